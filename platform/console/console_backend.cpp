@@ -1,0 +1,427 @@
+#include "platform/console/console_backend.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <iostream>
+#include <istream>
+#include <limits>
+#include <ostream>
+
+namespace platform {
+
+namespace {
+
+std::int64_t steady_ns() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+const std::vector<std::string> kNoLines;
+const std::string kNoTitle;
+
+// Command lines longer than this are cut: the command line holds 255 characters.
+constexpr std::size_t kMaxLineRead = 4096;
+
+}  // namespace
+
+ConsoleBackend::ConsoleBackend(ConsoleOptions options)
+    : options_(options),
+      out_(options.output != nullptr ? options.output : &std::cout),
+      err_(options.errors != nullptr ? options.errors : &std::cerr),
+      start_ns_(steady_ns()) {}
+
+ConsoleBackend::~ConsoleBackend() = default;
+
+// --- windows ---------------------------------------------------------------------------------
+
+int ConsoleBackend::create_frame(std::string_view title, WindowHandler* handler) {
+    Window& w = windows_[kWindowFrame];
+    if (w.exists) return kUiWindowExists;
+    w = Window{};
+    w.exists = true;
+    w.visible = true;
+    w.title = title;
+    w.handler = handler;
+    frame_closed_ = false;
+    return 0;
+}
+
+void ConsoleBackend::set_frame_title(std::string_view title) {
+    windows_[kWindowFrame].title = title;
+}
+
+int ConsoleBackend::create_window(int window, std::string_view title, WindowHandler* handler) {
+    if (!is_valid_window(window) || window == kWindowFrame) return kUiBadWindow;
+    if (!windows_[kWindowFrame].exists) return kUiNoFrame;
+    Window& w = windows_[window];
+    if (w.exists) return kUiWindowExists;
+    w = Window{};
+    w.exists = true;
+    w.visible = true;
+    w.title = title;
+    w.handler = handler;
+    // A new drawing surface is painted once, as a shown window would be.
+    w.needs_paint = !is_text_window(window);
+    return 0;
+}
+
+int ConsoleBackend::destroy_window(int window) {
+    if (!window_exists(window) || window == kWindowFrame) return kUiBadWindow;
+    windows_[window] = Window{};
+    for (auto it = timers_.begin(); it != timers_.end();) {
+        it = it->first.first == window ? timers_.erase(it) : std::next(it);
+    }
+    std::erase_if(posted_, [window](const PostedEvent& e) { return e.window == window; });
+    if (active_ == window) active_ = -1;
+    return 0;
+}
+
+bool ConsoleBackend::window_exists(int window) const {
+    return is_valid_window(window) && windows_[window].exists;
+}
+
+int ConsoleBackend::show_window(int window, bool visible) {
+    if (!window_exists(window)) return kUiBadWindow;
+    Window& w = windows_[window];
+    if (visible && !w.visible && !is_text_window(window)) w.needs_paint = true;
+    w.visible = visible;
+    if (!visible && active_ == window) active_ = -1;
+    return 0;
+}
+
+bool ConsoleBackend::window_visible(int window) const {
+    return window_exists(window) && windows_[window].visible;
+}
+
+int ConsoleBackend::set_window_title(int window, std::string_view title) {
+    if (!window_exists(window)) return kUiBadWindow;
+    windows_[window].title = title;
+    return 0;
+}
+
+int ConsoleBackend::activate_window(int window) {
+    if (!window_exists(window) || window == kWindowFrame) return kUiBadWindow;
+    if (active_ == window) return 0;
+    const int previous = active_;
+    active_ = window;
+    windows_[window].visible = true;
+    if (previous >= 0 && windows_[previous].handler != nullptr) {
+        windows_[previous].handler->on_activate(previous, false);
+    }
+    if (windows_[window].handler != nullptr) windows_[window].handler->on_activate(window, true);
+    return 0;
+}
+
+DeviceContext* ConsoleBackend::device_context(int window) {
+    return recording_context(window);
+}
+
+RecordingDeviceContext* ConsoleBackend::recording_context(int window) {
+    if (!window_exists(window) || window == kWindowFrame || is_text_window(window)) {
+        return nullptr;
+    }
+    return &windows_[window].dc;
+}
+
+int ConsoleBackend::invalidate(int window) {
+    if (recording_context(window) == nullptr) return kUiBadWindow;
+    windows_[window].needs_paint = true;
+    return 0;
+}
+
+const std::string& ConsoleBackend::window_title(int window) const {
+    return window_exists(window) ? windows_[window].title : kNoTitle;
+}
+
+// --- text output -----------------------------------------------------------------------------
+
+int ConsoleBackend::add_text_line(int window, std::string_view line) {
+    if (!is_text_window(window) || !window_exists(window)) return kUiBadWindow;
+    windows_[window].lines.emplace_back(line);
+    *out_ << line << '\n';
+    out_->flush();
+    return 0;
+}
+
+int ConsoleBackend::clear_text(int window) {
+    if (!is_text_window(window) || !window_exists(window)) return kUiBadWindow;
+    windows_[window].lines.clear();
+    return 0;
+}
+
+const std::vector<std::string>& ConsoleBackend::text_lines(int window) const {
+    return window_exists(window) ? windows_[window].lines : kNoLines;
+}
+
+// --- command line ----------------------------------------------------------------------------
+
+bool ConsoleBackend::take_command_line(std::string& line) {
+    if (entered_lines_.empty()) return false;
+    line = std::move(entered_lines_.front());
+    entered_lines_.pop_front();
+    return true;
+}
+
+bool ConsoleBackend::read_input_line(int timeout_ms) {
+    if (input_ended_) return false;
+    if (options_.input == nullptr) return read_fd_line(timeout_ms);
+    std::string line;
+    if (!std::getline(*options_.input, line)) {
+        end_of_input();
+        return true;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    entered_lines_.push_back(std::move(line));
+    return true;
+}
+
+// Standard input is read with read(2) behind poll(2), so that timers keep firing while no line
+// is typed; a line is complete at its '\n', or at end of input.
+bool ConsoleBackend::read_fd_line(int timeout_ms) {
+    for (;;) {
+        const std::size_t nl = fd_buffer_.find('\n');
+        if (nl != std::string::npos) {
+            std::string line = fd_buffer_.substr(0, nl);
+            fd_buffer_.erase(0, nl + 1);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            entered_lines_.push_back(std::move(line));
+            return true;
+        }
+        if (fd_buffer_.size() >= kMaxLineRead) {
+            entered_lines_.push_back(std::move(fd_buffer_));
+            fd_buffer_.clear();
+            return true;
+        }
+        pollfd pfd{STDIN_FILENO, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, timeout_ms);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready == 0) return false;
+        if (ready < 0) {
+            end_of_input();
+            return true;
+        }
+        char chunk[512];
+        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            // The last line may lack its line feed.
+            if (!fd_buffer_.empty()) {
+                entered_lines_.push_back(std::move(fd_buffer_));
+                fd_buffer_.clear();
+            }
+            end_of_input();
+            return true;
+        }
+        fd_buffer_.append(chunk, static_cast<std::size_t>(n));
+        timeout_ms = 0;
+    }
+}
+
+// End of input is to the console what closing the frame is to a window system: the frame's
+// handler decides, so the program can end the run its usual way.
+void ConsoleBackend::end_of_input() {
+    input_ended_ = true;
+    if (windows_[kWindowFrame].exists) posted_.push_back({kWindowFrame, CloseRequest{}});
+}
+
+// --- message boxes ---------------------------------------------------------------------------
+
+MessageAnswer ConsoleBackend::message_box(const MessageBoxRequest& request) {
+    boxes_shown_.push_back(request);
+    MessageAnswer answer = default_message_answer(request);
+    if (!scripted_answers_.empty()) {
+        const MessageAnswer scripted = scripted_answers_.front();
+        scripted_answers_.pop_front();
+        for (MessageAnswer a : message_answers(request.buttons)) {
+            if (a == scripted) answer = scripted;
+        }
+    }
+    *err_ << (request.title.empty() ? std::string() : request.title + ": ") << request.text << " [";
+    const char* sep = "";
+    for (MessageAnswer a : message_answers(request.buttons)) {
+        *err_ << sep << message_answer_name(a);
+        sep = "/";
+    }
+    *err_ << "] " << message_answer_name(answer) << '\n';
+    err_->flush();
+    return answer;
+}
+
+// --- timers and events -----------------------------------------------------------------------
+
+std::int64_t ConsoleBackend::now_ms() const {
+    if (options_.manual_clock) return manual_now_;
+    return (steady_ns() - start_ns_) / 1000000;
+}
+
+void ConsoleBackend::advance_clock(std::int64_t ms) {
+    if (options_.manual_clock && ms > 0) manual_now_ += ms;
+}
+
+int ConsoleBackend::set_timer(int window, int timer_id, int interval_ms) {
+    if (!window_exists(window)) return kUiBadWindow;
+    if (interval_ms <= 0) return kUiBadArgument;
+    timers_[{window, timer_id}] = Timer{interval_ms, now_ms() + interval_ms};
+    return 0;
+}
+
+int ConsoleBackend::kill_timer(int window, int timer_id) {
+    return timers_.erase({window, timer_id}) > 0 ? 0 : kUiBadArgument;
+}
+
+std::int64_t ConsoleBackend::next_timer_due() const {
+    std::int64_t due = std::numeric_limits<std::int64_t>::max();
+    for (const auto& [key, timer] : timers_) due = std::min(due, timer.due_ms);
+    return due;
+}
+
+bool ConsoleBackend::fire_due_timer() {
+    const std::int64_t now = now_ms();
+    auto due = timers_.end();
+    for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+        if (it->second.due_ms <= now &&
+            (due == timers_.end() || it->second.due_ms < due->second.due_ms)) {
+            due = it;
+        }
+    }
+    if (due == timers_.end()) return false;
+    const auto [window, timer_id] = due->first;
+    // A timer that fell behind fires once, not once for every missed interval.
+    due->second.due_ms += due->second.interval_ms;
+    if (due->second.due_ms <= now) due->second.due_ms = now + due->second.interval_ms;
+    if (WindowHandler* h = windows_[window].handler) h->on_timer(window, timer_id);
+    return true;
+}
+
+void ConsoleBackend::paint(int window) {
+    Window& w = windows_[window];
+    w.needs_paint = false;
+    if (w.handler != nullptr) w.handler->on_paint(window, w.dc);
+}
+
+bool ConsoleBackend::paint_one() {
+    for (int n = 0; n < kWindowCount; ++n) {
+        if (windows_[n].exists && windows_[n].visible && windows_[n].needs_paint) {
+            paint(n);
+            return true;
+        }
+    }
+    return false;
+}
+
+void ConsoleBackend::request_close(int window) {
+    Window& w = windows_[window];
+    const bool allowed = w.handler == nullptr || w.handler->on_close_request(window);
+    if (!allowed || !windows_[window].exists) return;
+    if (window == kWindowFrame) {
+        close_frame();
+    } else {
+        show_window(window, false);
+    }
+}
+
+void ConsoleBackend::close_frame() {
+    frame_closed_ = true;
+    windows_[kWindowFrame].visible = false;
+}
+
+bool ConsoleBackend::dispatch_posted() {
+    if (posted_.empty()) return false;
+    PostedEvent e = std::move(posted_.front());
+    posted_.pop_front();
+    if (!window_exists(e.window)) return true;
+    WindowHandler* h = windows_[e.window].handler;
+    if (std::holds_alternative<CloseRequest>(e.body)) {
+        request_close(e.window);
+    } else if (auto* size = std::get_if<Size>(&e.body)) {
+        windows_[e.window].dc.set_size(*size);
+        if (h != nullptr) h->on_size(e.window, *size);
+        if (!is_text_window(e.window)) windows_[e.window].needs_paint = true;
+    } else if (h == nullptr) {
+        // nobody listens
+    } else if (auto* key = std::get_if<KeyEvent>(&e.body)) {
+        h->on_key(e.window, *key);
+    } else if (auto* mouse = std::get_if<MouseEvent>(&e.body)) {
+        h->on_mouse(e.window, *mouse);
+    } else if (auto* scroll = std::get_if<ScrollEvent>(&e.body)) {
+        h->on_scroll(e.window, *scroll);
+    } else if (auto* command = std::get_if<int>(&e.body)) {
+        h->on_command(e.window, *command);
+    }
+    return true;
+}
+
+bool ConsoleBackend::process_one_event(bool wait) {
+    if (dispatch_posted()) return true;
+    if (paint_one()) return true;
+    if (fire_due_timer()) return true;
+    if (read_input_line(0)) return true;
+    if (!wait) return false;
+    for (;;) {
+        const bool has_timers = !timers_.empty();
+        const bool has_input = !input_ended_;
+        if (!has_input && (!has_timers || options_.manual_clock)) return false;
+        int timeout_ms = -1;
+        if (has_timers && !options_.manual_clock) {
+            const std::int64_t left = next_timer_due() - now_ms();
+            timeout_ms = static_cast<int>(std::clamp<std::int64_t>(left, 0, 1000000));
+        }
+        if (has_input) {
+            if (read_input_line(timeout_ms)) return true;
+        } else {
+            ::usleep(static_cast<useconds_t>(timeout_ms) * 1000);
+        }
+        if (fire_due_timer()) return true;
+    }
+}
+
+bool ConsoleBackend::poll_escape() {
+    bool escape = false;
+    std::erase_if(posted_, [&escape](const PostedEvent& e) {
+        const auto* key = std::get_if<KeyEvent>(&e.body);
+        if (key == nullptr) return false;
+        if (key->key == key_escape && !key->pressed) escape = true;
+        return true;
+    });
+    return escape;
+}
+
+void ConsoleBackend::update_now() {
+    while (paint_one()) {
+    }
+    out_->flush();
+    err_->flush();
+}
+
+// --- posted input ----------------------------------------------------------------------------
+
+void ConsoleBackend::post_key(int window, const KeyEvent& event) {
+    posted_.push_back({window, event});
+}
+
+void ConsoleBackend::post_mouse(int window, const MouseEvent& event) {
+    posted_.push_back({window, event});
+}
+
+void ConsoleBackend::post_scroll(int window, const ScrollEvent& event) {
+    posted_.push_back({window, event});
+}
+
+void ConsoleBackend::post_command(int window, int command) {
+    posted_.push_back({window, command});
+}
+
+void ConsoleBackend::post_close_request(int window) {
+    posted_.push_back({window, CloseRequest{}});
+}
+
+void ConsoleBackend::post_resize(int window, Size size) {
+    posted_.push_back({window, size});
+}
+
+}  // namespace platform

@@ -1,0 +1,157 @@
+// The console backend: for machines without a display and for scripted runs. Command lines
+// come from standard input (or a stream), text-window output goes to standard output and is
+// kept per window, message boxes go to standard error and take their default answer (or the
+// next scripted one), windows exist in memory and draw into recording device contexts.
+// Timers run on a millisecond clock that tests can drive by hand.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <iosfwd>
+#include <map>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace platform {
+
+struct ConsoleOptions {
+    std::istream* input = nullptr;   // null: standard input, read without blocking timers
+    std::ostream* output = nullptr;  // null: standard output
+    std::ostream* errors = nullptr;  // null: standard error
+    bool manual_clock = false;       // true: the clock moves only through advance_clock()
+};
+
+class ConsoleBackend : public UiBackend {
+public:
+    explicit ConsoleBackend(ConsoleOptions options = {});
+    ~ConsoleBackend() override;
+    ConsoleBackend(const ConsoleBackend&) = delete;
+    ConsoleBackend& operator=(const ConsoleBackend&) = delete;
+
+    const char* name() const override { return "console"; }
+
+    int create_frame(std::string_view title, WindowHandler* handler) override;
+    void set_frame_title(std::string_view title) override;
+    int create_window(int window, std::string_view title, WindowHandler* handler) override;
+    int destroy_window(int window) override;
+    bool window_exists(int window) const override;
+    int show_window(int window, bool visible) override;
+    bool window_visible(int window) const override;
+    int set_window_title(int window, std::string_view title) override;
+    int activate_window(int window) override;
+    int active_window() const override { return active_; }
+
+    DeviceContext* device_context(int window) override;
+    int invalidate(int window) override;
+
+    int add_text_line(int window, std::string_view line) override;
+    int clear_text(int window) override;
+
+    void set_status_text(std::string_view text) override { status_ = text; }
+    std::string status_text() const override { return status_; }
+
+    bool take_command_line(std::string& line) override;
+    void set_command_line_text(std::string_view text) override { command_text_ = text; }
+    std::string command_line_text() const override { return command_text_; }
+    bool input_ended() const override { return input_ended_; }
+
+    MessageAnswer message_box(const MessageBoxRequest& request) override;
+    void beep() override { ++beeps_; }
+
+    int set_timer(int window, int timer_id, int interval_ms) override;
+    int kill_timer(int window, int timer_id) override;
+
+    bool process_one_event(bool wait) override;
+    bool poll_escape() override;
+    void update_now() override;
+
+    void set_clipboard_text(std::string_view text) override { clipboard_ = text; }
+    std::string clipboard_text() const override { return clipboard_; }
+
+    bool frame_closed() const override { return frame_closed_; }
+    void close_frame() override;
+
+    // --- for tests -------------------------------------------------------------------------
+    // The next message box takes this answer instead of its default (when it is one of the
+    // box's buttons; otherwise the box takes its default and the answer is used up).
+    void queue_message_box_answer(MessageAnswer answer) { scripted_answers_.push_back(answer); }
+    const std::vector<MessageBoxRequest>& message_boxes_shown() const { return boxes_shown_; }
+    int beep_count() const { return beeps_; }
+
+    std::int64_t now_ms() const;
+    // Moves the manual clock on (ignored with the real clock).
+    void advance_clock(std::int64_t ms);
+
+    const std::vector<std::string>& text_lines(int window) const;
+    const std::string& window_title(int window) const;
+    RecordingDeviceContext* recording_context(int window);
+
+    // Input events as a user would cause them; each is handled by one process_one_event().
+    void post_key(int window, const KeyEvent& event);
+    void post_mouse(int window, const MouseEvent& event);
+    void post_scroll(int window, const ScrollEvent& event);
+    void post_command(int window, int command);
+    void post_close_request(int window);
+    void post_resize(int window, Size size);
+    // A line entered as if typed on the command line.
+    void enter_command_line(std::string_view line) { entered_lines_.emplace_back(line); }
+
+private:
+    struct Window {
+        bool exists = false;
+        bool visible = false;
+        bool needs_paint = false;
+        std::string title;
+        WindowHandler* handler = nullptr;
+        std::vector<std::string> lines;
+        RecordingDeviceContext dc{Size{640, 480}};
+    };
+    struct Timer {
+        int interval_ms = 0;
+        std::int64_t due_ms = 0;
+    };
+    struct CloseRequest {};
+    using EventBody = std::variant<KeyEvent, MouseEvent, ScrollEvent, int, CloseRequest, Size>;
+    struct PostedEvent {
+        int window = 0;
+        EventBody body;
+    };
+
+    bool dispatch_posted();
+    bool paint_one();
+    bool fire_due_timer();
+    // Reads a line if one is ready (or waits up to timeout_ms for it; -1 waits without end).
+    bool read_input_line(int timeout_ms);
+    bool read_fd_line(int timeout_ms);
+    void end_of_input();
+    void request_close(int window);
+    void paint(int window);
+    std::int64_t next_timer_due() const;
+
+    ConsoleOptions options_;
+    std::ostream* out_;
+    std::ostream* err_;
+    std::array<Window, kWindowCount> windows_;
+    int active_ = -1;
+    std::string status_ = " ";
+    std::string command_text_;
+    std::deque<std::string> entered_lines_;
+    std::string fd_buffer_;
+    bool input_ended_ = false;
+    bool frame_closed_ = false;
+    std::deque<MessageAnswer> scripted_answers_;
+    std::vector<MessageBoxRequest> boxes_shown_;
+    int beeps_ = 0;
+    std::map<std::pair<int, int>, Timer> timers_;
+    std::deque<PostedEvent> posted_;
+    std::string clipboard_;
+    std::int64_t manual_now_ = 0;
+    std::int64_t start_ns_ = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,226 @@
+#include "platform/ui.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace platform {
+
+bool is_text_window(int window) {
+    return window == kWindowText1 || window == kWindowText2;
+}
+
+bool is_graphics_window(int window) {
+    return window >= kWindowGraphicsFirst && window <= kWindowGraphicsLast;
+}
+
+bool is_valid_window(int window) {
+    return window >= 0 && window < kWindowCount;
+}
+
+// --- recording device context ----------------------------------------------------------------
+
+namespace {
+
+std::string point_text(Point p) {
+    return std::to_string(p.x) + "," + std::to_string(p.y);
+}
+
+std::string colour_text(Colour c) {
+    return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
+}
+
+std::string rect_text(Rect r) {
+    return point_text({r.left, r.top}) + " " + point_text({r.right, r.bottom});
+}
+
+std::string points_text(const char* what, std::span<const Point> points) {
+    std::string s = what;
+    for (const Point& p : points) s += " " + point_text(p);
+    return s;
+}
+
+}  // namespace
+
+const char* line_style_name(LineStyle style) {
+    switch (style) {
+        case LineStyle::solid:
+            return "solid";
+        case LineStyle::dash:
+            return "dash";
+        case LineStyle::dot:
+            return "dot";
+        case LineStyle::dash_dot:
+            return "dash_dot";
+        case LineStyle::dash_dot_dot:
+            return "dash_dot_dot";
+        case LineStyle::none:
+            return "none";
+    }
+    return "?";
+}
+
+RecordingDeviceContext::RecordingDeviceContext(Size size, TextMetrics metrics)
+    : size_(size), metrics_(metrics) {}
+
+void RecordingDeviceContext::set_pen(Colour colour, LineStyle style, int width) {
+    records_.push_back("pen " + colour_text(colour) + " " + line_style_name(style) + " " +
+                       std::to_string(width));
+}
+
+void RecordingDeviceContext::set_brush(Colour colour) {
+    records_.push_back("brush " + colour_text(colour));
+}
+
+void RecordingDeviceContext::set_null_brush() {
+    records_.push_back("null_brush");
+}
+
+void RecordingDeviceContext::set_text_colour(Colour colour) {
+    records_.push_back("text_colour " + colour_text(colour));
+}
+
+void RecordingDeviceContext::move_to(Point p) {
+    records_.push_back("move " + point_text(p));
+    current_ = p;
+}
+
+void RecordingDeviceContext::line_to(Point p) {
+    records_.push_back("line " + point_text(current_) + " " + point_text(p));
+    current_ = p;
+}
+
+void RecordingDeviceContext::polyline(std::span<const Point> points) {
+    records_.push_back(points_text("polyline", points));
+}
+
+void RecordingDeviceContext::polygon(std::span<const Point> points) {
+    records_.push_back(points_text("polygon", points));
+}
+
+void RecordingDeviceContext::ellipse(Rect bounds) {
+    records_.push_back("ellipse " + rect_text(bounds));
+}
+
+void RecordingDeviceContext::set_pixel(Point p, Colour colour) {
+    records_.push_back("pixel " + point_text(p) + " " + colour_text(colour));
+}
+
+void RecordingDeviceContext::fill_rect(Rect r, Colour colour) {
+    records_.push_back("fill " + rect_text(r) + " " + colour_text(colour));
+}
+
+void RecordingDeviceContext::text_out(Point p, std::string_view text) {
+    records_.push_back("text " + point_text(p) + " \"" + std::string(text) + "\"");
+}
+
+int RecordingDeviceContext::text_width(std::string_view text) const {
+    return static_cast<int>(text.size()) * metrics_.average_width;
+}
+
+void RecordingDeviceContext::set_clip_rect(Rect r) {
+    records_.push_back("clip " + rect_text(r));
+}
+
+void RecordingDeviceContext::clear_clip() {
+    records_.push_back("clip none");
+}
+
+// --- window handler defaults -----------------------------------------------------------------
+
+void WindowHandler::on_paint(int, DeviceContext&) {}
+void WindowHandler::on_size(int, Size) {}
+void WindowHandler::on_move(int, Point) {}
+void WindowHandler::on_activate(int, bool) {}
+bool WindowHandler::on_close_request(int) {
+    return true;
+}
+void WindowHandler::on_key(int, const KeyEvent&) {}
+void WindowHandler::on_mouse(int, const MouseEvent&) {}
+void WindowHandler::on_scroll(int, const ScrollEvent&) {}
+void WindowHandler::on_command(int, int) {}
+void WindowHandler::on_timer(int, int) {}
+
+// --- message boxes ---------------------------------------------------------------------------
+
+std::vector<MessageAnswer> message_answers(MessageButtons buttons) {
+    switch (buttons) {
+        case MessageButtons::ok:
+            return {MessageAnswer::ok};
+        case MessageButtons::ok_cancel:
+            return {MessageAnswer::ok, MessageAnswer::cancel};
+        case MessageButtons::yes_no:
+            return {MessageAnswer::yes, MessageAnswer::no};
+        case MessageButtons::yes_no_cancel:
+            return {MessageAnswer::yes, MessageAnswer::no, MessageAnswer::cancel};
+        case MessageButtons::retry_cancel:
+            return {MessageAnswer::retry, MessageAnswer::cancel};
+    }
+    return {MessageAnswer::ok};
+}
+
+MessageAnswer default_message_answer(const MessageBoxRequest& request) {
+    const std::vector<MessageAnswer> answers = message_answers(request.buttons);
+    for (MessageAnswer a : answers) {
+        if (a == request.default_answer) return a;
+    }
+    return answers.front();
+}
+
+const char* message_answer_name(MessageAnswer answer) {
+    switch (answer) {
+        case MessageAnswer::none:
+            return "none";
+        case MessageAnswer::ok:
+            return "OK";
+        case MessageAnswer::cancel:
+            return "Cancel";
+        case MessageAnswer::yes:
+            return "Yes";
+        case MessageAnswer::no:
+            return "No";
+        case MessageAnswer::retry:
+            return "Retry";
+    }
+    return "?";
+}
+
+// --- backend choice --------------------------------------------------------------------------
+
+namespace {
+
+bool is_set(const char* value) {
+    return value != nullptr && value[0] != '\0';
+}
+
+UiBackend* g_current_ui = nullptr;
+
+}  // namespace
+
+UiKind choose_ui_kind(const char* tavo_ui, const char* display, const char* wayland_display,
+                      const char* qt_platform, bool have_qt) {
+    if (!have_qt) return UiKind::console;
+    if (is_set(tavo_ui) && std::strcmp(tavo_ui, "console") == 0) return UiKind::console;
+    if (!is_set(display) && !is_set(wayland_display) && !is_set(qt_platform)) {
+        return UiKind::console;
+    }
+    return UiKind::qt;
+}
+
+UiKind choose_ui_kind_from_environment(bool have_qt) {
+    return choose_ui_kind(std::getenv("TAVO_UI"), std::getenv("DISPLAY"),
+                          std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM"), have_qt);
+}
+
+void set_current_ui(UiBackend* backend) {
+    g_current_ui = backend;
+}
+
+UiBackend* current_ui() {
+    return g_current_ui;
+}
+
+UiBackend& ui() {
+    return *g_current_ui;
+}
+
+}  // namespace platform

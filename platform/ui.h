@@ -1,0 +1,347 @@
+// The user interface the program sees: numbered windows with event handlers, the frame's
+// command line and status field, message boxes, timers, one-event processing, the Escape poll
+// and device contexts to draw with. Nothing here names a GUI toolkit; a backend (console or
+// Qt) implements it, and the program reaches the current one through ui().
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// ---------------------------------------------------------------------------------------------
+// Window numbers. Outside platform/ a window is known by its number only.
+
+inline constexpr int kWindowFrame = 0;
+inline constexpr int kWindowText1 = 1;
+inline constexpr int kWindowText2 = 2;
+inline constexpr int kWindowSpreadsheet = 3;
+inline constexpr int kWindowList = 4;
+inline constexpr int kWindowEdit = 5;
+inline constexpr int kWindowControl = 6;
+inline constexpr int kWindowGraphicsFirst = 7;  // graphics window g is window g + 6
+inline constexpr int kWindowGraphicsLast = 15;
+inline constexpr int kWindowGraphicsText = 16;
+inline constexpr int kWindowCount = 17;
+
+// Results of the window and timer calls (0 is success).
+inline constexpr int kUiBadWindow = -1;     // number out of range, or the window does not exist
+inline constexpr int kUiWindowExists = -2;  // the number is already in use
+inline constexpr int kUiBadArgument = -3;   // e.g. a timer interval of 0 or less
+inline constexpr int kUiNoFrame = -4;       // the frame must exist first
+
+bool is_text_window(int window);      // 1, 2
+bool is_graphics_window(int window);  // 7 .. 15
+bool is_valid_window(int window);     // 0 .. 16
+
+// ---------------------------------------------------------------------------------------------
+// Drawing.
+
+struct Point {
+    int x = 0;
+    int y = 0;
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
+struct Size {
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const Size&, const Size&) = default;
+};
+
+// Left and top inclusive, right and bottom exclusive.
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+struct Colour {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+    friend bool operator==(const Colour&, const Colour&) = default;
+};
+
+// Solid, dashed, dotted, dash-dot, dash-dot-dot as the graphics line styles 0..4; none draws no
+// outline (a filled polygon without a border).
+enum class LineStyle { solid, dash, dot, dash_dot, dash_dot_dot, none };
+
+struct TextMetrics {
+    int height = 0;         // line height in pixels
+    int ascent = 0;         // baseline below the top of a line
+    int average_width = 0;  // width of an average character
+};
+
+// What a window, an off-screen image or a test recorder offers to draw on. Coordinates are
+// device pixels with y down. Text is drawn with its top-left corner at the point.
+class DeviceContext {
+public:
+    virtual ~DeviceContext() = default;
+
+    virtual Size size() const = 0;
+
+    virtual void set_pen(Colour colour, LineStyle style, int width) = 0;
+    virtual void set_brush(Colour colour) = 0;  // solid fill for polygons and ellipses
+    virtual void set_null_brush() = 0;          // polygons and ellipses unfilled
+    virtual void set_text_colour(Colour colour) = 0;
+
+    virtual void move_to(Point p) = 0;
+    // A line from the current point to p, p becoming the current point. Like the platform the
+    // program was written for, the last pixel of a line is left out.
+    virtual void line_to(Point p) = 0;
+    virtual void polyline(std::span<const Point> points) = 0;
+    virtual void polygon(std::span<const Point> points) = 0;  // closed, filled with the brush
+    virtual void ellipse(Rect bounds) = 0;                    // inscribed in bounds
+    virtual void set_pixel(Point p, Colour colour) = 0;
+    virtual void fill_rect(Rect r, Colour colour) = 0;
+
+    virtual void text_out(Point p, std::string_view text) = 0;
+    virtual TextMetrics text_metrics() const = 0;
+    virtual int text_width(std::string_view text) const = 0;
+
+    virtual void set_clip_rect(Rect r) = 0;  // drawing outside r is suppressed
+    virtual void clear_clip() = 0;
+};
+
+// Keeps every drawing call as one readable line, for tests of drawing code:
+//   "pen 255,0,0 solid 1", "brush 0,0,255", "null_brush", "text_colour 0,0,0",
+//   "move 1,2", "line 1,2 30,40", "polyline 0,0 5,5 9,0", "polygon 0,0 5,5 9,0",
+//   "ellipse 0,0 10,20", "pixel 3,4 0,255,0", "fill 0,0 10,10 255,255,255",
+//   "text 10,20 \"abc\"", "clip 0,0 100,50", "clip none".
+// A line records both ends ("line from to"); move_to alone records "move".
+class RecordingDeviceContext : public DeviceContext {
+public:
+    explicit RecordingDeviceContext(Size size = {640, 480}, TextMetrics metrics = {16, 12, 8});
+
+    Size size() const override { return size_; }
+    void set_size(Size size) { size_ = size; }
+
+    void set_pen(Colour colour, LineStyle style, int width) override;
+    void set_brush(Colour colour) override;
+    void set_null_brush() override;
+    void set_text_colour(Colour colour) override;
+    void move_to(Point p) override;
+    void line_to(Point p) override;
+    void polyline(std::span<const Point> points) override;
+    void polygon(std::span<const Point> points) override;
+    void ellipse(Rect bounds) override;
+    void set_pixel(Point p, Colour colour) override;
+    void fill_rect(Rect r, Colour colour) override;
+    void text_out(Point p, std::string_view text) override;
+    TextMetrics text_metrics() const override { return metrics_; }
+    // Every character is average_width wide.
+    int text_width(std::string_view text) const override;
+    void set_clip_rect(Rect r) override;
+    void clear_clip() override;
+
+    const std::vector<std::string>& records() const { return records_; }
+    void clear_records() { records_.clear(); }
+    Point current_point() const { return current_; }
+
+private:
+    Size size_;
+    TextMetrics metrics_;
+    Point current_;
+    std::vector<std::string> records_;
+};
+
+const char* line_style_name(LineStyle style);
+
+// ---------------------------------------------------------------------------------------------
+// Events.
+
+// Key codes: letters are their upper-case ASCII code and digits their ASCII code, as virtual
+// keys are; other keys have codes of their own from 256 up.
+enum Key : int {
+    key_none = 0,
+    key_backspace = 8,
+    key_tab = 9,
+    key_enter = 13,
+    key_escape = 27,
+    key_space = 32,
+    key_page_up = 256,
+    key_page_down,
+    key_end,
+    key_home,
+    key_left,
+    key_up,
+    key_right,
+    key_down,
+    key_insert,
+    key_delete,
+    key_f1,  // key_f1 + k - 1 is function key k, up to 12
+};
+
+enum Modifier : unsigned {
+    modifier_shift = 1,
+    modifier_control = 2,
+    modifier_alt = 4,
+};
+
+struct KeyEvent {
+    int key = key_none;
+    bool pressed = true;  // false for the release
+    unsigned modifiers = 0;
+    std::string text;  // the characters the key typed, if any
+};
+
+enum class MouseAction { press, release, double_click, move };
+enum class MouseButton { none, left, right, middle };
+
+struct MouseEvent {
+    MouseAction action = MouseAction::move;
+    MouseButton button = MouseButton::none;
+    Point position;  // in the window's drawing surface
+    unsigned modifiers = 0;
+};
+
+enum class ScrollBar { horizontal, vertical };
+enum class ScrollAction { line_up, line_down, page_up, page_down, track, position, top, bottom };
+
+struct ScrollEvent {
+    ScrollBar bar = ScrollBar::vertical;
+    ScrollAction action = ScrollAction::line_down;
+    int position = 0;  // for track and position
+};
+
+// One object per window class; the window number tells which window of the class an event is
+// for. Every method has a do-nothing default.
+class WindowHandler {
+public:
+    virtual ~WindowHandler() = default;
+
+    // Draw the whole window; dc covers its drawing surface.
+    virtual void on_paint(int window, DeviceContext& dc);
+    virtual void on_size(int window, Size size);
+    virtual void on_move(int window, Point position);
+    virtual void on_activate(int window, bool active);
+    // The user asks to close the window; true lets the backend hide it (the frame: end the
+    // run), false keeps it open.
+    virtual bool on_close_request(int window);
+    virtual void on_key(int window, const KeyEvent& event);
+    virtual void on_mouse(int window, const MouseEvent& event);
+    virtual void on_scroll(int window, const ScrollEvent& event);
+    virtual void on_command(int window, int command);
+    virtual void on_timer(int window, int timer_id);
+};
+
+// ---------------------------------------------------------------------------------------------
+// Message boxes.
+
+enum class MessageButtons { ok, ok_cancel, yes_no, yes_no_cancel, retry_cancel };
+enum class MessageIcon { none, information, warning, question, error };
+enum class MessageAnswer { none, ok, cancel, yes, no, retry };
+
+struct MessageBoxRequest {
+    std::string text;
+    std::string title;
+    MessageButtons buttons = MessageButtons::ok;
+    MessageIcon icon = MessageIcon::none;
+    // The answer Enter gives; none means the first button.
+    MessageAnswer default_answer = MessageAnswer::none;
+};
+
+// The buttons a box of this kind shows, in order.
+std::vector<MessageAnswer> message_answers(MessageButtons buttons);
+// The answer taken when nobody chooses: the request's default when it is one of its buttons,
+// else the first button.
+MessageAnswer default_message_answer(const MessageBoxRequest& request);
+const char* message_answer_name(MessageAnswer answer);
+
+// ---------------------------------------------------------------------------------------------
+// The backend.
+
+class UiBackend {
+public:
+    virtual ~UiBackend() = default;
+
+    virtual const char* name() const = 0;  // "console" or "qt"
+
+    // The frame (window 0) with its command line and status field. handler may be null.
+    virtual int create_frame(std::string_view title, WindowHandler* handler) = 0;
+    virtual void set_frame_title(std::string_view title) = 0;
+    // Child windows 1..16. Text windows (1, 2) show output lines; all others get a drawing
+    // surface painted through the handler. handler may be null; it must outlive the window.
+    virtual int create_window(int window, std::string_view title, WindowHandler* handler) = 0;
+    virtual int destroy_window(int window) = 0;
+    virtual bool window_exists(int window) const = 0;
+    virtual int show_window(int window, bool visible) = 0;
+    virtual bool window_visible(int window) const = 0;
+    virtual int set_window_title(int window, std::string_view title) = 0;
+    virtual int activate_window(int window) = 0;
+    virtual int active_window() const = 0;  // -1 when none
+
+    // Drawing surfaces. The context draws into the window's backing surface and stays valid
+    // while the window exists; what is drawn shows at the next event or update_now().
+    virtual DeviceContext* device_context(int window) = 0;
+    // Asks for a repaint through the handler's on_paint at the next event.
+    virtual int invalidate(int window) = 0;
+
+    // One output line in text window 1 or 2 (no line feed in it).
+    virtual int add_text_line(int window, std::string_view line) = 0;
+    virtual int clear_text(int window) = 0;
+
+    // The frame's status field.
+    virtual void set_status_text(std::string_view text) = 0;
+    virtual std::string status_text() const = 0;
+
+    // The command line. Entered lines queue up until the program takes them.
+    virtual bool take_command_line(std::string& line) = 0;
+    virtual void set_command_line_text(std::string_view text) = 0;
+    virtual std::string command_line_text() const = 0;
+    // True once no more lines can come (console: end of standard input).
+    virtual bool input_ended() const = 0;
+
+    virtual MessageAnswer message_box(const MessageBoxRequest& request) = 0;
+    virtual void beep() = 0;
+
+    // Periodic timer timer_id of the window (0 for the frame); it fires to the window's
+    // handler until killed. Setting it again restarts it with the new interval.
+    virtual int set_timer(int window, int timer_id, int interval_ms) = 0;
+    virtual int kill_timer(int window, int timer_id) = 0;
+
+    // Handles pending events (at least one when wait is set, waiting for it); false when
+    // nothing was handled and nothing can arrive any more.
+    virtual bool process_one_event(bool wait) = 0;
+    // Discards pending key input; true when an Escape key was among it.
+    virtual bool poll_escape() = 0;
+    // Brings the screen up to date (repaints, output) without taking user input.
+    virtual void update_now() = 0;
+
+    // Program-wide text clipboard.
+    virtual void set_clipboard_text(std::string_view text) = 0;
+    virtual std::string clipboard_text() const = 0;
+
+    // The frame has been closed (the user closed it and its handler agreed, end of input in
+    // the console, or close_frame()); the program's loop ends then.
+    virtual bool frame_closed() const = 0;
+    virtual void close_frame() = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Choosing and reaching the backend.
+
+enum class UiKind { console, qt };
+
+// TAVO_UI=console, or no display reachable (no DISPLAY, no WAYLAND_DISPLAY and no
+// QT_QPA_PLATFORM), or a build without Qt gives the console; otherwise Qt. Null pointers stand
+// for unset variables; empty values count as unset.
+UiKind choose_ui_kind(const char* tavo_ui, const char* display, const char* wayland_display,
+                      const char* qt_platform, bool have_qt);
+// The same, from the process environment.
+UiKind choose_ui_kind_from_environment(bool have_qt);
+
+// The backend the program uses; set once by main (tests may set their own). ui() must not be
+// called before one is set.
+void set_current_ui(UiBackend* backend);
+UiBackend* current_ui();
+UiBackend& ui();
+
+}  // namespace platform
