@@ -93,8 +93,8 @@ public:
     virtual void set_text_colour(Colour colour) = 0;
 
     virtual void move_to(Point p) = 0;
-    // A line from the current point to p, p becoming the current point. Like the platform the
-    // program was written for, the last pixel of a line is left out.
+    // A line from the current point to p, p becoming the current point. Whether the end pixel
+    // is set differs between devices; callers that need it set it themselves.
     virtual void line_to(Point p) = 0;
     virtual void polyline(std::span<const Point> points) = 0;
     virtual void polygon(std::span<const Point> points) = 0;  // closed, filled with the brush

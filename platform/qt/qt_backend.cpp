@@ -1,0 +1,579 @@
+#include "platform/qt/qt_backend.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QMoveEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <array>
+#include <deque>
+#include <map>
+#include <memory>
+
+#include "platform/locale.h"
+#include "platform/qt/qt_drawing.h"
+
+namespace platform {
+
+namespace {
+
+using qt::DrawingSurface;
+
+// The command line holds this many characters.
+constexpr int kCommandLineLimit = 256;
+
+QString to_qstring(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool is_popup_window(int window) {
+    return window == kWindowList || window == kWindowEdit || window == kWindowControl ||
+           window == kWindowGraphicsText;
+}
+
+class QtBackend;
+
+// Sees every event of the application: close and move requests of our windows go to their
+// handlers, and while the Escape poll runs, key input is swallowed.
+class EventFilter : public QObject {
+public:
+    explicit EventFilter(QtBackend& backend) : backend_(backend) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QtBackend& backend_;
+};
+
+class QtBackend : public UiBackend {
+public:
+    QtBackend(int& argc, char** argv);
+    ~QtBackend() override;
+
+    const char* name() const override { return "qt"; }
+
+    int create_frame(std::string_view title, WindowHandler* handler) override;
+    void set_frame_title(std::string_view title) override;
+    int create_window(int window, std::string_view title, WindowHandler* handler) override;
+    int destroy_window(int window) override;
+    bool window_exists(int window) const override;
+    int show_window(int window, bool visible) override;
+    bool window_visible(int window) const override;
+    int set_window_title(int window, std::string_view title) override;
+    int activate_window(int window) override;
+    int active_window() const override { return active_; }
+
+    DeviceContext* device_context(int window) override;
+    int invalidate(int window) override;
+
+    int add_text_line(int window, std::string_view line) override;
+    int clear_text(int window) override;
+
+    void set_status_text(std::string_view text) override;
+    std::string status_text() const override;
+
+    bool take_command_line(std::string& line) override;
+    void set_command_line_text(std::string_view text) override;
+    std::string command_line_text() const override;
+    bool input_ended() const override { return false; }
+
+    MessageAnswer message_box(const MessageBoxRequest& request) override;
+    void beep() override { QApplication::beep(); }
+
+    int set_timer(int window, int timer_id, int interval_ms) override;
+    int kill_timer(int window, int timer_id) override;
+
+    bool process_one_event(bool wait) override;
+    bool poll_escape() override;
+    void update_now() override;
+
+    void set_clipboard_text(std::string_view text) override { clipboard_ = text; }
+    std::string clipboard_text() const override { return clipboard_; }
+
+    bool frame_closed() const override { return frame_closed_; }
+    void close_frame() override;
+
+    // From the event filter: true when the event was taken.
+    bool filter(QObject* watched, QEvent* event);
+
+private:
+    // One row of the window table: the widgets of window n and its handler.
+    struct Slot {
+        QWidget* outer = nullptr;        // frame, MDI sub-window or owned popup
+        QMdiSubWindow* sub = nullptr;    // MDI children only
+        QPlainTextEdit* text = nullptr;  // text windows
+        DrawingSurface* surface = nullptr;
+        WindowHandler* handler = nullptr;
+    };
+
+    int window_of(const QObject* object) const;
+    void request_close(int window);
+    void sub_window_activated(QMdiSubWindow* sub);
+    void command_line_entered();
+
+    std::unique_ptr<QApplication> own_app_;
+    std::unique_ptr<EventFilter> filter_;
+    std::array<Slot, kWindowCount> slots_;
+    QMainWindow* frame_ = nullptr;  // owned by frame_owner_
+    std::unique_ptr<QMainWindow> frame_owner_;
+    QMdiArea* mdi_ = nullptr;
+    QComboBox* command_line_ = nullptr;
+    QLabel* status_ = nullptr;
+    std::deque<std::string> entered_lines_;
+    std::map<std::pair<int, int>, QTimer*> timers_;
+    std::string clipboard_;
+    int active_ = -1;
+    bool frame_closed_ = false;
+    bool polling_escape_ = false;
+    bool escape_seen_ = false;
+};
+
+bool EventFilter::eventFilter(QObject* watched, QEvent* event) {
+    return backend_.filter(watched, event) || QObject::eventFilter(watched, event);
+}
+
+QtBackend::QtBackend(int& argc, char** argv) {
+    if (QApplication::instance() == nullptr) own_app_ = std::make_unique<QApplication>(argc, argv);
+    force_c_numeric_locale();
+    QApplication::setQuitOnLastWindowClosed(false);
+    filter_ = std::make_unique<EventFilter>(*this);
+    qApp->installEventFilter(filter_.get());
+}
+
+QtBackend::~QtBackend() {
+    qApp->removeEventFilter(filter_.get());
+    for (auto& [key, timer] : timers_) delete timer;
+    // Children of the frame go with it; owned popups are deleted first.
+    for (int n = kWindowCount - 1; n > 0; --n) {
+        if (slots_[n].outer != nullptr && slots_[n].sub == nullptr) delete slots_[n].outer;
+    }
+    frame_owner_.reset();
+}
+
+// --- window table ----------------------------------------------------------------------------
+
+int QtBackend::window_of(const QObject* object) const {
+    for (int n = 0; n < kWindowCount; ++n) {
+        if (slots_[n].outer != nullptr && slots_[n].outer == object) return n;
+    }
+    return -1;
+}
+
+int QtBackend::create_frame(std::string_view title, WindowHandler* handler) {
+    if (frame_ != nullptr) return kUiWindowExists;
+    frame_owner_ = std::make_unique<QMainWindow>();
+    frame_ = frame_owner_.get();
+    frame_->setObjectName("tavo_window_0");
+    frame_->setWindowTitle(to_qstring(title));
+
+    auto* central = new QWidget(frame_);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // The command bar: the command-line combo box and the status field.
+    auto* bar = new QWidget(central);
+    auto* bar_layout = new QHBoxLayout(bar);
+    bar_layout->setContentsMargins(2, 2, 2, 2);
+    command_line_ = new QComboBox(bar);
+    command_line_->setObjectName("tavo_command_line");
+    command_line_->setEditable(true);
+    // Entered lines are the program's to keep; the box does not collect them itself.
+    command_line_->setInsertPolicy(QComboBox::NoInsert);
+    command_line_->lineEdit()->setMaxLength(kCommandLineLimit);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    command_line_->setFont(fixed);
+    command_line_->setMinimumContentsLength(32);
+    QObject::connect(command_line_->lineEdit(), &QLineEdit::returnPressed,
+                     [this] { command_line_entered(); });
+    status_ = new QLabel(" ", bar);
+    status_->setObjectName("tavo_status");
+    bar_layout->addWidget(command_line_);
+    bar_layout->addWidget(status_, 1);
+    layout->addWidget(bar);
+
+    mdi_ = new QMdiArea(central);
+    mdi_->setObjectName("tavo_mdi");
+    QObject::connect(mdi_, &QMdiArea::subWindowActivated,
+                     [this](QMdiSubWindow* sub) { sub_window_activated(sub); });
+    layout->addWidget(mdi_, 1);
+    frame_->setCentralWidget(central);
+    frame_->resize(640, 350);
+
+    slots_[kWindowFrame] = Slot{frame_, nullptr, nullptr, nullptr, handler};
+    frame_closed_ = false;
+    frame_->show();
+    command_line_->setFocus();
+    return 0;
+}
+
+void QtBackend::set_frame_title(std::string_view title) {
+    if (frame_ != nullptr) frame_->setWindowTitle(to_qstring(title));
+}
+
+int QtBackend::create_window(int window, std::string_view title, WindowHandler* handler) {
+    if (!is_valid_window(window) || window == kWindowFrame) return kUiBadWindow;
+    if (frame_ == nullptr) return kUiNoFrame;
+    if (slots_[window].outer != nullptr) return kUiWindowExists;
+
+    Slot slot;
+    slot.handler = handler;
+    QWidget* content = nullptr;
+    if (is_text_window(window)) {
+        slot.text = new QPlainTextEdit;
+        slot.text->setReadOnly(true);
+        slot.text->setLineWrapMode(QPlainTextEdit::NoWrap);
+        slot.text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        content = slot.text;
+    } else {
+        qt::SurfaceEvents events;
+        events.resized = [this, window](Size size) {
+            if (WindowHandler* h = slots_[window].handler) h->on_size(window, size);
+        };
+        events.repaint = [this, window](DeviceContext& dc) {
+            if (WindowHandler* h = slots_[window].handler) h->on_paint(window, dc);
+        };
+        events.key = [this, window](const KeyEvent& e) {
+            if (WindowHandler* h = slots_[window].handler) h->on_key(window, e);
+        };
+        events.mouse = [this, window](const MouseEvent& e) {
+            if (WindowHandler* h = slots_[window].handler) h->on_mouse(window, e);
+        };
+        slot.surface = new DrawingSurface(std::move(events), nullptr);
+        content = slot.surface;
+    }
+    content->setObjectName(QString("tavo_surface_%1").arg(window));
+
+    if (is_popup_window(window)) {
+        // Owned by the frame: stays above it, outside the MDI area.
+        auto* popup = new QWidget(frame_, Qt::Tool);
+        auto* layout = new QVBoxLayout(popup);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(content);
+        popup->resize(200, 150);
+        slot.outer = popup;
+    } else {
+        slot.sub = new QMdiSubWindow;
+        slot.sub->setAttribute(Qt::WA_DeleteOnClose, false);
+        slot.sub->setWidget(content);
+        mdi_->addSubWindow(slot.sub);
+        slot.sub->resize(480, 360);
+        slot.outer = slot.sub;
+    }
+    slot.outer->setObjectName(QString("tavo_window_%1").arg(window));
+    slot.outer->setWindowTitle(to_qstring(title));
+    slots_[window] = slot;
+    slot.outer->show();
+    return 0;
+}
+
+int QtBackend::destroy_window(int window) {
+    if (!window_exists(window) || window == kWindowFrame) return kUiBadWindow;
+    for (auto it = timers_.begin(); it != timers_.end();) {
+        if (it->first.first == window) {
+            it->second->deleteLater();
+            it = timers_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    Slot slot = slots_[window];
+    slots_[window] = Slot{};
+    if (active_ == window) active_ = -1;
+    if (slot.sub != nullptr) mdi_->removeSubWindow(slot.sub);
+    delete slot.outer;
+    return 0;
+}
+
+bool QtBackend::window_exists(int window) const {
+    return is_valid_window(window) && slots_[window].outer != nullptr;
+}
+
+int QtBackend::show_window(int window, bool visible) {
+    if (!window_exists(window)) return kUiBadWindow;
+    slots_[window].outer->setVisible(visible);
+    return 0;
+}
+
+bool QtBackend::window_visible(int window) const {
+    return window_exists(window) && slots_[window].outer->isVisible();
+}
+
+int QtBackend::set_window_title(int window, std::string_view title) {
+    if (!window_exists(window)) return kUiBadWindow;
+    slots_[window].outer->setWindowTitle(to_qstring(title));
+    return 0;
+}
+
+int QtBackend::activate_window(int window) {
+    if (!window_exists(window) || window == kWindowFrame) return kUiBadWindow;
+    Slot& slot = slots_[window];
+    slot.outer->show();
+    if (slot.sub != nullptr) {
+        mdi_->setActiveSubWindow(slot.sub);
+    } else {
+        slot.outer->raise();
+        slot.outer->activateWindow();
+    }
+    // The MDI area reports activation only when it changes and only while the frame is
+    // active; make the change known either way.
+    if (active_ != window) {
+        const int previous = active_;
+        active_ = window;
+        if (previous >= 0 && slots_[previous].handler != nullptr) {
+            slots_[previous].handler->on_activate(previous, false);
+        }
+        if (slot.handler != nullptr) slot.handler->on_activate(window, true);
+    }
+    return 0;
+}
+
+void QtBackend::sub_window_activated(QMdiSubWindow* sub) {
+    if (sub == nullptr) return;
+    const int window = window_of(sub);
+    if (window < 0 || window == active_) return;
+    const int previous = active_;
+    active_ = window;
+    if (previous >= 0 && slots_[previous].handler != nullptr) {
+        slots_[previous].handler->on_activate(previous, false);
+    }
+    if (slots_[window].handler != nullptr) slots_[window].handler->on_activate(window, true);
+}
+
+DeviceContext* QtBackend::device_context(int window) {
+    if (!window_exists(window) || slots_[window].surface == nullptr) return nullptr;
+    return &slots_[window].surface->context();
+}
+
+int QtBackend::invalidate(int window) {
+    if (!window_exists(window) || slots_[window].surface == nullptr) return kUiBadWindow;
+    slots_[window].surface->invalidate();
+    return 0;
+}
+
+// --- text output, status, command line ------------------------------------------------------
+
+int QtBackend::add_text_line(int window, std::string_view line) {
+    if (!window_exists(window) || slots_[window].text == nullptr) return kUiBadWindow;
+    slots_[window].text->appendPlainText(to_qstring(line));
+    return 0;
+}
+
+int QtBackend::clear_text(int window) {
+    if (!window_exists(window) || slots_[window].text == nullptr) return kUiBadWindow;
+    slots_[window].text->clear();
+    return 0;
+}
+
+void QtBackend::set_status_text(std::string_view text) {
+    if (status_ != nullptr) status_->setText(to_qstring(text));
+}
+
+std::string QtBackend::status_text() const {
+    return status_ != nullptr ? status_->text().toStdString() : std::string();
+}
+
+void QtBackend::command_line_entered() {
+    entered_lines_.push_back(command_line_->currentText().toStdString());
+    command_line_->clearEditText();
+}
+
+bool QtBackend::take_command_line(std::string& line) {
+    if (entered_lines_.empty()) return false;
+    line = std::move(entered_lines_.front());
+    entered_lines_.pop_front();
+    return true;
+}
+
+void QtBackend::set_command_line_text(std::string_view text) {
+    if (command_line_ != nullptr) command_line_->setEditText(to_qstring(text));
+}
+
+std::string QtBackend::command_line_text() const {
+    return command_line_ != nullptr ? command_line_->currentText().toStdString() : std::string();
+}
+
+// --- message boxes ---------------------------------------------------------------------------
+
+MessageAnswer QtBackend::message_box(const MessageBoxRequest& request) {
+    QMessageBox box(frame_);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setText(to_qstring(request.text));
+    box.setWindowTitle(to_qstring(request.title));
+    switch (request.icon) {
+        case MessageIcon::none:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MessageIcon::information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MessageIcon::warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MessageIcon::question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MessageIcon::error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+    }
+    std::map<QAbstractButton*, MessageAnswer> answers;
+    const MessageAnswer preset = default_message_answer(request);
+    for (MessageAnswer a : message_answers(request.buttons)) {
+        QMessageBox::StandardButton which = QMessageBox::Ok;
+        switch (a) {
+            case MessageAnswer::ok:
+                which = QMessageBox::Ok;
+                break;
+            case MessageAnswer::cancel:
+                which = QMessageBox::Cancel;
+                break;
+            case MessageAnswer::yes:
+                which = QMessageBox::Yes;
+                break;
+            case MessageAnswer::no:
+                which = QMessageBox::No;
+                break;
+            case MessageAnswer::retry:
+                which = QMessageBox::Retry;
+                break;
+            case MessageAnswer::none:
+                continue;
+        }
+        QPushButton* button = box.addButton(which);
+        answers[button] = a;
+        if (a == preset) box.setDefaultButton(button);
+    }
+    box.exec();
+    // A box closed without a button (Escape, window close) counts as Cancel where it has one.
+    const auto it = answers.find(box.clickedButton());
+    if (it != answers.end()) return it->second;
+    for (const auto& [button, answer] : answers) {
+        if (answer == MessageAnswer::cancel) return answer;
+    }
+    return preset;
+}
+
+// --- timers and events -----------------------------------------------------------------------
+
+int QtBackend::set_timer(int window, int timer_id, int interval_ms) {
+    if (!window_exists(window)) return kUiBadWindow;
+    if (interval_ms <= 0) return kUiBadArgument;
+    QTimer*& timer = timers_[{window, timer_id}];
+    if (timer == nullptr) {
+        timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [this, window, timer_id] {
+            if (WindowHandler* h = slots_[window].handler) h->on_timer(window, timer_id);
+        });
+    }
+    timer->start(interval_ms);
+    return 0;
+}
+
+int QtBackend::kill_timer(int window, int timer_id) {
+    const auto it = timers_.find({window, timer_id});
+    if (it == timers_.end()) return kUiBadArgument;
+    // The timer may be the one whose handler is running.
+    it->second->stop();
+    it->second->deleteLater();
+    timers_.erase(it);
+    return 0;
+}
+
+bool QtBackend::process_one_event(bool wait) {
+    QApplication::sendPostedEvents();
+    QApplication::processEvents(wait ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+    // Qt may set the locale again while it handles events (e.g. a platform change).
+    force_c_numeric_locale();
+    return true;
+}
+
+bool QtBackend::poll_escape() {
+    polling_escape_ = true;
+    escape_seen_ = false;
+    QApplication::sendPostedEvents();
+    QApplication::processEvents(QEventLoop::AllEvents);
+    polling_escape_ = false;
+    return escape_seen_;
+}
+
+void QtBackend::update_now() {
+    for (Slot& slot : slots_) {
+        if (slot.surface != nullptr) slot.surface->repaint_if_needed();
+    }
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtBackend::close_frame() {
+    frame_closed_ = true;
+    if (frame_ != nullptr) frame_->hide();
+}
+
+void QtBackend::request_close(int window) {
+    WindowHandler* h = slots_[window].handler;
+    if (h != nullptr && !h->on_close_request(window)) return;
+    if (!window_exists(window)) return;  // the handler destroyed it
+    if (window == kWindowFrame) {
+        close_frame();
+    } else {
+        slots_[window].outer->hide();
+        if (active_ == window) active_ = -1;
+    }
+}
+
+bool QtBackend::filter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (polling_escape_) {
+        switch (type) {
+            case QEvent::KeyRelease:
+                if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) escape_seen_ = true;
+                return true;
+            case QEvent::KeyPress:
+            case QEvent::ShortcutOverride:
+            // A click while a command runs must not start another one inside it.
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::Wheel:
+                return true;
+            default:
+                break;
+        }
+    }
+    if (type != QEvent::Close && type != QEvent::Move) return false;
+    if (!watched->isWidgetType()) return false;
+    const int window = window_of(watched);
+    if (window < 0) return false;
+    if (type == QEvent::Move) {
+        if (WindowHandler* h = slots_[window].handler) {
+            const QPoint pos = static_cast<QMoveEvent*>(event)->pos();
+            h->on_move(window, {pos.x(), pos.y()});
+        }
+        return false;
+    }
+    // The handler decides; the window is hidden, never deleted, by a close request.
+    event->ignore();
+    request_close(window);
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<UiBackend> make_qt_backend(int& argc, char** argv) {
+    return std::make_unique<QtBackend>(argc, argv);
+}
+
+}  // namespace platform

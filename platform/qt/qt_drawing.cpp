@@ -1,0 +1,337 @@
+#include "platform/qt/qt_drawing.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPolygon>
+#include <vector>
+
+namespace platform::qt {
+
+namespace {
+
+QColor to_qcolor(Colour c) {
+    return QColor(c.red, c.green, c.blue);
+}
+
+Qt::PenStyle to_pen_style(LineStyle style) {
+    switch (style) {
+        case LineStyle::solid:
+            return Qt::SolidLine;
+        case LineStyle::dash:
+            return Qt::DashLine;
+        case LineStyle::dot:
+            return Qt::DotLine;
+        case LineStyle::dash_dot:
+            return Qt::DashDotLine;
+        case LineStyle::dash_dot_dot:
+            return Qt::DashDotDotLine;
+        case LineStyle::none:
+            return Qt::NoPen;
+    }
+    return Qt::SolidLine;
+}
+
+QPolygon to_qpolygon(std::span<const Point> points) {
+    QPolygon polygon;
+    polygon.reserve(static_cast<int>(points.size()));
+    for (const Point& p : points) polygon << QPoint(p.x, p.y);
+    return polygon;
+}
+
+const QColor kSurfaceBackground(255, 255, 255);
+
+}  // namespace
+
+// --- device context --------------------------------------------------------------------------
+
+ImageContext::ImageContext(DrawingSurface& surface)
+    : surface_(surface),
+      pen_(QColor(0, 0, 0), 0, Qt::SolidLine),
+      brush_(Qt::NoBrush),
+      text_colour_(0, 0, 0),
+      font_(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {}
+
+void ImageContext::paint(const std::function<void(QPainter&)>& fn) {
+    QImage& image = surface_.image();
+    if (image.isNull()) return;
+    QPainter painter(&image);
+    // Exact pixels: graphics are line drawings that must look the same on screen and in files.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(pen_);
+    painter.setBrush(brush_);
+    painter.setFont(font_);
+    if (clipped_) {
+        painter.setClipRect(
+            QRect(QPoint(clip_.left, clip_.top), QPoint(clip_.right - 1, clip_.bottom - 1)));
+    }
+    fn(painter);
+    painter.end();
+    surface_.update();
+}
+
+Size ImageContext::size() const {
+    return {surface_.width(), surface_.height()};
+}
+
+void ImageContext::set_pen(Colour colour, LineStyle style, int width) {
+    // Width 1 and below is the one-pixel cosmetic pen.
+    pen_ = QPen(to_qcolor(colour), width > 1 ? width : 0, to_pen_style(style));
+}
+
+void ImageContext::set_brush(Colour colour) {
+    brush_ = QBrush(to_qcolor(colour));
+}
+
+void ImageContext::set_null_brush() {
+    brush_ = QBrush(Qt::NoBrush);
+}
+
+void ImageContext::set_text_colour(Colour colour) {
+    text_colour_ = to_qcolor(colour);
+}
+
+void ImageContext::move_to(Point p) {
+    current_ = p;
+}
+
+void ImageContext::line_to(Point p) {
+    const Point from = current_;
+    paint([&](QPainter& painter) { painter.drawLine(from.x, from.y, p.x, p.y); });
+    current_ = p;
+}
+
+void ImageContext::polyline(std::span<const Point> points) {
+    if (points.empty()) return;
+    const QPolygon polygon = to_qpolygon(points);
+    paint([&](QPainter& painter) { painter.drawPolyline(polygon); });
+}
+
+void ImageContext::polygon(std::span<const Point> points) {
+    if (points.empty()) return;
+    const QPolygon polygon = to_qpolygon(points);
+    paint([&](QPainter& painter) { painter.drawPolygon(polygon); });
+}
+
+void ImageContext::ellipse(Rect bounds) {
+    paint([&](QPainter& painter) {
+        painter.drawEllipse(
+            QRect(QPoint(bounds.left, bounds.top), QPoint(bounds.right - 1, bounds.bottom - 1)));
+    });
+}
+
+void ImageContext::set_pixel(Point p, Colour colour) {
+    QImage& image = surface_.image();
+    if (!image.rect().contains(p.x, p.y)) return;
+    if (clipped_ &&
+        (p.x < clip_.left || p.x >= clip_.right || p.y < clip_.top || p.y >= clip_.bottom)) {
+        return;
+    }
+    image.setPixelColor(p.x, p.y, to_qcolor(colour));
+    surface_.update();
+}
+
+void ImageContext::fill_rect(Rect r, Colour colour) {
+    paint([&](QPainter& painter) {
+        painter.fillRect(QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)),
+                         to_qcolor(colour));
+    });
+}
+
+void ImageContext::text_out(Point p, std::string_view text) {
+    const QString qtext = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    paint([&](QPainter& painter) {
+        painter.setPen(text_colour_);
+        painter.drawText(QPoint(p.x, p.y + QFontMetrics(font_).ascent()), qtext);
+    });
+}
+
+TextMetrics ImageContext::text_metrics() const {
+    const QFontMetrics metrics(font_);
+    return {metrics.height(), metrics.ascent(), metrics.averageCharWidth()};
+}
+
+int ImageContext::text_width(std::string_view text) const {
+    return QFontMetrics(font_).horizontalAdvance(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void ImageContext::set_clip_rect(Rect r) {
+    clipped_ = true;
+    clip_ = r;
+}
+
+void ImageContext::clear_clip() {
+    clipped_ = false;
+}
+
+// --- surface widget --------------------------------------------------------------------------
+
+DrawingSurface::DrawingSurface(SurfaceEvents events, QWidget* parent)
+    : QWidget(parent), events_(std::move(events)), context_(*this) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
+
+QImage& DrawingSurface::image() {
+    const QSize wanted = size().expandedTo(QSize(1, 1));
+    if (image_.size() != wanted) {
+        QImage grown(wanted, QImage::Format_RGB32);
+        grown.fill(kSurfaceBackground);
+        if (!image_.isNull()) {
+            QPainter painter(&grown);
+            painter.drawImage(0, 0, image_);
+        }
+        image_ = std::move(grown);
+    }
+    return image_;
+}
+
+void DrawingSurface::invalidate() {
+    needs_repaint_ = true;
+    update();
+}
+
+void DrawingSurface::repaint_if_needed() {
+    if (!needs_repaint_) return;
+    needs_repaint_ = false;
+    image().fill(kSurfaceBackground);
+    if (events_.repaint) events_.repaint(context_);
+}
+
+void DrawingSurface::paintEvent(QPaintEvent*) {
+    repaint_if_needed();
+    QPainter painter(this);
+    painter.drawImage(0, 0, image());
+}
+
+void DrawingSurface::resizeEvent(QResizeEvent*) {
+    image();
+    if (events_.resized) events_.resized({width(), height()});
+    needs_repaint_ = true;
+}
+
+void DrawingSurface::keyPressEvent(QKeyEvent* event) {
+    if (events_.key) events_.key(to_key_event(*event));
+}
+
+void DrawingSurface::keyReleaseEvent(QKeyEvent* event) {
+    if (events_.key) events_.key(to_key_event(*event));
+}
+
+void DrawingSurface::deliver_mouse(QMouseEvent* event, MouseAction action) {
+    if (!events_.mouse) return;
+    MouseEvent e;
+    e.action = action;
+    switch (event->button()) {
+        case Qt::LeftButton:
+            e.button = MouseButton::left;
+            break;
+        case Qt::RightButton:
+            e.button = MouseButton::right;
+            break;
+        case Qt::MiddleButton:
+            e.button = MouseButton::middle;
+            break;
+        default:
+            e.button = MouseButton::none;
+            break;
+    }
+    const QPoint pos = event->position().toPoint();
+    e.position = {pos.x(), pos.y()};
+    e.modifiers = to_modifiers(event->modifiers());
+    events_.mouse(e);
+}
+
+void DrawingSurface::mousePressEvent(QMouseEvent* event) {
+    deliver_mouse(event, MouseAction::press);
+}
+
+void DrawingSurface::mouseReleaseEvent(QMouseEvent* event) {
+    deliver_mouse(event, MouseAction::release);
+}
+
+void DrawingSurface::mouseDoubleClickEvent(QMouseEvent* event) {
+    deliver_mouse(event, MouseAction::double_click);
+}
+
+void DrawingSurface::mouseMoveEvent(QMouseEvent* event) {
+    deliver_mouse(event, MouseAction::move);
+}
+
+// --- input translation -----------------------------------------------------------------------
+
+unsigned to_modifiers(Qt::KeyboardModifiers modifiers) {
+    unsigned m = 0;
+    if (modifiers & Qt::ShiftModifier) m |= modifier_shift;
+    if (modifiers & Qt::ControlModifier) m |= modifier_control;
+    if (modifiers & Qt::AltModifier) m |= modifier_alt;
+    return m;
+}
+
+KeyEvent to_key_event(const QKeyEvent& event) {
+    KeyEvent e;
+    e.pressed = event.type() == QEvent::KeyPress;
+    e.modifiers = to_modifiers(event.modifiers());
+    e.text = event.text().toStdString();
+    const int k = event.key();
+    switch (k) {
+        case Qt::Key_Backspace:
+            e.key = key_backspace;
+            break;
+        case Qt::Key_Tab:
+            e.key = key_tab;
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            e.key = key_enter;
+            break;
+        case Qt::Key_Escape:
+            e.key = key_escape;
+            break;
+        case Qt::Key_PageUp:
+            e.key = key_page_up;
+            break;
+        case Qt::Key_PageDown:
+            e.key = key_page_down;
+            break;
+        case Qt::Key_End:
+            e.key = key_end;
+            break;
+        case Qt::Key_Home:
+            e.key = key_home;
+            break;
+        case Qt::Key_Left:
+            e.key = key_left;
+            break;
+        case Qt::Key_Up:
+            e.key = key_up;
+            break;
+        case Qt::Key_Right:
+            e.key = key_right;
+            break;
+        case Qt::Key_Down:
+            e.key = key_down;
+            break;
+        case Qt::Key_Insert:
+            e.key = key_insert;
+            break;
+        case Qt::Key_Delete:
+            e.key = key_delete;
+            break;
+        default:
+            if (k >= Qt::Key_F1 && k <= Qt::Key_F12) {
+                e.key = key_f1 + (k - Qt::Key_F1);
+            } else if (k >= 0x20 && k < 0x7f) {
+                // Qt's codes for printable keys are the upper-case ASCII codes.
+                e.key = k;
+            }
+            break;
+    }
+    return e;
+}
+
+}  // namespace platform::qt
