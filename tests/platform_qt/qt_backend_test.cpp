@@ -1,0 +1,211 @@
+// The Qt backend on the offscreen platform: the frame and its windows exist, and what is drawn
+// through a device context lands in the window's pixels.
+#include "platform/qt/qt_backend.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <clocale>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+int g_argc = 1;
+char g_arg0[] = "test_platform_qt";
+char* g_argv[] = {g_arg0, nullptr};
+
+class KeyLog : public platform::WindowHandler {
+public:
+    std::vector<int> keys;
+    void on_key(int, const platform::KeyEvent& e) override {
+        if (e.pressed) keys.push_back(e.key);
+    }
+};
+
+struct QtFixture : ::testing::Test {
+    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(g_argc, g_argv);
+
+    void SetUp() override { ASSERT_EQ(ui->create_frame("TAVO LT", nullptr), 0); }
+
+    void settle() {
+        for (int i = 0; i < 5; ++i) ui->process_one_event(false);
+    }
+
+    static QWidget* find_widget(const char* name) {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->objectName() == name) return top;
+            if (QWidget* w = top->findChild<QWidget*>(name)) return w;
+        }
+        return nullptr;
+    }
+};
+
+TEST_F(QtFixture, FrameHasCommandLineStatusFieldAndMdiTextWindow) {
+    auto* frame = qobject_cast<QMainWindow*>(find_widget("tavo_window_0"));
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->windowTitle(), "TAVO LT");
+    ASSERT_NE(frame->findChild<QComboBox*>("tavo_command_line"), nullptr);
+    ASSERT_NE(frame->findChild<QLabel*>("tavo_status"), nullptr);
+
+    ASSERT_EQ(ui->create_window(platform::kWindowText1, "TAVO LT 5.40", nullptr), 0);
+    ASSERT_EQ(ui->add_text_line(platform::kWindowText1, "TAVO LT 5.40"), 0);
+    settle();
+    auto* mdi = frame->findChild<QMdiArea*>("tavo_mdi");
+    ASSERT_NE(mdi, nullptr);
+    ASSERT_EQ(mdi->subWindowList().size(), 1);
+    EXPECT_EQ(mdi->subWindowList().front()->objectName(), "tavo_window_1");
+    auto* text = qobject_cast<QPlainTextEdit*>(find_widget("tavo_surface_1"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->toPlainText(), "TAVO LT 5.40");
+
+    ui->set_status_text("Lens saved");
+    EXPECT_EQ(ui->status_text(), "Lens saved");
+    EXPECT_EQ(frame->findChild<QLabel*>("tavo_status")->text(), "Lens saved");
+
+    // Qt resets the numeric locale when it starts; the backend sets it back.
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%.1f", 2.5);
+    EXPECT_STREQ(buffer, "2.5");
+}
+
+TEST_F(QtFixture, EnteredCommandLinesQueueUp) {
+    auto* combo = qobject_cast<QComboBox*>(find_widget("tavo_command_line"));
+    ASSERT_NE(combo, nullptr);
+    for (const char* typed : {"trace_ref_ray 0.7", "draw_lens"}) {
+        combo->setEditText(typed);
+        emit combo->lineEdit()->returnPressed();
+    }
+    EXPECT_EQ(ui->command_line_text(), "");  // the line is cleared after Enter
+    std::string line;
+    ASSERT_TRUE(ui->take_command_line(line));
+    EXPECT_EQ(line, "trace_ref_ray 0.7");
+    ASSERT_TRUE(ui->take_command_line(line));
+    EXPECT_EQ(line, "draw_lens");
+    EXPECT_FALSE(ui->take_command_line(line));
+}
+
+TEST_F(QtFixture, LineDrawnOnGraphicsSurfaceShowsInItsPixels) {
+    ASSERT_EQ(ui->create_window(7, "Graphics 1", nullptr), 0);
+    settle();
+    EXPECT_NE(find_widget("tavo_window_7"), nullptr);
+    platform::DeviceContext* dc = ui->device_context(7);
+    ASSERT_NE(dc, nullptr);
+    ASSERT_GE(dc->size().width, 60);
+    ASSERT_GE(dc->size().height, 60);
+
+    dc->set_pen({255, 0, 0}, platform::LineStyle::solid, 1);
+    dc->move_to({10, 20});
+    dc->line_to({50, 20});
+    ui->update_now();
+
+    QWidget* surface = find_widget("tavo_surface_7");
+    ASSERT_NE(surface, nullptr);
+    const QImage shot = surface->grab().toImage();
+    ASSERT_GE(shot.width(), 60);
+    for (int x : {10, 11, 30, 49}) {
+        SCOPED_TRACE(x);
+        EXPECT_EQ(shot.pixelColor(x, 20), QColor(255, 0, 0));
+    }
+    EXPECT_NE(shot.pixelColor(30, 30), QColor(255, 0, 0));
+    EXPECT_NE(shot.pixelColor(30, 19), QColor(255, 0, 0));
+    EXPECT_NE(shot.pixelColor(5, 20), QColor(255, 0, 0));
+}
+
+// Paints a filled box on every repaint, so resizing and invalidating can be seen in pixels.
+class BoxPainter : public platform::WindowHandler {
+public:
+    int paints = 0;
+    platform::Size last_size;
+    void on_paint(int, platform::DeviceContext& dc) override {
+        ++paints;
+        dc.fill_rect({0, 0, 8, 8}, {0, 0, 255});
+    }
+    void on_size(int, platform::Size size) override { last_size = size; }
+};
+
+TEST_F(QtFixture, HandlerRepaintsSurfaceWhenInvalidated) {
+    BoxPainter painter;
+    ASSERT_EQ(ui->create_window(8, "Graphics 2", &painter), 0);
+    settle();
+    QWidget* surface = find_widget("tavo_surface_8");
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(painter.last_size, (platform::Size{surface->width(), surface->height()}));
+    QImage shot = surface->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(4, 4), QColor(0, 0, 255));
+    EXPECT_NE(shot.pixelColor(12, 12), QColor(0, 0, 255));
+
+    // Drawing over the box, then invalidating, gives the handler's picture back.
+    platform::DeviceContext* dc = ui->device_context(8);
+    dc->fill_rect({0, 0, 20, 20}, {0, 255, 0});
+    ui->update_now();
+    EXPECT_EQ(surface->grab().toImage().pixelColor(4, 4), QColor(0, 255, 0));
+    const int before = painter.paints;
+    ASSERT_EQ(ui->invalidate(8), 0);
+    ui->update_now();
+    shot = surface->grab().toImage();
+    EXPECT_GT(painter.paints, before);
+    EXPECT_EQ(shot.pixelColor(4, 4), QColor(0, 0, 255));
+    EXPECT_NE(shot.pixelColor(12, 12), QColor(0, 255, 0));
+}
+
+TEST_F(QtFixture, EscapePollSwallowsKeysAndSeesEscape) {
+    KeyLog log;
+    ASSERT_EQ(ui->create_window(9, "Graphics 3", &log), 0);
+    settle();
+    QWidget* surface = find_widget("tavo_surface_9");
+    ASSERT_NE(surface, nullptr);
+    QCoreApplication::postEvent(surface,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
+    QCoreApplication::postEvent(surface,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    QCoreApplication::postEvent(surface,
+                                new QKeyEvent(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier));
+    EXPECT_TRUE(ui->poll_escape());
+    settle();
+    EXPECT_TRUE(log.keys.empty());
+    // Outside the poll, keys reach the window's handler.
+    QCoreApplication::postEvent(surface,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b"));
+    settle();
+    EXPECT_THAT(log.keys, ::testing::ElementsAre('B'));
+    EXPECT_FALSE(ui->poll_escape());
+}
+
+TEST_F(QtFixture, ClosingTheFrameEndsTheRunUnlessItsHandlerRefuses) {
+    struct Refuser : platform::WindowHandler {
+        bool allow = false;
+        bool on_close_request(int) override { return allow; }
+    } refuser;
+    // The fixture's frame has no handler: a close request ends the run.
+    QWidget* frame = find_widget("tavo_window_0");
+    ASSERT_NE(frame, nullptr);
+    frame->close();
+    EXPECT_TRUE(ui->frame_closed());
+
+    ui.reset();
+    ui = platform::make_qt_backend(g_argc, g_argv);
+    ASSERT_EQ(ui->create_frame("TAVO LT", &refuser), 0);
+    frame = find_widget("tavo_window_0");
+    ASSERT_NE(frame, nullptr);
+    frame->close();
+    EXPECT_FALSE(ui->frame_closed());
+    EXPECT_TRUE(frame->isVisible());
+    refuser.allow = true;
+    frame->close();
+    EXPECT_TRUE(ui->frame_closed());
+}
+
+}  // namespace
