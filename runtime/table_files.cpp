@@ -1,0 +1,274 @@
+#include "runtime/table_files.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "runtime/memory.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TableErrorReporter error_reporter = nullptr;
+TableError last_error;
+std::string root_dir;
+std::string data_dir;
+int stale_word = 0;
+AmoFile current_file;
+
+// A shipped table may carry its name in another case than asked for: when the exact name does
+// not exist, the folder is searched without regard to case.
+std::string existing_path(const std::string& path) {
+    std::error_code ec;
+    if (fs::exists(path, ec)) return path;
+    const fs::path p(path);
+    const fs::path folder = p.parent_path();
+    std::string wanted = p.filename().string();
+    for (char& c : wanted) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (name == wanted) return it->path().string();
+    }
+    return path;
+}
+
+bool modification_time(const std::string& path, fs::file_time_type& time) {
+    std::error_code ec;
+    const std::string real = existing_path(path);
+    if (!fs::is_regular_file(real, ec)) return false;
+    time = fs::last_write_time(real, ec);
+    return !ec;
+}
+
+}  // namespace
+
+void set_table_error_reporter(TableErrorReporter reporter) {
+    error_reporter = reporter;
+}
+
+void report_table_error(int code, const std::string& argument) {
+    last_error.code = code;
+    last_error.argument = argument;
+    if (error_reporter != nullptr) error_reporter(code, argument.c_str());
+}
+
+const TableError& last_table_error() {
+    return last_error;
+}
+void clear_last_table_error() {
+    last_error = TableError{};
+}
+
+int read_root_folders() {
+    const char* root = std::getenv("TVROOT");
+    const char* data = std::getenv("TVDATA");
+    if (root == nullptr || data == nullptr) return -168;
+    root_dir.assign(root, std::min(std::strlen(root), kFolderLimit));
+    data_dir.assign(data, std::min(std::strlen(data), kFolderLimit));
+    stale_word = 0;
+    check_private_copy_age("usmsgs.amo", "rtmsgs.amo");
+    check_private_copy_age("ulists.amo", "alists.amo");
+    check_private_copy_age("rtdefs.amo", nullptr);
+    return 0;
+}
+
+const std::string& root_folder() {
+    return root_dir;
+}
+const std::string& data_folder() {
+    return data_dir;
+}
+int tables_stale() {
+    return stale_word;
+}
+void set_tables_stale(int value) {
+    stale_word = value;
+}
+
+void check_private_copy_age(const char* name, const char* alternate) {
+    fs::file_time_type private_time, public_time;
+    if (!modification_time(amo_path(false, name), private_time)) return;
+    bool have_public = modification_time(amo_path(true, name), public_time);
+    if (!have_public && alternate != nullptr) {
+        have_public = modification_time(amo_path(true, alternate), public_time);
+    }
+    if (have_public && private_time < public_time) stale_word = kStalePrivateTables;
+}
+
+std::string amo_path(bool is_public, const char* name) {
+    std::string path = is_public ? root_dir : data_dir;
+    while (!path.empty() && path.back() == '/') path.pop_back();
+    path += "/bin/amo/";
+    path += kTablePrefix;
+    path += name;
+    return path;
+}
+
+std::string temp_folder_path() {
+    std::error_code ec;
+    std::string path = fs::temp_directory_path(ec).string();
+    if (ec || path.empty()) path = "/tmp";
+    if (path.back() != '/') path += '/';
+    return path;
+}
+
+int AmoFile::open(bool is_public, const char* name, const char* magic, bool report) {
+    return open_path(amo_path(is_public, name), magic, report);
+}
+
+int AmoFile::open_path(const std::string& path, const char* magic, bool report) {
+    discard();
+    path_ = path;
+    pending_ = 0;
+    file_ = std::fopen(existing_path(path).c_str(), "rb");
+    if (file_ == nullptr) {
+        if (report) report_table_error(-7, path_);
+        return -7;
+    }
+    char head[8];
+    if (std::fread(head, 1, sizeof head, file_) != sizeof head) {
+        discard();
+        if (report) report_table_error(-8, path_);
+        return -8;
+    }
+    // Compared as texts, up to the magic's terminator.
+    if (std::strncmp(head, magic, sizeof head) != 0) {
+        discard();
+        if (report) report_table_error(-6, path_);
+        return -6;
+    }
+    return 0;
+}
+
+void AmoFile::discard() {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+}
+
+int AmoFile::close(int error) {
+    discard();
+    if (error == 0) error = pending_;
+    pending_ = 0;
+    if (error == 0) return 0;
+    report_table_error(error, path_);
+    return -1;
+}
+
+void AmoFile::fail_short() {
+    discard();
+    if (pending_ == 0) pending_ = -8;
+}
+
+int AmoFile::read_bytes(void* buffer, std::size_t n) {
+    if (file_ == nullptr) {
+        if (pending_ == 0) pending_ = -8;
+        return -8;
+    }
+    if (std::fread(buffer, 1, n, file_) != n) {
+        fail_short();
+        return -8;
+    }
+    return 0;
+}
+
+unsigned AmoFile::read_byte() {
+    std::uint8_t b[1];
+    return read_bytes(b, 1) == 0 ? b[0] : 0;
+}
+
+unsigned AmoFile::read_be16() {
+    std::uint8_t b[2];
+    return read_bytes(b, 2) == 0 ? (unsigned{b[0]} << 8) | b[1] : 0;
+}
+
+unsigned AmoFile::read_le16() {
+    std::uint8_t b[2];
+    return read_bytes(b, 2) == 0 ? (unsigned{b[1]} << 8) | b[0] : 0;
+}
+
+unsigned AmoFile::read_be24() {
+    std::uint8_t b[3];
+    return read_bytes(b, 3) == 0 ? (unsigned{b[0]} << 16) | (unsigned{b[1]} << 8) | b[2] : 0;
+}
+
+std::uint32_t AmoFile::read_le32() {
+    std::uint8_t b[4];
+    if (read_bytes(b, 4) != 0) return 0;
+    return std::uint32_t{b[0]} | (std::uint32_t{b[1]} << 8) | (std::uint32_t{b[2]} << 16) |
+           (std::uint32_t{b[3]} << 24);
+}
+
+std::uint8_t* AmoFile::read_block(std::size_t n) {
+    // One extra zero byte behind every block, so a damaged text can never run off its end.
+    auto* block = static_cast<std::uint8_t*>(mem_alloc(n + 1));
+    if (block == nullptr) {
+        report_table_error(-10, path_);
+        return nullptr;
+    }
+    if (read_bytes(block, n) != 0) {
+        mem_free(block);
+        report_table_error(-8, path_);
+        pending_ = -1;  // already reported; close() still fails
+        return nullptr;
+    }
+    return block;
+}
+
+int AmoFile::seek(long position) {
+    if (file_ == nullptr || position < 0) return -1;
+    return std::fseek(file_, position, SEEK_SET) == 0 ? 0 : -1;
+}
+
+long AmoFile::size() {
+    if (file_ == nullptr) return -1;
+    const long here = std::ftell(file_);
+    if (std::fseek(file_, 0, SEEK_END) != 0) return -1;
+    const long end = std::ftell(file_);
+    std::fseek(file_, here, SEEK_SET);
+    return end;
+}
+
+int open_amo_file(bool is_public, const char* name, const char* magic) {
+    return current_file.open(is_public, name, magic);
+}
+
+int close_amo_file(int error) {
+    return current_file.close(error);
+}
+unsigned amo_read_byte() {
+    return current_file.read_byte();
+}
+unsigned amo_read_be16() {
+    return current_file.read_be16();
+}
+unsigned amo_read_le16() {
+    return current_file.read_le16();
+}
+std::uint32_t amo_read_le32() {
+    return current_file.read_le32();
+}
+int amo_read_bytes(void* buffer, std::size_t n) {
+    return current_file.read_bytes(buffer, n);
+}
+std::uint8_t* amo_read_block(std::size_t n) {
+    return current_file.read_block(n);
+}
+AmoFile& current_amo_file() {
+    return current_file;
+}
+
+void lowercase_string(char* text) {
+    for (; *text != '\0'; ++text) {
+        *text = static_cast<char>(std::tolower(static_cast<unsigned char>(*text)));
+    }
+}
+
+void uppercase_string(char* text) {
+    for (; *text != '\0'; ++text) {
+        *text = static_cast<char>(std::toupper(static_cast<unsigned char>(*text)));
+    }
+}

@@ -1,0 +1,66 @@
+#include "runtime/table_messages.h"
+
+#include <cstring>
+
+#include "runtime/message_table.h"
+#include "runtime/table_files.h"
+
+namespace {
+
+AmoFile message_file;
+int highest_slot = 0;
+char ring[kMessageRingSize];
+std::size_t ring_position = 0;
+
+bool try_open(bool is_public, const char* name) {
+    if (message_file.open(is_public, name, kMessageMagic, false) != 0) return false;
+    highest_slot = static_cast<int>(message_file.read_be16());
+    if (highest_slot == 0) {
+        message_file.discard();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int open_message_table() {
+    close_message_table();
+    const bool opened = (tables_stale() == 0 && try_open(false, "usmsgs.amo")) ||
+                        try_open(true, "usmsgs.amo") || try_open(true, "rtmsgs.amo");
+    if (!opened) {
+        report_table_error(-7, amo_path(true, "rtmsgs.amo"));
+        return -1;
+    }
+    return 0;
+}
+
+void close_message_table() {
+    message_file.discard();
+    highest_slot = 0;
+}
+
+const char* msg_text_kind(int n, int* kind) {
+    int slot = n + kMessageSlotBase;
+    if (slot < 0 || slot > highest_slot) slot = 0;
+    std::uint8_t raw[kMessageEntrySize];
+    if (message_file.is_open() && message_file.seek(message_entry_position(slot)) == 0 &&
+        message_file.read_bytes(raw, sizeof raw) == 0) {
+        const MessageEntry e = decode_message_entry(raw);
+        if (ring_position + e.length >= kMessageRingSize) ring_position = 0;
+        char* text = ring + ring_position;
+        if (message_file.seek(static_cast<long>(e.offset)) == 0 &&
+            message_file.read_bytes(text, e.length) == 0) {
+            text[e.length] = '\0';
+            ring_position += e.length + 1u;
+            if (kind != nullptr) *kind = e.kind;
+            return text;
+        }
+    }
+    if (kind != nullptr) *kind = 2;
+    return kMessageAccessFailed;
+}
+
+const char* msg_text(int n) {
+    return msg_text_kind(n, nullptr);
+}

@@ -1,0 +1,589 @@
+// Definitions sources, one per subsystem folder, merged into "rtdefs.amo":
+//
+//   version "5.40"
+//   work code=<bytes> data=<bytes>
+//   local_names on|off
+//   condition <number> <expression over flag names with and, or, not, ( )>
+//   command <number> <name>[,<alias>...] [suffix=<letter>] [plain=<slot>] [interactive=<slot>]
+//           [kind=<0..3>] [hidden] [if=<condition>]
+//     param <name> int|double|char|text|plain_text [default=<h>] [list=<h>] [lower=<h>]
+//           [upper=<h>] [prompt=<h>] [mode=<n>] [if=<condition>] [flags=<n>]
+//   global <name> <int32>
+//   value <n> number <double> | value <n> text "<text>"
+//
+// A handle <h> is a number (a constant of the table), msg:<n> (message text n), value:<n>,
+// list:<n>, slot:<n> or raw:<16-bit>. param lines belong to the command above them.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "runtime/state_flags.h"
+#include "tools/table_builder/builders.h"
+#include "tools/table_builder/source_lines.h"
+
+namespace {
+
+constexpr std::uint8_t kTextValueMark[4] = {'t', 'x', 't', 0};  // lets a dump tell texts apart
+constexpr int kHandleNumberLimit = 0x2000;
+
+struct Param {
+    std::string name;
+    std::uint8_t type_flags = 0;
+    std::uint16_t handles[6] = {};  // prompt, default, list, unused, lower, upper
+    std::uint8_t mode = 0;
+    std::uint8_t condition = kNoCondition;
+    std::uint8_t flags = 0;
+};
+
+struct Command {
+    int number = 0;
+    std::vector<std::string> names;
+    int plain = -1;
+    int interactive = -1;
+    int kind = 0;
+    bool hidden = false;
+    int condition = kNoCondition;
+    std::vector<Param> params;
+};
+
+struct Value {
+    bool is_text = false;
+    double number = 0;
+    std::string text;
+};
+
+struct State {
+    std::string version;
+    long code_size = 0;
+    long data_size = 0;
+    int local_names = 0;
+    std::map<int, Command> commands;
+    std::map<int, Bytes> conditions;
+    std::map<int, const SourceLine*> condition_lines;
+    std::vector<std::pair<std::string, long>> globals;
+    std::map<int, Value> values;
+    std::vector<double> constants;
+};
+
+const char* const kTypeNames[] = {"int", "double", "char", "text", "plain_text"};
+const std::uint8_t kTypeFlags[] = {1, 2, 3, 0x13, 0x23};
+const char* const kHandleKeys[] = {"prompt", "default", "list", "", "lower", "upper"};
+
+// Condition expressions: operand := [not] (flag | "(" expr ")"); and binds tighter than or.
+bool parse_expression(const std::vector<std::string>& t, std::size_t& i, int precedence, Bytes& out,
+                      std::string& error) {
+    if (i < t.size() && t[i] == "not") {
+        out.push_back(kCondNot);
+        ++i;
+    }
+    if (i >= t.size()) {
+        error = "condition ends where an operand is expected";
+        return false;
+    }
+    if (t[i] == "(") {
+        out.push_back(kCondGroup);
+        ++i;
+        if (!parse_expression(t, i, 0, out, error)) return false;
+        if (i >= t.size() || t[i] != ")") {
+            error = "unclosed '(' in condition";
+            return false;
+        }
+        out.push_back(kCondClose);
+        ++i;
+    } else {
+        const int flag = state_flag_by_name(t[i].c_str());
+        if (flag < 0) {
+            error = "unknown state flag '" + t[i] + "'";
+            return false;
+        }
+        out.push_back(static_cast<std::uint8_t>(flag + 1));
+        ++i;
+    }
+    while (i < t.size() && (t[i] == "and" || t[i] == "or")) {
+        const int q = t[i] == "and" ? 2 : 1;
+        if (q <= precedence) break;
+        out.push_back(q == 2 ? kCondAnd : kCondOr);
+        ++i;
+        if (!parse_expression(t, i, q, out, error)) return false;
+    }
+    return true;
+}
+
+int add_constant(State& s, double v) {
+    for (std::size_t i = 0; i < s.constants.size(); ++i) {
+        if (std::memcmp(&s.constants[i], &v, sizeof v) == 0) return static_cast<int>(i);
+    }
+    s.constants.push_back(v);
+    return static_cast<int>(s.constants.size()) - 1;
+}
+
+bool parse_handle(State& s, const std::string& text, std::uint16_t& handle, std::string& error) {
+    long n = 0;
+    const std::size_t colon = text.find(':');
+    if (colon != std::string::npos) {
+        const std::string kind = text.substr(0, colon);
+        if (!parse_int(text.substr(colon + 1), n)) {
+            error = "bad handle '" + text + "'";
+            return false;
+        }
+        if (kind == "raw") {
+            if (n < 0 || n > 0xFFFF) {
+                error = "raw handle out of 16 bits";
+                return false;
+            }
+            handle = static_cast<std::uint16_t>(n);
+            return true;
+        }
+        const long magnitude = n < 0 ? -n : n;
+        if (magnitude >= kHandleNumberLimit) {
+            error = "handle number out of 13 bits";
+            return false;
+        }
+        if (kind == "msg") {
+            handle = static_cast<std::uint16_t>((n < 0 ? kHandleMessageMinus : kHandleMessagePlus) |
+                                                magnitude);
+        } else if (kind == "value" && n >= 0) {
+            handle = static_cast<std::uint16_t>(kHandleValue | n);
+        } else if (kind == "list" && n >= 0) {
+            handle = static_cast<std::uint16_t>(kHandleMessagePlus | n);
+        } else if (kind == "slot" && n >= 0) {
+            handle = static_cast<std::uint16_t>(kHandleConstant | n);
+        } else {
+            error = "bad handle '" + text + "'";
+            return false;
+        }
+        return true;
+    }
+    double v = 0;
+    if (!parse_double(text, v)) {
+        error = "bad handle '" + text + "'";
+        return false;
+    }
+    const int c = add_constant(s, v);
+    if (c >= kHandleNumberLimit) {
+        error = "too many constants";
+        return false;
+    }
+    handle = static_cast<std::uint16_t>(kHandleConstant | c);
+    return true;
+}
+
+bool parse_condition_ref(const std::string& text, int& condition, std::string& error) {
+    long n = 0;
+    if (!parse_int(text, n) || n < 0 || n >= kNoCondition) {
+        error = "condition number must be 0..254";
+        return false;
+    }
+    condition = static_cast<int>(n);
+    return true;
+}
+
+bool is_name(const std::string& n) {
+    if (n.empty() || n.size() >= 48) return false;
+    if (!(std::islower(static_cast<unsigned char>(n[0])) || n[0] == '_')) return false;
+    return std::all_of(n.begin(), n.end(), [](char c) {
+        return std::islower(static_cast<unsigned char>(c)) ||
+               std::isdigit(static_cast<unsigned char>(c)) || c == '_';
+    });
+}
+
+bool parse_line(State& s, const SourceLine& line, Command*& current, std::string& error) {
+    const auto& t = line.tokens;
+    const std::string& word = t[0];
+    long n = 0;
+    if (word == "version" && t.size() == 2) {
+        s.version = t[1];
+        return true;
+    }
+    if (word == "local_names" && t.size() == 2 && (t[1] == "on" || t[1] == "off")) {
+        s.local_names = t[1] == "on";
+        return true;
+    }
+    if (word == "work") {
+        for (std::size_t i = 1; i < t.size(); ++i) {
+            std::string k, v;
+            long x = 0;
+            if (!split_key(t[i], k, v) || !parse_int(v, x) || x < 0 || x > 0x7FFFFFFF) {
+                error = "bad work size '" + t[i] + "'";
+                return false;
+            }
+            if (k == "code") {
+                s.code_size = x;
+            } else if (k == "data" && x / 16 <= 0xFFFF) {
+                s.data_size = x;
+            } else {
+                error = "bad work size '" + t[i] + "'";
+                return false;
+            }
+        }
+        return true;
+    }
+    if (word == "condition") {
+        int number = 0;
+        if (t.size() < 3 || !parse_condition_ref(t[1], number, error)) {
+            if (error.empty()) error = "condition needs a number and an expression";
+            return false;
+        }
+        if (s.conditions.count(number)) {
+            error = "condition " + t[1] + " defined twice";
+            return false;
+        }
+        std::vector<std::string> expr(t.begin() + 2, t.end());
+        std::size_t i = 0;
+        Bytes bytes;
+        if (!parse_expression(expr, i, 0, bytes, error)) return false;
+        if (i != expr.size()) {
+            error = "unexpected '" + expr[i] + "' in condition";
+            return false;
+        }
+        bytes.push_back(kCondEnd);
+        s.conditions[number] = bytes;
+        s.condition_lines[number] = &line;
+        return true;
+    }
+    if (word == "command") {
+        if (t.size() < 3 || !parse_int(t[1], n) || n < 0 || n >= kUserSymbolBase) {
+            error = "command needs a number below 8192 and a name";
+            return false;
+        }
+        if (s.commands.count(static_cast<int>(n))) {
+            error = "command number " + t[1] + " used twice";
+            return false;
+        }
+        Command c;
+        c.number = static_cast<int>(n);
+        std::string suffix;
+        std::stringstream names(t[2]);
+        std::string name;
+        while (std::getline(names, name, ',')) c.names.push_back(name);
+        for (std::size_t i = 3; i < t.size(); ++i) {
+            std::string k, v;
+            long x = 0;
+            if (t[i] == "hidden") {
+                c.hidden = true;
+                continue;
+            }
+            if (!split_key(t[i], k, v)) {
+                error = "unexpected '" + t[i] + "'";
+                return false;
+            }
+            if (k == "suffix" && v.size() == 1 && std::isalpha(static_cast<unsigned char>(v[0]))) {
+                suffix = std::string("_") + static_cast<char>(std::tolower(v[0]));
+            } else if (k == "if") {
+                if (!parse_condition_ref(v, c.condition, error)) return false;
+            } else if ((k == "plain" || k == "interactive" || k == "kind") && parse_int(v, x) &&
+                       x >= -1 && x <= 0x7FFF && (k != "kind" || (x >= 0 && x <= 3))) {
+                (k == "plain"         ? c.plain
+                 : k == "interactive" ? c.interactive
+                                      : c.kind) = static_cast<int>(x);
+            } else {
+                error = "bad field '" + t[i] + "'";
+                return false;
+            }
+        }
+        for (std::string& nm : c.names) {
+            nm += suffix;
+            if (!is_name(nm)) {
+                error = "bad command name '" + nm + "'";
+                return false;
+            }
+        }
+        current = &(s.commands[c.number] = c);
+        return true;
+    }
+    if (word == "param") {
+        if (current == nullptr) {
+            error = "param outside a command";
+            return false;
+        }
+        if (t.size() < 3 || !is_name(t[1])) {
+            error = "param needs a name and a type";
+            return false;
+        }
+        Param p;
+        p.name = t[1];
+        const auto* type = std::find(std::begin(kTypeNames), std::end(kTypeNames), t[2]);
+        if (type == std::end(kTypeNames)) {
+            error = "unknown parameter type '" + t[2] + "'";
+            return false;
+        }
+        p.type_flags = kTypeFlags[type - std::begin(kTypeNames)];
+        for (std::size_t i = 3; i < t.size(); ++i) {
+            std::string k, v;
+            long x = 0;
+            if (!split_key(t[i], k, v)) {
+                error = "unexpected '" + t[i] + "'";
+                return false;
+            }
+            const auto* key = std::find(std::begin(kHandleKeys), std::end(kHandleKeys), k);
+            if (!k.empty() && key != std::end(kHandleKeys)) {
+                if (!parse_handle(s, v, p.handles[key - std::begin(kHandleKeys)], error))
+                    return false;
+            } else if (k == "mode" && parse_int(v, x) &&
+                       (x == 0 || x == 2 || x == 4 || x == 6 || x == 8)) {
+                p.mode = static_cast<std::uint8_t>(x);
+            } else if (k == "flags" && parse_int(v, x) && x >= 0 && x <= 255) {
+                p.flags = static_cast<std::uint8_t>(x);
+            } else if (k == "if") {
+                int c = 0;
+                if (!parse_condition_ref(v, c, error)) return false;
+                p.condition = static_cast<std::uint8_t>(c);
+            } else {
+                error = "bad field '" + t[i] + "'";
+                return false;
+            }
+        }
+        if (current->params.size() >= 255) {
+            error = "too many parameters";
+            return false;
+        }
+        current->params.push_back(p);
+        return true;
+    }
+    if (word == "global" && t.size() == 3 && is_name(t[1]) && parse_int(t[2], n)) {
+        s.globals.emplace_back(t[1], n);
+        return true;
+    }
+    if (word == "value" && t.size() == 4 && parse_int(t[1], n) && n >= 0 &&
+        n < kHandleNumberLimit) {
+        if (s.values.count(static_cast<int>(n))) {
+            error = "value " + t[1] + " defined twice";
+            return false;
+        }
+        Value v;
+        if (t[2] == "number" && parse_double(t[3], v.number)) {
+        } else if (t[2] == "text" && line.quoted[3]) {
+            v.is_text = true;
+            v.text = t[3];
+        } else {
+            error = "value needs 'number <double>' or 'text \"...\"'";
+            return false;
+        }
+        s.values[static_cast<int>(n)] = v;
+        return true;
+    }
+    error = "unknown or malformed line starting with '" + word + "'";
+    return false;
+}
+
+}  // namespace
+
+bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std::string& error) {
+    State s;
+    std::vector<std::vector<SourceLine>> files(sources.size());
+    for (std::size_t f = 0; f < sources.size(); ++f) {
+        if (!read_source(sources[f], files[f], error)) return false;
+        Command* current = nullptr;
+        for (const SourceLine& line : files[f]) {
+            std::string reason;
+            if (!parse_line(s, line, current, reason)) {
+                error = where(line, reason);
+                return false;
+            }
+        }
+    }
+    if (s.version != kProgramVersion) {
+        error = "definitions: the version must be \"" + std::string(kProgramVersion) + "\"";
+        return false;
+    }
+    // Condition numbers run 0..E-1 without gaps; every reference points at one of them.
+    int expected = 0;
+    for (const auto& [number, bytes] : s.conditions) {
+        if (number != expected++) {
+            error =
+                where(*s.condition_lines[number], "condition numbers must run from 0 without gaps");
+            return false;
+        }
+    }
+    const int condition_count = static_cast<int>(s.conditions.size());
+    auto bad_condition = [&](int c) { return c != kNoCondition && c >= condition_count; };
+
+    // Symbol name table.
+    std::vector<NameEntry> symbols;
+    std::set<std::string> seen;
+    for (const auto& [number, c] : s.commands) {
+        if (bad_condition(c.condition)) {
+            error =
+                "definitions: command " + std::to_string(number) + " uses an undefined condition";
+            return false;
+        }
+        for (const std::string& nm : c.names) {
+            if (!seen.insert(nm).second) {
+                error = "definitions: name '" + nm + "' defined twice";
+                return false;
+            }
+            symbols.push_back({nm, static_cast<unsigned>(number)});
+        }
+    }
+    Bytes names;
+    if (build_name_table(symbols, NameTableForm::big_endian_with_values, names) != 0) {
+        error = "definitions: the symbol name table does not fit 16-bit offsets";
+        return false;
+    }
+    const int command_count = s.commands.empty() ? 0 : s.commands.rbegin()->first + 1;
+
+    // Records, descriptors, the parameter-index table and the parameter-name pool.
+    std::vector<CommandRecord> records(static_cast<std::size_t>(command_count));
+    for (CommandRecord& r : records) {
+        r = CommandRecord{};
+        r.plain_slot = -1;
+        r.interactive_slot = -1;
+        r.enable_condition = kNoCondition;
+        r.parameter_field = -1;
+    }
+    std::vector<ParamDescriptor> descriptors;
+    std::vector<std::uint16_t> param_index;
+    std::string param_names;
+    for (const auto& [number, c] : s.commands) {
+        CommandRecord& r = records[static_cast<std::size_t>(number)];
+        const int entry = name_table_search(names.data(), NameTableForm::big_endian_with_values,
+                                            c.names[0].c_str());
+        r.name_field = static_cast<std::int16_t>(be16_at(names.data() + 2 * entry));
+        r.plain_slot = static_cast<std::int16_t>(c.plain);
+        r.interactive_slot = static_cast<std::int16_t>(c.interactive);
+        r.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? 0x40 : 0));
+        r.enable_condition = static_cast<std::uint8_t>(c.condition);
+        r.parameter_count = static_cast<std::uint8_t>(c.params.size());
+        if (c.params.size() >= 2) r.parameter_field = static_cast<std::int16_t>(param_index.size());
+        for (const Param& p : c.params) {
+            if (bad_condition(p.condition)) {
+                error = "definitions: a parameter of command " + std::to_string(number) +
+                        " uses an undefined condition";
+                return false;
+            }
+            ParamDescriptor d{};
+            d.prompt_handle = p.handles[0];
+            d.default_handle = p.handles[1];
+            d.list_handle = p.handles[2];
+            d.lower_handle = p.handles[4];
+            d.upper_handle = p.handles[5];
+            d.name_offset = static_cast<std::int16_t>(param_names.size());
+            param_names += p.name;
+            param_names += '\0';
+            d.type_flags = p.type_flags;
+            d.prompt_mode = p.mode;
+            d.enable_condition = p.condition;
+            d.flags = p.flags;
+            for (std::uint16_t h :
+                 {d.default_handle, d.lower_handle, d.upper_handle, d.prompt_handle}) {
+                if ((h & kHandleKindMask) == kHandleValue &&
+                    !s.values.count(static_cast<int>(h & kHandleNumberMask))) {
+                    error = "definitions: command " + std::to_string(number) +
+                            " refers to an undefined value";
+                    return false;
+                }
+            }
+            if (c.params.size() >= 2) {
+                param_index.push_back(static_cast<std::uint16_t>(descriptors.size()));
+            } else {
+                r.parameter_field = static_cast<std::int16_t>(descriptors.size());
+            }
+            descriptors.push_back(d);
+        }
+        if (param_names.size() > 0x7FFF || descriptors.size() > 0x3FFF) {
+            error = "definitions: too many parameters";
+            return false;
+        }
+    }
+
+    // Global names (little-endian table) and their 4-byte entries, in table order.
+    std::vector<NameEntry> global_entries;
+    std::map<std::string, long> global_values;
+    for (const auto& [name, value] : s.globals) {
+        if (!global_values.emplace(name, value).second) {
+            error = "definitions: global '" + name + "' defined twice";
+            return false;
+        }
+        global_entries.push_back({name, 0});
+    }
+    Bytes globals, global_block;
+    if (!global_entries.empty() &&
+        build_name_table(global_entries, NameTableForm::little_endian, globals) != 0) {
+        error = "definitions: the global-name table does not fit";
+        return false;
+    }
+    for (const auto& [name, value] : global_values) {
+        put_le32(global_block, static_cast<std::uint32_t>(value));
+    }
+
+    // Value pool: value n at offset n; numbers are doubles, texts follow a 4-byte mark.
+    const int value_count = s.values.empty() ? 0 : s.values.rbegin()->first + 1;
+    Bytes pool;
+    std::vector<std::uint32_t> offsets(static_cast<std::size_t>(value_count), 0);
+    for (int i = 0; i < value_count; ++i) {
+        offsets[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(pool.size());
+        const auto it = s.values.find(i);
+        if (it == s.values.end()) {
+            error = "definitions: values must be numbered from 0 without gaps";
+            return false;
+        }
+        if (it->second.is_text) {
+            pool.insert(pool.end(), kTextValueMark, kTextValueMark + 4);
+            pool.insert(pool.end(), it->second.text.begin(), it->second.text.end());
+            pool.push_back(0);
+        } else {
+            std::uint8_t raw[8];
+            std::memcpy(raw, &it->second.number, 8);
+            pool.insert(pool.end(), raw, raw + 8);
+        }
+    }
+
+    Bytes conditions;
+    std::vector<Bytes> expressions;
+    for (const auto& [number, bytes] : s.conditions) expressions.push_back(bytes);
+    if (build_condition_block(expressions, conditions) != 0) {
+        error = "definitions: the condition block does not fit";
+        return false;
+    }
+
+    Bytes t(kDefinitionsMagic, kDefinitionsMagic + kAmoMagicSize);
+    t.push_back(static_cast<std::uint8_t>(s.version.size()));
+    t.insert(t.end(), s.version.begin(), s.version.end());
+    put_be16(t, static_cast<unsigned>(names.size()));
+    t.insert(t.end(), names.begin(), names.end());
+    put_le16(t, static_cast<unsigned>(records.size()));
+    const auto* rb = reinterpret_cast<const std::uint8_t*>(records.data());
+    t.insert(t.end(), rb, rb + records.size() * kCommandRecordSize);
+    put_le16(t, static_cast<unsigned>(descriptors.size()));
+    const auto* db = reinterpret_cast<const std::uint8_t*>(descriptors.data());
+    t.insert(t.end(), db, db + descriptors.size() * kParamDescriptorSize);
+    put_le16(t, static_cast<unsigned>(s.constants.size()));
+    for (double v : s.constants) {
+        std::uint8_t raw[8];
+        std::memcpy(raw, &v, 8);
+        t.insert(t.end(), raw, raw + 8);
+    }
+    put_le16(t, static_cast<unsigned>(param_index.size()));
+    for (std::uint16_t x : param_index) put_le16(t, x);
+    put_le16(t, static_cast<unsigned>(param_names.size()));
+    t.insert(t.end(), param_names.begin(), param_names.end());
+    put_le16(t, static_cast<unsigned>(globals.size()));
+    t.insert(t.end(), globals.begin(), globals.end());
+    put_le16(t, static_cast<unsigned>(global_block.size()));
+    t.insert(t.end(), global_block.begin(), global_block.end());
+    put_le16(t, 0);  // compiled procedures come from the procedure compiler, none yet
+    put_le16(t, static_cast<unsigned>(s.local_names));
+    put_le16(t, static_cast<unsigned>(value_count));
+    put_le32(t, static_cast<std::uint32_t>(s.code_size));
+    put_le32(t, static_cast<std::uint32_t>(s.data_size));
+    if (value_count > 0) {
+        put_le32(t, static_cast<std::uint32_t>(pool.size()));
+        t.insert(t.end(), pool.begin(), pool.end());
+        for (std::uint32_t o : offsets) put_le32(t, o);
+    }
+    put_le16(t, static_cast<unsigned>(condition_count));
+    if (condition_count > 0) {
+        put_le16(t, static_cast<unsigned>(conditions.size()));
+        t.insert(t.end(), conditions.begin(), conditions.end());
+    }
+    if (names.size() > 0xFFFF || globals.size() > 0xFFFF || global_block.size() > 0xFFFF ||
+        param_index.size() > 0xFFFF) {
+        error = "definitions: a block exceeds its 16-bit size field";
+        return false;
+    }
+    out.swap(t);
+    return true;
+}

@@ -1,0 +1,112 @@
+#include "tools/table_builder/source_lines.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+
+bool read_source(const std::string& path, std::vector<SourceLine>& lines, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot be read";
+        return false;
+    }
+    std::string text;
+    int number = 0;
+    while (std::getline(in, text)) {
+        ++number;
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        SourceLine line;
+        line.file = path;
+        line.number = number;
+        std::size_t i = 0;
+        while (i < text.size()) {
+            const char c = text[i];
+            if (c == ' ' || c == '\t') {
+                ++i;
+            } else if (c == '#') {
+                break;
+            } else if (c == '(' || c == ')') {
+                line.tokens.emplace_back(1, c);
+                line.quoted.push_back(false);
+                ++i;
+            } else if (c == '"') {
+                std::string token;
+                ++i;
+                bool closed = false;
+                while (i < text.size()) {
+                    char d = text[i++];
+                    if (d == '"') {
+                        closed = true;
+                        break;
+                    }
+                    if (d == '\\' && i < text.size()) {
+                        const char e = text[i++];
+                        d = e == 'n' ? '\n' : e == 't' ? '\t' : e;
+                    }
+                    token += d;
+                }
+                if (!closed) {
+                    error = where(line, "unterminated quoted text");
+                    return false;
+                }
+                line.tokens.push_back(token);
+                line.quoted.push_back(true);
+            } else {
+                std::string token;
+                while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '#' &&
+                       text[i] != '(' && text[i] != ')' && text[i] != '"') {
+                    token += text[i++];
+                }
+                line.tokens.push_back(token);
+                line.quoted.push_back(false);
+            }
+        }
+        if (!line.tokens.empty()) lines.push_back(line);
+    }
+    return true;
+}
+
+std::string where(const SourceLine& line, const std::string& text) {
+    return line.file + ":" + std::to_string(line.number) + ": " + text;
+}
+
+bool split_key(const std::string& token, std::string& key, std::string& value) {
+    const std::size_t eq = token.find('=');
+    if (eq == std::string::npos || eq == 0) return false;
+    key = token.substr(0, eq);
+    value = token.substr(eq + 1);
+    return true;
+}
+
+bool parse_int(const std::string& text, long& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, 0);
+    return errno == 0 && end != nullptr && *end == '\0';
+}
+
+bool parse_double(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && end != nullptr && *end == '\0';
+}
+
+std::string quote_text(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}

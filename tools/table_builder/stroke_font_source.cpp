@@ -1,0 +1,162 @@
+// The stroke font from the Hershey fonts: printable ASCII from the simplex roman font, marker
+// symbols from the marker font in the control-code positions 1.., symbols of set 2 from the
+// lower-case Greek font. Coordinates are scaled to character units: set 1 onto its 8 x 16 grid.
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+#include "tools/table_builder/builders.h"
+
+namespace {
+
+constexpr double kScale = 0.35;      // Hershey units per character unit: caps 21 -> about 7
+constexpr int kHersheyBaseline = 9;  // Hershey y of the baseline (y grows downward)
+constexpr int kCellTop = 13;
+constexpr double kCellCentreX = 3.5;
+constexpr int kFirstMarkerCode = 1;
+constexpr int kLastMarkerCode = 31;
+constexpr int kSet2Glyphs = 26;
+
+struct HersheyGlyph {
+    int left = 0, right = 0;
+    std::vector<std::vector<std::pair<int, int>>> strokes;
+};
+
+bool read_hershey(const std::string& path, std::vector<HersheyGlyph>& glyphs, std::string& error) {
+    std::ifstream in(path);
+    if (!in) {
+        error = path + ": cannot be read";
+        return false;
+    }
+    std::string line, pending;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        pending += line;
+        if (pending.size() < 8) continue;
+        const int count = std::atoi(pending.substr(5, 3).c_str());
+        if (pending.size() < 8 + 2 * static_cast<std::size_t>(count)) continue;  // continued
+        HersheyGlyph g;
+        const std::string pairs = pending.substr(8);
+        g.left = pairs[0] - 'R';
+        g.right = pairs[1] - 'R';
+        g.strokes.emplace_back();
+        for (int i = 1; i < count; ++i) {
+            const char a = pairs[2 * i], b = pairs[2 * i + 1];
+            if (a == ' ' && b == 'R') {
+                g.strokes.emplace_back();
+            } else {
+                g.strokes.back().push_back({a - 'R', b - 'R'});
+            }
+        }
+        glyphs.push_back(g);
+        pending.clear();
+    }
+    if (!pending.empty()) {
+        error = path + ":" + std::to_string(number) + ": glyph cut short";
+        return false;
+    }
+    return true;
+}
+
+Bytes set1_glyph(const HersheyGlyph& g) {
+    Bytes out;
+    const double centre = (g.left + g.right) / 2.0;
+    for (const auto& stroke : g.strokes) {
+        int last_x = -1, last_y = -1;
+        bool first = true;
+        for (const auto& [hx, hy] : stroke) {
+            const int x = std::clamp(
+                static_cast<int>(std::lround((hx - centre) * kScale + kCellCentreX)), 0, 6);
+            const int y = static_cast<int>(std::lround((kHersheyBaseline - hy) * kScale));
+            // A pen-up at the top-left corner would be the byte 0 that ends the glyph.
+            const int y_down = std::clamp(kCellTop - y, first && x == 0 ? 1 : 0, 15);
+            // A pen-down point at x 7 right after a pen-up is a special code; x stays below 7.
+            if (!first && x == last_x && y_down == last_y) continue;
+            out.push_back(static_cast<std::uint8_t>((first ? 0 : 0x80) | (x << 4) | y_down));
+            last_x = x;
+            last_y = y_down;
+            first = false;
+        }
+    }
+    out.push_back(0);
+    return out;
+}
+
+Bytes set2_glyph(const HersheyGlyph& g) {
+    Bytes out;
+    const double centre = (g.left + g.right) / 2.0;
+    for (const auto& stroke : g.strokes) {
+        bool first = true;
+        for (const auto& [hx, hy] : stroke) {
+            const int x =
+                std::clamp(static_cast<int>(std::lround((hx - centre) * kScale)), -62, 62);
+            const int y = static_cast<int>(std::lround((kHersheyBaseline - hy) * kScale));
+            const int dy = std::clamp(y - kCellTop, -62, 62);
+            std::uint8_t b1 = static_cast<std::uint8_t>((first ? 0 : 0x80) | std::abs(x));
+            if (x < 0) b1 |= 0x40;
+            // y = 13 - m is written with bit 6 clear; m = 0 at y = 13 would end the glyph, so a
+            // point on the cell top is written as 13 + 0 (bit 6 set), which is the same height.
+            std::uint8_t b2 =
+                dy > 0 ? static_cast<std::uint8_t>(0x40 | dy) : static_cast<std::uint8_t>(-dy);
+            if (b2 == 0) b2 = 0x40;
+            out.push_back(b1);
+            out.push_back(b2);
+            first = false;
+        }
+    }
+    out.push_back(0);
+    out.push_back(0);
+    return out;
+}
+
+}  // namespace
+
+bool build_font(const std::string& folder, Bytes& out, std::string& error) {
+    std::vector<HersheyGlyph> roman, markers, greek;
+    if (!read_hershey(folder + "/rowmans.jhf", roman, error) ||
+        !read_hershey(folder + "/markers.jhf", markers, error) ||
+        !read_hershey(folder + "/greek.jhf", greek, error)) {
+        return false;
+    }
+    // The fonts list glyphs for codes 32..126 in order.
+    if (roman.size() < 95 || greek.size() < 95) {
+        error = folder + ": a font has fewer than 95 glyphs";
+        return false;
+    }
+    std::vector<HersheyGlyph> marker_glyphs;
+    for (const HersheyGlyph& g : markers) {
+        bool empty = true;
+        for (const auto& s : g.strokes) empty = empty && s.empty();
+        if (!empty) marker_glyphs.push_back(g);
+    }
+    Bytes set1;
+    for (int code = 0; code < 128; ++code) {
+        const int marker = code - kFirstMarkerCode;
+        Bytes glyph{0};
+        if (code >= 32 && code <= 126) {
+            glyph = set1_glyph(roman[static_cast<std::size_t>(code - 32)]);
+        } else if (code <= kLastMarkerCode && marker >= 0 &&
+                   marker < static_cast<int>(marker_glyphs.size())) {
+            glyph = set1_glyph(marker_glyphs[static_cast<std::size_t>(marker)]);
+        }
+        set1.insert(set1.end(), glyph.begin(), glyph.end());
+    }
+    Bytes set2;
+    for (int i = 0; i < kSet2Glyphs; ++i) {
+        const Bytes glyph = set2_glyph(greek[static_cast<std::size_t>('a' - 32 + i)]);
+        set2.insert(set2.end(), glyph.begin(), glyph.end());
+    }
+    if (set1.size() > 0xFFFF || set2.size() > 0xFFFF) {
+        error = "stroke font: a glyph set exceeds 65535 bytes";
+        return false;
+    }
+    Bytes t(kFontMagic, kFontMagic + kAmoMagicSize);
+    put_be16(t, static_cast<unsigned>(set1.size()));
+    t.insert(t.end(), set1.begin(), set1.end());
+    put_be16(t, static_cast<unsigned>(set2.size()));
+    t.insert(t.end(), set2.begin(), set2.end());
+    out.swap(t);
+    return true;
+}
