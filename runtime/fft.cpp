@@ -12,18 +12,16 @@ bool is_power_of_two(int n) {
     return n > 0 && (n & (n - 1)) == 0;
 }
 
-// In-place transform of n complex values that lie stride values apart; sign +1 or -1 gives the
-// sign of the exponent of the kernel.
-void fft_1d(double* data, std::size_t n, std::size_t stride, double sign) {
-    auto re = [data, stride](std::size_t k) -> double& { return data[2 * k * stride]; };
-    auto im = [data, stride](std::size_t k) -> double& { return data[2 * k * stride + 1]; };
+// In-place transforms of `count` interleaved sequences of n complex values each. Value k of
+// sequence s lies at complex index k * step + s: with count 1 and step 1 this is one row; with
+// count = cols and step = cols it is every column at once, which walks memory row by row
+// instead of striding down each column. sign +1 or -1 is the sign of the kernel's exponent.
+void fft_sequences(double* data, std::size_t n, std::size_t step, std::size_t count, double sign) {
+    auto at = [data, step](std::size_t k) { return data + 2 * k * step; };
 
     std::size_t j = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        if (j > i) {
-            std::swap(re(i), re(j));
-            std::swap(im(i), im(j));
-        }
+        if (j > i) std::swap_ranges(at(i), at(i) + 2 * count, at(j));
         std::size_t bit = n >> 1;
         while (bit >= 1 && j >= bit) {
             j -= bit;
@@ -43,13 +41,16 @@ void fft_1d(double* data, std::size_t n, std::size_t stride, double sign) {
         double wi = 0.0;
         for (std::size_t m = 0; m < span; ++m) {
             for (std::size_t i = m; i < n; i += 2 * span) {
-                const std::size_t k = i + span;
-                const double tr = wr * re(k) - wi * im(k);
-                const double ti = wr * im(k) + wi * re(k);
-                re(k) = re(i) - tr;
-                im(k) = im(i) - ti;
-                re(i) += tr;
-                im(i) += ti;
+                double* low = at(i);
+                double* high = at(i + span);
+                for (std::size_t s = 0; s < 2 * count; s += 2) {
+                    const double tr = wr * high[s] - wi * high[s + 1];
+                    const double ti = wr * high[s + 1] + wi * high[s];
+                    high[s] = low[s] - tr;
+                    high[s + 1] = low[s + 1] - ti;
+                    low[s] += tr;
+                    low[s + 1] += ti;
+                }
             }
             const double old_wr = wr;
             wr += wr * wpr - wi * wpi;
@@ -71,8 +72,10 @@ int fft_2d(const double* source, double* destination, int rows, int cols, int in
     if (source != destination) std::copy(source, source + 2 * count, destination);
 
     const double sign = inverse != 0 ? -1.0 : 1.0;
-    for (std::size_t r = 0; r < n_rows; ++r) fft_1d(destination + 2 * r * n_cols, n_cols, 1, sign);
-    for (std::size_t c = 0; c < n_cols; ++c) fft_1d(destination + 2 * c, n_rows, n_cols, sign);
+    for (std::size_t r = 0; r < n_rows; ++r) {
+        fft_sequences(destination + 2 * r * n_cols, n_cols, 1, 1, sign);
+    }
+    fft_sequences(destination, n_rows, n_cols, n_cols, sign);
 
     if (inverse != 0) {
         const double scale = 1.0 / static_cast<double>(count);
