@@ -8,6 +8,7 @@
 
 #include "lens/glass_cache.h"
 #include "lens/glass_catalog.h"
+#include "lens/refractive_index.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -260,6 +261,51 @@ TEST(GlassCacheTest, ResetLeavesAirAloneAndGrowingAddsEntries) {
     EXPECT_EQ(cache.entries[0].index[3], 1.0);
     free_glass_cache();
     EXPECT_EQ(glass_cache().entries, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+class CatalogueValuesTest : public GlassLoadTest {};
+
+TEST_F(CatalogueValuesTest, NdAndVdRecomputedAtTheLensWavelengths) {
+    install_all();
+    tree.write_file("root/bin/glc/schott.glc", fixture("good.glc"));
+    ASSERT_TRUE(load().empty());
+    const double lens[] = {0.5875618, 0.4861327, 0.6562725};
+    ASSERT_EQ(recompute_catalog_dispersion({lens, 3}), 0);
+    // N-BK7 at d, F and C, computed by hand from its Sellmeier form.
+    const double nd = 1.516800034500589, nf = 1.522376289731229, nc = 1.514322347261375;
+    double n, v;
+    ASSERT_EQ(glass_nd_vd(0, 5, &n, &v), 0);
+    EXPECT_NEAR(n, nd, 1e-10);
+    EXPECT_NEAR(v, (nd - 1.0) / (nf - nc), 1e-6);
+    // Kind 4 has no formula to compute with.
+    ASSERT_EQ(glass_nd_vd(3, 5, &n, &v), 0);
+    EXPECT_EQ(n, 0.0);
+    EXPECT_EQ(v, 0.0);
+    EXPECT_EQ(catalog_wavelengths()[1], 0.4861327);
+    EXPECT_EQ(glass_nd_vd(4, 5, &n, &v), kMsgGlassNotDescribed);
+    EXPECT_EQ(glass_nd_vd(0, 8, nullptr, nullptr), kMsgGlassNotDescribed);
+    const double dfc[] = {kLineD, kLineF, kLineC};
+    recompute_catalog_dispersion({dfc, 3});
+}
+
+TEST_F(CatalogueValuesTest, DescriptionLine) {
+    install_all();
+    tree.write_file("root/bin/glc/schott.glc", fixture("good.glc"));
+    ASSERT_TRUE(load().empty());
+    std::string line;
+    ASSERT_EQ(glass_description(0, 5, 3, line), 0);
+    EXPECT_EQ(line,
+              "ALPHA; n=1.516800; V=64.17; dens=2.51; hard=450; chem=1;\n dndT=1.5; TCE=71;"
+              " bub=A1; trans=0.998; cost=1.00; avail=P");
+    ASSERT_EQ(glass_description(2, 5, 2, line), 0);
+    EXPECT_EQ(line,
+              "GAMMA; n=1.509064; dens= - ; hard= - ; chem= - ;\n dndT= - ; TCE= - ; bub=?;"
+              " trans= - ; cost= * ; avail=?");
+    EXPECT_EQ(glass_description(4, 5, 3, line), kMsgGlassNotDescribed);
 }
 
 }  // namespace
