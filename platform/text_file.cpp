@@ -75,7 +75,9 @@ int AtomicFileWriter::open(const std::string& path) {
     if (target_.empty() || target_.back() == '/') return status_ = kBadArgument;
     const std::size_t slash = target_.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : target_.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+    // The temporary name must stay a legal name even for a target near the length limit.
+    const std::string base =
+        (slash == std::string::npos ? target_ : target_.substr(slash + 1)).substr(0, 200);
     std::string pattern =
         (slash == std::string::npos ? std::string() : folder) + "." + base + ".tmpXXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
