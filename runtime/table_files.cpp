@@ -124,6 +124,7 @@ int AmoFile::open_path(const std::string& path, const char* magic, bool report) 
     discard();
     path_ = path;
     pending_ = 0;
+    reported_ = false;
     file_ = std::fopen(existing_path(path).c_str(), "rb");
     if (file_ == nullptr) {
         if (report) report_table_error(-7, path_);
@@ -151,10 +152,12 @@ void AmoFile::discard() {
 
 int AmoFile::close(int error) {
     discard();
+    const bool reported = reported_;
     if (error == 0) error = pending_;
     pending_ = 0;
+    reported_ = false;
     if (error == 0) return 0;
-    report_table_error(error, path_);
+    if (!reported) report_table_error(error, path_);
     return -1;
 }
 
@@ -212,7 +215,7 @@ std::uint8_t* AmoFile::read_block(std::size_t n) {
     if (read_bytes(block, n) != 0) {
         mem_free(block);
         report_table_error(-8, path_);
-        pending_ = -1;  // already reported; close() still fails
+        reported_ = true;  // close() still fails, without a second report
         return nullptr;
     }
     return block;

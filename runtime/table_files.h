@@ -79,6 +79,7 @@ private:
     std::FILE* file_ = nullptr;
     std::string path_;
     int pending_ = 0;
+    bool reported_ = false;  // the pending failure was reported where it happened
 };
 
 // The generic primitives of the one current table file.

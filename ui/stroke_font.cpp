@@ -41,7 +41,7 @@ int load_stroke_font() {
         mem_free(loaded.set1);
         mem_free(loaded.set2);
         file.close();
-        return pending == -8 || pending == -1 ? -8 : -1;
+        return pending != 0 ? -8 : -1;
     }
     // Set 1: a glyph starts after each zero byte; set 2: after each pair whose second byte is 0.
     loaded.set1_count = 1;

@@ -281,14 +281,16 @@ bool dump_lists(const Bytes& t, std::string& text) {
 
 bool dump_help(const Bytes& t, std::string& text) {
     std::ostringstream out;
-    for (std::size_t pos = kAmoMagicSize, n = 0; pos + 3 <= t.size(); pos += 3, ++n) {
+    // The offsets end where the first block begins.
+    std::size_t end = t.size();
+    for (std::size_t pos = kAmoMagicSize, n = 0; pos + 3 <= end; pos += 3, ++n) {
         const unsigned off = be24_at(t.data() + pos);
         if (off == 0) continue;
+        if (off < pos + 3) return false;
+        if (off < end) end = off;
         if (off + 2 > t.size()) return false;
         const unsigned len = be16_at(t.data() + off);
         if (off + 2 + len > t.size() || check_help_block(t.data() + off + 2, len)) return false;
-        // The offsets end where the first block begins.
-        if (pos + 3 > off) break;
         out << "help " << n << " flags=" << int{t[off + 2]} << "\n";
         for (const HelpText& h : help_block_texts(t.data() + off + 2)) {
             out << "  text " << int{h.key1} << " " << int{h.key2} << " " << quote_text(h.text)
