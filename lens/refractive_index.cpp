@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "lens/glass_cache.h"
+#include "runtime/interpolation.h"
 #include "runtime/memory.h"
+#include "runtime/special_functions.h"
 
 namespace {
 
@@ -82,45 +84,6 @@ double correct_for_air(double n, double wavelength, const GlassData& glass, doub
     }
     if (pressure != kReferencePressure) n = n * air20 / air_tp;
     return n;
-}
-
-// Neville's scheme through n points at x; -1 for fewer than two points or two equal abscissae.
-int neville(const double* xs, const double* ys, int n, double x, double& result) {
-    if (n < 2) return -1;
-    std::vector<double> c(ys, ys + n), d(ys, ys + n);
-    int nearest = 0;
-    double best = std::fabs(x - xs[0]);
-    for (int i = 1; i < n; ++i) {
-        double dist = std::fabs(x - xs[i]);
-        if (dist < best) {
-            best = dist;
-            nearest = i;
-        }
-    }
-    double y = ys[nearest--];
-    for (int m = 1; m < n; ++m) {
-        for (int i = 0; i < n - m; ++i) {
-            double ho = xs[i] - x;
-            double hp = xs[i + m] - x;
-            double den = ho - hp;
-            if (den == 0.0) return -1;
-            double w = c[i + 1] - d[i];
-            c[i] = ho * w / den;
-            d[i] = hp * w / den;
-        }
-        double dy = 2 * (nearest + 1) < n - m ? c[nearest + 1] : d[nearest--];
-        y += dy;
-    }
-    result = y;
-    return 0;
-}
-
-// The value printed with digits significant digits and read back.
-double round_to_digits(double x, int digits) {
-    digits = std::clamp(digits, 1, 24);
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*e", digits - 1, x);
-    return std::strtod(text, nullptr);
 }
 
 }  // namespace
@@ -323,7 +286,7 @@ int model_glass_at_wavelengths(const GlassData& glass, const double* wavelengths
     for (int i = 0; i < count; ++i) {
         double n;
         if (ref >= 0.0 && valid) {
-            if (neville(xs.data(), ys.data(), static_cast<int>(xs.size()), u(wavelengths[i]), n) !=
+            if (poly_interpolate(xs.data(), ys.data(), static_cast<int>(xs.size()), u(wavelengths[i]), &n) !=
                     0 ||
                 !(n >= kSmallestIndex) || !std::isfinite(n)) {
                 return kMsgModelGlassFailed;
@@ -386,11 +349,11 @@ int interpolate_glass_table(GlassData& glass, const double* wavelengths, int cou
             // Three points around the interval [j, j+1]: one more to the left where there is one.
             int start = j >= 1 ? j - 1 : j;
             if (start + 2 > pairs - 1) start = pairs - 3;
-            if (pairs < 3 || start < 0 || neville(tw + start, tv + start, 3, w, value) != 0) {
+            if (pairs < 3 || start < 0 || poly_interpolate(tw + start, tv + start, 3, w, &value) != 0) {
                 double span = tw[j + 1] - tw[j];
                 value = span != 0.0 ? tv[j] + (tv[j + 1] - tv[j]) * (w - tw[j]) / span : tv[j];
             }
-            value = round_to_digits(value, kTableDigits);
+            value = round_significant(value, kTableDigits);
         }
         glass.table_at_wavelengths[i] = value;
     }
