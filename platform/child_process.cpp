@@ -1,5 +1,6 @@
 #include "platform/child_process.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <ctime>
 #include <map>
+#include <system_error>
 #include <thread>
 
 #include "platform/clock.h"
@@ -42,8 +44,8 @@ pid_t spawn(const std::vector<std::string>& argv) {
         return -1;
     }
     // A process group of its own (so a time-out ends everything it started), no blocked
-    // signals, default handling of the signals a GUI or this process may have changed, and
-    // none of our open files beyond the standard three.
+    // signals, default handling of the signals a GUI or this process may have changed, none of
+    // our open files beyond standard output and error, and no standard input.
     sigset_t no_signals, defaults;
     sigemptyset(&no_signals);
     sigemptyset(&defaults);
@@ -56,6 +58,8 @@ pid_t spawn(const std::vector<std::string>& argv) {
     posix_spawnattr_setsigmask(&attributes, &no_signals);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    // Input stays with this program (the console backend reads its commands from it).
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
 
     pid_t pid = -1;
     const int error = posix_spawnp(&pid, args.front(), &actions, &attributes, args.data(), environ);
@@ -113,11 +117,15 @@ int run_program(const std::vector<std::string>& argv, int wait_ms) {
     if (pid < 0) return kChildNotStarted;
     if (wait_ms == 0) {
         // Nobody waits for the result, but the child must still be reaped when it ends.
-        std::thread([pid] {
-            int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-        }).detach();
+        try {
+            std::thread([pid] {
+                int status = 0;
+                while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+                }
+            }).detach();
+        } catch (const std::system_error&) {
+            // No thread to spare: the child is still running and is left to end on its own.
+        }
         return 0;
     }
     const int result = wait_for(pid, wait_ms);

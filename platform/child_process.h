@@ -1,7 +1,8 @@
 // Starting other programs (the message compiler, outside compilers, user commands) as child
 // processes. A program is started from an argument vector, never through a shell, with this
-// process's environment and current folder and without its open files. A child runs in a process
-// group of its own, so that ending it also ends anything it started.
+// process's environment and current folder. It shares standard output and error with this
+// program but none of its other open files, and its standard input is empty (/dev/null). A child
+// runs in a process group of its own, so that ending it also ends anything it started.
 #pragma once
 
 #include <string>

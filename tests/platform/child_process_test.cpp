@@ -100,7 +100,7 @@ TEST(ChildProcess, ArgumentsReachTheChildUntouchedWithTheEnvironment) {
     EXPECT_EQ(platform::run_program(shell("test \"$TAVO_CHILD_PROBE\" = 42"), 10000), 0);
 }
 
-TEST(ChildProcess, OpenFilesAreNotInherited) {
+TEST(ChildProcess, OpenFilesAndInputAreNotInherited) {
     tavo_test::TempTree tree;
     const fs::path file = tree.write_file("open.txt", "x");
     const int fd = ::open(file.c_str(), O_RDONLY);  // deliberately without close-on-exec
@@ -108,6 +108,9 @@ TEST(ChildProcess, OpenFilesAreNotInherited) {
     const int high = ::dup2(fd, 57);
     ASSERT_EQ(high, 57);
     EXPECT_EQ(platform::run_program(shell("test ! -e /proc/self/fd/57"), 10000), 0);
+    // Standard input stays with this program: the child reads an empty input.
+    EXPECT_EQ(
+        platform::run_program(shell("test \"$(readlink /proc/self/fd/0)\" = /dev/null"), 10000), 0);
     ::close(high);
     ::close(fd);
 }
