@@ -4,11 +4,11 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <cstdint>
 
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "runtime/memory.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -19,29 +19,14 @@ std::string data_dir;
 int stale_word = 0;
 AmoFile current_file;
 
-// A shipped table may carry its name in another case than asked for: when the exact name does
-// not exist, the folder is searched without regard to case.
+// A shipped table may carry its name in another case than asked for.
 std::string existing_path(const std::string& path) {
-    std::error_code ec;
-    if (fs::exists(path, ec)) return path;
-    const fs::path p(path);
-    const fs::path folder = p.parent_path();
-    std::string wanted = p.filename().string();
-    for (char& c : wanted) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
-        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (name == wanted) return it->path().string();
-    }
-    return path;
+    std::string real = platform::find_path_ignoring_case(path);
+    return real.empty() ? path : real;
 }
 
-bool modification_time(const std::string& path, fs::file_time_type& time) {
-    std::error_code ec;
-    const std::string real = existing_path(path);
-    if (!fs::is_regular_file(real, ec)) return false;
-    time = fs::last_write_time(real, ec);
-    return !ec;
+bool modification_time(const std::string& path, std::int64_t& seconds) {
+    return platform::modification_time(existing_path(path), seconds) == 0;
 }
 
 }  // namespace
@@ -90,7 +75,7 @@ void set_tables_stale(int value) {
 }
 
 void check_private_copy_age(const char* name, const char* alternate) {
-    fs::file_time_type private_time, public_time;
+    std::int64_t private_time = 0, public_time = 0;
     if (!modification_time(amo_path(false, name), private_time)) return;
     bool have_public = modification_time(amo_path(true, name), public_time);
     if (!have_public && alternate != nullptr) {
@@ -109,10 +94,8 @@ std::string amo_path(bool is_public, const char* name) {
 }
 
 std::string temp_folder_path() {
-    std::error_code ec;
-    std::string path = fs::temp_directory_path(ec).string();
-    if (ec || path.empty()) path = "/tmp";
-    if (path.back() != '/') path += '/';
+    std::string path = platform::private_temp_folder();
+    if (path.empty() || path.back() != '/') path += '/';
     return path;
 }
 
