@@ -1,0 +1,38 @@
+#include "lens/surface_pickups.h"
+
+#include "lens/lens_data.h"
+
+void clear_curvature_pickup(int n) {
+    SurfaceRecord& s = surface(n);
+    if (s.curvature_kind != kCurvaturePickup && s.curvature_kind != kCurvaturePickupNegated) return;
+    s.curvature_kind = kCurvaturePlain;
+    s.curvature_solve_value = 0.0;
+    s.curvature_source = 0;
+}
+
+void clear_thickness_pickup(int n) {
+    SurfaceRecord& s = surface(n);
+    if (s.thickness_kind < kThicknessPickup || s.thickness_kind > kThicknessLengthNegated) return;
+    s.thickness_source = 0;
+    s.thickness_source2 = 0;
+    s.thickness_solve_value = 0.0;
+    s.thickness_solve_value2 = 0.0;
+    s.thickness_kind = kThicknessPlain;
+}
+
+void clear_aperture_pickup(int n) {
+    SurfaceRecord& s = surface(n);
+    if (s.aperture_kind != kAperturePickup) return;
+    s.aperture_source = 0;
+    s.aperture_kind = kApertureFixedValue;
+}
+
+void reset_decentre_tilt(int n) {
+    SurfaceRecord& s = surface(n);
+    s.bend = 0;
+    if (s.decentre == nullptr) return;
+    DecentreRecord& d = *s.decentre;
+    d = {};
+    d.rotation[0] = d.rotation[4] = d.rotation[8] = 1.0;
+    d.tilt_mode = 1;
+}

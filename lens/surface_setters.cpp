@@ -1,0 +1,408 @@
+#include "lens/surface_setters.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstring>
+
+#include "lens/glass_cache.h"
+#include "lens/lens_data.h"
+#include "lens/surface_groups.h"
+#include "lens/surface_pickups.h"
+#include "runtime/messages.h"
+#include "runtime/state_flags.h"
+
+namespace {
+
+MediumEntrySource g_medium_source = {nullptr, nullptr};
+
+constexpr int kPromptModelIndex = 759;
+constexpr int kPromptAbbeNumber = 763;
+constexpr int kPromptAbbeTwoWavelengths = 764;
+constexpr int kMediumArgumentCells = 24;
+constexpr int kLargestCoefficientOrder = 20;
+// Counts are 16-bit words of the records; larger requests are refused, never wrapped.
+constexpr int kMaxCoefficientCount = 32767;
+constexpr int kNoAsphereForm = -100000;  // an asphere kind that has no stored form
+
+int argument_value(int cell, double* value) {
+    if (g_medium_source.argument == nullptr || cell >= kMediumArgumentCells) return 0;
+    return g_medium_source.argument(cell, value);
+}
+
+int prompt_value(int param, double* value) {
+    if (g_medium_source.prompt == nullptr) return kMsgCancelled;
+    return g_medium_source.prompt(param, value);
+}
+
+bool is_curvature_pickup(const SurfaceRecord& s) {
+    return s.curvature_kind == kCurvaturePickup || s.curvature_kind == kCurvaturePickupNegated;
+}
+
+// A glass-cache entry of a catalogue glass with this blank-padded name, or -1.
+int cached_catalog_glass(const char* padded) {
+    const GlassCache& cache = glass_cache();
+    for (int i = 0; i < cache.count; ++i) {
+        const GlassData& g = cache.entries[i];
+        if (g.dispersion_kind != kDispersionModelGlass &&
+            std::strncmp(g.name, padded, kGlassNameLength) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+double catalog_glass_tce(const char* padded) {
+    int cached = cached_catalog_glass(padded);
+    if (cached >= 0) return glass_cache().entries[cached].tce;
+    int catalog = 0;
+    std::int32_t position = find_glass(padded, catalog);
+    if (position < 0) return 0.0;
+    GlassData glass = {};
+    if (read_glass_data(position, catalog, glass) != 0) return 0.0;
+    return glass.tce;
+}
+
+// The model-glass entry of this name: reused when there is one, else a new one at the end.
+// Its index, wavelength and defining arrays are ready on success; -9998 or -353 otherwise.
+int model_glass_entry(const char* padded, GlassData** out) {
+    GlassCache& cache = glass_cache();
+    if (cache.entries == nullptr) return set_error_msg(kMsgGlassCacheFull);
+    int found = -1;
+    for (int i = 0; i < cache.count; ++i) {
+        if (cache.entries[i].dispersion_kind == kDispersionModelGlass &&
+            std::strncmp(cache.entries[i].name, padded, kGlassNameLength) == 0) {
+            found = i;
+            break;
+        }
+    }
+    const auto capacity = static_cast<std::size_t>(max_wavelengths());
+    auto* wavelengths = alloc_array_of<double>(capacity + 1);
+    auto* indices = alloc_array_of<double>(capacity);
+    if (wavelengths == nullptr || indices == nullptr) {
+        mem_free(wavelengths);
+        mem_free(indices);
+        return kMsgNoSpecialDataMemory;
+    }
+    if (found < 0) {
+        if (cache.count >= cache.capacity && grow_glass_cache() == 0) {
+            mem_free(wavelengths);
+            mem_free(indices);
+            return set_error_msg(kMsgGlassCacheFull);
+        }
+        found = cache.count++;
+        std::memcpy(cache.entries[found].name, padded, kGlassNameLength + 1);
+    }
+    GlassData& entry = cache.entries[found];
+    mem_free(entry.model_wavelengths);
+    mem_free(entry.model_indices);
+    entry.model_wavelengths = wavelengths;
+    entry.model_indices = indices;
+    entry.dispersion_kind = kDispersionModelGlass;
+    *out = &entry;
+    return 0;
+}
+
+// Blocks of special data: the header and then the working and entered arrays of n doubles.
+template <typename Record>
+Record* alloc_coefficient_block(int n) {
+    std::size_t bytes = sizeof(Record) + 2 * static_cast<std::size_t>(n) * sizeof(double);
+    auto* record = static_cast<Record*>(mem_alloc(bytes));
+    if (record == nullptr) return nullptr;
+    auto* arrays =
+        reinterpret_cast<double*>(reinterpret_cast<unsigned char*>(record) + sizeof(Record));
+    record->working = arrays;
+    record->entered = arrays + n;
+    record->working_count = static_cast<std::int16_t>(n);
+    record->entered_count = static_cast<std::int16_t>(n);
+    return record;
+}
+
+int asphere_count(SurfaceRecord& s, int kind, int order, int* sub_kind) {
+    switch (kind) {
+        case 0:
+        case 1:
+            return order == 0 ? 6 : order / 2 + 1;
+        case 3:
+            return order < 3 ? 8 : order - 2;
+        case 7:
+            s.curvature = s.conic = s.x_curvature = s.x_conic = 0.0;
+            s.toric = 0;
+            if (order == 0) return 1;
+            return order < 3 ? 9 : order - 1;
+        case 9:
+            if (order < 0 || order > kLargestCoefficientOrder) {
+                msg_box(kMsgTooManyCoefficients, kLargestCoefficientOrder);
+                return kLargestCoefficientOrder + 1;
+            }
+            return order + 1;
+        case 11:
+            return order == 0 ? 11 : order + 1;
+        case 101: {
+            s.toric = 0;
+            const int form = order / 1000;
+            const int sub = order % 1000;
+            *sub_kind = form;
+            if (form == 0) return 6;
+            if (sub < 1) return 0;
+            if (form == 1) return sub / 2 + 1;
+            if (form == 3) return sub < 3 ? 8 : sub - 2;
+            if (form == 9) return sub >= 21 ? 21 : sub + 1;
+            if (form == 11) return sub + 1;
+            return 0;
+        }
+        default:
+            return kNoAsphereForm;
+    }
+}
+
+}  // namespace
+
+void set_medium_entry_source(const MediumEntrySource* source) {
+    g_medium_source = source != nullptr ? *source : MediumEntrySource{nullptr, nullptr};
+}
+
+void set_curvature_data(int n, std::uint8_t kind, std::int16_t source, double solve_value,
+                        double curvature) {
+    SurfaceRecord& s = surface(n);
+    s.curvature_kind = kind;
+    s.curvature_source = source;
+    if (kind == kCurvaturePlain || kind == kCurvatureFixed || kind == kCurvatureFixedRtf) {
+        s.curvature = curvature;
+    }
+    if (kind != kCurvaturePlain) s.curvature_solve_value = solve_value;
+}
+
+void set_thickness_data(int n, std::uint8_t kind, std::int16_t source1, std::int16_t source2,
+                        double value1, double value2, double thickness) {
+    SurfaceRecord& s = surface(n);
+    s.thickness_kind = kind;
+    s.thickness_source = source1;
+    s.thickness_source2 = source2;
+    if (kind == kThicknessPlain || kind == kThicknessFixed) s.thickness = thickness;
+    if (kind != kThicknessPlain) s.thickness_solve_value = value1;
+    if (kind == kThicknessEdge) s.thickness_solve_value2 = value2;
+}
+
+void set_conic_constant(int n, double conic) {
+    // A pickup takes over the source's conic as well, so a conic of its own ends the pickup.
+    if (is_curvature_pickup(surface(n))) clear_curvature_pickup(n);
+    surface(n).conic = conic;
+}
+
+void set_aperture_data(int n, std::uint8_t kind, std::int16_t source, double radius) {
+    SurfaceRecord& s = surface(n);
+    s.aperture_kind = kind;
+    s.aperture_source = source;
+    s.aperture_radius = std::fabs(radius);
+}
+
+int set_surface_medium(int n, int kind, const char* name, std::int16_t source) {
+    SurfaceRecord& s = surface(n);
+    int variable = 0;
+    if (test_state_flag(kFlagSingleCommandUpdate) == 0 && find_glass_variable(n, &variable)) {
+        return set_error_msg(kMsgGlassIsVariable, n);
+    }
+    pad_glass_name(name != nullptr ? name : "", s.medium_name);
+    for (int i = 0; i < kMediumNameLength; ++i) {
+        s.medium_name[i] =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(s.medium_name[i])));
+    }
+    s.medium_kind = static_cast<std::uint8_t>(kind);
+    s.medium_source = source;
+    materials_changed = 1;
+
+    if (kind == kMediumModelGlass || kind == kMediumModelIndexAbbe) {
+        GlassData* entry = nullptr;
+        if (int rc = model_glass_entry(s.medium_name, &entry); rc != 0) {
+            s.medium_tce = 0.0;
+            return rc;
+        }
+        const LensData& l = lens_data();
+        const int count = l.wavelength_count;
+        entry->model_wavelengths[count] = 0.0;
+        int prompt_result = 0;
+        auto lens_wavelength = [&](int i) { return i < count ? l.wavelengths[i].wavelength : 0.0; };
+        for (int i = 0; i < count; ++i) {
+            double w = 0.0;
+            double v = 0.0;
+            double given = 0.0;
+            int cell = argument_value(i + 2, &given);
+            if (cell != 0) {
+                w = lens_wavelength(i);
+                v = cell == 1 ? given : 1.0;
+            } else if (i == 0 && kind == kMediumModelGlass) {
+                w = lens_wavelength(0);
+                v = 1.0;
+            } else if (i == 0) {
+                int rc = prompt_value(kPromptModelIndex, &v);
+                if (rc == 0) {
+                    w = lens_wavelength(0);
+                } else {
+                    v = 1.0;
+                    prompt_result = rc;
+                }
+            } else if (i == 1 && kind == kMediumModelIndexAbbe) {
+                int param = count == 2 ? kPromptAbbeTwoWavelengths : kPromptAbbeNumber;
+                int rc = prompt_value(param, &v);
+                if (rc == 0) {
+                    w = lens_wavelength(1);
+                } else {
+                    v = 1.0;
+                    prompt_result = rc;
+                }
+            } else if (i == 2 && kind == kMediumModelIndexAbbe) {
+                w = lens_wavelength(2);
+                v = 0.0;
+            } else {
+                v = kind == kMediumModelGlass ? 1.0 : 0.0;
+            }
+            entry->model_wavelengths[i] = w;
+            entry->model_indices[i] = v;
+            entry->index[i] = v;
+        }
+        if (prompt_result != 0) {
+            s.medium_tce = 0.0;
+            return prompt_result;
+        }
+    }
+
+    switch (kind) {
+        case kMediumAir:
+        case kMediumAirFixed:
+            s.medium_tce = n == 0 ? 0.0 : kAirTce;
+            break;
+        case kMediumGlass:
+        case kMediumGlassFixed:
+            s.medium_tce = catalog_glass_tce(s.medium_name);
+            break;
+        case kMediumMirror:
+            s.medium_tce = n > 0 ? surface(n - 1).medium_tce : 0.0;
+            break;
+        case kMediumPickup:
+            s.medium_tce = source >= 0 && source <= lens_data().image_surface
+                               ? surface(source).medium_tce
+                               : 0.0;
+            break;
+        default:
+            s.medium_tce = 0.0;
+            break;
+    }
+    return 0;
+}
+
+int alloc_asphere_record(int n, int kind, int order) {
+    SurfaceRecord& s = surface(n);
+    int sub_kind = 0;
+    const int count = asphere_count(s, kind, order, &sub_kind);
+    if (count == kNoAsphereForm) {
+        mem_free(s.asphere);
+        s.asphere = nullptr;
+        return 0;
+    }
+    if (count > kMaxCoefficientCount)
+        return set_error_msg(kMsgTooManyCoefficients, kMaxCoefficientCount);
+    const int n_entries = count < 0 ? 0 : count;
+    AsphereRecord* old = s.asphere;
+    AsphereRecord* record = alloc_coefficient_block<AsphereRecord>(n_entries);
+    if (old != nullptr && old->kind == kind) {
+        if (record == nullptr) return kMsgOutOfMemory;
+        const int keep = old->entered_count < n_entries ? old->entered_count : n_entries;
+        for (int i = 0; i < keep; ++i) record->entered[i] = old->entered[i];
+    } else if (record == nullptr) {
+        // The old record of another kind would be replaced anyway; without memory it goes.
+        mem_free(old);
+        s.asphere = nullptr;
+        return set_error_msg(kMsgNoSpecialDataMemory);
+    }
+    record->sub_kind = static_cast<std::uint16_t>(kind == 101 ? sub_kind : 0);
+    record->kind = static_cast<std::uint8_t>(kind);
+    record->changed = 1;
+    mem_free(old);
+    s.asphere = record;
+    bounds_stale = 1;
+    return 0;
+}
+
+void set_polynomial_asphere_term(int n, int order, double value) {
+    SurfaceRecord& s = surface(n);
+    if (is_curvature_pickup(s)) clear_curvature_pickup(n);
+    if (s.asphere == nullptr || (s.asphere->kind != 0 && s.asphere->kind != 101)) {
+        if (alloc_asphere_record(n, 0, 0) != 0) return;
+    }
+    AsphereRecord& a = *s.asphere;
+    int entry = -1;
+    switch (order) {
+        case 4:
+            entry = 2;
+            break;
+        case 6:
+            entry = 3;
+            break;
+        case 8:
+            entry = 4;
+            break;
+        case 10:
+            entry = 5;
+            break;
+        default:
+            break;
+    }
+    if (entry >= 0 && entry < a.entered_count) a.entered[entry] = value;
+    a.changed = 1;
+}
+
+int alloc_diffractive_record(int n, int kind, int order) {
+    if (n < 1) return 0;
+    SurfaceRecord& s = surface(n);
+    int count = 0;
+    int stored_kind = kind;
+    switch (kind) {
+        case 0:
+            count = order == 0 ? 6 : order / 2 + 1;
+            break;
+        case 2:
+            count = order == 0 ? 11 : order + 1;
+            break;
+        case 4:
+            if (order < 0 || order > kLargestCoefficientOrder) {
+                msg_box(kMsgTooManyCoefficients, kLargestCoefficientOrder);
+                count = kLargestCoefficientOrder + 1;
+            } else {
+                count = order + 1;
+            }
+            break;
+        default:
+            count = 0;
+            stored_kind = 0;
+            break;
+    }
+    if (count < 0) count = 0;
+    if (count > kMaxCoefficientCount)
+        return set_error_msg(kMsgTooManyCoefficients, kMaxCoefficientCount);
+    DiffractiveRecord* old = s.diffractive;
+    DiffractiveRecord* record = alloc_coefficient_block<DiffractiveRecord>(count);
+    if (old != nullptr && old->kind == stored_kind) {
+        if (record == nullptr) return kMsgOutOfMemory;
+        record->pickup_source = old->pickup_source;
+        record->zernike_switch = old->zernike_switch;
+        std::memcpy(record->kind_text, old->kind_text, sizeof record->kind_text);
+        record->design_wavelength = old->design_wavelength;
+        const int keep = old->entered_count < count ? old->entered_count : count;
+        for (int i = 0; i < keep; ++i) record->entered[i] = old->entered[i];
+    } else {
+        if (record == nullptr) {
+            mem_free(old);
+            s.diffractive = nullptr;
+            return set_error_msg(kMsgNoSpecialDataMemory);
+        }
+        record->design_wavelength = lens_data().wavelengths[0].wavelength;
+        s.diffraction_order = 1;
+        s.diffraction_word = 1;
+    }
+    record->kind = static_cast<std::uint8_t>(stored_kind);
+    record->changed = 1;
+    mem_free(old);
+    s.diffractive = record;
+    bounds_stale = 1;
+    return 0;
+}

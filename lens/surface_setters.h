@@ -1,0 +1,32 @@
+// Setters of surface data that keep a surface's kind bytes, pickup sources, values and
+// special-data records consistent. None runs the lens set-up.
+#pragma once
+
+#include <cstdint>
+
+void set_curvature_data(int n, std::uint8_t kind, std::int16_t source, double solve_value,
+                        double curvature);
+void set_thickness_data(int n, std::uint8_t kind, std::int16_t source1, std::int16_t source2,
+                        double value1, double value2, double thickness);
+void set_conic_constant(int n, double conic);
+void set_aperture_data(int n, std::uint8_t kind, std::int16_t source, double radius);
+
+// Where set_surface_medium takes the per-wavelength values of a model glass from: the argument
+// cells of the running command and the parameter prompts, installed by the command dispatch.
+struct MediumEntrySource {
+    // Cell c of the running command: 0 absent, 1 a double (value set), 2 given but not a double.
+    int (*argument)(int cell, double* value);
+    // Prompts for parameter param: 0 with the value, or a negative result.
+    int (*prompt)(int param, double* value);
+};
+// Installs the source; null takes it away (no arguments, every prompt cancelled).
+void set_medium_entry_source(const MediumEntrySource* source);
+
+// 0, -9998 after a message, -353 when the model-glass arrays cannot be had, or the result of a
+// failed prompt.
+int set_surface_medium(int n, int kind, const char* name, std::int16_t source);
+
+void set_polynomial_asphere_term(int n, int order, double value);
+// 0, -10 (a resize failed; the old record stays), or -9998 after message -353.
+int alloc_asphere_record(int n, int kind, int order);
+int alloc_diffractive_record(int n, int kind, int order);
