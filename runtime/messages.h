@@ -151,9 +151,9 @@ void report_table_message(int code, const char* argument);
 // Installs report_table_message as the table readers' reporter.
 void install_message_reporter();
 
-// Texts of the current list.
-const char* list_item_text(int value);
-const char* list_item_keyword(int value);
+// Texts of the current list: entry i's display text without a leading brace group, '_'
+// shown as blanks; "?" when there is no entry i.
+const char* list_entry_display_text(int i);
 const char* skip_brace_prefix(const char* text);
 void underscores_to_blanks(char* text);
 int brace_alias(const char* text);

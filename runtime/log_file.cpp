@@ -1,0 +1,75 @@
+#include "runtime/log_file.h"
+
+#include <cstdio>
+
+#include "runtime/table_files.h"
+
+namespace {
+
+std::string name;         // the name the next open uses
+std::string opened_name;  // the name as it was when the log was opened
+std::string opened_path;
+std::FILE* log = nullptr;
+
+std::string normalised(std::string text) {
+    for (char& c : text) {
+        if (c == '\\') c = '/';
+    }
+    const bool absolute = !text.empty() && (text[0] == '/' || text.find(':') != std::string::npos);
+    if (absolute || data_folder().empty()) return text;
+    return data_folder() + '/' + text;
+}
+
+}  // namespace
+
+std::string default_log_file_name(const std::string& data) {
+    return data + '/' + kTablePrefix + "log.txt";
+}
+
+void set_log_file_name(const std::string& text) {
+    name = text;
+}
+
+const std::string& log_file_name() {
+    return name;
+}
+
+int apply_log_option(int on) {
+    if (log != nullptr && name != opened_name) {
+        close_log_file();
+        name = normalised(name);
+    }
+    if (on != 0 && !name.empty() && log == nullptr) {
+        const std::string path = normalised(name);
+        log = std::fopen(path.c_str(), "w");
+        if (log == nullptr) return -7;
+        opened_name = name;
+        opened_path = path;
+    }
+    return 0;
+}
+
+bool log_is_open() {
+    return log != nullptr;
+}
+
+const std::string& open_log_path() {
+    return opened_path;
+}
+
+void log_write_line(const char* line) {
+    if (log == nullptr) return;
+    if (line != nullptr && line[0] != '\0') {
+        std::fprintf(log, "%s\n", line);
+    } else {
+        std::fputs("\n", log);
+    }
+    std::fflush(log);
+}
+
+void close_log_file() {
+    if (log != nullptr) std::fclose(log);
+    log = nullptr;
+    opened_name.clear();
+    opened_path.clear();
+}

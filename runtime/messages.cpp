@@ -1,0 +1,343 @@
+#include "runtime/messages.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/ui.h"
+#include "runtime/definitions.h"
+#include "runtime/output_options.h"
+#include "runtime/table_files.h"
+#include "runtime/table_lists.h"
+#include "runtime/table_messages.h"
+#include "runtime/text_output.h"
+
+namespace {
+
+int running = 0;
+MessageLocation location;
+CallTraceSource trace_source = nullptr;
+int (*trace_depth)() = nullptr;
+std::string pending;
+bool pending_set = false;
+char error_text[kErrorTextSize] = {};
+char message_buffer[kMessageBufferSize] = {};
+std::size_t prefix_length = 0;
+int question_open = 0;
+char name_buffer[kMessageBufferSize] = {};
+
+// The same message with the arguments given; the table's text is untrusted, so it goes
+// through the checking formatter.
+std::string formatted(int code, std::span<const FormatArg> args, int* kind) {
+    int k = kMessageError;
+    const char* text = msg_text_kind(code, &k);
+    if (kind != nullptr) *kind = k;
+    return safe_format(text, args);
+}
+
+std::string blanks_for_underscores(const char* text) {
+    std::string s = text != nullptr ? text : "";
+    for (char& c : s) {
+        if (c == '_') c = ' ';
+    }
+    return s;
+}
+
+void copy_to_message_buffer(std::size_t at, const std::string& text) {
+    if (at >= kMessageBufferSize) at = kMessageBufferSize - 1;
+    const std::size_t n = std::min(text.size(), kMessageBufferSize - 1 - at);
+    std::memcpy(message_buffer + at, text.data(), n);
+    message_buffer[at + n] = '\0';
+}
+
+platform::MessageIcon icon_for(int kind) {
+    switch (kind) {
+        case kMessageWarning:
+            return platform::MessageIcon::information;
+        case kMessageError:
+            return platform::MessageIcon::warning;
+        default:
+            return platform::MessageIcon::none;
+    }
+}
+
+// A task-modal box titled "TAVO LT"; without a user interface the text goes to standard error.
+int start_up_box(const char* text, platform::MessageButtons buttons, platform::MessageIcon icon) {
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr) {
+        std::fprintf(stderr, "%s: %s\n", kProgramTitle, text);
+        return buttons == platform::MessageButtons::ok ? 0 : kStopped;
+    }
+    platform::MessageBoxRequest request;
+    request.text = text;
+    request.title = kProgramTitle;
+    request.buttons = buttons;
+    request.icon = icon;
+    return ui->message_box(request) == platform::MessageAnswer::ok ? 0 : kStopped;
+}
+
+}  // namespace
+
+int running_flag() {
+    return running;
+}
+
+void set_running_flag(int value) {
+    running = value != 0 ? 1 : 0;
+}
+
+MessageLocation& message_location() {
+    return location;
+}
+
+void set_call_trace_source(CallTraceSource source, int (*call_depth)()) {
+    trace_source = source;
+    trace_depth = call_depth;
+}
+
+void set_pending_name(const char* name) {
+    pending_set = name != nullptr;
+    pending = name != nullptr ? name : "";
+}
+
+const char* pending_name() {
+    return pending_set ? pending.c_str() : nullptr;
+}
+
+const char* error_text_buffer() {
+    return error_text;
+}
+
+int show_message_text(int kind, const char* text) {
+    if (text == nullptr) text = "";
+    if (running == 0) return start_up_box(text, platform::MessageButtons::ok, icon_for(kind));
+    if (output_option(kOptionEcho) != 0) echo_command_text(text, false);
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr) {
+        std::fprintf(stderr, "%s\n", text);
+        return 0;
+    }
+    int result = 0;
+    if (kind == kMessageWarning) {
+        ui->beep();
+        ui->set_status_text(text);
+    } else if (kind == kMessageError) {
+        ui->beep();
+        if (output_option(kOptionNoErrorBoxes) != 0) {
+            ui->set_status_text(text);
+        } else {
+            // A key typed ahead must not dismiss the box.
+            ui->poll_escape();
+            platform::MessageBoxRequest request;
+            request.text = text;
+            request.title = msg_text(kMsgErrorBoxCaption);
+            request.buttons = platform::MessageButtons::ok;
+            request.icon = platform::MessageIcon::warning;
+            if (ui->message_box(request) != platform::MessageAnswer::ok) result = kStopped;
+        }
+    } else {
+        ui->set_status_text(text);
+    }
+    return result;
+}
+
+void show_error(int code) {
+    if (code == kStopped) return;
+    int kind = kMessageError;
+    std::string text;
+    if (code == kErrorTextReady) {
+        text = error_text;
+    } else {
+        text = msg_text_kind(code, &kind);
+    }
+    std::string composed;
+    if (kind == kMessageError && location.builtin_command >= 0 && location.argument_number >= 0) {
+        if (location.parameter_name != nullptr) {
+            composed = blanks_for_underscores(location.parameter_name);
+        } else {
+            const FormatArg n[] = {location.argument_number + 1};
+            composed = formatted(kMsgArgumentNumber, n, nullptr);
+        }
+        composed += ": ";
+    }
+    if (code == kErrorTextReady) {
+        // Already formatted: a '%' in it (a file name, say) is shown as it stands.
+        composed += text;
+    } else {
+        std::string name;
+        if (pending_set) {
+            name = pending.size() < kPendingNameWhole ? pending
+                                                      : pending.substr(0, kPendingNameCut) + "...";
+        }
+        const FormatArg arg[] = {name};
+        composed += safe_format(text.c_str(), arg);
+    }
+    copy_to_message_buffer(prefix_length, composed);
+    set_pending_name(nullptr);
+    show_message_text(kind, message_buffer);
+}
+
+void report_kpl_error() {
+    const MessageLocation& at = location;
+    if (at.pending_error == kStopped) return;
+    std::string prefix;
+    if (at.compiling != 0) {
+        if (at.compile_line > 0) {
+            const FormatArg args[] = {at.compile_line,
+                                      at.compile_source != nullptr ? at.compile_source : ""};
+            prefix = formatted(kMsgCompileErrorAtLine, args, nullptr);
+        } else {
+            prefix = msg_text(kMsgCompileError);
+        }
+    } else if (at.builtin_command < 0) {
+        if (at.nested_line != nullptr) {
+            prefix = std::string(msg_text(kMsgErrorInLine)) + "*" + at.nested_line;
+        } else if (at.current_command < 0) {
+            prefix = msg_text(kMsgErrorNoCommand);
+        } else {
+            const char* name = symbol_name(at.current_command);
+            prefix = std::string(msg_text(kMsgErrorInLine)) + (name != nullptr ? name : "");
+        }
+    } else {
+        const char* name = symbol_name(at.builtin_command);
+        prefix = std::string(msg_text(kMsgErrorInCall)) + (name != nullptr ? name : "");
+    }
+    prefix += ":\n";
+    copy_to_message_buffer(0, prefix);
+    prefix_length = std::strlen(message_buffer);
+    show_error(at.pending_error);
+    prefix_length = 0;
+    if (output_option(kOptionStepMode) != 0 && trace_source != nullptr && trace_depth != nullptr &&
+        trace_depth() > 0) {
+        text_out(msg_text(kMsgCallTrace));
+        text_newline();
+        for (int level = 0;; ++level) {
+            const char* name = nullptr;
+            if (trace_source(level, &name) != 0) break;
+            const std::string line = std::string("   ") + (name != nullptr ? name : "") + "\n";
+            write_output_text(line.c_str(), false);
+        }
+    }
+}
+
+std::string format_message(int code, std::span<const FormatArg> args, int* kind) {
+    return formatted(code, args, kind);
+}
+
+int msg_box_args(int code, std::span<const FormatArg> args) {
+    int kind = kMessageError;
+    copy_to_message_buffer(0, formatted(code, args, &kind));
+    return show_message_text(kind, message_buffer);
+}
+
+int msgbox_printf_args(const char* format, std::span<const FormatArg> args) {
+    copy_to_message_buffer(0, safe_format(format, args));
+    return show_message_text(kMessageInformation, message_buffer);
+}
+
+int ask_msg_args(int code, std::span<const FormatArg> args) {
+    if (code == 0) code = kMsgContinueQuestion;
+    question_open = 1;
+    std::string text = formatted(code, args, nullptr);
+    if (text.find('\n') == std::string::npos) text += msg_text(kMsgContinueQuestion);
+    copy_to_message_buffer(0, text);
+    const int result = start_up_box(message_buffer, platform::MessageButtons::ok_cancel,
+                                    platform::MessageIcon::question);
+    question_open = 0;
+    return result;
+}
+
+void status_msg_args(int code, std::span<const FormatArg> args) {
+    const bool echo = code != 0;
+    if (code == 0) code = kMsgIdlePrompt;
+    std::string text = formatted(code, args, nullptr);
+    copy_to_message_buffer(0, text);
+    if (text.size() > kPromptTextLimit) text.resize(kPromptTextLimit);
+    if (platform::UiBackend* ui = platform::current_ui()) ui->set_status_text(text);
+    if (echo && output_option(kOptionEcho) != 0) echo_command_text(message_buffer, false);
+}
+
+int set_error_msg_args(int code, std::span<const FormatArg> args) {
+    safe_format_to(error_text, sizeof error_text, msg_text(code), args);
+    return kErrorTextReady;
+}
+
+void print_msg_args(int code, std::span<const FormatArg> args) {
+    text_out(formatted(code, args, nullptr).c_str());
+}
+
+void text_printf_args(const char* format, std::span<const FormatArg> args) {
+    text_out(safe_format(format, args).c_str());
+}
+
+void text_field(const char* text, int width, bool right) {
+    if (width < 0) width = 0;
+    std::string s = text != nullptr && text[0] != '\0' ? text : " ";
+    const std::size_t first = s.find_first_not_of(' ');
+    s = first == std::string::npos ? s.substr(s.size() - 1) : s.substr(first);
+    const std::size_t last = s.find_last_not_of(' ');
+    if (last != std::string::npos) s.resize(last + 1);
+    const std::size_t w = static_cast<std::size_t>(width);
+    if (s.size() < w) {
+        s = right ? std::string(w - s.size(), ' ') + s : s + std::string(w - s.size(), ' ');
+    } else {
+        s.resize(w);
+    }
+    write_output_text(s.c_str(), false);
+}
+
+void report_table_message(int code, const char* argument) {
+    set_pending_name(argument);
+    show_error(code);
+}
+
+void install_message_reporter() {
+    set_table_error_reporter(report_table_message);
+}
+
+// --- texts of the current list ---------------------------------------------------------------
+
+const char* list_entry_display_text(int i) {
+    static std::string text;
+    const char* first = current_list_first(i);
+    if (first == nullptr) return "?";
+    text = blanks_for_underscores(skip_brace_prefix(first));
+    return text.c_str();
+}
+
+const char* skip_brace_prefix(const char* text) {
+    if (text == nullptr) return "";
+    if (text[0] == '{') {
+        if (const char* close = std::strchr(text, '}')) {
+            text = close + 1;
+            while (*text == ' ') ++text;
+        }
+    }
+    return text;
+}
+
+void underscores_to_blanks(char* text) {
+    if (text == nullptr) return;
+    for (; *text != '\0'; ++text) {
+        if (*text == '_') *text = ' ';
+    }
+}
+
+int brace_alias(const char* text) {
+    if (text == nullptr) text = "";
+    const char* close = text[0] == '{' ? std::strchr(text, '}') : nullptr;
+    if (close != nullptr) {
+        const std::size_t n = std::min<std::size_t>(close - text - 1, sizeof name_buffer - 1);
+        std::memcpy(name_buffer, text + 1, n);
+        name_buffer[n] = '\0';
+        return static_cast<int>(close - text);
+    }
+    const std::size_t n = std::min(std::strlen(text), sizeof name_buffer - 1);
+    std::memcpy(name_buffer, text, n);
+    name_buffer[n] = '\0';
+    return static_cast<int>(std::strlen(text)) + 1;
+}
+
+char* shared_name_buffer() {
+    return name_buffer;
+}
