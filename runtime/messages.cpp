@@ -202,7 +202,7 @@ void report_kpl_error() {
         const char* name = symbol_name(at.builtin_command);
         prefix = std::string(msg_text(kMsgErrorInCall)) + (name != nullptr ? name : "");
     }
-    prefix += ":\n";
+    prefix += ": \n";
     copy_to_message_buffer(0, prefix);
     prefix_length = std::strlen(message_buffer);
     show_error(at.pending_error);

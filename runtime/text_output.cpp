@@ -140,8 +140,10 @@ const char* hotspot_markup(const char* p) {
 }
 
 void append_char(char c, int extra_blanks) {
+    const bool printable = c >= 0x20 && c < 0x7f;
+    if (!printable && extra_blanks == 0) return;  // a CR of a CR LF text, say
     if (static_cast<int>(writer.length) + extra_blanks >= writer.width) flush_output_line();
-    if (c >= 0x20 && c < 0x7f) writer.line[writer.length++] = c;
+    if (printable) writer.line[writer.length++] = c;
     for (int i = 0; i < extra_blanks && writer.length < kPendingLineSize; ++i) {
         writer.line[writer.length++] = ' ';
     }

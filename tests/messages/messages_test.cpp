@@ -211,11 +211,11 @@ TEST_F(Messages, CompileErrorIsReportedAfterItsLocation) {
     at.pending_error = -5;
     set_pending_name("x.len");
     report_kpl_error();
-    EXPECT_THAT(box_texts(), ElementsAre("Compiling line 3 of f.kpl:\nCannot open x.len"));
+    EXPECT_THAT(box_texts(), ElementsAre("Compiling line 3 of f.kpl: \nCannot open x.len"));
     at.compiling = 0;
     at.nested_line = "a = b";
     report_kpl_error();
-    EXPECT_EQ(box_texts().back(), "In *a = b:\nCannot open ");
+    EXPECT_EQ(box_texts().back(), "In *a = b: \nCannot open ");
     at.pending_error = kStopped;
     report_kpl_error();
     EXPECT_EQ(box_texts().size(), 2u);

@@ -44,6 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MarkupCase{"at_without_number", "a@b", true, "a@b"},
                       MarkupCase{"at_without_markup", "a@3b@", false, "a@3b@"},
                       MarkupCase{"hotspot_markup_not_shown", "x@5.2-~y@z", true, "xyz"},
+                      MarkupCase{"carriage_return_dropped", "a\r", true, "a"},
                       MarkupCase{"control_characters_dropped",
                                  "a\x01"
                                  "b",
