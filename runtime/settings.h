@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "runtime/table_format.h"  // kProgramVersion, written into setting 66 at every start
+
 // Element types of the schema.
 enum SettingType : std::uint8_t {
     kSettingInt = 1,
@@ -122,8 +124,6 @@ enum SettingItemType : int {
     kSettingItemText = 4,
 };
 
-// The program version every start writes into setting 66 and the settings file.
-inline constexpr char kProgramVersion[] = "5.40";
 // Appended to the compiler options of setting 67 to build the options the compiler is run with.
 inline constexpr char kCompilerOptionsSuffix[] = " -D _TAVO_LIGHT_";
 inline constexpr std::size_t kCompilerOptionsSize = 81 + sizeof(kCompilerOptionsSuffix) - 1;

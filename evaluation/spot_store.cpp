@@ -1,0 +1,104 @@
+#include "evaluation/spot_store.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "runtime/memory.h"
+#include "runtime/settings.h"
+
+namespace {
+
+SpotStore g_store;
+
+constexpr std::int32_t kDefaultSpotRays = 10000;
+
+// Replaces *array by a reallocated block of count elements, only when that succeeded.
+template <typename T>
+bool grow_array(T*& array, std::size_t count) {
+    void* block = mem_realloc(array, count, sizeof(T));
+    if (block == nullptr) return false;
+    array = static_cast<T*>(block);
+    return true;
+}
+
+}  // namespace
+
+SpotStore& spot_store() {
+    return g_store;
+}
+
+int alloc_spot_storage() {
+    int setting_result = 0;
+    if (get_setting_int(kSetMaxSpdRays, 0, 0) < 1) {
+        setting_result = set_setting_int(kSetMaxSpdRays, kDefaultSpotRays, 0, 0);
+    }
+    const std::int32_t rays = get_setting_int(kSetMaxSpdRays, 0, 0);
+    const std::int32_t waves = get_setting_int(kSetMaxWavelengths, 0, 0);
+    if (rays < 1 || waves < 1) return -10;
+    free_spot_storage();
+    SpotStore& s = g_store;
+    const auto n = static_cast<std::size_t>(rays);
+    const auto w = static_cast<std::size_t>(waves);
+
+    if ((s.rays = alloc_array_of<SpotRay>(n)) == nullptr) return -10;
+    if ((s.sort_index = alloc_array_of<std::int32_t>(n + 1)) == nullptr) return -10;
+    if ((s.path_to_last_surface = alloc_array_of<double>(n)) == nullptr) return -10;
+    if ((s.last_segment = alloc_array_of<double>(n)) == nullptr) return -10;
+    if ((s.image_z = alloc_array_of<double>(n)) == nullptr) return -10;
+    if ((s.sine_table = alloc_array_of<double>(kSineTableSize)) == nullptr) return -10;
+    if ((s.wave_ray_counts = alloc_array_of<std::int32_t>(w)) == nullptr) return -10;
+    s.reference_fit_sums = alloc_array_of<double>(w * kReferenceFitSumCount);
+    if (s.reference_fit_sums == nullptr) return -10;
+    if ((s.airy_radius = alloc_array_of<double>(w)) == nullptr) return -10;
+    s.reference_normal = reinterpret_cast<double***>(alloc_array3(w, 3, 4, sizeof(double)));
+    if (s.reference_normal == nullptr) return -10;
+    if (setting_result != 0) return setting_result;
+    if ((s.x_cutoff = alloc_array_of<double>(w)) == nullptr) return -10;
+    if ((s.y_cutoff = alloc_array_of<double>(w)) == nullptr) return -10;
+    if ((s.x_half_extent = alloc_array_of<double>(w)) == nullptr) return -10;
+    if ((s.y_half_extent = alloc_array_of<double>(w)) == nullptr) return -10;
+
+    s.capacity = rays;
+    s.wavelength_capacity = waves;
+    s.lattice_unit = kLatticeUnit;
+    for (int i = 0; i < kSineTableSize; ++i) {
+        s.sine_table[i] = std::sin(i * std::numbers::pi / 180.0);
+    }
+    return 0;
+}
+
+int resize_spot_storage(std::int32_t count) {
+    if (count < 1) return -10;
+    SpotStore& s = g_store;
+    const auto n = static_cast<std::size_t>(count);
+    if (!grow_array(s.rays, n)) return -10;
+    // The rays beyond the new count are gone; the capacity follows each step so that it never
+    // claims more than every per-ray array holds.
+    if (count < s.capacity) s.capacity = count;
+    if (s.ray_count > count) s.ray_count = count;
+    if (!grow_array(s.sort_index, n + 1)) return -10;
+    if (!grow_array(s.path_to_last_surface, n)) return -10;
+    if (!grow_array(s.last_segment, n)) return -10;
+    if (!grow_array(s.image_z, n)) return -10;
+    s.capacity = count;
+    return 0;
+}
+
+void free_spot_storage() {
+    SpotStore& s = g_store;
+    mem_free(s.rays);
+    mem_free(s.sort_index);
+    mem_free(s.path_to_last_surface);
+    mem_free(s.last_segment);
+    mem_free(s.image_z);
+    mem_free(s.sine_table);
+    mem_free(s.wave_ray_counts);
+    mem_free(s.reference_fit_sums);
+    mem_free(s.airy_radius);
+    free_array3(reinterpret_cast<void***>(s.reference_normal));
+    mem_free(s.x_cutoff);
+    mem_free(s.y_cutoff);
+    mem_free(s.x_half_extent);
+    mem_free(s.y_half_extent);
+    s = SpotStore{};
+}
