@@ -243,7 +243,7 @@ void renumber_mesh_references(int s, bool deleting) {
 int insert_surface(int s) {
     LensData& l = lens_data();
     // Some callers do not check the limit; a lens at the limit has no record to move into.
-    if (l.image_surface >= surface_limit()) return set_error_msg(kMsgSurfaceLimit, surface_limit());
+    if (l.image_surface >= surface_limit()) return kMsgSurfaceLimit;
     if (s < 1 || s > l.image_surface) return kMsgBadValue;
 
     int d = 0;
