@@ -11,6 +11,8 @@ namespace {
 
 TEST(TavoltConsole, EndsCleanlyAtEndOfInputAfterShowingItsTitle) {
     tavo_test::TempTree tree;
+    // The run writes its settings file into the data folder: keep it in the temporary tree.
+    tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
     const std::filesystem::path output = tree.base() / "out.txt";
     struct Case {
         const char* name;
