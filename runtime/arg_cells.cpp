@@ -1,0 +1,93 @@
+#include "runtime/arg_cells.h"
+
+#include <cstring>
+
+namespace {
+
+int command = -1;
+ArgCell** vector = nullptr;
+int count = 0;
+CommandResult result = {};
+
+ArgCell scratch_cells[kScratchCellCount];
+ArgCell* scratch_vector[kScratchCellCount];
+
+}  // namespace
+
+int current_command() {
+    return command;
+}
+void set_current_command(int n) {
+    command = n;
+}
+ArgCell** arg_vector() {
+    return vector;
+}
+int arg_count() {
+    return count;
+}
+void set_arg_vector(ArgCell** v, int n) {
+    vector = v;
+    count = v == nullptr || n < 0 ? 0 : n;
+}
+ArgCell* arg_cell(int i) {
+    return vector != nullptr && i >= 0 && i < count ? vector[i] : nullptr;
+}
+
+ArgCell** new_arg_vector() {
+    for (int i = 0; i < kScratchCellCount; ++i) scratch_vector[i] = &scratch_cells[i];
+    return scratch_vector;
+}
+
+CommandResult& command_result() {
+    return result;
+}
+void clear_command_result() {
+    result = CommandResult{};
+}
+void set_int_result(std::int32_t value) {
+    result.value.i = value;
+    result.type = kArgInt;
+}
+void set_double_result(double value) {
+    result.value.d = value;
+    result.type = kArgDouble;
+}
+void set_double_result_words(std::uint32_t low, std::uint32_t high) {
+    const std::uint64_t bits = (std::uint64_t{high} << 32) | low;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    set_double_result(value);
+}
+void set_char_result(char value) {
+    result.value = ArgValue{};
+    result.value.c = value;
+    result.type = kArgChar;
+}
+
+ArgCell int_cell(std::int32_t value) {
+    ArgCell c{};
+    c.value.i = value;
+    c.type = kArgInt;
+    return c;
+}
+ArgCell double_cell(double value) {
+    ArgCell c{};
+    c.value.d = value;
+    c.type = kArgDouble;
+    return c;
+}
+ArgCell char_cell(char value) {
+    ArgCell c{};
+    c.value.c = value;
+    c.type = kArgChar;
+    return c;
+}
+ArgCell text_cell(char* text) {
+    ArgCell c{};
+    c.value.text = text;
+    c.type = kArgChar;
+    const std::size_t length = text == nullptr ? 1 : std::strlen(text) + 1;
+    c.text_length = static_cast<std::int16_t>(length < 0x7FFF ? length : 0x7FFF);
+    return c;
+}

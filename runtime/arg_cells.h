@@ -1,0 +1,76 @@
+// Argument cells: how a command handler reads its arguments and hands a value back. The
+// interpreter (or a handler calling another handler) fills a vector of cell pointers and a
+// count before the call; the handler only reads them, and only below the count. User DLLs read
+// the cells in exactly this 16-byte layout.
+#pragma once
+
+#include <cstdint>
+
+union ArgValue {
+    std::int32_t i;
+    double d;
+    char c;      // a single char: the first byte
+    char* text;  // a NUL-terminated text (type 3 with a length)
+    std::uint8_t bytes[8];
+};
+static_assert(sizeof(ArgValue) == 8);
+
+enum ArgType : std::uint16_t {
+    kArgNone = 0,
+    kArgInt = 1,
+    kArgDouble = 2,
+    kArgChar = 3,  // a single char, or a text when the text length is not 0
+};
+
+// Where the value came from. Code that only asks "was it given?" tests status != 0.
+enum ArgStatus : std::int16_t {
+    kArgGiven = 0,
+    kArgDefaultTaken = 1,    // filled from the parameter's default without asking
+    kArgDefaultForced = -1,  // filled from the default while the forced-default mode is on
+};
+
+struct ArgCell {
+    ArgValue value;
+    std::uint16_t type;
+    std::int16_t status;
+    std::int16_t text_length;  // 0 for numbers and single chars, else the length with its NUL
+    std::int16_t text_flag;    // 1 for a plain-text parameter
+};
+static_assert(sizeof(ArgCell) == 16);
+
+// The value a handler hands back besides its return code; type 0 when none was set.
+struct CommandResult {
+    ArgValue value;
+    std::uint16_t type;
+};
+
+inline constexpr int kScratchCellCount = 24;
+
+// The running command and its arguments. Command levels save and restore them.
+int current_command();
+void set_current_command(int command);
+ArgCell** arg_vector();
+int arg_count();
+void set_arg_vector(ArgCell** vector, int count);
+// Cell i of the running command, or null when i is outside 0..count-1: a handler never reads
+// a cell the caller did not fill.
+ArgCell* arg_cell(int i);
+
+// The scratch vector for a handler that calls another handler: 24 pointers to 24 cells in one
+// static area, the same every time.
+ArgCell** new_arg_vector();
+
+CommandResult& command_result();
+void clear_command_result();
+void set_int_result(std::int32_t value);
+void set_double_result(double value);
+// The same for callers that hold the double as its two 32-bit halves (user DLLs).
+void set_double_result_words(std::uint32_t low, std::uint32_t high);
+void set_char_result(char value);
+
+// Cell constructors for callers that fill cells themselves.
+ArgCell int_cell(std::int32_t value);
+ArgCell double_cell(double value);
+ArgCell char_cell(char value);
+// A text cell pointing at text (not copied; it must outlive the call).
+ArgCell text_cell(char* text);

@@ -1,0 +1,107 @@
+#include "runtime/command_text.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/arg_cells.h"
+#include "runtime/definitions.h"
+#include "runtime/list_words.h"
+#include "runtime/messages.h"
+#include "runtime/parameters.h"
+#include "runtime/text_output.h"
+
+namespace {
+
+bool is_identifier(const char* text) {
+    if (text == nullptr || !(std::isalpha(static_cast<unsigned char>(text[0])) || text[0] == '_')) {
+        return false;
+    }
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (!(std::isalnum(static_cast<unsigned char>(*p)) || *p == '_')) return false;
+    }
+    return true;
+}
+
+// The entry of the current list that a cell's value names: its index for a number, its word
+// or value text for a text; -1 when the list lacks it.
+int list_entry_of(const ArgCell& cell) {
+    const int count = value_list_count();
+    if (cell.type == kArgChar && cell.text_length > 0) {
+        if (cell.value.text == nullptr) return -1;
+        for (int i = 0; i < count; ++i) {
+            const char* second = value_list_second(i);
+            if (std::strcmp(list_entry_word(value_list_first(i)), cell.value.text) == 0 ||
+                (second != nullptr && std::strcmp(strip_value_mask(second), cell.value.text) == 0))
+                return i;
+        }
+        return -1;
+    }
+    const long v = cell.type == kArgInt    ? cell.value.i
+                   : cell.type == kArgChar ? static_cast<unsigned char>(cell.value.c)
+                                           : static_cast<long>(cell.value.d);
+    return v >= 0 && v < count ? static_cast<int>(v) : -1;
+}
+
+}  // namespace
+
+int format_command_text(std::string& out, int first_arg) {
+    const int command = current_command();
+    out += symbol_name(command);
+    int arg = first_arg < 0 ? 0 : first_arg;
+    for (; arg < arg_count(); ++arg) {
+        const ArgCell* cell = arg_cell(arg);
+        const int n = param_descriptor_index(command, arg);
+        // An argument the caller did not give, or one without a parameter, ends the text.
+        if (cell == nullptr || cell->status != kArgGiven || param_descriptor(n) == nullptr) break;
+        out += ' ';
+        if (param_value_kind(n) != 0 && select_param_list(n) == 0) {
+            const int entry = list_entry_of(*cell);
+            if (entry < 0) {
+                out += '*';
+                continue;
+            }
+            const char* word = list_entry_word(value_list_first(entry));
+            if (is_identifier(word)) {
+                out += word;
+            } else {
+                out += '"';
+                out += word;
+                out += '"';
+            }
+            continue;
+        }
+        char number[64];
+        switch (cell->type) {
+            case kArgInt:
+                std::snprintf(number, sizeof number, "%d", cell->value.i);
+                out += number;
+                break;
+            case kArgDouble:
+                out += format_number(cell->value.d, 2, 0);
+                break;
+            case kArgChar:
+                if (cell->text_length > 0) {
+                    out += '"';
+                    out += cell->value.text != nullptr ? cell->value.text : "";
+                    out += '"';
+                } else {
+                    out += cell->value.c;
+                }
+                break;
+            default:
+                out += '*';
+                break;
+        }
+    }
+    return arg;
+}
+
+int copy_command_text(char* field, std::size_t size, const std::string& text) {
+    if (field == nullptr || size == 0) return set_error_msg(kMsgCommandTextTooLong, 0);
+    if (text.size() + 1 > size) {
+        return set_error_msg(kMsgCommandTextTooLong, static_cast<int>(size - 1));
+    }
+    std::memcpy(field, text.c_str(), text.size() + 1);
+    return 0;
+}

@@ -1,0 +1,201 @@
+#include "runtime/dispatch.h"
+
+#include <cstring>
+
+#include "runtime/definitions.h"
+#include "runtime/messages.h"
+
+namespace {
+
+HandlerTable table;
+LineRunnerHooks hooks;
+OnErrorLine on_error = {};
+bool on_error_guard = false;
+int interactive_word = 0;
+int depth = 0;
+int nesting = 0;
+int run_mode = 0;
+
+int no_exit_hook() {
+    return 0;
+}
+int no_setting_flag(int, std::uint8_t) {
+    return 0;
+}
+void* no_settings_item(int, int* type_out) {
+    if (type_out != nullptr) *type_out = 0;
+    return nullptr;
+}
+void* no_lens_item(int, int, int) {
+    return nullptr;
+}
+const char* no_lens_item_text(int) {
+    return nullptr;
+}
+
+const CommandRecord* command_record(int command) {
+    const Definitions& d = definitions();
+    if (d.commands == nullptr || command < 0 || command >= d.command_count) return nullptr;
+    return &d.commands[command];
+}
+
+CommandHandler slot_handler(int slot) {
+    return slot >= 0 && slot < kHandlerSlotCount ? table.slots[slot] : nullptr;
+}
+
+// Runs the on-error line for a failed command; its code after the line is the result.
+int run_on_error_line(int failure) {
+    on_error_guard = true;
+    on_error.code = failure;
+    char line[kOnErrorLineSize];
+    std::memcpy(line, on_error.line, sizeof line);
+    line[kOnErrorLineSize - 1] = '\0';
+    run_command_string(line, 0);
+    on_error_guard = false;
+    return on_error.code;
+}
+
+}  // namespace
+
+HandlerTable& handler_table() {
+    static bool ready = false;
+    if (!ready) {
+        ready = true;
+        reset_handler_table();
+    }
+    return table;
+}
+
+void reset_handler_table() {
+    table.exit_hook = no_exit_hook;
+    table.set_setting_flag = no_setting_flag;
+    table.settings_item_address = no_settings_item;
+    table.lens_item_address = no_lens_item;
+    table.lens_item_text = no_lens_item_text;
+    for (CommandHandler& h : table.slots) h = nullptr;
+}
+
+int set_handler(int slot, CommandHandler handler) {
+    if (slot < 0 || slot >= kHandlerSlotCount) return -1;
+    handler_table().slots[slot] = handler;
+    return 0;
+}
+
+OnErrorLine& on_error_line() {
+    return on_error;
+}
+
+int interactive_call() {
+    return interactive_word;
+}
+void set_interactive_call(int value) {
+    interactive_word = value;
+}
+int handler_depth() {
+    return depth;
+}
+int command_string_nesting() {
+    return nesting;
+}
+int run_mode_word() {
+    return run_mode;
+}
+
+LineRunnerHooks& line_runner_hooks() {
+    return hooks;
+}
+void reset_line_runner_hooks() {
+    hooks = LineRunnerHooks{};
+}
+
+int run_command(int command) {
+    handler_table();
+    const CommandRecord* record = command_record(command);
+    if (record == nullptr) return set_error_msg(kMsgUnknownCommand, command);
+    set_current_command(command);
+
+    if (interactive_word > 0 && record->interactive_slot >= 0 &&
+        slot_handler(record->interactive_slot) != nullptr &&
+        (hooks.has_command_help == nullptr || hooks.has_command_help(command))) {
+        interactive_word = -1;
+        const int r = slot_handler(record->interactive_slot)();
+        if (r != 0) {
+            interactive_word = 0;
+            return r;
+        }
+        if (hooks.forget_history_line != nullptr) hooks.forget_history_line();
+        return 0;
+    }
+
+    const CommandHandler handler = slot_handler(record->plain_slot);
+    if (handler == nullptr) return 0;
+    ++depth;
+    const int r = handler();
+    --depth;
+    if (r == 0 || on_error_guard || on_error.line[0] == '\0') return r;
+    return run_on_error_line(r);
+}
+
+int run_command_string(const char* text, int mode) {
+    int flags = 0;
+    if (mode < 0) {
+        flags = -mode;
+        mode = 0;
+    }
+    if (nesting == 0 && hooks.clear_error_line_number != nullptr) hooks.clear_error_line_number();
+    ++nesting;
+    if (hooks.stop_answer_collection != nullptr) hooks.stop_answer_collection();
+    if (interactive_word > 0) interactive_word = 0;
+    const int saved_mode = run_mode;
+    run_mode = mode;
+    if (hooks.cancel_typed_line_run != nullptr) hooks.cancel_typed_line_run();
+    if (hooks.show_wait_cursor != nullptr) hooks.show_wait_cursor();
+
+    int result = 0;
+    const char* line = text != nullptr ? text : "";
+    const bool inside_code = hooks.kpl_depth != nullptr && hooks.kpl_depth() >= 2;
+    if (inside_code && hooks.run_nested_line != nullptr) {
+        result = hooks.run_nested_line(line, flags) != 0 ? kStopped : 0;
+    } else if (!inside_code && hooks.run_top_line != nullptr) {
+        result = hooks.run_top_line(line, mode, flags);
+    } else {
+        result = kMsgNoLineRunner;
+    }
+
+    run_mode = saved_mode;
+    --nesting;
+    return result;
+}
+
+int call_command_handler(int command, const ArgCell* cells, int count) {
+    handler_table();
+    if (count < 0 || count > kScratchCellCount || (count > 0 && cells == nullptr)) {
+        return set_error_msg(kMsgTooManyHandlerArgs, count, kScratchCellCount);
+    }
+    const CommandRecord* record = command_record(command);
+    if (record == nullptr) return set_error_msg(kMsgUnknownCommand, command);
+    const CommandHandler handler = slot_handler(record->plain_slot);
+    if (handler == nullptr) return 0;
+
+    const int saved_command = current_command();
+    ArgCell** const saved_vector = arg_vector();
+    const int saved_count = arg_count();
+    ArgCell** const scratch = new_arg_vector();
+    // The caller's own arguments may be the scratch cells (it was called this way itself):
+    // keep them, so that it can still read them after the call.
+    ArgCell saved_cells[kScratchCellCount];
+    const bool caller_uses_scratch = saved_vector == scratch;
+    if (caller_uses_scratch) {
+        for (int i = 0; i < kScratchCellCount; ++i) saved_cells[i] = *scratch[i];
+    }
+    for (int i = 0; i < count; ++i) *scratch[i] = cells[i];
+    set_arg_vector(scratch, count);
+    set_current_command(command);
+    const int r = handler();
+    if (caller_uses_scratch) {
+        for (int i = 0; i < kScratchCellCount; ++i) *scratch[i] = saved_cells[i];
+    }
+    set_arg_vector(saved_vector, saved_count);
+    set_current_command(saved_command);
+    return r;
+}

@@ -1,0 +1,114 @@
+// Parameter values: how a parameter's value list becomes current, how its default is found
+// through its 16-bit value handles, when the user is asked for a value and how the typed answer
+// becomes an argument cell, and the bound checks with their messages. The interpreter calls
+// these for each argument of a built-in call; command levels for values edited in a
+// spreadsheet; handlers call prompt_param, set_param_default and select_param_list directly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "runtime/arg_cells.h"
+#include "runtime/table_format.h"
+
+// Value-handle kinds beyond those of the table format.
+inline constexpr unsigned kHandleVariable = 0xA000;   // built-in variable n
+inline constexpr unsigned kHandleListEntry = 0xC000;  // entry n of the current list
+inline constexpr unsigned kHandleSetting = 0xE000;    // setting n (hook 2)
+inline constexpr unsigned kVariableTextBase = 4096;   // variables from here on are lens texts
+
+// Descriptor type flags and flags.
+inline constexpr std::uint8_t kParamTypeMask = 0x03;
+inline constexpr std::uint8_t kParamText = 0x10;
+inline constexpr std::uint8_t kParamPlainText = 0x20;
+inline constexpr std::uint8_t kParamRequiresList = 0x02;
+inline constexpr std::uint8_t kParamQuoteAnswer = 0x08;
+
+// Messages.
+inline constexpr int kMsgBelowIntBound = -20;
+inline constexpr int kMsgNotInList = -21;
+inline constexpr int kMsgBadChar = -22;
+inline constexpr int kMsgStandardPrompt = -23;
+inline constexpr int kMsgListPrompt = -24;
+inline constexpr int kMsgTextTooShort = -29;
+inline constexpr int kMsgTextTooLong = -30;
+inline constexpr int kMsgBelowDoubleBound = -31;
+inline constexpr int kMsgAboveDoubleBound = -32;
+inline constexpr int kMsgBadDefault = -37;
+inline constexpr int kMsgDoubleForInt = -38;
+inline constexpr int kMsgBadBound = -40;
+inline constexpr int kMsgEmptyList = -43;
+inline constexpr int kMsgAboveIntBound = -48;
+inline constexpr int kMsgUnknownPreference = -116;
+
+// evaluate_default results besides 0 (ask without a default) and message numbers.
+inline constexpr int kDefaultTake = 2;
+inline constexpr int kDefaultShow = 6;
+
+// The text space of one argument (and of the shared answer buffer).
+inline constexpr std::size_t kArgTextSize = 256;
+
+// What parameter handling needs of the command-language interpreter and of the command line.
+// The owners install their functions; a null entry means the service is not there yet: then
+// numbers are read as plain decimal literals, built-in variables cannot be read, answers are
+// not collected into the history and questions go to the user-interface backend directly.
+struct ParamHooks {
+    // Evaluates an answer as a command-language expression into value (type 1 or 2, or a char).
+    int (*evaluate_expression)(const char* text, ArgCell* value);
+    // The data address of built-in variable n in its table (null: a lens item, asked of hook 3).
+    void* (*variable_address)(int n);
+    // Asks for one line: 0 with the answer in answer (at most size - 1 characters), or -9999
+    // on Escape. default_text is offered as the answer.
+    int (*ask_line)(const char* prompt, char* answer, std::size_t size, const char* default_text,
+                    int flags);
+    // An accepted answer goes into the history line (quoted when asked).
+    void (*collect_answer)(const char* answer, bool quoted);
+    void (*close_prompt)();
+};
+ParamHooks& param_hooks();
+void reset_param_hooks();
+
+// The prompting mode word: 0 normal; -1 argument omitted, -2 remaining arguments of a call being
+// completed, 1 argument to be asked (all set by the interpreter); 2 set by prompt_param.
+int prompting_mode();
+void set_prompting_mode(int mode);
+
+// The descriptor of number n, or null outside the table.
+ParamDescriptor* param_descriptor(int n);
+// The descriptor number of argument arg of command; -1 when either is outside the table.
+int param_descriptor_index(int command, int arg);
+// The parameter's name with every '_' shown as a blank.
+const char* param_display_name(const ParamDescriptor& d);
+
+int select_value_list(const ParamDescriptor& d);
+// 0 or -43 (or a list handler's failure); on failure the current list is emptied.
+int select_param_list(int n);
+// 0 none, 1 a list-table list, 2 the same with a required list value, 3 a handler-built list,
+// 4 the same with a required list value.
+int param_value_kind(int n);
+// The upper bound as an int; 0 when there is none or it cannot be read.
+int param_upper_bound(int n);
+
+// Asks for parameter n into cell: 0, -9999 or a message number.
+int prompt_param(int n, ArgCell* cell);
+// Remembers the cell's value as parameter n's default (an entry of its value list).
+void set_param_default(int n, const ArgCell* cell);
+
+// 0 ask without a default, 2 take the default, 6 ask showing the default (its text in shown),
+// or a message number. A text value lives in buffer, which the cell then points to.
+int evaluate_default(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCell* cell,
+                     char* shown, std::size_t shown_size);
+int prompt_loop(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCell* cell);
+// The answer in text (a buffer of size bytes, which a text cell then points to) becomes the
+// cell's value.
+int evaluate_answer(const ParamDescriptor& d, char* text, std::size_t size, ArgCell* cell);
+// Stores a number into the cell by d's type with the bound checks (d may be null).
+int store_param_value(const ParamDescriptor* d, const ArgCell& value, ArgCell* cell);
+// A value edited in a command level's spreadsheet for argument arg of command.
+int evaluate_level_field(int command, int arg, const ArgCell& edited, ArgCell* cell, char* buffer,
+                         std::size_t size);
+
+// 0, -40 (a bound that cannot be read) or -9998 with the bound in the error text.
+int check_double_bounds(const ParamDescriptor& d, double value);
+int check_int_bounds(const ParamDescriptor& d, std::int64_t value);
+int check_text_bounds(const ParamDescriptor& d, const char* text);
