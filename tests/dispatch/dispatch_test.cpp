@@ -31,6 +31,7 @@
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "tests/dispatch/settings_bridge.h"
 #include "tests/support/temp_tree.h"
 
 namespace fs = std::filesystem;
@@ -557,6 +558,30 @@ TEST_F(Dispatch, StringPreferenceGivesTheSettingText) {
     EXPECT_STREQ(cell.value.text, "str_pref(lfil) x");
 }
 
+TEST_F(Dispatch, StringPreferenceThroughTheInstalledListAndSettings) {
+    // The program's own list and settings store in place of the fixture ones.
+    free_definitions();
+    reset_lists();
+    const fs::path amo = tree_.root() / "bin" / "amo";
+    fs::copy_file(tavo_test::built_root() / "bin/amo/tvalists.amo", amo / "tvalists.amo",
+                  fs::copy_options::overwrite_existing);
+    ASSERT_EQ(load_definitions(0), 0);
+    ASSERT_EQ(bridge_settings_layout(), 0);
+    handler_table().settings_item_address = bridge_settings_item_address;
+    ASSERT_EQ(bridge_set_lens_file("/data/len/triplet.len"), 0);
+
+    ParamDescriptor d{};
+    d.type_flags = 0x13;  // a text
+    char text[kArgTextSize] = "str_pref(lfil)";
+    ArgCell cell{};
+    ASSERT_EQ(evaluate_answer(d, text, sizeof text, &cell), 0);
+    EXPECT_STREQ(cell.value.text, "/data/len/triplet.len");
+    std::snprintf(text, sizeof text, "str_pref(zzzz)");
+    EXPECT_EQ(evaluate_answer(d, text, sizeof text, &cell), kErrorTextReady);
+    EXPECT_NE(std::string(error_text_buffer()).find("zzzz"), std::string::npos);
+    bridge_settings_release();
+}
+
 TEST_F(Dispatch, PromptedAnswerEqualToTheDefaultKeepsIt) {
     param_hooks().evaluate_expression = counting_evaluator;
     const int n = param_descriptor_index(kWidth, 0);
@@ -753,6 +778,14 @@ TEST_F(Dispatch, ChildProcessResults) {
     const std::string pid = tavo_test::read_file(pid_file);
     ASSERT_FALSE(pid.empty());
     EXPECT_FALSE(fs::exists("/proc/" + pid.substr(0, pid.find('\n'))));
+}
+
+TEST_F(Dispatch, StopwatchRestartsAndOnlyMovesOn) {
+    const std::int64_t start = elapsed_ms(1);
+    const std::int64_t later = elapsed_ms(0);
+    EXPECT_GE(start, 0);
+    EXPECT_GE(later, start);
+    EXPECT_LE(elapsed_ms(1), elapsed_ms(0));
 }
 
 TEST_F(Dispatch, CommandLinesSplitWithoutAShell) {
