@@ -4,6 +4,7 @@
 
 #include "runtime/definitions.h"
 #include "runtime/messages.h"
+#include "runtime/table_help.h"
 
 namespace {
 
@@ -115,8 +116,7 @@ int run_command(int command) {
     set_current_command(command);
 
     if (interactive_word > 0 && record->interactive_slot >= 0 &&
-        slot_handler(record->interactive_slot) != nullptr &&
-        (hooks.has_command_help == nullptr || hooks.has_command_help(command))) {
+        slot_handler(record->interactive_slot) != nullptr && load_command_help(command) >= 0) {
         interactive_word = -1;
         const int r = slot_handler(record->interactive_slot)();
         if (r != 0) {

@@ -79,8 +79,6 @@ struct LineRunnerHooks {
     void (*cancel_typed_line_run)();  // drops a pending request to run the typed line
     void (*show_wait_cursor)();
     void (*forget_history_line)();  // the pending line called an interactive handler
-    // True when the command's help block can be loaded (its dialog exists).
-    bool (*has_command_help)(int command);
 };
 LineRunnerHooks& line_runner_hooks();
 void reset_line_runner_hooks();

@@ -51,6 +51,7 @@ enum : int {
     kEmptySlot = 7,
     kLabel = 8,
     kCount = 9,
+    kNoHelp = 10,
 };
 constexpr int kFailSlot = 100, kOkSlot = 101, kInteractiveSlot = 102;
 
@@ -161,7 +162,7 @@ protected:
         fs::copy(fixtures / "definitions", sources / "definitions", fs::copy_options::recursive);
         fs::copy(fixtures / "lists", sources / "lists", fs::copy_options::recursive);
         fs::copy(tables / "messages", sources / "messages", fs::copy_options::recursive);
-        fs::copy(tables / "help", sources / "help", fs::copy_options::recursive);
+        fs::copy(fixtures / "help", sources / "help", fs::copy_options::recursive);
         const fs::path amo = tree_.root() / "bin" / "amo";
         ASSERT_EQ(platform::run_program({builder_path().string(), "--sources", sources.string(),
                                          "--out", amo.string()},
@@ -301,6 +302,11 @@ TEST_F(Dispatch, InteractiveHandlerRunsWhenAskedAndForgetsTheHistoryLine) {
     // Without the request the plain handler runs.
     EXPECT_EQ(run_command(kShape), 0);
     EXPECT_EQ(ok_calls, 1);
+    // So it does for a command whose help block (and so its dialog) is missing.
+    set_interactive_call(2);
+    EXPECT_EQ(run_command(kNoHelp), 0);
+    EXPECT_EQ(ok_calls, 2);
+    EXPECT_EQ(interactive_calls, 2);
 }
 
 TEST_F(Dispatch, CommandStringPassesModeAndFlagsAndRestoresTheRunMode) {
