@@ -40,6 +40,7 @@ const std::vector<MessageText> kTexts = {
     {-82 + kMessageSlotBase, 0, "Error"},
     {-83 + kMessageSlotBase, 0, "Argument %d"},
     {-88 + kMessageSlotBase, 0, "\nContinue?"},
+    {-90 + kMessageSlotBase, 0, "Calls:"},
     {-109 + kMessageSlotBase, 0, "Caption"},
 };
 
@@ -219,6 +220,29 @@ TEST_F(Messages, CompileErrorIsReportedAfterItsLocation) {
     at.pending_error = kStopped;
     report_kpl_error();
     EXPECT_EQ(box_texts().size(), 2u);
+}
+
+TEST_F(Messages, StepModePrintsTheCallTraceAfterTheError) {
+    set_running_flag(1);
+    set_output_option(kOptionNoErrorBoxes, 1);
+    set_call_trace_source(
+        [](int level, const char** name) {
+            static const char* const names[] = {"inner", "outer"};
+            if (level < 0 || level > 1) return -1;
+            *name = names[level];
+            return 0;
+        },
+        [] { return 2; });
+    MessageLocation& at = message_location();
+    at.current_command = -1;
+    at.pending_error = -7;
+    report_kpl_error();
+    EXPECT_THAT(ui.text_lines(1), IsEmpty());  // no trace outside step mode
+    EXPECT_EQ(ui.status_text(), "Error: \nNote");
+    set_output_option(kOptionStepMode, 1);
+    report_kpl_error();
+    EXPECT_THAT(ui.text_lines(1), ElementsAre("Calls:", "   inner", "   outer"));
+    set_call_trace_source(nullptr, nullptr);
 }
 
 TEST_F(Messages, AskMessageAppendsTheQuestionToOneLineTexts) {

@@ -81,6 +81,27 @@ TEST(SafeFormat, FixedBufferIsCutAndTerminatedWithoutTouchingWhatFollows) {
     for (int i = 16; i < 20; ++i) EXPECT_EQ(buffer[i], '#') << i;
 }
 
+// Random formats over the conversion alphabet with a fixed argument list: whatever a text
+// asks for, the result stays bounded and text without '%' passes unchanged.
+TEST(SafeFormat, RandomFormatsStayBounded) {
+    const char alphabet[] = "%-+ #0123456789.*hlLqzjtdiouxXcseEfFgGaAnpy@\\";
+    const FormatArg args[] = {-7, 3.5, "text", 'c', 1e300, 400, 12345678901LL, 2u};
+    unsigned seed = 12345;
+    for (int n = 0; n < 20000; ++n) {
+        std::string format;
+        const int length = 1 + static_cast<int>(seed % 24);
+        for (int i = 0; i < length; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            format += alphabet[(seed >> 16) % (sizeof alphabet - 1)];
+        }
+        const std::string out = safe_format(format.c_str(), args);
+        ASSERT_LE(out.size(), format.size() * 2000) << format;
+        if (format.find('%') == std::string::npos) {
+            ASSERT_EQ(out, format);
+        }
+    }
+}
+
 TEST(SafeFormat, FormatTextHelperChecksTypes) {
     EXPECT_EQ(format_text("%d-%s-%.1f", 3, std::string("b"), 2.25), "3-b-2.2");
     EXPECT_EQ(format_text("%s", 3), "%s");
