@@ -14,6 +14,7 @@
 #include "platform/ui.h"
 #include "platform/user_profile.h"
 #include "runtime/definitions.h"
+#include "runtime/dispatch.h"
 #include "runtime/log_file.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
@@ -205,8 +206,19 @@ int start_program(int argc, char** argv, const std::string& root) {
     return 1;
 }
 
+// The hooks the run time reaches other parts through; command handlers are installed by the
+// parts that own them.
+static void install_hooks() {
+    reset_handler_table();
+    HandlerTable& table = handler_table();
+    table.exit_hook = exit_hook;
+    table.set_setting_flag = set_setting_flag;
+    table.settings_item_address = settings_item_address;
+}
+
 int runtime_init(int with_windows) {
     install_message_reporter();
+    install_hooks();
     if (read_root_folders() != 0) return kMsgNoEnvironment;
     g_state.root = root_folder();
     g_state.data = data_folder();
