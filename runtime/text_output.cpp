@@ -140,7 +140,9 @@ const char* hotspot_markup(const char* p) {
 }
 
 void append_char(char c, int extra_blanks) {
-    const bool printable = c >= 0x20 && c < 0x7f;
+    // Control characters are dropped; bytes from 0x80 on belong to names such as "µm".
+    const auto byte = static_cast<unsigned char>(c);
+    const bool printable = byte >= 0x20 && byte != 0x7f;
     if (!printable && extra_blanks == 0) return;  // a CR of a CR LF text, say
     if (static_cast<int>(writer.length) + extra_blanks >= writer.width) flush_output_line();
     if (printable) writer.line[writer.length++] = c;

@@ -424,4 +424,13 @@ void ConsoleBackend::post_resize(int window, Size size) {
     posted_.push_back({window, size});
 }
 
+
+void ConsoleBackend::set_status_text(std::string_view text) {
+    if (text == status_) return;
+    status_ = text;
+    if (status_.empty()) return;
+    *err_ << status_ << '\n';
+    err_->flush();
+}
+
 }  // namespace platform

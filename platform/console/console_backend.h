@@ -52,7 +52,8 @@ public:
     int add_text_line(int window, std::string_view line) override;
     int clear_text(int window) override;
 
-    void set_status_text(std::string_view text) override { status_ = text; }
+    // Without a status line on screen, each new status text is written to standard error.
+    void set_status_text(std::string_view text) override;
     std::string status_text() const override { return status_; }
 
     bool take_command_line(std::string& line) override;

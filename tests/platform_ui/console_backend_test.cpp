@@ -294,3 +294,17 @@ TEST(UiChoice, ConsoleWithoutDisplayOrWhenAskedElseQt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without a status line on screen, status texts reach the user on the error stream, each once.
+TEST_F(ConsoleFixture, StatusTextsGoToTheErrorStreamOnce) {
+    ui.set_status_text("Surface 3 is the stop");
+    ui.set_status_text("Surface 3 is the stop");
+    ui.set_status_text("");
+    ui.set_status_text("Done");
+    EXPECT_EQ(err.str(), "Surface 3 is the stop\nDone\n");
+    EXPECT_EQ(ui.status_text(), "Done");
+}
+
+}  // namespace

@@ -48,7 +48,9 @@ INSTANTIATE_TEST_SUITE_P(
                       MarkupCase{"control_characters_dropped",
                                  "a\x01"
                                  "b",
-                                 true, "ab"}),
+                                 true, "ab"},
+                      MarkupCase{"bytes_above_ascii_kept", "0.5876 \xc2\xb5m", true,
+                                 "0.5876 \xc2\xb5m"}),
     [](const ::testing::TestParamInfo<MarkupCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LineWriter, HotspotMarkupOpensAndClosesRecords) {
