@@ -1,0 +1,66 @@
+// The real-ray trace. Whole rays: fill a RayRecord (object and pupil fractions, wavelength
+// slot, kind) and call trace_ray. Surface by surface: setup_ray_at_object, then
+// trace_to_next_surface while surface is below the image surface and failure is 0.
+//
+// Positions stay relative to the vertex of the surface last reached. Nothing here allocates;
+// only rays of kind 1 print (their failure, with the surface number).
+#pragma once
+
+#include <cstdint>
+
+#include "trace/ray_record.h"
+#include "trace/sag_point.h"
+
+// Values the set-up leaves for the aiming and the derivative rays, and the aiming state that
+// the set-up tests.
+struct TraceGlobals {
+    SagPoint object_point;              // object point, its sag and the object-surface normal
+    double reciprocal_object_distance;  // 1 / (TH0 - z0)
+    int differential;                   // per-ray differential switch of the ray set up last
+    int sphere_missed;                  // set when a ray missed the reference sphere
+    int aiming_possible;
+    int aiming_enabled;
+    double pupil_scale[2];  // pupil scale factors of the aiming
+    double aiming_state[2];
+};
+TraceGlobals& trace_globals();
+
+// Both pupil scale factors 1, the aiming-possible word and the second aiming flag set, the two
+// aiming state values cleared.
+void reset_pupil_scale_factors();
+
+void trace_ray(RayRecord& ray);
+// Advances the ray by one surface (or one step along an element's edge wall).
+void trace_to_next_surface(RayRecord& ray);
+void set_ray_failure(RayRecord& ray, int code);
+// Differences from the reference ray at the image: dx, dy, dz, dtan, the optical path
+// difference (in waves unless the lens says "OPDW Off"; lens units for kind 4) and the
+// chromatic path difference.
+void ray_errors_vs_reference(RayRecord& ray, bool use_sphere);
+
+// Set-up at the object surface. reference centres the pupil (null: the reference ray).
+void setup_ray_at_object(RayRecord& ray, const RayRecord* reference);
+// The angle-mode set-up ("RAIM Xrm"): the ray starts at the object point.
+void setup_ray_from_angles(RayRecord& ray);
+
+// The work of one surface: frame, intersection, optical path, apertures, bending.
+void intersect_and_refract(int surface, RayRecord& ray);
+// The bending alone, for callers that intersect by other means.
+void trace_special_surface(int surface, RayRecord& ray);
+// Refraction or reflection at a surface.
+void refract_at_surface(int surface, RayRecord& ray);
+// One step along the edge wall of an element.
+void edge_wall_step(RayRecord& ray);
+
+// Reverses every SKP link (dir -1 from the image surface down, 1 from 0 up; the second call
+// restores the first).
+void reverse_skip_links(int dir);
+
+// Reverses the SKP links for the life of the guard; restores them on every exit path.
+class SkipLinksReversed {
+public:
+    SkipLinksReversed() { reverse_skip_links(-1); }
+    ~SkipLinksReversed() { reverse_skip_links(1); }
+    SkipLinksReversed(const SkipLinksReversed&) = delete;
+    SkipLinksReversed& operator=(const SkipLinksReversed&) = delete;
+};

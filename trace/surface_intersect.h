@@ -1,0 +1,77 @@
+// Closed-form intersection of a ray with planes, spheres, conics of revolution and cylinders,
+// in the surface's own frame (vertex at the origin, axis along z). Pure functions of the ray's
+// point and direction; the trace's surface step applies them.
+//
+// A conic of curvature c and conic constant kappa is c(x^2 + y^2 + z^2) + kc z^2 - 2z = 0 with
+// kc = kappa c. Along the ray p + t d this is A t^2 - 2 B t + C = 0; the root nearest the
+// vertex is C / (B + s) = (B - s) / A with s = sqrt(B^2 - A C), which also equals the
+// (unnormalised) normal dotted with the direction there.
+#pragma once
+
+#include <cmath>
+
+#include "trace/ray_record.h"
+#include "trace/trace_tolerances.h"
+
+struct SurfaceQuadratic {
+    double a, b, c;
+};
+
+// Conic of revolution (kc = 0: a sphere). c must not be 0.
+inline SurfaceQuadratic conic_quadratic(double x, double y, double z, double k, double l, double m,
+                                        double c, double kc) {
+    SurfaceQuadratic q{c, m - c * (k * x + l * y + m * z), c * (x * x + y * y + z * z) - 2.0 * z};
+    if (kc != 0.0) {
+        q.a += kc * m * m;
+        q.b -= kc * z * m;
+        q.c += kc * z * z;
+    }
+    return q;
+}
+
+// Cylinder curved in the plane of the transverse coordinate u (direction component du) and z;
+// the other transverse direction component is dv.
+inline SurfaceQuadratic cylinder_quadratic(double u, double z, double du, double dv, double m,
+                                           double c, double kc) {
+    SurfaceQuadratic q{(1.0 - dv * dv) * c, m - (du * u + m * z) * c,
+                       c * (u * u + z * z) - 2.0 * z};
+    if (kc != 0.0) {
+        q.a += kc * m * m;
+        q.b -= kc * z * m;
+        q.c += kc * z * z;
+    }
+    return q;
+}
+
+// Solves A t^2 - 2 B t + C = 0 for the root nearest the vertex, or the far root when
+// alternate is set (a reversed ray, or a surface that asks for the other root). 0 with t and
+// s, or kRayFailMissed when the discriminant is below kDiscriminantZero or the quadratic
+// degenerates.
+inline int solve_surface_quadratic(const SurfaceQuadratic& q, bool alternate, double& t,
+                                   double& s) {
+    const double disc = q.b * q.b - q.a * q.c;
+    if (!(disc >= kDiscriminantZero)) return kRayFailMissed;
+    s = std::sqrt(disc);
+    if (alternate) s = -s;
+    const double sum = q.b + s;
+    if (std::fabs(sum) > std::fabs(q.a)) {
+        t = q.c / sum;
+        return 0;
+    }
+    if (std::fabs(q.a) <= kDiscriminantZero) return kRayFailMissed;
+    t = (q.b - s) / q.a;
+    return 0;
+}
+
+// Plane z = 0: 0 with t, or kRayFailMissed for a ray parallel to it that does not lie in it.
+inline int intersect_plane(double z, double m, double& t) {
+    if (std::fabs(m) < kParallelToPlane) {
+        if (std::fabs(z) < kDiscriminantZero) {
+            t = 0.0;
+            return 0;
+        }
+        return kRayFailMissed;
+    }
+    t = -z / m;
+    return 0;
+}

@@ -1,0 +1,502 @@
+// The work of one surface for a ray: frame, closed-form or general intersection, optical path,
+// apertures and bending; and the step along an element's edge wall.
+#include <cmath>
+#include <utility>
+
+#include "lens/lens_data.h"
+#include "trace/ray_frames.h"
+#include "trace/ray_media.h"
+#include "trace/ray_trace.h"
+#include "trace/refraction.h"
+#include "trace/surface_intersect.h"
+#include "trace/trace_seams.h"
+#include "trace/trace_tolerances.h"
+
+namespace {
+
+constexpr std::uint16_t kShapeSpecialBase = 8;
+constexpr std::uint16_t kShapeSpline = 9;
+constexpr double kSearchWiden = 5e-9;
+
+// Results of the special-aperture test.
+constexpr int kApertureUntouched = 1;
+constexpr int kApertureObstructed = 2;
+constexpr int kApertureOutside = 4;
+
+bool has_non_conic_record(const SurfaceRecord& s) {
+    return s.extra_records[0] != nullptr || s.extra_records[1] != nullptr ||
+           s.extra_records[2] != nullptr;
+}
+
+bool needs_general_iteration(const SurfaceRecord& s) {
+    return s.asphere != nullptr || s.spline != nullptr || has_non_conic_record(s);
+}
+
+void add_segment_path(RayRecord& ray, double t) {
+    const double* n = ray.medium;
+    ray.opl += t * n[ray.wavelength];
+    if (lens_data().wavelength_count > 2) ray.chrom_opl += (n[1] - n[2]) * t;
+}
+
+// The general iteration from the closed-form start point, with the search along the ray from
+// the point before the surface (x0, y0, z0) when the iteration misses. False when the ray
+// failed (reported).
+bool general_intersection(int n, RayRecord& ray, double c, double c2, double kc, double x0,
+                          double y0, double z0) {
+    const TraceSeams& seams = trace_seams();
+    if (seams.intersect_general_surface == nullptr) {
+        set_ray_failure(ray, kRayFailNotAvailable);
+        return false;
+    }
+    seams.intersect_general_surface(n, ray, c, c2, kc);
+    if (ray.backward && ray.failure == -2201) ray.failure = kRayFailMissed;
+    const bool short_step = ray.backward && ray.failure == 0 &&
+                            std::fabs(ray.dist) < kConvergenceCoarse &&
+                            ray.group_offset == ray.group_count;
+    if (ray.failure == kRayFailMissed || short_step) {
+        if (seams.bracket_surface_crossing == nullptr || seams.refine_surface_crossing == nullptr) {
+            ray.failure = 0;
+            set_ray_failure(ray, kRayFailNotAvailable);
+            return false;
+        }
+        ray.failure = 0;
+        ray.x = x0;
+        ray.y = y0;
+        ray.z = z0;
+        ray.dist = 0.0;
+        const double p = -(ray.k * x0 + ray.l * y0 + ray.m * z0);
+        double t1 = p >= 0.0 ? kConvergenceCoarse : p;
+        double t2 = p >= 0.0 ? p : -kConvergenceCoarse;
+        if (t1 == t2) {
+            if (p >= 0.0) {
+                t2 += kSearchWiden;
+            } else {
+                t1 -= kSearchWiden;
+            }
+        }
+        if (seams.bracket_surface_crossing(n, ray, t1, t2) == 0 ||
+            seams.refine_surface_crossing(n, ray, t1, t2, kConvergenceFine) != 0) {
+            set_ray_failure(ray, kRayFailMissed);
+            return false;
+        }
+        const double t = ray.dist;
+        ray.x += t * ray.k;
+        ray.y += t * ray.l;
+        ray.z += t * ray.m;
+        if (ray.backward && t + kConvergenceCoarse >= 0.0) {
+            if (seams.aperture_hit_test == nullptr) {
+                set_ray_failure(ray, kRayFailNotAvailable);
+                return false;
+            }
+            if (seams.aperture_hit_test(n, ray.x, ray.y) != 0) {
+                set_ray_failure(ray, kRayFailMissed);
+                return false;
+            }
+        }
+        return true;
+    }
+    if (ray.failure != 0) {
+        const int code = ray.failure;
+        set_ray_failure(ray, code);
+        return false;
+    }
+    return true;
+}
+
+// Far-side tests of the angle mode: a ray started at the object point must meet the near
+// sheet of the surface.
+bool on_far_sheet(const SurfaceRecord& s, double c, double kc, double z) {
+    if (s.special_aperture_count <= 0 && s.aperture_radius <= 0.0) return false;
+    if ((c + kc) * z > 1.0) return true;
+    if (kc != 0.0) {
+        if (c < 0.0 && c + kc > 0.0 && z - kSheetMargin > 0.0) return true;
+        if (c > 0.0 && c + kc < 0.0 && z + kSheetMargin < 0.0) return true;
+    }
+    return false;
+}
+
+enum class Form { kPlane, kConic, kCylinderY, kCylinderX, kToric };
+
+}  // namespace
+
+void intersect_and_refract(int n, RayRecord& ray) {
+    const SurfaceRecord& s = surface(n);
+    const TraceSeams& seams = trace_seams();
+
+    if (ray.grin_state != 0) {
+        if (ray.backward) {
+            const DecentreRecord* d = surface(ray.grin_surface).decentre;
+            if (d != nullptr) enter_surface_frame(*d, ray, false);
+        }
+    } else if (s.decentre != nullptr) {
+        if (s.decentre_reference != nullptr) leave_surface_frame(*s.decentre_reference, ray, false);
+        enter_surface_frame(*s.decentre, ray, false);
+    }
+    if (ray.kind == kRayKept) {
+        ray.dtan_x = 0.0;
+        ray.sphere_path = 0.0;
+    }
+    if (ray.grin_state != 0) {
+        if (seams.propagate_in_grin == nullptr) {
+            set_ray_failure(ray, kRayFailNotAvailable);
+            return;
+        }
+        seams.propagate_in_grin(n, ray);
+        if (s.grin == nullptr && !ray.backward) ray.grin_state = -2;
+        if (ray.failure != 0) {
+            const int code = ray.failure;
+            set_ray_failure(ray, code);
+        }
+        return;
+    }
+
+    // Shape: the surface's own pair, and the pair of the closed-form step.
+    const double setup_length = n == 1 ? ray.dist : 0.0;
+    double c, kc, c2;
+    if (s.toric != 2) {
+        c = s.curvature;
+        kc = s.conic != 0.0 ? s.conic * c : 0.0;
+        c2 = s.x_curvature;
+        if (s.spline != nullptr && s.shape == kShapeSpline) kc = -c;
+    } else {
+        c = s.x_curvature;
+        kc = s.x_conic != 0.0 ? s.x_conic * c : 0.0;
+        c2 = s.curvature;
+    }
+    bool general = needs_general_iteration(s);
+    double cs = c, kcs = kc;
+    if (s.start_pair) {
+        cs = s.start_curvature;
+        kcs = s.start_conic != 0.0 ? s.start_conic * cs : 0.0;
+        general = true;
+    }
+
+    Form form;
+    if (s.shape == kShapeSpecialBase || (s.toric != 0 && c2 != 0.0)) {
+        form = Form::kToric;
+    } else if (cs == 0.0) {
+        form = Form::kPlane;
+    } else if (s.toric == 0) {
+        form = Form::kConic;
+    } else {
+        form = s.toric == 1 ? Form::kCylinderY : Form::kCylinderX;
+    }
+
+    const double x0 = ray.x, y0 = ray.y, z0 = ray.z;
+    const bool alternate = (ray.reversed != 0) != (s.alternate_intersection != 0);
+    double t = 0.0;
+    double root = 0.0;
+    switch (form) {
+        case Form::kPlane:
+            if (intersect_plane(ray.z, ray.m, t) != 0) {
+                // A ray parallel to a plane is a quiet failure: no message even for kind 1.
+                ray.failure = kRayFailMissed;
+                return;
+            }
+            ray.cos_i = ray.m;
+            break;
+        case Form::kToric:
+            t = -(ray.k * ray.x + ray.l * ray.y + ray.m * ray.z);
+            general = true;
+            break;
+        default: {
+            SurfaceQuadratic q;
+            if (form == Form::kConic) {
+                q = conic_quadratic(ray.x, ray.y, ray.z, ray.k, ray.l, ray.m, cs, kcs);
+            } else if (form == Form::kCylinderY) {
+                q = cylinder_quadratic(ray.y, ray.z, ray.l, ray.k, ray.m, cs, kcs);
+            } else {
+                q = cylinder_quadratic(ray.x, ray.z, ray.k, ray.l, ray.m, cs, kcs);
+            }
+            if (solve_surface_quadratic(q, alternate, t, root) != 0) {
+                const bool spline = s.spline != nullptr && s.shape == kShapeSpline;
+                if (!spline || std::fabs(ray.m) < kZeroDenominator) {
+                    set_ray_failure(ray, kRayFailMissed);
+                    return;
+                }
+                t = -ray.z / ray.m;
+                general = true;
+            }
+            ray.cos_i = root;
+            break;
+        }
+    }
+    ray.x += t * ray.k;
+    ray.y += t * ray.l;
+    ray.z += t * ray.m;
+    ray.dist = t;
+
+    if (lens_data().angle_mode && cs != 0.0 && form != Form::kToric &&
+        on_far_sheet(s, cs, kcs, ray.z)) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    switch (form) {
+        case Form::kPlane:
+            ray.nx = 0.0;
+            ray.ny = 0.0;
+            ray.nz = 1.0;
+            ray.normal_len2 = 1.0;
+            break;
+        case Form::kConic:
+        case Form::kCylinderY:
+        case Form::kCylinderX:
+            ray.nx = form == Form::kCylinderY ? 0.0 : -cs * ray.x;
+            ray.ny = form == Form::kCylinderX ? 0.0 : -cs * ray.y;
+            ray.nz = 1.0 - cs * ray.z - kcs * ray.z;
+            ray.normal_len2 =
+                kcs == 0.0 ? 1.0 : ray.nx * ray.nx + ray.ny * ray.ny + ray.nz * ray.nz;
+            break;
+        case Form::kToric:
+            break;
+    }
+
+    if (general && !general_intersection(n, ray, c, c2, kc, x0, y0, z0)) return;
+
+    if (ray.edge_state != kEdgeNone) return;
+    if (ray.backward) {
+        if (c != 0.0) return;
+        if (ray.dist + kConvergenceCoarse >= 0.0) {
+            if (seams.aperture_hit_test == nullptr) {
+                set_ray_failure(ray, kRayFailNotAvailable);
+                return;
+            }
+            if (seams.aperture_hit_test(n, ray.x, ray.y) == 0) return;
+        }
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    ray.prev_medium = ray.medium;
+    ray.prev_alt_medium = ray.alt_medium;
+    add_segment_path(ray, ray.dist);
+    if (n == 1) ray.dist += setup_length;
+
+    if (ray.check_apertures) {
+        if (s.aperture_check) {
+            const double limit = s.aperture_radius * kApertureSlack;
+            if (ray.x * ray.x + ray.y * ray.y > limit * limit) {
+                set_ray_failure(ray, kRayFailAperture);
+                return;
+            }
+        }
+        if (s.special_aperture_count > 0) {
+            if (seams.check_special_apertures == nullptr) {
+                set_ray_failure(ray, kRayFailNotAvailable);
+                return;
+            }
+            const int result = seams.check_special_apertures(n, ray.x, ray.y);
+            if (result == kApertureOutside) {
+                set_ray_failure(ray, kRayFailAperture);
+                return;
+            }
+            if (result == kApertureObstructed) {
+                set_ray_failure(ray, kRayFailSpecialAperture);
+                return;
+            }
+            if (result == kApertureUntouched) ray.gamma = 0.0;
+            if (result != 0) return;
+        }
+    }
+    trace_special_surface(n, ray);
+}
+
+void trace_special_surface(int n, RayRecord& ray) {
+    if (n >= lens_data().image_surface) return;
+    const SurfaceRecord& s = surface(n);
+    const TraceSeams& seams = trace_seams();
+    void (*step)(int, RayRecord&) = nullptr;
+    if (s.grin != nullptr) {
+        step = seams.refract_into_grin;
+    } else if (s.grating_spacing != 0.0) {
+        step = seams.trace_grating;
+    } else if (s.diffractive != nullptr) {
+        step = seams.trace_diffractive_surface;
+    } else if (s.hologram != nullptr) {
+        step = seams.trace_hologram;
+    } else if (s.perfect_lens == nullptr) {
+        refract_at_surface(n, ray);
+        return;
+    } else {
+        step = seams.trace_perfect_lens;
+    }
+    if (step == nullptr) {
+        set_ray_failure(ray, kRayFailNotAvailable);
+        return;
+    }
+    step(n, ray);
+}
+
+void refract_at_surface(int n, RayRecord& ray) {
+    const SurfaceRecord& s = surface(n);
+    const double* next;
+    const double* next_alt;
+    std::uint8_t kind;
+    if (!ray.backward) {
+        next = forward_index(s);
+        next_alt = secondary_index(s);
+        kind = s.medium_kind;
+    } else {
+        next = backward_index(n);
+        next_alt = nullptr;
+        kind = s.medium_kind_backward;
+    }
+    const double n2 = ray.normal_len2;
+    if (n2 != 1.0 && !(n2 >= kZeroDenominator)) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    Direction d{ray.k, ray.l, ray.m};
+    bool reflect = kind == kMediumMirror;
+    if (!reflect) {
+        if (next == nullptr || ray.prev_medium == nullptr) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+        const int w = ray.wavelength;
+        const double n_in = ray.prev_medium[w];
+        const double n_out = next[w];
+        if (n_in == n_out) {
+            ray.medium = next;
+            ray.alt_medium = next_alt;
+            ray.gamma = 0.0;
+            return;
+        }
+        if (!(std::fabs(n_out) >= kZeroDenominator)) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+        const double mu = n_in / n_out;
+        double gamma = 0.0;
+        if (refract_direction(d, ray.nx, ray.ny, ray.nz, n2, ray.cos_i, mu, gamma)) {
+            if (s.tir_only) {
+                set_ray_failure(ray, kRayFailNoReflection);
+                return;
+            }
+            ray.gamma = gamma;
+            ray.medium = next;
+            ray.alt_medium = next_alt;
+        } else {
+            if (!s.tir_only && !(ray.backward && ray.group_offset >= 1)) {
+                set_ray_failure(ray, kRayFailTotalReflection);
+                return;
+            }
+            reflect = true;
+        }
+    }
+    if (reflect) {
+        reflect_direction(d, ray.nx, ray.ny, ray.nz, n2, ray.cos_i, ray.gamma);
+        if (!ray.backward) ray.reversed ^= 1;
+    }
+    renormalise_direction(d);
+    ray.k = d.k;
+    ray.l = d.l;
+    ray.m = d.m;
+}
+
+void edge_wall_step(RayRecord& ray) {
+    if (ray.edge_state == kEdgeArmed) {
+        std::swap(ray.alt_medium, ray.prev_alt_medium);
+        ray.edge_state = kEdgeInside;
+    }
+    const int w = ray.wavelength;
+    if (ray.edge_state == kEdgeLeft || ray.medium[w] == ray.prev_medium[w]) {
+        ray.edge_state = kEdgeNone;
+        return;
+    }
+    auto end_edge = [&ray]() {
+        ray.edge_state = kEdgeNone;
+        std::swap(ray.alt_medium, ray.prev_alt_medium);
+    };
+    const int sn = ray.surface;
+    const SurfaceRecord& s = surface(sn);
+    double ax, ay;
+    if (s.special_aperture_count == 1 && s.special_apertures != nullptr &&
+        s.special_apertures[0].shape == 1 && s.special_apertures[0].action == 4 &&
+        s.special_apertures[0].angle == 0.0) {
+        ax = s.special_apertures[0].x[1];
+        ay = s.special_apertures[0].y[1];
+    } else {
+        ax = ay = s.aperture_radius;
+        if (ax == 0.0) {
+            end_edge();
+            return;
+        }
+    }
+    if (!(std::fabs(ax) >= kZeroDenominator && std::fabs(ay) >= kZeroDenominator)) {
+        end_edge();
+        return;
+    }
+
+    // How far the ray runs before it meets the next surface.
+    RayRecord copy = ray;
+    copy.z -= s.thickness;
+    intersect_and_refract(sn + 1, copy);
+    double tmax;
+    if (copy.failure == 0) {
+        tmax = copy.dist;
+    } else if (std::fabs(ray.m) >= kZeroDenominator) {
+        tmax = (s.thickness - ray.z) / ray.m;
+    } else {
+        tmax = kInfiniteDistance;
+    }
+
+    const double ax2 = ax * ax, ay2 = ay * ay;
+    const double a = ray.k * ray.k / ax2 + ray.l * ray.l / ay2;
+    const double b = ray.k * ray.x / ax2 + ray.l * ray.y / ay2;
+    const double cc = ray.x * ray.x / ax2 + ray.y * ray.y / ay2 - 1.0;
+    const double disc = b * b - a * cc;
+    if (disc < 0.0 || a < kDiscriminantZero) {
+        end_edge();
+        return;
+    }
+    const double t = (std::sqrt(disc) - b) / a;
+    if (tmax < t) {
+        end_edge();
+        return;
+    }
+    ray.dist = t;
+    ray.x += t * ray.k;
+    ray.y += t * ray.l;
+    ray.z += t * ray.m;
+    double nx = ray.x / ax2, ny = ray.y / ay2;
+    const double len = std::sqrt(nx * nx + ny * ny);
+    if (!(len >= kZeroDenominator)) {
+        end_edge();
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    nx /= len;
+    ny /= len;
+    ray.nx = nx;
+    ray.ny = ny;
+    ray.nz = 0.0;
+    ray.normal_len2 = 1.0;
+    ray.cos_i = nx * ray.k + ny * ray.l;
+    if (ray.cos_i < 0.0) {
+        end_edge();
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    if (!(std::fabs(ray.prev_medium[w]) >= kZeroDenominator)) {
+        end_edge();
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    const double mu = ray.medium[w] / ray.prev_medium[w];
+    const double d = (ray.cos_i * ray.cos_i - 1.0) * mu * mu + 1.0;
+    if (d < kDiscriminantZero) {
+        ray.gamma = 2.0 * ray.cos_i;
+        ray.k -= ray.gamma * nx;
+        ray.l -= ray.gamma * ny;
+    } else {
+        double root = std::sqrt(d);
+        if (mu * ray.cos_i < 0.0) root = -root;
+        ray.gamma = root - mu * ray.cos_i;
+        ray.k = mu * ray.k + ray.gamma * nx;
+        ray.l = mu * ray.l + ray.gamma * ny;
+        ray.m = mu * ray.m;
+        ray.edge_state = kEdgeLeft;
+    }
+    add_segment_path(ray, t);
+    if (ray.edge_state == kEdgeLeft) std::swap(ray.medium, ray.prev_medium);
+}
