@@ -5,7 +5,6 @@
 #include "lens/lens_data.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
-#include "trace/ray_frames.h"
 #include "trace/trace_seams.h"
 #include "trace/trace_tolerances.h"
 
@@ -15,11 +14,6 @@ ReferenceRay g_reference{};
 TraceGlobals g_globals{};
 
 constexpr double kMicrometresPerMillimetre = 1000.0;
-
-// The image surface's own thickness moves the image plane, except in an afocal lens.
-void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
-    if (!lens.afocal) ray.z -= surface(lens.image_surface).thickness;
-}
 
 // The differences from the reference ray are cleared when a ray fails, except for kind 3.
 void clear_reference_differences(RayRecord& ray) {
@@ -85,53 +79,6 @@ void trace_ray(RayRecord& ray) {
         default:
             break;
     }
-}
-
-void trace_to_next_surface(RayRecord& ray) {
-    if (ray.grin_state == -2) {
-        ray.grin_state = 0;
-        ray.grin_surface = 0;
-    }
-    if (ray.edge_state != kEdgeNone) {
-        edge_wall_step(ray);
-        if (ray.edge_state != kEdgeNone) return;
-    }
-    const LensData& lens = lens_data();
-    const int i = ray.surface;
-    const SurfaceRecord& s = surface(i);
-    ray.surface = i + 1;
-    if (i + 1 >= 2) {
-        if (ray.frame_surface < 0) {
-            ray.frame_surface = static_cast<std::int16_t>(i);
-            ray_into_frame(ray);
-        }
-        if (s.return_coordinates != nullptr) {
-            leave_surface_frame(*s.return_coordinates, ray, false);
-            if (s.return_kind == 2 && ray.frame_surface >= 1) {
-                apply_frame_to_ray_point(ray, ray.x, ray.y, ray.z, true);
-                apply_frame_to_ray_point(ray, ray.k, ray.l, ray.m, false);
-                ray.frame_surface = 0;
-            }
-            if (s.thickness > 0.0 && surface(i + 1).vertex_position > s.vertex_position) {
-                ray.reversed = 0;
-            }
-        } else if (s.second_tilt && s.decentre != nullptr) {
-            repeat_surface_tilt(*s.decentre, ray, false);
-        }
-        ray.z -= s.thickness;
-        if (i + 1 == lens.image_surface) subtract_image_thickness(ray, lens);
-    }
-    int next = i + 1;
-    const int link = surface(next).skip_to;
-    // Only links ahead are followed here; a link backwards (as the aiming makes them while it
-    // traces back) would never reach the image.
-    if (link > next && link <= lens.image_surface) {
-        next = link;
-        ray.surface = link;
-        if (link == lens.image_surface) subtract_image_thickness(ray, lens);
-    }
-    intersect_and_refract(next, ray);
-    if (ray.failure == 0 && surface(next).edge) ray.edge_state = kEdgeArmed;
 }
 
 void ray_errors_vs_reference(RayRecord& ray, bool use_sphere) {

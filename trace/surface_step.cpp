@@ -32,10 +32,10 @@ bool needs_general_iteration(const SurfaceRecord& s) {
     return s.asphere != nullptr || s.spline != nullptr || has_non_conic_record(s);
 }
 
-void add_segment_path(RayRecord& ray, double t) {
+void add_segment_path(RayRecord& ray, double t, int wavelength_count) {
     const double* n = ray.medium;
     ray.opl += t * n[ray.wavelength];
-    if (lens_data().wavelength_count > 2) ray.chrom_opl += (n[1] - n[2]) * t;
+    if (wavelength_count > 2) ray.chrom_opl += (n[1] - n[2]) * t;
 }
 
 // The general iteration from the closed-form start point, with the search along the ray from
@@ -117,11 +117,85 @@ bool on_far_sheet(const SurfaceRecord& s, double c, double kc, double z) {
 
 enum class Form { kPlane, kConic, kCylinderY, kCylinderX, kToric };
 
+// The image surface's own thickness moves the image plane, except in an afocal lens.
+void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
+    if (!lens.afocal) ray.z -= surface(lens.image_surface).thickness;
+}
+
 }  // namespace
 
-void intersect_and_refract(int n, RayRecord& ray) {
-    const SurfaceRecord& s = surface(n);
-    const TraceSeams& seams = trace_seams();
+// Refraction or reflection with the surface's own media.
+[[gnu::always_inline]] static inline void refract_plain(const SurfaceRecord& s, RayRecord& ray) {
+    const int n = static_cast<int>(&s - surface_array());
+    const double* next;
+    const double* next_alt;
+    std::uint8_t kind;
+    if (!ray.backward) {
+        next = forward_index(s);
+        next_alt = secondary_index(s);
+        kind = s.medium_kind;
+    } else {
+        next = backward_index(n);
+        next_alt = nullptr;
+        kind = s.medium_kind_backward;
+    }
+    const double n2 = ray.normal_len2;
+    if (n2 != 1.0 && !(n2 >= kZeroDenominator)) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    Direction d{ray.k, ray.l, ray.m};
+    bool reflect = kind == kMediumMirror;
+    if (!reflect) {
+        if (next == nullptr || ray.prev_medium == nullptr) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+        const int w = ray.wavelength;
+        const double n_in = ray.prev_medium[w];
+        const double n_out = next[w];
+        if (n_in == n_out) {
+            ray.medium = next;
+            ray.alt_medium = next_alt;
+            ray.gamma = 0.0;
+            return;
+        }
+        if (!(std::fabs(n_out) >= kZeroDenominator)) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+        const double mu = n_in / n_out;
+        double gamma = 0.0;
+        if (refract_direction(d, ray.nx, ray.ny, ray.nz, n2, ray.cos_i, mu, gamma)) {
+            if (s.tir_only) {
+                set_ray_failure(ray, kRayFailNoReflection);
+                return;
+            }
+            ray.gamma = gamma;
+            ray.medium = next;
+            ray.alt_medium = next_alt;
+        } else {
+            if (!s.tir_only && !(ray.backward && ray.group_offset >= 1)) {
+                set_ray_failure(ray, kRayFailTotalReflection);
+                return;
+            }
+            reflect = true;
+        }
+    }
+    if (reflect) {
+        reflect_direction(d, ray.nx, ray.ny, ray.nz, n2, ray.cos_i, ray.gamma);
+        if (!ray.backward) ray.reversed ^= 1;
+    }
+    renormalise_direction(d);
+    ray.k = d.k;
+    ray.l = d.l;
+    ray.m = d.m;
+}
+
+// The surface step, inlined into the trace loop and behind the public entry.
+[[gnu::always_inline]] static inline void surface_step(int n, RayRecord& ray) {
+    const SurfaceRecord& s = surface_array()[n];
+    const LensData& lens = lens_data();
 
     if (ray.grin_state != 0) {
         if (ray.backward) {
@@ -137,6 +211,7 @@ void intersect_and_refract(int n, RayRecord& ray) {
         ray.sphere_path = 0.0;
     }
     if (ray.grin_state != 0) {
+        const TraceSeams& seams = trace_seams();
         if (seams.propagate_in_grin == nullptr) {
             set_ray_failure(ray, kRayFailNotAvailable);
             return;
@@ -226,8 +301,7 @@ void intersect_and_refract(int n, RayRecord& ray) {
     ray.z += t * ray.m;
     ray.dist = t;
 
-    if (lens_data().angle_mode && cs != 0.0 && form != Form::kToric &&
-        on_far_sheet(s, cs, kcs, ray.z)) {
+    if (lens.angle_mode && cs != 0.0 && form != Form::kToric && on_far_sheet(s, cs, kcs, ray.z)) {
         set_ray_failure(ray, kRayFailMissed);
         return;
     }
@@ -257,6 +331,7 @@ void intersect_and_refract(int n, RayRecord& ray) {
     if (ray.backward) {
         if (c != 0.0) return;
         if (ray.dist + kConvergenceCoarse >= 0.0) {
+            const TraceSeams& seams = trace_seams();
             if (seams.aperture_hit_test == nullptr) {
                 set_ray_failure(ray, kRayFailNotAvailable);
                 return;
@@ -268,7 +343,7 @@ void intersect_and_refract(int n, RayRecord& ray) {
     }
     ray.prev_medium = ray.medium;
     ray.prev_alt_medium = ray.alt_medium;
-    add_segment_path(ray, ray.dist);
+    add_segment_path(ray, ray.dist, lens.wavelength_count);
     if (n == 1) ray.dist += setup_length;
 
     if (ray.check_apertures) {
@@ -280,6 +355,7 @@ void intersect_and_refract(int n, RayRecord& ray) {
             }
         }
         if (s.special_aperture_count > 0) {
+            const TraceSeams& seams = trace_seams();
             if (seams.check_special_apertures == nullptr) {
                 set_ray_failure(ray, kRayFailNotAvailable);
                 return;
@@ -297,7 +373,65 @@ void intersect_and_refract(int n, RayRecord& ray) {
             if (result != 0) return;
         }
     }
+    if (n >= lens.image_surface) return;
+    if (s.grin == nullptr && s.grating_spacing == 0.0 && s.diffractive == nullptr &&
+        s.hologram == nullptr && s.perfect_lens == nullptr) {
+        refract_plain(s, ray);
+        return;
+    }
     trace_special_surface(n, ray);
+}
+
+void intersect_and_refract(int n, RayRecord& ray) {
+    surface_step(n, ray);
+}
+
+void trace_to_next_surface(RayRecord& ray) {
+    if (ray.grin_state == -2) {
+        ray.grin_state = 0;
+        ray.grin_surface = 0;
+    }
+    if (ray.edge_state != kEdgeNone) {
+        edge_wall_step(ray);
+        if (ray.edge_state != kEdgeNone) return;
+    }
+    const LensData& lens = lens_data();
+    SurfaceRecord* const surfaces = surface_array();
+    const int i = ray.surface;
+    const SurfaceRecord& s = surfaces[i];
+    ray.surface = i + 1;
+    if (i + 1 >= 2) {
+        if (ray.frame_surface < 0) {
+            ray.frame_surface = static_cast<std::int16_t>(i);
+            ray_into_frame(ray);
+        }
+        if (s.return_coordinates != nullptr) {
+            leave_surface_frame(*s.return_coordinates, ray, false);
+            if (s.return_kind == 2 && ray.frame_surface >= 1) {
+                apply_frame_to_ray_point(ray, ray.x, ray.y, ray.z, true);
+                apply_frame_to_ray_point(ray, ray.k, ray.l, ray.m, false);
+                ray.frame_surface = 0;
+            }
+            if (s.thickness > 0.0 && surfaces[i + 1].vertex_position > s.vertex_position) {
+                ray.reversed = 0;
+            }
+        } else if (s.second_tilt && s.decentre != nullptr) {
+            repeat_surface_tilt(*s.decentre, ray, false);
+        }
+        ray.z -= s.thickness;
+        if (i + 1 == lens.image_surface) subtract_image_thickness(ray, lens);
+    }
+    int next = i + 1;
+    const int link = surfaces[next].skip_to;
+    // Only links ahead are followed here; a link backwards (as the aiming makes them while it
+    // traces back) would never reach the image.
+    if (link > next && link <= lens.image_surface) {
+        next = link;
+        ray.surface = link;
+        if (link == lens.image_surface) subtract_image_thickness(ray, lens);
+    }
+    surface_step(next, ray);
+    if (ray.failure == 0 && surfaces[next].edge) ray.edge_state = kEdgeArmed;
 }
 
 void trace_special_surface(int n, RayRecord& ray) {
@@ -327,70 +461,7 @@ void trace_special_surface(int n, RayRecord& ray) {
 }
 
 void refract_at_surface(int n, RayRecord& ray) {
-    const SurfaceRecord& s = surface(n);
-    const double* next;
-    const double* next_alt;
-    std::uint8_t kind;
-    if (!ray.backward) {
-        next = forward_index(s);
-        next_alt = secondary_index(s);
-        kind = s.medium_kind;
-    } else {
-        next = backward_index(n);
-        next_alt = nullptr;
-        kind = s.medium_kind_backward;
-    }
-    const double n2 = ray.normal_len2;
-    if (n2 != 1.0 && !(n2 >= kZeroDenominator)) {
-        set_ray_failure(ray, kRayFailMissed);
-        return;
-    }
-    Direction d{ray.k, ray.l, ray.m};
-    bool reflect = kind == kMediumMirror;
-    if (!reflect) {
-        if (next == nullptr || ray.prev_medium == nullptr) {
-            set_ray_failure(ray, kRayFailMissed);
-            return;
-        }
-        const int w = ray.wavelength;
-        const double n_in = ray.prev_medium[w];
-        const double n_out = next[w];
-        if (n_in == n_out) {
-            ray.medium = next;
-            ray.alt_medium = next_alt;
-            ray.gamma = 0.0;
-            return;
-        }
-        if (!(std::fabs(n_out) >= kZeroDenominator)) {
-            set_ray_failure(ray, kRayFailMissed);
-            return;
-        }
-        const double mu = n_in / n_out;
-        double gamma = 0.0;
-        if (refract_direction(d, ray.nx, ray.ny, ray.nz, n2, ray.cos_i, mu, gamma)) {
-            if (s.tir_only) {
-                set_ray_failure(ray, kRayFailNoReflection);
-                return;
-            }
-            ray.gamma = gamma;
-            ray.medium = next;
-            ray.alt_medium = next_alt;
-        } else {
-            if (!s.tir_only && !(ray.backward && ray.group_offset >= 1)) {
-                set_ray_failure(ray, kRayFailTotalReflection);
-                return;
-            }
-            reflect = true;
-        }
-    }
-    if (reflect) {
-        reflect_direction(d, ray.nx, ray.ny, ray.nz, n2, ray.cos_i, ray.gamma);
-        if (!ray.backward) ray.reversed ^= 1;
-    }
-    renormalise_direction(d);
-    ray.k = d.k;
-    ray.l = d.l;
-    ray.m = d.m;
+    refract_plain(surface_array()[n], ray);
 }
 
 void edge_wall_step(RayRecord& ray) {
@@ -497,6 +568,6 @@ void edge_wall_step(RayRecord& ray) {
         ray.m = mu * ray.m;
         ray.edge_state = kEdgeLeft;
     }
-    add_segment_path(ray, t);
+    add_segment_path(ray, t, lens_data().wavelength_count);
     if (ray.edge_state == kEdgeLeft) std::swap(ray.medium, ray.prev_medium);
 }
