@@ -1,0 +1,82 @@
+// The statement compiler of the command language: command lines (and, for the table builder,
+// procedure bodies) to byte code. It declares no variables and defines no procedures; names are
+// resolved through a name source, which by default is the loaded definitions table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "runtime/table_format.h"
+
+// Messages of the compiler.
+inline constexpr int kMsgMissingParen = -12;
+inline constexpr int kMsgUnknownName = -13;
+inline constexpr int kMsgParenExpected = -18;
+inline constexpr int kMsgTooFewIndices = -19;
+inline constexpr int kMsgNotAChoice = -21;
+inline constexpr int kMsgSwitchBody = -27;
+inline constexpr int kMsgCaseNotInt = -28;
+inline constexpr int kMsgCaseRange = -33;
+inline constexpr int kMsgBadNumber = -41;
+inline constexpr int kMsgDuplicateCase = -42;
+inline constexpr int kMsgMisplaced = -44;
+inline constexpr int kMsgReferenceArg = -46;
+inline constexpr int kMsgVoidValue = -49;
+inline constexpr int kMsgNoAssignHere = -51;
+inline constexpr int kMsgWhileMissing = -52;
+inline constexpr int kMsgTooManyArgs = -53;
+inline constexpr int kMsgTextAfterCall = -67;
+inline constexpr int kMsgReadOnly = -84;
+inline constexpr int kMsgStrPrefInExpression = -156;
+
+inline constexpr int kKplCaseLimit = 255;
+inline constexpr int kKplCaseValueMax = 32767;
+inline constexpr int kKplContextLimit = 5;
+inline constexpr int kKplSwitchNesting = 16;
+inline constexpr std::size_t kKplLineArea = 32768;  // compiled lines; procedures lie behind
+
+// What the compiler needs to know of a callable symbol.
+struct KplSymbolInfo {
+    bool user = false;    // a compiled procedure (0x2000 + q)
+    int result_type = 0;  // 0 none, 1 int, 2 double, 3 char
+    int param_count = 0;
+    char context_letter = 0;  // pushed for name lookup by this command ('!' pops)
+};
+
+// Where names come from. The defaults read the loaded definitions table.
+struct KplNameSource {
+    int (*find_symbol)(const char* name);  // symbol number or -1
+    bool (*symbol_info)(int symbol, KplSymbolInfo* info);
+    // The descriptor of argument arg; output is set for an output parameter.
+    const ParamDescriptor* (*parameter)(int symbol, int arg, bool* output);
+    // The 4-byte global-name entry of a variable name (see kpl_sysvars.h).
+    bool (*find_variable)(const char* name, std::uint32_t* entry);
+};
+const KplNameSource& kpl_definitions_names();
+
+struct KplCompileOptions {
+    const KplNameSource* names = nullptr;  // null: the definitions table
+    bool expression_only = false;          // one expression, no 0x81, no assignments
+    bool count_lines = false;
+    // Procedure bodies (table builder): locals are the parameters, slot i for name i, and
+    // "return" ends the procedure (with a value when result_type is not 0).
+    bool procedure = false;
+    const char* const* local_names = nullptr;
+    const std::uint8_t* local_types = nullptr;
+    int local_count = 0;
+    int result_type = 0;
+    char context_letter = 0;  // the command context in force when the line starts
+};
+
+struct KplCompileResult {
+    int error = 0;
+    std::size_t size = 0;  // code bytes written
+    int line = 0;          // line of the error when lines are counted
+    char token[64] = {};   // the offending token's text
+};
+
+// Compiles text into base (room bytes). Statement mode ends the code with 0x88; expression mode
+// leaves the expression and its terminator. 0 or a message number; nothing from a failed compile
+// may run.
+int kpl_compile(const char* text, std::uint8_t* base, std::size_t room,
+                const KplCompileOptions& options, KplCompileResult* result);

@@ -1,0 +1,226 @@
+// A command-language test bed: the small definitions of tests/fixtures/kpl built with the table
+// builder into a temporary tree, the program's messages, a console user interface writing into
+// strings, and handlers for the fixture's commands that record what they were called with.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/child_process.h"
+#include "platform/console/console_backend.h"
+#include "platform/ui.h"
+#include "runtime/arg_cells.h"
+#include "runtime/command_context.h"
+#include "runtime/definitions.h"
+#include "runtime/dispatch.h"
+#include "runtime/kpl_compiler.h"
+#include "runtime/kpl_interp.h"
+#include "runtime/kpl_line.h"
+#include "runtime/kpl_listing.h"
+#include "runtime/kpl_sysvars.h"
+#include "runtime/messages.h"
+#include "runtime/parameters.h"
+#include "runtime/state_flags.h"
+#include "runtime/table_code.h"
+#include "runtime/table_files.h"
+#include "runtime/table_lists.h"
+#include "runtime/table_messages.h"
+#include "tests/support/temp_tree.h"
+
+namespace kpl_test {
+
+namespace fs = std::filesystem;
+
+// Commands of the fixture definitions.
+enum : int {
+    kEmpty = 0,
+    kAbc = 1,
+    kFail = 2,
+    kRunText = 3,
+    kAddOne = 4,
+    kTwice = 5,
+    kShow = 6,
+    kAnswer = 7,
+    kFillOut = 8,
+};
+
+struct Calls {
+    int empty = 0;
+    int abc = 0;
+    std::vector<int> abc_args;
+    int fail = 0;
+    int show = 0;
+    std::string show_label;
+    double show_value = 0;
+    int run_text_result = 0;
+    int run_text_type = 0;
+};
+inline Calls calls;
+
+inline int empty_handler() {
+    ++calls.empty;
+    return 0;
+}
+inline int abc_handler() {
+    ++calls.abc;
+    calls.abc_args.clear();
+    for (int i = 0; i < arg_count(); ++i) calls.abc_args.push_back(arg_cell(i)->value.i);
+    return 0;
+}
+inline int fail_handler() {
+    ++calls.fail;
+    return -500;
+}
+inline int run_text_handler() {
+    const int r = run_command_string(arg_cell(0)->value.text, 0);
+    calls.run_text_result = r;
+    calls.run_text_type = kpl_run_result().type;
+    set_int_result(kpl_run_result().v.i);
+    return r;
+}
+inline int add_one_handler() {
+    set_int_result(arg_cell(0)->value.i + 1);
+    return 0;
+}
+inline int twice_handler() {
+    set_double_result(2 * arg_cell(0)->value.d);
+    return 0;
+}
+inline int show_handler() {
+    ++calls.show;
+    calls.show_label = arg_cell(0)->value.text;
+    calls.show_value = arg_cell(1)->value.d;
+    return 0;
+}
+inline int answer_handler() {
+    set_int_result(42);
+    return 0;
+}
+inline int fill_out_handler() {
+    arg_cell(0)->value.d = 7.5 * arg_cell(1)->value.d;
+    return 0;
+}
+
+inline fs::path builder_path() {
+    return fs::path(TAVO_TEST_OUTPUT_DIR).parent_path() / "tools" / "table_builder";
+}
+
+// Built-in data the fixture's variables are bound to.
+inline double arr_data[10];
+inline std::int32_t ro_data;
+inline std::int32_t mat_data[3][4];
+
+class Kpl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        free_definitions();
+        reset_lists();
+        close_message_table();
+        close_code_file();
+        reset_state_flags();
+        clear_last_table_error();
+        set_tables_stale(0);
+
+        const fs::path sources = tree_.base() / "sources";
+        const fs::path fixtures = fs::path(TAVO_FIXTURES_DIR) / "kpl";
+        const fs::path tables = fs::path(TAVO_SOURCE_DIR) / "tables";
+        fs::create_directories(sources);
+        fs::copy(fixtures / "definitions", sources / "definitions", fs::copy_options::recursive);
+        if (fs::exists(fixtures / "procedures")) {
+            fs::copy(fixtures / "procedures", sources / "procedures", fs::copy_options::recursive);
+        }
+        fs::copy(tables / "lists", sources / "lists", fs::copy_options::recursive);
+        fs::copy(tables / "messages", sources / "messages", fs::copy_options::recursive);
+        fs::copy(tables / "help", sources / "help", fs::copy_options::recursive);
+        const fs::path amo = tree_.root() / "bin" / "amo";
+        ASSERT_EQ(platform::run_program({builder_path().string(), "--sources", sources.string(),
+                                         "--out", amo.string()},
+                                        60000),
+                  0);
+        fs::copy_file(tavo_test::built_root() / "bin/amo/tvgsfont.amo", amo / "tvgsfont.amo",
+                      fs::copy_options::overwrite_existing);
+        ASSERT_EQ(read_root_folders(), 0);
+        ASSERT_EQ(open_message_table(), 0);
+        ASSERT_EQ(load_definitions(0), 0);
+
+        platform::ConsoleOptions options;
+        options.input = &input_;
+        options.output = &output_;
+        options.errors = &errors_;
+        options.manual_clock = true;
+        ui_ = std::make_unique<platform::ConsoleBackend>(options);
+        platform::set_current_ui(ui_.get());
+        set_running_flag(1);
+
+        reset_handler_table();
+        reset_line_runner_hooks();
+        reset_param_hooks();
+        reset_command_context();
+        set_interactive_call(0);
+        set_prompting_mode(0);
+        on_error_line() = OnErrorLine{};
+        ASSERT_EQ(kpl_install(), 0);
+        kpl_reset_globals();
+        kpl_bind_sysvar(100, arr_data, 2, 10, 0);
+        kpl_bind_sysvar(101, &ro_data, 1, 0, 0);
+        kpl_bind_sysvar(102, mat_data, 1, 3, 4);
+        for (double& d : arr_data) d = 0;
+        ro_data = 17;
+        set_handler(100, empty_handler);
+        set_handler(101, abc_handler);
+        set_handler(102, fail_handler);
+        set_handler(103, run_text_handler);
+        set_handler(104, add_one_handler);
+        set_handler(105, twice_handler);
+        set_handler(106, show_handler);
+        set_handler(107, answer_handler);
+        set_handler(108, fill_out_handler);
+        calls = Calls{};
+    }
+    void TearDown() override {
+        set_running_flag(0);
+        platform::set_current_ui(nullptr);
+        reset_handler_table();
+        reset_line_runner_hooks();
+        reset_param_hooks();
+        free_definitions();
+        reset_lists();
+        close_code_file();
+        close_message_table();
+    }
+
+    // The compile error of a line, 0 when it compiles.
+    static int compile_error(const char* text, bool expression_only = false) {
+        static std::uint8_t buffer[kKplLineArea];
+        KplCompileOptions o;
+        o.expression_only = expression_only;
+        KplCompileResult r;
+        return kpl_compile(text, buffer, sizeof buffer, o, &r);
+    }
+    // Global variables of the fixture by number: vi 0, vd 1, vc 2, k 3, i 4.
+    static std::int32_t global_int(int n) {
+        std::int32_t v;
+        std::memcpy(&v, kpl_global_address(n), 4);
+        return v;
+    }
+    static double global_double(int n) {
+        double v;
+        std::memcpy(&v, kpl_global_address(n), 8);
+        return v;
+    }
+    static int global_char(int n) { return *static_cast<std::uint8_t*>(kpl_global_address(n)); }
+
+    std::string status() const { return ui_->status_text(); }
+
+    tavo_test::TempTree tree_;
+    std::istringstream input_;
+    std::ostringstream output_, errors_;
+    std::unique_ptr<platform::ConsoleBackend> ui_;
+};
+
+}  // namespace kpl_test
