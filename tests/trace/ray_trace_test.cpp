@@ -150,6 +150,57 @@ TEST_F(Singlet, WidePupilSpreadsTheDirectionSinesEvenlyOverThePupil) {
     }
 }
 
+TEST_F(Singlet, TelecentricObjectAimsAtTheBeamRadiusAroundTheObjectPoint) {
+    LensData& lens = lens_data();
+    lens.aim_telecentric = 1;
+    lens.entrance_beam_radius = 3.0;
+    for (const auto& [px, py] : {std::pair{0.0, 1.0}, {-1.0, 0.0}, {0.6, 0.3}}) {
+        RayRecord ray = make_ray(kRayMeasured, 0.4, 0.8, px, py);
+        setup_ray_at_object(ray, nullptr);
+        ASSERT_EQ(ray.failure, 0);
+        const double x0 = kHeight * 0.4, y0 = kHeight * 0.8;
+        EXPECT_NEAR(ray.k * ray.k + ray.l * ray.l + ray.m * ray.m, 1.0, kExact);
+        // The start point lies on the ray from the object point.
+        EXPECT_NEAR(ray.x, x0 + kObjectDistance * ray.k / ray.m, kExact);
+        EXPECT_NEAR(ray.y, y0 + kObjectDistance * ray.l / ray.m, kExact);
+        if (px * py == 0.0) {
+            // A pupil rim on one axis: the beam radius beside the object point.
+            EXPECT_NEAR(ray.x, x0 + 3.0 * px, kExact);
+            EXPECT_NEAR(ray.y, y0 + 3.0 * py, kExact);
+        }
+        // Measured against the object distance along the axis.
+        EXPECT_NEAR(ray.dist, std::hypot(ray.x - x0, ray.y - y0, kObjectDistance) - kObjectDistance,
+                    kExact);
+    }
+}
+
+TEST_F(Singlet, ConeOfTheObjectSpaceApertureFromAnAxialPoint) {
+    LensData& lens = lens_data();
+    lens.cone_reference = 1.0;
+    lens.object_na = 0.2;
+    RayRecord ray = make_ray(kRayReported, 0, 0, 0, 1);
+    setup_ray_at_object(ray, nullptr);
+    ASSERT_EQ(ray.failure, 0);
+    EXPECT_NEAR(ray.l, 0.2, kExact);  // the sine of the cone's half angle in air
+    EXPECT_NEAR(ray.k, 0.0, kExact);
+    EXPECT_NEAR(ray.m, std::sqrt(1.0 - 0.04), kExact);
+    EXPECT_NEAR(ray.y, kObjectDistance * 0.2 / std::sqrt(0.96), kExact);
+    // A wide pupil splits the sine between the axes.
+    lens.epxy = 0;
+    ray = make_ray(kRayReported, 0, 0, 1, 1);
+    setup_ray_at_object(ray, nullptr);
+    ASSERT_EQ(ray.failure, 0);
+    EXPECT_NEAR(ray.k * ray.k + ray.l * ray.l + ray.m * ray.m, 1.0, kExact);
+    EXPECT_NEAR(ray.k, ray.l, kExact);
+    // At the rim of a cone of half angle 90 degrees the set-up fails.
+    lens.object_na = 1.0;
+    ray = make_ray(kRayReported, 0, 0, 0, 1);
+    lens_data().apck = 1;
+    setup_ray_at_object(ray, nullptr);
+    EXPECT_EQ(ray.failure, kRayFailMissed);
+    EXPECT_EQ(ray.surface, 1);
+}
+
 TEST_F(Singlet, ObjectDistanceZeroFailsAtSetUpWithoutTracing) {
     thickness(0, 0.0);
     RayRecord ray = make_ray(kRayMeasured, 0, 0, 0, 1);
