@@ -5,11 +5,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+
+#include "runtime/messages.h"
 
 namespace {
 
 GlassCatalog g_catalogs[kGlassCatalogCount];
 std::string g_private_path;
+std::string g_catalog_paths[kGlassCatalogCount];
 
 const char* const kCatalogFiles[kGlassCatalogCount] = {"obsolete.glc", "misc.glc",    "ohara.glc",
                                                        "hoya.glc",     "corning.glc", "schott.glc",
@@ -216,22 +220,35 @@ int read_catalog_file(int index, const std::string& path) {
         return kMsgCatalogUnreadable;
     }
     catalog.file = file;
+    // Glasses beyond the room are not in memory; rewriting the file would lose them.
+    if (loaded != 0 && index == kPrivateCatalog) catalog.refused = true;
     return loaded == 0 ? 0 : kMsgCatalogUnreadable;
 }
 
 std::vector<GlassLoadReport> read_glass_catalogs(const std::string& root, const std::string& data,
                                                  OldPrivateConverter convert) {
     std::vector<GlassLoadReport> reports;
+    auto report = [&](const std::string& path) {
+        reports.push_back({kMsgCatalogUnreadable, path});
+        msg_box(kMsgCatalogUnreadable, path.c_str());
+    };
     g_private_path = glass_catalog_path(kPrivateCatalog, root, data);
     for (int index = 0; index < kPrivateCatalog; ++index) {
         std::string path = glass_catalog_path(index, root, data);
-        if (read_catalog_file(index, path) != 0) reports.push_back({kMsgCatalogUnreadable, path});
+        g_catalog_paths[index] = path;
+        if (read_catalog_file(index, path) != 0) report(path);
     }
 
-    empty_catalog(g_catalogs[kPrivateCatalog]);
+    g_catalog_paths[kPrivateCatalog] = g_private_path;
+    GlassCatalog& own = g_catalogs[kPrivateCatalog];
+    empty_catalog(own);
     std::FILE* file = std::fopen(g_private_path.c_str(), "rb");
     if (file == nullptr) {
+        // A user who never stored a glass has no private catalogue: nothing to show for that.
         reports.push_back({kMsgCatalogUnreadable, g_private_path});
+        if (std::error_code ec; std::filesystem::exists(g_private_path, ec)) {
+            msg_box(kMsgCatalogUnreadable, g_private_path.c_str());
+        }
         return reports;
     }
     char magic[7] = {};
@@ -239,14 +256,19 @@ std::vector<GlassLoadReport> read_glass_catalogs(const std::string& root, const 
     std::fclose(file);
     if (got == sizeof magic && std::memcmp(magic, "PRIVATE", sizeof magic) == 0) {
         if (convert == nullptr || convert(g_private_path) != 0) {
-            reports.push_back({kMsgCatalogUnreadable, g_private_path});
+            // The old file is still there and holds the user's glasses: never write over it.
+            own.refused = true;
+            report(g_private_path);
             return reports;
         }
     }
-    if (read_catalog_file(kPrivateCatalog, g_private_path) != 0) {
-        reports.push_back({kMsgCatalogUnreadable, g_private_path});
-    }
+    if (read_catalog_file(kPrivateCatalog, g_private_path) != 0) report(g_private_path);
     return reports;
+}
+
+const std::string& glass_catalog_file(int index) {
+    static const std::string none;
+    return index >= 0 && index < kGlassCatalogCount ? g_catalog_paths[index] : none;
 }
 
 void close_glass_catalogs() {
@@ -298,26 +320,4 @@ void pad_glass_name(const char* text, char (&name)[kGlassNameLength + 1]) {
     for (; i < kGlassNameLength && text[i] != '\0'; ++i) name[i] = text[i];
     for (; i < kGlassNameLength; ++i) name[i] = ' ';
     name[kGlassNameLength] = '\0';
-}
-
-std::int32_t find_glass(const char* name, int& catalog) {
-    for (int c = kGlassCatalogCount - 1; c >= 0; --c) {
-        catalog = c;
-        const GlassCatalog& cat = g_catalogs[c];
-        int low = 0;
-        int high = cat.count - 1;
-        while (low <= high) {
-            int middle = (low + high) / 2;
-            int order = std::memcmp(name, cat.glasses[middle].name, kGlassNameLength);
-            if (order < 0) {
-                high = middle - 1;
-            } else if (order > 0) {
-                low = middle + 1;
-            } else {
-                return cat.glasses[middle].file_position;
-            }
-        }
-    }
-    catalog = 0;
-    return -1;
 }

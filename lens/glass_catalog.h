@@ -28,6 +28,7 @@ constexpr int kDispersionNone = 0;
 constexpr int kDispersionPowerSeries = 1;
 constexpr int kDispersionSellmeier = 2;
 constexpr int kDispersionConrady = 3;
+constexpr int kDispersionKeep = 4;        // computes nothing: the index array keeps its values
 constexpr int kDispersionModelGlass = 5;  // made in memory only, never read from a file
 
 // Thermal formula kinds.
@@ -91,6 +92,8 @@ struct GlassLoadReport {
 
 // Converts a private catalogue of the old binary layout in place; 0 on success.
 using OldPrivateConverter = int (*)(const std::string& private_path);
+// The converter of the private catalogue (private_catalog.h).
+int convert_private_catalog(const std::string& private_path);
 
 // The catalogue of index 0..7.
 GlassCatalog& glass_catalog(int index);
@@ -103,10 +106,15 @@ const std::string& private_catalog_path();
 std::string glass_catalog_path(int index, const std::string& root, const std::string& data);
 
 // Loads all eight catalogues. A catalogue that cannot be opened or is malformed is left empty
-// and reported (-1100 with its path); loading goes on with the next. A private catalogue in the
-// old binary layout is handed to convert first (none given: it counts as a failed conversion).
-std::vector<GlassLoadReport> read_glass_catalogs(const std::string& root, const std::string& data,
-                                                 OldPrivateConverter convert = nullptr);
+// and reported: message -1100 with its path is shown, and the reports are returned as well;
+// loading goes on with the next. A private catalogue in the old binary layout is handed to
+// convert first (null: it counts as a failed conversion, and the old file is marked refused).
+std::vector<GlassLoadReport> read_glass_catalogs(
+    const std::string& root, const std::string& data,
+    OldPrivateConverter convert = convert_private_catalog);
+
+// The path of catalogue index as the last load built it (empty before).
+const std::string& glass_catalog_file(int index);
 
 // (Re)loads one catalogue from path; 0, or -1100 with the catalogue left empty.
 int read_catalog_file(int index, const std::string& path);
@@ -123,4 +131,7 @@ void pad_glass_name(const char* text, char (&name)[kGlassNameLength + 1]);
 
 // Searches the catalogues from the private one down to the obsolete one for a blank-padded
 // name. Returns the file position of the glass's line and sets catalog, or -1 (catalog 0).
-std::int32_t find_glass(const char* name, int& catalog);
+// A name beginning "O_" that the substitution list maps to a catalogue name is looked up under
+// that name (message -1115 printed when found); the catalogue name then goes into rewritten
+// when given (11 bytes, may be name itself).
+std::int32_t find_glass(const char* name, int& catalog, char* rewritten = nullptr);

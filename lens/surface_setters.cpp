@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "lens/glass_cache.h"
+#include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
 #include "lens/surface_groups.h"
 #include "lens/surface_pickups.h"
@@ -38,21 +39,8 @@ bool is_curvature_pickup(const SurfaceRecord& s) {
     return s.curvature_kind == kCurvaturePickup || s.curvature_kind == kCurvaturePickupNegated;
 }
 
-// A glass-cache entry of a catalogue glass with this blank-padded name, or -1.
-int cached_catalog_glass(const char* padded) {
-    const GlassCache& cache = glass_cache();
-    for (int i = 0; i < cache.count; ++i) {
-        const GlassData& g = cache.entries[i];
-        if (g.dispersion_kind != kDispersionModelGlass &&
-            std::strncmp(g.name, padded, kGlassNameLength) == 0) {
-            return i;
-        }
-    }
-    return -1;
-}
-
 double catalog_glass_tce(const char* padded) {
-    int cached = cached_catalog_glass(padded);
+    int cached = find_cached_glass(padded, CachedGlass::kCatalogue);
     if (cached >= 0) return glass_cache().entries[cached].tce;
     int catalog = 0;
     std::int32_t position = find_glass(padded, catalog);
@@ -67,14 +55,7 @@ double catalog_glass_tce(const char* padded) {
 int model_glass_entry(const char* padded, GlassData** out) {
     GlassCache& cache = glass_cache();
     if (cache.entries == nullptr) return set_error_msg(kMsgGlassCacheFull);
-    int found = -1;
-    for (int i = 0; i < cache.count; ++i) {
-        if (cache.entries[i].dispersion_kind == kDispersionModelGlass &&
-            std::strncmp(cache.entries[i].name, padded, kGlassNameLength) == 0) {
-            found = i;
-            break;
-        }
-    }
+    int found = find_cached_glass(padded, CachedGlass::kModel);
     const auto capacity = static_cast<std::size_t>(max_wavelengths());
     auto* wavelengths = alloc_array_of<double>(capacity + 1);
     auto* indices = alloc_array_of<double>(capacity);

@@ -111,7 +111,7 @@ TEST_F(GlassLoadTest, HeaderCountAboveTheRoomIsCappedAndReported) {
 TEST_F(GlassLoadTest, OldPrivateLayoutWithoutConversionLeavesThePrivateCatalogueEmpty) {
     install_all();
     tree.write_file("data/bin/glc/private.glc", fixture("old_private.glc"));
-    auto reports = load();
+    auto reports = read_glass_catalogs(tree.root().string(), tree.data().string(), nullptr);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].path, private_catalog_path());
     EXPECT_EQ(glass_catalog(kPrivateCatalog).count, 0);
