@@ -1,10 +1,13 @@
 #include "runtime/table_help.h"
 
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 #include "runtime/memory.h"
 #include "runtime/table_files.h"
 #include "runtime/table_format.h"
+#include "runtime/text_output.h"
 
 namespace {
 
@@ -64,4 +67,26 @@ const char* ctable_find_text(int key1, int key2) {
 
 int command_help_flags() {
     return help_block != nullptr ? help_block[0] : -1;
+}
+
+int print_help_text(int key1, int key2, int mode) {
+    const int flag = help_block != nullptr ? (help_block[0] & 0x80) : 0;
+    if (mode != 0 && flag == 0) return flag;
+    const char* text = ctable_find_text(key1, key2);
+    if (text == nullptr) return flag;
+    // Help texts are plain text; only the '@' run that ends a line carries markup (it closes
+    // or opens the hot spot the line belongs to).
+    for (const char* line = text; *line != '\0';) {
+        const char* end = std::strchr(line, '\n');
+        const std::size_t n =
+            end != nullptr ? static_cast<std::size_t>(end - line) : std::strlen(line);
+        std::size_t body = n;
+        while (body > 0 && line[body - 1] == '@') --body;
+        write_output_text(std::string(line, body).c_str(), false);
+        if (body < n) write_output_text(std::string(line + body, n - body).c_str(), true);
+        write_output_text("\n", false);
+        if (end == nullptr) break;
+        line = end + 1;
+    }
+    return flag;
 }

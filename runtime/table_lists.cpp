@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "runtime/memory.h"
+#include "runtime/menu_store.h"
 #include "runtime/table_files.h"
 #include "runtime/table_format.h"
 
@@ -38,7 +39,6 @@ void drop_cache() {
 }
 
 int read_directory(int mode) {
-    (void)mode;  // the menu store (mode 0) is reset by the menus when they read menu_text_size()
     menu_size = lists_file.read_be16();
     const unsigned names_size = lists_file.read_be16();
     std::uint8_t* names = lists_file.read_block(names_size);
@@ -84,6 +84,8 @@ int read_directory(int mode) {
     directory.swap(entries);
     drop_cache();
     directory_read = true;
+    // The menus are built afresh from this table: their store takes its size.
+    if (mode == 0) reset_menu_store();
     return 0;
 }
 
@@ -171,6 +173,10 @@ void select_list(int n) {
 int current_list() {
     return current;
 }
+bool current_list_is_keyed() {
+    return current >= 0 && directory[static_cast<std::size_t>(current)].keyed;
+}
+
 int current_list_count() {
     return static_cast<int>(firsts.size());
 }

@@ -19,6 +19,9 @@ int load_list(int n);
 // Makes list n current (loading it when needed); out of range or unloadable gives list -1.
 void select_list(int n);
 int current_list();
+// True when the current list is keyed (its entries are found by their key texts, the second
+// texts, rather than by position).
+bool current_list_is_keyed();
 int current_list_count();
 const char* current_list_first(int i);
 const char* current_list_second(int i);
