@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/paths.h"
 #include "platform/ui.h"
 #include "runtime/log_file.h"
 #include "runtime/messages.h"
@@ -508,6 +509,50 @@ int output_rows_current() {
 
 int output_lines_written() {
     return store().lines;
+}
+
+int type_text_file(const char* path, int to_edit_window) {
+    if (path == nullptr || path[0] == '\0') return -7;
+    std::FILE* file = std::fopen(platform::to_native_path(path).c_str(), "rb");
+    if (file == nullptr) return -7;
+    if (to_edit_window != 0) {
+        if (platform::UiBackend* ui = platform::current_ui();
+            ui != nullptr && ui->window_exists(platform::kWindowEdit)) {
+            ui->set_window_title(platform::kWindowEdit, platform::file_name_part(path));
+        }
+    }
+    char piece[kTypePieceSize + 2];
+    bool carried_cr = false;  // a CR that ended the last piece
+    int result = 0;
+    while (true) {
+        std::size_t n = 0;
+        if (carried_cr) piece[n++] = '\r';
+        const std::size_t got = std::fread(piece + n, 1, kTypePieceSize, file);
+        if (got == 0 && std::ferror(file)) {
+            result = -8;
+            break;
+        }
+        n += got;
+        carried_cr = got > 0 && n > 0 && piece[n - 1] == '\r';
+        if (carried_cr) --n;
+        // CR LF ends become LF; bytes after a NUL in a piece are not text and are not shown.
+        std::size_t w = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (piece[i] == '\r' && i + 1 < n && piece[i + 1] == '\n') continue;
+            piece[w++] = piece[i];
+        }
+        piece[w] = '\0';
+        if (w > 0) {
+            if (to_edit_window != 0) {
+                if (edit_sink != nullptr) edit_sink(piece);
+            } else {
+                write_output_text(piece, false);
+            }
+        }
+        if (got == 0) break;
+    }
+    std::fclose(file);
+    return result;
 }
 
 void reset_text_output() {

@@ -91,6 +91,12 @@ double get_output_value(int row, int column);
 int output_rows_current();
 int output_lines_written();
 
+// Types a text file: 512-byte pieces written to the text output as they stand (no markup), or
+// with to_edit_window set into the edit window, whose title becomes the file name. 0, -7 when
+// the file cannot be opened, -8 when reading fails.
+inline constexpr std::size_t kTypePieceSize = 512;
+int type_text_file(const char* path, int to_edit_window);
+
 // Forgets all writer and store state (start of the program; tests).
 void reset_text_output();
 // The pending (unflushed) line, for tests and the window code.
