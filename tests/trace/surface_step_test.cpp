@@ -388,3 +388,82 @@ TEST_F(TraceTest, SkipLinksReversedAreRestoredWhenTheGuardEnds) {
 
 }  // namespace
 }  // namespace trace_test
+
+namespace trace_test {
+namespace {
+
+// A glass rod of radius 2 and length 10 whose first surface carries the edge byte: a steep
+// ray inside meets the cylindrical wall before the second surface.
+class EdgeWall : public TraceTest {
+protected:
+    Medium glass_{1.5};
+    void SetUp() override {
+        TraceTest::SetUp();
+        thickness(1, 10.0);
+        thickness(2, 5.0);
+        make_lens(2, kObjectAtInfinity);
+        surface(1).index = glass_.data();
+        set_aperture_data(1, 1, 0, 2.0);
+        surface(1).edge = 1;
+        lens_data().axial_start_height = 0.0;
+    }
+    // The ray just inside surface 1 at the axis, heading along (0, l, m).
+    RayRecord inside(double l) {
+        RayRecord ray = make_ray(kRayPlain, 0, 0, 0, 0);
+        setup_ray_at_object(ray, nullptr);
+        trace_to_next_surface(ray);
+        EXPECT_EQ(ray.edge_state, kEdgeArmed);
+        ray.k = 0.0;
+        ray.l = l;
+        ray.m = std::sqrt(1.0 - l * l);
+        return ray;
+    }
+};
+
+TEST_F(EdgeWall, RayPastTheCriticalAngleReflectsInsideTheWall) {
+    RayRecord ray = inside(0.6);
+    const double opl = ray.opl;
+    trace_to_next_surface(ray);
+    ASSERT_EQ(ray.failure, 0);
+    EXPECT_EQ(ray.edge_state, kEdgeInside);
+    EXPECT_EQ(ray.surface, 1);  // the next surface is not reached yet
+    EXPECT_NEAR(ray.y, 2.0, kExact);
+    EXPECT_NEAR(ray.z, 2.0 / 0.6 * 0.8, kExact);
+    EXPECT_NEAR(ray.l, -0.6, kExact);
+    EXPECT_NEAR(ray.m, 0.8, kExact);
+    EXPECT_NEAR(ray.opl - opl, 1.5 * 2.0 / 0.6, kExact);
+}
+
+TEST_F(EdgeWall, RayLeavesThroughTheWallAndGoesOnInTheOuterMedium) {
+    const double l = 0.9, m = std::sqrt(1.0 - l * l);
+    RayRecord ray = inside(l);
+    trace_to_next_surface(ray);
+    ASSERT_EQ(ray.failure, 0);
+    EXPECT_EQ(ray.edge_state, kEdgeLeft);
+    const double z_wall = 2.0 / l * m;
+    EXPECT_NEAR(ray.y, 2.0, kExact);
+    EXPECT_NEAR(ray.z, z_wall, kExact);
+    // Snell at the wall: the axial component keeps n m, the radial one makes up the rest.
+    const double m_out = 1.5 * m, l_out = std::sqrt(1.0 - m_out * m_out);
+    EXPECT_NEAR(ray.l, l_out, kExact);
+    EXPECT_NEAR(ray.m, m_out, kExact);
+    EXPECT_EQ(ray.medium, air_.data());
+    trace_to_next_surface(ray);
+    ASSERT_EQ(ray.failure, 0);
+    EXPECT_EQ(ray.edge_state, kEdgeNone);
+    EXPECT_EQ(ray.surface, 2);
+    EXPECT_NEAR(ray.y, 2.0 + (10.0 - z_wall) * l_out / m_out, kExact);
+    EXPECT_NEAR(ray.l, l_out, kExact);
+}
+
+TEST_F(EdgeWall, RayThatMeetsTheNextSurfaceFirstIgnoresTheWall) {
+    RayRecord ray = inside(0.1);
+    trace_to_next_surface(ray);
+    ASSERT_EQ(ray.failure, 0);
+    EXPECT_EQ(ray.edge_state, kEdgeNone);
+    EXPECT_EQ(ray.surface, 2);
+    EXPECT_NEAR(ray.y, 10.0 * 0.1 / std::sqrt(0.99), kExact);
+}
+
+}  // namespace
+}  // namespace trace_test
