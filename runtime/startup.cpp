@@ -1,10 +1,12 @@
 #include "runtime/startup.h"
 
+#include <cctype>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "drawing/drawing_buffers.h"
 #include "evaluation/spot_store.h"
@@ -16,8 +18,10 @@
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
 #include "runtime/log_file.h"
+#include "runtime/menu_store.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
+#include "runtime/output_value_commands.h"
 #include "runtime/settings.h"
 #include "runtime/settings_file.h"
 #include "runtime/state_flags.h"
@@ -47,6 +51,7 @@ struct StartupState {
     std::string edit_caption;
     bool clipboard_format_registered = false;
     bool reading_settings_file = false;
+    std::vector<std::string> arguments;
 };
 
 StartupState g_state;
@@ -168,6 +173,7 @@ int start_program(int argc, char** argv, const std::string& root) {
     platform::environment_set("TVROOT", folders.root);
     platform::environment_set("TVDATA", folders.data);
 
+    set_program_arguments(argc, argv);
     const int init = runtime_init(1);
     if (init != 0) {
         show_fixed_text(startup_failure_text(init));
@@ -214,6 +220,9 @@ static void install_hooks() {
     table.exit_hook = exit_hook;
     table.set_setting_flag = set_setting_flag;
     table.settings_item_address = settings_item_address;
+    set_handler(kSlotOutputValue, cmd_output_value);
+    set_handler(kSlotOutputRows, cmd_output_rows);
+    set_handler(kSlotOpenStartupLens, cmd_open_startup_lens);
 }
 
 int runtime_init(int with_windows) {
@@ -390,6 +399,77 @@ void set_window_option(int setting_id, int option, int value) {
         default:
             break;
     }
+}
+
+void set_program_arguments(int argc, const char* const* argv) {
+    g_state.arguments.clear();
+    for (int i = 0; argv != nullptr && i < argc; ++i) {
+        g_state.arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
+    }
+}
+
+namespace {
+
+bool names_lens_file(const std::string& arg) {
+    if (arg.size() <= 4) return false;
+    std::string tail = arg.substr(arg.size() - 4);
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".len" || tail == ".tav";
+}
+
+}  // namespace
+
+std::string startup_lens_argument(bool* found) {
+    const std::vector<std::string>& args = g_state.arguments;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (!names_lens_file(args[i])) continue;
+        std::string joined = args[1];
+        for (std::size_t k = 2; k <= i; ++k) joined += " " + args[k];
+        if (found != nullptr) *found = true;
+        return joined;
+    }
+    if (found != nullptr) *found = false;
+    return {};
+}
+
+bool lens_folder_of(const std::string& path, std::string* folder) {
+    const std::size_t cut = path.find_last_of("\\/");
+    if (cut == std::string::npos) return false;
+    const bool root = cut == 0 || path[cut - 1] == ':';
+    *folder = path.substr(0, root ? cut + 1 : cut);
+    return true;
+}
+
+int cmd_open_startup_lens() {
+    set_startup_done(true);
+    const char* kept = get_setting_text(kSetLensFile, 0);
+    std::string lens = kept != nullptr ? kept : "";
+
+    // The new empty lens is made quietly; it counts as the saved state.
+    set_setting_flag(kSetOutputOn, 0);
+    run_command_string(kLineNewLens, 0);
+    run_command_string(kLineEndEntry, 0);
+    set_setting_flag(kSetOutputOn, 1);
+
+    bool found = false;
+    const std::string named = startup_lens_argument(&found);
+    if (found) lens = named;
+    if ((found || get_setting_flag(kSetLensAutoOpen) != 0) && !lens.empty()) {
+        // A name too long for Lens_file would leave the old name there and open that file.
+        if (set_setting_text(kSetLensFile, lens.c_str(), 0) != 0) {
+            set_pending_name(lens.c_str());
+            return kMsgBadValue;
+        }
+        const int opened = run_command_string(kLineOpenLensFile, 0);
+        if (opened != 0) return opened;
+        std::string folder;
+        if (lens_folder_of(lens, &folder))
+            set_setting_text(kSetCurrentDirectory, folder.c_str(), 0);
+    }
+
+    const char* routine = msg_text(kMsgStartupRoutine);
+    if (lookup_symbol(routine) >= 0) return run_command_string(routine, 0);
+    return 0;
 }
 
 int exit_hook() {

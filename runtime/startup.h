@@ -35,6 +35,11 @@ inline constexpr int kMsgSpotStore = -296;
 inline constexpr int kMsgDrawingBuffers = -297;
 inline constexpr int kMsgStartupRoutine = -308;
 
+// The lines the start-up lens command runs.
+inline constexpr char kLineNewLens[] = "LEN NEW";
+inline constexpr char kLineEndEntry[] = "END";
+inline constexpr char kLineOpenLensFile[] = "open . str_pref(lfil) no";
+
 // The section of the user profile that holds the data folder: title and version.
 std::string profile_section();
 // ROOT as given, DATA from the profile key "TVDATA" (default ROOT/private).
@@ -62,6 +67,20 @@ int app_init(int without_windows, int unused1, int unused2);
 void bind_kpl_variables();
 // Applies one output or window option (see output_options.h) for a flag setting.
 void set_window_option(int setting_id, int option, int value);
+// The program's arguments (argument 0 the program itself), kept for the start-up lens command.
+void set_program_arguments(int argc, const char* const* argv);
+// The lens named on the command line: the first argument after the program longer than four
+// characters ending in ".len" or ".tav" (any case); when it is not the first, the arguments up
+// to it joined by single blanks (a path with blanks that the shell split). found tells whether
+// there was one.
+std::string startup_lens_argument(bool* found);
+// The folder of a lens path: up to its last separator ('\' or '/'), the separator kept for a
+// root ("/", "\" or "c:\"); false when the path has no separator.
+bool lens_folder_of(const std::string& path, std::string* folder);
+// Handler slot 67: a new empty lens, then the lens of the command line or, with Lens_auto_open,
+// the last one (Lens_file), whose folder becomes Current_directory; then the start-up routine
+// of message -308 when its name is defined. 0 or the code of the failed open or routine.
+int cmd_open_startup_lens();
 // Hook 0: 0 when the program may end (the settings file is written), else the cancel code.
 int exit_hook();
 // Ends the run: the windows are destroyed and the program's arrays freed.
