@@ -174,7 +174,9 @@ bool Compiler::find_variable(const char* name, Variable* v) {
     if (opt->procedure) {
         for (int i = 0; i < opt->local_count; ++i) {
             if (std::strcmp(opt->local_names[i], name) == 0) {
-                *v = Variable{static_cast<std::uint8_t>(opt->local_types[i] & 3), 0, i, true};
+                // Bits 4-5 of a local's type give the indices it takes (a text: one).
+                *v = Variable{static_cast<std::uint8_t>(opt->local_types[i] & 3),
+                              (opt->local_types[i] >> 4) & 3, i, true};
                 return true;
             }
         }

@@ -216,7 +216,7 @@ int variable_operand(std::uint8_t ref, KplValue* out) {
         ++st.pc;
         return step_variable(address, type, b == kOp_post_increment ? 1 : -1);
     }
-    if ((b & kAssignBit) != 0) {
+    if (kpl_is_assignment(b)) {
         ++st.pc;
         KplValue right{};
         if (eval_expression(&right, 0) != 0) return st.error;

@@ -174,7 +174,7 @@ void Reader::operand() {
     if (m == kOp_post_increment || m == kOp_post_decrement) {
         byte();
         out += m == kOp_post_increment ? " post++" : " post--";
-    } else if ((m & kAssignBit) != 0 && m != 0) {
+    } else if (kpl_is_assignment(m)) {
         byte();
         const std::uint8_t op = m & 0x7F;
         out += " ";

@@ -108,5 +108,9 @@ inline constexpr std::uint8_t kCallBit = 0x20;
 inline constexpr std::uint8_t kAssignBit = 0x80;
 inline constexpr std::uint8_t kPlainAssign = 0x7B;  // '{' without the assignment bit
 
+// An assignment byte: an operator byte (or '{') with bit 7 set. Statement bytes (0x81..0x8A) also
+// have bit 7 set and are not assignments.
+bool kpl_is_assignment(std::uint8_t byte);
+
 // The operator entry of a byte in a space, or null.
 const KplOpInfo* kpl_op_info(std::uint8_t byte, KplSpace space);
