@@ -5,11 +5,19 @@
 //   local_names on|off
 //   condition <number> <expression over flag names with and, or, not, ( )>
 //   command <number> <name>[,<alias>...] [suffix=<letter>] [plain=<slot>] [interactive=<slot>]
-//           [kind=<0..3>] [hidden] [if=<condition>]
+//           [kind=<0..3>] [hidden] [if=<condition>] [context=<letter>|context=!]
+//   procedure <name> [kind=<0..3>] [hidden] [if=<condition>]
+//     param ... (as for commands)
+//     body "<command-language text>"   (body lines are joined with line ends)
 //     param <name> int|double|char|text|plain_text [default=<h>] [list=<h>] [lower=<h>]
 //           [upper=<h>] [prompt=<h>] [mode=<n>] [if=<condition>] [flags=<n>]
 //   global <name> <int32>
 //   value <n> number <double> | value <n> text "<text>"
+//
+// A procedure is compiled with the program's own command-language compiler into the code table
+// "macode.amo"; its parameters are its locals, and "return" ends it (with a value when kind, its
+// result type, is not 0). A command's context letter is pushed for the name lookup of the words
+// that follow it on a line ("!" pops one).
 //
 // A handle <h> is a number (a constant of the table), msg:<n> (message text n), value:<n>,
 // list:<n>, slot:<n> or raw:<16-bit>. param lines belong to the command above them.
@@ -20,6 +28,9 @@
 #include <set>
 #include <sstream>
 
+#include "runtime/definitions.h"
+#include "runtime/kpl_compiler.h"
+#include "runtime/kpl_sysvars.h"
 #include "runtime/state_flags.h"
 #include "tools/table_builder/builders.h"
 #include "tools/table_builder/source_lines.h"
@@ -47,6 +58,9 @@ struct Command {
     bool hidden = false;
     int condition = kNoCondition;
     std::vector<Param> params;
+    char context = 0;
+    bool procedure = false;
+    std::string body;
 };
 
 struct Value {
@@ -61,6 +75,7 @@ struct State {
     long data_size = 0;
     int local_names = 0;
     std::map<int, Command> commands;
+    std::vector<Command> procedures;
     std::map<int, Bytes> conditions;
     std::map<int, const SourceLine*> condition_lines;
     std::vector<std::pair<std::string, long>> globals;
@@ -274,6 +289,9 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
                 suffix = std::string("_") + static_cast<char>(std::tolower(v[0]));
             } else if (k == "if") {
                 if (!parse_condition_ref(v, c.condition, error)) return false;
+            } else if (k == "context" && v.size() == 1 &&
+                       (std::isalpha(static_cast<unsigned char>(v[0])) || v[0] == '!')) {
+                c.context = static_cast<char>(std::toupper(static_cast<unsigned char>(v[0])));
             } else if ((k == "plain" || k == "interactive" || k == "kind") && parse_int(v, x) &&
                        x >= -1 && x <= 0x7FFF && (k != "kind" || (x >= 0 && x <= 3))) {
                 (k == "plain"         ? c.plain
@@ -292,6 +310,43 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
             }
         }
         current = &(s.commands[c.number] = c);
+        return true;
+    }
+    if (word == "procedure") {
+        if (t.size() < 2 || !is_name(t[1])) {
+            error = "procedure needs a name";
+            return false;
+        }
+        Command c;
+        c.procedure = true;
+        c.number = static_cast<int>(s.procedures.size());
+        c.names.push_back(t[1]);
+        for (std::size_t i = 2; i < t.size(); ++i) {
+            std::string k, v;
+            long x = 0;
+            if (t[i] == "hidden") {
+                c.hidden = true;
+            } else if (split_key(t[i], k, v) && k == "if") {
+                if (!parse_condition_ref(v, c.condition, error)) return false;
+            } else if (split_key(t[i], k, v) && k == "kind" && parse_int(v, x) && x >= 0 &&
+                       x <= 3) {
+                c.kind = static_cast<int>(x);
+            } else {
+                error = "bad field '" + t[i] + "'";
+                return false;
+            }
+        }
+        s.procedures.push_back(c);
+        current = &s.procedures.back();
+        return true;
+    }
+    if (word == "body") {
+        if (current == nullptr || !current->procedure || t.size() != 2 || !line.quoted[1]) {
+            error = "body needs a quoted text and belongs to a procedure";
+            return false;
+        }
+        current->body += t[1];
+        current->body += '\n';
         return true;
     }
     if (word == "param") {
@@ -369,9 +424,86 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
     return false;
 }
 
+// What the compiler of procedure bodies sees of the table being built.
+struct ProcedureShape {
+    int result = 0;
+    int count = 0;
+    int field = 0;
+};
+struct BuildNames {
+    const Bytes* names;
+    const std::vector<CommandRecord>* records;
+    const std::vector<ParamDescriptor>* descriptors;
+    const std::vector<std::uint16_t>* param_index;
+    const std::vector<ProcedureShape>* procedures;
+    const std::map<std::string, long>* globals;
+};
+const BuildNames* build_names = nullptr;
+
+int build_find_symbol(const char* name) {
+    return find_name(build_names->names->data(), name);
+}
+
+bool build_symbol_info(int symbol, KplSymbolInfo* info) {
+    *info = KplSymbolInfo{};
+    if (symbol >= kUserSymbolBase) {
+        const std::size_t q = static_cast<std::size_t>(symbol - kUserSymbolBase);
+        if (q >= build_names->procedures->size()) return false;
+        info->user = true;
+        info->result_type = (*build_names->procedures)[q].result;
+        info->param_count = (*build_names->procedures)[q].count;
+        return true;
+    }
+    if (symbol < 0 || static_cast<std::size_t>(symbol) >= build_names->records->size()) {
+        return false;
+    }
+    const CommandRecord& r = (*build_names->records)[static_cast<std::size_t>(symbol)];
+    info->result_type = r.flags & 3;
+    info->param_count = r.parameter_count;
+    info->context_letter = static_cast<char>(r.reserved);
+    return true;
+}
+
+const ParamDescriptor* build_parameter(int symbol, int arg, bool* output) {
+    *output = false;
+    int field = 0, count = 0;
+    if (symbol >= kUserSymbolBase) {
+        const std::size_t q = static_cast<std::size_t>(symbol - kUserSymbolBase);
+        if (q >= build_names->procedures->size()) return nullptr;
+        field = (*build_names->procedures)[q].field;
+        count = (*build_names->procedures)[q].count;
+    } else {
+        if (symbol < 0 || static_cast<std::size_t>(symbol) >= build_names->records->size()) {
+            return nullptr;
+        }
+        field = (*build_names->records)[static_cast<std::size_t>(symbol)].parameter_field;
+        count = (*build_names->records)[static_cast<std::size_t>(symbol)].parameter_count;
+    }
+    if (arg < 0 || arg >= count || field < 0) return nullptr;
+    std::size_t n = static_cast<std::size_t>(field);
+    if (count >= 2) {
+        const std::size_t k = static_cast<std::size_t>(field + arg);
+        if (k >= build_names->param_index->size()) return nullptr;
+        *output = ((*build_names->param_index)[k] & 0x4000) != 0;
+        n = (*build_names->param_index)[k] & 0x3FFF;
+    }
+    return n < build_names->descriptors->size() ? &(*build_names->descriptors)[n] : nullptr;
+}
+
+bool build_find_variable(const char* name, std::uint32_t* entry) {
+    const auto it = build_names->globals->find(name);
+    if (it == build_names->globals->end()) return false;
+    *entry = static_cast<std::uint32_t>(it->second);
+    return true;
+}
+
+const KplNameSource kBuildNameSource = {build_find_symbol, build_symbol_info, build_parameter,
+                                        build_find_variable};
+
 }  // namespace
 
-bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std::string& error) {
+bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std::string& error,
+                       Bytes* code) {
     State s;
     std::vector<std::vector<SourceLine>> files(sources.size());
     for (std::size_t f = 0; f < sources.size(); ++f) {
@@ -418,6 +550,17 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
             symbols.push_back({nm, static_cast<unsigned>(number)});
         }
     }
+    for (const Command& c : s.procedures) {
+        if (bad_condition(c.condition)) {
+            error = "definitions: procedure " + c.names[0] + " uses an undefined condition";
+            return false;
+        }
+        if (!seen.insert(c.names[0]).second) {
+            error = "definitions: name '" + c.names[0] + "' defined twice";
+            return false;
+        }
+        symbols.push_back({c.names[0], static_cast<unsigned>(kUserSymbolBase + c.number)});
+    }
     Bytes names;
     if (build_name_table(symbols, NameTableForm::big_endian_with_values, names) != 0) {
         error = "definitions: the symbol name table does not fit 16-bit offsets";
@@ -447,6 +590,7 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
         r.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? 0x40 : 0));
         r.enable_condition = static_cast<std::uint8_t>(c.condition);
         r.parameter_count = static_cast<std::uint8_t>(c.params.size());
+        r.reserved = static_cast<std::uint8_t>(c.context);
         if (c.params.size() >= 2) r.parameter_field = static_cast<std::int16_t>(param_index.size());
         for (const Param& p : c.params) {
             if (bad_condition(p.condition)) {
@@ -488,6 +632,44 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
             return false;
         }
     }
+    // The parameters of the procedures follow those of the commands.
+    std::vector<ProcedureShape> shapes;
+    for (const Command& c : s.procedures) {
+        ProcedureShape shape;
+        shape.result = c.kind;
+        shape.count = static_cast<int>(c.params.size());
+        shape.field = c.params.size() >= 2 ? static_cast<int>(param_index.size())
+                                           : static_cast<int>(descriptors.size());
+        for (const Param& p : c.params) {
+            if (bad_condition(p.condition)) {
+                error = "definitions: a parameter of procedure " + c.names[0] +
+                        " uses an undefined condition";
+                return false;
+            }
+            ParamDescriptor d{};
+            d.prompt_handle = p.handles[0];
+            d.default_handle = p.handles[1];
+            d.list_handle = p.handles[2];
+            d.lower_handle = p.handles[4];
+            d.upper_handle = p.handles[5];
+            d.name_offset = static_cast<std::int16_t>(param_names.size());
+            param_names += p.name;
+            param_names += '\0';
+            d.type_flags = p.type_flags;
+            d.prompt_mode = p.mode;
+            d.enable_condition = p.condition;
+            d.flags = p.flags;
+            if (c.params.size() >= 2) {
+                param_index.push_back(static_cast<std::uint16_t>(descriptors.size()));
+            }
+            descriptors.push_back(d);
+        }
+        shapes.push_back(shape);
+        if (param_names.size() > 0x7FFF || descriptors.size() > 0x3FFF) {
+            error = "definitions: too many parameters";
+            return false;
+        }
+    }
 
     // Global names (little-endian table) and their 4-byte entries, in table order.
     std::vector<NameEntry> global_entries;
@@ -507,6 +689,89 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
     }
     for (const auto& [name, value] : global_values) {
         put_le32(global_block, static_cast<std::uint32_t>(value));
+    }
+
+    // Procedure bodies, compiled against the names of this table.
+    BuildNames context{&names, &records, &descriptors, &param_index, &shapes, &global_values};
+    build_names = &context;
+    Bytes code_bytes;
+    Bytes procedure_records;
+    for (std::size_t q = 0; q < s.procedures.size(); ++q) {
+        const Command& c = s.procedures[q];
+        std::vector<const char*> local_names;
+        std::vector<std::uint8_t> local_types;
+        for (const Param& p : c.params) {
+            local_names.push_back(p.name.c_str());
+            const bool text = (p.type_flags & 0x30) != 0;
+            local_types.push_back(
+                static_cast<std::uint8_t>((p.type_flags & 3) | (text ? 0x10 : 0)));
+        }
+        KplCompileOptions o;
+        o.names = &kBuildNameSource;
+        o.procedure = true;
+        o.local_names = local_names.data();
+        o.local_types = local_types.data();
+        o.local_count = static_cast<int>(local_names.size());
+        o.result_type = c.kind;
+        static std::uint8_t buffer[kKplLineArea];
+        KplCompileResult r;
+        if (kpl_compile(c.body.c_str(), buffer, sizeof buffer, o, &r) != 0) {
+            error = "definitions: procedure " + c.names[0] + " does not compile: message " +
+                    std::to_string(r.error) + " at '" + r.token + "'";
+            build_names = nullptr;
+            return false;
+        }
+        if (r.size > 0x7FFF || code_bytes.size() + r.size > 0x7FFFFFFF) {
+            error = "definitions: procedure " + c.names[0] + " is too long";
+            build_names = nullptr;
+            return false;
+        }
+        const std::uint32_t offset = static_cast<std::uint32_t>(kAmoMagicSize + code_bytes.size());
+        code_bytes.insert(code_bytes.end(), buffer, buffer + r.size);
+        // The local-name tables follow the code: the parameters' names and their entries.
+        std::vector<std::string> sorted(c.params.size());
+        for (std::size_t i = 0; i < c.params.size(); ++i) sorted[i] = c.params[i].name;
+        std::sort(sorted.begin(), sorted.end());
+        std::vector<NameEntry> local_entries;
+        Bytes local_values;
+        for (const std::string& nm : sorted) {
+            local_entries.push_back({nm, 0});
+            for (std::size_t i = 0; i < c.params.size(); ++i) {
+                if (c.params[i].name == nm) {
+                    put_le32(local_values,
+                             kpl_encode_name_entry(local_types[i] & 3, local_types[i] >> 4,
+                                                   static_cast<int>(i)));
+                }
+            }
+        }
+        Bytes local_table;
+        if (!local_entries.empty() &&
+            build_name_table(local_entries, NameTableForm::little_endian, local_table) != 0) {
+            error = "definitions: the local names of procedure " + c.names[0] + " do not fit";
+            build_names = nullptr;
+            return false;
+        }
+        put_le16(code_bytes, static_cast<unsigned>(local_table.size()));
+        code_bytes.insert(code_bytes.end(), local_table.begin(), local_table.end());
+        put_le16(code_bytes, static_cast<unsigned>(local_values.size()));
+        code_bytes.insert(code_bytes.end(), local_values.begin(), local_values.end());
+
+        ProcedureRecord record{};
+        record.code_offset = offset;
+        record.interpreter_word = (static_cast<std::uint32_t>(shapes[q].field) & 0xFFFF) |
+                                  (static_cast<std::uint32_t>(shapes[q].count) << 16);
+        record.local_names_offset = static_cast<std::int16_t>(r.size);
+        record.interpreter_bytes[0] = static_cast<std::uint8_t>(r.size);
+        record.interpreter_bytes[1] = static_cast<std::uint8_t>(r.size >> 8);
+        record.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? 0x40 : 0));
+        record.enable_condition = static_cast<std::uint8_t>(c.condition);
+        const auto* rb = reinterpret_cast<const std::uint8_t*>(&record);
+        procedure_records.insert(procedure_records.end(), rb, rb + kProcedureRecordSize);
+    }
+    build_names = nullptr;
+    if (code != nullptr) {
+        *code = Bytes(kCodeMagic, kCodeMagic + kAmoMagicSize);
+        code->insert(code->end(), code_bytes.begin(), code_bytes.end());
     }
 
     // Value pool: value n at offset n; numbers are doubles, texts follow a 4-byte mark.
@@ -564,7 +829,8 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
     t.insert(t.end(), globals.begin(), globals.end());
     put_le16(t, static_cast<unsigned>(global_block.size()));
     t.insert(t.end(), global_block.begin(), global_block.end());
-    put_le16(t, 0);  // compiled procedures come from the procedure compiler, none yet
+    put_le16(t, static_cast<unsigned>(s.procedures.size()));
+    t.insert(t.end(), procedure_records.begin(), procedure_records.end());
     put_le16(t, static_cast<unsigned>(s.local_names));
     put_le16(t, static_cast<unsigned>(value_count));
     put_le32(t, static_cast<std::uint32_t>(s.code_size));

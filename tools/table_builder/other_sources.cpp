@@ -217,7 +217,3 @@ bool build_help(const std::string& source, Bytes& out, std::string& error) {
     out.swap(t);
     return true;
 }
-
-Bytes build_empty_code_table() {
-    return Bytes(kCodeMagic, kCodeMagic + kAmoMagicSize);
-}

@@ -57,7 +57,8 @@ int build_all(const fs::path& sources, const fs::path& out, const std::string& f
     std::string error;
     Bytes table;
     const auto defs = sources_in(sources / "definitions", ".def");
-    if (!build_definitions(defs, table, error) || !write_table(out, "rtdefs.amo", table)) {
+    Bytes code;
+    if (!build_definitions(defs, table, error, &code) || !write_table(out, "rtdefs.amo", table)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
@@ -80,7 +81,7 @@ int build_all(const fs::path& sources, const fs::path& out, const std::string& f
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    if (!write_table(out, "macode.amo", build_empty_code_table())) return 1;
+    if (!write_table(out, "macode.amo", code)) return 1;
     if (!font_folder.empty()) {
         if (!build_font(font_folder, table, error) || !write_table(out, "gsfont.amo", table)) {
             std::fprintf(stderr, "%s\n", error.c_str());
