@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -131,9 +133,8 @@ protected:
         const fs::path tables = fs::path(TAVO_SOURCE_DIR) / "tables";
         fs::create_directories(sources);
         fs::copy(fixtures / "definitions", sources / "definitions", fs::copy_options::recursive);
-        if (fs::exists(fixtures / "procedures")) {
-            fs::copy(fixtures / "procedures", sources / "procedures", fs::copy_options::recursive);
-        }
+        const std::string extra = extra_definitions();
+        if (!extra.empty()) std::ofstream(sources / "definitions" / "zz_extra.def") << extra;
         fs::copy(tables / "lists", sources / "lists", fs::copy_options::recursive);
         fs::copy(tables / "messages", sources / "messages", fs::copy_options::recursive);
         fs::copy(tables / "help", sources / "help", fs::copy_options::recursive);
@@ -182,6 +183,9 @@ protected:
         set_handler(108, fill_out_handler);
         calls = Calls{};
     }
+    // Definitions a test adds to the fixture's (read after them).
+    virtual std::string extra_definitions() const { return ""; }
+
     void TearDown() override {
         set_running_flag(0);
         platform::set_current_ui(nullptr);
