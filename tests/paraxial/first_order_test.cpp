@@ -184,6 +184,22 @@ TEST_F(ParaxialTest, NearlyAfocalLensWithoutTheSwitchGivesSixZeros) {
     surface(2).perfect_lens = nullptr;
 }
 
+TEST_F(ParaxialTest, AfocalListingWarnsWhenTheOutputSlopeIsNotNearZero) {
+    // A single lens marked afocal: listed with the afocal items, and the warning is shown.
+    make_lens(1e10, {{kC1, kT, kGlass}, {kC2, 90.0, kAir}});
+    lens_data().entrance_beam_radius = 5.0;
+    lens_data().object_height = -1e9;
+    ASSERT_EQ(test_lens_setup(0), 0);
+    lens_data().afocal = 1;
+    paraxial_setup_data(1, 0, nullptr);
+    const auto all = lines();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[1].substr(0, 11), "ANGULAR MAG");
+    EXPECT_EQ(all[2].substr(0, 10), "EXIT PUPIL");
+    ASSERT_EQ(ui.message_boxes_shown().size(), 1u);
+    EXPECT_EQ(ui.message_boxes_shown()[0].text, "Marked afocal, output slope not zero");
+}
+
 TEST_F(ParaxialTest, ObjectOnTheFirstSurfaceUsesTheKeptSlopes) {
     make_lens(0.0, {{kC1, kT, kGlass}, {kC2, 90.0, kAir}});
     LensData& l = lens_data();

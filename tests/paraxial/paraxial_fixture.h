@@ -153,10 +153,14 @@ protected:
             {-1739, " FIELD FACTOR"},
             {-1760, "SURFACES %d TO %d "},
             {-1761, "LAGRANGE INVARIANT"},
+            {-1644, "LAGRANGE"},
+            {-1647, "ANGULAR MAG"},
+            {-1648, "EXIT PUPIL"},
             {-259, "Zero axial ray height at the stop, surface %d"},
         };
         std::vector<MessageText> t;
         for (const auto& [n, text] : list) t.push_back({n + kMessageSlotBase, 0, text});
+        t.push_back({-1628 + kMessageSlotBase, 2, "Marked afocal, output slope not zero"});
         return t;
     }
 
