@@ -49,6 +49,10 @@ enum : int {
     kShow = 6,
     kAnswer = 7,
     kFillOut = 8,
+    kRd = 9,
+    kLensMode = 10,
+    kEndLens = 11,
+    kKeepLine = 12,
 };
 
 struct Calls {
@@ -108,6 +112,13 @@ inline int fill_out_handler() {
     return 0;
 }
 
+inline int keep_line_handler() {
+    int slot = arg_cell(1)->value.i;
+    const int r = run_compiled_line(3, arg_cell(0)->value.text, nullptr, &slot);
+    set_int_result(slot);
+    return r;
+}
+
 inline fs::path builder_path() {
     return fs::path(TAVO_TEST_OUTPUT_DIR).parent_path() / "tools" / "table_builder";
 }
@@ -165,6 +176,7 @@ protected:
         set_interactive_call(0);
         set_prompting_mode(0);
         on_error_line() = OnErrorLine{};
+        release_kept_lines();
         ASSERT_EQ(kpl_install(), 0);
         kpl_reset_globals();
         kpl_bind_sysvar(100, arr_data, 2, 10, 0);
@@ -181,6 +193,7 @@ protected:
         set_handler(106, show_handler);
         set_handler(107, answer_handler);
         set_handler(108, fill_out_handler);
+        set_handler(109, keep_line_handler);
         calls = Calls{};
     }
     // Definitions a test adds to the fixture's (read after them).

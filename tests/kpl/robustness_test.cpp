@@ -1,0 +1,100 @@
+// Lines the compiler must refuse or run without ever writing outside its buffers: random token
+// soup, kept lines run again, and the command-context letters of the name lookup.
+#include <random>
+#include <string>
+
+#include "tests/kpl/kpl_fixture.h"
+
+namespace kpl_test {
+namespace {
+
+TEST_F(Kpl, RandomLinesNeverBreakTheInterpreter) {
+    const char* const pieces[] = {
+        "vi",    "vd",     "vc",     "arr",     "mat",   "ro",    "on_error", "abc_",     "f",
+        "twice", "show",   "answer", "add3",    "rec",   "setvi", "(",        ")",        "[",
+        "]",     "{",      "}",      ";",       ",",     "=",     "+=",       "<<=",      "++",
+        "--",    "+",      "-",      "*",       "/",     "%",     "**",       "<<",       ">>",
+        "&&",    "||",     "!",      "~",       "&",     "?",     "*",        "0",        "1",
+        "-7",    "2.5",    "1e5",    "'a'",     "\"t\"", "if",    "else",     "while",    "do",
+        "for",   "switch", "case",   "default", ":",     "break", "continue", "str_pref", "abc12",
+        "40000", " ",      "\n",     "/*",      "*/",    "//",    "\\",       "0x",       ".",
+    };
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    std::uniform_int_distribution<int> length(1, 40);
+    for (int line = 0; line < 3000; ++line) {
+        std::string text;
+        const int n = length(random);
+        for (int k = 0; k < n; ++k) {
+            text += pieces[pick(random)];
+            text += ' ';
+        }
+        // Loops that might never end are not run; everything else is.
+        if (text.find("while") != std::string::npos || text.find("for") != std::string::npos ||
+            text.find("do") != std::string::npos || text.find("rec") != std::string::npos) {
+            compile_error(text.c_str());
+            compile_error(text.c_str(), true);
+            continue;
+        }
+        run_line(text.c_str());
+        KplValue v{};
+        bool accepted = false;
+        run_cell_expression(text.c_str(), false, 10, &v, &accepted);
+        ASSERT_EQ(kpl_state().call_depth, 0) << text;
+        ASSERT_EQ(kpl_state().running, 0) << text;
+    }
+    // The interpreter still works afterwards.
+    EXPECT_EQ(run_line("vi = 6 * 7"), 0);
+    EXPECT_EQ(global_int(0), 42);
+}
+
+TEST_F(Kpl, DamagedCodeStopsWithMessage2) {
+    // Statement and expression bytes that no compiler writes, run as they stand.
+    const std::uint8_t damaged[][8] = {
+        {0x99},                             // not a statement
+        {0x81, 0x62, 7},                    // a constant of type 7
+        {0x81, 0x7C, 0x62, 1, 1, 0, 0, 0},  // a group without its end
+        {0x85, 0x7F, 0x00},                 // a jump far outside the code
+        {0x81, 0x00},                       // a reference without a type
+        {0x81, 0x01, 200},                  // a local slot that was never declared
+    };
+    for (const auto& bytes : damaged) {
+        KplState& s = kpl_state();
+        std::uint8_t* base = s.code + 1000;
+        std::memcpy(base, bytes, sizeof bytes);
+        s.base = base;
+        s.pc = base;
+        s.end = base + sizeof bytes;
+        s.error = 0;
+        s.frame_base = s.next_slot = 0;
+        KplValue out{};
+        EXPECT_EQ(exec_statements(&out), -2);
+    }
+}
+
+TEST_F(Kpl, KeptLinesRunAgainWithoutCompiling) {
+    EXPECT_EQ(run_line("vd = 0; k = keep_line(\"vd = vd + 1.5\", -1); keep_line(\"$$$\", k); "
+                       "keep_line(\"$$$\", k)"),
+              0);
+    EXPECT_DOUBLE_EQ(global_double(1), 4.5);
+    EXPECT_EQ(global_int(3), 0);  // the first entry
+    // The kept code outlives the line that kept it.
+    EXPECT_EQ(run_line("vi = 1 + 2; keep_line(\"$$$\", k)"), 0);
+    EXPECT_DOUBLE_EQ(global_double(1), 6.0);
+    EXPECT_EQ(run_line("keep_line(\"$$$\", 5)"), -10);  // no such entry
+}
+
+TEST_F(Kpl, ContextLettersChooseTheCommand) {
+    EXPECT_EQ(compile_error("rd 5"), -13);
+    ASSERT_EQ(push_command_context('l'), 0);
+    EXPECT_EQ(run_line("rd 5"), 0);
+    EXPECT_EQ(calls.abc_args, (std::vector<int>{5}));
+    pop_command_context();
+    // A command that names a context letter pushes it for the rest of the line.
+    EXPECT_EQ(run_line("lens_mode; rd 7; end_lens"), 0);
+    EXPECT_EQ(calls.abc_args, (std::vector<int>{7}));
+    EXPECT_EQ(compile_error("lens_mode; end_lens; rd 7"), -13);
+}
+
+}  // namespace
+}  // namespace kpl_test
