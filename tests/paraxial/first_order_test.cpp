@@ -61,6 +61,17 @@ TEST_P(Singlet, SetupDataMatchesThickLensFormulas) {
         EXPECT_NEAR(out[4], m * c.object_height, 1e-12 * std::fabs(m * c.object_height));
     }
     EXPECT_NEAR(petzval_radius(0), petzval, 1e-12 * std::fabs(petzval));
+
+    // The x-section of a rotationally symmetric lens has the same focal length, whatever the
+    // x-section factors; its image height follows the field factor.
+    paraxial_state().x_aperture_factor = 0.5;
+    paraxial_state().x_field_factor = 2.0;
+    double x_out[6] = {};
+    paraxial_setup_data(0, 1, x_out);
+    EXPECT_NEAR(x_out[0], f, 1e-12 * f);
+    if (finite) {
+        EXPECT_NEAR(x_out[4], 2.0 * out[4], 1e-12 * std::fabs(out[4]));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Conjugates, Singlet,
