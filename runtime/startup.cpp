@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "drawing/drawing_buffers.h"
@@ -17,7 +18,9 @@
 #include "platform/user_profile.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
+#include "runtime/kpl_sysvars.h"
 #include "runtime/log_file.h"
+#include "runtime/main_loop.h"
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
@@ -70,6 +73,25 @@ void bind(int entry, void* address) {
     if (entry >= 0 && entry < kKplVariableLimit) g_kpl_addresses[entry] = address;
 }
 
+// The element type the command language reads a lens field as.
+template <typename T>
+constexpr int kpl_type_of() {
+    if constexpr (std::is_same_v<T, double>) {
+        return 2;
+    } else if constexpr (sizeof(T) == 1) {
+        return 3;
+    } else {
+        static_assert(std::is_same_v<T, std::int32_t>, "lens fields are int32, double or bytes");
+        return 1;
+    }
+}
+
+// The text variables the lens-text commands fill: a glass name, a surface note, a lens note
+// line.
+char g_glass_name_text[kGlassNameVariableSize] = {};
+char g_surface_note_text[kNoteVariableSize] = {};
+char g_lens_note_text[kNoteVariableSize] = {};
+
 // --- helpers ----------------------------------------------------------------------------------
 
 platform::UiBackend* ui_or_null() {
@@ -111,7 +133,7 @@ int gui_init() {
     if (ui == nullptr) return 0;
     const std::string title = std::string(kProgramTitle) + " " + kProgramVersion;
     if (!ui->window_exists(platform::kWindowFrame) &&
-        ui->create_frame(kProgramTitle, nullptr) != 0) {
+        ui->create_frame(kProgramTitle, frame_handler()) != 0) {
         return -1;
     }
     if (!ui->window_exists(platform::kWindowText1) &&
@@ -189,6 +211,14 @@ int start_program(int argc, char** argv, const std::string& root) {
         g_state.program_base_name = base;
     }
 
+    // The command language and the command line come before the application start, which
+    // binds the lens fields into the interpreter's variable table.
+    const int loop = install_main_loop();
+    if (loop != 0) {
+        show_fixed_text(startup_failure_text(loop));
+        gui_shutdown();
+        return 0;
+    }
     const int app = app_init(0, 0, 0);
     if (app != 0) {
         msg_box(app);
@@ -197,16 +227,9 @@ int start_program(int argc, char** argv, const std::string& root) {
     }
     set_window_titles(msg_text(kMsgMainWindowCaption), msg_text(kMsgEditWindowCaption));
 
-    // Until the main loop takes over, the backend's own event loop runs; the start-up counts
-    // as done once events are taken, and the end of input or a closed frame runs the exit
-    // hook as the exit command would.
-    platform::UiBackend* ui = ui_or_null();
-    set_running_flag(1);
+    // The run ends through the exit command, which runs the exit hook.
     set_startup_done(true);
-    while (ui != nullptr && !ui->frame_closed()) {
-        if (!ui->process_one_event(true)) break;
-    }
-    exit_hook();
+    main_loop(1);
     set_running_flag(0);
     gui_shutdown();
     return 1;
@@ -320,6 +343,62 @@ int app_init(int without_windows, int, int) {
 
 void bind_kpl_variables() {
     LensData& lens = lens_data();
+    struct Binding {
+        int entry;
+        void* address;
+        int type;
+    };
+#define TAVO_FIELD(entry, field)                                                         \
+    Binding {                                                                            \
+        entry, &lens.field, kpl_type_of<std::remove_reference_t<decltype(lens.field)>>() \
+    }
+    const Binding typed[] = {
+        TAVO_FIELD(89, image_surface),
+        TAVO_FIELD(99, image_surface),
+        TAVO_FIELD(90, units),
+        TAVO_FIELD(91, object_height),
+        TAVO_FIELD(92, field_angle),
+        TAVO_FIELD(93, temperature),
+        TAVO_FIELD(94, pressure),
+        TAVO_FIELD(95, entrance_beam_radius),
+        TAVO_FIELD(96, object_na),
+        TAVO_FIELD(97, sasd),
+        TAVO_FIELD(98, test_wavelength),
+        TAVO_FIELD(100, aperture_stop),
+        TAVO_FIELD(101, reference_surface),
+        TAVO_FIELD(102, wavelength_count),
+        TAVO_FIELD(104, afocal_mode),
+        TAVO_FIELD(105, afocal),
+        TAVO_FIELD(106, plane_symmetric),
+        TAVO_FIELD(107, rotationally_symmetric),
+        TAVO_FIELD(108, global_coordinate_surface),
+        TAVO_FIELD(109, txyc),
+        TAVO_FIELD(110, tolerance_angle_units),
+        TAVO_FIELD(278, opdw),
+        TAVO_FIELD(279, apck),
+        TAVO_FIELD(280, epxy),
+        TAVO_FIELD(281, wrsp),
+        TAVO_FIELD(282, aim_state),
+        TAVO_FIELD(283, aim_telecentric),
+        TAVO_FIELD(284, aim_extended),
+        TAVO_FIELD(285, htnu),
+        TAVO_FIELD(286, grck),
+        TAVO_FIELD(287, zrxr),
+        TAVO_FIELD(288, aim_mode),
+        TAVO_FIELD(289, nolc),
+        TAVO_FIELD(290, gprt),
+        TAVO_FIELD(291, cbk),
+        TAVO_FIELD(292, cbk),
+        TAVO_FIELD(293, fan_rays),
+        TAVO_FIELD(299, xaba),
+    };
+#undef TAVO_FIELD
+    // The interpreter reads these entries of its variable table.
+    for (const Binding& b : typed) kpl_bind_sysvar(b.entry, b.address, b.type, 0, 0);
+    kpl_bind_sysvar(kSysVarGlassName, g_glass_name_text, 3, kGlassNameVariableSize, 0);
+    kpl_bind_sysvar(kSysVarSurfaceNote, g_surface_note_text, 3, kNoteVariableSize, 0);
+    kpl_bind_sysvar(kSysVarLensNoteLine, g_lens_note_text, 3, kNoteVariableSize, 0);
+
     const KplBinding bindings[] = {
         {89, &lens.image_surface},
         {99, &lens.image_surface},
@@ -361,6 +440,23 @@ void bind_kpl_variables() {
         {299, &lens.xaba},
     };
     for (const KplBinding& b : bindings) bind(b.entry, b.address);
+}
+
+char* lens_text_variable(int entry, std::size_t* size) {
+    std::size_t n = 0;
+    char* text = nullptr;
+    if (entry == kSysVarGlassName) {
+        text = g_glass_name_text;
+        n = sizeof g_glass_name_text;
+    } else if (entry == kSysVarSurfaceNote) {
+        text = g_surface_note_text;
+        n = sizeof g_surface_note_text;
+    } else if (entry == kSysVarLensNoteLine) {
+        text = g_lens_note_text;
+        n = sizeof g_lens_note_text;
+    }
+    if (size != nullptr) *size = n;
+    return text;
 }
 
 void* kpl_variable_address(int entry) {

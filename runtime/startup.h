@@ -4,6 +4,7 @@
 // writes the settings back.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -117,6 +118,17 @@ const std::string& main_window_caption();
 const std::string& edit_window_caption();
 // The lens title that the main caption shows beside the lens file.
 const char* lens_title_for_caption();
+
+// The command language's text variables that the lens-text commands fill: 86 a glass name
+// (11 bytes), 87 a surface note and 88 a lens note line (81 bytes each). Bound by
+// bind_kpl_variables.
+inline constexpr int kSysVarGlassName = 86;
+inline constexpr int kSysVarSurfaceNote = 87;
+inline constexpr int kSysVarLensNoteLine = 88;
+inline constexpr std::size_t kGlassNameVariableSize = 11;
+inline constexpr std::size_t kNoteVariableSize = 81;
+// The buffer of text variable entry (86..88) and its size; null for any other entry.
+char* lens_text_variable(int entry, std::size_t* size);
 
 // The built-in variable entries bound to lens fields: the address, or null when the entry is
 // not bound (the lens-item hook answers for it).

@@ -11,6 +11,7 @@
 
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
+#include "runtime/kpl_sysvars.h"
 #include "runtime/settings.h"
 #include "runtime/startup.h"
 #include "tests/startup/started_runtime.h"
@@ -213,6 +214,41 @@ TEST(StartupHandlers, ProgramTablesReachTheInstalledHandlers) {
     EXPECT_EQ(run_command(symbol), 0);
     EXPECT_EQ(lines_run, (std::vector<RunLine>{kNew, kEnd}));
     reset_line_runner_hooks();
+}
+
+}  // namespace
+
+namespace {
+
+// After the start the command language reads lens fields and the lens-text variables through
+// its variable table.
+TEST(StartupBindings, VariableTableHoldsLensFieldsAndTextVariables) {
+    tavo_test::StartedRuntime run;
+    ASSERT_EQ(run.start(), 0);
+    struct Case {
+        int entry;
+        const void* address;
+        int type;
+        int dim1;
+    } cases[] = {
+        {89, &lens_data().image_surface, 1, 0},       {91, &lens_data().object_height, 2, 0},
+        {106, &lens_data().plane_symmetric, 3, 0},    {299, &lens_data().xaba, 2, 0},
+        {86, lens_text_variable(86, nullptr), 3, 11}, {87, lens_text_variable(87, nullptr), 3, 81},
+        {88, lens_text_variable(88, nullptr), 3, 81},
+    };
+    for (const Case& c : cases) {
+        const KplSysVar* v = kpl_sysvar(c.entry);
+        ASSERT_NE(v, nullptr);
+        EXPECT_NE(c.address, nullptr) << c.entry;
+        EXPECT_EQ(v->address, c.address) << c.entry;
+        EXPECT_EQ(v->type, c.type) << c.entry;
+        EXPECT_EQ(v->dim1, c.dim1) << c.entry;
+    }
+    std::size_t size = 0;
+    EXPECT_EQ(lens_text_variable(85, &size), nullptr);
+    EXPECT_EQ(size, 0u);
+    EXPECT_NE(lens_text_variable(87, &size), lens_text_variable(88, nullptr));
+    EXPECT_EQ(size, 81u);
 }
 
 }  // namespace
