@@ -1,0 +1,24 @@
+// The generic command dialog: the interactive handler of commands with a parameter form. The
+// form is the command's help block with the fields' current values; it runs as a command level
+// over a copy of the command's arguments, and accepting it runs the command composed from them.
+#pragma once
+
+#include "runtime/command_levels.h"
+
+inline constexpr char kRefRayPrefix[] = "trr;";
+
+// Handler slot 76.
+int cmd_open_command_dialog();
+int command_dialog_event(GridEvent& event);
+// 1 when other fields of the form were changed by the change of field f.
+int sync_dialog_fields(int field);
+void draw_command_form();
+
+// The command text that event 19 lets run: text (256 bytes) is rewritten in place; false when
+// nothing is to run for the command with these cells.
+bool rewrite_dialog_command(int command, char* text, int size);
+
+// The object and pupil point of the reference ray, which "trr;" stands for; the ray-trace code
+// installs it (without it the stored point is all zeros).
+using ReferenceRayPointSource = void (*)(double out[5]);
+void set_reference_ray_point_source(ReferenceRayPointSource source);

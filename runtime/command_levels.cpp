@@ -1,0 +1,306 @@
+#include "runtime/command_levels.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/ui.h"
+#include "runtime/command_history.h"
+#include "runtime/command_line.h"
+#include "runtime/command_text.h"
+#include "runtime/dispatch.h"
+#include "runtime/main_loop.h"
+#include "runtime/messages.h"
+#include "runtime/parameters.h"
+#include "runtime/state_flags.h"
+#include "runtime/table_help.h"
+#include "runtime/table_messages.h"
+#include "runtime/text_output.h"
+
+namespace {
+
+struct SavedCall {
+    int command = -1;
+    int count = 0;
+    ArgCell cells[kLevelSavedCells] = {};
+    ArgCell* pointers[kLevelSavedCells] = {};
+    char texts[kLevelSavedCells][kArgTextSize] = {};
+};
+
+struct Levels {
+    CommandLevel records[kLevelLimit];
+    int count = 0;
+    bool push_pending = false;
+    SavedCall saved;
+    int output_mode = 0;
+    int saved_output_window = 0;
+    bool stop_request = false;
+    bool in_handler = false;
+};
+
+Levels g;
+
+void show_level_prompt(const CommandLevel* level) {
+    show_prompt_text(level != nullptr && level->prompt[0] != '\0' ? level->prompt : nullptr);
+}
+
+// The running interactive handler's cells become the saved call of the level.
+void save_interactive_call() {
+    SavedCall& s = g.saved;
+    s.command = current_command();
+    s.count = arg_count() < kLevelSavedCells ? arg_count() : kLevelSavedCells;
+    for (int i = 0; i < kLevelSavedCells; ++i) s.pointers[i] = &s.cells[i];
+    for (int i = 0; i < s.count; ++i) {
+        const ArgCell* cell = arg_cell(i);
+        s.cells[i] = cell != nullptr ? *cell : ArgCell{};
+        if (cell != nullptr && cell->type == kArgChar && cell->text_length > 0 &&
+            cell->value.text != nullptr) {
+            std::snprintf(s.texts[i], kArgTextSize, "%s", cell->value.text);
+            s.cells[i].value.text = s.texts[i];
+            s.cells[i].text_length = static_cast<std::int16_t>(std::strlen(s.texts[i]) + 1);
+        }
+    }
+}
+
+}  // namespace
+
+int level_count() {
+    return g.count;
+}
+
+CommandLevel* top_level() {
+    return g.count > 0 ? &g.records[g.count - 1] : nullptr;
+}
+
+CommandLevel* level_record(int n) {
+    return n >= 0 && n < g.count ? &g.records[n] : nullptr;
+}
+
+int push_command_level(LevelHandler handler, int rows, int size_mode) {
+    if (g.count >= kLevelLimit || (g.push_pending && g.count + 1 >= kLevelLimit)) {
+        return set_error_msg(kMsgTooManyLevels, kLevelLimit);
+    }
+    if (g.count == 0) {
+        for (int i = 0; i < kLevelSavedCells; ++i) g.saved.pointers[i] = &g.saved.cells[i];
+    }
+    const int word = interactive_call();
+    if (word == -1) {
+        save_interactive_call();
+        set_interactive_call(-2);
+    } else if (word < -1) {
+        set_interactive_call(word - 1);
+    }
+    CommandLevel& level = g.records[g.count];
+    level = CommandLevel{};
+    level.handler = handler;
+    level.rows = rows;
+    level.size_mode = size_mode;
+    g.push_pending = true;
+    set_run_state(kRunStatePushLevel);
+    return 0;
+}
+
+bool level_push_pending() {
+    return g.push_pending;
+}
+
+void commit_pushed_level() {
+    if (!g.push_pending) return;
+    g.push_pending = false;
+    ++g.count;
+    set_state_flag(kFlagCommandMode);
+    show_level_prompt(top_level());
+}
+
+void build_level_display() {
+    CommandLevel* level = top_level();
+    if (level == nullptr) return;
+    GridEvent e;
+    e.code = kLevelEventShown;
+    run_command_level(e);
+}
+
+void pop_command_level(bool by_escape) {
+    if (g.count == 0) return;
+    clear_command_line();
+    {
+        GridEvent e;
+        e.code = kLevelEventChange;
+        e.argument = by_escape ? -1 : 0;
+        run_command_level(e);
+    }
+    g.records[g.count - 1] = CommandLevel{};
+    --g.count;
+    if (g.count > 0) {
+        show_level_prompt(top_level());
+        build_level_display();
+        return;
+    }
+    clear_state_flag(kFlagCommandMode);
+    g.saved = SavedCall{};
+    if (interactive_call() < 0) set_interactive_call(0);
+    show_prompt_text(nullptr);
+    if (platform::UiBackend* ui = platform::current_ui()) ui->set_status_text("");
+    set_output_window(current_text_window());
+}
+
+int run_command_level(GridEvent& event) {
+    CommandLevel* level = top_level();
+    if (level == nullptr || level->handler == nullptr || g.in_handler) return 0;
+    const int saved_command = current_command();
+    ArgCell** const saved_vector = arg_vector();
+    const int saved_count = arg_count();
+    const bool interactive = interactive_call() < 0 && g.saved.command >= 0;
+    if (interactive) {
+        set_current_command(g.saved.command);
+        set_arg_vector(g.saved.pointers, g.saved.count);
+    }
+    int result = 0;
+    if (interactive && event.code == kLevelEventChange && event.argument == 0 && g.count == 1) {
+        // The form was accepted: the command composed from its fields runs.
+        char text[kHistoryLineSize] = {};
+        const char* help =
+            load_command_help(g.saved.command) >= 0 ? ctable_find_text(94, 92) : nullptr;
+        std::snprintf(text, sizeof text, "%s", help != nullptr ? help : "");
+        GridEvent command;
+        command.code = kLevelEventCommand;
+        command.text = text;
+        g.in_handler = true;
+        result = level->handler(command);
+        g.in_handler = false;
+        if (result == 0) level_command_text(text);
+        set_interactive_call(0);
+    }
+    if (result == 0) {
+        g.in_handler = true;
+        result = level->handler(event);
+        g.in_handler = false;
+    }
+    if (interactive) {
+        set_current_command(saved_command);
+        set_arg_vector(saved_vector, saved_count);
+    }
+    return result;
+}
+
+void end_command_level() {
+    set_run_state(kRunStateCloseLevel);
+}
+
+int cmd_exit_levels() {
+    const ArgCell* first = arg_cell(0);
+    const bool leave_all =
+        first == nullptr || first->type != kArgInt || first->status != 0 || first->value.i == 0;
+    set_run_state(leave_all ? kRunStateLeaveLevels : kRunStateLeaveLevelsWithHandler);
+    return 0;
+}
+
+void set_level_rows(int rows) {
+    if (CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level()) l->rows = rows;
+}
+
+void set_level_header_rows(int n, int a, int b) {
+    CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level();
+    if (l == nullptr) return;
+    l->header_rows = n < 0 ? 0 : (n > 8 ? 8 : n);
+    l->selection[0] = a;
+    l->selection[1] = b;
+}
+
+void set_level_option() {
+    if (CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level()) l->option = 1;
+}
+
+void set_level_cursor(int field, int index, int) {
+    CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level();
+    if (l == nullptr) return;
+    l->cursor_field = field;
+    l->cursor_index = index;
+}
+
+void set_level_choices(int count, const LevelChoice* pairs) {
+    CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level();
+    if (l == nullptr) return;
+    l->choice_count = count < 0 ? 0 : (count > 4 ? 4 : count);
+    for (int i = 0; i < l->choice_count; ++i) l->choices[i] = pairs[i];
+}
+
+void set_level_prompt(const char* text) {
+    CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level();
+    if (l == nullptr) return;
+    std::snprintf(l->prompt, sizeof l->prompt, "%s", text != nullptr ? text : "");
+}
+
+int saved_level_command() {
+    return g.saved.command;
+}
+
+int saved_level_arg_count() {
+    return g.saved.count;
+}
+
+ArgCell* saved_level_cell(int i) {
+    return i >= 0 && i < g.saved.count ? &g.saved.cells[i] : nullptr;
+}
+
+void store_level_field_value(int field, const ArgCell& value) {
+    ArgCell* cell = saved_level_cell(field);
+    if (cell == nullptr) return;
+    if (value.type == kArgChar && value.text_length > 0 && value.value.text != nullptr) {
+        std::snprintf(g.saved.texts[field], kArgTextSize, "%s", value.value.text);
+        *cell = value;
+        cell->value.text = g.saved.texts[field];
+        cell->text_length = static_cast<std::int16_t>(std::strlen(g.saved.texts[field]) + 1);
+    } else {
+        *cell = value;
+    }
+    cell->status = 0;
+}
+
+void level_command_text(const char*) {
+    // The redraw text of a graphics window (the given text and the command) is kept by the
+    // graphics-window commands; here the rebuilt command becomes the line to run.
+    std::string command;
+    if (format_command_text(command, 0) < 0) return;
+    set_pending_line(command.c_str());
+    clear_command_line();
+}
+
+void record_command_text() {
+    if (history_recording_flag() == 0) return;
+    std::string command;
+    if (format_command_text(command, 0) < 0) return;
+    replace_pending_line(command.c_str());
+}
+
+int begin_level_output() {
+    if (g.count == 0) return 0;
+    if (g.output_mode == 0) g.output_mode = 2;
+    g.saved_output_window = output_window();
+    return output_window();
+}
+
+int end_level_output() {
+    if (g.output_mode != 0) {
+        flush_output_line();
+        g.output_mode = 0;
+    }
+    set_output_window(current_text_window());
+    if (g.stop_request) {
+        g.stop_request = false;
+        return kMsgListingStopped;
+    }
+    return 0;
+}
+
+int level_output_mode() {
+    return g.output_mode;
+}
+
+void request_listing_stop() {
+    g.stop_request = true;
+}
+
+void reset_command_levels() {
+    g = Levels{};
+}

@@ -1,0 +1,103 @@
+// Command levels: a command keeps control after it has returned, through a level handler that
+// the main loop feeds with the user's events, up to 16 levels deep. The first interactive level
+// keeps a copy of the argument cells of the command that opened it, so that the level edits the
+// command's arguments; its output goes to its own window while it is open.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/arg_cells.h"
+
+inline constexpr int kLevelLimit = 16;
+inline constexpr int kLevelSavedCells = 24;
+inline constexpr int kLevelPromptSize = 48;  // 47 characters and the terminator
+inline constexpr int kMsgTooManyLevels = -3991;
+inline constexpr int kMsgListingStopped = -62;
+
+// Event codes a level handler receives.
+enum LevelEventCode : int {
+    kLevelEventActivate = 4,  // a cell was activated, or a field of a form changed
+    kLevelEventEdited = 5,    // a cell's value was changed by editing
+    kLevelEventChange = 7,    // the level changes: argument 1 pushed over, 0 left, -1 re-run
+    kLevelEventShown = 8,     // the level's display has been built
+    kLevelEventCommand = 19,  // the command text composed from the level is about to run
+    kLevelEventTypedLine = 106,
+    kLevelEventRerun = 107,
+};
+
+// The record a level handler receives (and may change).
+struct GridEvent {
+    std::int32_t field = 0;
+    std::int32_t first_index = -1;
+    std::int32_t last_index = -1;
+    std::int32_t argument_group = -1;
+    std::int32_t value_type = 0;
+    std::int32_t argument = 0;
+    std::int32_t range_rows = 0;
+    std::int32_t code = 0;
+    ArgValue value{};
+    char* text = nullptr;  // the event's text buffer (code 19: the command text, 256 bytes)
+};
+
+using LevelHandler = int (*)(GridEvent& event);
+
+struct LevelChoice {
+    std::int32_t a;
+    std::int32_t b;
+};
+
+struct CommandLevel {
+    LevelHandler handler = nullptr;
+    std::int32_t selection[2] = {};
+    int rows = 0;
+    int size_mode = 0;
+    int header_rows = 0;
+    int option = 0;
+    LevelChoice choices[4] = {};
+    int choice_count = 0;
+    int cursor_field = 0;
+    int cursor_index = 0;
+    int cleared[2] = {};
+    char prompt[kLevelPromptSize] = {};
+};
+
+// Open levels (0..16) and the top level's record (null without levels). A pushed level counts
+// once the main loop has built it.
+int level_count();
+CommandLevel* top_level();
+CommandLevel* level_record(int n);  // 0 the first level
+
+// Asks for a new level on top: 0, or -3991 when 16 levels are open (the asker is told).
+int push_command_level(LevelHandler handler, int rows, int size_mode);
+// The main loop's half of a push (run state 108): the level counts from now on.
+void commit_pushed_level();
+bool level_push_pending();
+void pop_command_level(bool by_escape);
+int run_command_level(GridEvent& event);
+void build_level_display();
+void end_command_level();
+// Handler slot 34.
+int cmd_exit_levels();
+
+void set_level_rows(int rows);
+void set_level_header_rows(int n, int a, int b);
+void set_level_option();
+void set_level_cursor(int field, int index, int flag);
+void set_level_choices(int count, const LevelChoice* pairs);
+void set_level_prompt(const char* text);
+
+// The saved call of the first interactive level.
+int saved_level_command();
+int saved_level_arg_count();
+ArgCell* saved_level_cell(int i);
+void store_level_field_value(int field, const ArgCell& value);
+void level_command_text(const char* text);
+void record_command_text();
+
+// Output of the level's window.
+int begin_level_output();
+int end_level_output();
+int level_output_mode();
+void request_listing_stop();
+
+void reset_command_levels();

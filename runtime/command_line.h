@@ -1,0 +1,46 @@
+// The command line of the main window: Enter and Escape in every situation, lines delivered by
+// menus and buttons, the immediate command, the prompt display with its flashing timer, the
+// question that waits for a typed answer, the Escape poll of long computations and the pause
+// of step mode. In the Qt frame the command line is its combo box; in the console, standard
+// input.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/ui.h"
+
+inline constexpr int kPromptTimer = 1005;
+inline constexpr int kPromptTimerMs = 100;
+inline constexpr int kPromptFlashLimit = 10;
+inline constexpr int kMsgPauseDefaultPrompt = -47;
+
+void enter_command_line(const char* text);
+void escape_command_line();
+void accept_command_level();
+void submit_command_line(const char* text);
+bool line_goes_to_level(const char* text);
+// Takes one line entered on the command line, if there is one, as Enter would; true if taken.
+bool take_typed_line();
+
+void set_command_line_text(const char* text);
+void clear_command_line();
+
+// The prompt field: the text (47 characters kept) and the 100 ms timer; null stops the timer.
+void show_prompt_text(const char* text);
+void prompt_timer_tick();
+int prompt_state();
+const char* prompt_text();
+
+// Asks for one line: 0 with the answer in answer, or -9999 for Escape (or when no answer can
+// come any more).
+int ask_line(const char* prompt, char* answer, std::size_t size, const char* default_text,
+             int flags);
+int poll_escape();
+// Handler slot 15: the pause of step mode.
+int cmd_pause();
+// Skips leading blanks and one opening quote, cuts trailing blanks and one closing quote not
+// preceded by a backslash; the text is changed in place.
+char* trim_and_unquote(char* text);
+void command_window_keydown(const platform::KeyEvent& event);
+
+void reset_command_line();

@@ -1,0 +1,311 @@
+#include "runtime/main_loop.h"
+
+#include <cstring>
+
+#include "runtime/command_dialog.h"
+#include "runtime/command_history.h"
+#include "runtime/command_levels.h"
+#include "runtime/command_line.h"
+#include "runtime/control_commands.h"
+#include "runtime/dispatch.h"
+#include "runtime/kpl_line.h"
+#include "runtime/menu_store.h"
+#include "runtime/messages.h"
+#include "runtime/output_options.h"
+#include "runtime/parameters.h"
+#include "runtime/settings_commands.h"
+#include "runtime/table_messages.h"
+#include "runtime/text_output.h"
+
+namespace {
+
+struct LoopState {
+    int run_state = 0;
+    int leave = 0;
+    bool running_line = false;
+    bool exit_line_run = false;  // the exit line has run since no more input can come
+    int wait_cursor = 0;
+};
+
+LoopState g;
+
+class FrameHandler : public platform::WindowHandler {
+public:
+    bool on_close_request(int) override {
+        set_run_state(kRunStateExit);
+        return false;
+    }
+    void on_key(int, const platform::KeyEvent& event) override { command_window_keydown(event); }
+    void on_timer(int, int timer_id) override {
+        if (timer_id == kPromptTimer) prompt_timer_tick();
+    }
+};
+
+FrameHandler g_frame_handler;
+
+int run_state_source() {
+    return g.run_state;
+}
+
+void cancel_typed_line_run() {
+    if (g.run_state == kRunStateLevelLine) g.run_state = 0;
+}
+
+void show_wait_cursor() {
+    set_wait_cursor(1);
+}
+
+GridEvent level_event(int code, int argument) {
+    GridEvent e;
+    e.code = code;
+    e.argument = argument;
+    return e;
+}
+
+// Step 4 of a pass: the pending line runs, and is then recorded.
+void run_pending_line() {
+    set_wait_cursor(1);
+    if (level_count() == 0) show_prompt_text(nullptr);
+    const LineRunnerHooks& hooks = line_runner_hooks();
+    const char* line = pending_line();
+    g.running_line = true;
+    if (g.run_state == kRunStateLevelLine) {
+        // The typed line is an entry for the current level.
+        char text[kHistoryLineSize];
+        std::snprintf(text, sizeof text, "%s", line);
+        GridEvent e = level_event(kLevelEventTypedLine, 0);
+        e.value_type = 3;
+        e.text = text;
+        g.run_state = 0;
+        const int r = run_command_level(e);
+        if (r != 0) show_error(r);
+    } else if (hooks.run_top_line != nullptr) {
+        const bool interactive = interactive_call() < 0;
+        hooks.run_top_line(line, 0, 0);
+        if (g.run_state == kRunStateRerunEntry && interactive) {
+            g.run_state = 0;
+            hooks.run_top_line(line, 0, 0);
+        }
+    } else {
+        show_error(kMsgNoLineRunner);
+    }
+    g.running_line = false;
+    add_to_history();
+    poll_escape();
+    clear_pending_line();
+    if (interactive_call() > 0) set_interactive_call(0);
+    stop_answer_collection();
+    set_wait_cursor(0);
+}
+
+// After a request: the leave count decides what the next pass does.
+void apply_leave_count() {
+    if (g.leave == 0) {
+        g.run_state = 0;
+    } else if (g.leave > 0) {
+        --g.leave;
+        g.run_state = g.leave > 0 && level_count() > 0 ? kRunStateCloseLevel : 0;
+        if (g.run_state == 0) g.leave = 0;
+    } else {
+        ++g.leave;
+        if (level_count() == 0) {
+            g.leave = 0;
+            g.run_state = 0;
+        } else if (g.leave == -1) {
+            g.run_state = kRunStateEscapeLevel;
+        } else if (g.leave == 0) {
+            g.run_state = 0;
+        } else {
+            g.run_state = kRunStateCloseLevel;
+        }
+    }
+}
+
+// Step 6 of a pass.
+void carry_out_run_state() {
+    switch (g.run_state) {
+        case kRunStateNone:
+            return;
+        case kRunStateExit:
+            g.run_state = 0;
+            set_program_line(msg_text(kMsgExitLine));
+            return;
+        case kRunStateLeaveLevels:
+            g.leave = level_count();
+            g.run_state = level_count() > 0 ? kRunStateCloseLevel : 0;
+            return;
+        case kRunStateLeaveLevelsWithHandler:
+            g.leave = -level_count();
+            g.run_state = level_count() == 1  ? kRunStateEscapeLevel
+                          : level_count() > 1 ? kRunStateCloseLevel
+                                              : 0;
+            return;
+        case kRunStateRerunEntry: {
+            set_wait_cursor(1);
+            GridEvent e = level_event(kLevelEventRerun, 0);
+            g.run_state = 0;
+            const int r = run_command_level(e);
+            if (r != 0) show_error(r);
+            set_wait_cursor(0);
+            break;
+        }
+        case kRunStatePushLevel: {
+            commit_pushed_level();
+            for (int k = 0; k < 2 && g.run_state == kRunStatePushLevel; ++k) {
+                GridEvent e = level_event(kLevelEventChange, 1);
+                run_command_level(e);
+                if (g.run_state != kRunStatePushLevel) break;
+                build_level_display();
+            }
+            if (g.run_state == kRunStatePushLevel) g.run_state = 0;
+            if (g.run_state != 0) return;  // a request of the new level waits for the next pass
+            break;
+        }
+        case kRunStateCloseLevel:
+            pop_command_level(false);
+            break;
+        case kRunStateEscapeLevel: {
+            GridEvent e = level_event(kLevelEventChange, 0);
+            const int r = run_command_level(e);
+            if (r == 0 || r == 1) {
+                pop_command_level(r == 0);
+            } else if (r != kStopped) {
+                show_error(r);
+            }
+            break;
+        }
+        default:
+            // Edit window and grid actions belong to windows the program does not have yet.
+            break;
+    }
+    apply_leave_count();
+}
+
+}  // namespace
+
+int run_state() {
+    return g.run_state;
+}
+
+void set_run_state(int state) {
+    g.run_state = state;
+}
+
+int leave_count() {
+    return g.leave;
+}
+
+platform::WindowHandler* frame_handler() {
+    return &g_frame_handler;
+}
+
+int install_main_loop() {
+    const int kpl = kpl_install();
+    if (kpl != 0) return kpl;
+    LineRunnerHooks& hooks = line_runner_hooks();
+    hooks.stop_answer_collection = stop_answer_collection;
+    hooks.cancel_typed_line_run = cancel_typed_line_run;
+    hooks.show_wait_cursor = show_wait_cursor;
+    hooks.forget_history_line = forget_history_line;
+    ParamHooks& params = param_hooks();
+    params.ask_line = ask_line;
+    params.collect_answer = collect_answer;
+    params.close_prompt = [] {
+        if (level_count() == 0) show_prompt_text(nullptr);
+    };
+    set_kpl_run_state_source(run_state_source);
+    set_pending_echo_source(take_pending_echo);
+    set_command_line_submitter(submit_command_line);
+    set_handler(kSlotOutputControl, cmd_output_control);
+    set_handler(kSlotCommandHistory, cmd_command_history);
+    set_handler(kSlotPause, cmd_pause);
+    set_handler(kSlotExitLevels, cmd_exit_levels);
+    install_settings_commands();
+    set_handler(kSlotOpenCommandDialog, cmd_open_command_dialog);
+    return 0;
+}
+
+void main_loop_start() {
+    set_running_flag(1);
+    g.exit_line_run = false;
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui != nullptr && ui->window_exists(platform::kWindowText1)) {
+        ui->activate_window(platform::kWindowText1);
+    }
+    set_command_line_text("");
+    const char* routine = msg_text(kMsgStartupRoutineName);
+    if (routine != nullptr && routine[0] != '\0' && lookup_symbol(routine) >= 0) {
+        set_program_line(routine);
+    }
+}
+
+bool main_loop_pass(bool wait) {
+    if (running_flag() == 0) return false;
+    platform::UiBackend* ui = platform::current_ui();
+    if (output_option(kOptionPageMode) != 0) set_page_full_check_armed(true);
+    // A request of the run state is carried out before anything else is taken from the user.
+    if (pending_line() == nullptr && ui != nullptr && g.run_state == 0 && !level_push_pending()) {
+        if (level_count() == 0) show_prompt_text(nullptr);
+        set_wait_cursor(0);
+        if (!take_typed_line() && !ui->process_one_event(wait) && wait) {
+            // Nothing can arrive any more (the console's input has ended): the exit line runs;
+            // when it could not end the run, the run ends without it, since nobody is left to
+            // answer.
+            if (!g.exit_line_run) {
+                g.run_state = kRunStateExit;
+            } else {
+                set_running_flag(0);
+                return false;
+            }
+        }
+    }
+    if (const char* line = pending_line()) {
+        if (std::strcmp(line, msg_text(kMsgExitLine)) == 0 && ui != nullptr && ui->input_ended()) {
+            g.exit_line_run = true;
+        }
+        run_pending_line();
+    }
+    carry_out_run_state();
+    return running_flag() != 0;
+}
+
+int main_loop(int) {
+    main_loop_start();
+    while (main_loop_pass(true)) {
+    }
+    show_prompt_text(nullptr);
+    return 0;
+}
+
+void show_window(int visible, int window) {
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr || !ui->window_exists(window)) return;
+    if (ui->window_visible(window) == (visible != 0)) {
+        ui->invalidate(window);
+        return;
+    }
+    ui->show_window(window, visible != 0);
+}
+
+void hide_window(int window) {
+    show_window(0, window);
+}
+
+void set_wait_cursor(int wait) {
+    g.wait_cursor = wait != 0 ? 1 : 0;
+}
+
+int wait_cursor_shown() {
+    return g.wait_cursor;
+}
+
+void beep() {
+    if (platform::UiBackend* ui = platform::current_ui()) ui->beep();
+}
+
+void reset_main_loop() {
+    g = LoopState{};
+    reset_command_history();
+    reset_command_line();
+    reset_command_levels();
+}

@@ -1,0 +1,233 @@
+#include "runtime/settings_commands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "lens/lens_data.h"
+#include "runtime/arg_cells.h"
+#include "runtime/dispatch.h"
+#include "runtime/kpl_interp.h"
+#include "runtime/list_item_text.h"
+#include "runtime/messages.h"
+#include "runtime/parameters.h"
+#include "runtime/settings.h"
+#include "runtime/startup.h"
+#include "runtime/table_messages.h"
+#include "runtime/text_output.h"
+
+namespace {
+
+constexpr int kCellRow = 1;
+constexpr int kCellColumn = 2;
+constexpr int kCellIndex = 3;
+constexpr int kCellDouble = 4;
+constexpr int kCellInt = 5;
+constexpr int kCellText = 6;
+constexpr int kCellFlag = 7;
+constexpr int kFlagParameter = 7;
+
+std::int32_t cell_int(int k) {
+    const ArgCell* c = arg_cell(k);
+    if (c == nullptr) return 0;
+    if (c->type == kArgInt) return c->value.i;
+    if (c->type == kArgChar && c->text_length == 0) return static_cast<unsigned char>(c->value.c);
+    if (c->type == kArgDouble) return static_cast<std::int32_t>(c->value.d);
+    return 0;
+}
+
+// Which cells index a setting: two dimensions take cells 1 and 2, one dimension (or a text
+// array) cell 3, anything else none.
+struct SettingIndex {
+    int i = 0;
+    int j = 0;
+    int used = 0;  // 0 none, 1 one index, 2 row and column
+};
+
+SettingIndex choose_index(const SettingDef& d) {
+    SettingIndex x;
+    if (d.type == kSettingChar) {
+        if (d.dim2 != 0) {
+            x.i = cell_int(kCellIndex);
+            x.used = 1;
+        }
+    } else if (d.dim2 != 0) {
+        x.i = cell_int(kCellRow);
+        x.j = cell_int(kCellColumn);
+        x.used = 2;
+    } else if (d.dim1 != 0) {
+        x.i = cell_int(kCellIndex);
+        x.used = 1;
+    }
+    return x;
+}
+
+bool is_flag(const SettingDef& d) {
+    return d.type == kSettingChar && d.dim1 == 0;
+}
+
+// The setting of cell 0 with its index: null for an unknown id or an index outside it.
+const SettingDef* addressed_setting(int* id, SettingIndex* index) {
+    *id = cell_int(0);
+    const SettingDef* d = setting_def(*id);
+    if (d == nullptr) return nullptr;
+    *index = choose_index(*d);
+    if (d->type == kSettingChar) {
+        if (d->dim2 != 0 && (index->i < 0 || index->i >= d->dim1)) return nullptr;
+        return d;
+    }
+    if (!setting_index_valid(*id, index->i, index->j)) return nullptr;
+    return d;
+}
+
+// Copies text into a text variable of the command language, cut to its size.
+int copy_into_variable(int entry, const char* text) {
+    std::size_t size = 0;
+    char* buffer = lens_text_variable(entry, &size);
+    if (buffer == nullptr || size == 0) return kMsgIndexRange;
+    std::snprintf(buffer, size, "%s", text != nullptr ? text : "");
+    return 0;
+}
+
+SurfaceRecord* surface_of_cell() {
+    const int n = cell_int(0);
+    if (surface_array() == nullptr || n < 0 || n > lens_data().image_surface) return nullptr;
+    return &surface(n);
+}
+
+}  // namespace
+
+void install_settings_commands() {
+    set_handler(kSlotSetSetting, cmd_set_setting);
+    set_handler(kSlotShowSetting, cmd_show_setting);
+    set_handler(kSlotGetSettingDouble, cmd_get_setting_double);
+    set_handler(kSlotGetSettingInt, cmd_get_setting_int);
+    set_handler(kSlotGetSettingFlag, cmd_get_setting_flag);
+    set_handler(kSlotSurfaceGlassName, cmd_surface_glass_name);
+    set_handler(kSlotSurfaceNote, cmd_surface_note);
+    set_handler(kSlotLensNoteLine, cmd_lens_note_line);
+}
+
+int cmd_set_setting() {
+    int id = 0;
+    SettingIndex x;
+    const SettingDef* d = addressed_setting(&id, &x);
+    if (d == nullptr) return kMsgSettingRefused;
+    int r = kMsgSettingRefused;
+    if (d->type == kSettingInt) {
+        r = set_setting_int(id, cell_int(kCellInt), x.i, x.j);
+    } else if (d->type == kSettingDouble) {
+        const ArgCell* c = arg_cell(kCellDouble);
+        if (c == nullptr) return kMsgSettingRefused;
+        const double v = c->type == kArgDouble ? c->value.d : static_cast<double>(cell_int(4));
+        r = set_setting_double(id, v, x.i, x.j);
+    } else if (is_flag(*d)) {
+        r = set_setting_flag(id, static_cast<std::uint8_t>(cell_int(kCellFlag) != 0));
+    } else {
+        const ArgCell* c = arg_cell(kCellText);
+        if (c == nullptr || c->type != kArgChar || c->text_length == 0 ||
+            c->value.text == nullptr) {
+            return kMsgSettingRefused;
+        }
+        r = set_setting_text(id, c->value.text, x.i);
+    }
+    if (r == kErrorTextReady) return r;
+    return r != 0 ? kMsgSettingRefused : 0;
+}
+
+int compose_setting_text(char* out, int size) {
+    int id = 0;
+    SettingIndex x;
+    const SettingDef* d = addressed_setting(&id, &x);
+    if (d == nullptr) return kMsgSettingRefused;
+    std::string text;
+    // The name is the setting's entry in the value list of the set command's first parameter.
+    const int id_param = param_descriptor_index(kCommandSetSetting, 0);
+    if (id_param >= 0 && select_param_list(id_param) == 0) {
+        text = list_item_text(id);
+    } else {
+        text = std::to_string(id);
+    }
+    char piece[64];
+    if (x.used >= 1) {
+        std::snprintf(piece, sizeof piece, "[%d]", x.i);
+        text += piece;
+    }
+    if (x.used == 2) {
+        std::snprintf(piece, sizeof piece, "[%d]", x.j);
+        text += piece;
+    }
+    text += " = ";
+    if (d->type == kSettingDouble) {
+        text += format_number(get_setting_double(id, x.i, x.j), 2, 0);
+    } else if (d->type == kSettingInt) {
+        text += std::to_string(get_setting_int(id, x.i, x.j));
+    } else if (is_flag(*d)) {
+        const int flag_param = param_descriptor_index(kCommandSetSetting, kFlagParameter);
+        const int value = get_setting_flag(id);
+        if (flag_param >= 0 && select_param_list(flag_param) == 0) {
+            text += list_item_text(value);
+        } else {
+            text += std::to_string(value);
+        }
+    } else {
+        const char* t = get_setting_text(id, x.i);
+        text += t != nullptr ? t : "";
+    }
+    std::snprintf(out, static_cast<std::size_t>(size), "%s", text.c_str());
+    return 0;
+}
+
+int cmd_show_setting() {
+    char text[512];
+    const int r = compose_setting_text(text, sizeof text);
+    if (r != 0) return r;
+    msg_box(kMsgShowSetting, text);
+    return 0;
+}
+
+int cmd_get_setting_double() {
+    int id = 0;
+    SettingIndex x;
+    const SettingDef* d = addressed_setting(&id, &x);
+    if (d == nullptr) return kMsgSettingRefused;
+    if (d->type != kSettingDouble) return kMsgSettingType;
+    set_double_result(get_setting_double(id, x.i, x.j));
+    return 0;
+}
+
+int cmd_get_setting_int() {
+    int id = 0;
+    SettingIndex x;
+    const SettingDef* d = addressed_setting(&id, &x);
+    if (d == nullptr) return kMsgSettingRefused;
+    if (d->type != kSettingInt) return kMsgSettingType;
+    set_int_result(get_setting_int(id, x.i, x.j));
+    return 0;
+}
+
+int cmd_get_setting_flag() {
+    const SettingDef* d = setting_def(cell_int(0));
+    if (d == nullptr) return kMsgSettingRefused;
+    if (!is_flag(*d)) return kMsgSettingType;
+    set_char_result(static_cast<char>(get_setting_flag(cell_int(0))));
+    return 0;
+}
+
+int cmd_surface_glass_name() {
+    const SurfaceRecord* s = surface_of_cell();
+    if (s == nullptr) return kMsgIndexRange;
+    return copy_into_variable(kSysVarGlassName, s->medium_name);
+}
+
+int cmd_surface_note() {
+    const SurfaceRecord* s = surface_of_cell();
+    if (s == nullptr) return kMsgIndexRange;
+    return copy_into_variable(kSysVarSurfaceNote, s->note);
+}
+
+int cmd_lens_note_line() {
+    const int line = cell_int(0);
+    if (line < 1 || line > kNoteLines) return kMsgIndexRange;
+    return copy_into_variable(kSysVarLensNoteLine, lens_data().notes[line - 1]);
+}

@@ -1,0 +1,25 @@
+// The built-in commands that read and change settings, and the three lens texts handed back in
+// text variables of the command language (glass name, surface note, lens note line).
+#pragma once
+
+inline constexpr int kCommandSetSetting = 185;
+inline constexpr int kMsgSettingRefused = -250;
+inline constexpr int kMsgShowSetting = -261;
+inline constexpr int kMsgSettingType = -264;
+inline constexpr int kMsgTestGlassesLoaded = -329;
+
+// Installs the handlers into their slots.
+void install_settings_commands();
+
+int cmd_set_setting();
+int cmd_show_setting();
+int cmd_get_setting_double();
+int cmd_get_setting_int();
+int cmd_get_setting_flag();
+int cmd_surface_glass_name();
+int cmd_surface_note();
+int cmd_lens_note_line();
+
+// The text cmd_show_setting shows for the current command's cells ("name[i][j] = value").
+// 0 or a message number.
+int compose_setting_text(char* out, int size);
