@@ -22,7 +22,7 @@ TEST(TavoltConsole, EndsCleanlyAtEndOfInputAfterShowingItsTitle) {
     const Case cases[] = {
         {"no input", "", " < /dev/null"},
         {"one empty line", "echo | ", ""},
-        {"lines without a final line feed", "printf 'draw_lens\\nexit' | ", ""},
+        {"lines without a final line feed", "printf 'a = 1\\nexit' | ", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
