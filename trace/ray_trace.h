@@ -20,8 +20,10 @@ struct TraceGlobals {
     int sphere_missed;                  // set when a ray missed the reference sphere
     int aiming_possible;
     int aiming_enabled;
-    double pupil_scale[2];  // pupil scale factors of the aiming
-    double aiming_state[2];
+    double pupil_scale[2];    // pupil scale factors of the aiming
+    double aiming_state[2];   // the aiming's two pupil cross terms
+    int real_stop;            // set once a real ray has sized the reference surface
+    int aim_cache_stale = 1;  // the aiming must rebuild its cached solution
 };
 TraceGlobals& trace_globals();
 

@@ -240,14 +240,21 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
     }
     bool general = needs_general_iteration(s);
     double cs = c, kcs = kc;
-    if (s.start_pair) {
+    if (s.fresnel) {
+        // A Fresnel surface is met on its substrate; the iteration gives the optical slopes.
+        cs = s.fresnel_curvature;
+        kcs = s.fresnel_conic != 0.0 ? s.fresnel_conic * cs : 0.0;
+        general = true;
+    } else if (s.start_pair) {
         cs = s.start_curvature;
         kcs = s.start_conic != 0.0 ? s.start_conic * cs : 0.0;
         general = true;
     }
 
     Form form;
-    if (s.shape == kShapeSpecialBase || (s.toric != 0 && c2 != 0.0)) {
+    if (s.fresnel) {
+        form = cs == 0.0 ? Form::kPlane : Form::kConic;
+    } else if (s.shape == kShapeSpecialBase || (s.toric != 0 && c2 != 0.0)) {
         form = Form::kToric;
     } else if (cs == 0.0) {
         form = Form::kPlane;

@@ -253,6 +253,7 @@ TEST_F(Failures, SpecialApertureResultsBecomeFailuresOrPassThrough) {
     curvature(2, 0.05);
     surface(2).index = glass_.data();
     // Without the special-aperture code the ray cannot be traced past the surface.
+    trace_seams().check_special_apertures = nullptr;
     RayRecord ray = make_ray(kRayReported, 0, 0, 0, 0.5);
     trace_ray(ray);
     EXPECT_EQ(ray.failure, kRayFailNotAvailable);
@@ -290,6 +291,7 @@ TEST_F(Failures, SpecialApertureResultsBecomeFailuresOrPassThrough) {
 }
 
 TEST_F(Failures, SurfaceKindsWithoutTheirCodeFailAsNotAvailable) {
+    trace_seams().intersect_general_surface = nullptr;
     AsphereRecord asphere{};
     surface(3).asphere = &asphere;
     RayRecord ray = make_ray(kRayPlain, 0, 0, 0, 0.5);
