@@ -26,14 +26,17 @@ namespace tavo_test {
 
 class StartedRuntime {
 public:
-    // Copies the built tables into ROOT/bin/amo (all of them, or all but the message table).
+    // Copies the built tables into ROOT/bin/amo (all of them, or all but the message table)
+    // and the glass catalogues into ROOT/bin/glc, as an installation holds them.
     explicit StartedRuntime(bool with_message_table = true) {
         namespace fs = std::filesystem;
-        for (const auto& entry : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / "bin/amo")) {
-            const std::string name = entry.path().filename().string();
-            if (!with_message_table && name == "tvrtmsgs.amo") continue;
-            fs::copy_file(entry.path(), tree.root() / "bin/amo" / name,
-                          fs::copy_options::overwrite_existing);
+        for (const char* folder : {"bin/amo", "bin/glc"}) {
+            for (const auto& entry : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / folder)) {
+                const std::string name = entry.path().filename().string();
+                if (!with_message_table && name == "tvrtmsgs.amo") continue;
+                fs::copy_file(entry.path(), tree.root() / folder / name,
+                              fs::copy_options::overwrite_existing);
+            }
         }
         platform::ConsoleOptions options;
         options.input = &input;
