@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "runtime/definitions.h"
 #include "runtime/kpl_codegen.h"
@@ -943,7 +944,17 @@ const KplNameSource& kpl_definitions_names() {
 
 int kpl_compile(const char* text, std::uint8_t* base, std::size_t room,
                 const KplCompileOptions& options, KplCompileResult* result) {
-    static Compiler c;  // large tables: one compiler, used one line at a time
+    // The tables are large: the outermost compile uses one kept compiler, a compile started
+    // from inside it (a list handler running a line) a compiler of its own.
+    static Compiler outer;
+    static int depth = 0;
+    std::unique_ptr<Compiler> inner;
+    if (depth > 0) inner = std::make_unique<Compiler>();
+    Compiler& c = depth > 0 ? *inner : outer;
+    struct Depth {
+        Depth() { ++depth; }
+        ~Depth() { --depth; }
+    } in_compile;
     c.opt = &options;
     c.names = options.names != nullptr ? options.names : &kDefinitionsNames;
     c.context_depth = 0;
@@ -976,7 +987,7 @@ int kpl_compile(const char* text, std::uint8_t* base, std::size_t room,
         result->error = r;
         result->size = c.g.pos;
         result->line = c.lx.line;
-        std::snprintf(result->token, sizeof result->token, "%s", c.lx.text);
+        std::snprintf(result->token, sizeof result->token, "%.63s", c.lx.text);
     }
     return r;
 }

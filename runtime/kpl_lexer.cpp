@@ -53,14 +53,12 @@ int hex_digit(char c) {
     return -1;
 }
 
-bool last_from_source = false;  // the last character read came from the source text
-
 char get(KplLexer& lx) {
     if (lx.pushed > 0) {
-        last_from_source = false;
+        lx.last_from_source = false;
         return lx.push_back[--lx.pushed];
     }
-    last_from_source = true;
+    lx.last_from_source = true;
     if (*lx.src == '\0') return '\0';
     return *lx.src++;
 }
@@ -69,9 +67,9 @@ char get(KplLexer& lx) {
 // push-back stack.
 int unget(KplLexer& lx, char c) {
     if (c == '\0') return 0;
-    if (last_from_source && lx.pushed == 0 && lx.src[-1] == c) {
+    if (lx.last_from_source && lx.pushed == 0 && lx.src[-1] == c) {
         --lx.src;
-        last_from_source = false;
+        lx.last_from_source = false;
         return 0;
     }
     if (lx.pushed >= kKplPushBackSize) return kMsgNoRoom;

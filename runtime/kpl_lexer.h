@@ -66,8 +66,9 @@ struct KplLexer {
     bool count_lines = false;
     bool expression_only = false;
     bool argument_mode = false;
-    int paren_depth = 0;  // brackets open in command-argument mode
-    int error = 0;        // the first failure; once set every token is the end
+    int paren_depth = 0;            // brackets open in command-argument mode
+    bool last_from_source = false;  // the last character read came from the source text
+    int error = 0;                  // the first failure; once set every token is the end
 };
 
 void kpl_lexer_start(KplLexer& lx, const char* text);

@@ -196,8 +196,13 @@ void set_kpl_line_source(const char* name) {
 }
 
 void reset_compile_state() {
-    message_location().compiling = 0;
-    message_location().pending_error = 0;
+    MessageLocation& at = message_location();
+    at.compiling = 0;
+    at.pending_error = 0;
+    at.builtin_command = -1;
+    at.argument_number = -1;
+    at.parameter_name = nullptr;
+    at.nested_line = nullptr;
 }
 
 void reset_code_buffer() {
@@ -222,7 +227,7 @@ int kpl_install() {
     p.variable_address = variable_address;
     set_call_trace_source(call_trace, trace_depth);
     set_kpl_line_value_hook(line_value);
-    kpl_reset_sysvars();
+    kpl_bind_runtime_sysvars();
     release_kept_lines();
     return kpl_setup_work_areas();
 }
@@ -259,6 +264,8 @@ int run_top_line(const char* text, int mode, int flags) {
     nested_lines = 0;
     line_top = saved_top < kept_end ? kept_end : saved_top;
     s.error = 0;
+    // The caller reports a failure with its location (report_kpl_error).
+    message_location().pending_error = rc;
     return rc;
 }
 
@@ -312,6 +319,9 @@ int run_compiled_line(int mode, const char* text, KplValue* result, int* slot) {
         report_kpl_error();
         message_location().nested_line = nullptr;
         message_location().pending_error = 0;
+        message_location().builtin_command = -1;
+        message_location().argument_number = -1;
+        message_location().parameter_name = nullptr;
     }
     if (result != nullptr && result != &run_result) *result = run_result;
     const int restore = restore_run(saved);

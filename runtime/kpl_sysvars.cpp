@@ -30,6 +30,10 @@ int kpl_bind_sysvar(int n, void* address, int type, int dim1, int dim2) {
 
 void kpl_reset_sysvars() {
     std::memset(table, 0, sizeof table);
+    kpl_bind_runtime_sysvars();
+}
+
+void kpl_bind_runtime_sysvars() {
     OnErrorLine& e = on_error_line();
     kpl_bind_sysvar(kSysVarOnErrorLine, e.line, 3, kOnErrorLineSize, 0);
     kpl_bind_sysvar(kSysVarErrorCode, &e.code, 1, 0, 0);

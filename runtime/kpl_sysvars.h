@@ -30,7 +30,10 @@ KplSysVar* kpl_sysvar(int n);
 // Binds variable n to program data: its address (null for a lens item), element type and
 // dimensions (0 for a scalar; dim2 0 for one index). 0, or -1 for a bad number or type.
 int kpl_bind_sysvar(int n, void* address, int type, int dim1, int dim2);
-// Clears every entry and binds the variables the runtime itself owns (the on-error line).
+// Binds the variables the runtime itself owns (the on-error line and its code); other entries
+// are left as they are.
+void kpl_bind_runtime_sysvars();
+// Clears every entry, then binds the runtime's own variables (tests).
 void kpl_reset_sysvars();
 
 // The global-name entry encoding.

@@ -177,6 +177,7 @@ protected:
         set_prompting_mode(0);
         on_error_line() = OnErrorLine{};
         release_kept_lines();
+        kpl_reset_sysvars();
         ASSERT_EQ(kpl_install(), 0);
         kpl_reset_globals();
         kpl_bind_sysvar(100, arr_data, 2, 10, 0);

@@ -98,3 +98,20 @@ TEST_F(Kpl, ContextLettersChooseTheCommand) {
 
 }  // namespace
 }  // namespace kpl_test
+
+namespace kpl_test {
+namespace {
+
+TEST_F(Kpl, InstallingKeepsTheBindingsOfOtherParts) {
+    double field = 1.25;
+    ASSERT_EQ(kpl_bind_sysvar(120, &field, 2, 0, 0), 0);
+    ASSERT_EQ(kpl_install(), 0);
+    EXPECT_EQ(kpl_sysvar(120)->address, &field);
+    EXPECT_EQ(kpl_sysvar(kSysVarErrorCode)->address, &on_error_line().code);
+    EXPECT_EQ(kpl_bind_sysvar(306, &field, 2, 0, 0), -1);
+    EXPECT_EQ(kpl_bind_sysvar(5, &field, 4, 0, 0), -1);
+    EXPECT_EQ(kpl_bind_sysvar(5, &field, 2, 0, 3), -1);
+}
+
+}  // namespace
+}  // namespace kpl_test
