@@ -315,6 +315,13 @@ int read_glass_data(std::int32_t position, int catalog, GlassData& glass) {
     return 0;
 }
 
+std::string shown_glass_name(const char* name) {
+    std::string text(name, strnlen(name, kGlassNameLength));
+    const std::size_t last = text.find_last_not_of(' ');
+    text.resize(last == std::string::npos ? 0 : last + 1);
+    return text;
+}
+
 void pad_glass_name(const char* text, char (&name)[kGlassNameLength + 1]) {
     int i = 0;
     for (; i < kGlassNameLength && text[i] != '\0'; ++i) name[i] = text[i];

@@ -128,6 +128,8 @@ int read_glass_data(std::int32_t position, int catalog, GlassData& glass);
 
 // Blank-pads text to a 10-character glass name (longer text is cut).
 void pad_glass_name(const char* text, char (&name)[kGlassNameLength + 1]);
+// A glass name as messages show it: at most 10 characters, without the padding blanks.
+std::string shown_glass_name(const char* name);
 
 // Searches the catalogues from the private one down to the obsolete one for a blank-padded
 // name. Returns the file position of the glass's line and sets catalog, or -1 (catalog 0).

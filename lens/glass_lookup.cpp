@@ -17,13 +17,6 @@ namespace {
 
 std::vector<double> g_wavelengths;
 
-// The name without its padding, for messages.
-std::string shown_name(const char* name) {
-    std::string text(name, strnlen(name, kGlassNameLength));
-    const std::size_t last = text.find_last_not_of(' ');
-    text.resize(last == std::string::npos ? 0 : last + 1);
-    return text;
-}
 
 // Prints a message to the text output even while output is off, and beeps: the user must see
 // that the glass is not the one the name suggests.
@@ -42,7 +35,7 @@ void print_glass_notice(int code, const Args&... args) {
 bool substituted_name(const char* name, char (&out)[kGlassNameLength + 1]) {
     if (name[0] != 'O' || name[1] != '_') return false;
     if (select_param_list(kParamGlassSubstitutions) != 0 || value_list_count() == 0) return false;
-    const std::string word = shown_name(name);
+    const std::string word = shown_glass_name(name);
     int index = -1;
     const char* value = match_list_word(word.c_str(), &index);
     if (value == nullptr || index < 0) return false;
@@ -76,7 +69,7 @@ std::int32_t search_catalogs(const char* name, int& catalog) {
 // real index at some wavelength is reported.
 void compute_entry_indices(GlassData& entry, const LensWavelengths& lens) {
     if (glass_indices_at_wavelengths(entry, lens, entry.index) == kMsgNoRealIndex) {
-        msg_box(kMsgNoRealIndex, shown_name(entry.name).c_str());
+        msg_box(kMsgNoRealIndex, shown_glass_name(entry.name).c_str());
     }
 }
 
@@ -85,11 +78,11 @@ void compute_entry_indices(GlassData& entry, const LensWavelengths& lens) {
 std::int32_t find_glass(const char* name, int& catalog, char* rewritten) {
     char substitute[kGlassNameLength + 1];
     if (!substituted_name(name, substitute)) return search_catalogs(name, catalog);
-    const std::string before = shown_name(name);
+    const std::string before = shown_glass_name(name);
     const std::int32_t position = search_catalogs(substitute, catalog);
     if (rewritten != nullptr) std::memcpy(rewritten, substitute, sizeof substitute);
     if (position >= 0)
-        print_glass_notice(kMsgGlassSubstituted, before.c_str(), shown_name(substitute).c_str());
+        print_glass_notice(kMsgGlassSubstituted, before.c_str(), shown_glass_name(substitute).c_str());
     return position;
 }
 
@@ -136,11 +129,11 @@ int glass_cache_entry(char* name) {
     int catalog = 0;
     const std::int32_t position = find_glass(name, catalog, name);
     if (position < 0) {
-        msg_box(kMsgGlassNotFound, shown_name(name).c_str());
+        msg_box(kMsgGlassNotFound, shown_glass_name(name).c_str());
         return -1;
     }
     if (catalog == kObsoleteCatalog)
-        print_glass_notice(kMsgObsoleteGlass, shown_name(name).c_str());
+        print_glass_notice(kMsgObsoleteGlass, shown_glass_name(name).c_str());
     GlassData glass{};
     if (read_glass_data(position, catalog, glass) != 0) {
         msg_box(kMsgCatalogUnreadable, glass_catalog_path(catalog, "", "").c_str());

@@ -35,12 +35,6 @@ constexpr std::size_t kOldBlockSize = 48;
 
 int (*g_setup)(int mode) = nullptr;
 
-std::string shown_name(const char* name) {
-    std::string text(name, strnlen(name, kGlassNameLength));
-    const std::size_t last = text.find_last_not_of(' ');
-    text.resize(last == std::string::npos ? 0 : last + 1);
-    return text;
-}
 
 // --- writing -------------------------------------------------------------------------------
 
@@ -432,7 +426,7 @@ int cmd_glass_catalog() {
         name_arg(4, name);
         int catalog = 0;
         const std::int32_t position = find_glass(name, catalog, name);
-        if (position < 0) return set_error_msg(kMsgGlassNotFound, shown_name(name).c_str());
+        if (position < 0) return set_error_msg(kMsgGlassNotFound, shown_glass_name(name).c_str());
         print_title(catalog);
         text_printf(" %s", name);
         print_formula(position, catalog);
@@ -460,10 +454,10 @@ int cmd_private_glass() {
     std::vector<GlassData> data;
 
     if (action == 1) {
-        if (found < 0) return set_error_msg(kMsgGlassNotFound, shown_name(name).c_str());
+        if (found < 0) return set_error_msg(kMsgGlassNotFound, shown_glass_name(name).c_str());
         for (int n = 0; n <= lens_data().image_surface; ++n) {
             if (std::memcmp(surface(n).medium_name, name, kGlassNameLength) == 0) {
-                return set_error_msg(kMsgPrivateGlassInUse, shown_name(name).c_str());
+                return set_error_msg(kMsgPrivateGlassInUse, shown_glass_name(name).c_str());
             }
         }
         if (!read_private_data(data)) {
@@ -471,14 +465,14 @@ int cmd_private_glass() {
         }
         records.erase(records.begin() + found);
         data.erase(data.begin() + found);
-        print_msg(kMsgPrivateGlassDeleted, shown_name(name).c_str());
+        print_msg(kMsgPrivateGlassDeleted, shown_glass_name(name).c_str());
         text_newline();
         return rewrite_private(records, data);
     }
 
     if (name[0] == ' ') return set_error_msg(kMsgPrivateGlassNoName, name);
     if (found < 0 && cat.count >= kCatalogRoom) {
-        return set_error_msg(kMsgPrivateCatalogFull, shown_name(name).c_str());
+        return set_error_msg(kMsgPrivateCatalogFull, shown_glass_name(name).c_str());
     }
     if (!read_private_data(data)) {
         return set_error_msg(kMsgCatalogUnreadable, private_catalog_path().c_str());
@@ -514,7 +508,7 @@ int cmd_private_glass() {
                 }
             }
             if (!solve_conrady(lambda, n, abc)) {
-                return set_error_msg(kMsgGlassWavelengthsEqual, shown_name(name).c_str());
+                return set_error_msg(kMsgGlassWavelengthsEqual, shown_glass_name(name).c_str());
             }
             glass.dispersion_kind = kDispersionConrady;
             glass.dispersion_count = 3;
@@ -544,7 +538,7 @@ int cmd_private_glass() {
         data.insert(data.begin() + at, glass);
     }
     if (const int rc = rewrite_private(records, data); rc != 0) return rc;
-    print_msg(kMsgPrivateGlassAdded, shown_name(name).c_str());
+    print_msg(kMsgPrivateGlassAdded, shown_glass_name(name).c_str());
     text_newline();
     return 0;
 }

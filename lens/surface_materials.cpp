@@ -14,12 +14,6 @@ namespace {
 
 std::vector<double> g_fixed_medium;
 
-std::string shown_name(const char* name) {
-    std::string text(name, strnlen(name, kGlassNameLength));
-    const std::size_t last = text.find_last_not_of(' ');
-    text.resize(last == std::string::npos ? 0 : last + 1);
-    return text;
-}
 
 // The entry that stands in for a model glass whose indices cannot be interpolated: its index
 // array holds the defining values. Dispersion kind 4 computes nothing, so refreshing the cache
@@ -54,7 +48,7 @@ int update_model_medium(int n, bool from_abbe) {
     const int index = find_cached_glass(s.medium_name, CachedGlass::kModel);
     if (index < 0) {
         msg_box(from_abbe ? kMsgAbbeModelGlassMissing : kMsgModelGlassMissing,
-                shown_name(s.medium_name).c_str());
+                shown_glass_name(s.medium_name).c_str());
         return kMsgMaterialsFailed;
     }
     const LensWavelengths lens = current_lens_wavelengths();
@@ -73,7 +67,7 @@ int update_model_medium(int n, bool from_abbe) {
         entry.table_flag = 0;
         return 0;
     }
-    msg_box(kMsgModelGlassFailed, shown_name(s.medium_name).c_str());
+    msg_box(kMsgModelGlassFailed, shown_glass_name(s.medium_name).c_str());
     const int fallback = fallback_entry(s.medium_name);
     if (fallback < 0) return kMsgGlassCacheCannotGrow;
     // The cache may have moved while it grew.
