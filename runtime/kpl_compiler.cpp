@@ -889,6 +889,7 @@ int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
     } else if (statement_level && info.param_count > 0 && c != ';' && c != '\0' && c != '}') {
         lx.argument_mode = true;
         lx.paren_depth = 0;
+        lx.blank_skipped = false;  // the blanks after the name separate nothing
         for (;;) {
             if (given >= info.param_count) {
                 lx.argument_mode = false;

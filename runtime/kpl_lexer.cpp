@@ -337,6 +337,7 @@ void kpl_lexer_start(KplLexer& lx, const char* text) {
     lx.error = 0;
     lx.argument_mode = false;
     lx.paren_depth = 0;
+    lx.blank_skipped = false;
 }
 
 int kpl_push_text(KplLexer& lx, const char* text) {
@@ -349,6 +350,7 @@ int kpl_push_text(KplLexer& lx, const char* text) {
 char kpl_peek_char(KplLexer& lx) {
     bool blank = false;
     if (skip_space(lx, blank) != 0) return '\0';
+    if (blank) lx.blank_skipped = true;
     const char c = get(lx);
     unget(lx, c);
     return c;
@@ -357,6 +359,7 @@ char kpl_peek_char(KplLexer& lx) {
 int kpl_read_bare_word(KplLexer& lx) {
     bool blank = false;
     if (skip_space(lx, blank) != 0) return lx.error;
+    lx.blank_skipped = false;
     std::size_t n = 0;
     int depth = 0;
     for (;;) {
@@ -390,6 +393,8 @@ int kpl_next_token(KplLexer& lx) {
     lx.value = 0;
     bool blank = false;
     if (skip_space(lx, blank) != 0) return lx.error;
+    blank = blank || lx.blank_skipped;
+    lx.blank_skipped = false;
     char c = get(lx);
     if (c == '\0') return set_token(lx, kTokEnd, 0);
     if (lx.argument_mode && lx.paren_depth == 0) {

@@ -67,6 +67,7 @@ struct KplLexer {
     bool expression_only = false;
     bool argument_mode = false;
     int paren_depth = 0;            // brackets open in command-argument mode
+    bool blank_skipped = false;     // a peek skipped blanks that the next token must see
     bool last_from_source = false;  // the last character read came from the source text
     int error = 0;                  // the first failure; once set every token is the end
 };

@@ -115,3 +115,38 @@ TEST_F(Kpl, InstallingKeepsTheBindingsOfOtherParts) {
 
 }  // namespace
 }  // namespace kpl_test
+
+namespace kpl_test {
+namespace {
+
+char preference_text[] = "demo/lens.len";
+void* preference_setting(int id, int* type) {
+    if (id != 25) return nullptr;
+    *type = 4;
+    return preference_text;
+}
+
+TEST_F(Kpl, ListWordsAndStringPreferencesAsArguments) {
+    EXPECT_EQ(run_line("pick on 5"), 0);
+    EXPECT_EQ(calls.abc_args, (std::vector<int>{1, 5}));
+    EXPECT_EQ(run_line("pick(off, 2)"), 0);
+    EXPECT_EQ(calls.abc_args, (std::vector<int>{0, 2}));
+    // A word that is not in a list that does not demand one is compiled as it stands.
+    EXPECT_EQ(run_line("vi = 7; pick vi 3"), 0);
+    EXPECT_EQ(calls.abc_args, (std::vector<int>{7, 3}));
+    EXPECT_EQ(compile_error("pick_strict maybe"), -21);
+    EXPECT_EQ(run_line("pick_strict on"), 0);
+    EXPECT_EQ(calls.abc_args, (std::vector<int>{1}));
+
+    handler_table().settings_item_address = preference_setting;
+    EXPECT_EQ(run_line("show str_pref(lfil) 1"), 0);
+    EXPECT_EQ(calls.show_label, "demo/lens.len");
+    EXPECT_EQ(run_line("show(str_pref(lfil), 2)"), 0);
+    EXPECT_EQ(calls.show_label, "demo/lens.len");
+    EXPECT_EQ(compile_error("show str_pref(nosuch) 1"), -21);
+    EXPECT_EQ(compile_error("show(str_pref(), 1)"), -53);
+    EXPECT_EQ(compile_error("show(str_pref lfil, 1)"), -18);
+}
+
+}  // namespace
+}  // namespace kpl_test
