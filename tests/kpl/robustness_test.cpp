@@ -150,3 +150,19 @@ TEST_F(Kpl, ListWordsAndStringPreferencesAsArguments) {
 
 }  // namespace
 }  // namespace kpl_test
+
+namespace kpl_test {
+namespace {
+
+TEST_F(Kpl, EscapeStopsARunawayLoop) {
+    platform::KeyEvent release;
+    release.key = platform::key_escape;
+    release.pressed = false;
+    ui_->post_key(0, release);
+    EXPECT_EQ(run_line("vi = 0; while (1) vi++"), kStopped);
+    EXPECT_GT(global_int(0), 0);
+    EXPECT_EQ(run_line("vi = 5"), 0);  // the next line runs normally
+}
+
+}  // namespace
+}  // namespace kpl_test
