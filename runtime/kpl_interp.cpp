@@ -150,6 +150,14 @@ int resolve_target(std::uint8_t ref, Target& t) {
         if (v->type != 0) t.type = v->type;
         return 0;
     }
+    // The elements must lie in the area that holds the header (the variable space, or the code
+    // for a text written into it): damaged code never reaches past it.
+    const std::size_t bytes = static_cast<std::size_t>(d1) *
+                              static_cast<std::size_t>(d2 > 0 ? d2 : 1) *
+                              static_cast<std::size_t>(element_size(t.type));
+    const bool in_vars = address >= st.vars && address + 4 + bytes <= st.vars + st.var_size;
+    const bool in_code = address >= st.code && address + 4 + bytes <= st.code + st.code_size;
+    if (d1 == 0 || (!in_vars && !in_code)) return fail(kMsgBadCode);
     t.data = address + 4;
     t.dim1 = d1;
     t.dim2 = d2;

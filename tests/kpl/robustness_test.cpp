@@ -166,3 +166,31 @@ TEST_F(Kpl, EscapeStopsARunawayLoop) {
 
 }  // namespace
 }  // namespace kpl_test
+
+namespace kpl_test {
+namespace {
+
+TEST_F(Kpl, AScalarReadAsAnArrayIsRefused) {
+    // A local int holding 0xFF7F... is read as an array header claiming 65407 elements.
+    const std::uint8_t code[] = {0x82, 0x01, 0x00,  // int slot 0
+                                 0x81, 0x01, 0x00, 0xFB, 0x62, 0x01, 0xFF, 0x7F, 0x00, 0x00,
+                                 0x6D,  // = 32767
+                                 0x81, 0x05, 0x00, 0x62, 0x01, 0x10, 0x27, 0x00, 0x00, 0x6D,
+                                 0x6D,  // [10000]
+                                 0x88};
+    KplState& s = kpl_state();
+    std::uint8_t* base = s.code + 2000;
+    std::memcpy(base, code, sizeof code);
+    s.base = base;
+    s.pc = base;
+    s.end = base + sizeof code;
+    s.error = 0;
+    s.frame_base = s.next_slot = 0;
+    s.var_fill = s.var_size - 64;  // the claimed elements would reach past the space
+    KplValue out{};
+    EXPECT_EQ(exec_statements(&out), -2);
+    s.var_fill = 0;
+}
+
+}  // namespace
+}  // namespace kpl_test
