@@ -24,6 +24,7 @@
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
+#include "runtime/program_handlers.h"
 #include "runtime/output_value_commands.h"
 #include "runtime/settings.h"
 #include "runtime/settings_file.h"
@@ -246,6 +247,7 @@ static void install_hooks() {
     set_handler(kSlotOutputValue, cmd_output_value);
     set_handler(kSlotOutputRows, cmd_output_rows);
     set_handler(kSlotOpenStartupLens, cmd_open_startup_lens);
+    install_program_handlers();
 }
 
 int runtime_init(int with_windows) {
