@@ -305,7 +305,10 @@ int read_string(KplLexer& lx) {
 
 const Operator* find_operator(const char* s, std::size_t len) {
     for (const Operator& o : kOperators) {
-        if (std::strlen(o.text) == len && std::strncmp(o.text, s, len) == 0) return &o;
+        if (o.text[0] != s[0]) continue;
+        std::size_t n = 1;
+        while (n < len && o.text[n] == s[n]) ++n;
+        if (n == len && o.text[len] == '\0') return &o;
     }
     return nullptr;
 }
