@@ -223,4 +223,48 @@ UiBackend& ui() {
     return *g_current_ui;
 }
 
+// --- defaults of the optional backend services -----------------------------------------------
+
+int UiBackend::add_tool_button(int, const ToolButton&) {
+    return kUiBadWindow;
+}
+int UiBackend::clear_tool_strip(int) {
+    return kUiBadWindow;
+}
+int UiBackend::enable_tool_button(int, int, bool) {
+    return kUiBadWindow;
+}
+bool UiBackend::tool_button_enabled(int, int) const {
+    return false;
+}
+
+// The classic grey scheme, which the toolbar pictures are drawn in.
+Colour UiBackend::system_colour(SystemColour which) const {
+    switch (which) {
+        case SystemColour::button_text:
+            return {0, 0, 0};
+        case SystemColour::button_shadow:
+            return {128, 128, 128};
+        case SystemColour::button_face:
+            return {192, 192, 192};
+        case SystemColour::button_highlight:
+            return {255, 255, 255};
+    }
+    return {};
+}
+
+void UiBackend::show_choice_list(const std::vector<std::string>&, int) {}
+void UiBackend::hide_choice_list() {}
+void UiBackend::set_command_history(const std::vector<std::string>&) {}
+
+int UiBackend::set_window_rect(int window, Rect) {
+    return window_exists(window) ? 0 : kUiBadWindow;
+}
+Rect UiBackend::window_rect(int) const {
+    return {};
+}
+Size UiBackend::screen_size() const {
+    return {1024, 768};
+}
+
 }  // namespace platform

@@ -256,6 +256,29 @@ MessageAnswer default_message_answer(const MessageBoxRequest& request);
 const char* message_answer_name(MessageAnswer answer);
 
 // ---------------------------------------------------------------------------------------------
+// Tool strips, choice lists and system colours.
+
+// One button of a window's tool strip: its command identifier (a press reaches the window's
+// handler as on_command(window, id)), its place in the strip, its picture (width x height
+// pixels, top row first) and its tooltip. Buttons start enabled; a disabled button ignores
+// presses.
+struct ToolButton {
+    int id = 0;
+    int x = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<Colour> pixels;
+    std::string tooltip;
+};
+
+// A choice of the shown choice list reaches the frame's handler as on_command(0, base + the
+// item's index from 0).
+inline constexpr int kChoiceCommandBase = 0x10000;
+
+// The colours the buttons of tool strips are painted in.
+enum class SystemColour { button_text, button_shadow, button_face, button_highlight };
+
+// ---------------------------------------------------------------------------------------------
 // The backend.
 
 class UiBackend {
@@ -323,6 +346,28 @@ public:
     // the console, or close_frame()); the program's loop ends then.
     virtual bool frame_closed() const = 0;
     virtual void close_frame() = 0;
+
+    // The tool strip of a window (0: the frame's toolbar). Not every backend has strips on
+    // every window: kUiBadWindow then.
+    virtual int add_tool_button(int window, const ToolButton& button);
+    virtual int clear_tool_strip(int window);
+    virtual int enable_tool_button(int window, int id, bool enabled);
+    virtual bool tool_button_enabled(int window, int id) const;
+    virtual Colour system_colour(SystemColour which) const;
+
+    // The list of choices offered at a prompt, with item selected (-1: none) preselected;
+    // hiding it when none is shown does nothing.
+    virtual void show_choice_list(const std::vector<std::string>& items, int selected);
+    virtual void hide_choice_list();
+
+    // The lines the command line's drop-down list offers, newest first.
+    virtual void set_command_history(const std::vector<std::string>& newest_first);
+
+    // The outer rectangle of a window (the frame on the screen, an MDI child in the MDI area,
+    // a popup on the screen), and the screen's work area.
+    virtual int set_window_rect(int window, Rect outer);
+    virtual Rect window_rect(int window) const;
+    virtual Size screen_size() const;
 };
 
 // ---------------------------------------------------------------------------------------------
