@@ -424,13 +424,103 @@ void ConsoleBackend::post_resize(int window, Size size) {
     posted_.push_back({window, size});
 }
 
-
 void ConsoleBackend::set_status_text(std::string_view text) {
     if (text == status_) return;
     status_ = text;
     if (status_.empty()) return;
     *err_ << status_ << '\n';
     err_->flush();
+}
+
+// --- tool strips, choice lists, placement ----------------------------------------------------
+
+namespace {
+
+const std::vector<ToolButton> kNoButtons;
+
+}  // namespace
+
+int ConsoleBackend::add_tool_button(int window, const ToolButton& button) {
+    if (!window_exists(window)) return kUiBadWindow;
+    const std::size_t pixels =
+        static_cast<std::size_t>(std::max(button.width, 0)) * std::max(button.height, 0);
+    if (button.pixels.size() != pixels) return kUiBadArgument;
+    Window& w = windows_[window];
+    w.buttons.push_back(button);
+    w.enabled.push_back(true);
+    return 0;
+}
+
+int ConsoleBackend::clear_tool_strip(int window) {
+    if (!window_exists(window)) return kUiBadWindow;
+    windows_[window].buttons.clear();
+    windows_[window].enabled.clear();
+    return 0;
+}
+
+int ConsoleBackend::enable_tool_button(int window, int id, bool enabled) {
+    if (!window_exists(window)) return kUiBadWindow;
+    Window& w = windows_[window];
+    for (std::size_t k = 0; k < w.buttons.size(); ++k) {
+        if (w.buttons[k].id == id) {
+            w.enabled[k] = enabled;
+            return 0;
+        }
+    }
+    return kUiBadArgument;
+}
+
+bool ConsoleBackend::tool_button_enabled(int window, int id) const {
+    if (!window_exists(window)) return false;
+    const Window& w = windows_[window];
+    for (std::size_t k = 0; k < w.buttons.size(); ++k) {
+        if (w.buttons[k].id == id) return w.enabled[k];
+    }
+    return false;
+}
+
+bool ConsoleBackend::press_tool_button(int window, int id) {
+    if (!tool_button_enabled(window, id)) return false;
+    post_command(window, id);
+    return true;
+}
+
+const std::vector<ToolButton>& ConsoleBackend::tool_buttons(int window) const {
+    return window_exists(window) ? windows_[window].buttons : kNoButtons;
+}
+
+Colour ConsoleBackend::system_colour(SystemColour which) const {
+    const auto it = colours_.find(which);
+    return it != colours_.end() ? it->second : UiBackend::system_colour(which);
+}
+
+void ConsoleBackend::set_system_colour(SystemColour which, Colour colour) {
+    colours_[which] = colour;
+}
+
+void ConsoleBackend::show_choice_list(const std::vector<std::string>& items, int selected) {
+    choices_ = items;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        *err_ << (static_cast<int>(k) == selected ? "* " : "  ") << k + 1 << ' ' << items[k]
+              << '\n';
+    }
+    err_->flush();
+}
+
+bool ConsoleBackend::choose_list_item(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= choices_.size()) return false;
+    post_command(kWindowFrame, kChoiceCommandBase + index);
+    return true;
+}
+
+int ConsoleBackend::set_window_rect(int window, Rect outer) {
+    if (!window_exists(window)) return kUiBadWindow;
+    windows_[window].rect = outer;
+    return 0;
+}
+
+Rect ConsoleBackend::window_rect(int window) const {
+    return window_exists(window) ? windows_[window].rect : Rect{};
 }
 
 }  // namespace platform

@@ -77,6 +77,24 @@ public:
     bool frame_closed() const override { return frame_closed_; }
     void close_frame() override;
 
+    int add_tool_button(int window, const ToolButton& button) override;
+    int clear_tool_strip(int window) override;
+    int enable_tool_button(int window, int id, bool enabled) override;
+    bool tool_button_enabled(int window, int id) const override;
+    Colour system_colour(SystemColour which) const override;
+
+    // The items are written to standard error, numbered from 1, the preselected one marked.
+    void show_choice_list(const std::vector<std::string>& items, int selected) override;
+    void hide_choice_list() override { choices_.clear(); }
+
+    void set_command_history(const std::vector<std::string>& newest_first) override {
+        history_ = newest_first;
+    }
+
+    int set_window_rect(int window, Rect outer) override;
+    Rect window_rect(int window) const override;
+    Size screen_size() const override { return screen_; }
+
     // --- for tests -------------------------------------------------------------------------
     // The next message box takes this answer instead of its default (when it is one of the
     // box's buttons; otherwise the box takes its default and the answer is used up).
@@ -101,6 +119,17 @@ public:
     void post_resize(int window, Size size);
     // A line entered as if typed on the command line.
     void enter_command_line(std::string_view line) { entered_lines_.emplace_back(line); }
+    // A click on a tool button: its command is posted when the button exists and is enabled;
+    // false otherwise.
+    bool press_tool_button(int window, int id);
+    // The strip's buttons in the order they were added.
+    const std::vector<ToolButton>& tool_buttons(int window) const;
+    void set_system_colour(SystemColour which, Colour colour);
+    // The choice list shown (empty when none) and a click on its item index.
+    const std::vector<std::string>& choice_list() const { return choices_; }
+    bool choose_list_item(int index);
+    const std::vector<std::string>& command_history() const { return history_; }
+    void set_screen_size(Size size) { screen_ = size; }
 
 private:
     struct Window {
@@ -111,6 +140,9 @@ private:
         WindowHandler* handler = nullptr;
         std::vector<std::string> lines;
         RecordingDeviceContext dc{Size{640, 480}};
+        std::vector<ToolButton> buttons;
+        std::vector<bool> enabled;  // per button
+        Rect rect;
     };
     struct Timer {
         int interval_ms = 0;
@@ -152,6 +184,10 @@ private:
     std::deque<PostedEvent> posted_;
     std::string clipboard_;
     std::int64_t manual_now_ = 0;
+    std::vector<std::string> choices_;
+    std::vector<std::string> history_;
+    std::map<SystemColour, Colour> colours_;
+    Size screen_{1024, 768};
     std::int64_t start_ns_ = 0;
 };
 
