@@ -4,19 +4,30 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QMoveEvent>
+#include <QPalette>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 #include <deque>
 #include <map>
@@ -106,6 +117,21 @@ public:
     bool frame_closed() const override { return frame_closed_; }
     void close_frame() override;
 
+    // Only the frame has a strip here: a QToolBar of tool buttons named "tavo_tool_<id>".
+    int add_tool_button(int window, const ToolButton& button) override;
+    int clear_tool_strip(int window) override;
+    int enable_tool_button(int window, int id, bool enabled) override;
+    bool tool_button_enabled(int window, int id) const override;
+    Colour system_colour(SystemColour which) const override;
+
+    void show_choice_list(const std::vector<std::string>& items, int selected) override;
+    void hide_choice_list() override;
+    void set_command_history(const std::vector<std::string>& newest_first) override;
+
+    int set_window_rect(int window, Rect outer) override;
+    Rect window_rect(int window) const override;
+    Size screen_size() const override;
+
     // From the event filter: true when the event was taken.
     bool filter(QObject* watched, QEvent* event);
 
@@ -132,6 +158,10 @@ private:
     QMdiArea* mdi_ = nullptr;
     QComboBox* command_line_ = nullptr;
     QLabel* status_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    std::map<int, QToolButton*> tool_buttons_;
+    QWidget* choice_window_ = nullptr;  // owned by the frame
+    QListWidget* choice_list_ = nullptr;
     std::deque<std::string> entered_lines_;
     std::map<std::pair<int, int>, QTimer*> timers_;
     std::string clipboard_;
@@ -515,6 +545,156 @@ void QtBackend::update_now() {
         if (slot.surface != nullptr) slot.surface->repaint_if_needed();
     }
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+// --- tool strip, choice list, placement ------------------------------------------------------
+
+int QtBackend::add_tool_button(int window, const ToolButton& button) {
+    if (window != kWindowFrame || frame_ == nullptr) return kUiBadWindow;
+    const std::size_t pixels =
+        static_cast<std::size_t>(std::max(button.width, 0)) * std::max(button.height, 0);
+    if (button.pixels.size() != pixels || tool_buttons_.count(button.id) != 0) {
+        return kUiBadArgument;
+    }
+    if (toolbar_ == nullptr) {
+        toolbar_ = new QToolBar(frame_);
+        toolbar_->setObjectName("tavo_toolbar");
+        toolbar_->setMovable(false);
+        frame_->addToolBar(Qt::TopToolBarArea, toolbar_);
+    }
+    QImage image(std::max(button.width, 1), std::max(button.height, 1), QImage::Format_RGB32);
+    image.fill(Qt::lightGray);
+    for (int y = 0; y < button.height; ++y) {
+        for (int x = 0; x < button.width; ++x) {
+            const Colour c = button.pixels[static_cast<std::size_t>(y) * button.width + x];
+            image.setPixel(x, y, qRgb(c.red, c.green, c.blue));
+        }
+    }
+    auto* tool = new QToolButton(toolbar_);
+    tool->setObjectName(QString("tavo_tool_%1").arg(button.id));
+    tool->setIcon(QIcon(QPixmap::fromImage(image)));
+    tool->setIconSize(image.size());
+    tool->setToolTip(to_qstring(button.tooltip));
+    tool->setAutoRaise(true);
+    const int id = button.id;
+    QObject::connect(tool, &QToolButton::clicked, [this, id] {
+        if (WindowHandler* h = slots_[kWindowFrame].handler) h->on_command(kWindowFrame, id);
+    });
+    toolbar_->addWidget(tool);
+    tool_buttons_[id] = tool;
+    return 0;
+}
+
+int QtBackend::clear_tool_strip(int window) {
+    if (window != kWindowFrame || frame_ == nullptr) return kUiBadWindow;
+    if (toolbar_ != nullptr) toolbar_->clear();
+    for (auto& [id, tool] : tool_buttons_) tool->deleteLater();
+    tool_buttons_.clear();
+    return 0;
+}
+
+int QtBackend::enable_tool_button(int window, int id, bool enabled) {
+    if (window != kWindowFrame) return kUiBadWindow;
+    const auto it = tool_buttons_.find(id);
+    if (it == tool_buttons_.end()) return kUiBadArgument;
+    it->second->setEnabled(enabled);
+    return 0;
+}
+
+bool QtBackend::tool_button_enabled(int window, int id) const {
+    if (window != kWindowFrame) return false;
+    const auto it = tool_buttons_.find(id);
+    return it != tool_buttons_.end() && it->second->isEnabled();
+}
+
+Colour QtBackend::system_colour(SystemColour which) const {
+    const QPalette palette = QApplication::palette();
+    QColor c;
+    switch (which) {
+        case SystemColour::button_text:
+            c = palette.color(QPalette::ButtonText);
+            break;
+        case SystemColour::button_shadow:
+            c = palette.color(QPalette::Dark);
+            break;
+        case SystemColour::button_face:
+            c = palette.color(QPalette::Button);
+            break;
+        case SystemColour::button_highlight:
+            c = palette.color(QPalette::Light);
+            break;
+    }
+    return {static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+            static_cast<std::uint8_t>(c.blue())};
+}
+
+void QtBackend::show_choice_list(const std::vector<std::string>& items, int selected) {
+    if (frame_ == nullptr) return;
+    if (choice_window_ == nullptr) {
+        choice_window_ = new QWidget(frame_, Qt::Tool);
+        choice_window_->setObjectName("tavo_choice_window");
+        auto* layout = new QVBoxLayout(choice_window_);
+        layout->setContentsMargins(0, 0, 0, 0);
+        choice_list_ = new QListWidget(choice_window_);
+        choice_list_->setObjectName("tavo_choice_list");
+        choice_list_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        layout->addWidget(choice_list_);
+        QObject::connect(choice_list_, &QListWidget::itemActivated, [this](QListWidgetItem* i) {
+            const int row = choice_list_->row(i);
+            if (WindowHandler* h = slots_[kWindowFrame].handler) {
+                h->on_command(kWindowFrame, kChoiceCommandBase + row);
+            }
+        });
+    }
+    choice_list_->clear();
+    for (const std::string& item : items) choice_list_->addItem(to_qstring(item));
+    if (selected >= 0 && selected < choice_list_->count()) {
+        choice_list_->setCurrentRow(selected);
+        choice_list_->scrollToItem(choice_list_->currentItem());
+    }
+    // At most 20 rows show; longer lists scroll.
+    const int rows = std::min<int>(static_cast<int>(items.size()), 20);
+    const QFontMetrics metrics(choice_list_->font());
+    choice_window_->resize(std::max(100, choice_list_->sizeHintForColumn(0) + 30),
+                           std::max(rows, 1) * metrics.height() + 8);
+    choice_window_->show();
+    choice_window_->raise();
+}
+
+void QtBackend::hide_choice_list() {
+    if (choice_window_ != nullptr) choice_window_->hide();
+}
+
+void QtBackend::set_command_history(const std::vector<std::string>& newest_first) {
+    if (command_line_ == nullptr) return;
+    // Filling the list must not change the line being typed.
+    const QString typed = command_line_->currentText();
+    const QSignalBlocker block(command_line_);
+    command_line_->clear();
+    for (const std::string& line : newest_first) command_line_->addItem(to_qstring(line));
+    command_line_->setCurrentIndex(-1);
+    command_line_->setEditText(typed);
+}
+
+int QtBackend::set_window_rect(int window, Rect outer) {
+    if (!window_exists(window)) return kUiBadWindow;
+    QWidget* w = slots_[window].outer;
+    w->move(outer.left, outer.top);
+    w->resize(std::max(outer.right - outer.left, 1), std::max(outer.bottom - outer.top, 1));
+    return 0;
+}
+
+Rect QtBackend::window_rect(int window) const {
+    if (!window_exists(window)) return {};
+    const QRect r = slots_[window].outer->frameGeometry();
+    return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+Size QtBackend::screen_size() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return UiBackend::screen_size();
+    const QRect r = screen->availableGeometry();
+    return {r.width(), r.height()};
 }
 
 void QtBackend::close_frame() {
