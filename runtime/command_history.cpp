@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
@@ -99,6 +100,7 @@ void add_to_history() {
     } else {
         g.start = (g.start + 1) % kHistoryLines;
     }
+    mirror_history();
 }
 
 void forget_history_line() {
@@ -159,6 +161,15 @@ void clear_history() {
     g.count = 0;
     g.position = -1;
     for (auto& line : g.lines) line[0] = '\0';
+    mirror_history();
+}
+
+void mirror_history() {
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr) return;
+    std::vector<std::string> newest_first;
+    for (int k = g.count - 1; k >= 0; --k) newest_first.emplace_back(g.lines[slot_of(k)]);
+    ui->set_command_history(newest_first);
 }
 
 const char* history_previous(const char* current) {

@@ -49,6 +49,8 @@ int history_count();
 // Line k counted from the oldest (0), or null.
 const char* history_line(int k);
 void clear_history();
+// The command line's drop-down list gets the history, newest first.
+void mirror_history();
 
 // Browsing: the text to put into the command line, or null when nothing changes. The first
 // step back keeps current as the text shown after the newest line.

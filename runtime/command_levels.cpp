@@ -301,6 +301,10 @@ void request_listing_stop() {
     g.stop_request = true;
 }
 
+void clear_listing_stop() {
+    g.stop_request = false;
+}
+
 void reset_command_levels() {
     g = Levels{};
 }

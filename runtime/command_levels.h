@@ -37,6 +37,8 @@ struct GridEvent {
     std::int32_t code = 0;
     ArgValue value{};
     char* text = nullptr;  // the event's text buffer (code 19: the command text, 256 bytes)
+    double pick_x = 0;     // a pick of the interactive window, in its world coordinates
+    double pick_y = 0;
 };
 
 using LevelHandler = int (*)(GridEvent& event);
@@ -99,5 +101,6 @@ int begin_level_output();
 int end_level_output();
 int level_output_mode();
 void request_listing_stop();
+void clear_listing_stop();
 
 void reset_command_levels();

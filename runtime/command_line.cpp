@@ -3,17 +3,20 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "runtime/arg_cells.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
+#include "runtime/list_words.h"
 #include "runtime/main_loop.h"
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
 #include "runtime/parameters.h"
+#include "runtime/safe_format.h"
 #include "runtime/startup.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_format.h"
@@ -36,6 +39,50 @@ CommandLineState g;
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
 }
+
+// The choice list shown at a prompt: the display texts and the value-list entry of each.
+struct ChoiceState {
+    std::vector<std::string> texts;
+    std::vector<int> entries;
+    bool shown = false;
+};
+
+ChoiceState g_choices;
+
+// The text a choice list shows for an entry: a leading alias group in braces and the blanks
+// after it skipped, a leading '*' (check mark) or '~' dropped.
+std::string choice_display_text(const char* first) {
+    std::string text = skip_brace_prefix(first != nullptr ? first : "");
+    if (!text.empty() && (text[0] == '*' || text[0] == '~')) text.erase(0, 1);
+    return text;
+}
+
+// Offers the current value list; the default's entry is preselected.
+void show_value_choices(const char* default_text) {
+    g_choices = ChoiceState{};
+    const int count = value_list_count();
+    int selected = -1;
+    for (int i = 0; i < count; ++i) {
+        const char* first = value_list_first(i);
+        const char* second = value_list_second(i);
+        // A first entry beginning with '@' is the list's title; "$n" entries head sub-lists.
+        if (i == 0 && count > 1 && first != nullptr && first[0] == '@') continue;
+        if (second != nullptr && second[0] == '$') continue;
+        const std::string text = choice_display_text(first);
+        if (selected < 0 && default_text != nullptr && default_text[0] != '\0' &&
+            text == default_text) {
+            selected = static_cast<int>(g_choices.texts.size());
+        }
+        g_choices.texts.push_back(text);
+        g_choices.entries.push_back(i);
+    }
+    if (g_choices.texts.empty()) return;
+    if (platform::UiBackend* ui = ui_or_null()) {
+        ui->show_choice_list(g_choices.texts, selected);
+        g_choices.shown = true;
+    }
+}
+
 
 bool is_immediate(const char* text) {
     const int symbol = immediate_command_symbol();
@@ -96,6 +143,29 @@ void enter_command_line(const char* text) {
     clear_command_line();
 }
 
+void close_choice_list() {
+    if (!g_choices.shown) return;
+    g_choices.shown = false;
+    if (platform::UiBackend* ui = ui_or_null()) ui->hide_choice_list();
+}
+
+bool choice_list_shown() {
+    return g_choices.shown;
+}
+
+void show_choice(int n, bool enter) {
+    if (!g_choices.shown || n < 0 || n >= static_cast<int>(g_choices.texts.size())) return;
+    std::string text = g_choices.texts[static_cast<std::size_t>(n)];
+    if (!text.empty() && text[0] == '{') {
+        const std::size_t close = text.find('}');
+        text = text.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    }
+    set_command_line_text(text.c_str());
+    // A text ending in '_' is a command to be completed by the user: it is never entered.
+    if (!enter || (!text.empty() && text.back() == '_')) return;
+    enter_command_line(text.c_str());
+}
+
 void escape_command_line() {
     if (g.prompt_state != 0) {
         g.answer_code = kStopped;
@@ -103,6 +173,7 @@ void escape_command_line() {
         if (g.prompt_in_field) clear_command_line();
         return;
     }
+    close_choice_list();
     if (level_count() > 0) {
         set_run_state(kRunStateEscapeLevel);
         return;
@@ -205,6 +276,7 @@ int ask_line(const char* prompt, char* answer, std::size_t size, const char* def
     ui->poll_escape();
     show_prompt_text(prompt != nullptr ? prompt : "");
     const char* offered = default_text != nullptr ? default_text : "";
+    if (value_list_count() > 0) show_value_choices(offered);
     ui->set_command_line_text(offered);
     while (g.prompt_state != 0) {
         if (take_typed_line()) continue;
@@ -215,6 +287,7 @@ int ask_line(const char* prompt, char* answer, std::size_t size, const char* def
         }
     }
     g.prompt_in_field = false;
+    close_choice_list();
     if (g.answer_code != 0) return g.answer_code;
     // A line typed without text takes what was offered (the console cannot edit it).
     const char* taken = g.answer[0] == '\0' ? offered : g.answer;
@@ -227,15 +300,37 @@ int poll_escape() {
     return ui != nullptr && ui->poll_escape() ? kStopped : 0;
 }
 
+std::string format_pause_arguments() {
+    const ArgCell* first = arg_cell(0);
+    if (first == nullptr || first->type != kArgChar || first->text_length <= 0 ||
+        first->value.text == nullptr) {
+        return {};
+    }
+    // The values after the format, each with its own type, so that a conversion that does not
+    // match its value is written literally instead of reading the wrong thing.
+    std::vector<FormatArg> values;
+    for (int k = 1; k < arg_count(); ++k) {
+        const ArgCell* c = arg_cell(k);
+        if (c == nullptr) break;
+        if (c->type == kArgInt) {
+            values.emplace_back(c->value.i);
+        } else if (c->type == kArgDouble) {
+            values.emplace_back(c->value.d);
+        } else if (c->type == kArgChar && c->text_length > 0 && c->value.text != nullptr) {
+            values.emplace_back(static_cast<const char*>(c->value.text));
+        } else if (c->type == kArgChar) {
+            values.emplace_back(c->value.c);
+        } else {
+            break;
+        }
+    }
+    return safe_format(first->value.text, values);
+}
+
 int cmd_pause() {
     if (output_option(kOptionStepMode) == 0 || level_count() > 0) return 0;
     stop_answer_collection();
-    std::string prompt;
-    const ArgCell* first = arg_cell(0);
-    if (first != nullptr && first->type == kArgChar && first->text_length > 0 &&
-        first->value.text != nullptr) {
-        prompt = first->value.text;
-    }
+    std::string prompt = format_pause_arguments();
     if (prompt.empty()) prompt = msg_text(kMsgPauseDefaultPrompt);
     int result = 0;
     while (output_option(kOptionStepMode) != 0) {
@@ -254,6 +349,7 @@ int cmd_pause() {
         result = 0;
     }
     show_prompt_text(nullptr);
+    close_choice_list();
     return result;
 }
 
@@ -301,6 +397,8 @@ void command_window_keydown(const platform::KeyEvent& event) {
 }
 
 void reset_command_line() {
+    close_choice_list();
+    g_choices = ChoiceState{};
     if (g.timer_running) {
         if (platform::UiBackend* ui = ui_or_null()) {
             ui->kill_timer(platform::kWindowFrame, kPromptTimer);

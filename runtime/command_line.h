@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "platform/ui.h"
 
@@ -36,6 +37,13 @@ const char* prompt_text();
 int ask_line(const char* prompt, char* answer, std::size_t size, const char* default_text,
              int flags);
 int poll_escape();
+// The choice list of a prompt: choice n (from 0) goes into the command line and, with enter,
+// is entered (a text ending in '_' is left there for completion).
+void show_choice(int n, bool enter);
+void close_choice_list();
+bool choice_list_shown();
+// The pause's prompt: its first argument as a format of the values after it.
+std::string format_pause_arguments();
 // Handler slot 15: the pause of step mode.
 int cmd_pause();
 // Skips leading blanks and one opening quote, cuts trailing blanks and one closing quote not

@@ -16,6 +16,8 @@
 #include "runtime/settings_commands.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "runtime/toolbar.h"
+#include "runtime/window_captions.h"
 
 namespace {
 
@@ -25,9 +27,15 @@ struct LoopState {
     bool running_line = false;
     bool exit_line_run = false;  // the exit line has run since no more input can come
     int wait_cursor = 0;
+    bool edit_window_wanted = false;
+    bool grid_action_wanted = false;
 };
 
 LoopState g;
+GridActionRunner g_grid_runner = nullptr;
+
+constexpr int kCommandOk = 12;
+constexpr int kCommandCancel = 13;
 
 class FrameHandler : public platform::WindowHandler {
 public:
@@ -38,6 +46,17 @@ public:
     void on_key(int, const platform::KeyEvent& event) override { command_window_keydown(event); }
     void on_timer(int, int timer_id) override {
         if (timer_id == kPromptTimer) prompt_timer_tick();
+    }
+    void on_command(int window, int command) override {
+        if (command == kCommandOk) {
+            accept_command_level();
+        } else if (command == kCommandCancel) {
+            escape_command_line();
+        } else if (command >= platform::kChoiceCommandBase) {
+            show_choice(command - platform::kChoiceCommandBase, true);
+        } else {
+            run_toolbar_command(window, command);
+        }
     }
 };
 
@@ -96,6 +115,24 @@ void run_pending_line() {
     if (interactive_call() > 0) set_interactive_call(0);
     stop_answer_collection();
     set_wait_cursor(0);
+}
+
+// The edit window shows once it exists; until then the request is kept.
+void show_requested_windows() {
+    platform::UiBackend* ui = platform::current_ui();
+    if (!g.edit_window_wanted || ui == nullptr || !ui->window_exists(platform::kWindowEdit)) {
+        return;
+    }
+    g.edit_window_wanted = false;
+    show_window(1, platform::kWindowEdit);
+}
+
+// The grid's queued action runs through the grid's runner; until one is installed the request
+// is kept.
+void run_requested_grid_action() {
+    if (!g.grid_action_wanted || g_grid_runner == nullptr) return;
+    g.grid_action_wanted = false;
+    g_grid_runner();
 }
 
 // After a request: the leave count decides what the next pass does.
@@ -174,8 +211,15 @@ void carry_out_run_state() {
             }
             break;
         }
+        case kRunStateShowEditWindow:
+            g.edit_window_wanted = true;
+            show_requested_windows();
+            break;
+        case kRunStateGridAction:
+            g.grid_action_wanted = true;
+            run_requested_grid_action();
+            break;
         default:
-            // Edit window and grid actions belong to windows the program does not have yet.
             break;
     }
     apply_leave_count();
@@ -229,6 +273,12 @@ void main_loop_start() {
     set_running_flag(1);
     g.exit_line_run = false;
     platform::UiBackend* ui = platform::current_ui();
+    if (ui != nullptr && ui->window_exists(platform::kWindowFrame)) {
+        place_child_windows();
+        if (output_option(kOptionToolbar) != 0)
+            create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
+    }
+    apply_pending_captions();
     if (ui != nullptr && ui->window_exists(platform::kWindowText1)) {
         ui->activate_window(platform::kWindowText1);
     }
@@ -242,11 +292,15 @@ void main_loop_start() {
 bool main_loop_pass(bool wait) {
     if (running_flag() == 0) return false;
     platform::UiBackend* ui = platform::current_ui();
+    apply_pending_captions();
+    show_requested_windows();
+    run_requested_grid_action();
     if (output_option(kOptionPageMode) != 0) set_page_full_check_armed(true);
     // A request of the run state is carried out before anything else is taken from the user.
     if (pending_line() == nullptr && ui != nullptr && g.run_state == 0 && !level_push_pending()) {
         if (level_count() == 0) show_prompt_text(nullptr);
         set_wait_cursor(0);
+        refresh_toolbar_states();
         if (!take_typed_line() && !ui->process_one_event(wait) && wait) {
             // Nothing can arrive any more (the console's input has ended): the exit line runs;
             // when it could not end the run, the run ends without it, since nobody is left to
@@ -303,8 +357,22 @@ void beep() {
     if (platform::UiBackend* ui = platform::current_ui()) ui->beep();
 }
 
+void set_grid_action_runner(GridActionRunner runner) {
+    g_grid_runner = runner;
+}
+
+bool edit_window_request_pending() {
+    return g.edit_window_wanted;
+}
+
+bool grid_action_request_pending() {
+    return g.grid_action_wanted;
+}
+
 void reset_main_loop() {
     g = LoopState{};
+    reset_toolbars();
+    reset_window_captions();
     reset_command_history();
     reset_command_line();
     reset_command_levels();

@@ -50,4 +50,12 @@ void set_wait_cursor(int wait);
 int wait_cursor_shown();
 void beep();
 
+// Run states 111 and 112 wait for their windows: the edit window is shown once it exists, and
+// the grid's queued action runs through the runner the grid installs. The requests are kept
+// until then.
+using GridActionRunner = void (*)();
+void set_grid_action_runner(GridActionRunner runner);
+bool edit_window_request_pending();
+bool grid_action_request_pending();
+
 void reset_main_loop();
