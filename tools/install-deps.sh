@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     qt6-base-dev libgl-dev
     hershey-fonts-data
+    clang libclang-rt-14-dev
 )
 
 missing=()
