@@ -1,0 +1,86 @@
+// Bringing the current lens up to date after a change: working coefficients of special data,
+// special-data pickups, shape words, symmetry flags, decentres and coordinate returns, glass
+// data, the paraxial set-up pass with its solves and pickups, the aiming mode and the pupils,
+// and the surface frames. Every command that changes the lens runs lens_setup afterwards, and
+// every analysis relies on what it leaves.
+#pragma once
+
+#include <cstdint>
+
+struct AsphereRecord;
+struct SplineRecord;
+
+inline constexpr int kMsgZeroStopHeight = -259;
+inline constexpr int kMsgZernikeNoRadius = -262;
+inline constexpr int kMsgSplineRadii = -293;
+inline constexpr int kMsgPortOffsetCut = -304;
+inline constexpr int kMsgReferenceNoMemory = -307;
+inline constexpr int kMsgAimFallback = -309;
+inline constexpr int kMsgCoordinateUnreachable = -320;
+inline constexpr int kMsgZeroDesignWavelength = -332;
+inline constexpr int kMsgZeroHologramWavelength = -333;
+inline constexpr int kMsgGrinZeroIndex = -334;
+inline constexpr int kMsgGrinUnavailable = -337;
+
+// Brings the lens up to date; the argument is ignored. 0, or a message number with the failing
+// surface in the lens data's failing_surface: -259 (zero axial ray height at the stop), or the
+// first special-data error of the pass (-293, -255), which was shown as well. While a lens file
+// is read (state flag 45) nothing happens; a call made while a pass runs only prepares the
+// special data of the surfaces behind the one being passed.
+int lens_setup(int mode);
+
+// The handler of the lens set-up command: lens_setup(0) and its code.
+int cmd_lens_setup();
+
+// Installs lens_setup wherever other code runs it (the paraxial commands, the glass catalogue
+// re-read, the group operations) and the set-up command's handler.
+void install_lens_setup();
+
+// The surface the paraxial pass is working on (nested calls start behind it); the pass moves it.
+int lens_setup_pass_surface();
+void set_lens_setup_pass_surface(int n);
+
+// Special-data steps of one surface, as the paraxial pass runs them when it reaches the
+// surface: the shape word, diffractive, asphere, spline and toric data, special apertures and
+// symmetry. Returns the special-data error to report (0, -293, -255).
+int surface_special_data_steps(int n);
+// The shape-word steps alone (base shape, asphere, spline, toric): what a surface needs after
+// a curvature pickup was applied to it out of turn.
+int surface_shape_steps(int n);
+
+// Working coefficients from the entered ones (Zernike forms converted to power series over the
+// aperture radius of surface n).
+void prepare_asphere_coefficients(AsphereRecord& asphere, int n);
+void prepare_diffractive_coefficients(int n);
+// Curvature and sag profiles of a spline from its radii and slopes (the first curvature set by
+// the caller): 0, or -293 when the radii do not increase.
+int derive_spline_profile(SplineRecord& spline);
+// 0 usable, 1 degenerate (one point, or all radius steps below 1e-40), -293 radii not increasing.
+int check_spline_profile(const SplineRecord& spline);
+// Pickup, rotation matrix and symmetry of surface n's decentre: 0, -307 or -320.
+int prepare_decentre(int n);
+// A coordinate return of surface n onto itself takes the rotation and offsets of its decentre.
+void prepare_return_coordinates(int n);
+// Special aperture entry of surface n takes the values of the entry it picks up.
+void apply_special_aperture_pickup(int n, int entry);
+
+// 1 when the reference surface is 2 or more and no surface before it carries a record that
+// takes the real ray off its plain path; else 0.
+int stop_path_is_plain();
+
+// The dimensions of the command language's lens arrays follow the lens. The dimension codes
+// of a built-in variable sit in its reserved word: low byte the first dimension, high byte the
+// second.
+enum LensDimensionCode : std::uint8_t {
+    kDimSurfaces = 1,        // first: image surface + 1; second: spline size
+    kDimAsphere = 2,         // second: largest asphere entered count (66 at least)
+    kDimDiffractive = 3,     // second: largest diffractive entered count (66 at least)
+    kDimWavelengths = 4,     // wavelength count + 1
+    kDimSurfacesGrin = 5,    // first: surfaces, second: GRIN size; second code: size A
+    kDimSurfacesTraceC = 6,  // first: surfaces, second: size C; second code: apertures
+    kDimDrawingRays = 7,     // first: drawing ray sets; second code: size B
+};
+inline constexpr std::uint16_t lens_dimension_codes(int first, int second) {
+    return static_cast<std::uint16_t>((first & 0xFF) | ((second & 0xFF) << 8));
+}
+void update_lens_array_bounds();
