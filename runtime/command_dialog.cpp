@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
+#include "runtime/level_help.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
 #include "runtime/settings.h"
@@ -18,6 +20,13 @@
 namespace {
 
 ReferenceRayPointSource g_ray_point = nullptr;
+SavePrompt g_save_prompt = nullptr;
+LevelHandler g_conditions_handler = nullptr;
+int (*g_conditions_rows)() = nullptr;
+
+constexpr int kCommandDrawingDialog = 809;
+constexpr int kMsgDrawingConditions = -263;
+constexpr int kConditionsRowsExtra = 8;
 
 constexpr int kHelpCommandKey = 94;
 constexpr int kHelpBefore = 92;
@@ -90,13 +99,34 @@ bool rewrite_dialog_command(int command, char* text, int size) {
     return true;
 }
 
+void set_save_prompt(SavePrompt prompt) {
+    g_save_prompt = prompt;
+}
+
+void set_drawing_conditions_level(LevelHandler handler, int (*rows)()) {
+    g_conditions_handler = handler;
+    g_conditions_rows = rows;
+}
+
 int cmd_open_command_dialog() {
     const int command = current_command();
+    if (command >= 221 && command <= 223 && g_save_prompt != nullptr) {
+        // The save prompt runs commands of its own: the dialog's call is kept aside.
+        ArgCell** const vector = arg_vector();
+        const int count = arg_count();
+        set_arg_vector(new_arg_vector(), 0);
+        const int saved = g_save_prompt();
+        set_arg_vector(vector, count);
+        set_current_command(command);
+        if (saved == kStopped) return kStopped;
+    }
     const int topic = load_command_help(command);
     if (topic < 0) return 0;
     const int r = push_command_level(command_dialog_event, 0, 0);
     if (r != 0) return r;
     set_level_option();
+    if (command == kCommandDrawingDialog)
+        set_level_button(msg_text(kMsgDrawingConditions), kDrawingConditionsButton);
     return 0;
 }
 
@@ -152,6 +182,7 @@ int sync_dialog_fields(int field) {
 void draw_command_form() {
     const int command = saved_level_command();
     if (command < 0 || load_command_help(command) < 0) return;
+    sheet_set_title(1, 1);
     print_help_text(91, kHelpAfter, 0);
     for (int i = 0; i < saved_level_arg_count(); ++i) {
         const ArgCell* c = saved_level_cell(i);
@@ -171,6 +202,29 @@ void draw_command_form() {
         print_help_text(i, kHelpAfter, 0);
     }
     flush_output_line();
+    print_level_help();
+}
+
+// A field changed by the user: its text (or value) evaluated for its parameter into the saved
+// cell, the dependent fields brought along, the form drawn again.
+int change_field(int command, int f, const GridEvent& event) {
+    ArgCell* cell = saved_level_cell(f);
+    if (cell == nullptr) return 0;
+    ArgCell edited{};
+    edited.type = static_cast<std::uint16_t>(event.value_type == 3 ? kArgChar : event.value_type);
+    edited.value = event.value;
+    if (event.value_type == 3) {
+        edited.value.text = event.text;
+        edited.text_length =
+            static_cast<std::int16_t>(event.text != nullptr ? std::strlen(event.text) + 1 : 0);
+    }
+    ArgCell result = *cell;
+    char buffer[kArgTextSize];
+    const int r = evaluate_level_field(command, f, edited, &result, buffer, sizeof buffer);
+    if (r != 0) return r;
+    store_level_field_value(f, result);
+    sync_dialog_fields(f);
+    return redraw_form();
 }
 
 int command_dialog_event(GridEvent& event) {
@@ -183,30 +237,35 @@ int command_dialog_event(GridEvent& event) {
         case kLevelEventActivate:
         case kLevelEventEdited: {
             const int f = event.first_index;
-            if (f < 0) return 0;
-            if (event.code == kLevelEventActivate) {
-                ArgCell* cell = saved_level_cell(f);
-                if (cell == nullptr) return 0;
-                ArgCell edited{};
-                edited.type =
-                    static_cast<std::uint16_t>(event.value_type == 3 ? kArgChar : event.value_type);
-                edited.value = event.value;
-                if (event.value_type == 3) {
-                    edited.value.text = event.text;
-                    edited.text_length = static_cast<std::int16_t>(
-                        event.text != nullptr ? std::strlen(event.text) + 1 : 0);
+            if (f < 0) {
+                if (event.code != kLevelEventActivate ||
+                    event.argument != kDrawingConditionsButton || g_conditions_handler == nullptr) {
+                    return 0;
                 }
-                ArgCell result = *cell;
-                char buffer[kArgTextSize];
+                const int rows = g_conditions_rows != nullptr ? g_conditions_rows() : 0;
                 const int r =
-                    evaluate_level_field(command, f, edited, &result, buffer, sizeof buffer);
-                if (r != 0) return r;
-                store_level_field_value(f, result);
-                sync_dialog_fields(f);
-                return redraw_form();
+                    push_command_level(g_conditions_handler, rows + kConditionsRowsExtra, 0);
+                if (r == 0) set_level_option();
+                return r;
             }
+            if (event.code == kLevelEventActivate) return change_field(command, f, event);
             if (sync_dialog_fields(f) != 0) return redraw_form();
             return 0;
+        }
+        case kLevelEventTypedLine: {
+            // Without a form on screen (the console), a field is answered by a typed line
+            // "<field number> <value>".
+            if (event.text == nullptr) return 0;
+            char* rest = nullptr;
+            const long f = std::strtol(event.text, &rest, 10);
+            if (rest == event.text || f < 0 || f >= saved_level_arg_count()) return kMsgNoSuchField;
+            while (*rest == ' ') ++rest;
+            GridEvent typed;
+            typed.code = kLevelEventActivate;
+            typed.first_index = static_cast<int>(f);
+            typed.value_type = 3;
+            typed.text = rest;
+            return change_field(command, static_cast<int>(f), typed);
         }
         case kLevelEventShown:
             return redraw_form();

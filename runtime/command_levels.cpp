@@ -9,6 +9,7 @@
 #include "runtime/command_line.h"
 #include "runtime/command_text.h"
 #include "runtime/dispatch.h"
+#include "runtime/level_help.h"
 #include "runtime/main_loop.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
@@ -137,6 +138,7 @@ void pop_command_level(bool by_escape) {
         return;
     }
     clear_state_flag(kFlagCommandMode);
+    reset_sheet_title();
     g.saved = SavedCall{};
     if (interactive_call() < 0) set_interactive_call(0);
     show_prompt_text(nullptr);
@@ -229,6 +231,13 @@ void set_level_prompt(const char* text) {
     CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level();
     if (l == nullptr) return;
     std::snprintf(l->prompt, sizeof l->prompt, "%s", text != nullptr ? text : "");
+}
+
+void set_level_button(const char* text, int id) {
+    CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level();
+    if (l == nullptr) return;
+    std::snprintf(l->button_text, sizeof l->button_text, "%s", text != nullptr ? text : "");
+    l->button_id = id;
 }
 
 int saved_level_command() {

@@ -61,6 +61,8 @@ struct CommandLevel {
     int cursor_index = 0;
     int cleared[2] = {};
     char prompt[kLevelPromptSize] = {};
+    char button_text[kLevelPromptSize] = {};  // one button of the level's strip, when any
+    int button_id = 0;
 };
 
 // Open levels (0..16) and the top level's record (null without levels). A pushed level counts
@@ -87,6 +89,7 @@ void set_level_option();
 void set_level_cursor(int field, int index, int flag);
 void set_level_choices(int count, const LevelChoice* pairs);
 void set_level_prompt(const char* text);
+void set_level_button(const char* text, int id);
 
 // The saved call of the first interactive level.
 int saved_level_command();

@@ -83,7 +83,6 @@ void show_value_choices(const char* default_text) {
     }
 }
 
-
 bool is_immediate(const char* text) {
     const int symbol = immediate_command_symbol();
     return symbol >= 0 && lookup_symbol(text) == symbol;

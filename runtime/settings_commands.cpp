@@ -18,6 +18,8 @@
 
 namespace {
 
+TestGlassCount g_test_glass_count = nullptr;
+
 constexpr int kCellRow = 1;
 constexpr int kCellColumn = 2;
 constexpr int kCellIndex = 3;
@@ -132,7 +134,13 @@ int cmd_set_setting() {
         r = set_setting_text(id, c->value.text, x.i);
     }
     if (r == kErrorTextReady) return r;
-    return r != 0 ? kMsgSettingRefused : 0;
+    if (r != 0) return kMsgSettingRefused;
+    if (id == kSetTestGlassFile && g_test_glass_count != nullptr) {
+        const int glasses = g_test_glass_count();
+        if (glasses > 0)
+            msg_box(kMsgTestGlassesLoaded, get_setting_text(kSetTestGlassFile, 0), glasses);
+    }
+    return 0;
 }
 
 int compose_setting_text(char* out, int size) {
@@ -230,4 +238,8 @@ int cmd_lens_note_line() {
     const int line = cell_int(0);
     if (line < 1 || line > kNoteLines) return kMsgIndexRange;
     return copy_into_variable(kSysVarLensNoteLine, lens_data().notes[line - 1]);
+}
+
+void set_test_glass_count(TestGlassCount count) {
+    g_test_glass_count = count;
 }

@@ -8,6 +8,11 @@ inline constexpr int kMsgShowSetting = -261;
 inline constexpr int kMsgSettingType = -264;
 inline constexpr int kMsgTestGlassesLoaded = -329;
 
+// The number of test glasses read from Test_glass_file (the glass catalogues install it): a
+// change of the file that loads glasses is shown with message -329.
+using TestGlassCount = int (*)();
+void set_test_glass_count(TestGlassCount count);
+
 // Installs the handlers into their slots.
 void install_settings_commands();
 

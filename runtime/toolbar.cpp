@@ -211,6 +211,8 @@ int create_toolbar(int parent, int x, int y, int message) {
     if (open_lists_file(0) != 0) return g.last_height;
     const int list = find_list(msg_text(message), true);
     if (list < 0) return g.last_height;
+    // The list that was current (a parameter's value list) is current again afterwards.
+    const int previous_list = current_list();
     select_list(list);
     int count = current_list_count();
     if (count > kToolbarEntryLimit) count = kToolbarEntryLimit;
@@ -227,6 +229,7 @@ int create_toolbar(int parent, int x, int y, int message) {
         entries.push_back({parse_entry(current_list_first(k)), second != nullptr ? second : ""});
     }
 
+    select_list(previous_list);
     if (ui != nullptr) ui->clear_tool_strip(parent);
     std::erase_if(g.buttons, [parent](const ToolbarButton& b) { return b.window == parent; });
     int names = 0;
