@@ -587,8 +587,8 @@ int QtBackend::add_tool_button(int window, const ToolButton& button) {
 
 int QtBackend::clear_tool_strip(int window) {
     if (window != kWindowFrame || frame_ == nullptr) return kUiBadWindow;
+    // The toolbar owns its buttons: clearing its actions deletes them.
     if (toolbar_ != nullptr) toolbar_->clear();
-    for (auto& [id, tool] : tool_buttons_) tool->deleteLater();
     tool_buttons_.clear();
     return 0;
 }
