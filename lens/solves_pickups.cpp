@@ -376,8 +376,10 @@ int solve_edge_thickness(int j, int k, bool before_stop, void (*refresh)(int sur
             const int rc = apply_curvature_pickup(surface(next.curvature_source), next);
             if (rc != 0) return rc;
         }
-        if (refresh != nullptr) refresh(k);
     }
+    // The pass reaches the next surface only after this one: its shape word may still describe
+    // the surface as it was before the change that this set-up follows.
+    if (refresh != nullptr) refresh(k);
     double thickness = edge_sag(j, h) - edge_sag(k, h);
     if (std::fabs(s.thickness_solve_value2) > kZero) thickness += s.thickness_solve_value2;
     *t = thickness;

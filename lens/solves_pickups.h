@@ -42,5 +42,6 @@ int solve_curvature(int kind, double v, const SolveRay& ray, bool before_stop, d
 // surface: 0 with t set, or -257, -260.
 int solve_height_thickness(int kind, double v, const SolveRay& ray, bool before_stop, double* t);
 // Edge-thickness solve "ET" of surface j to the next surface k: 0 with t set, or -330, -331.
-// The next surface's curvature pickup is applied first; refresh brings its shape word up to date.
+// The next surface's curvature pickup is applied first, and refresh brings its shape word up to
+// date before its sag is read.
 int solve_edge_thickness(int j, int k, bool before_stop, void (*refresh)(int surface), double* t);
