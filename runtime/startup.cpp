@@ -12,6 +12,7 @@
 #include "drawing/drawing_buffers.h"
 #include "evaluation/spot_store.h"
 #include "lens/lens_data.h"
+#include "lens/lens_items.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
@@ -322,6 +323,8 @@ int app_init(int without_windows, int, int) {
     set_setting_text(kSetVersionNumber, kProgramVersion, 0);
     set_setting_int(kSetProgramLevel, 1, 0, 0);
     bind_kpl_variables();
+    // Lens items need the lens arrays and the start-up bindings: they bind what is left.
+    install_lens_items();
     g_state.clipboard_format_registered = true;
 
     if (without_windows == 0) {
