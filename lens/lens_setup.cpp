@@ -5,6 +5,7 @@
 
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
+#include "lens/lens_items.h"
 #include "lens/optimise_links.h"
 #include "lens/paraxial_setup_pass.h"
 #include "lens/private_catalog.h"
@@ -13,7 +14,6 @@
 #include "lens/surface_materials.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
-#include "runtime/kpl_sysvars.h"
 #include "runtime/memory.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
@@ -170,12 +170,6 @@ int nested_steps(int n) {
     if (const int sp = spline_step(n); sp != 0 && rc == 0) rc = sp;
     toric_step(surface(n));
     return rc;
-}
-
-std::uint16_t first_word(const void* record, int word) {
-    std::uint16_t v = 0;
-    std::memcpy(&v, static_cast<const unsigned char*>(record) + 2 * word, sizeof v);
-    return v;
 }
 
 // S5: special apertures and the other features that decide symmetry and plainness.
@@ -615,87 +609,6 @@ int stop_path_is_plain() {
         }
     }
     return 1;
-}
-
-void update_lens_array_bounds() {
-    const LensData& l = lens_data();
-    int asphere = 66, diffractive = 66, size_a = 11, apertures = 1, spline = 5, size_b = 10,
-        size_c = 2, grin = 10;
-    int ray_sets = 0;
-    if (l.drawing_conditions != nullptr && l.drawing_conditions->rows != nullptr) {
-        ray_sets = l.drawing_conditions->row_count;
-    }
-    auto raise = [](int& v, int candidate) {
-        if (candidate > v) v = candidate;
-    };
-    for (int n = 0; n <= l.image_surface; ++n) {
-        const SurfaceRecord& s = surface(n);
-        if (s.asphere != nullptr) raise(asphere, s.asphere->entered_count);
-        if (s.diffractive != nullptr) raise(diffractive, s.diffractive->entered_count);
-        if (s.trace_record_a != nullptr) raise(size_a, first_word(s.trace_record_a, 0) + 1);
-        raise(apertures, s.special_aperture_count + 1);
-        if (s.spline != nullptr) raise(spline, s.spline->count);
-        if (s.trace_record_b != nullptr) raise(size_b, first_word(s.trace_record_b, 2));
-        if (s.range_record != nullptr) raise(size_c, s.range_record->count + 1);
-        if (s.grin != nullptr) raise(grin, s.grin->count);
-    }
-    const int surfaces = l.image_surface + 1;
-    const int wavelengths = l.wavelength_count + 1;
-    for (int v = 0; v < kKplSysVarCount; ++v) {
-        KplSysVar* e = kpl_sysvar(v);
-        if (e == nullptr) continue;
-        const int first = e->reserved & 0xFF;
-        const int second = (e->reserved >> 8) & 0xFF;
-        auto dim = [](int value) {
-            return static_cast<std::int16_t>(value > 32767 ? 32767 : value);
-        };
-        switch (first) {
-            case kDimSurfaces:
-                e->dim1 = dim(surfaces);
-                break;
-            case kDimWavelengths:
-                e->dim1 = dim(wavelengths);
-                break;
-            case kDimDrawingRays:
-                e->dim1 = dim(ray_sets);
-                break;
-            case kDimSurfacesTraceC:
-                e->dim1 = dim(surfaces);
-                e->dim2 = dim(size_c);
-                break;
-            case kDimSurfacesGrin:
-                e->dim1 = dim(surfaces);
-                e->dim2 = dim(grin);
-                break;
-            default:
-                break;
-        }
-        switch (second) {
-            case 1:
-                e->dim2 = dim(spline);
-                break;
-            case 2:
-                e->dim2 = dim(asphere);
-                break;
-            case 3:
-                e->dim2 = dim(diffractive);
-                break;
-            case 4:
-                e->dim2 = dim(wavelengths);
-                break;
-            case 5:
-                e->dim2 = dim(size_a);
-                break;
-            case 6:
-                e->dim2 = dim(apertures);
-                break;
-            case 7:
-                e->dim2 = dim(size_b);
-                break;
-            default:
-                break;
-        }
-    }
 }
 
 int lens_setup(int /*mode*/) {

@@ -67,20 +67,3 @@ void apply_special_aperture_pickup(int n, int entry);
 // 1 when the reference surface is 2 or more and no surface before it carries a record that
 // takes the real ray off its plain path; else 0.
 int stop_path_is_plain();
-
-// The dimensions of the command language's lens arrays follow the lens. The dimension codes
-// of a built-in variable sit in its reserved word: low byte the first dimension, high byte the
-// second.
-enum LensDimensionCode : std::uint8_t {
-    kDimSurfaces = 1,        // first: image surface + 1; second: spline size
-    kDimAsphere = 2,         // second: largest asphere entered count (66 at least)
-    kDimDiffractive = 3,     // second: largest diffractive entered count (66 at least)
-    kDimWavelengths = 4,     // wavelength count + 1
-    kDimSurfacesGrin = 5,    // first: surfaces, second: GRIN size; second code: size A
-    kDimSurfacesTraceC = 6,  // first: surfaces, second: size C; second code: apertures
-    kDimDrawingRays = 7,     // first: drawing ray sets; second code: size B
-};
-inline constexpr std::uint16_t lens_dimension_codes(int first, int second) {
-    return static_cast<std::uint16_t>((first & 0xFF) | ((second & 0xFF) << 8));
-}
-void update_lens_array_bounds();

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "lens/lens_items.h"
 #include "lens/solves_pickups.h"
 #include "lens/surface_groups.h"
 #include "lens_setup_fixture.h"
@@ -355,11 +356,11 @@ TEST_F(SpecialDataTest, ANestedCallPreparesOnlySpecialDataBehindThePassSurface) 
 TEST_F(SpecialDataTest, ArrayBoundsFollowTheLens) {
     kpl_reset_sysvars();
     ASSERT_EQ(kpl_bind_sysvar(114, nullptr, 2, 1, 0), 0);
-    kpl_sysvar(114)->reserved = lens_dimension_codes(kDimSurfaces, 0);
+    kpl_sysvar(114)->reserved = kDim1Surfaces;
     ASSERT_EQ(kpl_bind_sysvar(174, nullptr, 2, 1, 1), 0);
-    kpl_sysvar(174)->reserved = lens_dimension_codes(kDimSurfaces, kDimAsphere);
+    kpl_sysvar(174)->reserved = kDim1Surfaces | kDim2Asphere << 8;
     ASSERT_EQ(kpl_bind_sysvar(112, nullptr, 2, 1, 0), 0);
-    kpl_sysvar(112)->reserved = lens_dimension_codes(kDimWavelengths, 0);
+    kpl_sysvar(112)->reserved = kDim1Wavelengths;
     ASSERT_EQ(alloc_asphere_record(2, 9, 20), 0);
     ASSERT_EQ(lens_setup(0), 0);
     EXPECT_EQ(kpl_sysvar(114)->dim1, 4);
