@@ -177,8 +177,9 @@ int element_address(const Target& t, std::uint8_t*& out) {
         if (check_index(v, t.dim2, &j) != 0) return fail(kMsgIndexRange);
     }
     if (t.data == nullptr) {
+        // The lens checks item indices against the lens as it is now.
         out = static_cast<std::uint8_t*>(lens_item(t.sysvar, i, j));
-        return out != nullptr ? 0 : fail(kMsgBadCode);
+        return out != nullptr ? 0 : fail(kMsgIndexRange);
     }
     const long index = t.dim2 > 0 ? static_cast<long>(i) * t.dim2 + j : i;
     out = t.data + index * element_size(t.type);
@@ -208,7 +209,7 @@ int variable_operand(std::uint8_t ref, KplValue* out) {
         if (element_address(t, address) != 0) return st.error;
     } else if (address == nullptr) {
         address = static_cast<std::uint8_t*>(lens_item(t.sysvar, 0, 0));
-        if (address == nullptr) return fail(kMsgBadCode);
+        if (address == nullptr) return fail(kMsgLensItemMissing);
     } else if (t.dim1 > 0 && t.sysvar >= 0) {
         return fail(kMsgBadCode);  // a built-in array read as a scalar
     }
@@ -361,7 +362,7 @@ int reference_target(Target& t, std::uint8_t* scratch, std::size_t scratch_size)
     if (resolve_target(ref, t) != 0) return st.error;
     if (t.data == nullptr && t.dim1 == 0 && t.sysvar >= 0) {
         t.data = static_cast<std::uint8_t*>(lens_item(t.sysvar, 0, 0));
-        if (t.data == nullptr) return fail(kMsgBadCode);
+        if (t.data == nullptr) return fail(kMsgLensItemMissing);
     }
     return 0;
 }

@@ -14,6 +14,8 @@
 inline constexpr int kMsgBadCode = -2;
 inline constexpr int kMsgCharRange = -3;
 inline constexpr int kMsgIndexRange = -4;
+// A built-in variable whose lens item the lens cannot give (no such record, say).
+inline constexpr int kMsgLensItemMissing = -235;
 inline constexpr int kMsgCallDepth = -5;
 inline constexpr int kMsgProcedureLoad = -9;
 inline constexpr int kMsgCallRefused = -14;
