@@ -33,6 +33,7 @@
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "runtime/window_captions.h"
 
 namespace {
 
@@ -627,19 +628,10 @@ void printer_setup(PrinterChoices& choices, int mode) {
 }
 
 void set_window_titles(const char* main_caption, const char* edit_caption) {
-    platform::UiBackend* ui = ui_or_null();
-    if (main_caption != nullptr) {
-        g_state.main_caption = main_caption;
-        if (ui != nullptr && ui->window_exists(platform::kWindowFrame)) {
-            ui->set_frame_title(main_caption);
-        }
-    }
-    if (edit_caption != nullptr) {
-        g_state.edit_caption = edit_caption;
-        if (ui != nullptr && ui->window_exists(platform::kWindowEdit)) {
-            ui->set_window_title(platform::kWindowEdit, edit_caption);
-        }
-    }
+    if (main_caption != nullptr) g_state.main_caption = main_caption;
+    if (edit_caption != nullptr) g_state.edit_caption = edit_caption;
+    // While the main loop runs, its next pass composes and shows them.
+    if (running_flag() == 0) apply_pending_captions();
 }
 
 const std::string& main_window_caption() {
