@@ -413,6 +413,16 @@ struct OptimiseParams {
     std::uint8_t sum_of_squares;  // "OPSS"
 };
 
+// Defaults of the element drawings: one block for the program and one copied into each new lens.
+inline constexpr int kElementDefaultTextLength = 32;
+struct ElementDrawingDefaults {
+    double values[6];                              // "ELMDF1"
+    std::uint16_t integers[6];                     // "ELMDF2", the 16-bit part
+    std::uint8_t small[3];                         // "ELMDF2", the 8-bit part
+    std::uint8_t set;                              // the defaults have been set
+    char texts[2][kElementDefaultTextLength + 1];  // "ELMDF3"
+};
+
 struct LensData {
     double units;
     double object_height;
@@ -434,6 +444,7 @@ struct LensData {
     void* spare_blocks[2];
     OptimiseParams* optimise_params;
     SpotSettings* spot_settings;
+    ElementDrawingDefaults element_drawing_defaults;
     std::int32_t image_surface;
     std::int32_t aperture_stop;
     std::int32_t reference_surface;
@@ -520,6 +531,8 @@ extern std::uint8_t old_file;
 extern char file_version[8];
 
 LensData& lens_data();
+// The program's element-drawing defaults, which every new lens starts from (all zero at start).
+ElementDrawingDefaults& program_element_drawing_defaults();
 SurfaceRecord* surface_array();
 SurfaceRecord& surface(int n);
 int surface_limit();    // highest surface number the array holds

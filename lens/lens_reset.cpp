@@ -6,6 +6,9 @@
 #include "lens/glass_cache.h"
 #include "lens/lens_data.h"
 #include "lens/optimise_links.h"
+#include "runtime/arg_cells.h"
+#include "runtime/dispatch.h"
+#include "runtime/menu_store.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 
@@ -16,6 +19,42 @@ constexpr int kFlagClearedByNewLens = 50;
 constexpr int kFlagSetByNewLens = 59;
 
 constexpr const char kProgramFileVersion[] = "5.40";
+
+// The user's procedure that adjusts every new lens, and the symbol numbers it must have to be
+// one: symbols above this are compiled procedures.
+constexpr char kNewLensProcedure[] = "opc_init";
+constexpr int kHighestBuiltinSymbol = 8190;
+constexpr int kNewLensProcedureRunMode = 1;
+
+ElementDrawingDefaults g_program_element_defaults{};
+
+// Runs the user's new-lens procedure quietly, with the running command's state kept around it.
+// Its result is not looked at: it reports its own failures.
+void run_new_lens_procedure() {
+    if (lookup_symbol(kNewLensProcedure) <= kHighestBuiltinSymbol) return;
+    const bool output_was_on = get_setting_flag(kSetOutputOn) != 0;
+    if (output_was_on) set_setting_flag(kSetOutputOn, 0);
+    const int saved_command = current_command();
+    ArgCell** const saved_vector = arg_vector();
+    const int saved_count = arg_count();
+    ArgCell** const scratch = new_arg_vector();
+    // The scratch cells are one static area: a caller that runs on them gets them back.
+    ArgCell saved_cells[kScratchCellCount];
+    const bool caller_uses_scratch = saved_vector == scratch;
+    if (caller_uses_scratch) {
+        for (int i = 0; i < kScratchCellCount; ++i) saved_cells[i] = *scratch[i];
+    }
+    set_arg_vector(scratch, 0);
+    run_command_string(kNewLensProcedure, kNewLensProcedureRunMode);
+    if (caller_uses_scratch) {
+        for (int i = 0; i < kScratchCellCount; ++i) *scratch[i] = saved_cells[i];
+    }
+    set_arg_vector(saved_vector, saved_count);
+    set_current_command(saved_command);
+    materials_changed = 1;
+    bounds_stale = 1;
+    if (output_was_on) set_setting_flag(kSetOutputOn, 1);
+}
 
 void blank_fill(char* field, int length) {
     std::memset(field, ' ', static_cast<std::size_t>(length));
@@ -80,6 +119,10 @@ void fill_ray_sets(DrawingConditions& dc) {
 }
 
 }  // namespace
+
+ElementDrawingDefaults& program_element_drawing_defaults() {
+    return g_program_element_defaults;
+}
 
 void free_surface_special_data(int n) {
     SurfaceRecord& s = surface(n);
@@ -401,6 +444,7 @@ int lens_new() {
         mem_free(spare);
         spare = nullptr;
     }
+    l.element_drawing_defaults = g_program_element_defaults;
     reset_optimise_params();
     reset_spot_settings();
     for (int n = 0; n <= surface_limit(); ++n) reset_surface(n);
@@ -420,5 +464,6 @@ int lens_new() {
     l.mesh_renumber_limit = 0;
     optimise_new_lens();
     set_setting_text(kSettingLensFile, "", 0);
+    run_new_lens_procedure();
     return 0;
 }
