@@ -383,8 +383,8 @@ void settle_aim_mode_late() {
 // Clears state flag 71 on every way out of a full pass.
 class PassRunning {
 public:
-    PassRunning() { set_state_flag(kFlagParaxialPassOk); }
-    ~PassRunning() { clear_state_flag(kFlagParaxialPassOk); }
+    PassRunning() { set_state_flag(kFlagLensSetupRunning); }
+    ~PassRunning() { clear_state_flag(kFlagLensSetupRunning); }
     PassRunning(const PassRunning&) = delete;
     PassRunning& operator=(const PassRunning&) = delete;
 };
@@ -615,7 +615,7 @@ int lens_setup(int /*mode*/) {
     if (test_state_flag(kFlagLensReadInBulk) != 0) return 0;
     LensData& l = lens_data();
     const int image = l.image_surface;
-    if (test_state_flag(kFlagParaxialPassOk) != 0) {
+    if (test_state_flag(kFlagLensSetupRunning) != 0) {
         for (int n = g_pass_surface + 2; n <= image; ++n) {
             if (const int rc = nested_steps(n); rc != 0) msg_box(rc, n);
         }

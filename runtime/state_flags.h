@@ -55,7 +55,7 @@ enum StateFlag : int {
     kFlagDerivativeStep = 65,       // the lens is set up for a derivative step
     kFlagRevertRestored = 69,       // the lens was restored from its revert copy
     kFlagSheetKeepsRows = 70,       // a closing grid keeps its row texts
-    kFlagParaxialPassOk = 71,       // the paraxial set-up pass reached the image
+    kFlagLensSetupRunning = 71,     // a lens set-up is running (a nested call only refreshes special data)
     kFlagRaySourceLoaded = 75,      // a ray source is loaded
 };
 
@@ -105,7 +105,7 @@ inline constexpr StateFlagInfo kStateFlagRegistry[] = {
     {kFlagDerivativeStep, "derivative_step"},
     {kFlagRevertRestored, "revert_restored"},
     {kFlagSheetKeepsRows, "sheet_keeps_rows"},
-    {kFlagParaxialPassOk, "paraxial_pass_ok"},
+    {kFlagLensSetupRunning, "lens_setup_running"},
     {kFlagRaySourceLoaded, "ray_source_loaded"},
 };
 

@@ -227,7 +227,7 @@ TEST_F(LensSetupTest, ZeroAxialHeightAtTheStopEndsThePass) {
     field_by_angle(0.01);
     ASSERT_EQ(lens_setup(0), kMsgZeroStopHeight);
     EXPECT_EQ(lens_data().failing_surface, 2);
-    EXPECT_EQ(test_state_flag(kFlagParaxialPassOk), 0);
+    EXPECT_EQ(test_state_flag(kFlagLensSetupRunning), 0);
 }
 
 TEST_F(LensSetupTest, StopOnTheImageSurfaceMovesToSurfaceOne) {

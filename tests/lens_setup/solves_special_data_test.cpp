@@ -346,9 +346,9 @@ TEST_F(SpecialDataTest, ANestedCallPreparesOnlySpecialDataBehindThePassSurface) 
     const double height = surface(2).axial_ray_height;
     surface(2).conic = -1.0;
     surface(2).curvature = -0.03;
-    set_state_flag(kFlagParaxialPassOk);
+    set_state_flag(kFlagLensSetupRunning);
     ASSERT_EQ(lens_setup(0), 0);
-    clear_state_flag(kFlagParaxialPassOk);
+    clear_state_flag(kFlagLensSetupRunning);
     EXPECT_EQ(surface(2).axial_ray_height, height);
     EXPECT_EQ(surface(2).shape, 1);  // S0 belongs to the full pass
 }
