@@ -55,7 +55,7 @@ enum StateFlag : int {
     kFlagDerivativeStep = 65,       // the lens is set up for a derivative step
     kFlagRevertRestored = 69,       // the lens was restored from its revert copy
     kFlagSheetKeepsRows = 70,       // a closing grid keeps its row texts
-    kFlagLensSetupRunning = 71,     // a lens set-up is running (a nested call only refreshes special data)
+    kFlagLensSetupRunning = 71,     // a lens set-up is running; a nested one only does special data
     kFlagRaySourceLoaded = 75,      // a ray source is loaded
 };
 
