@@ -7,6 +7,7 @@
 
 #include "lens/lens_data.h"
 #include "lens/lens_items.h"
+#include "lens/lens_setup.h"
 #include "lens/new_lens_command.h"
 #include "lens/surface_groups.h"
 #include "lens/surface_insert_delete.h"
@@ -40,7 +41,6 @@ constexpr int kEditOutputReplace = 2;
 constexpr std::size_t kFileNameLimit = 259;
 
 NewLensSheetHooks g_sheet;
-LensSetupRunner g_setup = nullptr;
 
 int cell_int(int k) {
     const ArgCell* c = arg_cell(k);
@@ -196,7 +196,7 @@ int new_lens() {
     if (!sheet_mode) return open_surface_sheet(result.lens_surfaces);
 
     if (g_sheet.delete_revert_copy != nullptr) g_sheet.delete_revert_copy(kMsgRevertBeforeNewLens);
-    if (g_setup != nullptr) g_setup(0);
+    lens_setup(0);
     if (g_sheet.save_revert_copy != nullptr) g_sheet.save_revert_copy(kMsgRevertNewLens);
     const LensData& l = lens_data();
     const int rows = l.image_surface < 3 ? 9 : l.image_surface + 5;
@@ -257,10 +257,6 @@ void reset_new_lens_sheet_hooks() {
     g_sheet = NewLensSheetHooks{};
 }
 
-void set_lens_commands_setup(LensSetupRunner runner) {
-    g_setup = runner;
-}
-
 int cmd_new_lens() {
     if (current_command() == kCmdNewEditText) return new_edit_text();
     return new_lens();
@@ -292,8 +288,7 @@ int cmd_insert_delete_surface() {
         test_state_flag(kFlagSingleCommandUpdate) == 0) {
         return 0;
     }
-    if (g_setup == nullptr) return 0;
-    if (const int setup = g_setup(0); setup != 0) {
+    if (const int setup = lens_setup(0); setup != 0) {
         return set_error_msg(setup, lens_data().failing_surface);
     }
     return 0;

@@ -2,8 +2,6 @@
 // the edit window), and inserting, deleting and stepping to surfaces.
 #pragma once
 
-#include "lens/surface_groups.h"
-
 inline constexpr int kCmdNewEditText = 226;
 inline constexpr int kCmdInsertSurface = 417;
 inline constexpr int kCmdDeleteSurfaces = 418;
@@ -42,10 +40,6 @@ struct NewLensSheetHooks {
 };
 NewLensSheetHooks& new_lens_sheet_hooks();
 void reset_new_lens_sheet_hooks();
-
-// The lens set-up that the insert, delete and go-to commands run after a change (installed by
-// the set-up code). Until it is installed the lens keeps its change marks for the next set-up.
-void set_lens_commands_setup(LensSetupRunner runner);
 
 // Slot 77: commands 221, 222, 223 (a new lens) and 226 (a new edit-window text).
 int cmd_new_lens();

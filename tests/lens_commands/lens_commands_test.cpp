@@ -162,6 +162,8 @@ TEST_F(LensCommands, InsertAndDeleteRenumberTheLens) {
     EXPECT_EQ(surface(2).thickness, 0.0);
     EXPECT_STREQ(surface(2).medium_name, "AIR       ");
     EXPECT_EQ(surface(3).thickness, 2.0);
+    // The set-up ran after the change: vertices at 0, 1, 1 + 0, 1 + 0 + 2.
+    EXPECT_EQ(surface(4).vertex_position, 3.0);
     EXPECT_EQ(l.aperture_stop, 4);              // the stop names the same surface
     EXPECT_EQ(surface(5).curvature_source, 4);  // and so does the pickup
 
