@@ -316,12 +316,7 @@ int run_compiled_line(int mode, const char* text, KplValue* result, int* slot) {
     if (rc != 0) {
         message_location().pending_error = rc;
         message_location().nested_line = text;
-        report_kpl_error();
-        message_location().nested_line = nullptr;
-        message_location().pending_error = 0;
-        message_location().builtin_command = -1;
-        message_location().argument_number = -1;
-        message_location().parameter_name = nullptr;
+        report_pending_kpl_error();
     }
     if (result != nullptr && result != &run_result) *result = run_result;
     const int restore = restore_run(saved);

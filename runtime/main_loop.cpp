@@ -101,9 +101,11 @@ void run_pending_line() {
     } else if (hooks.run_top_line != nullptr) {
         const bool interactive = interactive_call() < 0;
         hooks.run_top_line(line, 0, 0);
+        report_pending_kpl_error();
         if (g.run_state == kRunStateRerunEntry && interactive) {
             g.run_state = 0;
             hooks.run_top_line(line, 0, 0);
+            report_pending_kpl_error();
         }
     } else {
         show_error(kMsgNoLineRunner);

@@ -177,6 +177,15 @@ void show_error(int code) {
     show_message_text(kind, message_buffer);
 }
 
+void report_pending_kpl_error() {
+    if (location.pending_error != 0) report_kpl_error();
+    location.pending_error = 0;
+    location.nested_line = nullptr;
+    location.builtin_command = -1;
+    location.argument_number = -1;
+    location.parameter_name = nullptr;
+}
+
 void report_kpl_error() {
     const MessageLocation& at = location;
     if (at.pending_error == kStopped) return;

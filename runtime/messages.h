@@ -74,6 +74,10 @@ void show_error(int code);
 // Reports the interpreter's pending error with its location, then the call trace in step
 // mode.
 void report_kpl_error();
+// Reports the pending error of a line that has run, if any, and clears the location for the
+// next line. The main loop calls it after the typed line; the line runner itself does not,
+// since its other callers (lens files, command strings) report failures in their own way.
+void report_pending_kpl_error();
 
 // The error-text buffer that -9998 shows.
 const char* error_text_buffer();

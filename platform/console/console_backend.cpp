@@ -164,6 +164,7 @@ bool ConsoleBackend::take_command_line(std::string& line) {
     if (entered_lines_.empty()) return false;
     line = std::move(entered_lines_.front());
     entered_lines_.pop_front();
+    status_written_.clear();
     return true;
 }
 
@@ -425,9 +426,9 @@ void ConsoleBackend::post_resize(int window, Size size) {
 }
 
 void ConsoleBackend::set_status_text(std::string_view text) {
-    if (text == status_) return;
     status_ = text;
-    if (status_.empty()) return;
+    if (status_.empty() || status_ == status_written_) return;
+    status_written_ = status_;
     *err_ << status_ << '\n';
     err_->flush();
 }

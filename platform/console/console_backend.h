@@ -52,7 +52,9 @@ public:
     int add_text_line(int window, std::string_view line) override;
     int clear_text(int window) override;
 
-    // Without a status line on screen, each new status text is written to standard error.
+    // Without a status line on screen, status texts are written to standard error: each text
+    // once while the program works on one command line (a flashing prompt is not repeated), but
+    // again for the next line, where it is that line's own answer.
     void set_status_text(std::string_view text) override;
     std::string status_text() const override { return status_; }
 
@@ -172,6 +174,7 @@ private:
     std::array<Window, kWindowCount> windows_;
     int active_ = -1;
     std::string status_ = " ";
+    std::string status_written_;  // the last status text written for this command line
     std::string command_text_;
     std::deque<std::string> entered_lines_;
     std::string fd_buffer_;

@@ -89,6 +89,16 @@ TEST_F(Loop, TypedLinesRunAndAreRecorded) {
     EXPECT_NE(ui().message_boxes_shown().back().text.find("255"), std::string::npos);
 }
 
+TEST_F(Loop, AFailingTypedLineShowsItsErrorOnceAndTheNextLineRuns) {
+    type("array1[2000] = 1");
+    ASSERT_EQ(ui().message_boxes_shown().size(), 1u);
+    EXPECT_NE(ui().message_boxes_shown().back().text.find("outside the array"), std::string::npos)
+        << ui().message_boxes_shown().back().text;
+    type("2*3");
+    EXPECT_EQ(ui().status_text(), "Value: 6");
+    EXPECT_EQ(ui().message_boxes_shown().size(), 1u);  // the old error is not shown again
+}
+
 TEST_F(Loop, EchoWritesTheRecordedLineIntoTheTextOutput) {
     set_setting_flag(kSetOutputEcho, 1);
     type("a = 5");

@@ -297,13 +297,20 @@ TEST(UiChoice, ConsoleWithoutDisplayOrWhenAskedElseQt) {
 
 namespace {
 
-// Without a status line on screen, status texts reach the user on the error stream, each once.
-TEST_F(ConsoleFixture, StatusTextsGoToTheErrorStreamOnce) {
-    ui.set_status_text("Surface 3 is the stop");
-    ui.set_status_text("Surface 3 is the stop");
+// Without a status line on screen, status texts reach the user on the error stream: once while
+// one command line is worked on, again when the next line gives the same answer.
+TEST_F(ConsoleFixture, StatusTextsGoToTheErrorStreamOncePerCommandLine) {
+    ui.enter_command_line("a");
+    ui.enter_command_line("b");
+    std::string line;
+    ASSERT_TRUE(ui.take_command_line(line));
+    ui.set_status_text("Value: 0.0");
     ui.set_status_text("");
+    ui.set_status_text("Value: 0.0");
+    ASSERT_TRUE(ui.take_command_line(line));
+    ui.set_status_text("Value: 0.0");
     ui.set_status_text("Done");
-    EXPECT_EQ(err.str(), "Surface 3 is the stop\nDone\n");
+    EXPECT_EQ(err.str(), "Value: 0.0\nValue: 0.0\nDone\n");
     EXPECT_EQ(ui.status_text(), "Done");
 }
 
