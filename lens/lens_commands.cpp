@@ -42,26 +42,6 @@ constexpr std::size_t kFileNameLimit = 259;
 
 NewLensSheetHooks g_sheet;
 
-int cell_int(int k) {
-    const ArgCell* c = arg_cell(k);
-    if (c == nullptr) return 0;
-    if (c->type == kArgInt) return c->value.i;
-    if (c->type == kArgDouble) {
-        const double d = c->value.d;
-        if (!(std::fabs(d) < 2147483647.0)) return 0;
-        return static_cast<int>(d);
-    }
-    return 0;
-}
-
-double cell_double(int k) {
-    const ArgCell* c = arg_cell(k);
-    if (c == nullptr) return 0.0;
-    if (c->type == kArgDouble) return c->value.d;
-    if (c->type == kArgInt) return c->value.i;
-    return 0.0;
-}
-
 // The text of a text cell, cut at a file-name length; empty for any other cell.
 std::string cell_text(int k) {
     const ArgCell* c = arg_cell(k);
@@ -112,15 +92,15 @@ NewLensRequest read_request(int command) {
     r.file_name = cell_text(0);
     if (command == kCmdNewLensValue) {
         r.kind = kNewLensValue;
-        r.value = cell_double(1);
+        r.value = arg_double(1);
         return r;
     }
-    r.kind = cell_int(1);
-    r.surfaces = cell_int(2);
-    r.focal_length = cell_double(3);
-    r.value = cell_double(4);
-    r.magnification = cell_double(4);
-    r.numerical_aperture = cell_double(5);
+    r.kind = arg_int(1);
+    r.surfaces = arg_int(2);
+    r.focal_length = arg_double(3);
+    r.value = arg_double(4);
+    r.magnification = arg_double(4);
+    r.numerical_aperture = arg_double(5);
     return r;
 }
 
@@ -269,14 +249,14 @@ int cmd_insert_delete_surface() {
     switch (current_command()) {
         case kCmdInsertSurface:
         case kCmdInsertSurfaceShort:
-            rc = insert_at(cell_int(0));
+            rc = insert_at(arg_int(0));
             break;
         case kCmdDeleteSurfaces:
         case kCmdDeleteSurfacesShort:
-            rc = delete_range(cell_int(0), cell_int(1));
+            rc = delete_range(arg_int(0), arg_int(1));
             break;
         case kCmdGoToSurface:
-            rc = go_to(cell_int(0));
+            rc = go_to(arg_int(0));
             break;
         default:
             rc = set_error_msg(kMsgUnknownCommand, current_command());

@@ -321,21 +321,6 @@ bool transfer(int j, double d, SetupPass& p, bool with_x) {
     return true;
 }
 
-// Step 13: the surface after j.
-int next_surface(int j) {
-    const int image = lens_data().image_surface;
-    const SurfaceRecord& s = surface(j);
-    if (s.group_kind == kGroupNonSequential && s.group_role == kRoleFirst) {
-        const int end = group_end_surface(j);
-        if (end > j && end <= image) return end;
-    }
-    if (j + 1 <= image) {
-        const int link = surface(j + 1).skip_to;
-        if (link > j + 1 && link <= image) return link;
-    }
-    return j + 1;
-}
-
 // Step 14: vertex position of k reached from j.
 double vertex_of_next(int j, int k) {
     const LensData& l = lens_data();
@@ -634,7 +619,7 @@ int paraxial_setup_pass(SetupPass& p) {
         // 12.
         if (j == image) break;
         // 13, 14.
-        const int k = next_surface(j);
+        const int k = next_walk_surface(j);
         for (int m = j + 1; m < k; ++m) surface(m).vertex_position = s.vertex_position;
         surface(k).vertex_position = vertex_of_next(j, k);
         // 15.
@@ -678,7 +663,7 @@ void paraxial_second_pass(SetupPass& p) {
         refract(j, r, p, false);
         s.axial_ray_slope = p.ua;
         s.chief_ray_slope = p.uc;
-        const int k = next_surface(j);
+        const int k = next_walk_surface(j);
         double d = surface(k).vertex_position - s.vertex_position;
         if (k == image) d += surface(image).thickness;
         const bool axial_grin = transfer(j, d, p, false);

@@ -74,6 +74,20 @@ int group_end_surface(int n) {
     return j - 1;
 }
 
+int next_walk_surface(int j) {
+    const int image = lens_data().image_surface;
+    const SurfaceRecord& s = surface(j);
+    if (s.group_kind == kGroupNonSequential && s.group_role == kRoleFirst) {
+        const int end = group_end_surface(j);
+        if (end > j && end <= image) return end;
+    }
+    if (j + 1 <= image) {
+        const int link = surface(j + 1).skip_to;
+        if (link > j + 1 && link <= image) return link;
+    }
+    return j + 1;
+}
+
 void ungroup_surfaces(int n) {
     if (surface(n).group_kind == kGroupNone) return;
     const int start = group_start_surface(n);

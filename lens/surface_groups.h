@@ -8,6 +8,9 @@ struct SurfaceRecord;
 int group_start_surface(int n);
 // Last surface of that group (the last inner surface of an unfinished one); 0 when not grouped.
 int group_end_surface(int n);
+// The surface a walk through the lens goes on to after j: the group's end from the first
+// surface of a non-sequential group, else the forward skip link of j + 1, else j + 1.
+int next_walk_surface(int j);
 // Dissolves the group holding n; group-fixed kinds become their free forms.
 void ungroup_surfaces(int n);
 // Inside a non-sequential group the start surface's spacing moves to the last member's decentre.

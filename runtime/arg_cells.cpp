@@ -1,5 +1,6 @@
 #include "runtime/arg_cells.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -32,6 +33,30 @@ void set_arg_vector(ArgCell** v, int n) {
 }
 ArgCell* arg_cell(int i) {
     return vector != nullptr && i >= 0 && i < count ? vector[i] : nullptr;
+}
+
+std::int32_t arg_int(int i) {
+    const ArgCell* c = arg_cell(i);
+    if (c == nullptr) return 0;
+    switch (c->type) {
+        case kArgInt:
+            return c->value.i;
+        case kArgDouble:
+            return std::fabs(c->value.d) < 2147483648.0 ? static_cast<std::int32_t>(c->value.d)
+                                                        : 0;
+        case kArgChar:
+            return c->text_length == 0 ? static_cast<unsigned char>(c->value.c) : 0;
+        default:
+            return 0;
+    }
+}
+
+double arg_double(int i) {
+    const ArgCell* c = arg_cell(i);
+    if (c == nullptr) return 0.0;
+    if (c->type == kArgDouble) return c->value.d;
+    if (c->type == kArgInt) return c->value.i;
+    return 0.0;
 }
 
 ArgCell** new_arg_vector() {

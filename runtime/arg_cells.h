@@ -55,6 +55,11 @@ void set_arg_vector(ArgCell** vector, int count);
 // Cell i of the running command, or null when i is outside 0..count-1: a handler never reads
 // a cell the caller did not fill.
 ArgCell* arg_cell(int i);
+// The number in cell i: an int, a double (truncated; 0 when it does not fit an int) or a single
+// character; 0 for a missing cell or a text.
+std::int32_t arg_int(int i);
+// The number in cell i as a double; 0 for a missing cell or a text.
+double arg_double(int i);
 
 // The scratch vector for a handler that calls another handler: 24 pointers to 24 cells in one
 // static area, the same every time.

@@ -29,15 +29,6 @@ constexpr int kCellText = 6;
 constexpr int kCellFlag = 7;
 constexpr int kFlagParameter = 7;
 
-std::int32_t cell_int(int k) {
-    const ArgCell* c = arg_cell(k);
-    if (c == nullptr) return 0;
-    if (c->type == kArgInt) return c->value.i;
-    if (c->type == kArgChar && c->text_length == 0) return static_cast<unsigned char>(c->value.c);
-    if (c->type == kArgDouble) return static_cast<std::int32_t>(c->value.d);
-    return 0;
-}
-
 // Which cells index a setting: two dimensions take cells 1 and 2, one dimension (or a text
 // array) cell 3, anything else none.
 struct SettingIndex {
@@ -50,15 +41,15 @@ SettingIndex choose_index(const SettingDef& d) {
     SettingIndex x;
     if (d.type == kSettingChar) {
         if (d.dim2 != 0) {
-            x.i = cell_int(kCellIndex);
+            x.i = arg_int(kCellIndex);
             x.used = 1;
         }
     } else if (d.dim2 != 0) {
-        x.i = cell_int(kCellRow);
-        x.j = cell_int(kCellColumn);
+        x.i = arg_int(kCellRow);
+        x.j = arg_int(kCellColumn);
         x.used = 2;
     } else if (d.dim1 != 0) {
-        x.i = cell_int(kCellIndex);
+        x.i = arg_int(kCellIndex);
         x.used = 1;
     }
     return x;
@@ -70,7 +61,7 @@ bool is_flag(const SettingDef& d) {
 
 // The setting of cell 0 with its index: null for an unknown id or an index outside it.
 const SettingDef* addressed_setting(int* id, SettingIndex* index) {
-    *id = cell_int(0);
+    *id = arg_int(0);
     const SettingDef* d = setting_def(*id);
     if (d == nullptr) return nullptr;
     *index = choose_index(*d);
@@ -92,7 +83,7 @@ int copy_into_variable(int entry, const char* text) {
 }
 
 SurfaceRecord* surface_of_cell() {
-    const int n = cell_int(0);
+    const int n = arg_int(0);
     if (surface_array() == nullptr || n < 0 || n > lens_data().image_surface) return nullptr;
     return &surface(n);
 }
@@ -117,14 +108,14 @@ int cmd_set_setting() {
     if (d == nullptr) return kMsgSettingRefused;
     int r = kMsgSettingRefused;
     if (d->type == kSettingInt) {
-        r = set_setting_int(id, cell_int(kCellInt), x.i, x.j);
+        r = set_setting_int(id, arg_int(kCellInt), x.i, x.j);
     } else if (d->type == kSettingDouble) {
         const ArgCell* c = arg_cell(kCellDouble);
         if (c == nullptr) return kMsgSettingRefused;
-        const double v = c->type == kArgDouble ? c->value.d : static_cast<double>(cell_int(4));
+        const double v = c->type == kArgDouble ? c->value.d : static_cast<double>(arg_int(4));
         r = set_setting_double(id, v, x.i, x.j);
     } else if (is_flag(*d)) {
-        r = set_setting_flag(id, static_cast<std::uint8_t>(cell_int(kCellFlag) != 0));
+        r = set_setting_flag(id, static_cast<std::uint8_t>(arg_int(kCellFlag) != 0));
     } else {
         const ArgCell* c = arg_cell(kCellText);
         if (c == nullptr || c->type != kArgChar || c->text_length == 0 ||
@@ -215,10 +206,10 @@ int cmd_get_setting_int() {
 }
 
 int cmd_get_setting_flag() {
-    const SettingDef* d = setting_def(cell_int(0));
+    const SettingDef* d = setting_def(arg_int(0));
     if (d == nullptr) return kMsgSettingRefused;
     if (!is_flag(*d)) return kMsgSettingType;
-    set_char_result(static_cast<char>(get_setting_flag(cell_int(0))));
+    set_char_result(static_cast<char>(get_setting_flag(arg_int(0))));
     return 0;
 }
 
@@ -235,7 +226,7 @@ int cmd_surface_note() {
 }
 
 int cmd_lens_note_line() {
-    const int line = cell_int(0);
+    const int line = arg_int(0);
     if (line < 1 || line > kNoteLines) return kMsgIndexRange;
     return copy_into_variable(kSysVarLensNoteLine, lens_data().notes[line - 1]);
 }

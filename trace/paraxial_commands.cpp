@@ -16,26 +16,6 @@ namespace {
 constexpr int kAsphereFreeform = 1;  // kinds 0 and 1: even power series
 constexpr double kInfiniteObject = 1e8;
 
-double cell_double(int k) {
-    const ArgCell* c = arg_cell(k);
-    if (c == nullptr) return 0.0;
-    if (c->type == kArgDouble) return c->value.d;
-    if (c->type == kArgInt) return c->value.i;
-    return 0.0;
-}
-
-int cell_int(int k) {
-    const ArgCell* c = arg_cell(k);
-    if (c == nullptr) return 0;
-    if (c->type == kArgInt) return c->value.i;
-    if (c->type == kArgDouble) {
-        const double d = c->value.d;
-        if (!(std::fabs(d) < 2147483647.0)) return 0;
-        return static_cast<int>(d);
-    }
-    return 0;
-}
-
 double quotient_or_ratio(double a, double b) {
     if (std::fabs(b) < kParaxialZero) return a * kParaxialRatio;
     return a / b;
@@ -174,12 +154,12 @@ int cmd_paraxial_listing() {
     const int image = lens_data().image_surface;
     const int start = command == kCmdParaxialRays ? 0 : 1;
     int first, last;
-    if (cell_int(0) != 0) {
+    if (arg_int(0) != 0) {
         first = start;
         last = image;
     } else {
-        first = cell_int(1);
-        last = cell_int(2);
+        first = arg_int(1);
+        last = arg_int(2);
         if (first != 0 && last < first) {
             last = first;
         } else if (first == 0 && last != 0) {
@@ -210,10 +190,10 @@ int cmd_paraxial_listing() {
     p.listing_kind = listing->kind;
     std::uint8_t section = 0;
     if (command == kCmdParaxialRays) {
-        if (cell_int(3) != 0) {
+        if (arg_int(3) != 0) {
             section = 1;
-            p.x_aperture_factor = positive_or_one(cell_double(4));
-            p.x_field_factor = positive_or_one(cell_double(5));
+            p.x_aperture_factor = positive_or_one(arg_double(4));
+            p.x_field_factor = positive_or_one(arg_double(5));
         } else {
             p.x_aperture_factor = 1.0;
             p.x_field_factor = 1.0;
@@ -234,10 +214,10 @@ int cmd_paraxial_listing() {
 int cmd_paraxial_setup() {
     ParaxialState& p = paraxial_state();
     std::uint8_t section = 0;
-    if (cell_int(0) != 0) {
+    if (arg_int(0) != 0) {
         section = 1;
-        p.x_aperture_factor = positive_or_one(cell_double(1));
-        p.x_field_factor = positive_or_one(cell_double(2));
+        p.x_aperture_factor = positive_or_one(arg_double(1));
+        p.x_field_factor = positive_or_one(arg_double(2));
     } else {
         p.x_aperture_factor = 1.0;
         p.x_field_factor = 1.0;
@@ -248,7 +228,7 @@ int cmd_paraxial_setup() {
 }
 
 int cmd_paraxial_by_selector() {
-    const int selector = cell_int(0);
+    const int selector = arg_int(0);
     if (selector == 0) {
         static const int kFrom[] = {4, 5, 6};
         return run_as(kCmdParaxialSetup, cmd_paraxial_setup, kFrom, 3);
@@ -264,7 +244,7 @@ int cmd_paraxial_by_selector() {
 int cmd_paraxial_listing_by_kind() {
     static const int kCommands[] = {kCmdChromatic,    kCmdSeidel,      kCmdPupilSeidel,
                                     kCmdFifthSummary, kCmdFifthTotals, kCmdFifthParts};
-    const int selector = cell_int(0);
+    const int selector = arg_int(0);
     if (selector < 0 || selector > 5) {
         report_bad_value(selector);
         return kStopped;
@@ -481,20 +461,20 @@ int cmd_scale_lens() {
     double value = 0;
     int first = 0, last = image;
     if (command == kCmdScaleFocalLength) {
-        by = cell_int(0) != 0 ? 1 : 0;
-        value = by != 0 ? cell_double(1) : cell_double(2);
+        by = arg_int(0) != 0 ? 1 : 0;
+        value = by != 0 ? arg_double(1) : arg_double(2);
     } else {
-        quantity = cell_int(0);
-        by = cell_int(1) != 0 ? 1 : 0;
-        value = cell_double(4);
+        quantity = arg_int(0);
+        by = arg_int(1) != 0 ? 1 : 0;
+        value = arg_double(4);
         if (quantity < kScaleFocalLength || quantity > kScaleFactorRange) {
             report_bad_value(quantity);
             return kStopped;
         }
         if (quantity == kScaleFactorRange) {
             by = 1;
-            first = cell_int(2);
-            last = cell_int(3) == 0 ? image : cell_int(3);
+            first = arg_int(2);
+            last = arg_int(3) == 0 ? image : arg_int(3);
             if (last < first) std::swap(first, last);
             if (first < 0 || last > image) {
                 report_bad_value(first < 0 ? first : last);

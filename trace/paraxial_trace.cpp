@@ -39,22 +39,6 @@ bool middle_of_group(const SurfaceRecord& s) {
     return s.group_kind == kGroupNonSequential && s.group_role == kRoleInner;
 }
 
-// The surface the walk goes on to after j: the group's end from its first surface, else the
-// skip link of j + 1, else j + 1.
-int next_surface(int j) {
-    const int image = lens_data().image_surface;
-    const SurfaceRecord& s = surface(j);
-    if (s.group_kind == kGroupNonSequential && s.group_role == kRoleFirst) {
-        const int end = group_end_surface(j);
-        if (end > j && end <= image) return end;
-    }
-    if (j + 1 <= image) {
-        const int link = surface(j + 1).skip_to;
-        if (link > j + 1 && link <= image) return link;
-    }
-    return j + 1;
-}
-
 // The surface a walk reaching j actually uses: its skip link when that points forward.
 int follow_skip(int j) {
     const int link = surface(j).skip_to;
@@ -454,7 +438,7 @@ void paraxial_trace(std::uint8_t section) {
         }
         p.u = p.u_after;
         p.ubar = p.ubar_after;
-        if (j < image && !middle) transfer(p, j, gap_length(j, next_surface(j)));
+        if (j < image && !middle) transfer(p, j, gap_length(j, next_walk_surface(j)));
     }
     p.surface = image;
     if (p.print != 0 && p.listing_kind > kListingFirstOrder) print_aberration_row();
@@ -488,7 +472,7 @@ double petzval_radius(std::uint8_t section) {
         }
         const double c = toric_section(s, section) ? s.x_curvature : s.curvature;
         sum += quotient((n_prev - n) * c, n_prev * n);
-        const int k = next_surface(j);
+        const int k = next_walk_surface(j);
         const double d = gap_length(j, k);
         const double n1 = radial_coefficient(j, w, n, section);
         if (n1 != 0.0) {
