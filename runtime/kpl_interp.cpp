@@ -394,9 +394,8 @@ int call_user_function(std::uint8_t code, KplValue* out) {
             ArgCell cell{};
             char buffer[kKplArgTextSize] = {};
             ParamDescriptor none{};
-            set_prompting_mode(b == kOp_ask_arg ? 1 : -2);
-            const int a = prompt_loop(d != nullptr ? *d : none, buffer, sizeof buffer, &cell);
-            set_prompting_mode(0);
+            const int a = prompt_argument(d != nullptr ? *d : none, b == kOp_ask_arg ? 1 : -2,
+                                          buffer, sizeof buffer, &cell);
             if (a != 0) {
                 r = fail(a);
                 break;
@@ -543,9 +542,9 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
             if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
             char* buffer = text_pool[st.texts_used++];
             buffer[0] = '\0';
-            set_prompting_mode(b == kOp_ask_arg ? 1 : (rest_omitted ? -2 : -1));
-            r = prompt_loop(d != nullptr ? *d : none, buffer, kKplArgTextSize, cell);
-            set_prompting_mode(0);
+            r = prompt_argument(d != nullptr ? *d : none,
+                                b == kOp_ask_arg ? 1 : (rest_omitted ? -2 : -1), buffer,
+                                kKplArgTextSize, cell);
         } else if (b == kOp_reference_arg) {
             if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
             char* buffer = text_pool[st.texts_used++];

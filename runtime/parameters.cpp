@@ -22,6 +22,9 @@ namespace {
 
 ParamHooks hooks;
 int prompting_word = 0;
+// Whether the value list of the parameter being asked for could be made current; the caller of
+// the prompt loop selects it once, before the default is looked at.
+bool prompt_list_selected = false;
 char answer_buffer[kArgTextSize];
 char display_name[64];
 
@@ -575,7 +578,7 @@ int evaluate_default(const ParamDescriptor& d, char* buffer, std::size_t size, A
 
     if (w < 0) {
         m = 2;
-        if (w == -1 && !(interactive_call() > 0 && select_value_list(d) == 0)) {
+        if (w == -1 && !(interactive_call() > 0 && prompt_list_selected)) {
             has_default = false;
         }
     } else if (w > 0) {
@@ -750,12 +753,31 @@ int prompt_param(int n, ArgCell* cell) {
     const ParamDescriptor* d = param_descriptor(n);
     if (d == nullptr) return kStopped;
     const int r = select_param_list(n);
+    prompt_list_selected = r == 0;
     if (r != 0) return r;
     prompting_word = 2;
     cell->status = kArgGiven;
     const LineRunnerHooks& line = line_runner_hooks();
     if (line.stop_answer_collection != nullptr) line.stop_answer_collection();
-    return prompt_loop(*d, answer_buffer, sizeof answer_buffer, cell);
+    const int result = prompt_loop(*d, answer_buffer, sizeof answer_buffer, cell);
+    prompt_list_selected = false;
+    return result;
+}
+
+int prompt_argument(const ParamDescriptor& d, int mode, char* buffer, std::size_t size,
+                    ArgCell* cell) {
+    const int r = select_value_list(d);
+    prompt_list_selected = r == 0;
+    if (r != 0) {
+        clear_value_list();
+        prompting_word = 0;
+        return r;
+    }
+    prompting_word = mode;
+    const int result = prompt_loop(d, buffer, size, cell);
+    prompting_word = 0;
+    prompt_list_selected = false;
+    return result;
 }
 
 void set_param_default(int n, const ArgCell* cell) {

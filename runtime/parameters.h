@@ -89,6 +89,12 @@ int param_value_kind(int n);
 // The upper bound as an int; 0 when there is none or it cannot be read.
 int param_upper_bound(int n);
 
+// An argument of a call that was omitted (mode -1, or -2 for the rest of the call) or marked
+// to be asked (mode 1): its value list made current (offered as the choices of a question),
+// then its default taken or the user asked. 0, -9999 or a message number; a list that cannot
+// be selected (-43) fails the argument.
+int prompt_argument(const ParamDescriptor& d, int mode, char* buffer, std::size_t size,
+                    ArgCell* cell);
 // Asks for parameter n into cell: 0, -9999 or a message number.
 int prompt_param(int n, ArgCell* cell);
 // Remembers the cell's value as parameter n's default (an entry of its value list).
