@@ -34,23 +34,11 @@ void run_new_lens_procedure() {
     if (lookup_symbol(kNewLensProcedure) <= kHighestBuiltinSymbol) return;
     const bool output_was_on = get_setting_flag(kSetOutputOn) != 0;
     if (output_was_on) set_setting_flag(kSetOutputOn, 0);
-    const int saved_command = current_command();
-    ArgCell** const saved_vector = arg_vector();
-    const int saved_count = arg_count();
-    ArgCell** const scratch = new_arg_vector();
-    // The scratch cells are one static area: a caller that runs on them gets them back.
-    ArgCell saved_cells[kScratchCellCount];
-    const bool caller_uses_scratch = saved_vector == scratch;
-    if (caller_uses_scratch) {
-        for (int i = 0; i < kScratchCellCount; ++i) saved_cells[i] = *scratch[i];
+    {
+        const ScratchCallScope call;
+        set_arg_vector(call.scratch(), 0);
+        run_command_string(kNewLensProcedure, kNewLensProcedureRunMode);
     }
-    set_arg_vector(scratch, 0);
-    run_command_string(kNewLensProcedure, kNewLensProcedureRunMode);
-    if (caller_uses_scratch) {
-        for (int i = 0; i < kScratchCellCount; ++i) *scratch[i] = saved_cells[i];
-    }
-    set_arg_vector(saved_vector, saved_count);
-    set_current_command(saved_command);
     materials_changed = 1;
     bounds_stale = 1;
     if (output_was_on) set_setting_flag(kSetOutputOn, 1);

@@ -64,6 +64,25 @@ ArgCell** new_arg_vector() {
     return scratch_vector;
 }
 
+ScratchCallScope::ScratchCallScope()
+    : saved_command_(current_command()),
+      saved_vector_(arg_vector()),
+      saved_count_(arg_count()),
+      scratch_(new_arg_vector()),
+      caller_uses_scratch_(saved_vector_ == scratch_) {
+    if (caller_uses_scratch_) {
+        for (int i = 0; i < kScratchCellCount; ++i) saved_cells_[i] = *scratch_[i];
+    }
+}
+
+ScratchCallScope::~ScratchCallScope() {
+    if (caller_uses_scratch_) {
+        for (int i = 0; i < kScratchCellCount; ++i) *scratch_[i] = saved_cells_[i];
+    }
+    set_arg_vector(saved_vector_, saved_count_);
+    set_current_command(saved_command_);
+}
+
 CommandResult& command_result() {
     return result;
 }

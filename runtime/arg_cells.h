@@ -65,6 +65,26 @@ double arg_double(int i);
 // static area, the same every time.
 ArgCell** new_arg_vector();
 
+// Runs something on the scratch vector with the running command's state kept around it: the
+// command number, the argument vector and count, and, when the caller itself runs on the
+// scratch cells (it was called this way), their contents. All come back when the scope ends.
+class ScratchCallScope {
+public:
+    ScratchCallScope();
+    ~ScratchCallScope();
+    ScratchCallScope(const ScratchCallScope&) = delete;
+    ScratchCallScope& operator=(const ScratchCallScope&) = delete;
+    ArgCell** scratch() const { return scratch_; }
+
+private:
+    int saved_command_;
+    ArgCell** saved_vector_;
+    int saved_count_;
+    ArgCell** scratch_;
+    bool caller_uses_scratch_;
+    ArgCell saved_cells_[kScratchCellCount];
+};
+
 CommandResult& command_result();
 void clear_command_result();
 void set_int_result(std::int32_t value);

@@ -177,25 +177,10 @@ int call_command_handler(int command, const ArgCell* cells, int count) {
     const CommandHandler handler = slot_handler(record->plain_slot);
     if (handler == nullptr) return 0;
 
-    const int saved_command = current_command();
-    ArgCell** const saved_vector = arg_vector();
-    const int saved_count = arg_count();
-    ArgCell** const scratch = new_arg_vector();
-    // The caller's own arguments may be the scratch cells (it was called this way itself):
-    // keep them, so that it can still read them after the call.
-    ArgCell saved_cells[kScratchCellCount];
-    const bool caller_uses_scratch = saved_vector == scratch;
-    if (caller_uses_scratch) {
-        for (int i = 0; i < kScratchCellCount; ++i) saved_cells[i] = *scratch[i];
-    }
+    const ScratchCallScope call;
+    ArgCell** const scratch = call.scratch();
     for (int i = 0; i < count; ++i) *scratch[i] = cells[i];
     set_arg_vector(scratch, count);
     set_current_command(command);
-    const int r = handler();
-    if (caller_uses_scratch) {
-        for (int i = 0; i < kScratchCellCount; ++i) *scratch[i] = saved_cells[i];
-    }
-    set_arg_vector(saved_vector, saved_count);
-    set_current_command(saved_command);
-    return r;
+    return handler();
 }
