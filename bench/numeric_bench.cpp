@@ -30,11 +30,11 @@ void BM_SvdLeastSquares50x20(benchmark::State& state) {
     double** a = alloc_matrix_of<double>(m, n);
     std::vector<double> b(m);
     std::vector<double> x(n);
-    unsigned seed = 7;
+    unsigned lcg_state = 7;
     for (int i = 0; i < m; ++i) {
         for (int j = 0; j < n; ++j) {
-            seed = seed * 1103515245u + 12345u;
-            a[i][j] = static_cast<double>((seed >> 8) & 0xFFFF) / 65536.0 - 0.5;
+            lcg_state = lcg_state * 1103515245u + 12345u;
+            a[i][j] = static_cast<double>((lcg_state >> 8) & 0xFFFF) / 65536.0 - 0.5;
         }
         b[i] = 0.01 * i;
     }

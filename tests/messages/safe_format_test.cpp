@@ -86,13 +86,13 @@ TEST(SafeFormat, FixedBufferIsCutAndTerminatedWithoutTouchingWhatFollows) {
 TEST(SafeFormat, RandomFormatsStayBounded) {
     const char alphabet[] = "%-+ #0123456789.*hlLqzjtdiouxXcseEfFgGaAnpy@\\";
     const FormatArg args[] = {-7, 3.5, "text", 'c', 1e300, 400, 12345678901LL, 2u};
-    unsigned seed = 12345;
+    unsigned lcg_state = 12345;
     for (int n = 0; n < 20000; ++n) {
         std::string format;
-        const int length = 1 + static_cast<int>(seed % 24);
+        const int length = 1 + static_cast<int>(lcg_state % 24);
         for (int i = 0; i < length; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            format += alphabet[(seed >> 16) % (sizeof alphabet - 1)];
+            lcg_state = lcg_state * 1103515245u + 12345u;
+            format += alphabet[(lcg_state >> 16) % (sizeof alphabet - 1)];
         }
         const std::string out = safe_format(format.c_str(), args);
         ASSERT_LE(out.size(), format.size() * 2000) << format;
