@@ -279,6 +279,34 @@ void text_printf_args(const char* format, std::span<const FormatArg> args) {
     text_out(safe_format(format, args).c_str());
 }
 
+namespace {
+
+char formatted_output[kFormattedOutputSize];
+void (*graphics_text_drawer)() = nullptr;
+
+void draw_formatted_output(const std::string& text) {
+    std::snprintf(formatted_output, sizeof formatted_output, "%s", text.c_str());
+    if (graphics_text_drawer != nullptr) graphics_text_drawer();
+}
+
+}  // namespace
+
+const char* formatted_output_buffer() {
+    return formatted_output;
+}
+
+void set_graphics_text_drawer(void (*draw_buffer_at_current_point)()) {
+    graphics_text_drawer = draw_buffer_at_current_point;
+}
+
+void gfx_print_msg_args(int code, std::span<const FormatArg> args) {
+    draw_formatted_output(formatted(code, args, nullptr));
+}
+
+void gfx_printf_args(const char* format, std::span<const FormatArg> args) {
+    draw_formatted_output(safe_format(format, args));
+}
+
 void text_field(const char* text, int width, bool right) {
     if (width < 0) width = 0;
     std::string s = text != nullptr && text[0] != '\0' ? text : " ";

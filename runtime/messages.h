@@ -96,6 +96,15 @@ void status_msg_args(int code, std::span<const FormatArg> args);
 int set_error_msg_args(int code, std::span<const FormatArg> args);
 void print_msg_args(int code, std::span<const FormatArg> args);
 void text_printf_args(const char* format, std::span<const FormatArg> args);
+void gfx_print_msg_args(int code, std::span<const FormatArg> args);
+void gfx_printf_args(const char* format, std::span<const FormatArg> args);
+
+// Text drawn into a graphics window goes through the formatted-output buffer: the graphics code
+// installs the primitive that draws the buffer at the current point of the current graphics
+// window. Without one there is no graphics window to draw into and the text is only formatted.
+inline constexpr std::size_t kFormattedOutputSize = 512;
+const char* formatted_output_buffer();
+void set_graphics_text_drawer(void (*draw_buffer_at_current_point)());
 
 #define TAVO_FORMAT_ARGS(args)                                    \
     const FormatArg list_[] = {FormatArg(args)..., FormatArg(0)}; \
@@ -143,6 +152,19 @@ template <typename... Args>
 void text_printf(const char* format, const Args&... args) {
     TAVO_FORMAT_ARGS(args);
     text_printf_args(format, span_);
+}
+
+// Formats message code, or a text of the caller's, into the formatted-output buffer and draws it
+// at the current point of the current graphics window.
+template <typename... Args>
+void gfx_print_msg(int code, const Args&... args) {
+    TAVO_FORMAT_ARGS(args);
+    gfx_print_msg_args(code, span_);
+}
+template <typename... Args>
+void gfx_printf(const char* format, const Args&... args) {
+    TAVO_FORMAT_ARGS(args);
+    gfx_printf_args(format, span_);
 }
 
 #undef TAVO_FORMAT_ARGS

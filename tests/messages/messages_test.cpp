@@ -328,3 +328,25 @@ TEST(MessageTexts, WithoutAUserInterfaceStartUpMessagesGoToStandardError) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> drawn_texts;
+void record_drawn_text() { drawn_texts.emplace_back(formatted_output_buffer()); }
+
+// Graphics text is formatted into one buffer, then drawn by the graphics code's primitive; a
+// conversion that does not match its value is written out, never read as another type.
+TEST_F(Messages, GraphicsTextGoesThroughTheFormattedOutputBuffer) {
+    drawn_texts.clear();
+    set_graphics_text_drawer(record_drawn_text);
+    gfx_printf("EFL %.2f at %d", 50.0, 3);
+    gfx_printf("%d mm", 2.5);
+    set_graphics_text_drawer(nullptr);
+    gfx_printf("not drawn");
+    ASSERT_EQ(drawn_texts.size(), 2u);
+    EXPECT_EQ(drawn_texts[0], "EFL 50.00 at 3");
+    EXPECT_EQ(drawn_texts[1], "%d mm");
+    EXPECT_STREQ(formatted_output_buffer(), "not drawn");
+}
+
+}  // namespace
