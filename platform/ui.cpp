@@ -1,5 +1,6 @@
 #include "platform/ui.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -265,6 +266,30 @@ Rect UiBackend::window_rect(int) const {
 }
 Size UiBackend::screen_size() const {
     return {1024, 768};
+}
+
+}  // namespace platform
+
+namespace platform {
+
+int register_clipboard_format(std::string_view name) {
+    static std::vector<std::string> names;
+    if (name.empty()) return 0;
+    auto same = [&](const std::string& known) {
+        if (known.size() != name.size()) return false;
+        for (std::size_t i = 0; i < known.size(); ++i) {
+            if (std::tolower(static_cast<unsigned char>(known[i])) !=
+                std::tolower(static_cast<unsigned char>(name[i]))) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (same(names[i])) return 0xC000 + static_cast<int>(i);
+    }
+    names.emplace_back(name);
+    return 0xC000 + static_cast<int>(names.size() - 1);
 }
 
 }  // namespace platform

@@ -389,4 +389,9 @@ void set_current_ui(UiBackend* backend);
 UiBackend* current_ui();
 UiBackend& ui();
 
+// Clipboard formats of the program's own data: a name gets a number of its own for the whole run
+// (the same number for the same name, without regard to case), from 0xC000 on as the program
+// has always numbered them; 0 for an empty name.
+int register_clipboard_format(std::string_view name);
+
 }  // namespace platform

@@ -55,7 +55,7 @@ struct StartupState {
     PrinterChoices printer;
     std::string main_caption;
     std::string edit_caption;
-    bool clipboard_format_registered = false;
+    int surface_clipboard_format = 0;  // "TAVO Surface Data"
     bool reading_settings_file = false;
     std::vector<std::string> arguments;
 };
@@ -326,7 +326,7 @@ int app_init(int without_windows, int, int) {
     bind_kpl_variables();
     // Lens items need the lens arrays and the start-up bindings: they bind what is left.
     install_lens_items();
-    g_state.clipboard_format_registered = true;
+    g_state.surface_clipboard_format = platform::register_clipboard_format(kSurfaceClipboardFormat);
 
     if (without_windows == 0) {
         static constexpr int kStartOptions[][2] = {
@@ -632,6 +632,10 @@ void set_window_titles(const char* main_caption, const char* edit_caption) {
     if (edit_caption != nullptr) g_state.edit_caption = edit_caption;
     // While the main loop runs, its next pass composes and shows them.
     if (running_flag() == 0) apply_pending_captions();
+}
+
+int surface_clipboard_format() {
+    return g_state.surface_clipboard_format;
 }
 
 const std::string& main_window_caption() {

@@ -114,6 +114,9 @@ void printer_setup(PrinterChoices& choices, int mode);
 
 // Captions of the main window and the edit window; null leaves a caption unchanged.
 void set_window_titles(const char* main_caption, const char* edit_caption);
+// The clipboard format of surface data as command text, registered by app_init.
+inline constexpr char kSurfaceClipboardFormat[] = "TAVO Surface Data";
+int surface_clipboard_format();
 const std::string& main_window_caption();
 const std::string& edit_window_caption();
 // The lens title that the main caption shows beside the lens file.

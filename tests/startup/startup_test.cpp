@@ -124,6 +124,10 @@ TEST(Startup, FoldersAndCompilerOptionsAreSetAtEveryStart) {
     EXPECT_EQ(get_setting_int(kSetSurfaceLimit, 0, 0), 12);
     EXPECT_EQ(get_setting_int(kSetProgramLevel, 0, 0), 1);
     EXPECT_EQ(test_state_flag(kFlagLensFileNamed), 0);
+    // The surface-data clipboard format is registered once for the run, by name.
+    EXPECT_GE(surface_clipboard_format(), 0xC000);
+    EXPECT_EQ(platform::register_clipboard_format("tavo surface data"), surface_clipboard_format());
+    EXPECT_NE(platform::register_clipboard_format("Other Data"), surface_clipboard_format());
 }
 
 TEST(Startup, CapacityChangedDuringTheRunIsWrittenOnlyAtExit) {
