@@ -24,6 +24,10 @@ int command_dialog_event(GridEvent& event);
 // 1 when other fields of the form were changed by the change of field f.
 int sync_dialog_fields(int field);
 void draw_command_form();
+// The entry of the current value list that stands for the cell's value: a text by its value
+// text (or, without one, its name), a number by the number its value text reads as after any
+// leading control characters (or, without one, by its position); -1 when none.
+int find_list_entry(const ArgCell& cell);
 
 // The command text that event 19 lets run: text (256 bytes) is rewritten in place; false when
 // nothing is to run for the command with these cells.
