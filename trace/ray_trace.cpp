@@ -63,7 +63,7 @@ void trace_ray(RayRecord& ray) {
         while (ray.failure == 0 && ray.surface < image) seams.trace_differential_ray(ray);
         return;
     }
-    while (ray.failure == 0 && ray.surface < image) trace_to_next_surface(ray);
+    trace_to_surface(ray, image);
     if (ray.failure != 0) return;
     switch (ray.kind) {
         case kRayPlain:

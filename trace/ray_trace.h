@@ -34,6 +34,8 @@ void reset_pupil_scale_factors();
 void trace_ray(RayRecord& ray);
 // Advances the ray by one surface (or one step along an element's edge wall).
 void trace_to_next_surface(RayRecord& ray);
+// trace_to_next_surface while the ray has not failed and its surface is below last.
+void trace_to_surface(RayRecord& ray, int last);
 void set_ray_failure(RayRecord& ray, int code);
 // Differences from the reference ray at the image: dx, dy, dz, dtan, the optical path
 // difference (in waves unless the lens says "OPDW Off"; lens units for kind 4) and the

@@ -6,10 +6,15 @@
 // kc = kappa c. Along the ray p + t d this is A t^2 - 2 B t + C = 0; the root nearest the
 // vertex is C / (B + s) = (B - s) / A with s = sqrt(B^2 - A C), which also equals the
 // (unnormalised) normal dotted with the direction there.
+//
+// They are forced inline: the surface step that calls them is large enough that the compiler
+// would otherwise call them, and the calls and the spills around them cost more than the
+// arithmetic.
 #pragma once
 
 #include <cmath>
 
+#include "trace/checked_sqrt.h"
 #include "trace/ray_record.h"
 #include "trace/trace_tolerances.h"
 
@@ -18,8 +23,9 @@ struct SurfaceQuadratic {
 };
 
 // Conic of revolution (kc = 0: a sphere). c must not be 0.
-inline SurfaceQuadratic conic_quadratic(double x, double y, double z, double k, double l, double m,
-                                        double c, double kc) {
+[[gnu::always_inline]] inline SurfaceQuadratic conic_quadratic(double x, double y, double z,
+                                                               double k, double l, double m,
+                                                               double c, double kc) {
     SurfaceQuadratic q{c, m - c * (k * x + l * y + m * z), c * (x * x + y * y + z * z) - 2.0 * z};
     if (kc != 0.0) {
         q.a += kc * m * m;
@@ -31,8 +37,9 @@ inline SurfaceQuadratic conic_quadratic(double x, double y, double z, double k, 
 
 // Cylinder curved in the plane of the transverse coordinate u (direction component du) and z;
 // the other transverse direction component is dv.
-inline SurfaceQuadratic cylinder_quadratic(double u, double z, double du, double dv, double m,
-                                           double c, double kc) {
+[[gnu::always_inline]] inline SurfaceQuadratic cylinder_quadratic(double u, double z, double du,
+                                                                  double dv, double m, double c,
+                                                                  double kc) {
     SurfaceQuadratic q{(1.0 - dv * dv) * c, m - (du * u + m * z) * c,
                        c * (u * u + z * z) - 2.0 * z};
     if (kc != 0.0) {
@@ -47,11 +54,11 @@ inline SurfaceQuadratic cylinder_quadratic(double u, double z, double du, double
 // alternate is set (a reversed ray, or a surface that asks for the other root). 0 with t and
 // s, or kRayFailMissed when the discriminant is below kDiscriminantZero or the quadratic
 // degenerates.
-inline int solve_surface_quadratic(const SurfaceQuadratic& q, bool alternate, double& t,
-                                   double& s) {
+[[gnu::always_inline]] inline int solve_surface_quadratic(const SurfaceQuadratic& q, bool alternate,
+                                                          double& t, double& s) {
     const double disc = q.b * q.b - q.a * q.c;
     if (!(disc >= kDiscriminantZero)) return kRayFailMissed;
-    s = std::sqrt(disc);
+    s = checked_sqrt(disc);
     if (alternate) s = -s;
     const double sum = q.b + s;
     if (std::fabs(sum) > std::fabs(q.a)) {
@@ -64,7 +71,7 @@ inline int solve_surface_quadratic(const SurfaceQuadratic& q, bool alternate, do
 }
 
 // Plane z = 0: 0 with t, or kRayFailMissed for a ray parallel to it that does not lie in it.
-inline int intersect_plane(double z, double m, double& t) {
+[[gnu::always_inline]] inline int intersect_plane(double z, double m, double& t) {
     if (std::fabs(m) < kParallelToPlane) {
         if (std::fabs(z) < kDiscriminantZero) {
             t = 0.0;

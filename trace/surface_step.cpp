@@ -32,7 +32,8 @@ bool needs_general_iteration(const SurfaceRecord& s) {
     return s.asphere != nullptr || s.spline != nullptr || has_non_conic_record(s);
 }
 
-void add_segment_path(RayRecord& ray, double t, int wavelength_count) {
+[[gnu::always_inline]] inline void add_segment_path(RayRecord& ray, double t,
+                                                    int wavelength_count) {
     const double* n = ray.medium;
     ray.opl += t * n[ray.wavelength];
     if (wavelength_count > 2) ray.chrom_opl += (n[1] - n[2]) * t;
@@ -126,7 +127,6 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
 
 // Refraction or reflection with the surface's own media.
 [[gnu::always_inline]] static inline void refract_plain(const SurfaceRecord& s, RayRecord& ray) {
-    const int n = static_cast<int>(&s - surface_array());
     const double* next;
     const double* next_alt;
     std::uint8_t kind;
@@ -135,7 +135,7 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
         next_alt = secondary_index(s);
         kind = s.medium_kind;
     } else {
-        next = backward_index(n);
+        next = backward_index(static_cast<int>(&s - surface_array()));
         next_alt = nullptr;
         kind = s.medium_kind_backward;
     }
@@ -192,8 +192,8 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
     ray.m = d.m;
 }
 
-// The surface step, inlined into the trace loop and behind the public entry.
-[[gnu::always_inline]] static inline void surface_step(int n, RayRecord& ray) {
+// The full surface step: every surface kind, frame, medium and direction of travel.
+static void surface_step(int n, RayRecord& ray) {
     const SurfaceRecord& s = surface_array()[n];
     const LensData& lens = lens_data();
 
@@ -389,11 +389,103 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
     trace_special_surface(n, ray);
 }
 
-void intersect_and_refract(int n, RayRecord& ray) {
-    surface_step(n, ray);
+// The surfaces plain_surface_step serves: a plane, sphere or conic of revolution met by a ray
+// travelling forward in the lens's own frame (no decentre, no gradient medium, no angle mode),
+// with a plain medium behind it and at most the circular aperture. For these surface_step
+// would take exactly the same branches; everything else goes through it.
+[[gnu::always_inline]] static inline bool is_plain_surface(const SurfaceRecord& s,
+                                                           const RayRecord& ray,
+                                                           const LensData& lens) {
+    return ray.grin_state == 0 && !ray.backward && ray.edge_state == kEdgeNone &&
+           !lens.angle_mode && s.decentre == nullptr && s.toric == 0 && !s.fresnel &&
+           !s.start_pair && s.shape != kShapeSpecialBase && !needs_general_iteration(s) &&
+           s.special_aperture_count <= 0 && s.grin == nullptr && s.grating_spacing == 0.0 &&
+           s.diffractive == nullptr && s.hologram == nullptr && s.perfect_lens == nullptr;
 }
 
-void trace_to_next_surface(RayRecord& ray) {
+// surface_step for a surface that is_plain_surface accepts, with the same arithmetic in the
+// same order. The surface's and the lens's values are read before the ray is written: the
+// compiler cannot tell the ray's doubles from the surface's, and would load them again after
+// every store.
+[[gnu::always_inline]] static inline void plain_surface_step(int n, const SurfaceRecord& s,
+                                                             const LensData& lens, RayRecord& ray) {
+    const double c = s.curvature;
+    const double kc = s.conic != 0.0 ? s.conic * c : 0.0;
+    const bool alternate = (ray.reversed != 0) != (s.alternate_intersection != 0);
+    const bool aperture_check = ray.check_apertures && s.aperture_check;
+    const double aperture_limit = s.aperture_radius * kApertureSlack;
+    const int wavelength_count = lens.wavelength_count;
+    const int image = lens.image_surface;
+
+    if (ray.kind == kRayKept) {
+        ray.dtan_x = 0.0;
+        ray.sphere_path = 0.0;
+    }
+    const double setup_length = n == 1 ? ray.dist : 0.0;
+    const double k = ray.k, l = ray.l, m = ray.m;
+    double x = ray.x, y = ray.y, z = ray.z;
+    double t;
+    if (c == 0.0) {
+        if (intersect_plane(z, m, t) != 0) {
+            // A ray parallel to a plane is a quiet failure: no message even for kind 1.
+            ray.failure = kRayFailMissed;
+            return;
+        }
+        ray.cos_i = m;
+        x += t * k;
+        y += t * l;
+        z += t * m;
+        ray.nx = 0.0;
+        ray.ny = 0.0;
+        ray.nz = 1.0;
+        ray.normal_len2 = 1.0;
+    } else {
+        double root;
+        const SurfaceQuadratic q = conic_quadratic(x, y, z, k, l, m, c, kc);
+        if (solve_surface_quadratic(q, alternate, t, root) != 0) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+        ray.cos_i = root;
+        x += t * k;
+        y += t * l;
+        z += t * m;
+        const double nx = -c * x, ny = -c * y, nz = 1.0 - c * z - kc * z;
+        ray.nx = nx;
+        ray.ny = ny;
+        ray.nz = nz;
+        ray.normal_len2 = kc == 0.0 ? 1.0 : nx * nx + ny * ny + nz * nz;
+    }
+    ray.x = x;
+    ray.y = y;
+    ray.z = z;
+    ray.prev_medium = ray.medium;
+    ray.prev_alt_medium = ray.alt_medium;
+    add_segment_path(ray, t, wavelength_count);
+    ray.dist = n == 1 ? t + setup_length : t;
+
+    if (aperture_check && x * x + y * y > aperture_limit * aperture_limit) {
+        set_ray_failure(ray, kRayFailAperture);
+        return;
+    }
+    if (n >= image) return;
+    refract_plain(s, ray);
+}
+
+void intersect_and_refract(int n, RayRecord& ray) {
+    const SurfaceRecord& s = surface_array()[n];
+    const LensData& lens = lens_data();
+    if (is_plain_surface(s, ray, lens)) {
+        plain_surface_step(n, s, lens, ray);
+    } else {
+        surface_step(n, ray);
+    }
+}
+
+// One surface of the trace loop; the lens and the surface array are looked up once per ray
+// by the callers.
+[[gnu::always_inline]] static inline void next_surface(RayRecord& ray, const LensData& lens,
+                                                       SurfaceRecord* const surfaces) {
     if (ray.grin_state == -2) {
         ray.grin_state = 0;
         ray.grin_surface = 0;
@@ -402,8 +494,6 @@ void trace_to_next_surface(RayRecord& ray) {
         edge_wall_step(ray);
         if (ray.edge_state != kEdgeNone) return;
     }
-    const LensData& lens = lens_data();
-    SurfaceRecord* const surfaces = surface_array();
     const int i = ray.surface;
     const SurfaceRecord& s = surfaces[i];
     ray.surface = i + 1;
@@ -437,8 +527,23 @@ void trace_to_next_surface(RayRecord& ray) {
         ray.surface = link;
         if (link == lens.image_surface) subtract_image_thickness(ray, lens);
     }
-    surface_step(next, ray);
-    if (ray.failure == 0 && surfaces[next].edge) ray.edge_state = kEdgeArmed;
+    const SurfaceRecord& ns = surfaces[next];
+    if (is_plain_surface(ns, ray, lens)) {
+        plain_surface_step(next, ns, lens, ray);
+    } else {
+        surface_step(next, ray);
+    }
+    if (ray.failure == 0 && ns.edge) ray.edge_state = kEdgeArmed;
+}
+
+void trace_to_next_surface(RayRecord& ray) {
+    next_surface(ray, lens_data(), surface_array());
+}
+
+void trace_to_surface(RayRecord& ray, int last) {
+    const LensData& lens = lens_data();
+    SurfaceRecord* const surfaces = surface_array();
+    while (ray.failure == 0 && ray.surface < last) next_surface(ray, lens, surfaces);
 }
 
 void trace_special_surface(int n, RayRecord& ray) {
