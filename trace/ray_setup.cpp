@@ -37,7 +37,7 @@ bool surface_is_curved(const SurfaceRecord& s) {
 }
 
 void reset_trace_fields(RayRecord& ray, int differential) {
-    const SurfaceRecord& s0 = surface(0);
+    const SurfaceRecord& s0 = surface_array()[0];
     trace_globals().differential = differential;
     ray.surface = 0;
     ray.reversed = 0;
@@ -84,7 +84,7 @@ void set_check_apertures(RayRecord& ray) {
 // stored normal; then carried out of surface 0's decentre. False when the ray failed.
 bool place_object_point(RayRecord& ray, double& x0, double& y0, double& z0) {
     const LensData& lens = lens_data();
-    const SurfaceRecord& s0 = surface(0);
+    const SurfaceRecord& s0 = surface_array()[0];
     SagPoint& store = trace_globals().object_point;
     x0 = lens.object_height * ray.obj_x;
     y0 = lens.object_height * ray.obj_y;
@@ -191,8 +191,9 @@ void finish_start_path(RayRecord& ray, double x0, double y0) {
     const double* n = ray.medium;
     ray.opl = n[w] * ray.dist;
     ray.chrom_opl = lens_data().wavelength_count > 2 ? (n[1] - n[2]) * ray.dist : 0.0;
-    trace_globals().object_point.x = x0;
-    trace_globals().object_point.y = y0;
+    SagPoint& object_point = trace_globals().object_point;
+    object_point.x = x0;
+    object_point.y = y0;
 }
 
 // The object point on the axis, rays filling a cone of the object-space NA.
@@ -501,8 +502,9 @@ void setup_ray_at_object(RayRecord& ray, const RayRecord* reference) {
         return;
     }
     const RayRecord& ref = reference != nullptr ? *reference : reference_ray().ray;
-    const TraceGlobals& g = trace_globals();
-    const double th0 = surface(0).thickness;
+    TraceGlobals& g = trace_globals();
+    const SurfaceRecord& s0 = surface_array()[0];
+    const double th0 = s0.thickness;
     const bool aimed = lens.wide_angle != 0 && g.aiming_possible && lens.reference_surface >= 2;
     if (aimed && th0 >= kInfiniteObject) {
         setup_aimed_infinite(ray);
@@ -518,7 +520,7 @@ void setup_ray_at_object(RayRecord& ray, const RayRecord* reference) {
         return;
     }
     const double h = 1.0 / d;
-    trace_globals().reciprocal_object_distance = h;
+    g.reciprocal_object_distance = h;
 
     if (aimed) {
         setup_aimed_finite(ray, ref, x0, y0, z0, d);
@@ -526,7 +528,7 @@ void setup_ray_at_object(RayRecord& ray, const RayRecord* reference) {
     }
     ray.z = 0.0;
     const double epr = lens.axial_start_height;
-    if (lens.cone_reference != 0.0 && surface(0).decentre == nullptr && ray.obj_x == 0.0 &&
+    if (lens.cone_reference != 0.0 && s0.decentre == nullptr && ray.obj_x == 0.0 &&
         ray.obj_y == 0.0 && ray.obj_z == 0.0) {
         setup_cone(ray, x0, y0, d, th0);
         return;
@@ -535,7 +537,7 @@ void setup_ray_at_object(RayRecord& ray, const RayRecord* reference) {
                       !is_kind(ray, kRayPlain, kRayReference);
     const bool telecentric = lens.aim_telecentric && th0 < kInfiniteObject;
     if (wide || telecentric) {
-        trace_globals().differential = 0;
+        g.differential = 0;
         if (telecentric) {
             setup_telecentric(ray, x0, y0, d, th0, h);
         } else {
