@@ -9,6 +9,7 @@
 
 #include "lens/glass_cache.h"
 #include "lens/lens_data.h"
+#include "bench/bench_lens.h"
 #include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
 #include "runtime/settings.h"
@@ -26,15 +27,7 @@ struct AsphereLens {
 };
 
 bool make_asphere_lens(AsphereLens& t) {
-    if (surface_array() == nullptr) {
-        if (settings_layout() != 0) return false;
-        set_setting_int(kSetSurfaceLimit, 12, 0, 0);
-        set_setting_int(kSetMaxWavelengths, 10, 0, 0);
-        set_setting_double(kSetWavelengthDefaults, 0.58756, 0, 0);
-        set_setting_double(kSetWavelengthDefaults, 0.48613, 1, 0);
-        set_setting_double(kSetWavelengthDefaults, 0.65627, 2, 0);
-        if (alloc_lens_arrays("/nonexistent-root", "/nonexistent-data") != 0) return false;
-    }
+    if (!prepare_bench_lens_arrays()) return false;
     if (lens_new() != 0) return false;
     for (int i = 0; i < 10; ++i) {
         t.glass[i] = 1.5168 + 0.005 * (i == 1) - 0.002 * (i == 2);

@@ -3,6 +3,7 @@
 // iteration changes a curvature first, as an edit would.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_lens.h"
 #include "lens/glass_cache.h"
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
@@ -19,14 +20,7 @@ struct TenSurfaces {
 };
 
 bool make_lens(TenSurfaces& t) {
-    if (settings_layout() != 0) return false;
-    set_setting_int(kSetSurfaceLimit, 12, 0, 0);
-    set_setting_int(kSetMaxWavelengths, 10, 0, 0);
-    set_setting_double(kSetWavelengthDefaults, 0.58756, 0, 0);
-    set_setting_double(kSetWavelengthDefaults, 0.48613, 1, 0);
-    set_setting_double(kSetWavelengthDefaults, 0.65627, 2, 0);
-    reset_state_flags();
-    if (alloc_lens_arrays("/nonexistent-root", "/nonexistent-data") != 0) return false;
+    if (!prepare_bench_lens_arrays()) return false;
     if (lens_new() != 0) return false;
     for (int i = 0; i < 10; ++i) {
         t.glass[i] = 1.6;
