@@ -11,7 +11,6 @@
 #include <ctime>
 #include <map>
 #include <system_error>
-#include <thread>
 
 #include "platform/clock.h"
 
@@ -112,20 +111,35 @@ void kill_and_reap(pid_t pid) {
 
 }  // namespace
 
+namespace {
+
+// Children started without a wait: nobody asks for their result, but each is reaped once it has
+// ended, at the next start or wait of a child (the program has one thread and no signal
+// handlers, so there is no other moment to do it).
+std::vector<pid_t>& unwaited_children() {
+    static std::vector<pid_t> pids;
+    return pids;
+}
+
+void reap_ended_unwaited_children() {
+    auto& pids = unwaited_children();
+    std::erase_if(pids, [](pid_t pid) {
+        int status = 0;
+        pid_t done;
+        while ((done = ::waitpid(pid, &status, WNOHANG)) < 0 && errno == EINTR) {
+        }
+        return done != 0;  // ended and reaped, or not ours any more
+    });
+}
+
+}  // namespace
+
 int run_program(const std::vector<std::string>& argv, int wait_ms) {
+    reap_ended_unwaited_children();
     const pid_t pid = spawn(argv);
     if (pid < 0) return kChildNotStarted;
     if (wait_ms == 0) {
-        // Nobody waits for the result, but the child must still be reaped when it ends.
-        try {
-            std::thread([pid] {
-                int status = 0;
-                while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-                }
-            }).detach();
-        } catch (const std::system_error&) {
-            // No thread to spare: the child is still running and is left to end on its own.
-        }
+        unwaited_children().push_back(pid);
         return 0;
     }
     const int result = wait_for(pid, wait_ms);
@@ -134,6 +148,7 @@ int run_program(const std::vector<std::string>& argv, int wait_ms) {
 }
 
 int start_program(const std::vector<std::string>& argv) {
+    reap_ended_unwaited_children();
     const pid_t pid = spawn(argv);
     if (pid < 0) return kChildNotStarted;
     const int handle = next_handle++;

@@ -152,6 +152,17 @@ TEST(ChildProcess, NoWaitStartsAndReturnsAtOnce) {
     // The child finishes on its own; wait for its mark without a time limit on the test itself.
     for (int i = 0; i < 1000 && tavo_test::read_file(marker) != "done\n"; ++i) ::usleep(10000);
     EXPECT_EQ(tavo_test::read_file(marker), "done\n");
+
+    // Once it has ended, the next start reaps it: no zombie is left for the run.
+    const fs::path pid_file = tree.base() / "quick.pid";
+    ASSERT_EQ(platform::run_program(shell("echo $$ > '" + pid_file.string() + "'"), 0), 0);
+    pid_t pid = 0;
+    for (int i = 0; i < 1000 && (pid = pid_from(pid_file)) <= 0; ++i) ::usleep(10000);
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 1000 && !process_gone(pid, false); ++i) ::usleep(10000);  // a zombie now
+    EXPECT_EQ(platform::run_program(shell("exit 0"), 10000), 0);
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, WNOHANG), -1) << "the ended child was not reaped";
 }
 
 }  // namespace
