@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <cstdint>
+#include <optional>
 
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "runtime/memory.h"
@@ -49,11 +51,11 @@ void clear_last_table_error() {
 }
 
 int read_root_folders() {
-    const char* root = std::getenv("TVROOT");
-    const char* data = std::getenv("TVDATA");
-    if (root == nullptr || data == nullptr) return -168;
-    root_dir.assign(root, std::min(std::strlen(root), kFolderLimit));
-    data_dir.assign(data, std::min(std::strlen(data), kFolderLimit));
+    const std::optional<std::string> root = platform::environment_get("TVROOT");
+    const std::optional<std::string> data = platform::environment_get("TVDATA");
+    if (!root || !data) return -168;
+    root_dir = root->substr(0, kFolderLimit);
+    data_dir = data->substr(0, kFolderLimit);
     stale_word = 0;
     check_private_copy_age("usmsgs.amo", "rtmsgs.amo");
     check_private_copy_age("ulists.amo", "alists.amo");
