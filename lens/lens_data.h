@@ -335,7 +335,25 @@ struct SurfaceRecord {
     std::uint8_t second_tilt;
     std::uint8_t return_kind;  // 2: return into a stored frame
     std::uint8_t edge;
+    // Whether the trace may take its plain-surface step here; written by the lens set-up for
+    // every surface. kPlainUnknown on a record the set-up has not seen: the trace then looks
+    // at the surface itself.
+    std::uint8_t plain_mark;
 };
+
+enum PlainMark : std::uint8_t { kPlainUnknown = 0, kPlainSurface = 1, kPlainNotPlain = 2 };
+
+// A plane, sphere or conic of revolution in the lens's own frame, with a plain medium behind
+// it and at most the circular aperture: no decentre, toric or special base (shape 8), Fresnel
+// substrate, start pair, asphere, spline, non-conic record, special aperture, gradient index,
+// grating, diffractive or holographic data or perfect lens.
+inline bool surface_is_plain(const SurfaceRecord& s) {
+    return s.decentre == nullptr && s.toric == 0 && !s.fresnel && !s.start_pair && s.shape != 8 &&
+           s.asphere == nullptr && s.spline == nullptr && s.extra_records[0] == nullptr &&
+           s.extra_records[1] == nullptr && s.extra_records[2] == nullptr &&
+           s.special_aperture_count <= 0 && s.grin == nullptr && s.grating_spacing == 0.0 &&
+           s.diffractive == nullptr && s.hologram == nullptr && s.perfect_lens == nullptr;
+}
 
 constexpr int kOwnedMediumWork = 3;
 constexpr int kPortOffset1 = 0;

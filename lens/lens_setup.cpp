@@ -611,6 +611,27 @@ int stop_path_is_plain() {
     return 1;
 }
 
+namespace {
+
+// Every exit of a full set-up pass leaves the trace's plain-surface marks matching the
+// surfaces as the pass left them, also when it stops at an error.
+class MarkPlainSurfaces {
+public:
+    MarkPlainSurfaces() = default;
+    ~MarkPlainSurfaces() {
+        SurfaceRecord* surfaces = surface_array();
+        if (surfaces == nullptr) return;
+        for (int n = 0; n <= surface_limit(); ++n) {
+            SurfaceRecord& s = surfaces[n];
+            s.plain_mark = surface_is_plain(s) ? kPlainSurface : kPlainNotPlain;
+        }
+    }
+    MarkPlainSurfaces(const MarkPlainSurfaces&) = delete;
+    MarkPlainSurfaces& operator=(const MarkPlainSurfaces&) = delete;
+};
+
+}  // namespace
+
 int lens_setup(int /*mode*/) {
     if (test_state_flag(kFlagLensReadInBulk) != 0) return 0;
     LensData& l = lens_data();
@@ -622,6 +643,7 @@ int lens_setup(int /*mode*/) {
         return 0;
     }
     PassRunning running;
+    MarkPlainSurfaces mark_plain;
     g_pass_surface = 0;
     check_pickup_chains();
     mark_variables();

@@ -389,18 +389,20 @@ static void surface_step(int n, RayRecord& ray) {
     trace_special_surface(n, ray);
 }
 
-// The surfaces plain_surface_step serves: a plane, sphere or conic of revolution met by a ray
-// travelling forward in the lens's own frame (no decentre, no gradient medium, no angle mode),
-// with a plain medium behind it and at most the circular aperture. For these surface_step
-// would take exactly the same branches; everything else goes through it.
+// The surfaces plain_surface_step serves: a plane, sphere or conic of revolution (see
+// surface_is_plain) met by a ray travelling forward in the lens's own frame (no gradient
+// medium, no edge wall, no angle mode). For these surface_step would take exactly the same
+// branches; everything else goes through it. The lens set-up marks the plain surfaces; a
+// record it has not seen is looked at here.
 [[gnu::always_inline]] static inline bool is_plain_surface(const SurfaceRecord& s,
                                                            const RayRecord& ray,
                                                            const LensData& lens) {
-    return ray.grin_state == 0 && !ray.backward && ray.edge_state == kEdgeNone &&
-           !lens.angle_mode && s.decentre == nullptr && s.toric == 0 && !s.fresnel &&
-           !s.start_pair && s.shape != kShapeSpecialBase && !needs_general_iteration(s) &&
-           s.special_aperture_count <= 0 && s.grin == nullptr && s.grating_spacing == 0.0 &&
-           s.diffractive == nullptr && s.hologram == nullptr && s.perfect_lens == nullptr;
+    if (ray.grin_state != 0 || ray.backward || ray.edge_state != kEdgeNone || lens.angle_mode) {
+        return false;
+    }
+    const std::uint8_t mark = s.plain_mark;
+    if (mark == kPlainSurface) return true;
+    return mark == kPlainUnknown && surface_is_plain(s);
 }
 
 // surface_step for a surface that is_plain_surface accepts, with the same arithmetic in the
