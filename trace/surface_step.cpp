@@ -542,10 +542,46 @@ void trace_to_next_surface(RayRecord& ray) {
     next_surface(ray, lens_data(), surface_array());
 }
 
+// next_surface for a run of marked plain surfaces: a forward ray in the lens's frame (no
+// gradient medium, no edge wall, no angle mode) goes on while the surface it enters is marked
+// plain and has no edge wall or SKP link ahead, and the surface it leaves returns no
+// coordinates and repeats no tilt. It stops before the first surface that needs next_surface,
+// or at a failure.
+[[gnu::always_inline]] static inline void plain_run(RayRecord& ray, int last, const LensData& lens,
+                                                    SurfaceRecord* const surfaces) {
+    const int image = lens.image_surface;
+    for (int i = ray.surface; i < last; ++i) {
+        const SurfaceRecord& s = surfaces[i];
+        const int next = i + 1;
+        const SurfaceRecord& ns = surfaces[next];
+        if (ns.plain_mark != kPlainSurface || ns.edge || ns.skip_to > next) return;
+        if (next >= 2) {
+            if (ray.frame_surface < 0 || s.return_coordinates != nullptr ||
+                (s.second_tilt && s.decentre != nullptr)) {
+                return;
+            }
+            ray.surface = next;
+            ray.z -= s.thickness;
+            if (next == image) subtract_image_thickness(ray, lens);
+        } else {
+            ray.surface = next;
+        }
+        plain_surface_step(next, ns, lens, ray);
+        if (ray.failure != 0) return;
+    }
+}
+
 void trace_to_surface(RayRecord& ray, int last) {
     const LensData& lens = lens_data();
     SurfaceRecord* const surfaces = surface_array();
-    while (ray.failure == 0 && ray.surface < last) next_surface(ray, lens, surfaces);
+    while (ray.failure == 0 && ray.surface < last) {
+        if (ray.grin_state == 0 && !ray.backward && ray.edge_state == kEdgeNone &&
+            !lens.angle_mode) {
+            plain_run(ray, last, lens, surfaces);
+            if (ray.failure != 0 || ray.surface >= last) return;
+        }
+        next_surface(ray, lens, surfaces);
+    }
 }
 
 void trace_special_surface(int n, RayRecord& ray) {
