@@ -266,3 +266,26 @@ TEST_F(LensSetupTest, TelecentricObjectStartsTheChiefRayParallel) {
 
 }  // namespace
 }  // namespace lens_setup_test
+
+namespace {
+
+// The set-up marks each surface for the trace's plain step: a sphere is plain, an asphere is
+// not, and a surface changed into an asphere loses its mark at the next set-up.
+using lens_setup_test::LensSetupTest;
+
+TEST_F(LensSetupTest, SetUpMarksWhichSurfacesThePlainTraceStepMayTake) {
+    make_lens(200, {{1.0 / 50, 5, 1.5}, {-1.0 / 50, 60, 1.0}});
+    aperture_by_radius(10);
+    field_by_height(-10);
+    ASSERT_EQ(lens_setup(0), 0);
+    EXPECT_EQ(surface(1).plain_mark, kPlainSurface);
+    EXPECT_EQ(surface(2).plain_mark, kPlainSurface);
+
+    ASSERT_EQ(alloc_asphere_record(2, 0, 4), 0);
+    set_polynomial_asphere_term(2, 4, 1e-6);
+    ASSERT_EQ(lens_setup(0), 0);
+    EXPECT_EQ(surface(1).plain_mark, kPlainSurface);
+    EXPECT_EQ(surface(2).plain_mark, kPlainNotPlain);
+}
+
+}  // namespace
