@@ -268,6 +268,14 @@ Size UiBackend::screen_size() const {
     return {1024, 768};
 }
 
+int UiBackend::open_splash(const SplashPicture&) {
+    return kUiBadWindow;
+}
+void UiBackend::close_splash() {}
+bool UiBackend::splash_open() const {
+    return false;
+}
+
 }  // namespace platform
 
 namespace platform {

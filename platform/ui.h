@@ -275,6 +275,13 @@ struct ToolButton {
 // item's index from 0).
 inline constexpr int kChoiceCommandBase = 0x10000;
 
+// The picture of the start-up window: width x height pixels, top row first.
+struct SplashPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<Colour> pixels;
+};
+
 // The colours the buttons of tool strips are painted in.
 enum class SystemColour { button_text, button_shadow, button_face, button_highlight };
 
@@ -368,6 +375,15 @@ public:
     virtual int set_window_rect(int window, Rect outer);
     virtual Rect window_rect(int window) const;
     virtual Size screen_size() const;
+
+    // The start-up window: the picture in a topmost window with a thin border, about the centre
+    // of the screen. While it shows, a key press or a left-button press anywhere closes it and
+    // goes no further. Opening it again replaces the picture; kUiBadArgument when the pixels do
+    // not match the size, kUiBadWindow from a backend without one. Closing it when none shows
+    // does nothing.
+    virtual int open_splash(const SplashPicture& picture);
+    virtual void close_splash();
+    virtual bool splash_open() const;
 };
 
 // ---------------------------------------------------------------------------------------------

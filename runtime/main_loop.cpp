@@ -14,6 +14,7 @@
 #include "runtime/output_options.h"
 #include "runtime/parameters.h"
 #include "runtime/settings_commands.h"
+#include "runtime/splash.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "runtime/toolbar.h"
@@ -46,6 +47,7 @@ public:
     void on_key(int, const platform::KeyEvent& event) override { command_window_keydown(event); }
     void on_timer(int, int timer_id) override {
         if (timer_id == kPromptTimer) prompt_timer_tick();
+        if (timer_id == kSplashTimer) splash_timer_ended();
     }
     void on_command(int window, int command) override {
         if (command == kCommandOk) {
@@ -280,6 +282,7 @@ void main_loop_start() {
         if (output_option(kOptionToolbar) != 0)
             create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
     }
+    wait_for_splash();
     apply_pending_captions();
     if (ui != nullptr && ui->window_exists(platform::kWindowText1)) {
         ui->activate_window(platform::kWindowText1);

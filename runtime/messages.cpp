@@ -7,6 +7,7 @@
 #include "platform/ui.h"
 #include "runtime/definitions.h"
 #include "runtime/output_options.h"
+#include "runtime/splash.h"
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
@@ -61,8 +62,10 @@ platform::MessageIcon icon_for(int kind) {
     }
 }
 
-// A task-modal box titled "TAVO LT"; without a user interface the text goes to standard error.
+// A task-modal box titled "TAVO LT", the splash closed first; without a user interface the text
+// goes to standard error.
 int start_up_box(const char* text, platform::MessageButtons buttons, platform::MessageIcon icon) {
+    splash_close();
     platform::UiBackend* ui = platform::current_ui();
     if (ui == nullptr) {
         std::fprintf(stderr, "%s: %s\n", kProgramTitle, text);

@@ -29,6 +29,7 @@
 #include "runtime/output_value_commands.h"
 #include "runtime/settings.h"
 #include "runtime/settings_file.h"
+#include "runtime/splash.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
@@ -102,6 +103,7 @@ platform::UiBackend* ui_or_null() {
 }
 
 void show_fixed_text(const std::string& text) {
+    splash_close();
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) {
         std::fprintf(stderr, "%s: %s\n", kProgramTitle, text.c_str());
@@ -129,8 +131,8 @@ void halve_setting(int id) {
     write_settings_file(g_state.settings_path);
 }
 
-// gui_init of the console and Qt frames: the frame and the first text
-// window, which shows the program's title as the start-up screen.
+// gui_init of the console and Qt frames: the frame with the splash over it, and the first text
+// window, which shows the program's title.
 int gui_init() {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return 0;
@@ -139,6 +141,7 @@ int gui_init() {
         ui->create_frame(kProgramTitle, frame_handler()) != 0) {
         return -1;
     }
+    open_splash_window();
     if (!ui->window_exists(platform::kWindowText1) &&
         ui->create_window(platform::kWindowText1, title, nullptr) != 0) {
         return -1;
@@ -593,6 +596,7 @@ int exit_hook() {
 }
 
 void gui_shutdown() {
+    splash_close();
     platform::UiBackend* ui = ui_or_null();
     if (ui != nullptr) {
         for (int w = platform::kWindowCount - 1; w >= 1; --w) {

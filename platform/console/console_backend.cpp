@@ -170,6 +170,13 @@ bool ConsoleBackend::take_command_line(std::string& line) {
 
 bool ConsoleBackend::read_input_line(int timeout_ms) {
     if (input_ended_) return false;
+    const std::size_t before = entered_lines_.size();
+    const bool handled = read_stream_line(timeout_ms);
+    if (entered_lines_.size() != before) splash_ = false;
+    return handled;
+}
+
+bool ConsoleBackend::read_stream_line(int timeout_ms) {
     if (options_.input == nullptr) return read_fd_line(timeout_ms);
     std::string line;
     if (!std::getline(*options_.input, line)) {
@@ -251,6 +258,18 @@ MessageAnswer ConsoleBackend::message_box(const MessageBoxRequest& request) {
     *err_ << "] " << message_answer_name(answer) << '\n';
     err_->flush();
     return answer;
+}
+
+// --- start-up window -------------------------------------------------------------------------
+
+int ConsoleBackend::open_splash(const SplashPicture& picture) {
+    if (picture.width <= 0 || picture.height <= 0 ||
+        picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {
+        return kUiBadArgument;
+    }
+    splash_picture_ = picture;
+    splash_ = true;
+    return 0;
 }
 
 // --- timers and events -----------------------------------------------------------------------
@@ -335,6 +354,16 @@ bool ConsoleBackend::dispatch_posted() {
     if (posted_.empty()) return false;
     PostedEvent e = std::move(posted_.front());
     posted_.pop_front();
+    if (splash_) {
+        const auto* key = std::get_if<KeyEvent>(&e.body);
+        const auto* mouse = std::get_if<MouseEvent>(&e.body);
+        if ((key != nullptr && key->pressed) ||
+            (mouse != nullptr && mouse->action == MouseAction::press &&
+             mouse->button == MouseButton::left)) {
+            splash_ = false;
+            return true;
+        }
+    }
     if (!window_exists(e.window)) return true;
     WindowHandler* h = windows_[e.window].handler;
     if (std::holds_alternative<CloseRequest>(e.body)) {

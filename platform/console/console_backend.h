@@ -97,6 +97,12 @@ public:
     Rect window_rect(int window) const override;
     Size screen_size() const override { return screen_; }
 
+    // The start-up window is kept in memory only. A line read from the input counts as keys
+    // pressed and closes it too.
+    int open_splash(const SplashPicture& picture) override;
+    void close_splash() override { splash_ = false; }
+    bool splash_open() const override { return splash_; }
+
     // --- for tests -------------------------------------------------------------------------
     // The next message box takes this answer instead of its default (when it is one of the
     // box's buttons; otherwise the box takes its default and the answer is used up).
@@ -132,6 +138,8 @@ public:
     bool choose_list_item(int index);
     const std::vector<std::string>& command_history() const { return history_; }
     void set_screen_size(Size size) { screen_ = size; }
+    // The picture of the start-up window opened last.
+    const SplashPicture& splash_picture() const { return splash_picture_; }
 
 private:
     struct Window {
@@ -162,6 +170,7 @@ private:
     bool fire_due_timer();
     // Reads a line if one is ready (or waits up to timeout_ms for it; -1 waits without end).
     bool read_input_line(int timeout_ms);
+    bool read_stream_line(int timeout_ms);
     bool read_fd_line(int timeout_ms);
     void end_of_input();
     void request_close(int window);
@@ -191,6 +200,8 @@ private:
     std::vector<std::string> history_;
     std::map<SystemColour, Colour> colours_;
     Size screen_{1024, 768};
+    bool splash_ = false;
+    SplashPicture splash_picture_;
     std::int64_t start_ns_ = 0;
 };
 

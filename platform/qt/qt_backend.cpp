@@ -16,6 +16,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QMoveEvent>
 #include <QPalette>
 #include <QPixmap>
@@ -132,6 +133,11 @@ public:
     Rect window_rect(int window) const override;
     Size screen_size() const override;
 
+    // A top-level label named "tavo_splash".
+    int open_splash(const SplashPicture& picture) override;
+    void close_splash() override;
+    bool splash_open() const override { return splash_ != nullptr; }
+
     // From the event filter: true when the event was taken.
     bool filter(QObject* watched, QEvent* event);
 
@@ -162,6 +168,7 @@ private:
     std::map<int, QToolButton*> tool_buttons_;
     QWidget* choice_window_ = nullptr;  // owned by the frame
     QListWidget* choice_list_ = nullptr;
+    QLabel* splash_ = nullptr;  // top-level, owned here
     std::deque<std::string> entered_lines_;
     std::map<std::pair<int, int>, QTimer*> timers_;
     std::string clipboard_;
@@ -185,6 +192,7 @@ QtBackend::QtBackend(int& argc, char** argv) {
 
 QtBackend::~QtBackend() {
     qApp->removeEventFilter(filter_.get());
+    delete splash_;
     for (auto& [key, timer] : timers_) delete timer;
     // Children of the frame go with it; owned popups are deleted first.
     for (int n = kWindowCount - 1; n > 0; --n) {
@@ -697,6 +705,46 @@ Size QtBackend::screen_size() const {
     return {r.width(), r.height()};
 }
 
+int QtBackend::open_splash(const SplashPicture& picture) {
+    if (picture.width <= 0 || picture.height <= 0 ||
+        picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {
+        return kUiBadArgument;
+    }
+    QImage image(picture.width, picture.height, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const Colour c = picture.pixels[static_cast<std::size_t>(y) * picture.width + x];
+            image.setPixel(x, y, qRgb(c.red, c.green, c.blue));
+        }
+    }
+    if (splash_ == nullptr) {
+        splash_ = new QLabel(nullptr,
+                             Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+        splash_->setObjectName("tavo_splash");
+        splash_->setFrameStyle(QFrame::Box | QFrame::Plain);
+        splash_->setLineWidth(1);
+    }
+    splash_->setPixmap(QPixmap::fromImage(image));
+    const int border = splash_->frameWidth();
+    splash_->resize(picture.width + 2 * border, picture.height + 2 * border);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect placed = splash_->rect();
+        placed.moveCenter(screen->availableGeometry().center());
+        splash_->move(placed.topLeft());
+    }
+    splash_->show();
+    splash_->raise();
+    return 0;
+}
+
+void QtBackend::close_splash() {
+    if (splash_ == nullptr) return;
+    splash_->hide();
+    // It may be the receiver of the event that closes it.
+    splash_->deleteLater();
+    splash_ = nullptr;
+}
+
 void QtBackend::close_frame() {
     frame_closed_ = true;
     if (frame_ != nullptr) frame_->hide();
@@ -716,6 +764,12 @@ void QtBackend::request_close(int window) {
 
 bool QtBackend::filter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (splash_ != nullptr && (type == QEvent::KeyPress ||
+                               (type == QEvent::MouseButtonPress &&
+                                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton))) {
+        close_splash();
+        return true;
+    }
     if (polling_escape_) {
         switch (type) {
             case QEvent::KeyRelease:
