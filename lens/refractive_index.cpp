@@ -9,8 +9,8 @@
 
 #include "lens/glass_cache.h"
 #include "runtime/interpolation.h"
+#include "runtime/math_functions.h"
 #include "runtime/memory.h"
-#include "runtime/special_functions.h"
 
 namespace {
 
@@ -286,8 +286,8 @@ int model_glass_at_wavelengths(const GlassData& glass, const double* wavelengths
     for (int i = 0; i < count; ++i) {
         double n;
         if (ref >= 0.0 && valid) {
-            if (poly_interpolate(xs.data(), ys.data(), static_cast<int>(xs.size()), u(wavelengths[i]), &n) !=
-                    0 ||
+            if (poly_interpolate(xs.data(), ys.data(), static_cast<int>(xs.size()),
+                                 u(wavelengths[i]), &n) != 0 ||
                 !(n >= kSmallestIndex) || !std::isfinite(n)) {
                 return kMsgModelGlassFailed;
             }
@@ -349,7 +349,8 @@ int interpolate_glass_table(GlassData& glass, const double* wavelengths, int cou
             // Three points around the interval [j, j+1]: one more to the left where there is one.
             int start = j >= 1 ? j - 1 : j;
             if (start + 2 > pairs - 1) start = pairs - 3;
-            if (pairs < 3 || start < 0 || poly_interpolate(tw + start, tv + start, 3, w, &value) != 0) {
+            if (pairs < 3 || start < 0 ||
+                poly_interpolate(tw + start, tv + start, 3, w, &value) != 0) {
                 double span = tw[j + 1] - tw[j];
                 value = span != 0.0 ? tv[j] + (tv[j + 1] - tv[j]) * (w - tw[j]) / span : tv[j];
             }

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "lens/lens_data.h"
+#include "trace/aperture_shapes.h"
 #include "trace/ray_record.h"
 #include "trace/sag_point.h"
-#include "trace/special_apertures.h"
 #include "trace/surface_profile.h"
 #include "trace/surface_sag.h"
 #include "trace/trace_tolerances.h"

@@ -1,7 +1,7 @@
 #include "trace/trace_seams.h"
 
+#include "trace/aperture_shapes.h"
 #include "trace/general_intersect.h"
-#include "trace/special_apertures.h"
 #include "trace/surface_frames.h"
 #include "trace/surface_sag.h"
 

@@ -1,4 +1,4 @@
-#include "runtime/special_functions.h"
+#include "runtime/math_functions.h"
 
 #include <gtest/gtest.h>
 

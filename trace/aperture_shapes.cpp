@@ -1,4 +1,4 @@
-#include "trace/special_apertures.h"
+#include "trace/aperture_shapes.h"
 
 #include <cmath>
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "tests/geometry/geometry_fixture.h"
-#include "trace/special_apertures.h"
+#include "trace/aperture_shapes.h"
 
 namespace geometry_test {
 namespace {
