@@ -2,6 +2,8 @@
 // (or the object point itself in the angle mode), the direction, the start length and the
 // start optical path.
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "lens/lens_data.h"
 #include "runtime/arg_cells.h"
@@ -22,6 +24,21 @@ constexpr int kAimRimRays = 2;        // "RAIM Rrr"
 constexpr int kPupilBoundsPerSlot = 5;
 constexpr double kDegrees = 0.017453292519943295;
 
+// 1 / d for the object distance d, which changes with the object point, not from ray to ray:
+// kept with the bits of the d it came from, so the result is the one the division gives, and the
+// division leaves the chain every ray's start direction waits on.
+double reciprocal_object_distance(double d) {
+    static std::uint64_t d_bits = 0;  // +0.0, which never passes the caller's guard
+    static double reciprocal = 0.0;
+    std::uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    if (bits != d_bits) {
+        d_bits = bits;
+        reciprocal = 1.0 / d;
+    }
+    return reciprocal;
+}
+
 bool is_kind(const RayRecord& ray, RayKind a, RayKind b) {
     return ray.kind == a || ray.kind == b;
 }
@@ -30,14 +47,15 @@ bool derivative_kind(const RayRecord& ray) {
     return ray.kind == kRayPlain || ray.kind == kRayReference || ray.kind == kRayFractional;
 }
 
+// Tested on every ray: the flat object surface, the common case, costs one branch.
 bool surface_is_curved(const SurfaceRecord& s) {
-    return s.curvature != 0.0 || s.x_curvature != 0.0 || s.asphere != nullptr ||
-           s.spline != nullptr || s.extra_records[0] != nullptr || s.extra_records[1] != nullptr ||
-           s.extra_records[2] != nullptr;
+    const bool shaped = (s.asphere != nullptr) | (s.spline != nullptr) |
+                        (s.extra_records[0] != nullptr) | (s.extra_records[1] != nullptr) |
+                        (s.extra_records[2] != nullptr);
+    return (s.curvature != 0.0) | (s.x_curvature != 0.0) | shaped;
 }
 
-void reset_trace_fields(RayRecord& ray, int differential) {
-    const SurfaceRecord& s0 = surface_array()[0];
+void reset_trace_fields(RayRecord& ray, int differential, const SurfaceRecord& s0) {
     trace_globals().differential = differential;
     ray.surface = 0;
     ray.reversed = 0;
@@ -59,8 +77,7 @@ void reset_trace_fields(RayRecord& ray, int differential) {
     ray.eff_pup_y = 0.0;
 }
 
-void set_check_apertures(RayRecord& ray) {
-    const LensData& lens = lens_data();
+void set_check_apertures(RayRecord& ray, const LensData& lens) {
     switch (ray.kind) {
         case kRaySphere:
             ray.check_apertures = 1;
@@ -82,9 +99,8 @@ void set_check_apertures(RayRecord& ray) {
 
 // The object point in lens units, placed on a curved object surface when obj_z is 0, with the
 // stored normal; then carried out of surface 0's decentre. False when the ray failed.
-bool place_object_point(RayRecord& ray, double& x0, double& y0, double& z0) {
-    const LensData& lens = lens_data();
-    const SurfaceRecord& s0 = surface_array()[0];
+bool place_object_point(RayRecord& ray, const LensData& lens, const SurfaceRecord& s0, double& x0,
+                        double& y0, double& z0) {
     SagPoint& store = trace_globals().object_point;
     x0 = lens.object_height * ray.obj_x;
     y0 = lens.object_height * ray.obj_y;
@@ -186,11 +202,11 @@ const double* bounds_table(const RayRecord* reference) {
     return reference_ray().ray.pupil_bounds;
 }
 
-void finish_start_path(RayRecord& ray, double x0, double y0) {
+void finish_start_path(RayRecord& ray, const LensData& lens, double x0, double y0) {
     const int w = ray.wavelength;
     const double* n = ray.medium;
     ray.opl = n[w] * ray.dist;
-    ray.chrom_opl = lens_data().wavelength_count > 2 ? (n[1] - n[2]) * ray.dist : 0.0;
+    ray.chrom_opl = lens.wavelength_count > 2 ? (n[1] - n[2]) * ray.dist : 0.0;
     SagPoint& object_point = trace_globals().object_point;
     object_point.x = x0;
     object_point.y = y0;
@@ -250,7 +266,7 @@ void setup_cone(RayRecord& ray, double x0, double y0, double d, double th0) {
         ray.eff_pup_x = ray.pup_x;
         ray.eff_pup_y = ray.pup_y;
     }
-    finish_start_path(ray, x0, y0);
+    finish_start_path(ray, lens, x0, y0);
 }
 
 // Telecentric object: rays start parallel to the chief ray within the beam radius.
@@ -275,7 +291,7 @@ void setup_telecentric(RayRecord& ray, double x0, double y0, double d, double th
         ray.eff_pup_x = 0.0;
         ray.eff_pup_y = 0.0;
     }
-    finish_start_path(ray, x0, y0);
+    finish_start_path(ray, lens, x0, y0);
 }
 
 // A pupil that is wide against the object distance: the ray aims at its point of the pupil's
@@ -325,35 +341,40 @@ void setup_wide_pupil(RayRecord& ray, const RayRecord& ref, const RayRecord* ref
         ray.y = yt + cy;
     }
     ray.dist = start_length(h, x0, y0, ray.x, ray.y);
-    finish_start_path(ray, x0, y0);
+    finish_start_path(ray, lens, x0, y0);
 }
 
 // The paraxial pupil: the ray aims at its point of the entrance beam on the plane of
 // surface 1.
-void setup_ordinary_pupil(RayRecord& ray, const RayRecord& ref, const RayRecord* reference,
-                          double x0, double y0, double d, double th0, double h) {
-    const LensData& lens = lens_data();
+void setup_ordinary_pupil(RayRecord& ray, const LensData& lens, const RayRecord& ref,
+                          const RayRecord* reference, double x0, double y0, double d, double th0,
+                          double h) {
     const double epr = lens.axial_start_height, p1 = lens.chief_start_height;
-    const bool command_717 = current_command() == kCommandPupilAtEntrance;
+    // The command is asked only where the answer matters.
+    const bool plain_kind = is_kind(ray, kRayPlain, kRayReference);
+    const bool rim_rays = lens.aim_mode == kAimRimRays && !derivative_kind(ray);
+    const bool centre_on_reference = !plain_kind && lens.aim_mode != kAimEntrancePupil;
+    const bool command_717 =
+        (rim_rays || centre_on_reference) && current_command() == kCommandPupilAtEntrance;
     double px = ray.pup_x, py = ray.pup_y;
-    const double* bounds = bounds_table(reference);
-    if (lens.aim_mode == kAimRimRays && !derivative_kind(ray) && !command_717 &&
-        bounds != nullptr) {
-        map_pupil_bounds(ray, bounds, px, py);
+    if (rim_rays && !command_717) {
+        if (const double* bounds = bounds_table(reference)) map_pupil_bounds(ray, bounds, px, py);
     }
     double xt = p1 * ray.obj_x + epr * px;
     double yt = p1 * ray.obj_y + epr * py;
-    if (!command_717 && !is_kind(ray, kRayPlain, kRayReference) &&
-        lens.aim_mode != kAimEntrancePupil) {
+    if (centre_on_reference && !command_717) {
         xt += epr * ref.pup_x;
         yt += epr * ref.pup_y;
     }
     ray.x = xt;
     ray.y = yt;
+    // The start length in the form of start_length, sharing its second root with m.
     const double X0 = -h * x0, X1 = h * ray.x + X0;
     const double Y0 = -h * y0, Y1 = h * ray.y + Y0;
-    ray.m = 1.0 / std::sqrt(X1 * X1 + Y1 * Y1 + 1.0);
-    ray.dist = start_length(h, x0, y0, ray.x, ray.y);
+    const double root1 = std::sqrt(X1 * X1 + Y1 * Y1 + 1.0);
+    ray.m = 1.0 / root1;
+    ray.dist =
+        ((X1 + X0) * ray.x + (Y1 + Y0) * ray.y) / (std::sqrt(X0 * X0 + Y0 * Y0 + 1.0) + root1);
     if ((d < 0.0) != (th0 < 0.0)) {
         ray.m = -ray.m;
         ray.dist = -ray.dist;
@@ -361,7 +382,7 @@ void setup_ordinary_pupil(RayRecord& ray, const RayRecord& ref, const RayRecord*
     ray.k = X1 * ray.m;
     ray.l = Y1 * ray.m;
 
-    if (is_kind(ray, kRayPlain, kRayReference)) {
+    if (plain_kind) {
         const bool enp = lens.aim_mode == kAimEntrancePupil;
         if (std::fabs(epr) < kSmallPupilRatio * std::fabs(th0) || lens.epxy) {
             ray.eff_pup_x = enp ? ray.pup_x : 0.0;
@@ -388,7 +409,7 @@ void setup_ordinary_pupil(RayRecord& ray, const RayRecord& ref, const RayRecord*
             ray.eff_pup_y = std::fabs(wy) < kZeroDenominator ? 0.0 : (e.ya + e.yb - 2 * cyy) / wy;
         }
     }
-    finish_start_path(ray, x0, y0);
+    finish_start_path(ray, lens, x0, y0);
 }
 
 // Aimed rays: the aiming finds the start point, direction, start length and path.
@@ -495,15 +516,15 @@ void setup_ray_at_object(RayRecord& ray, const RayRecord* reference) {
         }
         return;
     }
-    reset_trace_fields(ray, lens.differential_trace);
-    set_check_apertures(ray);
+    const SurfaceRecord& s0 = surface_array()[0];
+    reset_trace_fields(ray, lens.differential_trace, s0);
+    set_check_apertures(ray, lens);
     if (ray.medium == nullptr) {
         set_ray_failure(ray, kRayFailMissed);
         return;
     }
     const RayRecord& ref = reference != nullptr ? *reference : reference_ray().ray;
     TraceGlobals& g = trace_globals();
-    const SurfaceRecord& s0 = surface_array()[0];
     const double th0 = s0.thickness;
     const bool aimed = lens.wide_angle != 0 && g.aiming_possible && lens.reference_surface >= 2;
     if (aimed && th0 >= kInfiniteObject) {
@@ -512,14 +533,14 @@ void setup_ray_at_object(RayRecord& ray, const RayRecord* reference) {
     }
 
     double x0, y0, z0;
-    if (!place_object_point(ray, x0, y0, z0)) return;
+    if (!place_object_point(ray, lens, s0, x0, y0, z0)) return;
     const double d = th0 - z0;
     if (!(std::fabs(d) >= kZeroDenominator)) {
         ray.surface = 1;
         set_ray_failure(ray, kRayFailMissed);
         return;
     }
-    const double h = 1.0 / d;
+    const double h = reciprocal_object_distance(d);
     g.reciprocal_object_distance = h;
 
     if (aimed) {
@@ -545,22 +566,23 @@ void setup_ray_at_object(RayRecord& ray, const RayRecord* reference) {
         }
         return;
     }
-    setup_ordinary_pupil(ray, ref, reference, x0, y0, d, th0, h);
+    setup_ordinary_pupil(ray, lens, ref, reference, x0, y0, d, th0, h);
 }
 
 void setup_ray_from_angles(RayRecord& ray) {
     const LensData& lens = lens_data();
-    reset_trace_fields(ray, 0);
+    const SurfaceRecord& s0 = surface_array()[0];
+    reset_trace_fields(ray, 0, s0);
     ray.dist = 0.0;
     ray.opl = 0.0;
     ray.chrom_opl = 0.0;
-    set_check_apertures(ray);
+    set_check_apertures(ray, lens);
     if (ray.medium == nullptr) {
         set_ray_failure(ray, kRayFailMissed);
         return;
     }
     double x0, y0, z0;
-    if (!place_object_point(ray, x0, y0, z0)) return;
+    if (!place_object_point(ray, lens, s0, x0, y0, z0)) return;
     const SagPoint& normal = trace_globals().object_point;
     double angle_a = 0.0, angle_b = 0.0;
     if (normal.nx != 0.0 || normal.ny != 0.0 || normal.nz != 1.0) {

@@ -1,6 +1,8 @@
 #include "trace/ray_trace.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "lens/lens_data.h"
 #include "runtime/messages.h"
@@ -11,7 +13,6 @@
 namespace {
 
 ReferenceRay g_reference{};
-TraceGlobals g_globals{};
 
 constexpr double kMicrometresPerMillimetre = 1000.0;
 
@@ -22,22 +23,23 @@ void clear_reference_differences(RayRecord& ray) {
     ray.sphere_path = 0.0;
 }
 
+void errors_vs_reference(RayRecord& ray, bool use_sphere, const LensData& lens);
+
 }  // namespace
+
+TraceGlobals trace_detail::globals{};
 
 ReferenceRay& reference_ray() {
     return g_reference;
 }
-TraceGlobals& trace_globals() {
-    return g_globals;
-}
 
 void reset_pupil_scale_factors() {
-    g_globals.pupil_scale[0] = 1.0;
-    g_globals.pupil_scale[1] = 1.0;
-    g_globals.aiming_possible = 1;
-    g_globals.aiming_enabled = 1;
-    g_globals.aiming_state[0] = 0.0;
-    g_globals.aiming_state[1] = 0.0;
+    trace_detail::globals.pupil_scale[0] = 1.0;
+    trace_detail::globals.pupil_scale[1] = 1.0;
+    trace_detail::globals.aiming_possible = 1;
+    trace_detail::globals.aiming_enabled = 1;
+    trace_detail::globals.aiming_state[0] = 0.0;
+    trace_detail::globals.aiming_state[1] = 0.0;
 }
 
 void set_ray_failure(RayRecord& ray, int code) {
@@ -55,11 +57,13 @@ void set_ray_failure(RayRecord& ray, int code) {
 
 void trace_ray(RayRecord& ray) {
     setup_ray_at_object(ray, nullptr);
-    const int image = lens_data().image_surface;
+    const LensData& lens = lens_data();
+    const int image = lens.image_surface;
     const bool derivative_kind =
         ray.kind == kRayPlain || ray.kind == kRayReference || ray.kind == kRayFractional;
     const TraceSeams& seams = trace_seams();
-    if (derivative_kind && g_globals.differential && seams.trace_differential_ray != nullptr) {
+    if (derivative_kind && trace_detail::globals.differential &&
+        seams.trace_differential_ray != nullptr) {
         while (ray.failure == 0 && ray.surface < image) seams.trace_differential_ray(ray);
         return;
     }
@@ -74,22 +78,72 @@ void trace_ray(RayRecord& ray) {
         case kRayMeasured:
         case kRaySphere:
         case kRayOptimise:
-            ray_errors_vs_reference(ray, true);
+            errors_vs_reference(ray, true, lens);
             break;
         default:
             break;
     }
 }
 
-void ray_errors_vs_reference(RayRecord& ray, bool use_sphere) {
-    const LensData& lens = lens_data();
+namespace {
+
+// The reference ray's direction tangents and the waves scale change with the reference ray and
+// the wavelength, not from ray to ray: each is kept with the bits of the values it came from and
+// recomputed only when those differ, so the result is the one the division gives.
+std::uint64_t bits_of(double v) {
+    std::uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+struct ReferenceTangents {
+    std::uint64_t k = 0, l = 0, m = 0;  // m = 0 is +0.0, which never passes the guard
+    double tan_x = 0.0, tan_y = 0.0;
+};
+ReferenceTangents g_reference_tangents;
+
+struct WavesScale {
+    std::uint64_t units = 0, wavelength = 0;  // a wavelength of +0.0 never passes the guard
+    double scale = 0.0;
+};
+WavesScale g_waves_scale;
+
+void reference_tangents(const RayRecord& ref, double& tan_x, double& tan_y) {
+    ReferenceTangents& c = g_reference_tangents;
+    const std::uint64_t k = bits_of(ref.k), l = bits_of(ref.l), m = bits_of(ref.m);
+    if (((c.k ^ k) | (c.l ^ l) | (c.m ^ m)) != 0) {
+        c.k = k;
+        c.l = l;
+        c.m = m;
+        c.tan_x = ref.k / ref.m;
+        c.tan_y = ref.l / ref.m;
+    }
+    tan_x = c.tan_x;
+    tan_y = c.tan_y;
+}
+
+double waves_scale(double units, double wavelength) {
+    WavesScale& c = g_waves_scale;
+    const std::uint64_t u = bits_of(units), w = bits_of(wavelength);
+    if (((c.units ^ u) | (c.wavelength ^ w)) != 0) {
+        c.units = u;
+        c.wavelength = w;
+        c.scale = units * kMicrometresPerMillimetre / wavelength;
+    }
+    return c.scale;
+}
+
+void errors_vs_reference(RayRecord& ray, bool use_sphere, const LensData& lens) {
     const RayRecord& ref = g_reference.ray;
     ray.dx = ray.x - ref.x;
     ray.dy = ray.y - ref.y;
     ray.dz = ray.z - ref.z;
     if (std::fabs(ray.m) >= kZeroDenominator && std::fabs(ref.m) >= kZeroDenominator) {
-        ray.dtan_x = ray.k / ray.m - ref.k / ref.m;
-        ray.dtan_y = ray.l / ray.m - ref.l / ref.m;
+        double ref_tan_x, ref_tan_y;
+        reference_tangents(ref, ref_tan_x, ref_tan_y);
+        const double reciprocal_m = 1.0 / ray.m;
+        ray.dtan_x = ray.k * reciprocal_m - ref_tan_x;
+        ray.dtan_y = ray.l * reciprocal_m - ref_tan_y;
     } else {
         ray.dtan_x = kInfiniteDistance;
         ray.dtan_y = kInfiniteDistance;
@@ -105,7 +159,7 @@ void ray_errors_vs_reference(RayRecord& ray, bool use_sphere) {
             const double s2 = ray.dx * ray.dx + ray.dy * ray.dy + ray.dz * ray.dz;
             double d = r * r - (s2 - q * q);
             if (d < 0.0) {
-                g_globals.sphere_missed = 1;
+                trace_globals().sphere_missed = 1;
                 d = r * r;
             }
             p -= r >= 0.0 ? r - std::sqrt(d) : r + std::sqrt(d);
@@ -123,11 +177,17 @@ void ray_errors_vs_reference(RayRecord& ray, bool use_sphere) {
     if (ray.kind != kRaySphere && lens.opdw) {
         const double wavelength = lens.wavelengths[w].wavelength;
         if (wavelength >= kZeroDenominator) {
-            const double scale = lens.units * kMicrometresPerMillimetre / wavelength;
+            const double scale = waves_scale(lens.units, wavelength);
             ray.opd *= scale;
             if (chromatic) ray.chrom_opl *= scale;
         }
     }
+}
+
+}  // namespace
+
+void ray_errors_vs_reference(RayRecord& ray, bool use_sphere) {
+    errors_vs_reference(ray, use_sphere, lens_data());
 }
 
 void reverse_skip_links(int dir) {

@@ -25,7 +25,13 @@ struct TraceGlobals {
     int real_stop;            // set once a real ray has sized the reference surface
     int aim_cache_stale = 1;  // the aiming must rebuild its cached solution
 };
-TraceGlobals& trace_globals();
+namespace trace_detail {
+extern TraceGlobals globals;
+}
+// Inline: the set-up of every ray reads and writes these.
+inline TraceGlobals& trace_globals() {
+    return trace_detail::globals;
+}
 
 // Both pupil scale factors 1, the aiming-possible word and the second aiming flag set, the two
 // aiming state values cleared.

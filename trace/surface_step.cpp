@@ -186,10 +186,14 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
         reflect_direction(d, ray.nx, ray.ny, ray.nz, n2, ray.cos_i, ray.gamma);
         if (!ray.backward) ray.reversed ^= 1;
     }
-    renormalise_direction(d);
-    ray.k = d.k;
-    ray.l = d.l;
-    ray.m = d.m;
+    // renormalise_direction without its test for an exact unit length: a factor of exactly 1
+    // leaves the direction as it is, and the test is a branch that half the rays take and half
+    // do not, which the processor cannot learn.
+    const double e = 1.0 - (d.k * d.k + d.l * d.l + d.m * d.m);
+    const double f = 1.0 + 0.5 * e;
+    ray.k = d.k * f;
+    ray.l = d.l * f;
+    ray.m = d.m * f;
 }
 
 // The full surface step: every surface kind, frame, medium and direction of travel.
