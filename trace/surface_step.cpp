@@ -125,8 +125,11 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
 
 }  // namespace
 
-// Refraction or reflection with the surface's own media.
-[[gnu::always_inline]] static inline void refract_plain(const SurfaceRecord& s, RayRecord& ray) {
+// Refraction or reflection with the surface's own media. d is the ray's direction on entry and
+// its new direction on a normal return (undefined after a failure): a run of surfaces carries it
+// from one surface to the next without reading back what it has just stored in the ray.
+[[gnu::always_inline]] static inline void refract_plain(const SurfaceRecord& s, RayRecord& ray,
+                                                        Direction& d) {
     const double* next;
     const double* next_alt;
     std::uint8_t kind;
@@ -144,7 +147,6 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
         set_ray_failure(ray, kRayFailMissed);
         return;
     }
-    Direction d{ray.k, ray.l, ray.m};
     bool reflect = kind == kMediumMirror;
     if (!reflect) {
         if (next == nullptr || ray.prev_medium == nullptr) {
@@ -191,9 +193,17 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
     // do not, which the processor cannot learn.
     const double e = 1.0 - (d.k * d.k + d.l * d.l + d.m * d.m);
     const double f = 1.0 + 0.5 * e;
-    ray.k = d.k * f;
-    ray.l = d.l * f;
-    ray.m = d.m * f;
+    d.k *= f;
+    d.l *= f;
+    d.m *= f;
+    ray.k = d.k;
+    ray.l = d.l;
+    ray.m = d.m;
+}
+
+[[gnu::always_inline]] static inline void refract_plain(const SurfaceRecord& s, RayRecord& ray) {
+    Direction d{ray.k, ray.l, ray.m};
+    refract_plain(s, ray, d);
 }
 
 // The full surface step: every surface kind, frame, medium and direction of travel.
@@ -409,12 +419,20 @@ static void surface_step(int n, RayRecord& ray) {
     return mark == kPlainUnknown && surface_is_plain(s);
 }
 
+// The ray's point and direction, carried in registers along a run of plain surfaces.
+struct RunState {
+    double x, y, z;
+    Direction d;
+};
+
 // surface_step for a surface that is_plain_surface accepts, with the same arithmetic in the
 // same order. The surface's and the lens's values are read before the ray is written: the
 // compiler cannot tell the ray's doubles from the surface's, and would load them again after
-// every store.
+// every store. The ray's point and direction come from state, which the step updates with the
+// ray.
 [[gnu::always_inline]] static inline void plain_surface_step(int n, const SurfaceRecord& s,
-                                                             const LensData& lens, RayRecord& ray) {
+                                                             const LensData& lens, RayRecord& ray,
+                                                             RunState& state) {
     const double c = s.curvature;
     const double kc = s.conic != 0.0 ? s.conic * c : 0.0;
     const bool alternate = (ray.reversed != 0) != (s.alternate_intersection != 0);
@@ -428,8 +446,8 @@ static void surface_step(int n, RayRecord& ray) {
         ray.sphere_path = 0.0;
     }
     const double setup_length = n == 1 ? ray.dist : 0.0;
-    const double k = ray.k, l = ray.l, m = ray.m;
-    double x = ray.x, y = ray.y, z = ray.z;
+    const double k = state.d.k, l = state.d.l, m = state.d.m;
+    double x = state.x, y = state.y, z = state.z;
     double t;
     if (c == 0.0) {
         if (intersect_plane(z, m, t) != 0) {
@@ -465,6 +483,9 @@ static void surface_step(int n, RayRecord& ray) {
     ray.x = x;
     ray.y = y;
     ray.z = z;
+    state.x = x;
+    state.y = y;
+    state.z = z;
     ray.prev_medium = ray.medium;
     ray.prev_alt_medium = ray.alt_medium;
     add_segment_path(ray, t, wavelength_count);
@@ -475,7 +496,13 @@ static void surface_step(int n, RayRecord& ray) {
         return;
     }
     if (n >= image) return;
-    refract_plain(s, ray);
+    refract_plain(s, ray, state.d);
+}
+
+[[gnu::always_inline]] static inline void plain_surface_step(int n, const SurfaceRecord& s,
+                                                             const LensData& lens, RayRecord& ray) {
+    RunState state{ray.x, ray.y, ray.z, {ray.k, ray.l, ray.m}};
+    plain_surface_step(n, s, lens, ray, state);
 }
 
 void intersect_and_refract(int n, RayRecord& ray) {
@@ -554,6 +581,7 @@ void trace_to_next_surface(RayRecord& ray) {
 [[gnu::always_inline]] static inline void plain_run(RayRecord& ray, int last, const LensData& lens,
                                                     SurfaceRecord* const surfaces) {
     const int image = lens.image_surface;
+    RunState state{ray.x, ray.y, ray.z, {ray.k, ray.l, ray.m}};
     for (int i = ray.surface; i < last; ++i) {
         const SurfaceRecord& s = surfaces[i];
         const int next = i + 1;
@@ -565,12 +593,16 @@ void trace_to_next_surface(RayRecord& ray) {
                 return;
             }
             ray.surface = next;
-            ray.z -= s.thickness;
-            if (next == image) subtract_image_thickness(ray, lens);
+            state.z -= s.thickness;
+            ray.z = state.z;
+            if (next == image) {
+                subtract_image_thickness(ray, lens);
+                state.z = ray.z;
+            }
         } else {
             ray.surface = next;
         }
-        plain_surface_step(next, ns, lens, ray);
+        plain_surface_step(next, ns, lens, ray, state);
         if (ray.failure != 0) return;
     }
 }
