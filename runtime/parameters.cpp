@@ -500,36 +500,36 @@ int check_double_bounds(const ParamDescriptor& d, double value) {
     return 0;
 }
 
-int check_int_bounds(const ParamDescriptor& d, std::int64_t value) {
-    const int type = param_type(d) == kArgChar ? kArgChar : kArgInt;
+namespace {
+
+// A count against the descriptor's bounds read as the given type: the message of the bound it
+// passes, with that bound.
+int check_against_bounds(const ParamDescriptor& d, std::int64_t value, int bound_type,
+                         int above_message, int below_message) {
     double bound = 0;
     if (d.upper_handle != 0) {
-        if (!read_bound(d.upper_handle, type, &bound)) return kMsgBadBound;
+        if (!read_bound(d.upper_handle, bound_type, &bound)) return kMsgBadBound;
         const std::int64_t b = truncated(bound);
-        if (value > b) return set_error_msg(kMsgAboveIntBound, shown_int(b));
+        if (value > b) return set_error_msg(above_message, shown_int(b));
     }
     if (d.lower_handle != 0) {
-        if (!read_bound(d.lower_handle, type, &bound)) return kMsgBadBound;
+        if (!read_bound(d.lower_handle, bound_type, &bound)) return kMsgBadBound;
         const std::int64_t b = truncated(bound);
-        if (value < b) return set_error_msg(kMsgBelowIntBound, shown_int(b));
+        if (value < b) return set_error_msg(below_message, shown_int(b));
     }
     return 0;
 }
 
+}  // namespace
+
+int check_int_bounds(const ParamDescriptor& d, std::int64_t value) {
+    const int type = param_type(d) == kArgChar ? kArgChar : kArgInt;
+    return check_against_bounds(d, value, type, kMsgAboveIntBound, kMsgBelowIntBound);
+}
+
 int check_text_bounds(const ParamDescriptor& d, const char* text) {
     const std::int64_t length = text != nullptr ? static_cast<std::int64_t>(std::strlen(text)) : 0;
-    double bound = 0;
-    if (d.upper_handle != 0) {
-        if (!read_bound(d.upper_handle, kArgInt, &bound)) return kMsgBadBound;
-        const std::int64_t b = truncated(bound);
-        if (length > b) return set_error_msg(kMsgTextTooLong, shown_int(b));
-    }
-    if (d.lower_handle != 0) {
-        if (!read_bound(d.lower_handle, kArgInt, &bound)) return kMsgBadBound;
-        const std::int64_t b = truncated(bound);
-        if (length < b) return set_error_msg(kMsgTextTooShort, shown_int(b));
-    }
-    return 0;
+    return check_against_bounds(d, length, kArgInt, kMsgTextTooLong, kMsgTextTooShort);
 }
 
 int store_param_value(const ParamDescriptor* d, const ArgCell& value, ArgCell* cell) {
