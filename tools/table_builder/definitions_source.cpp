@@ -580,6 +580,23 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
     std::vector<ParamDescriptor> descriptors;
     std::vector<std::uint16_t> param_index;
     std::string param_names;
+    // One descriptor of a parameter, its name appended to the name pool.
+    auto make_descriptor = [&param_names](const Param& p) {
+        ParamDescriptor d{};
+        d.prompt_handle = p.handles[0];
+        d.default_handle = p.handles[1];
+        d.list_handle = p.handles[2];
+        d.lower_handle = p.handles[4];
+        d.upper_handle = p.handles[5];
+        d.name_offset = static_cast<std::int16_t>(param_names.size());
+        param_names += p.name;
+        param_names += '\0';
+        d.type_flags = p.type_flags;
+        d.prompt_mode = p.mode;
+        d.enable_condition = p.condition;
+        d.flags = p.flags;
+        return d;
+    };
     for (const auto& [number, c] : s.commands) {
         CommandRecord& r = records[static_cast<std::size_t>(number)];
         const int entry = name_table_search(names.data(), NameTableForm::big_endian_with_values,
@@ -598,19 +615,7 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
                         " uses an undefined condition";
                 return false;
             }
-            ParamDescriptor d{};
-            d.prompt_handle = p.handles[0];
-            d.default_handle = p.handles[1];
-            d.list_handle = p.handles[2];
-            d.lower_handle = p.handles[4];
-            d.upper_handle = p.handles[5];
-            d.name_offset = static_cast<std::int16_t>(param_names.size());
-            param_names += p.name;
-            param_names += '\0';
-            d.type_flags = p.type_flags;
-            d.prompt_mode = p.mode;
-            d.enable_condition = p.condition;
-            d.flags = p.flags;
+            const ParamDescriptor d = make_descriptor(p);
             for (std::uint16_t h :
                  {d.default_handle, d.lower_handle, d.upper_handle, d.prompt_handle}) {
                 if ((h & kHandleKindMask) == kHandleValue &&
@@ -646,19 +651,7 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
                         " uses an undefined condition";
                 return false;
             }
-            ParamDescriptor d{};
-            d.prompt_handle = p.handles[0];
-            d.default_handle = p.handles[1];
-            d.list_handle = p.handles[2];
-            d.lower_handle = p.handles[4];
-            d.upper_handle = p.handles[5];
-            d.name_offset = static_cast<std::int16_t>(param_names.size());
-            param_names += p.name;
-            param_names += '\0';
-            d.type_flags = p.type_flags;
-            d.prompt_mode = p.mode;
-            d.enable_condition = p.condition;
-            d.flags = p.flags;
+            const ParamDescriptor d = make_descriptor(p);
             if (c.params.size() >= 2) {
                 param_index.push_back(static_cast<std::uint16_t>(descriptors.size()));
             }
