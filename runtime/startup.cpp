@@ -209,14 +209,6 @@ int start_program(int argc, char** argv, const std::string& root) {
         return 0;
     }
 
-    if (argc > 0 && argv != nullptr && argv[0] != nullptr) {
-        std::string base = platform::file_name_part(argv[0]);
-        const std::size_t dot = base.rfind('.');
-        if (dot != std::string::npos && dot > 0) base.resize(dot);
-        if (base.size() > 80) base.resize(80);
-        g_state.program_base_name = base;
-    }
-
     // The command language and the command line come before the application start, which
     // binds the lens fields into the interpreter's variable table.
     const int loop = install_main_loop();
@@ -511,6 +503,17 @@ void set_program_arguments(int argc, const char* const* argv) {
     for (int i = 0; argv != nullptr && i < argc; ++i) {
         g_state.arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
     }
+    if (argc > 0 && argv != nullptr && argv[0] != nullptr) {
+        std::string base = platform::file_name_part(argv[0]);
+        const std::size_t dot = base.rfind('.');
+        if (dot != std::string::npos && dot > 0) base.resize(dot);
+        if (base.size() > 80) base.resize(80);
+        g_state.program_base_name = base;
+    }
+}
+
+const std::string& program_base_name() {
+    return g_state.program_base_name;
 }
 
 namespace {

@@ -70,6 +70,9 @@ void bind_kpl_variables();
 void set_window_option(int setting_id, int option, int value);
 // The program's arguments (argument 0 the program itself), kept for the start-up lens command.
 void set_program_arguments(int argc, const char* const* argv);
+// The program's file name without folder and extension (at most 80 characters), from argument
+// 0; empty before the arguments are set.
+const std::string& program_base_name();
 // The lens named on the command line: the first argument after the program longer than four
 // characters ending in ".len" or ".tav" (any case); when it is not the first, the arguments up
 // to it joined by single blanks (a path with blanks that the shell split). found tells whether
