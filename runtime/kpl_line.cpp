@@ -2,18 +2,24 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "runtime/arg_cells.h"
 #include "runtime/command_context.h"
+#include "runtime/command_levels.h"
+#include "runtime/command_line.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
 #include "runtime/kpl_compiler.h"
 #include "runtime/kpl_interp.h"
 #include "runtime/kpl_lexer.h"
 #include "runtime/kpl_sysvars.h"
+#include "runtime/main_loop.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
+#include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "ui/grid_cells.h"
 
 namespace {
 
@@ -181,6 +187,136 @@ int run_nested_hook(const char* text, int flags) {
     return run_compiled_line(3, text, &run_result, nullptr);
 }
 
+// The text as one expression; a compile failure leaves its details in compiled.
+int cell_expression(const char* text, bool double_cell, int width, KplValue* value, bool* accepted,
+                    KplCompileResult* compiled) {
+    KplState& s = kpl_state();
+    if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgNoRoom;
+    *accepted = false;
+    const SavedRun saved = save_run();
+    std::uint8_t* base = s.code + line_top;
+    KplCompileResult& r = *compiled;
+    r.error = 0;
+    if (kpl_compile(text, base, kKplLineArea - line_top, options_for(true), &r) != 0) {
+        return r.error;
+    }
+    line_top += r.size;
+    if (s.running == 0) {
+        s.frame_base = s.next_slot = 0;
+        s.var_fill = 0;
+    } else {
+        s.frame_base = s.next_slot;
+    }
+    KplValue v{};
+    const int rc = execute(base, r.size, true, &v);
+    restore_run(saved);
+    if (rc != 0) return rc;
+    if (v.type == kKplChar) v.type = kKplInt;
+    if (double_cell) {
+        if (v.type != kKplDouble) v = kpl_double(v.v.i);
+        *accepted = true;
+    } else if (v.type == kKplInt) {
+        const int lo = width < 5 ? -99 : -9999, hi = width < 5 ? 999 : 99999;
+        *accepted = v.v.i >= lo && v.v.i <= hi;
+    }
+    *value = v;
+    return 0;
+}
+
+// --- the entry of a spreadsheet cell -------------------------------------------------------
+
+constexpr int kMsgCellTextTooLong = -115;
+
+// The line goes to the current command level uncompiled: kept for its event 107.
+int hand_line_to_level(const char* text) {
+    GridState& grid = grid_state();
+    std::snprintf(grid.handed_line, sizeof grid.handed_line, "%s", text);
+    set_run_state(kRunStateRunForLevel);
+    return 0;
+}
+
+// The cell took its entry: shown in the cell's format, marked changed, and editing ends.
+void cell_entry_taken() {
+    grid_format_edit_value();
+    grid_state().current.edited = 1;
+    grid_end_edit();
+}
+
+int enter_cell_number(const char* text) {
+    GridCell& cell = grid_state().current;
+    KplValue v{};
+    bool accepted = false;
+    KplCompileResult compiled;
+    const int rc = cell_expression(text, cell.value_type == kGridValueDouble, cell.width, &v,
+                                   &accepted, &compiled);
+    if (compiled.error != 0) {
+        show_compile_error(compiled);
+        return kStopped;
+    }
+    if (rc != 0) {
+        message_location().pending_error = rc;
+        return rc;
+    }
+    if (!accepted) return 0;  // out of the cell's range: the cell keeps its value
+    if (cell.value_type == kGridValueDouble) {
+        cell.value.d = v.v.d;
+    } else {
+        cell.value.i = v.v.i;
+    }
+    cell_entry_taken();
+    return 0;
+}
+
+// A text that begins with '"' is stored without its quotes (the closing one is optional), as the
+// command line reads a quoted text; any other text is stored as typed.
+int store_cell_text(const char* text) {
+    GridCell& cell = grid_state().current;
+    std::string work = text;
+    const std::string stored = text[0] == '"' ? trim_and_unquote(work.data()) : work;
+    const std::size_t width = cell.width > 0 ? static_cast<std::size_t>(cell.width) : 0;
+    int rc = 0;
+    if (stored.size() > width) rc = kMsgCellTextTooLong;
+    grid_set_cell_text(stored.c_str());
+    cell_entry_taken();
+    message_location().pending_error = rc;
+    return rc;
+}
+
+// A text cell takes a text; a command typed into it goes to the level, unless the cell forbids
+// commands. An empty entry empties the cell (it would otherwise compile as the empty command).
+int enter_cell_text(const char* text) {
+    while (*text == ' ') ++text;
+    const GridCell& cell = grid_state().current;
+    const bool as_typed = text[0] == '"' || text[0] == '\0' ||
+                          grid_entry_kind(cell.field_code) == kGridKindTextNoCommand;
+    if (!as_typed) {
+        KplState& s = kpl_state();
+        KplCompileResult r;
+        if (kpl_compile(text, s.code + line_top, kKplLineArea - line_top, options_for(false), &r) ==
+            0) {
+            return hand_line_to_level(text);
+        }
+    }
+    return store_cell_text(text);
+}
+
+// A line typed while the grid edits a cell. A command level or a range selection (state flag 3)
+// owns the line, and so does a cell without a value; otherwise the cell takes it.
+int run_cell_entry(const char* text) {
+    const GridCell& cell = grid_state().current;
+    const bool level_takes_line = level_count() > 0 || test_state_flag(kFlagCommandMode) != 0;
+    if (level_takes_line) return hand_line_to_level(text);
+    switch (cell.value_type) {
+        case kGridValueInt:
+        case kGridValueDouble:
+            return enter_cell_number(text);
+        case kGridValueText:
+            return enter_cell_text(text);
+        default:
+            return hand_line_to_level(text);
+    }
+}
+
 }  // namespace
 
 KplValue& kpl_run_result() {
@@ -245,6 +381,8 @@ int run_top_line(const char* text, int mode, int flags) {
     reset_compile_state();
     reset_code_buffer();
     run_result = KplValue{};
+    // Only the user's own line is a cell entry; lines that the program runs are commands.
+    if (command_string_nesting() == 0 && grid_cell_in_edit()) return run_cell_entry(text);
     std::uint8_t* base = s.code + line_top;
     KplCompileResult r;
     if (kpl_compile(text, base, kKplLineArea - line_top, options_for(false), &r) != 0) {
@@ -326,34 +464,6 @@ int run_compiled_line(int mode, const char* text, KplValue* result, int* slot) {
 
 int run_cell_expression(const char* text, bool double_cell, int width, KplValue* value,
                         bool* accepted) {
-    KplState& s = kpl_state();
-    if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgNoRoom;
-    *accepted = false;
-    const SavedRun saved = save_run();
-    std::uint8_t* base = s.code + line_top;
-    KplCompileResult r;
-    if (kpl_compile(text, base, kKplLineArea - line_top, options_for(true), &r) != 0) {
-        return r.error;
-    }
-    line_top += r.size;
-    if (s.running == 0) {
-        s.frame_base = s.next_slot = 0;
-        s.var_fill = 0;
-    } else {
-        s.frame_base = s.next_slot;
-    }
-    KplValue v{};
-    const int rc = execute(base, r.size, true, &v);
-    restore_run(saved);
-    if (rc != 0) return rc;
-    if (v.type == kKplChar) v.type = kKplInt;
-    if (double_cell) {
-        if (v.type != kKplDouble) v = kpl_double(v.v.i);
-        *accepted = true;
-    } else if (v.type == kKplInt) {
-        const int lo = width < 5 ? -99 : -9999, hi = width < 5 ? 999 : 99999;
-        *accepted = v.v.i >= lo && v.v.i <= hi;
-    }
-    *value = v;
-    return 0;
+    KplCompileResult compiled;
+    return cell_expression(text, double_cell, width, value, accepted, &compiled);
 }
