@@ -11,6 +11,8 @@
 #include "runtime/arg_cells.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
+#include "runtime/help_command.h"
 #include "runtime/kpl_lexer.h"
 #include "runtime/kpl_opcodes.h"
 #include "runtime/kpl_sysvars.h"
@@ -599,7 +601,8 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
     const int saved_count = arg_count();
     set_arg_vector(cell_pointers + first_cell, count);
     clear_command_result();
-    int r = run_command(static_cast<int>(symbol));
+    // The help command goes straight to the help viewer: no dialog, no on-error line.
+    int r = record.plain_slot == kSlotHelp ? cmd_help() : run_command(static_cast<int>(symbol));
     const CommandResult result = command_result();
     set_arg_vector(saved_vector, saved_count);
     set_current_command(saved_command);
