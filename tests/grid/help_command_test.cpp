@@ -2,6 +2,7 @@
 // desktop's opener, or reports -100. The opener is found through PATH, so the tests put a
 // stand-in "xdg-open" script into a folder of their own and point PATH at it.
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -10,6 +11,7 @@
 
 #include "platform/environment.h"
 #include "platform/help_viewer.h"
+#include "runtime/dispatch.h"
 #include "runtime/help_command.h"
 #include "runtime/startup.h"
 #include "tests/main_loop/loop_fixture.h"
@@ -80,6 +82,15 @@ TEST_F(Help, TypedWithoutAHelpFileReports100) {
     EXPECT_NE(errors().find("Cannot open the help file"), std::string::npos) << errors();
     EXPECT_EQ(show_help(0, 0), kMsgHelpRefused);
     EXPECT_FALSE(fs::exists(record_));
+}
+
+TEST_F(Help, TheOnErrorLineDoesNotSwallowTheRefusal) {
+    // Through ordinary dispatch this on-error line would clear the failure.
+    std::snprintf(on_error_line().line, sizeof on_error_line().line, "%s", "error_code = 0");
+    PathOverride path(bin_);
+    type("help");
+    on_error_line() = OnErrorLine{};
+    EXPECT_NE(errors().find("Cannot open the help file"), std::string::npos) << errors();
 }
 
 TEST_F(Help, APresentHelpFileGoesToTheDesktopOpener) {
