@@ -68,10 +68,11 @@ bool grid_cell_in_edit() {
 std::string grid_format_double(double value, int width, int decimals, int style) {
     const char conversion = style == kGridStyleFixed ? 'f' : 'e';
     auto format = [&](int places) {
-        char spec[32];
-        std::snprintf(spec, sizeof spec, "%%%d.%d%c", width, places, conversion);
+        char conversion_text[32];
+        std::snprintf(conversion_text, sizeof conversion_text, "%%%d.%d%c", width, places,
+                      conversion);
         char text[512];
-        std::snprintf(text, sizeof text, spec, value);
+        std::snprintf(text, sizeof text, conversion_text, value);
         return std::string(text);
     };
     if (decimals < 0) decimals = 0;

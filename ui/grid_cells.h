@@ -82,7 +82,7 @@ enum GridValueType : std::int32_t {
 
 inline constexpr int kGridStyleFixed = 2;  // number style: fixed point; any other: exponent form
 
-// An int sits in the first word of a value, as the original layout had it.
+// A value of 8 bytes: a double, or an int in its first word.
 union GridCellValue {
     double d;
     std::int32_t i;
