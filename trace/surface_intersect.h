@@ -35,6 +35,24 @@ struct SurfaceQuadratic {
     return q;
 }
 
+// The same from a direction given as a raw direction (rk, rl, rm) and the factor f that makes it
+// the unit direction, whose axial cosine m is given as well: B is the raw direction's B times
+// f, equal to conic_quadratic's up to rounding.
+[[gnu::always_inline]] inline SurfaceQuadratic conic_quadratic_scaled(double x, double y, double z,
+                                                                      double rk, double rl,
+                                                                      double rm, double f,
+                                                                      double m, double c,
+                                                                      double kc) {
+    SurfaceQuadratic q{c, f * (rm - c * (rk * x + rl * y + rm * z)),
+                       c * (x * x + y * y + z * z) - 2.0 * z};
+    if (kc != 0.0) {
+        q.a += kc * m * m;
+        q.b -= kc * z * m;
+        q.c += kc * z * z;
+    }
+    return q;
+}
+
 // Cylinder curved in the plane of the transverse coordinate u (direction component du) and z;
 // the other transverse direction component is dv.
 [[gnu::always_inline]] inline SurfaceQuadratic cylinder_quadratic(double u, double z, double du,

@@ -125,11 +125,20 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
 
 }  // namespace
 
-// Refraction or reflection with the surface's own media. d is the ray's direction on entry and
-// its new direction on a normal return (undefined after a failure): a run of surfaces carries it
-// from one surface to the next without reading back what it has just stored in the ray.
-[[gnu::always_inline]] static inline void refract_plain(const SurfaceRecord& s, RayRecord& ray,
-                                                        Direction& d) {
+// A direction as the last bending left it before its renormalisation, and the factor that
+// renormalises it. The next intersection needs the direction first of all: it takes the raw
+// direction and scales once by the factor, so that the renormalisation's own chain of dependent
+// operations runs beside the intersection instead of in front of it.
+struct RawDirection {
+    Direction d;
+    double factor;
+};
+
+// Refraction or reflection with the surface's own media. Ray is a RayRecord or a RayState
+// (below). 0, or the failure code the caller reports; a failure leaves the direction as it was.
+template <class Ray>
+[[gnu::always_inline]] static inline int bend_plain(const SurfaceRecord& s, Ray& ray,
+                                                    RawDirection& raw) {
     const double* next;
     const double* next_alt;
     std::uint8_t kind;
@@ -143,16 +152,11 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
         kind = s.medium_kind_backward;
     }
     const double n2 = ray.normal_len2;
-    if (n2 != 1.0 && !(n2 >= kZeroDenominator)) {
-        set_ray_failure(ray, kRayFailMissed);
-        return;
-    }
+    if (n2 != 1.0 && !(n2 >= kZeroDenominator)) return kRayFailMissed;
+    Direction d{ray.k, ray.l, ray.m};
     bool reflect = kind == kMediumMirror;
     if (!reflect) {
-        if (next == nullptr || ray.prev_medium == nullptr) {
-            set_ray_failure(ray, kRayFailMissed);
-            return;
-        }
+        if (next == nullptr || ray.prev_medium == nullptr) return kRayFailMissed;
         const int w = ray.wavelength;
         const double n_in = ray.prev_medium[w];
         const double n_out = next[w];
@@ -160,32 +164,28 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
             ray.medium = next;
             ray.alt_medium = next_alt;
             ray.gamma = 0.0;
-            return;
+            raw = {d, 1.0};
+            return 0;
         }
-        if (!(std::fabs(n_out) >= kZeroDenominator)) {
-            set_ray_failure(ray, kRayFailMissed);
-            return;
-        }
+        if (!(std::fabs(n_out) >= kZeroDenominator)) return kRayFailMissed;
         const double mu = n_in / n_out;
         double gamma = 0.0;
         if (refract_direction(d, ray.nx, ray.ny, ray.nz, n2, ray.cos_i, mu, gamma)) {
-            if (s.tir_only) {
-                set_ray_failure(ray, kRayFailNoReflection);
-                return;
-            }
+            if (s.tir_only) return kRayFailNoReflection;
             ray.gamma = gamma;
             ray.medium = next;
             ray.alt_medium = next_alt;
         } else {
             if (!s.tir_only && !(ray.backward && ray.group_offset >= 1)) {
-                set_ray_failure(ray, kRayFailTotalReflection);
-                return;
+                return kRayFailTotalReflection;
             }
             reflect = true;
         }
     }
     if (reflect) {
-        reflect_direction(d, ray.nx, ray.ny, ray.nz, n2, ray.cos_i, ray.gamma);
+        double gamma;
+        reflect_direction(d, ray.nx, ray.ny, ray.nz, n2, ray.cos_i, gamma);
+        ray.gamma = gamma;
         if (!ray.backward) ray.reversed ^= 1;
     }
     // renormalise_direction without its test for an exact unit length: a factor of exactly 1
@@ -193,17 +193,16 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
     // do not, which the processor cannot learn.
     const double e = 1.0 - (d.k * d.k + d.l * d.l + d.m * d.m);
     const double f = 1.0 + 0.5 * e;
-    d.k *= f;
-    d.l *= f;
-    d.m *= f;
-    ray.k = d.k;
-    ray.l = d.l;
-    ray.m = d.m;
+    raw = {d, f};
+    ray.k = d.k * f;
+    ray.l = d.l * f;
+    ray.m = d.m * f;
+    return 0;
 }
 
 [[gnu::always_inline]] static inline void refract_plain(const SurfaceRecord& s, RayRecord& ray) {
-    Direction d{ray.k, ray.l, ray.m};
-    refract_plain(s, ray, d);
+    RawDirection raw;
+    if (const int code = bend_plain(s, ray, raw); code != 0) set_ray_failure(ray, code);
 }
 
 // The full surface step: every surface kind, frame, medium and direction of travel.
@@ -403,11 +402,11 @@ static void surface_step(int n, RayRecord& ray) {
     trace_special_surface(n, ray);
 }
 
-// The surfaces plain_surface_step serves: a plane, sphere or conic of revolution (see
-// surface_is_plain) met by a ray travelling forward in the lens's own frame (no gradient
-// medium, no edge wall, no angle mode). For these surface_step would take exactly the same
-// branches; everything else goes through it. The lens set-up marks the plain surfaces; a
-// record it has not seen is looked at here.
+// The surfaces plain_step serves: a plane, sphere or conic of revolution (see surface_is_plain)
+// met by a ray travelling forward in the lens's own frame (no gradient medium, no edge wall, no
+// angle mode). For these surface_step would take exactly the same branches; everything else
+// goes through it. The lens set-up marks the plain surfaces; a record it has not seen is looked
+// at here.
 [[gnu::always_inline]] static inline bool is_plain_surface(const SurfaceRecord& s,
                                                            const RayRecord& ray,
                                                            const LensData& lens) {
@@ -419,42 +418,80 @@ static void surface_step(int n, RayRecord& ray) {
     return mark == kPlainUnknown && surface_is_plain(s);
 }
 
-// The ray's point and direction, carried in registers along a run of plain surfaces.
-struct RunState {
+// The fields of a ray that a plain step reads or writes, held in locals along a run of plain
+// surfaces: the compiler keeps them in registers, where it would otherwise store every result
+// into the record and, unable to tell the record's doubles from the surfaces', load the surface
+// values again after each store. The record is written once, where the run ends or fails.
+struct RayState {
     double x, y, z;
-    Direction d;
+    double k, l, m;
+    double dist, opl, chrom_opl;
+    double nx, ny, nz, normal_len2, cos_i, gamma;
+    const double* medium;
+    const double* prev_medium;
+    const double* alt_medium;
+    const double* prev_alt_medium;
+    std::int32_t surface, wavelength;
+    std::int16_t group_offset;
+    std::uint8_t reversed, backward;
+
+    explicit RayState(const RayRecord& r)
+        : x(r.x), y(r.y), z(r.z), k(r.k), l(r.l), m(r.m), dist(r.dist), opl(r.opl),
+          chrom_opl(r.chrom_opl), nx(r.nx), ny(r.ny), nz(r.nz), normal_len2(r.normal_len2),
+          cos_i(r.cos_i), gamma(r.gamma), medium(r.medium), prev_medium(r.prev_medium),
+          alt_medium(r.alt_medium), prev_alt_medium(r.prev_alt_medium), surface(r.surface),
+          wavelength(r.wavelength), group_offset(r.group_offset), reversed(r.reversed),
+          backward(r.backward) {}
+
+    void store(RayRecord& r) const {
+        r.x = x;
+        r.y = y;
+        r.z = z;
+        r.k = k;
+        r.l = l;
+        r.m = m;
+        r.dist = dist;
+        r.opl = opl;
+        r.chrom_opl = chrom_opl;
+        r.nx = nx;
+        r.ny = ny;
+        r.nz = nz;
+        r.normal_len2 = normal_len2;
+        r.cos_i = cos_i;
+        r.gamma = gamma;
+        r.medium = medium;
+        r.prev_medium = prev_medium;
+        r.alt_medium = alt_medium;
+        r.prev_alt_medium = prev_alt_medium;
+        r.surface = surface;
+        r.reversed = reversed;
+    }
 };
 
-// surface_step for a surface that is_plain_surface accepts, with the same arithmetic in the
-// same order. The surface's and the lens's values are read before the ray is written: the
-// compiler cannot tell the ray's doubles from the surface's, and would load them again after
-// every store. The ray's point and direction come from state, which the step updates with the
-// ray.
-[[gnu::always_inline]] static inline void plain_surface_step(int n, const SurfaceRecord& s,
-                                                             const LensData& lens, RayRecord& ray,
-                                                             RunState& state) {
+// What a plain step needs of the lens and of the ray's fixed fields, read once per run.
+struct PlainRunFixed {
+    int image;
+    int wavelength_count;
+    bool afocal;
+    bool check_apertures;
+    bool kept;  // kind 3: the step clears the record's dtan_x and sphere_path
+};
+
+// A ray parallel to a plane fails quietly: -2701 without a message even for kind 1.
+constexpr int kStepMissedQuietly = 1;
+
+// surface_step for a surface that is_plain_surface accepts, with the same arithmetic: 0, or
+// kStepMissedQuietly, or the failure code the caller reports.
+[[gnu::always_inline]] static inline int plain_step(int n, const SurfaceRecord& s,
+                                                    const PlainRunFixed& fixed, RayState& ray,
+                                                    RawDirection& raw) {
     const double c = s.curvature;
     const double kc = s.conic != 0.0 ? s.conic * c : 0.0;
-    const bool alternate = (ray.reversed != 0) != (s.alternate_intersection != 0);
-    const bool aperture_check = ray.check_apertures && s.aperture_check;
-    const double aperture_limit = s.aperture_radius * kApertureSlack;
-    const int wavelength_count = lens.wavelength_count;
-    const int image = lens.image_surface;
-
-    if (ray.kind == kRayKept) {
-        ray.dtan_x = 0.0;
-        ray.sphere_path = 0.0;
-    }
-    const double setup_length = n == 1 ? ray.dist : 0.0;
-    const double k = state.d.k, l = state.d.l, m = state.d.m;
-    double x = state.x, y = state.y, z = state.z;
+    const double k = ray.k, l = ray.l, m = ray.m;
+    double x = ray.x, y = ray.y, z = ray.z;
     double t;
     if (c == 0.0) {
-        if (intersect_plane(z, m, t) != 0) {
-            // A ray parallel to a plane is a quiet failure: no message even for kind 1.
-            ray.failure = kRayFailMissed;
-            return;
-        }
+        if (intersect_plane(z, m, t) != 0) return kStepMissedQuietly;
         ray.cos_i = m;
         x += t * k;
         y += t * l;
@@ -464,12 +501,11 @@ struct RunState {
         ray.nz = 1.0;
         ray.normal_len2 = 1.0;
     } else {
+        const bool alternate = (ray.reversed != 0) != (s.alternate_intersection != 0);
+        const SurfaceQuadratic q =
+            conic_quadratic_scaled(x, y, z, raw.d.k, raw.d.l, raw.d.m, raw.factor, m, c, kc);
         double root;
-        const SurfaceQuadratic q = conic_quadratic(x, y, z, k, l, m, c, kc);
-        if (solve_surface_quadratic(q, alternate, t, root) != 0) {
-            set_ray_failure(ray, kRayFailMissed);
-            return;
-        }
+        if (solve_surface_quadratic(q, alternate, t, root) != 0) return kRayFailMissed;
         ray.cos_i = root;
         x += t * k;
         y += t * l;
@@ -483,26 +519,48 @@ struct RunState {
     ray.x = x;
     ray.y = y;
     ray.z = z;
-    state.x = x;
-    state.y = y;
-    state.z = z;
     ray.prev_medium = ray.medium;
     ray.prev_alt_medium = ray.alt_medium;
-    add_segment_path(ray, t, wavelength_count);
-    ray.dist = n == 1 ? t + setup_length : t;
+    const double* index = ray.medium;
+    ray.opl += t * index[ray.wavelength];
+    if (fixed.wavelength_count > 2) ray.chrom_opl += (index[1] - index[2]) * t;
+    ray.dist = n == 1 ? t + ray.dist : t;  // surface 1 adds the set-up length
 
-    if (aperture_check && x * x + y * y > aperture_limit * aperture_limit) {
-        set_ray_failure(ray, kRayFailAperture);
-        return;
+    if (fixed.check_apertures && s.aperture_check) {
+        const double limit = s.aperture_radius * kApertureSlack;
+        if (x * x + y * y > limit * limit) return kRayFailAperture;
     }
-    if (n >= image) return;
-    refract_plain(s, ray, state.d);
+    if (n >= fixed.image) return 0;
+    return bend_plain(s, ray, raw);
+}
+
+static PlainRunFixed plain_run_fixed(const RayRecord& ray, const LensData& lens) {
+    return {lens.image_surface, lens.wavelength_count, lens.afocal != 0,
+            ray.check_apertures != 0, ray.kind == kRayKept};
+}
+
+// Ends a run: the record takes the state, and a failure is reported with it.
+static void end_plain_run(const RayState& state, int code, RayRecord& ray) {
+    state.store(ray);
+    if (code == kStepMissedQuietly) {
+        ray.failure = kRayFailMissed;
+    } else if (code != 0) {
+        set_ray_failure(ray, code);
+    }
 }
 
 [[gnu::always_inline]] static inline void plain_surface_step(int n, const SurfaceRecord& s,
-                                                             const LensData& lens, RayRecord& ray) {
-    RunState state{ray.x, ray.y, ray.z, {ray.k, ray.l, ray.m}};
-    plain_surface_step(n, s, lens, ray, state);
+                                                             const LensData& lens,
+                                                             RayRecord& ray) {
+    const PlainRunFixed fixed = plain_run_fixed(ray, lens);
+    if (fixed.kept) {
+        ray.dtan_x = 0.0;
+        ray.sphere_path = 0.0;
+    }
+    RayState state(ray);
+    RawDirection raw{{ray.k, ray.l, ray.m}, 1.0};
+    const int code = plain_step(n, s, fixed, state, raw);
+    end_plain_run(state, code, ray);
 }
 
 void intersect_and_refract(int n, RayRecord& ray) {
@@ -578,33 +636,36 @@ void trace_to_next_surface(RayRecord& ray) {
 // plain and has no edge wall or SKP link ahead, and the surface it leaves returns no
 // coordinates and repeats no tilt. It stops before the first surface that needs next_surface,
 // or at a failure.
-[[gnu::always_inline]] static inline void plain_run(RayRecord& ray, int last, const LensData& lens,
-                                                    SurfaceRecord* const surfaces) {
-    const int image = lens.image_surface;
-    RunState state{ray.x, ray.y, ray.z, {ray.k, ray.l, ray.m}};
-    for (int i = ray.surface; i < last; ++i) {
+static void plain_run(RayRecord& ray, int last, const LensData& lens,
+                      const SurfaceRecord* const surfaces) {
+    const PlainRunFixed fixed = plain_run_fixed(ray, lens);
+    const bool in_frame = ray.frame_surface >= 0;
+    const double image_thickness = fixed.afocal ? 0.0 : surfaces[fixed.image].thickness;
+    RayState state(ray);
+    RawDirection raw{{ray.k, ray.l, ray.m}, 1.0};
+    int code = 0;
+    for (int i = state.surface; i < last; ++i) {
         const SurfaceRecord& s = surfaces[i];
         const int next = i + 1;
         const SurfaceRecord& ns = surfaces[next];
-        if (ns.plain_mark != kPlainSurface || ns.edge || ns.skip_to > next) return;
+        if (ns.plain_mark != kPlainSurface || ns.edge || ns.skip_to > next) break;
         if (next >= 2) {
-            if (ray.frame_surface < 0 || s.return_coordinates != nullptr ||
+            if (!in_frame || s.return_coordinates != nullptr ||
                 (s.second_tilt && s.decentre != nullptr)) {
-                return;
+                break;
             }
-            ray.surface = next;
             state.z -= s.thickness;
-            ray.z = state.z;
-            if (next == image) {
-                subtract_image_thickness(ray, lens);
-                state.z = ray.z;
-            }
-        } else {
-            ray.surface = next;
+            if (next == fixed.image) state.z -= image_thickness;
         }
-        plain_surface_step(next, ns, lens, ray, state);
-        if (ray.failure != 0) return;
+        state.surface = next;
+        if (fixed.kept) {
+            ray.dtan_x = 0.0;
+            ray.sphere_path = 0.0;
+        }
+        code = plain_step(next, ns, fixed, state, raw);
+        if (code != 0) break;
     }
+    end_plain_run(state, code, ray);
 }
 
 void trace_to_surface(RayRecord& ray, int last) {
