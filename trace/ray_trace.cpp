@@ -55,34 +55,130 @@ void set_ray_failure(RayRecord& ray, int code) {
     if (ray.kind != kRayKept) clear_reference_differences(ray);
 }
 
-void trace_ray(RayRecord& ray) {
-    setup_ray_at_object(ray, nullptr);
-    const LensData& lens = lens_data();
-    const int image = lens.image_surface;
-    const bool derivative_kind =
-        ray.kind == kRayPlain || ray.kind == kRayReference || ray.kind == kRayFractional;
-    const TraceSeams& seams = trace_seams();
-    if (derivative_kind && trace_detail::globals.differential &&
-        seams.trace_differential_ray != nullptr) {
-        while (ray.failure == 0 && ray.surface < image) seams.trace_differential_ray(ray);
-        return;
-    }
-    trace_to_surface(ray, image);
+namespace {
+
+bool derivative_kind(const RayRecord& ray) {
+    return ray.kind == kRayPlain || ray.kind == kRayReference || ray.kind == kRayFractional;
+}
+
+// Rays of the derivative kinds go through the differential trace when the ray's set-up asked
+// for it and that trace exists.
+bool traced_differentially(const RayRecord& ray) {
+    return derivative_kind(ray) && trace_detail::globals.differential &&
+           trace_seams().trace_differential_ray != nullptr;
+}
+
+void trace_differentially(RayRecord& ray) {
+    const int image = lens_data().image_surface;
+    while (ray.failure == 0 && ray.surface < image) trace_seams().trace_differential_ray(ray);
+}
+
+// The work at the image after a trace that reached it.
+void finish_ray(RayRecord& ray) {
     if (ray.failure != 0) return;
     switch (ray.kind) {
         case kRayPlain:
         case kRayReference:
         case kRayFractional:
-            if (seams.trace_auxiliary_rays != nullptr) seams.trace_auxiliary_rays(ray, 0);
+            if (trace_seams().trace_auxiliary_rays != nullptr) {
+                trace_seams().trace_auxiliary_rays(ray, 0);
+            }
             break;
         case kRayMeasured:
         case kRaySphere:
         case kRayOptimise:
-            errors_vs_reference(ray, true, lens);
+            errors_vs_reference(ray, true, lens_data());
             break;
         default:
             break;
     }
+}
+
+// A ray whose trace may print (kind 1) or runs code of other parts at the image is traced alone,
+// so that all it does happens in its own order.
+bool may_trace_in_pair(const RayRecord& ray) {
+    return ray.kind != kRayReported &&
+           !(derivative_kind(ray) && trace_seams().trace_auxiliary_rays != nullptr);
+}
+
+// What the set-up of a ray leaves in the trace globals for the rest of its trace.
+struct SetupGlobals {
+    SagPoint object_point;
+    double reciprocal_object_distance;
+    int differential;
+};
+
+SetupGlobals setup_globals() {
+    const TraceGlobals& g = trace_detail::globals;
+    return {g.object_point, g.reciprocal_object_distance, g.differential};
+}
+
+void restore_setup_globals(const SetupGlobals& s) {
+    TraceGlobals& g = trace_detail::globals;
+    g.object_point = s.object_point;
+    g.reciprocal_object_distance = s.reciprocal_object_distance;
+    g.differential = s.differential;
+}
+
+struct PairTrace {
+    RayRecord* first;
+    SetupGlobals second_setup;
+};
+
+// Between the two rays of a pair: the first is finished, and the second's set-up comes back.
+void finish_first_of_pair(void* context) {
+    PairTrace& pair = *static_cast<PairTrace*>(context);
+    finish_ray(*pair.first);
+    restore_setup_globals(pair.second_setup);
+}
+
+}  // namespace
+
+void trace_ray(RayRecord& ray) {
+    setup_ray_at_object(ray, nullptr);
+    if (traced_differentially(ray)) {
+        trace_differentially(ray);
+        return;
+    }
+    trace_to_surface(ray, lens_data().image_surface);
+    finish_ray(ray);
+}
+
+// The second ray of a pair is set up before the first is traced. That changes nothing: a ray's
+// set-up reads nothing that the trace of another ray writes, and the trace globals the set-up
+// writes are put back for each ray before the rest of its trace.
+void trace_rays(RayRecord* rays, int count) {
+    int i = 0;
+    for (; i + 1 < count; i += 2) {
+        RayRecord& a = rays[i];
+        RayRecord& b = rays[i + 1];
+        if (!may_trace_in_pair(a) || !may_trace_in_pair(b)) {
+            trace_ray(a);
+            trace_ray(b);
+            continue;
+        }
+        setup_ray_at_object(a, nullptr);
+        if (traced_differentially(a)) {
+            trace_differentially(a);
+            trace_ray(b);
+            continue;
+        }
+        const SetupGlobals first_setup = setup_globals();
+        setup_ray_at_object(b, nullptr);
+        const int image = lens_data().image_surface;
+        PairTrace pair{&a, setup_globals()};
+        const bool second_differential = traced_differentially(b);
+        restore_setup_globals(first_setup);
+        if (second_differential) {
+            trace_to_surface(a, image);
+            finish_first_of_pair(&pair);
+            trace_differentially(b);
+            continue;
+        }
+        trace_pair_to_surface(a, b, image, finish_first_of_pair, &pair);
+        finish_ray(b);
+    }
+    if (i < count) trace_ray(rays[i]);
 }
 
 namespace {

@@ -38,10 +38,18 @@ inline TraceGlobals& trace_globals() {
 void reset_pupil_scale_factors();
 
 void trace_ray(RayRecord& ray);
+// trace_ray on each ray in order, with the same results and messages, bit for bit; rays go
+// through the lens two at a time where they can (see trace_pair_to_surface).
+void trace_rays(RayRecord* rays, int count);
 // Advances the ray by one surface (or one step along an element's edge wall).
 void trace_to_next_surface(RayRecord& ray);
 // trace_to_next_surface while the ray has not failed and its surface is below last.
 void trace_to_surface(RayRecord& ray, int last);
+// trace_to_surface on a, then on b, with the same results bit for bit, the two rays taking the
+// plain surfaces side by side while they can. between (when not null) runs with context after
+// a is done and before b goes on alone. The number of surfaces the rays went through together.
+int trace_pair_to_surface(RayRecord& a, RayRecord& b, int last, void (*between)(void*),
+                          void* context);
 void set_ray_failure(RayRecord& ray, int code);
 // Differences from the reference ray at the image: dx, dy, dz, dtan, the optical path
 // difference (in waves unless the lens says "OPDW Off"; lens units for kind 4) and the

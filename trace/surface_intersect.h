@@ -15,12 +15,15 @@
 #include <cmath>
 
 #include "trace/checked_sqrt.h"
+#include "trace/ray_lanes.h"
 #include "trace/ray_record.h"
 #include "trace/trace_tolerances.h"
 
-struct SurfaceQuadratic {
-    double a, b, c;
+template <class T>
+struct QuadraticOf {
+    T a, b, c;
 };
+using SurfaceQuadratic = QuadraticOf<double>;
 
 // Conic of revolution (kc = 0: a sphere). c must not be 0.
 [[gnu::always_inline]] inline SurfaceQuadratic conic_quadratic(double x, double y, double z,
@@ -37,14 +40,12 @@ struct SurfaceQuadratic {
 
 // The same from a direction given as a raw direction (rk, rl, rm) and the factor f that makes it
 // the unit direction, whose axial cosine m is given as well: B is the raw direction's B times
-// f, equal to conic_quadratic's up to rounding.
-[[gnu::always_inline]] inline SurfaceQuadratic conic_quadratic_scaled(double x, double y, double z,
-                                                                      double rk, double rl,
-                                                                      double rm, double f,
-                                                                      double m, double c,
-                                                                      double kc) {
-    SurfaceQuadratic q{c, f * (rm - c * (rk * x + rl * y + rm * z)),
-                       c * (x * x + y * y + z * z) - 2.0 * z};
+// f, equal to conic_quadratic's up to rounding. For one ray or a pair.
+template <class T>
+[[gnu::always_inline]] inline QuadraticOf<T> conic_quadratic_scaled(T x, T y, T z, T rk, T rl, T rm,
+                                                                    T f, T m, double c, double kc) {
+    QuadraticOf<T> q{lane_splat<T>(c), f * (rm - c * (rk * x + rl * y + rm * z)),
+                     c * (x * x + y * y + z * z) - 2.0 * z};
     if (kc != 0.0) {
         q.a += kc * m * m;
         q.b -= kc * z * m;
@@ -88,6 +89,21 @@ struct SurfaceQuadratic {
     return 0;
 }
 
+// The same for a pair of rays, for the usual case only: 0 when both lanes have their root C / q
+// with |q| above |A|, else kRayFailMissed, and the pair must be split for the single solve,
+// which also makes every failure decision.
+[[gnu::always_inline]] inline int solve_surface_quadratic(const QuadraticOf<RayPair>& q,
+                                                          bool alternate, RayPair& t, RayPair& s) {
+    const RayPair disc = q.b * q.b - q.a * q.c;
+    if (any_lane(not_at_least(disc, kDiscriminantZero))) return kRayFailMissed;
+    s = lane_sqrt(disc);
+    if (alternate) s = -s;
+    const RayPair sum = q.b + s;
+    if (any_lane(~(lane_abs(sum) > lane_abs(q.a)))) return kRayFailMissed;
+    t = q.c / sum;
+    return 0;
+}
+
 // Plane z = 0: 0 with t, or kRayFailMissed for a ray parallel to it that does not lie in it.
 [[gnu::always_inline]] inline int intersect_plane(double z, double m, double& t) {
     if (std::fabs(m) < kParallelToPlane) {
@@ -97,6 +113,14 @@ struct SurfaceQuadratic {
         }
         return kRayFailMissed;
     }
+    t = -z / m;
+    return 0;
+}
+
+// The same for a pair, for rays that are not parallel to the plane; else kRayFailMissed, and
+// the pair must be split.
+[[gnu::always_inline]] inline int intersect_plane(RayPair z, RayPair m, RayPair& t) {
+    if (any_lane(lane_abs(m) < kParallelToPlane)) return kRayFailMissed;
     t = -z / m;
     return 0;
 }

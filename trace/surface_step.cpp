@@ -129,16 +129,19 @@ void subtract_image_thickness(RayRecord& ray, const LensData& lens) {
 // renormalises it. The next intersection needs the direction first of all: it takes the raw
 // direction and scales once by the factor, so that the renormalisation's own chain of dependent
 // operations runs beside the intersection instead of in front of it.
-struct RawDirection {
-    Direction d;
-    double factor;
+template <class T>
+struct RawDirectionOf {
+    DirectionOf<T> d;
+    T factor;
 };
+using RawDirection = RawDirectionOf<double>;
 
-// Refraction or reflection with the surface's own media. Ray is a RayRecord or a RayState
-// (below). 0, or the failure code the caller reports; a failure leaves the direction as it was.
-template <class Ray>
+// Refraction or reflection with the surface's own media. Ray is a RayRecord, a RayState or a
+// RayPairState (below). 0, or the failure code the caller reports (for a pair: the pair must be
+// split); a failure leaves the direction as it was.
+template <class Ray, class T = decltype(Ray::k)>
 [[gnu::always_inline]] static inline int bend_plain(const SurfaceRecord& s, Ray& ray,
-                                                    RawDirection& raw) {
+                                                    RawDirectionOf<T>& raw) {
     const double* next;
     const double* next_alt;
     std::uint8_t kind;
@@ -151,9 +154,9 @@ template <class Ray>
         next_alt = nullptr;
         kind = s.medium_kind_backward;
     }
-    const double n2 = ray.normal_len2;
-    if (n2 != 1.0 && !(n2 >= kZeroDenominator)) return kRayFailMissed;
-    Direction d{ray.k, ray.l, ray.m};
+    const T n2 = ray.normal_len2;
+    if (any_lane((n2 != 1.0) & not_at_least(n2, kZeroDenominator))) return kRayFailMissed;
+    DirectionOf<T> d{ray.k, ray.l, ray.m};
     bool reflect = kind == kMediumMirror;
     if (!reflect) {
         if (next == nullptr || ray.prev_medium == nullptr) return kRayFailMissed;
@@ -163,13 +166,13 @@ template <class Ray>
         if (n_in == n_out) {
             ray.medium = next;
             ray.alt_medium = next_alt;
-            ray.gamma = 0.0;
-            raw = {d, 1.0};
+            ray.gamma = lane_splat<T>(0.0);
+            raw = {d, lane_splat<T>(1.0)};
             return 0;
         }
         if (!(std::fabs(n_out) >= kZeroDenominator)) return kRayFailMissed;
         const double mu = n_in / n_out;
-        double gamma = 0.0;
+        T gamma{};
         if (refract_direction(d, ray.nx, ray.ny, ray.nz, n2, ray.cos_i, mu, gamma)) {
             if (s.tir_only) return kRayFailNoReflection;
             ray.gamma = gamma;
@@ -183,7 +186,7 @@ template <class Ray>
         }
     }
     if (reflect) {
-        double gamma;
+        T gamma;
         reflect_direction(d, ray.nx, ray.ny, ray.nz, n2, ray.cos_i, gamma);
         ray.gamma = gamma;
         if (!ray.backward) ray.reversed ^= 1;
@@ -191,8 +194,8 @@ template <class Ray>
     // renormalise_direction without its test for an exact unit length: a factor of exactly 1
     // leaves the direction as it is, and the test is a branch that half the rays take and half
     // do not, which the processor cannot learn.
-    const double e = 1.0 - (d.k * d.k + d.l * d.l + d.m * d.m);
-    const double f = 1.0 + 0.5 * e;
+    const T e = 1.0 - (d.k * d.k + d.l * d.l + d.m * d.m);
+    const T f = 1.0 + 0.5 * e;
     raw = {d, f};
     ray.k = d.k * f;
     ray.l = d.l * f;
@@ -436,11 +439,29 @@ struct RayState {
     std::uint8_t reversed, backward;
 
     explicit RayState(const RayRecord& r)
-        : x(r.x), y(r.y), z(r.z), k(r.k), l(r.l), m(r.m), dist(r.dist), opl(r.opl),
-          chrom_opl(r.chrom_opl), nx(r.nx), ny(r.ny), nz(r.nz), normal_len2(r.normal_len2),
-          cos_i(r.cos_i), gamma(r.gamma), medium(r.medium), prev_medium(r.prev_medium),
-          alt_medium(r.alt_medium), prev_alt_medium(r.prev_alt_medium), surface(r.surface),
-          wavelength(r.wavelength), group_offset(r.group_offset), reversed(r.reversed),
+        : x(r.x),
+          y(r.y),
+          z(r.z),
+          k(r.k),
+          l(r.l),
+          m(r.m),
+          dist(r.dist),
+          opl(r.opl),
+          chrom_opl(r.chrom_opl),
+          nx(r.nx),
+          ny(r.ny),
+          nz(r.nz),
+          normal_len2(r.normal_len2),
+          cos_i(r.cos_i),
+          gamma(r.gamma),
+          medium(r.medium),
+          prev_medium(r.prev_medium),
+          alt_medium(r.alt_medium),
+          prev_alt_medium(r.prev_alt_medium),
+          surface(r.surface),
+          wavelength(r.wavelength),
+          group_offset(r.group_offset),
+          reversed(r.reversed),
           backward(r.backward) {}
 
     void store(RayRecord& r) const {
@@ -468,6 +489,72 @@ struct RayState {
     }
 };
 
+// Two rays' RayStates side by side, for rays that share everything but their numbers: surface,
+// media, wavelength, direction of travel (plain_run_pair checks this).
+struct RayPairState {
+    RayPair x, y, z;
+    RayPair k, l, m;
+    RayPair dist, opl, chrom_opl;
+    RayPair nx, ny, nz, normal_len2, cos_i, gamma;
+    const double* medium;
+    const double* prev_medium;
+    const double* alt_medium;
+    const double* prev_alt_medium;
+    std::int32_t surface, wavelength;
+    std::int16_t group_offset;
+    std::uint8_t reversed, backward;
+
+    RayPairState(const RayRecord& a, const RayRecord& b)
+        : x{a.x, b.x},
+          y{a.y, b.y},
+          z{a.z, b.z},
+          k{a.k, b.k},
+          l{a.l, b.l},
+          m{a.m, b.m},
+          dist{a.dist, b.dist},
+          opl{a.opl, b.opl},
+          chrom_opl{a.chrom_opl, b.chrom_opl},
+          nx{a.nx, b.nx},
+          ny{a.ny, b.ny},
+          nz{a.nz, b.nz},
+          normal_len2{a.normal_len2, b.normal_len2},
+          cos_i{a.cos_i, b.cos_i},
+          gamma{a.gamma, b.gamma},
+          medium(a.medium),
+          prev_medium(a.prev_medium),
+          alt_medium(a.alt_medium),
+          prev_alt_medium(a.prev_alt_medium),
+          surface(a.surface),
+          wavelength(a.wavelength),
+          group_offset(a.group_offset),
+          reversed(a.reversed),
+          backward(a.backward) {}
+
+    void store(int lane, RayRecord& r) const {
+        r.x = x[lane];
+        r.y = y[lane];
+        r.z = z[lane];
+        r.k = k[lane];
+        r.l = l[lane];
+        r.m = m[lane];
+        r.dist = dist[lane];
+        r.opl = opl[lane];
+        r.chrom_opl = chrom_opl[lane];
+        r.nx = nx[lane];
+        r.ny = ny[lane];
+        r.nz = nz[lane];
+        r.normal_len2 = normal_len2[lane];
+        r.cos_i = cos_i[lane];
+        r.gamma = gamma[lane];
+        r.medium = medium;
+        r.prev_medium = prev_medium;
+        r.alt_medium = alt_medium;
+        r.prev_alt_medium = prev_alt_medium;
+        r.surface = surface;
+        r.reversed = reversed;
+    }
+};
+
 // What a plain step needs of the lens and of the ray's fixed fields, read once per run.
 struct PlainRunFixed {
     int image;
@@ -481,40 +568,42 @@ struct PlainRunFixed {
 constexpr int kStepMissedQuietly = 1;
 
 // surface_step for a surface that is_plain_surface accepts, with the same arithmetic: 0, or
-// kStepMissedQuietly, or the failure code the caller reports.
+// kStepMissedQuietly, or the failure code the caller reports. State is a RayState, or a
+// RayPairState, for which any non-zero result means that the pair must be split.
+template <class State, class T = decltype(State::k)>
 [[gnu::always_inline]] static inline int plain_step(int n, const SurfaceRecord& s,
-                                                    const PlainRunFixed& fixed, RayState& ray,
-                                                    RawDirection& raw) {
+                                                    const PlainRunFixed& fixed, State& ray,
+                                                    RawDirectionOf<T>& raw) {
     const double c = s.curvature;
     const double kc = s.conic != 0.0 ? s.conic * c : 0.0;
-    const double k = ray.k, l = ray.l, m = ray.m;
-    double x = ray.x, y = ray.y, z = ray.z;
-    double t;
+    const T k = ray.k, l = ray.l, m = ray.m;
+    T x = ray.x, y = ray.y, z = ray.z;
+    T t;
     if (c == 0.0) {
         if (intersect_plane(z, m, t) != 0) return kStepMissedQuietly;
         ray.cos_i = m;
         x += t * k;
         y += t * l;
         z += t * m;
-        ray.nx = 0.0;
-        ray.ny = 0.0;
-        ray.nz = 1.0;
-        ray.normal_len2 = 1.0;
+        ray.nx = lane_splat<T>(0.0);
+        ray.ny = lane_splat<T>(0.0);
+        ray.nz = lane_splat<T>(1.0);
+        ray.normal_len2 = lane_splat<T>(1.0);
     } else {
         const bool alternate = (ray.reversed != 0) != (s.alternate_intersection != 0);
-        const SurfaceQuadratic q =
+        const QuadraticOf<T> q =
             conic_quadratic_scaled(x, y, z, raw.d.k, raw.d.l, raw.d.m, raw.factor, m, c, kc);
-        double root;
+        T root;
         if (solve_surface_quadratic(q, alternate, t, root) != 0) return kRayFailMissed;
         ray.cos_i = root;
         x += t * k;
         y += t * l;
         z += t * m;
-        const double nx = -c * x, ny = -c * y, nz = 1.0 - c * z - kc * z;
+        const T nx = -c * x, ny = -c * y, nz = 1.0 - c * z - kc * z;
         ray.nx = nx;
         ray.ny = ny;
         ray.nz = nz;
-        ray.normal_len2 = kc == 0.0 ? 1.0 : nx * nx + ny * ny + nz * nz;
+        ray.normal_len2 = kc == 0.0 ? lane_splat<T>(1.0) : nx * nx + ny * ny + nz * nz;
     }
     ray.x = x;
     ray.y = y;
@@ -528,15 +617,15 @@ constexpr int kStepMissedQuietly = 1;
 
     if (fixed.check_apertures && s.aperture_check) {
         const double limit = s.aperture_radius * kApertureSlack;
-        if (x * x + y * y > limit * limit) return kRayFailAperture;
+        if (any_lane(x * x + y * y > limit * limit)) return kRayFailAperture;
     }
     if (n >= fixed.image) return 0;
     return bend_plain(s, ray, raw);
 }
 
 static PlainRunFixed plain_run_fixed(const RayRecord& ray, const LensData& lens) {
-    return {lens.image_surface, lens.wavelength_count, lens.afocal != 0,
-            ray.check_apertures != 0, ray.kind == kRayKept};
+    return {lens.image_surface, lens.wavelength_count, lens.afocal != 0, ray.check_apertures != 0,
+            ray.kind == kRayKept};
 }
 
 // Ends a run: the record takes the state, and a failure is reported with it.
@@ -550,8 +639,7 @@ static void end_plain_run(const RayState& state, int code, RayRecord& ray) {
 }
 
 [[gnu::always_inline]] static inline void plain_surface_step(int n, const SurfaceRecord& s,
-                                                             const LensData& lens,
-                                                             RayRecord& ray) {
+                                                             const LensData& lens, RayRecord& ray) {
     const PlainRunFixed fixed = plain_run_fixed(ray, lens);
     if (fixed.kept) {
         ray.dtan_x = 0.0;
@@ -636,49 +724,133 @@ void trace_to_next_surface(RayRecord& ray) {
 // plain and has no edge wall or SKP link ahead, and the surface it leaves returns no
 // coordinates and repeats no tilt. It stops before the first surface that needs next_surface,
 // or at a failure.
+[[gnu::always_inline]] static inline bool run_goes_on(int i, const SurfaceRecord* surfaces,
+                                                      bool in_frame) {
+    const SurfaceRecord& s = surfaces[i];
+    const int next = i + 1;
+    const SurfaceRecord& ns = surfaces[next];
+    if (ns.plain_mark != kPlainSurface || ns.edge || ns.skip_to > next) return false;
+    return next < 2 || (in_frame && s.return_coordinates == nullptr &&
+                        !(s.second_tilt && s.decentre != nullptr));
+}
+
+// The ray's z in the frame of surface i + 1 (i the surface it stands at).
+template <class T>
+[[gnu::always_inline]] static inline T z_at_next(T z, int i, const SurfaceRecord* surfaces,
+                                                 int image, double image_thickness) {
+    if (i + 1 < 2) return z;
+    z -= surfaces[i].thickness;
+    if (i + 1 == image) z -= image_thickness;
+    return z;
+}
+
+static double image_thickness_of(const PlainRunFixed& fixed, const SurfaceRecord* surfaces) {
+    return fixed.afocal ? 0.0 : surfaces[fixed.image].thickness;
+}
+
+// raw: the ray's direction as the last bending left it (see RawDirection).
 static void plain_run(RayRecord& ray, int last, const LensData& lens,
-                      const SurfaceRecord* const surfaces) {
+                      const SurfaceRecord* const surfaces, const RawDirection& start) {
     const PlainRunFixed fixed = plain_run_fixed(ray, lens);
     const bool in_frame = ray.frame_surface >= 0;
-    const double image_thickness = fixed.afocal ? 0.0 : surfaces[fixed.image].thickness;
+    const double image_thickness = image_thickness_of(fixed, surfaces);
     RayState state(ray);
-    RawDirection raw{{ray.k, ray.l, ray.m}, 1.0};
+    RawDirection raw = start;
     int code = 0;
     for (int i = state.surface; i < last; ++i) {
-        const SurfaceRecord& s = surfaces[i];
-        const int next = i + 1;
-        const SurfaceRecord& ns = surfaces[next];
-        if (ns.plain_mark != kPlainSurface || ns.edge || ns.skip_to > next) break;
-        if (next >= 2) {
-            if (!in_frame || s.return_coordinates != nullptr ||
-                (s.second_tilt && s.decentre != nullptr)) {
-                break;
-            }
-            state.z -= s.thickness;
-            if (next == fixed.image) state.z -= image_thickness;
-        }
-        state.surface = next;
+        if (!run_goes_on(i, surfaces, in_frame)) break;
+        state.z = z_at_next(state.z, i, surfaces, fixed.image, image_thickness);
+        state.surface = i + 1;
         if (fixed.kept) {
             ray.dtan_x = 0.0;
             ray.sphere_path = 0.0;
         }
-        code = plain_step(next, ns, fixed, state, raw);
+        code = plain_step(i + 1, surfaces[i + 1], fixed, state, raw);
         if (code != 0) break;
     }
     end_plain_run(state, code, ray);
 }
 
-void trace_to_surface(RayRecord& ray, int last) {
+static void trace_to_surface_from(RayRecord& ray, int last, RawDirection raw) {
     const LensData& lens = lens_data();
     SurfaceRecord* const surfaces = surface_array();
     while (ray.failure == 0 && ray.surface < last) {
         if (ray.grin_state == 0 && !ray.backward && ray.edge_state == kEdgeNone &&
             !lens.angle_mode) {
-            plain_run(ray, last, lens, surfaces);
+            plain_run(ray, last, lens, surfaces, raw);
             if (ray.failure != 0 || ray.surface >= last) return;
         }
         next_surface(ray, lens, surfaces);
+        raw = {{ray.k, ray.l, ray.m}, 1.0};
     }
+}
+
+void trace_to_surface(RayRecord& ray, int last) {
+    trace_to_surface_from(ray, last, {{ray.k, ray.l, ray.m}, 1.0});
+}
+
+// Whether two rays can run as a pair: both at the start of a plain run, at the same surface, in
+// the same media at the same wavelength, travelling the same way with the same checks.
+static bool pair_can_run(const RayRecord& a, const RayRecord& b, const LensData& lens) {
+    const auto runs = [&lens](const RayRecord& r) {
+        return r.failure == 0 && r.grin_state == 0 && !r.backward && r.edge_state == kEdgeNone &&
+               !lens.angle_mode;
+    };
+    return runs(a) && runs(b) && a.surface == b.surface && a.wavelength == b.wavelength &&
+           a.medium == b.medium && a.prev_medium == b.prev_medium && a.alt_medium == b.alt_medium &&
+           a.prev_alt_medium == b.prev_alt_medium && a.reversed == b.reversed &&
+           a.check_apertures == b.check_apertures && (a.kind == kRayKept) == (b.kind == kRayKept) &&
+           (a.frame_surface >= 0) == (b.frame_surface >= 0) && a.group_offset == b.group_offset;
+}
+
+// plain_run for two rays at once. The pair goes on while both rays take the usual way through
+// each surface; before a surface where either would do anything else (fail, graze, stop at an
+// aperture, reflect totally) the pair stops, both records hold the state before that surface,
+// and each ray goes on alone from there, with its raw direction, exactly as plain_run would.
+// The number of surfaces the pair went through.
+static int plain_run_pair(RayRecord& a, RayRecord& b, int last, const LensData& lens,
+                          const SurfaceRecord* const surfaces, RawDirection& raw_a,
+                          RawDirection& raw_b) {
+    const PlainRunFixed fixed = plain_run_fixed(a, lens);
+    const bool in_frame = a.frame_surface >= 0;
+    const double image_thickness = image_thickness_of(fixed, surfaces);
+    RayPairState pair(a, b);
+    RawDirectionOf<RayPair> raw{{pair.k, pair.l, pair.m}, lane_splat<RayPair>(1.0)};
+    const int first = pair.surface;
+    for (int i = first; i < last; ++i) {
+        if (!run_goes_on(i, surfaces, in_frame)) break;
+        RayPairState step = pair;
+        RawDirectionOf<RayPair> step_raw = raw;
+        step.z = z_at_next(step.z, i, surfaces, fixed.image, image_thickness);
+        step.surface = i + 1;
+        if (fixed.kept) {
+            a.dtan_x = b.dtan_x = 0.0;
+            a.sphere_path = b.sphere_path = 0.0;
+        }
+        if (plain_step(i + 1, surfaces[i + 1], fixed, step, step_raw) != 0) break;
+        pair = step;
+        raw = step_raw;
+    }
+    pair.store(0, a);
+    pair.store(1, b);
+    raw_a = {{raw.d.k[0], raw.d.l[0], raw.d.m[0]}, raw.factor[0]};
+    raw_b = {{raw.d.k[1], raw.d.l[1], raw.d.m[1]}, raw.factor[1]};
+    return pair.surface - first;
+}
+
+int trace_pair_to_surface(RayRecord& a, RayRecord& b, int last, void (*between)(void*),
+                          void* context) {
+    const LensData& lens = lens_data();
+    RawDirection raw_a{{a.k, a.l, a.m}, 1.0};
+    RawDirection raw_b{{b.k, b.l, b.m}, 1.0};
+    int together = 0;
+    if (pair_can_run(a, b, lens)) {
+        together = plain_run_pair(a, b, last, lens, surface_array(), raw_a, raw_b);
+    }
+    trace_to_surface_from(a, last, raw_a);
+    if (between != nullptr) between(context);
+    trace_to_surface_from(b, last, raw_b);
+    return together;
 }
 
 void trace_special_surface(int n, RayRecord& ray) {
