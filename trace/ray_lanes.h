@@ -48,6 +48,14 @@ template <class T>
     }
 }
 
+// The value of one lane.
+[[gnu::always_inline]] inline double lane_value(double v, int) {
+    return v;
+}
+[[gnu::always_inline]] inline double lane_value(RayPair v, int lane) {
+    return v[lane];
+}
+
 [[gnu::always_inline]] inline bool any_lane(bool m) {
     return m;
 }

@@ -425,11 +425,15 @@ static void surface_step(int n, RayRecord& ray) {
 // surfaces: the compiler keeps them in registers, where it would otherwise store every result
 // into the record and, unable to tell the record's doubles from the surfaces', load the surface
 // values again after each store. The record is written once, where the run ends or fails.
-struct RayState {
-    double x, y, z;
-    double k, l, m;
-    double dist, opl, chrom_opl;
-    double nx, ny, nz, normal_len2, cos_i, gamma;
+// T is double for one ray (RayState), or RayPair for two rays side by side (RayPairState) that
+// share everything but their numbers: surface, media, wavelength, direction of travel
+// (plain_run_pair checks this).
+template <class T>
+struct RayStateOf {
+    T x, y, z;
+    T k, l, m;
+    T dist, opl, chrom_opl;
+    T nx, ny, nz, normal_len2, cos_i, gamma;
     const double* medium;
     const double* prev_medium;
     const double* alt_medium;
@@ -438,88 +442,23 @@ struct RayState {
     std::int16_t group_offset;
     std::uint8_t reversed, backward;
 
-    explicit RayState(const RayRecord& r)
-        : x(r.x),
-          y(r.y),
-          z(r.z),
-          k(r.k),
-          l(r.l),
-          m(r.m),
-          dist(r.dist),
-          opl(r.opl),
-          chrom_opl(r.chrom_opl),
-          nx(r.nx),
-          ny(r.ny),
-          nz(r.nz),
-          normal_len2(r.normal_len2),
-          cos_i(r.cos_i),
-          gamma(r.gamma),
-          medium(r.medium),
-          prev_medium(r.prev_medium),
-          alt_medium(r.alt_medium),
-          prev_alt_medium(r.prev_alt_medium),
-          surface(r.surface),
-          wavelength(r.wavelength),
-          group_offset(r.group_offset),
-          reversed(r.reversed),
-          backward(r.backward) {}
-
-    void store(RayRecord& r) const {
-        r.x = x;
-        r.y = y;
-        r.z = z;
-        r.k = k;
-        r.l = l;
-        r.m = m;
-        r.dist = dist;
-        r.opl = opl;
-        r.chrom_opl = chrom_opl;
-        r.nx = nx;
-        r.ny = ny;
-        r.nz = nz;
-        r.normal_len2 = normal_len2;
-        r.cos_i = cos_i;
-        r.gamma = gamma;
-        r.medium = medium;
-        r.prev_medium = prev_medium;
-        r.alt_medium = alt_medium;
-        r.prev_alt_medium = prev_alt_medium;
-        r.surface = surface;
-        r.reversed = reversed;
-    }
-};
-
-// Two rays' RayStates side by side, for rays that share everything but their numbers: surface,
-// media, wavelength, direction of travel (plain_run_pair checks this).
-struct RayPairState {
-    RayPair x, y, z;
-    RayPair k, l, m;
-    RayPair dist, opl, chrom_opl;
-    RayPair nx, ny, nz, normal_len2, cos_i, gamma;
-    const double* medium;
-    const double* prev_medium;
-    const double* alt_medium;
-    const double* prev_alt_medium;
-    std::int32_t surface, wavelength;
-    std::int16_t group_offset;
-    std::uint8_t reversed, backward;
-
-    RayPairState(const RayRecord& a, const RayRecord& b)
-        : x{a.x, b.x},
-          y{a.y, b.y},
-          z{a.z, b.z},
-          k{a.k, b.k},
-          l{a.l, b.l},
-          m{a.m, b.m},
-          dist{a.dist, b.dist},
-          opl{a.opl, b.opl},
-          chrom_opl{a.chrom_opl, b.chrom_opl},
-          nx{a.nx, b.nx},
-          ny{a.ny, b.ny},
-          nz{a.nz, b.nz},
-          normal_len2{a.normal_len2, b.normal_len2},
-          cos_i{a.cos_i, b.cos_i},
-          gamma{a.gamma, b.gamma},
+    // One ray: a and b are the same record.
+    RayStateOf(const RayRecord& a, const RayRecord& b)
+        : x(lanes(a.x, b.x)),
+          y(lanes(a.y, b.y)),
+          z(lanes(a.z, b.z)),
+          k(lanes(a.k, b.k)),
+          l(lanes(a.l, b.l)),
+          m(lanes(a.m, b.m)),
+          dist(lanes(a.dist, b.dist)),
+          opl(lanes(a.opl, b.opl)),
+          chrom_opl(lanes(a.chrom_opl, b.chrom_opl)),
+          nx(lanes(a.nx, b.nx)),
+          ny(lanes(a.ny, b.ny)),
+          nz(lanes(a.nz, b.nz)),
+          normal_len2(lanes(a.normal_len2, b.normal_len2)),
+          cos_i(lanes(a.cos_i, b.cos_i)),
+          gamma(lanes(a.gamma, b.gamma)),
           medium(a.medium),
           prev_medium(a.prev_medium),
           alt_medium(a.alt_medium),
@@ -531,21 +470,21 @@ struct RayPairState {
           backward(a.backward) {}
 
     void store(int lane, RayRecord& r) const {
-        r.x = x[lane];
-        r.y = y[lane];
-        r.z = z[lane];
-        r.k = k[lane];
-        r.l = l[lane];
-        r.m = m[lane];
-        r.dist = dist[lane];
-        r.opl = opl[lane];
-        r.chrom_opl = chrom_opl[lane];
-        r.nx = nx[lane];
-        r.ny = ny[lane];
-        r.nz = nz[lane];
-        r.normal_len2 = normal_len2[lane];
-        r.cos_i = cos_i[lane];
-        r.gamma = gamma[lane];
+        r.x = lane_value(x, lane);
+        r.y = lane_value(y, lane);
+        r.z = lane_value(z, lane);
+        r.k = lane_value(k, lane);
+        r.l = lane_value(l, lane);
+        r.m = lane_value(m, lane);
+        r.dist = lane_value(dist, lane);
+        r.opl = lane_value(opl, lane);
+        r.chrom_opl = lane_value(chrom_opl, lane);
+        r.nx = lane_value(nx, lane);
+        r.ny = lane_value(ny, lane);
+        r.nz = lane_value(nz, lane);
+        r.normal_len2 = lane_value(normal_len2, lane);
+        r.cos_i = lane_value(cos_i, lane);
+        r.gamma = lane_value(gamma, lane);
         r.medium = medium;
         r.prev_medium = prev_medium;
         r.alt_medium = alt_medium;
@@ -553,7 +492,18 @@ struct RayPairState {
         r.surface = surface;
         r.reversed = reversed;
     }
+
+private:
+    static T lanes(double a, double b) {
+        if constexpr (sizeof(T) == sizeof(double)) {
+            return a;
+        } else {
+            return T{a, b};
+        }
+    }
 };
+using RayState = RayStateOf<double>;
+using RayPairState = RayStateOf<RayPair>;
 
 // What a plain step needs of the lens and of the ray's fixed fields, read once per run.
 struct PlainRunFixed {
@@ -630,7 +580,7 @@ static PlainRunFixed plain_run_fixed(const RayRecord& ray, const LensData& lens)
 
 // Ends a run: the record takes the state, and a failure is reported with it.
 static void end_plain_run(const RayState& state, int code, RayRecord& ray) {
-    state.store(ray);
+    state.store(0, ray);
     if (code == kStepMissedQuietly) {
         ray.failure = kRayFailMissed;
     } else if (code != 0) {
@@ -645,7 +595,7 @@ static void end_plain_run(const RayState& state, int code, RayRecord& ray) {
         ray.dtan_x = 0.0;
         ray.sphere_path = 0.0;
     }
-    RayState state(ray);
+    RayState state(ray, ray);
     RawDirection raw{{ray.k, ray.l, ray.m}, 1.0};
     const int code = plain_step(n, s, fixed, state, raw);
     end_plain_run(state, code, ray);
@@ -754,7 +704,7 @@ static void plain_run(RayRecord& ray, int last, const LensData& lens,
     const PlainRunFixed fixed = plain_run_fixed(ray, lens);
     const bool in_frame = ray.frame_surface >= 0;
     const double image_thickness = image_thickness_of(fixed, surfaces);
-    RayState state(ray);
+    RayState state(ray, ray);
     RawDirection raw = start;
     int code = 0;
     for (int i = state.surface; i < last; ++i) {
