@@ -126,13 +126,19 @@ void BM_TraceTriplet(benchmark::State& state) {
     state.counters["sphere_missed"] = trace_globals().sphere_missed;
     std::int64_t ray_surfaces = 0;
     std::int64_t failed = 0;
-    // The rays of each field go through trace_rays together, as an analysis traces its ray set.
+    // The rays of each field go through trace_rays together, as an analysis traces its ray set
+    // (argument 1), or one by one through trace_ray (argument 0).
+    const bool together = state.range(0) != 0;
     for (auto _ : state) {
         for (std::size_t f = 0; f < 3; ++f) {
             reference_ray().ray = references[f];
             reference_ray().sphere_radius = radii[f];
             RayRecord* field_rays = rays.data() + f * per_field;
-            trace_rays(field_rays, static_cast<int>(per_field));
+            if (together) {
+                trace_rays(field_rays, static_cast<int>(per_field));
+            } else {
+                for (std::size_t i = 0; i < per_field; ++i) trace_ray(field_rays[i]);
+            }
             for (std::size_t i = 0; i < per_field; ++i) {
                 ray_surfaces += field_rays[i].surface;
                 failed += field_rays[i].failure != 0;
@@ -145,6 +151,6 @@ void BM_TraceTriplet(benchmark::State& state) {
     state.counters["failed_fraction"] =
         static_cast<double>(failed) / static_cast<double>(rays.size() * state.iterations());
 }
-BENCHMARK(BM_TraceTriplet);
+BENCHMARK(BM_TraceTriplet)->ArgName("ray_set")->Arg(1)->Arg(0);
 
 }  // namespace
