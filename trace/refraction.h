@@ -1,4 +1,4 @@
-// Refraction, reflection and transfer of a ray direction: small pure functions on the direction
+// Refraction and reflection of a ray direction: small pure functions on the direction
 // cosines (k, l, m), a surface normal n that need not be of unit length (squared length n2)
 // and cos_i = n . d. They take one ray's numbers or a pair of rays' (trace/ray_lanes.h).
 //
@@ -43,22 +43,4 @@ template <class T>
     d.k -= gamma * nx;
     d.l -= gamma * ny;
     d.m -= gamma * nz;
-}
-
-// Pulls a nearly unit direction back to unit length (first-order correction).
-[[gnu::always_inline]] inline void renormalise_direction(Direction& d) {
-    const double e = 1.0 - (d.k * d.k + d.l * d.l + d.m * d.m);
-    if (e == 0.0) return;
-    const double f = 1.0 + 0.5 * e;
-    d.k *= f;
-    d.l *= f;
-    d.m *= f;
-}
-
-// Moves a point by t along a direction.
-[[gnu::always_inline]] inline void transfer_point(double& x, double& y, double& z,
-                                                  const Direction& d, double t) {
-    x += t * d.k;
-    y += t * d.l;
-    z += t * d.m;
 }

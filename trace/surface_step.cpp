@@ -191,9 +191,9 @@ template <class Ray, class T = decltype(Ray::k)>
         ray.gamma = gamma;
         if (!ray.backward) ray.reversed ^= 1;
     }
-    // renormalise_direction without its test for an exact unit length: a factor of exactly 1
-    // leaves the direction as it is, and the test is a branch that half the rays take and half
-    // do not, which the processor cannot learn.
+    // The renormalisation (k, l, m times 1 + e/2 with e = 1 - |d|^2) without a test for an exact
+    // unit length: a factor of exactly 1 leaves the direction as it is, and the test is a branch
+    // that half the rays take and half do not, which the processor cannot learn.
     const T e = 1.0 - (d.k * d.k + d.l * d.l + d.m * d.m);
     const T f = 1.0 + 0.5 * e;
     raw = {d, f};
