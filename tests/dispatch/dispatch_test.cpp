@@ -32,6 +32,7 @@
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
 #include "tests/dispatch/settings_bridge.h"
+#include "tests/support/built_tables.h"
 #include "tests/support/temp_tree.h"
 
 namespace fs = std::filesystem;
@@ -140,10 +141,6 @@ int counting_evaluator(const char* text, ArgCell* value) {
     return 0;
 }
 
-fs::path builder_path() {
-    return fs::path(TAVO_TEST_OUTPUT_DIR).parent_path() / "tools" / "table_builder";
-}
-
 class Dispatch : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -164,22 +161,11 @@ protected:
         fs::copy(tables / "messages", sources / "messages", fs::copy_options::recursive);
         fs::copy(fixtures / "help", sources / "help", fs::copy_options::recursive);
         const fs::path amo = tree_.root() / "bin" / "amo";
-        ASSERT_EQ(platform::run_program({builder_path().string(), "--sources", sources.string(),
-                                         "--out", amo.string()},
-                                        60000),
-                  0);
-        fs::copy_file(tavo_test::built_root() / "bin/amo/tvgsfont.amo", amo / "tvgsfont.amo",
-                      fs::copy_options::overwrite_existing);
-        ASSERT_EQ(read_root_folders(), 0);
-        ASSERT_EQ(open_message_table(), 0);
-        ASSERT_EQ(load_definitions(0), 0);
+        ASSERT_EQ(tavo_test::build_tables(sources, amo), 0);
+        ASSERT_EQ(tavo_test::load_built_tables(), 0);
 
-        platform::ConsoleOptions options;
-        options.input = &input_;
-        options.output = &output_;
-        options.errors = &errors_;
-        options.manual_clock = true;
-        ui_ = std::make_unique<platform::ConsoleBackend>(options);
+        ui_ = std::make_unique<platform::ConsoleBackend>(
+            tavo_test::test_console_options(input_, output_, errors_));
         platform::set_current_ui(ui_.get());
 
         reset_handler_table();

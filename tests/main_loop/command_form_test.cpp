@@ -16,6 +16,7 @@
 #include "runtime/table_help.h"
 #include "runtime/text_output.h"
 #include "tests/main_loop/loop_fixture.h"
+#include "tests/support/built_tables.h"
 
 namespace {
 
@@ -75,10 +76,6 @@ void keep_line(const OutputLine& line) {
     g_lines.push_back(line);
 }
 
-fs::path builder_path() {
-    return fs::path(TAVO_TEST_OUTPUT_DIR).parent_path() / "tools" / "table_builder";
-}
-
 class Form : public Loop {
 protected:
     void SetUp() override {
@@ -102,10 +99,7 @@ protected:
         run_.tree.write_file(
             "sources/help/ctable.hlp",
             std::string("help 1950 flags=140\n") + kFormHelp + "help 1951 flags=12\n" + kFormHelp);
-        ASSERT_EQ(platform::run_program({builder_path().string(), "--sources", sources.string(),
-                                         "--out", (run_.tree.root() / "bin/amo").string()},
-                                        60000),
-                  0);
+        ASSERT_EQ(tavo_test::build_tables(sources, run_.tree.root() / "bin/amo"), 0);
         forget_command_help();
         set_interactive_call(0);  // an earlier test's dialog may have left it negative
         Loop::SetUp();

@@ -158,12 +158,8 @@ TEST_F(Splash, AKeyDownOrALeftButtonDownEndsItAtOnceOtherInputDoesNot) {
 }
 
 TEST_F(Splash, EveryStartUpMessageBoxClosesItFirst) {
-    platform::ConsoleOptions options;
-    options.input = &run_.input;
-    options.output = &run_.output;
-    options.errors = &run_.errors;
-    options.manual_clock = true;
-    auto watching = std::make_unique<WatchingConsole>(options);
+    auto watching = std::make_unique<WatchingConsole>(
+        tavo_test::test_console_options(run_.input, run_.output, run_.errors));
     WatchingConsole& ui = *watching;
     platform::set_current_ui(watching.get());
     run_.backend = std::move(watching);

@@ -20,6 +20,7 @@
 #include "runtime/state_flags.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "tests/support/built_tables.h"
 #include "tests/support/temp_tree.h"
 
 namespace tavo_test {
@@ -38,12 +39,8 @@ public:
                               fs::copy_options::overwrite_existing);
             }
         }
-        platform::ConsoleOptions options;
-        options.input = &input;
-        options.output = &output;
-        options.errors = &errors;
-        options.manual_clock = true;
-        backend = std::make_unique<platform::ConsoleBackend>(options);
+        backend =
+            std::make_unique<platform::ConsoleBackend>(test_console_options(input, output, errors));
         // Setting the folders changes the process's current folder; it comes back at the end.
         saved_folder_ = fs::current_path();
         platform::set_current_ui(backend.get());

@@ -16,6 +16,7 @@
 #include "runtime/table_format.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "tests/support/built_tables.h"
 #include "tests/support/temp_tree.h"
 #include "ui/stroke_font.h"
 
@@ -26,13 +27,9 @@ namespace {
 
 const fs::path kFixtures = fs::path(TAVO_FIXTURES_DIR) / "tables";
 
-fs::path builder_path() {
-    return fs::path(TAVO_TEST_OUTPUT_DIR).parent_path() / "tools" / "table_builder";
-}
-
 // Runs the builder; returns its exit code and what it printed.
 int run_builder(const std::string& args, std::string& output) {
-    const std::string command = builder_path().string() + " " + args + " 2>&1";
+    const std::string command = tavo_test::table_builder_path().string() + " " + args + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return -1;
     char buffer[4096];
