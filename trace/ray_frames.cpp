@@ -5,37 +5,32 @@
 
 namespace {
 
-// R p for a row-major 3x3 rotation; kinds below 2 change y and z only.
-void rotate(const double* r, int kind, double& x, double& y, double& z) {
+// R p (or R transposed p) for a row-major 3x3 rotation; kinds below 2 change y and z only.
+template <bool Transposed>
+void rotate_point(const double* r, int kind, double& x, double& y, double& z) {
+    // Element (i, j) of R, or of R transposed.
+    const auto e = [r](int i, int j) { return Transposed ? r[3 * j + i] : r[3 * i + j]; };
     if (kind >= 2) {
-        const double nx = r[0] * x + r[1] * y + r[2] * z;
-        const double ny = r[3] * x + r[4] * y + r[5] * z;
-        const double nz = r[6] * x + r[7] * y + r[8] * z;
+        const double nx = e(0, 0) * x + e(0, 1) * y + e(0, 2) * z;
+        const double ny = e(1, 0) * x + e(1, 1) * y + e(1, 2) * z;
+        const double nz = e(2, 0) * x + e(2, 1) * y + e(2, 2) * z;
         x = nx;
         y = ny;
         z = nz;
         return;
     }
-    const double ny = r[4] * y + r[5] * z;
-    const double nz = r[7] * y + r[8] * z;
+    const double ny = e(1, 1) * y + e(1, 2) * z;
+    const double nz = e(2, 1) * y + e(2, 2) * z;
     y = ny;
     z = nz;
 }
 
+void rotate(const double* r, int kind, double& x, double& y, double& z) {
+    rotate_point<false>(r, kind, x, y, z);
+}
+
 void rotate_t(const double* r, int kind, double& x, double& y, double& z) {
-    if (kind >= 2) {
-        const double nx = r[0] * x + r[3] * y + r[6] * z;
-        const double ny = r[1] * x + r[4] * y + r[7] * z;
-        const double nz = r[2] * x + r[5] * y + r[8] * z;
-        x = nx;
-        y = ny;
-        z = nz;
-        return;
-    }
-    const double ny = r[4] * y + r[7] * z;
-    const double nz = r[5] * y + r[8] * z;
-    y = ny;
-    z = nz;
+    rotate_point<true>(r, kind, x, y, z);
 }
 
 // The derivative records that travel with a ray: the pupil pair, and for the reference ray
@@ -52,11 +47,7 @@ void turn_ray(const DecentreRecord& record, RayRecord& ray, bool aux) {
     const int kind = record.rotation_kind;
     const double* r = record.rotation;
     auto turn = [&](double& a, double& b, double& c) {
-        if (Transposed) {
-            rotate_t(r, kind, a, b, c);
-        } else {
-            rotate(r, kind, a, b, c);
-        }
+        rotate_point<Transposed>(r, kind, a, b, c);
     };
     turn(ray.x, ray.y, ray.z);
     turn(ray.k, ray.l, ray.m);
