@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "runtime/kpl_compiler.h"
-#include "runtime/kpl_interp.h"
-#include "runtime/kpl_sysvars.h"
+#include "kpl/kpl_compiler.h"
+#include "kpl/kpl_interp.h"
+#include "kpl/kpl_sysvars.h"
 
 namespace {
 

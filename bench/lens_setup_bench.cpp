@@ -7,10 +7,10 @@
 #include "lens/glass_cache.h"
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
-#include "lens/lens_setup.h"
 #include "lens/surface_setters.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "trace/lens_setup.h"
 
 namespace {
 

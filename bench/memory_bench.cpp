@@ -1,4 +1,4 @@
-#include "runtime/memory.h"
+#include "numeric/memory.h"
 
 #include <benchmark/benchmark.h>
 

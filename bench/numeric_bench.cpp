@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "runtime/fft.h"
-#include "runtime/linear_solvers.h"
-#include "runtime/memory.h"
+#include "numeric/fft.h"
+#include "numeric/linear_solvers.h"
+#include "numeric/memory.h"
 
 namespace {
 

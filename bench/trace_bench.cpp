@@ -9,9 +9,9 @@
 #include "lens/glass_cache.h"
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
-#include "lens/lens_setup.h"
 #include "lens/surface_setters.h"
 #include "runtime/settings.h"
+#include "trace/lens_setup.h"
 #include "trace/ray_record.h"
 #include "trace/ray_trace.h"
 

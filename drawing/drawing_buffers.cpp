@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "runtime/memory.h"
+#include "numeric/memory.h"
 
 namespace {
 

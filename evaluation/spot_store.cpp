@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "runtime/memory.h"
+#include "numeric/memory.h"
 #include "runtime/settings.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "runtime/memory.h"
+#include "numeric/memory.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "lens/glass_catalog.h"
-#include "runtime/memory.h"
+#include "numeric/memory.h"
 
 // Settings the lens arrays are sized and filled from.
 constexpr int kSettingWavelengthDefaults = 2;

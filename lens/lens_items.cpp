@@ -7,9 +7,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "kpl/kpl_sysvars.h"
 #include "lens/lens_data.h"
 #include "runtime/dispatch.h"
-#include "runtime/kpl_sysvars.h"
 #include "runtime/state_flags.h"
 
 namespace {

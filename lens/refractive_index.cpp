@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "lens/glass_cache.h"
-#include "runtime/interpolation.h"
-#include "runtime/math_functions.h"
-#include "runtime/memory.h"
+#include "numeric/interpolation.h"
+#include "numeric/math_functions.h"
+#include "numeric/memory.h"
 
 namespace {
 

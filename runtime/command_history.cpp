@@ -223,3 +223,13 @@ int cmd_command_history() {
 void reset_command_history() {
     g = History{};
 }
+
+void set_command_line_text(const char* text) {
+    if (platform::UiBackend* ui = platform::current_ui())
+        ui->set_command_line_text(text != nullptr ? text : "");
+}
+
+void clear_command_line() {
+    set_command_line_text("");
+    end_history_browsing();
+}

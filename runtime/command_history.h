@@ -59,6 +59,10 @@ const char* history_next();
 bool history_browsing();
 void end_history_browsing();
 
+// The text of the command line's edit field, and the field emptied with browsing ended.
+void set_command_line_text(const char* text);
+void clear_command_line();
+
 // Handler slot 14: command 92 clears the command line and the history, 82 lists it.
 int cmd_command_history();
 

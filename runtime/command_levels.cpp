@@ -6,13 +6,12 @@
 
 #include "platform/ui.h"
 #include "runtime/command_history.h"
-#include "runtime/command_line.h"
 #include "runtime/command_text.h"
 #include "runtime/dispatch.h"
 #include "runtime/level_help.h"
-#include "runtime/main_loop.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
+#include "runtime/run_state.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_help.h"
 #include "runtime/table_messages.h"
@@ -40,9 +39,14 @@ struct Levels {
 };
 
 Levels g;
+void (*g_show_prompt)(const char*) = nullptr;
+
+void show_prompt(const char* text) {
+    if (g_show_prompt != nullptr) g_show_prompt(text);
+}
 
 void show_level_prompt(const CommandLevel* level) {
-    show_prompt_text(level != nullptr && level->prompt[0] != '\0' ? level->prompt : nullptr);
+    show_prompt(level != nullptr && level->prompt[0] != '\0' ? level->prompt : nullptr);
 }
 
 // The running interactive handler's cells become the saved call of the level.
@@ -141,7 +145,7 @@ void pop_command_level(bool by_escape) {
     reset_sheet_title();
     g.saved = SavedCall{};
     if (interactive_call() < 0) set_interactive_call(0);
-    show_prompt_text(nullptr);
+    show_prompt(nullptr);
     if (platform::UiBackend* ui = platform::current_ui()) ui->set_status_text("");
     set_output_window(current_text_window());
 }
@@ -316,4 +320,8 @@ void clear_listing_stop() {
 
 void reset_command_levels() {
     g = Levels{};
+}
+
+void set_level_prompt_display(void (*show)(const char* text)) {
+    g_show_prompt = show;
 }

@@ -107,3 +107,7 @@ void request_listing_stop();
 void clear_listing_stop();
 
 void reset_command_levels();
+
+// The prompt field of the command line, which shows the current level's prompt (null clears
+// it); the command line above this layer installs it.
+void set_level_prompt_display(void (*show)(const char* text));

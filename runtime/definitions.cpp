@@ -2,12 +2,11 @@
 
 #include <cstring>
 
-#include "runtime/memory.h"
+#include "numeric/memory.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_code.h"
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
-#include "ui/stroke_font.h"
 
 namespace {
 
@@ -19,6 +18,7 @@ constexpr int kCountLimit = 0x7FFF;          // LE16 counts the records are inde
 Definitions defs;
 int loaded_tree = kTreeNone;
 bool first_load_done = false;
+int (*g_first_load_companion)() = nullptr;
 char symbol_buffer[kSymbolNameBufferSize];
 char lookup_buffer[kLookupNameSize];
 std::uint8_t* local_names = nullptr;
@@ -308,7 +308,7 @@ int open_definitions_file(const char* name, const char* magic) {
 
 int load_definitions(int reload) {
     const bool first = reload == 0 && !first_load_done;
-    if (first && load_stroke_font() != 0) return -1;
+    if (first && g_first_load_companion != nullptr && g_first_load_companion() != 0) return -1;
     if (open_definitions_file("rtdefs.amo", kDefinitionsMagic) != 0) return -1;
     AmoFile& file = current_amo_file();
     const int rc = load_body(file, reload);
@@ -444,4 +444,8 @@ void load_local_names(int release, int call_depth, int symbol) {
     local_names = names;
     local_values = values;
     local_symbol = symbol;
+}
+
+void set_first_load_companion(int (*load)()) {
+    g_first_load_companion = load;
 }

@@ -86,3 +86,7 @@ const Definitions& definitions();
 // The work areas belong to the interpreter, which writes into them.
 std::uint8_t* code_work_area();
 std::uint8_t* data_area();
+
+// A table that the first load of the definitions loads beside them (the stroke font, which the
+// drawing code above this layer owns); its failure fails the load. Null loads nothing.
+void set_first_load_companion(int (*load)());

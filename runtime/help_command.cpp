@@ -7,7 +7,7 @@
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
-#include "runtime/startup.h"
+#include "runtime/program_arguments.h"
 #include "runtime/table_files.h"
 
 namespace {

@@ -304,3 +304,14 @@ int next_dir_entry(bool restart, std::string& name, const char* folder, const ch
     name = e.is_folder ? " " + e.name : e.name;
     return 0;
 }
+
+char* trim_and_unquote(char* text) {
+    if (text == nullptr) return text;
+    while (*text == ' ') ++text;
+    if (*text == '"') ++text;
+    std::size_t n = std::strlen(text);
+    while (n > 0 && text[n - 1] == ' ') --n;
+    if (n > 0 && text[n - 1] == '"' && (n < 2 || text[n - 2] != '\\')) --n;
+    text[n] = '\0';
+    return text;
+}

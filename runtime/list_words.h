@@ -68,3 +68,7 @@ void forget_cached_msg_texts();
 // file). An empty name ends the listing. 0, or -9998 when the folder cannot be read.
 inline constexpr int kMsgFolderUnreadable = -233;
 int next_dir_entry(bool restart, std::string& name, const char* folder, const char* extension);
+
+// Skips leading blanks and one opening quote, cuts trailing blanks and one closing quote not
+// preceded by a backslash; the text is changed in place.
+char* trim_and_unquote(char* text);

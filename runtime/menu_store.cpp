@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "numeric/memory.h"
 #include "platform/ui.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
-#include "runtime/memory.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_files.h"

@@ -7,7 +7,6 @@
 #include "platform/ui.h"
 #include "runtime/definitions.h"
 #include "runtime/output_options.h"
-#include "runtime/splash.h"
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
@@ -62,10 +61,13 @@ platform::MessageIcon icon_for(int kind) {
     }
 }
 
+// The start-up picture lies above this layer; the program installs what closes it.
+void (*g_before_start_up_box)() = nullptr;
+
 // A task-modal box titled "TAVO LT", the splash closed first; without a user interface the text
 // goes to standard error.
 int start_up_box(const char* text, platform::MessageButtons buttons, platform::MessageIcon icon) {
-    splash_close();
+    if (g_before_start_up_box != nullptr) g_before_start_up_box();
     platform::UiBackend* ui = platform::current_ui();
     if (ui == nullptr) {
         std::fprintf(stderr, "%s: %s\n", kProgramTitle, text);
@@ -380,4 +382,8 @@ int brace_alias(const char* text) {
 
 char* shared_name_buffer() {
     return name_buffer;
+}
+
+void set_before_start_up_box(void (*close_splash)()) {
+    g_before_start_up_box = close_splash;
 }

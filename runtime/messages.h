@@ -184,3 +184,6 @@ const char* skip_brace_prefix(const char* text);
 void underscores_to_blanks(char* text);
 int brace_alias(const char* text);
 char* shared_name_buffer();
+
+// Called before a message box of the start-up opens (the start-up picture closes first).
+void set_before_start_up_box(void (*close_splash)());

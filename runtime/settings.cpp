@@ -5,15 +5,16 @@
 #include <filesystem>
 #include <string>
 
-#include "evaluation/spot_store.h"
+#include "numeric/memory.h"
 #include "platform/paths.h"
-#include "runtime/memory.h"
 #include "runtime/messages.h"
-#include "runtime/startup.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
+#include "runtime/window_titles.h"
 
 namespace {
+
+SettingsHooks g_hooks;
 
 constexpr std::uint8_t I = kSettingInt;
 constexpr std::uint8_t D = kSettingDouble;
@@ -166,7 +167,8 @@ void apply_lens_file_caption(const char* path) {
     }
     std::string title = platform::file_name_part(path);
     if (title.size() > 260) title.resize(260);
-    const std::string caption = std::string(lens_title_for_caption()) + " [" + title + "]";
+    const char* lens_title = g_hooks.lens_title != nullptr ? g_hooks.lens_title() : "";
+    const std::string caption = std::string(lens_title) + " [" + title + "]";
     set_window_titles(caption.c_str(), nullptr);
     set_state_flag(kFlagLensFileNamed);
 }
@@ -277,7 +279,7 @@ int set_setting_int(int id, std::int32_t value, int i, int j) {
             return 0;
         }
         if (id == kSetMaxSpdRays) {
-            if (resize_spot_storage(value) != 0) {
+            if (g_hooks.resize_spot_storage != nullptr && g_hooks.resize_spot_storage(value) != 0) {
                 return set_error_msg(kMsgSpotStoreResizeFailed, value);
             }
             g_pending[2] = value;
@@ -308,7 +310,9 @@ int set_setting_flag(int id, std::uint8_t value) {
     if (!valid_id(id) || g_schema[id].type != kSettingChar || g_schema[id].dim1 != 0) return -1;
     const std::uint8_t stored = value != 0 ? 1 : 0;
     g_record[g_schema[id].offset] = stored;
-    set_window_option(id, setting_option_number(id), stored);
+    if (g_hooks.apply_window_option != nullptr) {
+        g_hooks.apply_window_option(id, setting_option_number(id), stored);
+    }
     return 0;
 }
 
@@ -450,4 +454,8 @@ void store_pending_capacities() {
 
 const char* compiler_options_text() {
     return g_compiler_options;
+}
+
+void set_settings_hooks(const SettingsHooks& hooks) {
+    g_hooks = hooks;
 }

@@ -194,3 +194,14 @@ void take_pending_capacities();
 void store_pending_capacities();
 // The options the compile driver passes to the compiler (setting 67 and the suffix).
 const char* compiler_options_text();
+
+// What a change of a setting reaches above the store: the window switches of a flag setting,
+// the lens title beside the lens file's name in the main caption, and the spot-diagram store
+// that Max_spd_rays sizes. The program installs them; null entries do nothing (a null resize
+// succeeds).
+struct SettingsHooks {
+    void (*apply_window_option)(int setting_id, int option, int value) = nullptr;
+    const char* (*lens_title)() = nullptr;
+    int (*resize_spot_storage)(int rays) = nullptr;
+};
+void set_settings_hooks(const SettingsHooks& hooks);

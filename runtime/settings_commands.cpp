@@ -4,15 +4,12 @@
 #include <cstring>
 #include <string>
 
-#include "lens/lens_data.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
-#include "runtime/kpl_interp.h"
 #include "runtime/list_item_text.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
 #include "runtime/settings.h"
-#include "runtime/startup.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 
@@ -73,21 +70,6 @@ const SettingDef* addressed_setting(int* id, SettingIndex* index) {
     return d;
 }
 
-// Copies text into a text variable of the command language, cut to its size.
-int copy_into_variable(int entry, const char* text) {
-    std::size_t size = 0;
-    char* buffer = lens_text_variable(entry, &size);
-    if (buffer == nullptr || size == 0) return kMsgIndexRange;
-    std::snprintf(buffer, size, "%s", text != nullptr ? text : "");
-    return 0;
-}
-
-SurfaceRecord* surface_of_cell() {
-    const int n = arg_int(0);
-    if (surface_array() == nullptr || n < 0 || n > lens_data().image_surface) return nullptr;
-    return &surface(n);
-}
-
 }  // namespace
 
 void install_settings_commands() {
@@ -96,9 +78,6 @@ void install_settings_commands() {
     set_handler(kSlotGetSettingDouble, cmd_get_setting_double);
     set_handler(kSlotGetSettingInt, cmd_get_setting_int);
     set_handler(kSlotGetSettingFlag, cmd_get_setting_flag);
-    set_handler(kSlotSurfaceGlassName, cmd_surface_glass_name);
-    set_handler(kSlotSurfaceNote, cmd_surface_note);
-    set_handler(kSlotLensNoteLine, cmd_lens_note_line);
 }
 
 int cmd_set_setting() {
@@ -211,24 +190,6 @@ int cmd_get_setting_flag() {
     if (!is_flag(*d)) return kMsgSettingType;
     set_char_result(static_cast<char>(get_setting_flag(arg_int(0))));
     return 0;
-}
-
-int cmd_surface_glass_name() {
-    const SurfaceRecord* s = surface_of_cell();
-    if (s == nullptr) return kMsgIndexRange;
-    return copy_into_variable(kSysVarGlassName, s->medium_name);
-}
-
-int cmd_surface_note() {
-    const SurfaceRecord* s = surface_of_cell();
-    if (s == nullptr) return kMsgIndexRange;
-    return copy_into_variable(kSysVarSurfaceNote, s->note);
-}
-
-int cmd_lens_note_line() {
-    const int line = arg_int(0);
-    if (line < 1 || line > kNoteLines) return kMsgIndexRange;
-    return copy_into_variable(kSysVarLensNoteLine, lens_data().notes[line - 1]);
 }
 
 void set_test_glass_count(TestGlassCount count) {

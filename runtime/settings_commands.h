@@ -1,5 +1,4 @@
-// The built-in commands that read and change settings, and the three lens texts handed back in
-// text variables of the command language (glass name, surface note, lens note line).
+// The built-in commands that read and change settings.
 #pragma once
 
 inline constexpr int kCommandSetSetting = 185;
@@ -21,9 +20,6 @@ int cmd_show_setting();
 int cmd_get_setting_double();
 int cmd_get_setting_int();
 int cmd_get_setting_flag();
-int cmd_surface_glass_name();
-int cmd_surface_note();
-int cmd_lens_note_line();
 
 // The text cmd_show_setting shows for the current command's cells ("name[i][j] = value").
 // 0 or a message number.

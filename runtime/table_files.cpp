@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <cstdint>
 #include <optional>
 
+#include "numeric/memory.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "runtime/memory.h"
 
 namespace {
 

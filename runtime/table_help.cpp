@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/memory.h"
+#include "numeric/memory.h"
 #include "runtime/table_files.h"
 #include "runtime/table_format.h"
 #include "runtime/text_output.h"

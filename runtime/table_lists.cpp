@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "runtime/memory.h"
+#include "numeric/memory.h"
 #include "runtime/menu_store.h"
 #include "runtime/table_files.h"
 #include "runtime/table_format.h"

@@ -1,6 +1,6 @@
 #include "ui/stroke_font.h"
 
-#include "runtime/memory.h"
+#include "numeric/memory.h"
 #include "runtime/table_files.h"
 #include "runtime/table_format.h"
 

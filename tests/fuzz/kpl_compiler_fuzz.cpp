@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/kpl_compiler.h"
-#include "runtime/kpl_listing.h"
-#include "runtime/kpl_sysvars.h"
+#include "kpl/kpl_compiler.h"
+#include "kpl/kpl_listing.h"
+#include "kpl/kpl_sysvars.h"
 
 namespace {
 

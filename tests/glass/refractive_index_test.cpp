@@ -10,7 +10,7 @@
 #include "lens/glass_cache.h"
 #include "lens/glass_catalog.h"
 #include "lens/refractive_index.h"
-#include "runtime/memory.h"
+#include "numeric/memory.h"
 
 namespace {
 

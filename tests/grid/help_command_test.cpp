@@ -9,11 +9,11 @@
 #include <string>
 #include <thread>
 
+#include "app/startup.h"
 #include "platform/environment.h"
 #include "platform/help_viewer.h"
 #include "runtime/dispatch.h"
 #include "runtime/help_command.h"
-#include "runtime/startup.h"
 #include "tests/main_loop/loop_fixture.h"
 #include "tests/support/temp_tree.h"
 

@@ -4,10 +4,11 @@
 #include <string>
 
 #include "runtime/command_levels.h"
-#include "runtime/main_loop.h"
 #include "runtime/output_options.h"
+#include "runtime/run_state.h"
 #include "tests/kpl/kpl_fixture.h"
 #include "ui/grid_cells.h"
+#include "ui/grid_line_entry.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ class LineEntry : public kpl_test::Kpl {
 protected:
     void SetUp() override {
         Kpl::SetUp();
+        install_grid_line_entry();
         reset_grid_state();
         reset_command_levels();
         reset_output_options();
@@ -27,6 +29,7 @@ protected:
         reset_grid_state();
         reset_command_levels();
         set_run_state(0);
+        set_cell_entry_hooks({});
         Kpl::TearDown();
     }
 

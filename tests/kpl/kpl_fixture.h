@@ -13,6 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "kpl/kpl_compiler.h"
+#include "kpl/kpl_interp.h"
+#include "kpl/kpl_line.h"
+#include "kpl/kpl_listing.h"
+#include "kpl/kpl_sysvars.h"
 #include "platform/child_process.h"
 #include "platform/console/console_backend.h"
 #include "platform/ui.h"
@@ -20,11 +25,6 @@
 #include "runtime/command_context.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
-#include "runtime/kpl_compiler.h"
-#include "runtime/kpl_interp.h"
-#include "runtime/kpl_line.h"
-#include "runtime/kpl_listing.h"
-#include "runtime/kpl_sysvars.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
 #include "runtime/state_flags.h"

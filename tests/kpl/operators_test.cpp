@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "runtime/kpl_operators.h"
+#include "kpl/kpl_operators.h"
 
 namespace {
 

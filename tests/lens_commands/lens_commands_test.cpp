@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "lens/lens_commands.h"
+#include "entry/lens_commands.h"
 #include "lens/lens_reset.h"
 #include "lens/new_lens_command.h"
 #include "platform/child_process.h"

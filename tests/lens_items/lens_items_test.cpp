@@ -8,19 +8,19 @@
 #include <set>
 #include <string>
 
+#include "kpl/kpl_compiler.h"
+#include "kpl/kpl_interp.h"
+#include "kpl/kpl_line.h"
+#include "kpl/kpl_opcodes.h"
+#include "kpl/kpl_sysvars.h"
 #include "lens/lens_data.h"
 #include "lens/lens_items.h"
 #include "lens/lens_reset.h"
 #include "lens/surface_groups.h"
 #include "lens/surface_setters.h"
+#include "numeric/memory.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
-#include "runtime/kpl_compiler.h"
-#include "runtime/kpl_interp.h"
-#include "runtime/kpl_line.h"
-#include "runtime/kpl_opcodes.h"
-#include "runtime/kpl_sysvars.h"
-#include "runtime/memory.h"
 #include "runtime/state_flags.h"
 #include "tests/startup/started_runtime.h"
 

@@ -14,7 +14,6 @@
 #include "lens/glass_cache.h"
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
-#include "lens/lens_setup.h"
 #include "lens/optimise_links.h"
 #include "lens/surface_setters.h"
 #include "platform/console/console_backend.h"
@@ -26,6 +25,7 @@
 #include "runtime/table_files.h"
 #include "runtime/table_messages.h"
 #include "tests/support/temp_tree.h"
+#include "trace/lens_setup.h"
 #include "trace/paraxial_trace.h"
 
 namespace lens_setup_test {

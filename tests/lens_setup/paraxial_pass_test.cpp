@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "lens_setup_fixture.h"
-#include "runtime/memory.h"
+#include "numeric/memory.h"
 
 namespace lens_setup_test {
 namespace {

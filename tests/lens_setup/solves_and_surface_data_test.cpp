@@ -2,14 +2,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "kpl/kpl_sysvars.h"
 #include "lens/lens_items.h"
-#include "lens/solves_pickups.h"
 #include "lens/surface_groups.h"
 #include "lens_setup_fixture.h"
+#include "numeric/memory.h"
 #include "runtime/dispatch_slots.h"
-#include "runtime/kpl_sysvars.h"
-#include "runtime/memory.h"
 #include "trace/ray_trace.h"
+#include "trace/solves_pickups.h"
 
 namespace lens_setup_test {
 namespace {

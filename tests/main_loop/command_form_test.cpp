@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "app/command_dialog.h"
+#include "app/command_line.h"
 #include "platform/child_process.h"
-#include "runtime/command_dialog.h"
 #include "runtime/command_history.h"
-#include "runtime/command_line.h"
 #include "runtime/dispatch.h"
 #include "runtime/level_help.h"
 #include "runtime/settings.h"

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/main_loop.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
-#include "runtime/command_line.h"
-#include "runtime/main_loop.h"
 #include "tests/startup/started_runtime.h"
 
 namespace loop_test {

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/command_dialog.h"
+#include "app/command_dialog.h"
+#include "lens/lens_text_commands.h"
 #include "runtime/dispatch.h"
+#include "runtime/list_words.h"
 #include "runtime/output_options.h"
 #include "runtime/settings.h"
 #include "runtime/settings_commands.h"

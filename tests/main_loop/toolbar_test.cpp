@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
+#include "app/toolbar.h"
+#include "app/window_captions.h"
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
 #include "runtime/output_options.h"
 #include "runtime/parameters.h"
 #include "runtime/settings.h"
-#include "runtime/startup.h"
 #include "runtime/text_output.h"
-#include "runtime/toolbar.h"
-#include "runtime/window_captions.h"
 #include "tests/main_loop/loop_fixture.h"
 
 namespace {

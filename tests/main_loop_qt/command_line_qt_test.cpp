@@ -9,8 +9,8 @@
 #include <QPlainTextEdit>
 #include <memory>
 
+#include "app/main_loop.h"
 #include "platform/qt/qt_backend.h"
-#include "runtime/main_loop.h"
 #include "tests/startup/started_runtime.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/main_loop.h"
+#include "app/toolbar.h"
 #include "platform/qt/qt_backend.h"
 #include "runtime/command_history.h"
-#include "runtime/main_loop.h"
-#include "runtime/toolbar.h"
 #include "tests/startup/started_runtime.h"
 
 namespace {

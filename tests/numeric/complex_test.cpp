@@ -1,4 +1,4 @@
-#include "runtime/complex_math.h"
+#include "numeric/complex_math.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "runtime/fft.h"
+#include "numeric/fft.h"
 
 #include <gtest/gtest.h>
 

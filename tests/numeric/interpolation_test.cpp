@@ -1,4 +1,4 @@
-#include "runtime/interpolation.h"
+#include "numeric/interpolation.h"
 
 #include <gtest/gtest.h>
 

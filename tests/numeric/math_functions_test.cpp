@@ -1,4 +1,4 @@
-#include "runtime/math_functions.h"
+#include "numeric/math_functions.h"
 
 #include <gtest/gtest.h>
 

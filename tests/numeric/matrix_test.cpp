@@ -4,9 +4,9 @@
 #include <initializer_list>
 #include <vector>
 
-#include "runtime/linear_solvers.h"
-#include "runtime/matrix_ops.h"
-#include "runtime/memory.h"
+#include "numeric/linear_solvers.h"
+#include "numeric/matrix_ops.h"
+#include "numeric/memory.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runtime/memory.h"
+#include "numeric/memory.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ TEST(Memory, BlocksComeBackZeroed) {
 
 TEST(Memory, ImpossibleRequestsGiveNull) {
     const std::size_t huge = std::numeric_limits<std::size_t>::max();
-    EXPECT_EQ(alloc_array(huge / 2 + 1, 2), nullptr);  // product wraps around
+    EXPECT_EQ(alloc_array(huge / 2 + 1, 2), nullptr);          // product wraps around
     EXPECT_EQ(alloc_array(std::size_t{1} << 33, 1), nullptr);  // beyond 32-bit block sizes
     EXPECT_EQ(alloc_matrix(huge / 4, 8, 8), nullptr);
     EXPECT_EQ(alloc_array3(1 << 20, 1 << 20, 1 << 20, 8), nullptr);

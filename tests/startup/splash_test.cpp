@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/main_loop.h"
-#include "runtime/splash.h"
+#include "app/main_loop.h"
+#include "app/splash.h"
 #include "tests/startup/started_runtime.h"
 
 namespace {

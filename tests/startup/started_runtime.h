@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/startup.h"
 #include "lens/lens_data.h"
 #include "platform/console/console_backend.h"
 #include "platform/ui.h"
@@ -16,7 +17,6 @@
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
 #include "runtime/settings.h"
-#include "runtime/startup.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"

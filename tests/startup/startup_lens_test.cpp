@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
+#include "kpl/kpl_sysvars.h"
+#include "lens/lens_text_commands.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
-#include "runtime/kpl_sysvars.h"
+#include "runtime/list_words.h"
 #include "runtime/settings.h"
-#include "runtime/startup.h"
 #include "tests/startup/started_runtime.h"
 #include "tests/tables/menu_fixture.h"
 

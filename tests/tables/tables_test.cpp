@@ -89,6 +89,8 @@ protected:
         reset_state_flags();
         clear_last_table_error();
         set_tables_stale(0);
+        // The program loads the stroke font with the first definitions.
+        set_first_load_companion(load_stroke_font);
     }
     void TearDown() override {
         free_definitions();

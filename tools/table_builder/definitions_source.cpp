@@ -28,9 +28,9 @@
 #include <set>
 #include <sstream>
 
+#include "kpl/kpl_compiler.h"
+#include "kpl/kpl_sysvars.h"
 #include "runtime/definitions.h"
-#include "runtime/kpl_compiler.h"
-#include "runtime/kpl_sysvars.h"
 #include "runtime/state_flags.h"
 #include "tools/table_builder/builders.h"
 #include "tools/table_builder/source_lines.h"

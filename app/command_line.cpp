@@ -1,0 +1,386 @@
+#include "app/command_line.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/main_loop.h"
+#include "app/startup.h"
+#include "runtime/arg_cells.h"
+#include "runtime/command_history.h"
+#include "runtime/command_levels.h"
+#include "runtime/definitions.h"
+#include "runtime/dispatch.h"
+#include "runtime/list_words.h"
+#include "runtime/menu_store.h"
+#include "runtime/messages.h"
+#include "runtime/output_options.h"
+#include "runtime/parameters.h"
+#include "runtime/safe_format.h"
+#include "runtime/state_flags.h"
+#include "runtime/table_format.h"
+#include "runtime/table_messages.h"
+#include "runtime/text_output.h"
+
+namespace {
+
+struct CommandLineState {
+    int prompt_state = 0;
+    int answer_code = 0;
+    char answer[kHistoryLineSize] = {};
+    char prompt[kPromptTextLimit + 1] = {};
+    bool timer_running = false;
+    bool prompt_in_field = false;
+};
+
+CommandLineState g;
+
+platform::UiBackend* ui_or_null() {
+    return platform::current_ui();
+}
+
+// The choice list shown at a prompt: the display texts and the value-list entry of each.
+struct ChoiceState {
+    std::vector<std::string> texts;
+    std::vector<int> entries;
+    bool shown = false;
+};
+
+ChoiceState g_choices;
+
+// The text a choice list shows for an entry: a leading alias group in braces and the blanks
+// after it skipped, a leading '*' (check mark) or '~' dropped.
+std::string choice_display_text(const char* first) {
+    std::string text = skip_brace_prefix(first != nullptr ? first : "");
+    if (!text.empty() && (text[0] == '*' || text[0] == '~')) text.erase(0, 1);
+    return text;
+}
+
+// Offers the current value list; the default's entry is preselected.
+void show_value_choices(const char* default_text) {
+    g_choices = ChoiceState{};
+    const int count = value_list_count();
+    int selected = -1;
+    for (int i = 0; i < count; ++i) {
+        const char* first = value_list_first(i);
+        const char* second = value_list_second(i);
+        // A first entry beginning with '@' is the list's title; "$n" entries head sub-lists.
+        if (i == 0 && count > 1 && first != nullptr && first[0] == '@') continue;
+        if (second != nullptr && second[0] == '$') continue;
+        const std::string text = choice_display_text(first);
+        if (selected < 0 && default_text != nullptr && default_text[0] != '\0' &&
+            text == default_text) {
+            selected = static_cast<int>(g_choices.texts.size());
+        }
+        g_choices.texts.push_back(text);
+        g_choices.entries.push_back(i);
+    }
+    if (g_choices.texts.empty()) return;
+    if (platform::UiBackend* ui = ui_or_null()) {
+        ui->show_choice_list(g_choices.texts, selected);
+        g_choices.shown = true;
+    }
+}
+
+bool is_immediate(const char* text) {
+    const int symbol = immediate_command_symbol();
+    return symbol >= 0 && lookup_symbol(text) == symbol;
+}
+
+bool level_active() {
+    return level_count() > 0 || test_state_flag(kFlagCommandMode) != 0;
+}
+
+void refuse_long_line() {
+    show_error(kMsgCommandLineTooLong);
+}
+
+void text_for_level(const char* text) {
+    if (set_pending_line(text) != 0) {
+        refuse_long_line();
+        return;
+    }
+    set_run_state(kRunStateLevelLine);
+    clear_command_line();
+}
+
+}  // namespace
+
+void enter_command_line(const char* text) {
+    if (text == nullptr) text = "";
+    if (is_immediate(text)) {
+        clear_command_line();
+        run_command_string(text, 0);
+        return;
+    }
+    if (g.prompt_state == 0 && level_active()) {
+        text_for_level(text);
+        return;
+    }
+    if (std::strlen(text) > kCommandLineLimit) {
+        refuse_long_line();
+        clear_command_line();
+        return;
+    }
+    if (g.prompt_state == 0) {
+        set_pending_line(text);
+    } else {
+        std::snprintf(g.answer, sizeof g.answer, "%s", text);
+        g.prompt_state = 0;
+    }
+    clear_command_line();
+}
+
+void close_choice_list() {
+    if (!g_choices.shown) return;
+    g_choices.shown = false;
+    if (platform::UiBackend* ui = ui_or_null()) ui->hide_choice_list();
+}
+
+bool choice_list_shown() {
+    return g_choices.shown;
+}
+
+void show_choice(int n, bool enter) {
+    if (!g_choices.shown || n < 0 || n >= static_cast<int>(g_choices.texts.size())) return;
+    std::string text = g_choices.texts[static_cast<std::size_t>(n)];
+    if (!text.empty() && text[0] == '{') {
+        const std::size_t close = text.find('}');
+        text = text.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    }
+    set_command_line_text(text.c_str());
+    // A text ending in '_' is a command to be completed by the user: it is never entered.
+    if (!enter || (!text.empty() && text.back() == '_')) return;
+    enter_command_line(text.c_str());
+}
+
+void escape_command_line() {
+    if (g.prompt_state != 0) {
+        g.answer_code = kStopped;
+        g.prompt_state = 0;
+        if (g.prompt_in_field) clear_command_line();
+        return;
+    }
+    close_choice_list();
+    if (level_count() > 0) {
+        set_run_state(kRunStateEscapeLevel);
+        return;
+    }
+    clear_command_line();
+}
+
+void accept_command_level() {
+    if (level_count() == 0 || g.prompt_state != 0) {
+        platform::UiBackend* ui = ui_or_null();
+        const std::string text = ui != nullptr ? ui->command_line_text() : std::string();
+        enter_command_line(text.c_str());
+        return;
+    }
+    set_run_state(kRunStateCloseLevel);
+}
+
+bool line_goes_to_level(const char* text) {
+    if (!level_active()) return false;
+    const int symbol = lookup_symbol(text);
+    if (symbol < 0) return true;
+    const Definitions& d = definitions();
+    if (d.commands == nullptr || symbol >= d.command_count) return true;
+    return d.commands[symbol].interactive_slot < 0;
+}
+
+void submit_command_line(const char* text) {
+    if (text == nullptr || text[0] == '\0') return;
+    if (is_immediate(text)) {
+        run_command_string(text, 0);
+        return;
+    }
+    if (g.prompt_state != 0) {
+        beep();
+        return;
+    }
+    if (std::strlen(text) > kCommandLineLimit) {
+        refuse_long_line();
+        return;
+    }
+    if (interactive_call() >= 0) set_interactive_call(2);
+    if (line_goes_to_level(text)) set_run_state(kRunStateLevelLine);
+    set_pending_line(text);
+    clear_command_line();
+}
+
+bool take_typed_line() {
+    platform::UiBackend* ui = ui_or_null();
+    std::string line;
+    if (ui == nullptr || !ui->take_command_line(line)) return false;
+    enter_command_line(line.c_str());
+    return true;
+}
+
+void show_prompt_text(const char* text) {
+    platform::UiBackend* ui = ui_or_null();
+    if (text == nullptr) {
+        if (g.timer_running && ui != nullptr) ui->kill_timer(platform::kWindowFrame, kPromptTimer);
+        g.timer_running = false;
+        g.prompt[0] = '\0';
+        return;
+    }
+    const bool fresh = std::strncmp(g.prompt, text, kPromptTextLimit) != 0;
+    std::snprintf(g.prompt, sizeof g.prompt, "%s", text);
+    if (ui != nullptr) ui->set_status_text(g.prompt);
+    if (fresh && output_option(kOptionEcho) != 0) echo_command_text(text, false);
+    if (!g.timer_running && ui != nullptr &&
+        ui->set_timer(platform::kWindowFrame, kPromptTimer, kPromptTimerMs) == 0) {
+        g.timer_running = true;
+    }
+}
+
+void prompt_timer_tick() {
+    platform::UiBackend* ui = ui_or_null();
+    if (g.prompt_state > 0 && g.prompt_state < kPromptFlashLimit) ++g.prompt_state;
+    if (ui != nullptr && g.prompt[0] != '\0' && ui->status_text() != g.prompt) {
+        ui->set_status_text(g.prompt);
+    }
+    if (g.prompt_state == 0 || g.prompt_state >= kPromptFlashLimit) {
+        if (ui != nullptr) ui->kill_timer(platform::kWindowFrame, kPromptTimer);
+        g.timer_running = false;
+    }
+}
+
+int prompt_state() {
+    return g.prompt_state;
+}
+
+const char* prompt_text() {
+    return g.prompt;
+}
+
+int ask_line(const char* prompt, char* answer, std::size_t size, const char* default_text, int) {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr || answer == nullptr || size == 0) return kStopped;
+    g.answer_code = 0;
+    g.answer[0] = '\0';
+    g.prompt_state = 1;
+    g.prompt_in_field = true;
+    ui->poll_escape();
+    show_prompt_text(prompt != nullptr ? prompt : "");
+    const char* offered = default_text != nullptr ? default_text : "";
+    if (value_list_count() > 0) show_value_choices(offered);
+    ui->set_command_line_text(offered);
+    while (g.prompt_state != 0) {
+        if (take_typed_line()) continue;
+        if (!ui->process_one_event(true) && !take_typed_line()) {
+            // Nothing can be typed any more: the question is cancelled.
+            g.prompt_state = 0;
+            g.answer_code = kStopped;
+        }
+    }
+    g.prompt_in_field = false;
+    close_choice_list();
+    if (g.answer_code != 0) return g.answer_code;
+    // A line typed without text takes what was offered (the console cannot edit it).
+    const char* taken = g.answer[0] == '\0' ? offered : g.answer;
+    std::snprintf(answer, size, "%s", taken);
+    return 0;
+}
+
+int poll_escape() {
+    platform::UiBackend* ui = ui_or_null();
+    return ui != nullptr && ui->poll_escape() ? kStopped : 0;
+}
+
+std::string format_pause_arguments() {
+    const ArgCell* first = arg_cell(0);
+    if (first == nullptr || first->type != kArgChar || first->text_length <= 0 ||
+        first->value.text == nullptr) {
+        return {};
+    }
+    // The values after the format, each with its own type, so that a conversion that does not
+    // match its value is written literally instead of reading the wrong thing.
+    std::vector<FormatArg> values;
+    for (int k = 1; k < arg_count(); ++k) {
+        const ArgCell* c = arg_cell(k);
+        if (c == nullptr) break;
+        if (c->type == kArgInt) {
+            values.emplace_back(c->value.i);
+        } else if (c->type == kArgDouble) {
+            values.emplace_back(c->value.d);
+        } else if (c->type == kArgChar && c->text_length > 0 && c->value.text != nullptr) {
+            values.emplace_back(static_cast<const char*>(c->value.text));
+        } else if (c->type == kArgChar) {
+            values.emplace_back(c->value.c);
+        } else {
+            break;
+        }
+    }
+    return safe_format(first->value.text, values);
+}
+
+int cmd_pause() {
+    if (output_option(kOptionStepMode) == 0 || level_count() > 0) return 0;
+    stop_answer_collection();
+    std::string prompt = format_pause_arguments();
+    if (prompt.empty()) prompt = msg_text(kMsgPauseDefaultPrompt);
+    int result = 0;
+    while (output_option(kOptionStepMode) != 0) {
+        char answer[kHistoryLineSize];
+        const int asked = ask_line(prompt.c_str(), answer, sizeof answer, "", kParamQuoteAnswer);
+        if (asked != 0 || answer[0] == '\0') break;
+        const LineRunnerHooks& hooks = line_runner_hooks();
+        const int r =
+            hooks.run_nested_line != nullptr ? hooks.run_nested_line(answer, 0) : kMsgNoLineRunner;
+        if (r == 0) continue;
+        result = r;
+        // The runner has reported the failure; the question comes again while the program
+        // runs interactively.
+        if (r == kMsgNoLineRunner) show_error(r);
+        if (running_flag() == 0 || r == kMsgNoLineRunner) break;
+        result = 0;
+    }
+    show_prompt_text(nullptr);
+    close_choice_list();
+    return result;
+}
+
+void command_window_keydown(const platform::KeyEvent& event) {
+    if (!event.pressed) return;
+    platform::UiBackend* ui = ui_or_null();
+    switch (event.key) {
+        case platform::key_enter:
+            accept_command_level();
+            break;
+        case platform::key_escape:
+            escape_command_line();
+            break;
+        case platform::key_up:
+            if (g.prompt_state == 0 && ui != nullptr) {
+                const std::string current = ui->command_line_text();
+                if (const char* line = history_previous(current.c_str())) {
+                    ui->set_command_line_text(line);
+                }
+            }
+            break;
+        case platform::key_down:
+            if (g.prompt_state == 0 && ui != nullptr) {
+                if (const char* line = history_next()) ui->set_command_line_text(line);
+            }
+            break;
+        default:
+            if (event.key >= platform::key_f1 && event.key < platform::key_f1 + 12) {
+                const int n = event.key - platform::key_f1 + 1;
+                run_toolbar_key((event.modifiers & platform::modifier_shift) != 0 ? n + 12 : n);
+            }
+            break;
+    }
+}
+
+void reset_command_line() {
+    close_choice_list();
+    g_choices = ChoiceState{};
+    if (g.timer_running) {
+        if (platform::UiBackend* ui = ui_or_null()) {
+            ui->kill_timer(platform::kWindowFrame, kPromptTimer);
+        }
+    }
+    g = CommandLineState{};
+}

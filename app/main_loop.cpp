@@ -1,0 +1,373 @@
+#include "app/main_loop.h"
+
+#include <cstring>
+
+#include "app/command_dialog.h"
+#include "app/command_line.h"
+#include "app/splash.h"
+#include "app/toolbar.h"
+#include "app/window_captions.h"
+#include "kpl/kpl_line.h"
+#include "runtime/command_history.h"
+#include "runtime/command_levels.h"
+#include "runtime/control_commands.h"
+#include "runtime/dispatch.h"
+#include "runtime/menu_store.h"
+#include "runtime/messages.h"
+#include "runtime/output_options.h"
+#include "runtime/parameters.h"
+#include "runtime/settings_commands.h"
+#include "runtime/table_messages.h"
+#include "runtime/text_output.h"
+
+namespace {
+
+struct LoopState {
+    int leave = 0;
+    bool running_line = false;
+    bool exit_line_run = false;  // the exit line has run since no more input can come
+    int wait_cursor = 0;
+    bool edit_window_wanted = false;
+    bool grid_action_wanted = false;
+};
+
+LoopState g;
+GridActionRunner g_grid_runner = nullptr;
+
+constexpr int kCommandOk = 12;
+constexpr int kCommandCancel = 13;
+
+class FrameHandler : public platform::WindowHandler {
+public:
+    bool on_close_request(int) override {
+        set_run_state(kRunStateExit);
+        return false;
+    }
+    void on_key(int, const platform::KeyEvent& event) override { command_window_keydown(event); }
+    void on_timer(int, int timer_id) override {
+        if (timer_id == kPromptTimer) prompt_timer_tick();
+        if (timer_id == kSplashTimer) splash_timer_ended();
+    }
+    void on_command(int window, int command) override {
+        if (command == kCommandOk) {
+            accept_command_level();
+        } else if (command == kCommandCancel) {
+            escape_command_line();
+        } else if (command >= platform::kChoiceCommandBase) {
+            show_choice(command - platform::kChoiceCommandBase, true);
+        } else {
+            run_toolbar_command(window, command);
+        }
+    }
+};
+
+FrameHandler g_frame_handler;
+
+void cancel_typed_line_run() {
+    if (run_state() == kRunStateLevelLine) set_run_state(0);
+}
+
+void show_wait_cursor() {
+    set_wait_cursor(1);
+}
+
+GridEvent level_event(int code, int argument) {
+    GridEvent e;
+    e.code = code;
+    e.argument = argument;
+    return e;
+}
+
+// Step 4 of a pass: the pending line runs, and is then recorded.
+void run_pending_line() {
+    set_wait_cursor(1);
+    if (level_count() == 0) show_prompt_text(nullptr);
+    const LineRunnerHooks& hooks = line_runner_hooks();
+    const char* line = pending_line();
+    g.running_line = true;
+    if (run_state() == kRunStateLevelLine) {
+        // The typed line is an entry for the current level.
+        char text[kHistoryLineSize];
+        std::snprintf(text, sizeof text, "%s", line);
+        GridEvent e = level_event(kLevelEventTypedLine, 0);
+        e.value_type = 3;
+        e.text = text;
+        set_run_state(0);
+        const int r = run_command_level(e);
+        if (r != 0) show_error(r);
+    } else if (hooks.run_top_line != nullptr) {
+        const bool interactive = interactive_call() < 0;
+        hooks.run_top_line(line, 0, 0);
+        report_pending_kpl_error();
+        if (run_state() == kRunStateRerunEntry && interactive) {
+            set_run_state(0);
+            hooks.run_top_line(line, 0, 0);
+            report_pending_kpl_error();
+        }
+    } else {
+        show_error(kMsgNoLineRunner);
+    }
+    g.running_line = false;
+    add_to_history();
+    poll_escape();
+    clear_pending_line();
+    if (interactive_call() > 0) set_interactive_call(0);
+    stop_answer_collection();
+    set_wait_cursor(0);
+}
+
+// The edit window shows once it exists; until then the request is kept.
+void show_requested_windows() {
+    platform::UiBackend* ui = platform::current_ui();
+    if (!g.edit_window_wanted || ui == nullptr || !ui->window_exists(platform::kWindowEdit)) {
+        return;
+    }
+    g.edit_window_wanted = false;
+    show_window(1, platform::kWindowEdit);
+}
+
+// The grid's queued action runs through the grid's runner; until one is installed the request
+// is kept.
+void run_requested_grid_action() {
+    if (!g.grid_action_wanted || g_grid_runner == nullptr) return;
+    g.grid_action_wanted = false;
+    g_grid_runner();
+}
+
+// After a request: the leave count decides what the next pass does.
+void apply_leave_count() {
+    if (g.leave == 0) {
+        set_run_state(0);
+    } else if (g.leave > 0) {
+        --g.leave;
+        set_run_state(g.leave > 0 && level_count() > 0 ? kRunStateCloseLevel : 0);
+        if (run_state() == 0) g.leave = 0;
+    } else {
+        ++g.leave;
+        if (level_count() == 0) {
+            g.leave = 0;
+            set_run_state(0);
+        } else if (g.leave == -1) {
+            set_run_state(kRunStateEscapeLevel);
+        } else if (g.leave == 0) {
+            set_run_state(0);
+        } else {
+            set_run_state(kRunStateCloseLevel);
+        }
+    }
+}
+
+// Step 6 of a pass.
+void carry_out_run_state() {
+    switch (run_state()) {
+        case kRunStateNone:
+            return;
+        case kRunStateExit:
+            set_run_state(0);
+            set_program_line(msg_text(kMsgExitLine));
+            return;
+        case kRunStateLeaveLevels:
+            g.leave = level_count();
+            set_run_state(level_count() > 0 ? kRunStateCloseLevel : 0);
+            return;
+        case kRunStateLeaveLevelsWithHandler:
+            g.leave = -level_count();
+            set_run_state(level_count() == 1  ? kRunStateEscapeLevel
+                          : level_count() > 1 ? kRunStateCloseLevel
+                                              : 0);
+            return;
+        case kRunStateRerunEntry: {
+            set_wait_cursor(1);
+            GridEvent e = level_event(kLevelEventRerun, 0);
+            set_run_state(0);
+            const int r = run_command_level(e);
+            if (r != 0) show_error(r);
+            set_wait_cursor(0);
+            break;
+        }
+        case kRunStatePushLevel: {
+            commit_pushed_level();
+            for (int k = 0; k < 2 && run_state() == kRunStatePushLevel; ++k) {
+                GridEvent e = level_event(kLevelEventChange, 1);
+                run_command_level(e);
+                if (run_state() != kRunStatePushLevel) break;
+                build_level_display();
+            }
+            if (run_state() == kRunStatePushLevel) set_run_state(0);
+            if (run_state() != 0) return;  // a request of the new level waits for the next pass
+            break;
+        }
+        case kRunStateCloseLevel:
+            pop_command_level(false);
+            break;
+        case kRunStateEscapeLevel: {
+            GridEvent e = level_event(kLevelEventChange, 0);
+            const int r = run_command_level(e);
+            if (r == 0 || r == 1) {
+                pop_command_level(r == 0);
+            } else if (r != kStopped) {
+                show_error(r);
+            }
+            break;
+        }
+        case kRunStateShowEditWindow:
+            g.edit_window_wanted = true;
+            show_requested_windows();
+            break;
+        case kRunStateGridAction:
+            g.grid_action_wanted = true;
+            run_requested_grid_action();
+            break;
+        default:
+            break;
+    }
+    apply_leave_count();
+}
+
+}  // namespace
+
+int leave_count() {
+    return g.leave;
+}
+
+platform::WindowHandler* frame_handler() {
+    return &g_frame_handler;
+}
+
+int install_main_loop() {
+    const int kpl = kpl_install();
+    if (kpl != 0) return kpl;
+    LineRunnerHooks& hooks = line_runner_hooks();
+    hooks.stop_answer_collection = stop_answer_collection;
+    hooks.cancel_typed_line_run = cancel_typed_line_run;
+    hooks.show_wait_cursor = show_wait_cursor;
+    hooks.forget_history_line = forget_history_line;
+    ParamHooks& params = param_hooks();
+    params.ask_line = ask_line;
+    params.collect_answer = collect_answer;
+    params.close_prompt = [] {
+        if (level_count() == 0) show_prompt_text(nullptr);
+    };
+    set_kpl_run_state_source(run_state);
+    set_level_prompt_display(show_prompt_text);
+    set_pending_echo_source(take_pending_echo);
+    set_command_line_submitter(submit_command_line);
+    set_handler(kSlotOutputControl, cmd_output_control);
+    set_handler(kSlotCommandHistory, cmd_command_history);
+    set_handler(kSlotPause, cmd_pause);
+    set_handler(kSlotExitLevels, cmd_exit_levels);
+    install_settings_commands();
+    set_handler(kSlotOpenCommandDialog, cmd_open_command_dialog);
+    return 0;
+}
+
+void main_loop_start() {
+    set_running_flag(1);
+    g.exit_line_run = false;
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui != nullptr && ui->window_exists(platform::kWindowFrame)) {
+        place_child_windows();
+        if (output_option(kOptionToolbar) != 0)
+            create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
+    }
+    wait_for_splash();
+    apply_pending_captions();
+    if (ui != nullptr && ui->window_exists(platform::kWindowText1)) {
+        ui->activate_window(platform::kWindowText1);
+    }
+    set_command_line_text("");
+    const char* routine = msg_text(kMsgStartupRoutineName);
+    if (routine != nullptr && routine[0] != '\0' && lookup_symbol(routine) >= 0) {
+        set_program_line(routine);
+    }
+}
+
+bool main_loop_pass(bool wait) {
+    if (running_flag() == 0) return false;
+    platform::UiBackend* ui = platform::current_ui();
+    apply_pending_captions();
+    show_requested_windows();
+    run_requested_grid_action();
+    if (output_option(kOptionPageMode) != 0) set_page_full_check_armed(true);
+    // A request of the run state is carried out before anything else is taken from the user.
+    if (pending_line() == nullptr && ui != nullptr && run_state() == 0 && !level_push_pending()) {
+        if (level_count() == 0) show_prompt_text(nullptr);
+        set_wait_cursor(0);
+        refresh_toolbar_states();
+        if (!take_typed_line() && !ui->process_one_event(wait) && wait) {
+            // Nothing can arrive any more (the console's input has ended): the exit line runs;
+            // when it could not end the run, the run ends without it, since nobody is left to
+            // answer.
+            if (!g.exit_line_run) {
+                set_run_state(kRunStateExit);
+            } else {
+                set_running_flag(0);
+                return false;
+            }
+        }
+    }
+    if (const char* line = pending_line()) {
+        if (std::strcmp(line, msg_text(kMsgExitLine)) == 0 && ui != nullptr && ui->input_ended()) {
+            g.exit_line_run = true;
+        }
+        run_pending_line();
+    }
+    carry_out_run_state();
+    return running_flag() != 0;
+}
+
+int main_loop(int) {
+    main_loop_start();
+    while (main_loop_pass(true)) {
+    }
+    show_prompt_text(nullptr);
+    return 0;
+}
+
+void show_window(int visible, int window) {
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr || !ui->window_exists(window)) return;
+    if (ui->window_visible(window) == (visible != 0)) {
+        ui->invalidate(window);
+        return;
+    }
+    ui->show_window(window, visible != 0);
+}
+
+void hide_window(int window) {
+    show_window(0, window);
+}
+
+void set_wait_cursor(int wait) {
+    g.wait_cursor = wait != 0 ? 1 : 0;
+}
+
+int wait_cursor_shown() {
+    return g.wait_cursor;
+}
+
+void beep() {
+    if (platform::UiBackend* ui = platform::current_ui()) ui->beep();
+}
+
+void set_grid_action_runner(GridActionRunner runner) {
+    g_grid_runner = runner;
+}
+
+bool edit_window_request_pending() {
+    return g.edit_window_wanted;
+}
+
+bool grid_action_request_pending() {
+    return g.grid_action_wanted;
+}
+
+void reset_main_loop() {
+    g = LoopState{};
+    set_run_state(kRunStateNone);
+    reset_toolbars();
+    reset_window_captions();
+    reset_command_history();
+    reset_command_line();
+    reset_command_levels();
+}

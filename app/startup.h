@@ -1,0 +1,126 @@
+// The program's life: the entry (WinMain), the run-time start (tables, definitions, the frame),
+// the application start (settings, big arrays, options), the binding of the command language's
+// built-in variables to the lens, the output and window options switch, and the exit hook that
+// writes the settings back.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "runtime/program_arguments.h"
+#include "runtime/window_titles.h"
+
+inline constexpr char kProfileDataKey[] = "TVDATA";
+inline constexpr char kSettingsFileName[] = "tavo.ini";
+inline constexpr char kClipboardFormatName[] = "TAVO Surface Data";
+inline constexpr char kTextNoMessageFile[] =
+    "Can't open message file.\nPlease contact Velmorin Optics.";
+inline constexpr char kTextNoEnvironment[] =
+    "Can't find environment definitions.\nPlease contact Velmorin Optics.";
+inline constexpr char kTextInitError[] =
+    "Initialization error %d.\nPlease contact Velmorin Optics.";
+
+// Messages of the start-up.
+inline constexpr int kMsgExitCommandLine = -57;
+inline constexpr int kMsgImmediateCommandName = -68;
+inline constexpr int kMsgCheckItemList = -71;
+inline constexpr int kMsgTakesEffectNextStart = -154;
+inline constexpr int kMsgNoEnvironment = -168;
+inline constexpr int kMsgNoMessageFile = -169;
+inline constexpr int kMsgBlackAndWhiteNextStart = -171;
+inline constexpr int kMsgFileDialogTitle = -267;
+inline constexpr int kMsgPublicFolderName = -268;
+inline constexpr int kMsgMainWindowCaption = -270;
+inline constexpr int kMsgEditWindowCaption = -271;
+inline constexpr int kMsgSettingsLayout = -294;
+inline constexpr int kMsgLensArrays = -295;
+inline constexpr int kMsgSpotStore = -296;
+inline constexpr int kMsgDrawingBuffers = -297;
+inline constexpr int kMsgStartupRoutine = -308;
+
+// The lines the start-up lens command runs.
+inline constexpr char kLineNewLens[] = "LEN NEW";
+inline constexpr char kLineEndEntry[] = "END";
+inline constexpr char kLineOpenLensFile[] = "open . str_pref(lfil) no";
+
+// The section of the user profile that holds the data folder: title and version.
+std::string profile_section();
+// ROOT as given, DATA from the profile key "TVDATA" (default ROOT/private).
+struct ProgramFolders {
+    std::string root;
+    std::string data;
+};
+ProgramFolders decide_program_folders(const std::string& root);
+
+// The program: folders from the program's own folder and the profile, then start_program.
+// 1 when the run ended normally, 0 when start-up failed.
+int WinMain(int argc, char** argv);
+// The same with ROOT given (tests start from a temporary installation tree). Needs the user
+// interface backend set (platform/ui.h).
+int start_program(int argc, char** argv, const std::string& root);
+
+// The fixed text a failed run-time start shows for its code.
+std::string startup_failure_text(int code);
+
+// 0, -168 (no folders), -169 (message or definitions table) or another code of a reader.
+int runtime_init(int with_windows);
+// 0 or -294, -295, -296, -297.
+int app_init(int without_windows, int unused1, int unused2);
+// Binds the lens-data entries of the built-in variable table.
+void bind_kpl_variables();
+// Applies one output or window option (see output_options.h) for a flag setting.
+void set_window_option(int setting_id, int option, int value);
+// The lens named on the command line: the first argument after the program longer than four
+// characters ending in ".len" or ".tav" (any case); when it is not the first, the arguments up
+// to it joined by single blanks (a path with blanks that the shell split). found tells whether
+// there was one.
+std::string startup_lens_argument(bool* found);
+// The folder of a lens path: up to its last separator ('\' or '/'), the separator kept for a
+// root ("/", "\" or "c:\"); false when the path has no separator.
+bool lens_folder_of(const std::string& path, std::string* folder);
+// Handler slot 67: a new empty lens, then the lens of the command line or, with Lens_auto_open,
+// the last one (Lens_file), whose folder becomes Current_directory; then the start-up routine
+// of message -308 when its name is defined. 0 or the code of the failed open or routine.
+int cmd_open_startup_lens();
+// Hook 0: 0 when the program may end (the settings file is written), else the cancel code.
+int exit_hook();
+// Ends the run: the windows are destroyed and the program's arrays freed.
+void gui_shutdown();
+
+// DATA/tavo.ini of this run.
+const std::string& settings_file_path();
+// The immediate-command symbol (the definitions symbol named by message -68), -1 when none.
+int immediate_command_symbol();
+
+// System-menu check items: up to four, from the list named by message -71.
+struct SystemMenuCheckItem {
+    char label[16];
+    int setting_id;
+    std::uint8_t checked;
+};
+// -1 before the run-time start, else 0..4.
+int system_menu_check_count();
+const SystemMenuCheckItem* system_menu_check_item(int n);
+
+// The printer choices the printing code keeps between runs (destination codes and file names).
+struct PrinterChoices {
+    std::int32_t print_destination = 0;
+    std::string print_file;
+    std::int32_t plot_destination = 0;
+    std::string plot_file;
+};
+// Mode 0 stores the choices, mode 1 returns them.
+void printer_setup(PrinterChoices& choices, int mode);
+
+// The clipboard format of surface data as command text, registered by app_init.
+inline constexpr char kSurfaceClipboardFormat[] = "TAVO Surface Data";
+int surface_clipboard_format();
+// The lens title that the main caption shows beside the lens file.
+const char* lens_title_for_caption();
+
+// The built-in variable entries bound to lens fields: the address, or null when the entry is
+// not bound (the lens-item hook answers for it).
+void* kpl_variable_address(int entry);
+// Forgets every start-up state (tests).
+void reset_startup_state();

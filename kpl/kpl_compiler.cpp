@@ -1,0 +1,994 @@
+#include "kpl/kpl_compiler.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "kpl/kpl_codegen.h"
+#include "kpl/kpl_lexer.h"
+#include "kpl/kpl_opcodes.h"
+#include "kpl/kpl_sysvars.h"
+#include "runtime/definitions.h"
+#include "runtime/list_words.h"
+#include "runtime/messages.h"
+#include "runtime/parameters.h"
+#include "runtime/table_lists.h"
+
+namespace {
+
+// --- the definitions as name source ---------------------------------------------------------
+
+int defs_find_symbol(const char* name) {
+    const Definitions& d = definitions();
+    return d.names != nullptr ? find_name(d.names, name) : -1;
+}
+
+const ProcedureRecord* procedure_record(int symbol) {
+    const Definitions& d = definitions();
+    const int q = symbol - kUserSymbolBase;
+    if (d.procedures == nullptr || q < 0 || q >= d.procedure_count) return nullptr;
+    return &d.procedures[q];
+}
+
+bool defs_symbol_info(int symbol, KplSymbolInfo* info) {
+    const Definitions& d = definitions();
+    *info = KplSymbolInfo{};
+    if (symbol >= kUserSymbolBase) {
+        const ProcedureRecord* r = procedure_record(symbol);
+        if (r == nullptr) return false;
+        info->user = true;
+        info->result_type = r->flags & 3;
+        info->param_count = static_cast<int>((r->interpreter_word >> 16) & 0xFF);
+        return true;
+    }
+    if (d.commands == nullptr || symbol < 0 || symbol >= d.command_count) return false;
+    const CommandRecord& c = d.commands[symbol];
+    info->result_type = c.flags & 3;
+    info->param_count = c.parameter_count;
+    info->context_letter = static_cast<char>(c.reserved);
+    return true;
+}
+
+const ParamDescriptor* defs_parameter(int symbol, int arg, bool* output) {
+    const Definitions& d = definitions();
+    *output = false;
+    int field = 0, count = 0;
+    if (symbol >= kUserSymbolBase) {
+        const ProcedureRecord* r = procedure_record(symbol);
+        if (r == nullptr) return nullptr;
+        field = static_cast<std::int16_t>(r->interpreter_word & 0xFFFF);
+        count = static_cast<int>((r->interpreter_word >> 16) & 0xFF);
+    } else {
+        if (d.commands == nullptr || symbol < 0 || symbol >= d.command_count) return nullptr;
+        field = d.commands[symbol].parameter_field;
+        count = d.commands[symbol].parameter_count;
+    }
+    if (arg < 0 || arg >= count) return nullptr;
+    int n = field;
+    if (count >= 2) {
+        const int k = field + arg;
+        if (field < 0 || k >= d.param_index_count) return nullptr;
+        *output = (d.param_index[k] & 0x4000) != 0;
+        n = d.param_index[k] & 0x3FFF;
+    }
+    return param_descriptor(n);
+}
+
+bool defs_find_variable(const char* name, std::uint32_t* entry) {
+    char* buffer = global_lookup_buffer();
+    std::snprintf(buffer, kLookupNameSize, "%s", name);
+    const char* matched = nullptr;
+    const std::uint8_t* e = find_global_name(&matched, true);
+    if (e == nullptr) return false;
+    *entry = le32_at(e);
+    return true;
+}
+
+const KplNameSource kDefinitionsNames = {defs_find_symbol, defs_symbol_info, defs_parameter,
+                                         defs_find_variable};
+
+// --- the compiler ---------------------------------------------------------------------------
+
+constexpr std::uint8_t kArgTerminator = kOp_terminator;
+
+struct SwitchTable {
+    int label = 0;
+    int count = 0;
+    bool has_default = false;
+    std::uint16_t default_pos = 0;
+    std::int16_t values[kKplCaseLimit];
+    std::uint16_t targets[kKplCaseLimit];
+};
+
+struct Variable {
+    std::uint8_t ref = 0;  // type and scope bits as found
+    int dims = 0;
+    int number = 0;
+    bool local = false;
+};
+
+struct Compiler {
+    KplLexer lx;
+    KplCodegen g;
+    const KplCompileOptions* opt = nullptr;
+    const KplNameSource* names = nullptr;
+    char contexts[kKplContextLimit + 1] = {};
+    int context_depth = 0;
+    bool effect = false;  // the expression assigns, increments or calls a procedure without result
+    SwitchTable switches[kKplSwitchNesting];
+    int switch_depth = 0;
+
+    int tok() const { return lx.token; }
+    int next() {
+        const int t = kpl_next_token(lx);
+        return t < 0 ? t : 0;
+    }
+    int incomplete() const { return opt->expression_only ? kMsgIncompleteCell : kMsgIncomplete; }
+    // The failure for an unexpected token: incomplete at the end of the text.
+    int unexpected(int code = kMsgSyntax) const {
+        if (tok() < 0) return tok();
+        return tok() == kTokEnd ? incomplete() : code;
+    }
+
+    int statement_list(int end, int context, int cont, int brk);
+    int statement(int end, int context, int cont, int brk);
+    int expression_statement(int end);
+    int condition(std::uint8_t opcode, int label);
+    int chain(int end, bool statement_level);
+    int operand(int end, bool statement_level);
+    int identifier(std::uint8_t prefix, std::uint8_t pre_increment, int end, bool statement_level);
+    int variable(const Variable& v, const char* name, std::uint8_t prefix,
+                 std::uint8_t pre_increment, int end);
+    int call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix, bool statement_level);
+    int argument(int symbol, int arg, bool command_form, bool* asked, std::uint32_t* allowed);
+    int reference(const char* name);
+    int inline_text(const char* text, std::size_t length);
+    int str_pref();
+    int find_symbol(const char* name);
+    bool find_variable(const char* name, Variable* v);
+    int numbered_form(const char* name, bool statement_level, bool* rewritten);
+};
+
+bool ends_expression(int t, int end) {
+    return t == kTokRBracket || t == kTokComma || t == kTokSemicolon || t == kTokRParen ||
+           t == end || t == kTokEnd;
+}
+
+void lower(char* s) {
+    for (; *s != '\0'; ++s) *s = static_cast<char>(std::tolower(static_cast<unsigned char>(*s)));
+}
+
+int Compiler::find_symbol(const char* name) {
+    if (context_depth > 0) {
+        char with[kKplIdentMax + 4];
+        std::snprintf(with, sizeof with, "%s_%c", name,
+                      std::tolower(static_cast<unsigned char>(contexts[context_depth - 1])));
+        const int s = names->find_symbol(with);
+        if (s >= 0) return s;
+    }
+    return names->find_symbol(name);
+}
+
+bool Compiler::find_variable(const char* name, Variable* v) {
+    if (opt->procedure) {
+        for (int i = 0; i < opt->local_count; ++i) {
+            if (std::strcmp(opt->local_names[i], name) == 0) {
+                // Bits 4-5 of a local's type give the indices it takes (a text: one).
+                *v = Variable{static_cast<std::uint8_t>(opt->local_types[i] & 3),
+                              (opt->local_types[i] >> 4) & 3, i, true};
+                return true;
+            }
+        }
+    }
+    std::uint32_t e = 0;
+    if (names->find_variable == nullptr || !names->find_variable(name, &e)) return false;
+    const KplNameEntry n = kpl_decode_name_entry(e);
+    if ((n.ref & kRefTypeMask) == 0) return false;
+    v->ref = n.ref;
+    v->dims = n.dims;
+    v->number = n.number;
+    v->local = (n.ref & (kRefBuiltin | kRefGlobal)) == 0;
+    return true;
+}
+
+// An identifier ending in one to three digits names the symbol of its letters and "_", with
+// the digits as its first argument.
+int Compiler::numbered_form(const char* name, bool statement_level, bool* rewritten) {
+    *rewritten = false;
+    const std::size_t n = std::strlen(name);
+    if (n < 2 || name[0] == '_') return 0;
+    std::size_t k = n;
+    while (k > 0 && std::isdigit(static_cast<unsigned char>(name[k - 1]))) --k;
+    const std::size_t digits = n - k;
+    if (digits < 1 || digits > 3 || k == 0) return 0;
+    for (std::size_t i = 0; i < k; ++i) {
+        if (std::isdigit(static_cast<unsigned char>(name[i]))) return 0;
+    }
+    char base[kKplIdentMax + 2];
+    std::memcpy(base, name, k);
+    base[k] = '_';
+    base[k + 1] = '\0';
+    const int symbol = find_symbol(base);
+    KplSymbolInfo info;
+    if (symbol < 0 || !names->symbol_info(symbol, &info) || info.param_count < 1) return 0;
+    char text[kKplIdentMax + 16];
+    const char* number = name + k;
+    if (kpl_peek_char(lx) == '(') {
+        if (next() != 0) return tok();  // the '(' is replaced by the rewritten text
+        std::snprintf(text, sizeof text, "%s(%s%s", base, number, info.param_count > 1 ? "," : " ");
+    } else if (statement_level) {
+        std::snprintf(text, sizeof text, "%s %s ", base, number);
+    } else {
+        std::snprintf(text, sizeof text, "%s(%s)", base, number);
+    }
+    if (kpl_push_text(lx, text) != 0) return kMsgNoRoom;
+    *rewritten = true;
+    return 0;
+}
+
+int Compiler::statement_list(int end, int context, int cont, int brk) {
+    while (tok() != end) {
+        if (tok() < 0) return tok();
+        if (tok() == kTokEnd) return incomplete();
+        const int r = statement(end, context, cont, brk);
+        if (r != 0) return r;
+    }
+    return 0;
+}
+
+int Compiler::condition(std::uint8_t opcode, int label) {
+    if (tok() != kTokLParen) return unexpected(kMsgSyntax);
+    if (next() != 0) return tok();
+    emit_jump(g, opcode, label);
+    const int r = chain(kTokRParen, false);
+    // Text where the closing parenthesis belongs is reported as that parenthesis missing.
+    if (r == kMsgSyntax && lx.error == 0) return kMsgMissingParen;
+    if (r != 0) return r;
+    if (tok() != kTokRParen) return unexpected(kMsgMissingParen);
+    emit_byte(g, kArgTerminator);
+    return next() != 0 ? tok() : 0;
+}
+
+int Compiler::expression_statement(int end) {
+    for (;;) {
+        effect = false;
+        emit_byte(g, kOp_expression);
+        const int r = chain(end, true);
+        if (r != 0) return r;
+        emit_byte(g, kArgTerminator);
+        if (!effect) emit_byte(g, kOp_line_value);
+        if (tok() != kTokComma) return 0;
+        if (next() != 0) return tok();
+    }
+}
+
+int Compiler::statement(int end, int context, int cont, int brk) {
+    int r = 0;
+    switch (tok()) {
+        case kTokSemicolon: {
+            // The empty statement runs the command "_".
+            if (kpl_push_text(lx, "_;") != 0) return kMsgNoRoom;
+            if (next() != 0) return tok();
+            effect = false;
+            emit_byte(g, kOp_expression);
+            if ((r = chain(end, true)) != 0) return r;
+            emit_byte(g, kArgTerminator);
+            if (!effect) emit_byte(g, kOp_line_value);
+            return tok() == kTokSemicolon ? (next() != 0 ? tok() : 0) : unexpected();
+        }
+        case kTokLBrace:
+            if (next() != 0) return tok();
+            if ((r = statement_list(kTokRBrace, context != 0 ? 1 : 0, cont, brk)) != 0) return r;
+            return next() != 0 ? tok() : 0;
+        case kTokIf: {
+            const int else_label = new_label(g);
+            if (next() != 0) return tok();
+            if ((r = condition(kOp_jump_false, else_label)) != 0) return r;
+            if ((r = statement(end, 1, cont, brk)) != 0) return r;
+            if (tok() != kTokElse) {
+                set_label(g, else_label);
+                return 0;
+            }
+            const int end_label = new_label(g);
+            int pending_else = else_label;
+            while (tok() == kTokElse) {
+                emit_jump(g, kOp_jump, end_label);
+                set_label(g, pending_else);
+                if (next() != 0) return tok();
+                if (tok() != kTokIf) {
+                    if ((r = statement(end, 1, cont, brk)) != 0) return r;
+                    pending_else = 0;
+                    break;
+                }
+                pending_else = new_label(g);
+                if (next() != 0) return tok();
+                if ((r = condition(kOp_jump_false, pending_else)) != 0) return r;
+                if ((r = statement(end, 1, cont, brk)) != 0) return r;
+            }
+            if (pending_else != 0) set_label(g, pending_else);
+            set_label(g, end_label);
+            return 0;
+        }
+        case kTokWhile: {
+            const int top = new_label(g), out = new_label(g);
+            set_label(g, top);
+            if (next() != 0) return tok();
+            if ((r = condition(kOp_jump_false, out)) != 0) return r;
+            if ((r = statement(end, 0, top, out)) != 0) return r;
+            emit_jump(g, kOp_jump, top);
+            set_label(g, out);
+            return 0;
+        }
+        case kTokDo: {
+            const int top = new_label(g), again = new_label(g), out = new_label(g);
+            set_label(g, top);
+            if (next() != 0) return tok();
+            if ((r = statement(end, 0, again, out)) != 0) return r;
+            set_label(g, again);
+            if (tok() != kTokWhile) return unexpected(kMsgWhileMissing);
+            if (next() != 0) return tok();
+            if ((r = condition(kOp_jump_true, top)) != 0) return r;
+            set_label(g, out);
+            if (tok() == kTokSemicolon) return next() != 0 ? tok() : 0;
+            return tok() == end || tok() == kTokEnd ? 0 : unexpected();
+        }
+        case kTokFor: {
+            if (next() != 0) return tok();
+            if (tok() != kTokLParen) return unexpected(kMsgSyntax);
+            if (next() != 0) return tok();
+            if (tok() != kTokSemicolon && (r = expression_statement(kTokSemicolon)) != 0) return r;
+            if (tok() != kTokSemicolon) return unexpected();
+            if (next() != 0) return tok();
+            const int top = new_label(g), out = new_label(g);
+            set_label(g, top);
+            if (tok() != kTokSemicolon) {
+                emit_jump(g, kOp_jump_false, out);
+                if ((r = chain(kTokSemicolon, false)) != 0) return r;
+                emit_byte(g, kArgTerminator);
+            }
+            if (tok() != kTokSemicolon) return unexpected();
+            if (next() != 0) return tok();
+            int continue_target = top;
+            if (tok() != kTokRParen) {
+                const int body = new_label(g), step = new_label(g);
+                emit_jump(g, kOp_jump, body);
+                set_label(g, step);
+                if ((r = expression_statement(kTokRParen)) != 0) return r;
+                emit_jump(g, kOp_jump, top);
+                continue_target = step;
+                set_label(g, body);
+            }
+            if (tok() != kTokRParen) return unexpected(kMsgMissingParen);
+            if (next() != 0) return tok();
+            if ((r = statement(end, 0, continue_target, out)) != 0) return r;
+            emit_jump(g, kOp_jump, continue_target);
+            set_label(g, out);
+            return 0;
+        }
+        case kTokSwitch: {
+            if (switch_depth >= kKplSwitchNesting) return kMsgNoRoom;
+            const int table = new_label(g), out = new_label(g);
+            if (next() != 0) return tok();
+            if ((r = condition(kOp_switch_, table)) != 0) return r;
+            if (tok() != kTokLBrace) return unexpected(kMsgSwitchBody);
+            if (next() != 0) return tok();
+            if (tok() != kTokCase && tok() != kTokDefault && tok() != kTokRBrace) {
+                return unexpected(kMsgSwitchBody);
+            }
+            SwitchTable& s = switches[switch_depth++];
+            s = SwitchTable{};
+            s.label = table;
+            if ((r = statement_list(kTokRBrace, table, cont, out)) != 0) return r;
+            if (next() != 0) return tok();
+            emit_jump(g, kOp_switch_end, out);
+            set_label(g, table);
+            emit_be16(g, static_cast<unsigned>(s.count));
+            if (s.has_default) {
+                emit_be16(g, s.default_pos);
+            } else {
+                add_fixup(g, out);
+            }
+            for (int i = 0; i < s.count; ++i) {
+                emit_be16(g, static_cast<std::uint16_t>(s.values[i]));
+                emit_be16(g, s.targets[i]);
+            }
+            set_label(g, out);
+            --switch_depth;
+            return 0;
+        }
+        case kTokCase:
+        case kTokDefault: {
+            if (context < 2 || switch_depth == 0 || switches[switch_depth - 1].label != context) {
+                return kMsgMisplaced;
+            }
+            SwitchTable& s = switches[switch_depth - 1];
+            if (tok() == kTokDefault) {
+                if (s.has_default) return kMsgMisplaced;
+                s.has_default = true;
+                s.default_pos = static_cast<std::uint16_t>(g.pos);
+                if (next() != 0) return tok();
+            } else {
+                if (next() != 0) return tok();
+                bool negative = false;
+                if (tok() == kTokBinary && (lx.value == 'r' || lx.value == 'q')) {
+                    negative = lx.value == 'r';
+                    if (next() != 0) return tok();
+                }
+                if (tok() == kTokReal) return kMsgCaseNotInt;
+                if (tok() != kTokInt) return unexpected(kMsgCaseNotInt);
+                if (lx.value < 0) return kMsgBadNumber;
+                const std::int64_t v = negative ? -lx.value : lx.value;
+                if (v < -kKplCaseValueMax || v > kKplCaseValueMax) return kMsgCaseRange;
+                for (int i = 0; i < s.count; ++i) {
+                    if (s.values[i] == v) return kMsgDuplicateCase;
+                }
+                if (s.count >= kKplCaseLimit) return kMsgNoRoom;
+                s.values[s.count] = static_cast<std::int16_t>(v);
+                s.targets[s.count] = static_cast<std::uint16_t>(g.pos);
+                ++s.count;
+                if (next() != 0) return tok();
+            }
+            if (tok() != kTokColon) return unexpected();
+            return next() != 0 ? tok() : 0;
+        }
+        case kTokBreak:
+        case kTokContinue: {
+            const int label = tok() == kTokBreak ? brk : cont;
+            if (context == 0 || label == 0) return kMsgMisplaced;
+            emit_jump(g, kOp_jump, label);
+            if (next() != 0) return tok();
+            if (tok() == kTokSemicolon) return next() != 0 ? tok() : 0;
+            return tok() == end || tok() == kTokEnd ? 0 : unexpected();
+        }
+        default:
+            break;
+    }
+    if (opt->procedure && tok() == kTokIdent && std::strcmp(lx.text, "return") == 0) {
+        if (next() != 0) return tok();
+        if (opt->result_type != 0 && tok() != kTokSemicolon && tok() != end && tok() != kTokEnd) {
+            emit_byte(g, kOp_return_value);
+            if ((r = chain(end, false)) != 0) return r;
+        } else {
+            emit_byte(g, kOp_return_);
+        }
+    } else if ((r = expression_statement(end)) != 0) {
+        return r;
+    }
+    if (tok() == kTokSemicolon) return next() != 0 ? tok() : 0;
+    if (tok() == end || tok() == kTokEnd || tok() == kTokElse) return 0;
+    return unexpected();
+}
+
+int Compiler::chain(int end, bool statement_level) {
+    bool first = true;
+    for (;;) {
+        const int r = operand(end, statement_level && first);
+        if (r != 0) return r;
+        first = false;
+        if (tok() == kTokBinary) {
+            emit_byte(g, static_cast<std::uint8_t>(lx.value));
+            if (next() != 0) return tok();
+            continue;
+        }
+        if (ends_expression(tok(), end)) return 0;
+        if (tok() == kTokRBrace && end != kTokRBrace) return 0;  // closes an enclosing block
+        return unexpected();
+    }
+}
+
+int Compiler::operand(int end, bool statement_level) {
+    std::uint8_t prefix = 0;
+    if (tok() == kTokUnary) {
+        prefix = static_cast<std::uint8_t>(lx.value);
+        if (next() != 0) return tok();
+    } else if (tok() == kTokBinary && (lx.value == 'r' || lx.value == 'q')) {
+        if (lx.value == 'r') prefix = kOp_negate;
+        if (next() != 0) return tok();
+    }
+    if (prefix != 0 && (tok() == kTokUnary || tok() == kTokBinary)) {
+        // A second prefix: the rest becomes a group of its own.
+        emit_byte(g, prefix);
+        emit_byte(g, kOp_group);
+        const int r = operand(end, false);
+        if (r != 0) return r;
+        emit_byte(g, kOp_group_end);
+        return 0;
+    }
+    std::uint8_t pre_increment = 0;
+    if (tok() == kTokIncDec) {
+        if (opt->expression_only) return kMsgSyntax;
+        pre_increment = lx.value == 'd' ? kOp_pre_increment : kOp_pre_decrement;
+        if (next() != 0) return tok();
+    }
+    switch (tok()) {
+        case kTokInt:
+        case kTokReal: {
+            if (pre_increment != 0) return kMsgNoAssignHere;
+            if (lx.value < 0) return kMsgBadNumber;
+            if (prefix != 0 && prefix != kOp_negate) emit_byte(g, prefix);
+            emit_byte(g, kOp_constant);
+            if (tok() == kTokInt) {
+                std::int32_t v = static_cast<std::int32_t>(lx.value);
+                if (prefix == kOp_negate) v = -v;
+                emit_byte(g, 1);
+                emit_bytes(g, &v, 4);
+            } else {
+                double v = std::strtod(lx.text, nullptr);
+                if (prefix == kOp_negate) v = -v;
+                emit_byte(g, 2);
+                emit_bytes(g, &v, 8);
+            }
+            if (next() != 0) return tok();
+            if (tok() == kTokAssign || tok() == kTokIncDec) return kMsgNoAssignHere;
+            return 0;
+        }
+        case kTokLParen: {
+            if (pre_increment != 0) return kMsgNoAssignHere;
+            if (prefix != 0) emit_byte(g, prefix);
+            emit_byte(g, kOp_group);
+            if (next() != 0) return tok();
+            const int r = chain(kTokRParen, false);
+            if (r != 0) return r;
+            if (tok() != kTokRParen) return unexpected();
+            emit_byte(g, kOp_group_end);
+            return next() != 0 ? tok() : 0;
+        }
+        case kTokStrPref:
+            return kMsgStrPrefInExpression;
+        case kTokIdent:
+            return identifier(prefix, pre_increment, end, statement_level);
+        default:
+            return unexpected();
+    }
+}
+
+int Compiler::identifier(std::uint8_t prefix, std::uint8_t pre_increment, int end,
+                         bool statement_level) {
+    char name[kKplIdentMax + 1];
+    std::snprintf(name, sizeof name, "%.47s", lx.text);
+    lower(name);
+    Variable v;
+    const bool is_variable = find_variable(name, &v);
+    int symbol = is_variable && v.local ? -1 : find_symbol(name);
+    KplSymbolInfo info;
+    if (symbol >= 0 && !names->symbol_info(symbol, &info)) symbol = -1;
+    if (symbol < 0 && !is_variable) {
+        bool rewritten = false;
+        const int r = numbered_form(name, statement_level && prefix == 0, &rewritten);
+        if (r != 0) return r;
+        if (rewritten) {
+            if (next() != 0) return tok();
+            return identifier(prefix, pre_increment, end, statement_level);
+        }
+        std::snprintf(lx.text, sizeof lx.text, "%s", name);
+        return kMsgUnknownName;
+    }
+    // A variable when followed by '[', an assignment or "++"/"--"; else a procedure without
+    // result, then a variable, then any other symbol.
+    const char c = kpl_peek_char(lx);
+    const char* rest = lx.pushed > 0 ? nullptr : lx.src;
+    bool forced_variable = c == '[' || c == '+' || c == '-' || c == '=' || c == '*' || c == '/' ||
+                           c == '%' || c == '&' || c == '|' || c == '^' || c == '<' || c == '>';
+    if (forced_variable && rest != nullptr) {
+        // Only an assignment operator or "++"/"--" forces a variable, not "==" or "+ 1".
+        const char d = rest[1];
+        if (c == '[') {
+            forced_variable = true;
+        } else if (c == '=') {
+            forced_variable = d != '=';
+        } else if ((c == '+' || c == '-') && d == c) {
+            forced_variable = true;
+        } else if ((c == '<' || c == '>') && d == c) {
+            forced_variable = rest[2] == '=';
+        } else {
+            forced_variable = d == '=' && c != '<' && c != '>';
+        }
+    } else {
+        forced_variable = forced_variable && c == '[';
+    }
+    bool is_call = false;
+    if (!forced_variable && symbol >= 0) is_call = info.result_type == 0 || !is_variable;
+    if (is_call) {
+        if (pre_increment != 0) return kMsgNoAssignHere;
+        return call(symbol, info, prefix, statement_level && prefix == 0);
+    }
+    if (!is_variable) {
+        std::snprintf(lx.text, sizeof lx.text, "%s", name);
+        return kMsgUnknownName;
+    }
+    if (next() != 0) return tok();
+    return variable(v, name, prefix, pre_increment, end);
+}
+
+int Compiler::variable(const Variable& v, const char* name, std::uint8_t prefix,
+                       std::uint8_t pre_increment, int end) {
+    const bool read_only = (v.ref & kRefReadOnly) == kRefReadOnly;
+    if (prefix != 0) emit_byte(g, prefix);
+    std::uint8_t ref = static_cast<std::uint8_t>(v.ref & (kRefTypeMask | kRefReadOnly));
+    if (v.dims > 0) ref |= kRefIndexed;
+    emit_byte(g, ref);
+    if (v.local) {
+        emit_byte(g, static_cast<std::uint8_t>(v.number));
+    } else {
+        emit_be16(g, static_cast<unsigned>(v.number));
+    }
+    for (int k = 0; k < v.dims; ++k) {
+        if (tok() != kTokLBracket) return tok() < 0 ? tok() : kMsgTooFewIndices;
+        if (next() != 0) return tok();
+        const int r = chain(kTokRBracket, false);
+        if (r != 0) return r;
+        if (tok() != kTokRBracket) return unexpected();
+        emit_byte(g, kArgTerminator);
+        if (next() != 0) return tok();
+    }
+    if (tok() == kTokLBracket) return kMsgSyntax;
+    auto refuse = [&](int code) {
+        std::snprintf(lx.text, sizeof lx.text, "%s", name);
+        return code;
+    };
+    if (pre_increment != 0) {
+        if (read_only) return refuse(kMsgReadOnly);
+        if (prefix != 0) return kMsgNoAssignHere;
+        emit_byte(g, pre_increment);
+        effect = true;
+    }
+    if (tok() == kTokIncDec) {
+        if (opt->expression_only || prefix != 0 || pre_increment != 0) return kMsgNoAssignHere;
+        if (read_only) return refuse(kMsgReadOnly);
+        emit_byte(g, lx.value == 'd' ? kOp_post_increment : kOp_post_decrement);
+        effect = true;
+        return next() != 0 ? tok() : 0;
+    }
+    if (tok() == kTokAssign) {
+        if (opt->expression_only || prefix != 0 || pre_increment != 0) return kMsgNoAssignHere;
+        if (read_only) return refuse(kMsgReadOnly);
+        emit_byte(g, static_cast<std::uint8_t>(lx.value));
+        effect = true;
+        if (next() != 0) return tok();
+        return chain(end, false);
+    }
+    return 0;
+}
+
+int Compiler::inline_text(const char* text, std::size_t length) {
+    emit_byte(g, kOp_reference_arg);
+    emit_byte(g, kOp_inline_text);
+    emit_be16(g, static_cast<unsigned>(length + 1));
+    emit_be16(g, 0);
+    emit_bytes(g, text, length);
+    emit_byte(g, 0);
+    emit_byte(g, kArgTerminator);
+    return 0;
+}
+
+int Compiler::reference(const char* name) {
+    char lowered[kKplIdentMax + 1];
+    std::snprintf(lowered, sizeof lowered, "%s", name);
+    lower(lowered);
+    Variable v;
+    if (!find_variable(lowered, &v)) return kMsgReferenceArg;
+    emit_byte(g, kOp_reference_arg);
+    emit_byte(g, static_cast<std::uint8_t>(v.ref & (kRefTypeMask | kRefReadOnly)));
+    if (v.local) {
+        emit_byte(g, static_cast<std::uint8_t>(v.number));
+    } else {
+        emit_be16(g, static_cast<unsigned>(v.number));
+    }
+    emit_byte(g, kArgTerminator);
+    return 0;
+}
+
+// "str_pref" "(" name ")": a reference to the text of a string preference.
+int Compiler::str_pref() {
+    if (next() != 0) return tok();
+    if (tok() != kTokLParen) return unexpected(kMsgParenExpected);
+    if (next() != 0) return tok();
+    if (tok() == kTokRParen) return kMsgTooManyArgs;
+    if (tok() != kTokIdent && tok() != kTokString) return unexpected();
+    char name[kKplTokenTextMax + 1];
+    std::snprintf(name, sizeof name, "%.47s", lx.text);
+    lower(name);
+    if (next() != 0) return tok();
+    if (tok() != kTokRParen) return unexpected();
+    int index = -1;
+    const int list = find_list("string_preferences", false);
+    if (list < 0 || match_word_in_list(list, name, &index) == nullptr || index < 0) {
+        std::snprintf(lx.text, sizeof lx.text, "%s", name);
+        return kMsgNotAChoice;
+    }
+    emit_byte(g, kOp_reference_arg);
+    emit_byte(g, kOp_inline_text);
+    emit_be16(g, 0);
+    emit_be16(g, static_cast<unsigned>(index));
+    emit_byte(g, kArgTerminator);
+    return next() != 0 ? tok() : 0;
+}
+
+bool is_word_start(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+}
+
+int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
+                       std::uint32_t* allowed) {
+    bool output = false;
+    const ParamDescriptor* d = names->parameter(symbol, arg, &output);
+    if (arg < 24 && (*allowed & (1u << arg)) == 0) {
+        // An earlier list choice made this parameter irrelevant; no text is read for it.
+        emit_byte(g, kOp_skipped_arg);
+        emit_byte(g, kArgTerminator);
+        return 1;
+    }
+    const char c = kpl_peek_char(lx);
+    const bool is_text = d != nullptr && (d->type_flags & (kParamText | kParamPlainText)) != 0;
+    const bool by_reference = d != nullptr && (output || (d->flags & 0x04) != 0);
+    *asked = false;
+    if (c == ',' || c == ')' || c == '\0' || c == ';') {
+        // Omitted: the terminator alone.
+        emit_byte(g, kArgTerminator);
+        return next() != 0 ? tok() : 0;
+    }
+    if (c == '*' || c == '?') {
+        const char* rest = lx.pushed > 0 ? nullptr : lx.src;
+        const char after = rest != nullptr ? rest[1] : 'x';
+        if (after == ',' || after == ')' || after == ';' || after == '\0' ||
+            (command_form && (after == ' ' || after == '\t'))) {
+            if (next() != 0) return tok();
+            if (c == '?') {
+                emit_byte(g, kOp_ask_arg);
+                *asked = true;
+            }
+            emit_byte(g, kArgTerminator);
+            return next() != 0 ? tok() : 0;
+        }
+    }
+    // A word against the parameter's value list.
+    const unsigned list_kind = d != nullptr ? (d->list_handle & kHandleKindMask) : 0;
+    if ((list_kind == kHandleMessagePlus || list_kind == kHandleConstant) && is_word_start(c) &&
+        !by_reference) {
+        if (next() != 0) return tok();
+        char word[kKplTokenTextMax + 1];
+        std::snprintf(word, sizeof word, "%s", lx.text);
+        Variable v;
+        int index = -1;
+        const char* value = nullptr;
+        if (select_value_list(*d) == 0) value = match_list_word(word, &index);
+        if (value != nullptr) {
+            value = strip_value_mask(value);
+            *allowed &= value_text_mask();
+            if (is_text) {
+                inline_text(value, std::strlen(value));
+                return next() != 0 ? tok() : 0;
+            }
+            char text[kKplTokenTextMax + 2];
+            std::snprintf(text, sizeof text, "%s ", value);
+            if (kpl_push_text(lx, text) != 0) return kMsgNoRoom;
+            if (next() != 0) return tok();
+        } else if ((d->flags & kParamRequiresList) != 0 && !find_variable(word, &v)) {
+            std::snprintf(lx.text, sizeof lx.text, "%s", word);
+            return kMsgNotAChoice;
+        } else if (!is_text && (d->default_handle & kHandleKindMask) == kHandleListEntry &&
+                   !find_variable(word, &v) && find_symbol(word) < 0) {
+            const char* entry =
+                value_list_second(static_cast<int>(d->default_handle & kHandleNumberMask));
+            if (entry == nullptr) return kMsgNotAChoice;
+            char text[kKplTokenTextMax + 2];
+            std::snprintf(text, sizeof text, "%s%s", strip_value_mask(entry),
+                          command_form ? " " : ",");
+            // The word is read again as the next argument.
+            if (kpl_push_text(lx, word) != 0 || kpl_push_text(lx, text) != 0) return kMsgNoRoom;
+            if (next() != 0) return tok();
+        } else {
+            // Compiled as an ordinary argument from the word already read.
+            if (is_text) {
+                if (find_variable(word, &v) && (v.ref & kRefTypeMask) == 3 && v.dims == 1) {
+                    const int r = reference(word);
+                    return r != 0 ? r : (next() != 0 ? tok() : 0);
+                }
+                inline_text(word, std::strlen(word));
+                return next() != 0 ? tok() : 0;
+            }
+        }
+        const int r = chain(kTokRParen, false);
+        if (r != 0) return r;
+        emit_byte(g, kArgTerminator);
+        return 0;
+    }
+    if (is_text) {
+        if (c == '"') {
+            if (next() != 0) return tok();
+            inline_text(lx.text, static_cast<std::size_t>(lx.value));
+            return next() != 0 ? tok() : 0;
+        }
+        char word[kKplTokenTextMax + 1];
+        if (command_form) {
+            if (kpl_read_bare_word(lx) != 0) return lx.error;
+            std::snprintf(word, sizeof word, "%s", lx.text);
+        } else {
+            if (next() != 0) return tok();
+            if (tok() == kTokStrPref) return str_pref();
+            if (tok() != kTokIdent) return unexpected(kMsgReferenceArg);
+            std::snprintf(word, sizeof word, "%s", lx.text);
+        }
+        if (std::strncmp(word, "str_pref", 8) == 0 && command_form) {
+            // The bare word swallowed the preference call; read it again as tokens.
+            if (kpl_push_text(lx, word + 8) != 0) return kMsgNoRoom;
+            return str_pref();
+        }
+        char lowered[kKplTokenTextMax + 1];
+        std::snprintf(lowered, sizeof lowered, "%s", word);
+        lower(lowered);
+        Variable v;
+        if (find_variable(lowered, &v) && (v.ref & kRefTypeMask) == 3 && v.dims == 1) {
+            const int r = reference(lowered);
+            return r != 0 ? r : (next() != 0 ? tok() : 0);
+        }
+        if (!command_form) {
+            std::snprintf(lx.text, sizeof lx.text, "%s", word);
+            return kMsgReferenceArg;
+        }
+        inline_text(word, std::strlen(word));
+        return next() != 0 ? tok() : 0;
+    }
+    if (next() != 0) return tok();
+    bool ampersand = false;
+    if (tok() == kTokBinary && lx.value == ']') {
+        ampersand = true;
+        if (next() != 0) return tok();
+    }
+    if (ampersand || by_reference) {
+        if (!by_reference) return kMsgReferenceArg;
+        if (tok() != kTokIdent) return unexpected(kMsgReferenceArg);
+        const int r = reference(lx.text);
+        if (r != 0) return r;
+        return next() != 0 ? tok() : 0;
+    }
+    const int r = chain(kTokRParen, false);
+    if (r != 0) return r;
+    emit_byte(g, kArgTerminator);
+    return 0;
+}
+
+int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
+                   bool statement_level) {
+    if (info.result_type == 0) {
+        if (prefix != 0 || !statement_level) return kMsgVoidValue;
+        effect = true;
+    }
+    if (info.context_letter == '!') {
+        if (context_depth > 0) --context_depth;
+    } else if (info.context_letter != 0) {
+        if (context_depth >= kKplContextLimit) return kMsgNoRoom;
+        contexts[context_depth++] = info.context_letter;
+    }
+    if (prefix != 0) emit_byte(g, prefix);
+    emit_byte(g, static_cast<std::uint8_t>((info.user ? kOp_user_call : kOp_builtin_call) |
+                                           info.result_type));
+    emit_be16(g, static_cast<unsigned>(symbol));
+    const char c = kpl_peek_char(lx);
+    if (lx.error != 0) return lx.error;
+    std::uint32_t allowed = 0xFFFFFFFFu;
+    bool asked = false;
+    int given = 0;
+    if (c == '(') {
+        if (next() != 0) return tok();
+        if (kpl_peek_char(lx) == ')') {
+            if (next() != 0) return tok();
+        } else {
+            for (;;) {
+                if (given >= info.param_count) return kMsgTooManyArgs;
+                const int r = argument(symbol, given, false, &asked, &allowed);
+                if (r < 0) return r;
+                ++given;
+                if (r == 1) continue;  // skipped without reading
+                if (tok() == kTokRParen) break;
+                if (tok() != kTokComma) return unexpected();
+            }
+        }
+    } else if (statement_level && info.param_count > 0 && c != ';' && c != '\0' && c != '}') {
+        lx.argument_mode = true;
+        lx.paren_depth = 0;
+        lx.blank_skipped = false;  // the blanks after the name separate nothing
+        for (;;) {
+            if (given >= info.param_count) {
+                lx.argument_mode = false;
+                return kMsgTooManyArgs;
+            }
+            const int r = argument(symbol, given, true, &asked, &allowed);
+            if (r < 0) {
+                lx.argument_mode = false;
+                return r;
+            }
+            ++given;
+            if (r == 1) continue;
+            if (tok() != kTokComma) break;
+            const char n = kpl_peek_char(lx);
+            if (n == ';' || n == '\0' || n == '}') break;
+        }
+        lx.argument_mode = false;
+        if (tok() != kTokSemicolon && tok() != kTokEnd && tok() != kTokRBrace &&
+            tok() != kTokComma) {
+            return tok() < 0 ? tok() : kMsgTextAfterCall;
+        }
+        for (; given < info.param_count; ++given) {
+            if (asked) emit_byte(g, kOp_ask_arg);
+            emit_byte(g, kArgTerminator);
+        }
+        return 0;
+    } else if (info.param_count > 0 && !statement_level) {
+        return kMsgParenExpected;
+    } else {
+        for (; given < info.param_count; ++given) emit_byte(g, kArgTerminator);
+        return next() != 0 ? tok() : 0;
+    }
+    for (; given < info.param_count; ++given) {
+        if (given < 24 && (allowed & (1u << given)) == 0) {
+            emit_byte(g, kOp_skipped_arg);
+        } else if (asked) {
+            emit_byte(g, kOp_ask_arg);
+        }
+        emit_byte(g, kArgTerminator);
+    }
+    if (next() != 0) return tok();
+    if (info.result_type == 0 && !ends_expression(tok(), kTokEnd) && tok() != kTokRBrace) {
+        return tok() == kTokBinary ? kMsgVoidValue : unexpected(kMsgTextAfterCall);
+    }
+    return 0;
+}
+
+}  // namespace
+
+const KplNameSource& kpl_definitions_names() {
+    return kDefinitionsNames;
+}
+
+int kpl_compile(const char* text, std::uint8_t* base, std::size_t room,
+                const KplCompileOptions& options, KplCompileResult* result) {
+    // The tables are large: the outermost compile uses one kept compiler, a compile started
+    // from inside it (a list handler running a line) a compiler of its own.
+    static Compiler outer;
+    static int depth = 0;
+    std::unique_ptr<Compiler> inner;
+    if (depth > 0) inner = std::make_unique<Compiler>();
+    Compiler& c = depth > 0 ? *inner : outer;
+    struct Depth {
+        Depth() { ++depth; }
+        ~Depth() { --depth; }
+    } in_compile;
+    c.opt = &options;
+    c.names = options.names != nullptr ? options.names : &kDefinitionsNames;
+    c.context_depth = 0;
+    if (options.context_letter != 0) c.contexts[c.context_depth++] = options.context_letter;
+    c.switch_depth = 0;
+    c.effect = false;
+    kpl_lexer_start(c.lx, text);
+    c.lx.expression_only = options.expression_only;
+    c.lx.count_lines = options.count_lines;
+    kpl_codegen_start(c.g, base, room);
+    new_label(c.g);  // label 1 is never a switch table: context 1 means "in a branch"
+    int r = c.next() != 0 ? c.tok() : 0;
+    if (r == 0) {
+        if (options.expression_only) {
+            r = c.chain(kTokEnd, false);
+            if (r == 0 && c.tok() != kTokEnd) r = c.unexpected();
+            emit_byte(c.g, kArgTerminator);
+        } else {
+            if (c.tok() == kTokEnd && !options.procedure) {
+                r = kpl_push_text(c.lx, "_;");
+                if (r == 0) r = c.next() != 0 ? c.tok() : 0;
+            }
+            if (r == 0) r = c.statement_list(kTokEnd, 0, 0, 0);
+            emit_byte(c.g, kOp_return_);
+        }
+    }
+    if (r == 0 && c.g.overflow) r = kMsgNoRoom;
+    if (r == 0) resolve_fixups(c.g);
+    if (result != nullptr) {
+        result->error = r;
+        result->size = c.g.pos;
+        result->line = c.lx.line;
+        std::snprintf(result->token, sizeof result->token, "%.63s", c.lx.text);
+    }
+    return r;
+}

@@ -1,0 +1,970 @@
+#include "kpl/kpl_interp.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "kpl/kpl_lexer.h"
+#include "kpl/kpl_opcodes.h"
+#include "kpl/kpl_sysvars.h"
+#include "platform/ui.h"
+#include "runtime/arg_cells.h"
+#include "runtime/definitions.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
+#include "runtime/help_command.h"
+#include "runtime/messages.h"
+#include "runtime/parameters.h"
+#include "runtime/state_flags.h"
+#include "runtime/table_code.h"
+#include "runtime/table_lists.h"
+
+namespace {
+
+KplState st;
+KplLineValueHook line_value_hook = nullptr;
+std::vector<std::uint8_t> own_code;
+std::vector<std::uint8_t> own_data;
+std::vector<void*> own_slots;
+std::vector<std::int32_t> procedure_position;  // loaded position per procedure, -1 when not
+ArgCell cell_pool[kKplArgCellPool];
+ArgCell* cell_pointers[kKplArgCellPool];
+char text_pool[kKplArgTextPool][kKplArgTextSize];
+unsigned backward_jumps = 0;
+constexpr unsigned kEscapePollInterval = 256;  // backward jumps between two Escape polls
+
+int fail(int code) {
+    if (st.error == 0) st.error = code;
+    return code;
+}
+
+int fetch(std::uint8_t& b) {
+    if (st.pc >= st.end) return fail(kMsgBadCode);
+    b = *st.pc++;
+    return 0;
+}
+
+int fetch16(unsigned& v) {
+    if (st.end - st.pc < 2) return fail(kMsgBadCode);
+    v = be16_at(st.pc);
+    st.pc += 2;
+    return 0;
+}
+
+int expect_terminator() {
+    std::uint8_t b = 0;
+    if (fetch(b) != 0) return st.error;
+    return b == kOp_terminator ? 0 : fail(kMsgBadCode);
+}
+
+int element_size(int type) {
+    return type == kKplDouble ? 8 : type == kKplInt ? 4 : 1;
+}
+
+KplValue read_value(const std::uint8_t* address, int type) {
+    KplValue v{};
+    v.type = static_cast<std::uint8_t>(type);
+    if (type == kKplDouble) {
+        std::memcpy(&v.v.d, address, 8);
+    } else if (type == kKplInt) {
+        std::memcpy(&v.v.i, address, 4);
+    } else {
+        v.v.i = *address;
+    }
+    return v;
+}
+
+// Escape stops runaway loops; straight-line code never polls.
+int poll_escape_now() {
+    if (++backward_jumps % kEscapePollInterval != 0) return 0;
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui != nullptr && ui->poll_escape()) return fail(kStopped);
+    return 0;
+}
+
+int jump_to(unsigned target) {
+    if (static_cast<std::ptrdiff_t>(target) >= st.end - st.base) return fail(kMsgBadCode);
+    const std::uint8_t* to = st.base + target;
+    if (to <= st.pc && poll_escape_now() != 0) return st.error;
+    st.pc = to;
+    return 0;
+}
+
+// Where a variable reference leads.
+struct Target {
+    std::uint8_t* data = nullptr;    // scalar, or the first element of an array
+    std::uint8_t* header = nullptr;  // the array header of a local or global array
+    int type = 0;
+    int dim1 = 0;  // 0 for a scalar
+    int dim2 = 0;
+    int sysvar = -1;  // a built-in variable's number
+};
+
+void* lens_item(int n, int i, int j) {
+    return handler_table().lens_item_address(n, i, j);
+}
+
+// Reads the reference's number and finds the variable (without indices).
+int resolve_target(std::uint8_t ref, Target& t) {
+    t = Target{};
+    t.type = ref & kRefTypeMask;
+    if (t.type == 0) return fail(kMsgBadCode);
+    unsigned n = 0;
+    if ((ref & kRefBuiltin) != 0) {
+        if (fetch16(n) != 0) return st.error;
+        const KplSysVar* v = kpl_sysvar(static_cast<int>(n));
+        if (v == nullptr) return fail(kMsgBadCode);
+        t.sysvar = static_cast<int>(n);
+        t.data = static_cast<std::uint8_t*>(v->address);
+        t.dim1 = v->dim1;
+        t.dim2 = v->dim2;
+        return 0;
+    }
+    std::uint8_t* address = nullptr;
+    if ((ref & kRefGlobal) != 0) {
+        if (fetch16(n) != 0) return st.error;
+        address = static_cast<std::uint8_t*>(kpl_global_address(static_cast<int>(n)));
+    } else {
+        std::uint8_t slot = 0;
+        if (fetch(slot) != 0) return st.error;
+        const int s = st.frame_base + slot;
+        if (s >= st.slot_limit) return fail(kMsgVariableSpace);
+        address = static_cast<std::uint8_t*>(st.slots[s]);
+    }
+    if (address == nullptr) return fail(kMsgBadCode);
+    if ((ref & kRefIndexed) == 0) {
+        t.data = address;
+        return 0;
+    }
+    t.header = address;
+    const int d1 = static_cast<int>(be16_at(address));
+    const int d2 = static_cast<int>(be16_at(address + 2));
+    if (d1 == kKplAliasDimension) {
+        const KplSysVar* v = kpl_sysvar(d2);
+        if (v == nullptr) return fail(kMsgBadCode);
+        t.sysvar = d2;
+        t.data = static_cast<std::uint8_t*>(v->address);
+        t.dim1 = v->dim1;
+        t.dim2 = v->dim2;
+        if (v->type != 0) t.type = v->type;
+        return 0;
+    }
+    // The elements must lie in the area that holds the header (the variable space, or the code
+    // for a text written into it): damaged code never reaches past it.
+    const std::size_t bytes = static_cast<std::size_t>(d1) *
+                              static_cast<std::size_t>(d2 > 0 ? d2 : 1) *
+                              static_cast<std::size_t>(element_size(t.type));
+    const bool in_vars = address >= st.vars && address + 4 + bytes <= st.vars + st.var_size;
+    const bool in_code = address >= st.code && address + 4 + bytes <= st.code + st.code_size;
+    if (d1 == 0 || (!in_vars && !in_code)) return fail(kMsgBadCode);
+    t.data = address + 4;
+    t.dim1 = d1;
+    t.dim2 = d2;
+    return 0;
+}
+
+// Evaluates the index expressions of an indexed reference and gives the element's address.
+int element_address(const Target& t, std::uint8_t*& out) {
+    if (t.dim1 <= 0) return fail(kMsgBadCode);
+    KplValue v{};
+    int i = 0, j = 0;
+    if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return st.error;
+    const int first_size = t.dim1;
+    if (check_index(v, first_size, &i) != 0) return fail(kMsgIndexRange);
+    if (t.dim2 > 0) {
+        if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return st.error;
+        if (check_index(v, t.dim2, &j) != 0) return fail(kMsgIndexRange);
+    }
+    if (t.data == nullptr) {
+        // The lens checks item indices against the lens as it is now.
+        out = static_cast<std::uint8_t*>(lens_item(t.sysvar, i, j));
+        return out != nullptr ? 0 : fail(kMsgIndexRange);
+    }
+    const long index = t.dim2 > 0 ? static_cast<long>(i) * t.dim2 + j : i;
+    out = t.data + index * element_size(t.type);
+    return 0;
+}
+
+int step_variable(std::uint8_t* address, int type, int delta) {
+    KplValue v = read_value(address, type);
+    if (type == kKplDouble) {
+        v.v.d += delta;
+    } else if (type == kKplChar) {
+        const int x = v.v.i + delta;
+        if (x < 0 || x > 255) return fail(kMsgCharRange);
+        v.v.i = x;
+    } else {
+        v.v.i = static_cast<std::int32_t>(static_cast<std::uint32_t>(v.v.i) +
+                                          static_cast<std::uint32_t>(delta));
+    }
+    return store_variable(address, type, v);
+}
+
+int variable_operand(std::uint8_t ref, KplValue* out) {
+    Target t;
+    if (resolve_target(ref, t) != 0) return st.error;
+    std::uint8_t* address = t.data;
+    if ((ref & kRefIndexed) != 0) {
+        if (element_address(t, address) != 0) return st.error;
+    } else if (address == nullptr) {
+        address = static_cast<std::uint8_t*>(lens_item(t.sysvar, 0, 0));
+        if (address == nullptr) return fail(kMsgLensItemMissing);
+    } else if (t.dim1 > 0 && t.sysvar >= 0) {
+        return fail(kMsgBadCode);  // a built-in array read as a scalar
+    }
+    const int type = ref & kRefTypeMask;
+    std::uint8_t b = st.pc < st.end ? *st.pc : 0;
+    if (b == kOp_pre_increment || b == kOp_pre_decrement) {
+        ++st.pc;
+        if (step_variable(address, type, b == kOp_pre_increment ? 1 : -1) != 0) return st.error;
+    }
+    *out = read_value(address, type);
+    b = st.pc < st.end ? *st.pc : 0;
+    if (b == kOp_post_increment || b == kOp_post_decrement) {
+        ++st.pc;
+        return step_variable(address, type, b == kOp_post_increment ? 1 : -1);
+    }
+    if (kpl_is_assignment(b)) {
+        ++st.pc;
+        KplValue right{};
+        if (eval_expression(&right, 0) != 0) return st.error;
+        const std::uint8_t op = b & 0x7F;
+        KplValue result = right;
+        if (op != kPlainAssign) {
+            result = *out;
+            result.op = op;
+            const int r = apply_binary_op(result, right);
+            if (r != 0) return fail(r);
+        }
+        if (store_variable(address, type, result) != 0) return st.error;
+        *out = result;
+    }
+    return 0;
+}
+
+// The enable condition's failure: the two bytes after its result byte name the message.
+int condition_failure(int condition) {
+    const Definitions& d = definitions();
+    if (d.conditions == nullptr || condition < 0 || condition >= d.condition_count) {
+        return kMsgCallRefused;
+    }
+    const unsigned offset = le16_at(d.conditions + 2 * condition);
+    if (offset + 3 > d.conditions_size) return kMsgCallRefused;
+    const std::uint8_t* e = d.conditions + offset;
+    const int c = e[1] * 64 + e[2] - 65;
+    if (c == 0) return 0;
+    return c == 1 || c < 0 ? kMsgCallRefused : -c;
+}
+
+struct ProcedureInfo {
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+    int descriptor_field = 0;
+    int param_count = 0;
+    bool from_private = false;
+    int result_type = 0;
+    int condition = kNoCondition;
+};
+
+bool procedure_info(int q, ProcedureInfo& p) {
+    const Definitions& d = definitions();
+    if (d.procedures == nullptr || q < 0 || q >= d.procedure_count) return false;
+    const ProcedureRecord& r = d.procedures[q];
+    p.offset = r.code_offset;
+    p.length = le16_at(r.interpreter_bytes);
+    p.descriptor_field = static_cast<std::int16_t>(r.interpreter_word & 0xFFFF);
+    p.param_count = static_cast<int>((r.interpreter_word >> 16) & 0xFF);
+    p.from_private = ((r.interpreter_word >> 24) & 1) != 0;
+    p.result_type = r.flags & 3;
+    p.condition = r.enable_condition;
+    return true;
+}
+
+const ParamDescriptor* procedure_param(const ProcedureInfo& p, int arg) {
+    if (p.param_count < 2) return param_descriptor(p.descriptor_field);
+    const Definitions& d = definitions();
+    const int k = p.descriptor_field + arg;
+    if (p.descriptor_field < 0 || k >= d.param_index_count) return nullptr;
+    return param_descriptor(d.param_index[k] & 0x3FFF);
+}
+
+int type_of(const ParamDescriptor* d, int fallback) {
+    if (d == nullptr) return fallback;
+    const int t = d->type_flags & kParamTypeMask;
+    return t != 0 ? t : fallback;
+}
+
+// Stores an argument into a fresh variable of the parameter's type.
+int assign_to_parameter(const ParamDescriptor* d, const KplValue& value, void** slot) {
+    const int type = type_of(d, value.type == kKplDouble ? kKplDouble : kKplInt);
+    if (type == kKplInt && value.type == kKplDouble) return fail(kMsgDoubleForInt);
+    if (type == kKplChar && (value.type == kKplDouble || value.v.i < 0 || value.v.i > 255)) {
+        return fail(kMsgBadChar);
+    }
+    if (d != nullptr) {
+        const int r = type == kKplDouble ? check_double_bounds(
+                                               *d, value.type == kKplDouble ? value.v.d : value.v.i)
+                                         : check_int_bounds(*d, value.v.i);
+        if (r != 0) return fail(r);
+    }
+    std::uint8_t* p = alloc_variable(type, 0, 0);
+    if (p == nullptr) return fail(kMsgVariableSpace);
+    KplValue v = value;
+    if (store_variable(p, type, v) != 0) return st.error;
+    *slot = p;
+    return 0;
+}
+
+// A text held in the code (0x37 after 0x7F): the header is the array header of a char array; a
+// first dimension of 0 names a string preference by its list index.
+int inline_text_target(Target& t, std::uint8_t* scratch, std::size_t scratch_size) {
+    if (st.end - st.pc < 4) return fail(kMsgBadCode);
+    std::uint8_t* header = const_cast<std::uint8_t*>(st.pc);
+    const unsigned d1 = be16_at(st.pc), d2 = be16_at(st.pc + 2);
+    st.pc += 4;
+    t = Target{};
+    t.type = kKplChar;
+    if (d1 > 0) {
+        if (static_cast<std::ptrdiff_t>(d1) > st.end - st.pc || st.pc[d1 - 1] != 0) {
+            return fail(kMsgBadCode);
+        }
+        t.header = header;
+        t.data = header + 4;
+        t.dim1 = static_cast<int>(d1);
+        st.pc += d1;
+        return 0;
+    }
+    // A string preference: the list entry's value is a setting id, whose text is the value.
+    const int list = find_list("string_preferences", false);
+    if (list < 0) return fail(kMsgNotInList);
+    select_list(list);
+    const char* id = current_list_second(static_cast<int>(d2));
+    int type = 0;
+    const char* text = nullptr;
+    if (id != nullptr) {
+        text =
+            static_cast<const char*>(handler_table().settings_item_address(std::atoi(id), &type));
+    }
+    if (text == nullptr || type != 4) return fail(kMsgNotInList);
+    std::snprintf(reinterpret_cast<char*>(scratch), scratch_size, "%s", text);
+    t.data = scratch;
+    t.dim1 = static_cast<int>(std::strlen(text) + 1);
+    return 0;
+}
+
+// The target of a reference argument (after 0x7F).
+int reference_target(Target& t, std::uint8_t* scratch, std::size_t scratch_size) {
+    std::uint8_t ref = 0;
+    if (fetch(ref) != 0) return st.error;
+    if (ref == kOp_inline_text) return inline_text_target(t, scratch, scratch_size);
+    if (ref >= kCallBit) return fail(kMsgBadCode);
+    if (resolve_target(ref, t) != 0) return st.error;
+    if (t.data == nullptr && t.dim1 == 0 && t.sysvar >= 0) {
+        t.data = static_cast<std::uint8_t*>(lens_item(t.sysvar, 0, 0));
+        if (t.data == nullptr) return fail(kMsgLensItemMissing);
+    }
+    return 0;
+}
+
+int call_user_function(std::uint8_t code, KplValue* out) {
+    unsigned symbol = 0;
+    if (fetch16(symbol) != 0) return st.error;
+    const int q = static_cast<int>(symbol) - kUserSymbolBase;
+    ProcedureInfo p;
+    if (!procedure_info(q, p)) return fail(kMsgBadCode);
+    if (push_call_frame(p.condition) != 0) return st.error;
+    st.call_symbols[st.call_depth] = static_cast<int>(symbol);
+    const int first = st.next_slot;
+    const std::size_t fill = st.var_fill;
+    int r = 0;
+    for (int i = 0; i < p.param_count && r == 0; ++i) {
+        const ParamDescriptor* d = procedure_param(p, i);
+        const int s = first + i;
+        if (s >= st.slot_limit) {
+            r = fail(kMsgVariableSpace);
+            break;
+        }
+        st.next_slot = s + 1;
+        std::uint8_t b = 0;
+        if (fetch(b) != 0) break;
+        if (b == kOp_terminator || b == kOp_ask_arg || b == kOp_skipped_arg) {
+            if (b != kOp_terminator && expect_terminator() != 0) break;
+            // The parameter's default (or the user's answer) through the argument checking.
+            ArgCell cell{};
+            char buffer[kKplArgTextSize] = {};
+            ParamDescriptor none{};
+            const int a = prompt_argument(d != nullptr ? *d : none, b == kOp_ask_arg ? 1 : -2,
+                                          buffer, sizeof buffer, &cell);
+            if (a != 0) {
+                r = fail(a);
+                break;
+            }
+            KplValue v = cell.type == kArgDouble ? kpl_double(cell.value.d) : kpl_int(cell.value.i);
+            if (cell.type == kArgChar) v.v.i = static_cast<unsigned char>(cell.value.c);
+            r = assign_to_parameter(d, v, &st.slots[s]);
+            continue;
+        }
+        if (b == kOp_reference_arg) {
+            Target t;
+            std::uint8_t* scratch = alloc_variable(kKplChar, kKplArgTextSize, 0);
+            if (scratch == nullptr) {
+                r = fail(kMsgVariableSpace);
+                break;
+            }
+            if (reference_target(t, scratch + 4, kKplArgTextSize) != 0) break;
+            if (t.dim1 > 0 && t.header == nullptr) {
+                // A built-in array (or a preference text) is handed over as an alias header.
+                std::uint8_t* alias = scratch;
+                if (t.sysvar >= 0) {
+                    alias[0] = kKplAliasDimension >> 8;
+                    alias[1] = kKplAliasDimension & 0xFF;
+                    alias[2] = static_cast<std::uint8_t>(t.sysvar >> 8);
+                    alias[3] = static_cast<std::uint8_t>(t.sysvar);
+                } else {
+                    alias[0] = static_cast<std::uint8_t>(t.dim1 >> 8);
+                    alias[1] = static_cast<std::uint8_t>(t.dim1);
+                    alias[2] = alias[3] = 0;
+                }
+                st.slots[s] = alias;
+            } else {
+                st.slots[s] = t.header != nullptr ? t.header : t.data;
+            }
+            if (expect_terminator() != 0) break;
+            continue;
+        }
+        --st.pc;
+        KplValue v{};
+        if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) break;
+        r = assign_to_parameter(d, v, &st.slots[s]);
+    }
+    if (r == 0 && st.error == 0 && load_function_code(q) != 0) fail(kMsgProcedureLoad);
+    if (st.error != 0) {
+        st.next_slot = first;
+        st.var_fill = fill;
+        --st.call_depth;
+        return st.error;
+    }
+
+    // The caller's position survives as an offset: its code may be reloaded elsewhere.
+    const int caller = st.procedure;
+    std::uint8_t* const caller_base = st.base;
+    const std::ptrdiff_t offset = st.pc - st.base;
+    const std::ptrdiff_t caller_length = st.end - st.base;
+    const int caller_frame = st.frame_base;
+    st.frame_base = first;
+    st.next_slot = first + p.param_count;
+    st.procedure = q;
+    st.base = st.code + procedure_position[static_cast<std::size_t>(q)];
+    st.pc = st.base;
+    st.end = st.base + p.length;
+    KplValue result = kpl_int(0);
+    const int rc = exec_statements(&result);
+    st.procedure = caller;
+    if (caller >= 0) {
+        if (procedure_position[static_cast<std::size_t>(caller)] < 0 &&
+            load_function_code(caller) != 0) {
+            fail(kMsgProcedureLoad);
+        }
+        st.base = st.code + procedure_position[static_cast<std::size_t>(caller)];
+    } else {
+        st.base = caller_base;  // command lines never move
+    }
+    st.pc = st.base + offset;
+    st.end = st.base + caller_length;
+    st.frame_base = caller_frame;
+    st.next_slot = first;
+    st.var_fill = fill;
+    --st.call_depth;
+    if (rc != 0 || st.error != 0) return st.error != 0 ? st.error : fail(rc);
+    *out = result;
+    if ((code & 3) == 0) *out = kpl_int(0);
+    return 0;
+}
+
+// Converts a value into an argument cell for a parameter.
+ArgCell value_cell(const KplValue& v) {
+    if (v.type == kKplDouble) return double_cell(v.v.d);
+    return int_cell(v.v.i);
+}
+
+int call_builtin_command(std::uint8_t code, KplValue* out) {
+    unsigned symbol = 0;
+    if (fetch16(symbol) != 0) return st.error;
+    const Definitions& defs = definitions();
+    if (defs.commands == nullptr || static_cast<int>(symbol) >= defs.command_count) {
+        return fail(kMsgBadCode);
+    }
+    const CommandRecord& record = defs.commands[symbol];
+    if (push_call_frame(record.enable_condition) != 0) return st.error;
+    st.call_symbols[st.call_depth] = static_cast<int>(symbol);
+    const int count = record.parameter_count;
+    const int first_cell = st.cells_used;
+    const int first_text = st.texts_used;
+    MessageLocation& at = message_location();
+    const MessageLocation saved_at = at;
+    auto finish = [&](int rc) {
+        st.cells_used = first_cell;
+        st.texts_used = first_text;
+        --st.call_depth;
+        if (rc == 0) at = saved_at;
+        return rc;
+    };
+    if (first_cell + count > kKplArgCellPool) return finish(fail(kMsgNoRoom));
+    st.cells_used += count;
+    // Reference arguments written back after the call.
+    struct WriteBack {
+        int cell;
+        Target target;
+    } write_back[kScratchCellCount];
+    int write_backs = 0;
+    at.builtin_command = static_cast<int>(symbol);
+    for (int i = 0; i < count; ++i) {
+        ArgCell* cell = &cell_pool[first_cell + i];
+        *cell = ArgCell{};
+        cell_pointers[first_cell + i] = cell;
+        const ParamDescriptor* d =
+            param_descriptor(param_descriptor_index(static_cast<int>(symbol), i));
+        ParamDescriptor none{};
+        at.argument_number = i;
+        at.parameter_name = d != nullptr ? param_display_name(*d) : nullptr;
+        std::uint8_t b = 0;
+        if (fetch(b) != 0) return finish(st.error);
+        int r = 0;
+        if (b == kOp_terminator || b == kOp_ask_arg || b == kOp_skipped_arg) {
+            if (b != kOp_terminator && expect_terminator() != 0) return finish(st.error);
+            // An omitted argument in the middle takes the -1 mode; the trailing ones complete
+            // the call with -2.
+            bool rest_omitted = true;
+            for (const std::uint8_t* p = st.pc; p < st.end && p < st.pc + (count - i - 1); ++p) {
+                if (*p != kOp_terminator) rest_omitted = false;
+            }
+            if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
+            char* buffer = text_pool[st.texts_used++];
+            buffer[0] = '\0';
+            r = prompt_argument(d != nullptr ? *d : none,
+                                b == kOp_ask_arg ? 1 : (rest_omitted ? -2 : -1), buffer,
+                                kKplArgTextSize, cell);
+        } else if (b == kOp_reference_arg) {
+            if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
+            char* buffer = text_pool[st.texts_used++];
+            Target t;
+            if (reference_target(t, reinterpret_cast<std::uint8_t*>(buffer), kKplArgTextSize) !=
+                0) {
+                return finish(st.error);
+            }
+            if (expect_terminator() != 0) return finish(st.error);
+            if (t.type == kKplChar && t.dim1 > 0) {
+                // A text: copied into the argument's own buffer, at most its array's size.
+                if (t.data == nullptr) return finish(fail(kMsgBadCode));
+                const std::size_t limit =
+                    std::min<std::size_t>(kKplArgTextSize - 1, static_cast<std::size_t>(t.dim1) *
+                                                                   (t.dim2 > 0 ? t.dim2 : 1));
+                if (reinterpret_cast<char*>(t.data) != buffer) {
+                    std::size_t n = 0;
+                    while (n < limit && t.data[n] != 0) {
+                        buffer[n] = static_cast<char>(t.data[n]);
+                        ++n;
+                    }
+                    buffer[n] = '\0';
+                }
+                *cell = text_cell(buffer);
+                cell->text_flag = d != nullptr && (d->type_flags & kParamPlainText) ? 1 : 0;
+                if (d != nullptr) r = check_text_bounds(*d, buffer);
+            } else if (t.dim1 > 0) {
+                cell->type = static_cast<std::uint16_t>(t.type);
+                cell->value.text = reinterpret_cast<char*>(t.data);
+            } else {
+                *cell = value_cell(read_value(t.data, t.type));
+                if (t.type == kKplChar) *cell = char_cell(static_cast<char>(*t.data));
+            }
+            if (r == 0 && write_backs < kScratchCellCount && t.header != nullptr) {
+                write_back[write_backs++] = {first_cell + i, t};
+            } else if (r == 0 && write_backs < kScratchCellCount && t.dim1 == 0) {
+                write_back[write_backs++] = {first_cell + i, t};
+            }
+        } else {
+            --st.pc;
+            KplValue v{};
+            if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return finish(st.error);
+            r = store_param_value(d, value_cell(v), cell);
+        }
+        if (r != 0) return finish(fail(r));
+    }
+    at.argument_number = -1;
+    at.parameter_name = nullptr;
+
+    const int saved_command = current_command();
+    ArgCell** const saved_vector = arg_vector();
+    const int saved_count = arg_count();
+    set_arg_vector(cell_pointers + first_cell, count);
+    clear_command_result();
+    // The help command goes straight to the help viewer: no dialog, no on-error line.
+    int r = record.plain_slot == kSlotHelp ? cmd_help() : run_command(static_cast<int>(symbol));
+    const CommandResult result = command_result();
+    set_arg_vector(saved_vector, saved_count);
+    set_current_command(saved_command);
+    if (r != 0) return finish(fail(r));
+    const int result_type = code & 3;
+    if (result_type != 0 && result.type != result_type) {
+        return finish(fail(result.type == 0 ? kMsgNoResult : kMsgResultType));
+    }
+    if (result_type == kKplDouble) {
+        *out = kpl_double(result.value.d);
+    } else if (result_type == kKplChar) {
+        *out = kpl_int(static_cast<unsigned char>(result.value.c));
+        out->type = kKplChar;
+    } else if (result_type == kKplInt) {
+        *out = kpl_int(result.value.i);
+    } else {
+        *out = kpl_int(0);
+    }
+    for (int k = 0; k < write_backs; ++k) {
+        const ArgCell& c = cell_pool[write_back[k].cell];
+        const Target& t = write_back[k].target;
+        if (t.type == kKplChar && t.dim1 > 0) {
+            const std::size_t size = static_cast<std::size_t>(t.dim1) * (t.dim2 > 0 ? t.dim2 : 1);
+            if (c.value.text != nullptr && t.data != nullptr && c.text_length > 0) {
+                std::size_t n = 0;
+                for (; n + 1 < size && c.value.text[n] != '\0'; ++n) t.data[n] = c.value.text[n];
+                t.data[n] = 0;
+            }
+        } else if (t.dim1 == 0 && t.data != nullptr) {
+            KplValue v = c.type == kArgDouble ? kpl_double(c.value.d) : kpl_int(c.value.i);
+            if (c.type == kArgChar) v.v.i = static_cast<unsigned char>(c.value.c);
+            if (store_variable(t.data, t.type, v) != 0) return finish(st.error);
+        }
+    }
+    return finish(0);
+}
+
+int declare_variables() {
+    std::uint8_t flags = 0, slot = 0;
+    if (fetch(flags) != 0 || fetch(slot) != 0) return st.error;
+    const int s = st.frame_base + slot;
+    if (s >= st.slot_limit) return fail(kMsgVariableSpace);
+    if (s >= st.next_slot) st.next_slot = s + 1;
+    const int type = flags & 3;
+    if (type == 0) return fail(kMsgBadCode);
+    int d1 = 0, d2 = 0;
+    if ((flags & 4) != 0) {
+        KplValue v{};
+        int dims[2] = {0, 0};
+        for (int k = 0; k < 2; ++k) {
+            if (k == 1 && st.pc < st.end && *st.pc == kOp_terminator) {
+                ++st.pc;
+                break;
+            }
+            if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return st.error;
+            const double x = v.type == kKplDouble ? std::trunc(v.v.d) : v.v.i;
+            if (!(x >= 1 && x <= kKplDimensionMax)) return fail(kMsgDimension);
+            dims[k] = static_cast<int>(x);
+        }
+        d1 = dims[0];
+        d2 = dims[1];
+        if (static_cast<long>(d1) * (d2 > 0 ? d2 : 1) > kKplDimensionMax) {
+            return fail(kMsgDimension);
+        }
+    }
+    std::uint8_t* p = alloc_variable(type, d1, d2);
+    if (p == nullptr) return fail(kMsgVariableSpace);
+    st.slots[s] = p;
+    return 0;
+}
+
+int store_return_value(KplValue v, KplValue* out) {
+    const int type = st.procedure >= 0 ? [&] {
+        ProcedureInfo p;
+        return procedure_info(st.procedure, p) ? p.result_type : 0;
+    }() : 0;
+    if (type == kKplDouble) {
+        if (v.type != kKplDouble) v = kpl_double(v.v.i);
+    } else if (type == kKplInt || type == kKplChar) {
+        if (v.type == kKplDouble) v = kpl_int(static_cast<std::int32_t>(std::trunc(v.v.d)));
+        if (type == kKplChar) {
+            if (v.v.i < 0 || v.v.i > 255) return fail(kMsgCharRange);
+            v.type = kKplChar;
+        } else {
+            v.type = kKplInt;
+        }
+    }
+    *out = v;
+    return 0;
+}
+
+}  // namespace
+
+KplState& kpl_state() {
+    return st;
+}
+
+void set_kpl_line_value_hook(KplLineValueHook hook) {
+    line_value_hook = hook;
+}
+
+int kpl_setup_work_areas() {
+    const Definitions& d = definitions();
+    if (d.code_work != nullptr && d.code_work_size > 32768) {
+        st.code = d.code_work;
+        st.code_size = d.code_work_size;
+    } else {
+        own_code.assign(kKplFallbackCodeSize, 0);
+        st.code = own_code.data();
+        st.code_size = own_code.size();
+    }
+    if (d.data_area != nullptr && d.data_pointers != nullptr && d.data_pointer_count > 0) {
+        st.vars = d.data_area;
+        st.var_size = d.data_area_size;
+        st.slots = d.data_pointers;
+        st.slot_limit = d.data_pointer_count;
+    } else {
+        own_data.assign(kKplFallbackDataSize, 0);
+        own_slots.assign(kKplFallbackDataSize / 16, nullptr);
+        st.vars = own_data.data();
+        st.var_size = own_data.size();
+        st.slots = own_slots.data();
+        st.slot_limit = static_cast<int>(own_slots.size());
+    }
+    kpl_forget_procedures();
+    return 0;
+}
+
+void kpl_forget_procedures() {
+    const Definitions& d = definitions();
+    procedure_position.assign(
+        static_cast<std::size_t>(d.procedures != nullptr ? d.procedure_count : 0), -1);
+    st.procedure_fill = 32768;
+}
+
+int check_index(const KplValue& value, int size, int* index) {
+    double x = value.type == kKplDouble ? std::trunc(value.v.d) : value.v.i;
+    if (!(x >= 0 && x < size)) return kMsgIndexRange;
+    *index = static_cast<int>(x);
+    return 0;
+}
+
+std::uint8_t* alloc_variable(int type, int dim1, int dim2) {
+    const std::size_t size = static_cast<std::size_t>(element_size(type));
+    std::size_t at = st.var_fill;
+    std::size_t bytes = size;
+    if (dim1 > 0) {
+        // The header stands just before elements aligned to their size.
+        const std::size_t elements = static_cast<std::size_t>(dim1) * (dim2 > 0 ? dim2 : 1);
+        std::size_t data = (at + 4 + size - 1) / size * size;
+        at = data - 4;
+        bytes = 4 + elements * size;
+    } else {
+        at = (at + size - 1) / size * size;
+    }
+    if (at + bytes >= st.var_size) return nullptr;
+    std::uint8_t* p = st.vars + at;
+    std::memset(p, 0, bytes);
+    if (dim1 > 0) {
+        p[0] = static_cast<std::uint8_t>(dim1 >> 8);
+        p[1] = static_cast<std::uint8_t>(dim1);
+        p[2] = static_cast<std::uint8_t>(dim2 >> 8);
+        p[3] = static_cast<std::uint8_t>(dim2);
+    }
+    st.var_fill = at + bytes;
+    return p;
+}
+
+int store_variable(void* address, int type, KplValue& value) {
+    auto* p = static_cast<std::uint8_t*>(address);
+    if (type == kKplDouble) {
+        const double d = value.type == kKplDouble ? value.v.d : value.v.i;
+        std::memcpy(p, &d, 8);
+        value = kpl_double(d);
+        return 0;
+    }
+    std::int32_t i = value.v.i;
+    if (value.type == kKplDouble) {
+        if (!(std::fabs(value.v.d) <= 2147483647.0)) return fail(kMsgIntRange);
+        i = static_cast<std::int32_t>(value.v.d);
+    }
+    if (type == kKplChar) {
+        if (i < 0 || i > 255) return fail(kMsgCharRange);
+        *p = static_cast<std::uint8_t>(i);
+        value = kpl_int(i);
+        value.type = kKplChar;
+        return 0;
+    }
+    std::memcpy(p, &i, 4);
+    value = kpl_int(i);
+    return 0;
+}
+
+int push_call_frame(int condition) {
+    ++st.call_depth;
+    if (st.call_depth > kKplCallDepthLimit) {
+        --st.call_depth;
+        return fail(kMsgCallDepth);
+    }
+    if (condition != kNoCondition && check_enable_condition(condition) != 0) {
+        const int r = condition_failure(condition);
+        if (r != 0) {
+            --st.call_depth;
+            return fail(r);
+        }
+    }
+    return 0;
+}
+
+int load_function_code(int q) {
+    ProcedureInfo p;
+    if (!procedure_info(q, p) || static_cast<std::size_t>(q) >= procedure_position.size()) {
+        return kMsgProcedureLoad;
+    }
+    if (procedure_position[static_cast<std::size_t>(q)] >= 0) return 0;
+    const std::size_t area = st.code_size > 32768 ? st.code_size - 32768 : 0;
+    // Code larger than the whole procedure area is refused, never copied past the buffer.
+    if (p.length == 0 || p.length > area) return kMsgProcedureLoad;
+    if (p.length >= st.code_size - st.procedure_fill) {
+        for (std::int32_t& pos : procedure_position) pos = -1;
+        st.procedure_fill = 32768;
+    }
+    if (load_code_block(p.offset, p.length, p.from_private, st.code, st.code_size,
+                        st.procedure_fill) != 0) {
+        return kMsgProcedureLoad;
+    }
+    procedure_position[static_cast<std::size_t>(q)] = static_cast<std::int32_t>(st.procedure_fill);
+    st.procedure_fill += p.length;
+    return 0;
+}
+
+std::uint8_t* kpl_procedure_code(int q) {
+    if (q < 0 || static_cast<std::size_t>(q) >= procedure_position.size() ||
+        procedure_position[static_cast<std::size_t>(q)] < 0) {
+        return nullptr;
+    }
+    return st.code + procedure_position[static_cast<std::size_t>(q)];
+}
+
+unsigned switch_target(const KplValue& value, unsigned table) {
+    const std::uint8_t* t = st.base + table;
+    if (static_cast<std::ptrdiff_t>(table) + 4 > st.end - st.base) return 0xFFFF;
+    const unsigned n = be16_at(t);
+    const unsigned fallback = be16_at(t + 2);
+    long v = 0;
+    if (value.type == kKplDouble) {
+        if (!(value.v.d >= -32767.0 && value.v.d <= 32767.0)) return fallback;
+        v = static_cast<long>(value.v.d);
+    } else {
+        if (value.v.i < -32767 || value.v.i > 32767) return fallback;
+        v = value.v.i;
+    }
+    if (static_cast<std::ptrdiff_t>(table + 4 + 4 * n) > st.end - st.base) return 0xFFFF;
+    for (unsigned k = 0; k < n; ++k) {
+        if (be16_at(t + 4 + 4 * k) == (static_cast<unsigned long>(v) & 0xFFFF)) {
+            return be16_at(t + 6 + 4 * k);
+        }
+    }
+    return fallback;
+}
+
+int eval_expression(KplValue* out, int precedence) {
+    std::uint8_t b = 0;
+    if (fetch(b) != 0) return st.error;
+    std::uint8_t prefix = 0;
+    if (b == kOp_negate || b == kOp_logical_not || b == kOp_complement) {
+        prefix = b;
+        if (fetch(b) != 0) return st.error;
+    }
+    if (b == kOp_constant) {
+        std::uint8_t type = 0;
+        if (fetch(type) != 0) return st.error;
+        const std::ptrdiff_t n = type == kKplInt ? 4 : type == kKplDouble ? 8 : 0;
+        if (n == 0 || st.end - st.pc < n) return fail(kMsgBadCode);
+        *out = KplValue{};
+        out->type = type;
+        std::memcpy(out->v.bytes, st.pc, static_cast<std::size_t>(n));
+        st.pc += n;
+    } else if (b == kOp_group) {
+        if (eval_expression(out, 0) != 0) return st.error;
+        if (fetch(b) != 0) return st.error;
+        if (b != kOp_group_end) return fail(kMsgBadCode);
+    } else if (b >= kCallBit && b <= (kOp_builtin_call | 3)) {
+        const int r = (b & 0x08) != 0 ? call_builtin_command(b, out) : call_user_function(b, out);
+        if (r != 0) return st.error != 0 ? st.error : fail(r);
+        if (poll_escape_now() != 0) return st.error;
+    } else if (b < kCallBit) {
+        if (variable_operand(b, out) != 0) return st.error;
+    } else {
+        return fail(kMsgBadCode);
+    }
+    if (prefix == kOp_negate) {
+        if (out->type == kKplDouble) {
+            out->v.d = -out->v.d;
+        } else {
+            out->v.i = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(out->v.i));
+            out->type = kKplInt;
+        }
+    } else if (prefix == kOp_logical_not) {
+        *out = kpl_int(kpl_truth(*out) ? 0 : 1);
+    } else if (prefix == kOp_complement) {
+        if (out->type == kKplDouble) return fail(kMsgNotForDouble);
+        *out = kpl_int(~out->v.i);
+    }
+    for (;;) {
+        const std::uint8_t op = st.pc < st.end ? *st.pc : 0;
+        const int p = kpl_precedence(op);
+        if (p <= precedence) return 0;
+        ++st.pc;
+        KplValue right{};
+        if (eval_expression(&right, p) != 0) return st.error;
+        out->op = op;
+        const int r = apply_binary_op(*out, right);
+        if (r != 0) return fail(r);
+    }
+}
+
+int exec_statements(KplValue* out) {
+    for (;;) {
+        if (st.error != 0) return st.error;
+        std::uint8_t b = 0;
+        unsigned target = 0;
+        KplValue v{};
+        if (fetch(b) != 0) return st.error;
+        switch (b) {
+            case kOp_expression:
+                if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return st.error;
+                st.last_value = v;
+                break;
+            case kOp_declare:
+                if (declare_variables() != 0) return st.error;
+                break;
+            case kOp_jump_false:
+            case kOp_jump_true:
+                if (fetch16(target) != 0 || eval_expression(&v, 0) != 0) return st.error;
+                if (kpl_truth(v) == (b == kOp_jump_true)) {
+                    if (jump_to(target) != 0) return st.error;
+                } else if (expect_terminator() != 0) {
+                    return st.error;
+                }
+                break;
+            case kOp_jump:
+            case kOp_switch_end:
+                if (fetch16(target) != 0 || jump_to(target) != 0) return st.error;
+                break;
+            case kOp_switch_:
+                if (fetch16(target) != 0 || eval_expression(&v, 0) != 0) return st.error;
+                if (jump_to(switch_target(v, target)) != 0) return st.error;
+                break;
+            case kOp_return_:
+                return 0;
+            case kOp_return_value:
+                if (eval_expression(&v, 0) != 0) return st.error;
+                return store_return_value(v, out);
+            case kOp_line_value:
+                if (line_value_hook != nullptr) {
+                    const int r = line_value_hook(st.last_value);
+                    if (r != 0) return fail(r);
+                }
+                break;
+            default:
+                return fail(kMsgBadCode);
+        }
+    }
+}

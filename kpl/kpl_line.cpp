@@ -1,0 +1,391 @@
+#include "kpl/kpl_line.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "kpl/kpl_compiler.h"
+#include "kpl/kpl_interp.h"
+#include "kpl/kpl_lexer.h"
+#include "kpl/kpl_sysvars.h"
+#include "runtime/arg_cells.h"
+#include "runtime/command_context.h"
+#include "runtime/command_levels.h"
+#include "runtime/definitions.h"
+#include "runtime/dispatch.h"
+#include "runtime/messages.h"
+#include "runtime/parameters.h"
+#include "runtime/run_state.h"
+#include "runtime/state_flags.h"
+#include "runtime/text_output.h"
+
+namespace {
+
+struct KeptLine {
+    bool used = false;
+    std::size_t start = 0;
+    char name[kKplKeptNameSize] = {};
+};
+
+KplValue run_result{};
+int (*run_state_source)() = nullptr;
+CellEntryHooks g_cell_entry{};
+const char* line_source = nullptr;
+std::size_t line_top = 0;  // end of the code of every enclosing run
+std::size_t kept_end = 0;  // kept lines lie below this
+int nested_lines = 0;
+KeptLine kept[kKplKeptLineLimit];
+
+int run_state() {
+    return run_state_source != nullptr ? run_state_source() : 0;
+}
+
+// What 0x8A does with a line's value: hand it back when the line runs from inside the program,
+// else show it.
+int line_value(const KplValue& v) {
+    const int nesting = command_string_nesting();
+    if (nesting > 0 && !(nesting == 1 && run_state() == kRunStateRunForLevel)) {
+        run_result = v;
+        if (run_result.type == kKplChar) run_result.type = kKplInt;
+        return 0;
+    }
+    char text[64];
+    if (v.type == kKplDouble) {
+        std::snprintf(text, sizeof text, "%s", format_number(v.v.d, 2, 0));
+    } else {
+        std::snprintf(text, sizeof text, "%d", v.v.i);
+    }
+    set_pending_name(text);
+    show_error(kMsgBadValue);
+    return run_state() == kRunStateRunForLevel ? kStopped : 0;
+}
+
+}  // namespace
+
+void show_compile_error(const KplCompileResult& r) {
+    MessageLocation& at = message_location();
+    at.compiling = 1;
+    at.compile_line = line_source != nullptr ? r.line : 0;
+    at.compile_source = line_source;
+    at.pending_error = r.error;
+    set_pending_name(r.token);
+    report_kpl_error();
+    at.compiling = 0;
+    at.pending_error = 0;
+}
+
+namespace {
+
+KplCompileOptions options_for(bool expression_only) {
+    KplCompileOptions o;
+    o.expression_only = expression_only;
+    o.count_lines = line_source != nullptr;
+    o.context_letter = command_context_letter();
+    return o;
+}
+
+// The interpreter state that a nested run saves and restores.
+struct SavedRun {
+    std::uint8_t* base;
+    std::ptrdiff_t offset;
+    std::ptrdiff_t length;
+    int frame_base;
+    int next_slot;
+    std::size_t var_fill;
+    int procedure;
+    int error;
+    KplValue last_value;
+    std::size_t line_top;
+};
+
+SavedRun save_run() {
+    KplState& s = kpl_state();
+    return {s.base,     s.pc - s.base, s.end - s.base, s.frame_base, s.next_slot,
+            s.var_fill, s.procedure,   s.error,        s.last_value, line_top};
+}
+
+int restore_run(const SavedRun& r) {
+    KplState& s = kpl_state();
+    int rc = 0;
+    s.base = r.base;
+    if (r.procedure >= 0) {
+        // The enclosing procedure's code may have been recycled by the nested run.
+        if (load_function_code(r.procedure) != 0) rc = kMsgProcedureLoad;
+        std::uint8_t* code = kpl_procedure_code(r.procedure);
+        if (code != nullptr) s.base = code;
+    }
+    s.pc = s.base + r.offset;
+    s.end = s.base + r.length;
+    s.frame_base = r.frame_base;
+    s.next_slot = r.next_slot;
+    s.var_fill = r.var_fill;
+    s.procedure = r.procedure;
+    s.error = r.error;
+    s.last_value = r.last_value;
+    line_top = r.line_top < kept_end ? kept_end : r.line_top;
+    return rc;
+}
+
+// Runs compiled code at base (size bytes) as a line.
+int execute(std::uint8_t* base, std::size_t size, bool expression_only, KplValue* value) {
+    KplState& s = kpl_state();
+    s.base = base;
+    s.pc = base;
+    s.end = base + size;
+    s.procedure = -1;
+    s.error = 0;
+    ++s.running;
+    if (expression_only) {
+        eval_expression(value, 0);
+    } else {
+        KplValue ignored{};
+        exec_statements(&ignored);
+    }
+    --s.running;
+    return s.error;
+}
+
+int evaluate_answer_text(const char* text, ArgCell* cell) {
+    KplValue v{};
+    bool accepted = true;
+    const int r = run_cell_expression(text, false, 20, &v, &accepted);
+    if (r != 0) return r;
+    if (v.type == kKplDouble) {
+        *cell = double_cell(v.v.d);
+    } else if (v.type == kKplChar) {
+        *cell = int_cell(v.v.i);
+    } else {
+        *cell = int_cell(v.v.i);
+    }
+    return 0;
+}
+
+void* variable_address(int n) {
+    KplSysVar* v = kpl_sysvar(n);
+    return v != nullptr ? v->address : nullptr;
+}
+
+int kpl_depth() {
+    const KplState& s = kpl_state();
+    return s.running > 0 ? s.call_depth + 1 : 0;
+}
+
+bool kpl_idle() {
+    return kpl_state().running == 0;
+}
+
+int call_trace(int level, const char** name) {
+    const KplState& s = kpl_state();
+    if (level < 0 || level >= s.call_depth) return -1;
+    *name = symbol_name(s.call_symbols[s.call_depth - level]);
+    return 0;
+}
+
+int trace_depth() {
+    return kpl_state().call_depth;
+}
+
+int run_nested_hook(const char* text, int flags) {
+    (void)flags;
+    return run_compiled_line(3, text, &run_result, nullptr);
+}
+
+}  // namespace
+
+int cell_expression(const char* text, bool double_cell, int width, KplValue* value, bool* accepted,
+                    KplCompileResult* compiled) {
+    KplState& s = kpl_state();
+    if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgNoRoom;
+    *accepted = false;
+    const SavedRun saved = save_run();
+    std::uint8_t* base = s.code + line_top;
+    KplCompileResult& r = *compiled;
+    r.error = 0;
+    if (kpl_compile(text, base, kKplLineArea - line_top, options_for(true), &r) != 0) {
+        return r.error;
+    }
+    line_top += r.size;
+    if (s.running == 0) {
+        s.frame_base = s.next_slot = 0;
+        s.var_fill = 0;
+    } else {
+        s.frame_base = s.next_slot;
+    }
+    KplValue v{};
+    const int rc = execute(base, r.size, true, &v);
+    restore_run(saved);
+    if (rc != 0) return rc;
+    if (v.type == kKplChar) v.type = kKplInt;
+    if (double_cell) {
+        if (v.type != kKplDouble) v = kpl_double(v.v.i);
+        *accepted = true;
+    } else if (v.type == kKplInt) {
+        const int lo = width < 5 ? -99 : -9999, hi = width < 5 ? 999 : 99999;
+        *accepted = v.v.i >= lo && v.v.i <= hi;
+    }
+    *value = v;
+    return 0;
+}
+
+KplValue& kpl_run_result() {
+    return run_result;
+}
+
+void set_cell_entry_hooks(const CellEntryHooks& hooks) {
+    g_cell_entry = hooks;
+}
+
+bool line_compiles_as_command(const char* text) {
+    KplState& s = kpl_state();
+    KplCompileResult r;
+    return kpl_compile(text, s.code + line_top, kKplLineArea - line_top, options_for(false), &r) ==
+           0;
+}
+
+void set_kpl_run_state_source(int (*source)()) {
+    run_state_source = source;
+}
+
+void set_kpl_line_source(const char* name) {
+    line_source = name;
+}
+
+void reset_compile_state() {
+    MessageLocation& at = message_location();
+    at.compiling = 0;
+    at.pending_error = 0;
+    at.builtin_command = -1;
+    at.argument_number = -1;
+    at.parameter_name = nullptr;
+    at.nested_line = nullptr;
+}
+
+void reset_code_buffer() {
+    if (kpl_state().running == 0) line_top = kept_end;
+}
+
+void release_kept_lines() {
+    if (kpl_state().running != 0) return;
+    for (KeptLine& k : kept) k = KeptLine{};
+    kept_end = 0;
+    line_top = 0;
+}
+
+int kpl_install() {
+    LineRunnerHooks& h = line_runner_hooks();
+    h.run_top_line = run_top_line;
+    h.run_nested_line = run_nested_hook;
+    h.kpl_depth = kpl_depth;
+    h.kpl_idle = kpl_idle;
+    ParamHooks& p = param_hooks();
+    p.evaluate_expression = evaluate_answer_text;
+    p.variable_address = variable_address;
+    set_call_trace_source(call_trace, trace_depth);
+    set_kpl_line_value_hook(line_value);
+    kpl_bind_runtime_sysvars();
+    release_kept_lines();
+    return kpl_setup_work_areas();
+}
+
+int run_line(const char* text) {
+    return run_top_line(text, 0, 0);
+}
+
+int run_top_line(const char* text, int mode, int flags) {
+    (void)mode;
+    (void)flags;
+    KplState& s = kpl_state();
+    if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgNoRoom;
+    if (s.running != 0) return run_compiled_line(3, text, &run_result, nullptr);
+    reset_compile_state();
+    reset_code_buffer();
+    run_result = KplValue{};
+    // Only the user's own line is a cell entry; lines that the program runs are commands.
+    if (command_string_nesting() == 0 && g_cell_entry.in_edit != nullptr &&
+        g_cell_entry.in_edit()) {
+        return g_cell_entry.run(text);
+    }
+    std::uint8_t* base = s.code + line_top;
+    KplCompileResult r;
+    if (kpl_compile(text, base, kKplLineArea - line_top, options_for(false), &r) != 0) {
+        show_compile_error(r);
+        return kStopped;
+    }
+    s.frame_base = 0;
+    s.next_slot = 0;
+    s.var_fill = 0;
+    s.call_depth = 0;
+    s.cells_used = 0;
+    s.texts_used = 0;
+    const std::size_t saved_top = line_top;
+    line_top += r.size;
+    nested_lines = 1;
+    const int rc = execute(base, r.size, false, nullptr);
+    nested_lines = 0;
+    line_top = saved_top < kept_end ? kept_end : saved_top;
+    s.error = 0;
+    // The caller reports a failure with its location (report_kpl_error).
+    message_location().pending_error = rc;
+    return rc;
+}
+
+int run_compiled_line(int mode, const char* text, KplValue* result, int* slot) {
+    (void)mode;
+    KplState& s = kpl_state();
+    if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgNoRoom;
+    if (nested_lines >= kKplNestedLineLimit || s.running >= kKplSavedBaseLimit) {
+        return kMsgNoRoom;
+    }
+    const SavedRun saved = save_run();
+    std::uint8_t* base = nullptr;
+    std::size_t size = 0;
+    const bool rerun = slot != nullptr && *slot >= 0 && std::strcmp(text, kKeptLineText) == 0;
+    if (rerun) {
+        if (*slot >= kKplKeptLineLimit || !kept[*slot].used) return kMsgNoRoom;
+        base = s.code + kept[*slot].start;
+        size = (kept[*slot].start < kept_end ? kept_end : line_top) - kept[*slot].start;
+    } else {
+        KplCompileResult r;
+        base = s.code + line_top;
+        if (kpl_compile(text, base, kKplLineArea - line_top, options_for(false), &r) != 0) {
+            show_compile_error(r);
+            return kStopped;
+        }
+        size = r.size;
+        if (slot != nullptr && *slot < 0) {
+            int k = 0;
+            while (k < kKplKeptLineLimit && kept[k].used) ++k;
+            if (k == kKplKeptLineLimit) return kMsgNoRoom;
+            kept[k].used = true;
+            kept[k].start = line_top;
+            const ArgCell* first = arg_cell(0);
+            const char* name = first != nullptr && first->type == kArgChar &&
+                                       first->text_length > 0 && first->value.text != nullptr
+                                   ? first->value.text
+                                   : "";
+            std::snprintf(kept[k].name, sizeof kept[k].name, "%s", name);
+            *slot = k;
+            kept_end = line_top + size;
+        }
+        line_top += size;
+    }
+    ++nested_lines;
+    s.frame_base = s.next_slot;
+    const int rc = execute(base, size, false, nullptr);
+    --nested_lines;
+    if (rc != 0) {
+        message_location().pending_error = rc;
+        message_location().nested_line = text;
+        report_pending_kpl_error();
+    }
+    if (result != nullptr && result != &run_result) *result = run_result;
+    const int restore = restore_run(saved);
+    if (restore != 0) s.error = restore;
+    return rc != 0 ? kStopped : 0;
+}
+
+int run_cell_expression(const char* text, bool double_cell, int width, KplValue* value,
+                        bool* accepted) {
+    KplCompileResult compiled;
+    return cell_expression(text, double_cell, width, value, accepted, &compiled);
+}

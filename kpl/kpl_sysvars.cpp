@@ -1,0 +1,48 @@
+#include "kpl/kpl_sysvars.h"
+
+#include <cstring>
+
+#include "runtime/dispatch.h"
+
+namespace {
+
+KplSysVar table[kKplSysVarCount];
+double globals[kKplGlobalLimit];  // 8 bytes each: room for an int, a double or a char
+
+}  // namespace
+
+KplSysVar* kpl_sysvar(int n) {
+    return n >= 0 && n < kKplSysVarCount ? &table[n] : nullptr;
+}
+
+int kpl_bind_sysvar(int n, void* address, int type, int dim1, int dim2) {
+    KplSysVar* v = kpl_sysvar(n);
+    if (v == nullptr || type < 1 || type > 3 || dim1 < 0 || dim1 > 32767 || dim2 < 0 ||
+        dim2 > 32767 || (dim1 == 0 && dim2 != 0)) {
+        return -1;
+    }
+    v->address = address;
+    v->type = static_cast<std::uint16_t>(type);
+    v->dim1 = static_cast<std::int16_t>(dim1);
+    v->dim2 = static_cast<std::int16_t>(dim2);
+    return 0;
+}
+
+void kpl_reset_sysvars() {
+    std::memset(table, 0, sizeof table);
+    kpl_bind_runtime_sysvars();
+}
+
+void kpl_bind_runtime_sysvars() {
+    OnErrorLine& e = on_error_line();
+    kpl_bind_sysvar(kSysVarOnErrorLine, e.line, 3, kOnErrorLineSize, 0);
+    kpl_bind_sysvar(kSysVarErrorCode, &e.code, 1, 0, 0);
+}
+
+void* kpl_global_address(int n) {
+    return n >= 0 && n < kKplGlobalLimit ? &globals[n] : nullptr;
+}
+
+void kpl_reset_globals() {
+    std::memset(globals, 0, sizeof globals);
+}

@@ -1,0 +1,73 @@
+#include "lens/lens_text_commands.h"
+
+#include <cstdio>
+
+#include "kpl/kpl_interp.h"
+#include "lens/lens_data.h"
+#include "runtime/arg_cells.h"
+#include "runtime/dispatch.h"
+#include "runtime/messages.h"
+
+namespace {
+
+char g_glass_name_text[kGlassNameVariableSize] = {};
+char g_surface_note_text[kNoteVariableSize] = {};
+char g_lens_note_text[kNoteVariableSize] = {};
+
+// Copies text into a text variable of the command language, cut to its size.
+int copy_into_variable(int entry, const char* text) {
+    std::size_t size = 0;
+    char* buffer = lens_text_variable(entry, &size);
+    if (buffer == nullptr || size == 0) return kMsgIndexRange;
+    std::snprintf(buffer, size, "%s", text != nullptr ? text : "");
+    return 0;
+}
+
+SurfaceRecord* surface_of_cell() {
+    const int n = arg_int(0);
+    if (surface_array() == nullptr || n < 0 || n > lens_data().image_surface) return nullptr;
+    return &surface(n);
+}
+
+}  // namespace
+
+char* lens_text_variable(int entry, std::size_t* size) {
+    std::size_t n = 0;
+    char* text = nullptr;
+    if (entry == kSysVarGlassName) {
+        text = g_glass_name_text;
+        n = sizeof g_glass_name_text;
+    } else if (entry == kSysVarSurfaceNote) {
+        text = g_surface_note_text;
+        n = sizeof g_surface_note_text;
+    } else if (entry == kSysVarLensNoteLine) {
+        text = g_lens_note_text;
+        n = sizeof g_lens_note_text;
+    }
+    if (size != nullptr) *size = n;
+    return text;
+}
+
+void install_lens_text_commands() {
+    set_handler(kSlotSurfaceGlassName, cmd_surface_glass_name);
+    set_handler(kSlotSurfaceNote, cmd_surface_note);
+    set_handler(kSlotLensNoteLine, cmd_lens_note_line);
+}
+
+int cmd_surface_glass_name() {
+    const SurfaceRecord* s = surface_of_cell();
+    if (s == nullptr) return kMsgIndexRange;
+    return copy_into_variable(kSysVarGlassName, s->medium_name);
+}
+
+int cmd_surface_note() {
+    const SurfaceRecord* s = surface_of_cell();
+    if (s == nullptr) return kMsgIndexRange;
+    return copy_into_variable(kSysVarSurfaceNote, s->note);
+}
+
+int cmd_lens_note_line() {
+    const int line = arg_int(0);
+    if (line < 1 || line > kNoteLines) return kMsgIndexRange;
+    return copy_into_variable(kSysVarLensNoteLine, lens_data().notes[line - 1]);
+}

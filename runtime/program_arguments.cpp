@@ -1,0 +1,37 @@
+#include "runtime/program_arguments.h"
+
+#include "platform/paths.h"
+
+namespace {
+
+std::vector<std::string> g_arguments;
+std::string g_base_name;
+
+}  // namespace
+
+void set_program_arguments(int argc, const char* const* argv) {
+    g_arguments.clear();
+    for (int i = 0; argv != nullptr && i < argc; ++i) {
+        g_arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
+    }
+    if (argc > 0 && argv != nullptr && argv[0] != nullptr) {
+        std::string base = platform::file_name_part(argv[0]);
+        const std::size_t dot = base.rfind('.');
+        if (dot != std::string::npos && dot > 0) base.resize(dot);
+        if (base.size() > 80) base.resize(80);
+        g_base_name = base;
+    }
+}
+
+const std::string& program_base_name() {
+    return g_base_name;
+}
+
+const std::vector<std::string>& program_arguments() {
+    return g_arguments;
+}
+
+void reset_program_arguments() {
+    g_arguments.clear();
+    g_base_name.clear();
+}
