@@ -1,0 +1,67 @@
+// The Qt frame's combo box is the command line: a line typed there and entered runs, and its
+// output lands in text window 1.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <memory>
+
+#include "app/main_loop.h"
+#include "platform/qt/qt_backend.h"
+#include "tests/app/startup/started_runtime.h"
+
+namespace {
+
+int g_argc = 1;
+char g_arg0[] = "test_main_loop_qt";
+char* g_argv[] = {g_arg0, nullptr};
+
+template <typename T>
+T* find_widget(const char* name) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (T* w = top->findChild<T*>(name)) return w;
+    }
+    return nullptr;
+}
+
+TEST(QtCommandLine, AnEnteredLineRunsAndItsOutputAppearsInTextWindowOne) {
+    tavo_test::StartedRuntime run;
+    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    platform::set_current_ui(qt.get());
+    reset_main_loop();
+    ASSERT_EQ(runtime_init(1), 0);
+    ASSERT_EQ(install_main_loop(), 0);
+    // Start-up messages (missing glass catalogues of the temporary tree) would wait in modal
+    // boxes: the application start reports them on the console.
+    platform::set_current_ui(run.backend.get());
+    ASSERT_EQ(app_init(0, 0, 0), 0);
+    platform::set_current_ui(qt.get());
+    main_loop_start();
+
+    auto* combo = find_widget<QComboBox>("tavo_command_line");
+    ASSERT_NE(combo, nullptr);
+    auto enter = [&](const char* line) {
+        combo->lineEdit()->setText(line);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(combo->lineEdit(), &press);
+        for (int k = 0; k < 5; ++k) main_loop_pass(false);
+    };
+    enter("a = 4");
+    enter("history");
+
+    auto* text = find_widget<QPlainTextEdit>("tavo_surface_1");
+    ASSERT_NE(text, nullptr);
+    const QString shown = text->toPlainText();
+    EXPECT_TRUE(shown.contains("Command history:")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("a = 4")) << shown.toStdString();
+
+    reset_main_loop();
+    gui_shutdown();
+    set_running_flag(0);
+    platform::set_current_ui(run.backend.get());
+}
+
+}  // namespace

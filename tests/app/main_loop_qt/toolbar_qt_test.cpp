@@ -1,0 +1,74 @@
+// The Qt frame's toolbar: a click on an enabled tool button runs its command text; a disabled
+// button does nothing.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <filesystem>
+#include <memory>
+
+#include "app/main_loop.h"
+#include "app/toolbar.h"
+#include "platform/qt/qt_backend.h"
+#include "runtime/command_history.h"
+#include "tests/app/startup/started_runtime.h"
+
+namespace {
+
+int g_argc = 1;
+char g_arg0[] = "test_main_loop_qt";
+char* g_argv[] = {g_arg0, nullptr};
+
+template <typename T>
+T* find_widget(const char* name) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (T* w = top->findChild<T*>(name)) return w;
+    }
+    return nullptr;
+}
+
+TEST(QtToolbar, AnEnabledButtonRunsItsCommandAndADisabledOneDoesNothing) {
+    namespace fs = std::filesystem;
+    tavo_test::StartedRuntime run;
+    fs::create_directories(run.tree.root() / "bin/bma");
+    for (const auto& e : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / "bin/bma")) {
+        fs::copy_file(e.path(), run.tree.root() / "bin/bma" / e.path().filename());
+    }
+    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    platform::set_current_ui(qt.get());
+    reset_main_loop();
+    ASSERT_EQ(runtime_init(1), 0);
+    ASSERT_EQ(install_main_loop(), 0);
+    platform::set_current_ui(run.backend.get());
+    ASSERT_EQ(app_init(0, 0, 0), 0);
+    platform::set_current_ui(qt.get());
+    main_loop_start();
+    create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
+    for (int k = 0; k < 3; ++k) main_loop_pass(false);
+
+    ASSERT_EQ(toolbar_buttons().size(), 3u);
+    auto* history = find_widget<QToolButton>("tavo_tool_15");
+    auto* levels = find_widget<QToolButton>("tavo_tool_17");
+    ASSERT_NE(history, nullptr);
+    ASSERT_NE(levels, nullptr);
+    EXPECT_EQ(history->toolTip().toStdString(), "Command history");
+    EXPECT_TRUE(history->isEnabled());
+    EXPECT_FALSE(levels->isEnabled());
+
+    levels->click();
+    for (int k = 0; k < 3; ++k) main_loop_pass(false);
+    EXPECT_EQ(history_count(), 0);  // nothing ran
+
+    history->click();
+    for (int k = 0; k < 3; ++k) main_loop_pass(false);
+    ASSERT_EQ(history_count(), 1);
+    EXPECT_STREQ(history_line(0), "history");
+
+    reset_main_loop();
+    gui_shutdown();
+    set_running_flag(0);
+    platform::set_current_ui(run.backend.get());
+}
+
+}  // namespace
