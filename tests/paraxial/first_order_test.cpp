@@ -250,7 +250,7 @@ TEST_F(ParaxialTest, ObjectOnTheFirstSurfaceUsesTheKeptSlopes) {
     for (int k = 0; k < 4; ++k) EXPECT_EQ(p.pupil_sum[k], 0.0) << k;
     for (int k = 2; k <= 13; ++k) EXPECT_EQ(p.total_sum[k], 0.0) << k;
 
-    // The third-, fifth- and seventh-order spherical sums (T1 and T14 of the summary) against
+    // The spherical sums of third (S1), fifth (T1) and seventh order (T14 of the summary) against
     // real rays from the axial object point, fitted at the paraxial image (virtual: it lies
     // y / u before the image surface). Surface 1 refracts them at the object point itself, where
     // sin u' = sin u / n holds exactly; the aberrations start behind it, and the aperture of their
