@@ -430,6 +430,11 @@ void paraxial_trace(std::uint8_t section) {
                 p.i_after = p.c * p.y + p.u_after;
                 p.ibar_after = p.c * p.ybar + p.ubar_after;
             }
+        } else {
+            // The image surface bends nothing: the rays keep the slopes they arrive with, which a
+            // gradient medium in the last gap has changed since the last surface.
+            p.u_after = p.u;
+            p.ubar_after = p.ubar;
         }
         if (p.print != 0 && p.listing_kind == kListingFirstOrder) print_first_order_row();
         if (j < image && p.listing_kind > kListingFirstOrder) {

@@ -9,26 +9,15 @@
 #include "lens/optimise_links.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "tests/support/lens_arrays.h"
 
 class LensTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(settings_layout(), 0);
-        set_setting_int(kSetSurfaceLimit, 12, 0, 0);
-        set_setting_int(kSetMaxWavelengths, 10, 0, 0);
-        set_wavelength_settings(0.58756, 0.48613, 0.65627);
-        for (int i = 0; i < 3; ++i) set_setting_double(kSetWeightDefaults, 1.0, i, 0);
-        set_setting_text(kSetDesigner, "TAVO", 0);
-        reset_state_flags();
-        ASSERT_EQ(alloc_lens_arrays("/nonexistent-root", "/nonexistent-data"), 0);
-        ASSERT_EQ(lens_new(), 0);
-    }
+    void SetUp() override { ASSERT_EQ(tavo_test::open_new_lens(12), 0); }
 
     void TearDown() override {
         set_optimise_links(nullptr);
-        free_lens_arrays();
-        free_glass_cache();
-        settings_release();
+        tavo_test::close_new_lens();
     }
 
     static void set_wavelength_settings(double a, double b, double c) {

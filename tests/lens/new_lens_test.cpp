@@ -13,24 +13,31 @@ namespace {
 
 using NewLensTest = LensTest;
 
+// The values a new lens starts with are what a user sees in the listing of a lens just made, in
+// its spreadsheet and in its built-in variables: the tests pin them, and say where each comes
+// from, so that a change to one is a deliberate change of the program.
+
 TEST_F(NewLensTest, SurfacesOfANewLensAreAirWithTheObjectAtInfinity) {
     const LensData& l = lens_data();
+    // One surface between object and image, which is the stop and the reference surface.
     EXPECT_EQ(l.image_surface, 2);
     EXPECT_EQ(l.aperture_stop, 1);
     EXPECT_EQ(l.reference_surface, 1);
     EXPECT_EQ(l.current_surface, 0);
-    EXPECT_EQ(surface_limit(), 12);
+    EXPECT_EQ(surface_limit(), 12);  // the fixture's setting
     for (int n = 0; n <= 2; ++n) {
         SCOPED_TRACE(n);
         const SurfaceRecord& s = surface(n);
-        EXPECT_STREQ(s.medium_name, "AIR       ");
+        EXPECT_STREQ(s.medium_name, "AIR       ");  // the medium name fills its 10 characters
         EXPECT_EQ(s.medium_kind, kMediumAir);
+        // An air space grows with its mount: aluminium's 23.6e-6 per kelvin, written in the
+        // 1e-7 per kelvin of the catalogues' expansion column. The object space has no mount.
         EXPECT_DOUBLE_EQ(s.medium_tce, n == 0 ? 0.0 : 236.0);
         EXPECT_STREQ(s.group_label, "           ");
         EXPECT_EQ(s.asphere, nullptr);
         EXPECT_EQ(s.decentre, nullptr);
     }
-    EXPECT_DOUBLE_EQ(surface(0).thickness, 1e20);
+    EXPECT_DOUBLE_EQ(surface(0).thickness, 1e20);  // the distance lens data take as infinite
     EXPECT_EQ(surface(0).aperture_kind, kApertureFixedValue);
     EXPECT_EQ(surface(1).aperture_kind, kApertureComputed);
     EXPECT_DOUBLE_EQ(surface(1).thickness, 0.0);
@@ -40,20 +47,32 @@ TEST_F(NewLensTest, SurfacesOfANewLensAreAirWithTheObjectAtInfinity) {
 
 TEST_F(NewLensTest, LensLevelDefaults) {
     const LensData& l = lens_data();
-    EXPECT_DOUBLE_EQ(l.units, 1.0);
+    // Values with a source outside the program.
+    EXPECT_DOUBLE_EQ(l.units, 1.0);         // millimetres, the unit of the catalogues
+    EXPECT_DOUBLE_EQ(l.temperature, 20.0);  // where the makers measure catalogue indices
+    EXPECT_DOUBLE_EQ(l.reference_temperature, 20.0);
+    EXPECT_DOUBLE_EQ(l.pressure, 1.0);             // one atmosphere
+    EXPECT_DOUBLE_EQ(l.test_wavelength, 0.54607);  // the mercury e line, that of test plates
+    EXPECT_STREQ(l.designer, "TAVO");              // the fixture's designer setting
+    // A field of a millionth of a radian: given as an angle, and the object height at the
+    // infinite object distance names the same field point.
+    EXPECT_EQ(l.field_is_angle, 1);
     EXPECT_DOUBLE_EQ(l.object_height, -1e14);
-    EXPECT_DOUBLE_EQ(l.field_angle, 9.999999999462034e-7);
-    EXPECT_DOUBLE_EQ(l.temperature, 20.0);
+    EXPECT_NEAR(l.field_angle, 1e-6, 1e-15);
+    EXPECT_NEAR(l.field_angle, std::atan(-l.object_height / surface(0).thickness), 1e-15);
+
+    // The program's own starting choices, which a user sees as the built-in variables of a
+    // new lens: an object-space NA of 0.05 for when the aperture is switched to NA, fans of
+    // 21 rays, rays aimed at the reference surface (mode 1, between the entrance pupil 0 and
+    // the rim rays 2), the wavefront referred to a sphere, and the XABA and TXYC settings.
     EXPECT_DOUBLE_EQ(l.object_na, 0.05);
-    EXPECT_DOUBLE_EQ(l.test_wavelength, 0.54607);
-    EXPECT_DOUBLE_EQ(l.xaba, 90.0);
     EXPECT_EQ(l.fan_rays, 21);
     EXPECT_EQ(l.aim_mode, 1);
-    EXPECT_EQ(l.field_is_angle, 1);
     EXPECT_EQ(l.wrsp, 1);
+    EXPECT_DOUBLE_EQ(l.xaba, 90.0);
     EXPECT_EQ(l.txyc, 1);
+    // An untitled lens: the title field blank, no notes, one configuration.
     EXPECT_STREQ(l.title, "          ");
-    EXPECT_STREQ(l.designer, "TAVO");
     EXPECT_EQ(l.notes[3][0], '\0');
     EXPECT_EQ(l.current_configuration, 1);
 }
@@ -99,6 +118,9 @@ TEST_F(NewLensTest, FirstWeightFallsBackButLaterWeightsAreTakenAsTheyAre) {
 }
 
 TEST_F(NewLensTest, ThreeDrawingRaySets) {
+    // The drawing of a new lens has the usual three field points, the axis, the 0.7 zone and
+    // the full field, with 3, 0 and 1 as their numbers of rays (DLNR), the axial fan across the
+    // whole pupil, all in the first wavelength; its 3-D view is from 30 and 240 degrees.
     const DrawingConditions* dc = lens_data().drawing_conditions;
     ASSERT_NE(dc, nullptr);
     ASSERT_EQ(dc->row_count, 3);
@@ -141,6 +163,9 @@ TEST_F(NewLensTest, PerLensRecordsAreKeptAndReset) {
     ASSERT_EQ(lens_new(), 0);
     EXPECT_EQ(lens_data().optimise_params, params);
     EXPECT_EQ(lens_data().spot_settings, spot);
+    // Back to the starting values a user sees in the optimisation and spot-diagram settings of
+    // a new lens: damping 0.001, the operands from the procedure *oprds, air spaces up to
+    // 10000, 17.03 aperture divisions, a polychromatic spot.
     EXPECT_DOUBLE_EQ(params->damping, 0.001);
     EXPECT_STREQ(params->operand_command, "*oprds");
     EXPECT_DOUBLE_EQ(params->max_air_thickness, 10000.0);

@@ -1,12 +1,16 @@
 #include "tests/support/built_tables.h"
 
+#include <fstream>
 #include <system_error>
 
 #include "platform/child_process.h"
+#include "platform/ui.h"
 #include "runtime/definitions.h"
+#include "runtime/messages.h"
+#include "runtime/output_options.h"
 #include "runtime/table_files.h"
 #include "runtime/table_messages.h"
-#include "tests/support/temp_tree.h"
+#include "runtime/text_output.h"
 
 namespace fs = std::filesystem;
 
@@ -41,6 +45,45 @@ platform::ConsoleOptions test_console_options(std::istream& input, std::ostream&
     options.errors = &errors;
     options.manual_clock = true;
     return options;
+}
+
+MessageConsole::~MessageConsole() {
+    close_message_table();
+    set_running_flag(0);
+    reset_output_options();
+    reset_text_output();
+    platform::set_current_ui(nullptr);
+}
+
+int MessageConsole::open_console(const std::vector<MessageText>& texts) {
+    std::vector<std::uint8_t> bytes;
+    if (const int rc = build_message_table(texts, bytes); rc != 0) return rc;
+    std::ofstream f(tree.root() / "bin/amo/tvrtmsgs.amo", std::ios::binary);
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+    f.close();
+    if (!f) return -1;
+    return open_table_and_window();
+}
+
+int MessageConsole::open_console_with_built_messages() {
+    std::error_code error;
+    fs::copy_file(built_root() / "bin/amo/tvrtmsgs.amo", tree.root() / "bin/amo/tvrtmsgs.amo",
+                  fs::copy_options::overwrite_existing, error);
+    if (error) return -1;
+    return open_table_and_window();
+}
+
+int MessageConsole::open_table_and_window() {
+    if (const int rc = read_root_folders(); rc != 0) return rc;
+    if (const int rc = open_message_table(); rc != 0) return rc;
+    platform::set_current_ui(&ui);
+    if (const int rc = ui.create_frame("TAVO LT", nullptr); rc != 0) return rc;
+    if (const int rc = ui.create_window(platform::kWindowText1, "Text 1", nullptr); rc != 0)
+        return rc;
+    reset_output_options();
+    reset_text_output();
+    return 0;
 }
 
 }  // namespace tavo_test

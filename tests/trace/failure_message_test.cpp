@@ -1,18 +1,11 @@
 // A ray of kind 1 prints its failure with the surface number; other kinds print nothing.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <vector>
 
-#include "platform/console/console_backend.h"
 #include "runtime/message_table.h"
 #include "runtime/messages.h"
-#include "runtime/output_options.h"
-#include "runtime/table_files.h"
-#include "runtime/table_messages.h"
-#include "runtime/text_output.h"
-#include "tests/support/temp_tree.h"
+#include "tests/support/built_tables.h"
 #include "tests/trace/trace_fixture.h"
 
 namespace trace_test {
@@ -23,27 +16,11 @@ const std::vector<MessageText> kTexts = {
     {-2708 + kMessageSlotBase, 2, "The ray is stopped by the aperture of surface %d"},
 };
 
-class FailureMessages : public TraceTest {
+class FailureMessages : public TraceTest, protected tavo_test::MessageConsole {
 protected:
-    tavo_test::TempTree tree;
-    std::istringstream in;
-    std::ostringstream out, err;
-    platform::ConsoleBackend ui{platform::ConsoleOptions{&in, &out, &err, true}};
-
     void SetUp() override {
         TraceTest::SetUp();
-        std::vector<std::uint8_t> bytes;
-        ASSERT_EQ(build_message_table(kTexts, bytes), 0);
-        std::ofstream f(tree.root() / "bin" / "amo" / "tvrtmsgs.amo", std::ios::binary);
-        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-        f.close();
-        ASSERT_EQ(read_root_folders(), 0);
-        ASSERT_EQ(open_message_table(), 0);
-        platform::set_current_ui(&ui);
-        ASSERT_EQ(ui.create_frame("TAVO LT", nullptr), 0);
-        ASSERT_EQ(ui.create_window(1, "Text", nullptr), 0);
-        reset_output_options();
-        reset_text_output();
+        ASSERT_EQ(open_console(kTexts), 0);
         set_running_flag(1);
 
         for (int n = 1; n <= 5; ++n) thickness(n, 5.0);
@@ -51,14 +28,6 @@ protected:
         make_lens(5, kObjectAtInfinity);
         lens_data().object_height = 0.0;
         lens_data().axial_start_height = 3.0;
-    }
-    void TearDown() override {
-        close_message_table();
-        set_running_flag(0);
-        reset_output_options();
-        reset_text_output();
-        platform::set_current_ui(nullptr);
-        TraceTest::TearDown();
     }
 };
 

@@ -9,12 +9,9 @@
 #include <array>
 #include <cmath>
 
-#include "lens/glass_cache.h"
 #include "lens/lens_data.h"
-#include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
-#include "runtime/settings.h"
-#include "runtime/state_flags.h"
+#include "tests/support/lens_arrays.h"
 #include "trace/ray_record.h"
 #include "trace/ray_trace.h"
 #include "trace/trace_seams.h"
@@ -35,17 +32,7 @@ struct Medium {
 class TraceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(settings_layout(), 0);
-        set_setting_int(kSetSurfaceLimit, 12, 0, 0);
-        set_setting_int(kSetMaxWavelengths, 10, 0, 0);
-        set_setting_double(kSetWavelengthDefaults, 0.58756, 0, 0);
-        set_setting_double(kSetWavelengthDefaults, 0.48613, 1, 0);
-        set_setting_double(kSetWavelengthDefaults, 0.65627, 2, 0);
-        for (int i = 0; i < 3; ++i) set_setting_double(kSetWeightDefaults, 1.0, i, 0);
-        set_setting_text(kSetDesigner, "TAVO", 0);
-        reset_state_flags();
-        ASSERT_EQ(alloc_lens_arrays("/nonexistent-root", "/nonexistent-data"), 0);
-        ASSERT_EQ(lens_new(), 0);
+        ASSERT_EQ(tavo_test::open_new_lens(12), 0);
         saved_seams_ = trace_seams();
         reference_ray() = ReferenceRay{};
         trace_globals() = TraceGlobals{};
@@ -61,9 +48,7 @@ protected:
             surface(n).special_aperture_count = 0;
             surface(n).asphere = nullptr;
         }
-        free_lens_arrays();
-        free_glass_cache();
-        settings_release();
+        tavo_test::close_new_lens();
     }
 
     // Surfaces 1..count between object and image; every medium air.

@@ -9,6 +9,7 @@
 #include "lens/glass_cache.h"
 #include "lens/glass_catalog.h"
 #include "lens/refractive_index.h"
+#include "tests/lens/glass/old_private_layout.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -110,7 +111,8 @@ TEST_F(GlassLoadTest, HeaderCountAboveTheRoomIsCappedAndReported) {
 
 TEST_F(GlassLoadTest, OldPrivateLayoutWithoutConversionLeavesThePrivateCatalogueEmpty) {
     install_all();
-    tree.write_file("data/bin/glc/private.glc", fixture("old_private.glc"));
+    // The old layout with no glasses.
+    tree.write_file("data/bin/glc/private.glc", glass_test::old_private_catalog({}, 0));
     auto reports = read_glass_catalogs(tree.root().string(), tree.data().string(), nullptr);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].path, private_catalog_path());

@@ -7,24 +7,17 @@
 
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "lens/glass_cache.h"
 #include "lens/glass_catalog.h"
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
-#include "lens/lens_reset.h"
-#include "platform/console/console_backend.h"
 #include "runtime/messages.h"
-#include "runtime/output_options.h"
-#include "runtime/settings.h"
 #include "runtime/state_flags.h"
-#include "runtime/table_files.h"
-#include "runtime/table_messages.h"
 #include "runtime/text_output.h"
-#include "tests/support/temp_tree.h"
+#include "tests/support/built_tables.h"
+#include "tests/support/lens_arrays.h"
 
 namespace glass_test {
 
@@ -53,32 +46,16 @@ inline std::string flat_glass(const char* name, double n2, double tce = 0.0) {
     return line;
 }
 
-class GlassLensTest : public ::testing::Test {
+class GlassLensTest : public ::testing::Test, protected tavo_test::MessageConsole {
 protected:
     void SetUp() override {
-        fs::copy_file(tavo_test::built_root() / "bin/amo/tvrtmsgs.amo",
-                      tree.root() / "bin/amo/tvrtmsgs.amo", fs::copy_options::overwrite_existing);
-        ASSERT_EQ(read_root_folders(), 0);
-        ASSERT_EQ(open_message_table(), 0);
-        platform::set_current_ui(&ui);
-        ASSERT_EQ(ui.create_frame("TAVO LT", nullptr), 0);
-        ASSERT_EQ(ui.create_window(1, "Text 1", nullptr), 0);
-        reset_output_options();
+        ASSERT_EQ(open_console_with_built_messages(), 0);
         reset_state_flags();
-        reset_text_output();
         set_running_flag(0);
         printed.clear();
         set_output_line_sink(keep_line);
 
-        ASSERT_EQ(settings_layout(), 0);
-        set_setting_int(kSetSurfaceLimit, 12, 0, 0);
-        set_setting_int(kSetMaxWavelengths, 10, 0, 0);
-        const double wavelengths[3] = {0.58756, 0.48613, 0.65627};
-        for (int i = 0; i < 3; ++i) {
-            set_setting_double(kSetWavelengthDefaults, wavelengths[i], i, 0);
-            set_setting_double(kSetWeightDefaults, 1.0, i, 0);
-        }
-        set_setting_text(kSetDesigner, "TAVO", 0);
+        ASSERT_EQ(tavo_test::new_lens_settings(12), 0);
         fs::create_directories(tree.root() / "bin/glc");
         fs::create_directories(tree.data() / "bin/glc");
     }
@@ -86,14 +63,7 @@ protected:
     void TearDown() override {
         set_output_line_sink(nullptr);
         close_glass_catalogs();
-        free_lens_arrays();
-        free_glass_cache();
-        settings_release();
-        close_message_table();
-        reset_text_output();
-        reset_output_options();
-        set_running_flag(0);
-        platform::set_current_ui(nullptr);
+        tavo_test::close_new_lens();
     }
 
     // Every installed catalogue with one glass of its own name, and a private one.
@@ -115,8 +85,7 @@ protected:
 
     // Start-up: lens arrays with the catalogues, then a new lens; the main loop then runs.
     void start() {
-        ASSERT_EQ(alloc_lens_arrays(tree.root().string(), tree.data().string()), 0);
-        ASSERT_EQ(lens_new(), 0);
+        ASSERT_EQ(tavo_test::open_lens_arrays(tree.root().string(), tree.data().string()), 0);
         set_running_flag(1);
     }
 
@@ -130,11 +99,6 @@ protected:
         for (const auto& b : ui.message_boxes_shown()) t.push_back(b.text);
         return t;
     }
-
-    tavo_test::TempTree tree;
-    std::istringstream in;
-    std::ostringstream out, err;
-    platform::ConsoleBackend ui{platform::ConsoleOptions{&in, &out, &err, true}};
 };
 
 }  // namespace glass_test

@@ -5,7 +5,9 @@
 
 #include <cmath>
 
+#include "lens/lens_reset.h"
 #include "lens/surface_materials.h"
+#include "runtime/output_options.h"
 #include "tests/lens/glass/glass_lens_fixture.h"
 
 namespace {

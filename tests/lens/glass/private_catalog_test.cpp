@@ -8,16 +8,13 @@
 #include "lens/private_catalog.h"
 #include "runtime/arg_cells.h"
 #include "tests/lens/glass/glass_lens_fixture.h"
+#include "tests/lens/glass/old_private_layout.h"
 
 namespace {
 namespace fs = std::filesystem;
 
 using glass_test::flat_glass;
 using ::testing::HasSubstr;
-
-std::string fixture(const std::string& name) {
-    return tavo_test::read_file(fs::path(TAVO_FIXTURES_DIR) / "glass" / name);
-}
 
 // A glass line in the writer's canonical form, so that a rewrite leaves it as it is.
 const char kZetaLine[] =
@@ -147,7 +144,7 @@ TEST_F(PrivateCatalogTest, EmptyNameIsRefused) {
 
 TEST_F(PrivateCatalogTest, OldLayoutIsConvertedAndTheOldFileKept) {
     install_all();
-    const std::string old = fixture("old_private_two.glc");
+    const std::string old = glass_test::old_private_two_glasses();
     tree.write_file("data/bin/glc/private.glc", old);
     start();
     EXPECT_TRUE(boxes().empty());
@@ -170,7 +167,9 @@ TEST_F(PrivateCatalogTest, OldLayoutIsConvertedAndTheOldFileKept) {
 
 TEST_F(PrivateCatalogTest, OldLayoutWithABadBlockNumberIsKeptAndNeverOverwritten) {
     install_all();
-    const std::string old = fixture("old_private_bad_block.glc");
+    // ZED's data block becomes block 7, far past the two blocks the file holds.
+    std::string old = glass_test::old_private_two_glasses();
+    glass_test::put_le16(old, glass_test::kOldEntriesAt + glass_test::kOldBlockNumberAt, 7);
     tree.write_file("data/bin/glc/private.glc", old);
     start();
     const std::string path = (tree.data() / "bin/glc/private.glc").string();

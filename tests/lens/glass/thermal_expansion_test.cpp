@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "lens/surface_materials.h"
+#include "runtime/settings.h"
 #include "lens/thermal_expansion.h"
 #include "tests/lens/glass/glass_lens_fixture.h"
 

@@ -3,19 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/console/console_backend.h"
 #include "runtime/message_table.h"
 #include "runtime/output_options.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_files.h"
-#include "runtime/table_messages.h"
 #include "runtime/text_output.h"
-#include "tests/support/temp_tree.h"
+#include "tests/support/built_tables.h"
 
 namespace {
 
@@ -44,38 +40,15 @@ const std::vector<MessageText> kTexts = {
     {-109 + kMessageSlotBase, 0, "Caption"},
 };
 
-struct Messages : ::testing::Test {
-    tavo_test::TempTree tree;
-    std::istringstream in;
-    std::ostringstream out, err;
-    platform::ConsoleBackend ui{platform::ConsoleOptions{&in, &out, &err, true}};
-
+struct Messages : ::testing::Test, tavo_test::MessageConsole {
     void SetUp() override {
-        std::vector<std::uint8_t> bytes;
-        ASSERT_EQ(build_message_table(kTexts, bytes), 0);
-        std::ofstream f(tree.root() / "bin" / "amo" / "tvrtmsgs.amo", std::ios::binary);
-        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-        f.close();
-        ASSERT_EQ(read_root_folders(), 0);
-        ASSERT_EQ(open_message_table(), 0);
-        platform::set_current_ui(&ui);
-        ASSERT_EQ(ui.create_frame("TAVO LT", nullptr), 0);
-        ASSERT_EQ(ui.create_window(1, "Text", nullptr), 0);
-        reset_output_options();
+        ASSERT_EQ(open_console(kTexts), 0);
         reset_state_flags();
-        reset_text_output();
         set_running_flag(0);
         message_location() = MessageLocation{};
         set_pending_name(nullptr);
     }
-    void TearDown() override {
-        close_message_table();
-        set_running_flag(0);
-        message_location() = MessageLocation{};
-        reset_output_options();
-        reset_text_output();
-        platform::set_current_ui(nullptr);
-    }
+    void TearDown() override { message_location() = MessageLocation{}; }
 
     std::vector<std::string> box_texts() const {
         std::vector<std::string> t;

@@ -39,6 +39,22 @@ protected:
         trace_test::TraceTest::TearDown();
     }
 
+    // Shape, curvatures and conics of surface n; its asphere, spline and Fresnel data cleared.
+    static void base(int n, std::uint16_t shape, double cv, double cc, double cvx = 0.0,
+                     double ccx = 0.0, std::uint8_t toric = 0) {
+        SurfaceRecord& s = surface(n);
+        s.shape = shape;
+        s.curvature = cv;
+        s.conic = cc;
+        s.x_curvature = cvx;
+        s.x_conic = ccx;
+        s.toric = toric;
+        s.asphere = nullptr;
+        s.spline = nullptr;
+        s.fresnel = 0;
+        s.fresnel_curvature = 0.0;
+    }
+
     // An asphere record of the given kind and working coefficients on surface n.
     AsphereRecord& asphere(int n, int kind, std::vector<double> c, std::uint16_t sub_kind = 0) {
         OwnedAsphere& a = aspheres_[n];

@@ -32,20 +32,6 @@ protected:
         make_lens(1, 100.0);
         surface(kS).index = glass_.data();
     }
-    void base(std::uint16_t shape, double cv, double cc, double cvx = 0.0, double ccx = 0.0,
-              std::uint8_t toric = 0) {
-        SurfaceRecord& s = surface(kS);
-        s.shape = shape;
-        s.curvature = cv;
-        s.conic = cc;
-        s.x_curvature = cvx;
-        s.x_conic = ccx;
-        s.toric = toric;
-        s.asphere = nullptr;
-        s.spline = nullptr;
-        s.fresnel = 0;
-        s.fresnel_curvature = 0.0;
-    }
     // A ray 10 before the vertex plane of surface 1 aimed at (px, py, 0).
     static RayRecord ray_towards(double x0, double y0, double px, double py) {
         RayRecord r{};
@@ -104,64 +90,64 @@ TEST_F(Intersection, RaysMeetEveryGeneralSurfaceOnTheSurface) {
     const std::vector<MeetCase> cases = {
         {"even asphere",
          [&] {
-             base(kShapeAsphere, 0.03, -1.2);
+             base(kS, kShapeAsphere, 0.03, -1.2);
              asphere(kS, kAsphereEven, {0, 0, 2e-5, -3e-7, 0, 0});
          }},
         {"series asphere with a constant term",
          [&] {
-             base(kShapeAsphere, -0.02, 0.3);
+             base(kS, kShapeAsphere, -0.02, 0.3);
              asphere(kS, kAsphereSeries, {0.05, 0.004, -1e-5});
          }},
         {"odd asphere",
          [&] {
-             base(kShapeAsphere, 0.025, 0);
+             base(kS, kShapeAsphere, 0.025, 0);
              asphere(kS, kAsphereOdd, {2e-4, -1e-5});
          }},
         {"radial series",
          [&] {
-             base(kShapeAsphere, 0.02, 0);
+             base(kS, kShapeAsphere, 0.02, 0);
              asphere(kS, kAsphereRadial, {0.0, 0.01, 0.001});
          }},
-        {"toroid", [&] { base(kShapeToroid, 0.04, -0.5, -0.015, 0.0, 1); }},
+        {"toroid", [&] { base(kS, kShapeToroid, 0.04, -0.5, -0.015, 0.0, 1); }},
         {"toroid with an even asphere profile",
          [&] {
-             base(kShapeToroid, 0.04, 0.0, 0.02, 0.0, 1);
+             base(kS, kShapeToroid, 0.04, 0.0, 0.02, 0.0, 1);
              asphere(kS, kAsphereSeries, {0.0, 0.0, 1e-5});
          }},
-        {"cylinder", [&] { base(kShapeCylinder, 0.05, 0.2, 0.0, 0.0, 1); }},
+        {"cylinder", [&] { base(kS, kShapeCylinder, 0.05, 0.2, 0.0, 0.0, 1); }},
         {"biconic with pairs",
          [&] {
-             base(kShapeSpecialBase, 0.03, -0.3, 0.01, 0.5);
+             base(kS, kShapeSpecialBase, 0.03, -0.3, 0.01, 0.5);
              asphere(kS, kAsphereBiconic, {1e-4, 2e-4, 1e-6, -1e-6});
          }},
         {"biconic kind 101",
          [&] {
-             base(kShapeSpecialBase, 0.03, -0.3, 0.01, 0.5);
+             base(kS, kShapeSpecialBase, 0.03, -0.3, 0.01, 0.5);
              asphere(kS, kAsphereBiconicPairs, {0, 0, 1e-5, 0, 0, 0}, kAsphereEven);
          }},
         {"cone",
          [&] {
-             base(kShapeSpecialBase, 0, 0);
+             base(kS, kShapeSpecialBase, 0, 0);
              asphere(kS, kAsphereCone, {0.15, 1e-3});
          }},
         {"elliptical cone (bracketing search)",
          [&] {
-             base(kShapeSpecialBase, 0, 0);
+             base(kS, kShapeSpecialBase, 0, 0);
              asphere(kS, kAsphereEllipticCone, {0.2, 2.0, 3.0});
          }},
         {"XY polynomial (bracketing search)",
          [&] {
-             base(kShapeAsphere, 0.05, 0);
+             base(kS, kShapeAsphere, 0.05, 0);
              asphere(kS, kAsphereXy, {0.0, 0.01, -0.02, 0.004, 0.002, -0.003});
          }},
         {"toric asphere in x (bracketing search)",
          [&] {
-             base(kShapeToroid, 0.01, 0.0, 0.04, 0.0, 2);
+             base(kS, kShapeToroid, 0.01, 0.0, 0.04, 0.0, 2);
              asphere(kS, kAsphereToricX, {1e-5});
          }},
         {"spline",
          [&] {
-             base(kShapeSpline, 0.02, 0);
+             base(kS, kShapeSpline, 0.02, 0);
              spline(
                  kS, {0.0, 3.0, 6.0, 9.0}, [](double r) { return 0.01 * r * r - 3e-4 * r * r * r; },
                  [](double r) { return 0.02 * r - 9e-4 * r * r; },
@@ -176,7 +162,7 @@ TEST_F(Intersection, RaysMeetEveryGeneralSurfaceOnTheSurface) {
 }
 
 TEST_F(Intersection, FresnelRaysStayOnTheSubstrateWithTheOpticalNormal) {
-    base(kShapeSphere, 0.05, 0);
+    base(kS, kShapeSphere, 0.05, 0);
     surface(kS).fresnel = 1;
     surface(kS).fresnel_curvature = -0.01;
     surface(kS).fresnel_conic = 0.0;
@@ -196,7 +182,7 @@ TEST_F(Intersection, FresnelRaysStayOnTheSubstrateWithTheOpticalNormal) {
 }
 
 TEST_F(Intersection, VerdictsOfTheThreeOperations) {
-    base(kShapeAsphere, 0.02, 0);
+    base(kS, kShapeAsphere, 0.02, 0);
     asphere(kS, kAsphereEven, {0, 0, 1e-6});
     // With backward set, a crossing behind the start point is rejected.
     RayRecord ray{};
@@ -225,7 +211,7 @@ TEST_F(Intersection, VerdictsOfTheThreeOperations) {
     EXPECT_EQ(bracket_surface_crossing(kS, ray, t1, t2), 0);
 
     // The XY polynomial has no closed form: the iteration hands over at once.
-    base(kShapeAsphere, 0.0, 0);
+    base(kS, kShapeAsphere, 0.0, 0);
     asphere(kS, kAsphereXy, {0.0, 0.0, 0.0, 0.0625});
     ray = RayRecord{};
     ray.x = 2.0;
@@ -254,7 +240,7 @@ TEST_F(Intersection, VerdictsOfTheThreeOperations) {
     EXPECT_EQ(ray.dist, 0.0);
 
     // A start point beyond a conic's rim fails at once.
-    base(kShapeAsphere, 0.5, 0);
+    base(kS, kShapeAsphere, 0.5, 0);
     asphere(kS, kAsphereEven, {0, 0, 1e-6});
     ray = RayRecord{};
     ray.x = 3.0;

@@ -32,20 +32,6 @@ protected:
         GeometryTest::SetUp();
         make_lens(1, 100.0);
     }
-    // Shape, curvatures and conics of surface kS; everything else cleared.
-    void base(std::uint16_t shape, double cv, double cc, double cvx = 0.0, double ccx = 0.0,
-              std::uint8_t toric = 0) {
-        SurfaceRecord& s = surface(kS);
-        s.shape = shape;
-        s.curvature = cv;
-        s.conic = cc;
-        s.x_curvature = cvx;
-        s.x_conic = ccx;
-        s.toric = toric;
-        s.asphere = nullptr;
-        s.spline = nullptr;
-        s.fresnel = 0;
-    }
     void check(const SagCase& c) {
         SCOPED_TRACE(c.name);
         c.setup();
@@ -81,14 +67,15 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
     const double cv = 0.02, cc = -0.6;
     auto r2 = [](double x, double y) { return x * x + y * y; };
     const std::vector<SagCase> cases = {
-        {"plane", [&] { base(kShapePlane, 0, 0); }, [](double, double) { return 0.0; }, kPoints},
-        {"sphere", [&] { base(kShapeSphere, cv, 0); },
+        {"plane", [&] { base(kS, kShapePlane, 0, 0); }, [](double, double) { return 0.0; },
+         kPoints},
+        {"sphere", [&] { base(kS, kShapeSphere, cv, 0); },
          [&](double x, double y) { return 50.0 - std::sqrt(2500.0 - r2(x, y)); }, kPoints},
-        {"conic", [&] { base(kShapeConic, cv, cc); },
+        {"conic", [&] { base(kS, kShapeConic, cv, cc); },
          [&](double x, double y) { return conic_sag(cv, cc, r2(x, y)); }, kPoints},
         {"kind 0: AD and AE terms",
          [&] {
-             base(kShapeAsphere, cv, cc);
+             base(kS, kShapeAsphere, cv, cc);
              asphere(kS, kAsphereEven, {0, 0, 1e-5, -2e-8, 0, 0});
          },
          [&](double x, double y) {
@@ -98,7 +85,7 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
          kPoints},
         {"kind 1: series in r^2 from the constant on",
          [&] {
-             base(kShapeAsphere, cv, cc);
+             base(kS, kShapeAsphere, cv, cc);
              asphere(kS, kAsphereSeries, {0.01, 0.001, 1e-5, 3e-8});
          },
          [&](double x, double y) {
@@ -108,7 +95,7 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
          kPoints},
         {"kind 9: prepared like kind 1",
          [&] {
-             base(kShapeAsphere, -cv, 0);
+             base(kS, kShapeAsphere, -cv, 0);
              asphere(kS, kAsphereZernike, {0, 0.002, -4e-6});
          },
          [&](double x, double y) {
@@ -118,7 +105,7 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
          kPoints},
         {"kind 11: series in r",
          [&] {
-             base(kShapeAsphere, cv, cc);
+             base(kS, kShapeAsphere, cv, cc);
              asphere(kS, kAsphereRadial, {0.0, 0.002, 0.0005, 1e-5});
          },
          [&](double x, double y) {
@@ -128,7 +115,7 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
          kPoints},
         {"kind 3: odd series from r^3",
          [&] {
-             base(kShapeAsphere, cv, cc);
+             base(kS, kShapeAsphere, cv, cc);
              asphere(kS, kAsphereOdd, {1e-4, -2e-6, 3e-8});
          },
          [&](double x, double y) {
@@ -139,7 +126,7 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
          kPoints},
         {"kind 7: cone",
          [&] {
-             base(kShapeSpecialBase, 0, 0);
+             base(kS, kShapeSpecialBase, 0, 0);
              asphere(kS, kAsphereCone, {0.1, 1e-3, 1e-5});
          },
          [&](double x, double y) {
@@ -149,7 +136,7 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
          kPoints},
         {"kind 8: elliptical cone with pairs",
          [&] {
-             base(kShapeSpecialBase, 0, 0);
+             base(kS, kShapeSpecialBase, 0, 0);
              asphere(kS, kAsphereEllipticCone, {0.2, 2.0, 3.0, 1e-4, 2e-4, 1e-6, -3e-6});
          },
          [&](double x, double y) {
@@ -160,7 +147,7 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
          kPoints},
         {"kind 6: biconic with pairs (odd count skips the first)",
          [&] {
-             base(kShapeSpecialBase, cv, -0.3, 0.01, 0.5);
+             base(kS, kShapeSpecialBase, cv, -0.3, 0.01, 0.5);
              asphere(kS, kAsphereBiconic, {99.0, 1e-4, 2e-4, 1e-6, -1e-6});
          },
          [&](double x, double y) {
@@ -173,7 +160,7 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
          kPoints},
         {"kind 101: the surface rays meet",
          [&] {
-             base(kShapeSpecialBase, cv, -0.3, 0.01, 0.5);
+             base(kS, kShapeSpecialBase, cv, -0.3, 0.01, 0.5);
              asphere(kS, kAsphereBiconicPairs, {0.0, 0.001, 2e-6}, kAsphereSeries);
          },
          [&](double x, double y) {
@@ -189,7 +176,7 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
          kPoints},
         {"kind 2: XY polynomial alone, curvature ignored",
          [&] {
-             base(kShapeAsphere, 0.05, 0);
+             base(kS, kShapeAsphere, 0.05, 0);
              asphere(kS, kAsphereXy, {0.1, 0.01, -0.02, 0.001, 0.002, -0.003, 1e-5, 0, 2e-5, 0});
          },
          [&](double x, double y) {
@@ -199,7 +186,7 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
          kPoints},
         {"kind 10: XY polynomial on the base conic",
          [&] {
-             base(kShapeAsphere, cv, cc);
+             base(kS, kShapeAsphere, cv, cc);
              asphere(kS, kAsphereZernikeXy, {0.0, 0.0, 0.0, 0.001, 0.002, -0.003});
          },
          [&](double x, double y) {
@@ -208,7 +195,7 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
          kPoints},
         {"kind 12: XY polynomial in |x| and |y|",
          [&] {
-             base(kShapeAsphere, 0.05, 0);
+             base(kS, kShapeAsphere, 0.05, 0);
              asphere(kS, kAsphereAbsXy, {0.0, 0.01, -0.02, 0.001, 0.002, -0.003});
          },
          [&](double x, double y) {
@@ -216,11 +203,11 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
              return 0.01 * u - 0.02 * v + 0.001 * u * u + 0.002 * u * v - 0.003 * v * v;
          },
          kPoints},
-        {"cylinder curved in y", [&] { base(kShapeCylinder, 0.03, -0.4, 0.0, 0.0, 1); },
+        {"cylinder curved in y", [&] { base(kS, kShapeCylinder, 0.03, -0.4, 0.0, 0.0, 1); },
          [&](double, double y) { return conic_sag(0.03, -0.4, y * y); }, kPoints},
         {"kind 5: cylinder with a y profile",
          [&] {
-             base(kShapeCylinder, 0.03, 0.0, 0.0, 0.0, 1);
+             base(kS, kShapeCylinder, 0.03, 0.0, 0.0, 0.0, 1);
              asphere(kS, kAsphereToricY, {1e-4, 1e-6});
          },
          [&](double, double y) {
@@ -229,12 +216,12 @@ TEST_F(SagNormal, EveryShapeAndAsphereKindFollowsItsFormula) {
          },
          kPoints},
         {"toroid: conic profile in y swept with the x-curvature",
-         [&] { base(kShapeToroid, 0.05, -0.5, -0.02, 0.0, 1); },
+         [&] { base(kS, kShapeToroid, 0.05, -0.5, -0.02, 0.0, 1); },
          [&](double x, double y) { return swept(conic_sag(0.05, -0.5, y * y), x, -0.02); },
          kPoints},
         {"kind 4: profile in x swept with the curvature",
          [&] {
-             base(kShapeToroid, 0.01, 0.0, 0.04, 0.0, 2);
+             base(kS, kShapeToroid, 0.01, 0.0, 0.04, 0.0, 2);
              asphere(kS, kAsphereToricX, {1e-5, -2e-7});
          },
          [&](double x, double y) {
@@ -253,7 +240,7 @@ TEST_F(SagNormal, SplineFollowsTheCubicThroughItsKnots) {
     auto f = [](double r) { return 0.01 * r * r + 2e-4 * r * r * r; };
     auto df = [](double r) { return 0.02 * r + 6e-4 * r * r; };
     auto d2f = [](double r) { return 0.02 + 1.2e-3 * r; };
-    base(kShapeSpline, 0.02, 0);
+    base(kS, kShapeSpline, 0.02, 0);
     spline(kS, {0.0, 2.0, 4.5, 7.0}, f, df, d2f);
     const SagCase c{"spline", [] {},
                     [&](double x, double y) { return f(std::sqrt(x * x + y * y)); }, kPoints};
@@ -290,7 +277,7 @@ TEST_F(SagNormal, SplineFollowsTheCubicThroughItsKnots) {
 }
 
 TEST_F(SagNormal, FresnelSagIsTheSubstrateNormalTheOpticalSurface) {
-    base(kShapeAsphere, 0.05, -0.5);
+    base(kS, kShapeAsphere, 0.05, -0.5);
     asphere(kS, kAsphereEven, {0, 0, 2e-5});
     surface(kS).fresnel = 1;
     surface(kS).fresnel_curvature = 0.01;
@@ -312,7 +299,7 @@ TEST_F(SagNormal, FresnelSagIsTheSubstrateNormalTheOpticalSurface) {
 
 TEST_F(SagNormal, RimsOfSpheresAndConics) {
     // c rho = 1 exactly: the hemisphere's rim, still on the surface.
-    base(kShapeSphere, 0.5, 0);
+    base(kS, kShapeSphere, 0.5, 0);
     SagPoint out{};
     surface_sag_normal(surface(kS), 2.0, 0.0, out);
     EXPECT_EQ(out.beyond_edge, 0);
@@ -324,20 +311,20 @@ TEST_F(SagNormal, RimsOfSpheresAndConics) {
     EXPECT_EQ(out.z, 2.0);
     EXPECT_EQ(out.nz, 1.0);
     // A conic past its root gives the rim sag 1/((1 + k) c) without the flag.
-    base(kShapeConic, 0.5, 0.44);
+    base(kS, kShapeConic, 0.5, 0.44);
     surface_sag_normal(surface(kS), 3.0, 0.0, out);
     EXPECT_EQ(out.beyond_edge, 0);
     EXPECT_DOUBLE_EQ(out.z, 1.0 / (1.44 * 0.5));
     // A single working coefficient of the polynomial kinds is a constant sag.
     for (int kind : {kAsphereEven, kAsphereSeries, kAsphereZernike, kAsphereRadial}) {
-        base(kShapeAsphere, 0.0, 0.0);
+        base(kS, kShapeAsphere, 0.0, 0.0);
         asphere(kS, kind, {0.25});
         surface_sag_normal(surface(kS), 1.5, -2.0, out);
         EXPECT_EQ(out.z, 0.25) << kind;
         EXPECT_EQ(out.nz, 1.0) << kind;
     }
     // A toroid at (x, 0) is the circle of the sweeping curvature.
-    base(kShapeToroid, 0.1, 0.0, 0.05, 0.0, 1);
+    base(kS, kShapeToroid, 0.1, 0.0, 0.05, 0.0, 1);
     surface_sag_normal(surface(kS), 6.0, 0.0, out);
     EXPECT_NEAR(out.z, 20.0 - std::sqrt(400.0 - 36.0), kSagTolerance);
 }

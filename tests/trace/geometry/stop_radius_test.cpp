@@ -40,14 +40,20 @@ TEST_F(StopRadius, RayHeightAtTheReferenceSurfaceBecomesItsRadius) {
     const Vec n = trace_test::sphere_normal({0, kBeam, z1}, 0.0, kR);
     const Vec d = trace_test::refract({0, 0, 1}, n, 1.0, 1.5);
     const double y2 = kBeam + (kThick - z1) * d[1] / d[2];
-    // The scale factors take the direction the ray leaves the stop with, back in air.
-    const Vec e = trace_test::refract(d, {0, 0, 1}, 1.5, 1.0);
     set_stop_radius_from_ray();
     EXPECT_NEAR(surface(2).aperture_radius, std::fabs(y2), 1e-12);
+
+    // The pupil scale factor is a definition of the wide-angle aiming, not a quantity of optics:
+    // on a plane stop it is 1 - (a / y) tan u', with a the stop radius, y the ray's height on the
+    // stop and u' the angle it leaves the stop with, back in air. The pieces come from the
+    // vector-law ray above; the factor then shows what the definition implies: the converging
+    // rim ray (tan u' < 0) gives more than 1, and it moves with the radius the stop keeps.
+    const Vec e = trace_test::refract(d, {0, 0, 1}, 1.5, 1.0);
+    const double tan_out = e[1] / e[2];
+    ASSERT_LT(tan_out, 0.0);
     const TraceGlobals& g = trace_globals();
-    const double scale = (y2 - (0.0 + std::fabs(y2)) * e[1] / e[2]) / y2;
-    EXPECT_NEAR(g.pupil_scale[0], scale, 1e-12);
-    EXPECT_NEAR(g.pupil_scale[1], scale, 1e-12);
+    EXPECT_NEAR(g.pupil_scale[0], 1.0 - tan_out, 1e-12);  // a = y: the radius is the ray's height
+    EXPECT_NEAR(g.pupil_scale[1], 1.0 - tan_out, 1e-12);
     EXPECT_EQ(g.real_stop, 1);
     EXPECT_EQ(g.aim_cache_stale, 1);
     EXPECT_EQ(g.aiming_state[0], 0.0);
@@ -57,7 +63,21 @@ TEST_F(StopRadius, RayHeightAtTheReferenceSurfaceBecomesItsRadius) {
     surface(2).aperture_radius = 2.0;
     set_stop_radius_from_ray();
     EXPECT_EQ(surface(2).aperture_radius, 2.0);
-    EXPECT_NEAR(trace_globals().pupil_scale[0], (y2 - 2.0 * e[1] / e[2]) / y2, 1e-12);
+    EXPECT_NEAR(trace_globals().pupil_scale[0], 1.0 - 2.0 / y2 * tan_out, 1e-12);
+}
+
+TEST_F(StopRadius, ARayLeavingTheStopParallelToTheAxisNeedsNoScaling) {
+    // A plane first surface leaves the parallel beam parallel: the stop takes the beam radius,
+    // and whatever radius the stop keeps, the factors stay 1.
+    curvature(1, 0.0);
+    set_stop_radius_from_ray();
+    EXPECT_NEAR(surface(2).aperture_radius, kBeam, 1e-12);
+    EXPECT_NEAR(trace_globals().pupil_scale[0], 1.0, 1e-15);
+    surface(2).aperture_kind = kApertureFixedValue;
+    surface(2).aperture_radius = 7.0;
+    set_stop_radius_from_ray();
+    EXPECT_NEAR(trace_globals().pupil_scale[0], 1.0, 1e-15);
+    EXPECT_NEAR(trace_globals().pupil_scale[1], 1.0, 1e-15);
 }
 
 TEST_F(StopRadius, FailedRayLeavesTheRadiusAndUnitScaleFactors) {

@@ -1,31 +1,24 @@
 // A lens for the set-up tests: settings, lens arrays and a new lens built through the setters;
-// a message table whose texts name their numbers, so that a test sees which messages the set-up
-// showed; model glasses whose indices the test gives.
+// a message table whose texts name their numbers and a console, so that a test sees which
+// messages the set-up showed; model glasses whose indices the test gives.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "lens/glass_cache.h"
 #include "lens/lens_data.h"
-#include "lens/lens_reset.h"
+#include "trace/lens_setup.h"
 #include "lens/optimise_links.h"
 #include "lens/surface_setters.h"
-#include "platform/console/console_backend.h"
 #include "runtime/dispatch.h"
 #include "runtime/message_table.h"
 #include "runtime/messages.h"
-#include "runtime/settings.h"
 #include "runtime/state_flags.h"
-#include "runtime/table_files.h"
-#include "runtime/table_messages.h"
-#include "tests/support/temp_tree.h"
-#include "trace/lens_setup.h"
+#include "tests/support/built_tables.h"
+#include "tests/support/lens_arrays.h"
 #include "trace/paraxial_trace.h"
 
 namespace lens_setup_test {
@@ -51,13 +44,8 @@ struct Surf {
     double n;
 };
 
-class LensSetupTest : public ::testing::Test {
+class LensSetupTest : public ::testing::Test, protected tavo_test::MessageConsole {
 protected:
-    tavo_test::TempTree tree;
-    std::istringstream in;
-    std::ostringstream out, err;
-    platform::ConsoleBackend ui{platform::ConsoleOptions{&in, &out, &err, true}};
-
     void SetUp() override {
         std::vector<MessageText> texts;
         for (int n : kShownMessages) {
@@ -65,28 +53,10 @@ protected:
         }
         texts.push_back({-262 + kMessageSlotBase, 1, "#-262"});
         texts.push_back({-307 + kMessageSlotBase, 2, "#-307"});
-        std::vector<std::uint8_t> bytes;
-        ASSERT_EQ(build_message_table(texts, bytes), 0);
-        {
-            std::ofstream f(tree.root() / "bin" / "amo" / "tvrtmsgs.amo", std::ios::binary);
-            f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-        }
-        ASSERT_EQ(read_root_folders(), 0);
-        ASSERT_EQ(open_message_table(), 0);
-        platform::set_current_ui(&ui);
-        reset_state_flags();
+        ASSERT_EQ(open_console(texts), 0);
         set_running_flag(0);
 
-        ASSERT_EQ(settings_layout(), 0);
-        set_setting_int(kSetSurfaceLimit, 12, 0, 0);
-        set_setting_int(kSetMaxWavelengths, 10, 0, 0);
-        set_setting_double(kSetWavelengthDefaults, 0.58756, 0, 0);
-        set_setting_double(kSetWavelengthDefaults, 0.48613, 1, 0);
-        set_setting_double(kSetWavelengthDefaults, 0.65627, 2, 0);
-        for (int i = 0; i < 3; ++i) set_setting_double(kSetWeightDefaults, 1.0, i, 0);
-        set_setting_text(kSetDesigner, "TAVO", 0);
-        ASSERT_EQ(alloc_lens_arrays("/nonexistent-root", "/nonexistent-data"), 0);
-        ASSERT_EQ(lens_new(), 0);
+        ASSERT_EQ(tavo_test::open_new_lens(12), 0);
         set_medium_entry_source(&kModelSource);
         paraxial_hooks() = ParaxialHooks{};
     }
@@ -95,12 +65,8 @@ protected:
         paraxial_hooks() = ParaxialHooks{};
         set_medium_entry_source(nullptr);
         set_optimise_links(nullptr);
-        free_lens_arrays();
-        free_glass_cache();
-        settings_release();
-        close_message_table();
+        tavo_test::close_new_lens();
         reset_state_flags();
-        platform::set_current_ui(nullptr);
     }
 
     // Object distance t0, then the surfaces; the image surface follows the last one. Each

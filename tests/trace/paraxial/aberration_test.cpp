@@ -9,6 +9,11 @@
 //   C_I = sum A y D(dn/n), C_II = sum Abar y D(dn/n),
 // with the test's own trace in reduced slopes (n u). The program keeps the sums with the
 // opposite sign (its scale factors turn them into transverse aberrations).
+// The aberrations of the pupil are those of the image that the chief ray forms of the entrance
+// pupil, with the axial ray as its chief ray: the same sums with the two rays exchanged, which
+// turns H into -H:
+//   Sbar_I = -sum Abar^2 ybar D(ubar/n), Sbar_II = -sum Abar A ybar D(ubar/n),
+//   Sbar_III = -sum A^2 ybar D(ubar/n), Sbar_IV = S_IV, Sbar_V = sum (A/Abar)(Sbar_III + S_IV).
 //
 // Fifth order: no published reference exists; the fifth-order spherical sum of a plano-convex
 // lens is checked against a polynomial fit of the transverse aberration of real rays, traced
@@ -19,6 +24,7 @@
 #include <vector>
 
 #include "tests/trace/paraxial/paraxial_fixture.h"
+#include "tests/trace/paraxial/real_rays.h"
 #include "trace/paraxial_trace.h"
 
 namespace paraxial_test {
@@ -31,6 +37,8 @@ constexpr Medium kBk7{{1.5168, 1.52238, 1.51432}};
 struct Welford {
     double s[5] = {};
     double c1 = 0, c2 = 0;
+    // Pupil sums Sbar_I, Sbar_II, Sbar_III and Sbar_V.
+    double pupil[4] = {};
 };
 
 // Welford's sums over surfaces 1..N-1 of the current lens at wavelength slot 0.
@@ -53,6 +61,7 @@ Welford welford_sums() {
         const double u2 = (n * u - (n2 - n) * c * y) / n2;
         const double ub2 = (n * ub - (n2 - n) * c * yb) / n2;
         const double d_un = u2 / n2 - u / n;
+        const double d_ubn = ub2 / n2 - ub / n;
         const double s3 = -ab * ab * y * d_un;
         const double s4 = -h * h * c * (1 / n2 - 1 / n);
         w.s[0] += -a * a * y * d_un;
@@ -60,6 +69,11 @@ Welford welford_sums() {
         w.s[2] += s3;
         w.s[3] += s4;
         w.s[4] += ab / a * (s3 + s4);
+        const double p3 = -a * a * yb * d_ubn;
+        w.pupil[0] += -ab * ab * yb * d_ubn;
+        w.pupil[1] += -ab * a * yb * d_ubn;
+        w.pupil[2] += p3;
+        w.pupil[3] += a / ab * (p3 + s4);
         w.c1 += a * y * (dn2 / n2 - dn / n);
         w.c2 += ab * y * (dn2 / n2 - dn / n);
         const double d = surface(j).thickness + (j == image - 1 ? surface(image).thickness : 0);
@@ -101,8 +115,12 @@ TEST_F(ParaxialTest, TripletSeidelAndChromaticSumsMatchTheTextbookFormulas) {
     }
     EXPECT_NEAR(p.chroma_sum[0], -w.c1, 1e-12 + 1e-10 * std::fabs(w.c1));
     EXPECT_NEAR(p.chroma_sum[2], -w.c2, 1e-12 + 1e-10 * std::fabs(w.c2));
-    // The pupil Petzval term is the Petzval term: P-sums exist and are finite.
-    for (double v : p.pupil_sum) EXPECT_TRUE(std::isfinite(v));
+    // The pupil's spherical aberration, coma, astigmatism and distortion (its Petzval term is
+    // the image's).
+    for (int k = 0; k < 4; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_NEAR(p.pupil_sum[k], -w.pupil[k], 1e-12 + 1e-10 * std::fabs(w.pupil[k]));
+    }
     // Petzval sum and the Petzval radius agree: R = -H^2 / (n_k S_IV).
     EXPECT_NEAR(petzval_radius(0), -(p.lagrange * p.lagrange) / w.s[3],
                 1e-9 * std::fabs(petzval_radius(0)));
@@ -138,74 +156,6 @@ TEST_F(ParaxialTest, ConicPlaneContributesThroughItsAsphereTerm) {
     surface(1).asphere = nullptr;
 }
 
-// Exact meridional trace of a ray parallel to the axis at height y0 through the surfaces of
-// the current lens (spheres and planes); the height where it crosses the image surface.
-double real_ray_height(double y0) {
-    const int image = lens_data().image_surface;
-    double z = 0, y = y0;   // position relative to the current vertex
-    double dz = 1, dy = 0;  // direction cosines
-    double n = 1.0;
-    for (int j = 1; j <= image; ++j) {
-        const double c = surface(j).curvature;
-        // Intersection with z = c (z^2 + y^2) / 2 ... solved for the distance along the ray.
-        double t;
-        if (c == 0.0) {
-            t = -z / dz;
-        } else {
-            const double b = dz - c * (z * dz + y * dy);
-            const double cc = c * (z * z + y * y) - 2 * z;
-            t = cc / (b + std::sqrt(b * b - c * cc));
-        }
-        z += t * dz;
-        y += t * dy;
-        if (j == image) return y;
-        const double n2 = surface(j).index[0];
-        // Unit normal (pointing along +z at the vertex).
-        double nz = 1 - c * z, ny = -c * y;
-        const double len = std::sqrt(nz * nz + ny * ny);
-        nz /= len;
-        ny /= len;
-        const double cos_i = dz * nz + dy * ny;
-        const double mu = n / n2;
-        const double cos_r = std::sqrt(1 - mu * mu * (1 - cos_i * cos_i));
-        dz = mu * dz + (cos_r - mu * cos_i) * nz;
-        dy = mu * dy + (cos_r - mu * cos_i) * ny;
-        n = n2;
-        z -= surface(j).thickness;
-    }
-    return y;
-}
-
-// Least-squares fit of ta(y) = a3 y^3 + a5 y^5 + a7 y^7 + a9 y^9; returns a3 and a5.
-void fit_odd(const std::vector<double>& ys, const std::vector<double>& ta, double* a3, double* a5) {
-    constexpr int m = 4;
-    double ata[m][m] = {}, atb[m] = {};
-    for (std::size_t k = 0; k < ys.size(); ++k) {
-        double row[m];
-        for (int i = 0; i < m; ++i) row[i] = std::pow(ys[k], 3 + 2 * i);
-        for (int i = 0; i < m; ++i) {
-            atb[i] += row[i] * ta[k];
-            for (int j = 0; j < m; ++j) ata[i][j] += row[i] * row[j];
-        }
-    }
-    // Gaussian elimination (the matrix is symmetric positive definite).
-    for (int i = 0; i < m; ++i) {
-        for (int r = i + 1; r < m; ++r) {
-            const double f = ata[r][i] / ata[i][i];
-            for (int c = i; c < m; ++c) ata[r][c] -= f * ata[i][c];
-            atb[r] -= f * atb[i];
-        }
-    }
-    double x[m];
-    for (int i = m - 1; i >= 0; --i) {
-        double s = atb[i];
-        for (int c = i + 1; c < m; ++c) s -= ata[i][c] * x[c];
-        x[i] = s / ata[i][i];
-    }
-    *a3 = x[0];
-    *a5 = x[1];
-}
-
 TEST_F(ParaxialTest, FifthOrderSphericalAgreesWithARealRayFit) {
     // Plano-convex lens, curved side to the object, image surface at the paraxial focus.
     const double n = kBk7.n[0];
@@ -231,8 +181,8 @@ TEST_F(ParaxialTest, FifthOrderSphericalAgreesWithARealRayFit) {
         ys.push_back(y / aperture);
         ta.push_back(real_ray_height(y));
     }
-    double a3, a5;
-    fit_odd(ys, ta, &a3, &a5);
+    const std::vector<double> a = fit_powers(ys, ta, {3, 5, 7, 9});
+    const double a3 = a[0], a5 = a[1];
     EXPECT_NEAR(a3, third, 0.01 * std::fabs(third));
     EXPECT_GT(a5 * fifth, 0.0) << "fifth-order spherical has the sign of the real rays";
     EXPECT_NEAR(a5, fifth, 0.002 * std::fabs(a5));

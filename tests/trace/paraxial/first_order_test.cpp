@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "tests/trace/paraxial/paraxial_fixture.h"
+#include "tests/trace/paraxial/real_rays.h"
 #include "trace/paraxial_trace.h"
 
 namespace paraxial_test {
@@ -166,11 +168,12 @@ TEST_F(ParaxialTest, RadialGradientSaturatesInsteadOfOverflowing) {
     surface(1).grin = &grin;
     paraxial_trace(0);
     surface(1).grin = nullptr;
-    EXPECT_TRUE(std::isfinite(paraxial_state().y));
-    EXPECT_TRUE(std::isfinite(paraxial_state().u));
+    // y(z) = y cosh(g z) + u sinh(g z) / g and u(z) = u cosh(g z) + y g sinh(g z), with g z held
+    // at 500: y = 1 and u = 0.01 / n where the medium starts.
     const double g = std::sqrt(2 * 1.0 / kGlass.n[0]);
-    // cosh(500) times the start height, plus the slope term.
-    EXPECT_NEAR(paraxial_state().y / std::cosh(500.0), 1.0 + 0.01 / kGlass.n[0] / g, 1e-9);
+    const double u = 0.01 / kGlass.n[0];
+    EXPECT_NEAR(paraxial_state().y / std::cosh(500.0), 1.0 + u / g, 1e-9);
+    EXPECT_NEAR(paraxial_state().u / std::cosh(500.0), u + g, 1e-9);
 }
 
 TEST_F(ParaxialTest, NearlyAfocalLensWithoutTheSwitchGivesSixZeros) {
@@ -225,11 +228,51 @@ TEST_F(ParaxialTest, ObjectOnTheFirstSurfaceUsesTheKeptSlopes) {
     ParaxialState& p = paraxial_state();
     p.listing_kind = kListingFifthSummary;
     paraxial_trace(0);
-    for (int k = 0; k < 5; ++k) EXPECT_TRUE(std::isfinite(p.seidel_sum[k])) << k;
-    for (int k = 1; k < kFifthTerms; ++k) EXPECT_TRUE(std::isfinite(p.total_sum[k])) << k;
-    // The axial ray leaves surface 1 from the axis with the kept slope.
-    EXPECT_TRUE(std::isfinite(p.y));
-    EXPECT_NE(p.u, 0.0);
+
+    // By hand, with n' u' = n u - y (n' - n) c: the axial ray leaves the object on surface 1
+    // with the kept slope 0.1, so surface 1 only divides it by n; 6 later, at surface 2,
+    //   y2 = 0.6 / n,   u2 = 0.1 - y2 (n - 1) / 80,   and 90 after that   y = y2 + 90 u2.
+    const double n = kGlass.n[0];
+    const double y2 = 6.0 * 0.1 / n;
+    const double u2 = 0.1 - y2 * (n - 1) / 80.0;
+    EXPECT_NEAR(p.u, u2, 1e-15);
+    EXPECT_NEAR(p.y, y2 + 90.0 * u2, 1e-13);
+
+    // Seidel: surface 1 meets the ray on the axis and adds nothing. Surface 2 gives Welford's
+    // S_I = -A^2 y D(u/n) with A = n (u + y c); the program keeps it with the opposite sign.
+    // With no field the chief ray stays on the axis and the Lagrange invariant is zero, so every
+    // other sum is zero.
+    const double u1 = 0.1 / n;
+    const double a = n * (u1 + y2 * kC2);
+    const double s_i = -a * a * y2 * (u2 - u1 / n);
+    EXPECT_NEAR(p.seidel_sum[0], -s_i, 1e-15);
+    for (int k = 1; k < 5; ++k) EXPECT_EQ(p.seidel_sum[k], 0.0) << k;
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(p.pupil_sum[k], 0.0) << k;
+    for (int k = 2; k <= 13; ++k) EXPECT_EQ(p.total_sum[k], 0.0) << k;
+
+    // The spherical sums of third (S1), fifth (T1) and seventh order (T14 of the summary) against
+    // real rays from the axial object point, fitted at the paraxial image (virtual: it lies
+    // y / u before the image surface). Surface 1 refracts them at the object point itself, where
+    // sin u' = sin u / n holds exactly; the aberrations start behind it, and the aperture of their
+    // polynomial is the tangent of the ray's slope there, in the glass, the kept slope over n
+    // being its edge.
+    l.image_axial_slope = p.u;  // as the set-up keeps it: the scale factors use it
+    paraxial_trace(0);
+    const double image_distance = 90.0 - p.y / p.u;
+    std::vector<double> apertures, heights;
+    for (int k = 1; k <= 40; ++k) {
+        const double rho = k / 40.0;
+        const double in_glass = std::atan(rho * u1);
+        const double sin_u = n * std::sin(in_glass);
+        apertures.push_back(rho);
+        heights.push_back(
+            real_ray_height(0.0, std::sqrt(1 - sin_u * sin_u), sin_u, image_distance));
+    }
+    const std::vector<double> fit = fit_powers(apertures, heights, {1, 3, 5, 7, 9});
+    EXPECT_NEAR(fit[0], 0.0, 1e-12);  // the fit sits at the paraxial image
+    EXPECT_NEAR(p.seidel_sum[0] * p.f1, fit[1], 1e-6 * std::fabs(fit[1]));
+    EXPECT_NEAR(p.total_sum[1] * p.f1, fit[2], 1e-5 * std::fabs(fit[2]));
+    EXPECT_NEAR(p.total_sum[14] * p.f1, fit[3], 1e-3 * std::fabs(fit[3]));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // A lens for the paraxial tests: settings, lens arrays and a new lens; indices given per
 // surface from the test's own arrays (slot 0 d, 1 F, 2 C); a message table with the listing
-// texts; a console text window whose finished lines are kept; and a small paraxial set-up that
+// texts and a console whose finished text lines are kept; and a small paraxial set-up that
 // fills what the lens set-up keeps for the paraxial trace (vertex positions, start heights,
 // entrance pupil, final image-space slopes). The set-up is the test's own: plain spheres only,
 // chief ray moved to the stop centre by linearity.
@@ -14,19 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "lens/glass_cache.h"
 #include "lens/lens_data.h"
-#include "lens/lens_reset.h"
-#include "platform/console/console_backend.h"
 #include "runtime/message_table.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
-#include "runtime/table_files.h"
-#include "runtime/table_messages.h"
 #include "runtime/text_output.h"
-#include "tests/support/temp_tree.h"
+#include "tests/support/built_tables.h"
+#include "tests/support/lens_arrays.h"
 #include "trace/paraxial_trace.h"
 
 namespace paraxial_test {
@@ -120,12 +116,8 @@ inline int test_lens_setup(int) {
     return setup_result;
 }
 
-class ParaxialTest : public ::testing::Test {
+class ParaxialTest : public ::testing::Test, protected tavo_test::MessageConsole {
 protected:
-    tavo_test::TempTree tree;
-    std::istringstream in;
-    std::ostringstream out, err;
-    platform::ConsoleBackend ui{platform::ConsoleOptions{&in, &out, &err, true}};
     std::vector<Medium> media;  // index storage of the lens's surfaces
 
     // The texts of the listings, the test's own wording.
@@ -165,34 +157,12 @@ protected:
     }
 
     void SetUp() override {
-        std::vector<std::uint8_t> bytes;
-        ASSERT_EQ(build_message_table(texts(), bytes), 0);
-        {
-            std::ofstream f(tree.root() / "bin" / "amo" / "tvrtmsgs.amo", std::ios::binary);
-            f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-        }
-        ASSERT_EQ(read_root_folders(), 0);
-        ASSERT_EQ(open_message_table(), 0);
-        platform::set_current_ui(&ui);
-        ASSERT_EQ(ui.create_frame("TAVO LT", nullptr), 0);
-        ASSERT_EQ(ui.create_window(1, "Text", nullptr), 0);
-        reset_output_options();
-        reset_state_flags();
-        reset_text_output();
+        ASSERT_EQ(open_console(texts()), 0);
         set_running_flag(1);
         captured.clear();
         set_output_line_sink(keep_line);
 
-        ASSERT_EQ(settings_layout(), 0);
-        set_setting_int(kSetSurfaceLimit, 20, 0, 0);
-        set_setting_int(kSetMaxWavelengths, 10, 0, 0);
-        set_setting_double(kSetWavelengthDefaults, 0.58756, 0, 0);
-        set_setting_double(kSetWavelengthDefaults, 0.48613, 1, 0);
-        set_setting_double(kSetWavelengthDefaults, 0.65627, 2, 0);
-        for (int i = 0; i < 3; ++i) set_setting_double(kSetWeightDefaults, 1.0, i, 0);
-        set_setting_text(kSetDesigner, "TAVO", 0);
-        ASSERT_EQ(alloc_lens_arrays("/nonexistent-root", "/nonexistent-data"), 0);
-        ASSERT_EQ(lens_new(), 0);
+        ASSERT_EQ(tavo_test::open_new_lens(20), 0);
         paraxial_state() = ParaxialState{};
         paraxial_hooks() = ParaxialHooks{};
         setup_calls = 0;
@@ -201,15 +171,8 @@ protected:
 
     void TearDown() override {
         paraxial_hooks() = ParaxialHooks{};
-        free_lens_arrays();
-        free_glass_cache();
-        settings_release();
-        close_message_table();
-        reset_text_output();
-        reset_output_options();
+        tavo_test::close_new_lens();
         reset_state_flags();
-        set_running_flag(0);
-        platform::set_current_ui(nullptr);
     }
 
     // Object distance t0 in object space of medium `object`, then the surfaces; the image
