@@ -203,24 +203,24 @@ void* asphere_order(const AsphereRecord& a, int order) {
     int stored = 0;
     int lowest = 0;
     switch (a.kind) {
-        case 3:
+        case kAsphereOdd:
             stored = order - 3;
             lowest = 0;
             break;
-        case 4:
+        case kAsphereToricX:
             stored = order - 3;
             lowest = 1;
             break;
-        case 7:
+        case kAsphereCone:
             stored = order - 2;
             lowest = 1;
             break;
-        case 6:
+        case kAsphereBiconic:
             if (order % 2 != 0) return nullptr;
             stored = 2 * order - 6;
             lowest = 2;
             break;
-        case 8:
+        case kAsphereEllipticCone:
             if (order % 2 != 0) return nullptr;
             stored = 2 * order - 3;
             lowest = 5;
@@ -330,7 +330,7 @@ void* surface_item(int item, int i, int j) {
         case 136: {
             const AsphereRecord* a = s.asphere;
             const int k = item - 133 + 2;  // AD is entered entry 2
-            if (a == nullptr || a->kind != 0 || a->entered_count < k + 1) return nullptr;
+            if (a == nullptr || a->kind != kAsphereEven || a->entered_count < k + 1) return nullptr;
             return entered(a->entered, a->entered_count, k);
         }
         case 137:
@@ -407,7 +407,11 @@ void* surface_item(int item, int i, int j) {
         }
         case 174: {
             AsphereRecord* a = s.asphere;
-            if (a == nullptr || !is_one_of(a->kind, {1, 2, 9, 10, 11, 12, 101})) return nullptr;
+            if (a == nullptr ||
+                !is_one_of(a->kind, {kAsphereSeries, kAsphereXy, kAsphereZernike, kAsphereZernikeXy,
+                                     kAsphereRadial, kAsphereAbsXy, kAsphereBiconicPairs})) {
+                return nullptr;
+            }
             return entered(a->entered, a->entered_count, j);
         }
         case 175:
@@ -434,7 +438,9 @@ void* surface_item(int item, int i, int j) {
             return s.asphere != nullptr ? asphere_order(*s.asphere, j) : nullptr;
         case 216: {
             AsphereRecord* a = s.asphere;
-            if (a == nullptr || (a->kind != 7 && a->kind != 8)) return nullptr;
+            if (a == nullptr || (a->kind != kAsphereCone && a->kind != kAsphereEllipticCone)) {
+                return nullptr;
+            }
             return entered(a->entered, a->entered_count, j);
         }
         case 217:

@@ -162,7 +162,7 @@ void free_lens_special_data() {
 
 void reset_surface(int n) {
     SurfaceRecord& s = surface(n);
-    s.shape = 0;
+    s.shape = kShapePlane;
     s.group_kind = kGroupNone;
     s.group_role = 0;
     blank_fill(s.group_label, kGroupLabelLength);

@@ -93,9 +93,9 @@ void clear_plain() {
 
 // S0: the shape of the base surface.
 void base_shape(SurfaceRecord& s) {
-    s.shape = 0;
-    if (std::fabs(s.curvature) > kZero) s.shape = 1;
-    if (s.conic != 0.0) s.shape = 4;
+    s.shape = kShapePlane;
+    if (std::fabs(s.curvature) > kZero) s.shape = kShapeSphere;
+    if (s.conic != 0.0) s.shape = kShapeConic;
 }
 
 // S1: diffractive data. Returns a pickup failure.
@@ -120,16 +120,22 @@ void asphere_step(int n) {
     if (s.asphere == nullptr) return;
     AsphereRecord& a = *s.asphere;
     const int kind = a.kind;
-    if (kind == 2 || kind == 10 || kind == 12 || kind == 101) clear_symmetry(true, true);
-    if (a.changed != 0 || kind == 9 || kind == 10) prepare_asphere_coefficients(a, n);
-    if (kind == 6 || kind == 7 || kind == 8 || kind == 101) {
-        s.shape = 8;
+    if (kind == kAsphereXy || kind == kAsphereZernikeXy || kind == kAsphereAbsXy ||
+        kind == kAsphereBiconicPairs) {
+        clear_symmetry(true, true);
+    }
+    if (a.changed != 0 || kind == kAsphereZernike || kind == kAsphereZernikeXy) {
+        prepare_asphere_coefficients(a, n);
+    }
+    if (kind == kAsphereBiconic || kind == kAsphereCone || kind == kAsphereEllipticCone ||
+        kind == kAsphereBiconicPairs) {
+        s.shape = kShapeSpecialBase;
         s.toric = 0;
-        if (kind != 7) clear_symmetry(false, true);
+        if (kind != kAsphereCone) clear_symmetry(false, true);
     } else {
-        s.shape = 5;
-        if (kind == 4) s.toric = 2;
-        if (kind == 5) s.toric = 1;
+        s.shape = kShapeAsphere;
+        if (kind == kAsphereToricX) s.toric = 2;
+        if (kind == kAsphereToricY) s.toric = 1;
     }
     clear_plain();
 }
@@ -150,7 +156,7 @@ int spline_step(int n) {
         s.x_curvature = 0.0;
         s.toric = 0;
     }
-    s.shape = 9;
+    s.shape = kShapeSpline;
     return 0;
 }
 
@@ -159,7 +165,7 @@ void toric_step(SurfaceRecord& s) {
     if (s.toric == 0) return;
     const bool cylinder =
         (s.toric == 1 && s.x_curvature == 0.0) || (s.toric == 2 && s.curvature == 0.0);
-    s.shape = cylinder ? 3 : 6;
+    s.shape = cylinder ? kShapeCylinder : kShapeToroid;
     clear_symmetry(false, true);
     clear_plain();
 }
@@ -180,16 +186,16 @@ void symmetry_step(int n) {
         if (a.pickup_source > 0 && a.pickup_id_letter != ' ' && a.pickup_id_letter != 0) {
             apply_special_aperture_pickup(n, e);
         }
-        if (a.shape == 4) {
+        if (a.shape == kApertureQuadrilateral) {
             clear_symmetry(true, true);
-        } else if (a.shape == 3) {
+        } else if (a.shape == kApertureTriangle) {
             const bool off = a.x[1] != 0.0 || std::fabs(a.x[2] + a.x[0]) > kZero;
             clear_symmetry(off, true);
         } else {
             const bool off = std::fabs(a.x[1] + a.x[0]) > kZero || a.angle != 0.0;
             clear_symmetry(off, true);
         }
-        if (a.shape < 3) {
+        if (a.shape < kApertureTriangle) {
             a.convex = 0;
         } else {
             const double turn =
@@ -401,10 +407,11 @@ void set_lens_setup_pass_surface(int n) {
 
 void prepare_asphere_coefficients(AsphereRecord& a, int n) {
     int kind = a.kind;
-    if (kind == 101 && a.entered_count >= 1) kind = a.sub_kind;
-    if (kind == 9) {
+    if (kind == kAsphereBiconicPairs && a.entered_count >= 1) kind = a.sub_kind;
+    if (kind == kAsphereZernike) {
         convert_zernike(a.entered, a.entered_count, a.working, a.working_count, n, 1.0);
-    } else if ((kind >= 0 && kind <= 8) || kind == 11 || kind == 12 || kind == 101) {
+    } else if ((kind >= kAsphereEven && kind <= kAsphereEllipticCone) || kind == kAsphereRadial ||
+               kind == kAsphereAbsXy || kind == kAsphereBiconicPairs) {
         const int count = a.entered_count < a.working_count ? a.entered_count : a.working_count;
         for (int i = 0; i < count; ++i) a.working[i] = a.entered[i];
     }

@@ -140,7 +140,7 @@ bool diffractive_power(int j, double* power) {
 void refract(int j, double r, SetupPass& p, bool with_x) {
     const SurfaceRecord& s = surface(j);
     const double c = s.curvature;
-    const double cx = (s.shape == 8 || s.toric != 0) ? s.x_curvature : c;
+    const double cx = (s.shape == kShapeSpecialBase || s.toric != 0) ? s.x_curvature : c;
     if (s.perfect_lens != nullptr) {
         const double f = s.perfect_lens->focal_length;
         const double power = std::fabs(f) < kZero ? 0.0 : 1.0 / f;
