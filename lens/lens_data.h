@@ -102,20 +102,20 @@ enum ApertureKind : std::uint8_t {
 
 // Shape words: what the lens set-up found the base of a surface to be, so that the trace and the
 // surface geometry take the right path without looking at the records again. The command
-// language reads them (lens item 220), so the numbers stay as they are.
+// language reads them (kItemShape), so the numbers stay as they are.
 enum SurfaceShape : std::uint16_t {
     kShapePlane = 0,
     kShapeSphere = 1,
     kShapeCylinder = 3,
     kShapeConic = 4,
-    kShapeAsphere = 5,  // a conic of revolution with an asphere record on it
+    kShapeAsphere = 5,  // a conic base with the terms of an asphere record added
     kShapeToroid = 6,
     kShapeSpecialBase = 8,  // a base that is no conic of revolution: biconic, cone, biconic pairs
     kShapeSpline = 9,
 };
 
 // Asphere kinds (AsphereRecord::kind), with the words that enter them. The command language
-// reads the kind (lens item 177), so the numbers stay as they are.
+// reads the kind (kItemAsphereKind), so the numbers stay as they are.
 enum AsphereKind : std::uint8_t {
     kAsphereEven = 0,          // "AD".."AG"
     kAsphereSeries = 1,        // "ASR"
