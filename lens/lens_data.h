@@ -571,9 +571,11 @@ struct LensData {
     double entrance_pupil_semi_diameter;
     double image_axial_slope;
     double image_chief_slope;
-    double cone_half_angle;          // degrees
-    std::int32_t failing_surface;    // argument of a set-up failure message
-    std::int32_t entry_integer_431;  // the integer of lens-entry command 431
+    double cone_half_angle;        // degrees
+    std::int32_t failing_surface;  // argument of a set-up failure message
+    // An integer of the lens that a lens-entry command stores for the user; nothing in the
+    // program gives it a meaning of its own.
+    std::int32_t user_integer;
     std::int32_t paste_base[2];
     std::int32_t file_surface_offset;  // while a lens file is inserted
     std::uint8_t aberration_mode;      // 0, 1, 2

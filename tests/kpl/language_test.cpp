@@ -7,7 +7,7 @@
 namespace kpl_test {
 namespace {
 
-TEST_F(Kpl, ExpressionLinesShowTheirValueAsMessage74) {
+TEST_F(Kpl, ExpressionLinesShowTheirValueOnTheStatusLine) {
     EXPECT_EQ(run_line("2*3"), 0);
     EXPECT_EQ(status(), "Value: 6");
     EXPECT_EQ(run_line("7/2"), 0);
