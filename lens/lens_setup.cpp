@@ -91,14 +91,15 @@ void clear_plain() {
     lens_data().plain_lens = 0;
 }
 
-// S0: the shape of the base surface.
+// The shape word of the base surface alone; the special data below may change it.
 void base_shape(SurfaceRecord& s) {
     s.shape = kShapePlane;
     if (std::fabs(s.curvature) > kZero) s.shape = kShapeSphere;
     if (s.conic != 0.0) s.shape = kShapeConic;
 }
 
-// S1: diffractive data. Returns a pickup failure.
+// Diffractive data: the pickup, the symmetry the kind breaks, and fresh working coefficients.
+// Returns a pickup failure.
 int diffractive_step(int n) {
     SurfaceRecord& s = surface(n);
     if (s.diffractive == nullptr) return 0;
@@ -114,7 +115,8 @@ int diffractive_step(int n) {
     return rc;
 }
 
-// S2: asphere.
+// An asphere decides the shape word: a special base for the biconic and cone kinds, else an
+// asphere on the conic (toric along x or y for the toric kinds).
 void asphere_step(int n) {
     SurfaceRecord& s = surface(n);
     if (s.asphere == nullptr) return;
@@ -140,7 +142,8 @@ void asphere_step(int n) {
     clear_plain();
 }
 
-// S3: spline profile. Returns -293 for radii that do not increase.
+// A spline profile, derived again when it or the curvature changed, makes the surface a spline.
+// Returns -293 for radii that do not increase; the surface then keeps the shape it had.
 int spline_step(int n) {
     SurfaceRecord& s = surface(n);
     if (s.spline == nullptr) return 0;
@@ -160,7 +163,7 @@ int spline_step(int n) {
     return 0;
 }
 
-// S4: toric surfaces.
+// A toric surface is a cylinder when one of its curvatures is zero, else a toroid.
 void toric_step(SurfaceRecord& s) {
     if (s.toric == 0) return;
     const bool cylinder =
@@ -178,7 +181,7 @@ int nested_steps(int n) {
     return rc;
 }
 
-// S5: special apertures and the other features that decide symmetry and plainness.
+// Special apertures and the other features that decide symmetry and plainness.
 void symmetry_step(int n) {
     SurfaceRecord& s = surface(n);
     for (int e = 0; e < s.special_aperture_count && s.special_apertures != nullptr; ++e) {
@@ -228,7 +231,7 @@ void symmetry_step(int n) {
     }
 }
 
-// Step 4: which curvatures, thicknesses and glasses are optimisation variables.
+// Which curvatures, thicknesses and glasses are optimisation variables.
 void mark_variables() {
     LensData& l = lens_data();
     for (int n = 0; n <= l.image_surface; ++n) {
@@ -261,7 +264,7 @@ void mark_variables() {
     }
 }
 
-// Step 5: which surfaces have air behind them. A glass pickup follows its chain to the end.
+// Which surfaces have air behind them. A glass pickup follows its chain to the end.
 void mark_air() {
     const int image = lens_data().image_surface;
     for (int n = 0; n <= image; ++n) {
@@ -293,7 +296,8 @@ void mark_air() {
     }
 }
 
-// Step 8.
+// The extended-aperture and telecentric aim modes are settled before the paraxial pass, which
+// reads them; a switch that is on wins over the mode number.
 void settle_aim_mode_early(SetupPass& pass) {
     LensData& l = lens_data();
     pass.telecentric_object = false;
@@ -315,8 +319,9 @@ void settle_aim_mode_early(SetupPass& pass) {
     }
 }
 
-// Step 9. Returns the last surface with a coordinate reference, or a coordinate return onto
-// itself (the frames are built up to it), 0 when none.
+// The decentre records are brought up to date before the pass reads them. Returns the last
+// surface with a coordinate reference, or a coordinate return onto itself (the frames are built
+// up to it), 0 when none.
 int prepare_decentres() {
     const int image = lens_data().image_surface;
     int last_reference = 0;
@@ -343,7 +348,10 @@ int prepare_decentres() {
     return last_reference;
 }
 
-// Steps 17 to 19.
+// The aim modes that need the finished pass are settled after it: wide-angle aiming takes the
+// real stop radius from a ray, and falls back to the central reference ray (reported) when the
+// reference surface is not behind surface 1 or the path to it is not plain; rim-ray aiming
+// marks the reference surface's aperture check.
 void settle_aim_mode_late() {
     LensData& l = lens_data();
     if (l.aim_mode == 3) {
@@ -386,7 +394,7 @@ void settle_aim_mode_late() {
     }
 }
 
-// Clears state flag 71 on every way out of a full pass.
+// Clears kFlagLensSetupRunning on every way out of a full pass.
 class PassRunning {
 public:
     PassRunning() { set_state_flag(kFlagLensSetupRunning); }
