@@ -71,6 +71,22 @@ constexpr LensItemShape fixed_array(std::uint8_t type, std::int16_t size) {
     return {type, 1, kDim1Unchanged, kDim2Unchanged, size, 0};
 }
 
+// The shapes of the special rows of the list.
+constexpr LensItemShape kScratchShape = fixed_array(kDouble, kScratchArraySize);
+constexpr LensItemShape kWavelengthShape = per_wavelength_entry(kDouble);
+constexpr LensItemShape kSurfaceIntShape = per_surface(kInt);
+constexpr LensItemShape kSurfaceDoubleShape = per_surface(kDouble);
+constexpr LensItemShape kSurfaceCharShape = per_surface(kChar);
+constexpr LensItemShape kSurfaceWavelengthShape = per_surface_and(kDouble, kDim2Wavelengths);
+constexpr LensItemShape kGrinGroupShape =
+    per_surface_and(kDouble, kDim2Unchanged, kGrinGroupSize + 1);
+constexpr LensItemShape kGrinGnzShape = per_surface_and(kDouble, kDim2Unchanged, kGrinGnzCount);
+constexpr LensItemShape kAsphereTermsShape = per_surface_and(kDouble, kDim2Asphere);
+constexpr LensItemShape kDiffractiveTermsShape = per_surface_and(kDouble, kDim2Diffractive);
+constexpr LensItemShape kSplinePointsShape = per_surface_and(kDouble, kDim2Spline);
+constexpr LensItemShape kApertureDoubleShape = per_surface_and(kDouble, kDim2SpecialApertures);
+constexpr LensItemShape kApertureCharShape = per_surface_and(kChar, kDim2SpecialApertures);
+
 // The element type of a field of a record type.
 #define TAVO_FIELD_TYPE(Record, field) lens_item_type<decltype(std::declval<Record&>().field)>()
 
