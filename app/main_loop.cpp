@@ -78,7 +78,7 @@ GridEvent level_event(int code, int argument) {
     return e;
 }
 
-// Step 4 of a pass: the pending line runs, and is then recorded.
+// main_loop_pass: the pending line runs, and is then recorded.
 void run_pending_line() {
     set_wait_cursor(1);
     if (level_count() == 0) show_prompt_text(nullptr);
@@ -157,7 +157,8 @@ void apply_leave_count() {
     }
 }
 
-// Step 6 of a pass.
+// main_loop_pass, last: the run state a command or a level left is carried out, so that
+// leaving levels, re-running an entry or ending the run happen between lines, never inside one.
 void carry_out_run_state() {
     switch (run_state()) {
         case kRunStateNone:

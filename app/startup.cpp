@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "app/main_loop.h"
@@ -62,33 +61,12 @@ StartupState g_state;
 
 // --- built-in variables bound to lens fields ----------------------------------------------
 
-struct KplBinding {
-    int entry;
-    void* address;
-};
-
 constexpr int kKplVariableLimit = 300;
 void* g_kpl_addresses[kKplVariableLimit] = {};
 
 void bind(int entry, void* address) {
     if (entry >= 0 && entry < kKplVariableLimit) g_kpl_addresses[entry] = address;
 }
-
-// The element type the command language reads a lens field as.
-template <typename T>
-constexpr int kpl_type_of() {
-    if constexpr (std::is_same_v<T, double>) {
-        return 2;
-    } else if constexpr (sizeof(T) == 1) {
-        return 3;
-    } else {
-        static_assert(std::is_same_v<T, std::int32_t>, "lens fields are int32, double or bytes");
-        return 1;
-    }
-}
-
-// The text variables the lens-text commands fill: a glass name, a surface note, a lens note
-// line.
 
 // --- helpers ----------------------------------------------------------------------------------
 
@@ -338,106 +316,18 @@ int app_init(int without_windows, int, int) {
 
 void bind_kpl_variables() {
     LensData& lens = lens_data();
-    struct Binding {
-        int entry;
-        void* address;
-        int type;
-    };
-#define TAVO_FIELD(entry, field)                                                         \
-    Binding {                                                                            \
-        entry, &lens.field, kpl_type_of<std::remove_reference_t<decltype(lens.field)>>() \
-    }
-    const Binding typed[] = {
-        TAVO_FIELD(89, image_surface),
-        TAVO_FIELD(99, image_surface),
-        TAVO_FIELD(90, units),
-        TAVO_FIELD(91, object_height),
-        TAVO_FIELD(92, field_angle),
-        TAVO_FIELD(93, temperature),
-        TAVO_FIELD(94, pressure),
-        TAVO_FIELD(95, entrance_beam_radius),
-        TAVO_FIELD(96, object_na),
-        TAVO_FIELD(97, sasd),
-        TAVO_FIELD(98, test_wavelength),
-        TAVO_FIELD(100, aperture_stop),
-        TAVO_FIELD(101, reference_surface),
-        TAVO_FIELD(102, wavelength_count),
-        TAVO_FIELD(104, afocal_mode),
-        TAVO_FIELD(105, afocal),
-        TAVO_FIELD(106, plane_symmetric),
-        TAVO_FIELD(107, rotationally_symmetric),
-        TAVO_FIELD(108, global_coordinate_surface),
-        TAVO_FIELD(109, txyc),
-        TAVO_FIELD(110, tolerance_angle_units),
-        TAVO_FIELD(278, opdw),
-        TAVO_FIELD(279, apck),
-        TAVO_FIELD(280, epxy),
-        TAVO_FIELD(281, wrsp),
-        TAVO_FIELD(282, aim_state),
-        TAVO_FIELD(283, aim_telecentric),
-        TAVO_FIELD(284, aim_extended),
-        TAVO_FIELD(285, htnu),
-        TAVO_FIELD(286, grck),
-        TAVO_FIELD(287, zrxr),
-        TAVO_FIELD(288, aim_mode),
-        TAVO_FIELD(289, nolc),
-        TAVO_FIELD(290, gprt),
-        TAVO_FIELD(291, cbk),
-        TAVO_FIELD(292, cbk),
-        TAVO_FIELD(293, fan_rays),
-        TAVO_FIELD(299, xaba),
-    };
-#undef TAVO_FIELD
-    // The interpreter reads these entries of its variable table.
-    for (const Binding& b : typed) kpl_bind_sysvar(b.entry, b.address, b.type, 0, 0);
-    kpl_bind_sysvar(kSysVarGlassName, lens_text_variable(kSysVarGlassName, nullptr), 3,
+    // The interpreter's variable table and the start-up's own address table both take every
+    // lens field of the lens-item list.
+#define ITEM_LENS_FIELD(number, name, field)                                          \
+    kpl_bind_sysvar(name, &lens.field, lens_item_type<decltype(lens.field)>(), 0, 0); \
+    bind(name, &lens.field);
+#include "lens/lens_item_list.h"
+    kpl_bind_sysvar(kSysVarGlassName, lens_text_variable(kSysVarGlassName, nullptr), kLensItemChar,
                     kGlassNameVariableSize, 0);
-    kpl_bind_sysvar(kSysVarSurfaceNote, lens_text_variable(kSysVarSurfaceNote, nullptr), 3,
-                    kNoteVariableSize, 0);
-    kpl_bind_sysvar(kSysVarLensNoteLine, lens_text_variable(kSysVarLensNoteLine, nullptr), 3,
-                    kNoteVariableSize, 0);
-
-    const KplBinding bindings[] = {
-        {89, &lens.image_surface},
-        {99, &lens.image_surface},
-        {90, &lens.units},
-        {91, &lens.object_height},
-        {92, &lens.field_angle},
-        {93, &lens.temperature},
-        {94, &lens.pressure},
-        {95, &lens.entrance_beam_radius},
-        {96, &lens.object_na},
-        {97, &lens.sasd},
-        {98, &lens.test_wavelength},
-        {100, &lens.aperture_stop},
-        {101, &lens.reference_surface},
-        {102, &lens.wavelength_count},
-        {104, &lens.afocal_mode},
-        {105, &lens.afocal},
-        {106, &lens.plane_symmetric},
-        {107, &lens.rotationally_symmetric},
-        {108, &lens.global_coordinate_surface},
-        {109, &lens.txyc},
-        {110, &lens.tolerance_angle_units},
-        {278, &lens.opdw},
-        {279, &lens.apck},
-        {280, &lens.epxy},
-        {281, &lens.wrsp},
-        {282, &lens.aim_state},
-        {283, &lens.aim_telecentric},
-        {284, &lens.aim_extended},
-        {285, &lens.htnu},
-        {286, &lens.grck},
-        {287, &lens.zrxr},
-        {288, &lens.aim_mode},
-        {289, &lens.nolc},
-        {290, &lens.gprt},
-        {291, &lens.cbk},
-        {292, &lens.cbk},
-        {293, &lens.fan_rays},
-        {299, &lens.xaba},
-    };
-    for (const KplBinding& b : bindings) bind(b.entry, b.address);
+    kpl_bind_sysvar(kSysVarSurfaceNote, lens_text_variable(kSysVarSurfaceNote, nullptr),
+                    kLensItemChar, kNoteVariableSize, 0);
+    kpl_bind_sysvar(kSysVarLensNoteLine, lens_text_variable(kSysVarLensNoteLine, nullptr),
+                    kLensItemChar, kNoteVariableSize, 0);
 }
 
 void* kpl_variable_address(int entry) {

@@ -83,7 +83,8 @@ bool lens_folder_of(const std::string& path, std::string* folder);
 // the last one (Lens_file), whose folder becomes Current_directory; then the start-up routine
 // of message -308 when its name is defined. 0 or the code of the failed open or routine.
 int cmd_open_startup_lens();
-// Hook 0: 0 when the program may end (the settings file is written), else the cancel code.
+// The handler table's exit hook: 0 when the program may end (the settings file is written),
+// else the cancel code.
 int exit_hook();
 // Ends the run: the windows are destroyed and the program's arrays freed.
 void gui_shutdown();

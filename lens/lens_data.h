@@ -100,6 +100,42 @@ enum ApertureKind : std::uint8_t {
     kApertureFixedByGroup = 7,
 };
 
+// Shape words: what the lens set-up found the base of a surface to be, so that the trace and the
+// surface geometry take the right path without looking at the records again. The command
+// language reads them (kItemShape), so the numbers stay as they are.
+enum SurfaceShape : std::uint16_t {
+    kShapePlane = 0,
+    kShapeSphere = 1,
+    kShapeCylinder = 3,
+    kShapeConic = 4,
+    kShapeAsphere = 5,  // a conic base with the terms of an asphere record added
+    kShapeToroid = 6,
+    kShapeSpecialBase = 8,  // a base that is no conic of revolution: biconic, cone, biconic pairs
+    kShapeSpline = 9,
+};
+
+// Asphere kinds (AsphereRecord::kind), with the words that enter them. The command language
+// reads the kind (kItemAsphereKind), so the numbers stay as they are.
+enum AsphereKind : std::uint8_t {
+    kAsphereEven = 0,          // "AD".."AG"
+    kAsphereSeries = 1,        // "ASR"
+    kAsphereXy = 2,            // "ASX"
+    kAsphereOdd = 3,           // "ISR"
+    kAsphereToricX = 4,        // "TRX"
+    kAsphereToricY = 5,        // "TRY"
+    kAsphereBiconic = 6,       // "BIC"
+    kAsphereCone = 7,          // "CNR"
+    kAsphereEllipticCone = 8,  // "CNX"
+    kAsphereZernike = 9,       // "ZSR"
+    kAsphereZernikeXy = 10,    // "ZSX"
+    kAsphereRadial = 11,       // "ARA"
+    kAsphereAbsXy = 12,        // "AXA"
+    // Kinds from kAsphereCone up to this one are cones: their base has no conic root.
+    kAsphereLastCone = 100,
+    // A radial form (sub_kind) with a biconic of which half is turned by 45 degrees.
+    kAsphereBiconicPairs = 101,
+};
+
 enum GroupKind : std::uint8_t {
     kGroupNone = 0,
     kGroupNonSequential = 1,
@@ -121,7 +157,7 @@ struct SurfaceFrame {
 struct AsphereRecord {
     std::int16_t working_count;
     std::int16_t entered_count;
-    std::uint16_t sub_kind;  // the form a kind-101 record stands for
+    std::uint16_t sub_kind;  // the radial form a kAsphereBiconicPairs record stands for
     std::uint8_t kind;
     std::uint8_t changed;
     double* working;
@@ -160,6 +196,19 @@ struct DecentreRecord {
     std::int16_t pickup_source;   // for the return and reference records: the surface given
     std::int16_t pickup_negated;  // -1 when the pickup takes the negated values
     std::uint8_t rotation_kind;   // 0 identity, 1 about x only, 2 general
+};
+
+// Special-aperture entry shapes and actions (SpecialAperture::shape and ::action).
+enum SpecialApertureShape : std::uint8_t {
+    kApertureEllipse = 1,
+    kApertureRectangle = 2,
+    kApertureTriangle = 3,
+    kApertureQuadrilateral = 4,
+};
+enum SpecialApertureAction : std::uint8_t {
+    kActionUntouched = 1,  // inside, the ray passes the surface untouched
+    kActionObstruct = 2,   // inside, the ray is stopped
+    kActionClear = 4,      // the ray must pass inside
 };
 
 struct SpecialAperture {
@@ -344,15 +393,16 @@ struct SurfaceRecord {
 enum PlainMark : std::uint8_t { kPlainUnknown = 0, kPlainSurface = 1, kPlainNotPlain = 2 };
 
 // A plane, sphere or conic of revolution in the lens's own frame, with a plain medium behind
-// it and at most the circular aperture: no decentre, toric or special base (shape 8), Fresnel
+// it and at most the circular aperture: no decentre, toric or special base, Fresnel
 // substrate, start pair, asphere, spline, non-conic record, special aperture, gradient index,
 // grating, diffractive or holographic data or perfect lens.
 inline bool surface_is_plain(const SurfaceRecord& s) {
-    return s.decentre == nullptr && s.toric == 0 && !s.fresnel && !s.start_pair && s.shape != 8 &&
-           s.asphere == nullptr && s.spline == nullptr && s.extra_records[0] == nullptr &&
-           s.extra_records[1] == nullptr && s.extra_records[2] == nullptr &&
-           s.special_aperture_count <= 0 && s.grin == nullptr && s.grating_spacing == 0.0 &&
-           s.diffractive == nullptr && s.hologram == nullptr && s.perfect_lens == nullptr;
+    return s.decentre == nullptr && s.toric == 0 && !s.fresnel && !s.start_pair &&
+           s.shape != kShapeSpecialBase && s.asphere == nullptr && s.spline == nullptr &&
+           s.extra_records[0] == nullptr && s.extra_records[1] == nullptr &&
+           s.extra_records[2] == nullptr && s.special_aperture_count <= 0 && s.grin == nullptr &&
+           s.grating_spacing == 0.0 && s.diffractive == nullptr && s.hologram == nullptr &&
+           s.perfect_lens == nullptr;
 }
 
 constexpr int kOwnedMediumWork = 3;
@@ -521,9 +571,11 @@ struct LensData {
     double entrance_pupil_semi_diameter;
     double image_axial_slope;
     double image_chief_slope;
-    double cone_half_angle;          // degrees
-    std::int32_t failing_surface;    // argument of a set-up failure message
-    std::int32_t entry_integer_431;  // the integer of lens-entry command 431
+    double cone_half_angle;        // degrees
+    std::int32_t failing_surface;  // argument of a set-up failure message
+    // An integer of the lens that a lens-entry command stores for the user; nothing in the
+    // program gives it a meaning of its own.
+    std::int32_t user_integer;
     std::int32_t paste_base[2];
     std::int32_t file_surface_offset;  // while a lens file is inserted
     std::uint8_t aberration_mode;      // 0, 1, 2

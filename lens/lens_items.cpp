@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 
 #include "kpl/kpl_sysvars.h"
 #include "lens/lens_data.h"
@@ -14,9 +15,9 @@
 
 namespace {
 
-constexpr std::uint8_t kInt = 1;
-constexpr std::uint8_t kDouble = 2;
-constexpr std::uint8_t kChar = 3;
+constexpr std::uint8_t kInt = kLensItemInt;
+constexpr std::uint8_t kDouble = kLensItemDouble;
+constexpr std::uint8_t kChar = kLensItemChar;
 
 constexpr int kMinimumCoefficientSize = 66;
 constexpr int kGrinGroupSize = 4;   // GRA, GRB, GRC, GRD: four elements each
@@ -25,13 +26,13 @@ constexpr int kGrinGnzCount = 12;
 constexpr int kSplineFallbackSize = 5;
 constexpr double kZero = 1e-40;
 
-// Pseudo-kinds of items 177 and 178.
+// Pseudo-kinds of kItemAsphereKind and kItemDiffractiveKind for a surface without the record.
 constexpr std::uint8_t kKindSplineProfile = 254;
 constexpr std::uint8_t kKindHologram = 254;
 constexpr std::uint8_t kKindGrating = 253;
 constexpr std::uint8_t kKindNone = 255;
 
-// Medium indices that hook 4 answers for a surface without an index array.
+// Medium indices that lens_item_text answers for a surface without an index array.
 constexpr double kFallbackIndex1 = 1.62004;
 constexpr double kFallbackIndex2 = 1.63208;
 constexpr double kFallbackAbbe = 36.37;
@@ -50,11 +51,6 @@ ToleranceItemResolver g_tolerance_resolver = nullptr;
 
 // --- shapes -----------------------------------------------------------------------------------
 
-struct ShapeRow {
-    int first, last;
-    LensItemShape shape;
-};
-
 constexpr LensItemShape scalar(std::uint8_t type) {
     return {type, 0, kDim1Unchanged, kDim2Unchanged, 0, 0};
 }
@@ -65,78 +61,84 @@ constexpr LensItemShape per_surface_and(std::uint8_t type, std::uint8_t dim2_cod
                                         std::int16_t dim2 = 0) {
     return {type, 2, kDim1Surfaces, dim2_code, 0, dim2};
 }
+constexpr LensItemShape per_wavelength_entry(std::uint8_t type) {
+    return {type, 1, kDim1Wavelengths, kDim2Unchanged, 0, 0};
+}
+constexpr LensItemShape per_ray_set(std::uint8_t type) {
+    return {type, 1, kDim1RaySets, kDim2Unchanged, 0, 0};
+}
+constexpr LensItemShape fixed_array(std::uint8_t type, std::int16_t size) {
+    return {type, 1, kDim1Unchanged, kDim2Unchanged, size, 0};
+}
 
-constexpr ShapeRow kShapeRows[] = {
-    {47, 52, {kDouble, 1, kDim1Unchanged, kDim2Unchanged, kScratchArraySize, 0}},
-    {111, 111, per_surface(kInt)},
-    {112, 113, {kDouble, 1, kDim1Wavelengths, kDim2Unchanged, 0, 0}},
-    {114, 127, per_surface(kDouble)},
-    {128, 128, per_surface(kInt)},
-    {129, 130, per_surface(kChar)},
-    {131, 132, per_surface_and(kDouble, kDim2Wavelengths)},
-    {133, 139, per_surface(kDouble)},
-    {140, 147, per_surface_and(kDouble, kDim2Wavelengths)},
-    {148, 150, per_surface(kDouble)},
-    {151, 154, per_surface_and(kDouble, kDim2Unchanged, kGrinGroupSize + 1)},
-    {155, 155, per_surface_and(kDouble, kDim2Unchanged, kGrinGnzCount)},
-    {156, 157, per_surface(kInt)},
-    {158, 158, per_surface(kDouble)},
-    {159, 162, per_surface(kChar)},
-    {163, 163, per_surface(kDouble)},
-    {164, 165, per_surface(kChar)},
-    {166, 166, per_surface(kInt)},
-    {167, 173, per_surface(kDouble)},
-    {174, 174, per_surface_and(kDouble, kDim2Asphere)},
-    {175, 175, per_surface_and(kDouble, kDim2Diffractive)},
-    {176, 179, per_surface(kChar)},
-    {180, 197, per_surface(kDouble)},
-    {198, 202, per_surface_and(kDouble, kDim2SpecialApertures)},
-    {203, 204, per_surface_and(kChar, kDim2SpecialApertures)},
-    {205, 212, per_surface_and(kDouble, kDim2SpecialApertures)},
-    {213, 213, per_surface_and(kChar, kDim2SpecialApertures)},
-    {214, 214, per_surface(kInt)},
-    {215, 216, per_surface_and(kDouble, kDim2Asphere)},
-    {217, 218, per_surface_and(kDouble, kDim2Spline)},
-    {219, 219, per_surface_and(kDouble, kDim2Diffractive)},
-    {220, 220, per_surface(kInt)},
-    {221, 222, per_surface(kChar)},
-    {223, 223, per_surface(kInt)},
-    {224, 224, per_surface(kDouble)},
-    {225, 225, per_surface(kChar)},
-    {226, 227, per_surface(kInt)},
-    {228, 228, per_surface(kDouble)},
-    {229, 230, per_surface(kChar)},
-    {231, 231, per_surface(kInt)},
-    {232, 232, per_surface(kChar)},
-    {233, 233, per_surface(kInt)},
-    {234, 235, per_surface(kDouble)},
-    {236, 237, per_surface(kChar)},
-    {238, 241, scalar(kDouble)},
-    {242, 250, scalar(kInt)},
-    {251, 251, {kInt, 1, kDim1RaySets, kDim2Unchanged, 0, 0}},
-    {252, 256, {kDouble, 1, kDim1RaySets, kDim2Unchanged, 0, 0}},
-    {257, 258, {kInt, 1, kDim1RaySets, kDim2Unchanged, 0, 0}},
-    {259, 259, scalar(kInt)},
-    {260, 261, scalar(kChar)},
-    {262, 271, scalar(kDouble)},
-    {272, 273, scalar(kChar)},
-    {274, 274, scalar(kDouble)},
-    {275, 277, scalar(kChar)},
-    {294, 298, scalar(kDouble)},
-    {300, 302, scalar(kChar)},
-};
+// The shapes of the special rows of the list.
+constexpr LensItemShape kScratchShape = fixed_array(kDouble, kScratchArraySize);
+constexpr LensItemShape kWavelengthShape = per_wavelength_entry(kDouble);
+constexpr LensItemShape kSurfaceIntShape = per_surface(kInt);
+constexpr LensItemShape kSurfaceDoubleShape = per_surface(kDouble);
+constexpr LensItemShape kSurfaceCharShape = per_surface(kChar);
+constexpr LensItemShape kSurfaceWavelengthShape = per_surface_and(kDouble, kDim2Wavelengths);
+constexpr LensItemShape kGrinGroupShape =
+    per_surface_and(kDouble, kDim2Unchanged, kGrinGroupSize + 1);
+constexpr LensItemShape kGrinGnzShape = per_surface_and(kDouble, kDim2Unchanged, kGrinGnzCount);
+constexpr LensItemShape kAsphereTermsShape = per_surface_and(kDouble, kDim2Asphere);
+constexpr LensItemShape kDiffractiveTermsShape = per_surface_and(kDouble, kDim2Diffractive);
+constexpr LensItemShape kSplinePointsShape = per_surface_and(kDouble, kDim2Spline);
+constexpr LensItemShape kApertureDoubleShape = per_surface_and(kDouble, kDim2SpecialApertures);
+constexpr LensItemShape kApertureCharShape = per_surface_and(kChar, kDim2SpecialApertures);
 
+// The element type of a field of a record type.
+#define TAVO_FIELD_TYPE(Record, field) lens_item_type<decltype(std::declval<Record&>().field)>()
+
+// Every item's shape, made from the list; the lens fields have none (start-up binds them).
 struct ShapeTable {
     std::array<LensItemShape, kLastLensItem - kFirstLensItem + 1> shapes{};
+    constexpr void set(int item, LensItemShape shape) { shapes[item - kFirstLensItem] = shape; }
     constexpr ShapeTable() {
-        for (const ShapeRow& r : kShapeRows) {
-            for (int n = r.first; n <= r.last; ++n) shapes[n - kFirstLensItem] = r.shape;
-        }
+#define ITEM_SPECIAL(number, name, shape) set(name, shape);
+#define ITEM_SURFACE_SPECIAL(number, name, shape) set(name, shape);
+#define ITEM_SURFACE_FIELD(number, name, field) \
+    set(name, per_surface(TAVO_FIELD_TYPE(SurfaceRecord, field)));
+#define ITEM_SURFACE_WORD(number, name, field) set(name, per_surface(kInt));
+#define ITEM_SURFACE_RECORD(number, name, record, field) \
+    set(name, per_surface(TAVO_FIELD_TYPE(SurfaceRecord, record->field)));
+#define ITEM_LENS_RECORD(number, name, record, field) \
+    set(name, scalar(TAVO_FIELD_TYPE(LensData, record->field)));
+#define ITEM_RAY_SET(number, name, field) \
+    set(name, per_ray_set(TAVO_FIELD_TYPE(DrawingRaySet, field)));
+#include "lens/lens_item_list.h"
     }
 };
-constexpr ShapeTable kShapes;
+constexpr ShapeTable kItemShapes;
 
-// The tolerance-record value of items 180 to 197, in the order of the tolerance commands.
+#undef TAVO_FIELD_TYPE
+
+// Every number of the list is a lens item and is listed once.
+constexpr bool item_numbers_are_unique() {
+    constexpr int kNumbers[] = {
+#define ITEM_ROW(number, name, ...) number,
+#define ITEM_LENS_FIELD ITEM_ROW
+#define ITEM_SPECIAL ITEM_ROW
+#define ITEM_SURFACE_FIELD ITEM_ROW
+#define ITEM_SURFACE_WORD ITEM_ROW
+#define ITEM_SURFACE_RECORD ITEM_ROW
+#define ITEM_SURFACE_SPECIAL ITEM_ROW
+#define ITEM_LENS_RECORD ITEM_ROW
+#define ITEM_RAY_SET ITEM_ROW
+#include "lens/lens_item_list.h"
+#undef ITEM_ROW
+    };
+    std::array<bool, kLastLensItem - kFirstLensItem + 1> seen{};
+    for (int n : kNumbers) {
+        if (n < kFirstLensItem || n > kLastLensItem || seen[n - kFirstLensItem]) return false;
+        seen[n - kFirstLensItem] = true;
+    }
+    return true;
+}
+static_assert(item_numbers_are_unique(), "a lens item number is outside 47..302 or listed twice");
+
+// The tolerance-record value of the tolerance items from kItemToleranceTht on, in the order of
+// the tolerance commands.
 constexpr int kToleranceValues[18] = {4, 8, 0, 1, 2, 6, 10, 3, 5, 7, 9, 11, 12, 13, 16, 17, 14, 15};
 
 // --- checks -----------------------------------------------------------------------------------
@@ -178,11 +180,24 @@ void* in_radius_cell(double curvature) {
 
 // A decentre value while the tilt mode is one of the plain orders.
 void* decentre_value(const SurfaceRecord& s, int item) {
-    const DecentreRecord* d = s.decentre;
+    DecentreRecord* d = s.decentre;
     if (d == nullptr || std::abs(d->tilt_mode) >= 2) return nullptr;
-    double* const values[] = {&s.decentre->dcx, &s.decentre->dcy, &s.decentre->dcz,
-                              &s.decentre->tla, &s.decentre->tlb, &s.decentre->tlc};
-    return values[item - 122];
+    switch (item) {
+        case kItemDecentreX:
+            return &d->dcx;
+        case kItemDecentreY:
+            return &d->dcy;
+        case kItemDecentreZ:
+            return &d->dcz;
+        case kItemTiltA:
+            return &d->tla;
+        case kItemTiltB:
+            return &d->tlb;
+        case kItemTiltC:
+            return &d->tlc;
+        default:
+            return nullptr;
+    }
 }
 
 bool is_one_of(int kind, std::initializer_list<int> kinds) {
@@ -197,30 +212,30 @@ double* entered(double* array, int count, int i) {
     return array != nullptr && i >= 0 && i < count ? &array[i] : nullptr;
 }
 
-// Item 215: the coefficient of order i of the asphere kinds that number their coefficients by
-// order.
+// kItemAsphereOrder: the coefficient of order i of the asphere kinds that number their
+// coefficients by order.
 void* asphere_order(const AsphereRecord& a, int order) {
     int stored = 0;
     int lowest = 0;
     switch (a.kind) {
-        case 3:
+        case kAsphereOdd:
             stored = order - 3;
             lowest = 0;
             break;
-        case 4:
+        case kAsphereToricX:
             stored = order - 3;
             lowest = 1;
             break;
-        case 7:
+        case kAsphereCone:
             stored = order - 2;
             lowest = 1;
             break;
-        case 6:
+        case kAsphereBiconic:
             if (order % 2 != 0) return nullptr;
             stored = 2 * order - 6;
             lowest = 2;
             break;
-        case 8:
+        case kAsphereEllipticCone:
             if (order % 2 != 0) return nullptr;
             stored = 2 * order - 3;
             lowest = 5;
@@ -238,360 +253,204 @@ void* grin_row(const GrinRecord& g, int row, int w) {
     return per_wavelength(g.coefficients[row], w);
 }
 
-// Items 198 to 213: a field of special aperture n (counted from 1).
+// The special-aperture items: a field of special aperture n (counted from 1).
 void* special_aperture_item(SurfaceRecord& s, int item, int n) {
     if (s.special_apertures == nullptr || n < 1 || n > s.special_aperture_count) return nullptr;
     SpecialAperture& a = s.special_apertures[n - 1];
     switch (item) {
-        case 198:
-        case 209:
+        case kItemSaY1:
+        case kItemSaPy1:
             return &a.y[0];
-        case 199:
-        case 210:
+        case kItemSaY2:
+        case kItemSaPy2:
             return &a.y[1];
-        case 211:
+        case kItemSaPy3:
             return &a.y[2];
-        case 212:
+        case kItemSaPy4:
             return &a.y[3];
-        case 200:
-        case 205:
+        case kItemSaX1:
+        case kItemSaPx1:
             return &a.x[0];
-        case 201:
-        case 206:
+        case kItemSaX2:
+        case kItemSaPx2:
             return &a.x[1];
-        case 207:
+        case kItemSaPx3:
             return &a.x[2];
-        case 208:
+        case kItemSaPx4:
             return &a.x[3];
-        case 202:
+        case kItemSaAngle:
             return &a.angle;
-        case 203:
+        case kItemSaShape:
             return &a.shape;
-        case 204:
+        case kItemSaAction:
             return &a.action;
-        case 213:
+        case kItemSaGroup:
             return &a.group;
         default:
             return nullptr;
     }
 }
 
-// Items 111 to 237: surface data; i is the surface, j the second index.
-void* surface_item(int item, int i, int j) {
-    SurfaceRecord* sp = surface_at(i);
-    if (sp == nullptr) return nullptr;
-    SurfaceRecord& s = *sp;
+// The item numbers of these families follow each other; the code below counts within them.
+static_assert(kItemAsphereAg - kItemAsphereAd == 3);
+static_assert(kItemGrinNz4 - kItemGrinNr1 == 7);
+static_assert(kItemGrinGrd - kItemGrinGra == 3);
+static_assert(kItemToleranceCab - kItemToleranceTht == 17);
+static_assert(kItemSaGroup - kItemSaY1 == 15);
+
+bool is_tolerance_item(int item) {
+    return item >= kItemToleranceTht && item <= kItemToleranceCab;
+}
+
+// The surface items with code of their own. s is surface i; j is the second index.
+void* surface_special(SurfaceRecord& s, int item, int i, int j) {
     switch (item) {
-        case 111:
+        case kItemTiltMode:
             if (s.decentre == nullptr || std::abs(s.decentre->tilt_mode) >= 2) return nullptr;
             return &s.decentre->tilt_mode;
-        case 114:
-            return &s.curvature;
-        case 115:
+        case kItemRadius:
             return in_radius_cell(s.curvature);
-        case 116:
-            return &s.thickness;
-        case 117:
-            return &s.aperture_radius;
-        case 118:
-            return &s.medium_tce;
-        case 119:
-            return &s.conic;
-        case 120:
-            return &s.x_curvature;
-        case 121:
+        case kItemXRadius:
             return in_radius_cell(s.x_curvature);
-        case 122:
-        case 123:
-        case 124:
-        case 125:
-        case 126:
-        case 127:
+        case kItemDecentreX:
+        case kItemDecentreY:
+        case kItemDecentreZ:
+        case kItemTiltA:
+        case kItemTiltB:
+        case kItemTiltC:
             return decentre_value(s, item);
-        case 128:
+        case kItemReturnSurface:
             if (s.return_coordinates == nullptr) return nullptr;
             return in_int_cell(s.return_coordinates->pickup_source);
-        case 129:
-            return &s.bend;
-        case 130:
-            return &s.drawing_mode;
-        case 131:
+        case kItemIndex:
             return per_wavelength(s.index, j);
-        case 132: {
+        case kItemWorkingIndex: {
             if (!wavelength_ok(j)) return nullptr;
             if (s.medium_work[3] != nullptr) return &s.medium_work[3][j - 1];
             if (s.medium_work[2] != nullptr) return &s.medium_work[2][j - 1];
             g_value_cell = 1.0;
             return &g_value_cell;
         }
-        case 133:
-        case 134:
-        case 135:
-        case 136: {
+        case kItemAsphereAd:
+        case kItemAsphereAe:
+        case kItemAsphereAf:
+        case kItemAsphereAg: {
             const AsphereRecord* a = s.asphere;
-            const int k = item - 133 + 2;  // AD is entered entry 2
-            if (a == nullptr || a->kind != 0 || a->entered_count < k + 1) return nullptr;
+            const int k = item - kItemAsphereAd + 2;  // AD is entered entry 2
+            if (a == nullptr || a->kind != kAsphereEven || a->entered_count < k + 1) return nullptr;
             return entered(a->entered, a->entered_count, k);
         }
-        case 137:
-            return &s.fresnel_curvature;
-        case 138:
-            return &s.fresnel_conic;
-        case 139:
-            return s.grin != nullptr ? &s.grin->step : nullptr;
-        case 140:
+        case kItemGrinNr1:
             if (s.grin == nullptr || is_one_of(s.grin->kind, {7, 11, 12})) return nullptr;
             return grin_row(*s.grin, 0, j);
-        case 141:
-        case 142:
-        case 143:
+        case kItemGrinNr2:
+        case kItemGrinNr3:
+        case kItemGrinNr4:
             if (s.grin == nullptr || !is_one_of(s.grin->kind, {1, 3, 4, 8, 9, 10})) return nullptr;
-            return grin_row(*s.grin, item - 140, j);
-        case 144:
-        case 145:
-        case 146:
-        case 147:
+            return grin_row(*s.grin, item - kItemGrinNr1, j);
+        case kItemGrinNz1:
+        case kItemGrinNz2:
+        case kItemGrinNz3:
+        case kItemGrinNz4:
             if (s.grin == nullptr || !is_one_of(s.grin->kind, {1, 3, 8, 9})) return nullptr;
-            return grin_row(*s.grin, item - 140, j);
-        case 148:
-        case 149:
-        case 150:
-        case 151:
-        case 152:
-        case 153:
-        case 154:
-        case 155: {
+            return grin_row(*s.grin, item - kItemGrinNr1, j);
+        case kItemGrinGwv:
+        case kItemGrinGmz:
+        case kItemGrinGoz:
+        case kItemGrinGra:
+        case kItemGrinGrb:
+        case kItemGrinGrc:
+        case kItemGrinGrd:
+        case kItemGrinGnz: {
             GrinRecord* g = s.grin;
             if (g == nullptr || g->kind != 11) return nullptr;
-            if (item == 148) return &g->gwv;
-            if (item == 149) return &g->gmz;
-            if (item == 150) return &g->goz;
-            if (item == 155)
+            if (item == kItemGrinGwv) return &g->gwv;
+            if (item == kItemGrinGmz) return &g->gmz;
+            if (item == kItemGrinGoz) return &g->goz;
+            if (item == kItemGrinGnz)
                 return j >= 0 && j < kGrinGnzCount ? &g->grd[kGrinGnzOffset + j] : nullptr;
             if (j < 1 || j > kGrinGroupSize) return nullptr;
-            return &g->grd[(item - 151) * kGrinGroupSize + j - 1];
+            return &g->grd[(item - kItemGrinGra) * kGrinGroupSize + j - 1];
         }
-        case 156:
-        case 157:
-            return &s.diffraction_order;
-        case 158:
-            return &s.grating_spacing;
-        case 159:
-            return &s.fresnel;
-        case 160:
-            return &s.alternate_intersection;
-        case 161:
-            return &s.tir_only;
-        case 162:
-            return &s.rod;
-        case 163:
-            return s.diffractive != nullptr ? &s.diffractive->design_wavelength : nullptr;
-        case 164:
-        case 165:
-        case 166:
-        case 167:
-        case 168:
-        case 169:
-        case 170:
-        case 171:
-        case 172:
-        case 173: {
-            HologramRecord* h = s.hologram;
-            if (h == nullptr) return nullptr;
-            if (item == 164) return &h->first_point_virtual;
-            if (item == 165) return &h->second_point_virtual;
-            if (item == 166) return &h->order;
-            if (item == 167) return &h->wavelength;
-            if (item <= 170) return &h->first_point[item - 168];
-            return &h->second_point[item - 171];
-        }
-        case 174: {
+        case kItemAsphereCoefficient: {
             AsphereRecord* a = s.asphere;
-            if (a == nullptr || !is_one_of(a->kind, {1, 2, 9, 10, 11, 12, 101})) return nullptr;
+            if (a == nullptr ||
+                !is_one_of(a->kind, {kAsphereSeries, kAsphereXy, kAsphereZernike, kAsphereZernikeXy,
+                                     kAsphereRadial, kAsphereAbsXy, kAsphereBiconicPairs})) {
+                return nullptr;
+            }
             return entered(a->entered, a->entered_count, j);
         }
-        case 175:
-        case 219: {
+        case kItemDoeCoefficient:
+        case kItemZoeCoefficient: {
             DiffractiveRecord* d = s.diffractive;
-            if (d == nullptr || (item == 175) != (d->kind <= 3)) return nullptr;
+            if (d == nullptr || (item == kItemDoeCoefficient) != (d->kind <= 3)) return nullptr;
             return entered(d->entered, d->entered_count, j);
         }
-        case 176:
+        case kItemZernikeSwitch:
             if (s.diffractive == nullptr || s.diffractive->kind < 4) return nullptr;
             return &s.diffractive->zernike_switch;
-        case 177:
+        case kItemAsphereKind:
             if (s.asphere != nullptr) return &s.asphere->kind;
             return in_byte_cell(s.spline != nullptr ? kKindSplineProfile : kKindNone);
-        case 178:
+        case kItemDiffractiveKind:
             if (s.diffractive != nullptr) return &s.diffractive->kind;
             if (s.hologram != nullptr) return in_byte_cell(kKindHologram);
             return in_byte_cell(s.grating_spacing != 0.0 ? kKindGrating : kKindNone);
-        case 179:
-            return s.grin != nullptr ? &s.grin->kind : nullptr;
-        case 214:
-            return in_int_cell(s.special_aperture_count);
-        case 215:
+        case kItemAsphereOrder:
             return s.asphere != nullptr ? asphere_order(*s.asphere, j) : nullptr;
-        case 216: {
+        case kItemAsphereEntered: {
             AsphereRecord* a = s.asphere;
-            if (a == nullptr || (a->kind != 7 && a->kind != 8)) return nullptr;
+            if (a == nullptr || (a->kind != kAsphereCone && a->kind != kAsphereEllipticCone)) {
+                return nullptr;
+            }
             return entered(a->entered, a->entered_count, j);
         }
-        case 217:
-        case 218: {
+        case kItemSplineRadius:
+        case kItemSplineSlope: {
             SplineRecord* sp_rec = s.spline;
             if (sp_rec == nullptr || j < 0 || j >= sp_rec->count) return nullptr;
-            double* array = item == 217 ? sp_rec->radius : sp_rec->slope;
+            double* array = item == kItemSplineRadius ? sp_rec->radius : sp_rec->slope;
             return array != nullptr ? &array[j] : nullptr;
         }
-        case 220:
-            return in_int_cell(s.shape);
-        case 221:
-            return &s.curvature_kind;
-        case 222:
-            return &s.toric;
-        case 223:
-            return in_int_cell(s.curvature_source);
-        case 224:
-            return &s.curvature_solve_value;
-        case 225:
-            return &s.thickness_kind;
-        case 226:
-            return in_int_cell(s.thickness_source);
-        case 227:
-            return in_int_cell(s.thickness_source2);
-        case 228:
-            return &s.thickness_solve_value;
-        case 229:
-            return &s.aperture_kind;
-        case 230:
-            return &s.aperture_check;
-        case 231:
-            return in_int_cell(s.aperture_source);
-        case 232:
-            return &s.medium_kind;
-        case 233:
-            return in_int_cell(s.medium_source);
-        case 234:
-            return s.perfect_lens != nullptr ? &s.perfect_lens->focal_length : nullptr;
-        case 235:
-            return s.perfect_lens != nullptr ? &s.perfect_lens->magnification : nullptr;
-        case 236:
-            return &s.group_kind;
-        case 237:
-            return &s.group_role;
         default:
             break;
     }
-    if (item >= 180 && item <= 197) {
+    if (is_tolerance_item(item)) {
         if (g_tolerance_resolver == nullptr) return nullptr;
         return g_tolerance_resolver(i, tolerance_value_of_item(item));
     }
-    if (item >= 198 && item <= 213) return special_aperture_item(s, item, j);
-    return nullptr;
+    return special_aperture_item(s, item, j);
 }
 
-// Items 238 to 261: the lens-drawing conditions and their ray sets.
-void* drawing_item(int item, int r) {
+// The surface items: i is the surface, j the second index.
+void* surface_item(int item, int i, int j) {
+    SurfaceRecord* sp = surface_at(i);
+    if (sp == nullptr) return nullptr;
+    SurfaceRecord& s = *sp;
+    switch (item) {
+#define ITEM_SURFACE_FIELD(number, name, field) \
+    case name:                                  \
+        return &s.field;
+#define ITEM_SURFACE_WORD(number, name, field) \
+    case name:                                 \
+        return in_int_cell(s.field);
+#define ITEM_SURFACE_RECORD(number, name, record, field) \
+    case name:                                           \
+        return s.record != nullptr ? &s.record->field : nullptr;
+#include "lens/lens_item_list.h"
+        default:
+            return surface_special(s, item, i, j);
+    }
+}
+
+// Drawing ray set r of the lens-drawing conditions, or null.
+DrawingRaySet* ray_set(int r) {
     DrawingConditions* d = lens().drawing_conditions;
-    if (d == nullptr) return nullptr;
-    if (item >= 238 && item <= 241) return &d->view[item - 238];
-    std::int32_t* const words[] = {&d->view_angle1, &d->view_angle2, &d->dlap,     &d->dlri,
-                                   &d->dlsp,        &d->dlrs,        &d->row_count};
-    if (item >= 242 && item <= 248) return words[item - 242];
-    if (item == 249) return &d->first_surface;
-    if (item == 250) return &d->last_surface;
-    if (item == 259) return &d->dlcv;
-    if (item == 260) return &d->dlas;
-    if (item == 261) return &d->dlhr;
-    if (d->rows == nullptr || r < 0 || r >= d->row_count || r >= d->row_capacity) return nullptr;
-    DrawingRaySet& row = d->rows[r];
-    switch (item) {
-        case 251:
-            return &row.ray_count;
-        case 252:
-            return &row.field_fraction;
-        case 253:
-            return &row.pupil_min;
-        case 254:
-            return &row.pupil_max;
-        case 255:
-            return &row.x_field_fraction;
-        case 256:
-            return &row.offset;
-        case 257:
-            return &row.unused;
-        case 258:
-            return &row.wavelength;
-        default:
-            return nullptr;
+    if (d == nullptr || d->rows == nullptr || r < 0 || r >= d->row_count || r >= d->row_capacity) {
+        return nullptr;
     }
-}
-
-void* optimise_item(int item) {
-    OptimiseParams* o = lens().optimise_params;
-    if (o == nullptr) return nullptr;
-    switch (item) {
-        case 262:
-            return &o->damping;
-        case 263:
-            return &o->small_damping;
-        case 264:
-            return &o->damping_reduction;
-        case 265:
-            return &o->derivative_increment;
-        case 266:
-            return &o->bound_weight;
-        case 267:
-            return &o->stop_threshold;
-        case 268:
-            return &o->min_air_thickness;
-        case 269:
-            return &o->max_air_thickness;
-        case 270:
-            return &o->min_glass_thickness;
-        case 271:
-            return &o->max_glass_thickness;
-        case 272:
-            return &o->automatic_increments;
-        case 273:
-            return &o->variable_damping;
-        case 274:
-            return &o->constraint_tolerance;
-        case 275:
-            return &o->flags[0];
-        case 276:
-            return &o->flags[1];
-        case 277:
-            return &o->sum_of_squares;
-        default:
-            return nullptr;
-    }
-}
-
-void* spot_item(int item) {
-    SpotSettings* p = lens().spot_settings;
-    if (p == nullptr) return nullptr;
-    switch (item) {
-        case 294:
-            return &p->aperture_divisions;
-        case 295:
-            return &p->apodisation_width_x;
-        case 296:
-            return &p->apodisation_width_y;
-        case 297:
-            return &p->mtf_path_limit;
-        case 298:
-            return &p->through_focus_frequency;
-        case 300:
-            return &p->polychromatic;
-        case 301:
-            return &p->apodisation_on;
-        case 302:
-            return &p->show_diffraction_limit;
-        default:
-            return nullptr;
-    }
+    return &d->rows[r];
 }
 
 int element_size(int type) {
@@ -627,7 +486,7 @@ double round_to_3_digits(double x) {
     return std::round(x * scale) / scale;
 }
 
-// Item 20: half a millimetre in lens units; null for a unit that is no length.
+// kTextItemHalfMillimetre: half a millimetre in lens units; null for a unit that is no length.
 const char* half_millimetre() {
     const double units = lens().units;
     if (!(units > 0.0) || !std::isfinite(units)) return nullptr;
@@ -648,12 +507,12 @@ std::int16_t clamp_dimension(int n) {
 
 const LensItemShape* lens_item_shape(int item) {
     if (item < kFirstLensItem || item > kLastLensItem) return nullptr;
-    const LensItemShape& s = kShapes.shapes[item - kFirstLensItem];
+    const LensItemShape& s = kItemShapes.shapes[item - kFirstLensItem];
     return s.type != 0 ? &s : nullptr;
 }
 
 int tolerance_value_of_item(int item) {
-    return item >= 180 && item <= 197 ? kToleranceValues[item - 180] : -1;
+    return is_tolerance_item(item) ? kToleranceValues[item - kItemToleranceTht] : -1;
 }
 
 void set_tolerance_item_resolver(ToleranceItemResolver resolver) {
@@ -670,32 +529,57 @@ void clear_scratch_arrays() {
 
 void* lens_item_address(int item, int i, int j) {
     if (lens_item_shape(item) == nullptr) return bound_variable(item, i, j);
-    if (item <= 52) {
-        return i >= 0 && i < kScratchArraySize ? &g_scratch[item - kFirstLensItem][i] : nullptr;
+    LensData& l = lens();
+    switch (item) {
+        case kItemArray1:
+        case kItemArray2:
+        case kItemArray3:
+        case kItemArray4:
+        case kItemArray5:
+        case kItemArray6:
+            if (i < 0 || i >= kScratchArraySize) return nullptr;
+            return &g_scratch[item - kItemArray1][i];
+        case kItemWavelength:
+        case kItemWeight: {
+            WavelengthEntry* table = l.wavelengths;
+            if (table == nullptr || !wavelength_ok(i)) return nullptr;
+            return item == kItemWavelength ? &table[i - 1].wavelength : &table[i - 1].weight;
+        }
+// Every kind of surface row is resolved on surface i.
+#define ITEM_SURFACE_ROW(number, name, ...) case name:
+#define ITEM_SURFACE_FIELD ITEM_SURFACE_ROW
+#define ITEM_SURFACE_WORD ITEM_SURFACE_ROW
+#define ITEM_SURFACE_RECORD ITEM_SURFACE_ROW
+#define ITEM_SURFACE_SPECIAL ITEM_SURFACE_ROW
+#include "lens/lens_item_list.h"
+#undef ITEM_SURFACE_ROW
+            return surface_item(item, i, j);
+#define ITEM_LENS_RECORD(number, name, record, field) \
+    case name:                                        \
+        return l.record != nullptr ? &l.record->field : nullptr;
+#define ITEM_RAY_SET(number, name, field)              \
+    case name: {                                       \
+        DrawingRaySet* row = ray_set(i);               \
+        return row != nullptr ? &row->field : nullptr; \
     }
-    if (item == 112 || item == 113) {
-        WavelengthEntry* table = lens().wavelengths;
-        if (table == nullptr || !wavelength_ok(i)) return nullptr;
-        return item == 112 ? &table[i - 1].wavelength : &table[i - 1].weight;
+#include "lens/lens_item_list.h"
+        default:
+            return nullptr;
     }
-    if (item <= 237) return surface_item(item, i, j);
-    if (item <= 261) return drawing_item(item, i);
-    if (item <= 277) return optimise_item(item);
-    return spot_item(item);
 }
 
 const char* lens_item_text(int item) {
     LensData& l = lens();
     switch (item) {
-        case 1:
+        case kTextItemGlassName:
             std::snprintf(g_text_cell, sizeof g_text_cell, "GLASS%d", l.current_surface);
             return g_text_cell;
-        case 2: {
+        case kTextItemIndex1: {
             const double* n1 = current_index(1);
             g_text_number_cell = n1 != nullptr ? *n1 : kFallbackIndex1;
             break;
         }
-        case 3: {
+        case kTextItemIndex2: {
             if (l.wavelength_count < 2) {
                 g_text_number_cell = 1.0;
                 break;
@@ -704,7 +588,7 @@ const char* lens_item_text(int item) {
             g_text_number_cell = n2 != nullptr ? *n2 : kFallbackIndex2;
             break;
         }
-        case 4: {
+        case kTextItemAbbeNumber: {
             if (l.wavelength_count < 3) {
                 g_text_number_cell = 0.0;
                 break;
@@ -718,7 +602,7 @@ const char* lens_item_text(int item) {
             g_text_number_cell = std::fabs(spread) < kZero ? 0.0 : (n[0] - 1.0) / spread;
             break;
         }
-        case 19: {
+        case kTextItemFixedAperture: {
             g_text_number_cell = 0.0;
             if (test_state_flag(kFlagLensEntryInProgress) == 0 &&
                 test_state_flag(kFlagSingleCommandUpdate) == 0) {
@@ -730,7 +614,7 @@ const char* lens_item_text(int item) {
             }
             break;
         }
-        case 20:
+        case kTextItemHalfMillimetre:
             return half_millimetre();
         default:
             return nullptr;

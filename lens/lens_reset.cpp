@@ -162,7 +162,7 @@ void free_lens_special_data() {
 
 void reset_surface(int n) {
     SurfaceRecord& s = surface(n);
-    s.shape = 0;
+    s.shape = kShapePlane;
     s.group_kind = kGroupNone;
     s.group_role = 0;
     blank_fill(s.group_label, kGroupLabelLength);
@@ -247,7 +247,7 @@ void reset_lens_data() {
     l.reference_temperature = 20.0;
     l.entrance_pupil_semi_diameter = l.image_axial_slope = l.image_chief_slope = 0.0;
     l.cone_half_angle = 0.0;
-    l.failing_surface = l.entry_integer_431 = 0;
+    l.failing_surface = l.user_integer = 0;
     l.paste_base[0] = l.paste_base[1] = 0;
     l.file_surface_offset = 0;
     l.aberration_mode = l.differential_trace = l.thermal_expansion = 0;

@@ -100,35 +100,35 @@ Record* alloc_coefficient_block(int n) {
 
 int asphere_count(SurfaceRecord& s, int kind, int order, int* sub_kind) {
     switch (kind) {
-        case 0:
-        case 1:
+        case kAsphereEven:
+        case kAsphereSeries:
             return order == 0 ? 6 : order / 2 + 1;
-        case 3:
+        case kAsphereOdd:
             return order < 3 ? 8 : order - 2;
-        case 7:
+        case kAsphereCone:
             s.curvature = s.conic = s.x_curvature = s.x_conic = 0.0;
             s.toric = 0;
             if (order == 0) return 1;
             return order < 3 ? 9 : order - 1;
-        case 9:
+        case kAsphereZernike:
             if (order < 0 || order > kLargestCoefficientOrder) {
                 msg_box(kMsgTooManyCoefficients, kLargestCoefficientOrder);
                 return kLargestCoefficientOrder + 1;
             }
             return order + 1;
-        case 11:
+        case kAsphereRadial:
             return order == 0 ? 11 : order + 1;
-        case 101: {
+        case kAsphereBiconicPairs: {
             s.toric = 0;
             const int form = order / 1000;
             const int sub = order % 1000;
             *sub_kind = form;
-            if (form == 0) return 6;
+            if (form == kAsphereEven) return 6;
             if (sub < 1) return 0;
-            if (form == 1) return sub / 2 + 1;
-            if (form == 3) return sub < 3 ? 8 : sub - 2;
-            if (form == 9) return sub >= 21 ? 21 : sub + 1;
-            if (form == 11) return sub + 1;
+            if (form == kAsphereSeries) return sub / 2 + 1;
+            if (form == kAsphereOdd) return sub < 3 ? 8 : sub - 2;
+            if (form == kAsphereZernike) return sub >= 21 ? 21 : sub + 1;
+            if (form == kAsphereRadial) return sub + 1;
             return 0;
         }
         default:
@@ -295,7 +295,7 @@ int alloc_asphere_record(int n, int kind, int order) {
         s.asphere = nullptr;
         return set_error_msg(kMsgNoSpecialDataMemory);
     }
-    record->sub_kind = static_cast<std::uint16_t>(kind == 101 ? sub_kind : 0);
+    record->sub_kind = static_cast<std::uint16_t>(kind == kAsphereBiconicPairs ? sub_kind : 0);
     record->kind = static_cast<std::uint8_t>(kind);
     record->changed = 1;
     mem_free(old);
@@ -307,8 +307,9 @@ int alloc_asphere_record(int n, int kind, int order) {
 void set_polynomial_asphere_term(int n, int order, double value) {
     SurfaceRecord& s = surface(n);
     if (is_curvature_pickup(s)) clear_curvature_pickup(n);
-    if (s.asphere == nullptr || (s.asphere->kind != 0 && s.asphere->kind != 101)) {
-        if (alloc_asphere_record(n, 0, 0) != 0) return;
+    if (s.asphere == nullptr ||
+        (s.asphere->kind != kAsphereEven && s.asphere->kind != kAsphereBiconicPairs)) {
+        if (alloc_asphere_record(n, kAsphereEven, 0) != 0) return;
     }
     AsphereRecord& a = *s.asphere;
     int entry = -1;

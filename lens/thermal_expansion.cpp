@@ -96,29 +96,30 @@ void note(const char* format, int i) {
 void scale_special_data(SurfaceRecord& s, double f) {
     const double g = std::fabs(f) < kTiny ? 1.0 : 1.0 / f;
     if (s.fresnel != 0) s.fresnel_curvature *= g;
-    if (s.toric > 0 || (s.shape == 8 && s.asphere != nullptr && s.asphere->kind == 6)) {
+    if (s.toric > 0 || (s.shape == kShapeSpecialBase && s.asphere != nullptr &&
+                        s.asphere->kind == kAsphereBiconic)) {
         s.x_curvature *= g;
     }
     if (AsphereRecord* a = s.asphere) {
         for (int k = 0; k < a->entered_count; ++k) {
             double factor = 1.0;
             switch (a->kind) {
-                case 0:
-                case 1:
+                case kAsphereEven:
+                case kAsphereSeries:
                     factor = f * std::pow(g, 2 * k);
                     break;
-                case 3:
-                case 4:
-                case 5:
+                case kAsphereOdd:
+                case kAsphereToricX:
+                case kAsphereToricY:
                     factor = std::pow(g, k + 2);
                     break;
-                case 6:
+                case kAsphereBiconic:
                     factor = std::pow(g, 2 + k / 2);  // pairs of coefficients share a power
                     break;
-                case 7:
+                case kAsphereCone:
                     factor = k == 0 ? 1.0 : std::pow(g, k + 1);
                     break;
-                case 11:
+                case kAsphereRadial:
                     factor = f * std::pow(g, k);
                     break;
                 default:

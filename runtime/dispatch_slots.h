@@ -2,6 +2,10 @@
 // of these 240 fixed slot numbers (the definitions table names the slot of each command; the
 // value-list handles 0x2000 | slot name the list-building ones). The numbers are a table
 // format: never renumber them. One list gives each slot its number and its handler's name.
+//
+// The value-list handlers of the spot and wavefront reports (kSlotReport...) and of the
+// analysis dialogs (kSlotAnalysis...) prepare the choices of one parameter of their command and
+// most preset the default of another; their handler names carry those parameters' numbers.
 #pragma once
 
 inline constexpr int kHandlerSlotCount = 240;
@@ -45,26 +49,26 @@ enum HandlerSlot : int {
     kSlotListLensCatalogs = 35,
     kSlotApertureChoices = 36,
     kSlotCurvatureChoicesA = 37,
-    kSlotValueList293 = 38,
+    kSlotReportChoicesA = 38,  // parameter 293's list; parameter 294 preset to 1
     kSlotListFolders = 39,
     kSlotListFiles = 40,
     kSlotGlassChoicesA = 41,
-    kSlotPresetDefs512513 = 42,
+    kSlotAnalysisChoicesA = 42,  // parameter 512's list; parameter 513 preset to 1
     kSlotCurvatureChoicesC = 43,
     kSlotThicknessChoicesB = 44,
     kSlotElementStartList = 45,
-    kSlotValueList640 = 46,
-    kSlotValueList647 = 47,
+    kSlotReportChoicesB = 46,          // parameter 640's list; parameter 641 preset to 1
+    kSlotReportReferenceChoices = 47,  // parameter 647's list, one entry for an afocal lens
     kSlotObjectDistanceChoices = 48,
     kSlotCurvatureChoicesB = 49,
     kSlotGlassChoicesB = 50,
     kSlotThicknessChoicesC = 51,
-    kSlotPresetDefs878879 = 52,
-    kSlotPresetDefs881882 = 53,
-    kSlotPresetDef883 = 54,
-    kSlotPresetDefs887888 = 55,
-    kSlotValueList897 = 56,
-    kSlotPresetDefs976975 = 57,
+    kSlotAnalysisChoicesB = 52,          // parameter 878's list; parameter 879 preset to 1
+    kSlotAnalysisChoicesC = 53,          // parameter 881's list; parameter 882 preset to 1
+    kSlotAnalysisReferenceChoices = 54,  // parameter 883's list, one entry for an afocal lens
+    kSlotAnalysisChoicesD = 55,          // parameter 887's list; parameter 888 preset to 1
+    kSlotReportChoicesC = 56,            // parameter 897's list; parameter 898 preset to 1
+    kSlotAnalysisChoicesE = 57,          // parameter 976's list; parameter 975 preset to 1
     kSlotSpecialDataMenu = 58,
     kSlotThicknessChoicesA = 59,
     kSlotFilterVariableTypes = 60,
@@ -293,26 +297,26 @@ inline constexpr HandlerSlotInfo kHandlerSlots[] = {
     {kSlotListLensCatalogs, "cmd_list_lens_catalogs"},
     {kSlotApertureChoices, "cmd_aperture_choices"},
     {kSlotCurvatureChoicesA, "cmd_curvature_choices_a"},
-    {kSlotValueList293, "cmd_value_list_293"},
+    {kSlotReportChoicesA, "cmd_value_list_293"},
     {kSlotListFolders, "cmd_list_folders"},
     {kSlotListFiles, "cmd_list_files"},
     {kSlotGlassChoicesA, "cmd_glass_choices_a"},
-    {kSlotPresetDefs512513, "cmd_preset_defs_512_513"},
+    {kSlotAnalysisChoicesA, "cmd_preset_defs_512_513"},
     {kSlotCurvatureChoicesC, "cmd_curvature_choices_c"},
     {kSlotThicknessChoicesB, "cmd_thickness_choices_b"},
     {kSlotElementStartList, "cmd_element_start_list"},
-    {kSlotValueList640, "cmd_value_list_640"},
-    {kSlotValueList647, "cmd_value_list_647"},
+    {kSlotReportChoicesB, "cmd_value_list_640"},
+    {kSlotReportReferenceChoices, "cmd_value_list_647"},
     {kSlotObjectDistanceChoices, "cmd_object_distance_choices"},
     {kSlotCurvatureChoicesB, "cmd_curvature_choices_b"},
     {kSlotGlassChoicesB, "cmd_glass_choices_b"},
     {kSlotThicknessChoicesC, "cmd_thickness_choices_c"},
-    {kSlotPresetDefs878879, "cmd_preset_defs_878_879"},
-    {kSlotPresetDefs881882, "cmd_preset_defs_881_882"},
-    {kSlotPresetDef883, "cmd_preset_def_883"},
-    {kSlotPresetDefs887888, "cmd_preset_defs_887_888"},
-    {kSlotValueList897, "cmd_value_list_897"},
-    {kSlotPresetDefs976975, "cmd_preset_defs_976_975"},
+    {kSlotAnalysisChoicesB, "cmd_preset_defs_878_879"},
+    {kSlotAnalysisChoicesC, "cmd_preset_defs_881_882"},
+    {kSlotAnalysisReferenceChoices, "cmd_preset_def_883"},
+    {kSlotAnalysisChoicesD, "cmd_preset_defs_887_888"},
+    {kSlotReportChoicesC, "cmd_value_list_897"},
+    {kSlotAnalysisChoicesE, "cmd_preset_defs_976_975"},
     {kSlotSpecialDataMenu, "cmd_special_data_menu"},
     {kSlotThicknessChoicesA, "cmd_thickness_choices_a"},
     {kSlotFilterVariableTypes, "cmd_filter_variable_types"},

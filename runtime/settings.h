@@ -159,7 +159,8 @@ char* get_setting_text(int id, int i);
 // their pending capacity word and show message -154.
 int set_setting_int(int id, std::int32_t value, int i, int j);
 int set_setting_double(int id, double value, int i, int j);
-// Stores 1 for a non-zero byte, else 0, and applies the flag's output option (hook 1).
+// Stores 1 for a non-zero byte, else 0, and applies the flag's output option (the handler
+// table's set_setting_flag hook).
 int set_setting_flag(int id, std::uint8_t value);
 // 0; -1 for a text too long for the setting or a bad text number; -9998 when a side effect
 // failed with its error text set.
@@ -168,9 +169,10 @@ int set_setting_text(int id, const char* text, int i);
 // The output option a flag id switches (1..19), 0 for flags without one.
 int setting_option_number(int id);
 
-// Hook 2: address of setting id's first byte (ids 0..73) with its type, or of the values named
-// by the pseudo ids 8001..8003. Null (type 0) for an unknown id or an element outside the
-// setting, so the caller reports it instead of reading outside the record.
+// The handler table's settings_item_address hook: address of setting id's first byte (ids
+// 0..73) with its type, or of the values named by the pseudo ids 8001..8003. Null (type 0) for
+// an unknown id or an element outside the setting, so the caller reports it instead of reading
+// outside the record.
 void* settings_item_address(int id, int* type_out);
 
 // The argument cells of the running settings command, as 32-bit integers: cell 0 the id, then

@@ -17,13 +17,16 @@ double quotient(double a, double b) {
 }
 
 bool conic_or_aspheric(const SurfaceRecord& s) {
-    return s.shape == 4 || s.shape == 5;
+    return s.shape == kShapeConic || s.shape == kShapeAsphere;
 }
 
 // Working asphere coefficient of r^(2 slot), or 0 when the record does not hold it.
 double asphere_term(const SurfaceRecord& s, int slot) {
     const AsphereRecord* a = s.asphere;
-    if (a == nullptr || a->working == nullptr || (a->kind != 0 && a->kind != 1)) return 0.0;
+    if (a == nullptr || a->working == nullptr ||
+        (a->kind != kAsphereEven && a->kind != kAsphereSeries)) {
+        return 0.0;
+    }
     if (a->working_count <= slot) return 0.0;
     return a->working[slot];
 }

@@ -6,22 +6,15 @@
 
 #include <cstdint>
 
-struct SpecialAperture;
+#include "lens/lens_data.h"
 
 // Results of check_special_apertures.
 inline constexpr int kSpecialPass = 0;
-inline constexpr int kSpecialUntouched = 1;   // inside an entry of action 1
+inline constexpr int kSpecialUntouched = 1;   // inside an entry of kActionUntouched
 inline constexpr int kSpecialObstructed = 2;  // the trace reports -2705
 inline constexpr int kSpecialOutside = 4;     // the trace reports -2708
 
-// Entry shapes and actions.
-inline constexpr std::uint8_t kApertureEllipse = 1;
-inline constexpr std::uint8_t kApertureRectangle = 2;
-inline constexpr std::uint8_t kApertureTriangle = 3;
-inline constexpr std::uint8_t kApertureQuadrilateral = 4;
-inline constexpr std::uint8_t kActionUntouched = 1;
-inline constexpr std::uint8_t kActionObstruct = 2;
-inline constexpr std::uint8_t kActionClear = 4;
+// Entry shapes and actions: SpecialApertureShape and SpecialApertureAction in lens_data.h.
 
 // The action test of the trace: 0, 1, 2 or 4 (above). Ellipses and rectangles are widened by
 // one part in a million of their size.

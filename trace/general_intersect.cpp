@@ -69,7 +69,7 @@ Eval analytic_sag(const SurfaceRecord& s, double x, double y, double c, double c
         const double rho = std::sqrt(sarg);
         double b = 0.0, slope = 0.0;
         if (surface_profile::spline_terms(*s.spline, rho, b, slope) != 0) return Eval::kFail;
-        if (asp != nullptr && s.shape >= 2) {
+        if (asp != nullptr && s.shape > kShapeSphere) {
             const int n = surface_profile::coefficient_count(*asp);
             if (!surface_profile::radial_terms(kind, asp->working, n, sarg, std::sqrt(rad2), x, y,
                                                t)) {

@@ -91,14 +91,15 @@ void clear_plain() {
     lens_data().plain_lens = 0;
 }
 
-// S0: the shape of the base surface.
+// The shape word of the base surface alone; the special data below may change it.
 void base_shape(SurfaceRecord& s) {
-    s.shape = 0;
-    if (std::fabs(s.curvature) > kZero) s.shape = 1;
-    if (s.conic != 0.0) s.shape = 4;
+    s.shape = kShapePlane;
+    if (std::fabs(s.curvature) > kZero) s.shape = kShapeSphere;
+    if (s.conic != 0.0) s.shape = kShapeConic;
 }
 
-// S1: diffractive data. Returns a pickup failure.
+// Diffractive data: the pickup, the symmetry the kind breaks, and fresh working coefficients.
+// Returns a pickup failure.
 int diffractive_step(int n) {
     SurfaceRecord& s = surface(n);
     if (s.diffractive == nullptr) return 0;
@@ -114,27 +115,35 @@ int diffractive_step(int n) {
     return rc;
 }
 
-// S2: asphere.
+// An asphere decides the shape word: a special base for the biconic and cone kinds, else an
+// asphere on the conic (toric along x or y for the toric kinds).
 void asphere_step(int n) {
     SurfaceRecord& s = surface(n);
     if (s.asphere == nullptr) return;
     AsphereRecord& a = *s.asphere;
     const int kind = a.kind;
-    if (kind == 2 || kind == 10 || kind == 12 || kind == 101) clear_symmetry(true, true);
-    if (a.changed != 0 || kind == 9 || kind == 10) prepare_asphere_coefficients(a, n);
-    if (kind == 6 || kind == 7 || kind == 8 || kind == 101) {
-        s.shape = 8;
+    if (kind == kAsphereXy || kind == kAsphereZernikeXy || kind == kAsphereAbsXy ||
+        kind == kAsphereBiconicPairs) {
+        clear_symmetry(true, true);
+    }
+    if (a.changed != 0 || kind == kAsphereZernike || kind == kAsphereZernikeXy) {
+        prepare_asphere_coefficients(a, n);
+    }
+    if (kind == kAsphereBiconic || kind == kAsphereCone || kind == kAsphereEllipticCone ||
+        kind == kAsphereBiconicPairs) {
+        s.shape = kShapeSpecialBase;
         s.toric = 0;
-        if (kind != 7) clear_symmetry(false, true);
+        if (kind != kAsphereCone) clear_symmetry(false, true);
     } else {
-        s.shape = 5;
-        if (kind == 4) s.toric = 2;
-        if (kind == 5) s.toric = 1;
+        s.shape = kShapeAsphere;
+        if (kind == kAsphereToricX) s.toric = 2;
+        if (kind == kAsphereToricY) s.toric = 1;
     }
     clear_plain();
 }
 
-// S3: spline profile. Returns -293 for radii that do not increase.
+// A spline profile, derived again when it or the curvature changed, makes the surface a spline.
+// Returns -293 for radii that do not increase; the surface then keeps the shape it had.
 int spline_step(int n) {
     SurfaceRecord& s = surface(n);
     if (s.spline == nullptr) return 0;
@@ -150,16 +159,16 @@ int spline_step(int n) {
         s.x_curvature = 0.0;
         s.toric = 0;
     }
-    s.shape = 9;
+    s.shape = kShapeSpline;
     return 0;
 }
 
-// S4: toric surfaces.
+// A toric surface is a cylinder when one of its curvatures is zero, else a toroid.
 void toric_step(SurfaceRecord& s) {
     if (s.toric == 0) return;
     const bool cylinder =
         (s.toric == 1 && s.x_curvature == 0.0) || (s.toric == 2 && s.curvature == 0.0);
-    s.shape = cylinder ? 3 : 6;
+    s.shape = cylinder ? kShapeCylinder : kShapeToroid;
     clear_symmetry(false, true);
     clear_plain();
 }
@@ -172,7 +181,7 @@ int nested_steps(int n) {
     return rc;
 }
 
-// S5: special apertures and the other features that decide symmetry and plainness.
+// Special apertures and the other features that decide symmetry and plainness.
 void symmetry_step(int n) {
     SurfaceRecord& s = surface(n);
     for (int e = 0; e < s.special_aperture_count && s.special_apertures != nullptr; ++e) {
@@ -180,16 +189,16 @@ void symmetry_step(int n) {
         if (a.pickup_source > 0 && a.pickup_id_letter != ' ' && a.pickup_id_letter != 0) {
             apply_special_aperture_pickup(n, e);
         }
-        if (a.shape == 4) {
+        if (a.shape == kApertureQuadrilateral) {
             clear_symmetry(true, true);
-        } else if (a.shape == 3) {
+        } else if (a.shape == kApertureTriangle) {
             const bool off = a.x[1] != 0.0 || std::fabs(a.x[2] + a.x[0]) > kZero;
             clear_symmetry(off, true);
         } else {
             const bool off = std::fabs(a.x[1] + a.x[0]) > kZero || a.angle != 0.0;
             clear_symmetry(off, true);
         }
-        if (a.shape < 3) {
+        if (a.shape < kApertureTriangle) {
             a.convex = 0;
         } else {
             const double turn =
@@ -222,7 +231,7 @@ void symmetry_step(int n) {
     }
 }
 
-// Step 4: which curvatures, thicknesses and glasses are optimisation variables.
+// Which curvatures, thicknesses and glasses are optimisation variables.
 void mark_variables() {
     LensData& l = lens_data();
     for (int n = 0; n <= l.image_surface; ++n) {
@@ -255,7 +264,7 @@ void mark_variables() {
     }
 }
 
-// Step 5: which surfaces have air behind them. A glass pickup follows its chain to the end.
+// Which surfaces have air behind them. A glass pickup follows its chain to the end.
 void mark_air() {
     const int image = lens_data().image_surface;
     for (int n = 0; n <= image; ++n) {
@@ -287,7 +296,8 @@ void mark_air() {
     }
 }
 
-// Step 8.
+// The extended-aperture and telecentric aim modes are settled before the paraxial pass, which
+// reads them; a switch that is on wins over the mode number.
 void settle_aim_mode_early(SetupPass& pass) {
     LensData& l = lens_data();
     pass.telecentric_object = false;
@@ -309,8 +319,9 @@ void settle_aim_mode_early(SetupPass& pass) {
     }
 }
 
-// Step 9. Returns the last surface with a coordinate reference, or a coordinate return onto
-// itself (the frames are built up to it), 0 when none.
+// The decentre records are brought up to date before the pass reads them. Returns the last
+// surface with a coordinate reference, or a coordinate return onto itself (the frames are built
+// up to it), 0 when none.
 int prepare_decentres() {
     const int image = lens_data().image_surface;
     int last_reference = 0;
@@ -337,7 +348,10 @@ int prepare_decentres() {
     return last_reference;
 }
 
-// Steps 17 to 19.
+// The aim modes that need the finished pass are settled after it: wide-angle aiming takes the
+// real stop radius from a ray, and falls back to the central reference ray (reported) when the
+// reference surface is not behind surface 1 or the path to it is not plain; rim-ray aiming
+// marks the reference surface's aperture check.
 void settle_aim_mode_late() {
     LensData& l = lens_data();
     if (l.aim_mode == 3) {
@@ -380,7 +394,7 @@ void settle_aim_mode_late() {
     }
 }
 
-// Clears state flag 71 on every way out of a full pass.
+// Clears kFlagLensSetupRunning on every way out of a full pass.
 class PassRunning {
 public:
     PassRunning() { set_state_flag(kFlagLensSetupRunning); }
@@ -401,10 +415,11 @@ void set_lens_setup_pass_surface(int n) {
 
 void prepare_asphere_coefficients(AsphereRecord& a, int n) {
     int kind = a.kind;
-    if (kind == 101 && a.entered_count >= 1) kind = a.sub_kind;
-    if (kind == 9) {
+    if (kind == kAsphereBiconicPairs && a.entered_count >= 1) kind = a.sub_kind;
+    if (kind == kAsphereZernike) {
         convert_zernike(a.entered, a.entered_count, a.working, a.working_count, n, 1.0);
-    } else if ((kind >= 0 && kind <= 8) || kind == 11 || kind == 12 || kind == 101) {
+    } else if ((kind >= kAsphereEven && kind <= kAsphereEllipticCone) || kind == kAsphereRadial ||
+               kind == kAsphereAbsXy || kind == kAsphereBiconicPairs) {
         const int count = a.entered_count < a.working_count ? a.entered_count : a.working_count;
         for (int i = 0; i < count; ++i) a.working[i] = a.entered[i];
     }

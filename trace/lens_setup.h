@@ -25,7 +25,7 @@ inline constexpr int kMsgGrinUnavailable = -337;
 // Brings the lens up to date; the argument is ignored. 0, or a message number with the failing
 // surface in the lens data's failing_surface: -259 (zero axial ray height at the stop), or the
 // first special-data error of the pass (-293, -255), which was shown as well. While a lens file
-// is read (state flag 45) nothing happens; a call made while a pass runs only prepares the
+// is read (kFlagLensReadInBulk) nothing happens; a call made while a pass runs only prepares the
 // special data of the surfaces behind the one being passed.
 int lens_setup(int mode);
 

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int kAsphereFreeform = 1;  // kinds 0 and 1: even power series
 constexpr double kInfiniteObject = 1e8;
 
 double quotient_or_ratio(double a, double b) {
@@ -85,23 +84,23 @@ void scale_asphere(AsphereRecord* a, double f) {
     for (int k = 0; k < a->entered_count; ++k) {
         int e;
         switch (a->kind) {
-            case 0:
-            case kAsphereFreeform:
+            case kAsphereEven:
+            case kAsphereSeries:
                 e = 2 * k - 1;
                 break;
-            case 3:
-            case 4:
-            case 5:
+            case kAsphereOdd:
+            case kAsphereToricX:
+            case kAsphereToricY:
                 e = k + 2;
                 break;
-            case 6:
+            case kAsphereBiconic:
                 e = 2 + k / 2;
                 break;
-            case 7:
+            case kAsphereCone:
                 if (k == 0) continue;
                 e = k + 1;
                 break;
-            case 11:
+            case kAsphereRadial:
                 e = k - 1;
                 break;
             default:
@@ -135,12 +134,13 @@ void warn_paraxial_special_data() {
     const int image = lens_data().image_surface;
     for (int j = 0; j <= image; ++j) {
         const SurfaceRecord& s = surface(j);
-        const bool special =
-            s.asphere_term != 0.0 || s.toric != 0 ||
-            (s.asphere != nullptr && s.asphere->kind != 0 && s.asphere->kind != 1) ||
-            s.diffractive != nullptr || s.hologram != nullptr || s.decentre != nullptr ||
-            s.grin != nullptr || s.spline != nullptr || s.perfect_lens != nullptr ||
-            s.group_kind == kGroupNonSequential || extra_records(s);
+        const bool special = s.asphere_term != 0.0 || s.toric != 0 ||
+                             (s.asphere != nullptr && s.asphere->kind != kAsphereEven &&
+                              s.asphere->kind != kAsphereSeries) ||
+                             s.diffractive != nullptr || s.hologram != nullptr ||
+                             s.decentre != nullptr || s.grin != nullptr || s.spline != nullptr ||
+                             s.perfect_lens != nullptr || s.group_kind == kGroupNonSequential ||
+                             extra_records(s);
         if (special) {
             print_msg(kMsgParaxialSpecialData);
             text_newline();
@@ -374,7 +374,7 @@ int scale_lens_dimensions(int first, int last, double* value, int mode) {
             for (int k = 1; k < s.spline->count; ++k) s.spline->radius[k] *= f;
             s.spline->changed = 1;
         }
-        if (s.shape == 6) s.x_curvature /= f;
+        if (s.shape == kShapeToroid) s.x_curvature /= f;
         if (s.extra_curvature_flag != 0) s.extra_curvature /= f;
         if (s.perfect_lens != nullptr) s.perfect_lens->focal_length *= f;
         scale_diffractive(s.diffractive, f);

@@ -64,7 +64,8 @@ bool axial_grin_kind(int kind) {
     return kind == 1 || kind == 3 || kind == 8 || kind == 9;
 }
 
-// Step 4: the index ratio of surface j.
+// The index before surface j over the index behind it, at the first wavelength: -1 where the
+// ray turns back, 1 where it passes unrefracted (inside a non-sequential group, at the image).
 double index_ratio(int j, double n_prev) {
     const SurfaceRecord& s = surface(j);
     if (s.group_kind == kGroupNonSequential && s.group_role == kRoleInner) return 1.0;
@@ -136,11 +137,13 @@ bool diffractive_power(int j, double* power) {
     return false;
 }
 
-// Step 10: the rays through surface j (the x-z section too when with_x).
+// The axial and chief rays bent at surface j (the x-z section too when with_x): by a perfect
+// lens's power, by the curvature with a diffractive surface's power, or by refraction at the
+// curvature.
 void refract(int j, double r, SetupPass& p, bool with_x) {
     const SurfaceRecord& s = surface(j);
     const double c = s.curvature;
-    const double cx = (s.shape == 8 || s.toric != 0) ? s.x_curvature : c;
+    const double cx = (s.shape == kShapeSpecialBase || s.toric != 0) ? s.x_curvature : c;
     if (s.perfect_lens != nullptr) {
         const double f = s.perfect_lens->focal_length;
         const double power = std::fabs(f) < kZero ? 0.0 : 1.0 / f;
@@ -219,7 +222,7 @@ double reduced_length(double n0, double b1, double b2, double length) {
     return (std::log(b1 * length + n0) - std::log(n0)) / b1;
 }
 
-// Step 15: transfer from j over d (with the x-z section when with_x). Returns true when an
+// The rays carried from j over d (with the x-z section when with_x). Returns true when an
 // axial gradient set the index in front of the next surface.
 bool transfer(int j, double d, SetupPass& p, bool with_x) {
     const SurfaceRecord& s = surface(j);
@@ -321,7 +324,8 @@ bool transfer(int j, double d, SetupPass& p, bool with_x) {
     return true;
 }
 
-// Step 14: vertex position of k reached from j.
+// The vertex position of k, the surface the walk reaches after j: a decentre reference or a
+// coordinate return places it relative to another surface instead of behind j.
 double vertex_of_next(int j, int k) {
     const LensData& l = lens_data();
     SurfaceRecord& sj = surface(j);
@@ -340,7 +344,8 @@ double vertex_of_next(int j, int k) {
     return base + sj.thickness + dcz;
 }
 
-// Step 5 and 7: a computed aperture from the ray heights, cut to the hemisphere.
+// A computed aperture holds both rays; cut_to_hemisphere then keeps it on the sphere once the
+// curvature is settled.
 void size_aperture(SurfaceRecord& s, const SetupPass& p) {
     s.aperture_radius = std::fabs(p.ya) + std::fabs(p.yc) + kZero;
 }
@@ -358,7 +363,8 @@ void copy_aperture_pickup(SurfaceRecord& s) {
     }
 }
 
-// Step 6.
+// The curvature of a pickup or solve. A pickup or solve that cannot be had is reported and
+// turned back into a plain curvature, so that the pass goes on with the value the surface had.
 void curvature_step(int j, double r, const SetupPass& p) {
     SurfaceRecord& s = surface(j);
     const int kind = s.curvature_kind;
@@ -387,7 +393,9 @@ void refresh_shape(int n) {
     surface_shape_steps(n);
 }
 
-// Step 11. special_error: an error of the special-data steps of j, shown here.
+// The thickness of a pickup, length or solve, turned back into a plain thickness when it cannot
+// be had (reported). special_error, an error of j's special data, is shown after any message
+// of the thickness.
 void thickness_step(int j, const SetupPass& p, int special_error) {
     SurfaceRecord& s = surface(j);
     const double before = s.thickness;
@@ -443,7 +451,7 @@ void thickness_step(int j, const SetupPass& p, int special_error) {
     if (special_error != 0) msg_box(special_error, j);
 }
 
-// Step 2: the ports of an inner surface of a non-sequential group are cut to the group.
+// The ports of an inner surface of a non-sequential group are cut to the group.
 void check_group_ports(int j) {
     SurfaceRecord& s = surface(j);
     if (s.group_kind != kGroupNonSequential || s.group_role != kRoleInner) return;
@@ -461,7 +469,8 @@ void check_group_ports(int j) {
     }
 }
 
-// Step 3: the chief ray moved to the stop centre.
+// At the stop the chief ray is moved to its centre: its start height and slope are corrected
+// by the ratio of the two rays' heights there, and the entrance pupil follows from them.
 void rescale_at_stop(SetupPass& p) {
     LensData& l = lens_data();
     const double q = p.yc / p.ya;
@@ -566,7 +575,7 @@ int paraxial_setup_pass(SetupPass& p) {
     for (int steps = 0; steps <= 2 * (image + 1) && j <= image; ++steps) {
         SurfaceRecord& s = surface(j);
         set_lens_setup_pass_surface(j);
-        // 1. A skip link hands the pass over to its target.
+        // A skip link hands the pass over to its target.
         if (s.skip_to != 0) {
             if (s.skip_to > j && s.skip_to <= image) {
                 if (j == 1) {
@@ -577,9 +586,7 @@ int paraxial_setup_pass(SetupPass& p) {
             }
             s.skip_to = 0;
         }
-        // 2.
         check_group_ports(j);
-        // 3.
         if (j == l.aperture_stop && !p.telecentric_object) {
             if (std::fabs(p.ya) < kZero) {
                 l.failing_surface = j;
@@ -587,9 +594,9 @@ int paraxial_setup_pass(SetupPass& p) {
             }
             rescale_at_stop(p);
         }
-        // 4.
         const double r = index_ratio(j, p.n_prev);
-        // 5.
+        // The members of a non-sequential group after its first keep the aperture they have,
+        // as a fixed one.
         if (s.aperture_kind == kApertureComputed) {
             if (s.group_kind == kGroupNonSequential &&
                 (s.group_role == kRoleInner || s.group_role == kRoleLast)) {
@@ -600,33 +607,29 @@ int paraxial_setup_pass(SetupPass& p) {
         } else {
             copy_aperture_pickup(s);
         }
-        // 6, 7, 8.
         curvature_step(j, r, p);
         cut_to_hemisphere(s);
         if (j < l.aperture_stop) p.last_before_stop = j;
-        // 9.
+        // The special data follow the curvature just solved; an error stops the set-up only
+        // after the pass, so that the surfaces behind still get their rays.
         const int special_error = surface_special_data_steps(j);
         if (special_error != 0 && p.pending_error == 0) {
             p.pending_error = special_error;
             p.pending_surface = j;
         }
-        // 10.
         refract(j, r, p, true);
         s.axial_ray_slope = p.ua;
         s.chief_ray_slope = p.uc;
-        // 11.
         thickness_step(j, p, special_error);
-        // 12.
         if (j == image) break;
-        // 13, 14.
+        // Surfaces the walk passes over (inside a non-sequential group, behind a skip link)
+        // stand at the vertex of the one it leaves.
         const int k = next_walk_surface(j);
         for (int m = j + 1; m < k; ++m) surface(m).vertex_position = s.vertex_position;
         surface(k).vertex_position = vertex_of_next(j, k);
-        // 15.
         double d = surface(k).vertex_position - s.vertex_position;
         if (k == image) d += surface(image).thickness;
         const bool axial_grin = transfer(j, d, p, true);
-        // 16.
         surface(k).axial_ray_height = p.ya;
         surface(k).chief_ray_height = p.yc;
         if (!axial_grin && s.tir_only == 0) p.n_prev = index_at_w1(j);

@@ -32,7 +32,7 @@ bool reflects(const SurfaceRecord& s) {
 }
 
 bool toric_section(const SurfaceRecord& s, std::uint8_t section) {
-    return section != 0 && (s.shape == 8 || s.toric != 0);
+    return section != 0 && (s.shape == kShapeSpecialBase || s.toric != 0);
 }
 
 bool middle_of_group(const SurfaceRecord& s) {

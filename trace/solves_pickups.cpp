@@ -194,7 +194,7 @@ int apply_curvature_pickup(const SurfaceRecord& source, SurfaceRecord& target) {
     target.conic = source.conic;
     target.x_conic = source.x_conic;
     target.toric = source.toric;
-    const bool second = source.toric != 0 || source.shape == 8;
+    const bool second = source.toric != 0 || source.shape == kShapeSpecialBase;
     if (negated) {
         target.curvature = target.curvature_solve_value - source.curvature;
         if (second) target.x_curvature = -source.x_curvature;
@@ -205,7 +205,7 @@ int apply_curvature_pickup(const SurfaceRecord& source, SurfaceRecord& target) {
     int rc = 0;
     if (source.asphere != nullptr) {
         rc = copy_asphere(*source.asphere, target, negated);
-    } else if (target.asphere != nullptr && target.asphere->kind == 101) {
+    } else if (target.asphere != nullptr && target.asphere->kind == kAsphereBiconicPairs) {
         mem_free(target.asphere);
         target.asphere = nullptr;
         bounds_stale = 1;

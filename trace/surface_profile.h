@@ -12,34 +12,6 @@
 #include "lens/lens_data.h"
 #include "trace/trace_tolerances.h"
 
-// Shape words of the lens update.
-inline constexpr std::uint16_t kShapePlane = 0;
-inline constexpr std::uint16_t kShapeSphere = 1;
-inline constexpr std::uint16_t kShapeCylinder = 3;
-inline constexpr std::uint16_t kShapeConic = 4;
-inline constexpr std::uint16_t kShapeAsphere = 5;
-inline constexpr std::uint16_t kShapeToroid = 6;
-inline constexpr std::uint16_t kShapeSpecialBase = 8;
-inline constexpr std::uint16_t kShapeSpline = 9;
-
-// Asphere kinds.
-inline constexpr int kAsphereEven = 0;          // "AD".."AG"
-inline constexpr int kAsphereSeries = 1;        // "ASR"
-inline constexpr int kAsphereXy = 2;            // "ASX"
-inline constexpr int kAsphereOdd = 3;           // "ISR"
-inline constexpr int kAsphereToricX = 4;        // "TRX"
-inline constexpr int kAsphereToricY = 5;        // "TRY"
-inline constexpr int kAsphereBiconic = 6;       // "BIC"
-inline constexpr int kAsphereCone = 7;          // "CNR"
-inline constexpr int kAsphereEllipticCone = 8;  // "CNX"
-inline constexpr int kAsphereZernike = 9;       // "ZSR"
-inline constexpr int kAsphereZernikeXy = 10;    // "ZSX"
-inline constexpr int kAsphereRadial = 11;       // "ARA"
-inline constexpr int kAsphereAbsXy = 12;        // "AXA"
-inline constexpr int kAsphereBiconicPairs = 101;
-// Kinds 7 up to this one are cones: their base has no conic root.
-inline constexpr int kAsphereLastCone = 100;
-
 namespace surface_profile {
 
 inline constexpr double kInverseSqrt2 = 0.70710678118654752440;
@@ -55,9 +27,9 @@ inline int coefficient_count(const AsphereRecord& r) {
     return r.working != nullptr && r.working_count > 0 ? r.working_count : 0;
 }
 
-// Kinds 0, 1, 9: polynomial in s. Kind 11: polynomial in rho = sqrt(s). Kind 3: r^3 series.
-// Kind 7: the cone's polynomial terms from r^3 on. s is the radial argument of the base part,
-// r = sqrt(x^2 + y^2) always. False for any other kind.
+// Even, series and Zernike kinds: polynomial in s. Radial kind: polynomial in rho = sqrt(s).
+// Odd kind: r^3 series. Cone: the polynomial terms from r^3 on. s is the radial argument of the
+// base part, r = sqrt(x^2 + y^2) always. False for any other kind.
 inline bool radial_terms(int kind, const double* c, int n, double s, double r, double x, double y,
                          Terms& t) {
     switch (kind) {
@@ -200,7 +172,7 @@ inline bool biconic_terms(double cx, double kx, double cy, double ky, double x, 
     return true;
 }
 
-// The surface of kind 101 that rays meet: the radial polynomial of the record's sub-kind, half
+// The biconic-pairs surface that rays meet: the radial polynomial of the record's sub-kind, half
 // of the biconic turned by 45 degrees about the axis, and half of the plain biconic (only where
 // its root is real). cy, ky act along y, cx, kx along x. False when the point lies outside the
 // turned biconic's domain.

@@ -30,7 +30,8 @@ double rim_sag(double d) {
     return std::fabs(d) < kZeroDenominator ? 0.0 : 1.0 / d;
 }
 
-// The asphere part of the sag; false when it is a stand-alone XY polynomial (kinds 2, 12).
+// The asphere part of the sag; false when it is a stand-alone XY polynomial (kAsphereXy,
+// kAsphereAbsXy).
 bool asphere_part(const SurfaceRecord& s, double x, double y, double sarg, Terms& t) {
     const AsphereRecord& rec = *s.asphere;
     const double* c = rec.working;
@@ -97,7 +98,7 @@ double base_conic(const SurfaceRecord& s, double x, double y, double sarg, Terms
     return c * sarg / (1.0 + sq);
 }
 
-// Base part of shape 8: biconic, cones. Returns the base sag; slopes added to t.
+// Base part of the special-base shape: biconic, cones. Returns the base sag; slopes added to t.
 double special_base(const SurfaceRecord& s, double x, double y, Terms& t) {
     if (s.asphere == nullptr) return 0.0;
     const AsphereRecord& rec = *s.asphere;
@@ -199,7 +200,7 @@ void surface_sag_normal(const SurfaceRecord& s, double x, double y, SagPoint& ou
     Terms t;
     double nz = 1.0;
     bool beyond_axial = false;  // beyond the edge with an axial normal
-    if (s.asphere != nullptr && s.shape >= 2 && s.asphere->kind != kAsphereBiconicPairs) {
+    if (s.asphere != nullptr && s.shape > kShapeSphere && s.asphere->kind != kAsphereBiconicPairs) {
         if (!asphere_part(s, x, y, sarg, t)) {
             // A stand-alone XY polynomial: the base curvature does not enter its sag.
             const double len = std::sqrt(t.nx * t.nx + t.ny * t.ny + 1.0);

@@ -10,6 +10,6 @@ struct SurfaceRecord;
 
 // beyond_edge is set for a sphere asked outside its hemisphere, for a spline asked outside its
 // knots (profile and slope of the last knot, axial normal) or one that cannot be evaluated, and
-// for a point outside the domain of the biconic-with-pairs surface (kind 101). Every field of
-// out is written in every case.
+// for a point outside the domain of the biconic-pairs surface (kAsphereBiconicPairs). Every
+// field of out is written in every case.
 void surface_sag_normal(const SurfaceRecord& surface, double x, double y, SagPoint& out);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "lens/lens_data.h"
+#include "trace/aperture_shapes.h"
 #include "trace/ray_frames.h"
 #include "trace/ray_media.h"
 #include "trace/ray_trace.h"
@@ -14,14 +15,7 @@
 
 namespace {
 
-constexpr std::uint16_t kShapeSpecialBase = 8;
-constexpr std::uint16_t kShapeSpline = 9;
 constexpr double kSearchWiden = 5e-9;
-
-// Results of the special-aperture test.
-constexpr int kApertureUntouched = 1;
-constexpr int kApertureObstructed = 2;
-constexpr int kApertureOutside = 4;
 
 bool has_non_conic_record(const SurfaceRecord& s) {
     return s.extra_records[0] != nullptr || s.extra_records[1] != nullptr ||
@@ -384,15 +378,15 @@ static void surface_step(int n, RayRecord& ray) {
                 return;
             }
             const int result = seams.check_special_apertures(n, ray.x, ray.y);
-            if (result == kApertureOutside) {
+            if (result == kSpecialOutside) {
                 set_ray_failure(ray, kRayFailAperture);
                 return;
             }
-            if (result == kApertureObstructed) {
+            if (result == kSpecialObstructed) {
                 set_ray_failure(ray, kRayFailSpecialAperture);
                 return;
             }
-            if (result == kApertureUntouched) ray.gamma = 0.0;
+            if (result == kSpecialUntouched) ray.gamma = 0.0;
             if (result != 0) return;
         }
     }
@@ -851,7 +845,8 @@ void edge_wall_step(RayRecord& ray) {
     const SurfaceRecord& s = surface(sn);
     double ax, ay;
     if (s.special_aperture_count == 1 && s.special_apertures != nullptr &&
-        s.special_apertures[0].shape == 1 && s.special_apertures[0].action == 4 &&
+        s.special_apertures[0].shape == kApertureEllipse &&
+        s.special_apertures[0].action == kActionClear &&
         s.special_apertures[0].angle == 0.0) {
         ax = s.special_apertures[0].x[1];
         ay = s.special_apertures[0].y[1];

@@ -7,7 +7,7 @@
 namespace kpl_test {
 namespace {
 
-TEST_F(Kpl, ExpressionLinesShowTheirValueAsMessage74) {
+TEST_F(Kpl, ExpressionLinesShowTheirValueOnTheStatusLine) {
     const struct {
         const char* line;
         const char* shown;

@@ -48,7 +48,7 @@ TEST_F(Kpl, RandomLinesNeverBreakTheInterpreter) {
     EXPECT_EQ(global_int(0), 42);
 }
 
-TEST_F(Kpl, DamagedCodeStopsWithMessage2) {
+TEST_F(Kpl, DamagedCodeStopsWithTheDamagedCodeMessage) {
     // Statement and expression bytes that no compiler writes, run as they stand.
     const std::uint8_t damaged[][8] = {
         {0x99},                             // not a statement

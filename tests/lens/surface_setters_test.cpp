@@ -51,11 +51,11 @@ TEST_F(SetterTest, ApertureRadiusIsStoredAsItsMagnitude) {
 
 TEST_F(SetterTest, AsphereTermReplacesARecordOfAnotherKind) {
     make_surfaces(2);
-    ASSERT_EQ(alloc_asphere_record(1, 9, 4), 0);
-    ASSERT_EQ(surface(1).asphere->kind, 9);
+    ASSERT_EQ(alloc_asphere_record(1, kAsphereZernike, 4), 0);
+    ASSERT_EQ(surface(1).asphere->kind, kAsphereZernike);
     set_polynomial_asphere_term(1, 8, 2.5e-7);
     const AsphereRecord& a = *surface(1).asphere;
-    EXPECT_EQ(a.kind, 0);
+    EXPECT_EQ(a.kind, kAsphereEven);
     EXPECT_EQ(a.entered_count, 6);
     EXPECT_EQ(a.working_count, 6);
     EXPECT_DOUBLE_EQ(a.entered[4], 2.5e-7);
@@ -69,11 +69,26 @@ TEST_F(SetterTest, AsphereCounts) {
     struct Case {
         int kind, order, count;
     };
+    // A biconic-pairs order is 1000 times its radial form plus the form's order.
     const Case cases[] = {
-        {0, 0, 6},       {0, 10, 6},     {1, 16, 9},     {3, 2, 8},      {3, 10, 8},
-        {7, 0, 1},       {7, 2, 9},      {7, 6, 5},      {9, 12, 13},    {9, 20, 21},
-        {11, 0, 11},     {11, 4, 5},     {101, 0, 6},    {101, 1012, 7}, {101, 3002, 8},
-        {101, 9030, 21}, {101, 5004, 0}, {101, 1000, 0},
+        {kAsphereEven, 0, 6},
+        {kAsphereEven, 10, 6},
+        {kAsphereSeries, 16, 9},
+        {kAsphereOdd, 2, 8},
+        {kAsphereOdd, 10, 8},
+        {kAsphereCone, 0, 1},
+        {kAsphereCone, 2, 9},
+        {kAsphereCone, 6, 5},
+        {kAsphereZernike, 12, 13},
+        {kAsphereZernike, 20, 21},
+        {kAsphereRadial, 0, 11},
+        {kAsphereRadial, 4, 5},
+        {kAsphereBiconicPairs, 0, 6},
+        {kAsphereBiconicPairs, 1000 * kAsphereSeries + 12, 7},
+        {kAsphereBiconicPairs, 1000 * kAsphereOdd + 2, 8},
+        {kAsphereBiconicPairs, 1000 * kAsphereZernike + 30, 21},
+        {kAsphereBiconicPairs, 1000 * kAsphereToricY + 4, 0},  // no biconic-pairs form
+        {kAsphereBiconicPairs, 1000 * kAsphereSeries, 0},
     };
     make_surfaces(2);
     for (const Case& c : cases) {
@@ -83,31 +98,31 @@ TEST_F(SetterTest, AsphereCounts) {
         EXPECT_EQ(surface(1).asphere->entered_count, c.count);
         EXPECT_EQ(surface(1).asphere->kind, c.kind);
     }
-    EXPECT_EQ(surface(1).asphere->sub_kind, 1);   // form of the last kind-101 record
-    ASSERT_EQ(alloc_asphere_record(1, 2, 4), 0);  // a kind without a stored form
+    EXPECT_EQ(surface(1).asphere->sub_kind, kAsphereSeries);  // form of the last record
+    ASSERT_EQ(alloc_asphere_record(1, kAsphereXy, 4), 0);     // a kind without a stored form
     EXPECT_EQ(surface(1).asphere, nullptr);
 }
 
 TEST_F(SetterTest, ResizingAnAsphereKeepsTheFirstEntries) {
     make_surfaces(2);
-    ASSERT_EQ(alloc_asphere_record(1, 11, 6), 0);
+    ASSERT_EQ(alloc_asphere_record(1, kAsphereRadial, 6), 0);
     for (int i = 0; i < 7; ++i) surface(1).asphere->entered[i] = i + 1.0;
-    ASSERT_EQ(alloc_asphere_record(1, 11, 3), 0);
+    ASSERT_EQ(alloc_asphere_record(1, kAsphereRadial, 3), 0);
     const AsphereRecord& a = *surface(1).asphere;
     ASSERT_EQ(a.entered_count, 4);
     for (int i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(a.entered[i], i + 1.0);
-    ASSERT_EQ(alloc_asphere_record(1, 11, 5), 0);
+    ASSERT_EQ(alloc_asphere_record(1, kAsphereRadial, 5), 0);
     EXPECT_DOUBLE_EQ(surface(1).asphere->entered[3], 4.0);
     EXPECT_DOUBLE_EQ(surface(1).asphere->entered[4], 0.0);
     EXPECT_DOUBLE_EQ(surface(1).asphere->entered[5], 0.0);
 }
 
-TEST_F(SetterTest, Kind7AsphereClearsTheBaseShape) {
+TEST_F(SetterTest, ConeAsphereClearsTheBaseShape) {
     make_surfaces(2);
     surface(1).curvature = 0.1;
     surface(1).conic = -1.0;
     surface(1).toric = 1;
-    ASSERT_EQ(alloc_asphere_record(1, 7, 5), 0);
+    ASSERT_EQ(alloc_asphere_record(1, kAsphereCone, 5), 0);
     EXPECT_DOUBLE_EQ(surface(1).curvature, 0.0);
     EXPECT_DOUBLE_EQ(surface(1).conic, 0.0);
     EXPECT_EQ(surface(1).toric, 0);

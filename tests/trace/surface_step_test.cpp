@@ -166,7 +166,7 @@ protected:
     }
 };
 
-TEST_F(Failures, MissingASphereFailsWith2701AtThatSurface) {
+TEST_F(Failures, ARayThatMissesTheSphereFailsAtThatSurface) {
     curvature(5, 1.0);  // radius 1, the ray at height 3
     for (int kind : {kRayPlain, kRayKept, kRaySphere}) {
         SCOPED_TRACE(kind);

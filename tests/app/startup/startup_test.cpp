@@ -188,7 +188,7 @@ TEST(StartupFailure, FixedTextsByCode) {
               "Initialization error -7.\nPlease contact Velmorin Optics.");
 }
 
-TEST(StartupFailure, WithoutEnvironmentTheRuntimeStartGives168) {
+TEST(StartupFailure, WithoutTheDataFolderVariableTheRuntimeDoesNotStart) {
     tavo_test::StartedRuntime run;
     ::unsetenv("TVDATA");
     EXPECT_EQ(runtime_init(0), -168);

@@ -259,7 +259,7 @@ TEST_F(LensItems, DecentreValuesOnlyForPlainTiltOrders) {
 }
 
 TEST_F(LensItems, AsphereCoefficientsByOrder) {
-    ASSERT_EQ(alloc_asphere_record(1, 3, 10), 0);  // kind 3: orders from 3, eight entries
+    ASSERT_EQ(alloc_asphere_record(1, kAsphereOdd, 10), 0);  // orders from 3, eight entries
     AsphereRecord& a = *surface(1).asphere;
     ASSERT_EQ(a.entered_count, 8);
     for (int k = 0; k < a.entered_count; ++k) a.entered[k] = 10.0 + k;
@@ -268,16 +268,16 @@ TEST_F(LensItems, AsphereCoefficientsByOrder) {
     HandlerTable& t = handler_table();
     EXPECT_EQ(t.lens_item_address(215, 1, 2), nullptr);
     EXPECT_EQ(t.lens_item_address(215, 1, 11), nullptr);
-    a.kind = 6;  // even orders only, stored 2i - 6 from entry 2
+    a.kind = kAsphereBiconic;  // even orders only, stored 2i - 6 from entry 2
     EXPECT_EQ(t.lens_item_address(215, 1, 4), &a.entered[2]);
     EXPECT_EQ(t.lens_item_address(215, 1, 5), nullptr);
     EXPECT_EQ(t.lens_item_address(215, 1, 3), nullptr);  // stored 0, below entry 2
-    a.kind = 8;  // even orders only, stored 2i - 3 from entry 5
+    a.kind = kAsphereEllipticCone;  // even orders only, stored 2i - 3 from entry 5
     EXPECT_EQ(t.lens_item_address(215, 1, 4), &a.entered[5]);
     EXPECT_EQ(t.lens_item_address(215, 1, 2), nullptr);
-    a.kind = 5;
+    a.kind = kAsphereToricY;
     EXPECT_EQ(t.lens_item_address(215, 1, 4), nullptr);
-    a.kind = 4;  // stored i - 3 from entry 1
+    a.kind = kAsphereToricX;  // stored i - 3 from entry 1
     EXPECT_EQ(t.lens_item_address(215, 1, 3), nullptr);
     EXPECT_EQ(t.lens_item_address(215, 1, 4), &a.entered[1]);
 }
@@ -295,7 +295,7 @@ TEST_F(LensItems, OneItemPerRecordFamily) {
     s.special_apertures = static_cast<SpecialAperture*>(alloc_array(2, sizeof(SpecialAperture)));
     s.special_aperture_count = 2;
     s.special_apertures[1].x[2] = 1.25;
-    s.special_apertures[1].shape = 4;
+    s.special_apertures[1].shape = kApertureQuadrilateral;
     s.grin = static_cast<GrinRecord*>(mem_alloc(sizeof(GrinRecord)));
     s.grin->kind = 11;
     s.grin->grd[5] = 0.75;   // GRB2
@@ -308,7 +308,7 @@ TEST_F(LensItems, OneItemPerRecordFamily) {
     surface(2).diffractive->design_wavelength = 0.6328;
     surface(2).diffractive->entered[1] = 1e-3;
     s.thickness_source2 = 2;
-    s.shape = 5;
+    s.shape = kShapeAsphere;
     LensData& l = lens_data();
     l.wavelengths[0].weight = 0.7;
     ASSERT_NE(l.drawing_conditions, nullptr);
@@ -386,7 +386,7 @@ TEST_F(LensItems, BoundsFollowTheLens) {
     EXPECT_EQ(kpl_sysvar(155)->dim2, 12);
 
     lens_data().image_surface = 6;
-    ASSERT_EQ(alloc_asphere_record(3, 11, 79), 0);  // 80 entered coefficients
+    ASSERT_EQ(alloc_asphere_record(3, kAsphereRadial, 79), 0);  // 80 entered coefficients
     ASSERT_EQ(alloc_spline_record(4, 8), 0);
     surface(5).special_aperture_count = 3;  // only the count is read for the bound
     update_lens_array_bounds();

@@ -127,7 +127,7 @@ TEST_F(Messages, PendingNameIsShortenedWhenLong) {
     EXPECT_EQ(ui.status_text(), "Cannot open ");
 }
 
-TEST_F(Messages, ErrorTextBufferIsShownForMinus9998AsItStands) {
+TEST_F(Messages, ErrorTextBufferIsShownAsItStandsWhenReady) {
     set_running_flag(1);
     EXPECT_EQ(set_error_msg(-20, 3, "x"), kErrorTextReady);
     EXPECT_STREQ(error_text_buffer(), "Two 3 and x");

@@ -167,7 +167,7 @@ TEST_F(SettingsStore, MaxWavelengthsAfterStartOnlyBecomesPending) {
     EXPECT_EQ(get_setting_int(kSetMaxWavelengths, 0, 0), 12);
 }
 
-TEST_F(SettingsStore, SpotRayCountAfterStartResizesOrFailsWith322) {
+TEST_F(SettingsStore, SpotRayCountAfterStartResizesOrIsRefusedWhenTheStoreCannotHoldIt) {
     set_startup_done(true);
     EXPECT_EQ(set_setting_int(kSetMaxSpdRays, 2000, 0, 0), 0);
     EXPECT_EQ(spot_store().capacity, 2000);

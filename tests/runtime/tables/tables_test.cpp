@@ -174,7 +174,7 @@ TEST_F(Tables, OpeningFailuresNameThePath) {
     }
 }
 
-TEST_F(Tables, MissingEnvironmentGives168) {
+TEST_F(Tables, WithoutTheRootFolderVariableTheFoldersAreNotRead) {
     const char* root = std::getenv("TVROOT");
     const std::string saved = root ? root : "";
     unsetenv("TVROOT");
@@ -447,7 +447,7 @@ TEST_F(Tables, StalePrivateTablesAreSkipped) {
     EXPECT_STREQ(msg_text(-7), "private");
 }
 
-TEST_F(Tables, NoMessageTableReports7) {
+TEST_F(Tables, WithoutAMessageTableOpeningReportsTheMissingTable) {
     TempTree tree;
     ASSERT_EQ(read_root_folders(), 0);
     EXPECT_EQ(open_message_table(), -1);

@@ -103,7 +103,7 @@ TEST_F(ReferenceLensTest, SingletHeightsSlopesAndPupilsMatchTheTextbookTrace) {
     EXPECT_NEAR(surface(2).aperture_radius,
                 std::fabs(surface(2).axial_ray_height) + std::fabs(surface(2).chief_ray_height),
                 1e-12);
-    EXPECT_EQ(surface(1).shape, 1);
+    EXPECT_EQ(surface(1).shape, kShapeSphere);
     EXPECT_EQ(lens_data().rotationally_symmetric, 1);
     EXPECT_EQ(lens_data().plain_lens, 1);
 }
@@ -281,7 +281,7 @@ TEST_F(LensSetupTest, SetUpMarksWhichSurfacesThePlainTraceStepMayTake) {
     EXPECT_EQ(surface(1).plain_mark, kPlainSurface);
     EXPECT_EQ(surface(2).plain_mark, kPlainSurface);
 
-    ASSERT_EQ(alloc_asphere_record(2, 0, 4), 0);
+    ASSERT_EQ(alloc_asphere_record(2, kAsphereEven, 4), 0);
     set_polynomial_asphere_term(2, 4, 1e-6);
     ASSERT_EQ(lens_setup(0), 0);
     EXPECT_EQ(surface(1).plain_mark, kPlainSurface);

@@ -188,7 +188,7 @@ protected:
 };
 
 TEST_F(SpecialDataTest, ZernikeAsphereWithoutRadiusGetsRadiusOneAndWarning) {
-    ASSERT_EQ(alloc_asphere_record(1, 9, 2), 0);
+    ASSERT_EQ(alloc_asphere_record(1, kAsphereZernike, 2), 0);
     AsphereRecord& a = *surface(1).asphere;
     ASSERT_GE(a.entered_count, 3);
     a.entered[1] = 1.0;  // Z = 2 rho^2 - 1
@@ -205,7 +205,7 @@ TEST_F(SpecialDataTest, ZernikeAsphereWithoutRadiusGetsRadiusOneAndWarning) {
 }
 
 TEST_F(SpecialDataTest, ZernikeTermsBecomePowersOverTheApertureRadius) {
-    ASSERT_EQ(alloc_asphere_record(1, 9, 3), 0);
+    ASSERT_EQ(alloc_asphere_record(1, kAsphereZernike, 3), 0);
     AsphereRecord& a = *surface(1).asphere;
     a.entered[3] = 1.0;  // R6 = 20 rho^6 - 30 rho^4 + 12 rho^2 - 1
     set_aperture_data(1, kApertureFixedValue, 0, 2.0);
@@ -218,14 +218,14 @@ TEST_F(SpecialDataTest, ZernikeTermsBecomePowersOverTheApertureRadius) {
 }
 
 TEST_F(SpecialDataTest, AsphereKindsDecideShapeAndSymmetry) {
-    ASSERT_EQ(alloc_asphere_record(1, 7, 0), 0);
+    ASSERT_EQ(alloc_asphere_record(1, kAsphereCone, 0), 0);
     ASSERT_EQ(lens_setup(0), 0);
-    EXPECT_EQ(surface(1).shape, 8);
+    EXPECT_EQ(surface(1).shape, kShapeSpecialBase);
     EXPECT_EQ(lens_data().rotationally_symmetric, 1);
     EXPECT_EQ(lens_data().plain_lens, 0);
-    surface(1).asphere->kind = 6;  // "ASP BIC": a biconic base
+    surface(1).asphere->kind = kAsphereBiconic;
     ASSERT_EQ(lens_setup(0), 0);
-    EXPECT_EQ(surface(1).shape, 8);
+    EXPECT_EQ(surface(1).shape, kShapeSpecialBase);
     EXPECT_EQ(lens_data().rotationally_symmetric, 0);
     EXPECT_EQ(lens_data().plane_symmetric, 1);
 }
@@ -250,7 +250,7 @@ TEST_F(SpecialDataTest, SplineWithFallingRadiiIsReported) {
     EXPECT_EQ(lens_setup(0), kMsgSplineRadii);
     EXPECT_EQ(lens_data().failing_surface, 1);
     EXPECT_TRUE(was_shown("#-293 s1"));
-    EXPECT_EQ(surface(1).shape, 1);
+    EXPECT_EQ(surface(1).shape, kShapeSphere);
 }
 
 TEST_F(SpecialDataTest, SplineProfileFollowsItsSlopes) {
@@ -262,7 +262,7 @@ TEST_F(SpecialDataTest, SplineProfileFollowsItsSlopes) {
         sp.slope[i] = 2.0 * sp.radius[i] / 100.0;
     }
     ASSERT_EQ(lens_setup(0), 0);
-    EXPECT_EQ(surface(1).shape, 9);
+    EXPECT_EQ(surface(1).shape, kShapeSpline);
     for (int i = 0; i < 3; ++i) {
         EXPECT_NEAR(sp.curvature_profile[i], 1.0 / 50, 1e-15);
         EXPECT_NEAR(sp.sag_profile[i], sp.radius[i] * sp.radius[i] / 100.0, 1e-15);
@@ -363,7 +363,7 @@ TEST_F(SpecialDataTest, ANestedCallPreparesOnlySpecialDataBehindThePassSurface) 
     ASSERT_EQ(lens_setup(0), 0);
     clear_state_flag(kFlagLensSetupRunning);
     EXPECT_EQ(surface(2).axial_ray_height, height);
-    EXPECT_EQ(surface(2).shape, 1);  // S0 belongs to the full pass
+    EXPECT_EQ(surface(2).shape, kShapeSphere);  // the base shape is redone by a full pass only
 }
 
 TEST_F(SpecialDataTest, ArrayBoundsFollowTheLens) {
@@ -374,7 +374,7 @@ TEST_F(SpecialDataTest, ArrayBoundsFollowTheLens) {
     kpl_sysvar(174)->reserved = kDim1Surfaces | kDim2Asphere << 8;
     ASSERT_EQ(kpl_bind_sysvar(112, nullptr, 2, 1, 0), 0);
     kpl_sysvar(112)->reserved = kDim1Wavelengths;
-    ASSERT_EQ(alloc_asphere_record(2, 9, 20), 0);
+    ASSERT_EQ(alloc_asphere_record(2, kAsphereZernike, 20), 0);
     ASSERT_EQ(lens_setup(0), 0);
     EXPECT_EQ(kpl_sysvar(114)->dim1, 4);
     EXPECT_EQ(kpl_sysvar(174)->dim2, 66);

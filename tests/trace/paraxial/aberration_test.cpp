@@ -147,7 +147,7 @@ TEST_F(ParaxialTest, ConicPlaneContributesThroughItsAsphereTerm) {
     AsphereRecord asphere{};
     asphere.working_count = 5;
     asphere.working = coefficients;
-    surface(1).shape = 5;
+    surface(1).shape = kShapeAsphere;
     surface(1).asphere = &asphere;
     paraxial_state().listing_kind = kListingSeidel;
     paraxial_trace(0);

@@ -76,7 +76,7 @@ protected:
     fs::path bin_, empty_bin_, record_;
 };
 
-TEST_F(Help, TypedWithoutAHelpFileReports100) {
+TEST_F(Help, TypedWithoutAHelpFileReportsTheFileItCannotOpen) {
     PathOverride path(bin_);
     type("help");
     EXPECT_NE(errors().find("Cannot open the help file"), std::string::npos) << errors();

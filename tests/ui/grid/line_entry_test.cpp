@@ -131,7 +131,7 @@ TEST_F(LineEntry, ATextCellStoresAQuotedTextWithoutItsQuotes) {
     }
 }
 
-TEST_F(LineEntry, ATooLongTextIsCutToTheCellWithMessage115) {
+TEST_F(LineEntry, ATooLongTextIsCutToTheCellAndReported) {
     GridCell& c = edit_cell(kGridValueText, 5, kGridKindPlain, "old");
     EXPECT_EQ(run_line("\"abcdefgh"), -115);
     EXPECT_EQ(cell_text(), "abcde");
