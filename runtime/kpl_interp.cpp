@@ -396,8 +396,10 @@ int call_user_function(std::uint8_t code, KplValue* out) {
             ArgCell cell{};
             char buffer[kKplArgTextSize] = {};
             ParamDescriptor none{};
-            const int a = prompt_argument(d != nullptr ? *d : none, b == kOp_ask_arg ? 1 : -2,
-                                          buffer, sizeof buffer, &cell);
+            const int a =
+                prompt_argument(d != nullptr ? *d : none,
+                                b == kOp_ask_arg ? kPromptingMarked : kPromptingCompleting, buffer,
+                                sizeof buffer, &cell);
             if (a != 0) {
                 r = fail(a);
                 break;
@@ -535,8 +537,8 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
         int r = 0;
         if (b == kOp_terminator || b == kOp_ask_arg || b == kOp_skipped_arg) {
             if (b != kOp_terminator && expect_terminator() != 0) return finish(st.error);
-            // An omitted argument in the middle takes the -1 mode; the trailing ones complete
-            // the call with -2.
+            // An omitted argument followed by a given one is only omitted; the trailing ones
+            // complete the call with their defaults.
             bool rest_omitted = true;
             for (const std::uint8_t* p = st.pc; p < st.end && p < st.pc + (count - i - 1); ++p) {
                 if (*p != kOp_terminator) rest_omitted = false;
@@ -544,9 +546,10 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
             if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
             char* buffer = text_pool[st.texts_used++];
             buffer[0] = '\0';
-            r = prompt_argument(d != nullptr ? *d : none,
-                                b == kOp_ask_arg ? 1 : (rest_omitted ? -2 : -1), buffer,
-                                kKplArgTextSize, cell);
+            const int state = b == kOp_ask_arg ? kPromptingMarked
+                              : rest_omitted   ? kPromptingCompleting
+                                               : kPromptingOmitted;
+            r = prompt_argument(d != nullptr ? *d : none, state, buffer, kKplArgTextSize, cell);
         } else if (b == kOp_reference_arg) {
             if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
             char* buffer = text_pool[st.texts_used++];

@@ -31,6 +31,7 @@
 #include "runtime/definitions.h"
 #include "runtime/kpl_compiler.h"
 #include "runtime/kpl_sysvars.h"
+#include "runtime/parameters.h"
 #include "runtime/state_flags.h"
 #include "tools/table_builder/builders.h"
 #include "tools/table_builder/source_lines.h"
@@ -184,6 +185,11 @@ bool parse_handle(State& s, const std::string& text, std::uint16_t& handle, std:
     }
     handle = static_cast<std::uint16_t>(kHandleConstant | c);
     return true;
+}
+
+bool is_prompt_mode(long x) {
+    return x == kPromptAsk || x == kPromptTakeDefault || x == kPromptTakeDefaultIfEnabled ||
+           x == kPromptShowDefault || x == kPromptDefaultUnlessAsked;
 }
 
 bool parse_condition_ref(const std::string& text, int& condition, std::string& error) {
@@ -377,8 +383,7 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
             if (!k.empty() && key != std::end(kHandleKeys)) {
                 if (!parse_handle(s, v, p.handles[key - std::begin(kHandleKeys)], error))
                     return false;
-            } else if (k == "mode" && parse_int(v, x) &&
-                       (x == 0 || x == 2 || x == 4 || x == 6 || x == 8)) {
+            } else if (k == "mode" && parse_int(v, x) && is_prompt_mode(x)) {
                 p.mode = static_cast<std::uint8_t>(x);
             } else if (k == "flags" && parse_int(v, x) && x >= 0 && x <= 255) {
                 p.flags = static_cast<std::uint8_t>(x);
