@@ -51,7 +51,7 @@ inline std::uint32_t kpl_encode_name_entry(std::uint8_t ref, int dims, int numbe
            (static_cast<std::uint32_t>(number) << 16);
 }
 
-// Global variables of the command language (reference bit 0x10), by number. Scalars live in a
+// Global variables of the command language (reference bit kRefGlobal), by number. Scalars live in a
 // store of the runtime; a global number outside the store has no address.
 inline constexpr int kKplGlobalLimit = 256;
 void* kpl_global_address(int n);

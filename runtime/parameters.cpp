@@ -55,7 +55,7 @@ void copy_text(char* out, std::size_t size, const char* text) {
     std::snprintf(out, size, "%s", text != nullptr ? text : "");
 }
 
-// Value entry n: a double at the entry, a text 4 bytes after it.
+// Value entry n: a double at the entry, a text kValueTextOffset bytes after it.
 bool value_entry_number(int n, double* out) {
     const Definitions& d = definitions();
     if (d.values == nullptr || n < 0 || n >= d.value_count) return false;
@@ -67,7 +67,7 @@ bool value_entry_number(int n, double* out) {
 const char* value_entry_text(int n) {
     const Definitions& d = definitions();
     if (d.values == nullptr || n < 0 || n >= d.value_count) return nullptr;
-    const std::uint8_t* p = d.values[n] + 4;
+    const std::uint8_t* p = d.values[n] + kValueTextOffset;
     const std::uint8_t* end = d.value_pool + d.value_pool_size;
     if (p < d.value_pool || p >= end || std::memchr(p, 0, end - p) == nullptr) return nullptr;
     return reinterpret_cast<const char*>(p);
@@ -417,7 +417,7 @@ int param_descriptor_index(int command, int arg) {
     if (d.param_index == nullptr || r.parameter_field < 0 || entry >= d.param_index_count) {
         return -1;
     }
-    return d.param_index[entry] & 0x3FFF;
+    return d.param_index[entry] & kParamIndexMask;
 }
 
 const char* param_display_name(const ParamDescriptor& p) {

@@ -17,13 +17,6 @@ inline constexpr unsigned kHandleListEntry = 0xC000;  // entry n of the current 
 inline constexpr unsigned kHandleSetting = 0xE000;    // setting n (settings_item_address)
 inline constexpr unsigned kVariableTextBase = 4096;   // variables from here on are lens texts
 
-// Descriptor type flags and flags.
-inline constexpr std::uint8_t kParamTypeMask = 0x03;
-inline constexpr std::uint8_t kParamText = 0x10;
-inline constexpr std::uint8_t kParamPlainText = 0x20;
-inline constexpr std::uint8_t kParamRequiresList = 0x02;
-inline constexpr std::uint8_t kParamQuoteAnswer = 0x08;
-
 // Messages.
 inline constexpr int kMsgBelowIntBound = -20;
 inline constexpr int kMsgNotInList = -21;

@@ -24,10 +24,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <limits>
 #include <map>
 #include <set>
 #include <sstream>
 
+#include "runtime/arg_cells.h"
 #include "runtime/definitions.h"
 #include "runtime/kpl_compiler.h"
 #include "runtime/kpl_sysvars.h"
@@ -38,8 +41,9 @@
 
 namespace {
 
-constexpr std::uint8_t kTextValueMark[4] = {'t', 'x', 't', 0};  // lets a dump tell texts apart
-constexpr int kHandleNumberLimit = 0x2000;
+// Lets a dump tell texts apart.
+constexpr std::uint8_t kTextValueMark[kValueTextOffset] = {'t', 'x', 't', 0};
+constexpr int kHandleNumberLimit = kHandleNumberMask + 1;
 
 struct Param {
     std::string name;
@@ -85,7 +89,8 @@ struct State {
 };
 
 const char* const kTypeNames[] = {"int", "double", "char", "text", "plain_text"};
-const std::uint8_t kTypeFlags[] = {1, 2, 3, 0x13, 0x23};
+const std::uint8_t kTypeFlags[] = {kArgInt, kArgDouble, kArgChar, kArgChar | kParamText,
+                                   kArgChar | kParamPlainText};
 const char* const kHandleKeys[] = {"prompt", "default", "list", "", "lower", "upper"};
 
 // Condition expressions: operand := [not] (flag | "(" expr ")"); and binds tighter than or.
@@ -146,7 +151,7 @@ bool parse_handle(State& s, const std::string& text, std::uint16_t& handle, std:
             return false;
         }
         if (kind == "raw") {
-            if (n < 0 || n > 0xFFFF) {
+            if (n < 0 || n > static_cast<long>(kField16Max)) {
                 error = "raw handle out of 16 bits";
                 return false;
             }
@@ -227,13 +232,15 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
         for (std::size_t i = 1; i < t.size(); ++i) {
             std::string k, v;
             long x = 0;
-            if (!split_key(t[i], k, v) || !parse_int(v, x) || x < 0 || x > 0x7FFFFFFF) {
+            if (!split_key(t[i], k, v) || !parse_int(v, x) || x < 0 ||
+                x > std::numeric_limits<std::int32_t>::max()) {
                 error = "bad work size '" + t[i] + "'";
                 return false;
             }
             if (k == "code") {
                 s.code_size = x;
-            } else if (k == "data" && x / 16 <= 0xFFFF) {
+            } else if (k == "data" && x / static_cast<long>(kDataAreaBytesPerSlot) <=
+                                          static_cast<long>(kField16Max)) {
                 s.data_size = x;
             } else {
                 error = "bad work size '" + t[i] + "'";
@@ -299,7 +306,8 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
                        (std::isalpha(static_cast<unsigned char>(v[0])) || v[0] == '!')) {
                 c.context = static_cast<char>(std::toupper(static_cast<unsigned char>(v[0])));
             } else if ((k == "plain" || k == "interactive" || k == "kind") && parse_int(v, x) &&
-                       x >= -1 && x <= 0x7FFF && (k != "kind" || (x >= 0 && x <= 3))) {
+                       x >= -1 && x <= kSignedField16Max &&
+                       (k != "kind" || (x >= 0 && x <= kRecordResultMask))) {
                 (k == "plain"         ? c.plain
                  : k == "interactive" ? c.interactive
                                       : c.kind) = static_cast<int>(x);
@@ -335,7 +343,7 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
             } else if (split_key(t[i], k, v) && k == "if") {
                 if (!parse_condition_ref(v, c.condition, error)) return false;
             } else if (split_key(t[i], k, v) && k == "kind" && parse_int(v, x) && x >= 0 &&
-                       x <= 3) {
+                       x <= kRecordResultMask) {
                 c.kind = static_cast<int>(x);
             } else {
                 error = "bad field '" + t[i] + "'";
@@ -385,7 +393,8 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
                     return false;
             } else if (k == "mode" && parse_int(v, x) && is_prompt_mode(x)) {
                 p.mode = static_cast<std::uint8_t>(x);
-            } else if (k == "flags" && parse_int(v, x) && x >= 0 && x <= 255) {
+            } else if (k == "flags" && parse_int(v, x) && x >= 0 &&
+                       x <= std::numeric_limits<std::uint8_t>::max()) {
                 p.flags = static_cast<std::uint8_t>(x);
             } else if (k == "if") {
                 int c = 0;
@@ -396,7 +405,8 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
                 return false;
             }
         }
-        if (current->params.size() >= 255) {
+        // Records count their parameters in one byte.
+        if (current->params.size() >= std::numeric_limits<std::uint8_t>::max()) {
             error = "too many parameters";
             return false;
         }
@@ -463,7 +473,7 @@ bool build_symbol_info(int symbol, KplSymbolInfo* info) {
         return false;
     }
     const CommandRecord& r = (*build_names->records)[static_cast<std::size_t>(symbol)];
-    info->result_type = r.flags & 3;
+    info->result_type = r.flags & kRecordResultMask;
     info->param_count = r.parameter_count;
     info->context_letter = static_cast<char>(r.reserved);
     return true;
@@ -489,8 +499,8 @@ const ParamDescriptor* build_parameter(int symbol, int arg, bool* output) {
     if (count >= 2) {
         const std::size_t k = static_cast<std::size_t>(field + arg);
         if (k >= build_names->param_index->size()) return nullptr;
-        *output = ((*build_names->param_index)[k] & 0x4000) != 0;
-        n = (*build_names->param_index)[k] & 0x3FFF;
+        *output = ((*build_names->param_index)[k] & kParamIndexOutput) != 0;
+        n = (*build_names->param_index)[k] & kParamIndexMask;
     }
     return n < build_names->descriptors->size() ? &(*build_names->descriptors)[n] : nullptr;
 }
@@ -609,7 +619,7 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
         r.name_field = static_cast<std::int16_t>(be16_at(names.data() + 2 * entry));
         r.plain_slot = static_cast<std::int16_t>(c.plain);
         r.interactive_slot = static_cast<std::int16_t>(c.interactive);
-        r.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? 0x40 : 0));
+        r.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? kRecordHidden : 0));
         r.enable_condition = static_cast<std::uint8_t>(c.condition);
         r.parameter_count = static_cast<std::uint8_t>(c.params.size());
         r.reserved = static_cast<std::uint8_t>(c.context);
@@ -637,7 +647,7 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
             }
             descriptors.push_back(d);
         }
-        if (param_names.size() > 0x7FFF || descriptors.size() > 0x3FFF) {
+        if (param_names.size() > kSignedField16Max || descriptors.size() > kParamIndexMask) {
             error = "definitions: too many parameters";
             return false;
         }
@@ -663,7 +673,7 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
             descriptors.push_back(d);
         }
         shapes.push_back(shape);
-        if (param_names.size() > 0x7FFF || descriptors.size() > 0x3FFF) {
+        if (param_names.size() > kSignedField16Max || descriptors.size() > kParamIndexMask) {
             error = "definitions: too many parameters";
             return false;
         }
@@ -700,9 +710,9 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
         std::vector<std::uint8_t> local_types;
         for (const Param& p : c.params) {
             local_names.push_back(p.name.c_str());
-            const bool text = (p.type_flags & 0x30) != 0;
-            local_types.push_back(
-                static_cast<std::uint8_t>((p.type_flags & 3) | (text ? 0x10 : 0)));
+            // A text is a char array: it takes one index.
+            const bool text = (p.type_flags & (kParamText | kParamPlainText)) != 0;
+            local_types.push_back(kpl_local_type(p.type_flags & kParamTypeMask, text ? 1 : 0));
         }
         KplCompileOptions o;
         o.names = &kBuildNameSource;
@@ -719,7 +729,8 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
             build_names = nullptr;
             return false;
         }
-        if (r.size > 0x7FFF || code_bytes.size() + r.size > 0x7FFFFFFF) {
+        if (r.size > static_cast<std::size_t>(kSignedField16Max) ||
+            code_bytes.size() + r.size > std::numeric_limits<std::int32_t>::max()) {
             error = "definitions: procedure " + c.names[0] + " is too long";
             build_names = nullptr;
             return false;
@@ -736,9 +747,9 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
             local_entries.push_back({nm, 0});
             for (std::size_t i = 0; i < c.params.size(); ++i) {
                 if (c.params[i].name == nm) {
-                    put_le32(local_values,
-                             kpl_encode_name_entry(local_types[i] & 3, local_types[i] >> 4,
-                                                   static_cast<int>(i)));
+                    put_le32(local_values, kpl_encode_name_entry(kpl_local_type_of(local_types[i]),
+                                                                 kpl_local_indices(local_types[i]),
+                                                                 static_cast<int>(i)));
                 }
             }
         }
@@ -756,12 +767,11 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
 
         ProcedureRecord record{};
         record.code_offset = offset;
-        record.interpreter_word = (static_cast<std::uint32_t>(shapes[q].field) & 0xFFFF) |
-                                  (static_cast<std::uint32_t>(shapes[q].count) << 16);
+        record.interpreter_word = procedure_interpreter_word(shapes[q].field, shapes[q].count);
         record.local_names_offset = static_cast<std::int16_t>(r.size);
         record.interpreter_bytes[0] = static_cast<std::uint8_t>(r.size);
         record.interpreter_bytes[1] = static_cast<std::uint8_t>(r.size >> 8);
-        record.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? 0x40 : 0));
+        record.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? kRecordHidden : 0));
         record.enable_condition = static_cast<std::uint8_t>(c.condition);
         const auto* rb = reinterpret_cast<const std::uint8_t*>(&record);
         procedure_records.insert(procedure_records.end(), rb, rb + kProcedureRecordSize);
@@ -784,7 +794,7 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
             return false;
         }
         if (it->second.is_text) {
-            pool.insert(pool.end(), kTextValueMark, kTextValueMark + 4);
+            pool.insert(pool.end(), std::begin(kTextValueMark), std::end(kTextValueMark));
             pool.insert(pool.end(), it->second.text.begin(), it->second.text.end());
             pool.push_back(0);
         } else {
@@ -843,8 +853,8 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
         put_le16(t, static_cast<unsigned>(conditions.size()));
         t.insert(t.end(), conditions.begin(), conditions.end());
     }
-    if (names.size() > 0xFFFF || globals.size() > 0xFFFF || global_block.size() > 0xFFFF ||
-        param_index.size() > 0xFFFF) {
+    if (names.size() > kField16Max || globals.size() > kField16Max ||
+        global_block.size() > kField16Max || param_index.size() > kField16Max) {
         error = "definitions: a block exceeds its 16-bit size field";
         return false;
     }
