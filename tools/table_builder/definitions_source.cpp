@@ -453,7 +453,17 @@ struct BuildNames {
     const std::vector<ProcedureShape>* procedures;
     const std::map<std::string, long>* globals;
 };
+// The names the compiler's callbacks below read: set only while build_definitions compiles
+// the procedure bodies, by a BuildNamesInUse.
 const BuildNames* build_names = nullptr;
+
+class BuildNamesInUse {
+public:
+    explicit BuildNamesInUse(const BuildNames& names) { build_names = &names; }
+    ~BuildNamesInUse() { build_names = nullptr; }
+    BuildNamesInUse(const BuildNamesInUse&) = delete;
+    BuildNamesInUse& operator=(const BuildNamesInUse&) = delete;
+};
 
 int build_find_symbol(const char* name) {
     return find_name(build_names->names->data(), name);
@@ -514,6 +524,84 @@ bool build_find_variable(const char* name, std::uint32_t* entry) {
 
 const KplNameSource kBuildNameSource = {build_find_symbol, build_symbol_info, build_parameter,
                                         build_find_variable};
+
+// Compiles the procedure bodies against the names of the table being built: their code with
+// its local-name tables, and one record per procedure.
+bool compile_procedures(const std::vector<Command>& procedures, const BuildNames& names,
+                        Bytes& code_bytes, Bytes& procedure_records, std::string& error) {
+    const BuildNamesInUse names_in_use(names);
+    for (std::size_t q = 0; q < procedures.size(); ++q) {
+        const Command& c = procedures[q];
+        const ProcedureShape& shape = (*names.procedures)[q];
+        std::vector<const char*> local_names;
+        std::vector<std::uint8_t> local_types;
+        for (const Param& p : c.params) {
+            local_names.push_back(p.name.c_str());
+            // A text is a char array: it takes one index.
+            const bool text = (p.type_flags & (kParamText | kParamPlainText)) != 0;
+            local_types.push_back(kpl_local_type(p.type_flags & kParamTypeMask, text ? 1 : 0));
+        }
+        KplCompileOptions o;
+        o.names = &kBuildNameSource;
+        o.procedure = true;
+        o.local_names = local_names.data();
+        o.local_types = local_types.data();
+        o.local_count = static_cast<int>(local_names.size());
+        o.result_type = c.kind;
+        static std::uint8_t buffer[kKplLineArea];
+        KplCompileResult r;
+        if (kpl_compile(c.body.c_str(), buffer, sizeof buffer, o, &r) != 0) {
+            error = "definitions: procedure " + c.names[0] + " does not compile: message " +
+                    std::to_string(r.error) + " at '" + r.token + "'";
+            return false;
+        }
+        if (r.size > static_cast<std::size_t>(kSignedField16Max) ||
+            code_bytes.size() + r.size > std::numeric_limits<std::int32_t>::max()) {
+            error = "definitions: procedure " + c.names[0] + " is too long";
+            return false;
+        }
+        const std::uint32_t offset = static_cast<std::uint32_t>(kAmoMagicSize + code_bytes.size());
+        code_bytes.insert(code_bytes.end(), buffer, buffer + r.size);
+        // The local-name tables follow the code: the parameters' names and their entries.
+        std::vector<std::string> sorted(c.params.size());
+        for (std::size_t i = 0; i < c.params.size(); ++i) sorted[i] = c.params[i].name;
+        std::sort(sorted.begin(), sorted.end());
+        std::vector<NameEntry> local_entries;
+        Bytes local_values;
+        for (const std::string& nm : sorted) {
+            local_entries.push_back({nm, 0});
+            for (std::size_t i = 0; i < c.params.size(); ++i) {
+                if (c.params[i].name == nm) {
+                    put_le32(local_values, kpl_encode_name_entry(kpl_local_type_of(local_types[i]),
+                                                                 kpl_local_indices(local_types[i]),
+                                                                 static_cast<int>(i)));
+                }
+            }
+        }
+        Bytes local_table;
+        if (!local_entries.empty() &&
+            build_name_table(local_entries, NameTableForm::little_endian, local_table) != 0) {
+            error = "definitions: the local names of procedure " + c.names[0] + " do not fit";
+            return false;
+        }
+        put_le16(code_bytes, static_cast<unsigned>(local_table.size()));
+        code_bytes.insert(code_bytes.end(), local_table.begin(), local_table.end());
+        put_le16(code_bytes, static_cast<unsigned>(local_values.size()));
+        code_bytes.insert(code_bytes.end(), local_values.begin(), local_values.end());
+
+        ProcedureRecord record{};
+        record.code_offset = offset;
+        record.interpreter_word = procedure_interpreter_word(shape.field, shape.count);
+        record.local_names_offset = static_cast<std::int16_t>(r.size);
+        record.interpreter_bytes[0] = static_cast<std::uint8_t>(r.size);
+        record.interpreter_bytes[1] = static_cast<std::uint8_t>(r.size >> 8);
+        record.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? kRecordHidden : 0));
+        record.enable_condition = static_cast<std::uint8_t>(c.condition);
+        const auto* rb = reinterpret_cast<const std::uint8_t*>(&record);
+        procedure_records.insert(procedure_records.end(), rb, rb + kProcedureRecordSize);
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -700,83 +788,12 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
     }
 
     // Procedure bodies, compiled against the names of this table.
-    BuildNames context{&names, &records, &descriptors, &param_index, &shapes, &global_values};
-    build_names = &context;
+    const BuildNames context{&names, &records, &descriptors, &param_index, &shapes, &global_values};
     Bytes code_bytes;
     Bytes procedure_records;
-    for (std::size_t q = 0; q < s.procedures.size(); ++q) {
-        const Command& c = s.procedures[q];
-        std::vector<const char*> local_names;
-        std::vector<std::uint8_t> local_types;
-        for (const Param& p : c.params) {
-            local_names.push_back(p.name.c_str());
-            // A text is a char array: it takes one index.
-            const bool text = (p.type_flags & (kParamText | kParamPlainText)) != 0;
-            local_types.push_back(kpl_local_type(p.type_flags & kParamTypeMask, text ? 1 : 0));
-        }
-        KplCompileOptions o;
-        o.names = &kBuildNameSource;
-        o.procedure = true;
-        o.local_names = local_names.data();
-        o.local_types = local_types.data();
-        o.local_count = static_cast<int>(local_names.size());
-        o.result_type = c.kind;
-        static std::uint8_t buffer[kKplLineArea];
-        KplCompileResult r;
-        if (kpl_compile(c.body.c_str(), buffer, sizeof buffer, o, &r) != 0) {
-            error = "definitions: procedure " + c.names[0] + " does not compile: message " +
-                    std::to_string(r.error) + " at '" + r.token + "'";
-            build_names = nullptr;
-            return false;
-        }
-        if (r.size > static_cast<std::size_t>(kSignedField16Max) ||
-            code_bytes.size() + r.size > std::numeric_limits<std::int32_t>::max()) {
-            error = "definitions: procedure " + c.names[0] + " is too long";
-            build_names = nullptr;
-            return false;
-        }
-        const std::uint32_t offset = static_cast<std::uint32_t>(kAmoMagicSize + code_bytes.size());
-        code_bytes.insert(code_bytes.end(), buffer, buffer + r.size);
-        // The local-name tables follow the code: the parameters' names and their entries.
-        std::vector<std::string> sorted(c.params.size());
-        for (std::size_t i = 0; i < c.params.size(); ++i) sorted[i] = c.params[i].name;
-        std::sort(sorted.begin(), sorted.end());
-        std::vector<NameEntry> local_entries;
-        Bytes local_values;
-        for (const std::string& nm : sorted) {
-            local_entries.push_back({nm, 0});
-            for (std::size_t i = 0; i < c.params.size(); ++i) {
-                if (c.params[i].name == nm) {
-                    put_le32(local_values, kpl_encode_name_entry(kpl_local_type_of(local_types[i]),
-                                                                 kpl_local_indices(local_types[i]),
-                                                                 static_cast<int>(i)));
-                }
-            }
-        }
-        Bytes local_table;
-        if (!local_entries.empty() &&
-            build_name_table(local_entries, NameTableForm::little_endian, local_table) != 0) {
-            error = "definitions: the local names of procedure " + c.names[0] + " do not fit";
-            build_names = nullptr;
-            return false;
-        }
-        put_le16(code_bytes, static_cast<unsigned>(local_table.size()));
-        code_bytes.insert(code_bytes.end(), local_table.begin(), local_table.end());
-        put_le16(code_bytes, static_cast<unsigned>(local_values.size()));
-        code_bytes.insert(code_bytes.end(), local_values.begin(), local_values.end());
-
-        ProcedureRecord record{};
-        record.code_offset = offset;
-        record.interpreter_word = procedure_interpreter_word(shapes[q].field, shapes[q].count);
-        record.local_names_offset = static_cast<std::int16_t>(r.size);
-        record.interpreter_bytes[0] = static_cast<std::uint8_t>(r.size);
-        record.interpreter_bytes[1] = static_cast<std::uint8_t>(r.size >> 8);
-        record.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? kRecordHidden : 0));
-        record.enable_condition = static_cast<std::uint8_t>(c.condition);
-        const auto* rb = reinterpret_cast<const std::uint8_t*>(&record);
-        procedure_records.insert(procedure_records.end(), rb, rb + kProcedureRecordSize);
+    if (!compile_procedures(s.procedures, context, code_bytes, procedure_records, error)) {
+        return false;
     }
-    build_names = nullptr;
     if (code != nullptr) {
         *code = Bytes(kCodeMagic, kCodeMagic + kAmoMagicSize);
         code->insert(code->end(), code_bytes.begin(), code_bytes.end());
