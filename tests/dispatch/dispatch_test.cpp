@@ -115,7 +115,8 @@ int test_line_runner(const char* text, int, int) {
     return result;
 }
 
-// Hook 2 stand-in: the Lens_file text setting (id 25), the version (66) and one int (8).
+// A stand-in for settings_item_address: the Lens_file text setting (id 25), the version (66)
+// and one int (8).
 char lens_file_text[260] = "/home/user/len/doublet.len";
 std::int32_t surface_limit = 12;
 void* test_settings_item(int id, int* type_out) {
