@@ -2,9 +2,11 @@
 
 #include <cstring>
 
+#include "kpl/kpl_opcodes.h"
+
 void kpl_codegen_start(KplCodegen& g, std::uint8_t* base, std::size_t size) {
     g.base = base;
-    g.size = size > 0xFFFF ? 0xFFFF : size;  // jump targets are 16-bit offsets
+    g.size = size > kKplCodeLimit ? kKplCodeLimit : size;
     g.pos = 0;
     g.overflow = false;
     g.label_count = 0;

@@ -9,6 +9,7 @@
 #include "kpl/kpl_codegen.h"
 #include "kpl/kpl_lexer.h"
 #include "kpl/kpl_opcodes.h"
+#include "kpl/kpl_operators.h"
 #include "kpl/kpl_sysvars.h"
 #include "runtime/definitions.h"
 #include "runtime/list_words.h"
@@ -39,13 +40,13 @@ bool defs_symbol_info(int symbol, KplSymbolInfo* info) {
         const ProcedureRecord* r = procedure_record(symbol);
         if (r == nullptr) return false;
         info->user = true;
-        info->result_type = r->flags & 3;
-        info->param_count = static_cast<int>((r->interpreter_word >> 16) & 0xFF);
+        info->result_type = r->flags & kRecordResultMask;
+        info->param_count = procedure_parameter_count(*r);
         return true;
     }
     if (d.commands == nullptr || symbol < 0 || symbol >= d.command_count) return false;
     const CommandRecord& c = d.commands[symbol];
-    info->result_type = c.flags & 3;
+    info->result_type = c.flags & kRecordResultMask;
     info->param_count = c.parameter_count;
     info->context_letter = static_cast<char>(c.reserved);
     return true;
@@ -58,8 +59,8 @@ const ParamDescriptor* defs_parameter(int symbol, int arg, bool* output) {
     if (symbol >= kUserSymbolBase) {
         const ProcedureRecord* r = procedure_record(symbol);
         if (r == nullptr) return nullptr;
-        field = static_cast<std::int16_t>(r->interpreter_word & 0xFFFF);
-        count = static_cast<int>((r->interpreter_word >> 16) & 0xFF);
+        field = procedure_parameter_field(*r);
+        count = procedure_parameter_count(*r);
     } else {
         if (d.commands == nullptr || symbol < 0 || symbol >= d.command_count) return nullptr;
         field = d.commands[symbol].parameter_field;
@@ -70,8 +71,8 @@ const ParamDescriptor* defs_parameter(int symbol, int arg, bool* output) {
     if (count >= 2) {
         const int k = field + arg;
         if (field < 0 || k >= d.param_index_count) return nullptr;
-        *output = (d.param_index[k] & 0x4000) != 0;
-        n = d.param_index[k] & 0x3FFF;
+        *output = (d.param_index[k] & kParamIndexOutput) != 0;
+        n = d.param_index[k] & kParamIndexMask;
     }
     return param_descriptor(n);
 }
@@ -175,9 +176,8 @@ bool Compiler::find_variable(const char* name, Variable* v) {
     if (opt->procedure) {
         for (int i = 0; i < opt->local_count; ++i) {
             if (std::strcmp(opt->local_names[i], name) == 0) {
-                // Bits 4-5 of a local's type give the indices it takes (a text: one).
-                *v = Variable{static_cast<std::uint8_t>(opt->local_types[i] & 3),
-                              (opt->local_types[i] >> 4) & 3, i, true};
+                *v = Variable{static_cast<std::uint8_t>(kpl_local_type_of(opt->local_types[i])),
+                              kpl_local_indices(opt->local_types[i]), i, true};
                 return true;
             }
         }
@@ -412,8 +412,8 @@ int Compiler::statement(int end, int context, int cont, int brk) {
             } else {
                 if (next() != 0) return tok();
                 bool negative = false;
-                if (tok() == kTokBinary && (lx.value == 'r' || lx.value == 'q')) {
-                    negative = lx.value == 'r';
+                if (tok() == kTokBinary && (lx.value == kOp_subtract || lx.value == kOp_add)) {
+                    negative = lx.value == kOp_subtract;
                     if (next() != 0) return tok();
                 }
                 if (tok() == kTokReal) return kMsgCaseNotInt;
@@ -483,8 +483,8 @@ int Compiler::operand(int end, bool statement_level) {
     if (tok() == kTokUnary) {
         prefix = static_cast<std::uint8_t>(lx.value);
         if (next() != 0) return tok();
-    } else if (tok() == kTokBinary && (lx.value == 'r' || lx.value == 'q')) {
-        if (lx.value == 'r') prefix = kOp_negate;
+    } else if (tok() == kTokBinary && (lx.value == kOp_subtract || lx.value == kOp_add)) {
+        if (lx.value == kOp_subtract) prefix = kOp_negate;
         if (next() != 0) return tok();
     }
     if (prefix != 0 && (tok() == kTokUnary || tok() == kTokBinary)) {
@@ -499,7 +499,7 @@ int Compiler::operand(int end, bool statement_level) {
     std::uint8_t pre_increment = 0;
     if (tok() == kTokIncDec) {
         if (opt->expression_only) return kMsgSyntax;
-        pre_increment = lx.value == 'd' ? kOp_pre_increment : kOp_pre_decrement;
+        pre_increment = lx.value == kIncrementByte ? kOp_pre_increment : kOp_pre_decrement;
         if (next() != 0) return tok();
     }
     switch (tok()) {
@@ -512,13 +512,13 @@ int Compiler::operand(int end, bool statement_level) {
             if (tok() == kTokInt) {
                 std::int32_t v = static_cast<std::int32_t>(lx.value);
                 if (prefix == kOp_negate) v = -v;
-                emit_byte(g, 1);
-                emit_bytes(g, &v, 4);
+                emit_byte(g, kKplInt);
+                emit_bytes(g, &v, sizeof v);
             } else {
                 double v = std::strtod(lx.text, nullptr);
                 if (prefix == kOp_negate) v = -v;
-                emit_byte(g, 2);
-                emit_bytes(g, &v, 8);
+                emit_byte(g, kKplDouble);
+                emit_bytes(g, &v, sizeof v);
             }
             if (next() != 0) return tok();
             if (tok() == kTokAssign || tok() == kTokIncDec) return kMsgNoAssignHere;
@@ -637,7 +637,7 @@ int Compiler::variable(const Variable& v, const char* name, std::uint8_t prefix,
     if (tok() == kTokIncDec) {
         if (opt->expression_only || prefix != 0 || pre_increment != 0) return kMsgNoAssignHere;
         if (read_only) return refuse(kMsgReadOnly);
-        emit_byte(g, lx.value == 'd' ? kOp_post_increment : kOp_post_decrement);
+        emit_byte(g, lx.value == kIncrementByte ? kOp_post_increment : kOp_post_decrement);
         effect = true;
         return next() != 0 ? tok() : 0;
     }
@@ -655,6 +655,7 @@ int Compiler::variable(const Variable& v, const char* name, std::uint8_t prefix,
 int Compiler::inline_text(const char* text, std::size_t length) {
     emit_byte(g, kOp_reference_arg);
     emit_byte(g, kOp_inline_text);
+    // An array header: the text's size with its NUL, no second dimension.
     emit_be16(g, static_cast<unsigned>(length + 1));
     emit_be16(g, 0);
     emit_bytes(g, text, length);
@@ -698,6 +699,7 @@ int Compiler::str_pref() {
         std::snprintf(lx.text, sizeof lx.text, "%s", name);
         return kMsgNotAChoice;
     }
+    // An array header without a first dimension: the preference's list index.
     emit_byte(g, kOp_reference_arg);
     emit_byte(g, kOp_inline_text);
     emit_be16(g, 0);
@@ -714,7 +716,7 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
                        std::uint32_t* allowed) {
     bool output = false;
     const ParamDescriptor* d = names->parameter(symbol, arg, &output);
-    if (arg < 24 && (*allowed & (1u << arg)) == 0) {
+    if (arg < kValueMaskArguments && (*allowed & (1u << arg)) == 0) {
         // An earlier list choice made this parameter irrelevant; no text is read for it.
         emit_byte(g, kOp_skipped_arg);
         emit_byte(g, kArgTerminator);
@@ -722,7 +724,7 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
     }
     const char c = kpl_peek_char(lx);
     const bool is_text = d != nullptr && (d->type_flags & (kParamText | kParamPlainText)) != 0;
-    const bool by_reference = d != nullptr && (output || (d->flags & 0x04) != 0);
+    const bool by_reference = d != nullptr && (output || (d->flags & kParamByReference) != 0);
     *asked = false;
     if (c == ',' || c == ')' || c == '\0' || c == ';') {
         // Omitted: the terminator alone.
@@ -782,7 +784,7 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
         } else {
             // Compiled as an ordinary argument from the word already read.
             if (is_text) {
-                if (find_variable(word, &v) && (v.ref & kRefTypeMask) == 3 && v.dims == 1) {
+                if (find_variable(word, &v) && (v.ref & kRefTypeMask) == kKplChar && v.dims == 1) {
                     const int r = reference(word);
                     return r != 0 ? r : (next() != 0 ? tok() : 0);
                 }
@@ -820,7 +822,7 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
         std::snprintf(lowered, sizeof lowered, "%s", word);
         lower(lowered);
         Variable v;
-        if (find_variable(lowered, &v) && (v.ref & kRefTypeMask) == 3 && v.dims == 1) {
+        if (find_variable(lowered, &v) && (v.ref & kRefTypeMask) == kKplChar && v.dims == 1) {
             const int r = reference(lowered);
             return r != 0 ? r : (next() != 0 ? tok() : 0);
         }
@@ -833,7 +835,7 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
     }
     if (next() != 0) return tok();
     bool ampersand = false;
-    if (tok() == kTokBinary && lx.value == ']') {
+    if (tok() == kTokBinary && lx.value == kOp_bit_and) {
         ampersand = true;
         if (next() != 0) return tok();
     }
@@ -923,7 +925,7 @@ int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
         return next() != 0 ? tok() : 0;
     }
     for (; given < info.param_count; ++given) {
-        if (given < 24 && (allowed & (1u << given)) == 0) {
+        if (given < kValueMaskArguments && (allowed & (1u << given)) == 0) {
             emit_byte(g, kOp_skipped_arg);
         } else if (asked) {
             emit_byte(g, kOp_ask_arg);

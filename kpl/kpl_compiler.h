@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kpl/kpl_opcodes.h"
 #include "runtime/table_format.h"
 
 // Messages of the compiler.
@@ -30,14 +31,28 @@ inline constexpr int kMsgReadOnly = -84;
 inline constexpr int kMsgStrPrefInExpression = -156;
 
 inline constexpr int kKplCaseLimit = 255;
-inline constexpr int kKplCaseValueMax = 32767;
 inline constexpr int kKplContextLimit = 5;
 inline constexpr int kKplSwitchNesting = 16;
-inline constexpr std::size_t kKplLineArea = 32768;  // compiled lines; procedures lie behind
+
+// The type byte of a procedure local (KplCompileOptions::local_types): the element type in the
+// low bits, the number of indices it takes in bits 4-5 (a text: one).
+inline constexpr std::uint8_t kKplLocalTypeMask = 0x03;
+inline constexpr int kKplLocalIndexShift = 4;
+inline constexpr std::uint8_t kKplLocalIndexMask = 0x03;
+inline std::uint8_t kpl_local_type(int type, int indices) {
+    return static_cast<std::uint8_t>((type & kKplLocalTypeMask) |
+                                     ((indices & kKplLocalIndexMask) << kKplLocalIndexShift));
+}
+inline int kpl_local_type_of(std::uint8_t local) {
+    return local & kKplLocalTypeMask;
+}
+inline int kpl_local_indices(std::uint8_t local) {
+    return (local >> kKplLocalIndexShift) & kKplLocalIndexMask;
+}
 
 // What the compiler needs to know of a callable symbol.
 struct KplSymbolInfo {
-    bool user = false;    // a compiled procedure (0x2000 + q)
+    bool user = false;    // a compiled procedure (symbol kUserSymbolBase + q)
     int result_type = 0;  // 0 none, 1 int, 2 double, 3 char
     int param_count = 0;
     char context_letter = 0;  // pushed for name lookup by this command ('!' pops)
@@ -56,7 +71,7 @@ const KplNameSource& kpl_definitions_names();
 
 struct KplCompileOptions {
     const KplNameSource* names = nullptr;  // null: the definitions table
-    bool expression_only = false;          // one expression, no 0x81, no assignments
+    bool expression_only = false;          // one expression without kOp_expression, no assignments
     bool count_lines = false;
     // Procedure bodies (table builder): locals are the parameters, slot i for name i, and
     // "return" ends the procedure (with a value when result_type is not 0).
@@ -75,8 +90,8 @@ struct KplCompileResult {
     char token[64] = {};   // the offending token's text
 };
 
-// Compiles text into base (room bytes). Statement mode ends the code with 0x88; expression mode
-// leaves the expression and its terminator. 0 or a message number; nothing from a failed compile
-// may run.
+// Compiles text into base (room bytes). Statement mode ends the code with kOp_return_; expression
+// mode leaves the expression and its terminator. 0 or a message number; nothing from a failed
+// compile may run.
 int kpl_compile(const char* text, std::uint8_t* base, std::size_t room,
                 const KplCompileOptions& options, KplCompileResult* result);

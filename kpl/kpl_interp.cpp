@@ -18,6 +18,7 @@
 #include "runtime/help_command.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
+#include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_code.h"
 #include "runtime/table_lists.h"
@@ -157,10 +158,11 @@ int resolve_target(std::uint8_t ref, Target& t) {
     const std::size_t bytes = static_cast<std::size_t>(d1) *
                               static_cast<std::size_t>(d2 > 0 ? d2 : 1) *
                               static_cast<std::size_t>(element_size(t.type));
-    const bool in_vars = address >= st.vars && address + 4 + bytes <= st.vars + st.var_size;
-    const bool in_code = address >= st.code && address + 4 + bytes <= st.code + st.code_size;
+    const std::size_t whole = kKplArrayHeaderSize + bytes;
+    const bool in_vars = address >= st.vars && address + whole <= st.vars + st.var_size;
+    const bool in_code = address >= st.code && address + whole <= st.code + st.code_size;
     if (d1 == 0 || (!in_vars && !in_code)) return fail(kMsgBadCode);
-    t.data = address + 4;
+    t.data = address + kKplArrayHeaderSize;
     t.dim1 = d1;
     t.dim2 = d2;
     return 0;
@@ -231,7 +233,7 @@ int variable_operand(std::uint8_t ref, KplValue* out) {
         ++st.pc;
         KplValue right{};
         if (eval_expression(&right, 0) != 0) return st.error;
-        const std::uint8_t op = b & 0x7F;
+        const std::uint8_t op = b & kAssignOperatorMask;
         KplValue result = right;
         if (op != kPlainAssign) {
             result = *out;
@@ -245,16 +247,16 @@ int variable_operand(std::uint8_t ref, KplValue* out) {
     return 0;
 }
 
-// The enable condition's failure: the two bytes after its result byte name the message.
+// The message of a call refused by its enable condition (0: the call goes ahead regardless).
 int condition_failure(int condition) {
     const Definitions& d = definitions();
     if (d.conditions == nullptr || condition < 0 || condition >= d.condition_count) {
         return kMsgCallRefused;
     }
     const unsigned offset = le16_at(d.conditions + 2 * condition);
-    if (offset + 3 > d.conditions_size) return kMsgCallRefused;
+    if (offset + kConditionHeaderSize > d.conditions_size) return kMsgCallRefused;
     const std::uint8_t* e = d.conditions + offset;
-    const int c = e[1] * 64 + e[2] - 65;
+    const int c = kpl_condition_message(e[1], e[2]);
     if (c == 0) return 0;
     return c == 1 || c < 0 ? kMsgCallRefused : -c;
 }
@@ -275,10 +277,10 @@ bool procedure_info(int q, ProcedureInfo& p) {
     const ProcedureRecord& r = d.procedures[q];
     p.offset = r.code_offset;
     p.length = le16_at(r.interpreter_bytes);
-    p.descriptor_field = static_cast<std::int16_t>(r.interpreter_word & 0xFFFF);
-    p.param_count = static_cast<int>((r.interpreter_word >> 16) & 0xFF);
-    p.from_private = ((r.interpreter_word >> 24) & 1) != 0;
-    p.result_type = r.flags & 3;
+    p.descriptor_field = procedure_parameter_field(r);
+    p.param_count = procedure_parameter_count(r);
+    p.from_private = procedure_code_is_private(r);
+    p.result_type = r.flags & kRecordResultMask;
     p.condition = r.enable_condition;
     return true;
 }
@@ -288,7 +290,7 @@ const ParamDescriptor* procedure_param(const ProcedureInfo& p, int arg) {
     const Definitions& d = definitions();
     const int k = p.descriptor_field + arg;
     if (p.descriptor_field < 0 || k >= d.param_index_count) return nullptr;
-    return param_descriptor(d.param_index[k] & 0x3FFF);
+    return param_descriptor(d.param_index[k] & kParamIndexMask);
 }
 
 int type_of(const ParamDescriptor* d, int fallback) {
@@ -318,13 +320,13 @@ int assign_to_parameter(const ParamDescriptor* d, const KplValue& value, void** 
     return 0;
 }
 
-// A text held in the code (0x37 after 0x7F): the header is the array header of a char array; a
-// first dimension of 0 names a string preference by its list index.
+// A text held in the code (kOp_inline_text after kOp_reference_arg): the header is the array
+// header of a char array; a first dimension of 0 names a string preference by its list index.
 int inline_text_target(Target& t, std::uint8_t* scratch, std::size_t scratch_size) {
-    if (st.end - st.pc < 4) return fail(kMsgBadCode);
+    if (st.end - st.pc < static_cast<std::ptrdiff_t>(kKplArrayHeaderSize)) return fail(kMsgBadCode);
     std::uint8_t* header = const_cast<std::uint8_t*>(st.pc);
     const unsigned d1 = be16_at(st.pc), d2 = be16_at(st.pc + 2);
-    st.pc += 4;
+    st.pc += kKplArrayHeaderSize;
     t = Target{};
     t.type = kKplChar;
     if (d1 > 0) {
@@ -332,7 +334,7 @@ int inline_text_target(Target& t, std::uint8_t* scratch, std::size_t scratch_siz
             return fail(kMsgBadCode);
         }
         t.header = header;
-        t.data = header + 4;
+        t.data = header + kKplArrayHeaderSize;
         t.dim1 = static_cast<int>(d1);
         st.pc += d1;
         return 0;
@@ -348,14 +350,14 @@ int inline_text_target(Target& t, std::uint8_t* scratch, std::size_t scratch_siz
         text =
             static_cast<const char*>(handler_table().settings_item_address(std::atoi(id), &type));
     }
-    if (text == nullptr || type != 4) return fail(kMsgNotInList);
+    if (text == nullptr || type != kSettingItemText) return fail(kMsgNotInList);
     std::snprintf(reinterpret_cast<char*>(scratch), scratch_size, "%s", text);
     t.data = scratch;
     t.dim1 = static_cast<int>(std::strlen(text) + 1);
     return 0;
 }
 
-// The target of a reference argument (after 0x7F).
+// The target of a reference argument (after kOp_reference_arg).
 int reference_target(Target& t, std::uint8_t* scratch, std::size_t scratch_size) {
     std::uint8_t ref = 0;
     if (fetch(ref) != 0) return st.error;
@@ -396,8 +398,10 @@ int call_user_function(std::uint8_t code, KplValue* out) {
             ArgCell cell{};
             char buffer[kKplArgTextSize] = {};
             ParamDescriptor none{};
-            const int a = prompt_argument(d != nullptr ? *d : none, b == kOp_ask_arg ? 1 : -2,
-                                          buffer, sizeof buffer, &cell);
+            const int a =
+                prompt_argument(d != nullptr ? *d : none,
+                                b == kOp_ask_arg ? kPromptingMarked : kPromptingCompleting, buffer,
+                                sizeof buffer, &cell);
             if (a != 0) {
                 r = fail(a);
                 break;
@@ -414,7 +418,7 @@ int call_user_function(std::uint8_t code, KplValue* out) {
                 r = fail(kMsgVariableSpace);
                 break;
             }
-            if (reference_target(t, scratch + 4, kKplArgTextSize) != 0) break;
+            if (reference_target(t, scratch + kKplArrayHeaderSize, kKplArgTextSize) != 0) break;
             if (t.dim1 > 0 && t.header == nullptr) {
                 // A built-in array (or a preference text) is handed over as an alias header.
                 std::uint8_t* alias = scratch;
@@ -480,7 +484,7 @@ int call_user_function(std::uint8_t code, KplValue* out) {
     --st.call_depth;
     if (rc != 0 || st.error != 0) return st.error != 0 ? st.error : fail(rc);
     *out = result;
-    if ((code & 3) == 0) *out = kpl_int(0);
+    if ((code & kCallResultMask) == 0) *out = kpl_int(0);
     return 0;
 }
 
@@ -535,8 +539,8 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
         int r = 0;
         if (b == kOp_terminator || b == kOp_ask_arg || b == kOp_skipped_arg) {
             if (b != kOp_terminator && expect_terminator() != 0) return finish(st.error);
-            // An omitted argument in the middle takes the -1 mode; the trailing ones complete
-            // the call with -2.
+            // An omitted argument followed by a given one is only omitted; the trailing ones
+            // complete the call with their defaults.
             bool rest_omitted = true;
             for (const std::uint8_t* p = st.pc; p < st.end && p < st.pc + (count - i - 1); ++p) {
                 if (*p != kOp_terminator) rest_omitted = false;
@@ -544,9 +548,10 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
             if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
             char* buffer = text_pool[st.texts_used++];
             buffer[0] = '\0';
-            r = prompt_argument(d != nullptr ? *d : none,
-                                b == kOp_ask_arg ? 1 : (rest_omitted ? -2 : -1), buffer,
-                                kKplArgTextSize, cell);
+            const int state = b == kOp_ask_arg ? kPromptingMarked
+                              : rest_omitted   ? kPromptingCompleting
+                                               : kPromptingOmitted;
+            r = prompt_argument(d != nullptr ? *d : none, state, buffer, kKplArgTextSize, cell);
         } else if (b == kOp_reference_arg) {
             if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
             char* buffer = text_pool[st.texts_used++];
@@ -607,7 +612,7 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
     set_arg_vector(saved_vector, saved_count);
     set_current_command(saved_command);
     if (r != 0) return finish(fail(r));
-    const int result_type = code & 3;
+    const int result_type = code & kCallResultMask;
     if (result_type != 0 && result.type != result_type) {
         return finish(fail(result.type == 0 ? kMsgNoResult : kMsgResultType));
     }
@@ -646,10 +651,10 @@ int declare_variables() {
     const int s = st.frame_base + slot;
     if (s >= st.slot_limit) return fail(kMsgVariableSpace);
     if (s >= st.next_slot) st.next_slot = s + 1;
-    const int type = flags & 3;
+    const int type = flags & kDeclareTypeMask;
     if (type == 0) return fail(kMsgBadCode);
     int d1 = 0, d2 = 0;
-    if ((flags & 4) != 0) {
+    if ((flags & kDeclareArray) != 0) {
         KplValue v{};
         int dims[2] = {0, 0};
         for (int k = 0; k < 2; ++k) {
@@ -706,7 +711,8 @@ void set_kpl_line_value_hook(KplLineValueHook hook) {
 
 int kpl_setup_work_areas() {
     const Definitions& d = definitions();
-    if (d.code_work != nullptr && d.code_work_size > 32768) {
+    // The table's work area serves when procedures fit behind the line area.
+    if (d.code_work != nullptr && d.code_work_size > kKplLineArea) {
         st.code = d.code_work;
         st.code_size = d.code_work_size;
     } else {
@@ -721,7 +727,7 @@ int kpl_setup_work_areas() {
         st.slot_limit = d.data_pointer_count;
     } else {
         own_data.assign(kKplFallbackDataSize, 0);
-        own_slots.assign(kKplFallbackDataSize / 16, nullptr);
+        own_slots.assign(kKplFallbackDataSize / kDataAreaBytesPerSlot, nullptr);
         st.vars = own_data.data();
         st.var_size = own_data.size();
         st.slots = own_slots.data();
@@ -735,7 +741,7 @@ void kpl_forget_procedures() {
     const Definitions& d = definitions();
     procedure_position.assign(
         static_cast<std::size_t>(d.procedures != nullptr ? d.procedure_count : 0), -1);
-    st.procedure_fill = 32768;
+    st.procedure_fill = kKplLineArea;
 }
 
 int check_index(const KplValue& value, int size, int* index) {
@@ -752,9 +758,9 @@ std::uint8_t* alloc_variable(int type, int dim1, int dim2) {
     if (dim1 > 0) {
         // The header stands just before elements aligned to their size.
         const std::size_t elements = static_cast<std::size_t>(dim1) * (dim2 > 0 ? dim2 : 1);
-        std::size_t data = (at + 4 + size - 1) / size * size;
-        at = data - 4;
-        bytes = 4 + elements * size;
+        std::size_t data = (at + kKplArrayHeaderSize + size - 1) / size * size;
+        at = data - kKplArrayHeaderSize;
+        bytes = kKplArrayHeaderSize + elements * size;
     } else {
         at = (at + size - 1) / size * size;
     }
@@ -818,12 +824,12 @@ int load_function_code(int q) {
         return kMsgProcedureLoad;
     }
     if (procedure_position[static_cast<std::size_t>(q)] >= 0) return 0;
-    const std::size_t area = st.code_size > 32768 ? st.code_size - 32768 : 0;
+    const std::size_t area = st.code_size > kKplLineArea ? st.code_size - kKplLineArea : 0;
     // Code larger than the whole procedure area is refused, never copied past the buffer.
     if (p.length == 0 || p.length > area) return kMsgProcedureLoad;
     if (p.length >= st.code_size - st.procedure_fill) {
         for (std::int32_t& pos : procedure_position) pos = -1;
-        st.procedure_fill = 32768;
+        st.procedure_fill = kKplLineArea;
     }
     if (load_code_block(p.offset, p.length, p.from_private, st.code, st.code_size,
                         st.procedure_fill) != 0) {
@@ -844,22 +850,28 @@ std::uint8_t* kpl_procedure_code(int q) {
 
 unsigned switch_target(const KplValue& value, unsigned table) {
     const std::uint8_t* t = st.base + table;
-    if (static_cast<std::ptrdiff_t>(table) + 4 > st.end - st.base) return 0xFFFF;
+    const std::ptrdiff_t code_size = st.end - st.base;
+    if (static_cast<std::ptrdiff_t>(table + kKplSwitchHeaderSize) > code_size) return kKplNoTarget;
     const unsigned n = be16_at(t);
     const unsigned fallback = be16_at(t + 2);
     long v = 0;
     if (value.type == kKplDouble) {
-        if (!(value.v.d >= -32767.0 && value.v.d <= 32767.0)) return fallback;
+        if (!(value.v.d >= -kKplCaseValueMax && value.v.d <= kKplCaseValueMax)) return fallback;
         v = static_cast<long>(value.v.d);
     } else {
-        if (value.v.i < -32767 || value.v.i > 32767) return fallback;
+        if (value.v.i < -kKplCaseValueMax || value.v.i > kKplCaseValueMax) return fallback;
         v = value.v.i;
     }
-    if (static_cast<std::ptrdiff_t>(table + 4 + 4 * n) > st.end - st.base) return 0xFFFF;
+    const std::uint8_t* cases = t + kKplSwitchHeaderSize;
+    if (static_cast<std::ptrdiff_t>(table + kKplSwitchHeaderSize + kKplSwitchEntrySize * n) >
+        code_size) {
+        return kKplNoTarget;
+    }
+    // Case values are held as 16-bit two's complement.
+    const unsigned wanted = static_cast<unsigned>(static_cast<std::uint16_t>(v));
     for (unsigned k = 0; k < n; ++k) {
-        if (be16_at(t + 4 + 4 * k) == (static_cast<unsigned long>(v) & 0xFFFF)) {
-            return be16_at(t + 6 + 4 * k);
-        }
+        const std::uint8_t* entry = cases + kKplSwitchEntrySize * k;
+        if (be16_at(entry) == wanted) return be16_at(entry + 2);
     }
     return fallback;
 }
@@ -885,8 +897,9 @@ int eval_expression(KplValue* out, int precedence) {
         if (eval_expression(out, 0) != 0) return st.error;
         if (fetch(b) != 0) return st.error;
         if (b != kOp_group_end) return fail(kMsgBadCode);
-    } else if (b >= kCallBit && b <= (kOp_builtin_call | 3)) {
-        const int r = (b & 0x08) != 0 ? call_builtin_command(b, out) : call_user_function(b, out);
+    } else if (b >= kCallBit && b <= kLastCallByte) {
+        const int r =
+            (b & kCallBuiltin) != 0 ? call_builtin_command(b, out) : call_user_function(b, out);
         if (r != 0) return st.error != 0 ? st.error : fail(r);
         if (poll_escape_now() != 0) return st.error;
     } else if (b < kCallBit) {

@@ -37,7 +37,7 @@ inline constexpr std::size_t kKplFallbackDataSize = 65536;
 // The running state. Code positions are kept as offsets from the code base where they must
 // survive a reload of procedure code.
 struct KplState {
-    std::uint8_t* code = nullptr;  // the code buffer: lines, then procedures from 32768 on
+    std::uint8_t* code = nullptr;  // the code buffer: lines, then procedures from kKplLineArea on
     std::size_t code_size = 0;
     std::uint8_t* base = nullptr;  // code base of what runs now
     const std::uint8_t* pc = nullptr;
@@ -81,6 +81,6 @@ std::uint8_t* kpl_procedure_code(int q);
 // Stores a value into a variable of the given type with the conversion rules.
 int store_variable(void* address, int type, KplValue& value);
 
-// What the interpreter does with the value of a line (0x8A): the line entry installs it.
+// What the interpreter does with the value of a line (kOp_line_value): the line entry installs it.
 using KplLineValueHook = int (*)(const KplValue& value);
 void set_kpl_line_value_hook(KplLineValueHook hook);

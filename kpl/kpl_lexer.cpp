@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "kpl/kpl_opcodes.h"
+
 namespace {
 
 struct Keyword {
@@ -22,22 +24,55 @@ struct Operator {
     std::uint8_t byte;
 };
 // The punctuation and operators; the quote characters start strings and characters.
+constexpr std::uint8_t assigning(std::uint8_t op) {
+    return static_cast<std::uint8_t>(kAssignBit | op);
+}
 constexpr Operator kOperators[] = {
-    {"!", kTokUnary, 0x7E},    {"!=", kTokBinary, 0x78},  {"%", kTokBinary, 0x70},
-    {"%=", kTokAssign, 0xF0},  {"&", kTokBinary, 0x5D},   {"&&", kTokBinary, 0x79},
-    {"&=", kTokAssign, 0xDD},  {"(", kTokLParen, 0x7C},   {")", kTokRParen, 0x7D},
-    {"*", kTokBinary, 0x6E},   {"**", kTokBinary, 0x63},  {"*=", kTokAssign, 0xEE},
-    {"+", kTokBinary, 0x71},   {"++", kTokIncDec, 0x64},  {"+=", kTokAssign, 0xF1},
-    {",", kTokComma, 0x6A},    {"-", kTokBinary, 0x72},   {"--", kTokIncDec, 0x65},
-    {"-=", kTokAssign, 0xF2},  {".", kTokDot, 0x6B},      {"/", kTokBinary, 0x6F},
-    {"/=", kTokAssign, 0xEF},  {":", kTokColon, 0x6C},    {";", kTokSemicolon, 0x6D},
-    {"<", kTokBinary, 0x73},   {"<<", kTokBinary, 0x5A},  {"<<=", kTokAssign, 0xDA},
-    {"<=", kTokBinary, 0x74},  {"=", kTokAssign, 0xFB},   {"==", kTokBinary, 0x77},
-    {">", kTokBinary, 0x75},   {">=", kTokBinary, 0x76},  {">>", kTokBinary, 0x5B},
-    {">>=", kTokAssign, 0xDB}, {"?", kTokQuestion, 0x61}, {"[", kTokLBracket, 0x68},
-    {"]", kTokRBracket, 0x69}, {"^", kTokBinary, 0x5E},   {"^=", kTokAssign, 0xDE},
-    {"{", kTokLBrace, 0x66},   {"|", kTokBinary, 0x5F},   {"|=", kTokAssign, 0xDF},
-    {"||", kTokBinary, 0x7A},  {"}", kTokRBrace, 0x67},   {"~", kTokUnary, 0x5C},
+    {"!", kTokUnary, kOp_logical_not},
+    {"!=", kTokBinary, kOp_not_equal},
+    {"%", kTokBinary, kOp_remainder},
+    {"%=", kTokAssign, assigning(kOp_remainder)},
+    {"&", kTokBinary, kOp_bit_and},
+    {"&&", kTokBinary, kOp_logical_and},
+    {"&=", kTokAssign, assigning(kOp_bit_and)},
+    {"(", kTokLParen, kOp_group},
+    {")", kTokRParen, kOp_group_end},
+    {"*", kTokBinary, kOp_multiply},
+    {"**", kTokBinary, kOp_power},
+    {"*=", kTokAssign, assigning(kOp_multiply)},
+    {"+", kTokBinary, kOp_add},
+    {"++", kTokIncDec, kIncrementByte},
+    {"+=", kTokAssign, assigning(kOp_add)},
+    {",", kTokComma, kTokComma},
+    {"-", kTokBinary, kOp_subtract},
+    {"--", kTokIncDec, kDecrementByte},
+    {"-=", kTokAssign, assigning(kOp_subtract)},
+    {".", kTokDot, kTokDot},
+    {"/", kTokBinary, kOp_divide},
+    {"/=", kTokAssign, assigning(kOp_divide)},
+    {":", kTokColon, kTokColon},
+    {";", kTokSemicolon, kOp_terminator},
+    {"<", kTokBinary, kOp_less},
+    {"<<", kTokBinary, kOp_shift_left},
+    {"<<=", kTokAssign, assigning(kOp_shift_left)},
+    {"<=", kTokBinary, kOp_less_equal},
+    {"=", kTokAssign, kOp_assign},
+    {"==", kTokBinary, kOp_equal},
+    {">", kTokBinary, kOp_greater},
+    {">=", kTokBinary, kOp_greater_equal},
+    {">>", kTokBinary, kOp_shift_right},
+    {">>=", kTokAssign, assigning(kOp_shift_right)},
+    {"?", kTokQuestion, kOp_ask_arg},
+    {"[", kTokLBracket, kTokLBracket},
+    {"]", kTokRBracket, kTokRBracket},
+    {"^", kTokBinary, kOp_bit_xor},
+    {"^=", kTokAssign, assigning(kOp_bit_xor)},
+    {"{", kTokLBrace, kTokLBrace},
+    {"|", kTokBinary, kOp_bit_or},
+    {"|=", kTokAssign, assigning(kOp_bit_or)},
+    {"||", kTokBinary, kOp_logical_or},
+    {"}", kTokRBrace, kTokRBrace},
+    {"~", kTokUnary, kOp_complement},
 };
 
 bool is_letter(char c) {
@@ -405,11 +440,11 @@ int kpl_next_token(KplLexer& lx) {
             // One comma with blanks around it is one separator.
             bool after = false;
             if (skip_space(lx, after) != 0) return lx.error;
-            return set_token(lx, kTokComma, 0x6A);
+            return set_token(lx, kTokComma, kTokComma);
         }
         if (blank && c != ';' && c != ')' && c != '}' && c != ']') {
             if (unget(lx, c) != 0) return fail(lx, kMsgNoRoom);
-            return set_token(lx, kTokComma, 0x6A);
+            return set_token(lx, kTokComma, kTokComma);
         }
     }
     if (is_letter(c)) {

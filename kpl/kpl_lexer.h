@@ -41,6 +41,12 @@ enum KplToken : int {
     kTokIncDec = 308,
 };
 
+// The value of a kTokIncDec token ("++" or "--"). Operator and punctuation tokens carry their
+// byte in the code (an operator's opcode, an assignment's byte) as their value, other
+// punctuation its token code.
+inline constexpr std::uint8_t kIncrementByte = 0x64;
+inline constexpr std::uint8_t kDecrementByte = 0x65;
+
 // Limits.
 inline constexpr std::size_t kKplPushBackSize = 180;
 inline constexpr std::size_t kKplTokenTextMax = 253;  // characters of a token's text

@@ -40,8 +40,8 @@ int run_state() {
     return run_state_source != nullptr ? run_state_source() : 0;
 }
 
-// What 0x8A does with a line's value: hand it back when the line runs from inside the program,
-// else show it.
+// What kOp_line_value does with a line's value: hand it back when the line runs from inside the
+// program, else show it.
 int line_value(const KplValue& v) {
     const int nesting = command_string_nesting();
     if (nesting > 0 && !(nesting == 1 && run_state() == kRunStateRunForLevel)) {

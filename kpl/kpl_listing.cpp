@@ -46,7 +46,7 @@ struct Reader {
 };
 
 const char* type_name(int t) {
-    return t == 1 ? "int" : t == 2 ? "double" : t == 3 ? "char" : "?";
+    return t == kKplInt ? "int" : t == kKplDouble ? "double" : t == kKplChar ? "char" : "?";
 }
 
 void Reader::reference(std::uint8_t ref, bool whole) {
@@ -71,7 +71,7 @@ void Reader::reference(std::uint8_t ref, bool whole) {
         const std::uint8_t b = peek();
         const bool starts_operand = b == kOp_constant || b == kOp_group || b == kOp_logical_not ||
                                     b == kOp_complement || (b >= 1 && b < kCallBit) ||
-                                    (b >= kCallBit && b <= (kOp_builtin_call | 3));
+                                    (b >= kCallBit && b <= kLastCallByte);
         if (!starts_operand) break;
     }
 }
@@ -128,15 +128,15 @@ void Reader::operand() {
     }
     if (b == kOp_constant) {
         const std::uint8_t t = byte();
-        if (t == kKplInt && pos + 4 <= size) {
+        if (t == kKplInt && pos + sizeof(std::int32_t) <= size) {
             std::int32_t v;
-            std::memcpy(&v, base + pos, 4);
-            pos += 4;
+            std::memcpy(&v, base + pos, sizeof v);
+            pos += sizeof v;
             putf("%ld", static_cast<long>(v));
-        } else if (t == kKplDouble && pos + 8 <= size) {
+        } else if (t == kKplDouble && pos + sizeof(double) <= size) {
             double v;
-            std::memcpy(&v, base + pos, 8);
-            pos += 8;
+            std::memcpy(&v, base + pos, sizeof v);
+            pos += sizeof v;
             char text[40];
             std::snprintf(text, sizeof text, "%.17gd", v);
             out += text;
@@ -152,11 +152,12 @@ void Reader::operand() {
         out += ")";
         return;
     }
-    if (b >= kCallBit && b <= (kOp_builtin_call | 3)) {
+    if (b >= kCallBit && b <= kLastCallByte) {
         const unsigned symbol = be16();
-        putf((b & 0x08) != 0 ? "builtin %ld" : "user %ld", static_cast<long>(symbol));
+        putf((b & kCallBuiltin) != 0 ? "builtin %ld" : "user %ld", static_cast<long>(symbol));
         out += ":";
-        out += (b & 3) == 0 ? "void" : type_name(b & 3);
+        const int result = b & kCallResultMask;
+        out += result == 0 ? "void" : type_name(result);
         arguments(static_cast<int>(symbol));
         return;
     }
@@ -176,7 +177,7 @@ void Reader::operand() {
         out += m == kOp_post_increment ? " post++" : " post--";
     } else if (kpl_is_assignment(m)) {
         byte();
-        const std::uint8_t op = m & 0x7F;
+        const std::uint8_t op = m & kAssignOperatorMask;
         out += " ";
         out += op == kPlainAssign
                    ? ""
@@ -255,8 +256,8 @@ std::string kpl_listing(const std::uint8_t* base, std::size_t size, const KplNam
             case kOp_declare: {
                 const std::uint8_t flags = r.byte(), slot = r.byte();
                 r.putf(" local %ld:", slot);
-                r.out += type_name(flags & 3);
-                if ((flags & 4) != 0) {
+                r.out += type_name(flags & kDeclareTypeMask);
+                if ((flags & kDeclareArray) != 0) {
                     r.out += "[";
                     r.expression();
                     if (r.byte() != kOp_terminator) r.bad = true;

@@ -11,7 +11,10 @@ const KplOpInfo* kpl_op_info(std::uint8_t byte, KplSpace space) {
 
 bool kpl_is_assignment(std::uint8_t byte) {
     if ((byte & kAssignBit) == 0) return false;
-    const std::uint8_t op = byte & 0x7F;
-    return op == kPlainAssign || (kpl_precedence(op) > 0 && op != 'y' && op != 'z' &&
-                                  kpl_precedence(op) != 6 && kpl_precedence(op) != 7);
+    // Every binary operator but the logical ones and the comparisons has an assignment form.
+    const std::uint8_t op = byte & kAssignOperatorMask;
+    return op == kPlainAssign ||
+           (kpl_precedence(op) > 0 && op != kOp_logical_and && op != kOp_logical_or &&
+            kpl_precedence(op) != kpl_precedence(kOp_equal) &&
+            kpl_precedence(op) != kpl_precedence(kOp_less));
 }

@@ -98,15 +98,58 @@ constexpr bool kpl_ops_unique() {
 }
 static_assert(kpl_ops_unique(), "two opcodes share one number in one decoding space");
 
-// Bits of a variable reference byte and of a call byte.
-inline constexpr std::uint8_t kRefTypeMask = 0x03;
-inline constexpr std::uint8_t kRefIndexed = 0x04;
-inline constexpr std::uint8_t kRefBuiltin = 0x08;
-inline constexpr std::uint8_t kRefGlobal = 0x10;
+// Bits of a variable reference byte: every operand byte below kCallBit is one.
+inline constexpr std::uint8_t kRefTypeMask = 0x03;  // element type: 1 int, 2 double, 3 char
+inline constexpr std::uint8_t kRefIndexed = 0x04;   // index expressions follow the number
+inline constexpr std::uint8_t kRefBuiltin = 0x08;   // a built-in variable (BE16 number)
+inline constexpr std::uint8_t kRefGlobal = 0x10;    // a global variable (BE16 number)
 inline constexpr std::uint8_t kRefReadOnly = kRefBuiltin | kRefGlobal;
 inline constexpr std::uint8_t kCallBit = 0x20;
+
+// A call byte: kOp_user_call or kOp_builtin_call with the callee's result type (0 none) in its
+// low bits; every operand byte from kCallBit to kLastCallByte is one.
+inline constexpr std::uint8_t kCallResultMask = 0x03;
+inline constexpr std::uint8_t kCallBuiltin = 0x08;
+inline constexpr std::uint8_t kLastCallByte = kOp_builtin_call | kCallResultMask;
+static_assert(kOp_user_call == kCallBit && kOp_builtin_call == (kCallBit | kCallBuiltin));
+
+// The flags byte of kOp_declare: the element type, and whether dimensions follow.
+inline constexpr std::uint8_t kDeclareTypeMask = 0x03;
+inline constexpr std::uint8_t kDeclareArray = 0x04;
+
+// An assignment byte is its operator's byte with kAssignBit set.
 inline constexpr std::uint8_t kAssignBit = 0x80;
+inline constexpr std::uint8_t kAssignOperatorMask = 0x7F;
 inline constexpr std::uint8_t kPlainAssign = 0x7B;  // '{' without the assignment bit
+
+// Jump targets are BE16 offsets from the code base of the line or procedure: no code reaches
+// kKplNoTarget, which a damaged switch table yields so that the jump fails.
+inline constexpr std::size_t kKplCodeLimit = 0xFFFF;
+inline constexpr unsigned kKplNoTarget = 0xFFFF;
+
+// A switch table (the target of kOp_switch_): BE16 case count, BE16 default target, then per
+// case a BE16 value and a BE16 target. Case values are within +-kKplCaseValueMax.
+inline constexpr std::size_t kKplSwitchHeaderSize = 4;
+inline constexpr std::size_t kKplSwitchEntrySize = 4;
+inline constexpr int kKplCaseValueMax = 32767;
+
+// An array header, in the variable space and for a text held in the code (after
+// kOp_inline_text): BE16 first dimension, BE16 second (0 for one index), the elements after it.
+// A text with the first dimension 0 is a string preference, its list index the second.
+inline constexpr std::size_t kKplArrayHeaderSize = 4;
+
+// The code buffer: compiled command lines take the first kKplLineArea bytes; procedures are
+// loaded behind them.
+inline constexpr std::size_t kKplLineArea = 32768;
+
+// An enable condition's entry names the message that refuses a call in its two bytes after the
+// result byte: high * 64 + low - 'A'. 0 lets the call go ahead; 1 or less than 0 gives the
+// general refusal; any other value n gives message -n.
+inline constexpr int kConditionMessageRadix = 64;
+inline constexpr int kConditionMessageBias = 'A';
+inline int kpl_condition_message(std::uint8_t high, std::uint8_t low) {
+    return high * kConditionMessageRadix + low - kConditionMessageBias;
+}
 
 // An assignment byte: an operator byte (or '{') with bit 7 set. Statement bytes (0x81..0x8A) also
 // have bit 7 set and are not assignments.

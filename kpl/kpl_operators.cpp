@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "kpl/kpl_opcodes.h"
+
 namespace {
 
 struct OperatorEntry {
@@ -12,10 +14,13 @@ struct OperatorEntry {
 };
 
 constexpr OperatorEntry kOperators[] = {
-    {'c', "**", 11}, {'n', "*", 10}, {'o', "/", 10}, {'p', "%", 10}, {'q', "+", 9},
-    {'r', "-", 9},   {'Z', "<<", 8}, {'[', ">>", 8}, {'s', "<", 7},  {'t', "<=", 7},
-    {'u', ">", 7},   {'v', ">=", 7}, {'w', "==", 6}, {'x', "!=", 6}, {']', "&", 5},
-    {'^', "^", 4},   {'_', "|", 3},  {'y', "&&", 2}, {'z', "||", 1}, {'{', "=", 0},
+    {kOp_power, "**", 11},     {kOp_multiply, "*", 10},    {kOp_divide, "/", 10},
+    {kOp_remainder, "%", 10},  {kOp_add, "+", 9},          {kOp_subtract, "-", 9},
+    {kOp_shift_left, "<<", 8}, {kOp_shift_right, ">>", 8}, {kOp_less, "<", 7},
+    {kOp_less_equal, "<=", 7}, {kOp_greater, ">", 7},      {kOp_greater_equal, ">=", 7},
+    {kOp_equal, "==", 6},      {kOp_not_equal, "!=", 6},   {kOp_bit_and, "&", 5},
+    {kOp_bit_xor, "^", 4},     {kOp_bit_or, "|", 3},       {kOp_logical_and, "&&", 2},
+    {kOp_logical_or, "||", 1}, {kPlainAssign, "=", 0},
 };
 
 struct PrecedenceTable {
@@ -80,66 +85,66 @@ int int_path(KplValue& left, std::int32_t a, std::int32_t b) {
     const std::uint8_t keep = left.type;  // int or char: the left operand's type stays
     std::int32_t r = 0;
     switch (left.op) {
-        case 'q':
+        case kOp_add:
             r = wrap(std::int64_t{a} + b);
             break;
-        case 'r':
+        case kOp_subtract:
             r = wrap(std::int64_t{a} - b);
             break;
-        case 'n':
+        case kOp_multiply:
             r = wrap(std::int64_t{a} * b);
             break;
-        case 'o':
+        case kOp_divide:
             if (b == 0) return kMsgZeroDivisor;
             left.v.d = static_cast<double>(a) / static_cast<double>(b);
             left.type = kKplDouble;
             return 0;
-        case 'p':
+        case kOp_remainder:
             if (b == 0) return kMsgZeroDivisor;
             r = static_cast<std::int32_t>(std::int64_t{a} % b);
             break;
-        case 'Z':
+        case kOp_shift_left:
             if (b < 0 || b > 31) return kMsgShiftCount;
             r = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) << b);
             break;
-        case '[':
+        case kOp_shift_right:
             if (b < 0 || b > 31) return kMsgShiftCount;
             r = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) >> b);
             break;
-        case ']':
+        case kOp_bit_and:
             r = a & b;
             break;
-        case '^':
+        case kOp_bit_xor:
             r = a ^ b;
             break;
-        case '_':
+        case kOp_bit_or:
             r = a | b;
             break;
-        case 's':
+        case kOp_less:
             r = a < b;
             break;
-        case 't':
+        case kOp_less_equal:
             r = a <= b;
             break;
-        case 'u':
+        case kOp_greater:
             r = a > b;
             break;
-        case 'v':
+        case kOp_greater_equal:
             r = a >= b;
             break;
-        case 'w':
+        case kOp_equal:
             r = a == b;
             break;
-        case 'x':
+        case kOp_not_equal:
             r = a != b;
             break;
-        case 'y':
+        case kOp_logical_and:
             r = a != 0 && b != 0;
             break;
-        case 'z':
+        case kOp_logical_or:
             r = a != 0 || b != 0;
             break;
-        case 'c':
+        case kOp_power:
             return int_power(left, a, b);
         default:
             return kMsgNotForDouble;
@@ -158,58 +163,58 @@ int double_path(KplValue& left, double a, double b) {
     std::int32_t t = 0;
     bool as_int = false;
     switch (left.op) {
-        case 'q':
+        case kOp_add:
             r = a + b;
             break;
-        case 'r':
+        case kOp_subtract:
             r = a - b;
             break;
-        case 'n':
+        case kOp_multiply:
             r = a * b;
             break;
-        case 'o':
+        case kOp_divide:
             if (b == 0.0) return kMsgZeroDivisor;
             r = a / b;
             break;
-        case 'p':
+        case kOp_remainder:
             if (b == 0.0) return kMsgZeroDivisor;
             r = std::fmod(a, b);
             break;
-        case 'c': {
+        case kOp_power: {
             r = a;
             const int rc = kpl_power(r, b);
             if (rc != 0) return rc;
             break;
         }
-        case 's':
+        case kOp_less:
             t = a < b;
             as_int = true;
             break;
-        case 't':
+        case kOp_less_equal:
             t = a <= b;
             as_int = true;
             break;
-        case 'u':
+        case kOp_greater:
             t = a > b;
             as_int = true;
             break;
-        case 'v':
+        case kOp_greater_equal:
             t = a >= b;
             as_int = true;
             break;
-        case 'w':
+        case kOp_equal:
             t = a == b;
             as_int = true;
             break;
-        case 'x':
+        case kOp_not_equal:
             t = a != b;
             as_int = true;
             break;
-        case 'y':
+        case kOp_logical_and:
             t = truth(a) && truth(b);
             as_int = true;
             break;
-        case 'z':
+        case kOp_logical_or:
             t = truth(a) || truth(b);
             as_int = true;
             break;

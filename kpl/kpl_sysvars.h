@@ -4,8 +4,8 @@
 //
 // Variables are found by name through the global-name table of the definitions; each name's
 // 4-byte entry (little-endian) says what the name is:
-//   bits 0-7   the reference byte: type (1 int, 2 double, 3 char), 0x08 built-in variable,
-//              0x10 global variable, both bits a read-only built-in variable;
+//   bits 0-7   the reference byte (kpl_opcodes.h): type (1 int, 2 double, 3 char), kRefBuiltin
+//              a built-in variable, kRefGlobal a global variable, both a read-only built-in;
 //   bits 8-9   the number of indices the variable takes (0, 1 or 2);
 //   bits 16-31 the variable number (KplSysVar entry or global number).
 #pragma once
@@ -51,7 +51,7 @@ inline std::uint32_t kpl_encode_name_entry(std::uint8_t ref, int dims, int numbe
            (static_cast<std::uint32_t>(number) << 16);
 }
 
-// Global variables of the command language (reference bit 0x10), by number. Scalars live in a
+// Global variables of the command language (reference bit kRefGlobal), by number. Scalars live in a
 // store of the runtime; a global number outside the store has no address.
 inline constexpr int kKplGlobalLimit = 256;
 void* kpl_global_address(int n);

@@ -10,10 +10,7 @@
 
 namespace {
 
-constexpr std::uint32_t kPointerCountLimit = 0xFFFF;  // data area size / 16 is held in 16 bits
-constexpr unsigned kParamIndexMask = 0x3FFF;
-constexpr std::size_t kValueHeaderSize = 4;  // a text entry's text begins 4 bytes in
-constexpr int kCountLimit = 0x7FFF;          // LE16 counts the records are indexed by
+constexpr int kCountLimit = kSignedField16Max;  // LE16 counts the records are indexed by
 
 Definitions defs;
 int loaded_tree = kTreeNone;
@@ -130,17 +127,18 @@ bool tables_consistent() {
     if (defs.global_values_size != 4 * globals) return false;
     for (int i = 0; i < defs.value_count; ++i) {
         const std::size_t off = static_cast<std::size_t>(defs.values[i] - defs.value_pool);
-        if (off + kValueHeaderSize > defs.value_pool_size) return false;
+        if (off + kValueTextOffset > defs.value_pool_size) return false;
     }
     return true;
 }
 
 int allocate_work_areas(std::uint32_t code_size, std::uint32_t data_size) {
-    if (data_size / 16 > kPointerCountLimit) return -8;
+    // The slot count is held in 16 bits.
+    if (data_size / kDataAreaBytesPerSlot > kField16Max) return -8;
     if (data_size != defs.data_area_size || defs.data_area == nullptr) {
         mem_free(defs.data_pointers);
         mem_free(defs.data_area);
-        defs.data_pointer_count = static_cast<std::uint16_t>(data_size / 16);
+        defs.data_pointer_count = static_cast<std::uint16_t>(data_size / kDataAreaBytesPerSlot);
         defs.data_pointers = alloc_array_of<void*>(defs.data_pointer_count + 1u);
         defs.data_area = static_cast<std::uint8_t*>(mem_alloc(data_size + 1u));
         defs.data_area_size = data_size;

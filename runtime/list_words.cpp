@@ -125,10 +125,10 @@ void set_building_value_list(bool value) {
 
 const char* strip_value_mask(const char* text) {
     mask = 0xFFFFFFFFu;
-    if (text == nullptr || text[0] != 1) return text;
+    if (text == nullptr || text[0] != kValueMaskMark) return text;
     std::uint32_t bits = 0;
     const char* p = text + 1;
-    while (static_cast<unsigned char>(*p) < 24 && *p != '\0') {
+    while (static_cast<unsigned char>(*p) < kValueMaskArguments && *p != '\0') {
         bits |= 1u << static_cast<unsigned char>(*p);
         ++p;
     }

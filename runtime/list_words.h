@@ -29,8 +29,11 @@ void add_built_list_entry(std::string_view first, std::string_view second);
 bool building_value_list();
 void set_building_value_list(bool building);
 
-// A value text may begin with the byte 1 followed by bit numbers below 24: the text after them,
-// with the complement of that bit set kept for the interpreter (value_text_mask).
+// A value text may begin with kValueMaskMark followed by argument numbers below
+// kValueMaskArguments: choosing the entry makes those arguments of the call irrelevant. The
+// text after them, with the complement of that bit set kept for the compiler (value_text_mask).
+inline constexpr char kValueMaskMark = 1;
+inline constexpr int kValueMaskArguments = 24;
 const char* strip_value_mask(const char* text);
 std::uint32_t value_text_mask();
 

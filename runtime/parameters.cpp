@@ -13,6 +13,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
+#include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
@@ -21,7 +22,7 @@
 namespace {
 
 ParamHooks hooks;
-int prompting_word = 0;
+int prompting_word = kPromptingNone;
 // Whether the value list of the parameter being asked for could be made current; the caller of
 // the prompt loop selects it once, before the default is looked at.
 bool prompt_list_selected = false;
@@ -54,7 +55,7 @@ void copy_text(char* out, std::size_t size, const char* text) {
     std::snprintf(out, size, "%s", text != nullptr ? text : "");
 }
 
-// Value entry n: a double at the entry, a text 4 bytes after it.
+// Value entry n: a double at the entry, a text kValueTextOffset bytes after it.
 bool value_entry_number(int n, double* out) {
     const Definitions& d = definitions();
     if (d.values == nullptr || n < 0 || n >= d.value_count) return false;
@@ -66,13 +67,13 @@ bool value_entry_number(int n, double* out) {
 const char* value_entry_text(int n) {
     const Definitions& d = definitions();
     if (d.values == nullptr || n < 0 || n >= d.value_count) return nullptr;
-    const std::uint8_t* p = d.values[n] + 4;
+    const std::uint8_t* p = d.values[n] + kValueTextOffset;
     const std::uint8_t* end = d.value_pool + d.value_pool_size;
     if (p < d.value_pool || p >= end || std::memchr(p, 0, end - p) == nullptr) return nullptr;
     return reinterpret_cast<const char*>(p);
 }
 
-// The data address of built-in variable n (its table entry, else the lens item of hook 3).
+// The data address of built-in variable n (its table entry, else the lens item of that number).
 void* variable_address(int n) {
     void* address = hooks.variable_address != nullptr ? hooks.variable_address(n) : nullptr;
     if (address == nullptr && hooks.variable_address != nullptr) {
@@ -87,9 +88,10 @@ const char* variable_text(int n) {
     return static_cast<const char*>(variable_address(n));
 }
 
-// The hook-2 type a parameter of this type must find: 1 int, 2 double, 3 flag, 4 text.
+// The settings_item_address type a parameter of this type must find: a number parameter's own
+// type (int, double, or a char for a flag), a text for a text parameter.
 int setting_type_for(int type, bool text) {
-    return text ? 4 : type;
+    return text ? kSettingItemText : type;
 }
 
 // Reads a bound through its handle as a double; false when it cannot be read.
@@ -373,7 +375,9 @@ int string_preference(const std::string& name, char* text, std::size_t size) {
             ? static_cast<const char*>(handler_table().settings_item_address(
                   static_cast<int>(std::strtol(strip_value_mask(value), nullptr, 10)), &type))
             : nullptr;
-    if (setting == nullptr || type != 4) return set_error_msg(kMsgUnknownPreference, name.c_str());
+    if (setting == nullptr || type != kSettingItemText) {
+        return set_error_msg(kMsgUnknownPreference, name.c_str());
+    }
     if (std::strlen(setting) + 1 > size) {
         return set_error_msg(kMsgTextTooLong, static_cast<int>(size - 1));
     }
@@ -413,7 +417,7 @@ int param_descriptor_index(int command, int arg) {
     if (d.param_index == nullptr || r.parameter_field < 0 || entry >= d.param_index_count) {
         return -1;
     }
-    return d.param_index[entry] & 0x3FFF;
+    return d.param_index[entry] & kParamIndexMask;
 }
 
 const char* param_display_name(const ParamDescriptor& p) {
@@ -571,29 +575,35 @@ int store_param_value(const ParamDescriptor* d, const ArgCell& value, ArgCell* c
 int evaluate_default(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCell* cell,
                      char* shown, std::size_t shown_size) {
     copy_text(shown, shown_size, "");
-    int m = d.prompt_mode;
-    const int w = prompting_word;
-    if (m == 0 && w >= 0) return 0;
-    bool has_default = m != 0 && d.default_handle != 0;
+    int mode = d.prompt_mode;
+    const int state = prompting_word;
+    if (mode == kPromptAsk && state >= kPromptingNone) return kPromptAsk;
+    bool has_default = mode != kPromptAsk && d.default_handle != 0;
 
-    if (w < 0) {
-        m = 2;
-        if (w == -1 && !(interactive_call() > 0 && prompt_list_selected)) {
+    // Reduce the mode to take or show.
+    if (state < kPromptingNone) {
+        // An omitted argument is never asked for.
+        mode = kPromptTakeDefault;
+        if (state == kPromptingOmitted && !(interactive_call() > 0 && prompt_list_selected)) {
             has_default = false;
         }
-    } else if (w > 0) {
-        if (m != 2) {
-            m = 6;
-        } else if (w >= 2) {
-            if (!has_default) return 0;
-            m = 6;
+    } else if (state > kPromptingNone) {
+        // The argument is asked for: offer the default, except that a parameter meant to take
+        // its default still takes it when the '?' mark asks for it.
+        if (mode != kPromptTakeDefault) {
+            mode = kPromptShowDefault;
+        } else if (state >= kPromptingDirect) {
+            if (!has_default) return kPromptAsk;
+            mode = kPromptShowDefault;
         }
     } else {
-        if (m == 8) m = 2;
+        if (mode == kPromptDefaultUnlessAsked) mode = kPromptTakeDefault;
         if (interactive_call() > 0) {
-            m = 2;
-        } else if (m == 4) {
-            m = check_enable_condition(d.enable_condition) == 0 ? 2 : 6;
+            // The interactive handler asks for what it needs itself.
+            mode = kPromptTakeDefault;
+        } else if (mode == kPromptTakeDefaultIfEnabled) {
+            mode = check_enable_condition(d.enable_condition) == 0 ? kPromptTakeDefault
+                                                                   : kPromptShowDefault;
         }
     }
 
@@ -620,7 +630,7 @@ int evaluate_default(const ParamDescriptor& d, char* buffer, std::size_t size, A
             if (entry < 0) return kMsgBadDefault;
             own_text = list_entry_word(value_list_first(entry));
         }
-        if (m == 6) {
+        if (mode == kPromptShowDefault) {
             if (!own_text.empty()) {
                 copy_text(shown, shown_size, own_text.c_str());
             } else if (text) {
@@ -628,30 +638,30 @@ int evaluate_default(const ParamDescriptor& d, char* buffer, std::size_t size, A
             } else {
                 format_shown_value(d, *cell, shown, shown_size);
             }
-            return kDefaultShow;
+            return kPromptShowDefault;
         }
-        return kDefaultTake;
+        return kPromptTakeDefault;
     }
 
     if (!text) copy_text(buffer, size, "0");
-    if (m == 6) {
+    if (mode == kPromptShowDefault) {
         copy_text(shown, shown_size, text ? "" : "0");
-        return kDefaultShow;
+        return kPromptShowDefault;
     }
-    return kDefaultTake;
+    return kPromptTakeDefault;
 }
 
 int prompt_loop(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCell* cell) {
     char shown[kArgTextSize];
-    const int w = prompting_word;
+    const int state = prompting_word;
     const int r = evaluate_default(d, buffer, size, cell, shown, sizeof shown);
-    if (r == kDefaultTake) {
-        cell->status = w < 0 ? kArgDefaultForced : kArgDefaultTaken;
-        prompting_word = 0;
+    if (r == kPromptTakeDefault) {
+        cell->status = state < kPromptingNone ? kArgDefaultForced : kArgDefaultTaken;
+        prompting_word = kPromptingNone;
         return 0;
     }
-    if (r != 0 && r != kDefaultShow) {
-        prompting_word = 0;
+    if (r != kPromptAsk && r != kPromptShowDefault) {
+        prompting_word = kPromptingNone;
         return r;
     }
     if (interactive_call() > 0) set_interactive_call(0);
@@ -689,10 +699,10 @@ int prompt_loop(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCel
     int result = 0;
     for (;;) {
         char answer[kArgTextSize];
-        result =
-            ask(prompt.c_str(), answer, sizeof answer, r == kDefaultShow ? shown : "", d.flags);
+        result = ask(prompt.c_str(), answer, sizeof answer, r == kPromptShowDefault ? shown : "",
+                     d.flags);
         if (result != 0) break;
-        if (r == kDefaultShow && std::strcmp(answer, shown) == 0) {
+        if (r == kPromptShowDefault && std::strcmp(answer, shown) == 0) {
             if (hooks.collect_answer != nullptr) hooks.collect_answer(answer, quoted);
             break;
         }
@@ -705,7 +715,7 @@ int prompt_loop(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCel
         if (result == kStopped || result == -10 || running_flag() == 0) break;
         show_error(result);
     }
-    prompting_word = 0;
+    prompting_word = kPromptingNone;
     if (hooks.close_prompt != nullptr) hooks.close_prompt();
     return result;
 }
@@ -755,7 +765,7 @@ int prompt_param(int n, ArgCell* cell) {
     const int r = select_param_list(n);
     prompt_list_selected = r == 0;
     if (r != 0) return r;
-    prompting_word = 2;
+    prompting_word = kPromptingDirect;
     cell->status = kArgGiven;
     const LineRunnerHooks& line = line_runner_hooks();
     if (line.stop_answer_collection != nullptr) line.stop_answer_collection();
@@ -770,12 +780,12 @@ int prompt_argument(const ParamDescriptor& d, int mode, char* buffer, std::size_
     prompt_list_selected = r == 0;
     if (r != 0) {
         clear_value_list();
-        prompting_word = 0;
+        prompting_word = kPromptingNone;
         return r;
     }
     prompting_word = mode;
     const int result = prompt_loop(d, buffer, size, cell);
-    prompting_word = 0;
+    prompting_word = kPromptingNone;
     prompt_list_selected = false;
     return result;
 }
@@ -811,7 +821,7 @@ void set_param_default(int n, const ArgCell* cell) {
             break;
         }
     }
-    if (d->prompt_mode == 0) d->prompt_mode = kDefaultShow;
+    if (d->prompt_mode == kPromptAsk) d->prompt_mode = kPromptShowDefault;
     d->default_handle = static_cast<std::uint16_t>(kHandleListEntry | index);
 }
 

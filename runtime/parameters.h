@@ -14,15 +14,8 @@
 // Value-handle kinds beyond those of the table format.
 inline constexpr unsigned kHandleVariable = 0xA000;   // built-in variable n
 inline constexpr unsigned kHandleListEntry = 0xC000;  // entry n of the current list
-inline constexpr unsigned kHandleSetting = 0xE000;    // setting n (hook 2)
+inline constexpr unsigned kHandleSetting = 0xE000;    // setting n (settings_item_address)
 inline constexpr unsigned kVariableTextBase = 4096;   // variables from here on are lens texts
-
-// Descriptor type flags and flags.
-inline constexpr std::uint8_t kParamTypeMask = 0x03;
-inline constexpr std::uint8_t kParamText = 0x10;
-inline constexpr std::uint8_t kParamPlainText = 0x20;
-inline constexpr std::uint8_t kParamRequiresList = 0x02;
-inline constexpr std::uint8_t kParamQuoteAnswer = 0x08;
 
 // Messages.
 inline constexpr int kMsgBelowIntBound = -20;
@@ -41,9 +34,35 @@ inline constexpr int kMsgEmptyList = -43;
 inline constexpr int kMsgAboveIntBound = -48;
 inline constexpr int kMsgUnknownPreference = -116;
 
-// evaluate_default results besides 0 (ask without a default) and message numbers.
-inline constexpr int kDefaultTake = 2;
-inline constexpr int kDefaultShow = 6;
+// Prompt modes: what an omitted argument does with its parameter's default (the descriptor's
+// prompt_mode, written as mode=<n> in the definitions source; the numbers are stored in the
+// definitions table). evaluate_default reduces the mode, together with the prompting state
+// below, to kPromptAsk, kPromptTakeDefault or kPromptShowDefault and returns it.
+enum PromptMode : int {
+    kPromptAsk = 0,  // ask without offering a default
+    // Take the default without asking; a handler asking for the parameter itself offers it.
+    kPromptTakeDefault = 2,
+    // Take the default while the parameter's enable condition holds; otherwise ask, offering it.
+    kPromptTakeDefaultIfEnabled = 4,
+    kPromptShowDefault = 6,  // ask, offering the default as the answer
+    // Take the default, but offer it whenever the argument is asked for: marked with '?' or
+    // asked by a handler.
+    kPromptDefaultUnlessAsked = 8,
+};
+
+// Prompting states: why an argument is being looked at (the prompting mode word). The
+// interpreter sets the negative states and kPromptingMarked for each argument it passes on;
+// prompt_param sets kPromptingDirect; every question ends back in kPromptingNone.
+enum PromptingState : int {
+    // The argument and every one after it were omitted: each takes its default unasked.
+    kPromptingCompleting = -2,
+    // This argument was omitted and a later one given: it takes zero unasked (its default only
+    // in an interactive call whose value list could be made current).
+    kPromptingOmitted = -1,
+    kPromptingNone = 0,    // no argument is being prompted for
+    kPromptingMarked = 1,  // the argument was marked to be asked ('?')
+    kPromptingDirect = 2,  // a handler asks for the parameter itself (prompt_param)
+};
 
 // The text space of one argument (and of the shared answer buffer).
 inline constexpr std::size_t kArgTextSize = 256;
@@ -55,7 +74,8 @@ inline constexpr std::size_t kArgTextSize = 256;
 struct ParamHooks {
     // Evaluates an answer as a command-language expression into value (type 1 or 2, or a char).
     int (*evaluate_expression)(const char* text, ArgCell* value);
-    // The data address of built-in variable n in its table (null: a lens item, asked of hook 3).
+    // The data address of built-in variable n in its table (null: a lens item, asked of the
+    // handler table's lens_item_address).
     void* (*variable_address)(int n);
     // Asks for one line: 0 with the answer in answer (at most size - 1 characters), or -9999
     // on Escape. default_text is offered as the answer.
@@ -68,8 +88,7 @@ struct ParamHooks {
 ParamHooks& param_hooks();
 void reset_param_hooks();
 
-// The prompting mode word: 0 normal; -1 argument omitted, -2 remaining arguments of a call being
-// completed, 1 argument to be asked (all set by the interpreter); 2 set by prompt_param.
+// The prompting mode word: one of the PromptingState values.
 int prompting_mode();
 void set_prompting_mode(int mode);
 
@@ -89,10 +108,10 @@ int param_value_kind(int n);
 // The upper bound as an int; 0 when there is none or it cannot be read.
 int param_upper_bound(int n);
 
-// An argument of a call that was omitted (mode -1, or -2 for the rest of the call) or marked
-// to be asked (mode 1): its value list made current (offered as the choices of a question),
-// then its default taken or the user asked. 0, -9999 or a message number; a list that cannot
-// be selected (-43) fails the argument.
+// An argument of a call that was omitted (mode kPromptingOmitted, or kPromptingCompleting for
+// the rest of the call) or marked to be asked (kPromptingMarked): its value list made current
+// (offered as the choices of a question), then its default taken or the user asked. 0, -9999
+// or a message number; a list that cannot be selected (-43) fails the argument.
 int prompt_argument(const ParamDescriptor& d, int mode, char* buffer, std::size_t size,
                     ArgCell* cell);
 // Asks for parameter n into cell: 0, -9999 or a message number.
@@ -100,8 +119,9 @@ int prompt_param(int n, ArgCell* cell);
 // Remembers the cell's value as parameter n's default (an entry of its value list).
 void set_param_default(int n, const ArgCell* cell);
 
-// 0 ask without a default, 2 take the default, 6 ask showing the default (its text in shown),
-// or a message number. A text value lives in buffer, which the cell then points to.
+// kPromptAsk (ask without a default), kPromptTakeDefault, kPromptShowDefault (ask showing the
+// default, its text in shown), or a message number. A text value lives in buffer, which the
+// cell then points to.
 int evaluate_default(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCell* cell,
                      char* shown, std::size_t shown_size);
 int prompt_loop(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCell* cell);

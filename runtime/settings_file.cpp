@@ -71,27 +71,234 @@ bool scan_long(const char*& p, int& out) {
     return true;
 }
 
-// --- the reader's steps ---------------------------------------------------------------------
+// --- the key table ---------------------------------------------------------------------------
 
-struct Reader {
-    const platform::IniDocument& doc;
-
-    void dbl(int id, int i, const char* section, const char* key, double def) const {
-        set_setting_double(id, read_double(doc, section, key, def), i, 0);
-    }
-    void integer(int id, const char* section, const char* key, int def) const {
-        set_setting_int(id, doc.get_int(section, key, def), 0, 0);
-    }
-    void flag(int id, const char* section, const char* key, int def) const {
-        set_setting_flag(id, static_cast<std::uint8_t>(read_flag(doc, section, key, def)));
-    }
-    void text(int id, const char* section, const char* key, const char* def) const {
-        set_setting_text(id, read_text(doc, section, key, def), 0);
-    }
+// How a key of the file is used. Most keys are read at start-up and written at exit; the others
+// are marked in the table with the reason.
+enum class KeyUse {
+    read_and_written,
+    read_only,      // read, never written: the file keeps what the user wrote
+    written_only,   // written, never read: the reader leaves the setting alone
+    written_reset,  // written; the reader stores the entry's default instead of the file's value
+    constant,       // no key: the reader stores the entry's default
 };
 
-// --- the writer's steps ---------------------------------------------------------------------
+enum class KeyFormat {
+    number,        // a double
+    integer,       // a decimal int
+    flag,          // "On" or "Off"
+    text,          // the text as it stands
+    window_rows,   // keys <key><row> of "x y width height"
+    pen_sequence,  // the pen numbers, blank-separated
+};
 
+struct SettingKey {
+    KeyUse use = KeyUse::read_and_written;
+    KeyFormat format = KeyFormat::integer;
+    int id = 0;
+    const char* section = "";
+    const char* key = "";
+    int element = 0;  // a number: the element of its setting
+    int rows = 0;     // window rows: how many
+    double number_default = 0.0;
+    int int_default = 0;              // integers and flags
+    const char* text_default = "";    // texts and the pen sequence
+    int (*flag_default)() = nullptr;  // a flag whose default depends on the machine
+};
+
+constexpr SettingKey number(int id, int element, const char* section, const char* key, double def) {
+    return {.format = KeyFormat::number,
+            .id = id,
+            .section = section,
+            .key = key,
+            .element = element,
+            .number_default = def};
+}
+constexpr SettingKey integer(int id, const char* section, const char* key, int def,
+                             KeyUse use = KeyUse::read_and_written) {
+    return {.use = use,
+            .format = KeyFormat::integer,
+            .id = id,
+            .section = section,
+            .key = key,
+            .int_default = def};
+}
+constexpr SettingKey flag(int id, const char* section, const char* key, int def) {
+    return {
+        .format = KeyFormat::flag, .id = id, .section = section, .key = key, .int_default = def};
+}
+constexpr SettingKey machine_flag(int id, const char* section, const char* key, int (*def)()) {
+    return {
+        .format = KeyFormat::flag, .id = id, .section = section, .key = key, .flag_default = def};
+}
+constexpr SettingKey text(int id, const char* section, const char* key, const char* def,
+                          KeyUse use = KeyUse::read_and_written) {
+    return {.use = use,
+            .format = KeyFormat::text,
+            .id = id,
+            .section = section,
+            .key = key,
+            .text_default = def};
+}
+constexpr SettingKey window_rows(int id, const char* section, const char* key_start, int rows) {
+    return {.format = KeyFormat::window_rows,
+            .id = id,
+            .section = section,
+            .key = key_start,
+            .rows = rows};
+}
+constexpr SettingKey pen_sequence(int id, const char* section, const char* key, const char* def) {
+    return {.format = KeyFormat::pen_sequence,
+            .id = id,
+            .section = section,
+            .key = key,
+            .text_default = def};
+}
+constexpr SettingKey constant(int id, int value) {
+    return {.use = KeyUse::constant, .id = id, .int_default = value};
+}
+
+// Element drawings separate numbers with commas where the user's decimal separator is a point.
+int decimal_comma_in_use() {
+    return platform::user_decimal_separator() == ',' ? 1 : 0;
+}
+
+// Every key, in the order of the file. The reader stores each value through the setter of its
+// type, side effects included, in this order.
+const SettingKey kSettingKeys[] = {
+    number(kSetGraphicsScale, 0, kGraphics, "Graphics_scale", 0.0),
+    number(kSetGraphicsCurrentScale, 0, kGraphics, "Graphics_current_scale", 0.0),
+    number(kSetWavelengthDefaults, 0, kLens, "Wavelength_default_0", 0.58756),
+    number(kSetWavelengthDefaults, 1, kLens, "Wavelength_default_1", 0.48613),
+    number(kSetWavelengthDefaults, 2, kLens, "Wavelength_default_2", 0.65627),
+    number(kSetWeightDefaults, 0, kLens, "Weight_default_0", 1.0),
+    number(kSetWeightDefaults, 1, kLens, "Weight_default_1", 1.0),
+    number(kSetWeightDefaults, 2, kLens, "Weight_default_2", 1.0),
+    number(kSetGraphicsMinimumScale, 0, kGraphics, "Graphics_minimum_scale", 1e-10),
+    // The size of the optimisation's variable table is the user's to choose in the file: the
+    // program reads it and never writes it, so the file keeps what the user wrote there.
+    integer(kSetOprdMaxVariables, kOptimization, "Oprd_maxvariables", 50, KeyUse::read_only),
+    // The operand and surface capacities are fixed; the file has no say in them.
+    constant(kSetOperandCapacity, 51),
+    integer(kSetOprdMaxConops, kOptimization, "Oprd_maxconops", 50),
+    constant(kSetSurfaceLimit, 12),
+    integer(kSetMaxWavelengths, kLens, "Max_wavelengths", 10),
+    integer(kSetMaxSpdRays, kProgram, "Max_spd_rays", 10000),
+    integer(kSetPrintDestination, kProgram, "Print_destination", 0),
+    integer(kSetPlotDestination, kProgram, "Plot_destination", 0),
+    window_rows(kSetWindowGeometry, kProgram, "Window_geometry_", kWindowRows),
+    pen_sequence(kSetGraphicsPenSequence, kGraphics, "Graphics_pen_sequence", "1 2 3 4 5 6 7 8"),
+    // This program runs at level 1 whatever the file says; the file tells other programs the
+    // level that wrote it.
+    integer(kSetProgramLevel, kProgram, "Program_level", 1, KeyUse::written_reset),
+    integer(kSetGraphicsPenWidth, kGraphics, "Graphics_pen_width", 100),
+    text(kSetDesigner, kLens, "Designer", "TAVO"),
+    flag(kSetOutputPageMode, kProgram, "Output_page_mode", 1),
+    flag(kSetOutputLog, kProgram, "Output_log", 0),
+    flag(kSetOutputEcho, kProgram, "Output_echo", 0),
+    text(kSetLensFile, kProgram, "Lens_file", ""),
+    text(kSetEditFile, kProgram, "Edit_file", ""),
+    // Start-up sets the folders from the installation at every start; the file records those of
+    // the last run for other programs.
+    text(kSetCurrentDirectory, kProgram, "Current_directory", "", KeyUse::written_only),
+    text(kSetCurrentTextDirectory, kProgram, "Current_text_directory", "", KeyUse::written_only),
+    flag(kSetGraphicsAxes, kGraphics, "Graphics_axes", 1),
+    flag(kSetGraphicsLabels, kGraphics, "Graphics_labels", 1),
+    text(kSetPrivateDirectory, kProgram, "Private_directory", "", KeyUse::written_only),
+    text(kSetPublicDirectory, kProgram, "Public_directory", "", KeyUse::written_only),
+    flag(kSetGraphicsAutoclear, kGraphics, "Graphics_autoclear", 1),
+    flag(kSetShowToolbar, kProgram, "Show_toolbar", 1),
+    flag(kSetShowMenubar, kProgram, "Show_menubar", 1),
+    text(kSetPrintFile, kProgram, "Print_file", "tavo.txt"),
+    text(kSetPlotFile, kProgram, "Plot_file", "tavo"),
+    flag(kSetRevertEnable, kProgram, "Revert_enable", 1),
+    flag(kSetGraphicsWhiteBkgnd, kGraphics, "Graphics_white_bkgnd", 1),
+    flag(kSetLensAutoOpen, kProgram, "Lens_auto_open", 0),
+    flag(kSetGraphicsBlackAndWhite, kGraphics, "Graphics_black_and_white", 0),
+    flag(kSetGraphicsAlternateMode, kGraphics, "Graphics_alternate_mode", 0),
+    text(kSetAddress1, kLens, "Address1", ""),
+    text(kSetAddress2, kLens, "Address2", ""),
+    text(kSetAddress3, kLens, "Address3", ""),
+    flag(kSetSpreadsheetCurvatureMode, kProgram, "Spreadsheet_curvature_mode", 0),
+    flag(kSetPrintZero, kProgram, "Print_zero", 0),
+    flag(kSetNonZeroSpecialData, kLens, "Non_zero_special_data", 0),
+    flag(kSetKplAutoCompile, kProgram, "KPL_auto_compile", 1),
+    machine_flag(kSetElementDrawingCommas, kLens, "Element_drawing_commas", decimal_comma_in_use),
+    flag(kSetGraphicsHpgl2, kGraphics, "Graphics_HPGL2", 1),
+    flag(kSetCmdHistoryAliases, kProgram, "Cmd_history_aliases", 1),
+    flag(kSetOutputText, kProgram, "Output_text", 1),
+    flag(kSetTrimNumericOutput, kProgram, "Trim_numeric_output", 0),
+    flag(kSetNoErrorBoxes, kProgram, "No_error_boxes", 0),
+    flag(kSetFivePlaceNumericOutput, kProgram, "Five_place_numeric_output", 0),
+    text(kSetMruFile1, kProgram, "MRU_file_1", ""),
+    text(kSetMruFile1 + 1, kProgram, "MRU_file_2", ""),
+    text(kSetMruFile1 + 2, kProgram, "MRU_file_3", ""),
+    text(kSetMruFile4, kProgram, "MRU_file_4", ""),
+    flag(kSetEntrancePupWvfrntCoords, kLens, "Entrance_pup_wvfrnt_coords", 0),
+    flag(kSetRptGfxDateAndTime, kProgram, "Rpt_gfx_date_and_time", 1),
+    text(kSetTestGlassFile, kProgram, "Test_glass_file", "mg.tgl"),
+    // The version of the program that wrote the file; the running program's own is kept.
+    text(kSetVersionNumber, kProgram, "Version_number", kProgramVersion, KeyUse::written_reset),
+    text(kSetKplCompilerOptions, kProgram, "KPL_compiler_options", ""),
+    flag(kSetSurfaceLabels, kProgram, "Surface_labels", 1),
+    flag(kSetGraphicsIsomorphicLabels, kGraphics, "Graphics_isomorphic_labels", 1),
+    flag(kSetQrMtf, kLens, "Qr_mtf", 0),
+    flag(kSetTavLensFileExtension, kProgram, "Tav_lens_file_extension", 0),
+    flag(kSetCheckEscape, kProgram, "Check_escape", 1),
+};
+
+std::string row_key(const SettingKey& k, int row) {
+    return k.key + std::to_string(row);
+}
+
+// Stores the entry's default, for the keys whose file value the reader does not take.
+void store_default(const SettingKey& k) {
+    if (k.format == KeyFormat::text) {
+        set_setting_text(k.id, k.text_default, 0);
+    } else {
+        set_setting_int(k.id, k.int_default, 0, 0);
+    }
+}
+
+void read_key(const platform::IniDocument& doc, const SettingKey& k) {
+    switch (k.format) {
+        case KeyFormat::number:
+            set_setting_double(k.id, read_double(doc, k.section, k.key, k.number_default),
+                               k.element, 0);
+            break;
+        case KeyFormat::integer:
+            set_setting_int(k.id, doc.get_int(k.section, k.key, k.int_default), 0, 0);
+            break;
+        case KeyFormat::flag: {
+            const int def = k.flag_default != nullptr ? k.flag_default() : k.int_default;
+            set_setting_flag(k.id,
+                             static_cast<std::uint8_t>(read_flag(doc, k.section, k.key, def)));
+            break;
+        }
+        case KeyFormat::text:
+            set_setting_text(k.id, read_text(doc, k.section, k.key, k.text_default), 0);
+            break;
+        case KeyFormat::window_rows:
+            for (int n = 0; n < k.rows; ++n) {
+                int row[4] = {};
+                const std::string key = row_key(k, n);
+                if (!parse_window_row(read_text(doc, k.section, key.c_str(), "0 0 0 0"), row)) {
+                    for (int& v : row) v = 0;
+                }
+                for (int c = 0; c < 4; ++c) set_setting_int(k.id, row[c], n, c);
+            }
+            break;
+        case KeyFormat::pen_sequence: {
+            int pens[kPenSequenceLength] = {};
+            const int count = parse_pen_sequence(read_text(doc, k.section, k.key, k.text_default),
+                                                 pens, kPenSequenceLength);
+            for (int n = 0; n < count; ++n) set_setting_int(k.id, pens[n], n, 0);
+            break;
+        }
+    }
+}
+
+// Collects the first failure of the document's setters.
 struct Writer {
     platform::IniDocument& doc;
     int status = 0;
@@ -100,22 +307,45 @@ struct Writer {
         const int result = doc.set_text(section, key, value);
         if (status == 0) status = result;
     }
-    void dbl(const char* section, const char* key, double value) {
-        put(section, key, double_text(value));
-    }
-    void integer(const char* section, const char* key, long value) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%ld", value);
-        put(section, key, text);
-    }
-    void flag(const char* section, const char* key, int id) {
-        put(section, key, get_setting_flag(id) != 0 ? "On" : "Off");
-    }
-    void text(const char* section, const char* key, int id) {
-        const char* value = get_setting_text(id, 0);
-        put(section, key, value != nullptr ? value : "");
-    }
 };
+
+void write_key(Writer& w, const SettingKey& k) {
+    switch (k.format) {
+        case KeyFormat::number:
+            w.put(k.section, k.key, double_text(get_setting_double(k.id, k.element, 0)));
+            break;
+        case KeyFormat::integer: {
+            char value[32];
+            std::snprintf(value, sizeof value, "%ld",
+                          static_cast<long>(get_setting_int(k.id, 0, 0)));
+            w.put(k.section, k.key, value);
+            break;
+        }
+        case KeyFormat::flag:
+            w.put(k.section, k.key, get_setting_flag(k.id) != 0 ? "On" : "Off");
+            break;
+        case KeyFormat::text: {
+            const char* value = get_setting_text(k.id, 0);
+            w.put(k.section, k.key, value != nullptr ? value : "");
+            break;
+        }
+        case KeyFormat::window_rows:
+            for (int n = 0; n < k.rows; ++n) {
+                char value[64];
+                std::snprintf(value, sizeof value, "%d %d %d %d", get_setting_int(k.id, n, 0),
+                              get_setting_int(k.id, n, 1), get_setting_int(k.id, n, 2),
+                              get_setting_int(k.id, n, 3));
+                w.put(k.section, row_key(k, n).c_str(), value);
+            }
+            break;
+        case KeyFormat::pen_sequence: {
+            int pens[kPenSequenceLength];
+            for (int n = 0; n < kPenSequenceLength; ++n) pens[n] = get_setting_int(k.id, n, 0);
+            w.put(k.section, k.key, format_pen_sequence(pens, kPenSequenceLength));
+            break;
+        }
+    }
+}
 
 }  // namespace
 
@@ -159,92 +389,20 @@ std::string format_pen_sequence(const int* elements, int count) {
 void read_settings_file(const std::string& path) {
     platform::IniDocument doc;
     doc.load(path);  // a missing or unreadable file reads as empty: every key its default
-    const Reader r{doc};
-
-    r.dbl(kSetGraphicsScale, 0, kGraphics, "Graphics_scale", 0.0);
-    r.dbl(kSetGraphicsCurrentScale, 0, kGraphics, "Graphics_current_scale", 0.0);
-    r.dbl(kSetWavelengthDefaults, 0, kLens, "Wavelength_default_0", 0.58756);
-    r.dbl(kSetWavelengthDefaults, 1, kLens, "Wavelength_default_1", 0.48613);
-    r.dbl(kSetWavelengthDefaults, 2, kLens, "Wavelength_default_2", 0.65627);
-    r.dbl(kSetWeightDefaults, 0, kLens, "Weight_default_0", 1.0);
-    r.dbl(kSetWeightDefaults, 1, kLens, "Weight_default_1", 1.0);
-    r.dbl(kSetWeightDefaults, 2, kLens, "Weight_default_2", 1.0);
-    r.dbl(kSetGraphicsMinimumScale, 0, kGraphics, "Graphics_minimum_scale", 1e-10);
-    r.integer(kSetOprdMaxVariables, kOptimization, "Oprd_maxvariables", 50);
-    set_setting_int(kSetOperandCapacity, 51, 0, 0);
-    r.integer(kSetOprdMaxConops, kOptimization, "Oprd_maxconops", 50);
-    set_setting_int(kSetSurfaceLimit, 12, 0, 0);
-    r.integer(kSetMaxWavelengths, kLens, "Max_wavelengths", 10);
-    r.integer(kSetMaxSpdRays, kProgram, "Max_spd_rays", 10000);
-    r.integer(kSetPrintDestination, kProgram, "Print_destination", 0);
-    r.integer(kSetPlotDestination, kProgram, "Plot_destination", 0);
-    for (int n = 0; n < kWindowRows; ++n) {
-        char key[32];
-        std::snprintf(key, sizeof key, "Window_geometry_%d", n);
-        int row[4] = {};
-        if (!parse_window_row(read_text(doc, kProgram, key, "0 0 0 0"), row)) {
-            for (int& v : row) v = 0;
+    for (const SettingKey& k : kSettingKeys) {
+        switch (k.use) {
+            case KeyUse::read_and_written:
+            case KeyUse::read_only:
+                read_key(doc, k);
+                break;
+            case KeyUse::written_reset:
+            case KeyUse::constant:
+                store_default(k);
+                break;
+            case KeyUse::written_only:
+                break;
         }
-        for (int k = 0; k < 4; ++k) set_setting_int(kSetWindowGeometry, row[k], n, k);
     }
-    {
-        int pens[kPenSequenceLength] = {};
-        const int count = parse_pen_sequence(
-            read_text(doc, kGraphics, "Graphics_pen_sequence", "1 2 3 4 5 6 7 8"), pens,
-            kPenSequenceLength);
-        for (int k = 0; k < count; ++k) set_setting_int(kSetGraphicsPenSequence, pens[k], k, 0);
-    }
-    set_setting_int(kSetProgramLevel, 1, 0, 0);
-    r.integer(kSetGraphicsPenWidth, kGraphics, "Graphics_pen_width", 100);
-    r.text(kSetDesigner, kLens, "Designer", "TAVO");
-    r.flag(kSetOutputPageMode, kProgram, "Output_page_mode", 1);
-    r.flag(kSetOutputLog, kProgram, "Output_log", 0);
-    r.flag(kSetOutputEcho, kProgram, "Output_echo", 0);
-    r.text(kSetLensFile, kProgram, "Lens_file", "");
-    r.text(kSetEditFile, kProgram, "Edit_file", "");
-    r.flag(kSetGraphicsAxes, kGraphics, "Graphics_axes", 1);
-    r.flag(kSetGraphicsLabels, kGraphics, "Graphics_labels", 1);
-    r.flag(kSetGraphicsAutoclear, kGraphics, "Graphics_autoclear", 1);
-    r.flag(kSetShowToolbar, kProgram, "Show_toolbar", 1);
-    r.flag(kSetShowMenubar, kProgram, "Show_menubar", 1);
-    r.text(kSetPrintFile, kProgram, "Print_file", "tavo.txt");
-    r.text(kSetPlotFile, kProgram, "Plot_file", "tavo");
-    r.flag(kSetRevertEnable, kProgram, "Revert_enable", 1);
-    r.flag(kSetGraphicsWhiteBkgnd, kGraphics, "Graphics_white_bkgnd", 1);
-    r.flag(kSetLensAutoOpen, kProgram, "Lens_auto_open", 0);
-    r.flag(kSetGraphicsBlackAndWhite, kGraphics, "Graphics_black_and_white", 0);
-    r.flag(kSetGraphicsAlternateMode, kGraphics, "Graphics_alternate_mode", 0);
-    r.text(kSetAddress1, kLens, "Address1", "");
-    r.text(kSetAddress2, kLens, "Address2", "");
-    r.text(kSetAddress3, kLens, "Address3", "");
-    r.flag(kSetSpreadsheetCurvatureMode, kProgram, "Spreadsheet_curvature_mode", 0);
-    r.flag(kSetPrintZero, kProgram, "Print_zero", 0);
-    r.flag(kSetNonZeroSpecialData, kLens, "Non_zero_special_data", 0);
-    r.flag(kSetKplAutoCompile, kProgram, "KPL_auto_compile", 1);
-    r.flag(kSetElementDrawingCommas, kLens, "Element_drawing_commas",
-           platform::user_decimal_separator() == ',' ? 1 : 0);
-    r.flag(kSetGraphicsHpgl2, kGraphics, "Graphics_HPGL2", 1);
-    r.flag(kSetCmdHistoryAliases, kProgram, "Cmd_history_aliases", 1);
-    r.flag(kSetOutputText, kProgram, "Output_text", 1);
-    r.flag(kSetTrimNumericOutput, kProgram, "Trim_numeric_output", 0);
-    r.flag(kSetNoErrorBoxes, kProgram, "No_error_boxes", 0);
-    r.flag(kSetFivePlaceNumericOutput, kProgram, "Five_place_numeric_output", 0);
-    for (int k = 0; k < 4; ++k) {
-        char key[16];
-        std::snprintf(key, sizeof key, "MRU_file_%d", k + 1);
-        r.text(kSetMruFile1 + k, kProgram, key, "");
-    }
-    r.flag(kSetEntrancePupWvfrntCoords, kLens, "Entrance_pup_wvfrnt_coords", 0);
-    r.flag(kSetRptGfxDateAndTime, kProgram, "Rpt_gfx_date_and_time", 1);
-    r.text(kSetTestGlassFile, kProgram, "Test_glass_file", "mg.tgl");
-    r.text(kSetVersionNumber, kProgram, "Version_number", kProgramVersion);
-    set_setting_text(kSetVersionNumber, kProgramVersion, 0);
-    r.text(kSetKplCompilerOptions, kProgram, "KPL_compiler_options", "");
-    r.flag(kSetSurfaceLabels, kProgram, "Surface_labels", 1);
-    r.flag(kSetGraphicsIsomorphicLabels, kGraphics, "Graphics_isomorphic_labels", 1);
-    r.flag(kSetQrMtf, kLens, "Qr_mtf", 0);
-    r.flag(kSetTavLensFileExtension, kProgram, "Tav_lens_file_extension", 0);
-    r.flag(kSetCheckEscape, kProgram, "Check_escape", 1);
 }
 
 int write_settings_file(const std::string& path) {
@@ -256,95 +414,12 @@ int write_settings_file(const std::string& path) {
         return kMsgSettingsFileNotWritten;
     }
     Writer w{doc};
-
-    w.dbl(kGraphics, "Graphics_scale", get_setting_double(kSetGraphicsScale, 0, 0));
-    w.dbl(kGraphics, "Graphics_current_scale", get_setting_double(kSetGraphicsCurrentScale, 0, 0));
-    for (int k = 0; k < 3; ++k) {
-        char key[32];
-        std::snprintf(key, sizeof key, "Wavelength_default_%d", k);
-        w.dbl(kLens, key, get_setting_double(kSetWavelengthDefaults, k, 0));
-    }
-    for (int k = 0; k < 3; ++k) {
-        char key[32];
-        std::snprintf(key, sizeof key, "Weight_default_%d", k);
-        w.dbl(kLens, key, get_setting_double(kSetWeightDefaults, k, 0));
-    }
-    w.dbl(kGraphics, "Graphics_minimum_scale", get_setting_double(kSetGraphicsMinimumScale, 0, 0));
-    w.integer(kOptimization, "Oprd_maxconops", get_setting_int(kSetOprdMaxConops, 0, 0));
-    w.integer(kLens, "Max_wavelengths", get_setting_int(kSetMaxWavelengths, 0, 0));
-    w.integer(kProgram, "Max_spd_rays", get_setting_int(kSetMaxSpdRays, 0, 0));
-    w.integer(kProgram, "Print_destination", get_setting_int(kSetPrintDestination, 0, 0));
-    w.integer(kProgram, "Plot_destination", get_setting_int(kSetPlotDestination, 0, 0));
-    for (int n = 0; n < kWindowRows; ++n) {
-        char key[32];
-        char value[64];
-        std::snprintf(key, sizeof key, "Window_geometry_%d", n);
-        std::snprintf(value, sizeof value, "%d %d %d %d", get_setting_int(kSetWindowGeometry, n, 0),
-                      get_setting_int(kSetWindowGeometry, n, 1),
-                      get_setting_int(kSetWindowGeometry, n, 2),
-                      get_setting_int(kSetWindowGeometry, n, 3));
-        w.put(kProgram, key, value);
-    }
-    {
-        int pens[kPenSequenceLength];
-        for (int k = 0; k < kPenSequenceLength; ++k) {
-            pens[k] = get_setting_int(kSetGraphicsPenSequence, k, 0);
+    for (const SettingKey& k : kSettingKeys) {
+        if (k.use == KeyUse::read_and_written || k.use == KeyUse::written_only ||
+            k.use == KeyUse::written_reset) {
+            write_key(w, k);
         }
-        w.put(kGraphics, "Graphics_pen_sequence", format_pen_sequence(pens, kPenSequenceLength));
     }
-    w.integer(kProgram, "Program_level", get_setting_int(kSetProgramLevel, 0, 0));
-    w.integer(kGraphics, "Graphics_pen_width", get_setting_int(kSetGraphicsPenWidth, 0, 0));
-    w.text(kLens, "Designer", kSetDesigner);
-    w.flag(kProgram, "Output_page_mode", kSetOutputPageMode);
-    w.flag(kProgram, "Output_log", kSetOutputLog);
-    w.flag(kProgram, "Output_echo", kSetOutputEcho);
-    w.text(kProgram, "Lens_file", kSetLensFile);
-    w.text(kProgram, "Edit_file", kSetEditFile);
-    w.text(kProgram, "Current_directory", kSetCurrentDirectory);
-    w.text(kProgram, "Current_text_directory", kSetCurrentTextDirectory);
-    w.flag(kGraphics, "Graphics_axes", kSetGraphicsAxes);
-    w.flag(kGraphics, "Graphics_labels", kSetGraphicsLabels);
-    w.text(kProgram, "Private_directory", kSetPrivateDirectory);
-    w.text(kProgram, "Public_directory", kSetPublicDirectory);
-    w.flag(kGraphics, "Graphics_autoclear", kSetGraphicsAutoclear);
-    w.flag(kProgram, "Show_toolbar", kSetShowToolbar);
-    w.flag(kProgram, "Show_menubar", kSetShowMenubar);
-    w.text(kProgram, "Print_file", kSetPrintFile);
-    w.text(kProgram, "Plot_file", kSetPlotFile);
-    w.flag(kProgram, "Revert_enable", kSetRevertEnable);
-    w.flag(kGraphics, "Graphics_white_bkgnd", kSetGraphicsWhiteBkgnd);
-    w.flag(kProgram, "Lens_auto_open", kSetLensAutoOpen);
-    w.flag(kGraphics, "Graphics_black_and_white", kSetGraphicsBlackAndWhite);
-    w.flag(kGraphics, "Graphics_alternate_mode", kSetGraphicsAlternateMode);
-    w.text(kLens, "Address1", kSetAddress1);
-    w.text(kLens, "Address2", kSetAddress2);
-    w.text(kLens, "Address3", kSetAddress3);
-    w.flag(kProgram, "Spreadsheet_curvature_mode", kSetSpreadsheetCurvatureMode);
-    w.flag(kProgram, "Print_zero", kSetPrintZero);
-    w.flag(kLens, "Non_zero_special_data", kSetNonZeroSpecialData);
-    w.flag(kProgram, "KPL_auto_compile", kSetKplAutoCompile);
-    w.flag(kLens, "Element_drawing_commas", kSetElementDrawingCommas);
-    w.flag(kGraphics, "Graphics_HPGL2", kSetGraphicsHpgl2);
-    w.flag(kProgram, "Cmd_history_aliases", kSetCmdHistoryAliases);
-    w.flag(kProgram, "Output_text", kSetOutputText);
-    w.flag(kProgram, "Trim_numeric_output", kSetTrimNumericOutput);
-    w.flag(kProgram, "No_error_boxes", kSetNoErrorBoxes);
-    w.flag(kProgram, "Five_place_numeric_output", kSetFivePlaceNumericOutput);
-    for (int k = 0; k < 4; ++k) {
-        char key[16];
-        std::snprintf(key, sizeof key, "MRU_file_%d", k + 1);
-        w.text(kProgram, key, kSetMruFile1 + k);
-    }
-    w.flag(kLens, "Entrance_pup_wvfrnt_coords", kSetEntrancePupWvfrntCoords);
-    w.flag(kProgram, "Rpt_gfx_date_and_time", kSetRptGfxDateAndTime);
-    w.text(kProgram, "Test_glass_file", kSetTestGlassFile);
-    w.text(kProgram, "Version_number", kSetVersionNumber);
-    w.text(kProgram, "KPL_compiler_options", kSetKplCompilerOptions);
-    w.flag(kProgram, "Surface_labels", kSetSurfaceLabels);
-    w.flag(kGraphics, "Graphics_isomorphic_labels", kSetGraphicsIsomorphicLabels);
-    w.flag(kLens, "Qr_mtf", kSetQrMtf);
-    w.flag(kProgram, "Tav_lens_file_extension", kSetTavLensFileExtension);
-    w.flag(kProgram, "Check_escape", kSetCheckEscape);
 
     if (w.status != 0 || doc.save(path) != 0) {
         msg_box(kMsgSettingsFileNotWritten, path.c_str());

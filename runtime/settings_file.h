@@ -1,7 +1,8 @@
 // The settings file "tavo.ini" in the user's data folder: an ini text in the sections
 // "Graphics", "Lens", "Optimization" and "Program". Start-up reads it once into the settings
-// store, right after the store is laid out; the exit hook writes it back. Reader and writer are
-// fixed lists of keys: not every setting is read or written, and every value read goes through
+// store, right after the store is laid out; the exit hook writes it back. Reader and writer run
+// from one table of keys, in which the few keys that are only read, only written or fixed are
+// marked with the reason; not every setting is in the file, and every value read goes through
 // the setter of its type, side effects included.
 #pragma once
 
@@ -13,10 +14,10 @@ inline constexpr std::size_t kIniDoubleText = 64;  // doubles are read as at mos
 inline constexpr std::size_t kIniFlagText = 3;     // flags: the first two characters count
 inline constexpr int kMsgSettingsFileNotWritten = -292;
 
-// Reads every key of the reader's list into the store. A missing file or key gives the
+// Reads every key the table reads into the store. A missing file or key gives the
 // default; nothing is reported.
 void read_settings_file(const std::string& path);
-// Writes every key of the writer's list into the file (other lines of an existing file kept),
+// Writes every key the table writes into the file (other lines of an existing file kept),
 // through a temporary file that replaces the old one. 0, or -292 after reporting it with the
 // path; the old file then stays as it was.
 int write_settings_file(const std::string& path);

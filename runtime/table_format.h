@@ -19,6 +19,19 @@ inline constexpr char kCodeMagic[] = "amcl_01";
 inline constexpr char kFontMagic[] = "amgf_01";
 inline constexpr char kProgramVersion[] = "5.40";
 
+// The points of a stroke-font glyph. Set 1: one byte per point: kGlyphPenDown, the x (0..7) in
+// bits 4-6 and the height counted down from the cell top in bits 0-3; the byte 0 ends the glyph.
+// Set 2: two bytes per point: kGlyphPenDown, kGlyphNegative and |x| in the first; the height's
+// magnitude and kGlyphAboveTop (above the cell top, else below it) in the second, whose 0 ends
+// the glyph.
+inline constexpr std::uint8_t kGlyphPenDown = 0x80;
+inline constexpr int kGlyphXShift = 4;
+inline constexpr std::uint8_t kGlyphXMask = 0x07;
+inline constexpr std::uint8_t kGlyphYMask = 0x0F;
+inline constexpr std::uint8_t kGlyphNegative = 0x40;
+inline constexpr std::uint8_t kGlyphAboveTop = 0x40;
+inline constexpr std::uint8_t kGlyphMagnitudeMask = 0x3F;
+
 inline constexpr std::size_t kCommandRecordSize = 12;
 inline constexpr std::size_t kParamDescriptorSize = 18;
 inline constexpr std::size_t kProcedureRecordSize = 16;
@@ -31,6 +44,17 @@ inline constexpr int kNoCondition = 255;
 inline constexpr int kStateFlagCount = 76;     // flags 0..75
 inline constexpr int kMaxConditionDepth = 64;  // nesting of '|' groups in a condition
 
+// The largest values of the tables' fixed-width fields: counts, sizes and offsets that do not
+// fit are refused, never cut short.
+inline constexpr unsigned kField16Max = 0xFFFF;
+inline constexpr unsigned kField24Max = 0xFFFFFF;
+inline constexpr int kSignedField16Max = 0x7FFF;
+
+// The interpreter's data area holds one local-slot pointer per this many bytes.
+inline constexpr std::size_t kDataAreaBytesPerSlot = 16;
+// A text entry of the value pool: a 4-byte mark, then the text with its NUL.
+inline constexpr std::size_t kValueTextOffset = 4;
+
 // Condition bytes.
 inline constexpr std::uint8_t kCondNot = '~';
 inline constexpr std::uint8_t kCondGroup = '|';
@@ -38,7 +62,9 @@ inline constexpr std::uint8_t kCondAnd = 'y';
 inline constexpr std::uint8_t kCondOr = 'z';
 inline constexpr std::uint8_t kCondClose = ')';  // any byte of precedence 0 closes a group
 inline constexpr std::uint8_t kCondEnd = 0;
-inline constexpr std::size_t kConditionHeaderSize = 3;  // result byte, two bytes not read
+// An entry: the result byte, the two bytes that name the message refusing a call (read by the
+// interpreter, kpl_condition_message), then the expression.
+inline constexpr std::size_t kConditionHeaderSize = 3;
 
 // Big- and little-endian fields.
 inline unsigned be16_at(const std::uint8_t* p) {
@@ -126,6 +152,18 @@ struct CommandRecord {
 };
 static_assert(sizeof(CommandRecord) == kCommandRecordSize);
 
+// The flags of a command or procedure record: the result type in the low bits (0 none, 1 int,
+// 2 double, 3 char), and the hidden mark, under which the symbol is known to the compiler only
+// in its extended mode.
+inline constexpr std::uint8_t kRecordResultMask = 0x03;
+inline constexpr std::uint8_t kRecordHidden = 0x40;
+
+// The parameter-index table of commands with two or more parameters: one LE16 entry per
+// parameter, the descriptor number with the output bit (the argument is passed by reference
+// and written back).
+inline constexpr std::uint16_t kParamIndexOutput = 0x4000;
+inline constexpr std::uint16_t kParamIndexMask = 0x3FFF;
+
 struct ParamDescriptor {
     std::uint16_t prompt_handle;
     std::uint16_t default_handle;
@@ -141,6 +179,16 @@ struct ParamDescriptor {
 };
 static_assert(sizeof(ParamDescriptor) == kParamDescriptorSize);
 
+// A descriptor's type_flags: the value type (1 int, 2 double, 3 char) and, for a char, whether
+// the parameter is a text or a plain text.
+inline constexpr std::uint8_t kParamTypeMask = 0x03;
+inline constexpr std::uint8_t kParamText = 0x10;
+inline constexpr std::uint8_t kParamPlainText = 0x20;
+// A descriptor's flags.
+inline constexpr std::uint8_t kParamRequiresList = 0x02;  // only a word of its value list
+inline constexpr std::uint8_t kParamByReference = 0x04;   // the argument names a variable
+inline constexpr std::uint8_t kParamQuoteAnswer = 0x08;   // the answer is recorded quoted
+
 struct ProcedureRecord {
     std::uint32_t code_offset;
     std::uint32_t interpreter_word;
@@ -151,6 +199,27 @@ struct ProcedureRecord {
     std::uint8_t interpreter_tail[2];
 };
 static_assert(sizeof(ProcedureRecord) == kProcedureRecordSize);
+
+// A procedure record's interpreter word: the parameter field (as a command record's, signed) in
+// bits 0-15, the parameter count in bits 16-23, and bit 24 set for code in the private code
+// table. Its code length is the LE16 of interpreter_bytes.
+inline constexpr std::uint32_t kProcedureFieldMask = 0xFFFF;
+inline constexpr int kProcedureCountShift = 16;
+inline constexpr std::uint32_t kProcedureCountMask = 0xFF;
+inline constexpr std::uint32_t kProcedurePrivateCode = 1u << 24;
+inline std::uint32_t procedure_interpreter_word(int field, int count) {
+    return (static_cast<std::uint32_t>(field) & kProcedureFieldMask) |
+           ((static_cast<std::uint32_t>(count) & kProcedureCountMask) << kProcedureCountShift);
+}
+inline int procedure_parameter_field(const ProcedureRecord& r) {
+    return static_cast<std::int16_t>(r.interpreter_word & kProcedureFieldMask);
+}
+inline int procedure_parameter_count(const ProcedureRecord& r) {
+    return static_cast<int>((r.interpreter_word >> kProcedureCountShift) & kProcedureCountMask);
+}
+inline bool procedure_code_is_private(const ProcedureRecord& r) {
+    return (r.interpreter_word & kProcedurePrivateCode) != 0;
+}
 
 // Value handles: top three bits the kind, low 13 bits the number.
 inline constexpr unsigned kHandleKindMask = 0xE000;

@@ -8,7 +8,6 @@ namespace {
 
 StrokeFont font;
 
-constexpr std::uint8_t kPenDown = 0x80;
 constexpr int kSpecialX = 7;
 constexpr int kSet2SpecialMagnitude = 63;
 
@@ -69,9 +68,9 @@ std::vector<GlyphPoint> decode_set1_glyph(int code) {
     for (std::size_t i = font.set1_start[code]; i < font.set1_size && font.set1[i] != 0; ++i) {
         const std::uint8_t b = font.set1[i];
         GlyphPoint p;
-        p.pen_down = (b & kPenDown) != 0;
-        const int x = (b >> 4) & 7;
-        const int y_down = b & 15;
+        p.pen_down = (b & kGlyphPenDown) != 0;
+        const int x = (b >> kGlyphXShift) & kGlyphXMask;
+        const int y_down = b & kGlyphYMask;
         if (p.pen_down && after_pen_up && x == kSpecialX) {
             p.special = y_down == 0 ? 2 : 1;
             p.circle = y_down;
@@ -96,17 +95,17 @@ std::vector<GlyphPoint> decode_set2_glyph(int index) {
         const std::uint8_t b2 = font.set2[i + 1];
         if (b2 == 0) break;
         GlyphPoint p;
-        p.pen_down = (b1 & 0x80) != 0;
-        const int xm = b1 & 63;
-        const int ym = b2 & 63;
+        p.pen_down = (b1 & kGlyphPenDown) != 0;
+        const int xm = b1 & kGlyphMagnitudeMask;
+        const int ym = b2 & kGlyphMagnitudeMask;
         if (p.pen_down && after_pen_up && xm == kSet2SpecialMagnitude) {
-            p.special = (b2 & 0x40) != 0 ? 3 : (ym == 0 ? 2 : 1);
+            p.special = (b2 & kGlyphAboveTop) != 0 ? 3 : (ym == 0 ? 2 : 1);
             p.circle = p.special == 1 ? ym : 0;
             p.x = points.back().x;
             p.y = points.back().y;
         } else {
-            p.x = (b1 & 0x40) != 0 ? -xm : xm;
-            p.y = (b2 & 0x40) != 0 ? kFontCellTop + ym : kFontCellTop - ym;
+            p.x = (b1 & kGlyphNegative) != 0 ? -xm : xm;
+            p.y = (b2 & kGlyphAboveTop) != 0 ? kFontCellTop + ym : kFontCellTop - ym;
         }
         after_pen_up = !p.pen_down;
         points.push_back(p);

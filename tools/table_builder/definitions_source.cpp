@@ -24,21 +24,26 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <limits>
 #include <map>
 #include <set>
 #include <sstream>
 
 #include "kpl/kpl_compiler.h"
 #include "kpl/kpl_sysvars.h"
+#include "runtime/arg_cells.h"
 #include "runtime/definitions.h"
+#include "runtime/parameters.h"
 #include "runtime/state_flags.h"
 #include "tools/table_builder/builders.h"
 #include "tools/table_builder/source_lines.h"
 
 namespace {
 
-constexpr std::uint8_t kTextValueMark[4] = {'t', 'x', 't', 0};  // lets a dump tell texts apart
-constexpr int kHandleNumberLimit = 0x2000;
+// Lets a dump tell texts apart.
+constexpr std::uint8_t kTextValueMark[kValueTextOffset] = {'t', 'x', 't', 0};
+constexpr int kHandleNumberLimit = kHandleNumberMask + 1;
 
 struct Param {
     std::string name;
@@ -84,7 +89,8 @@ struct State {
 };
 
 const char* const kTypeNames[] = {"int", "double", "char", "text", "plain_text"};
-const std::uint8_t kTypeFlags[] = {1, 2, 3, 0x13, 0x23};
+const std::uint8_t kTypeFlags[] = {kArgInt, kArgDouble, kArgChar, kArgChar | kParamText,
+                                   kArgChar | kParamPlainText};
 const char* const kHandleKeys[] = {"prompt", "default", "list", "", "lower", "upper"};
 
 // Condition expressions: operand := [not] (flag | "(" expr ")"); and binds tighter than or.
@@ -145,7 +151,7 @@ bool parse_handle(State& s, const std::string& text, std::uint16_t& handle, std:
             return false;
         }
         if (kind == "raw") {
-            if (n < 0 || n > 0xFFFF) {
+            if (n < 0 || n > static_cast<long>(kField16Max)) {
                 error = "raw handle out of 16 bits";
                 return false;
             }
@@ -186,6 +192,11 @@ bool parse_handle(State& s, const std::string& text, std::uint16_t& handle, std:
     return true;
 }
 
+bool is_prompt_mode(long x) {
+    return x == kPromptAsk || x == kPromptTakeDefault || x == kPromptTakeDefaultIfEnabled ||
+           x == kPromptShowDefault || x == kPromptDefaultUnlessAsked;
+}
+
 bool parse_condition_ref(const std::string& text, int& condition, std::string& error) {
     long n = 0;
     if (!parse_int(text, n) || n < 0 || n >= kNoCondition) {
@@ -221,13 +232,15 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
         for (std::size_t i = 1; i < t.size(); ++i) {
             std::string k, v;
             long x = 0;
-            if (!split_key(t[i], k, v) || !parse_int(v, x) || x < 0 || x > 0x7FFFFFFF) {
+            if (!split_key(t[i], k, v) || !parse_int(v, x) || x < 0 ||
+                x > std::numeric_limits<std::int32_t>::max()) {
                 error = "bad work size '" + t[i] + "'";
                 return false;
             }
             if (k == "code") {
                 s.code_size = x;
-            } else if (k == "data" && x / 16 <= 0xFFFF) {
+            } else if (k == "data" && x / static_cast<long>(kDataAreaBytesPerSlot) <=
+                                          static_cast<long>(kField16Max)) {
                 s.data_size = x;
             } else {
                 error = "bad work size '" + t[i] + "'";
@@ -293,7 +306,8 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
                        (std::isalpha(static_cast<unsigned char>(v[0])) || v[0] == '!')) {
                 c.context = static_cast<char>(std::toupper(static_cast<unsigned char>(v[0])));
             } else if ((k == "plain" || k == "interactive" || k == "kind") && parse_int(v, x) &&
-                       x >= -1 && x <= 0x7FFF && (k != "kind" || (x >= 0 && x <= 3))) {
+                       x >= -1 && x <= kSignedField16Max &&
+                       (k != "kind" || (x >= 0 && x <= kRecordResultMask))) {
                 (k == "plain"         ? c.plain
                  : k == "interactive" ? c.interactive
                                       : c.kind) = static_cast<int>(x);
@@ -329,7 +343,7 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
             } else if (split_key(t[i], k, v) && k == "if") {
                 if (!parse_condition_ref(v, c.condition, error)) return false;
             } else if (split_key(t[i], k, v) && k == "kind" && parse_int(v, x) && x >= 0 &&
-                       x <= 3) {
+                       x <= kRecordResultMask) {
                 c.kind = static_cast<int>(x);
             } else {
                 error = "bad field '" + t[i] + "'";
@@ -377,10 +391,10 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
             if (!k.empty() && key != std::end(kHandleKeys)) {
                 if (!parse_handle(s, v, p.handles[key - std::begin(kHandleKeys)], error))
                     return false;
-            } else if (k == "mode" && parse_int(v, x) &&
-                       (x == 0 || x == 2 || x == 4 || x == 6 || x == 8)) {
+            } else if (k == "mode" && parse_int(v, x) && is_prompt_mode(x)) {
                 p.mode = static_cast<std::uint8_t>(x);
-            } else if (k == "flags" && parse_int(v, x) && x >= 0 && x <= 255) {
+            } else if (k == "flags" && parse_int(v, x) && x >= 0 &&
+                       x <= std::numeric_limits<std::uint8_t>::max()) {
                 p.flags = static_cast<std::uint8_t>(x);
             } else if (k == "if") {
                 int c = 0;
@@ -391,7 +405,8 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
                 return false;
             }
         }
-        if (current->params.size() >= 255) {
+        // Records count their parameters in one byte.
+        if (current->params.size() >= std::numeric_limits<std::uint8_t>::max()) {
             error = "too many parameters";
             return false;
         }
@@ -438,7 +453,17 @@ struct BuildNames {
     const std::vector<ProcedureShape>* procedures;
     const std::map<std::string, long>* globals;
 };
+// The names the compiler's callbacks below read: set only while build_definitions compiles
+// the procedure bodies, by a BuildNamesInUse.
 const BuildNames* build_names = nullptr;
+
+class BuildNamesInUse {
+public:
+    explicit BuildNamesInUse(const BuildNames& names) { build_names = &names; }
+    ~BuildNamesInUse() { build_names = nullptr; }
+    BuildNamesInUse(const BuildNamesInUse&) = delete;
+    BuildNamesInUse& operator=(const BuildNamesInUse&) = delete;
+};
 
 int build_find_symbol(const char* name) {
     return find_name(build_names->names->data(), name);
@@ -458,7 +483,7 @@ bool build_symbol_info(int symbol, KplSymbolInfo* info) {
         return false;
     }
     const CommandRecord& r = (*build_names->records)[static_cast<std::size_t>(symbol)];
-    info->result_type = r.flags & 3;
+    info->result_type = r.flags & kRecordResultMask;
     info->param_count = r.parameter_count;
     info->context_letter = static_cast<char>(r.reserved);
     return true;
@@ -484,8 +509,8 @@ const ParamDescriptor* build_parameter(int symbol, int arg, bool* output) {
     if (count >= 2) {
         const std::size_t k = static_cast<std::size_t>(field + arg);
         if (k >= build_names->param_index->size()) return nullptr;
-        *output = ((*build_names->param_index)[k] & 0x4000) != 0;
-        n = (*build_names->param_index)[k] & 0x3FFF;
+        *output = ((*build_names->param_index)[k] & kParamIndexOutput) != 0;
+        n = (*build_names->param_index)[k] & kParamIndexMask;
     }
     return n < build_names->descriptors->size() ? &(*build_names->descriptors)[n] : nullptr;
 }
@@ -499,6 +524,84 @@ bool build_find_variable(const char* name, std::uint32_t* entry) {
 
 const KplNameSource kBuildNameSource = {build_find_symbol, build_symbol_info, build_parameter,
                                         build_find_variable};
+
+// Compiles the procedure bodies against the names of the table being built: their code with
+// its local-name tables, and one record per procedure.
+bool compile_procedures(const std::vector<Command>& procedures, const BuildNames& names,
+                        Bytes& code_bytes, Bytes& procedure_records, std::string& error) {
+    const BuildNamesInUse names_in_use(names);
+    for (std::size_t q = 0; q < procedures.size(); ++q) {
+        const Command& c = procedures[q];
+        const ProcedureShape& shape = (*names.procedures)[q];
+        std::vector<const char*> local_names;
+        std::vector<std::uint8_t> local_types;
+        for (const Param& p : c.params) {
+            local_names.push_back(p.name.c_str());
+            // A text is a char array: it takes one index.
+            const bool text = (p.type_flags & (kParamText | kParamPlainText)) != 0;
+            local_types.push_back(kpl_local_type(p.type_flags & kParamTypeMask, text ? 1 : 0));
+        }
+        KplCompileOptions o;
+        o.names = &kBuildNameSource;
+        o.procedure = true;
+        o.local_names = local_names.data();
+        o.local_types = local_types.data();
+        o.local_count = static_cast<int>(local_names.size());
+        o.result_type = c.kind;
+        static std::uint8_t buffer[kKplLineArea];
+        KplCompileResult r;
+        if (kpl_compile(c.body.c_str(), buffer, sizeof buffer, o, &r) != 0) {
+            error = "definitions: procedure " + c.names[0] + " does not compile: message " +
+                    std::to_string(r.error) + " at '" + r.token + "'";
+            return false;
+        }
+        if (r.size > static_cast<std::size_t>(kSignedField16Max) ||
+            code_bytes.size() + r.size > std::numeric_limits<std::int32_t>::max()) {
+            error = "definitions: procedure " + c.names[0] + " is too long";
+            return false;
+        }
+        const std::uint32_t offset = static_cast<std::uint32_t>(kAmoMagicSize + code_bytes.size());
+        code_bytes.insert(code_bytes.end(), buffer, buffer + r.size);
+        // The local-name tables follow the code: the parameters' names and their entries.
+        std::vector<std::string> sorted(c.params.size());
+        for (std::size_t i = 0; i < c.params.size(); ++i) sorted[i] = c.params[i].name;
+        std::sort(sorted.begin(), sorted.end());
+        std::vector<NameEntry> local_entries;
+        Bytes local_values;
+        for (const std::string& nm : sorted) {
+            local_entries.push_back({nm, 0});
+            for (std::size_t i = 0; i < c.params.size(); ++i) {
+                if (c.params[i].name == nm) {
+                    put_le32(local_values, kpl_encode_name_entry(kpl_local_type_of(local_types[i]),
+                                                                 kpl_local_indices(local_types[i]),
+                                                                 static_cast<int>(i)));
+                }
+            }
+        }
+        Bytes local_table;
+        if (!local_entries.empty() &&
+            build_name_table(local_entries, NameTableForm::little_endian, local_table) != 0) {
+            error = "definitions: the local names of procedure " + c.names[0] + " do not fit";
+            return false;
+        }
+        put_le16(code_bytes, static_cast<unsigned>(local_table.size()));
+        code_bytes.insert(code_bytes.end(), local_table.begin(), local_table.end());
+        put_le16(code_bytes, static_cast<unsigned>(local_values.size()));
+        code_bytes.insert(code_bytes.end(), local_values.begin(), local_values.end());
+
+        ProcedureRecord record{};
+        record.code_offset = offset;
+        record.interpreter_word = procedure_interpreter_word(shape.field, shape.count);
+        record.local_names_offset = static_cast<std::int16_t>(r.size);
+        record.interpreter_bytes[0] = static_cast<std::uint8_t>(r.size);
+        record.interpreter_bytes[1] = static_cast<std::uint8_t>(r.size >> 8);
+        record.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? kRecordHidden : 0));
+        record.enable_condition = static_cast<std::uint8_t>(c.condition);
+        const auto* rb = reinterpret_cast<const std::uint8_t*>(&record);
+        procedure_records.insert(procedure_records.end(), rb, rb + kProcedureRecordSize);
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -604,7 +707,7 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
         r.name_field = static_cast<std::int16_t>(be16_at(names.data() + 2 * entry));
         r.plain_slot = static_cast<std::int16_t>(c.plain);
         r.interactive_slot = static_cast<std::int16_t>(c.interactive);
-        r.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? 0x40 : 0));
+        r.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? kRecordHidden : 0));
         r.enable_condition = static_cast<std::uint8_t>(c.condition);
         r.parameter_count = static_cast<std::uint8_t>(c.params.size());
         r.reserved = static_cast<std::uint8_t>(c.context);
@@ -632,7 +735,7 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
             }
             descriptors.push_back(d);
         }
-        if (param_names.size() > 0x7FFF || descriptors.size() > 0x3FFF) {
+        if (param_names.size() > kSignedField16Max || descriptors.size() > kParamIndexMask) {
             error = "definitions: too many parameters";
             return false;
         }
@@ -658,7 +761,7 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
             descriptors.push_back(d);
         }
         shapes.push_back(shape);
-        if (param_names.size() > 0x7FFF || descriptors.size() > 0x3FFF) {
+        if (param_names.size() > kSignedField16Max || descriptors.size() > kParamIndexMask) {
             error = "definitions: too many parameters";
             return false;
         }
@@ -685,83 +788,12 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
     }
 
     // Procedure bodies, compiled against the names of this table.
-    BuildNames context{&names, &records, &descriptors, &param_index, &shapes, &global_values};
-    build_names = &context;
+    const BuildNames context{&names, &records, &descriptors, &param_index, &shapes, &global_values};
     Bytes code_bytes;
     Bytes procedure_records;
-    for (std::size_t q = 0; q < s.procedures.size(); ++q) {
-        const Command& c = s.procedures[q];
-        std::vector<const char*> local_names;
-        std::vector<std::uint8_t> local_types;
-        for (const Param& p : c.params) {
-            local_names.push_back(p.name.c_str());
-            const bool text = (p.type_flags & 0x30) != 0;
-            local_types.push_back(
-                static_cast<std::uint8_t>((p.type_flags & 3) | (text ? 0x10 : 0)));
-        }
-        KplCompileOptions o;
-        o.names = &kBuildNameSource;
-        o.procedure = true;
-        o.local_names = local_names.data();
-        o.local_types = local_types.data();
-        o.local_count = static_cast<int>(local_names.size());
-        o.result_type = c.kind;
-        static std::uint8_t buffer[kKplLineArea];
-        KplCompileResult r;
-        if (kpl_compile(c.body.c_str(), buffer, sizeof buffer, o, &r) != 0) {
-            error = "definitions: procedure " + c.names[0] + " does not compile: message " +
-                    std::to_string(r.error) + " at '" + r.token + "'";
-            build_names = nullptr;
-            return false;
-        }
-        if (r.size > 0x7FFF || code_bytes.size() + r.size > 0x7FFFFFFF) {
-            error = "definitions: procedure " + c.names[0] + " is too long";
-            build_names = nullptr;
-            return false;
-        }
-        const std::uint32_t offset = static_cast<std::uint32_t>(kAmoMagicSize + code_bytes.size());
-        code_bytes.insert(code_bytes.end(), buffer, buffer + r.size);
-        // The local-name tables follow the code: the parameters' names and their entries.
-        std::vector<std::string> sorted(c.params.size());
-        for (std::size_t i = 0; i < c.params.size(); ++i) sorted[i] = c.params[i].name;
-        std::sort(sorted.begin(), sorted.end());
-        std::vector<NameEntry> local_entries;
-        Bytes local_values;
-        for (const std::string& nm : sorted) {
-            local_entries.push_back({nm, 0});
-            for (std::size_t i = 0; i < c.params.size(); ++i) {
-                if (c.params[i].name == nm) {
-                    put_le32(local_values,
-                             kpl_encode_name_entry(local_types[i] & 3, local_types[i] >> 4,
-                                                   static_cast<int>(i)));
-                }
-            }
-        }
-        Bytes local_table;
-        if (!local_entries.empty() &&
-            build_name_table(local_entries, NameTableForm::little_endian, local_table) != 0) {
-            error = "definitions: the local names of procedure " + c.names[0] + " do not fit";
-            build_names = nullptr;
-            return false;
-        }
-        put_le16(code_bytes, static_cast<unsigned>(local_table.size()));
-        code_bytes.insert(code_bytes.end(), local_table.begin(), local_table.end());
-        put_le16(code_bytes, static_cast<unsigned>(local_values.size()));
-        code_bytes.insert(code_bytes.end(), local_values.begin(), local_values.end());
-
-        ProcedureRecord record{};
-        record.code_offset = offset;
-        record.interpreter_word = (static_cast<std::uint32_t>(shapes[q].field) & 0xFFFF) |
-                                  (static_cast<std::uint32_t>(shapes[q].count) << 16);
-        record.local_names_offset = static_cast<std::int16_t>(r.size);
-        record.interpreter_bytes[0] = static_cast<std::uint8_t>(r.size);
-        record.interpreter_bytes[1] = static_cast<std::uint8_t>(r.size >> 8);
-        record.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? 0x40 : 0));
-        record.enable_condition = static_cast<std::uint8_t>(c.condition);
-        const auto* rb = reinterpret_cast<const std::uint8_t*>(&record);
-        procedure_records.insert(procedure_records.end(), rb, rb + kProcedureRecordSize);
+    if (!compile_procedures(s.procedures, context, code_bytes, procedure_records, error)) {
+        return false;
     }
-    build_names = nullptr;
     if (code != nullptr) {
         *code = Bytes(kCodeMagic, kCodeMagic + kAmoMagicSize);
         code->insert(code->end(), code_bytes.begin(), code_bytes.end());
@@ -779,7 +811,7 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
             return false;
         }
         if (it->second.is_text) {
-            pool.insert(pool.end(), kTextValueMark, kTextValueMark + 4);
+            pool.insert(pool.end(), std::begin(kTextValueMark), std::end(kTextValueMark));
             pool.insert(pool.end(), it->second.text.begin(), it->second.text.end());
             pool.push_back(0);
         } else {
@@ -838,8 +870,8 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
         put_le16(t, static_cast<unsigned>(conditions.size()));
         t.insert(t.end(), conditions.begin(), conditions.end());
     }
-    if (names.size() > 0xFFFF || globals.size() > 0xFFFF || global_block.size() > 0xFFFF ||
-        param_index.size() > 0xFFFF) {
+    if (names.size() > kField16Max || globals.size() > kField16Max ||
+        global_block.size() > kField16Max || param_index.size() > kField16Max) {
         error = "definitions: a block exceeds its 16-bit size field";
         return false;
     }

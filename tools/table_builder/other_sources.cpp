@@ -7,6 +7,7 @@
 // Help:      help <symbol number> flags=<byte>  /  text <key1> <key2> "<text>"  /  end
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <set>
 #include <sstream>
@@ -87,13 +88,14 @@ bool build_lists(const std::string& source, Bytes& out, std::string& error) {
         const auto& t = line.tokens;
         long n = 0;
         if (t[0] == "menu_text_size" && t.size() == 2 && parse_int(t[1], menu_size) &&
-            menu_size >= 0 && menu_size <= 0xFFFF) {
+            menu_size >= 0 && menu_size <= static_cast<long>(kField16Max)) {
             continue;
         }
         if (t[0] == "list") {
             if (open != nullptr) return fail(error, line, "list inside a list");
-            if (t.size() < 3 || t.size() > 4 || !parse_int(t[1], n) || n < 0 || n > 0xFFFE ||
-                (t.size() == 4 && t[3] != "keyed")) {
+            // The list count, one more than the highest number, is held in 16 bits.
+            if (t.size() < 3 || t.size() > 4 || !parse_int(t[1], n) || n < 0 ||
+                n >= static_cast<long>(kField16Max) || (t.size() == 4 && t[3] != "keyed")) {
                 return fail(error, line, "expected: list <number> <name> [keyed]");
             }
             if (lists.count(n)) return fail(error, line, "list number used twice");
@@ -146,7 +148,7 @@ bool build_lists(const std::string& source, Bytes& out, std::string& error) {
         if (build_list_block(it->second.pairs, block) != 0) {
             return fail(error, *it->second.line, "list block does not fit the list cache");
         }
-        if (position + blocks.size() > 0xFFFFFF) {
+        if (position + blocks.size() > kField24Max) {
             return fail(error, *it->second.line, "list table beyond 24-bit offsets");
         }
         put_be16(t, static_cast<unsigned>(block.size() | (it->second.keyed ? kListKeyedBit : 0)));
@@ -173,8 +175,8 @@ bool build_help(const std::string& source, Bytes& out, std::string& error) {
         long n = 0, f = 0, k1 = 0, k2 = 0;
         std::string key, value;
         if (t[0] == "help" && open == nullptr && t.size() == 3 && parse_int(t[1], n) && n >= 0 &&
-            n < 0x10000 && split_key(t[2], key, value) && key == "flags" && parse_int(value, f) &&
-            f >= 0 && f <= 255) {
+            n <= static_cast<long>(kField16Max) && split_key(t[2], key, value) && key == "flags" &&
+            parse_int(value, f) && f >= 0 && f <= std::numeric_limits<std::uint8_t>::max()) {
             if (helps.count(n)) return fail(error, line, "help for this symbol given twice");
             open = &helps[n];
             open->flags = static_cast<std::uint8_t>(f);
@@ -182,7 +184,8 @@ bool build_help(const std::string& source, Bytes& out, std::string& error) {
             continue;
         }
         if (t[0] == "text" && open != nullptr && t.size() == 4 && parse_int(t[1], k1) &&
-            parse_int(t[2], k2) && k1 >= 0 && k1 <= 255 && k2 >= 0 && k2 <= 255 && line.quoted[3]) {
+            parse_int(t[2], k2) && k1 >= 0 && k1 <= std::numeric_limits<std::uint8_t>::max() &&
+            k2 >= 0 && k2 <= std::numeric_limits<std::uint8_t>::max() && line.quoted[3]) {
             open->texts.push_back(
                 {static_cast<std::uint8_t>(k1), static_cast<std::uint8_t>(k2), t[3]});
             continue;
@@ -206,7 +209,7 @@ bool build_help(const std::string& source, Bytes& out, std::string& error) {
         }
         Bytes block;
         if (build_help_block(it->second.flags, it->second.texts, block) != 0 ||
-            base + blocks.size() + 2 + block.size() > 0xFFFFFF) {
+            base + blocks.size() + 2 + block.size() > kField24Max) {
             return fail(error, *it->second.line, "help block too large");
         }
         put_be24(t, static_cast<unsigned>(base + blocks.size()));

@@ -74,7 +74,8 @@ Bytes set1_glyph(const HersheyGlyph& g) {
             const int y_down = std::clamp(kCellTop - y, first && x == 0 ? 1 : 0, 15);
             // A pen-down point at x 7 right after a pen-up is a special code; x stays below 7.
             if (!first && x == last_x && y_down == last_y) continue;
-            out.push_back(static_cast<std::uint8_t>((first ? 0 : 0x80) | (x << 4) | y_down));
+            out.push_back(static_cast<std::uint8_t>((first ? 0 : kGlyphPenDown) |
+                                                    (x << kGlyphXShift) | y_down));
             last_x = x;
             last_y = y_down;
             first = false;
@@ -94,13 +95,13 @@ Bytes set2_glyph(const HersheyGlyph& g) {
                 std::clamp(static_cast<int>(std::lround((hx - centre) * kScale)), -62, 62);
             const int y = static_cast<int>(std::lround((kHersheyBaseline - hy) * kScale));
             const int dy = std::clamp(y - kCellTop, -62, 62);
-            std::uint8_t b1 = static_cast<std::uint8_t>((first ? 0 : 0x80) | std::abs(x));
-            if (x < 0) b1 |= 0x40;
-            // y = 13 - m is written with bit 6 clear; m = 0 at y = 13 would end the glyph, so a
-            // point on the cell top is written as 13 + 0 (bit 6 set), which is the same height.
-            std::uint8_t b2 =
-                dy > 0 ? static_cast<std::uint8_t>(0x40 | dy) : static_cast<std::uint8_t>(-dy);
-            if (b2 == 0) b2 = 0x40;
+            std::uint8_t b1 = static_cast<std::uint8_t>((first ? 0 : kGlyphPenDown) | std::abs(x));
+            if (x < 0) b1 |= kGlyphNegative;
+            // y = 13 - m is written without kGlyphAboveTop; m = 0 at y = 13 would end the glyph,
+            // so a point on the cell top is written as 13 + 0, which is the same height.
+            std::uint8_t b2 = dy > 0 ? static_cast<std::uint8_t>(kGlyphAboveTop | dy)
+                                     : static_cast<std::uint8_t>(-dy);
+            if (b2 == 0) b2 = kGlyphAboveTop;
             out.push_back(b1);
             out.push_back(b2);
             first = false;
@@ -148,7 +149,7 @@ bool build_font(const std::string& folder, Bytes& out, std::string& error) {
         const Bytes glyph = set2_glyph(greek[static_cast<std::size_t>('a' - 32 + i)]);
         set2.insert(set2.end(), glyph.begin(), glyph.end());
     }
-    if (set1.size() > 0xFFFF || set2.size() > 0xFFFF) {
+    if (set1.size() > kField16Max || set2.size() > kField16Max) {
         error = "stroke font: a glyph set exceeds 65535 bytes";
         return false;
     }

@@ -153,13 +153,14 @@ bool dump_definitions(const Bytes& t, std::string& text) {
         }
         if (list.empty()) continue;
         out << "command " << n << " " << list << " plain=" << rec.plain_slot
-            << " interactive=" << rec.interactive_slot << " kind=" << (rec.flags & 3);
-        if (rec.flags & 0x40) out << " hidden";
+            << " interactive=" << rec.interactive_slot
+            << " kind=" << (rec.flags & kRecordResultMask);
+        if (rec.flags & kRecordHidden) out << " hidden";
         if (rec.enable_condition != kNoCondition) out << " if=" << int{rec.enable_condition};
         out << "\n";
         for (unsigned j = 0; j < rec.parameter_count; ++j) {
             unsigned d = rec.parameter_count >= 2
-                             ? le16_at(index + 2 * (rec.parameter_field + j)) & 0x3FFF
+                             ? le16_at(index + 2 * (rec.parameter_field + j)) & kParamIndexMask
                              : static_cast<unsigned>(rec.parameter_field);
             if (d >= p ||
                 (rec.parameter_count >= 2 && static_cast<unsigned>(rec.parameter_field) + j >= x)) {
@@ -170,9 +171,10 @@ bool dump_definitions(const Bytes& t, std::string& text) {
             if (pd.name_offset < 0 || static_cast<unsigned>(pd.name_offset) >= pn_size)
                 return false;
             static const char* const types[] = {"", "int", "double", "char"};
-            std::string type = (pd.type_flags & 0x20)   ? "plain_text"
-                               : (pd.type_flags & 0x10) ? "text"
-                                                        : types[pd.type_flags & 3];
+            std::string type = (pd.type_flags & kParamPlainText) ? "plain_text"
+                               : (pd.type_flags & kParamText)
+                                   ? "text"
+                                   : types[pd.type_flags & kParamTypeMask];
             out << "  param " << reinterpret_cast<const char*>(pnames + pd.name_offset) << " "
                 << type;
             const std::pair<const char*, unsigned> hs[] = {{"default", pd.default_handle},

@@ -115,7 +115,8 @@ int test_line_runner(const char* text, int, int) {
     return result;
 }
 
-// Hook 2 stand-in: the Lens_file text setting (id 25), the version (66) and one int (8).
+// A stand-in for settings_item_address: the Lens_file text setting (id 25), the version (66)
+// and one int (8).
 char lens_file_text[260] = "/home/user/len/doublet.len";
 std::int32_t surface_limit = 12;
 void* test_settings_item(int id, int* type_out) {
@@ -173,7 +174,7 @@ protected:
         reset_param_hooks();
         reset_command_context();
         set_interactive_call(0);
-        set_prompting_mode(0);
+        set_prompting_mode(kPromptingNone);
         clear_value_list();
         on_error_line() = OnErrorLine{};
         set_handler(kFailSlot, failing_handler);
@@ -584,7 +585,7 @@ TEST_F(Dispatch, PromptedAnswerEqualToTheDefaultKeepsIt) {
     EXPECT_EQ(cell.value.d, 2.5);
     EXPECT_EQ(evaluations, 0);
     EXPECT_EQ(ui_->status_text(), "Enter width:");
-    EXPECT_EQ(prompting_mode(), 0);
+    EXPECT_EQ(prompting_mode(), kPromptingNone);
 
     ui_->enter_command_line("0.75");
     ASSERT_EQ(prompt_param(n, &cell), 0);
@@ -618,39 +619,100 @@ TEST_F(Dispatch, RefusedAnswerIsReportedAndAskedAgainWhileRunning) {
 }
 
 TEST_F(Dispatch, DefaultsFollowThePromptingMode) {
-    const ParamDescriptor& count = descriptor(kCount, 0);  // mode 2, default value entry 0 (4)
-    const ParamDescriptor& fraction = descriptor(kFraction, 0);  // mode 0, no default
+    // The count parameter's default is value entry 0 (4); each copy takes another mode. The
+    // enable condition of the copies is condition 0 of the fixture (a lens file is named).
+    const ParamDescriptor& count = descriptor(kCount, 0);
+    const ParamDescriptor& fraction = descriptor(kFraction, 0);  // kPromptAsk, no default
+    auto with_mode = [&count](int mode) {
+        ParamDescriptor d = count;
+        d.prompt_mode = static_cast<std::uint8_t>(mode);
+        d.enable_condition = 0;
+        return d;
+    };
+    const ParamDescriptor ask = with_mode(kPromptAsk), take = with_mode(kPromptTakeDefault),
+                          if_enabled = with_mode(kPromptTakeDefaultIfEnabled),
+                          show = with_mode(kPromptShowDefault),
+                          unless_asked = with_mode(kPromptDefaultUnlessAsked);
+    ParamDescriptor take_nothing = take;
+    take_nothing.default_handle = 0;
     char buffer[kArgTextSize], shown[kArgTextSize];
-    ArgCell cell{};
     struct Case {
+        const char* what;
         const ParamDescriptor* d;
-        int mode_word;
+        int state;
+        bool condition_holds;
         int result;
+        int value;  // the cell's value when the result is to take it
     };
     const Case cases[] = {
-        {&fraction, 0, 0},              // ask without a default
-        {&count, 0, kDefaultTake},      // take the default
-        {&count, 1, kDefaultTake},      // mode 2 stays 2 when asked by the caller
-        {&count, 2, kDefaultShow},      // prompt_param shows it
-        {&fraction, -2, kDefaultTake},  // completing a call: forced default (0)
+        {"asks without a default", &ask, kPromptingNone, true, kPromptAsk, 0},
+        {"takes its default", &take, kPromptingNone, true, kPromptTakeDefault, 4},
+        {"enabled: takes it", &if_enabled, kPromptingNone, true, kPromptTakeDefault, 4},
+        {"not enabled: offers it", &if_enabled, kPromptingNone, false, kPromptShowDefault, 0},
+        {"offers its default", &show, kPromptingNone, true, kPromptShowDefault, 0},
+        {"takes it while not asked", &unless_asked, kPromptingNone, false, kPromptTakeDefault, 4},
+
+        // '?' asks for every argument, but a parameter meant to take its default still takes it.
+        {"marked: still asks without", &ask, kPromptingMarked, true, kPromptAsk, 0},
+        {"marked: still takes it", &take, kPromptingMarked, true, kPromptTakeDefault, 4},
+        {"marked: offers it", &if_enabled, kPromptingMarked, true, kPromptShowDefault, 0},
+        {"marked: offers it", &show, kPromptingMarked, true, kPromptShowDefault, 0},
+        {"marked: offers it", &unless_asked, kPromptingMarked, true, kPromptShowDefault, 0},
+
+        // A handler asking for the parameter itself offers every default.
+        {"direct: still asks without", &ask, kPromptingDirect, true, kPromptAsk, 0},
+        {"direct: offers it", &take, kPromptingDirect, true, kPromptShowDefault, 0},
+        {"direct, no default: asks", &take_nothing, kPromptingDirect, true, kPromptAsk, 0},
+        {"direct: offers it", &if_enabled, kPromptingDirect, true, kPromptShowDefault, 0},
+        {"direct: offers it", &unless_asked, kPromptingDirect, true, kPromptShowDefault, 0},
+
+        // Omitted arguments are never asked for: a gap in a call takes zero, the end of a call
+        // the defaults.
+        {"gap: zero", &take, kPromptingOmitted, true, kPromptTakeDefault, 0},
+        {"gap: zero", &show, kPromptingOmitted, false, kPromptTakeDefault, 0},
+        {"completing: the default", &show, kPromptingCompleting, false, kPromptTakeDefault, 4},
+        {"completing: the default", &unless_asked, kPromptingCompleting, true, kPromptTakeDefault,
+         4},
+        {"completing, no default: zero", &ask, kPromptingCompleting, true, kPromptTakeDefault, 0},
     };
     for (const Case& c : cases) {
-        set_prompting_mode(c.mode_word);
-        EXPECT_EQ(evaluate_default(*c.d, buffer, sizeof buffer, &cell, shown, sizeof shown),
-                  c.result)
-            << c.mode_word;
+        SCOPED_TRACE(std::string(c.what) + ", mode " + std::to_string(c.d->prompt_mode) +
+                     ", state " + std::to_string(c.state));
+        if (c.condition_holds) {
+            set_state_flag(kFlagLensFileNamed);
+        } else {
+            clear_state_flag(kFlagLensFileNamed);
+            update_flag_expressions();
+        }
+        set_prompting_mode(c.state);
+        ArgCell cell{};
+        cell.value.i = -1;
+        ASSERT_EQ(evaluate_default(*c.d, buffer, sizeof buffer, &cell, shown, sizeof shown),
+                  c.result);
+        if (c.result == kPromptTakeDefault) {
+            EXPECT_EQ(cell.value.i, c.value);
+        }
     }
-    set_prompting_mode(2);
+    // An interactive call takes the default: its handler asks for what it needs.
+    set_interactive_call(1);
+    set_prompting_mode(kPromptingNone);
+    ArgCell cell{};
+    EXPECT_EQ(evaluate_default(show, buffer, sizeof buffer, &cell, shown, sizeof shown),
+              kPromptTakeDefault);
+    EXPECT_EQ(cell.value.i, 4);
+    set_interactive_call(0);
+
+    set_prompting_mode(kPromptingDirect);
     ASSERT_EQ(evaluate_default(count, buffer, sizeof buffer, &cell, shown, sizeof shown),
-              kDefaultShow);
+              kPromptShowDefault);
     EXPECT_EQ(cell.value.i, 4);
     EXPECT_STREQ(shown, "4");
-    set_prompting_mode(-1);
+    set_prompting_mode(kPromptingOmitted);
     ArgCell forced{};
     ASSERT_EQ(prompt_loop(fraction, buffer, sizeof buffer, &forced), 0);
     EXPECT_EQ(forced.status, kArgDefaultForced);
     EXPECT_EQ(forced.value.d, 0.0);
-    EXPECT_EQ(prompting_mode(), 0);
+    EXPECT_EQ(prompting_mode(), kPromptingNone);
 }
 
 TEST_F(Dispatch, RememberedDefaultIsAListEntry) {
@@ -659,12 +721,13 @@ TEST_F(Dispatch, RememberedDefaultIsAListEntry) {
     set_param_default(n, &value);
     const ParamDescriptor& d = *param_descriptor(n);
     EXPECT_EQ(d.default_handle, kHandleListEntry | 0);
-    EXPECT_EQ(d.prompt_mode, kDefaultShow);
+    EXPECT_EQ(d.prompt_mode, kPromptShowDefault);
     char buffer[kArgTextSize], shown[kArgTextSize];
     ArgCell cell{};
     ASSERT_EQ(select_param_list(n), 0);
-    set_prompting_mode(0);
-    ASSERT_EQ(evaluate_default(d, buffer, sizeof buffer, &cell, shown, sizeof shown), kDefaultShow);
+    set_prompting_mode(kPromptingNone);
+    ASSERT_EQ(evaluate_default(d, buffer, sizeof buffer, &cell, shown, sizeof shown),
+              kPromptShowDefault);
     EXPECT_EQ(cell.value.i, 7);
     EXPECT_STREQ(shown, "surface");
 }
