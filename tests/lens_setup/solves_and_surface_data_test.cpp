@@ -299,9 +299,31 @@ TEST_F(SpecialDataTest, GradientIndexWithoutItsServiceUsesTheStoredIndex) {
     std::memset(g, 0, sizeof *g);
     g->kind = 11;
     surface(1).grin = g;
-    ASSERT_EQ(lens_setup(0), 0);
-    EXPECT_TRUE(was_shown("#-337 s1"));
-    EXPECT_TRUE(std::isfinite(surface(2).axial_ray_height));
+    // Every set-up tells the user again: the second one is not silent.
+    for (int setup = 1; setup <= 2; ++setup) {
+        ASSERT_EQ(lens_setup(0), 0);
+        EXPECT_EQ(shown_count("#-337 s1"), setup);
+        EXPECT_TRUE(std::isfinite(surface(2).axial_ray_height));
+    }
+}
+
+TEST_F(SpecialDataTest, MissingGradientIndexServiceIsReportedOncePerSurfaceAndSetUp) {
+    // With the stop on surface 2, the set-up walks surface 1 twice (the heights in front of
+    // the stop are traced again) and asks for each gradient several times on the way.
+    lens_data().aperture_stop = 2;
+    lens_data().reference_surface = 2;
+    for (int n = 1; n <= 2; ++n) {
+        auto* g = static_cast<GrinRecord*>(mem_alloc(sizeof(GrinRecord)));
+        ASSERT_NE(g, nullptr);
+        std::memset(g, 0, sizeof *g);
+        g->kind = 11;
+        surface(n).grin = g;
+    }
+    for (int setup = 1; setup <= 2; ++setup) {
+        ASSERT_EQ(lens_setup(0), 0);
+        EXPECT_EQ(shown_count("#-337 s1"), setup);
+        EXPECT_EQ(shown_count("#-337 s2"), setup);
+    }
 }
 
 TEST_F(SpecialDataTest, RadialGradientFollowsTheCosineLaw) {
