@@ -7,7 +7,7 @@
 #include <vector>
 
 struct SetupPass {
-    bool telecentric_object = false;  // aim mode 5 with a finite object
+    bool telecentric_object = false;  // kAimTelecentric with a finite object
     int last_before_stop = 0;         // 0: no surface lies before the stop
     int pending_error = 0;            // first special-data error of the pass
     int pending_surface = 0;

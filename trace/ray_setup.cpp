@@ -17,10 +17,6 @@ namespace {
 
 constexpr int kCommandPupilAtEntrance = 717;  // the command that puts the pupil at the EP
 
-// Aiming modes ("RAIM").
-constexpr int kAimEntrancePupil = 0;  // "RAIM Enp"
-constexpr int kAimRimRays = 2;        // "RAIM Rrr"
-
 constexpr int kPupilBoundsPerSlot = 5;
 constexpr double kDegrees = 0.017453292519943295;
 

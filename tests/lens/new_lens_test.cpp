@@ -48,7 +48,7 @@ TEST_F(NewLensTest, LensLevelDefaults) {
     EXPECT_DOUBLE_EQ(l.test_wavelength, 0.54607);
     EXPECT_DOUBLE_EQ(l.xaba, 90.0);
     EXPECT_EQ(l.fan_rays, 21);
-    EXPECT_EQ(l.aim_mode, 1);
+    EXPECT_EQ(l.aim_mode, kAimParaxial);
     EXPECT_EQ(l.field_is_angle, 1);
     EXPECT_EQ(l.wrsp, 1);
     EXPECT_EQ(l.txyc, 1);

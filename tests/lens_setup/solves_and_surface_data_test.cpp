@@ -346,19 +346,19 @@ TEST_F(SpecialDataTest, RadialGradientFollowsTheCosineLaw) {
 // ---- Aiming, nesting, bounds and hooks ------------------------------------------------------
 
 TEST_F(SpecialDataTest, WideAngleAimingWithReferenceSurfaceOneFallsBack) {
-    lens_data().aim_mode = 3;
+    lens_data().aim_mode = kAimWideAngle;
     lens_data().reference_surface = 1;
     ASSERT_EQ(lens_setup(0), 0);
-    EXPECT_EQ(lens_data().aim_mode, 1);
+    EXPECT_EQ(lens_data().aim_mode, kAimParaxial);
     EXPECT_EQ(lens_data().aim_state, 0);
     EXPECT_TRUE(was_shown("#-309 s1"));
 }
 
 TEST_F(SpecialDataTest, ReferenceRayModePutsTheAutomaticCheckOnTheReferenceSurface) {
-    lens_data().aim_mode = 2;
+    lens_data().aim_mode = kAimRimRays;
     ASSERT_EQ(lens_setup(0), 0);
     EXPECT_EQ(surface(1).aperture_check, 2);
-    lens_data().aim_mode = 1;
+    lens_data().aim_mode = kAimParaxial;
     ASSERT_EQ(lens_setup(0), 0);
     EXPECT_EQ(surface(1).aperture_check, 0);
 }
