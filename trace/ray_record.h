@@ -88,6 +88,10 @@ struct RayRecord {
     std::int16_t grin_surface;   // surface where the gradient medium began
     std::int16_t edge_state;     // EdgeState
     std::uint8_t kind;           // RayKind
+    // Set by the caller: 1 takes the pupil fractions on the paraxial entrance pupil as they
+    // stand, whatever the aiming mode says (no rim-ray mapping, no centring on the reference
+    // ray). A command that wants this sets it on every ray it traces.
+    std::uint8_t pupil_at_entrance;
     std::uint8_t reversed;       // 1 while the ray travels against the axis
     std::uint8_t backward;       // 1 for a ray traced with the reverse media
     std::uint8_t check_apertures;

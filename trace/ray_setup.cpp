@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "lens/lens_data.h"
-#include "runtime/arg_cells.h"
 #include "trace/ray_frames.h"
 #include "trace/ray_media.h"
 #include "trace/ray_trace.h"
@@ -14,8 +13,6 @@
 #include "trace/trace_tolerances.h"
 
 namespace {
-
-constexpr int kCommandPupilAtEntrance = 717;  // the command that puts the pupil at the EP
 
 constexpr int kPupilBoundsPerSlot = 5;
 constexpr double kDegrees = 0.017453292519943295;
@@ -295,8 +292,7 @@ void setup_telecentric(RayRecord& ray, double x0, double y0, double d, double th
 void setup_wide_pupil(RayRecord& ray, const RayRecord& ref, const RayRecord* reference, double x0,
                       double y0, double d, double h) {
     const LensData& lens = lens_data();
-    const bool at_entrance =
-        current_command() == kCommandPupilAtEntrance || lens.aim_mode == kAimEntrancePupil;
+    const bool at_entrance = ray.pupil_at_entrance != 0 || lens.aim_mode == kAimEntrancePupil;
     const double epr = lens.axial_start_height, p1 = lens.chief_start_height;
     double dp, rp, cx, cy;
     if (at_entrance) {
@@ -346,19 +342,17 @@ void setup_ordinary_pupil(RayRecord& ray, const LensData& lens, const RayRecord&
                           const RayRecord* reference, double x0, double y0, double d, double th0,
                           double h) {
     const double epr = lens.axial_start_height, p1 = lens.chief_start_height;
-    // The command is asked only where the answer matters.
     const bool plain_kind = is_kind(ray, kRayPlain, kRayReference);
     const bool rim_rays = lens.aim_mode == kAimRimRays && !derivative_kind(ray);
     const bool centre_on_reference = !plain_kind && lens.aim_mode != kAimEntrancePupil;
-    const bool command_717 =
-        (rim_rays || centre_on_reference) && current_command() == kCommandPupilAtEntrance;
+    const bool as_given = ray.pupil_at_entrance != 0;
     double px = ray.pup_x, py = ray.pup_y;
-    if (rim_rays && !command_717) {
+    if (rim_rays && !as_given) {
         if (const double* bounds = bounds_table(reference)) map_pupil_bounds(ray, bounds, px, py);
     }
     double xt = p1 * ray.obj_x + epr * px;
     double yt = p1 * ray.obj_y + epr * py;
-    if (centre_on_reference && !command_717) {
+    if (centre_on_reference && !as_given) {
         xt += epr * ref.pup_x;
         yt += epr * ref.pup_y;
     }

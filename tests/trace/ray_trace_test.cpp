@@ -150,6 +150,45 @@ TEST_F(Singlet, WidePupilSpreadsTheDirectionSinesEvenlyOverThePupil) {
     }
 }
 
+TEST_F(Singlet, TheCallerCanTakeThePupilAtTheEntrancePupil) {
+    LensData& lens = lens_data();
+    lens.aim_mode = kAimParaxial;
+    // A reference ray off the pupil centre: a measured ray is centred on it, unless its caller
+    // takes the pupil fractions as they stand. The start is on the tangent plane of surface 1:
+    // the chief-ray height of the object point and the pupil fraction of the beam radius.
+    reference_ray().ray.pup_x = 0.3;
+    reference_ray().ray.pup_y = -0.2;
+    for (const int at_entrance : {0, 1}) {
+        SCOPED_TRACE(at_entrance);
+        RayRecord ray = make_ray(kRayMeasured, 0.4, 0.8, 0.5, 0.5);
+        ray.pupil_at_entrance = static_cast<std::uint8_t>(at_entrance);
+        setup_ray_at_object(ray, nullptr);
+        ASSERT_EQ(ray.failure, 0);
+        const double shift_x = at_entrance ? 0.0 : 0.3, shift_y = at_entrance ? 0.0 : -0.2;
+        EXPECT_NEAR(ray.x, kP1 * 0.4 + kEpr * (0.5 + shift_x), kExact);
+        EXPECT_NEAR(ray.y, kP1 * 0.8 + kEpr * (0.5 + shift_y), kExact);
+    }
+
+    // A pupil wide against the object distance, seen from the axial object point: the rim ray's
+    // direction sine is Rp / sqrt(d^2 + Rp^2), with the beam radius 8 at surface 1 (d = 50), or
+    // with the entrance pupil's radius 6 at 10 behind surface 1 (d = 60).
+    reference_ray().ray.pup_x = reference_ray().ray.pup_y = 0.0;
+    lens.epxy = 0;
+    lens.entrance_pupil_position = 10.0;
+    lens.entrance_pupil_semi_diameter = 6.0;
+    for (const int at_entrance : {0, 1}) {
+        SCOPED_TRACE(at_entrance);
+        RayRecord ray = make_ray(kRayMeasured, 0, 0, 0, 1);
+        ray.pupil_at_entrance = static_cast<std::uint8_t>(at_entrance);
+        setup_ray_at_object(ray, nullptr);
+        ASSERT_EQ(ray.failure, 0);
+        const double sine =
+            at_entrance ? 6.0 / std::hypot(60.0, 6.0) : kEpr / std::hypot(50.0, kEpr);
+        EXPECT_NEAR(ray.l, sine, kExact);
+        EXPECT_NEAR(ray.k, 0.0, kExact);
+    }
+}
+
 TEST_F(Singlet, TelecentricObjectAimsAtTheBeamRadiusAroundTheObjectPoint) {
     LensData& lens = lens_data();
     lens.aim_telecentric = 1;
