@@ -68,6 +68,8 @@ void reset_trace_fields(RayRecord& ray, int differential, const SurfaceRecord& s
     ray.gamma = 0.0;
     ray.eff_pup_x = 0.0;
     ray.eff_pup_y = 0.0;
+    ray.paraxial_pup_x = 0.0;
+    ray.paraxial_pup_y = 0.0;
 }
 
 void set_check_apertures(RayRecord& ray, const LensData& lens) {
@@ -440,8 +442,8 @@ void setup_aimed_infinite(RayRecord& ray) {
         const double base = lens.chief_start_height * th0 / (lens.object_height * ray.m);
         const double ux = (base * ray.k + t * ray.k + ray.x) / epr;
         const double uy = (base * ray.l + t * ray.l + ray.y) / epr;
-        ray.dx = ux;
-        ray.dtan_x = uy;
+        ray.paraxial_pup_x = ux;
+        ray.paraxial_pup_y = uy;
         if (lens.wide_angle == 2) {
             ray.pup_x = ux;
             ray.pup_y = uy;
@@ -464,8 +466,8 @@ void setup_aimed_finite(RayRecord& ray, const RayRecord& ref, double x0, double 
         const double t = -ray.z / ray.m;
         const double ux = (t * ray.k + ray.x - p1 * ray.obj_x) / epr;
         const double uy = (t * ray.l + ray.y - p1 * ray.obj_y) / epr;
-        ray.dx = ux;
-        ray.dtan_x = uy;
+        ray.paraxial_pup_x = ux;
+        ray.paraxial_pup_y = uy;
         if (lens.wide_angle == 2) {
             ray.pup_x = ux;
             ray.pup_y = uy;

@@ -189,6 +189,42 @@ TEST_F(Singlet, TheCallerCanTakeThePupilAtTheEntrancePupil) {
     }
 }
 
+TEST_F(Singlet, AnAimedRayKeepsWhereItCrossesSurfaceOneApartFromItsDifferences) {
+    // A stand-in aiming leaves every ray 5 in front of surface 1 at (1, 2), going along
+    // (0.1, 0.2, m): it reaches the plane of surface 1 after 5 / m, at (1 + 0.5 / m, 2 + 1 / m).
+    LensData& lens = lens_data();
+    lens.wide_angle = 1;
+    lens.reference_surface = 2;
+    trace_globals().aiming_possible = 1;
+    trace_seams().aim_ray_finite_object = [](RayRecord& ray, double, double, double) {
+        ray.x = 1.0;
+        ray.y = 2.0;
+        ray.z = -5.0;
+        ray.k = 0.1;
+        ray.l = 0.2;
+        ray.m = std::sqrt(1.0 - 0.05);
+    };
+    const double m = std::sqrt(1.0 - 0.05);
+    const double x1 = 1.0 + 0.1 * 5.0 / m, y1 = 2.0 + 0.2 * 5.0 / m;
+    for (const int kind : {kRayPlain, kRayMeasured}) {
+        SCOPED_TRACE(kind);
+        RayRecord ray = make_ray(kind, 0.4, 0.8, 0.5, 0.5);
+        setup_ray_at_object(ray, nullptr);
+        ASSERT_EQ(ray.failure, 0);
+        if (kind == kRayPlain) {
+            // In fractions of the beam radius around the chief ray's paraxial height there.
+            EXPECT_NEAR(ray.paraxial_pup_x, (x1 - kP1 * 0.4) / kEpr, kExact);
+            EXPECT_NEAR(ray.paraxial_pup_y, (y1 - kP1 * 0.8) / kEpr, kExact);
+        } else {
+            EXPECT_EQ(ray.paraxial_pup_x, 0.0);
+            EXPECT_EQ(ray.paraxial_pup_y, 0.0);
+        }
+        // The differences from the reference ray are not a place to keep them.
+        EXPECT_EQ(ray.dx, 0.0);
+        EXPECT_EQ(ray.dtan_x, 0.0);
+    }
+}
+
 TEST_F(Singlet, TelecentricObjectAimsAtTheBeamRadiusAroundTheObjectPoint) {
     LensData& lens = lens_data();
     lens.aim_telecentric = 1;
