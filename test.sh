@@ -10,6 +10,39 @@ jobs=$(nproc 2>/dev/null || echo 2)
 tools/build.sh build
 ctest --test-dir build --output-on-failure -j "$jobs"
 
+# Every test program of the normal build once more, each test twice and in a shuffled order: a
+# test that passes only in its usual place, or only the first time, shows state that outlives a
+# test. The programs get the working folder and environment ctest gives them
+# (tests/CMakeLists.txt); a failing program's output names the seed that reproduces its order.
+repeat_shuffled() {
+    local program="$1" log status=0
+    log="$(mktemp)"
+    if [[ "$(basename "$program")" == *_qt ]]; then
+        (cd "$here/build/tests" && QT_QPA_PLATFORM=offscreen "$program" \
+            --gtest_repeat=2 --gtest_shuffle) > "$log" 2>&1 || status=$?
+    else
+        (cd "$here/build/tests" && TAVO_UI=console "$program" \
+            --gtest_repeat=2 --gtest_shuffle) > "$log" 2>&1 || status=$?
+    fi
+    if [[ $status -ne 0 ]]; then
+        cat "$log"
+        echo "FAILED: $program repeated and shuffled (exit code $status)"
+    fi
+    rm -f "$log"
+    return "$status"
+}
+export -f repeat_shuffled
+export here
+mapfile -d '' programs < <(find "$here/build/tests" -name CMakeFiles -prune -o \
+    -type f -name 'test_*' -executable -print0)
+if [[ ${#programs[@]} -eq 0 ]]; then
+    echo "FAILED: no test programs found below build/tests"
+    exit 1
+fi
+printf '%s\0' "${programs[@]}" |
+    xargs -0 -n 1 -P "$jobs" bash -c 'repeat_shuffled "$1"' repeat_shuffled
+echo "${#programs[@]} test programs passed repeated and shuffled"
+
 tools/build.sh build-asan -DTAVO_SANITIZE=ON -DTAVO_WITH_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"

@@ -491,6 +491,16 @@ struct ElementDrawingDefaults {
     char texts[2][kElementDefaultTextLength + 1];  // "ELMDF3"
 };
 
+// How rays find their way through the pupil (LensData::aim_mode, "RAIM").
+enum AimMode : std::int32_t {
+    kAimEntrancePupil = 0,  // "Enp": pupil fractions on the paraxial entrance pupil
+    kAimParaxial = 1,       // pupil fractions on the paraxial entrance beam at surface 1
+    kAimRimRays = 2,        // "Rrr": pupil fractions mapped onto the traced rim rays
+    kAimWideAngle = 3,      // real rays aimed at the reference surface, for wide fields
+    kAimExtended = 4,       // extended aiming (state flag aiming_extended)
+    kAimTelecentric = 5,    // chief rays parallel to the axis in object space
+};
+
 struct LensData {
     double units;
     double object_height;
@@ -520,7 +530,7 @@ struct LensData {
     std::int32_t fan_rays;
     std::int32_t wavelength_count;
     std::int32_t global_coordinate_surface;
-    std::int32_t aim_mode;
+    std::int32_t aim_mode;  // AimMode
     std::int32_t tolerance_angle_units;
     std::uint8_t afocal_mode;
     std::uint8_t aim_state;

@@ -229,7 +229,7 @@ void reset_lens_data() {
     l.fan_rays = 21;
     l.wavelength_count = 3;
     l.global_coordinate_surface = 1;
-    l.aim_mode = 1;
+    l.aim_mode = kAimParaxial;
     l.tolerance_angle_units = 0;
     l.afocal_mode = l.aim_state = l.aim_extended = l.afocal = 0;
     l.plane_symmetric = l.rotationally_symmetric = 0;

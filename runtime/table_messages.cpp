@@ -26,6 +26,8 @@ bool try_open(bool is_public, const char* name) {
 
 int open_message_table() {
     close_message_table();
+    // A newly opened table fills the ring from its start, whatever an earlier one left there.
+    ring_position = 0;
     const bool opened = (tables_stale() == 0 && try_open(false, "usmsgs.amo")) ||
                         try_open(true, "usmsgs.amo") || try_open(true, "rtmsgs.amo");
     if (!opened) {

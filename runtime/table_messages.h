@@ -7,7 +7,8 @@
 inline constexpr std::size_t kMessageRingSize = 744;
 inline constexpr char kMessageAccessFailed[] = "Cannot access message file";
 
-// 0, or -1 with -7 reported when no table opens or its highest slot is 0.
+// 0, or -1 with -7 reported when no table opens or its highest slot is 0. The ring starts
+// again at its beginning.
 int open_message_table();
 void close_message_table();
 // The text of message n (a slot outside the table reads slot 0) and its kind; on any failure

@@ -301,20 +301,20 @@ void mark_air() {
 void settle_aim_mode_early(SetupPass& pass) {
     LensData& l = lens_data();
     pass.telecentric_object = false;
-    if (l.aim_mode == 4 || l.aim_extended != 0) {
+    if (l.aim_mode == kAimExtended || l.aim_extended != 0) {
         l.aim_extended = 1;
         l.aim_telecentric = 0;
         l.aim_state = 0;
-        l.aim_mode = 4;
+        l.aim_mode = kAimExtended;
         set_state_flag(kFlagAimingExtended);
         return;
     }
     clear_state_flag(kFlagAimingExtended);
-    if (l.aim_mode == 5 || l.aim_telecentric != 0) {
+    if (l.aim_mode == kAimTelecentric || l.aim_telecentric != 0) {
         l.aim_telecentric = 1;
         l.aim_extended = 0;
         l.aim_state = 0;
-        l.aim_mode = 5;
+        l.aim_mode = kAimTelecentric;
         pass.telecentric_object = std::fabs(surface(0).thickness) < kTelecentricObjectLimit;
     }
 }
@@ -354,10 +354,10 @@ int prepare_decentres() {
 // marks the reference surface's aperture check.
 void settle_aim_mode_late() {
     LensData& l = lens_data();
-    if (l.aim_mode == 3) {
+    if (l.aim_mode == kAimWideAngle) {
         if (l.reference_surface < 2) {
             l.aim_state = 0;
-            l.aim_mode = 1;
+            l.aim_mode = kAimParaxial;
             l.aim_telecentric = 0;
             l.aim_extended = 0;
             msg_box(kMsgAimFallback, l.reference_surface);
@@ -369,7 +369,7 @@ void settle_aim_mode_late() {
     }
     if (in_lens(l.reference_surface)) {
         SurfaceRecord& ref = surface(l.reference_surface);
-        if (l.aim_mode == 2) {
+        if (l.aim_mode == kAimRimRays) {
             if (ref.aperture_check == 0) ref.aperture_check = 2;
         } else if (ref.aperture_check == 2) {
             ref.aperture_check = 0;
@@ -382,12 +382,13 @@ void settle_aim_mode_late() {
         } else {
             l.aim_state = 0;
             msg_box(kMsgAimFallback, l.reference_surface);
-            l.aim_mode = 1;
+            l.aim_mode = kAimParaxial;
         }
         l.aim_telecentric = 0;
         l.aim_extended = 0;
     }
-    if (l.aim_mode == 0 || l.aim_mode == 1 || l.aim_mode == 2) {
+    if (l.aim_mode == kAimEntrancePupil || l.aim_mode == kAimParaxial ||
+        l.aim_mode == kAimRimRays) {
         l.aim_telecentric = 0;
         l.aim_extended = 0;
         l.aim_state = 0;

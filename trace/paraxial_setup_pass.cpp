@@ -1,6 +1,8 @@
 #include "trace/paraxial_setup_pass.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "lens/lens_data.h"
 #include "lens/surface_groups.h"
@@ -37,17 +39,16 @@ bool solves_active() {
 }
 
 // The gradient index behind surface n on its axis at distance z; false when it cannot be had
-// (the service is not there: reported once per surface and pass).
-bool grin_sample(int n, double z, double* value) {
-    static int reported_for = -1;
+// (the service is not there: reported once per surface and pass, however often the pass asks).
+bool grin_sample(int n, double z, double* value, SetupPass& p) {
     if (paraxial_hooks().grin_index_at == nullptr) {
-        if (reported_for != n) {
+        std::vector<int>& reported = p.grin_unavailable_reported;
+        if (std::find(reported.begin(), reported.end(), n) == reported.end()) {
             msg_box(kMsgGrinUnavailable, n);
-            reported_for = n;
+            reported.push_back(n);
         }
         return false;
     }
-    reported_for = -1;
     return paraxial_hooks().grin_index_at(n, 0, 0.0, 0.0, z, value) == 0;
 }
 
@@ -66,7 +67,7 @@ bool axial_grin_kind(int kind) {
 
 // The index before surface j over the index behind it, at the first wavelength: -1 where the
 // ray turns back, 1 where it passes unrefracted (inside a non-sequential group, at the image).
-double index_ratio(int j, double n_prev) {
+double index_ratio(int j, SetupPass& p) {
     const SurfaceRecord& s = surface(j);
     if (s.group_kind == kGroupNonSequential && s.group_role == kRoleInner) return 1.0;
     if (s.medium_kind == kMediumMirror || s.tir_only != 0) return -1.0;
@@ -74,10 +75,10 @@ double index_ratio(int j, double n_prev) {
     double n = index_at_w1(j);
     if (s.grin != nullptr && s.grin->kind == kGrinGrd) {
         double at_vertex = 0;
-        if (grin_sample(j, 0.0, &at_vertex)) n = at_vertex;
+        if (grin_sample(j, 0.0, &at_vertex, p)) n = at_vertex;
     }
     if (std::fabs(n) < kZero) return 1.0;
-    return n_prev / n;
+    return p.n_prev / n;
 }
 
 // The sign of the index behind j: flipped by every mirror on the way from surface 1.
@@ -272,7 +273,8 @@ bool transfer(int j, double d, SetupPass& p, bool with_x) {
     double n0 = nm, b1 = 0.0, b2 = 0.0, n_end = nm;
     if (g.kind == kGrinGrd) {
         double a = 0, m = 0, e = 0;
-        if (grin_sample(j, 0.0, &a) && grin_sample(j, 0.5 * d, &m) && grin_sample(j, d, &e)) {
+        if (grin_sample(j, 0.0, &a, p) && grin_sample(j, 0.5 * d, &m, p) &&
+            grin_sample(j, d, &e, p)) {
             n0 = a;
             n_end = e;
             b1 = (4.0 * m - 3.0 * a - e) / d;
@@ -594,7 +596,7 @@ int paraxial_setup_pass(SetupPass& p) {
             }
             rescale_at_stop(p);
         }
-        const double r = index_ratio(j, p.n_prev);
+        const double r = index_ratio(j, p);
         // The members of a non-sequential group after its first keep the aperture they have,
         // as a fixed one.
         if (s.aperture_kind == kApertureComputed) {
@@ -662,7 +664,7 @@ void paraxial_second_pass(SetupPass& p) {
             cut_to_hemisphere(s);
         }
         copy_aperture_pickup(s);
-        const double r = index_ratio(j, p.n_prev);
+        const double r = index_ratio(j, p);
         refract(j, r, p, false);
         s.axial_ray_slope = p.ua;
         s.chief_ray_slope = p.uc;

@@ -4,8 +4,10 @@
 // reaches them, vertex positions, and the heights and slopes kept in the surface records.
 #pragma once
 
+#include <vector>
+
 struct SetupPass {
-    bool telecentric_object = false;  // aim mode 5 with a finite object
+    bool telecentric_object = false;  // kAimTelecentric with a finite object
     int last_before_stop = 0;         // 0: no surface lies before the stop
     int pending_error = 0;            // first special-data error of the pass
     int pending_surface = 0;
@@ -17,6 +19,9 @@ struct SetupPass {
     double ya = 0, ua = 0, yc = 0, uc = 0;
     double xya = 0, xua = 0, xyc = 0, xuc = 0;
     double n_prev = 1;  // index in front of the current surface at wavelength 1
+    // Surfaces whose gradient index could not be had because its service is missing, already
+    // reported in this pass.
+    std::vector<int> grin_unavailable_reported;
 };
 
 // Object, aperture and field: start heights and slopes of both sections.

@@ -75,6 +75,9 @@ struct RayRecord {
     double gamma;               // multiple of the normal added at the last bending
     double frame[12];           // 3x3 rotation row by row, then the offsets
     double factor_b;
+    // Aimed rays of kinds 0, 6 and 7: where the ray crosses the plane of surface 1, in fractions
+    // of the paraxial entrance beam around the chief ray's paraxial height there.
+    double paraxial_pup_x, paraxial_pup_y;
     double aim_pup_x, aim_pup_y;  // requested pupil fractions of aimed or fractional rays
     double eff_pup_x, eff_pup_y;  // effective pupil coordinates relative to the real pupil
     double grin_index;            // index at the current point inside a gradient medium
@@ -92,6 +95,10 @@ struct RayRecord {
     std::uint8_t backward;       // 1 for a ray traced with the reverse media
     std::uint8_t check_apertures;
     std::uint8_t frame_kind;  // RayFrameKind
+    // Set by the caller: 1 takes the pupil fractions on the paraxial entrance pupil as they
+    // stand, whatever the aiming mode says (no rim-ray mapping, no centring on the reference
+    // ray). A command that wants this sets it on every ray it traces.
+    std::uint8_t pupil_at_entrance;
 };
 
 // Position and direction derivatives of a neighbour ray per unit of one parameter.

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "lens/lens_data.h"
-#include "runtime/arg_cells.h"
 #include "trace/ray_frames.h"
 #include "trace/ray_media.h"
 #include "trace/ray_trace.h"
@@ -14,12 +13,6 @@
 #include "trace/trace_tolerances.h"
 
 namespace {
-
-constexpr int kCommandPupilAtEntrance = 717;  // the command that puts the pupil at the EP
-
-// Aiming modes ("RAIM").
-constexpr int kAimEntrancePupil = 0;  // "RAIM Enp"
-constexpr int kAimRimRays = 2;        // "RAIM Rrr"
 
 constexpr int kPupilBoundsPerSlot = 5;
 constexpr double kDegrees = 0.017453292519943295;
@@ -75,6 +68,8 @@ void reset_trace_fields(RayRecord& ray, int differential, const SurfaceRecord& s
     ray.gamma = 0.0;
     ray.eff_pup_x = 0.0;
     ray.eff_pup_y = 0.0;
+    ray.paraxial_pup_x = 0.0;
+    ray.paraxial_pup_y = 0.0;
 }
 
 void set_check_apertures(RayRecord& ray, const LensData& lens) {
@@ -299,8 +294,7 @@ void setup_telecentric(RayRecord& ray, double x0, double y0, double d, double th
 void setup_wide_pupil(RayRecord& ray, const RayRecord& ref, const RayRecord* reference, double x0,
                       double y0, double d, double h) {
     const LensData& lens = lens_data();
-    const bool at_entrance =
-        current_command() == kCommandPupilAtEntrance || lens.aim_mode == kAimEntrancePupil;
+    const bool at_entrance = ray.pupil_at_entrance != 0 || lens.aim_mode == kAimEntrancePupil;
     const double epr = lens.axial_start_height, p1 = lens.chief_start_height;
     double dp, rp, cx, cy;
     if (at_entrance) {
@@ -350,19 +344,17 @@ void setup_ordinary_pupil(RayRecord& ray, const LensData& lens, const RayRecord&
                           const RayRecord* reference, double x0, double y0, double d, double th0,
                           double h) {
     const double epr = lens.axial_start_height, p1 = lens.chief_start_height;
-    // The command is asked only where the answer matters.
     const bool plain_kind = is_kind(ray, kRayPlain, kRayReference);
     const bool rim_rays = lens.aim_mode == kAimRimRays && !derivative_kind(ray);
     const bool centre_on_reference = !plain_kind && lens.aim_mode != kAimEntrancePupil;
-    const bool command_717 =
-        (rim_rays || centre_on_reference) && current_command() == kCommandPupilAtEntrance;
+    const bool as_given = ray.pupil_at_entrance != 0;
     double px = ray.pup_x, py = ray.pup_y;
-    if (rim_rays && !command_717) {
+    if (rim_rays && !as_given) {
         if (const double* bounds = bounds_table(reference)) map_pupil_bounds(ray, bounds, px, py);
     }
     double xt = p1 * ray.obj_x + epr * px;
     double yt = p1 * ray.obj_y + epr * py;
-    if (centre_on_reference && !command_717) {
+    if (centre_on_reference && !as_given) {
         xt += epr * ref.pup_x;
         yt += epr * ref.pup_y;
     }
@@ -450,8 +442,8 @@ void setup_aimed_infinite(RayRecord& ray) {
         const double base = lens.chief_start_height * th0 / (lens.object_height * ray.m);
         const double ux = (base * ray.k + t * ray.k + ray.x) / epr;
         const double uy = (base * ray.l + t * ray.l + ray.y) / epr;
-        ray.dx = ux;
-        ray.dtan_x = uy;
+        ray.paraxial_pup_x = ux;
+        ray.paraxial_pup_y = uy;
         if (lens.wide_angle == 2) {
             ray.pup_x = ux;
             ray.pup_y = uy;
@@ -474,8 +466,8 @@ void setup_aimed_finite(RayRecord& ray, const RayRecord& ref, double x0, double 
         const double t = -ray.z / ray.m;
         const double ux = (t * ray.k + ray.x - p1 * ray.obj_x) / epr;
         const double uy = (t * ray.l + ray.y - p1 * ray.obj_y) / epr;
-        ray.dx = ux;
-        ray.dtan_x = uy;
+        ray.paraxial_pup_x = ux;
+        ray.paraxial_pup_y = uy;
         if (lens.wide_angle == 2) {
             ray.pup_x = ux;
             ray.pup_y = uy;

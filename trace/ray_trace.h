@@ -1,6 +1,7 @@
 // The real-ray trace. Whole rays: fill a RayRecord (object and pupil fractions, wavelength
-// slot, kind) and call trace_ray. Surface by surface: setup_ray_at_object, then
-// trace_to_next_surface while surface is below the image surface and failure is 0.
+// slot, kind, and whether the pupil is taken at the entrance pupil) and call trace_ray. Surface
+// by surface: setup_ray_at_object, then trace_to_next_surface while surface is below the image
+// surface and failure is 0.
 //
 // Positions stay relative to the vertex of the surface last reached. Nothing here allocates;
 // only rays of kind 1 print (their failure, with the surface number).

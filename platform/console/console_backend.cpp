@@ -24,7 +24,9 @@ std::int64_t steady_ns() {
 const std::vector<std::string> kNoLines;
 const std::string kNoTitle;
 
-// Command lines longer than this are cut: the command line holds 255 characters.
+// A line is kept up to this length. The command line holds 255 characters, so a line cut here
+// is still longer than any command line and is refused whole; the rest of it is dropped rather
+// than read as further lines.
 constexpr std::size_t kMaxLineRead = 4096;
 
 }  // namespace
@@ -193,16 +195,24 @@ bool ConsoleBackend::read_stream_line(int timeout_ms) {
 bool ConsoleBackend::read_fd_line(int timeout_ms) {
     for (;;) {
         const std::size_t nl = fd_buffer_.find('\n');
-        if (nl != std::string::npos) {
+        if (dropping_line_tail_) {
+            if (nl == std::string::npos) {
+                fd_buffer_.clear();
+            } else {
+                fd_buffer_.erase(0, nl + 1);
+                dropping_line_tail_ = false;
+                continue;
+            }
+        } else if (nl != std::string::npos) {
             std::string line = fd_buffer_.substr(0, nl);
             fd_buffer_.erase(0, nl + 1);
             if (!line.empty() && line.back() == '\r') line.pop_back();
             entered_lines_.push_back(std::move(line));
             return true;
-        }
-        if (fd_buffer_.size() >= kMaxLineRead) {
-            entered_lines_.push_back(std::move(fd_buffer_));
+        } else if (fd_buffer_.size() >= kMaxLineRead) {
+            entered_lines_.push_back(fd_buffer_.substr(0, kMaxLineRead));
             fd_buffer_.clear();
+            dropping_line_tail_ = true;
             return true;
         }
         pollfd pfd{STDIN_FILENO, POLLIN, 0};

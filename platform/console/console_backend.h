@@ -187,6 +187,8 @@ private:
     std::string command_text_;
     std::deque<std::string> entered_lines_;
     std::string fd_buffer_;
+    // The head of an over-long line has been handed on: the rest up to its line feed goes.
+    bool dropping_line_tail_ = false;
     bool input_ended_ = false;
     bool frame_closed_ = false;
     std::deque<MessageAnswer> scripted_answers_;

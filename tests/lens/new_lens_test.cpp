@@ -67,7 +67,8 @@ TEST_F(NewLensTest, LensLevelDefaults) {
     // the rim rays 2), the wavefront referred to a sphere, and the XABA and TXYC settings.
     EXPECT_DOUBLE_EQ(l.object_na, 0.05);
     EXPECT_EQ(l.fan_rays, 21);
-    EXPECT_EQ(l.aim_mode, 1);
+    EXPECT_EQ(l.aim_mode, kAimParaxial);
+    EXPECT_EQ(l.field_is_angle, 1);
     EXPECT_EQ(l.wrsp, 1);
     EXPECT_DOUBLE_EQ(l.xaba, 90.0);
     EXPECT_EQ(l.txyc, 1);

@@ -150,6 +150,81 @@ TEST_F(Singlet, WidePupilSpreadsTheDirectionSinesEvenlyOverThePupil) {
     }
 }
 
+TEST_F(Singlet, TheCallerCanTakeThePupilAtTheEntrancePupil) {
+    LensData& lens = lens_data();
+    lens.aim_mode = kAimParaxial;
+    // A reference ray off the pupil centre: a measured ray is centred on it, unless its caller
+    // takes the pupil fractions as they stand. The start is on the tangent plane of surface 1:
+    // the chief-ray height of the object point and the pupil fraction of the beam radius.
+    reference_ray().ray.pup_x = 0.3;
+    reference_ray().ray.pup_y = -0.2;
+    for (const int at_entrance : {0, 1}) {
+        SCOPED_TRACE(at_entrance);
+        RayRecord ray = make_ray(kRayMeasured, 0.4, 0.8, 0.5, 0.5);
+        ray.pupil_at_entrance = static_cast<std::uint8_t>(at_entrance);
+        setup_ray_at_object(ray, nullptr);
+        ASSERT_EQ(ray.failure, 0);
+        const double shift_x = at_entrance ? 0.0 : 0.3, shift_y = at_entrance ? 0.0 : -0.2;
+        EXPECT_NEAR(ray.x, kP1 * 0.4 + kEpr * (0.5 + shift_x), kExact);
+        EXPECT_NEAR(ray.y, kP1 * 0.8 + kEpr * (0.5 + shift_y), kExact);
+    }
+
+    // A pupil wide against the object distance, seen from the axial object point: the rim ray's
+    // direction sine is Rp / sqrt(d^2 + Rp^2), with the beam radius 8 at surface 1 (d = 50), or
+    // with the entrance pupil's radius 6 at 10 behind surface 1 (d = 60).
+    reference_ray().ray.pup_x = reference_ray().ray.pup_y = 0.0;
+    lens.epxy = 0;
+    lens.entrance_pupil_position = 10.0;
+    lens.entrance_pupil_semi_diameter = 6.0;
+    for (const int at_entrance : {0, 1}) {
+        SCOPED_TRACE(at_entrance);
+        RayRecord ray = make_ray(kRayMeasured, 0, 0, 0, 1);
+        ray.pupil_at_entrance = static_cast<std::uint8_t>(at_entrance);
+        setup_ray_at_object(ray, nullptr);
+        ASSERT_EQ(ray.failure, 0);
+        const double sine =
+            at_entrance ? 6.0 / std::hypot(60.0, 6.0) : kEpr / std::hypot(50.0, kEpr);
+        EXPECT_NEAR(ray.l, sine, kExact);
+        EXPECT_NEAR(ray.k, 0.0, kExact);
+    }
+}
+
+TEST_F(Singlet, AnAimedRayKeepsWhereItCrossesSurfaceOneApartFromItsDifferences) {
+    // A stand-in aiming leaves every ray 5 in front of surface 1 at (1, 2), going along
+    // (0.1, 0.2, m): it reaches the plane of surface 1 after 5 / m, at (1 + 0.5 / m, 2 + 1 / m).
+    LensData& lens = lens_data();
+    lens.wide_angle = 1;
+    lens.reference_surface = 2;
+    trace_globals().aiming_possible = 1;
+    trace_seams().aim_ray_finite_object = [](RayRecord& ray, double, double, double) {
+        ray.x = 1.0;
+        ray.y = 2.0;
+        ray.z = -5.0;
+        ray.k = 0.1;
+        ray.l = 0.2;
+        ray.m = std::sqrt(1.0 - 0.05);
+    };
+    const double m = std::sqrt(1.0 - 0.05);
+    const double x1 = 1.0 + 0.1 * 5.0 / m, y1 = 2.0 + 0.2 * 5.0 / m;
+    for (const int kind : {kRayPlain, kRayMeasured}) {
+        SCOPED_TRACE(kind);
+        RayRecord ray = make_ray(kind, 0.4, 0.8, 0.5, 0.5);
+        setup_ray_at_object(ray, nullptr);
+        ASSERT_EQ(ray.failure, 0);
+        if (kind == kRayPlain) {
+            // In fractions of the beam radius around the chief ray's paraxial height there.
+            EXPECT_NEAR(ray.paraxial_pup_x, (x1 - kP1 * 0.4) / kEpr, kExact);
+            EXPECT_NEAR(ray.paraxial_pup_y, (y1 - kP1 * 0.8) / kEpr, kExact);
+        } else {
+            EXPECT_EQ(ray.paraxial_pup_x, 0.0);
+            EXPECT_EQ(ray.paraxial_pup_y, 0.0);
+        }
+        // The differences from the reference ray are not a place to keep them.
+        EXPECT_EQ(ray.dx, 0.0);
+        EXPECT_EQ(ray.dtan_x, 0.0);
+    }
+}
+
 TEST_F(Singlet, TelecentricObjectAimsAtTheBeamRadiusAroundTheObjectPoint) {
     LensData& lens = lens_data();
     lens.aim_telecentric = 1;

@@ -173,6 +173,11 @@ protected:
         reset_line_runner_hooks();
         reset_param_hooks();
         reset_command_context();
+        // A test that sets the running command's cells points them at its own locals: no test
+        // may see another's.
+        set_arg_vector(nullptr, 0);
+        set_current_command(-1);
+        clear_command_result();
         set_interactive_call(0);
         set_prompting_mode(kPromptingNone);
         clear_value_list();
@@ -187,6 +192,7 @@ protected:
         evaluations = 0;
     }
     void TearDown() override {
+        set_arg_vector(nullptr, 0);
         platform::set_current_ui(nullptr);
         reset_handler_table();
         reset_line_runner_hooks();

@@ -395,14 +395,19 @@ TEST_F(Tables, MessageRingRestartsWhenATextWouldNotFit) {
     ASSERT_EQ(build_message_table(texts, table), 0);
     write_bytes(tree.root() / "bin/amo/tvrtmsgs.amo", table);
     ASSERT_EQ(read_root_folders(), 0);
+    // Whatever texts were read before, opening the table starts the ring at its beginning.
+    ASSERT_EQ(open_message_table(), 0);
+    msg_text(-1);
     ASSERT_EQ(open_message_table(), 0);
     int kind = -1;
     const char* first = msg_text_kind(-1, &kind);
     EXPECT_EQ(kind, 2);
     const char* second = msg_text(-2);
     const char* third = msg_text(-3);
+    // Texts of 250 characters and their terminators in a ring of 744: the second follows the
+    // first at 251, and the third (502 + 250 reaches 744) starts the ring again at 0.
     EXPECT_EQ(second, first + 251);
-    EXPECT_EQ(third, first);  // 502 + 250 reaches 744: the ring starts again
+    EXPECT_EQ(third, first);
     EXPECT_EQ(std::string(third), std::string(250, 'd'));
     EXPECT_EQ(std::strlen(second), 250u);
 }

@@ -115,6 +115,11 @@ protected:
         }
         return false;
     }
+    int shown_count(const std::string& text) const {
+        int count = 0;
+        for (const auto& s : shown()) count += s == text ? 1 : 0;
+        return count;
+    }
 };
 
 }  // namespace lens_setup_test

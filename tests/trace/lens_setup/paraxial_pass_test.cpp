@@ -256,7 +256,7 @@ TEST_F(LensSetupTest, TelecentricObjectStartsTheChiefRayParallel) {
     make_lens(100, {{1.0 / 50, 5, 1.5}, {-1.0 / 50, 60, 1.0}});
     aperture_by_radius(2);
     field_by_height(-3);
-    lens_data().aim_mode = 5;
+    lens_data().aim_mode = kAimTelecentric;
     ASSERT_EQ(lens_setup(0), 0);
     EXPECT_EQ(lens_data().aim_telecentric, 1);
     EXPECT_DOUBLE_EQ(lens_data().entrance_pupil_position, 1e20);

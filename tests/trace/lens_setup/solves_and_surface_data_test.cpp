@@ -311,10 +311,32 @@ TEST_F(SpecialDataTest, GradientIndexWithoutItsServiceUsesTheStoredIndex) {
     std::memset(g, 0, sizeof *g);
     g->kind = 11;
     surface(1).grin = g;
-    ASSERT_EQ(lens_setup(0), 0);
-    EXPECT_TRUE(was_shown("#-337 s1"));
-    // The stored index 1.5 serves the whole gap.
-    expect_plain_singlet();
+    // Every set-up tells the user again: the second one is not silent.
+    for (int setup = 1; setup <= 2; ++setup) {
+        ASSERT_EQ(lens_setup(0), 0);
+        EXPECT_EQ(shown_count("#-337 s1"), setup);
+        // The stored index 1.5 serves the whole gap.
+        expect_plain_singlet();
+    }
+}
+
+TEST_F(SpecialDataTest, MissingGradientIndexServiceIsReportedOncePerSurfaceAndSetUp) {
+    // With the stop on surface 2, the set-up walks surface 1 twice (the heights in front of
+    // the stop are traced again) and asks for each gradient several times on the way.
+    lens_data().aperture_stop = 2;
+    lens_data().reference_surface = 2;
+    for (int n = 1; n <= 2; ++n) {
+        auto* g = static_cast<GrinRecord*>(mem_alloc(sizeof(GrinRecord)));
+        ASSERT_NE(g, nullptr);
+        std::memset(g, 0, sizeof *g);
+        g->kind = 11;
+        surface(n).grin = g;
+    }
+    for (int setup = 1; setup <= 2; ++setup) {
+        ASSERT_EQ(lens_setup(0), 0);
+        EXPECT_EQ(shown_count("#-337 s1"), setup);
+        EXPECT_EQ(shown_count("#-337 s2"), setup);
+    }
 }
 
 TEST_F(SpecialDataTest, RadialGradientFollowsTheCosineLaw) {
@@ -337,19 +359,19 @@ TEST_F(SpecialDataTest, RadialGradientFollowsTheCosineLaw) {
 // ---- Aiming, nesting, bounds and hooks ------------------------------------------------------
 
 TEST_F(SpecialDataTest, WideAngleAimingWithReferenceSurfaceOneFallsBack) {
-    lens_data().aim_mode = 3;
+    lens_data().aim_mode = kAimWideAngle;
     lens_data().reference_surface = 1;
     ASSERT_EQ(lens_setup(0), 0);
-    EXPECT_EQ(lens_data().aim_mode, 1);
+    EXPECT_EQ(lens_data().aim_mode, kAimParaxial);
     EXPECT_EQ(lens_data().aim_state, 0);
     EXPECT_TRUE(was_shown("#-309 s1"));
 }
 
 TEST_F(SpecialDataTest, ReferenceRayModePutsTheAutomaticCheckOnTheReferenceSurface) {
-    lens_data().aim_mode = 2;
+    lens_data().aim_mode = kAimRimRays;
     ASSERT_EQ(lens_setup(0), 0);
     EXPECT_EQ(surface(1).aperture_check, 2);
-    lens_data().aim_mode = 1;
+    lens_data().aim_mode = kAimParaxial;
     ASSERT_EQ(lens_setup(0), 0);
     EXPECT_EQ(surface(1).aperture_check, 0);
 }
