@@ -165,7 +165,8 @@ TEST_F(LensItems, WavelengthIndicesCountFromOneToTheWavelengthsInUse) {
     EXPECT_EQ(t.lens_item_address(131, 1, 1), surface(1).index);
 }
 
-// Half a millimetre in lens units, the item of hook 4 that depends on the unit.
+// Half a millimetre in lens units (the lens-text item kTextItemHalfMillimetre), which follows the
+// lens unit.
 TEST_F(LensItems, HalfMillimetreInLensUnits) {
     const struct {
         double units;
@@ -174,14 +175,14 @@ TEST_F(LensItems, HalfMillimetreInLensUnits) {
                  {2.0, 0.25}, {3.0, 0.167}, {0.3, 1.67},  {7.0, 0.0714},  {254.0, 0.00197}};
     for (const auto& c : cases) {
         lens_data().units = c.units;
-        const char* cell = handler_table().lens_item_text(20);
+        const char* cell = handler_table().lens_item_text(kTextItemHalfMillimetre);
         ASSERT_NE(cell, nullptr) << c.units;
         double v;
         std::memcpy(&v, cell, sizeof v);
         EXPECT_NEAR(v, c.expected, c.expected * 1e-12) << c.units;
     }
     lens_data().units = 0.0;
-    EXPECT_EQ(handler_table().lens_item_text(20), nullptr);
+    EXPECT_EQ(handler_table().lens_item_text(kTextItemHalfMillimetre), nullptr);
 }
 
 double text_number(int item) {
