@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "kpl/kpl_opcodes.h"
+#include "runtime/list_words.h"
 
 namespace {
 
@@ -245,19 +246,8 @@ int read_number(KplLexer& lx, char first) {
 // An escape after a backslash in a character constant.
 int read_escape(KplLexer& lx) {
     const char c = get(lx);
+    if (const char control = escape_char(c); control != 0) return control;
     switch (c) {
-        case 'b':
-            return 8;
-        case 'f':
-            return 12;
-        case 'n':
-            return 10;
-        case 'r':
-            return 13;
-        case 't':
-            return 9;
-        case 'v':
-            return 11;
         case 'x': {
             int v = 0;
             for (int i = 0; i < 3; ++i) {
