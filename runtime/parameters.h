@@ -23,6 +23,9 @@ inline constexpr std::uint8_t kParamText = 0x10;
 inline constexpr std::uint8_t kParamPlainText = 0x20;
 inline constexpr std::uint8_t kParamRequiresList = 0x02;
 inline constexpr std::uint8_t kParamQuoteAnswer = 0x08;
+// An optional leading word of the parameter's list: any other token leaves the parameter to its
+// default and is read as the next argument.
+inline constexpr std::uint8_t kParamOptionalWord = 0x40;
 
 // Messages.
 inline constexpr int kMsgBelowIntBound = -20;
