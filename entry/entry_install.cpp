@@ -2,6 +2,7 @@
 
 #include "entry/entry_frame.h"
 #include "entry/lens_block.h"
+#include "entry/pickups_solves.h"
 #include "entry/surface_data.h"
 #include "kpl/kpl_sysvars.h"
 #include "runtime/dispatch.h"
@@ -12,6 +13,8 @@ void install_entry_handlers() {
     set_handler(kSlotNextSurface, cmd_next_surface);
     set_handler(kSlotLensEntryEnd, cmd_lens_end);
     set_handler(kSlotSurfaceData, cmd_surface_data);
+    set_handler(kSlotPickup, cmd_pickup);
+    set_handler(kSlotSurfaceSolves, cmd_surface_solves);
     output_during_update = 0;
     output_after_update = 1;
     kpl_bind_sysvar(kSysVarOutputDuringUpdate, &output_during_update, 3, 0, 0);

@@ -18,7 +18,8 @@ namespace {
 using entry_test::Entry;
 
 // A Cooke triplet in the proportions of the classic f/4.5 design: crown, flint, crown; the stop
-// on the flint's front surface, given with AST (no number) before the surface's SRF line.
+// on the flint's front surface, given with AST (no number) before the surface's SRF line; the
+// back focus solved by PY 0 on the last surface.
 const std::vector<std::string> kTriplet = {
     "LEN NEW \"Cooke\"",
     "NXT",
@@ -33,6 +34,7 @@ const std::vector<std::string> kTriplet = {
     "SRF 328.9 2.25 N-SK16 10",
     "RD -16.7",
     "TH 43",
+    "PY 0",
     "AIR",
     "AP CHK 9.5",
     "NOT \"last lens surface\"",
@@ -52,7 +54,7 @@ TEST_F(Entry, TripletTypedSurfaceBySurfaceHasTheFocalLengthOfItsParaxialTrace) {
     EXPECT_EQ(surface(3).medium_kind, kMediumGlass);
     EXPECT_EQ(surface(4).medium_kind, kMediumAir);
     EXPECT_EQ(surface(1).curvature, 1.0 / 21.48);
-    EXPECT_EQ(surface(6).thickness, 43.0);
+    EXPECT_EQ(surface(6).thickness_kind, kThicknessAxialHeight);
     EXPECT_EQ(surface(6).aperture_check, 1);
     EXPECT_EQ(surface(6).aperture_radius, 9.5);
     EXPECT_EQ(surface(4).aperture_kind, kApertureComputed);
@@ -74,6 +76,7 @@ TEST_F(Entry, TripletTypedSurfaceBySurfaceHasTheFocalLengthOfItsParaxialTrace) {
     const double efl = entry_test::stored_number_near(printed);
     const Focus focus = ynu_trace(6, w);
     EXPECT_NEAR(efl, focus.efl, 1e-9 * std::fabs(focus.efl)) << listing;
+    EXPECT_NEAR(surface(6).thickness, focus.back_focus, 1e-9 * focus.back_focus);
     // A thin-lens estimate puts a triplet like this one near 50.
     EXPECT_NEAR(focus.efl, 50.0, 5.0);
 }
