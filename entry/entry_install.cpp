@@ -4,6 +4,7 @@
 #include "entry/lens_block.h"
 #include "entry/pickups_solves.h"
 #include "entry/surface_data.h"
+#include "entry/wavelength_commands.h"
 #include "kpl/kpl_sysvars.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -15,6 +16,7 @@ void install_entry_handlers() {
     set_handler(kSlotSurfaceData, cmd_surface_data);
     set_handler(kSlotPickup, cmd_pickup);
     set_handler(kSlotSurfaceSolves, cmd_surface_solves);
+    set_handler(kSlotWavelengths, cmd_wavelengths);
     output_during_update = 0;
     output_after_update = 1;
     kpl_bind_sysvar(kSysVarOutputDuringUpdate, &output_during_update, 3, 0, 0);
