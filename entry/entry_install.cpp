@@ -1,6 +1,7 @@
 #include "entry/entry_install.h"
 
 #include "entry/entry_frame.h"
+#include "entry/general_data.h"
 #include "entry/lens_block.h"
 #include "entry/pickups_solves.h"
 #include "entry/surface_data.h"
@@ -17,6 +18,7 @@ void install_entry_handlers() {
     set_handler(kSlotPickup, cmd_pickup);
     set_handler(kSlotSurfaceSolves, cmd_surface_solves);
     set_handler(kSlotWavelengths, cmd_wavelengths);
+    set_handler(kSlotGeneralData, cmd_general_data);
     output_during_update = 0;
     output_after_update = 1;
     kpl_bind_sysvar(kSysVarOutputDuringUpdate, &output_during_update, 3, 0, 0);
