@@ -180,6 +180,10 @@ TEST_F(Entry, BadInputInABlockChangesNothing) {
         {"GTO 13", "surface limit 12"},
         {"TH abc", "abc"},
         {"END -1", "image surface -1"},
+        {"PK 9 -1", "Surface 12: no pickup of this type"},
+        {"PK FOO -1", "FOO is not one of the choices"},
+        {"RAIM Xyz", "Xyz is not one of the choices"},
+        {"SNO11 \"x\"", "Note 11 is outside"},
     };
     std::vector<SurfaceRecord> before(surface_array(), surface_array() + surface_limit() + 1);
     const LensData lens_before = lens_data();
