@@ -9,6 +9,7 @@
 
 #include "entry/entry_frame.h"
 #include "runtime/command_context.h"
+#include "runtime/dispatch.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "tests/entry/entry_fixture.h"
@@ -232,6 +233,31 @@ TEST_F(Entry, UpdateModeIsSilentAndSetsTheLensUp) {
     output_after_update = 1;
     pop_command_context();
     clear_state_flag(kFlagSingleCommandUpdate);
+}
+
+// The start-up lens: "LEN NEW" and "END" run quietly and leave the two-surface lens, the block
+// closed. "LEN -1" asks for the whole-lens listing, which tells when it is not there.
+TEST_F(Entry, StartUpLensAndTheListingWord) {
+    ASSERT_EQ(run("open_startup_lens"), 0) << error_text();
+    EXPECT_EQ(lens_data().image_surface, 2);
+    EXPECT_EQ(test_state_flag(kFlagLensEntryInProgress), 0);
+    EXPECT_NE(test_state_flag(kFlagLensExists), 0);
+    EXPECT_EQ(command_context_letter(), 0);
+
+    EXPECT_EQ(run("LEN -1"), kErrorTextReady);
+    EXPECT_EQ(error_text(), "The whole-lens listing is not available");
+    EXPECT_EQ(test_state_flag(kFlagLensEntryInProgress), 0);
+}
+
+// A surface changed inside a block loses its plain mark until END sets the lens up, so that a
+// trace typed before END looks at the surface itself.
+TEST_F(Entry, ASurfaceChangedBeforeEndIsNotTakenAsPlain) {
+    run_all(kTriplet);
+    ASSERT_NE(surface(2).plain_mark, kPlainUnknown);
+    run_all({"LEN", "GTO 2", "FRN FRESNEL"});
+    EXPECT_EQ(surface(2).plain_mark, kPlainUnknown);
+    run_all({"END"});
+    EXPECT_EQ(surface(2).plain_mark, kPlainNotPlain);
 }
 
 }  // namespace
