@@ -630,10 +630,11 @@ public:
     MarkPlainSurfaces& operator=(const MarkPlainSurfaces&) = delete;
 };
 
-}  // namespace
+// The result of the last full pass and its failing surface, for the listings.
+int g_last_result = 0;
+int g_last_failing_surface = 0;
 
-int lens_setup(int /*mode*/) {
-    if (test_state_flag(kFlagLensReadInBulk) != 0) return 0;
+int setup_pass() {
     LensData& l = lens_data();
     const int image = l.image_surface;
     if (test_state_flag(kFlagLensSetupRunning) != 0) {
@@ -700,6 +701,24 @@ int lens_setup(int /*mode*/) {
     if (pass.last_before_stop > 0) paraxial_second_pass(pass);
     paraxial_exit_pupil(pass);
     return 0;
+}
+
+}  // namespace
+
+int lens_setup(int /*mode*/) {
+    if (test_state_flag(kFlagLensReadInBulk) != 0) return 0;
+    const bool full = test_state_flag(kFlagLensSetupRunning) == 0;
+    const int rc = setup_pass();
+    if (full) {
+        g_last_result = rc;
+        g_last_failing_surface = lens_data().failing_surface;
+    }
+    return rc;
+}
+
+int last_lens_setup_result(int* failing_surface) {
+    if (failing_surface != nullptr) *failing_surface = g_last_failing_surface;
+    return g_last_result;
 }
 
 int cmd_lens_setup() {

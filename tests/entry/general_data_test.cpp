@@ -160,3 +160,33 @@ TEST_F(Entry, LensWideValuesHaveNames) {
 }
 
 }  // namespace
+
+namespace {
+
+// The paraxial listings print numbers only of a lens that exists and whose last set-up worked;
+// otherwise they say why.
+TEST_F(Entry, ListingsRefuseALensThatIsNotUpToDate) {
+    EXPECT_EQ(run("par_setup"), kErrorTextReady);
+    EXPECT_EQ(error_text(), "There is no lens yet: enter one (LEN NEW) or open a lens file");
+
+    run_all({"LEN NEW \"Listed\"", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 40 AIR 10", "END"});
+    take_output();
+    ASSERT_EQ(run("par_setup"), 0) << error_text();
+    EXPECT_NE(take_output().find("EFL"), std::string::npos);
+
+    // A beam of radius 0 meets the stop at height 0: the set-up fails, and says where.
+    EXPECT_EQ(run("EBR 0"), kErrorTextReady);
+    const std::string failure = error_text();
+    EXPECT_NE(failure.find("Zero axial ray height at the aperture stop, surface 1"),
+              std::string::npos)
+        << failure;
+    for (const char* listing : {"par_setup", "par_rays", "par_seidel"}) {
+        EXPECT_EQ(run(listing), kErrorTextReady) << listing;
+        EXPECT_EQ(error_text(), failure) << listing;
+        EXPECT_EQ(take_output().find("EFL"), std::string::npos) << listing;
+    }
+    ASSERT_EQ(run("EBR 1"), 0) << error_text();
+    ASSERT_EQ(run("par_setup"), 0) << error_text();
+}
+
+}  // namespace
