@@ -24,6 +24,8 @@ constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kZeroFieldAngle = 9.999999999462034e-07;
 constexpr double kObjectHeightAtInfinity = -1e14;
 constexpr double kIndexDuringEntry = 1e40;
+// The question whether the lens expands from the old temperature (TEM's own second argument).
+constexpr int kParamThermalExpansion = 201;
 
 int surface_number(int command, const ValuePair& v, int lowest) {
     const int n = v.given ? v.n : current_surface();
@@ -65,8 +67,7 @@ int temperature(double d) {
         int expand = arg_int(1);
         if (!arg_given(1)) {
             ArgCell cell{};
-            const int param = param_descriptor_index(kCmdTemperature, 1);
-            if (param < 0 || prompt_param(param, &cell) != 0) return 0;
+            if (prompt_param(kParamThermalExpansion, &cell) != 0) return 0;
             expand = cell.type == kArgDouble ? static_cast<int>(cell.value.d) : cell.value.i;
         }
         l.reference_temperature = l.temperature;

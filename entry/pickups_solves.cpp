@@ -50,23 +50,22 @@ const char* pickup_keyword(int type) {
     }
 }
 
-// Asks for argument k of the running command; 0 with the value, or the prompt's result.
-int ask_argument(int k, ArgCell* cell) {
-    const int param = param_descriptor_index(current_command(), k);
-    if (param < 0) return kMsgCancelled;
-    return prompt_param(param, cell);
-}
+// Parameters the pickup asks for when a value is missing.
+constexpr int kParamCurvatureOffset = 223;
+constexpr int kParamThicknessOffset = 1174;
+constexpr int kParamLastSurfaceMirrored = 596;
+constexpr int kParamLastSurface = 597;
 
-int ask_double(int k, double* value) {
+int ask_double(int param, double* value) {
     ArgCell cell{};
-    if (const int rc = ask_argument(k, &cell); rc != 0) return rc;
+    if (const int rc = prompt_param(param, &cell); rc != 0) return rc;
     *value = cell.type == kArgInt ? cell.value.i : cell.value.d;
     return 0;
 }
 
-int ask_int(int k, int* value) {
+int ask_int(int param, int* value) {
     ArgCell cell{};
-    if (const int rc = ask_argument(k, &cell); rc != 0) return rc;
+    if (const int rc = prompt_param(param, &cell); rc != 0) return rc;
     *value = cell.type == kArgDouble ? static_cast<int>(cell.value.d) : cell.value.i;
     return 0;
 }
@@ -174,10 +173,13 @@ int run_pickup() {
     double offset = arg_double(kArgOffset);
     const bool range = type == kPickLength || type == kPickLengthNegated;
     if (type >= kPickCurvature && type <= kPickLengthNegated && !arg_given(kArgOffset)) {
-        if (const int rc = ask_double(kArgOffset, &offset); rc != 0) return rc;
+        const bool curvature = type <= kPickCurvatureNegated;
+        const int param = curvature ? kParamCurvatureOffset : kParamThicknessOffset;
+        if (const int rc = ask_double(param, &offset); rc != 0) return rc;
     }
     if (range && (second < source || second > cur)) {
-        if (const int rc = ask_int(kArgSecondSource, &second); rc != 0) return rc;
+        const int param = type == kPickLength ? kParamLastSurface : kParamLastSurfaceMirrored;
+        if (const int rc = ask_int(param, &second); rc != 0) return rc;
         if (second <= 0) second += cur;
         if (second < source || second > cur) return set_error_msg(kMsgPickupSource, cur);
     }

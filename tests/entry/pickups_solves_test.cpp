@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/parameters.h"
 #include "tests/entry/entry_fixture.h"
 
 namespace {
@@ -186,6 +187,35 @@ TEST_F(Entry, SolvedThicknessAndCurvatureMatchTheParaxialTrace) {
     const double c2 = (nu - (-0.1)) / (y2 * (1.0 - n));
     EXPECT_NEAR(surface(2).curvature, c2, 1e-12 * std::fabs(c2));
     EXPECT_NEAR(ynu_trace(2, w).efl, 10.0, 1e-9);
+}
+
+}  // namespace
+
+namespace {
+
+// The prompts the entry code asks by number are the descriptors pinned at those numbers, not
+// whichever parameter the table's growth put there.
+TEST_F(Entry, PromptsAskedByNumberAreTheirOwnDescriptors) {
+    struct Pin {
+        int number;
+        const char* name;
+    };
+    const Pin pins[] = {
+        {201, "expand"},
+        {223, "curvature offset"},
+        {1174, "thickness offset"},
+        {596, "last surface mirrored"},
+        {597, "last surface"},
+        {759, "refractive index"},
+        {763, "abbe number"},
+        {764, "dispersion"},
+    };
+    for (const Pin& p : pins) {
+        const ParamDescriptor* d = param_descriptor(p.number);
+        ASSERT_NE(d, nullptr) << p.number;
+        EXPECT_STREQ(param_display_name(*d), p.name) << p.number;
+    }
+    EXPECT_EQ(param_descriptor_index(422, 1), 201);
 }
 
 }  // namespace
