@@ -136,3 +136,31 @@ TEST_F(Entry, AWavelengthChangeRecomputesTheGlassIndices) {
 }
 
 }  // namespace
+
+namespace {
+
+// New wavelengths would cost a model glass the indices it holds: refused outside lens entry,
+// where a lens file or a block is free to give the wavelengths first.
+TEST_F(Entry, NewWavelengthsAreRefusedWhileAModelGlassHoldsIndices) {
+    run_all({"LEN NEW \"Model\"", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 40 AIR 10", "END",
+             "WV 0.5876 0.4861"});
+    double values[10] = {1.6, 1.61};
+    SurfaceRecord& s = surface(1);
+    const std::uint8_t kind = s.medium_kind;
+    double* const work = s.medium_work[0];
+    s.medium_kind = kMediumModelGlass;
+    s.medium_work[0] = values;
+    EXPECT_EQ(run("WV 0.6563"), kErrorTextReady);
+    EXPECT_EQ(error_text(),
+              "The wavelengths cannot change while a model glass holds indices of its own");
+    EXPECT_EQ(lens_data().wavelength_count, 2);
+    EXPECT_EQ(lens_data().wavelengths[0].wavelength, 0.5876);
+    // Inside a block the line is taken.
+    run_all({"LEN", "WV 0.6563"});
+    EXPECT_EQ(lens_data().wavelength_count, 1);
+    s.medium_kind = kind;
+    s.medium_work[0] = work;
+    run_all({"END"});
+}
+
+}  // namespace
