@@ -222,6 +222,16 @@ TEST_F(Entry, UpdateModeIsSilentAndSetsTheLensUp) {
     EXPECT_EQ(test_state_flag(kFlagReferenceRayCurrent), 0);
     EXPECT_LT(surface(3).axial_ray_height, height_before);
 
+    // Inserting a surface joins the frame: silent, set up, Output on as asked afterwards.
+    const int image = lens_data().image_surface;
+    set_setting_flag(kSetOutputOn, 1);
+    EXPECT_EQ(run("INS 3"), 0) << error_text();
+    EXPECT_EQ(take_output(), "");
+    EXPECT_EQ(lens_data().image_surface, image + 1);
+    EXPECT_EQ(get_setting_flag(kSetOutputOn), 0);
+    EXPECT_EQ(lens_data().current_surface, 3);
+    lens_data().current_surface = 2;
+
     // A refused command in update mode runs no set-up.
     set_state_flag(kFlagReferenceRayCurrent);
     surface(2).curvature_kind = kCurvatureFixed;
