@@ -133,9 +133,12 @@ int int_case(int command, const ValuePair& v) {
     switch (command) {
         case kCmdStop:
             if (const int rc = surface_number(command, v, 0); rc != 0) return rc;
-            if (l.reference_surface == l.aperture_stop) l.reference_surface = n;
-            l.aperture_stop = n;
-            print_message_and_integer("%s ", command, n);
+            // The object surface is never the stop: "AST 0" keeps it, as in a lens block.
+            if (n > 0) {
+                if (l.reference_surface == l.aperture_stop) l.reference_surface = n;
+                l.aperture_stop = n;
+            }
+            print_message_and_integer("%s ", command, l.aperture_stop);
             return 0;
         case kCmdReferenceSurface:
             if (const int rc = surface_number(command, v, 0); rc != 0) return rc;

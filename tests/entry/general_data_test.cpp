@@ -64,6 +64,8 @@ TEST_F(Entry, GeneralDataLinesStoreTheLensWideValues) {
          [](const LensData& l) { return l.aperture_stop == 2 && l.reference_surface == 3; },
          ""},
         {{"GTO 3", "RFS"}, [](const LensData& l) { return l.reference_surface == 3; }, ""},
+        {{"AST 2", "AST 0"}, [](const LensData& l) { return l.aperture_stop == 2; }, ""},
+        {{"GTO 2", "AST"}, [](const LensData& l) { return l.aperture_stop == 2; }, ""},
         {{"IMS 4"}, [](const LensData& l) { return l.image_surface == 4; }, ""},
         {{"GCS 2"}, [](const LensData& l) { return l.global_coordinate_surface == 2; }, ""},
         {{"AMO UNC"}, [](const LensData& l) { return l.afocal_mode == 2; }, "AMO     UNC"},

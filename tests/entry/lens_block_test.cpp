@@ -240,7 +240,11 @@ TEST_F(Entry, UpdateModeIsSilentAndSetsTheLensUp) {
     EXPECT_NE(error_text().find("fixed by its group"), std::string::npos) << error_text();
     surface(2).curvature_kind = kCurvaturePlain;
 
-    output_after_update = 1;
+    // Procedures set the switches by name.
+    ASSERT_EQ(run("output_after_update = 1"), 0);
+    EXPECT_EQ(output_after_update, 1);
+    ASSERT_EQ(run("output_during_update = output_after_update - 1"), 0);
+    EXPECT_EQ(output_during_update, 0);
     pop_command_context();
     clear_state_flag(kFlagSingleCommandUpdate);
 }
