@@ -39,7 +39,8 @@ void open_block() {
     print_msg(kMsgCurrentSurfaceLine, s);
     push_command_context(kLensContext);
     set_state_flag(kFlagLensEntryInProgress);
-    status_msg(kMsgCurrentSurfaceStatus, s);
+    // A block the program runs quietly (Output on off) leaves the status line alone.
+    if (get_setting_flag(kSetOutputOn) != 0) status_msg(kMsgCurrentSurfaceStatus, s);
 }
 
 }  // namespace
@@ -153,7 +154,7 @@ int cmd_lens_end() {
     print_symbol_and_integer("%s ", kCmdLensEnd, l.image_surface);
     clear_state_flag(kFlagLensEntryInProgress);
     pop_command_context();
-    status_msg(0);
+    if (get_setting_flag(kSetOutputOn) != 0) status_msg(0);
     materials_changed = 1;
     if (result == 0) result = fold_group_thickness();
     prepare_grin_records();

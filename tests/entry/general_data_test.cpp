@@ -168,6 +168,14 @@ namespace {
 // The paraxial listings print numbers only of a lens that exists and whose last set-up worked;
 // otherwise they say why.
 TEST_F(Entry, ListingsRefuseALensThatIsNotUpToDate) {
+    // The program starts with its start-up lens: object, one surface and the image in air.
+    EXPECT_EQ(lens_data().image_surface, 2);
+    EXPECT_EQ(test_state_flag(kFlagLensEntryInProgress), 0);
+    take_output();
+    ASSERT_EQ(run("par_setup"), 0) << error_text();
+    EXPECT_NE(take_output().find("PARAXIAL SETUP"), std::string::npos);
+    // Without one (as before the start-up lens is made) the listing says so.
+    lens_data().image_surface = 0;
     EXPECT_EQ(run("par_setup"), kErrorTextReady);
     EXPECT_EQ(error_text(), "There is no lens yet: enter one (LEN NEW) or open a lens file");
 
