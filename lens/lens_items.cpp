@@ -676,9 +676,6 @@ void* lens_item_address(int item, int i, int j) {
     if (item == 112 || item == 113) {
         WavelengthEntry* table = lens().wavelengths;
         if (table == nullptr || !wavelength_ok(i)) return nullptr;
-        // The command language writes through the address: the next set-up recomputes the
-        // glass indices.
-        if (item == 112) wavelengths_changed = 1;
         return item == 112 ? &table[i - 1].wavelength : &table[i - 1].weight;
     }
     if (item <= 237) return surface_item(item, i, j);

@@ -1,7 +1,9 @@
 #include "trace/lens_setup.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
@@ -634,6 +636,19 @@ public:
 int g_last_result = 0;
 int g_last_failing_surface = 0;
 
+// The wavelengths the glass indices were last computed for. A change by any road (a command,
+// a lens item or a bound variable written by a procedure) makes the next pass recompute them.
+std::vector<double> g_indexed_wavelengths;
+
+std::vector<double> lens_wavelengths() {
+    const LensData& l = lens_data();
+    std::vector<double> w;
+    if (l.wavelengths == nullptr) return w;
+    const int count = std::clamp(l.wavelength_count, 0, max_wavelengths());
+    for (int i = 0; i < count; ++i) w.push_back(l.wavelengths[i].wavelength);
+    return w;
+}
+
 int setup_pass() {
     LensData& l = lens_data();
     const int image = l.image_surface;
@@ -670,6 +685,9 @@ int setup_pass() {
     SetupPass pass;
     settle_aim_mode_early(pass);
     const int last_reference = prepare_decentres();
+    std::vector<double> wavelengths = lens_wavelengths();
+    if (wavelengths != g_indexed_wavelengths) wavelengths_changed = 1;
+    g_indexed_wavelengths.swap(wavelengths);
     if (materials_changed != 0) {
         update_surface_materials();
         materials_changed = 0;
