@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -32,7 +31,8 @@ std::string trimmed(const char* name) {
     return s;
 }
 
-int curvature(int command, double c, bool from_radius, double echoed) {
+// CV, RD and their group-fixed forms; the echo shows the value as typed.
+int curvature(int command, double value, bool from_radius) {
     const int cur = current_surface();
     std::uint8_t kind = kCurvaturePlain;
     if (command == kCmdCurvatureFixed || command == kCmdRadiusFixed) kind = kCurvatureFixed;
@@ -42,8 +42,8 @@ int curvature(int command, double c, bool from_radius, double echoed) {
     if (kind == kCurvaturePlain) {
         if (const int rc = refuse_group_curvature(); rc != 0) return rc;
     }
-    set_curvature_data(cur, kind, 0, 0.0, from_radius ? curvature_of_radius(c) : c);
-    print_message_and_number(kind == kCurvaturePlain ? "%s  " : "%s ", command, echoed);
+    set_curvature_data(cur, kind, 0, 0.0, from_radius ? curvature_of_radius(value) : value);
+    print_message_and_number(kind == kCurvaturePlain ? "%s  " : "%s ", command, value);
     return 0;
 }
 
@@ -194,11 +194,11 @@ int run_case(int command, const ValuePair& v) {
         case kCmdCurvature:
         case kCmdCurvatureFixed:
         case kCmdCurvatureFixedRtf:
-            return curvature(command, v.d, false, v.d);
+            return curvature(command, v.d, false);
         case kCmdRadius:
         case kCmdRadiusFixed:
         case kCmdRadiusFixedRtf:
-            return curvature(command, v.d, true, v.d);
+            return curvature(command, v.d, true);
         case kCmdThickness:
         case kCmdThicknessFixed:
             return thickness(command, v.d);
