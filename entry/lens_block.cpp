@@ -37,7 +37,8 @@ bool group_being_built() {
 void open_block() {
     const int s = current_surface();
     print_msg(kMsgCurrentSurfaceLine, s);
-    push_command_context(kLensContext);
+    // LEN inside an open block keeps the one context END will pop.
+    if (test_state_flag(kFlagLensEntryInProgress) == 0) push_command_context(kLensContext);
     set_state_flag(kFlagLensEntryInProgress);
     // A block the program runs quietly (Output on off) leaves the status line alone.
     if (get_setting_flag(kSetOutputOn) != 0) status_msg(kMsgCurrentSurfaceStatus, s);
@@ -56,8 +57,8 @@ int cmd_lens_new() {
         return g_listing();
     }
     if (v.n == 1) {
-        set_state_flag(kFlagLensExists);
         if (const int rc = lens_new(); rc != 0) return rc;
+        set_state_flag(kFlagLensExists);
         LensData& l = lens_data();
         const std::string title = entry_text(1, kTitleLength);
         if (arg_given(1)) {

@@ -163,6 +163,13 @@ TEST_F(Entry, TheTrapsOfTheLensBlock) {
     // END without a number keeps the image surface.
     run_all({"END"});
     EXPECT_EQ(lens_data().image_surface, 12);
+
+    // LEN typed twice opens one block: one END closes it and the plain names are back.
+    run_all({"LEN", "LEN", "END"});
+    EXPECT_EQ(command_context_letter(), 0);
+    // (NXT is a lens-block word only.)
+    EXPECT_NE(run("NXT"), 0);
+    EXPECT_EQ(lens_data().current_surface, 0);
 }
 
 // A line that is refused inside a block leaves every surface and the lens data as they were.
