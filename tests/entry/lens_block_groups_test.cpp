@@ -85,6 +85,17 @@ TEST_F(Entry, EndFixesTheImageSurfaceAroundGroups) {
     EXPECT_EQ(lens_data().image_surface, 4);
     EXPECT_EQ(surface(3).group_role, kRoleLast);
 
+    // A group open on the image surface of a full lens: END tells, and still closes the block.
+    run_all({"LEN NEW \"Full\""});
+    for (int k = 0; k < 12; ++k) ASSERT_EQ(run("NXT"), 0);
+    run_all({"GTO 11"});
+    open_group(kGroupElement);
+    run_all({"NXT"});
+    EXPECT_EQ(run("END"), kErrorTextReady);
+    EXPECT_EQ(error_text(), "The lens has reached the surface limit 12");
+    EXPECT_EQ(lens_data().image_surface, 12);
+    EXPECT_EQ(test_state_flag(kFlagLensEntryInProgress), 0);
+
     // END n below the image, n inside a group: the first ungrouped surface from n on.
     run_all({"LEN NEW \"Groups\""});
     for (int k = 0; k < 6; ++k) ASSERT_EQ(run("NXT"), 0);
