@@ -3,6 +3,7 @@
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/window_captions.h"
+#include "entry/entry_install.h"
 #include "entry/lens_commands.h"
 #include "evaluation/spot_store.h"
 #include "lens/lens_text_commands.h"
@@ -39,6 +40,7 @@ void install_program_handlers() {
     install_glass_catalog_handlers();
     install_paraxial_handlers();
     install_lens_handlers();
+    install_entry_handlers();
     install_lens_text_commands();
     install_help_command();
     // Also gives the glass, paraxial and group code the set-up they run after their changes.

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "entry/entry_frame.h"
 #include "lens/lens_data.h"
 #include "lens/lens_items.h"
 #include "lens/new_lens_command.h"
@@ -246,32 +247,28 @@ int cmd_insert_delete_surface() {
     if (surface_array() == nullptr) return kMsgOutOfMemory;
     close_pending_group();
     int rc = 0;
-    switch (current_command()) {
-        case kCmdInsertSurface:
-        case kCmdInsertSurfaceShort:
-            rc = insert_at(arg_int(0));
-            break;
-        case kCmdDeleteSurfaces:
-        case kCmdDeleteSurfacesShort:
-            rc = delete_range(arg_int(0), arg_int(1));
-            break;
-        case kCmdGoToSurface:
-            rc = go_to(arg_int(0));
-            break;
-        default:
-            rc = set_error_msg(kMsgUnknownCommand, current_command());
-            break;
+    {
+        UpdateOutputSwitch output;
+        switch (current_command()) {
+            case kCmdInsertSurface:
+            case kCmdInsertSurfaceShort:
+                rc = insert_at(arg_int(0));
+                break;
+            case kCmdDeleteSurfaces:
+            case kCmdDeleteSurfacesShort:
+                rc = delete_range(arg_int(0), arg_int(1));
+                break;
+            case kCmdGoToSurface:
+                rc = go_to(arg_int(0));
+                break;
+            default:
+                break;
+        }
     }
     if (rc != 0) return rc;
     // Lens entry brings the whole lens up to date at its end.
-    if (test_state_flag(kFlagLensEntryInProgress) != 0 &&
-        test_state_flag(kFlagSingleCommandUpdate) == 0) {
-        return 0;
-    }
-    if (const int setup = lens_setup(0); setup != 0) {
-        return set_error_msg(setup, lens_data().failing_surface);
-    }
-    return 0;
+    if (entry_deferred()) return 0;
+    return entry_lens_setup();
 }
 
 void install_lens_handlers() {

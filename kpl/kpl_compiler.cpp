@@ -589,7 +589,10 @@ int Compiler::identifier(std::uint8_t prefix, std::uint8_t pre_increment, int en
         forced_variable = forced_variable && c == '[';
     }
     bool is_call = false;
-    if (!forced_variable && symbol >= 0) is_call = info.result_type == 0 || !is_variable;
+    // A command without result is a statement: inside an expression the name is the variable.
+    if (!forced_variable && symbol >= 0) {
+        is_call = !is_variable || (info.result_type == 0 && statement_level && prefix == 0);
+    }
     if (is_call) {
         if (pre_increment != 0) return kMsgNoAssignHere;
         return call(symbol, info, prefix, statement_level && prefix == 0);
@@ -743,6 +746,24 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
             }
             emit_byte(g, kArgTerminator);
             return next() != 0 ? tok() : 0;
+        }
+    }
+    if (d != nullptr && (d->flags & kParamOptionalWord) != 0 && !by_reference) {
+        bool matched = false;
+        if (is_word_start(c)) {
+            if (next() != 0) return tok();
+            char word[kKplTokenTextMax + 2];
+            std::snprintf(word, sizeof word, "%s ", lx.text);
+            int index = -1;
+            word[std::strlen(word) - 1] = '\0';
+            matched = select_value_list(*d) == 0 && match_list_word(word, &index) != nullptr;
+            word[std::strlen(word)] = ' ';
+            if (kpl_push_text(lx, word) != 0) return kMsgNoRoom;
+        }
+        if (!matched) {
+            // The parameter keeps its default; the token is the next argument's.
+            emit_byte(g, kArgTerminator);
+            return 1;
         }
     }
     // A word against the parameter's value list.

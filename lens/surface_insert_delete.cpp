@@ -1,5 +1,8 @@
 #include "lens/surface_insert_delete.h"
 
+#include <cctype>
+#include <cstdio>
+
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
 #include "lens/optimise_links.h"
@@ -198,10 +201,15 @@ void groups_before_delete(int s) {
 
 }  // namespace
 
-const char* group_kind_label(int kind) {
+const char* group_kind_label(int kind, bool upper) {
     static const char* const kLabels[] = {"           ", "Non Seq Grp", "Element",    "Element Grp",
                                           "Parax Grp",   "Eikonal Grp", "Usr Def Grp"};
-    return kind >= 1 && kind <= 6 ? kLabels[kind] : kLabels[0];
+    static char label[kGroupLabelLength + 1];
+    std::snprintf(label, sizeof label, "%s", kind >= 1 && kind <= 6 ? kLabels[kind] : kLabels[0]);
+    if (upper) {
+        for (char& c : label) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return label;
 }
 
 void renumber_mesh_references(int s, bool deleting) {

@@ -16,5 +16,6 @@ void report_current_surface();
 void close_pending_group();
 void clear_group_selection();
 
-// The label of group kinds 1 to 6, blanks for any other.
-const char* group_kind_label(int kind);
+// The label of group kinds 1 to 6, blanks for any other, upper-cased when asked; in one buffer
+// that the next call overwrites.
+const char* group_kind_label(int kind, bool upper = false);

@@ -1,6 +1,8 @@
 #include "lens/surface_pickups.h"
 
 #include "lens/lens_data.h"
+#include "lens/surface_groups.h"
+#include "runtime/state_flags.h"
 
 void clear_curvature_pickup(int n) {
     SurfaceRecord& s = surface(n);
@@ -18,6 +20,49 @@ void clear_thickness_pickup(int n) {
     s.thickness_solve_value = 0.0;
     s.thickness_solve_value2 = 0.0;
     s.thickness_kind = kThicknessPlain;
+}
+
+void clear_curvature_solve(int n) {
+    SurfaceRecord& s = surface(n);
+    switch (s.curvature_kind) {
+        case kCurvatureAxialSlope:
+        case kCurvatureChiefSlope:
+        case kCurvatureAxialIncidence:
+        case kCurvatureChiefIncidence:
+        case kCurvatureAxialAplanatic:
+        case kCurvatureChiefAplanatic:
+            s.curvature_kind = kCurvaturePlain;
+            break;
+        default:
+            break;
+    }
+}
+
+void clear_thickness_solve(int n) {
+    SurfaceRecord& s = surface(n);
+    if (s.thickness_kind != kThicknessAxialHeight && s.thickness_kind != kThicknessChiefHeight &&
+        s.thickness_kind != kThicknessEdge) {
+        return;
+    }
+    s.thickness_source = 0;
+    s.thickness_source2 = 0;
+    s.thickness_solve_value = 0.0;
+    s.thickness_solve_value2 = 0.0;
+    s.thickness_kind = kThicknessPlain;
+}
+
+int check_thickness_entry() {
+    const int n = lens_data().current_surface;
+    const SurfaceRecord& s = surface(n);
+    if (s.group_kind == kGroupNonSequential && s.group_role != kRoleLast) {
+        return kMsgNonSequentialThickness;
+    }
+    int variable = 0;
+    if (test_state_flag(kFlagSingleCommandUpdate) == 0 && find_thickness_variable(n, &variable)) {
+        return kMsgThicknessIsVariable;
+    }
+    if (s.thickness_kind == kThicknessFixed) return kMsgThicknessFixedByGroup;
+    return 0;
 }
 
 void clear_aperture_pickup(int n) {

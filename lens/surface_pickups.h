@@ -6,6 +6,19 @@
 void clear_curvature_pickup(int n);
 // A thickness pickup (kinds 1 to 4) becomes a plain thickness; other kinds are left alone.
 void clear_thickness_pickup(int n);
+// A curvature solve (kinds 3, 4, 8 to 11) becomes a plain curvature; the value stays.
+void clear_curvature_solve(int n);
+// A thickness solve (kinds 5, 6, 9) becomes a plain thickness; sources and values cleared.
+void clear_thickness_solve(int n);
+
+inline constexpr int kMsgThicknessIsVariable = -551;
+inline constexpr int kMsgNonSequentialThickness = -636;
+inline constexpr int kMsgThicknessFixedByGroup = -688;
+// Whether the current surface's thickness may take a solve or pickup: -636 inside a group of
+// kind 1 (not its last surface), -551 when outside update mode the thickness is an
+// optimisation variable, -688 when a group fixes it; else 0.
+int check_thickness_entry();
+
 // An aperture pickup becomes a fixed aperture; other kinds are left alone.
 void clear_aperture_pickup(int n);
 // Offsets and tilts 0, identity rotation, tilt mode 1, pickup words and kind 0; bend cleared.

@@ -380,7 +380,7 @@ inline constexpr HandlerSlotInfo kHandlerSlots[] = {
     {kSlotOpenElementSheet, "cmd_open_element_sheet"},
     {kSlotDeleteElementDrawings, "cmd_delete_element_drawings"},
     {kSlotNextSurface, "cmd_next_surface"},
-    {kSlotLensEntryEnd, "cmd_lens_entry_end"},
+    {kSlotLensEntryEnd, "cmd_lens_end"},
     {kSlotSurfaceData, "cmd_surface_data"},
     {kSlotSetElementDefaults, "cmd_set_element_defaults"},
     {kSlotSetElementData, "cmd_set_element_data"},

@@ -48,7 +48,7 @@ enum StateFlag : int {
     kFlagElementSheet = 53,         // the element sheet is open
     kFlagSagDifference = 54,        // the lens has a sag difference above 1e-40
     kFlagSlidersShown = 55,         // the interactive design sliders are shown
-    kFlagDrawingUpdate = 58,        // drawing values follow the current surface
+    kFlagEntryAtSurface = 58,       // an entry command runs at a named surface
     kFlagAimingExtended = 61,       // extended aiming is on
     kFlagSpreadsheetOpen = 62,      // a lens spreadsheet is open
     kFlagCatalogueLoaded = 63,      // a stock-lens catalogue is loaded
@@ -98,7 +98,7 @@ inline constexpr StateFlagInfo kStateFlagRegistry[] = {
     {kFlagElementSheet, "element_sheet"},
     {kFlagSagDifference, "sag_difference"},
     {kFlagSlidersShown, "sliders_shown"},
-    {kFlagDrawingUpdate, "drawing_update"},
+    {kFlagEntryAtSurface, "entry_at_surface"},
     {kFlagAimingExtended, "aiming_extended"},
     {kFlagSpreadsheetOpen, "spreadsheet_open"},
     {kFlagCatalogueLoaded, "catalogue_loaded"},

@@ -188,6 +188,9 @@ inline constexpr std::uint8_t kParamPlainText = 0x20;
 inline constexpr std::uint8_t kParamRequiresList = 0x02;  // only a word of its value list
 inline constexpr std::uint8_t kParamByReference = 0x04;   // the argument names a variable
 inline constexpr std::uint8_t kParamQuoteAnswer = 0x08;   // the answer is recorded quoted
+// An optional leading word of the parameter's list: any other token leaves the parameter to its
+// default and is read as the next argument.
+inline constexpr std::uint8_t kParamOptionalWord = 0x40;
 
 struct ProcedureRecord {
     std::uint32_t code_offset;

@@ -1,7 +1,9 @@
 #include "trace/lens_setup.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
@@ -646,10 +648,24 @@ public:
     MarkPlainSurfaces& operator=(const MarkPlainSurfaces&) = delete;
 };
 
-}  // namespace
+// The result of the last full pass and its failing surface, for the listings.
+int g_last_result = 0;
+int g_last_failing_surface = 0;
 
-int lens_setup(int /*mode*/) {
-    if (test_state_flag(kFlagLensReadInBulk) != 0) return 0;
+// The wavelengths the glass indices were last computed for. A change by any road (a command,
+// a lens item or a bound variable written by a procedure) makes the next pass recompute them.
+std::vector<double> g_indexed_wavelengths;
+
+std::vector<double> lens_wavelengths() {
+    const LensData& l = lens_data();
+    std::vector<double> w;
+    if (l.wavelengths == nullptr) return w;
+    const int count = std::clamp(l.wavelength_count, 0, max_wavelengths());
+    for (int i = 0; i < count; ++i) w.push_back(l.wavelengths[i].wavelength);
+    return w;
+}
+
+int setup_pass() {
     LensData& l = lens_data();
     const int image = l.image_surface;
     if (test_state_flag(kFlagLensSetupRunning) != 0) {
@@ -685,6 +701,9 @@ int lens_setup(int /*mode*/) {
     SetupPass pass;
     settle_aim_mode_early(pass);
     const int last_reference = prepare_decentres();
+    std::vector<double> wavelengths = lens_wavelengths();
+    if (wavelengths != g_indexed_wavelengths) wavelengths_changed = 1;
+    g_indexed_wavelengths.swap(wavelengths);
     if (materials_changed != 0) {
         update_surface_materials();
         materials_changed = 0;
@@ -716,6 +735,24 @@ int lens_setup(int /*mode*/) {
     if (pass.last_before_stop > 0) paraxial_second_pass(pass);
     paraxial_exit_pupil(pass);
     return 0;
+}
+
+}  // namespace
+
+int lens_setup(int /*mode*/) {
+    if (test_state_flag(kFlagLensReadInBulk) != 0) return 0;
+    const bool full = test_state_flag(kFlagLensSetupRunning) == 0;
+    const int rc = setup_pass();
+    if (full) {
+        g_last_result = rc;
+        g_last_failing_surface = lens_data().failing_surface;
+    }
+    return rc;
+}
+
+int last_lens_setup_result(int* failing_surface) {
+    if (failing_surface != nullptr) *failing_surface = g_last_failing_surface;
+    return g_last_result;
 }
 
 int cmd_lens_setup() {

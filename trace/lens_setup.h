@@ -29,6 +29,9 @@ inline constexpr int kMsgGrinUnavailable = -337;
 // special data of the surfaces behind the one being passed.
 int lens_setup(int mode);
 
+// The result of the last full set-up (0 or its message number) and its failing surface: what a
+// listing of the lens must refuse with instead of printing stale numbers.
+int last_lens_setup_result(int* failing_surface);
 // The handler of the lens set-up command: lens_setup(0) and its code.
 int cmd_lens_setup();
 

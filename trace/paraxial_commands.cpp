@@ -9,6 +9,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
+#include "trace/lens_setup.h"
 #include "trace/paraxial_trace.h"
 
 namespace {
@@ -128,6 +129,20 @@ int bring_lens_up_to_date() {
     return set_error_msg(r, lens_data().failing_surface);
 }
 
+// A listing needs a lens whose last set-up succeeded: it refuses with the set-up's message
+// rather than printing numbers of a lens it could not bring up to date.
+int check_listable_lens() {
+    const LensData& l = lens_data();
+    if (l.image_surface < 1 || l.wavelength_count < 1 || l.wavelengths == nullptr) {
+        return set_error_msg(kMsgNoLens);
+    }
+    int failing = 0;
+    if (const int rc = last_lens_setup_result(&failing); rc != 0) {
+        return set_error_msg(rc, failing);
+    }
+    return 0;
+}
+
 }  // namespace
 
 void warn_paraxial_special_data() {
@@ -150,6 +165,7 @@ void warn_paraxial_special_data() {
 }
 
 int cmd_paraxial_listing() {
+    if (const int rc = check_listable_lens(); rc != 0) return rc;
     const int command = current_command();
     const int image = lens_data().image_surface;
     const int start = command == kCmdParaxialRays ? 0 : 1;
@@ -212,6 +228,7 @@ int cmd_paraxial_listing() {
 }
 
 int cmd_paraxial_setup() {
+    if (const int rc = check_listable_lens(); rc != 0) return rc;
     ParaxialState& p = paraxial_state();
     std::uint8_t section = 0;
     if (arg_int(0) != 0) {

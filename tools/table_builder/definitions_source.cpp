@@ -10,7 +10,8 @@
 //     param ... (as for commands)
 //     body "<command-language text>"   (body lines are joined with line ends)
 //     param <name> int|double|char|text|plain_text [default=<h>] [list=<h>] [lower=<h>]
-//           [upper=<h>] [prompt=<h>] [mode=<n>] [if=<condition>] [flags=<n>]
+//           [upper=<h>] [prompt=<h>] [mode=<n>] [if=<condition>] [flags=<n>] [number=<n>]
+//   descriptor <n> <name> <type> [keys as for param]   (a descriptor of no command)
 //   global <name> <int32>
 //   value <n> number <double> | value <n> text "<text>"
 //
@@ -18,6 +19,9 @@
 // "macode.amo"; its parameters are its locals, and "return" ends it (with a value when kind, its
 // result type, is not 0). A command's context letter is pushed for the name lookup of the words
 // that follow it on a line ("!" pops one).
+//
+// Descriptors are numbered by position; number=<n> pins one at n (the code asks some prompts by
+// a fixed number), the others fill the numbers that are left. Two pins of one number fail.
 //
 // A handle <h> is a number (a constant of the table), msg:<n> (message text n), value:<n>,
 // list:<n>, slot:<n> or raw:<16-bit>. param lines belong to the command above them.
@@ -52,6 +56,7 @@ struct Param {
     std::uint8_t mode = 0;
     std::uint8_t condition = kNoCondition;
     std::uint8_t flags = 0;
+    int number = -1;  // pinned descriptor number, or -1
 };
 
 struct Command {
@@ -86,6 +91,7 @@ struct State {
     std::vector<std::pair<std::string, long>> globals;
     std::map<int, Value> values;
     std::vector<double> constants;
+    std::vector<Param> loose;  // descriptors of no command, each pinned
 };
 
 const char* const kTypeNames[] = {"int", "double", "char", "text", "plain_text"};
@@ -363,24 +369,32 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
         current->body += '\n';
         return true;
     }
-    if (word == "param") {
-        if (current == nullptr) {
+    if (word == "param" || word == "descriptor") {
+        const bool loose = word == "descriptor";
+        const std::size_t at = loose ? 2 : 1;  // the name's token
+        long pinned = -1;
+        if (loose && (t.size() < 2 || !parse_int(t[1], pinned) || pinned < 0 || pinned > 0x3FFF)) {
+            error = "descriptor needs a number below 16384";
+            return false;
+        }
+        if (!loose && current == nullptr) {
             error = "param outside a command";
             return false;
         }
-        if (t.size() < 3 || !is_name(t[1])) {
+        if (t.size() < at + 2 || !is_name(t[at])) {
             error = "param needs a name and a type";
             return false;
         }
         Param p;
-        p.name = t[1];
-        const auto* type = std::find(std::begin(kTypeNames), std::end(kTypeNames), t[2]);
+        p.name = t[at];
+        p.number = static_cast<int>(pinned);
+        const auto* type = std::find(std::begin(kTypeNames), std::end(kTypeNames), t[at + 1]);
         if (type == std::end(kTypeNames)) {
-            error = "unknown parameter type '" + t[2] + "'";
+            error = "unknown parameter type '" + t[at + 1] + "'";
             return false;
         }
         p.type_flags = kTypeFlags[type - std::begin(kTypeNames)];
-        for (std::size_t i = 3; i < t.size(); ++i) {
+        for (std::size_t i = at + 2; i < t.size(); ++i) {
             std::string k, v;
             long x = 0;
             if (!split_key(t[i], k, v)) {
@@ -396,6 +410,8 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
             } else if (k == "flags" && parse_int(v, x) && x >= 0 &&
                        x <= std::numeric_limits<std::uint8_t>::max()) {
                 p.flags = static_cast<std::uint8_t>(x);
+            } else if (k == "number" && !loose && parse_int(v, x) && x >= 0 && x <= 0x3FFF) {
+                p.number = static_cast<int>(x);
             } else if (k == "if") {
                 int c = 0;
                 if (!parse_condition_ref(v, c, error)) return false;
@@ -404,6 +420,10 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
                 error = "bad field '" + t[i] + "'";
                 return false;
             }
+        }
+        if (loose) {
+            s.loose.push_back(p);
+            return true;
         }
         // Records count their parameters in one byte.
         if (current->params.size() >= std::numeric_limits<std::uint8_t>::max()) {
@@ -681,6 +701,44 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
         r.parameter_field = -1;
     }
     std::vector<ParamDescriptor> descriptors;
+    // Pinned numbers first, so that the others go round them.
+    std::set<int> pinned;
+    auto pin = [&](const Param& p, const std::string& owner) {
+        if (p.number < 0) return true;
+        if (!pinned.insert(p.number).second) {
+            error = "definitions: descriptor number " + std::to_string(p.number) +
+                    " pinned twice (" + owner + ")";
+            return false;
+        }
+        return true;
+    };
+    for (const auto& [number, c] : s.commands) {
+        for (const Param& p : c.params) {
+            if (!pin(p, "command " + std::to_string(number))) return false;
+        }
+    }
+    for (const Command& c : s.procedures) {
+        for (const Param& p : c.params) {
+            if (!pin(p, "procedure " + c.names[0])) return false;
+        }
+    }
+    for (const Param& p : s.loose) {
+        if (!pin(p, "descriptor " + p.name)) return false;
+    }
+    int next_free = 0;
+    // The number a descriptor takes: its pin, else the next number no pin holds.
+    auto place = [&](const Param& p, const ParamDescriptor& d) {
+        int n = p.number;
+        if (n < 0) {
+            while (pinned.count(next_free) != 0) ++next_free;
+            n = next_free++;
+        }
+        if (descriptors.size() <= static_cast<std::size_t>(n)) {
+            descriptors.resize(static_cast<std::size_t>(n) + 1, ParamDescriptor{});
+        }
+        descriptors[static_cast<std::size_t>(n)] = d;
+        return n;
+    };
     std::vector<std::uint16_t> param_index;
     std::string param_names;
     // One descriptor of a parameter, its name appended to the name pool.
@@ -728,12 +786,12 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
                     return false;
                 }
             }
+            const int n = place(p, d);
             if (c.params.size() >= 2) {
-                param_index.push_back(static_cast<std::uint16_t>(descriptors.size()));
+                param_index.push_back(static_cast<std::uint16_t>(n));
             } else {
-                r.parameter_field = static_cast<std::int16_t>(descriptors.size());
+                r.parameter_field = static_cast<std::int16_t>(n);
             }
-            descriptors.push_back(d);
         }
         if (param_names.size() > kSignedField16Max || descriptors.size() > kParamIndexMask) {
             error = "definitions: too many parameters";
@@ -755,16 +813,24 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
                 return false;
             }
             const ParamDescriptor d = make_descriptor(p);
+            const int n = place(p, d);
             if (c.params.size() >= 2) {
-                param_index.push_back(static_cast<std::uint16_t>(descriptors.size()));
+                param_index.push_back(static_cast<std::uint16_t>(n));
+            } else {
+                shape.field = n;
             }
-            descriptors.push_back(d);
         }
         shapes.push_back(shape);
         if (param_names.size() > kSignedField16Max || descriptors.size() > kParamIndexMask) {
             error = "definitions: too many parameters";
             return false;
         }
+    }
+
+    for (const Param& p : s.loose) place(p, make_descriptor(p));
+    if (descriptors.size() > 0x3FFF) {
+        error = "definitions: too many parameters";
+        return false;
     }
 
     // Global names (little-endian table) and their 4-byte entries, in table order.

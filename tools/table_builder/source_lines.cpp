@@ -1,5 +1,6 @@
 #include "tools/table_builder/source_lines.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -42,6 +43,14 @@ bool read_source(const std::string& path, std::vector<SourceLine>& lines, std::s
                     if (d == '\\' && i < text.size()) {
                         const char e = text[i++];
                         d = e == 'n' ? '\n' : e == 't' ? '\t' : e;
+                        // "\xHH": a byte by its two hex digits (the value masks of list texts).
+                        if (e == 'x' && i + 2 <= text.size() &&
+                            std::isxdigit(static_cast<unsigned char>(text[i])) &&
+                            std::isxdigit(static_cast<unsigned char>(text[i + 1]))) {
+                            d = static_cast<char>(
+                                std::strtol(text.substr(i, 2).c_str(), nullptr, 16));
+                            i += 2;
+                        }
                     }
                     token += d;
                 }

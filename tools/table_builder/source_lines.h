@@ -13,8 +13,8 @@ struct SourceLine {
 };
 
 // Reads a source file: '#' starts a comment outside quotes, "..." is one token with \n \t \\ \"
-// escapes, '(' and ')' are tokens of their own. Blank lines are dropped. False when the file
-// cannot be read or a quote is not closed (error says where).
+// and \xHH escapes, '(' and ')' are tokens of their own. Blank lines are dropped. False when the
+// file cannot be read or a quote is not closed (error says where).
 bool read_source(const std::string& path, std::vector<SourceLine>& lines, std::string& error);
 
 // "file:line: text", the form of every failure the builder reports.

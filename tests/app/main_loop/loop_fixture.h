@@ -26,6 +26,8 @@ protected:
         ui().create_frame("TAVO LT", frame_handler());
         ui().create_window(platform::kWindowText1, "Text 1", nullptr);
         main_loop_start();
+        // The start-up line (the start-up lens) runs on the first pass, before anything typed.
+        if (pending_line() != nullptr) main_loop_pass(false);
     }
     void TearDown() override { reset_main_loop(); }
 

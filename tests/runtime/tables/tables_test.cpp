@@ -628,6 +628,9 @@ TEST_F(Tables, BuilderNamesTheFailingSourceLine) {
         {"definitions/x.def", "version \"5.40\"\ncondition 0 (lens_exists\n", "x.def:2:"},
         {"definitions/x.def", "version \"5.40\"\ncondition 0 no_such_flag\n", "x.def:2:"},
         {"definitions/x.def", "version \"5.40\"\ncommand 1 Upper\n", "x.def:2:"},
+        {"definitions/x.def",
+         "version \"5.40\"\ncommand 1 a\n  param p int number=5\ndescriptor 5 q int\n",
+         "descriptor number 5 pinned twice"},
         {"messages/rtmsgs.msg", "slots 4000\n-7 error \"a\"\n-7 error \"b\"\n", "rtmsgs.msg:3:"},
         {"lists/alists.lst", "list 0 a\n  item \"x\" \"y\"\n", "alists.lst:1:"},
     };
