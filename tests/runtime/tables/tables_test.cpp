@@ -142,11 +142,16 @@ TEST_F(Tables, OffsetsAreAbsoluteAndEmptyTextIsOneZeroByte) {
     Bytes a, b;
     ASSERT_EQ(build_message_table({{1, 0, ""}}, a), 0);
     ASSERT_EQ(build_message_table({{3, 0, ""}}, b), 0);
-    // Same pool position, different stored offset: 14 + 4N.
-    EXPECT_EQ(decode_message_entry(&a[10 + 4]).offset, 18u);
-    EXPECT_EQ(decode_message_entry(&b[10 + 12]).offset, 26u);
-    EXPECT_EQ(decode_message_entry(&a[14]).length, 1);
-    EXPECT_EQ(a[18], 0);
+    // Same pool position, different stored offset: 14 + 4N. The pool opens with the empty
+    // text that slots without a text share, so the slot's own text is at pool position 1.
+    EXPECT_EQ(decode_message_entry(&a[10 + 4]).offset, 19u);
+    EXPECT_EQ(decode_message_entry(&b[10 + 12]).offset, 27u);
+    EXPECT_EQ(decode_message_entry(&a[10 + 4]).length, 1);
+    EXPECT_EQ(a[19], 0);
+    EXPECT_EQ(a.size(), 20u);
+    // Slot 0 has no text of its own: it reads the shared empty text at pool position 0.
+    EXPECT_EQ(decode_message_entry(&a[10]).offset, 18u);
+    EXPECT_EQ(decode_message_entry(&b[10 + 8]).offset, 26u);
 }
 
 // --- opening tables -----------------------------------------------------------------------
