@@ -457,6 +457,36 @@ TEST_F(Tables, StalePrivateTablesAreSkipped) {
     EXPECT_STREQ(msg_text(-7), "private");
 }
 
+TEST_F(Tables, UserTablesOlderThanTheBaseMessagesAreSkipped) {
+    // User tables hold the base messages they were compiled on; after the base table is
+    // rebuilt, reading an older user table would show the old base texts.
+    TempTree tree;
+    Bytes user, base;
+    ASSERT_EQ(build_message_table({{4000 - 7, 2, "old base"}, {4001, 0, "user"}}, user), 0);
+    ASSERT_EQ(build_message_table({{4000 - 7, 2, "new base"}}, base), 0);
+    const fs::path pub_user = tree.root() / "bin/amo/tvusmsgs.amo";
+    const fs::path priv_user = tree.data() / "bin/amo/tvusmsgs.amo";
+    const fs::path pub = tree.root() / "bin/amo/tvrtmsgs.amo";
+    write_bytes(pub_user, user);
+    write_bytes(priv_user, user);
+    write_bytes(pub, base);
+    const auto base_time = fs::last_write_time(pub);
+    struct Case {
+        int public_user_age, private_user_age;  // hours after (+) or before (-) the base table
+        const char* seven;
+    };
+    const Case cases[] = {
+        {-1, -1, "new base"}, {+1, -1, "old base"}, {-1, +1, "old base"}, {+1, +1, "old base"}};
+    for (const Case& c : cases) {
+        fs::last_write_time(pub_user, base_time + std::chrono::hours(c.public_user_age));
+        fs::last_write_time(priv_user, base_time + std::chrono::hours(c.private_user_age));
+        ASSERT_EQ(read_root_folders(), 0);
+        ASSERT_EQ(open_message_table(), 0);
+        EXPECT_STREQ(msg_text(-7), c.seven) << c.public_user_age << " " << c.private_user_age;
+    }
+    close_message_table();
+}
+
 TEST_F(Tables, WithoutAMessageTableOpeningReportsTheMissingTable) {
     TempTree tree;
     ASSERT_EQ(read_root_folders(), 0);
