@@ -300,31 +300,4 @@ int run(const std::vector<std::string>& args) {
     return r.run(args);
 }
 
-int compile_text_for_test(const std::string& text) {
-    // Every diagnostic of the language with the position bit only, so none ends the compile.
-    std::vector<MessageText> texts;
-    for (int code = -45; code <= -3; ++code) {
-        texts.push_back({code + kDiagnosticSlotBase, kSourcePosition | kTokenFormat, "%s"});
-    }
-    std::vector<std::uint8_t> table_bytes;
-    build_message_table(texts, table_bytes);
-    Diagnostics diagnostics;
-    diagnostics.open_table(table_bytes);
-    int count = 0;
-    diagnostics.set_sink([&count](const std::string&) { ++count; });
-
-    // An empty base table: slot 0 and one base message.
-    std::vector<std::uint8_t> base_bytes;
-    build_message_table({{0, 0, ""}, {3999, 2, "base"}}, base_bytes);
-    UserTable table;
-    table.load_base(base_bytes);
-    SourceReader reader(diagnostics);
-    StringCompiler compiler(reader, diagnostics, table);
-    reader.open_text(text, "fuzz.kpl");
-    compiler.compile_strings({{"name", "0"}});
-    std::vector<std::uint8_t> out;
-    table.to_bytes(out);
-    return count;
-}
-
 }  // namespace vdm

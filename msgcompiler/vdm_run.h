@@ -17,8 +17,4 @@ inline constexpr std::size_t kDefinitionTextLimit = 48;
 // standard output.
 int run(const std::vector<std::string>& args);
 
-// Compiles one source text held in memory on an empty base table, with every diagnostic of the
-// language counted rather than fatal (for the fuzz target): the number of diagnostics.
-int compile_text_for_test(const std::string& text);
-
 }  // namespace vdm

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "runtime/table_files.h"
@@ -355,6 +356,74 @@ TEST_F(VdmTest, DamagedBaseTablesAreRefused) {
     EXPECT_EQ(run_public().exit_code, kFailed);
     EXPECT_EQ(errs(), " Cannot open the base message table\n");
     EXPECT_FALSE(fs::exists(public_table()));
+}
+
+TEST_F(VdmTest, TheMacroTableHoldsFiveHundredNames) {
+    // "_windows_" and "_winnt_" are defined before the source's own names.
+    std::string source;
+    for (int i = 1; i <= 499; ++i) source += "#define m" + std::to_string(i) + " 1\n";
+    write(public_source("a_string1.kpl"), source);
+    const VdmResult r = run_public();
+    EXPECT_EQ(r.exit_code, kFailed);
+    EXPECT_EQ(errs(), " a_string1.kpl 499: Too many macros\n");
+}
+
+// A base table of its own: count texts of length bytes in the slots from first on, and N at
+// highest.
+void write_base(const fs::path& path, int first, int count, int length, int highest) {
+    std::vector<MessageText> texts;
+    for (int i = 0; i < count; ++i) texts.push_back({first + i, 0, std::string(length, 'b')});
+    texts.push_back({highest, 0, "last"});
+    std::vector<std::uint8_t> bytes;
+    ASSERT_EQ(build_message_table(texts, bytes), 0);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+}
+
+TEST_F(VdmTest, TheTextPoolAndTheOffsetsHaveTheirLimits) {
+    const fs::path base = tree.root() / "bin/amo/tvrtmsgs.amo";
+    std::string strings;
+    for (int i = 1; i <= 100; ++i)
+        strings += std::to_string(i) + ": i, \"" + std::string(247, 's') + "\";\n";
+    write(public_source("a_string1.kpl"), strings);
+
+    // The base pool holds 1 + 3000 x 80 + 4 = 240005 bytes. The k-th entry lowers the limit to
+    // 262128 - 4k and fits while 240005 + 247k < 262128 - 4k, that is up to k = 88; entries 89
+    // to 100 find the pool full.
+    write_base(base, 100, 3000, 80, 3999);
+    VdmResult r = run_public();
+    EXPECT_EQ(r.exit_code, kFailed);
+    EXPECT_EQ(count_lines_with(errs(), "The text pool is full"), 12);
+    EXPECT_THAT(errs(), HasSubstr(" a_string1.kpl 89: The text pool is full\n"));
+    EXPECT_FALSE(fs::exists(public_table()));
+
+    // With N = 5500 the pool starts at 14 + 4 x 5500 = 22014 and the base pool holds
+    // 1 + 2975 x 80 + 4 = 238005 bytes: ten texts of 247 bytes stay below the pool limit, but
+    // the tenth would start at 22014 + 238005 + 9 x 247 = 262242, beyond 2^18 = 262144.
+    write_base(base, 100, 2975, 80, 5500);
+    std::string ten;
+    for (int i = 1; i <= 10; ++i)
+        ten += std::to_string(i) + ": i, \"" + std::string(247, 's') + "\";\n";
+    write(public_source("a_string1.kpl"), ten);
+    r = run_public();
+    EXPECT_EQ(r.exit_code, kFailed);
+    EXPECT_THAT(errs(), HasSubstr("The text pool is full"));
+    EXPECT_FALSE(fs::exists(public_table()));
+    EXPECT_FALSE(fs::exists(tree.root() / "bin/amo/tvusmsgs.tmp"));
+
+    // A base with N of 5812 does not fit the compiler's slot array.
+    write_base(base, 100, 10, 10, 5812);
+    r = run_public();
+    EXPECT_EQ(r.exit_code, kFailed);
+    EXPECT_EQ(errs(), " The base message table is too short, empty or too large\n");
+}
+
+TEST_F(VdmTest, AnOutputFolderThatCannotBeWrittenFailsTheRun) {
+    write(private_source("a_string1.kpl"), "1: i, \"x\";\n");
+    fs::remove_all(tree.data() / "bin/amo");
+    const VdmResult r = run_private();
+    EXPECT_EQ(r.exit_code, kFailed);
+    EXPECT_EQ(errs(), " Cannot create the temporary message table\n");
 }
 
 // Where the two languages overlap (entries numbered from the base table's last slot on), the
