@@ -75,7 +75,12 @@ int StringCompiler::eval_term(long long& value, int depth) {
         token_ = reader_.next_token();
         long long right = 0;
         if (eval_factor(right, depth) != 0) return -1;
-        value = clamp_value(value * right);
+        long long product = 0;
+        // Both factors are held within 2^40, but their product may not fit 64 bits.
+        if (__builtin_mul_overflow(value, right, &product)) {
+            product = (value < 0) != (right < 0) ? -kValueBound : kValueBound;
+        }
+        value = clamp_value(product);
     }
     return 0;
 }

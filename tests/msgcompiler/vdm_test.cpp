@@ -133,6 +133,9 @@ TEST_F(VdmTest, LanguageErrorsNameTheFileAndLine) {
     const SourceCase cases[] = {
         {"501: info, \"x\";", " a_string1.kpl 1: String number outside 1..500\n"},
         {"0: info, \"x\";", " a_string1.kpl 1: String number outside 1..500\n"},
+        // Numbers and products far beyond 64 bits stay out of range instead of wrapping.
+        {"99999999999999999999999*99999999999999999999: i, \"x\";",
+         " a_string1.kpl 1: String number outside 1..500\n"},
         {"\n5: 64, \"x\";", " a_string1.kpl 2: Kind outside 0..63\n"},
         {"5: info, \"x\";\n5: info, \"y\";", " a_string1.kpl 2: String number used twice\n"},
         {"5: bogus, \"x\";", " a_string1.kpl 1: Unknown kind: bogus\n"},
