@@ -108,14 +108,12 @@ int SourceReader::push_file(const std::string& path, const std::string& shown_na
 int SourceReader::open_source(const std::string& path, const std::string& shown_name) {
     close_all();
     macros_.clear();
-    shown_top_ = shown_name;
     return push_file(path, shown_name) == 0 ? 0 : -28;
 }
 
 void SourceReader::open_text(const std::string& text, const std::string& shown_name) {
     close_all();
     macros_.clear();
-    shown_top_ = shown_name;
     auto level = std::make_unique<Level>();
     level->is_text = true;
     level->text = text;
@@ -257,10 +255,9 @@ std::string SourceReader::read_line_rest(bool& too_long) {
     return line;
 }
 
-// Reads the name of a directive argument at pos. With check, a missing name gives -9 and a name
-// that is no identifier or is a directive's own name gives -8.
-bool SourceReader::directive_name(const std::string& line, std::size_t& pos, std::string& name,
-                                  bool check) {
+// Reads the name of a directive argument at pos: a missing name gives -9, a name that is no
+// identifier or is a directive's own name -8.
+bool SourceReader::directive_name(const std::string& line, std::size_t& pos, std::string& name) {
     while (pos < line.size() && is_blank(line[pos])) ++pos;
     const std::size_t start = pos;
     while (pos < line.size() && !is_blank(line[pos]) && line.compare(pos, 2, "//") != 0 &&
@@ -268,10 +265,6 @@ bool SourceReader::directive_name(const std::string& line, std::size_t& pos, std
         ++pos;
     }
     const std::string word = line.substr(start, pos - start);
-    if (!check) {
-        name = lower(word.substr(0, kIdentifierLimit));
-        return true;
-    }
     if (word.empty()) {
         diagnostics_.report(-9);
         return false;
@@ -350,7 +343,7 @@ void SourceReader::directive() {
         case kEndif:
             return;
         case kDefine: {
-            if (!directive_name(line, pos, macro, true)) return;
+            if (!directive_name(line, pos, macro)) return;
             const std::string value = directive_value(line, pos);
             if (too_long || value.size() > kDirectiveArgumentLimit) {
                 diagnostics_.report(-5);
@@ -362,11 +355,11 @@ void SourceReader::directive() {
             return;
         }
         case kUndef:
-            if (directive_name(line, pos, macro, true)) macros_.erase(macro);
+            if (directive_name(line, pos, macro)) macros_.erase(macro);
             return;
         case kIfdef:
         case kIfndef:
-            if (!directive_name(line, pos, macro, true)) return;
+            if (!directive_name(line, pos, macro)) return;
             if (macro_defined(macro) != (code == kIfdef)) skip_depth_ = 1;
             return;
         case kInclude: {

@@ -76,7 +76,7 @@ private:
     void skip_line_comment();
     std::string read_line_rest(bool& too_long);
     void directive();
-    bool directive_name(const std::string& line, std::size_t& pos, std::string& name, bool check);
+    bool directive_name(const std::string& line, std::size_t& pos, std::string& name);
     void lex_number(int first);
     bool lex_char_constant();
     bool lex_string();
@@ -93,7 +93,6 @@ private:
     int skip_depth_ = 0;
     std::string text_;
     long long value_ = 0;
-    std::string shown_top_;
 };
 
 }  // namespace vdm
