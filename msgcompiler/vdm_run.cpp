@@ -157,9 +157,7 @@ int Run::run(const std::vector<std::string>& args) {
         data_ = platform::environment_get(p + "DATA").value_or("");
         std::replace(root_.begin(), root_.end(), '\\', '/');
         std::replace(data_.begin(), data_.end(), '\\', '/');
-        if (option_error_ != 0) {
-            // Reported first; the run ends with it.
-        } else if (root_.empty()) {
+        if (root_.empty()) {
             missing = p + "ROOT";
         } else if (!public_ && data_.empty()) {
             missing = p + "DATA";
