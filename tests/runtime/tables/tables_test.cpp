@@ -154,6 +154,37 @@ TEST_F(Tables, OffsetsAreAbsoluteAndEmptyTextIsOneZeroByte) {
     EXPECT_EQ(decode_message_entry(&b[10 + 8]).offset, 26u);
 }
 
+TEST_F(Tables, ALoadedTableKeepsPoolPositionsAndThePoolItsEntriesReach) {
+    Bytes table;
+    ASSERT_EQ(build_message_table({{2, 1, "two"}, {5, 2, "five!"}}, table), 0);
+    // Bytes after the last text belong to no entry: they are not part of the pool.
+    Bytes padded = table;
+    padded.insert(padded.end(), {'x', 'y', 'z'});
+    std::vector<MessageEntry> entries;
+    std::vector<std::uint8_t> pool;
+    ASSERT_EQ(load_message_table_pool(padded, entries, pool), kMessageFormatOk);
+    ASSERT_EQ(entries.size(), 6u);
+    // Pool: the shared empty text, "two", "five!".
+    EXPECT_EQ(pool, (std::vector<std::uint8_t>{0, 't', 'w', 'o', 'f', 'i', 'v', 'e', '!'}));
+    EXPECT_EQ(entries[0].offset, 0u);
+    EXPECT_EQ(entries[2].offset, 1u);
+    EXPECT_EQ(entries[2].kind, 1);
+    EXPECT_EQ(entries[5].offset, 4u);
+    EXPECT_EQ(entries[5].length, 5);
+    // Written back, the table is the one built.
+    Bytes again;
+    ASSERT_EQ(write_message_table_bytes(entries, pool, again), kMessageFormatOk);
+    EXPECT_EQ(again, table);
+
+    Bytes wrong = table;
+    wrong[6] = '2';
+    EXPECT_EQ(load_message_table_pool(wrong, entries, pool), kMessageWrongMagic);
+    const Bytes cut(table.begin(), table.end() - 2);
+    EXPECT_EQ(load_message_table_pool(cut, entries, pool), kMessageShort);
+    // Failures leave what the caller holds alone.
+    EXPECT_EQ(entries.size(), 6u);
+}
+
 // --- opening tables -----------------------------------------------------------------------
 
 TEST_F(Tables, OpeningFailuresNameThePath) {
