@@ -56,3 +56,8 @@ cmake --build build-fuzz -j "$jobs"
 rm -rf build-fuzz/corpus && cp -r tests/fuzz/corpus build-fuzz/corpus
 build-fuzz/kpl_compiler_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=400 \
     -print_final_stats=1 build-fuzz/corpus
+
+# The message compiler reads every string source a user writes: the same for its language.
+rm -rf build-fuzz/message_corpus && cp -r tests/fuzz/message_corpus build-fuzz/message_corpus
+build-fuzz/message_source_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=2000 \
+    -timeout=10 -print_final_stats=1 build-fuzz/message_corpus

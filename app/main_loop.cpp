@@ -4,12 +4,14 @@
 
 #include "app/command_dialog.h"
 #include "app/command_line.h"
+#include "app/compile_driver.h"
 #include "app/splash.h"
 #include "app/toolbar.h"
 #include "app/window_captions.h"
 #include "kpl/kpl_line.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
+#include "runtime/compile_request.h"
 #include "runtime/control_commands.h"
 #include "runtime/dispatch.h"
 #include "runtime/menu_store.h"
@@ -277,6 +279,9 @@ void main_loop_start() {
         ui->activate_window(platform::kWindowText1);
     }
     set_command_line_text("");
+    offer_stale_table_compile();
+    // A compile whose definitions could not be reloaded has ended the run.
+    if (running_flag() == 0) return;
     const char* routine = msg_text(kMsgStartupRoutineName);
     if (routine != nullptr && routine[0] != '\0' && lookup_symbol(routine) >= 0) {
         set_program_line(routine);
@@ -313,6 +318,8 @@ bool main_loop_pass(bool wait) {
         }
         run_pending_line();
     }
+    if (compile_request().state != kCompileNone) run_compiler();
+    if (running_flag() == 0) return false;
     carry_out_run_state();
     return running_flag() != 0;
 }

@@ -1,10 +1,8 @@
-#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "msgcompiler/vdm_run.h"
 
 int main(int argc, char** argv) {
-    (void)argv;
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: vdm -a <prefix> -m <diagnostics file> [-p] [options]\n");
-        return 8;
-    }
-    return 8;
+    return vdm::run(std::vector<std::string>(argv + 1, argv + argc));
 }

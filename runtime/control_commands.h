@@ -4,7 +4,11 @@
 
 inline constexpr int kCommandExit = 84;
 inline constexpr int kCommandExitAlias = 85;
+inline constexpr int kCommandCompile = 100;
 
+// Compile: requests a compile for the main loop (runtime/compile_request.h): cell 0 the tree
+// (0 public, 1 private), cell 1 the compile state, cell 2 the compiler options, or the options
+// of the setting KPL_compiler_options when cell 2 was not given.
 // Exit: the exit hook decides (a cancel code is returned and the program goes on); otherwise
 // the running flag is cleared and -9999 returned. Other command numbers return 0.
 int cmd_output_control();

@@ -1,5 +1,6 @@
 #include "runtime/message_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -62,9 +63,12 @@ int build_message_table(const std::vector<MessageText>& texts, std::vector<std::
         if (t.text.size() >= kMessageLengthLimit) return kMessageBadLength;
         if (t.slot > highest) highest = t.slot;
     }
-    std::vector<std::uint8_t> pool;
-    std::vector<MessageEntry> entries(static_cast<std::size_t>(highest) + 1);
-    std::vector<bool> used(entries.size(), false);
+    // Slots without a text share one empty text of kind 0 at pool position 0.
+    std::vector<std::uint8_t> pool(1, 0);
+    MessageEntry filler;
+    filler.offset = 0;
+    filler.length = 1;
+    std::vector<MessageEntry> entries(static_cast<std::size_t>(highest) + 1, filler);
     for (const MessageText& t : texts) {
         MessageEntry e;
         e.offset = static_cast<std::uint32_t>(pool.size());
@@ -77,15 +81,6 @@ int build_message_table(const std::vector<MessageText>& texts, std::vector<std::
             e.length = static_cast<std::uint8_t>(t.text.size());
         }
         entries[static_cast<std::size_t>(t.slot)] = e;
-        used[static_cast<std::size_t>(t.slot)] = true;
-    }
-    // Slots without a text share one empty text of kind 0 at the very end of the pool.
-    MessageEntry filler;
-    filler.offset = static_cast<std::uint32_t>(pool.size());
-    filler.length = 1;
-    pool.push_back(0);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (!used[i]) entries[i] = filler;
     }
     return write_message_table_bytes(entries, pool, out);
 }
@@ -109,4 +104,34 @@ int parse_message_table(const std::vector<std::uint8_t>& bytes,
     }
     entries.swap(result);
     return 0;
+}
+
+int load_message_table_pool(const std::vector<std::uint8_t>& bytes,
+                            std::vector<MessageEntry>& pool_entries,
+                            std::vector<std::uint8_t>& pool) {
+    if (bytes.size() < kMessageMagicSize) return kMessageShort;
+    if (std::memcmp(bytes.data(), kMessageMagic, kMessageMagicSize) != 0) {
+        return kMessageWrongMagic;
+    }
+    if (bytes.size() < kMessageIndexStart) return kMessageShort;
+    const int highest = (bytes[8] << 8) | bytes[9];
+    if (highest == 0) return kMessageShort;
+    const std::size_t pool_start = message_pool_start(highest);
+    if (bytes.size() < pool_start) return kMessageShort;
+    std::vector<MessageEntry> entries;
+    entries.reserve(static_cast<std::size_t>(highest) + 1);
+    std::size_t pool_size = 0;
+    for (int slot = 0; slot <= highest; ++slot) {
+        MessageEntry e = decode_message_entry(&bytes[message_entry_position(slot)]);
+        if (e.offset < pool_start || static_cast<std::size_t>(e.offset) + e.length > bytes.size()) {
+            return kMessageShort;
+        }
+        e.offset -= static_cast<std::uint32_t>(pool_start);
+        pool_size = std::max(pool_size, static_cast<std::size_t>(e.offset) + e.length);
+        entries.push_back(e);
+    }
+    pool.assign(bytes.begin() + static_cast<std::ptrdiff_t>(pool_start),
+                bytes.begin() + static_cast<std::ptrdiff_t>(pool_start + pool_size));
+    pool_entries.swap(entries);
+    return kMessageFormatOk;
 }

@@ -34,6 +34,8 @@ enum MessageFormatError : int {
     kMessageBadKind = -2,
     kMessageBadLength = -3,
     kMessageBadSlot = -4,
+    kMessageShort = -5,  // too short, N of 0, or an entry outside the file
+    kMessageWrongMagic = -6,
 };
 
 // File offset of the text pool of a table whose highest slot is N.
@@ -57,10 +59,12 @@ struct MessageText {
     std::string text;
 };
 
-// Writes a whole table into bytes. Texts are stored in the order given; an empty text is
-// stored as one zero byte of length 1; slots without a text share one empty text of kind 0,
-// the last byte of the file. Fails without output on a duplicate or negative
-// slot, a text of 256 bytes or more, a kind above six bits, or a text offset at or above 2^18.
+// Writes a whole table into bytes. Slots without a text share one empty text of kind 0, the
+// first byte of the pool, so that pool position 0 always means "no text of its own" (the
+// message compiler relies on that to find free slots). The other texts follow in the order
+// given; an empty text is stored as one zero byte of length 1. Fails without output on a duplicate
+// or negative slot, a text of 256 bytes or more, a kind above six bits, or a text offset at or
+// above 2^18.
 int build_message_table(const std::vector<MessageText>& texts, std::vector<std::uint8_t>& out);
 
 // Writes a table from index entries whose offsets are pool positions (the message compiler
@@ -72,3 +76,11 @@ int write_message_table_bytes(const std::vector<MessageEntry>& pool_entries,
 // Reads a whole table held in memory: checks the magic, N, every entry against the file size.
 // Fills entries with absolute offsets. 0, or -8 when short or damaged, -6 on a wrong magic.
 int parse_message_table(const std::vector<std::uint8_t>& bytes, std::vector<MessageEntry>& entries);
+
+// Reads a whole table held in memory the way the message compiler keeps it: index entries whose
+// offsets are pool positions, and the pool, whose size comes from the entry that reaches furthest
+// into it (not from the file size). 0, kMessageShort or kMessageWrongMagic; nothing is changed
+// on failure.
+int load_message_table_pool(const std::vector<std::uint8_t>& bytes,
+                            std::vector<MessageEntry>& pool_entries,
+                            std::vector<std::uint8_t>& pool);

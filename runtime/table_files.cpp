@@ -86,6 +86,12 @@ void check_private_copy_age(const char* name, const char* alternate) {
     if (have_public && private_time < public_time) stale_word = kStalePrivateTables;
 }
 
+bool table_older_than_public(bool is_public, const char* name, const char* base_name) {
+    std::int64_t table_time = 0, base_time = 0;
+    return modification_time(amo_path(is_public, name), table_time) &&
+           modification_time(amo_path(true, base_name), base_time) && table_time < base_time;
+}
+
 std::string amo_path(bool is_public, const char* name) {
     std::string path = is_public ? root_dir : data_dir;
     while (!path.empty() && path.back() == '/') path.pop_back();

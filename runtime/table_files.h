@@ -37,6 +37,10 @@ void set_tables_stale(int value);
 // alternate when the public one does not exist; an older private table sets the stale word.
 void check_private_copy_age(const char* name, const char* alternate);
 
+// True when the table name of a tree is older than the public table base_name: a user table
+// compiled on an older base table would hide the base table's newer texts.
+bool table_older_than_public(bool is_public, const char* name, const char* base_name);
+
 // Path of a table: folder/bin/amo/tv<name>.
 std::string amo_path(bool is_public, const char* name);
 std::string temp_folder_path();

@@ -28,8 +28,14 @@ int open_message_table() {
     close_message_table();
     // A newly opened table fills the ring from its start, whatever an earlier one left there.
     ring_position = 0;
-    const bool opened = (tables_stale() == 0 && try_open(false, "usmsgs.amo")) ||
-                        try_open(true, "usmsgs.amo") || try_open(true, "rtmsgs.amo");
+    // A user table holds the base messages it was compiled on: one older than the public base
+    // table (rebuilt since) would hide the newer base texts, so it is passed over.
+    auto user_table = [](bool is_public) {
+        return !table_older_than_public(is_public, "usmsgs.amo", "rtmsgs.amo") &&
+               try_open(is_public, "usmsgs.amo");
+    };
+    const bool opened = (tables_stale() == 0 && user_table(false)) || user_table(true) ||
+                        try_open(true, "rtmsgs.amo");
     if (!opened) {
         report_table_error(-7, amo_path(true, "rtmsgs.amo"));
         return -1;

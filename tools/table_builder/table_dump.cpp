@@ -233,10 +233,11 @@ bool dump_messages(const Bytes& t, const std::string& file_name, std::string& te
     const int offset = file_name.find("msmsgs") != std::string::npos ? 100 : kMessageSlotBase;
     std::ostringstream out;
     out << "slots " << offset << "\n";
-    // Slots without their own text share the empty text at the very end of the file.
+    // Slots without their own text share the empty text at the start of the pool.
+    const std::uint32_t shared = message_pool_start(static_cast<int>(entries.size()) - 1);
     for (std::size_t slot = 0; slot < entries.size(); ++slot) {
         const MessageEntry& e = entries[slot];
-        if (e.kind == 0 && e.length == 1 && e.offset + 1u == t.size()) continue;
+        if (e.kind == 0 && e.length == 1 && e.offset == shared) continue;
         std::string s(reinterpret_cast<const char*>(t.data() + e.offset), e.length);
         if (e.length == 1 && s[0] == '\0') s.clear();
         out << static_cast<long>(slot) - offset << " ";

@@ -142,11 +142,47 @@ TEST_F(Tables, OffsetsAreAbsoluteAndEmptyTextIsOneZeroByte) {
     Bytes a, b;
     ASSERT_EQ(build_message_table({{1, 0, ""}}, a), 0);
     ASSERT_EQ(build_message_table({{3, 0, ""}}, b), 0);
-    // Same pool position, different stored offset: 14 + 4N.
-    EXPECT_EQ(decode_message_entry(&a[10 + 4]).offset, 18u);
-    EXPECT_EQ(decode_message_entry(&b[10 + 12]).offset, 26u);
-    EXPECT_EQ(decode_message_entry(&a[14]).length, 1);
-    EXPECT_EQ(a[18], 0);
+    // Same pool position, different stored offset: 14 + 4N. The pool opens with the empty
+    // text that slots without a text share, so the slot's own text is at pool position 1.
+    EXPECT_EQ(decode_message_entry(&a[10 + 4]).offset, 19u);
+    EXPECT_EQ(decode_message_entry(&b[10 + 12]).offset, 27u);
+    EXPECT_EQ(decode_message_entry(&a[10 + 4]).length, 1);
+    EXPECT_EQ(a[19], 0);
+    EXPECT_EQ(a.size(), 20u);
+    // Slot 0 has no text of its own: it reads the shared empty text at pool position 0.
+    EXPECT_EQ(decode_message_entry(&a[10]).offset, 18u);
+    EXPECT_EQ(decode_message_entry(&b[10 + 8]).offset, 26u);
+}
+
+TEST_F(Tables, ALoadedTableKeepsPoolPositionsAndThePoolItsEntriesReach) {
+    Bytes table;
+    ASSERT_EQ(build_message_table({{2, 1, "two"}, {5, 2, "five!"}}, table), 0);
+    // Bytes after the last text belong to no entry: they are not part of the pool.
+    Bytes padded = table;
+    padded.insert(padded.end(), {'x', 'y', 'z'});
+    std::vector<MessageEntry> entries;
+    std::vector<std::uint8_t> pool;
+    ASSERT_EQ(load_message_table_pool(padded, entries, pool), kMessageFormatOk);
+    ASSERT_EQ(entries.size(), 6u);
+    // Pool: the shared empty text, "two", "five!".
+    EXPECT_EQ(pool, (std::vector<std::uint8_t>{0, 't', 'w', 'o', 'f', 'i', 'v', 'e', '!'}));
+    EXPECT_EQ(entries[0].offset, 0u);
+    EXPECT_EQ(entries[2].offset, 1u);
+    EXPECT_EQ(entries[2].kind, 1);
+    EXPECT_EQ(entries[5].offset, 4u);
+    EXPECT_EQ(entries[5].length, 5);
+    // Written back, the table is the one built.
+    Bytes again;
+    ASSERT_EQ(write_message_table_bytes(entries, pool, again), kMessageFormatOk);
+    EXPECT_EQ(again, table);
+
+    Bytes wrong = table;
+    wrong[6] = '2';
+    EXPECT_EQ(load_message_table_pool(wrong, entries, pool), kMessageWrongMagic);
+    const Bytes cut(table.begin(), table.end() - 2);
+    EXPECT_EQ(load_message_table_pool(cut, entries, pool), kMessageShort);
+    // Failures leave what the caller holds alone.
+    EXPECT_EQ(entries.size(), 6u);
 }
 
 // --- opening tables -----------------------------------------------------------------------
@@ -450,6 +486,36 @@ TEST_F(Tables, StalePrivateTablesAreSkipped) {
     EXPECT_EQ(tables_stale(), 0);
     ASSERT_EQ(open_message_table(), 0);
     EXPECT_STREQ(msg_text(-7), "private");
+}
+
+TEST_F(Tables, UserTablesOlderThanTheBaseMessagesAreSkipped) {
+    // User tables hold the base messages they were compiled on; after the base table is
+    // rebuilt, reading an older user table would show the old base texts.
+    TempTree tree;
+    Bytes user, base;
+    ASSERT_EQ(build_message_table({{4000 - 7, 2, "old base"}, {4001, 0, "user"}}, user), 0);
+    ASSERT_EQ(build_message_table({{4000 - 7, 2, "new base"}}, base), 0);
+    const fs::path pub_user = tree.root() / "bin/amo/tvusmsgs.amo";
+    const fs::path priv_user = tree.data() / "bin/amo/tvusmsgs.amo";
+    const fs::path pub = tree.root() / "bin/amo/tvrtmsgs.amo";
+    write_bytes(pub_user, user);
+    write_bytes(priv_user, user);
+    write_bytes(pub, base);
+    const auto base_time = fs::last_write_time(pub);
+    struct Case {
+        int public_user_age, private_user_age;  // hours after (+) or before (-) the base table
+        const char* seven;
+    };
+    const Case cases[] = {
+        {-1, -1, "new base"}, {+1, -1, "old base"}, {-1, +1, "old base"}, {+1, +1, "old base"}};
+    for (const Case& c : cases) {
+        fs::last_write_time(pub_user, base_time + std::chrono::hours(c.public_user_age));
+        fs::last_write_time(priv_user, base_time + std::chrono::hours(c.private_user_age));
+        ASSERT_EQ(read_root_folders(), 0);
+        ASSERT_EQ(open_message_table(), 0);
+        EXPECT_STREQ(msg_text(-7), c.seven) << c.public_user_age << " " << c.private_user_age;
+    }
+    close_message_table();
 }
 
 TEST_F(Tables, WithoutAMessageTableOpeningReportsTheMissingTable) {
