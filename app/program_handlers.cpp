@@ -12,6 +12,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/window_titles.h"
+#include "trace/derived_rays.h"
 #include "trace/lens_setup.h"
 #include "trace/paraxial_commands.h"
 #include "ui/grid_line_entry.h"
@@ -43,4 +44,5 @@ void install_program_handlers() {
     install_help_command();
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();
+    install_derived_rays();
 }

@@ -646,6 +646,19 @@ public:
     MarkPlainSurfaces& operator=(const MarkPlainSurfaces&) = delete;
 };
 
+// The differential trace serves only lenses of plain surfaces: every exit of a full pass leaves
+// the lens's switch for it equal to the plain-lens flag the pass found.
+class DifferentialFollowsPlain {
+public:
+    DifferentialFollowsPlain() = default;
+    ~DifferentialFollowsPlain() {
+        LensData& l = lens_data();
+        l.differential_trace = l.plain_lens;
+    }
+    DifferentialFollowsPlain(const DifferentialFollowsPlain&) = delete;
+    DifferentialFollowsPlain& operator=(const DifferentialFollowsPlain&) = delete;
+};
+
 }  // namespace
 
 int lens_setup(int /*mode*/) {
@@ -660,6 +673,7 @@ int lens_setup(int /*mode*/) {
     }
     PassRunning running;
     MarkPlainSurfaces mark_plain;
+    DifferentialFollowsPlain differential_follows_plain;
     g_pass_surface = 0;
     check_pickup_chains();
     mark_variables();

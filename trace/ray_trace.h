@@ -25,6 +25,7 @@ struct TraceGlobals {
     double aiming_state[2];   // the aiming's two pupil cross terms
     int real_stop;            // set once a real ray has sized the reference surface
     int aim_cache_stale = 1;  // the aiming must rebuild its cached solution
+    int aiming_in_progress;   // the reference ray is being traced for the aiming
 };
 namespace trace_detail {
 extern TraceGlobals globals;
