@@ -14,6 +14,7 @@
 #include "runtime/window_titles.h"
 #include "trace/derived_rays.h"
 #include "trace/lens_setup.h"
+#include "trace/object_point.h"
 #include "trace/paraxial_commands.h"
 #include "ui/grid_line_entry.h"
 #include "ui/stroke_font.h"
@@ -45,4 +46,6 @@ void install_program_handlers() {
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();
     install_derived_rays();
+    install_object_point();
+    new_lens_sheet_hooks().reset_object_point = reset_object_point;
 }
