@@ -16,6 +16,7 @@
 #include "trace/lens_setup.h"
 #include "trace/object_point.h"
 #include "trace/paraxial_commands.h"
+#include "trace/ray_aiming.h"
 #include "ui/grid_line_entry.h"
 #include "ui/stroke_font.h"
 
@@ -47,5 +48,6 @@ void install_program_handlers() {
     install_lens_setup();
     install_derived_rays();
     install_object_point();
+    install_ray_aiming();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
 }
