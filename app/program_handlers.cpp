@@ -17,6 +17,7 @@
 #include "trace/object_point.h"
 #include "trace/paraxial_commands.h"
 #include "trace/ray_aiming.h"
+#include "trace/single_ray_listing.h"
 #include "ui/grid_line_entry.h"
 #include "ui/stroke_font.h"
 
@@ -49,5 +50,6 @@ void install_program_handlers() {
     install_derived_rays();
     install_object_point();
     install_ray_aiming();
+    install_single_ray_listing();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
 }

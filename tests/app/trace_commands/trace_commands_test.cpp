@@ -148,5 +148,98 @@ TEST_F(TraceCommands, AnAxialObjectLensRefusesAnOffAxisPoint) {
     EXPECT_NE(output().find("OBJECT POINT"), std::string::npos);
 }
 
+// A single ray listed in the coordinates of surface 1 with its normals: every surface line
+// holds the point and the direction angles the vector law gives, from the object point through
+// the ray's start point on the plane of surface 1.
+TEST_F(TraceCommands, TheSingleRayListingShowsTheVectorLawRay) {
+    type("trace_single_ray 1 1 0.7 0 0 0.5 0.3 1 1 3 0");
+    EXPECT_EQ(errors(), "");
+    const std::string text = output();
+    EXPECT_EQ(text, read_fixture("single_ray.txt"));
+
+    const LensData& l = lens_data();
+    const Vec object{0.0, 0.7 * 20.0, -200.0};
+    const Vec start{l.axial_start_height * 0.3,
+                    l.chief_start_height * 0.7 + l.axial_start_height * 0.5, 0.0};
+    Vec d = unit({start[0] - object[0], start[1] - object[1], start[2] - object[2]});
+    Vec p = start;
+    std::vector<Vec> points, directions;
+    const double vertex[2] = {0.0, 6.0}, radius[2] = {50.0, -80.0}, n_after[2] = {kGlassIndex, 1.0};
+    double n = 1.0;
+    for (int j = 0; j < 2; ++j) {
+        p = along(p, d, to_sphere(p, d, vertex[j], radius[j]));
+        const Vec normal = unit({p[0], p[1], p[2] - (vertex[j] + radius[j])});
+        d = refract(d, normal, n, n_after[j]);
+        n = n_after[j];
+        points.push_back(p);
+        directions.push_back(d);
+    }
+    p = along(p, d, (66.0 - p[2]) / d[2]);
+    points.push_back(p);
+    directions.push_back(d);
+
+    std::istringstream lines(text);
+    std::string line;
+    int surface_lines = 0;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        int s = 0;
+        if (!(words >> s) || s < 1 || s > 3) continue;
+        std::vector<double> v;
+        std::string w;
+        while (words >> w) v.push_back(w == "--" ? 0.0 : std::stod(w));
+        ASSERT_EQ(v.size(), 6u) << line;
+        SCOPED_TRACE(line);
+        const Vec& q = points[s - 1];
+        const Vec& e = directions[s - 1];
+        EXPECT_NEAR(v[0], q[1], 2e-6);
+        EXPECT_NEAR(v[1], q[0], 2e-6);
+        EXPECT_NEAR(v[2], q[2], 2e-6);
+        EXPECT_NEAR(v[3], std::atan2(e[1], e[2]) * 180.0 / M_PI, 2e-6);
+        EXPECT_NEAR(v[4], std::atan2(e[0], e[2]) * 180.0 / M_PI, 2e-6);
+        ++surface_lines;
+    }
+    EXPECT_EQ(surface_lines, 3);
+}
+
+// A ray beyond the rim of surface 1 (radius 50) prints its failure with the surface number,
+// and the listing ends there.
+TEST_F(TraceCommands, ARayThatMissesPrintsItsFailureAndTheListingEnds) {
+    type("trace_single_ray 0 0 0 0 0 8 0 1 1 3 0");
+    const std::string text = output();
+    EXPECT_NE(text.find("The ray misses surface 1"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\n  2 "), std::string::npos) << text;
+    EXPECT_EQ(text.find("RAY  "), std::string::npos) << text;
+}
+
+// A wavelength number outside the lens's table is refused before anything is traced.
+TEST_F(TraceCommands, AWavelengthOutsideTheTableIsRefused) {
+    for (const char* line :
+         {"trace_single_ray 0 0 0 0 0 0 0 0", "trace_single_ray 0 0 0 0 0 0 0 4"}) {
+        SCOPED_TRACE(line);
+        run_.output.str("");
+        run_.errors.str("");
+        type(line);
+        EXPECT_EQ(output(), "");
+        EXPECT_NE(errors().find("The wavelength number must lie between 1 and 3"),
+                  std::string::npos)
+            << errors();
+    }
+}
+
+// From the current object point: the optical path difference follows the pupil only when the
+// listing reaches the image.
+TEST_F(TraceCommands, ThePupilRayShowsItsPathDifferenceAtTheImageOnly) {
+    type("trace_pupil_ray 0 0 0 0.5 0 1 2");
+    std::string text = output();
+    EXPECT_NE(text.find("PUPIL     0.500000      --    \n"), std::string::npos) << text;
+    run_.output.str("");
+    type("trace_pupil_ray 0 0 1 0.5 0");
+    text = output();
+    const std::size_t at = text.find("PUPIL     0.500000      --    ");
+    ASSERT_NE(at, std::string::npos) << text;
+    EXPECT_GT(text.find('\n', at) - at, 30u + 36u) << text;
+}
+
 }  // namespace
 }  // namespace loop_test
