@@ -17,6 +17,7 @@
 #include "trace/object_point.h"
 #include "trace/paraxial_commands.h"
 #include "trace/ray_aiming.h"
+#include "trace/ray_fan.h"
 #include "trace/single_ray_listing.h"
 #include "ui/grid_line_entry.h"
 #include "ui/stroke_font.h"
@@ -51,5 +52,6 @@ void install_program_handlers() {
     install_object_point();
     install_ray_aiming();
     install_single_ray_listing();
+    install_ray_fan();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
 }

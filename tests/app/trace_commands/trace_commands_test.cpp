@@ -241,5 +241,76 @@ TEST_F(TraceCommands, ThePupilRayShowsItsPathDifferenceAtTheImageOnly) {
     EXPECT_GT(text.find('\n', at) - at, 30u + 36u) << text;
 }
 
+// The rows of a fan listing: the numbers after the ray number, by row.
+std::vector<std::vector<double>> fan_rows(const std::string& text) {
+    std::vector<std::vector<double>> rows;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        int n = 0;
+        if (line.size() < 3 || !(words >> n) || std::to_string(n).size() > 3) continue;
+        std::vector<double> v;
+        std::string w;
+        while (words >> w) v.push_back(w == "--" ? 0.0 : std::stod(w));
+        rows.push_back(v);
+    }
+    return rows;
+}
+
+// An on-axis y fan with intercepts: each ray's height on the image plane is the vector-law
+// height of the ray from the axial object point through its start point on surface 1.
+TEST_F(TraceCommands, TheFanListingShowsTheVectorLawIntercepts) {
+    type("ray_fan 0 2 5");
+    EXPECT_EQ(errors(), "");
+    const std::string text = output();
+    EXPECT_EQ(text, read_fixture("ray_fan.txt"));
+    const auto rows = fan_rows(text);
+    ASSERT_EQ(rows.size(), 5u);
+    const double epr = lens_data().axial_start_height;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const double pupil = 1.0 - 0.5 * static_cast<double>(i);
+        SCOPED_TRACE(pupil);
+        ASSERT_EQ(rows[i].size(), 10u);
+        EXPECT_NEAR(rows[i][0], pupil, 1e-12);
+        // From the axial object point, 200 before surface 1, to the start point.
+        Vec d = unit({0.0, epr * pupil, 200.0});
+        Vec p{0.0, epr * pupil, 0.0};
+        const double vertex[2] = {0.0, 6.0}, radius[2] = {50.0, -80.0};
+        const double n_after[2] = {kGlassIndex, 1.0};
+        double n = 1.0;
+        for (int j = 0; j < 2; ++j) {
+            p = along(p, d, to_sphere(p, d, vertex[j], radius[j]));
+            d = refract(d, unit({p[0], p[1], p[2] - (vertex[j] + radius[j])}), n, n_after[j]);
+            n = n_after[j];
+        }
+        p = along(p, d, (66.0 - p[2]) / d[2]);
+        EXPECT_NEAR(rows[i][4], p[1], 2e-6);         // DY
+        EXPECT_NEAR(rows[i][2], d[1] / d[2], 2e-6);  // DTAN Y
+        EXPECT_NEAR(rows[i][5], 0.0, 1e-12);         // DX
+    }
+}
+
+// One ray lists the last pupil value only, two the last and the first; an x fan whose start is
+// omitted covers the half pupil from the last value down to 0 with FANR / 2 rays, odd.
+TEST_F(TraceCommands, TheRayCountDecidesThePupilValues) {
+    struct Case {
+        const char* line;
+        std::vector<double> pupils;
+    };
+    const Case cases[] = {{"ray_fan 0 0 1 -1 0.5", {0.5}},
+                          {"ray_fan 0 0 2 -1 0.5", {0.5, -1.0}},
+                          {"ray_fan 0 0 3 -1 0.5", {0.5, -0.25, -1.0}},
+                          {"ray_fan 1 0", {1.0, 0.9, 0.8, 0.7, 0.6, 0.5, 0.4, 0.3, 0.2, 0.1, 0.0}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        run_.output.str("");
+        type(c.line);
+        const auto rows = fan_rows(output());
+        ASSERT_EQ(rows.size(), c.pupils.size()) << output();
+        for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_NEAR(rows[i][0], c.pupils[i], 1e-12);
+    }
+}
+
 }  // namespace
 }  // namespace loop_test

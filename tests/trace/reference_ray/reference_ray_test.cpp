@@ -163,3 +163,42 @@ TEST_F(ReferenceRayTest, AnAxialObjectLensRefusesAnOffAxisPoint) {
 
 }  // namespace
 }  // namespace lens_setup_test
+
+namespace lens_setup_test {
+namespace {
+
+// A concave spherical mirror of radius R with the object at infinity, the image plane at the
+// paraxial focus R/2: a ray at height h (sin t = h/R) is reflected through the axis at
+// R / (2 cos t) from the centre, so it meets the focal plane (R/2) (sec t - 1) tan 2t from the
+// axis, which tends to h^3 / 2R^2.
+TEST_F(ReferenceRayTest, ASphericalMirrorFanFollowsTheExactAberration) {
+    const double R = 200.0;
+    make_lens(1e20, {{-1.0 / R, -R / 2.0, 1.0}}, 1);
+    ASSERT_EQ(set_surface_medium(1, kMediumMirror, "MIRROR", 0), 0);
+    aperture_by_radius(40.0);
+    field_by_angle(1e-3);
+    ASSERT_EQ(lens_setup(0), 0);
+    ASSERT_EQ(set_object_point(), 0);
+    for (const double p : {1.0, 0.75, 0.5, 0.25, 0.01, -0.6}) {
+        SCOPED_TRACE(p);
+        RayRecord ray = reference_ray().ray;
+        ray.kind = kRayMeasured;
+        ray.pup_x = 0.0;
+        ray.pup_y = p;
+        trace_ray(ray);
+        ASSERT_EQ(ray.failure, 0);
+        const double h = 40.0 * p;
+        const double t = std::asin(std::fabs(h) / R);
+        const double exact = R / 2.0 * (1.0 / std::cos(t) - 1.0) * std::tan(2.0 * t);
+        EXPECT_NEAR(std::fabs(ray.dy), exact, 1e-12);
+        EXPECT_NEAR(ray.dx, 0.0, 1e-12);
+        if (std::fabs(p) <= 0.01) {
+            // The third-order value, to within its next order, (h/R)^2 smaller.
+            const double third = h * h * h / (2 * R * R);
+            EXPECT_NEAR(std::fabs(ray.dy), third, 10.0 * (h / R) * (h / R) * third);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lens_setup_test
