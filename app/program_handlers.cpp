@@ -19,6 +19,7 @@
 #include "trace/ray_aiming.h"
 #include "trace/ray_fan.h"
 #include "trace/single_ray_listing.h"
+#include "trace/speed_test.h"
 #include "ui/grid_line_entry.h"
 #include "ui/stroke_font.h"
 
@@ -53,5 +54,6 @@ void install_program_handlers() {
     install_ray_aiming();
     install_single_ray_listing();
     install_ray_fan();
+    install_speed_test();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
 }

@@ -312,5 +312,61 @@ TEST_F(TraceCommands, TheRayCountDecidesThePupilValues) {
     }
 }
 
+// The accuracy block of the speed test: the last ray (a = b = 1) after surface 13 of the test
+// lens, recomputed here in long double by the same closed-form step with the lens of six
+// biconvex elements of index 1.523 (radius 100, 1 thick, 0.1 apart) and a plane.
+TEST_F(TraceCommands, TheSpeedTestAccuracyBlockMatchesALongDoubleTrace) {
+    const long double c[14] = {0.01L,  -0.01L, 0.01L,  -0.01L, 0.01L,  -0.01L, 0.01L,
+                               -0.01L, 0.01L,  -0.01L, 0.01L,  -0.01L, 0.0L,   0.0L};
+    const long double t[14] = {0.0L, 1.0L, 0.1L, 1.0L, 0.1L, 1.0L, 0.1L,
+                               1.0L, 0.1L, 1.0L, 0.1L, 1.0L, 0.1L, 1.0L};
+    long double n[15];
+    for (int i = 0; i < 15; ++i) n[i] = (i % 2 == 1 && i < 12) ? 1.523L : 1.0L;
+    // A ray from 1e20 before surface 1 at height -1e18 aimed at (10, 10) on surface 1.
+    long double x = 10.0L, y = 10.0L, z = 0.0L;
+    const long double p = -x / 1e20L, q = (y + 1e18L) / 1e20L;
+    const long double s0 = 1.0L / std::sqrt(1.0L + p * p + q * q);
+    long double K = -s0 * p, L = s0 * q, M = s0;
+    for (int i = 0; i < 13; ++i) {
+        z -= t[i];
+        const long double B = M - (M * z + K * x + L * y) * c[i];
+        const long double C = (z * z + x * x + y * y) * c[i] - 2.0L * z;
+        const long double cn = n[i] * n[i] * c[i], dn = n[i + 1] * n[i + 1] - n[i] * n[i];
+        const long double root = std::sqrt(B * B - C * cn);
+        const long double G = std::sqrt(B * B - C * cn + dn) - root;
+        const long double d = C / (root + B);
+        x += K * d;
+        y += L * d;
+        z += M * d;
+        K -= x * G * c[i];
+        L -= y * G * c[i];
+        M += G - z * G * c[i];
+    }
+    for (const char* line : {"ray_speed_test 1", "ray_speed_test 1000", "ray_speed_test 3000001"}) {
+        SCOPED_TRACE(line);
+        run_.output.str("");
+        type(line);
+        const std::string text = output();
+        const auto position = row_numbers(text, "x, y, z =");
+        const auto direction = row_numbers(text, "k, l, m =");
+        ASSERT_EQ(position.size(), 3u) << text;
+        ASSERT_EQ(direction.size(), 3u) << text;
+        EXPECT_NEAR(position[0], static_cast<double>(x), 1e-12);
+        EXPECT_NEAR(position[1], static_cast<double>(y), 1e-12);
+        EXPECT_NEAR(position[2], static_cast<double>(z), 1e-12);
+        EXPECT_NEAR(direction[0], static_cast<double>(K), 1e-12);
+        EXPECT_NEAR(direction[1], static_cast<double>(L), 1e-12);
+        EXPECT_NEAR(direction[2], static_cast<double>(M), 1e-12);
+        EXPECT_NE(text.find("Number of rays is"), std::string::npos);
+        EXPECT_TRUE(text.find("surfs/sec") != std::string::npos ||
+                    text.find("Time too short to measure") != std::string::npos)
+            << text;
+    }
+    // No rays: the start lines only.
+    run_.output.str("");
+    type("ray_speed_test 0");
+    EXPECT_EQ(output(), "\nNumber of rays is 0\nSTART...\n");
+}
+
 }  // namespace
 }  // namespace loop_test
