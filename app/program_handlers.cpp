@@ -20,6 +20,7 @@
 #include "trace/ray_fan.h"
 #include "trace/single_ray_listing.h"
 #include "trace/speed_test.h"
+#include "trace/surface_probes.h"
 #include "ui/grid_line_entry.h"
 #include "ui/stroke_font.h"
 
@@ -55,5 +56,6 @@ void install_program_handlers() {
     install_single_ray_listing();
     install_ray_fan();
     install_speed_test();
+    install_surface_probes();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
 }

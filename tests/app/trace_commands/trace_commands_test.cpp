@@ -37,6 +37,11 @@ protected:
     void SetUp() override {
         Loop::SetUp();
         ASSERT_EQ(lens_new(), 0);
+        // The trace's own state lives for the program: each test starts from a new one.
+        reset_object_point();
+        reference_ray() = ReferenceRay{};
+        trace_globals() = TraceGlobals{};
+        reset_pupil_scale_factors();
         LensData& l = lens_data();
         l.image_surface = 3;
         l.aperture_stop = 1;
@@ -366,6 +371,115 @@ TEST_F(TraceCommands, TheSpeedTestAccuracyBlockMatchesALongDoubleTrace) {
     run_.output.str("");
     type("ray_speed_test 0");
     EXPECT_EQ(output(), "\nNumber of rays is 0\nSTART...\n");
+}
+
+// The distance between the vertices of surfaces 1 and 2 is the thickness of surface 1; a
+// surface number outside the lens is refused before anything is printed.
+TEST_F(TraceCommands, TheDistanceBetweenVerticesIsTheThickness) {
+    type("surface_distance 1 2");
+    const auto d = row_numbers(output(), "DISTANCE\n");
+    ASSERT_EQ(d.size(), 4u) << output();
+    EXPECT_EQ(d, (std::vector<double>{0.0, 0.0, 6.0, 6.0}));
+    // Two points of one surface, in its own frame: the chord of the sphere of radius 50.
+    run_.output.str("");
+    type("surface_distance 1 1 0 10");
+    const auto c = row_numbers(output(), "DISTANCE\n");
+    ASSERT_EQ(c.size(), 4u);
+    const double sag = 50.0 - std::sqrt(2500.0 - 100.0);
+    EXPECT_NEAR(c[3], std::sqrt(100.0 + sag * sag), 1e-6);
+    for (const char* line : {"surface_distance -1 2", "surface_distance 1 4", "surface_sag 7",
+                             "diffractive_phase -2", "grin_index 9"}) {
+        SCOPED_TRACE(line);
+        run_.output.str("");
+        run_.errors.str("");
+        type(line);
+        EXPECT_EQ(output(), "");
+        EXPECT_NE(errors().find("The surface number must lie between 0 and 3"), std::string::npos)
+            << errors();
+    }
+}
+
+// Sags: the plane image surface has sag 0 and normal (0, 0, 1); the sphere of radius 50 at
+// height 10 has the sag R - sqrt(R^2 - y^2) and the normal -(0, y, z - R) / R.
+TEST_F(TraceCommands, TheSagCommandGivesPlaneAndSphereSags) {
+    type("surface_sag 3 2 1");
+    auto v = row_numbers(output(), "NZ\n");
+    EXPECT_EQ(v, (std::vector<double>{2.0, 1.0, 0.0, 0.0, 0.0, 1.0}));
+    run_.output.str("");
+    type("surface_sag 1 10 0");
+    v = row_numbers(output(), "NZ\n");
+    ASSERT_EQ(v.size(), 6u);
+    const double z = 50.0 - std::sqrt(2400.0);
+    EXPECT_NEAR(v[2], z, 1e-6);
+    EXPECT_NEAR(v[3], -10.0 / 50.0, 1e-6);
+    EXPECT_NEAR(v[5], (50.0 - z) / 50.0, 1e-6);
+}
+
+// A grating of 0.001 spacing in order 1: 500 waves at y = 0.5, the period its spacing.
+TEST_F(TraceCommands, AGratingPhaseCountsItsLines) {
+    surface(1).grating_spacing = 0.001;
+    surface(1).diffraction_order = 1;
+    type("diffractive_phase 1 0.5 0.2");
+    const auto v = row_numbers(output(), "PERIOD X\n");
+    surface(1).grating_spacing = 0.0;
+    surface(1).diffraction_order = 0;
+    ASSERT_EQ(v.size(), 5u) << output();
+    EXPECT_NEAR(v[2], 500.0, 1e-9);
+    EXPECT_NEAR(v[3], 0.001, 1e-9);
+    EXPECT_EQ(v[4], 0.0);
+}
+
+// Gradient media: the Wood lens n_b + R1 r^2 and the Selfoc profile n_b sqrt(1 - (R1 r)^2 + ...)
+// at the point (x, y) = (3, 2); wavelength number 0 takes the first wavelength.
+TEST_F(TraceCommands, GradientIndicesFollowTheirProfiles) {
+    double rows[kGrinCoefficientRows][10] = {};
+    double* table[kGrinCoefficientRows];
+    for (int r = 0; r < kGrinCoefficientRows; ++r) table[r] = rows[r];
+    for (int w = 0; w < 10; ++w) {
+        rows[0][w] = -0.002;  // R1
+        rows[1][w] = 0.3;     // R2
+    }
+    GrinRecord g{};
+    g.coefficients = table;
+    surface(1).grin = &g;
+    const double nb = kGlassIndex, r2 = 13.0;
+    struct Case {
+        std::uint8_t kind;
+        const char* line;
+        double expected;
+        const char* heading;
+    };
+    const double s = 0.002 * 0.002 * r2;
+    const Case cases[] = {
+        {2, "grin_index 1 2 2 3 0.5", nb - 0.002 * r2, "AT WAVELENGTH 2"},
+        {10, "grin_index 1 0 2 3 0.5", nb * std::sqrt(1.0 - s + 0.3 * s * s), "AT WAVELENGTH 1"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        g.kind = c.kind;
+        run_.output.str("");
+        type(c.line);
+        EXPECT_NE(output().find(c.heading), std::string::npos) << output();
+        const auto v = row_numbers(output(), "INDEX\n");
+        ASSERT_EQ(v.size(), 4u) << output();
+        EXPECT_NEAR(v[3], c.expected, 1e-6);
+    }
+    surface(1).grin = nullptr;
+}
+
+// The lens set-up evaluates a GRD medium through the index probe instead of warning that it
+// cannot.
+TEST_F(TraceCommands, AnAxialGradientLensSetsUpWithoutTheWarning) {
+    GrinRecord g{};
+    g.kind = 11;
+    g.gwv = 0.58756;
+    g.grd[16] = 1.6;    // GNZ0
+    g.grd[17] = -0.01;  // GNZ1
+    surface(1).grin = &g;
+    run_.errors.str("");
+    const int rc = lens_setup(0);
+    surface(1).grin = nullptr;
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(errors().find("cannot be evaluated"), std::string::npos) << errors();
 }
 
 }  // namespace
