@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "lens/lens_data.h"
+#include "lens/thermal_expansion.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -336,7 +337,18 @@ int cmd_grin_index() {
     return 0;
 }
 
+namespace {
+
+// The thermal expansion asks with x before y and pointers for the results; the same distance.
+double distance_for_expansion(int i, int j, double x_i, double x_j, double y_i, double y_j,
+                              double* z_i, double* z_j, double* dx, double* dy, double* dz) {
+    return distance_between_surface_points(i, j, y_i, y_j, x_i, x_j, *z_i, *z_j, *dx, *dy, *dz);
+}
+
+}  // namespace
+
 void install_surface_probes() {
+    set_surface_point_distance(distance_for_expansion);
     set_handler(kSlotSurfacePointDistance, cmd_surface_point_distance);
     set_handler(kSlotSurfaceSag, cmd_surface_sag);
     set_handler(kSlotDiffractivePhase, cmd_diffractive_phase);
