@@ -482,5 +482,31 @@ TEST_F(TraceCommands, AnAxialGradientLensSetsUpWithoutTheWarning) {
     EXPECT_EQ(errors().find("cannot be evaluated"), std::string::npos) << errors();
 }
 
+// A reference ray that cannot reach its point of the stop (8 times the beam radius lies beyond
+// the rim of surface 1): the listing shows 1e20 for what would be traced; object_point still
+// reports success, as procedures rely on, trace_ref_ray reports the failed aim.
+TEST_F(TraceCommands, AFailedReferenceRayListsInfiniteValues) {
+    type("object_point 0 0 0 8 0");
+    EXPECT_EQ(errors(), "");
+    const auto image = row_numbers(output(), "IMAGE Y X");
+    ASSERT_EQ(image.size(), 6u) << output();
+    for (const double v : image) EXPECT_EQ(v, 1e20);
+    run_.output.str("");
+    type("trace_ref_ray 0 0 0 8 0");
+    EXPECT_NE(errors().find("The ray did not converge in its aiming passes"), std::string::npos)
+        << errors();
+    // The derivatives listing of the axial ray: by symmetry the pupil derivative of the image
+    // height is the same in y and x, and nothing across.
+    run_.output.str("");
+    run_.errors.str("");
+    type("ref_ray_derivatives 0 0 0 0 0");
+    EXPECT_EQ(errors(), "");
+    const auto pupil = row_numbers(output(), "D/DPUP Y X");
+    ASSERT_EQ(pupil.size(), 4u) << output();
+    EXPECT_NE(pupil[0], 0.0);
+    EXPECT_NEAR(pupil[0], pupil[3], 1e-6);  // dy/db = dx/da on the axis
+    EXPECT_NEAR(pupil[1], 0.0, 1e-12);
+}
+
 }  // namespace
 }  // namespace loop_test

@@ -200,5 +200,32 @@ TEST_F(ReferenceRayTest, ASphericalMirrorFanFollowsTheExactAberration) {
     }
 }
 
+// Rim reference rays: an aperture on surface 1 of 0.6 of the beam radius cuts the axial beam of
+// an object at infinity (its rays parallel to the axis up to surface 1) to 0.6 of the pupil in
+// every direction; the stop alone would pass it all, so the area ratio is about 0.36.
+TEST_F(ReferenceRayTest, RimRaysFindTheLimitsOfAVignettingAperture) {
+    triplet(1e10);
+    ASSERT_EQ(lens_setup(0), 0);
+    LensData& lens = lens_data();
+    lens.aim_mode = kAimRimRays;
+    const double epr = lens.axial_start_height;
+    surface(1).aperture_check = 1;
+    surface(1).aperture_radius = 0.6 * epr;
+    ASSERT_EQ(set_object_point(), 0);
+    const double* row = reference_ray().ray.pupil_bounds;
+    ASSERT_NE(row, nullptr);
+    EXPECT_NEAR(row[0], -0.6, 1e-8);
+    EXPECT_NEAR(row[1], 0.6, 1e-8);
+    EXPECT_NEAR(row[2], -0.6, 1e-8);
+    EXPECT_NEAR(row[3], 0.6, 1e-8);
+    // The stop's own rim rays stand at nearly the full pupil (the real stop rim lies a little
+    // off the paraxial one), so the ratio is near 1.2^2 / 2^2.
+    EXPECT_NEAR(row[4], 0.36, 0.36 * 0.03);
+    // The reference ray's own pupil point, the middle, re-expressed within the limits.
+    EXPECT_NEAR(reference_ray().ray.eff_pup_y, 0.0, 1e-8);
+    EXPECT_EQ(lens.reference_surface, 3);
+    EXPECT_EQ(lens.image_surface, 8);
+}
+
 }  // namespace
 }  // namespace lens_setup_test
