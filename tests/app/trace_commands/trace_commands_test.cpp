@@ -508,5 +508,34 @@ TEST_F(TraceCommands, AFailedReferenceRayListsInfiniteValues) {
     EXPECT_NEAR(pupil[1], 0.0, 1e-12);
 }
 
+// A sphere of radius -R out of glass of index n, the object in the glass (n + 1) R / n before
+// the vertex (R / n beyond the centre): every ray leaves as from the virtual image (n + 1) R
+// before the vertex, and the sine condition holds, so the fan's sine-condition column is 0.
+TEST_F(TraceCommands, TheSineConditionHoldsAtTheAplanaticPoints) {
+    const double R = 50.0, n = kGlassIndex;
+    LensData& l = lens_data();
+    l.image_surface = 2;
+    set_thickness_data(0, 0, 0, 0, 0, 0, (n + 1.0) * R / n);
+    set_curvature_data(1, 0, 0, 0, -1.0 / R);
+    set_thickness_data(1, 0, 0, 0, 0, 0, -(n + 1.0) * R);
+    set_thickness_data(2, 0, 0, 0, 0, 0, 0.0);
+    set_medium_entry_source(&kGlassSource);
+    ASSERT_EQ(set_surface_medium(0, kMediumModelGlass, "BK", 0), 0);
+    ASSERT_EQ(set_surface_medium(1, kMediumAir, "AIR", 0), 0);
+    l.object_height = 1.0;
+    l.entrance_beam_radius = 20.0;
+    ASSERT_EQ(lens_setup(0), 0);
+    set_medium_entry_source(nullptr);
+    run_.output.str("");
+    type("ray_fan 0 1 5");
+    const auto rows = fan_rows(output());
+    ASSERT_EQ(rows.size(), 5u) << output();
+    for (const auto& row : rows) {
+        ASSERT_EQ(row.size(), 7u) << output();
+        EXPECT_NEAR(row[4], 0.0, 1e-6) << output();  // no path difference: a perfect image
+        EXPECT_NEAR(row[6], 0.0, 1e-6) << output();
+    }
+}
+
 }  // namespace
 }  // namespace loop_test
