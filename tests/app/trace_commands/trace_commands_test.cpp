@@ -537,5 +537,22 @@ TEST_F(TraceCommands, TheSineConditionHoldsAtTheAplanaticPoints) {
     }
 }
 
+// With the reference sphere through the last surface ("WRSP" 2) and the image plane 1 behind
+// it, the sphere has radius 1: the marginal rays land farther than that from the reference
+// point, their path differences cannot be referred to it, and the fan says so after listing.
+TEST_F(TraceCommands, AFanRayThatMissesTheReferenceSphereIsReported) {
+    set_thickness_data(2, 0, 0, 0, 0, 0, 1.0);
+    lens_data().wrsp = 2;
+    ASSERT_EQ(lens_setup(0), 0);
+    type("ray_fan 0 1 5");
+    EXPECT_EQ(fan_rows(output()).size(), 5u) << output();
+    EXPECT_NE(errors().find("could not be referred to the reference sphere"), std::string::npos)
+        << errors();
+    // The short listing has no path differences and no such report.
+    run_.errors.str("");
+    type("ray_fan 0 0 5");
+    EXPECT_EQ(errors(), "");
+}
+
 }  // namespace
 }  // namespace loop_test
