@@ -183,6 +183,8 @@ int cmd_trace_ray_fan() {
     const double epr = lens.entrance_pupil_radius;
     const bool sine_mode = (std::fabs(epr) >= kSmallPupilRatio * std::fabs(th0) && !lens.epxy) ||
                            (std::fabs(th0) < kInfiniteObject && lens.aim_telecentric);
+    const bool aiming = lens.wide_angle != 0 && trace_globals().aiming_possible != 0 && rfs >= 2;
+    const double* rim_bounds = lens.aim_mode == kAimRimRays ? ref.pupil_bounds : nullptr;
     double D = 0.0, Rp = 0.0, F = 0.0, k2 = 0.0;
     if (on_axis) {
         const RayDerivative& d = reference_ray().derivatives[kDerivPupilY];
@@ -271,15 +273,28 @@ int cmd_trace_ray_fan() {
                         const double zm = (z + Rp) * ray.l;
                         const double G = std::fabs(zm) < kZeroDenominator ? 0.0 : 1.0 / zm;
                         double pv = ray.pup_y, c;
-                        if (!sine_mode) {
+                        if (aiming) {
+                            // The entrance-pupil fraction the aimed set-up finds for the ray.
+                            RayRecord aimed = ray;
+                            aimed.kind = kRayFractional;
+                            setup_ray_at_object(aimed, nullptr);
+                            pv = aimed.paraxial_pup_y;
                             c = 1.0 / std::sqrt(pv * pv * k2 + 1.0);
                         } else {
-                            const double ww = (1.0 - pv * pv) * k2 + 1.0;
-                            if (ww < 0.0) {
-                                pv = c = 0.0;
+                            if (rim_bounds != nullptr) {
+                                const double* b = rim_bounds + 5 * ray.wavelength;
+                                pv = ((pv + 1.0) * (b[3] - b[2]) / 2.0 + b[2]) - ref.eff_pup_y;
+                            }
+                            if (!sine_mode) {
+                                c = 1.0 / std::sqrt(pv * pv * k2 + 1.0);
                             } else {
-                                pv = pv / std::sqrt(ww);
-                                c = std::sqrt(ww) / std::sqrt(k2 + 1.0);
+                                const double ww = (1.0 - pv * pv) * k2 + 1.0;
+                                if (ww < 0.0) {
+                                    pv = c = 0.0;
+                                } else {
+                                    pv = pv / std::sqrt(ww);
+                                    c = std::sqrt(ww) / std::sqrt(k2 + 1.0);
+                                }
                             }
                         }
                         sine = std::fabs(pv) >= kSmallValue ? c * pv * G * F * D - 1.0 : 0.0;
