@@ -13,6 +13,7 @@
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
+#include "runtime/state_flags.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "trace/lens_setup.h"
 #include "trace/object_point.h"
@@ -552,6 +553,18 @@ TEST_F(TraceCommands, AFanRayThatMissesTheReferenceSphereIsReported) {
     run_.errors.str("");
     type("ray_fan 0 0 5");
     EXPECT_EQ(errors(), "");
+}
+
+// A new lens puts the stored field point back on the axis and the reference ray out of date.
+TEST_F(TraceCommands, ANewLensResetsTheObjectPoint) {
+    type("object_point 0.7 0.2 0 0.5 0.1");
+    EXPECT_EQ(object_point().y, 0.7);
+    EXPECT_NE(test_state_flag(kFlagReferenceRayCurrent), 0);
+    type("new_lens newlens");
+    EXPECT_EQ(object_point().y, 0.0);
+    EXPECT_EQ(object_point().x, 0.0);
+    EXPECT_EQ(object_point().pupil_y, 0.0);
+    EXPECT_EQ(object_point().selection, 1);
 }
 
 }  // namespace
