@@ -13,8 +13,15 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/window_titles.h"
+#include "trace/derived_rays.h"
 #include "trace/lens_setup.h"
+#include "trace/object_point.h"
 #include "trace/paraxial_commands.h"
+#include "trace/ray_aiming.h"
+#include "trace/ray_fan.h"
+#include "trace/single_ray_listing.h"
+#include "trace/speed_test.h"
+#include "trace/surface_probes.h"
 #include "ui/grid_line_entry.h"
 #include "ui/stroke_font.h"
 
@@ -45,4 +52,12 @@ void install_program_handlers() {
     install_help_command();
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();
+    install_derived_rays();
+    install_object_point();
+    install_ray_aiming();
+    install_single_ray_listing();
+    install_ray_fan();
+    install_speed_test();
+    install_surface_probes();
+    new_lens_sheet_hooks().reset_object_point = reset_object_point;
 }

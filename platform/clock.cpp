@@ -11,6 +11,13 @@ std::uint64_t tick_count_ms() {
            static_cast<std::uint64_t>(now.tv_nsec / 1000000);
 }
 
+std::uint64_t tick_count_us() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000000u +
+           static_cast<std::uint64_t>(now.tv_nsec / 1000);
+}
+
 LocalTime local_time() {
     const std::time_t now = std::time(nullptr);
     std::tm parts{};

@@ -8,6 +8,8 @@ namespace platform {
 
 // Milliseconds from a fixed point in the past (monotonic: never set back by clock changes).
 std::uint64_t tick_count_ms();
+// Microseconds on the same monotonic clock, for timing short work.
+std::uint64_t tick_count_us();
 
 struct LocalTime {
     int year = 0;     // e.g. 2024

@@ -652,6 +652,19 @@ public:
 int g_last_result = 0;
 int g_last_failing_surface = 0;
 
+// The differential trace serves only lenses of plain surfaces: every exit of a full pass leaves
+// the lens's switch for it equal to the plain-lens flag the pass found.
+class DifferentialFollowsPlain {
+public:
+    DifferentialFollowsPlain() = default;
+    ~DifferentialFollowsPlain() {
+        LensData& l = lens_data();
+        l.differential_trace = l.plain_lens;
+    }
+    DifferentialFollowsPlain(const DifferentialFollowsPlain&) = delete;
+    DifferentialFollowsPlain& operator=(const DifferentialFollowsPlain&) = delete;
+};
+
 // The wavelengths the glass indices were last computed for. A change by any road (a command,
 // a lens item or a bound variable written by a procedure) makes the next pass recompute them.
 std::vector<double> g_indexed_wavelengths;
@@ -676,6 +689,7 @@ int setup_pass() {
     }
     PassRunning running;
     MarkPlainSurfaces mark_plain;
+    DifferentialFollowsPlain differential_follows_plain;
     g_pass_surface = 0;
     check_pickup_chains();
     mark_variables();

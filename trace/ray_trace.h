@@ -25,6 +25,14 @@ struct TraceGlobals {
     double aiming_state[2];   // the aiming's two pupil cross terms
     int real_stop;            // set once a real ray has sized the reference surface
     int aim_cache_stale = 1;  // the aiming must rebuild its cached solution
+    int aiming_in_progress;   // the reference ray is being traced for the aiming
+    // The aiming's cache: the object direction (object at infinity) or object point (finite
+    // object) it was built for, and the solved values of the ray through the centre of the
+    // reference surface.
+    double aim_direction[3] = {1.0, 1.0, 1.0};
+    double aim_position[3];
+    double aim_centre[2];
+    int backward_step;  // a ray is being traced back towards the object
 };
 namespace trace_detail {
 extern TraceGlobals globals;

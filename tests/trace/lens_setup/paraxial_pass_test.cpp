@@ -106,6 +106,8 @@ TEST_F(ReferenceLensTest, SingletHeightsSlopesAndPupilsMatchTheTextbookTrace) {
     EXPECT_EQ(surface(1).shape, kShapeSphere);
     EXPECT_EQ(lens_data().rotationally_symmetric, 1);
     EXPECT_EQ(lens_data().plain_lens, 1);
+    // Plain surfaces only: the derivative rays go through the differential trace.
+    EXPECT_EQ(lens_data().differential_trace, 1);
 }
 
 TEST_F(ReferenceLensTest, CementedDoubletAtInfinityGivesItsFocalLength) {
@@ -158,6 +160,7 @@ TEST_F(ReferenceLensTest, AfocalPairOfPerfectLenses) {
     EXPECT_NEAR(lens_data().exit_pupil_position, 31.25, 1e-6);
     EXPECT_NEAR(lens_data().exit_pupil_radius, 2.5, 1e-6);
     EXPECT_EQ(lens_data().plain_lens, 0);
+    EXPECT_EQ(lens_data().differential_trace, 0);
 }
 
 TEST_F(ReferenceLensTest, StopInFrontOfTheLensOnItsOwnSurface) {

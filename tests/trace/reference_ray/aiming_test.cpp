@@ -1,0 +1,193 @@
+// Wide-angle aiming: a monocentric lens with its stop at the common centre, where the chief ray
+// of every field goes through undeviated; rays aimed at points of the stop from an 80 degree
+// field, from a finite object, an unreachable field, and the lens unchanged after every aim.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/trace/lens_setup/lens_setup_fixture.h"
+#include "trace/derived_rays.h"
+#include "trace/object_point.h"
+#include "trace/ray_aiming.h"
+#include "trace/ray_trace.h"
+#include "trace/trace_seams.h"
+
+namespace lens_setup_test {
+namespace {
+
+constexpr double kDeg = M_PI / 180.0;
+
+class Aiming : public LensSetupTest {
+protected:
+    void SetUp() override {
+        LensSetupTest::SetUp();
+        saved_seams_ = trace_seams();
+        install_derived_rays();
+        install_ray_aiming();
+        reference_ray() = ReferenceRay{};
+        trace_globals() = TraceGlobals{};
+        reset_pupil_scale_factors();
+        reset_object_point();
+    }
+    void TearDown() override {
+        trace_seams() = saved_seams_;
+        LensSetupTest::TearDown();
+    }
+
+    // Glass shells of radius 20 about one centre, the stop (surface 2) at the centre.
+    void monocentric(double t0) {
+        make_lens(t0, {{1.0 / 20.0, 20.0, 1.5}, {0.0, 20.0, 1.5}, {-1.0 / 20.0, 40.0, 1.0}}, 2);
+        aperture_by_radius(2.0);
+        if (t0 >= 1e8) {
+            field_by_angle(80.0 * kDeg);
+        } else {
+            field_by_height(60.0);
+        }
+        ASSERT_EQ(lens_setup(0), 0);
+        lens_data().wide_angle = 1;
+    }
+
+    static RayRecord ray(double oy, double px, double py) {
+        RayRecord r{};
+        r.kind = kRayKept;
+        r.obj_y = oy;
+        r.pup_x = px;
+        r.pup_y = py;
+        return r;
+    }
+
+    struct Snapshot {
+        int image, rfs, skip[6];
+        double thickness[6];
+        std::uint8_t wide;
+    };
+    static Snapshot snapshot() {
+        Snapshot s{};
+        s.image = lens_data().image_surface;
+        s.rfs = lens_data().reference_surface;
+        s.wide = lens_data().wide_angle;
+        for (int n = 0; n < 6; ++n) {
+            s.skip[n] = surface(n).skip_to;
+            s.thickness[n] = surface(n).thickness;
+        }
+        return s;
+    }
+    static void expect_same(const Snapshot& a, const Snapshot& b) {
+        EXPECT_EQ(a.image, b.image);
+        EXPECT_EQ(a.rfs, b.rfs);
+        EXPECT_EQ(a.wide, b.wide);
+        for (int n = 0; n < 6; ++n) {
+            EXPECT_EQ(a.skip[n], b.skip[n]);
+            EXPECT_EQ(a.thickness[n], b.thickness[n]);
+        }
+    }
+
+private:
+    TraceSeams saved_seams_{};
+};
+
+// From an 80 degree field, rays aimed at points (a R, b R) of the stop meet them there and
+// start in the field's direction; the chief ray leaves the lens in that direction too.
+TEST_F(Aiming, RaysFromAnEightyDegreeFieldMeetTheirPointsOfTheStop) {
+    monocentric(1e10);
+    const Snapshot before = snapshot();
+    const double R = surface(2).aperture_radius;
+    ASSERT_GT(R, 0.0);
+    const double want_l = std::sin(80.0 * kDeg), want_m = std::cos(80.0 * kDeg);
+    const double points[][2] = {{0.0, 0.0}, {0.0, 0.9}, {0.0, -0.9}, {0.7, 0.3}, {-0.5, -0.6}};
+    for (const auto& p : points) {
+        SCOPED_TRACE(testing::Message() << p[0] << " " << p[1]);
+        RayRecord r = ray(1.0, p[0], p[1]);
+        setup_ray_at_object(r, nullptr);
+        ASSERT_EQ(r.failure, 0);
+        EXPECT_NEAR(r.k, 0.0, 1e-15);
+        EXPECT_NEAR(r.l, want_l, 1e-15);
+        EXPECT_NEAR(r.m, want_m, 1e-15);
+        trace_to_surface(r, 2);
+        ASSERT_EQ(r.failure, 0);
+        EXPECT_NEAR(r.x, p[0] * R, 1e-6 * R);
+        EXPECT_NEAR(r.y, p[1] * R, 1e-6 * R);
+        if (p[0] == 0.0 && p[1] == 0.0) {
+            trace_to_surface(r, lens_data().image_surface);
+            ASSERT_EQ(r.failure, 0);
+            EXPECT_NEAR(r.l, want_l, 1e-6);
+            EXPECT_NEAR(r.m, want_m, 1e-6);
+        }
+        expect_same(before, snapshot());
+    }
+}
+
+// A finite object point: the aimed ray starts from the object point and meets its stop point.
+TEST_F(Aiming, RaysFromAFiniteObjectPointMeetTheirPointsOfTheStop) {
+    monocentric(80.0);
+    const double R = surface(2).aperture_radius;
+    const double points[][2] = {{0.0, 0.0}, {0.0, 0.8}, {0.6, -0.4}};
+    for (const auto& p : points) {
+        SCOPED_TRACE(testing::Message() << p[0] << " " << p[1]);
+        RayRecord r = ray(0.9, p[0], p[1]);
+        setup_ray_at_object(r, nullptr);
+        ASSERT_EQ(r.failure, 0);
+        // The start direction points back at the object point, 80 before surface 1.
+        const double s = 80.0 / r.m;
+        EXPECT_NEAR(r.x - s * r.k, 0.0, 1e-9);
+        EXPECT_NEAR(r.y - s * r.l, 0.9 * 60.0, 1e-9);
+        trace_to_surface(r, 2);
+        ASSERT_EQ(r.failure, 0);
+        EXPECT_NEAR(r.x, p[0] * R, 1e-5 * R);
+        EXPECT_NEAR(r.y, p[1] * R, 1e-5 * R);
+    }
+}
+
+// The reference ray of the wide-angle lens crosses the stop centre, to what the aim's angular
+// tolerance (a hundred-thousandth of a degree) allows over the 20 from surface 1 to the stop.
+TEST_F(Aiming, TheWideAngleReferenceRayCrossesTheStopCentre) {
+    monocentric(1e10);
+    object_point().y = 1.0;
+    ASSERT_EQ(set_object_point(), 0);
+    RayRecord r = reference_ray().ray;
+    r.kind = kRayKept;
+    setup_ray_at_object(r, nullptr);
+    trace_to_surface(r, 2);
+    ASSERT_EQ(r.failure, 0);
+    const double allowed = 20.0 * 1.7453292519943297e-7;
+    EXPECT_NEAR(r.x, 0.0, allowed);
+    EXPECT_NEAR(r.y, 0.0, allowed);
+}
+
+// A field beyond a right angle cannot reach the lens: the aim fails with its code, within its
+// bounds, and leaves the lens as it was.
+TEST_F(Aiming, AnUnreachableFieldFailsAndLeavesTheLensAsItWas) {
+    monocentric(1e10);
+    lens_data().field_angle = 100.0 * kDeg;
+    const Snapshot before = snapshot();
+    RayRecord r = ray(1.0, 0.0, 0.5);
+    setup_ray_at_object(r, nullptr);
+    EXPECT_NE(r.failure, 0);
+    expect_same(before, snapshot());
+    EXPECT_EQ(trace_globals().aim_cache_stale, 1);
+}
+
+TEST(AimingAngles, AngleOfAndFieldDirectionsFollowTheirDefinitions) {
+    const double cases[][2] = {{0.0, 1.0},  {0.0, -1.0}, {1e-30, 1.0}, {1.0, 1e-30},
+                               {-2.0, 0.5}, {0.5, -2.0}, {-0.5, -2.0}, {3.0, -0.1}};
+    for (const auto& c : cases) EXPECT_NEAR(angle_of(c[0], c[1]), std::atan2(c[0], c[1]), 1e-15);
+    for (const double t : {0.3, -0.3, 1.2, -1.2, 1.9, -1.9, 2.5, -2.5}) {
+        SCOPED_TRACE(t);
+        double k, l, m;
+        direction_from_field_angles(0.0, t, k, l, m);
+        EXPECT_NEAR(l, std::sin(t), 1e-15);
+        EXPECT_NEAR(m, std::cos(t), 1e-15);
+        EXPECT_EQ(k, 0.0);
+        direction_from_field_angles(t, 0.0, k, l, m);
+        EXPECT_NEAR(k, std::sin(t), 1e-15);
+        EXPECT_NEAR(m, std::cos(t), 1e-15);
+    }
+    double k, l, m;
+    direction_from_field_angles(0.2, -0.4, k, l, m);
+    EXPECT_NEAR(k / m, std::tan(0.2), 1e-15);
+    EXPECT_NEAR(l / m, std::tan(-0.4), 1e-15);
+    EXPECT_NEAR(k * k + l * l + m * m, 1.0, 1e-15);
+}
+
+}  // namespace
+}  // namespace lens_setup_test
