@@ -12,7 +12,7 @@
 #include "app/program_handlers.h"
 #include "app/splash.h"
 #include "app/window_captions.h"
-#include "drawing/drawing_buffers.h"
+#include "trace/drawing_buffers.h"
 #include "evaluation/spot_store.h"
 #include "kpl/kpl_sysvars.h"
 #include "lens/lens_data.h"

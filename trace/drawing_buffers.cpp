@@ -1,4 +1,4 @@
-#include "drawing/drawing_buffers.h"
+#include "trace/drawing_buffers.h"
 
 #include <cmath>
 

@@ -1,6 +1,8 @@
 // The buffers of the lens drawing, made once at start-up and kept for the run: the point buffer
 // that ray drawing and the outline code fill, the small matrix of the 3-D rim code, and the
-// 10-degree sine and cosine table of the 3-D outlines.
+// 10-degree sine and cosine table of the 3-D outlines. They live beside the trace because the
+// trace writes the point buffer too (scratch points, paths through gradient media); the drawing
+// reads them here.
 #pragma once
 
 inline constexpr int kDrawingPointRows = 502;
