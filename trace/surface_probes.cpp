@@ -9,6 +9,7 @@
 #include "runtime/dispatch_slots.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
+#include "trace/drawing_buffers.h"
 #include "trace/paraxial_trace.h"
 #include "trace/sag_point.h"
 #include "trace/surface_frames.h"
@@ -118,6 +119,9 @@ double distance_between_surface_points(int i, int j, double y_i, double y_j, dou
         frame_point_between_surfaces(p0, i, gcs, 1);
         frame_point_between_surfaces(p1, j, gcs, 1);
     }
+    // The lens drawing marks the two points: scratch rows 0 and 1 of its point buffer.
+    set_drawing_point(0, p0[0], p0[1], p0[2]);
+    set_drawing_point(1, p1[0], p1[1], p1[2]);
     dx = p1[0] - p0[0];
     dy = p1[1] - p0[1];
     dz = p1[2] - p0[2];

@@ -15,6 +15,7 @@
 #include "lens/surface_setters.h"
 #include "runtime/state_flags.h"
 #include "tests/app/main_loop/loop_fixture.h"
+#include "trace/drawing_buffers.h"
 #include "trace/lens_setup.h"
 #include "trace/object_point.h"
 #include "trace/ray_trace.h"
@@ -381,6 +382,13 @@ TEST_F(TraceCommands, TheDistanceBetweenVerticesIsTheThickness) {
     const auto d = row_numbers(output(), "DISTANCE\n");
     ASSERT_EQ(d.size(), 4u) << output();
     EXPECT_EQ(d, (std::vector<double>{0.0, 0.0, 6.0, 6.0}));
+    // The two vertices are left in the lens drawing's scratch rows, in the frame of surface 1.
+    const DrawingBuffers& drawing = drawing_buffers();
+    ASSERT_NE(drawing.points, nullptr);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(drawing.points[0][k], 0.0) << k;
+        EXPECT_EQ(drawing.points[1][k], k == 2 ? 6.0 : 0.0) << k;
+    }
     // Two points of one surface, in its own frame: the chord of the sphere of radius 50.
     run_.output.str("");
     type("surface_distance 1 1 0 10");
