@@ -8,9 +8,12 @@
 #include "lens/lens_text_commands.h"
 #include "lens/private_catalog.h"
 #include "runtime/definitions.h"
+#include "kpl/kpl_operators.h"
 #include "runtime/help_command.h"
+#include "runtime/math_commands.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
+#include "runtime/string_commands.h"
 #include "runtime/window_titles.h"
 #include "trace/lens_setup.h"
 #include "trace/paraxial_commands.h"
@@ -41,6 +44,8 @@ void install_program_handlers() {
     install_lens_handlers();
     install_lens_text_commands();
     install_help_command();
+    install_string_commands();
+    install_math_commands(kpl_power);
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();
 }

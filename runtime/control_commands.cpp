@@ -3,6 +3,32 @@
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
+#include "runtime/random_numbers.h"
+
+namespace {
+
+// The largest row and column counts of the arrays among the arguments: a two-dimensional array
+// counts its rows and columns, a one-dimensional one (or a text, by its capacity) one row of
+// its length.
+void array_extent(int* rows, int* columns) {
+    *rows = 0;
+    *columns = 0;
+    for (int i = 0; i < arg_count(); ++i) {
+        const ArgShape* s = arg_shape(i);
+        int r = 0, c = 0;
+        if (s != nullptr && s->dim1 > 0) {
+            r = s->dim2 > 0 ? s->dim1 : (*rows == 0 ? 1 : 0);
+            c = s->dim2 > 0 ? s->dim2 : s->dim1;
+        } else if (arg_text_capacity(i) > 0) {
+            r = *rows == 0 ? 1 : 0;
+            c = arg_text_capacity(i);
+        }
+        if (r > *rows) *rows = r;
+        if (c > *columns) *columns = c;
+    }
+}
+
+}  // namespace
 
 int cmd_output_control() {
     switch (current_command()) {
@@ -12,6 +38,22 @@ int cmd_output_control() {
             if (hook != 0) return hook;
             set_running_flag(0);
             return kStopped;
+        }
+        case kCommandRandom:
+            set_double_result(random_uniform(arg_int(0)));
+            return 0;
+        case kCommandRandomGauss:
+            set_double_result(random_gaussian(arg_int(0)));
+            return 0;
+        case kCommandRandomArcsine:
+            set_double_result(random_arcsine(arg_int(0)));
+            return 0;
+        case kCommandArrayRows:
+        case kCommandArrayCols: {
+            int rows = 0, columns = 0;
+            array_extent(&rows, &columns);
+            set_int_result(current_command() == kCommandArrayRows ? rows : columns);
+            return 0;
         }
         default:
             return 0;

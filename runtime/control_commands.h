@@ -1,9 +1,15 @@
 // The control built-in (handler slot 2): a family of small commands, each a short call into the
-// part that owns the work. Program exit is served here.
+// part that owns the work. Program exit, the random numbers and the
+// array dimensions of the arguments are served here.
 #pragma once
 
 inline constexpr int kCommandExit = 84;
 inline constexpr int kCommandExitAlias = 85;
+inline constexpr int kCommandRandom = 130;
+inline constexpr int kCommandRandomGauss = 131;
+inline constexpr int kCommandRandomArcsine = 132;
+inline constexpr int kCommandArrayRows = 150;
+inline constexpr int kCommandArrayCols = 151;
 
 // Exit: the exit hook decides (a cancel code is returned and the program goes on); otherwise
 // the running flag is cleared and -9999 returned. Other command numbers return 0.
