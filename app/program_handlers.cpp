@@ -5,10 +5,11 @@
 #include "app/window_captions.h"
 #include "entry/lens_commands.h"
 #include "evaluation/spot_store.h"
+#include "kpl/kpl_operators.h"
 #include "lens/lens_text_commands.h"
 #include "lens/private_catalog.h"
 #include "runtime/definitions.h"
-#include "kpl/kpl_operators.h"
+#include "runtime/format_print.h"
 #include "runtime/help_command.h"
 #include "runtime/math_commands.h"
 #include "runtime/messages.h"
@@ -45,6 +46,7 @@ void install_program_handlers() {
     install_lens_text_commands();
     install_help_command();
     install_string_commands();
+    install_format_print();
     install_math_commands(kpl_power);
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();
