@@ -9,6 +9,7 @@
 #include "lens/lens_text_commands.h"
 #include "lens/private_catalog.h"
 #include "runtime/definitions.h"
+#include "runtime/file_commands.h"
 #include "runtime/format_print.h"
 #include "runtime/help_command.h"
 #include "runtime/math_commands.h"
@@ -47,6 +48,7 @@ void install_program_handlers() {
     install_help_command();
     install_string_commands();
     install_format_print();
+    install_file_commands();
     install_math_commands(kpl_power);
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();

@@ -564,6 +564,19 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
                 return finish(st.error);
             }
             if (expect_terminator() != 0) return finish(st.error);
+            if (t.dim1 > 0 && t.data == nullptr && t.sysvar >= 0) {
+                // A lens array is handed over whole only where its elements lie in one block.
+                auto* first = static_cast<std::uint8_t*>(lens_item(t.sysvar, 0, 0));
+                const int rows = t.dim2 > 0 ? t.dim1 : 1;
+                const int columns = t.dim2 > 0 ? t.dim2 : t.dim1;
+                auto* last = static_cast<std::uint8_t*>(
+                    t.dim2 > 0 ? lens_item(t.sysvar, rows - 1, columns - 1)
+                               : lens_item(t.sysvar, columns - 1, 0));
+                const long span = (static_cast<long>(rows) * columns - 1) * element_size(t.type);
+                if (first == nullptr || last != first + span)
+                    return finish(fail(kMsgLensItemMissing));
+                t.data = first;
+            }
             shape.type = t.type;
             shape.dim1 = t.dim1;
             shape.dim2 = t.dim2;
