@@ -3,8 +3,15 @@
 // array dimensions of the arguments are served here.
 #pragma once
 
+inline constexpr int kCommandOutAdvance = 14;
 inline constexpr int kCommandExit = 84;
 inline constexpr int kCommandExitAlias = 85;
+inline constexpr int kCommandClearOnError = 89;
+inline constexpr int kCommandBeep = 93;
+inline constexpr int kCommandCallTrace = 99;
+inline constexpr int kCommandRunProgram = 109;
+inline constexpr int kCommandEscapePressed = 149;
+inline constexpr int kMsgProgramNotRun = -1993;
 inline constexpr int kCommandRandom = 130;
 inline constexpr int kCommandRandomGauss = 131;
 inline constexpr int kCommandRandomArcsine = 132;

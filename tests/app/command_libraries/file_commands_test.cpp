@@ -157,7 +157,9 @@ TEST_F(FileCommands, FormattedInput) {
         EXPECT_EQ(value(std::string("fscanf(1, \"") + c.format + "\", " + variables + ")"),
                   c.result)
             << c.input << " / " << c.format;
-        if (c.error_code != nullptr) EXPECT_EQ(value("error_code"), c.error_code) << c.input;
+        if (c.error_code != nullptr) {
+            EXPECT_EQ(value("error_code"), c.error_code) << c.input;
+        }
         EXPECT_EQ(value("fclose(1)"), "0");
     }
     // After %3d the rest of the field is still there; a text conversion fills a text.
@@ -178,7 +180,7 @@ TEST_F(FileCommands, FormattedInput) {
 TEST_F(FileCommands, NothingTouchesFilesWhileLensDataIsRead) {
     write("f.txt", "x");
     set_lens_data_query([] { return true; });
-    for (const std::string line :
+    for (const std::string& line :
          {"fopen(\"" + path("f.txt") + "\", \"r\")", "fremove(\"" + path("f.txt") + "\")",
           std::string("fscanf(1, \"%d\", error_code)")}) {
         const std::size_t boxes = ui().message_boxes_shown().size();
