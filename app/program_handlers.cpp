@@ -14,6 +14,7 @@
 #include "runtime/help_command.h"
 #include "runtime/math_commands.h"
 #include "runtime/messages.h"
+#include "runtime/script_commands.h"
 #include "runtime/settings.h"
 #include "runtime/string_commands.h"
 #include "runtime/window_titles.h"
@@ -49,6 +50,7 @@ void install_program_handlers() {
     install_string_commands();
     install_format_print();
     install_file_commands();
+    install_script_commands();
     install_math_commands(kpl_power);
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();
