@@ -17,6 +17,7 @@
 #include "runtime/script_commands.h"
 #include "runtime/settings.h"
 #include "runtime/string_commands.h"
+#include "runtime/user_libraries.h"
 #include "runtime/window_titles.h"
 #include "trace/lens_setup.h"
 #include "trace/paraxial_commands.h"
@@ -51,6 +52,7 @@ void install_program_handlers() {
     install_format_print();
     install_file_commands();
     install_script_commands();
+    install_user_libraries();
     install_math_commands(kpl_power);
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();
