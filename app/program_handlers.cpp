@@ -8,6 +8,7 @@
 #include "kpl/kpl_operators.h"
 #include "lens/lens_text_commands.h"
 #include "lens/private_catalog.h"
+#include "runtime/array_commands.h"
 #include "runtime/definitions.h"
 #include "runtime/file_commands.h"
 #include "runtime/format_print.h"
@@ -53,6 +54,7 @@ void install_program_handlers() {
     install_file_commands();
     install_script_commands();
     install_user_libraries();
+    install_array_commands();
     install_math_commands(kpl_power);
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();
