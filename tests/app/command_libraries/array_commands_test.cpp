@@ -4,11 +4,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "numeric/heap_sort.h"
 #include "runtime/arg_cells.h"
 #include "runtime/array_commands.h"
+#include "runtime/string_commands.h"
 
 namespace {
 
@@ -24,6 +26,14 @@ public:
     }
     Call& doubles(std::vector<double>& v, int dim1, int dim2 = 0) {
         return array(v.data(), kArgDouble, dim1, dim2);
+    }
+    // A text variable of the given capacity (its own bytes, as the interpreter passes them).
+    Call& text(char* bytes, int capacity) {
+        ArgCell c = text_cell(bytes);
+        c.text_length = static_cast<std::int16_t>(capacity);
+        cells_.push_back(c);
+        shapes_.push_back({kArgChar, capacity, 0});
+        return *this;
     }
     Call& number(double v) {
         cells_.push_back(double_cell(v));
@@ -184,6 +194,50 @@ TEST(ArrayCommands, InterpolationAndTheTableFit) {
     ASSERT_EQ(eval.run(kCmdFitEval, cmd_table_fit), 0);
     EXPECT_NEAR(eval.cell(1).value.d, 1.0, 1e-12);
     EXPECT_NEAR(eval.cell(2).value.d, 2.0, 1e-12);
+}
+
+TEST(TextArrays, RowsAreCopiedOnlyWhereTheyFit) {
+    char rows[3][6] = {"one", "two", "three"};
+    struct Case {
+        int capacity;  // of the destination
+        int row;
+        int result;
+        const char* text;
+    } gets[] = {
+        {8, 2, 0, "three"}, {6, 1, 0, "two"}, {5, 0, -17, ""}, {8, 3, -17, ""}, {8, -1, -17, ""}};
+    for (const Case& c : gets) {
+        char out[8] = "junk";
+        Call()
+            .text(out, c.capacity)
+            .array(rows, kArgChar, 3, 6)
+            .number(c.row)
+            .run(kCmdRowGet, cmd_string_functions);
+        EXPECT_EQ(command_result().value.i, c.result) << c.capacity << " " << c.row;
+        EXPECT_STREQ(out, c.text) << c.capacity << " " << c.row;
+    }
+    // Storing: the row width must hold the source's capacity; the rest of the row is cleared.
+    char source[6] = "ab";
+    Call()
+        .array(rows, kArgChar, 3, 6)
+        .text(source, 6)
+        .number(2)
+        .run(kCmdRowSet, cmd_string_functions);
+    EXPECT_EQ(command_result().value.i, 0);
+    EXPECT_EQ(std::string(rows[2], 6), std::string("ab\0\0\0\0", 6));
+    char wide[7] = "abc";
+    Call()
+        .array(rows, kArgChar, 3, 6)
+        .text(wide, 7)
+        .number(0)
+        .run(kCmdRowSet, cmd_string_functions);
+    EXPECT_EQ(command_result().value.i, -17);
+    EXPECT_STREQ(rows[0], "one");
+    Call()
+        .array(rows, kArgChar, 3, 6)
+        .text(source, 6)
+        .number(3)
+        .run(kCmdRowSet, cmd_string_functions);
+    EXPECT_EQ(command_result().value.i, -17);
 }
 
 TEST(HeapSort, SortsSixteenBitIndices) {
