@@ -2,12 +2,15 @@
 
 #include <cctype>
 #include <cstring>
+#include <vector>
 
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
+#include "runtime/lens_data_guard.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
+#include "runtime/parameters.h"
 #include "runtime/safe_format.h"
 #include "runtime/string_commands.h"
 #include "runtime/table_messages.h"
@@ -51,6 +54,47 @@ bool format_of(int i, std::string* format, int* kind) {
     unescape_text(buffer.data());
     *format = buffer.data();
     return true;
+}
+
+// Asks for the value of the variable of cell 0 with the composed prompt; the command line
+// starts with the text of cell 2 when it is given. An int result: 0, or -189 for a variable
+// that cannot take an answer (an array, a text of no capacity); the question's own failures
+// (Escape: -9999) and a value of the wrong kind are returned.
+int prompt_for_variable(const std::string& prompt) {
+    ArgCell* target = arg_cell(0);
+    const ArgShape* shape = arg_shape(0);
+    const ParamHooks& hooks = param_hooks();
+    const bool text = is_text_cell(target) && shape != nullptr && shape->dim2 == 0;
+    if (target == nullptr || (shape != nullptr && shape->dim1 > 0 && !text) ||
+        (text && arg_text_capacity(0) < 2) || (!text && target->text_length > 0)) {
+        set_int_result(kMsgUnusablePromptVariable);
+        return 0;
+    }
+    if (hooks.ask_line == nullptr) return kStopped;
+    const ArgCell* initial = arg_cell(2);
+    const char* offered =
+        is_text_cell(initial) && initial->status == kArgGiven ? initial->value.text : "";
+    std::vector<char> answer(text ? static_cast<std::size_t>(arg_text_capacity(0)) : 256, '\0');
+    const int asked = hooks.ask_line(prompt.c_str(), answer.data(), answer.size(), offered, 0);
+    if (hooks.close_prompt != nullptr) hooks.close_prompt();
+    if (asked != 0) return asked;
+    if (text) {
+        std::memcpy(target->value.text, answer.data(), std::strlen(answer.data()) + 1);
+        set_int_result(0);
+        return 0;
+    }
+    if (hooks.evaluate_expression == nullptr) return kStopped;
+    ArgCell value{};
+    if (const int r = hooks.evaluate_expression(answer.data(), &value); r != 0) return r;
+    // The variable keeps its own type: a parameter of that type checks the answer.
+    ParamDescriptor d{};
+    d.type_flags = static_cast<std::uint8_t>(shape != nullptr ? shape->type : target->type);
+    ArgCell stored{};
+    if (const int r = store_param_value(&d, value, &stored); r != 0) return r;
+    target->type = stored.type;
+    target->value = stored.value;
+    set_int_result(0);
+    return 0;
 }
 
 }  // namespace
@@ -161,7 +205,12 @@ void print_plain(int first) {
 
 int cmd_format_print() {
     const int command = current_command();
-    const int format_cell = command == kCmdSprintf || command == kCmdFprintf ? 1 : 0;
+    const int format_cell =
+        command == kCmdSprintf || command == kCmdFprintf || command == kCmdPrompt ? 1 : 0;
+    // Nothing read from lens data may ask the user.
+    if (command == kCmdConfirm || command == kCmdPrompt) {
+        if (const int r = refuse_while_reading_lens_data(); r != 0) return r;
+    }
     std::string format;
     int kind = 0;
     const bool has_format =
@@ -169,7 +218,7 @@ int cmd_format_print() {
     const bool format_given =
         arg_cell(format_cell) != nullptr && arg_cell(format_cell)->status == kArgGiven;
     if (!has_format && format_given && command != kCmdPrint && command != kCmdPrintLine) {
-        if (command == kCmdSprintf || command == kCmdFprintf) {
+        if (command == kCmdSprintf || command == kCmdFprintf || command == kCmdPrompt) {
             set_int_result(kMsgBadFormat);
             return 0;
         }
@@ -203,6 +252,9 @@ int cmd_format_print() {
             const std::string text = compose_format(format.c_str(), 1, NumberSink::inline_text);
             return ask_msg(kMsgPlainText, text.c_str());
         }
+        case kCmdPrompt:
+            // The values of the prompt follow the variable, the format and the offered text.
+            return prompt_for_variable(compose_format(format.c_str(), 3, NumberSink::inline_text));
         case kCmdSprintf: {
             std::string text = compose_format(format.c_str(), 2, NumberSink::inline_text);
             ArgCell source = text_cell(text.data());

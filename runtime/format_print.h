@@ -8,6 +8,7 @@
 
 inline constexpr int kMsgBadFormat = -89;
 inline constexpr int kMsgFileWriteFailed = -162;
+inline constexpr int kMsgUnusablePromptVariable = -189;
 inline constexpr int kMsgPlainText = -1991;  // "%s": a composed text shown as a message
 
 enum FormatPrintCommand : int {
@@ -18,6 +19,7 @@ enum FormatPrintCommand : int {
     kCmdStatusMsg = 83,
     kCmdHalt = 86,
     kCmdConfirm = 87,
+    kCmdPrompt = 94,
     kCmdSprintf = 136,
     kCmdFprintf = 177,
 };

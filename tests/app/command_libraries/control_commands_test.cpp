@@ -61,7 +61,8 @@ TEST_F(Control, AProgramThatDoesNotRunIsWarnedAbout) {
 
 TEST_F(Control, NothingLeavesTheLensWhileLensDataIsRead) {
     set_lens_data_query([] { return true; });
-    for (const char* line : {"quit", "exit", "run_program(\"true\", 1)"}) {
+    for (const char* line : {"quit", "exit", "run_program(\"true\", 1)", "confirm(\"Sure?\")",
+                             "prompt(a, \"Value: \")"}) {
         const std::size_t before = boxes();
         type(line);
         ASSERT_EQ(boxes(), before + 1) << line;

@@ -80,4 +80,27 @@ TEST_F(FormatPrint, HaltShowsItsTextAndEndsTheLine) {
     EXPECT_EQ(ui().status_text(), "stopped at 4");
 }
 
+TEST_F(FormatPrint, APromptReadsTheAnswerIntoTheVariable) {
+    struct Case {
+        const char* answer;
+        const char* line;
+        const char* check;   // a line whose value shows the outcome
+        const char* status;  // its status line
+    } cases[] = {
+        {"7\n", "prompt(error_code, \"How many %s? \", \"\", \"lenses\")", "error_code",
+         "Value: 7"},
+        {"6*7\n", "prompt(a, \"Value: \")", "a", "Value: 42.0"},
+        {"hello world\n", "prompt(on_error, \"Name: \")", "strcmp(on_error, \"hello world\")",
+         "Value: 0"},
+        {"", "prompt(array1, \"All of them? \")", "prompt(array1, \"All of them? \")",
+         "Value: -189"},
+    };
+    for (const Case& c : cases) {
+        input(c.answer);
+        type(c.line);
+        type(c.check);
+        EXPECT_EQ(ui().status_text(), c.status) << c.line << " / " << errors();
+    }
+}
+
 }  // namespace
