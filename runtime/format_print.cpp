@@ -10,6 +10,7 @@
 #include "runtime/lens_data_guard.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
+#include "runtime/output_options.h"
 #include "runtime/parameters.h"
 #include "runtime/safe_format.h"
 #include "runtime/string_commands.h"
@@ -96,6 +97,24 @@ int prompt_for_variable(const std::string& prompt) {
     set_int_result(0);
     return 0;
 }
+
+// print and printf show their text even while text output is switched off: the switch is on
+// while they compose and write, and back as it was afterwards.
+class OutputForcedOn {
+public:
+    explicit OutputForcedOn(bool force) : saved_(output_option(kOptionOutputOn)), force_(force) {
+        if (force_) set_output_option(kOptionOutputOn, 1);
+    }
+    ~OutputForcedOn() {
+        if (force_) set_output_option(kOptionOutputOn, saved_);
+    }
+    OutputForcedOn(const OutputForcedOn&) = delete;
+    OutputForcedOn& operator=(const OutputForcedOn&) = delete;
+
+private:
+    int saved_;
+    bool force_;
+};
 
 }  // namespace
 
@@ -231,6 +250,7 @@ int cmd_format_print() {
         case kCmdPrintLine:
         case kCmdPrintf:
         case kCmdTprintf: {
+            const OutputForcedOn forced(command == kCmdPrint || command == kCmdPrintf);
             if (plain) {
                 print_plain(format_cell);
             } else {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "runtime/output_options.h"
 #include "tests/app/main_loop/loop_fixture.h"
 
 namespace {
@@ -48,6 +49,15 @@ TEST_F(FormatPrint, TextOutputWithAndWithoutAFormat) {
         {"print array1", "?\n"},
     };
     for (const Case& c : cases) EXPECT_EQ(printed(c.line), c.out) << c.line;
+}
+
+TEST_F(FormatPrint, PrintAndPrintfShowTheirTextWhileOutputIsOff) {
+    set_output_option(kOptionOutputOn, 0);
+    EXPECT_EQ(printed("print 5"), "  5\n");
+    EXPECT_EQ(printed("printf(\"%d\\n\", 6)"), "6\n");
+    EXPECT_EQ(printed("print_line 7"), "");  // only print and printf force it
+    EXPECT_EQ(output_option(kOptionOutputOn), 0);
+    set_output_option(kOptionOutputOn, 1);
 }
 
 TEST_F(FormatPrint, FormattedTextsLandInVariablesAndTheStatusField) {
