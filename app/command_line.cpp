@@ -12,6 +12,7 @@
 #include "runtime/command_levels.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
+#include "runtime/format_print.h"
 #include "runtime/list_words.h"
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
@@ -295,25 +296,8 @@ std::string format_pause_arguments() {
         first->value.text == nullptr) {
         return {};
     }
-    // The values after the format, each with its own type, so that a conversion that does not
-    // match its value is written literally instead of reading the wrong thing.
-    std::vector<FormatArg> values;
-    for (int k = 1; k < arg_count(); ++k) {
-        const ArgCell* c = arg_cell(k);
-        if (c == nullptr) break;
-        if (c->type == kArgInt) {
-            values.emplace_back(c->value.i);
-        } else if (c->type == kArgDouble) {
-            values.emplace_back(c->value.d);
-        } else if (c->type == kArgChar && c->text_length > 0 && c->value.text != nullptr) {
-            values.emplace_back(static_cast<const char*>(c->value.text));
-        } else if (c->type == kArgChar) {
-            values.emplace_back(c->value.c);
-        } else {
-            break;
-        }
-    }
-    return safe_format(first->value.text, values);
+    // Composed as the formatted-output commands compose: each value typed by its cell.
+    return compose_format(first->value.text, 1, NumberSink::inline_text);
 }
 
 int cmd_pause() {

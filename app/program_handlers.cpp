@@ -6,12 +6,20 @@
 #include "entry/entry_install.h"
 #include "entry/lens_commands.h"
 #include "evaluation/spot_store.h"
+#include "kpl/kpl_operators.h"
 #include "lens/lens_text_commands.h"
 #include "lens/private_catalog.h"
+#include "runtime/array_commands.h"
 #include "runtime/definitions.h"
+#include "runtime/file_commands.h"
+#include "runtime/format_print.h"
 #include "runtime/help_command.h"
+#include "runtime/math_commands.h"
 #include "runtime/messages.h"
+#include "runtime/script_commands.h"
 #include "runtime/settings.h"
+#include "runtime/string_commands.h"
+#include "runtime/user_libraries.h"
 #include "runtime/window_titles.h"
 #include "trace/derived_rays.h"
 #include "trace/lens_setup.h"
@@ -50,6 +58,13 @@ void install_program_handlers() {
     install_entry_handlers();
     install_lens_text_commands();
     install_help_command();
+    install_string_commands();
+    install_format_print();
+    install_file_commands();
+    install_script_commands();
+    install_user_libraries();
+    install_array_commands();
+    install_math_commands(kpl_power);
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();
     install_derived_rays();

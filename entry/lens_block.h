@@ -3,9 +3,9 @@
 // whole lens up once. A lens file is read as exactly such a block.
 #pragma once
 
-inline constexpr int kCmdLens = 113;
-inline constexpr int kCmdNextSurface = 120;
-inline constexpr int kCmdLensEnd = 121;
+inline constexpr int kCmdLens = 1093;
+inline constexpr int kCmdNextSurface = 1094;
+inline constexpr int kCmdLensEnd = 1095;
 
 inline constexpr int kMsgLensStarted = -341;
 inline constexpr int kMsgLensKept = -347;

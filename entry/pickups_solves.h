@@ -2,7 +2,7 @@
 // solves (the lens set-up computes a curvature or thickness from a paraxial condition).
 #pragma once
 
-inline constexpr int kCmdPickup = 129;
+inline constexpr int kCmdPickup = 1096;
 inline constexpr int kCmdAxialSlopeSolve = 565;
 inline constexpr int kCmdChiefSlopeSolve = 566;
 inline constexpr int kCmdAxialIncidenceSolve = 567;

@@ -818,6 +818,35 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
         emit_byte(g, kArgTerminator);
         return 0;
     }
+    if (d != nullptr && (d->type_flags & kParamTypeMask) == 0 && !is_text && !by_reference) {
+        // A value of any type: a quoted text, a whole array or text by reference, or else an
+        // expression of any type.
+        if (c == '"') {
+            if (next() != 0) return tok();
+            inline_text(lx.text, static_cast<std::size_t>(lx.value));
+            return next() != 0 ? tok() : 0;
+        }
+        if (is_word_start(c) && lx.pushed == 0 && lx.src != nullptr) {
+            const char* p = lx.src;
+            std::size_t n = 0;
+            char word[kKplIdentMax + 1];
+            while ((std::isalnum(static_cast<unsigned char>(p[n])) || p[n] == '_') &&
+                   n < kKplIdentMax) {
+                word[n] = static_cast<char>(std::tolower(static_cast<unsigned char>(p[n])));
+                ++n;
+            }
+            word[n] = '\0';
+            const char* after = p + n;
+            while (*after == ' ' || *after == '\t') ++after;
+            Variable v;
+            if ((*after == ',' || *after == ')' || *after == ';' || *after == '\0') &&
+                find_variable(word, &v) && v.dims > 0) {
+                if (next() != 0) return tok();
+                const int r = reference(word);
+                return r != 0 ? r : (next() != 0 ? tok() : 0);
+            }
+        }
+    }
     if (is_text) {
         if (c == '"') {
             if (next() != 0) return tok();

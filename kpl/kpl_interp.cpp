@@ -33,6 +33,7 @@ std::vector<void*> own_slots;
 std::vector<std::int32_t> procedure_position;  // loaded position per procedure, -1 when not
 ArgCell cell_pool[kKplArgCellPool];
 ArgCell* cell_pointers[kKplArgCellPool];
+ArgShape cell_shapes[kKplArgCellPool];
 char text_pool[kKplArgTextPool][kKplArgTextSize];
 unsigned backward_jumps = 0;
 constexpr unsigned kEscapePollInterval = 256;  // backward jumps between two Escape polls
@@ -529,6 +530,8 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
         ArgCell* cell = &cell_pool[first_cell + i];
         *cell = ArgCell{};
         cell_pointers[first_cell + i] = cell;
+        ArgShape& shape = cell_shapes[first_cell + i];
+        shape = ArgShape{};
         const ParamDescriptor* d =
             param_descriptor(param_descriptor_index(static_cast<int>(symbol), i));
         ParamDescriptor none{};
@@ -561,7 +564,36 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
                 return finish(st.error);
             }
             if (expect_terminator() != 0) return finish(st.error);
-            if (t.type == kKplChar && t.dim1 > 0) {
+            if (t.dim1 > 0 && t.data == nullptr && t.sysvar >= 0) {
+                // A lens array is handed over whole only where its elements lie in one block.
+                auto* first = static_cast<std::uint8_t*>(lens_item(t.sysvar, 0, 0));
+                const int rows = t.dim2 > 0 ? t.dim1 : 1;
+                const int columns = t.dim2 > 0 ? t.dim2 : t.dim1;
+                auto* last = static_cast<std::uint8_t*>(
+                    t.dim2 > 0 ? lens_item(t.sysvar, rows - 1, columns - 1)
+                               : lens_item(t.sysvar, columns - 1, 0));
+                const long span = (static_cast<long>(rows) * columns - 1) * element_size(t.type);
+                if (first == nullptr || last != first + span)
+                    return finish(fail(kMsgLensItemMissing));
+                t.data = first;
+            }
+            shape.type = t.type;
+            shape.dim1 = t.dim1;
+            shape.dim2 = t.dim2;
+            const std::size_t capacity =
+                static_cast<std::size_t>(t.dim1) * (t.dim2 > 0 ? t.dim2 : 1);
+            const bool in_code = t.data >= st.code && t.data < st.code + st.code_size;
+            const bool own_bytes = (t.header != nullptr || t.sysvar >= 0) && !in_code &&
+                                   t.data != nullptr && reinterpret_cast<char*>(t.data) != buffer;
+            if (t.type == kKplChar && t.dim1 > 0 && own_bytes && capacity < 0x7FFF &&
+                std::memchr(t.data, 0, capacity) != nullptr) {
+                // A text variable is handed over as its own bytes with its capacity, so that a
+                // handler can fill all of it and nothing is cut at an argument buffer's size.
+                *cell = text_cell(reinterpret_cast<char*>(t.data));
+                cell->text_length = static_cast<std::int16_t>(capacity);
+                cell->text_flag = d != nullptr && (d->type_flags & kParamPlainText) ? 1 : 0;
+                if (d != nullptr) r = check_text_bounds(*d, reinterpret_cast<char*>(t.data));
+            } else if (t.type == kKplChar && t.dim1 > 0) {
                 // A text: copied into the argument's own buffer, at most its array's size.
                 if (t.data == nullptr) return finish(fail(kMsgBadCode));
                 const std::size_t limit =
@@ -605,11 +637,14 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
     ArgCell** const saved_vector = arg_vector();
     const int saved_count = arg_count();
     set_arg_vector(cell_pointers + first_cell, count);
+    const ArgShape* const saved_shapes = arg_shapes();
+    set_arg_shapes(cell_shapes + first_cell);
     clear_command_result();
     // The help command goes straight to the help viewer: no dialog, no on-error line.
     int r = record.plain_slot == kSlotHelp ? cmd_help() : run_command(static_cast<int>(symbol));
     const CommandResult result = command_result();
     set_arg_vector(saved_vector, saved_count);
+    set_arg_shapes(saved_shapes);
     set_current_command(saved_command);
     if (r != 0) return finish(fail(r));
     const int result_type = code & kCallResultMask;
@@ -631,7 +666,8 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
         const Target& t = write_back[k].target;
         if (t.type == kKplChar && t.dim1 > 0) {
             const std::size_t size = static_cast<std::size_t>(t.dim1) * (t.dim2 > 0 ? t.dim2 : 1);
-            if (c.value.text != nullptr && t.data != nullptr && c.text_length > 0) {
+            if (c.value.text != nullptr && t.data != nullptr && c.text_length > 0 &&
+                c.value.text != reinterpret_cast<const char*>(t.data)) {
                 std::size_t n = 0;
                 for (; n + 1 < size && c.value.text[n] != '\0'; ++n) t.data[n] = c.value.text[n];
                 t.data[n] = 0;

@@ -59,3 +59,11 @@ double round_significant(double x, int digits) {
     std::snprintf(text, sizeof text, "%.*e", digits - 1, x);
     return std::strtod(text, nullptr);
 }
+
+double bessel_j0(double x) {
+    return ::j0(x);
+}
+
+double bessel_j1(double x) {
+    return ::j1(x);
+}

@@ -8,6 +8,7 @@ namespace {
 int command = -1;
 ArgCell** vector = nullptr;
 int count = 0;
+const ArgShape* shapes = nullptr;
 CommandResult result = {};
 
 ArgCell scratch_cells[kScratchCellCount];
@@ -30,6 +31,22 @@ int arg_count() {
 void set_arg_vector(ArgCell** v, int n) {
     vector = v;
     count = v == nullptr || n < 0 ? 0 : n;
+    shapes = nullptr;
+}
+void set_arg_shapes(const ArgShape* s) {
+    shapes = vector != nullptr ? s : nullptr;
+}
+const ArgShape* arg_shapes() {
+    return shapes;
+}
+const ArgShape* arg_shape(int i) {
+    if (shapes == nullptr || arg_cell(i) == nullptr) return nullptr;
+    return shapes[i].dim1 > 0 || shapes[i].type != 0 ? &shapes[i] : nullptr;
+}
+int arg_text_capacity(int i) {
+    const ArgCell* c = arg_cell(i);
+    if (c == nullptr || c->type != kArgChar || c->value.text == nullptr) return 0;
+    return c->text_length > 0 ? c->text_length : 0;
 }
 ArgCell* arg_cell(int i) {
     return vector != nullptr && i >= 0 && i < count ? vector[i] : nullptr;
@@ -42,8 +59,7 @@ std::int32_t arg_int(int i) {
         case kArgInt:
             return c->value.i;
         case kArgDouble:
-            return std::fabs(c->value.d) < 2147483648.0 ? static_cast<std::int32_t>(c->value.d)
-                                                        : 0;
+            return std::fabs(c->value.d) < 2147483648.0 ? static_cast<std::int32_t>(c->value.d) : 0;
         case kArgChar:
             return c->text_length == 0 ? static_cast<unsigned char>(c->value.c) : 0;
         default:
@@ -68,6 +84,7 @@ ScratchCallScope::ScratchCallScope()
     : saved_command_(current_command()),
       saved_vector_(arg_vector()),
       saved_count_(arg_count()),
+      saved_shapes_(arg_shapes()),
       scratch_(new_arg_vector()),
       caller_uses_scratch_(saved_vector_ == scratch_) {
     if (caller_uses_scratch_) {
@@ -80,6 +97,7 @@ ScratchCallScope::~ScratchCallScope() {
         for (int i = 0; i < kScratchCellCount; ++i) *scratch_[i] = saved_cells_[i];
     }
     set_arg_vector(saved_vector_, saved_count_);
+    set_arg_shapes(saved_shapes_);
     set_current_command(saved_command_);
 }
 

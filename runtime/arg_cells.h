@@ -38,6 +38,17 @@ struct ArgCell {
 };
 static_assert(sizeof(ArgCell) == 16);
 
+// The shape of an argument that names a command-language variable: its element type (the
+// interpreter's type numbers: 1 int, 2 double, 3 char) and dimensions (dim1 0 for a scalar;
+// dim2 0 for a one-dimensional array; a two-dimensional array is dim1 rows of dim2 elements).
+// For a text variable the cell's text_length is its capacity in bytes, NUL included, and the
+// cell points at the variable's own bytes, so a handler may write up to that capacity.
+struct ArgShape {
+    int type = 0;
+    int dim1 = 0;
+    int dim2 = 0;
+};
+
 // The value a handler hands back besides its return code; type 0 when none was set.
 struct CommandResult {
     ArgValue value;
@@ -52,6 +63,13 @@ void set_current_command(int command);
 ArgCell** arg_vector();
 int arg_count();
 void set_arg_vector(ArgCell** vector, int count);
+// Shapes beside the argument vector (one per cell), or none: set_arg_vector forgets them.
+void set_arg_shapes(const ArgShape* shapes);
+const ArgShape* arg_shapes();
+// The shape of cell i, or null when the caller gave none (a value, not a variable).
+const ArgShape* arg_shape(int i);
+// The capacity in bytes of the text in cell i (its text_length), 0 when it holds no text.
+int arg_text_capacity(int i);
 // Cell i of the running command, or null when i is outside 0..count-1: a handler never reads
 // a cell the caller did not fill.
 ArgCell* arg_cell(int i);
@@ -80,6 +98,7 @@ private:
     int saved_command_;
     ArgCell** saved_vector_;
     int saved_count_;
+    const ArgShape* saved_shapes_;
     ArgCell** scratch_;
     bool caller_uses_scratch_;
     ArgCell saved_cells_[kScratchCellCount];

@@ -1,15 +1,46 @@
 #include "runtime/control_commands.h"
 
+#include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/compile_request.h"
+#include "runtime/child_run.h"
 #include "runtime/dispatch.h"
+#include "runtime/lens_data_guard.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
+#include "runtime/random_numbers.h"
+#include "runtime/text_output.h"
+
+namespace {
+
+// The largest row and column counts of the arrays among the arguments: a two-dimensional array
+// counts its rows and columns, a one-dimensional one (or a text, by its capacity) one row of
+// its length.
+void array_extent(int* rows, int* columns) {
+    *rows = 0;
+    *columns = 0;
+    for (int i = 0; i < arg_count(); ++i) {
+        const ArgShape* s = arg_shape(i);
+        int r = 0, c = 0;
+        if (s != nullptr && s->dim1 > 0) {
+            r = s->dim2 > 0 ? s->dim1 : (*rows == 0 ? 1 : 0);
+            c = s->dim2 > 0 ? s->dim2 : s->dim1;
+        } else if (arg_text_capacity(i) > 0) {
+            r = *rows == 0 ? 1 : 0;
+            c = arg_text_capacity(i);
+        }
+        if (r > *rows) *rows = r;
+        if (c > *columns) *columns = c;
+    }
+}
+
+}  // namespace
 
 int cmd_output_control() {
     switch (current_command()) {
         case kCommandExit:
         case kCommandExitAlias: {
+            if (const int r = refuse_while_reading_lens_data(); r != 0) return r;
             const int hook = handler_table().exit_hook != nullptr ? handler_table().exit_hook() : 0;
             if (hook != 0) return hook;
             set_running_flag(0);
@@ -21,6 +52,51 @@ int cmd_output_control() {
                                options->type == kArgChar && options->text_length > 0;
             request_compile(arg_int(0), arg_int(1),
                             given ? options->value.text : compiler_options_text());
+            return 0;
+        }
+        case kCommandOutAdvance:
+            output_rows_advance(arg_int(0), arg_int(1), arg_double(2));
+            return 0;
+        case kCommandClearOnError:
+            on_error_line().line[0] = '\0';
+            return 0;
+        case kCommandBeep:
+            if (platform::UiBackend* ui = platform::current_ui()) ui->beep();
+            return 0;
+        case kCommandCallTrace:
+            show_procedure_trace();
+            return 0;
+        case kCommandRunProgram: {
+            if (const int r = refuse_while_reading_lens_data(); r != 0) return r;
+            const ArgCell* c = arg_cell(0);
+            const char* line =
+                c != nullptr && c->type == kArgChar && c->text_length > 0 ? c->value.text : nullptr;
+            // The program's own result is not used; one that cannot start, or that is stopped
+            // at its time-out, is worth a warning.
+            if (line == nullptr || run_child_process(line, arg_int(1)) == -1) {
+                msg_box(kMsgProgramNotRun, line != nullptr ? line : "");
+            }
+            return 0;
+        }
+        case kCommandEscapePressed: {
+            platform::UiBackend* ui = platform::current_ui();
+            set_int_result(ui != nullptr && ui->poll_escape() ? kStopped : 0);
+            return 0;
+        }
+        case kCommandRandom:
+            set_double_result(random_uniform(arg_int(0)));
+            return 0;
+        case kCommandRandomGauss:
+            set_double_result(random_gaussian(arg_int(0)));
+            return 0;
+        case kCommandRandomArcsine:
+            set_double_result(random_arcsine(arg_int(0)));
+            return 0;
+        case kCommandArrayRows:
+        case kCommandArrayCols: {
+            int rows = 0, columns = 0;
+            array_extent(&rows, &columns);
+            set_int_result(current_command() == kCommandArrayRows ? rows : columns);
             return 0;
         }
         default:

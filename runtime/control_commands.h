@@ -1,10 +1,23 @@
 // The control built-in (handler slot 2): a family of small commands, each a short call into the
-// part that owns the work. Program exit is served here.
+// part that owns the work. Program exit, the random numbers and the
+// array dimensions of the arguments are served here.
 #pragma once
 
+inline constexpr int kCommandOutAdvance = 14;
 inline constexpr int kCommandExit = 84;
 inline constexpr int kCommandExitAlias = 85;
 inline constexpr int kCommandCompile = 100;
+inline constexpr int kCommandClearOnError = 89;
+inline constexpr int kCommandBeep = 93;
+inline constexpr int kCommandCallTrace = 99;
+inline constexpr int kCommandRunProgram = 109;
+inline constexpr int kCommandEscapePressed = 149;
+inline constexpr int kMsgProgramNotRun = -1993;
+inline constexpr int kCommandRandom = 130;
+inline constexpr int kCommandRandomGauss = 131;
+inline constexpr int kCommandRandomArcsine = 132;
+inline constexpr int kCommandArrayRows = 150;
+inline constexpr int kCommandArrayCols = 151;
 
 // Compile: requests a compile for the main loop (runtime/compile_request.h): cell 0 the tree
 // (0 public, 1 private), cell 1 the compile state, cell 2 the compiler options, or the options

@@ -100,6 +100,22 @@ void set_call_trace_source(CallTraceSource source, int (*call_depth)()) {
     trace_depth = call_depth;
 }
 
+void show_procedure_trace() {
+    if (trace_source == nullptr || trace_depth == nullptr || trace_depth() < 2) {
+        show_error(kMsgNoCallingProcedure);
+        return;
+    }
+    if (output_option(kOptionStepMode) == 0) return;
+    text_out(msg_text(kMsgCallTrace));
+    text_newline();
+    for (int level = 1;; ++level) {
+        const char* name = nullptr;
+        if (trace_source(level, &name) != 0) break;
+        const std::string line = std::string("   ") + (name != nullptr ? name : "") + "\n";
+        write_output_text(line.c_str(), false);
+    }
+}
+
 void set_pending_name(const char* name) {
     pending_set = name != nullptr;
     pending = name != nullptr ? name : "";

@@ -38,6 +38,7 @@ inline constexpr int kMsgErrorNoCommand = -82;
 inline constexpr int kMsgArgumentNumber = -83;
 inline constexpr int kMsgContinueQuestion = -88;
 inline constexpr int kMsgCallTrace = -90;
+inline constexpr int kMsgNoCallingProcedure = -91;
 inline constexpr int kMsgErrorBoxCaption = -109;
 
 // The running flag: 1 while the main loop runs; before it, after an accepted exit and during a
@@ -63,6 +64,9 @@ MessageLocation& message_location();
 // by the interpreter; without it no trace is printed.
 using CallTraceSource = int (*)(int level, const char** name);  // 0 when the level exists
 void set_call_trace_source(CallTraceSource source, int (*call_depth)());
+// The procedures that called the running one, printed in step mode; -91 shown when no
+// procedure called it.
+void show_procedure_trace();
 
 // The pending name: a file or item name that the next reported message puts into its "%s".
 void set_pending_name(const char* name);

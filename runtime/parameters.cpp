@@ -547,6 +547,11 @@ int store_param_value(const ParamDescriptor* d, const ArgCell& value, ArgCell* c
                                        ? static_cast<unsigned char>(value.value.c)
                                        : 0;
     switch (type) {
+        case kArgNone:
+            // A parameter of any type keeps the argument's own type.
+            if (value.type == kArgNone) return kMsgDoubleForInt;
+            *cell = value;
+            return 0;
         case kArgDouble: {
             if (is_text_value) return kMsgDoubleForInt;
             const double v =
@@ -776,6 +781,13 @@ int prompt_param(int n, ArgCell* cell) {
 
 int prompt_argument(const ParamDescriptor& d, int mode, char* buffer, std::size_t size,
                     ArgCell* cell) {
+    if (param_type(d) == kArgNone && mode < kPromptingNone) {
+        // A value of any type that was left out: nothing to ask, and the handler counts only
+        // the values given.
+        *cell = int_cell(0);
+        cell->status = kArgDefaultTaken;
+        return 0;
+    }
     const int r = select_value_list(d);
     prompt_list_selected = r == 0;
     if (r != 0) {

@@ -94,9 +94,10 @@ struct State {
     std::vector<Param> loose;  // descriptors of no command, each pinned
 };
 
-const char* const kTypeNames[] = {"int", "double", "char", "text", "plain_text"};
-const std::uint8_t kTypeFlags[] = {kArgInt, kArgDouble, kArgChar, kArgChar | kParamText,
-                                   kArgChar | kParamPlainText};
+// "any": a value of any type (an int, a double, a text or an array), typed by the argument.
+const char* const kTypeNames[] = {"int", "double", "char", "text", "plain_text", "any"};
+const std::uint8_t kTypeFlags[] = {
+    kArgInt, kArgDouble, kArgChar, kArgChar | kParamText, kArgChar | kParamPlainText, 0};
 const char* const kHandleKeys[] = {"prompt", "default", "list", "", "lower", "upper"};
 
 // Condition expressions: operand := [not] (flag | "(" expr ")"); and binds tighter than or.

@@ -1,0 +1,194 @@
+#include "runtime/script_commands.h"
+
+#include <strings.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/ui.h"
+#include "runtime/arg_cells.h"
+#include "runtime/child_run.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
+#include "runtime/lens_data_guard.h"
+#include "runtime/messages.h"
+#include "runtime/table_files.h"
+
+namespace {
+
+struct FileKind {
+    const char* extension;
+    const char* data_folder;
+    const char* root_folder;
+};
+constexpr FileKind kKinds[] = {{"mov", "bin/mov", "bin/mov"}, {"scp", "scp", "public/scp"}};
+
+int script_nesting = 0;
+std::string running_file;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const {
+        if (f != nullptr) std::fclose(f);
+    }
+};
+
+// The entry's lines from an open script; 1 when the file holds no such entry, 0 when found,
+// else the message number of the failure (set as error text).
+int read_entry(std::FILE* f, const std::string& path, const char* name, std::string* text,
+               int* lines) {
+    std::string line;
+    bool inside = false;
+    int number = 0;
+    for (;;) {
+        line.clear();
+        int c = 0;
+        while ((c = std::fgetc(f)) != EOF && c != '\n') line += static_cast<char>(c);
+        if (c == EOF && line.empty()) break;
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (static_cast<int>(line.size()) > kScriptLineLimit) {
+            return set_error_msg(kMsgScriptLineTooLong, number, path.c_str());
+        }
+        if (!inside) {
+            inside = is_entry_heading(line.c_str(), name);
+            continue;
+        }
+        if (line[0] == '*') break;
+        text->append(line).append("\n");
+        ++*lines;
+        if (text->size() >= kScriptEntryLimit) {
+            return set_error_msg(kMsgScriptEntryTooLong, name);
+        }
+        if (c == EOF) break;
+    }
+    if (std::ferror(f)) return set_error_msg(kMsgScriptEntryMissing, name);
+    return inside ? 0 : 1;
+}
+
+}  // namespace
+
+std::FILE* open_data_file(int kind, int where, std::string* path, const char* name,
+                          const char* mode) {
+    if (kind < 0 || kind > 1 || name == nullptr) return nullptr;
+    std::string file = name;
+    for (char& c : file) {
+        if (c == '\\') c = '/';
+    }
+    if (file.find('.') == std::string::npos) file += std::string(".") + kKinds[kind].extension;
+    std::string tried;
+    std::FILE* f = nullptr;
+    if (where == 0 || where == 1) {
+        tried = data_folder() + "/" + kKinds[kind].data_folder + "/" + file;
+        f = std::fopen(tried.c_str(), mode);
+    }
+    if (f == nullptr && (where == 0 || where == 2)) {
+        tried = root_folder() + "/" + kKinds[kind].root_folder + "/" + file;
+        f = std::fopen(tried.c_str(), mode);
+    }
+    if (path != nullptr) *path = tried;
+    return f;
+}
+
+bool is_entry_heading(const char* line, const char* name) {
+    if (line[0] != '*') return false;
+    const std::size_t n = std::strlen(name);
+    if (n == 0 || strncasecmp(line + 1, name, n) != 0) return false;
+    return static_cast<unsigned char>(line[1 + n]) <= 32;
+}
+
+int cmd_run_script_entry() {
+    if (const int r = refuse_while_reading_lens_data(); r != 0) return r;
+    const ArgCell* c = arg_cell(0);
+    if (c == nullptr || c->type != kArgChar || c->text_length <= 0 || c->value.text == nullptr) {
+        return set_error_msg(kMsgScriptEntryMissing, "");
+    }
+    const std::string call = c->value.text;
+    const std::size_t colon = call.find(':');
+    const std::string entry = call.substr(0, colon);
+    std::vector<std::string> candidates;
+    if (colon != std::string::npos) {
+        candidates.push_back(call.substr(colon + 1));
+    } else if (script_nesting > 0) {
+        candidates.push_back(running_file);
+        if (strcasecmp(running_file.c_str(), "default") != 0) candidates.push_back("default");
+        candidates.push_back(entry);
+    } else {
+        candidates.push_back(entry);
+        candidates.push_back("default");
+    }
+    std::string text;
+    int lines = 0;
+    std::string used;
+    bool found = false;
+    for (int where = 1; where <= 2 && !found; ++where) {
+        for (const std::string& name : candidates) {
+            std::string path;
+            std::unique_ptr<std::FILE, FileCloser> f(
+                open_data_file(kDataFileScript, where, &path, name.c_str(), "rb"));
+            if (f == nullptr) continue;
+            text.clear();
+            lines = 0;
+            const int r = read_entry(f.get(), path, entry.c_str(), &text, &lines);
+            if (r < 0) return r;
+            if (r == 0) {
+                found = true;
+                used = name;
+                break;
+            }
+        }
+    }
+    if (!found) return set_error_msg(kMsgScriptEntryMissing, call.c_str());
+    const std::string saved_file = running_file;
+    if (script_nesting == 0) running_file = used;
+    ++script_nesting;
+    // The line runner does not yet take a text of several lines as one program (the line
+    // count it is handed is not used), so each line runs as a command line of its own, and the
+    // first that fails ends the entry.
+    int result = 0;
+    std::size_t at = 0;
+    while (result == 0 && at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        const std::string line = text.substr(at, end - at);
+        at = end == std::string::npos ? text.size() : end + 1;
+        if (line.find_first_not_of(" \t") == std::string::npos) continue;
+        result = run_command_string(line.c_str(), -lines);
+    }
+    --script_nesting;
+    if (script_nesting == 0) running_file = saved_file;
+    return result;
+}
+
+int cmd_stopwatch() {
+    if (current_command() == kCmdStopwatch) {
+        const std::int64_t ms = elapsed_ms(0);
+        set_int_result(static_cast<std::int32_t>(ms > INT32_MAX ? INT32_MAX : ms));
+    } else {
+        elapsed_ms(1);
+    }
+    return 0;
+}
+
+int cmd_screen_size() {
+    const platform::UiBackend* ui = platform::current_ui();
+    const platform::Size size = ui != nullptr ? ui->screen_size() : platform::Size{};
+    switch (current_command()) {
+        case kCmdScreenHeight:
+            set_int_result(size.height);
+            break;
+        case kCmdScreenWidth:
+            set_int_result(size.width);
+            break;
+        default:
+            set_int_result(0);
+            break;
+    }
+    return 0;
+}
+
+void install_script_commands() {
+    set_handler(kSlotRunScriptEntry, cmd_run_script_entry);
+    set_handler(kSlotStopwatch, cmd_stopwatch);
+    set_handler(kSlotScreenSize, cmd_screen_size);
+}

@@ -1,0 +1,45 @@
+// Script entries: named entries of command files ("scp" files in the data and installation
+// folders) run as command text; the shared opener of the program's data files; the
+// millisecond stopwatch; the screen size.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+inline constexpr int kScriptLineLimit = 255;            // characters of a script line
+inline constexpr std::size_t kScriptEntryLimit = 8192;  // bytes of an entry's text
+
+enum ScriptMessage : int {
+    kMsgScriptEntryMissing = -188,
+    kMsgScriptLineTooLong = -1994,
+    kMsgScriptEntryTooLong = -1995,
+};
+
+enum ScriptCommand : int {
+    kCmdScreenHeight = 105,
+    kCmdScreenWidth = 106,
+    kCmdStopwatch = 133,
+    kCmdScript = 183,
+    kCmdStopwatchReset = 184,
+};
+
+enum DataFileKind : int {
+    kDataFileAnimation = 0,  // "mov" in bin/mov of both folders
+    kDataFileScript = 1,     // "scp" in scp of the data folder, public/scp of the installation
+};
+
+// Opens a data file of a kind: the name itself when it holds '.', else with the kind's
+// extension; where 0 tries the data folder, then the installation folder; 1 the data folder
+// only; 2 the installation folder only. The path tried last is left in path. Null when none
+// opens.
+std::FILE* open_data_file(int kind, int where, std::string* path, const char* name,
+                          const char* mode);
+
+// True when line is the heading of entry name: '*', the name (without regard to case), then
+// the line's end or a character of code 32 or below.
+bool is_entry_heading(const char* line, const char* name);
+
+int cmd_run_script_entry();
+int cmd_stopwatch();
+int cmd_screen_size();
+void install_script_commands();
