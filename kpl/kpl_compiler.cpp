@@ -751,7 +751,17 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
     if (d != nullptr && (d->flags & kParamOptionalWord) != 0 && !by_reference) {
         bool matched = false;
         if (is_word_start(c)) {
-            if (next() != 0) return tok();
+            // Before a text parameter the word is read whole up to the blank, so that a name
+            // such as N-SF6 reaches the text parameter as one word when it is no list word.
+            bool ignored = false;
+            const ParamDescriptor* following = names->parameter(symbol, arg + 1, &ignored);
+            const bool text_follows = command_form && following != nullptr &&
+                                      (following->type_flags & (kParamText | kParamPlainText)) != 0;
+            if (text_follows) {
+                if (kpl_read_bare_word(lx) != 0) return lx.error;
+            } else if (next() != 0) {
+                return tok();
+            }
             char word[kKplTokenTextMax + 2];
             std::snprintf(word, sizeof word, "%s ", lx.text);
             int index = -1;

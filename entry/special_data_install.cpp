@@ -1,0 +1,48 @@
+#include "entry/special_data_install.h"
+
+#include "entry/glass_entry.h"
+#include "lens/surface_setters.h"
+#include "runtime/arg_cells.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
+#include "runtime/parameters.h"
+
+namespace {
+
+// The typed values of a model glass: cell c of the running command.
+int medium_argument(int cell, double* value) {
+    const ArgCell* a = arg_cell(cell);
+    if (a == nullptr || a->status != kArgGiven) return 0;
+    if (a->type == kArgDouble) {
+        *value = a->value.d;
+        return 1;
+    }
+    if (a->type == kArgInt) {
+        *value = a->value.i;
+        return 1;
+    }
+    return 2;
+}
+
+int medium_prompt(int param, double* value) {
+    ArgCell cell{};
+    if (const int rc = prompt_param(param, &cell); rc != 0) return rc;
+    if (cell.type == kArgDouble) {
+        *value = cell.value.d;
+    } else if (cell.type == kArgInt) {
+        *value = cell.value.i;
+    } else {
+        return -9999;
+    }
+    return 0;
+}
+
+const MediumEntrySource kTypedMediumSource{medium_argument, medium_prompt};
+
+}  // namespace
+
+void install_special_data_handlers() {
+    set_handler(kSlotGlassCommands, cmd_glass_commands);
+    set_handler(kSlotNearestGlass, cmd_nearest_glass);
+    set_medium_entry_source(&kTypedMediumSource);
+}
