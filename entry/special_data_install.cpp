@@ -1,5 +1,6 @@
 #include "entry/special_data_install.h"
 
+#include "entry/asphere_entry.h"
 #include "entry/glass_entry.h"
 #include "lens/surface_setters.h"
 #include "runtime/arg_cells.h"
@@ -44,5 +45,7 @@ const MediumEntrySource kTypedMediumSource{medium_argument, medium_prompt};
 void install_special_data_handlers() {
     set_handler(kSlotGlassCommands, cmd_glass_commands);
     set_handler(kSlotNearestGlass, cmd_nearest_glass);
+    set_handler(kSlotAsphereData, cmd_asphere_data);
+    set_handler(kSlotPolynomialAsphere, cmd_polynomial_asphere);
     set_medium_entry_source(&kTypedMediumSource);
 }

@@ -108,6 +108,11 @@ void fill_ray_sets(DrawingConditions& dc) {
 
 }  // namespace
 
+void free_surface_spline(int n) {
+    free_spline(surface(n).spline);
+    surface(n).spline = nullptr;
+}
+
 ElementDrawingDefaults& program_element_drawing_defaults() {
     return g_program_element_defaults;
 }
