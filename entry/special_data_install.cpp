@@ -1,6 +1,7 @@
 #include "entry/special_data_install.h"
 
 #include "entry/asphere_entry.h"
+#include "entry/decentre_entry.h"
 #include "entry/glass_entry.h"
 #include "lens/surface_setters.h"
 #include "runtime/arg_cells.h"
@@ -47,5 +48,6 @@ void install_special_data_handlers() {
     set_handler(kSlotNearestGlass, cmd_nearest_glass);
     set_handler(kSlotAsphereData, cmd_asphere_data);
     set_handler(kSlotPolynomialAsphere, cmd_polynomial_asphere);
+    set_handler(kSlotDecentreTilt, cmd_decentre_tilt);
     set_medium_entry_source(&kTypedMediumSource);
 }
