@@ -2,7 +2,9 @@
 
 #include "entry/asphere_entry.h"
 #include "entry/decentre_entry.h"
+#include "entry/diffractive_entry.h"
 #include "entry/glass_entry.h"
+#include "entry/toric_hologram_entry.h"
 #include "lens/surface_setters.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
@@ -49,5 +51,8 @@ void install_special_data_handlers() {
     set_handler(kSlotAsphereData, cmd_asphere_data);
     set_handler(kSlotPolynomialAsphere, cmd_polynomial_asphere);
     set_handler(kSlotDecentreTilt, cmd_decentre_tilt);
+    set_handler(kSlotToricCurvature, cmd_toric_curvature);
+    set_handler(kSlotHologramData, cmd_hologram_data);
+    set_handler(kSlotDiffractiveData, cmd_diffractive_data);
     set_medium_entry_source(&kTypedMediumSource);
 }
