@@ -4,6 +4,7 @@
 #include "entry/decentre_entry.h"
 #include "entry/diffractive_entry.h"
 #include "entry/glass_entry.h"
+#include "entry/special_aperture_entry.h"
 #include "entry/toric_hologram_entry.h"
 #include "lens/surface_setters.h"
 #include "runtime/arg_cells.h"
@@ -54,5 +55,6 @@ void install_special_data_handlers() {
     set_handler(kSlotToricCurvature, cmd_toric_curvature);
     set_handler(kSlotHologramData, cmd_hologram_data);
     set_handler(kSlotDiffractiveData, cmd_diffractive_data);
+    set_handler(kSlotSpecialAperture, cmd_special_aperture);
     set_medium_entry_source(&kTypedMediumSource);
 }
