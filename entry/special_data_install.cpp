@@ -4,6 +4,7 @@
 #include "entry/decentre_entry.h"
 #include "entry/diffractive_entry.h"
 #include "entry/glass_entry.h"
+#include "entry/grin_entry.h"
 #include "entry/special_aperture_entry.h"
 #include "entry/toric_hologram_entry.h"
 #include "lens/surface_setters.h"
@@ -56,5 +57,6 @@ void install_special_data_handlers() {
     set_handler(kSlotHologramData, cmd_hologram_data);
     set_handler(kSlotDiffractiveData, cmd_diffractive_data);
     set_handler(kSlotSpecialAperture, cmd_special_aperture);
+    set_handler(kSlotGrinData, cmd_grin_data);
     set_medium_entry_source(&kTypedMediumSource);
 }
