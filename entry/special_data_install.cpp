@@ -1,6 +1,7 @@
 #include "entry/special_data_install.h"
 
 #include "entry/asphere_entry.h"
+#include "entry/at_surface_entry.h"
 #include "entry/decentre_entry.h"
 #include "entry/diffractive_entry.h"
 #include "entry/glass_entry.h"
@@ -58,5 +59,11 @@ void install_special_data_handlers() {
     set_handler(kSlotDiffractiveData, cmd_diffractive_data);
     set_handler(kSlotSpecialAperture, cmd_special_aperture);
     set_handler(kSlotGrinData, cmd_grin_data);
+    set_handler(kSlotAtSurface, cmd_at_surface);
+    set_handler(kSlotAtSurfaceFirstArg, cmd_at_surface_first_arg);
+    set_handler(kSlotGlassAtSurface, cmd_glass_at_surface);
+    set_handler(kSlotAtSurfaceValues, cmd_at_surface_values);
+    set_handler(kSlotPickupAtSurface, cmd_pickup_at_surface);
+    set_handler(kSlotCurrentSurface, cmd_current_surface);
     set_medium_entry_source(&kTypedMediumSource);
 }
