@@ -6,6 +6,7 @@
 #include "entry/diffractive_entry.h"
 #include "entry/glass_entry.h"
 #include "entry/grin_entry.h"
+#include "entry/reverse_negate.h"
 #include "entry/special_aperture_entry.h"
 #include "entry/toric_hologram_entry.h"
 #include "lens/surface_setters.h"
@@ -65,5 +66,7 @@ void install_special_data_handlers() {
     set_handler(kSlotAtSurfaceValues, cmd_at_surface_values);
     set_handler(kSlotPickupAtSurface, cmd_pickup_at_surface);
     set_handler(kSlotCurrentSurface, cmd_current_surface);
+    set_handler(kSlotReverseSurfaces, cmd_reverse_surfaces);
+    set_handler(kSlotNegateSurfaceRange, cmd_negate_surface_range);
     set_medium_entry_source(&kTypedMediumSource);
 }
