@@ -228,4 +228,14 @@ TEST_F(Entry, TripletWithGlaLinesKeepsItsFocalLength) {
     EXPECT_NEAR(ynu_trace(6, 0).efl, -1.0 / nu, 1e-3);
 }
 
+// A glass name with '-' after optional numbers left out is the name, not an expression.
+TEST_F(Entry, GlassNamesAfterOmittedOptionalNumbers) {
+    take_output();
+    ASSERT_EQ(run("glass_catalog 2 N-LAK9"), 0) << error_text();
+    EXPECT_NE(take_output().find("N-LAK9     Sellmeier"), std::string::npos);
+    run_all({"LEN NEW \"Names\"", "NXT", "SRF 50 N-SF6", "SRF -50 3 AIR 10", "NXT", "END"});
+    EXPECT_EQ(surface(1).thickness, 0.0);
+    EXPECT_EQ(name_of(surface(1)), "N-SF6     ");
+}
+
 }  // namespace
