@@ -144,6 +144,7 @@ struct Compiler {
                  std::uint8_t pre_increment, int end);
     int call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix, bool statement_level);
     int argument(int symbol, int arg, bool command_form, bool* asked, std::uint32_t* allowed);
+    bool glass_name_follows(int symbol, int arg);
     int reference(const char* name);
     int inline_text(const char* text, std::size_t length);
     int str_pref();
@@ -715,6 +716,19 @@ bool is_word_start(char c) {
     return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
 }
 
+// Whether the first text parameter after arg is a glass name.
+bool Compiler::glass_name_follows(int symbol, int arg) {
+    for (int k = arg + 1; k < kValueMaskArguments; ++k) {
+        bool output = false;
+        const ParamDescriptor* p = names->parameter(symbol, k, &output);
+        if (p == nullptr) return false;
+        if ((p->type_flags & (kParamText | kParamPlainText)) != 0) {
+            return (p->flags & kParamGlassName) != 0;
+        }
+    }
+    return false;
+}
+
 int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
                        std::uint32_t* allowed) {
     bool output = false;
@@ -751,7 +765,17 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
     if (d != nullptr && (d->flags & kParamOptionalWord) != 0 && !by_reference) {
         bool matched = false;
         if (is_word_start(c)) {
-            if (next() != 0) return tok();
+            // Before a text parameter the word is read whole up to the blank, so that a name
+            // such as N-SF6 reaches the text parameter as one word when it is no list word.
+            bool ignored = false;
+            const ParamDescriptor* following = names->parameter(symbol, arg + 1, &ignored);
+            const bool text_follows = command_form && following != nullptr &&
+                                      (following->type_flags & (kParamText | kParamPlainText)) != 0;
+            if (text_follows) {
+                if (kpl_read_bare_word(lx) != 0) return lx.error;
+            } else if (next() != 0) {
+                return tok();
+            }
             char word[kKplTokenTextMax + 2];
             std::snprintf(word, sizeof word, "%s ", lx.text);
             int index = -1;
@@ -762,6 +786,40 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
         }
         if (!matched) {
             // The parameter keeps its default; the token is the next argument's.
+            emit_byte(g, kArgTerminator);
+            return 1;
+        }
+    }
+    if (command_form && d != nullptr && !is_text && !by_reference && is_word_start(c) &&
+        glass_name_follows(symbol, arg)) {
+        if (kpl_read_bare_word(lx) != 0) return lx.error;
+        char word[kKplTokenTextMax + 2];
+        std::snprintf(word, sizeof word, "%s ", lx.text);
+        // An expression when every name in the word is known (or the word is a list word):
+        // N-LAK9 is no expression, since LAK9 names nothing.
+        bool expression = true;
+        for (std::size_t at = 0; word[at] != '\0' && expression;) {
+            if (!is_word_start(word[at])) {
+                // Digits that follow other characters belong to a number, not a name.
+                while (std::isalnum(static_cast<unsigned char>(word[at])) || word[at] == '.') ++at;
+                if (word[at] != '\0' && !is_word_start(word[at])) ++at;
+                continue;
+            }
+            char name[kKplTokenTextMax + 1];
+            std::size_t n = 0;
+            while (std::isalnum(static_cast<unsigned char>(word[at])) || word[at] == '_') {
+                name[n++] = word[at++];
+            }
+            name[n] = '\0';
+            lower(name);
+            Variable v;
+            int index = -1;
+            expression = find_variable(name, &v) || find_symbol(name) >= 0 ||
+                         (select_value_list(*d) == 0 && match_list_word(name, &index) != nullptr);
+        }
+        if (kpl_push_text(lx, word) != 0) return kMsgNoRoom;
+        if (!expression) {
+            // The parameter keeps its default; the word is the glass name's.
             emit_byte(g, kArgTerminator);
             return 1;
         }

@@ -108,6 +108,16 @@ void fill_ray_sets(DrawingConditions& dc) {
 
 }  // namespace
 
+void free_surface_grin(int n) {
+    free_grin(surface(n).grin);
+    surface(n).grin = nullptr;
+}
+
+void free_surface_spline(int n) {
+    free_spline(surface(n).spline);
+    surface(n).spline = nullptr;
+}
+
 ElementDrawingDefaults& program_element_drawing_defaults() {
     return g_program_element_defaults;
 }

@@ -10,6 +10,10 @@ int lens_new();
 void free_lens_special_data();
 // Frees every block the surface owns; the pointers are left for the caller to clear.
 void free_surface_special_data(int n);
+// Frees the surface's spline profile and clears its pointer.
+void free_surface_spline(int n);
+// Frees the surface's gradient-index record with its arrays and clears its pointer.
+void free_surface_grin(int n);
 // Resets the record's own fields to an air surface and clears its pointers without freeing.
 void reset_surface(int n);
 // Copies the whole record, pointers included: the caller decides which record keeps the blocks.

@@ -388,3 +388,18 @@ int alloc_diffractive_record(int n, int kind, int order) {
     bounds_stale = 1;
     return 0;
 }
+
+void set_toric_curvature(int n, double x_curvature) {
+    SurfaceRecord& s = surface(n);
+    if (is_curvature_pickup(s)) clear_curvature_pickup(n);
+    s.x_curvature = x_curvature;
+    s.toric = s.asphere != nullptr && s.asphere->kind == kAsphereBiconic ? 0 : 1;
+}
+
+void remove_toric(int n) {
+    SurfaceRecord& s = surface(n);
+    if (is_curvature_pickup(s)) clear_curvature_pickup(n);
+    s.x_curvature = 0.0;
+    s.x_conic = 0.0;
+    s.toric = 0;
+}

@@ -30,3 +30,9 @@ void set_polynomial_asphere_term(int n, int order, double value);
 // 0, -10 (a resize failed; the old record stays), or -9998 after message -353.
 int alloc_asphere_record(int n, int kind, int order);
 int alloc_diffractive_record(int n, int kind, int order);
+
+// A second curvature in the x-z section: a curvature pickup is dropped first; the toric flag is
+// set, except on a biconic asphere, whose record carries the second curvature itself.
+void set_toric_curvature(int n, double x_curvature);
+// The surface loses its x-curvature, x-conic and toric flag (and a curvature pickup).
+void remove_toric(int n);

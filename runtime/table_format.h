@@ -191,6 +191,10 @@ inline constexpr std::uint8_t kParamQuoteAnswer = 0x08;   // the answer is recor
 // An optional leading word of the parameter's list: any other token leaves the parameter to its
 // default and is read as the next argument.
 inline constexpr std::uint8_t kParamOptionalWord = 0x40;
+// A text that names a glass: where optional parameters stand before it, a bare word that does
+// not begin as a number, a variable, a symbol or a list word is the name, read whole ('-' and
+// all), and the optional parameters before it take their defaults.
+inline constexpr std::uint8_t kParamGlassName = 0x80;
 
 struct ProcedureRecord {
     std::uint32_t code_offset;

@@ -69,8 +69,9 @@ private:
 inline double stored_number_near(double printed) {
     double best = printed;
     double distance = 1e300;
-    for (int row = 1; row <= 500; ++row) {
-        for (int column = 1; column <= 10; ++column) {
+    // The whole ring: after many lines a fresh number may stand anywhere in it.
+    for (int row = 1; row <= kOutputRows; ++row) {
+        for (int column = 1; column <= kOutputColumns; ++column) {
             const double v = get_output_value(row, column);
             if (std::fabs(v - printed) < distance) {
                 distance = std::fabs(v - printed);
