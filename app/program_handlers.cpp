@@ -20,6 +20,7 @@
 #include "trace/ray_aiming.h"
 #include "trace/ray_fan.h"
 #include "trace/single_ray_listing.h"
+#include "trace/special_surfaces.h"
 #include "trace/speed_test.h"
 #include "trace/surface_probes.h"
 #include "ui/grid_line_entry.h"
@@ -56,6 +57,7 @@ void install_program_handlers() {
     install_object_point();
     install_ray_aiming();
     install_single_ray_listing();
+    install_special_surfaces();
     install_ray_fan();
     install_speed_test();
     install_surface_probes();

@@ -1,4 +1,5 @@
 #include "trace/surface_probes.h"
+#include "trace/special_surfaces.h"
 
 #include <cmath>
 
@@ -41,10 +42,6 @@ enum GrinKind : std::uint8_t {
     kGrinSel = 10,
     kGrinGrd = 11,
 };
-// Diffractive kinds with a phase model here: polynomials in r^2 (0 and 4) and in r (2).
-constexpr std::uint8_t kDiffractiveEven = 0;
-constexpr std::uint8_t kDiffractiveAllPowers = 2;
-constexpr std::uint8_t kDiffractiveEvenAlt = 4;
 constexpr double kMillimetresPerMicrometre = 0.001;
 // Buchdahl's constant of the chromatic coordinate, in micrometres.
 constexpr double kBuchdahlWavelength = 0.187;
@@ -178,35 +175,11 @@ int diffractive_phase_at(int n, double y, double x, double& phase, double& perio
         return 0;
     }
     if (const DiffractiveRecord* d = s.diffractive) {
-        const double* c = d->working;
-        const int count = c != nullptr ? d->working_count : 0;
-        const double s2 = x * x + y * y;
-        double W = 0.0, g = 0.0;
-        if (d->kind == kDiffractiveEven || d->kind == kDiffractiveEvenAlt) {
-            double power = 1.0;  // s^(k-1)
-            for (int k = 1; k < count; ++k) {
-                g += 2.0 * k * c[k] * power;
-                power *= s2;
-                W += c[k] * power;
-            }
-        } else if (d->kind == kDiffractiveAllPowers) {
-            const double r = std::sqrt(s2);
-            if (r >= kZeroDenominator) {
-                double power = 1.0;  // r^(k-1)
-                for (int k = 1; k < count; ++k) {
-                    g += k * c[k] * power;
-                    power *= r;
-                    W += c[k] * power;
-                }
-                g /= r;
-            }
-        } else {
-            return 0;
-        }
-        if (count > 0) W += c[0];
+        double W, gx, gy;
+        if (!diffractive_phase_polynomial(*d, x, y, W, gx, gy)) return 0;
         const double lambda = d->design_wavelength * kMillimetresPerMicrometre / lens.units;
         if (std::fabs(lambda) >= kZeroDenominator) phase = m * W / lambda;
-        periods(lambda, g * y, g * x);
+        periods(lambda, gy, gx);
     }
     return 0;
 }
