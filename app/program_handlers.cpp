@@ -14,6 +14,7 @@
 #include "runtime/settings.h"
 #include "runtime/window_titles.h"
 #include "trace/derived_rays.h"
+#include "trace/grin_propagation.h"
 #include "trace/lens_setup.h"
 #include "trace/object_point.h"
 #include "trace/paraxial_commands.h"
@@ -58,6 +59,7 @@ void install_program_handlers() {
     install_ray_aiming();
     install_single_ray_listing();
     install_special_surfaces();
+    install_grin_propagation();
     install_ray_fan();
     install_speed_test();
     install_surface_probes();
