@@ -135,6 +135,35 @@ TEST_F(GrinTest, SelfocRodFollowsTheSinusoid) {
     EXPECT_LT(error[0] / error[1], 24.0);
 }
 
+// The whole trace from an object point 10 before the rod: each ray reaches the image plane just
+// behind the rod's end where the sinusoid puts it, with the rod's optical path added to the
+// path in air.
+TEST_F(GrinTest, WholeRaysThroughTheRodFromAnObjectPoint) {
+    const double nb = 1.6, r1 = 0.15, length = 9.0, epr = 1.5;
+    coefficient(0, r1);
+    medium(kSel, 0.01, length);
+    thickness(2, 0.0);
+    refresh_vertex_positions();
+    LensData& lens = lens_data();
+    lens.object_height = 0.0;
+    lens.axial_start_height = epr;
+    lens.chief_start_height = 0.0;
+    lens.epxy = 1;
+    for (double py : {0.0, 0.2, 0.7, -1.0}) {
+        RayRecord ray = make_ray(kRayPlain, 0, 0, 0, py);
+        trace_ray(ray);
+        ASSERT_EQ(ray.failure, 0) << py;
+        EXPECT_EQ(ray.surface, 3);
+        const double h = epr * py;
+        const double a = std::atan2(h, 10.0);
+        const Rod expected = selfoc_exit(nb, r1, h, a, length);
+        EXPECT_NEAR(ray.y, expected.y, 1e-9) << py;
+        EXPECT_NEAR(ray.l, expected.ty, 1e-9) << py;
+        EXPECT_NEAR(ray.opl, std::hypot(h, 10.0) - 10.0 + expected.opl, 1e-9) << py;
+        EXPECT_EQ(ray.grin_state, 0);  // left the medium at surface 2
+    }
+}
+
 TEST_F(GrinTest, WoodMediumWithoutGradientIsHomogeneous) {
     medium(kWod, 0.3, 7.0);  // R1 = 0
     const double a = 0.2;

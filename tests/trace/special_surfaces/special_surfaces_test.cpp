@@ -3,6 +3,7 @@
 // imaging of an ideal lens and the reconstruction of a hologram's construction point.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -79,6 +80,33 @@ TEST_F(SpecialSurfaceTest, PerfectLensImagesAnObjectPointWithoutPathDifference) 
         EXPECT_NEAR(r.y + t * r.l, image[1], 1e-10) << p[0] << " " << p[1];
         EXPECT_NEAR(r.k * r.k + r.l * r.l + r.m * r.m, 1.0, 1e-14);
         paths.push_back(r.opl + t);
+    }
+    for (double path : paths) EXPECT_NEAR(path, paths[0], 1e-9);
+}
+
+// The same lens in a whole trace: object height 5 at 200 before the ideal lens, the image plane
+// 200 behind it; every ray of the pupil lands at -5.
+TEST_F(SpecialSurfaceTest, WholeRaysThroughAPerfectLensMeetAtTheImage) {
+    PerfectLensRecord record{100.0, -1.0};
+    surface(1).perfect_lens = &record;
+    make_lens(1, 200.0);
+    thickness(1, 200.0);
+    refresh_vertex_positions();
+    LensData& lens = lens_data();
+    lens.object_height = 5.0;
+    lens.axial_start_height = 20.0;
+    lens.chief_start_height = 0.0;
+    lens.epxy = 1;
+    std::vector<double> paths;
+    for (const std::array<double, 2>& pupil :
+         {std::array<double, 2>{0, 0}, {0, 0.15}, {0, 0.5}, {0, 1}, {0.6, -0.7}}) {
+        RayRecord ray = make_ray(kRayPlain, 0, 1, pupil[0], pupil[1]);
+        trace_ray(ray);
+        ASSERT_EQ(ray.failure, 0);
+        EXPECT_EQ(ray.surface, 2);
+        EXPECT_NEAR(ray.x, 0.0, 1e-10);
+        EXPECT_NEAR(ray.y, -5.0, 1e-10);
+        paths.push_back(ray.opl);
     }
     for (double path : paths) EXPECT_NEAR(path, paths[0], 1e-9);
 }
