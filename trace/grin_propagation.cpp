@@ -1,6 +1,7 @@
 #include "trace/grin_propagation.h"
 
 #include <cmath>
+#include <cstdint>
 
 #include "lens/lens_data.h"
 #include "trace/aperture_shapes.h"
@@ -201,6 +202,7 @@ void refract_into_grin(int n, RayRecord& ray) {
         return;
     }
     const int w = ray.wavelength;
+    const std::int16_t state_before = ray.grin_state;
     double n1;
     if (ray.grin_state == 2) {
         n1 = ray.grin_index;
@@ -220,7 +222,10 @@ void refract_into_grin(int n, RayRecord& ray) {
         return;
     }
     ray.grin_index = index;
-    if (!bend_at(n, ray, t, n1, index)) return;
+    if (!bend_at(n, ray, t, n1, index)) {
+        ray.grin_state = state_before;  // a failed ray keeps the state it came with
+        return;
+    }
     renormalise(ray);
     ray.grin_state = 1;
     ray.grin_surface = static_cast<std::int16_t>(n + (ray.group_offset >= 1 ? ray.group_offset : 0));

@@ -189,6 +189,25 @@ TEST_F(GrinTest, RaysThatNeverArriveFail) {
     EXPECT_EQ(still.failure, kRayFailMissed);
 }
 
+// From index 2 into 1.6 at sin a = 0.9: 2 * 0.9 / 1.6 > 1, total reflection where the surface
+// does not allow it; the ray keeps its state and direction.
+TEST_F(GrinTest, TotalReflectionAtTheEntryFails) {
+    medium(kSel, 0.1, 5.0);
+    Medium dense(2.0);
+    RayRecord r{};
+    r.surface = 1;
+    r.l = 0.9;
+    r.m = std::sqrt(1 - 0.81);
+    r.medium = r.prev_medium = dense.data();
+    r.nz = 1.0;
+    r.normal_len2 = 1.0;
+    r.cos_i = r.m;
+    trace_seams().refract_into_grin(1, r);
+    EXPECT_EQ(r.failure, kRayFailTotalReflection);
+    EXPECT_EQ(r.grin_state, 0);
+    EXPECT_EQ(r.l, 0.9);
+}
+
 TEST_F(GrinTest, DrawingRayGrowsThePointBufferAndKeepsItsPoints) {
     ASSERT_EQ(init_lens_drawing(), 0);
     const double nb = 1.6, r1 = 0.15, length = 12.0, step = 0.005;
