@@ -1,5 +1,6 @@
 #include "app/program_handlers.h"
 
+#include "app/ray_source_commands.h"
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/window_captions.h"
@@ -60,6 +61,7 @@ void install_program_handlers() {
     install_single_ray_listing();
     install_special_surfaces();
     install_grin_propagation();
+    install_ray_source_commands();
     install_ray_fan();
     install_speed_test();
     install_surface_probes();
