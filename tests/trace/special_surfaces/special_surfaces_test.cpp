@@ -111,6 +111,25 @@ TEST_F(SpecialSurfaceTest, WholeRaysThroughAPerfectLensMeetAtTheImage) {
     for (double path : paths) EXPECT_NEAR(path, paths[0], 1e-9);
 }
 
+// Traced back from the image point while the aiming steps backwards, the same lens maps the
+// rays onto the object point.
+TEST_F(SpecialSurfaceTest, PerfectLensMapsBackToTheObjectInTheBackwardStep) {
+    PerfectLensRecord record{100.0, -1.0};
+    surface(1).perfect_lens = &record;
+    const Vec object{2.0, 5.0, -200.0};
+    const Vec image{-2.0, -5.0, 200.0};
+    trace_globals().backward_step = 1;
+    for (const Vec& p : {Vec{0, -3, 0}, Vec{4, 10, 0}, Vec{-6, -20, 0}}) {
+        RayRecord r = ray_at(p, add(p, image, -1.0), air_.data());
+        trace_perfect_lens(1, r);
+        ASSERT_EQ(r.failure, 0);
+        const double t = (object[2] - r.z) / r.m;
+        EXPECT_NEAR(r.x + t * r.k, object[0], 1e-10);
+        EXPECT_NEAR(r.y + t * r.l, object[1], 1e-10);
+    }
+    trace_globals().backward_step = 0;
+}
+
 TEST_F(SpecialSurfaceTest, PerfectLensEdgeCases) {
     PerfectLensRecord record{100.0, 1.0};
     surface(1).perfect_lens = &record;
