@@ -131,8 +131,8 @@ void into_end_frame(const SurfaceRecord& e, RayRecord& probe) {
     enter_surface_frame(*e.decentre, probe, false);
 }
 
-EndTest end_test(const SurfaceRecord& e, const RayRecord& ray, const double R[3],
-                 const double T[3], double dz, RayRecord& probe) {
+EndTest end_test(const SurfaceRecord& e, const double R[3], const double T[3], double dz,
+                 RayRecord& probe) {
     probe.x = R[0];
     probe.y = R[1];
     probe.z = R[2] - dz;
@@ -140,7 +140,6 @@ EndTest end_test(const SurfaceRecord& e, const RayRecord& ray, const double R[3]
     probe.l = T[1];
     probe.m = T[2];
     into_end_frame(e, probe);
-    (void)ray;
     SagPoint p{};
     surface_sag_normal(e, probe.x, probe.y, p);
     EndTest t{};
@@ -261,7 +260,7 @@ void propagate_in_grin(int end, RayRecord& ray) {
     double p0 = ray.grin_index * ray.grin_index;
     double d0 = 2.0 * (G1[0] * T[0] + G1[1] * T[1] + G1[2] * T[2]);
     RayRecord probe = ray;  // carries trial points into the end surface's frame
-    EndTest test = end_test(es, ray, R, T, dz, probe);
+    EndTest test = end_test(es, R, T, dz, probe);
     double gap_before = test.gap;
     double dt = full_step;
     bool approach = false;
@@ -293,7 +292,7 @@ void propagate_in_grin(int end, RayRecord& ray) {
         optical += dt * ((p0 + n2) * 0.5 - (d1 - d0) * dt / 12.0);
         p0 = n2;
         d0 = d1;
-        test = end_test(es, ray, R, T, dz, probe);
+        test = end_test(es, R, T, dz, probe);
         if (!std::isfinite(test.gap)) {
             set_ray_failure(ray, kRayFailMissed);
             return;
