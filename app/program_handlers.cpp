@@ -14,6 +14,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/window_titles.h"
+#include "trace/conjugates_window.h"
 #include "trace/derived_rays.h"
 #include "trace/grin_propagation.h"
 #include "trace/lens_setup.h"
@@ -62,6 +63,7 @@ void install_program_handlers() {
     install_special_surfaces();
     install_grin_propagation();
     install_ray_source_commands();
+    install_conjugates_window();
     install_ray_fan();
     install_speed_test();
     install_surface_probes();
