@@ -10,6 +10,7 @@
 #include "trace/object_point.h"
 #include "trace/ray_aiming.h"
 #include "trace/ray_trace.h"
+#include "trace/special_surfaces.h"
 #include "trace/trace_seams.h"
 
 namespace lens_setup_test {
@@ -152,6 +153,30 @@ TEST_F(Aiming, TheWideAngleReferenceRayCrossesTheStopCentre) {
     const double allowed = 20.0 * 1.7453292519943297e-7;
     EXPECT_NEAR(r.x, 0.0, allowed);
     EXPECT_NEAR(r.y, 0.0, allowed);
+}
+
+// A grating on the front shell bends every ray; the aiming, which traces back through it, still
+// finds the rays that meet their points of the stop.
+TEST_F(Aiming, RaysThroughAGratingMeetTheirPointsOfTheStop) {
+    monocentric(1e10);
+    install_special_surfaces();
+    surface(1).grating_spacing = 0.05;
+    surface(1).diffraction_order = 1;
+    ASSERT_EQ(lens_setup(0), 0);  // the set-up marks which surfaces the trace may take as plain
+    lens_data().wide_angle = 1;
+    const double R = surface(2).aperture_radius;
+    const double points[][2] = {{0.0, 0.0}, {0.0, 0.8}, {0.5, -0.5}};
+    for (const auto& p : points) {
+        SCOPED_TRACE(testing::Message() << p[0] << " " << p[1]);
+        RayRecord r = ray(0.5, p[0], p[1]);
+        setup_ray_at_object(r, nullptr);
+        ASSERT_EQ(r.failure, 0);
+        trace_to_surface(r, 2);
+        ASSERT_EQ(r.failure, 0);
+        EXPECT_NEAR(r.x, p[0] * R, 1e-6 * R);
+        EXPECT_NEAR(r.y, p[1] * R, 1e-6 * R);
+    }
+    surface(1).grating_spacing = 0.0;
 }
 
 // A field beyond a right angle cannot reach the lens: the aim fails with its code, within its

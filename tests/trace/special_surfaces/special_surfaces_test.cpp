@@ -236,6 +236,28 @@ TEST_F(SpecialSurfaceTest, GratingFollowsTheGratingEquation) {
     EXPECT_EQ(lost.m, 1.0);
 }
 
+// Traced back through the same grating (the aiming's backward step), the reversed outgoing ray
+// leaves along the reversed incoming one.
+TEST_F(SpecialSurfaceTest, GratingTracedBackwardsUndoesTheForwardBending) {
+    surface(0).index = air_.data();
+    surface(1).index = glass_.data();
+    surface(1).grating_spacing = 0.002;
+    surface(1).diffraction_order = 1;
+    const Vec d = unit({0.1, 0.3, 1.0});
+    RayRecord forward = ray_at({1, 2, 0}, d, air_.data());
+    trace_grating(1, forward);
+    ASSERT_EQ(forward.failure, 0);
+    RayRecord back = ray_at({1, 2, 0}, {-forward.k, -forward.l, -forward.m}, glass_.data());
+    back.backward = 1;
+    trace_globals().backward_step = 1;
+    trace_grating(1, back);
+    trace_globals().backward_step = 0;
+    ASSERT_EQ(back.failure, 0);
+    EXPECT_NEAR(back.k, -d[0], 1e-14);
+    EXPECT_NEAR(back.l, -d[1], 1e-14);
+    EXPECT_NEAR(back.m, -d[2], 1e-14);
+}
+
 TEST_F(SpecialSurfaceTest, DiffractiveConstantTermRefractsPlainlyAndAddsItsPath) {
     double coefficients[3] = {0.004, 0.0, 0.0};
     DiffractiveRecord record{};
