@@ -111,10 +111,6 @@ void renormalise(RayRecord& ray) {
     }
 }
 
-bool backward_travel(const RayRecord& ray) {
-    return ray.backward || trace_globals().backward_step;
-}
-
 // The end surface seen from a point of the medium: the gap along z from the point to the
 // surface, the unit normal there and its cosine with T, all in the end surface's frame.
 struct EndTest {
@@ -139,7 +135,7 @@ EndTest end_test(const SurfaceRecord& e, const double R[3], const double T[3], d
     probe.k = T[0];
     probe.l = T[1];
     probe.m = T[2];
-    into_end_frame(e, probe);
+    if (!probe.backward) into_end_frame(e, probe);
     SagPoint p{};
     surface_sag_normal(e, probe.x, probe.y, p);
     EndTest t{};
@@ -191,7 +187,30 @@ bool medium_aperture_passes(int g, RayRecord& ray, const double R[3]) {
 }  // namespace
 
 void refract_into_grin(int n, RayRecord& ray) {
-    if (backward_travel(ray)) {
+    if (ray.backward) {
+        // Traced backwards the ray meets the medium's own surface on its way out of it.
+        if (ray.grin_state == 0 || ray.grin_surface != n) {
+            set_ray_failure(ray, kRayFailNotAvailable);
+            return;
+        }
+        const Tables t = tables_after(n, ray);
+        if (t.table == nullptr) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+        const SurfaceRecord& s = surface(n);
+        if (s.grating_spacing != 0.0 || s.diffractive != nullptr || s.hologram != nullptr ||
+            s.perfect_lens != nullptr) {
+            set_ray_failure(ray, kRayFailNotAvailable);
+            return;
+        }
+        if (!bend_at(n, ray, t, ray.grin_index, t.table[ray.wavelength])) return;
+        renormalise(ray);
+        ray.grin_state = 0;
+        ray.grin_surface = 0;
+        return;
+    }
+    if (trace_globals().backward_step) {
         set_ray_failure(ray, kRayFailNotAvailable);
         return;
     }
@@ -234,7 +253,9 @@ void propagate_in_grin(int end, RayRecord& ray) {
     const int g = ray.grin_surface;
     const SurfaceRecord& gs = surface(g);
     if (gs.grin == nullptr) return;
-    if (backward_travel(ray)) {
+    const bool backward = ray.backward != 0;
+    if (backward != (trace_globals().backward_step != 0) ||
+        (backward && (end != g || gs.decentre != nullptr))) {
         set_ray_failure(ray, kRayFailNotAvailable);
         return;
     }
@@ -249,7 +270,9 @@ void propagate_in_grin(int end, RayRecord& ray) {
         return;
     }
     const int w = ray.wavelength;
-    const double dz = es.vertex_position - gs.vertex_position;
+    // Forwards the integration runs in the medium's frame, from the end surface's vertex
+    // shifted back by the gap; backwards the ray is already in the medium's own surface frame.
+    const double dz = backward ? 0.0 : es.vertex_position - gs.vertex_position;
     double R[3] = {ray.x, ray.y, ray.z + dz};
     const double n_start = std::fabs(ray.grin_index);
     double T[3] = {n_start * ray.k, n_start * ray.l, n_start * ray.m};
@@ -330,13 +353,27 @@ void propagate_in_grin(int end, RayRecord& ray) {
     ray.k = T[0] / index;
     ray.l = T[1] / index;
     ray.m = T[2] / index;
-    into_end_frame(es, ray);
+    if (!backward) into_end_frame(es, ray);
     ray.nx = test.normal[0];
     ray.ny = test.normal[1];
     ray.nz = test.normal[2];
     ray.normal_len2 = 1.0;
     ray.cos_i = ray.nx * ray.k + ray.ny * ray.l + ray.nz * ray.m;
     ray.dist = path_length;
+    if (backward) {
+        ray.dtan_y = optical;
+        // As the backward step checks a plane surface: the ray must have gone forward along
+        // its way and must meet the surface where the surface is.
+        const double cx = es.toric == 2 ? es.x_curvature : 0.0;
+        if (es.curvature == 0.0 && cx == 0.0) {
+            if (path_length < -kConvergenceCoarse || aperture_hit_test(end, ray.x, ray.y) != 0) {
+                set_ray_failure(ray, kRayFailMissed);
+                return;
+            }
+        }
+        // The backward step refracts out of the medium itself, at the medium's surface.
+        return;
+    }
     ray.opl += optical;
     if (lens_data().wavelength_count > 2 && ray.medium != nullptr) {
         ray.chrom_opl += (ray.medium[1] - ray.medium[2]) * path_length;
@@ -382,6 +419,46 @@ void propagate_in_grin(int end, RayRecord& ray) {
     }
     if (!bend_at(end, ray, t, index, t.table[w])) return;
     renormalise(ray);
+}
+
+void enter_grin_backward(int n, RayRecord& ray) {
+    const int g = n - 1;
+    const SurfaceRecord& gs = surface(g);
+    const SurfaceRecord& s = surface(n);
+    if (gs.grin == nullptr || gs.decentre != nullptr || s.decentre != nullptr ||
+        s.grating_spacing != 0.0 || s.diffractive != nullptr || s.hologram != nullptr ||
+        s.perfect_lens != nullptr || ray.prev_medium == nullptr) {
+        set_ray_failure(ray, kRayFailNotAvailable);
+        return;
+    }
+    const int w = ray.wavelength;
+    // The medium's index at the point, in the frame of the surface where the medium begins.
+    double index;
+    grin_index_at(g, w, ray.x, ray.y, ray.z + gs.thickness, &index);
+    if (!std::isfinite(index) || std::fabs(index) < kZeroDenominator) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    const Tables t{backward_index(n), nullptr, s.medium_kind_backward};
+    const double saved_index = ray.grin_index;
+    ray.grin_index = index;
+    if (!bend_at(n, ray, t, ray.prev_medium[w], index)) {
+        ray.grin_index = saved_index;
+        return;
+    }
+    renormalise(ray);
+    ray.grin_state = 1;
+    ray.grin_surface = static_cast<std::int16_t>(g);
+}
+
+void start_backward_in_grin(int n, RayRecord& ray) {
+    if (n < 2 || surface(n - 1).grin == nullptr) return;
+    const int g = n - 1;
+    double index;
+    grin_index_at(g, ray.wavelength, ray.x, ray.y, ray.z + surface(g).thickness, &index);
+    ray.grin_index = index;
+    ray.grin_state = 1;
+    ray.grin_surface = static_cast<std::int16_t>(g);
 }
 
 void install_grin_propagation() {

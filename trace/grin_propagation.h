@@ -8,14 +8,23 @@
 // surface by Newton steps along T. Drawing rays (kind 3) leave their path in the lens drawing's
 // point buffer. Nothing here allocates except that buffer's growth.
 //
-// Rays traced backwards (the aiming's backward step, rays with the reverse media) are not
-// carried through gradient media yet: they fail with kRayFailNotAvailable at the medium.
+// Rays traced backwards by the aiming's backward step cross gradient media of lenses without
+// decentres at the medium: entered at the surface behind the medium, integrated back to the
+// medium's own surface and refracted out there. Anything else traced backwards through a
+// gradient medium fails with kRayFailNotAvailable.
 #pragma once
 
 struct RayRecord;
 
 void refract_into_grin(int surface, RayRecord& ray);
 void propagate_in_grin(int end_surface, RayRecord& ray);
+
+// The backward step at surface n when the medium before n (after n - 1) is a gradient medium:
+// refracts the ray into it from the medium it travels in.
+void enter_grin_backward(int n, RayRecord& ray);
+// A backward trace that starts at surface n, in the medium before it: marks the ray as inside
+// that medium when it is a gradient medium.
+void start_backward_in_grin(int n, RayRecord& ray);
 
 // Longest run of integration passes through one medium.
 inline constexpr int kGrinPassLimit = 32000;
