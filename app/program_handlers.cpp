@@ -1,5 +1,6 @@
 #include "app/program_handlers.h"
 
+#include "app/ray_source_commands.h"
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/window_captions.h"
@@ -21,13 +22,16 @@
 #include "runtime/string_commands.h"
 #include "runtime/user_libraries.h"
 #include "runtime/window_titles.h"
+#include "trace/conjugates_window.h"
 #include "trace/derived_rays.h"
+#include "trace/grin_propagation.h"
 #include "trace/lens_setup.h"
 #include "trace/object_point.h"
 #include "trace/paraxial_commands.h"
 #include "trace/ray_aiming.h"
 #include "trace/ray_fan.h"
 #include "trace/single_ray_listing.h"
+#include "trace/special_surfaces.h"
 #include "trace/speed_test.h"
 #include "trace/surface_probes.h"
 #include "ui/grid_line_entry.h"
@@ -71,6 +75,10 @@ void install_program_handlers() {
     install_object_point();
     install_ray_aiming();
     install_single_ray_listing();
+    install_special_surfaces();
+    install_grin_propagation();
+    install_ray_source_commands();
+    install_conjugates_window();
     install_ray_fan();
     install_speed_test();
     install_surface_probes();

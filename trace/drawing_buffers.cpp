@@ -43,6 +43,20 @@ void set_drawing_point(int row, double x, double y, double z) {
     b.points[row][2] = z;
 }
 
+bool grow_drawing_points() {
+    DrawingBuffers& b = g_buffers;
+    const int rows = (b.point_rows / kDrawingPointRows + 1) * kDrawingPointRows;
+    double** grown = alloc_matrix_of<double>(rows, 3);
+    if (grown == nullptr) return false;
+    for (int r = 0; r < b.point_rows && b.points != nullptr; ++r) {
+        for (int c = 0; c < 3; ++c) grown[r][c] = b.points[r][c];
+    }
+    free_matrix_of(b.points);
+    b.points = grown;
+    b.point_rows = rows;
+    return true;
+}
+
 void free_lens_drawing() {
     DrawingBuffers& b = g_buffers;
     free_matrix_of(b.points);

@@ -23,5 +23,8 @@ DrawingBuffers& drawing_buffers();
 int init_lens_drawing();
 // Stores row `row` of the point buffer; rows outside the buffer are ignored.
 void set_drawing_point(int row, double x, double y, double z);
+// Grows the point buffer to the next multiple of 502 rows above its row count, keeping the rows
+// stored so far. False, with the old buffer kept, when the new one cannot be made.
+bool grow_drawing_points();
 // Frees both buffers (end of the program; tests).
 void free_lens_drawing();

@@ -491,6 +491,74 @@ double petzval_radius(std::uint8_t section) {
     return quotient(1.0, n * sum);
 }
 
+void paraxial_matrix_walk(std::uint8_t section, int w, ParaxialMatrixSteps& out) {
+    const int image = lens_data().image_surface;
+    for (int j = 0; j <= image; ++j) {
+        out.index[j] = 1.0;
+        out.power[j] = 0.0;
+        out.reduced[j] = 0.0;
+        out.radial[j] = 0.0;
+    }
+    const LensData& l = lens_data();
+    double n = medium_index(0, w);
+    out.index[0] = n;
+    int sign = 1;
+    int last = 0;
+    for (int j = 1; j < image; ++j) {
+        j = follow_skip(j);
+        if (j >= image) break;
+        const SurfaceRecord& s = surface(j);
+        const int k = next_walk_surface(j);
+        if (middle_of_group(s)) continue;
+        const double n_prev = n;
+        if (s.perfect_lens == nullptr) {
+            if (reflects(s)) sign = -sign;
+            n = signed_index_behind(j, sign, w);
+        }
+        out.index[j] = n;
+        const double c = toric_section(s, section) ? s.x_curvature : s.curvature;
+        double power;
+        if (s.perfect_lens != nullptr) {
+            const double f = s.perfect_lens->focal_length;
+            power = std::fabs(f) < kParaxialZero ? 0.0 : 1.0 / f;
+        } else {
+            power = (n - n_prev) * c;
+            const DiffractiveRecord* dif = s.diffractive;
+            const double lambda = l.wavelengths[w].wavelength;
+            if (dif != nullptr && (dif->kind == 0 || dif->kind == 4) && dif->working_count >= 2) {
+                power += quotient(-2.0 * lambda * dif->working[1] * s.diffraction_order,
+                                  dif->design_wavelength);
+            } else if (s.hologram != nullptr) {
+                const HologramRecord& h = *s.hologram;
+                auto reciprocal = [](double z, int virtual_point) {
+                    const double a = std::fabs(z) < kParaxialZero ? 0.0 : 1.0 / std::fabs(z);
+                    return virtual_point == 0 ? -a : a;
+                };
+                const double a1 = reciprocal(h.first_point[2], h.first_point_virtual);
+                const double a2 = reciprocal(h.second_point[2], h.second_point_virtual);
+                power += quotient((a1 - a2) * lambda * h.order, h.wavelength);
+            }
+        }
+        out.power[j] = power;
+        const double d = gap_length(j, k);
+        const double n1 = radial_coefficient(j, w, n, section);
+        out.radial[j] = n1;
+        out.reduced[j] = quotient(d, n);
+        if (n1 == 0.0) {
+            const AxialFit f = axial_fit(j, w, n, d);
+            if (f.valid && (std::fabs(f.b) >= kParaxialZero || std::fabs(f.c) >= kParaxialZero) &&
+                std::fabs(f.n_e) >= kParaxialZero) {
+                // The reduced length of an axial profile is the integral of dz / n; the sign of
+                // the medium's index carries over.
+                out.reduced[j] = (n < 0 ? -1.0 : 1.0) * reduced_length(f, d);
+                n = (n < 0 ? -1.0 : 1.0) * std::fabs(f.n_e);
+            }
+        }
+        last = j;
+    }
+    out.last = last;
+}
+
 void paraxial_setup_data(std::uint8_t print, std::uint8_t section, double* out) {
     ParaxialState& p = g_state;
     const LensData& l = lens_data();

@@ -147,6 +147,20 @@ void paraxial_trace(std::uint8_t section);
 void paraxial_start_values(std::uint8_t section);
 double petzval_radius(std::uint8_t section);
 // print 0 fills out (six values); otherwise prints the first-order listing and out is unused.
+// The steps of the paraxial walk from surface 1 to the last surface before the image, per
+// surface j reached (indexed by surface number; surfaces not reached keep index 1 and nothing
+// else): the signed index behind j, the power of j (perfect lens, diffractive and holographic
+// terms included), the reduced length of the gap after j (the integral of dz / n for an axial
+// gradient, the image surface's thickness on the last gap) and the radial gradient coefficient
+// N1 of the medium behind j (0 without one). Arrays of image surface + 1 entries.
+struct ParaxialMatrixSteps {
+    double* index;
+    double* power;
+    double* reduced;
+    double* radial;
+    int last;  // last surface reached before the image
+};
+void paraxial_matrix_walk(std::uint8_t section, int w, ParaxialMatrixSteps& out);
 void paraxial_setup_data(std::uint8_t print, std::uint8_t section, double* out);
 
 // Helpers shared by the listings and the scaling.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "lens/lens_data.h"
+#include "trace/grin_propagation.h"
 #include "trace/ray_frames.h"
 #include "trace/ray_media.h"
 #include "trace/ray_trace.h"
@@ -470,6 +471,7 @@ void trace_back_to_object(RayRecord& ray, int rfs, double a, double b, double u,
     ray.frame_surface = 0;
     ray.medium = ray.prev_medium = backward_index(rfs);
     ray.alt_medium = ray.prev_alt_medium = nullptr;
+    start_backward_in_grin(rfs, ray);
     while (ray.failure == 0 && ray.surface > 1) trace_to_previous_surface(ray);
     if (ray.failure != 0) return;
     // Out of surface 1's frame, into the lens's own, pointing into the lens.

@@ -1,4 +1,5 @@
 #include "trace/surface_probes.h"
+#include "trace/special_surfaces.h"
 
 #include <cmath>
 
@@ -41,10 +42,6 @@ enum GrinKind : std::uint8_t {
     kGrinSel = 10,
     kGrinGrd = 11,
 };
-// Diffractive kinds with a phase model here: polynomials in r^2 (0 and 4) and in r (2).
-constexpr std::uint8_t kDiffractiveEven = 0;
-constexpr std::uint8_t kDiffractiveAllPowers = 2;
-constexpr std::uint8_t kDiffractiveEvenAlt = 4;
 constexpr double kMillimetresPerMicrometre = 0.001;
 // Buchdahl's constant of the chromatic coordinate, in micrometres.
 constexpr double kBuchdahlWavelength = 0.187;
@@ -178,35 +175,11 @@ int diffractive_phase_at(int n, double y, double x, double& phase, double& perio
         return 0;
     }
     if (const DiffractiveRecord* d = s.diffractive) {
-        const double* c = d->working;
-        const int count = c != nullptr ? d->working_count : 0;
-        const double s2 = x * x + y * y;
-        double W = 0.0, g = 0.0;
-        if (d->kind == kDiffractiveEven || d->kind == kDiffractiveEvenAlt) {
-            double power = 1.0;  // s^(k-1)
-            for (int k = 1; k < count; ++k) {
-                g += 2.0 * k * c[k] * power;
-                power *= s2;
-                W += c[k] * power;
-            }
-        } else if (d->kind == kDiffractiveAllPowers) {
-            const double r = std::sqrt(s2);
-            if (r >= kZeroDenominator) {
-                double power = 1.0;  // r^(k-1)
-                for (int k = 1; k < count; ++k) {
-                    g += k * c[k] * power;
-                    power *= r;
-                    W += c[k] * power;
-                }
-                g /= r;
-            }
-        } else {
-            return 0;
-        }
-        if (count > 0) W += c[0];
+        double W, gx, gy;
+        if (!diffractive_phase_polynomial(*d, x, y, W, gx, gy)) return 0;
         const double lambda = d->design_wavelength * kMillimetresPerMicrometre / lens.units;
         if (std::fabs(lambda) >= kZeroDenominator) phase = m * W / lambda;
-        periods(lambda, g * y, g * x);
+        periods(lambda, gy, gx);
     }
     return 0;
 }
@@ -259,6 +232,116 @@ int grin_index_at(int n, int w, double x, double y, double z, double* index) {
             break;
     }
     return 0;
+}
+
+double grin_index_gradient(int n, int w, double dt, double x, double y, double z, double g[3]) {
+    double index;
+    grin_index_at(n, w, x, y, z, &index);
+    g[0] = g[1] = g[2] = 0.0;
+    const SurfaceRecord& s = surface(n);
+    const GrinRecord* grin = s.grin;
+    if (grin == nullptr) return index;
+    const double base = s.index != nullptr ? s.index[w] : 1.0;
+    const double r2 = x * x + y * y;
+    constexpr int kR = 0, kZ = 4;
+    const double scale = dt * index;
+    // d/drho of R1 rho + R2 rho^2 + R3 rho^3 + R4 rho^4, and d/dz of the axial polynomial.
+    auto radial_slope = [&](double rho) {
+        return coefficient(*grin, kR, w) + 2.0 * coefficient(*grin, kR + 1, w) * rho +
+               3.0 * coefficient(*grin, kR + 2, w) * rho * rho +
+               4.0 * coefficient(*grin, kR + 3, w) * rho * rho * rho;
+    };
+    auto axial_slope = [&]() {
+        return coefficient(*grin, kZ, w) + 2.0 * coefficient(*grin, kZ + 1, w) * z +
+               3.0 * coefficient(*grin, kZ + 2, w) * z * z +
+               4.0 * coefficient(*grin, kZ + 3, w) * z * z * z;
+    };
+    switch (grin->kind) {
+        case kGrinArg: {
+            const double p = radial_slope(r2);
+            g[0] = scale * 2.0 * p * x;
+            g[1] = scale * 2.0 * p * y;
+            g[2] = scale * axial_slope();
+            break;
+        }
+        case kGrinAeg: {
+            const double wx = grin->aeg_weights[0], wy = grin->aeg_weights[1];
+            const double p = radial_slope(wx * x * x + wy * y * y);
+            g[0] = scale * 2.0 * p * x * wx;
+            g[1] = scale * 2.0 * p * y * wy;
+            g[2] = scale * axial_slope();
+            break;
+        }
+        case kGrinSns: {
+            const double A = grin->sns_values[0], B = grin->sns_values[1], C = grin->sns_values[2];
+            const double f = 1.0 + A * std::sin(B * z + C);
+            const double p = radial_slope(r2 * f);
+            g[0] = scale * 2.0 * p * x * f;
+            g[1] = scale * 2.0 * p * y * f;
+            g[2] = scale * (axial_slope() + p * r2 * A * B * std::cos(B * z + C));
+            break;
+        }
+        case kGrinTap: {
+            const double D = grin->tap_values[0], E = grin->tap_values[1];
+            const double f = 1.0 + D * z + E;
+            const double p = radial_slope(r2 * f);
+            g[0] = scale * 2.0 * p * x * f;
+            g[1] = scale * 2.0 * p * y * f;
+            g[2] = scale * (axial_slope() + p * r2 * D);
+            break;
+        }
+        case kGrinWod: {
+            const double r1 = coefficient(*grin, kR, w);
+            g[0] = scale * 2.0 * r1 * x;
+            g[1] = scale * 2.0 * r1 * y;
+            break;
+        }
+        case kGrinSel: {
+            const double r1 = coefficient(*grin, kR, w);
+            const double t = r1 * r1 * r2;
+            const double f = dt * base * base * r1 * r1 *
+                             (-1.0 + 2.0 * coefficient(*grin, kR + 1, w) * t +
+                              3.0 * coefficient(*grin, kR + 2, w) * t * t +
+                              4.0 * coefficient(*grin, kR + 3, w) * t * t * t);
+            g[0] = f * x;
+            g[1] = f * y;
+            break;
+        }
+        case kGrinGrd: {
+            constexpr int kGnz = 16;
+            const bool scaled = std::fabs(grin->gmz) > kZeroDenominator;
+            const double t = scaled ? (z + grin->goz) / grin->gmz : z + grin->goz;
+            double n0 = 0.0, dn0 = 0.0, power = 1.0;
+            for (int k = 0; k < 12; ++k) {
+                n0 += grin->grd[kGnz + k] * power;
+                if (k + 1 < 12) dn0 += (k + 1) * grin->grd[kGnz + k + 1] * power;
+                power *= t;
+            }
+            const LensData& lens = lens_data();
+            const double lambda =
+                w < lens.wavelength_count ? lens.wavelengths[w].wavelength : grin->gwv;
+            const double dl = lambda - grin->gwv;
+            double dn_dn0 = 1.0;
+            if (std::fabs(dl) > kZeroDenominator) {
+                const double ref = grin->gwv - kBuchdahlWavelength;
+                const double a = std::fabs(ref) < kZeroDenominator ? 1.0 : 1.0 / ref;
+                const double den = 1.0 + a * dl;
+                const double omega = std::fabs(den) < kZeroDenominator ? dl : dl / den;
+                double op = omega;
+                for (int j = 0; j < 4; ++j) {
+                    dn_dn0 += op * (3.0 * grin->grd[j] * n0 * n0 + 2.0 * grin->grd[4 + j] * n0 +
+                                    grin->grd[8 + j]);
+                    op *= omega;
+                }
+            }
+            g[2] = scale * dn_dn0 * dn0 / (scaled ? grin->gmz : 1.0);
+            break;
+        }
+        default:
+            // Media whose model the program does not have are traced as homogeneous.
+            break;
+    }
+    return index;
 }
 
 int cmd_surface_point_distance() {

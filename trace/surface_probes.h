@@ -16,6 +16,9 @@ int diffractive_phase_at(int n, double y, double x, double& phase, double& perio
 // The index at (x, y, z) of the medium after surface n at wavelength slot w: its gradient model
 // when it has one, else its plain index. 0.
 int grin_index_at(int n, int w, double x, double y, double z, double* index);
+// The same index, returned, and dt n grad(n) (dt times half the gradient of n^2) in g. A medium
+// without a model (or a surface without gradient data) has no gradient: g is 0.
+double grin_index_gradient(int n, int w, double dt, double x, double y, double z, double g[3]);
 
 int cmd_surface_point_distance();
 int cmd_surface_sag();

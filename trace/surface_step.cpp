@@ -5,6 +5,7 @@
 
 #include "lens/lens_data.h"
 #include "trace/aperture_shapes.h"
+#include "trace/grin_propagation.h"
 #include "trace/ray_frames.h"
 #include "trace/ray_media.h"
 #include "trace/ray_trace.h"
@@ -800,6 +801,11 @@ int trace_pair_to_surface(RayRecord& a, RayRecord& b, int last, void (*between)(
 void trace_special_surface(int n, RayRecord& ray) {
     if (n >= lens_data().image_surface) return;
     const SurfaceRecord& s = surface(n);
+    // Traced backwards, a ray enters a gradient medium at the surface behind it.
+    if (ray.backward && ray.grin_state == 0 && n >= 2 && surface(n - 1).grin != nullptr) {
+        enter_grin_backward(n, ray);
+        return;
+    }
     const TraceSeams& seams = trace_seams();
     void (*step)(int, RayRecord&) = nullptr;
     if (s.grin != nullptr) {

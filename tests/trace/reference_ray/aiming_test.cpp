@@ -3,6 +3,7 @@
 // field, from a finite object, an unreachable field, and the lens unchanged after every aim.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "tests/trace/lens_setup/lens_setup_fixture.h"
@@ -10,6 +11,9 @@
 #include "trace/object_point.h"
 #include "trace/ray_aiming.h"
 #include "trace/ray_trace.h"
+#include "trace/special_surfaces.h"
+#include "trace/grin_propagation.h"
+#include "trace/surface_probes.h"
 #include "trace/trace_seams.h"
 
 namespace lens_setup_test {
@@ -152,6 +156,125 @@ TEST_F(Aiming, TheWideAngleReferenceRayCrossesTheStopCentre) {
     const double allowed = 20.0 * 1.7453292519943297e-7;
     EXPECT_NEAR(r.x, 0.0, allowed);
     EXPECT_NEAR(r.y, 0.0, allowed);
+}
+
+// A grating on the front shell bends every ray; the aiming, which traces back through it, still
+// finds the rays that meet their points of the stop.
+TEST_F(Aiming, RaysThroughAGratingMeetTheirPointsOfTheStop) {
+    monocentric(1e10);
+    install_special_surfaces();
+    surface(1).grating_spacing = 0.05;
+    surface(1).diffraction_order = 1;
+    ASSERT_EQ(lens_setup(0), 0);  // the set-up marks which surfaces the trace may take as plain
+    lens_data().wide_angle = 1;
+    const double R = surface(2).aperture_radius;
+    const double points[][2] = {{0.0, 0.0}, {0.0, 0.8}, {0.5, -0.5}};
+    for (const auto& p : points) {
+        SCOPED_TRACE(testing::Message() << p[0] << " " << p[1]);
+        RayRecord r = ray(0.5, p[0], p[1]);
+        setup_ray_at_object(r, nullptr);
+        ASSERT_EQ(r.failure, 0);
+        trace_to_surface(r, 2);
+        ASSERT_EQ(r.failure, 0);
+        EXPECT_NEAR(r.x, p[0] * R, 1e-6 * R);
+        EXPECT_NEAR(r.y, p[1] * R, 1e-6 * R);
+    }
+    surface(1).grating_spacing = 0.0;
+}
+
+// Traced back from the stop as the aiming does, through a gradient rod whose gradient is zero
+// (in front of the stop, and ending at it): the ray comes out exactly as through the same
+// homogeneous glass; with a gradient it still comes out, bent otherwise.
+TEST_F(Aiming, RaysTracedBackThroughAGradientRod) {
+    install_grin_propagation();
+    install_surface_probes();
+    for (int stop : {3, 2}) {
+        SCOPED_TRACE(testing::Message() << "stop " << stop);
+        if (stop == 3) {
+            make_lens(1e10, {{0.0, 10.0, 1.6}, {0.0, 5.0, 1.0}, {0.0, 40.0, 1.0}}, 3);
+        } else {
+            make_lens(1e10, {{0.0, 10.0, 1.6}, {0.0, 40.0, 1.0}}, 2);
+        }
+        double r1[10] = {}, zero[10] = {};
+        double* rows[8] = {r1, zero, zero, zero, zero, zero, zero, zero};
+        GrinRecord grin{};
+        grin.kind = 10;  // selfoc
+        grin.step = 0.01;
+        grin.coefficients = rows;
+        struct Release {
+            ~Release() { surface(1).grin = nullptr; }
+        } release;
+        aperture_by_radius(2.0);
+        field_by_angle(20.0 * kDeg);
+        ASSERT_EQ(lens_setup(0), 0);
+        int compared = 0;
+        const double aims[][4] = {{0.0, 0.0, 0.0, 0.0},  {0.0, 0.0, 0.0, 0.05},
+                                  {0.0, 0.3, 0.0, 0.35}, {0.2, -0.2, 0.25, -0.25},
+                                  {0.0, 0.0, 0.0, 0.6}};
+        for (const auto& q : aims) {
+            SCOPED_TRACE(testing::Message() << q[0] << " " << q[1] << " " << q[2] << " " << q[3]);
+            RayRecord plain = ray(1.0, 0.0, 0.0);
+            surface(1).grin = nullptr;
+            trace_back_to_object(plain, stop, q[0], q[1], q[2], q[3]);
+            for (double& v : r1) v = 0.0;
+            surface(1).grin = &grin;
+            RayRecord flat = ray(1.0, 0.0, 0.0);
+            trace_back_to_object(flat, stop, q[0], q[1], q[2], q[3]);
+            EXPECT_EQ(flat.failure, plain.failure);
+            if (plain.failure != 0) continue;
+            ++compared;
+            EXPECT_NEAR(flat.x, plain.x, 1e-9);
+            EXPECT_NEAR(flat.y, plain.y, 1e-9);
+            EXPECT_NEAR(flat.z, plain.z, 1e-9);
+            EXPECT_NEAR(flat.k, plain.k, 1e-12);
+            EXPECT_NEAR(flat.l, plain.l, 1e-12);
+            EXPECT_NEAR(flat.m, plain.m, 1e-12);
+            EXPECT_EQ(flat.grin_state, 0);
+            for (double& v : r1) v = 0.05;
+            RayRecord bent = ray(1.0, 0.0, 0.0);
+            trace_back_to_object(bent, stop, q[0], q[1], q[2], q[3]);
+            ASSERT_EQ(bent.failure, 0);
+            if (q[1] != 0.0 || q[3] != 0.0) {
+                EXPECT_GT(std::fabs(bent.l - plain.l), 1e-4);
+            }
+        }
+        EXPECT_GE(compared, 3);
+    }
+}
+
+// Wide-angle aiming through a gradient rod in front of the stop: the chief ray and an upper rim
+// ray aimed at points of the stop meet them.
+TEST_F(Aiming, WideAngleRaysThroughAGradientRodMeetTheirPointsOfTheStop) {
+    install_grin_propagation();
+    install_surface_probes();
+    make_lens(1e10, {{0.0, 10.0, 1.6}, {0.0, 5.0, 1.0}, {0.0, 40.0, 1.0}}, 3);
+    double r1[10] = {}, zero[10] = {};
+    for (double& v : r1) v = 0.05;
+    double* rows[8] = {r1, zero, zero, zero, zero, zero, zero, zero};
+    GrinRecord grin{};
+    grin.kind = 10;  // selfoc
+    grin.step = 0.01;
+    grin.coefficients = rows;
+    surface(1).grin = &grin;
+    struct Release {
+        ~Release() { surface(1).grin = nullptr; }
+    } release;
+    aperture_by_radius(2.0);
+    field_by_angle(20.0 * kDeg);
+    ASSERT_EQ(lens_setup(0), 0);
+    lens_data().wide_angle = 1;
+    const double R = surface(3).aperture_radius;
+    ASSERT_GT(R, 0.0);
+    for (double b : {0.0, 0.5}) {
+        SCOPED_TRACE(testing::Message() << b);
+        RayRecord r = ray(1.0, 0.0, b);
+        setup_ray_at_object(r, nullptr);
+        ASSERT_EQ(r.failure, 0);
+        trace_to_surface(r, 3);
+        ASSERT_EQ(r.failure, 0);
+        EXPECT_NEAR(r.x, 0.0, 1e-6 * R);
+        EXPECT_NEAR(r.y, b * R, 1e-6 * R);
+    }
 }
 
 // A field beyond a right angle cannot reach the lens: the aim fails with its code, within its

@@ -1,0 +1,125 @@
+// The conjugates window on a singlet: opened by its typed command it prints the first-order
+// table; values entered through the level's events move object and image as Gauss's equation
+// says; the level can be left.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "lens/lens_data.h"
+#include "lens/lens_reset.h"
+#include "lens/surface_setters.h"
+#include "runtime/command_levels.h"
+#include "tests/app/main_loop/loop_fixture.h"
+#include "trace/conjugates.h"
+#include "trace/lens_setup.h"
+
+namespace loop_test {
+namespace {
+
+constexpr double kIndex = 1.5168;
+
+int glass_index(int cell, double* value) {
+    if (cell < 2 || cell > 4) return 0;
+    *value = kIndex;
+    return 1;
+}
+const MediumEntrySource kGlass{glass_index, nullptr};
+
+class ConjugatesWindow : public Loop {
+protected:
+    void SetUp() override {
+        Loop::SetUp();
+        ASSERT_EQ(lens_new(), 0);
+        LensData& l = lens_data();
+        l.image_surface = 3;
+        l.aperture_stop = 1;
+        set_thickness_data(0, 0, 0, 0, 0, 0, 200.0);
+        set_curvature_data(1, 0, 0, 0, 1.0 / 50.0);
+        set_thickness_data(1, 0, 0, 0, 0, 0, 6.0);
+        set_curvature_data(2, 0, 0, 0, -1.0 / 80.0);
+        set_thickness_data(2, 0, 0, 0, 0, 0, 60.0);
+        set_medium_entry_source(&kGlass);
+        ASSERT_EQ(set_surface_medium(1, kMediumModelGlass, "BK", 0), 0);
+        for (int n : {0, 2, 3}) ASSERT_EQ(set_surface_medium(n, kMediumAir, "AIR", 0), 0);
+        set_medium_entry_source(nullptr);
+        l.aperture_is_na = 0;
+        l.entrance_beam_radius = 8.0;
+        l.field_is_angle = 0;
+        l.object_height = 20.0;
+        ASSERT_EQ(lens_setup(0), 0);
+        run_.output.str("");
+    }
+    void TearDown() override {
+        while (level_count() > 0) pop_command_level(false);
+        Loop::TearDown();
+    }
+
+    // The number after a label of the table.
+    static double after(const std::string& text, const std::string& label) {
+        const std::size_t at = text.rfind(label);
+        if (at == std::string::npos) return NAN;
+        return std::strtod(text.c_str() + at + label.size(), nullptr);
+    }
+
+    // Thick lens in air (textbook): focal length and the principal planes.
+    static double focal() {
+        const double n = kIndex, c1 = 1.0 / 50, c2 = -1.0 / 80, t = 6.0;
+        return 1.0 / ((n - 1) * (c1 - c2 + (n - 1) * t * c1 * c2 / n));
+    }
+};
+
+TEST_F(ConjugatesWindow, TableAndEnteredValues) {
+    type("paraxial_window");
+    ASSERT_EQ(level_count(), 1);
+    // The table as last displayed.
+    const std::string table = output().substr(output().rfind("APERTURE"));
+    EXPECT_NEAR(after(table, "Focal length "), focal(), 1e-5);
+    EXPECT_NEAR(after(table, "Object distance "), 200.0, 1e-9);
+    int lines = 0;
+    for (char c : table) lines += c == '\n';
+    EXPECT_GE(lines, 9) << table;
+    EXPECT_LE(lines, 10) << table;
+
+    // The current cell's value, for editing.
+    char text[64] = {};
+    GridEvent shown;
+    shown.code = 3;
+    shown.field = kItemObjectDistance;
+    shown.text = text;
+    EXPECT_EQ(run_command_level(shown), 0);
+    EXPECT_EQ(std::strtod(text, nullptr), 200.0);
+
+    // A new object distance: the image plane follows (Gauss from the principal planes).
+    run_.output.str("");
+    GridEvent entered;
+    entered.code = 5;
+    entered.field = kItemObjectDistance;
+    entered.value.d = 300.0;
+    EXPECT_EQ(run_command_level(entered), 0);
+    EXPECT_EQ(surface(0).thickness, 300.0);
+    const ConjugatesBlock& b = conjugates_block();
+    const double f = focal();
+    EXPECT_NEAR(1.0 / b.object_from_principal + 1.0 / b.image_from_principal, 1.0 / f, 1e-12);
+    EXPECT_NEAR(surface(2).thickness, b.image_distance, 1e-9);
+    EXPECT_NEAR(after(output(), "Object distance "), 300.0, 1e-6);
+
+    // A magnification of -1: object and image 2f from the principal planes.
+    GridEvent magnification;
+    magnification.code = 5;
+    magnification.field = kItemMagnification;
+    magnification.value.d = -1.0;
+    EXPECT_EQ(run_command_level(magnification), 0);
+    EXPECT_NEAR(b.object_from_principal, 2 * f, 1e-9);
+    EXPECT_NEAR(b.image_from_principal, 2 * f, 1e-9);
+
+    // Leaving keeps the lens.
+    pop_command_level(false);
+    EXPECT_EQ(level_count(), 0);
+    EXPECT_NEAR(surface(2).thickness, b.image_distance, 1e-9);
+}
+
+}  // namespace
+}  // namespace loop_test

@@ -1,0 +1,468 @@
+#include "trace/grin_propagation.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "lens/lens_data.h"
+#include "trace/aperture_shapes.h"
+#include "trace/drawing_buffers.h"
+#include "trace/ray_frames.h"
+#include "trace/ray_media.h"
+#include "trace/ray_record.h"
+#include "trace/ray_trace.h"
+#include "trace/sag_point.h"
+#include "trace/special_surfaces.h"
+#include "trace/surface_probes.h"
+#include "trace/surface_sag.h"
+#include "trace/trace_seams.h"
+#include "trace/trace_tolerances.h"
+
+namespace {
+
+// Below this q the refraction has no real root: total internal reflection.
+constexpr double kReflectionThreshold = 1e-16;
+// A step shorter than this puts the ray on the end surface.
+constexpr double kOnSurface = 1e-9;
+constexpr double kRunawayDirection = 1e20;
+
+// Reflection of the direction at the normal in the ray.
+void reflect_in_normal(RayRecord& ray) {
+    double gamma = 2.0 * ray.cos_i;
+    if (ray.normal_len2 != 1.0) gamma /= ray.normal_len2;
+    ray.k -= gamma * ray.nx;
+    ray.l -= gamma * ray.ny;
+    ray.m -= gamma * ray.nz;
+    ray.gamma = gamma;
+    if (!ray.backward) ray.reversed ^= 1;
+}
+
+struct Tables {
+    const double* table;
+    const double* alt;
+    std::uint8_t kind;
+};
+
+Tables tables_after(int n, const RayRecord& ray) {
+    const SurfaceRecord& s = surface(n);
+    if (ray.backward) return {backward_index(n), nullptr, s.medium_kind_backward};
+    return {forward_index(s), secondary_index(s), s.medium_kind};
+}
+
+// Bends the ray at surface n from index n1 into the medium of index n2 (the special surfaces
+// take their indices from the media step themselves). False when the ray failed.
+bool bend_at(int n, RayRecord& ray, const Tables& t, double n1, double n2) {
+    const SurfaceRecord& s = surface(n);
+    if (s.grating_spacing != 0.0) {
+        trace_grating(n, ray);
+    } else if (s.diffractive != nullptr) {
+        trace_diffractive_surface(n, ray);
+    } else if (s.hologram != nullptr) {
+        trace_hologram(n, ray);
+    } else if (s.perfect_lens != nullptr) {
+        trace_perfect_lens(n, ray);
+    } else if (t.kind == kMediumMirror) {
+        reflect_in_normal(ray);
+    } else if (n1 == n2) {
+        ray.gamma = 0.0;
+        ray.medium = t.table;
+        ray.alt_medium = t.alt;
+    } else {
+        if (!std::isfinite(n1) || !std::isfinite(n2) || std::fabs(n2) < kZeroDenominator) {
+            set_ray_failure(ray, kRayFailMissed);
+            return false;
+        }
+        const double mu = n1 / n2;
+        const double len2 = ray.normal_len2;
+        const double c = ray.cos_i;
+        const double q = (c * c - len2) * mu * mu + len2;
+        if (q >= kReflectionThreshold) {
+            if (s.tir_only) {
+                set_ray_failure(ray, kRayFailNoReflection);
+                return false;
+            }
+            double root = std::sqrt(q);
+            if (mu * c < 0.0) root = -root;
+            double gamma = root - mu * c;
+            if (len2 != 1.0) gamma /= len2;
+            ray.k = mu * ray.k + gamma * ray.nx;
+            ray.l = mu * ray.l + gamma * ray.ny;
+            ray.m = mu * ray.m + gamma * ray.nz;
+            ray.gamma = gamma;
+            ray.medium = t.table;
+            ray.alt_medium = t.alt;
+        } else {
+            if (!s.tir_only && !(ray.backward && ray.group_offset >= 1)) {
+                set_ray_failure(ray, kRayFailTotalReflection);
+                return false;
+            }
+            reflect_in_normal(ray);
+        }
+    }
+    return ray.failure == 0;
+}
+
+void renormalise(RayRecord& ray) {
+    const double d = 1.0 - (ray.k * ray.k + ray.l * ray.l + ray.m * ray.m);
+    if (d != 0.0) {
+        const double f = 1.0 + 0.5 * d;
+        ray.k *= f;
+        ray.l *= f;
+        ray.m *= f;
+    }
+}
+
+// The end surface seen from a point of the medium: the gap along z from the point to the
+// surface, the unit normal there and its cosine with T, all in the end surface's frame.
+struct EndTest {
+    double gap;
+    double normal[3];
+    double cos_t;
+};
+
+// Carries a point and direction given in the medium's frame (the end surface's vertex plane
+// as origin) into the end surface's own frame, as the surface step does for the ray.
+void into_end_frame(const SurfaceRecord& e, RayRecord& probe) {
+    if (e.decentre == nullptr) return;
+    if (e.decentre_reference != nullptr) leave_surface_frame(*e.decentre_reference, probe, false);
+    enter_surface_frame(*e.decentre, probe, false);
+}
+
+EndTest end_test(const SurfaceRecord& e, const double R[3], const double T[3], double dz,
+                 RayRecord& probe) {
+    probe.x = R[0];
+    probe.y = R[1];
+    probe.z = R[2] - dz;
+    probe.k = T[0];
+    probe.l = T[1];
+    probe.m = T[2];
+    if (!probe.backward) into_end_frame(e, probe);
+    SagPoint p{};
+    surface_sag_normal(e, probe.x, probe.y, p);
+    EndTest t{};
+    t.gap = p.z - probe.z;
+    t.normal[0] = p.nx;
+    t.normal[1] = p.ny;
+    t.normal[2] = p.nz;
+    t.cos_t = p.nx * probe.k + p.ny * probe.l + p.nz * probe.m;
+    return t;
+}
+
+// Stores a kind 3 ray's path point; the buffer grows when it is full and keeps its old rows
+// when it cannot.
+void record_path_point(RayRecord& ray, const double R[3]) {
+    DrawingBuffers& b = drawing_buffers();
+    const int row = static_cast<int>(ray.dtan_x) + 1;
+    if (row >= b.point_rows) grow_drawing_points();
+    set_drawing_point(row, R[0], R[1], R[2]);
+    ray.dtan_x = row;
+}
+
+bool finite3(const double v[3]) {
+    return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
+}
+
+// The medium's own apertures along the path, when the lens asks for them.
+bool medium_aperture_passes(int g, RayRecord& ray, const double R[3]) {
+    if (!ray.check_apertures || !lens_data().grck) return true;
+    SurfaceRecord& s = surface(g);
+    const double r2 = R[0] * R[0] + R[1] * R[1];
+    if (s.aperture_check && s.aperture_radius * s.aperture_radius < r2) {
+        if (ray.kind == kRayKept) ray.dtan_x -= 1.0;
+        set_ray_failure(ray, kRayFailAperture);
+        return false;
+    }
+    if (s.special_aperture_count > 0) {
+        const auto saved = s.aperture_check;
+        s.aperture_check = 0;
+        const int result = check_special_apertures(g, R[0], R[1]);
+        s.aperture_check = saved;
+        if (result != 0) {
+            set_ray_failure(ray, kRayFailAperture);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void refract_into_grin(int n, RayRecord& ray) {
+    if (ray.backward) {
+        // Traced backwards the ray meets the medium's own surface on its way out of it.
+        if (ray.grin_state == 0 || ray.grin_surface != n) {
+            set_ray_failure(ray, kRayFailNotAvailable);
+            return;
+        }
+        const Tables t = tables_after(n, ray);
+        if (t.table == nullptr) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+        const SurfaceRecord& s = surface(n);
+        if (s.grating_spacing != 0.0 || s.diffractive != nullptr || s.hologram != nullptr ||
+            s.perfect_lens != nullptr) {
+            set_ray_failure(ray, kRayFailNotAvailable);
+            return;
+        }
+        if (!bend_at(n, ray, t, ray.grin_index, t.table[ray.wavelength])) return;
+        renormalise(ray);
+        ray.grin_state = 0;
+        ray.grin_surface = 0;
+        return;
+    }
+    if (trace_globals().backward_step) {
+        set_ray_failure(ray, kRayFailNotAvailable);
+        return;
+    }
+    const Tables t = tables_after(n, ray);
+    if (t.table == nullptr) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    const int w = ray.wavelength;
+    const std::int16_t state_before = ray.grin_state;
+    double n1;
+    if (ray.grin_state == 2) {
+        n1 = ray.grin_index;
+    } else {
+        if (ray.prev_medium == nullptr) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+        n1 = ray.prev_medium[w];
+        ray.grin_state = 1;
+    }
+    set_grin_entry_index(n1);
+    double index;
+    grin_index_at(n, w, ray.x, ray.y, ray.z, &index);
+    if (!std::isfinite(index) || std::fabs(index) < kZeroDenominator) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    ray.grin_index = index;
+    if (!bend_at(n, ray, t, n1, index)) {
+        ray.grin_state = state_before;  // a failed ray keeps the state it came with
+        return;
+    }
+    renormalise(ray);
+    ray.grin_state = 1;
+    ray.grin_surface = static_cast<std::int16_t>(n + (ray.group_offset >= 1 ? ray.group_offset : 0));
+}
+
+void propagate_in_grin(int end, RayRecord& ray) {
+    const int g = ray.grin_surface;
+    const SurfaceRecord& gs = surface(g);
+    if (gs.grin == nullptr) return;
+    const bool backward = ray.backward != 0;
+    if (backward != (trace_globals().backward_step != 0) ||
+        (backward && (end != g || gs.decentre != nullptr))) {
+        set_ray_failure(ray, kRayFailNotAvailable);
+        return;
+    }
+    if (ray.kind == kRayKept) {
+        ray.dtan_x = 0.0;
+        ray.sphere_path = g;
+    }
+    const SurfaceRecord& es = surface(end);
+    const double full_step = std::fabs(gs.grin->step);
+    if (!(full_step > 0.0) || !std::isfinite(full_step)) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    const int w = ray.wavelength;
+    // Forwards the integration runs in the medium's frame, from the end surface's vertex
+    // shifted back by the gap; backwards the ray is already in the medium's own surface frame.
+    const double dz = backward ? 0.0 : es.vertex_position - gs.vertex_position;
+    double R[3] = {ray.x, ray.y, ray.z + dz};
+    const double n_start = std::fabs(ray.grin_index);
+    double T[3] = {n_start * ray.k, n_start * ray.l, n_start * ray.m};
+    double path_length = 0.0;  // geometric
+    double optical = 0.0;
+    double G1[3];
+    double index = grin_index_gradient(g, w, 1.0, R[0], R[1], R[2], G1);
+    double p0 = ray.grin_index * ray.grin_index;
+    double d0 = 2.0 * (G1[0] * T[0] + G1[1] * T[1] + G1[2] * T[2]);
+    RayRecord probe = ray;  // carries trial points into the end surface's frame
+    EndTest test = end_test(es, R, T, dz, probe);
+    double gap_before = test.gap;
+    double dt = full_step;
+    bool approach = false;
+    for (int pass = 1;; ++pass) {
+        const double n_prev = std::fabs(ray.grin_index);
+        double A[3], B[3], C[3], P[3];
+        grin_index_gradient(g, w, dt, R[0], R[1], R[2], A);
+        for (int i = 0; i < 3; ++i) P[i] = R[i] + dt * (0.5 * T[i] + A[i] / 8.0);
+        grin_index_gradient(g, w, dt, P[0], P[1], P[2], B);
+        for (int i = 0; i < 3; ++i) P[i] = R[i] + dt * (T[i] + 0.5 * B[i]);
+        grin_index_gradient(g, w, dt, P[0], P[1], P[2], C);
+        for (int i = 0; i < 3; ++i) {
+            R[i] += dt * (T[i] + (A[i] + 2.0 * B[i]) / 6.0);
+            T[i] += (A[i] + 4.0 * B[i] + C[i]) / 6.0;
+        }
+        index = grin_index_gradient(g, w, 1.0, R[0], R[1], R[2], G1);
+        const double t2 = T[0] * T[0] + T[1] * T[1] + T[2] * T[2];
+        if (!(t2 < kRunawayDirection) || !std::isfinite(index) || !finite3(R) ||
+            !(t2 >= kZeroDenominator)) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+        ray.grin_index = index;
+        const double to_unit = index / std::sqrt(t2);
+        for (double& v : T) v *= to_unit;
+        path_length += dt * (n_prev + std::fabs(index)) * 0.5;
+        const double d1 = 2.0 * (G1[0] * T[0] + G1[1] * T[1] + G1[2] * T[2]);
+        const double n2 = index * index;
+        optical += dt * ((p0 + n2) * 0.5 - (d1 - d0) * dt / 12.0);
+        p0 = n2;
+        d0 = d1;
+        test = end_test(es, R, T, dz, probe);
+        if (!std::isfinite(test.gap)) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+        if (!approach && (std::fabs(test.gap) < full_step || test.gap * gap_before <= 0.0)) {
+            approach = true;
+        }
+        if (approach) {
+            if (!(std::fabs(test.cos_t) >= kZeroDenominator)) {
+                set_ray_failure(ray, kRayFailMissed);
+                return;
+            }
+            dt = test.gap * test.normal[2] / test.cos_t;
+            if (!std::isfinite(dt)) {
+                set_ray_failure(ray, kRayFailMissed);
+                return;
+            }
+        } else {
+            dt = full_step;
+            gap_before = test.gap;
+            if (ray.kind == kRayKept) record_path_point(ray, R);
+            if (!medium_aperture_passes(g, ray, R)) return;
+        }
+        if (std::fabs(dt) < kOnSurface) break;
+        if (pass > kGrinPassLimit) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+    }
+
+    // On the end surface: back to its vertex, into its frame, the path added.
+    ray.x = R[0];
+    ray.y = R[1];
+    ray.z = R[2] - dz;
+    ray.k = T[0] / index;
+    ray.l = T[1] / index;
+    ray.m = T[2] / index;
+    if (!backward) into_end_frame(es, ray);
+    ray.nx = test.normal[0];
+    ray.ny = test.normal[1];
+    ray.nz = test.normal[2];
+    ray.normal_len2 = 1.0;
+    ray.cos_i = ray.nx * ray.k + ray.ny * ray.l + ray.nz * ray.m;
+    ray.dist = path_length;
+    if (backward) {
+        ray.dtan_y = optical;
+        // As the backward step checks a plane surface: the ray must have gone forward along
+        // its way and must meet the surface where the surface is.
+        const double cx = es.toric == 2 ? es.x_curvature : 0.0;
+        if (es.curvature == 0.0 && cx == 0.0) {
+            if (path_length < -kConvergenceCoarse || aperture_hit_test(end, ray.x, ray.y) != 0) {
+                set_ray_failure(ray, kRayFailMissed);
+                return;
+            }
+        }
+        // The backward step refracts out of the medium itself, at the medium's surface.
+        return;
+    }
+    ray.opl += optical;
+    if (lens_data().wavelength_count > 2 && ray.medium != nullptr) {
+        ray.chrom_opl += (ray.medium[1] - ray.medium[2]) * path_length;
+    }
+    ray.prev_medium = ray.medium;
+    ray.prev_alt_medium = ray.alt_medium;
+
+    if (ray.check_apertures) {
+        const double r2 = ray.x * ray.x + ray.y * ray.y;
+        if (es.aperture_check && es.aperture_radius * es.aperture_radius < r2) {
+            set_ray_failure(ray, kRayFailAperture);
+            return;
+        }
+        if (es.special_aperture_count > 0) {
+            const int result = check_special_apertures(end, ray.x, ray.y);
+            if (result == kSpecialOutside) {
+                set_ray_failure(ray, kRayFailAperture);
+                return;
+            }
+            if (result == kSpecialObstructed) {
+                set_ray_failure(ray, kRayFailSpecialAperture);
+                return;
+            }
+            if (result == kSpecialUntouched) ray.gamma = 0.0;
+            if (result != 0) return;
+        }
+    }
+
+    if (end >= lens_data().image_surface) {
+        ray.grin_state = -1;
+        return;
+    }
+    const Tables t = tables_after(end, ray);
+    if (t.table == nullptr) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    ray.grin_state = -1;
+    if (es.grin != nullptr) {
+        ray.grin_state = 2;
+        refract_into_grin(end, ray);
+        return;
+    }
+    if (!bend_at(end, ray, t, index, t.table[w])) return;
+    renormalise(ray);
+}
+
+void enter_grin_backward(int n, RayRecord& ray) {
+    const int g = n - 1;
+    const SurfaceRecord& gs = surface(g);
+    const SurfaceRecord& s = surface(n);
+    if (gs.grin == nullptr || gs.decentre != nullptr || s.decentre != nullptr ||
+        s.grating_spacing != 0.0 || s.diffractive != nullptr || s.hologram != nullptr ||
+        s.perfect_lens != nullptr || ray.prev_medium == nullptr) {
+        set_ray_failure(ray, kRayFailNotAvailable);
+        return;
+    }
+    const int w = ray.wavelength;
+    // The medium's index at the point, in the frame of the surface where the medium begins.
+    double index;
+    grin_index_at(g, w, ray.x, ray.y, ray.z + gs.thickness, &index);
+    if (!std::isfinite(index) || std::fabs(index) < kZeroDenominator) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    const Tables t{backward_index(n), nullptr, s.medium_kind_backward};
+    const double saved_index = ray.grin_index;
+    ray.grin_index = index;
+    if (!bend_at(n, ray, t, ray.prev_medium[w], index)) {
+        ray.grin_index = saved_index;
+        return;
+    }
+    renormalise(ray);
+    ray.grin_state = 1;
+    ray.grin_surface = static_cast<std::int16_t>(g);
+}
+
+void start_backward_in_grin(int n, RayRecord& ray) {
+    if (n < 2 || surface(n - 1).grin == nullptr) return;
+    const int g = n - 1;
+    double index;
+    grin_index_at(g, ray.wavelength, ray.x, ray.y, ray.z + surface(g).thickness, &index);
+    ray.grin_index = index;
+    ray.grin_state = 1;
+    ray.grin_surface = static_cast<std::int16_t>(g);
+}
+
+void install_grin_propagation() {
+    TraceSeams& seams = trace_seams();
+    seams.refract_into_grin = refract_into_grin;
+    seams.propagate_in_grin = propagate_in_grin;
+}
