@@ -19,6 +19,7 @@
 #include "runtime/settings_commands.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "ui/text_area.h"
 
 namespace {
 
@@ -311,6 +312,8 @@ bool main_loop_pass(bool wait) {
         if (std::strcmp(line, msg_text(kMsgExitLine)) == 0 && ui != nullptr && ui->input_ended()) {
             g.exit_line_run = true;
         }
+        // Page mode shows each command's output from the top of a fresh page.
+        textarea_mark_new_page();
         run_pending_line();
     }
     carry_out_run_state();

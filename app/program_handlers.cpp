@@ -16,6 +16,7 @@
 #include "trace/paraxial_commands.h"
 #include "ui/grid_line_entry.h"
 #include "ui/stroke_font.h"
+#include "ui/text_area.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ void install_upward_hooks() {
     settings.resize_spot_storage = resize_spot_storage;
     set_settings_hooks(settings);
     install_grid_line_entry();
+    install_text_areas();
 }
 
 }  // namespace

@@ -35,6 +35,8 @@
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "ui/text_area.h"
+#include "ui/window_table.h"
 
 namespace {
 
@@ -42,6 +44,9 @@ constexpr int kPlatformNt = 2;  // the platform identifier: a 32-bit system with
 constexpr int kCheckItemLimit = 4;
 constexpr int kCheckLabelLimit = 15;
 constexpr int kWindowPlacements = 17;
+constexpr int kTextWindowLines = 1999;
+constexpr int kTextWindowRows = 10;
+constexpr int kTextWindowColumns = 128;
 
 struct StartupState {
     int platform_id = 0;
@@ -116,6 +121,10 @@ int gui_init() {
     open_splash_window();
     if (!ui->window_exists(platform::kWindowText1) &&
         ui->create_window(platform::kWindowText1, title, nullptr) != 0) {
+        return -1;
+    }
+    if (create_text_window(platform::kWindowText1, kTextWindowLines, kTextWindowRows,
+                           kTextWindowColumns) != 0) {
         return -1;
     }
     ui->activate_window(platform::kWindowText1);
@@ -301,7 +310,7 @@ int app_init(int without_windows, int, int) {
             {42, 10}, {48, 12}, {52, 13}, {53, 14}, {55, 16}, {57, 18}, {69, 19},
         };
         for (const auto& o : kStartOptions) set_window_option(o[0], o[1], get_setting_flag(o[0]));
-        // Window placements stay in setting 14, where the window code takes them.
+        load_window_placements();
         PrinterChoices choices;
         choices.print_destination = get_setting_int(kSetPrintDestination, 0, 0);
         choices.print_file = printer_file_path(get_setting_text(kSetPrintFile, 0));
@@ -445,6 +454,7 @@ int exit_hook() {
     set_setting_text(kSetPlotFile, choices.plot_file.c_str(), 0);
 
     set_startup_done(false);
+    store_window_placements();
     store_pending_capacities();
     write_settings_file(g_state.settings_path);
     return 0;
@@ -498,5 +508,7 @@ void reset_startup_state() {
     g_state = StartupState{};
     reset_window_titles();
     reset_program_arguments();
+    reset_text_areas();
+    reset_window_table();
     for (void*& a : g_kpl_addresses) a = nullptr;
 }

@@ -126,6 +126,12 @@ void RecordingDeviceContext::clear_clip() {
     records_.push_back("clip none");
 }
 
+void RecordingDeviceContext::scroll_pixels(Rect band, int dx, int dy) {
+    records_.push_back("scroll " + rect_text(band) + " " + point_text({dx, dy}));
+}
+
+void DeviceContext::scroll_pixels(Rect, int, int) {}
+
 // --- window handler defaults -----------------------------------------------------------------
 
 void WindowHandler::on_paint(int, DeviceContext&) {}
@@ -257,6 +263,39 @@ Colour UiBackend::system_colour(SystemColour which) const {
 void UiBackend::show_choice_list(const std::vector<std::string>&, int) {}
 void UiBackend::hide_choice_list() {}
 void UiBackend::set_command_history(const std::vector<std::string>&) {}
+
+int UiBackend::set_scroll_info(int window, ScrollBar bar, const ScrollInfo& info) {
+    if (!window_exists(window)) return kUiBadWindow;
+    scroll_infos_[{window, static_cast<int>(bar)}] = info;
+    return 0;
+}
+
+ScrollInfo UiBackend::scroll_info(int window, ScrollBar bar) const {
+    const auto it = scroll_infos_.find({window, static_cast<int>(bar)});
+    return it != scroll_infos_.end() ? it->second : ScrollInfo{};
+}
+
+int UiBackend::set_window_maximised(int window, bool maximised) {
+    if (!window_exists(window)) return kUiBadWindow;
+    maximised_[window] = maximised;
+    return 0;
+}
+
+bool UiBackend::window_maximised(int window) const {
+    const auto it = maximised_.find(window);
+    return it != maximised_.end() && it->second;
+}
+
+int UiBackend::set_close_enabled(int window, bool enabled) {
+    if (!window_exists(window)) return kUiBadWindow;
+    close_disabled_[window] = !enabled;
+    return 0;
+}
+
+bool UiBackend::close_enabled(int window) const {
+    const auto it = close_disabled_.find(window);
+    return it == close_disabled_.end() || !it->second;
+}
 
 int UiBackend::set_window_rect(int window, Rect) {
     return window_exists(window) ? 0 : kUiBadWindow;

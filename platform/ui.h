@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <span>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -108,6 +110,11 @@ public:
 
     virtual void set_clip_rect(Rect r) = 0;  // drawing outside r is suppressed
     virtual void clear_clip() = 0;
+
+    // Moves the pixels inside band by dx, dy; what moves out of the band is lost and what is
+    // uncovered keeps its old pixels until the caller paints it. Devices without pixels (a
+    // printer) ignore it.
+    virtual void scroll_pixels(Rect band, int dx, int dy);
 };
 
 // Keeps every drawing call as one readable line, for tests of drawing code:
@@ -140,6 +147,8 @@ public:
     int text_width(std::string_view text) const override;
     void set_clip_rect(Rect r) override;
     void clear_clip() override;
+    // "scroll 0,0 100,50 0,-17"
+    void scroll_pixels(Rect band, int dx, int dy) override;
 
     const std::vector<std::string>& records() const { return records_; }
     void clear_records() { records_.clear(); }
@@ -204,6 +213,17 @@ struct MouseEvent {
 
 enum class ScrollBar { horizontal, vertical };
 enum class ScrollAction { line_up, line_down, page_up, page_down, track, position, top, bottom };
+
+// The state of a window's scroll bar: the range minimum..maximum, the page (the part shown) and
+// the position of the thumb. A disabled bar stays visible but cannot be moved.
+struct ScrollInfo {
+    int minimum = 0;
+    int maximum = 0;
+    int page = 0;
+    int position = 0;
+    bool enabled = true;
+    friend bool operator==(const ScrollInfo&, const ScrollInfo&) = default;
+};
 
 struct ScrollEvent {
     ScrollBar bar = ScrollBar::vertical;
@@ -372,6 +392,19 @@ public:
 
     // The outer rectangle of a window (the frame on the screen, an MDI child in the MDI area,
     // a popup on the screen), and the screen's work area.
+    // The window's own scroll bars (text windows). A backend without them keeps the values
+    // only; kUiBadWindow for a window that does not exist.
+    virtual int set_scroll_info(int window, ScrollBar bar, const ScrollInfo& info);
+    virtual ScrollInfo scroll_info(int window, ScrollBar bar) const;
+
+    // A window's maximised state, and whether its system menu's Close item can be chosen (a
+    // window whose Close is greyed ignores the user's close requests). Backends without them
+    // keep the values only.
+    virtual int set_window_maximised(int window, bool maximised);
+    virtual bool window_maximised(int window) const;
+    virtual int set_close_enabled(int window, bool enabled);
+    virtual bool close_enabled(int window) const;
+
     virtual int set_window_rect(int window, Rect outer);
     virtual Rect window_rect(int window) const;
     virtual Size screen_size() const;
@@ -384,6 +417,11 @@ public:
     virtual int open_splash(const SplashPicture& picture);
     virtual void close_splash();
     virtual bool splash_open() const;
+
+private:
+    std::map<std::pair<int, int>, ScrollInfo> scroll_infos_;
+    std::map<int, bool> maximised_;
+    std::map<int, bool> close_disabled_;
 };
 
 // ---------------------------------------------------------------------------------------------

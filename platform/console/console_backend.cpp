@@ -124,9 +124,7 @@ DeviceContext* ConsoleBackend::device_context(int window) {
 }
 
 RecordingDeviceContext* ConsoleBackend::recording_context(int window) {
-    if (!window_exists(window) || window == kWindowFrame || is_text_window(window)) {
-        return nullptr;
-    }
+    if (!window_exists(window) || window == kWindowFrame) return nullptr;
     return &windows_[window].dc;
 }
 
@@ -346,6 +344,7 @@ bool ConsoleBackend::paint_one() {
 
 void ConsoleBackend::request_close(int window) {
     Window& w = windows_[window];
+    if (!close_enabled(window)) return;  // Close is greyed in its system menu
     const bool allowed = w.handler == nullptr || w.handler->on_close_request(window);
     if (!allowed || !windows_[window].exists) return;
     if (window == kWindowFrame) {
