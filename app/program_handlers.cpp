@@ -7,16 +7,23 @@
 #include "evaluation/spot_store.h"
 #include "lens/lens_text_commands.h"
 #include "lens/private_catalog.h"
+#include "platform/ui.h"
 #include "runtime/definitions.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
 #include "runtime/help_command.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
+#include "runtime/window_services.h"
 #include "runtime/window_titles.h"
 #include "trace/lens_setup.h"
 #include "trace/paraxial_commands.h"
+#include "ui/font_file.h"
 #include "ui/grid_line_entry.h"
 #include "ui/stroke_font.h"
 #include "ui/text_area.h"
+#include "ui/text_print.h"
+#include "ui/window_table.h"
 
 namespace {
 
@@ -32,6 +39,17 @@ void install_upward_hooks() {
     set_settings_hooks(settings);
     install_grid_line_entry();
     install_text_areas();
+    WindowServices windows;
+    windows.textwin_close = textwin_close;
+    windows.textwin_select = textwin_select;
+    windows.textwin_clear = textwin_clear;
+    windows.activate_window = [](int window) {
+        if (platform::UiBackend* ui = platform::current_ui()) ui->activate_window(window);
+    };
+    windows.copy_text_to_clipboard = copy_text_to_clipboard;
+    windows.print_text_window = print_text_window;
+    windows.choose_fonts = choose_fonts;
+    set_window_services(windows);
 }
 
 }  // namespace
@@ -43,6 +61,7 @@ void install_program_handlers() {
     install_lens_handlers();
     install_lens_text_commands();
     install_help_command();
+    set_handler(kSlotPrintOrPlot, cmd_print_or_plot);
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();
 }

@@ -36,6 +36,7 @@
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
 #include "ui/text_area.h"
+#include "ui/text_print.h"
 #include "ui/window_table.h"
 
 namespace {
@@ -57,7 +58,6 @@ struct StartupState {
     int immediate_symbol = -1;
     int check_count = -1;
     SystemMenuCheckItem checks[kCheckItemLimit] = {};
-    PrinterChoices printer;
     int surface_clipboard_format = 0;  // "TAVO Surface Data"
     bool reading_settings_file = false;
 };
@@ -127,8 +127,11 @@ int gui_init() {
                            kTextWindowColumns) != 0) {
         return -1;
     }
+    ui->show_window(platform::kWindowText1, true);
+    window_record(platform::kWindowText1).in_use = 1;
     ui->activate_window(platform::kWindowText1);
     ui->add_text_line(platform::kWindowText1, title);
+    textarea_append_line(platform::kWindowText1, 0, title, nullptr);
     return 0;
 }
 
@@ -486,14 +489,6 @@ int system_menu_check_count() {
 const SystemMenuCheckItem* system_menu_check_item(int n) {
     if (n < 0 || n >= g_state.check_count) return nullptr;
     return &g_state.checks[n];
-}
-
-void printer_setup(PrinterChoices& choices, int mode) {
-    if (mode == 0) {
-        g_state.printer = choices;
-    } else {
-        choices = g_state.printer;
-    }
 }
 
 int surface_clipboard_format() {

@@ -275,6 +275,14 @@ ScrollInfo UiBackend::scroll_info(int window, ScrollBar bar) const {
     return it != scroll_infos_.end() ? it->second : ScrollInfo{};
 }
 
+DialogResult UiBackend::file_dialog(FileDialogRequest&) {
+    return DialogResult::cancelled;
+}
+
+DialogResult UiBackend::font_dialog(const std::string&, FontDescription&) {
+    return DialogResult::cancelled;
+}
+
 int UiBackend::set_window_maximised(int window, bool maximised) {
     if (!window_exists(window)) return kUiBadWindow;
     maximised_[window] = maximised;

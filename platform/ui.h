@@ -306,6 +306,44 @@ struct SplashPicture {
 enum class SystemColour { button_text, button_shadow, button_face, button_highlight };
 
 // ---------------------------------------------------------------------------------------------
+// Common dialogs.
+
+enum class DialogResult { ok, cancelled, failed };
+
+// One filter of a file dialog: its description and its pattern ("*.len").
+struct FileFilter {
+    std::string description;
+    std::string pattern;
+};
+
+// The Open and Save dialogs. Two extra buttons jump to the private and the public folder of
+// the chosen type. On OK path holds the full path chosen and filter_index the filter (0-based).
+struct FileDialogRequest {
+    bool save = false;
+    std::string title;
+    std::string folder;     // where the dialog starts
+    std::string path;       // the name offered (Save), the result on OK
+    std::string default_extension;
+    std::vector<FileFilter> filters;
+    int filter_index = 0;
+    std::string ok_label;  // empty: the dialog's own
+    std::string private_label;
+    std::string private_folder;
+    std::string public_label;
+    std::string public_folder;
+};
+
+// A font as the program describes it: face, height in pixels, weight (400 normal, 700 bold),
+// italic, and whether only fixed-pitch faces are offered.
+struct FontDescription {
+    std::string face;
+    int height = 0;
+    int weight = 400;
+    bool italic = false;
+    bool fixed_pitch = false;
+};
+
+// ---------------------------------------------------------------------------------------------
 // The backend.
 
 class UiBackend {
@@ -414,6 +452,10 @@ public:
     // goes no further. Opening it again replaces the picture; kUiBadArgument when the pixels do
     // not match the size, kUiBadWindow from a backend without one. Closing it when none shows
     // does nothing.
+    // The common dialogs; a backend without them answers cancelled.
+    virtual DialogResult file_dialog(FileDialogRequest& request);
+    virtual DialogResult font_dialog(const std::string& caption, FontDescription& font);
+
     virtual int open_splash(const SplashPicture& picture);
     virtual void close_splash();
     virtual bool splash_open() const;

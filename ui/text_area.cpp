@@ -20,7 +20,7 @@ struct Areas {
     TextArea header;
     int current = -1;
     int output_area = 1;
-    bool new_page = false;
+    bool new_page = true;  // the run starts on a fresh page
     bool overflow = false;
     bool held = false;
     int selected_list_line = -1;
@@ -549,8 +549,8 @@ std::vector<std::string> textarea_output_lines(int area) {
     if (a == nullptr) return lines;
     int from = 0;
     if ((area == 1 || area == 2) && is_page_mode() && area == g.output_area) {
-        if (g.page_mark[area] < 0) return lines;
-        from = a->position_of(g.page_mark[area]);
+        // Lines kept before page mode was turned on have no mark: all of them count.
+        if (g.page_mark[area] >= 0) from = a->position_of(g.page_mark[area]);
     }
     for (int k = from; k < a->line_count; ++k) {
         lines.emplace_back(a->line_text(wrap(*a, a->first_line + k)));
@@ -630,7 +630,7 @@ void reset_text_areas() {
     g.header = TextArea{};
     g.current = -1;
     g.output_area = 1;
-    g.new_page = false;
+    g.new_page = true;
     g.overflow = false;
     g.held = false;
     g.selected_list_line = -1;

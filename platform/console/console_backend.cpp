@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <istream>
 #include <limits>
@@ -340,6 +341,64 @@ bool ConsoleBackend::paint_one() {
         }
     }
     return false;
+}
+
+bool ConsoleBackend::dialog_answer(const std::string& question, std::string& answer) {
+    *err_ << question << "\n";
+    err_->flush();
+    if (!dialog_answers_.empty()) {
+        answer = std::move(dialog_answers_.front());
+        dialog_answers_.pop_front();
+        return true;
+    }
+    while (entered_lines_.empty() && !input_ended_) read_input_line(-1);
+    if (entered_lines_.empty()) return false;
+    answer = std::move(entered_lines_.front());
+    entered_lines_.pop_front();
+    return true;
+}
+
+DialogResult ConsoleBackend::file_dialog(FileDialogRequest& request) {
+    file_dialogs_.push_back(request);
+    std::string answer;
+    if (!dialog_answer(request.title + ": file name?", answer) || answer.empty()) {
+        return DialogResult::cancelled;
+    }
+    request.path = answer;
+    return DialogResult::ok;
+}
+
+DialogResult ConsoleBackend::font_dialog(const std::string& caption, FontDescription& font) {
+    std::string answer;
+    if (!dialog_answer(caption + " face,height[,bold][,italic]?", answer) || answer.empty()) {
+        return DialogResult::cancelled;
+    }
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = answer.find(',', start);
+        parts.push_back(answer.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    FontDescription chosen = font;
+    chosen.face = parts[0];
+    chosen.weight = 400;
+    chosen.italic = false;
+    if (parts.size() > 1) {
+        char* end = nullptr;
+        const long height = std::strtol(parts[1].c_str(), &end, 10);
+        if (end == parts[1].c_str() || height <= 0 || height > 500) return DialogResult::failed;
+        chosen.height = static_cast<int>(height);
+    }
+    for (std::size_t k = 2; k < parts.size(); ++k) {
+        if (parts[k] == "bold") chosen.weight = 700;
+        else if (parts[k] == "italic") chosen.italic = true;
+        else return DialogResult::failed;
+    }
+    if (chosen.face.empty()) return DialogResult::failed;
+    font = chosen;
+    return DialogResult::ok;
 }
 
 void ConsoleBackend::request_close(int window) {

@@ -100,6 +100,13 @@ public:
     // The start-up window is kept in memory only. A line read from the input counts as keys
     // pressed and closes it too.
     int open_splash(const SplashPicture& picture) override;
+    // Dialogs take the next answer a test queued, else the next input line: a path for a file
+    // dialog, "face,height[,bold][,italic]" for a font; an empty line (or the end of the
+    // input) cancels. The question goes to standard error.
+    DialogResult file_dialog(FileDialogRequest& request) override;
+    DialogResult font_dialog(const std::string& caption, FontDescription& font) override;
+    void queue_dialog_answer(std::string answer) { dialog_answers_.push_back(std::move(answer)); }
+    const std::vector<FileDialogRequest>& file_dialogs_shown() const { return file_dialogs_; }
     void close_splash() override { splash_ = false; }
     bool splash_open() const override { return splash_; }
 
@@ -165,6 +172,9 @@ private:
         EventBody body;
     };
 
+    bool dialog_answer(const std::string& question, std::string& answer);
+    std::deque<std::string> dialog_answers_;
+    std::vector<FileDialogRequest> file_dialogs_;
     bool dispatch_posted();
     bool paint_one();
     bool fire_due_timer();
