@@ -15,10 +15,12 @@
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
+#include "runtime/settings.h"
 #include "runtime/parameters.h"
 #include "runtime/settings_commands.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "ui/menus.h"
 #include "ui/text_area.h"
 
 namespace {
@@ -54,6 +56,8 @@ public:
             accept_command_level();
         } else if (command == kCommandCancel) {
             escape_command_line();
+        } else if (command >= platform::kMenuCommandBase) {
+            run_menu_command(window, command - platform::kMenuCommandBase);
         } else if (command >= platform::kChoiceCommandBase) {
             show_choice(command - platform::kChoiceCommandBase, true);
         } else {
@@ -271,6 +275,7 @@ void main_loop_start() {
         place_child_windows();
         if (output_option(kOptionToolbar) != 0)
             create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
+        update_menu_states(0);
     }
     wait_for_splash();
     apply_pending_captions();
@@ -296,6 +301,7 @@ bool main_loop_pass(bool wait) {
         if (level_count() == 0) show_prompt_text(nullptr);
         set_wait_cursor(0);
         refresh_toolbar_states();
+        update_menu_states(1);
         if (!take_typed_line() && !ui->process_one_event(wait) && wait) {
             // Nothing can arrive any more (the console's input has ended): the exit line runs;
             // when it could not end the run, the run ends without it, since nobody is left to

@@ -18,7 +18,9 @@
 #include "runtime/window_titles.h"
 #include "trace/lens_setup.h"
 #include "trace/paraxial_commands.h"
+#include "app/command_line.h"
 #include "ui/font_file.h"
+#include "ui/menus.h"
 #include "ui/grid_line_entry.h"
 #include "ui/stroke_font.h"
 #include "ui/text_area.h"
@@ -50,6 +52,8 @@ void install_upward_hooks() {
     windows.print_text_window = print_text_window;
     windows.choose_fonts = choose_fonts;
     set_window_services(windows);
+    set_menu_submitter(submit_command_line);
+    install_menus();
 }
 
 }  // namespace

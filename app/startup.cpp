@@ -35,6 +35,7 @@
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "ui/menus.h"
 #include "ui/text_area.h"
 #include "ui/text_print.h"
 #include "ui/window_table.h"
@@ -135,6 +136,20 @@ int gui_init() {
     return 0;
 }
 
+// The main menu from its list when Show_menubar is on; without the list the option goes off.
+void build_program_menus() {
+    if (output_option(kOptionMenubar) == 0) return;
+    if (build_menu(msg_text(kMsgMainMenuList), platform::kWindowFrame, true) == 0) {
+        set_setting_flag(kSetShowMenubar, 0);
+        set_output_option(kOptionMenubar, 0);
+        return;
+    }
+    for (int k = 0; k < kRecentFileSlots; ++k) {
+        const char* name = get_setting_text(kSetMruFile1 + k, 0);
+        set_recent_file_entry(name != nullptr ? name : "", k);
+    }
+}
+
 void build_check_items() {
     g_state.check_count = 0;
     if (open_lists_file(0) != 0) return;
@@ -208,6 +223,9 @@ int start_program(int argc, char** argv, const std::string& root) {
         return 0;
     }
     set_window_titles(msg_text(kMsgMainWindowCaption), msg_text(kMsgEditWindowCaption));
+    if (platform::UiBackend* ui = ui_or_null(); ui != nullptr && ui->window_exists(0)) {
+        build_program_menus();
+    }
 
     // The run ends through the exit command, which runs the exit hook.
     set_startup_done(true);

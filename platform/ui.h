@@ -306,6 +306,24 @@ struct SplashPicture {
 enum class SystemColour { button_text, button_shadow, button_face, button_highlight };
 
 // ---------------------------------------------------------------------------------------------
+// Menus. A menu is a small handle (1 and up) holding entries in order; a menu bar is a menu
+// attached to a window (0 the frame, 5 the edit window). Choosing a command entry reaches the
+// window's handler as on_command(window, kMenuCommandBase + id). Positions count separators too.
+inline constexpr int kMenuCommandBase = 0x20000;
+
+struct MenuEntry {
+    enum class Kind { command, popup, separator };
+    Kind kind = Kind::command;
+    int id = 0;     // command entries
+    int popup = 0;  // popup entries: the menu they open
+    std::string label;  // "&" marks the mnemonic; a tab is followed by the accelerator text
+    bool enabled = true;
+};
+
+// Sees every key-down before the window it is meant for; true when it took the key.
+using KeyHook = bool (*)(int window, const KeyEvent& event);
+
+// ---------------------------------------------------------------------------------------------
 // Common dialogs.
 
 enum class DialogResult { ok, cancelled, failed };
@@ -452,6 +470,33 @@ public:
     // goes no further. Opening it again replaces the picture; kUiBadArgument when the pixels do
     // not match the size, kUiBadWindow from a backend without one. Closing it when none shows
     // does nothing.
+    // Menus (see MenuEntry). The model is kept here; a backend that shows menus follows it
+    // through menu_bar_changed. Each call gives 0, or kUiBadArgument for an unknown menu or
+    // position.
+    int create_menu();
+    int append_menu_command(int menu, int id, std::string_view label);
+    int append_menu_popup(int menu, int popup, std::string_view label);
+    int append_menu_separator(int menu);
+    // Destroys the menu and the popups it holds.
+    int destroy_menu(int menu);
+    // Attaches a menu bar to a window (0: none).
+    int set_menu_bar(int window, int menu);
+    int menu_bar(int window) const;
+    const std::vector<MenuEntry>* menu_entries(int menu) const;
+    // By identifier, searched through the menu and its popups.
+    int enable_menu_command(int menu, int id, bool enabled);
+    int set_menu_command_label(int menu, int id, std::string_view label);
+    // By position in one menu.
+    int enable_menu_position(int menu, int position, bool enabled);
+    // The entry of a command identifier (searched from the menu), or null.
+    const MenuEntry* find_menu_command(int menu, int id) const;
+    // Called after any change of a menu shown as window's menu bar (or of its popups).
+    virtual void menu_bar_changed(int window);
+
+    // The key hook (null: none).
+    void set_key_hook(KeyHook hook) { key_hook_ = hook; }
+    KeyHook key_hook() const { return key_hook_; }
+
     // The common dialogs; a backend without them answers cancelled.
     virtual DialogResult file_dialog(FileDialogRequest& request);
     virtual DialogResult font_dialog(const std::string& caption, FontDescription& font);
@@ -461,6 +506,12 @@ public:
     virtual bool splash_open() const;
 
 private:
+    MenuEntry* find_command_entry(int menu, int id);
+    void notify_menu(int menu);
+    std::map<int, std::vector<MenuEntry>> menus_;
+    std::map<int, int> menu_bars_;
+    int next_menu_ = 1;
+    KeyHook key_hook_ = nullptr;
     std::map<std::pair<int, int>, ScrollInfo> scroll_infos_;
     std::map<int, bool> maximised_;
     std::map<int, bool> close_disabled_;

@@ -343,6 +343,14 @@ bool ConsoleBackend::paint_one() {
     return false;
 }
 
+bool ConsoleBackend::choose_menu_command(int window, int id) {
+    const int bar = menu_bar(window);
+    const MenuEntry* entry = bar != 0 ? find_menu_command(bar, id) : nullptr;
+    if (entry == nullptr || !entry->enabled) return false;
+    post_command(window, kMenuCommandBase + id);
+    return true;
+}
+
 bool ConsoleBackend::dialog_answer(const std::string& question, std::string& answer) {
     *err_ << question << "\n";
     err_->flush();
@@ -440,6 +448,10 @@ bool ConsoleBackend::dispatch_posted() {
         windows_[e.window].dc.set_size(*size);
         if (h != nullptr) h->on_size(e.window, *size);
         if (!is_text_window(e.window)) windows_[e.window].needs_paint = true;
+    } else if (auto* key = std::get_if<KeyEvent>(&e.body);
+               key != nullptr && key->pressed && key_hook() != nullptr &&
+               key_hook()(e.window, *key)) {
+        // taken by the key hook before the window saw it
     } else if (h == nullptr) {
         // nobody listens
     } else if (auto* key = std::get_if<KeyEvent>(&e.body)) {

@@ -105,6 +105,9 @@ public:
     // input) cancels. The question goes to standard error.
     DialogResult file_dialog(FileDialogRequest& request) override;
     DialogResult font_dialog(const std::string& caption, FontDescription& font) override;
+    // A click on a menu item of the window's menu bar: its command is posted when the item
+    // exists and is enabled (its popups are not checked); false otherwise.
+    bool choose_menu_command(int window, int id);
     void queue_dialog_answer(std::string answer) { dialog_answers_.push_back(std::move(answer)); }
     const std::vector<FileDialogRequest>& file_dialogs_shown() const { return file_dialogs_; }
     void close_splash() override { splash_ = false; }
