@@ -409,6 +409,11 @@ void UiBackend::notify_menu(int) {
     }
 }
 
+std::unique_ptr<PrintJob> UiBackend::start_print(const PrintRequest&, DialogResult* result) {
+    if (result != nullptr) *result = DialogResult::failed;
+    return nullptr;
+}
+
 DialogResult UiBackend::file_dialog(FileDialogRequest&) {
     return DialogResult::cancelled;
 }

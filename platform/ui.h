@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <span>
 #include <utility>
 #include <string>
@@ -362,6 +363,34 @@ struct FontDescription {
 };
 
 // ---------------------------------------------------------------------------------------------
+// Printing.
+
+// What a print job is asked for: the document's name, the file a PDF printer writes when no
+// printer is installed, whether the print dialog is shown first, and the font the text is set
+// in (its height in screen pixels; the job scales it to the printer).
+struct PrintRequest {
+    std::string document;
+    std::string pdf_file;
+    bool ask = false;
+    FontDescription font;
+};
+
+// A document being printed: pages drawn through a device context in the printer's pixels.
+class PrintJob {
+public:
+    virtual ~PrintJob() = default;
+    virtual DeviceContext& page() = 0;
+    virtual int dots_per_inch() const = 0;
+    virtual Size page_size() const = 0;  // the printable area in the printer's pixels
+    virtual bool new_page() = 0;
+    // Ends the document: false when it could not be written.
+    virtual bool finish() = 0;
+    virtual void abort() = 0;
+    // The printer's name, or the PDF file written.
+    virtual std::string destination() const = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
 // The backend.
 
 class UiBackend {
@@ -496,6 +525,13 @@ public:
     // The key hook (null: none).
     void set_key_hook(KeyHook hook) { key_hook_ = hook; }
     KeyHook key_hook() const { return key_hook_; }
+
+    // Starts a print job; null with result cancelled (the print dialog was cancelled) or failed
+    // (no printer, the document cannot start). A backend without printers fails.
+    virtual std::unique_ptr<PrintJob> start_print(const PrintRequest& request,
+                                                  DialogResult* result);
+    // The pixels per inch of the screen, which printed text keeps its size against.
+    virtual int screen_dots_per_inch() const { return 96; }
 
     // The common dialogs; a backend without them answers cancelled.
     virtual DialogResult file_dialog(FileDialogRequest& request);

@@ -1,13 +1,18 @@
 #include "ui/text_print.h"
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
 #include "platform/text_file.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
+#include "runtime/table_files.h"
+#include "ui/font_file.h"
 #include "ui/text_area.h"
 
 namespace {
@@ -86,6 +91,53 @@ int print_to_file(int window, const std::vector<std::string>& lines, int ask,
     return 0;
 }
 
+// The text printer: the fixed font kept at its screen size, margins from the page set-up, as
+// many lines a page as fit between the top and bottom margins.
+int print_to_printer(int window, const std::vector<std::string>& lines, int ask) {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return set_error_msg(kMsgDocumentCannotStart);
+    g.choices.print_destination = 0;
+    platform::PrintRequest request;
+    request.document = kProgramTitle;
+    request.pdf_file = platform::join_path(data_folder(), "print.pdf");
+    request.ask = ask != 0;
+    // The window's own font: the face of the fixed font, the height its text area is set in.
+    request.font = to_description(load_font_record(font_file_path(), "fixed"), true);
+    if (const TextArea* area = textarea(window); area != nullptr && area->char_height > 0) {
+        request.font.height = area->char_height;
+    }
+    platform::DialogResult result = platform::DialogResult::failed;
+    std::unique_ptr<platform::PrintJob> job = ui->start_print(request, &result);
+    if (job == nullptr) {
+        if (result == platform::DialogResult::cancelled) {
+            msg_box(kMsgPrintCancelled);
+            return 0;
+        }
+        return set_error_msg(kMsgDocumentCannotStart);
+    }
+    const int dpi = std::max(1, job->dots_per_inch());
+    const int left = dpi * g.text.left / 2540;
+    const int top = dpi * g.text.top / 2540;
+    platform::DeviceContext& dc = job->page();
+    const int line_height = std::max(1, dc.text_metrics().height);
+    const int per_page = std::max(1, (job->page_size().height - 2 * top) / line_height);
+    int row = 0;
+    for (const std::string& line : lines) {
+        if (row == per_page) {
+            if (!job->new_page()) {
+                job->abort();
+                return set_error_msg(kMsgDocumentCannotStart);
+            }
+            row = 0;
+        }
+        job->page().text_out({left, top + row * line_height}, line);
+        ++row;
+    }
+    if (!job->finish()) return set_error_msg(kMsgDocumentCannotStart);
+    msg_box(kMsgPrinted, window, job->destination().c_str());
+    return 0;
+}
+
 }  // namespace
 
 void printer_setup(PrinterChoices& choices, int mode) {
@@ -114,8 +166,7 @@ int print_text_window(int window, int to_file, int ask, const char* file_name) {
     if (lines.empty()) return 0;
     if (to_file != 0)
         return print_to_file(window, lines, ask, file_name != nullptr ? file_name : "");
-    g.choices.print_destination = 0;
-    return set_error_msg(kMsgDocumentCannotStart);
+    return print_to_printer(window, lines, ask);
 }
 
 int copy_text_to_clipboard(int window) {

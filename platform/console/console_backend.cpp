@@ -343,6 +343,58 @@ bool ConsoleBackend::paint_one() {
     return false;
 }
 
+namespace {
+
+class RecordingPrintJob : public PrintJob {
+public:
+    RecordingPrintJob(Size page, int dpi, TextMetrics metrics,
+                      std::vector<std::vector<std::string>>& sink)
+        : dc_(page, metrics), dpi_(dpi), sink_(sink) {}
+    DeviceContext& page() override { return dc_; }
+    int dots_per_inch() const override { return dpi_; }
+    Size page_size() const override { return dc_.size(); }
+    bool new_page() override {
+        pages_.push_back(dc_.records());
+        dc_.clear_records();
+        return true;
+    }
+    bool finish() override {
+        pages_.push_back(dc_.records());
+        sink_.insert(sink_.end(), pages_.begin(), pages_.end());
+        return true;
+    }
+    void abort() override { pages_.clear(); }
+    std::string destination() const override { return "recording printer"; }
+
+private:
+    RecordingDeviceContext dc_;
+    int dpi_;
+    std::vector<std::vector<std::string>>& sink_;
+    std::vector<std::vector<std::string>> pages_;
+};
+
+}  // namespace
+
+std::unique_ptr<PrintJob> ConsoleBackend::start_print(const PrintRequest& request,
+                                                      DialogResult* result) {
+    if (!printer_) {
+        if (result != nullptr) *result = DialogResult::failed;
+        return nullptr;
+    }
+    if (result != nullptr) *result = DialogResult::ok;
+    // The console's 8 x 16 cell (ascent 12) scaled from the screen's 96 to the printer's pixels
+    // per inch, as a fixed font keeps its size on paper.
+    const int height = (request.font.height > 0 ? request.font.height : 16) * printer_dpi_ / 96;
+    const TextMetrics metrics{height, height * 3 / 4, height / 2};
+    return std::make_unique<RecordingPrintJob>(printer_page_, printer_dpi_, metrics, printed_);
+}
+
+void ConsoleBackend::install_recording_printer(Size page, int dots_per_inch) {
+    printer_ = true;
+    printer_page_ = page;
+    printer_dpi_ = dots_per_inch;
+}
+
 bool ConsoleBackend::choose_menu_command(int window, int id) {
     const int bar = menu_bar(window);
     const MenuEntry* entry = bar != 0 ? find_menu_command(bar, id) : nullptr;
@@ -400,9 +452,12 @@ DialogResult ConsoleBackend::font_dialog(const std::string& caption, FontDescrip
         chosen.height = static_cast<int>(height);
     }
     for (std::size_t k = 2; k < parts.size(); ++k) {
-        if (parts[k] == "bold") chosen.weight = 700;
-        else if (parts[k] == "italic") chosen.italic = true;
-        else return DialogResult::failed;
+        if (parts[k] == "bold")
+            chosen.weight = 700;
+        else if (parts[k] == "italic")
+            chosen.italic = true;
+        else
+            return DialogResult::failed;
     }
     if (chosen.face.empty()) return DialogResult::failed;
     font = chosen;
@@ -448,9 +503,9 @@ bool ConsoleBackend::dispatch_posted() {
         windows_[e.window].dc.set_size(*size);
         if (h != nullptr) h->on_size(e.window, *size);
         if (!is_text_window(e.window)) windows_[e.window].needs_paint = true;
-    } else if (auto* key = std::get_if<KeyEvent>(&e.body);
-               key != nullptr && key->pressed && key_hook() != nullptr &&
-               key_hook()(e.window, *key)) {
+    } else if (auto* key = std::get_if<KeyEvent>(&e.body); key != nullptr && key->pressed &&
+                                                           key_hook() != nullptr &&
+                                                           key_hook()(e.window, *key)) {
         // taken by the key hook before the window saw it
     } else if (h == nullptr) {
         // nobody listens

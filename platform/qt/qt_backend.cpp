@@ -43,6 +43,7 @@
 
 #include "platform/locale.h"
 #include "platform/qt/qt_drawing.h"
+#include "platform/qt/qt_printing.h"
 
 namespace platform {
 
@@ -123,6 +124,10 @@ public:
     std::string clipboard_text() const override;
 
     void menu_bar_changed(int window) override;
+    std::unique_ptr<PrintJob> start_print(const PrintRequest& request,
+                                          DialogResult* result) override {
+        return qt::start_qt_print(request, frame_, result);
+    }
     DialogResult file_dialog(FileDialogRequest& request) override;
     DialogResult font_dialog(const std::string& caption, FontDescription& font) override;
 

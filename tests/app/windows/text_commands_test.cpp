@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "runtime/messages.h"
 #include "runtime/output_options.h"
 #include "runtime/settings.h"
 #include "tests/app/main_loop/loop_fixture.h"
@@ -92,6 +93,32 @@ TEST_F(TextCommands, TheConsoleHasNoPrinter) {
     list_history();
     type("print_text 0");
     EXPECT_NE(last_box().find("No printer is available"), std::string::npos) << last_box();
+}
+
+TEST_F(TextCommands, PrinterPagesHoldWhatFitsBetweenTheMargins) {
+    // 100 pixels an inch: margins 1000 and 1600 hundredths of a millimetre are 39 and 62
+    // pixels; the console's 16-pixel font keeps its screen size (96 an inch): 16 pixels a line.
+    // A page of 62 + 50 x 16 + 62 pixels holds 50 lines, so 120 lines make three pages.
+    ui().install_recording_printer({800, 924}, 100);
+    for (int k = 1; k <= 120; ++k) text_printf("line %d\n", k);
+    type("print_text 0");
+    const auto& pages = ui().printed_pages();
+    ASSERT_EQ(pages.size(), 3u);
+    auto texts = [](const std::vector<std::string>& page) {
+        std::vector<std::string> out;
+        for (const std::string& r : page) {
+            if (r.rfind("text ", 0) == 0) out.push_back(r);
+        }
+        return out;
+    };
+    EXPECT_EQ(texts(pages[0]).size(), 50u);
+    EXPECT_EQ(texts(pages[0]).front(), "text 39,62 \"line 1\"");
+    EXPECT_EQ(texts(pages[1]).front(), "text 39,62 \"line 51\"");
+    EXPECT_EQ(texts(pages[1])[1], "text 39,78 \"line 52\"");
+    EXPECT_EQ(texts(pages[2]).size(), 20u);
+    EXPECT_NE(errors().find("Text window 1 was printed to recording printer"), std::string::npos)
+        << errors();
+    EXPECT_EQ(get_setting_int(kSetPrintDestination, 0, 0), 0);
 }
 
 TEST_F(TextCommands, CopyPutsEveryLineWithCarriageReturnAndLineFeed) {
