@@ -66,6 +66,7 @@ void install_program_handlers() {
     install_lens_text_commands();
     install_help_command();
     set_handler(kSlotPrintOrPlot, cmd_print_or_plot);
+    set_handler(kSlotAbout, cmd_about);
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();
 }

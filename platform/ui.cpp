@@ -414,6 +414,10 @@ std::unique_ptr<PrintJob> UiBackend::start_print(const PrintRequest&, DialogResu
     return nullptr;
 }
 
+int UiBackend::open_about(const SplashPicture&, std::string_view, Point) {
+    return kUiBadWindow;
+}
+
 DialogResult UiBackend::file_dialog(FileDialogRequest&) {
     return DialogResult::cancelled;
 }

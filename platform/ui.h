@@ -537,6 +537,13 @@ public:
     virtual DialogResult file_dialog(FileDialogRequest& request);
     virtual DialogResult font_dialog(const std::string& caption, FontDescription& font);
 
+    // The About window: the picture with a text drawn on its baseline at `at` (bold sans serif,
+    // 11 pixels, the button-text colour), topmost and placed as the start-up window; the frame
+    // takes no input while it shows. A key or any mouse button closes it. kUiBadWindow from a
+    // backend without one.
+    virtual int open_about(const SplashPicture& picture, std::string_view text, Point at);
+    virtual bool about_open() const { return false; }
+
     virtual int open_splash(const SplashPicture& picture);
     virtual void close_splash();
     virtual bool splash_open() const;

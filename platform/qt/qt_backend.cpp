@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QMoveEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -124,6 +125,9 @@ public:
     std::string clipboard_text() const override;
 
     void menu_bar_changed(int window) override;
+    int open_about(const SplashPicture& picture, std::string_view text, Point at) override;
+    bool about_open() const override { return about_ != nullptr; }
+    void close_about();
     std::unique_ptr<PrintJob> start_print(const PrintRequest& request,
                                           DialogResult* result) override {
         return qt::start_qt_print(request, frame_, result);
@@ -186,6 +190,7 @@ private:
     QWidget* choice_window_ = nullptr;  // owned by the frame
     QListWidget* choice_list_ = nullptr;
     QLabel* splash_ = nullptr;  // top-level, owned here
+    QLabel* about_ = nullptr;   // top-level, owned here
     std::deque<std::string> entered_lines_;
     std::map<std::pair<int, int>, QTimer*> timers_;
     std::string clipboard_;
@@ -210,6 +215,7 @@ QtBackend::QtBackend(int& argc, char** argv) {
 QtBackend::~QtBackend() {
     qApp->removeEventFilter(filter_.get());
     delete splash_;
+    delete about_;
     for (auto& [key, timer] : timers_) delete timer;
     // Children of the frame go with it; owned popups are deleted first.
     for (int n = kWindowCount - 1; n > 0; --n) {
@@ -760,6 +766,56 @@ int QtBackend::open_splash(const SplashPicture& picture) {
     return 0;
 }
 
+int QtBackend::open_about(const SplashPicture& picture, std::string_view text, Point at) {
+    if (picture.width <= 0 || picture.height <= 0 ||
+        picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {
+        return kUiBadArgument;
+    }
+    close_about();
+    QImage image(picture.width, picture.height, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const Colour c = picture.pixels[static_cast<std::size_t>(y) * picture.width + x];
+            image.setPixel(x, y, qRgb(c.red, c.green, c.blue));
+        }
+    }
+    {
+        QPainter painter(&image);
+        QFont font("Arial");
+        font.setPixelSize(11);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(QApplication::palette().color(QPalette::ButtonText));
+        painter.drawText(at.x, at.y, to_qstring(text));  // on the baseline, transparent
+    }
+    about_ = new QLabel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    about_->setObjectName("tavo_about");
+    about_->setWindowTitle("About TAVO");
+    about_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    about_->setLineWidth(1);
+    about_->setPixmap(QPixmap::fromImage(image));
+    const int border = about_->frameWidth();
+    about_->resize(picture.width + 2 * border, picture.height + 2 * border);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect placed = about_->rect();
+        placed.moveCenter(screen->availableGeometry().center());
+        about_->move(placed.topLeft());
+    }
+    if (frame_ != nullptr) frame_->setEnabled(false);
+    about_->show();
+    about_->raise();
+    about_->setFocus();
+    return 0;
+}
+
+void QtBackend::close_about() {
+    if (about_ == nullptr) return;
+    if (frame_ != nullptr) frame_->setEnabled(true);
+    about_->hide();
+    about_->deleteLater();  // it may be the receiver of the event that closes it
+    about_ = nullptr;
+}
+
 void QtBackend::close_splash() {
     if (splash_ == nullptr) return;
     splash_->hide();
@@ -937,6 +993,10 @@ bool QtBackend::filter(QObject* watched, QEvent* event) {
                                (type == QEvent::MouseButtonPress &&
                                 static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton))) {
         close_splash();
+        return true;
+    }
+    if (about_ != nullptr && (type == QEvent::KeyPress || type == QEvent::MouseButtonPress)) {
+        close_about();
         return true;
     }
     if (polling_escape_) {
