@@ -21,6 +21,7 @@
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "ui/menus.h"
+#include "ui/status_line.h"
 #include "ui/text_area.h"
 
 namespace {
@@ -318,8 +319,10 @@ bool main_loop_pass(bool wait) {
         if (std::strcmp(line, msg_text(kMsgExitLine)) == 0 && ui != nullptr && ui->input_ended()) {
             g.exit_line_run = true;
         }
-        // Page mode shows each command's output from the top of a fresh page.
+        // Page mode shows each command's output from the top of a fresh page; an old message
+        // leaves the status field.
         textarea_mark_new_page();
+        clear_status_text(platform::kWindowFrame);
         run_pending_line();
     }
     carry_out_run_state();

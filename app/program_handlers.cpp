@@ -1,5 +1,6 @@
 #include "app/program_handlers.h"
 
+#include "app/command_line.h"
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/window_captions.h"
@@ -18,10 +19,10 @@
 #include "runtime/window_titles.h"
 #include "trace/lens_setup.h"
 #include "trace/paraxial_commands.h"
-#include "app/command_line.h"
 #include "ui/font_file.h"
-#include "ui/menus.h"
 #include "ui/grid_line_entry.h"
+#include "ui/menus.h"
+#include "ui/status_line.h"
 #include "ui/stroke_font.h"
 #include "ui/text_area.h"
 #include "ui/text_print.h"
@@ -53,6 +54,7 @@ void install_upward_hooks() {
     windows.choose_fonts = choose_fonts;
     set_window_services(windows);
     set_menu_submitter(submit_command_line);
+    install_status_line();
     install_menus();
 }
 
