@@ -35,6 +35,7 @@
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "ui/file_dialogs.h"
 #include "ui/menus.h"
 #include "ui/text_area.h"
 #include "ui/text_print.h"
@@ -301,6 +302,8 @@ int app_init(int without_windows, int, int) {
     set_setting_text(kSetDataFolder, g_state.data.c_str(), 0);
     set_setting_text(kSetPrivateDirectory, g_state.data.c_str(), 0);
     set_setting_text(kSetPublicDirectory, g_state.public_folder.c_str(), 0);
+    set_file_dialog_folders(kProgramTitle, "P&rivate", g_state.data.c_str(), "P&ublic",
+                            g_state.public_folder.c_str());
     set_setting_text(kSetTempFolder, temp_folder_path().c_str(), 0);
     {
         const std::string options = get_setting_text(kSetKplCompilerOptions, 0);

@@ -12,12 +12,14 @@
 #include "platform/console/console_backend.h"
 #include "runtime/definitions.h"
 #include "runtime/menu_store.h"
+#include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
 #include "tests/support/built_tables.h"
 #include "tests/support/temp_tree.h"
+#include "ui/file_dialogs.h"
 #include "ui/menus.h"
 
 namespace {
@@ -207,6 +209,74 @@ TEST_F(Menus, ChosenItemsAndAcceleratorsSubmitTheirCommandText) {
     // The edit window's Ctrl+Shift+Z maps back from 1001 + 1 to its item.
     press(platform::kWindowEdit, 'Z', platform::modifier_control | platform::modifier_shift);
     EXPECT_EQ(g_submitted.back(), "plain_cmd 21");
+}
+
+}  // namespace
+
+namespace {
+
+// The program's file dialogs take their types and filters from lists of the same table.
+class FileDialogs : public Menus {
+protected:
+    void SetUp() override {
+        Menus::SetUp();
+        set_file_dialog_folders("Files", "P&rivate", "/data", "P&ublic", "/root/public");
+    }
+    void TearDown() override {
+        reset_file_dialogs();
+        Menus::TearDown();
+    }
+    int types() { return find_list("file_types", true); }
+    int filters() { return find_list("file_filters", true); }
+};
+
+TEST_F(FileDialogs, TheFolderButtonsGoToTheTypesFoldersOrTheBareFoldersForAnyType) {
+    struct Case {
+        int type;
+        const char* private_folder;
+        const char* public_folder;
+        const char* extension;
+        int filter;
+    };
+    const Case cases[] = {{1, "/data/len", "/root/public/len", "len", 0},
+                          {2, "/data/txt", "/root/public/txt", "txt", 1},
+                          {3, "/data", "/root/public", "", 2}};
+    for (const Case& c : cases) {
+        int type = c.type;
+        std::string folder = "/start";
+        std::string path = "/old/name.len";
+        ui_.queue_dialog_answer("/data/len/chosen.len");
+        ASSERT_EQ(file_dialog(&type, 1, types(), filters(), "", folder, path), 0);
+        const platform::FileDialogRequest& shown = ui_.file_dialogs_shown().back();
+        EXPECT_EQ(shown.private_folder, c.private_folder);
+        EXPECT_EQ(shown.public_folder, c.public_folder);
+        EXPECT_EQ(shown.private_label, "P&rivate");
+        EXPECT_EQ(shown.default_extension, c.extension);
+        EXPECT_EQ(shown.filter_index, c.filter);
+        EXPECT_TRUE(shown.save);
+        EXPECT_EQ(shown.path, "name.len");  // Save offers the file name part
+        EXPECT_EQ(shown.title, "Files");
+        EXPECT_EQ(path, "/data/len/chosen.len");
+        EXPECT_EQ(folder, "/data/len");
+        EXPECT_EQ(type, c.type);
+    }
+}
+
+TEST_F(FileDialogs, AnUnknownTypeOrACancelIsReported) {
+    int type = 7;
+    std::string folder;
+    std::string path;
+    EXPECT_EQ(file_dialog(&type, 0, types(), filters(), "Open", folder, path), kErrorTextReady);
+    EXPECT_NE(std::string(error_text_buffer()).find("(1)"), std::string::npos)
+        << error_text_buffer();
+    type = 2;
+    ui_.queue_dialog_answer("");
+    EXPECT_EQ(file_dialog(&type, 0, types(), filters(), "Open", folder, path),
+              kFileDialogCancelled);
+    // Erase mode relabels OK.
+    ui_.queue_dialog_answer("/x/y.txt");
+    ASSERT_EQ(file_dialog(&type, 2, types(), filters(), "Delete", folder, path), 0);
+    EXPECT_EQ(ui_.file_dialogs_shown().back().ok_label, "Erase");
 }
 
 }  // namespace
