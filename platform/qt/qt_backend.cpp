@@ -125,6 +125,7 @@ public:
     std::string clipboard_text() const override;
 
     void menu_bar_changed(int window) override;
+    int set_close_enabled(int window, bool enabled) override;
     int open_about(const SplashPicture& picture, std::string_view text, Point at) override;
     bool about_open() const override { return about_ != nullptr; }
     void close_about();
@@ -763,6 +764,26 @@ int QtBackend::open_splash(const SplashPicture& picture) {
     }
     splash_->show();
     splash_->raise();
+    return 0;
+}
+
+int QtBackend::set_close_enabled(int window, bool enabled) {
+    const int result = UiBackend::set_close_enabled(window, enabled);
+    if (result != 0) return result;
+    // The Close item of an MDI child's system menu, and its close button.
+    if (QMdiSubWindow* sub = slots_[window].sub) {
+        if (QMenu* menu = sub->systemMenu()) {
+            for (QAction* action : menu->actions()) {
+                if (action->shortcut() == QKeySequence::Close ||
+                    action->text().contains("Close", Qt::CaseInsensitive)) {
+                    action->setEnabled(enabled);
+                }
+            }
+        }
+        const bool visible = sub->isVisible();
+        sub->setWindowFlag(Qt::WindowCloseButtonHint, enabled);
+        if (visible) sub->show();
+    }
     return 0;
 }
 

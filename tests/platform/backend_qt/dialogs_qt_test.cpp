@@ -63,3 +63,27 @@ TEST(QtDialogs, TheFolderButtonsMoveTheFileDialogToTheirFolders) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(QtWindows, AWindowWhoseCloseIsGreyedStaysOpen) {
+    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(g_argc, g_argv);
+    ASSERT_EQ(ui->create_frame("TAVO LT", nullptr), 0);
+    ASSERT_EQ(ui->create_window(1, "Text 1", nullptr), 0);
+    ASSERT_EQ(ui->set_close_enabled(1, false), 0);
+    QWidget* sub = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (QWidget* w = top->findChild<QWidget*>("tavo_window_1")) sub = w;
+    }
+    ASSERT_NE(sub, nullptr);
+    EXPECT_FALSE(sub->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    sub->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(ui->window_visible(1));
+    ASSERT_EQ(ui->set_close_enabled(1, true), 0);
+    sub->close();
+    QApplication::processEvents();
+    EXPECT_FALSE(ui->window_visible(1));
+}
+
+}  // namespace
