@@ -8,6 +8,7 @@
 #include "app/toolbar.h"
 #include "app/window_captions.h"
 #include "kpl/kpl_line.h"
+#include "platform/paths.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
 #include "runtime/control_commands.h"
@@ -15,9 +16,10 @@
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
-#include "runtime/settings.h"
 #include "runtime/parameters.h"
+#include "runtime/settings.h"
 #include "runtime/settings_commands.h"
+#include "runtime/table_files.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "ui/menus.h"
@@ -268,6 +270,16 @@ int install_main_loop() {
     return 0;
 }
 
+namespace {
+
+// A line another program sent: printed as it stands, never used as a format.
+void print_external_text(const std::string& line) {
+    write_output_text(line.c_str(), false);
+    write_output_text("\n", false);
+}
+
+}  // namespace
+
 void main_loop_start() {
     set_running_flag(1);
     g.exit_line_run = false;
@@ -277,6 +289,8 @@ void main_loop_start() {
         if (output_option(kOptionToolbar) != 0)
             create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
         update_menu_states(0);
+        ui->listen_for_text(platform::join_path(data_folder(), kExternalTextSocket),
+                            print_external_text);
     }
     wait_for_splash();
     apply_pending_captions();

@@ -414,6 +414,10 @@ std::unique_ptr<PrintJob> UiBackend::start_print(const PrintRequest&, DialogResu
     return nullptr;
 }
 
+int UiBackend::listen_for_text(const std::string&, ExternalTextHandler) {
+    return kUiBadWindow;
+}
+
 int UiBackend::open_about(const SplashPicture&, std::string_view, Point) {
     return kUiBadWindow;
 }

@@ -537,6 +537,12 @@ public:
     virtual DialogResult file_dialog(FileDialogRequest& request);
     virtual DialogResult font_dialog(const std::string& caption, FontDescription& font);
 
+    // Texts other programs send: a local socket at path (in the user's private folder) takes
+    // connections; every line received goes to on_text as it stands. kUiBadWindow from a
+    // backend without one.
+    using ExternalTextHandler = void (*)(const std::string& line);
+    virtual int listen_for_text(const std::string& path, ExternalTextHandler on_text);
+
     // The About window: the picture with a text drawn on its baseline at `at` (bold sans serif,
     // 11 pixels, the button-text colour), topmost and placed as the start-up window; the frame
     // takes no input while it shows. A key or any mouse button closes it. kUiBadWindow from a

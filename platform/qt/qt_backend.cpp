@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -125,6 +127,7 @@ public:
     std::string clipboard_text() const override;
 
     void menu_bar_changed(int window) override;
+    int listen_for_text(const std::string& path, ExternalTextHandler on_text) override;
     int set_close_enabled(int window, bool enabled) override;
     int open_about(const SplashPicture& picture, std::string_view text, Point at) override;
     bool about_open() const override { return about_ != nullptr; }
@@ -192,6 +195,7 @@ private:
     QListWidget* choice_list_ = nullptr;
     QLabel* splash_ = nullptr;  // top-level, owned here
     QLabel* about_ = nullptr;   // top-level, owned here
+    std::unique_ptr<QLocalServer> text_server_;
     std::deque<std::string> entered_lines_;
     std::map<std::pair<int, int>, QTimer*> timers_;
     std::string clipboard_;
@@ -764,6 +768,32 @@ int QtBackend::open_splash(const SplashPicture& picture) {
     }
     splash_->show();
     splash_->raise();
+    return 0;
+}
+
+int QtBackend::listen_for_text(const std::string& path, ExternalTextHandler on_text) {
+    if (on_text == nullptr) return kUiBadArgument;
+    text_server_ = std::make_unique<QLocalServer>();
+    // Only this user may connect; a socket left by a run that ended without closing it goes.
+    text_server_->setSocketOptions(QLocalServer::UserAccessOption);
+    QLocalServer::removeServer(to_qstring(path));
+    if (!text_server_->listen(to_qstring(path))) {
+        text_server_.reset();
+        return kUiBadArgument;
+    }
+    QObject::connect(text_server_.get(), &QLocalServer::newConnection, [this, on_text] {
+        while (QLocalSocket* socket = text_server_->nextPendingConnection()) {
+            QObject::connect(socket, &QLocalSocket::disconnected, socket,
+                             &QLocalSocket::deleteLater);
+            QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket, on_text] {
+                while (socket->canReadLine()) {
+                    QByteArray line = socket->readLine();
+                    while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+                    on_text(line.toStdString());
+                }
+            });
+        }
+    });
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocalSocket>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -100,6 +101,23 @@ TEST(QtMenus, TheListsMenusRunTheirCommandsFromAClickAndFromTheKeyboard) {
     for (int k = 0; k < 5; ++k) main_loop_pass(false);
     EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("Command history:\r\na = 4\r\n"))
         << QGuiApplication::clipboard()->text().toStdString();
+
+    // A line another program sends through the socket in the data folder is printed as sent:
+    // "%d%n" is no format.
+    {
+        QLocalSocket socket;
+        socket.connectToServer(
+            QString::fromStdString((run.tree.data() / kExternalTextSocket).string()));
+        ASSERT_TRUE(socket.waitForConnected(2000));
+        socket.write("%d%n and 100%\n");
+        socket.flush();
+        for (int k = 0; k < 50 && !text->toPlainText().contains("%d%n"); ++k) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+            main_loop_pass(false);
+        }
+        socket.disconnectFromServer();
+    }
+    EXPECT_TRUE(text->toPlainText().contains("%d%n and 100%")) << text->toPlainText().toStdString();
 
     if (const char* shot = std::getenv("TAVO_TEST_GRAB")) frame->grab().save(shot);
 
