@@ -41,9 +41,6 @@ int cmd_output_control() {
                        : 0;
         case kCommandChooseFonts:
             return services().choose_fonts != nullptr ? services().choose_fonts() : 0;
-        case kCommandArrangeIcons:
-            if (services().arrange_icons != nullptr) services().arrange_icons();
-            return 0;
         default:
             return 0;
     }

@@ -9,9 +9,8 @@ inline constexpr int kCommandTextWindowSelect = 60;
 inline constexpr int kCommandTextWindowClear = 61;
 inline constexpr int kCommandCopyText = 179;
 inline constexpr int kCommandChooseFonts = 180;
-inline constexpr int kCommandArrangeIcons = 182;
 
 // Exit: the exit hook decides (a cancel code is returned and the program goes on); otherwise
-// the running flag is cleared and -9999 returned. The text-window, copy, font and
-// arrange commands go to the window services. Other command numbers return 0.
+// the running flag is cleared and -9999 returned. The text-window, copy and font
+// commands go to the window services. Other command numbers return 0.
 int cmd_output_control();

@@ -1,5 +1,5 @@
-// What the run time asks of the window code: text windows, printing and copying their text, the
-// fonts and the MDI client. The window code lies above the run time; app/ installs these.
+// What the run time asks of the window code: text windows, printing and copying their text, and
+// the fonts. The window code lies above the run time; app/ installs these.
 // Unset services do nothing and return 0.
 #pragma once
 
@@ -11,7 +11,6 @@ struct WindowServices {
     int (*copy_text_to_clipboard)(int window) = nullptr;
     int (*print_text_window)(int window, int to_file, int ask, const char* file_name) = nullptr;
     int (*choose_fonts)() = nullptr;
-    void (*arrange_icons)() = nullptr;
 };
 
 void set_window_services(const WindowServices& services);
