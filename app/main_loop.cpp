@@ -9,6 +9,7 @@
 #include "app/toolbar.h"
 #include "app/window_captions.h"
 #include "kpl/kpl_line.h"
+#include "platform/paths.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
 #include "runtime/compile_request.h"
@@ -18,9 +19,14 @@
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
 #include "runtime/parameters.h"
+#include "runtime/settings.h"
 #include "runtime/settings_commands.h"
+#include "runtime/table_files.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "ui/menus.h"
+#include "ui/status_line.h"
+#include "ui/text_area.h"
 
 namespace {
 
@@ -55,6 +61,8 @@ public:
             accept_command_level();
         } else if (command == kCommandCancel) {
             escape_command_line();
+        } else if (command >= platform::kMenuCommandBase) {
+            run_menu_command(window, command - platform::kMenuCommandBase);
         } else if (command >= platform::kChoiceCommandBase) {
             show_choice(command - platform::kChoiceCommandBase, true);
         } else {
@@ -264,6 +272,16 @@ int install_main_loop() {
     return 0;
 }
 
+namespace {
+
+// A line another program sent: printed as it stands, never used as a format.
+void print_external_text(const std::string& line) {
+    write_output_text(line.c_str(), false);
+    write_output_text("\n", false);
+}
+
+}  // namespace
+
 void main_loop_start() {
     set_running_flag(1);
     g.exit_line_run = false;
@@ -272,6 +290,9 @@ void main_loop_start() {
         place_child_windows();
         if (output_option(kOptionToolbar) != 0)
             create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
+        update_menu_states(0);
+        ui->listen_for_text(platform::join_path(data_folder(), kExternalTextSocket),
+                            print_external_text);
     }
     wait_for_splash();
     apply_pending_captions();
@@ -300,6 +321,7 @@ bool main_loop_pass(bool wait) {
         if (level_count() == 0) show_prompt_text(nullptr);
         set_wait_cursor(0);
         refresh_toolbar_states();
+        update_menu_states(1);
         if (!take_typed_line() && !ui->process_one_event(wait) && wait) {
             // Nothing can arrive any more (the console's input has ended): the exit line runs;
             // when it could not end the run, the run ends without it, since nobody is left to
@@ -316,6 +338,10 @@ bool main_loop_pass(bool wait) {
         if (std::strcmp(line, msg_text(kMsgExitLine)) == 0 && ui != nullptr && ui->input_ended()) {
             g.exit_line_run = true;
         }
+        // Page mode shows each command's output from the top of a fresh page; an old message
+        // leaves the status field.
+        textarea_mark_new_page();
+        clear_status_text(platform::kWindowFrame);
         run_pending_line();
     }
     if (compile_request().state != kCompileNone) run_compiler();

@@ -43,3 +43,6 @@ bool edit_window_request_pending();
 bool grid_action_request_pending();
 
 void reset_main_loop();
+
+// The socket in the data folder through which other programs send lines to the text output.
+inline constexpr char kExternalTextSocket[] = "tavo-text.sock";

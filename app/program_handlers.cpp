@@ -1,6 +1,7 @@
 #include "app/program_handlers.h"
 
 #include "app/ray_source_commands.h"
+#include "app/command_line.h"
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/window_captions.h"
@@ -14,6 +15,10 @@
 #include "runtime/definitions.h"
 #include "runtime/file_commands.h"
 #include "runtime/format_print.h"
+#include "platform/ui.h"
+#include "runtime/definitions.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
 #include "runtime/help_command.h"
 #include "runtime/math_commands.h"
 #include "runtime/messages.h"
@@ -21,6 +26,7 @@
 #include "runtime/settings.h"
 #include "runtime/string_commands.h"
 #include "runtime/user_libraries.h"
+#include "runtime/window_services.h"
 #include "runtime/window_titles.h"
 #include "trace/conjugates_window.h"
 #include "trace/derived_rays.h"
@@ -34,8 +40,14 @@
 #include "trace/special_surfaces.h"
 #include "trace/speed_test.h"
 #include "trace/surface_probes.h"
+#include "ui/font_file.h"
 #include "ui/grid_line_entry.h"
+#include "ui/menus.h"
+#include "ui/status_line.h"
 #include "ui/stroke_font.h"
+#include "ui/text_area.h"
+#include "ui/text_print.h"
+#include "ui/window_table.h"
 
 namespace {
 
@@ -50,6 +62,21 @@ void install_upward_hooks() {
     settings.resize_spot_storage = resize_spot_storage;
     set_settings_hooks(settings);
     install_grid_line_entry();
+    install_text_areas();
+    WindowServices windows;
+    windows.textwin_close = textwin_close;
+    windows.textwin_select = textwin_select;
+    windows.textwin_clear = textwin_clear;
+    windows.activate_window = [](int window) {
+        if (platform::UiBackend* ui = platform::current_ui()) ui->activate_window(window);
+    };
+    windows.copy_text_to_clipboard = copy_text_to_clipboard;
+    windows.print_text_window = print_text_window;
+    windows.choose_fonts = choose_fonts;
+    set_window_services(windows);
+    set_menu_submitter(submit_command_line);
+    install_status_line();
+    install_menus();
 }
 
 }  // namespace
@@ -69,6 +96,8 @@ void install_program_handlers() {
     install_user_libraries();
     install_array_commands();
     install_math_commands(kpl_power);
+    set_handler(kSlotPrintOrPlot, cmd_print_or_plot);
+    set_handler(kSlotAbout, cmd_about);
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();
     install_derived_rays();

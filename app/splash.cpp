@@ -1,9 +1,14 @@
 #include "app/splash.h"
 
+#include <cstdio>
+#include <string>
 #include <utility>
 
+#include "app/startup.h"
 #include "app/toolbar.h"
 #include "platform/ui.h"
+#include "runtime/messages.h"
+#include "runtime/table_format.h"
 
 namespace {
 
@@ -54,6 +59,27 @@ void wait_for_splash() {
     while (splash_waiting() && ui->process_one_event(true)) {
     }
     splash_close();
+}
+
+int cmd_about() {
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr) return 0;
+    char text[64];
+    std::snprintf(text, sizeof text, "Revision %s", kProgramVersion);
+    ToolbarBitmap bitmap;
+    if (load_toolbar_bitmap(kAboutBitmapName, bitmap, nullptr, nullptr) == 0) {
+        platform::SplashPicture picture;
+        picture.width = bitmap.width;
+        picture.height = bitmap.height;
+        picture.pixels = std::move(bitmap.pixels);
+        if (ui->open_about(picture, text, {kAboutTextX, kAboutTextY}) == 0) return 0;
+    }
+    // No picture or no window for it: the revision in a box.
+    platform::MessageBoxRequest box;
+    box.title = "About TAVO";
+    box.text = std::string(kProgramTitle) + " " + text;
+    ui->message_box(box);
+    return 0;
 }
 
 void splash_close() {

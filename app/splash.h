@@ -6,6 +6,13 @@ inline constexpr int kSplashTimer = 1006;
 inline constexpr int kSplashMilliseconds = 1000;
 // The picture, ROOT/bin/bma/splash.bmp.
 inline constexpr const char* kSplashBitmapName = "splash";
+inline constexpr const char* kAboutBitmapName = "about";
+inline constexpr int kAboutTextX = 218;  // the baseline of "Revision %s" in the About picture
+inline constexpr int kAboutTextY = 33;
+
+// The About window (handler slot 73): the About picture with the revision, closed by a key or
+// a mouse button; a box with the revision where no picture can be shown.
+int cmd_about();
 
 // Opens the splash and starts its timer on the frame: the timer's value (kSplashTimer), or 0
 // when no splash shows (no frame, no picture or a damaged one, a backend without a splash).

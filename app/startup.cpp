@@ -35,6 +35,11 @@
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "ui/file_dialogs.h"
+#include "ui/menus.h"
+#include "ui/text_area.h"
+#include "ui/text_print.h"
+#include "ui/window_table.h"
 
 namespace {
 
@@ -42,6 +47,9 @@ constexpr int kPlatformNt = 2;  // the platform identifier: a 32-bit system with
 constexpr int kCheckItemLimit = 4;
 constexpr int kCheckLabelLimit = 15;
 constexpr int kWindowPlacements = 17;
+constexpr int kTextWindowLines = 1999;
+constexpr int kTextWindowRows = 10;
+constexpr int kTextWindowColumns = 128;
 
 struct StartupState {
     int platform_id = 0;
@@ -52,7 +60,6 @@ struct StartupState {
     int immediate_symbol = -1;
     int check_count = -1;
     SystemMenuCheckItem checks[kCheckItemLimit] = {};
-    PrinterChoices printer;
     int surface_clipboard_format = 0;  // "TAVO Surface Data"
     bool reading_settings_file = false;
 };
@@ -118,9 +125,30 @@ int gui_init() {
         ui->create_window(platform::kWindowText1, title, nullptr) != 0) {
         return -1;
     }
+    if (create_text_window(platform::kWindowText1, kTextWindowLines, kTextWindowRows,
+                           kTextWindowColumns) != 0) {
+        return -1;
+    }
+    ui->show_window(platform::kWindowText1, true);
+    window_record(platform::kWindowText1).in_use = 1;
     ui->activate_window(platform::kWindowText1);
     ui->add_text_line(platform::kWindowText1, title);
+    textarea_append_line(platform::kWindowText1, 0, title, nullptr);
     return 0;
+}
+
+// The main menu from its list when Show_menubar is on; without the list the option goes off.
+void build_program_menus() {
+    if (output_option(kOptionMenubar) == 0) return;
+    if (build_menu(msg_text(kMsgMainMenuList), platform::kWindowFrame, true) == 0) {
+        set_setting_flag(kSetShowMenubar, 0);
+        set_output_option(kOptionMenubar, 0);
+        return;
+    }
+    for (int k = 0; k < kRecentFileSlots; ++k) {
+        const char* name = get_setting_text(kSetMruFile1 + k, 0);
+        set_recent_file_entry(name != nullptr ? name : "", k);
+    }
 }
 
 void build_check_items() {
@@ -196,6 +224,9 @@ int start_program(int argc, char** argv, const std::string& root) {
         return 0;
     }
     set_window_titles(msg_text(kMsgMainWindowCaption), msg_text(kMsgEditWindowCaption));
+    if (platform::UiBackend* ui = ui_or_null(); ui != nullptr && ui->window_exists(0)) {
+        build_program_menus();
+    }
 
     // The run ends through the exit command, which runs the exit hook.
     set_startup_done(true);
@@ -271,6 +302,8 @@ int app_init(int without_windows, int, int) {
     set_setting_text(kSetDataFolder, g_state.data.c_str(), 0);
     set_setting_text(kSetPrivateDirectory, g_state.data.c_str(), 0);
     set_setting_text(kSetPublicDirectory, g_state.public_folder.c_str(), 0);
+    set_file_dialog_folders(kProgramTitle, "P&rivate", g_state.data.c_str(), "P&ublic",
+                            g_state.public_folder.c_str());
     set_setting_text(kSetTempFolder, temp_folder_path().c_str(), 0);
     {
         const std::string options = get_setting_text(kSetKplCompilerOptions, 0);
@@ -301,7 +334,7 @@ int app_init(int without_windows, int, int) {
             {42, 10}, {48, 12}, {52, 13}, {53, 14}, {55, 16}, {57, 18}, {69, 19},
         };
         for (const auto& o : kStartOptions) set_window_option(o[0], o[1], get_setting_flag(o[0]));
-        // Window placements stay in setting 14, where the window code takes them.
+        load_window_placements();
         PrinterChoices choices;
         choices.print_destination = get_setting_int(kSetPrintDestination, 0, 0);
         choices.print_file = printer_file_path(get_setting_text(kSetPrintFile, 0));
@@ -445,6 +478,7 @@ int exit_hook() {
     set_setting_text(kSetPlotFile, choices.plot_file.c_str(), 0);
 
     set_startup_done(false);
+    store_window_placements();
     store_pending_capacities();
     write_settings_file(g_state.settings_path);
     return 0;
@@ -478,14 +512,6 @@ const SystemMenuCheckItem* system_menu_check_item(int n) {
     return &g_state.checks[n];
 }
 
-void printer_setup(PrinterChoices& choices, int mode) {
-    if (mode == 0) {
-        g_state.printer = choices;
-    } else {
-        choices = g_state.printer;
-    }
-}
-
 int surface_clipboard_format() {
     return g_state.surface_clipboard_format;
 }
@@ -498,5 +524,7 @@ void reset_startup_state() {
     g_state = StartupState{};
     reset_window_titles();
     reset_program_arguments();
+    reset_text_areas();
+    reset_window_table();
     for (void*& a : g_kpl_addresses) a = nullptr;
 }

@@ -104,15 +104,6 @@ struct SystemMenuCheckItem {
 int system_menu_check_count();
 const SystemMenuCheckItem* system_menu_check_item(int n);
 
-// The printer choices the printing code keeps between runs (destination codes and file names).
-struct PrinterChoices {
-    std::int32_t print_destination = 0;
-    std::string print_file;
-    std::int32_t plot_destination = 0;
-    std::string plot_file;
-};
-// Mode 0 stores the choices, mode 1 returns them.
-void printer_setup(PrinterChoices& choices, int mode);
 
 // The clipboard format of surface data as command text, registered by app_init.
 inline constexpr char kSurfaceClipboardFormat[] = "TAVO Surface Data";

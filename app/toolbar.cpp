@@ -19,9 +19,9 @@ namespace {
 
 constexpr int kMsgNoFile = -7;
 constexpr int kNoBitmapHeight = 16;
-// A picture larger than this is no button picture; refusing it keeps a damaged header from
-// asking for gigabytes.
-constexpr int kBitmapSideLimit = 256;
+// A picture larger than this is no button, start-up or About picture; refusing it keeps a
+// damaged header from asking for gigabytes.
+constexpr int kBitmapSideLimit = 512;
 
 struct Toolbars {
     std::vector<ToolbarButton> buttons;

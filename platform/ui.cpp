@@ -126,6 +126,12 @@ void RecordingDeviceContext::clear_clip() {
     records_.push_back("clip none");
 }
 
+void RecordingDeviceContext::scroll_pixels(Rect band, int dx, int dy) {
+    records_.push_back("scroll " + rect_text(band) + " " + point_text({dx, dy}));
+}
+
+void DeviceContext::scroll_pixels(Rect, int, int) {}
+
 // --- window handler defaults -----------------------------------------------------------------
 
 void WindowHandler::on_paint(int, DeviceContext&) {}
@@ -257,6 +263,194 @@ Colour UiBackend::system_colour(SystemColour which) const {
 void UiBackend::show_choice_list(const std::vector<std::string>&, int) {}
 void UiBackend::hide_choice_list() {}
 void UiBackend::set_command_history(const std::vector<std::string>&) {}
+
+int UiBackend::set_scroll_info(int window, ScrollBar bar, const ScrollInfo& info) {
+    if (!window_exists(window)) return kUiBadWindow;
+    scroll_infos_[{window, static_cast<int>(bar)}] = info;
+    return 0;
+}
+
+ScrollInfo UiBackend::scroll_info(int window, ScrollBar bar) const {
+    const auto it = scroll_infos_.find({window, static_cast<int>(bar)});
+    return it != scroll_infos_.end() ? it->second : ScrollInfo{};
+}
+
+// --- menus ------------------------------------------------------------------------------------
+
+int UiBackend::create_menu() {
+    const int handle = next_menu_++;
+    menus_[handle];
+    return handle;
+}
+
+int UiBackend::append_menu_command(int menu, int id, std::string_view label) {
+    const auto it = menus_.find(menu);
+    if (it == menus_.end()) return kUiBadArgument;
+    MenuEntry entry;
+    entry.kind = MenuEntry::Kind::command;
+    entry.id = id;
+    entry.label = label;
+    it->second.push_back(entry);
+    notify_menu(menu);
+    return 0;
+}
+
+int UiBackend::append_menu_popup(int menu, int popup, std::string_view label) {
+    const auto it = menus_.find(menu);
+    if (it == menus_.end() || menus_.count(popup) == 0 || popup == menu) return kUiBadArgument;
+    MenuEntry entry;
+    entry.kind = MenuEntry::Kind::popup;
+    entry.popup = popup;
+    entry.label = label;
+    it->second.push_back(entry);
+    notify_menu(menu);
+    return 0;
+}
+
+int UiBackend::append_menu_separator(int menu) {
+    const auto it = menus_.find(menu);
+    if (it == menus_.end()) return kUiBadArgument;
+    MenuEntry entry;
+    entry.kind = MenuEntry::Kind::separator;
+    it->second.push_back(entry);
+    notify_menu(menu);
+    return 0;
+}
+
+int UiBackend::destroy_menu(int menu) {
+    const auto it = menus_.find(menu);
+    if (it == menus_.end()) return kUiBadArgument;
+    const std::vector<MenuEntry> entries = it->second;
+    menus_.erase(it);
+    for (const MenuEntry& e : entries) {
+        if (e.kind == MenuEntry::Kind::popup) destroy_menu(e.popup);
+    }
+    for (auto& [window, bar] : menu_bars_) {
+        if (bar == menu) {
+            bar = 0;
+            menu_bar_changed(window);
+        }
+    }
+    return 0;
+}
+
+int UiBackend::set_menu_bar(int window, int menu) {
+    if (!window_exists(window) || (menu != 0 && menus_.count(menu) == 0)) return kUiBadArgument;
+    menu_bars_[window] = menu;
+    menu_bar_changed(window);
+    return 0;
+}
+
+int UiBackend::menu_bar(int window) const {
+    const auto it = menu_bars_.find(window);
+    return it != menu_bars_.end() ? it->second : 0;
+}
+
+const std::vector<MenuEntry>* UiBackend::menu_entries(int menu) const {
+    const auto it = menus_.find(menu);
+    return it != menus_.end() ? &it->second : nullptr;
+}
+
+MenuEntry* UiBackend::find_command_entry(int menu, int id) {
+    const auto it = menus_.find(menu);
+    if (it == menus_.end()) return nullptr;
+    for (MenuEntry& e : it->second) {
+        if (e.kind == MenuEntry::Kind::command && e.id == id) return &e;
+    }
+    for (MenuEntry& e : it->second) {
+        if (e.kind != MenuEntry::Kind::popup) continue;
+        if (MenuEntry* found = find_command_entry(e.popup, id)) return found;
+    }
+    return nullptr;
+}
+
+const MenuEntry* UiBackend::find_menu_command(int menu, int id) const {
+    return const_cast<UiBackend*>(this)->find_command_entry(menu, id);
+}
+
+int UiBackend::enable_menu_command(int menu, int id, bool enabled) {
+    MenuEntry* e = find_command_entry(menu, id);
+    if (e == nullptr) return kUiBadArgument;
+    if (e->enabled != enabled) {
+        e->enabled = enabled;
+        notify_menu(menu);
+    }
+    return 0;
+}
+
+int UiBackend::set_menu_command_label(int menu, int id, std::string_view label) {
+    MenuEntry* e = find_command_entry(menu, id);
+    if (e == nullptr) return kUiBadArgument;
+    e->label = label;
+    notify_menu(menu);
+    return 0;
+}
+
+int UiBackend::enable_menu_position(int menu, int position, bool enabled) {
+    const auto it = menus_.find(menu);
+    if (it == menus_.end() || position < 0 ||
+        position >= static_cast<int>(it->second.size())) {
+        return kUiBadArgument;
+    }
+    MenuEntry& e = it->second[static_cast<std::size_t>(position)];
+    if (e.enabled != enabled) {
+        e.enabled = enabled;
+        notify_menu(menu);
+    }
+    return 0;
+}
+
+void UiBackend::menu_bar_changed(int) {}
+
+void UiBackend::notify_menu(int) {
+    // A change anywhere may concern a shown bar: every window with a bar hears of it.
+    for (const auto& [window, bar] : menu_bars_) {
+        if (bar != 0) menu_bar_changed(window);
+    }
+}
+
+std::unique_ptr<PrintJob> UiBackend::start_print(const PrintRequest&, DialogResult* result) {
+    if (result != nullptr) *result = DialogResult::failed;
+    return nullptr;
+}
+
+int UiBackend::listen_for_text(const std::string&, ExternalTextHandler) {
+    return kUiBadWindow;
+}
+
+int UiBackend::open_about(const SplashPicture&, std::string_view, Point) {
+    return kUiBadWindow;
+}
+
+DialogResult UiBackend::file_dialog(FileDialogRequest&) {
+    return DialogResult::cancelled;
+}
+
+DialogResult UiBackend::font_dialog(const std::string&, FontDescription&) {
+    return DialogResult::cancelled;
+}
+
+int UiBackend::set_window_maximised(int window, bool maximised) {
+    if (!window_exists(window)) return kUiBadWindow;
+    maximised_[window] = maximised;
+    return 0;
+}
+
+bool UiBackend::window_maximised(int window) const {
+    const auto it = maximised_.find(window);
+    return it != maximised_.end() && it->second;
+}
+
+int UiBackend::set_close_enabled(int window, bool enabled) {
+    if (!window_exists(window)) return kUiBadWindow;
+    close_disabled_[window] = !enabled;
+    return 0;
+}
+
+bool UiBackend::close_enabled(int window) const {
+    const auto it = close_disabled_.find(window);
+    return it == close_disabled_.end() || !it->second;
+}
 
 int UiBackend::set_window_rect(int window, Rect) {
     return window_exists(window) ? 0 : kUiBadWindow;

@@ -6,7 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <span>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -108,6 +111,11 @@ public:
 
     virtual void set_clip_rect(Rect r) = 0;  // drawing outside r is suppressed
     virtual void clear_clip() = 0;
+
+    // Moves the pixels inside band by dx, dy; what moves out of the band is lost and what is
+    // uncovered keeps its old pixels until the caller paints it. Devices without pixels (a
+    // printer) ignore it.
+    virtual void scroll_pixels(Rect band, int dx, int dy);
 };
 
 // Keeps every drawing call as one readable line, for tests of drawing code:
@@ -140,6 +148,8 @@ public:
     int text_width(std::string_view text) const override;
     void set_clip_rect(Rect r) override;
     void clear_clip() override;
+    // "scroll 0,0 100,50 0,-17"
+    void scroll_pixels(Rect band, int dx, int dy) override;
 
     const std::vector<std::string>& records() const { return records_; }
     void clear_records() { records_.clear(); }
@@ -204,6 +214,17 @@ struct MouseEvent {
 
 enum class ScrollBar { horizontal, vertical };
 enum class ScrollAction { line_up, line_down, page_up, page_down, track, position, top, bottom };
+
+// The state of a window's scroll bar: the range minimum..maximum, the page (the part shown) and
+// the position of the thumb. A disabled bar stays visible but cannot be moved.
+struct ScrollInfo {
+    int minimum = 0;
+    int maximum = 0;
+    int page = 0;
+    int position = 0;
+    bool enabled = true;
+    friend bool operator==(const ScrollInfo&, const ScrollInfo&) = default;
+};
 
 struct ScrollEvent {
     ScrollBar bar = ScrollBar::vertical;
@@ -284,6 +305,90 @@ struct SplashPicture {
 
 // The colours the buttons of tool strips are painted in.
 enum class SystemColour { button_text, button_shadow, button_face, button_highlight };
+
+// ---------------------------------------------------------------------------------------------
+// Menus. A menu is a small handle (1 and up) holding entries in order; a menu bar is a menu
+// attached to a window (0 the frame, 5 the edit window). Choosing a command entry reaches the
+// window's handler as on_command(window, kMenuCommandBase + id). Positions count separators too.
+inline constexpr int kMenuCommandBase = 0x20000;
+
+struct MenuEntry {
+    enum class Kind { command, popup, separator };
+    Kind kind = Kind::command;
+    int id = 0;     // command entries
+    int popup = 0;  // popup entries: the menu they open
+    std::string label;  // "&" marks the mnemonic; a tab is followed by the accelerator text
+    bool enabled = true;
+};
+
+// Sees every key-down before the window it is meant for; true when it took the key.
+using KeyHook = bool (*)(int window, const KeyEvent& event);
+
+// ---------------------------------------------------------------------------------------------
+// Common dialogs.
+
+enum class DialogResult { ok, cancelled, failed };
+
+// One filter of a file dialog: its description and its pattern ("*.len").
+struct FileFilter {
+    std::string description;
+    std::string pattern;
+};
+
+// The Open and Save dialogs. Two extra buttons jump to the private and the public folder of
+// the chosen type. On OK path holds the full path chosen and filter_index the filter (0-based).
+struct FileDialogRequest {
+    bool save = false;
+    std::string title;
+    std::string folder;     // where the dialog starts
+    std::string path;       // the name offered (Save), the result on OK
+    std::string default_extension;
+    std::vector<FileFilter> filters;
+    int filter_index = 0;
+    std::string ok_label;  // empty: the dialog's own
+    std::string private_label;
+    std::string private_folder;
+    std::string public_label;
+    std::string public_folder;
+};
+
+// A font as the program describes it: face, height in pixels, weight (400 normal, 700 bold),
+// italic, and whether only fixed-pitch faces are offered.
+struct FontDescription {
+    std::string face;
+    int height = 0;
+    int weight = 400;
+    bool italic = false;
+    bool fixed_pitch = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Printing.
+
+// What a print job is asked for: the document's name, the file a PDF printer writes when no
+// printer is installed, whether the print dialog is shown first, and the font the text is set
+// in (its height in screen pixels; the job scales it to the printer).
+struct PrintRequest {
+    std::string document;
+    std::string pdf_file;
+    bool ask = false;
+    FontDescription font;
+};
+
+// A document being printed: pages drawn through a device context in the printer's pixels.
+class PrintJob {
+public:
+    virtual ~PrintJob() = default;
+    virtual DeviceContext& page() = 0;
+    virtual int dots_per_inch() const = 0;
+    virtual Size page_size() const = 0;  // the printable area in the printer's pixels
+    virtual bool new_page() = 0;
+    // Ends the document: false when it could not be written.
+    virtual bool finish() = 0;
+    virtual void abort() = 0;
+    // The printer's name, or the PDF file written.
+    virtual std::string destination() const = 0;
+};
 
 // ---------------------------------------------------------------------------------------------
 // The backend.
@@ -372,6 +477,19 @@ public:
 
     // The outer rectangle of a window (the frame on the screen, an MDI child in the MDI area,
     // a popup on the screen), and the screen's work area.
+    // The window's own scroll bars (text windows). A backend without them keeps the values
+    // only; kUiBadWindow for a window that does not exist.
+    virtual int set_scroll_info(int window, ScrollBar bar, const ScrollInfo& info);
+    virtual ScrollInfo scroll_info(int window, ScrollBar bar) const;
+
+    // A window's maximised state, and whether its system menu's Close item can be chosen (a
+    // window whose Close is greyed ignores the user's close requests). Backends without them
+    // keep the values only.
+    virtual int set_window_maximised(int window, bool maximised);
+    virtual bool window_maximised(int window) const;
+    virtual int set_close_enabled(int window, bool enabled);
+    virtual bool close_enabled(int window) const;
+
     virtual int set_window_rect(int window, Rect outer);
     virtual Rect window_rect(int window) const;
     virtual Size screen_size() const;
@@ -381,9 +499,71 @@ public:
     // goes no further. Opening it again replaces the picture; kUiBadArgument when the pixels do
     // not match the size, kUiBadWindow from a backend without one. Closing it when none shows
     // does nothing.
+    // Menus (see MenuEntry). The model is kept here; a backend that shows menus follows it
+    // through menu_bar_changed. Each call gives 0, or kUiBadArgument for an unknown menu or
+    // position.
+    int create_menu();
+    int append_menu_command(int menu, int id, std::string_view label);
+    int append_menu_popup(int menu, int popup, std::string_view label);
+    int append_menu_separator(int menu);
+    // Destroys the menu and the popups it holds.
+    int destroy_menu(int menu);
+    // Attaches a menu bar to a window (0: none).
+    int set_menu_bar(int window, int menu);
+    int menu_bar(int window) const;
+    const std::vector<MenuEntry>* menu_entries(int menu) const;
+    // By identifier, searched through the menu and its popups.
+    int enable_menu_command(int menu, int id, bool enabled);
+    int set_menu_command_label(int menu, int id, std::string_view label);
+    // By position in one menu.
+    int enable_menu_position(int menu, int position, bool enabled);
+    // The entry of a command identifier (searched from the menu), or null.
+    const MenuEntry* find_menu_command(int menu, int id) const;
+    // Called after any change of a menu shown as window's menu bar (or of its popups).
+    virtual void menu_bar_changed(int window);
+
+    // The key hook (null: none).
+    void set_key_hook(KeyHook hook) { key_hook_ = hook; }
+    KeyHook key_hook() const { return key_hook_; }
+
+    // Starts a print job; null with result cancelled (the print dialog was cancelled) or failed
+    // (no printer, the document cannot start). A backend without printers fails.
+    virtual std::unique_ptr<PrintJob> start_print(const PrintRequest& request,
+                                                  DialogResult* result);
+    // The pixels per inch of the screen, which printed text keeps its size against.
+    virtual int screen_dots_per_inch() const { return 96; }
+
+    // The common dialogs; a backend without them answers cancelled.
+    virtual DialogResult file_dialog(FileDialogRequest& request);
+    virtual DialogResult font_dialog(const std::string& caption, FontDescription& font);
+
+    // Texts other programs send: a local socket at path (in the user's private folder) takes
+    // connections; every line received goes to on_text as it stands. kUiBadWindow from a
+    // backend without one.
+    using ExternalTextHandler = void (*)(const std::string& line);
+    virtual int listen_for_text(const std::string& path, ExternalTextHandler on_text);
+
+    // The About window: the picture with a text drawn on its baseline at `at` (bold sans serif,
+    // 11 pixels, the button-text colour), topmost and placed as the start-up window; the frame
+    // takes no input while it shows. A key or any mouse button closes it. kUiBadWindow from a
+    // backend without one.
+    virtual int open_about(const SplashPicture& picture, std::string_view text, Point at);
+    virtual bool about_open() const { return false; }
+
     virtual int open_splash(const SplashPicture& picture);
     virtual void close_splash();
     virtual bool splash_open() const;
+
+private:
+    MenuEntry* find_command_entry(int menu, int id);
+    void notify_menu(int menu);
+    std::map<int, std::vector<MenuEntry>> menus_;
+    std::map<int, int> menu_bars_;
+    int next_menu_ = 1;
+    KeyHook key_hook_ = nullptr;
+    std::map<std::pair<int, int>, ScrollInfo> scroll_infos_;
+    std::map<int, bool> maximised_;
+    std::map<int, bool> close_disabled_;
 };
 
 // ---------------------------------------------------------------------------------------------

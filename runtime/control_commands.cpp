@@ -7,6 +7,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/lens_data_guard.h"
 #include "runtime/messages.h"
+#include "runtime/window_services.h"
 #include "runtime/settings.h"
 #include "runtime/random_numbers.h"
 #include "runtime/text_output.h"
@@ -32,6 +33,10 @@ void array_extent(int* rows, int* columns) {
         if (r > *rows) *rows = r;
         if (c > *columns) *columns = c;
     }
+}
+
+const WindowServices& services() {
+    return window_services();
 }
 
 }  // namespace
@@ -99,6 +104,25 @@ int cmd_output_control() {
             set_int_result(current_command() == kCommandArrayRows ? rows : columns);
             return 0;
         }
+        case kCommandTextWindowClose:
+            return services().textwin_close != nullptr ? services().textwin_close(arg_int(0)) : 0;
+        case kCommandTextWindowSelect: {
+            if (services().textwin_select == nullptr) return 0;
+            const int window = services().textwin_select(arg_int(0), arg_int(1), arg_int(2));
+            if (window > 0 && services().activate_window != nullptr) {
+                services().activate_window(window);
+            }
+            return 0;
+        }
+        case kCommandTextWindowClear:
+            if (services().textwin_clear != nullptr) services().textwin_clear();
+            return 0;
+        case kCommandCopyText:
+            return services().copy_text_to_clipboard != nullptr
+                       ? services().copy_text_to_clipboard(0)
+                       : 0;
+        case kCommandChooseFonts:
+            return services().choose_fonts != nullptr ? services().choose_fonts() : 0;
         default:
             return 0;
     }

@@ -18,10 +18,16 @@ inline constexpr int kCommandRandomGauss = 131;
 inline constexpr int kCommandRandomArcsine = 132;
 inline constexpr int kCommandArrayRows = 150;
 inline constexpr int kCommandArrayCols = 151;
+inline constexpr int kCommandTextWindowClose = 59;
+inline constexpr int kCommandTextWindowSelect = 60;
+inline constexpr int kCommandTextWindowClear = 61;
+inline constexpr int kCommandCopyText = 179;
+inline constexpr int kCommandChooseFonts = 180;
 
 // Compile: requests a compile for the main loop (runtime/compile_request.h): cell 0 the tree
 // (0 public, 1 private), cell 1 the compile state, cell 2 the compiler options, or the options
 // of the setting KPL_compiler_options when cell 2 was not given.
 // Exit: the exit hook decides (a cancel code is returned and the program goes on); otherwise
-// the running flag is cleared and -9999 returned. Other command numbers return 0.
+// the running flag is cleared and -9999 returned. The text-window, copy and font
+// commands go to the window services. Other command numbers return 0.
 int cmd_output_control();

@@ -129,10 +129,21 @@ const char* error_text_buffer() {
     return error_text;
 }
 
+namespace {
+
+int (*g_status_shower)(int kind, const char* text) = nullptr;
+
+}  // namespace
+
+void set_status_shower(int (*shower)(int kind, const char* text)) {
+    g_status_shower = shower;
+}
+
 int show_message_text(int kind, const char* text) {
     if (text == nullptr) text = "";
     if (running == 0) return start_up_box(text, platform::MessageButtons::ok, icon_for(kind));
     if (output_option(kOptionEcho) != 0) echo_command_text(text, false);
+    if (g_status_shower != nullptr) return g_status_shower(kind, text);
     platform::UiBackend* ui = platform::current_ui();
     if (ui == nullptr) {
         std::fprintf(stderr, "%s\n", text);

@@ -89,6 +89,9 @@ const char* error_text_buffer();
 // Shows a formatted text by its kind, as a reported message is shown (status field, beep, box;
 // a box titled "TAVO LT" before the main loop runs). 0, or -9999 when a box was cancelled.
 int show_message_text(int kind, const char* text);
+// The window code's status line takes over the display by kind (after the echo) once it is
+// installed; null gives the display back to the plain one here.
+void set_status_shower(int (*shower)(int kind, const char* text));
 
 // The message of a number formatted with arguments (the table text is the format).
 std::string format_message(int code, std::span<const FormatArg> args, int* kind = nullptr);

@@ -37,9 +37,13 @@ void set_table_error_reporter(TableErrorReporter reporter) {
     error_reporter = reporter;
 }
 
-void report_table_error(int code, const std::string& argument) {
+void record_table_error(int code, const std::string& argument) {
     last_error.code = code;
     last_error.argument = argument;
+}
+
+void report_table_error(int code, const std::string& argument) {
+    record_table_error(code, argument);
     if (error_reporter != nullptr) error_reporter(code, argument.c_str());
 }
 

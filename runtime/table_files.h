@@ -18,6 +18,8 @@ inline constexpr std::size_t kFolderLimit = 260;
 using TableErrorReporter = void (*)(int code, const char* argument);
 void set_table_error_reporter(TableErrorReporter reporter);
 void report_table_error(int code, const std::string& argument);
+// Keeps the error as the last one without showing it.
+void record_table_error(int code, const std::string& argument);
 struct TableError {
     int code = 0;
     std::string argument;

@@ -12,10 +12,31 @@ int highest_slot = 0;
 char ring[kMessageRingSize];
 std::size_t ring_position = 0;
 
+// A table cut short would answer every later message with the access-failure text: it is
+// refused at the start instead, when every index entry and the last byte of every text must be
+// there.
+bool every_text_present() {
+    for (int slot = 0; slot <= highest_slot; ++slot) {
+        std::uint8_t raw[kMessageEntrySize];
+        if (message_file.seek(message_entry_position(slot)) != 0 ||
+            message_file.read_bytes(raw, sizeof raw) != 0) {
+            return false;
+        }
+        const MessageEntry e = decode_message_entry(raw);
+        if (e.length == 0) continue;
+        char last = 0;
+        if (message_file.seek(static_cast<long>(e.offset + e.length - 1)) != 0 ||
+            message_file.read_bytes(&last, 1) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool try_open(bool is_public, const char* name) {
     if (message_file.open(is_public, name, kMessageMagic, false) != 0) return false;
     highest_slot = static_cast<int>(message_file.read_be16());
-    if (highest_slot == 0) {
+    if (highest_slot == 0 || !every_text_present()) {
         message_file.discard();
         return false;
     }
@@ -36,8 +57,10 @@ int open_message_table() {
     };
     const bool opened = (tables_stale() == 0 && user_table(false)) || user_table(true) ||
                         try_open(true, "rtmsgs.amo");
+    // Nothing is shown here: without a message table a reported message could only read
+    // "Cannot access message file"; the start-up shows its own fixed text once.
     if (!opened) {
-        report_table_error(-7, amo_path(true, "rtmsgs.amo"));
+        record_table_error(-7, amo_path(true, "rtmsgs.amo"));
         return -1;
     }
     return 0;

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libgl-dev
     hershey-fonts-data
     clang libclang-rt-14-dev
+    xvfb xdotool imagemagick poppler-utils
 )
 
 missing=()

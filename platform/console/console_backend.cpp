@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <istream>
 #include <limits>
@@ -124,9 +125,7 @@ DeviceContext* ConsoleBackend::device_context(int window) {
 }
 
 RecordingDeviceContext* ConsoleBackend::recording_context(int window) {
-    if (!window_exists(window) || window == kWindowFrame || is_text_window(window)) {
-        return nullptr;
-    }
+    if (!window_exists(window) || window == kWindowFrame) return nullptr;
     return &windows_[window].dc;
 }
 
@@ -344,8 +343,130 @@ bool ConsoleBackend::paint_one() {
     return false;
 }
 
+namespace {
+
+class RecordingPrintJob : public PrintJob {
+public:
+    RecordingPrintJob(Size page, int dpi, TextMetrics metrics,
+                      std::vector<std::vector<std::string>>& sink)
+        : dc_(page, metrics), dpi_(dpi), sink_(sink) {}
+    DeviceContext& page() override { return dc_; }
+    int dots_per_inch() const override { return dpi_; }
+    Size page_size() const override { return dc_.size(); }
+    bool new_page() override {
+        pages_.push_back(dc_.records());
+        dc_.clear_records();
+        return true;
+    }
+    bool finish() override {
+        pages_.push_back(dc_.records());
+        sink_.insert(sink_.end(), pages_.begin(), pages_.end());
+        return true;
+    }
+    void abort() override { pages_.clear(); }
+    std::string destination() const override { return "recording printer"; }
+
+private:
+    RecordingDeviceContext dc_;
+    int dpi_;
+    std::vector<std::vector<std::string>>& sink_;
+    std::vector<std::vector<std::string>> pages_;
+};
+
+}  // namespace
+
+std::unique_ptr<PrintJob> ConsoleBackend::start_print(const PrintRequest& request,
+                                                      DialogResult* result) {
+    if (!printer_) {
+        if (result != nullptr) *result = DialogResult::failed;
+        return nullptr;
+    }
+    if (result != nullptr) *result = DialogResult::ok;
+    // The console's 8 x 16 cell (ascent 12) scaled from the screen's 96 to the printer's pixels
+    // per inch, as a fixed font keeps its size on paper.
+    const int height = (request.font.height > 0 ? request.font.height : 16) * printer_dpi_ / 96;
+    const TextMetrics metrics{height, height * 3 / 4, height / 2};
+    return std::make_unique<RecordingPrintJob>(printer_page_, printer_dpi_, metrics, printed_);
+}
+
+void ConsoleBackend::install_recording_printer(Size page, int dots_per_inch) {
+    printer_ = true;
+    printer_page_ = page;
+    printer_dpi_ = dots_per_inch;
+}
+
+bool ConsoleBackend::choose_menu_command(int window, int id) {
+    const int bar = menu_bar(window);
+    const MenuEntry* entry = bar != 0 ? find_menu_command(bar, id) : nullptr;
+    if (entry == nullptr || !entry->enabled) return false;
+    post_command(window, kMenuCommandBase + id);
+    return true;
+}
+
+bool ConsoleBackend::dialog_answer(const std::string& question, std::string& answer) {
+    *err_ << question << "\n";
+    err_->flush();
+    if (!dialog_answers_.empty()) {
+        answer = std::move(dialog_answers_.front());
+        dialog_answers_.pop_front();
+        return true;
+    }
+    while (entered_lines_.empty() && !input_ended_) read_input_line(-1);
+    if (entered_lines_.empty()) return false;
+    answer = std::move(entered_lines_.front());
+    entered_lines_.pop_front();
+    return true;
+}
+
+DialogResult ConsoleBackend::file_dialog(FileDialogRequest& request) {
+    file_dialogs_.push_back(request);
+    std::string answer;
+    if (!dialog_answer(request.title + ": file name?", answer) || answer.empty()) {
+        return DialogResult::cancelled;
+    }
+    request.path = answer;
+    return DialogResult::ok;
+}
+
+DialogResult ConsoleBackend::font_dialog(const std::string& caption, FontDescription& font) {
+    std::string answer;
+    if (!dialog_answer(caption + " face,height[,bold][,italic]?", answer) || answer.empty()) {
+        return DialogResult::cancelled;
+    }
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = answer.find(',', start);
+        parts.push_back(answer.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    FontDescription chosen = font;
+    chosen.face = parts[0];
+    chosen.weight = 400;
+    chosen.italic = false;
+    if (parts.size() > 1) {
+        char* end = nullptr;
+        const long height = std::strtol(parts[1].c_str(), &end, 10);
+        if (end == parts[1].c_str() || height <= 0 || height > 500) return DialogResult::failed;
+        chosen.height = static_cast<int>(height);
+    }
+    for (std::size_t k = 2; k < parts.size(); ++k) {
+        if (parts[k] == "bold")
+            chosen.weight = 700;
+        else if (parts[k] == "italic")
+            chosen.italic = true;
+        else
+            return DialogResult::failed;
+    }
+    if (chosen.face.empty()) return DialogResult::failed;
+    font = chosen;
+    return DialogResult::ok;
+}
+
 void ConsoleBackend::request_close(int window) {
     Window& w = windows_[window];
+    if (!close_enabled(window)) return;  // Close is greyed in its system menu
     const bool allowed = w.handler == nullptr || w.handler->on_close_request(window);
     if (!allowed || !windows_[window].exists) return;
     if (window == kWindowFrame) {
@@ -382,6 +503,10 @@ bool ConsoleBackend::dispatch_posted() {
         windows_[e.window].dc.set_size(*size);
         if (h != nullptr) h->on_size(e.window, *size);
         if (!is_text_window(e.window)) windows_[e.window].needs_paint = true;
+    } else if (auto* key = std::get_if<KeyEvent>(&e.body); key != nullptr && key->pressed &&
+                                                           key_hook() != nullptr &&
+                                                           key_hook()(e.window, *key)) {
+        // taken by the key hook before the window saw it
     } else if (h == nullptr) {
         // nobody listens
     } else if (auto* key = std::get_if<KeyEvent>(&e.body)) {
@@ -466,7 +591,8 @@ void ConsoleBackend::post_resize(int window, Size size) {
 
 void ConsoleBackend::set_status_text(std::string_view text) {
     status_ = text;
-    if (status_.empty() || status_ == status_written_) return;
+    // A blank status field (the cleared state) says nothing on a console.
+    if (status_.find_first_not_of(' ') == std::string::npos || status_ == status_written_) return;
     status_written_ = status_;
     *err_ << status_ << '\n';
     err_->flush();

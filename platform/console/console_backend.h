@@ -100,6 +100,22 @@ public:
     // The start-up window is kept in memory only. A line read from the input counts as keys
     // pressed and closes it too.
     int open_splash(const SplashPicture& picture) override;
+    // Dialogs take the next answer a test queued, else the next input line: a path for a file
+    // dialog, "face,height[,bold][,italic]" for a font; an empty line (or the end of the
+    // input) cancels. The question goes to standard error.
+    DialogResult file_dialog(FileDialogRequest& request) override;
+    DialogResult font_dialog(const std::string& caption, FontDescription& font) override;
+    // A click on a menu item of the window's menu bar: its command is posted when the item
+    // exists and is enabled (its popups are not checked); false otherwise.
+    bool choose_menu_command(int window, int id);
+    // The console has no printer. Tests install a recording one: every page a recording context
+    // of that size and resolution, kept when the document ends.
+    std::unique_ptr<PrintJob> start_print(const PrintRequest& request,
+                                          DialogResult* result) override;
+    void install_recording_printer(Size page, int dots_per_inch);
+    const std::vector<std::vector<std::string>>& printed_pages() const { return printed_; }
+    void queue_dialog_answer(std::string answer) { dialog_answers_.push_back(std::move(answer)); }
+    const std::vector<FileDialogRequest>& file_dialogs_shown() const { return file_dialogs_; }
     void close_splash() override { splash_ = false; }
     bool splash_open() const override { return splash_; }
 
@@ -165,6 +181,13 @@ private:
         EventBody body;
     };
 
+    bool dialog_answer(const std::string& question, std::string& answer);
+    std::deque<std::string> dialog_answers_;
+    bool printer_ = false;
+    Size printer_page_;
+    int printer_dpi_ = 0;
+    std::vector<std::vector<std::string>> printed_;
+    std::vector<FileDialogRequest> file_dialogs_;
     bool dispatch_posted();
     bool paint_one();
     bool fire_due_timer();

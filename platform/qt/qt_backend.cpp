@@ -1,9 +1,14 @@
 #include "platform/qt/qt_backend.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -12,12 +17,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QMoveEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -36,6 +46,7 @@
 
 #include "platform/locale.h"
 #include "platform/qt/qt_drawing.h"
+#include "platform/qt/qt_printing.h"
 
 namespace platform {
 
@@ -112,8 +123,21 @@ public:
     bool poll_escape() override;
     void update_now() override;
 
-    void set_clipboard_text(std::string_view text) override { clipboard_ = text; }
-    std::string clipboard_text() const override { return clipboard_; }
+    void set_clipboard_text(std::string_view text) override;
+    std::string clipboard_text() const override;
+
+    void menu_bar_changed(int window) override;
+    int listen_for_text(const std::string& path, ExternalTextHandler on_text) override;
+    int set_close_enabled(int window, bool enabled) override;
+    int open_about(const SplashPicture& picture, std::string_view text, Point at) override;
+    bool about_open() const override { return about_ != nullptr; }
+    void close_about();
+    std::unique_ptr<PrintJob> start_print(const PrintRequest& request,
+                                          DialogResult* result) override {
+        return qt::start_qt_print(request, frame_, result);
+    }
+    DialogResult file_dialog(FileDialogRequest& request) override;
+    DialogResult font_dialog(const std::string& caption, FontDescription& font) override;
 
     bool frame_closed() const override { return frame_closed_; }
     void close_frame() override;
@@ -153,6 +177,7 @@ private:
 
     int window_of(const QObject* object) const;
     void request_close(int window);
+    void fill_qmenu(QMenu* target, int window, int menu);
     void sub_window_activated(QMdiSubWindow* sub);
     void command_line_entered();
 
@@ -169,6 +194,8 @@ private:
     QWidget* choice_window_ = nullptr;  // owned by the frame
     QListWidget* choice_list_ = nullptr;
     QLabel* splash_ = nullptr;  // top-level, owned here
+    QLabel* about_ = nullptr;   // top-level, owned here
+    std::unique_ptr<QLocalServer> text_server_;
     std::deque<std::string> entered_lines_;
     std::map<std::pair<int, int>, QTimer*> timers_;
     std::string clipboard_;
@@ -193,6 +220,7 @@ QtBackend::QtBackend(int& argc, char** argv) {
 QtBackend::~QtBackend() {
     qApp->removeEventFilter(filter_.get());
     delete splash_;
+    delete about_;
     for (auto& [key, timer] : timers_) delete timer;
     // Children of the frame go with it; owned popups are deleted first.
     for (int n = kWindowCount - 1; n > 0; --n) {
@@ -249,7 +277,13 @@ int QtBackend::create_frame(std::string_view title, WindowHandler* handler) {
                      [this](QMdiSubWindow* sub) { sub_window_activated(sub); });
     layout->addWidget(mdi_, 1);
     frame_->setCentralWidget(central);
-    frame_->resize(640, 350);
+    // Without a stored placement the frame fills the screen's work area: 640 x 350 has no room
+    // for the bars and a text window.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        frame_->setGeometry(screen->availableGeometry());
+    } else {
+        frame_->resize(640, 350);
+    }
 
     slots_[kWindowFrame] = Slot{frame_, nullptr, nullptr, nullptr, handler};
     frame_closed_ = false;
@@ -737,6 +771,102 @@ int QtBackend::open_splash(const SplashPicture& picture) {
     return 0;
 }
 
+int QtBackend::listen_for_text(const std::string& path, ExternalTextHandler on_text) {
+    if (on_text == nullptr) return kUiBadArgument;
+    text_server_ = std::make_unique<QLocalServer>();
+    // Only this user may connect; a socket left by a run that ended without closing it goes.
+    text_server_->setSocketOptions(QLocalServer::UserAccessOption);
+    QLocalServer::removeServer(to_qstring(path));
+    if (!text_server_->listen(to_qstring(path))) {
+        text_server_.reset();
+        return kUiBadArgument;
+    }
+    QObject::connect(text_server_.get(), &QLocalServer::newConnection, [this, on_text] {
+        while (QLocalSocket* socket = text_server_->nextPendingConnection()) {
+            QObject::connect(socket, &QLocalSocket::disconnected, socket,
+                             &QLocalSocket::deleteLater);
+            QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket, on_text] {
+                while (socket->canReadLine()) {
+                    QByteArray line = socket->readLine();
+                    while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+                    on_text(line.toStdString());
+                }
+            });
+        }
+    });
+    return 0;
+}
+
+int QtBackend::set_close_enabled(int window, bool enabled) {
+    const int result = UiBackend::set_close_enabled(window, enabled);
+    if (result != 0) return result;
+    // The Close item of an MDI child's system menu, and its close button.
+    if (QMdiSubWindow* sub = slots_[window].sub) {
+        if (QMenu* menu = sub->systemMenu()) {
+            for (QAction* action : menu->actions()) {
+                if (action->shortcut() == QKeySequence::Close ||
+                    action->text().contains("Close", Qt::CaseInsensitive)) {
+                    action->setEnabled(enabled);
+                }
+            }
+        }
+        const bool visible = sub->isVisible();
+        sub->setWindowFlag(Qt::WindowCloseButtonHint, enabled);
+        if (visible) sub->show();
+    }
+    return 0;
+}
+
+int QtBackend::open_about(const SplashPicture& picture, std::string_view text, Point at) {
+    if (picture.width <= 0 || picture.height <= 0 ||
+        picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {
+        return kUiBadArgument;
+    }
+    close_about();
+    QImage image(picture.width, picture.height, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const Colour c = picture.pixels[static_cast<std::size_t>(y) * picture.width + x];
+            image.setPixel(x, y, qRgb(c.red, c.green, c.blue));
+        }
+    }
+    {
+        QPainter painter(&image);
+        QFont font("Arial");
+        font.setPixelSize(11);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(QApplication::palette().color(QPalette::ButtonText));
+        painter.drawText(at.x, at.y, to_qstring(text));  // on the baseline, transparent
+    }
+    about_ = new QLabel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    about_->setObjectName("tavo_about");
+    about_->setWindowTitle("About TAVO");
+    about_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    about_->setLineWidth(1);
+    about_->setPixmap(QPixmap::fromImage(image));
+    const int border = about_->frameWidth();
+    about_->resize(picture.width + 2 * border, picture.height + 2 * border);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect placed = about_->rect();
+        placed.moveCenter(screen->availableGeometry().center());
+        about_->move(placed.topLeft());
+    }
+    if (frame_ != nullptr) frame_->setEnabled(false);
+    about_->show();
+    about_->raise();
+    about_->setFocus();
+    return 0;
+}
+
+void QtBackend::close_about() {
+    if (about_ == nullptr) return;
+    if (frame_ != nullptr) frame_->setEnabled(true);
+    about_->hide();
+    about_->deleteLater();  // it may be the receiver of the event that closes it
+    about_ = nullptr;
+}
+
 void QtBackend::close_splash() {
     if (splash_ == nullptr) return;
     splash_->hide();
@@ -750,7 +880,153 @@ void QtBackend::close_frame() {
     if (frame_ != nullptr) frame_->hide();
 }
 
+void QtBackend::set_clipboard_text(std::string_view text) {
+    clipboard_ = text;
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(to_qstring(text));
+}
+
+std::string QtBackend::clipboard_text() const {
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+        return clipboard->text().toStdString();
+    }
+    return clipboard_;
+}
+
+// --- menus -----------------------------------------------------------------------------------
+
+void QtBackend::fill_qmenu(QMenu* target, int window, int menu) {
+    const std::vector<MenuEntry>* entries = menu_entries(menu);
+    if (entries == nullptr) return;
+    for (const MenuEntry& e : *entries) {
+        switch (e.kind) {
+            case MenuEntry::Kind::separator:
+                target->addSeparator();
+                break;
+            case MenuEntry::Kind::popup: {
+                QMenu* sub = target->addMenu(to_qstring(e.label));
+                sub->setEnabled(e.enabled);
+                fill_qmenu(sub, window, e.popup);
+                break;
+            }
+            case MenuEntry::Kind::command: {
+                // The accelerator text after the tab is shown; the key itself goes through the
+                // program's key hook, not a Qt shortcut.
+                QAction* action = target->addAction(to_qstring(e.label));
+                action->setEnabled(e.enabled);
+                const int id = e.id;
+                QObject::connect(action, &QAction::triggered, [this, window, id] {
+                    if (WindowHandler* h = slots_[window].handler) {
+                        h->on_command(window, kMenuCommandBase + id);
+                    }
+                });
+                break;
+            }
+        }
+    }
+}
+
+void QtBackend::menu_bar_changed(int window) {
+    if (window != kWindowFrame || frame_ == nullptr) return;
+    QMenuBar* bar = frame_->menuBar();
+    bar->clear();
+    const int menu = menu_bar(window);
+    const std::vector<MenuEntry>* entries = menu != 0 ? menu_entries(menu) : nullptr;
+    if (entries == nullptr) return;
+    for (const MenuEntry& e : *entries) {
+        if (e.kind == MenuEntry::Kind::popup) {
+            QMenu* popup = bar->addMenu(to_qstring(e.label));
+            popup->setEnabled(e.enabled);
+            fill_qmenu(popup, window, e.popup);
+        } else if (e.kind == MenuEntry::Kind::command) {
+            QAction* action = bar->addAction(to_qstring(e.label));
+            action->setEnabled(e.enabled);
+            const int id = e.id;
+            QObject::connect(action, &QAction::triggered, [this, window, id] {
+                if (WindowHandler* h = slots_[window].handler) {
+                    h->on_command(window, kMenuCommandBase + id);
+                }
+            });
+        }
+    }
+}
+
+// --- dialogs ---------------------------------------------------------------------------------
+
+DialogResult QtBackend::file_dialog(FileDialogRequest& request) {
+    QFileDialog dialog(frame_, to_qstring(request.title), to_qstring(request.folder));
+    dialog.setObjectName("tavo_file_dialog");
+    // Our own dialog, not the desktop's: it carries the two folder buttons.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(to_qstring(request.default_extension));
+    QStringList filters;
+    for (const FileFilter& f : request.filters) {
+        filters << to_qstring(f.description + " (" + f.pattern + ")");
+    }
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        const int index = std::clamp(request.filter_index, 0, static_cast<int>(filters.size()) - 1);
+        dialog.selectNameFilter(filters[index]);
+    }
+    if (request.save && !request.path.empty()) {
+        dialog.selectFile(QFileInfo(to_qstring(request.path)).fileName());
+    }
+    if (!request.ok_label.empty()) {
+        dialog.setLabelText(QFileDialog::Accept, to_qstring(request.ok_label));
+    }
+    // The folder buttons sit in the dialog's own layout, below its buttons.
+    if (auto* layout = dialog.layout(); layout != nullptr) {
+        auto* strip = new QWidget(&dialog);
+        auto* row = new QHBoxLayout(strip);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->addWidget(new QLabel("Library Directories:", strip));
+        const std::pair<std::string, std::string> buttons[] = {
+            {request.private_label, request.private_folder},
+            {request.public_label, request.public_folder}};
+        int k = 0;
+        for (const auto& [label, folder] : buttons) {
+            if (label.empty()) continue;
+            auto* button = new QPushButton(to_qstring(label), strip);
+            button->setObjectName(k++ == 0 ? "tavo_private_button" : "tavo_public_button");
+            const QString target = to_qstring(folder);
+            QObject::connect(button, &QPushButton::clicked,
+                             [&dialog, target] { dialog.setDirectory(target); });
+            row->addWidget(button);
+        }
+        row->addStretch(1);
+        layout->addWidget(strip);
+    }
+    if (dialog.exec() != QDialog::Accepted) return DialogResult::cancelled;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return DialogResult::cancelled;
+    request.path = chosen.front().toStdString();
+    request.filter_index =
+        std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
+    return DialogResult::ok;
+}
+
+DialogResult QtBackend::font_dialog(const std::string& caption, FontDescription& font) {
+    QFont initial(to_qstring(font.face));
+    if (font.height > 0) initial.setPixelSize(font.height);
+    initial.setWeight(font.weight >= 600 ? QFont::Bold : QFont::Normal);
+    initial.setItalic(font.italic);
+    QFontDialog dialog(initial, frame_);
+    dialog.setWindowTitle(to_qstring(caption));
+    dialog.setOption(QFontDialog::DontUseNativeDialog, true);
+    if (font.fixed_pitch) dialog.setOption(QFontDialog::MonospacedFonts, true);
+    dialog.setOption(QFontDialog::ScalableFonts, true);
+    if (dialog.exec() != QDialog::Accepted) return DialogResult::cancelled;
+    const QFont chosen = dialog.selectedFont();
+    font.face = chosen.family().toStdString();
+    font.height = chosen.pixelSize() > 0 ? chosen.pixelSize() : QFontMetrics(chosen).height();
+    font.weight = chosen.weight() >= QFont::DemiBold ? 700 : 400;
+    font.italic = chosen.italic();
+    return DialogResult::ok;
+}
+
 void QtBackend::request_close(int window) {
+    if (!close_enabled(window)) return;  // Close is greyed in its system menu
     WindowHandler* h = slots_[window].handler;
     if (h != nullptr && !h->on_close_request(window)) return;
     if (!window_exists(window)) return;  // the handler destroyed it
@@ -770,6 +1046,10 @@ bool QtBackend::filter(QObject* watched, QEvent* event) {
         close_splash();
         return true;
     }
+    if (about_ != nullptr && (type == QEvent::KeyPress || type == QEvent::MouseButtonPress)) {
+        close_about();
+        return true;
+    }
     if (polling_escape_) {
         switch (type) {
             case QEvent::KeyRelease:
@@ -785,6 +1065,16 @@ bool QtBackend::filter(QObject* watched, QEvent* event) {
                 return true;
             default:
                 break;
+        }
+    }
+    if (type == QEvent::KeyPress && key_hook() != nullptr && watched->isWidgetType()) {
+        // Keys reach the program's accelerators before any widget sees them. Only the first
+        // delivery counts: Qt offers the same event to each parent in turn.
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & Qt::ControlModifier) != 0 && !key->isAutoRepeat() &&
+            static_cast<QWidget*>(watched)->hasFocus()) {
+            const int window = active_ == kWindowEdit ? kWindowEdit : kWindowFrame;
+            if (key_hook()(window, qt::to_key_event(*key))) return true;
         }
     }
     if (type != QEvent::Close && type != QEvent::Move) return false;

@@ -167,6 +167,20 @@ void ImageContext::clear_clip() {
     clipped_ = false;
 }
 
+void ImageContext::scroll_pixels(Rect band, int dx, int dy) {
+    QImage& image = surface_.image();
+    if (image.isNull()) return;
+    const QRect area = QRect(QPoint(band.left, band.top), QPoint(band.right - 1, band.bottom - 1))
+                           .intersected(image.rect());
+    if (area.isEmpty()) return;
+    const QImage copy = image.copy(area);
+    QPainter painter(&image);
+    painter.setClipRect(area);
+    painter.drawImage(area.topLeft() + QPoint(dx, dy), copy);
+    painter.end();
+    surface_.update();
+}
+
 // --- surface widget --------------------------------------------------------------------------
 
 DrawingSurface::DrawingSurface(SurfaceEvents events, QWidget* parent)

@@ -37,6 +37,7 @@ public:
     int text_width(std::string_view text) const override;
     void set_clip_rect(Rect r) override;
     void clear_clip() override;
+    void scroll_pixels(Rect band, int dx, int dy) override;
 
 private:
     // Runs fn with a painter on the surface's image, set up with the current state.

@@ -194,6 +194,18 @@ TEST(StartupFailure, WithoutTheDataFolderVariableTheRuntimeDoesNotStart) {
     EXPECT_EQ(runtime_init(0), -168);
 }
 
+TEST(StartupFailure, AMessageTableCutShortShowsTheFixedTextOnceAndFails) {
+    tavo_test::StartedRuntime run;
+    // The index survives, the texts behind it do not.
+    fs::resize_file(run.tree.root() / "bin/amo/tvrtmsgs.amo", 2000);
+    char name[] = "tavolt";
+    char* argv[] = {name, nullptr};
+    EXPECT_EQ(start_program(1, argv, run.tree.root().string()), 0);
+    ASSERT_EQ(run.backend->message_boxes_shown().size(), 1u);
+    EXPECT_EQ(run.backend->message_boxes_shown()[0].text,
+              "Can't open message file.\nPlease contact Velmorin Optics.");
+}
+
 TEST(StartupFailure, MissingMessageTableShowsTheFixedTextAndFails) {
     tavo_test::StartedRuntime run(false);
     char name[] = "tavolt";

@@ -238,7 +238,7 @@ TEST_F(ConsoleInput, InvalidatedSurfaceIsPaintedOnceThroughItsRecorder) {
     EXPECT_THAT(handler.log, ElementsAre("paint 9", "paint 9"));
     EXPECT_THAT(ui.recording_context(9)->records(),
                 ElementsAre("move 0,0", "line 0,0 5,5", "move 0,0", "line 0,0 5,5"));
-    EXPECT_EQ(ui.recording_context(1), nullptr);  // no surface for a text window
+    EXPECT_EQ(ui.recording_context(1), nullptr);  // window 1 was never made
     EXPECT_EQ(ui.invalidate(1), platform::kUiBadWindow);
 }
 

@@ -1,0 +1,157 @@
+#include "platform/qt/qt_printing.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <string>
+
+namespace platform::qt {
+
+namespace {
+
+QColor to_qcolor(Colour c) {
+    return QColor(c.red, c.green, c.blue);
+}
+
+// Draws on the printer's current page. Only what printed text and printed pictures need.
+class PrinterContext : public DeviceContext {
+public:
+    PrinterContext(QPainter& painter, QPrinter& printer) : painter_(painter), printer_(printer) {}
+
+    Size size() const override {
+        const QRect r = printer_.pageLayout().paintRectPixels(printer_.resolution());
+        return {r.width(), r.height()};
+    }
+    void set_pen(Colour colour, LineStyle, int width) override {
+        painter_.setPen(QPen(to_qcolor(colour), width));
+    }
+    void set_brush(Colour colour) override { painter_.setBrush(to_qcolor(colour)); }
+    void set_null_brush() override { painter_.setBrush(Qt::NoBrush); }
+    void set_text_colour(Colour colour) override { text_ = to_qcolor(colour); }
+    void move_to(Point p) override { current_ = p; }
+    void line_to(Point p) override {
+        painter_.drawLine(current_.x, current_.y, p.x, p.y);
+        current_ = p;
+    }
+    void polyline(std::span<const Point> points) override {
+        for (std::size_t k = 1; k < points.size(); ++k) {
+            painter_.drawLine(points[k - 1].x, points[k - 1].y, points[k].x, points[k].y);
+        }
+    }
+    void polygon(std::span<const Point> points) override {
+        QPolygon poly;
+        for (const Point& p : points) poly << QPoint(p.x, p.y);
+        painter_.drawPolygon(poly);
+    }
+    void ellipse(Rect r) override {
+        painter_.drawEllipse(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    }
+    void set_pixel(Point p, Colour colour) override {
+        painter_.save();
+        painter_.setPen(to_qcolor(colour));
+        painter_.drawPoint(p.x, p.y);
+        painter_.restore();
+    }
+    void fill_rect(Rect r, Colour colour) override {
+        painter_.fillRect(r.left, r.top, r.right - r.left, r.bottom - r.top, to_qcolor(colour));
+    }
+    void text_out(Point p, std::string_view text) override {
+        painter_.save();
+        painter_.setPen(text_);
+        const QFontMetrics metrics(painter_.font(), &printer_);
+        painter_.drawText(p.x, p.y + metrics.ascent(),
+                          QString::fromUtf8(text.data(), static_cast<int>(text.size())));
+        painter_.restore();
+    }
+    TextMetrics text_metrics() const override {
+        const QFontMetrics metrics(painter_.font(), &printer_);
+        return {metrics.height(), metrics.ascent(), metrics.averageCharWidth()};
+    }
+    int text_width(std::string_view text) const override {
+        const QFontMetrics metrics(painter_.font(), &printer_);
+        return metrics.horizontalAdvance(
+            QString::fromUtf8(text.data(), static_cast<int>(text.size())));
+    }
+    void set_clip_rect(Rect r) override {
+        painter_.setClipRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    }
+    void clear_clip() override { painter_.setClipping(false); }
+
+private:
+    QPainter& painter_;
+    QPrinter& printer_;
+    QColor text_{Qt::black};
+    Point current_;
+};
+
+class QtPrintJob : public PrintJob {
+public:
+    QtPrintJob(std::unique_ptr<QPrinter> printer, const FontDescription& font, int screen_dpi)
+        : printer_(std::move(printer)), painter_(), context_(painter_, *printer_) {
+        started_ = painter_.begin(printer_.get());
+        if (!started_) return;
+        // The font keeps its screen size: screen pixels scaled to the printer's.
+        QFont f(QString::fromStdString(font.face.empty() ? std::string("Monospace") : font.face));
+        f.setStyleHint(QFont::TypeWriter);
+        f.setFixedPitch(true);
+        const int height = font.height > 0 ? font.height : 13;
+        f.setPixelSize(std::max(1, height * printer_->resolution() / std::max(1, screen_dpi)));
+        f.setWeight(font.weight >= 600 ? QFont::Bold : QFont::Normal);
+        f.setItalic(font.italic);
+        painter_.setFont(f);
+    }
+    bool started() const { return started_; }
+    DeviceContext& page() override { return context_; }
+    int dots_per_inch() const override { return printer_->resolution(); }
+    Size page_size() const override { return context_.size(); }
+    bool new_page() override { return printer_->newPage(); }
+    bool finish() override { return painter_.end(); }
+    void abort() override {
+        printer_->abort();
+        painter_.end();
+    }
+    std::string destination() const override {
+        if (printer_->outputFormat() == QPrinter::PdfFormat) {
+            return printer_->outputFileName().toStdString();
+        }
+        return printer_->printerName().toStdString();
+    }
+
+private:
+    std::unique_ptr<QPrinter> printer_;
+    QPainter painter_;
+    PrinterContext context_;
+    bool started_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<PrintJob> start_qt_print(const PrintRequest& request, QWidget* owner,
+                                         DialogResult* result) {
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setDocName(QString::fromStdString(request.document));
+    if (QPrinterInfo::availablePrinters().isEmpty()) {
+        // No printer installed: the pages go to a PDF file.
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(QString::fromStdString(request.pdf_file));
+    } else if (request.ask) {
+        QPrintDialog dialog(printer.get(), owner);
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        if (dialog.exec() != QDialog::Accepted) {
+            if (result != nullptr) *result = DialogResult::cancelled;
+            return nullptr;
+        }
+    }
+    auto job = std::make_unique<QtPrintJob>(std::move(printer), request.font, 96);
+    if (!job->started()) {
+        if (result != nullptr) *result = DialogResult::failed;
+        return nullptr;
+    }
+    if (result != nullptr) *result = DialogResult::ok;
+    return job;
+}
+
+}  // namespace platform::qt

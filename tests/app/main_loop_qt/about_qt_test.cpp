@@ -1,0 +1,95 @@
+// The About window on Qt: the picture with its revision line, the frame held while it shows,
+// closed by a key and by each mouse button.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "app/main_loop.h"
+#include "app/splash.h"
+#include "platform/qt/qt_backend.h"
+#include "tests/app/startup/started_runtime.h"
+
+namespace {
+
+int g_argc = 1;
+char g_arg0[] = "test_main_loop_qt";
+char* g_argv[] = {g_arg0, nullptr};
+
+QLabel* about_window() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == "tavo_about" && top->isVisible())
+            return qobject_cast<QLabel*>(top);
+    }
+    return nullptr;
+}
+
+TEST(QtAbout, TheAboutWindowShowsTheRevisionAndClosesOnAKeyOrAnyButton) {
+    namespace fs = std::filesystem;
+    tavo_test::StartedRuntime run;
+    fs::create_directories(run.tree.root() / "bin/bma");
+    for (const auto& e : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / "bin/bma")) {
+        fs::copy_file(e.path(), run.tree.root() / "bin/bma" / e.path().filename());
+    }
+    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    platform::set_current_ui(qt.get());
+    reset_main_loop();
+    ASSERT_EQ(runtime_init(1), 0);
+    ASSERT_EQ(install_main_loop(), 0);
+    platform::set_current_ui(run.backend.get());
+    ASSERT_EQ(app_init(0, 0, 0), 0);
+    platform::set_current_ui(qt.get());
+    main_loop_start();
+    QWidget* frame = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == "tavo_window_0") frame = top;
+    }
+    ASSERT_NE(frame, nullptr);
+
+    ASSERT_EQ(cmd_about(), 0);
+    QLabel* about = about_window();
+    ASSERT_NE(about, nullptr);
+    EXPECT_FALSE(frame->isEnabled());
+    // The revision is drawn into the free right part of the picture: dark pixels there.
+    const QImage picture = about->pixmap().toImage();
+    int dark = 0;
+    for (int y = 20; y < 36; ++y) {
+        for (int x = 218; x < 300 && x < picture.width(); ++x) {
+            if (qGray(picture.pixel(x, y)) < 80) ++dark;
+        }
+    }
+    EXPECT_GT(dark, 20);
+    if (const char* shot = std::getenv("TAVO_TEST_GRAB")) picture.save(shot);
+
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+    QApplication::sendEvent(about, &key);
+    EXPECT_EQ(about_window(), nullptr);
+    EXPECT_TRUE(frame->isEnabled());
+
+    for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+        ASSERT_EQ(cmd_about(), 0);
+        about = about_window();
+        ASSERT_NE(about, nullptr);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), button, button,
+                          Qt::NoModifier);
+        QApplication::sendEvent(about, &press);
+        EXPECT_EQ(about_window(), nullptr) << button;
+        EXPECT_TRUE(frame->isEnabled());
+    }
+    QApplication::processEvents();
+
+    reset_main_loop();
+    gui_shutdown();
+    set_running_flag(0);
+    platform::set_current_ui(run.backend.get());
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// The Qt frame shows the menus of the menu lists: a chosen item and its accelerator run their
+// command, whose output lands in text window 1; the clipboard gets the copied text.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocalSocket>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <cstdlib>
+#include <memory>
+
+#include "app/main_loop.h"
+#include "platform/qt/qt_backend.h"
+#include "runtime/table_messages.h"
+#include "tests/app/startup/started_runtime.h"
+#include "ui/menus.h"
+
+namespace {
+
+int g_argc = 1;
+char g_arg0[] = "test_main_loop_qt";
+char* g_argv[] = {g_arg0, nullptr};
+
+template <typename T>
+T* find_widget(const char* name) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (T* w = top->findChild<T*>(name)) return w;
+        if (top->objectName() == name) return qobject_cast<T*>(top);
+    }
+    return nullptr;
+}
+
+QAction* find_action(QMenuBar* bar, const QString& popup, const QString& label) {
+    for (QAction* top : bar->actions()) {
+        if (top->text() != popup || top->menu() == nullptr) continue;
+        for (QAction* item : top->menu()->actions()) {
+            if (item->text() == label) return item;
+        }
+    }
+    return nullptr;
+}
+
+TEST(QtMenus, TheListsMenusRunTheirCommandsFromAClickAndFromTheKeyboard) {
+    tavo_test::StartedRuntime run;
+    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    platform::set_current_ui(qt.get());
+    reset_main_loop();
+    ASSERT_EQ(runtime_init(1), 0);
+    ASSERT_EQ(install_main_loop(), 0);
+    platform::set_current_ui(run.backend.get());
+    ASSERT_EQ(app_init(0, 0, 0), 0);
+    platform::set_current_ui(qt.get());
+    ASSERT_NE(build_menu(msg_text(kMsgMainMenuList), platform::kWindowFrame, true), 0);
+    main_loop_start();
+    for (int k = 0; k < 3; ++k) main_loop_pass(false);
+
+    auto* frame = find_widget<QMainWindow>("tavo_window_0");
+    ASSERT_NE(frame, nullptr);
+    QMenuBar* bar = frame->menuBar();
+    QStringList titles;
+    for (QAction* a : bar->actions()) titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"&File", "&Window", "&Help"}));
+
+    auto* text = find_widget<QPlainTextEdit>("tavo_surface_1");
+    ASSERT_NE(text, nullptr);
+    // A click on Window > Command history runs "history".
+    QAction* history = find_action(bar, "&Window", "Command &history\tCtrl+H");
+    ASSERT_NE(history, nullptr);
+    auto* combo = find_widget<QComboBox>("tavo_command_line");
+    combo->lineEdit()->setText("a = 4");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(combo->lineEdit(), &enter);
+    for (int k = 0; k < 5; ++k) main_loop_pass(false);
+    history->trigger();
+    for (int k = 0; k < 5; ++k) main_loop_pass(false);
+    EXPECT_TRUE(text->toPlainText().contains("Command history:\na = 4"))
+        << text->toPlainText().toStdString();
+
+    // Ctrl+H on the command line does the same through the key hook.
+    text->clear();
+    combo->lineEdit()->setFocus();
+    QKeyEvent ctrl_h(QEvent::KeyPress, Qt::Key_H, Qt::ControlModifier);
+    QApplication::sendEvent(combo->lineEdit(), &ctrl_h);
+    for (int k = 0; k < 5; ++k) main_loop_pass(false);
+    EXPECT_TRUE(text->toPlainText().contains("Command history:"))
+        << text->toPlainText().toStdString();
+    EXPECT_TRUE(combo->lineEdit()->text().isEmpty() || !combo->lineEdit()->text().contains("h"));
+
+    // Copy puts the window's lines, each with CR LF, on the system clipboard.
+    QAction* copy = find_action(bar, "&Window", "&Copy text window\tCtrl+Shift+C");
+    ASSERT_NE(copy, nullptr);
+    copy->trigger();
+    for (int k = 0; k < 5; ++k) main_loop_pass(false);
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("Command history:\r\na = 4\r\n"))
+        << QGuiApplication::clipboard()->text().toStdString();
+
+    // A line another program sends through the socket in the data folder is printed as sent:
+    // "%d%n" is no format.
+    {
+        QLocalSocket socket;
+        socket.connectToServer(
+            QString::fromStdString((run.tree.data() / kExternalTextSocket).string()));
+        ASSERT_TRUE(socket.waitForConnected(2000));
+        socket.write("%d%n and 100%\n");
+        socket.flush();
+        for (int k = 0; k < 50 && !text->toPlainText().contains("%d%n"); ++k) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+            main_loop_pass(false);
+        }
+        socket.disconnectFromServer();
+    }
+    EXPECT_TRUE(text->toPlainText().contains("%d%n and 100%")) << text->toPlainText().toStdString();
+
+    if (const char* shot = std::getenv("TAVO_TEST_GRAB")) frame->grab().save(shot);
+
+    reset_main_loop();
+    reset_menus();
+    gui_shutdown();
+    set_running_flag(0);
+    platform::set_current_ui(run.backend.get());
+}
+
+}  // namespace

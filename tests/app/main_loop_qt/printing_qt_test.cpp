@@ -1,0 +1,110 @@
+// Printing a text window on Qt without a printer installed: the pages go to DATA/print.pdf,
+// read back with pdfinfo and pdftotext.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/main_loop.h"
+#include "platform/qt/qt_backend.h"
+#include "runtime/dispatch.h"
+#include "runtime/messages.h"
+#include "runtime/output_options.h"
+#include "tests/app/startup/started_runtime.h"
+#include "ui/text_area.h"
+#include "ui/window_table.h"
+
+namespace {
+
+int g_argc = 1;
+char g_arg0[] = "test_main_loop_qt";
+char* g_argv[] = {g_arg0, nullptr};
+
+std::string run_tool(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+bool have_tool(const char* name) {
+    return std::system((std::string("command -v ") + name + " > /dev/null 2>&1").c_str()) == 0;
+}
+
+int page_count(const std::string& pdf) {
+    std::istringstream info(run_tool("pdfinfo '" + pdf + "'"));
+    std::string line;
+    while (std::getline(info, line)) {
+        if (line.rfind("Pages:", 0) == 0) return std::stoi(line.substr(6));
+    }
+    return 0;
+}
+
+std::vector<std::string> page_lines(const std::string& pdf, int page) {
+    std::istringstream text(run_tool("pdftotext -layout -f " + std::to_string(page) + " -l " +
+                                     std::to_string(page) + " '" + pdf + "' -"));
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(text, line)) {
+        const std::size_t start = line.find_first_not_of(" \f");
+        if (start != std::string::npos) lines.push_back(line.substr(start));
+    }
+    return lines;
+}
+
+void write_lines(int count) {
+    textwin_clear();
+    for (int k = 1; k <= count; ++k) text_printf("line %04d\n", k);
+}
+
+TEST(QtPrinting, WithoutAPrinterTheWindowIsPrintedToAPdfFilePageByPage) {
+    if (!have_tool("pdfinfo") || !have_tool("pdftotext")) GTEST_SKIP() << "poppler-utils missing";
+    tavo_test::StartedRuntime run;
+    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    platform::set_current_ui(qt.get());
+    reset_main_loop();
+    ASSERT_EQ(runtime_init(1), 0);
+    ASSERT_EQ(install_main_loop(), 0);
+    platform::set_current_ui(run.backend.get());
+    ASSERT_EQ(app_init(0, 0, 0), 0);
+    platform::set_current_ui(qt.get());
+    main_loop_start();
+    set_output_option(kOptionPageMode, 0);
+    const std::string pdf = (run.tree.data() / "print.pdf").string();
+
+    // First the number of lines a page holds, L, from a long print.
+    write_lines(400);
+    ASSERT_EQ(run_command_string("print_text 0", 0), 0);
+    ASSERT_TRUE(std::filesystem::exists(pdf));
+    const std::vector<std::string> first = page_lines(pdf, 1);
+    const int per_page = static_cast<int>(first.size());
+    ASSERT_GT(per_page, 10);
+    ASSERT_EQ(first.front(), "line 0001");
+
+    // 2L + 20 lines: three pages, the second beginning with line L + 1.
+    std::filesystem::remove(pdf);
+    write_lines(2 * per_page + 20);
+    ASSERT_EQ(run_command_string("print_text 0", 0), 0);
+    EXPECT_EQ(page_count(pdf), 3);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "line %04d", per_page + 1);
+    const std::vector<std::string> second = page_lines(pdf, 2);
+    ASSERT_FALSE(second.empty());
+    EXPECT_EQ(second.front(), expected);
+    EXPECT_EQ(page_lines(pdf, 3).size(), 20u);
+
+    reset_main_loop();
+    gui_shutdown();
+    set_running_flag(0);
+    platform::set_current_ui(run.backend.get());
+}
+
+}  // namespace

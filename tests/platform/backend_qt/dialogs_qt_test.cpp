@@ -1,0 +1,89 @@
+// The Qt file dialog is our own (not the desktop's): its "P&rivate" and "P&ublic" buttons move
+// it to the folders the program names; a closed dialog answers cancelled.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <QApplication>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+
+#include "platform/qt/qt_backend.h"
+
+namespace {
+
+int g_argc = 1;
+char g_arg0[] = "test_platform_backend_qt";
+char* g_argv[] = {g_arg0, nullptr};
+
+TEST(QtDialogs, TheFolderButtonsMoveTheFileDialogToTheirFolders) {
+    namespace fs = std::filesystem;
+    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(g_argc, g_argv);
+    ASSERT_EQ(ui->create_frame("TAVO LT", nullptr), 0);
+    const fs::path base = fs::temp_directory_path() / ("tavo_dialog_" + std::to_string(::getpid()));
+    fs::create_directories(base / "private/len");
+    fs::create_directories(base / "public/len");
+    const QString private_folder = QString::fromStdString((base / "private/len").string());
+    const QString public_folder = QString::fromStdString((base / "public/len").string());
+
+    QString after_private;
+    QString after_public;
+    bool native = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* d = qobject_cast<QFileDialog*>(w); d != nullptr && d->isVisible())
+                    dialog = d;
+            }
+        }
+        if (dialog == nullptr) return;
+        native = !dialog->testOption(QFileDialog::DontUseNativeDialog);
+        if (auto* b = dialog->findChild<QPushButton*>("tavo_private_button")) b->click();
+        after_private = dialog->directory().absolutePath();
+        if (auto* b = dialog->findChild<QPushButton*>("tavo_public_button")) b->click();
+        after_public = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    platform::FileDialogRequest request;
+    request.title = "Open";
+    request.folder = base.string();
+    request.filters.push_back({"Lens files", "*.len"});
+    request.private_label = "P&rivate";
+    request.private_folder = private_folder.toStdString();
+    request.public_label = "P&ublic";
+    request.public_folder = public_folder.toStdString();
+    EXPECT_EQ(ui->file_dialog(request), platform::DialogResult::cancelled);
+    EXPECT_FALSE(native);
+    EXPECT_EQ(after_private, private_folder);
+    EXPECT_EQ(after_public, public_folder);
+    fs::remove_all(base);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QtWindows, AWindowWhoseCloseIsGreyedStaysOpen) {
+    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(g_argc, g_argv);
+    ASSERT_EQ(ui->create_frame("TAVO LT", nullptr), 0);
+    ASSERT_EQ(ui->create_window(1, "Text 1", nullptr), 0);
+    ASSERT_EQ(ui->set_close_enabled(1, false), 0);
+    QWidget* sub = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (QWidget* w = top->findChild<QWidget*>("tavo_window_1")) sub = w;
+    }
+    ASSERT_NE(sub, nullptr);
+    EXPECT_FALSE(sub->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    sub->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(ui->window_visible(1));
+    ASSERT_EQ(ui->set_close_enabled(1, true), 0);
+    sub->close();
+    QApplication::processEvents();
+    EXPECT_FALSE(ui->window_visible(1));
+}
+
+}  // namespace

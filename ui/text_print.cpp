@@ -1,0 +1,203 @@
+#include "ui/text_print.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/paths.h"
+#include "platform/text_file.h"
+#include "platform/ui.h"
+#include "runtime/arg_cells.h"
+#include "runtime/messages.h"
+#include "runtime/settings.h"
+#include "runtime/table_files.h"
+#include "ui/font_file.h"
+#include "ui/text_area.h"
+
+namespace {
+
+constexpr PageMargins kTextMarginsDefault{1000, 1600, 1000, 1600};
+constexpr PageMargins kGraphicsMarginsDefault{1600, 1000, 1600, 1000};
+
+struct PrintState {
+    PrinterChoices choices;
+    PageMargins text = kTextMarginsDefault;
+    PageMargins graphics = kGraphicsMarginsDefault;
+};
+
+PrintState g;
+
+platform::UiBackend* ui_or_null() {
+    return platform::current_ui();
+}
+
+int resolve_window(int window) {
+    return window == 0 ? current_output_area() : window;
+}
+
+bool window_open(int window) {
+    platform::UiBackend* ui = ui_or_null();
+    return ui != nullptr && ui->window_exists(window) && ui->window_visible(window);
+}
+
+// The folder of a path ('/' or '\' separated), or empty.
+std::string folder_of(const std::string& path) {
+    const std::size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+// Asks for the name of the print file: 0 and the name, -144 shown and 1 for a cancel, or
+// -9998.
+int ask_print_file(std::string& name) {
+    platform::FileDialogRequest request;
+    request.save = true;
+    request.title = "Print to file";
+    request.default_extension = "txt";
+    request.filters.push_back({"Text Files (*.TXT)", "*.txt"});
+    request.folder = folder_of(g.choices.print_file);
+    request.path = name;
+    platform::UiBackend* ui = ui_or_null();
+    const platform::DialogResult result =
+        ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
+    if (result == platform::DialogResult::cancelled) {
+        msg_box(kMsgPrintCancelled);
+        return 1;
+    }
+    if (result != platform::DialogResult::ok) return set_error_msg(kMsgPrintDialogFailed, 0);
+    name = request.path;
+    return 0;
+}
+
+int print_to_file(int window, const std::vector<std::string>& lines, int ask,
+                  const std::string& given) {
+    std::string name = given;
+    if (ask != 0 || name.empty()) {
+        const int asked = ask_print_file(name);
+        if (asked == 1) return 0;
+        if (asked != 0) return asked;
+    }
+    // Every write and the close are checked: a full disc is reported, not a short file.
+    platform::AtomicFileWriter file;
+    if (file.open(name) != 0) return set_error_msg(kMsgPrintFileCannotOpen, name.c_str());
+    for (const std::string& line : lines) {
+        file.write(line);
+        file.write("\n");
+    }
+    if (file.commit() != 0) return set_error_msg(kMsgPrintFileCannotOpen, name.c_str());
+    msg_box(kMsgPrintedToFile, window, name.c_str());
+    g.choices.print_file = name;
+    g.choices.print_destination = 1;
+    return 0;
+}
+
+// The text printer: the fixed font kept at its screen size, margins from the page set-up, as
+// many lines a page as fit between the top and bottom margins.
+int print_to_printer(int window, const std::vector<std::string>& lines, int ask) {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return set_error_msg(kMsgDocumentCannotStart);
+    g.choices.print_destination = 0;
+    platform::PrintRequest request;
+    request.document = kProgramTitle;
+    request.pdf_file = platform::join_path(data_folder(), "print.pdf");
+    request.ask = ask != 0;
+    // The window's own font: the face of the fixed font, the height its text area is set in.
+    request.font = to_description(load_font_record(font_file_path(), "fixed"), true);
+    if (const TextArea* area = textarea(window); area != nullptr && area->char_height > 0) {
+        request.font.height = area->char_height;
+    }
+    platform::DialogResult result = platform::DialogResult::failed;
+    std::unique_ptr<platform::PrintJob> job = ui->start_print(request, &result);
+    if (job == nullptr) {
+        if (result == platform::DialogResult::cancelled) {
+            msg_box(kMsgPrintCancelled);
+            return 0;
+        }
+        return set_error_msg(kMsgDocumentCannotStart);
+    }
+    const int dpi = std::max(1, job->dots_per_inch());
+    const int left = dpi * g.text.left / 2540;
+    const int top = dpi * g.text.top / 2540;
+    platform::DeviceContext& dc = job->page();
+    const int line_height = std::max(1, dc.text_metrics().height);
+    const int per_page = std::max(1, (job->page_size().height - 2 * top) / line_height);
+    int row = 0;
+    for (const std::string& line : lines) {
+        if (row == per_page) {
+            if (!job->new_page()) {
+                job->abort();
+                return set_error_msg(kMsgDocumentCannotStart);
+            }
+            row = 0;
+        }
+        job->page().text_out({left, top + row * line_height}, line);
+        ++row;
+    }
+    if (!job->finish()) return set_error_msg(kMsgDocumentCannotStart);
+    msg_box(kMsgPrinted, window, job->destination().c_str());
+    return 0;
+}
+
+}  // namespace
+
+void printer_setup(PrinterChoices& choices, int mode) {
+    switch (mode) {
+        case 0:
+            g.choices = choices;
+            g.text = kTextMarginsDefault;
+            g.graphics = kGraphicsMarginsDefault;
+            break;
+        case 1:
+            choices = g.choices;
+            break;
+        default:
+            break;
+    }
+}
+
+PageMargins text_margins() {
+    return g.text;
+}
+
+int print_text_window(int window, int to_file, int ask, const char* file_name) {
+    window = resolve_window(window);
+    if (!window_open(window)) return 0;
+    const std::vector<std::string> lines = textarea_output_lines(window);
+    if (lines.empty()) return 0;
+    if (to_file != 0)
+        return print_to_file(window, lines, ask, file_name != nullptr ? file_name : "");
+    return print_to_printer(window, lines, ask);
+}
+
+int copy_text_to_clipboard(int window) {
+    window = resolve_window(window);
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return set_error_msg(kMsgClipboardUnavailable);
+    if (!window_open(window)) return 0;
+    const std::vector<std::string> lines = textarea_output_lines(window);
+    if (lines.empty()) return 0;
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    ui->set_clipboard_text(text);
+    msg_box(kMsgCopiedToClipboard, window);
+    return 0;
+}
+
+int cmd_print_or_plot() {
+    const int destination = arg_int(0);
+    const ArgCell* file = arg_cell(1);
+    const char* name = file != nullptr && file->text_length != 0 && file->value.text != nullptr
+                           ? file->value.text
+                           : "";
+    const int window = arg_int(2);
+    const int result = print_text_window(window, destination, 0, name);
+    if (result == 0) {
+        set_setting_int(kSetPrintDestination, g.choices.print_destination, 0, 0);
+        set_setting_text(kSetPrintFile, g.choices.print_file.c_str(), 0);
+    }
+    return result;
+}
+
+void reset_text_print() {
+    g = PrintState{};
+}

@@ -1,0 +1,48 @@
+// Printing a text window's lines to the printer or to a text file, copying them to the
+// clipboard, and the program's two printer choices (text and graphics) with their page margins
+// and the destinations kept in the settings.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+inline constexpr int kMsgPrintFileCannotOpen = -129;
+inline constexpr int kMsgPrintedToFile = -136;
+inline constexpr int kMsgPrinted = -137;
+inline constexpr int kMsgDocumentCannotStart = -141;
+inline constexpr int kMsgPrintDialogFailed = -142;
+inline constexpr int kMsgPrintCancelled = -144;
+inline constexpr int kMsgClipboardUnavailable = -159;
+inline constexpr int kMsgCopiedToClipboard = -160;
+
+// Destination codes: 0 the printer, 1 a file.
+struct PrinterChoices {
+    std::int32_t print_destination = 0;
+    std::string print_file;
+    std::int32_t plot_destination = 0;
+    std::string plot_file;
+};
+
+// Page margins in hundredths of a millimetre.
+struct PageMargins {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+// Mode 0 stores the choices (start-up) and sets the default margins, 1 returns them; 2 and 3
+// are the text and graphics page set-ups.
+void printer_setup(PrinterChoices& choices, int mode);
+PageMargins text_margins();
+
+// Window 1, 2 or 0 (the current text window). To a file: the name is asked for when ask is set
+// or the name is empty. 0 (also after a cancel, which shows -144) or -9998.
+int print_text_window(int window, int to_file, int ask, const char* file_name);
+// The window's lines, each followed by CR LF, as clipboard text: 0 or -9998.
+int copy_text_to_clipboard(int window);
+
+// The print command: destination 0 the printer, 1 a file (an empty name asks).
+int cmd_print_or_plot();
+
+void reset_text_print();

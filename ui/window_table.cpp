@@ -1,0 +1,241 @@
+#include "ui/window_table.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/settings.h"
+#include "runtime/state_flags.h"
+#include "runtime/text_output.h"
+#include "ui/text_area.h"
+
+namespace {
+
+WindowRecord g_table[platform::kWindowCount];
+WindowRecord g_scratch;
+
+platform::UiBackend* ui_or_null() {
+    return platform::current_ui();
+}
+
+bool open(int n) {
+    platform::UiBackend* ui = ui_or_null();
+    return ui != nullptr && ui->window_exists(n) && ui->window_visible(n);
+}
+
+int other_text_window(int n) {
+    return n == platform::kWindowText1 ? platform::kWindowText2 : platform::kWindowText1;
+}
+
+FontMetricsCell fixed_font() {
+    FontMetricsCell font;
+    platform::UiBackend* ui = ui_or_null();
+    if (ui != nullptr && ui->window_exists(platform::kWindowText1)) {
+        if (platform::DeviceContext* dc = ui->device_context(platform::kWindowText1)) {
+            const platform::TextMetrics m = dc->text_metrics();
+            if (m.height > 0 && m.average_width > 0) {
+                font.char_height = m.height;
+                font.char_width = m.average_width;
+                font.ascent = m.ascent;
+            }
+        }
+    }
+    return font;
+}
+
+}  // namespace
+
+WindowRecord& window_record(int n) {
+    if (n < 0 || n >= platform::kWindowCount) {
+        g_scratch = WindowRecord{};
+        return g_scratch;
+    }
+    return g_table[n];
+}
+
+void get_window_placement(int n, int* x, int* y, int* width, int* height) {
+    const WindowRecord& r = window_record(n);
+    int px = r.x, py = r.y, pw = r.width, ph = r.height;
+    platform::UiBackend* ui = ui_or_null();
+    if (ui != nullptr && platform::is_valid_window(n) && ui->window_exists(n)) {
+        if (n == platform::kWindowFrame && ui->window_maximised(n)) {
+            px = py = pw = ph = 0;
+        } else {
+            const platform::Rect rect = ui->window_rect(n);
+            if (rect.right > rect.left && rect.bottom > rect.top) {
+                px = rect.left;
+                py = rect.top;
+                pw = rect.right - rect.left;
+                ph = rect.bottom - rect.top;
+            }
+        }
+    }
+    if (x != nullptr) *x = px;
+    if (y != nullptr) *y = py;
+    if (width != nullptr) *width = pw;
+    if (height != nullptr) *height = ph;
+}
+
+void set_window_placement(int n, int x, int y, int width, int height) {
+    if (!platform::is_valid_window(n)) return;
+    WindowRecord& r = g_table[n];
+    r.x = x;
+    r.y = y;
+    r.width = width;
+    r.height = height;
+}
+
+void text_window_size(int columns, int rows, int* width, int* height) {
+    const FontMetricsCell font = fixed_font();
+    columns = std::clamp(columns, 20, 128);
+    rows = std::clamp(rows, 8, 50);
+    int w = kScrollBarWidth + columns * font.char_width + 2;
+    if (columns == 128) w += 2;
+    int h = kScrollBarHeight + rows * (font.char_height + 1) + 4;
+    if (platform::UiBackend* ui = ui_or_null()) {
+        h = std::min(h, ui->screen_size().height + kCaptionHeight);
+    }
+    if (width != nullptr) *width = w;
+    if (height != nullptr) *height = h;
+}
+
+platform::Rect default_graphics_placement(int n, int mdi_client_width, int toolbar_height) {
+    const bool small = n == platform::kWindowGraphicsLast;
+    const int client_width = small ? 160 : 400;
+    const int client_height = small ? 100 : 250 + toolbar_height;
+    const int outer_width = client_width + 2 * kSizingBorder;
+    const int outer_height = client_height + 2 * kSizingBorder + kCaptionHeight;
+    const int x = mdi_client_width - 10 * n - outer_width + 65;
+    const int y = 10 * n - 55;
+    return {x, y, x + outer_width, y + outer_height};
+}
+
+int create_text_window(int n, int line_capacity, int rows, int columns) {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr || !platform::is_text_window(n)) return -1;
+    WindowRecord& r = g_table[n];
+    r.in_use = 0;
+    if (!ui->window_exists(n) && ui->create_window(n, " ", nullptr) != 0) return -1;
+    const FontMetricsCell font = fixed_font();
+    int width = 0;
+    int height = 0;
+    text_window_size(20, 8, &width, &height);
+    r.min_width = width;
+    r.min_height = height;
+    r.max_width = ui->screen_size().width;
+    r.max_height = ui->screen_size().height + kCaptionHeight;
+    const int result = textarea_create(n, n, font, line_capacity, rows, columns);
+    if (result != 0) return result;
+    r.in_use = ui->window_visible(n) ? 1 : 0;
+    return 0;
+}
+
+int textwin_close(int n) {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return 0;
+    if (n == 0) n = current_output_area();
+    if (!platform::is_text_window(n) || !open(n)) return 0;
+    const int other = other_text_window(n);
+    if (!open(other)) return kMsgLastTextWindow;
+    ui->show_window(n, false);
+    g_table[n].in_use = 0;
+    if (textarea(n) != nullptr) textarea_clear(n, 0);
+    ui->clear_text(n);
+    g_table[n].title[0] = '\0';
+    ui->set_window_title(n, " ");
+    if (current_output_area() == n) {
+        set_current_output_area(other);
+        set_current_text_window(other);
+        set_output_window(other);
+        text_sync_window();
+    }
+    // The one left open cannot be closed.
+    ui->set_close_enabled(other, false);
+    if (textarea(other) != nullptr) textarea_update_scrollbar(other);
+    return 0;
+}
+
+int textwin_select(int n, int columns, int lines) {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return 0;
+    const int now = current_output_area();
+    if (n == 0) n = other_text_window(now);
+    if (!platform::is_text_window(n)) return 0;
+    if (n != now) {
+        set_current_output_area(n);
+        set_current_text_window(n);
+        set_output_window(n);
+        text_sync_window();
+        textarea_mark_new_page();
+    }
+    if (columns > 0 && lines > 0 && ui->window_exists(n)) {
+        int width = 0;
+        int height = 0;
+        text_window_size(columns, lines, &width, &height);
+        const platform::Rect rect = ui->window_rect(n);
+        ui->set_window_rect(n, {rect.left, rect.top, rect.left + width + 2 * kSizingBorder,
+                                rect.top + height + 2 * kSizingBorder + kCaptionHeight});
+    }
+    int result = n;
+    if (!open(n)) {
+        if (!ui->window_exists(n)) {
+            if (create_text_window(n, 1999, 10, 128) != 0) return 0;
+        }
+        ui->show_window(n, true);
+        g_table[n].in_use = 1;
+        output_rows_advance(-1, -1, 0.0);
+        int shown = 0;
+        for (int w = 1; w < platform::kWindowCount; ++w) shown += open(w) ? 1 : 0;
+        if (shown > 1) {
+            for (int w = 1; w <= 2; ++w) {
+                if (open(w)) ui->set_close_enabled(w, true);
+            }
+        }
+        result = 0;
+    }
+    const TextArea* a = textarea(n);
+    if (a != nullptr && a->line_count > 0) {
+        set_state_flag(kFlagTextWindowLines);
+    } else {
+        clear_state_flag(kFlagTextWindowLines);
+    }
+    return result;
+}
+
+void textwin_clear() {
+    const int n = current_output_area();
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr || !ui->window_exists(n)) return;
+    if (textarea(n) != nullptr) textarea_clear(n, 0);
+    ui->clear_text(n);
+    output_rows_advance(-1, -1, 0.0);
+    clear_state_flag(kFlagTextWindowLines);
+}
+
+void textwin_set_title(const char* text) {
+    const int n = current_output_area();
+    std::snprintf(g_table[n].title, sizeof g_table[n].title, "%s", text != nullptr ? text : "");
+    if (platform::UiBackend* ui = ui_or_null(); ui != nullptr && ui->window_exists(n)) {
+        ui->set_window_title(n, g_table[n].title[0] != '\0' ? g_table[n].title : " ");
+    }
+}
+
+void load_window_placements() {
+    for (int n = 0; n < platform::kWindowCount; ++n) {
+        set_window_placement(
+            n, get_setting_int(kSetWindowGeometry, n, 0), get_setting_int(kSetWindowGeometry, n, 1),
+            get_setting_int(kSetWindowGeometry, n, 2), get_setting_int(kSetWindowGeometry, n, 3));
+    }
+}
+
+void store_window_placements() {
+    for (int n = 0; n < platform::kWindowCount; ++n) {
+        int v[4] = {};
+        get_window_placement(n, &v[0], &v[1], &v[2], &v[3]);
+        for (int k = 0; k < 4; ++k) set_setting_int(kSetWindowGeometry, v[k], n, k);
+    }
+}
+
+void reset_window_table() {
+    for (WindowRecord& r : g_table) r = WindowRecord{};
+}

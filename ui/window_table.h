@@ -1,0 +1,61 @@
+// The window table: one record per window number 0..16 with its stored placement, size limits
+// and title. Everything outside the platform layer addresses a window by its number; this table
+// keeps what the program knows of each one (the backend keeps the rest).
+#pragma once
+
+#include "platform/ui.h"
+
+inline constexpr int kWindowTitleSize = 48;  // 47 characters and the ending zero
+inline constexpr int kMsgLastTextWindow = -118;
+inline constexpr int kFlagTextWindowLines = 4;
+
+// Sizes of the window frame parts the sizes below are made of.
+inline constexpr int kScrollBarWidth = 16;
+inline constexpr int kScrollBarHeight = 16;
+inline constexpr int kCaptionHeight = 20;
+inline constexpr int kSizingBorder = 4;
+
+struct WindowRecord {
+    int in_use = 0;
+    int status_shown = 0;
+    int strip_height = 0;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    int min_width = 0;
+    int max_width = 0;
+    int min_height = 0;
+    int max_height = 0;
+    char title[kWindowTitleSize] = {};
+};
+
+WindowRecord& window_record(int n);  // n outside 0..16 gives a scratch record
+
+// The stored placement while the window does not exist, else its normal rectangle from the
+// system; a maximised frame gives four zeros.
+void get_window_placement(int n, int* x, int* y, int* width, int* height);
+void set_window_placement(int n, int x, int y, int width, int height);
+
+// The pixel size of a text window of `columns` x `rows` characters (columns 20..128, rows
+// 8..50) in the fixed font.
+void text_window_size(int columns, int rows, int* width, int* height);
+
+// The stored placement a graphics window (n = 7..15) takes when it is first opened without
+// one: cascaded by its number inside the MDI client.
+platform::Rect default_graphics_placement(int n, int mdi_client_width, int toolbar_height);
+
+// Text windows 1 and 2 with their areas (1999 lines, 10 rows, 128 columns at start-up).
+int create_text_window(int n, int line_capacity, int rows, int columns);
+// 0, or -118 when n is the last open text window (it stays open).
+int textwin_close(int n);
+// Makes text window n (1, 2; 0 the other) current; 0 when it had to be opened, else its number.
+int textwin_select(int n, int columns, int lines);
+void textwin_clear();
+void textwin_set_title(const char* text);
+
+// Reads every placement from the settings (setting 14) / writes them back into it.
+void load_window_placements();
+void store_window_placements();
+
+void reset_window_table();
