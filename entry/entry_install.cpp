@@ -5,6 +5,7 @@
 #include "entry/lens_block.h"
 #include "entry/pickups_solves.h"
 #include "entry/surface_data.h"
+#include "entry/surface_records.h"
 #include "entry/system_options.h"
 #include "entry/wavelength_commands.h"
 #include "kpl/kpl_sysvars.h"
@@ -21,6 +22,7 @@ void install_entry_handlers() {
     set_handler(kSlotWavelengths, cmd_wavelengths);
     set_handler(kSlotGeneralData, cmd_general_data);
     set_handler(kSlotSystemOptions, cmd_system_options);
+    install_listing_handlers();
     output_during_update = 0;
     output_after_update = 1;
     kpl_bind_sysvar(kSysVarOutputDuringUpdate, &output_during_update, 3, 0, 0);
