@@ -1,9 +1,14 @@
+#include "entry/lens_block.h"
+#include "entry/lens_listings.h"
 #include "entry/surface_records.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 
 void install_listing_handlers() {
+    set_handler(kSlotListLensData, cmd_list_lens_data);
+    set_handler(kSlotWavelengthSelect, cmd_wavelength_select);
     set_handler(kSlotPerfectLens, cmd_perfect_lens);
     set_handler(kSlotSplineProfile, cmd_spline_profile);
     set_handler(kSlotDrawingData, cmd_drawing_data);
+    set_whole_lens_listing(list_whole_lens);
 }
