@@ -6,6 +6,7 @@
 #include <string>
 
 #include "entry/entry_frame.h"
+#include "entry/listing_rows.h"
 #include "lens/lens_data.h"
 #include "lens/lens_echo.h"
 #include "lens/listing_print.h"
@@ -293,6 +294,27 @@ void write_row(int kind) {
         case kListIndices:
             index_row();
             return;
+        case kListPickups:
+            list_row_pickups();
+            return;
+        case kListSolves:
+            list_row_solves();
+            return;
+        case kListApertures:
+            list_row_apertures();
+            return;
+        case kListSplines:
+            list_row_spline();
+            return;
+        case kListMeshes:
+            list_row_mesh();
+            return;
+        case kListPerfectLenses:
+            list_row_perfect_lens();
+            return;
+        case kListNotes:
+            list_row_note();
+            return;
         default:
             return;
     }
@@ -371,6 +393,9 @@ int list_whole_lens() {
     for (int k = 0; k < 3; ++k) *cells[k] = int_cell(0);
     set_arg_vector(cells, 3);
     list_lens_data(kListRadii);
+    list_lens_data(kListSolves);
+    list_lens_data(kListPickups);
+    list_lens_data(kListApertures);
     list_wavelengths();
     list_lens_data(kListIndices);
     return 0;

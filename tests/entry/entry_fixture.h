@@ -65,11 +65,12 @@ private:
 };
 
 // The full-precision number that the output store holds for a printed value: the stored number
-// closest to it.
+// closest to it. Every row is searched: the store outlives a test, and after long listings the
+// fresh rows lie far down it.
 inline double stored_number_near(double printed) {
     double best = printed;
     double distance = 1e300;
-    for (int row = 1; row <= 500; ++row) {
+    for (int row = 1; row <= kOutputRows; ++row) {
         for (int column = 1; column <= 10; ++column) {
             const double v = get_output_value(row, column);
             if (std::fabs(v - printed) < distance) {
