@@ -1,4 +1,5 @@
 #include "entry/lens_block.h"
+#include "entry/lens_conditions.h"
 #include "entry/lens_listings.h"
 #include "entry/surface_records.h"
 #include "runtime/dispatch.h"
@@ -10,5 +11,7 @@ void install_listing_handlers() {
     set_handler(kSlotPerfectLens, cmd_perfect_lens);
     set_handler(kSlotSplineProfile, cmd_spline_profile);
     set_handler(kSlotDrawingData, cmd_drawing_data);
+    set_handler(kSlotOperatingConditions, cmd_operating_conditions);
+    set_handler(kSlotSpotDiagramSettings, cmd_spot_diagram_settings);
     set_whole_lens_listing(list_whole_lens);
 }
