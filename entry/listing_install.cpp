@@ -1,3 +1,4 @@
+#include "entry/drawing_conditions.h"
 #include "entry/lens_block.h"
 #include "entry/lens_conditions.h"
 #include "entry/lens_listings.h"
@@ -13,5 +14,6 @@ void install_listing_handlers() {
     set_handler(kSlotDrawingData, cmd_drawing_data);
     set_handler(kSlotOperatingConditions, cmd_operating_conditions);
     set_handler(kSlotSpotDiagramSettings, cmd_spot_diagram_settings);
+    set_handler(kSlotDrawingConditions, cmd_drawing_conditions);
     set_whole_lens_listing(list_whole_lens);
 }
