@@ -2,6 +2,7 @@
 #include "entry/lens_block.h"
 #include "entry/lens_conditions.h"
 #include "entry/lens_listings.h"
+#include "entry/lens_modules.h"
 #include "entry/surface_records.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -15,5 +16,7 @@ void install_listing_handlers() {
     set_handler(kSlotOperatingConditions, cmd_operating_conditions);
     set_handler(kSlotSpotDiagramSettings, cmd_spot_diagram_settings);
     set_handler(kSlotDrawingConditions, cmd_drawing_conditions);
+    set_handler(kSlotElementGroup, cmd_element_group);
+    set_handler(kSlotLensModule, cmd_lens_module);
     set_whole_lens_listing(list_whole_lens);
 }
