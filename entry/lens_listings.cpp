@@ -12,6 +12,7 @@
 #include "lens/listing_print.h"
 #include "lens/surface_groups.h"
 #include "runtime/arg_cells.h"
+#include "runtime/command_levels.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
@@ -315,6 +316,21 @@ void write_row(int kind) {
         case kListNotes:
             list_row_note();
             return;
+        case kListSpecialSummary:
+            list_row_special_summary(0);
+            return;
+        case kListConics:
+            list_row_conic();
+            return;
+        case kListDecentres:
+            list_row_decentre();
+            return;
+        case kListSurfaceFlags:
+            list_row_surface_flags();
+            return;
+        case kListMediumValues:
+            list_row_medium_values();
+            return;
         default:
             return;
     }
@@ -386,6 +402,34 @@ void list_wavelengths() {
     }
 }
 
+void list_surface_range(int mode, int first, int last) {
+    clear_special_occurrences();
+    g_state.first_row = 1;
+    g_state.nothing_printed = 1;
+    for (int i = first; i <= last; ++i) {
+        g_state.surface_index = i;
+        g_state.surface = &surface(i);
+        g_state.last_row = i == last ? 1 : 0;
+        list_row_special_summary(mode);
+        g_state.first_row = 0;
+    }
+    if (mode != 1) return;
+    // The listings read the same range from cells of our own.
+    ScratchCallScope scope;
+    ArgCell** cells = scope.scratch();
+    *cells[0] = int_cell(0);
+    *cells[1] = int_cell(first);
+    *cells[2] = int_cell(last);
+    set_arg_vector(cells, 3);
+    static constexpr int kOrder[] = {kListNotes,         kListConics, 245,
+                                     kListSplines,       246,         249,
+                                     kListDecentres,     253,         kListSurfaceFlags,
+                                     kListPerfectLenses, kListMeshes};
+    for (const int kind : kOrder) {
+        if (special_kind_occurs(kind)) list_lens_data(kind);
+    }
+}
+
 int list_whole_lens() {
     // The listings read their range from cells 1 and 2: all surfaces, on cells of our own.
     ScratchCallScope scope;
@@ -393,6 +437,7 @@ int list_whole_lens() {
     for (int k = 0; k < 3; ++k) *cells[k] = int_cell(0);
     set_arg_vector(cells, 3);
     list_lens_data(kListRadii);
+    list_surface_range(1, 0, lens_data().image_surface);
     list_lens_data(kListSolves);
     list_lens_data(kListPickups);
     list_lens_data(kListApertures);
@@ -421,5 +466,104 @@ int cmd_wavelength_select() {
     clear_state_flag(kFlagSpotDiagramCurrent);
     clear_state_flag(kFlagSpotDerivedA);
     clear_state_flag(kFlagSpotDerivedB);
+    return 0;
+}
+
+namespace {
+
+SurfaceRange clipped_range(int first, int last) {
+    const int image = lens_data().image_surface;
+    if (first <= 0 || first > image) return {0, image};
+    if (last < first) last = first;
+    if (last > image) last = image;
+    return {first, last};
+}
+
+// The listing kind of a menu code and sub-code; 0 for none.
+int menu_listing(int code, int sub) {
+    switch (code) {
+        case 700:
+            return kListRadii;
+        case 701:
+            switch (sub) {
+                case 720:
+                    return kListConics;
+                case 721:
+                    return 245;
+                case 722:
+                case 731:
+                    return 246;
+                case 723:
+                    return kListDecentres;
+                case 725:
+                    return 249;
+                case 726:
+                    return 253;
+                case 727:
+                    return kListSurfaceFlags;
+                case 729:
+                    return kListNotes;
+                case 732:
+                    return kListSplines;
+                case 734:
+                    return kListMeshes;
+                case 736:
+                    return kListPerfectLenses;
+                default:
+                    return 0;
+            }
+        case 702:
+            return kListSolves;
+        case 703:
+            return kListPickups;
+        case 704:
+            return kListApertures;
+        case 707:
+            return kListIndices;
+        case 711:
+            return kListMediumValues;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+int cmd_list_surface_range() {
+    const SurfaceRange r = clipped_range(arg_int(2), arg_int(3));
+    list_surface_range(arg_int(0) != 0 ? 1 : 0, r.first, r.last);
+    return 0;
+}
+
+int cmd_list_by_menu_code() {
+    const int code = arg_int(0);
+    const int sub = arg_int(1);
+    // Arguments 2..4 move down to 0..2 on cells of our own (missing ones 0), so that the
+    // listings find the range in cells 1 and 2; the caller's cells stay as they were.
+    const int moved[3] = {arg_int(2), arg_int(3), arg_int(4)};
+    ScratchCallScope scope;
+    ArgCell** cells = scope.scratch();
+    for (int k = 0; k < 3; ++k) *cells[k] = int_cell(moved[k]);
+    set_arg_vector(cells, 3);
+    if (code == 710 || (code == 701 && sub == 710)) {
+        const SurfaceRange r = surface_range_args();
+        if (code == 701) {
+            list_surface_range(1, r.first, r.last);
+            return 0;
+        }
+        list_lens_data(kListRadii);
+        list_surface_range(1, r.first, r.last);
+        for (const int kind : {kListSolves, kListPickups, kListApertures}) list_lens_data(kind);
+        list_wavelengths();
+        list_lens_data(kListIndices);
+        list_lens_data(kListMediumValues);
+        return 0;
+    }
+    const int kind = menu_listing(code, sub);
+    if (kind == 0) return 0;
+    list_lens_data(kind);
+    // The history holds the listing command that does the same.
+    set_current_command(kind);
+    record_command_text();
     return 0;
 }

@@ -39,6 +39,9 @@ ListingState& listing_state();
 // Prints the kind's rows over the range of argument cells 1 and 2 (0: all surfaces).
 void list_lens_data(int kind);
 void list_wavelengths();
+// Mode 0: the special-data summary of each surface of first..last; mode 1: every listing of
+// special data that has something to show there.
+void list_surface_range(int mode, int first, int last);
 // Everything "LEN -1" shows of the lens.
 int list_whole_lens();
 // The row head: the surface index as "%3d   "; something was printed.
@@ -46,5 +49,9 @@ void list_surface_number();
 
 // Slot 82: the listing of the running command's number.
 int cmd_list_lens_data();
+// Slot 84: LIST_SPECIAL mode, with the range in arguments 2 and 3.
+int cmd_list_surface_range();
+// Slot 86: the listings of the menu, by menu code and sub-code, the range after them.
+int cmd_list_by_menu_code();
 // Slot 83: WL lists the wavelengths, WL n makes wavelength n current.
 int cmd_wavelength_select();

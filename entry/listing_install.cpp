@@ -13,6 +13,8 @@
 void install_listing_handlers() {
     set_handler(kSlotListLensData, cmd_list_lens_data);
     set_handler(kSlotWavelengthSelect, cmd_wavelength_select);
+    set_handler(kSlotListSurfaceRange, cmd_list_surface_range);
+    set_handler(kSlotListByMenuCode, cmd_list_by_menu_code);
     set_handler(kSlotPerfectLens, cmd_perfect_lens);
     set_handler(kSlotSplineProfile, cmd_spline_profile);
     set_handler(kSlotDrawingData, cmd_drawing_data);

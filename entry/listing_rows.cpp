@@ -1,12 +1,16 @@
 #include "entry/listing_rows.h"
 
 #include <cstdlib>
+#include <set>
 
 #include "entry/lens_listings.h"
 #include "lens/lens_data.h"
 #include "lens/lens_echo.h"
+#include "lens/lens_items.h"
 #include "lens/listing_print.h"
+#include "lens/surface_groups.h"
 #include "runtime/messages.h"
+#include "runtime/settings.h"
 #include "runtime/text_output.h"
 
 namespace {
@@ -32,6 +36,61 @@ constexpr int kMsgPerfectNone = -1480;
 constexpr int kMsgNoteTitle = -1290;
 constexpr int kMsgNoteNone = -1291;
 constexpr int kShortEntriesPerLine = 4;
+constexpr int kMsgSummaryTitle = -1275;
+constexpr int kMsgSummaryNone = -1276;
+constexpr int kMsgConicTitle = -1270;
+constexpr int kMsgConicHeader = -1271;
+constexpr int kMsgConicNone = -1272;
+constexpr int kMsgDecentreTitle = -1279;
+constexpr int kMsgDecentreNone = -1280;
+constexpr int kMsgFlagsTitle = -1292;
+constexpr int kMsgFlagsNone = -1293;
+constexpr int kMsgMediumTitle = -1548;
+constexpr int kMsgMediumHeader = -1549;
+constexpr int kMsgMediumNumber = -1550;
+constexpr int kValuesPerLine = 5;
+
+std::set<int> g_occurs;
+bool g_conic_header_done = false;
+
+bool has_polynomial(const SurfaceRecord& s) {
+    return s.asphere != nullptr && s.asphere->kind == kAsphereEven;
+}
+
+bool conic_listed(const SurfaceRecord& s) {
+    return s.conic != 0.0 || has_polynomial(s);
+}
+
+bool first_of_group(const SurfaceRecord& s) {
+    return s.group_kind != kGroupNone && s.group_role == kRoleFirst;
+}
+
+bool shows_x_curvature(const SurfaceRecord& s) {
+    return s.toric != 0 || (s.asphere != nullptr && s.asphere->kind == kAsphereBiconic &&
+                            s.shape == kShapeSpecialBase);
+}
+
+bool has_surface_flags(const SurfaceRecord& s) {
+    return first_of_group(s) || shows_x_curvature(s) || s.grating_spacing != 0.0 ||
+           s.fresnel != 0 || s.alternate_intersection != 0 || s.tir_only != 0 || s.rod != 0 ||
+           s.drawing_mode != 0 || s.skip_to != 0;
+}
+
+// A line of the flags listing: the first of the surface under its number.
+class FlagLine {
+public:
+    void start() {
+        if (started_) {
+            text_spaces(6);
+        } else {
+            list_surface_number();
+            started_ = true;
+        }
+    }
+
+private:
+    bool started_ = false;
+};
 
 void title(int message, bool warn = true) {
     if (listing_state().first_row == 0) return;
@@ -354,4 +413,229 @@ void list_row_note() {
         text_printf(" %s\n", s.note);
     }
     none_at_end(kMsgNoteNone);
+}
+
+void clear_special_occurrences() {
+    g_occurs.clear();
+}
+
+bool special_kind_occurs(int kind) {
+    return g_occurs.count(kind) != 0;
+}
+
+void list_row_special_summary(int mode) {
+    ListingState& st = listing_state();
+    if (mode == 0) title(kMsgSummaryTitle);
+    const SurfaceRecord& s = *st.surface;
+    const struct {
+        bool present;
+        const char* tag;
+        int kind;
+    } tags[] = {
+        {s.note != nullptr && s.note[0] != '\0', "SFN", kListNotes},
+        {conic_listed(s), "ADO", kListConics},
+        {s.asphere != nullptr && s.asphere->kind != kAsphereEven, "PAS", 245},
+        {s.spline != nullptr, "PSP", kListSplines},
+        {s.diffractive != nullptr, "PDF", 246},
+        {s.hologram != nullptr, "HOE", 249},
+        {s.decentre != nullptr || s.return_coordinates != nullptr, "TDC", kListDecentres},
+        {s.grin != nullptr, "GRN", 253},
+        {s.mesh != nullptr, "BDA", kListMeshes},
+        {has_surface_flags(s), "SFT", kListSurfaceFlags},
+        {s.perfect_lens != nullptr, "PPF", kListPerfectLenses},
+    };
+    bool any = false;
+    for (const auto& t : tags) {
+        if (!t.present) continue;
+        g_occurs.insert(t.kind);
+        if (mode == 0) {
+            if (!any) {
+                list_surface_number();
+                text_spaces(2);
+            }
+            text_printf("%s   ", t.tag);
+        } else {
+            st.nothing_printed = 0;
+        }
+        any = true;
+    }
+    if (any && mode == 0) text_newline();
+    if (st.last_row != 0 && st.nothing_printed != 0) {
+        if (mode == 1) {
+            print_msg(kMsgSummaryTitle);
+            warn_multiple_configurations();
+        }
+        print_msg(kMsgSummaryNone);
+    }
+}
+
+void list_row_conic() {
+    ListingState& st = listing_state();
+    title(kMsgConicTitle);
+    if (st.first_row != 0) g_conic_header_done = false;
+    const SurfaceRecord& s = *st.surface;
+    if (conic_listed(s)) {
+        if (!g_conic_header_done) print_msg(kMsgConicHeader);
+        g_conic_header_done = true;
+        list_surface_number();
+        print_number_cell(s.conic);
+        const AsphereRecord* a = has_polynomial(s) ? s.asphere : nullptr;
+        // AD, AE, AF and AG: the terms of orders 4 to 10.
+        for (int k = 2; k <= 5; ++k) {
+            print_number_cell(a != nullptr && k < a->entered_count ? a->entered[k] : 0.0);
+        }
+        text_newline();
+    }
+    none_at_end(kMsgConicNone);
+}
+
+void list_row_decentre() {
+    title(kMsgDecentreTitle);
+    const SurfaceRecord& s = *listing_state().surface;
+    bool head_done = false;
+    if (s.return_coordinates != nullptr) {
+        list_surface_number();
+        text_printf("  %s ", "RCO");
+        text_int(s.return_coordinates->pickup_source);
+        text_newline();
+        head_done = true;
+    }
+    if (s.decentre != nullptr) {
+        const DecentreRecord& d = *s.decentre;
+        if (head_done) {
+            text_spaces(6);
+        } else {
+            list_surface_number();
+        }
+        text_printf("  %s  ", "DT");
+        text_int(d.tilt_mode);
+        text_spaces(6);
+        text_printf("   %s ", "DCX");
+        print_number_cell(d.dcx);
+        text_printf("   %s ", "DCY");
+        print_number_cell(d.dcy);
+        text_printf("   %s ", "DCZ");
+        print_number_cell_eol(d.dcz);
+        text_spaces(6);
+        if (s.decentre_reference != nullptr) {
+            // Padded to the width of the other two forms, so that the tilts stand in one column.
+            text_printf("  %s  ", "GC");
+            text_int(s.decentre_reference->pickup_source);
+            text_spaces(12);
+        } else if (s.bend != 0) {
+            text_spaces(6);
+            text_printf("  %s", "BEN");
+            text_spaces(10);
+        } else {
+            text_spaces(21);
+        }
+        text_printf("   %s ", "TLA");
+        print_number_cell(d.tla);
+        text_printf("   %s ", "TLB");
+        print_number_cell(d.tlb);
+        text_printf("   %s ", "TLC");
+        print_number_cell_eol(d.tlc);
+    }
+    none_at_end(kMsgDecentreNone);
+}
+
+void list_row_surface_flags() {
+    title(kMsgFlagsTitle);
+    ListingState& st = listing_state();
+    const SurfaceRecord& s = *st.surface;
+    FlagLine line;
+    if (first_of_group(s)) {
+        static const char* const kWords[] = {"", "NSS", "ELE", "EGR", "PAR", "EIK", "USR"};
+        line.start();
+        text_printf("  %s ", "LMO");
+        text_printf("%s ", s.group_kind < 7 ? kWords[s.group_kind] : "");
+        const int end = group_end_surface(st.surface_index);
+        text_printf(" (%d surfaces)\n", end - st.surface_index + 1);
+    }
+    if (shows_x_curvature(s)) {
+        line.start();
+        text_printf("  %s ", "CVX");
+        print_number_cell_eol(s.x_curvature);
+    }
+    if (s.grating_spacing != 0.0) {
+        line.start();
+        text_printf("  %s ", "GOR");
+        text_int(s.diffraction_order);
+        text_printf("          %s ", "GSP");
+        print_number_cell_eol(s.grating_spacing);
+    }
+    if (s.fresnel != 0) {
+        line.start();
+        text_printf("  %s ", "FRN");
+        text_int(s.fresnel);
+        text_printf("   %s ", "FCV");
+        print_number_cell(s.fresnel_curvature);
+        text_printf("   %s ", "FCC");
+        print_number_cell_eol(s.fresnel_conic);
+    }
+    const struct {
+        int value;
+        const char* tag;
+    } switches[] = {{s.alternate_intersection, "ASI"}, {s.tir_only, "TIR"}, {s.rod, "ROD"}};
+    for (const auto& sw : switches) {
+        if (sw.value == 0) continue;
+        line.start();
+        text_printf("  %s ", sw.tag);
+        text_int(sw.value);
+        text_newline();
+    }
+    if (s.drawing_mode != 0) {
+        line.start();
+        text_printf(s.drawing_mode == 1   ? "  %s OFF\n"
+                    : s.drawing_mode == 3 ? "  %s ON\n"
+                                          : "  %s AP\n",
+                    "DRW");
+    }
+    if (s.skip_to != 0) {
+        line.start();
+        text_printf("  %s ", "SKP");
+        text_int(s.skip_to);
+        text_newline();
+    }
+    none_at_end(kMsgFlagsNone);
+}
+
+void list_row_medium_values() {
+    ListingState& st = listing_state();
+    const LensData& l = lens_data();
+    const int count = l.wavelength_count;
+    if (st.first_row != 0) {
+        print_msg(kMsgMediumTitle);
+        warn_multiple_configurations();
+        print_msg(kMsgMediumHeader);
+        for (int w = 1; w <= count; ++w) {
+            if (w > 1 && (w - 1) % kValuesPerLine == 0) {
+                text_newline();
+                text_spaces(19);
+            }
+            if (w < 10) text_spaces(1);
+            print_msg(kMsgMediumNumber, w);
+        }
+        text_newline();
+    }
+    list_surface_number();
+    text_spaces(3);
+    if (st.surface_index == l.image_surface) {
+        print_msg(kMsgImageSurfaceRow);
+        return;
+    }
+    text_printf("%s", st.surface->medium_name);
+    const std::uint8_t trim = get_setting_flag(kSetTrimNumericOutput);
+    set_setting_flag(kSetTrimNumericOutput, 1);
+    for (int w = 1; w <= count; ++w) {
+        if (w > 1 && (w - 1) % kValuesPerLine == 0) {
+            text_newline();
+            text_spaces(19);
+        }
+        const auto* v =
+            static_cast<const double*>(lens_item_address(kItemWorkingIndex, st.surface_index, w));
+        print_number_cell(v != nullptr ? *v : 1.0);
+    }
+    set_setting_flag(kSetTrimNumericOutput, trim);
+    text_newline();
 }

@@ -11,6 +11,11 @@ inline constexpr int kListSplines = 247;
 inline constexpr int kListMeshes = 251;
 inline constexpr int kListPerfectLenses = 252;
 inline constexpr int kListNotes = 254;
+inline constexpr int kListSpecialSummary = 243;
+inline constexpr int kListConics = 244;
+inline constexpr int kListDecentres = 250;
+inline constexpr int kListSurfaceFlags = 255;
+inline constexpr int kListMediumValues = 257;
 
 void list_row_pickups();
 void list_row_solves();
@@ -19,3 +24,12 @@ void list_row_spline();
 void list_row_mesh();
 void list_row_perfect_lens();
 void list_row_note();
+void list_row_conic();
+void list_row_decentre();
+void list_row_surface_flags();
+void list_row_medium_values();
+// Mode 0 prints a tag for each kind of special data a surface has; mode 1 prints nothing and
+// only notes which listing kinds have something to show.
+void list_row_special_summary(int mode);
+void clear_special_occurrences();
+bool special_kind_occurs(int kind);
