@@ -1,3 +1,4 @@
+#include "entry/conditions_listing.h"
 #include "entry/drawing_conditions.h"
 #include "entry/lens_block.h"
 #include "entry/lens_conditions.h"
@@ -13,6 +14,7 @@
 void install_listing_handlers() {
     set_handler(kSlotListLensData, cmd_list_lens_data);
     set_handler(kSlotWavelengthSelect, cmd_wavelength_select);
+    set_handler(kSlotListOperatingConditions, cmd_list_operating_conditions);
     set_handler(kSlotListSurfaceRange, cmd_list_surface_range);
     set_handler(kSlotListByMenuCode, cmd_list_by_menu_code);
     set_handler(kSlotPerfectLens, cmd_perfect_lens);
