@@ -322,6 +322,16 @@ void write_row(int kind) {
         case kListConics:
             list_row_conic();
             return;
+        case kListAspheres:
+            list_row_asphere();
+            return;
+        case kListDiffractive:
+        case kListDiffractiveToo:
+            list_row_diffractive();
+            return;
+        case kListHolograms:
+            list_row_hologram();
+            return;
         case kListDecentres:
             list_row_decentre();
             return;

@@ -1,5 +1,6 @@
 #include "entry/listing_rows.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <set>
 
@@ -50,7 +51,48 @@ constexpr int kMsgMediumHeader = -1549;
 constexpr int kMsgMediumNumber = -1550;
 constexpr int kValuesPerLine = 5;
 
+constexpr int kMsgAsphereTitle = -1273;
+constexpr int kMsgAsphereNone = -1274;
+constexpr int kMsgDiffractiveTitle = -1297;
+constexpr int kMsgDiffractiveNone = -1298;
+constexpr int kMsgHologramTitle = -1277;
+constexpr int kMsgHologramNone = -1278;
+constexpr int kMsgAsphereLabel = -404;
+constexpr int kMsgXyLabel = -560;
+constexpr int kMsgDiffractiveLabel = -424;
+constexpr int kMsgZoneLabel = -663;
+constexpr int kTermsPerLine = 4;
+
 std::set<int> g_occurs;
+
+// A block of coefficients: every term four to a line, or with Non_zero_special_data only the
+// terms that are not zero, packed. Kinds without labels lay out the blanks and line ends only.
+struct TermLabel {
+    int message;  // 0: no terms printed
+    int offset;   // the number the label shows for term i is i + offset
+    int limit;    // below it one more blank keeps the columns
+};
+
+void coefficient_block(const double* values, int count, const TermLabel& label, int shift = 0) {
+    const bool non_zero_only = get_setting_flag(kSetNonZeroSpecialData) != 0;
+    int on_line = 0;
+    for (int i = 0; i < count; ++i) {
+        const double v = values[i + shift];
+        if (non_zero_only && std::fabs(v) <= 1e-100) continue;
+        if (on_line == 0) text_spaces(5);
+        if (label.message != 0) {
+            text_spaces(1);
+            print_msg(label.message, i + label.offset);
+            if (i + label.offset < label.limit) text_spaces(1);
+            print_number_cell(v);
+        }
+        if (++on_line == kTermsPerLine) {
+            text_newline();
+            on_line = 0;
+        }
+    }
+    if (on_line != 0) text_newline();
+}
 bool g_conic_header_done = false;
 
 bool has_polynomial(const SurfaceRecord& s) {
@@ -91,6 +133,10 @@ public:
 private:
     bool started_ = false;
 };
+
+void on_off_word(int flag) {
+    print_msg(flag != 0 ? -1342 : -1343);
+}
 
 void title(int message, bool warn = true) {
     if (listing_state().first_row == 0) return;
@@ -638,4 +684,128 @@ void list_row_medium_values() {
     }
     set_setting_flag(kSetTrimNumericOutput, trim);
     text_newline();
+}
+
+void list_row_asphere() {
+    title(kMsgAsphereTitle);
+    const SurfaceRecord& s = *listing_state().surface;
+    if (s.asphere != nullptr && s.asphere->kind != kAsphereEven) {
+        const AsphereRecord& a = *s.asphere;
+        const int count = a.entered_count;
+        list_surface_number();
+        int shift = 0;
+        int terms = count;
+        TermLabel label{0, 0, 0};
+        switch (a.kind) {
+            case kAsphereSeries:
+                text_printf("%s  ", "ASP ASR");
+                text_int(2 * count - 2);
+                print_msg(-1486);
+                break;
+            case kAsphereOdd:
+                text_printf("%s  ", "ASP ISR");
+                text_int(count + 2);
+                print_msg(-1488);
+                break;
+            case kAsphereCone:
+                text_printf("%s  ", "ASP CNR");
+                text_int(count < 2 ? 0 : count + 1);
+                text_printf("      %s  ", "CNS");
+                print_number_cell(count > 0 ? a.entered[0] : 0.0);
+                print_msg(-1492);
+                terms = count - 1;
+                break;
+            case kAsphereZernike:
+                text_printf("%s  ", "ASP ZSR");
+                text_int(count - 1);
+                print_msg(-1494);
+                break;
+            case kAsphereRadial:
+                text_printf("%s  ", "ASP ARA");
+                text_int(count - 1);
+                print_msg(-1571);
+                break;
+            case kAsphereXy:
+                label = {kMsgXyLabel, 3, 7};
+                break;
+            case kAsphereBiconic:
+                label = {kMsgXyLabel, 3, 7};
+                shift = 1;
+                terms = count - 1;
+                break;
+            case kAsphereEllipticCone:
+            case kAsphereZernikeXy:
+                label = {kMsgAsphereLabel, 0, 10};
+                break;
+            default:
+                break;
+        }
+        text_newline();
+        coefficient_block(a.entered, terms, label, shift);
+    }
+    none_at_end(kMsgAsphereNone);
+}
+
+void list_row_diffractive() {
+    title(kMsgDiffractiveTitle);
+    const SurfaceRecord& s = *listing_state().surface;
+    if (s.diffractive != nullptr) {
+        const DiffractiveRecord& d = *s.diffractive;
+        const int first = d.entered_count;
+        const int order = static_cast<int>((std::sqrt(8.0 * first + 1.0) - 3.0) / 2.0);
+        list_surface_number();
+        TermLabel label{kMsgDiffractiveLabel, 0, 10};
+        if (d.kind <= 3) {
+            static const char* const kWords[] = {"DOE DFR", "DOE DFX", "DOE DRA", "DOE DXA"};
+            static constexpr int kMessages[] = {-1509, -1510, -1511, -1512};
+            const int shown[] = {2 * first - 2, order, first - 1, order};
+            text_printf("%s ", kWords[d.kind]);
+            text_int(shown[d.kind]);
+            print_msg(kMessages[d.kind]);
+            text_printf("%s ", "DOR");
+            text_int(s.diffraction_order);
+            text_printf(" %s  ", "DWV");
+            print_number_cell_eol(d.design_wavelength);
+        } else {
+            label = {kMsgZoneLabel, 0, 10};
+            text_printf("%s  ", d.kind == 4 ? "ZOE ZRR" : "ZOE ZRX");
+            text_int(d.working_count - 1);
+            print_msg(d.kind == 4 ? -1507 : -1508);
+            text_printf("%s ", "DOR");
+            text_int(s.diffraction_order);
+            text_printf(" %s  ", "DWV");
+            print_number_cell(d.design_wavelength);
+            text_spaces(6);
+            text_printf("%s ", "ZRT");
+            on_off_word(d.zernike_switch);
+            text_newline();
+        }
+        coefficient_block(d.entered, d.working_count, label);
+    }
+    none_at_end(kMsgDiffractiveNone);
+}
+
+void list_row_hologram() {
+    title(kMsgHologramTitle);
+    const SurfaceRecord& s = *listing_state().surface;
+    if (s.hologram != nullptr) {
+        const HologramRecord& h = *s.hologram;
+        list_surface_number();
+        text_printf("  %s ", "HOR");
+        text_int(h.order);
+        text_printf("         %s ", "HWV");
+        print_number_cell_eol(h.wavelength);
+        for (int p = 1; p <= 2; ++p) {
+            const double* point = p == 1 ? h.first_point : h.second_point;
+            text_printf("        %s%d ", "HV", p);
+            text_int(p == 1 ? h.first_point_virtual : h.second_point_virtual);
+            text_printf("         %s%d ", "HX", p);
+            print_number_cell(point[0]);
+            text_printf("   %s%d ", "HY", p);
+            print_number_cell(point[1]);
+            text_printf("   %s%d ", "HZ", p);
+            print_number_cell_eol(point[2]);
+        }
+    }
+    none_at_end(kMsgHologramNone);
 }
