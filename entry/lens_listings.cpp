@@ -332,6 +332,9 @@ void write_row(int kind) {
         case kListHolograms:
             list_row_hologram();
             return;
+        case kListGrin:
+            list_row_grin();
+            return;
         case kListDecentres:
             list_row_decentre();
             return;

@@ -809,3 +809,129 @@ void list_row_hologram() {
     }
     none_at_end(kMsgHologramNone);
 }
+
+namespace {
+
+constexpr int kGrinUserGrid = 12;
+constexpr int kGrinGrid = 11;
+constexpr double kDegreesPerRadian = 57.29577951308232;
+
+struct GrinKind {
+    const char* keyword;
+    int message;
+};
+const GrinKind kGrinKinds[] = {{"", 0},
+                               {"GDT ARG", -1496},
+                               {"GDT WOD", -1497},
+                               {"GDT AEG", -1500},
+                               {"GDT SPH", -1503},
+                               {"GDT MXF", -1504},
+                               {"GDT LBG", -1505},
+                               {"GDT USR", -1506},
+                               {"GDT SNS", -1501},
+                               {"GDT TAP", -1502},
+                               {"GDT SEL", -1498},
+                               {"GDT GRD", -1499},
+                               {"GDT UGR", -1534}};
+
+bool grin_kind_in(int kind, std::initializer_list<int> kinds) {
+    for (const int k : kinds) {
+        if (k == kind) return true;
+    }
+    return false;
+}
+
+void labelled(const char* format, const char* tag, double value) {
+    text_printf(format, tag);
+    print_number_cell(value);
+}
+
+// One line per wavelength: its number, then coefficient rows first..last of the record.
+void grin_table(const GrinRecord& g, int message, int first, int last) {
+    print_msg(message);
+    const int count = lens_data().wavelength_count;
+    for (int w = 0; w < count; ++w) {
+        text_spaces(7);
+        text_int(w + 1);
+        for (int row = first; row <= last; ++row) {
+            text_spaces(4);
+            text_number(g.coefficients != nullptr ? g.coefficients[row][w] : 0.0);
+        }
+        text_newline();
+    }
+}
+
+}  // namespace
+
+void list_row_grin() {
+    title(-1285);
+    ListingState& st = listing_state();
+    const SurfaceRecord& s = *st.surface;
+    if (s.grin != nullptr && s.grin->kind >= 1 && s.grin->kind <= kGrinUserGrid) {
+        const GrinRecord& g = *s.grin;
+        const int kind = g.kind;
+        if (kind == kGrinUserGrid) {
+            text_int(st.surface_index);
+            st.nothing_printed = 0;
+        } else {
+            list_surface_number();
+        }
+        text_printf("  %s", kGrinKinds[kind].keyword);
+        print_msg(kGrinKinds[kind].message);
+        text_newline();
+        if (kind != kGrinUserGrid) text_spaces(3);
+        if (kind != kGrinGrid) labelled("     %s   ", "DTH", g.step);
+        if (kind == 3) {
+            labelled("    %s ", "NRX", g.aeg_weights[0]);
+            labelled("    %s ", "NRY", g.aeg_weights[1]);
+        } else if (kind >= 4 && kind <= 6) {
+            labelled("    %s ", "SGC", g.aeg_weights[0]);
+        } else if ((kind == 7 || kind == kGrinUserGrid) && g.user_routine != nullptr) {
+            text_printf("     %s ", "UGC");
+            text_printf("%s", g.user_routine);
+        } else if (kind == 8) {
+            text_newline();
+            text_spaces(20);
+            labelled("%s ", "SVA", g.sns_values[0]);
+            const double c = g.sns_values[1];
+            labelled("    %s ", "SVP", std::fabs(c) <= 1e-40 ? 0.0 : 1.0 / c);
+            labelled("    %s ", "SVF", g.sns_values[2] * kDegreesPerRadian);
+        } else if (kind == 9) {
+            labelled("    %s ", "TAS", g.tap_values[0]);
+            labelled("    %s ", "TAO", g.tap_values[1]);
+        } else if (kind == kGrinGrid) {
+            labelled("     %s ", "DTH", g.step);
+            labelled("  %s ", "GWV", g.gwv);
+            labelled("  %s ", "GMZ", g.gmz);
+            labelled("  %s ", "GOZ", g.goz);
+        }
+        text_newline();
+        // The axial rows follow the four radial ones.
+        if (grin_kind_in(kind, {1, 3, 8, 9})) grin_table(g, -1287, 4, 7);
+        if (grin_kind_in(kind, {1, 3, 4, 8, 9, 10})) grin_table(g, -1288, 0, 3);
+        if (grin_kind_in(kind, {2, 5, 6})) grin_table(g, -1289, 0, 0);
+        if (kind == kGrinGrid) {
+            // GNZ0..GNZ11 in two lines of six, then GRA..GRD, four each.
+            for (const int message : {-1536, -1537}) {
+                print_msg(message);
+                const int from = message == -1536 ? 16 : 22;
+                for (int k = from; k < from + 6; ++k) {
+                    text_spaces(1);
+                    print_number_cell(g.grd[k]);
+                }
+                text_newline();
+            }
+            print_msg(-1484);
+            for (int line = 1; line <= 4; ++line) {
+                text_spaces(7);
+                text_int(line);
+                for (int k = 0; k < 4; ++k) {
+                    text_spaces(4);
+                    text_number(g.grd[(line - 1) * 4 + k]);
+                }
+                text_newline();
+            }
+        }
+    }
+    none_at_end(-1286);
+}

@@ -109,4 +109,33 @@ TEST_F(Coefficients, DiffractiveKindLine) {
     EXPECT_NE(out.find("D0 " + cell(1e-3).substr(0)), std::string::npos) << out;
 }
 
+TEST_F(Coefficients, GradientIndexWithItsTablesPerWavelength) {
+    run_all({"WV 0.5876 0.4861"});
+    SurfaceRecord& s = surface(1);
+    s.grin = alloc_array_of<GrinRecord>(1);
+    ASSERT_NE(s.grin, nullptr);
+    GrinRecord& g = *s.grin;
+    g.kind = 1;
+    g.step = 0.5;
+    g.coefficients =
+        alloc_matrix_of<double>(kGrinCoefficientRows, static_cast<std::size_t>(max_wavelengths()));
+    ASSERT_NE(g.coefficients, nullptr);
+    g.coefficients[0][0] = 1.6;    // NR1 at wavelength 1
+    g.coefficients[1][1] = -0.01;  // NR2 at wavelength 2
+    g.coefficients[4][0] = 0.002;  // NZ1 at wavelength 1
+    auto number = [](double v) {
+        return std::string(4, ' ') + (v == 0.0 ? std::string(kZero) : cell(v).substr(1));
+    };
+    const std::string expected =
+        std::string("GRADIENT-INDEX MEDIA\n") + "  1     GDT ARG  (axial-radial)\n" +
+        "        DTH   " + cell(0.5) + "\n" +
+        "          WL         NZ1         NZ2         NZ3         NZ4\n" + "         1" +
+        number(0.002) + number(0) + number(0) + number(0) + "\n" + "         2" + number(0) +
+        number(0) + number(0) + number(0) + "\n" +
+        "          WL         NR1         NR2         NR3         NR4\n" + "         1" +
+        number(1.6) + number(0) + number(0) + number(0) + "\n" + "         2" + number(0) +
+        number(-0.01) + number(0) + number(0) + "\n";
+    EXPECT_EQ(listing("LIST_GRADIENT_INDEX"), expected);
+}
+
 }  // namespace
