@@ -10,6 +10,7 @@
 #include "lens/lens_data.h"
 #include "lens/surface_setters.h"
 #include "platform/ui.h"
+#include "runtime/state_flags.h"
 #include "tests/entry/entry_fixture.h"
 
 namespace {
@@ -170,6 +171,22 @@ TEST_F(Records, PerfectLensOnAPickupSurfaceBecomesPlainOnce) {
     EXPECT_NE(run("PFL 10"), 0);
     EXPECT_NE(error_text().find("object surface"), std::string::npos);
     EXPECT_EQ(surface(0).perfect_lens, nullptr);
+}
+
+TEST_F(Records, ADrawnImageSurfaceIsOutlinedWhenEnteredThere) {
+    // The image surface (3), entered at the surface as the sheets do: the outline mode is set.
+    run_all({"NXT"});
+    ASSERT_EQ(current_surface(), 3);
+    DrawingConditions& dc = *lens_data().drawing_conditions;
+    dc.dlrs = 0;
+    run_all({"DRW ON"});
+    EXPECT_EQ(dc.dlrs, 0);
+    set_state_flag(kFlagEntryAtSurface);
+    run_all({"DRW AP"});
+    EXPECT_EQ(dc.dlrs, 0);
+    run_all({"DRW ON"});
+    clear_state_flag(kFlagEntryAtSurface);
+    EXPECT_EQ(dc.dlrs, 3);
 }
 
 TEST_F(Records, SplineOverAnAsphereAsksFirst) {

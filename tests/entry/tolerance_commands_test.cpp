@@ -119,4 +119,21 @@ TEST_F(Tolerances, LensItemsReadTheEnteredValues) {
     EXPECT_EQ(lens_item_address(kItemToleranceTht, 2, 0), nullptr);
 }
 
+std::vector<std::pair<int, int>> g_cleared;
+
+TEST_F(Tolerances, EnteredValuesMakeTheirResultsStale) {
+    set_tolerance_result_clearer([](int value, int n) { g_cleared.emplace_back(value, n); });
+    g_cleared.clear();
+    run_all({"TXYC On", "DCT 0.01"});
+    // The value and its coupled pair, on the current surface.
+    EXPECT_EQ(g_cleared, (std::vector<std::pair<int, int>>{{kTolDct, 1}, {kTolDxt, 1}}));
+    g_cleared.clear();
+    // The test wavelength: power and irregularity of every surface up to the image.
+    run_all({"TWL 0.55"});
+    const std::vector<std::pair<int, int>> expected = {{kTolSpt, 1}, {kTolIrt, 1}, {kTolSpt, 2},
+                                                       {kTolIrt, 2}, {kTolSpt, 3}, {kTolIrt, 3}};
+    EXPECT_EQ(g_cleared, expected);
+    set_tolerance_result_clearer(nullptr);
+}
+
 }  // namespace
