@@ -13,6 +13,8 @@
 #include "lens/surface_groups.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
@@ -451,6 +453,11 @@ int list_whole_lens() {
     set_arg_vector(cells, 3);
     list_lens_data(kListRadii);
     list_surface_range(1, 0, lens_data().image_surface);
+    // The first-order data belong to the evaluation code, reached through its handler slot;
+    // whatever it answers, the listing goes on.
+    if (const CommandHandler first_order = handler_table().slots[kSlotFirstOrderListing]) {
+        first_order();
+    }
     list_lens_data(kListSolves);
     list_lens_data(kListPickups);
     list_lens_data(kListApertures);

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "lens/lens_data.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
 #include "runtime/settings.h"
+#include "runtime/text_output.h"
 #include "tests/entry/entry_fixture.h"
 
 namespace {
@@ -186,6 +189,21 @@ TEST_F(Listings, WholeLensIsTheListingsInTurnAndChangesNoArguments) {
                               listing("LIST_APERTURES") + listing("WL") + listing("LIST_INDICES");
     EXPECT_EQ(listing("LEN -1"), parts);
     EXPECT_EQ(listing("LEN -1"), parts);
+}
+
+// The first-order listing belongs to the evaluation code: the whole-lens listing calls
+// whatever stands in its handler slot after the special data.
+TEST_F(Listings, WholeLensCallsTheFirstOrderListingInItsPlace) {
+    set_handler(kSlotFirstOrderListing, [] {
+        text_out("FIRST ORDER\n");
+        return -1;  // its result is ignored
+    });
+    const std::string parts = listing("LIST_RADII") + listing("LIST_SPECIAL 1") + "FIRST ORDER\n" +
+                              listing("LIST_SOLVES") + listing("LIST_PICKUPS") +
+                              listing("LIST_APERTURES") + listing("WL") + listing("LIST_INDICES");
+    const std::string whole = listing("LEN -1");
+    set_handler(kSlotFirstOrderListing, nullptr);
+    EXPECT_EQ(whole, parts);
 }
 
 }  // namespace
