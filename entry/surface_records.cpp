@@ -1,6 +1,7 @@
 #include "entry/surface_records.h"
 
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "entry/entry_frame.h"
@@ -20,8 +21,9 @@ constexpr int kDrawingAutomatic = 0;
 constexpr int kDrawingOff = 1;
 constexpr int kDrawingAperture = 2;
 constexpr int kFreeVertex = -1;
+constexpr int kMaxMeshVertices = 32767;
 
-// A count below zero is refused with the value the user gave.
+// A count below zero (or beyond what the record holds) is refused with the value the user gave.
 int refuse_negative_count(int n) {
     return set_error_msg(kMsgValue, std::to_string(n).c_str());
 }
@@ -66,7 +68,8 @@ int perfect_lens(int command) {
 
 int spline_count(int cur, int n) {
     SurfaceRecord& s = surface(cur);
-    if (n < 0) return refuse_negative_count(n);
+    // n points are n + 1 entries, which an int must count.
+    if (n < 0 || n == std::numeric_limits<int>::max()) return refuse_negative_count(n);
     if (s.asphere != nullptr) {
         if (const int rc = ask_msg(kMsgSplineReplacesAsphere, cur); rc != 0) return rc;
         mem_free(s.asphere);
@@ -139,7 +142,8 @@ int drawing_switch(int value) {
 }
 
 int new_mesh(int vertices, int faces) {
-    if (vertices < 0) return refuse_negative_count(vertices);
+    // Faces hold their vertex numbers in 16 bits.
+    if (vertices < 0 || vertices > kMaxMeshVertices) return refuse_negative_count(vertices);
     if (faces < 0) return refuse_negative_count(faces);
     SurfaceRecord& s = surface(current_surface());
     free_surface_mesh(s);

@@ -117,8 +117,11 @@ TEST_F(Records, RefusedLinesLeaveTheSurfaceAsItWas) {
         {"SH 4 1", "The spline point is outside 0..3"},
         {"SS -1 1", "The spline point is outside 0..3"},
         {"SPL -2", "Value: -2"},
+        {"SPL 2147483647", "Value: 2147483647"},
         {"BDI -1 2", "Value: -1"},
         {"BDI 2 -3", "Value: -3"},
+        // A face holds vertex numbers of 16 bits.
+        {"BDI 40000 1", "Value: 40000"},
         {"VX 4 0 0 0", "The vertex number is outside 1..3"},
         {"VX 0 0 0 0", "The vertex number is outside 1..3"},
         {"PF 4 1 2 3", "The face number is outside 1..3"},
