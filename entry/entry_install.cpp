@@ -6,6 +6,7 @@
 #include "entry/pickups_solves.h"
 #include "entry/special_data_install.h"
 #include "entry/surface_data.h"
+#include "entry/surface_records.h"
 #include "entry/system_options.h"
 #include "entry/wavelength_commands.h"
 #include "kpl/kpl_sysvars.h"
@@ -23,6 +24,7 @@ void install_entry_handlers() {
     set_handler(kSlotGeneralData, cmd_general_data);
     set_handler(kSlotSystemOptions, cmd_system_options);
     install_special_data_handlers();
+    install_listing_handlers();
     output_during_update = 0;
     output_after_update = 1;
     kpl_bind_sysvar(kSysVarOutputDuringUpdate, &output_during_update, 3, 0, 0);

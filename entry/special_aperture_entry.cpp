@@ -29,21 +29,24 @@ constexpr int kMsgGroupEcho = -900;
 // The echo messages of the fields y1, y2, x1, x2 and angle.
 constexpr int kFieldEcho[5] = {-457, -458, -459, -460, -461};
 
-int shape_name(int shape) {
+// The words the echo writes for a shape and an action, which read back as the same values
+// (shapes 3 and 4 and action 1 have no word in their lists and are written as numbers). The
+// listings show the longer names of messages -463 to -479 instead.
+const char* shape_word(int shape) {
     switch (shape) {
         case 2:
-            return -468;
+            return "REC";
         case 3:
-            return -463;
+            return "3";
         case 4:
-            return -464;
+            return "4";
         default:
-            return -467;
+            return "ELL";
     }
 }
 
-int action_name(int action) {
-    return action == 1 ? -476 : action == 2 ? -477 : -479;
+const char* action_word(int action) {
+    return action == 1 ? "1" : action == 2 ? "OBS" : "TRA";
 }
 
 // The aperture a text names by its first letter, or an index given as digits; -1 when the text
@@ -163,14 +166,14 @@ int field(int command, int n) {
             const int shape = arg_int(1);
             a->shape = static_cast<std::uint8_t>(shape >= 1 && shape <= 4 ? shape : 1);
             print_msg(kMsgShapeEcho, a->id_letter);
-            print_msg(shape_name(a->shape));
+            text_printf("%s\n", shape_word(a->shape));
             return 0;
         }
         case kAction: {
             const int action = arg_int(1);
             a->action = static_cast<std::uint8_t>(action < 1 ? 1 : action > 2 ? 4 : action);
             print_msg(kMsgActionEcho, a->id_letter);
-            print_msg(action_name(a->action));
+            text_printf("%s\n", action_word(a->action));
             return 0;
         }
         case kY1:

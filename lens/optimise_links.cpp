@@ -2,13 +2,13 @@
 
 namespace {
 
-OptimiseLinks g_links = {nullptr, nullptr, nullptr, nullptr, nullptr};
+OptimiseLinks g_links = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 }  // namespace
 
 void set_optimise_links(const OptimiseLinks* links) {
-    g_links =
-        links != nullptr ? *links : OptimiseLinks{nullptr, nullptr, nullptr, nullptr, nullptr};
+    g_links = links != nullptr ? *links : OptimiseLinks{nullptr, nullptr, nullptr,
+                                                        nullptr, nullptr, nullptr};
 }
 
 int optimise_highest_variable() {
@@ -30,4 +30,8 @@ void optimise_surface_deleted(int s) {
 
 void optimise_new_lens() {
     if (g_links.new_lens != nullptr) g_links.new_lens();
+}
+
+void fill_derivative_increments() {
+    if (g_links.fill_derivative_increments != nullptr) g_links.fill_derivative_increments();
 }

@@ -28,6 +28,9 @@ struct OptimiseLinks {
     // A new lens: both variable-sheet counters 1, the variable table empty, no operands, the
     // menu state updated, the tolerance change arrays and results freed.
     void (*new_lens)();
+    // The derivative increment went from 0 to a value: every variable whose own increment is 0
+    // takes its default increment.
+    void (*fill_derivative_increments)();
 };
 
 // Installs links (null members keep the "none" behaviour); null restores the defaults.
@@ -38,3 +41,4 @@ OptimiseVariableRef optimise_variable_at(int index);
 void optimise_surface_inserted(int s);
 void optimise_surface_deleted(int s);
 void optimise_new_lens();
+void fill_derivative_increments();

@@ -7,6 +7,7 @@
 #include "lens/surface_insert_delete.h"
 #include "lens/surface_pickups.h"
 #include "runtime/messages.h"
+#include "runtime/state_flags.h"
 
 namespace {
 
@@ -275,4 +276,31 @@ void free_surface_mesh(SurfaceRecord& record) {
     mem_free(record.mesh->faces);
     mem_free(record.mesh);
     record.mesh = nullptr;
+}
+
+int make_group(int a, int b) {
+    LensData& l = lens_data();
+    if (a == b) return kMsgGroupSingleSurface;
+    if (b >= l.image_surface) return kMsgGroupReachesImage;
+    for (int j = a; j <= b; ++j) ungroup_surfaces(j);
+    std::uint8_t kind = kGroupElement;
+    for (int j = a; j < b; ++j) {
+        if (surface(j).medium_kind == kMediumAir) kind = kGroupElementGroup;
+    }
+    for (int j = a; j <= b; ++j) {
+        SurfaceRecord& s = surface(j);
+        s.group_kind = kind;
+        s.group_role = j == a ? kRoleFirst : j == b ? kRoleLast : kRoleInner;
+    }
+    const int cur = l.current_surface;
+    const bool entering = test_state_flag(kFlagSingleCommandUpdate) != 0 ||
+                          test_state_flag(kFlagLensEntryInProgress) != 0;
+    if (entering && cur >= a && cur <= b) {
+        l.group_pending = 0;
+        l.group_kind_pending = kind;
+        l.group_start = a;
+        set_state_flag(kFlagGroupStarted);
+        if (cur > a && cur < b) set_state_flag(kFlagGroupInner);
+    }
+    return 0;
 }

@@ -13,6 +13,13 @@ int group_end_surface(int n);
 int next_walk_surface(int j);
 // Dissolves the group holding n; group-fixed kinds become their free forms.
 void ungroup_surfaces(int n);
+inline constexpr int kMsgGroupSingleSurface = -821;
+inline constexpr int kMsgGroupReachesImage = -824;
+// Binds surfaces a..b (a < b) into an element, or an element group when air lies inside;
+// groups touching the range are dissolved first. While a lens is being entered and the current
+// surface lies in the range, the range becomes the group being built. 0, -821 for a single
+// surface, -824 for a range that reaches the image surface.
+int make_group(int a, int b);
 // Inside a non-sequential group the start surface's spacing moves to the last member's decentre.
 // 0, or -353.
 int fold_group_thickness();

@@ -65,7 +65,8 @@ private:
 };
 
 // The full-precision number that the output store holds for a printed value: the stored number
-// closest to it.
+// closest to it. Every row is searched: the store outlives a test, and after long listings the
+// fresh rows lie far down it.
 inline double stored_number_near(double printed) {
     double best = printed;
     double distance = 1e300;

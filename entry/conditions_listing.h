@@ -1,0 +1,9 @@
+// The listing of one group of the lens's operating conditions: the lens-drawing conditions,
+// the optimisation parameters, the spot-diagram settings, the general data with the system
+// options, or the lens notes. Every item is a label of the message tables and its value.
+#pragma once
+
+inline constexpr int kCmdListConditions = 273;
+
+// Slot 85: LIST_CONDITIONS group (0..7).
+int cmd_list_operating_conditions();

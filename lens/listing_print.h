@@ -1,0 +1,22 @@
+// What every lens listing shares: the warning that only one of several configurations is shown,
+// the surface range a listing command names, and the surfaces a walk through the lens passes
+// over without landing on them.
+#pragma once
+
+inline constexpr int kMsgMultipleConfigurations = -265;
+
+// Adds the configuration warning when the lens has more than one configuration.
+void warn_multiple_configurations();
+
+// The range of a listing command from its argument cells 1 and 2: a first surface of 0 (or a
+// cell that is no integer) means all surfaces 0..image; the last is at least the first and at
+// most the image surface.
+struct SurfaceRange {
+    int first;
+    int last;
+};
+SurfaceRange surface_range_args();
+
+// Whether the walk from surface 0 along the lens (skip links forward only, a non-sequential
+// group as one step) passes over surface n without landing on it.
+bool surface_skipped(int n);
