@@ -3,8 +3,10 @@
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/window_captions.h"
+#include "entry/entry_frame.h"
 #include "entry/entry_install.h"
 #include "entry/lens_commands.h"
+#include "evaluation/spot_rays.h"
 #include "evaluation/spot_store.h"
 #include "lens/lens_text_commands.h"
 #include "lens/private_catalog.h"
@@ -37,6 +39,7 @@ void install_upward_hooks() {
     settings.lens_title = lens_title_for_caption;
     settings.resize_spot_storage = resize_spot_storage;
     set_settings_hooks(settings);
+    set_spot_update_output_source(&output_during_update);
     install_grid_line_entry();
 }
 
