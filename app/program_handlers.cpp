@@ -6,6 +6,7 @@
 #include "entry/entry_frame.h"
 #include "entry/entry_install.h"
 #include "entry/lens_commands.h"
+#include "evaluation/evaluation_install.h"
 #include "evaluation/spot_rays.h"
 #include "evaluation/spot_store.h"
 #include "lens/lens_text_commands.h"
@@ -62,5 +63,6 @@ void install_program_handlers() {
     install_ray_fan();
     install_speed_test();
     install_surface_probes();
+    install_evaluation_handlers();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
 }

@@ -370,6 +370,11 @@ private:
 
 }  // namespace
 
+std::uint8_t spot_half_pupil() {
+    const LensData& lens = lens_data();
+    return lens.plane_symmetric && reference_ray().ray.obj_x == 0.0 && !lens.cone_aperture_mode;
+}
+
 int ensure_spot_diagram() {
     if (test_state_flag(kFlagReferenceRayCurrent) == 0) {
         const int r = set_object_point();
@@ -381,7 +386,7 @@ int ensure_spot_diagram() {
     const SpotSettings& settings = *lens.spot_settings;
     const RayRecord& ref = reference_ray().ray;
 
-    store.half_pupil = lens.plane_symmetric && ref.obj_x == 0.0 && !lens.cone_aperture_mode;
+    store.half_pupil = spot_half_pupil();
     store.reference_wavelength = ref.wavelength;
     store.polychromatic = lens.wavelength_count >= 2 && settings.polychromatic ? 1 : 0;
     store.divisions = settings.aperture_divisions;

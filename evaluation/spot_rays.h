@@ -21,6 +21,10 @@ struct SpotLattice {
 };
 SpotLattice spot_lattice(double divisions);
 
+// Whether only the half pupil x > 0 is traced: a lens symmetric about the y-z plane, the object
+// point on the y axis, the square grid.
+std::uint8_t spot_half_pupil();
+
 // Fills the store from the reference ray of the current object point. The caller has set the
 // reference wavelength, the polychromatic, half-pupil and apodisation flags, the divisions and
 // the apodisation factors, and emptied the ray counts. 0, -2020, -2021 or -2734.

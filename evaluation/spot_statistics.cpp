@@ -5,6 +5,7 @@
 
 #include "evaluation/spot_store.h"
 #include "lens/lens_data.h"
+#include "lens/lens_echo.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
 #include "trace/ray_trace.h"
@@ -14,7 +15,6 @@ namespace {
 
 constexpr double kTiny = 1e-40;
 constexpr double kOffsetZero = 1e-10;
-constexpr int kMsgMultipleConfigurations = -265;
 constexpr int kMsgSingularFit = -2041;
 
 SpotStats g_stats;
@@ -30,14 +30,6 @@ double wavelength_um(int w) {
 double unit_factor() {
     const double u = lens_data().units;
     return u > 0.0 ? u : 1.0;
-}
-
-void warn_configuration() {
-    const int c = lens_data().current_configuration;
-    if (c > 1) {
-        print_msg(kMsgMultipleConfigurations, c);
-        text_newline();
-    }
 }
 
 double zero_small(double v) {
@@ -175,7 +167,7 @@ void select_reference_sphere(int mode, int wave, double& y, double& x, double& z
         default:
             break;
     }
-    warn_configuration();
+    warn_multiple_configurations();
 }
 
 namespace {

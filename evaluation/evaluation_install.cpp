@@ -1,0 +1,11 @@
+#include "evaluation/evaluation_install.h"
+
+#include "evaluation/spot_commands.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
+
+void install_evaluation_handlers() {
+    set_handler(kSlotSpotDiagram, cmd_spot_diagram);
+    set_handler(kSlotSpotSizes, cmd_spot_sizes);
+    set_handler(kSlotSpotSetupListing, cmd_spot_setup_listing);
+}

@@ -1,0 +1,104 @@
+// The spot diagram as a user types it into the console program: an on-axis paraboloidal mirror
+// at f/5 with its object at infinity, the reference ray, then the spot commands; what they
+// print, and the refusals.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_tree.h"
+
+namespace {
+
+const char* const kParaboloid =
+    "LEN NEW \"Paraboloid\"\nEBR 10\nANG 0\nNXT\nRD -200\nTH -100\nRFL\nCC -1\nNXT\nEND\n"
+    "trr 0 0 0 0 0\n";
+
+std::string run_console(const std::string& lines) {
+    tavo_test::TempTree tree;
+    tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
+    const auto input = tree.write_file("lines.txt", lines);
+    const std::filesystem::path output = tree.base() / "out.txt";
+    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
+                                input.string() + "' > '" + output.string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status));
+    return tavo_test::read_file(output);
+}
+
+// The numbers on the line after the first line that starts with heading, from position at.
+std::vector<std::string> cells_after(const std::string& text, const std::string& heading,
+                                     std::size_t from = 0) {
+    std::size_t at = text.find("\n" + heading, from);
+    std::vector<std::string> cells;
+    if (at == std::string::npos) return cells;
+    at = text.find('\n', at + 1);
+    const std::size_t end = text.find('\n', at + 1);
+    std::istringstream line(text.substr(at + 1, end - at - 1));
+    for (std::string cell; line >> cell;) cells.push_back(cell);
+    return cells;
+}
+
+// Lattice points of 17.03 divisions inside the unit circle: odd multiples of 951/16200 from
+// -17 to 17 half steps.
+int full_grid_count() {
+    int n = 0;
+    for (int i = -17; i <= 17; i += 2) {
+        for (int j = -17; j <= 17; j += 2) {
+            const double x = j * 951 / 16200.0, y = i * 951 / 16200.0;
+            if (x * x + y * y <= 1.0) ++n;
+        }
+    }
+    return n;
+}
+
+TEST(SpotConsole, ParaboloidAtFocusShowsAPointSpot) {
+    const std::string shown = run_console(std::string(kParaboloid) +
+                                          "spot_diagram chr\nspot_sizes 1\nspot_setup\n");
+    EXPECT_EQ(shown.find("Error"), std::string::npos) << shown;
+    ASSERT_NE(shown.find("SPOT DIAGRAM CHR"), std::string::npos) << shown;
+    // The half pupil is traced; the report counts both halves, at each of the 3 wavelengths.
+    const auto counts = cells_after(shown, "RAYS TRACED");
+    ASSERT_EQ(counts.size(), 3u) << shown;  // the heading line
+    const auto values = cells_after(shown, "         1", shown.find("RAYS TRACED"));
+    ASSERT_EQ(values.size(), 3u) << shown;
+    for (const auto& v : values) EXPECT_EQ(std::stoi(v), full_grid_count()) << shown;
+    // rms y, rms x, radial rms 0 ("--"), the Airy radius, both centroids 0.
+    const auto sizes = cells_after(shown, "       RMS Y");
+    ASSERT_EQ(sizes.size(), 6u) << shown;
+    EXPECT_EQ(sizes[0], "--");
+    EXPECT_EQ(sizes[1], "--");
+    EXPECT_EQ(sizes[2], "--");
+    EXPECT_EQ(sizes[4], "--");
+    EXPECT_EQ(sizes[5], "--");
+    // 0.60984 lambda / NA at the d line; the outermost grid ring is at 16/17.03 of the pupil
+    // radius or beyond, so NA lies between 0.094 and 0.0998.
+    const double airy = std::stod(sizes[3]);
+    EXPECT_GT(airy, 0.60984 * 0.58756e-3 / 0.0998);
+    EXPECT_LT(airy, 0.60984 * 0.58756e-3 / 0.094);
+    EXPECT_NE(shown.find("SPOT SIZES AT THE FOCUS OF LEAST RMS"), std::string::npos);
+    EXPECT_NE(shown.find("HALF PUPIL    1.000000"), std::string::npos) << shown;
+}
+
+TEST(SpotConsole, RefusalsNameTheirCause) {
+    const std::string shown =
+        run_console(std::string(kParaboloid) + "spd mon gauss 0 1 0 0\nspd mon 0 0 7\n");
+    EXPECT_NE(shown.find("An apodisation width of 0 leaves no light in the pupil"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("The wavelength number must lie between 1 and 3"), std::string::npos)
+        << shown;
+    EXPECT_EQ(shown.find("RAYS TRACED"), std::string::npos) << shown;
+}
+
+// "spd chr 10.0": the apodisation word left out, 10 divisions read as the next value.
+TEST(SpotConsole, ALeftOutWordPassesItsValueOn) {
+    const std::string shown = run_console(std::string(kParaboloid) + "spd chr 10.0\n");
+    EXPECT_NE(shown.find("APERTURE DIVISIONS   10.000000"), std::string::npos) << shown;
+}
+
+}  // namespace
