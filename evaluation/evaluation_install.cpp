@@ -1,5 +1,6 @@
 #include "evaluation/evaluation_install.h"
 
+#include "evaluation/point_intensity.h"
 #include "evaluation/spot_commands.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -8,4 +9,6 @@ void install_evaluation_handlers() {
     set_handler(kSlotSpotDiagram, cmd_spot_diagram);
     set_handler(kSlotSpotSizes, cmd_spot_sizes);
     set_handler(kSlotSpotSetupListing, cmd_spot_setup_listing);
+    set_handler(kSlotPointIntensity, cmd_point_intensity);
+    set_handler(kSlotDiffractionEncircledEnergy, cmd_diffraction_encircled_energy);
 }

@@ -58,7 +58,8 @@ int full_grid_count() {
 
 TEST(SpotConsole, ParaboloidAtFocusShowsAPointSpot) {
     const std::string shown = run_console(std::string(kParaboloid) +
-                                          "spot_diagram chr\nspot_sizes 1\nspot_setup\n");
+                                          "spot_diagram chr\nspot_sizes 1\nspot_setup\n"
+                                          "point_intensity 1\n");
     EXPECT_EQ(shown.find("Error"), std::string::npos) << shown;
     ASSERT_NE(shown.find("SPOT DIAGRAM CHR"), std::string::npos) << shown;
     // The half pupil is traced; the report counts both halves, at each of the 3 wavelengths.
@@ -82,6 +83,12 @@ TEST(SpotConsole, ParaboloidAtFocusShowsAPointSpot) {
     EXPECT_LT(airy, 0.60984 * 0.58756e-3 / 0.094);
     EXPECT_NE(shown.find("SPOT SIZES AT THE FOCUS OF LEAST RMS"), std::string::npos);
     EXPECT_NE(shown.find("HALF PUPIL    1.000000"), std::string::npos) << shown;
+    // At the reference ray's image point: intensity 1, amplitude 1, phase -90 degrees.
+    const auto intensity = cells_after(shown, "           Y           X       FOCUS   INTENSITY");
+    ASSERT_EQ(intensity.size(), 6u) << shown;
+    EXPECT_EQ(intensity[3], "1.000000");
+    EXPECT_EQ(intensity[4], "1.000000");
+    EXPECT_EQ(intensity[5], "-90.000000");
 }
 
 TEST(SpotConsole, RefusalsNameTheirCause) {
