@@ -8,6 +8,7 @@
 #include "evaluation/spot_rays.h"
 #include "evaluation/spot_statistics.h"
 #include "evaluation/spot_store.h"
+#include "evaluation/wavefront_stats.h"
 #include "lens/lens_data.h"
 #include "lens/lens_echo.h"
 #include "runtime/arg_cells.h"
@@ -262,6 +263,9 @@ int cmd_spot_diagram() {
     print_msg(kMsgEnergy);
     print_number_cell_eol(spot_relative_energy());
     print_spot_sizes(0, 0.0);
+    if (reference < st.wavelength_capacity && st.wave_ray_counts[reference] > 0) {
+        wavefront_stats(1, reference, 0.0, 0.0, 0.0);
+    }
     return 0;
 }
 

@@ -108,4 +108,39 @@ TEST(SpotConsole, ALeftOutWordPassesItsValueOn) {
     EXPECT_NE(shown.find("APERTURE DIVISIONS   10.000000"), std::string::npos) << shown;
 }
 
+// A spherical mirror of radius 200 with beam radius 10 at its paraxial focus has the wavefront
+// W040 rho^4, W040 = h^4 / (4 |R|^3) (third order; the next order is (h/R)^2 smaller). Over the
+// unit disk rho^4 has rms W040 sqrt(1/5 - 1/9); balanced by the best focus, rho^4 - rho^2 has
+// rms W040 / sqrt(180).
+TEST(SpotConsole, WavefrontOfASphericalMirror) {
+    const std::string shown = run_console(
+        "LEN NEW \"Sphere\"\nEBR 10\nANG 0\nNXT\nRD -200\nTH -100\nRFL\nNXT\nEND\n"
+        "trr 0 0 0 0 0\nspd mon none 64\nwavefront_stats 3 1\nwavefront_stats 2 1\n");
+    const double w040 = 1e4 / (4.0 * 8e6) / 0.58756e-3;  // waves at the d line
+    const std::size_t given = shown.find("REFERENCE POINT: AS GIVEN");
+    ASSERT_NE(given, std::string::npos) << shown;
+    const auto plain = cells_after(shown, "         P-V", given);
+    ASSERT_EQ(plain.size(), 6u) << shown;
+    EXPECT_NEAR(std::stod(plain[0]), w040, 0.01 * w040);
+    EXPECT_NEAR(std::stod(plain[1]), w040 * std::sqrt(4.0 / 45.0), 0.01 * w040 * std::sqrt(4.0 / 45.0));
+    const std::size_t fitted = shown.find("REFERENCE POINT: BEST FIT WITH FOCUS");
+    ASSERT_NE(fitted, std::string::npos) << shown;
+    const auto balanced = cells_after(shown, "         P-V", fitted);
+    ASSERT_EQ(balanced.size(), 6u) << shown;
+    EXPECT_NEAR(std::stod(balanced[1]), w040 / std::sqrt(180.0), 0.02 * w040 / std::sqrt(180.0));
+    // The ideal focus lies W040-worth of defocus away: the fitted shift is not 0.
+    EXPECT_NE(balanced[5], "--");
+}
+
+TEST(SpotConsole, PerfectWavefrontHasNoError) {
+    const std::string shown = run_console(std::string(kParaboloid) + "spd\nwavefront_stats 1 1\n");
+    const std::size_t at = shown.rfind("WAVELENGTH 1\n");
+    ASSERT_NE(at, std::string::npos) << shown;
+    const auto cells = cells_after(shown, "         P-V", at);
+    ASSERT_EQ(cells.size(), 6u) << shown;
+    EXPECT_EQ(cells[0], "--");
+    EXPECT_EQ(cells[1], "--");
+    EXPECT_EQ(cells[2], "1.000000");
+}
+
 }  // namespace
