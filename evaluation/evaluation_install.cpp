@@ -2,6 +2,7 @@
 
 #include "evaluation/point_intensity.h"
 #include "evaluation/spot_commands.h"
+#include "evaluation/spot_ray_listing.h"
 #include "evaluation/wavefront_stats.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -11,6 +12,7 @@ void install_evaluation_handlers() {
     set_handler(kSlotSpotSizes, cmd_spot_sizes);
     set_handler(kSlotSpotSetupListing, cmd_spot_setup_listing);
     set_handler(kSlotPointIntensity, cmd_point_intensity);
+    set_handler(kSlotListSpotRays, cmd_list_spot_rays);
     set_handler(kSlotWavefrontStats, cmd_wavefront_stats);
     set_handler(kSlotWavefrontStatsPoly, cmd_wavefront_stats_poly);
     set_handler(kSlotDiffractionEncircledEnergy, cmd_diffraction_encircled_energy);

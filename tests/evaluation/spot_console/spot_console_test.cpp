@@ -143,4 +143,34 @@ TEST(SpotConsole, PerfectWavefrontHasNoError) {
     EXPECT_EQ(cells[2], "1.000000");
 }
 
+// A 3-division grid on the half pupil of a spherical mirror holds two rays, at pupil (y, x) =
+// (-1/3, 1/3) and (1/3, 1/3). On the mirror (radius 200, beam radius 10) they stand at
+// 10/3 from the axis in y and x, at the sag -(200 - sqrt(200^2 - 2 (10/3)^2)).
+TEST(SpotConsole, RayListingShowsTheStoredRays) {
+    const std::string shown = run_console(
+        "LEN NEW \"Sphere\"\nEBR 10\nANG 0\nNXT\nRD -200\nTH -100\nRFL\nNXT\nEND\n"
+        "trr 0 0 0 0 0\nspd mon none 3\nspot_rays 3\nspot_rays 4 0 2 2\nspot_rays 5\n");
+    const std::size_t at = shown.find("POINTS ON THE LAST SURFACE");
+    ASSERT_NE(at, std::string::npos) << shown;
+    const auto ray1 = cells_after(shown, "WV1", at);
+    ASSERT_EQ(ray1.size(), 7u) << shown;
+    EXPECT_EQ(ray1[0], "1");
+    EXPECT_NEAR(std::stod(ray1[1]), -1.0 / 3.0, 1e-6);
+    EXPECT_NEAR(std::stod(ray1[2]), 1.0 / 3.0, 1e-6);
+    EXPECT_NEAR(std::stod(ray1[3]), -10.0 / 3.0, 1e-6);
+    EXPECT_NEAR(std::stod(ray1[4]), 10.0 / 3.0, 1e-6);
+    const double sag = -(200.0 - std::sqrt(200.0 * 200.0 - 2.0 * 100.0 / 9.0));
+    EXPECT_NEAR(std::stod(ray1[5]), sag, 1e-6);
+    // Ray 2 alone, with its weight 1.
+    const std::size_t weights = shown.find("RAY WEIGHTS AND IMAGE POINTS");
+    ASSERT_NE(weights, std::string::npos) << shown;
+    const auto ray2 = cells_after(shown, "WV1", weights);
+    ASSERT_EQ(ray2.size(), 7u) << shown;
+    EXPECT_EQ(ray2[0], "2");
+    EXPECT_EQ(ray2[3], "1.000000");
+    EXPECT_EQ(shown.find("\n  1 ", weights), std::string::npos) << shown;
+    // Mode 5 is refused before anything is listed.
+    EXPECT_NE(shown.find("mode: The value must not be above 4"), std::string::npos) << shown;
+}
+
 }  // namespace
