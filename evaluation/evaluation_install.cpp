@@ -1,5 +1,6 @@
 #include "evaluation/evaluation_install.h"
 
+#include "evaluation/geometric_energy.h"
 #include "evaluation/point_intensity.h"
 #include "evaluation/spot_commands.h"
 #include "evaluation/spot_ray_listing.h"
@@ -13,6 +14,7 @@ void install_evaluation_handlers() {
     set_handler(kSlotSpotSetupListing, cmd_spot_setup_listing);
     set_handler(kSlotPointIntensity, cmd_point_intensity);
     set_handler(kSlotListSpotRays, cmd_list_spot_rays);
+    set_handler(kSlotEncircledEnergy, cmd_encircled_energy);
     set_handler(kSlotWavefrontStats, cmd_wavefront_stats);
     set_handler(kSlotWavefrontStatsPoly, cmd_wavefront_stats_poly);
     set_handler(kSlotDiffractionEncircledEnergy, cmd_diffraction_encircled_energy);

@@ -173,4 +173,20 @@ TEST(SpotConsole, RayListingShowsTheStoredRays) {
     EXPECT_NE(shown.find("mode: The value must not be above 4"), std::string::npos) << shown;
 }
 
+// Step 0.3 gives floor(1/0.3 + 0.5) = 3 lines; a step of 1e-9 would give 1e9 lines: refused.
+TEST(SpotConsole, EnergyStepsGiveTheirLineCount) {
+    const std::string shown = run_console(std::string(kParaboloid) +
+                                          "spd\nencircled_energy 0.3\nensquared_energy 1e-9\n");
+    const std::size_t at = shown.find("    FRACTION      RADIUS\n");
+    ASSERT_NE(at, std::string::npos) << shown;
+    const std::size_t end = shown.find("TAVO LT: Error", at);
+    const std::string table = shown.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    int lines = 0;
+    for (char c : table) lines += c == '\n';
+    // The heading and three levels, the last at fraction 1.
+    EXPECT_EQ(lines, 4) << table;
+    EXPECT_NE(table.find("    1.000000"), std::string::npos) << table;
+    EXPECT_NE(shown.find("The energy step gives more than 1000 lines"), std::string::npos) << shown;
+}
+
 }  // namespace
