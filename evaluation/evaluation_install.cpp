@@ -5,6 +5,7 @@
 #include "evaluation/spot_commands.h"
 #include "evaluation/spot_ray_listing.h"
 #include "evaluation/wavefront_stats.h"
+#include "evaluation/zernike_fit.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 
@@ -15,6 +16,8 @@ void install_evaluation_handlers() {
     set_handler(kSlotPointIntensity, cmd_point_intensity);
     set_handler(kSlotListSpotRays, cmd_list_spot_rays);
     set_handler(kSlotEncircledEnergy, cmd_encircled_energy);
+    set_handler(kSlotZernikeFit, cmd_zernike_fit);
+    set_handler(kSlotZernikeFitPoly, cmd_zernike_fit_poly);
     set_handler(kSlotWavefrontStats, cmd_wavefront_stats);
     set_handler(kSlotWavefrontStatsPoly, cmd_wavefront_stats_poly);
     set_handler(kSlotDiffractionEncircledEnergy, cmd_diffraction_encircled_energy);

@@ -189,4 +189,45 @@ TEST(SpotConsole, EnergyStepsGiveTheirLineCount) {
     EXPECT_NE(shown.find("The energy step gives more than 1000 lines"), std::string::npos) << shown;
 }
 
+// The first number on the line that ends with label, after position from.
+double coefficient(const std::string& text, const std::string& label, std::size_t from) {
+    const std::size_t at = text.find(label + "\n", from);
+    if (at == std::string::npos) return NAN;
+    const std::size_t start = text.rfind('\n', at) + 1;
+    const std::string cell = text.substr(start, at - start);
+    if (cell.find("--") != std::string::npos) return 0.0;
+    return std::stod(cell);
+}
+
+// The spherical mirror's W040 rho^4 about the paraxial focus (mode 13, lateral fit only) is
+// W040 (Z9/6 + Z4/2 + Z1/3) in Fringe terms: rho^4 = (6rho^4 - 6rho^2 + 1)/6 + (2rho^2 - 1)/2
+// + 1/3.
+TEST(SpotConsole, ZernikeTermsOfSphericalAberration) {
+    const std::string shown = run_console(
+        "LEN NEW \"Sphere\"\nEBR 10\nANG 0\nNXT\nRD -200\nTH -100\nRFL\nNXT\nEND\n"
+        "trr 0 0 0 0 0\nspd mon none 32\nzernike_fit 13 1 0 0 0 8\nzernike_fit 13 1 0 0 0 -1\n");
+    const double w040 = 1e4 / (4.0 * 8e6) / 0.58756e-3;
+    const std::size_t at = shown.find("ZERNIKE FIT");
+    ASSERT_NE(at, std::string::npos) << shown;
+    EXPECT_NEAR(coefficient(shown, "Z9  SPHERICAL", at), w040 / 6.0, 0.01 * w040 / 6.0) << shown;
+    EXPECT_NEAR(coefficient(shown, "Z4  FOCUS", at), w040 / 2.0, 0.01 * w040 / 2.0);
+    EXPECT_NEAR(coefficient(shown, "Z1  PISTON", at), w040 / 3.0, 0.01 * w040 / 3.0);
+    EXPECT_EQ(coefficient(shown, "Z2  TILT P", at), 0.0);
+    EXPECT_NE(shown.find("The term count must not be negative"), std::string::npos) << shown;
+}
+
+// The paraboloid with its image moved by delta, the reference point given at the image
+// (mode 12): the focus error W20 rho^2 with W20 = delta NA^2 / 2 is W20 (Z4/2 + Z1/2).
+TEST(SpotConsole, ZernikeFocusOfADefocusedParaboloid) {
+    const std::string shown = run_console(
+        "LEN NEW \"Paraboloid\"\nEBR 10\nANG 0\nNXT\nRD -200\nTH -99.95\nRFL\nCC -1\nNXT\n"
+        "END\ntrr 0 0 0 0 0\nspd mon none 64\nzernike_fit 12 1 0 0 0 8\n");
+    const double na = 10.0 / (100.0 + 100.0 / 400.0);
+    const double w20 = 0.05 * na * na / 2.0 / 0.58756e-3;
+    const std::size_t at = shown.find("ZERNIKE FIT");
+    ASSERT_NE(at, std::string::npos) << shown;
+    EXPECT_NEAR(std::fabs(coefficient(shown, "Z4  FOCUS", at)), w20 / 2.0, 0.01 * w20 / 2.0)
+        << shown;
+}
+
 }  // namespace
