@@ -230,4 +230,20 @@ TEST(SpotConsole, ZernikeFocusOfADefocusedParaboloid) {
         << shown;
 }
 
+// The selectors run the report as its own command: the history holds the report command with
+// the arguments it ran with, not the selector.
+TEST(SpotConsole, SelectorsLeaveTheReportCommandInTheHistory) {
+    const std::string shown = run_console(std::string(kParaboloid) +
+                                          "spd\nspot_report 1 0\nwavefront_report 2 1 0 0 0 0 1 8\n"
+                                          "wavefront_report 1 2\nhistory\n");
+    EXPECT_NE(shown.find("SPOT SIZES AT THE FOCUS OF LEAST RMS Y"), std::string::npos) << shown;
+    const std::size_t history = shown.find("Command history:");
+    ASSERT_NE(history, std::string::npos) << shown;
+    const std::string lines = shown.substr(history);
+    EXPECT_NE(lines.find("\nspot_sizes 3\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("\nzernike_fit 13 1 0.0 0.0 0.0 8\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("\nwavefront_stats 2 0"), std::string::npos) << lines;
+    EXPECT_EQ(lines.find("_report"), std::string::npos) << lines;
+}
+
 }  // namespace
