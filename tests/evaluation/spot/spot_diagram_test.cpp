@@ -4,6 +4,8 @@
 // failures the ray generation reports.
 #include "tests/evaluation/spot/spot_fixture.h"
 
+#include "runtime/settings.h"
+
 namespace lens_setup_test {
 namespace {
 
@@ -187,6 +189,20 @@ TEST_F(SpotDiagramTest, GaussianApodisationWeighsTheRays) {
         const double expected = std::exp(-(y / 5.0) * (y / 5.0) - (x / 8.0) * (x / 8.0));
         EXPECT_NEAR(store.rays[i].amplitude, expected, 1e-12) << i;
     }
+}
+
+// The update switches the output to the update setting for its statistics and back.
+TEST_F(SpotDiagramTest, AnUpdatePutsTheOutputSwitchBack) {
+    mirror(200.0, -1.0, 10.0, 0.0);
+    std::uint8_t update_output = 1;
+    set_spot_update_output_source(&update_output);
+    for (const std::uint8_t was : {0, 1}) {
+        set_setting_flag(kSetOutputOn, was);
+        clear_state_flag(kFlagSpotDiagramCurrent);
+        ASSERT_EQ(ensure_spot_diagram(), 0);
+        EXPECT_EQ(get_setting_flag(kSetOutputOn), was);
+    }
+    set_spot_update_output_source(nullptr);
 }
 
 }  // namespace

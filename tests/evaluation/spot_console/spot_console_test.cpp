@@ -246,4 +246,16 @@ TEST(SpotConsole, SelectorsLeaveTheReportCommandInTheHistory) {
     EXPECT_EQ(lines.find("_report"), std::string::npos) << lines;
 }
 
+// A one-wavelength diagram has no rays of wavelength 2: the reports that ask for it refuse.
+TEST(SpotConsole, AWavelengthWithoutRaysIsRefused) {
+    const std::string shown = run_console(std::string(kParaboloid) +
+                                          "spd mon\nwavefront_stats 1 2\npoint_intensity 0 0 2\n");
+    std::size_t count = 0;
+    for (std::size_t at = shown.find("Wavelength 2 has no rays in the spot diagram");
+         at != std::string::npos; at = shown.find("Wavelength 2 has no rays", at + 1)) {
+        ++count;
+    }
+    EXPECT_EQ(count, 2u) << shown;
+}
+
 }  // namespace
