@@ -258,4 +258,16 @@ TEST(SpotConsole, AWavelengthWithoutRaysIsRefused) {
     EXPECT_EQ(count, 2u) << shown;
 }
 
+// The whole report and set-up listing of the paraboloid as the golden text holds them (its
+// numbers are checked above: 232 rays a wavelength, rms and centroids 0, intensity 1).
+TEST(SpotConsole, ReportAndSetupMatchTheGoldenText) {
+    const std::string shown =
+        run_console(std::string(kParaboloid) + "spot_diagram chr\nspot_setup\n");
+    const std::size_t at = shown.find("SPOT DIAGRAM CHR");
+    ASSERT_NE(at, std::string::npos) << shown;
+    const std::string golden = tavo_test::read_file(std::filesystem::path(TAVO_FIXTURES_DIR) /
+                                                    "evaluation" / "paraboloid_spot.txt");
+    EXPECT_EQ(shown.substr(at), golden);
+}
+
 }  // namespace
