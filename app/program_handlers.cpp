@@ -5,8 +5,11 @@
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/window_captions.h"
+#include "entry/entry_frame.h"
 #include "entry/entry_install.h"
 #include "entry/lens_commands.h"
+#include "evaluation/evaluation_install.h"
+#include "evaluation/spot_rays.h"
 #include "evaluation/spot_store.h"
 #include "kpl/kpl_operators.h"
 #include "lens/lens_text_commands.h"
@@ -61,6 +64,7 @@ void install_upward_hooks() {
     settings.lens_title = lens_title_for_caption;
     settings.resize_spot_storage = resize_spot_storage;
     set_settings_hooks(settings);
+    set_spot_update_output_source(&output_during_update);
     install_grid_line_entry();
     install_text_areas();
     WindowServices windows;
@@ -111,5 +115,6 @@ void install_program_handlers() {
     install_ray_fan();
     install_speed_test();
     install_surface_probes();
+    install_evaluation_handlers();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
 }

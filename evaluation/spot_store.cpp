@@ -5,6 +5,7 @@
 
 #include "numeric/memory.h"
 #include "runtime/settings.h"
+#include "runtime/state_flags.h"
 
 namespace {
 
@@ -75,7 +76,12 @@ int resize_spot_storage(std::int32_t count) {
     // The rays beyond the new count are gone; the capacity follows each step so that it never
     // claims more than every per-ray array holds.
     if (count < s.capacity) s.capacity = count;
-    if (s.ray_count > count) s.ray_count = count;
+    if (s.ray_count > count) {
+        // The rays cut off belonged to the diagram: what is left is no diagram at all.
+        s.ray_count = 0;
+        for (int w = 0; w < s.wavelength_capacity; ++w) s.wave_ray_counts[w] = 0;
+        clear_state_flag(kFlagSpotDiagramCurrent);
+    }
     if (!grow_array(s.sort_index, n + 1)) return -10;
     if (!grow_array(s.path_to_last_surface, n)) return -10;
     if (!grow_array(s.last_segment, n)) return -10;

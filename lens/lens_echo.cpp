@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "lens/lens_data.h"
 #include "runtime/definitions.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
@@ -54,4 +55,12 @@ void print_number_cell(double value) {
 void print_number_cell_eol(double value) {
     print_number_cell(value);
     text_newline();
+}
+
+void warn_multiple_configurations() {
+    const int configuration = lens_data().current_configuration;
+    if (configuration > 1) {
+        print_msg(-265, configuration);
+        text_newline();
+    }
 }

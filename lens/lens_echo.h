@@ -18,6 +18,9 @@ int print_symbol_and_integer(const char* format, int symbol, int value);
 // A blank and the number in the current format (and a line end).
 void print_number_cell(double value);
 void print_number_cell_eol(double value);
+// A line naming the current configuration when it is not the first, so that a report of a
+// later configuration is not read as the lens's first.
+void warn_multiple_configurations();
 
 // The names the entry handlers know these printers by.
 inline int print_message_and_number(const char* format, int command, double value) {

@@ -5,13 +5,6 @@
 #include "runtime/arg_cells.h"
 #include "runtime/messages.h"
 
-void warn_multiple_configurations() {
-    const LensData& l = lens_data();
-    if (l.configuration_count > 1) {
-        print_msg(kMsgMultipleConfigurations, l.current_configuration + 1, l.configuration_count);
-    }
-}
-
 SurfaceRange surface_range_args() {
     const int image = lens_data().image_surface;
     const ArgCell* a = arg_cell(1);

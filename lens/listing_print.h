@@ -1,12 +1,9 @@
-// What every lens listing shares: the warning that only one of several configurations is shown,
-// the surface range a listing command names, and the surfaces a walk through the lens passes
-// over without landing on them.
+// What every lens listing shares: the warning of a configuration other than the base one
+// (warn_multiple_configurations, beside the number printers), the surface range a listing
+// command names, and the surfaces a walk through the lens passes over without landing on them.
 #pragma once
 
-inline constexpr int kMsgMultipleConfigurations = -265;
-
-// Adds the configuration warning when the lens has more than one configuration.
-void warn_multiple_configurations();
+#include "lens/lens_echo.h"
 
 // The range of a listing command from its argument cells 1 and 2: a first surface of 0 (or a
 // cell that is no integer) means all surfaces 0..image; the last is at least the first and at

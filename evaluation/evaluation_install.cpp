@@ -1,0 +1,27 @@
+#include "evaluation/evaluation_install.h"
+
+#include "evaluation/geometric_energy.h"
+#include "evaluation/point_intensity.h"
+#include "evaluation/report_selectors.h"
+#include "evaluation/spot_commands.h"
+#include "evaluation/spot_ray_listing.h"
+#include "evaluation/wavefront_stats.h"
+#include "evaluation/zernike_fit.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
+
+void install_evaluation_handlers() {
+    set_handler(kSlotSpotDiagram, cmd_spot_diagram);
+    set_handler(kSlotSpotSizes, cmd_spot_sizes);
+    set_handler(kSlotSpotSetupListing, cmd_spot_setup_listing);
+    set_handler(kSlotPointIntensity, cmd_point_intensity);
+    set_handler(kSlotListSpotRays, cmd_list_spot_rays);
+    set_handler(kSlotEncircledEnergy, cmd_encircled_energy);
+    set_handler(kSlotZernikeFit, cmd_zernike_fit);
+    set_handler(kSlotSpotReportSelect, cmd_spot_report_select);
+    set_handler(kSlotWavefrontReportSelect, cmd_wavefront_report_select);
+    set_handler(kSlotZernikeFitPoly, cmd_zernike_fit_poly);
+    set_handler(kSlotWavefrontStats, cmd_wavefront_stats);
+    set_handler(kSlotWavefrontStatsPoly, cmd_wavefront_stats_poly);
+    set_handler(kSlotDiffractionEncircledEnergy, cmd_diffraction_encircled_energy);
+}
