@@ -16,6 +16,7 @@
 #include "lens/private_catalog.h"
 #include "runtime/array_commands.h"
 #include "runtime/definitions.h"
+#include "runtime/command_levels.h"
 #include "runtime/file_commands.h"
 #include "runtime/format_print.h"
 #include "platform/ui.h"
@@ -37,6 +38,7 @@
 #include "trace/lens_setup.h"
 #include "trace/object_point.h"
 #include "trace/paraxial_commands.h"
+#include "trace/paraxial_trace.h"
 #include "trace/ray_aiming.h"
 #include "trace/ray_fan.h"
 #include "trace/single_ray_listing.h"
@@ -66,6 +68,8 @@ void install_upward_hooks() {
     set_settings_hooks(settings);
     set_spot_update_output_source(&output_during_update);
     install_grid_line_entry();
+    // A report run through a selector is recorded in the history as the report's own command.
+    paraxial_hooks().record_command_text = record_command_text;
     install_text_areas();
     WindowServices windows;
     windows.textwin_close = textwin_close;

@@ -275,3 +275,16 @@ TEST(BuiltProgram, RunsLinesFromStandardInputAndEndsThroughTheExitLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// A report chosen through a selector is recorded as the report's own command, so the history
+// repeats the report and not the choice.
+TEST_F(Loop, ASelectedParaxialReportIsRecordedAsItsOwnCommand) {
+    type("par_select 1");
+    ASSERT_GE(history_count(), 1);
+    const std::string newest = history_line(history_count() - 1);
+    EXPECT_EQ(newest.rfind("par_rays", 0), 0u) << newest;
+}
+
+}  // namespace
