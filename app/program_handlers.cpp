@@ -1,7 +1,7 @@
 #include "app/program_handlers.h"
 
-#include "app/ray_source_commands.h"
 #include "app/command_line.h"
+#include "app/ray_source_commands.h"
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/window_captions.h"
@@ -14,15 +14,13 @@
 #include "kpl/kpl_operators.h"
 #include "lens/lens_text_commands.h"
 #include "lens/private_catalog.h"
-#include "runtime/array_commands.h"
-#include "runtime/definitions.h"
-#include "runtime/command_levels.h"
-#include "runtime/file_commands.h"
-#include "runtime/format_print.h"
 #include "platform/ui.h"
+#include "runtime/array_commands.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
+#include "runtime/file_commands.h"
+#include "runtime/format_print.h"
 #include "runtime/help_command.h"
 #include "runtime/math_commands.h"
 #include "runtime/messages.h"
@@ -38,7 +36,6 @@
 #include "trace/lens_setup.h"
 #include "trace/object_point.h"
 #include "trace/paraxial_commands.h"
-#include "trace/paraxial_trace.h"
 #include "trace/ray_aiming.h"
 #include "trace/ray_fan.h"
 #include "trace/single_ray_listing.h"
@@ -68,8 +65,6 @@ void install_upward_hooks() {
     set_settings_hooks(settings);
     set_spot_update_output_source(&output_during_update);
     install_grid_line_entry();
-    // A report run through a selector is recorded in the history as the report's own command.
-    paraxial_hooks().record_command_text = record_command_text;
     install_text_areas();
     WindowServices windows;
     windows.textwin_close = textwin_close;

@@ -8,6 +8,7 @@
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
+#include "runtime/run_as.h"
 #include "runtime/text_output.h"
 #include "trace/lens_setup.h"
 #include "trace/paraxial_trace.h"
@@ -53,27 +54,16 @@ bool extra_records(const SurfaceRecord& s) {
 }
 
 // Runs handler as command number `command` with the cells of the running command taken in
-// the order `from` gives (a cell beyond the count becomes an empty one), records the direct
-// command in the history, and puts the selector command back.
+// the order `from` gives (a cell beyond the count becomes an empty one); run_as_command records
+// the direct command in the history and puts the selector command back.
 int run_as(int command, int (*handler)(), const int* from, int count) {
     ArgCell cells[kScratchCellCount];
-    ArgCell* pointers[kScratchCellCount];
     for (int k = 0; k < count; ++k) {
         const ArgCell* c = from[k] < arg_count() ? arg_cell(from[k]) : nullptr;
         cells[k] = c != nullptr ? *c : int_cell(0);
         if (c == nullptr) cells[k].status = kArgDefaultTaken;
-        pointers[k] = &cells[k];
     }
-    const int saved_command = current_command();
-    ArgCell** const saved_vector = arg_vector();
-    const int saved_count = arg_count();
-    set_arg_vector(pointers, count);
-    set_current_command(command);
-    const int result = handler();
-    if (paraxial_hooks().record_command_text != nullptr) paraxial_hooks().record_command_text();
-    set_arg_vector(saved_vector, saved_count);
-    set_current_command(saved_command);
-    return result;
+    return run_as_command(command, handler, cells, count);
 }
 
 double power(double f, int e) {

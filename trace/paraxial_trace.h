@@ -132,13 +132,11 @@ struct ParaxialSetup {
 };
 
 // What the trace needs of code built elsewhere: the index of a gradient medium at a point, and
-// for the scaling commands the lens set-up and the history record of the command text. A null
-// entry: the gradient index cannot be evaluated (the stored index is used); the lens has no
-// set-up to run; nothing is recorded.
+// for the scaling commands the lens set-up. A null entry: the gradient index cannot be
+// evaluated (the stored index is used); the lens has no set-up to run.
 struct ParaxialHooks {
     int (*grin_index_at)(int surface, int wavelength, double x, double y, double z, double* index);
     int (*lens_setup)(int mode);
-    void (*record_command_text)();
 };
 ParaxialHooks& paraxial_hooks();
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "runtime/arg_cells.h"
+#include "runtime/run_as.h"
 #include "tests/trace/paraxial/paraxial_fixture.h"
 #include "trace/paraxial_commands.h"
 #include "trace/paraxial_trace.h"
@@ -44,11 +45,16 @@ protected:
         paraxial_hooks().lens_setup = test_lens_setup;
         records = 0;
         recorded_command = 0;
-        paraxial_hooks().record_command_text = [] {
+        set_run_as_recorder([] {
             ++records;
             recorded_command = current_command();
-        };
+        });
         setup_calls = 0;
+    }
+
+    void TearDown() override {
+        set_run_as_recorder(nullptr);
+        ParaxialTest::TearDown();
     }
 
     int run(int command, int (*handler)(), std::vector<ArgCell> given) {
