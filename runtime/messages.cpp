@@ -149,26 +149,30 @@ int show_message_text(int kind, const char* text) {
         std::fprintf(stderr, "%s\n", text);
         return 0;
     }
+    return show_message_on(*ui, kind, text);
+}
+
+int show_message_on(platform::UiBackend& ui, int kind, const char* text) {
     int result = 0;
     if (kind == kMessageWarning) {
-        ui->beep();
-        ui->set_status_text(text);
+        ui.beep();
+        ui.set_status_text(text);
     } else if (kind == kMessageError) {
-        ui->beep();
+        ui.beep();
         if (output_option(kOptionNoErrorBoxes) != 0) {
-            ui->set_status_text(text);
+            ui.set_status_text(text);
         } else {
             // A key typed ahead must not dismiss the box.
-            ui->poll_escape();
+            ui.poll_escape();
             platform::MessageBoxRequest request;
             request.text = text;
             request.title = msg_text(kMsgErrorBoxCaption);
             request.buttons = platform::MessageButtons::ok;
             request.icon = platform::MessageIcon::warning;
-            if (ui->message_box(request) != platform::MessageAnswer::ok) result = kStopped;
+            if (ui.message_box(request) != platform::MessageAnswer::ok) result = kStopped;
         }
     } else {
-        ui->set_status_text(text);
+        ui.set_status_text(text);
     }
     return result;
 }

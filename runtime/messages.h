@@ -5,6 +5,8 @@
 // message box, or before the main loop runs a message box titled "TAVO LT".
 #pragma once
 
+#include "platform/ui.h"
+
 #include <cstddef>
 #include <span>
 #include <string>
@@ -89,6 +91,10 @@ const char* error_text_buffer();
 // Shows a formatted text by its kind, as a reported message is shown (status field, beep, box;
 // a box titled "TAVO LT" before the main loop runs). 0, or -9999 when a box was cancelled.
 int show_message_text(int kind, const char* text);
+// How a message of a kind shows on a user interface: a warning on the status line with a beep,
+// an error in a box (on the status line with the no-error-boxes switch), anything else on the
+// status line. kStopped when the box was not answered with OK.
+int show_message_on(platform::UiBackend& ui, int kind, const char* text);
 // The window code's status line takes over the display by kind (after the echo) once it is
 // installed; null gives the display back to the plain one here.
 void set_status_shower(int (*shower)(int kind, const char* text));

@@ -33,28 +33,7 @@ int show_status_message(int kind, const char* text) {
     // Every window shares the frame's status field; the mark is the window's own.
     window_record(target).status_shown = 1;
     if (text == nullptr) text = "";
-    int result = 0;
-    if (kind == kMessageWarning) {
-        ui->beep();
-        ui->set_status_text(text);
-    } else if (kind == kMessageError) {
-        ui->beep();
-        if (output_option(kOptionNoErrorBoxes) != 0) {
-            ui->set_status_text(text);
-        } else {
-            // A key typed ahead must not dismiss the box.
-            ui->poll_escape();
-            platform::MessageBoxRequest request;
-            request.text = text;
-            request.title = msg_text(kMsgErrorBoxCaption);
-            request.buttons = platform::MessageButtons::ok;
-            request.icon = platform::MessageIcon::warning;
-            if (ui->message_box(request) != platform::MessageAnswer::ok) result = kStopped;
-        }
-    } else {
-        ui->set_status_text(text);
-    }
-    return result;
+    return show_message_on(*ui, kind, text);
 }
 
 void clear_status_text(int window) {
