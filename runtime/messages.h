@@ -5,11 +5,11 @@
 // message box, or before the main loop runs a message box titled "TAVO LT".
 #pragma once
 
-#include "platform/ui.h"
-
 #include <cstddef>
 #include <span>
 #include <string>
+
+#include "platform/ui.h"
 
 #include "runtime/safe_format.h"
 
