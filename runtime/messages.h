@@ -10,7 +10,6 @@
 #include <string>
 
 #include "platform/ui.h"
-
 #include "runtime/safe_format.h"
 
 inline constexpr int kStopped = -9999;         // stopped: nothing to show
