@@ -196,6 +196,17 @@ TEST_F(FirstOrderListing, TextOfTheListing) {
     EXPECT_EQ(listing(), first);
 }
 
+// Without an entrance pupil the F-number is 0, whatever the focal length; nothing else of the
+// listing depends on the pupil's radius but its own row.
+TEST_F(FirstOrderListing, NoEntrancePupilPrintsAZeroFNumber) {
+    enter("TH 200", "OBH 5");
+    lens_data().entrance_pupil_radius = 0.0;
+    FirstOrder want = expected(200.0, 5.0);
+    want.f_number = 0.0;
+    want.pupil_radius = 0.0;
+    expect_values(printed(), want, 1e-10);
+}
+
 // Ten surfaces before the image: the surface text takes one column more and the blanks after
 // the labels one fewer.
 TEST_F(FirstOrderListing, TwoDigitLastSurfaceKeepsTheColumns) {
