@@ -1,5 +1,6 @@
 #include "evaluation/evaluation_install.h"
 
+#include "evaluation/first_order_listing.h"
 #include "evaluation/geometric_energy.h"
 #include "evaluation/point_intensity.h"
 #include "evaluation/report_selectors.h"
@@ -24,4 +25,5 @@ void install_evaluation_handlers() {
     set_handler(kSlotWavefrontStats, cmd_wavefront_stats);
     set_handler(kSlotWavefrontStatsPoly, cmd_wavefront_stats_poly);
     set_handler(kSlotDiffractionEncircledEnergy, cmd_diffraction_encircled_energy);
+    set_handler(kSlotFirstOrderListing, cmd_first_order_listing);
 }

@@ -174,7 +174,7 @@ int solve_paraxial_conjugates() {
     b.rear_principal = flat ? -n_image * (m.a - 1.0) * kLarge : -n_image * (m.a - 1.0) / m.c;
     b.object_from_principal = t0 + b.front_principal;
     b.image_from_principal = b.image_distance + b.rear_principal;
-    b.chief_height = l.chief_start_height;
+    b.chief_height = surface(l.image_surface).chief_ray_height;
     b.lens_length = gaps(1, last - 1);
     b.total_track = t0 + gaps(1, l.image_surface);
     b.last_gap = surface(last).thickness + surface(l.image_surface).thickness;
