@@ -4,6 +4,7 @@
 #include "evaluation/geometric_energy.h"
 #include "evaluation/point_intensity.h"
 #include "evaluation/report_selectors.h"
+#include "evaluation/report_value_lists.h"
 #include "evaluation/spot_commands.h"
 #include "evaluation/spot_ray_listing.h"
 #include "evaluation/wavefront_stats.h"
@@ -26,4 +27,8 @@ void install_evaluation_handlers() {
     set_handler(kSlotWavefrontStatsPoly, cmd_wavefront_stats_poly);
     set_handler(kSlotDiffractionEncircledEnergy, cmd_diffraction_encircled_energy);
     set_handler(kSlotFirstOrderListing, cmd_first_order_listing);
+    set_handler(kSlotReportChoicesA, cmd_value_list_293);
+    set_handler(kSlotReportChoicesB, cmd_value_list_640);
+    set_handler(kSlotReportReferenceChoices, cmd_value_list_647);
+    set_handler(kSlotReportChoicesC, cmd_value_list_897);
 }

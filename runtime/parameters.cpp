@@ -444,7 +444,12 @@ int select_value_list(const ParamDescriptor& d) {
             return value_list_count() > 0 ? 0 : kMsgEmptyList;
         case kHandleConstant: {
             const LineRunnerHooks& line = line_runner_hooks();
-            if (line.kpl_idle != nullptr && !line.kpl_idle()) return 0;
+            // While code runs a built list is left empty, unless the default is one of its
+            // entries (its handler preset it): an omitted argument needs the list to read it.
+            if (line.kpl_idle != nullptr && !line.kpl_idle() &&
+                handle_kind(d.default_handle) != kHandleListEntry) {
+                return 0;
+            }
             start_built_list();
             const CommandHandler handler =
                 n < kHandlerSlotCount ? handler_table().slots[n] : nullptr;

@@ -8,6 +8,7 @@
 
 #include "lens/lens_data.h"
 #include "lens/optimise_links.h"
+#include "lens/spot_settings_lines.h"
 #include "runtime/state_flags.h"
 #include "tests/entry/entry_fixture.h"
 
@@ -129,6 +130,44 @@ TEST_F(Conditions, SettingsThatChangeTheSpotDiagramMakeItStale) {
         EXPECT_EQ(test_state_flag(kFlagSpotDiagramCurrent) == 0, c.stale) << c.line;
         EXPECT_EQ(test_state_flag(kFlagSpotDerivedA) == 0, c.stale) << c.line;
     }
+}
+
+// The lens-file lines of the spot settings: none while every field holds its default (also
+// after a default typed again), one per changed field in a fixed order otherwise, and read back
+// as commands they give the same record.
+TEST_F(Conditions, SpotSettingsLinesReadBackAsTheSameRecord) {
+    EXPECT_TRUE(spot_settings_lines(sd()).empty());
+    run_all({"SDAD 17.03", "SDPC On", "SDAZ Off"});
+    EXPECT_TRUE(spot_settings_lines(sd()).empty());
+
+    run_all({"SDAD 20", "SDGX 2.5", "SDGY 0.125", "SDMS 200", "SDTF 40", "SDPC Off", "SDAZ On",
+             "SDSA On"});
+    const SpotSettings changed = sd();
+    const std::vector<std::string> lines = spot_settings_lines(changed);
+    const char* const keys[] = {"SDAD ", "SDGX ", "SDGY ", "SDMS ", "SDTF "};
+    ASSERT_EQ(lines.size(), 8u);
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(lines[i].rfind(keys[i], 0), 0u) << lines[i];
+    EXPECT_EQ(lines[5], "SDPC Off");
+    EXPECT_EQ(lines[6], "SDAZ On");
+    EXPECT_EQ(lines[7], "SDSA On");
+
+    run_all({"LEN NEW \"Again\""});
+    EXPECT_EQ(sd().aperture_divisions, 17.03);
+    run_all(lines);
+    EXPECT_EQ(sd().aperture_divisions, 20.0);
+    EXPECT_EQ(sd().apodisation_width_x, 2.5);
+    EXPECT_EQ(sd().apodisation_width_y, 0.125);
+    EXPECT_EQ(sd().mtf_path_limit, 200.0);
+    EXPECT_EQ(sd().through_focus_frequency, 40.0);
+    EXPECT_EQ(sd().polychromatic, 0);
+    EXPECT_EQ(sd().apodisation_on, 1);
+    EXPECT_EQ(sd().show_diffraction_limit, 1);
+
+    // Only the field that left its default is written.
+    run_all({"LEN NEW \"Once\"", "SDTF 12.5"});
+    const std::vector<std::string> one = spot_settings_lines(sd());
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].rfind("SDTF ", 0), 0u) << one[0];
 }
 
 TEST_F(Conditions, AValueOfTheWrongKindIsRefused) {

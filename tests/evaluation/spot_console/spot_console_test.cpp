@@ -271,3 +271,42 @@ TEST(SpotConsole, ReportAndSetupMatchTheGoldenText) {
 }
 
 }  // namespace
+
+// The selectors' arguments take the words of their value lists: the sizes, the axis of the best
+// focus (x when it is left out), the kind, the reference and the wavelengths.
+TEST(SpotConsole, SelectorsTakeTheWordsOfTheirLists) {
+    const std::string shown = run_console(
+        std::string(kParaboloid) +
+        "spd\nspot_report best_focus y\nspot_report best_focus\nspot_report given_focus both 0.5\n"
+        "wavefront_report zernike lateral 0 0 0 one 1 8\nwavefront_report wavefront given\n"
+        "history\n");
+    const std::size_t history = shown.find("Command history:");
+    ASSERT_NE(history, std::string::npos) << shown;
+    EXPECT_EQ(shown.substr(0, history).find("Error"), std::string::npos) << shown;
+    const std::string lines = shown.substr(history);
+    EXPECT_NE(lines.find("\nspot_sizes 3\nspot_sizes 2\nspot_sizes 0 0.5"), std::string::npos)
+        << lines;
+    EXPECT_NE(lines.find("\nzernike_fit 13 1 0.0 0.0 0.0 8\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("\nwavefront_stats 3 0"), std::string::npos) << lines;
+}
+
+// An afocal lens has no focus to fit or to give: of the reference choices only the lateral fit
+// is offered, so the other words are refused before anything runs.
+TEST(SpotConsole, AnAfocalLensOffersOnlyTheLateralReference) {
+    const std::string afocal =
+        "LEN NEW \"Afocal\"\nAFO 1\nEBR 10\nANG 0\nNXT\nRD -200\nTH -100\nRFL\nCC -1\nNXT\n"
+        "END\n";
+    const std::string shown = run_console(afocal +
+                                          "wavefront_report zernike best_focus\n"
+                                          "wavefront_report zernike given\n"
+                                          "wavefront_report zernike lateral\nhistory\n");
+    EXPECT_NE(shown.find("Unknown name best_focus"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Unknown name given"), std::string::npos) << shown;
+    std::size_t fits = 0;
+    for (std::size_t at = shown.find("ZERNIKE FIT"); at != std::string::npos;
+         at = shown.find("ZERNIKE FIT", at + 1)) {
+        ++fits;
+    }
+    EXPECT_EQ(fits, 1u) << shown;
+    EXPECT_NE(shown.find("ZERNIKE FIT lateral"), std::string::npos) << shown;
+}

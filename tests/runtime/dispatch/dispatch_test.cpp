@@ -789,6 +789,26 @@ TEST_F(Dispatch, HandlerBuiltListIsCurrentAndNotFromTheTable) {
     EXPECT_EQ(select_value_list(d), kMsgEmptyList);
 }
 
+// While code runs, built lists are left empty, except one whose entry is the default: an
+// omitted argument reads that default from it.
+TEST_F(Dispatch, ABuiltListWithAPresetDefaultIsBuiltWhileCodeRuns) {
+    set_handler(40, [] {
+        add_built_list_entry("alpha", "1");
+        add_built_list_entry("beta", "2");
+        return 0;
+    });
+    line_runner_hooks().kpl_idle = [] { return false; };
+    ParamDescriptor d{};
+    d.list_handle = static_cast<std::uint16_t>(kHandleConstant | 40);
+    ASSERT_EQ(select_value_list(d), 0);
+    EXPECT_EQ(value_list_count(), 0);
+    d.default_handle = static_cast<std::uint16_t>(kHandleListEntry | 1);
+    ASSERT_EQ(select_value_list(d), 0);
+    ASSERT_EQ(value_list_count(), 2);
+    EXPECT_STREQ(value_list_second(1), "2");
+    set_handler(40, nullptr);
+}
+
 TEST_F(Dispatch, SymbolNamesAndEscapes) {
     EXPECT_STREQ(pick_symbol_name(kShape, false, false), "shape_cmd");
     EXPECT_STREQ(pick_symbol_name(1234, false, false), "?");
