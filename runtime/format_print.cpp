@@ -133,7 +133,7 @@ std::string compose_format(const char* format, int first, NumberSink sink) {
             out += *p++;
             continue;
         }
-        // The specification: a flag, an optional l or L, width and precision digits with at
+        // A conversion: a flag, an optional l or L, width and precision digits with at
         // most one '.', then the conversion; kept short so no field can grow without bound.
         const char* start = p++;
         std::string spec = "%";

@@ -31,11 +31,11 @@ std::int32_t minimal_standard_step(std::int32_t x) {
     return next;
 }
 
-std::int32_t random_int(int seed) {
-    if (seed < 0) {
+std::int32_t random_int(int restart) {
+    if (restart < 0) {
         idum = -clock_seed();
-    } else if (seed > 0) {
-        idum = -seed;
+    } else if (restart > 0) {
+        idum = -restart;
     }
     if (idum <= 0 || iy == 0) {
         idum = -idum;
@@ -53,17 +53,17 @@ std::int32_t random_int(int seed) {
     return iy;
 }
 
-double random_uniform(int seed) {
-    return random_int(seed) * 4.656612875245797e-10;
+double random_uniform(int restart) {
+    return random_int(restart) * 4.656612875245797e-10;
 }
 
-double random_gaussian(int seed) {
+double random_gaussian(int restart) {
     if (kept) {
         kept = false;
         return kept_deviate;
     }
     double a = 0, b = 0, r = 0;
-    int s = seed;
+    int s = restart;
     do {
         a = 2.0 * random_uniform(s) - 1.0;
         s = 0;
@@ -76,8 +76,8 @@ double random_gaussian(int seed) {
     return b * f;
 }
 
-double random_arcsine(int seed) {
-    return 0.6366197723675814 * std::asin(random_uniform(seed));
+double random_arcsine(int restart) {
+    return 0.6366197723675814 * std::asin(random_uniform(restart));
 }
 
 void reset_random_numbers() {
