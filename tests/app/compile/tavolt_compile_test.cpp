@@ -20,7 +20,18 @@ namespace {
 
 struct Installation {
     Installation() {
-        fs::copy(TAVO_INSTALL_DIR, root, fs::copy_options::recursive);
+        // Folders and files only: a socket a graphical run leaves in the data folder cannot be
+        // copied and is no part of the installation.
+        const fs::path from = TAVO_INSTALL_DIR;
+        fs::create_directories(root);
+        for (const fs::directory_entry& e : fs::recursive_directory_iterator(from)) {
+            const fs::path to = root / fs::relative(e.path(), from);
+            if (e.is_directory()) {
+                fs::create_directories(to);
+            } else if (e.is_regular_file()) {
+                fs::copy_file(e.path(), to, fs::copy_options::overwrite_existing);
+            }
+        }
         // The run reads and writes its user data in the temporary tree.
         tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
     }
