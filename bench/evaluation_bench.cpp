@@ -27,35 +27,15 @@
 namespace {
 
 struct Diagram {
-    double glass[10];
-    double air[10];
+    TenSurfaceLens lens{};
     bool ready = false;
 };
 
 bool make_diagram(Diagram& t) {
-    if (!prepare_bench_lens_arrays()) return false;
-    if (lens_new() != 0) return false;
-    for (int i = 0; i < 10; ++i) {
-        t.glass[i] = 1.6;
-        t.air[i] = 1.0;
-    }
+    if (!make_ten_surface_lens(t.lens)) return false;
     LensData& l = lens_data();
-    l.image_surface = 11;
-    l.aperture_stop = 5;
     l.reference_surface = 5;
-    l.entrance_beam_radius = 5.0;
-    l.field_angle = 0.1;
-    l.field_is_angle = 1;
     l.wavelength_count = 1;
-    set_thickness_data(0, kThicknessPlain, 0, 0, 0, 0, kObjectAtInfinity);
-    surface(0).index = t.air;
-    for (int n = 1; n <= 10; ++n) {
-        const bool front = (n % 2) == 1;
-        set_curvature_data(n, kCurvaturePlain, 0, 0, front ? 1.0 / 80 : -1.0 / 120);
-        set_thickness_data(n, kThicknessPlain, 0, 0, 0, 0, front ? 4.0 : 6.0);
-        surface(n).index = front ? t.glass : t.air;
-    }
-    surface(11).index = t.air;
     set_thickness_data(10, kThicknessPlain, 0, 0, 0, 0, 40.0);
     materials_changed = 0;
     if (lens_setup(0) != 0) return false;

@@ -14,33 +14,8 @@
 
 namespace {
 
-struct TenSurfaces {
-    double glass[10];
-    double air[10];
-};
-
-bool make_lens(TenSurfaces& t) {
-    if (!prepare_bench_lens_arrays()) return false;
-    if (lens_new() != 0) return false;
-    for (int i = 0; i < 10; ++i) {
-        t.glass[i] = 1.6;
-        t.air[i] = 1.0;
-    }
-    LensData& l = lens_data();
-    l.image_surface = 11;
-    l.aperture_stop = 5;
-    l.entrance_beam_radius = 5.0;
-    l.field_angle = 0.1;
-    l.field_is_angle = 1;
-    set_thickness_data(0, kThicknessPlain, 0, 0, 0, 0, kObjectAtInfinity);
-    surface(0).index = t.air;
-    for (int n = 1; n <= 10; ++n) {
-        const bool front = (n % 2) == 1;
-        set_curvature_data(n, kCurvaturePlain, 0, 0, front ? 1.0 / 80 : -1.0 / 120);
-        set_thickness_data(n, kThicknessPlain, 0, 0, 0, 0, front ? 4.0 : 6.0);
-        surface(n).index = front ? t.glass : t.air;
-    }
-    surface(11).index = t.air;
+bool make_lens(TenSurfaceLens& t) {
+    if (!make_ten_surface_lens(t)) return false;
     set_thickness_data(1, kThicknessEdge, 0, 0, 6.0, 1.5, 4.0);
     set_curvature_data(10, kCurvatureAxialSlope, 0, -0.1, -1.0 / 120);
     materials_changed = 0;
@@ -48,7 +23,7 @@ bool make_lens(TenSurfaces& t) {
 }
 
 void BM_LensSetupTenSurfaces(benchmark::State& state) {
-    TenSurfaces t{};
+    TenSurfaceLens t{};
     if (!make_lens(t)) {
         state.SkipWithError("lens could not be made");
         return;
