@@ -13,7 +13,8 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 # Every test program of the normal build once more, each test twice and in a shuffled order: a
 # test that passes only in its usual place, or only the first time, shows state that outlives a
 # test. The programs get the working folder and environment ctest gives them
-# (tests/CMakeLists.txt); a failing program's output names the seed that reproduces its order.
+# (tests/CMakeLists.txt); a failing program's output names the random number of the shuffle that
+# reproduces its order.
 repeat_shuffled() {
     local program="$1" log status=0
     log="$(mktemp)"

@@ -163,7 +163,7 @@ TEST(RandomNumbers, ASeedRepeatsItsSequenceAndUniformIsNeverZero) {
 TEST(RandomNumbers, GaussianDeviatesKeepTheSecondOfAPairAndAreStandardNormal) {
     reset_random_numbers();
     random_gaussian(5);
-    const double kept = random_gaussian(99);  // the stored one, whatever the seed
+    const double kept = random_gaussian(99);  // the stored one, whatever the start value
     reset_random_numbers();
     random_gaussian(5);
     EXPECT_EQ(random_gaussian(0), kept);
