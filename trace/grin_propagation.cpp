@@ -127,15 +127,47 @@ void into_end_frame(const SurfaceRecord& e, RayRecord& probe) {
     enter_surface_frame(*e.decentre, probe, false);
 }
 
-EndTest end_test(const SurfaceRecord& e, const double R[3], const double T[3], double dz,
-                 RayRecord& probe) {
+// The medium is integrated in the frame the ray travels in between its two surfaces: the
+// medium surface's own frame, turned by that surface's coordinate return or repeated tilt as
+// the transfer to the next surface turns it. A ray traced backwards stands in the medium
+// surface's frame when it meets that surface; these carry it between the two.
+void into_transfer_frame(const SurfaceRecord& g, RayRecord& ray) {
+    if (g.return_coordinates != nullptr) {
+        leave_surface_frame(*g.return_coordinates, ray, false);
+    } else if (g.second_tilt && g.decentre != nullptr) {
+        repeat_surface_tilt(*g.decentre, ray, false);
+    }
+}
+
+void out_of_transfer_frame(const SurfaceRecord& g, RayRecord& ray) {
+    if (g.return_coordinates != nullptr) {
+        enter_surface_frame(*g.return_coordinates, ray, false);
+    } else if (g.second_tilt && g.decentre != nullptr) {
+        rotate_transposed(*g.decentre, ray.x, ray.y, ray.z);
+        rotate_transposed(*g.decentre, ray.k, ray.l, ray.m);
+    }
+}
+
+// Carries a point and direction of the medium's frame into the end surface's frame: forwards
+// the end surface's own frame (its vertex dz ahead), backwards the medium surface's frame.
+void into_end_surface(const SurfaceRecord& e, const SurfaceRecord& g, RayRecord& ray, double dz) {
+    ray.z -= dz;
+    if (ray.backward) {
+        out_of_transfer_frame(g, ray);
+    } else {
+        into_end_frame(e, ray);
+    }
+}
+
+EndTest end_test(const SurfaceRecord& e, const SurfaceRecord& g, const double R[3],
+                 const double T[3], double dz, RayRecord& probe) {
     probe.x = R[0];
     probe.y = R[1];
-    probe.z = R[2] - dz;
+    probe.z = R[2];
     probe.k = T[0];
     probe.l = T[1];
     probe.m = T[2];
-    if (!probe.backward) into_end_frame(e, probe);
+    into_end_surface(e, g, probe, dz);
     SagPoint p{};
     surface_sag_normal(e, probe.x, probe.y, p);
     EndTest t{};
@@ -148,12 +180,30 @@ EndTest end_test(const SurfaceRecord& e, const double R[3], const double T[3], d
 }
 
 // Stores a kind 3 ray's path point; the buffer grows when it is full and keeps its old rows
-// when it cannot.
-void record_path_point(RayRecord& ray, const double R[3]) {
+// when it cannot. The drawing takes the points in the medium surface's frame: when that
+// surface returns the coordinates to the frame before its own decentre, the integration ran
+// in that undecentred frame and the point is carried back into the surface's.
+void record_path_point(RayRecord& ray, const SurfaceRecord& g, int g_number, const double R[3]) {
     DrawingBuffers& b = drawing_buffers();
     const int row = static_cast<int>(ray.dtan_x) + 1;
     if (row >= b.point_rows) grow_drawing_points();
-    set_drawing_point(row, R[0], R[1], R[2]);
+    double p[3] = {R[0], R[1], R[2]};
+    const DecentreRecord* d = g.decentre;
+    if (d != nullptr && g.return_coordinates != nullptr &&
+        g.return_coordinates->pickup_source == g_number) {
+        if (d->tilt_mode > 0) {
+            p[0] -= d->dcx;
+            p[1] -= d->dcy;
+            p[2] -= d->dcz;
+        }
+        if (d->rotation_kind != 0) rotate_by_tilt(*d, p[0], p[1], p[2]);
+        if (d->tilt_mode < 0) {
+            p[0] -= d->dcx;
+            p[1] -= d->dcy;
+            p[2] -= d->dcz;
+        }
+    }
+    set_drawing_point(row, p[0], p[1], p[2]);
     ray.dtan_x = row;
 }
 
@@ -184,34 +234,101 @@ bool medium_aperture_passes(int g, RayRecord& ray, const double R[3]) {
     return true;
 }
 
+// The index of the medium after surface p where a ray traced backwards stands on surface n
+// (in n's frame): the point is taken into the frame that medium is integrated in.
+double index_behind(int n, int p, const RayRecord& ray) {
+    RayRecord probe = ray;
+    const SurfaceRecord& s = surface(n);
+    if (s.decentre != nullptr) {
+        leave_surface_frame(*s.decentre, probe, false);
+        if (s.decentre_reference != nullptr) {
+            enter_surface_frame(*s.decentre_reference, probe, false);
+        }
+    }
+    double index = 0.0;
+    grin_index_at(p, ray.wavelength, probe.x, probe.y, probe.z + surface(p).thickness, &index);
+    return index;
+}
+
+// The index of the medium after surface n where a forward ray stands on n (in n's frame): in
+// the transfer frame, where the integration takes the ray up, which differs from the surface's
+// own when the surface returns the coordinates or repeats its tilt.
+double index_ahead(int n, const RayRecord& ray) {
+    const SurfaceRecord& s = surface(n);
+    double index = 0.0;
+    if (s.return_coordinates != nullptr || (s.second_tilt && s.decentre != nullptr)) {
+        RayRecord probe = ray;
+        into_transfer_frame(s, probe);
+        grin_index_at(n, ray.wavelength, probe.x, probe.y, probe.z, &index);
+    } else {
+        grin_index_at(n, ray.wavelength, ray.x, ray.y, ray.z, &index);
+    }
+    return index;
+}
+
+bool usable(double index) {
+    return std::isfinite(index) && std::fabs(index) >= kZeroDenominator;
+}
+
+// Traced backwards, a ray meets the surface that carries the medium it travels in on its way
+// out: it refracts into the medium before that surface, straight into a gradient medium there.
+void leave_grin_backward(int n, RayRecord& ray) {
+    const Tables t = tables_after(n, ray);
+    if (t.table == nullptr) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    const int w = ray.wavelength;
+    const std::int16_t state_before = ray.grin_state;
+    const double index_before = ray.grin_index;
+    double n1 = ray.grin_index;
+    if (ray.grin_state == 0) {
+        if (ray.prev_medium == nullptr) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+        n1 = ray.prev_medium[w];
+    }
+    auto restore = [&] {
+        ray.grin_state = state_before;
+        ray.grin_index = index_before;
+    };
+    const int p = n - 1;
+    if (p >= 1 && surface(p).grin != nullptr) {
+        const double index = index_behind(n, p, ray);
+        if (!usable(index)) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+        set_grin_entry_index(n1);
+        ray.grin_index = index;
+        ray.grin_state = 2;
+        if (!bend_at(n, ray, t, n1, index)) {
+            restore();
+            return;
+        }
+        if (surface(n).perfect_lens != nullptr) ray.grin_index = index_behind(n, p, ray);
+        renormalise(ray);
+        ray.grin_state = 1;
+        ray.grin_surface = static_cast<std::int16_t>(p);
+        return;
+    }
+    ray.grin_index = n1;
+    ray.grin_state = -1;
+    if (!bend_at(n, ray, t, n1, t.table[w])) {
+        restore();
+        return;
+    }
+    renormalise(ray);
+    ray.grin_state = 0;
+    ray.grin_surface = 0;
+}
+
 }  // namespace
 
 void refract_into_grin(int n, RayRecord& ray) {
     if (ray.backward) {
-        // Traced backwards the ray meets the medium's own surface on its way out of it.
-        if (ray.grin_state == 0 || ray.grin_surface != n) {
-            set_ray_failure(ray, kRayFailNotAvailable);
-            return;
-        }
-        const Tables t = tables_after(n, ray);
-        if (t.table == nullptr) {
-            set_ray_failure(ray, kRayFailMissed);
-            return;
-        }
-        const SurfaceRecord& s = surface(n);
-        if (s.grating_spacing != 0.0 || s.diffractive != nullptr || s.hologram != nullptr ||
-            s.perfect_lens != nullptr) {
-            set_ray_failure(ray, kRayFailNotAvailable);
-            return;
-        }
-        if (!bend_at(n, ray, t, ray.grin_index, t.table[ray.wavelength])) return;
-        renormalise(ray);
-        ray.grin_state = 0;
-        ray.grin_surface = 0;
-        return;
-    }
-    if (trace_globals().backward_step) {
-        set_ray_failure(ray, kRayFailNotAvailable);
+        leave_grin_backward(n, ray);
         return;
     }
     const Tables t = tables_after(n, ray);
@@ -233,8 +350,7 @@ void refract_into_grin(int n, RayRecord& ray) {
         ray.grin_state = 1;
     }
     set_grin_entry_index(n1);
-    double index;
-    grin_index_at(n, w, ray.x, ray.y, ray.z, &index);
+    double index = index_ahead(n, ray);
     if (!std::isfinite(index) || std::fabs(index) < kZeroDenominator) {
         set_ray_failure(ray, kRayFailMissed);
         return;
@@ -244,6 +360,8 @@ void refract_into_grin(int n, RayRecord& ray) {
         ray.grin_state = state_before;  // a failed ray keeps the state it came with
         return;
     }
+    // A perfect lens moves the ray on its surface: the medium takes it up where it left.
+    if (surface(n).perfect_lens != nullptr) ray.grin_index = index_ahead(n, ray);
     renormalise(ray);
     ray.grin_state = 1;
     ray.grin_surface = static_cast<std::int16_t>(n + (ray.group_offset >= 1 ? ray.group_offset : 0));
@@ -254,9 +372,10 @@ void propagate_in_grin(int end, RayRecord& ray) {
     const SurfaceRecord& gs = surface(g);
     if (gs.grin == nullptr) return;
     const bool backward = ray.backward != 0;
-    if (backward != (trace_globals().backward_step != 0) ||
-        (backward && (end != g || gs.decentre != nullptr))) {
-        set_ray_failure(ray, kRayFailNotAvailable);
+    // Traced backwards the medium ends at its own surface; the surface before it is not the
+    // medium's end.
+    if (backward && end != g) {
+        set_ray_failure(ray, kRayFailMissed);
         return;
     }
     if (ray.kind == kRayKept) {
@@ -270,9 +389,10 @@ void propagate_in_grin(int end, RayRecord& ray) {
         return;
     }
     const int w = ray.wavelength;
-    // Forwards the integration runs in the medium's frame, from the end surface's vertex
-    // shifted back by the gap; backwards the ray is already in the medium's own surface frame.
+    // Forwards the ray stands in the transfer frame with its z from the end surface's vertex,
+    // shifted back here by the gap; backwards it stands in the medium surface's frame.
     const double dz = backward ? 0.0 : es.vertex_position - gs.vertex_position;
+    if (backward) into_transfer_frame(gs, ray);
     double R[3] = {ray.x, ray.y, ray.z + dz};
     const double n_start = std::fabs(ray.grin_index);
     double T[3] = {n_start * ray.k, n_start * ray.l, n_start * ray.m};
@@ -283,7 +403,7 @@ void propagate_in_grin(int end, RayRecord& ray) {
     double p0 = ray.grin_index * ray.grin_index;
     double d0 = 2.0 * (G1[0] * T[0] + G1[1] * T[1] + G1[2] * T[2]);
     RayRecord probe = ray;  // carries trial points into the end surface's frame
-    EndTest test = end_test(es, R, T, dz, probe);
+    EndTest test = end_test(es, gs, R, T, dz, probe);
     double gap_before = test.gap;
     double dt = full_step;
     bool approach = false;
@@ -315,7 +435,7 @@ void propagate_in_grin(int end, RayRecord& ray) {
         optical += dt * ((p0 + n2) * 0.5 - (d1 - d0) * dt / 12.0);
         p0 = n2;
         d0 = d1;
-        test = end_test(es, R, T, dz, probe);
+        test = end_test(es, gs, R, T, dz, probe);
         if (!std::isfinite(test.gap)) {
             set_ray_failure(ray, kRayFailMissed);
             return;
@@ -336,7 +456,7 @@ void propagate_in_grin(int end, RayRecord& ray) {
         } else {
             dt = full_step;
             gap_before = test.gap;
-            if (ray.kind == kRayKept) record_path_point(ray, R);
+            if (ray.kind == kRayKept) record_path_point(ray, gs, ray.surface - 1, R);
             if (!medium_aperture_passes(g, ray, R)) return;
         }
         if (std::fabs(dt) < kOnSurface) break;
@@ -349,11 +469,11 @@ void propagate_in_grin(int end, RayRecord& ray) {
     // On the end surface: back to its vertex, into its frame, the path added.
     ray.x = R[0];
     ray.y = R[1];
-    ray.z = R[2] - dz;
+    ray.z = R[2];
     ray.k = T[0] / index;
     ray.l = T[1] / index;
     ray.m = T[2] / index;
-    if (!backward) into_end_frame(es, ray);
+    into_end_surface(es, gs, ray, dz);
     ray.nx = test.normal[0];
     ray.ny = test.normal[1];
     ray.nz = test.normal[2];
@@ -423,42 +543,37 @@ void propagate_in_grin(int end, RayRecord& ray) {
 
 void enter_grin_backward(int n, RayRecord& ray) {
     const int g = n - 1;
-    const SurfaceRecord& gs = surface(g);
-    const SurfaceRecord& s = surface(n);
-    if (gs.grin == nullptr || gs.decentre != nullptr || s.decentre != nullptr ||
-        s.grating_spacing != 0.0 || s.diffractive != nullptr || s.hologram != nullptr ||
-        s.perfect_lens != nullptr || ray.prev_medium == nullptr) {
-        set_ray_failure(ray, kRayFailNotAvailable);
-        return;
-    }
-    const int w = ray.wavelength;
-    // The medium's index at the point, in the frame of the surface where the medium begins.
-    double index;
-    grin_index_at(g, w, ray.x, ray.y, ray.z + gs.thickness, &index);
-    if (!std::isfinite(index) || std::fabs(index) < kZeroDenominator) {
+    if (g < 1 || surface(g).grin == nullptr || ray.prev_medium == nullptr) {
         set_ray_failure(ray, kRayFailMissed);
         return;
     }
-    const Tables t{backward_index(n), nullptr, s.medium_kind_backward};
-    const double saved_index = ray.grin_index;
-    ray.grin_index = index;
-    if (!bend_at(n, ray, t, ray.prev_medium[w], index)) {
-        ray.grin_index = saved_index;
+    const int w = ray.wavelength;
+    const double index = index_behind(n, g, ray);
+    if (!usable(index)) {
+        set_ray_failure(ray, kRayFailMissed);
         return;
     }
-    renormalise(ray);
+    const Tables t{backward_index(n), nullptr, surface(n).medium_kind_backward};
+    const std::int16_t state_before = ray.grin_state;
+    const double index_before = ray.grin_index;
+    // The special surfaces read the outgoing index from the gradient state.
+    ray.grin_index = index;
     ray.grin_state = 1;
+    if (!bend_at(n, ray, t, ray.prev_medium[w], index)) {
+        ray.grin_state = state_before;
+        ray.grin_index = index_before;
+        return;
+    }
+    if (surface(n).perfect_lens != nullptr) ray.grin_index = index_behind(n, g, ray);
+    renormalise(ray);
     ray.grin_surface = static_cast<std::int16_t>(g);
 }
 
 void start_backward_in_grin(int n, RayRecord& ray) {
     if (n < 2 || surface(n - 1).grin == nullptr) return;
-    const int g = n - 1;
-    double index;
-    grin_index_at(g, ray.wavelength, ray.x, ray.y, ray.z + surface(g).thickness, &index);
-    ray.grin_index = index;
+    ray.grin_index = index_behind(n, n - 1, ray);
     ray.grin_state = 1;
-    ray.grin_surface = static_cast<std::int16_t>(g);
+    ray.grin_surface = static_cast<std::int16_t>(n - 1);
 }
 
 void install_grin_propagation() {

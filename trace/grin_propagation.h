@@ -8,10 +8,11 @@
 // surface by Newton steps along T. Drawing rays (kind 3) leave their path in the lens drawing's
 // point buffer. Nothing here allocates except that buffer's growth.
 //
-// Rays traced backwards by the aiming's backward step cross gradient media of lenses without
-// decentres at the medium: entered at the surface behind the medium, integrated back to the
-// medium's own surface and refracted out there. Anything else traced backwards through a
-// gradient medium fails with kRayFailNotAvailable.
+// Rays traced backwards (the aiming's backward step) cross a gradient medium from the surface
+// behind it to its own surface: they enter it at the surface behind, are integrated back in the
+// same frame the forward trace integrates in, and leave it at the medium's own surface, into
+// the medium before (a gradient medium there too). Gratings, diffractive and holographic
+// surfaces and perfect lenses on either surface bend them as they bend forward rays.
 #pragma once
 
 struct RayRecord;

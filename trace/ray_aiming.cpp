@@ -411,10 +411,13 @@ void trace_to_previous_surface(RayRecord& ray) {
         rotate_transposed(*s.decentre, ray.x, ray.y, ray.z);
         rotate_transposed(*s.decentre, ray.k, ray.l, ray.m);
     }
-    // The surface step enters the surface's own frame again.
+    // The surface step enters the surface's own frame again; inside a gradient medium it
+    // enters the decentre alone.
     if (s.decentre != nullptr) {
         leave_surface_frame(*s.decentre, ray, false);
-        if (s.decentre_reference != nullptr) enter_surface_frame(*s.decentre_reference, ray, false);
+        if (s.decentre_reference != nullptr && ray.grin_state == 0) {
+            enter_surface_frame(*s.decentre_reference, ray, false);
+        }
     }
     ray.surface = n;
     intersect_and_refract(n, ray);

@@ -14,6 +14,7 @@
 #include "tests/trace/trace_fixture.h"
 #include "trace/drawing_buffers.h"
 #include "trace/grin_propagation.h"
+#include "trace/lens_setup.h"
 #include "trace/special_surfaces.h"
 
 namespace {
@@ -43,6 +44,11 @@ protected:
     }
     void TearDown() override {
         surface(1).grin = nullptr;
+        for (int n : {1, 2}) {
+            surface(n).aperture_check = 0;
+            surface(n).aperture_radius = 0.0;
+        }
+        lens_data().grck = 0;
         TraceTest::TearDown();
     }
 
@@ -56,9 +62,10 @@ protected:
 
     // A ray from air meeting the plane surface 1 at height y0 with direction (0, sin a, cos a),
     // refracted into the medium and carried to surface 2.
-    RayRecord trace_rod(double y0, double a, int kind = kRayPlain) {
+    RayRecord trace_rod(double y0, double a, int kind = kRayPlain, bool check = false) {
         RayRecord r{};
         r.kind = static_cast<std::uint8_t>(kind);
+        r.check_apertures = check ? 1 : 0;
         r.surface = 1;
         r.y = y0;
         r.l = std::sin(a);
@@ -228,6 +235,151 @@ TEST_F(GrinTest, DrawingRayGrowsThePointBufferAndKeepsItsPoints) {
         EXPECT_NEAR(b.points[row][1], 0.5 * std::cos(w * z / t0z), 1e-9) << row;
     }
     free_lens_drawing();
+}
+
+// The rod's apertures: its own surface's along the path (only with GRCK on), and the end
+// surface's where the ray arrives. A ray entering on the axis at angle a swings out to
+// sin(a) / (n_b R1) inside the rod and leaves lower, where the sinusoid puts it.
+TEST_F(GrinTest, ApertureChecksAlongAndAtTheEndOfTheMedium) {
+    const double nb = 1.6, r1 = 0.15, length = 12.0, a = 0.1;
+    coefficient(0, r1);
+    medium(kSel, 0.01, length);
+    const double peak = std::sin(a) / (nb * r1);
+    const double exit = selfoc_exit(nb, r1, 0.0, a, length).y;
+    ASSERT_LT(exit + 0.004, peak);  // the ray turns back inside the rod
+
+    // Rectangles with corners (-1, -h) and (1, h).
+    auto rectangle = [](double h, std::uint8_t action) {
+        SpecialAperture e{};
+        e.shape = kApertureRectangle;
+        e.x[0] = -1.0;
+        e.x[1] = 1.0;
+        e.y[0] = -h;
+        e.y[1] = h;
+        e.action = action;
+        return e;
+    };
+    struct Case {
+        const char* name;
+        bool grck, check;
+        double radius1, radius2;  // circular apertures; 0 none
+        double clear1;            // half height of a clear rectangle on surface 1; 0 none
+        double clear2, obstruct2; // the same on surface 2, and an obstruction there
+        int failure;
+    };
+    const double in = 0.002;  // margin inside or outside the ray's heights
+    const Case cases[] = {
+        {"rod aperture cuts the path", true, true, peak - in, 0, 0, 0, 0, kRayFailAperture},
+        {"rod aperture without GRCK", false, true, peak - in, 0, 0, 0, 0, 0},
+        {"rod aperture wide enough", true, true, peak + in, 0, 0, 0, 0, 0},
+        {"ray that checks no apertures", true, false, peak - in, exit - in, 0, 0, 0, 0},
+        {"rod rectangle cuts the path", true, true, 0, 0, peak - in, 0, 0, kRayFailAperture},
+        {"rod rectangle wide enough", true, true, 0, 0, peak + in, 0, 0, 0},
+        {"end aperture below the exit", false, true, 0, exit - in, 0, 0, 0, kRayFailAperture},
+        {"end aperture above the exit", false, true, 0, exit + in, 0, 0, 0, 0},
+        {"end rectangle below the exit", false, true, 0, 0, 0, exit - in, 0, kRayFailAperture},
+        {"end obstruction over the exit", false, true, 0, 0, 0, 0, exit + in,
+         kRayFailSpecialAperture},
+        {"end obstruction below the exit", false, true, 0, 0, 0, 0, exit - in, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        lens_data().grck = c.grck ? 1 : 0;
+        surface(1).aperture_check = c.radius1 > 0.0 ? 1 : 0;
+        surface(1).aperture_radius = c.radius1;
+        surface(2).aperture_check = c.radius2 > 0.0 ? 1 : 0;
+        surface(2).aperture_radius = c.radius2;
+        SpecialAperture one = rectangle(c.clear1, kActionClear);
+        SpecialAperture two =
+            c.obstruct2 > 0.0 ? rectangle(c.obstruct2, kActionObstruct) : rectangle(c.clear2, kActionClear);
+        surface(1).special_apertures = c.clear1 > 0.0 ? &one : nullptr;
+        surface(1).special_aperture_count = c.clear1 > 0.0 ? 1 : 0;
+        const bool end_special = c.clear2 > 0.0 || c.obstruct2 > 0.0;
+        surface(2).special_apertures = end_special ? &two : nullptr;
+        surface(2).special_aperture_count = end_special ? 1 : 0;
+        const RayRecord r = trace_rod(0.0, a, kRayPlain, c.check);
+        EXPECT_EQ(r.failure, c.failure);
+        if (c.failure == 0) EXPECT_NEAR(r.y, exit, 1e-9);
+        for (int n : {1, 2}) {
+            surface(n).special_apertures = nullptr;
+            surface(n).special_aperture_count = 0;
+        }
+    }
+}
+
+// A drawing ray stopped by the rod's aperture keeps only the points inside it.
+TEST_F(GrinTest, DrawingRayStoppedInTheRodKeepsThePointsInside) {
+    ASSERT_EQ(init_lens_drawing(), 0);
+    const double nb = 1.6, r1 = 0.15, a = 0.1;
+    coefficient(0, r1);
+    medium(kSel, 0.01, 12.0);
+    const double radius = 0.9 * std::sin(a) / (nb * r1);
+    lens_data().grck = 1;
+    surface(1).aperture_check = 1;
+    surface(1).aperture_radius = radius;
+    const RayRecord r = trace_rod(0.0, a, kRayKept, true);
+    EXPECT_EQ(r.failure, kRayFailAperture);
+    const int last = static_cast<int>(r.dtan_x);
+    ASSERT_GE(last, 1);
+    const DrawingBuffers& b = drawing_buffers();
+    EXPECT_LE(std::fabs(b.points[last][1]), radius);
+    EXPECT_GT(std::fabs(b.points[last + 1][1]), radius);  // stored, then given up
+    free_lens_drawing();
+}
+
+// A drawing ray's points lie in the frame of the surface where the medium begins. In a
+// homogeneous medium (WOD with R1 = 0) the path from the entry point P along the refracted
+// direction D is straight, and with dR/dt = n D the point of step i is P + i dt n D, in that
+// surface's frame, whether or not the surface returns the coordinates after it (the
+// integration then runs in the undecentred frame).
+TEST_F(GrinTest, PathPointsAreInTheFrameOfTheMediumSurface) {
+    ASSERT_EQ(init_lens_drawing(), 0);
+    const double step = 0.25, length = 10.0, nb = 1.6;
+    medium(kWod, step, length);
+    DecentreRecord tilt{};
+    tilt.dcy = 0.4;
+    tilt.dcx = -0.1;
+    const double t = 5.0 * M_PI / 180.0;
+    const double rotation[9] = {1, 0, 0, 0, std::cos(t), std::sin(t), 0, -std::sin(t), std::cos(t)};
+    for (int i = 0; i < 9; ++i) tilt.rotation[i] = rotation[i];
+    tilt.rotation_kind = 1;
+    tilt.tilt_mode = 1;
+    DecentreRecord back{};
+    back.pickup_source = 1;
+    struct Release {
+        ~Release() {
+            surface(1).decentre = nullptr;
+            surface(1).return_coordinates = nullptr;
+            free_lens_drawing();
+        }
+    } release;
+    for (bool returned : {false, true}) {
+        SCOPED_TRACE(returned ? "coordinates returned" : "decentre kept");
+        surface(1).decentre = &tilt;
+        surface(1).return_coordinates = returned ? &back : nullptr;
+        if (returned) prepare_return_coordinates(1);
+        RayRecord r{};
+        r.kind = kRayKept;
+        r.surface = 0;
+        r.y = 0.3;
+        r.z = -5.0;
+        r.l = std::sin(0.15);
+        r.m = std::cos(0.15);
+        r.medium = r.prev_medium = air_.data();
+        trace_to_surface(r, 1);
+        ASSERT_EQ(r.failure, 0);
+        const double P[3] = {r.x, r.y, r.z}, D[3] = {r.k, r.l, r.m};
+        trace_to_surface(r, 2);
+        ASSERT_EQ(r.failure, 0);
+        ASSERT_GE(r.dtan_x, 20.0);
+        EXPECT_EQ(r.sphere_path, 1.0);
+        const DrawingBuffers& b = drawing_buffers();
+        for (int row : {1, 2, 17, static_cast<int>(r.dtan_x)}) {
+            for (int i = 0; i < 3; ++i) {
+                EXPECT_NEAR(b.points[row][i], P[i] + row * step * nb * D[i], 1e-12) << row;
+            }
+        }
+    }
 }
 
 }  // namespace
