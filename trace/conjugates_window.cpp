@@ -192,7 +192,9 @@ int paraxial_window_proc(GridEvent& event) {
         case 6: {
             if (event.text == nullptr) return 0;
             const int rc = run_command_string(event.text, 1);
-            if (rc != 0) return rc;
+            // A line that ended the run (an accepted exit, a failed reload) leaves nothing to
+            // redraw.
+            if (rc != 0 || running_flag() == 0) return rc;
             return common_tail(false);
         }
         default:

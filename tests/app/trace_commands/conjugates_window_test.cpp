@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -12,6 +13,7 @@
 #include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
 #include "runtime/command_levels.h"
+#include "runtime/messages.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "trace/conjugates.h"
 #include "trace/lens_setup.h"
@@ -119,6 +121,69 @@ TEST_F(ConjugatesWindow, TableAndEnteredValues) {
     pop_command_level(false);
     EXPECT_EQ(level_count(), 0);
     EXPECT_NEAR(surface(2).thickness, b.image_distance, 1e-9);
+}
+
+// A line typed into a cell runs as a command line: the table is drawn again after it, unless
+// the line failed or ended the run.
+TEST_F(ConjugatesWindow, TextEnteredRunsAsACommandLine) {
+    type("paraxial_window");
+    ASSERT_EQ(level_count(), 1);
+    struct Case {
+        const char* name;
+        const char* text;
+        bool running;
+        bool failed, redrawn;
+    };
+    const Case cases[] = {
+        {"a line that runs", "a = 5", true, false, true},
+        {"a line that fails", "no_such_command_here 3", true, true, false},
+        {"a line after which the run ended", "a = 6", false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        set_running_flag(c.running ? 1 : 0);
+        run_.output.str("");
+        char text[64];
+        std::snprintf(text, sizeof text, "%s", c.text);
+        GridEvent typed;
+        typed.code = 6;
+        typed.text = text;
+        const int rc = run_command_level(typed);
+        set_running_flag(1);
+        EXPECT_EQ(rc != 0, c.failed) << rc;
+        EXPECT_EQ(output().find("APERTURE") != std::string::npos, c.redrawn) << output();
+    }
+}
+
+// Another level pushed over the window suspends it: its next display neither brings the lens
+// up to date nor resets how the field was last entered. Leaving or re-running ends that.
+TEST_F(ConjugatesWindow, ALevelPushedOverTheWindowSuspendsIt) {
+    type("paraxial_window");
+    ASSERT_EQ(level_count(), 1);
+    struct Case {
+        int argument;
+        int mode_after_display;  // 2 kept (image height entered), 1 reset (field as a height)
+    };
+    for (const Case& c : {Case{1, 2}, Case{0, 1}, Case{-1, 1}, Case{1, 2}}) {
+        SCOPED_TRACE(c.argument);
+        GridEvent entered;
+        entered.code = 5;
+        entered.field = kItemImageHeight;
+        entered.value.d = -12.0;
+        ASSERT_EQ(run_command_level(entered), 0);
+        ASSERT_EQ(conjugates_state().field_edit_mode, 2);
+        GridEvent change;
+        change.code = 7;
+        change.argument = c.argument;
+        EXPECT_EQ(run_command_level(change), 0);
+        run_.output.str("");
+        GridEvent shown;
+        shown.code = 8;
+        EXPECT_EQ(run_command_level(shown), 0);
+        EXPECT_EQ(conjugates_state().field_edit_mode, c.mode_after_display);
+        EXPECT_NE(output().find("APERTURE"), std::string::npos);
+        EXPECT_NEAR(conjugates_block().image_height, -12.0, 1e-9);
+    }
 }
 
 }  // namespace

@@ -101,5 +101,64 @@ TEST_F(ConjugatesTest, MagnificationOfAnAfocalMatrixIsIgnored) {
     EXPECT_EQ(surface(2).thickness, last);
 }
 
+// Every first-order value of the block on the thick singlet (n = 1.5168, radii 50 and -80,
+// 6 thick, object 300 before it, 10 high, beam radius 8 at the first surface, image plane 90
+// behind it) from the textbook thick lens: surface powers P1 = (n - 1) c1, P2 = (1 - n) c2,
+// P = P1 + P2 - P1 P2 t / n; principal planes t P2 / (n P) behind the first vertex and
+// t P1 / (n P) before the last; Gauss from them; a paraxial marginal ray traced by hand.
+TEST_F(ConjugatesTest, BlockHoldsTheFirstOrderValuesOfTheThickLens) {
+    const double n = kGlass.n[0], c1 = 1.0 / 50, c2 = -1.0 / 80, t = 6.0;
+    const double d0 = 300.0, h = 10.0, y = 8.0, last = 90.0;
+    const double p1 = (n - 1) * c1, p2 = (1 - n) * c2, power = p1 + p2 - p1 * p2 * t / n;
+    const double f = 1.0 / power;
+    const double front = t * p2 / (n * power);  // first principal plane from surface 1
+    const double rear = t * p1 / (n * power);   // second principal plane before surface 2
+    const double s = d0 + front;
+    const double s_image = 1.0 / (1.0 / f - 1.0 / s);
+    const double m = -s_image / s;
+    // Marginal ray from the axial object point through height 8 on surface 1.
+    const double u0 = y / d0;
+    const double u1 = (u0 - (n - 1) * c1 * y) / n;
+    const double y2 = y + t * u1;
+    const double u_image = n * u1 - (1 - n) * c2 * y2;
+    const double na = std::sin(std::atan(u0));
+    const double na_image = std::sqrt(1 - na * na) * std::fabs(u_image);
+    const double petzval = 1.0 / (c1 * (1 - n) / n + c2 * (n - 1) / n);
+    constexpr double kDeg = 180.0 / M_PI;
+
+    const ConjugatesBlock& b = conjugates_block();
+    struct Value {
+        const char* name;
+        double got, want;
+    };
+    const Value values[] = {
+        {"entrance beam radius", b.beam_radius, y},
+        {"object-space NA", b.object_na, na},
+        {"image-space NA", b.image_na, na_image},
+        {"working F-number", b.f_number, 1.0 / (2.0 * na_image)},
+        {"image-space slope", std::fabs(b.image_slope), std::fabs(u_image)},
+        {"field angle of the lens", b.lens_field_angle_degrees, std::atan(-h / d0) * kDeg},
+        {"field angle at the entrance pupil", b.field_angle_degrees, std::atan2(-h, d0) * kDeg},
+        {"object height", b.object_height, h},
+        {"paraxial image height", b.image_height, h * m},
+        {"object distance", b.object_distance, d0},
+        {"image distance from the last surface", b.image_distance, s_image - rear},
+        {"magnification", b.magnification, m},
+        {"object from the front principal plane", b.object_from_principal, s},
+        {"image from the rear principal plane", b.image_from_principal, s_image},
+        {"front principal plane from surface 1", b.front_principal, front},
+        {"rear principal offset", b.rear_principal, rear},
+        {"first to last surface", b.lens_length, t},
+        {"object to image", b.total_track, d0 + t + last},
+        {"last surface to image", b.last_gap, last},
+        {"focal length", b.focal_length, f},
+        {"Lagrange invariant", b.lagrange, h * y / d0},
+        {"Petzval radius", b.petzval_radius, petzval},
+    };
+    for (const Value& v : values) {
+        EXPECT_NEAR(v.got, v.want, 1e-10 * std::fmax(1.0, std::fabs(v.want))) << v.name;
+    }
+}
+
 }  // namespace
 }  // namespace paraxial_test
