@@ -242,8 +242,12 @@ TEST_F(Aiming, RaysTracedBackThroughAGradientRod) {
     }
 }
 
-// Wide-angle aiming through a gradient rod in front of the stop: the chief ray and an upper rim
-// ray aimed at points of the stop meet them.
+// Wide-angle aiming through a gradient rod in front of the stop: rays aimed at points of the
+// stop meet them. The rod folds the 20 degree beam: scanned across by forward rays, the beam
+// reaches the stop no lower than a turning height, and lower still only through the plane faces
+// of the rod outside the radii the set-up gave them, which the search backwards takes as the
+// faces' edges. Points of the stop below the lowest ray so found have no ray of that field, and
+// their aims fail instead of returning some other ray.
 TEST_F(Aiming, WideAngleRaysThroughAGradientRodMeetTheirPointsOfTheStop) {
     install_grin_propagation();
     install_surface_probes();
@@ -265,10 +269,39 @@ TEST_F(Aiming, WideAngleRaysThroughAGradientRodMeetTheirPointsOfTheStop) {
     lens_data().wide_angle = 1;
     const double R = surface(3).aperture_radius;
     ASSERT_GT(R, 0.0);
-    for (double b : {0.0, 0.5}) {
+    // The lowest point of the stop the field's rays reach within the faces' radii, scanning
+    // their heights in the entrance plane finely across the turning point.
+    const double face1 = surface(1).aperture_radius, face2 = surface(2).aperture_radius;
+    ASSERT_GT(face1, 0.0);
+    ASSERT_GT(face2, 0.0);
+    double lowest = 1e30;
+    for (double y0 = -13.0; y0 <= -6.0; y0 += 0.01) {
+        RayRecord f{};
+        f.kind = kRayPlain;
+        f.y = y0;
+        f.z = -1.0;
+        f.l = std::sin(20.0 * kDeg);
+        f.m = std::cos(20.0 * kDeg);
+        f.medium = f.prev_medium = surface(0).index;
+        trace_to_surface(f, 1);
+        const double y1 = f.y;
+        trace_to_surface(f, 2);
+        const double y2 = f.y;
+        trace_to_surface(f, 3);
+        ASSERT_EQ(f.failure, 0) << y0;
+        if (std::fabs(y1) <= face1 && std::fabs(y2) <= face2) lowest = std::fmin(lowest, f.y);
+    }
+    ASSERT_LT(lowest, 0.0);
+    ASSERT_LT(-0.5 * R, lowest - 0.01 * R);  // the rim ray that fails has no ray to find
+    for (double b : {0.0, 0.5, 0.9, -0.15, -0.3, -0.5, -0.9}) {
         SCOPED_TRACE(testing::Message() << b);
         RayRecord r = ray(1.0, 0.0, b);
         setup_ray_at_object(r, nullptr);
+        if (b * R < lowest - 0.01 * R) {
+            EXPECT_EQ(r.failure, kRayFailMissed);
+            continue;
+        }
+        ASSERT_GT(b * R, lowest + 0.01 * R);  // no point near the fold, where the aim is ill-posed
         ASSERT_EQ(r.failure, 0);
         trace_to_surface(r, 3);
         ASSERT_EQ(r.failure, 0);
