@@ -396,7 +396,11 @@ void trace_hologram(int n, RayRecord& ray) {
         set_ray_failure(ray, kRayFailMissed);
         return;
     }
-    const double gamma = c < 0.0 ? -c - std::sqrt(qq) : std::sqrt(qq) - c;
+    // The transmitted ray stays on the side of the surface the incoming ray travels to. The
+    // hologram's term may carry a normal part larger than the ray's own (construction points
+    // on either side of the surface), so the side is the incoming ray's, not W's.
+    const double incoming_dn = ray.k * ray.nx + ray.l * ray.ny + ray.m * ray.nz;
+    const double gamma = incoming_dn < 0.0 ? -c - std::sqrt(qq) : std::sqrt(qq) - c;
     double k = (wx + gamma * ray.nx) / n2;
     double l = (wy + gamma * ray.ny) / n2;
     const double r = 1.0 - k * k - l * l;
@@ -405,7 +409,6 @@ void trace_hologram(int n, RayRecord& ray) {
         return;
     }
     double m = std::copysign(std::sqrt(r), ray.m);
-    const double incoming_dn = ray.k * ray.nx + ray.l * ray.ny + ray.m * ray.nz;
     if (media.mirror) {
         const double dn = k * ray.nx + l * ray.ny + m * ray.nz;
         k -= 2.0 * dn * ray.nx;

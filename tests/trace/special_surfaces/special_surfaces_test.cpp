@@ -389,4 +389,77 @@ TEST_F(SpecialSurfaceTest, HologramReconstructsTheSecondPoint) {
     EXPECT_EQ(none.failure, kRayFailMissed);
 }
 
+// The hologram equation in vector form: n2 t2 x n = n1 t1 x n + (m lambda / lambda_h)(e1 - e2) x n,
+// e_i the unit vectors from the (real) construction points to the ray point, the ray staying on
+// its way through the surface. Points on a sphere of radius -25 (tilted normals), construction
+// points on one side and on either side of it: the outgoing ray satisfies the equation, and the
+// backward step, fed the reversed outgoing ray, returns the reversed incoming one.
+TEST_F(SpecialSurfaceTest, HologramOnACurvedSurfaceObeysItsEquationBothWays) {
+    surface(0).index = air_.data();
+    surface(1).index = glass_.data();
+    const double c = -1.0 / 25.0, lambda = 0.5;  // slot 0 wavelength
+    HologramRecord record{};
+    record.wavelength = 0.6;
+    struct Case {
+        Vec q1, q2;
+        int order;
+    };
+    const Case cases[] = {
+        {{0, 0, -60}, {0, 2, 90}, 1},   // either side: a large normal part
+        {{0, 0, -60}, {0, 2, 90}, -1},
+        {{1, -3, 80}, {0, 0, -50}, 1},  // either side, the other way round
+        {{3, -2, -100}, {-5, 20, -150}, -1},
+    };
+    const double points[][2] = {{1, 2}, {-3, 0.5}, {0, 0}};
+    const Vec directions[] = {unit({0.1, 0.3, 1.0}), unit({-0.2, 0.05, 1.0})};
+    for (const Case& k : cases) {
+        record.order = k.order;
+        for (int i = 0; i < 3; ++i) {
+            record.first_point[i] = k.q1[i];
+            record.second_point[i] = k.q2[i];
+        }
+        surface(1).hologram = &record;
+        for (const auto& xy : points) {
+            const double r2 = xy[0] * xy[0] + xy[1] * xy[1];
+            const Vec p{xy[0], xy[1], c * r2 / (1 + std::sqrt(1 - c * c * r2))};
+            const Vec n = unit({-c * p[0], -c * p[1], 1 - c * p[2]});
+            auto at = [&](const Vec& d, const double* before) {
+                RayRecord r = ray_at(p, d, before);
+                r.nx = n[0];
+                r.ny = n[1];
+                r.nz = n[2];
+                r.cos_i = dot(unit(d), n);
+                return r;
+            };
+            const Vec e1 = unit(add(p, k.q1, -1.0)), e2 = unit(add(p, k.q2, -1.0));
+            const Vec g = scale(add(e1, e2, -1.0), k.order * lambda / record.wavelength);
+            for (const Vec& d : directions) {
+                SCOPED_TRACE(testing::Message() << k.order << " " << k.q1[2] << " " << k.q2[2]
+                                                << " at " << xy[0] << "," << xy[1]);
+                RayRecord forward = at(d, air_.data());
+                trace_hologram(1, forward);
+                ASSERT_EQ(forward.failure, 0);
+                const Vec t{forward.k, forward.l, forward.m};
+                EXPECT_NEAR(dot(t, t), 1.0, 1e-14);
+                EXPECT_GT(dot(t, n), 0.0);
+                // The part of n2 t - n1 d - g along the surface is zero.
+                const Vec residual = add(add(scale(t, 1.5), d, -1.0), g, -1.0);
+                const Vec along = add(residual, n, -dot(residual, n));
+                for (int i = 0; i < 3; ++i) EXPECT_NEAR(along[i], 0.0, 1e-13);
+
+                RayRecord back = at(scale(t, -1.0), glass_.data());
+                back.backward = 1;
+                trace_globals().backward_step = 1;
+                trace_hologram(1, back);
+                trace_globals().backward_step = 0;
+                ASSERT_EQ(back.failure, 0);
+                EXPECT_NEAR(back.k, -d[0], 1e-13);
+                EXPECT_NEAR(back.l, -d[1], 1e-13);
+                EXPECT_NEAR(back.m, -d[2], 1e-13);
+            }
+        }
+    }
+    surface(1).hologram = nullptr;
+}
+
 }  // namespace
