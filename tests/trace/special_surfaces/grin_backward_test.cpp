@@ -2,8 +2,8 @@
 // trace: light paths are reversible, so a ray sent back from a point of the stop and then traced
 // forward from where it came out must return to that point of the stop along the reversed
 // starting direction. The lens holds two gradient media in a row (a selfoc rod, then an axial
-// and radial gradient), with decentres, coordinate returns, repeated tilts, gratings and a
-// perfect lens on the media's surfaces in turn.
+// and radial gradient), with decentres, coordinate returns, repeated tilts, gratings,
+// diffractive and holographic surfaces and a perfect lens on the media's surfaces in turn.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -42,6 +42,8 @@ struct Variant {
     bool grating1;      // a grating on the rod's entry surface
     bool grating2;      // a grating between the two media
     bool perfect3;      // a perfect lens on the exit surface of the second medium
+    bool diffractive1;  // a diffractive surface at the rod's entry
+    bool hologram2;     // a hologram between the media
 };
 
 class GrinBackward : public TraceTest {
@@ -100,6 +102,8 @@ protected:
             s.decentre = nullptr;
             s.return_coordinates = nullptr;
             s.perfect_lens = nullptr;
+            s.diffractive = nullptr;
+            s.hologram = nullptr;
             s.grating_spacing = 0.0;
             s.second_tilt = 0;
         }
@@ -146,6 +150,24 @@ protected:
             perfect_ = PerfectLensRecord{50.0, -0.5};
             surface(3).perfect_lens = &perfect_;
         }
+        if (v.diffractive1) {
+            diffractive_ = DiffractiveRecord{};
+            diffractive_.kind = 0;
+            diffractive_.working_count = 3;
+            diffractive_.working = phase_;
+            diffractive_.design_wavelength = 0.6;
+            surface(1).diffractive = &diffractive_;
+            surface(1).diffraction_order = 1;
+        }
+        if (v.hologram2) {
+            hologram_ = HologramRecord{};
+            hologram_.order = 1;
+            hologram_.wavelength = 0.6;
+            hologram_.first_point[2] = -60.0;
+            hologram_.second_point[1] = 2.0;
+            hologram_.second_point[2] = 90.0;
+            surface(2).hologram = &hologram_;
+        }
     }
 
     Medium rod_base_{1.6};
@@ -156,19 +178,26 @@ protected:
     GrinRecord rod_{}, second_{};
     DecentreRecord tilt1_{}, tilt2_{}, return1_{};
     PerfectLensRecord perfect_{};
+    DiffractiveRecord diffractive_{};
+    double phase_[3] = {0.002, -0.001, 0.00002};
+    HologramRecord hologram_{};
 };
 
 TEST_F(GrinBackward, ARayTracedBackThenForwardReturnsToItsPointOfTheStop) {
+    const bool o = false, X = true;
     const Variant variants[] = {
-        {"centred", false, false, false, false, false, false, false},
-        {"decentred rod", true, false, false, false, false, false, false},
-        {"decentred rod, coordinates returned", true, true, false, false, false, false, false},
-        {"decentred rod, tilt repeated", true, false, true, false, false, false, false},
-        {"decentre between the media", false, false, false, true, false, false, false},
-        {"grating at the entry", false, false, false, false, true, false, false},
-        {"grating between the media", false, false, false, false, false, true, false},
-        {"perfect lens at the exit", false, false, false, false, false, false, true},
-        {"all at once", true, false, false, true, true, true, true},
+        {"centred", o, o, o, o, o, o, o, o, o},
+        {"decentred rod", X, o, o, o, o, o, o, o, o},
+        {"decentred rod, coordinates returned", X, X, o, o, o, o, o, o, o},
+        {"decentred rod, tilt repeated", X, o, X, o, o, o, o, o, o},
+        {"decentre between the media", o, o, o, X, o, o, o, o, o},
+        {"grating at the entry", o, o, o, o, X, o, o, o, o},
+        {"grating between the media", o, o, o, o, o, X, o, o, o},
+        {"perfect lens at the exit", o, o, o, o, o, o, X, o, o},
+        {"diffractive surface at the entry", o, o, o, o, o, o, o, X, o},
+        {"hologram between the media", o, o, o, o, o, o, o, o, X},
+        {"all at once", X, o, o, X, o, X, X, X, o},
+        {"all at once, hologram between the media", X, o, o, X, X, o, X, o, X},
     };
     // Points (a, b) of the stop and the aim points (u, v) the ray is sent back towards.
     const double aims[][4] = {
