@@ -85,6 +85,18 @@ TEST_F(ConjugatesWindow, TableAndEnteredValues) {
     EXPECT_GE(lines, 9) << table;
     EXPECT_LE(lines, 10) << table;
 
+    // The chief ray's height at the image plane, traced by hand through the singlet: it
+    // leaves the object 20 high and crosses the stop, surface 1, at its vertex; n'u' = nu -
+    // (n' - n) c y at each surface.
+    {
+        const double u0 = -20.0 / 200.0;
+        const double u1 = u0 / kIndex;
+        const double y2 = 6.0 * u1;
+        const double u2 = kIndex * u1 - (1.0 - kIndex) * (-1.0 / 80.0) * y2;
+        const double image_height = y2 + 60.0 * u2;
+        EXPECT_NEAR(std::fabs(conjugates_block().chief_height), std::fabs(image_height), 1e-9);
+    }
+
     // The current cell's value, for editing.
     char text[64] = {};
     GridEvent shown;
