@@ -243,4 +243,42 @@ TEST_F(GrinBackward, ARayTracedBackThenForwardReturnsToItsPointOfTheStop) {
     }
 }
 
+// A ray of the reverse media stepped back surface by surface outside the aiming (no backward
+// step under way) crosses both media as the aiming's backward trace does.
+TEST_F(GrinBackward, AReverseMediaRayOutsideTheAimingCrossesTheMedia) {
+    for (const double q : {0.0, 0.4, -0.7}) {
+        SCOPED_TRACE(q);
+        RayRecord aimed{};
+        aimed.kind = kRayPlain;
+        trace_back_to_object(aimed, kStop, 0.2, q, -0.1, q + 0.2);
+        ASSERT_EQ(aimed.failure, 0);
+
+        // The same start as the aiming's: on the plane stop towards (u R, v R, -R).
+        RayRecord ray{};
+        ray.kind = kRayPlain;
+        ray.surface = kStop;
+        ray.backward = 1;
+        ray.reversed = 1;
+        ray.x = 0.2 * kStopRadius;
+        ray.y = q * kStopRadius;
+        const double t[3] = {-0.3 * kStopRadius, 0.2 * kStopRadius, -kStopRadius};
+        const double len = std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]);
+        ray.k = t[0] / len;
+        ray.l = t[1] / len;
+        ray.m = t[2] / len;
+        ray.medium = ray.prev_medium = surface(kStop - 1).index;
+        start_backward_in_grin(kStop, ray);
+        ASSERT_EQ(trace_globals().backward_step, 0);
+        while (ray.failure == 0 && ray.surface > 1) trace_to_previous_surface(ray);
+        ASSERT_EQ(ray.failure, 0);
+        EXPECT_EQ(ray.grin_state, 0);
+        EXPECT_NEAR(ray.x, aimed.x, 1e-12);
+        EXPECT_NEAR(ray.y, aimed.y, 1e-12);
+        EXPECT_NEAR(ray.z, aimed.z, 1e-12);
+        EXPECT_NEAR(-ray.k, aimed.k, 1e-12);
+        EXPECT_NEAR(-ray.l, aimed.l, 1e-12);
+        EXPECT_NEAR(-ray.m, aimed.m, 1e-12);
+    }
+}
+
 }  // namespace
