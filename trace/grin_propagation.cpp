@@ -6,6 +6,7 @@
 #include "lens/lens_data.h"
 #include "trace/aperture_shapes.h"
 #include "trace/drawing_buffers.h"
+#include "trace/ray_aiming.h"
 #include "trace/ray_frames.h"
 #include "trace/ray_media.h"
 #include "trace/ray_record.h"
@@ -141,7 +142,7 @@ void into_transfer_frame(const SurfaceRecord& g, RayRecord& ray) {
 
 void out_of_transfer_frame(const SurfaceRecord& g, RayRecord& ray) {
     if (g.return_coordinates != nullptr) {
-        enter_surface_frame(*g.return_coordinates, ray, false);
+        undo_leave_surface_frame(*g.return_coordinates, ray);
     } else if (g.second_tilt && g.decentre != nullptr) {
         rotate_transposed(*g.decentre, ray.x, ray.y, ray.z);
         rotate_transposed(*g.decentre, ray.k, ray.l, ray.m);
@@ -240,9 +241,9 @@ double index_behind(int n, int p, const RayRecord& ray) {
     RayRecord probe = ray;
     const SurfaceRecord& s = surface(n);
     if (s.decentre != nullptr) {
-        leave_surface_frame(*s.decentre, probe, false);
+        undo_enter_surface_frame(*s.decentre, probe);
         if (s.decentre_reference != nullptr) {
-            enter_surface_frame(*s.decentre_reference, probe, false);
+            undo_leave_surface_frame(*s.decentre_reference, probe);
         }
     }
     double index = 0.0;

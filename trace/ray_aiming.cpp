@@ -386,14 +386,42 @@ void direction_from_field_angles(double ax, double ay, double& k, double& l, dou
     m = axial;
 }
 
+void undo_enter_surface_frame(const DecentreRecord& record, RayRecord& ray) {
+    const int order = record.tilt_mode;
+    if (order > 0) {
+        leave_surface_frame(record, ray, false);
+        return;
+    }
+    if (order < 0) {
+        ray.x += record.dcx;
+        ray.y += record.dcy;
+        ray.z += record.dcz;
+    }
+    if (record.rotation_kind != 0) {
+        rotate_transposed(record, ray.x, ray.y, ray.z);
+        rotate_transposed(record, ray.k, ray.l, ray.m);
+    }
+}
+
+void undo_leave_surface_frame(const DecentreRecord& record, RayRecord& ray) {
+    ray.x -= record.dcx;
+    ray.y -= record.dcy;
+    ray.z -= record.dcz;
+    if (record.rotation_kind != 0) {
+        rotate_by_tilt(record, ray.x, ray.y, ray.z);
+        rotate_by_tilt(record, ray.k, ray.l, ray.m);
+    }
+}
+
 void trace_to_previous_surface(RayRecord& ray) {
     int from = ray.surface;
     const SurfaceRecord& here = surface(from);
     // Out of the frame of the surface the ray stands at.
     if (here.decentre != nullptr) {
-        leave_surface_frame(*here.decentre, ray, false);
-        if (here.decentre_reference != nullptr)
-            enter_surface_frame(*here.decentre_reference, ray, false);
+        undo_enter_surface_frame(*here.decentre, ray);
+        if (here.decentre_reference != nullptr) {
+            undo_leave_surface_frame(*here.decentre_reference, ray);
+        }
     }
     // A reversed SKP link: the surface stands where the link's start did.
     const int link = here.skip_to;
@@ -406,7 +434,7 @@ void trace_to_previous_surface(RayRecord& ray) {
     const SurfaceRecord& s = surface(n);
     ray.z += s.thickness;
     if (s.return_coordinates != nullptr) {
-        enter_surface_frame(*s.return_coordinates, ray, false);
+        undo_leave_surface_frame(*s.return_coordinates, ray);
     } else if (s.second_tilt && s.decentre != nullptr) {
         rotate_transposed(*s.decentre, ray.x, ray.y, ray.z);
         rotate_transposed(*s.decentre, ray.k, ray.l, ray.m);
@@ -414,9 +442,9 @@ void trace_to_previous_surface(RayRecord& ray) {
     // The surface step enters the surface's own frame again; inside a gradient medium it
     // enters the decentre alone.
     if (s.decentre != nullptr) {
-        leave_surface_frame(*s.decentre, ray, false);
+        undo_enter_surface_frame(*s.decentre, ray);
         if (s.decentre_reference != nullptr && ray.grin_state == 0) {
-            enter_surface_frame(*s.decentre_reference, ray, false);
+            undo_leave_surface_frame(*s.decentre_reference, ray);
         }
     }
     ray.surface = n;
@@ -480,9 +508,8 @@ void trace_back_to_object(RayRecord& ray, int rfs, double a, double b, double u,
     // Out of surface 1's frame, into the lens's own, pointing into the lens.
     const SurfaceRecord& s1 = surface(1);
     if (s1.decentre != nullptr) {
-        leave_surface_frame(*s1.decentre, ray, false);
-        if (s1.decentre_reference != nullptr)
-            enter_surface_frame(*s1.decentre_reference, ray, false);
+        undo_enter_surface_frame(*s1.decentre, ray);
+        if (s1.decentre_reference != nullptr) undo_leave_surface_frame(*s1.decentre_reference, ray);
     }
     ray.k = -ray.k;
     ray.l = -ray.l;

@@ -12,6 +12,8 @@
 
 #include "trace/ray_record.h"
 
+struct DecentreRecord;
+
 // Object at infinity: the ray holds the wanted direction cosines and its pupil fractions. On
 // success the ray starts on the object side, near surface 1, with failure code 0.
 void aim_ray(RayRecord& ray);
@@ -28,6 +30,13 @@ void solve_aim_point(RayRecord& ray, double x, double y, double z, double a, dou
 void trace_back_to_object(RayRecord& ray, int rfs, double a, double b, double u, double v);
 // One backward surface step: the forward step run the other way.
 void trace_to_previous_surface(RayRecord& ray);
+
+// The exact inverses of the forward trace's frame steps, which the backward steps undo in
+// reverse order: enter_surface_frame undone (with the tilts first, the offsets come off before
+// the rotation is turned back; with order 0 there are none), and leave_surface_frame undone.
+// Position and direction only.
+void undo_enter_surface_frame(const DecentreRecord& record, RayRecord& ray);
+void undo_leave_surface_frame(const DecentreRecord& record, RayRecord& ray);
 
 // The angle with tangent a / b whose sine has the sign of a and cosine the sign of b, exact for
 // small b.

@@ -44,6 +44,7 @@ struct Variant {
     bool perfect3;      // a perfect lens on the exit surface of the second medium
     bool diffractive1;  // a diffractive surface at the rod's entry
     bool hologram2;     // a hologram between the media
+    bool tilts_first;   // the decentres of surfaces 1 and 2 tilt before they shift
 };
 
 class GrinBackward : public TraceTest {
@@ -118,7 +119,7 @@ protected:
             tilt1_.dcz = 0.1;
             tilt_rotation(4.0, -2.5, tilt1_.rotation);
             tilt1_.rotation_kind = 2;
-            tilt1_.tilt_mode = 1;
+            tilt1_.tilt_mode = v.tilts_first ? -1 : 1;
             surface(1).decentre = &tilt1_;
         }
         if (v.return1) {
@@ -132,7 +133,7 @@ protected:
             tilt2_.dcy = 0.15;
             tilt_rotation(-3.0, 0.0, tilt2_.rotation);
             tilt2_.rotation_kind = 1;
-            tilt2_.tilt_mode = 1;
+            tilt2_.tilt_mode = v.tilts_first ? -1 : 1;
             surface(2).decentre = &tilt2_;
         }
         if (v.grating1) {
@@ -186,18 +187,21 @@ protected:
 TEST_F(GrinBackward, ARayTracedBackThenForwardReturnsToItsPointOfTheStop) {
     const bool o = false, X = true;
     const Variant variants[] = {
-        {"centred", o, o, o, o, o, o, o, o, o},
-        {"decentred rod", X, o, o, o, o, o, o, o, o},
-        {"decentred rod, coordinates returned", X, X, o, o, o, o, o, o, o},
-        {"decentred rod, tilt repeated", X, o, X, o, o, o, o, o, o},
-        {"decentre between the media", o, o, o, X, o, o, o, o, o},
-        {"grating at the entry", o, o, o, o, X, o, o, o, o},
-        {"grating between the media", o, o, o, o, o, X, o, o, o},
-        {"perfect lens at the exit", o, o, o, o, o, o, X, o, o},
-        {"diffractive surface at the entry", o, o, o, o, o, o, o, X, o},
-        {"hologram between the media", o, o, o, o, o, o, o, o, X},
-        {"all at once", X, o, o, X, o, X, X, X, o},
-        {"all at once, hologram between the media", X, o, o, X, X, o, X, o, X},
+        {"centred", o, o, o, o, o, o, o, o, o, o},
+        {"decentred rod", X, o, o, o, o, o, o, o, o, o},
+        {"decentred rod, tilted first", X, o, o, o, o, o, o, o, o, X},
+        {"decentred rod, coordinates returned", X, X, o, o, o, o, o, o, o, o},
+        {"decentred rod tilted first, coordinates returned", X, X, o, o, o, o, o, o, o, X},
+        {"decentred rod, tilt repeated", X, o, X, o, o, o, o, o, o, o},
+        {"decentre between the media", o, o, o, X, o, o, o, o, o, o},
+        {"decentre between the media, tilted first", o, o, o, X, o, o, o, o, o, X},
+        {"grating at the entry", o, o, o, o, X, o, o, o, o, o},
+        {"grating between the media", o, o, o, o, o, X, o, o, o, o},
+        {"perfect lens at the exit", o, o, o, o, o, o, X, o, o, o},
+        {"diffractive surface at the entry", o, o, o, o, o, o, o, X, o, o},
+        {"hologram between the media", o, o, o, o, o, o, o, o, X, o},
+        {"all at once", X, o, o, X, o, X, X, X, o, o},
+        {"all at once, hologram between the media", X, o, o, X, X, o, X, o, X, X},
     };
     // Points (a, b) of the stop and the aim points (u, v) the ray is sent back towards.
     const double aims[][4] = {
