@@ -209,8 +209,8 @@ TEST_F(GrinBackward, ARayTracedBackThenForwardReturnsToItsPointOfTheStop) {
     for (const Variant& v : variants) {
         apply(v);
         for (const auto& q : aims) {
-            SCOPED_TRACE(testing::Message() << v.name << ": " << q[0] << " " << q[1] << " "
-                                            << q[2] << " " << q[3]);
+            SCOPED_TRACE(testing::Message()
+                         << v.name << ": " << q[0] << " " << q[1] << " " << q[2] << " " << q[3]);
             RayRecord back{};
             back.kind = kRayPlain;
             trace_back_to_object(back, kStop, q[0], q[1], q[2], q[3]);

@@ -262,9 +262,9 @@ TEST_F(GrinTest, ApertureChecksAlongAndAtTheEndOfTheMedium) {
     struct Case {
         const char* name;
         bool grck, check;
-        double radius1, radius2;  // circular apertures; 0 none
-        double clear1;            // half height of a clear rectangle on surface 1; 0 none
-        double clear2, obstruct2; // the same on surface 2, and an obstruction there
+        double radius1, radius2;   // circular apertures; 0 none
+        double clear1;             // half height of a clear rectangle on surface 1; 0 none
+        double clear2, obstruct2;  // the same on surface 2, and an obstruction there
         int failure;
     };
     const double in = 0.002;  // margin inside or outside the ray's heights
@@ -290,8 +290,8 @@ TEST_F(GrinTest, ApertureChecksAlongAndAtTheEndOfTheMedium) {
         surface(2).aperture_check = c.radius2 > 0.0 ? 1 : 0;
         surface(2).aperture_radius = c.radius2;
         SpecialAperture one = rectangle(c.clear1, kActionClear);
-        SpecialAperture two =
-            c.obstruct2 > 0.0 ? rectangle(c.obstruct2, kActionObstruct) : rectangle(c.clear2, kActionClear);
+        SpecialAperture two = c.obstruct2 > 0.0 ? rectangle(c.obstruct2, kActionObstruct)
+                                                : rectangle(c.clear2, kActionClear);
         surface(1).special_apertures = c.clear1 > 0.0 ? &one : nullptr;
         surface(1).special_aperture_count = c.clear1 > 0.0 ? 1 : 0;
         const bool end_special = c.clear2 > 0.0 || c.obstruct2 > 0.0;

@@ -405,7 +405,7 @@ TEST_F(SpecialSurfaceTest, HologramOnACurvedSurfaceObeysItsEquationBothWays) {
         int order;
     };
     const Case cases[] = {
-        {{0, 0, -60}, {0, 2, 90}, 1},   // either side: a large normal part
+        {{0, 0, -60}, {0, 2, 90}, 1},  // either side: a large normal part
         {{0, 0, -60}, {0, 2, 90}, -1},
         {{1, -3, 80}, {0, 0, -50}, 1},  // either side, the other way round
         {{3, -2, -100}, {-5, 20, -150}, -1},
