@@ -129,8 +129,8 @@ private:
                     if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == '%') {
                         text += '%';
                         ++i;
-                    } else if (format[i] == '%' && i + 1 < format.size() &&
-                               format[i + 1] == 's' && !filled) {
+                    } else if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' &&
+                               !filled) {
                         text += token;
                         filled = true;
                         ++i;
@@ -166,9 +166,8 @@ private:
             error = folder.string() + ": the folder cannot be read";
             return false;
         }
-        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-            return lower(a) < lower(b);
-        });
+        std::sort(names.begin(), names.end(),
+                  [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
         for (const std::string& name : names) {
             if (user.sources.size() >= kSourceFileCount) {
                 user.problems.push_back({name, 0,
@@ -210,8 +209,7 @@ private:
         if (!build_definitions(defs, table, error, &code, &user)) return faults(user, error);
         std::vector<Output> outputs = {{amo(tree_, "macode.amo"), code}};
         if (private_) {
-            outputs.push_back({amo(tree_, "pvcode.amo"),
-                               user.private_code});
+            outputs.push_back({amo(tree_, "pvcode.amo"), user.private_code});
         }
         // The definitions last: they name code the tables above hold.
         outputs.push_back({amo(tree_, "rtdefs.amo"), table});
@@ -232,8 +230,7 @@ private:
         for (const std::string& name : names) {
             std::error_code ec;
             fs::remove(amo(tree_, name), ec);
-            if (ec) return failed(amo(tree_, name).string() +
-                                  ": cannot be removed");
+            if (ec) return failed(amo(tree_, name).string() + ": cannot be removed");
         }
         return succeeded();
     }

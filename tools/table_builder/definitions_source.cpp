@@ -734,9 +734,9 @@ bool add_user_procedures(State& s, UserBuild& user) {
         }
     }
     if (s.procedures.size() - shipped > kUserProcedureLimit) {
-        user.problems.push_back({user.sources.empty() ? "" : user.sources.back().shown, 0,
-                                 "more than " + std::to_string(kUserProcedureLimit) +
-                                     " procedures"});
+        user.problems.push_back(
+            {user.sources.empty() ? "" : user.sources.back().shown, 0,
+             "more than " + std::to_string(kUserProcedureLimit) + " procedures"});
     }
     for (std::size_t q = shipped; q < s.procedures.size(); ++q) {
         const Command& c = s.procedures[q];
@@ -744,9 +744,9 @@ bool add_user_procedures(State& s, UserBuild& user) {
             for (std::uint16_t h : p.handles) {
                 if ((h & kHandleKindMask) == kHandleValue &&
                     !s.values.count(static_cast<int>(h & kHandleNumberMask))) {
-                    user.problems.push_back({c.file, c.line,
-                                             "parameter '" + p.name +
-                                                 "' refers to an undefined value"});
+                    user.problems.push_back(
+                        {c.file, c.line,
+                         "parameter '" + p.name + "' refers to an undefined value"});
                 }
             }
         }
@@ -766,9 +766,9 @@ bool add_user_procedures(State& s, UserBuild& user) {
             user.problems.push_back(
                 {c.file, c.line, "'" + name + "' is a shipped procedure; choose another name"});
         } else if (it != taken.end()) {
-            user.problems.push_back({c.file, c.line,
-                                     "procedure '" + name + "' is defined twice: also at " +
-                                         place_of(*it->second)});
+            user.problems.push_back(
+                {c.file, c.line,
+                 "procedure '" + name + "' is defined twice: also at " + place_of(*it->second)});
         } else {
             taken[name] = &c;
         }

@@ -176,8 +176,7 @@ bool build_lists(const std::vector<std::string>& sources, Bytes& out, std::strin
                 open = nullptr;
                 continue;
             }
-            if (!fault(file.user, line,
-                       "unknown or malformed line starting with '" + t[0] + "'")) {
+            if (!fault(file.user, line, "unknown or malformed line starting with '" + t[0] + "'")) {
                 return false;
             }
             skipping = true;
@@ -206,8 +205,9 @@ bool build_lists(const std::vector<std::string>& sources, Bytes& out, std::strin
                 const List& other = l.user ? k : l;
                 user->problems.push_back(
                     {mine.line->file, mine.line->number,
-                     other.user ? "list name '" + l.name + "' is used twice: also at " + place(other)
-                                : "list name '" + l.name + "' is a shipped list"});
+                     other.user
+                         ? "list name '" + l.name + "' is used twice: also at " + place(other)
+                         : "list name '" + l.name + "' is a shipped list"});
             }
         }
     }

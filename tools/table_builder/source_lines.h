@@ -21,7 +21,7 @@ struct SourceProblem {
 };
 
 // Bounds of what a source may hold; anything beyond is refused with a message.
-inline constexpr std::size_t kSourceLineLimit = 4000;          // characters of one line
+inline constexpr std::size_t kSourceLineLimit = 4000;             // characters of one line
 inline constexpr std::size_t kSourceFileLimit = 4 * 1024 * 1024;  // bytes of one file
 
 // Reads a source file: '#' starts a comment outside quotes, "..." is one token with \n \t \\ \"
