@@ -270,9 +270,12 @@ private:
         if (user.problems.empty()) return failed(error);  // a shipped source is at fault
         std::string text;
         for (const SourceProblem& p : user.problems) {
-            text += p.file;
-            if (p.line > 0) text += "(" + std::to_string(p.line) + ")";
-            text += ": " + p.text + "\n";
+            if (!p.file.empty()) {
+                text += p.file;
+                if (p.line > 0) text += "(" + std::to_string(p.line) + ")";
+                text += ": ";
+            }
+            text += p.text + "\n";
         }
         report(text);
         return kExitSourceFaults;

@@ -186,6 +186,17 @@ std::string long_procedure() {
     return text;
 }
 
+// 800 procedures of one parameter with a 45-character name: 800 x 46 bytes of names pass the
+// 32767 bytes the table's parameter-name pool can address.
+std::string many_parameter_names() {
+    std::string text;
+    for (int i = 0; i < 800; ++i) {
+        text += "procedure p" + std::to_string(i) + "\n  param " + std::string(41, 'n') +
+                std::to_string(1000 + i) + " int\n  body \"return;\"\n";
+    }
+    return text;
+}
+
 TEST_F(Compilers, FaultsInProcedureSourcesAreListedWithTheirPlaces) {
     const FaultCase cases[] = {
         {"an unknown name on line 3",
@@ -234,6 +245,10 @@ TEST_F(Compilers, FaultsInProcedureSourcesAreListedWithTheirPlaces) {
          {},
          {"mine.kpl(2): unknown parameter type 'float'",
           "mine.kpl(3): parameter 'p' refers to an undefined value"}},
+        {"more parameter names than the table holds",
+         {{"mine.kpl", many_parameter_names()}},
+         {},
+         {"too many parameters"}},
     };
     for (const FaultCase& c : cases) {
         SCOPED_TRACE(c.what);

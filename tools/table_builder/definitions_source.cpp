@@ -778,8 +778,24 @@ bool add_user_procedures(State& s, UserBuild& user) {
 
 }  // namespace
 
+static bool build_definitions_of(const std::vector<std::string>& sources, Bytes& out,
+                                 std::string& error, Bytes* code, UserBuild* user);
+
 bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std::string& error,
                        Bytes* code, UserBuild* user) {
+    if (build_definitions_of(sources, out, error, code, user)) return true;
+    // The shipped sources were sound when they were installed: a limit of the table that the
+    // user's procedures pass is a fault of theirs.
+    if (user != nullptr && user->problems.empty()) {
+        const std::string prefix = "definitions: ";
+        user->problems.push_back(
+            {"", 0, error.rfind(prefix, 0) == 0 ? error.substr(prefix.size()) : error});
+    }
+    return false;
+}
+
+static bool build_definitions_of(const std::vector<std::string>& sources, Bytes& out,
+                                 std::string& error, Bytes* code, UserBuild* user) {
     State s;
     std::vector<std::vector<SourceLine>> files(sources.size());
     for (std::size_t f = 0; f < sources.size(); ++f) {
