@@ -740,7 +740,21 @@ bool add_user_procedures(State& s, UserBuild& user) {
     }
     for (std::size_t q = shipped; q < s.procedures.size(); ++q) {
         const Command& c = s.procedures[q];
+        // Conditions are the shipped ones; a user's source cannot add any.
+        auto undefined = [&s](int condition) {
+            return condition != kNoCondition && s.conditions.count(condition) == 0;
+        };
+        if (undefined(c.condition)) {
+            user.problems.push_back(
+                {c.file, c.line, "condition " + std::to_string(c.condition) + " is not defined"});
+        }
         for (const Param& p : c.params) {
+            if (undefined(p.condition)) {
+                user.problems.push_back({c.file, c.line,
+                                         "parameter '" + p.name + "' uses condition " +
+                                             std::to_string(p.condition) +
+                                             ", which is not defined"});
+            }
             for (std::uint16_t h : p.handles) {
                 if ((h & kHandleKindMask) == kHandleValue &&
                     !s.values.count(static_cast<int>(h & kHandleNumberMask))) {
