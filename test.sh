@@ -62,3 +62,9 @@ build-fuzz/kpl_compiler_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len
 rm -rf build-fuzz/message_corpus && cp -r tests/fuzz/message_corpus build-fuzz/message_corpus
 build-fuzz/message_source_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=2000 \
     -timeout=10 -print_final_stats=1 build-fuzz/message_corpus
+
+# The compilers of a user's procedure and list sources read whatever the user writes: the same
+# for both source readers.
+rm -rf build-fuzz/table_source_corpus && cp -r tests/fuzz/table_source_corpus build-fuzz/table_source_corpus
+build-fuzz/table_source_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=2000 \
+    -timeout=10 -print_final_stats=1 build-fuzz/table_source_corpus

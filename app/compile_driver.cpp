@@ -138,6 +138,8 @@ void run_compiler() {
             set_running_flag(0);
             return;
         }
+        // The loaded-code index is sized by the procedure count, which the reload may change.
+        kpl_forget_procedures();
     } else if (!code_file_open()) {
         open_code_file();
     }

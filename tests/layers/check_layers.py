@@ -29,7 +29,7 @@ LAYERS = [
     ["app"],
 ]
 # The other programs and build tools sit on the layer whose library they link.
-TOOLS = {"msgcompiler": "runtime", "tools": "kpl", "raysource": "platform"}
+TOOLS = {"msgcompiler": "runtime", "tools": "kpl", "compilers": "kpl", "raysource": "platform"}
 # Headers of one feature subsystem that a sibling may include: "folder/header.h" -> who may.
 NARROW_HEADERS = {}
 # Outside platform/: Qt headers, anything under a folder (sys/..., linux/...) and these.

@@ -71,6 +71,13 @@ struct Command {
     char context = 0;
     bool procedure = false;
     std::string body;
+    // A user's procedure: where it begins, the source line of each body line, and whether its
+    // code goes into the private code table.
+    bool user = false;
+    bool private_code = false;
+    std::string file;
+    int line = 0;
+    std::vector<int> body_lines;
 };
 
 struct Value {
@@ -223,6 +230,25 @@ bool is_name(const std::string& n) {
     });
 }
 
+// A user's source holds procedure blocks only: whatever else the shipped sources declare
+// (commands and their handler slots, conditions, globals, work sizes) stays as shipped.
+bool user_line_allowed(const SourceLine& line, std::string& error) {
+    const std::string& word = line.tokens[0];
+    if (word != "procedure" && word != "param" && word != "body") {
+        error = "'" + word + "': a procedure source holds only procedure, param and body lines";
+        return false;
+    }
+    if (word == "param") {
+        for (const std::string& token : line.tokens) {
+            if (token.rfind("number=", 0) == 0) {
+                error = "a procedure parameter takes no descriptor number";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 bool parse_line(State& s, const SourceLine& line, Command*& current, std::string& error) {
     const auto& t = line.tokens;
     const std::string& word = t[0];
@@ -366,8 +392,14 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
             error = "body needs a quoted text and belongs to a procedure";
             return false;
         }
+        if (current->body.size() + t[1].size() + 1 > kProcedureTextLimit) {
+            error = "the procedure is longer than " + std::to_string(kProcedureTextLimit) +
+                    " characters";
+            return false;
+        }
         current->body += t[1];
         current->body += '\n';
+        current->body_lines.push_back(line.number);
         return true;
     }
     if (word == "param" || word == "descriptor") {
@@ -548,8 +580,11 @@ const KplNameSource kBuildNameSource = {build_find_symbol, build_symbol_info, bu
 
 // Compiles the procedure bodies against the names of the table being built: their code with
 // its local-name tables, and one record per procedure.
+// A user's procedure that fails leaves a problem in user and the others are still compiled;
+// its code goes into private_bytes when it belongs to the private tree.
 bool compile_procedures(const std::vector<Command>& procedures, const BuildNames& names,
-                        Bytes& code_bytes, Bytes& procedure_records, std::string& error) {
+                        Bytes& code_bytes, Bytes& procedure_records, std::string& error,
+                        UserBuild* user, Bytes& private_bytes) {
     const BuildNamesInUse names_in_use(names);
     for (std::size_t q = 0; q < procedures.size(); ++q) {
         const Command& c = procedures[q];
@@ -569,20 +604,46 @@ bool compile_procedures(const std::vector<Command>& procedures, const BuildNames
         o.local_types = local_types.data();
         o.local_count = static_cast<int>(local_names.size());
         o.result_type = c.kind;
+        // Line counting changes no code; it places a fault in a user's source.
+        o.count_lines = true;
         static std::uint8_t buffer[kKplLineArea];
         KplCompileResult r;
+        Bytes& target = c.private_code ? private_bytes : code_bytes;
         if (kpl_compile(c.body.c_str(), buffer, sizeof buffer, o, &r) != 0) {
+            if (c.user && user != nullptr) {
+                const std::size_t k = static_cast<std::size_t>(r.line - 1);
+                const bool placed = r.line >= 1 && k < c.body_lines.size();
+                const int line = placed ? c.body_lines[k] : c.line;
+                // Without a token the faulty body line itself shows where.
+                std::string token = r.token;
+                if (token.empty() && placed) {
+                    std::size_t from = 0;
+                    for (std::size_t n = 0; n < k; ++n) from = c.body.find('\n', from) + 1;
+                    token = "\"" + c.body.substr(from, c.body.find('\n', from) - from) + "\"";
+                }
+                user->problems.push_back({c.file, line,
+                                          user->describe ? user->describe(r.error, token)
+                                                         : "message " + std::to_string(r.error) +
+                                                               " at '" + token + "'"});
+                procedure_records.insert(procedure_records.end(), kProcedureRecordSize, 0);
+                continue;
+            }
             error = "definitions: procedure " + c.names[0] + " does not compile: message " +
                     std::to_string(r.error) + " at '" + r.token + "'";
             return false;
         }
         if (r.size > static_cast<std::size_t>(kSignedField16Max) ||
-            code_bytes.size() + r.size > std::numeric_limits<std::int32_t>::max()) {
+            target.size() + r.size > std::numeric_limits<std::int32_t>::max()) {
+            if (c.user && user != nullptr) {
+                user->problems.push_back({c.file, c.line, "the procedure's code is too long"});
+                procedure_records.insert(procedure_records.end(), kProcedureRecordSize, 0);
+                continue;
+            }
             error = "definitions: procedure " + c.names[0] + " is too long";
             return false;
         }
-        const std::uint32_t offset = static_cast<std::uint32_t>(kAmoMagicSize + code_bytes.size());
-        code_bytes.insert(code_bytes.end(), buffer, buffer + r.size);
+        const std::uint32_t offset = static_cast<std::uint32_t>(kAmoMagicSize + target.size());
+        target.insert(target.end(), buffer, buffer + r.size);
         // The local-name tables follow the code: the parameters' names and their entries.
         std::vector<std::string> sorted(c.params.size());
         for (std::size_t i = 0; i < c.params.size(); ++i) sorted[i] = c.params[i].name;
@@ -605,14 +666,15 @@ bool compile_procedures(const std::vector<Command>& procedures, const BuildNames
             error = "definitions: the local names of procedure " + c.names[0] + " do not fit";
             return false;
         }
-        put_le16(code_bytes, static_cast<unsigned>(local_table.size()));
-        code_bytes.insert(code_bytes.end(), local_table.begin(), local_table.end());
-        put_le16(code_bytes, static_cast<unsigned>(local_values.size()));
-        code_bytes.insert(code_bytes.end(), local_values.begin(), local_values.end());
+        put_le16(target, static_cast<unsigned>(local_table.size()));
+        target.insert(target.end(), local_table.begin(), local_table.end());
+        put_le16(target, static_cast<unsigned>(local_values.size()));
+        target.insert(target.end(), local_values.begin(), local_values.end());
 
         ProcedureRecord record{};
         record.code_offset = offset;
         record.interpreter_word = procedure_interpreter_word(shape.field, shape.count);
+        if (c.private_code) record.interpreter_word |= kProcedurePrivateCode;
         record.local_names_offset = static_cast<std::int16_t>(r.size);
         record.interpreter_bytes[0] = static_cast<std::uint8_t>(r.size);
         record.interpreter_bytes[1] = static_cast<std::uint8_t>(r.size >> 8);
@@ -624,10 +686,130 @@ bool compile_procedures(const std::vector<Command>& procedures, const BuildNames
     return true;
 }
 
+std::string place_of(const Command& c) {
+    return c.file + "(" + std::to_string(c.line) + ")";
+}
+
+// Reads the user's sources into s behind the shipped procedures. A fault in a procedure's lines
+// skips the rest of that procedure; a name that is already a command or a shipped procedure is
+// refused, since it would change what shipped command lines mean.
+bool add_user_procedures(State& s, UserBuild& user) {
+    const std::size_t shipped = s.procedures.size();
+    for (const UserSource& source : user.sources) {
+        std::vector<SourceLine> lines;
+        SourceProblem problem;
+        if (!read_source_lines(source.path, source.shown, lines, problem)) {
+            user.problems.push_back(problem);
+            continue;
+        }
+        Command* current = nullptr;
+        bool skipping = false;
+        for (const SourceLine& line : lines) {
+            const bool starts = line.tokens[0] == "procedure";
+            if (starts) {
+                skipping = false;
+                current = nullptr;
+            }
+            if (skipping) continue;
+            std::string reason;
+            const std::size_t before = s.procedures.size();
+            if (user_line_allowed(line, reason) && parse_line(s, line, current, reason)) {
+                if (s.procedures.size() != before) {
+                    Command& c = s.procedures.back();
+                    c.user = true;
+                    c.private_code = source.private_tree;
+                    c.file = source.shown;
+                    c.line = line.number;
+                }
+                continue;
+            }
+            user.problems.push_back({source.shown, line.number, reason});
+            // The procedure is incomplete: it is dropped, and its remaining lines would only add
+            // faults of their own. The procedure being read is always the last one.
+            skipping = true;
+            if (current != nullptr && !starts && s.procedures.size() > shipped) {
+                s.procedures.pop_back();
+            }
+            current = nullptr;
+        }
+    }
+    if (s.procedures.size() - shipped > kUserProcedureLimit) {
+        user.problems.push_back(
+            {user.sources.empty() ? "" : user.sources.back().shown, 0,
+             "more than " + std::to_string(kUserProcedureLimit) + " procedures"});
+    }
+    for (std::size_t q = shipped; q < s.procedures.size(); ++q) {
+        const Command& c = s.procedures[q];
+        // Conditions are the shipped ones; a user's source cannot add any.
+        auto undefined = [&s](int condition) {
+            return condition != kNoCondition && s.conditions.count(condition) == 0;
+        };
+        if (undefined(c.condition)) {
+            user.problems.push_back(
+                {c.file, c.line, "condition " + std::to_string(c.condition) + " is not defined"});
+        }
+        for (const Param& p : c.params) {
+            if (undefined(p.condition)) {
+                user.problems.push_back({c.file, c.line,
+                                         "parameter '" + p.name + "' uses condition " +
+                                             std::to_string(p.condition) +
+                                             ", which is not defined"});
+            }
+            for (std::uint16_t h : p.handles) {
+                if ((h & kHandleKindMask) == kHandleValue &&
+                    !s.values.count(static_cast<int>(h & kHandleNumberMask))) {
+                    user.problems.push_back(
+                        {c.file, c.line,
+                         "parameter '" + p.name + "' refers to an undefined value"});
+                }
+            }
+        }
+    }
+    std::set<std::string> commands;
+    for (const auto& [number, c] : s.commands) commands.insert(c.names.begin(), c.names.end());
+    std::map<std::string, const Command*> taken;
+    for (std::size_t q = 0; q < shipped; ++q) taken[s.procedures[q].names[0]] = &s.procedures[q];
+    for (std::size_t q = shipped; q < s.procedures.size(); ++q) {
+        const Command& c = s.procedures[q];
+        const std::string& name = c.names[0];
+        const auto it = taken.find(name);
+        if (commands.count(name) != 0) {
+            user.problems.push_back(
+                {c.file, c.line, "'" + name + "' is a built-in command; choose another name"});
+        } else if (it != taken.end() && !it->second->user) {
+            user.problems.push_back(
+                {c.file, c.line, "'" + name + "' is a shipped procedure; choose another name"});
+        } else if (it != taken.end()) {
+            user.problems.push_back(
+                {c.file, c.line,
+                 "procedure '" + name + "' is defined twice: also at " + place_of(*it->second)});
+        } else {
+            taken[name] = &c;
+        }
+    }
+    return user.problems.empty();
+}
+
 }  // namespace
 
+static bool build_definitions_of(const std::vector<std::string>& sources, Bytes& out,
+                                 std::string& error, Bytes* code, UserBuild* user);
+
 bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std::string& error,
-                       Bytes* code) {
+                       Bytes* code, UserBuild* user) {
+    if (build_definitions_of(sources, out, error, code, user)) return true;
+    // The shipped sources were sound when they were installed: a limit of the table that the
+    // user's procedures pass is a fault of theirs.
+    if (user != nullptr && user->problems.empty()) {
+        const std::string prefix = "definitions: ";
+        user->problems.push_back(
+            {"", 0, error.rfind(prefix, 0) == 0 ? error.substr(prefix.size()) : error});
+    }
+    return false;
+}
+
+static bool build_definitions_of(const std::vector<std::string>& sources, Bytes& out,
+                                 std::string& error, Bytes* code, UserBuild* user) {
     State s;
     std::vector<std::vector<SourceLine>> files(sources.size());
     for (std::size_t f = 0; f < sources.size(); ++f) {
@@ -640,6 +822,10 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
                 return false;
             }
         }
+    }
+    if (user != nullptr && !add_user_procedures(s, *user)) {
+        error = "definitions: the procedure sources have faults";
+        return false;
     }
     if (s.version != kProgramVersion) {
         error = "definitions: the version must be \"" + std::string(kProgramVersion) + "\"";
@@ -858,8 +1044,19 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
     const BuildNames context{&names, &records, &descriptors, &param_index, &shapes, &global_values};
     Bytes code_bytes;
     Bytes procedure_records;
-    if (!compile_procedures(s.procedures, context, code_bytes, procedure_records, error)) {
+    Bytes private_bytes;
+    if (!compile_procedures(s.procedures, context, code_bytes, procedure_records, error, user,
+                            private_bytes)) {
         return false;
+    }
+    if (user != nullptr) {
+        if (!user->problems.empty()) {
+            error = "definitions: the procedure sources have faults";
+            return false;
+        }
+        user->private_code = Bytes(kCodeMagic, kCodeMagic + kAmoMagicSize);
+        user->private_code.insert(user->private_code.end(), private_bytes.begin(),
+                                  private_bytes.end());
     }
     if (code != nullptr) {
         *code = Bytes(kCodeMagic, kCodeMagic + kAmoMagicSize);

@@ -5,6 +5,7 @@
 // Lists:     menu_text_size <bytes>
 //            list <number> <name> [keyed]  /  item "<first>" "<second>"  /  end
 // Help:      help <symbol number> flags=<byte>  /  text <key1> <key2> "<text>"  /  end
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -73,60 +74,151 @@ bool build_messages(const std::string& source, Bytes& out, std::string& error) {
 }
 
 bool build_lists(const std::string& source, Bytes& out, std::string& error) {
-    std::vector<SourceLine> lines;
-    if (!read_source(source, lines, error)) return false;
+    return build_lists(std::vector<std::string>{source}, out, error, nullptr);
+}
+
+bool build_lists(const std::vector<std::string>& sources, Bytes& out, std::string& error,
+                 UserBuild* user) {
+    struct File {
+        std::vector<SourceLine> lines;
+        bool user = false;
+    };
+    std::vector<File> files;
+    for (const std::string& source : sources) {
+        files.emplace_back();
+        if (!read_source(source, files.back().lines, error)) return false;
+    }
+    if (user != nullptr) {
+        for (const UserSource& source : user->sources) {
+            File f;
+            f.user = true;
+            SourceProblem problem;
+            if (!read_source_lines(source.path, source.shown, f.lines, problem)) {
+                user->problems.push_back(problem);
+                continue;
+            }
+            files.push_back(std::move(f));
+        }
+    }
     long menu_size = 0;
     struct List {
         std::string name;
         bool keyed = false;
         std::vector<ListPair> pairs;
         const SourceLine* line = nullptr;
+        bool user = false;
     };
     std::map<long, List> lists;
-    List* open = nullptr;
-    for (const SourceLine& line : lines) {
-        const auto& t = line.tokens;
-        long n = 0;
-        if (t[0] == "menu_text_size" && t.size() == 2 && parse_int(t[1], menu_size) &&
-            menu_size >= 0 && menu_size <= static_cast<long>(kField16Max)) {
-            continue;
+    // A fault of a shipped source ends the build; a user's is collected and reading goes on
+    // after the list it spoils.
+    bool failed = false;
+    auto fault = [&](bool in_user, const SourceLine& line, const std::string& text) {
+        if (!in_user) {
+            error = where(line, text);
+            failed = true;
+            return false;
         }
-        if (t[0] == "list") {
-            if (open != nullptr) return fail(error, line, "list inside a list");
-            // The list count, one more than the highest number, is held in 16 bits.
-            if (t.size() < 3 || t.size() > 4 || !parse_int(t[1], n) || n < 0 ||
-                n >= static_cast<long>(kField16Max) || (t.size() == 4 && t[3] != "keyed")) {
-                return fail(error, line, "expected: list <number> <name> [keyed]");
+        user->problems.push_back({line.file, line.number, text});
+        return true;
+    };
+    auto place = [](const List& l) {
+        return l.line->file + "(" + std::to_string(l.line->number) + ")";
+    };
+    for (const File& file : files) {
+        List* open = nullptr;
+        bool skipping = false;
+        for (const SourceLine& line : file.lines) {
+            const auto& t = line.tokens;
+            long n = 0;
+            if (skipping && t[0] != "list") continue;
+            skipping = false;
+            if (t[0] == "menu_text_size" && t.size() == 2 && parse_int(t[1], n) && n >= 0 &&
+                n <= static_cast<long>(kField16Max)) {
+                // A user's menus may need more room than the shipped ones, never less.
+                menu_size = file.user ? std::max(menu_size, n) : n;
+                continue;
             }
-            if (lists.count(n)) return fail(error, line, "list number used twice");
-            open = &lists[n];
-            open->name = t[2];
-            open->keyed = t.size() == 4;
-            open->line = &line;
-            continue;
+            if (t[0] == "list") {
+                std::string text;
+                if (open != nullptr) {
+                    text = "list inside a list";
+                } else if (t.size() < 3 || t.size() > 4 || !parse_int(t[1], n) || n < 0 ||
+                           n >= static_cast<long>(kField16Max) ||
+                           (t.size() == 4 && t[3] != "keyed")) {
+                    // The list count, one more than the highest number, is held in 16 bits.
+                    text = "expected: list <number> <name> [keyed]";
+                } else if (lists.count(n) && !file.user) {
+                    text = "list number used twice";
+                } else if (lists.count(n) && !lists[n].user) {
+                    text = "list number " + t[1] + " is a shipped list";
+                } else if (lists.count(n)) {
+                    text = "list number " + t[1] + " is used twice: also at " + place(lists[n]);
+                }
+                if (!text.empty()) {
+                    if (!fault(file.user, line, text)) return false;
+                    open = nullptr;
+                    skipping = true;
+                    continue;
+                }
+                open = &lists[n];
+                open->name = t[2];
+                open->keyed = t.size() == 4;
+                open->line = &line;
+                open->user = file.user;
+                continue;
+            }
+            if (t[0] == "item" && open != nullptr && t.size() == 3 && line.quoted[1] &&
+                line.quoted[2]) {
+                open->pairs.push_back({t[1], t[2]});
+                continue;
+            }
+            if (t[0] == "end" && open != nullptr && t.size() == 1) {
+                open = nullptr;
+                continue;
+            }
+            if (!fault(file.user, line, "unknown or malformed line starting with '" + t[0] + "'")) {
+                return false;
+            }
+            skipping = true;
+            if (open != nullptr) {
+                for (auto it = lists.begin(); it != lists.end(); ++it) {
+                    if (&it->second == open) {
+                        lists.erase(it);
+                        break;
+                    }
+                }
+                open = nullptr;
+            }
         }
-        if (t[0] == "item" && open != nullptr && t.size() == 3 && line.quoted[1] &&
-            line.quoted[2]) {
-            open->pairs.push_back({t[1], t[2]});
-            continue;
-        }
-        if (t[0] == "end" && open != nullptr && t.size() == 1) {
-            open = nullptr;
-            continue;
-        }
-        return fail(error, line, "unknown or malformed line starting with '" + t[0] + "'");
+        if (open != nullptr && !fault(file.user, *open->line, "list without end")) return false;
     }
-    if (open != nullptr) return fail(error, *open->line, "list without end");
+    if (failed) return false;
     std::vector<NameEntry> names;
     for (const auto& [n, l] : lists) names.push_back({l.name, static_cast<unsigned>(n)});
     Bytes name_table;
     for (const auto& [n, l] : lists) {
         for (const auto& [m, k] : lists) {
-            if (m < n && k.name == l.name) return fail(error, *l.line, "list name used twice");
+            if (m >= n || k.name != l.name) continue;
+            if (!l.user && !k.user) return fail(error, *l.line, "list name used twice");
+            if (l.user || k.user) {
+                const List& mine = l.user ? l : k;
+                const List& other = l.user ? k : l;
+                user->problems.push_back(
+                    {mine.line->file, mine.line->number,
+                     other.user
+                         ? "list name '" + l.name + "' is used twice: also at " + place(other)
+                         : "list name '" + l.name + "' is a shipped list"});
+            }
         }
     }
+    if (user != nullptr && !user->problems.empty()) {
+        error = "lists: the list sources have faults";
+        return false;
+    }
     if (build_name_table(names, NameTableForm::big_endian_with_values, name_table) != 0) {
-        error = source + ": the list name table cannot be built";
+        error = (sources.empty() ? std::string("lists") : sources[0]) +
+                ": the list name table cannot be built";
+        if (user != nullptr) user->problems.push_back({"", 0, "the list names do not fit"});
         return false;
     }
     const long count = lists.empty() ? 0 : lists.rbegin()->first + 1;
@@ -145,11 +237,19 @@ bool build_lists(const std::string& source, Bytes& out, std::string& error) {
             continue;
         }
         Bytes block;
+        const char* reason = nullptr;
         if (build_list_block(it->second.pairs, block) != 0) {
-            return fail(error, *it->second.line, "list block does not fit the list cache");
+            reason = "list block does not fit the list cache";
+        } else if (position + blocks.size() > kField24Max) {
+            reason = "list table beyond 24-bit offsets";
         }
-        if (position + blocks.size() > kField24Max) {
-            return fail(error, *it->second.line, "list table beyond 24-bit offsets");
+        if (reason != nullptr) {
+            if (it->second.user) {
+                user->problems.push_back({it->second.line->file, it->second.line->number, reason});
+                error = "lists: the list sources have faults";
+                return false;
+            }
+            return fail(error, *it->second.line, reason);
         }
         put_be16(t, static_cast<unsigned>(block.size() | (it->second.keyed ? kListKeyedBit : 0)));
         put_be24(t, static_cast<unsigned>(position + blocks.size()));

@@ -5,19 +5,33 @@
 #include <cstdlib>
 #include <fstream>
 
-bool read_source(const std::string& path, std::vector<SourceLine>& lines, std::string& error) {
+bool read_source_lines(const std::string& path, const std::string& shown,
+                       std::vector<SourceLine>& lines, SourceProblem& problem) {
+    problem = SourceProblem{shown, 0, ""};
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        error = path + ": cannot be read";
+        problem.text = "cannot be read";
         return false;
     }
     std::string text;
     int number = 0;
+    std::size_t total = 0;
     while (std::getline(in, text)) {
         ++number;
+        total += text.size() + 1;
+        if (total > kSourceFileLimit) {
+            problem.text = "the file is larger than " + std::to_string(kSourceFileLimit) + " bytes";
+            return false;
+        }
         if (!text.empty() && text.back() == '\r') text.pop_back();
+        if (text.size() > kSourceLineLimit) {
+            problem.line = number;
+            problem.text =
+                "the line is longer than " + std::to_string(kSourceLineLimit) + " characters";
+            return false;
+        }
         SourceLine line;
-        line.file = path;
+        line.file = shown;
         line.number = number;
         std::size_t i = 0;
         while (i < text.size()) {
@@ -55,7 +69,8 @@ bool read_source(const std::string& path, std::vector<SourceLine>& lines, std::s
                     token += d;
                 }
                 if (!closed) {
-                    error = where(line, "unterminated quoted text");
+                    problem.line = number;
+                    problem.text = "unterminated quoted text";
                     return false;
                 }
                 line.tokens.push_back(token);
@@ -73,6 +88,14 @@ bool read_source(const std::string& path, std::vector<SourceLine>& lines, std::s
         if (!line.tokens.empty()) lines.push_back(line);
     }
     return true;
+}
+
+bool read_source(const std::string& path, std::vector<SourceLine>& lines, std::string& error) {
+    SourceProblem problem;
+    if (read_source_lines(path, path, lines, problem)) return true;
+    error = problem.file + (problem.line > 0 ? ":" + std::to_string(problem.line) : "") + ": " +
+            problem.text;
+    return false;
 }
 
 std::string where(const SourceLine& line, const std::string& text) {

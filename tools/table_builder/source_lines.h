@@ -12,9 +12,25 @@ struct SourceLine {
     std::vector<bool> quoted;
 };
 
+// One fault of a source: the file as shown to its author, the line (0 for the whole file), the
+// reason.
+struct SourceProblem {
+    std::string file;
+    int line = 0;
+    std::string text;
+};
+
+// Bounds of what a source may hold; anything beyond is refused with a message.
+inline constexpr std::size_t kSourceLineLimit = 4000;             // characters of one line
+inline constexpr std::size_t kSourceFileLimit = 4 * 1024 * 1024;  // bytes of one file
+
 // Reads a source file: '#' starts a comment outside quotes, "..." is one token with \n \t \\ \"
 // and \xHH escapes, '(' and ')' are tokens of their own. Blank lines are dropped. False when the
-// file cannot be read or a quote is not closed (error says where).
+// file cannot be read, is too large, has a line that is too long or a quote that is not closed
+// (problem says where). shown is the file name the lines and the problem carry.
+bool read_source_lines(const std::string& path, const std::string& shown,
+                       std::vector<SourceLine>& lines, SourceProblem& problem);
+// The same with the path shown and the problem as "file:line: text".
 bool read_source(const std::string& path, std::vector<SourceLine>& lines, std::string& error);
 
 // "file:line: text", the form of every failure the builder reports.

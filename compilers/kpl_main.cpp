@@ -1,0 +1,9 @@
+#include <string>
+#include <vector>
+
+#include "compilers/user_compile.h"
+
+int main(int argc, char** argv) {
+    return compilers::run(compilers::Tool::procedures,
+                          std::vector<std::string>(argv + 1, argv + argc));
+}
