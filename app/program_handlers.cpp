@@ -12,8 +12,10 @@
 #include "evaluation/spot_rays.h"
 #include "evaluation/spot_store.h"
 #include "kpl/kpl_operators.h"
+#include "lens/folder_lists.h"
 #include "lens/lens_text_commands.h"
 #include "lens/private_catalog.h"
+#include "lens/test_glasses.h"
 #include "platform/ui.h"
 #include "runtime/array_commands.h"
 #include "runtime/definitions.h"
@@ -87,6 +89,8 @@ void install_upward_hooks() {
 void install_program_handlers() {
     install_upward_hooks();
     install_glass_catalog_handlers();
+    install_test_glasses();
+    install_folder_lists();
     install_paraxial_handlers();
     install_lens_handlers();
     install_entry_handlers();
