@@ -5,6 +5,7 @@
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/window_captions.h"
+#include "entry/at_surface_entry.h"
 #include "entry/entry_frame.h"
 #include "entry/entry_install.h"
 #include "entry/lens_commands.h"
@@ -15,6 +16,7 @@
 #include "lens/folder_lists.h"
 #include "lens/lens_text_commands.h"
 #include "lens/private_catalog.h"
+#include "lens/stock_lenses.h"
 #include "lens/test_glasses.h"
 #include "platform/ui.h"
 #include "runtime/array_commands.h"
@@ -91,6 +93,8 @@ void install_program_handlers() {
     install_glass_catalog_handlers();
     install_test_glasses();
     install_folder_lists();
+    install_stock_lenses(lens_setup);
+    set_catalog_parts_opener(open_catalog_parts);
     install_paraxial_handlers();
     install_lens_handlers();
     install_entry_handlers();
