@@ -158,3 +158,42 @@ TEST_F(FolderLists, FilesAreDeletedAndFoldersMadeAndRemoved) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FolderLists, ChangeFolderMovesTheLensOrTextFolderOrBoth) {
+    const std::string text = get_setting_text(kSetCurrentTextDirectory, 0);
+    const auto lens_now = [] { return fs::path(get_setting_text(kSetCurrentDirectory, 0)); };
+    const auto text_now = [] { return fs::path(get_setting_text(kSetCurrentTextDirectory, 0)); };
+
+    type("change_folder \"a\" 1");
+    EXPECT_TRUE(fs::equivalent(lens_now(), fs::path(lens_folder_) / "a"));
+    EXPECT_EQ(text_now(), fs::path(text));
+    EXPECT_NE(output().find("Current lens directory is " + lens_now().string() +
+                            "\nCurrent text directory is " + text + "\n"),
+              std::string::npos)
+        << output();
+    // Relative to the folder it replaces.
+    type("change_folder \"../B\" 1");
+    EXPECT_TRUE(fs::equivalent(lens_now(), fs::path(lens_folder_) / "B"));
+
+    // Neither a missing folder nor a file changes anything.
+    for (const char* bad : {"nowhere", "../c.len"}) {
+        type(std::string("change_folder \"") + bad + "\" 0");
+        EXPECT_NE(errors().find(std::string("There is no folder ") + bad), std::string::npos)
+            << errors();
+        EXPECT_TRUE(fs::equivalent(lens_now(), fs::path(lens_folder_) / "B")) << bad;
+        EXPECT_EQ(text_now(), fs::path(text)) << bad;
+    }
+
+    // An absolute name, both folders.
+    type("change_folder \"" + lens_folder_ + "\" 0");
+    EXPECT_TRUE(fs::equivalent(lens_now(), lens_folder_));
+    EXPECT_TRUE(fs::equivalent(text_now(), lens_folder_));
+    EXPECT_TRUE(fs::equivalent(fs::current_path(), lens_folder_));
+    type("change_folder \"a\" 2");
+    EXPECT_TRUE(fs::equivalent(text_now(), fs::path(lens_folder_) / "a"));
+    EXPECT_TRUE(fs::equivalent(lens_now(), lens_folder_));
+}
+
+}  // namespace
