@@ -20,6 +20,7 @@
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
+#include "runtime/lens_data_guard.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
@@ -686,9 +687,18 @@ int insert_stock_part(const char* text, const char* name, int type, double semi_
     if (rc == 0) {
         set_current_surface(first);
         lens.mesh_renumber_limit = first;
+        // The part's text and name come from a file: every line runs as lens data only.
+        LensDataScope lens_data_only;
         run_command_string(type == kStockCemented ? "LMO EGR" : "LMO ELE", 0);
         const bool rename = !part_name.empty() && (part_name[0] == 'E' || part_name[0] == 'e');
-        if (!part_name.empty()) run_command_string(("LMN " + part_name.substr(0, 11)).c_str(), 0);
+        if (!part_name.empty()) {
+            // Quoted, so that nothing in the name is read as more than the name.
+            std::string label;
+            for (char c : part_name.substr(0, 11)) {
+                if (c != '"' && c != '\\') label += c;
+            }
+            run_command_string(("LMN \"" + label + "\"").c_str(), 0);
+        }
         run_command_string(aperture_line, 0);
         int part_surface = 1;
         for (const std::string& field : fields) {

@@ -417,6 +417,13 @@ TEST_F(StockLenses, APartWithMoreThanLensDataInsertsNothing) {
             << hostile[k] << errors();
     }
     EXPECT_EQ(get_setting_int(kSetGraphicsPenWidth, 0, 0), pen);
+
+    // A part's name is only its name, whatever it holds.
+    write_catalog("named", {{"Q;EXIT", 1, "RD 50;TH 3;GLA N-BK7;NXT", 50, 20, 45}});
+    type("select_lens_catalog named");
+    type("stock_part \"q;exit\"");
+    EXPECT_EQ(lens_data().image_surface, image + 2) << errors();
+    EXPECT_EQ(std::string(surface(1).group_label).rfind("Q;EXIT", 0), 0u) << surface(1).group_label;
 }
 
 TEST_F(StockLenses, APartTheLensHasNoRoomForIsNotInserted) {
