@@ -40,13 +40,16 @@ std::string lower(std::string_view text) {
 std::string type_pattern(int type) {
     const int saved = current_list();
     select_list(type == kTypeLens ? kLensPatternList : kOtherPatternList);
-    std::string pattern;
     const std::string wanted = std::to_string(type);
+    std::string pattern;
     for (int i = 0; i < current_list_count(); ++i) {
+        const char* first = current_list_first(i);
         const char* second = current_list_second(i);
-        if (i == 0 || (second != nullptr && wanted == second)) {
-            pattern = current_list_first(i) != nullptr ? current_list_first(i) : "";
-            if (i != 0) break;
+        if (first == nullptr) continue;
+        if (pattern.empty()) pattern = first;
+        if (second != nullptr && wanted == second) {
+            pattern = first;
+            break;
         }
     }
     select_list(saved);

@@ -97,6 +97,18 @@ TEST_F(FolderLists, TheListCommandShowsTheFolderAndOffersItsLensFiles) {
               (std::vector<std::string>{"c.len", "quite_a_long_lens_file_name_of_f", "z.len"}));
     EXPECT_NE(output().find("Folder " + lens_folder_ + "\nc.len\nquite_a_long"), std::string::npos)
         << output();
+    // Other types take their own pattern and folder.
+    const fs::path text_folder = get_setting_text(kSetCurrentTextDirectory, 0);
+    run_.tree.write_file(text_folder.lexically_relative(run_.tree.base()) / "read.txt", "x\n");
+    run_.tree.write_file(text_folder.lexically_relative(run_.tree.base()) / "other.len", "x\n");
+    type("list_files 4 2");
+    EXPECT_EQ(offered(), (std::vector<std::string>{"read.txt"}));
+    const fs::path kpl = fs::path(get_setting_text(kSetPrivateDirectory, 0)) / "kpl";
+    run_.tree.write_file(kpl.lexically_relative(run_.tree.base()) / "b.kpl", "x\n");
+    run_.tree.write_file(kpl.lexically_relative(run_.tree.base()) / "a.KPL", "x\n");
+    type("list_files 2 1");
+    EXPECT_EQ(offered(), (std::vector<std::string>{"a.KPL", "b.kpl"}));
+
     type("list_files 1 2 \"a\"");
     EXPECT_TRUE(offered().empty());
     type("list_files 1 2 \"nowhere\"");
