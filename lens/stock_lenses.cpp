@@ -57,6 +57,7 @@ std::vector<int> g_rows;
 std::FILE* g_parts_file = nullptr;
 bool g_parts_open = false;
 StockLensSetup g_setup = nullptr;
+StockPartInsertedHook g_part_inserted = nullptr;
 
 std::string upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -444,16 +445,17 @@ std::string stock_vendor_name(const char* part_name) {
 int read_lens_catalog(const char* name) {
     const std::string wanted = name != nullptr ? name : "";
     if (!g_catalog.parts.empty() && upper(wanted) == upper(g_catalog.name)) return 0;
-    close_parts_file();
-    free_lens_catalog();
+    // A catalogue that cannot be found leaves the one loaded as it is.
     if (wanted.empty() || wanted.find_first_of("/\\") != std::string::npos) {
         return kMsgStockCatalogMissing;
     }
     std::string text;
     bool too_large = false;
-    if (!read_whole_file(catalog_file(wanted, ".dir"), text, too_large)) {
-        return too_large ? kMsgStockCatalogDamaged : kMsgStockCatalogMissing;
-    }
+    const bool read = read_whole_file(catalog_file(wanted, ".dir"), text, too_large);
+    if (!read && !too_large) return kMsgStockCatalogMissing;
+    close_parts_file();
+    free_lens_catalog();
+    if (!read) return kMsgStockCatalogDamaged;
     Catalog catalog;
     catalog.name = wanted;
     const std::string dat = catalog_file(wanted, ".dat");
@@ -782,6 +784,7 @@ int insert_selected_stock_part() {
         set_setting_flag(kSetOutputOn, 0);
         rc = insert_stock_part(text.c_str(), p->name, p->type, p->diameter / 2000.0);
         set_setting_flag(kSetOutputOn, output);
+        if (rc == 0 && g_part_inserted != nullptr) g_part_inserted();
     }
     close_catalog_parts();
     if (rc == 0 && test_state_flag(kFlagSingleCommandUpdate) == 0 &&
@@ -821,7 +824,8 @@ int cmd_open_lens_catalog() {
     const std::string name = arg_text(0);
     const int rc = read_lens_catalog(name.c_str());
     if (rc != 0) {
-        if (g_parts_open) close_catalog_parts();
+        // A damaged catalogue is gone; one that is not there changed nothing.
+        if (rc != kMsgStockCatalogMissing && g_parts_open) close_catalog_parts();
         return set_error_msg(rc, name.c_str());
     }
     msg_box(kMsgStockCatalogLoaded, name.c_str());
@@ -858,6 +862,10 @@ int cmd_list_lens_catalogs() {
         set_param_default(param_descriptor_index(kCmdSelectLensCatalog, 0), &cell);
     }
     return 0;
+}
+
+void set_stock_part_inserted_hook(StockPartInsertedHook hook) {
+    g_part_inserted = hook;
 }
 
 void install_stock_lenses(StockLensSetup setup) {

@@ -66,8 +66,9 @@ struct StockSelection {
     int selected = -1;
 };
 
-// Reads catalogue name (nothing when it is the one loaded): 0, -286 (no "dir" file) or -287 (a
-// damaged file); a failure empties the catalogue. Resets the selection to its defaults.
+// Reads catalogue name (nothing when it is the one loaded): 0, -286 (no "dir" file: the
+// catalogue loaded stays) or -287 (a damaged file: no catalogue is left). Resets the selection
+// to its defaults.
 int read_lens_catalog(const char* name);
 void free_lens_catalog();
 const std::string& lens_catalog_name();
@@ -122,6 +123,11 @@ int insert_stock_part(const char* text, const char* name, int type, double semi_
 // What OK does in the parts window: inserts the selected part when the lens has room for it
 // (-9998 after -324 otherwise; -9998 after -279 when none is selected), then closes the parts.
 int insert_selected_stock_part();
+
+// After a part from the parts window went in: the new-lens command's pending first-order
+// request sets up the object for it (the lens spreadsheet installs it; null: nothing pending).
+using StockPartInsertedHook = void (*)();
+void set_stock_part_inserted_hook(StockPartInsertedHook hook);
 
 // Opens the "dat" file of the catalogue and the parts list, filtered: 0, or -9998 after -277
 // (no catalogue loaded, or its "dat" file cannot be opened).

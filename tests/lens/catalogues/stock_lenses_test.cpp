@@ -13,7 +13,9 @@
 #include "lens/lens_data.h"
 #include "lens/stock_lenses.h"
 #include "lens/surface_insert_delete.h"
+#include "runtime/list_words.h"
 #include "runtime/messages.h"
+#include "runtime/parameters.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "tests/app/main_loop/loop_fixture.h"
@@ -46,6 +48,7 @@ protected:
         }
     }
     void TearDown() override {
+        set_stock_part_inserted_hook(nullptr);
         close_catalog_parts();
         free_lens_catalog();
         Loop::TearDown();
@@ -161,6 +164,49 @@ TEST_F(StockLenses, TheStockLensCommandListsThePartsNearestTheCentresFirstSelect
     EXPECT_TRUE(catalog_parts_open());
 }
 
+TEST_F(StockLenses, PartsOfALensInCentimetresAreConvertedFromMillimetres) {
+    type("uni 10");
+    type("select_lens_catalog generic");
+    type("stock_part gpx100d25");
+    // Radius 51.68 mm is 5.168 cm, thickness 4 mm 0.4 cm, semi-diameter 12.5 mm 1.25 cm.
+    EXPECT_NEAR(surface(1).curvature, 1 / 5.168, 1e-12);
+    EXPECT_NEAR(surface(1).thickness, 0.4, 1e-12);
+    EXPECT_NEAR(surface(1).aperture_radius, 1.25, 1e-12);
+    EXPECT_NEAR(surface(2).aperture_radius, 1.25, 1e-12);
+    type("par_setup");
+    const std::size_t at = output().find("EFL");
+    ASSERT_NE(at, std::string::npos) << output() << errors();
+    EXPECT_NEAR(std::strtod(output().c_str() + at + 3, nullptr), 10.0, 1e-4);
+}
+
+TEST_F(StockLenses, TheCatalogueListOffersTheCataloguesOfTheFolderWithTheLoadedOneFirst) {
+    write_catalog("beta", {{"B1", 1, "RD 50", 50, 25, 48}});
+    write("alpha.v2.dat", "RD 50\n");
+    write("notes.txt", "x\n");
+    const int parameter = param_descriptor_index(1100, 0);
+    ASSERT_EQ(select_param_list(parameter), 0);
+    std::vector<std::string> offered;
+    for (int i = 0; i < value_list_count(); ++i) offered.emplace_back(value_list_first(i));
+    EXPECT_EQ(offered, (std::vector<std::string>{"alpha", "beta", "generic"}));
+
+    // The catalogue loaded is what an omitted name takes.
+    type("select_lens_catalog beta");
+    type("select_lens_catalog");
+    EXPECT_EQ(lens_catalog_name(), "beta");
+    type("select_lens_catalog generic");
+    ASSERT_EQ(select_param_list(parameter), 0);
+    ArgCell cell{};
+    char buffer[kArgTextSize] = {};
+    char shown[kArgTextSize] = {};
+    evaluate_default(*param_descriptor(parameter), buffer, sizeof buffer, &cell, shown,
+                     sizeof shown);
+    EXPECT_STREQ(shown, "generic");
+
+    for (const auto& e : fs::directory_iterator(lmo())) fs::remove(e.path());
+    EXPECT_NE(select_param_list(parameter), 0);
+    EXPECT_STREQ(error_text_buffer(), "There is no stock-lens catalogue");
+}
+
 TEST_F(StockLenses, DamagedCataloguesAreRefusedAndLeaveNoneLoaded) {
     const struct {
         const char* what;
@@ -206,7 +252,10 @@ TEST_F(StockLenses, DamagedCataloguesAreRefusedAndLeaveNoneLoaded) {
         EXPECT_EQ(stock_part_count(), c.result == 0 ? 1 : 0) << c.what;
         EXPECT_EQ(test_state_flag(kFlagCatalogueLoaded) != 0, c.result == 0) << c.what;
     }
+    // A catalogue that is not there leaves the one loaded.
     EXPECT_EQ(read_lens_catalog("absent"), kMsgStockCatalogMissing);
+    EXPECT_EQ(stock_part_count(), 1);
+    free_lens_catalog();
     EXPECT_EQ(read_lens_catalog("../bin/lmo/bad"), kMsgStockCatalogMissing);
     EXPECT_EQ(open_catalog_parts(), kErrorTextReady);
     EXPECT_STREQ(error_text_buffer(), "The stock-lens catalogue cannot be opened");
@@ -430,6 +479,9 @@ TEST_F(StockLenses, APartTheLensHasNoRoomForIsNotInserted) {
     write_catalog("room",
                   {{"T3", 3, "RD 30;TH 4;GLA N-BK7;NXT;RD -30;TH 2;GLA N-SF5;NXT", 60, 20, 55}});
     type("select_lens_catalog room");
+    static int settled = 0;
+    settled = 0;
+    set_stock_part_inserted_hook([] { ++settled; });
     const int limit = get_setting_int(kSetSurfaceLimit, 0, 0);
     lens_data().image_surface = limit - 2;
     type("stock_part t3");
@@ -439,6 +491,13 @@ TEST_F(StockLenses, APartTheLensHasNoRoomForIsNotInserted) {
               std::string::npos)
         << errors();
     EXPECT_FALSE(catalog_parts_open());
+    // Only a part that went in has a first-order request to settle.
+    EXPECT_EQ(settled, 0);
+    lens_data().image_surface = 1;
+    type("stock_part t3");
+    EXPECT_EQ(lens_data().image_surface, 4) << errors();
+    EXPECT_EQ(settled, 1);
+    set_stock_part_inserted_hook(nullptr);
 }
 
 }  // namespace
