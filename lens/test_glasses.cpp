@@ -114,6 +114,25 @@ void clear_test_glass_list() {
     g_radii.clear();
 }
 
+int step_test_glass_radius(double radius, int direction, double* out) {
+    if (g_radii.size() < 2 || direction == 0 || out == nullptr) return -1;
+    const double scaled = radius * kTestGlassScale;
+    if (!std::isfinite(scaled)) return -1;
+    const double r = std::fabs(scaled) < kTestGlassScaledLimit ? std::round(scaled) : scaled;
+    if (direction > 0) {
+        const auto it = std::upper_bound(g_radii.begin(), g_radii.end(), r,
+                                         [](double v, std::int32_t e) { return v < e; });
+        if (it == g_radii.end()) return -1;
+        *out = *it / kTestGlassScale;
+        return 0;
+    }
+    const auto it = std::lower_bound(g_radii.begin(), g_radii.end(), r,
+                                     [](std::int32_t e, double v) { return e < v; });
+    if (it == g_radii.begin()) return -1;
+    *out = *(it - 1) / kTestGlassScale;
+    return 0;
+}
+
 void install_test_glasses() {
     set_test_glass_loader(load_for_setting);
     set_test_glass_count(test_glass_count);

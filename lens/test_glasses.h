@@ -30,6 +30,11 @@ int test_glass_count();
 std::int32_t test_glass_radius(int i);
 void clear_test_glass_list();
 
+// The radius of the list next above (direction > 0) or next below (direction < 0) a radius,
+// compared at the list's 1e-4 resolution: 0 with it in out, or -1 (out untouched) when the
+// list has fewer than two radii or none lies beyond the radius that way.
+int step_test_glass_radius(double radius, int direction, double* out);
+
 // Lets the settings store load the list when Test_glass_file is set and the settings command
 // report how many glasses it holds.
 void install_test_glasses();

@@ -87,6 +87,35 @@ TEST(TestGlassFile, LinesGiveTheRadiiOfTheList) {
     EXPECT_EQ(test_glass_radius(-1), 0);
 }
 
+TEST(TestGlassFile, RadiiStepToTheNextPlateEitherWay) {
+    tavo_test::TempTree tree;
+    const std::string path = tree.write_file("plates.tgl", "4\n-20\n35.5\n10\n50\n").string();
+    ASSERT_EQ(read_test_glass_list(path.c_str()), 0);
+    const struct {
+        double radius;
+        int direction;
+        int result;
+        double next;
+    } cases[] = {
+        {0.0, 1, 0, 10.0},      {0.0, -1, 0, -20.0},     {10.0, 1, 0, 35.5},   {10.0, -1, 0, -20.0},
+        {10.00004, 1, 0, 35.5}, {10.00006, -1, 0, 10.0}, {35.5, 1, 0, 50.0},   {49.99, 1, 0, 50.0},
+        {50.0, 1, -1, 0.0},     {-20.0, -1, -1, 0.0},    {-1e12, 1, 0, -20.0}, {1e12, -1, 0, 50.0},
+        {10.0, 0, -1, 0.0},
+    };
+    for (const auto& c : cases) {
+        double next = 0.0;
+        EXPECT_EQ(step_test_glass_radius(c.radius, c.direction, &next), c.result)
+            << c.radius << " " << c.direction;
+        EXPECT_DOUBLE_EQ(next, c.next) << c.radius << " " << c.direction;
+    }
+    // One plate is no list to step through.
+    const std::string one = tree.write_file("one.tgl", "1\n10\n").string();
+    ASSERT_EQ(read_test_glass_list(one.c_str()), 0);
+    double next = 0.0;
+    EXPECT_EQ(step_test_glass_radius(0.0, 1, &next), -1);
+    clear_test_glass_list();
+}
+
 class TestGlassSetting : public loop_test::Loop {
 protected:
     void TearDown() override {
