@@ -32,6 +32,7 @@ namespace {
 
 constexpr int kCmdSelectLensCatalog = 1100;
 constexpr int kCmdStockPart = 1104;
+constexpr int kCmdStockPanel = 1105;
 constexpr int kCatalogListLimit = 25;
 constexpr int kPartNameLength = 9;
 constexpr int kVendorCodeLength = 5;
@@ -814,7 +815,31 @@ bool catalog_parts_open() {
     return g_parts_open;
 }
 
+int stock_panel_control(int control, double value) {
+    if (control >= kStockPositive && control <= kStockCemented) {
+        set_stock_lens_type(control);
+    } else if (control >= kStockSortDirectory && control <= kStockSortDiameter) {
+        set_stock_sort_mode(control);
+    } else if (control >= kStockFieldEfl && control <= kStockFieldDiameterRange) {
+        set_stock_field_value(control, value);
+    } else {
+        return set_error_msg(kMsgNoPanelControl, control);
+    }
+    return 0;
+}
+
 int cmd_open_lens_catalog() {
+    if (current_command() == kCmdStockPanel) {
+        if (g_catalog.parts.empty()) return set_error_msg(kMsgCatalogPartsUnavailable);
+        if (!g_parts_open) {
+            if (!open_parts_file()) return set_error_msg(kMsgCatalogPartsUnavailable);
+            g_parts_open = true;
+            filter_stock_parts();
+        }
+        if (const int rc = stock_panel_control(arg_int(0), arg_double(1)); rc != 0) return rc;
+        show_parts();
+        return 0;
+    }
     if (current_command() == kCmdStockPart) {
         if (g_catalog.parts.empty()) return set_error_msg(kMsgCatalogPartsUnavailable);
         if (const int rc = choose_stock_part(arg_text(0).c_str()); rc != 0) return rc;

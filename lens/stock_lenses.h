@@ -23,6 +23,7 @@ inline constexpr int kMsgNoStockCatalogs = -290;
 inline constexpr int kMsgStockGlassReplaced = -321;
 inline constexpr int kMsgNoRoomForPart = -324;
 inline constexpr int kMsgStockPartRefused = -276;
+inline constexpr int kMsgNoPanelControl = -275;
 
 // The catalogue start-up reads when the installation has it.
 inline constexpr char kStartupLensCatalog[] = "mg_pos";
@@ -112,6 +113,11 @@ std::vector<StockPreviewSurface> stock_part_surfaces(const std::string& text, do
 // The fields of a part text: split at ';' outside double quotes, blanks around each trimmed.
 std::vector<std::string> stock_part_fields(const std::string& text);
 
+// A button or value field of the parts panel as the console's stock_panel command gives it:
+// types 1-3, sort orders 11-13, fields 101-104 with the value. 0, or -9998 after -275 for any
+// other number.
+int stock_panel_control(int control, double value);
+
 // The text of a part from the "dat" file: 0, or -9998 after -277.
 int read_stock_part_text(int part, std::string& text);
 
@@ -135,7 +141,8 @@ int open_catalog_parts();
 void close_catalog_parts();
 bool catalog_parts_open();
 
-int cmd_open_lens_catalog();   // select_lens_catalog; stock_part inserts a part by name
+// select_lens_catalog; stock_part inserts a part by name; stock_panel works the panel.
+int cmd_open_lens_catalog();
 int cmd_list_lens_catalogs();  // the catalogue names of bin/lmo as a value list
 
 // The lens set-up the insertion ends with (installed by the program).

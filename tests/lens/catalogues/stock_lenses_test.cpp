@@ -164,6 +164,32 @@ TEST_F(StockLenses, TheStockLensCommandListsThePartsNearestTheCentresFirstSelect
     EXPECT_TRUE(catalog_parts_open());
 }
 
+TEST_F(StockLenses, ThePanelCommandNarrowsAndReordersTheParts) {
+    type("select_lens_catalog generic");
+    type("stock_panel 102 10");  // focal length 50 +- 10
+    EXPECT_TRUE(catalog_parts_open());
+    EXPECT_EQ(names_listed(), (std::vector<std::string>{"GBX050D25", "GPX050D25"}));
+    EXPECT_NE(output().find("     49.996\n>    50.000\nGeneric parts (tavo) GPX050D25"),
+              std::string::npos)
+        << output();
+    type("stock_panel 13");  // by diameter: both 25, then by focal length
+    EXPECT_EQ(stock_selection().sort, kStockSortDiameter);
+    EXPECT_EQ(names_listed(), (std::vector<std::string>{"GBX050D25", "GPX050D25"}));
+    EXPECT_STREQ(stock_part(stock_selection().selected)->name, "GPX050D25");
+    EXPECT_NE(output().find("    25.000\n>   25.000\n"), std::string::npos) << output();
+
+    type("stock_panel 2");  // negative parts: none near +50
+    EXPECT_TRUE(stock_rows().empty());
+    EXPECT_NE(output().find("No part of the catalogue fits the selection"), std::string::npos);
+    type("stock_panel 101 -50");
+    EXPECT_EQ(names_listed(), (std::vector<std::string>{"GBV050D25"}));
+
+    type("stock_panel 7");
+    EXPECT_NE(errors().find("The stock-lens panel has no control 7"), std::string::npos)
+        << errors();
+    EXPECT_EQ(names_listed(), (std::vector<std::string>{"GBV050D25"}));
+}
+
 TEST_F(StockLenses, PartsOfALensInCentimetresAreConvertedFromMillimetres) {
     type("uni 10");
     type("select_lens_catalog generic");
