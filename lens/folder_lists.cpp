@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <filesystem>
 #include <string_view>
 
 #include "platform/files.h"
@@ -278,37 +277,9 @@ int cmd_folder_operations() {
     }
 }
 
-int cmd_change_folder() {
-    const std::string name = arg_text(0);
-    const int kind = arg_int(1);
-    if (!name.empty()) {
-        const int stored = kind == 2 ? kSetCurrentTextDirectory : kSetCurrentDirectory;
-        const std::string path = absolute_name(name)
-                                     ? platform::to_native_path(name)
-                                     : platform::join_path(setting_text(stored), name);
-        std::error_code ec;
-        std::string full = std::filesystem::weakly_canonical(path, ec).string();
-        if (ec || !platform::is_folder(full)) {
-            return set_error_msg(kMsgNoSuchFolder, name.c_str());
-        }
-        while (full.size() > 1 && full.back() == '/') full.pop_back();
-        // Both settings take the name or neither does.
-        const SettingDef* d = setting_def(kSetCurrentDirectory);
-        if (d == nullptr || full.size() >= static_cast<std::size_t>(d->dim1)) {
-            return set_error_msg(kMsgNoSuchFolder, name.c_str());
-        }
-        if (kind != 2) set_setting_text(kSetCurrentDirectory, full.c_str(), 0);
-        if (kind != 1) set_setting_text(kSetCurrentTextDirectory, full.c_str(), 0);
-    }
-    print_msg(kMsgFoldersShown, setting_text(kSetCurrentDirectory).c_str(),
-              setting_text(kSetCurrentTextDirectory).c_str());
-    return 0;
-}
-
 void install_folder_lists() {
     set_handler(kSlotListFolders, cmd_list_folders);
     set_handler(kSlotListFiles, cmd_list_files);
-    set_handler(kSlotChangeDirectory, cmd_change_folder);
     // The other file commands share the slot: whatever handler held it serves them still.
     CommandHandler previous = handler_table().slots[kSlotFileOperations];
     if (previous != cmd_folder_operations) g_other_file_operations = previous;

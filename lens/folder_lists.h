@@ -17,8 +17,6 @@ inline constexpr int kMsgFolderListed = -1148;
 inline constexpr int kMsgFolderRemoved = -1149;
 inline constexpr int kMsgFolderMade = -1150;
 inline constexpr int kMsgFileNotDeleted = -1151;
-inline constexpr int kMsgFoldersShown = -1205;
-inline constexpr int kMsgNoSuchFolder = -1206;
 inline constexpr int kMsgNameListFull = -1207;
 
 // The name table: 1500 names; a listed name keeps at most 32 characters.
@@ -65,10 +63,5 @@ int cmd_list_files();
 // Commands 212 and 214-216; any other command goes on to the handler that held the slot
 // before.
 int cmd_folder_operations();
-
-// change_folder: with a folder name, makes it the lens folder (kind 1), the text folder (kind 2)
-// or both (any other kind); a relative name is taken from the folder it replaces. Shows both
-// folders in every case. 0, or -9998 after -1206 when there is no such folder.
-int cmd_change_folder();
 
 void install_folder_lists();
