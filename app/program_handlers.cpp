@@ -92,7 +92,6 @@ void install_program_handlers() {
     install_upward_hooks();
     install_glass_catalog_handlers();
     install_test_glasses();
-    install_folder_lists();
     install_stock_lenses(lens_setup);
     set_catalog_parts_opener(open_catalog_parts);
     install_paraxial_handlers();
@@ -124,4 +123,7 @@ void install_program_handlers() {
     install_surface_probes();
     install_evaluation_handlers();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
+    // Last: the folder commands share slot 75 with the lens-file commands and hand every
+    // other command of the slot on to the handler installed there before them.
+    install_folder_lists();
 }

@@ -8,6 +8,8 @@
 
 #include "lens/folder_lists.h"
 #include "runtime/arg_cells.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
@@ -167,6 +169,30 @@ TEST_F(FolderLists, FilesAreDeletedAndFoldersMadeAndRemoved) {
         << errors();
     type("remove_folder 2 \"..\"");
     EXPECT_TRUE(fs::is_directory(folder));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FolderLists, OtherCommandsOfTheSharedSlotReachTheHandlerInstalledThereBefore) {
+    static int calls = 0;
+    calls = 0;
+    set_handler(kSlotFileOperations, [] {
+        ++calls;
+        return 7;
+    });
+    install_folder_lists();
+    set_current_command(217);
+    EXPECT_EQ(cmd_folder_operations(), 7);
+    // Installed a second time it does not hand on to itself.
+    install_folder_lists();
+    EXPECT_EQ(cmd_folder_operations(), 7);
+    EXPECT_EQ(calls, 2);
+    set_current_command(kCmdMakeFolder);
+    type("make_folder \"own\"");
+    EXPECT_TRUE(fs::is_directory(fs::path(lens_folder_) / "own"));
+    EXPECT_EQ(calls, 2);
 }
 
 }  // namespace

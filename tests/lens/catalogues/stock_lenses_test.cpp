@@ -512,9 +512,9 @@ TEST_F(StockLenses, APartTheLensHasNoRoomForIsNotInserted) {
     lens_data().image_surface = limit - 2;
     type("stock_part t3");
     EXPECT_EQ(lens_data().image_surface, limit - 2);
-    EXPECT_NE(errors().find("The lens has no room for the part: at most " + std::to_string(limit) +
-                            " surfaces"),
-              std::string::npos)
+    EXPECT_NE(
+        errors().find("The lens cannot hold more than " + std::to_string(limit) + " surfaces"),
+        std::string::npos)
         << errors();
     EXPECT_FALSE(catalog_parts_open());
     // Only a part that went in has a first-order request to settle.
