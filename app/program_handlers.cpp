@@ -5,6 +5,7 @@
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/window_captions.h"
+#include "entry/at_surface_entry.h"
 #include "entry/entry_frame.h"
 #include "entry/entry_install.h"
 #include "entry/lens_commands.h"
@@ -12,8 +13,11 @@
 #include "evaluation/spot_rays.h"
 #include "evaluation/spot_store.h"
 #include "kpl/kpl_operators.h"
+#include "lens/folder_lists.h"
 #include "lens/lens_text_commands.h"
 #include "lens/private_catalog.h"
+#include "lens/stock_lenses.h"
+#include "lens/test_glasses.h"
 #include "platform/ui.h"
 #include "runtime/array_commands.h"
 #include "runtime/definitions.h"
@@ -87,6 +91,9 @@ void install_upward_hooks() {
 void install_program_handlers() {
     install_upward_hooks();
     install_glass_catalog_handlers();
+    install_test_glasses();
+    install_stock_lenses(lens_setup);
+    set_catalog_parts_opener(open_catalog_parts);
     install_paraxial_handlers();
     install_lens_handlers();
     install_entry_handlers();
@@ -116,4 +123,7 @@ void install_program_handlers() {
     install_surface_probes();
     install_evaluation_handlers();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
+    // Last: the folder commands share slot 75 with the lens-file commands and hand every
+    // other command of the slot on to the handler installed there before them.
+    install_folder_lists();
 }

@@ -18,6 +18,7 @@
 #include "lens/lens_data.h"
 #include "lens/lens_items.h"
 #include "lens/lens_text_commands.h"
+#include "lens/stock_lenses.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
@@ -343,6 +344,8 @@ int app_init(int without_windows, int, int) {
         printer_setup(choices, 0);
         // The pen sequence (15) and the output scale (17) stay in the store for the graphics.
     }
+    // The installation's own stock-lens catalogue, when it has one; none is no failure.
+    read_lens_catalog(kStartupLensCatalog);
     clear_state_flag(kFlagLensFileNamed);
     return 0;
 }

@@ -113,6 +113,7 @@ constexpr FlagOption kFlagOptions[] = {
 std::uint8_t* g_record = nullptr;
 int g_record_size = 0;
 bool g_startup_done = false;
+TestGlassLoader g_test_glass_loader = nullptr;
 std::int32_t g_pending[3] = {};
 char g_compiler_options[kCompilerOptionsSize] = {};
 
@@ -331,11 +332,19 @@ int set_setting_text(int id, const char* text, int i) {
     }
 
     if (id == kSetTestGlassFile) {
-        // The list is read by the lens catalogues when they need it; here the name gets its
-        // extension. A name that no longer fits with it is refused.
+        // A name without a point gets the list extension; a name that no longer fits with it
+        // is refused.
         std::string name = text;
         if (name.find('.') == std::string::npos) name += ".tgl";
         if (name.size() >= static_cast<std::size_t>(d.dim1)) return -1;
+        if (g_test_glass_loader != nullptr) {
+            const int loaded = g_test_glass_loader(name.c_str());
+            if (loaded != 0 && g_startup_done) {
+                set_error_msg(loaded, name.c_str());
+                if (*target != '\0') g_test_glass_loader(target);
+                return kErrorTextReady;
+            }
+        }
         std::memcpy(target, name.c_str(), name.size() + 1);
         return 0;
     }
@@ -458,4 +467,8 @@ const char* compiler_options_text() {
 
 void set_settings_hooks(const SettingsHooks& hooks) {
     g_hooks = hooks;
+}
+
+void set_test_glass_loader(TestGlassLoader loader) {
+    g_test_glass_loader = loader;
 }

@@ -207,3 +207,10 @@ struct SettingsHooks {
     int (*resize_spot_storage)(int rays) = nullptr;
 };
 void set_settings_hooks(const SettingsHooks& hooks);
+
+// Loads the test-glass list named by a new Test_glass_file: 0 or the message number of the
+// failure, shown with the name. The lens catalogues install it; without it the name is only
+// stored. A failed load keeps the previous name and loads its list again, except while the
+// settings file is read at start-up: there the name is kept for the next start, quietly.
+using TestGlassLoader = int (*)(const char* name);
+void set_test_glass_loader(TestGlassLoader loader);
