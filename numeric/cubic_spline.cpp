@@ -10,8 +10,8 @@ constexpr double kSlopeLimit = 9.9e29;
 
 // Derivative at p0 of the cubic through p0..p3 (Lagrange form differentiated at p0). The
 // points may run backwards (the last end mirrored), which the formula allows.
-double cubic_end_slope(double x0, double x1, double x2, double x3, double y0, double y1,
-                       double y2, double y3) {
+double cubic_end_slope(double x0, double x1, double x2, double x3, double y0, double y1, double y2,
+                       double y3) {
     return -(1.0 / (x1 - x0) + 1.0 / (x2 - x0) + 1.0 / (x3 - x0)) * y0 +
            (x2 - x0) * (x3 - x0) * y1 / ((x1 - x0) * (x2 - x1) * (x3 - x1)) -
            (x1 - x0) * (x3 - x0) * y2 / ((x2 - x0) * (x2 - x1) * (x3 - x2)) +
@@ -69,10 +69,11 @@ int spline_coefficients(const double* x, const double* y, int n, double first_sl
         const double sig = (x[i] - x[i - 1]) / (x[i + 1] - x[i - 1]);
         const double p = sig * y2[i - 1] + 2.0;
         y2[i] = (sig - 1.0) / p;
-        u[i] = (6.0 * ((y[i + 1] - y[i]) / (x[i + 1] - x[i]) - (y[i] - y[i - 1]) / (x[i] - x[i - 1])) /
-                    (x[i + 1] - x[i - 1]) -
-                sig * u[i - 1]) /
-               p;
+        u[i] =
+            (6.0 * ((y[i + 1] - y[i]) / (x[i + 1] - x[i]) - (y[i] - y[i - 1]) / (x[i] - x[i - 1])) /
+                 (x[i + 1] - x[i - 1]) -
+             sig * u[i - 1]) /
+            p;
     }
     // The last end, its points taken from the end inward.
     const int m = n < 4 ? n : 4;
@@ -100,7 +101,8 @@ double spline_eval_interval(const double* x, const double* y, const double* y2, 
     const double h = x[hi] - x[lo];
     const double a = (x[hi] - abscissa) / h;
     const double b = (abscissa - x[lo]) / h;
-    return a * y[lo] + b * y[hi] + ((a * a * a - a) * y2[lo] + (b * b * b - b) * y2[hi]) * h * h / 6.0;
+    return a * y[lo] + b * y[hi] +
+           ((a * a * a - a) * y2[lo] + (b * b * b - b) * y2[hi]) * h * h / 6.0;
 }
 
 int spline_eval(const double* x, const double* y, const double* y2, int n, double abscissa,

@@ -50,8 +50,7 @@ TEST(CubicSpline, HugeOrdinatesMakeTheEstimatesFailAndTheEndsNatural) {
     // M1 = 1.5e31, and at 0.5: 0.5e31 + (0.125 - 0.5) 1.5e31 / 6 = 0.40625e31.
     const std::vector<double> x = {0, 1, 2}, y = {0, 1e31, 3e31};
     std::vector<double> m(3, -1.0);
-    ASSERT_EQ(spline_coefficients(x.data(), y.data(), 3, kSplineNoSlope, kSplineNoSlope,
-                                  m.data()),
+    ASSERT_EQ(spline_coefficients(x.data(), y.data(), 3, kSplineNoSlope, kSplineNoSlope, m.data()),
               0);
     EXPECT_EQ(m[0], 0.0);
     EXPECT_NEAR(m[1], 1.5e31, 1e19);
@@ -122,9 +121,9 @@ TEST(CubicSpline, TwoPointsGiveALineAndTheEndsHoldOutside) {
 
 TEST(CubicSpline, BadTablesAreRefusedAndTouchNothing) {
     const std::vector<std::vector<double>> bad = {
-        {0.0, 1.0, 1.0, 2.0},   // equal abscissae
-        {0.0, 2.0, 1.0, 3.0},   // decreasing
-        {0.0, NAN, 2.0, 3.0},   // not comparable
+        {0.0, 1.0, 1.0, 2.0},  // equal abscissae
+        {0.0, 2.0, 1.0, 3.0},  // decreasing
+        {0.0, NAN, 2.0, 3.0},  // not comparable
     };
     const std::vector<double> y = {1.0, 2.0, 3.0, 4.0};
     for (const auto& x : bad) {
