@@ -3,6 +3,7 @@
 #include "evaluation/first_order_listing.h"
 #include "evaluation/geometric_energy.h"
 #include "evaluation/mtf_command.h"
+#include "evaluation/psf_report.h"
 #include "evaluation/point_intensity.h"
 #include "evaluation/report_selectors.h"
 #include "evaluation/report_value_lists.h"
@@ -29,6 +30,7 @@ void install_evaluation_handlers() {
     set_handler(kSlotDiffractionEncircledEnergy, cmd_diffraction_encircled_energy);
     set_handler(kSlotFirstOrderListing, cmd_first_order_listing);
     set_handler(kSlotMtf, cmd_mtf);
+    set_handler(kSlotPsfReport, cmd_psf_report);
     set_handler(kSlotReportChoicesA, cmd_value_list_293);
     set_handler(kSlotReportChoicesB, cmd_value_list_640);
     set_handler(kSlotReportReferenceChoices, cmd_value_list_647);

@@ -145,3 +145,43 @@ TEST(MtfConsole, RefusalsNameTheirCause) {
 }
 
 }  // namespace
+
+namespace {
+
+// The PSF report of the perfect mirror at the commands' defaults (grid 128, 64 samples): the
+// energy table rises to the whole, the image is centred and symmetric, the peak is 1 and the
+// widths are those of the Airy pattern, FWHM 0.5145 lambda/NA.
+TEST(PsfConsole, PerfectMirrorReportsTheAiryPattern) {
+    const std::string shown = run_console(paraboloid("-100", "") +
+                                          "psf_encircled\npsf_ensquared mon 1 128 64 0 1 0 0 "
+                                          "5\npsf_encircled mon 0 8192\n");
+    ASSERT_NE(shown.find("PSF ENCIRCLED ENERGY\nWAVELENGTH 1\n"), std::string::npos) << shown;
+    // The table's rows carry no row number: read them as pairs.
+    std::istringstream in(shown.substr(shown.find("      ENERGY          RADIUS")));
+    std::string line;
+    std::getline(in, line);
+    std::vector<std::pair<double, double>> table;
+    while (std::getline(in, line) && line.find("MOMENTS") == std::string::npos) {
+        std::istringstream cells(line);
+        std::string a, b;
+        cells >> a >> b;
+        table.push_back({a == "--" ? 0.0 : std::stod(a), b == "--" ? 0.0 : std::stod(b)});
+    }
+    ASSERT_EQ(table.size(), 21u) << shown;
+    for (std::size_t i = 1; i + 1 < table.size(); ++i) {
+        EXPECT_NEAR(table[i].first, 0.05 * i, 1e-9);
+        EXPECT_GE(table[i].second, table[i - 1].second);
+    }
+    const double unit = 0.58756e-3 / (10.0 / 100.25);
+    EXPECT_NEAR(number_after(shown, "PEAK VALUE"), 1.0, 1e-6);
+    EXPECT_NEAR(number_after(shown, "WIDTH AT HALF MAXIMUM"), 0.5145 * unit, 0.02 * 0.5145 * unit);
+    EXPECT_NEAR(number_after(shown, "CENTROID"), 0.0, 1e-12);
+    // Ensquared energy against full width, five rows spread over the window.
+    ASSERT_NE(shown.find("PSF ENSQUARED ENERGY\nWAVELENGTH 1\n  FULL WIDTH        ENERGY\n"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("The value must not be above 8191"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("nan"), std::string::npos) << shown;
+}
+
+}  // namespace
