@@ -4,6 +4,7 @@
 #include "evaluation/geometric_energy.h"
 #include "evaluation/mtf_command.h"
 #include "evaluation/psf_report.h"
+#include "evaluation/sections.h"
 #include "evaluation/point_intensity.h"
 #include "evaluation/report_selectors.h"
 #include "evaluation/report_value_lists.h"
@@ -31,6 +32,8 @@ void install_evaluation_handlers() {
     set_handler(kSlotFirstOrderListing, cmd_first_order_listing);
     set_handler(kSlotMtf, cmd_mtf);
     set_handler(kSlotPsfReport, cmd_psf_report);
+    set_handler(kSlotSpotSections, cmd_spot_sections);
+    set_handler(kSlotPsfSections, cmd_psf_sections);
     set_handler(kSlotReportChoicesA, cmd_value_list_293);
     set_handler(kSlotReportChoicesB, cmd_value_list_640);
     set_handler(kSlotReportReferenceChoices, cmd_value_list_647);

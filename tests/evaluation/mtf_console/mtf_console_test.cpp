@@ -185,3 +185,57 @@ TEST(PsfConsole, PerfectMirrorReportsTheAiryPattern) {
 }
 
 }  // namespace
+
+namespace {
+
+// The three numbers of each row after heading, up to the first line that is not a row.
+std::vector<std::vector<double>> triples_after(const std::string& text,
+                                               const std::string& heading) {
+    std::vector<std::vector<double>> rows;
+    const std::size_t at = text.find(heading);
+    if (at == std::string::npos) return rows;
+    std::istringstream in(text.substr(at));
+    std::string line;
+    std::getline(in, line);
+    std::getline(in, line);  // the column headings
+    while (std::getline(in, line)) {
+        std::istringstream cells(line);
+        std::vector<double> row;
+        for (std::string v; cells >> v;) {
+            char* end = nullptr;
+            const double d = v == "--" ? 0.0 : std::strtod(v.c_str(), &end);
+            if (v != "--" && (end == nullptr || *end != '\0')) return rows;
+            row.push_back(d);
+        }
+        if (row.size() != 3) return rows;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// Sections of the defocused mirror's spot (a disk, symmetric) and of the perfect mirror's PSF:
+// line spread 1 and edge spread 1/2 at the centre, mirror-symmetric about it.
+TEST(SectionsConsole, SymmetricImagesGiveSymmetricSections) {
+    const std::string spot =
+        run_console(paraboloid("-99.9", "") + "spd mon 32\nspot_sections 1 0 0 11 0.003\n");
+    const auto s = triples_after(spot, "SPOT SECTION X\n");
+    ASSERT_EQ(s.size(), 11u) << spot;
+    const std::string psf =
+        run_console(paraboloid("-100", "") + "psf_sections 0 mon 0 -0.01 0.01 9\n");
+    ASSERT_NE(psf.find("PSF SECTION Y - WAVELENGTH 1\n"), std::string::npos) << psf;
+    const auto p = triples_after(psf, "PSF SECTION Y");
+    ASSERT_EQ(p.size(), 9u) << psf;
+    for (const auto* rows : {&s, &p}) {
+        const std::size_t n = rows->size();
+        EXPECT_NEAR((*rows)[n / 2][0], 0.0, 1e-12);
+        EXPECT_NEAR((*rows)[n / 2][2], 0.5, 1e-3);
+        for (std::size_t i = 0; i < n; ++i) {
+            EXPECT_NEAR((*rows)[i][0], -(*rows)[n - 1 - i][0], 1e-9);
+            EXPECT_NEAR((*rows)[i][1], (*rows)[n - 1 - i][1], 2e-3) << i;
+            EXPECT_NEAR((*rows)[i][2], 1.0 - (*rows)[n - 1 - i][2], 2e-3) << i;
+        }
+    }
+    EXPECT_NEAR(p[4][1], 1.0, 0.02);
+}
+
+}  // namespace
