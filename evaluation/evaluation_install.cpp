@@ -1,5 +1,6 @@
 #include "evaluation/evaluation_install.h"
 
+#include "evaluation/coupling.h"
 #include "evaluation/first_order_listing.h"
 #include "evaluation/geometric_energy.h"
 #include "evaluation/mtf_command.h"
@@ -34,6 +35,8 @@ void install_evaluation_handlers() {
     set_handler(kSlotPsfReport, cmd_psf_report);
     set_handler(kSlotSpotSections, cmd_spot_sections);
     set_handler(kSlotPsfSections, cmd_psf_sections);
+    set_handler(kSlotCouplingEfficiency, cmd_coupling_efficiency);
+    set_handler(kSlotCouplingEfficiencyShort, cmd_coupling_efficiency_short);
     set_handler(kSlotReportChoicesA, cmd_value_list_293);
     set_handler(kSlotReportChoicesB, cmd_value_list_640);
     set_handler(kSlotReportReferenceChoices, cmd_value_list_647);

@@ -91,6 +91,8 @@ bool trace_pupil_ray(int wave, double u, double v, RayRecord& r) {
     return r.failure == 0;
 }
 
+}  // namespace
+
 // The pupil block of wavelength wave (N1 columns, N2 rows) centred in the n x n work array.
 void build_pupil_grid(double* work, double& amplitude_sum, int wave, int n, int N1, int N2) {
     const LensData& lens = lens_data();
@@ -190,8 +192,6 @@ void psf_centre_shift(double* work, int n) {
     }
 }
 
-}  // namespace
-
 int fft_grid_size(int m) {
     if (m >= 8192) return 64;
     int n = 16;
@@ -246,6 +246,12 @@ int find_pupil_extents(int wave, double* centre_y, double* centre_x, double* rad
     return 0;
 }
 
+int find_pupil_extents_quietly(int wave, double* centre_y, double* centre_x, double* radius,
+                               double* extent_y, double* extent_x) {
+    PupilSearchScope scope;
+    return find_pupil_extents(wave, centre_y, centre_x, radius, extent_y, extent_x);
+}
+
 int compute_psf(double** grid, double* spacing, double* scale, bool polychromatic, int wave, int n,
                 int m) {
     const LensData& lens = lens_data();
@@ -268,10 +274,8 @@ int compute_psf(double** grid, double* spacing, double* scale, bool polychromati
     if (r < 0 || r >= waves) return -2042;
     for (int i = 0; i < n; ++i) std::fill(grid[i], grid[i] + n, 0.0);
     double cy = 0, cx = 0, radius = 0, E2 = 0, E1 = 0;
-    {
-        PupilSearchScope scope;
-        const int found = find_pupil_extents(r, &cy, &cx, &radius, &E2, &E1);
-        if (found != 0) return found;
+    if (const int found = find_pupil_extents_quietly(r, &cy, &cx, &radius, &E2, &E1); found != 0) {
+        return found;
     }
     const double E = std::max(E1, E2);
     if (!(E > kTiny)) return kMsgPupilNotFound;
@@ -291,10 +295,7 @@ int compute_psf(double** grid, double* spacing, double* scale, bool polychromati
     for (int i = 0; i < waves; ++i) {
         if (polychromatic ? !(lens.wavelengths[i].weight > 0.0) : i != wave) continue;
         double ey = 0, ex = 0, rad = 0, E2i = 0, E1i = 0;
-        {
-            PupilSearchScope scope;
-            find_pupil_extents(i, &ey, &ex, &rad, &E2i, &E1i);
-        }
+        find_pupil_extents_quietly(i, &ey, &ex, &rad, &E2i, &E1i);
         const double lambda = lens.wavelengths[i].wavelength;
         double weight = (polychromatic ? lens.wavelengths[i].weight : 1.0) / (lambda * lambda);
         const double k = spot_image_index(i) * lambda_r * m / (n_r * lambda * E);

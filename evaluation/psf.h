@@ -27,6 +27,17 @@ int compute_psf(double** grid, double* spacing, double* scale, bool polychromati
 int find_pupil_extents(int wave, double* centre_y, double* centre_x, double* radius,
                        double* extent_y, double* extent_x);
 
+// The same with "APCK" and text output switched off for the search, both restored after.
+int find_pupil_extents_quietly(int wave, double* centre_y, double* centre_x, double* radius,
+                               double* extent_y, double* extent_x);
+
+// The pupil function of wavelength wave: N1 columns by N2 rows of cell-centred samples, centred
+// in the n x n complex work array (pairs, row after row; row 0 the top of the pupil), traced
+// with the lens's apodisation; amplitude_sum gets the sum of the amplitudes.
+void build_pupil_grid(double* work, double& amplitude_sum, int wave, int n, int N1, int N2);
+// Multiplies cell (r, c) of the work array by (-1)^(r + c): the FFT's zero moves to (n/2, n/2).
+void psf_centre_shift(double* work, int n);
+
 // The window rule of the statistics: w outside 1..n-1 becomes n-1, an even w one less; the
 // half-width h = w/2 is returned.
 int psf_window_half(int n, int w);

@@ -239,3 +239,26 @@ TEST(SectionsConsole, SymmetricImagesGiveSymmetricSections) {
 }
 
 }  // namespace
+
+namespace {
+
+// A pupil apodised to a Gaussian of 1/e radius g = B/3 focuses to the waist lambda f / (pi g):
+// 0.58756e-3 x 100 / (pi 10/3) = 0.0056108, which takes all the light. A cladding index equal
+// to the core's is taken as 0.99 of it; an afocal lens has no image to couple.
+TEST(CouplingConsole, MatchedWaistTakesAllTheLight) {
+    const std::string shown =
+        run_console(paraboloid("-100", "SDAZ On\nSDGX 3.33333333333\nSDGY 3.33333333333\n") +
+                    "coupling_efficiency 1 0 0.0056108\ncoupling 1 1 0 1.46 1.46\n");
+    ASSERT_NE(shown.find("COUPLING EFFICIENCY\nWAVELENGTH 1\nGAUSSIAN MODE"), std::string::npos)
+        << shown;
+    EXPECT_NEAR(number_after(shown, "EFFICIENCY "), 1.0, 1e-3) << shown;
+    EXPECT_NEAR(number_after(shown, "("), 0.0, 5e-3) << shown;
+    EXPECT_NEAR(number_after(shown, "CLADDING INDEX"), 0.99 * 1.46, 1e-9) << shown;
+    const std::string afocal = run_console(
+        "LEN NEW \"Afocal\"\nAFO 1\nEBR 10\nANG 0\nNXT\nRD -200\nTH -100\nRFL\nCC "
+        "-1\nNXT\nEND\ncoupling\n");
+    EXPECT_NE(afocal.find("this lens is afocal"), std::string::npos) << afocal;
+    EXPECT_EQ(afocal.find("EFFICIENCY"), std::string::npos) << afocal;
+}
+
+}  // namespace
