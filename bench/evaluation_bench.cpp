@@ -203,6 +203,22 @@ void BM_DiffractionMtfListing(benchmark::State& state) {
 }
 BENCHMARK(BM_DiffractionMtfListing)->Arg(17)->Arg(64)->Unit(benchmark::kMillisecond);
 
+// The same by the binned pairs of setting 70.
+void BM_DiffractionMtfListingBinned(benchmark::State& state) {
+    const double divisions = state.range(0) == 17 ? 17.03 : static_cast<double>(state.range(0));
+    if (!three_ready(state, divisions)) return;
+    Quiet quiet;
+    set_setting_flag(kSetQrMtf, 1);
+    const double C = spot_store().y_cutoff[0];
+    for (auto _ : state) {
+        double cutoff = 0.0;
+        benchmark::DoNotOptimize(
+            mtf_at_frequency(1, 1, 0, C, C / 20.0, 0.0, 0.0, 0.0, nullptr, nullptr, &cutoff));
+    }
+    set_setting_flag(kSetQrMtf, 0);
+}
+BENCHMARK(BM_DiffractionMtfListingBinned)->Arg(17)->Arg(64)->Unit(benchmark::kMillisecond);
+
 void BM_GeometricMtf64(benchmark::State& state) {
     if (!three_ready(state, 64.0)) return;
     const double C = spot_store().y_cutoff[0];

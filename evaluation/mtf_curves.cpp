@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "evaluation/mtf_autocorrelation.h"
+#include "evaluation/mtf_binned.h"
 #include "evaluation/mtf_shared.h"
 #include "evaluation/spot_ray_listing.h"
 #include "evaluation/spot_statistics.h"
@@ -33,8 +34,10 @@ int mtf_at_frequency(int mode, int direction, int wave, double F, double S, doub
     if (wave < 0 || wave >= stored_wavelengths() || spot_store().wave_ray_counts[wave] <= 0) {
         return set_error_msg(-2042, wave + 1);
     }
-    // The binned-pair method that setting 70 names is not part of the program yet: the row
-    // method serves both settings.
+    if (get_setting_flag(kSetQrMtf) != 0) {
+        return mtf_by_spline(mode, direction, wave, F, S, shift_y, shift_x, dz, first, second,
+                             cutoff_out);
+    }
     return mtf_by_autocorrelation(mode, direction, wave, F, S, shift_y, shift_x, dz, first, second,
                                   cutoff_out);
 }

@@ -7,6 +7,7 @@
 #include "evaluation/mtf_curves.h"
 #include "evaluation/mtf_shared.h"
 #include "runtime/messages.h"
+#include "runtime/settings.h"
 #include "tests/evaluation/spot/spot_fixture.h"
 
 namespace lens_setup_test {
@@ -86,6 +87,34 @@ TEST_F(MtfTest, PerfectPupilFollowsTheCircularPupilLaw) {
     }
 }
 
+// The binned pair method of setting 70 (Qr_mtf): the perfect pupil within 0.02 of the law, by
+// bins and splines at a coarse step, by the resampled FFT at a step finer than one bin.
+TEST_F(MtfTest, BinnedMethodFollowsTheCircularPupilLaw) {
+    const double nu_c = paraboloid(64.0);
+    set_setting_flag(kSetQrMtf, 1);
+    struct Restore {
+        ~Restore() { set_setting_flag(kSetQrMtf, 0); }
+    } restore;
+    for (int direction : {0, 1}) {
+        for (int per_quarter : {1, 40}) {
+            const int n = 5 * per_quarter;
+            std::vector<double> modulus(n + 1), phase(n + 1);
+            double cutoff = 0.0;
+            ASSERT_EQ(mtf_at_frequency(3, direction, 0, 1.25 * nu_c, 0.25 * nu_c / per_quarter, 0.0,
+                                       0.0, 0.0, modulus.data(), phase.data(), &cutoff),
+                      0);
+            EXPECT_EQ(modulus[0], 1.0);
+            for (int q = 1; q <= 3; ++q) {
+                EXPECT_NEAR(modulus[q * per_quarter], circular_mtf(0.25 * q), 0.02)
+                    << direction << " " << per_quarter << " " << q;
+                EXPECT_EQ(phase[q * per_quarter], 0.0);
+            }
+            EXPECT_EQ(modulus[4 * per_quarter], 0.0);
+            EXPECT_EQ(modulus[n], 0.0);
+        }
+    }
+}
+
 // The defocused paraboloid against the autocorrelation of its pupil function worked out here
 // by brute force: a ray at pupil radius rho (entrance height 10 rho) leaves at sin t = h / (f +
 // h^2/4f), and a focus shift delta gives it the path difference delta (1 - cos t); the OTF at
@@ -116,11 +145,16 @@ TEST_F(MtfTest, DefocusedMirrorMatchesTheAutocorrelationOfItsPupil) {
         }
         return std::hypot(re, im) / area;
     };
-    std::vector<double> m(4), p(4), ms(4), ps(4);
+    std::vector<double> m(4), p(4), ms(4), ps(4), binned(4), binned_phase(4);
     double c = 0.0;
     ASSERT_EQ(
         mtf_at_frequency(3, 1, 0, 0.75 * nu_c, 0.25 * nu_c, 0.0, 0.0, 0.0, m.data(), p.data(), &c),
         0);
+    set_setting_flag(kSetQrMtf, 1);
+    const int binned_result = mtf_at_frequency(3, 1, 0, 0.75 * nu_c, 0.25 * nu_c, 0.0, 0.0, 0.0,
+                                               binned.data(), binned_phase.data(), &c);
+    set_setting_flag(kSetQrMtf, 0);
+    ASSERT_EQ(binned_result, 0);
     ASSERT_EQ(mtf_at_frequency(3, 1, 0, 0.75 * nu_c, 0.25 * nu_c, 0.002, 0.0, 0.0, ms.data(),
                                ps.data(), &c),
               0);
@@ -129,6 +163,7 @@ TEST_F(MtfTest, DefocusedMirrorMatchesTheAutocorrelationOfItsPupil) {
         const double expected = brute(2.0 * 0.25 * j);
         EXPECT_LT(expected, circular_mtf(0.25 * j) - 0.02) << "a defocus worth testing";
         EXPECT_NEAR(m[j], expected, 0.015) << j;
+        EXPECT_NEAR(binned[j], expected, 0.02) << j;
         EXPECT_NEAR(ms[j], m[j], 2e-3) << j;
         EXPECT_GT(std::fabs(ps[j] - p[j]), 1.0) << j;
     }
@@ -246,6 +281,16 @@ TEST_F(MtfTest, CountsAreCheckedBeforeAnythingIsAllocated) {
         EXPECT_EQ(mtf_at_frequency(3, 0, 0, k.F, k.S, 0, 0, 0, m, p, &c), k.expected) << k.F;
         EXPECT_EQ(mtf_frequency_scan(3, 0, 0, k.F, k.S, 0, m, p), k.expected) << k.F;
     }
+    // A step below one lattice unit of shear (1/32400 of the cut-off) is too fine for the
+    // resampled rows of the binned method; the row method takes it.
+    const double C = spot_store().y_cutoff[0];
+    std::vector<double> fm(101), fp(101);
+    EXPECT_EQ(mtf_at_frequency(3, 1, 0, 1e-4 * C, 1e-6 * C, 0, 0, 0, fm.data(), fp.data(), &c),
+              0);
+    set_setting_flag(kSetQrMtf, 1);
+    EXPECT_EQ(mtf_at_frequency(3, 1, 0, 1e-4 * C, 1e-6 * C, 0, 0, 0, fm.data(), fp.data(), &c),
+              kMsgMtfStepTooFine);
+    set_setting_flag(kSetQrMtf, 0);
     int steps = 0;
     EXPECT_EQ(through_focus_step_count(0.1, 1e-9, steps), kMsgMtfTooManySteps);
     EXPECT_EQ(through_focus_step_count(0.1, 0.05, steps), 0);
