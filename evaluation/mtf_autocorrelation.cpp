@@ -147,7 +147,8 @@ int mtf_by_autocorrelation(int mode, int direction, int wave, double F, double S
         const double u = st.lattice_unit > 0.0 ? st.lattice_unit : kLatticeUnit;
         const double D = st.divisions > 0.0 ? st.divisions : 1.0;
         const double e = std::floor(1.0 / (u * D) + 0.5);
-        const double g = 2.0 * e;
+        // At least one lattice unit each way, whatever the divisions.
+        const double g = std::max(2.0 * e, 2.0);
         const double Zp = direction == 0 ? st.x_half_extent[wave] : st.y_half_extent[wave];
         const double sigma = Zp * S / C;
         const double P = mtf_unit_factor() * 360000.0 / lens.wavelengths[wave].wavelength;

@@ -31,7 +31,7 @@ struct Pupil {
         const LensData& lens = lens_data();
         u = st.lattice_unit > 0.0 ? st.lattice_unit : kLatticeUnit;
         D = st.divisions > 0.0 ? st.divisions : 1.0;
-        g = 2.0 * std::floor(1.0 / (u * D) + 0.5);
+        g = std::max(2.0 * std::floor(1.0 / (u * D) + 0.5), 2.0);
         Zp = direction == 0 ? st.x_half_extent[wave] : st.y_half_extent[wave];
         P = mtf_unit_factor() * 360000.0 / lens.wavelengths[wave].wavelength;
         half_x = st.half_pupil != 0 && direction == 0;

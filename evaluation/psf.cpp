@@ -9,6 +9,7 @@
 #include "lens/lens_data.h"
 #include "numeric/cubic_spline.h"
 #include "numeric/fft.h"
+#include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "trace/object_point.h"
 #include "trace/ray_record.h"
@@ -271,7 +272,7 @@ int compute_psf(double** grid, double* spacing, double* scale, bool polychromati
         }
         if (r < 0) r = 0;
     }
-    if (r < 0 || r >= waves) return -2042;
+    if (r < 0 || r >= waves) return set_error_msg(-2042, wave + 1);
     for (int i = 0; i < n; ++i) std::fill(grid[i], grid[i] + n, 0.0);
     double cy = 0, cx = 0, radius = 0, E2 = 0, E1 = 0;
     if (const int found = find_pupil_extents_quietly(r, &cy, &cx, &radius, &E2, &E1); found != 0) {

@@ -262,3 +262,21 @@ TEST(CouplingConsole, MatchedWaistTakesAllTheLight) {
 }
 
 }  // namespace
+
+namespace {
+
+// Above 32400 divisions the lattice's half step rounds to nothing: refused with a message
+// rather than tracing forever; the diagram and its MTF are still made at a sound count.
+TEST(SpotDivisionsConsole, DivisionsBeyondTheLatticeAreRefused) {
+    const std::string shown =
+        run_console(paraboloid("-100", "") + "spd mon 40000\nspd mon 99999.5\nspd mon 17\nmtf\n");
+    std::size_t refusals = 0;
+    for (std::size_t at = shown.find("below 32400"); at != std::string::npos;
+         at = shown.find("below 32400", at + 1)) {
+        ++refusals;
+    }
+    EXPECT_EQ(refusals, 2u) << shown;
+    EXPECT_NE(shown.find("CUT-OFF FREQUENCY"), std::string::npos) << shown;
+}
+
+}  // namespace
