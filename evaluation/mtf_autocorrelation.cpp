@@ -47,13 +47,10 @@ struct Run {
     }
 };
 
-void extend(std::vector<double>& v, bool one) {
+// Extends the values of a run of two or more samples half a step beyond both ends: linearly
+// for two samples, on the parabola through the three end samples otherwise.
+void extend(std::vector<double>& v) {
     const std::size_t m = v.size();
-    if (one) {
-        v.insert(v.begin(), v[0]);
-        v.push_back(v[1]);
-        return;
-    }
     if (m == 2) {
         const double y1 = v[0], y2 = v[1];
         v.insert(v.begin(), (3.0 * y1 - y2) / 2.0);
@@ -106,11 +103,13 @@ Run make_run(const std::vector<double>& xs, const std::vector<double>& ws,
         const double xe = (3.0 * r.x[m - 1] - r.x[m - 2]) / 2.0;
         r.x.insert(r.x.begin(), x0);
         r.x.push_back(xe);
-        extend(r.w, false);
-        if (amplitudes_vary)
-            extend(r.a, false);
-        else
-            r.a.insert(r.a.begin(), r.a[0]), r.a.push_back(r.a.back());
+        extend(r.w);
+        if (amplitudes_vary) {
+            extend(r.a);
+        } else {
+            r.a.insert(r.a.begin(), r.a[0]);
+            r.a.push_back(r.a.back());
+        }
     }
     if (!ideal) fit_quadratics(r.x, r.w, r.wq);
     if (amplitudes_vary) fit_quadratics(r.x, r.a, r.aq);
