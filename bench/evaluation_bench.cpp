@@ -7,8 +7,13 @@
 #include <vector>
 
 #include "bench/bench_lens.h"
+#include "evaluation/coupling.h"
 #include "evaluation/geometric_energy.h"
+#include "evaluation/mtf_command.h"
+#include "evaluation/mtf_curves.h"
 #include "evaluation/point_intensity.h"
+#include "evaluation/psf.h"
+#include "evaluation/psf_report.h"
 #include "evaluation/spot_rays.h"
 #include "evaluation/spot_statistics.h"
 #include "evaluation/spot_store.h"
@@ -18,6 +23,8 @@
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
+#include "numeric/memory.h"
+#include "runtime/arg_cells.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "trace/derived_rays.h"
@@ -30,6 +37,10 @@ struct Diagram {
     TenSurfaceLens lens{};
     bool ready = false;
 };
+
+// Which lens state the store holds: the benchmarks below set up different ones.
+enum class Setup { None, OneWavelength, ThreeWavelengths };
+Setup g_setup = Setup::None;
 
 bool make_diagram(Diagram& t) {
     if (!make_ten_surface_lens(t.lens)) return false;
@@ -51,6 +62,7 @@ bool make_diagram(Diagram& t) {
     clear_state_flag(kFlagSpotDiagramCurrent);
     if (ensure_spot_diagram() != 0) return false;
     t.ready = spot_store().ray_count > 9000;
+    g_setup = Setup::OneWavelength;
     return t.ready;
 }
 
@@ -60,7 +72,8 @@ Diagram& diagram() {
 }
 
 bool ready(benchmark::State& state) {
-    if (diagram().ready || make_diagram(diagram())) return true;
+    if ((diagram().ready && g_setup == Setup::OneWavelength) || make_diagram(diagram()))
+        return true;
     state.SkipWithError("the lens or its spot diagram could not be made");
     return false;
 }
@@ -110,5 +123,172 @@ void BM_DiffractionEncircledEnergy24(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DiffractionEncircledEnergy24)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+// The MTF, PSF and coupling on the same lens and object point (x 0.7: no half pupil), with the
+// wavelengths d, F and C of equal weight, polychromatic.
+namespace {
+
+TenSurfaceLens g_three{};
+
+bool make_three_wavelengths(double divisions) {
+    if (!make_ten_surface_lens(g_three)) return false;
+    LensData& l = lens_data();
+    l.reference_surface = 5;
+    l.wavelength_count = 3;
+    l.wavelengths[0] = {0.58756, 1.0};
+    l.wavelengths[1] = {0.48613, 1.0};
+    l.wavelengths[2] = {0.65627, 1.0};
+    set_thickness_data(10, kThicknessPlain, 0, 0, 0, 0, 40.0);
+    materials_changed = 0;
+    if (lens_setup(0) != 0) return false;
+    if (get_setting_int(kSetMaxSpdRays, 0, 0) < 20000) set_setting_int(kSetMaxSpdRays, 20000, 0, 0);
+    if (spot_store().capacity == 0 && alloc_spot_storage() != 0) return false;
+    if (spot_store().capacity < 20000 && resize_spot_storage(20000) != 0) return false;
+    install_derived_rays();
+    l.spot_settings->aperture_divisions = divisions;
+    l.spot_settings->polychromatic = 1;
+    l.spot_settings->apodisation_on = 0;
+    reset_object_point();
+    object_point().x = 0.7;
+    if (set_object_point() != 0) return false;
+    clear_state_flag(kFlagSpotDiagramCurrent);
+    if (ensure_spot_diagram() != 0) return false;
+    g_setup = Setup::ThreeWavelengths;
+    return spot_store().half_pupil == 0 && spot_store().polychromatic == 1;
+}
+
+bool three_ready(benchmark::State& state, double divisions) {
+    const bool same = g_setup == Setup::ThreeWavelengths &&
+                      lens_data().spot_settings->aperture_divisions == divisions;
+    if (same || make_three_wavelengths(divisions)) return true;
+    state.SkipWithError("the lens or its spot diagram could not be made");
+    return false;
+}
+
+// Output off: the listings format their rows but print nothing.
+struct Quiet {
+    Quiet() { set_setting_flag(kSetOutputOn, 0); }
+    ~Quiet() { set_setting_flag(kSetOutputOn, 1); }
+};
+
+void BM_ComputePsf(benchmark::State& state) {
+    if (!three_ready(state, 17.03)) return;
+    const int n = static_cast<int>(state.range(0)), m = static_cast<int>(state.range(1));
+    double** grid = alloc_matrix_of<double>(n, n);
+    double spacing = 0.0, scale = 0.0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(compute_psf(grid, &spacing, &scale, true, 0, n, m));
+    free_matrix_of(grid);
+}
+BENCHMARK(BM_ComputePsf)
+    ->Args({64, 32})
+    ->Args({128, 64})
+    ->Args({256, 128})
+    ->Unit(benchmark::kMillisecond);
+
+// A diffraction listing of 21 frequencies with its ideal column, from a current diagram.
+void BM_DiffractionMtfListing(benchmark::State& state) {
+    const double divisions = state.range(0) == 17 ? 17.03 : static_cast<double>(state.range(0));
+    if (!three_ready(state, divisions)) return;
+    Quiet quiet;
+    const double C = spot_store().y_cutoff[0];
+    for (auto _ : state) {
+        double cutoff = 0.0;
+        benchmark::DoNotOptimize(
+            mtf_at_frequency(1, 1, 0, C, C / 20.0, 0.0, 0.0, 0.0, nullptr, nullptr, &cutoff));
+    }
+    state.counters["rays"] = spot_store().wave_ray_counts[0];
+}
+BENCHMARK(BM_DiffractionMtfListing)->Arg(17)->Arg(64)->Unit(benchmark::kMillisecond);
+
+// The same by the binned pairs of setting 70.
+void BM_DiffractionMtfListingBinned(benchmark::State& state) {
+    const double divisions = state.range(0) == 17 ? 17.03 : static_cast<double>(state.range(0));
+    if (!three_ready(state, divisions)) return;
+    Quiet quiet;
+    set_setting_flag(kSetQrMtf, 1);
+    const double C = spot_store().y_cutoff[0];
+    for (auto _ : state) {
+        double cutoff = 0.0;
+        benchmark::DoNotOptimize(
+            mtf_at_frequency(1, 1, 0, C, C / 20.0, 0.0, 0.0, 0.0, nullptr, nullptr, &cutoff));
+    }
+    set_setting_flag(kSetQrMtf, 0);
+}
+BENCHMARK(BM_DiffractionMtfListingBinned)->Arg(17)->Arg(64)->Unit(benchmark::kMillisecond);
+
+void BM_GeometricMtf64(benchmark::State& state) {
+    if (!three_ready(state, 64.0)) return;
+    const double C = spot_store().y_cutoff[0];
+    std::vector<double> first(21), second(21);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            mtf_frequency_scan(0, 1, -1, C, C / 20.0, 0.0, first.data(), second.data()));
+    }
+}
+BENCHMARK(BM_GeometricMtf64)->Unit(benchmark::kMillisecond);
+
+void BM_ThroughFocusMtf11(benchmark::State& state) {
+    if (!three_ready(state, 17.03)) return;
+    std::vector<double> out(11);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            through_focus_mtf(false, true, true, 1, 0, 25.0, 0.05, 0.01, out.data()));
+    }
+}
+BENCHMARK(BM_ThroughFocusMtf11)->Unit(benchmark::kMillisecond);
+
+// Runs a handler on local cells of the given values.
+int run_handler(int (*handler)(), const std::vector<double>& values,
+                const std::vector<bool>& ints) {
+    std::vector<ArgCell> cells(values.size());
+    std::vector<ArgCell*> pointers(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        cells[i] =
+            ints[i] ? int_cell(static_cast<std::int32_t>(values[i])) : double_cell(values[i]);
+        pointers[i] = &cells[i];
+    }
+    ArgCell** saved = arg_vector();
+    const int count = arg_count();
+    set_arg_vector(pointers.data(), static_cast<int>(values.size()));
+    const int r = handler();
+    set_arg_vector(saved, count);
+    return r;
+}
+
+// The whole mtf command at its defaults on a stale diagram: the diagram is made again first.
+void BM_MtfCommandStale(benchmark::State& state) {
+    if (!three_ready(state, 17.03)) return;
+    Quiet quiet;
+    const std::vector<double> v = {0, 1, 0, 1, 0, 0, 0, 0, 0, 0};
+    const std::vector<bool> ints = {true,  true,  true,  true,  false,
+                                    false, false, false, false, false};
+    for (auto _ : state) {
+        clear_state_flag(kFlagSpotDiagramCurrent);
+        benchmark::DoNotOptimize(run_handler(cmd_mtf, v, ints));
+    }
+}
+BENCHMARK(BM_MtfCommandStale)->Unit(benchmark::kMillisecond);
+
+void BM_PsfReport128(benchmark::State& state) {
+    if (!three_ready(state, 17.03)) return;
+    Quiet quiet;
+    const std::vector<double> v = {1, 0, 128, 64, 0, 0, 0.05, 0, 21};
+    const std::vector<bool> ints = {true, true, true, true, true, true, false, false, true};
+    for (auto _ : state) benchmark::DoNotOptimize(run_handler(cmd_psf_report, v, ints));
+}
+BENCHMARK(BM_PsfReport128)->Unit(benchmark::kMillisecond);
+
+void BM_CouplingEfficiency128(benchmark::State& state) {
+    if (!three_ready(state, 17.03)) return;
+    Quiet quiet;
+    const std::vector<double> v = {1, 0, 0.01, 1.5, 0, 0.01, 0, 128, 64, 0, 0, 0, 0};
+    const std::vector<bool> ints = {true, true, false, false, false, false, true,
+                                    true, true, false, false, false, false};
+    for (auto _ : state) benchmark::DoNotOptimize(run_handler(cmd_coupling_efficiency, v, ints));
+}
+BENCHMARK(BM_CouplingEfficiency128)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,7 +1,11 @@
 #include "evaluation/evaluation_install.h"
 
+#include "evaluation/coupling.h"
 #include "evaluation/first_order_listing.h"
 #include "evaluation/geometric_energy.h"
+#include "evaluation/mtf_command.h"
+#include "evaluation/psf_report.h"
+#include "evaluation/sections.h"
 #include "evaluation/point_intensity.h"
 #include "evaluation/report_selectors.h"
 #include "evaluation/report_value_lists.h"
@@ -27,6 +31,12 @@ void install_evaluation_handlers() {
     set_handler(kSlotWavefrontStatsPoly, cmd_wavefront_stats_poly);
     set_handler(kSlotDiffractionEncircledEnergy, cmd_diffraction_encircled_energy);
     set_handler(kSlotFirstOrderListing, cmd_first_order_listing);
+    set_handler(kSlotMtf, cmd_mtf);
+    set_handler(kSlotPsfReport, cmd_psf_report);
+    set_handler(kSlotSpotSections, cmd_spot_sections);
+    set_handler(kSlotPsfSections, cmd_psf_sections);
+    set_handler(kSlotCouplingEfficiency, cmd_coupling_efficiency);
+    set_handler(kSlotCouplingEfficiencyShort, cmd_coupling_efficiency_short);
     set_handler(kSlotReportChoicesA, cmd_value_list_293);
     set_handler(kSlotReportChoicesB, cmd_value_list_640);
     set_handler(kSlotReportReferenceChoices, cmd_value_list_647);

@@ -5,7 +5,7 @@
 
 inline constexpr int kCmdEncircledEnergy = 742;
 inline constexpr int kCmdEnsquaredEnergy = 743;
-inline constexpr int kMsgEnergyTooManyLines = -2059;
+inline constexpr int kMsgEnergyTooManyLines = -2374;
 inline constexpr int kMaxEnergyLines = 1000;
 
 // Prints the table of n levels, or writes 0 to first_out[0] and the level radii to

@@ -7,7 +7,7 @@
 inline constexpr int kParamSpotApodisation = 1039;  // "none", "gauss"
 inline constexpr int kParamSpotWavelengths = 1040;  // "mon", "chr"
 inline constexpr int kCmdSpotDiagram = 737;
-inline constexpr int kMsgSpotWavelengthNumber = -2056;
+inline constexpr int kMsgSpotWavelengthNumber = -2371;
 
 // Handlers: wavelength mode, apodisation, divisions, wavelength number, y and x widths.
 int cmd_spot_diagram();

@@ -270,6 +270,11 @@ int generate_spot_rays() {
     store.grid_weight = 0.0;
     store.pupil_gap = 0;
     store.ray_count = 0;
+    // Above 32400 divisions the lattice's half step rounds to 0 lattice units and the grid
+    // would never advance.
+    if (!(store.divisions > 0.0) || spot_lattice(store.divisions).half_step < 1) {
+        return kMsgSpotDivisions;
+    }
 
     Generator gen{store, lens, ref, {}, false, ref.pup_x, ref.pup_y};
     Geometry& geo = gen.geo;

@@ -11,6 +11,7 @@ inline constexpr int kMsgSpotRayLimit = -2020;    // the store's capacity was re
 inline constexpr int kMsgSpotNoRays = -2021;      // not one ray reached the image
 inline constexpr int kMsgSpotZeroApodisation = -2107;
 inline constexpr int kMsgSpotSphereMissed = -2734;
+inline constexpr int kMsgSpotDivisions = -2384;   // divisions not a positive number below 32400
 
 // The lattice of the square grid for d aperture divisions, in lattice units (1/16200 of the
 // pupil radius): half the step, the number of steps and the first coordinate.
@@ -27,7 +28,7 @@ std::uint8_t spot_half_pupil();
 
 // Fills the store from the reference ray of the current object point. The caller has set the
 // reference wavelength, the polychromatic, half-pupil and apodisation flags, the divisions and
-// the apodisation factors, and emptied the ray counts. 0, -2020, -2021 or -2734.
+// the apodisation factors, and emptied the ray counts. 0, -2020, -2021, -2384 or -2734.
 int generate_spot_rays();
 
 // The two apodisation factors for the widths gy, gx (pupil units of the object side) of the

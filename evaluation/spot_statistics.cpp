@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "evaluation/mtf_shared.h"
 #include "evaluation/spot_store.h"
 #include "lens/lens_data.h"
 #include "lens/lens_echo.h"
@@ -335,6 +336,7 @@ void reference_wavefront() {
 }  // namespace
 
 void spot_statistics() {
+    mtf_current() = 0;
     SpotStore& st = spot_store();
     const LensData& lens = lens_data();
     double c, s;

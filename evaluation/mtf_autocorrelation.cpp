@@ -1,0 +1,296 @@
+#include "evaluation/mtf_autocorrelation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+#include "evaluation/mtf_curves.h"
+#include "evaluation/mtf_shared.h"
+#include "evaluation/spot_statistics.h"
+#include "evaluation/spot_store.h"
+#include "lens/lens_data.h"
+
+namespace {
+
+constexpr double kTiny = 1e-40;
+
+struct Quadratic {
+    double a = 0, b = 0, c = 0;
+    double at(double x) const { return (a * x + b) * x + c; }
+};
+
+// The parabola through three points.
+Quadratic parabola(const double* x, const double* y) {
+    const double d01 = (y[1] - y[0]) / (x[1] - x[0]);
+    const double d12 = (y[2] - y[1]) / (x[2] - x[1]);
+    Quadratic q;
+    q.a = (d12 - d01) / (x[2] - x[0]);
+    q.b = d01 - q.a * (x[0] + x[1]);
+    q.c = y[0] - (q.a * x[0] + q.b) * x[0];
+    return q;
+}
+
+// One run of consecutive samples one grid step apart, extended half a step at both ends, with
+// one quadratic per interval. Coordinates are in grid steps from the row's origin.
+struct Run {
+    std::vector<double> x, w, a;
+    std::vector<Quadratic> wq, aq;
+    double start = 0, end = 0;
+
+    // Index of the interval holding t, walking forward from the cursor.
+    int interval(double t, int& cursor) const {
+        const int last = static_cast<int>(x.size()) - 2;
+        if (cursor > last || cursor < 0 || t < x[cursor]) cursor = 0;
+        while (cursor < last && t > x[cursor + 1]) ++cursor;
+        return cursor;
+    }
+};
+
+// Extends the values of a run of two or more samples half a step beyond both ends: linearly
+// for two samples, on the parabola through the three end samples otherwise.
+void extend(std::vector<double>& v) {
+    const std::size_t m = v.size();
+    if (m == 2) {
+        const double y1 = v[0], y2 = v[1];
+        v.insert(v.begin(), (3.0 * y1 - y2) / 2.0);
+        v.push_back((3.0 * y2 - y1) / 2.0);
+        return;
+    }
+    const double f = (3.75 * v[0] - 2.5 * v[1] + 0.75 * v[2]) / 2.0;
+    const double l = (3.75 * v[m - 1] - 2.5 * v[m - 2] + 0.75 * v[m - 3]) / 2.0;
+    v.insert(v.begin(), f);
+    v.push_back(l);
+}
+
+void fit_quadratics(const std::vector<double>& x, const std::vector<double>& y,
+                    std::vector<Quadratic>& out) {
+    const int M = static_cast<int>(x.size());
+    std::vector<Quadratic> runs(M - 2);
+    for (int k = 0; k + 2 < M; ++k) runs[k] = parabola(&x[k], &y[k]);
+    out.assign(M - 1, Quadratic{});
+    for (int k = 0; k < M - 1; ++k) {
+        if (k == 0) {
+            out[k] = runs[0];
+        } else if (k == M - 2) {
+            out[k] = runs[M - 3];
+        } else {
+            out[k] = {(runs[k - 1].a + runs[k].a) / 2.0, (runs[k - 1].b + runs[k].b) / 2.0,
+                      (runs[k - 1].c + runs[k].c) / 2.0};
+        }
+    }
+}
+
+// Builds the run from samples xs[from..to) (grid-step coordinates), adding the squared
+// amplitudes of the samples to the normaliser.
+Run make_run(const std::vector<double>& xs, const std::vector<double>& ws,
+             const std::vector<double>& as, std::size_t from, std::size_t to, bool ideal,
+             bool amplitudes_vary, double& normaliser) {
+    Run r;
+    r.x.assign(xs.begin() + from, xs.begin() + to);
+    r.w.assign(ws.begin() + from, ws.begin() + to);
+    r.a.assign(as.begin() + from, as.begin() + to);
+    for (double a : r.a) normaliser += a * a;
+    const bool one = r.x.size() == 1;
+    if (one) {
+        const double x1 = r.x[0];
+        r.x = {x1 - 0.5, x1, x1 + 0.5};
+        r.w = {r.w[0], r.w[0], r.w[0]};
+        r.a = {r.a[0], r.a[0], r.a[0]};
+    } else {
+        const std::size_t m = r.x.size();
+        const double x0 = (3.0 * r.x[0] - r.x[1]) / 2.0;
+        const double xe = (3.0 * r.x[m - 1] - r.x[m - 2]) / 2.0;
+        r.x.insert(r.x.begin(), x0);
+        r.x.push_back(xe);
+        extend(r.w);
+        if (amplitudes_vary) {
+            extend(r.a);
+        } else {
+            r.a.insert(r.a.begin(), r.a[0]);
+            r.a.push_back(r.a.back());
+        }
+    }
+    if (!ideal) fit_quadratics(r.x, r.w, r.wq);
+    if (amplitudes_vary) fit_quadratics(r.x, r.a, r.aq);
+    r.start = r.x.front();
+    r.end = r.x.back();
+    return r;
+}
+
+}  // namespace
+
+int mtf_by_autocorrelation(int mode, int direction, int wave, double F, double S, double shift_y,
+                           double shift_x, double dz, double* first, double* second,
+                           double* cutoff_out) {
+    int n = 0;
+    if (const int r = mtf_step_count(F, S, n); r != 0) return r;
+    try {
+        const SpotStore& st = spot_store();
+        const LensData& lens = lens_data();
+        const bool ideal = mtf_ideal_pupil();
+        std::vector<double> ideal_curve;
+        if (mode == 1) {
+            ideal_curve.assign(n + 1, 0.0);
+            std::vector<double> scratch(n + 1, 0.0);
+            double c = 0.0;
+            IdealPupilScope scope;
+            const int r = mtf_at_frequency(0, direction, wave, F, S, 0.0, 0.0, dz,
+                                           ideal_curve.data(), scratch.data(), &c);
+            if (r != 0) return r;
+        }
+        const ShiftedWavefront wavefront(wave, shift_x, shift_y, dz);
+        const double C = std::max(mtf_adjusted_cutoff(direction, wave, wavefront), kTiny);
+        if (cutoff_out != nullptr) *cutoff_out = C;
+
+        const double u = st.lattice_unit > 0.0 ? st.lattice_unit : kLatticeUnit;
+        const double D = st.divisions > 0.0 ? st.divisions : 1.0;
+        const double e = std::floor(1.0 / (u * D) + 0.5);
+        // At least one lattice unit each way, whatever the divisions.
+        const double g = std::max(2.0 * e, 2.0);
+        const double Zp = direction == 0 ? st.x_half_extent[wave] : st.y_half_extent[wave];
+        const double sigma = Zp * S / C;
+        const double P = mtf_unit_factor() * 360000.0 / lens.wavelengths[wave].wavelength;
+        const bool amplitudes_vary = lens.spot_settings->third_flag != 0 || st.apodisation_on != 0;
+        const bool half_x = st.half_pupil != 0 && direction == 0;
+        const double* table = st.sine_table;
+
+        const std::int32_t first_ray = mtf_first_ray(wave);
+        const std::int32_t count = st.wave_ray_counts[wave];
+        std::vector<std::int32_t> order(count);
+        for (std::int32_t i = 0; i < count; ++i) order[i] = first_ray + i;
+        auto key = [&](std::int32_t i) { return direction == 0 ? st.rays[i].row : st.rays[i].col; };
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::int32_t a, std::int32_t b) { return key(a) < key(b); });
+
+        std::vector<double> re(n + 1, 0.0), im(n + 1, 0.0);
+        double normaliser = 0.0;
+        std::vector<double> xs, ws, as;
+        std::vector<Run> runs;
+        for (std::int32_t k = 0; k < count;) {
+            std::int32_t end = k;
+            while (end < count && key(order[end]) == key(order[k])) ++end;
+            xs.clear();
+            ws.clear();
+            as.clear();
+            for (std::int32_t i = k; i < end; ++i) {
+                const SpotRay& r = st.rays[order[i]];
+                const double x = (direction == 0 ? r.col : r.row) / g;
+                const double w = wavefront.at(r);
+                const double a = amplitudes_vary ? r.amplitude : 1.0;
+                xs.push_back(x);
+                ws.push_back(w);
+                as.push_back(a);
+                if (half_x) {
+                    xs.push_back(-x);
+                    ws.push_back(w);
+                    as.push_back(a);
+                }
+            }
+            k = end;
+            const int m = static_cast<int>(xs.size());
+            if (sort_three_by_key(xs.data(), ws.data(), as.data(), m) != 0) return -10;
+            // Runs: the whole row, or with gaps in the pupil the pieces one grid step apart.
+            runs.clear();
+            std::size_t from = 0;
+            for (int i = 1; i <= m; ++i) {
+                const bool split =
+                    i == m || (st.pupil_gap != 0 && std::fabs(xs[i] - xs[i - 1] - 1.0) > 1e-9);
+                if (!split) continue;
+                runs.push_back(make_run(xs, ws, as, from, i, ideal, amplitudes_vary, normaliser));
+                from = i;
+            }
+            for (int j = 1; j <= n; ++j) {
+                const double h = j * sigma;
+                if (!(h < 1.0)) break;
+                const double hs = h / (g * u);  // half-shear in grid steps
+                double sum_re = 0.0, sum_im = 0.0;
+                for (const Run& ra : runs) {
+                    for (const Run& rb : runs) {
+                        const double lo = std::max(ra.start + hs, rb.start - hs);
+                        const double hi = std::min(ra.end + hs, rb.end - hs);
+                        const double L = hi - lo;
+                        if (!(L > 0.0)) continue;
+                        const double K = std::max(1.0, std::ceil(L));
+                        const double step = L / K;
+                        const double weight = step;
+                        int ca = 0, cb = 0;
+                        for (double s = 0; s < K; s += 1.0) {
+                            const double mid = lo + step * (s + 0.5);
+                            const double x1 = mid - hs, x2 = mid + hs;
+                            double A = weight;
+                            if (amplitudes_vary) {
+                                A *= ra.aq[ra.interval(x1, ca)].at(x1) *
+                                     rb.aq[rb.interval(x2, cb)].at(x2);
+                            }
+                            if (ideal) {
+                                sum_re += A;
+                                continue;
+                            }
+                            const double w1 = ra.wq[ra.interval(x1, ca)].at(x1);
+                            const double w2 = rb.wq[rb.interval(x2, cb)].at(x2);
+                            const double dw = w1 - w2;
+                            const int d = mtf_whole_degrees(dw, P);
+                            sum_re += A * table[d + 90];
+                            if (!half_x) sum_im += dw >= 0.0 ? A * table[d] : -A * table[d];
+                        }
+                    }
+                }
+                re[j] += sum_re;
+                im[j] += sum_im;
+            }
+        }
+        re[0] = normaliser;
+        im[0] = 0.0;
+        const double scale = normaliser > 0.0 ? 1.0 / normaliser : 1.0;
+        for (int j = 0; j <= n; ++j) {
+            re[j] *= scale;
+            im[j] *= scale;
+        }
+        if (mode == 0 || mode == 2) {
+            double real_slope = 0.0, imaginary_slope = 0.0;
+            const double index = spot_image_index(wave);
+            mtf_zero_slopes(direction, wave, first_ray, first_ray + count, g, index, shift_x,
+                            shift_y, dz, real_slope, imaginary_slope);
+            if (real_slope > 0.0) {
+                real_slope = mtf_numeric_slope_stencil(re.data(), std::min(n + 1, 4)) * 0.5 / S;
+            }
+            if (mode == 0) {
+                const double norm = re[0] * re[0] + im[0] * im[0];
+                second[0] = norm <= kTiny
+                                ? 0.0
+                                : (real_slope * re[0] + imaginary_slope * im[0]) / std::sqrt(norm);
+            } else {
+                mtf_slopes_at_zero() = {real_slope, imaginary_slope};
+            }
+        }
+        for (int j = 0; j <= n; ++j) {
+            const bool beyond = j * S > C;
+            const double r = beyond ? 0.0 : re[j];
+            const double i = beyond ? 0.0 : im[j];
+            const double modulus = std::sqrt(r * r + i * i);
+            switch (mode) {
+                case 0:
+                    first[j] = modulus;
+                    break;
+                case 2:
+                    first[j] = r;
+                    second[j] = i;
+                    break;
+                case 3:
+                    first[j] = modulus;
+                    second[j] = mtf_phase_degrees(i, r);
+                    break;
+                case 1:
+                    mtf_print_row(j, j * S, modulus, mtf_phase_degrees(i, r), ideal_curve[j]);
+                    break;
+                default:
+                    break;
+            }
+        }
+        if (mode == 1) mtf_print_cutoff(C, dz);
+        return 0;
+    } catch (const std::bad_alloc&) {
+        return -10;
+    }
+}
