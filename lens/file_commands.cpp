@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lens/lens_data.h"
+#include "lens/lens_insert.h"
 #include "lens/lens_reader.h"
 #include "lens/lens_writer.h"
 #include "platform/status.h"
@@ -20,6 +21,7 @@
 
 namespace {
 
+constexpr int kCmdInsertFile = 211;
 constexpr int kCmdSaveAs = 217;
 constexpr int kCmdFileSave = 218;
 constexpr int kCmdFileSaveAs = 219;
@@ -233,6 +235,8 @@ int save_lens_file_as() {
 
 int cmd_file_operations() {
     switch (current_command()) {
+        case kCmdInsertFile:
+            return insert_lens_file(lens_file_path(text_argument(0), text_argument(1)), arg_int(2));
         case kCmdSaveAs:
             return save_lens_file(lens_file_path(text_argument(0), text_argument(1)));
         case kCmdFileSave: {
