@@ -145,6 +145,96 @@ void write_medium(int n, const SurfaceRecord& s) {
     }
 }
 
+// The expansion a surface's medium brings: a TCE line only where the surface differs from it.
+double default_tce(int n, const SurfaceRecord& s) {
+    switch (s.medium_kind) {
+        case kMediumAir:
+        case kMediumAirFixed:
+            return n == 0 ? 0.0 : kAirTce;
+        case kMediumGlass:
+        case kMediumGlassFixed: {
+            char padded[kGlassNameLength + 1];
+            pad_glass_name(trimmed(s.medium_name, kMediumNameLength).c_str(), padded);
+            const int cached = find_cached_glass(padded, CachedGlass::kCatalogue);
+            if (cached >= 0) return glass_cache().entries[cached].tce;
+            int catalog = 0;
+            const std::int32_t position = find_glass(padded, catalog);
+            GlassData glass = {};
+            if (position < 0 || read_glass_data(position, catalog, glass) != 0) return 0.0;
+            return glass.tce;
+        }
+        case kMediumMirror:
+            return n > 0 ? surface(n - 1).medium_tce : 0.0;
+        case kMediumPickup:
+            return s.medium_source >= 0 && s.medium_source <= lens_data().image_surface
+                       ? surface(s.medium_source).medium_tce
+                       : 0.0;
+        default:
+            return 0.0;
+    }
+}
+
+// The asphere by the words that enter it again: the even terms by AD..AG, the radial and
+// Zernike forms by their coefficient indices, the odd and cone forms by their term numbers.
+void write_asphere(const AsphereRecord& a) {
+    const int count = a.entered_count;
+    auto coefficient_lines = [&](const char* word, int first_slot, int number_of_first) {
+        for (int k = first_slot; k < count; ++k) {
+            if (std::fabs(a.entered[k]) > 1e-100) {
+                emit(word + std::to_string(k - first_slot + number_of_first) + " " +
+                     number(a.entered[k]));
+            }
+        }
+    };
+    switch (a.kind) {
+        case kAsphereEven:
+            emit_number_always("AD  ", count > 2 ? a.entered[2] : 0.0);
+            emit_number("AE  ", count > 3 ? a.entered[3] : 0.0, 0.0);
+            emit_number("AF  ", count > 4 ? a.entered[4] : 0.0, 0.0);
+            emit_number("AG  ", count > 5 ? a.entered[5] : 0.0, 0.0);
+            break;
+        case kAsphereSeries:
+            emit_int_line("ASP ASR ", 2 * count - 2);
+            coefficient_lines("AS", 0, 0);
+            break;
+        case kAsphereOdd:
+            emit_int_line("ASP ISR ", count + 2);
+            coefficient_lines("AT", 0, 3);
+            break;
+        case kAsphereCone:
+            emit_int_line("ASP CNR ", count < 2 ? 0 : count + 1);
+            emit_number_always("CNS", count > 0 ? a.entered[0] : 0.0);
+            coefficient_lines("AT", 1, 3);
+            break;
+        case kAsphereZernike:
+            emit_int_line("ASP ZSR ", count - 1);
+            coefficient_lines("AS", 0, 0);
+            break;
+        case kAsphereRadial:
+            emit_int_line("ASP ARA ", count - 1);
+            coefficient_lines("AS", 0, 0);
+            break;
+        default:
+            break;
+    }
+}
+
+void write_decentre(const SurfaceRecord& s) {
+    if (s.decentre != nullptr) {
+        const DecentreRecord& d = *s.decentre;
+        emit_int_line("DT  ", d.tilt_mode < 0 ? -1 : 1);
+        if (s.decentre_reference != nullptr)
+            emit_int_line("GC  ", s.decentre_reference->pickup_source);
+        emit_number("DCX ", d.dcx, 0.0);
+        emit_number("DCY ", d.dcy, 0.0);
+        emit_number("DCZ ", d.dcz, 0.0);
+        emit_number("TLA ", d.tla, 0.0);
+        emit_number("TLB ", d.tlb, 0.0);
+        emit_number("TLC ", d.tlc, 0.0);
+    }
+    if (s.bend != 0) emit("BEN");
+}
+
 void write_curvature(int n, const SurfaceRecord& s) {
     const double radius = s.curvature != 0.0 ? 1.0 / s.curvature : 0.0;
     switch (s.curvature_kind) {
@@ -261,6 +351,7 @@ void write_surface_flags(const SurfaceRecord& s) {
     if (s.rod != 0) emit("ROD YES");
     static const char* const kDrawing[] = {nullptr, "DRW OFF", "DRW AP", "DRW ON"};
     if (s.drawing_mode >= 1 && s.drawing_mode <= 3) emit(kDrawing[s.drawing_mode]);
+    if (s.return_coordinates != nullptr) emit_int_line("RCO", s.return_coordinates->pickup_source);
     if (s.note != nullptr && s.note[0] != '\0') emit_text("NOT ", s.note);
 }
 
@@ -400,6 +491,9 @@ void write_surface_commands(int n, const char* prefix) {
     const SurfaceRecord& s = surface(n);
     if (prefix != nullptr) emit(prefix);
     write_medium(n, s);
+    if (s.medium_kind != kMediumUnwritten && s.medium_tce != default_tce(n, s)) {
+        emit_number_always("TCE", s.medium_tce);
+    }
     if (s.group_kind > kGroupNone && s.group_role == kRoleFirst) {
         static const char* const kGroup[] = {nullptr, "LMO NSS", "LMO ELE", "LMO EGR"};
         if (s.group_kind <= kGroupElementGroup) emit(kGroup[s.group_kind]);
@@ -414,6 +508,11 @@ void write_surface_commands(int n, const char* prefix) {
     if (s.curvature_kind != kCurvaturePickup && s.curvature_kind != kCurvaturePickupNegated) {
         emit_number("CC  ", s.conic, 0.0);
     }
+    if (s.asphere != nullptr && s.curvature_kind != kCurvaturePickup &&
+        s.curvature_kind != kCurvaturePickupNegated) {
+        write_asphere(*s.asphere);
+    }
+    write_decentre(s);
     if (s.perfect_lens != nullptr) {
         emit_number_always("PFL  ", s.perfect_lens->focal_length);
         emit_number("PFM ", s.perfect_lens->magnification, 0.0);

@@ -190,13 +190,24 @@ TEST_F(LensFiles, SavedLensReopensAndSavesToTheSameBytes) {
              "AP CHK 11",
              "CC -0.5",
              "NOT \"a note \\\"quoted\\\"\"",
+             "AD 1e-5",
+             "AE -2e-8",
+             "TCE 80",
              "NXT",
              "RD -150",
              "TH 2",
              "GLA MOD \"M1\" 1.6 40",
+             "ASP ASR 8",
+             "AS2 1e-4",
+             "AS4 3e-9",
              "NXT",
              "RD -60",
              "PY 0.2",
+             "ASP ISR 6",
+             "AT3 0.001",
+             "DT 1",
+             "DCY 0.5",
+             "TLA 2",
              "NXT",
              "TH 3",
              "GLA \"M2\" 1.7 1.71 1.69 1.712 1.695 1.72 1.68",
@@ -208,6 +219,10 @@ TEST_F(LensFiles, SavedLensReopensAndSavesToTheSameBytes) {
              "NXT",
              "PU -0.1",
              "TH 10",
+             "ASP CNR 5",
+             "CNS 0.3",
+             "AT4 0.01",
+             "RCO -2",
              "NXT",
              "RFL",
              "TH -10",
@@ -239,6 +254,20 @@ TEST_F(LensFiles, SavedLensReopensAndSavesToTheSameBytes) {
     }
     EXPECT_EQ(indices_after, indices_before);
     EXPECT_EQ(lens_data().wavelength_count, 7);
+    // The special data came back where it was entered.
+    ASSERT_NE(surface(1).asphere, nullptr);
+    EXPECT_EQ(surface(1).asphere->entered[2], 1e-5);
+    EXPECT_EQ(surface(1).medium_tce, 80.0);
+    ASSERT_NE(surface(2).asphere, nullptr);
+    EXPECT_EQ(surface(2).asphere->kind, kAsphereSeries);
+    EXPECT_EQ(surface(2).asphere->entered[4], 3e-9);
+    ASSERT_NE(surface(3).decentre, nullptr);
+    EXPECT_EQ(surface(3).decentre->dcy, 0.5);
+    EXPECT_EQ(surface(3).decentre->tla, 2.0);
+    ASSERT_NE(surface(6).return_coordinates, nullptr);
+    EXPECT_EQ(surface(6).return_coordinates->pickup_source, 4);
+    ASSERT_NE(surface(6).asphere, nullptr);
+    EXPECT_EQ(surface(6).asphere->entered[0], 0.3);
 
     // The header's sums are the CRCs of the sections; sums-only gives them too, and a comment
     // line changes none of them.
