@@ -9,6 +9,7 @@
 #include "lens/lens_insert.h"
 #include "lens/lens_reader.h"
 #include "lens/lens_writer.h"
+#include "platform/files.h"
 #include "platform/status.h"
 #include "platform/text_file.h"
 #include "platform/ui.h"
@@ -17,6 +18,7 @@
 #include "runtime/dispatch_slots.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
+#include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
 
 namespace {
@@ -28,6 +30,7 @@ constexpr int kCmdFileSaveAs = 219;
 constexpr int kMsgCancelledDialog = -121;
 constexpr int kMsgDialogFailed = -123;
 constexpr int kMsgSaveDialogTitle = -1204;
+constexpr int kMsgNothingToRevert = -1252;
 constexpr int kCmdOpen = 220;
 
 LensSums g_reference_sums;
@@ -197,6 +200,79 @@ std::string lens_file_path(const std::string& folder, const std::string& name) {
     return where + file;
 }
 
+std::string revert_copy_path(int message) {
+    std::string folder = platform::private_temp_folder();
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    const char* name = msg_text(message);
+    return folder + (name != nullptr ? name : "revert") + ".len";
+}
+
+int revert_copy_save(int message) {
+    if (get_setting_flag(kSetRevertEnable) == 0) return 0;
+    const std::string file = setting_text(kSetLensFile);
+    int failure = 0;
+    const std::string text = lens_file_text(file.c_str(), nullptr, &failure);
+    const std::string path = revert_copy_path(message);
+    if (failure != 0 || platform::write_file_atomically(path, text) != 0) {
+        msg_box(kMsgRevertCopyFailed, path.c_str());
+    }
+    return 0;
+}
+
+int revert_copy_restore(int message, int mode) {
+    if (get_setting_flag(kSetRevertEnable) == 0) return 0;
+    const std::string path = revert_copy_path(message);
+    if (mode == 0) {
+        platform::remove_file(path);
+        return 0;
+    }
+    static const int kSavedFlags[] = {kFlagLensEntryInProgress, kFlagSingleCommandUpdate,
+                                      kFlagLevelChanges, kFlagGroupStarted, kFlagGroupInner};
+    bool was_set[5] = {};
+    for (int k = 0; k < 5; ++k) {
+        was_set[k] = test_state_flag(kSavedFlags[k]) != 0;
+        clear_state_flag(kSavedFlags[k]);
+    }
+    set_state_flag(kFlagRevertRestored);
+    std::vector<std::string> lines;
+    int result = platform::read_text_lines(path, lines) != 0
+                     ? set_error_msg(kMsgCannotOpenLensInput, path.c_str())
+                     : 0;
+    std::string comment;
+    if (result == 0) result = read_lens_lines(lines, &comment);
+    if (result == 0) set_setting_text(kSetLensFile, comment.c_str(), 0);
+    if (mode != -1) platform::remove_file(path);
+    clear_state_flag(kFlagRevertRestored);
+    for (int k = 0; k < 5; ++k) {
+        if (was_set[k]) set_state_flag(kSavedFlags[k]);
+    }
+    return result;
+}
+
+int revert_copy_unchanged(int message) {
+    if (get_setting_flag(kSetRevertEnable) == 0) return 1;
+    LensHeader header;
+    if (file_header(revert_copy_path(message), &header) && header.version == kProgramVersion &&
+        header.sums == lens_sums_in_memory()) {
+        return 1;
+    }
+    return ask_msg(kMsgRevertCopyQuestion);
+}
+
+int cmd_edit_or_revert() {
+    constexpr int kCmdRevert = 232;
+    if (current_command() != kCmdRevert) return 0;
+    const std::string file = setting_text(kSetLensFile);
+    if (file.empty()) return set_error_msg(kMsgNothingToRevert);
+    const int asked = save_if_changed();
+    if (asked == kStopped) return 0;
+    if (asked == kErrorTextReady) return asked;
+    set_state_flag(kFlagRevertRestored);
+    const int result = open_lens_file(file);
+    clear_state_flag(kFlagRevertRestored);
+    return result;
+}
+
 int save_lens_file_as() {
     platform::UiBackend* ui = platform::current_ui();
     platform::FileDialogRequest request;
@@ -260,4 +336,5 @@ int cmd_file_operations() {
 
 void install_lens_file_commands() {
     set_handler(kSlotFileOperations, cmd_file_operations);
+    set_handler(kSlotEditOrRevert, cmd_edit_or_revert);
 }

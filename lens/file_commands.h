@@ -49,6 +49,26 @@ std::string lens_file_path(const std::string& folder, const std::string& name);
 // The Save dialog, then save_lens_file: 0 also when the dialog is cancelled (-121 shown).
 int save_lens_file_as();
 
+// Revert copies: the lens written to a file in the private temporary folder, named by the text
+// of a message, with the lens file's name on its comment line; a sheet keeps one while it
+// changes the lens, to put the lens back when its changes are abandoned.
+inline constexpr int kMsgRevertCopyFailed = -1213;
+inline constexpr int kMsgRevertCopyQuestion = -1200;
+std::string revert_copy_path(int message);
+// Writes the copy (only with Revert_enable on). A copy that cannot be written shows -1213 and is
+// skipped; the save prompt is not affected. 0.
+int revert_copy_save(int message);
+// Mode 0 deletes the copy; otherwise the copy is read as the current lens (state flag 69 set
+// while it is read), Lens_file is taken from its comment line, and the copy is deleted unless
+// mode is -1. 0 or the reader's failure.
+int revert_copy_restore(int message, int mode);
+// 1 when the copy still matches the lens (or Revert_enable is off), else the answer to -1200
+// (0 for OK).
+int revert_copy_unchanged(int message);
+
+// Handler slot 78: revert (232) reads the lens file again after the save prompt.
+int cmd_edit_or_revert();
+
 // Handler slot 75: save_as (217), file_save (218), file_save_as (219), open (220).
 int cmd_file_operations();
 void install_lens_file_commands();

@@ -16,6 +16,7 @@
 #include "lens/lens_file_format.h"
 #include "lens/lens_reader.h"
 #include "runtime/settings.h"
+#include "runtime/state_flags.h"
 #include "tests/entry/entry_fixture.h"
 #include "tests/support/temp_tree.h"
 
@@ -539,6 +540,73 @@ TEST_F(LensFiles, AChangedLensIsOfferedForSavingFirst) {
     console().queue_message_box_answer(platform::MessageAnswer::cancel);
     EXPECT_EQ(run("open . " + path("asked") + " yes"), 0) << error_text();
     EXPECT_EQ(setting(kSetLensFile), old);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LensFiles, RevertReadsTheLensFileAgain) {
+    run_all({"LEN NEW \"Revert\"", "NXT", "TH 5", "NXT", "END"});
+    ASSERT_EQ(run("save_as . " + path("revert")), 0) << error_text();
+    run_all({"LEN", "GTO 1", "TH 9", "END"});
+    console().queue_message_box_answer(platform::MessageAnswer::no);
+    ASSERT_EQ(run("revert"), 0) << error_text();
+    EXPECT_EQ(surface(1).thickness, 5.0);
+    EXPECT_EQ(setting(kSetLensFile), path("revert.len"));
+    EXPECT_EQ(test_state_flag(kFlagRevertRestored), 0);
+    // Cancel keeps the changed lens.
+    run_all({"LEN", "GTO 1", "TH 9", "END"});
+    console().queue_message_box_answer(platform::MessageAnswer::cancel);
+    ASSERT_EQ(run("revert"), 0) << error_text();
+    EXPECT_EQ(surface(1).thickness, 9.0);
+
+    set_setting_text(kSetLensFile, "", 0);
+    EXPECT_EQ(run("revert"), kErrorTextReady);
+    EXPECT_EQ(error_text(), "The lens has no lens file to revert to");
+}
+
+TEST_F(LensFiles, RevertCopiesPutTheLensBack) {
+    constexpr int kCopy = -270;  // any message text names the copy
+    run_all({"LEN NEW \"Copy\"", "NXT", "TH 5", "NXT", "END"});
+    ASSERT_EQ(run("save_as . " + path("copied")), 0) << error_text();
+    const std::string copy = revert_copy_path(kCopy);
+
+    // Without Revert_enable nothing is kept and everything counts as unchanged.
+    set_setting_flag(kSetRevertEnable, 0);
+    EXPECT_EQ(revert_copy_save(kCopy), 0);
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_EQ(revert_copy_unchanged(kCopy), 1);
+
+    set_setting_flag(kSetRevertEnable, 1);
+    EXPECT_EQ(revert_copy_save(kCopy), 0);
+    ASSERT_TRUE(fs::exists(copy));
+    // The copy names the lens file on its comment line and carries the lens's sums.
+    EXPECT_EQ(split_lines(tavo_test::read_file(copy)).at(1), "// " + path("copied.len"));
+    const std::size_t boxes = console().message_boxes_shown().size();
+    EXPECT_EQ(revert_copy_unchanged(kCopy), 1);
+    EXPECT_EQ(console().message_boxes_shown().size(), boxes);
+
+    run_all({"LEN", "GTO 1", "TH 8", "END"});
+    set_setting_text(kSetLensFile, "/elsewhere.len", 0);
+    console().queue_message_box_answer(platform::MessageAnswer::cancel);
+    EXPECT_EQ(revert_copy_unchanged(kCopy), kStopped);
+    EXPECT_EQ(console().message_boxes_shown().size(), boxes + 1);
+
+    // Mode -1 restores and keeps the copy; mode 1 restores and deletes it; mode 0 deletes.
+    ASSERT_EQ(revert_copy_restore(kCopy, -1), 0) << error_text();
+    EXPECT_EQ(surface(1).thickness, 5.0);
+    EXPECT_EQ(setting(kSetLensFile), path("copied.len"));
+    EXPECT_TRUE(fs::exists(copy));
+    run_all({"LEN", "GTO 1", "TH 8", "END"});
+    ASSERT_EQ(revert_copy_restore(kCopy, 1), 0) << error_text();
+    EXPECT_EQ(surface(1).thickness, 5.0);
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_EQ(revert_copy_save(kCopy), 0);
+    EXPECT_EQ(revert_copy_restore(kCopy, 0), 0);
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_EQ(test_state_flag(kFlagRevertRestored), 0);
+    set_setting_flag(kSetRevertEnable, 0);
 }
 
 }  // namespace
