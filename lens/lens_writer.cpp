@@ -235,6 +235,53 @@ void write_decentre(const SurfaceRecord& s) {
     if (s.bend != 0) emit("BEN");
 }
 
+void write_hologram(const HologramRecord& h) {
+    emit_int_line("HV1 ", h.first_point_virtual);
+    emit_int_line("HV2 ", h.second_point_virtual);
+    emit_int_line("HOR ", h.order);
+    emit_number("HWV ", h.wavelength, 0.0);
+    emit_number("HX1 ", h.first_point[0], 0.0);
+    emit_number("HY1 ", h.first_point[1], 0.0);
+    emit_number("HZ1 ", h.first_point[2], 0.0);
+    emit_number("HX2 ", h.second_point[0], 0.0);
+    emit_number("HY2 ", h.second_point[1], 0.0);
+    emit_number("HZ2 ", h.second_point[2], 0.0);
+}
+
+// Special apertures by letter: their number, then each one's group, and either the aperture it
+// follows or its corners (two corners and an angle, or the vertices of a polygon), shape and
+// action.
+void write_special_apertures(int n, const SurfaceRecord& s) {
+    emit("APN " + std::to_string(s.special_aperture_count));
+    for (int k = 0; k < s.special_aperture_count; ++k) {
+        const SpecialAperture& a = s.special_apertures[k];
+        const std::string id(1, static_cast<char>(a.id_letter != 0 ? a.id_letter : 'A' + k));
+        if (a.group != 0) emit("AGN " + id + " " + std::to_string(a.group));
+        if (a.pickup_source != 0) {
+            const int source = a.pickup_source <= n ? a.pickup_source - n : a.pickup_source;
+            emit("APK " + id + " " + std::to_string(source) + " " +
+                 std::string(1, static_cast<char>(a.pickup_id_letter)));
+            continue;
+        }
+        emit("ATP " + id + " " + std::to_string(a.shape));
+        if (a.shape == kApertureEllipse || a.shape == kApertureRectangle) {
+            const char* const words[] = {"AY1 ", "AY2 ", "AX1 ", "AX2 "};
+            const double values[] = {a.y[0], a.y[1], a.x[0], a.x[1]};
+            for (int f = 0; f < 4; ++f) {
+                if (values[f] != 0.0) emit(words[f] + id + " " + number(values[f]));
+            }
+            if (a.angle != 0.0) emit("AAN " + id + " " + number(a.angle));
+        } else {
+            const int vertices = a.shape == kApertureQuadrilateral ? 4 : 3;
+            for (int v = 0; v < vertices; ++v) {
+                emit("AVX" + std::to_string(v + 1) + " " + id + " " + number(a.x[v]));
+                emit("AVY" + std::to_string(v + 1) + " " + id + " " + number(a.y[v]));
+            }
+        }
+        emit("AAC " + id + " " + std::to_string(a.action));
+    }
+}
+
 void write_curvature(int n, const SurfaceRecord& s) {
     const double radius = s.curvature != 0.0 ? 1.0 / s.curvature : 0.0;
     switch (s.curvature_kind) {
@@ -507,15 +554,20 @@ void write_surface_commands(int n, const char* prefix) {
     write_aperture(n, s);
     if (s.curvature_kind != kCurvaturePickup && s.curvature_kind != kCurvaturePickupNegated) {
         emit_number("CC  ", s.conic, 0.0);
+        if (s.toric != 0) emit_number_always("CVX ", s.x_curvature);
     }
     if (s.asphere != nullptr && s.curvature_kind != kCurvaturePickup &&
         s.curvature_kind != kCurvaturePickupNegated) {
         write_asphere(*s.asphere);
     }
     write_decentre(s);
+    if (s.hologram != nullptr) write_hologram(*s.hologram);
     if (s.perfect_lens != nullptr) {
         emit_number_always("PFL  ", s.perfect_lens->focal_length);
         emit_number("PFM ", s.perfect_lens->magnification, 0.0);
+    }
+    if (s.special_apertures != nullptr && s.special_aperture_count > 0) {
+        write_special_apertures(n, s);
     }
     write_surface_flags(s);
     if (s.group_kind > kGroupNone && s.group_role == kRoleLast) emit("LME");

@@ -610,3 +610,76 @@ TEST_F(LensFiles, RevertCopiesPutTheLensBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LensFiles, AperturesTorusAndHologramComeBack) {
+    run_all({"LEN NEW \"Apertures\"",
+             "EBR 5",
+             "NXT",
+             "RD 50",
+             "TH 5",
+             "GLA N-BK7",
+             "APN 2",
+             "AY1 A -3",
+             "AY2 A 3",
+             "AX1 A -4",
+             "AX2 A 4",
+             "AAN A 10",
+             "ATP A 2",
+             "AAC A OBS",
+             "ATP B 3",
+             "AVX1 B 0",
+             "AVY1 B 0",
+             "AVX2 B 1",
+             "AVY2 B 0",
+             "AVX3 B 0",
+             "AVY3 B 1",
+             "AGN B 2",
+             "NXT",
+             "RD -50",
+             "TH 10",
+             "CVX 0.01",
+             "NXT",
+             "TH 5",
+             "HV1 1",
+             "HV2 0",
+             "HOR 1",
+             "HWV 0.6328",
+             "HZ1 -100",
+             "HZ2 100",
+             "NXT",
+             "TH 20",
+             "NXT",
+             "END"});
+    ASSERT_EQ(run("save_as . " + path("special")), 0) << error_text();
+    ASSERT_EQ(run("LEN NEW"), 0);
+    ASSERT_EQ(run("END"), 0);
+    take_output();
+    ASSERT_EQ(run("open . " + path("special") + " no"), 0) << error_text();
+    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
+    ASSERT_EQ(run("save_as . " + path("again")), 0) << error_text();
+    EXPECT_EQ(file("again.len"), file("special.len"));
+
+    const SurfaceRecord& s1 = surface(1);
+    ASSERT_EQ(s1.special_aperture_count, 2);
+    const SpecialAperture& a = s1.special_apertures[0];
+    EXPECT_EQ(a.shape, kApertureRectangle);
+    EXPECT_EQ(a.action, kActionObstruct);
+    EXPECT_EQ(a.y[0], -3.0);
+    EXPECT_EQ(a.x[1], 4.0);
+    EXPECT_EQ(a.angle, 10.0);
+    const SpecialAperture& b = s1.special_apertures[1];
+    EXPECT_EQ(b.shape, kApertureTriangle);
+    EXPECT_EQ(b.group, 2);
+    EXPECT_EQ(b.x[1], 1.0);
+    EXPECT_EQ(b.y[2], 1.0);
+    EXPECT_NE(surface(2).toric, 0);
+    EXPECT_EQ(surface(2).x_curvature, 0.01);
+    ASSERT_NE(surface(3).hologram, nullptr);
+    EXPECT_EQ(surface(3).hologram->first_point_virtual, 1);
+    EXPECT_EQ(surface(3).hologram->wavelength, 0.6328);
+    EXPECT_EQ(surface(3).hologram->second_point[2], 100.0);
+}
+
+}  // namespace
