@@ -32,6 +32,7 @@ constexpr int kMsgDialogFailed = -123;
 constexpr int kMsgSaveDialogTitle = -1204;
 constexpr int kMsgNothingToRevert = -1252;
 constexpr int kCmdOpen = 220;
+constexpr int kCmdOldIndices = 1103;
 
 LensSums g_reference_sums;
 bool g_reference_recorded = false;
@@ -328,6 +329,16 @@ int cmd_file_operations() {
                 if (asked == kErrorTextReady) return asked;
             }
             return open_lens_file(lens_file_path(text_argument(0), text_argument(1)));
+        }
+        case kCmdOldIndices: {
+            std::vector<double> indices;
+            for (int k = 0; k < arg_count(); ++k) {
+                const ArgCell* c = arg_cell(k);
+                if (c == nullptr || c->status != kArgGiven) break;
+                indices.push_back(arg_double(k));
+            }
+            keep_old_surface_indices(lens_data().current_surface, indices);
+            return 0;
         }
         default:
             return 0;

@@ -1,5 +1,6 @@
 #include "lens/lens_reader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,6 +18,34 @@
 namespace {
 
 LensReadFinisher g_finisher = nullptr;
+
+struct OldIndices {
+    int surface;
+    std::vector<double> indices;
+};
+std::vector<OldIndices> g_old_indices;
+
+// The kept TN5 indices become model glasses, bound to the wavelengths the file ended with.
+void apply_old_surface_indices() {
+    if (g_old_indices.empty()) return;
+    const std::vector<OldIndices> kept = std::move(g_old_indices);
+    g_old_indices.clear();
+    const LensDataScope scope;
+    run_command_string("LEN", 0);
+    for (const OldIndices& k : kept) {
+        if (k.surface < 1 || k.surface > lens_data().image_surface) continue;
+        const SurfaceRecord& s = surface(k.surface);
+        if (s.medium_kind == kMediumGlass || s.medium_kind == kMediumGlassFixed) continue;
+        std::string line = "GLA \"SRF" + std::to_string(k.surface) + "GL\"";
+        const int count =
+            std::min<int>(static_cast<int>(k.indices.size()), lens_data().wavelength_count);
+        for (int w = 0; w < count; ++w)
+            line += " " + std::string(format_number(k.indices[w], 2, 0));
+        run_command_string(("GTO " + std::to_string(k.surface)).c_str(), 0);
+        run_command_string(line.c_str(), 0);
+    }
+    run_command_string("END", 0);
+}
 
 constexpr int kSettingPrintHeader = 24;
 
@@ -81,6 +110,10 @@ void convert_old_ray_sets() {
 
 }  // namespace
 
+void keep_old_surface_indices(int surface, const std::vector<double>& indices) {
+    g_old_indices.push_back({surface, indices});
+}
+
 void set_lens_read_finisher(LensReadFinisher finisher) {
     g_finisher = finisher;
 }
@@ -100,6 +133,7 @@ int read_lens_lines(const std::vector<std::string>& lines, std::string* comment)
     // The new lens of an old file takes that file's two ray sets and clears the old-file mark;
     // the conversion to three sets after reading is kept here.
     bool old_version = false;
+    g_old_indices.clear();
     bool header_seen = false;
     bool comment_taken = false;
     bool in_section = false;
@@ -170,6 +204,8 @@ int read_lens_lines(const std::vector<std::string>& lines, std::string* comment)
     clear_state_flag(kFlagLensReadInBulk);
     l.group_start = saved_group_start;
     l.group_kind_pending = saved_group_kind;
+    if (result == 0) apply_old_surface_indices();
+    g_old_indices.clear();
     if (result == 0) result = fold_group_thickness();
     if (g_finisher != nullptr) g_finisher();
     if (old_version) convert_old_ray_sets();

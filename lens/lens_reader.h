@@ -24,5 +24,10 @@ void set_lens_read_finisher(LensReadFinisher finisher);
 // header is copied into it.
 int read_lens_lines(const std::vector<std::string>& lines, std::string* comment = nullptr);
 
+// An old file's indices of a surface (the TN5 line), kept until the file has been read: the
+// surface then gets a model glass "SRF<n>GL" of them at the file's wavelengths, unless it holds
+// a catalogue glass.
+void keep_old_surface_indices(int surface, const std::vector<double>& indices);
+
 // Reads the file at path: -1142 with the path when it cannot be read, else as read_lens_lines.
 int read_lens_file(const std::string& path, std::string* comment = nullptr);

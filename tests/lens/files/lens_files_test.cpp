@@ -683,3 +683,26 @@ TEST_F(LensFiles, AperturesTorusAndHologramComeBack) {
 }
 
 }  // namespace
+
+namespace {
+
+// Old files gave a surface its indices on a TN5 line, before the wavelengths they belong to.
+TEST_F(LensFiles, OldIndicesBecomeAModelGlassAtTheFilesWavelengths) {
+    const std::string name =
+        write("tn5.len", {"// TAVO 5.20 0 0 0", "LEN NEW \"Old glass\" 0 4", "NXT", "RD 50", "TH 5",
+                          "TN5 1.6 1.61 1.59", "NXT", "TH 2", "GLA N-BK7", "TN5 1.7 1.71 1.69",
+                          "NXT", "TH 40", "NXT", "WV 0.5 0.6 0.7", "END 4"});
+    take_output();
+    ASSERT_EQ(run("open . " + name + " no"), 0) << error_text();
+    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
+    EXPECT_EQ(std::string(surface(1).medium_name).rfind("SRF1GL", 0), 0u) << surface(1).medium_name;
+    ASSERT_EQ(lens_data().wavelength_count, 3);
+    EXPECT_EQ(lens_data().wavelengths[0].wavelength, 0.5);
+    EXPECT_NEAR(surface(1).index[0], 1.6, 1e-12);
+    EXPECT_NEAR(surface(1).index[1], 1.61, 1e-12);
+    EXPECT_NEAR(surface(1).index[2], 1.59, 1e-12);
+    // A catalogue glass keeps its own indices.
+    EXPECT_EQ(std::string(surface(2).medium_name).rfind("N-BK7", 0), 0u);
+}
+
+}  // namespace
