@@ -235,6 +235,52 @@ void write_decentre(const SurfaceRecord& s) {
     if (s.bend != 0) emit("BEN");
 }
 
+// A gradient-index medium: its kind, step and reference values, then each non-zero coefficient
+// by its word and wavelength.
+void write_grin(const GrinRecord& g) {
+    static const char* const kKinds[] = {"ARG", "WOD", "AEG", "SPH", "MXF", "LBG",
+                                         "USR", "SNS", "TAP", "SEL", "GRD"};
+    if (g.kind == 12) {
+        emit("GDT UGR  " + std::to_string(g.count));
+    } else if (g.kind >= 1 && g.kind <= 11) {
+        emit(std::string("GDT ") + kKinds[g.kind - 1]);
+    } else {
+        return;
+    }
+    emit_number("DTH ", g.step, 0.1);
+    if (g.kind == 11) {
+        emit_number("GWV ", g.gwv, 0.58756);
+        emit_number("GMZ ", g.gmz, 0.0);
+        emit_number("GOZ ", g.goz, 0.0);
+    }
+    const bool axial = g.kind == 1 || g.kind == 3 || g.kind == 8 || g.kind == 9;
+    const bool radial = axial || g.kind == 4;
+    const bool first_radial = g.kind == 2 || g.kind == 5 || g.kind == 6;
+    for (int w = 0; w < max_wavelengths() && g.coefficients != nullptr; ++w) {
+        const std::string at = " WV" + std::to_string(w + 1) + " ";
+        for (int k = 0; k < 4; ++k) {
+            const double z = g.coefficients[4 + k][w];
+            const double r = g.coefficients[k][w];
+            if (axial && z != 0.0) emit("NZ" + std::to_string(k + 1) + at + number(z));
+            if ((radial || (first_radial && k == 0)) && r != 0.0) {
+                emit("NR" + std::to_string(k + 1) + at + number(r));
+            }
+        }
+    }
+    if (g.kind == 11) {
+        for (int k = 0; k < 12; ++k) {
+            if (g.grd[16 + k] != 0.0) emit("GNZ" + std::to_string(k) + " " + number(g.grd[16 + k]));
+        }
+        static const char* const kSeries[] = {"GRA", "GRB", "GRC", "GRD"};
+        for (int row = 0; row < 4; ++row) {
+            for (int k = 0; k < 4; ++k) {
+                const double v = g.grd[4 * row + k];
+                if (v != 0.0) emit(kSeries[row] + std::to_string(k + 1) + " " + number(v));
+            }
+        }
+    }
+}
+
 void write_hologram(const HologramRecord& h) {
     emit_int_line("HV1 ", h.first_point_virtual);
     emit_int_line("HV2 ", h.second_point_virtual);
@@ -562,6 +608,7 @@ void write_surface_commands(int n, const char* prefix) {
     }
     write_decentre(s);
     if (s.hologram != nullptr) write_hologram(*s.hologram);
+    if (s.grin != nullptr) write_grin(*s.grin);
     if (s.perfect_lens != nullptr) {
         emit_number_always("PFL  ", s.perfect_lens->focal_length);
         emit_number("PFM ", s.perfect_lens->magnification, 0.0);

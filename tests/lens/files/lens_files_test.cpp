@@ -706,3 +706,50 @@ TEST_F(LensFiles, OldIndicesBecomeAModelGlassAtTheFilesWavelengths) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LensFiles, GradientIndexMediaComeBack) {
+    run_all({"LEN NEW \"Grin\"",
+             "EBR 5",
+             "NXT",
+             "RD 50",
+             "TH 5",
+             "GDT ARG",
+             "NZ1 WV1 1.6",
+             "NR1 WV1 -0.001",
+             "NR2 WV2 1e-6",
+             "DTH 0.05",
+             "NXT",
+             "TH 5",
+             "GDT GRD",
+             "GWV 0.6",
+             "GNZ0 1.5",
+             "GRA1 0.01",
+             "GRD4 -0.2",
+             "NXT",
+             "TH 20",
+             "NXT",
+             "END"});
+    ASSERT_EQ(run("save_as . " + path("grin")), 0) << error_text();
+    ASSERT_EQ(run("LEN NEW"), 0);
+    ASSERT_EQ(run("END"), 0);
+    take_output();
+    ASSERT_EQ(run("open . " + path("grin") + " no"), 0) << error_text();
+    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
+    ASSERT_EQ(run("save_as . " + path("grin2")), 0) << error_text();
+    EXPECT_EQ(file("grin2.len"), file("grin.len"));
+    ASSERT_NE(surface(1).grin, nullptr);
+    EXPECT_EQ(surface(1).grin->kind, 1);
+    EXPECT_EQ(surface(1).grin->step, 0.05);
+    EXPECT_EQ(surface(1).grin->coefficients[4][0], 1.6);   // NZ1 at wavelength 1
+    EXPECT_EQ(surface(1).grin->coefficients[1][1], 1e-6);  // NR2 at wavelength 2
+    ASSERT_NE(surface(2).grin, nullptr);
+    EXPECT_EQ(surface(2).grin->kind, 11);
+    EXPECT_EQ(surface(2).grin->gwv, 0.6);
+    EXPECT_EQ(surface(2).grin->grd[16], 1.5);   // GNZ0
+    EXPECT_EQ(surface(2).grin->grd[0], 0.01);   // GRA1
+    EXPECT_EQ(surface(2).grin->grd[15], -0.2);  // GRD4
+}
+
+}  // namespace
