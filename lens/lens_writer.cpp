@@ -281,6 +281,35 @@ void write_grin(const GrinRecord& g) {
     }
 }
 
+// A diffractive surface: its kind with the order that gives its coefficient count, the
+// diffraction order, the design wavelength and each coefficient above 1e-100 by its index.
+void write_diffractive(const SurfaceRecord& s, const DiffractiveRecord& d) {
+    const int count = d.entered_count;
+    const char* coefficient = "DF";
+    switch (d.kind) {
+        case 0:
+            emit_int_line("DOE DFR ", 2 * count - 2);
+            break;
+        case 2:
+            emit_int_line("DOE DRA ", count - 1);
+            break;
+        case 4:
+            emit_int_line("ZOE ZRR ", count - 1);
+            coefficient = "ZR";
+            break;
+        default:
+            return;
+    }
+    emit_int_line("DOR ", s.diffraction_order);
+    emit_number("DWV ", d.design_wavelength, 0.0);
+    if (d.kind == 4 && d.zernike_switch != 0) emit("ZRT On");
+    for (int k = 0; k < count; ++k) {
+        if (std::fabs(d.entered[k]) > 1e-100) {
+            emit(coefficient + std::to_string(k) + " " + number(d.entered[k]));
+        }
+    }
+}
+
 void write_hologram(const HologramRecord& h) {
     emit_int_line("HV1 ", h.first_point_virtual);
     emit_int_line("HV2 ", h.second_point_virtual);
@@ -607,6 +636,9 @@ void write_surface_commands(int n, const char* prefix) {
         write_asphere(*s.asphere);
     }
     write_decentre(s);
+    if (s.diffractive != nullptr && s.diffractive->pickup_source == 0) {
+        write_diffractive(s, *s.diffractive);
+    }
     if (s.hologram != nullptr) write_hologram(*s.hologram);
     if (s.grin != nullptr) write_grin(*s.grin);
     if (s.perfect_lens != nullptr) {

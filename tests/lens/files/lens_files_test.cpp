@@ -753,3 +753,55 @@ TEST_F(LensFiles, GradientIndexMediaComeBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LensFiles, DiffractiveSurfacesAndGroupsComeBack) {
+    run_all({"LEN NEW \"Doe\"",
+             "EBR 5",
+             "NXT",
+             "RD 50",
+             "TH 5",
+             "GLA N-BK7",
+             "DOE DFR 6",
+             "DF1 -0.001",
+             "DF3 2e-7",
+             "DOR -1",
+             "DWV 0.55",
+             "NXT",
+             "TH 5",
+             "ZOE ZRR 8",
+             "ZR3 0.01",
+             "ZRT On",
+             "LMO ELE",
+             "LMN \"pair\"",
+             "NXT",
+             "TH 3",
+             "GLA N-F2",
+             "LME",
+             "NXT",
+             "TH 20",
+             "NXT",
+             "END"});
+    ASSERT_EQ(run("save_as . " + path("doe")), 0) << error_text();
+    ASSERT_EQ(run("LEN NEW"), 0);
+    ASSERT_EQ(run("END"), 0);
+    take_output();
+    ASSERT_EQ(run("open . " + path("doe") + " no"), 0) << error_text();
+    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
+    ASSERT_EQ(run("save_as . " + path("doe2")), 0) << error_text();
+    EXPECT_EQ(file("doe2.len"), file("doe.len"));
+    ASSERT_NE(surface(1).diffractive, nullptr);
+    EXPECT_EQ(surface(1).diffractive->entered[1], -0.001);
+    EXPECT_EQ(surface(1).diffractive->design_wavelength, 0.55);
+    EXPECT_EQ(surface(1).diffraction_order, -1);
+    ASSERT_NE(surface(2).diffractive, nullptr);
+    EXPECT_EQ(surface(2).diffractive->kind, 4);
+    EXPECT_NE(surface(2).diffractive->zernike_switch, 0);
+    EXPECT_EQ(surface(2).group_kind, kGroupElement);
+    EXPECT_EQ(surface(2).group_role, kRoleFirst);
+    EXPECT_EQ(std::string(surface(2).group_label).rfind("pair", 0), 0u);
+    EXPECT_EQ(surface(3).group_role, kRoleLast);
+}
+
+}  // namespace
