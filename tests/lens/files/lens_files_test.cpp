@@ -805,3 +805,38 @@ TEST_F(LensFiles, DiffractiveSurfacesAndGroupsComeBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LensFiles, FoldersChangeAndTheOpenDialogOpens) {
+    fs::create_directories(folder_ / "sub" / "deeper");
+    set_setting_text(kSetCurrentDirectory, folder_.c_str(), 0);
+    set_setting_text(kSetCurrentTextDirectory, folder_.c_str(), 0);
+    take_output();
+    ASSERT_EQ(run("change_folder 1 sub/deeper"), 0) << error_text();
+    EXPECT_EQ(setting(kSetCurrentDirectory), path("sub/deeper"));
+    EXPECT_EQ(setting(kSetCurrentTextDirectory), folder_.string());
+    EXPECT_NE(take_output().find("Current lens directory is " + path("sub/deeper") +
+                                 "\nCurrent text directory is " + folder_.string()),
+              std::string::npos);
+    // Both folders: taken relative to the lens folder.
+    ASSERT_EQ(run("change_folder 0 .."), 0) << error_text();
+    EXPECT_EQ(setting(kSetCurrentDirectory), path("sub"));
+    EXPECT_EQ(setting(kSetCurrentTextDirectory), path("sub"));
+    EXPECT_EQ(run("change_folder 1 missing"), kErrorTextReady);
+    EXPECT_EQ(error_text(), "There is no folder missing");
+    EXPECT_EQ(setting(kSetCurrentDirectory), path("sub"));
+
+    run_all({"LEN NEW \"Chosen\"", "NXT", "TH 6", "NXT", "END"});
+    ASSERT_EQ(run("save_as . " + path("sub/deeper/chosen")), 0) << error_text();
+    run_all({"LEN NEW", "END"});
+    console().queue_dialog_answer(path("sub/deeper/chosen.len"));
+    ASSERT_EQ(run("open_lens_dialog"), 0) << error_text();
+    EXPECT_EQ(surface(1).thickness, 6.0);
+    EXPECT_EQ(setting(kSetCurrentDirectory), path("sub/deeper"));
+    // No answer: the dialog is cancelled and nothing changes.
+    ASSERT_EQ(run("open_lens_dialog"), 0) << error_text();
+    EXPECT_EQ(setting(kSetLensFile), path("sub/deeper/chosen.len"));
+}
+
+}  // namespace
