@@ -15,6 +15,7 @@
 #include "lens/lens_data.h"
 #include "lens/lens_file_format.h"
 #include "lens/lens_reader.h"
+#include "runtime/program_arguments.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "tests/entry/entry_fixture.h"
@@ -837,6 +838,33 @@ TEST_F(LensFiles, FoldersChangeAndTheOpenDialogOpens) {
     // No answer: the dialog is cancelled and nothing changes.
     ASSERT_EQ(run("open_lens_dialog"), 0) << error_text();
     EXPECT_EQ(setting(kSetLensFile), path("sub/deeper/chosen.len"));
+}
+
+}  // namespace
+
+namespace {
+
+// "tavolt ../designs/x.len": the name is the user's, from the folder the program started in,
+// though start-up makes the lens folder current before it opens the lens.
+TEST_F(LensFiles, ALensNamedOnTheCommandLineIsFoundFromTheStartFolder) {
+    run_all({"LEN NEW \"Named\"", "NXT", "TH 7", "NXT", "END"});
+    fs::create_directories(folder_ / "designs");
+    ASSERT_EQ(run("save_as . " + path("designs/x")), 0) << error_text();
+    fs::create_directories(folder_ / "work");
+    const fs::path before = fs::current_path();
+    fs::current_path(folder_ / "work");
+    const char* const argv[] = {"tavolt", "../designs/x.len"};
+    set_program_arguments(2, argv);
+    // The lens folder is elsewhere and current.
+    fs::create_directories(folder_ / "far" / "away");
+    set_setting_text(kSetCurrentDirectory, (folder_ / "far" / "away").c_str(), 0);
+    run_all({"LEN NEW", "END"});
+    const int opened = cmd_open_startup_lens();
+    reset_program_arguments();
+    fs::current_path(before);
+    ASSERT_EQ(opened, 0) << error_text();
+    EXPECT_EQ(surface(1).thickness, 7.0);
+    EXPECT_EQ(fs::path(setting(kSetLensFile)).lexically_normal(), folder_ / "designs" / "x.len");
 }
 
 }  // namespace
