@@ -310,6 +310,39 @@ void write_diffractive(const SurfaceRecord& s, const DiffractiveRecord& d) {
     }
 }
 
+// A mesh: its sizes, every vertex in use (with the surface offset it lies on) and every face;
+// a face whose fourth vertex closes it on its first is written with three.
+void write_mesh(const SurfaceMesh& m) {
+    emit("BDI " + std::to_string(m.vertex_count) + " " + std::to_string(m.face_count));
+    for (int k = 0; k < m.vertex_count && m.vertices != nullptr; ++k) {
+        const MeshVertex& v = m.vertices[k];
+        if (v.surface_offset < 0) continue;
+        emit("VX " + std::to_string(k + 1) + " " + number(v.x) + " " + number(v.y) + " " +
+             number(v.z) + " " + std::to_string(v.surface_offset));
+    }
+    for (int f = 0; f < m.face_count && m.faces != nullptr; ++f) {
+        const std::int16_t* v = m.faces[f].vertices;
+        if (v[0] == 0) continue;
+        std::string line = "PF " + std::to_string(f + 1);
+        const int corners = v[3] != 0 && v[3] != v[0] ? 4 : 3;
+        for (int j = 0; j < corners; ++j) line += " " + std::to_string(v[j]);
+        emit(line);
+    }
+}
+
+void write_spline(const SplineRecord& p) {
+    // n points are n + 1 entries.
+    emit("SPL " + std::to_string(p.count - 1));
+    for (int i = 0; i < p.count; ++i) {
+        if (p.radius != nullptr && p.radius[i] != 0.0) {
+            emit("SH " + std::to_string(i) + " " + number(p.radius[i]));
+        }
+        if (p.slope != nullptr && p.slope[i] != 0.0) {
+            emit("SS " + std::to_string(i) + " " + number(p.slope[i]));
+        }
+    }
+}
+
 void write_hologram(const HologramRecord& h) {
     emit_int_line("HV1 ", h.first_point_virtual);
     emit_int_line("HV2 ", h.second_point_virtual);
@@ -640,6 +673,8 @@ void write_surface_commands(int n, const char* prefix) {
         write_diffractive(s, *s.diffractive);
     }
     if (s.hologram != nullptr) write_hologram(*s.hologram);
+    if (s.spline != nullptr) write_spline(*s.spline);
+    if (s.mesh != nullptr) write_mesh(*s.mesh);
     if (s.grin != nullptr) write_grin(*s.grin);
     if (s.perfect_lens != nullptr) {
         emit_number_always("PFL  ", s.perfect_lens->focal_length);

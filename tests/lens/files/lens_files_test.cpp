@@ -868,3 +868,52 @@ TEST_F(LensFiles, ALensNamedOnTheCommandLineIsFoundFromTheStartFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LensFiles, SplinesAndMeshesComeBack) {
+    run_all({"LEN NEW \"Mesh\"",
+             "EBR 5",
+             "NXT",
+             "TH 5",
+             "SPL 3",
+             "SH 1 2",
+             "SH 2 4",
+             "SH 3 6",
+             "SS 1 0.1",
+             "SS 2 0.2",
+             "NXT",
+             "TH 5",
+             "BDI 4 2",
+             "VX 1 0 0 0",
+             "VX 2 1 0 0",
+             "VX 4 1 1 0 1",
+             "PF 1 1 2 4",
+             "PF 2 2 1 4 1",
+             "NXT",
+             "TH 20",
+             "NXT",
+             "END"});
+    ASSERT_EQ(run("save_as . " + path("mesh")), 0) << error_text();
+    ASSERT_EQ(run("LEN NEW"), 0);
+    ASSERT_EQ(run("END"), 0);
+    take_output();
+    ASSERT_EQ(run("open . " + path("mesh") + " no"), 0) << error_text();
+    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
+    ASSERT_EQ(run("save_as . " + path("mesh2")), 0) << error_text();
+    EXPECT_EQ(file("mesh2.len"), file("mesh.len"));
+    ASSERT_NE(surface(1).spline, nullptr);
+    EXPECT_EQ(surface(1).spline->count, 4);
+    EXPECT_EQ(surface(1).spline->radius[3], 6.0);
+    EXPECT_EQ(surface(1).spline->slope[2], 0.2);
+    ASSERT_NE(surface(2).mesh, nullptr);
+    const SurfaceMesh& m = *surface(2).mesh;
+    EXPECT_EQ(m.vertex_count, 4);
+    EXPECT_EQ(m.vertices[1].x, 1.0);
+    EXPECT_EQ(m.vertices[3].surface_offset, 1);
+    EXPECT_LT(m.vertices[2].surface_offset, 0);  // vertex 3 was never given
+    EXPECT_EQ(m.faces[0].vertices[2], 4);
+    EXPECT_EQ(m.faces[1].vertices[3], 1);
+}
+
+}  // namespace
