@@ -11,6 +11,7 @@
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
 #include "lens/lens_file_format.h"
+#include "lens/surface_tolerances.h"
 #include "runtime/settings.h"
 #include "runtime/text_output.h"
 
@@ -340,6 +341,23 @@ void write_spline(const SplineRecord& p) {
         if (p.slope != nullptr && p.slope[i] != 0.0) {
             emit("SS " + std::to_string(i) + " " + number(p.slope[i]));
         }
+    }
+}
+
+// Tolerances: the items a switch governs when given (held ones with HLD), the value items
+// (radius, conic, axial position, the two angles) when not zero.
+void write_tolerances(const SurfaceTolerances& t) {
+    static const char* const kWords[kToleranceCount] = {"SPT", "IRT", "RDT", "CCT", "THT", "DZT",
+                                                        "RNT", "VNT", "DCT", "DXT", "TLT", "TBT",
+                                                        "CDX", "CDY", "CAA", "CAB", "CCA", "CCB"};
+    for (int k = 0; k < kToleranceCount; ++k) {
+        const bool value_item =
+            k == kTolRdt || k == kTolCct || k == kTolDzt || k == kTolCaa || k == kTolCab;
+        const bool written =
+            value_item ? t.values[k] != 0.0 : t.switches[k] == 1 || t.switches[k] == 2;
+        if (!written) continue;
+        const std::string word = std::string(kWords[k]) + (t.switches[k] == 2 ? " HLD" : "");
+        emit_number_always(word.c_str(), t.values[k]);
     }
 }
 
@@ -684,6 +702,7 @@ void write_surface_commands(int n, const char* prefix) {
         write_special_apertures(n, s);
     }
     write_surface_flags(s);
+    if (s.tolerances != nullptr) write_tolerances(*s.tolerances);
     if (s.group_kind > kGroupNone && s.group_role == kRoleLast) emit("LME");
 }
 

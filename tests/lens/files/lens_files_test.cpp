@@ -15,6 +15,7 @@
 #include "lens/lens_data.h"
 #include "lens/lens_file_format.h"
 #include "lens/lens_reader.h"
+#include "lens/surface_tolerances.h"
 #include "runtime/program_arguments.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
@@ -914,6 +915,30 @@ TEST_F(LensFiles, SplinesAndMeshesComeBack) {
     EXPECT_LT(m.vertices[2].surface_offset, 0);  // vertex 3 was never given
     EXPECT_EQ(m.faces[0].vertices[2], 4);
     EXPECT_EQ(m.faces[1].vertices[3], 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LensFiles, SurfaceTolerancesComeBackWithTheirHolds) {
+    run_all({"LEN NEW \"Tol\"", "EBR 5", "NXT", "RD 50", "TH 5", "GLA N-BK7", "THT 0.05",
+             "RDT HLD 0.1", "CAA 0.3", "NXT", "TH 20", "NXT", "END"});
+    ASSERT_EQ(run("save_as . " + path("tol")), 0) << error_text();
+    const std::string saved = file("tol.len");
+    EXPECT_NE(saved.find("\nRDT HLD  0.1\nTHT  0.05\n"), std::string::npos) << saved;
+    ASSERT_EQ(run("LEN NEW"), 0);
+    ASSERT_EQ(run("END"), 0);
+    ASSERT_EQ(run("open . " + path("tol") + " no"), 0) << error_text();
+    ASSERT_NE(surface(1).tolerances, nullptr);
+    const SurfaceTolerances& t = *surface(1).tolerances;
+    EXPECT_EQ(t.values[kTolTht], 0.05);
+    EXPECT_EQ(t.switches[kTolTht], 1);
+    EXPECT_EQ(t.values[kTolRdt], 0.1);
+    EXPECT_EQ(t.switches[kTolRdt], 2);
+    EXPECT_EQ(t.values[kTolCaa], 0.3);
+    ASSERT_EQ(run("save_as . " + path("tol2")), 0) << error_text();
+    EXPECT_EQ(file("tol2.len"), saved);
 }
 
 }  // namespace
