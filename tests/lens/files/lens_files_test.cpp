@@ -839,6 +839,26 @@ TEST_F(LensFiles, FoldersChangeAndTheOpenDialogOpens) {
     // No answer: the dialog is cancelled and nothing changes.
     ASSERT_EQ(run("open_lens_dialog"), 0) << error_text();
     EXPECT_EQ(setting(kSetLensFile), path("sub/deeper/chosen.len"));
+
+    // The Save dialog: with Tav_lens_file_extension a bare name and a ".len" name both get
+    // ".tav"; the chosen folder becomes the lens folder. save_as leaves the folder alone.
+    set_setting_flag(kSetTavLensFileExtension, 1);
+    struct Case {
+        const char* answer;
+        const char* saved;
+    };
+    const Case cases[] = {
+        {"plain", "plain.tav"}, {"named.LEN", "named.tav"}, {"kept.txt", "kept.txt"}};
+    for (const Case& c : cases) {
+        console().queue_dialog_answer(path(c.answer));
+        ASSERT_EQ(run("file_save_as"), 0) << error_text();
+        EXPECT_TRUE(fs::exists(folder_ / c.saved)) << c.saved;
+        EXPECT_EQ(setting(kSetLensFile), path(c.saved));
+        EXPECT_EQ(setting(kSetCurrentDirectory), folder_.string());
+    }
+    set_setting_flag(kSetTavLensFileExtension, 0);
+    ASSERT_EQ(run("save_as . " + path("sub/elsewhere")), 0) << error_text();
+    EXPECT_EQ(setting(kSetCurrentDirectory), folder_.string());
 }
 
 }  // namespace
