@@ -10,6 +10,7 @@
 #include "lens/lens_insert.h"
 #include "lens/lens_reader.h"
 #include "lens/lens_writer.h"
+#include "lens/optimise_links.h"
 #include "platform/files.h"
 #include "platform/status.h"
 #include "platform/text_file.h"
@@ -82,6 +83,8 @@ std::string lens_file_text(const char* comment, LensSums* sums, int* failure) {
     if (comment != nullptr) channel.line(std::string("// ") + comment);
     channel.select(kSectionLen);
     write_lens_commands();
+    channel.select(kSectionOpe);
+    optimise_write_operands();
     channel.select(kSectionNone);
     set_current_lens_channel(outer);
     if (sums != nullptr) *sums = channel.sums();
@@ -95,6 +98,8 @@ LensSums lens_sums_in_memory() {
     set_current_lens_channel(&channel);
     channel.select(kSectionLen);
     write_lens_commands();
+    channel.select(kSectionOpe);
+    optimise_write_operands();
     channel.select(kSectionNone);
     set_current_lens_channel(outer);
     return channel.sums();

@@ -11,6 +11,7 @@
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
 #include "lens/lens_file_format.h"
+#include "lens/optimise_links.h"
 #include "lens/surface_tolerances.h"
 #include "runtime/settings.h"
 #include "runtime/text_output.h"
@@ -714,6 +715,9 @@ void write_lens_commands() {
     const LensData& l = lens_data();
     const int output = get_setting_flag(kSetOutputOn);
     set_setting_flag(kSetOutputOn, 0);
+    // The lens is written in its first configuration.
+    const int configuration = optimise_current_configuration();
+    if (configuration != 1) optimise_set_configuration(1);
 
     const double focal = g_focal_length != nullptr && l.afocal == 0 ? g_focal_length() : 0.0;
     emit("LEN NEW " + quote_lens_text(trimmed(l.title, kTitleLength)) + " " +
@@ -769,5 +773,7 @@ void write_lens_commands() {
         }
     }
     if (channel != nullptr && channel->in_section()) channel->select(kSectionLen);
+    optimise_write_variables();
+    if (configuration != 1) optimise_set_configuration(configuration);
     set_setting_flag(kSetOutputOn, output);
 }

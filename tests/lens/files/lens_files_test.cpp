@@ -15,6 +15,7 @@
 #include "lens/lens_data.h"
 #include "lens/lens_file_format.h"
 #include "lens/lens_reader.h"
+#include "lens/optimise_links.h"
 #include "lens/surface_tolerances.h"
 #include "runtime/program_arguments.h"
 #include "runtime/settings.h"
@@ -959,6 +960,59 @@ TEST_F(LensFiles, SurfaceTolerancesComeBackWithTheirHolds) {
     EXPECT_EQ(t.values[kTolCaa], 0.3);
     ASSERT_EQ(run("save_as . " + path("tol2")), 0) << error_text();
     EXPECT_EQ(file("tol2.len"), saved);
+}
+
+}  // namespace
+
+namespace {
+
+// The optimisation code's blocks go into the file in their sections, the lens is written in its
+// first configuration, and reading ends with the optimisation code's follow-up.
+struct FakeOptimisation {
+    static inline int configuration = 2;
+    static inline std::vector<int> switches;
+    static inline int reads = 0;
+};
+
+TEST_F(LensFiles, VariablesAndOperandsTakeTheirSections) {
+    OptimiseFileLinks links{};
+    links.write_variables = [] {
+        write_lens_line("VAR NEW");
+        write_lens_line("V 1 1 0 TH 0.0 10.0 1.0 0.0");
+        write_lens_line("END");
+    };
+    links.write_operands = [] {
+        write_lens_line("OPE NEW");
+        write_lens_line("O 1 \"efl - 50\" 1.0 \"focus\"");
+        write_lens_line("END");
+    };
+    links.current_configuration = [] { return FakeOptimisation::configuration; };
+    links.set_configuration = [](int c) {
+        FakeOptimisation::configuration = c;
+        FakeOptimisation::switches.push_back(c);
+    };
+    links.after_lens_read = [] { ++FakeOptimisation::reads; };
+    FakeOptimisation::configuration = 2;
+    FakeOptimisation::switches.clear();
+    FakeOptimisation::reads = 0;
+    set_optimise_file_links(&links);
+
+    run_all({"LEN NEW \"Optimised\"", "NXT", "TH 5", "NXT", "END"});
+    const int saved = run("save_as . " + path("optimised"));
+    EXPECT_EQ(FakeOptimisation::switches, (std::vector<int>{1, 2}));
+    const int opened = run("open . " + path("optimised") + " no");
+    set_optimise_file_links(nullptr);
+    ASSERT_EQ(saved, 0) << error_text();
+    ASSERT_EQ(opened, 0) << error_text();
+    EXPECT_EQ(FakeOptimisation::reads, 1);
+
+    const std::vector<std::string> lines = split_lines(file("optimised.len"));
+    LensHeader header;
+    ASSERT_TRUE(parse_lens_header(lines.at(0), &header));
+    EXPECT_NE(header.sums.ope, 0);
+    EXPECT_EQ(header.sums, section_sums(lines));
+    EXPECT_EQ(lines.at(lines.size() - 6), "VAR NEW");
+    EXPECT_EQ(lines.back(), "END");
 }
 
 }  // namespace
