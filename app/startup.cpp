@@ -12,9 +12,9 @@
 #include "app/program_handlers.h"
 #include "app/splash.h"
 #include "app/window_captions.h"
-#include "trace/drawing_buffers.h"
 #include "evaluation/spot_store.h"
 #include "kpl/kpl_sysvars.h"
+#include "lens/file_commands.h"
 #include "lens/lens_data.h"
 #include "lens/lens_items.h"
 #include "lens/lens_text_commands.h"
@@ -30,12 +30,14 @@
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
 #include "runtime/output_value_commands.h"
+#include "runtime/program_arguments.h"
 #include "runtime/settings.h"
 #include "runtime/settings_file.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "trace/drawing_buffers.h"
 #include "ui/file_dialogs.h"
 #include "ui/menus.h"
 #include "ui/text_area.h"
@@ -445,10 +447,15 @@ int cmd_open_startup_lens() {
     set_setting_flag(kSetOutputOn, 0);
     run_command_string(kLineNewLens, 0);
     run_command_string(kLineEndEntry, 0);
+    record_reference_sums();
     set_setting_flag(kSetOutputOn, 1);
 
     bool found = false;
-    const std::string named = startup_lens_argument(&found);
+    std::string named = startup_lens_argument(&found);
+    // A relative name on the command line is the user's, from where the program was started.
+    const bool relative = !named.empty() && named[0] != '/' && named[0] != '\\' &&
+                          named.find(':') == std::string::npos;
+    if (found && relative && !start_folder().empty()) named = start_folder() + "/" + named;
     if (found) lens = named;
     if ((found || get_setting_flag(kSetLensAutoOpen) != 0) && !lens.empty()) {
         // A name too long for Lens_file would leave the old name there and open that file.
@@ -469,9 +476,14 @@ int cmd_open_startup_lens() {
 }
 
 int exit_hook() {
-    // Nothing can change the lens before the lens commands exist, so there is nothing to save;
-    // a lens without surfaces between object and image is never reopened.
-    if (lens_data().image_surface <= 1) set_setting_text(kSetLensFile, "", 0);
+    // A lens without surfaces between object and image holds nothing to save and is never
+    // reopened; any other changed lens is offered for saving first, and Cancel or a failed
+    // save keeps the program running.
+    if (lens_data().image_surface <= 1) {
+        set_setting_text(kSetLensFile, "", 0);
+    } else if (const int asked = save_if_changed(); asked == kStopped || asked == kErrorTextReady) {
+        return asked;
+    }
 
     PrinterChoices choices;
     printer_setup(choices, 1);
