@@ -343,7 +343,7 @@ TEST_F(LensFiles, DamagedAndHostileFiles) {
          "This is not a lens file: its first line does not name TAVO"},
         {{"// TAVO 5.40 0 0 0", "LEN NEW \"Huge\" 0 9999", "END 9999"},
          kErrorTextReady,
-         "The lens file has more surfaces than the"},
+         "The lens cannot hold more than 12 surfaces"},
         // A first line that names the program in any of its three forms is skipped.
         {{"// a tavo lens", "LEN NEW \"Plain\" 0 2", "NXT", "TH 3", "NXT", "END 2"}, 0, ""},
         {{}, 0, ""},
