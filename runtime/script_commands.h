@@ -11,6 +11,8 @@ inline constexpr std::size_t kScriptEntryLimit = 8192;  // bytes of an entry's t
 
 enum ScriptMessage : int {
     kMsgScriptEntryMissing = -188,
+    kMsgScriptTooManyValues = -1985,
+    kMsgScriptArgumentKind = -1986,
     kMsgScriptLineTooLong = -1994,
     kMsgScriptEntryTooLong = -1995,
 };
@@ -22,6 +24,17 @@ enum ScriptCommand : int {
     kCmdScript = 183,
     kCmdStopwatchReset = 184,
 };
+
+// What a script entry is called with: its numbers and texts, in the order given, as built-in
+// variables of the command language. Cleared at every call.
+inline constexpr int kScriptValueCount = 6;
+inline constexpr int kScriptTextCount = 3;
+inline constexpr int kScriptTextSize = 256;
+struct ScriptParameters {
+    double values[kScriptValueCount];
+    char texts[kScriptTextCount][kScriptTextSize];
+};
+ScriptParameters& script_parameters();
 
 enum DataFileKind : int {
     kDataFileAnimation = 0,  // "mov" in bin/mov of both folders
