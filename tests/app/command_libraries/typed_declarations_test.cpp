@@ -46,6 +46,22 @@ TEST_F(TypedDeclarations, ArraysDeclaredOnALineReachTheArrayCommands) {
         // Dimensions are expressions, evaluated when the line runs; elements start at 0.
         {"k = 3; double v[k + 1]; v[k] = 2.5; a = v[k] + v[0]; b = array_cols(v)", "Value: 2.5",
          "Value: 4.0"},
+        // A = [[1,2],[3,4],[5,6]]: A (1,1) = (3,7,11); A-transpose (1,1,1) = (9,12).
+        {"double m[3][2], v[2], w[3]; for (i = 0; i < 3; i++) for (j = 0; j < 2; j++) m[i][j] = "
+         "2 * i + j + 1; v[0] = 1; v[1] = 1; mat_vec m, v, w; a = w[2]; w[0] = 1; w[1] = 1; w[2] = "
+         "1; "
+         "mat_t_vec m, w, v; b = v[1]",
+         "Value: 11.0", "Value: 12.0"},
+        // The same A: A-transpose A = [[35,44],[44,56]], A A-transpose has 61 at [2][2].
+        {"double m[3][2], p[2][2], q[3][3]; for (i = 0; i < 3; i++) for (j = 0; j < 2; j++) "
+         "m[i][j] = 2 * i + j + 1; mat_ata m, p; mat_aat m, q; a = p[0][1]; b = q[2][2]",
+         "Value: 44.0", "Value: 61.0"},
+        // Rows of a two-dimensional char array are texts: sorted, "apple" (row 1), "fig"
+        // (row 2), "pear" (row 0).
+        {"char f[3][8], t[8]; int k[3]; row_set f, \"pear\", 0; row_set f, \"apple\", 1; "
+         "row_set f, \"fig\", 2; sort k, f; a = k[0] * 100 + k[1] * 10 + k[2]; row_get t, f, 2; "
+         "b = strlen(t)",
+         "Value: 120.0", "Value: 3.0"},
         // A two-dimensional array arrives with its rows and columns.
         {"double w[3][5]; a = array_rows(w); b = array_cols(w)", "Value: 3.0", "Value: 5.0"},
         // An int truncates what it is given; a text takes its capacity from its declaration.
@@ -77,6 +93,7 @@ TEST_F(TypedDeclarations, WrongDeclarationsAndUsesAreRefusedWithTheirMessage) {
         {"double z[0]", "An array dimension lies outside 1 to 32000"},
         {"double z[200][200]", "An array dimension lies outside 1 to 32000"},
         {"double v[2]; v[2] = 1", "An index is outside the array"},
+        {"double p[2][3], q[2][2], r[2][2]; mat_mul p, q, r; a = 1", "shapes that fit"},
         {"double m[2][2]; a = m[1]", "Too few indices"},
         // Declared variables end with their line.
         {"zz = 1", "Unknown name zz"},
