@@ -218,12 +218,19 @@ int cmd_stopwatch() {
 int cmd_screen_size() {
     const platform::UiBackend* ui = platform::current_ui();
     const platform::Size size = ui != nullptr ? ui->screen_size() : platform::Size{};
+    const platform::Size client = ui != nullptr ? ui->mdi_client_size() : platform::Size{};
     switch (current_command()) {
         case kCmdScreenHeight:
             set_int_result(size.height);
             break;
         case kCmdScreenWidth:
             set_int_result(size.width);
+            break;
+        case kCmdClientHeight:
+            set_int_result(client.height);
+            break;
+        case kCmdClientWidth:
+            set_int_result(client.width);
             break;
         default:
             set_int_result(0);

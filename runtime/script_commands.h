@@ -20,6 +20,8 @@ enum ScriptMessage : int {
 enum ScriptCommand : int {
     kCmdScreenHeight = 105,
     kCmdScreenWidth = 106,
+    kCmdClientHeight = 107,
+    kCmdClientWidth = 108,
     kCmdStopwatch = 133,
     kCmdScript = 183,
     kCmdStopwatchReset = 184,

@@ -224,6 +224,21 @@ TEST_F(Scripts, AnEntryRunWithinAnotherRunsAgainFromItsKeptCode) {
     EXPECT_EQ(value("b"), "Value: 102.0");
 }
 
+TEST_F(Scripts, TheScreenAndTheMdiClientAreaGiveTheirSizes) {
+    ui().set_screen_size({1280, 1024});
+    ui().set_mdi_client_size({900, 500});
+    struct Case {
+        const char* line;
+        const char* shown;
+    } cases[] = {
+        {"screen_height()", "Value: 1024"},
+        {"screen_width()", "Value: 1280"},
+        {"client_height()", "Value: 500"},
+        {"client_width()", "Value: 900"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(value(c.line), c.shown) << c.line;
+}
+
 TEST_F(Scripts, TheStopwatchGrowsUntilItIsReset) {
     type("stopwatch_reset");
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
