@@ -476,6 +476,7 @@ int Compiler::statement(int end, int context, int cont, int brk) {
     const char after_type = declared_type != 0 ? kpl_peek_char(lx) : 0;
     if (declared_type != 0 &&
         (std::isalpha(static_cast<unsigned char>(after_type)) || after_type == '_')) {
+        if (lens_only) return kMsgRefusedInLensData;
         // Only the line's outer level declares: a declaration in a loop would run again.
         if (end != kTokEnd || context != 0 || cont != 0 || brk != 0) return kMsgDeclarationPlace;
         if ((r = declaration(declared_type)) != 0) return r;
