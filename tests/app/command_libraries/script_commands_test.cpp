@@ -174,6 +174,14 @@ TEST_F(Scripts, AnEntryRunsAsOneProgramWhoseLinesEndStatements) {
           "do {\n"
           "    d++\n"
           "} while (d < 3)\n"
+          "e = 1 +\n"  // an operator at a line's end, or an open parenthesis, continues
+          "    2\n"
+          "f = max(1,\n"
+          "        5)\n"
+          "double m[2][2], v[3]\n"  // declared for the whole entry
+          "m[1][0] = 4\n"
+          "while (m[0][1] < 3) m[0][1]++\n"
+          "g = m[1][0] + m[0][1] + array_cols(v)\n"
           "*next\n"
           "a = 99\n");
     type("b = 0");
@@ -185,6 +193,9 @@ TEST_F(Scripts, AnEntryRunsAsOneProgramWhoseLinesEndStatements) {
     EXPECT_EQ(value("b"), "Value: 1.0");
     EXPECT_EQ(value("c"), "Value: 5.0");
     EXPECT_EQ(value("d"), "Value: 3.0");
+    EXPECT_EQ(value("e"), "Value: 3.0");
+    EXPECT_EQ(value("f"), "Value: 5.0");
+    EXPECT_EQ(value("g"), "Value: 10.0");
     EXPECT_EQ(output().substr(before, 6), "\nx   1");
 }
 
