@@ -138,6 +138,11 @@ int cmd_run_script_entry() {
     if (c == nullptr || c->type != kArgChar || c->text_length <= 0 || c->value.text == nullptr) {
         return set_error_msg(kMsgScriptEntryMissing, "");
     }
+    // An entry that calls itself without end stops here, with a message, before the command
+    // language's own nesting limit is reached.
+    if (script_nesting >= kScriptNestingLimit) {
+        return set_error_msg(kMsgScriptNesting, kScriptNestingLimit);
+    }
     if (const int r = take_parameters(); r != 0) return r;
     const std::string call = c->value.text;
     const LineRunnerHooks& hooks = line_runner_hooks();

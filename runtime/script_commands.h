@@ -8,11 +8,13 @@
 
 inline constexpr int kScriptLineLimit = 255;            // characters of a script line
 inline constexpr std::size_t kScriptEntryLimit = 8192;  // bytes of an entry's text
+inline constexpr int kScriptNestingLimit = 8;           // entries running within each other
 
 enum ScriptMessage : int {
     kMsgScriptEntryMissing = -188,
     kMsgScriptTooManyValues = -1985,
     kMsgScriptArgumentKind = -1986,
+    kMsgScriptNesting = -1989,
     kMsgScriptLineTooLong = -1994,
     kMsgScriptEntryTooLong = -1995,
 };

@@ -235,6 +235,17 @@ TEST_F(Scripts, AnEntryRunWithinAnotherRunsAgainFromItsKeptCode) {
     EXPECT_EQ(value("b"), "Value: 102.0");
 }
 
+TEST_F(Scripts, AnEntryThatCallsItselfEndlesslyStopsWithAMessage) {
+    // Each run counts in a; the ninth entry within the others runs no further.
+    write(data_scp("self.scp"), "*again\na = a + 1\nscript \"again:self\"\nb = 1\n");
+    type("a = 0");
+    type("b = 0");
+    type("script \"again:self\"");
+    EXPECT_NE(last_box().find("more than 8 deep"), std::string::npos) << last_box();
+    EXPECT_EQ(value("a"), "Value: 8.0");
+    EXPECT_EQ(value("b"), "Value: 0.0");  // every entry stopped at the failed call
+}
+
 TEST_F(Scripts, TheScreenAndTheMdiClientAreaGiveTheirSizes) {
     ui().set_screen_size({1280, 1024});
     ui().set_mdi_client_size({900, 500});
