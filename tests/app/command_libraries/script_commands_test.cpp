@@ -142,6 +142,8 @@ TEST_F(Scripts, MoreParametersThanTheVariablesHoldAreRefused) {
     } cases[] = {
         {"script(\"sum:par\", 1, 2, 3, 4, 5, 6, 7)", "at most 6 numbers and 3 texts"},
         {"script(\"sum:par\", \"a\", \"b\", \"c\", \"d\")", "at most 6 numbers and 3 texts"},
+        // A whole array is neither a number nor a text.
+        {"script(\"sum:par\", 1, array1)", "Argument 3 of a script entry must be a number"},
     };
     for (const Case& c : cases) {
         type("a = 0");
