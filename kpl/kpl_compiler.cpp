@@ -756,8 +756,9 @@ int Compiler::reference(const char* name) {
     if (!find_variable(lowered, &v)) return kMsgReferenceArg;
     emit_byte(g, kOp_reference_arg);
     std::uint8_t ref = static_cast<std::uint8_t>(v.ref & (kRefTypeMask | kRefReadOnly));
-    // A declared array's slot holds its header: the reference says so.
-    if (v.declared && v.dims > 0) ref |= kRefIndexed;
+    // The slot of a local array or text (declared, or a procedure's parameter) holds its
+    // header: the reference says so.
+    if (v.local && v.dims > 0) ref |= kRefIndexed;
     emit_byte(g, ref);
     if (v.local) {
         emit_byte(g, static_cast<std::uint8_t>(v.number));
