@@ -201,6 +201,15 @@ TEST_F(Scripts, AnEntryRunsAsOneProgramWhoseLinesEndStatements) {
     EXPECT_EQ(output().substr(before, 6), "\nx   1");
 }
 
+TEST_F(Scripts, AnEntrysVariablesAreItsOwn) {
+    // The entry declares a name the calling line declared too: each sees its own variable.
+    write(data_scp("own.scp"), "*decl\ndouble q[3]\nq[1] = 9\nb = q[1] + q[2]\n");
+    type("double q[2]; q[1] = 5; script \"decl:own\"; a = q[1]");
+    EXPECT_EQ(last_box(), "");
+    EXPECT_EQ(value("a"), "Value: 5.0");
+    EXPECT_EQ(value("b"), "Value: 9.0");
+}
+
 TEST_F(Scripts, AnEntryThatDoesNotCompileRunsNothingAndNamesItsLine) {
     write(data_scp("bad.scp"),
           "*first\na = 1\nb = = 2\nc = 3\n*deep\na = 1\nd = sqrt(-1)\nb = 1\n");
