@@ -110,6 +110,7 @@ struct Variable {
     int dims = 0;
     int number = 0;
     bool local = false;
+    bool declared = false;  // declared by the line itself
 };
 
 struct Compiler {
@@ -122,6 +123,10 @@ struct Compiler {
     bool effect = false;  // the expression assigns, increments or calls a procedure without result
     SwitchTable switches[kKplSwitchNesting];
     int switch_depth = 0;
+    // Variables the line declares: slot i for name i.
+    char declared_names[kKplDeclaredLimit][kKplIdentMax + 1];
+    std::uint8_t declared_types[kKplDeclaredLimit];
+    int declared_count = 0;
     bool lens_only = false;  // compiling a line of lens data
 
     int tok() const { return lx.token; }
@@ -151,6 +156,7 @@ struct Compiler {
     int reference(const char* name);
     int inline_text(const char* text, std::size_t length);
     int str_pref();
+    int declaration(int type);
     int find_symbol(const char* name);
     bool find_variable(const char* name, Variable* v);
     int numbered_form(const char* name, bool statement_level, bool* rewritten);
@@ -177,6 +183,13 @@ int Compiler::find_symbol(const char* name) {
 }
 
 bool Compiler::find_variable(const char* name, Variable* v) {
+    for (int i = 0; i < declared_count; ++i) {
+        if (std::strcmp(declared_names[i], name) == 0) {
+            *v = Variable{static_cast<std::uint8_t>(kpl_local_type_of(declared_types[i])),
+                          kpl_local_indices(declared_types[i]), i, true, true};
+            return true;
+        }
+    }
     if (opt->procedure) {
         for (int i = 0; i < opt->local_count; ++i) {
             if (std::strcmp(opt->local_names[i], name) == 0) {
@@ -340,7 +353,7 @@ int Compiler::statement(int end, int context, int cont, int brk) {
             if ((r = condition(kOp_jump_true, top)) != 0) return r;
             set_label(g, out);
             if (tok() == kTokSemicolon) return next() != 0 ? tok() : 0;
-            return tok() == end || tok() == kTokEnd ? 0 : unexpected();
+            return tok() == end || tok() == kTokEnd || lx.newline_before ? 0 : unexpected();
         }
         case kTokFor: {
             if (next() != 0) return tok();
@@ -448,12 +461,26 @@ int Compiler::statement(int end, int context, int cont, int brk) {
             emit_jump(g, kOp_jump, label);
             if (next() != 0) return tok();
             if (tok() == kTokSemicolon) return next() != 0 ? tok() : 0;
-            return tok() == end || tok() == kTokEnd ? 0 : unexpected();
+            return tok() == end || tok() == kTokEnd || lx.newline_before ? 0 : unexpected();
         }
         default:
             break;
     }
-    if (opt->procedure && tok() == kTokIdent && std::strcmp(lx.text, "return") == 0) {
+    const int declared_type = !opt->procedure && tok() == kTokIdent ? [&] {
+        const char* word = lx.text;
+        if (std::strcmp(word, "int") == 0) return int{kKplInt};
+        if (std::strcmp(word, "double") == 0) return int{kKplDouble};
+        if (std::strcmp(word, "char") == 0) return int{kKplChar};
+        return 0;
+    }() : 0;
+    const char after_type = declared_type != 0 ? kpl_peek_char(lx) : 0;
+    if (declared_type != 0 &&
+        (std::isalpha(static_cast<unsigned char>(after_type)) || after_type == '_')) {
+        if (lens_only) return kMsgRefusedInLensData;
+        // Only the line's outer level declares: a declaration in a loop would run again.
+        if (end != kTokEnd || context != 0 || cont != 0 || brk != 0) return kMsgDeclarationPlace;
+        if ((r = declaration(declared_type)) != 0) return r;
+    } else if (opt->procedure && tok() == kTokIdent && std::strcmp(lx.text, "return") == 0) {
         if (next() != 0) return tok();
         if (opt->result_type != 0 && tok() != kTokSemicolon && tok() != end && tok() != kTokEnd) {
             emit_byte(g, kOp_return_value);
@@ -465,8 +492,50 @@ int Compiler::statement(int end, int context, int cont, int brk) {
         return r;
     }
     if (tok() == kTokSemicolon) return next() != 0 ? tok() : 0;
-    if (tok() == end || tok() == kTokEnd || tok() == kTokElse) return 0;
+    if (tok() == end || tok() == kTokEnd || tok() == kTokElse || lx.newline_before) return 0;
     return unexpected();
+}
+
+// One declaration statement after its type word: names, each with up to two dimensions, which
+// are expressions evaluated when the statement runs.
+int Compiler::declaration(int type) {
+    for (;;) {
+        if (next() != 0) return tok();
+        if (tok() != kTokIdent) return unexpected();
+        char name[kKplIdentMax + 1];
+        std::snprintf(name, sizeof name, "%.47s", lx.text);
+        lower(name);
+        bool taken = find_symbol(name) >= 0;
+        for (int i = 0; i < declared_count && !taken; ++i) {
+            taken = std::strcmp(declared_names[i], name) == 0;
+        }
+        if (taken) {
+            std::snprintf(lx.text, sizeof lx.text, "%s", name);
+            return kMsgDeclaredName;
+        }
+        if (declared_count >= kKplDeclaredLimit) return kMsgNoRoom;
+        const bool array = kpl_peek_char(lx) == '[';
+        emit_byte(g, kOp_declare);
+        emit_byte(g, static_cast<std::uint8_t>(type | (array ? kDeclareArray : 0)));
+        emit_byte(g, static_cast<std::uint8_t>(declared_count));
+        if (next() != 0) return tok();
+        int dims = 0;
+        while (tok() == kTokLBracket) {
+            if (dims == 2) return kMsgSyntax;
+            if (next() != 0) return tok();
+            const int r = chain(kTokRBracket, false);
+            if (r != 0) return r;
+            if (tok() != kTokRBracket) return unexpected();
+            emit_byte(g, kArgTerminator);
+            ++dims;
+            if (next() != 0) return tok();
+        }
+        if (dims == 1) emit_byte(g, kArgTerminator);
+        std::memcpy(declared_names[declared_count], name, sizeof name);
+        declared_types[declared_count] = kpl_local_type(type, dims);
+        ++declared_count;
+        if (tok() != kTokComma) return 0;
+    }
 }
 
 int Compiler::chain(int end, bool statement_level) {
@@ -482,6 +551,7 @@ int Compiler::chain(int end, bool statement_level) {
         }
         if (ends_expression(tok(), end)) return 0;
         if (tok() == kTokRBrace && end != kTokRBrace) return 0;  // closes an enclosing block
+        if (lx.newline_before) return 0;
         return unexpected();
     }
 }
@@ -647,7 +717,7 @@ int Compiler::variable(const Variable& v, const char* name, std::uint8_t prefix,
         emit_byte(g, pre_increment);
         effect = true;
     }
-    if (tok() == kTokIncDec) {
+    if (tok() == kTokIncDec && !lx.newline_before) {
         if (opt->expression_only || prefix != 0 || pre_increment != 0) return kMsgNoAssignHere;
         if (read_only) return refuse(kMsgReadOnly);
         emit_byte(g, lx.value == kIncrementByte ? kOp_post_increment : kOp_post_decrement);
@@ -685,7 +755,11 @@ int Compiler::reference(const char* name) {
     Variable v;
     if (!find_variable(lowered, &v)) return kMsgReferenceArg;
     emit_byte(g, kOp_reference_arg);
-    emit_byte(g, static_cast<std::uint8_t>(v.ref & (kRefTypeMask | kRefReadOnly)));
+    std::uint8_t ref = static_cast<std::uint8_t>(v.ref & (kRefTypeMask | kRefReadOnly));
+    // The slot of a local array or text (declared, or a procedure's parameter) holds its
+    // header: the reference says so.
+    if (v.local && v.dims > 0) ref |= kRefIndexed;
+    emit_byte(g, ref);
     if (v.local) {
         emit_byte(g, static_cast<std::uint8_t>(v.number));
     } else {
@@ -909,7 +983,8 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
             const char* after = p + n;
             while (*after == ' ' || *after == '\t') ++after;
             Variable v;
-            if ((*after == ',' || *after == ')' || *after == ';' || *after == '\0') &&
+            if ((*after == ',' || *after == ')' || *after == ';' || *after == '\0' ||
+                 *after == '\n' || *after == '\r') &&
                 find_variable(word, &v) && v.dims > 0) {
                 if (next() != 0) return tok();
                 const int r = reference(word);
@@ -1011,7 +1086,8 @@ int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
                 if (tok() != kTokComma) return unexpected();
             }
         }
-    } else if (statement_level && info.param_count > 0 && c != ';' && c != '\0' && c != '}') {
+    } else if (statement_level && info.param_count > 0 && c != ';' && c != '\0' && c != '}' &&
+               !(lx.lines_end_statements && lx.crossed_line)) {
         lx.argument_mode = true;
         lx.paren_depth = 0;
         lx.blank_skipped = false;  // the blanks after the name separate nothing
@@ -1029,7 +1105,9 @@ int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
             if (r == 1) continue;
             if (tok() != kTokComma) break;
             const char n = kpl_peek_char(lx);
-            if (n == ';' || n == '\0' || n == '}') break;
+            if (n == ';' || n == '\0' || n == '}' || (lx.lines_end_statements && lx.crossed_line)) {
+                break;
+            }
         }
         lx.argument_mode = false;
         if (tok() != kTokSemicolon && tok() != kTokEnd && tok() != kTokRBrace &&
@@ -1056,7 +1134,8 @@ int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
         emit_byte(g, kArgTerminator);
     }
     if (next() != 0) return tok();
-    if (info.result_type == 0 && !ends_expression(tok(), kTokEnd) && tok() != kTokRBrace) {
+    if (info.result_type == 0 && !ends_expression(tok(), kTokEnd) && tok() != kTokRBrace &&
+        !lx.newline_before) {
         return tok() == kTokBinary ? kMsgVoidValue : unexpected(kMsgTextAfterCall);
     }
     return 0;
@@ -1087,8 +1166,10 @@ int kpl_compile(const char* text, std::uint8_t* base, std::size_t room,
     if (options.context_letter != 0) c.contexts[c.context_depth++] = options.context_letter;
     c.switch_depth = 0;
     c.effect = false;
+    c.declared_count = 0;
     c.lens_only = in_lens_data_scope() && !options.expression_only && !options.procedure;
     kpl_lexer_start(c.lx, text);
+    c.lx.lines_end_statements = options.lines_end_statements;
     c.lx.expression_only = options.expression_only;
     c.lx.count_lines = options.count_lines;
     kpl_codegen_start(c.g, base, room);

@@ -1,6 +1,8 @@
 // The statement compiler of the command language: command lines (and, for the table builder,
-// procedure bodies) to byte code. It declares no variables and defines no procedures; names are
-// resolved through a name source, which by default is the loaded definitions table.
+// procedure bodies) to byte code. It defines no procedures; names are resolved through a name
+// source, which by default is the loaded definitions table. A command line may declare
+// variables ("int n", "double m[4][2], v[2]", "char t[80]") at its outer level, outside blocks
+// and loops; they live while the line runs.
 #pragma once
 
 #include <cstddef>
@@ -29,10 +31,13 @@ inline constexpr int kMsgTooManyArgs = -53;
 inline constexpr int kMsgTextAfterCall = -67;
 inline constexpr int kMsgReadOnly = -84;
 inline constexpr int kMsgStrPrefInExpression = -156;
+inline constexpr int kMsgDeclarationPlace = -1987;
+inline constexpr int kMsgDeclaredName = -1988;
 
 inline constexpr int kKplCaseLimit = 255;
 inline constexpr int kKplContextLimit = 5;
 inline constexpr int kKplSwitchNesting = 16;
+inline constexpr int kKplDeclaredLimit = 64;  // variables a command line declares
 
 // The type byte of a procedure local (KplCompileOptions::local_types): the element type in the
 // low bits, the number of indices it takes in bits 4-5 (a text: one).
@@ -82,6 +87,8 @@ struct KplCompileOptions {
     int local_count = 0;
     int result_type = 0;
     char context_letter = 0;  // the command context in force when the line starts
+    // A text of several lines run as one: a line's end also closes a statement.
+    bool lines_end_statements = false;
 };
 
 struct KplCompileResult {

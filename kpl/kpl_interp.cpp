@@ -548,13 +548,21 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
             for (const std::uint8_t* p = st.pc; p < st.end && p < st.pc + (count - i - 1); ++p) {
                 if (*p != kOp_terminator) rest_omitted = false;
             }
-            if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
-            char* buffer = text_pool[st.texts_used++];
+            // A value of any type left out takes no text: it needs no buffer of the pool, so
+            // calls with many such parameters can nest (script entries within each other).
+            char unused[1] = {'\0'};
+            char* buffer = unused;
+            std::size_t buffer_size = sizeof unused;
+            if (d == nullptr || (d->type_flags & kParamTypeMask) != 0 || b == kOp_ask_arg) {
+                if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
+                buffer = text_pool[st.texts_used++];
+                buffer_size = kKplArgTextSize;
+            }
             buffer[0] = '\0';
             const int state = b == kOp_ask_arg ? kPromptingMarked
                               : rest_omitted   ? kPromptingCompleting
                                                : kPromptingOmitted;
-            r = prompt_argument(d != nullptr ? *d : none, state, buffer, kKplArgTextSize, cell);
+            r = prompt_argument(d != nullptr ? *d : none, state, buffer, buffer_size, cell);
         } else if (b == kOp_reference_arg) {
             if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
             char* buffer = text_pool[st.texts_used++];

@@ -136,7 +136,10 @@ int skip_space(KplLexer& lx, bool& blank) {
         const char c = get(lx);
         if (c == '\0') return 0;
         if (static_cast<unsigned char>(c) <= ' ' || c == 127) {
-            if (c == '\n' && lx.count_lines) ++lx.line;
+            if (c == '\n') {
+                if (lx.count_lines) ++lx.line;
+                lx.crossed_line = true;
+            }
             blank = true;
             continue;
         }
@@ -147,7 +150,10 @@ int skip_space(KplLexer& lx, bool& blank) {
                 for (;;) {
                     const char e = get(lx);
                     if (e == '\0') return incomplete(lx);
-                    if (e == '\n' && lx.count_lines) ++lx.line;
+                    if (e == '\n') {
+                        if (lx.count_lines) ++lx.line;
+                        lx.crossed_line = true;
+                    }
                     if (prev == '*' && e == '/') break;
                     prev = e;
                 }
@@ -158,7 +164,10 @@ int skip_space(KplLexer& lx, bool& blank) {
                 char e;
                 while ((e = get(lx)) != '\0' && e != '\n') {
                 }
-                if (e == '\n' && lx.count_lines) ++lx.line;
+                if (e == '\n') {
+                    if (lx.count_lines) ++lx.line;
+                    lx.crossed_line = true;
+                }
                 blank = true;
                 continue;
             }
@@ -366,6 +375,8 @@ void kpl_lexer_start(KplLexer& lx, const char* text) {
     lx.argument_mode = false;
     lx.paren_depth = 0;
     lx.blank_skipped = false;
+    lx.crossed_line = false;
+    lx.newline_before = false;
 }
 
 int kpl_push_text(KplLexer& lx, const char* text) {
@@ -423,8 +434,17 @@ int kpl_next_token(KplLexer& lx) {
     if (skip_space(lx, blank) != 0) return lx.error;
     blank = blank || lx.blank_skipped;
     lx.blank_skipped = false;
+    lx.newline_before = lx.lines_end_statements && lx.crossed_line;
+    lx.crossed_line = false;
     char c = get(lx);
     if (c == '\0') return set_token(lx, kTokEnd, 0);
+    if (lx.argument_mode && lx.paren_depth == 0 && lx.newline_before) {
+        // The line's end closes the command's arguments as ';' would.
+        if (unget(lx, c) != 0) return fail(lx, kMsgNoRoom);
+        lx.text[0] = ';';
+        lx.text[1] = '\0';
+        return set_token(lx, kTokSemicolon, kTokSemicolon);
+    }
     if (lx.argument_mode && lx.paren_depth == 0) {
         if (c == ',') {
             // One comma with blanks around it is one separator.

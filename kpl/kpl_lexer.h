@@ -75,7 +75,13 @@ struct KplLexer {
     int paren_depth = 0;            // brackets open in command-argument mode
     bool blank_skipped = false;     // a peek skipped blanks that the next token must see
     bool last_from_source = false;  // the last character read came from the source text
-    int error = 0;                  // the first failure; once set every token is the end
+    // A text of several lines run as one: a line's end closes a statement and a command's
+    // arguments. crossed_line: a line end was skipped since the last token was read;
+    // newline_before: one stood before the current token.
+    bool lines_end_statements = false;
+    bool crossed_line = false;
+    bool newline_before = false;
+    int error = 0;  // the first failure; once set every token is the end
 };
 
 void kpl_lexer_start(KplLexer& lx, const char* text);

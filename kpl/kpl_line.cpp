@@ -1,5 +1,7 @@
 #include "kpl/kpl_line.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,6 +26,7 @@ namespace {
 struct KeptLine {
     bool used = false;
     std::size_t start = 0;
+    std::size_t size = 0;
     char name[kKplKeptNameSize] = {};
 };
 
@@ -76,10 +79,11 @@ void show_compile_error(const KplCompileResult& r) {
 
 namespace {
 
-KplCompileOptions options_for(bool expression_only) {
+KplCompileOptions options_for(bool expression_only, int lines = 0) {
     KplCompileOptions o;
     o.expression_only = expression_only;
-    o.count_lines = line_source != nullptr;
+    o.lines_end_statements = lines > 0;
+    o.count_lines = line_source != nullptr || lines > 0;
     o.context_letter = command_context_letter();
     return o;
 }
@@ -185,9 +189,41 @@ int trace_depth() {
     return kpl_state().call_depth;
 }
 
+// The text of the running command's first argument (what a kept entry is named by), or "".
+const char* first_argument_text() {
+    const ArgCell* first = arg_cell(0);
+    return first != nullptr && first->type == kArgChar && first->text_length > 0 &&
+                   first->value.text != nullptr
+               ? first->value.text
+               : "";
+}
+
 int run_nested_hook(const char* text, int flags) {
-    (void)flags;
-    return run_compiled_line(3, text, &run_result, nullptr);
+    if (flags > 0 && (flags & kRunKeepCode) == 0 && std::strcmp(text, kKeptLineText) == 0) {
+        int slot = flags - 1;
+        return run_compiled_line(3, text, &run_result, &slot);
+    }
+    // Code is kept under a name that fits whole, and only while an entry is free: a run that
+    // cannot be kept still runs.
+    bool keep = (flags & kRunKeepCode) != 0 &&
+                std::strlen(first_argument_text()) < static_cast<std::size_t>(kKplKeptNameSize);
+    if (keep) {
+        keep = false;
+        for (const KeptLine& k : kept) keep = keep || !k.used;
+    }
+    int slot = -1;
+    return run_compiled_line(3, text, &run_result, keep ? &slot : nullptr,
+                             flags & kRunLineCountMask);
+}
+
+// A compile failure; in a program of several lines with the line it stands on, named by what
+// ran it when no source file is being counted.
+void show_compile_error_of(const KplCompileResult& r, int lines) {
+    const char* saved = line_source;
+    const std::string name = first_argument_text();
+    if (lines > 0 && line_source == nullptr) line_source = name.c_str();
+    show_compile_error(r);
+    line_source = saved;
 }
 
 }  // namespace
@@ -271,10 +307,36 @@ void release_kept_lines() {
     line_top = 0;
 }
 
+int find_kept_line(const char* name) {
+    if (name == nullptr || std::strlen(name) >= static_cast<std::size_t>(kKplKeptNameSize)) {
+        return 0;
+    }
+    for (int k = 0; k < kKplKeptLineLimit; ++k) {
+        if (kept[k].used && strcasecmp(kept[k].name, name) == 0) return k + 1;
+    }
+    return 0;
+}
+
+std::size_t kept_lines_mark() {
+    return line_top;
+}
+
+void release_kept_lines_to(std::size_t mark) {
+    kept_end = 0;
+    for (KeptLine& k : kept) {
+        if (k.used && k.start >= mark) k = KeptLine{};
+        if (k.used && k.start + k.size > kept_end) kept_end = k.start + k.size;
+    }
+    line_top = mark < kept_end ? kept_end : mark;
+}
+
 int kpl_install() {
     LineRunnerHooks& h = line_runner_hooks();
     h.run_top_line = run_top_line;
     h.run_nested_line = run_nested_hook;
+    h.kept_line = find_kept_line;
+    h.kept_lines_mark = kept_lines_mark;
+    h.release_kept_lines_to = release_kept_lines_to;
     h.kpl_depth = kpl_depth;
     h.kpl_idle = kpl_idle;
     ParamHooks& p = param_hooks();
@@ -293,10 +355,12 @@ int run_line(const char* text) {
 
 int run_top_line(const char* text, int mode, int flags) {
     (void)mode;
-    (void)flags;
     KplState& s = kpl_state();
     if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgNoRoom;
-    if (s.running != 0) return run_compiled_line(3, text, &run_result, nullptr);
+    const int lines = flags & kRunLineCountMask;
+    if (s.running != 0 || (flags > 0 && std::strcmp(text, kKeptLineText) == 0)) {
+        return run_nested_hook(text, flags);
+    }
     reset_compile_state();
     reset_code_buffer();
     run_result = KplValue{};
@@ -307,8 +371,8 @@ int run_top_line(const char* text, int mode, int flags) {
     }
     std::uint8_t* base = s.code + line_top;
     KplCompileResult r;
-    if (kpl_compile(text, base, kKplLineArea - line_top, options_for(false), &r) != 0) {
-        show_compile_error(r);
+    if (kpl_compile(text, base, kKplLineArea - line_top, options_for(false, lines), &r) != 0) {
+        show_compile_error_of(r, lines);
         return kStopped;
     }
     s.frame_base = 0;
@@ -329,7 +393,7 @@ int run_top_line(const char* text, int mode, int flags) {
     return rc;
 }
 
-int run_compiled_line(int mode, const char* text, KplValue* result, int* slot) {
+int run_compiled_line(int mode, const char* text, KplValue* result, int* slot, int lines) {
     (void)mode;
     KplState& s = kpl_state();
     if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgNoRoom;
@@ -343,12 +407,12 @@ int run_compiled_line(int mode, const char* text, KplValue* result, int* slot) {
     if (rerun) {
         if (*slot >= kKplKeptLineLimit || !kept[*slot].used) return kMsgNoRoom;
         base = s.code + kept[*slot].start;
-        size = (kept[*slot].start < kept_end ? kept_end : line_top) - kept[*slot].start;
+        size = kept[*slot].size;
     } else {
         KplCompileResult r;
         base = s.code + line_top;
-        if (kpl_compile(text, base, kKplLineArea - line_top, options_for(false), &r) != 0) {
-            show_compile_error(r);
+        if (kpl_compile(text, base, kKplLineArea - line_top, options_for(false, lines), &r) != 0) {
+            show_compile_error_of(r, lines);
             return kStopped;
         }
         size = r.size;
@@ -358,12 +422,8 @@ int run_compiled_line(int mode, const char* text, KplValue* result, int* slot) {
             if (k == kKplKeptLineLimit) return kMsgNoRoom;
             kept[k].used = true;
             kept[k].start = line_top;
-            const ArgCell* first = arg_cell(0);
-            const char* name = first != nullptr && first->type == kArgChar &&
-                                       first->text_length > 0 && first->value.text != nullptr
-                                   ? first->value.text
-                                   : "";
-            std::snprintf(kept[k].name, sizeof kept[k].name, "%s", name);
+            kept[k].size = size;
+            std::snprintf(kept[k].name, sizeof kept[k].name, "%s", first_argument_text());
             *slot = k;
             kept_end = line_top + size;
         }
@@ -374,8 +434,10 @@ int run_compiled_line(int mode, const char* text, KplValue* result, int* slot) {
     const int rc = execute(base, size, false, nullptr);
     --nested_lines;
     if (rc != 0) {
+        // A program of several lines is named by what ran it, not shown whole.
+        const std::string name = lines > 0 || rerun ? first_argument_text() : text;
         message_location().pending_error = rc;
-        message_location().nested_line = text;
+        message_location().nested_line = name.c_str();
         report_pending_kpl_error();
     }
     if (result != nullptr && result != &run_result) *result = run_result;

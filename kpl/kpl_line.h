@@ -6,13 +6,13 @@
 
 #include "kpl/kpl_compiler.h"
 #include "kpl/kpl_operators.h"
+#include "runtime/dispatch.h"
 
 inline constexpr int kKplNestedLineLimit = 30;
 inline constexpr int kKplSavedBaseLimit = 20;
 inline constexpr int kKplKeptLineLimit = 16;
 inline constexpr int kKplKeptNameSize = 25;  // 24 characters and the terminator
 inline constexpr int kRunStateRunForLevel = 107;
-inline constexpr char kKeptLineText[] = "$$$";
 
 // Installs the line runners, the expression evaluator of parameter answers, the call trace and
 // the work areas; binds the on-error line. 0 or -10.
@@ -27,10 +27,17 @@ int run_line(const char* text);
 int run_top_line(const char* text, int mode, int flags);
 // A line run from inside running code. slot: null, or the kept-line entry: -1 asks to keep the
 // code (the entry's number is stored), a number with the text "$$$" runs the kept code again.
-// 0, or -9999 after a failure that was reported; -10 when the nesting is too deep.
-int run_compiled_line(int mode, const char* text, KplValue* result, int* slot);
+// lines: 0 for one line, else the count of lines of a text that runs as one program. 0, or
+// -9999 after a failure that was reported; -10 when the nesting is too deep.
+int run_compiled_line(int mode, const char* text, KplValue* result, int* slot, int lines = 0);
 // Frees the kept lines (no line may be running).
 void release_kept_lines();
+// The kept entry (from 1) whose name is name without regard to case, or 0.
+int find_kept_line(const char* name);
+// A mark of the kept entries; the release of every entry kept since a mark, whose code must
+// not be running.
+std::size_t kept_lines_mark();
+void release_kept_lines_to(std::size_t mark);
 
 // Clears the per-line compile state; places the code base behind all enclosing runs.
 void reset_compile_state();

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/dispatch.h"
+#include "runtime/script_commands.h"
 
 namespace {
 
@@ -37,6 +38,13 @@ void kpl_bind_runtime_sysvars() {
     OnErrorLine& e = on_error_line();
     kpl_bind_sysvar(kSysVarOnErrorLine, e.line, 3, kOnErrorLineSize, 0);
     kpl_bind_sysvar(kSysVarErrorCode, &e.code, 1, 0, 0);
+    ScriptParameters& p = script_parameters();
+    for (int k = 0; k < kScriptValueCount; ++k) {
+        kpl_bind_sysvar(kSysVarScriptValue + k, &p.values[k], 2, 0, 0);
+    }
+    for (int k = 0; k < kScriptTextCount; ++k) {
+        kpl_bind_sysvar(kSysVarScriptText + k, p.texts[k], 3, kScriptTextSize, 0);
+    }
 }
 
 void* kpl_global_address(int n) {

@@ -16,6 +16,8 @@
 inline constexpr int kKplSysVarCount = 306;
 inline constexpr int kSysVarOnErrorLine = 11;  // the on-error line, char[48]
 inline constexpr int kSysVarErrorCode = 63;    // the error code of the on-error line, int
+inline constexpr int kSysVarScriptValue = 30;  // the six numbers of a script call, 30 to 35
+inline constexpr int kSysVarScriptText = 36;   // its three texts, char[256], 36 to 38
 
 struct KplSysVar {
     void* address;  // null: a lens item, asked of the lens-item hook

@@ -461,6 +461,9 @@ Rect UiBackend::window_rect(int) const {
 Size UiBackend::screen_size() const {
     return {1024, 768};
 }
+Size UiBackend::mdi_client_size() const {
+    return {};
+}
 
 int UiBackend::open_splash(const SplashPicture&) {
     return kUiBadWindow;

@@ -493,6 +493,9 @@ public:
     virtual int set_window_rect(int window, Rect outer);
     virtual Rect window_rect(int window) const;
     virtual Size screen_size() const;
+    // The client area of the frame's MDI area, where the child windows lie (0 x 0 when there
+    // is none).
+    virtual Size mdi_client_size() const;
 
     // The start-up window: the picture in a topmost window with a thin border, about the centre
     // of the screen. While it shows, a key press or a left-button press anywhere closes it and

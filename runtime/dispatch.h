@@ -4,6 +4,7 @@
 // argument vector.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "runtime/arg_cells.h"
@@ -79,6 +80,12 @@ struct LineRunnerHooks {
     void (*cancel_typed_line_run)();  // drops a pending request to run the typed line
     void (*show_wait_cursor)();
     void (*forget_history_line)();  // the pending line called an interactive handler
+    // Kept code (a nested run with kRunKeepCode): the number (from 1) of the kept entry named
+    // name (without regard to case), 0 when none; a mark of the kept entries, and the release
+    // of every entry kept since a mark (no code kept since may still be running).
+    int (*kept_line)(const char* name);
+    std::size_t (*kept_lines_mark)();
+    void (*release_kept_lines_to)(std::size_t mark);
 };
 LineRunnerHooks& line_runner_hooks();
 void reset_line_runner_hooks();
@@ -88,6 +95,13 @@ int run_command(int command);
 // Runs a command line: 0, a message number, or -9999. A negative mode runs with mode 0 and
 // passes -mode as flags.
 int run_command_string(const char* text, int mode);
+// The flags of a negative mode. The low bits count the lines of a text of several lines that
+// runs as one program (a line's end also closes a statement); kRunKeepCode keeps its compiled
+// code, named by the running command's first argument, to be run again. The text "$$$" with
+// flags k runs kept entry k again without compiling.
+inline constexpr int kRunLineCountMask = 0xFFFF;
+inline constexpr int kRunKeepCode = 0x10000;
+inline constexpr char kKeptLineText[] = "$$$";
 
 // One handler calling another: the target command's plain handler runs with the given cells
 // (copied into the scratch vector) as its arguments; no enable condition, no interactive

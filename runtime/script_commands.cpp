@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -25,6 +26,7 @@ struct FileKind {
 };
 constexpr FileKind kKinds[] = {{"mov", "bin/mov", "bin/mov"}, {"scp", "scp", "public/scp"}};
 
+ScriptParameters parameters{};
 int script_nesting = 0;
 std::string running_file;
 
@@ -67,7 +69,39 @@ int read_entry(std::FILE* f, const std::string& path, const char* name, std::str
     return inside ? 0 : 1;
 }
 
+// The call's arguments after the entry name into the script parameters: numbers into the
+// doubles, texts into the texts, in order. 0 or the message number (set as error text).
+int take_parameters() {
+    parameters = ScriptParameters{};
+    int values = 0, texts = 0;
+    for (int i = 1; i < arg_count(); ++i) {
+        const ArgCell* c = arg_cell(i);
+        if (c == nullptr || c->status != kArgGiven) continue;
+        const ArgShape* shape = arg_shape(i);
+        const bool text = c->type == kArgChar && c->text_length > 0 && c->value.text != nullptr;
+        if (text) {
+            if (texts == kScriptTextCount) {
+                return set_error_msg(kMsgScriptTooManyValues, kScriptValueCount, kScriptTextCount);
+            }
+            std::snprintf(parameters.texts[texts++], kScriptTextSize, "%s", c->value.text);
+        } else if (shape != nullptr && shape->dim1 > 0) {
+            return set_error_msg(kMsgScriptArgumentKind, i + 1);
+        } else {
+            if (values == kScriptValueCount) {
+                return set_error_msg(kMsgScriptTooManyValues, kScriptValueCount, kScriptTextCount);
+            }
+            parameters.values[values++] =
+                c->type == kArgChar ? static_cast<unsigned char>(c->value.c) : arg_double(i);
+        }
+    }
+    return 0;
+}
+
 }  // namespace
+
+ScriptParameters& script_parameters() {
+    return parameters;
+}
 
 std::FILE* open_data_file(int kind, int where, std::string* path, const char* name,
                           const char* mode) {
@@ -104,7 +138,23 @@ int cmd_run_script_entry() {
     if (c == nullptr || c->type != kArgChar || c->text_length <= 0 || c->value.text == nullptr) {
         return set_error_msg(kMsgScriptEntryMissing, "");
     }
+    // An entry that calls itself without end stops here, with a message, before the command
+    // language's own nesting limit is reached.
+    if (script_nesting >= kScriptNestingLimit) {
+        return set_error_msg(kMsgScriptNesting, kScriptNestingLimit);
+    }
+    if (const int r = take_parameters(); r != 0) return r;
     const std::string call = c->value.text;
+    const LineRunnerHooks& hooks = line_runner_hooks();
+    if (script_nesting > 0 && hooks.kept_line != nullptr) {
+        // An entry run before within the running one runs its kept code: no file is read.
+        if (const int k = hooks.kept_line(call.c_str()); k > 0) {
+            ++script_nesting;
+            const int result = run_command_string(kKeptLineText, -k);
+            --script_nesting;
+            return result;
+        }
+    }
     const std::size_t colon = call.find(':');
     const std::string entry = call.substr(0, colon);
     std::vector<std::string> candidates;
@@ -140,23 +190,23 @@ int cmd_run_script_entry() {
         }
     }
     if (!found) return set_error_msg(kMsgScriptEntryMissing, call.c_str());
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) return 0;
     const std::string saved_file = running_file;
-    if (script_nesting == 0) running_file = used;
+    const bool outermost = script_nesting == 0;
+    const std::size_t mark =
+        outermost && hooks.kept_lines_mark != nullptr ? hooks.kept_lines_mark() : 0;
+    if (outermost) running_file = used;
+    // The entry runs as one program, its lines ending statements; an entry run within another
+    // keeps its code, so that running it again reads no file. The kept code lives while the
+    // outermost entry runs.
+    const int flags = std::max(lines, 1) | (outermost ? 0 : kRunKeepCode);
     ++script_nesting;
-    // The line runner does not yet take a text of several lines as one program (the line
-    // count it is handed is not used), so each line runs as a command line of its own, and the
-    // first that fails ends the entry.
-    int result = 0;
-    std::size_t at = 0;
-    while (result == 0 && at < text.size()) {
-        const std::size_t end = text.find('\n', at);
-        const std::string line = text.substr(at, end - at);
-        at = end == std::string::npos ? text.size() : end + 1;
-        if (line.find_first_not_of(" \t") == std::string::npos) continue;
-        result = run_command_string(line.c_str(), -lines);
-    }
+    const int result = run_command_string(text.c_str(), -flags);
     --script_nesting;
-    if (script_nesting == 0) running_file = saved_file;
+    if (outermost) {
+        running_file = saved_file;
+        if (hooks.release_kept_lines_to != nullptr) hooks.release_kept_lines_to(mark);
+    }
     return result;
 }
 
@@ -173,12 +223,19 @@ int cmd_stopwatch() {
 int cmd_screen_size() {
     const platform::UiBackend* ui = platform::current_ui();
     const platform::Size size = ui != nullptr ? ui->screen_size() : platform::Size{};
+    const platform::Size client = ui != nullptr ? ui->mdi_client_size() : platform::Size{};
     switch (current_command()) {
         case kCmdScreenHeight:
             set_int_result(size.height);
             break;
         case kCmdScreenWidth:
             set_int_result(size.width);
+            break;
+        case kCmdClientHeight:
+            set_int_result(client.height);
+            break;
+        case kCmdClientWidth:
+            set_int_result(client.width);
             break;
         default:
             set_int_result(0);

@@ -8,9 +8,13 @@
 
 inline constexpr int kScriptLineLimit = 255;            // characters of a script line
 inline constexpr std::size_t kScriptEntryLimit = 8192;  // bytes of an entry's text
+inline constexpr int kScriptNestingLimit = 8;           // entries running within each other
 
 enum ScriptMessage : int {
     kMsgScriptEntryMissing = -188,
+    kMsgScriptTooManyValues = -1985,
+    kMsgScriptArgumentKind = -1986,
+    kMsgScriptNesting = -1989,
     kMsgScriptLineTooLong = -1994,
     kMsgScriptEntryTooLong = -1995,
 };
@@ -18,10 +22,23 @@ enum ScriptMessage : int {
 enum ScriptCommand : int {
     kCmdScreenHeight = 105,
     kCmdScreenWidth = 106,
+    kCmdClientHeight = 107,
+    kCmdClientWidth = 108,
     kCmdStopwatch = 133,
     kCmdScript = 183,
     kCmdStopwatchReset = 184,
 };
+
+// What a script entry is called with: its numbers and texts, in the order given, as built-in
+// variables of the command language. Cleared at every call.
+inline constexpr int kScriptValueCount = 6;
+inline constexpr int kScriptTextCount = 3;
+inline constexpr int kScriptTextSize = 256;
+struct ScriptParameters {
+    double values[kScriptValueCount];
+    char texts[kScriptTextCount][kScriptTextSize];
+};
+ScriptParameters& script_parameters();
 
 enum DataFileKind : int {
     kDataFileAnimation = 0,  // "mov" in bin/mov of both folders

@@ -96,6 +96,9 @@ public:
     int set_window_rect(int window, Rect outer) override;
     Rect window_rect(int window) const override;
     Size screen_size() const override { return screen_; }
+    // The MDI area is nominal: tests set its size.
+    Size mdi_client_size() const override { return mdi_client_; }
+    void set_mdi_client_size(Size size) { mdi_client_ = size; }
 
     // The start-up window is kept in memory only. A line read from the input counts as keys
     // pressed and closes it too.
@@ -225,6 +228,7 @@ private:
     std::vector<std::string> history_;
     std::map<SystemColour, Colour> colours_;
     Size screen_{1024, 768};
+    Size mdi_client_{1000, 660};
     bool splash_ = false;
     SplashPicture splash_picture_;
     std::int64_t start_ns_ = 0;

@@ -156,6 +156,7 @@ public:
     int set_window_rect(int window, Rect outer) override;
     Rect window_rect(int window) const override;
     Size screen_size() const override;
+    Size mdi_client_size() const override;
 
     // A top-level label named "tavo_splash".
     int open_splash(const SplashPicture& picture) override;
@@ -737,6 +738,12 @@ Size QtBackend::screen_size() const {
     if (screen == nullptr) return UiBackend::screen_size();
     const QRect r = screen->availableGeometry();
     return {r.width(), r.height()};
+}
+
+Size QtBackend::mdi_client_size() const {
+    if (mdi_ == nullptr) return {};
+    const QSize s = mdi_->viewport()->size();
+    return {s.width(), s.height()};
 }
 
 int QtBackend::open_splash(const SplashPicture& picture) {

@@ -100,6 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.names = &kNames;
     options.expression_only = (data[0] & 1) != 0;
     options.context_letter = (data[0] & 2) != 0 ? 'L' : 0;
+    options.lines_end_statements = (data[0] & 8) != 0;
     if ((data[0] & 4) != 0 && !options.expression_only) {
         static const char* const locals[] = {"n", "t"};
         static const std::uint8_t types[] = {1, 0x13};

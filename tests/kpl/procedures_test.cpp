@@ -25,6 +25,13 @@ TEST_F(Kpl, ProceduresFromTheCodeTableTakeArgumentsAndReturnValues) {
     EXPECT_EQ(compile_error("vi = setvi(1)"), -49);
 }
 
+TEST_F(Kpl, AProcedureHandsItsTextParameterOnToACommand) {
+    // The parameter's slot holds the text's header: the command gets the text itself.
+    EXPECT_EQ(run_line("pass_on \"hello\""), 0);
+    EXPECT_EQ(calls.show_label, "hello");
+    EXPECT_EQ(calls.show_value, 1.5);
+}
+
 TEST_F(Kpl, TheFortyFirstNestedCallFails) {
     EXPECT_EQ(run_line("vi = rec(39)"), 0);  // calls at depths 1 to 40
     EXPECT_EQ(global_int(0), 39);

@@ -1,5 +1,6 @@
 // The array mathematics, called as the interpreter calls them: cells with the shapes of the
-// arrays beside them. (Typed lines cannot declare arrays yet, so the cells are built here.)
+// arrays beside them, built here to check the kernels apart from the interpreter (typed lines
+// that declare the arrays are in typed_declarations_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cmath>
