@@ -43,6 +43,7 @@
 #include "trace/speed_test.h"
 #include "trace/surface_probes.h"
 #include "ui/font_file.h"
+#include "ui/graphics_commands.h"
 #include "ui/grid_line_entry.h"
 #include "ui/menus.h"
 #include "ui/status_line.h"
@@ -62,6 +63,7 @@ void install_upward_hooks() {
     settings.apply_window_option = set_window_option;
     settings.lens_title = lens_title_for_caption;
     settings.resize_spot_storage = resize_spot_storage;
+    settings.graphics_setting_changed = graphics_setting_changed;
     set_settings_hooks(settings);
     set_spot_update_output_source(&output_during_update);
     install_grid_line_entry();
@@ -80,6 +82,7 @@ void install_upward_hooks() {
     set_menu_submitter(submit_command_line);
     install_status_line();
     install_menus();
+    install_graphics_commands();
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+// The built-in commands that draw in graphics windows from the command language: pens, frames,
+// lines, markers and polylines from arrays, pages, opening, closing and titling windows, the
+// stored command text that redraws a window, text settings and zoom.
+#pragma once
+
+inline constexpr int kMsgGraphicsTextTooLong = -1130;
+inline constexpr int kMsgGraphicsArrays = -1131;
+
+int cmd_graphics_window(void);  // slot 4
+int cmd_output_file(void);      // slot 6
+int cmd_text_settings(void);    // slot 7
+int cmd_graphics_draw(void);    // slot 8
+int cmd_polyline(void);         // slot 9
+int cmd_graphics_title(void);   // slot 10
+int cmd_graphics_zoom(void);    // slot 11
+
+// The stored command text of graphics window n (1..9); null for any other n.
+const char* graphics_command_text(int n);
+// Stores text as window n's command text: 0, or the refusal of a text over 495 characters.
+int set_graphics_command_text(int n, const char* text);
+
+// Takes the pen sequence (setting 15) or the output pen width (setting 17) from the settings.
+void graphics_setting_changed(int setting_id);
+
+// Installs the handlers, the graphics text drawer and the paint hooks.
+void install_graphics_commands();

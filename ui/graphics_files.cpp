@@ -1,0 +1,222 @@
+#include "ui/graphics_files.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "platform/paths.h"
+#include "platform/text_file.h"
+#include "runtime/arg_cells.h"
+#include "runtime/messages.h"
+#include "runtime/settings.h"
+#include "runtime/table_messages.h"
+#include "ui/draw_primitives.h"
+#include "ui/graphics_hpgl.h"
+#include "ui/graphics_metafile.h"
+#include "ui/graphics_replay.h"
+#include "ui/graphics_window.h"
+
+namespace {
+
+constexpr int kSettingPenWidth = 17;
+constexpr int kSettingPlotDestination = 12;
+constexpr int kSettingPlotFile = 38;
+constexpr int kSettingAlternateMode = 43;
+constexpr std::uint32_t kBitsOffset = 1078;  // 14 + 40 + 256 x 4
+constexpr std::int32_t kPixelsPerMetre = 3780;  // 96 dots an inch
+
+void put16(std::vector<std::uint8_t>& b, std::uint32_t v) {
+    b.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+}
+void put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
+    put16(b, v & 0xFFFF);
+    put16(b, v >> 16);
+}
+
+const char* cell_text(int i) {
+    const ArgCell* c = arg_cell(i);
+    if (c == nullptr || c->type != kArgChar || c->text_length == 0 || c->value.text == nullptr) {
+        return "";
+    }
+    return c->value.text;
+}
+
+int write_file(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    platform::AtomicFileWriter file;
+    if (name.empty() || file.open(name) != 0) {
+        return set_error_msg(kMsgFileCannotBeMade, name.c_str());
+    }
+    file.write(bytes.data(), bytes.size());
+    if (file.commit() != 0) return set_error_msg(kMsgFileCannotBeMade, name.c_str());
+    return 0;
+}
+
+// Runs of one index, at most 255 long, then the end of the row; the end of the picture after
+// the last row.
+void encode_rle8_row(std::vector<std::uint8_t>& out, const std::uint8_t* row, int width) {
+    int x = 0;
+    while (x < width) {
+        int run = 1;
+        while (x + run < width && run < 255 && row[x + run] == row[x]) ++run;
+        out.push_back(static_cast<std::uint8_t>(run));
+        out.push_back(row[x]);
+        x += run;
+    }
+    out.push_back(0);
+    out.push_back(0);
+}
+
+std::string lower_extension(const std::string& name) {
+    const std::size_t dot = name.find_last_of('.');
+    const std::size_t slash = name.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string e = name.substr(dot);
+    for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return e;
+}
+
+}  // namespace
+
+IndexedRaster graphwin_capture() {
+    const GraphicsWindow* g = graphics_current_record();
+    IndexedRaster raster(g != nullptr ? g->width : 0, g != nullptr ? g->height : 0);
+    if (g == nullptr) return raster;
+    graphwin_clear(&raster);
+    display_list_replay(raster, 0);
+    return raster;
+}
+
+std::vector<std::uint8_t> bitmap_file_bytes(const IndexedRaster& raster, bool rle) {
+    const int w = raster.width(), h = raster.height();
+    const int stride = (w + 3) / 4 * 4;
+    std::vector<std::uint8_t> bits;
+    if (rle) {
+        for (int y = h - 1; y >= 0; --y) encode_rle8_row(bits, raster.row(y), w);
+        if (!bits.empty()) bits.resize(bits.size() - 2);  // the last row ends the picture
+        bits.push_back(0);
+        bits.push_back(1);
+    } else {
+        bits.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h), 0);
+        for (int y = 0; y < h; ++y) {
+            std::copy(raster.row(y), raster.row(y) + w,
+                      bits.begin() + static_cast<std::ptrdiff_t>((h - 1 - y) * stride));
+        }
+    }
+    const auto image_size = static_cast<std::uint32_t>(bits.size());
+    std::vector<std::uint8_t> out;
+    out.push_back('B');
+    out.push_back('M');
+    put32(out, image_size + kBitsOffset);
+    put16(out, 0);
+    put16(out, 0);
+    put32(out, kBitsOffset);
+    put32(out, 40);
+    put32(out, static_cast<std::uint32_t>(w));
+    put32(out, static_cast<std::uint32_t>(h));
+    put16(out, 1);
+    put16(out, 8);
+    put32(out, rle ? 1 : 0);
+    put32(out, image_size);
+    put32(out, kPixelsPerMetre);
+    put32(out, kPixelsPerMetre);
+    put32(out, 0);
+    put32(out, 0);
+    for (int i = 0; i < 256; ++i) {
+        const platform::Colour c =
+            i < graphics_colour_count() ? graphics_colour(i) : platform::Colour{0, 0, 0};
+        out.push_back(c.blue);
+        out.push_back(c.green);
+        out.push_back(c.red);
+        out.push_back(0);
+    }
+    out.insert(out.end(), bits.begin(), bits.end());
+    return out;
+}
+
+int graphwin_write_dib(const std::string& file_name, int mode) {
+    const GraphicsWindow* g = graphics_current_record();
+    if (g == nullptr || !g->has_list()) return set_error_msg(kMsgNoGraphicsWindow);
+    const IndexedRaster raster = graphwin_capture();
+    if (mode == 0) return 0;
+    const std::vector<std::uint8_t> bytes = bitmap_file_bytes(raster, mode == 2);
+    if (mode == 2 && get_setting_flag(23) != 0) {
+        text_printf("Image size: %d bytes\n", static_cast<int>(bytes.size() - kBitsOffset));
+    }
+    return write_file(file_name, bytes);
+}
+
+int graphwin_write_metafile(const std::string& file_name, int mode) {
+    GraphicsWindow* g = graphics_current_record();
+    if (g == nullptr || !g->has_list()) return set_error_msg(kMsgNoGraphicsWindow);
+    if (file_name.empty()) return set_error_msg(kMsgFileCannotBeMade, file_name.c_str());
+    const PlotSurface surface = plot_surface();
+    int width = surface.cx / 2, height = surface.cy / 2;
+    if (get_setting_flag(kSettingAlternateMode) != 0) std::swap(width, height);
+    const int pen = std::max(0, get_setting_int(kSettingPenWidth, 0, 0)) * 6 / 100;
+    MetafileDevice device(mode == 2 ? MetafileDevice::Format::emf : MetafileDevice::Format::wmf,
+                          width, height, -pen / 2, width + pen + 1, height + pen + 1);
+    const int own_width = g->width, own_height = g->height;
+    g->width = width;
+    g->height = height;
+    graphics_apply_frames();
+    set_graphics_print_mode(true);
+    graphwin_clear(&device);
+    display_list_replay(device, 0);
+    set_graphics_print_mode(false);
+    g->width = own_width;
+    g->height = own_height;
+    graphics_apply_frames();
+    std::vector<std::uint8_t> bytes;
+    if (mode == 2) {
+        // The frame in 0.01 mm on the 96-dots-an-inch reference device.
+        const int frame_x = (width + pen + 1) * 2540 / 96;
+        const int frame_y = (height + pen + 1) * 2540 / 96;
+        bytes = device.emf_bytes(frame_x, frame_y, msg_text(-125));
+    } else {
+        bytes = device.wmf_bytes(mode == 1);
+    }
+    return write_file(file_name, bytes);
+}
+
+int save_graphics_to_file(const std::string& file_name) {
+    const std::string e = lower_extension(file_name);
+    int result = 0;
+    if (e == ".hgl") {
+        result = graphwin_write_hpgl(file_name, 0, 0, 0, 0);
+    } else if (e == ".wmf") {
+        result = graphwin_write_metafile(file_name, 1);
+    } else if (e == ".emf") {
+        result = graphwin_write_metafile(file_name, 2);
+    } else if (e == ".bmp") {
+        result = graphwin_write_dib(file_name, 1);
+    } else if (e == ".rle") {
+        result = graphwin_write_dib(file_name, 2);
+    } else {
+        return set_error_msg(kMsgGraphicsFileType, file_name.c_str());
+    }
+    if (result == 0) return 0;
+    if (result == -9998) show_error(result);
+    return set_error_msg(kMsgGraphicsNotWritten, graphics_current(), file_name.c_str());
+}
+
+int cmd_plot_graphics() {
+    const int destination = arg_int(0);
+    const std::string name = cell_text(1);
+    if (graphics_current_record() == nullptr) return set_error_msg(kMsgNoGraphicsWindow);
+    if (destination != 1) return set_error_msg(kMsgGraphicsPrinting);
+    const int result = save_graphics_to_file(name);
+    if (result == 0) {
+        set_setting_int(kSettingPlotDestination, destination, 0, 0);
+        set_setting_text(kSettingPlotFile, name.c_str(), 0);
+    }
+    return result;
+}
+
+int cmd_hpgl_file() {
+    const std::string name = cell_text(0);
+    const int result = graphwin_write_hpgl(name, 0, 0, 0, 0);
+    if (result == 0) return 0;
+    if (result == -9998) show_error(result);
+    return set_error_msg(kMsgGraphicsNotWritten, graphics_current(), name.c_str());
+}

@@ -1,0 +1,27 @@
+// HPGL plotter files: the display list replayed with every record turned into plotter commands,
+// written through a 512-byte buffer in lines that wrap after 62 to 64 characters.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "platform/ui.h"
+
+inline constexpr int kMsgHpglCannotOpen = -130;
+
+bool hpgl_active();
+// One command part: mode 1 begins a command, 2 ends a parameter that another follows, 3 ends
+// the command.
+void hpgl_write(const char* text, int mode);
+void hpgl_put_byte(char byte);
+// Record conversions used by the replay (points in surface coordinates).
+void hpgl_pen(int colour);
+void hpgl_line_style(int style);
+void hpgl_dots(std::span<const platform::Point> surface);
+void hpgl_raw(const char* text);
+// The device the replay draws on while HPGL output runs (polylines and strokes).
+platform::DeviceContext& hpgl_device();
+
+// Writes the current window as an HPGL file; x2 = 0 takes the default plot area. 0, -10
+// without a window, -9998 with the error text set when the file cannot be made or written.
+int graphwin_write_hpgl(const std::string& file_name, int x1, int x2, int y1, int y2);
