@@ -17,7 +17,11 @@
 
 #include "runtime/state_flags.h"
 #include "tests/support/built_tables.h"
+#include "tests/support/temp_tree.h"
 #include "ui/draw_primitives.h"
+#include "ui/graphics_files.h"
+#include "ui/graphics_hpgl.h"
+#include "ui/graphics_raster.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_window.h"
 #include "ui/window_table.h"
@@ -312,6 +316,45 @@ TEST_F(Graphics, ReplayDrawsWhatDirectDrawingDrew) {
     surface.clear_records();
     display_list_replay(surface, 0);
     EXPECT_EQ(surface.records(), direct);
+}
+
+TEST_F(Graphics, PixelsAfterReplayEqualThoseDrawnDirectly) {
+    IndexedRaster direct(640, 480);
+    set_graphics_target(&direct);
+    graphwin_clear(&direct);
+    gfx_set_color(2);
+    line(0.1, 0.1, 0.9, 0.8);
+    gfx_set_line_style(3);
+    gfx_set_color(5);
+    line(0.1, 0.5, 1.5, 0.5);
+    const double x[] = {0.2, 0.6, 0.4};
+    const double y[] = {0.2, 0.3, 0.7};
+    gfx_polyline(x, y, 3, 4);
+    gfx_set_line_style(0);
+    FrameSpec v{0.55, 0.95, 0.55, 0.95, 0};
+    gfx_frame(1, 1, &v);
+    gfx_frame_box();
+    gfx_dots(x, y, 3);
+    gfx_polymarker(x, y, 3, 1, 2.0);
+    set_graphics_target(nullptr);
+    // Several colours were drawn, the fill among them.
+    int filled = 0;
+    for (std::uint8_t p : direct.pixels()) filled += p == 4 ? 1 : 0;
+    EXPECT_GT(filled, 1000);
+    const IndexedRaster replayed = graphwin_capture();
+    EXPECT_EQ(replayed.pixels(), direct.pixels());
+}
+
+TEST_F(Graphics, HpglPensAndLineTypes) {
+    tavo_test::TempTree tree;
+    const std::string name = (tree.base() / "pens.hgl").string();
+    for (int c : {6, 12, 7}) gfx_set_color(c);
+    for (int s : {1, 2, 3, 4, 0}) gfx_set_line_style(s);
+    ASSERT_EQ(graphwin_write_hpgl(name, 0, 0, 0, 0), 0);
+    std::string text = tavo_test::read_file(name);
+    std::erase(text, '\n');  // lines wrap after 62 characters
+    // Colour 6 is pen 6, 12 is pen 6, 7 is pen 1; styles 1..4, 0 are LT2, LT1, LT4, LT7, LT.
+    EXPECT_NE(text.find("SP6;SP6;SP1;LT2;LT1;LT4;LT7;LT;"), std::string::npos) << text;
 }
 
 TEST_F(Graphics, RewindErasesWhatFollowedTheMark) {
