@@ -7,7 +7,6 @@
 
 #include "runtime/state_flags.h"
 #include "ui/graphics_replay.h"
-#include "ui/stroke_font.h"
 
 using platform::Colour;
 using platform::DeviceContext;
@@ -196,6 +195,8 @@ bool inside_box(const DeviceMapping& m, const Point& p) {
     return p.x >= m.box_xmin && p.x <= m.box_xmax && p.y >= m.box_ymin && p.y <= m.box_ymax;
 }
 
+}  // namespace
+
 // Marker units in surface units for a size code, from the viewport.
 void marker_units(const GraphicsWindow& g, int code, double* ux, double* uy) {
     const FrameSpec& v = g.viewport;
@@ -215,8 +216,6 @@ void marker_units(const GraphicsWindow& g, int code, double* ux, double* uy) {
     *ux = x;
     *uy = y;
 }
-
-}  // namespace
 
 // --- colours ---------------------------------------------------------------------------------
 
@@ -401,64 +400,6 @@ void emit_device_dots(DeviceContext& dc, std::span<const Point> surface) {
         dc.move_to(p);
         dc.line_to({p.x + 1, p.y});
     }
-}
-
-void emit_device_marker(DeviceContext& dc, int type, int size_code, Point p) {
-    const GraphicsWindow* g = graphics_current_record();
-    if (g == nullptr) return;
-    double ux = 0, uy = 0;
-    marker_units(*g, size_code, &ux, &uy);
-    const double ox = p.x - 3 * ux;  // glyph origin: the glyph's (3, 6) lands on the point
-    const double oy = p.y - 6 * uy;
-    const int colour = erase_or(g->pen_colour);
-    std::vector<GlyphPoint> glyph = decode_set1_glyph(type & 0x7F);
-    std::vector<Point> stroke;
-    bool fill_mark = false;
-    auto surface_point = [&](double x, double y) {
-        return Point{static_cast<int>(std::lround(ox + x * ux)),
-                     static_cast<int>(std::lround(oy + y * uy))};
-    };
-    auto finish = [&] {
-        if (stroke.size() >= 2) {
-            const bool closed = fill_mark && stroke.size() >= 4 && stroke.front() == stroke.back();
-            const int fill = closed ? (g->fill_colour != 0 ? g->fill_colour : colour) : 0;
-            select_pen(dc, colour, 0, graphics_erasing() ? 0 : fill);
-            std::vector<Point> px = to_pixels(stroke);
-            if (fill != 0 && !graphics_erasing()) {
-                dc.polygon(px);
-            } else {
-                dc.polyline(px);
-                dc.set_pixel(px.back(), graphics_colour(colour));
-            }
-        }
-        stroke.clear();
-    };
-    for (const GlyphPoint& gp : glyph) {
-        if (!gp.pen_down) {
-            finish();
-            fill_mark = false;
-            stroke.push_back(surface_point(gp.x, gp.y));
-            continue;
-        }
-        if (gp.special == 1 && !stroke.empty()) {
-            const Point c = stroke.back();
-            const Point r = surface_point(gp.circle, 0);
-            const Point o = surface_point(0, gp.circle);
-            const int rx = std::abs(r.x - surface_point(0, 0).x);
-            const int ry = std::abs(o.y - surface_point(0, 0).y);
-            const Point a = surface_to_pixel(c.x - rx, c.y - ry);
-            const Point b = surface_to_pixel(c.x + rx, c.y + ry);
-            select_pen(dc, colour, 0, 0);
-            dc.ellipse({a.x, a.y, b.x + 1, b.y + 1});
-            continue;
-        }
-        if (gp.special == 2 || gp.special == 3) {
-            fill_mark = true;
-            continue;
-        }
-        stroke.push_back(surface_point(gp.x, gp.y));
-    }
-    finish();
 }
 
 void emit_viewport_box(DeviceContext& dc) {

@@ -80,6 +80,8 @@ void clip_polyline(std::span<const platform::Point> points,
 void emit_device_polyline(platform::DeviceContext& dc, std::span<const platform::Point> surface);
 // Draws single points (surface coordinates) on dc.
 void emit_device_dots(platform::DeviceContext& dc, std::span<const platform::Point> surface);
+// Marker units (surface units per glyph unit) for a marker size code, from the viewport.
+void marker_units(const GraphicsWindow& g, int code, double* ux, double* uy);
 // Draws marker glyph `type` of the stroke font at the surface point for a marker size code.
 void emit_device_marker(platform::DeviceContext& dc, int type, int size_code, platform::Point p);
 // The outline of the clip box.

@@ -16,6 +16,7 @@
 #include "ui/draw_primitives.h"
 #include "ui/graphics_files.h"
 #include "ui/graphics_replay.h"
+#include "ui/graphics_text.h"
 #include "ui/graphics_window.h"
 #include "ui/window_table.h"
 
@@ -250,4 +251,5 @@ void install_graphics_commands() {
     set_handler(kSlotPolyline, cmd_polyline);
     set_handler(kSlotGraphicsTitle, cmd_graphics_title);
     set_handler(kSlotGraphicsZoom, cmd_graphics_zoom);
+    set_graphics_text_drawer(gfx_text);
 }

@@ -1,10 +1,12 @@
 #include "ui/graphics_replay.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "ui/draw_primitives.h"
 #include "ui/graphics_hpgl.h"
+#include "ui/graphics_text.h"
 #include "ui/graphics_window.h"
 
 using platform::DeviceContext;
@@ -61,6 +63,7 @@ void display_list_replay(DeviceContext& dc, int mode) {
         g->fill_colour = 0;
     }
     graphics_apply_frames();
+    set_default_text_size(g->viewport.word);
     reset_text_settings();
 
     const bool hpgl = hpgl_active();
@@ -97,17 +100,34 @@ void display_list_replay(DeviceContext& dc, int mode) {
                 v.word = value;
                 g->viewport = v;
                 graphics_apply_viewport(v, g->world.word);
+                set_default_text_size(v.word);
                 break;
             }
             case kDlTextAttributes:
                 operands = value != 0 ? 0 : 4;
+                if (!operands_fit(operands)) break;
+                replay_text_attributes(value != 0 ? nullptr : &w[static_cast<std::size_t>(pos + 1)]);
                 break;
             case kDlText:
-                operands = 2 + value;
+            case kDlTextOffset: {
+                const bool offset = (header & kDlKindMask) == kDlTextOffset;
+                const int head = offset ? 4 : 2;
+                operands = head + value;
+                if (mode == 2 || !operands_fit(operands)) break;
+                std::string text;
+                for (int i = 0; i < value; ++i) {
+                    const std::uint16_t word = w[static_cast<std::size_t>(pos + 1 + head + i)];
+                    text += static_cast<char>(word & 0xFF);
+                    text += static_cast<char>(word >> 8);
+                }
+                text.resize(std::strlen(text.c_str()));
+                const int x = signed_word(w[static_cast<std::size_t>(pos + 1)]) + s.cx;
+                const int y = signed_word(w[static_cast<std::size_t>(pos + 2)]) + s.cy;
+                const double dx = offset ? signed_word(w[static_cast<std::size_t>(pos + 3)]) : 0;
+                const double dy = offset ? signed_word(w[static_cast<std::size_t>(pos + 4)]) : 0;
+                replay_text(dc, x, y, dx, dy, text, offset);
                 break;
-            case kDlTextOffset:
-                operands = 4 + value;
-                break;
+            }
             case kDlMarkers: {
                 operands = 1 + 2 * value;
                 if (!operands_fit(operands)) break;
@@ -185,6 +205,7 @@ void display_list_replay(DeviceContext& dc, int mode) {
     g->line_style = own_style;
     g->fill_colour = own_fill;
     graphics_apply_frames();
+    set_default_text_size(own_viewport.word);
     restore_text_settings(own_text);
     g_erasing = false;
     g_replay_dc = nullptr;
