@@ -64,6 +64,27 @@ int clamp_surface(double v, int centre) {
     return static_cast<int>(std::clamp(v, lo, hi));
 }
 
+// With the isotropic flag the viewport is narrowed about its centre so that a surface unit is
+// as many pixels (or plotter units) across as down: by 1/d in x when x units are d times larger,
+// by d in y when they are smaller.
+FrameSpec pixel_isotropic_viewport(const GraphicsWindow& g, FrameSpec v, int isotropic) {
+    const bool plotter = g_plotter_width > 0;
+    const double area_w = plotter ? g_plotter_width : g.width;
+    const double area_h = plotter ? g_plotter_height : g.height;
+    if (isotropic == 0 || area_w <= 0 || area_h <= 0) return v;
+    const double d = (area_w * g.aspect) / area_h;
+    if (d > 1) {
+        const double c = (v.xmin + v.xmax) / 2, half = (v.xmax - v.xmin) / 2 / d;
+        v.xmin = c - half;
+        v.xmax = c + half;
+    } else if (d < 1) {
+        const double c = (v.ymin + v.ymax) / 2, half = (v.ymax - v.ymin) / 2 * d;
+        v.ymin = c - half;
+        v.ymax = c + half;
+    }
+    return v;
+}
+
 // Device mapping and clip box for the current window, from a viewport and isotropic flag.
 void apply_device_mapping(const GraphicsWindow& g, FrameSpec v, int isotropic) {
     const double W = g_surface.width;
@@ -87,23 +108,7 @@ void apply_device_mapping(const GraphicsWindow& g, FrameSpec v, int isotropic) {
         m.offset_x = m.offset_y = 0;
         m.shift = 15;
     }
-    const double area_w = m.hpgl ? g_plotter_width : g.width;
-    const double area_h = m.hpgl ? g_plotter_height : g.height;
-    if (isotropic != 0 && area_w > 0 && area_h > 0) {
-        const double d = (area_w * g.aspect) / area_h;
-        if (d > 1) {
-            const double x0 = ((d + 1) * v.xmin + (1 - d) * v.xmax) / 2;
-            const double x1 = ((1 - d) * v.xmin + (d + 1) * v.xmax) / 2;
-            v.xmin = x0;
-            v.xmax = x1;
-        } else if (d < 1) {
-            const double e = 1 / d;
-            const double y0 = ((e + 1) * v.ymin + (1 - e) * v.ymax) / 2;
-            const double y1 = ((1 - e) * v.ymin + (e + 1) * v.ymax) / 2;
-            v.ymin = y0;
-            v.ymax = y1;
-        }
-    }
+    v = pixel_isotropic_viewport(g, v, isotropic);
     auto sx = [&](double f) {
         double s = (W - 1) * f + 0.5;
         if (s < 0) s -= 1;
@@ -128,15 +133,15 @@ void apply_device_mapping(const GraphicsWindow& g, FrameSpec v, int isotropic) {
 
 // The world-to-surface mapping, with the isotropic widening of the world frame.
 void apply_world_mapping(GraphicsWindow& g) {
-    const FrameSpec& v = g.viewport;
+    const FrameSpec& own = g.viewport;
     FrameSpec u = g.world;
     if (u.word != 0) {
         const double dx = u.xmax - u.xmin;
         const double dy = u.ymax - u.ymin;
-        const double vy = (v.ymax - v.ymin) * g.aspect;
+        const double vy = (own.ymax - own.ymin) * g.aspect;
         if (dy != 0 && vy != 0) {
             const double rw = std::fabs(dx / dy);
-            const double rv = (v.xmax - v.xmin) / vy;
+            const double rv = (own.xmax - own.xmin) / vy;
             if (rw < rv && rw > 0) {
                 const double a = rv / rw;
                 const double x0 = ((a + 1) * u.xmin + (1 - a) * u.xmax) / 2;
@@ -152,6 +157,8 @@ void apply_world_mapping(GraphicsWindow& g) {
             }
         }
     }
+    // The world fills the viewport narrowed for square pixels of the device.
+    const FrameSpec v = pixel_isotropic_viewport(g, own, u.word);
     const double W = g_surface.width;
     const double H = g_surface.height;
     const double ux = u.xmax - u.xmin;
