@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/clock.h"
+
 namespace platform {
 
 bool is_text_window(int window) {
@@ -468,6 +470,18 @@ int UiBackend::open_splash(const SplashPicture&) {
 void UiBackend::close_splash() {}
 bool UiBackend::splash_open() const {
     return false;
+}
+
+std::int64_t UiBackend::event_time_ms() const {
+    return static_cast<std::int64_t>(tick_count_ms());
+}
+int UiBackend::capture_mouse(int window) {
+    if (!window_exists(window)) return kUiBadWindow;
+    mouse_capture_ = window;
+    return 0;
+}
+void UiBackend::release_mouse() {
+    mouse_capture_ = -1;
 }
 
 }  // namespace platform

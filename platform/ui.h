@@ -554,7 +554,22 @@ public:
     virtual void close_splash();
     virtual bool splash_open() const;
 
+    // --- graphics windows: mouse tracking and cursors --------------------------------------
+    // The time of the input event being handled, in milliseconds on the backend's clock, and
+    // the longest time between the clicks of a double click.
+    virtual std::int64_t event_time_ms() const;
+    virtual int double_click_ms() const { return 500; }
+    // Mouse capture: the window gets every mouse event until released. -1 when none has it.
+    virtual int capture_mouse(int window);
+    virtual void release_mouse();
+    int mouse_capture() const { return mouse_capture_; }
+    enum class Cursor { arrow, wait, cross };
+    virtual void set_cursor(Cursor cursor) { cursor_ = cursor; }
+    Cursor cursor() const { return cursor_; }
+
 private:
+    int mouse_capture_ = -1;
+    Cursor cursor_ = Cursor::arrow;
     MenuEntry* find_command_entry(int menu, int id);
     void notify_menu(int menu);
     std::map<int, std::vector<MenuEntry>> menus_;

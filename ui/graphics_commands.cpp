@@ -15,6 +15,7 @@
 #include "runtime/window_services.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_files.h"
+#include "ui/graphics_mouse.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_text.h"
 #include "ui/graphics_window.h"
@@ -82,6 +83,10 @@ std::int32_t size_code(double size) {
 }
 
 }  // namespace
+
+int run_graphics_window_text(int n) {
+    return run_window_text(n, graphics_command_text(n));
+}
 
 const char* graphics_command_text(int n) {
     if (n < 1 || n > 9) return nullptr;
@@ -251,5 +256,6 @@ void install_graphics_commands() {
     set_handler(kSlotPolyline, cmd_polyline);
     set_handler(kSlotGraphicsTitle, cmd_graphics_title);
     set_handler(kSlotGraphicsZoom, cmd_graphics_zoom);
+    set_handler(kSlotGraphicsWaitClick, cmd_graphics_wait_click);
     set_graphics_text_drawer(gfx_text);
 }

@@ -16,6 +16,9 @@ int cmd_graphics_zoom(void);    // slot 11
 
 // The stored command text of graphics window n (1..9); null for any other n.
 const char* graphics_command_text(int n);
+// Runs window n's stored text as a redraw: the window opened, state flag 7 set and the printed
+// number rows kept around it. 0, or the run's result.
+int run_graphics_window_text(int n);
 // Stores text as window n's command text: 0, or the refusal of a text over 495 characters.
 int set_graphics_command_text(int n, const char* text);
 

@@ -8,6 +8,7 @@
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "ui/draw_primitives.h"
+#include "ui/graphics_mouse.h"
 #include "ui/graphics_replay.h"
 #include "ui/window_table.h"
 
@@ -179,6 +180,12 @@ public:
         const auto packed = static_cast<std::uint32_t>(size.width & 0xFFFF) |
                             (static_cast<std::uint32_t>(size.height & 0xFFFF) << 16);
         graphwin_resized(window, packed);
+    }
+    void on_mouse(int window, const platform::MouseEvent& event) override {
+        mouse_button_event(window - kGraphicsFirstWindow + 1, event);
+    }
+    void on_timer(int window, int timer_id) override {
+        if (timer_id == kClickTimer) mouse_click_timer(window - kGraphicsFirstWindow + 1);
     }
     bool on_close_request(int window) override {
         graphwin_close(window - kGraphicsFirstWindow + 1);
@@ -712,4 +719,5 @@ void reset_graphics_windows() {
     g_word_budget = 1 << 24;
     set_graphics_target(nullptr);
     reset_draw_primitives();
+    reset_mouse_tracking();
 }
