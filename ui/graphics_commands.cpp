@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <strings.h>
 
@@ -17,6 +18,7 @@
 #include "ui/graphics_files.h"
 #include "ui/graphics_mouse.h"
 #include "ui/graphics_replay.h"
+#include "ui/graphics_sliders.h"
 #include "ui/graphics_text.h"
 #include "ui/graphics_window.h"
 #include "ui/window_table.h"
@@ -82,7 +84,36 @@ std::int32_t size_code(double size) {
     return static_cast<std::int32_t>(std::clamp(size, 0.0, 25.0) * 10 + 0.5);
 }
 
+// Routine names of the command language: one per graphics window (clicks) and one per slider.
+constexpr int kRoutineNameSize = 16;
+char g_mouse_routines[10][kRoutineNameSize] = {};
+char g_slider_routines[kSliderCount][kRoutineNameSize] = {};
+
+int store_routine_name(char* target, const char* name) {
+    if (std::strlen(name) > kRoutineNameSize - 1) {
+        return set_error_msg(kMsgRoutineNameTooLong, name, kRoutineNameSize - 1);
+    }
+    std::strcpy(target, name);
+    return 0;
+}
+
 }  // namespace
+
+int slider_moved(int index, int id, double value) {
+    if (index < 0 || index >= kSliderCount || g_slider_routines[index][0] == 0) return 0;
+    char line[96];
+    std::snprintf(line, sizeof line, "%s %d %12.5e", g_slider_routines[index], id, value);
+    return run_command_string(line, 0);
+}
+
+int mouse_dragged(double x0, double y0, double x1, double y1) {
+    const int n = graphics_current();
+    if (n < 1 || n > 9 || g_mouse_routines[n][0] == 0) return 0;
+    char line[128];
+    std::snprintf(line, sizeof line, "%s %12.5e %12.5e %12.5e %12.5e", g_mouse_routines[n], x0, y0,
+                  x1, y1);
+    return run_command_string(line, 0);
+}
 
 int run_graphics_window_text(int n) {
     return run_window_text(n, graphics_command_text(n));
@@ -126,6 +157,38 @@ int cmd_graphics_window() {
         case 65:
             if (test_state_flag(kFlagGraphicsDeviceReady)) graphwin_new_page(1);
             break;
+        case 52: {
+            const int n = graphwin_last_opened();
+            if (n < 1 || n > 9) break;
+            if (const int r = store_routine_name(g_mouse_routines[n], cell_text(0)); r != 0) return r;
+            graphwin_set_mouse_callback(g_mouse_routines[n][0] != 0 ? mouse_dragged : nullptr);
+            break;
+        }
+        case 53: {
+            char name[kRoutineNameSize];
+            if (const int r = store_routine_name(name, cell_text(4)); r != 0) return r;
+            const int index = slider_create(arg_int(1), arg_int(2), arg_int(0), cell_text(3),
+                                            slider_moved, arg_double(5), arg_double(6),
+                                            arg_double(7));
+            if (index < 0) return index;
+            std::strcpy(g_slider_routines[index], name);
+            break;
+        }
+        case 54: {
+            const int r = slider_set_range(arg_int(0), arg_int(1), arg_double(2), arg_double(3),
+                                           arg_double(4));
+            if (r != 0) return r;
+            break;
+        }
+        case 55: slider_layout(); break;
+        case 56: sliders_hide(); break;
+        case 57: {
+            double value = 0;
+            const int r = slider_get_value(arg_int(0), &value);
+            if (r != 0) return r;
+            set_double_result(value);
+            break;
+        }
         case 66: graphwin_close(arg_int(0)); break;
         case 67: {
             const int r = graphwin_open(arg_int(0), arg_int(3), arg_int(4), arg_int(1), arg_int(2));

@@ -5,6 +5,7 @@
 
 inline constexpr int kMsgGraphicsTextTooLong = -1130;
 inline constexpr int kMsgGraphicsArrays = -1131;
+inline constexpr int kMsgRoutineNameTooLong = -1136;
 
 int cmd_graphics_window(void);  // slot 4
 int cmd_output_file(void);      // slot 6
@@ -21,6 +22,12 @@ const char* graphics_command_text(int n);
 int run_graphics_window_text(int n);
 // Stores text as window n's command text: 0, or the refusal of a text over 495 characters.
 int set_graphics_command_text(int n, const char* text);
+
+// The routines a slider move and a click in a graphics window run: "%s %d %12.5e" of the
+// slider's routine name, its id and value; "%s %12.5e %12.5e %12.5e %12.5e" of the window's
+// routine name and the world points of the press and the release.
+int slider_moved(int index, int id, double value);
+int mouse_dragged(double x0, double y0, double x1, double y1);
 
 // Takes the pen sequence (setting 15) or the output pen width (setting 17) from the settings.
 void graphics_setting_changed(int setting_id);

@@ -10,6 +10,7 @@
 #include "ui/draw_primitives.h"
 #include "ui/graphics_mouse.h"
 #include "ui/graphics_replay.h"
+#include "ui/graphics_sliders.h"
 #include "ui/window_table.h"
 
 namespace {
@@ -25,6 +26,7 @@ bool g_replaying = false;
 bool g_deferred = false;
 bool g_clear_pending = false;
 bool g_full_latch = false;
+bool g_slider_running = false;
 int g_plotter_width = 0;
 int g_plotter_height = 0;
 int g_word_budget = 1 << 24;
@@ -242,6 +244,18 @@ void set_graphics_replaying(bool on) {
 bool graphics_deferred() {
     return g_deferred;
 }
+void set_graphics_deferred(bool on) {
+    g_deferred = on;
+}
+bool slider_routine_running() {
+    return g_slider_running;
+}
+void set_slider_routine_running(bool on) {
+    g_slider_running = on;
+}
+void set_graphwin_last_opened(int n) {
+    g_last_opened = n;
+}
 bool graphics_clear_pending() {
     return g_clear_pending;
 }
@@ -392,6 +406,10 @@ platform::DeviceContext* graphwin_select(int n) {
     graphics_apply_frames();
     reset_text_settings();
     set_state_flag(kFlagGraphicsDeviceReady);
+    if (g_slider_running && g.mark < 0) {
+        g_deferred = true;
+        g.repaint_mark = true;
+    }
     return graphics_target();
 }
 
@@ -485,6 +503,7 @@ void graphwin_close(int n) {
     const bool was_current = n == g_current;
     if (frame_shown(n)) {
         if (n <= 6 && shown_among(1, 6) <= 1) return;  // the last of 1..6 stays
+        sliders_remove();
         if (ui != nullptr) ui->show_window(w, false);
         if (was_current) {
             for (int i = 1; i <= 9; ++i) {
@@ -548,7 +567,13 @@ void graphwin_new_page(int clear_title) {
     gfx_set_color_cycle(nullptr);
     graphics_apply_frames();
     reset_text_settings();
-    if (!g_clear_pending && (!g_deferred || clear_title != 0)) graphwin_clear(graphics_target());
+    if (g_slider_running) {
+        g_deferred = true;
+        g->clear_mark = true;
+    }
+    if (!g_slider_running && !g_clear_pending && (!g_deferred || clear_title != 0)) {
+        graphwin_clear(graphics_target());
+    }
     if (clear_title != 0 && g_current != kGraphicsPaneRecord) {
         char* title = window_record(g_current + kGraphicsFirstWindow - 1).title;
         if (!test_state_flag(kFlagOutputHeldBack) && g->command_text[0] != 0) {
@@ -715,9 +740,11 @@ void reset_graphics_windows() {
     g_deferred = false;
     g_clear_pending = false;
     g_full_latch = false;
+    g_slider_running = false;
     g_plotter_width = g_plotter_height = 0;
     g_word_budget = 1 << 24;
     set_graphics_target(nullptr);
     reset_draw_primitives();
     reset_mouse_tracking();
+    reset_sliders();
 }

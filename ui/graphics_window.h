@@ -68,6 +68,10 @@ struct GraphicsWindow {
     std::int16_t zoom = 1000;
     std::int16_t zoom_centre_x = 5000, zoom_centre_y = 5000;
     char command_text[kGraphicsTextSize] = {};
+    // Marks left by drawing inside a slider routine: the window is cleared and/or repainted
+    // once when the routine returns.
+    bool clear_mark = false;
+    bool repaint_mark = false;
 
     bool has_list() const { return !words.empty(); }
     int capacity() const { return static_cast<int>(words.size()); }
@@ -102,6 +106,11 @@ void set_graphics_pen_colour(int c);
 bool graphics_replaying();
 void set_graphics_replaying(bool on);
 bool graphics_deferred();
+void set_graphics_deferred(bool on);
+// While a slider's routine runs, drawing is collected per window and repainted afterwards.
+bool slider_routine_running();
+void set_slider_routine_running(bool on);
+void set_graphwin_last_opened(int n);
 bool graphics_clear_pending();
 void set_graphics_clear_pending(bool on);
 
