@@ -97,9 +97,11 @@ int erase_or(int colour) {
     return graphics_erasing() ? 0 : colour;
 }
 
-std::vector<Point> to_pixels(std::span<const Point> surface) {
-    std::vector<Point> out;
-    out.reserve(surface.size() + 1);
+// Device points of a surface polyline, in a buffer reused from call to call (one thread), so
+// that drawing and replay allocate nothing once it has grown.
+std::vector<Point>& to_pixels(std::span<const Point> surface) {
+    static std::vector<Point> out;
+    out.clear();
     for (const Point& p : surface) out.push_back(surface_to_pixel(p.x, p.y));
     return out;
 }
@@ -376,7 +378,7 @@ void emit_device_polyline(DeviceContext& dc, std::span<const Point> surface) {
     const int colour = erase_or(g->pen_colour);
     const int fill = graphics_erasing() ? 0 : g->fill_colour;
     select_pen(dc, colour, g->line_style, fill);
-    std::vector<Point> px = to_pixels(surface);
+    std::vector<Point>& px = to_pixels(surface);
     if (fill != 0) {
         dc.polygon(px);
         return;

@@ -70,7 +70,8 @@ void display_list_replay(DeviceContext& dc, int mode) {
     const PlotSurface& s = plot_surface();
     const std::vector<std::uint16_t>& w = g->words;
     const int end = g->write;
-    std::vector<Point> points;
+    // Reused from replay to replay (one thread): a replay allocates nothing once it has grown.
+    static std::vector<Point> points;
     auto operands_fit = [&](int count) { return pos + 1 + count <= end; };
     auto read_points = [&](int at, int n) {
         points.clear();
