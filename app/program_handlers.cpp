@@ -44,6 +44,7 @@
 #include "trace/surface_probes.h"
 #include "ui/font_file.h"
 #include "ui/graphics_commands.h"
+#include "ui/graphics_files.h"
 #include "ui/grid_line_entry.h"
 #include "ui/menus.h"
 #include "ui/status_line.h"
@@ -76,6 +77,7 @@ void install_upward_hooks() {
         if (platform::UiBackend* ui = platform::current_ui()) ui->activate_window(window);
     };
     windows.copy_text_to_clipboard = copy_text_to_clipboard;
+    windows.copy_graphics_to_clipboard = graphwin_copy_to_clipboard;
     windows.print_text_window = print_text_window;
     windows.choose_fonts = choose_fonts;
     set_window_services(windows);

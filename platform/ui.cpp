@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/clock.h"
 
@@ -482,6 +483,10 @@ int UiBackend::capture_mouse(int window) {
 }
 void UiBackend::release_mouse() {
     mouse_capture_ = -1;
+}
+int UiBackend::set_clipboard_items(std::vector<ClipboardItem> items) {
+    clipboard_items_ = std::move(items);
+    return 0;
 }
 
 }  // namespace platform

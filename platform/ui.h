@@ -566,10 +566,19 @@ public:
     enum class Cursor { arrow, wait, cross };
     virtual void set_cursor(Cursor cursor) { cursor_ = cursor; }
     Cursor cursor() const { return cursor_; }
+    // Pictures on the clipboard: every item a MIME type and its bytes, put there together in
+    // place of what the clipboard held. 0, or kUiBadWindow when the clipboard cannot be had.
+    struct ClipboardItem {
+        std::string mime_type;
+        std::vector<std::uint8_t> bytes;
+    };
+    virtual int set_clipboard_items(std::vector<ClipboardItem> items);
+    const std::vector<ClipboardItem>& clipboard_items() const { return clipboard_items_; }
 
 private:
     int mouse_capture_ = -1;
     Cursor cursor_ = Cursor::arrow;
+    std::vector<ClipboardItem> clipboard_items_;
     MenuEntry* find_command_entry(int menu, int id);
     void notify_menu(int menu);
     std::map<int, std::vector<MenuEntry>> menus_;

@@ -33,6 +33,18 @@ void put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
     put16(b, v & 0xFFFF);
     put16(b, v >> 16);
 }
+void put32be(std::vector<std::uint8_t>& b, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+std::uint32_t crc32(const std::uint8_t* data, std::size_t n) {
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i) {
+        c ^= data[i];
+        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return c ^ 0xFFFFFFFFu;
+}
 
 const char* cell_text(int i) {
     const ArgCell* c = arg_cell(i);
@@ -146,10 +158,9 @@ int graphwin_write_dib(const std::string& file_name, int mode) {
     return write_file(file_name, bytes);
 }
 
-int graphwin_write_metafile(const std::string& file_name, int mode) {
+std::vector<std::uint8_t> graphwin_metafile_bytes(int mode) {
     GraphicsWindow* g = graphics_current_record();
-    if (g == nullptr || !g->has_list()) return set_error_msg(kMsgNoGraphicsWindow);
-    if (file_name.empty()) return set_error_msg(kMsgFileCannotBeMade, file_name.c_str());
+    if (g == nullptr || !g->has_list()) return {};
     const PlotSurface surface = plot_surface();
     int width = surface.cx / 2, height = surface.cy / 2;
     if (get_setting_flag(kSettingAlternateMode) != 0) std::swap(width, height);
@@ -167,16 +178,83 @@ int graphwin_write_metafile(const std::string& file_name, int mode) {
     g->width = own_width;
     g->height = own_height;
     graphics_apply_frames();
-    std::vector<std::uint8_t> bytes;
     if (mode == 2) {
         // The frame in 0.01 mm on the 96-dots-an-inch reference device.
         const int frame_x = (width + pen + 1) * 2540 / 96;
         const int frame_y = (height + pen + 1) * 2540 / 96;
-        bytes = device.emf_bytes(frame_x, frame_y, msg_text(-125));
-    } else {
-        bytes = device.wmf_bytes(mode == 1);
+        return device.emf_bytes(frame_x, frame_y, msg_text(-125));
     }
-    return write_file(file_name, bytes);
+    return device.wmf_bytes(mode == 1);
+}
+
+int graphwin_write_metafile(const std::string& file_name, int mode) {
+    const GraphicsWindow* g = graphics_current_record();
+    if (g == nullptr || !g->has_list()) return set_error_msg(kMsgNoGraphicsWindow);
+    if (file_name.empty()) return graphwin_copy_to_clipboard();
+    return write_file(file_name, graphwin_metafile_bytes(mode));
+}
+
+std::vector<std::uint8_t> png_file_bytes(const IndexedRaster& raster) {
+    std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto chunk = [&out](const char* type, const std::vector<std::uint8_t>& data) {
+        put32be(out, static_cast<std::uint32_t>(data.size()));
+        const std::size_t start = out.size();
+        out.insert(out.end(), type, type + 4);
+        out.insert(out.end(), data.begin(), data.end());
+        put32be(out, crc32(out.data() + start, out.size() - start));
+    };
+    const int w = raster.width(), h = raster.height();
+    std::vector<std::uint8_t> header;
+    put32be(header, static_cast<std::uint32_t>(w));
+    put32be(header, static_cast<std::uint32_t>(h));
+    header.insert(header.end(), {8, 3, 0, 0, 0});  // 8-bit indices, with a palette
+    chunk("IHDR", header);
+    std::vector<std::uint8_t> palette;
+    const int colours = std::min(graphics_colour_count(), 256);
+    for (int i = 0; i < colours; ++i) {
+        const platform::Colour c = graphics_colour(i);
+        palette.insert(palette.end(), {c.red, c.green, c.blue});
+    }
+    chunk("PLTE", palette);
+    // Rows with filter byte 0, in a zlib stream of stored (uncompressed) blocks.
+    std::vector<std::uint8_t> raw;
+    raw.reserve(static_cast<std::size_t>(w + 1) * static_cast<std::size_t>(h));
+    for (int y = 0; y < h; ++y) {
+        raw.push_back(0);
+        raw.insert(raw.end(), raster.row(y), raster.row(y) + w);
+    }
+    std::vector<std::uint8_t> z = {0x78, 0x01};
+    std::size_t at = 0;
+    do {
+        const std::size_t n = std::min<std::size_t>(raw.size() - at, 65535);
+        z.push_back(at + n == raw.size() ? 1 : 0);
+        put16(z, static_cast<std::uint32_t>(n));
+        put16(z, static_cast<std::uint32_t>(~n & 0xFFFF));
+        z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+                 raw.begin() + static_cast<std::ptrdiff_t>(at + n));
+        at += n;
+    } while (at < raw.size());
+    std::uint32_t a = 1, b = 0;
+    for (std::uint8_t v : raw) {
+        a = (a + v) % 65521;
+        b = (b + a) % 65521;
+    }
+    put32be(z, (b << 16) | a);
+    chunk("IDAT", z);
+    chunk("IEND", {});
+    return out;
+}
+
+int graphwin_copy_to_clipboard() {
+    const GraphicsWindow* g = graphics_current_record();
+    if (g == nullptr || !g->has_list()) return set_error_msg(kMsgNoGraphicsWindow);
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr) return set_error_msg(kMsgClipboardUnavailable);
+    std::vector<platform::UiBackend::ClipboardItem> items;
+    items.push_back({"image/emf", graphwin_metafile_bytes(2)});
+    items.push_back({"image/png", png_file_bytes(graphwin_capture())});
+    if (ui->set_clipboard_items(std::move(items)) != 0) return set_error_msg(kMsgClipboardUnavailable);
+    return 0;
 }
 
 int save_graphics_to_file(const std::string& file_name) {

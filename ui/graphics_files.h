@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/graphics_raster.h"
+#include "ui/text_print.h"
 
 inline constexpr int kMsgFileCannotBeMade = -7;
 inline constexpr int kMsgGraphicsNotWritten = -134;
@@ -26,6 +27,12 @@ std::vector<std::uint8_t> bitmap_file_bytes(const IndexedRaster& raster, bool rl
 int graphwin_write_dib(const std::string& file_name, int mode);
 // mode 0 a plain Windows metafile, 1 with the placeable header, 2 an enhanced metafile.
 int graphwin_write_metafile(const std::string& file_name, int mode);
+// The metafile's bytes (mode as above), and the picture as a PNG file (8-bit with a palette).
+std::vector<std::uint8_t> graphwin_metafile_bytes(int mode);
+std::vector<std::uint8_t> png_file_bytes(const IndexedRaster& raster);
+// The picture onto the clipboard, as an enhanced metafile and as PNG: 0 or -9998.
+int graphwin_copy_to_clipboard();
+
 // By extension: ".hgl", ".wmf" (placeable), ".bmp", ".rle", ".emf"; 0 or -9998.
 int save_graphics_to_file(const std::string& file_name);
 

@@ -6,12 +6,16 @@
 // keeps relative to the centre: (-5120, 3199) and (5119, -3200).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "runtime/messages.h"
 #include "tests/app/main_loop/loop_fixture.h"
+#include "tests/support/temp_tree.h"
 #include "ui/graphics_commands.h"
 #include "ui/graphics_window.h"
 #include "ui/window_table.h"
@@ -113,6 +117,42 @@ TEST_F(GraphicsCommands, ATextTooLongForTheWindowIsRefusedWhole) {
     const std::string longest(495, 'x');
     ASSERT_EQ(set_graphics_command_text(1, longest.c_str()), 0);
     EXPECT_EQ(std::string(graphics_command_text(1)), longest);
+}
+
+TEST_F(GraphicsCommands, CopyingPutsAMetafileAndAPngOnTheClipboard) {
+    type("pen 2");
+    type("move_to 0.25 0.25; draw_to 0.75 0.75");
+    type("copy_graphics");
+    const auto& items = ui().clipboard_items();
+    ASSERT_EQ(items.size(), 2u) << errors();
+    EXPECT_EQ(items[0].mime_type, "image/emf");
+    ASSERT_GT(items[0].bytes.size(), 88u);
+    EXPECT_EQ(items[0].bytes[40], ' ');  // the enhanced metafile's signature " EMF"
+    EXPECT_EQ(items[0].bytes[41], 'E');
+    EXPECT_EQ(items[1].mime_type, "image/png");
+    // The imaging library reads the PNG to the window's indices.
+    if (std::system("/usr/bin/python3 -c 'import PIL' > /dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "python3-pil is not installed";
+    }
+    tavo_test::TempTree tree;
+    const std::string png = (tree.base() / "p.png").string();
+    std::FILE* f = std::fopen(png.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(items[1].bytes.data(), 1, items[1].bytes.size(), f);
+    std::fclose(f);
+    const std::string raw = (tree.base() / "p.raw").string();
+    const std::string command = "/usr/bin/python3 -c \"from PIL import Image; im = Image.open('" +
+                                png + "'); open('" + raw + "', 'wb').write(im.tobytes()); "
+                                "print(im.mode, im.size[0], im.size[1])\" > '" +
+                                (tree.base() / "out.txt").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(tavo_test::read_file(tree.base() / "out.txt"), "P 640 480\n");
+    const std::string pixels = tavo_test::read_file(raw);
+    ASSERT_EQ(pixels.size(), 640u * 480u);
+    // Both ends of the line in pen 2: pixels (160, 359) and (479, 119).
+    EXPECT_EQ(pixels[359 * 640 + 160], 2);
+    EXPECT_EQ(pixels[119 * 640 + 479], 2);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 2), 320);
 }
 
 TEST_F(GraphicsCommands, ZoomTakesItsFactorAndCentre) {
