@@ -71,8 +71,11 @@ platform::LineStyle style_of(int s) {
     }
 }
 
+int g_print_pen = 0;
+
 int pen_width() {
-    return g_print_mode ? std::max(1, g_output_scale * 6 / 100) : 1;
+    if (!g_print_mode) return 1;
+    return std::max(1, g_print_pen > 0 ? g_print_pen : g_output_scale * 6 / 100);
 }
 
 // Selects pen and brush for drawing with the current window's attributes (colour 0 while a
@@ -305,6 +308,11 @@ void set_graphics_print_mode(bool on) {
     g_selected = {};
 }
 
+void set_graphics_print_pen(int width) {
+    g_print_pen = std::max(width, 0);
+    g_selected = {};
+}
+
 void clear_pending_points() {
     g_pending_count = 0;
 }
@@ -340,6 +348,7 @@ void reset_draw_primitives() {
     gfx_set_color_cycle(nullptr);
     g_output_scale = 100;
     g_print_mode = false;
+    g_print_pen = 0;
     g_force_clipped = false;
     g_target = nullptr;
     g_selected = {};

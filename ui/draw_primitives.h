@@ -90,6 +90,8 @@ void emit_viewport_box(platform::DeviceContext& dc);
 void forget_selected_pen();
 // Whether the output goes to a printer or metafile (pens scaled, last points repeated).
 void set_graphics_print_mode(bool on);
+// The pen width while printing (device units); 0 takes the metafile width from the output scale.
+void set_graphics_print_pen(int width);
 // The device context the current window draws into, or null.
 platform::DeviceContext* graphics_target();
 // Where drawing goes now: the replay's device while replaying, else the window's while drawing

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <memory>
 
 #include "platform/paths.h"
 #include "platform/text_file.h"
 #include "runtime/arg_cells.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
+#include "runtime/table_files.h"
 #include "runtime/table_messages.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_hpgl.h"
@@ -278,11 +280,49 @@ int save_graphics_to_file(const std::string& file_name) {
     return set_error_msg(kMsgGraphicsNotWritten, graphics_current(), file_name.c_str());
 }
 
+int print_graphics() {
+    GraphicsWindow* g = graphics_current_record();
+    if (g == nullptr || !g->has_list()) return set_error_msg(kMsgNoGraphicsWindow);
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr) return set_error_msg(kMsgDocumentCannotStart);
+    platform::PrintRequest request;
+    request.document = msg_text(-125);
+    request.pdf_file = platform::join_path(data_folder(), "print.pdf");
+    platform::DialogResult result = platform::DialogResult::failed;
+    std::unique_ptr<platform::PrintJob> job = ui->start_print(request, &result);
+    if (job == nullptr) {
+        return result == platform::DialogResult::cancelled ? 0 : set_error_msg(kMsgDocumentCannotStart);
+    }
+    // The picture fills the printable area; the pen width grows with its diagonal.
+    const platform::Size page = job->page_size();
+    const int own_width = g->width, own_height = g->height;
+    g->width = std::max(page.width, 1);
+    g->height = std::max(page.height, 1);
+    graphics_apply_frames();
+    const double diagonal = std::hypot(static_cast<double>(g->width), static_cast<double>(g->height));
+    set_graphics_print_pen(static_cast<int>(diagonal * get_setting_int(kSettingPenWidth, 0, 0) * 1e-5 + 0.5));
+    set_graphics_print_mode(true);
+    platform::DeviceContext& dc = job->page();
+    graphwin_clear(&dc);
+    display_list_replay(dc, 0);
+    set_graphics_print_mode(false);
+    set_graphics_print_pen(0);
+    g->width = own_width;
+    g->height = own_height;
+    graphics_apply_frames();
+    if (!job->finish()) return set_error_msg(kMsgGraphicsNotPrinted);
+    return 0;
+}
+
 int cmd_plot_graphics() {
     const int destination = arg_int(0);
     const std::string name = cell_text(1);
     if (graphics_current_record() == nullptr) return set_error_msg(kMsgNoGraphicsWindow);
-    if (destination != 1) return set_error_msg(kMsgGraphicsPrinting);
+    if (destination != 1) {
+        const int printed = print_graphics();
+        if (printed == 0) set_setting_int(kSettingPlotDestination, destination, 0, 0);
+        return printed;
+    }
     const int result = save_graphics_to_file(name);
     if (result == 0) {
         set_setting_int(kSettingPlotDestination, destination, 0, 0);

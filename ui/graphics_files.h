@@ -14,7 +14,7 @@ inline constexpr int kMsgFileCannotBeMade = -7;
 inline constexpr int kMsgGraphicsNotWritten = -134;
 inline constexpr int kMsgNoGraphicsWindow = -135;
 inline constexpr int kMsgGraphicsFileType = -1132;
-inline constexpr int kMsgGraphicsPrinting = -1133;
+inline constexpr int kMsgGraphicsNotPrinted = -145;
 
 // The current window's picture: its display list replayed into a raster of its size.
 IndexedRaster graphwin_capture();
@@ -35,6 +35,10 @@ int graphwin_copy_to_clipboard();
 
 // By extension: ".hgl", ".wmf" (placeable), ".bmp", ".rle", ".emf"; 0 or -9998.
 int save_graphics_to_file(const std::string& file_name);
+
+// Prints the current window on a page of the printer (a PDF file where there is none): 0 or
+// -9998; a cancelled print dialog gives 0 without a message.
+int print_graphics();
 
 // The plot command: destination 1 a file (by its extension); 0 the printer.
 int cmd_plot_graphics();

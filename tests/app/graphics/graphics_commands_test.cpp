@@ -155,6 +155,12 @@ TEST_F(GraphicsCommands, CopyingPutsAMetafileAndAPngOnTheClipboard) {
     EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 2), 320);
 }
 
+TEST_F(GraphicsCommands, PrintingWithoutAPrinterIsReported) {
+    type("viewport_box");
+    type("plot 0");
+    EXPECT_NE(errors().find("No printer is available"), std::string::npos) << errors();
+}
+
 TEST_F(GraphicsCommands, ZoomTakesItsFactorAndCentre) {
     type("graphics_zoom 2 0.5 0.5");
     EXPECT_EQ(graphics_record(1).zoom, 2000);

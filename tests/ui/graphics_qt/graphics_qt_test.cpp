@@ -6,10 +6,16 @@
 #include <QApplication>
 #include <QImage>
 #include <QWidget>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <string>
 
 #include "platform/qt/qt_backend.h"
+#include "runtime/table_files.h"
+#include "tests/support/temp_tree.h"
 #include "ui/draw_primitives.h"
+#include "ui/graphics_files.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_window.h"
 #include "ui/window_table.h"
@@ -106,6 +112,21 @@ TEST_F(GraphicsQt, PixelsAfterReplayEqualThoseDrawnDirectly) {
         }
     }
     EXPECT_GT(filled, 100);
+}
+
+TEST_F(GraphicsQt, PrintingWithoutAPrinterWritesOnePdfPage) {
+    tavo_test::TempTree tree;
+    ASSERT_EQ(read_root_folders(), 0);
+    gfx_set_color(2);
+    gfx_move_to(0.1, 0.1);
+    gfx_draw_to(0.9, 0.9);
+    ASSERT_EQ(print_graphics(), 0);
+    const std::string pdf = (tree.data() / "print.pdf").string();
+    ASSERT_TRUE(std::filesystem::exists(pdf));
+    const std::string info = (tree.base() / "info.txt").string();
+    ASSERT_EQ(std::system(("pdfinfo '" + pdf + "' > '" + info + "' 2>&1").c_str()), 0);
+    EXPECT_NE(tavo_test::read_file(info).find("Pages:           1"), std::string::npos)
+        << tavo_test::read_file(info);
 }
 
 }  // namespace
