@@ -24,6 +24,7 @@
 #include "runtime/table_files.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "ui/graphics_commands.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_window.h"
 #include "ui/menus.h"
@@ -348,6 +349,7 @@ bool main_loop_pass(bool wait) {
         // leaves the status field.
         textarea_mark_new_page();
         clear_status_text(platform::kWindowFrame);
+        clear_graphics_title_latch();
         run_pending_line();
     }
     if (compile_request().state != kCompileNone) run_compiler();

@@ -4,14 +4,17 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 #include "runtime/arg_cells.h"
+#include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "runtime/table_help.h"
 #include "runtime/text_output.h"
 #include "runtime/window_services.h"
 #include "ui/draw_primitives.h"
@@ -113,6 +116,36 @@ int mouse_dragged(double x0, double y0, double x1, double y1) {
     std::snprintf(line, sizeof line, "%s %12.5e %12.5e %12.5e %12.5e", g_mouse_routines[n], x0, y0,
                   x1, y1);
     return run_command_string(line, 0);
+}
+
+namespace {
+bool g_title_latch = false;
+}
+
+bool graphics_title_latch() {
+    return g_title_latch;
+}
+
+void clear_graphics_title_latch() {
+    g_title_latch = false;
+}
+
+void graphics_level_text(const char* text, const char* command) {
+    const int n = graphics_current();
+    if (n < 1 || n > 9 || text == nullptr || command == nullptr) return;
+    std::string stored = std::string(text) + " " + command;
+    if (const char* extra = ctable_find_text(94, 93); extra != nullptr && extra[0] != 0) {
+        const std::string joined = stored + "; " + extra;
+        if (joined.size() < 238) stored = joined;
+    }
+    if (set_graphics_command_text(n, stored.c_str()) != 0) {
+        show_error(-9998);
+        return;
+    }
+    if (const char* title = ctable_find_text(94, 91); title != nullptr && title[0] != 0) {
+        graphwin_set_title(title);
+        g_title_latch = true;
+    }
 }
 
 int run_graphics_window_text(int n) {
@@ -321,4 +354,5 @@ void install_graphics_commands() {
     set_handler(kSlotGraphicsZoom, cmd_graphics_zoom);
     set_handler(kSlotGraphicsWaitClick, cmd_graphics_wait_click);
     set_graphics_text_drawer(gfx_text);
+    set_level_graphics_text(graphics_level_text);
 }

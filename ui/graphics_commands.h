@@ -29,6 +29,15 @@ int set_graphics_command_text(int n, const char* text);
 int slider_moved(int index, int id, double value);
 int mouse_dragged(double x0, double y0, double x1, double y1);
 
+// A command level's text and rebuilt command become the current graphics window's redraw text,
+// with the help text under (94, 93) appended when both stay below 238 characters; the help text
+// under (94, 91) becomes the window's title (and sets the title latch).
+void graphics_level_text(const char* text, const char* command);
+// Whether a title was taken from the redraw text during the current command; the main loop
+// clears it before each command line.
+bool graphics_title_latch();
+void clear_graphics_title_latch();
+
 // Takes the pen sequence (setting 15) or the output pen width (setting 17) from the settings.
 void graphics_setting_changed(int setting_id);
 

@@ -8,6 +8,7 @@
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "ui/draw_primitives.h"
+#include "ui/graphics_commands.h"
 #include "ui/graphics_mouse.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_sliders.h"
@@ -576,7 +577,8 @@ void graphwin_new_page(int clear_title) {
     }
     if (clear_title != 0 && g_current != kGraphicsPaneRecord) {
         char* title = window_record(g_current + kGraphicsFirstWindow - 1).title;
-        if (!test_state_flag(kFlagOutputHeldBack) && g->command_text[0] != 0) {
+        if (!graphics_title_latch() && !test_state_flag(kFlagOutputHeldBack) &&
+            g->command_text[0] != 0) {
             g->command_text[0] = 0;
             title[0] = 0;
             refresh_caption(g_current);

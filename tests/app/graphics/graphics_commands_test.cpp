@@ -31,6 +31,7 @@ std::uint16_t w(int v) {
 class GraphicsCommands : public loop_test::Loop {
 protected:
     Words words() { return display_list_words(); }
+
 };
 
 TEST_F(GraphicsCommands, TheProgramStartsWithGraphicsWindowOneOpen) {
@@ -159,6 +160,18 @@ TEST_F(GraphicsCommands, PrintingWithoutAPrinterIsReported) {
     type("viewport_box");
     type("plot 0");
     EXPECT_NE(errors().find("No printer is available"), std::string::npos) << errors();
+}
+
+TEST_F(GraphicsCommands, ALevelsCommandBecomesTheRedrawText) {
+    // An interactive level hands its text and the command rebuilt from its cells.
+    graphics_level_text("new_page;", "viewport_box");
+    EXPECT_STREQ(graphics_command_text(1), "new_page; viewport_box");
+    type("graphwin_update 1");
+    EXPECT_EQ(words(), (Words{0x4000}));
+    // Too long for the window: refused and shown, the old text kept.
+    graphics_level_text(std::string(490, 'x').c_str(), "viewport_box");
+    EXPECT_NE(errors().find("longer than 495 characters"), std::string::npos) << errors();
+    EXPECT_STREQ(graphics_command_text(1), "new_page; viewport_box");
 }
 
 TEST_F(GraphicsCommands, ZoomTakesItsFactorAndCentre) {
