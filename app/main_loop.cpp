@@ -296,6 +296,8 @@ void main_loop_start() {
         update_menu_states(0);
         // Graphics window 1 is there from the start, so drawing needs no open first.
         graphwin_open(1, 0, 0, 0, 0);
+        // Picks on the interactive window's pane are points of its drawing.
+        set_pick_mapper(graphics_pane_to_world);
         ui->listen_for_text(platform::join_path(data_folder(), kExternalTextSocket),
                             print_external_text);
     }

@@ -198,6 +198,31 @@ public:
 
 GraphicsFrameHandler g_frame_handler;
 
+constexpr int kPaneWords = 10000;  // 20000 bytes
+
+// The graphics-with-text window: its surface is the drawing pane.
+class PaneHandler : public platform::WindowHandler {
+public:
+    void (*pick)(std::uint32_t point) = nullptr;
+    void on_paint(int window, platform::DeviceContext& dc) override { graphwin_paint(window, dc); }
+    void on_size(int, platform::Size size) override {
+        GraphicsWindow& g = g_records[kGraphicsPaneRecord];
+        g.width = size.width;
+        g.height = size.height;
+        if (g_current == kGraphicsPaneRecord) graphics_apply_frames();
+    }
+    void on_mouse(int, const platform::MouseEvent& e) override {
+        if (pick == nullptr || e.action != platform::MouseAction::press ||
+            e.button != platform::MouseButton::left) {
+            return;
+        }
+        pick(static_cast<std::uint32_t>(e.position.x & 0xFFFF) |
+             (static_cast<std::uint32_t>(e.position.y & 0xFFFF) << 16));
+    }
+};
+
+PaneHandler g_pane_handler;
+
 void refresh_caption(int record) {
     platform::UiBackend* ui = ui_or_null();
     const int w = record + kGraphicsFirstWindow - 1;
@@ -729,6 +754,36 @@ void graphwin_get_size(int* w, int* h) {
 
 void graphwin_set_mouse_callback(int (*fn)(double, double, double, double)) {
     if (g_last_opened >= 1 && g_last_opened <= 9) g_records[g_last_opened].mouse_callback = fn;
+}
+
+int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return -1;
+    g_pane_handler.pick = pick;
+    constexpr int w = platform::kWindowGraphicsText;
+    if (!ui->window_exists(w)) {
+        if (ui->create_window(w, " ", &g_pane_handler) != 0) return -1;
+        ui->show_window(w, false);
+    }
+    GraphicsWindow& g = g_records[kGraphicsPaneRecord];
+    platform::Size size{400, 300};
+    if (platform::DeviceContext* dc = ui->device_context(w)) size = dc->size();
+    if (!g.has_list()) {
+        graphwin_init_record(kGraphicsPaneRecord, size.width, size.height);
+        try {
+            g.words.assign(kPaneWords, 0);
+        } catch (const std::bad_alloc&) {
+            return kMsgGraphicsNoMemory;
+        }
+    }
+    return 0;
+}
+
+void graphics_pane_to_world(int px, int py, double* x, double* y) {
+    const int old = g_current;
+    graphwin_select(kGraphicsPaneRecord);
+    gfx_device_to_world(px, py, x, y);
+    graphwin_select(old);
 }
 
 void reset_graphics_windows() {

@@ -167,5 +167,12 @@ platform::DeviceContext* graphics_device_context(int n);
 // The frames of windows 7..15 with their paint, size and close handling; created on first open.
 int create_graphics_frame(int window);
 
+// The graphics-with-text window (16): its drawing pane is record 10 with a display list of
+// 10000 words; a left press on the pane goes to pick with the client point packed as low and
+// high 16 bits. 0, -10 without memory, -1 without a user interface.
+int create_graphics_text_window(void (*pick)(std::uint32_t point));
+// A point of window 16's pane in the world coordinates of its drawing.
+void graphics_pane_to_world(int px, int py, double* x, double* y);
+
 // Back to the state at program start: no lists, no current window (tests, shut-down).
 void reset_graphics_windows();

@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "app/toolbar.h"
 #include "runtime/messages.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "tests/support/temp_tree.h"
+#include "ui/draw_primitives.h"
 #include "ui/graphics_commands.h"
 #include "ui/graphics_window.h"
 #include "ui/window_table.h"
@@ -172,6 +174,42 @@ TEST_F(GraphicsCommands, ALevelsCommandBecomesTheRedrawText) {
     graphics_level_text(std::string(490, 'x').c_str(), "viewport_box");
     EXPECT_NE(errors().find("longer than 495 characters"), std::string::npos) << errors();
     EXPECT_STREQ(graphics_command_text(1), "new_page; viewport_box");
+}
+
+double g_pick_x = 0, g_pick_y = 0;
+int record_pick(GridEvent& e) {
+    g_pick_x = e.pick_x;
+    g_pick_y = e.pick_y;
+    return 0;
+}
+
+TEST_F(GraphicsCommands, TheInteractiveWindowsPaneDrawsAndPicksInWorldCoordinates) {
+    // The window is made when an interactive window first opens.
+    EXPECT_FALSE(ui().window_exists(platform::kWindowGraphicsText));
+    start_interactive_window("Pick", 1, record_pick, nullptr);
+    EXPECT_TRUE(ui().window_visible(platform::kWindowGraphicsText));
+    graphwin_select(kGraphicsPaneRecord);
+    FrameSpec world{0, 10, 0, 10, 0};
+    gfx_frame(1, 2, &world);
+    gfx_move_to(2.5, 2.5);
+    gfx_draw_to(7.5, 7.5);
+    flush_pending_polyline();
+    // The pane keeps its own list; window 1's is untouched.
+    EXPECT_EQ(words(), (Words{0x4802, w(-5120), 3199, 5119, w(-3200)}));
+    graphwin_select(1);
+    EXPECT_EQ(words(), Words{});
+    // A left press on the pane is a pick at the world point under it: the middle of the
+    // 640 x 480 pane is (5, 5).
+    platform::MouseEvent press;
+    press.action = platform::MouseAction::press;
+    press.button = platform::MouseButton::left;
+    press.position = {320, 240};
+    ui().post_mouse(platform::kWindowGraphicsText, press);
+    while (ui().process_one_event(false)) {
+    }
+    EXPECT_NEAR(g_pick_x, 5, 0.02);
+    EXPECT_NEAR(g_pick_y, 5, 0.03);
+    end_interactive_window();
 }
 
 TEST_F(GraphicsCommands, ZoomTakesItsFactorAndCentre) {
