@@ -66,8 +66,7 @@ int write_file(const std::string& name, const std::vector<std::uint8_t>& bytes) 
     return 0;
 }
 
-// Runs of one index, at most 255 long, then the end of the row; the end of the picture after
-// the last row.
+// Runs of one index, at most 255 long.
 void encode_rle8_row(std::vector<std::uint8_t>& out, const std::uint8_t* row, int width) {
     int x = 0;
     while (x < width) {
@@ -77,8 +76,6 @@ void encode_rle8_row(std::vector<std::uint8_t>& out, const std::uint8_t* row, in
         out.push_back(row[x]);
         x += run;
     }
-    out.push_back(0);
-    out.push_back(0);
 }
 
 std::string lower_extension(const std::string& name) {
@@ -106,10 +103,13 @@ std::vector<std::uint8_t> bitmap_file_bytes(const IndexedRaster& raster, bool rl
     const int stride = (w + 3) / 4 * 4;
     std::vector<std::uint8_t> bits;
     if (rle) {
-        for (int y = h - 1; y >= 0; --y) encode_rle8_row(bits, raster.row(y), w);
-        if (!bits.empty()) bits.resize(bits.size() - 2);  // the last row ends the picture
-        bits.push_back(0);
-        bits.push_back(1);
+        // Every row but the last ends with an end of line; the last ends the picture.
+        for (int y = h - 1; y >= 0; --y) {
+            encode_rle8_row(bits, raster.row(y), w);
+            bits.push_back(0);
+            bits.push_back(y > 0 ? 0 : 1);
+        }
+        if (h == 0) bits.insert(bits.end(), {0, 1});
     } else {
         bits.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h), 0);
         for (int y = 0; y < h; ++y) {

@@ -46,7 +46,7 @@ int round_half_away(double v) {
 }
 
 void set_range(Slider& s, int fixed_scale, double a, double b, double v) {
-    if (!std::isfinite(a) || !std::isfinite(b)) a = 0, b = 1;
+    if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(b - a)) a = 0, b = 1;
     if (!std::isfinite(v)) v = a;
     if (a > b) std::swap(a, b);
     s.scale = 1;
@@ -58,7 +58,8 @@ void set_range(Slider& s, int fixed_scale, double a, double b, double v) {
             a *= 10, b *= 10, v *= 10, r *= 10, m *= 10, s.scale *= 10;
             ++s.decimals;
         }
-        while (r > 65000) {
+        // A range too wide for a double (an overflowed difference) stops after 30 tenths.
+        while (r > 65000 && s.decimals > -30) {
             a *= 0.1, b *= 0.1, v *= 0.1, r *= 0.1, m *= 0.1, s.scale *= 0.1;
             --s.decimals;
         }

@@ -62,6 +62,7 @@ void set_surface_from_aspect(double r) {
 }
 
 int clamp_surface(double v, int centre) {
+    if (std::isnan(v)) return centre;  // a point of no place is drawn at the centre, not crashed on
     if (v < 0) v -= 1;
     const double lo = centre - 32750.0;
     const double hi = centre + 32750.0;

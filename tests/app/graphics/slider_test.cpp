@@ -57,6 +57,8 @@ TEST_F(Sliders, RangesGetScalesOfTenAndTheirDecimals) {
         {2, 2, 2, 1, 1, 1, 0, "2"},          // one step at least
         {5, -5, 7, 1, 1, 10, 10, "5"},      // ends exchanged, value clamped
         {-0.5, 0.5, 0.123, 0, 1000, 1000, 623, "0.123"},
+        // A range wider than a double can hold is taken as 0..1.
+        {-1e308, 1e308, 0, 0, 1000, 1000, 0, "0.000"},
     };
     int id = 1;
     for (const Case& c : cases) {

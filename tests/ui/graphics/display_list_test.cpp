@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -68,6 +69,9 @@ TEST_F(Graphics, PrimitivesRecordTheseWords) {
         {"a line leaving the box is stored cut", [] { line(0.5, 0.5, 2.0, 0.5); },
          {0x4802, 0, 0, 10238, 0}},
         {"a line wholly outside is dropped", [] { line(2, 2, 3, 3); }, {}},
+        {"a point of no place is drawn at the centre",
+         [] { line(std::nan(""), std::nan(""), 0.75, 0.75); },
+         {0x4802, 0, 0, 5119, w(-3200)}},
         {"line style 7 is style 2", [] { gfx_set_line_style(7); }, {0x6002}},
         {"an unchanged style is not recorded", [] { gfx_set_line_style(5); }, {}},
         {"fill colour 17 wraps to 2 of 15 drawing colours", [] { gfx_set_fill_color(17); },
