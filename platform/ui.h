@@ -563,6 +563,10 @@ public:
     virtual int capture_mouse(int window);
     virtual void release_mouse();
     int mouse_capture() const { return mouse_capture_; }
+    // Waits for and handles one event while a command waits for a click; false when none can
+    // come. A backend without a pointer handles only what is already queued and never takes
+    // typed lines here, so nothing typed is lost to the wait.
+    virtual bool wait_for_pointer_event() { return process_one_event(true); }
     enum class Cursor { arrow, wait, cross };
     virtual void set_cursor(Cursor cursor) { cursor_ = cursor; }
     Cursor cursor() const { return cursor_; }

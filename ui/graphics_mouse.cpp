@@ -160,8 +160,8 @@ int cmd_graphics_wait_click() {
     ui->set_cursor(platform::UiBackend::Cursor::cross);
     g.waiting = true;
     g.wait_released = false;
-    // The loop ends after the release, or when no event can come any more (input ended).
-    while (!g.wait_released && ui->process_one_event(true)) {
+    // The loop ends after the release, or when no click can come any more.
+    while (!g.wait_released && ui->wait_for_pointer_event()) {
     }
     g.waiting = false;
     ui->release_mouse();

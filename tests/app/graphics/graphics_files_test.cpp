@@ -229,6 +229,11 @@ TEST_F(GraphicsFiles, MetafilesAreReadableByOtherTools) {
     }
 }
 
+TEST_F(GraphicsFiles, WaitingForAClickInTheConsoleLosesNoLaterLine) {
+    const std::string shown = run(picture() + "wait_click\nplot 1 \"" + file("after.bmp") + "\"\n");
+    EXPECT_TRUE(fs::exists(file("after.bmp"))) << shown;
+}
+
 TEST_F(GraphicsFiles, UnknownKindsAndUnwritableFilesAreRefused) {
     const std::string shown =
         run(picture() + "plot 1 \"" + file("p.xyz") + "\"\nplot 1 \"" + file("none/p.bmp") +

@@ -148,7 +148,7 @@ TEST_F(Mouse, WaitingForAClickCentresTheViewOnIt) {
     EXPECT_EQ(window1().zoom_centre_x, 7500);
     EXPECT_EQ(window1().zoom_centre_y, 7500);
     EXPECT_EQ(ui().mouse_capture(), -1);
-    // Without any click to come, the wait ends when the input has ended.
+    // Without any click to come, the console's wait ends at once.
     type("wait_click");
     EXPECT_EQ(ui().mouse_capture(), -1);
 }
