@@ -1,5 +1,6 @@
 #include "ui/graphics_hpgl.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -207,6 +208,24 @@ void hpgl_dots(std::span<const Point> surface) {
 
 void hpgl_raw(const char* text) {
     command(text);
+}
+
+void gfx_hpgl_string() {
+    const char* text = formatted_output_buffer();
+    if (graphics_current_record() == nullptr || text == nullptr || text[0] == 0) return;
+    flush_pending_polyline();
+    const std::size_t length = std::min<std::size_t>(std::strlen(text), 4092);
+    const int n = static_cast<int>(length / 2 + 1);
+    if (display_list_grow(n + 1) != 0) return;
+    display_list_put(static_cast<std::uint16_t>(kDlRawHpgl | n));
+    for (int i = 0; i < n; ++i) {
+        const std::size_t a = 2 * static_cast<std::size_t>(i);
+        const auto lo = static_cast<std::uint8_t>(a < length ? text[a] : 0);
+        const auto hi = static_cast<std::uint8_t>(a + 1 < length ? text[a + 1] : 0);
+        display_list_put(static_cast<std::uint16_t>(lo | (hi << 8)));
+    }
+    display_list_end();
+    update_graphics_flags();
 }
 
 int graphwin_write_hpgl(const std::string& file_name, int x1, int x2, int y1, int y2) {

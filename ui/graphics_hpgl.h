@@ -22,6 +22,10 @@ void hpgl_raw(const char* text);
 // The device the replay draws on while HPGL output runs (polylines and strokes).
 platform::DeviceContext& hpgl_device();
 
+// Records the formatted-output buffer as raw HPGL: written unchanged to HPGL files, ignored by
+// every other device.
+void gfx_hpgl_string();
+
 // Writes the current window as an HPGL file; x2 = 0 takes the default plot area. 0, -10
 // without a window, -9998 with the error text set when the file cannot be made or written.
 int graphwin_write_hpgl(const std::string& file_name, int x1, int x2, int y1, int y2);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "tests/support/built_tables.h"
 #include "tests/support/temp_tree.h"
@@ -359,6 +360,21 @@ TEST_F(Graphics, HpglPensAndLineTypes) {
     std::erase(text, '\n');  // lines wrap after 62 characters
     // Colour 6 is pen 6, 12 is pen 6, 7 is pen 1; styles 1..4, 0 are LT2, LT1, LT4, LT7, LT.
     EXPECT_NE(text.find("SP6;SP6;SP1;LT2;LT1;LT4;LT7;LT;"), std::string::npos) << text;
+}
+
+TEST_F(Graphics, RawHpglReachesOnlyHpglFiles) {
+    gfx_printf("PW0.5");  // no text drawer here: the text stays in the buffer
+    gfx_hpgl_string();
+    EXPECT_EQ(display_list_words(), (Words{0x5003, 'P' | 'W' << 8, '0' | '.' << 8, '5'}));
+    auto& surface = dc(7);
+    surface.clear_records();
+    display_list_replay(surface, 0);
+    EXPECT_TRUE(surface.records().empty());
+    tavo_test::TempTree tree;
+    const std::string name = (tree.base() / "raw.hgl").string();
+    ASSERT_EQ(graphwin_write_hpgl(name, 0, 0, 0, 0), 0);
+    EXPECT_NE(tavo_test::read_file(name).find(";PW0.5;"), std::string::npos)
+        << tavo_test::read_file(name);
 }
 
 TEST_F(Graphics, RewindErasesWhatFollowedTheMark) {
