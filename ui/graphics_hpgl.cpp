@@ -30,8 +30,13 @@ struct HpglOutput {
     std::size_t used = 0;
     int line = 0;
     char mnemonic[3] = {};
+    int width = 0;
     int height = 0;
     bool hpgl2 = false;
+    // The plotter's text state, written again only when it changes.
+    int run = 2, rise = 2;  // no direction written yet
+    double size_w = -1, size_h = -1;
+    double extra = -100;
 } g;
 
 void put_text(const char* text) {
@@ -210,6 +215,63 @@ void hpgl_raw(const char* text) {
     command(text);
 }
 
+bool hpgl_plotter_text(std::string_view text, int angle, int slant) {
+    if (!g.active || slant != 0) return false;
+    if (angle != 0 && angle != 90 && angle != -90 && angle != 180 && angle != -180) return false;
+    return text.find('@') == std::string_view::npos && text.find('\x0b') == std::string_view::npos;
+}
+
+void hpgl_label(double sx, double sy, std::string_view text, int angle, double char_width,
+                double char_height, double pitch) {
+    if (!g.active || text.empty() || g.width <= 0 || g.height <= 0) return;
+    const DeviceMapping& m = device_mapping();
+    auto plotter_x = [&](double v) { return static_cast<double>((static_cast<std::int64_t>(v) * m.scale_x) >> 15); };
+    auto plotter_y = [&](double v) { return static_cast<double>((static_cast<std::int64_t>(v) * m.scale_y) >> 15); };
+    char buffer[64];
+    const int run = angle == 0 ? 1 : angle == 90 ? 0 : angle == -90 ? 0 : -1;
+    const int rise = angle == 90 ? -1 : angle == -90 ? 1 : 0;
+    if (run != g.run || rise != g.rise) {
+        std::snprintf(buffer, sizeof buffer, "DI%d,%d", run, rise);
+        command(buffer);
+        g.run = run;
+        g.rise = rise;
+    }
+    // Sizes across and up the text, in plotter units, as per cent of the plot area.
+    const bool across_x = angle == 0 || angle == 180 || angle == -180;
+    const double w = across_x ? plotter_x(char_width) : plotter_y(char_width);
+    const double h = across_x ? plotter_y(char_height) : plotter_x(char_height);
+    if (w <= 0 || h <= 0) return;
+    const double size_w = std::round(w * 100 / (across_x ? g.width : g.height) * 100) / 100;
+    const double size_h = std::round(h * 100 / (across_x ? g.height : g.width) * 100) / 100;
+    if (size_w != g.size_w || size_h != g.size_h) {
+        std::snprintf(buffer, sizeof buffer, "SR%.2f,%.2f", size_w, size_h);
+        command(buffer);
+        g.size_w = size_w;
+        g.size_h = size_h;
+    }
+    double extra = ((across_x ? plotter_x(pitch) : plotter_y(pitch)) * 0.66667) / w - 1;
+    if (std::fabs(extra) < 0.01) extra = 0;
+    extra = std::round(extra * 100) / 100;
+    if (extra != g.extra) {
+        std::snprintf(buffer, sizeof buffer, "ES%.2f", extra);
+        command(buffer);
+        g.extra = extra;
+    }
+    const Point start = plotter_point(surface_to_pixel(static_cast<int>(std::lround(sx)),
+                                                       static_cast<int>(std::lround(sy))));
+    std::snprintf(buffer, sizeof buffer, "PU%d,%d", start.x, start.y);
+    if (g.line + static_cast<int>(std::strlen(buffer) + text.size()) + 4 > 80) {
+        put_text("\n");
+        g.line = 0;
+    }
+    command(buffer);
+    hpgl_write("LB", 1);
+    for (char c : text) hpgl_put_byte(c);
+    hpgl_put_byte('\x03');
+    g.line += static_cast<int>(text.size()) + 1;
+    hpgl_write("", 3);
+}
+
 void gfx_hpgl_string() {
     const char* text = formatted_output_buffer();
     if (graphics_current_record() == nullptr || text == nullptr || text[0] == 0) return;
@@ -255,6 +317,7 @@ int graphwin_write_hpgl(const std::string& file_name, int x1, int x2, int y1, in
     g = HpglOutput{};
     g.active = true;
     g.file = &file;
+    g.width = x2 - x1;
     g.height = y2 - y1;
     g.hpgl2 = get_setting_flag(kSettingHpgl2) != 0;
 

@@ -10,6 +10,7 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "ui/draw_primitives.h"
+#include "ui/graphics_hpgl.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_window.h"
 #include "ui/stroke_font.h"
@@ -261,6 +262,12 @@ void emit_device_marker(DeviceContext& dc, int type, int size_code, Point p) {
 void gfx_draw_string(DeviceContext& dc, double x, double y, std::string_view text) {
     const TextGeometry& t = g_geometry;
     const TextSettings& s = text_settings();
+    if (hpgl_plotter_text(text, s.angle, s.slant)) {
+        // The plotter letters the line itself: a cell 6 units wide and 13 high.
+        const double unit_x = std::hypot(t.xu_x, t.xu_y), unit_y = std::hypot(t.yu_x, t.yu_y);
+        hpgl_label(x, y, text, s.angle, 6 * unit_x, 13 * unit_y, s.pitch * unit_x);
+        return;
+    }
     double cx = x, cy = y;
     int bars = 0;
     double bar_x = 0, bar_y = 0;

@@ -25,6 +25,7 @@
 #include "ui/graphics_hpgl.h"
 #include "ui/graphics_raster.h"
 #include "ui/graphics_replay.h"
+#include "ui/graphics_text.h"
 #include "ui/graphics_window.h"
 #include "ui/window_table.h"
 
@@ -375,6 +376,28 @@ TEST_F(Graphics, RawHpglReachesOnlyHpglFiles) {
     ASSERT_EQ(graphwin_write_hpgl(name, 0, 0, 0, 0), 0);
     EXPECT_NE(tavo_test::read_file(name).find(";PW0.5;"), std::string::npos)
         << tavo_test::read_file(name);
+}
+
+TEST_F(Graphics, UprightTextsBecomePlotterLabels) {
+    set_graphics_text_drawer(gfx_text);
+    gfx_move_to(0.5, 0.5);
+    gfx_printf("AB");
+    gfx_move_to(0.2, 0.2);
+    gfx_set_text_slant(0, 20);
+    gfx_printf("CD");  // slanted: drawn as strokes (none here, the font is not loaded)
+    set_graphics_text_drawer(nullptr);
+    tavo_test::TempTree tree;
+    const std::string name = (tree.base() / "label.hgl").string();
+    ASSERT_EQ(graphwin_write_hpgl(name, 0, 0, 0, 0), 0);
+    std::string text = tavo_test::read_file(name);
+    std::erase(text, '\n');
+    // Size 10 on the whole viewport: 32 surface units a character unit, 16000 / 32768 plotter
+    // units a surface unit. The cell is 6 x 13 units: 93 x 203 plotter units, 0.93 % of 10000
+    // and 3.25 % of 6250; the pitch of 10 units is 156 plotter units: 156 x 2/3 / 93 - 1 = 0.12.
+    // The start (10240, 6400) is plotter (5000, 6250 - 3125).
+    EXPECT_NE(text.find("DI1,0;SR0.93,3.25;ES0.12;PU5000,3125;LBAB\x03;"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("LBCD"), std::string::npos) << text;
 }
 
 TEST_F(Graphics, RewindErasesWhatFollowedTheMark) {
