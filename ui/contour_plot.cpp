@@ -180,7 +180,8 @@ void draw_chain(const std::vector<XY>& pts, int level_index, bool styles) {
         const XY b0 = bspline_at(&pts[0], 0), b01 = bspline_at(&pts[0], 0.1);
         const XY first_chord{pts[1].x - pts[0].x, pts[1].y - pts[0].y};
         hermite(pts[0], first_chord, b0, {10 * (b01.x - b0.x), 10 * (b01.y - b0.y)});
-        for (std::size_t s = 0; s + 3 < n; ++s) draw_piece(pts[s], pts[s + 1], pts[s + 2], pts[s + 3], true);
+        for (std::size_t s = 0; s + 3 < n; ++s)
+            draw_piece(pts[s], pts[s + 1], pts[s + 2], pts[s + 3], true);
         const XY* last = &pts[n - 4];
         const XY e1 = bspline_at(last, 1), e09 = bspline_at(last, 0.9);
         const XY last_chord{pts[n - 1].x - pts[n - 2].x, pts[n - 1].y - pts[n - 2].y};
@@ -206,7 +207,8 @@ void link_level(std::vector<Segment>& segs, int level_index, bool styles) {
     }
     std::vector<XY> chain;
     for (;;) {
-        auto first = std::find_if(segs.begin(), segs.end(), [](const Segment& s) { return !s.used; });
+        auto first =
+            std::find_if(segs.begin(), segs.end(), [](const Segment& s) { return !s.used; });
         if (first == segs.end()) break;
         first->used = true;
         chain = {{first->x0, first->y0}, {first->x1, first->y1}};
@@ -322,8 +324,9 @@ int contour_plot(const double* const* table, int nx, int ny, const ContourOption
         return kMsgNoMemory;
     }
     for (int k = 0; k < count; ++k) {
-        levels[static_cast<std::size_t>(k)] =
-            o.levels != nullptr ? o.levels[k] : count == 1 ? high : high - k * (high - low) / (count - 1);
+        levels[static_cast<std::size_t>(k)] = o.levels != nullptr ? o.levels[k]
+                                              : count == 1        ? high
+                                                           : high - k * (high - low) / (count - 1);
     }
 
     Tracer tracer(step, tolerance);

@@ -7,13 +7,13 @@ inline constexpr int kMsgContourTableSmall = -1135;
 inline constexpr double kContourMissing = 1e20;  // values this large in magnitude are missing
 
 struct ContourOptions {
-    int level_count = 10;     // 0 or less: 10
-    double low = 0;           // range of computed levels (equal: the table's own range)
+    int level_count = 10;  // 0 or less: 10
+    double low = 0;        // range of computed levels (equal: the table's own range)
     double high = 0;
     bool logarithmic = false;  // levels and values in decibels (10 log10)
     bool styles = false;       // each level its own line style
     bool legend = false;
-    int title_message = 0;     // legend title message number (0: none)
+    int title_message = 0;           // legend title message number (0: none)
     const double* levels = nullptr;  // given levels (level_count of them), or computed
 };
 

@@ -16,10 +16,9 @@ namespace {
 
 // Colour 0 is the background; the drawing colours follow.
 const std::vector<Colour> kDefaultColours = {
-    {0, 0, 0},       {255, 255, 255}, {255, 0, 0},     {0, 255, 0},   {0, 0, 255},
-    {0, 255, 255},   {255, 0, 255},   {255, 255, 0},   {128, 128, 128}, {128, 0, 0},
-    {0, 128, 0},     {0, 0, 128},     {0, 128, 128},   {128, 0, 128}, {128, 128, 0},
-    {192, 192, 192},
+    {0, 0, 0},     {255, 255, 255}, {255, 0, 0},     {0, 255, 0},     {0, 0, 255}, {0, 255, 255},
+    {255, 0, 255}, {255, 255, 0},   {128, 128, 128}, {128, 0, 0},     {0, 128, 0}, {0, 0, 128},
+    {0, 128, 128}, {128, 0, 128},   {128, 128, 0},   {192, 192, 192},
 };
 
 std::vector<Colour> g_colours = kDefaultColours;
@@ -63,11 +62,16 @@ bool isotropic(const GraphicsWindow& g) {
 
 platform::LineStyle style_of(int s) {
     switch (s) {
-        case 1: return platform::LineStyle::dash;
-        case 2: return platform::LineStyle::dot;
-        case 3: return platform::LineStyle::dash_dot;
-        case 4: return platform::LineStyle::dash_dot_dot;
-        default: return platform::LineStyle::solid;
+        case 1:
+            return platform::LineStyle::dash;
+        case 2:
+            return platform::LineStyle::dot;
+        case 3:
+            return platform::LineStyle::dash_dot;
+        case 4:
+            return platform::LineStyle::dash_dot_dot;
+        default:
+            return platform::LineStyle::solid;
     }
 }
 
@@ -213,7 +217,7 @@ void marker_units(const GraphicsWindow& g, int code, double* ux, double* uy) {
         y = std::copysign(m, y);
     } else if (g.width > 0 && g.height > 0) {
         const PlotSurface& s = plot_surface();
-        const double px = std::fabs(x) * g.width / s.width;   // pixels per unit across
+        const double px = std::fabs(x) * g.width / s.width;    // pixels per unit across
         const double py = std::fabs(y) * g.height / s.height;  // and down
         if (px > py && px > 0) x *= py / px;
         if (py > px && py > 0) y *= px / py;
@@ -461,7 +465,8 @@ void gfx_move_to(double x, double y) {
 }
 
 void gfx_move_rel(double dx, double dy) {
-    if (GraphicsWindow* g = graphics_current_record()) gfx_move_to(g->current_x + dx, g->current_y + dy);
+    if (GraphicsWindow* g = graphics_current_record())
+        gfx_move_to(g->current_x + dx, g->current_y + dy);
 }
 
 void gfx_draw_to(double x, double y) {
@@ -474,7 +479,8 @@ void gfx_draw_to(double x, double y) {
 }
 
 void gfx_draw_rel(double dx, double dy) {
-    if (GraphicsWindow* g = graphics_current_record()) gfx_draw_to(g->current_x + dx, g->current_y + dy);
+    if (GraphicsWindow* g = graphics_current_record())
+        gfx_draw_to(g->current_x + dx, g->current_y + dy);
 }
 
 void gfx_get_position(double* x, double* y) {
@@ -544,8 +550,8 @@ void gfx_polymarker(const double* x, const double* y, int n, int type, double si
         return;
     }
     flush_pending_polyline();
-    int code = std::isfinite(size) ? static_cast<int>(std::lround(std::clamp(size * 10, 0.0, 255.0)))
-                                   : 0;
+    int code =
+        std::isfinite(size) ? static_cast<int>(std::lround(std::clamp(size * 10, 0.0, 255.0))) : 0;
     if (code == 0) code = 10;
     const int t = type & 0x7F;
     const DeviceMapping& m = device_mapping();
@@ -561,7 +567,8 @@ void gfx_polymarker(const double* x, const double* y, int n, int type, double si
         if (count == 0) {
             g->write = header;  // a record without points is taken back
         } else {
-            g->words[static_cast<std::size_t>(header)] = static_cast<std::uint16_t>(kDlMarkers | count);
+            g->words[static_cast<std::size_t>(header)] =
+                static_cast<std::uint16_t>(kDlMarkers | count);
         }
         display_list_end();
         header = -1;
@@ -721,10 +728,12 @@ void gfx_set_text_slant(int angle, int slant) {
 }
 
 void gfx_set_text_size(double size, double extra_pitch, double extra_line_pitch) {
-    int s = std::isfinite(size) ? static_cast<int>(std::lround(std::clamp(size * 10, 0.0, 255.0))) : 0;
+    int s =
+        std::isfinite(size) ? static_cast<int>(std::lround(std::clamp(size * 10, 0.0, 255.0))) : 0;
     g_text.size = s == 0 ? 10 : s;
     if (std::isfinite(extra_pitch)) {
-        g_text.pitch = static_cast<int>(std::trunc(std::clamp(extra_pitch + 10.5, -1000.0, 1000.0)));
+        g_text.pitch =
+            static_cast<int>(std::trunc(std::clamp(extra_pitch + 10.5, -1000.0, 1000.0)));
     }
     if (std::isfinite(extra_line_pitch)) {
         g_text.line_pitch =

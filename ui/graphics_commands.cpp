@@ -1,11 +1,11 @@
 #include "ui/graphics_commands.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <strings.h>
 
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
@@ -177,13 +177,27 @@ int set_graphics_command_text(int n, const char* text) {
 
 int cmd_graphics_window() {
     switch (current_command()) {
-        case 27: gfx_mark(); break;
-        case 28: gfx_rewind(); break;
-        case 29: gfx_frame_box(); break;
-        case 30: graphwin_refresh(0); break;
-        case 42: gfx_set_color(arg_int(0)); break;
-        case 43: gfx_set_line_style(arg_int(0)); break;
-        case 44: gfx_marker(arg_int(0), arg_double(1)); break;
+        case 27:
+            gfx_mark();
+            break;
+        case 28:
+            gfx_rewind();
+            break;
+        case 29:
+            gfx_frame_box();
+            break;
+        case 30:
+            graphwin_refresh(0);
+            break;
+        case 42:
+            gfx_set_color(arg_int(0));
+            break;
+        case 43:
+            gfx_set_line_style(arg_int(0));
+            break;
+        case 44:
+            gfx_marker(arg_int(0), arg_double(1));
+            break;
         case 51:
             if (test_state_flag(kFlagGraphicsDeviceReady)) graphwin_new_page(0);
             break;
@@ -193,16 +207,17 @@ int cmd_graphics_window() {
         case 52: {
             const int n = graphwin_last_opened();
             if (n < 1 || n > 9) break;
-            if (const int r = store_routine_name(g_mouse_routines[n], cell_text(0)); r != 0) return r;
+            if (const int r = store_routine_name(g_mouse_routines[n], cell_text(0)); r != 0)
+                return r;
             graphwin_set_mouse_callback(g_mouse_routines[n][0] != 0 ? mouse_dragged : nullptr);
             break;
         }
         case 53: {
             char name[kRoutineNameSize];
             if (const int r = store_routine_name(name, cell_text(4)); r != 0) return r;
-            const int index = slider_create(arg_int(1), arg_int(2), arg_int(0), cell_text(3),
-                                            slider_moved, arg_double(5), arg_double(6),
-                                            arg_double(7));
+            const int index =
+                slider_create(arg_int(1), arg_int(2), arg_int(0), cell_text(3), slider_moved,
+                              arg_double(5), arg_double(6), arg_double(7));
             if (index < 0) return index;
             std::strcpy(g_slider_routines[index], name);
             break;
@@ -213,8 +228,12 @@ int cmd_graphics_window() {
             if (r != 0) return r;
             break;
         }
-        case 55: slider_layout(); break;
-        case 56: sliders_hide(); break;
+        case 55:
+            slider_layout();
+            break;
+        case 56:
+            sliders_hide();
+            break;
         case 57: {
             double value = 0;
             const int r = slider_get_value(arg_int(0), &value);
@@ -222,15 +241,20 @@ int cmd_graphics_window() {
             set_double_result(value);
             break;
         }
-        case 66: graphwin_close(arg_int(0)); break;
+        case 66:
+            graphwin_close(arg_int(0));
+            break;
         case 67: {
             const int r = graphwin_open(arg_int(0), arg_int(3), arg_int(4), arg_int(1), arg_int(2));
             if (r < 0) return r;
             bring_to_front(r);
             break;
         }
-        case 68: graphwin_set_title(cell_text(0)); break;
-        default: break;
+        case 68:
+            graphwin_set_title(cell_text(0));
+            break;
+        default:
+            break;
     }
     update_graphics_flags();
     return 0;
@@ -238,26 +262,40 @@ int cmd_graphics_window() {
 
 int cmd_output_file() {
     switch (current_command()) {
-        case 32: return cmd_hpgl_file();
-        case 58: textwin_set_title(cell_text(0)); break;
+        case 32:
+            return cmd_hpgl_file();
+        case 58:
+            textwin_set_title(cell_text(0));
+            break;
         case 88: {
             OnErrorLine& line = on_error_line();
             std::strncpy(line.line, cell_text(0), kOnErrorLineSize - 1);
             line.line[kOnErrorLineSize - 1] = 0;
             break;
         }
-        default: break;
+        default:
+            break;
     }
     return 0;
 }
 
 int cmd_text_settings() {
     switch (current_command()) {
-        case 34: gfx_set_text_slant(arg_int(0), arg_int(1)); break;
-        case 35: gfx_set_text_anchor(arg_int(0), text_settings().angle); break;
-        case 36: gfx_set_text_size(arg_double(0), text_settings().pitch - 10, text_settings().line_pitch - 20); break;
-        case 37: gfx_set_text_size(text_settings().size / 10.0, arg_double(0), arg_double(1)); break;
-        default: break;
+        case 34:
+            gfx_set_text_slant(arg_int(0), arg_int(1));
+            break;
+        case 35:
+            gfx_set_text_anchor(arg_int(0), text_settings().angle);
+            break;
+        case 36:
+            gfx_set_text_size(arg_double(0), text_settings().pitch - 10,
+                              text_settings().line_pitch - 20);
+            break;
+        case 37:
+            gfx_set_text_size(text_settings().size / 10.0, arg_double(0), arg_double(1));
+            break;
+        default:
+            break;
     }
     return 0;
 }
@@ -269,10 +307,18 @@ int cmd_graphics_draw() {
         return 0;
     }
     switch (current_command()) {
-        case 38: gfx_draw_rel(x, y); break;
-        case 39: gfx_draw_to(x, y); break;
-        case 40: gfx_move_rel(x, y); break;
-        case 41: gfx_move_to(x, y); break;
+        case 38:
+            gfx_draw_rel(x, y);
+            break;
+        case 39:
+            gfx_draw_to(x, y);
+            break;
+        case 40:
+            gfx_move_rel(x, y);
+            break;
+        case 41:
+            gfx_move_to(x, y);
+            break;
         case 45: {
             FrameSpec f{arg_double(0), arg_double(1), arg_double(2), arg_double(3),
                         size_code(arg_double(4))};
@@ -284,7 +330,8 @@ int cmd_graphics_draw() {
             gfx_frame(1, 2, &f);
             break;
         }
-        default: break;
+        default:
+            break;
     }
     update_graphics_flags();
     return 0;
@@ -297,11 +344,20 @@ int cmd_polyline() {
     const double* y = double_array(1, n);
     if (x == nullptr || y == nullptr) return set_error_msg(kMsgGraphicsArrays, n);
     switch (current_command()) {
-        case 47: gfx_polyline(x, y, n, arg_int(3)); break;
-        case 48: gfx_polyline_rel(x, y, n, arg_int(3)); break;
-        case 49: gfx_polyline_clipped(x, y, n); break;
-        case 50: gfx_polymarker(x, y, n, arg_int(3), arg_double(4)); break;
-        default: break;
+        case 47:
+            gfx_polyline(x, y, n, arg_int(3));
+            break;
+        case 48:
+            gfx_polyline_rel(x, y, n, arg_int(3));
+            break;
+        case 49:
+            gfx_polyline_clipped(x, y, n);
+            break;
+        case 50:
+            gfx_polymarker(x, y, n, arg_int(3), arg_double(4));
+            break;
+        default:
+            break;
     }
     update_graphics_flags();
     return 0;
@@ -311,7 +367,8 @@ int cmd_graphics_title() {
     switch (current_command()) {
         case 69: {
             int n = arg_int(0);
-            if (n == 0) n = graphics_current() >= 1 && graphics_current() <= 9 ? graphics_current() : 1;
+            if (n == 0)
+                n = graphics_current() >= 1 && graphics_current() <= 9 ? graphics_current() : 1;
             if (n < 1 || n > 9) return 0;
             const int stored = set_graphics_command_text(n, cell_text(1));
             if (stored != 0) return stored;
@@ -319,12 +376,15 @@ int cmd_graphics_title() {
         }
         case 70: {
             int n = arg_int(0);
-            if (n == 0) n = graphics_current() >= 1 && graphics_current() <= 9 ? graphics_current() : 1;
+            if (n == 0)
+                n = graphics_current() >= 1 && graphics_current() <= 9 ? graphics_current() : 1;
             if (n < 1 || n > 9) return 0;
             return run_window_text(n, graphics_command_text(n));
         }
-        case 96: return run_window_text(0, cell_text(0));
-        default: return 0;
+        case 96:
+            return run_window_text(0, cell_text(0));
+        default:
+            return 0;
     }
 }
 

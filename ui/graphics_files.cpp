@@ -24,7 +24,7 @@ constexpr int kSettingPenWidth = 17;
 constexpr int kSettingPlotDestination = 12;
 constexpr int kSettingPlotFile = 38;
 constexpr int kSettingAlternateMode = 43;
-constexpr std::uint32_t kBitsOffset = 1078;  // 14 + 40 + 256 x 4
+constexpr std::uint32_t kBitsOffset = 1078;     // 14 + 40 + 256 x 4
 constexpr std::int32_t kPixelsPerMetre = 3780;  // 96 dots an inch
 
 void put16(std::vector<std::uint8_t>& b, std::uint32_t v) {
@@ -255,7 +255,8 @@ int graphwin_copy_to_clipboard() {
     std::vector<platform::UiBackend::ClipboardItem> items;
     items.push_back({"image/emf", graphwin_metafile_bytes(2)});
     items.push_back({"image/png", png_file_bytes(graphwin_capture())});
-    if (ui->set_clipboard_items(std::move(items)) != 0) return set_error_msg(kMsgClipboardUnavailable);
+    if (ui->set_clipboard_items(std::move(items)) != 0)
+        return set_error_msg(kMsgClipboardUnavailable);
     return 0;
 }
 
@@ -291,7 +292,8 @@ int print_graphics() {
     platform::DialogResult result = platform::DialogResult::failed;
     std::unique_ptr<platform::PrintJob> job = ui->start_print(request, &result);
     if (job == nullptr) {
-        return result == platform::DialogResult::cancelled ? 0 : set_error_msg(kMsgDocumentCannotStart);
+        return result == platform::DialogResult::cancelled ? 0
+                                                           : set_error_msg(kMsgDocumentCannotStart);
     }
     // The picture fills the printable area; the pen width grows with its diagonal.
     const platform::Size page = job->page_size();
@@ -299,8 +301,10 @@ int print_graphics() {
     g->width = std::max(page.width, 1);
     g->height = std::max(page.height, 1);
     graphics_apply_frames();
-    const double diagonal = std::hypot(static_cast<double>(g->width), static_cast<double>(g->height));
-    set_graphics_print_pen(static_cast<int>(diagonal * get_setting_int(kSettingPenWidth, 0, 0) * 1e-5 + 0.5));
+    const double diagonal =
+        std::hypot(static_cast<double>(g->width), static_cast<double>(g->height));
+    set_graphics_print_pen(
+        static_cast<int>(diagonal * get_setting_int(kSettingPenWidth, 0, 0) * 1e-5 + 0.5));
     set_graphics_print_mode(true);
     platform::DeviceContext& dc = job->page();
     graphwin_clear(&dc);

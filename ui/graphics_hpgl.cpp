@@ -63,8 +63,8 @@ Point plotter_point(Point p) {
 }
 
 const char* fill_type(int f) {
-    static const char* const kTypes[] = {"FT1", "FT10,80", "FT10,55", "FT10,35", "FT10,20",
-                                         "FT10,10"};
+    static const char* const kTypes[] = {"FT1",     "FT10,80", "FT10,55",
+                                         "FT10,35", "FT10,20", "FT10,10"};
     return kTypes[(f - 1) % 6];
 }
 
@@ -225,8 +225,12 @@ void hpgl_label(double sx, double sy, std::string_view text, int angle, double c
                 double char_height, double pitch) {
     if (!g.active || text.empty() || g.width <= 0 || g.height <= 0) return;
     const DeviceMapping& m = device_mapping();
-    auto plotter_x = [&](double v) { return static_cast<double>((static_cast<std::int64_t>(v) * m.scale_x) >> 15); };
-    auto plotter_y = [&](double v) { return static_cast<double>((static_cast<std::int64_t>(v) * m.scale_y) >> 15); };
+    auto plotter_x = [&](double v) {
+        return static_cast<double>((static_cast<std::int64_t>(v) * m.scale_x) >> 15);
+    };
+    auto plotter_y = [&](double v) {
+        return static_cast<double>((static_cast<std::int64_t>(v) * m.scale_y) >> 15);
+    };
     char buffer[64];
     const int run = angle == 0 ? 1 : angle == 90 ? 0 : angle == -90 ? 0 : -1;
     const int rise = angle == 90 ? -1 : angle == -90 ? 1 : 0;
@@ -257,8 +261,8 @@ void hpgl_label(double sx, double sy, std::string_view text, int angle, double c
         command(buffer);
         g.extra = extra;
     }
-    const Point start = plotter_point(surface_to_pixel(static_cast<int>(std::lround(sx)),
-                                                       static_cast<int>(std::lround(sy))));
+    const Point start = plotter_point(
+        surface_to_pixel(static_cast<int>(std::lround(sx)), static_cast<int>(std::lround(sy))));
     std::snprintf(buffer, sizeof buffer, "PU%d,%d", start.x, start.y);
     if (g.line + static_cast<int>(std::strlen(buffer) + text.size()) + 4 > 80) {
         put_text("\n");

@@ -64,12 +64,18 @@ std::int32_t clamp16(int v) {
 
 int pen_style(platform::LineStyle s) {
     switch (s) {
-        case platform::LineStyle::dash: return 1;
-        case platform::LineStyle::dot: return 2;
-        case platform::LineStyle::dash_dot: return 3;
-        case platform::LineStyle::dash_dot_dot: return 4;
-        case platform::LineStyle::none: return kPenNull;
-        default: return 0;
+        case platform::LineStyle::dash:
+            return 1;
+        case platform::LineStyle::dot:
+            return 2;
+        case platform::LineStyle::dash_dot:
+            return 3;
+        case platform::LineStyle::dash_dot_dot:
+            return 4;
+        case platform::LineStyle::none:
+            return kPenNull;
+        default:
+            return 0;
     }
 }
 
@@ -173,7 +179,8 @@ void MetafileDevice::select_objects() {
         const int style = wanted_brush_.null ? kBrushNull : kBrushSolid;
         if (format_ == Format::wmf) {
             record(kWmfCreateBrush, 0,
-                   {style, static_cast<std::int32_t>(c & 0xFFFF), static_cast<std::int32_t>(c >> 16), 0},
+                   {style, static_cast<std::int32_t>(c & 0xFFFF),
+                    static_cast<std::int32_t>(c >> 16), 0},
                    {});
             record(kWmfSelectObject, 0, {slot}, {});
             if (brush_slot_ >= 0) record(kWmfDeleteObject, 0, {brush_slot_}, {});
@@ -299,8 +306,8 @@ void MetafileDevice::ellipse(Rect r) {
     bounds({r.left, r.top});
     bounds({r.right, r.bottom});
     if (format_ == Format::wmf) {
-        record(kWmfEllipse, 0, {clamp16(r.bottom), clamp16(r.right), clamp16(r.top), clamp16(r.left)},
-               {});
+        record(kWmfEllipse, 0,
+               {clamp16(r.bottom), clamp16(r.right), clamp16(r.top), clamp16(r.left)}, {});
     } else {
         std::vector<std::uint8_t> body;
         put32(body, static_cast<std::uint32_t>(r.left));
@@ -316,8 +323,8 @@ void MetafileDevice::set_pixel(Point p, Colour colour) {
     const std::uint32_t c = colorref(colour);
     if (format_ == Format::wmf) {
         record(kWmfSetPixel, 0,
-               {static_cast<std::int32_t>(c & 0xFFFF), static_cast<std::int32_t>(c >> 16), clamp16(p.y),
-                clamp16(p.x)},
+               {static_cast<std::int32_t>(c & 0xFFFF), static_cast<std::int32_t>(c >> 16),
+                clamp16(p.y), clamp16(p.x)},
                {});
     } else {
         std::vector<std::uint8_t> body;
@@ -387,7 +394,7 @@ std::vector<std::uint8_t> MetafileDevice::wmf_bytes(bool placeable) const {
 }
 
 std::vector<std::uint8_t> MetafileDevice::emf_bytes(int frame_right, int frame_bottom,
-                                                   const std::string& description) const {
+                                                    const std::string& description) const {
     // The description in UTF-16 with its closing zero and one more, padded to 4 bytes.
     std::vector<std::uint8_t> text;
     for (unsigned char c : description) put16(text, c);
@@ -418,7 +425,7 @@ std::vector<std::uint8_t> MetafileDevice::emf_bytes(int frame_right, int frame_b
     put16(out, 0);
     put32(out, static_cast<std::uint32_t>(description.size() + 2));
     put32(out, kHeaderBase);
-    put32(out, 0);  // palette entries
+    put32(out, 0);     // palette entries
     put32(out, 1024);  // reference device in pixels and millimetres (96 dots an inch)
     put32(out, 768);
     put32(out, 271);

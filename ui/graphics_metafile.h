@@ -28,14 +28,17 @@ public:
     void fill_rect(platform::Rect r, platform::Colour colour) override;
     void text_out(platform::Point, std::string_view) override {}
     platform::TextMetrics text_metrics() const override { return {16, 12, 8}; }
-    int text_width(std::string_view text) const override { return static_cast<int>(text.size()) * 8; }
+    int text_width(std::string_view text) const override {
+        return static_cast<int>(text.size()) * 8;
+    }
     void set_clip_rect(platform::Rect) override {}
     void clear_clip() override {}
 
     // The finished file: WMF with or without the placeable header, or EMF with its header
     // frame in 0.01 mm and the description text.
     std::vector<std::uint8_t> wmf_bytes(bool placeable) const;
-    std::vector<std::uint8_t> emf_bytes(int frame_right_hundredths_mm, int frame_bottom_hundredths_mm,
+    std::vector<std::uint8_t> emf_bytes(int frame_right_hundredths_mm,
+                                        int frame_bottom_hundredths_mm,
                                         const std::string& description) const;
 
 private:
@@ -53,7 +56,8 @@ private:
     void select_objects();
     int new_object_index();
     void record(std::uint16_t wmf_function, std::uint32_t emf_type,
-                const std::vector<std::int32_t>& wmf_params, const std::vector<std::uint8_t>& emf_body);
+                const std::vector<std::int32_t>& wmf_params,
+                const std::vector<std::uint8_t>& emf_body);
     void poly(bool closed, std::span<const platform::Point> points);
     void bounds(platform::Point p);
 

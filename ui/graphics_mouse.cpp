@@ -36,7 +36,8 @@ int window_number(int graphics) {
 
 void kill_timer() {
     if (g.timer_running) {
-        if (platform::UiBackend* ui = ui_or_null()) ui->kill_timer(window_number(g.timer_window), kClickTimer);
+        if (platform::UiBackend* ui = ui_or_null())
+            ui->kill_timer(window_number(g.timer_window), kClickTimer);
     }
     g.timer_running = false;
 }

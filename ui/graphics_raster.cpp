@@ -21,11 +21,16 @@ const std::vector<int>& pattern(LineStyle style) {
     static const std::vector<int> kDashDotDot = {6, 2, 1, 2, 1, 2};
     static const std::vector<int> kSolid = {};
     switch (style) {
-        case LineStyle::dash: return kDash;
-        case LineStyle::dot: return kDot;
-        case LineStyle::dash_dot: return kDashDot;
-        case LineStyle::dash_dot_dot: return kDashDotDot;
-        default: return kSolid;
+        case LineStyle::dash:
+            return kDash;
+        case LineStyle::dot:
+            return kDot;
+        case LineStyle::dash_dot:
+            return kDashDot;
+        case LineStyle::dash_dot_dot:
+            return kDashDotDot;
+        default:
+            return kSolid;
     }
 }
 
@@ -188,8 +193,8 @@ void IndexedRaster::ellipse(Rect r) {
             const double t = ry > 0 ? (y - cy) / ry : 0;
             if (t * t > 1) continue;
             const double half = rx * std::sqrt(1 - t * t);
-            fill_span(y, static_cast<int>(std::ceil(cx - half)), static_cast<int>(std::floor(cx + half)),
-                      brush_index_);
+            fill_span(y, static_cast<int>(std::ceil(cx - half)),
+                      static_cast<int>(std::floor(cx + half)), brush_index_);
         }
     }
     const int steps = std::max(16, static_cast<int>(4 * (rx + ry)));

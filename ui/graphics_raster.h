@@ -14,7 +14,9 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     // Row y (top row 0), one index per pixel.
-    const std::uint8_t* row(int y) const { return pixels_.data() + static_cast<std::size_t>(y) * width_; }
+    const std::uint8_t* row(int y) const {
+        return pixels_.data() + static_cast<std::size_t>(y) * width_;
+    }
     std::uint8_t at(int x, int y) const;
     const std::vector<std::uint8_t>& pixels() const { return pixels_; }
 
@@ -32,7 +34,9 @@ public:
     void fill_rect(platform::Rect r, platform::Colour colour) override;
     void text_out(platform::Point, std::string_view) override {}
     platform::TextMetrics text_metrics() const override { return {16, 12, 8}; }
-    int text_width(std::string_view text) const override { return static_cast<int>(text.size()) * 8; }
+    int text_width(std::string_view text) const override {
+        return static_cast<int>(text.size()) * 8;
+    }
     void set_clip_rect(platform::Rect r) override;
     void clear_clip() override;
 

@@ -107,7 +107,8 @@ void display_list_replay(DeviceContext& dc, int mode) {
             case kDlTextAttributes:
                 operands = value != 0 ? 0 : 4;
                 if (!operands_fit(operands)) break;
-                replay_text_attributes(value != 0 ? nullptr : &w[static_cast<std::size_t>(pos + 1)]);
+                replay_text_attributes(value != 0 ? nullptr
+                                                  : &w[static_cast<std::size_t>(pos + 1)]);
                 break;
             case kDlText:
             case kDlTextOffset: {

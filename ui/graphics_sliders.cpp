@@ -206,13 +206,24 @@ void slider_scroll(int index, int code, int thumb) {
     if (s.id == 0) return;
     int p = s.position;
     switch (code) {
-        case 0: p = std::max(p - 1, 0); break;
-        case 1: p = std::min(p + 1, s.range); break;
-        case 2: p = std::max(p - s.page_step, 0); break;
-        case 3: p = std::min(p + s.page_step, s.range); break;
+        case 0:
+            p = std::max(p - 1, 0);
+            break;
+        case 1:
+            p = std::min(p + 1, s.range);
+            break;
+        case 2:
+            p = std::max(p - s.page_step, 0);
+            break;
+        case 3:
+            p = std::min(p + s.page_step, s.range);
+            break;
         case 4:
-        case 5: p = std::clamp(thumb, 0, s.range); break;
-        default: return;
+        case 5:
+            p = std::clamp(thumb, 0, s.range);
+            break;
+        default:
+            return;
     }
     if (code == 5 && s.live == 0) return;
     if (p == s.position) return;
@@ -221,7 +232,8 @@ void slider_scroll(int index, int code, int thumb) {
     const int last_opened = graphwin_last_opened();
     s.position = p;
     const double value = (s.offset + p) / s.scale;
-    for (int n = 1; n <= 9; ++n) graphics_record(n).clear_mark = graphics_record(n).repaint_mark = false;
+    for (int n = 1; n <= 9; ++n)
+        graphics_record(n).clear_mark = graphics_record(n).repaint_mark = false;
     if (GraphicsWindow* current = graphics_current_record()) {
         if (current->mark < 0) {
             set_graphics_deferred(true);
@@ -258,9 +270,11 @@ void ControlHandler::on_paint(int, platform::DeviceContext& dc) {
         dc.text_out({6, bar.top - 20}, s.caption);
         dc.fill_rect(bar, {255, 255, 255});
         dc.set_pen(dark, platform::LineStyle::solid, 1);
-        const platform::Point outline[5] = {{bar.left, bar.top}, {bar.right - 1, bar.top},
+        const platform::Point outline[5] = {{bar.left, bar.top},
+                                            {bar.right - 1, bar.top},
                                             {bar.right - 1, bar.bottom - 1},
-                                            {bar.left, bar.bottom - 1}, {bar.left, bar.top}};
+                                            {bar.left, bar.bottom - 1},
+                                            {bar.left, bar.top}};
         dc.polyline(outline);
         const int span = bar.right - bar.left - 10;
         const int x = bar.left + (s.range > 0 ? span * s.position / s.range : 0);
@@ -298,7 +312,9 @@ void ControlHandler::on_mouse(int window, const platform::MouseEvent& e) {
             continue;
         }
         const int span = bar.right - bar.left - 10;
-        const int thumb = bar.left + (g_sliders[i].range > 0 ? span * g_sliders[i].position / g_sliders[i].range : 0);
+        const int thumb =
+            bar.left +
+            (g_sliders[i].range > 0 ? span * g_sliders[i].position / g_sliders[i].range : 0);
         if (e.position.x < thumb) {
             slider_scroll(i, 2, 0);
         } else if (e.position.x >= thumb + 10) {

@@ -47,7 +47,8 @@ void draw_stroke(DeviceContext& dc, const std::vector<Point>& stroke, bool fill_
     const GraphicsWindow* g = graphics_current_record();
     if (g == nullptr) return;
     const bool closed = fill_mark && stroke.size() >= 4 && stroke.front() == stroke.back();
-    const int fill = closed && !graphics_erasing() ? (g->fill_colour != 0 ? g->fill_colour : g->pen_colour) : 0;
+    const int fill =
+        closed && !graphics_erasing() ? (g->fill_colour != 0 ? g->fill_colour : g->pen_colour) : 0;
     GraphicsWindow& w = *graphics_current_record();
     const int own_fill = w.fill_colour;
     const int own_style = w.line_style;
@@ -128,8 +129,7 @@ std::pair<std::size_t, std::size_t> visible_range(double x, double y,
     const TextGeometry& t = g_geometry;
     auto inside = [&](std::size_t k) {
         const double cx = x + k * t.advance_x, cy = y + k * t.advance_y;
-        return inside_text_box(cx, cy) &&
-               inside_text_box(cx + 6 * t.xu_x, cy + 6 * t.xu_y);
+        return inside_text_box(cx, cy) && inside_text_box(cx + 6 * t.xu_x, cy + 6 * t.xu_y);
     };
     std::size_t first = 0, last = chars.size();
     while (first < last && !inside(first)) ++first;
@@ -368,7 +368,8 @@ void gfx_text() {
                 }
             } else {
                 const bool offset = dx != 0 || dy != 0;
-                record_text(offset ? kDlTextOffset : kDlText, static_cast<int>(std::lround(start_x)),
+                record_text(offset ? kDlTextOffset : kDlText,
+                            static_cast<int>(std::lround(start_x)),
                             static_cast<int>(std::lround(start_y)), dx, dy, line);
                 if (dc != nullptr) {
                     const auto [first, last] = visible_range(anchored_x, anchored_y, chars);

@@ -13,7 +13,7 @@ struct TextGeometry {
     double xu_x = 0, xu_y = 0;  // x-unit: along the text
     double yu_x = 0, yu_y = 0;  // y-unit: up the text
     double advance_x = 0, advance_y = 0;
-    double slant = 0;           // tangent of the slant
+    double slant = 0;  // tangent of the slant
     // The text clip box: the clip box widened by 13 y-units.
     double box_xmin = 0, box_ymin = 0, box_xmax = 0, box_ymax = 0;
 };

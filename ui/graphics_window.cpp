@@ -177,9 +177,7 @@ void apply_world_mapping(GraphicsWindow& g) {
 // Paint, size and close of the frames of graphics windows.
 class GraphicsFrameHandler : public platform::WindowHandler {
 public:
-    void on_paint(int window, platform::DeviceContext& dc) override {
-        graphwin_paint(window, dc);
-    }
+    void on_paint(int window, platform::DeviceContext& dc) override { graphwin_paint(window, dc); }
     void on_size(int window, platform::Size size) override {
         const auto packed = static_cast<std::uint32_t>(size.width & 0xFFFF) |
                             (static_cast<std::uint32_t>(size.height & 0xFFFF) << 16);
@@ -579,8 +577,8 @@ void graphwin_clear(platform::DeviceContext* dc) {
     const GraphicsWindow* g = graphics_current_record();
     if (g == nullptr) return;
     const bool white = graphics_white_background() || g_current == kGraphicsPaneRecord;
-    const platform::Colour background = white ? platform::Colour{255, 255, 255}
-                                              : platform::Colour{0, 0, 0};
+    const platform::Colour background =
+        white ? platform::Colour{255, 255, 255} : platform::Colour{0, 0, 0};
     dc->fill_rect({0, 0, g->width, g->height}, background);
     forget_selected_pen();
 }
@@ -633,8 +631,11 @@ void gfx_zoom(double factor, double fx, double fy) {
     bool changed = false;
     if (zoom != g->zoom) {
         g->zoom = zoom;
-        g->zoom_shift = zoom <= 1000 ? 18 : zoom <= 2000 ? 17 : zoom <= 4000 ? 16
-                                                          : zoom <= 8000 ? 15 : 14;
+        g->zoom_shift = zoom <= 1000   ? 18
+                        : zoom <= 2000 ? 17
+                        : zoom <= 4000 ? 16
+                        : zoom <= 8000 ? 15
+                                       : 14;
         changed = true;
     }
     if (std::isfinite(fx) && fx >= 0) {

@@ -8,11 +8,11 @@
 
 #include "platform/ui.h"
 
-inline constexpr int kGraphicsRecords = 10;        // 1..9 graphics windows, 10 the pane of 16
+inline constexpr int kGraphicsRecords = 10;  // 1..9 graphics windows, 10 the pane of 16
 inline constexpr int kGraphicsPaneRecord = 10;
-inline constexpr int kGraphicsFirstWindow = 7;     // window number of graphics window 1
+inline constexpr int kGraphicsFirstWindow = 7;  // window number of graphics window 1
 inline constexpr int kDisplayListFirstWords = 16000;
-inline constexpr int kGraphicsTextSize = 496;      // stored command text: 495 characters + 0
+inline constexpr int kGraphicsTextSize = 496;  // stored command text: 495 characters + 0
 inline constexpr int kMsgDisplayListFull = -155;
 inline constexpr int kMsgGraphicsNoMemory = -10;
 
@@ -46,15 +46,15 @@ struct FrameSpec {
 };
 
 struct GraphicsWindow {
-    double scale_x = 0, scale_y = 0;    // world to surface
+    double scale_x = 0, scale_y = 0;  // world to surface
     double offset_x = 0, offset_y = 0;
     double current_x = 0, current_y = 0;  // current point, world
-    double aspect = 0.625;              // height / width of the plotting surface
+    double aspect = 0.625;                // height / width of the plotting surface
     // The display list: `words` holds the allocated capacity; the write position always holds
     // the end word 0. An empty vector means the window has no list (never opened or closed).
     std::vector<std::uint16_t> words;
     int write = 0;
-    int mark = -1;  // -1: no mark
+    int mark = -1;              // -1: no mark
     int width = 0, height = 0;  // drawing area in pixels
     FrameSpec viewport;
     FrameSpec world;
@@ -90,8 +90,8 @@ struct DeviceMapping {
     std::int64_t scale_x = 0, scale_y = 0;  // pixel = ((v * scale) >> shift) + offset
     std::int64_t offset_x = 0, offset_y = 0;
     int shift = 18;
-    bool hpgl = false;                       // pixel = (v * scale) >> 15, no offset
-    double box_xmin = 0, box_ymin = 0, box_xmax = 0, box_ymax = 0;  // clip box
+    bool hpgl = false;  // pixel = (v * scale) >> 15, no offset
+    double box_xmin = 0, box_ymin = 0, box_xmax = 0, box_ymax = 0;   // clip box
     int clip_xmin = 0, clip_ymin = 0, clip_xmax = 0, clip_ymax = 0;  // integer clip bounds
 };
 
@@ -101,7 +101,7 @@ int graphics_current();                  // current record number, 0 = none
 GraphicsWindow* graphics_current_record();
 const PlotSurface& plot_surface();
 const DeviceMapping& device_mapping();
-int graphics_pen_colour();               // the program-wide current pen colour
+int graphics_pen_colour();  // the program-wide current pen colour
 void set_graphics_pen_colour(int c);
 bool graphics_replaying();
 void set_graphics_replaying(bool on);

@@ -33,7 +33,6 @@ std::uint16_t w(int v) {
 class GraphicsCommands : public loop_test::Loop {
 protected:
     Words words() { return display_list_words(); }
-
 };
 
 TEST_F(GraphicsCommands, TheProgramStartsWithGraphicsWindowOneOpen) {
@@ -58,8 +57,7 @@ TEST_F(GraphicsCommands, TypedLinesRecordTheseWords) {
         {{"viewport 0.1 0.6 0.2 0.7 1.4"}, {0x100E, 1000, 2000, 6000, 7000}},
         {{"world_frame 1", "viewport_box"}, {0x3801, 0x4000}},
         {{"world_frame 0 0 10 0 10", "move_to 5 5", "marker 3 1.5"}, {0x2801, 0x030F, 0, 0}},
-        {{"viewport_box", "graphics_mark", "pen 2", "viewport_box", "graphics_rewind"},
-         {0x4000}},
+        {{"viewport_box", "graphics_mark", "pen 2", "viewport_box", "graphics_rewind"}, {0x4000}},
     };
     for (const Case& c : cases) {
         type("new_page");
@@ -145,7 +143,8 @@ TEST_F(GraphicsCommands, CopyingPutsAMetafileAndAPngOnTheClipboard) {
     std::fclose(f);
     const std::string raw = (tree.base() / "p.raw").string();
     const std::string command = "/usr/bin/python3 -c \"from PIL import Image; im = Image.open('" +
-                                png + "'); open('" + raw + "', 'wb').write(im.tobytes()); "
+                                png + "'); open('" + raw +
+                                "', 'wb').write(im.tobytes()); "
                                 "print(im.mode, im.size[0], im.size[1])\" > '" +
                                 (tree.base() / "out.txt").string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);

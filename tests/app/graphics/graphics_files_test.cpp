@@ -87,8 +87,10 @@ bool python_imaging_available() {
 
 TEST_F(GraphicsFiles, HpglCarriesPensAndTheMappedPoints) {
     const std::string shown =
-        run(picture() + "set_setting Graphics_HPGL2 0 0 0 0 0 \"\" 0\nhpgl_file \"" + file("plain.hgl") + "\"\n" +
-            "set_setting Graphics_HPGL2 0 0 0 0 0 \"\" 1\nset_setting Graphics_pen_width 0 0 0 0 100\n" +
+        run(picture() + "set_setting Graphics_HPGL2 0 0 0 0 0 \"\" 0\nhpgl_file \"" +
+            file("plain.hgl") + "\"\n" +
+            "set_setting Graphics_HPGL2 0 0 0 0 0 \"\" 1\nset_setting Graphics_pen_width 0 0 0 0 "
+            "100\n" +
             "hpgl_file \"" + file("two.hgl") + "\"\n");
     const auto plain = hpgl_commands(tavo_test::read_file(file("plain.hgl")));
     ASSERT_FALSE(plain.empty()) << shown;
@@ -142,8 +144,8 @@ TEST_F(GraphicsFiles, ALongPolylineContinuesOnNewLinesWithItsMnemonic) {
 
 TEST_F(GraphicsFiles, BitmapsHoldTheWindowsPixels) {
     if (!python_imaging_available()) GTEST_SKIP() << "python3-pil is not installed";
-    const std::string shown = run(picture() + "plot 1 \"" + file("p.bmp") + "\"\nplot 1 \"" +
-                                  file("p.rle") + "\"\n");
+    const std::string shown =
+        run(picture() + "plot 1 \"" + file("p.bmp") + "\"\nplot 1 \"" + file("p.rle") + "\"\n");
     ASSERT_TRUE(fs::exists(file("p.bmp"))) << shown;
     const auto rle = bytes("p.rle");
     ASSERT_GT(rle.size(), 1078u);
@@ -153,12 +155,14 @@ TEST_F(GraphicsFiles, BitmapsHoldTheWindowsPixels) {
     const auto bmp = bytes("p.bmp");
     EXPECT_EQ(u32(bmp, 34), 640u * 480u);
     // The imaging library reads both files to the same indices.
-    const std::string script = tree_.write_file("dump.py",
-        "import sys\nfrom PIL import Image\n"
-        "for name in sys.argv[1:]:\n"
-        "    im = Image.open(name)\n"
-        "    open(name + '.raw', 'wb').write(im.tobytes())\n"
-        "    print(im.size[0], im.size[1], im.mode)\n").string();
+    const std::string script = tree_
+                                   .write_file("dump.py",
+                                               "import sys\nfrom PIL import Image\n"
+                                               "for name in sys.argv[1:]:\n"
+                                               "    im = Image.open(name)\n"
+                                               "    open(name + '.raw', 'wb').write(im.tobytes())\n"
+                                               "    print(im.size[0], im.size[1], im.mode)\n")
+                                   .string();
     const std::string command = "/usr/bin/python3 '" + script + "' '" + file("p.bmp") + "' '" +
                                 file("p.rle") + "' > '" + file("dump.txt") + "' 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << tavo_test::read_file(file("dump.txt"));
@@ -181,8 +185,8 @@ TEST_F(GraphicsFiles, BitmapsHoldTheWindowsPixels) {
 }
 
 TEST_F(GraphicsFiles, MetafilesAreReadableByOtherTools) {
-    const std::string shown = run(picture() + "plot 1 \"" + file("p.wmf") + "\"\nplot 1 \"" +
-                                  file("p.emf") + "\"\n");
+    const std::string shown =
+        run(picture() + "plot 1 \"" + file("p.wmf") + "\"\nplot 1 \"" + file("p.emf") + "\"\n");
     const auto wmf = bytes("p.wmf");
     ASSERT_GT(wmf.size(), 40u) << shown;
     EXPECT_EQ(u32(wmf, 0), 0x9AC6CDD7u);
@@ -222,9 +226,9 @@ TEST_F(GraphicsFiles, MetafilesAreReadableByOtherTools) {
     EXPECT_EQ(last, 14u);  // the end record
     EXPECT_EQ(count, u32(emf, 52));
     if (python_imaging_available()) {
-        const std::string command = "/usr/bin/python3 -c \"from PIL import Image; im = Image.open('" +
-                                    file("p.emf") + "'); print(im.format)\" > '" +
-                                    file("emf.txt") + "' 2>&1";
+        const std::string command =
+            "/usr/bin/python3 -c \"from PIL import Image; im = Image.open('" + file("p.emf") +
+            "'); print(im.format)\" > '" + file("emf.txt") + "' 2>&1";
         EXPECT_EQ(std::system(command.c_str()), 0) << tavo_test::read_file(file("emf.txt"));
     }
 }

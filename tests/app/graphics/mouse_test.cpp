@@ -76,9 +76,8 @@ TEST_F(Mouse, RightDoubleClicksZoomInAndWithShiftOrCtrlOut) {
         int zoom;
     };
     type("graphics_zoom 4");
-    for (const Case& c : std::vector<Case>{{0, 8000},
-                                           {platform::modifier_shift, 4000},
-                                           {platform::modifier_control, 2000}}) {
+    for (const Case& c : std::vector<Case>{
+             {0, 8000}, {platform::modifier_shift, 4000}, {platform::modifier_control, 2000}}) {
         click(MouseButton::right, 320, 240, c.modifiers);
         ui().advance_clock(100);
         click(MouseButton::right, 320, 240, c.modifiers);

@@ -34,9 +34,8 @@ protected:
     }
     int count(int window, const std::string& prefix) {
         const auto& r = ui().recording_context(window)->records();
-        return static_cast<int>(std::count_if(r.begin(), r.end(), [&](const std::string& s) {
-            return s.rfind(prefix, 0) == 0;
-        }));
+        return static_cast<int>(std::count_if(
+            r.begin(), r.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; }));
     }
 };
 
@@ -54,8 +53,8 @@ TEST_F(Sliders, RangesGetScalesOfTenAndTheirDecimals) {
         // 0..1e6 comes down twice to 10000 steps of 100; decimals below 1 show as 1.
         {0, 1e6, 250000, 0, 0.01, 10000, 2500, "250000.0"},
         {0, 10, 3, 1, 1, 10, 3, "3"},
-        {2, 2, 2, 1, 1, 1, 0, "2"},          // one step at least
-        {5, -5, 7, 1, 1, 10, 10, "5"},      // ends exchanged, value clamped
+        {2, 2, 2, 1, 1, 1, 0, "2"},     // one step at least
+        {5, -5, 7, 1, 1, 10, 10, "5"},  // ends exchanged, value clamped
         {-0.5, 0.5, 0.123, 0, 1000, 1000, 623, "0.123"},
         // A range wider than a double can hold is taken as 0..1.
         {-1e308, 1e308, 0, 0, 1000, 1000, 0, "0.000"},
@@ -63,7 +62,8 @@ TEST_F(Sliders, RangesGetScalesOfTenAndTheirDecimals) {
     int id = 1;
     for (const Case& c : cases) {
         sliders_remove();
-        const int index = slider_create(c.fixed, 0, id++, "s", nullptr, c.minimum, c.maximum, c.value);
+        const int index =
+            slider_create(c.fixed, 0, id++, "s", nullptr, c.minimum, c.maximum, c.value);
         ASSERT_EQ(index, 0);
         const Slider& s = slider(index);
         EXPECT_DOUBLE_EQ(s.scale, c.scale) << c.maximum;

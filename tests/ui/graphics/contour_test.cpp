@@ -33,7 +33,8 @@ protected:
     // The table of f over the grid of the plot: grid point i at x = i step - 1.
     void fill(int nx, int ny, const std::function<double(double, double)>& f) {
         const double step = 2.0 / (std::max(nx, ny) - 1);
-        values_.assign(static_cast<std::size_t>(nx), std::vector<double>(static_cast<std::size_t>(ny)));
+        values_.assign(static_cast<std::size_t>(nx),
+                       std::vector<double>(static_cast<std::size_t>(ny)));
         rows_.clear();
         for (int i = 0; i < nx; ++i) {
             for (int j = 0; j < ny; ++j) values_[i][j] = f(i * step - 1, j * step - 1);

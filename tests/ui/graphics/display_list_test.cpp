@@ -63,12 +63,18 @@ TEST_F(Graphics, PrimitivesRecordTheseWords) {
         Words expected;
     };
     const std::vector<Case> cases = {
-        {"a move alone records nothing", [] { gfx_move_to(0.3, 0.3); flush_pending_polyline(); },
+        {"a move alone records nothing",
+         [] {
+             gfx_move_to(0.3, 0.3);
+             flush_pending_polyline();
+         },
          {}},
-        {"a line inside the box", [] { line(0.25, 0.25, 0.75, 0.75); },
+        {"a line inside the box",
+         [] { line(0.25, 0.25, 0.75, 0.75); },
          {0x4802, w(-5120), 3199, 5119, w(-3200)}},
         // x 2.0 lies far right: the segment is cut at the clip bound 20478 (rel 10238).
-        {"a line leaving the box is stored cut", [] { line(0.5, 0.5, 2.0, 0.5); },
+        {"a line leaving the box is stored cut",
+         [] { line(0.5, 0.5, 2.0, 0.5); },
          {0x4802, 0, 0, 10238, 0}},
         {"a line wholly outside is dropped", [] { line(2, 2, 3, 3); }, {}},
         {"a point of no place is drawn at the centre",
@@ -76,7 +82,8 @@ TEST_F(Graphics, PrimitivesRecordTheseWords) {
          {0x4802, 0, 0, 5119, w(-3200)}},
         {"line style 7 is style 2", [] { gfx_set_line_style(7); }, {0x6002}},
         {"an unchanged style is not recorded", [] { gfx_set_line_style(5); }, {}},
-        {"fill colour 17 wraps to 2 of 15 drawing colours", [] { gfx_set_fill_color(17); },
+        {"fill colour 17 wraps to 2 of 15 drawing colours",
+         [] { gfx_set_fill_color(17); },
          {0x6802}},
         {"pen colour 3", [] { gfx_set_color(3); }, {0x0803}},
         // (0.5, 0.52, 0.9, 0.1): y swapped, x widened to 0.05 from its minimum.
@@ -187,8 +194,12 @@ TEST_F(Graphics, TextSettingsFromAnchorSlantAndSize) {
         int offset, h, v;
     };
     // Code k: offset (k div 10) * 4; digit d gives h = (d-1) div 3, v = (d-1) mod 3; 0 as 1.
-    for (const Case& c : std::vector<Case>{{24, 8, 1, 0}, {0, 0, 0, 0}, {1, 0, 0, 0},
-                                           {9, 0, 2, 2}, {35, 12, 1, 1}, {7, 0, 2, 0}}) {
+    for (const Case& c : std::vector<Case>{{24, 8, 1, 0},
+                                           {0, 0, 0, 0},
+                                           {1, 0, 0, 0},
+                                           {9, 0, 2, 2},
+                                           {35, 12, 1, 1},
+                                           {7, 0, 2, 0}}) {
         reset_text_settings();
         gfx_set_text_anchor(c.anchor, 0);
         EXPECT_EQ(text_settings().anchor_offset, c.offset) << c.anchor;
@@ -213,9 +224,12 @@ TEST_F(Graphics, TheAspectSetsThePlottingSurface) {
         double aspect;
         int width, height;
     };
-    for (const Case& c : std::vector<Case>{
-             {0.625, 20480, 12800}, {5, 5120, 20480}, {4, 5120, 20480}, {0.1, 20480, 5120},
-             {1, 20480, 20480}, {2, 10240, 20480}}) {
+    for (const Case& c : std::vector<Case>{{0.625, 20480, 12800},
+                                           {5, 5120, 20480},
+                                           {4, 5120, 20480},
+                                           {0.1, 20480, 5120},
+                                           {1, 20480, 20480},
+                                           {2, 10240, 20480}}) {
         gfx_set_aspect(c.aspect);
         EXPECT_EQ(plot_surface().width, c.width) << c.aspect;
         EXPECT_EQ(plot_surface().height, c.height) << c.aspect;
@@ -257,8 +271,12 @@ TEST_F(Graphics, ZoomIsClampedAndSetsItsShift) {
         int zoom, shift;
     };
     // Factors apply to the zoom in force, starting at 1000.
-    for (const Case& c : std::vector<Case>{{0.5, 1000, 18}, {1.5, 1500, 17}, {2, 3000, 16},
-                                           {2, 6000, 15}, {2, 12000, 14}, {4, 16000, 14},
+    for (const Case& c : std::vector<Case>{{0.5, 1000, 18},
+                                           {1.5, 1500, 17},
+                                           {2, 3000, 16},
+                                           {2, 6000, 15},
+                                           {2, 12000, 14},
+                                           {4, 16000, 14},
                                            {0.01, 1000, 18}}) {
         gfx_zoom(c.factor, -1, -1);
         EXPECT_EQ(graphics_current_record()->zoom, c.zoom) << c.factor;

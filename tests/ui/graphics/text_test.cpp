@@ -5,8 +5,8 @@
 // x and -32 along y (surface y grows downward); world (0.5, 0.5) is the surface centre.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -59,11 +59,9 @@ TEST_F(GraphicsText, TextRecordsItsAnchoredStart) {
     const std::vector<Case> cases = {
         {"defaults: foot-left at the point", -1, "AB", {0x1801, 0x2002, 0, 0, 0x4241, 0}},
         // Centre-middle: 8 units back along x, 6 down along y: (-256, +192).
-        {"anchor 5", 5, "AB",
-         {0x1800, 0, 10, 20, 10, 0x2002, w(-256), 192, 0x4241, 0}},
+        {"anchor 5", 5, "AB", {0x1800, 0, 10, 20, 10, 0x2002, w(-256), 192, 0x4241, 0}},
         // Anchor 24: offset 8, centred, foot 8 units above: (-256, -256).
-        {"anchor 24", 24, "AB",
-         {0x1800, 0, 10, 20, 10, 0x2002, w(-256), w(-256), 0x4241, 0}},
+        {"anchor 24", 24, "AB", {0x1800, 0, 10, 20, 10, 0x2002, w(-256), w(-256), 0x4241, 0}},
         // The second line starts one line pitch (20 units) lower.
         {"two lines", -1, "A\nB", {0x1801, 0x2001, 0, 0, 0x0041, 0x2001, 0, 640, 0x0042}},
         {"control characters are dropped", -1, "A\tB", {0x1801, 0x2002, 0, 0, 0x4241, 0}},
@@ -113,7 +111,9 @@ TEST_F(GraphicsText, TheFontDrawsAndReplaysTheSamePixels) {
     gfx_set_color(3);
     gfx_move_to(0.2, 0.5);
     gfx_set_text_size(3, 0, 0);
-    gfx_printf("Tavo @a @A\x0b" "box\x0b");
+    gfx_printf(
+        "Tavo @a @A\x0b"
+        "box\x0b");
     gfx_move_to(0.2, 0.2);
     gfx_set_text_slant(30, 20);
     gfx_printf("slanted");
