@@ -24,6 +24,9 @@
 #include "runtime/table_files.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "ui/graphics_commands.h"
+#include "ui/graphics_replay.h"
+#include "ui/graphics_window.h"
 #include "ui/menus.h"
 #include "ui/status_line.h"
 #include "ui/text_area.h"
@@ -291,6 +294,10 @@ void main_loop_start() {
         if (output_option(kOptionToolbar) != 0)
             create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
         update_menu_states(0);
+        // Graphics window 1 is there from the start, so drawing needs no open first.
+        graphwin_open(1, 0, 0, 0, 0);
+        // Picks on the interactive window's pane are points of its drawing.
+        set_pick_mapper(graphics_pane_to_world);
         ui->listen_for_text(platform::join_path(data_folder(), kExternalTextSocket),
                             print_external_text);
     }
@@ -322,6 +329,8 @@ bool main_loop_pass(bool wait) {
         set_wait_cursor(0);
         refresh_toolbar_states();
         update_menu_states(1);
+        // What the last command drew but left pending is shown before waiting for the next.
+        graphwin_refresh(0);
         if (!take_typed_line() && !ui->process_one_event(wait) && wait) {
             // Nothing can arrive any more (the console's input has ended): the exit line runs;
             // when it could not end the run, the run ends without it, since nobody is left to
@@ -342,6 +351,7 @@ bool main_loop_pass(bool wait) {
         // leaves the status field.
         textarea_mark_new_page();
         clear_status_text(platform::kWindowFrame);
+        clear_graphics_title_latch();
         run_pending_line();
     }
     if (compile_request().state != kCompileNone) run_compiler();
@@ -404,4 +414,5 @@ void reset_main_loop() {
     reset_command_history();
     reset_command_line();
     reset_command_levels();
+    reset_graphics_windows();
 }

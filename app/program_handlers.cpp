@@ -54,6 +54,8 @@
 #include "trace/speed_test.h"
 #include "trace/surface_probes.h"
 #include "ui/font_file.h"
+#include "ui/graphics_commands.h"
+#include "ui/graphics_files.h"
 #include "ui/grid_line_entry.h"
 #include "ui/menus.h"
 #include "ui/status_line.h"
@@ -73,6 +75,7 @@ void install_upward_hooks() {
     settings.apply_window_option = set_window_option;
     settings.lens_title = lens_title_for_caption;
     settings.resize_spot_storage = resize_spot_storage;
+    settings.graphics_setting_changed = graphics_setting_changed;
     set_settings_hooks(settings);
     set_spot_update_output_source(&output_during_update);
     install_grid_line_entry();
@@ -85,12 +88,14 @@ void install_upward_hooks() {
         if (platform::UiBackend* ui = platform::current_ui()) ui->activate_window(window);
     };
     windows.copy_text_to_clipboard = copy_text_to_clipboard;
+    windows.copy_graphics_to_clipboard = graphwin_copy_to_clipboard;
     windows.print_text_window = print_text_window;
     windows.choose_fonts = choose_fonts;
     set_window_services(windows);
     set_menu_submitter(submit_command_line);
     install_status_line();
     install_menus();
+    install_graphics_commands();
 }
 
 // Lens files: the set-up after reading, the focal length of the "LEN NEW" line, and the save

@@ -14,6 +14,7 @@
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "ui/graphics_window.h"
 
 namespace {
 
@@ -370,6 +371,8 @@ void start_interactive_window(const char* title, int identifier, PickHandler pic
 
 void open_interactive_window() {
     if (g_window.open) return;
+    // Made when first needed, so that a hidden popup does not take the focus at start.
+    create_graphics_text_window(post_pick_event);
     show_window(1, platform::kWindowGraphicsText);
     g_window.saved_output = output_window();
     g_window.open = true;

@@ -3,6 +3,9 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+
+#include "platform/clock.h"
 
 namespace platform {
 
@@ -471,6 +474,22 @@ int UiBackend::open_splash(const SplashPicture&) {
 void UiBackend::close_splash() {}
 bool UiBackend::splash_open() const {
     return false;
+}
+
+std::int64_t UiBackend::event_time_ms() const {
+    return static_cast<std::int64_t>(tick_count_ms());
+}
+int UiBackend::capture_mouse(int window) {
+    if (!window_exists(window)) return kUiBadWindow;
+    mouse_capture_ = window;
+    return 0;
+}
+void UiBackend::release_mouse() {
+    mouse_capture_ = -1;
+}
+int UiBackend::set_clipboard_items(std::vector<ClipboardItem> items) {
+    clipboard_items_ = std::move(items);
+    return 0;
 }
 
 }  // namespace platform

@@ -557,7 +557,35 @@ public:
     virtual void close_splash();
     virtual bool splash_open() const;
 
+    // --- graphics windows: mouse tracking and cursors --------------------------------------
+    // The time of the input event being handled, in milliseconds on the backend's clock, and
+    // the longest time between the clicks of a double click.
+    virtual std::int64_t event_time_ms() const;
+    virtual int double_click_ms() const { return 500; }
+    // Mouse capture: the window gets every mouse event until released. -1 when none has it.
+    virtual int capture_mouse(int window);
+    virtual void release_mouse();
+    int mouse_capture() const { return mouse_capture_; }
+    // Waits for and handles one event while a command waits for a click; false when none can
+    // come. A backend without a pointer handles only what is already queued and never takes
+    // typed lines here, so nothing typed is lost to the wait.
+    virtual bool wait_for_pointer_event() { return process_one_event(true); }
+    enum class Cursor { arrow, wait, cross };
+    virtual void set_cursor(Cursor cursor) { cursor_ = cursor; }
+    Cursor cursor() const { return cursor_; }
+    // Pictures on the clipboard: every item a MIME type and its bytes, put there together in
+    // place of what the clipboard held. 0, or kUiBadWindow when the clipboard cannot be had.
+    struct ClipboardItem {
+        std::string mime_type;
+        std::vector<std::uint8_t> bytes;
+    };
+    virtual int set_clipboard_items(std::vector<ClipboardItem> items);
+    const std::vector<ClipboardItem>& clipboard_items() const { return clipboard_items_; }
+
 private:
+    int mouse_capture_ = -1;
+    Cursor cursor_ = Cursor::arrow;
+    std::vector<ClipboardItem> clipboard_items_;
     MenuEntry* find_command_entry(int menu, int id);
     void notify_menu(int menu);
     std::map<int, std::vector<MenuEntry>> menus_;

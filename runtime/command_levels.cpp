@@ -270,13 +270,22 @@ void store_level_field_value(int field, const ArgCell& value) {
     cell->status = 0;
 }
 
-void level_command_text(const char*) {
-    // The redraw text of a graphics window (the given text and the command) is kept by the
-    // graphics-window commands; here the rebuilt command becomes the line to run.
+namespace {
+LevelGraphicsText g_level_graphics_text = nullptr;
+}
+
+void set_level_graphics_text(LevelGraphicsText hook) {
+    g_level_graphics_text = hook;
+}
+
+void level_command_text(const char* text) {
     std::string command;
     if (format_command_text(command, 0) < 0) return;
     set_pending_line(command.c_str());
     clear_command_line();
+    if (text != nullptr && text[0] != 0 && g_level_graphics_text != nullptr) {
+        g_level_graphics_text(text, command.c_str());
+    }
 }
 
 void record_command_text() {

@@ -97,6 +97,10 @@ int saved_level_arg_count();
 ArgCell* saved_level_cell(int i);
 void store_level_field_value(int field, const ArgCell& value);
 void level_command_text(const char* text);
+// With a text, the graphics code makes the text and the rebuilt command the current graphics
+// window's redraw text (the window code lies above: app/ installs it; null does nothing).
+using LevelGraphicsText = void (*)(const char* text, const char* command);
+void set_level_graphics_text(LevelGraphicsText hook);
 void record_command_text();
 
 // Output of the level's window.

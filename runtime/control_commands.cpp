@@ -123,6 +123,10 @@ int cmd_output_control() {
                        : 0;
         case kCommandChooseFonts:
             return services().choose_fonts != nullptr ? services().choose_fonts() : 0;
+        case kCommandCopyGraphics:
+            return services().copy_graphics_to_clipboard != nullptr
+                       ? services().copy_graphics_to_clipboard()
+                       : 0;
         default:
             return 0;
     }

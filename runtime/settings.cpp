@@ -287,8 +287,9 @@ int set_setting_int(int id, std::int32_t value, int i, int j) {
         }
     }
     write_at<std::int32_t>(offset, value);
-    // The pen sequence (15) and the output scale (17) stay in the store, where the graphics
-    // output reads them.
+    if ((id == 15 || id == 17) && g_hooks.graphics_setting_changed != nullptr) {
+        g_hooks.graphics_setting_changed(id);
+    }
     return 0;
 }
 

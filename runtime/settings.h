@@ -205,6 +205,8 @@ struct SettingsHooks {
     void (*apply_window_option)(int setting_id, int option, int value) = nullptr;
     const char* (*lens_title)() = nullptr;
     int (*resize_spot_storage)(int rays) = nullptr;
+    // The pen sequence (15) or the output pen width (17) changed: the graphics code takes them.
+    void (*graphics_setting_changed)(int setting_id) = nullptr;
 };
 void set_settings_hooks(const SettingsHooks& hooks);
 

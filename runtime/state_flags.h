@@ -21,7 +21,7 @@ enum StateFlag : int {
     kFlagCommandMode = 3,           // a command level or the spreadsheet command mode runs
     kFlagTextWindowHasText = 4,     // the current text output window holds text
     kFlagDisplayListNotEmpty = 5,   // the current graphics window's display list is not empty
-    kFlagGraphicsWindow1Open = 6,   // graphics window 1 is open
+    kFlagControlWindowShown = 6,    // the control window (sliders) is shown
     kFlagOutputHeldBack = 7,        // text output held back: lines neither shown nor logged
     kFlagWin32sPlatform = 9,        // the platform is Win32s or Windows 95/98 (never on Linux)
     kFlagEditCanUndo = 11,          // the edit control can undo
@@ -71,7 +71,7 @@ inline constexpr StateFlagInfo kStateFlagRegistry[] = {
     {kFlagCommandMode, "command_mode"},
     {kFlagTextWindowHasText, "text_window_has_text"},
     {kFlagDisplayListNotEmpty, "display_list_not_empty"},
-    {kFlagGraphicsWindow1Open, "graphics_window_1_open"},
+    {kFlagControlWindowShown, "control_window_shown"},
     {kFlagOutputHeldBack, "output_held_back"},
     {kFlagWin32sPlatform, "win32s_platform"},
     {kFlagEditCanUndo, "edit_can_undo"},

@@ -11,6 +11,8 @@ struct WindowServices {
     int (*copy_text_to_clipboard)(int window) = nullptr;
     int (*print_text_window)(int window, int to_file, int ask, const char* file_name) = nullptr;
     int (*choose_fonts)() = nullptr;
+    // The current graphics window's picture onto the clipboard.
+    int (*copy_graphics_to_clipboard)() = nullptr;
 };
 
 void set_window_services(const WindowServices& services);

@@ -9,6 +9,7 @@ packages=(
     hershey-fonts-data
     clang libclang-rt-14-dev
     xvfb xdotool imagemagick poppler-utils
+    python3-pil libwmf-bin
 )
 
 missing=()

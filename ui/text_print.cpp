@@ -13,6 +13,7 @@
 #include "runtime/settings.h"
 #include "runtime/table_files.h"
 #include "ui/font_file.h"
+#include "ui/graphics_files.h"
 #include "ui/text_area.h"
 
 namespace {
@@ -184,6 +185,7 @@ int copy_text_to_clipboard(int window) {
 }
 
 int cmd_print_or_plot() {
+    if (current_command() == 235) return cmd_plot_graphics();
     const int destination = arg_int(0);
     const ArgCell* file = arg_cell(1);
     const char* name = file != nullptr && file->text_length != 0 && file->value.text != nullptr

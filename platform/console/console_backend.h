@@ -121,6 +121,9 @@ public:
     const std::vector<FileDialogRequest>& file_dialogs_shown() const { return file_dialogs_; }
     void close_splash() override { splash_ = false; }
     bool splash_open() const override { return splash_; }
+    // Events take the time of the console's clock (the manual clock in tests).
+    std::int64_t event_time_ms() const override { return now_ms(); }
+    bool wait_for_pointer_event() override { return dispatch_posted() || fire_due_timer(); }
 
     // --- for tests -------------------------------------------------------------------------
     // The next message box takes this answer instead of its default (when it is one of the

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QMimeData>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
@@ -124,6 +125,7 @@ public:
     void update_now() override;
 
     void set_clipboard_text(std::string_view text) override;
+    int set_clipboard_items(std::vector<ClipboardItem> items) override;
     std::string clipboard_text() const override;
 
     void menu_bar_changed(int window) override;
@@ -890,6 +892,19 @@ void QtBackend::close_frame() {
 void QtBackend::set_clipboard_text(std::string_view text) {
     clipboard_ = text;
     if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(to_qstring(text));
+}
+
+int QtBackend::set_clipboard_items(std::vector<ClipboardItem> items) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) return kUiBadWindow;
+    auto* data = new QMimeData;
+    for (const ClipboardItem& item : items) {
+        data->setData(QString::fromStdString(item.mime_type),
+                      QByteArray(reinterpret_cast<const char*>(item.bytes.data()),
+                                 static_cast<qsizetype>(item.bytes.size())));
+    }
+    clipboard->setMimeData(data);
+    return UiBackend::set_clipboard_items(std::move(items));
 }
 
 std::string QtBackend::clipboard_text() const {

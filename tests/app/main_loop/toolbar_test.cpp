@@ -212,6 +212,7 @@ int keep_pick(GridEvent& e) {
 
 TEST_F(Toolbar, TheInteractiveWindowPassesPicksAndItsClose) {
     g_picks.clear();
+    set_pick_mapper(nullptr);  // the pane's points as they are, not mapped to its drawing
     const int output = output_window();
     start_interactive_window("Pick a point", 5, keep_pick, nullptr);
     EXPECT_TRUE(interactive_window_open());

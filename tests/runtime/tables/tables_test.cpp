@@ -737,7 +737,7 @@ TEST_F(Tables, BuiltInstallationTablesLoad) {
     for (int n : {-6, -7, -8, -10, -168, -169}) {
         EXPECT_STRNE(msg_text(n), "") << n;
     }
-    EXPECT_STREQ(msg_text(-7), "Cannot open the table %s");
+    EXPECT_STREQ(msg_text(-7), "The file %s cannot be opened or created");
 }
 
 }  // namespace

@@ -1,0 +1,223 @@
+// Graphics commands typed into the running program: drawing in world coordinates, pens and
+// frames, pages, window opening and closing, and the stored command text that redraws a window.
+//
+// Hand mapping (default aspect 0.625: surface 20480 x 12800, centre 10240, 6400): a world frame
+// of 0..10 puts 2.5 at surface (5120, 9599) and 7.5 at (15359, 3200), which the display list
+// keeps relative to the centre: (-5120, 3199) and (5119, -3200).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/toolbar.h"
+#include "runtime/messages.h"
+#include "tests/app/main_loop/loop_fixture.h"
+#include "tests/support/temp_tree.h"
+#include "ui/draw_primitives.h"
+#include "ui/graphics_commands.h"
+#include "ui/graphics_window.h"
+#include "ui/window_table.h"
+
+namespace {
+
+using Words = std::vector<std::uint16_t>;
+
+std::uint16_t w(int v) {
+    return static_cast<std::uint16_t>(v);
+}
+
+class GraphicsCommands : public loop_test::Loop {
+protected:
+    Words words() { return display_list_words(); }
+};
+
+TEST_F(GraphicsCommands, TheProgramStartsWithGraphicsWindowOneOpen) {
+    EXPECT_TRUE(ui().window_visible(7));
+    EXPECT_EQ(graphics_current(), 1);
+}
+
+TEST_F(GraphicsCommands, TypedLinesRecordTheseWords) {
+    struct Case {
+        std::vector<std::string> lines;
+        Words expected;
+    };
+    const std::vector<Case> cases = {
+        {{"world_frame 0 0 10 0 10", "move_to 2.5 2.5", "draw_to 7.5 7.5"},
+         {0x4802, w(-5120), 3199, 5119, w(-3200)}},
+        // What a typed line draws is shown before the next line is taken: each line's piece is
+        // its own record, beginning where the last one ended.
+        {{"world_frame 0 0 10 0 10", "move_to 2.5 2.5", "draw_rel 5 5", "draw_rel 0 -5"},
+         {0x4802, w(-5120), 3199, 5119, w(-3200), 0x4802, 5119, w(-3200), 5119, 3199}},
+        {{"pen 3", "line_style 7", "pen 3"}, {0x0803, 0x6002}},
+        {{"viewport 0.5 0.52 0.9 0.1"}, {0x1000, 5000, 1000, 5500, 9000}},
+        {{"viewport 0.1 0.6 0.2 0.7 1.4"}, {0x100E, 1000, 2000, 6000, 7000}},
+        {{"world_frame 1", "viewport_box"}, {0x3801, 0x4000}},
+        {{"world_frame 0 0 10 0 10", "move_to 5 5", "marker 3 1.5"}, {0x2801, 0x030F, 0, 0}},
+        {{"viewport_box", "graphics_mark", "pen 2", "viewport_box", "graphics_rewind"}, {0x4000}},
+    };
+    for (const Case& c : cases) {
+        type("new_page");
+        for (const std::string& line : c.lines) type(line);
+        type("graphics_refresh");
+        std::string joined;
+        for (const std::string& line : c.lines) joined += line + "; ";
+        EXPECT_EQ(words(), c.expected) << joined << errors();
+    }
+}
+
+TEST_F(GraphicsCommands, OpeningAndClosingWindows) {
+    type("graphwin_open 3 300 200");
+    EXPECT_TRUE(ui().window_visible(9));
+    EXPECT_EQ(graphics_current(), 3);
+    EXPECT_EQ(graphics_record(3).width, 300);
+    EXPECT_EQ(graphics_record(3).height, 200);
+    type("graphwin_title \"Sketch\"");
+    EXPECT_STREQ(window_record(9).title, "Sketch");
+    type("graphwin_close 3");
+    EXPECT_FALSE(ui().window_visible(9));
+    EXPECT_EQ(graphics_current(), 1);  // the first other shown window
+    type("graphwin_close 1");          // the last one stays
+    EXPECT_TRUE(ui().window_visible(7));
+}
+
+TEST_F(GraphicsCommands, TheStoredTextRedrawsItsWindow) {
+    type("gwx 1 \"viewport_box\"");
+    EXPECT_STREQ(graphics_command_text(1), "viewport_box");
+    EXPECT_EQ(words(), (Words{0x4000}));
+    type("new_page");
+    EXPECT_EQ(words(), Words{});
+    type("graphwin_update 1");
+    EXPECT_EQ(words(), (Words{0x4000}));
+    // A new page that clears the title also forgets the text.
+    type("new_page_untitled");
+    EXPECT_STREQ(graphics_command_text(1), "");
+    type("graphwin_update 1");
+    EXPECT_EQ(words(), Words{});
+}
+
+TEST_F(GraphicsCommands, OffEmptiesTheTextAndTitle) {
+    type("graphwin_title \"Fan\"");
+    type("gwx 1 \"viewport_box\"");
+    type("gwx 1 \"OFF\"");
+    EXPECT_STREQ(graphics_command_text(1), "");
+    EXPECT_STREQ(window_record(7).title, "");
+}
+
+TEST_F(GraphicsCommands, ATextTooLongForTheWindowIsRefusedWhole) {
+    type("gwx 1 \"viewport_box\"");
+    // A typed line cannot carry 496 characters; a procedure's text can reach the store.
+    EXPECT_EQ(set_graphics_command_text(1, std::string(496, 'x').c_str()), -9998);
+    EXPECT_NE(std::string(error_text_buffer()).find("longer than 495 characters"),
+              std::string::npos)
+        << error_text_buffer();
+    EXPECT_STREQ(graphics_command_text(1), "viewport_box");
+    const std::string longest(495, 'x');
+    ASSERT_EQ(set_graphics_command_text(1, longest.c_str()), 0);
+    EXPECT_EQ(std::string(graphics_command_text(1)), longest);
+}
+
+TEST_F(GraphicsCommands, CopyingPutsAMetafileAndAPngOnTheClipboard) {
+    type("pen 2");
+    type("move_to 0.25 0.25; draw_to 0.75 0.75");
+    type("copy_graphics");
+    const auto& items = ui().clipboard_items();
+    ASSERT_EQ(items.size(), 2u) << errors();
+    EXPECT_EQ(items[0].mime_type, "image/emf");
+    ASSERT_GT(items[0].bytes.size(), 88u);
+    EXPECT_EQ(items[0].bytes[40], ' ');  // the enhanced metafile's signature " EMF"
+    EXPECT_EQ(items[0].bytes[41], 'E');
+    EXPECT_EQ(items[1].mime_type, "image/png");
+    // The imaging library reads the PNG to the window's indices.
+    if (std::system("/usr/bin/python3 -c 'import PIL' > /dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "python3-pil is not installed";
+    }
+    tavo_test::TempTree tree;
+    const std::string png = (tree.base() / "p.png").string();
+    std::FILE* f = std::fopen(png.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(items[1].bytes.data(), 1, items[1].bytes.size(), f);
+    std::fclose(f);
+    const std::string raw = (tree.base() / "p.raw").string();
+    const std::string command = "/usr/bin/python3 -c \"from PIL import Image; im = Image.open('" +
+                                png + "'); open('" + raw +
+                                "', 'wb').write(im.tobytes()); "
+                                "print(im.mode, im.size[0], im.size[1])\" > '" +
+                                (tree.base() / "out.txt").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(tavo_test::read_file(tree.base() / "out.txt"), "P 640 480\n");
+    const std::string pixels = tavo_test::read_file(raw);
+    ASSERT_EQ(pixels.size(), 640u * 480u);
+    // Both ends of the line in pen 2: pixels (160, 359) and (479, 119).
+    EXPECT_EQ(pixels[359 * 640 + 160], 2);
+    EXPECT_EQ(pixels[119 * 640 + 479], 2);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 2), 320);
+}
+
+TEST_F(GraphicsCommands, PrintingWithoutAPrinterIsReported) {
+    type("viewport_box");
+    type("plot 0");
+    EXPECT_NE(errors().find("No printer is available"), std::string::npos) << errors();
+}
+
+TEST_F(GraphicsCommands, ALevelsCommandBecomesTheRedrawText) {
+    // An interactive level hands its text and the command rebuilt from its cells.
+    graphics_level_text("new_page;", "viewport_box");
+    EXPECT_STREQ(graphics_command_text(1), "new_page; viewport_box");
+    type("graphwin_update 1");
+    EXPECT_EQ(words(), (Words{0x4000}));
+    // Too long for the window: refused and shown, the old text kept.
+    graphics_level_text(std::string(490, 'x').c_str(), "viewport_box");
+    EXPECT_NE(errors().find("longer than 495 characters"), std::string::npos) << errors();
+    EXPECT_STREQ(graphics_command_text(1), "new_page; viewport_box");
+}
+
+double g_pick_x = 0, g_pick_y = 0;
+int record_pick(GridEvent& e) {
+    g_pick_x = e.pick_x;
+    g_pick_y = e.pick_y;
+    return 0;
+}
+
+TEST_F(GraphicsCommands, TheInteractiveWindowsPaneDrawsAndPicksInWorldCoordinates) {
+    // The window is made when an interactive window first opens.
+    EXPECT_FALSE(ui().window_exists(platform::kWindowGraphicsText));
+    start_interactive_window("Pick", 1, record_pick, nullptr);
+    EXPECT_TRUE(ui().window_visible(platform::kWindowGraphicsText));
+    graphwin_select(kGraphicsPaneRecord);
+    FrameSpec world{0, 10, 0, 10, 0};
+    gfx_frame(1, 2, &world);
+    gfx_move_to(2.5, 2.5);
+    gfx_draw_to(7.5, 7.5);
+    flush_pending_polyline();
+    // The pane keeps its own list; window 1's is untouched.
+    EXPECT_EQ(words(), (Words{0x4802, w(-5120), 3199, 5119, w(-3200)}));
+    graphwin_select(1);
+    EXPECT_EQ(words(), Words{});
+    // A left press on the pane is a pick at the world point under it: the middle of the
+    // 640 x 480 pane is (5, 5).
+    platform::MouseEvent press;
+    press.action = platform::MouseAction::press;
+    press.button = platform::MouseButton::left;
+    press.position = {320, 240};
+    ui().post_mouse(platform::kWindowGraphicsText, press);
+    while (ui().process_one_event(false)) {
+    }
+    EXPECT_NEAR(g_pick_x, 5, 0.02);
+    EXPECT_NEAR(g_pick_y, 5, 0.03);
+    end_interactive_window();
+}
+
+TEST_F(GraphicsCommands, ZoomTakesItsFactorAndCentre) {
+    type("graphics_zoom 2 0.5 0.5");
+    EXPECT_EQ(graphics_record(1).zoom, 2000);
+    type("graphics_zoom 100");
+    EXPECT_EQ(graphics_record(1).zoom, 16000);
+    type("graphics_zoom 0");
+    EXPECT_EQ(graphics_record(1).zoom, 1000);
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+// Graphics windows on the Qt backend (offscreen): a drawn line lands where the mapping puts it,
+// in its table colour, and the window's pixels after clearing and replaying its display list
+// equal those drawn directly.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QWidget>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/qt/qt_backend.h"
+#include "runtime/table_files.h"
+#include "tests/support/temp_tree.h"
+#include "ui/draw_primitives.h"
+#include "ui/graphics_files.h"
+#include "ui/graphics_replay.h"
+#include "ui/graphics_window.h"
+#include "ui/window_table.h"
+
+namespace {
+
+int g_argc = 1;
+char g_arg0[] = "test_ui_graphics_qt";
+char* g_argv[] = {g_arg0, nullptr};
+
+struct GraphicsQt : ::testing::Test {
+    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(g_argc, g_argv);
+
+    void SetUp() override {
+        reset_graphics_windows();
+        reset_window_table();
+        platform::set_current_ui(ui.get());
+        ASSERT_EQ(ui->create_frame("TAVO LT", nullptr), 0);
+        ASSERT_EQ(graphwin_open(1, 0, 0, 0, 0), 0);
+        settle();
+    }
+    void TearDown() override {
+        reset_graphics_windows();
+        platform::set_current_ui(nullptr);
+    }
+    void settle() {
+        for (int i = 0; i < 10; ++i) ui->process_one_event(false);
+    }
+    // The drawing area's pixels as the widget shows them.
+    static QImage grab() {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (QWidget* w = top->findChild<QWidget*>("tavo_surface_7")) {
+                return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            }
+        }
+        return {};
+    }
+};
+
+TEST_F(GraphicsQt, ALineLandsWhereTheMappingPutsItInItsColour) {
+    gfx_set_color(2);  // red in the colour table
+    gfx_move_to(0.25, 0.25);
+    gfx_draw_to(0.75, 0.75);
+    graphwin_refresh(0);
+    settle();
+    int sx = 0, sy = 0;
+    gfx_world_to_device(0.25, 0.25, &sx, &sy);
+    const platform::Point a = surface_to_pixel(sx, sy);
+    gfx_world_to_device(0.75, 0.75, &sx, &sy);
+    const platform::Point b = surface_to_pixel(sx, sy);
+    const QImage image = grab();
+    ASSERT_FALSE(image.isNull());
+    const platform::Colour red = graphics_colour(2);
+    const QRgb want = qRgb(red.red, red.green, red.blue);
+    EXPECT_EQ(image.pixel(a.x, a.y), want);
+    EXPECT_EQ(image.pixel(b.x, b.y), want);
+    EXPECT_EQ(image.pixel((a.x + b.x) / 2, (a.y + b.y) / 2) == want ||
+                  image.pixel((a.x + b.x) / 2, (a.y + b.y) / 2 + 1) == want ||
+                  image.pixel((a.x + b.x) / 2, (a.y + b.y) / 2 - 1) == want,
+              true);
+    // Away from the line: the background, colour 0.
+    EXPECT_EQ(image.pixel(a.x, b.y), qRgb(0, 0, 0));
+}
+
+TEST_F(GraphicsQt, PixelsAfterReplayEqualThoseDrawnDirectly) {
+    gfx_set_color(3);
+    gfx_move_to(0.1, 0.2);
+    gfx_draw_to(0.9, 0.7);
+    gfx_set_line_style(1);
+    gfx_set_color(5);
+    gfx_move_to(0.1, 0.8);
+    gfx_draw_to(0.9, 0.1);
+    const double x[] = {0.3, 0.6, 0.45};
+    const double y[] = {0.3, 0.35, 0.6};
+    gfx_set_line_style(0);
+    gfx_polyline(x, y, 3, 4);
+    gfx_polymarker(x, y, 3, 1, 1.5);
+    gfx_frame_box();
+    graphwin_refresh(0);
+    settle();
+    const QImage direct = grab();
+    graphwin_clear(graphics_target());
+    graphwin_refresh(1);
+    settle();
+    const QImage replayed = grab();
+    ASSERT_FALSE(direct.isNull());
+    EXPECT_EQ(direct, replayed);
+    // The picture is not empty: the fill colour is there.
+    const platform::Colour fill = graphics_colour(4);
+    int filled = 0;
+    for (int j = 0; j < direct.height(); ++j) {
+        for (int i = 0; i < direct.width(); ++i) {
+            filled += direct.pixel(i, j) == qRgb(fill.red, fill.green, fill.blue) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(filled, 100);
+}
+
+TEST_F(GraphicsQt, PrintingWithoutAPrinterWritesOnePdfPage) {
+    tavo_test::TempTree tree;
+    ASSERT_EQ(read_root_folders(), 0);
+    gfx_set_color(2);
+    gfx_move_to(0.1, 0.1);
+    gfx_draw_to(0.9, 0.9);
+    ASSERT_EQ(print_graphics(), 0);
+    const std::string pdf = (tree.data() / "print.pdf").string();
+    ASSERT_TRUE(std::filesystem::exists(pdf));
+    const std::string info = (tree.base() / "info.txt").string();
+    ASSERT_EQ(std::system(("pdfinfo '" + pdf + "' > '" + info + "' 2>&1").c_str()), 0);
+    EXPECT_NE(tavo_test::read_file(info).find("Pages:           1"), std::string::npos)
+        << tavo_test::read_file(info);
+}
+
+}  // namespace

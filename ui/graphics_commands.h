@@ -1,0 +1,45 @@
+// The built-in commands that draw in graphics windows from the command language: pens, frames,
+// lines, markers and polylines from arrays, pages, opening, closing and titling windows, the
+// stored command text that redraws a window, text settings and zoom.
+#pragma once
+
+inline constexpr int kMsgGraphicsTextTooLong = -1130;
+inline constexpr int kMsgGraphicsArrays = -1131;
+inline constexpr int kMsgRoutineNameTooLong = -1136;
+
+int cmd_graphics_window(void);  // slot 4
+int cmd_output_file(void);      // slot 6
+int cmd_text_settings(void);    // slot 7
+int cmd_graphics_draw(void);    // slot 8
+int cmd_polyline(void);         // slot 9
+int cmd_graphics_title(void);   // slot 10
+int cmd_graphics_zoom(void);    // slot 11
+
+// The stored command text of graphics window n (1..9); null for any other n.
+const char* graphics_command_text(int n);
+// Runs window n's stored text as a redraw: the window opened, state flag 7 set and the printed
+// number rows kept around it. 0, or the run's result.
+int run_graphics_window_text(int n);
+// Stores text as window n's command text: 0, or the refusal of a text over 495 characters.
+int set_graphics_command_text(int n, const char* text);
+
+// The routines a slider move and a click in a graphics window run: "%s %d %12.5e" of the
+// slider's routine name, its id and value; "%s %12.5e %12.5e %12.5e %12.5e" of the window's
+// routine name and the world points of the press and the release.
+int slider_moved(int index, int id, double value);
+int mouse_dragged(double x0, double y0, double x1, double y1);
+
+// A command level's text and rebuilt command become the current graphics window's redraw text,
+// with the help text under (94, 93) appended when both stay below 238 characters; the help text
+// under (94, 91) becomes the window's title (and sets the title latch).
+void graphics_level_text(const char* text, const char* command);
+// Whether a title was taken from the redraw text during the current command; the main loop
+// clears it before each command line.
+bool graphics_title_latch();
+void clear_graphics_title_latch();
+
+// Takes the pen sequence (setting 15) or the output pen width (setting 17) from the settings.
+void graphics_setting_changed(int setting_id);
+
+// Installs the handlers, the graphics text drawer and the paint hooks.
+void install_graphics_commands();
