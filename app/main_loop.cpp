@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/compile_driver.h"
 #include "app/splash.h"
+#include "app/startup.h"
 #include "app/toolbar.h"
 #include "app/window_captions.h"
 #include "kpl/kpl_line.h"
@@ -61,10 +62,14 @@ public:
             accept_command_level();
         } else if (command == kCommandCancel) {
             escape_command_line();
+        } else if (command >= platform::kSystemMenuCommandBase) {
+            choose_system_menu_check(command - platform::kSystemMenuCommandBase);
         } else if (command >= platform::kMenuCommandBase) {
             run_menu_command(window, command - platform::kMenuCommandBase);
+        } else if (command >= platform::kChoiceSelectCommandBase) {
+            show_choice(command - platform::kChoiceSelectCommandBase, false, false);
         } else if (command >= platform::kChoiceCommandBase) {
-            show_choice(command - platform::kChoiceCommandBase, true);
+            show_choice(command - platform::kChoiceCommandBase, false, true);
         } else {
             run_toolbar_command(window, command);
         }

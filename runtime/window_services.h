@@ -11,6 +11,7 @@ struct WindowServices {
     int (*copy_text_to_clipboard)(int window) = nullptr;
     int (*print_text_window)(int window, int to_file, int ask, const char* file_name) = nullptr;
     int (*choose_fonts)() = nullptr;
+    void (*arrange_icons)() = nullptr;
 };
 
 void set_window_services(const WindowServices& services);

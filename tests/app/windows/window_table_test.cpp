@@ -8,6 +8,7 @@
 
 #include "runtime/settings_file.h"
 #include "tests/app/startup/started_runtime.h"
+#include "ui/edit_window.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
 
@@ -50,6 +51,41 @@ TEST_F(WindowTable, TextWindowSizesInTheConsolesEightBySixteenCell) {
     int height = 0;
     text_window_size(80, 50, &width, &height);
     EXPECT_EQ(height, 600 + kCaptionHeight);
+}
+
+TEST_F(WindowTable, SheetControlAndEditWindowsAreMadeHiddenWithTheirLimits) {
+    ui().set_screen_size({1000, 700});
+    ASSERT_EQ(create_edit_window(), 0);
+    ASSERT_EQ(create_sheet_window(1999, 4, 84), 0);
+    ASSERT_EQ(create_control_window(), 0);
+    struct Case {
+        int window;
+        int min_width, max_width, min_height, max_height;
+    };
+    // The sheet: scroll bar 16 + 80 x 8 + 8 and the borders 2 x 4, only that wide; at least the
+    // 30-pixel strip, two grid rows of 16 + 7 and the frame (8 + caption 20).
+    const Case cases[] = {
+        {3, 672, 672, 30 + 46 + 28, 700 + 20},
+        {5, 200, 1000, 100, 700},
+        {6, 200, 1000, 150, 700},
+    };
+    for (const Case& c : cases) {
+        const WindowRecord& r = window_record(c.window);
+        EXPECT_EQ(r.min_width, c.min_width) << c.window;
+        EXPECT_EQ(r.max_width, c.max_width) << c.window;
+        EXPECT_EQ(r.min_height, c.min_height) << c.window;
+        EXPECT_EQ(r.max_height, c.max_height) << c.window;
+        EXPECT_TRUE(ui().window_exists(c.window)) << c.window;
+        EXPECT_FALSE(ui().window_visible(c.window)) << c.window;
+    }
+    ASSERT_NE(textarea(3), nullptr);
+    EXPECT_EQ(textarea(3)->visible_lines, 4);
+    EXPECT_EQ(textarea(3)->columns, 84);
+    // The control window without a stored placement: the right half of the screen from y 10,
+    // (700 + 20) / 2 - 20 high.
+    EXPECT_EQ(ui().window_rect(6), (platform::Rect{500, 10, 990, 350}));
+    EXPECT_EQ(ui().window_title(6), "Sliders");
+    EXPECT_TRUE(ui().has_edit_pane(5));
 }
 
 TEST_F(WindowTable, TheLastOpenTextWindowCannotBeClosed) {
