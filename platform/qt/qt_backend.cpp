@@ -43,6 +43,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <deque>
 #include <map>
 #include <memory>
@@ -387,6 +388,18 @@ int QtBackend::create_window(int window, std::string_view title, WindowHandler* 
         events.mouse = [this, window](const MouseEvent& e) {
             if (WindowHandler* h = slots_[window].handler) h->on_mouse(window, e);
         };
+        if (has_scroll_bars(window)) {
+            // Three lines a notch, as the window's own bar would scroll them.
+            events.wheel = [this, window](int notches) {
+                WindowHandler* h = slots_[window].handler;
+                ScrollEvent e;
+                e.bar = ScrollBar::vertical;
+                e.action = notches > 0 ? ScrollAction::line_up : ScrollAction::line_down;
+                for (int k = 0; h != nullptr && k < 3 * std::abs(notches); ++k) {
+                    h->on_scroll(window, e);
+                }
+            };
+        }
         slot.surface = new DrawingSurface(std::move(events), nullptr);
         content = slot.surface;
     }
