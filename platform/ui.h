@@ -406,8 +406,9 @@ public:
     // The frame (window 0) with its command line and status field. handler may be null.
     virtual int create_frame(std::string_view title, WindowHandler* handler) = 0;
     virtual void set_frame_title(std::string_view title) = 0;
-    // Child windows 1..16. Text windows (1, 2) show output lines; all others get a drawing
-    // surface painted through the handler. handler may be null; it must outlive the window.
+    // Child windows 1..16, each with a drawing surface painted through the handler (text
+    // windows 1 and 2 and the windows 3 and 4 with the window's own scroll bars too). handler
+    // may be null; it must outlive the window.
     virtual int create_window(int window, std::string_view title, WindowHandler* handler) = 0;
     virtual int destroy_window(int window) = 0;
     virtual bool window_exists(int window) const = 0;
@@ -423,7 +424,8 @@ public:
     // Asks for a repaint through the handler's on_paint at the next event.
     virtual int invalidate(int window) = 0;
 
-    // One output line in text window 1 or 2 (no line feed in it).
+    // One output line in text window 1 or 2 (no line feed in it). The text areas paint the
+    // windows; the console also writes the line to standard output, Qt keeps nothing.
     virtual int add_text_line(int window, std::string_view line) = 0;
     virtual int clear_text(int window) = 0;
 
@@ -588,8 +590,9 @@ public:
     // A window's tracking limits (a zero size: no limit).
     virtual int set_size_limits(int window, Size minimum, Size maximum);
 
-    // Commands every child window's system menu ends with, after a separator; choosing one
-    // reaches the window's handler as on_command(window, kSystemMenuCommandBase + id).
+    // Commands every child window's system menu ends with, after a separator. They are the
+    // program's, not the window's: choosing one reaches the frame's handler as
+    // on_command(window, kSystemMenuCommandBase + id), window telling whose menu it was.
     virtual int set_system_menu_items(const std::vector<MenuEntry>& items);
     const std::vector<MenuEntry>& system_menu_items() const { return system_items_; }
 

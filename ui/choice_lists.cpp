@@ -157,8 +157,8 @@ int choice_popup_menu(int owner, int x, int y, int button) {
 bool choice_text(int n, bool by_item, std::string& text) {
     int entry = -1;
     if (by_item) {
-        entry = n >= 1 ? first_entry() + n - 1 : -1;
-        if (entry >= value_list_count() || is_head(entry, nullptr)) entry = -1;
+        entry = n >= 1 && n <= value_list_count() ? first_entry() + n - 1 : -1;
+        if (entry >= value_list_count() || (entry >= 0 && is_head(entry, nullptr))) entry = -1;
     } else {
         const std::vector<int> entries = selectable_entries();
         if (n >= 0 && n < static_cast<int>(entries.size())) entry = entries[n];
@@ -214,7 +214,9 @@ void move_choice_selection(int key) {
         // No selection: the middle of the rows shown from the top.
         n = std::min(count - 1, rows / 2);
     } else {
-        n = std::clamp(n + step, 0, count - 1);
+        // Any step, however large, stays inside the list.
+        n = static_cast<int>(
+            std::clamp(static_cast<long long>(n) + step, 0LL, static_cast<long long>(count - 1)));
     }
     set_selected_choice(n);
     if (g.shower != nullptr) g.shower(n, false, false);

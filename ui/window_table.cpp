@@ -153,6 +153,8 @@ int create_text_window(int n, int line_capacity, int rows, int columns) {
     const int result = textarea_create(n, n, font, line_capacity, rows, columns);
     if (result != 0) return result;
     r.in_use = ui->window_visible(n) ? 1 : 0;
+    // Window 1 is the one text window that is always there: it starts without Close.
+    if (n == platform::kWindowText1) ui->set_close_enabled(n, false);
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_printing.h"
 
+#include <QFile>
 #include <QFont>
 #include <QFontMetrics>
 #include <QPageSetupDialog>
@@ -113,6 +114,10 @@ public:
     void abort() override {
         printer_->abort();
         painter_.end();
+        // A cancelled document leaves no half-written PDF behind.
+        if (printer_->outputFormat() == QPrinter::PdfFormat) {
+            QFile::remove(printer_->outputFileName());
+        }
     }
     std::string destination() const override {
         if (printer_->outputFormat() == QPrinter::PdfFormat) {

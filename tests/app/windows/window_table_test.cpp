@@ -89,6 +89,11 @@ TEST_F(WindowTable, SheetControlAndEditWindowsAreMadeHiddenWithTheirLimits) {
 }
 
 TEST_F(WindowTable, TheLastOpenTextWindowCannotBeClosed) {
+    // Window 1 starts alone: its Close is greyed, and a close request of the user does nothing.
+    EXPECT_FALSE(ui().close_enabled(1));
+    ui().post_close_request(1);
+    ui().process_one_event(false);
+    EXPECT_TRUE(ui().window_visible(1));
     EXPECT_EQ(textwin_close(1), kMsgLastTextWindow);
     EXPECT_TRUE(ui().window_visible(1));
     // A second one opens; now either may close, and the one left loses its Close item.
@@ -102,6 +107,12 @@ TEST_F(WindowTable, TheLastOpenTextWindowCannotBeClosed) {
     EXPECT_FALSE(ui().close_enabled(1));
     // Selecting an open window gives its number.
     EXPECT_EQ(textwin_select(1, 0, 0), 1);
+    // The user closes window 2 again through its own Close: the text window handler hides it.
+    EXPECT_EQ(textwin_select(2, 0, 0), 0);
+    ui().post_close_request(2);
+    ui().process_one_event(false);
+    EXPECT_FALSE(ui().window_visible(2));
+    EXPECT_EQ(current_output_area(), 1);
 }
 
 TEST_F(WindowTable, GraphicsWindowsCascadeByTheirNumber) {

@@ -136,6 +136,7 @@ TEST_F(Choices, AChoiceStandsForItsEntryByItemOrBySelectableIndex) {
         {7, true, true, "{zeta} zeta words"},
         {8, true, false, ""},
         {0, true, false, ""},
+        {2147483647, true, false, ""},
         {0, false, true, "alpha"},
         {2, false, true, "delta"},
         {4, false, true, "set_value_"},
@@ -158,10 +159,16 @@ TEST_F(Choices, TheSelectionMovesByRowsAndPagesWithinTheList) {
     ASSERT_EQ(fill_choice_list(1), 30);
     // 20 rows show: a page moves 19.
     const std::tuple<int, int> moves[] = {
-        {platform::key_down, 1},       {platform::key_page_down, 20},
-        {platform::key_page_down, 29}, {platform::key_page_up, 10},
-        {platform::key_up, 9},         {-20, 0},
-        {platform::key_up, 0},         {5, 5},
+        {platform::key_down, 1},
+        {platform::key_page_down, 20},
+        {platform::key_page_down, 29},
+        {platform::key_page_up, 10},
+        {platform::key_up, 9},
+        {-20, 0},
+        {platform::key_up, 0},
+        {5, 5},
+        {2147483647, 29},
+        {-2147483647 - 1, 0},  // no overflow past the ends
     };
     for (const auto& [key, expected] : moves) {
         g_shown.clear();
