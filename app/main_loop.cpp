@@ -28,6 +28,7 @@
 #include "ui/menus.h"
 #include "ui/status_line.h"
 #include "ui/text_area.h"
+#include "ui/window_table.h"
 
 namespace {
 
@@ -292,6 +293,7 @@ void main_loop_start() {
     g.exit_line_run = false;
     platform::UiBackend* ui = platform::current_ui();
     if (ui != nullptr && ui->window_exists(platform::kWindowFrame)) {
+        place_frame();
         place_child_windows();
         if (output_option(kOptionToolbar) != 0)
             create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);

@@ -301,6 +301,24 @@ void textwin_set_title(const char* text) {
     }
 }
 
+bool place_frame() {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr || !ui->window_exists(platform::kWindowFrame)) return false;
+    const WindowRecord& r = g_table[platform::kWindowFrame];
+    const platform::Size screen = ui->screen_size();
+    const bool fits = r.width > 0 && r.height > 0 && r.width <= screen.width &&
+                      r.height <= screen.height + kCaptionHeight;
+    if (fits) {
+        ui->set_window_maximised(platform::kWindowFrame, false);
+        ui->set_window_rect(platform::kWindowFrame, {r.x, r.y, r.x + r.width, r.y + r.height});
+        return true;
+    }
+    const int height = (screen.height + kCaptionHeight) * 9 / 10;
+    ui->set_window_rect(platform::kWindowFrame, {0, 0, screen.width, height});
+    ui->set_window_maximised(platform::kWindowFrame, true);
+    return false;
+}
+
 void load_window_placements() {
     for (int n = 0; n < platform::kWindowCount; ++n) {
         set_window_placement(

@@ -72,6 +72,11 @@ int textwin_select(int n, int columns, int lines);
 void textwin_clear();
 void textwin_set_title(const char* text);
 
+// The frame's stored placement stays when it has a size that fits the screen's work area (the
+// height up to the work area's and a caption); otherwise the frame goes to (0, 0) with the full
+// width and 9/10 of the height and a caption, maximised. True when the stored one was used.
+bool place_frame();
+
 // Reads every placement from the settings (setting 14) / writes them back into it.
 void load_window_placements();
 void store_window_placements();

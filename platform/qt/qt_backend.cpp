@@ -162,6 +162,7 @@ public:
     int listen_for_text(const std::string& path, ExternalTextHandler on_text) override;
     int set_close_enabled(int window, bool enabled) override;
     int set_scroll_info(int window, ScrollBar bar, const ScrollInfo& info) override;
+    int set_window_maximised(int window, bool maximised) override;
     int open_about(const SplashPicture& picture, std::string_view text, Point at) override;
     bool about_open() const override { return about_ != nullptr; }
     void close_about();
@@ -557,6 +558,20 @@ int QtBackend::add_text_line(int window, std::string_view) {
 
 int QtBackend::clear_text(int window) {
     return window_exists(window) && is_text_window(window) ? 0 : kUiBadWindow;
+}
+
+int QtBackend::set_window_maximised(int window, bool maximised) {
+    const int result = UiBackend::set_window_maximised(window, maximised);
+    if (result != 0) return result;
+    QWidget* w = slots_[window].outer;
+    // Only a shown window changes now; a hidden one keeps the state for when it shows.
+    if (!w->isVisible()) return 0;
+    if (maximised) {
+        w->showMaximized();
+    } else if (w->isMaximized()) {
+        w->showNormal();
+    }
+    return 0;
 }
 
 int QtBackend::set_scroll_info(int window, ScrollBar bar, const ScrollInfo& info) {

@@ -88,6 +88,31 @@ TEST_F(WindowTable, SheetControlAndEditWindowsAreMadeHiddenWithTheirLimits) {
     EXPECT_TRUE(ui().has_edit_pane(5));
 }
 
+TEST_F(WindowTable, TheFrameKeepsAStoredPlacementThatFitsElseFillsTheScreenMaximised) {
+    ui().set_screen_size({1000, 700});
+    struct Case {
+        int x, y, width, height;
+        bool kept;
+        platform::Rect rect;
+    };
+    // Not kept: the frame at (0, 0), 1000 wide and (700 + 20) x 9 / 10 = 648 high.
+    const platform::Rect filled{0, 0, 1000, 648};
+    const Case cases[] = {
+        {10, 20, 800, 600, true, {10, 20, 810, 620}},
+        {0, 0, 1000, 720, true, {0, 0, 1000, 720}},  // the work area and a caption
+        {0, 0, 0, 0, false, filled},                 // none stored (or stored maximised)
+        {0, 0, 1001, 600, false, filled},            // wider than the screen
+        {0, 0, 800, 721, false, filled},             // taller than the screen and a caption
+        {5, 5, -300, 200, false, filled},
+    };
+    for (const Case& c : cases) {
+        set_window_placement(platform::kWindowFrame, c.x, c.y, c.width, c.height);
+        EXPECT_EQ(place_frame(), c.kept) << c.width << " x " << c.height;
+        EXPECT_EQ(ui().window_rect(platform::kWindowFrame), c.rect) << c.width;
+        EXPECT_EQ(ui().window_maximised(platform::kWindowFrame), !c.kept) << c.width;
+    }
+}
+
 TEST_F(WindowTable, TheLastOpenTextWindowCannotBeClosed) {
     // Window 1 starts alone: its Close is greyed, and a close request of the user does nothing.
     EXPECT_FALSE(ui().close_enabled(1));

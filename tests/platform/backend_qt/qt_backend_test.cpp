@@ -141,6 +141,16 @@ TEST_F(QtFixture, TextWindowScrollBarsFollowTheirValuesAndReportActions) {
     EXPECT_EQ(ui->set_scroll_info(9, platform::ScrollBar::vertical, {}), platform::kUiBadWindow);
 }
 
+TEST_F(QtFixture, WithoutAStoredPlacementTheFrameFillsTheScreensWorkArea) {
+    // 640 x 350 has no room for the command bar, the toolbar and a text window.
+    const platform::Size work = ui->screen_size();
+    ASSERT_GT(work.width, 640);
+    const platform::Rect frame = ui->window_rect(platform::kWindowFrame);
+    // The outer rectangle: the work area with at most a thin border and a caption around it.
+    EXPECT_NEAR(frame.right - frame.left, work.width, 16);
+    EXPECT_NEAR(frame.bottom - frame.top, work.height, 40);
+}
+
 TEST_F(QtFixture, EnteredCommandLinesQueueUp) {
     auto* combo = qobject_cast<QComboBox*>(find_widget("tavo_command_line"));
     ASSERT_NE(combo, nullptr);
