@@ -21,6 +21,7 @@
 #include "runtime/output_options.h"
 #include "runtime/parameters.h"
 #include "runtime/settings.h"
+#include "runtime/state_flags.h"
 #include "runtime/settings_commands.h"
 #include "runtime/table_files.h"
 #include "runtime/table_messages.h"
@@ -368,6 +369,14 @@ int main_loop(int) {
 void show_window(int visible, int window) {
     platform::UiBackend* ui = platform::current_ui();
     if (ui == nullptr || !ui->window_exists(window)) return;
+    // The edit window's menu items and commands are enabled by whether it shows.
+    if (window == platform::kWindowEdit) {
+        if (visible != 0) {
+            set_state_flag(kFlagEditWindowShown);
+        } else {
+            clear_state_flag(kFlagEditWindowShown);
+        }
+    }
     if (ui->window_visible(window) == (visible != 0)) {
         ui->invalidate(window);
         return;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "runtime/output_options.h"
+#include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "ui/menus.h"
@@ -12,6 +13,11 @@ namespace {
 
 class EditWindowHandler : public platform::WindowHandler {
 public:
+    // Closing hides the window, which keeps its text; what needs it shown is disabled.
+    bool on_close_request(int) override {
+        clear_state_flag(kFlagEditWindowShown);
+        return true;
+    }
     void on_command(int window, int command) override {
         if (command >= platform::kMenuCommandBase) {
             run_menu_command(window, command - platform::kMenuCommandBase);

@@ -287,6 +287,9 @@ QtBackend::QtBackend(int& argc, char** argv) {
 
 QtBackend::~QtBackend() {
     qApp->removeEventFilter(filter_.get());
+    // Windows closed from their own events (the splash, About) were left to the event loop to
+    // delete; no loop may run after this.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete splash_;
     delete about_;
     delete cancel_box_;

@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "runtime/output_options.h"
 #include "runtime/settings.h"
+#include "runtime/state_flags.h"
 #include "runtime/text_output.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "ui/color_palette.h"
@@ -57,6 +58,20 @@ TEST_F(GuiWindows, TheEditWindowPrintsItsLinesWithTabsExpandedToFourColumns) {
               (std::vector<std::string>{"text 39,62 \"a   b\"", "text 39,78 \"xyz z\"",
                                         "text 39,94 \"    q\""}));
     EXPECT_NE(errors().find("The edit window was printed"), std::string::npos) << errors();
+}
+
+TEST_F(GuiWindows, TheEditWindowShownSetsItsStateFlagAndClosingClearsIt) {
+    EXPECT_EQ(test_state_flag(kFlagEditWindowShown), 0);
+    show_window(1, platform::kWindowEdit);
+    EXPECT_TRUE(ui().window_visible(platform::kWindowEdit));
+    EXPECT_NE(test_state_flag(kFlagEditWindowShown), 0);
+    ui().set_edit_text(platform::kWindowEdit, "kept");
+    // The user closes it: hidden, its text kept for the next time it shows.
+    ui().post_close_request(platform::kWindowEdit);
+    ui().process_one_event(false);
+    EXPECT_FALSE(ui().window_visible(platform::kWindowEdit));
+    EXPECT_EQ(test_state_flag(kFlagEditWindowShown), 0);
+    EXPECT_EQ(ui().edit_text(platform::kWindowEdit), "kept");
 }
 
 TEST_F(GuiWindows, TheCancelBoxCountsThePagesAndCancelStopsTheDocument) {
