@@ -405,6 +405,8 @@ int QtBackend::create_window(int window, std::string_view title, WindowHandler* 
             };
         }
         slot.surface = new DrawingSurface(std::move(events), nullptr);
+        // A text window only shows lines: a click on it leaves the keys to the command line.
+        if (has_scroll_bars(window)) slot.surface->setFocusPolicy(Qt::NoFocus);
         content = slot.surface;
     }
     content->setObjectName(QString("tavo_surface_%1").arg(window));
@@ -532,6 +534,8 @@ int QtBackend::activate_window(int window) {
 void QtBackend::sub_window_activated(QMdiSubWindow* sub) {
     if (sub == nullptr) return;
     const int window = window_of(sub);
+    // Typing goes on in the command line whichever child came to the front.
+    if (window >= 0 && command_line_ != nullptr) command_line_->setFocus();
     if (window < 0 || window == active_) return;
     const int previous = active_;
     active_ = window;

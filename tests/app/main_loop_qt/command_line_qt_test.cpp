@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <memory>
 
 #include "app/main_loop.h"
@@ -66,6 +67,15 @@ TEST(QtCommandLine, AnEnteredLineRunsAndItsOutputAppearsInTextWindowOne) {
     if (below + area->line_height < surface->height()) {
         EXPECT_EQ(tavo_test::ink_pixels(surface, below, area->line_height), 0);
     }
+
+    // A click on the text window brings it to the front; the keys stay with the command line.
+    QApplication::setActiveWindow(combo->window());
+    QMouseEvent click(QEvent::MouseButtonPress, QPointF(20, 20), QPointF(20, 20), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &click);
+    QApplication::processEvents();
+    EXPECT_EQ(surface->focusPolicy(), Qt::NoFocus);
+    EXPECT_FALSE(surface->hasFocus());
 
     reset_main_loop();
     gui_shutdown();
