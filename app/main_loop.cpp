@@ -21,8 +21,8 @@
 #include "runtime/output_options.h"
 #include "runtime/parameters.h"
 #include "runtime/settings.h"
-#include "runtime/state_flags.h"
 #include "runtime/settings_commands.h"
+#include "runtime/state_flags.h"
 #include "runtime/table_files.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
@@ -64,6 +64,8 @@ public:
             accept_command_level();
         } else if (command == kCommandCancel) {
             escape_command_line();
+        } else if (command >= platform::kMenuHoverCommandBase) {
+            show_choice(command - platform::kMenuHoverCommandBase, true, false);
         } else if (command >= platform::kSystemMenuCommandBase) {
             choose_system_menu_check(command - platform::kSystemMenuCommandBase);
         } else if (command >= platform::kMenuCommandBase) {

@@ -314,6 +314,9 @@ enum class SystemColour { button_text, button_shadow, button_face, button_highli
 // window's handler as on_command(window, kMenuCommandBase + id). Positions count separators too.
 inline constexpr int kMenuCommandBase = 0x20000;
 inline constexpr int kSystemMenuCommandBase = 0x30000;
+// Moving over a command entry of a tracked popup menu reaches the frame's handler as
+// on_command(window, kMenuHoverCommandBase + id).
+inline constexpr int kMenuHoverCommandBase = 0x40000;
 
 struct MenuEntry {
     enum class Kind { command, popup, separator };

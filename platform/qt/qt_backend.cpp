@@ -47,6 +47,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/locale.h"
 #include "platform/qt/qt_drawing.h"
@@ -884,6 +885,18 @@ int QtBackend::track_popup_menu(int menu, int window, Point at, bool) {
     if (window_exists(window) && slots_[window].surface != nullptr) owner = slots_[window].surface;
     QMenu popup(owner);
     fill_qmenu(&popup, -1, menu);
+    // Moving over an item tells the program, which may show it in the command line.
+    std::vector<QMenu*> menus{&popup};
+    for (QMenu* sub : popup.findChildren<QMenu*>()) menus.push_back(sub);
+    for (QMenu* m : menus) {
+        QObject::connect(m, &QMenu::hovered, [this, window](QAction* action) {
+            const int id = action != nullptr ? action->data().toInt() : 0;
+            WindowHandler* h = slots_[kWindowFrame].handler;
+            if (id > 0 && action->menu() == nullptr && h != nullptr) {
+                h->on_command(window, kMenuHoverCommandBase + id);
+            }
+        });
+    }
     // Either button picks an item of a Qt popup menu.
     QAction* chosen = popup.exec(owner->mapToGlobal(QPoint(at.x, at.y)));
     force_c_numeric_locale();

@@ -13,12 +13,15 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTimer>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "platform/qt/qt_backend.h"
+#include "runtime/command_history.h"
 #include "runtime/list_words.h"
 #include "runtime/settings.h"
 #include "tests/app/startup/started_runtime.h"
@@ -98,6 +101,62 @@ TEST_F(QtWindows, TwentyOneChoicesShowInTheListWindowWithAScrollBar) {
 
     fill_choice_list(0);
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(QtWindows, APopupMenuShowsTheItemUnderThePointerAndEntersTheOneClicked) {
+    start_built_list();
+    add_built_list_entry("@Title", "");
+    add_built_list_entry("alpha", "1");
+    add_built_list_entry("*a = 5", "2");
+    add_built_list_entry("Sub", "$1");
+    add_built_list_entry("set_value_", "4");
+    auto* combo = find_widget<QComboBox>("tavo_command_line");
+    ASSERT_NE(combo, nullptr);
+    std::string hovered;
+    std::vector<std::string> labels;
+    bool checked = false;
+    QTimer::singleShot(50, [&] {
+        // The popup is the menu holding the list's items (menu bars and system menus are
+        // menus too).
+        QMenu* menu = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* m = qobject_cast<QMenu*>(top);
+            if (m == nullptr) continue;
+            for (QAction* a : m->actions()) {
+                if (a->text() == "alpha") menu = m;
+            }
+        }
+        if (menu == nullptr) return;
+        QAction* chosen = nullptr;
+        for (QAction* a : menu->actions()) {
+            labels.push_back(a->text().toStdString());
+            if (a->text() == "a = 5") {
+                chosen = a;
+                checked = a->isChecked();
+            }
+        }
+        if (chosen == nullptr) {
+            menu->close();
+            return;
+        }
+        menu->setActiveAction(chosen);  // the pointer moves over it
+        hovered = combo->currentText().toStdString();
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(menu, &enter);
+    });
+    // Should the menu not be found, it is closed rather than left waiting.
+    QTimer::singleShot(3000, [] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (qobject_cast<QMenu*>(top) != nullptr && top->isVisible()) top->close();
+        }
+    });
+    EXPECT_EQ(choice_popup_menu(platform::kWindowText1, 10, 10, 1), 2);
+    EXPECT_EQ(labels, (std::vector<std::string>{"alpha", "a = 5", "Sub"}));
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(hovered, "a = 5");
+    // The click entered the line: it runs at the next pass.
+    ASSERT_NE(pending_line(), nullptr);
+    EXPECT_STREQ(pending_line(), "a = 5");
 }
 
 TEST_F(QtWindows, TheEditWindowHoldsAnEditorAndItsOwnMenu) {
