@@ -23,6 +23,7 @@
 #include "runtime/table_format.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "ui/choice_lists.h"
 
 namespace {
 
@@ -41,47 +42,16 @@ platform::UiBackend* ui_or_null() {
     return platform::current_ui();
 }
 
-// The choice list shown at a prompt: the display texts and the value-list entry of each.
-struct ChoiceState {
-    std::vector<std::string> texts;
-    std::vector<int> entries;
-    bool shown = false;
-};
-
-ChoiceState g_choices;
-
-// The text a choice list shows for an entry: a leading alias group in braces and the blanks
-// after it skipped, a leading '*' (check mark) or '~' dropped.
-std::string choice_display_text(const char* first) {
-    std::string text = skip_brace_prefix(first != nullptr ? first : "");
-    if (!text.empty() && (text[0] == '*' || text[0] == '~')) text.erase(0, 1);
-    return text;
-}
-
-// Offers the current value list; the default's entry is preselected.
+// Offers the current value list at a prompt: as a popup menu at the place the grid names when
+// it has at most 20 items, else in the list window with the default's item selected.
 void show_value_choices(const char* default_text) {
-    g_choices = ChoiceState{};
-    const int count = value_list_count();
-    int selected = -1;
-    for (int i = 0; i < count; ++i) {
-        const char* first = value_list_first(i);
-        const char* second = value_list_second(i);
-        // A first entry beginning with '@' is the list's title; "$n" entries head sub-lists.
-        if (i == 0 && count > 1 && first != nullptr && first[0] == '@') continue;
-        if (second != nullptr && second[0] == '$') continue;
-        const std::string text = choice_display_text(first);
-        if (selected < 0 && default_text != nullptr && default_text[0] != '\0' &&
-            text == default_text) {
-            selected = static_cast<int>(g_choices.texts.size());
-        }
-        g_choices.texts.push_back(text);
-        g_choices.entries.push_back(i);
+    int window = 0;
+    platform::Point at;
+    if (choice_item_count() <= kChoiceListRows && choice_popup_anchor(&window, &at)) {
+        choice_popup_menu(window, at.x, at.y, 1);
+        return;
     }
-    if (g_choices.texts.empty()) return;
-    if (platform::UiBackend* ui = ui_or_null()) {
-        ui->show_choice_list(g_choices.texts, selected);
-        g_choices.shown = true;
-    }
+    fill_choice_list(1, find_choice(default_text));
 }
 
 bool is_immediate(const char* text) {
@@ -134,23 +104,23 @@ void enter_command_line(const char* text) {
 }
 
 void close_choice_list() {
-    if (!g_choices.shown) return;
-    g_choices.shown = false;
-    if (platform::UiBackend* ui = ui_or_null()) ui->hide_choice_list();
+    fill_choice_list(0);
 }
 
 bool choice_list_shown() {
-    return g_choices.shown;
+    return choice_list_visible();
 }
 
-void show_choice(int n, bool enter) {
-    if (!g_choices.shown || n < 0 || n >= static_cast<int>(g_choices.texts.size())) return;
-    std::string text = g_choices.texts[static_cast<std::size_t>(n)];
+void show_choice(int n, bool by_item, bool enter) {
+    std::string text;
+    if (!choice_text(n, by_item, text)) return;
+    // "{name} words": the name alone is what the line takes.
     if (!text.empty() && text[0] == '{') {
         const std::size_t close = text.find('}');
         text = text.substr(1, close == std::string::npos ? std::string::npos : close - 1);
     }
     set_command_line_text(text.c_str());
+    if (!by_item) set_selected_choice(n);
     // A text ending in '_' is a command to be completed by the user: it is never entered.
     if (!enter || (!text.empty() && text.back() == '_')) return;
     enter_command_line(text.c_str());
@@ -360,7 +330,7 @@ void command_window_keydown(const platform::KeyEvent& event) {
 
 void reset_command_line() {
     close_choice_list();
-    g_choices = ChoiceState{};
+    reset_choice_lists();
     if (g.timer_running) {
         if (platform::UiBackend* ui = ui_or_null()) {
             ui->kill_timer(platform::kWindowFrame, kPromptTimer);

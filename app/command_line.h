@@ -34,9 +34,10 @@ const char* prompt_text();
 int ask_line(const char* prompt, char* answer, std::size_t size, const char* default_text,
              int flags);
 int poll_escape();
-// The choice list of a prompt: choice n (from 0) goes into the command line and, with enter,
-// is entered (a text ending in '_' is left there for completion).
-void show_choice(int n, bool enter);
+// The choice list of a prompt: choice n (by_item: the n-th entry after the title, from 1;
+// otherwise the n-th selectable item, from 0) goes into the command line and, with enter, is
+// entered (a text ending in '_' is left there for completion).
+void show_choice(int n, bool by_item, bool enter);
 void close_choice_list();
 bool choice_list_shown();
 // The pause's prompt: its first argument as a format of the values after it.

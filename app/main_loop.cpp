@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/compile_driver.h"
 #include "app/splash.h"
+#include "app/startup.h"
 #include "app/toolbar.h"
 #include "app/window_captions.h"
 #include "kpl/kpl_line.h"
@@ -21,6 +22,7 @@
 #include "runtime/parameters.h"
 #include "runtime/settings.h"
 #include "runtime/settings_commands.h"
+#include "runtime/state_flags.h"
 #include "runtime/table_files.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
@@ -30,6 +32,7 @@
 #include "ui/menus.h"
 #include "ui/status_line.h"
 #include "ui/text_area.h"
+#include "ui/window_table.h"
 
 namespace {
 
@@ -64,10 +67,16 @@ public:
             accept_command_level();
         } else if (command == kCommandCancel) {
             escape_command_line();
+        } else if (command >= platform::kMenuHoverCommandBase) {
+            show_choice(command - platform::kMenuHoverCommandBase, true, false);
+        } else if (command >= platform::kSystemMenuCommandBase) {
+            choose_system_menu_check(command - platform::kSystemMenuCommandBase);
         } else if (command >= platform::kMenuCommandBase) {
             run_menu_command(window, command - platform::kMenuCommandBase);
+        } else if (command >= platform::kChoiceSelectCommandBase) {
+            show_choice(command - platform::kChoiceSelectCommandBase, false, false);
         } else if (command >= platform::kChoiceCommandBase) {
-            show_choice(command - platform::kChoiceCommandBase, true);
+            show_choice(command - platform::kChoiceCommandBase, false, true);
         } else {
             run_toolbar_command(window, command);
         }
@@ -290,6 +299,7 @@ void main_loop_start() {
     g.exit_line_run = false;
     platform::UiBackend* ui = platform::current_ui();
     if (ui != nullptr && ui->window_exists(platform::kWindowFrame)) {
+        place_frame();
         place_child_windows();
         if (output_option(kOptionToolbar) != 0)
             create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
@@ -371,6 +381,14 @@ int main_loop(int) {
 void show_window(int visible, int window) {
     platform::UiBackend* ui = platform::current_ui();
     if (ui == nullptr || !ui->window_exists(window)) return;
+    // The edit window's menu items and commands are enabled by whether it shows.
+    if (window == platform::kWindowEdit) {
+        if (visible != 0) {
+            set_state_flag(kFlagEditWindowShown);
+        } else {
+            clear_state_flag(kFlagEditWindowShown);
+        }
+    }
     if (ui->window_visible(window) == (visible != 0)) {
         ui->invalidate(window);
         return;

@@ -4,6 +4,7 @@
 
 #include "app/command_dialog.h"
 #include "app/command_line.h"
+#include "app/compile_driver.h"
 #include "app/ray_source_commands.h"
 #include "app/splash.h"
 #include "app/startup.h"
@@ -53,6 +54,8 @@
 #include "trace/special_surfaces.h"
 #include "trace/speed_test.h"
 #include "trace/surface_probes.h"
+#include "ui/choice_lists.h"
+#include "ui/edit_window.h"
 #include "ui/font_file.h"
 #include "ui/graphics_commands.h"
 #include "ui/graphics_files.h"
@@ -91,8 +94,14 @@ void install_upward_hooks() {
     windows.copy_graphics_to_clipboard = graphwin_copy_to_clipboard;
     windows.print_text_window = print_text_window;
     windows.choose_fonts = choose_fonts;
+    windows.arrange_icons = [] {
+        if (platform::UiBackend* ui = platform::current_ui()) ui->arrange_icons();
+    };
     set_window_services(windows);
     set_menu_submitter(submit_command_line);
+    set_choice_shower(show_choice);
+    install_edit_window();
+    set_menu_rebuilder(reload_menus);
     install_status_line();
     install_menus();
     install_graphics_commands();
@@ -135,6 +144,7 @@ void install_program_handlers() {
     install_array_commands();
     install_math_commands(kpl_power);
     set_handler(kSlotPrintOrPlot, cmd_print_or_plot);
+    set_handler(kSlotPrinterCapabilities, cmd_printer_capabilities);
     set_handler(kSlotAbout, cmd_about);
     // Also gives the glass, paraxial and group code the set-up they run after their changes.
     install_lens_setup();

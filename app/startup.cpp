@@ -38,6 +38,8 @@
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
 #include "trace/drawing_buffers.h"
+#include "ui/color_palette.h"
+#include "ui/edit_window.h"
 #include "ui/file_dialogs.h"
 #include "ui/menus.h"
 #include "ui/text_area.h"
@@ -52,6 +54,8 @@ constexpr int kCheckLabelLimit = 15;
 constexpr int kWindowPlacements = 17;
 constexpr int kTextWindowLines = 1999;
 constexpr int kTextWindowRows = 10;
+constexpr int kSheetRows = 4;
+constexpr int kSheetColumns = 84;
 constexpr int kTextWindowColumns = 128;
 
 struct StartupState {
@@ -63,6 +67,7 @@ struct StartupState {
     int immediate_symbol = -1;
     int check_count = -1;
     SystemMenuCheckItem checks[kCheckItemLimit] = {};
+    bool windows_registered = false;
     int surface_clipboard_format = 0;  // "TAVO Surface Data"
     bool reading_settings_file = false;
 };
@@ -125,7 +130,7 @@ int gui_init() {
     }
     open_splash_window();
     if (!ui->window_exists(platform::kWindowText1) &&
-        ui->create_window(platform::kWindowText1, title, nullptr) != 0) {
+        ui->create_window(platform::kWindowText1, title, text_window_handler()) != 0) {
         return -1;
     }
     if (create_text_window(platform::kWindowText1, kTextWindowLines, kTextWindowRows,
@@ -154,6 +159,21 @@ void build_program_menus() {
     }
 }
 
+// The check items as the system menu of every child window shows them, commands 88 to 91.
+void show_check_items() {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return;
+    std::vector<platform::MenuEntry> items;
+    for (int k = 0; k < g_state.check_count; ++k) {
+        platform::MenuEntry e;
+        e.id = kFirstCheckItemCommand + k;
+        e.label = g_state.checks[k].label;
+        e.checked = g_state.checks[k].checked != 0;
+        items.push_back(e);
+    }
+    ui->set_system_menu_items(items);
+}
+
 void build_check_items() {
     g_state.check_count = 0;
     if (open_lists_file(0) != 0) return;
@@ -174,6 +194,28 @@ void build_check_items() {
 }
 
 }  // namespace
+
+int register_window_classes() {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return 0;
+    create_color_palette(get_setting_flag(kSetGraphicsWhiteBkgnd) != 0);
+    g_state.windows_registered = true;
+    if (!ui->window_exists(platform::kWindowSpreadsheet) &&
+        create_sheet_window(kTextWindowLines, kSheetRows, kSheetColumns) != 0) {
+        return -1;
+    }
+    if (!ui->window_exists(platform::kWindowControl) && create_control_window() != 0) return -1;
+    if (!ui->window_exists(platform::kWindowEdit) && create_edit_window() != 0) return -1;
+    show_check_items();
+    return 0;
+}
+
+void choose_system_menu_check(int id) {
+    const int k = id - kFirstCheckItemCommand;
+    if (k < 0 || k >= g_state.check_count) return;
+    const SystemMenuCheckItem& item = g_state.checks[k];
+    set_setting_flag(item.setting_id, item.checked != 0 ? 0 : 1);
+}
 
 std::string profile_section() {
     return std::string(kProgramTitle) + " " + kProgramVersion;
@@ -229,6 +271,10 @@ int start_program(int argc, char** argv, const std::string& root) {
     set_window_titles(msg_text(kMsgMainWindowCaption), msg_text(kMsgEditWindowCaption));
     if (platform::UiBackend* ui = ui_or_null(); ui != nullptr && ui->window_exists(0)) {
         build_program_menus();
+        if (register_window_classes() != 0) {
+            gui_shutdown();
+            return 0;
+        }
     }
 
     // The run ends through the exit command, which runs the exit hook.
@@ -374,11 +420,14 @@ void* kpl_variable_address(int entry) {
 }
 
 void set_window_option(int setting_id, int option, int value) {
+    bool checks_changed = false;
     for (int k = 0; k < g_state.check_count; ++k) {
         if (g_state.checks[k].setting_id == setting_id) {
+            checks_changed = checks_changed || g_state.checks[k].checked != (value != 0 ? 1 : 0);
             g_state.checks[k].checked = value != 0 ? 1 : 0;
         }
     }
+    if (checks_changed && running_flag() != 0) show_check_items();
     if (option <= 0 || option >= kOptionLimit || option == 9) return;
     const int on = value != 0 ? 1 : 0;
     set_output_option(option, on);
@@ -400,6 +449,9 @@ void set_window_option(int setting_id, int option, int value) {
             break;
         case kOptionBlackAndWhite:
             if (running) msg_box(kMsgBlackAndWhiteNextStart);
+            break;
+        case kOptionWhiteBackground:
+            if (g_state.windows_registered) create_color_palette(on != 0);
             break;
         default:
             break;
@@ -501,6 +553,7 @@ int exit_hook() {
 
 void gui_shutdown() {
     splash_close();
+    g_state.windows_registered = false;
     platform::UiBackend* ui = ui_or_null();
     if (ui != nullptr) {
         for (int w = platform::kWindowCount - 1; w >= 1; --w) {

@@ -102,8 +102,14 @@ struct SystemMenuCheckItem {
 };
 // -1 before the run-time start, else 0..4.
 int system_menu_check_count();
+// The system-menu commands of the check items: 88 + the item's index.
+inline constexpr int kFirstCheckItemCommand = 88;
+// Check item command id chosen: its setting flips.
+void choose_system_menu_check(int id);
+// The rest of the window system after the application start: the colour table, the edit
+// window and the check items of the system menus. 0, or -1 when a window cannot be made.
+int register_window_classes();
 const SystemMenuCheckItem* system_menu_check_item(int n);
-
 
 // The clipboard format of surface data as command text, registered by app_init.
 inline constexpr char kSurfaceClipboardFormat[] = "TAVO Surface Data";

@@ -1,5 +1,6 @@
 #include "platform/ui.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -381,6 +382,111 @@ int UiBackend::enable_menu_command(int menu, int id, bool enabled) {
     return 0;
 }
 
+int UiBackend::check_menu_entry(int menu, int id, bool checked, bool popup) {
+    MenuEntry* e = nullptr;
+    if (!popup) {
+        e = find_command_entry(menu, id);
+    } else if (const auto it = menus_.find(menu); it != menus_.end()) {
+        for (MenuEntry& entry : it->second) {
+            if (entry.kind == MenuEntry::Kind::popup && entry.popup == id) e = &entry;
+        }
+    }
+    if (e == nullptr) return kUiBadArgument;
+    if (e->checked != checked) {
+        e->checked = checked;
+        notify_menu(menu);
+    }
+    return 0;
+}
+
+int UiBackend::create_edit_pane(int window, int) {
+    if (!window_exists(window)) return kUiBadWindow;
+    edit_panes_[window];
+    return 0;
+}
+
+bool UiBackend::has_edit_pane(int window) const {
+    return window_exists(window) && edit_panes_.count(window) != 0;
+}
+
+int UiBackend::set_edit_text(int window, std::string_view text) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    EditPane& pane = edit_panes_[window];
+    pane.text = text;
+    pane.start = pane.end = 0;
+    pane.can_undo = false;
+    return 0;
+}
+
+int UiBackend::append_edit_text(int window, std::string_view text) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    EditPane& pane = edit_panes_[window];
+    pane.text += text;
+    pane.start = pane.end = static_cast<int>(pane.text.size());
+    return 0;
+}
+
+std::string UiBackend::edit_text(int window) const {
+    const auto it = edit_panes_.find(window);
+    return it != edit_panes_.end() ? it->second.text : std::string();
+}
+
+int UiBackend::set_edit_selection(int window, int start, int end) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    EditPane& pane = edit_panes_[window];
+    const int size = static_cast<int>(pane.text.size());
+    pane.start = std::clamp(std::min(start, end), 0, size);
+    pane.end = std::clamp(std::max(start, end), 0, size);
+    return 0;
+}
+
+std::pair<int, int> UiBackend::edit_selection(int window) const {
+    const auto it = edit_panes_.find(window);
+    return it != edit_panes_.end() ? std::pair{it->second.start, it->second.end} : std::pair{0, 0};
+}
+
+bool UiBackend::edit_can_undo(int window) const {
+    const auto it = edit_panes_.find(window);
+    return it != edit_panes_.end() && it->second.can_undo;
+}
+
+int UiBackend::set_size_limits(int window, Size, Size) {
+    return window_exists(window) ? 0 : kUiBadWindow;
+}
+
+int UiBackend::set_system_menu_items(const std::vector<MenuEntry>& items) {
+    system_items_ = items;
+    return 0;
+}
+
+DialogResult UiBackend::page_setup_dialog(const std::string&, PageSetup&) {
+    return DialogResult::cancelled;
+}
+
+int UiBackend::open_print_cancel_box(std::string_view, std::string_view) {
+    return 0;
+}
+
+void UiBackend::set_print_cancel_text(std::string_view) {}
+
+bool UiBackend::print_cancel_requested() {
+    return false;
+}
+
+void UiBackend::close_print_cancel_box() {}
+
+void UiBackend::arrange_icons() {}
+
+void UiBackend::set_choice_list_size(Size) {}
+
+void UiBackend::select_choice_item(int index) {
+    choice_selection_ = index < 0 ? -1 : index;
+}
+
+int UiBackend::track_popup_menu(int, int, Point, bool) {
+    return 0;
+}
+
 int UiBackend::set_menu_command_label(int menu, int id, std::string_view label) {
     MenuEntry* e = find_command_entry(menu, id);
     if (e == nullptr) return kUiBadArgument;
@@ -391,8 +497,7 @@ int UiBackend::set_menu_command_label(int menu, int id, std::string_view label) 
 
 int UiBackend::enable_menu_position(int menu, int position, bool enabled) {
     const auto it = menus_.find(menu);
-    if (it == menus_.end() || position < 0 ||
-        position >= static_cast<int>(it->second.size())) {
+    if (it == menus_.end() || position < 0 || position >= static_cast<int>(it->second.size())) {
         return kUiBadArgument;
     }
     MenuEntry& e = it->second[static_cast<std::size_t>(position)];

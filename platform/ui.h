@@ -9,9 +9,9 @@
 #include <map>
 #include <memory>
 #include <span>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -295,6 +295,8 @@ struct ToolButton {
 // A choice of the shown choice list reaches the frame's handler as on_command(0, base + the
 // item's index from 0).
 inline constexpr int kChoiceCommandBase = 0x10000;
+// A user's move of the selection in the list window reaches it as base + the new index.
+inline constexpr int kChoiceSelectCommandBase = 0x18000;
 
 // The picture of the start-up window: width x height pixels, top row first.
 struct SplashPicture {
@@ -311,14 +313,19 @@ enum class SystemColour { button_text, button_shadow, button_face, button_highli
 // attached to a window (0 the frame, 5 the edit window). Choosing a command entry reaches the
 // window's handler as on_command(window, kMenuCommandBase + id). Positions count separators too.
 inline constexpr int kMenuCommandBase = 0x20000;
+inline constexpr int kSystemMenuCommandBase = 0x30000;
+// Moving over a command entry of a tracked popup menu reaches the frame's handler as
+// on_command(window, kMenuHoverCommandBase + id).
+inline constexpr int kMenuHoverCommandBase = 0x40000;
 
 struct MenuEntry {
     enum class Kind { command, popup, separator };
     Kind kind = Kind::command;
-    int id = 0;     // command entries
-    int popup = 0;  // popup entries: the menu they open
+    int id = 0;         // command entries
+    int popup = 0;      // popup entries: the menu they open
     std::string label;  // "&" marks the mnemonic; a tab is followed by the accelerator text
     bool enabled = true;
+    bool checked = false;  // command entries and popups: shown with a check mark
 };
 
 // Sees every key-down before the window it is meant for; true when it took the key.
@@ -340,8 +347,8 @@ struct FileFilter {
 struct FileDialogRequest {
     bool save = false;
     std::string title;
-    std::string folder;     // where the dialog starts
-    std::string path;       // the name offered (Save), the result on OK
+    std::string folder;  // where the dialog starts
+    std::string path;    // the name offered (Save), the result on OK
     std::string default_extension;
     std::vector<FileFilter> filters;
     int filter_index = 0;
@@ -402,8 +409,9 @@ public:
     // The frame (window 0) with its command line and status field. handler may be null.
     virtual int create_frame(std::string_view title, WindowHandler* handler) = 0;
     virtual void set_frame_title(std::string_view title) = 0;
-    // Child windows 1..16. Text windows (1, 2) show output lines; all others get a drawing
-    // surface painted through the handler. handler may be null; it must outlive the window.
+    // Child windows 1..16, each with a drawing surface painted through the handler (text
+    // windows 1 and 2 and the windows 3 and 4 with the window's own scroll bars too). handler
+    // may be null; it must outlive the window.
     virtual int create_window(int window, std::string_view title, WindowHandler* handler) = 0;
     virtual int destroy_window(int window) = 0;
     virtual bool window_exists(int window) const = 0;
@@ -419,7 +427,8 @@ public:
     // Asks for a repaint through the handler's on_paint at the next event.
     virtual int invalidate(int window) = 0;
 
-    // One output line in text window 1 or 2 (no line feed in it).
+    // One output line in text window 1 or 2 (no line feed in it). The text areas paint the
+    // windows; the console also writes the line to standard output, Qt keeps nothing.
     virtual int add_text_line(int window, std::string_view line) = 0;
     virtual int clear_text(int window) = 0;
 
@@ -582,10 +591,76 @@ public:
     virtual int set_clipboard_items(std::vector<ClipboardItem> items);
     const std::vector<ClipboardItem>& clipboard_items() const { return clipboard_items_; }
 
+    // --- the list window and popup menus ----------------------------------------------------
+    // The list window (window 4) shows the choice list in a list box of this client size (its
+    // window takes exactly that size), shown by show_choice_list.
+    virtual void set_choice_list_size(Size client);
+    // Selects item index of the shown list (-1: none) and scrolls it into view.
+    virtual void select_choice_item(int index);
+    virtual int selected_choice_item() const { return choice_selection_; }
+    // Marks entry id of the menu (or a popup entry opening menu `id` when popup is set).
+    int check_menu_entry(int menu, int id, bool checked, bool popup = false);
+    // Shows menu as a popup menu at the point of the window's surface, tracked with the right
+    // button when right_button is set; the command identifier chosen, 0 when none. The
+    // choice reaches nobody else. A backend without popup menus answers 0.
+    virtual int track_popup_menu(int menu, int window, Point at, bool right_button);
+
+    // --- the edit window's editor ---------------------------------------------------------
+    // A multi-line editor fills the window: the fixed font, a tab stop every tab_columns
+    // characters, both scroll bars, Enter starting a new line. A backend without one keeps the
+    // text and selection only. Offsets count bytes of the text.
+    virtual int create_edit_pane(int window, int tab_columns);
+    virtual bool has_edit_pane(int window) const;
+    virtual int set_edit_text(int window, std::string_view text);
+    virtual int append_edit_text(int window, std::string_view text);
+    virtual std::string edit_text(int window) const;
+    virtual int set_edit_selection(int window, int start, int end);
+    virtual std::pair<int, int> edit_selection(int window) const;  // start == end: none
+    virtual bool edit_can_undo(int window) const;
+
+    // A window's tracking limits (a zero size: no limit).
+    virtual int set_size_limits(int window, Size minimum, Size maximum);
+
+    // Commands every child window's system menu ends with, after a separator. They are the
+    // program's, not the window's: choosing one reaches the frame's handler as
+    // on_command(window, kSystemMenuCommandBase + id), window telling whose menu it was.
+    virtual int set_system_menu_items(const std::vector<MenuEntry>& items);
+    const std::vector<MenuEntry>& system_menu_items() const { return system_items_; }
+
+    // The page set-up dialog: margins in hundredths of a millimetre, the printer's name.
+    struct PageSetup {
+        int left = 0;
+        int top = 0;
+        int right = 0;
+        int bottom = 0;
+        bool landscape = false;
+        std::string printer;
+    };
+    virtual DialogResult page_setup_dialog(const std::string& caption, PageSetup& setup);
+
+    // The Cancel box shown while a document prints, the frame taking no input meanwhile.
+    virtual int open_print_cancel_box(std::string_view title, std::string_view text);
+    virtual void set_print_cancel_text(std::string_view text);
+    // Handles what is pending; true once Cancel was pressed.
+    virtual bool print_cancel_requested();
+    virtual void close_print_cancel_box();
+
+    // Lines up the minimised children along the bottom of the MDI area.
+    virtual void arrange_icons();
+
 private:
     int mouse_capture_ = -1;
     Cursor cursor_ = Cursor::arrow;
     std::vector<ClipboardItem> clipboard_items_;
+    struct EditPane {
+        std::string text;
+        int start = 0;
+        int end = 0;
+        bool can_undo = false;
+    };
+    std::map<int, EditPane> edit_panes_;
+    std::vector<MenuEntry> system_items_;
+    int choice_selection_ = -1;
     MenuEntry* find_command_entry(int menu, int id);
     void notify_menu(int menu);
     std::map<int, std::vector<MenuEntry>> menus_;

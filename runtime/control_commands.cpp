@@ -2,15 +2,15 @@
 
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
-#include "runtime/compile_request.h"
 #include "runtime/child_run.h"
+#include "runtime/compile_request.h"
 #include "runtime/dispatch.h"
 #include "runtime/lens_data_guard.h"
 #include "runtime/messages.h"
-#include "runtime/window_services.h"
-#include "runtime/settings.h"
 #include "runtime/random_numbers.h"
+#include "runtime/settings.h"
 #include "runtime/text_output.h"
+#include "runtime/window_services.h"
 
 namespace {
 
@@ -127,6 +127,13 @@ int cmd_output_control() {
             return services().copy_graphics_to_clipboard != nullptr
                        ? services().copy_graphics_to_clipboard()
                        : 0;
+        case kCommandEditWindowPrint:
+            return services().print_text_window != nullptr
+                       ? services().print_text_window(5, 0, 1, nullptr)
+                       : 0;
+        case kCommandArrangeIcons:
+            if (services().arrange_icons != nullptr) services().arrange_icons();
+            return 0;
         default:
             return 0;
     }

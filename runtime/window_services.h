@@ -13,6 +13,7 @@ struct WindowServices {
     int (*choose_fonts)() = nullptr;
     // The current graphics window's picture onto the clipboard.
     int (*copy_graphics_to_clipboard)() = nullptr;
+    void (*arrange_icons)() = nullptr;
 };
 
 void set_window_services(const WindowServices& services);

@@ -8,6 +8,7 @@
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
+#include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
@@ -33,6 +34,8 @@ struct MenuState {
     std::vector<Accelerator> main_accel;
     std::vector<Accelerator> second_accel;
     RecentSlot recent[kRecentFileSlots];
+    // The recent-file settings as last seen by the idle pass.
+    std::string recent_settings[kRecentFileSlots];
     int recent_count = 0;
     int main_menu = 0;
     int second_menu = 0;
@@ -324,6 +327,14 @@ bool translate_accelerator(int window, const std::vector<Accelerator>& table,
 void update_menu_states(int mode) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr || g.main_menu == 0) return;
+    // A recent-file setting changed by a command shows in its slot at the next idle pass.
+    for (int k = 0; mode == 1 && k < kRecentFileSlots; ++k) {
+        const char* name = get_setting_text(kSetMruFile1 + k, 0);
+        const std::string now = name != nullptr ? name : "";
+        if (now == g.recent_settings[k]) continue;
+        g.recent_settings[k] = now;
+        set_recent_file_entry(now.c_str(), k);
+    }
     const bool changed = menus_need_update != 0 || g.full_update;
     if (mode == g.last_mode && !changed) return;
     if (mode == 1 && changed) {

@@ -1,6 +1,7 @@
 #include "ui/text_print.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,11 +11,15 @@
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/messages.h"
+#include "runtime/output_options.h"
 #include "runtime/settings.h"
 #include "runtime/table_files.h"
+#include "runtime/text_output.h"
+#include "ui/edit_window.h"
 #include "ui/font_file.h"
 #include "ui/graphics_files.h"
 #include "ui/text_area.h"
+#include "ui/window_table.h"
 
 namespace {
 
@@ -25,6 +30,8 @@ struct PrintState {
     PrinterChoices choices;
     PageMargins text = kTextMarginsDefault;
     PageMargins graphics = kGraphicsMarginsDefault;
+    std::string text_printer;
+    std::string graphics_printer;
 };
 
 PrintState g;
@@ -106,6 +113,8 @@ int print_to_printer(int window, const std::vector<std::string>& lines, int ask)
     request.font = to_description(load_font_record(font_file_path(), "fixed"), true);
     if (const TextArea* area = textarea(window); area != nullptr && area->char_height > 0) {
         request.font.height = area->char_height;
+    } else if (window == platform::kWindowEdit) {
+        request.font.height = fixed_font_metrics().char_height;  // the editor's fixed font
     }
     platform::DialogResult result = platform::DialogResult::failed;
     std::unique_ptr<platform::PrintJob> job = ui->start_print(request, &result);
@@ -122,21 +131,69 @@ int print_to_printer(int window, const std::vector<std::string>& lines, int ask)
     platform::DeviceContext& dc = job->page();
     const int line_height = std::max(1, dc.text_metrics().height);
     const int per_page = std::max(1, (job->page_size().height - 2 * top) / line_height);
+    const int pages = static_cast<int>(lines.size()) / per_page + 1;
+    auto page_line = [pages](int page) {
+        char text[64];
+        std::snprintf(text, sizeof text, "Printing page %d of %d", page, pages);
+        return std::string(text);
+    };
+    // The frame takes no input while the Cancel box shows; the box closes on every way out.
+    ui->open_print_cancel_box(kProgramTitle, page_line(1));
+    struct CloseBox {
+        platform::UiBackend* ui;
+        ~CloseBox() { ui->close_print_cancel_box(); }
+    } close_box{ui};
     int row = 0;
+    int page = 1;
     for (const std::string& line : lines) {
+        if (ui->print_cancel_requested()) {
+            job->abort();
+            msg_box(kMsgPrintCancelled);
+            return 0;
+        }
         if (row == per_page) {
             if (!job->new_page()) {
                 job->abort();
                 return set_error_msg(kMsgDocumentCannotStart);
             }
             row = 0;
+            ui->set_print_cancel_text(page_line(++page));
         }
         job->page().text_out({left, top + row * line_height}, line);
         ++row;
     }
     if (!job->finish()) return set_error_msg(kMsgDocumentCannotStart);
-    msg_box(kMsgPrinted, window, job->destination().c_str());
+    if (window == platform::kWindowEdit) {
+        msg_box(kMsgEditWindowPrinted);
+    } else {
+        msg_box(kMsgPrinted, window, job->destination().c_str());
+    }
     return 0;
+}
+
+// The page set-up of the text or the graphics printer: OK keeps the margins and the printer;
+// in step mode the printer's name is listed.
+void page_setup(PageMargins& margins, bool graphics) {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return;
+    platform::UiBackend::PageSetup setup;
+    setup.left = margins.left;
+    setup.top = margins.top;
+    setup.right = margins.right;
+    setup.bottom = margins.bottom;
+    setup.landscape = graphics;
+    setup.printer = graphics ? g.graphics_printer : g.text_printer;
+    if (ui->page_setup_dialog(graphics ? "Page set-up: graphics" : "Page set-up: text", setup) !=
+        platform::DialogResult::ok) {
+        return;
+    }
+    margins = {setup.left, setup.top, setup.right, setup.bottom};
+    (graphics ? g.graphics_printer : g.text_printer) = setup.printer;
+    if (output_option(kOptionStepMode) != 0) {
+        char line[320];
+        std::snprintf(line, sizeof line, "Device name: '%.256s'\n", setup.printer.c_str());
+        text_out(line);
+    }
 }
 
 }  // namespace
@@ -151,9 +208,22 @@ void printer_setup(PrinterChoices& choices, int mode) {
         case 1:
             choices = g.choices;
             break;
+        case 2:
+        case 3:
+            page_setup(mode == 3 ? g.graphics : g.text, mode == 3);
+            break;
         default:
             break;
     }
+}
+
+int cmd_printer_capabilities() {
+    printer_setup(g.choices, arg_int(0) == 0 ? 2 : 3);
+    return 0;
+}
+
+PageMargins graphics_margins() {
+    return g.graphics;
 }
 
 PageMargins text_margins() {
@@ -163,6 +233,11 @@ PageMargins text_margins() {
 int print_text_window(int window, int to_file, int ask, const char* file_name) {
     window = resolve_window(window);
     if (!window_open(window)) return 0;
+    if (window == platform::kWindowEdit) {
+        // The edit window always goes to the printer.
+        const std::vector<std::string> lines = edit_window_lines();
+        return lines.empty() ? 0 : print_to_printer(window, lines, ask);
+    }
     const std::vector<std::string> lines = textarea_output_lines(window);
     if (lines.empty()) return 0;
     if (to_file != 0)

@@ -35,14 +35,19 @@ struct PageMargins {
 // are the text and graphics page set-ups.
 void printer_setup(PrinterChoices& choices, int mode);
 PageMargins text_margins();
+PageMargins graphics_margins();
 
-// Window 1, 2 or 0 (the current text window). To a file: the name is asked for when ask is set
-// or the name is empty. 0 (also after a cancel, which shows -144) or -9998.
+// Window 1, 2, 5 (the edit window: always to the printer) or 0 (the current text window). To a
+// file: the name is asked for when ask is set or the name is empty. 0 (also after a cancel, which
+// shows -144) or -9998.
 int print_text_window(int window, int to_file, int ask, const char* file_name);
 // The window's lines, each followed by CR LF, as clipboard text: 0 or -9998.
 int copy_text_to_clipboard(int window);
 
 // The print command: destination 0 the printer, 1 a file (an empty name asks).
 int cmd_print_or_plot();
+
+// The printer command: the text printer's page set-up for argument 0, else the graphics one.
+int cmd_printer_capabilities();
 
 void reset_text_print();

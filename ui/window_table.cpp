@@ -6,6 +6,7 @@
 
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "ui/text_area.h"
 
@@ -43,7 +44,32 @@ FontMetricsCell fixed_font() {
     return font;
 }
 
+class TextWindowHandler : public platform::WindowHandler {
+public:
+    void on_paint(int window, platform::DeviceContext& dc) override {
+        textarea_on_paint(window, dc);
+    }
+    void on_size(int window, platform::Size size) override { textarea_on_size(window, size); }
+    void on_scroll(int window, const platform::ScrollEvent& event) override {
+        textarea_on_scroll(window, event);
+    }
+    bool on_close_request(int window) override {
+        // textwin_close hides the window itself, or keeps the last one open.
+        if (platform::is_text_window(window)) textwin_close(window);
+        return !platform::is_text_window(window);
+    }
+};
+
 }  // namespace
+
+FontMetricsCell fixed_font_metrics() {
+    return fixed_font();
+}
+
+platform::WindowHandler* text_window_handler() {
+    static TextWindowHandler handler;
+    return &handler;
+}
 
 WindowRecord& window_record(int n) {
     if (n < 0 || n >= platform::kWindowCount) {
@@ -115,7 +141,7 @@ int create_text_window(int n, int line_capacity, int rows, int columns) {
     if (ui == nullptr || !platform::is_text_window(n)) return -1;
     WindowRecord& r = g_table[n];
     r.in_use = 0;
-    if (!ui->window_exists(n) && ui->create_window(n, " ", nullptr) != 0) return -1;
+    if (!ui->window_exists(n) && ui->create_window(n, " ", text_window_handler()) != 0) return -1;
     const FontMetricsCell font = fixed_font();
     int width = 0;
     int height = 0;
@@ -127,6 +153,61 @@ int create_text_window(int n, int line_capacity, int rows, int columns) {
     const int result = textarea_create(n, n, font, line_capacity, rows, columns);
     if (result != 0) return result;
     r.in_use = ui->window_visible(n) ? 1 : 0;
+    // Window 1 is the one text window that is always there: it starts without Close.
+    if (n == platform::kWindowText1) ui->set_close_enabled(n, false);
+    return 0;
+}
+
+int create_sheet_window(int line_capacity, int rows, int columns) {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return -1;
+    WindowRecord& r = g_table[platform::kWindowSpreadsheet];
+    r.in_use = 0;
+    if (!ui->window_exists(platform::kWindowSpreadsheet) &&
+        ui->create_window(platform::kWindowSpreadsheet, " ", text_window_handler()) != 0) {
+        return -1;
+    }
+    const FontMetricsCell font = fixed_font();
+    const int result = textarea_create(platform::kWindowSpreadsheet, kSheetArea, font,
+                                       line_capacity, rows, columns);
+    if (result != 0) return result;
+    // The sheet cannot be made wider or narrower than its 80 columns.
+    const int width = kScrollBarWidth + 80 * font.char_width + 8 + 2 * kSizingBorder;
+    r.min_width = r.max_width = width;
+    r.min_height =
+        kSheetStripHeight + 2 * (font.char_height + 7) + 2 * kSizingBorder + kCaptionHeight;
+    r.max_height = ui->screen_size().height + kCaptionHeight;
+    ui->set_size_limits(platform::kWindowSpreadsheet, {r.min_width, r.min_height},
+                        {r.max_width, r.max_height});
+    ui->show_window(platform::kWindowSpreadsheet, false);
+    return 0;
+}
+
+int create_control_window() {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return -1;
+    WindowRecord& r = g_table[platform::kWindowControl];
+    r.in_use = 0;
+    if (!ui->window_exists(platform::kWindowControl) &&
+        ui->create_window(platform::kWindowControl, msg_text(kMsgControlWindowTitle), nullptr) !=
+            0) {
+        return -1;
+    }
+    const platform::Size screen = ui->screen_size();
+    r.min_width = 200;
+    r.min_height = 150;
+    r.max_width = screen.width;
+    r.max_height = screen.height;
+    ui->set_size_limits(platform::kWindowControl, {r.min_width, r.min_height},
+                        {r.max_width, r.max_height});
+    if (r.width <= 0 || r.height <= 0) {
+        r.x = screen.width / 2;
+        r.y = 10;
+        r.width = screen.width / 2 - 10;
+        r.height = (screen.height + kCaptionHeight) / 2 - 20;
+    }
+    ui->set_window_rect(platform::kWindowControl, {r.x, r.y, r.x + r.width, r.y + r.height});
+    ui->show_window(platform::kWindowControl, false);
     return 0;
 }
 
@@ -218,6 +299,24 @@ void textwin_set_title(const char* text) {
     if (platform::UiBackend* ui = ui_or_null(); ui != nullptr && ui->window_exists(n)) {
         ui->set_window_title(n, g_table[n].title[0] != '\0' ? g_table[n].title : " ");
     }
+}
+
+bool place_frame() {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr || !ui->window_exists(platform::kWindowFrame)) return false;
+    const WindowRecord& r = g_table[platform::kWindowFrame];
+    const platform::Size screen = ui->screen_size();
+    const bool fits = r.width > 0 && r.height > 0 && r.width <= screen.width &&
+                      r.height <= screen.height + kCaptionHeight;
+    if (fits) {
+        ui->set_window_maximised(platform::kWindowFrame, false);
+        ui->set_window_rect(platform::kWindowFrame, {r.x, r.y, r.x + r.width, r.y + r.height});
+        return true;
+    }
+    const int height = (screen.height + kCaptionHeight) * 9 / 10;
+    ui->set_window_rect(platform::kWindowFrame, {0, 0, screen.width, height});
+    ui->set_window_maximised(platform::kWindowFrame, true);
+    return false;
 }
 
 void load_window_placements() {

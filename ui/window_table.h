@@ -45,14 +45,37 @@ void text_window_size(int columns, int rows, int* width, int* height);
 // one: cascaded by its number inside the MDI client.
 platform::Rect default_graphics_placement(int n, int mdi_client_width, int toolbar_height);
 
+#include "ui/text_area.h"
+
+// The fixed font's cell, from text window 1's surface (8 x 16, ascent 12 before it exists).
+FontMetricsCell fixed_font_metrics();
+
+// The handler of the windows that show a text area (1, 2, 3, 4): painting, sizing and scrolling
+// go to the area of the window's number; closing a text window goes through textwin_close.
+platform::WindowHandler* text_window_handler();
+
 // Text windows 1 and 2 with their areas (1999 lines, 10 rows, 128 columns at start-up).
 int create_text_window(int n, int line_capacity, int rows, int columns);
 // 0, or -118 when n is the last open text window (it stays open).
 int textwin_close(int n);
+// The spreadsheet window (3): an MDI child holding text area 3 (with its header rows) of
+// `rows` visible lines, 80 columns wide and only as wide; made hidden. The grid paints and
+// fills it. 0, -1 without a window, or the text area's failure.
+int create_sheet_window(int line_capacity, int rows, int columns);
+// The control window (6) for the sliders: an owned popup titled by message -172, at the right
+// half of the screen; made hidden. 0 or -1.
+int create_control_window();
+inline constexpr int kMsgControlWindowTitle = -172;
+inline constexpr int kSheetStripHeight = 30;  // a 22-pixel strip button and 8
 // Makes text window n (1, 2; 0 the other) current; 0 when it had to be opened, else its number.
 int textwin_select(int n, int columns, int lines);
 void textwin_clear();
 void textwin_set_title(const char* text);
+
+// The frame's stored placement stays when it has a size that fits the screen's work area (the
+// height up to the work area's and a caption); otherwise the frame goes to (0, 0) with the full
+// width and 9/10 of the height and a caption, maximised. True when the stored one was used.
+bool place_frame();
 
 // Reads every placement from the settings (setting 14) / writes them back into it.
 void load_window_placements();

@@ -464,6 +464,63 @@ DialogResult ConsoleBackend::font_dialog(const std::string& caption, FontDescrip
     return DialogResult::ok;
 }
 
+DialogResult ConsoleBackend::page_setup_dialog(const std::string& caption, PageSetup& setup) {
+    std::string answer;
+    if (!dialog_answer(caption + " left,top,right,bottom?", answer) || answer.empty()) {
+        return DialogResult::cancelled;
+    }
+    int values[4] = {};
+    const char* p = answer.c_str();
+    for (int k = 0; k < 4; ++k) {
+        char* end = nullptr;
+        const long v = std::strtol(p, &end, 10);
+        if (end == p || v < 0 || v > 100000) return DialogResult::failed;
+        values[k] = static_cast<int>(v);
+        p = end;
+        if (k < 3) {
+            if (*p != ',') return DialogResult::failed;
+            ++p;
+        }
+    }
+    if (*p != '\0') return DialogResult::failed;
+    setup.left = values[0];
+    setup.top = values[1];
+    setup.right = values[2];
+    setup.bottom = values[3];
+    if (setup.printer.empty()) setup.printer = "console";
+    return DialogResult::ok;
+}
+
+int ConsoleBackend::open_print_cancel_box(std::string_view title, std::string_view text) {
+    cancel_box_open_ = true;
+    cancel_polls_ = 0;
+    cancel_texts_.clear();
+    cancel_texts_.emplace_back(title);
+    cancel_texts_.emplace_back(text);
+    return 0;
+}
+
+void ConsoleBackend::set_print_cancel_text(std::string_view text) {
+    if (cancel_box_open_) cancel_texts_.emplace_back(text);
+}
+
+bool ConsoleBackend::print_cancel_requested() {
+    if (!cancel_box_open_) return false;
+    ++cancel_polls_;
+    return cancel_at_poll_ > 0 && cancel_polls_ >= cancel_at_poll_;
+}
+
+bool ConsoleBackend::choose_system_menu_item(int window, int id) {
+    if (!window_exists(window) || window == kWindowFrame) return false;
+    for (const MenuEntry& e : system_menu_items()) {
+        if (e.kind == MenuEntry::Kind::command && e.id == id) {
+            post_command(window, kSystemMenuCommandBase + id);
+            return true;
+        }
+    }
+    return false;
+}
+
 void ConsoleBackend::request_close(int window) {
     Window& w = windows_[window];
     if (!close_enabled(window)) return;  // Close is greyed in its system menu
@@ -497,6 +554,11 @@ bool ConsoleBackend::dispatch_posted() {
     }
     if (!window_exists(e.window)) return true;
     WindowHandler* h = windows_[e.window].handler;
+    // System-menu items are the program's, not the window's: the frame takes them.
+    if (const int* command = std::get_if<int>(&e.body);
+        command != nullptr && *command >= kSystemMenuCommandBase && window_exists(kWindowFrame)) {
+        h = windows_[kWindowFrame].handler;
+    }
     if (std::holds_alternative<CloseRequest>(e.body)) {
         request_close(e.window);
     } else if (auto* size = std::get_if<Size>(&e.body)) {
@@ -666,11 +728,34 @@ void ConsoleBackend::set_system_colour(SystemColour which, Colour colour) {
 
 void ConsoleBackend::show_choice_list(const std::vector<std::string>& items, int selected) {
     choices_ = items;
+    UiBackend::select_choice_item(selected < static_cast<int>(items.size()) ? selected : -1);
     for (std::size_t k = 0; k < items.size(); ++k) {
         *err_ << (static_cast<int>(k) == selected ? "* " : "  ") << k + 1 << ' ' << items[k]
               << '\n';
     }
     err_->flush();
+}
+
+void ConsoleBackend::describe_menu(int menu, int depth, std::vector<std::string>& lines) const {
+    const std::vector<MenuEntry>* entries = menu_entries(menu);
+    if (entries == nullptr || depth > 8) return;
+    for (const MenuEntry& e : *entries) {
+        if (e.kind == MenuEntry::Kind::separator) continue;
+        lines.push_back(std::string(2 * depth, ' ') + (e.checked ? "* " : "") + e.label);
+        if (e.kind == MenuEntry::Kind::popup) describe_menu(e.popup, depth + 1, lines);
+    }
+}
+
+int ConsoleBackend::track_popup_menu(int menu, int, Point, bool) {
+    std::vector<std::string> lines;
+    describe_menu(menu, 0, lines);
+    popups_shown_.push_back(std::move(lines));
+    if (popup_choices_.empty()) return 0;
+    const int id = popup_choices_.front();
+    popup_choices_.pop_front();
+    // Only an enabled command of the menu can be chosen.
+    const MenuEntry* e = find_menu_command(menu, id);
+    return e != nullptr && e->enabled ? id : 0;
 }
 
 bool ConsoleBackend::choose_list_item(int index) {

@@ -87,7 +87,10 @@ public:
 
     // The items are written to standard error, numbered from 1, the preselected one marked.
     void show_choice_list(const std::vector<std::string>& items, int selected) override;
-    void hide_choice_list() override { choices_.clear(); }
+    void hide_choice_list() override {
+        choices_.clear();
+        UiBackend::select_choice_item(-1);
+    }
 
     void set_command_history(const std::vector<std::string>& newest_first) override {
         history_ = newest_first;
@@ -158,12 +161,45 @@ public:
     // The choice list shown (empty when none) and a click on its item index.
     const std::vector<std::string>& choice_list() const { return choices_; }
     bool choose_list_item(int index);
+    void set_choice_list_size(Size client) override { choice_size_ = client; }
+    Size choice_list_size() const { return choice_size_; }
+    // A popup menu takes the identifier a test queued (0, none chosen, without one). Each one
+    // tracked is kept as lines: an entry's label, "* " before a checked one, a sub-menu's
+    // entries after it indented by two blanks.
+    int track_popup_menu(int menu, int window, Point at, bool right_button) override;
+    void queue_popup_choice(int id) { popup_choices_.push_back(id); }
+    const std::vector<std::vector<std::string>>& popups_shown() const { return popups_shown_; }
+    // The page set-up dialog takes "left,top,right,bottom" in hundredths of a millimetre (the
+    // next queued answer or input line); an empty answer cancels, a bad one fails.
+    DialogResult page_setup_dialog(const std::string& caption, PageSetup& setup) override;
+    // The Cancel box keeps its texts; a test makes the nth poll (from 1) after it opened find
+    // Cancel pressed.
+    int open_print_cancel_box(std::string_view title, std::string_view text) override;
+    void set_print_cancel_text(std::string_view text) override;
+    bool print_cancel_requested() override;
+    void close_print_cancel_box() override { cancel_box_open_ = false; }
+    void cancel_printing_at_poll(int poll) { cancel_at_poll_ = poll; }
+    const std::vector<std::string>& print_cancel_texts() const { return cancel_texts_; }
+    bool print_cancel_box_open() const { return cancel_box_open_; }
+    void arrange_icons() override { ++arranged_; }
+    int icons_arranged() const { return arranged_; }
+    // A click on system-menu item id of the window: posted when the item exists.
+    bool choose_system_menu_item(int window, int id);
     const std::vector<std::string>& command_history() const { return history_; }
     void set_screen_size(Size size) { screen_ = size; }
     // The picture of the start-up window opened last.
     const SplashPicture& splash_picture() const { return splash_picture_; }
 
 private:
+    Size choice_size_;
+    std::vector<std::string> cancel_texts_;
+    bool cancel_box_open_ = false;
+    int cancel_polls_ = 0;
+    int cancel_at_poll_ = 0;
+    int arranged_ = 0;
+    std::deque<int> popup_choices_;
+    std::vector<std::vector<std::string>> popups_shown_;
+    void describe_menu(int menu, int depth, std::vector<std::string>& lines) const;
     struct Window {
         bool exists = false;
         bool visible = false;

@@ -11,6 +11,7 @@
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QImage>
@@ -34,16 +35,20 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <deque>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/locale.h"
 #include "platform/qt/qt_drawing.h"
@@ -60,6 +65,34 @@ constexpr int kCommandLineLimit = 256;
 
 QString to_qstring(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Windows whose surface shows lines of a text area, with the area's scroll bars beside it.
+bool has_scroll_bars(int window) {
+    return is_text_window(window) || window == kWindowSpreadsheet || window == kWindowList;
+}
+
+ScrollAction to_scroll_action(int action, bool* known) {
+    *known = true;
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub:
+            return ScrollAction::line_up;
+        case QAbstractSlider::SliderSingleStepAdd:
+            return ScrollAction::line_down;
+        case QAbstractSlider::SliderPageStepSub:
+            return ScrollAction::page_up;
+        case QAbstractSlider::SliderPageStepAdd:
+            return ScrollAction::page_down;
+        case QAbstractSlider::SliderToMinimum:
+            return ScrollAction::top;
+        case QAbstractSlider::SliderToMaximum:
+            return ScrollAction::bottom;
+        case QAbstractSlider::SliderMove:
+            return ScrollAction::track;
+        default:
+            *known = false;
+            return ScrollAction::line_down;
+    }
 }
 
 bool is_popup_window(int window) {
@@ -131,6 +164,8 @@ public:
     void menu_bar_changed(int window) override;
     int listen_for_text(const std::string& path, ExternalTextHandler on_text) override;
     int set_close_enabled(int window, bool enabled) override;
+    int set_scroll_info(int window, ScrollBar bar, const ScrollInfo& info) override;
+    int set_window_maximised(int window, bool maximised) override;
     int open_about(const SplashPicture& picture, std::string_view text, Point at) override;
     bool about_open() const override { return about_ != nullptr; }
     void close_about();
@@ -153,6 +188,33 @@ public:
 
     void show_choice_list(const std::vector<std::string>& items, int selected) override;
     void hide_choice_list() override;
+    void set_choice_list_size(Size client) override;
+    void select_choice_item(int index) override;
+    int selected_choice_item() const override {
+        return choice_list_ != nullptr ? choice_list_->currentRow() : -1;
+    }
+    int track_popup_menu(int menu, int window, Point at, bool right_button) override;
+
+    int create_edit_pane(int window, int tab_columns) override;
+    bool has_edit_pane(int window) const override {
+        return window_exists(window) && slots_[window].editor != nullptr;
+    }
+    int set_edit_text(int window, std::string_view text) override;
+    int append_edit_text(int window, std::string_view text) override;
+    std::string edit_text(int window) const override;
+    int set_edit_selection(int window, int start, int end) override;
+    std::pair<int, int> edit_selection(int window) const override;
+    bool edit_can_undo(int window) const override;
+    int set_size_limits(int window, Size minimum, Size maximum) override;
+    int set_system_menu_items(const std::vector<MenuEntry>& items) override;
+    DialogResult page_setup_dialog(const std::string& caption, PageSetup& setup) override {
+        return qt::page_setup_dialog(caption, setup, frame_);
+    }
+    int open_print_cancel_box(std::string_view title, std::string_view text) override;
+    void set_print_cancel_text(std::string_view text) override;
+    bool print_cancel_requested() override;
+    void close_print_cancel_box() override;
+    void arrange_icons() override;
     void set_command_history(const std::vector<std::string>& newest_first) override;
 
     int set_window_rect(int window, Rect outer) override;
@@ -171,10 +233,12 @@ public:
 private:
     // One row of the window table: the widgets of window n and its handler.
     struct Slot {
-        QWidget* outer = nullptr;        // frame, MDI sub-window or owned popup
-        QMdiSubWindow* sub = nullptr;    // MDI children only
-        QPlainTextEdit* text = nullptr;  // text windows
+        QWidget* outer = nullptr;      // frame, MDI sub-window or owned popup
+        QMdiSubWindow* sub = nullptr;  // MDI children only
         DrawingSurface* surface = nullptr;
+        QScrollBar* bars[2] = {nullptr, nullptr};  // horizontal, vertical
+        QPlainTextEdit* editor = nullptr;          // the edit window's editor
+        QMenuBar* menu_bar = nullptr;              // popups with a menu of their own
         WindowHandler* handler = nullptr;
     };
 
@@ -196,6 +260,11 @@ private:
     std::map<int, QToolButton*> tool_buttons_;
     QWidget* choice_window_ = nullptr;  // owned by the frame
     QListWidget* choice_list_ = nullptr;
+    bool filling_choices_ = false;
+    QWidget* cancel_box_ = nullptr;  // top-level while a document prints
+    QLabel* cancel_text_ = nullptr;
+    bool cancel_pressed_ = false;
+    void add_system_items(int window);
     QLabel* splash_ = nullptr;  // top-level, owned here
     QLabel* about_ = nullptr;   // top-level, owned here
     std::unique_ptr<QLocalServer> text_server_;
@@ -222,8 +291,12 @@ QtBackend::QtBackend(int& argc, char** argv) {
 
 QtBackend::~QtBackend() {
     qApp->removeEventFilter(filter_.get());
+    // Windows closed from their own events (the splash, About) were left to the event loop to
+    // delete; no loop may run after this.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete splash_;
     delete about_;
+    delete cancel_box_;
     for (auto& [key, timer] : timers_) delete timer;
     // Children of the frame go with it; owned popups are deleted first.
     for (int n = kWindowCount - 1; n > 0; --n) {
@@ -288,7 +361,9 @@ int QtBackend::create_frame(std::string_view title, WindowHandler* handler) {
         frame_->resize(640, 350);
     }
 
-    slots_[kWindowFrame] = Slot{frame_, nullptr, nullptr, nullptr, handler};
+    slots_[kWindowFrame] = Slot{};
+    slots_[kWindowFrame].outer = frame_;
+    slots_[kWindowFrame].handler = handler;
     frame_closed_ = false;
     frame_->show();
     command_line_->setFocus();
@@ -307,13 +382,7 @@ int QtBackend::create_window(int window, std::string_view title, WindowHandler* 
     Slot slot;
     slot.handler = handler;
     QWidget* content = nullptr;
-    if (is_text_window(window)) {
-        slot.text = new QPlainTextEdit;
-        slot.text->setReadOnly(true);
-        slot.text->setLineWrapMode(QPlainTextEdit::NoWrap);
-        slot.text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-        content = slot.text;
-    } else {
+    {
         qt::SurfaceEvents events;
         events.resized = [this, window](Size size) {
             if (WindowHandler* h = slots_[window].handler) h->on_size(window, size);
@@ -327,10 +396,55 @@ int QtBackend::create_window(int window, std::string_view title, WindowHandler* 
         events.mouse = [this, window](const MouseEvent& e) {
             if (WindowHandler* h = slots_[window].handler) h->on_mouse(window, e);
         };
+        if (has_scroll_bars(window)) {
+            // Three lines a notch, as the window's own bar would scroll them.
+            events.wheel = [this, window](int notches) {
+                WindowHandler* h = slots_[window].handler;
+                ScrollEvent e;
+                e.bar = ScrollBar::vertical;
+                e.action = notches > 0 ? ScrollAction::line_up : ScrollAction::line_down;
+                for (int k = 0; h != nullptr && k < 3 * std::abs(notches); ++k) {
+                    h->on_scroll(window, e);
+                }
+            };
+        }
         slot.surface = new DrawingSurface(std::move(events), nullptr);
+        // A text window only shows lines: a click on it leaves the keys to the command line.
+        if (has_scroll_bars(window)) slot.surface->setFocusPolicy(Qt::NoFocus);
         content = slot.surface;
     }
     content->setObjectName(QString("tavo_surface_%1").arg(window));
+    if (has_scroll_bars(window)) {
+        // The surface with the window's own bars at its right and bottom edges.
+        auto* box = new QWidget;
+        auto* grid = new QGridLayout(box);
+        grid->setContentsMargins(0, 0, 0, 0);
+        grid->setSpacing(0);
+        grid->addWidget(content, 0, 0);
+        for (int b = 0; b < 2; ++b) {
+            const ScrollBar which = b == 0 ? ScrollBar::horizontal : ScrollBar::vertical;
+            auto* bar = new QScrollBar(b == 0 ? Qt::Horizontal : Qt::Vertical, box);
+            bar->setObjectName(QString(b == 0 ? "tavo_hscroll_%1" : "tavo_vscroll_%1").arg(window));
+            bar->setRange(0, 0);
+            QObject::connect(bar, &QAbstractSlider::actionTriggered,
+                             [this, window, which, bar](int a) {
+                                 bool known = false;
+                                 ScrollEvent e;
+                                 e.bar = which;
+                                 e.action = to_scroll_action(a, &known);
+                                 e.position = bar->sliderPosition();
+                                 WindowHandler* h = slots_[window].handler;
+                                 if (known && h != nullptr) h->on_scroll(window, e);
+                             });
+            if (b == 0) {
+                grid->addWidget(bar, 1, 0);
+            } else {
+                grid->addWidget(bar, 0, 1);
+            }
+            slot.bars[b] = bar;
+        }
+        content = box;
+    }
 
     if (is_popup_window(window)) {
         // Owned by the frame: stays above it, outside the MDI area.
@@ -351,6 +465,7 @@ int QtBackend::create_window(int window, std::string_view title, WindowHandler* 
     slot.outer->setObjectName(QString("tavo_window_%1").arg(window));
     slot.outer->setWindowTitle(to_qstring(title));
     slots_[window] = slot;
+    add_system_items(window);
     slot.outer->show();
     return 0;
 }
@@ -367,6 +482,10 @@ int QtBackend::destroy_window(int window) {
     }
     Slot slot = slots_[window];
     slots_[window] = Slot{};
+    if (slot.outer == choice_window_) {
+        choice_window_ = nullptr;
+        choice_list_ = nullptr;
+    }
     if (active_ == window) active_ = -1;
     if (slot.sub != nullptr) mdi_->removeSubWindow(slot.sub);
     delete slot.outer;
@@ -419,6 +538,8 @@ int QtBackend::activate_window(int window) {
 void QtBackend::sub_window_activated(QMdiSubWindow* sub) {
     if (sub == nullptr) return;
     const int window = window_of(sub);
+    // Typing goes on in the command line whichever child came to the front.
+    if (window >= 0 && command_line_ != nullptr) command_line_->setFocus();
     if (window < 0 || window == active_) return;
     const int previous = active_;
     active_ = window;
@@ -441,15 +562,44 @@ int QtBackend::invalidate(int window) {
 
 // --- text output, status, command line ------------------------------------------------------
 
-int QtBackend::add_text_line(int window, std::string_view line) {
-    if (!window_exists(window) || slots_[window].text == nullptr) return kUiBadWindow;
-    slots_[window].text->appendPlainText(to_qstring(line));
-    return 0;
+// A text window is a surface its text area paints: the backend keeps no lines of its own.
+int QtBackend::add_text_line(int window, std::string_view) {
+    return window_exists(window) && is_text_window(window) ? 0 : kUiBadWindow;
 }
 
 int QtBackend::clear_text(int window) {
-    if (!window_exists(window) || slots_[window].text == nullptr) return kUiBadWindow;
-    slots_[window].text->clear();
+    return window_exists(window) && is_text_window(window) ? 0 : kUiBadWindow;
+}
+
+int QtBackend::set_window_maximised(int window, bool maximised) {
+    const int result = UiBackend::set_window_maximised(window, maximised);
+    if (result != 0) return result;
+    QWidget* w = slots_[window].outer;
+    // Only a shown window changes now; a hidden one keeps the state for when it shows.
+    if (!w->isVisible()) return 0;
+    if (maximised) {
+        w->showMaximized();
+    } else if (w->isMaximized()) {
+        w->showNormal();
+    }
+    return 0;
+}
+
+int QtBackend::set_scroll_info(int window, ScrollBar bar, const ScrollInfo& info) {
+    const int result = UiBackend::set_scroll_info(window, bar, info);
+    if (result != 0 || !window_exists(window)) return result;
+    QScrollBar* q = slots_[window].bars[bar == ScrollBar::horizontal ? 0 : 1];
+    if (q == nullptr) return 0;
+    // The range counts thumb positions: the last one shows the final page.
+    const int page = std::max(info.page, 1);
+    const int top = std::max(info.minimum, info.maximum - page + 1);
+    const QSignalBlocker block(q);
+    q->setRange(info.minimum, top);
+    q->setPageStep(page);
+    q->setSingleStep(1);
+    q->setValue(std::clamp(info.position, info.minimum, top));
+    // A bar with nothing to scroll stays, greyed, so the surface keeps its size.
+    q->setEnabled(info.enabled && top > info.minimum);
     return 0;
 }
 
@@ -673,11 +823,13 @@ Colour QtBackend::system_colour(SystemColour which) const {
             static_cast<std::uint8_t>(c.blue())};
 }
 
+// The list window is window 4: an owned popup holding the list box.
 void QtBackend::show_choice_list(const std::vector<std::string>& items, int selected) {
     if (frame_ == nullptr) return;
     if (choice_window_ == nullptr) {
+        if (slots_[kWindowList].outer != nullptr) destroy_window(kWindowList);
         choice_window_ = new QWidget(frame_, Qt::Tool);
-        choice_window_->setObjectName("tavo_choice_window");
+        choice_window_->setObjectName("tavo_window_4");
         auto* layout = new QVBoxLayout(choice_window_);
         layout->setContentsMargins(0, 0, 0, 0);
         choice_list_ = new QListWidget(choice_window_);
@@ -690,24 +842,68 @@ void QtBackend::show_choice_list(const std::vector<std::string>& items, int sele
                 h->on_command(kWindowFrame, kChoiceCommandBase + row);
             }
         });
+        QObject::connect(choice_list_, &QListWidget::currentRowChanged, [this](int row) {
+            if (filling_choices_ || row < 0) return;
+            if (WindowHandler* h = slots_[kWindowFrame].handler) {
+                h->on_command(kWindowFrame, kChoiceSelectCommandBase + row);
+            }
+        });
+        slots_[kWindowList] = Slot{};
+        slots_[kWindowList].outer = choice_window_;
     }
+    filling_choices_ = true;
     choice_list_->clear();
     for (const std::string& item : items) choice_list_->addItem(to_qstring(item));
-    if (selected >= 0 && selected < choice_list_->count()) {
-        choice_list_->setCurrentRow(selected);
-        choice_list_->scrollToItem(choice_list_->currentItem());
-    }
-    // At most 20 rows show; longer lists scroll.
-    const int rows = std::min<int>(static_cast<int>(items.size()), 20);
-    const QFontMetrics metrics(choice_list_->font());
-    choice_window_->resize(std::max(100, choice_list_->sizeHintForColumn(0) + 30),
-                           std::max(rows, 1) * metrics.height() + 8);
+    filling_choices_ = false;
+    select_choice_item(selected);
     choice_window_->show();
     choice_window_->raise();
 }
 
+void QtBackend::set_choice_list_size(Size client) {
+    if (choice_window_ == nullptr) return;
+    // The window fits the list exactly: it cannot be resized.
+    choice_window_->setFixedSize(std::max(client.width, 1), std::max(client.height, 1));
+}
+
+void QtBackend::select_choice_item(int index) {
+    if (choice_list_ == nullptr) return;
+    const QSignalBlocker block(choice_list_);
+    if (index < 0 || index >= choice_list_->count()) {
+        choice_list_->setCurrentRow(-1);
+        choice_list_->clearSelection();
+        return;
+    }
+    choice_list_->setCurrentRow(index);
+    choice_list_->scrollToItem(choice_list_->currentItem());
+}
+
 void QtBackend::hide_choice_list() {
     if (choice_window_ != nullptr) choice_window_->hide();
+}
+
+int QtBackend::track_popup_menu(int menu, int window, Point at, bool) {
+    if (menu_entries(menu) == nullptr || frame_ == nullptr) return 0;
+    QWidget* owner = window_exists(window) ? slots_[window].outer : frame_;
+    if (window_exists(window) && slots_[window].surface != nullptr) owner = slots_[window].surface;
+    QMenu popup(owner);
+    fill_qmenu(&popup, -1, menu);
+    // Moving over an item tells the program, which may show it in the command line.
+    std::vector<QMenu*> menus{&popup};
+    for (QMenu* sub : popup.findChildren<QMenu*>()) menus.push_back(sub);
+    for (QMenu* m : menus) {
+        QObject::connect(m, &QMenu::hovered, [this, window](QAction* action) {
+            const int id = action != nullptr ? action->data().toInt() : 0;
+            WindowHandler* h = slots_[kWindowFrame].handler;
+            if (id > 0 && action->menu() == nullptr && h != nullptr) {
+                h->on_command(window, kMenuHoverCommandBase + id);
+            }
+        });
+    }
+    // Either button picks an item of a Qt popup menu.
+    QAction* chosen = popup.exec(owner->mapToGlobal(QPoint(at.x, at.y)));
+    force_c_numeric_locale();
+    return chosen != nullptr && chosen->isEnabled() ? chosen->data().toInt() : 0;
 }
 
 void QtBackend::set_command_history(const std::vector<std::string>& newest_first) {
@@ -927,6 +1123,10 @@ void QtBackend::fill_qmenu(QMenu* target, int window, int menu) {
             case MenuEntry::Kind::popup: {
                 QMenu* sub = target->addMenu(to_qstring(e.label));
                 sub->setEnabled(e.enabled);
+                if (e.checked) {
+                    sub->menuAction()->setCheckable(true);
+                    sub->menuAction()->setChecked(true);
+                }
                 fill_qmenu(sub, window, e.popup);
                 break;
             }
@@ -935,7 +1135,13 @@ void QtBackend::fill_qmenu(QMenu* target, int window, int menu) {
                 // program's key hook, not a Qt shortcut.
                 QAction* action = target->addAction(to_qstring(e.label));
                 action->setEnabled(e.enabled);
+                action->setData(e.id);
+                if (e.checked) {
+                    action->setCheckable(true);
+                    action->setChecked(true);
+                }
                 const int id = e.id;
+                if (window < 0) break;  // a tracked popup returns its choice instead
                 QObject::connect(action, &QAction::triggered, [this, window, id] {
                     if (WindowHandler* h = slots_[window].handler) {
                         h->on_command(window, kMenuCommandBase + id);
@@ -948,8 +1154,20 @@ void QtBackend::fill_qmenu(QMenu* target, int window, int menu) {
 }
 
 void QtBackend::menu_bar_changed(int window) {
-    if (window != kWindowFrame || frame_ == nullptr) return;
-    QMenuBar* bar = frame_->menuBar();
+    if (frame_ == nullptr || !window_exists(window)) return;
+    QMenuBar* bar = nullptr;
+    if (window == kWindowFrame) {
+        bar = frame_->menuBar();
+    } else if (slots_[window].sub == nullptr && slots_[window].outer->layout() != nullptr) {
+        // An owned popup (the edit window) carries its menu bar above its pane.
+        if (slots_[window].menu_bar == nullptr) {
+            slots_[window].menu_bar = new QMenuBar(slots_[window].outer);
+            slots_[window].menu_bar->setObjectName(QString("tavo_menu_bar_%1").arg(window));
+            slots_[window].outer->layout()->setMenuBar(slots_[window].menu_bar);
+        }
+        bar = slots_[window].menu_bar;
+    }
+    if (bar == nullptr) return;
     bar->clear();
     const int menu = menu_bar(window);
     const std::vector<MenuEntry>* entries = menu != 0 ? menu_entries(menu) : nullptr;
@@ -969,6 +1187,181 @@ void QtBackend::menu_bar_changed(int window) {
                 }
             });
         }
+    }
+}
+
+// --- the edit window, limits, system menus, the Cancel box ---------------------------------
+
+int QtBackend::create_edit_pane(int window, int tab_columns) {
+    if (!window_exists(window)) return kUiBadWindow;
+    Slot& slot = slots_[window];
+    if (slot.editor != nullptr) return 0;
+    QLayout* layout = slot.outer->layout();
+    if (layout == nullptr || slot.sub != nullptr) return kUiBadWindow;
+    auto* editor = new QPlainTextEdit(slot.outer);
+    editor->setObjectName(QString("tavo_editor_%1").arg(window));
+    editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    editor->setFont(fixed);
+    editor->setTabStopDistance(QFontMetricsF(fixed).horizontalAdvance('X') *
+                               std::max(tab_columns, 1));
+    // The editor takes the place of the drawing surface.
+    if (slot.surface != nullptr) slot.surface->hide();
+    layout->addWidget(editor);
+    slot.editor = editor;
+    UiBackend::create_edit_pane(window, tab_columns);
+    return 0;
+}
+
+int QtBackend::set_edit_text(int window, std::string_view text) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    slots_[window].editor->setPlainText(to_qstring(text));
+    return 0;
+}
+
+int QtBackend::append_edit_text(int window, std::string_view text) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    QPlainTextEdit* editor = slots_[window].editor;
+    QTextCursor cursor = editor->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(to_qstring(text));
+    editor->setTextCursor(cursor);
+    return 0;
+}
+
+std::string QtBackend::edit_text(int window) const {
+    if (!has_edit_pane(window)) return {};
+    return slots_[window].editor->toPlainText().toStdString();
+}
+
+int QtBackend::set_edit_selection(int window, int start, int end) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    QPlainTextEdit* editor = slots_[window].editor;
+    const QString text = editor->toPlainText();
+    // Byte offsets of the UTF-8 text to character positions.
+    auto position = [&](int bytes) {
+        const QByteArray utf8 = text.toUtf8().left(std::max(bytes, 0));
+        return static_cast<int>(QString::fromUtf8(utf8).size());
+    };
+    QTextCursor cursor = editor->textCursor();
+    cursor.setPosition(position(std::min(start, end)));
+    cursor.setPosition(position(std::max(start, end)), QTextCursor::KeepAnchor);
+    editor->setTextCursor(cursor);
+    return 0;
+}
+
+std::pair<int, int> QtBackend::edit_selection(int window) const {
+    if (!has_edit_pane(window)) return {0, 0};
+    const QTextCursor cursor = slots_[window].editor->textCursor();
+    const QString text = slots_[window].editor->toPlainText();
+    const auto bytes = [&](int chars) {
+        return static_cast<int>(text.left(chars).toUtf8().size());
+    };
+    return {bytes(cursor.selectionStart()), bytes(cursor.selectionEnd())};
+}
+
+bool QtBackend::edit_can_undo(int window) const {
+    return has_edit_pane(window) && slots_[window].editor->document()->isUndoAvailable();
+}
+
+int QtBackend::set_size_limits(int window, Size minimum, Size maximum) {
+    if (!window_exists(window)) return kUiBadWindow;
+    QWidget* w = slots_[window].outer;
+    w->setMinimumSize(std::max(minimum.width, 0), std::max(minimum.height, 0));
+    w->setMaximumSize(maximum.width > 0 ? maximum.width : QWIDGETSIZE_MAX,
+                      maximum.height > 0 ? maximum.height : QWIDGETSIZE_MAX);
+    return 0;
+}
+
+void QtBackend::add_system_items(int window) {
+    QMdiSubWindow* sub = slots_[window].sub;
+    if (sub == nullptr || sub->systemMenu() == nullptr) return;
+    QMenu* menu = sub->systemMenu();
+    for (QAction* a : menu->actions()) {
+        if (a->property("tavo_system_item").toBool()) {
+            menu->removeAction(a);
+            a->deleteLater();
+        }
+    }
+    if (system_menu_items().empty()) return;
+    QAction* separator = menu->addSeparator();
+    separator->setProperty("tavo_system_item", true);
+    for (const MenuEntry& e : system_menu_items()) {
+        if (e.kind != MenuEntry::Kind::command) continue;
+        QAction* action = menu->addAction(to_qstring(e.label));
+        action->setProperty("tavo_system_item", true);
+        action->setCheckable(true);
+        action->setChecked(e.checked);
+        action->setEnabled(e.enabled);
+        const int id = e.id;
+        // System-menu items are the program's, not the window's: the frame takes them.
+        QObject::connect(action, &QAction::triggered, [this, window, id] {
+            if (WindowHandler* h = slots_[kWindowFrame].handler) {
+                h->on_command(window, kSystemMenuCommandBase + id);
+            }
+        });
+    }
+}
+
+int QtBackend::set_system_menu_items(const std::vector<MenuEntry>& items) {
+    UiBackend::set_system_menu_items(items);
+    for (int n = 1; n < kWindowCount; ++n) add_system_items(n);
+    return 0;
+}
+
+int QtBackend::open_print_cancel_box(std::string_view title, std::string_view text) {
+    close_print_cancel_box();
+    cancel_pressed_ = false;
+    auto* box = new QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    box->setObjectName("tavo_print_cancel");
+    box->setWindowTitle(to_qstring(title));
+    auto* layout = new QVBoxLayout(box);
+    cancel_text_ = new QLabel(to_qstring(text), box);
+    cancel_text_->setObjectName("tavo_print_cancel_text");
+    auto* button = new QPushButton(QObject::tr("Cancel"), box);
+    button->setObjectName("tavo_print_cancel_button");
+    layout->addWidget(cancel_text_);
+    layout->addWidget(button);
+    QObject::connect(button, &QPushButton::clicked, [this] { cancel_pressed_ = true; });
+    cancel_box_ = box;
+    if (frame_ != nullptr) frame_->setEnabled(false);
+    box->adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        box->move(screen->availableGeometry().center() - box->rect().center());
+    }
+    box->show();
+    return 0;
+}
+
+void QtBackend::set_print_cancel_text(std::string_view text) {
+    if (cancel_text_ != nullptr) cancel_text_->setText(to_qstring(text));
+}
+
+bool QtBackend::print_cancel_requested() {
+    if (cancel_box_ == nullptr) return false;
+    QApplication::processEvents(QEventLoop::AllEvents);
+    force_c_numeric_locale();
+    return cancel_pressed_;
+}
+
+void QtBackend::close_print_cancel_box() {
+    if (frame_ != nullptr) frame_->setEnabled(true);
+    delete cancel_box_;
+    cancel_box_ = nullptr;
+    cancel_text_ = nullptr;
+}
+
+void QtBackend::arrange_icons() {
+    if (mdi_ == nullptr) return;
+    // Minimised children in a row along the bottom edge, left to right in window order.
+    int x = 0;
+    for (int n = 1; n < kWindowCount; ++n) {
+        QMdiSubWindow* sub = slots_[n].sub;
+        if (sub == nullptr || !sub->isVisible() || !sub->isMinimized()) continue;
+        const QSize size = sub->size();
+        if (x > 0 && x + size.width() > mdi_->viewport()->width()) x = 0;
+        sub->move(x, mdi_->viewport()->height() - size.height());
+        x += size.width();
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
+#include <QWheelEvent>
 #include <vector>
 
 namespace platform::qt {
@@ -274,6 +275,16 @@ void DrawingSurface::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void DrawingSurface::mouseMoveEvent(QMouseEvent* event) {
     deliver_mouse(event, MouseAction::move);
+}
+
+void DrawingSurface::wheelEvent(QWheelEvent* event) {
+    const int notches = event->angleDelta().y() / 120;
+    if (!events_.wheel || notches == 0) {
+        event->ignore();
+        return;
+    }
+    events_.wheel(notches);
+    event->accept();
 }
 
 // --- input translation -----------------------------------------------------------------------

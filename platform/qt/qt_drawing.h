@@ -59,6 +59,7 @@ struct SurfaceEvents {
     std::function<void(DeviceContext&)> repaint;
     std::function<void(const KeyEvent&)> key;
     std::function<void(const MouseEvent&)> mouse;
+    std::function<void(int notches)> wheel;  // positive: away from the user
 };
 
 class DrawingSurface : public QWidget {
@@ -82,6 +83,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void deliver_mouse(QMouseEvent* event, MouseAction action);

@@ -1,7 +1,9 @@
 #include "platform/qt/qt_printing.h"
 
+#include <QFile>
 #include <QFont>
 #include <QFontMetrics>
+#include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -112,6 +114,10 @@ public:
     void abort() override {
         printer_->abort();
         painter_.end();
+        // A cancelled document leaves no half-written PDF behind.
+        if (printer_->outputFormat() == QPrinter::PdfFormat) {
+            QFile::remove(printer_->outputFileName());
+        }
     }
     std::string destination() const override {
         if (printer_->outputFormat() == QPrinter::PdfFormat) {
@@ -128,6 +134,31 @@ private:
 };
 
 }  // namespace
+
+DialogResult page_setup_dialog(const std::string& caption, UiBackend::PageSetup& setup,
+                               QWidget* owner) {
+    QPrinter printer(QPrinter::HighResolution);
+    if (QPrinterInfo::availablePrinters().isEmpty()) printer.setOutputFormat(QPrinter::PdfFormat);
+    // Hundredths of a millimetre to millimetres and back.
+    printer.setPageMargins(
+        QMarginsF(setup.left / 100.0, setup.top / 100.0, setup.right / 100.0, setup.bottom / 100.0),
+        QPageLayout::Millimeter);
+    printer.setPageOrientation(setup.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    QPageSetupDialog dialog(&printer, owner);
+    dialog.setObjectName("tavo_page_setup");
+    dialog.setWindowTitle(QString::fromStdString(caption));
+    if (dialog.exec() != QDialog::Accepted) return DialogResult::cancelled;
+    const QMarginsF m = printer.pageLayout().margins(QPageLayout::Millimeter);
+    setup.left = static_cast<int>(m.left() * 100.0 + 0.5);
+    setup.top = static_cast<int>(m.top() * 100.0 + 0.5);
+    setup.right = static_cast<int>(m.right() * 100.0 + 0.5);
+    setup.bottom = static_cast<int>(m.bottom() * 100.0 + 0.5);
+    setup.landscape = printer.pageLayout().orientation() == QPageLayout::Landscape;
+    setup.printer = printer.outputFormat() == QPrinter::PdfFormat
+                        ? std::string("PDF")
+                        : printer.printerName().toStdString();
+    return DialogResult::ok;
+}
 
 std::unique_ptr<PrintJob> start_qt_print(const PrintRequest& request, QWidget* owner,
                                          DialogResult* result) {

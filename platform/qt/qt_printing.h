@@ -2,12 +2,18 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/ui.h"
 
 class QWidget;
 
 namespace platform::qt {
+
+// The page set-up dialog of the default printer (or the PDF printer); margins in hundredths of
+// a millimetre.
+DialogResult page_setup_dialog(const std::string& caption, UiBackend::PageSetup& setup,
+                               QWidget* owner);
 
 std::unique_ptr<PrintJob> start_qt_print(const PrintRequest& request, QWidget* owner,
                                          DialogResult* result);

@@ -12,11 +12,13 @@
 #include "runtime/command_history.h"
 #include "runtime/dispatch.h"
 #include "runtime/level_help.h"
+#include "runtime/list_words.h"
 #include "runtime/settings.h"
 #include "runtime/table_help.h"
 #include "runtime/text_output.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "tests/support/built_tables.h"
+#include "ui/choice_lists.h"
 
 namespace {
 
@@ -39,6 +41,39 @@ TEST_F(Loop, AnAskedArgumentOffersItsValueListAsChoices) {
     input("3\n");
     type("lens_note_line ?");
     EXPECT_EQ(errors().find("  1 ", shown), std::string::npos) << errors().substr(shown);
+}
+
+TEST_F(Loop, AClickedChoiceRunsItsTextButAnUnfinishedCommandWaitsInTheCommandLine) {
+    struct Case {
+        int item;
+        const char* line;  // the command line afterwards
+        bool runs;
+    };
+    const Case cases[] = {
+        {0, "", true},             // "a = 7" entered and taken
+        {1, "set_value_", false},  // left for the user to finish, never run
+        {2, "", true},             // "{b} b = 8": the braces give the line "b"
+    };
+    for (const Case& c : cases) {
+        start_built_list();
+        add_built_list_entry("@Title", "");
+        add_built_list_entry("a = 7", "1");
+        add_built_list_entry("set_value_", "2");
+        add_built_list_entry("{b} b = 8", "3");
+        ASSERT_EQ(fill_choice_list(1), 3);
+        ui().set_command_line_text("");
+        const int before = history_count();
+        ASSERT_TRUE(ui().choose_list_item(c.item));
+        // One pass takes the click and runs the line it enters (a second would find the
+        // console's input ended).
+        main_loop_pass(false);
+        EXPECT_EQ(ui().command_line_text(), c.line) << c.item;
+        EXPECT_EQ(history_count() > before, c.runs) << c.item;
+        fill_choice_list(0);
+    }
+    ASSERT_GE(history_count(), 2);
+    EXPECT_STREQ(history_line(history_count() - 2), "a = 7");
+    EXPECT_STREQ(history_line(history_count() - 1), "b");
 }
 
 }  // namespace

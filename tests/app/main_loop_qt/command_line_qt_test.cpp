@@ -6,11 +6,12 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QMouseEvent>
 #include <memory>
 
 #include "app/main_loop.h"
 #include "platform/qt/qt_backend.h"
+#include "tests/app/main_loop_qt/painted_text.h"
 #include "tests/app/startup/started_runtime.h"
 
 namespace {
@@ -52,11 +53,29 @@ TEST(QtCommandLine, AnEnteredLineRunsAndItsOutputAppearsInTextWindowOne) {
     enter("a = 4");
     enter("history");
 
-    auto* text = find_widget<QPlainTextEdit>("tavo_surface_1");
-    ASSERT_NE(text, nullptr);
-    const QString shown = text->toPlainText();
-    EXPECT_TRUE(shown.contains("Command history:")) << shown.toStdString();
-    EXPECT_TRUE(shown.contains("a = 4")) << shown.toStdString();
+    auto* surface = find_widget<QWidget>("tavo_surface_1");
+    ASSERT_NE(surface, nullptr);
+    const std::string shown = tavo_test::area_text(platform::kWindowText1);
+    EXPECT_NE(shown.find("Command history:\na = 4\n"), std::string::npos) << shown;
+    // The line is painted: its row of the window holds text pixels, a row below the last
+    // line none.
+    const int row = tavo_test::shown_row_top(platform::kWindowText1, "Command history:");
+    ASSERT_GE(row, 0) << shown;
+    const TextArea* area = textarea(platform::kWindowText1);
+    EXPECT_GT(tavo_test::ink_pixels(surface, row, area->line_height), 20);
+    const int below = row + 4 * area->line_height;
+    if (below + area->line_height < surface->height()) {
+        EXPECT_EQ(tavo_test::ink_pixels(surface, below, area->line_height), 0);
+    }
+
+    // A click on the text window brings it to the front; the keys stay with the command line.
+    QApplication::setActiveWindow(combo->window());
+    QMouseEvent click(QEvent::MouseButtonPress, QPointF(20, 20), QPointF(20, 20), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &click);
+    QApplication::processEvents();
+    EXPECT_EQ(surface->focusPolicy(), Qt::NoFocus);
+    EXPECT_FALSE(surface->hasFocus());
 
     reset_main_loop();
     gui_shutdown();

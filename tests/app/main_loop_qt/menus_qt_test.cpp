@@ -13,13 +13,13 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <cstdlib>
 #include <memory>
 
 #include "app/main_loop.h"
 #include "platform/qt/qt_backend.h"
 #include "runtime/table_messages.h"
+#include "tests/app/main_loop_qt/painted_text.h"
 #include "tests/app/startup/started_runtime.h"
 #include "ui/menus.h"
 
@@ -69,8 +69,10 @@ TEST(QtMenus, TheListsMenusRunTheirCommandsFromAClickAndFromTheKeyboard) {
     for (QAction* a : bar->actions()) titles << a->text();
     EXPECT_EQ(titles, (QStringList{"&File", "&Window", "&Help"}));
 
-    auto* text = find_widget<QPlainTextEdit>("tavo_surface_1");
-    ASSERT_NE(text, nullptr);
+    auto* surface = find_widget<QWidget>("tavo_surface_1");
+    ASSERT_NE(surface, nullptr);
+    const int line_height = textarea(platform::kWindowText1)->line_height;
+    auto shown = [] { return tavo_test::area_text(platform::kWindowText1); };
     // A click on Window > Command history runs "history".
     QAction* history = find_action(bar, "&Window", "Command &history\tCtrl+H");
     ASSERT_NE(history, nullptr);
@@ -81,17 +83,19 @@ TEST(QtMenus, TheListsMenusRunTheirCommandsFromAClickAndFromTheKeyboard) {
     for (int k = 0; k < 5; ++k) main_loop_pass(false);
     history->trigger();
     for (int k = 0; k < 5; ++k) main_loop_pass(false);
-    EXPECT_TRUE(text->toPlainText().contains("Command history:\na = 4"))
-        << text->toPlainText().toStdString();
+    EXPECT_NE(shown().find("Command history:\na = 4"), std::string::npos) << shown();
+    EXPECT_GT(tavo_test::ink_pixels(
+                  surface, tavo_test::shown_row_top(platform::kWindowText1, "Command history:"),
+                  line_height),
+              20);
 
     // Ctrl+H on the command line does the same through the key hook.
-    text->clear();
+    textarea_clear(platform::kWindowText1, 0);
     combo->lineEdit()->setFocus();
     QKeyEvent ctrl_h(QEvent::KeyPress, Qt::Key_H, Qt::ControlModifier);
     QApplication::sendEvent(combo->lineEdit(), &ctrl_h);
     for (int k = 0; k < 5; ++k) main_loop_pass(false);
-    EXPECT_TRUE(text->toPlainText().contains("Command history:"))
-        << text->toPlainText().toStdString();
+    EXPECT_NE(shown().find("Command history:"), std::string::npos) << shown();
     EXPECT_TRUE(combo->lineEdit()->text().isEmpty() || !combo->lineEdit()->text().contains("h"));
 
     // Copy puts the window's lines, each with CR LF, on the system clipboard.
@@ -111,13 +115,17 @@ TEST(QtMenus, TheListsMenusRunTheirCommandsFromAClickAndFromTheKeyboard) {
         ASSERT_TRUE(socket.waitForConnected(2000));
         socket.write("%d%n and 100%\n");
         socket.flush();
-        for (int k = 0; k < 50 && !text->toPlainText().contains("%d%n"); ++k) {
+        for (int k = 0; k < 50 && shown().find("%d%n") == std::string::npos; ++k) {
             QApplication::processEvents(QEventLoop::AllEvents, 20);
             main_loop_pass(false);
         }
         socket.disconnectFromServer();
     }
-    EXPECT_TRUE(text->toPlainText().contains("%d%n and 100%")) << text->toPlainText().toStdString();
+    EXPECT_NE(shown().find("%d%n and 100%\n"), std::string::npos) << shown();
+    EXPECT_GT(tavo_test::ink_pixels(
+                  surface, tavo_test::shown_row_top(platform::kWindowText1, "%d%n and 100%"),
+                  line_height),
+              20);
 
     if (const char* shot = std::getenv("TAVO_TEST_GRAB")) frame->grab().save(shot);
 

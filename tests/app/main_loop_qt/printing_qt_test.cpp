@@ -18,6 +18,11 @@
 #include "ui/text_area.h"
 #include "ui/window_table.h"
 
+// After the program's headers: Qt's "slots" keyword would rename a field of theirs.
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+
 namespace {
 
 int g_argc = 1;
@@ -100,6 +105,24 @@ TEST(QtPrinting, WithoutAPrinterTheWindowIsPrintedToAPdfFilePageByPage) {
     ASSERT_FALSE(second.empty());
     EXPECT_EQ(second.front(), expected);
     EXPECT_EQ(page_lines(pdf, 3).size(), 20u);
+    // The Cancel box went with the document, and the frame takes input again.
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        EXPECT_NE(top->objectName(), "tavo_print_cancel");
+        if (top->objectName() == "tavo_window_0") {
+            EXPECT_TRUE(top->isEnabled());
+        }
+    }
+
+    // Cancel pressed while the document prints: no file, the cancel in the status field.
+    std::filesystem::remove(pdf);
+    QTimer::singleShot(0, [] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* b = top->findChild<QPushButton*>("tavo_print_cancel_button")) b->click();
+        }
+    });
+    ASSERT_EQ(run_command_string("print_text 0", 0), 0);
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+    EXPECT_EQ(qt->status_text(), "Printing cancelled");
 
     reset_main_loop();
     gui_shutdown();

@@ -8,6 +8,7 @@
 
 #include "runtime/settings_file.h"
 #include "tests/app/startup/started_runtime.h"
+#include "ui/edit_window.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
 
@@ -52,7 +53,72 @@ TEST_F(WindowTable, TextWindowSizesInTheConsolesEightBySixteenCell) {
     EXPECT_EQ(height, 600 + kCaptionHeight);
 }
 
+TEST_F(WindowTable, SheetControlAndEditWindowsAreMadeHiddenWithTheirLimits) {
+    ui().set_screen_size({1000, 700});
+    ASSERT_EQ(create_edit_window(), 0);
+    ASSERT_EQ(create_sheet_window(1999, 4, 84), 0);
+    ASSERT_EQ(create_control_window(), 0);
+    struct Case {
+        int window;
+        int min_width, max_width, min_height, max_height;
+    };
+    // The sheet: scroll bar 16 + 80 x 8 + 8 and the borders 2 x 4, only that wide; at least the
+    // 30-pixel strip, two grid rows of 16 + 7 and the frame (8 + caption 20).
+    const Case cases[] = {
+        {3, 672, 672, 30 + 46 + 28, 700 + 20},
+        {5, 200, 1000, 100, 700},
+        {6, 200, 1000, 150, 700},
+    };
+    for (const Case& c : cases) {
+        const WindowRecord& r = window_record(c.window);
+        EXPECT_EQ(r.min_width, c.min_width) << c.window;
+        EXPECT_EQ(r.max_width, c.max_width) << c.window;
+        EXPECT_EQ(r.min_height, c.min_height) << c.window;
+        EXPECT_EQ(r.max_height, c.max_height) << c.window;
+        EXPECT_TRUE(ui().window_exists(c.window)) << c.window;
+        EXPECT_FALSE(ui().window_visible(c.window)) << c.window;
+    }
+    ASSERT_NE(textarea(3), nullptr);
+    EXPECT_EQ(textarea(3)->visible_lines, 4);
+    EXPECT_EQ(textarea(3)->columns, 84);
+    // The control window without a stored placement: the right half of the screen from y 10,
+    // (700 + 20) / 2 - 20 high.
+    EXPECT_EQ(ui().window_rect(6), (platform::Rect{500, 10, 990, 350}));
+    EXPECT_EQ(ui().window_title(6), "Sliders");
+    EXPECT_TRUE(ui().has_edit_pane(5));
+}
+
+TEST_F(WindowTable, TheFrameKeepsAStoredPlacementThatFitsElseFillsTheScreenMaximised) {
+    ui().set_screen_size({1000, 700});
+    struct Case {
+        int x, y, width, height;
+        bool kept;
+        platform::Rect rect;
+    };
+    // Not kept: the frame at (0, 0), 1000 wide and (700 + 20) x 9 / 10 = 648 high.
+    const platform::Rect filled{0, 0, 1000, 648};
+    const Case cases[] = {
+        {10, 20, 800, 600, true, {10, 20, 810, 620}},
+        {0, 0, 1000, 720, true, {0, 0, 1000, 720}},  // the work area and a caption
+        {0, 0, 0, 0, false, filled},                 // none stored (or stored maximised)
+        {0, 0, 1001, 600, false, filled},            // wider than the screen
+        {0, 0, 800, 721, false, filled},             // taller than the screen and a caption
+        {5, 5, -300, 200, false, filled},
+    };
+    for (const Case& c : cases) {
+        set_window_placement(platform::kWindowFrame, c.x, c.y, c.width, c.height);
+        EXPECT_EQ(place_frame(), c.kept) << c.width << " x " << c.height;
+        EXPECT_EQ(ui().window_rect(platform::kWindowFrame), c.rect) << c.width;
+        EXPECT_EQ(ui().window_maximised(platform::kWindowFrame), !c.kept) << c.width;
+    }
+}
+
 TEST_F(WindowTable, TheLastOpenTextWindowCannotBeClosed) {
+    // Window 1 starts alone: its Close is greyed, and a close request of the user does nothing.
+    EXPECT_FALSE(ui().close_enabled(1));
+    ui().post_close_request(1);
+    ui().process_one_event(false);
+    EXPECT_TRUE(ui().window_visible(1));
     EXPECT_EQ(textwin_close(1), kMsgLastTextWindow);
     EXPECT_TRUE(ui().window_visible(1));
     // A second one opens; now either may close, and the one left loses its Close item.
@@ -66,6 +132,12 @@ TEST_F(WindowTable, TheLastOpenTextWindowCannotBeClosed) {
     EXPECT_FALSE(ui().close_enabled(1));
     // Selecting an open window gives its number.
     EXPECT_EQ(textwin_select(1, 0, 0), 1);
+    // The user closes window 2 again through its own Close: the text window handler hides it.
+    EXPECT_EQ(textwin_select(2, 0, 0), 0);
+    ui().post_close_request(2);
+    ui().process_one_event(false);
+    EXPECT_FALSE(ui().window_visible(2));
+    EXPECT_EQ(current_output_area(), 1);
 }
 
 TEST_F(WindowTable, GraphicsWindowsCascadeByTheirNumber) {

@@ -16,6 +16,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <clocale>
 #include <cstdio>
 #include <memory>
@@ -67,9 +68,10 @@ TEST_F(QtFixture, FrameHasCommandLineStatusFieldAndMdiTextWindow) {
     ASSERT_NE(mdi, nullptr);
     ASSERT_EQ(mdi->subWindowList().size(), 1);
     EXPECT_EQ(mdi->subWindowList().front()->objectName(), "tavo_window_1");
-    auto* text = qobject_cast<QPlainTextEdit*>(find_widget("tavo_surface_1"));
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text->toPlainText(), "TAVO LT 5.40");
+    // A text window is a drawing surface its text area paints, no text widget of Qt's.
+    ASSERT_NE(find_widget("tavo_surface_1"), nullptr);
+    EXPECT_EQ(frame->findChild<QPlainTextEdit*>(), nullptr);
+    ASSERT_NE(ui->device_context(platform::kWindowText1), nullptr);
 
     ui->set_status_text("Lens saved");
     EXPECT_EQ(ui->status_text(), "Lens saved");
@@ -79,6 +81,74 @@ TEST_F(QtFixture, FrameHasCommandLineStatusFieldAndMdiTextWindow) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%.1f", 2.5);
     EXPECT_STREQ(buffer, "2.5");
+}
+
+class ScrollLog : public platform::WindowHandler {
+public:
+    std::vector<platform::ScrollEvent> events;
+    void on_scroll(int, const platform::ScrollEvent& e) override { events.push_back(e); }
+};
+
+TEST_F(QtFixture, TextWindowScrollBarsFollowTheirValuesAndReportActions) {
+    ScrollLog log;
+    ASSERT_EQ(ui->create_window(platform::kWindowText2, "two", &log), 0);
+    auto* vbar = qobject_cast<QScrollBar*>(find_widget("tavo_vscroll_2"));
+    auto* hbar = qobject_cast<QScrollBar*>(find_widget("tavo_hscroll_2"));
+    ASSERT_NE(vbar, nullptr);
+    ASSERT_NE(hbar, nullptr);
+    EXPECT_EQ(vbar->orientation(), Qt::Vertical);
+
+    // 100 lines (0..99), 10 on screen: the thumb's last position shows lines 90..99.
+    ASSERT_EQ(ui->set_scroll_info(platform::kWindowText2, platform::ScrollBar::vertical,
+                                  {0, 99, 10, 40, true}),
+              0);
+    EXPECT_EQ(vbar->maximum(), 90);
+    EXPECT_EQ(vbar->pageStep(), 10);
+    EXPECT_EQ(vbar->value(), 40);
+    EXPECT_TRUE(vbar->isEnabled());
+    EXPECT_EQ(ui->scroll_info(platform::kWindowText2, platform::ScrollBar::vertical).position, 40);
+
+    struct Case {
+        QAbstractSlider::SliderAction action;
+        platform::ScrollAction expected;
+    };
+    const Case cases[] = {
+        {QAbstractSlider::SliderSingleStepAdd, platform::ScrollAction::line_down},
+        {QAbstractSlider::SliderSingleStepSub, platform::ScrollAction::line_up},
+        {QAbstractSlider::SliderPageStepAdd, platform::ScrollAction::page_down},
+        {QAbstractSlider::SliderPageStepSub, platform::ScrollAction::page_up},
+        {QAbstractSlider::SliderToMinimum, platform::ScrollAction::top},
+        {QAbstractSlider::SliderToMaximum, platform::ScrollAction::bottom},
+    };
+    for (const Case& c : cases) {
+        log.events.clear();
+        vbar->triggerAction(c.action);
+        ASSERT_EQ(log.events.size(), 1u) << c.action;
+        EXPECT_EQ(log.events[0].action, c.expected) << c.action;
+        EXPECT_EQ(log.events[0].bar, platform::ScrollBar::vertical);
+    }
+    log.events.clear();
+    hbar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    ASSERT_EQ(log.events.size(), 1u);
+    EXPECT_EQ(log.events[0].bar, platform::ScrollBar::horizontal);
+
+    // Fewer lines than the page: nothing to scroll, the bar stays but is greyed.
+    ASSERT_EQ(ui->set_scroll_info(platform::kWindowText2, platform::ScrollBar::vertical,
+                                  {0, 4, 10, 0, true}),
+              0);
+    EXPECT_TRUE(vbar->isVisibleTo(find_widget("tavo_window_2")));
+    EXPECT_FALSE(vbar->isEnabled());
+    EXPECT_EQ(ui->set_scroll_info(9, platform::ScrollBar::vertical, {}), platform::kUiBadWindow);
+}
+
+TEST_F(QtFixture, WithoutAStoredPlacementTheFrameFillsTheScreensWorkArea) {
+    // 640 x 350 has no room for the command bar, the toolbar and a text window.
+    const platform::Size work = ui->screen_size();
+    ASSERT_GT(work.width, 640);
+    const platform::Rect frame = ui->window_rect(platform::kWindowFrame);
+    // The outer rectangle: the work area with at most a thin border and a caption around it.
+    EXPECT_NEAR(frame.right - frame.left, work.width, 16);
+    EXPECT_NEAR(frame.bottom - frame.top, work.height, 40);
 }
 
 TEST_F(QtFixture, EnteredCommandLinesQueueUp) {

@@ -13,6 +13,7 @@
 #include "runtime/definitions.h"
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
+#include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
@@ -187,6 +188,30 @@ TEST_F(Menus, RecentFileSlotsShowTheirNamesAndAnEmptySlotIsGrey) {
     EXPECT_TRUE(file[6].enabled);
     EXPECT_EQ(file[7].label, "&2 ");
     EXPECT_FALSE(file[7].enabled);
+}
+
+TEST_F(Menus, ARecentFileSettingShowsInItsSlotAtTheNextIdlePass) {
+    ASSERT_EQ(settings_layout(), 0);
+    struct Case {
+        const char* name;
+        const char* label;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {"/lenses/doublet.len", "&2 /lenses/doublet.len", true},
+        {"", "&2 ", false},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(set_setting_text(kSetMruFile1 + 1, c.name, 0), 0);
+        update_menu_states(1);
+        const auto& file = popup_of(bar(), "&File");
+        EXPECT_EQ(file[7].label, c.label);
+        EXPECT_EQ(file[7].enabled, c.enabled) << c.name;
+    }
+    // A slot set directly stays until its setting changes.
+    set_recent_file_entry("/lenses/direct.len", 0);
+    update_menu_states(1);
+    EXPECT_EQ(popup_of(bar(), "&File")[6].label, "&1 /lenses/direct.len");
 }
 
 TEST_F(Menus, ChosenItemsAndAcceleratorsSubmitTheirCommandText) {

@@ -1,0 +1,206 @@
+// The windows made after the application start, as a user sees them offscreen: the list window
+// for a choice of 21 items, the edit window with its menu, and the check items at the end of a
+// text window's system menu.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTimer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_loop.h"
+#include "app/startup.h"
+#include "platform/qt/qt_backend.h"
+#include "runtime/command_history.h"
+#include "runtime/list_words.h"
+#include "runtime/settings.h"
+#include "tests/app/startup/started_runtime.h"
+#include "ui/choice_lists.h"
+#include "ui/window_table.h"
+
+namespace {
+
+int g_argc = 1;
+char g_arg0[] = "test_windows_qt";
+char* g_argv[] = {g_arg0, nullptr};
+
+template <typename T>
+T* find_widget(const char* name) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == name) return qobject_cast<T*>(top);
+        if (T* w = top->findChild<T*>(name)) return w;
+    }
+    return nullptr;
+}
+
+class QtWindows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qt_ = platform::make_qt_backend(g_argc, g_argv);
+        platform::set_current_ui(qt_.get());
+        reset_main_loop();
+        ASSERT_EQ(runtime_init(1), 0);
+        ASSERT_EQ(install_main_loop(), 0);
+        // Start-up messages of the temporary tree go to the console, not to modal boxes.
+        platform::set_current_ui(run_.backend.get());
+        ASSERT_EQ(app_init(0, 0, 0), 0);
+        platform::set_current_ui(qt_.get());
+        ASSERT_EQ(register_window_classes(), 0);
+        main_loop_start();
+    }
+    void TearDown() override {
+        reset_main_loop();
+        gui_shutdown();
+        set_running_flag(0);
+        platform::set_current_ui(run_.backend.get());
+    }
+    void settle() {
+        for (int k = 0; k < 5; ++k) main_loop_pass(false);
+    }
+    tavo_test::StartedRuntime run_;
+    std::unique_ptr<platform::UiBackend> qt_;
+};
+
+TEST_F(QtWindows, TwentyOneChoicesShowInTheListWindowWithAScrollBar) {
+    start_built_list();
+    for (int k = 1; k <= 21; ++k) add_built_list_entry("choice_" + std::to_string(k), "1");
+    ASSERT_EQ(fill_choice_list(1), 21);
+    // As while a prompt waits: events are handled, no command runs.
+    QApplication::processEvents();
+    auto* window = find_widget<QWidget>("tavo_window_4");
+    auto* list = find_widget<QListWidget>("tavo_choice_list");
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Choices");
+    EXPECT_EQ(list->count(), 21);
+    EXPECT_EQ(list->currentRow(), 0);
+    // The window is fixed to 20 rows of the fixed font: the rest scrolls.
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_TRUE(list->verticalScrollBar()->isVisible());
+    EXPECT_GT(list->verticalScrollBar()->maximum(), 0);
+
+    // Down in the list shows the next choice in the command line without entering it.
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(list, &down);
+    QApplication::processEvents();
+    auto* combo = find_widget<QComboBox>("tavo_command_line");
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->currentText(), "choice_2");
+    EXPECT_EQ(selected_choice(), 1);
+
+    fill_choice_list(0);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(QtWindows, APopupMenuShowsTheItemUnderThePointerAndEntersTheOneClicked) {
+    start_built_list();
+    add_built_list_entry("@Title", "");
+    add_built_list_entry("alpha", "1");
+    add_built_list_entry("*a = 5", "2");
+    add_built_list_entry("Sub", "$1");
+    add_built_list_entry("set_value_", "4");
+    auto* combo = find_widget<QComboBox>("tavo_command_line");
+    ASSERT_NE(combo, nullptr);
+    std::string hovered;
+    std::vector<std::string> labels;
+    bool checked = false;
+    QTimer::singleShot(50, [&] {
+        // The popup is the menu holding the list's items (menu bars and system menus are
+        // menus too).
+        QMenu* menu = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* m = qobject_cast<QMenu*>(top);
+            if (m == nullptr) continue;
+            for (QAction* a : m->actions()) {
+                if (a->text() == "alpha") menu = m;
+            }
+        }
+        if (menu == nullptr) return;
+        QAction* chosen = nullptr;
+        for (QAction* a : menu->actions()) {
+            labels.push_back(a->text().toStdString());
+            if (a->text() == "a = 5") {
+                chosen = a;
+                checked = a->isChecked();
+            }
+        }
+        if (chosen == nullptr) {
+            menu->close();
+            return;
+        }
+        menu->setActiveAction(chosen);  // the pointer moves over it
+        hovered = combo->currentText().toStdString();
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(menu, &enter);
+    });
+    // Should the menu not be found, it is closed rather than left waiting.
+    QTimer::singleShot(3000, [] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (qobject_cast<QMenu*>(top) != nullptr && top->isVisible()) top->close();
+        }
+    });
+    EXPECT_EQ(choice_popup_menu(platform::kWindowText1, 10, 10, 1), 2);
+    EXPECT_EQ(labels, (std::vector<std::string>{"alpha", "a = 5", "Sub"}));
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(hovered, "a = 5");
+    // The click entered the line: it runs at the next pass.
+    ASSERT_NE(pending_line(), nullptr);
+    EXPECT_STREQ(pending_line(), "a = 5");
+}
+
+TEST_F(QtWindows, TheEditWindowHoldsAnEditorAndItsOwnMenu) {
+    auto* window = find_widget<QWidget>("tavo_window_5");
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->isVisible());  // made hidden
+    qt_->show_window(platform::kWindowEdit, true);
+    ASSERT_EQ(qt_->set_edit_text(platform::kWindowEdit, "first\n\tsecond"), 0);
+    auto* editor = find_widget<QPlainTextEdit>("tavo_editor_5");
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->toPlainText(), "first\n\tsecond");
+    EXPECT_EQ(qt_->edit_text(platform::kWindowEdit), "first\n\tsecond");
+    ASSERT_EQ(qt_->set_edit_selection(platform::kWindowEdit, 2, 5), 0);
+    EXPECT_EQ(qt_->edit_selection(platform::kWindowEdit), (std::pair<int, int>{2, 5}));
+    EXPECT_EQ(editor->textCursor().selectedText(), "rst");
+    auto* bar = find_widget<QMenuBar>("tavo_menu_bar_5");
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->actions().size(), 1);
+    EXPECT_EQ(bar->actions()[0]->text(), "&File");
+    ASSERT_NE(bar->actions()[0]->menu(), nullptr);
+    EXPECT_EQ(bar->actions()[0]->menu()->actions()[0]->text(), "&Print\tCtrl+P");
+}
+
+TEST_F(QtWindows, ACheckItemOfATextWindowsSystemMenuFlipsItsSetting) {
+    auto* sub = find_widget<QMdiSubWindow>("tavo_window_1");
+    ASSERT_NE(sub, nullptr);
+    ASSERT_NE(sub->systemMenu(), nullptr);
+    QAction* step = nullptr;
+    for (QAction* a : sub->systemMenu()->actions()) {
+        if (a->text() == "Step mode") step = a;
+    }
+    ASSERT_NE(step, nullptr);
+    EXPECT_TRUE(step->isCheckable());
+    set_setting_flag(kSetStepMode, 0);
+    step->trigger();
+    settle();
+    EXPECT_EQ(get_setting_flag(kSetStepMode), 1);
+    // The mark follows the setting, in the menu made again for it.
+    for (QAction* a : sub->systemMenu()->actions()) {
+        if (a->text() == "Step mode") {
+            EXPECT_TRUE(a->isChecked());
+        }
+    }
+    set_setting_flag(kSetStepMode, 0);
+}
+
+}  // namespace
