@@ -80,15 +80,6 @@ void repaint_control() {
     if (ui != nullptr && ui->window_exists(kControlWindow)) ui->invalidate(kControlWindow);
 }
 
-int create_control_window() {
-    platform::UiBackend* ui = ui_or_null();
-    if (ui == nullptr) return -1;
-    if (ui->window_exists(kControlWindow)) return 0;
-    if (ui->create_window(kControlWindow, "Control", &g_control) != 0) return -1;
-    ui->show_window(kControlWindow, false);
-    return 0;
-}
-
 // Repaints what a slider routine drew: each marked window once.
 void repaint_marked_windows() {
     const int old = graphics_current();
@@ -176,7 +167,9 @@ int slider_get_value(int id, double* value) {
 void slider_layout() {
     int used = 0;
     for (const Slider& s : g_sliders) used += s.id != 0 ? 1 : 0;
-    if (used == 0 || create_control_window() != 0) return;
+    if (used == 0) return;
+    set_control_window_handler(&g_control);
+    if (create_control_window() != 0) return;
     platform::UiBackend* ui = ui_or_null();
     const int height = used * kPanelHeight;
     WindowRecord& rec = window_record(kControlWindow);

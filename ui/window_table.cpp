@@ -183,13 +183,60 @@ int create_sheet_window(int line_capacity, int rows, int columns) {
     return 0;
 }
 
+namespace {
+
+// The control window is made at start-up, before anything shows sliders in it: its events go
+// to whatever handler the slider code sets, and to nobody until then.
+class ControlWindowForwarder : public platform::WindowHandler {
+public:
+    platform::WindowHandler* target = nullptr;
+    void on_paint(int w, platform::DeviceContext& dc) override {
+        if (target != nullptr) target->on_paint(w, dc);
+    }
+    void on_size(int w, platform::Size s) override {
+        if (target != nullptr) target->on_size(w, s);
+    }
+    void on_move(int w, platform::Point p) override {
+        if (target != nullptr) target->on_move(w, p);
+    }
+    void on_activate(int w, bool a) override {
+        if (target != nullptr) target->on_activate(w, a);
+    }
+    bool on_close_request(int w) override {
+        return target != nullptr ? target->on_close_request(w) : WindowHandler::on_close_request(w);
+    }
+    void on_key(int w, const platform::KeyEvent& e) override {
+        if (target != nullptr) target->on_key(w, e);
+    }
+    void on_mouse(int w, const platform::MouseEvent& e) override {
+        if (target != nullptr) target->on_mouse(w, e);
+    }
+    void on_scroll(int w, const platform::ScrollEvent& e) override {
+        if (target != nullptr) target->on_scroll(w, e);
+    }
+    void on_command(int w, int c) override {
+        if (target != nullptr) target->on_command(w, c);
+    }
+    void on_timer(int w, int t) override {
+        if (target != nullptr) target->on_timer(w, t);
+    }
+};
+ControlWindowForwarder g_control_forwarder;
+
+}  // namespace
+
+void set_control_window_handler(platform::WindowHandler* handler) {
+    g_control_forwarder.target = handler;
+}
+
 int create_control_window() {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return -1;
     WindowRecord& r = g_table[platform::kWindowControl];
     r.in_use = 0;
     if (!ui->window_exists(platform::kWindowControl) &&
-        ui->create_window(platform::kWindowControl, msg_text(kMsgControlWindowTitle), nullptr) !=
+        ui->create_window(platform::kWindowControl, msg_text(kMsgControlWindowTitle),
+                          &g_control_forwarder) !=
             0) {
         return -1;
     }

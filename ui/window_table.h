@@ -65,6 +65,8 @@ int create_sheet_window(int line_capacity, int rows, int columns);
 // The control window (6) for the sliders: an owned popup titled by message -172, at the right
 // half of the screen; made hidden. 0 or -1.
 int create_control_window();
+// Who paints the control window and takes its events (the sliders); null: nobody.
+void set_control_window_handler(platform::WindowHandler* handler);
 inline constexpr int kMsgControlWindowTitle = -172;
 inline constexpr int kSheetStripHeight = 30;  // a 22-pixel strip button and 8
 // Makes text window n (1, 2; 0 the other) current; 0 when it had to be opened, else its number.
