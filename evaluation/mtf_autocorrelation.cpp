@@ -266,27 +266,8 @@ int mtf_by_autocorrelation(int mode, int direction, int wave, double F, double S
         }
         for (int j = 0; j <= n; ++j) {
             const bool beyond = j * S > C;
-            const double r = beyond ? 0.0 : re[j];
-            const double i = beyond ? 0.0 : im[j];
-            const double modulus = std::sqrt(r * r + i * i);
-            switch (mode) {
-                case 0:
-                    first[j] = modulus;
-                    break;
-                case 2:
-                    first[j] = r;
-                    second[j] = i;
-                    break;
-                case 3:
-                    first[j] = modulus;
-                    second[j] = mtf_phase_degrees(i, r);
-                    break;
-                case 1:
-                    mtf_print_row(j, j * S, modulus, mtf_phase_degrees(i, r), ideal_curve[j]);
-                    break;
-                default:
-                    break;
-            }
+            mtf_curve_point(mode, j, S, beyond ? 0.0 : re[j], beyond ? 0.0 : im[j],
+                            mode == 1 ? ideal_curve[j] : 0.0, first, second);
         }
         if (mode == 1) mtf_print_cutoff(C, dz);
         return 0;

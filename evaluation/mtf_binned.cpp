@@ -84,29 +84,6 @@ void store_slopes(int mode, double real_slope, double imaginary_slope, double re
     }
 }
 
-void output(int mode, int j, double S, double re, double im, const std::vector<double>& ideal,
-            double* first, double* second) {
-    const double modulus = std::sqrt(re * re + im * im);
-    switch (mode) {
-        case 0:
-            first[j] = modulus;
-            break;
-        case 2:
-            first[j] = re;
-            second[j] = im;
-            break;
-        case 3:
-            first[j] = modulus;
-            second[j] = mtf_phase_degrees(im, re);
-            break;
-        case 1:
-            mtf_print_row(j, j * S, modulus, mtf_phase_degrees(im, re), ideal[j]);
-            break;
-        default:
-            break;
-    }
-}
-
 // A sorted run of samples extended by one point at each end, with its splines.
 struct Resampled {
     std::vector<double> x, w, a, w2, a2;
@@ -238,7 +215,7 @@ int mtf_by_spline(int mode, int direction, int wave, double F, double S, double 
                 vr = spline_value(i, t, 1.0 / D_eff, re.data(), re2.data());
                 vi = spline_value(i, t, 1.0 / D_eff, im.data(), im2.data());
             }
-            output(mode, j, S, vr, vi, ideal, first, second);
+            mtf_curve_point(mode, j, S, vr, vi, mode == 1 ? ideal[j] : 0.0, first, second);
         }
         if (mode == 1) mtf_print_cutoff(C, dz);
         return 0;
@@ -373,7 +350,8 @@ int mtf_by_resampled_fft(int mode, int direction, int wave, double F, double S, 
         store_slopes(mode, real_slope, imaginary_slope, re[0], im[0], second);
         for (int j = 0; j <= n; ++j) {
             const bool beyond = j >= size || j * S > C;
-            output(mode, j, S, beyond ? 0.0 : re[j], beyond ? 0.0 : im[j], ideal, first, second);
+            mtf_curve_point(mode, j, S, beyond ? 0.0 : re[j], beyond ? 0.0 : im[j],
+                            mode == 1 ? ideal[j] : 0.0, first, second);
         }
         if (mode == 1) mtf_print_cutoff(C, dz);
         return 0;

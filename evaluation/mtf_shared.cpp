@@ -240,6 +240,29 @@ double mtf_phase_degrees(double im, double re) {
     return std::fabs(p) < 1e-10 ? 0.0 : p;
 }
 
+void mtf_curve_point(int mode, int j, double S, double re, double im, double ideal, double* first,
+                     double* second) {
+    const double modulus = std::sqrt(re * re + im * im);
+    switch (mode) {
+        case 0:
+            first[j] = modulus;
+            break;
+        case 2:
+            first[j] = re;
+            second[j] = im;
+            break;
+        case 3:
+            first[j] = modulus;
+            second[j] = mtf_phase_degrees(im, re);
+            break;
+        case 1:
+            mtf_print_row(j, j * S, modulus, mtf_phase_degrees(im, re), ideal);
+            break;
+        default:
+            break;
+    }
+}
+
 void mtf_print_row(int j, double frequency, double modulus, double phase, double ideal) {
     text_printf("%3d ", j + 1);
     print_number_cell(frequency);

@@ -119,6 +119,11 @@ double mtf_phase_degrees(double im, double re);
 
 // One listing row: number j + 1, frequency, modulus, phase, then the ideal modulus.
 void mtf_print_row(int j, double frequency, double modulus, double phase, double ideal);
+// Point j of a curve at frequency j x S, its transfer re + i im, as the mode asks: 0 the modulus
+// into first, 2 the real and imaginary parts into first and second, 3 the modulus and the phase,
+// 1 a listing row with the ideal modulus (read only in that mode).
+void mtf_curve_point(int mode, int j, double S, double re, double im, double ideal, double* first,
+                     double* second);
 // The closing lines: the cut-off, and the focus shift when not 0.
 void mtf_print_cutoff(double cutoff, double dz);
 
