@@ -220,8 +220,12 @@ int run_nested_hook(const char* text, int flags) {
 // ran it when no source file is being counted.
 void show_compile_error_of(const KplCompileResult& r, int lines) {
     const char* saved = line_source;
-    const std::string name = first_argument_text();
-    if (lines > 0 && line_source == nullptr) line_source = name.c_str();
+    // The argument cells belong to a running command: a typed line outside one has none to read.
+    std::string name;
+    if (lines > 0 && line_source == nullptr) {
+        name = first_argument_text();
+        line_source = name.c_str();
+    }
     show_compile_error(r);
     line_source = saved;
 }

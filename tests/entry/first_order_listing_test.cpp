@@ -93,6 +93,8 @@ protected:
     }
     // The listing's 25 values as the store of printed numbers keeps them.
     std::vector<double> printed() {
+        // The store is a ring that earlier listings may have filled: start its rows here.
+        output_rows_advance(1, 0, 0.0);
         const int first = output_rows_current();
         listing();
         std::vector<double> values;
