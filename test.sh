@@ -68,3 +68,7 @@ build-fuzz/message_source_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_l
 rm -rf build-fuzz/table_source_corpus && cp -r tests/fuzz/table_source_corpus build-fuzz/table_source_corpus
 build-fuzz/table_source_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=2000 \
     -timeout=10 -print_final_stats=1 build-fuzz/table_source_corpus
+# A lens file is untrusted text run as commands: any bytes read as one, on the built tables.
+rm -rf build-fuzz/lens_corpus && cp -r tests/fuzz/lens_corpus build-fuzz/lens_corpus
+build-fuzz/lens_file_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=4000 \
+    -timeout=10 -print_final_stats=1 build-fuzz/lens_corpus

@@ -1,5 +1,8 @@
 #include "app/program_handlers.h"
 
+#include <cmath>
+
+#include "app/command_dialog.h"
 #include "app/command_line.h"
 #include "app/ray_source_commands.h"
 #include "app/splash.h"
@@ -12,7 +15,10 @@
 #include "evaluation/spot_rays.h"
 #include "evaluation/spot_store.h"
 #include "kpl/kpl_operators.h"
+#include "lens/file_commands.h"
+#include "lens/lens_reader.h"
 #include "lens/lens_text_commands.h"
+#include "lens/lens_writer.h"
 #include "lens/private_catalog.h"
 #include "platform/ui.h"
 #include "runtime/array_commands.h"
@@ -36,6 +42,7 @@
 #include "trace/lens_setup.h"
 #include "trace/object_point.h"
 #include "trace/paraxial_commands.h"
+#include "trace/paraxial_trace.h"
 #include "trace/ray_aiming.h"
 #include "trace/ray_fan.h"
 #include "trace/single_ray_listing.h"
@@ -82,6 +89,22 @@ void install_upward_hooks() {
     install_menus();
 }
 
+// Lens files: the set-up after reading, the focal length of the "LEN NEW" line, and the save
+// prompt that the new-lens dialogs run (a failed save stops them as a cancel does).
+void install_lens_files() {
+    install_lens_file_commands();
+    set_lens_read_finisher([] { return lens_setup(0); });
+    set_focal_length_source([] {
+        double values[6] = {};
+        paraxial_setup_data(0, 0, values);
+        return std::isfinite(values[0]) ? values[0] : 0.0;
+    });
+    set_save_prompt([] {
+        const int r = save_if_changed();
+        return r == kStopped || r == kErrorTextReady ? kStopped : 0;
+    });
+}
+
 }  // namespace
 
 void install_program_handlers() {
@@ -116,4 +139,5 @@ void install_program_handlers() {
     install_surface_probes();
     install_evaluation_handlers();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
+    install_lens_files();
 }

@@ -12,9 +12,9 @@
 #include "app/program_handlers.h"
 #include "app/splash.h"
 #include "app/window_captions.h"
-#include "trace/drawing_buffers.h"
 #include "evaluation/spot_store.h"
 #include "kpl/kpl_sysvars.h"
+#include "lens/file_commands.h"
 #include "lens/lens_data.h"
 #include "lens/lens_items.h"
 #include "lens/lens_text_commands.h"
@@ -35,6 +35,7 @@
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "trace/drawing_buffers.h"
 #include "ui/file_dialogs.h"
 #include "ui/menus.h"
 #include "ui/text_area.h"
@@ -442,6 +443,7 @@ int cmd_open_startup_lens() {
     set_setting_flag(kSetOutputOn, 0);
     run_command_string(kLineNewLens, 0);
     run_command_string(kLineEndEntry, 0);
+    record_reference_sums();
     set_setting_flag(kSetOutputOn, 1);
 
     bool found = false;
@@ -466,9 +468,14 @@ int cmd_open_startup_lens() {
 }
 
 int exit_hook() {
-    // Nothing can change the lens before the lens commands exist, so there is nothing to save;
-    // a lens without surfaces between object and image is never reopened.
-    if (lens_data().image_surface <= 1) set_setting_text(kSetLensFile, "", 0);
+    // A lens without surfaces between object and image holds nothing to save and is never
+    // reopened; any other changed lens is offered for saving first, and Cancel or a failed
+    // save keeps the program running.
+    if (lens_data().image_surface <= 1) {
+        set_setting_text(kSetLensFile, "", 0);
+    } else if (const int asked = save_if_changed(); asked == kStopped || asked == kErrorTextReady) {
+        return asked;
+    }
 
     PrinterChoices choices;
     printer_setup(choices, 1);

@@ -2,24 +2,14 @@
 // thickness, medium and aperture, the stop, a solve, END) entered line by line through
 // run_command_string as the lens reader runs it, once with state flag 45 (read in bulk: the
 // set-up waits for the reader) and once without; END's set-up included. Reports lines per
-// second. The program is started on the built installation with a surface limit raised for
-// the lens before its arrays are allocated.
+// second. The program is started on the built installation (bench_program.h).
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "app/main_loop.h"
-#include "app/startup.h"
-#include "kpl/kpl_sysvars.h"
+#include "bench/bench_program.h"
 #include "lens/lens_data.h"
-#include "lens/lens_items.h"
-#include "platform/console/console_backend.h"
-#include "platform/ui.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
@@ -28,44 +18,6 @@
 namespace {
 
 constexpr int kSurfaces = 50;
-
-struct Program {
-    std::istringstream input;
-    std::ostringstream output;
-    std::ostringstream errors;
-    std::unique_ptr<platform::ConsoleBackend> ui;
-    bool ok = false;
-
-    Program() {
-        namespace fs = std::filesystem;
-        const fs::path data = fs::temp_directory_path() / "tavo-entry-bench";
-        fs::create_directories(data);
-        ::setenv("TVROOT", TAVO_INSTALL_DIR, 1);
-        ::setenv("TVDATA", data.c_str(), 1);
-        ::setenv("TAVO_PROFILE", (data / "profile.ini").c_str(), 1);
-        platform::ConsoleOptions options;
-        options.input = &input;
-        options.output = &output;
-        options.errors = &errors;
-        options.manual_clock = true;
-        ui = std::make_unique<platform::ConsoleBackend>(options);
-        platform::set_current_ui(ui.get());
-        if (runtime_init(0) != 0 || install_main_loop() != 0 || app_init(1, 0, 0) != 0) return;
-        // The arrays again, for a lens beyond the usual surface limit.
-        free_lens_arrays();
-        set_setting_int(kSetSurfaceLimit, kSurfaces + 4, 0, 0);
-        if (alloc_lens_arrays(TAVO_INSTALL_DIR, data.string()) != 0) return;
-        bind_kpl_variables();
-        install_lens_items();
-        set_setting_flag(kSetOutputOn, 0);
-        ok = true;
-    }
-};
-
-Program& program() {
-    static Program p;
-    return p;
-}
 
 // 25 singlets: each front surface in one SRF line (with its glass), the back surface line by
 // line; the stop in the middle, the back focus solved.
@@ -88,7 +40,7 @@ std::vector<std::string> lens_lines() {
 }
 
 void enter_lens(benchmark::State& state, bool bulk) {
-    Program& p = program();
+    BenchProgram& p = bench_program();
     if (!p.ok) {
         state.SkipWithError("the program did not start");
         return;

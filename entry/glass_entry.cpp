@@ -17,6 +17,7 @@
 #include "lens/surface_setters.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
+#include "runtime/lens_data_guard.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
 #include "runtime/settings.h"
@@ -114,7 +115,11 @@ int store_catalogue_glass(int n, const std::string& name) {
         const bool entering = test_state_flag(kFlagLensEntryInProgress) != 0;
         set_setting_flag(kSetOutputOn, 0);
         if (entering) clear_state_flag(kFlagLensEntryInProgress);
-        run_command_string(line, 0);
+        {
+            // The program's own line, also when lens data set the glass.
+            const TrustedCodeScope trusted;
+            run_command_string(line, 0);
+        }
         if (entering) set_state_flag(kFlagLensEntryInProgress);
         set_setting_flag(kSetOutputOn, output);
     }

@@ -12,6 +12,7 @@
 #include "kpl/kpl_operators.h"
 #include "kpl/kpl_sysvars.h"
 #include "runtime/definitions.h"
+#include "runtime/lens_data_guard.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
@@ -49,6 +50,7 @@ bool defs_symbol_info(int symbol, KplSymbolInfo* info) {
     info->result_type = c.flags & kRecordResultMask;
     info->param_count = c.parameter_count;
     info->context_letter = static_cast<char>(c.reserved);
+    info->lens_data = (c.flags & kRecordLensData) != 0;
     return true;
 }
 
@@ -120,6 +122,7 @@ struct Compiler {
     bool effect = false;  // the expression assigns, increments or calls a procedure without result
     SwitchTable switches[kKplSwitchNesting];
     int switch_depth = 0;
+    bool lens_only = false;  // compiling a line of lens data
 
     int tok() const { return lx.token; }
     int next() {
@@ -267,6 +270,10 @@ int Compiler::expression_statement(int end) {
 
 int Compiler::statement(int end, int context, int cont, int brk) {
     int r = 0;
+    if (lens_only) {
+        if (tok() == kTokSemicolon) return next() != 0 ? tok() : 0;
+        if (tok() != kTokIdent) return kMsgRefusedInLensData;
+    }
     switch (tok()) {
         case kTokSemicolon: {
             // The empty statement runs the command "_".
@@ -539,6 +546,7 @@ int Compiler::operand(int end, bool statement_level) {
         case kTokStrPref:
             return kMsgStrPrefInExpression;
         case kTokIdent:
+            if (lens_only && (pre_increment != 0 || !statement_level)) return kMsgRefusedInLensData;
             return identifier(prefix, pre_increment, end, statement_level);
         default:
             return unexpected();
@@ -608,6 +616,7 @@ int Compiler::identifier(std::uint8_t prefix, std::uint8_t pre_increment, int en
 
 int Compiler::variable(const Variable& v, const char* name, std::uint8_t prefix,
                        std::uint8_t pre_increment, int end) {
+    if (lens_only) return kMsgRefusedInLensData;
     const bool read_only = (v.ref & kRefReadOnly) == kRefReadOnly;
     if (prefix != 0) emit_byte(g, prefix);
     std::uint8_t ref = static_cast<std::uint8_t>(v.ref & (kRefTypeMask | kRefReadOnly));
@@ -669,6 +678,7 @@ int Compiler::inline_text(const char* text, std::size_t length) {
 }
 
 int Compiler::reference(const char* name) {
+    if (lens_only) return kMsgRefusedInLensData;
     char lowered[kKplIdentMax + 1];
     std::snprintf(lowered, sizeof lowered, "%s", name);
     lower(lowered);
@@ -687,6 +697,7 @@ int Compiler::reference(const char* name) {
 
 // "str_pref" "(" name ")": a reference to the text of a string preference.
 int Compiler::str_pref() {
+    if (lens_only) return kMsgRefusedInLensData;
     if (next() != 0) return tok();
     if (tok() != kTokLParen) return unexpected(kMsgParenExpected);
     if (next() != 0) return tok();
@@ -755,6 +766,7 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
             (command_form && (after == ' ' || after == '\t'))) {
             if (next() != 0) return tok();
             if (c == '?') {
+                if (lens_only) return kMsgRefusedInLensData;
                 emit_byte(g, kOp_ask_arg);
                 *asked = true;
             }
@@ -962,6 +974,9 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
 
 int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
                    bool statement_level) {
+    if (lens_only && (info.user || !info.lens_data || !statement_level || prefix != 0)) {
+        return kMsgRefusedInLensData;
+    }
     if (info.result_type == 0) {
         if (prefix != 0 || !statement_level) return kMsgVoidValue;
         effect = true;
@@ -1072,6 +1087,7 @@ int kpl_compile(const char* text, std::uint8_t* base, std::size_t room,
     if (options.context_letter != 0) c.contexts[c.context_depth++] = options.context_letter;
     c.switch_depth = 0;
     c.effect = false;
+    c.lens_only = in_lens_data_scope() && !options.expression_only && !options.procedure;
     kpl_lexer_start(c.lx, text);
     c.lx.expression_only = options.expression_only;
     c.lx.count_lines = options.count_lines;
@@ -1084,7 +1100,7 @@ int kpl_compile(const char* text, std::uint8_t* base, std::size_t room,
             if (r == 0 && c.tok() != kTokEnd) r = c.unexpected();
             emit_byte(c.g, kArgTerminator);
         } else {
-            if (c.tok() == kTokEnd && !options.procedure) {
+            if (c.tok() == kTokEnd && !options.procedure && !c.lens_only) {
                 r = kpl_push_text(c.lx, "_;");
                 if (r == 0) r = c.next() != 0 ? c.tok() : 0;
             }

@@ -56,6 +56,7 @@ struct KplSymbolInfo {
     int result_type = 0;  // 0 none, 1 int, 2 double, 3 char
     int param_count = 0;
     char context_letter = 0;  // pushed for name lookup by this command ('!' pops)
+    bool lens_data = false;   // may run from a line of lens data
 };
 
 // Where names come from. The defaults read the loaded definitions table.
@@ -90,6 +91,9 @@ struct KplCompileResult {
     char token[64] = {};   // the offending token's text
 };
 
+// Inside a LensDataScope (runtime/lens_data_guard.h) a line may hold only calls of lens-data
+// commands with constant arguments: no procedure, variable, assignment, block, loop, branch,
+// function value or asked argument; anything else fails with kMsgRefusedInLensData.
 // Compiles text into base (room bytes). Statement mode ends the code with kOp_return_; expression
 // mode leaves the expression and its terminator. 0 or a message number; nothing from a failed
 // compile may run.

@@ -8,6 +8,7 @@
 #include "lens/optimise_links.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
+#include "runtime/lens_data_guard.h"
 #include "runtime/menu_store.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
@@ -37,6 +38,9 @@ void run_new_lens_procedure() {
     {
         const ScratchCallScope call;
         set_arg_vector(call.scratch(), 0);
+        // The procedure is the user's own set-up, not part of the lens data that may have
+        // started the new lens.
+        const TrustedCodeScope trusted;
         run_command_string(kNewLensProcedure, kNewLensProcedureRunMode);
     }
     materials_changed = 1;

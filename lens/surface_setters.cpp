@@ -245,6 +245,12 @@ int set_surface_medium(int n, int kind, const char* name, std::int16_t source) {
             s.medium_tce = 0.0;
             return prompt_result;
         }
+        // The index and Abbe number as given: the indices derived from them replace the
+        // second value, and the lens file writes the glass by these two again.
+        if (kind == kMediumModelIndexAbbe) {
+            entry->dispersion[0] = entry->model_indices[0];
+            entry->dispersion[1] = count > 1 ? entry->model_indices[1] : 0.0;
+        }
     }
 
     switch (kind) {

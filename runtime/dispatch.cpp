@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "runtime/definitions.h"
+#include "runtime/lens_data_guard.h"
 #include "runtime/messages.h"
 #include "runtime/table_help.h"
 
@@ -113,6 +114,10 @@ int run_command(int command) {
     handler_table();
     const CommandRecord* record = command_record(command);
     if (record == nullptr) return set_error_msg(kMsgUnknownCommand, command);
+    // Lens data runs lens-data commands only, whatever composed the line.
+    if (in_lens_data_scope() && (record->flags & kRecordLensData) == 0) {
+        return set_error_msg(kMsgRefusedInLensData);
+    }
     set_current_command(command);
 
     if (interactive_word > 0 && record->interactive_slot >= 0 &&

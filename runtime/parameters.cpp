@@ -11,6 +11,7 @@
 #include "platform/ui.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
+#include "runtime/lens_data_guard.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
@@ -673,6 +674,13 @@ int prompt_loop(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCel
     if (r != kPromptAsk && r != kPromptShowDefault) {
         prompting_word = kPromptingNone;
         return r;
+    }
+    if (in_lens_data_scope()) {
+        // Nobody answers a line of lens data: a missing value takes its default or fails.
+        prompting_word = kPromptingNone;
+        if (r == kPromptAsk || d.default_handle == 0) return kMsgRefusedInLensData;
+        cell->status = kArgDefaultTaken;
+        return 0;
     }
     if (interactive_call() > 0) set_interactive_call(0);
 

@@ -157,6 +157,9 @@ static_assert(sizeof(CommandRecord) == kCommandRecordSize);
 // in its extended mode.
 inline constexpr std::uint8_t kRecordResultMask = 0x03;
 inline constexpr std::uint8_t kRecordHidden = 0x40;
+// A lens-data command: one that only enters lens data, so that a line of a lens file, of the
+// surface clipboard text or of a stock part may run it (see runtime/lens_data_guard.h).
+inline constexpr std::uint8_t kRecordLensData = 0x20;
 
 // The parameter-index table of commands with two or more parameters: one LE16 entry per
 // parameter, the descriptor number with the output bit (the argument is passed by reference

@@ -5,7 +5,8 @@
 //   local_names on|off
 //   condition <number> <expression over flag names with and, or, not, ( )>
 //   command <number> <name>[,<alias>...] [suffix=<letter>] [plain=<slot>] [interactive=<slot>]
-//           [kind=<0..3>] [hidden] [if=<condition>] [context=<letter>|context=!]
+//           [kind=<0..3>] [hidden] [lens_data] [if=<condition>] [context=<letter>|context=!]
+//   lens_data on|off   (marks every command that follows in the same source as lens_data)
 //   procedure <name> [kind=<0..3>] [hidden] [if=<condition>]
 //     param ... (as for commands)
 //     body "<command-language text>"   (body lines are joined with line ends)
@@ -66,6 +67,7 @@ struct Command {
     int interactive = -1;
     int kind = 0;
     bool hidden = false;
+    bool lens_data = false;  // may run from a line of lens data
     int condition = kNoCondition;
     std::vector<Param> params;
     char context = 0;
@@ -91,6 +93,7 @@ struct State {
     long code_size = 0;
     long data_size = 0;
     int local_names = 0;
+    bool lens_data = false;  // "lens_data on" in force in the current source
     std::map<int, Command> commands;
     std::vector<Command> procedures;
     std::map<int, Bytes> conditions;
@@ -261,6 +264,10 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
         s.local_names = t[1] == "on";
         return true;
     }
+    if (word == "lens_data" && t.size() == 2 && (t[1] == "on" || t[1] == "off")) {
+        s.lens_data = t[1] == "on";
+        return true;
+    }
     if (word == "work") {
         for (std::size_t i = 1; i < t.size(); ++i) {
             std::string k, v;
@@ -316,6 +323,7 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
         }
         Command c;
         c.number = static_cast<int>(n);
+        c.lens_data = s.lens_data;
         std::string suffix;
         std::stringstream names(t[2]);
         std::string name;
@@ -325,6 +333,10 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
             long x = 0;
             if (t[i] == "hidden") {
                 c.hidden = true;
+                continue;
+            }
+            if (t[i] == "lens_data") {
+                c.lens_data = true;
                 continue;
             }
             if (!split_key(t[i], k, v)) {
@@ -815,6 +827,7 @@ static bool build_definitions_of(const std::vector<std::string>& sources, Bytes&
     for (std::size_t f = 0; f < sources.size(); ++f) {
         if (!read_source(sources[f], files[f], error)) return false;
         Command* current = nullptr;
+        s.lens_data = false;  // "lens_data on" holds to the end of its own source
         for (const SourceLine& line : files[f]) {
             std::string reason;
             if (!parse_line(s, line, current, reason)) {
@@ -952,7 +965,8 @@ static bool build_definitions_of(const std::vector<std::string>& sources, Bytes&
         r.name_field = static_cast<std::int16_t>(be16_at(names.data() + 2 * entry));
         r.plain_slot = static_cast<std::int16_t>(c.plain);
         r.interactive_slot = static_cast<std::int16_t>(c.interactive);
-        r.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? kRecordHidden : 0));
+        r.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? kRecordHidden : 0) |
+                                            (c.lens_data ? kRecordLensData : 0));
         r.enable_condition = static_cast<std::uint8_t>(c.condition);
         r.parameter_count = static_cast<std::uint8_t>(c.params.size());
         r.reserved = static_cast<std::uint8_t>(c.context);

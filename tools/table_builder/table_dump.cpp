@@ -156,6 +156,7 @@ bool dump_definitions(const Bytes& t, std::string& text) {
             << " interactive=" << rec.interactive_slot
             << " kind=" << (rec.flags & kRecordResultMask);
         if (rec.flags & kRecordHidden) out << " hidden";
+        if (rec.flags & kRecordLensData) out << " lens_data";
         if (rec.enable_condition != kNoCondition) out << " if=" << int{rec.enable_condition};
         out << "\n";
         for (unsigned j = 0; j < rec.parameter_count; ++j) {

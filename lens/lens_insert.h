@@ -1,0 +1,29 @@
+// Inserting a lens file into the current lens: the file's surfaces (all but its object and
+// image surfaces) go before a chosen surface, and the current lens keeps its own general data,
+// options and wavelengths. Also the surface text that the surface spreadsheet copies: the
+// surfaces' lines, each followed by ';', every surface introduced by the piece "NXT".
+#pragma once
+
+#include <string>
+#include <vector>
+
+inline constexpr int kMsgInsertedFile = -1156;
+inline constexpr int kMsgInsertTooManySurfaces = -1062;
+inline constexpr int kMsgInsertNoSurfaceCount = -1250;
+inline constexpr int kMsgInsertTarget = -1251;
+
+// Mode 0 keeps the lens's wavelengths and weights, mode 1 puts them back. 0.
+int save_wavelengths(int mode);
+
+// One line of the file being inserted before surface target: 0 or a message number.
+int insert_lens_line(const std::string& line, int target);
+
+// Inserts the lines of a lens file before surface target; the first failing line ends the
+// insertion (the surfaces inserted so far stay, the last one is removed, the wavelengths come
+// back). 0, or -9998 with the message set.
+int insert_lens_lines(const std::vector<std::string>& lines, int target);
+// The same for the file at path (-1142 when it cannot be read); -1156 is shown on success.
+int insert_lens_file(const std::string& path, int target);
+
+// The surface text of surfaces first..last, each line followed by ';'.
+std::string surface_clipboard_text(int first, int last);

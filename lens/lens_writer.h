@@ -1,0 +1,24 @@
+// The lens writer: the current lens as the command lines that rebuild it. Every line is an
+// ordinary lens-entry command, written only where the lens differs from a new lens, so a short
+// lens gives a short file. Lines go to the current lens-file channel (lens_file_format.h) or, in
+// memory mode, to a text in which each line is followed by ';' (the surface clipboard text).
+#pragma once
+
+#include <string>
+
+// The focal length of the current lens for the "LEN NEW" line (0 for an afocal lens); the lens
+// set-up above this layer installs it. Without one the line carries 0.
+using FocalLengthSource = double (*)();
+void set_focal_length_source(FocalLengthSource source);
+
+// Writes the whole lens on the current channel: general data, wavelengths and options, every
+// surface, "END", then (sections switched when a section is selected) the drawing, spot and
+// optimisation settings and the variables block.
+void write_lens_commands();
+
+// One surface's lines, after the prefix line when one is given.
+void write_surface_commands(int surface, const char* prefix);
+
+// Memory mode: lines are appended to text, each followed by ';', instead of the channel.
+// Null switches it off.
+void set_lens_string(std::string* text);
