@@ -16,6 +16,7 @@
 #include "evaluation/spot_store.h"
 #include "kpl/kpl_operators.h"
 #include "lens/file_commands.h"
+#include "lens/import_frame.h"
 #include "lens/lens_reader.h"
 #include "lens/lens_text_commands.h"
 #include "lens/lens_writer.h"
@@ -140,4 +141,6 @@ void install_program_handlers() {
     install_evaluation_handlers();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
     install_lens_files();
+    install_import_commands();
+    set_import_hooks({[](int mode) { return lens_setup(mode); }, reset_object_point});
 }

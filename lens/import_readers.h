@@ -1,0 +1,42 @@
+// The readers of the foreign lens formats and their keyword handlers, run by the import frame
+// (lens/import_frame.h).
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A kind whose reader this program does not have.
+inline constexpr int kMsgImportKindMissing = -1294;
+
+enum class LineAction { run, skip };
+
+// What a reader adds to the shared reading frame.
+struct ImportReader {
+    void (*setup)() = nullptr;  // after the new lens: context letter and reader words
+    // Repairs a line in place; skip leaves it unrun. Setting *stop ends the reading (the lens
+    // would pass the surface limit).
+    LineAction (*repair)(std::string& line, int* stop) = nullptr;
+    void (*before_end)() = nullptr;           // before the end command
+    void (*after_end)(int result) = nullptr;  // after it, before the conversions
+    void (*last)() = nullptr;                 // after the conversions
+};
+
+// The shared frame: reads path and runs its lines; 0 or a message number.
+int read_import_lines(const ImportReader& reader, const std::string& path);
+
+struct ImportFilter {
+    std::string description;
+    std::string pattern;
+    int kind;
+};
+// The dialog's filters: descriptions and patterns from filter_list, kinds from type_list.
+std::vector<ImportFilter> import_filters(int type_list, int filter_list);
+int import_dialog_kind();
+
+int read_zmx_file(const std::string& path);
+int read_seq_file(const std::string& path);
+
+// Handler slot 235: the import commands of ".zmx" keywords (context "Z").
+int cmd_zmx_keyword();
+// Handler slot 234: the import commands of ".seq" keywords (context "I").
+int cmd_seq_keyword();

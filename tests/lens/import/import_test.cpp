@@ -1,0 +1,410 @@
+// Foreign lens files imported as a user does it: "import_lens" typed on the command line with a
+// file written here by hand, then the first-order listing read back. The focal lengths are
+// computed here by a y-nu trace of the radii, thicknesses and indices the fixture gives (glasses
+// by code or by index and Abbe number, so that no catalogue decides the result).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "lens/file_commands.h"
+#include "lens/import_frame.h"
+#include "lens/lens_data.h"
+#include "lens/surface_materials.h"
+#include "runtime/settings.h"
+#include "tests/entry/entry_fixture.h"
+#include "tests/support/temp_tree.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using entry_test::Entry;
+using entry_test::number_after;
+
+constexpr double kDegree = 3.14159265358979323846 / 180.0;
+
+// Paraxial focal length of surfaces in air with radii r (0 plane), thicknesses t between them and
+// the index after each surface: y-nu trace of a ray parallel to the axis.
+double paraxial_focal_length(const std::vector<double>& r, const std::vector<double>& t,
+                             const std::vector<double>& n_after) {
+    double y = 1.0;
+    double nu = 0.0;
+    double n_before = 1.0;
+    for (std::size_t k = 0; k < r.size(); ++k) {
+        const double c = r[k] == 0.0 ? 0.0 : 1.0 / r[k];
+        nu -= y * c * (n_after[k] - n_before);
+        if (k < t.size()) y += t[k] * nu / n_after[k];
+        n_before = n_after[k];
+    }
+    return -n_before / nu;
+}
+
+// The doublet every format describes: stop on the first surface, 20 mm entrance pupil, three
+// wavelengths with the d line primary, field angles up to -7 degrees.
+const std::vector<double> kRadii = {61.4704, -44.64, -129.94};
+const std::vector<double> kThicknesses = {6.0, 2.5};
+
+const char* const kZmxDoublet[] = {
+    "VERS 190513 80 123457",
+    "MODE SEQ",
+    "NAME Cemented doublet",
+    "UNIT MM X W X CM MR CPMM",
+    "ENPD 20",
+    "FTYP 0 0 3 3 0 0 0",
+    "XFLN 0 0 0",
+    "YFLN 0 5 -7",
+    "WAVL 0.4861327 0.5875618 0.6562725",
+    "PWAV 2",
+    "SURF 0",
+    "  TYPE STANDARD",
+    "  CURV 0.0 0 0 0 0 \"\"",
+    "  DISZ INFINITY",
+    "SURF 1",
+    "  STOP",
+    "  TYPE STANDARD",
+    "  CURV 0.016267992399593 0 0 0 0 \"\"",
+    "  GLAS XGLASA 0 0 1.5168 64.17 0 0 0 0 0 0",
+    "  DISZ 6",
+    "  DIAM 12 1 0 0 1 \"\"",
+    "SURF 2",
+    "  TYPE STANDARD",
+    "  CURV -0.022401433691756 0 0 0 0 \"\"",
+    "  GLAS XGLASB 0 0 1.6727 32.17 0 0 0 0 0 0",
+    "  DISZ 2.5",
+    "SURF 3",
+    "  TYPE STANDARD",
+    "  CURV -0.0076958596275204 0 0 0 0 \"\"",
+    "  DISZ 95",
+    "SURF 4",
+    "  TYPE STANDARD",
+    "  CURV 0.0 0 0 0 0 \"\"",
+};
+
+// The same doublet with glass codes; the wavelengths in nanometres, the d line in the middle
+// (no reference wavelength: the middle one becomes the primary).
+const char* const kSeqDoublet[] = {
+    "RDM",
+    "LEN",
+    "TITLE 'Cemented doublet'",
+    "DES 'JS'",
+    "EPD 20",
+    "DIM M",
+    "WL 486.1327 587.5618 656.2725",
+    "YAN 0 5 -7",
+    "SO 0 1e20",
+    "S 61.4704 6 517642",
+    "STO",
+    "CIR 12",
+    "S -44.64 2.5 672.322",
+    "S -129.94 95",
+    "SI 0 0",
+    "GO",
+};
+
+std::string join_lines(const char* const* lines, std::size_t count, const char* end) {
+    std::string text;
+    for (std::size_t k = 0; k < count; ++k) text += std::string(lines[k]) + end;
+    return text;
+}
+
+// UTF-16 with its byte-order mark, little or big endian.
+std::string utf16(const std::string& text, bool little) {
+    std::string bytes = little ? std::string("\xFF\xFE", 2) : std::string("\xFE\xFF", 2);
+    for (const char c : text) {
+        const char unit[2] = {little ? c : '\0', little ? '\0' : c};
+        bytes.append(unit, 2);
+    }
+    return bytes;
+}
+
+class Import : public Entry {
+protected:
+    void SetUp() override {
+        Entry::SetUp();
+        folder_ = run_.tree.base() / "foreign";
+        fs::create_directories(folder_);
+    }
+    std::string write(const std::string& name, const std::string& bytes) const {
+        std::ofstream out(folder_ / name, std::ios::binary);
+        out << bytes;
+        return (folder_ / name).string();
+    }
+    std::string write_lines(const std::string& name, const std::vector<std::string>& lines) const {
+        std::string text;
+        for (const std::string& l : lines) text += l + "\n";
+        return write(name, text);
+    }
+    // Imports path with kind 0 (by extension): the command's result; the output is kept.
+    int import(const std::string& path, int kind = 0) {
+        take_output();
+        const int rc = run("import_lens " + std::to_string(kind) + " \"" + path + "\"");
+        imported_output_ = take_output();
+        status_ = ui().status_text();
+        return rc;
+    }
+    bool box_shown(const std::string& text) const {
+        for (const auto& box : const_cast<Import*>(this)->ui().message_boxes_shown())
+            if (box.text.find(text) != std::string::npos) return true;
+        return false;
+    }
+    double listed_focal_length() {
+        take_output();
+        EXPECT_EQ(run("fir"), 0);
+        return number_after(take_output(), "FOCAL LENGTH");
+    }
+
+    fs::path folder_;
+    std::string imported_output_;
+    std::string status_;  // the status line right after the import
+};
+
+TEST_F(Import, DoubletOfEveryFormatHasItsFocalLengthStopApertureFieldAndWavelengths) {
+    const std::string zmx = join_lines(kZmxDoublet, std::size(kZmxDoublet), "\n");
+    const std::string zmx_crlf = join_lines(kZmxDoublet, std::size(kZmxDoublet), "\r\n");
+    const std::string seq = join_lines(kSeqDoublet, std::size(kSeqDoublet), "\n");
+    struct Case {
+        const char* name;
+        std::string bytes;
+        double n1, n2;  // indices at the primary wavelength
+    };
+    const Case cases[] = {
+        {"doublet.zmx", zmx, 1.5168, 1.6727},
+        {"DOUBLET16.ZMX", utf16(zmx_crlf, true), 1.5168, 1.6727},
+        {"doublet16be.zmx", utf16(zmx, false), 1.5168, 1.6727},
+        {"doublet8bom.zmx", "\xEF\xBB\xBF" + zmx_crlf, 1.5168, 1.6727},
+        // 517642: index 1.517, Abbe 64.2; 672.322: index 1.672, Abbe 32.2.
+        {"doublet.seq", seq, 1.517, 1.672},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = write(c.name, c.bytes);
+        ASSERT_EQ(import(path), 0) << error_text();
+        EXPECT_NE(status_.find("imported from " + path), std::string::npos) << status_;
+        EXPECT_EQ(imported_output_.find("Unknown command"), std::string::npos) << imported_output_;
+        const double expected = paraxial_focal_length(kRadii, kThicknesses, {c.n1, c.n2, 1.0});
+        const double listed = listed_focal_length();
+        // The listing prints six decimals.
+        EXPECT_NEAR(listed, expected, 0.6e-6);
+        const LensData& l = lens_data();
+        EXPECT_EQ(l.image_surface, 4);
+        EXPECT_EQ(l.aperture_stop, 1);
+        EXPECT_EQ(l.aperture_is_na, 0);
+        EXPECT_NEAR(l.entrance_beam_radius, 10.0, 1e-9);
+        EXPECT_EQ(l.field_is_angle, 1);
+        EXPECT_NEAR(l.field_angle, -7.0 * kDegree, 1e-12);
+        ASSERT_EQ(l.wavelength_count, 3);
+        EXPECT_NEAR(l.wavelengths[0].wavelength, 0.5875618, 1e-12);
+        EXPECT_NEAR(l.wavelengths[1].wavelength, 0.4861327, 1e-12);
+        EXPECT_NEAR(l.wavelengths[2].wavelength, 0.6562725, 1e-12);
+        EXPECT_STREQ(l.title, "Cemented doublet");
+        EXPECT_EQ(std::string(get_setting_text(kSetLensFile, 0)), path);
+    }
+}
+
+TEST_F(Import, KindComesFromTheExtensionIgnoringCase) {
+    struct Case {
+        int kind;
+        const char* path;
+        int expected;
+    };
+    const Case cases[] = {
+        {0, "/a/LENS.ZMX", kImportZmx},       {0, "/a/lens.Seq", kImportSeq},
+        {0, "/a/lens.LNS", kImportLenLnsDat}, {0, "/a/lens.dat", kImportLenLnsDat},
+        {0, "/a/lens.len", kImportLenLnsDat}, {0, "/a/lens.txt", kImportLensCard},
+        {0, "/a/lens", kImportLensCard},      {0, "/a.b/lens", kImportLensCard},
+        {5, "/a/lens.zmx", kImportLensCard},  {3, "/a/lens.zmx", kImportSeq},
+        {-2, "/a/lens.seq", kImportLensCard}, {4, "/a/lens", kImportZmx},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(import_kind_for(c.kind, c.path), c.expected) << c.kind << " " << c.path;
+    }
+}
+
+TEST_F(Import, ZmxEdgeCases) {
+    const std::string path = write_lines("edges.zmx", {"NAME",
+                                                       "WAVL 0.486 0.588 0.656",
+                                                       "PWAV 2",
+                                                       "FTYP 0",
+                                                       "YFLN 0 10 -14",
+                                                       "SURF 0",
+                                                       "DISZ INF",
+                                                       "SURF 1",
+                                                       "RADI 50",
+                                                       "DISZ 5",
+                                                       "GLAS N-BK7",
+                                                       "SURF 2",
+                                                       "RADI INFINITY",
+                                                       "GLAS MIRROR",
+                                                       "DISZ 10",
+                                                       "SURF 3",
+                                                       "GLAS N-BK7",
+                                                       "DISZ 4",
+                                                       "SURF 4",
+                                                       "GLAS XYZGLASS 0 0 1.6 40",
+                                                       "DISZ 3",
+                                                       "SURF 5",
+                                                       "GLAS NOSUCHGLASS",
+                                                       "DISZ 2",
+                                                       "SURF 6",
+                                                       "OBSC 0 2",
+                                                       "SURF 7",
+                                                       "OBSC 2 10",
+                                                       "CLAP 0 1e10",
+                                                       "SURF 8",
+                                                       "TYPE COORDBRK",
+                                                       "PARM 1 0.5",
+                                                       "PARM 2 -0.25",
+                                                       "PARM 3 10",
+                                                       "PARM 4 0",
+                                                       "PARM 5 0",
+                                                       "SURF 9",
+                                                       "BOGUS 1 2 3",
+                                                       "SURF 10"});
+    ASSERT_EQ(import(path), 0) << error_text();
+    const LensData& l = lens_data();
+    // Reference wavelength 2 of 0.486, 0.588, 0.656.
+    ASSERT_EQ(l.wavelength_count, 3);
+    EXPECT_DOUBLE_EQ(l.wavelengths[0].wavelength, 0.588);
+    EXPECT_DOUBLE_EQ(l.wavelengths[1].wavelength, 0.486);
+    EXPECT_DOUBLE_EQ(l.wavelengths[2].wavelength, 0.656);
+    EXPECT_NEAR(l.field_angle, -14.0 * kDegree, 1e-12);
+    EXPECT_DOUBLE_EQ(surface(0).thickness, 1e20);
+    EXPECT_DOUBLE_EQ(surface(1).curvature, 0.02);
+    EXPECT_DOUBLE_EQ(surface(2).curvature, 0.0);
+    EXPECT_EQ(surface(2).medium_kind, kMediumMirror);
+    // After one mirror a catalogue glass runs backwards; air keeps its sign.
+    EXPECT_EQ(surface(3).medium_kind, kMediumGlass);
+    EXPECT_DOUBLE_EQ(surface(3).thickness, -4.0);
+    EXPECT_DOUBLE_EQ(surface(2).thickness, 10.0);
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 5.0);
+    EXPECT_EQ(surface(4).medium_kind, kMediumModelIndexAbbe);
+    EXPECT_EQ(std::string(surface(4).medium_name).substr(0, 8), "XYZGLASS");
+    // The unknown glass without index and Abbe number keeps air and is reported.
+    EXPECT_EQ(surface(5).medium_kind, kMediumAir);
+    EXPECT_NE(imported_output_.find("NOSUCHGLAS is in no catalogue"), std::string::npos)
+        << imported_output_;
+    // Annular obscuration: two special apertures; a disc: one.
+    ASSERT_NE(surface(6).special_apertures, nullptr);
+    ASSERT_NE(surface(7).special_apertures, nullptr);
+    EXPECT_EQ(surface(7).aperture_kind, 0) << "a clear aperture of 1e10 sets nothing";
+    // The coordinate break: decentres kept, tilts negated.
+    ASSERT_NE(surface(8).decentre, nullptr);
+    EXPECT_DOUBLE_EQ(surface(8).decentre->dcx, 0.5);
+    EXPECT_DOUBLE_EQ(surface(8).decentre->dcy, -0.25);
+    EXPECT_DOUBLE_EQ(surface(8).decentre->tla, -10.0);
+    EXPECT_NE(imported_output_.find("Unknown command at line   38:  BOGUS 1 2 3"),
+              std::string::npos)
+        << imported_output_;
+}
+
+TEST_F(Import, SeqGlassCodesNamesUnitsAndTitles) {
+    struct Case {
+        const char* glass;
+        int kind;
+        double index;  // model glass: its first defining value
+        double abbe;
+    };
+    const Case cases[] = {
+        {"517642", kMediumModelIndexAbbe, 1.517, 64.2},
+        {"517.642", kMediumModelIndexAbbe, 1.517, 64.2},
+        {"517642.3", kMediumModelIndexAbbe, 1.517642, 30.0},
+        {"BAF10_SCHOTT", kMediumGlass, 0, 0},
+        {"bk7_hoya", kMediumAir, 0, 0},  // H_BK7 is in no catalogue here
+        {"N-BK7", kMediumGlass, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.glass);
+        const std::string path = write_lines(
+            "codes.seq", {"TIT 'Short title'", "DIM IN", "WL 400 500 600 700", "SO 0 1e10",
+                          std::string("S 50 5 ") + c.glass, "S 0 20", "SI"});
+        ASSERT_EQ(import(path), 0) << error_text();
+        const LensData& l = lens_data();
+        EXPECT_STREQ(l.title, "Short title");
+        EXPECT_DOUBLE_EQ(l.units, 25.4);
+        EXPECT_DOUBLE_EQ(surface(1).curvature, 0.02);
+        EXPECT_DOUBLE_EQ(surface(1).thickness, 5.0);
+        EXPECT_EQ(surface(1).medium_kind, c.kind);
+        if (c.kind == kMediumModelIndexAbbe) {
+            EXPECT_EQ(std::string(surface(1).medium_name).substr(0, 6), "SRF1GL");
+            const double* values = surface(1).medium_work[kMediumDefiningValues];
+            ASSERT_NE(values, nullptr);
+            EXPECT_NEAR(values[0], c.index, 1e-12);
+        }
+        // Four wavelengths without a reference: 0.5, 0.4, 0.7, 0.6.
+        ASSERT_EQ(l.wavelength_count, 4);
+        EXPECT_DOUBLE_EQ(l.wavelengths[0].wavelength, 0.5);
+        EXPECT_DOUBLE_EQ(l.wavelengths[1].wavelength, 0.4);
+        EXPECT_DOUBLE_EQ(l.wavelengths[2].wavelength, 0.7);
+        EXPECT_DOUBLE_EQ(l.wavelengths[3].wavelength, 0.6);
+        EXPECT_EQ(l.image_surface, 3) << "the image surface line adds the last surface";
+    }
+    // A title holding a double quote stays one title; units in mm are unchanged.
+    const std::string path =
+        write_lines("title.seq", {"TITLE 'A \"quoted\" lens title that is long enough'", "DIM mm",
+                                  "DES 'JS'", "S 0 1", "SI"});
+    ASSERT_EQ(import(path), 0) << error_text();
+    EXPECT_STREQ(lens_data().title, "A 'quoted' lens title that is...");
+    EXPECT_STREQ(lens_data().designer, "JS");
+    EXPECT_DOUBLE_EQ(lens_data().units, 1.0);
+}
+
+TEST_F(Import, HostileAndOversizedFilesChangeNothingOutsideTheLens) {
+    const int limit = surface_limit();
+    const std::int32_t surfaces_before = get_setting_int(kSetSurfaceLimit, 0, 0);
+    const std::string outside = (folder_ / "outside.zmx").string();
+    const std::string path = write_lines(
+        "hostile.zmx",
+        {"WAVL 0.40 0.41 0.42 0.43 0.44 0.45 0.46 0.47 0.48 0.49 0.50 0.51", "exit",
+         "set_setting 8 3", "open . x.len", "import_lens 0 \"" + outside + "\"", "SURF 1",
+         "GLAS \"A;exit\" 0 0 1.5 60", "DISZ 2", "NAME a\"; exit; \"b", std::string(300, 'x')});
+    write_lines("outside.zmx", {"NAME outside"});
+    ASSERT_EQ(import(path), 0) << error_text();
+    const LensData& l = lens_data();
+    EXPECT_EQ(l.wavelength_count, max_wavelengths());
+    EXPECT_DOUBLE_EQ(l.wavelengths[0].wavelength, 0.40);
+    EXPECT_NE(imported_output_.find("wavelengths ignored"), std::string::npos) << imported_output_;
+    for (int line : {2, 3, 4, 5, 10}) {
+        char text[40];
+        std::snprintf(text, sizeof text, "Unknown command at line %4d:", line);
+        EXPECT_NE(imported_output_.find(text), std::string::npos) << line << imported_output_;
+    }
+    EXPECT_EQ(get_setting_int(kSetSurfaceLimit, 0, 0), surfaces_before);
+    EXPECT_EQ(std::string(get_setting_text(kSetLensFile, 0)), path);
+    // The glass name is a name, never command text: cut to 10 characters.
+    EXPECT_EQ(surface(1).medium_kind, kMediumModelIndexAbbe);
+    EXPECT_EQ(std::string(surface(1).medium_name, 6), "A;EXIT");
+
+    // A surface beyond the limit stops the import with the lens read so far.
+    const std::string big =
+        write_lines("big.zmx", {"SURF 1", "DISZ 3", "SURF " + std::to_string(limit + 1), "DISZ 7"});
+    EXPECT_EQ(import(big), kErrorTextReady);
+    EXPECT_NE(error_text().find(std::to_string(limit)), std::string::npos) << error_text();
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 3.0);
+}
+
+TEST_F(Import, MissingFileLeavesTheLensAndSavingNeverWritesTheForeignFile) {
+    ASSERT_EQ(import(write("first.seq", join_lines(kSeqDoublet, std::size(kSeqDoublet), "\n"))), 0);
+    const int image = lens_data().image_surface;
+    EXPECT_EQ(import((folder_ / "missing.zmx").string()), kErrorTextReady);
+    EXPECT_NE(error_text().find("missing.zmx"), std::string::npos);
+    EXPECT_EQ(lens_data().image_surface, image);
+
+    const std::string path = (folder_ / "first.seq").string();
+    const std::string before = tavo_test::read_file(path);
+    // The save prompt of a lens from a foreign file asks as for an old file; Yes goes through
+    // the Save dialog (cancelled here), never over the foreign file.
+    ui().queue_message_box_answer(platform::MessageAnswer::yes);
+    ui().queue_dialog_answer("");
+    save_if_changed();
+    EXPECT_TRUE(box_shown("not saved by this version")) << "question -1226";
+    EXPECT_FALSE(ui().file_dialogs_shown().empty());
+    EXPECT_EQ(tavo_test::read_file(path), before);
+    take_output();
+    EXPECT_EQ(run("file_save"), 0);
+    EXPECT_EQ(tavo_test::read_file(path), before);
+}
+
+}  // namespace
