@@ -434,6 +434,8 @@ int read_import_file(int kind, const std::string& path) {
             return read_zmx_file(path);
         case kImportSeq:
             return read_seq_file(path);
+        case kImportLensCard:
+            return read_lens_card_file(path);
         default:
             return set_error_msg(kMsgImportKindMissing, path.c_str());
     }
@@ -546,4 +548,5 @@ void install_import_commands() {
     set_handler(kSlotImportLensDialog, cmd_import_lens_dialog);
     set_handler(kSlotZmxKeyword, cmd_zmx_keyword);
     set_handler(kSlotSeqKeyword, cmd_seq_keyword);
+    set_handler(kSlotLensCardKeyword, cmd_lens_card_keyword);
 }

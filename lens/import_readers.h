@@ -35,8 +35,11 @@ int import_dialog_kind();
 
 int read_zmx_file(const std::string& path);
 int read_seq_file(const std::string& path);
+int read_lens_card_file(const std::string& path);
 
 // Handler slot 235: the import commands of ".zmx" keywords (context "Z").
 int cmd_zmx_keyword();
 // Handler slot 234: the import commands of ".seq" keywords (context "I").
 int cmd_seq_keyword();
+// Handler slot 236: the import commands of lens-card files (context "G").
+int cmd_lens_card_keyword();

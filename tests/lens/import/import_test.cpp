@@ -104,6 +104,30 @@ const char* const kSeqDoublet[] = {
     "GO",
 };
 
+// The doublet as a lens-card file: indices at each wavelength; the object height gives a small
+// field at infinity.
+const char* const kCardDoublet[] = {
+    "Some header text",
+    "LENS",
+    "KQD00 Cemented doublet",
+    "WV 0.5875618 0.4861327 0.6562725 0",
+    "OBJ 1e18 10",
+    "TH 1e20",
+    "AIR",
+    "RD 61.4704",
+    "TH 6",
+    "AST",
+    "CIR 12",
+    "GLASS XGA 1.5168 1.52237 1.51432",
+    "RD -44.64",
+    "TH 2.5",
+    "GLASSXGB 1.6727 1.68749 1.66661",
+    "RD -129.94",
+    "TH 95",
+    "AIR",
+    "; a comment",
+};
+
 std::string join_lines(const char* const* lines, std::size_t count, const char* end) {
     std::string text;
     for (std::size_t k = 0; k < count; ++k) text += std::string(lines[k]) + end;
@@ -165,18 +189,21 @@ TEST_F(Import, DoubletOfEveryFormatHasItsFocalLengthStopApertureFieldAndWaveleng
     const std::string zmx = join_lines(kZmxDoublet, std::size(kZmxDoublet), "\n");
     const std::string zmx_crlf = join_lines(kZmxDoublet, std::size(kZmxDoublet), "\r\n");
     const std::string seq = join_lines(kSeqDoublet, std::size(kSeqDoublet), "\n");
+    const std::string card = join_lines(kCardDoublet, std::size(kCardDoublet), "\r\n");
     struct Case {
         const char* name;
         std::string bytes;
         double n1, n2;  // indices at the primary wavelength
+        bool angle;     // field angle -7 degrees, else object height 1e18
     };
     const Case cases[] = {
-        {"doublet.zmx", zmx, 1.5168, 1.6727},
-        {"DOUBLET16.ZMX", utf16(zmx_crlf, true), 1.5168, 1.6727},
-        {"doublet16be.zmx", utf16(zmx, false), 1.5168, 1.6727},
-        {"doublet8bom.zmx", "\xEF\xBB\xBF" + zmx_crlf, 1.5168, 1.6727},
+        {"doublet.zmx", zmx, 1.5168, 1.6727, true},
+        {"DOUBLET16.ZMX", utf16(zmx_crlf, true), 1.5168, 1.6727, true},
+        {"doublet16be.zmx", utf16(zmx, false), 1.5168, 1.6727, true},
+        {"doublet8bom.zmx", "\xEF\xBB\xBF" + zmx_crlf, 1.5168, 1.6727, true},
         // 517642: index 1.517, Abbe 64.2; 672.322: index 1.672, Abbe 32.2.
-        {"doublet.seq", seq, 1.517, 1.672},
+        {"doublet.seq", seq, 1.517, 1.672, true},
+        {"doublet.txt", card, 1.5168, 1.6727, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -193,8 +220,13 @@ TEST_F(Import, DoubletOfEveryFormatHasItsFocalLengthStopApertureFieldAndWaveleng
         EXPECT_EQ(l.aperture_stop, 1);
         EXPECT_EQ(l.aperture_is_na, 0);
         EXPECT_NEAR(l.entrance_beam_radius, 10.0, 1e-9);
-        EXPECT_EQ(l.field_is_angle, 1);
-        EXPECT_NEAR(l.field_angle, -7.0 * kDegree, 1e-12);
+        if (c.angle) {
+            EXPECT_EQ(l.field_is_angle, 1);
+            EXPECT_NEAR(l.field_angle, -7.0 * kDegree, 1e-12);
+        } else {
+            EXPECT_EQ(l.field_is_angle, 0);
+            EXPECT_DOUBLE_EQ(l.object_height, 1e18);
+        }
         ASSERT_EQ(l.wavelength_count, 3);
         EXPECT_NEAR(l.wavelengths[0].wavelength, 0.5875618, 1e-12);
         EXPECT_NEAR(l.wavelengths[1].wavelength, 0.4861327, 1e-12);
@@ -349,6 +381,82 @@ TEST_F(Import, SeqGlassCodesNamesUnitsAndTitles) {
     EXPECT_STREQ(lens_data().title, "A 'quoted' lens title that is...");
     EXPECT_STREQ(lens_data().designer, "JS");
     EXPECT_DOUBLE_EQ(lens_data().units, 1.0);
+}
+
+TEST_F(Import, LensCardTitlesMirrorsPickupsAspheresAndTheLensSearch) {
+    const std::string forty(40, 'T');
+    struct Case {
+        std::vector<std::string> head;  // lines before the lens
+        const char* title_line;
+        std::string title;
+    };
+    const Case cases[] = {
+        {{}, "KQD00 Objective", "Objective"},
+        {{"x", "y"}, "  Objective", "Objective"},
+        {{}, forty.c_str(), std::string(29, 'T') + "..."},
+        // The lens after line 100: read from line 101 on, without a title.
+        {std::vector<std::string>(100, "header"), "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title_line);
+        std::vector<std::string> lines = c.head;
+        const bool late = c.head.size() >= 100;
+        if (!late) {
+            lines.push_back("LENS");
+            lines.push_back(c.title_line);
+        }
+        for (const char* line : {"WV 0.5876 0.4861 0.6563 0 0.55",
+                                 "TH 1e20",
+                                 "AIR",
+                                 "RD 50",
+                                 "TH 5",
+                                 "ASPH 1e-5 2e-7 3e-9 4e-11",
+                                 "ASPH 5e-13 6e-15 7e-17 8e-19",
+                                 "GLASS XA 1.5 1.51 1.49",
+                                 "TH 20",
+                                 "ASPH 1e-6 0 0 0",
+                                 "AIR",
+                                 "TH 1",
+                                 "AIR",
+                                 "; PKG 9",
+                                 "TH -10",
+                                 "AIR -1 -1 -1",
+                                 "TH -5",
+                                 "PKG -4",
+                                 "TH 8",
+                                 "GLASS 1.5168",
+                                 "TH 1",
+                                 "AIR",
+                                 "TH 1",
+                                 "PKG 1",
+                                 "TH 2",
+                                 "AIR"}) {
+            lines.push_back(line);
+        }
+        ASSERT_EQ(import(write_lines("card.txt", lines)), 0) << error_text();
+        const LensData& l = lens_data();
+        if (!late) {
+            EXPECT_EQ(std::string(l.title), c.title);
+            // The note keeps the whole title.
+            EXPECT_EQ(std::string(l.notes[0]), c.title.back() == '.' ? forty : c.title);
+        }
+        ASSERT_EQ(l.wavelength_count, 3) << "the list ends at its 0";
+        EXPECT_DOUBLE_EQ(l.wavelengths[2].wavelength, 0.6563);
+        // Surface 1: glass by its indices, two asphere lines; surface 2 another asphere.
+        EXPECT_EQ(std::string(surface(1).medium_name, 2), "XA");
+        EXPECT_NE(surface(1).medium_kind, kMediumAir);
+        ASSERT_NE(surface(1).asphere, nullptr);
+        ASSERT_NE(surface(2).asphere, nullptr);
+        // The indices turn negative on surface 4: a mirror; the pickup -4 on surface 5, of the
+        // surface just before with a negative sign, reflects again; "1.5168" is air.
+        EXPECT_EQ(surface(3).medium_kind, kMediumAir);
+        EXPECT_EQ(surface(4).medium_kind, kMediumMirror);
+        EXPECT_EQ(surface(5).medium_kind, kMediumMirror);
+        EXPECT_EQ(surface(6).medium_kind, kMediumAir);
+        EXPECT_EQ(surface(8).medium_kind, kMediumPickup);
+        EXPECT_EQ(l.image_surface, 10);
+        EXPECT_EQ(imported_output_.find("Unknown command"), std::string::npos) << imported_output_;
+    }
 }
 
 TEST_F(Import, HostileAndOversizedFilesChangeNothingOutsideTheLens) {
