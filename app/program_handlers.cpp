@@ -4,6 +4,7 @@
 
 #include "app/command_dialog.h"
 #include "app/command_line.h"
+#include "app/import_hooks.h"
 #include "app/ray_source_commands.h"
 #include "app/splash.h"
 #include "app/startup.h"
@@ -16,7 +17,6 @@
 #include "evaluation/spot_store.h"
 #include "kpl/kpl_operators.h"
 #include "lens/file_commands.h"
-#include "lens/import_frame.h"
 #include "lens/lens_reader.h"
 #include "lens/lens_text_commands.h"
 #include "lens/lens_writer.h"
@@ -141,6 +141,5 @@ void install_program_handlers() {
     install_evaluation_handlers();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
     install_lens_files();
-    install_import_commands();
-    set_import_hooks({[](int mode) { return lens_setup(mode); }, reset_object_point});
+    install_import_hooks();
 }

@@ -196,6 +196,10 @@ void set_import_hooks(const ImportHooks& hooks) {
     g_hooks = hooks;
 }
 
+const ImportHooks& import_hooks() {
+    return g_hooks;
+}
+
 int import_kind_for(int kind, const std::string& path) {
     if (kind == kImportByExtension) {
         const std::string ext = extension_of(path);
@@ -424,7 +428,7 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
         result = resolve_import_aperture();
         if (result == 0) result = resolve_import_field();
     }
-    if (reader.last) reader.last();
+    if (reader.last) result = reader.last(result);
     return result;
 }
 
@@ -436,6 +440,8 @@ int read_import_file(int kind, const std::string& path) {
             return read_seq_file(path);
         case kImportLensCard:
             return read_lens_card_file(path);
+        case kImportLenLnsDat:
+            return read_len_lns_or_dat_file(path);
         default:
             return set_error_msg(kMsgImportKindMissing, path.c_str());
     }

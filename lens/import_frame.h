@@ -63,7 +63,10 @@ ImportState& import_state();
 struct ImportHooks {
     int (*lens_setup)(int mode) = nullptr;
     void (*reset_object_point)() = nullptr;
+    // Traces the axial ray and marks the surfaces where it meets the second intersection.
+    void (*mark_alternate_intersections)() = nullptr;
 };
+const ImportHooks& import_hooks();
 void set_import_hooks(const ImportHooks& hooks);
 
 // The reader kind for a requested kind and a file name (kind 0: by extension, ignoring case).

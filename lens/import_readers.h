@@ -18,7 +18,7 @@ struct ImportReader {
     LineAction (*repair)(std::string& line, int* stop) = nullptr;
     void (*before_end)() = nullptr;           // before the end command
     void (*after_end)(int result) = nullptr;  // after it, before the conversions
-    void (*last)() = nullptr;                 // after the conversions
+    int (*last)(int result) = nullptr;        // after the conversions: the import's result
 };
 
 // The shared frame: reads path and runs its lines; 0 or a message number.
@@ -36,6 +36,22 @@ int import_dialog_kind();
 int read_zmx_file(const std::string& path);
 int read_seq_file(const std::string& path);
 int read_lens_card_file(const std::string& path);
+// ".dat" files, read line by line in their fixed layout.
+int read_dat_file(const std::string& path);
+// The ".len"/".lns" entry: ".dat" by extension goes to read_dat_file.
+int read_len_lns_or_dat_file(const std::string& path);
+
+// Shared by the ".dat" and ".len"/".lns" readers.
+struct DatWords {
+    double a = 0.0, b = 0.0, c = 0.0, d = 0.0;  // system values of the header
+    double d1 = 0.0, d2 = 0.0;                  // closing values
+    bool closing_read = false;
+    std::vector<int> return_marks;  // surfaces marked "Z": a coordinate return starts
+};
+DatWords& dat_words();
+// Marks dummy surfaces, the drawing switch, coordinate returns, the wavelength order and the
+// aperture from the header values: 0, or -10 when a return record cannot be had.
+int finish_lns_dat_import(bool flag, double d1, double d2);
 
 // Handler slot 235: the import commands of ".zmx" keywords (context "Z").
 int cmd_zmx_keyword();

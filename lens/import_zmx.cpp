@@ -144,13 +144,14 @@ LineAction repair(std::string& line, int*) {
 }
 
 // Gaussian apodisation widths were fractions of the pupil.
-void last() {
+int last(int result) {
     LensData& l = lens_data();
     SpotSettings* s = l.spot_settings;
     if (s != nullptr && s->apodisation_on != 0) {
         s->apodisation_width_x *= l.entrance_beam_radius;
         s->apodisation_width_y *= l.entrance_beam_radius;
     }
+    return result;
 }
 
 }  // namespace

@@ -128,6 +128,28 @@ const char* const kCardDoublet[] = {
     "; a comment",
 };
 
+// The doublet as a ".dat" file: wavelengths in millimetres, the beam radius from B x C, the
+// indices in front of each surface, the glasses named on the medium lines.
+const char* const kDatDoublet[] = {
+    "Cemented doublet",
+    "DAT,0",
+    "0,10,0,0",
+    "0,1",
+    "3,0,1,3,3",
+    "skipped",
+    "0.0005875618,0.0004861327,0.0006562725,0,0,1,1,1,0,0",
+    "0,5,-7,0,0",
+    "skipped",
+    "S,,,0.016267992399593,0,0,0,1,1,1,0,12",
+    "1,0,0,0,0,0,0,0,0,0,AIR,",
+    "S,,,-0.022401433691756,6,0,0,1.5168,1.52237,1.51432,0,0",
+    "1,0,0,0,0,0,0,0,0,0,XA,",
+    "S,,,-0.0076958596275204,2.5,0,0,1.6727,1.68749,1.66661,0,0",
+    "1,0,0,0,0,0,0,0,0,0,XB,",
+    "S,,,0,95,0,0,1,1,1,0,0",
+    "1,0,0,0,0,0,0,0,0,0,AIR,",
+};
+
 std::string join_lines(const char* const* lines, std::size_t count, const char* end) {
     std::string text;
     for (std::size_t k = 0; k < count; ++k) text += std::string(lines[k]) + end;
@@ -204,6 +226,8 @@ TEST_F(Import, DoubletOfEveryFormatHasItsFocalLengthStopApertureFieldAndWaveleng
         // 517642: index 1.517, Abbe 64.2; 672.322: index 1.672, Abbe 32.2.
         {"doublet.seq", seq, 1.517, 1.672, true},
         {"doublet.txt", card, 1.5168, 1.6727, false},
+        {"doublet.dat", join_lines(kDatDoublet, std::size(kDatDoublet), "\r\n"), 1.5168, 1.6727,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -456,6 +480,64 @@ TEST_F(Import, LensCardTitlesMirrorsPickupsAspheresAndTheLensSearch) {
         EXPECT_EQ(surface(8).medium_kind, kMediumPickup);
         EXPECT_EQ(l.image_surface, 10);
         EXPECT_EQ(imported_output_.find("Unknown command"), std::string::npos) << imported_output_;
+    }
+}
+
+TEST_F(Import, DatHeaderGlassesFlagsAndTheDefocusNote) {
+    struct Case {
+        const char* line3;  // A, B, -, D
+        bool na;            // numerical aperture A x B, else a field angle
+    };
+    const Case cases[] = {{"0.5,0.2,0,0.0123", true}, {"0,0,0,0", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line3);
+        const std::string path =
+            write_lines("edges.dat",
+                        {"A title of forty characters, cut to 29..", "DAT,0", c.line3, "0,0",
+                         "4,0,2,3,3", "-", "0.0005876,0.0004861,0.0006563,0,0,1,1,1,0,0",
+                         "0,7,-10,0,0", "-", "S,,,0.02,0,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,",
+                         "S,,,-0.02,5,0,0,1.5168,1.52,1.51,0,0", "1,0,0,0,0,0,0,0,0,0,N-BK7,",
+                         "S,,,0,2,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,*SF5,",
+                         "MD,,,0,3,0.5,0,1.6,1.61,1.59,0,0", "1,0,1.5,0,0,0,0,0,0,0,XY,",
+                         "S,,,0,20,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,"});
+        ASSERT_EQ(import(path), 0) << error_text();
+        const LensData& l = lens_data();
+        EXPECT_EQ(std::string(l.title),
+                  std::string("A title of forty characters, cut to 29..").substr(0, 29) + "...");
+        EXPECT_STREQ(l.notes[0], "A title of forty characters, cut to 29..");
+        ASSERT_EQ(l.wavelength_count, 3);
+        EXPECT_NEAR(l.wavelengths[0].wavelength, 0.5876, 1e-12);
+        EXPECT_NEAR(l.wavelengths[1].wavelength, 0.4861, 1e-12);
+        EXPECT_NEAR(l.wavelengths[2].wavelength, 0.6563, 1e-12);
+        EXPECT_DOUBLE_EQ(l.wavelengths[0].weight, 1.0);
+        EXPECT_EQ(l.aperture_stop, 2);
+        if (c.na) {
+            EXPECT_EQ(l.aperture_is_na, 1);
+            EXPECT_NEAR(l.object_na, 0.1, 1e-15);
+            EXPECT_EQ(l.field_is_angle, 0);
+            EXPECT_DOUBLE_EQ(l.object_height, -10.0);
+            ASSERT_NE(surface(l.image_surface).note, nullptr);
+            EXPECT_EQ(std::string(surface(l.image_surface).note), "Sigma defocus = 0.0123");
+        } else {
+            EXPECT_EQ(l.field_is_angle, 1);
+            EXPECT_NEAR(l.field_angle, -10.0 * kDegree, 1e-12);
+            EXPECT_EQ(surface(l.image_surface).note, nullptr);
+        }
+        // N-BK7 is searched as BK7, in no catalogue here: the model glass BK71 of the surface in
+        // front; *SF5 is SF5; XY in front of surface 4 becomes the model glass XY3.
+        EXPECT_EQ(std::string(surface(1).medium_name, 5), "BK71 ") << surface(1).medium_name;
+        EXPECT_NE(surface(1).medium_kind, kMediumGlass);
+        EXPECT_EQ(std::string(surface(2).medium_name, 4), "SF5 ");
+        EXPECT_EQ(surface(2).medium_kind, kMediumGlass);
+        EXPECT_EQ(std::string(surface(3).medium_name, 4), "XY3 ");
+        EXPECT_EQ(surface(4).medium_kind, kMediumMirror);
+        EXPECT_EQ(surface(4).special_aperture_count, 1) << "the obscuration";
+        ASSERT_NE(surface(4).decentre, nullptr);
+        EXPECT_DOUBLE_EQ(surface(4).decentre->dcy, 0.5);
+        // The coordinate return before the decentred surface measures from surface 1:
+        // 5 + 2 + 3.
+        ASSERT_NE(surface(3).return_coordinates, nullptr);
+        EXPECT_DOUBLE_EQ(surface(3).thickness, 10.0);
     }
 }
 
