@@ -456,5 +456,5 @@ int read_len_lns_or_dat_file(const std::string& path) {
         ext = upper(path.substr(dot + 1));
     }
     if (ext == "DAT") return read_dat_file(path);
-    return set_error_msg(kMsgImportKindMissing, path.c_str());
+    return read_lns_file(path, ext == "LNS");
 }

@@ -555,4 +555,5 @@ void install_import_commands() {
     set_handler(kSlotZmxKeyword, cmd_zmx_keyword);
     set_handler(kSlotSeqKeyword, cmd_seq_keyword);
     set_handler(kSlotLensCardKeyword, cmd_lens_card_keyword);
+    set_handler(kSlotLnsKeyword, cmd_lns_keyword);
 }

@@ -40,6 +40,8 @@ int read_lens_card_file(const std::string& path);
 int read_dat_file(const std::string& path);
 // The ".len"/".lns" entry: ".dat" by extension goes to read_dat_file.
 int read_len_lns_or_dat_file(const std::string& path);
+// ".len" (lns false) or ".lns" files.
+int read_lns_file(const std::string& path, bool lns);
 
 // Shared by the ".dat" and ".len"/".lns" readers.
 struct DatWords {
@@ -59,3 +61,5 @@ int cmd_zmx_keyword();
 int cmd_seq_keyword();
 // Handler slot 236: the import commands of lens-card files (context "G").
 int cmd_lens_card_keyword();
+// Handler slot 237: the import commands of ".len"/".lns" keywords (context "K").
+int cmd_lns_keyword();

@@ -150,6 +150,27 @@ const char* const kDatDoublet[] = {
     "1,0,0,0,0,0,0,0,0,0,AIR,",
 };
 
+// The doublet as a ".len" file, with a second configuration that must not reach the lens and
+// lines after the end of the file.
+const char* const kLenDoublet[] = {
+    "Cemented doublet", "NSURF,4",
+    "NCONFIG,2",        "INFIN,0",
+    "MAG,10",           "FNUM,1",
+    "STOP,1",           "WAVL,0.0005875618,0.0004861327,0.0006562725",
+    "FIELD,0,5",        "FIELD2,-7",
+    "OBJECT",           "0,0,0",
+    "SURFACE,1",        "CURV,0.016267992399593,0,12",
+    "SURFACE,2",        "CURV,-0.022401433691756,0,0",
+    "THICK,6",          "GLASS,XA,1.5168,1.52237,1.51432",
+    "SURFACE,3.",       "CURV,-0.0076958596275204,0,0",
+    "THICK,2.5",        "GLASS,XB,1.6727,1.68749,1.66661",
+    "SURFACE,4",        "CURV,0,0,0",
+    "THICK,95",         "GLASS, ,1.0",
+    "CONFIG,2",         "THICK,50",
+    "CONFIG,1",         "ENDFILE",
+    "SURFACE,9",
+};
+
 std::string join_lines(const char* const* lines, std::size_t count, const char* end) {
     std::string text;
     for (std::size_t k = 0; k < count; ++k) text += std::string(lines[k]) + end;
@@ -227,6 +248,8 @@ TEST_F(Import, DoubletOfEveryFormatHasItsFocalLengthStopApertureFieldAndWaveleng
         {"doublet.seq", seq, 1.517, 1.672, true},
         {"doublet.txt", card, 1.5168, 1.6727, false},
         {"doublet.dat", join_lines(kDatDoublet, std::size(kDatDoublet), "\r\n"), 1.5168, 1.6727,
+         true},
+        {"doublet.len", join_lines(kLenDoublet, std::size(kLenDoublet), "\n"), 1.5168, 1.6727,
          true},
     };
     for (const Case& c : cases) {
@@ -539,6 +562,37 @@ TEST_F(Import, DatHeaderGlassesFlagsAndTheDefocusNote) {
         ASSERT_NE(surface(3).return_coordinates, nullptr);
         EXPECT_DOUBLE_EQ(surface(3).thickness, 10.0);
     }
+}
+
+TEST_F(Import, LenAndLnsFieldRulesGlassLinesAndApertures) {
+    const std::string len = join_lines(kLenDoublet, std::size(kLenDoublet), "\n");
+    // ".len" takes the largest of both field commands; ".lns" the first at once.
+    struct Case {
+        const char* name;
+        double angle;
+    };
+    for (const Case& c : {Case{"fields.len", -7.0}, Case{"fields.lns", 5.0}}) {
+        ASSERT_EQ(import(write(c.name, len)), 0) << error_text();
+        EXPECT_NEAR(lens_data().field_angle, c.angle * kDegree, 1e-12) << c.name;
+        // Configuration 2 leaves the lens alone; nothing after ENDFILE is read.
+        EXPECT_DOUBLE_EQ(surface(3).thickness, 95.0);
+        EXPECT_EQ(lens_data().image_surface, 4);
+        EXPECT_EQ(surface(3).medium_kind, kMediumAir) << "GLASS, ,1.0 is dropped";
+    }
+    const std::string path = write_lines(
+        "glass.len", {"Glass lines", "NSURF,3", "WAVL,0.0005876", "SURFACE,1", "CURV,0.02,0,0",
+                      "SURFACE,2", "THICK,5", "GLASS, ,1.5168", "RECT,3,4", "RECT,1,2", "OBSC,0.5",
+                      "SURFACE,3", "THICK,10", "GLASS,*SF5,1.67", "SURFACE,4", "THICK,20"});
+    ASSERT_EQ(import(path), 0) << error_text();
+    // An unnamed glass of index 1.5168 becomes the model glass GLASS1 of the surface in front.
+    EXPECT_EQ(std::string(surface(1).medium_name, 6), "GLASS1");
+    EXPECT_EQ(std::string(surface(2).medium_name, 4), "SF5 ");
+    // The second rectangle changes the first; the obscuration adds one.
+    const SurfaceRecord& s = surface(2);
+    ASSERT_EQ(s.special_aperture_count, 2);
+    EXPECT_DOUBLE_EQ(s.special_apertures[0].x[1], 1.0);
+    EXPECT_DOUBLE_EQ(s.special_apertures[0].y[1], 2.0);
+    EXPECT_EQ(s.special_apertures[0].shape, kApertureRectangle);
 }
 
 TEST_F(Import, HostileAndOversizedFilesChangeNothingOutsideTheLens) {
