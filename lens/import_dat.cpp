@@ -20,6 +20,7 @@
 #include "numeric/memory.h"
 #include "runtime/command_context.h"
 #include "runtime/messages.h"
+#include "runtime/settings.h"
 #include "runtime/text_output.h"
 
 namespace {
@@ -28,6 +29,7 @@ constexpr double kTiny = 1e-40;
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 constexpr int kDatWavelengths = 5;
 constexpr int kDatFieldValues = 5;
+constexpr int kMsgSurfaceLimitReached = -1062;
 
 DatWords g_words;
 
@@ -372,8 +374,14 @@ int finish_lns_dat_import(bool flag, double d1, double d2) {
         if (surface(n).decentre != nullptr) first_decentred = n;
     if (first_decentred != 0 || !marks.empty()) {
         int start = 1;
-        if (first_decentred == 1 && l.image_surface < surface_limit()) {
-            if (insert_surface(1) == 0) {
+        if (first_decentred == 1) {
+            if (l.image_surface >= surface_limit()) {
+                // No room for the surface the first return needs: the lens stays as read.
+                const std::uint8_t output = get_setting_flag(kSetOutputOn);
+                set_setting_flag(kSetOutputOn, 1);
+                print_msg(kMsgSurfaceLimitReached, surface_limit());
+                set_setting_flag(kSetOutputOn, output);
+            } else if (insert_surface(1) == 0) {
                 for (int& m : marks) ++m;
                 start = 2;
             }

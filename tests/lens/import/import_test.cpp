@@ -595,6 +595,29 @@ TEST_F(Import, LenAndLnsFieldRulesGlassLinesAndApertures) {
     EXPECT_EQ(s.special_apertures[0].shape, kApertureRectangle);
 }
 
+TEST_F(Import, DialogImportsTheChosenFileWithTheKindOfItsFilter) {
+    const std::string card =
+        write("objective.txt", join_lines(kCardDoublet, std::size(kCardDoublet), "\n"));
+    // Cancelled: nothing imported, the result 0.
+    const int image = lens_data().image_surface;
+    ui().queue_dialog_answer("");
+    take_output();
+    EXPECT_EQ(run("import_lens_dialog"), 0);
+    EXPECT_EQ(lens_data().image_surface, image);
+    ASSERT_FALSE(ui().file_dialogs_shown().empty());
+    const platform::FileDialogRequest& shown = ui().file_dialogs_shown().back();
+    EXPECT_EQ(shown.title, "Import a lens");
+    ASSERT_EQ(shown.filters.size(), 4u);
+    EXPECT_EQ(shown.filters[3].pattern, "*.zmx");
+    // The lens-card filter is preselected at first: the chosen file is read as one.
+    EXPECT_EQ(shown.filter_index, 0);
+    ui().queue_dialog_answer(card);
+    EXPECT_EQ(run("import_lens_dialog"), 0) << error_text();
+    EXPECT_EQ(lens_data().image_surface, 4);
+    EXPECT_EQ(std::string(get_setting_text(kSetLensFile, 0)), card);
+    EXPECT_EQ(std::string(get_setting_text(kSetCurrentDirectory, 0)), folder_.string());
+}
+
 TEST_F(Import, HostileAndOversizedFilesChangeNothingOutsideTheLens) {
     const int limit = surface_limit();
     const std::int32_t surfaces_before = get_setting_int(kSetSurfaceLimit, 0, 0);
