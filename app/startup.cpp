@@ -29,6 +29,7 @@
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
 #include "runtime/output_value_commands.h"
+#include "runtime/program_arguments.h"
 #include "runtime/settings.h"
 #include "runtime/settings_file.h"
 #include "runtime/state_flags.h"
@@ -447,7 +448,11 @@ int cmd_open_startup_lens() {
     set_setting_flag(kSetOutputOn, 1);
 
     bool found = false;
-    const std::string named = startup_lens_argument(&found);
+    std::string named = startup_lens_argument(&found);
+    // A relative name on the command line is the user's, from where the program was started.
+    const bool relative = !named.empty() && named[0] != '/' && named[0] != '\\' &&
+                          named.find(':') == std::string::npos;
+    if (found && relative && !start_folder().empty()) named = start_folder() + "/" + named;
     if (found) lens = named;
     if ((found || get_setting_flag(kSetLensAutoOpen) != 0) && !lens.empty()) {
         // A name too long for Lens_file would leave the old name there and open that file.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "lens/import_frame.h"
@@ -10,6 +11,7 @@
 #include "lens/lens_insert.h"
 #include "lens/lens_reader.h"
 #include "lens/lens_writer.h"
+#include "lens/optimise_links.h"
 #include "platform/files.h"
 #include "platform/status.h"
 #include "platform/text_file.h"
@@ -34,6 +36,8 @@ constexpr int kMsgSaveDialogTitle = -1204;
 constexpr int kMsgNothingToRevert = -1252;
 constexpr int kCmdOpen = 220;
 constexpr int kCmdOldIndices = 1103;
+constexpr int kCmdOpenDialog = 224;
+constexpr int kMsgOpenDialogTitle = -1203;
 
 LensSums g_reference_sums;
 bool g_reference_recorded = false;
@@ -80,6 +84,8 @@ std::string lens_file_text(const char* comment, LensSums* sums, int* failure) {
     if (comment != nullptr) channel.line(std::string("// ") + comment);
     channel.select(kSectionLen);
     write_lens_commands();
+    channel.select(kSectionOpe);
+    optimise_write_operands();
     channel.select(kSectionNone);
     set_current_lens_channel(outer);
     if (sums != nullptr) *sums = channel.sums();
@@ -93,6 +99,8 @@ LensSums lens_sums_in_memory() {
     set_current_lens_channel(&channel);
     channel.select(kSectionLen);
     write_lens_commands();
+    channel.select(kSectionOpe);
+    optimise_write_operands();
     channel.select(kSectionNone);
     set_current_lens_channel(outer);
     return channel.sums();
@@ -279,6 +287,61 @@ int cmd_edit_or_revert() {
     return result;
 }
 
+int cmd_change_directory() {
+    const std::string wanted = text_argument(1);
+    const int kind = arg_int(0);
+    if (!wanted.empty()) {
+        const int from_setting = kind == 2 ? kSetCurrentTextDirectory : kSetCurrentDirectory;
+        std::string folder = wanted;
+        std::replace(folder.begin(), folder.end(), '\\', '/');
+        if (!absolute_name(folder)) {
+            std::string base = setting_text(from_setting);
+            if (base.empty()) base = ".";
+            folder = base + "/" + folder;
+        }
+        folder = std::filesystem::path(folder).lexically_normal().generic_string();
+        if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        if (!platform::is_folder(folder)) return set_error_msg(kMsgNoSuchFolder, wanted.c_str());
+        if (kind != 2) set_setting_text(kSetCurrentDirectory, folder.c_str(), 0);
+        if (kind != 1) set_setting_text(kSetCurrentTextDirectory, folder.c_str(), 0);
+    }
+    const int output = get_setting_flag(kSetOutputOn);
+    set_setting_flag(kSetOutputOn, 1);
+    print_msg(kMsgCurrentFolders, setting_text(kSetCurrentDirectory).c_str(),
+              setting_text(kSetCurrentTextDirectory).c_str());
+    set_setting_flag(kSetOutputOn, output);
+    return 0;
+}
+
+int open_lens_file_dialog() {
+    const int asked = save_if_changed();
+    if (asked == kStopped) return 0;
+    if (asked == kErrorTextReady) return asked;
+    platform::UiBackend* ui = platform::current_ui();
+    platform::FileDialogRequest request;
+    request.title = msg_text(kMsgOpenDialogTitle);
+    request.folder = setting_text(kSetCurrentDirectory);
+    request.default_extension = "len";
+    request.filters = {{"Lens files (*.len)", "*.len"}, {"All files (*.*)", "*.*"}};
+    const platform::DialogResult result =
+        ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
+    if (result == platform::DialogResult::cancelled) {
+        msg_box(kMsgCancelledDialog);
+        return 0;
+    }
+    if (result != platform::DialogResult::ok || request.path.empty()) {
+        return set_error_msg(kMsgDialogFailed, 0);
+    }
+    std::string path = request.path;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    const int opened = open_lens_file(path);
+    const std::size_t slash = path.find_last_of('/');
+    if (opened == 0 && slash != std::string::npos) {
+        set_setting_text(kSetCurrentDirectory, path.substr(0, slash == 0 ? 1 : slash).c_str(), 0);
+    }
+    return opened;
+}
+
 int save_lens_file_as() {
     platform::UiBackend* ui = platform::current_ui();
     platform::FileDialogRequest request;
@@ -328,6 +391,8 @@ int cmd_file_operations() {
         }
         case kCmdFileSaveAs:
             return save_lens_file_as();
+        case kCmdOpenDialog:
+            return open_lens_file_dialog();
         case kCmdOpen: {
             if (arg_int(2) != 0) {
                 const int asked = save_if_changed();
@@ -354,4 +419,5 @@ int cmd_file_operations() {
 void install_lens_file_commands() {
     set_handler(kSlotFileOperations, cmd_file_operations);
     set_handler(kSlotEditOrRevert, cmd_edit_or_revert);
+    set_handler(kSlotChangeDirectory, cmd_change_directory);
 }

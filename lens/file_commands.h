@@ -69,6 +69,16 @@ int revert_copy_unchanged(int message);
 // Handler slot 78: revert (232) reads the lens file again after the save prompt.
 int cmd_edit_or_revert();
 
+// Handler slot 79 (change_folder): the lens folder (kind 1), the text folder (2) or both
+// (other kinds) become the folder named, taken relative to the stored one; the two folders are
+// printed in every case.
+inline constexpr int kMsgNoSuchFolder = -1206;
+inline constexpr int kMsgCurrentFolders = -1208;
+int cmd_change_directory();
+
+// The Open dialog, then open_lens_file after the save prompt; 0 also when it is cancelled.
+int open_lens_file_dialog();
+
 // Handler slot 75: save_as (217), file_save (218), file_save_as (219), open (220).
 int cmd_file_operations();
 void install_lens_file_commands();

@@ -486,7 +486,6 @@ int cmd_import_lens_dialog() {
     platform::UiBackend* ui = platform::current_ui();
     platform::FileDialogRequest request;
     request.title = msg_text(kMsgImportDialogTitle);
-    request.ok_label = msg_text(kMsgImportDialogButton);
     const char* folder = get_setting_text(kSetCurrentDirectory, 0);
     const char* file = get_setting_text(kSetLensFile, 0);
     request.folder = folder != nullptr ? folder : "";

@@ -23,7 +23,6 @@ inline constexpr int kCmdImportLensDialog = 964;
 
 inline constexpr int kMsgLensImported = -1088;
 inline constexpr int kMsgImportDialogTitle = -1089;
-inline constexpr int kMsgImportDialogButton = -1203;
 inline constexpr int kMsgImportValueIgnored = -1296;
 inline constexpr int kMsgGlassNotInCatalogues = -400;
 inline constexpr int kMsgApodisationNotConverted = -952;

@@ -9,12 +9,14 @@
 #include "lens/lens_writer.h"
 #include "lens/surface_insert_delete.h"
 #include "platform/text_file.h"
+#include "platform/ui.h"
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
 #include "runtime/lens_data_guard.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "runtime/table_messages.h"
 
 namespace {
 
@@ -164,6 +166,33 @@ int insert_lens_file(const std::string& path, int target) {
     const int r = insert_lens_lines(lines, target);
     if (r == 0) msg_box(kMsgInsertedFile, path.c_str());
     return r;
+}
+
+int insert_lens_file_dialog(int target) {
+    constexpr int kMsgInsertDialogTitle = -1203;
+    constexpr int kMsgCancelledDialog = -121;
+    constexpr int kMsgDialogFailed = -123;
+    platform::UiBackend* ui = platform::current_ui();
+    platform::FileDialogRequest request;
+    request.title = msg_text(kMsgInsertDialogTitle);
+    const char* folder = get_setting_text(kSetCurrentDirectory, 0);
+    request.folder = folder != nullptr ? folder : "";
+    request.default_extension = "len";
+    request.filters = {{"Lens files (*.len)", "*.len"}, {"All files (*.*)", "*.*"}};
+    const platform::DialogResult result =
+        ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
+    if (result == platform::DialogResult::cancelled) {
+        msg_box(kMsgCancelledDialog);
+        return 0;
+    }
+    if (result != platform::DialogResult::ok || request.path.empty()) {
+        return set_error_msg(kMsgDialogFailed, 0);
+    }
+    return insert_lens_file(request.path, target);
+}
+
+int insert_lens_file() {
+    return insert_lens_file_dialog(lens_data().current_surface);
 }
 
 std::string surface_clipboard_text(int first, int last) {

@@ -25,5 +25,11 @@ int insert_lens_lines(const std::vector<std::string>& lines, int target);
 // The same for the file at path (-1142 when it cannot be read); -1156 is shown on success.
 int insert_lens_file(const std::string& path, int target);
 
+// The Open dialog, then the insertion before surface target; the lens is brought up to date
+// after a successful one. 0 also when the dialog is cancelled (-121 shown).
+int insert_lens_file_dialog(int target);
+// The same before the current surface.
+int insert_lens_file();
+
 // The surface text of surfaces first..last, each line followed by ';'.
 std::string surface_clipboard_text(int first, int last);

@@ -6,6 +6,7 @@
 
 #include "lens/lens_data.h"
 #include "lens/lens_file_format.h"
+#include "lens/optimise_links.h"
 #include "lens/surface_groups.h"
 #include "platform/text_file.h"
 #include "runtime/dispatch.h"
@@ -208,6 +209,7 @@ int read_lens_lines(const std::vector<std::string>& lines, std::string* comment)
     g_old_indices.clear();
     if (result == 0) result = fold_group_thickness();
     if (g_finisher != nullptr) g_finisher();
+    optimise_after_lens_read();
     if (old_version) convert_old_ray_sets();
     (void)output;
     return result;

@@ -11,6 +11,8 @@
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
 #include "lens/lens_file_format.h"
+#include "lens/optimise_links.h"
+#include "lens/surface_tolerances.h"
 #include "runtime/settings.h"
 #include "runtime/text_output.h"
 
@@ -307,6 +309,56 @@ void write_diffractive(const SurfaceRecord& s, const DiffractiveRecord& d) {
         if (std::fabs(d.entered[k]) > 1e-100) {
             emit(coefficient + std::to_string(k) + " " + number(d.entered[k]));
         }
+    }
+}
+
+// A mesh: its sizes, every vertex in use (with the surface offset it lies on) and every face;
+// a face whose fourth vertex closes it on its first is written with three.
+void write_mesh(const SurfaceMesh& m) {
+    emit("BDI " + std::to_string(m.vertex_count) + " " + std::to_string(m.face_count));
+    for (int k = 0; k < m.vertex_count && m.vertices != nullptr; ++k) {
+        const MeshVertex& v = m.vertices[k];
+        if (v.surface_offset < 0) continue;
+        emit("VX " + std::to_string(k + 1) + " " + number(v.x) + " " + number(v.y) + " " +
+             number(v.z) + " " + std::to_string(v.surface_offset));
+    }
+    for (int f = 0; f < m.face_count && m.faces != nullptr; ++f) {
+        const std::int16_t* v = m.faces[f].vertices;
+        if (v[0] == 0) continue;
+        std::string line = "PF " + std::to_string(f + 1);
+        const int corners = v[3] != 0 && v[3] != v[0] ? 4 : 3;
+        for (int j = 0; j < corners; ++j) line += " " + std::to_string(v[j]);
+        emit(line);
+    }
+}
+
+void write_spline(const SplineRecord& p) {
+    // n points are n + 1 entries.
+    emit("SPL " + std::to_string(p.count - 1));
+    for (int i = 0; i < p.count; ++i) {
+        if (p.radius != nullptr && p.radius[i] != 0.0) {
+            emit("SH " + std::to_string(i) + " " + number(p.radius[i]));
+        }
+        if (p.slope != nullptr && p.slope[i] != 0.0) {
+            emit("SS " + std::to_string(i) + " " + number(p.slope[i]));
+        }
+    }
+}
+
+// Tolerances: the items a switch governs when given (held ones with HLD), the value items
+// (radius, conic, axial position, the two angles) when not zero.
+void write_tolerances(const SurfaceTolerances& t) {
+    static const char* const kWords[kToleranceCount] = {"SPT", "IRT", "RDT", "CCT", "THT", "DZT",
+                                                        "RNT", "VNT", "DCT", "DXT", "TLT", "TBT",
+                                                        "CDX", "CDY", "CAA", "CAB", "CCA", "CCB"};
+    for (int k = 0; k < kToleranceCount; ++k) {
+        const bool value_item =
+            k == kTolRdt || k == kTolCct || k == kTolDzt || k == kTolCaa || k == kTolCab;
+        const bool written =
+            value_item ? t.values[k] != 0.0 : t.switches[k] == 1 || t.switches[k] == 2;
+        if (!written) continue;
+        const std::string word = std::string(kWords[k]) + (t.switches[k] == 2 ? " HLD" : "");
+        emit_number_always(word.c_str(), t.values[k]);
     }
 }
 
@@ -640,6 +692,8 @@ void write_surface_commands(int n, const char* prefix) {
         write_diffractive(s, *s.diffractive);
     }
     if (s.hologram != nullptr) write_hologram(*s.hologram);
+    if (s.spline != nullptr) write_spline(*s.spline);
+    if (s.mesh != nullptr) write_mesh(*s.mesh);
     if (s.grin != nullptr) write_grin(*s.grin);
     if (s.perfect_lens != nullptr) {
         emit_number_always("PFL  ", s.perfect_lens->focal_length);
@@ -649,6 +703,7 @@ void write_surface_commands(int n, const char* prefix) {
         write_special_apertures(n, s);
     }
     write_surface_flags(s);
+    if (s.tolerances != nullptr) write_tolerances(*s.tolerances);
     if (s.group_kind > kGroupNone && s.group_role == kRoleLast) emit("LME");
 }
 
@@ -660,6 +715,9 @@ void write_lens_commands() {
     const LensData& l = lens_data();
     const int output = get_setting_flag(kSetOutputOn);
     set_setting_flag(kSetOutputOn, 0);
+    // The lens is written in its first configuration.
+    const int configuration = optimise_current_configuration();
+    if (configuration != 1) optimise_set_configuration(1);
 
     const double focal = g_focal_length != nullptr && l.afocal == 0 ? g_focal_length() : 0.0;
     emit("LEN NEW " + quote_lens_text(trimmed(l.title, kTitleLength)) + " " +
@@ -715,5 +773,7 @@ void write_lens_commands() {
         }
     }
     if (channel != nullptr && channel->in_section()) channel->select(kSectionLen);
+    optimise_write_variables();
+    if (configuration != 1) optimise_set_configuration(configuration);
     set_setting_flag(kSetOutputOn, output);
 }

@@ -2,13 +2,17 @@
 
 namespace {
 
-OptimiseLinks g_links = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+OptimiseLinks g_links = {};
+OptimiseFileLinks g_file_links = {};
 
 }  // namespace
 
 void set_optimise_links(const OptimiseLinks* links) {
-    g_links = links != nullptr ? *links : OptimiseLinks{nullptr, nullptr, nullptr,
-                                                        nullptr, nullptr, nullptr};
+    g_links = links != nullptr ? *links : OptimiseLinks{};
+}
+
+void set_optimise_file_links(const OptimiseFileLinks* links) {
+    g_file_links = links != nullptr ? *links : OptimiseFileLinks{};
 }
 
 int optimise_highest_variable() {
@@ -34,4 +38,24 @@ void optimise_new_lens() {
 
 void fill_derivative_increments() {
     if (g_links.fill_derivative_increments != nullptr) g_links.fill_derivative_increments();
+}
+
+void optimise_write_variables() {
+    if (g_file_links.write_variables != nullptr) g_file_links.write_variables();
+}
+
+void optimise_write_operands() {
+    if (g_file_links.write_operands != nullptr) g_file_links.write_operands();
+}
+
+int optimise_current_configuration() {
+    return g_file_links.current_configuration != nullptr ? g_file_links.current_configuration() : 1;
+}
+
+void optimise_set_configuration(int configuration) {
+    if (g_file_links.set_configuration != nullptr) g_file_links.set_configuration(configuration);
+}
+
+void optimise_after_lens_read() {
+    if (g_file_links.after_lens_read != nullptr) g_file_links.after_lens_read();
 }

@@ -36,9 +36,32 @@ struct OptimiseLinks {
 // Installs links (null members keep the "none" behaviour); null restores the defaults.
 void set_optimise_links(const OptimiseLinks* links);
 
+// What lens files need of the optimisation code; until it installs these, a lens file has no
+// variables or operands block, the lens has one configuration, and reading needs no follow-up.
+struct OptimiseFileLinks {
+    // Lens files. The variables block ("VAR NEW", one "V" line per variable, "END") and the
+    // operands block ("OPE NEW", one "O" line per operand with an expression, "END"), each
+    // written through write_lens_line (lens_file_format.h) and only when there is something to
+    // write; the OPE section is selected by the lens-file code.
+    void (*write_variables)();
+    void (*write_operands)();
+    // The configuration in force, and a switch to another one (the writer writes in 1).
+    int (*current_configuration)();
+    void (*set_configuration)(int configuration);
+    // After a lens file was read: every variable takes its value from the new lens, and a
+    // constraint operand with a non-zero value shows -1162 once.
+    void (*after_lens_read)();
+};
+void set_optimise_file_links(const OptimiseFileLinks* links);
+
 int optimise_highest_variable();
 OptimiseVariableRef optimise_variable_at(int index);
 void optimise_surface_inserted(int s);
 void optimise_surface_deleted(int s);
 void optimise_new_lens();
 void fill_derivative_increments();
+void optimise_write_variables();
+void optimise_write_operands();
+int optimise_current_configuration();  // 1 without optimisation
+void optimise_set_configuration(int configuration);
+void optimise_after_lens_read();

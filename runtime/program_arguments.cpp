@@ -1,15 +1,20 @@
 #include "runtime/program_arguments.h"
 
+#include <filesystem>
+
 #include "platform/paths.h"
 
 namespace {
 
 std::vector<std::string> g_arguments;
 std::string g_base_name;
+std::string g_start_folder;
 
 }  // namespace
 
 void set_program_arguments(int argc, const char* const* argv) {
+    std::error_code ignored;
+    g_start_folder = std::filesystem::current_path(ignored).generic_string();
     g_arguments.clear();
     for (int i = 0; argv != nullptr && i < argc; ++i) {
         g_arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
@@ -31,7 +36,12 @@ const std::vector<std::string>& program_arguments() {
     return g_arguments;
 }
 
+const std::string& start_folder() {
+    return g_start_folder;
+}
+
 void reset_program_arguments() {
+    g_start_folder.clear();
     g_arguments.clear();
     g_base_name.clear();
 }

@@ -15,6 +15,9 @@
 #include "lens/lens_data.h"
 #include "lens/lens_file_format.h"
 #include "lens/lens_reader.h"
+#include "lens/optimise_links.h"
+#include "lens/surface_tolerances.h"
+#include "runtime/program_arguments.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "tests/entry/entry_fixture.h"
@@ -802,6 +805,214 @@ TEST_F(LensFiles, DiffractiveSurfacesAndGroupsComeBack) {
     EXPECT_EQ(surface(2).group_role, kRoleFirst);
     EXPECT_EQ(std::string(surface(2).group_label).rfind("pair", 0), 0u);
     EXPECT_EQ(surface(3).group_role, kRoleLast);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LensFiles, FoldersChangeAndTheOpenDialogOpens) {
+    fs::create_directories(folder_ / "sub" / "deeper");
+    set_setting_text(kSetCurrentDirectory, folder_.c_str(), 0);
+    set_setting_text(kSetCurrentTextDirectory, folder_.c_str(), 0);
+    take_output();
+    ASSERT_EQ(run("change_folder 1 sub/deeper"), 0) << error_text();
+    EXPECT_EQ(setting(kSetCurrentDirectory), path("sub/deeper"));
+    EXPECT_EQ(setting(kSetCurrentTextDirectory), folder_.string());
+    EXPECT_NE(take_output().find("Current lens directory is " + path("sub/deeper") +
+                                 "\nCurrent text directory is " + folder_.string()),
+              std::string::npos);
+    // Both folders: taken relative to the lens folder.
+    ASSERT_EQ(run("change_folder 0 .."), 0) << error_text();
+    EXPECT_EQ(setting(kSetCurrentDirectory), path("sub"));
+    EXPECT_EQ(setting(kSetCurrentTextDirectory), path("sub"));
+    EXPECT_EQ(run("change_folder 1 missing"), kErrorTextReady);
+    EXPECT_EQ(error_text(), "There is no folder missing");
+    EXPECT_EQ(setting(kSetCurrentDirectory), path("sub"));
+
+    run_all({"LEN NEW \"Chosen\"", "NXT", "TH 6", "NXT", "END"});
+    ASSERT_EQ(run("save_as . " + path("sub/deeper/chosen")), 0) << error_text();
+    run_all({"LEN NEW", "END"});
+    console().queue_dialog_answer(path("sub/deeper/chosen.len"));
+    ASSERT_EQ(run("open_lens_dialog"), 0) << error_text();
+    EXPECT_EQ(surface(1).thickness, 6.0);
+    EXPECT_EQ(setting(kSetCurrentDirectory), path("sub/deeper"));
+    // No answer: the dialog is cancelled and nothing changes.
+    ASSERT_EQ(run("open_lens_dialog"), 0) << error_text();
+    EXPECT_EQ(setting(kSetLensFile), path("sub/deeper/chosen.len"));
+
+    // The Save dialog: with Tav_lens_file_extension a bare name and a ".len" name both get
+    // ".tav"; the chosen folder becomes the lens folder. save_as leaves the folder alone.
+    set_setting_flag(kSetTavLensFileExtension, 1);
+    struct Case {
+        const char* answer;
+        const char* saved;
+    };
+    const Case cases[] = {
+        {"plain", "plain.tav"}, {"named.LEN", "named.tav"}, {"kept.txt", "kept.txt"}};
+    for (const Case& c : cases) {
+        console().queue_dialog_answer(path(c.answer));
+        ASSERT_EQ(run("file_save_as"), 0) << error_text();
+        EXPECT_TRUE(fs::exists(folder_ / c.saved)) << c.saved;
+        EXPECT_EQ(setting(kSetLensFile), path(c.saved));
+        EXPECT_EQ(setting(kSetCurrentDirectory), folder_.string());
+    }
+    set_setting_flag(kSetTavLensFileExtension, 0);
+    ASSERT_EQ(run("save_as . " + path("sub/elsewhere")), 0) << error_text();
+    EXPECT_EQ(setting(kSetCurrentDirectory), folder_.string());
+}
+
+}  // namespace
+
+namespace {
+
+// "tavolt ../designs/x.len": the name is the user's, from the folder the program started in,
+// though start-up makes the lens folder current before it opens the lens.
+TEST_F(LensFiles, ALensNamedOnTheCommandLineIsFoundFromTheStartFolder) {
+    run_all({"LEN NEW \"Named\"", "NXT", "TH 7", "NXT", "END"});
+    fs::create_directories(folder_ / "designs");
+    ASSERT_EQ(run("save_as . " + path("designs/x")), 0) << error_text();
+    fs::create_directories(folder_ / "work");
+    const fs::path before = fs::current_path();
+    fs::current_path(folder_ / "work");
+    const char* const argv[] = {"tavolt", "../designs/x.len"};
+    set_program_arguments(2, argv);
+    // The lens folder is elsewhere and current.
+    fs::create_directories(folder_ / "far" / "away");
+    set_setting_text(kSetCurrentDirectory, (folder_ / "far" / "away").c_str(), 0);
+    run_all({"LEN NEW", "END"});
+    const int opened = cmd_open_startup_lens();
+    reset_program_arguments();
+    fs::current_path(before);
+    ASSERT_EQ(opened, 0) << error_text();
+    EXPECT_EQ(surface(1).thickness, 7.0);
+    EXPECT_EQ(fs::path(setting(kSetLensFile)).lexically_normal(), folder_ / "designs" / "x.len");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LensFiles, SplinesAndMeshesComeBack) {
+    run_all({"LEN NEW \"Mesh\"",
+             "EBR 5",
+             "NXT",
+             "TH 5",
+             "SPL 3",
+             "SH 1 2",
+             "SH 2 4",
+             "SH 3 6",
+             "SS 1 0.1",
+             "SS 2 0.2",
+             "NXT",
+             "TH 5",
+             "BDI 4 2",
+             "VX 1 0 0 0",
+             "VX 2 1 0 0",
+             "VX 4 1 1 0 1",
+             "PF 1 1 2 4",
+             "PF 2 2 1 4 1",
+             "NXT",
+             "TH 20",
+             "NXT",
+             "END"});
+    ASSERT_EQ(run("save_as . " + path("mesh")), 0) << error_text();
+    ASSERT_EQ(run("LEN NEW"), 0);
+    ASSERT_EQ(run("END"), 0);
+    take_output();
+    ASSERT_EQ(run("open . " + path("mesh") + " no"), 0) << error_text();
+    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
+    ASSERT_EQ(run("save_as . " + path("mesh2")), 0) << error_text();
+    EXPECT_EQ(file("mesh2.len"), file("mesh.len"));
+    ASSERT_NE(surface(1).spline, nullptr);
+    EXPECT_EQ(surface(1).spline->count, 4);
+    EXPECT_EQ(surface(1).spline->radius[3], 6.0);
+    EXPECT_EQ(surface(1).spline->slope[2], 0.2);
+    ASSERT_NE(surface(2).mesh, nullptr);
+    const SurfaceMesh& m = *surface(2).mesh;
+    EXPECT_EQ(m.vertex_count, 4);
+    EXPECT_EQ(m.vertices[1].x, 1.0);
+    EXPECT_EQ(m.vertices[3].surface_offset, 1);
+    EXPECT_LT(m.vertices[2].surface_offset, 0);  // vertex 3 was never given
+    EXPECT_EQ(m.faces[0].vertices[2], 4);
+    EXPECT_EQ(m.faces[1].vertices[3], 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LensFiles, SurfaceTolerancesComeBackWithTheirHolds) {
+    run_all({"LEN NEW \"Tol\"", "EBR 5", "NXT", "RD 50", "TH 5", "GLA N-BK7", "THT 0.05",
+             "RDT HLD 0.1", "CAA 0.3", "NXT", "TH 20", "NXT", "END"});
+    ASSERT_EQ(run("save_as . " + path("tol")), 0) << error_text();
+    const std::string saved = file("tol.len");
+    EXPECT_NE(saved.find("\nRDT HLD  0.1\nTHT  0.05\n"), std::string::npos) << saved;
+    ASSERT_EQ(run("LEN NEW"), 0);
+    ASSERT_EQ(run("END"), 0);
+    ASSERT_EQ(run("open . " + path("tol") + " no"), 0) << error_text();
+    ASSERT_NE(surface(1).tolerances, nullptr);
+    const SurfaceTolerances& t = *surface(1).tolerances;
+    EXPECT_EQ(t.values[kTolTht], 0.05);
+    EXPECT_EQ(t.switches[kTolTht], 1);
+    EXPECT_EQ(t.values[kTolRdt], 0.1);
+    EXPECT_EQ(t.switches[kTolRdt], 2);
+    EXPECT_EQ(t.values[kTolCaa], 0.3);
+    ASSERT_EQ(run("save_as . " + path("tol2")), 0) << error_text();
+    EXPECT_EQ(file("tol2.len"), saved);
+}
+
+}  // namespace
+
+namespace {
+
+// The optimisation code's blocks go into the file in their sections, the lens is written in its
+// first configuration, and reading ends with the optimisation code's follow-up.
+struct FakeOptimisation {
+    static inline int configuration = 2;
+    static inline std::vector<int> switches;
+    static inline int reads = 0;
+};
+
+TEST_F(LensFiles, VariablesAndOperandsTakeTheirSections) {
+    OptimiseFileLinks links{};
+    links.write_variables = [] {
+        write_lens_line("VAR NEW");
+        write_lens_line("V 1 1 0 TH 0.0 10.0 1.0 0.0");
+        write_lens_line("END");
+    };
+    links.write_operands = [] {
+        write_lens_line("OPE NEW");
+        write_lens_line("O 1 \"efl - 50\" 1.0 \"focus\"");
+        write_lens_line("END");
+    };
+    links.current_configuration = [] { return FakeOptimisation::configuration; };
+    links.set_configuration = [](int c) {
+        FakeOptimisation::configuration = c;
+        FakeOptimisation::switches.push_back(c);
+    };
+    links.after_lens_read = [] { ++FakeOptimisation::reads; };
+    FakeOptimisation::configuration = 2;
+    FakeOptimisation::switches.clear();
+    FakeOptimisation::reads = 0;
+    set_optimise_file_links(&links);
+
+    run_all({"LEN NEW \"Optimised\"", "NXT", "TH 5", "NXT", "END"});
+    const int saved = run("save_as . " + path("optimised"));
+    EXPECT_EQ(FakeOptimisation::switches, (std::vector<int>{1, 2}));
+    const int opened = run("open . " + path("optimised") + " no");
+    set_optimise_file_links(nullptr);
+    ASSERT_EQ(saved, 0) << error_text();
+    ASSERT_EQ(opened, 0) << error_text();
+    EXPECT_EQ(FakeOptimisation::reads, 1);
+
+    const std::vector<std::string> lines = split_lines(file("optimised.len"));
+    LensHeader header;
+    ASSERT_TRUE(parse_lens_header(lines.at(0), &header));
+    EXPECT_NE(header.sums.ope, 0);
+    EXPECT_EQ(header.sums, section_sums(lines));
+    EXPECT_EQ(lines.at(lines.size() - 6), "VAR NEW");
+    EXPECT_EQ(lines.back(), "END");
 }
 
 }  // namespace

@@ -133,3 +133,21 @@ TEST_F(Insert, CopiedSurfacesArePiecesOfTheirLines) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Insert, TheDialogInsertsBeforeTheCurrentSurface) {
+    const std::string file = write(kPart);
+    run_all({"LEN", "GTO 4", "END"});
+    ASSERT_EQ(lens_data().current_surface, 4);
+    ui().queue_dialog_answer(file);
+    ASSERT_EQ(insert_lens_file(), 0) << error_text();
+    EXPECT_EQ(lens_data().image_surface, 8);
+    const double expected[] = {10, 20, 30, 100, 200, 300, 40};
+    for (int n = 1; n <= 7; ++n) EXPECT_DOUBLE_EQ(radius(n), expected[n - 1]) << n;
+    // Cancelled: nothing happens.
+    EXPECT_EQ(insert_lens_file_dialog(2), 0);
+    EXPECT_EQ(lens_data().image_surface, 8);
+}
+
+}  // namespace
