@@ -212,6 +212,15 @@ int import_kind_for(int kind, const std::string& path) {
     return kImportLensCard;
 }
 
+int import_keyword_allowed(char letter) {
+    // A keyword of one format typed by a user, or written under its full name into a file of
+    // another format, would change a lens its reader is not building.
+    if (reading_lens_file == 0 || command_context_letter() != letter) {
+        return set_error_msg(kMsgImportKeywordOutside);
+    }
+    return 0;
+}
+
 void import_note_ignored(const char* what, const char* why) {
     const std::uint8_t output = get_setting_flag(kSetOutputOn);
     set_setting_flag(kSetOutputOn, 1);

@@ -28,6 +28,11 @@ inline constexpr int kMsgGlassNotInCatalogues = -400;
 inline constexpr int kMsgApodisationNotConverted = -952;
 inline constexpr int kMsgImportNotConverted = -953;
 inline constexpr int kMsgImportGlassUnknown = -955;
+inline constexpr int kMsgImportKeywordOutside = -1302;
+
+// 0 when the import commands of this context letter may run now (a file of that format is
+// being read), else the refusal's message number.
+int import_keyword_allowed(char letter);
 
 // Pending aperture and field modes: values of LensData::aperture_is_na and field_is_angle that
 // mean "given in foreign terms, converted after reading".

@@ -2,6 +2,7 @@
 // described by several lines and closed by its medium line (a glass with its catalogue tag, an
 // air line or a glass pickup), which opens the next surface. Indices are given per wavelength;
 // a change of their sign marks a reflection.
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -58,7 +59,7 @@ bool given(int k) {
 }
 
 int current() {
-    return lens_data().current_surface;
+    return std::max(0, lens_data().current_surface);
 }
 
 // The medium line closes the surface: the next one becomes current.
@@ -239,6 +240,7 @@ int read_lens_card_file(const std::string& path) {
 }
 
 int cmd_lens_card_keyword() {
+    if (const int refused = import_keyword_allowed('G'); refused != 0) return refused;
     LensData& l = lens_data();
     const int n = current();
     const int command = current_command();

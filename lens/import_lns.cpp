@@ -266,6 +266,7 @@ int read_lns_file(const std::string& path, bool lns) {
 }
 
 int cmd_lns_keyword() {
+    if (const int refused = import_keyword_allowed('K'); refused != 0) return refused;
     LensData& l = lens_data();
     DatWords& w = dat_words();
     const int command = current_command();
@@ -275,7 +276,7 @@ int cmd_lns_keyword() {
         return 0;
     }
     if (g_lns.configuration != 1) return 0;
-    const int n = l.current_surface;
+    const int n = std::max(0, l.current_surface);
     switch (command) {
         case 935:
             w.a = arg_double(0);

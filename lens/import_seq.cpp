@@ -166,6 +166,7 @@ int read_seq_file(const std::string& path) {
 }
 
 int cmd_seq_keyword() {
+    if (const int refused = import_keyword_allowed('I'); refused != 0) return refused;
     LensData& l = lens_data();
     ImportState& st = import_state();
     const int count = import_given_count();

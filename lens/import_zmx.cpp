@@ -1,6 +1,7 @@
 // ".zmx" files: one keyword per line, surfaces opened by SURF and described by the lines that
 // follow. The handler keeps the file's surface type and mirror parity: after an odd number of
 // mirrors a glass thickness positive in the file runs backwards.
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -44,7 +45,7 @@ double number_or_infinite(const std::string& text, double infinite, bool* is_inf
 }
 
 int current() {
-    return lens_data().current_surface;
+    return std::max(0, lens_data().current_surface);
 }
 
 // A catalogue glass after an odd number of mirrors runs backwards.
@@ -165,6 +166,7 @@ int read_zmx_file(const std::string& path) {
 }
 
 int cmd_zmx_keyword() {
+    if (const int refused = import_keyword_allowed('Z'); refused != 0) return refused;
     LensData& l = lens_data();
     ImportState& st = import_state();
     const int n = current();

@@ -644,6 +644,19 @@ TEST_F(Import, HostileAndOversizedFilesChangeNothingOutsideTheLens) {
     EXPECT_EQ(surface(1).medium_kind, kMediumModelIndexAbbe);
     EXPECT_EQ(std::string(surface(1).medium_name, 6), "A;EXIT");
 
+    // A keyword of another format under its full name, and one typed outside an import, are
+    // refused.
+    const std::string mixed = write_lines("mixed.seq", {"coni_z 1", "surf_z 3", "S 50 5"});
+    ASSERT_EQ(import(mixed), 0) << error_text();
+    EXPECT_NE(imported_output_.find("Unknown command at line    1:  coni_z 1"), std::string::npos);
+    EXPECT_NE(imported_output_.find("Unknown command at line    2:  surf_z 3"), std::string::npos);
+    // Without an object surface line the first surface line makes surface 0.
+    EXPECT_DOUBLE_EQ(surface(0).curvature, 0.02);
+    EXPECT_DOUBLE_EQ(surface(0).conic, 0.0);
+    EXPECT_NE(run("surf_z 3"), 0);
+    EXPECT_NE(error_text().find("only while a file of its format is imported"), std::string::npos)
+        << error_text();
+
     // A surface beyond the limit stops the import with the lens read so far.
     const std::string big =
         write_lines("big.zmx", {"SURF 1", "DISZ 3", "SURF " + std::to_string(limit + 1), "DISZ 7"});
