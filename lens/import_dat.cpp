@@ -73,6 +73,11 @@ double number(const std::string& line, int n, double fallback) {
     return end != t.c_str() && std::isfinite(v) ? v : fallback;
 }
 
+// A count or surface number: the number truncated, bounded so that any file's value fits.
+int integer(const std::string& line, int n) {
+    return static_cast<int>(std::clamp(number(line, n, 0.0), -1e9, 1e9));
+}
+
 std::string upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
@@ -98,7 +103,7 @@ void header_line(int number_of_line, const std::string& line, int* stop) {
             set_title_line(line);
             break;
         case 2:
-            g_dat.format = static_cast<int>(number(line, 2, 0));
+            g_dat.format = integer(line, 2);
             break;
         case 3:
             g_words.a = number(line, 1, 0.0);
@@ -109,11 +114,11 @@ void header_line(int number_of_line, const std::string& line, int* stop) {
             g_words.c = number(line, 2, 0.0);
             break;
         case 5: {
-            g_dat.surfaces = static_cast<int>(number(line, 1, 0));
-            g_dat.closing_flag = static_cast<int>(number(line, 2, 0));
-            const int stop_surface = static_cast<int>(number(line, 3, 0));
-            g_dat.wavelengths = static_cast<int>(number(line, 4, 0));
-            g_dat.field_values = static_cast<int>(number(line, 5, 0));
+            g_dat.surfaces = integer(line, 1);
+            g_dat.closing_flag = integer(line, 2);
+            const int stop_surface = integer(line, 3);
+            g_dat.wavelengths = integer(line, 4);
+            g_dat.field_values = integer(line, 5);
             if (g_dat.surfaces < 0 || g_dat.surfaces + 1 > surface_limit()) {
                 *stop = 1;
                 return;

@@ -1,6 +1,7 @@
 // ".seq" files: lens-level keywords and one line per surface (object, plain, image) with its
 // radius or curvature, thickness and glass; a glass is a catalogue name, with its maker after
 // '_', or a glass code (index and Abbe number in six digits).
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +18,9 @@
 #include "runtime/command_context.h"
 
 namespace {
+
+// The surface the file's surface lines have reached; -1 before the first.
+int g_seq_current = -1;
 
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 
@@ -93,7 +97,9 @@ void surface_arguments(int n) {
 void setup() {
     push_command_context('I');
     spreadsheet_radius_mode = 1;
-    lens_data().current_surface = -1;
+    // Before the first surface line no surface is the file's current one; the lens keeps
+    // surface 0 current for the lens-entry words a file may also hold.
+    g_seq_current = -1;
 }
 
 LineAction repair(std::string& line, int*) {
@@ -241,40 +247,44 @@ int cmd_seq_keyword() {
             break;
         case 842:
             set_current_surface(0);
+            g_seq_current = 0;
             surface_arguments(0);
             break;
         case 843: {
             if (count == 0) break;
-            const int next = l.current_surface + 1;
+            const int next = g_seq_current + 1;
             if (next > surface_limit()) {
                 st.surface_overflow = true;
                 break;
             }
             if (next > l.image_surface) l.image_surface = next;
             set_current_surface(next);
+            g_seq_current = next;
             surface_arguments(next);
             break;
         }
         case 845: {
-            if (l.current_surface < surface_limit()) set_current_surface(l.current_surface + 1);
-            const int n = l.current_surface;
+            if (g_seq_current < surface_limit()) g_seq_current = g_seq_current + 1;
+            const int n = std::max(0, g_seq_current);
+            set_current_surface(n);
+            g_seq_current = n;
             l.image_surface = n;
             st.seq_image_surface_seen = true;
             surface_arguments(n);
             break;
         }
         case 846:
-            if (l.current_surface >= 0) import_set_stop(l.current_surface);
+            if (g_seq_current >= 0) import_set_stop(g_seq_current);
             break;
         case 852:
-            if (l.current_surface >= 0) {
-                const int n = l.current_surface;
+            if (g_seq_current >= 0) {
+                const int n = g_seq_current;
                 set_thickness_data(n, 5, 0, 0, 0.0, 0.0, surface(n).thickness);
             }
             break;
         case 854:
-            if (l.current_surface >= 0) {
-                const int n = l.current_surface;
+            if (g_seq_current >= 0) {
+                const int n = g_seq_current;
                 set_aperture_data(n, 1, 0, std::fabs(arg_double(0)));
                 surface(n).aperture_check = 1;
             }

@@ -212,7 +212,7 @@ int cmd_zmx_keyword() {
                     set_curvature_data(n, 4, 0, a2, c);
                     break;
                 case 4: {
-                    const int source = static_cast<int>(a2);
+                    const int source = static_cast<int>(std::clamp(a2, -1.0, 1e9));
                     if (source < 0 || source > l.image_surface) {
                         import_note_ignored("curvature pickup", "its surface is not in the lens");
                     } else {
