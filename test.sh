@@ -73,3 +73,7 @@ build-fuzz/table_source_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len
 rm -rf build-fuzz/lens_corpus && cp -r tests/fuzz/lens_corpus build-fuzz/lens_corpus
 build-fuzz/lens_file_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=4000 \
     -timeout=10 -print_final_stats=1 build-fuzz/lens_corpus
+# A foreign lens file is untrusted text run as commands too: any bytes through every reader.
+rm -rf build-fuzz/import_corpus && cp -r tests/fuzz/import_corpus build-fuzz/import_corpus
+build-fuzz/lens_import_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=4000 \
+    -timeout=10 -print_final_stats=1 build-fuzz/import_corpus

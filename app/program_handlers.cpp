@@ -5,6 +5,7 @@
 #include "app/command_dialog.h"
 #include "app/command_line.h"
 #include "app/compile_driver.h"
+#include "app/import_hooks.h"
 #include "app/ray_source_commands.h"
 #include "app/splash.h"
 #include "app/startup.h"
@@ -162,6 +163,7 @@ void install_program_handlers() {
     install_evaluation_handlers();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
     install_lens_files();
+    install_import_hooks();
     // Last: the folder commands share slot 75 with the lens-file commands and hand every
     // other command of the slot on to the handler installed there before them.
     install_folder_lists();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "lens/import_frame.h"
 #include "lens/lens_data.h"
 #include "lens/lens_insert.h"
 #include "lens/lens_reader.h"
@@ -122,6 +123,7 @@ int save_lens_file(const std::string& path) {
         writer.discard();
         return set_error_msg(kMsgLensWriteFailed, path.c_str(), platform::status_text(status));
     }
+    forget_imported_file();
     set_setting_text(kSetLensFile, path.c_str(), 0);
     update_mru_list(path);
     msg_box(kMsgLensFileSaved, path.c_str());
@@ -135,6 +137,7 @@ int open_lens_file(const std::string& path) {
     }
     const int result = read_lens_lines(lines, nullptr);
     if (result != 0) return result;
+    forget_imported_file();
     set_setting_text(kSetLensFile, path.c_str(), 0);
     update_mru_list(path);
     msg_box(kMsgLensFileOpened, path.c_str());
@@ -169,7 +172,9 @@ int save_if_changed() {
         ui != nullptr ? ui->message_box(request) : platform::MessageAnswer::yes;
     if (answer == platform::MessageAnswer::cancel) return kStopped;
     if (answer == platform::MessageAnswer::no) return 1;
-    const int saved = run_command_string(file.empty() ? "file_save_as" : "file_save", 0);
+    // A lens imported from another program's file is never written over that file.
+    const bool foreign = !file.empty() && file == imported_file();
+    const int saved = run_command_string(file.empty() || foreign ? "file_save_as" : "file_save", 0);
     return saved == 0 ? 0 : kErrorTextReady;
 }
 
@@ -381,7 +386,8 @@ int cmd_file_operations() {
             return save_lens_file(lens_file_path(text_argument(0), text_argument(1)));
         case kCmdFileSave: {
             const std::string file = setting_text(kSetLensFile);
-            return file.empty() ? save_lens_file_as() : save_lens_file(file);
+            return file.empty() || file == imported_file() ? save_lens_file_as()
+                                                           : save_lens_file(file);
         }
         case kCmdFileSaveAs:
             return save_lens_file_as();

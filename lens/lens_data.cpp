@@ -9,6 +9,7 @@
 std::uint8_t materials_changed = 0;
 std::uint8_t bounds_stale = 0;
 std::uint8_t wavelengths_changed = 0;
+std::uint8_t spreadsheet_radius_mode = 0;
 int reading_lens_file = 0;
 std::uint8_t old_file = 0;
 char file_version[8] = "5.40";

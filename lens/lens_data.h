@@ -603,6 +603,8 @@ struct LensData {
 extern std::uint8_t materials_changed;
 extern std::uint8_t bounds_stale;
 extern std::uint8_t wavelengths_changed;
+// The surface spreadsheet's first column: 1 radii, 0 curvatures (a ".seq" import sets it).
+extern std::uint8_t spreadsheet_radius_mode;
 
 // The reading-a-lens-file word and the old-file mark of the lens reader.
 extern int reading_lens_file;

@@ -64,6 +64,24 @@ int read_text_lines(const std::string& path, std::vector<std::string>& lines) {
     return kOk;
 }
 
+int read_file_bytes(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    LineReader reader;
+    if (int status = reader.open(path); status != kOk) return status;
+    std::FILE* file = std::fopen(to_native_path(path).c_str(), "rbe");
+    if (file == nullptr) return status_from_errno(errno);
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        bytes.clear();
+        return kFailed;
+    }
+    return kOk;
+}
+
 AtomicFileWriter::~AtomicFileWriter() {
     discard();
 }

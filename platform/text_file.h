@@ -35,6 +35,9 @@ private:
 
 // Reads a whole text file into lines (CR stripped); 0 or the status of the failure.
 int read_text_lines(const std::string& path, std::vector<std::string>& lines);
+// Reads a whole file as bytes, for readers that decode the text themselves; 0 or the status of
+// the failure (bytes then empty).
+int read_file_bytes(const std::string& path, std::string& bytes);
 
 // Writes a file by way of a temporary file in the same folder. Nothing reaches the target until
 // commit() succeeds; destroying an uncommitted writer removes the temporary file.

@@ -1,0 +1,567 @@
+#include "lens/import_frame.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "lens/file_commands.h"
+#include "lens/glass_cache.h"
+#include "lens/glass_catalog.h"
+#include "lens/glass_lookup.h"
+#include "lens/import_readers.h"
+#include "lens/lens_data.h"
+#include "lens/lens_file_format.h"
+#include "lens/lens_reader.h"
+#include "lens/lens_reset.h"
+#include "lens/surface_groups.h"
+#include "lens/surface_insert_delete.h"
+#include "lens/surface_setters.h"
+#include "platform/text_file.h"
+#include "platform/ui.h"
+#include "runtime/arg_cells.h"
+#include "runtime/command_context.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
+#include "runtime/lens_data_guard.h"
+#include "runtime/list_words.h"
+#include "runtime/messages.h"
+#include "runtime/settings.h"
+#include "runtime/state_flags.h"
+#include "runtime/table_messages.h"
+#include "runtime/text_output.h"
+
+namespace {
+
+constexpr int kCmdLensEnd = 1095;
+constexpr int kMsgCancelledDialog = -121;
+constexpr int kMsgDialogFailed = -123;
+constexpr int kCmdGlassHandler = 540;
+constexpr int kLineLimit = 255;
+constexpr int kTypeList = 557;
+constexpr int kFilterList = 558;
+
+ImportState g_state;
+std::string g_imported_file;
+ImportHooks g_hooks;
+int g_dialog_kind = kImportLensCard;
+
+std::string lowered(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The extension after the last '.' of the file part, lower case; empty when there is none.
+std::string extension_of(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return lowered(path.substr(dot + 1));
+}
+
+int run_setup() {
+    return g_hooks.lens_setup != nullptr ? g_hooks.lens_setup(0) : 0;
+}
+
+// Bytes to lines: a UTF-16 byte-order mark (either order) decodes two-byte units, characters
+// above 0xFF becoming '?'; a UTF-8 mark is dropped; lines end at LF or CR LF.
+std::vector<std::string> decode_lines(const std::string& bytes) {
+    std::string text;
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    if (bytes.size() >= 2 &&
+        ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
+        const bool little = byte(0) == 0xFF;
+        text.reserve(bytes.size() / 2);
+        for (std::size_t k = 2; k + 1 < bytes.size(); k += 2) {
+            const unsigned unit =
+                little ? byte(k) | (byte(k + 1) << 8) : (byte(k) << 8) | byte(k + 1);
+            text.push_back(unit > 0xFF ? '?' : static_cast<char>(unit));
+        }
+    } else if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+        text = bytes.substr(3);
+    } else {
+        text = bytes;
+    }
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        at = end + 1;
+    }
+    return lines;
+}
+
+void print_with_output(const char* format, int number, const std::string& line) {
+    const std::uint8_t output = get_setting_flag(kSetOutputOn);
+    set_setting_flag(kSetOutputOn, 1);
+    text_printf(format, number, line.c_str());
+    set_setting_flag(kSetOutputOn, output);
+}
+
+// Aperture values given in foreign terms become an entrance beam radius.
+int resolve_import_aperture() {
+    LensData& l = lens_data();
+    const int mode = g_state.pending_aperture;
+    g_state.pending_aperture = 0;
+    if (mode == kPendingEntrancePupil) {
+        const double b = l.entrance_pupil_radius;
+        if (b != 0.0 && std::isfinite(b)) {
+            l.entrance_beam_radius = l.entrance_beam_radius * l.entrance_beam_radius / b;
+        }
+    } else if (mode == kPendingFNumber) {
+        const double u = l.image_axial_slope;
+        const double denominator = std::fabs(2.0 * g_state.f_number * u);
+        if (denominator > 0.0 && std::isfinite(denominator)) {
+            l.entrance_beam_radius = 1.0 / denominator;
+        } else {
+            import_note_ignored("F-number", "the lens forms no image to fit it to");
+        }
+    } else if (mode == kPendingStopApertures) {
+        const int stop = std::clamp(l.aperture_stop, 0, l.image_surface);
+        const SurfaceRecord& s = surface(stop);
+        if (s.axial_ray_height == 0.0 || !std::isfinite(s.axial_ray_height)) {
+            l.entrance_beam_radius = 1.0;
+        } else if (s.aperture_radius != 0.0) {
+            l.entrance_beam_radius *= std::fabs(s.aperture_radius / s.axial_ray_height);
+        }
+    }
+    if (mode >= kPendingEntrancePupil) l.aperture_is_na = 0;
+    return run_setup();
+}
+
+int resolve_import_field() {
+    LensData& l = lens_data();
+    if (g_state.pending_field != kPendingImageHeight) return 0;
+    g_state.pending_field = 0;
+    l.field_is_angle = 0;
+    l.object_height = surface(0).thickness;
+    if (const int rc = run_setup(); rc != 0) return rc;
+    const double h = surface(l.image_surface).chief_ray_height;
+    if (h != 0.0 && std::isfinite(h)) l.object_height *= g_state.image_height / h;
+    return run_setup();
+}
+
+// A glass made from index and Abbe number while the file was read took the wavelengths the
+// lens had at that moment; the file may reorder them later (a reference wavelength, a ".seq"
+// file without one). Its index belongs to the lens's final primary wavelength and its Abbe
+// number to the final second and third.
+void rebind_abbe_glasses() {
+    const LensData& l = lens_data();
+    for (const int n : g_state.abbe_glass_surfaces) {
+        if (n < 0 || n > l.image_surface) continue;
+        SurfaceRecord& s = surface(n);
+        if (s.medium_kind != kMediumModelIndexAbbe) continue;
+        const int index = find_cached_glass(s.medium_name);
+        if (index < 0) continue;
+        GlassData& entry = glass_cache().entries[index];
+        if (entry.model_wavelengths == nullptr || entry.model_indices == nullptr) continue;
+        for (int w = 0; w < 3 && w < l.wavelength_count; ++w) {
+            if (entry.model_wavelengths[w] != 0.0) {
+                entry.model_wavelengths[w] = l.wavelengths[w].wavelength;
+            }
+        }
+        // Back to the index and Abbe number as given, derived again at the set-up.
+        entry.model_indices[0] = entry.dispersion[0];
+        if (l.wavelength_count > 1) entry.model_indices[1] = entry.dispersion[1];
+        if (l.wavelength_count > 2) entry.model_indices[2] = 0.0;
+        materials_changed = 1;
+    }
+}
+
+struct SavedGroup {
+    int start, kind, pending;
+};
+
+}  // namespace
+
+const std::string& imported_file() {
+    return g_imported_file;
+}
+
+void forget_imported_file() {
+    g_imported_file.clear();
+}
+
+ImportState& import_state() {
+    return g_state;
+}
+
+void set_import_hooks(const ImportHooks& hooks) {
+    g_hooks = hooks;
+}
+
+const ImportHooks& import_hooks() {
+    return g_hooks;
+}
+
+int import_kind_for(int kind, const std::string& path) {
+    if (kind == kImportByExtension) {
+        const std::string ext = extension_of(path);
+        if (ext == "zmx") return kImportZmx;
+        if (ext == "seq") return kImportSeq;
+        if (ext == "len" || ext == "lns" || ext == "dat") return kImportLenLnsDat;
+        return kImportLensCard;
+    }
+    if (kind == kImportLenLnsDat || kind == kImportSeq || kind == kImportZmx) return kind;
+    return kImportLensCard;
+}
+
+int import_keyword_allowed(char letter) {
+    // A keyword of one format typed by a user, or written under its full name into a file of
+    // another format, would change a lens its reader is not building.
+    if (reading_lens_file == 0 || command_context_letter() != letter) {
+        return set_error_msg(kMsgImportKeywordOutside);
+    }
+    return 0;
+}
+
+void import_note_ignored(const char* what, const char* why) {
+    const std::uint8_t output = get_setting_flag(kSetOutputOn);
+    set_setting_flag(kSetOutputOn, 1);
+    print_msg(kMsgImportValueIgnored, g_state.line, what, why);
+    set_setting_flag(kSetOutputOn, output);
+}
+
+void import_print(int code, const std::string& text) {
+    const std::uint8_t output = get_setting_flag(kSetOutputOn);
+    set_setting_flag(kSetOutputOn, 1);
+    print_msg(code, text.c_str());
+    set_setting_flag(kSetOutputOn, output);
+}
+
+void import_print(int code, int number, const std::string& text) {
+    const std::uint8_t output = get_setting_flag(kSetOutputOn);
+    set_setting_flag(kSetOutputOn, 1);
+    print_msg(code, number, text.c_str());
+    set_setting_flag(kSetOutputOn, output);
+}
+
+int import_run_native(const std::string& line) {
+    const bool flag = test_state_flag(kFlagLensEntryInProgress) != 0;
+    set_state_flag(kFlagLensEntryInProgress);
+    const int depth = command_context_depth();
+    int rc = push_command_context('L');
+    const bool pushed = rc == 0 && command_context_depth() > depth;
+    if (rc == 0) rc = run_command_string(line.c_str(), 0);
+    if (pushed) pop_command_context();
+    if (!flag) clear_state_flag(kFlagLensEntryInProgress);
+    return rc;
+}
+
+int import_model_glass(int n, const std::string& name, bool abbe, const double* values, int count) {
+    char text[kMediumNameLength + 1] = {};
+    std::snprintf(text, sizeof text, "%.*s", kMediumNameLength, name.c_str());
+    std::vector<ArgCell> cells;
+    cells.push_back(int_cell(abbe ? 1 : 0));
+    cells.push_back(text_cell(text));
+    const int limit = std::min(count, kScratchCellCount - 2);
+    for (int k = 0; k < limit; ++k) cells.push_back(double_cell(values[k]));
+    const int saved = lens_data().current_surface;
+    set_current_surface(n);
+    const bool flag = test_state_flag(kFlagLensEntryInProgress) != 0;
+    set_state_flag(kFlagLensEntryInProgress);
+    const int rc =
+        call_command_handler(kCmdGlassHandler, cells.data(), static_cast<int>(cells.size()));
+    if (rc == 0 && abbe) g_state.abbe_glass_surfaces.push_back(n);
+    if (!flag) clear_state_flag(kFlagLensEntryInProgress);
+    set_current_surface(saved);
+    return rc;
+}
+
+bool import_catalogue_glass(int n, const std::string& name) {
+    char padded[kGlassNameLength + 1];
+    std::string upper = name.substr(0, kGlassNameLength);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    pad_glass_name(upper.c_str(), padded);
+    int catalog = 0;
+    char rewritten[kGlassNameLength + 1] = {};
+    if (find_glass(padded, catalog, rewritten) < 0) return false;
+    const char* stored = rewritten[0] != '\0' ? rewritten : padded;
+    return set_surface_medium(n, kMediumGlass, stored, 0) == 0;
+}
+
+void import_set_title(const std::string& text) {
+    LensData& l = lens_data();
+    if (text.size() < 33) {
+        std::snprintf(l.title, sizeof l.title, "%s", text.c_str());
+    } else {
+        std::snprintf(l.title, sizeof l.title, "%.29s...", text.c_str());
+    }
+    std::memcpy(l.title_copy, l.title, sizeof l.title_copy);
+}
+
+int import_given_count() {
+    int n = 0;
+    for (int k = 0; k < arg_count(); ++k) {
+        const ArgCell* c = arg_cell(k);
+        if (c == nullptr || c->status != kArgGiven) break;
+        n = k + 1;
+    }
+    return n;
+}
+
+std::string import_text_arg(int k) {
+    const ArgCell* c = arg_cell(k);
+    if (c == nullptr || c->type != kArgChar || c->text_length == 0 || c->value.text == nullptr) {
+        return {};
+    }
+    return std::string(c->value.text,
+                       strnlen(c->value.text, static_cast<std::size_t>(c->text_length)));
+}
+
+void import_set_wavelengths(double scale) {
+    LensData& l = lens_data();
+    const int given = import_given_count();
+    if (given == 0) return;
+    const int capacity = max_wavelengths();
+    const int count = std::min(given, capacity);
+    for (int i = 0; i < count; ++i) {
+        l.wavelengths[i].wavelength = arg_double(i) * scale;
+        if (l.wavelengths[i].weight == 0.0) l.wavelengths[i].weight = 1.0;
+    }
+    l.wavelength_count = count;
+    l.current_wavelength = 0;
+    wavelengths_changed = 1;
+    materials_changed = 1;
+    if (given > capacity) import_note_ignored("wavelengths", "beyond the wavelength table");
+}
+
+void import_set_weights() {
+    LensData& l = lens_data();
+    const int given = import_given_count();
+    const int count = std::min(given, max_wavelengths());
+    for (int i = 0; i < count; ++i) l.wavelengths[i].weight = arg_double(i);
+    if (given > max_wavelengths()) import_note_ignored("weights", "beyond the wavelength table");
+}
+
+void import_reference_wavelength(int ref) {
+    LensData& l = lens_data();
+    const int n = l.wavelength_count;
+    if (ref < 1 || ref > n) {
+        import_note_ignored("reference wavelength", "no such wavelength");
+        return;
+    }
+    WavelengthEntry* w = l.wavelengths;
+    std::swap(w[ref - 1], w[0]);
+    if (n > 2) {
+        int shortest = 1;
+        for (int k = 2; k < n; ++k)
+            if (w[k].wavelength < w[shortest].wavelength) shortest = k;
+        std::swap(w[shortest], w[1]);
+        int longest = 2;
+        for (int k = 3; k < n; ++k)
+            if (w[k].wavelength > w[longest].wavelength) longest = k;
+        std::swap(w[longest], w[2]);
+    }
+    wavelengths_changed = 1;
+    materials_changed = 1;
+}
+
+void import_set_stop(int n) {
+    LensData& l = lens_data();
+    if (l.reference_surface == l.aperture_stop) l.reference_surface = n;
+    l.aperture_stop = n;
+}
+
+int read_import_lines(const ImportReader& reader, const std::string& path) {
+    std::string bytes;
+    if (platform::read_file_bytes(path, bytes) != 0) {
+        return set_error_msg(kMsgCannotOpenLensInput, path.c_str());
+    }
+    const std::vector<std::string> lines = decode_lines(bytes);
+    LensData& l = lens_data();
+    const SavedGroup group{l.group_start, l.group_kind_pending, l.group_pending};
+    l.group_start = l.group_kind_pending = l.group_pending = 0;
+    const std::uint8_t saved_boxes = get_setting_flag(kSetNoErrorBoxes);
+    set_setting_flag(kSetOutputOn, 0);
+    set_setting_flag(kSetNoErrorBoxes, 1);
+    reading_lens_file = 1;
+    set_state_flag(kFlagLensReadInBulk);
+    l.file_surface_offset = 0;
+    g_state = ImportState{};
+
+    int result = lens_new();
+    int stop = 0;
+    if (result == 0) {
+        const LensDataScope scope;
+        const int depth = command_context_depth();
+        reader.setup();
+        set_state_flag(kFlagLensExists);
+        for (std::size_t at = 0; at < lines.size() && stop == 0; ++at) {
+            const int number = static_cast<int>(at) + 1;
+            g_state.line = number;
+            std::string line = lines[at];
+            if (get_setting_flag(kSetStepMode) != 0) {
+                print_with_output("Line %4d:  %s\n", number, line);
+            }
+            if (line.size() > kLineLimit) {
+                print_with_output("Unknown command at line %4d:  %s\n", number,
+                                  line.substr(0, 60) + "...");
+                continue;
+            }
+            const LineAction action = reader.repair(line, &stop);
+            if (action == LineAction::skip || stop != 0) continue;
+            if (run_command_string(line.c_str(), 0) != 0) {
+                print_with_output("Unknown command at line %4d:  %s\n", number, line);
+            }
+            if (g_state.surface_overflow) stop = 1;
+        }
+        // A reader's own context letter is what the end command pops; anything a line left
+        // above it goes first.
+        while (command_context_depth() > depth + 1) pop_command_context();
+        if (reader.before_end) reader.before_end();
+        rebind_abbe_glasses();
+        reading_lens_file = 0;
+        clear_state_flag(kFlagLensReadInBulk);
+        l.group_start = group.start;
+        l.group_kind_pending = group.kind;
+        l.group_pending = group.pending;
+        result = call_command_handler(kCmdLensEnd, nullptr, 0);
+        while (command_context_depth() > depth) pop_command_context();
+    }
+    reading_lens_file = 0;
+    clear_state_flag(kFlagLensReadInBulk);
+    set_setting_flag(kSetNoErrorBoxes, saved_boxes);
+    set_setting_flag(kSetOutputOn, 1);
+    if (stop != 0) {
+        return set_error_msg(kMsgLensTooLarge, surface_limit());
+    }
+    if (reader.after_end) reader.after_end(result);
+    if (result == 0) {
+        result = resolve_import_aperture();
+        if (result == 0) result = resolve_import_field();
+    }
+    if (reader.last) result = reader.last(result);
+    return result;
+}
+
+int read_import_file(int kind, const std::string& path) {
+    switch (kind) {
+        case kImportZmx:
+            return read_zmx_file(path);
+        case kImportSeq:
+            return read_seq_file(path);
+        case kImportLensCard:
+            return read_lens_card_file(path);
+        case kImportLenLnsDat:
+            return read_len_lns_or_dat_file(path);
+        default:
+            return set_error_msg(kMsgImportKindMissing, path.c_str());
+    }
+}
+
+namespace {
+
+// After a successful read: fold, set up, name the lens after the file (not saved natively).
+int finish_import(const std::string& path) {
+    int result = fold_group_thickness();
+    if (result == 0) result = run_setup();
+    if (result != 0) return result;
+    set_setting_text(kSetLensFile, path.c_str(), 0);
+    g_imported_file = path;
+    clear_state_flag(kFlagLensFileNamed);
+    msg_box(kMsgLensImported, path.c_str());
+    return 0;
+}
+
+void reset_stored_object_point() {
+    if (g_hooks.reset_object_point != nullptr) g_hooks.reset_object_point();
+}
+
+}  // namespace
+
+int cmd_import_lens() {
+    const int asked = save_if_changed();
+    if (asked == kStopped) return 0;
+    if (asked == kErrorTextReady) return asked;
+    const std::string path = import_text_arg(1);
+    const int kind = import_kind_for(arg_int(0), path);
+    int result = read_import_file(kind, path);
+    if (result == 0) result = finish_import(path);
+    reset_stored_object_point();
+    return result;
+}
+
+int cmd_import_lens_dialog() {
+    const int asked = save_if_changed();
+    if (asked == kStopped) return 0;
+    if (asked == kErrorTextReady) return asked;
+    platform::UiBackend* ui = platform::current_ui();
+    platform::FileDialogRequest request;
+    request.title = msg_text(kMsgImportDialogTitle);
+    const char* folder = get_setting_text(kSetCurrentDirectory, 0);
+    const char* file = get_setting_text(kSetLensFile, 0);
+    request.folder = folder != nullptr ? folder : "";
+    request.path = file != nullptr ? file : "";
+    // The filters carry the kind numbers through list 557 (pattern and kind by position).
+    std::vector<int> kinds;
+    for (const ImportFilter& f : import_filters(kTypeList, kFilterList)) {
+        request.filters.push_back({f.description, f.pattern});
+        kinds.push_back(f.kind);
+    }
+    for (std::size_t k = 0; k < kinds.size(); ++k) {
+        if (kinds[k] == g_dialog_kind) request.filter_index = static_cast<int>(k);
+    }
+    const platform::DialogResult answer =
+        ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
+    if (answer == platform::DialogResult::cancelled) {
+        msg_box(kMsgCancelledDialog);
+        return 0;
+    }
+    if (answer != platform::DialogResult::ok || request.path.empty()) {
+        return set_error_msg(kMsgDialogFailed, 0);
+    }
+    const int index = request.filter_index;
+    const int kind = index >= 0 && index < static_cast<int>(kinds.size())
+                         ? kinds[static_cast<std::size_t>(index)]
+                         : 0;
+    if (kind < kImportLensCard || kind > kImportZmx) return 0;
+    std::string path = request.path;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    const int result = read_import_file(kind, path);
+    g_dialog_kind = kind;
+    if (result != 0) return result;
+    const std::size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos) {
+        set_setting_text(kSetCurrentDirectory, path.substr(0, slash == 0 ? 1 : slash).c_str(), 0);
+    }
+    const int finished = finish_import(path);
+    reset_stored_object_point();
+    return finished;
+}
+
+std::vector<ImportFilter> import_filters(int type_list, int filter_list) {
+    std::vector<ImportFilter> filters;
+    select_table_value_list(filter_list);
+    for (int i = 0; i < value_list_count(); ++i) {
+        const char* first = value_list_first(i);
+        const char* second = value_list_second(i);
+        filters.push_back({first != nullptr ? first : "", second != nullptr ? second : "", 0});
+    }
+    select_table_value_list(type_list);
+    for (int i = 0; i < value_list_count() && i < static_cast<int>(filters.size()); ++i) {
+        const char* second = value_list_second(i);
+        filters[static_cast<std::size_t>(i)].kind = second != nullptr ? std::atoi(second) : 0;
+    }
+    clear_value_list();
+    return filters;
+}
+
+int import_dialog_kind() {
+    return g_dialog_kind;
+}
+
+void install_import_commands() {
+    set_handler(kSlotImportLens, cmd_import_lens);
+    set_handler(kSlotImportLensDialog, cmd_import_lens_dialog);
+    set_handler(kSlotZmxKeyword, cmd_zmx_keyword);
+    set_handler(kSlotSeqKeyword, cmd_seq_keyword);
+    set_handler(kSlotLensCardKeyword, cmd_lens_card_keyword);
+    set_handler(kSlotLnsKeyword, cmd_lns_keyword);
+}

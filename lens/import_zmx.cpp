@@ -1,0 +1,409 @@
+// ".zmx" files: one keyword per line, surfaces opened by SURF and described by the lines that
+// follow. The handler keeps the file's surface type and mirror parity: after an odd number of
+// mirrors a glass thickness positive in the file runs backwards.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "lens/import_frame.h"
+#include "lens/import_readers.h"
+#include "lens/lens_data.h"
+#include "lens/surface_groups.h"
+#include "lens/surface_insert_delete.h"
+#include "lens/surface_setters.h"
+#include "runtime/arg_cells.h"
+#include "runtime/command_context.h"
+#include "runtime/settings.h"
+
+namespace {
+
+constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+constexpr double kInfinite = 1e20;
+
+bool starts_nocase(const std::string& text, const char* word) {
+    std::size_t k = 0;
+    for (; word[k] != '\0'; ++k) {
+        if (k >= text.size() || std::toupper(static_cast<unsigned char>(text[k])) !=
+                                    std::toupper(static_cast<unsigned char>(word[k]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The number a text holds (0 for none); INF... is the given infinite value.
+double number_or_infinite(const std::string& text, double infinite, bool* is_infinite) {
+    std::size_t at = 0;
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+    *is_infinite = starts_nocase(text.substr(at), "INF");
+    if (*is_infinite) return infinite;
+    const double v = std::strtod(text.c_str() + at, nullptr);
+    return std::isfinite(v) ? v : 0.0;
+}
+
+int current() {
+    return std::max(0, lens_data().current_surface);
+}
+
+// A catalogue glass after an odd number of mirrors runs backwards.
+void apply_mirror_parity(int n) {
+    SurfaceRecord& s = surface(n);
+    if (s.medium_kind == kMediumGlass && import_state().zmx_mirror_parity == 1 &&
+        s.thickness > 0.0) {
+        set_thickness_data(n, 0, 0, 0, 0.0, 0.0, -s.thickness);
+    }
+}
+
+void glass(int n) {
+    const std::string name = import_text_arg(0);
+    ImportState& st = import_state();
+    if (starts_nocase(name, "MIRROR") && name.size() == 6) {
+        if (n >= 1) set_surface_medium(n, kMediumMirror, "REFLECT", 0);
+        st.zmx_mirror_parity ^= 1;
+        return;
+    }
+    const std::string cut = name.substr(0, kMediumNameLength);
+    if (!import_catalogue_glass(n, cut) && !import_catalogue_glass(n, "O_" + cut) &&
+        !import_catalogue_glass(n, "H_" + cut)) {
+        const double nd = arg_double(3);
+        const double vd = arg_double(4);
+        if (import_given_count() < 5 || nd == 0.0 || vd == 0.0) {
+            import_print(kMsgImportGlassUnknown, n, cut);
+        } else {
+            const double values[2] = {nd, vd};
+            import_model_glass(n, cut, true, values, 2);
+        }
+    }
+    apply_mirror_parity(n);
+}
+
+// "APN ..." lines of an obscuration or clear aperture hold only numbers.
+void square_aperture_line(const char* head, char letter, double r, int kind, int cover) {
+    char line[320];
+    std::snprintf(
+        line, sizeof line,
+        "%s; AY1 %c %.12e; AY2 %c %.12e; AX1 %c %.12e; AX2 %c %.12e; ATP %c %d; AAC %c %d", head,
+        letter, -r, letter, r, letter, -r, letter, r, letter, kind, letter, cover);
+    import_run_native(line);
+}
+
+void surface_parameter(int n) {
+    ImportState& st = import_state();
+    const int p = arg_int(0);
+    const double v = arg_double(1);
+    if (st.zmx_surface_type == 2) {
+        if (p < 1 || p > 5) return;
+        st.zmx_break[p - 1] = p <= 2 ? v : -v;
+        if (p != 5) return;
+        if (ensure_decentre_record(n) != 0) return;
+        DecentreRecord& d = *surface(n).decentre;
+        d.dcx = st.zmx_break[0];
+        d.dcy = st.zmx_break[1];
+        d.dcz = 0.0;
+        d.tla = st.zmx_break[2];
+        d.tlb = st.zmx_break[3];
+        d.tlc = st.zmx_break[4];
+        d.tilt_mode = 1;
+        surface(n).bend = 0;
+    } else if (st.zmx_surface_type == 3) {
+        if (p >= 2 && p <= 5) set_polynomial_asphere_term(n, 2 * p, v);
+    }
+}
+
+void field(double v) {
+    LensData& l = lens_data();
+    if (import_state().pending_field == kPendingImageHeight) {
+        import_state().image_height = v == 0.0 ? 1e-10 : v;
+    } else if (l.field_is_angle == 0) {
+        l.object_height = v == 0.0 ? 1e-10 : v;
+    } else if (l.field_is_angle == 1) {
+        l.field_angle = v == 0.0 ? 0.001 : v * kRadiansPerDegree;
+    }
+}
+
+void setup() {
+    LensData& l = lens_data();
+    l.aperture_is_na = 0;
+    import_state().pending_aperture = kPendingStopApertures;
+    l.field_is_angle = 1;
+    if (l.drawing_conditions != nullptr) l.drawing_conditions->dlrs = 3;
+    push_command_context('Z');
+}
+
+LineAction repair(std::string& line, int*) {
+    if (starts_nocase(line, "NAME") && line.size() > 5) {
+        std::string title = line.substr(5);
+        // A quote inside the title would end the quoted text early.
+        for (char& c : title)
+            if (c == '"') c = '\'';
+        line = "NAME \"" + title + "\"";
+    }
+    return LineAction::run;
+}
+
+// Gaussian apodisation widths were fractions of the pupil.
+int last(int result) {
+    LensData& l = lens_data();
+    SpotSettings* s = l.spot_settings;
+    if (s != nullptr && s->apodisation_on != 0) {
+        s->apodisation_width_x *= l.entrance_beam_radius;
+        s->apodisation_width_y *= l.entrance_beam_radius;
+    }
+    return result;
+}
+
+}  // namespace
+
+int read_zmx_file(const std::string& path) {
+    ImportReader reader;
+    reader.setup = setup;
+    reader.repair = repair;
+    reader.last = last;
+    return read_import_lines(reader, path);
+}
+
+int cmd_zmx_keyword() {
+    if (const int refused = import_keyword_allowed('Z'); refused != 0) return refused;
+    LensData& l = lens_data();
+    ImportState& st = import_state();
+    const int n = current();
+    bool infinite = false;
+    switch (current_command()) {
+        case 855:
+            set_curvature_data(n, 10, 0, 0.0, surface(n).curvature);
+            break;
+        case 856:
+            set_curvature_data(n, 4, 0, arg_double(0), surface(n).curvature);
+            break;
+        case 857:
+            set_thickness_data(n, 6, 0, 0, arg_double(0), 0.0, surface(n).thickness);
+            break;
+        case 858: {
+            const double inner = arg_double(0);
+            const double outer = arg_double(1);
+            if (inner != 0.0) square_aperture_line("APN 1", 'A', inner, 1, 2);
+            if (outer != 0.0 && outer < 1e10) {
+                set_aperture_data(n, 1, 0, outer);
+                surface(n).aperture_check = 1;
+            }
+            break;
+        }
+        case 859:
+            set_curvature_data(n, 9, 0, arg_double(0), surface(n).curvature);
+            break;
+        case 861:
+            set_conic_constant(n, arg_double(0));
+            break;
+        case 862: {
+            const double c = arg_double(0);
+            const double a2 = arg_double(2);
+            switch (arg_int(1)) {
+                case 0:
+                case 1:
+                    set_curvature_data(n, 0, 0, 0.0, c);
+                    break;
+                case 2:
+                    set_curvature_data(n, 3, 0, a2, c);
+                    break;
+                case 3:
+                    set_curvature_data(n, 4, 0, a2, c);
+                    break;
+                case 4: {
+                    const int source = static_cast<int>(std::clamp(a2, -1.0, 1e9));
+                    if (source < 0 || source > l.image_surface) {
+                        import_note_ignored("curvature pickup", "its surface is not in the lens");
+                    } else {
+                        set_curvature_data(n, arg_double(3) >= 0.0 ? 1 : 2,
+                                           static_cast<std::int16_t>(source), 0.0, c);
+                    }
+                    break;
+                }
+                case 5:
+                    set_curvature_data(n, 8, 0, a2, c);
+                    break;
+                case 6:
+                    set_curvature_data(n, 9, 0, a2, c);
+                    break;
+                case 7:
+                    set_curvature_data(n, 10, 0, 0.0, c);
+                    break;
+                default:
+                    break;
+            }
+            break;
+        }
+        case 863:
+            set_aperture_data(n, 1, 0, arg_double(0));
+            break;
+        case 864: {
+            const double t = number_or_infinite(import_text_arg(0), kInfinite, &infinite);
+            set_thickness_data(n, 0, 0, 0, 0.0, 0.0, t);
+            apply_mirror_parity(n);
+            break;
+        }
+        case 865:
+            l.entrance_beam_radius = arg_double(0) * 0.5;
+            l.aperture_is_na = 0;
+            st.pending_aperture = kPendingEntrancePupil;
+            break;
+        case 866:
+            st.f_number = arg_double(0);
+            l.entrance_beam_radius = 1.0;
+            l.aperture_is_na = 0;
+            st.pending_aperture = kPendingFNumber;
+            break;
+        case 867:
+            switch (arg_int(0)) {
+                case 0:
+                    l.field_is_angle = 1;
+                    st.pending_field = 0;
+                    break;
+                case 1:
+                    l.field_is_angle = 0;
+                    st.pending_field = 0;
+                    break;
+                case 2:
+                    l.field_is_angle = 0;
+                    st.pending_field = kPendingImageHeight;
+                    break;
+                default:
+                    import_note_ignored("field type", "not one the program converts");
+                    break;
+            }
+            break;
+        case 870: {
+            const int type = arg_int(1);
+            if (type != 0) import_print(kMsgApodisationNotConverted, st.line, std::string());
+            if (type == 1 && l.spot_settings != nullptr) {
+                l.spot_settings->apodisation_on = 1;
+                l.spot_settings->apodisation_width_x = arg_double(0);
+                l.spot_settings->apodisation_width_y = arg_double(0);
+            }
+            break;
+        }
+        case 871:
+            glass(n);
+            break;
+        case 872:
+            set_curvature_data(n, 3, 0, arg_double(0), surface(n).curvature);
+            break;
+        case 873:
+            set_thickness_data(n, 5, 0, 0, arg_double(0), 0.0, surface(n).thickness);
+            break;
+        case 874:
+            set_curvature_data(n, 8, 0, arg_double(0), surface(n).curvature);
+            break;
+        case 876:
+            import_set_title(import_text_arg(0));
+            break;
+        case 877:
+            l.object_na = arg_double(0);
+            l.aperture_is_na = 1;
+            st.pending_aperture = 0;
+            break;
+        case 878: {
+            const double inner = arg_double(0);
+            const double outer = arg_double(1);
+            if (inner == 0.0) {
+                square_aperture_line("APN 1", 'A', outer, 1, 2);
+            } else {
+                square_aperture_line("APN 2", 'A', inner, 1, 4);
+                square_aperture_line("AGN B 1", 'B', outer, 1, 2);
+            }
+            break;
+        }
+        case 879:
+            surface_parameter(n);
+            break;
+        case 880: {
+            const int source = arg_int(0);
+            if (source < 0 || source > l.image_surface) {
+                import_note_ignored("curvature pickup", "its surface is not in the lens");
+            } else {
+                set_curvature_data(n, arg_double(1) >= 0.0 ? 1 : 2,
+                                   static_cast<std::int16_t>(source), 0.0, surface(n).curvature);
+            }
+            break;
+        }
+        case 881:
+            if (arg_int(0) == 0) import_print(kMsgImportNotConverted, st.line, std::string());
+            break;
+        case 882:
+            import_reference_wavelength(arg_int(0));
+            break;
+        case 883: {
+            const int source = arg_int(0);
+            if (source < 0 || source > l.image_surface) {
+                import_note_ignored("thickness pickup", "its surface is not in the lens");
+            } else {
+                set_thickness_data(n, arg_double(1) >= 0.0 ? 1 : 2,
+                                   static_cast<std::int16_t>(source), 0, 0.0, 0.0,
+                                   surface(n).thickness);
+            }
+            break;
+        }
+        case 884: {
+            const double r = number_or_infinite(import_text_arg(0), 0.0, &infinite);
+            set_curvature_data(n, 0, 0, 0.0, infinite || r == 0.0 ? 0.0 : 1.0 / r);
+            break;
+        }
+        case 885:
+            switch (arg_int(0)) {
+                case 0:
+                    l.wrsp = 2;
+                    break;
+                case 1:
+                    l.wrsp = 0;
+                    break;
+                case 2:
+                    l.wrsp = 1;
+                    break;
+                default:
+                    break;
+            }
+            break;
+        case 886:
+            import_set_stop(n);
+            break;
+        case 887: {
+            int a = arg_int(0);
+            if (a < 0) a = n + 1;
+            st.zmx_surface_type = 1;
+            if (a == 0) st.zmx_mirror_parity = 0;
+            if (a > surface_limit()) {
+                // The file's lens is larger than the program holds; the frame stops here.
+                st.surface_overflow = true;
+                break;
+            }
+            if (a > l.image_surface) l.image_surface = a;
+            set_current_surface(a);
+            break;
+        }
+        case 889:
+            st.zmx_surface_type = arg_int(0);
+            break;
+        case 890:
+            if (arg_double(0) > 0.0) l.units = arg_double(0);
+            break;
+        case 895:
+            import_set_wavelengths(1.0);
+            break;
+        case 896:
+            import_set_weights();
+            break;
+        case 899: {
+            const int count = import_given_count();
+            double v = 0.0;
+            for (int k = 0; k < count; ++k)
+                if (std::fabs(arg_double(k)) > std::fabs(v)) v = arg_double(k);
+            if (count > 0) field(v);
+            break;
+        }
+        default:
+            break;
+    }
+    return 0;
+}
