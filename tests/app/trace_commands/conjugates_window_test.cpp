@@ -18,6 +18,7 @@
 #include "lens/surface_setters.h"
 #include "runtime/command_levels.h"
 #include "runtime/messages.h"
+#include "runtime/run_state.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "tests/app/main_loop/loop_fixture.h"
@@ -261,6 +262,24 @@ TEST_F(ConjugatesWindow, LeavingKeepsTheChangesAndReRunningRestoresTheLens) {
         pop_command_level(false);
         ASSERT_EQ(level_count(), 0);
     }
+
+    // Escape from the main loop leaves the window with its changes and without its copy.
+    surface(0).thickness = 200.0;
+    surface(2).thickness = 60.0;
+    ASSERT_EQ(lens_setup(0), 0);
+    type("paraxial_window");
+    ASSERT_EQ(level_count(), 1);
+    GridEvent entered;
+    entered.code = 5;
+    entered.field = kItemObjectDistance;
+    entered.value.d = 250.0;
+    ASSERT_EQ(run_command_level(entered), 0);
+    set_run_state(kRunStateEscapeLevel);
+    main_loop_pass(false);
+    EXPECT_EQ(level_count(), 0);
+    EXPECT_EQ(test_state_flag(kFlagLevelRevertCopy), 0);
+    EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_DOUBLE_EQ(surface(0).thickness, 250.0);
     set_setting_flag(kSetRevertEnable, 0);
 }
 
