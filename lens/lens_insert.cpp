@@ -195,13 +195,22 @@ int insert_lens_file() {
     return insert_lens_file_dialog(lens_data().current_surface);
 }
 
-std::string surface_clipboard_text(int first, int last) {
-    std::string text;
-    text.reserve(1024);
-    set_lens_string(&text);
-    for (int s = first; s <= last && s <= lens_data().image_surface; ++s) {
+int copy_surface_text(int first, int last, std::string& text, std::size_t limit) {
+    text.clear();
+    set_lens_string(&text, limit);
+    for (int s = first; s <= last && s <= lens_data().image_surface && !lens_string_full(); ++s) {
         write_surface_commands(s, "NXT");
     }
+    const bool full = lens_string_full();
     set_lens_string(nullptr);
+    if (!full) return 0;
+    text.clear();
+    msg_box(kMsgOutOfMemory);
+    return kMsgOutOfMemory;
+}
+
+std::string surface_clipboard_text(int first, int last) {
+    std::string text;
+    copy_surface_text(first, last, text);
     return text;
 }

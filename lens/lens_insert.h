@@ -4,6 +4,7 @@
 // surfaces' lines, each followed by ';', every surface introduced by the piece "NXT".
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -33,3 +34,8 @@ int insert_lens_file();
 
 // The surface text of surfaces first..last, each line followed by ';'.
 std::string surface_clipboard_text(int first, int last);
+// The same into text, which may hold at most limit bytes (what the clipboard takes). A text
+// that cannot hold every line is not handed on half: -10 is shown, text is left empty and -10
+// returned; else 0.
+int copy_surface_text(int first, int last, std::string& text,
+                      std::size_t limit = std::string::npos);

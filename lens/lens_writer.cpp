@@ -1,8 +1,10 @@
 #include "lens/lens_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,8 @@ namespace {
 
 FocalLengthSource g_focal_length = nullptr;
 std::string* g_memory = nullptr;
+std::size_t g_memory_limit = std::string::npos;
+bool g_memory_full = false;  // a line did not fit: the text stops before it
 std::vector<std::string>* g_collected = nullptr;  // lines held back until their block is known
 
 constexpr double kDefaultTolerance = 1e-40;
@@ -37,8 +41,20 @@ void emit(const std::string& line) {
         return;
     }
     if (g_memory != nullptr) {
-        g_memory->append(line);
-        g_memory->push_back(';');
+        // Once a line is lost no later one follows: a text missing a line inside a surface
+        // would paste a different surface.
+        if (g_memory_full) return;
+        if (line.size() + 1 > g_memory_limit - std::min(g_memory_limit, g_memory->size())) {
+            g_memory_full = true;
+            return;
+        }
+        try {
+            g_memory->reserve(std::max(g_memory->capacity(), g_memory->size() + line.size() + 1));
+            g_memory->append(line);
+            g_memory->push_back(';');
+        } catch (const std::exception&) {
+            g_memory_full = true;
+        }
         return;
     }
     write_lens_line(line);
@@ -216,13 +232,48 @@ void write_asphere(const AsphereRecord& a) {
             emit_int_line("ASP ARA ", count - 1);
             coefficient_lines("AS", 0, 0);
             break;
+        case kAsphereBiconicPairs: {
+            // The order that makes a record of this many coefficients again: the form in the
+            // thousands, the form's own order below.
+            int order = 0;
+            switch (a.sub_kind) {
+                case kAsphereSeries:
+                    order = count < 2 ? count : 2 * count - 2;
+                    break;
+                case kAsphereOdd:
+                    order = count > 0 ? count + 2 : 0;
+                    break;
+                case kAsphereZernike:
+                case kAsphereRadial:
+                    order = count > 1 ? count - 1 : 0;
+                    break;
+                default:
+                    break;
+            }
+            emit_int_line("ASP 101 ", 1000L * a.sub_kind + order);
+            if (a.sub_kind == kAsphereEven) {
+                emit_number_always("AD  ", count > 2 ? a.entered[2] : 0.0);
+                emit_number("AE  ", count > 3 ? a.entered[3] : 0.0, 0.0);
+                emit_number("AF  ", count > 4 ? a.entered[4] : 0.0, 0.0);
+                emit_number("AG  ", count > 5 ? a.entered[5] : 0.0, 0.0);
+            } else {
+                coefficient_lines("AS", 0, 0);
+            }
+            break;
+        }
         default:
             break;
     }
 }
 
-void write_decentre(const SurfaceRecord& s) {
-    if (s.decentre != nullptr) {
+void write_decentre(int n, const SurfaceRecord& s) {
+    // A picked-up decentre takes its values from its source at every set-up: only the link.
+    // (A plain pickup from the object surface is no pickup to the set-up: its values stand.)
+    if (s.decentre != nullptr &&
+        (s.decentre->pickup_source != 0 || s.decentre->pickup_negated == -1)) {
+        emit_int_line(s.decentre->pickup_negated < 0 ? "PK  TDM " : "PK  TD ",
+                      s.decentre->pickup_source - n);
+    } else if (s.decentre != nullptr) {
         const DecentreRecord& d = *s.decentre;
         emit_int_line("DT  ", d.tilt_mode < 0 ? -1 : 1);
         if (s.decentre_reference != nullptr)
@@ -657,8 +708,14 @@ void set_focal_length_source(FocalLengthSource source) {
     g_focal_length = source;
 }
 
-void set_lens_string(std::string* text) {
+void set_lens_string(std::string* text, std::size_t limit) {
     g_memory = text;
+    g_memory_limit = limit;
+    g_memory_full = false;
+}
+
+bool lens_string_full() {
+    return g_memory_full;
 }
 
 void write_surface_commands(int n, const char* prefix) {
@@ -687,8 +744,11 @@ void write_surface_commands(int n, const char* prefix) {
         s.curvature_kind != kCurvaturePickupNegated) {
         write_asphere(*s.asphere);
     }
-    write_decentre(s);
-    if (s.diffractive != nullptr && s.diffractive->pickup_source == 0) {
+    write_decentre(n, s);
+    if (s.diffractive != nullptr && s.diffractive->pickup_source != 0) {
+        emit_int_line("PK  DFC ", s.diffractive->pickup_source - n);
+        emit_int_line("DOR ", s.diffraction_order);
+    } else if (s.diffractive != nullptr) {
         write_diffractive(s, *s.diffractive);
     }
     if (s.hologram != nullptr) write_hologram(*s.hologram);

@@ -4,6 +4,7 @@
 // memory mode, to a text in which each line is followed by ';' (the surface clipboard text).
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // The focal length of the current lens for the "LEN NEW" line (0 for an afocal lens); the lens
@@ -20,5 +21,7 @@ void write_lens_commands();
 void write_surface_commands(int surface, const char* prefix);
 
 // Memory mode: lines are appended to text, each followed by ';', instead of the channel.
-// Null switches it off.
-void set_lens_string(std::string* text);
+// Null switches it off. The text holds at most limit bytes; a line that does not fit (or finds
+// no memory) is not appended, nor is any line after it, and lens_string_full tells so.
+void set_lens_string(std::string* text, std::size_t limit = std::string::npos);
+bool lens_string_full();

@@ -3,12 +3,14 @@
 #include <cmath>
 #include <cstdio>
 
+#include "lens/file_commands.h"
 #include "lens/lens_data.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 #include "runtime/level_help.h"
 #include "runtime/messages.h"
+#include "runtime/state_flags.h"
 #include "runtime/text_output.h"
 #include "trace/conjugates.h"
 #include "trace/lens_setup.h"
@@ -19,12 +21,16 @@ namespace {
 constexpr int kMsgChooseValue = -1649;
 constexpr int kMsgTitle = -1651;
 constexpr int kHelpTopic = -1022;
+constexpr int kMsgRevertCopy = -1209;  // names the copy of the lens taken when the window opens
 constexpr int kDisplayOnly = 0x8000;
 constexpr double kFarObject = 9.9e7;
 constexpr double kFlatSlope = 1e-10;
 
 bool g_suspended = false;
 bool g_shown = false;  // the level has been displayed once
+// The copy exists from the first display to the level's change. Leaving by Escape tells the
+// level first that it is left and then that it is re-run: only the first of them acts on it.
+bool g_holds_copy = false;
 
 int setup_or_error() {
     const int rc = lens_setup(0);
@@ -163,21 +169,30 @@ int paraxial_window_proc(GridEvent& event) {
                     pop_command_level(false);
                     return rc;
                 }
+                revert_copy_save(kMsgRevertCopy);
+                g_holds_copy = true;
                 conjugates_state().field_edit_mode = lens_data().field_is_angle != 0 ? 0 : 1;
             }
-            // The lens keeps no revert copy yet: re-running the level cannot restore the lens,
-            // so the flag that announces a copy stays clear.
             begin_level_output();
             const int rc = paraxial_window_table();
             const int stop = end_level_output();
+            set_state_flag(kFlagLevelRevertCopy);
             return rc != 0 ? rc : stop;
         }
         case 22:
-            return 0;
+            return g_holds_copy ? revert_copy_unchanged(kMsgRevertCopy) : 1;
         case kLevelEventChange:
             // The main loop also tells a level that is being pushed; only a level already shown
             // is suspended by another one on top.
             g_suspended = event.argument == 1 && g_shown;
+            if (event.argument != 1 && g_holds_copy) {
+                g_holds_copy = false;
+                clear_state_flag(kFlagLevelRevertCopy);
+                // Left: the changes stay. Re-run: the lens as it was when the window opened.
+                // A copy that cannot be read back leaves the lens as it is and says why.
+                const int rc = revert_copy_restore(kMsgRevertCopy, event.argument == 0 ? 0 : 1);
+                if (rc != 0) show_error(rc);
+            }
             release_system_matrix_arrays();
             return 0;
         case 3:
@@ -205,6 +220,7 @@ int paraxial_window_proc(GridEvent& event) {
 int cmd_open_paraxial_window() {
     g_suspended = false;
     g_shown = false;
+    g_holds_copy = false;
     conjugates_state() = ConjugatesState{};
     if (const int rc = push_command_level(paraxial_window_proc, 10, 0); rc != 0) return rc;
     set_level_option();

@@ -9,11 +9,18 @@
 #include <sstream>
 #include <string>
 
+#include <filesystem>
+
+#include "lens/file_commands.h"
+#include "entry/special_data_install.h"
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
 #include "runtime/command_levels.h"
 #include "runtime/messages.h"
+#include "runtime/run_state.h"
+#include "runtime/settings.h"
+#include "runtime/state_flags.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "trace/conjugates.h"
 #include "trace/lens_setup.h"
@@ -46,7 +53,9 @@ protected:
         set_medium_entry_source(&kGlass);
         ASSERT_EQ(set_surface_medium(1, kMediumModelGlass, "BK", 0), 0);
         for (int n : {0, 2, 3}) ASSERT_EQ(set_surface_medium(n, kMediumAir, "AIR", 0), 0);
-        set_medium_entry_source(nullptr);
+        // The typed glass lines' own source back, so that a lens read from a file gets its
+        // glass.
+        install_special_data_handlers();
         l.aperture_is_na = 0;
         l.entrance_beam_radius = 8.0;
         l.field_is_angle = 0;
@@ -196,6 +205,110 @@ TEST_F(ConjugatesWindow, ALevelPushedOverTheWindowSuspendsIt) {
         EXPECT_NE(output().find("APERTURE"), std::string::npos);
         EXPECT_NEAR(conjugates_block().image_height, -12.0, 1e-9);
     }
+}
+
+// The window keeps a copy of the lens from its first display: leaving it keeps the changes,
+// re-running it puts the lens back as it was; either way the copy goes.
+TEST_F(ConjugatesWindow, LeavingKeepsTheChangesAndReRunningRestoresTheLens) {
+    set_setting_flag(kSetRevertEnable, 1);
+    const std::string copy = revert_copy_path(-1209);
+    struct Case {
+        const char* name;
+        int argument;
+        double object_distance;  // after the level change
+    };
+    const Case cases[] = {{"left", 0, 300.0}, {"re-run", -1, 200.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        surface(0).thickness = 200.0;
+        surface(2).thickness = 60.0;
+        ASSERT_EQ(lens_setup(0), 0);
+        type("paraxial_window");
+        ASSERT_EQ(level_count(), 1);
+        EXPECT_NE(test_state_flag(kFlagLevelRevertCopy), 0);
+        EXPECT_TRUE(std::filesystem::exists(copy));
+        // Nothing changed yet: the window may close without asking.
+        GridEvent ask;
+        ask.code = 22;
+        EXPECT_EQ(run_command_level(ask), 1);
+
+        GridEvent entered;
+        entered.code = 5;
+        entered.field = kItemObjectDistance;
+        entered.value.d = 300.0;
+        ASSERT_EQ(run_command_level(entered), 0);
+        ASSERT_DOUBLE_EQ(surface(0).thickness, 300.0);
+        // The image followed the object to where the table puts it.
+        const double moved_image = surface(2).thickness;
+        EXPECT_GT(std::fabs(moved_image - 60.0), 1.0);
+        EXPECT_NEAR(moved_image, conjugates_block().image_distance, 1e-9);
+
+        GridEvent change;
+        change.code = 7;
+        change.argument = c.argument;
+        EXPECT_EQ(run_command_level(change), 0);
+        EXPECT_EQ(test_state_flag(kFlagLevelRevertCopy), 0);
+        EXPECT_FALSE(std::filesystem::exists(copy));
+        EXPECT_DOUBLE_EQ(surface(0).thickness, c.object_distance);
+        EXPECT_DOUBLE_EQ(surface(2).thickness, c.argument == 0 ? moved_image : 60.0);
+        EXPECT_DOUBLE_EQ(1.0 / surface(1).curvature, 50.0);
+        ASSERT_EQ(lens_setup(0), 0);
+        ASSERT_EQ(solve_paraxial_conjugates(), 0);
+        EXPECT_NEAR(conjugates_block().focal_length, focal(), 1e-9);
+        // A second change (Escape tells the level it is left, then re-run) finds no copy.
+        change.argument = -1;
+        EXPECT_EQ(run_command_level(change), 0);
+        EXPECT_DOUBLE_EQ(surface(0).thickness, c.object_distance);
+        pop_command_level(false);
+        ASSERT_EQ(level_count(), 0);
+    }
+
+    // Escape from the main loop leaves the window with its changes and without its copy.
+    surface(0).thickness = 200.0;
+    surface(2).thickness = 60.0;
+    ASSERT_EQ(lens_setup(0), 0);
+    type("paraxial_window");
+    ASSERT_EQ(level_count(), 1);
+    GridEvent entered;
+    entered.code = 5;
+    entered.field = kItemObjectDistance;
+    entered.value.d = 250.0;
+    ASSERT_EQ(run_command_level(entered), 0);
+    set_run_state(kRunStateEscapeLevel);
+    main_loop_pass(false);
+    EXPECT_EQ(level_count(), 0);
+    EXPECT_EQ(test_state_flag(kFlagLevelRevertCopy), 0);
+    EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_DOUBLE_EQ(surface(0).thickness, 250.0);
+    set_setting_flag(kSetRevertEnable, 0);
+}
+
+// Another level on top: the window keeps its copy and its changes, and its next display takes
+// no new copy.
+TEST_F(ConjugatesWindow, ASuspendedWindowKeepsItsCopy) {
+    set_setting_flag(kSetRevertEnable, 1);
+    type("paraxial_window");
+    ASSERT_EQ(level_count(), 1);
+    GridEvent entered;
+    entered.code = 5;
+    entered.field = kItemObjectDistance;
+    entered.value.d = 400.0;
+    ASSERT_EQ(run_command_level(entered), 0);
+    GridEvent change;
+    change.code = 7;
+    change.argument = 1;
+    EXPECT_EQ(run_command_level(change), 0);
+    GridEvent shown;
+    shown.code = 8;
+    EXPECT_EQ(run_command_level(shown), 0);
+    EXPECT_NE(test_state_flag(kFlagLevelRevertCopy), 0);
+    EXPECT_DOUBLE_EQ(surface(0).thickness, 400.0);
+    // Re-running now goes back to the lens of the first display.
+    change.argument = -1;
+    EXPECT_EQ(run_command_level(change), 0);
+    EXPECT_DOUBLE_EQ(surface(0).thickness, 200.0);
+    EXPECT_DOUBLE_EQ(surface(2).thickness, 60.0);
+    set_setting_flag(kSetRevertEnable, 0);
 }
 
 }  // namespace

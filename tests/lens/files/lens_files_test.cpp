@@ -759,6 +759,104 @@ TEST_F(LensFiles, GradientIndexMediaComeBack) {
 
 namespace {
 
+// Decentre and diffractive pickups keep their links, and an asphere of paired radial form
+// keeps its form, its order and its coefficients.
+TEST_F(LensFiles, PickupsAndPairedAspheresComeBack) {
+    run_all({"LEN NEW \"Links\"",
+             "EBR 4",
+             "NXT",
+             "RD 50",
+             "TH 5",
+             "GLA N-BK7",
+             "DCY 0.25",
+             "TLA 1.5",
+             "DOE DFR 4",
+             "DF1 -0.002",
+             "DOR 1",
+             "NXT",
+             "RD -60",
+             "TH 2",
+             "PK TD -1",
+             "ASP 101 1004",
+             "AS1 3e-5",
+             "AS2 -4e-8",
+             "NXT",
+             "RD 80",
+             "TH 3",
+             "GLA N-F2",
+             "PK TDM 1",
+             "PK DFC 1",
+             "DOR 2",
+             "ASP 101 3005",
+             "AS2 1e-6",
+             "NXT",
+             "RD -90",
+             "TH 4",
+             "ASP 101 9004",
+             "AS4 2e-4",
+             "NXT",
+             "RD 200",
+             "TH 5",
+             "ASP 101 0",
+             "AD 1e-6",
+             "AF -2e-12",
+             "NXT",
+             "TH 30",
+             "ASP 101 11003",
+             "AS3 5e-9",
+             "NXT",
+             "END"});
+    ASSERT_EQ(run("save_as . " + path("links")), 0) << error_text();
+    const std::string saved = file("links.len");
+    // The links are written relative to their surface.
+    for (const char* line : {"\nPK  TD  -1\n", "\nPK  TDM  -2\n", "\nPK  DFC  -2\n", "\nDOR  2\n"}) {
+        EXPECT_NE(saved.find(line), std::string::npos) << line;
+    }
+    ASSERT_EQ(run("LEN NEW"), 0);
+    ASSERT_EQ(run("END"), 0);
+    take_output();
+    ASSERT_EQ(run("open . " + path("links") + " no"), 0) << error_text();
+    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
+    ASSERT_EQ(run("save_as . " + path("links2")), 0) << error_text();
+    EXPECT_EQ(file("links2.len"), saved);
+
+    struct Link {
+        int surface, source, negated;
+    };
+    for (const Link& c : {Link{2, 1, 1}, Link{3, 1, -1}}) {
+        ASSERT_NE(surface(c.surface).decentre, nullptr) << c.surface;
+        EXPECT_EQ(surface(c.surface).decentre->pickup_source, c.source) << c.surface;
+        EXPECT_EQ(surface(c.surface).decentre->pickup_negated, c.negated) << c.surface;
+    }
+    // The set-up copies the source's values, negated for TDM.
+    EXPECT_DOUBLE_EQ(surface(2).decentre->dcy, 0.25);
+    EXPECT_DOUBLE_EQ(surface(3).decentre->tla, -1.5);
+    ASSERT_NE(surface(3).diffractive, nullptr);
+    EXPECT_EQ(surface(3).diffractive->pickup_source, 1);
+    EXPECT_EQ(surface(3).diffraction_order, 2);
+
+    // Form in the thousands of the order; counts: series n/2 + 1, odd n - 2, Zernike and
+    // radial n + 1, the even form its six.
+    struct Paired {
+        int surface, form, count, index;
+        double value;
+    };
+    const Paired cases[] = {
+        {2, 1, 3, 2, -4e-8}, {3, 3, 3, 2, 1e-6}, {4, 9, 5, 4, 2e-4},
+        {5, 0, 6, 4, -2e-12}, {6, 11, 4, 3, 5e-9},
+    };
+    for (const Paired& c : cases) {
+        const AsphereRecord* a = surface(c.surface).asphere;
+        ASSERT_NE(a, nullptr) << c.surface;
+        EXPECT_EQ(a->kind, kAsphereBiconicPairs) << c.surface;
+        EXPECT_EQ(a->sub_kind, c.form) << c.surface;
+        EXPECT_EQ(a->entered_count, c.count) << c.surface;
+        EXPECT_EQ(a->entered[c.index], c.value) << c.surface;
+    }
+    EXPECT_EQ(surface(2).asphere->entered[1], 3e-5);
+    EXPECT_EQ(surface(5).asphere->entered[2], 1e-6);
+}
+
 TEST_F(LensFiles, DiffractiveSurfacesAndGroupsComeBack) {
     run_all({"LEN NEW \"Doe\"",
              "EBR 5",

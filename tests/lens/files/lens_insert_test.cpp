@@ -132,6 +132,31 @@ TEST_F(Insert, CopiedSurfacesArePiecesOfTheirLines) {
               "NXT;GLA N-F2;RD   30.0;TH   3.0;NOT  \"x;y\";NXT;AIR ;RD   40.0;TH   4.0;");
 }
 
+// A copy that does not fit gives nothing rather than surfaces missing lines.
+TEST_F(Insert, ACopyThatCannotGrowStopsWithOutOfMemory) {
+    run_all({"LEN", "GTO 3", "GLA N-F2", "END"});
+    // "NXT;GLA N-F2;RD   30.0;TH   3.0;NXT;AIR ;RD   40.0;TH   4.0;" is 60 characters.
+    const std::string whole = "NXT;GLA N-F2;RD   30.0;TH   3.0;NXT;AIR ;RD   40.0;TH   4.0;";
+    struct Case {
+        std::size_t limit;
+        int result;
+        std::string text;
+    };
+    const Case cases[] = {{60, 0, whole}, {200, 0, whole}, {59, -10, ""}, {20, -10, ""},
+                          {0, -10, ""}};
+    for (const Case& c : cases) {
+        const std::size_t boxes = ui().message_boxes_shown().size();
+        std::string text = "stale";
+        EXPECT_EQ(copy_surface_text(3, 4, text, c.limit), c.result) << c.limit;
+        EXPECT_EQ(text, c.text) << c.limit;
+        const auto& shown = ui().message_boxes_shown();
+        ASSERT_EQ(shown.size(), boxes + (c.result != 0 ? 1 : 0)) << c.limit;
+        if (c.result != 0) EXPECT_EQ(shown.back().text, "Out of memory");
+    }
+    // The writer is back in file mode and unlimited afterwards.
+    EXPECT_EQ(surface_clipboard_text(4, 4), "NXT;AIR ;RD   40.0;TH   4.0;");
+}
+
 }  // namespace
 
 namespace {
