@@ -63,8 +63,16 @@ protected:
 };
 
 TEST_F(TextFiles, OpenedChangedSavedAndShownAgain) {
+    // A text file replaces no lens: even with yes no question is asked about a changed lens.
+    run_all({"LEN NEW \"Changed\"", "NXT", "TH 5", "NXT", "END"});
+    const std::size_t boxes = console().message_boxes_shown().size();
     write("notes.txt", "first line\n\tindented \"quoted\" \\\n");
-    ASSERT_EQ(run("open . notes no 4"), 0) << error_text();
+    ASSERT_EQ(run("open . notes yes 4"), 0) << error_text();
+    EXPECT_EQ(console().message_boxes_shown().size(), boxes);
+    // The same lens is offered for saving before a lens file replaces it (cancelled here).
+    console().queue_message_box_answer(platform::MessageAnswer::cancel);
+    ASSERT_EQ(run("open . absent yes"), 0) << error_text();
+    EXPECT_EQ(console().message_boxes_shown().size(), boxes + 1);
     EXPECT_EQ(editor(), "first line\n\tindented \"quoted\" \\\n");
     EXPECT_EQ(setting(kSetEditFile), path("notes.txt"));
     EXPECT_TRUE(shown("Text file " + path("notes.txt") + " opened")) << errors();
@@ -170,6 +178,10 @@ TEST_F(TextFiles, DialogsOpenSaveCloseAndDelete) {
     EXPECT_EQ(file("saved.txt"), "edited\n");
     EXPECT_EQ(setting(kSetEditFile), path("saved.txt"));
     EXPECT_EQ(console().file_dialogs_shown().back().title, "Save text file");
+    // The text dialogs offer the type last chosen first: sources, command files, texts, all.
+    EXPECT_EQ(console().file_dialogs_shown().back().filter_index, 0);  // pick.kpl before
+    ASSERT_EQ(run("open_text_dialog"), 0) << error_text();
+    EXPECT_EQ(console().file_dialogs_shown().back().filter_index, 2);  // saved.txt
 
     // Without an edit file, edit_save_close asks for a name; a cancel keeps the window open.
     set_setting_text(kSetEditFile, "", 0);
