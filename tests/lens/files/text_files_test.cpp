@@ -114,6 +114,27 @@ TEST_F(TextFiles, OpenedChangedSavedAndShownAgain) {
     ASSERT_EQ(run("view_file 4 2 other"), 0) << error_text();
     EXPECT_EQ(editor(), "other text\n");
     EXPECT_EQ(setting(kSetEditFile), path("sub/kept.dat"));
+
+    // The folder kinds of view_file: sources and command files of the private (1) and public
+    // (0) trees lie in their kpl and scp folders, other types in the text folder.
+    const fs::path private_folder = setting(kSetPrivateDirectory);
+    const fs::path public_folder = setting(kSetPublicDirectory);
+    ASSERT_TRUE(private_folder.is_absolute() && public_folder.is_absolute());
+    struct Kind {
+        const char* line;
+        fs::path file;
+    };
+    const Kind kinds[] = {
+        {"view_file 2 1 mine", private_folder / "kpl" / "mine.kpl"},
+        {"view_file 3 0 shared", public_folder / "scp" / "shared.scp"},
+        {"view_file 4 1 plain", folder_ / "plain.txt"},
+    };
+    for (const Kind& k : kinds) {
+        fs::create_directories(k.file.parent_path());
+        std::ofstream(k.file, std::ios::binary) << k.line << "\n";
+        ASSERT_EQ(run(k.line), 0) << k.line << ": " << error_text();
+        EXPECT_EQ(editor(), std::string(k.line) + "\n");
+    }
 }
 
 TEST_F(TextFiles, FailuresKeepTheOldFileAndTheEditFile) {
