@@ -26,6 +26,7 @@
 #include "lens/private_catalog.h"
 #include "lens/stock_lenses.h"
 #include "lens/test_glasses.h"
+#include "lens/text_file_commands.h"
 #include "platform/ui.h"
 #include "runtime/array_commands.h"
 #include "runtime/definitions.h"
@@ -38,6 +39,7 @@
 #include "runtime/messages.h"
 #include "runtime/script_commands.h"
 #include "runtime/settings.h"
+#include "runtime/state_flags.h"
 #include "runtime/string_commands.h"
 #include "runtime/user_libraries.h"
 #include "runtime/window_services.h"
@@ -112,6 +114,14 @@ void install_upward_hooks() {
 // prompt that the new-lens dialogs run (a failed save stops them as a cancel does).
 void install_lens_files() {
     install_lens_file_commands();
+    set_edit_window_maker([] {
+        if (create_edit_window() != 0) return -1;
+        if (platform::UiBackend* ui = platform::current_ui()) {
+            ui->show_window(platform::kWindowEdit, true);
+        }
+        set_state_flag(kFlagEditWindowShown);
+        return 0;
+    });
     set_lens_read_finisher([] { return lens_setup(0); });
     set_focal_length_source([] {
         double values[6] = {};

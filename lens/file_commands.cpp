@@ -12,6 +12,7 @@
 #include "lens/lens_reader.h"
 #include "lens/lens_writer.h"
 #include "lens/optimise_links.h"
+#include "lens/text_file_commands.h"
 #include "platform/files.h"
 #include "platform/status.h"
 #include "platform/text_file.h"
@@ -275,7 +276,10 @@ int revert_copy_unchanged(int message) {
 
 int cmd_edit_or_revert() {
     constexpr int kCmdRevert = 232;
-    if (current_command() != kCmdRevert) return 0;
+    if (current_command() != kCmdRevert) {
+        int text_result = 0;
+        return text_file_command(current_command(), &text_result) ? text_result : 0;
+    }
     const std::string file = setting_text(kSetLensFile);
     if (file.empty()) return set_error_msg(kMsgNothingToRevert);
     const int asked = save_if_changed();
@@ -379,6 +383,9 @@ int save_lens_file_as() {
 }
 
 int cmd_file_operations() {
+    if (int text_result = 0; text_file_command(current_command(), &text_result)) {
+        return text_result;
+    }
     switch (current_command()) {
         case kCmdInsertFile:
             return insert_lens_file(lens_file_path(text_argument(0), text_argument(1)), arg_int(2));
