@@ -196,6 +196,18 @@ TEST_F(EditCommands, RunningTheSelectionRunsItsLinesAndCollapsesIt) {
     type("edit_run");
     main_loop_pass(false);
     EXPECT_EQ(ui().status_text(), "Select the text to run in the edit window first");
+
+    // More than a command line holds: refused with its message, the text kept.
+    const std::string long_text = "print 9009" + std::string(300, ' ');
+    ui().set_edit_text(kEdit, long_text);
+    type("edit_select_all");
+    const std::size_t boxes = ui().message_boxes_shown().size();
+    type("edit_run");
+    main_loop_pass(false);
+    ASSERT_EQ(ui().message_boxes_shown().size(), boxes + 1);
+    EXPECT_EQ(ui().message_boxes_shown().back().text, "A command line has at most 255 characters");
+    EXPECT_EQ(output().find("9009"), std::string::npos) << output();
+    EXPECT_EQ(text(), long_text);
 }
 
 TEST_F(EditCommands, ShowingTakesASnapshotAndClearsTheModifiedMarkClosingHides) {
