@@ -26,6 +26,7 @@
 #include "runtime/table_files.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "ui/edit_commands.h"
 #include "ui/graphics_commands.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_window.h"
@@ -341,7 +342,8 @@ bool main_loop_pass(bool wait) {
         update_menu_states(1);
         // What the last command drew but left pending is shown before waiting for the next.
         graphwin_refresh(0);
-        if (!take_typed_line() && !ui->process_one_event(wait) && wait) {
+        // A selection of the edit window asked to run in the last pass runs without waiting.
+        if (!edit_run_requested() && !take_typed_line() && !ui->process_one_event(wait) && wait) {
             // Nothing can arrive any more (the console's input has ended): the exit line runs;
             // when it could not end the run, the run ends without it, since nobody is left to
             // answer.
@@ -352,6 +354,9 @@ bool main_loop_pass(bool wait) {
                 return false;
             }
         }
+    }
+    if (pending_line() == nullptr && take_edit_run_request() && !run_edit_selection()) {
+        msg_box(kMsgEmptyEditSelection);
     }
     if (const char* line = pending_line()) {
         if (std::strcmp(line, msg_text(kMsgExitLine)) == 0 && ui != nullptr && ui->input_ended()) {

@@ -58,6 +58,7 @@
 #include "trace/speed_test.h"
 #include "trace/surface_probes.h"
 #include "ui/choice_lists.h"
+#include "ui/edit_commands.h"
 #include "ui/edit_window.h"
 #include "ui/font_file.h"
 #include "ui/graphics_commands.h"
@@ -100,10 +101,13 @@ void install_upward_hooks() {
     windows.arrange_icons = [] {
         if (platform::UiBackend* ui = platform::current_ui()) ui->arrange_icons();
     };
+    windows.editwin_close = editwin_close;
+    windows.editwin_show = editwin_show;
     set_window_services(windows);
     set_menu_submitter(submit_command_line);
     set_choice_shower(show_choice);
     install_edit_window();
+    install_edit_commands();
     set_menu_rebuilder(reload_menus);
     install_status_line();
     install_menus();

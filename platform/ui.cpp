@@ -415,6 +415,8 @@ int UiBackend::set_edit_text(int window, std::string_view text) {
     pane.text = text;
     pane.start = pane.end = 0;
     pane.can_undo = false;
+    pane.modified = false;
+    pane.top_line = 0;
     return 0;
 }
 
@@ -448,6 +450,57 @@ std::pair<int, int> UiBackend::edit_selection(int window) const {
 bool UiBackend::edit_can_undo(int window) const {
     const auto it = edit_panes_.find(window);
     return it != edit_panes_.end() && it->second.can_undo;
+}
+
+int UiBackend::replace_edit_selection(int window, std::string_view text) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    EditPane& pane = edit_panes_[window];
+    pane.undo_text = pane.text;
+    pane.text.replace(static_cast<std::size_t>(pane.start),
+                      static_cast<std::size_t>(pane.end - pane.start), text);
+    pane.start = pane.end = pane.start + static_cast<int>(text.size());
+    pane.can_undo = true;
+    pane.modified = true;
+    return 0;
+}
+
+// One level, as a plain edit control has: undoing twice restores the edit.
+int UiBackend::edit_undo(int window) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    EditPane& pane = edit_panes_[window];
+    if (!pane.can_undo) return kUiBadArgument;
+    std::swap(pane.text, pane.undo_text);
+    pane.start = pane.end = 0;
+    pane.modified = true;
+    return 0;
+}
+
+int UiBackend::set_edit_top_line(int window, int line) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    edit_panes_[window].top_line = std::max(line, 0);
+    return 0;
+}
+
+int UiBackend::edit_top_line(int window) const {
+    const auto it = edit_panes_.find(window);
+    return it != edit_panes_.end() ? it->second.top_line : 0;
+}
+
+int UiBackend::set_edit_modified(int window, bool modified) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    edit_panes_[window].modified = modified;
+    return 0;
+}
+
+bool UiBackend::edit_modified(int window) const {
+    const auto it = edit_panes_.find(window);
+    return it != edit_panes_.end() && it->second.modified;
+}
+
+void UiBackend::focus_edit_pane(int) {}
+
+DialogResult UiBackend::text_fields_dialog(TextFieldsDialog&) {
+    return DialogResult::cancelled;
 }
 
 int UiBackend::set_size_limits(int window, Size, Size) {

@@ -618,6 +618,33 @@ public:
     virtual std::pair<int, int> edit_selection(int window) const;  // start == end: none
     virtual bool edit_can_undo(int window) const;
 
+    // --- editing commands of the edit pane and its small text dialogs -----------------------
+    // Replaces the selection by text and leaves the caret after it, as one undoable edit.
+    virtual int replace_edit_selection(int window, std::string_view text);
+    // Takes back the last edit (kUiBadArgument when there is none to take back).
+    virtual int edit_undo(int window);
+    // The line (from 0) shown at the top of the editor.
+    virtual int set_edit_top_line(int window, int line);
+    virtual int edit_top_line(int window) const;
+    // The modified mark: set by every edit, cleared by a new text or on request.
+    virtual int set_edit_modified(int window, bool modified);
+    virtual bool edit_modified(int window) const;
+    virtual void focus_edit_pane(int window);
+    // A modal dialog of labelled text fields with OK, the extra buttons and Cancel; the frame
+    // takes no input while it shows. values come in as presets and go out as entered, each at
+    // most max_length characters; button tells which was pressed (0 OK, k the extra button
+    // k). A backend without dialogs answers cancelled.
+    struct TextFieldsDialog {
+        int id = 0;
+        std::string title;
+        std::vector<std::string> labels;
+        std::vector<std::string> values;
+        std::vector<std::string> buttons;
+        int max_length = 80;
+        int button = 0;
+    };
+    virtual DialogResult text_fields_dialog(TextFieldsDialog& dialog);
+
     // A window's tracking limits (a zero size: no limit).
     virtual int set_size_limits(int window, Size minimum, Size maximum);
 
@@ -657,6 +684,9 @@ private:
         int start = 0;
         int end = 0;
         bool can_undo = false;
+        bool modified = false;
+        int top_line = 0;
+        std::string undo_text;  // the text before the last edit
     };
     std::map<int, EditPane> edit_panes_;
     std::vector<MenuEntry> system_items_;

@@ -131,6 +131,10 @@ int cmd_output_control() {
             return services().print_text_window != nullptr
                        ? services().print_text_window(5, 0, 1, nullptr)
                        : 0;
+        case kCommandEditWindowClose:
+            return services().editwin_close != nullptr ? services().editwin_close() : 0;
+        case kCommandEditWindowShow:
+            return services().editwin_show != nullptr ? services().editwin_show() : 0;
         case kCommandArrangeIcons:
             if (services().arrange_icons != nullptr) services().arrange_icons();
             return 0;

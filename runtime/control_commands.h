@@ -26,6 +26,8 @@ inline constexpr int kCommandChooseFonts = 180;
 inline constexpr int kCommandCopyGraphics = 181;
 inline constexpr int kCommandEditWindowPrint = 64;
 inline constexpr int kCommandArrangeIcons = 182;
+inline constexpr int kCommandEditWindowClose = 62;
+inline constexpr int kCommandEditWindowShow = 63;
 
 // Compile: requests a compile for the main loop (runtime/compile_request.h): cell 0 the tree
 // (0 public, 1 private), cell 1 the compile state, cell 2 the compiler options, or the options

@@ -14,6 +14,9 @@ struct WindowServices {
     // The current graphics window's picture onto the clipboard.
     int (*copy_graphics_to_clipboard)() = nullptr;
     void (*arrange_icons)() = nullptr;
+    // Hiding and showing the edit window.
+    int (*editwin_close)() = nullptr;
+    int (*editwin_show)() = nullptr;
 };
 
 void set_window_services(const WindowServices& services);

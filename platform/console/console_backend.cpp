@@ -1,5 +1,7 @@
 #include "platform/console/console_backend.h"
 
+#include <cctype>
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -425,6 +427,46 @@ DialogResult ConsoleBackend::file_dialog(FileDialogRequest& request) {
         return DialogResult::cancelled;
     }
     request.path = answer;
+    return DialogResult::ok;
+}
+
+DialogResult ConsoleBackend::text_fields_dialog(TextFieldsDialog& dialog) {
+    text_dialogs_.push_back(dialog);
+    std::vector<std::string> answers;
+    for (std::size_t k = 0; k < dialog.labels.size(); ++k) {
+        std::string answer;
+        if (!dialog_answer(dialog.title + " " + dialog.labels[k], answer)) {
+            return DialogResult::cancelled;
+        }
+        if (k == 0 && answer.empty() && dialog.buttons.empty()) return DialogResult::cancelled;
+        if (static_cast<int>(answer.size()) > dialog.max_length) {
+            answer.resize(static_cast<std::size_t>(std::max(dialog.max_length, 0)));
+        }
+        answers.push_back(std::move(answer));
+    }
+    int button = 0;
+    if (!dialog.buttons.empty()) {
+        std::string answer;
+        if (!dialog_answer(dialog.title + " button?", answer)) return DialogResult::cancelled;
+        const auto plain = [](std::string_view label) {
+            std::string out;
+            for (const char c : label) {
+                if (c != '&') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            }
+            return out;
+        };
+        const std::string chosen = plain(answer);
+        if (chosen == "cancel") return DialogResult::cancelled;
+        if (!chosen.empty() && chosen != "ok") {
+            button = -1;
+            for (std::size_t k = 0; k < dialog.buttons.size(); ++k) {
+                if (plain(dialog.buttons[k]) == chosen) button = static_cast<int>(k) + 1;
+            }
+            if (button < 0) return DialogResult::failed;
+        }
+    }
+    dialog.values = std::move(answers);
+    dialog.button = button;
     return DialogResult::ok;
 }
 

@@ -111,6 +111,12 @@ public:
     // input) cancels. The question goes to standard error.
     DialogResult file_dialog(FileDialogRequest& request) override;
     DialogResult font_dialog(const std::string& caption, FontDescription& font) override;
+    // A text-fields dialog takes one answer a field; the end of the input cancels. A dialog of
+    // OK and Cancel only is cancelled by an empty first answer too; with extra buttons, one
+    // more answer names the button pressed by its label without '&' (any case): empty or "OK"
+    // is OK, "Cancel" cancels, any other fails.
+    DialogResult text_fields_dialog(TextFieldsDialog& dialog) override;
+    const std::vector<TextFieldsDialog>& text_dialogs_shown() const { return text_dialogs_; }
     // A click on a menu item of the window's menu bar: its command is posted when the item
     // exists and is enabled (its popups are not checked); false otherwise.
     bool choose_menu_command(int window, int id);
@@ -230,6 +236,7 @@ private:
     int printer_dpi_ = 0;
     std::vector<std::vector<std::string>> printed_;
     std::vector<FileDialogRequest> file_dialogs_;
+    std::vector<TextFieldsDialog> text_dialogs_;
     bool dispatch_posted();
     bool paint_one();
     bool fire_due_timer();

@@ -3,9 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QMimeData>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QMoveEvent>
 #include <QPainter>
@@ -205,6 +206,14 @@ public:
     int set_edit_selection(int window, int start, int end) override;
     std::pair<int, int> edit_selection(int window) const override;
     bool edit_can_undo(int window) const override;
+    int replace_edit_selection(int window, std::string_view text) override;
+    int edit_undo(int window) override;
+    int set_edit_top_line(int window, int line) override;
+    int edit_top_line(int window) const override;
+    int set_edit_modified(int window, bool modified) override;
+    bool edit_modified(int window) const override;
+    void focus_edit_pane(int window) override;
+    DialogResult text_fields_dialog(TextFieldsDialog& dialog) override;
     int set_size_limits(int window, Size minimum, Size maximum) override;
     int set_system_menu_items(const std::vector<MenuEntry>& items) override;
     DialogResult page_setup_dialog(const std::string& caption, PageSetup& setup) override {
@@ -1262,6 +1271,97 @@ std::pair<int, int> QtBackend::edit_selection(int window) const {
 
 bool QtBackend::edit_can_undo(int window) const {
     return has_edit_pane(window) && slots_[window].editor->document()->isUndoAvailable();
+}
+
+int QtBackend::replace_edit_selection(int window, std::string_view text) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    QPlainTextEdit* editor = slots_[window].editor;
+    QTextCursor cursor = editor->textCursor();
+    cursor.insertText(to_qstring(text));
+    editor->setTextCursor(cursor);
+    return 0;
+}
+
+int QtBackend::edit_undo(int window) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    QPlainTextEdit* editor = slots_[window].editor;
+    if (!editor->document()->isUndoAvailable()) return kUiBadArgument;
+    editor->undo();
+    return 0;
+}
+
+// The editor scrolls by whole lines: its vertical scroll value is the top line.
+int QtBackend::set_edit_top_line(int window, int line) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    slots_[window].editor->verticalScrollBar()->setValue(std::max(line, 0));
+    return 0;
+}
+
+int QtBackend::edit_top_line(int window) const {
+    if (!has_edit_pane(window)) return 0;
+    return slots_[window].editor->verticalScrollBar()->value();
+}
+
+int QtBackend::set_edit_modified(int window, bool modified) {
+    if (!has_edit_pane(window)) return kUiBadWindow;
+    slots_[window].editor->document()->setModified(modified);
+    return 0;
+}
+
+bool QtBackend::edit_modified(int window) const {
+    return has_edit_pane(window) && slots_[window].editor->document()->isModified();
+}
+
+void QtBackend::focus_edit_pane(int window) {
+    if (has_edit_pane(window)) slots_[window].editor->setFocus();
+}
+
+DialogResult QtBackend::text_fields_dialog(TextFieldsDialog& request) {
+    QDialog dialog(frame_);
+    dialog.setObjectName(QString("tavo_dialog_%1").arg(request.id));
+    dialog.setWindowTitle(to_qstring(request.title));
+    if (frame_ != nullptr) dialog.move(frame_->geometry().topLeft() + QPoint(50, 50));
+    auto* layout = new QGridLayout(&dialog);
+    std::vector<QLineEdit*> fields;
+    for (std::size_t k = 0; k < request.labels.size(); ++k) {
+        const int row = static_cast<int>(k);
+        layout->addWidget(new QLabel(to_qstring(request.labels[k]), &dialog), row, 0);
+        auto* field = new QLineEdit(&dialog);
+        field->setObjectName(QString("tavo_dialog_field_%1").arg(row));
+        field->setMaxLength(std::max(request.max_length, 1));
+        if (k < request.values.size()) field->setText(to_qstring(request.values[k]));
+        if (k == 0) field->selectAll();
+        layout->addWidget(field, row, 1);
+        fields.push_back(field);
+    }
+    auto* column = new QVBoxLayout;
+    int pressed = 0;
+    auto add_button = [&](const std::string& label, int code, bool is_default) {
+        auto* button = new QPushButton(to_qstring(label), &dialog);
+        button->setDefault(is_default);
+        button->setObjectName(QString("tavo_dialog_button_%1").arg(code));
+        QObject::connect(button, &QPushButton::clicked, [&dialog, &pressed, code] {
+            pressed = code;
+            if (code < 0)
+                dialog.reject();
+            else
+                dialog.accept();
+        });
+        column->addWidget(button);
+    };
+    add_button("OK", 0, true);
+    for (std::size_t k = 0; k < request.buttons.size(); ++k) {
+        add_button(request.buttons[k], static_cast<int>(k) + 1, false);
+    }
+    add_button("Cancel", -1, false);
+    column->addStretch(1);
+    layout->addLayout(column, 0, 2, std::max(static_cast<int>(fields.size()), 1), 1);
+    if (!fields.empty()) fields.front()->setFocus();
+    if (dialog.exec() != QDialog::Accepted) return DialogResult::cancelled;
+    request.values.clear();
+    for (QLineEdit* field : fields) request.values.push_back(field->text().toStdString());
+    request.button = pressed;
+    return DialogResult::ok;
 }
 
 int QtBackend::set_size_limits(int window, Size minimum, Size maximum) {
