@@ -60,6 +60,7 @@
 #include "ui/font_file.h"
 #include "ui/graphics_commands.h"
 #include "ui/graphics_files.h"
+#include "ui/graphics_hpgl.h"
 #include "ui/grid_line_entry.h"
 #include "ui/menus.h"
 #include "ui/plot_commands.h"
@@ -109,6 +110,7 @@ void install_upward_hooks() {
     install_graphics_commands();
     install_animation_commands();
     install_plot_commands();
+    set_graphics_hpgl_writer(gfx_hpgl_string);
 }
 
 // Lens files: the set-up after reading, the focal length of the "LEN NEW" line, and the save
