@@ -258,6 +258,32 @@ TEST_F(Animation, MissingFilesAndFramesWithoutARecordingAreRefused) {
     EXPECT_EQ(get32(first, 0), 1);
 }
 
+TEST_F(Animation, EscapeAsksWhetherToGoOn) {
+    record_three("three");
+    struct Case {
+        platform::MessageAnswer answer;
+        std::vector<int> frames;
+    } cases[] = {
+        {platform::MessageAnswer::cancel, {1}},
+        {platform::MessageAnswer::ok, {1, 2, 3}},
+    };
+    for (const Case& c : cases) {
+        ui().recording_context(7)->clear_records();
+        platform::KeyEvent release;
+        release.key = platform::key_escape;
+        release.pressed = false;
+        ui().post_key(platform::kWindowText1, release);
+        ui().queue_message_box_answer(c.answer);
+        const std::size_t boxes = ui().message_boxes_shown().size();
+        type("anim_play \"three\" 1 0 0");
+        EXPECT_EQ(frames_shown(), c.frames);
+        ASSERT_GT(ui().message_boxes_shown().size(), boxes);
+        EXPECT_NE(ui().message_boxes_shown()[boxes].text.find("Escape was pressed at frame 1"),
+                  std::string::npos)
+            << ui().message_boxes_shown()[boxes].text;
+    }
+}
+
 TEST_F(Animation, NothingIsRecordedOrPlayedWhileLensDataIsRead) {
     record_three("three");
     set_lens_data_query([] { return true; });
