@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "runtime/lens_data_guard.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_files.h"
@@ -282,6 +283,19 @@ TEST_F(Animation, EscapeAsksWhetherToGoOn) {
                   std::string::npos)
             << ui().message_boxes_shown()[boxes].text;
     }
+}
+
+TEST_F(Animation, ARecordingOpenAtTheEndKeepsItsFrames) {
+    type("anim_open \"left\"");
+    for (int k = 1; k <= 2; ++k) {
+        draw_frame(k);
+        type("anim_frame");
+    }
+    gui_shutdown();
+    const Bytes b = read("left.mov");
+    ASSERT_GE(b.size(), 4u);
+    EXPECT_EQ(get32(b, 0), 2);
+    EXPECT_FALSE(test_state_flag(kFlagAnimationRecording));
 }
 
 TEST_F(Animation, NothingIsRecordedOrPlayedWhileLensDataIsRead) {
