@@ -94,6 +94,8 @@ int start_recording() {
     finish_animation_recording();
     const std::string name = name_argument();
     std::string path;
+    // An empty name would make a hidden file named only by its extension.
+    if (name.empty()) return failed(kMsgFileCannotOpen, name);
     std::FILE* f = open_data_file(kDataFileAnimation, 0, &path, name.c_str(), "w+b");
     if (f == nullptr) return failed(kMsgFileCannotOpen, path);
     if (!write_int32(f, 0)) {
@@ -137,6 +139,8 @@ int record_by_command() {
                                     : "";
     const int n = std::max(0, static_cast<int>(arg_int(2)));
     std::string path;
+    // An empty name would make a hidden file named only by its extension.
+    if (name.empty()) return failed(kMsgFileCannotOpen, name);
     std::FILE* f = open_data_file(kDataFileAnimation, 0, &path, name.c_str(), "w+b");
     if (f == nullptr) return failed(kMsgFileCannotOpen, path);
     if (!write_int32(f, n)) {
@@ -240,6 +244,7 @@ int play() {
     const int delay = arg_int(2);
     const int repeat = arg_int(3);
     std::string path;
+    if (name.empty()) return failed(kMsgFileCannotOpen, name);
     File f(open_data_file(kDataFileAnimation, 0, &path, name.c_str(), "rb"));
     if (f == nullptr) return failed(kMsgFileCannotOpen, path);
     FrameIndex index;

@@ -243,6 +243,15 @@ TEST_F(Animation, DamagedFilesReplayNothing) {
 TEST_F(Animation, MissingFilesAndFramesWithoutARecordingAreRefused) {
     type("anim_play \"absent\" 1 0 0");
     EXPECT_NE(last_box().find("absent.mov cannot be opened"), std::string::npos) << last_box();
+    for (const char* line :
+         {"anim_open \"\"", "anim_record \"\" \"draw_to\" 1", "anim_play \"\""}) {
+        const std::size_t boxes = ui().message_boxes_shown().size();
+        type(line);
+        EXPECT_EQ(ui().message_boxes_shown().size(), boxes + 1) << line;
+        EXPECT_NE(last_box().find("cannot be opened"), std::string::npos) << line << last_box();
+        EXPECT_FALSE(fs::exists(mov_folder() / ".mov")) << line;
+        EXPECT_FALSE(test_state_flag(kFlagAnimationRecording)) << line;
+    }
     for (const char* line : {"anim_frame", "anim_close"}) {
         type(line);
         EXPECT_NE(last_box().find("The command is not available now"), std::string::npos)
