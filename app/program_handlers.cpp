@@ -57,14 +57,17 @@
 #include "trace/special_surfaces.h"
 #include "trace/speed_test.h"
 #include "trace/surface_probes.h"
+#include "ui/animation_files.h"
 #include "ui/choice_lists.h"
 #include "ui/edit_commands.h"
 #include "ui/edit_window.h"
 #include "ui/font_file.h"
 #include "ui/graphics_commands.h"
 #include "ui/graphics_files.h"
+#include "ui/graphics_hpgl.h"
 #include "ui/grid_line_entry.h"
 #include "ui/menus.h"
+#include "ui/plot_commands.h"
 #include "ui/status_line.h"
 #include "ui/stroke_font.h"
 #include "ui/text_area.h"
@@ -112,6 +115,9 @@ void install_upward_hooks() {
     install_status_line();
     install_menus();
     install_graphics_commands();
+    install_animation_commands();
+    install_plot_commands();
+    set_graphics_hpgl_writer(gfx_hpgl_string);
 }
 
 // Lens files: the set-up after reading, the focal length of the "LEN NEW" line, and the save

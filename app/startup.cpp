@@ -38,6 +38,7 @@
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
 #include "trace/drawing_buffers.h"
+#include "ui/animation_files.h"
 #include "ui/color_palette.h"
 #include "ui/edit_window.h"
 #include "ui/file_dialogs.h"
@@ -552,6 +553,8 @@ int exit_hook() {
 }
 
 void gui_shutdown() {
+    // A recording still open keeps the frames it has, with their count.
+    finish_animation_recording();
     splash_close();
     g_state.windows_registered = false;
     platform::UiBackend* ui = ui_or_null();

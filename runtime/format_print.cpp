@@ -20,6 +20,7 @@
 namespace {
 
 FileTextWriter file_writer = nullptr;
+void (*hpgl_writer)() = nullptr;
 
 // Cells a caller gave: an omitted argument arrives with its default and does not count.
 int given_count(int first) {
@@ -298,9 +299,27 @@ int cmd_format_print() {
             set_int_result(r);
             return 0;
         }
+        case kCmdGfxHpgl:
+        case kCmdGfxPrint: {
+            // An error text is not plotter text.
+            if (command == kCmdGfxHpgl && kind == 2) return kMsgBadFormat;
+            const std::string text = compose_format(format.c_str(), 1, NumberSink::inline_text);
+            if (text.empty()) return 0;
+            if (command == kCmdGfxPrint) {
+                gfx_printf("%s", text.c_str());
+            } else if (hpgl_writer != nullptr) {
+                set_formatted_output(text.c_str());
+                hpgl_writer();
+            }
+            return 0;
+        }
         default:
             return 0;
     }
+}
+
+void set_graphics_hpgl_writer(void (*write_buffer)()) {
+    hpgl_writer = write_buffer;
 }
 
 void install_format_print() {

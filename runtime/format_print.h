@@ -12,6 +12,8 @@ inline constexpr int kMsgUnusablePromptVariable = -189;
 inline constexpr int kMsgPlainText = -1991;  // "%s": a composed text shown as a message
 
 enum FormatPrintCommand : int {
+    kCmdGfxHpgl = 31,
+    kCmdGfxPrint = 33,
     kCmdPrint = 78,
     kCmdPrintLine = 79,
     kCmdPrintf = 80,
@@ -42,3 +44,6 @@ void install_format_print();
 // written or a negative message number. Installed by the file commands.
 using FileTextWriter = int (*)(int handle, const std::string& text);
 void set_file_text_writer(FileTextWriter writer);
+// Appends the formatted-output buffer to the current graphics window as raw plotter text; the
+// graphics code installs it (null: such text goes nowhere).
+void set_graphics_hpgl_writer(void (*write_buffer)());

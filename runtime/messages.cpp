@@ -331,6 +331,10 @@ const char* formatted_output_buffer() {
     return formatted_output;
 }
 
+void set_formatted_output(const char* text) {
+    std::snprintf(formatted_output, sizeof formatted_output, "%s", text != nullptr ? text : "");
+}
+
 void set_graphics_text_drawer(void (*draw_buffer_at_current_point)()) {
     graphics_text_drawer = draw_buffer_at_current_point;
 }

@@ -116,6 +116,8 @@ void gfx_printf_args(const char* format, std::span<const FormatArg> args);
 // window. Without one there is no graphics window to draw into and the text is only formatted.
 inline constexpr std::size_t kFormattedOutputSize = 512;
 const char* formatted_output_buffer();
+// Puts text into the formatted-output buffer without drawing it (cut to the buffer's size).
+void set_formatted_output(const char* text);
 void set_graphics_text_drawer(void (*draw_buffer_at_current_point)());
 
 #define TAVO_FORMAT_ARGS(args)                                    \

@@ -23,6 +23,7 @@ enum StateFlag : int {
     kFlagDisplayListNotEmpty = 5,   // the current graphics window's display list is not empty
     kFlagControlWindowShown = 6,    // the control window (sliders) is shown
     kFlagOutputHeldBack = 7,        // text output held back: lines neither shown nor logged
+    kFlagAnimationRecording = 8,    // an animation file is being recorded
     kFlagWin32sPlatform = 9,        // the platform is Win32s or Windows 95/98 (never on Linux)
     kFlagEditCanUndo = 11,          // the edit control can undo
     kFlagLensExists = 12,           // a lens exists
@@ -73,6 +74,7 @@ inline constexpr StateFlagInfo kStateFlagRegistry[] = {
     {kFlagDisplayListNotEmpty, "display_list_not_empty"},
     {kFlagControlWindowShown, "control_window_shown"},
     {kFlagOutputHeldBack, "output_held_back"},
+    {kFlagAnimationRecording, "animation_recording"},
     {kFlagWin32sPlatform, "win32s_platform"},
     {kFlagEditCanUndo, "edit_can_undo"},
     {kFlagLensExists, "lens_exists"},
