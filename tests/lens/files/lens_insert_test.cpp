@@ -151,7 +151,9 @@ TEST_F(Insert, ACopyThatCannotGrowStopsWithOutOfMemory) {
         EXPECT_EQ(text, c.text) << c.limit;
         const auto& shown = ui().message_boxes_shown();
         ASSERT_EQ(shown.size(), boxes + (c.result != 0 ? 1 : 0)) << c.limit;
-        if (c.result != 0) EXPECT_EQ(shown.back().text, "Out of memory");
+        if (c.result != 0) {
+            EXPECT_EQ(shown.back().text, "Out of memory");
+        }
     }
     // The writer is back in file mode and unlimited afterwards.
     EXPECT_EQ(surface_clipboard_text(4, 4), "NXT;AIR ;RD   40.0;TH   4.0;");
