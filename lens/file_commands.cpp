@@ -317,27 +317,35 @@ int cmd_change_directory() {
     return 0;
 }
 
+int ask_for_file(platform::FileDialogRequest& request, std::string* path) {
+    platform::UiBackend* ui = platform::current_ui();
+    const platform::DialogResult result =
+        ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
+    if (result == platform::DialogResult::cancelled) {
+        msg_box(kMsgCancelledDialog);
+        return kStopped;
+    }
+    if (result != platform::DialogResult::ok || request.path.empty()) {
+        return set_error_msg(kMsgDialogFailed, 0);
+    }
+    *path = request.path;
+    std::replace(path->begin(), path->end(), '\\', '/');
+    return 0;
+}
+
 int open_lens_file_dialog() {
     const int asked = save_if_changed();
     if (asked == kStopped) return 0;
     if (asked == kErrorTextReady) return asked;
-    platform::UiBackend* ui = platform::current_ui();
     platform::FileDialogRequest request;
     request.title = msg_text(kMsgOpenDialogTitle);
     request.folder = setting_text(kSetCurrentDirectory);
     request.default_extension = "len";
     request.filters = {{"Lens files (*.len)", "*.len"}, {"All files (*.*)", "*.*"}};
-    const platform::DialogResult result =
-        ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
-    if (result == platform::DialogResult::cancelled) {
-        msg_box(kMsgCancelledDialog);
-        return 0;
+    std::string path;
+    if (const int chosen = ask_for_file(request, &path); chosen != 0) {
+        return chosen == kStopped ? 0 : chosen;
     }
-    if (result != platform::DialogResult::ok || request.path.empty()) {
-        return set_error_msg(kMsgDialogFailed, 0);
-    }
-    std::string path = request.path;
-    std::replace(path.begin(), path.end(), '\\', '/');
     const int opened = open_lens_file(path);
     const std::size_t slash = path.find_last_of('/');
     if (opened == 0 && slash != std::string::npos) {
@@ -347,7 +355,6 @@ int open_lens_file_dialog() {
 }
 
 int save_lens_file_as() {
-    platform::UiBackend* ui = platform::current_ui();
     platform::FileDialogRequest request;
     request.save = true;
     request.title = msg_text(kMsgSaveDialogTitle);
@@ -355,17 +362,10 @@ int save_lens_file_as() {
     request.path = setting_text(kSetLensFile);
     request.default_extension = "len";
     request.filters = {{"Lens files (*.len)", "*.len"}, {"All files (*.*)", "*.*"}};
-    const platform::DialogResult result =
-        ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
-    if (result == platform::DialogResult::cancelled) {
-        msg_box(kMsgCancelledDialog);
-        return 0;
+    std::string path;
+    if (const int chosen = ask_for_file(request, &path); chosen != 0) {
+        return chosen == kStopped ? 0 : chosen;
     }
-    if (result != platform::DialogResult::ok || request.path.empty()) {
-        return set_error_msg(kMsgDialogFailed, 0);
-    }
-    std::string path = request.path;
-    std::replace(path.begin(), path.end(), '\\', '/');
     if (get_setting_flag(kSetTavLensFileExtension) != 0) {
         const std::size_t slash = path.find_last_of('/');
         const std::size_t dot = path.find_last_of('.');

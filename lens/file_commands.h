@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "platform/ui.h"
+
 #include "lens/lens_file_format.h"
 
 inline constexpr int kMsgLensFileOpened = -1153;
@@ -78,6 +80,10 @@ int cmd_change_directory();
 
 // The Open dialog, then open_lens_file after the save prompt; 0 also when it is cancelled.
 int open_lens_file_dialog();
+// Shows a file dialog: 0 with the chosen path ('\' made '/'), kStopped after -121 when the
+// user cancelled, kErrorTextReady after -123 when the dialog failed. Commands end with 0 after a
+// cancel.
+int ask_for_file(platform::FileDialogRequest& request, std::string* path);
 
 // Handler slot 75: save_as (217), file_save (218), file_save_as (219), open (220).
 int cmd_file_operations();

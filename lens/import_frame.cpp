@@ -36,8 +36,6 @@
 namespace {
 
 constexpr int kCmdLensEnd = 1095;
-constexpr int kMsgCancelledDialog = -121;
-constexpr int kMsgDialogFailed = -123;
 constexpr int kCmdGlassHandler = 540;
 constexpr int kLineLimit = 255;
 constexpr int kTypeList = 557;
@@ -492,7 +490,6 @@ int cmd_import_lens_dialog() {
     const int asked = save_if_changed();
     if (asked == kStopped) return 0;
     if (asked == kErrorTextReady) return asked;
-    platform::UiBackend* ui = platform::current_ui();
     platform::FileDialogRequest request;
     request.title = msg_text(kMsgImportDialogTitle);
     const char* folder = get_setting_text(kSetCurrentDirectory, 0);
@@ -508,22 +505,15 @@ int cmd_import_lens_dialog() {
     for (std::size_t k = 0; k < kinds.size(); ++k) {
         if (kinds[k] == g_dialog_kind) request.filter_index = static_cast<int>(k);
     }
-    const platform::DialogResult answer =
-        ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
-    if (answer == platform::DialogResult::cancelled) {
-        msg_box(kMsgCancelledDialog);
-        return 0;
-    }
-    if (answer != platform::DialogResult::ok || request.path.empty()) {
-        return set_error_msg(kMsgDialogFailed, 0);
+    std::string path;
+    if (const int chosen = ask_for_file(request, &path); chosen != 0) {
+        return chosen == kStopped ? 0 : chosen;
     }
     const int index = request.filter_index;
     const int kind = index >= 0 && index < static_cast<int>(kinds.size())
                          ? kinds[static_cast<std::size_t>(index)]
                          : 0;
     if (kind < kImportLensCard || kind > kImportZmx) return 0;
-    std::string path = request.path;
-    std::replace(path.begin(), path.end(), '\\', '/');
     const int result = read_import_file(kind, path);
     g_dialog_kind = kind;
     if (result != 0) return result;

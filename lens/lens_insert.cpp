@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "lens/file_commands.h"
 #include "lens/lens_data.h"
 #include "lens/lens_file_format.h"
 #include "lens/lens_writer.h"
@@ -170,25 +171,17 @@ int insert_lens_file(const std::string& path, int target) {
 
 int insert_lens_file_dialog(int target) {
     constexpr int kMsgInsertDialogTitle = -1203;
-    constexpr int kMsgCancelledDialog = -121;
-    constexpr int kMsgDialogFailed = -123;
-    platform::UiBackend* ui = platform::current_ui();
     platform::FileDialogRequest request;
     request.title = msg_text(kMsgInsertDialogTitle);
     const char* folder = get_setting_text(kSetCurrentDirectory, 0);
     request.folder = folder != nullptr ? folder : "";
     request.default_extension = "len";
     request.filters = {{"Lens files (*.len)", "*.len"}, {"All files (*.*)", "*.*"}};
-    const platform::DialogResult result =
-        ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
-    if (result == platform::DialogResult::cancelled) {
-        msg_box(kMsgCancelledDialog);
-        return 0;
+    std::string path;
+    if (const int chosen = ask_for_file(request, &path); chosen != 0) {
+        return chosen == kStopped ? 0 : chosen;
     }
-    if (result != platform::DialogResult::ok || request.path.empty()) {
-        return set_error_msg(kMsgDialogFailed, 0);
-    }
-    return insert_lens_file(request.path, target);
+    return insert_lens_file(path, target);
 }
 
 int insert_lens_file() {

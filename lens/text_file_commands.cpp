@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "lens/file_commands.h"
 #include "lens/folder_lists.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -34,8 +35,6 @@ enum : int {
 };
 constexpr int kTypeLensFile = 1;
 constexpr int kTypeSourceFile = 2;
-constexpr int kMsgCancelledDialog = -121;
-constexpr int kMsgDialogFailed = -123;
 
 EditWindowMaker g_maker = nullptr;
 // The type of the last text file chosen, offered first by the text dialogs.
@@ -81,24 +80,6 @@ std::vector<platform::FileFilter> text_filters() {
             {"Command files (*.scp)", "*.scp"},
             {"Text files (*.txt)", "*.txt"},
             {"All files (*.*)", "*.*"}};
-}
-
-// A file dialog: 0 with the chosen path, kStopped after -121 when cancelled, -9998 after -123.
-// Commands end with 0 after a cancel (dialog_result).
-int ask_for_file(platform::FileDialogRequest& request, std::string* path) {
-    platform::UiBackend* ui = platform::current_ui();
-    const platform::DialogResult result =
-        ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
-    if (result == platform::DialogResult::cancelled) {
-        msg_box(kMsgCancelledDialog);
-        return kStopped;
-    }
-    if (result != platform::DialogResult::ok || request.path.empty()) {
-        return set_error_msg(kMsgDialogFailed, 0);
-    }
-    *path = request.path;
-    std::replace(path->begin(), path->end(), '\\', '/');
-    return 0;
 }
 
 platform::FileDialogRequest text_dialog(bool save, int title) {
