@@ -11,6 +11,7 @@
 #include "evaluation/report_value_lists.h"
 #include "evaluation/spot_commands.h"
 #include "evaluation/spot_ray_listing.h"
+#include "evaluation/spot_settings_sheet.h"
 #include "evaluation/wavefront_stats.h"
 #include "evaluation/zernike_fit.h"
 #include "runtime/dispatch.h"
@@ -41,4 +42,5 @@ void install_evaluation_handlers() {
     set_handler(kSlotReportChoicesB, cmd_value_list_640);
     set_handler(kSlotReportReferenceChoices, cmd_value_list_647);
     set_handler(kSlotReportChoicesC, cmd_value_list_897);
+    set_handler(kSlotOpenSpotSettings, cmd_open_spot_settings);
 }
