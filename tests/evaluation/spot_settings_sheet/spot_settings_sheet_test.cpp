@@ -383,6 +383,7 @@ TEST_F(SpotSheet, AcceptingRunsTheSpotDiagramOnlyWhenTheCommandOpenedIt) {
             for (int k = 0; k < 4 && level_count() == 0; ++k) main_loop_pass(false);
             ASSERT_EQ(level_count(), 1);
             EXPECT_STREQ(sheet_title(), "Spot diagram and diffraction settings");
+            EXPECT_EQ(sheet_help_topic(), 1025);
         }
         const double divisions = c.traced ? 10.0 : 12.0 + (c.confirmed ? 1.0 : 0.0);
         ASSERT_EQ(typed(502, divisions), 0);
@@ -495,6 +496,7 @@ TEST_F(SpotSheet, TheCommandMakesTheReferenceRayCurrent) {
     clear_state_flag(kFlagReferenceRayCurrent);
     open();
     EXPECT_NE(test_state_flag(kFlagReferenceRayCurrent), 0);
+    EXPECT_EQ(sheet_help_topic(), 1024);
 }
 
 }  // namespace
