@@ -362,17 +362,21 @@ TEST_F(SpotSheet, CancelRestoresTheLens) {
 }
 
 // Accepting the sheet that the command opened keeps the edits and traces the spot diagram with
-// them; accepting one whose closing was confirmed, or one the auxiliary opener opened, does not.
+// them (a refusal of that trace is the sheet's answer); accepting one whose closing was
+// confirmed, or one the auxiliary opener opened, does not trace.
 TEST_F(SpotSheet, AcceptingRunsTheSpotDiagramOnlyWhenTheCommandOpenedIt) {
     struct Case {
         const char* name;
         bool by_command;
         bool confirmed;
+        double divisions;
         bool traced;
+        bool refused;  // the trace's refusal, in the error text the result points to
     };
-    const Case cases[] = {{"by command", true, false, true},
-                          {"confirmed first", true, true, false},
-                          {"auxiliary opener", false, false, false}};
+    const Case cases[] = {{"by command", true, false, 10.0, true, false},
+                          {"too many divisions to trace", true, false, 40000.0, false, true},
+                          {"confirmed first", true, true, 13.0, false, false},
+                          {"auxiliary opener", false, false, 12.0, false, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         clear_state_flag(kFlagSpotDiagramCurrent);
@@ -385,8 +389,7 @@ TEST_F(SpotSheet, AcceptingRunsTheSpotDiagramOnlyWhenTheCommandOpenedIt) {
             EXPECT_STREQ(sheet_title(), "Spot diagram and diffraction settings");
             EXPECT_EQ(sheet_help_topic(), 1025);
         }
-        const double divisions = c.traced ? 10.0 : 12.0 + (c.confirmed ? 1.0 : 0.0);
-        ASSERT_EQ(typed(502, divisions), 0);
+        ASSERT_EQ(typed(502, c.divisions), 0);
         if (c.confirmed) {
             // Changed: the user is asked, and OK lets the sheet close.
             ui().queue_message_box_answer(platform::MessageAnswer::ok);
@@ -394,8 +397,13 @@ TEST_F(SpotSheet, AcceptingRunsTheSpotDiagramOnlyWhenTheCommandOpenedIt) {
             EXPECT_TRUE(spot_sheet_close_confirmed());
         }
         run_.output.str("");
-        EXPECT_EQ(leave(0), 0) << output() << errors();
-        EXPECT_EQ(s().aperture_divisions, divisions);
+        const int rc = leave(0);
+        EXPECT_EQ(rc, c.refused ? kErrorTextReady : 0) << output() << errors();
+        if (c.refused) {
+            EXPECT_NE(std::string(error_text_buffer()).find("below 32400"), std::string::npos)
+                << error_text_buffer();
+        }
+        EXPECT_EQ(s().aperture_divisions, c.divisions);
         EXPECT_EQ(test_state_flag(kFlagTemporaryLensCopy), 0);
         EXPECT_FALSE(exists(kMsgSpotSheetRevertCopy));
         EXPECT_EQ(test_state_flag(kFlagSpotDiagramCurrent) != 0, c.traced);
