@@ -189,4 +189,5 @@ void install_program_handlers() {
     // Last: the folder commands share slot 75 with the lens-file commands and hand every
     // other command of the slot on to the handler installed there before them.
     install_folder_lists();
+    set_list_window_shower([] { fill_choice_list(1); });
 }
