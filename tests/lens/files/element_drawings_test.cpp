@@ -180,4 +180,22 @@ TEST_F(ElementDrawings, RecordsFollowTheirSurface) {
     }
 }
 
+// Inserted into another lens, an element keeps its record; the file's defaults are lens-level
+// data and leave the host's alone.
+TEST_F(ElementDrawings, AnInsertedElementKeepsItsRecordButNotTheFilesDefaults) {
+    singlet();
+    run_all({"ELMDF1 0.1 0.02 0.3 0.04 0.05 0.06", "gto 1", "ELMTTL \"Inserted\" \"\" \"\" 0",
+             "ELMMED 30 0.4 0.25 4 0 0 0 0 0 0"});
+    ASSERT_EQ(run("save_as . " + path("part")), 0) << error_text();
+    fresh_lens();
+    run_all({"LEN NEW \"Host\"", "EBR 5", "NXT", "RD 20", "TH 2", "NXT", "TH 10", "NXT", "END"});
+    ASSERT_EQ(run("insert_file . " + path("part") + " 1"), 0) << error_text();
+    EXPECT_EQ(lens_data().element_drawing_defaults.set, 0);
+    EXPECT_EQ(lens_data().element_drawing_defaults.values[0], 0.0);
+    ASSERT_NE(surface(1).element_drawing, nullptr);
+    EXPECT_STREQ(surface(1).element_drawing->title, "Inserted");
+    EXPECT_EQ(surface(1).element_drawing->diameter, 30.0);
+    EXPECT_EQ(surface(3).element_drawing, nullptr);  // the host's own first surface
+}
+
 }  // namespace
