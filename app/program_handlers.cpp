@@ -10,6 +10,7 @@
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/window_captions.h"
+#include "drawing/element_drawing.h"
 #include "entry/at_surface_entry.h"
 #include "entry/entry_frame.h"
 #include "entry/entry_install.h"
@@ -183,8 +184,10 @@ void install_program_handlers() {
     install_evaluation_handlers();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
     install_lens_files();
+    install_element_drawings();
     install_import_hooks();
     // Last: the folder commands share slot 75 with the lens-file commands and hand every
     // other command of the slot on to the handler installed there before them.
     install_folder_lists();
+    set_list_window_shower([] { fill_choice_list(1); });
 }

@@ -28,6 +28,7 @@ constexpr int kTypeCommandFile = 3;
 
 std::vector<std::string> g_names;
 CommandHandler g_other_file_operations = nullptr;
+ListWindowShower g_list_window = nullptr;
 
 std::string lower(std::string_view text) {
     std::string out(text);
@@ -239,7 +240,11 @@ int build_file_list(int type, int folder_kind, const char* sub_folder, bool quie
     offer_names();
     if (!quiet) {
         print_msg(kMsgFolderListed, folder.c_str());
-        for (const std::string& name : g_names) text_printf("%s\n", name.c_str());
+        if (g_list_window != nullptr) {
+            g_list_window();
+        } else {
+            for (const std::string& name : g_names) text_printf("%s\n", name.c_str());
+        }
     }
     return 0;
 }
@@ -275,6 +280,10 @@ int cmd_folder_operations() {
         default:
             return g_other_file_operations != nullptr ? g_other_file_operations() : 0;
     }
+}
+
+void set_list_window_shower(ListWindowShower shower) {
+    g_list_window = shower;
 }
 
 void install_folder_lists() {

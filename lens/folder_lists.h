@@ -52,9 +52,14 @@ std::string file_type_folder(int type, int folder_kind);
 std::string file_type_path(int type, int folder_kind, const std::string& name);
 
 // Scans the folder of the type and kind (with sub_folder appended when not empty) and makes
-// the names the current value list; unless quiet, shows the folder and the names. 0 or -9998
+// the names the current value list; unless quiet, prints the folder and shows the names in
+// the list window. 0 or -9998
 // with the message set (the list then stays empty).
 int build_file_list(int type, int folder_kind, const char* sub_folder, bool quiet, int mode);
+// Shows the current value list in the list window; the window code above this layer installs
+// it. Without one a listed folder's names are printed as text.
+using ListWindowShower = void (*)();
+void set_list_window_shower(ListWindowShower shower);
 // The names of the last list built.
 const std::vector<std::string>& listed_names();
 

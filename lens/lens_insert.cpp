@@ -1,6 +1,7 @@
 #include "lens/lens_insert.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,6 +21,8 @@
 #include "runtime/table_messages.h"
 
 namespace {
+
+constexpr int kMsgClipboardCannotOpen = -159;
 
 struct InsertState {
     bool inserting = false;
@@ -200,6 +203,21 @@ int copy_surface_text(int first, int last, std::string& text, std::size_t limit)
     text.clear();
     msg_box(kMsgOutOfMemory);
     return kMsgOutOfMemory;
+}
+
+int copy_surfaces_to_clipboard(int first, int last) {
+    std::string text;
+    if (const int rc = copy_surface_text(first, last, text); rc != 0) return rc;
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr) return set_error_msg(kMsgClipboardCannotOpen);
+    const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    std::vector<platform::UiBackend::ClipboardItem> items;
+    items.push_back({platform::kSurfaceClipboardMime, bytes});
+    items.push_back({"text/plain", bytes});
+    if (ui->set_clipboard_items(std::move(items)) != 0) {
+        return set_error_msg(kMsgClipboardCannotOpen);
+    }
+    return 0;
 }
 
 std::string surface_clipboard_text(int first, int last) {

@@ -39,3 +39,7 @@ std::string surface_clipboard_text(int first, int last);
 // returned; else 0.
 int copy_surface_text(int first, int last, std::string& text,
                       std::size_t limit = std::string::npos);
+// Surfaces first..last on the clipboard, in the surface-data format and as plain text: 0, the
+// result of copy_surface_text, or -9998 with -159 when the clipboard cannot be had (what it held
+// stays).
+int copy_surfaces_to_clipboard(int first, int last);

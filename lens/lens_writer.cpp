@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -21,6 +22,7 @@
 namespace {
 
 FocalLengthSource g_focal_length = nullptr;
+ElementDrawingLines g_element_drawing = nullptr;
 std::string* g_memory = nullptr;
 std::size_t g_memory_limit = std::string::npos;
 bool g_memory_full = false;  // a line did not fit: the text stops before it
@@ -681,6 +683,20 @@ void write_spot_settings(const SpotSettings& s) {
     if (s.show_diffraction_limit != 0) emit("SDSA On");
 }
 
+void write_element_defaults(const ElementDrawingDefaults& d) {
+    std::string values = "ELMDF1";
+    for (const double v : d.values) values += " " + number(v);
+    emit(values);
+    std::string integers = "ELMDF2";
+    for (const std::uint16_t v : d.integers) integers += " " + std::to_string(v);
+    for (const std::uint8_t v : d.small) integers += " " + std::to_string(v);
+    emit(integers);
+    const auto text = [](const char* t) {
+        return quote_lens_text(std::string(t, strnlen(t, kElementDefaultTextLength)));
+    };
+    emit("ELMDF3 " + text(d.texts[0]) + " " + text(d.texts[1]));
+}
+
 void write_optimise_params(const OptimiseParams& o) {
     emit_number("OPDF", o.damping, 0.001);
     emit_number("OPDS", o.small_damping, 1e-8);
@@ -706,6 +722,10 @@ void write_optimise_params(const OptimiseParams& o) {
 
 void set_focal_length_source(FocalLengthSource source) {
     g_focal_length = source;
+}
+
+void set_element_drawing_writer(ElementDrawingLines writer) {
+    g_element_drawing = writer;
 }
 
 void set_lens_string(std::string* text, std::size_t limit) {
@@ -762,6 +782,12 @@ void write_surface_commands(int n, const char* prefix) {
     if (s.special_apertures != nullptr && s.special_aperture_count > 0) {
         write_special_apertures(n, s);
     }
+    if (s.element_drawing != nullptr && g_element_drawing != nullptr) {
+        for (const std::string& line :
+             g_element_drawing(*s.element_drawing, lens_data().element_drawing_defaults)) {
+            emit(line);
+        }
+    }
     write_surface_flags(s);
     if (s.tolerances != nullptr) write_tolerances(*s.tolerances);
     if (s.group_kind > kGroupNone && s.group_role == kRoleLast) emit("LME");
@@ -800,6 +826,7 @@ void write_lens_commands() {
     emit_text("DES ", trimmed(l.designer, kDesignerLength).c_str());
     emit_number("UNI ", l.units, 0.0);
     if (l.global_coordinate_surface != 1) emit_int_line("GCS ", l.global_coordinate_surface);
+    if (l.element_drawing_defaults.set != 0) write_element_defaults(l.element_drawing_defaults);
     for (int k = 0; k < kNoteLines; ++k) {
         if (l.notes[k][0] != '\0') {
             emit_text(("SNO" + std::to_string(k + 1)).c_str(), l.notes[k]);

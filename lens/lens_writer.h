@@ -6,11 +6,22 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
+
+struct ElementDrawing;
+struct ElementDrawingDefaults;
 
 // The focal length of the current lens for the "LEN NEW" line (0 for an afocal lens); the lens
 // set-up above this layer installs it. Without one the line carries 0.
 using FocalLengthSource = double (*)();
 void set_focal_length_source(FocalLengthSource source);
+
+// The lines of a surface's element drawing, compared with the lens's element-drawing defaults;
+// the drawing code above this layer installs it. Without one a surface's element drawing is not
+// written.
+using ElementDrawingLines = std::vector<std::string> (*)(const ElementDrawing&,
+                                                         const ElementDrawingDefaults&);
+void set_element_drawing_writer(ElementDrawingLines writer);
 
 // Writes the whole lens on the current channel: general data, wavelengths and options, every
 // surface, "END", then (sections switched when a section is selected) the drawing, spot and

@@ -1,7 +1,9 @@
 #include "lens/text_file_commands.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "lens/file_commands.h"
@@ -12,6 +14,7 @@
 #include "platform/text_file.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
+#include "runtime/command_levels.h"
 #include "runtime/compile_request.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
@@ -19,10 +22,12 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
+#include "runtime/text_output.h"
 
 namespace {
 
 enum : int {
+    kCmdInsertFile = 211,
     kCmdViewFile = 213,
     kCmdSaveAs = 217,
     kCmdOpen = 220,
@@ -181,6 +186,34 @@ std::string text_file_path(const std::string& folder, const std::string& name, i
     return file_type_path(type, 2, platform::join_path(where, name));
 }
 
+int copy_text_file_to_output(const std::string& path) {
+    std::FILE* file = platform::is_folder(path)
+                          ? nullptr
+                          : std::fopen(platform::to_native_path(path).c_str(), "rb");
+    if (file == nullptr) return set_error_msg(kMsgTextFileUnreadable, path.c_str());
+    // A new output: the file's first line does not continue a line already begun.
+    if (!pending_output_line().empty()) flush_output_line();
+    std::string line;
+    bool complete = true;
+    for (int c = std::fgetc(file);; c = std::fgetc(file)) {
+        if (c == EOF) {
+            complete = std::ferror(file) == 0;
+            if (!line.empty() && complete) write_output_text((line + "\n").c_str(), false);
+            break;
+        }
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            line.push_back('\n');
+            write_output_text(line.c_str(), false);
+            line.clear();
+        } else if (c != '\0') {
+            line.push_back(static_cast<char>(c));
+        }
+    }
+    std::fclose(file);
+    return complete ? 0 : kMsgListingStopped;
+}
+
 int show_text_file(const std::string& path, bool remember) {
     std::vector<std::string> lines;
     if (platform::is_folder(path) || platform::read_text_lines(path, lines) != 0) {
@@ -225,6 +258,13 @@ int save_edit_text(const std::string& path) {
 
 bool text_file_command(int command, int* result) {
     switch (command) {
+        case kCmdInsertFile: {
+            const int type = given_int(3, kTypeLensFile);
+            if (!is_text_type(type)) return false;
+            *result =
+                copy_text_file_to_output(text_file_path(text_argument(0), text_argument(1), type));
+            return true;
+        }
         case kCmdViewFile:
             *result =
                 show_text_file(file_type_path(arg_int(0), arg_int(1), text_argument(2)), false);

@@ -33,6 +33,9 @@ std::string text_file_path(const std::string& folder, const std::string& name, i
 // Shows the file in the edit window, replacing its text: 0, or -9998 after -1166 or -1165.
 // With remember set the file becomes Edit_file and -1164 is shown.
 int show_text_file(const std::string& path, bool remember);
+// The text file copied line by line into the text output, starting on a line of its own: 0;
+// the unreadable-file message; -62 when reading fails on the way (the lines before stay).
+int copy_text_file_to_output(const std::string& path);
 // Writes the edit window's text to path: 0, or -9998 after -1157 or -1167 (path and the
 // system's reason). Success makes it Edit_file, shows -1155 and, with KPL_auto_compile on,
 // requests the compile of a saved command-language source.

@@ -725,5 +725,8 @@ UiBackend& ui();
 // (the same number for the same name, without regard to case), from 0xC000 on as the program
 // has always numbered them; 0 for an empty name.
 int register_clipboard_format(std::string_view name);
+// The MIME type that carries the registered surface-data format ("TAVO Surface Data": the
+// surfaces' command lines, each followed by ';') on the clipboard; writer and reader share it.
+inline constexpr char kSurfaceClipboardMime[] = "application/x-tavo-surface-data";
 
 }  // namespace platform

@@ -301,6 +301,16 @@ int ConsoleBackend::set_timer(int window, int timer_id, int interval_ms) {
     return 0;
 }
 
+int ConsoleBackend::set_clipboard_items(std::vector<ClipboardItem> items) {
+    for (const ClipboardItem& item : items) {
+        if (item.mime_type == "text/plain") {
+            clipboard_.assign(item.bytes.begin(), item.bytes.end());
+            break;
+        }
+    }
+    return UiBackend::set_clipboard_items(std::move(items));
+}
+
 int ConsoleBackend::kill_timer(int window, int timer_id) {
     return timers_.erase({window, timer_id}) > 0 ? 0 : kUiBadArgument;
 }

@@ -75,6 +75,8 @@ public:
 
     void set_clipboard_text(std::string_view text) override { clipboard_ = text; }
     std::string clipboard_text() const override { return clipboard_; }
+    // A plain-text item among them is also the clipboard's text, as on a desktop clipboard.
+    int set_clipboard_items(std::vector<ClipboardItem> items) override;
 
     bool frame_closed() const override { return frame_closed_; }
     void close_frame() override;

@@ -132,6 +132,27 @@ TEST_F(Insert, CopiedSurfacesArePiecesOfTheirLines) {
               "NXT;GLA N-F2;RD   30.0;TH   3.0;NOT  \"x;y\";NXT;AIR ;RD   40.0;TH   4.0;");
 }
 
+// The copy goes on the clipboard in the surface-data format and as plain text, the bytes of the
+// text without a terminator; a second copy replaces both.
+TEST_F(Insert, CopiedSurfacesGoOnTheClipboardInBothForms) {
+    run_all({"LEN", "GTO 4", "NOT \"a;b\"", "END"});
+    const std::string expected = "NXT;AIR ;RD   40.0;TH   4.0;NOT  \"a;b\";";
+    ui().set_clipboard_text("before");
+    ASSERT_EQ(copy_surfaces_to_clipboard(4, 4), 0) << error_text();
+    const auto& items = ui().clipboard_items();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].mime_type, "application/x-tavo-surface-data");
+    EXPECT_EQ(std::string(items[0].bytes.begin(), items[0].bytes.end()), expected);
+    EXPECT_EQ(items[1].mime_type, "text/plain");
+    EXPECT_EQ(std::string(items[1].bytes.begin(), items[1].bytes.end()), expected);
+    EXPECT_EQ(ui().clipboard_text(), expected);
+
+    ASSERT_EQ(copy_surfaces_to_clipboard(3, 3), 0);
+    EXPECT_EQ(ui().clipboard_text(), "NXT;AIR ;RD   30.0;TH   3.0;");
+    EXPECT_EQ(std::string(items[0].bytes.begin(), items[0].bytes.end()),
+              "NXT;AIR ;RD   30.0;TH   3.0;");
+}
+
 // A copy that does not fit gives nothing rather than surfaces missing lines.
 TEST_F(Insert, ACopyThatCannotGrowStopsWithOutOfMemory) {
     run_all({"LEN", "GTO 3", "GLA N-F2", "END"});

@@ -4,14 +4,17 @@
 // file; a saved command-language source asks for its compile when KPL_auto_compile is on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "lens/lens_data.h"
 #include "platform/ui.h"
 #include "runtime/compile_request.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "runtime/text_output.h"
 #include "tests/entry/entry_fixture.h"
 #include "tests/support/temp_tree.h"
 
@@ -58,8 +61,17 @@ protected:
         return found;
     }
 
+    // Whole lines printed since the last look (a line still being built is not taken).
+    std::string printed() {
+        const std::string all = output();
+        const std::string fresh = all.substr(std::min(printed_, all.size()));
+        printed_ = all.size();
+        return fresh;
+    }
+
     fs::path folder_;
     std::size_t seen_errors_ = 0;
+    std::size_t printed_ = 0;
 };
 
 TEST_F(TextFiles, OpenedChangedSavedAndShownAgain) {
@@ -265,6 +277,56 @@ TEST_F(TextFiles, SavedSourcesAskForTheirCompile) {
     set_setting_text(kSetEditFile, (private_sources / "lenses.kpl").c_str(), 0);
     ASSERT_EQ(run("edit_save"), 0) << error_text();
     EXPECT_EQ(compile_request().state, kCompileCode);
+}
+
+}  // namespace
+
+namespace {
+
+// insert_file with a text type copies the file into the text output line by line, on lines of
+// its own, CR LF ends read as line ends, a tab shown as the output shows tabs; the lens is not
+// touched.
+TEST_F(TextFiles, InsertFileCopiesATextFileIntoTheOutput) {
+    run_all({"LEN NEW \"Kept\"", "NXT", "TH 5", "NXT", "END"});
+    const int image = lens_data().image_surface;
+    write("notes.txt", "first\r\n\tsecond \"q\"\n\nlast without end");
+    printed();
+    write_output_text("begun ", false);
+    ASSERT_EQ(run("insert_file . notes.txt 0 4"), 0) << error_text();
+    EXPECT_EQ(printed(), "begun \nfirst\n    second \"q\"\n\nlast without end\n");
+    EXPECT_EQ(lens_data().image_surface, image);
+
+    // An empty file prints nothing; a sub-folder of the text folder is taken from the folder.
+    fs::create_directories(folder_ / "sub");
+    std::ofstream(folder_ / "sub" / "one.txt") << "only\n";
+    write("empty.txt", "");
+    const struct {
+        const char* line;
+        int result;
+        const char* output;
+    } cases[] = {
+        {"insert_file . empty.txt 0 4", 0, ""},
+        {"insert_file sub one.txt 0 4", 0, "only\n"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(run(c.line), c.result) << c.line << ": " << error_text();
+        EXPECT_EQ(printed(), c.output) << c.line;
+    }
+}
+
+TEST_F(TextFiles, InsertFileReportsWhatItCannotCopy) {
+    printed();
+    // Missing, a folder: the file cannot be read; nothing is printed.
+    fs::create_directories(folder_ / "folder.txt");
+    for (const std::string& name : {std::string("absent.txt"), std::string("folder.txt")}) {
+        EXPECT_EQ(run("insert_file . " + name + " 0 4"), -9998) << name;
+        EXPECT_NE(error_text().find("cannot be read"), std::string::npos) << error_text();
+        EXPECT_EQ(printed(), "") << name;
+    }
+    // A file that opens but fails on reading (this process's memory at address 0): the output
+    // is not finished.
+    fs::create_symlink("/proc/self/mem", folder_ / "memory.txt");
+    EXPECT_EQ(run("insert_file . memory.txt 0 4"), -62);
 }
 
 }  // namespace
