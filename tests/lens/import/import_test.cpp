@@ -595,6 +595,32 @@ TEST_F(Import, LenAndLnsFieldRulesGlassLinesAndApertures) {
     EXPECT_EQ(s.special_apertures[0].shape, kApertureRectangle);
 }
 
+// "revert" on an imported lens reads the foreign file again with its own reader: the lens
+// comes back as the import made it, and the foreign file is neither read as a lens file of
+// this program nor written.
+TEST_F(Import, RevertReadsAnImportedLensAgainWithItsReader) {
+    const std::string path =
+        write("revert.zmx", join_lines(kZmxDoublet, std::size(kZmxDoublet), "\n"));
+    const std::string before = tavo_test::read_file(path);
+    ASSERT_EQ(import(path), 0) << error_text();
+    const double efl = listed_focal_length();
+    run_all({"LEN", "GTO 2", "TH 9", "END"});
+    ASSERT_DOUBLE_EQ(surface(2).thickness, 9.0);
+    // Asked to save the changed lens first: No.
+    ui().queue_message_box_answer(platform::MessageAnswer::no);
+    take_output();
+    ui().set_status_text("");
+    ASSERT_EQ(run("revert"), 0) << error_text();
+    EXPECT_DOUBLE_EQ(surface(2).thickness, 2.5);
+    EXPECT_STREQ(surface(1).medium_name, "XGLASA    ");
+    EXPECT_EQ(lens_data().wavelength_count, 3);
+    EXPECT_DOUBLE_EQ(listed_focal_length(), efl);
+    EXPECT_EQ(std::string(get_setting_text(kSetLensFile, 0)), path);
+    EXPECT_NE(ui().status_text().find("imported from " + path), std::string::npos)
+        << ui().status_text();
+    EXPECT_EQ(tavo_test::read_file(path), before);
+}
+
 TEST_F(Import, DialogImportsTheChosenFileWithTheKindOfItsFilter) {
     const std::string card =
         write("objective.txt", join_lines(kCardDoublet, std::size(kCardDoublet), "\n"));
