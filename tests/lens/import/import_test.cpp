@@ -382,6 +382,23 @@ TEST_F(Import, ZmxEdgeCases) {
         << imported_output_;
 }
 
+// Header and surface keywords of ".zmx" files that carry nothing this program converts are
+// taken in silence; RAIM above all never reaches the program's own ray-aiming command.
+TEST_F(Import, ZmxKeywordsWithoutUseAreTakenInSilence) {
+    ASSERT_EQ(import(write_lines("plain.zmx", {"SURF 1", "DISZ 5", "SURF 2"})), 0);
+    const int aim = lens_data().aim_mode;
+    const std::vector<std::string> lines = {
+        "VERS 200101 1 2", "MODE SEQ",      "NOTE 0 made by hand", "PFIL 0 0 0",
+        "LANG 0",          "ENVD 20 1 0",   "GFAC 0 0",            "RAIM 3 0 1 1 0 0 0 0 0 1",
+        "PUSH 0 0 0 0 0 0", "SDMA 0 1 0",   "OMMA 1 1",            "ROPD 2",
+        "PICB 1",          "SURF 1",        "SLAB 3",              "OEMA 0.5 0 0 0 1 \"\"",
+        "DISZ 5",          "SURF 2"};
+    ASSERT_EQ(import(write_lines("quiet.zmx", lines)), 0) << error_text();
+    EXPECT_EQ(imported_output_.find("Unknown command"), std::string::npos) << imported_output_;
+    EXPECT_EQ(lens_data().aim_mode, aim);
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 5.0);
+}
+
 TEST_F(Import, SeqGlassCodesNamesUnitsAndTitles) {
     struct Case {
         const char* glass;
