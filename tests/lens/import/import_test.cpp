@@ -666,8 +666,8 @@ TEST_F(Import, MakerPrefixedCatalogueNamesAreFoundByEveryReader) {
 }
 
 // A lens-card glass that no catalogue holds: with its indices it becomes a model glass of them;
-// without any, the user is told and the model glass takes the glass command's own default.
-TEST_F(Import, LensCardGlassInNoCatalogueIsToldWhenItHasNoIndices) {
+// without any, the user is told and the medium stays air.
+TEST_F(Import, LensCardGlassInNoCatalogueWithoutIndicesIsToldAndStaysAir) {
     struct Case {
         const char* line;
         bool told;      // message -400 printed with the name
@@ -695,7 +695,8 @@ TEST_F(Import, LensCardGlassInNoCatalogueIsToldWhenItHasNoIndices) {
                       std::string::npos)
                 << imported_output_;
         }
-        EXPECT_NE(surface(1).medium_kind, kMediumGlass);
+        // Told: no index to make a glass of, the medium stays air as the notice says.
+        EXPECT_EQ(surface(1).medium_kind, c.told ? kMediumAir : kMediumModelGlass6);
         if (c.index != 0.0) {
             ASSERT_NE(surface(1).index, nullptr);
             EXPECT_NEAR(surface(1).index[0], c.index, 1e-12);
