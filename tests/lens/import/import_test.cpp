@@ -759,6 +759,19 @@ TEST_F(Import, RevertReadsAnImportedLensAgainWithItsReader) {
     EXPECT_NE(ui().status_text().find("imported from " + path), std::string::npos)
         << ui().status_text();
     EXPECT_EQ(tavo_test::read_file(path), before);
+
+    // Imported through the dialog (its lens-card filter): revert uses that reader again.
+    const std::string card =
+        write("revert.txt", join_lines(kCardDoublet, std::size(kCardDoublet), "\n"));
+    ui().queue_dialog_answer(card);
+    ASSERT_EQ(run("import_lens_dialog"), 0) << error_text();
+    const double card_efl = listed_focal_length();
+    run_all({"LEN", "GTO 1", "TH 9", "END"});
+    ui().queue_message_box_answer(platform::MessageAnswer::no);
+    ASSERT_EQ(run("revert"), 0) << error_text();
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 6.0);
+    EXPECT_DOUBLE_EQ(listed_focal_length(), card_efl);
+    EXPECT_EQ(std::string(get_setting_text(kSetLensFile, 0)), card);
 }
 
 // A ".dat" lens whose surface 3 is turned round (tilted 180 degrees about x) after a
