@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "entry/at_surface_entry.h"
 #include "entry/entry_frame.h"
 #include "lens/lens_data.h"
 #include "lens/lens_echo.h"
@@ -28,6 +29,13 @@ int refuse_negative_count(int n) {
     return set_error_msg(kMsgValue, std::to_string(n).c_str());
 }
 
+// The records below hang on the current surface: a current surface outside the lens (-1 before
+// any surface is made current) is refused, never taken as an index into the surface array.
+bool no_current_surface() {
+    const int cur = current_surface();
+    return cur < 0 || cur > lens_data().image_surface;
+}
+
 void free_spline_record(SurfaceRecord& s) {
     SplineRecord* spline = s.spline;
     if (spline == nullptr) return;
@@ -40,6 +48,7 @@ void free_spline_record(SurfaceRecord& s) {
 }
 
 int perfect_lens(int command) {
+    if (no_current_surface()) return set_error_msg(kMsgNoCurrentSurface);
     const int cur = current_surface();
     SurfaceRecord& s = surface(cur);
     if (cur < 1) return set_error_msg(kMsgNoObjectSurfaceEntry);
@@ -98,6 +107,7 @@ int spline_point(int cur, int command) {
 }
 
 int spline_case(int command) {
+    if (no_current_surface()) return set_error_msg(kMsgNoCurrentSurface);
     const int cur = current_surface();
     switch (command) {
         case kCmdSplineCount:
@@ -263,6 +273,7 @@ int mesh_delete(SurfaceRecord& s) {
 }
 
 int drawing_case(int command) {
+    if (no_current_surface()) return set_error_msg(kMsgNoCurrentSurface);
     SurfaceRecord& s = surface(current_surface());
     switch (command) {
         case kCmdDrawingSwitch:

@@ -286,7 +286,9 @@ int cmd_edit_or_revert() {
     if (asked == kStopped) return 0;
     if (asked == kErrorTextReady) return asked;
     set_state_flag(kFlagRevertRestored);
-    const int result = open_lens_file(file);
+    // A lens imported from another program's file is read again by its own reader: the
+    // native reader would take the foreign lines for lens commands.
+    const int result = file == imported_file() ? reimport_lens_file() : open_lens_file(file);
     clear_state_flag(kFlagRevertRestored);
     return result;
 }

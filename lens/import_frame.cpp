@@ -43,6 +43,7 @@ constexpr int kFilterList = 558;
 
 ImportState g_state;
 std::string g_imported_file;
+int g_imported_kind = 0;  // the reader that read g_imported_file
 ImportHooks g_hooks;
 int g_dialog_kind = kImportLensCard;
 
@@ -184,6 +185,7 @@ const std::string& imported_file() {
 
 void forget_imported_file() {
     g_imported_file.clear();
+    g_imported_kind = 0;
 }
 
 ImportState& import_state() {
@@ -457,12 +459,13 @@ int read_import_file(int kind, const std::string& path) {
 namespace {
 
 // After a successful read: fold, set up, name the lens after the file (not saved natively).
-int finish_import(const std::string& path) {
+int finish_import(int kind, const std::string& path) {
     int result = fold_group_thickness();
     if (result == 0) result = run_setup();
     if (result != 0) return result;
     set_setting_text(kSetLensFile, path.c_str(), 0);
     g_imported_file = path;
+    g_imported_kind = kind;
     clear_state_flag(kFlagLensFileNamed);
     msg_box(kMsgLensImported, path.c_str());
     return 0;
@@ -481,7 +484,17 @@ int cmd_import_lens() {
     const std::string path = import_text_arg(1);
     const int kind = import_kind_for(arg_int(0), path);
     int result = read_import_file(kind, path);
-    if (result == 0) result = finish_import(path);
+    if (result == 0) result = finish_import(kind, path);
+    reset_stored_object_point();
+    return result;
+}
+
+int reimport_lens_file() {
+    const std::string path = g_imported_file;
+    const int kind = g_imported_kind;
+    if (path.empty() || kind == 0) return set_error_msg(kMsgImportKindMissing, path.c_str());
+    int result = read_import_file(kind, path);
+    if (result == 0) result = finish_import(kind, path);
     reset_stored_object_point();
     return result;
 }
@@ -521,7 +534,7 @@ int cmd_import_lens_dialog() {
     if (slash != std::string::npos) {
         set_setting_text(kSetCurrentDirectory, path.substr(0, slash == 0 ? 1 : slash).c_str(), 0);
     }
-    const int finished = finish_import(path);
+    const int finished = finish_import(kind, path);
     reset_stored_object_point();
     return finished;
 }

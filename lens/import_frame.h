@@ -115,6 +115,9 @@ void import_set_stop(int surface);
 // lens file commands never write over it.
 const std::string& imported_file();
 void forget_imported_file();
+// Reads the imported file again with the reader that read it, as the import did (the lens
+// is replaced, named after the file and the stored object point reset): 0 or the failure.
+int reimport_lens_file();
 
 int cmd_import_lens();
 int cmd_import_lens_dialog();

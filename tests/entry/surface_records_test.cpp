@@ -159,6 +159,25 @@ TEST_F(Records, RefusedLinesLeaveTheSurfaceAsItWas) {
     EXPECT_NE(error_text().find("no boundary mesh to delete"), std::string::npos);
 }
 
+// No command makes -1 the current surface, but a lens can be left so (the number before any
+// surface is made current): every record line is then refused and no surface changes.
+TEST_F(Records, LinesWithoutACurrentSurfaceAreRefused) {
+    run_all({"SPL 3"});
+    lens_data().current_surface = -1;
+    for (const char* line : {"SPL 2", "SH 0 1", "SS 0 1", "SPR", "PFL 50", "PFR", "DRW ON",
+                             "BDI 3 3", "VX 1 0 0 0", "BDD ALL"}) {
+        EXPECT_NE(run(line), 0) << line;
+        EXPECT_NE(error_text().find("There is no current surface"), std::string::npos)
+            << line << ": " << error_text();
+    }
+    lens_data().current_surface = 2;
+    ASSERT_NE(s2().spline, nullptr);
+    EXPECT_EQ(s2().spline->count, 4);
+    EXPECT_EQ(s2().spline->radius[0], 0.0);
+    EXPECT_EQ(s2().perfect_lens, nullptr);
+    EXPECT_EQ(s2().mesh, nullptr);
+}
+
 TEST_F(Records, PerfectLensOnAPickupSurfaceBecomesPlainOnce) {
     run_all({"PK CV 1 0"});
     ASSERT_EQ(s2().curvature_kind, kCurvaturePickup);

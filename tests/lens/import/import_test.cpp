@@ -17,6 +17,9 @@
 #include "runtime/settings.h"
 #include "tests/entry/entry_fixture.h"
 #include "tests/support/temp_tree.h"
+#include "trace/object_point.h"
+#include "trace/ray_trace.h"
+#include "trace/surface_sag.h"
 
 namespace {
 
@@ -379,6 +382,23 @@ TEST_F(Import, ZmxEdgeCases) {
         << imported_output_;
 }
 
+// Header and surface keywords of ".zmx" files that carry nothing this program converts are
+// taken in silence; RAIM above all never reaches the program's own ray-aiming command.
+TEST_F(Import, ZmxKeywordsWithoutUseAreTakenInSilence) {
+    ASSERT_EQ(import(write_lines("plain.zmx", {"SURF 1", "DISZ 5", "SURF 2"})), 0);
+    const int aim = lens_data().aim_mode;
+    const std::vector<std::string> lines = {
+        "VERS 200101 1 2", "MODE SEQ",      "NOTE 0 made by hand", "PFIL 0 0 0",
+        "LANG 0",          "ENVD 20 1 0",   "GFAC 0 0",            "RAIM 3 0 1 1 0 0 0 0 0 1",
+        "PUSH 0 0 0 0 0 0", "SDMA 0 1 0",   "OMMA 1 1",            "ROPD 2",
+        "PICB 1",          "SURF 1",        "SLAB 3",              "OEMA 0.5 0 0 0 1 \"\"",
+        "DISZ 5",          "SURF 2"};
+    ASSERT_EQ(import(write_lines("quiet.zmx", lines)), 0) << error_text();
+    EXPECT_EQ(imported_output_.find("Unknown command"), std::string::npos) << imported_output_;
+    EXPECT_EQ(lens_data().aim_mode, aim);
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 5.0);
+}
+
 TEST_F(Import, SeqGlassCodesNamesUnitsAndTitles) {
     struct Case {
         const char* glass;
@@ -593,6 +613,209 @@ TEST_F(Import, LenAndLnsFieldRulesGlassLinesAndApertures) {
     EXPECT_DOUBLE_EQ(s.special_apertures[0].x[1], 1.0);
     EXPECT_DOUBLE_EQ(s.special_apertures[0].y[1], 2.0);
     EXPECT_EQ(s.special_apertures[0].shape, kApertureRectangle);
+}
+
+// A maker's prefix on a catalogue name: the private catalogue made here holds O_TSTGLA and
+// H_TSTGLB, power-series glasses with n^2 = 2.25 and 2.56 at every wavelength (indices 1.5 and
+// 1.6). Each reader finds the bare name its file gives under the prefix its rules try.
+TEST_F(Import, MakerPrefixedCatalogueNamesAreFoundByEveryReader) {
+    run_all({"private_glass 0 0 O_TSTGLA 2.25", "private_glass 0 0 H_TSTGLB 2.56"});
+    const std::vector<std::string> card_head = {"LENS", "Prefixes", "WV 0.5876 0", "TH 1e20",
+                                                "AIR",  "RD 50",    "TH 5"};
+    const std::vector<std::string> dat_head = {
+        "Prefixes", "DAT,0", "0,0,0,0", "0,0", "2,0,1,1,1", "-", "0.0005876,0,0,0,0,1,0,0,0,0",
+        "0,0,0,0,0", "-", "S,,,0.02,0,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,",
+        "S,,,0,5,0,0,1.5,1.5,1.5,0,0"};
+    struct Case {
+        const char* file;
+        std::vector<std::string> lines;
+        const char* name;  // the medium of surface 1 as the catalogue holds it
+        double index;
+    };
+    auto with = [](std::vector<std::string> head, std::vector<std::string> tail) {
+        head.insert(head.end(), tail.begin(), tail.end());
+        return head;
+    };
+    const Case cases[] = {
+        {"o.zmx", {"SURF 1", "CURV 0.02", "GLAS TSTGLA", "DISZ 5", "SURF 2", "DISZ 20", "SURF 3"},
+         "O_TSTGLA  ", 1.5},
+        {"h.zmx", {"SURF 1", "CURV 0.02", "GLAS TSTGLB", "DISZ 5", "SURF 2", "DISZ 20", "SURF 3"},
+         "H_TSTGLB  ", 1.6},
+        {"o.seq", {"SO 0 1e10", "S 50 5 tstgla_ohara", "S 0 20", "SI"}, "O_TSTGLA  ", 1.5},
+        {"h.seq", {"SO 0 1e10", "S 50 5 tstglb_hoya", "S 0 20", "SI"}, "H_TSTGLB  ", 1.6},
+        {"o.txt", with(card_head, {"OHARA TSTGLA", "TH 20", "AIR"}), "O_TSTGLA  ", 1.5},
+        {"h.txt", with(card_head, {"HOYATSTGLB", "TH 20", "AIR"}), "H_TSTGLB  ", 1.6},
+        {"o.dat",
+         with(dat_head, {"1,0,0,0,0,0,0,0,0,0,TSTGLA,", "S,,,0,20,0,0,1,1,1,0,0",
+                         "1,0,0,0,0,0,0,0,0,0,AIR,"}),
+         "O_TSTGLA  ", 1.5},
+        {"h.len",
+         {"Prefixes", "NSURF,2", "WAVL,0.0005876", "SURFACE,1", "CURV,0.02,0,0", "SURFACE,2",
+          "THICK,5", "GLASS,TSTGLB,1.6", "SURFACE,3", "THICK,20"},
+         "H_TSTGLB  ", 1.6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        ASSERT_EQ(import(write_lines(c.file, c.lines)), 0) << error_text();
+        EXPECT_EQ(std::string(surface(1).medium_name), c.name);
+        EXPECT_EQ(surface(1).medium_kind, kMediumGlass);
+        ASSERT_NE(surface(1).index, nullptr);
+        EXPECT_NEAR(surface(1).index[0], c.index, 1e-12);
+        EXPECT_EQ(imported_output_.find("catalogue"), std::string::npos) << imported_output_;
+    }
+}
+
+// A lens-card glass that no catalogue holds: with its indices it becomes a model glass of them;
+// without any, the user is told and the medium stays air.
+TEST_F(Import, LensCardGlassInNoCatalogueWithoutIndicesIsToldAndStaysAir) {
+    struct Case {
+        const char* line;
+        bool told;      // message -400 printed with the name
+        double index;   // the index of surface 1, 0 when not checked
+    };
+    const Case cases[] = {
+        {"GLASS NOSUCH 1.6 1.61 1.59", false, 1.6},
+        {"SCHOT NOSUCH 1.7", false, 1.7},
+        {"GLASS NOSUCH", true, 0.0},
+        {"SCHOTNOSUCH", true, 0.0},
+        {"OHARA NOSUCH", true, 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        ASSERT_EQ(import(write_lines("nosuch.txt", {"LENS", "No such glass", "WV 0.5876 0",
+                                                    "TH 1e20", "AIR", "RD 50", "TH 5", c.line,
+                                                    "TH 20", "AIR"})),
+                  0)
+            << error_text();
+        const bool told = imported_output_.find("is in no catalogue") != std::string::npos;
+        EXPECT_EQ(told, c.told) << imported_output_;
+        if (c.told) {
+            const std::string name = std::string(c.line).find("OHARA") == 0 ? "O_NOSUCH" : "NOSUCH";
+            EXPECT_NE(imported_output_.find("Glass " + name + " is in no catalogue"),
+                      std::string::npos)
+                << imported_output_;
+        }
+        // Told: no index to make a glass of, the medium stays air as the notice says.
+        EXPECT_EQ(surface(1).medium_kind, c.told ? kMediumAir : kMediumModelGlass6);
+        if (c.index != 0.0) {
+            ASSERT_NE(surface(1).index, nullptr);
+            EXPECT_NEAR(surface(1).index[0], c.index, 1e-12);
+        }
+        EXPECT_EQ(lens_data().image_surface, 3);
+    }
+}
+
+// A Gaussian pupil apodisation of a ".zmx" file gives its widths as fractions of the pupil:
+// after the import they are lengths, the fraction times the entrance beam radius (the 20 mm
+// entrance pupil of the doublet: radius 10). Any other apodisation is reported and not taken.
+TEST_F(Import, ZmxGaussianApodisationWidthsBecomeLengths) {
+    struct Case {
+        const char* line;
+        bool on;
+        double width;
+    };
+    const Case cases[] = {{"PUPD 0.5 1", true, 5.0}, {"PUPD 0.25 1", true, 2.5},
+                          {"PUPD 0.5 2", false, 0.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::vector<std::string> lines(std::begin(kZmxDoublet), std::end(kZmxDoublet));
+        lines.insert(lines.begin() + 5, c.line);
+        ASSERT_EQ(import(write_lines("apodised.zmx", lines)), 0) << error_text();
+        const LensData& l = lens_data();
+        ASSERT_NE(l.spot_settings, nullptr);
+        EXPECT_DOUBLE_EQ(l.entrance_beam_radius, 10.0);
+        EXPECT_EQ(l.spot_settings->apodisation_on != 0, c.on);
+        if (c.on) {
+            EXPECT_DOUBLE_EQ(l.spot_settings->apodisation_width_x, c.width);
+            EXPECT_DOUBLE_EQ(l.spot_settings->apodisation_width_y, c.width);
+        }
+        EXPECT_NE(imported_output_.find("Line 6: only a Gaussian pupil apodisation is converted"),
+                  std::string::npos)
+            << imported_output_;
+    }
+}
+
+// "revert" on an imported lens reads the foreign file again with its own reader: the lens
+// comes back as the import made it, and the foreign file is neither read as a lens file of
+// this program nor written.
+TEST_F(Import, RevertReadsAnImportedLensAgainWithItsReader) {
+    const std::string path =
+        write("revert.zmx", join_lines(kZmxDoublet, std::size(kZmxDoublet), "\n"));
+    const std::string before = tavo_test::read_file(path);
+    ASSERT_EQ(import(path), 0) << error_text();
+    const double efl = listed_focal_length();
+    run_all({"LEN", "GTO 2", "TH 9", "END"});
+    ASSERT_DOUBLE_EQ(surface(2).thickness, 9.0);
+    // Asked to save the changed lens first: No.
+    ui().queue_message_box_answer(platform::MessageAnswer::no);
+    take_output();
+    ui().set_status_text("");
+    ASSERT_EQ(run("revert"), 0) << error_text();
+    EXPECT_DOUBLE_EQ(surface(2).thickness, 2.5);
+    EXPECT_STREQ(surface(1).medium_name, "XGLASA    ");
+    EXPECT_EQ(lens_data().wavelength_count, 3);
+    EXPECT_DOUBLE_EQ(listed_focal_length(), efl);
+    EXPECT_EQ(std::string(get_setting_text(kSetLensFile, 0)), path);
+    EXPECT_NE(ui().status_text().find("imported from " + path), std::string::npos)
+        << ui().status_text();
+    EXPECT_EQ(tavo_test::read_file(path), before);
+
+    // Imported through the dialog (its lens-card filter): revert uses that reader again.
+    const std::string card =
+        write("revert.txt", join_lines(kCardDoublet, std::size(kCardDoublet), "\n"));
+    ui().queue_dialog_answer(card);
+    ASSERT_EQ(run("import_lens_dialog"), 0) << error_text();
+    const double card_efl = listed_focal_length();
+    run_all({"LEN", "GTO 1", "TH 9", "END"});
+    ui().queue_message_box_answer(platform::MessageAnswer::no);
+    ASSERT_EQ(run("revert"), 0) << error_text();
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 6.0);
+    EXPECT_DOUBLE_EQ(listed_focal_length(), card_efl);
+    EXPECT_EQ(std::string(get_setting_text(kSetLensFile, 0)), card);
+}
+
+// A ".dat" lens whose surface 3 is turned round (tilted 180 degrees about x) after a
+// coordinate-return mark: in the turned frame the axial ray comes from the +z side, 20 mm in
+// front of the vertex, so it must meet the sphere (radius 50) on the sheet through its vertex,
+// within y^2/100 of it, not on the far sheet near z = 100. The import marks the surfaces whose
+// usual intersection misses that sheet; without a mark, or without the turn, nothing is marked.
+TEST_F(Import, DatCoordinateReturnMarksSurfacesTheAxialRayMeetsOnTheOtherSheet) {
+    struct Case {
+        const char* flags;  // of surface 2
+        const char* tilt;   // of surface 3, degrees
+        bool marked;
+    };
+    const Case cases[] = {{"Z", "180", true}, {"S", "180", false}, {"Z", "0", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.flags) + " " + c.tilt);
+        const std::string path = write_lines(
+            "turned.dat",
+            {"Turned", "DAT,0", "0,10,0,0", "0,1", "4,0,1,1,1", "-", "0.0005876,0,0,0,0,1,0,0,0,0",
+             "0,0,0,0,0", "-", "S,,,0,0,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,",
+             std::string(c.flags) + ",,,0,10,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,",
+             std::string("D,,,0.02,20,0,") + c.tilt + ",1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,",
+             "S,,,0.02,30,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,",
+             "S,,,0,20,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,"});
+        ASSERT_EQ(import(path), 0) << error_text();
+        EXPECT_EQ(surface(3).alternate_intersection != 0, c.marked);
+        if (!c.marked) {
+            for (int n = 0; n <= lens_data().image_surface; ++n)
+                EXPECT_EQ(surface(n).alternate_intersection, 0) << n;
+            continue;
+        }
+        // The axial ray of the imported lens, traced as the program traces it.
+        RayRecord ray{};
+        ray.pup_y = 1.0;
+        setup_ray_at_object(ray, nullptr);
+        while (ray.failure == 0 && ray.surface < 3) trace_to_next_surface(ray);
+        ASSERT_EQ(ray.failure, 0);
+        ASSERT_EQ(ray.surface, 3);
+        EXPECT_NE(ray.y, 0.0);
+        EXPECT_NEAR(ray.z, ray.y * ray.y / 100.0, 0.01 + ray.y * ray.y * ray.y * ray.y * 1e-5);
+        SagPoint sag{};
+        surface_sag_normal(surface(3), ray.x, ray.y, sag);
+        EXPECT_NEAR(ray.z, sag.z, 1e-9);
+    }
 }
 
 TEST_F(Import, DialogImportsTheChosenFileWithTheKindOfItsFilter) {
