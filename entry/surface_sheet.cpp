@@ -529,6 +529,7 @@ int put_sheet_clipboard_text(const std::string& text) {
 }
 
 int open_surface_sheet() {
+    g_state = SurfaceSheetState{};  // a new sheet: its first create takes the revert copy
     spreadsheet_radius_mode = get_setting_flag(kSetSpreadsheetCurvatureMode) == 0 ? 1 : 0;
     set_current_surface(0);
     if (const int rc = push_command_level(surface_sheet_event, kRowsNewLens, 1); rc != 0) {
@@ -580,6 +581,7 @@ int cmd_surface_sheet() {
         rows = image < 3 ? kRowsNewLens : image + 5;
     }
     if (const int rc = push_command_level(surface_sheet_event, rows, 1); rc != 0) return rc;
+    g_state = SurfaceSheetState{};
     const bool far = std::fabs(surface(0).thickness) > kFarObject;
     set_level_cursor(far ? 424 : 425, 0, 0);
     status_msg(kMsgSheetStatus);

@@ -444,6 +444,9 @@ int command_line(GridEvent& event) {
             popped = true;
         }
     }
+    if (event.first_index >= 0 && event.first_index <= l.image_surface) {
+        set_current_surface(event.first_index);
+    }
     const int configuration = l.current_configuration;
     const int rc = run_command_string(line, 1);
     if (cleared) {
