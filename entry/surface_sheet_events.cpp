@@ -232,6 +232,26 @@ int wavelength_button() {
     return 0;
 }
 
+constexpr int kSlotParaxialWindow = 92;
+constexpr int kSlotAuxSheet = 115;
+constexpr int kSlotWavelengthSheet = 116;
+constexpr int kAuxSheetLensNotes = 7;
+
+// The sheets and windows the header buttons open, reached through their handler slots with the
+// argument they take (none for -1); an empty slot is an unknown command.
+int open_through_slot(int slot, int argument) {
+    const CommandHandler handler = handler_table().slots[slot];
+    if (handler == nullptr) return set_error_msg(kMsgUnknownCommand, slot);
+    ArgCell** const saved = arg_vector();
+    const int saved_count = arg_count();
+    ArgCell cell = int_cell(argument);
+    ArgCell* cells[1] = {&cell};
+    set_arg_vector(argument >= 0 ? cells : nullptr, argument >= 0 ? 1 : 0);
+    const int rc = handler();
+    set_arg_vector(saved, saved_count);
+    return rc;
+}
+
 int button_event(GridEvent& event) {
     LensData& l = lens_data();
     const int n = l.current_surface;
@@ -277,13 +297,11 @@ int button_event(GridEvent& event) {
             return rc != 0 ? rc : refresh(true, event.field);
         }
         case 585:
+            return open_through_slot(kSlotAuxSheet, kAuxSheetLensNotes);
         case 930:
-        case 931: {
-            static constexpr const char* kOpeners[] = {"lens_notes_sheet", "par_setup",
-                                                       "wavelength_sheet"};
-            const int k = event.field == 585 ? 0 : (event.field == 930 ? 1 : 2);
-            return run_command_string(kOpeners[k], 0);
-        }
+            return open_through_slot(kSlotParaxialWindow, -1);
+        case 931:
+            return open_through_slot(kSlotWavelengthSheet, -1);
         default:
             return 0;
     }

@@ -170,6 +170,33 @@ TEST_F(Sheet, ANewLensTypedInTheSheetKeepsTheSheetOpenOnIt) {
     EXPECT_EQ(top_level()->cursor_field, 424);
 }
 
+TEST_F(Sheet, ButtonsReachTheirCommandsAndSlots) {
+    small_lens("TH 100");
+    open_sheet();
+    // The option commands behind the cell buttons are not in the vocabulary yet: refused as
+    // unknown, and the lens and sheet stay as they were.
+    const std::vector<std::string> before = lines();
+    for (int field : {2, 4, 6, 8, 9, 15, 16, 17, 18, 19}) {
+        EXPECT_NE(event(kLevelEventActivate, field, 1), 0) << field;
+    }
+    EXPECT_EQ(test_state_flag(kFlagSpecialDataChosen), 0);
+    EXPECT_EQ(lines(), before);
+    // An empty slot (the wavelength sheet) is an unknown command too.
+    EXPECT_EQ(event(kLevelEventActivate, 931, 0), -9998);
+    // The paraxial button opens the paraxial window over the sheet.
+    EXPECT_EQ(event(kLevelEventActivate, 930, 0), 0) << error_text_buffer();
+    EXPECT_TRUE(level_push_pending());
+}
+
+TEST_F(Sheet, TheUnchangedQuestionComparesWithTheRevertCopy) {
+    small_lens("TH 100");
+    open_sheet();
+    EXPECT_EQ(event(22, 0, 0), 1);  // nothing changed: may close
+    ASSERT_EQ(event(kLevelEventEdited, 3, 1, 8.0), 0);
+    // Changed: the question is asked, and the console's default answer (OK) lets it close.
+    EXPECT_EQ(event(22, 0, 0), 0);
+}
+
 TEST_F(Sheet, TheSurfaceHeadingNamesTheGroup) {
     small_lens("TH 100");
     ASSERT_EQ(make_group(1, 2), 0);
