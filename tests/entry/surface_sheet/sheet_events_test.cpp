@@ -188,6 +188,20 @@ TEST_F(Sheet, ButtonsReachTheirCommandsAndSlots) {
     EXPECT_TRUE(level_push_pending());
 }
 
+TEST_F(Sheet, TheWavelengthButtonOffersTheStandardLines) {
+    small_lens("TH 100");
+    open_sheet();
+    input("0.48613\n");  // the answer typed at the question: the F line
+    ASSERT_EQ(event(kLevelEventActivate, 435, 0), 0) << error_text_buffer() << errors();
+    EXPECT_EQ(lens_data().wavelengths[0].wavelength, 0.48613);
+    EXPECT_NE(lines()[2].find("0.486130"), std::string::npos) << lines()[2];
+    // A typed wavelength of 0 or less is refused and says so.
+    ASSERT_EQ(event(kLevelEventEdited, 435, 0, -1.0), 0);
+    EXPECT_EQ(lens_data().wavelengths[0].wavelength, 0.48613);
+    ASSERT_EQ(event(kLevelEventEdited, 435, 0, 0.65627), 0);
+    EXPECT_EQ(lens_data().wavelengths[0].wavelength, 0.65627);
+}
+
 TEST_F(Sheet, TheUnchangedQuestionComparesWithTheRevertCopy) {
     small_lens("TH 100");
     open_sheet();
