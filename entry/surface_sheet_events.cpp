@@ -480,10 +480,13 @@ int command_line(GridEvent& event) {
 
 int create_event() {
     SurfaceSheetState& s = st();
+    // Shown again after a level on top of it has gone, without having been closed: its revert
+    // copy and its context are still in place.
+    const bool reshown = s.open != 0;
     s.open = 1;
     clear_state_flag(kFlagSpecialDataChosen);
     set_state_flag(kFlagSingleCommandUpdate);
-    if (s.kept == 0) {
+    if (s.kept == 0 && !reshown) {
         UpdateOutputSwitch output;
         lens_setup(0);
         revert_copy_save(kMsgSheetRevertCopy);
@@ -496,7 +499,7 @@ int create_event() {
     s.first = s.last = 0;
     set_state_flag(kFlagSingleCommandUpdate);
     set_state_flag(kFlagSpreadsheetOpen);
-    push_command_context(kLensContext);
+    if (!reshown) push_command_context(kLensContext);
     int rc = rewrite();
     if (rc == 0) rc = autodraw(1, 1);
     s.built = 1;

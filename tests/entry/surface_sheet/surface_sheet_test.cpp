@@ -320,6 +320,24 @@ TEST_F(Sheet, CancelRestoresTheLensAndAPlainCloseKeepsTheEdits) {
     EXPECT_EQ(surface(1).thickness, 9.0);
 }
 
+TEST_F(Sheet, ALevelOpenedOverTheSheetKeepsItsRevertCopy) {
+    small_lens("TH 100");
+    open_sheet();
+    ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
+    // The paraxial window over the sheet, then left again.
+    ASSERT_EQ(event(kLevelEventActivate, 930, 0), 0) << error_text_buffer();
+    main_loop_pass(false);
+    ASSERT_EQ(level_count(), 2);
+    pop_command_level(false);
+    ASSERT_EQ(level_count(), 1);
+    EXPECT_EQ(lines().size(), 8u);  // the sheet is shown again
+    ASSERT_EQ(event(kLevelEventEdited, 3, 2, 30.0), 0);
+    // Cancel goes back to the lens from before the sheet opened, not from its re-showing.
+    pop_command_level(true);
+    EXPECT_EQ(surface(1).thickness, 5.0);
+    EXPECT_EQ(surface(2).thickness, 45.0);
+}
+
 std::vector<std::string> choice_list() {
     std::vector<std::string> out;
     if (select_param_list(kParamSpecialDataChoices) != 0) return out;
