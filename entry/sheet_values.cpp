@@ -148,9 +148,8 @@ int set_sheet_value(int field, int n, double value) {
             s.thickness_solve_value2 = 0;
             break;
         case 5: {
-            SurfaceRecord& current = surface(valid_surface(lens_data().current_surface)
-                                                 ? lens_data().current_surface
-                                                 : n);
+            SurfaceRecord& current = surface(
+                valid_surface(lens_data().current_surface) ? lens_data().current_surface : n);
             s.aperture_radius = value;
             if (s.aperture_check == 1) {
                 s.aperture_kind = 1;
@@ -203,7 +202,7 @@ int special_data_type_name(int n, char* text, std::size_t size) {
     if (s.hologram != nullptr) add("Hologram");
     if (s.diffractive != nullptr) {
         add(s.diffractive->kind == 4 || s.diffractive->kind == 5 ? "Zernike phase surface"
-                                                                  : "Diffractive surface");
+                                                                 : "Diffractive surface");
     }
     if (s.grin != nullptr) add("Grin medium");
     if (s.perfect_lens != nullptr) add("Perfect lens");
@@ -269,8 +268,8 @@ int cmd_special_data_menu() {
 
     mark(list[0], s.note != nullptr && s.note[0] != '\0');
     list[1].value = "$" + std::to_string(starts_element ? 2 : 1);
-    mark(list[2], s.fresnel || s.alternate_intersection || s.tir_only || s.rod ||
-                      s.drawing_mode || s.skip_to != 0);
+    mark(list[2], s.fresnel || s.alternate_intersection || s.tir_only || s.rod || s.drawing_mode ||
+                      s.skip_to != 0);
     list[5].keep = starts_element;
     mark(list[5], s.element_drawing != nullptr);
     mark(list[6], s.decentre != nullptr || s.return_coordinates != nullptr);

@@ -287,9 +287,9 @@ void header_rows() {
     // Row 3: the first wavelength and the lens's focal length from the paraxial rays.
     label(-729);
     raw(" ");
-    number_cell(kGridKindSelectable | 435, 0,
-                l.wavelengths != nullptr && l.wavelength_count > 0 ? l.wavelengths[0].wavelength
-                                                                   : 0.0);
+    number_cell(
+        kGridKindSelectable | 435, 0,
+        l.wavelengths != nullptr && l.wavelength_count > 0 ? l.wavelengths[0].wavelength : 0.0);
     raw(" ");
     if (first_configuration()) {
         button(kGridKindButton | 931, 0, l.wavelength_count > 1 ? '*' : ' ');
@@ -480,8 +480,8 @@ void print_units_label() {
         double value;
         const char* text;
     };
-    static constexpr Unit kUnits[] = {{1.0, "(mm)"}, {10.0, "(cm)"}, {25.4, "(in)"},
-                                      {0.001, "(mu)"}, {1000.0, "(m) "}};
+    static constexpr Unit kUnits[] = {
+        {1.0, "(mm)"}, {10.0, "(cm)"}, {25.4, "(in)"}, {0.001, "(mu)"}, {1000.0, "(m) "}};
     for (const Unit& k : kUnits) {
         if (std::fabs(u - k.value) <= kTiny) {
             raw(k.text);

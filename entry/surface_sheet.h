@@ -26,10 +26,10 @@ inline constexpr int kMsgSheetPasteStopped = -1087;
 
 // The sheet's own state beside the lens.
 struct SurfaceSheetState {
-    int open = 0;          // from the create event to the close event
-    int kept = 0;          // the last close suspended the level: the next create takes no copy
+    int open = 0;  // from the create event to the close event
+    int kept = 0;  // the last close suspended the level: the next create takes no copy
     std::uint8_t built = 0;
-    int first = 0;         // the selected rows, as last reported
+    int first = 0;  // the selected rows, as last reported
     int last = 0;
     int kept_configurations = 0;
     int kept_configuration = 0;

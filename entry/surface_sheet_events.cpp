@@ -258,9 +258,9 @@ int button_event(GridEvent& event) {
     static constexpr struct {
         int field;
         const char* command;
-    } kOptions[] = {{2, "CURVOPT"},      {4, "THKOPT"},       {6, "APEROPT"},
-                    {8, "GLASSOPT"},     {15, "IMSTHKOPT"},   {16, "OBJGLASSOPT"},
-                    {17, "OBJCURVOPT"}, {18, "OBJTHKOPT"},   {19, "IMGCURVOPT"}};
+    } kOptions[] = {{2, "CURVOPT"},     {4, "THKOPT"},     {6, "APEROPT"},
+                    {8, "GLASSOPT"},    {15, "IMSTHKOPT"}, {16, "OBJGLASSOPT"},
+                    {17, "OBJCURVOPT"}, {18, "OBJTHKOPT"}, {19, "IMGCURVOPT"}};
     for (const auto& o : kOptions) {
         if (o.field == event.field) {
             const int rc = run_command_string(o.command, 0);
@@ -415,8 +415,7 @@ int command_line(GridEvent& event) {
     }
     const int command = lookup_symbol(word.c_str());
     LensData& l = lens_data();
-    if (command == 220 || command == 224 || command == 232 || command == 963 ||
-        command == 964) {
+    if (command == 220 || command == 224 || command == 232 || command == 963 || command == 964) {
         revert_copy_save(kMsgSheetReloadCopy);
         st().first = st().last = 0;
         pop_command_context();
@@ -555,10 +554,9 @@ int selected_event(GridEvent& event) {
             case 424:
             case 425:
             case 435:
-                std::snprintf(out, size, "%s",
-                              format_number(get_lens_value(event.field,
-                                                           event.field == 435 ? 1 : n),
-                                            2, 0));
+                std::snprintf(
+                    out, size, "%s",
+                    format_number(get_lens_value(event.field, event.field == 435 ? 1 : n), 2, 0));
                 break;
             case 7:
                 std::snprintf(out, size, "%s", surface(n).medium_name);

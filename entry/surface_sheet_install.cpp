@@ -13,8 +13,7 @@ namespace {
 
 bool sheet_on_top() {
     const CommandLevel* top = top_level();
-    return surface_sheet_state().open != 0 && top != nullptr &&
-           top->handler == surface_sheet_event;
+    return surface_sheet_state().open != 0 && top != nullptr && top->handler == surface_sheet_event;
 }
 
 void leave_for_new_lens() {

@@ -32,8 +32,7 @@ TEST_F(Sheet, ModeOneMakesANewLensWithTheGivenSurfacesAndACutTitle) {
 TEST_F(Sheet, ModeOneRefusesAnImageSurfaceBeyondTheArray) {
     small_lens("TH 100");
     const int limit = surface_limit();
-    EXPECT_EQ(run_command_string(("surface_sheet 1 1 " + std::to_string(limit)).c_str(), 0),
-              -9998);
+    EXPECT_EQ(run_command_string(("surface_sheet 1 1 " + std::to_string(limit)).c_str(), 0), -9998);
     EXPECT_NE(std::string(error_text_buffer()).find(std::to_string(limit)), std::string::npos);
     EXPECT_EQ(lens_data().image_surface, 3);  // the lens stays
     EXPECT_FALSE(level_push_pending());
@@ -63,7 +62,7 @@ TEST_F(Sheet, SelectingACellPutsItsValueOnTheCommandLine) {
     small_lens("TH 100");
     open_sheet();
     const Selected cases[] = {
-        {1, 1, "50.0"}, {10, 2, "-0.02"}, {3, 2, "45.0"}, {5, 1, "10.0"},
+        {1, 1, "50.0"},       {10, 2, "-0.02"},         {3, 2, "45.0"},      {5, 1, "10.0"},
         {7, 1, "N-BK7     "}, {432, 0, "Doublet test"}, {435, 0, "0.58756"},
     };
     for (const Selected& c : cases) {

@@ -71,8 +71,8 @@ protected:
         }
         return out;
     }
-    int event(int code, int field, int index, double value = 0, int argument = 0,
-              int last = -2, char* text = nullptr, int rows = 0) {
+    int event(int code, int field, int index, double value = 0, int argument = 0, int last = -2,
+              char* text = nullptr, int rows = 0) {
         GridEvent e;
         e.code = code;
         e.field = field;

@@ -62,10 +62,12 @@ TEST_F(Sheet, FiniteObjectInRadiusModeShowsEveryColumnAndCell) {
     EXPECT_TRUE(cells(3).empty());
     // Rows: object and image surfaces have their own buttons; the object has no row selector,
     // no aperture cell and no aperture button; the image row has no medium.
-    EXPECT_EQ(codes(cells(4)), (std::vector<int>{0x1001, 0x6011, 3, 0x6012, 0x1807, 0x6010, 0x6009}));
-    EXPECT_EQ(codes(cells(5)),
-              (std::vector<int>{0x6800, 0x1001, 0x6002, 3, 0x6004, 5, 0x6006, 0x1807, 0x6008, 0x6009}));
-    EXPECT_EQ(codes(cells(7)), (std::vector<int>{0x6800, 0x1001, 0x6013, 3, 0x600F, 5, 0x6006, 0x6009}));
+    EXPECT_EQ(codes(cells(4)),
+              (std::vector<int>{0x1001, 0x6011, 3, 0x6012, 0x1807, 0x6010, 0x6009}));
+    EXPECT_EQ(codes(cells(5)), (std::vector<int>{0x6800, 0x1001, 0x6002, 3, 0x6004, 5, 0x6006,
+                                                 0x1807, 0x6008, 0x6009}));
+    EXPECT_EQ(codes(cells(7)),
+              (std::vector<int>{0x6800, 0x1001, 0x6013, 3, 0x600F, 5, 0x6006, 0x6009}));
     for (const Cell& c : cells(6)) EXPECT_EQ(c.index, 2);
     // Cells cover their numbers: the thickness of surface 1 in columns 22 to 32.
     const std::vector<Cell> row1 = cells(5);
@@ -84,7 +86,8 @@ TEST_F(Sheet, InfiniteObjectInCurvatureModeShowsBeamFieldAndFocalLength) {
     EXPECT_EQ(shown[1].rfind("Beam radius (mm)      5.000000| Field angle   10.000000", 0), 0u)
         << shown[1];
     EXPECT_EQ(codes(cells(1)), (std::vector<int>{424, 421, 0x63A2}));
-    EXPECT_EQ(shown[3], " SRF |   CURVATURE   |   THICKNESS   | APERTURE RADIUS|    MEDIUM    |   SPECIAL");
+    EXPECT_EQ(shown[3],
+              " SRF |   CURVATURE   |   THICKNESS   | APERTURE RADIUS|    MEDIUM    |   SPECIAL");
     EXPECT_EQ(shown[5], "   1 |   0.020000    |   5.000000    |  10.000000     |     N-BK7  C |");
     EXPECT_EQ(shown[6], "   2 |  -0.020000    |  45.000000    |  10.000000   A |       AIR    |");
     EXPECT_EQ(cells(5)[1].code, 0x100A);
@@ -111,7 +114,8 @@ TEST_F(Sheet, CollapsedGroupShowsItsFirstAndLastRowsOnly) {
     // The first row carries the group's label and its thickness up to the last surface
     // (5 + 2), both without cells; its button dissolves the group.
     EXPECT_NE(shown[5].find("   7.000000"), std::string::npos) << shown[5];
-    EXPECT_EQ(codes(cells(5)), (std::vector<int>{0x6800, 0x600E, 5, 0x6006, 0x1807, 0x6008, 0x6009}));
+    EXPECT_EQ(codes(cells(5)),
+              (std::vector<int>{0x6800, 0x600E, 5, 0x6006, 0x1807, 0x6008, 0x6009}));
     EXPECT_EQ(shown[6].substr(0, 5), "   3 ");
     EXPECT_NE(shown[6].find("  40.000000"), std::string::npos) << shown[6];
     EXPECT_EQ(cells(0)[2].code, 0x2033);  // "show" off
@@ -141,8 +145,8 @@ TEST_F(Sheet, TypedValuesReachTheLens) {
         {"object height 0", 420, 0, 0.0, [] { return lens_data().object_height; }, -1e14},
         {"object height", 420, 0, 2.0, [] { return lens_data().object_height; }, 2.0},
         {"NA", 425, 0, 0.2, [] { return lens_data().object_na; }, 0.2},
-        {"NA above the object index is refused", 425, 0, 1.5,
-         [] { return lens_data().object_na; }, 0.2},
+        {"NA above the object index is refused", 425, 0, 1.5, [] { return lens_data().object_na; },
+         0.2},
         {"beam radius takes the size", 424, 0, -3.0,
          [] { return lens_data().entrance_beam_radius; }, 3.0},
         {"beam radius 0", 424, 0, 0.0, [] { return lens_data().entrance_beam_radius; }, 1.0},
