@@ -530,6 +530,112 @@ int close_event(const GridEvent& event) {
     return 0;
 }
 
+std::string number_text(double v) {
+    return format_number(v, 2, 0);
+}
+
+// The command that would set a button cell's present state, for the command line; empty when
+// the state is plain.
+std::string option_text(int field, const SurfaceRecord& s) {
+    char t[128] = {};
+    switch (field) {
+        case 2:
+        case 17:
+        case 19: {
+            const std::string value = number_text(s.curvature_solve_value);
+            const bool with_value = s.curvature_solve_value != 0.0;
+            switch (s.curvature_kind) {
+                case 1:
+                case 2: {
+                    const char* word = s.curvature_kind == 1 ? "pk cv" : "pk cvm";
+                    if (with_value) {
+                        std::snprintf(t, sizeof t, "%s %d  %s", word, s.curvature_source,
+                                      value.c_str());
+                    } else {
+                        std::snprintf(t, sizeof t, "%s %d", word, s.curvature_source);
+                    }
+                    break;
+                }
+                case 3:
+                    std::snprintf(t, sizeof t, "pu  %s", value.c_str());
+                    break;
+                case 4:
+                    std::snprintf(t, sizeof t, "puc  %s", value.c_str());
+                    break;
+                case 8:
+                    std::snprintf(t, sizeof t, "pi  %s", value.c_str());
+                    break;
+                case 9:
+                    std::snprintf(t, sizeof t, "pic  %s", value.c_str());
+                    break;
+                case 10:
+                    std::snprintf(t, sizeof t, "al");
+                    break;
+                case 11:
+                    std::snprintf(t, sizeof t, "alc");
+                    break;
+                default:
+                    break;
+            }
+            break;
+        }
+        case 4:
+        case 15:
+        case 18: {
+            const std::string value = number_text(s.thickness_solve_value);
+            const std::string value2 = number_text(s.thickness_solve_value2);
+            const bool with_value = s.thickness_solve_value != 0.0;
+            switch (s.thickness_kind) {
+                case 1:
+                case 2: {
+                    const char* word = s.thickness_kind == 1 ? "pk th" : "pk thm";
+                    if (with_value) {
+                        std::snprintf(t, sizeof t, "%s %d  %s", word, s.thickness_source,
+                                      value.c_str());
+                    } else {
+                        std::snprintf(t, sizeof t, "%s %d", word, s.thickness_source);
+                    }
+                    break;
+                }
+                case 3:
+                case 4: {
+                    const char* word = s.thickness_kind == 3 ? "pk ln" : "pk lnm";
+                    if (with_value) {
+                        std::snprintf(t, sizeof t, "%s %d %d  %s", word, s.thickness_source,
+                                      s.thickness_source2, value.c_str());
+                    } else {
+                        std::snprintf(t, sizeof t, "%s %d %d", word, s.thickness_source,
+                                      s.thickness_source2);
+                    }
+                    break;
+                }
+                case 5:
+                    std::snprintf(t, sizeof t, "py  %s", value.c_str());
+                    break;
+                case 6:
+                    std::snprintf(t, sizeof t, "pyc  %s", value.c_str());
+                    break;
+                case 9:
+                    std::snprintf(t, sizeof t, "et  %s %s", value.c_str(), value2.c_str());
+                    break;
+                default:
+                    break;
+            }
+            break;
+        }
+        case 6:
+            if (s.aperture_kind == 2) std::snprintf(t, sizeof t, "pk  ap  %d", s.aperture_source);
+            break;
+        case 8:
+        case 16:
+            if (s.medium_kind == 5) std::snprintf(t, sizeof t, "pk gla %d", s.medium_source);
+            break;
+        default:
+            break;
+    }
+    return t;
+}
+
 int selected_event(GridEvent& event) {
     int first = 0;
     int last = 0;
@@ -540,7 +646,6 @@ int selected_event(GridEvent& event) {
     }
     if (event.text != nullptr) {
         char* out = event.text;
-        out[0] = '\0';
         const std::size_t size = 256;
         const LensData& l = lens_data();
         const int n = l.current_surface;
@@ -567,6 +672,20 @@ int selected_event(GridEvent& event) {
             case 20:
                 std::snprintf(out, size, "%d", l.current_configuration);
                 break;
+            case 2:
+            case 4:
+            case 6:
+            case 8:
+            case 15:
+            case 16:
+            case 17:
+            case 18:
+            case 19: {
+                // A plain state leaves the edit text as it was.
+                const std::string option = option_text(event.field, surface(n));
+                if (!option.empty()) std::snprintf(out, size, "%s", option.c_str());
+                break;
+            }
             case 9: {
                 char names[kSpecialDataNamesSize];
                 const int count = special_data_type_name(n, names, sizeof names);

@@ -70,6 +70,60 @@ TEST_F(Sheet, SelectingACellPutsItsValueOnTheCommandLine) {
         ASSERT_EQ(event(3, c.field, c.index, 0, 0, c.index, text), 0);
         EXPECT_STREQ(text, c.text) << c.field;
     }
+    // Button cells show the command of the present state; a plain state leaves the text.
+    struct Option {
+        const char* what;
+        int field;
+        void (*state)(SurfaceRecord&);
+        const char* text;
+    };
+    const Option options[] = {
+        {"plain curvature", 2, [](SurfaceRecord&) {}, "unchanged"},
+        {"curvature pickup", 2,
+         [](SurfaceRecord& r) {
+             r.curvature_kind = 1;
+             r.curvature_source = 1;
+         },
+         "pk cv 1"},
+        {"curvature pickup with offset", 2, [](SurfaceRecord& r) { r.curvature_solve_value = 0.5; },
+         "pk cv 1  0.5"},
+        {"marginal solve", 2, [](SurfaceRecord& r) { r.curvature_kind = 3; }, "pu  0.5"},
+        {"aplanatic", 2, [](SurfaceRecord& r) { r.curvature_kind = 11; }, "alc"},
+        {"edge thickness", 4,
+         [](SurfaceRecord& r) {
+             r.thickness_kind = 9;
+             r.thickness_solve_value = 1.5;
+             r.thickness_solve_value2 = 8.0;
+         },
+         "et  1.5 8.0"},
+        {"range pickup", 4,
+         [](SurfaceRecord& r) {
+             r.thickness_kind = 4;
+             r.thickness_source = 1;
+             r.thickness_source2 = 0;
+             r.thickness_solve_value = 0;
+         },
+         "pk lnm 1 0"},
+        {"aperture pickup", 6,
+         [](SurfaceRecord& r) {
+             r.aperture_kind = 2;
+             r.aperture_source = 1;
+         },
+         "pk  ap  1"},
+        {"glass pickup", 8,
+         [](SurfaceRecord& r) {
+             r.medium_kind = 5;
+             r.medium_source = 1;
+         },
+         "pk gla 1"},
+    };
+    for (const Option& o : options) {
+        o.state(surface(2));
+        char option_text[256] = "unchanged";
+        ASSERT_EQ(event(3, o.field, 2, 0, 0, 2, option_text), 0);
+        EXPECT_STREQ(option_text, o.text) << o.what;
+    }
+
     // The selection is remembered; the wavelength cell leaves the surface and clears it.
     char text[256] = {};
     ASSERT_EQ(event(3, 3, 1, 0, 0, 2, text), 0);
