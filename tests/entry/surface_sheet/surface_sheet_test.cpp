@@ -342,6 +342,37 @@ TEST_F(Sheet, ALevelOpenedOverTheSheetKeepsItsRevertCopy) {
     EXPECT_EQ(surface(2).thickness, 45.0);
 }
 
+TEST_F(Sheet, ASuspendingCloseKeepsTheRevertCopyForTheNextCreate) {
+    small_lens("TH 100");
+    open_sheet();
+    ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
+    ASSERT_EQ(event(kLevelEventChange, 0, 0, 0, 1), 0);  // suspended: flag word 1
+    EXPECT_EQ(surface_sheet_state().kept, 1);
+    EXPECT_EQ(test_state_flag(kFlagSpreadsheetOpen), 0);
+    EXPECT_EQ(surface(1).thickness, 9.0);
+    ASSERT_EQ(event(kLevelEventShown, 0, 0), 0);  // back on top: no new copy
+    ASSERT_EQ(event(kLevelEventEdited, 3, 2, 30.0), 0);
+    pop_command_level(true);
+    EXPECT_EQ(surface(1).thickness, 5.0);
+    EXPECT_EQ(surface(2).thickness, 45.0);
+}
+
+TEST_F(Sheet, PastingStopsAtTheSurfaceLimitAndKeepsWhatRan) {
+    const int limit = surface_limit();
+    type("surface_sheet 1 1 " + std::to_string(limit - 2) + " \"full\"");
+    for (int k = 0; k < 3 && surface_sheet_state().open == 0; ++k) main_loop_pass(false);
+    ASSERT_EQ(lens_data().image_surface, limit - 1);
+    put_sheet_clipboard_text("NXT;TH 3;NXT;TH 4;");
+    ASSERT_EQ(event(15, 0, 1, 0, 0, 1), 0) << error_text_buffer();
+    EXPECT_EQ(lens_data().image_surface, limit);
+    EXPECT_EQ(surface(1).thickness, 3.0);
+    EXPECT_NE(errors().find("surface limit " + std::to_string(limit)), std::string::npos)
+        << errors();
+    // Inserting is refused at the limit too.
+    EXPECT_EQ(event(1, 0, 1, 0, 0, 1), -9998);
+    EXPECT_EQ(lens_data().image_surface, limit);
+}
+
 std::vector<std::string> choice_list() {
     std::vector<std::string> out;
     if (select_param_list(kParamSpecialDataChoices) != 0) return out;
