@@ -30,6 +30,7 @@
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
 #include "trace/lens_setup.h"
+#include "ui/grid_cells.h"
 #include "ui/text_area.h"
 
 namespace {
@@ -50,6 +51,13 @@ constexpr int kMsgGroupKept = -720;
 constexpr std::size_t kClipboardStart = 1025;
 // The field angle (radians) that stands for 0: an axial object point still needs a direction.
 constexpr double kZeroFieldAngle = 9.999999999462034e-07;
+
+// The text of a text cell or a typed line: the event's text buffer, else a text value.
+const char* event_text(const GridEvent& event) {
+    if (event.text != nullptr) return event.text;
+    if (event.value_type == kGridValueText && event.value.text != nullptr) return event.value.text;
+    return "";
+}
 
 SurfaceSheetState& st() {
     return surface_sheet_state();
@@ -309,7 +317,7 @@ int button_event(GridEvent& event) {
 
 int medium_entered(GridEvent& event, int n) {
     char name[kMediumNameLength + 1];
-    const char* typed = event.text != nullptr ? event.text : "";
+    const char* typed = event_text(event);
     std::string upper;
     for (const char* p = typed; *p != '\0' && upper.size() < kMediumNameLength; ++p) {
         upper += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
@@ -345,7 +353,7 @@ int value_entered(GridEvent& event) {
             return rc != 0 ? rc : refresh(true, event.field);
         }
         case 432:
-            std::snprintf(l.title, sizeof l.title, "%s", event.text != nullptr ? event.text : "");
+            std::snprintf(l.title, sizeof l.title, "%s", event_text(event));
             std::snprintf(l.title_copy, sizeof l.title_copy, "%s", l.title);
             return refresh(false, event.field);
         case 420:
@@ -407,7 +415,7 @@ int value_entered(GridEvent& event) {
 }
 
 int command_line(GridEvent& event) {
-    const char* line = event.text != nullptr ? event.text : "";
+    const char* line = event_text(event);
     std::string word;
     for (const char* p = line; *p == ' ' || *p == '\t'; ++p) line = p + 1;
     for (const char* p = line; *p != '\0' && *p != ' ' && *p != '\t' && *p != '('; ++p) {

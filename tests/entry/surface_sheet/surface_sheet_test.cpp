@@ -185,6 +185,17 @@ TEST_F(Sheet, TypedValuesReachTheLens) {
     e.text = unknown;
     EXPECT_EQ(run_command_level(e), -9998);
     EXPECT_NE(std::string(error_text_buffer()).find("NOSUCHGLAS"), std::string::npos);
+    // A text may also come as the event's text value: the title, cut to its 32 characters.
+    char title[] = "A new title for the lens under test here";
+    GridEvent t;
+    t.code = kLevelEventEdited;
+    t.field = 432;
+    t.first_index = 0;
+    t.value_type = kGridValueText;
+    t.value.text = title;
+    ASSERT_EQ(run_command_level(t), 0);
+    EXPECT_STREQ(lens_data().title, "A new title for the lens under t");
+    EXPECT_EQ(lines()[0].substr(0, 32), "A new title for the lens under t");
     char mirror[] = "rfl";
     e.text = mirror;
     ASSERT_EQ(run_command_level(e), 0);
