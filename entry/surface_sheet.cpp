@@ -567,10 +567,17 @@ int cmd_surface_sheet() {
         update_lens_array_bounds();
         LensData& l = lens_data();
         const ArgCell* title = arg_cell(3);
-        const char* text =
-            title != nullptr && title->type == kArgChar && title->value.text != nullptr
-                ? title->value.text
-                : "";
+        // A one-character title comes as a char, not a text.
+        char single[2] = {};
+        const char* text = "";
+        if (title != nullptr && title->type == kArgChar) {
+            if (title->text_length > 0 && title->value.text != nullptr) {
+                text = title->value.text;
+            } else {
+                single[0] = title->value.c;
+                text = single;
+            }
+        }
         std::snprintf(l.title, sizeof l.title, "%s", text);
         std::snprintf(l.title_copy, sizeof l.title_copy, "%s", l.title);
         set_state_flag(kFlagLensExists);

@@ -29,6 +29,15 @@ TEST_F(Sheet, ModeOneMakesANewLensWithTheGivenSurfacesAndACutTitle) {
     EXPECT_EQ(lines()[0].substr(0, 32), "A title that is far longer than ");
 }
 
+TEST_F(Sheet, ModeOneTakesAOneCharacterTitle) {
+    type("surface_sheet 1 0 2 \"x\"");
+    for (int k = 0; k < 3 && surface_sheet_state().open == 0; ++k) main_loop_pass(false);
+    ASSERT_EQ(level_count(), 1) << errors();
+    EXPECT_STREQ(lens_data().title, "x");
+    EXPECT_EQ(lens_data().image_surface, 3);
+    EXPECT_EQ(lines()[3].find("CURVATURE"), 9u);  // radius-mode switch 0: curvatures
+}
+
 TEST_F(Sheet, ModeOneRefusesAnImageSurfaceBeyondTheArray) {
     small_lens("TH 100");
     const int limit = surface_limit();
