@@ -23,6 +23,7 @@
 #include "runtime/arg_cells.h"
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
+#include "runtime/lens_data_guard.h"
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
@@ -193,6 +194,8 @@ int paste(const GridEvent& event) {
     int rc = 0;
     int ran = 0;
     std::string failing;
+    // The clipboard may hold any text: only lens-data commands with constant values run.
+    LensDataScope lens_data_only;
     for (const std::string& line : lines) {
         if (begins_with(line, "NXT")) {
             if (l.image_surface >= get_setting_int(kSetSurfaceLimit, 0, 0) ||

@@ -293,6 +293,12 @@ TEST_F(Sheet, CutCopyAndPasteOfTwoSurfacesRoundTrip) {
     EXPECT_NE(why.find("no_such_command 1"), std::string::npos) << why;
     EXPECT_NE(why.find("after 1 lines"), std::string::npos) << why;
     EXPECT_DOUBLE_EQ(surface(1).thickness, 14.0);
+    // Clipboard text is lens data: a command that reaches outside the lens does not run.
+    put_sheet_clipboard_text("TH 16;new_lens \"other\" 0 5;TH 17");
+    EXPECT_EQ(event(15, 0, 2, 0, 0, 2), -9998);
+    EXPECT_NE(std::string(error_text_buffer()).find("after 1 lines"), std::string::npos);
+    EXPECT_EQ(lens_data().image_surface, 3);
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 16.0);
     put_sheet_clipboard_text("");
     EXPECT_EQ(event(15, 0, 2, 0, 0, 2), kMsgSheetClipboardEmpty);
 }
