@@ -280,7 +280,8 @@ void header_rows() {
         if (angle > 90.0) angle -= 180.0;
         number_cell(421, 0, angle);
     }
-    if (first_configuration()) button(kGridKindButton | 930, 0, ' ');
+    // The three blanks are the paraxial-window button's face in the first configuration.
+    if (first_configuration()) text_hotspot(kGridKindButton | 930, 0);
     raw("   ");
     text_newline();
 

@@ -61,6 +61,12 @@ TEST_F(Sheet, ATypedLineRunsAtTheEventsSurfaceAndTheSheetFollows) {
     EXPECT_NE(event(6, 3, 1, 0, 0, 1, bad), 0);
 }
 
+std::vector<int> codes_of(const std::vector<Cell>& cells) {
+    std::vector<int> out;
+    for (const Cell& c : cells) out.push_back(c.code);
+    return out;
+}
+
 struct Selected {
     int field;
     int index;
@@ -218,6 +224,24 @@ TEST_F(Sheet, HeaderSwitchesAndMarks) {
     surface(2).skip_to = 1;
     ASSERT_EQ(event(kLevelEventActivate, 12, 1), 0);
     EXPECT_EQ(lines()[6].substr(0, 5), " SKP ");
+}
+
+TEST_F(Sheet, NonSequentialGroupRowsShowNoSpacingBeforeTheirLast) {
+    set_setting_flag(kSetSurfaceLabels, 0);
+    small_lens("TH 100");
+    open_sheet();
+    surface(1).group_kind = 1;
+    surface(1).group_role = kRoleFirst;
+    surface(2).group_kind = 1;
+    surface(2).group_role = kRoleLast;
+    ASSERT_EQ(event(kLevelEventActivate, 51, 0), 0);  // groups shown
+    const auto shown = lines();
+    // The first row chooses the group; its spacing lies in the members' coordinates.
+    EXPECT_EQ(shown[5].substr(21, 17), "|               |") << shown[5];
+    EXPECT_EQ(codes_of(cells(5)).front(), 0x6800);
+    // The last row is a label of the group, with its own thickness cell.
+    EXPECT_EQ(codes_of(cells(6)).front(), 0x5000);
+    EXPECT_NE(shown[6].find("  45.000000"), std::string::npos) << shown[6];
 }
 
 TEST_F(Sheet, ANewLensTypedInTheSheetKeepsTheSheetOpenOnIt) {
