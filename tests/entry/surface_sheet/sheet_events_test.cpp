@@ -244,6 +244,48 @@ TEST_F(Sheet, NonSequentialGroupRowsShowNoSpacingBeforeTheirLast) {
     EXPECT_NE(shown[6].find("  45.000000"), std::string::npos) << shown[6];
 }
 
+TEST_F(Sheet, OpeningALensFileInTheSheetShowsItAndMakesItTheRevertPoint) {
+    small_lens("TH 100");
+    open_sheet();
+    const auto file = run_.tree.write_file("other.len",
+                                           "// TAVO 5.40 0 0 0\nLEN NEW \"Other\" 0 4\nNXT\nRD "
+                                           "40\nTH 3\nNXT\nRD -40\nTH 20\nNXT\nNXT\nEND 4\n");
+    // A file that is no lens file leaves the sheet on the lens it had.
+    run_.tree.write_file("bad.len", "not a lens\n");
+    std::string bad = "open \"" + file.parent_path().string() + "\" \"bad\" no";
+    std::vector<char> bad_text(bad.begin(), bad.end());
+    bad_text.push_back('\0');
+    EXPECT_NE(event(6, 0, 0, 0, 0, 0, bad_text.data()), 0);
+    EXPECT_STREQ(lens_data().title, "Doublet test");
+    EXPECT_EQ(lines().size(), 8u);
+    EXPECT_NE(test_state_flag(kFlagSpreadsheetOpen), 0);
+
+    std::string line = "open \"" + file.parent_path().string() + "\" \"other\" no";
+    std::vector<char> text(line.begin(), line.end());
+    text.push_back('\0');
+    ASSERT_EQ(event(6, 0, 0, 0, 0, 0, text.data()), 0) << error_text_buffer() << errors();
+    EXPECT_STREQ(lens_data().title, "Other");
+    EXPECT_EQ(lens_data().image_surface, 4);
+    EXPECT_EQ(lines().size(), 9u);
+    EXPECT_EQ(lines()[0].substr(0, 5), "Other");
+    EXPECT_NE(test_state_flag(kFlagSpreadsheetOpen), 0);
+    // An edit, then Cancel: back to the file's lens, not to the lens before it.
+    ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
+    pop_command_level(true);
+    EXPECT_STREQ(lens_data().title, "Other");
+    EXPECT_EQ(surface(1).thickness, 3.0);
+}
+
+TEST_F(Sheet, TheGroupButtonDissolvesTheGroupWhenTheAnswerIsYes) {
+    small_lens("TH 100");
+    ASSERT_EQ(make_group(1, 2), 0);
+    open_sheet();
+    ASSERT_EQ(event(kLevelEventActivate, 14, 1), 0) << error_text_buffer();
+    EXPECT_NE(errors().find("Dissolve the group that starts at surface 1?"), std::string::npos)
+        << errors();
+    EXPECT_EQ(surface(1).group_role, 0);
+}
+
 TEST_F(Sheet, ANewLensTypedInTheSheetKeepsTheSheetOpenOnIt) {
     small_lens("TH 100");
     open_sheet();
