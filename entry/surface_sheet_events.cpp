@@ -657,7 +657,7 @@ int selected_event(GridEvent& event) {
     }
     if (event.text != nullptr) {
         char* out = event.text;
-        const std::size_t size = 256;
+        const std::size_t size = kGridTextBufferSize;  // the grid's edit-text buffer
         const LensData& l = lens_data();
         const int n = l.current_surface;
         switch (event.field) {
