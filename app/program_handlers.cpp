@@ -15,6 +15,7 @@
 #include "entry/entry_frame.h"
 #include "entry/entry_install.h"
 #include "entry/lens_commands.h"
+#include "entry/surface_sheet.h"
 #include "evaluation/evaluation_install.h"
 #include "evaluation/spot_rays.h"
 #include "evaluation/spot_store.h"
@@ -156,6 +157,7 @@ void install_program_handlers() {
     install_paraxial_handlers();
     install_lens_handlers();
     install_entry_handlers();
+    install_surface_sheet();
     install_lens_text_commands();
     install_help_command();
     install_string_commands();

@@ -50,6 +50,7 @@ enum StateFlag : int {
     kFlagSagDifference = 54,        // the lens has a sag difference above 1e-40
     kFlagSlidersShown = 55,         // the interactive design sliders are shown
     kFlagEntryAtSurface = 58,       // an entry command runs at a named surface
+    kFlagSpecialDataChosen = 60,    // a special-data choice was made in the surface sheet
     kFlagAimingExtended = 61,       // extended aiming is on
     kFlagSpreadsheetOpen = 62,      // a lens spreadsheet is open
     kFlagCatalogueLoaded = 63,      // a stock-lens catalogue is loaded
@@ -101,6 +102,7 @@ inline constexpr StateFlagInfo kStateFlagRegistry[] = {
     {kFlagSagDifference, "sag_difference"},
     {kFlagSlidersShown, "sliders_shown"},
     {kFlagEntryAtSurface, "entry_at_surface"},
+    {kFlagSpecialDataChosen, "special_data_chosen"},
     {kFlagAimingExtended, "aiming_extended"},
     {kFlagSpreadsheetOpen, "spreadsheet_open"},
     {kFlagCatalogueLoaded, "catalogue_loaded"},

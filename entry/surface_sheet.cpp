@@ -1,0 +1,597 @@
+#include "entry/surface_sheet.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "entry/entry_frame.h"
+#include "entry/lens_commands.h"
+#include "entry/sheet_values.h"
+#include "lens/file_commands.h"
+#include "lens/lens_data.h"
+#include "lens/lens_insert.h"
+#include "lens/lens_items.h"
+#include "lens/lens_reset.h"
+#include "lens/surface_insert_delete.h"
+#include "platform/ui.h"
+#include "runtime/arg_cells.h"
+#include "runtime/command_context.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
+#include "runtime/level_help.h"
+#include "runtime/messages.h"
+#include "runtime/settings.h"
+#include "runtime/state_flags.h"
+#include "runtime/table_messages.h"
+#include "runtime/text_output.h"
+#include "ui/grid_cells.h"
+#include "ui/text_area.h"
+
+namespace {
+
+constexpr double kTiny = 1e-40;
+constexpr double kFarObject = 9.9e7;
+constexpr double kDegrees = 57.29577951308232;
+constexpr int kHelpTopic = -1043;
+constexpr int kMsgTitle = -578;
+constexpr int kCellDerived = 0x8000;
+constexpr int kRowsNewLens = 9;
+
+SurfaceSheetState g_state;
+std::string g_clipboard;
+
+// Message texts used as labels within a row end at their first line break.
+void label(int message) {
+    const char* t = msg_text(message);
+    std::string s = t != nullptr ? t : "";
+    const std::size_t cut = s.find('\n');
+    if (cut != std::string::npos) s.resize(cut);
+    write_output_text(s.c_str(), false);
+}
+
+void raw(const char* text) {
+    write_output_text(text, false);
+}
+
+void number_cell(int code, int index, double value) {
+    text_hotspot(code, index);
+    text_number(value);
+}
+
+void button(int code, int index, char mark) {
+    text_hotspot(code, index);
+    char t[4] = {' ', mark, ' ', '\0'};
+    raw(t);
+}
+
+void plain_mark(char mark) {
+    char t[4] = {' ', mark, ' ', '\0'};
+    raw(t);
+}
+
+void radio(int id, bool on, int message) {
+    text_hotspot(id | (on ? kGridKindRadioOn : kGridKindRadioOff), 0);
+    const char* t = msg_text(message);
+    std::string s = std::string("  ") + (t != nullptr ? t : "");
+    const std::size_t cut = s.find('\n');
+    if (cut != std::string::npos) s.resize(cut);
+    raw(s.c_str());
+}
+
+bool first_configuration() {
+    const LensData& l = lens_data();
+    return l.configuration_count < 2 || l.current_configuration <= 1;
+}
+
+bool collapsed() {
+    return lens_data().show_group_surfaces == 0;
+}
+
+int group_last(int s) {
+    const int image = lens_data().image_surface;
+    int j = s;
+    while (j < image && surface(j).group_role != 0 && surface(j).group_role != kRoleLast) ++j;
+    return j;
+}
+
+char curvature_mark(const SurfaceRecord& s) {
+    if (s.curvature_variable) return 'V';
+    switch (s.curvature_kind) {
+        case 1:
+        case 2:
+            return 'P';
+        case 3:
+        case 4:
+        case 8:
+        case 9:
+        case 10:
+        case 11:
+            return 'S';
+        case 6:
+            return 'F';
+        case 7:
+            return 'T';
+        default:
+            return ' ';
+    }
+}
+
+char thickness_mark(const SurfaceRecord& s) {
+    if (s.thickness_variable) return 'V';
+    switch (s.thickness_kind) {
+        case 1:
+        case 2:
+        case 3:
+        case 4:
+            return 'P';
+        case 5:
+        case 6:
+        case 9:
+            return 'S';
+        case 8:
+            return 'F';
+        default:
+            return ' ';
+    }
+}
+
+char medium_mark(const SurfaceRecord& s) {
+    if (s.glass_variable) return 'V';
+    switch (s.medium_kind) {
+        case 2:
+            return 'C';
+        case 5:
+            return 'P';
+        case 3:
+        case 7:
+            return 'M';
+        case 9:
+        case 10:
+            return 'F';
+        default:
+            return ' ';
+    }
+}
+
+// n marks centred in a field of 4: one stands in the third column, two in the second and third,
+// three in the second to fourth, four fill it.
+void marks_field(const std::string& marks) {
+    const std::string m = marks.substr(0, 4);
+    const int n = static_cast<int>(m.size());
+    const int start = (4 - n) / 2 + (n % 2);
+    std::string field(4, ' ');
+    for (int i = 0; i < n && start + i < 4; ++i) field[start + i] = m[i];
+    raw(field.c_str());
+}
+
+std::string aperture_marks(int n, const SurfaceRecord& s) {
+    const LensData& l = lens_data();
+    std::string m;
+    if (n == l.aperture_stop) {
+        m += 'A';
+    } else if (n == l.reference_surface) {
+        m += 'R';
+    }
+    if (s.aperture_kind == 2) m += 'P';
+    if (s.aperture_kind == 0) m += 'S';
+    if (s.aperture_kind == 7) m += 'F';
+    if (s.aperture_check == 1) m += 'K';
+    if (s.special_aperture_count > 0 || s.special_apertures != nullptr) m += 'X';
+    return m;
+}
+
+std::string special_marks(const SurfaceRecord& s) {
+    std::string m;
+    if (s.note != nullptr && s.note[0] != '\0') m += 'N';
+    if (s.fresnel || s.alternate_intersection || s.tir_only || s.rod || s.drawing_mode ||
+        s.skip_to != 0 || s.group_role == kRoleFirst || s.element_drawing != nullptr) {
+        m += 'F';
+    }
+    if (s.decentre != nullptr || s.return_coordinates != nullptr) m += 'C';
+    if (s.perfect_lens != nullptr) m += 'L';
+    if (s.conic != 0.0 || s.toric != 0 || s.asphere != nullptr) m += 'A';
+    if (s.spline != nullptr) m += 'S';
+    if (s.grating_spacing != 0.0 || s.hologram != nullptr || s.diffractive != nullptr) m += 'D';
+    if (s.grin != nullptr) m += 'G';
+    return m;
+}
+
+// Data the paraxial model of the lens does not cover; the first surface that carries any
+// decides.
+bool not_paraxial() {
+    const LensData& l = lens_data();
+    for (int n = 0; n <= l.image_surface; ++n) {
+        const SurfaceRecord& s = surface(n);
+        if (s.grating_spacing != 0.0 || s.alternate_intersection || s.fresnel || s.toric != 0) {
+            return true;
+        }
+        if (s.asphere != nullptr && s.asphere->kind != 0 && s.asphere->kind != 1) return true;
+        if (s.diffractive != nullptr && s.diffractive->kind != 0 && s.diffractive->kind != 4) {
+            return true;
+        }
+        if (s.decentre != nullptr || s.return_coordinates != nullptr ||
+            s.decentre_reference != nullptr) {
+            return true;
+        }
+        if (s.grin != nullptr) {
+            const int k = s.grin->kind;
+            if (k != 1 && k != 2 && k != 3 && k != 8 && k != 9 && k != 10 && k != 11) return true;
+        }
+        if (s.hologram != nullptr &&
+            (s.hologram->first_point[1] != 0.0 || s.hologram->first_point[2] != 0.0 ||
+             s.hologram->second_point[1] != 0.0 || s.hologram->second_point[2] != 0.0)) {
+            return true;
+        }
+        if (s.spline != nullptr || s.group_kind == 1) return true;
+        if (s.extra_records[0] != nullptr || s.extra_records[1] != nullptr ||
+            s.extra_records[2] != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void header_rows() {
+    const LensData& l = lens_data();
+    // Row 1: title, notes, group display and automatic drawing.
+    text_hotspot(kGridKindText | 432, 0);
+    text_field(l.title, 32, false);
+    raw("    ");
+    bool notes = false;
+    for (int i = 0; i < 5 && i < kNoteLines; ++i) notes = notes || l.notes[i][0] != '\0';
+    if (first_configuration()) {
+        button(kGridKindButton | 585, 0, notes ? 'N' : ' ');
+    } else {
+        raw("   ");
+    }
+    raw("|");
+    label(-692);
+    radio(51, l.show_group_surfaces != 0, -693);
+    raw(" ");
+    radio(52, l.show_group_surfaces == 0, -694);
+    raw("|");
+    label(-695);
+    radio(62, l.cbk % 2 == 0, -696);
+    raw(" ");
+    radio(61, l.cbk % 2 != 0, -697);
+    text_newline();
+
+    // Row 2: the object's aperture and field.
+    const SurfaceRecord& object = surface(0);
+    if (std::fabs(object.thickness) <= kFarObject) {
+        label(-727);
+        number_cell(425, 0, l.object_na);
+        raw("|");
+        label(-728);
+        print_units_label();
+        raw("       ");
+        number_cell(420, 0, l.object_height);
+    } else {
+        label(-725);
+        print_units_label();
+        raw("   ");
+        number_cell(424, 0, l.entrance_beam_radius);
+        raw("|");
+        label(-819);
+        double angle =
+            std::atan2(-l.object_height, l.entrance_pupil_position + object.thickness) * kDegrees;
+        if (angle < -90.0) angle += 180.0;
+        if (angle > 90.0) angle -= 180.0;
+        number_cell(421, 0, angle);
+    }
+    // The three blanks are the paraxial-window button's face in the first configuration.
+    if (first_configuration()) text_hotspot(kGridKindButton | 930, 0);
+    raw("   ");
+    text_newline();
+
+    // Row 3: the first wavelength and the lens's focal length from the paraxial rays.
+    label(-729);
+    raw(" ");
+    number_cell(
+        kGridKindSelectable | 435, 0,
+        l.wavelengths != nullptr && l.wavelength_count > 0 ? l.wavelengths[0].wavelength : 0.0);
+    raw(" ");
+    if (first_configuration()) {
+        button(kGridKindButton | 931, 0, l.wavelength_count > 1 ? '*' : ' ');
+    } else {
+        raw("   ");
+    }
+    raw("|");
+    raw("                        ");
+    raw("|");
+    const bool approximate = not_paraxial();
+    if (approximate) text_hotspot(kCellDerived, 0);
+    label(-912);
+    // A: marginal height at surface 1, B: the chief ray's object-space slope, C: the marginal
+    // slope in image space, h: the object height; for a far object this is -A/C.
+    const double a = l.image_surface >= 1 ? surface(1).axial_ray_height : 0.0;
+    const double b = object.chief_ray_slope;
+    const double c = l.image_axial_slope;
+    const double h = l.object_height;
+    const double d = a * b + c * h;
+    const double derived = std::fabs(d) < kTiny ? a * h * -1e40 : -(a * h) / d;
+    if (approximate) text_hotspot(kCellDerived, 0);
+    text_number(derived);
+    text_newline();
+
+    // Row 4: column headings.
+    label(-377);
+    label(spreadsheet_radius_mode != 0 ? -378 : -379);
+    label(-380);
+    text_newline();
+}
+
+// Surfaces that a walk from surface 0 along the skip links passes over without landing on.
+std::vector<bool> skipped_surfaces() {
+    const int image = lens_data().image_surface;
+    std::vector<bool> skipped(static_cast<std::size_t>(image + 1), true);
+    int j = 0;
+    while (j >= 0 && j <= image) {
+        skipped[static_cast<std::size_t>(j)] = false;
+        const int to = surface(j).skip_to;
+        // Only forward: a link back (or onto itself) would walk for ever.
+        const int next = to > j ? to : j + 1;
+        j = next;
+    }
+    return skipped;
+}
+
+void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
+    const LensData& l = lens_data();
+    const SurfaceRecord& s = surface(n);
+    const int image = l.image_surface;
+    const bool in_group = s.group_role != 0;
+    const bool group_first = s.group_role == kRoleFirst;
+    const bool summary = in_group && collapsed() && group_first;
+    const bool collapsed_last = in_group && collapsed() && s.group_role == kRoleLast;
+    const bool middle_of_kind1 = s.group_kind == 1 && in_group && s.group_role != kRoleLast;
+
+    // Surface number.
+    char number[16];
+    std::snprintf(number, sizeof number, " %3d ", n);
+    if (get_setting_flag(kSetSurfaceLabels) != 0) {
+        const char* tag = nullptr;
+        if (n == 0) {
+            tag = "OBJ";
+        } else if (n == l.aperture_stop) {
+            tag = "AST";
+        } else if (n == l.reference_surface) {
+            tag = "RFS";
+        } else if (n == image) {
+            tag = "IMS";
+        } else if (skipped[static_cast<std::size_t>(n)]) {
+            tag = "SKP";
+        }
+        if (tag != nullptr) std::snprintf(number, sizeof number, " %s ", tag);
+    }
+    if (n >= 1 && (!in_group || group_first) && first_configuration()) {
+        text_hotspot(kGridKindRowSelector, n);
+    } else if (n >= 1 && in_group && s.group_kind == 1 && !collapsed()) {
+        text_hotspot(kGridKindLabel, n);
+    }
+    raw(number);
+    raw("|");
+
+    // Curvature or radius.
+    if (summary) {
+        const bool blank = s.group_label[0] == '\0' ||
+                           std::strspn(s.group_label, " ") == std::strlen(s.group_label);
+        text_field(blank ? group_kind_label(s.group_kind) : s.group_label, 11, true);
+    } else if (collapsed_last) {
+        text_field(s.note != nullptr ? s.note : "", 11, false);
+    } else if (s.curvature_kind == 6) {
+        text_number(spreadsheet_radius_mode != 0 ? get_lens_value(1, n) : s.curvature);
+    } else if (spreadsheet_radius_mode != 0) {
+        number_cell(kGridKindValueList | 1, n, get_lens_value(1, n));
+    } else {
+        number_cell(kGridKindValueList | 10, n, s.curvature);
+    }
+    raw(" ");
+    const bool group_button =
+        group_first && first_configuration() && (collapsed() || s.curvature_kind == 6);
+    if (group_button) {
+        button(kGridKindButton | 14, n, ' ');
+    } else if (summary || collapsed_last) {
+        plain_mark(' ');
+    } else if (s.curvature_kind == 6) {
+        raw("   ");
+    } else {
+        const int id = n == 0 ? 17 : (n == image ? 19 : 2);
+        button(kGridKindButton | id, n, curvature_mark(s));
+    }
+    raw("|");
+
+    // Thickness.
+    const int next_traced = s.skip_to > n ? s.skip_to : n + 1;
+    const bool global_next = next_traced <= image && surface(next_traced).decentre_reference;
+    bool thickness_button = false;
+    if (summary) {
+        double sum = 0.0;
+        const int last = group_last(n);
+        for (int j = n; j < last; ++j) sum += surface(j).thickness;
+        text_number(sum);
+    } else if (global_next || (middle_of_kind1 && s.group_role != 0)) {
+        raw("           ");
+    } else if (s.thickness_kind == 8) {
+        text_number(s.thickness);
+    } else {
+        number_cell(3, n, s.thickness);
+        thickness_button = true;
+    }
+    raw(" ");
+    if (thickness_button) {
+        const int id = n == 0 ? 18 : (n == image ? 15 : 4);
+        button(kGridKindButton | id, n, thickness_mark(s));
+    } else {
+        raw("   ");
+    }
+    raw("|");
+
+    // Aperture.
+    if (n == 0 || s.aperture_kind == 7) {
+        text_number(s.aperture_radius);
+    } else {
+        number_cell(5, n, s.aperture_radius);
+    }
+    raw(" ");
+    const bool aperture_button =
+        n >= 1 && !(middle_of_kind1 && s.group_role != kRoleFirst && !first_configuration());
+    if (aperture_button) text_hotspot(kGridKindButton | 6, n);
+    marks_field(aperture_marks(n, s));
+    raw("|");
+
+    // Medium.
+    const bool fixed_medium = s.medium_kind == 9 || s.medium_kind == 10;
+    if (n == image) {
+        raw("              ");
+    } else {
+        if (summary && fixed_medium) {
+            raw("     FIXED");
+        } else {
+            if (!fixed_medium && !s.glass_variable) text_hotspot(kGridKindTextNoCommand | 7, n);
+            text_field(s.medium_name, kMediumNameLength, true);
+        }
+        raw(" ");
+        if (fixed_medium) {
+            raw("   ");
+        } else {
+            button(kGridKindButton | (n == 0 ? 16 : 8), n, medium_mark(s));
+        }
+    }
+    raw("|   ");
+
+    if (first_configuration()) {
+        text_hotspot(kGridKindButton | 9, n);
+        marks_field(special_marks(s));
+    }
+    // The last row is left for the end of the output to finish, so no empty line follows it.
+    if (!last_row) text_newline();
+}
+
+}  // namespace
+
+SurfaceSheetState& surface_sheet_state() {
+    return g_state;
+}
+
+void print_units_label() {
+    const double u = lens_data().units;
+    struct Unit {
+        double value;
+        const char* text;
+    };
+    static constexpr Unit kUnits[] = {
+        {1.0, "(mm)"}, {10.0, "(cm)"}, {25.4, "(in)"}, {0.001, "(mu)"}, {1000.0, "(m) "}};
+    for (const Unit& k : kUnits) {
+        if (std::fabs(u - k.value) <= kTiny) {
+            raw(k.text);
+            return;
+        }
+    }
+    raw("    ");
+}
+
+void write_surface_sheet() {
+    if (surface_array() == nullptr) return;
+    const LensData& l = lens_data();
+    for (int n = 0; n <= l.image_surface; ++n) {
+        SurfaceRecord& s = surface(n);
+        for (std::uint8_t& b : s.trace_bytes) b = 0;
+    }
+    sheet_set_title(kHelpTopic, kMsgTitle);
+    header_rows();
+    const std::vector<bool> skipped = skipped_surfaces();
+    for (int n = 0; n <= l.image_surface; ++n) {
+        if (collapsed() && surface(n).group_role == kRoleInner) continue;
+        surface_row(n, skipped, n == l.image_surface);
+    }
+}
+
+void print_sheet_surface_heading() {
+    const LensData& l = lens_data();
+    const int n = l.current_surface;
+    if (surface_array() == nullptr || n < 0 || n > l.image_surface || surface(n).group_role == 0) {
+        print_msg(-386, n);
+    } else {
+        print_msg(-637, n, group_kind_label(surface(n).group_kind));
+    }
+}
+
+std::string sheet_clipboard_text() {
+    if (platform::UiBackend* ui = platform::current_ui()) return ui->clipboard_text();
+    return g_clipboard;
+}
+
+int put_sheet_clipboard_text(const std::string& text) {
+    g_clipboard = text;
+    if (platform::UiBackend* ui = platform::current_ui()) ui->set_clipboard_text(text);
+    return 0;
+}
+
+int open_surface_sheet() {
+    g_state = SurfaceSheetState{};  // a new sheet: its first create takes the revert copy
+    spreadsheet_radius_mode = get_setting_flag(kSetSpreadsheetCurvatureMode) == 0 ? 1 : 0;
+    set_current_surface(0);
+    if (const int rc = push_command_level(surface_sheet_event, kRowsNewLens, 1); rc != 0) {
+        return rc;
+    }
+    status_msg(kMsgSheetStatus);
+    if (test_state_flag(kFlagCatalogueLoaded)) set_level_cursor(kGridKindRowSelector, 1, 0);
+    return 0;
+}
+
+int cmd_surface_sheet() {
+    const int mode = arg_int(0);
+    const ArgCell* radius = arg_cell(1);
+    if (radius == nullptr || radius->status != kArgGiven) {
+        spreadsheet_radius_mode = get_setting_flag(kSetSpreadsheetCurvatureMode) == 0 ? 1 : 0;
+    } else {
+        spreadsheet_radius_mode = arg_int(1) > 0 ? 1 : 0;
+    }
+    int rows = kRowsNewLens;
+    if (mode == 1) {
+        const int n = arg_int(2);
+        // The image surface n + 1 must fit in the surface array.
+        if (n < 0 || n + 1 > surface_limit()) {
+            return set_error_msg(kMsgInsertTooManySurfaces, surface_limit());
+        }
+        if (const int rc = lens_new(); rc != 0) return rc;
+        const int image = lens_data().image_surface;
+        if (n + 1 > image) {
+            for (int k = image; k < n + 1; ++k) {
+                if (const int rc = insert_surface(k); rc != 0) return rc;
+            }
+        } else {
+            for (int k = image - 1; k > n; --k) delete_surface(k);
+        }
+        update_lens_array_bounds();
+        LensData& l = lens_data();
+        const ArgCell* title = arg_cell(3);
+        // A one-character title comes as a char, not a text.
+        char single[2] = {};
+        const char* text = "";
+        if (title != nullptr && title->type == kArgChar) {
+            if (title->text_length > 0 && title->value.text != nullptr) {
+                text = title->value.text;
+            } else {
+                single[0] = title->value.c;
+                text = single;
+            }
+        }
+        std::snprintf(l.title, sizeof l.title, "%s", text);
+        std::snprintf(l.title_copy, sizeof l.title_copy, "%s", l.title);
+        set_state_flag(kFlagLensExists);
+    } else {
+        if (!test_state_flag(kFlagLensExists)) return set_error_msg(kMsgSheetNoLens);
+        set_current_surface(0);
+        const int image = lens_data().image_surface;
+        rows = image < 3 ? kRowsNewLens : image + 5;
+    }
+    if (const int rc = push_command_level(surface_sheet_event, rows, 1); rc != 0) return rc;
+    g_state = SurfaceSheetState{};
+    const bool far = std::fabs(surface(0).thickness) > kFarObject;
+    set_level_cursor(far ? 424 : 425, 0, 0);
+    status_msg(kMsgSheetStatus);
+    return 0;
+}

@@ -1,0 +1,64 @@
+// The surface spreadsheet: the lens as a sheet in window 3, a few header rows with the lens-wide
+// data and one row per surface, every value that can change written as a cell (a hot spot with
+// a field code and an index). Its command level receives the grid's events in
+// surface_sheet_event, which changes the lens, brings it up to date and writes the sheet again.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/command_levels.h"
+
+inline constexpr int kCmdSurfaceSheet = 511;
+inline constexpr int kSheetHeaderRows = 4;
+inline constexpr int kParamScaleFactor = 1045;
+inline constexpr int kParamStandardWavelengths = 1295;
+
+inline constexpr int kMsgSheetStatus = -350;
+inline constexpr int kMsgSheetClosed = -351;
+inline constexpr int kMsgSheetNoLens = -356;
+inline constexpr int kMsgSheetRevertCopy = -1171;
+inline constexpr int kMsgSheetReloadCopy = -1231;
+inline constexpr int kMsgSheetNotLastAlone = -827;
+inline constexpr int kMsgSheetClipboardEmpty = -594;
+inline constexpr int kMsgSheetNaAboveIndex = -1086;
+inline constexpr int kMsgSheetPasteStopped = -1087;
+
+// The sheet's own state beside the lens.
+struct SurfaceSheetState {
+    int open = 0;  // from the create event to the close event
+    int kept = 0;  // the last close suspended the level: the next create takes no copy
+    std::uint8_t built = 0;
+    int first = 0;  // the selected rows, as last reported
+    int last = 0;
+    int kept_configurations = 0;
+    int kept_configuration = 0;
+};
+SurfaceSheetState& surface_sheet_state();
+
+// Pushes the sheet's level on the current lens (radius mode from the settings, surface 0
+// current); the cursor goes to surface 1's row selector when a stock-lens catalogue is loaded.
+int open_surface_sheet();
+// Handler slot 114: mode (1 a new lens), radius-mode switch, surface count, title.
+int cmd_surface_sheet();
+// Writes the whole sheet into the current output; its last row is left pending for the end of
+// the output to flush.
+void write_surface_sheet();
+// "Surface n" or "Surface n (group kind)" for the special-data sheets' heading.
+void print_sheet_surface_heading();
+// "(mm)", "(cm)", "(in)", "(mu)", "(m) " or four blanks by the lens units.
+void print_units_label();
+
+int surface_sheet_event(GridEvent& event);
+void sheet_selected_range(const GridEvent& event, int* first, int* last);
+// Steps a value through the test-glass radii (events 9 down, 10 up, 11 nearest).
+void snap_to_test_plate(GridEvent& event);
+
+// The text cut or copy put on the clipboard, as paste reads it back.
+// MERGE: route through the grid's read_private_clipboard once it exists.
+std::string sheet_clipboard_text();
+// Places text where sheet_clipboard_text finds it (cut and copy).
+int put_sheet_clipboard_text(const std::string& text);
+
+// Puts the handlers into slots 114 and 58 and installs the new-lens hooks.
+void install_surface_sheet();

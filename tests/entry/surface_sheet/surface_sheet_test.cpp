@@ -1,0 +1,458 @@
+// The surface spreadsheet as the user sees it: the sheet's lines and cells in text area 3 after
+// the sheet command is typed, and the lens after the grid's events reach the sheet's level.
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "entry/sheet_values.h"
+#include "lens/surface_groups.h"
+#include "lens/test_glasses.h"
+#include "runtime/list_words.h"
+#include "runtime/messages.h"
+#include "runtime/parameters.h"
+#include "runtime/state_flags.h"
+#include "tests/entry/surface_sheet/sheet_fixture.h"
+
+namespace sheet_test {
+namespace {
+
+std::vector<int> codes(const std::vector<Cell>& cells) {
+    std::vector<int> out;
+    for (const Cell& c : cells) out.push_back(c.code);
+    return out;
+}
+
+// n of N-BK7 from its Sellmeier coefficients (the maker's published ones).
+double bk7(double l) {
+    const double b[3] = {1.03961212, 0.231792344, 1.01046945};
+    const double c[3] = {0.00600069867, 0.0200179144, 103.560653};
+    double s = 1.0;
+    for (int k = 0; k < 3; ++k) s += b[k] * l * l / (l * l - c[k]);
+    return std::sqrt(s);
+}
+
+TEST_F(Sheet, FiniteObjectInRadiusModeShowsEveryColumnAndCell) {
+    set_setting_flag(kSetSurfaceLabels, 1);
+    small_lens("TH 100");
+    open_sheet();
+    const std::vector<std::string> expected = {
+        "Doublet test                           | Groups:  show   collapse| Draw:  Off   On",
+        "Object NA     0.010000| Object height (mm)       -1.0000e-04",
+        "",  // the focal-length row is checked on its own
+        " SRF |     RADIUS    |   THICKNESS   | APERTURE RADIUS|    MEDIUM    |   SPECIAL",
+        " OBJ |   0.000000    | 100.000000    | 1.0000e-04     |       AIR    |",
+        "   1 |  50.000000    |   5.000000    |  10.000000     |     N-BK7  C |",
+        " AST | -50.000000    |  45.000000    |  10.000000   A |       AIR    |",
+        " IMS |   0.000000    |   0.000000    |   0.519212   S |              |",
+    };
+    const auto shown = lines();
+    ASSERT_EQ(shown.size(), expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        if (k != 2) {
+            EXPECT_EQ(shown[k], expected[k]) << "line " << k;
+        }
+    }
+    EXPECT_EQ(shown[2].rfind("Wavelength    0.587560  * |", 0), 0u) << shown[2];
+
+    // Header cells: title, notes, the two radio pairs (groups shown; CBK 0 is even: "off").
+    EXPECT_EQ(codes(cells(0)), (std::vector<int>{0x09B0, 0x6249, 0x3033, 0x2034, 0x303E, 0x203D}));
+    EXPECT_EQ(codes(cells(1)), (std::vector<int>{425, 420, 0x63A2}));
+    EXPECT_EQ(codes(cells(2)), (std::vector<int>{0x41B3, 0x63A3}));
+    EXPECT_TRUE(cells(3).empty());
+    // Rows: object and image surfaces have their own buttons; the object has no row selector,
+    // no aperture cell and no aperture button; the image row has no medium.
+    EXPECT_EQ(codes(cells(4)),
+              (std::vector<int>{0x1001, 0x6011, 3, 0x6012, 0x1807, 0x6010, 0x6009}));
+    EXPECT_EQ(codes(cells(5)), (std::vector<int>{0x6800, 0x1001, 0x6002, 3, 0x6004, 5, 0x6006,
+                                                 0x1807, 0x6008, 0x6009}));
+    EXPECT_EQ(codes(cells(7)),
+              (std::vector<int>{0x6800, 0x1001, 0x6013, 3, 0x600F, 5, 0x6006, 0x6009}));
+    for (const Cell& c : cells(6)) EXPECT_EQ(c.index, 2);
+    // Cells cover their numbers: the thickness of surface 1 in columns 22 to 32.
+    const std::vector<Cell> row1 = cells(5);
+    EXPECT_EQ(row1[3].first, 22);
+    EXPECT_EQ(row1[3].end, 33);
+}
+
+TEST_F(Sheet, InfiniteObjectInCurvatureModeShowsBeamFieldAndFocalLength) {
+    set_setting_flag(kSetSurfaceLabels, 0);
+    set_setting_flag(kSetSpreadsheetCurvatureMode, 1);
+    type_lines({"LEN NEW \"Far\"", "EBR 5", "ANG 10", "NXT", "SRF 50 5 N-BK7 10", "AST",
+                "SRF -50 45 AIR 10", "END"});
+    open_sheet();
+    const auto shown = lines();
+    ASSERT_GE(shown.size(), 8u);
+    EXPECT_EQ(shown[1].rfind("Beam radius (mm)      5.000000| Field angle   10.000000", 0), 0u)
+        << shown[1];
+    EXPECT_EQ(codes(cells(1)), (std::vector<int>{424, 421, 0x63A2}));
+    EXPECT_EQ(shown[3],
+              " SRF |   CURVATURE   |   THICKNESS   | APERTURE RADIUS|    MEDIUM    |   SPECIAL");
+    EXPECT_EQ(shown[5], "   1 |   0.020000    |   5.000000    |  10.000000     |     N-BK7  C |");
+    EXPECT_EQ(shown[6], "   2 |  -0.020000    |  45.000000    |  10.000000   A |       AIR    |");
+    EXPECT_EQ(cells(5)[1].code, 0x100A);
+
+    // Thick lens in air: 1/f = (n-1) (1/R1 - 1/R2 + (n-1) t / (n R1 R2)).
+    const double n = bk7(0.58756);
+    const double f = 1.0 / ((n - 1) * (2.0 / 50 + (n - 1) * 5 / (n * 50 * -50)));
+    const std::size_t at = shown[2].find("Focal length");
+    ASSERT_NE(at, std::string::npos) << shown[2];
+    EXPECT_NEAR(std::strtod(shown[2].c_str() + at + 12, nullptr), f, 2e-5);
+}
+
+TEST_F(Sheet, CollapsedGroupShowsItsFirstAndLastRowsOnly) {
+    set_setting_flag(kSetSurfaceLabels, 0);
+    type_lines({"LEN NEW \"Cemented\"", "NXT", "SRF 50 5 N-BK7 10", "SRF -30 2 N-F2 10",
+                "SRF -80 40 AIR 10", "END"});
+    ASSERT_EQ(lens_data().image_surface, 4);
+    ASSERT_EQ(make_group(1, 3), 0);
+    open_sheet();
+    ASSERT_EQ(lines().size(), 9u);
+    ASSERT_EQ(event(kLevelEventActivate, 52, 0), 0) << error_text_buffer();
+    const auto shown = lines();
+    ASSERT_EQ(shown.size(), 8u);  // four header rows, object, group first and last, image
+    // The first row carries the group's label and its thickness up to the last surface
+    // (5 + 2), both without cells; its button dissolves the group.
+    EXPECT_NE(shown[5].find("   7.000000"), std::string::npos) << shown[5];
+    EXPECT_EQ(codes(cells(5)),
+              (std::vector<int>{0x6800, 0x600E, 5, 0x6006, 0x1807, 0x6008, 0x6009}));
+    EXPECT_EQ(shown[6].substr(0, 5), "   3 ");
+    EXPECT_NE(shown[6].find("  40.000000"), std::string::npos) << shown[6];
+    EXPECT_EQ(cells(0)[2].code, 0x2033);  // "show" off
+    EXPECT_EQ(cells(0)[3].code, 0x3034);  // "collapse" on
+
+    ASSERT_EQ(event(kLevelEventActivate, 51, 0), 0);
+    EXPECT_EQ(lines().size(), 9u);
+}
+
+struct TypedValue {
+    const char* what;
+    int field;
+    int surface;
+    double value;
+    double (*read)();
+    double expected;
+};
+
+TEST_F(Sheet, TypedValuesReachTheLens) {
+    small_lens("TH 100");
+    open_sheet();
+    const TypedValue cases[] = {
+        {"radius 0 is flat", 1, 1, 0.0, [] { return surface(1).curvature; }, 0.0},
+        {"radius 25", 1, 1, 25.0, [] { return surface(1).curvature; }, 0.04},
+        {"curvature", 10, 2, -0.01, [] { return surface(2).curvature; }, -0.01},
+        {"thickness", 3, 1, 7.5, [] { return surface(1).thickness; }, 7.5},
+        {"object height 0", 420, 0, 0.0, [] { return lens_data().object_height; }, -1e14},
+        {"object height", 420, 0, 2.0, [] { return lens_data().object_height; }, 2.0},
+        {"NA", 425, 0, 0.2, [] { return lens_data().object_na; }, 0.2},
+        {"NA above the object index is refused", 425, 0, 1.5, [] { return lens_data().object_na; },
+         0.2},
+        {"beam radius takes the size", 424, 0, -3.0,
+         [] { return lens_data().entrance_beam_radius; }, 3.0},
+        {"beam radius 0", 424, 0, 0.0, [] { return lens_data().entrance_beam_radius; }, 1.0},
+        {"field angle 0", 421, 0, 0.0, [] { return lens_data().field_angle; },
+         9.999999999462034e-07},
+    };
+    for (const TypedValue& c : cases) {
+        EXPECT_EQ(event(kLevelEventEdited, c.field, c.surface, c.value), 0)
+            << c.what << ": " << error_text_buffer();
+        EXPECT_EQ(c.read(), c.expected) << c.what;
+    }
+    // The sheet was written again with the last values: thickness 7.5 on surface 1's row.
+    EXPECT_NE(lines()[5].find("   7.500000"), std::string::npos) << lines()[5];
+    // A refused NA says why on the status line.
+    EXPECT_NE(errors().find("NA 1.5 refused"), std::string::npos) << errors();
+
+    // Aperture 0 makes it computed; a number makes it fixed.
+    ASSERT_EQ(event(kLevelEventEdited, 5, 1, 0.0), 0);
+    EXPECT_EQ(surface(1).aperture_kind, 0);
+    ASSERT_EQ(event(kLevelEventEdited, 5, 1, 6.0), 0);
+    EXPECT_EQ(surface(1).aperture_kind, 1);
+    EXPECT_EQ(surface(1).aperture_radius, 6.0);
+
+    // Text cells: the medium by name, the title.
+    char glass[] = "n-f2";
+    GridEvent e;
+    e.code = kLevelEventEdited;
+    e.field = 7;
+    e.first_index = 1;
+    e.last_index = 1;
+    e.text = glass;
+    ASSERT_EQ(run_command_level(e), 0) << error_text_buffer();
+    EXPECT_STREQ(surface(1).medium_name, "N-F2      ");
+    EXPECT_EQ(surface(1).medium_kind, 2);
+    char unknown[] = "nosuchglas";
+    e.text = unknown;
+    EXPECT_EQ(run_command_level(e), -9998);
+    EXPECT_NE(std::string(error_text_buffer()).find("NOSUCHGLAS"), std::string::npos);
+    // A text may also come as the event's text value: the title, cut to its 32 characters.
+    char title[] = "A new title for the lens under test here";
+    GridEvent t;
+    t.code = kLevelEventEdited;
+    t.field = 432;
+    t.first_index = 0;
+    t.value_type = kGridValueText;
+    t.value.text = title;
+    ASSERT_EQ(run_command_level(t), 0);
+    EXPECT_STREQ(lens_data().title, "A new title for the lens under t");
+    EXPECT_EQ(lines()[0].substr(0, 32), "A new title for the lens under t");
+    char mirror[] = "rfl";
+    e.text = mirror;
+    ASSERT_EQ(run_command_level(e), 0);
+    EXPECT_EQ(surface(1).medium_kind, 4);
+}
+
+struct Step {
+    const char* what;
+    int code;
+    double value;
+    int value_type;
+    double expected;
+};
+
+TEST_F(Sheet, StepsSnapARadiusThroughTheTestGlasses) {
+    small_lens("TH 100");
+    open_sheet();
+    // Radii 10, 20, 50 and 100 (units of the list are those of the lens, mm).
+    const auto file = run_.tree.write_file("plates.tgl", "4\n10\n20\n50\n100\n");
+    ASSERT_EQ(read_test_glass_list(file.string().c_str()), 0);
+    ASSERT_EQ(test_glass_count(), 4);
+    // A step moves from the nearest radius of the list to its neighbour.
+    const Step radius_mode[] = {
+        {"down from between (nearest 20)", 9, 30.0, 2, 10.0},
+        {"up from between", 10, 30.0, 2, 50.0},
+        {"nearest", 11, 38.0, 2, 50.0},
+        {"nearest below the middle", 11, 24.0, 2, 20.0},
+        {"down from an entry", 9, 50.0, 2, 20.0},
+        {"a negative radius steps by its size", 9, -30.0, 2, -50.0},
+        {"up past the last", 10, 100.0, 2, 0.0},
+        {"beyond the list, down", 9, 1000.0, 2, 100.0},
+    };
+    for (const Step& s : radius_mode) {
+        GridEvent e;
+        e.code = s.code;
+        e.field = 1;
+        e.first_index = 1;
+        e.value.d = s.value;
+        e.value_type = s.value_type;
+        EXPECT_EQ(run_command_level(e), 0) << s.what;
+        EXPECT_DOUBLE_EQ(e.value.d, s.expected) << s.what;
+    }
+    // In curvature mode the cell holds a curvature: 1/30 steps up to 1/50.
+    spreadsheet_radius_mode = 0;
+    GridEvent e;
+    e.code = 10;
+    e.field = 10;
+    e.first_index = 1;
+    e.value.d = 1.0 / 30;
+    e.value_type = 2;
+    ASSERT_EQ(run_command_level(e), 0);
+    EXPECT_DOUBLE_EQ(e.value.d, 1.0 / 50);
+
+    // One entry: nothing moves.
+    const auto one = run_.tree.write_file("one.tgl", "1\n20\n");
+    ASSERT_EQ(read_test_glass_list(one.string().c_str()), 0);
+    e.value.d = 1.0 / 30;
+    ASSERT_EQ(run_command_level(e), 0);
+    EXPECT_DOUBLE_EQ(e.value.d, 1.0 / 30);
+    clear_test_glass_list();
+}
+
+TEST_F(Sheet, CutCopyAndPasteOfTwoSurfacesRoundTrip) {
+    set_setting_flag(kSetSurfaceLabels, 0);
+    small_lens("TH 100");
+    open_sheet();
+    const std::vector<std::string> before = lines();
+    // Copy leaves the lens; the text holds both surfaces.
+    ASSERT_EQ(event(14, 0, 1, 0, 0, 2), 0) << error_text_buffer();
+    EXPECT_EQ(lens_data().image_surface, 3);
+    const std::string text = sheet_clipboard_text();
+    EXPECT_NE(text.find("NXT"), std::string::npos) << text;
+    EXPECT_NE(text.find("N-BK7"), std::string::npos) << text;
+    // Cut takes them out.
+    ASSERT_EQ(event(13, 0, 1, 0, 0, 2), 0) << error_text_buffer();
+    EXPECT_EQ(lens_data().image_surface, 1);
+    EXPECT_EQ(lines().size(), 6u);
+    // Paste before surface 1 puts them back as they were.
+    ASSERT_EQ(event(15, 0, 1, 0, 0, 1), 0) << error_text_buffer();
+    EXPECT_EQ(lens_data().image_surface, 3);
+    EXPECT_DOUBLE_EQ(surface(1).curvature, 0.02);
+    EXPECT_DOUBLE_EQ(surface(2).thickness, 45.0);
+    EXPECT_STREQ(surface(1).medium_name, "N-BK7     ");
+    const std::vector<std::string> after = lines();
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t k = 4; k < after.size(); ++k) EXPECT_EQ(after[k], before[k]) << k;
+
+    // A last line without ';' runs; a failing line stops the paste and is named.
+    put_sheet_clipboard_text("TH 12;TH 13");
+    ASSERT_EQ(event(15, 0, 2, 0, 0, 2), 0) << error_text_buffer();
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 13.0);
+    put_sheet_clipboard_text("TH 14;no_such_command 1;TH 15");
+    EXPECT_EQ(event(15, 0, 2, 0, 0, 2), -9998);
+    const std::string why = error_text_buffer();
+    EXPECT_NE(why.find("no_such_command 1"), std::string::npos) << why;
+    EXPECT_NE(why.find("after 1 lines"), std::string::npos) << why;
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 14.0);
+    // Clipboard text is lens data: a command that reaches outside the lens does not run.
+    put_sheet_clipboard_text("TH 16;new_lens \"other\" 0 5;TH 17");
+    EXPECT_EQ(event(15, 0, 2, 0, 0, 2), -9998);
+    EXPECT_NE(std::string(error_text_buffer()).find("after 1 lines"), std::string::npos);
+    EXPECT_EQ(lens_data().image_surface, 3);
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 16.0);
+    put_sheet_clipboard_text("");
+    EXPECT_EQ(event(15, 0, 2, 0, 0, 2), kMsgSheetClipboardEmpty);
+}
+
+TEST_F(Sheet, RemovingTheLastSurfaceOfANonSequentialGroupAloneIsRefused) {
+    small_lens("TH 100");
+    open_sheet();
+    surface(1).group_kind = 1;
+    surface(1).group_role = kRoleFirst;
+    surface(2).group_kind = 1;
+    surface(2).group_role = kRoleLast;
+    EXPECT_EQ(event(13, 0, 2, 0, 0, 2), -827);
+    EXPECT_EQ(event(2, 0, 2, 0, 0, 2), -827);
+    // Copying from the group's first surface through its last is fine too.
+    EXPECT_EQ(event(14, 0, 1, 0, 0, 2), 0) << error_text_buffer();
+    EXPECT_EQ(lens_data().image_surface, 3);
+    EXPECT_EQ(event(14, 0, 2, 0, 0, 2), 0) << error_text_buffer();  // copying it is fine
+    // Ranges that start at the object or reach the image surface are refused.
+    surface(1).group_kind = surface(2).group_kind = 0;
+    surface(1).group_role = surface(2).group_role = 0;
+    EXPECT_EQ(event(2, 0, 0, 0, 0, 1), -9998);
+    EXPECT_EQ(event(2, 0, 2, 0, 0, -1), -9998);
+    EXPECT_EQ(lens_data().image_surface, 3);
+}
+
+TEST_F(Sheet, CancelRestoresTheLensAndAPlainCloseKeepsTheEdits) {
+    small_lens("TH 100");
+    open_sheet();
+    ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
+    ASSERT_EQ(surface(1).thickness, 9.0);
+    pop_command_level(true);  // Cancel: the close carries -1
+    EXPECT_EQ(level_count(), 0);
+    EXPECT_EQ(surface(1).thickness, 5.0);
+    EXPECT_EQ(test_state_flag(kFlagSpreadsheetOpen), 0);
+
+    open_sheet();
+    ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
+    pop_command_level(false);
+    EXPECT_EQ(level_count(), 0);
+    EXPECT_EQ(surface(1).thickness, 9.0);
+}
+
+TEST_F(Sheet, ALevelOpenedOverTheSheetKeepsItsRevertCopy) {
+    small_lens("TH 100");
+    open_sheet();
+    ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
+    // The paraxial window over the sheet, then left again.
+    ASSERT_EQ(event(kLevelEventActivate, 930, 0), 0) << error_text_buffer();
+    main_loop_pass(false);
+    ASSERT_EQ(level_count(), 2);
+    pop_command_level(false);
+    ASSERT_EQ(level_count(), 1);
+    EXPECT_EQ(lines().size(), 8u);  // the sheet is shown again
+    ASSERT_EQ(event(kLevelEventEdited, 3, 2, 30.0), 0);
+    // Cancel goes back to the lens from before the sheet opened, not from its re-showing.
+    pop_command_level(true);
+    EXPECT_EQ(surface(1).thickness, 5.0);
+    EXPECT_EQ(surface(2).thickness, 45.0);
+}
+
+TEST_F(Sheet, ASuspendingCloseKeepsTheRevertCopyForTheNextCreate) {
+    small_lens("TH 100");
+    open_sheet();
+    ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
+    ASSERT_EQ(event(kLevelEventChange, 0, 0, 0, 1), 0);  // suspended: flag word 1
+    EXPECT_EQ(surface_sheet_state().kept, 1);
+    EXPECT_EQ(test_state_flag(kFlagSpreadsheetOpen), 0);
+    EXPECT_EQ(surface(1).thickness, 9.0);
+    ASSERT_EQ(event(kLevelEventShown, 0, 0), 0);  // back on top: no new copy
+    ASSERT_EQ(event(kLevelEventEdited, 3, 2, 30.0), 0);
+    pop_command_level(true);
+    EXPECT_EQ(surface(1).thickness, 5.0);
+    EXPECT_EQ(surface(2).thickness, 45.0);
+}
+
+TEST_F(Sheet, PastingStopsAtTheSurfaceLimitAndKeepsWhatRan) {
+    const int limit = surface_limit();
+    type("surface_sheet 1 1 " + std::to_string(limit - 2) + " \"full\"");
+    for (int k = 0; k < 3 && surface_sheet_state().open == 0; ++k) main_loop_pass(false);
+    ASSERT_EQ(lens_data().image_surface, limit - 1);
+    put_sheet_clipboard_text("NXT;TH 3;NXT;TH 4;");
+    ASSERT_EQ(event(15, 0, 1, 0, 0, 1), 0) << error_text_buffer();
+    EXPECT_EQ(lens_data().image_surface, limit);
+    EXPECT_EQ(surface(1).thickness, 3.0);
+    EXPECT_NE(errors().find("surface limit " + std::to_string(limit)), std::string::npos)
+        << errors();
+    // Inserting is refused at the limit too.
+    EXPECT_EQ(event(1, 0, 1, 0, 0, 1), -9998);
+    EXPECT_EQ(lens_data().image_surface, limit);
+}
+
+std::vector<std::string> choice_list() {
+    std::vector<std::string> out;
+    if (select_param_list(kParamSpecialDataChoices) != 0) return out;
+    for (int i = 0; i < value_list_count(); ++i) {
+        out.push_back(std::string(value_list_first(i)) + "=" + value_list_second(i));
+    }
+    return out;
+}
+
+TEST_F(Sheet, SpecialDataChoicesFollowTheSurface) {
+    small_lens("TH 100");
+    open_sheet();
+    // The object surface: no perfect lens, no diffraction and no gradient-index entries; the
+    // aspheric heading counts the seven that stay.
+    lens_data().current_surface = 0;
+    const std::vector<std::string> object = {
+        "     ~ Surface note=1",
+        "       Surface switches=$1",
+        "     ~ Fresnel, ASI, TIR, rod, drawing, skip=3",
+        "     ~ Coordinates=7",
+        "       Aspheric profiles=$7",
+        "     ~ Conic and toric=10",
+        "     ~ Standard asphere=11",
+        "     ~ Even polynomial asphere=12",
+        "     ~ Odd polynomial asphere=14",
+        "     ~ Cylindrical asphere=16",
+        "     ~ Toric asphere=20",
+        "     ~ Biconic asphere=22",
+        "     ~ Spline profile=24",
+    };
+    EXPECT_EQ(choice_list(), object);
+
+    // A conic and a spline profile: no asphere entries (nor their heading); the spline marked.
+    lens_data().current_surface = 1;
+    surface(1).conic = -1.0;
+    ASSERT_EQ(alloc_spline_record(1, 4), 0);
+    char names[kSpecialDataNamesSize];
+    EXPECT_EQ(special_data_type_name(1, names, sizeof names), 2);
+    EXPECT_STREQ(names, "Conic; Spline profile");
+    const std::vector<std::string> spline = {
+        "     ~ Surface note=1",
+        "       Surface switches=$1",
+        "     ~ Fresnel, ASI, TIR, rod, drawing, skip=3",
+        "     ~ Coordinates=7",
+        "     ~ Perfect lens=8",
+        "     * Spline profile=24",
+        "       Diffraction=$5",
+        "     ~ Grating=26",
+        "     ~ Hologram=27",
+        "     ~ Diffractive surface=28",
+        "     ~ Kinoform=30",
+        "     ~ Zernike phase surface=32",
+        "       Gradient index=$4",
+        "     ~ Radial gradient=36",
+        "     ~ Axial gradient=37",
+        "     ~ Spherical gradient=38",
+        "     ~ Tabled gradient=39",
+    };
+    EXPECT_EQ(choice_list(), spline);
+    // The loaded table is untouched: the object surface's list comes out the same again.
+    lens_data().current_surface = 0;
+    EXPECT_EQ(choice_list(), object);
+}
+
+}  // namespace
+}  // namespace sheet_test
