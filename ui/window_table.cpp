@@ -14,6 +14,7 @@ namespace {
 
 WindowRecord g_table[platform::kWindowCount];
 WindowRecord g_scratch;
+StripCommandRunner g_strip_runner = nullptr;
 
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
@@ -58,12 +59,19 @@ public:
         if (platform::is_text_window(window)) textwin_close(window);
         return !platform::is_text_window(window);
     }
+    void on_command(int window, int command) override {
+        if (g_strip_runner != nullptr) g_strip_runner(window, command);
+    }
 };
 
 }  // namespace
 
 FontMetricsCell fixed_font_metrics() {
     return fixed_font();
+}
+
+void set_strip_command_runner(StripCommandRunner runner) {
+    g_strip_runner = runner;
 }
 
 platform::WindowHandler* text_window_handler() {

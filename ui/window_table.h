@@ -54,6 +54,11 @@ FontMetricsCell fixed_font_metrics();
 // go to the area of the window's number; closing a text window goes through textwin_close.
 platform::WindowHandler* text_window_handler();
 
+// Presses of a child window's strip buttons (the spreadsheet's OK, Cancel, Help and its tool
+// row) reach the runner the program installs; until then nobody takes them.
+using StripCommandRunner = void (*)(int window, int command);
+void set_strip_command_runner(StripCommandRunner runner);
+
 // Text windows 1 and 2 with their areas (1999 lines, 10 rows, 128 columns at start-up).
 int create_text_window(int n, int line_capacity, int rows, int columns);
 // 0, or -118 when n is the last open text window (it stays open).
