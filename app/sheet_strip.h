@@ -2,9 +2,8 @@
 // the tool row of the list named by message -195; and what a press of one of them does.
 #pragma once
 
-inline constexpr int kSheetOkCommand = 101;
-inline constexpr int kSheetCancelCommand = 102;
-inline constexpr int kSheetHelpCommand = 103;
+#include "ui/window_table.h"
+
 inline constexpr int kMsgSheetOkTip = -199;
 inline constexpr int kMsgSheetCancelTip = -200;
 inline constexpr int kMsgSheetHelpTip = -201;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runtime/command_levels.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
@@ -55,6 +56,13 @@ public:
         textarea_on_scroll(window, event);
     }
     bool on_close_request(int window) override {
+        // Closing the spreadsheet is its Cancel: the level it shows ends, and that hides it.
+        // Without a level there is nothing to cancel and it simply hides.
+        if (window == platform::kWindowSpreadsheet && g_strip_runner != nullptr &&
+            level_count() > 0) {
+            g_strip_runner(window, kSheetCancelCommand);
+            return false;
+        }
         // textwin_close hides the window itself, or keeps the last one open.
         if (platform::is_text_window(window)) textwin_close(window);
         return !platform::is_text_window(window);

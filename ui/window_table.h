@@ -74,6 +74,10 @@ int create_control_window();
 void set_control_window_handler(platform::WindowHandler* handler);
 inline constexpr int kMsgControlWindowTitle = -172;
 inline constexpr int kSheetStripHeight = 30;  // a 22-pixel strip button and 8
+// The spreadsheet strip's OK, Cancel and Help buttons; closing the window is its Cancel.
+inline constexpr int kSheetOkCommand = 101;
+inline constexpr int kSheetCancelCommand = 102;
+inline constexpr int kSheetHelpCommand = 103;
 // Makes text window n (1, 2; 0 the other) current; 0 when it had to be opened, else its number.
 int textwin_select(int n, int columns, int lines);
 void textwin_clear();

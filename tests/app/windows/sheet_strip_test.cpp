@@ -109,6 +109,24 @@ TEST_F(SheetStrip, OkKeepsTheLevelsEntriesAndCancelDropsThem) {
     }
 }
 
+TEST_F(SheetStrip, ClosingTheSpreadsheetWindowCancelsItsLevel) {
+    open_level();
+    ui().show_window(platform::kWindowSpreadsheet, true);
+    ui().post_close_request(platform::kWindowSpreadsheet);
+    ui().process_one_event(false);
+    main_loop_pass(false);
+    main_loop_pass(false);
+    EXPECT_EQ(level_count(), 0);
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events.back(), std::make_pair(static_cast<int>(kLevelEventChange), -1));
+
+    // With no level left it simply hides.
+    ASSERT_TRUE(ui().window_visible(platform::kWindowSpreadsheet));
+    ui().post_close_request(platform::kWindowSpreadsheet);
+    ui().process_one_event(false);
+    EXPECT_FALSE(ui().window_visible(platform::kWindowSpreadsheet));
+}
+
 TEST_F(SheetStrip, OkOutsideALevelEntersTheCommandLineAndCancelEmptiesIt) {
     ui().set_command_line_text("x_strip = 41 + 1");
     ASSERT_TRUE(ui().press_tool_button(platform::kWindowSpreadsheet, 101));
