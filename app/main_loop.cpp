@@ -5,6 +5,7 @@
 #include "app/command_dialog.h"
 #include "app/command_line.h"
 #include "app/compile_driver.h"
+#include "app/sheet_strip.h"
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/toolbar.h"
@@ -302,8 +303,7 @@ void main_loop_start() {
     if (ui != nullptr && ui->window_exists(platform::kWindowFrame)) {
         place_frame();
         place_child_windows();
-        if (output_option(kOptionToolbar) != 0)
-            create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
+        build_frame_toolbar();
         update_menu_states(0);
         // Graphics window 1 is there from the start, so drawing needs no open first.
         graphwin_open(1, 0, 0, 0, 0);
@@ -314,9 +314,7 @@ void main_loop_start() {
     }
     wait_for_splash();
     apply_pending_captions();
-    if (ui != nullptr && ui->window_exists(platform::kWindowText1)) {
-        ui->activate_window(platform::kWindowText1);
-    }
+    open_first_text_window();
     set_command_line_text("");
     offer_stale_table_compile();
     // A compile whose definitions could not be reloaded has ended the run.

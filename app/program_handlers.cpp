@@ -7,6 +7,7 @@
 #include "app/compile_driver.h"
 #include "app/import_hooks.h"
 #include "app/ray_source_commands.h"
+#include "app/sheet_strip.h"
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/window_captions.h"
@@ -114,6 +115,7 @@ void install_upward_hooks() {
     install_edit_window();
     install_edit_commands();
     set_menu_rebuilder(reload_menus);
+    set_strip_command_runner(run_strip_command);
     install_status_line();
     install_menus();
     install_graphics_commands();

@@ -10,6 +10,7 @@
 
 #include "app/main_loop.h"
 #include "app/program_handlers.h"
+#include "app/sheet_strip.h"
 #include "app/splash.h"
 #include "app/window_captions.h"
 #include "evaluation/spot_store.h"
@@ -119,30 +120,39 @@ void halve_setting(int id) {
     write_settings_file(g_state.settings_path);
 }
 
-// gui_init of the console and Qt frames: the frame with the splash over it, and the first text
-// window, which shows the program's title.
+// gui_init of the console and Qt frames: the frame with the splash over it. The child windows
+// come with register_window_classes.
 int gui_init() {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return 0;
-    const std::string title = std::string(kProgramTitle) + " " + kProgramVersion;
     if (!ui->window_exists(platform::kWindowFrame) &&
         ui->create_frame(kProgramTitle, frame_handler()) != 0) {
         return -1;
     }
     open_splash_window();
-    if (!ui->window_exists(platform::kWindowText1) &&
-        ui->create_window(platform::kWindowText1, title, text_window_handler()) != 0) {
+    return 0;
+}
+
+// Text window n made hidden; window 1's first line is the program's title and version.
+int make_text_window(int n) {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return 0;
+    if (ui->window_exists(n)) return 0;
+    const std::string title = std::string(kProgramTitle) + " " + kProgramVersion;
+    if (ui->create_window(n, n == platform::kWindowText1 ? title : std::string(" "),
+                          text_window_handler()) != 0) {
         return -1;
     }
-    if (create_text_window(platform::kWindowText1, kTextWindowLines, kTextWindowRows,
-                           kTextWindowColumns) != 0) {
-        return -1;
+    ui->show_window(n, false);
+    if (const int r = create_text_window(n, kTextWindowLines, kTextWindowRows, kTextWindowColumns);
+        r != 0) {
+        return r;
     }
-    ui->show_window(platform::kWindowText1, true);
-    window_record(platform::kWindowText1).in_use = 1;
-    ui->activate_window(platform::kWindowText1);
-    ui->add_text_line(platform::kWindowText1, title);
-    textarea_append_line(platform::kWindowText1, 0, title, nullptr);
+    window_record(n).in_use = 0;
+    if (n == platform::kWindowText1) {
+        ui->add_text_line(n, title);
+        textarea_append_line(n, 0, title, nullptr);
+    }
     return 0;
 }
 
@@ -201,14 +211,37 @@ int register_window_classes() {
     if (ui == nullptr) return 0;
     create_color_palette(get_setting_flag(kSetGraphicsWhiteBkgnd) != 0);
     g_state.windows_registered = true;
-    if (!ui->window_exists(platform::kWindowSpreadsheet) &&
-        create_sheet_window(kTextWindowLines, kSheetRows, kSheetColumns) != 0) {
-        return -1;
+    // The frame's toolbar numbers its buttons before the spreadsheet's tool row does.
+    build_frame_toolbar();
+    if (!ui->window_exists(platform::kWindowSpreadsheet)) {
+        if (const int r = create_sheet_window(kTextWindowLines, kSheetRows, kSheetColumns);
+            r != 0) {
+            if (r < -1) show_error(r);
+            return -1;
+        }
+        build_sheet_strip();
+    }
+    for (const int n : {platform::kWindowText1, platform::kWindowText2}) {
+        if (const int r = make_text_window(n); r != 0) {
+            if (r < -1) show_error(r);
+            return -1;
+        }
     }
     if (!ui->window_exists(platform::kWindowControl) && create_control_window() != 0) return -1;
     if (!ui->window_exists(platform::kWindowEdit) && create_edit_window() != 0) return -1;
     show_check_items();
     return 0;
+}
+
+void open_first_text_window() {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr || !ui->window_exists(platform::kWindowFrame)) return;
+    if (make_text_window(platform::kWindowText1) != 0) return;
+    if (!ui->window_visible(platform::kWindowText1)) {
+        textwin_select(platform::kWindowText1, 0, 0);
+    }
+    window_record(platform::kWindowText1).in_use = 1;
+    ui->activate_window(platform::kWindowText1);
 }
 
 void choose_system_menu_check(int id) {

@@ -106,9 +106,13 @@ int system_menu_check_count();
 inline constexpr int kFirstCheckItemCommand = 88;
 // Check item command id chosen: its setting flips.
 void choose_system_menu_check(int id);
-// The rest of the window system after the application start: the colour table, the edit
-// window and the check items of the system menus. 0, or -1 when a window cannot be made.
+// The rest of the window system after the application start: the colour table, the frame's
+// toolbar, the spreadsheet with its strip, text windows 1 and 2 (hidden; window 1's first line
+// the program's title), the control and edit windows, and the check items of the system menus.
+// 0, or -1 when a window cannot be made (a text area's failure is shown first).
 int register_window_classes();
+// The main loop's start: text window 1 (made when missing) is opened, current and in front.
+void open_first_text_window();
 const SystemMenuCheckItem* system_menu_check_item(int n);
 
 // The clipboard format of surface data as command text, registered by app_init.

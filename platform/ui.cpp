@@ -530,6 +530,19 @@ void UiBackend::close_print_cancel_box() {}
 
 void UiBackend::arrange_icons() {}
 
+int UiBackend::create_tool_strip(int, int) {
+    return kUiBadWindow;
+}
+int UiBackend::tool_strip_height(int) const {
+    return 0;
+}
+std::unique_ptr<PrintJob> UiBackend::start_print_offering_selection(const PrintRequest& request,
+                                                                    DialogResult* result,
+                                                                    bool* selection_only) {
+    if (selection_only != nullptr) *selection_only = false;
+    return start_print(request, result);
+}
+
 void UiBackend::set_choice_list_size(Size) {}
 
 void UiBackend::select_choice_item(int index) {

@@ -675,6 +675,23 @@ public:
     // Lines up the minimised children along the bottom of the MDI area.
     virtual void arrange_icons();
 
+    // --- strips of child windows; printing a selection -----------------------------------
+    // A strip `height` pixels high across the top of a child window, above what the window
+    // shows; the window's tool buttons (add_tool_button) stand in it, each press reaching the
+    // window's own handler as on_command(window, id). A button whose x is negative stands -x
+    // pixels from the strip's right edge and keeps that distance when the window is resized.
+    // Making it again only changes its height. kUiBadWindow for the frame (its toolbar is a
+    // strip of its own), a missing window or a backend without child strips.
+    virtual int create_tool_strip(int window, int height);
+    // 0 while the window has none.
+    virtual int tool_strip_height(int window) const;
+    // As start_print, the print dialog (when the request asks for one) also offering to print
+    // only the selected text; *selection_only says whether the user chose that. A backend
+    // whose dialog has no such choice answers as start_print, selection_only false.
+    virtual std::unique_ptr<PrintJob> start_print_offering_selection(const PrintRequest& request,
+                                                                     DialogResult* result,
+                                                                     bool* selection_only);
+
 private:
     int mouse_capture_ = -1;
     Cursor cursor_ = Cursor::arrow;

@@ -62,11 +62,20 @@ int create_edit_window() {
     return 0;
 }
 
-std::vector<std::string> edit_window_lines() {
+std::vector<std::string> edit_window_lines(bool selection) {
     std::vector<std::string> lines;
     platform::UiBackend* ui = platform::current_ui();
     if (ui == nullptr) return lines;
-    const std::string text = ui->edit_text(platform::kWindowEdit);
+    std::string text = ui->edit_text(platform::kWindowEdit);
+    if (selection) {
+        const auto [from, to] = ui->edit_selection(platform::kWindowEdit);
+        auto clamp = [&text](int at) {
+            return std::min(static_cast<std::size_t>(std::max(at, 0)), text.size());
+        };
+        const std::size_t start = clamp(from);
+        const std::size_t end = clamp(to);
+        text = end > start ? text.substr(start, end - start) : std::string();
+    }
     std::string line;
     auto finish = [&] {
         if (line.size() > static_cast<std::size_t>(kEditPrintColumns))

@@ -18,7 +18,9 @@ inline constexpr int kEditPrintColumns = 252;
 int create_edit_window();
 platform::WindowHandler* edit_window_handler();
 // The editor's text as lines, tabs expanded to the next multiple of four columns and each cut
-// to 252 characters; a last line without a line feed counts, an empty text has none.
-std::vector<std::string> edit_window_lines();
+// to 252 characters; a last line without a line feed counts, an empty text has none. With
+// selection set only the selected text, taken as a text of its own (none when nothing is
+// selected).
+std::vector<std::string> edit_window_lines(bool selection = false);
 // Installs the sink that appends the program's text to the editor.
 void install_edit_window();

@@ -282,6 +282,9 @@ void reload_menus() {
         msg_box(kMsgNoMainMenuList);
         return;
     }
+    // The store is made afresh before anything is destroyed: when it cannot be had (its
+    // failure, -10, is shown by the store) the old menus stay as they are.
+    if (reset_menu_store() != 0) return;
     ui->destroy_menu(g.main_menu);
     if (g.second_menu != 0) ui->destroy_menu(g.second_menu);
     g.main_menu = g.second_menu = 0;

@@ -101,7 +101,8 @@ int print_to_file(int window, const std::vector<std::string>& lines, int ask,
 
 // The text printer: the fixed font kept at its screen size, margins from the page set-up, as
 // many lines a page as fit between the top and bottom margins.
-int print_to_printer(int window, const std::vector<std::string>& lines, int ask) {
+int print_to_printer(int window, const std::vector<std::string>& all_lines, int ask,
+                     const std::vector<std::string>* selection = nullptr) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return set_error_msg(kMsgDocumentCannotStart);
     g.choices.print_destination = 0;
@@ -117,7 +118,13 @@ int print_to_printer(int window, const std::vector<std::string>& lines, int ask)
         request.font.height = fixed_font_metrics().char_height;  // the editor's fixed font
     }
     platform::DialogResult result = platform::DialogResult::failed;
-    std::unique_ptr<platform::PrintJob> job = ui->start_print(request, &result);
+    // Selected text lets the print dialog offer to print only that.
+    bool selection_only = false;
+    std::unique_ptr<platform::PrintJob> job =
+        selection != nullptr && !selection->empty()
+            ? ui->start_print_offering_selection(request, &result, &selection_only)
+            : ui->start_print(request, &result);
+    const std::vector<std::string>& lines = selection_only ? *selection : all_lines;
     if (job == nullptr) {
         if (result == platform::DialogResult::cancelled) {
             msg_box(kMsgPrintCancelled);
@@ -236,7 +243,8 @@ int print_text_window(int window, int to_file, int ask, const char* file_name) {
     if (window == platform::kWindowEdit) {
         // The edit window always goes to the printer.
         const std::vector<std::string> lines = edit_window_lines();
-        return lines.empty() ? 0 : print_to_printer(window, lines, ask);
+        const std::vector<std::string> selected = edit_window_lines(true);
+        return lines.empty() ? 0 : print_to_printer(window, lines, ask, &selected);
     }
     const std::vector<std::string> lines = textarea_output_lines(window);
     if (lines.empty()) return 0;

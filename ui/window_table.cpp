@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runtime/command_levels.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
@@ -14,6 +15,7 @@ namespace {
 
 WindowRecord g_table[platform::kWindowCount];
 WindowRecord g_scratch;
+StripCommandRunner g_strip_runner = nullptr;
 
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
@@ -54,9 +56,19 @@ public:
         textarea_on_scroll(window, event);
     }
     bool on_close_request(int window) override {
+        // Closing the spreadsheet is its Cancel: the level it shows ends, and that hides it.
+        // Without a level there is nothing to cancel and it simply hides.
+        if (window == platform::kWindowSpreadsheet && g_strip_runner != nullptr &&
+            level_count() > 0) {
+            g_strip_runner(window, kSheetCancelCommand);
+            return false;
+        }
         // textwin_close hides the window itself, or keeps the last one open.
         if (platform::is_text_window(window)) textwin_close(window);
         return !platform::is_text_window(window);
+    }
+    void on_command(int window, int command) override {
+        if (g_strip_runner != nullptr) g_strip_runner(window, command);
     }
 };
 
@@ -64,6 +76,10 @@ public:
 
 FontMetricsCell fixed_font_metrics() {
     return fixed_font();
+}
+
+void set_strip_command_runner(StripCommandRunner runner) {
+    g_strip_runner = runner;
 }
 
 platform::WindowHandler* text_window_handler() {

@@ -54,6 +54,11 @@ FontMetricsCell fixed_font_metrics();
 // go to the area of the window's number; closing a text window goes through textwin_close.
 platform::WindowHandler* text_window_handler();
 
+// Presses of a child window's strip buttons (the spreadsheet's OK, Cancel, Help and its tool
+// row) reach the runner the program installs; until then nobody takes them.
+using StripCommandRunner = void (*)(int window, int command);
+void set_strip_command_runner(StripCommandRunner runner);
+
 // Text windows 1 and 2 with their areas (1999 lines, 10 rows, 128 columns at start-up).
 int create_text_window(int n, int line_capacity, int rows, int columns);
 // 0, or -118 when n is the last open text window (it stays open).
@@ -69,6 +74,10 @@ int create_control_window();
 void set_control_window_handler(platform::WindowHandler* handler);
 inline constexpr int kMsgControlWindowTitle = -172;
 inline constexpr int kSheetStripHeight = 30;  // a 22-pixel strip button and 8
+// The spreadsheet strip's OK, Cancel and Help buttons; closing the window is its Cancel.
+inline constexpr int kSheetOkCommand = 101;
+inline constexpr int kSheetCancelCommand = 102;
+inline constexpr int kSheetHelpCommand = 103;
 // Makes text window n (1, 2; 0 the other) current; 0 when it had to be opened, else its number.
 int textwin_select(int n, int columns, int lines);
 void textwin_clear();

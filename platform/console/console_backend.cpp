@@ -401,6 +401,21 @@ std::unique_ptr<PrintJob> ConsoleBackend::start_print(const PrintRequest& reques
     return std::make_unique<RecordingPrintJob>(printer_page_, printer_dpi_, metrics, printed_);
 }
 
+std::unique_ptr<PrintJob> ConsoleBackend::start_print_offering_selection(
+    const PrintRequest& request, DialogResult* result, bool* selection_only) {
+    if (selection_only != nullptr) *selection_only = false;
+    if (printer_ && request.ask) {
+        std::string answer;
+        if (!dialog_answer(request.document + ": print all or the selection?", answer) ||
+            answer.empty()) {
+            if (result != nullptr) *result = DialogResult::cancelled;
+            return nullptr;
+        }
+        if (selection_only != nullptr) *selection_only = answer[0] == 's' || answer[0] == 'S';
+    }
+    return start_print(request, result);
+}
+
 void ConsoleBackend::install_recording_printer(Size page, int dots_per_inch) {
     printer_ = true;
     printer_page_ = page;
@@ -763,6 +778,17 @@ bool ConsoleBackend::press_tool_button(int window, int id) {
     if (!tool_button_enabled(window, id)) return false;
     post_command(window, id);
     return true;
+}
+
+int ConsoleBackend::create_tool_strip(int window, int height) {
+    if (window == kWindowFrame || !window_exists(window)) return kUiBadWindow;
+    if (height <= 0) return kUiBadArgument;
+    windows_[window].strip_height = height;
+    return 0;
+}
+
+int ConsoleBackend::tool_strip_height(int window) const {
+    return window_exists(window) ? windows_[window].strip_height : 0;
 }
 
 const std::vector<ToolButton>& ConsoleBackend::tool_buttons(int window) const {

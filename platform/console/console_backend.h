@@ -126,8 +126,14 @@ public:
     // of that size and resolution, kept when the document ends.
     std::unique_ptr<PrintJob> start_print(const PrintRequest& request,
                                           DialogResult* result) override;
+    // Asks "<document>: print all or the selection?"; an answer beginning with 's' prints the
+    // selection, any other the whole text, an empty one cancels.
+    std::unique_ptr<PrintJob> start_print_offering_selection(const PrintRequest& request,
+                                                             DialogResult* result,
+                                                             bool* selection_only) override;
     void install_recording_printer(Size page, int dots_per_inch);
     const std::vector<std::vector<std::string>>& printed_pages() const { return printed_; }
+    void clear_printed_pages() { printed_.clear(); }
     void queue_dialog_answer(std::string answer) { dialog_answers_.push_back(std::move(answer)); }
     const std::vector<FileDialogRequest>& file_dialogs_shown() const { return file_dialogs_; }
     void close_splash() override { splash_ = false; }
@@ -191,6 +197,9 @@ public:
     bool print_cancel_box_open() const { return cancel_box_open_; }
     void arrange_icons() override { ++arranged_; }
     int icons_arranged() const { return arranged_; }
+    // Child-window strips are kept as their height; their buttons are the window's buttons.
+    int create_tool_strip(int window, int height) override;
+    int tool_strip_height(int window) const override;
     // A click on system-menu item id of the window: posted when the item exists.
     bool choose_system_menu_item(int window, int id);
     const std::vector<std::string>& command_history() const { return history_; }
@@ -219,6 +228,7 @@ private:
         std::vector<ToolButton> buttons;
         std::vector<bool> enabled;  // per button
         Rect rect;
+        int strip_height = 0;
     };
     struct Timer {
         int interval_ms = 0;

@@ -103,6 +103,64 @@ bool is_popup_window(int window) {
 
 class QtBackend;
 
+// The strip across the top of a child window: buttons at their own places (a negative place
+// counts from the right edge), a highlight line along the top and a shadow line along the
+// bottom.
+class ToolStrip : public QWidget {
+public:
+    explicit ToolStrip(int height) {
+        setObjectName("tavo_strip");
+        setFixedHeight(height);
+        setAutoFillBackground(true);
+        setBackgroundRole(QPalette::Button);
+    }
+    void add(QToolButton* button, int x) {
+        places_.push_back({button, x});
+        place(places_.back());
+    }
+    void clear() {
+        for (const Place& p : places_) delete p.button;
+        places_.clear();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent*) override {
+        for (const Place& p : places_) place(p);
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawLine(0, 0, width() - 1, 0);
+        painter.setPen(palette().color(QPalette::Dark));
+        painter.drawLine(0, height() - 1, width() - 1, height() - 1);
+    }
+
+private:
+    struct Place {
+        QToolButton* button;
+        int x;
+    };
+    void place(const Place& p) {
+        const QSize size = p.button->size();
+        const int x = p.x < 0 ? width() + p.x : p.x;
+        p.button->move(x, std::max(0, (height() - size.height()) / 2));
+    }
+    std::vector<Place> places_;
+};
+
+// The picture of a tool button: its pixels, on the light grey of a button where it has none.
+QIcon tool_icon(const ToolButton& button) {
+    QImage image(std::max(button.width, 1), std::max(button.height, 1), QImage::Format_RGB32);
+    image.fill(Qt::lightGray);
+    for (int y = 0; y < button.height; ++y) {
+        for (int x = 0; x < button.width; ++x) {
+            const Colour c = button.pixels[static_cast<std::size_t>(y) * button.width + x];
+            image.setPixel(x, y, qRgb(c.red, c.green, c.blue));
+        }
+    }
+    return QIcon(QPixmap::fromImage(image));
+}
+
 // Sees every event of the application: close and move requests of our windows go to their
 // handlers, and while the Escape poll runs, key input is swallowed.
 class EventFilter : public QObject {
@@ -174,17 +232,25 @@ public:
                                           DialogResult* result) override {
         return qt::start_qt_print(request, frame_, result);
     }
+    std::unique_ptr<PrintJob> start_print_offering_selection(const PrintRequest& request,
+                                                             DialogResult* result,
+                                                             bool* selection_only) override {
+        return qt::start_qt_print(request, frame_, result, selection_only);
+    }
     DialogResult file_dialog(FileDialogRequest& request) override;
     DialogResult font_dialog(const std::string& caption, FontDescription& font) override;
 
     bool frame_closed() const override { return frame_closed_; }
     void close_frame() override;
 
-    // Only the frame has a strip here: a QToolBar of tool buttons named "tavo_tool_<id>".
+    // The frame's strip is a QToolBar of tool buttons named "tavo_tool_<id>"; a child window's
+    // is a ToolStrip ("tavo_strip_<window>") of buttons "tavo_tool_<window>_<id>".
     int add_tool_button(int window, const ToolButton& button) override;
     int clear_tool_strip(int window) override;
     int enable_tool_button(int window, int id, bool enabled) override;
     bool tool_button_enabled(int window, int id) const override;
+    int create_tool_strip(int window, int height) override;
+    int tool_strip_height(int window) const override;
     Colour system_colour(SystemColour which) const override;
 
     void show_choice_list(const std::vector<std::string>& items, int selected) override;
@@ -249,8 +315,11 @@ private:
         QPlainTextEdit* editor = nullptr;          // the edit window's editor
         QMenuBar* menu_bar = nullptr;              // popups with a menu of their own
         WindowHandler* handler = nullptr;
+        ToolStrip* strip = nullptr;  // child windows with a strip
+        std::map<int, QToolButton*> strip_buttons;
     };
 
+    int add_strip_button(int window, const ToolButton& button);
     int window_of(const QObject* object) const;
     void request_close(int window);
     void fill_qmenu(QMenu* target, int window, int menu);
@@ -754,7 +823,8 @@ void QtBackend::update_now() {
 // --- tool strip, choice list, placement ------------------------------------------------------
 
 int QtBackend::add_tool_button(int window, const ToolButton& button) {
-    if (window != kWindowFrame || frame_ == nullptr) return kUiBadWindow;
+    if (window != kWindowFrame) return add_strip_button(window, button);
+    if (frame_ == nullptr) return kUiBadWindow;
     const std::size_t pixels =
         static_cast<std::size_t>(std::max(button.width, 0)) * std::max(button.height, 0);
     if (button.pixels.size() != pixels || tool_buttons_.count(button.id) != 0) {
@@ -766,18 +836,10 @@ int QtBackend::add_tool_button(int window, const ToolButton& button) {
         toolbar_->setMovable(false);
         frame_->addToolBar(Qt::TopToolBarArea, toolbar_);
     }
-    QImage image(std::max(button.width, 1), std::max(button.height, 1), QImage::Format_RGB32);
-    image.fill(Qt::lightGray);
-    for (int y = 0; y < button.height; ++y) {
-        for (int x = 0; x < button.width; ++x) {
-            const Colour c = button.pixels[static_cast<std::size_t>(y) * button.width + x];
-            image.setPixel(x, y, qRgb(c.red, c.green, c.blue));
-        }
-    }
     auto* tool = new QToolButton(toolbar_);
     tool->setObjectName(QString("tavo_tool_%1").arg(button.id));
-    tool->setIcon(QIcon(QPixmap::fromImage(image)));
-    tool->setIconSize(image.size());
+    tool->setIcon(tool_icon(button));
+    tool->setIconSize(QSize(std::max(button.width, 1), std::max(button.height, 1)));
     tool->setToolTip(to_qstring(button.tooltip));
     tool->setAutoRaise(true);
     const int id = button.id;
@@ -790,7 +852,13 @@ int QtBackend::add_tool_button(int window, const ToolButton& button) {
 }
 
 int QtBackend::clear_tool_strip(int window) {
-    if (window != kWindowFrame || frame_ == nullptr) return kUiBadWindow;
+    if (window != kWindowFrame) {
+        if (!window_exists(window) || slots_[window].strip == nullptr) return kUiBadWindow;
+        slots_[window].strip->clear();
+        slots_[window].strip_buttons.clear();
+        return 0;
+    }
+    if (frame_ == nullptr) return kUiBadWindow;
     // The toolbar owns its buttons: clearing its actions deletes them.
     if (toolbar_ != nullptr) toolbar_->clear();
     tool_buttons_.clear();
@@ -798,17 +866,88 @@ int QtBackend::clear_tool_strip(int window) {
 }
 
 int QtBackend::enable_tool_button(int window, int id, bool enabled) {
-    if (window != kWindowFrame) return kUiBadWindow;
-    const auto it = tool_buttons_.find(id);
-    if (it == tool_buttons_.end()) return kUiBadArgument;
+    if (window != kWindowFrame && !window_exists(window)) return kUiBadWindow;
+    const std::map<int, QToolButton*>& buttons =
+        window == kWindowFrame ? tool_buttons_ : slots_[window].strip_buttons;
+    const auto it = buttons.find(id);
+    if (it == buttons.end()) return kUiBadArgument;
     it->second->setEnabled(enabled);
     return 0;
 }
 
 bool QtBackend::tool_button_enabled(int window, int id) const {
-    if (window != kWindowFrame) return false;
-    const auto it = tool_buttons_.find(id);
-    return it != tool_buttons_.end() && it->second->isEnabled();
+    if (window != kWindowFrame && !window_exists(window)) return false;
+    const std::map<int, QToolButton*>& buttons =
+        window == kWindowFrame ? tool_buttons_ : slots_[window].strip_buttons;
+    const auto it = buttons.find(id);
+    return it != buttons.end() && it->second->isEnabled();
+}
+
+int QtBackend::create_tool_strip(int window, int height) {
+    if (window == kWindowFrame || !window_exists(window)) return kUiBadWindow;
+    if (height <= 0) return kUiBadArgument;
+    Slot& slot = slots_[window];
+    if (slot.strip != nullptr) {
+        slot.strip->setFixedHeight(height);
+        return 0;
+    }
+    auto* strip = new ToolStrip(height);
+    strip->setObjectName(QString("tavo_strip_%1").arg(window));
+    if (slot.sub != nullptr) {
+        // The window's content moves under the strip into a box of its own.
+        QWidget* content = slot.sub->widget();
+        const QString title = slot.sub->windowTitle();
+        auto* box = new QWidget;
+        auto* layout = new QVBoxLayout(box);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        layout->addWidget(strip);
+        if (content != nullptr) layout->addWidget(content, 1);
+        slot.sub->setWidget(box);
+        slot.sub->setWindowTitle(title);
+    } else if (auto* layout = qobject_cast<QVBoxLayout*>(slot.outer->layout())) {
+        layout->insertWidget(0, strip);
+    } else {
+        delete strip;
+        return kUiBadWindow;
+    }
+    slot.strip = strip;
+    return 0;
+}
+
+int QtBackend::tool_strip_height(int window) const {
+    if (window == kWindowFrame || !window_exists(window) || slots_[window].strip == nullptr) {
+        return 0;
+    }
+    return slots_[window].strip->height();
+}
+
+int QtBackend::add_strip_button(int window, const ToolButton& button) {
+    if (!window_exists(window) || slots_[window].strip == nullptr) return kUiBadWindow;
+    Slot& slot = slots_[window];
+    const std::size_t pixels =
+        static_cast<std::size_t>(std::max(button.width, 0)) * std::max(button.height, 0);
+    if (button.pixels.size() != pixels || slot.strip_buttons.count(button.id) != 0) {
+        return kUiBadArgument;
+    }
+    auto* tool = new QToolButton(slot.strip);
+    tool->setObjectName(QString("tavo_tool_%1_%2").arg(window).arg(button.id));
+    tool->setIcon(tool_icon(button));
+    tool->setIconSize(QSize(std::max(button.width, 1), std::max(button.height, 1)));
+    tool->setToolTip(to_qstring(button.tooltip));
+    tool->setFocusPolicy(Qt::NoFocus);
+    // The picture with a 2-pixel border all round, as the strip's buttons are drawn.
+    tool->setFixedSize(std::max(button.width, 1) + 4, std::max(button.height, 1) + 4);
+    const int id = button.id;
+    QObject::connect(tool, &QToolButton::clicked, [this, window, id] {
+        if (WindowHandler* h = slots_[window].handler) h->on_command(window, id);
+        // Typing goes on in the command line after a strip button.
+        if (command_line_ != nullptr) command_line_->setFocus();
+    });
+    slot.strip->add(tool, button.x);
+    tool->show();
+    slot.strip_buttons[id] = tool;
+    return 0;
 }
 
 Colour QtBackend::system_colour(SystemColour which) const {

@@ -161,7 +161,8 @@ DialogResult page_setup_dialog(const std::string& caption, UiBackend::PageSetup&
 }
 
 std::unique_ptr<PrintJob> start_qt_print(const PrintRequest& request, QWidget* owner,
-                                         DialogResult* result) {
+                                         DialogResult* result, bool* selection_only) {
+    if (selection_only != nullptr) *selection_only = false;
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     printer->setDocName(QString::fromStdString(request.document));
     if (QPrinterInfo::availablePrinters().isEmpty()) {
@@ -171,9 +172,13 @@ std::unique_ptr<PrintJob> start_qt_print(const PrintRequest& request, QWidget* o
     } else if (request.ask) {
         QPrintDialog dialog(printer.get(), owner);
         dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        dialog.setOption(QAbstractPrintDialog::PrintSelection, selection_only != nullptr);
         if (dialog.exec() != QDialog::Accepted) {
             if (result != nullptr) *result = DialogResult::cancelled;
             return nullptr;
+        }
+        if (selection_only != nullptr) {
+            *selection_only = dialog.printRange() == QAbstractPrintDialog::Selection;
         }
     }
     auto job = std::make_unique<QtPrintJob>(std::move(printer), request.font, 96);

@@ -15,7 +15,9 @@ namespace platform::qt {
 DialogResult page_setup_dialog(const std::string& caption, UiBackend::PageSetup& setup,
                                QWidget* owner);
 
+// With selection_only given, the print dialog also offers the selected text and it tells
+// whether that was chosen (false when no dialog showed).
 std::unique_ptr<PrintJob> start_qt_print(const PrintRequest& request, QWidget* owner,
-                                         DialogResult* result);
+                                         DialogResult* result, bool* selection_only = nullptr);
 
 }  // namespace platform::qt

@@ -14,6 +14,8 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTimer>
+#include <QToolButton>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@
 #include "app/startup.h"
 #include "platform/qt/qt_backend.h"
 #include "runtime/command_history.h"
+#include "runtime/command_levels.h"
 #include "runtime/list_words.h"
 #include "runtime/settings.h"
 #include "tests/app/startup/started_runtime.h"
@@ -46,6 +49,12 @@ T* find_widget(const char* name) {
 class QtWindows : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The strips' pictures, as an installation holds them.
+        namespace fs = std::filesystem;
+        for (const auto& e : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / "bin/bma")) {
+            fs::copy_file(e.path(), run_.tree.root() / "bin/bma" / e.path().filename(),
+                          fs::copy_options::overwrite_existing);
+        }
         qt_ = platform::make_qt_backend(g_argc, g_argv);
         platform::set_current_ui(qt_.get());
         reset_main_loop();
@@ -201,6 +210,57 @@ TEST_F(QtWindows, ACheckItemOfATextWindowsSystemMenuFlipsItsSetting) {
         }
     }
     set_setting_flag(kSetStepMode, 0);
+}
+
+int g_last_change = 0;  // the argument of the level's last change event; -1 marks Escape
+int record_change(GridEvent& e) {
+    if (e.code == kLevelEventChange) g_last_change = e.argument;
+    return 0;
+}
+
+TEST_F(QtWindows, TheSpreadsheetStripShowsOkCancelHelpAndOkClosesTheLevel) {
+    auto* sheet = find_widget<QMdiSubWindow>("tavo_window_3");
+    auto* strip = find_widget<QWidget>("tavo_strip_3");
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_NE(strip, nullptr);
+    QToolButton* buttons[3] = {};
+    const char* names[3] = {"tavo_tool_3_101", "tavo_tool_3_102", "tavo_tool_3_103"};
+    for (int k = 0; k < 3; ++k) {
+        buttons[k] = find_widget<QToolButton>(names[k]);
+        ASSERT_NE(buttons[k], nullptr) << names[k];
+    }
+    qt_->show_window(platform::kWindowSpreadsheet, true);
+    QApplication::processEvents();
+    ASSERT_TRUE(strip->isVisible());
+    EXPECT_EQ(strip->height(), kSheetStripHeight);
+    // OK at 2, Cancel at 28, Help 26 pixels from the right edge, which it keeps when the
+    // strip is laid out again.
+    EXPECT_EQ(buttons[0]->x(), 2);
+    EXPECT_EQ(buttons[1]->x(), 28);
+    EXPECT_EQ(buttons[2]->x(), strip->width() - 26);
+    strip->resize(strip->width() + 40, strip->height());
+    QApplication::processEvents();
+    EXPECT_EQ(buttons[2]->x(), strip->width() - 26);
+    // The OK picture's green tick is on the grabbed strip, inside the OK button.
+    const QImage image = strip->grab().toImage();
+    const QRect ok = buttons[0]->geometry();
+    int green = 0;
+    for (int y = ok.top(); y <= ok.bottom() && y < image.height(); ++y) {
+        for (int x = ok.left(); x <= ok.right() && x < image.width(); ++x) {
+            const QColor c(image.pixel(x, y));
+            if (c.green() > 100 && c.red() < 60 && c.blue() < 60) ++green;
+        }
+    }
+    EXPECT_GT(green, 10);
+
+    // A click on OK closes the open level, keeping its entries.
+    ASSERT_EQ(push_command_level(record_change, 0, 0), 0);
+    settle();
+    ASSERT_EQ(level_count(), 1);
+    buttons[0]->click();
+    settle();
+    EXPECT_EQ(level_count(), 0);
+    EXPECT_NE(g_last_change, -1);
 }
 
 }  // namespace

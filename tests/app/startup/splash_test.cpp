@@ -13,6 +13,7 @@
 #include "app/main_loop.h"
 #include "app/splash.h"
 #include "tests/app/startup/started_runtime.h"
+#include "ui/window_table.h"
 
 namespace {
 
@@ -101,6 +102,38 @@ TEST_F(Splash, OpensAtTheGuiStartAndEndsWhenItsSecondIsOver) {
     EXPECT_TRUE(ui().splash_open());
     main_loop_start();
     EXPECT_FALSE(ui().splash_open());
+}
+
+TEST_F(Splash, TheGuiStartMakesTheFrameAloneTheChildWindowsComeAfterTheApplicationStart) {
+    ASSERT_EQ(start(), 0);
+    EXPECT_TRUE(ui().window_exists(platform::kWindowFrame));
+    EXPECT_TRUE(ui().splash_open());
+    const int children[] = {platform::kWindowText1, platform::kWindowText2,
+                            platform::kWindowSpreadsheet, platform::kWindowEdit,
+                            platform::kWindowControl};
+    for (const int n : children) EXPECT_FALSE(ui().window_exists(n)) << n;
+
+    // All made at once, hidden; text window 1 already holds the program's title.
+    ASSERT_EQ(register_window_classes(), 0);
+    for (const int n : children) {
+        EXPECT_TRUE(ui().window_exists(n)) << n;
+        EXPECT_FALSE(ui().window_visible(n)) << n;
+    }
+    EXPECT_EQ(ui().text_lines(platform::kWindowText1), (std::vector<std::string>{"TAVO LT 5.40"}));
+    EXPECT_TRUE(ui().text_lines(platform::kWindowText2).empty());
+
+    // The loop's start opens text window 1 only, in front.
+    ui().advance_clock(1000);
+    settle();
+    main_loop_start();
+    EXPECT_TRUE(ui().window_visible(platform::kWindowText1));
+    EXPECT_EQ(ui().active_window(), platform::kWindowText1);
+    for (const int n : {platform::kWindowText2, platform::kWindowSpreadsheet}) {
+        EXPECT_FALSE(ui().window_visible(n)) << n;
+    }
+    // Text window 2 is there without being made on first use: selecting it opens it.
+    EXPECT_EQ(textwin_select(platform::kWindowText2, 0, 0), 0);
+    EXPECT_TRUE(ui().window_visible(platform::kWindowText2));
 }
 
 TEST_F(Splash, AKeyDownOrALeftButtonDownEndsItAtOnceOtherInputDoesNot) {

@@ -60,6 +60,47 @@ TEST_F(GuiWindows, TheEditWindowPrintsItsLinesWithTabsExpandedToFourColumns) {
     EXPECT_NE(errors().find("The edit window was printed"), std::string::npos) << errors();
 }
 
+TEST_F(GuiWindows, WithTextSelectedThePrintDialogOffersToPrintOnlyTheSelection) {
+    ui().install_recording_printer({800, 924}, 100);
+    ui().show_window(platform::kWindowEdit, true);
+    ui().set_edit_text(platform::kWindowEdit, "one\ntwo\tx\nthree");
+    const std::string question = "TAVO LT: print all or the selection?";
+    struct Case {
+        int start;
+        int end;
+        const char* answer;  // null: no question may be asked
+        std::vector<std::string> printed;
+        bool cancelled;
+    };
+    const std::vector<std::string> all = {"text 39,62 \"one\"", "text 39,78 \"two x\"",
+                                          "text 39,94 \"three\""};
+    const Case cases[] = {
+        // "two\tx": the tab taken from the selection's own first column.
+        {4, 9, "selection", {"text 39,62 \"two x\""}, false},
+        // Across a line end: two lines of the selection, the first cut where it starts.
+        {6, 12, "s", {"text 39,62 \"o   x\"", "text 39,78 \"th\""}, false},
+        {4, 9, "all", all, false},
+        {4, 9, "", {}, true},         // an empty answer cancels the dialog
+        {3, 3, nullptr, all, false},  // nothing selected: nothing to offer
+    };
+    for (const Case& c : cases) {
+        ui().clear_printed_pages();
+        run_.errors.str("");
+        ui().set_edit_selection(platform::kWindowEdit, c.start, c.end);
+        if (c.answer != nullptr) ui().queue_dialog_answer(c.answer);
+        type("editwin_print");
+        EXPECT_EQ(errors().find(question) != std::string::npos, c.answer != nullptr)
+            << c.start << " " << errors();
+        if (c.cancelled) {
+            EXPECT_TRUE(ui().printed_pages().empty()) << c.start;
+            EXPECT_NE(errors().find("Printing cancelled"), std::string::npos) << errors();
+            continue;
+        }
+        ASSERT_EQ(ui().printed_pages().size(), 1u) << c.start << " " << c.answer;
+        EXPECT_EQ(texts(ui().printed_pages()[0]), c.printed) << c.start << " " << c.answer;
+    }
+}
+
 TEST_F(GuiWindows, TheEditWindowShownSetsItsStateFlagAndClosingClearsIt) {
     EXPECT_EQ(test_state_flag(kFlagEditWindowShown), 0);
     show_window(1, platform::kWindowEdit);
