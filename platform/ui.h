@@ -675,7 +675,20 @@ public:
     // Lines up the minimised children along the bottom of the MDI area.
     virtual void arrange_icons();
 
+    // --- the command line's caret and selection; reading a named clipboard format ----------
+    // Offsets count bytes of the command line's text; start == end is the caret alone. Setting
+    // clamps both into the text; the caret stands at end.
+    virtual int set_command_line_selection(int start, int end);
+    virtual std::pair<int, int> command_line_selection() const;
+    void select_all_command_line() {
+        set_command_line_selection(0, static_cast<int>(command_line_text().size()));
+    }
+    // The bytes the clipboard holds under a MIME type: true with them, false when it holds
+    // nothing of that type or cannot be had.
+    virtual bool clipboard_data(std::string_view mime_type, std::vector<std::uint8_t>& bytes) const;
+
 private:
+    std::pair<int, int> command_line_selection_{0, 0};
     int mouse_capture_ = -1;
     Cursor cursor_ = Cursor::arrow;
     std::vector<ClipboardItem> clipboard_items_;
@@ -725,5 +738,7 @@ UiBackend& ui();
 // (the same number for the same name, without regard to case), from 0xC000 on as the program
 // has always numbered them; 0 for an empty name.
 int register_clipboard_format(std::string_view name);
+// The MIME type under which the program's surface data travels on the clipboard.
+inline constexpr char kSurfaceClipboardMime[] = "application/x-tavo-surface-data";
 
 }  // namespace platform

@@ -53,6 +53,15 @@ public:
     void on_scroll(int window, const platform::ScrollEvent& event) override {
         textarea_on_scroll(window, event);
     }
+    void on_mouse(int window, const platform::MouseEvent& event) override {
+        if (grid_input_handler().mouse != nullptr) grid_input_handler().mouse(window, event);
+    }
+    void on_key(int window, const platform::KeyEvent& event) override {
+        if (grid_input_handler().key != nullptr) grid_input_handler().key(window, event);
+    }
+    void on_timer(int window, int timer_id) override {
+        if (grid_input_handler().timer != nullptr) grid_input_handler().timer(window, timer_id);
+    }
     bool on_close_request(int window) override {
         // textwin_close hides the window itself, or keeps the last one open.
         if (platform::is_text_window(window)) textwin_close(window);
