@@ -412,11 +412,11 @@ void grid_refresh_level() {
     // The sheet was written again: the current cell is found anew in its lines.
     GridCell c = g.current;
     if (grid_find_cell(c) != 0) {
-        const GridCellValue saved = g.current.saved_value;
+        // The value the level wrote is the one a later Escape of an edit returns to.
         const int state = g.edit_state;
         g.current = c;
         grid_parse_edit_text();
-        g.current.saved_value = saved;
+        g.current.saved_value = g.current.value;
         g.edit_state = state < kGridSelected ? kGridSelected : state;
         grid_draw_current();
     } else {

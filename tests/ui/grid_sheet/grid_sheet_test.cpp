@@ -61,6 +61,7 @@ void cell(int code, int index, const char* text) {
 void write_sheet() {
     textarea_clear(kSheetArea, 1);
     if (TextArea* h = textarea(kHeaderArea)) h->visible_lines = 1;
+    begin_level_output();
     set_output_window(kSheetArea);
     char text[64];
     write_output_text("Wave  ", false);
@@ -73,8 +74,9 @@ void write_sheet() {
     write_output_text("  ", false);
     std::snprintf(text, sizeof text, "%3d", g_model.level);
     cell(kGridKindValueList | 13, 0, text);
-    write_output_text("\n", false);
     for (int k = 0; k < g_model.rows; ++k) {
+        // Each line is ended by the next; the end of the level's output ends the last.
+        write_output_text("\n", false);
         std::snprintf(text, sizeof text, "S%d", k);
         cell(kGridKindLabel | 1, k, text);
         write_output_text(" ", false);
@@ -88,9 +90,8 @@ void write_sheet() {
         write_output_text(" ", false);
         std::snprintf(text, sizeof text, "%10.2e", g_model.small[k]);
         cell(5, k, text);
-        write_output_text("\n", false);
     }
-    set_output_window(current_text_window());
+    end_level_output();
 }
 
 int sheet_handler(GridEvent& e) {
@@ -673,6 +674,27 @@ TEST_F(Sheet, TheCurrentCellLimitsTheScrollingOfTheSheet) {
     settle();
     EXPECT_EQ(a->position_of(a->top_line), 3);
     EXPECT_EQ(current().field_index, 3);
+}
+
+// The level's cursor is the current cell once the level's output has ended; without one the
+// cell that was current is found again in the rewritten lines.
+TEST_F(Sheet, TheLevelCursorPlacesTheCurrentCellWhenTheSheetIsWritten) {
+    set_level_cursor(3, 2, 0);
+    write_sheet();
+    ASSERT_NE(current().text, nullptr);
+    EXPECT_EQ(current().field_code, 3);
+    EXPECT_EQ(current().field_index, 2);
+    EXPECT_EQ(current().value.i, 5);
+    g_model.count[2] = 42;
+    write_sheet();
+    EXPECT_EQ(current().field_code, 3);
+    EXPECT_EQ(current().field_index, 2);
+    EXPECT_EQ(current_text(), "  42");
+    EXPECT_EQ(current().value.i, 42);
+    // Leaving an edit of it returns to what the level wrote.
+    grid_set_edit_mode(1);
+    grid_set_edit_mode(0);
+    EXPECT_EQ(current().value.i, 42);
 }
 
 TEST_F(Sheet, ATypedExitLevelsIsCarriedOutAfterTheEvent) {
