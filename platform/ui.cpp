@@ -698,4 +698,16 @@ bool UiBackend::clipboard_data(std::string_view mime_type, std::vector<std::uint
     return false;
 }
 
+namespace {
+CommandLineListener g_command_line_listener = nullptr;
+}
+
+void set_command_line_listener(CommandLineListener listener) {
+    g_command_line_listener = listener;
+}
+
+void notify_command_line_edited() {
+    if (g_command_line_listener != nullptr) g_command_line_listener();
+}
+
 }  // namespace platform

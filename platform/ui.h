@@ -741,4 +741,10 @@ int register_clipboard_format(std::string_view name);
 // The MIME type under which the program's surface data travels on the clipboard.
 inline constexpr char kSurfaceClipboardMime[] = "application/x-tavo-surface-data";
 
+// Told when the user changes the command line's text or moves its caret (the program's own
+// changes may tell it too); one listener for the whole run, whichever backend runs.
+using CommandLineListener = void (*)();
+void set_command_line_listener(CommandLineListener listener);
+void notify_command_line_edited();
+
 }  // namespace platform

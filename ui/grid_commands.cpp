@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "kpl/kpl_line.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -97,6 +96,7 @@ void install_grid() {
     set_grid_scroll_limiter(grid_limit_scroll);
     set_grid_input_handler({grid_window_mouse, grid_window_key, grid_window_timer});
     set_choice_popup_anchor(current_cell_anchor);
+    platform::set_command_line_listener(grid_show_edit_text);
     install_grid_line_entry();
     set_handler(kSlotGridCommand, cmd_grid_command);
 }

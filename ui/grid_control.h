@@ -139,6 +139,8 @@ int grid_limit_scroll(int lines);
 void grid_paint_line(TextArea& area, platform::DeviceContext& dc, int y, int ring_index,
                      bool header_last_row);
 void grid_draw_current();
+// Paints the command line's text into the cell being edited (the command line's listener).
+void grid_show_edit_text();
 void grid_draw_range_frame(bool erase);
 // The focus frame of a printed number's hot spot in a text window (erase removes the last one).
 void grid_draw_tip_frame(int window, int row, int first_column, int end_column, bool erase);

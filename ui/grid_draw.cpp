@@ -169,6 +169,27 @@ void paint_current(TextArea& a, platform::DeviceContext& dc, int y) {
         focus_frame(dc, r, -1, false, a.background);
         return;
     }
+    if (g.edit_state == kGridEditNumber) {
+        platform::UiBackend* ui = platform::current_ui();
+        const std::string typed = ui != nullptr ? ui->command_line_text() : std::string();
+        if (!typed.empty()) {
+            // What is typed on the command line shows in the cell, scrolled so that the caret
+            // stays inside, opaque, with '_' at the caret.
+            const int caret = ui->command_line_selection().second;
+            int& scroll = grid_state().edit_scroll;
+            if (caret < scroll) scroll = caret;
+            if (caret >= scroll + c.width) scroll = caret - c.width + 1;
+            scroll = std::max(0, scroll);
+            std::string shown = typed.substr(std::min<std::size_t>(scroll, typed.size()));
+            shown.resize(static_cast<std::size_t>(std::max(0, c.width)), ' ');
+            dc.fill_rect(r, a.background);
+            dc.set_text_colour(a.text_colour);
+            dc.text_out({x0, text_y(a, dc, y)}, shown);
+            dc.text_out({column_x(a, c.first_column + caret - scroll), text_y(a, dc, y)}, "_");
+            focus_frame(dc, r, 2, true, a.background);
+            return;
+        }
+    }
     if (kind == kGridKindDisabledButton) {
         dc.fill_rect(r, disabled_colour());
     } else {
@@ -237,6 +258,10 @@ void grid_draw_current() {
     if (c.header == 0) c.row = a->position_of(c.line) - a->position_of(a->top_line);
     if (c.row < 0 || (c.header == 0 && c.row >= a->visible_lines)) return;
     paint_current(*a, *dc, row_top(*a, c));
+}
+
+void grid_show_edit_text() {
+    if (grid_state().edit_state == kGridEditNumber) grid_draw_current();
 }
 
 void grid_draw_range_frame(bool erase) {

@@ -435,7 +435,7 @@ int& grid_refresh_request() {
 namespace {
 
 // The key an auto-repeat runs for a press beside the edited cell.
-int repeat_key_for(const GridCell& c, const GridCell& hit, int column, int y_row_delta) {
+int repeat_key_for(const GridCell& c, int column, int y_row_delta) {
     const int horizontal = column < c.first_column  ? column - c.first_column
                            : column >= c.end_column ? column - c.end_column + 1
                                                     : 0;
@@ -443,7 +443,6 @@ int repeat_key_for(const GridCell& c, const GridCell& hit, int column, int y_row
     if (horizontal != 0 && std::abs(vertical) * 4 <= std::abs(horizontal)) {
         return horizontal < 0 ? platform::key_left : platform::key_right;
     }
-    (void)hit;
     if (vertical == 0) return 0;
     return vertical < 0 ? platform::key_up : platform::key_down;
 }
@@ -519,7 +518,7 @@ void grid_on_mouse(int area, const platform::MouseEvent& event) {
             const int dy = event.position.y < row_top                     ? -1
                            : event.position.y >= row_top + a->line_height ? 1
                                                                           : 0;
-            const int key = repeat_key_for(c, hit, column, dy);
+            const int key = repeat_key_for(c, column, dy);
             if (key != 0) {
                 run_repeat_key(key);
                 k.repeat_key = key;

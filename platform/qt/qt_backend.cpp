@@ -354,6 +354,10 @@ int QtBackend::create_frame(std::string_view title, WindowHandler* handler) {
     command_line_->setMinimumContentsLength(32);
     QObject::connect(command_line_->lineEdit(), &QLineEdit::returnPressed,
                      [this] { command_line_entered(); });
+    QObject::connect(command_line_->lineEdit(), &QLineEdit::textEdited,
+                     [](const QString&) { notify_command_line_edited(); });
+    QObject::connect(command_line_->lineEdit(), &QLineEdit::cursorPositionChanged,
+                     [](int, int) { notify_command_line_edited(); });
     status_ = new QLabel(" ", bar);
     status_->setObjectName("tavo_status");
     bar_layout->addWidget(command_line_);

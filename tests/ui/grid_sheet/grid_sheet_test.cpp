@@ -697,6 +697,96 @@ TEST_F(Sheet, TheLevelCursorPlacesTheCurrentCellWhenTheSheetIsWritten) {
     EXPECT_EQ(current().value.i, 42);
 }
 
+// A click elsewhere while a number is edited commits what the command line holds to the edited
+// cell first, and does nothing else.
+TEST_F(Sheet, AClickAwayFromAnEditedCellCommitsTheTypedTextFirst) {
+    click(2, kRadiusColumn + 4);
+    click(2, kRadiusColumn + 4, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+    EXPECT_EQ(ui().command_line_text(), "");  // editing starts on an empty command line
+    ui().set_command_line_text("3.5");
+    g_events.clear();
+    click(0, kRadiusColumn + 4);
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events[0].code, 5);
+    EXPECT_EQ(g_events[0].first, 2);
+    EXPECT_DOUBLE_EQ(g_model.radius[2], 3.5);
+    EXPECT_EQ(current().field_index, 2);  // the click itself was not carried out
+}
+
+// While a number is edited in place, what is typed on the command line shows in the cell with
+// '_' at the caret; a text longer than the cell scrolls to keep the caret inside.
+TEST_F(Sheet, TheTextTypedOnTheCommandLineShowsInTheEditedCell) {
+    click(1, kCountColumn + 1);
+    click(1, kCountColumn + 1, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+    platform::RecordingDeviceContext* dc = ui().recording_context(platform::kWindowSpreadsheet);
+    const TextArea* a = textarea(kSheetArea);
+    const int y = a->top_margin + a->line_height;
+    const int text_y = y + a->baseline - dc->text_metrics().ascent;
+    auto x = [&](int column) { return a->left_margin + column * a->char_width; };
+    auto drawn = [&](int column, const std::string& text) {
+        const std::string record =
+            "text " + std::to_string(x(column)) + "," + std::to_string(text_y) + " \"" + text + "\"";
+        const auto& r = dc->records();
+        return std::find(r.begin(), r.end(), record) != r.end();
+    };
+    struct Case {
+        const char* typed;
+        int caret;
+        const char* shown;
+        int caret_column;  // relative to the cell
+    } cases[] = {
+        {"7", 1, "7   ", 1},
+        {"-12", 1, "-12 ", 1},
+        {"123456", 6, "456 ", 3},  // scrolled: the caret stays in the four columns
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.typed);
+        dc->clear_records();
+        ui().edit_command_line(k.typed, k.caret);
+        EXPECT_TRUE(drawn(kCountColumn, k.shown));
+        EXPECT_TRUE(drawn(kCountColumn + k.caret_column, "_"));
+    }
+    // Nothing is taken before Enter: the cell's value is still the level's.
+    EXPECT_EQ(current().value.i, -99);
+}
+
+// A Shift press below the edited cell steps its value down at once, again after 200 ms and then
+// every 50 ms, until the button is released.
+TEST_F(Sheet, APressBesideTheEditedCellRepeatsItsStepUntilReleased) {
+    click(2, kCountColumn + 2);
+    click(2, kCountColumn + 2, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+    ASSERT_EQ(current().value.i, 5);
+    const TextArea* a = textarea(kSheetArea);
+    platform::MouseEvent e;
+    e.action = platform::MouseAction::press;
+    e.button = platform::MouseButton::left;
+    e.modifiers = platform::modifier_shift;
+    e.position = {a->left_margin + (kCountColumn + 2) * a->char_width + 2,
+                  a->top_margin + 3 * a->line_height + 4};
+    ui().post_mouse(platform::kWindowSpreadsheet, e);
+    settle();
+    EXPECT_EQ(current().value.i, 4);
+    struct Tick {
+        int ms;
+        int value;
+    } ticks[] = {{199, 4}, {1, 3}, {49, 3}, {1, 2}, {50, 1}};
+    for (const Tick& t : ticks) {
+        ui().advance_clock(t.ms);
+        settle();
+        EXPECT_EQ(current().value.i, t.value) << t.ms;
+    }
+    e.action = platform::MouseAction::release;
+    ui().post_mouse(platform::kWindowSpreadsheet, e);
+    settle();
+    ui().advance_clock(500);
+    settle();
+    EXPECT_EQ(current().value.i, 1);
+    EXPECT_EQ(current_text(), "  1 ");
+}
+
 TEST_F(Sheet, ATypedExitLevelsIsCarriedOutAfterTheEvent) {
     click(1, kRadiusColumn + 2);
     type("exit_levels");
