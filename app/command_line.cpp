@@ -25,6 +25,7 @@
 #include "runtime/text_output.h"
 #include "ui/choice_lists.h"
 #include "ui/grid_control.h"
+#include "ui/text_area.h"
 
 namespace {
 
@@ -135,6 +136,12 @@ void escape_command_line() {
         return;
     }
     close_choice_list();
+    // A range of rows selected in the sheet is dropped first; the next Escape leaves the level.
+    if (test_state_flag(kFlagRangeSelected) != 0) {
+        grid_clear_selection();
+        clear_command_line();
+        return;
+    }
     if (level_count() > 0) {
         set_run_state(kRunStateEscapeLevel);
         return;
@@ -305,7 +312,9 @@ void command_window_keydown(const platform::KeyEvent& event) {
     const GridState& grid = grid_state();
     const bool arrow = event.key == platform::key_up || event.key == platform::key_down ||
                        event.key == platform::key_left || event.key == platform::key_right;
-    const bool in_sheet = grid.current.text != nullptr || grid_line_total() > 0;
+    const TextArea* sheet = textarea(grid.active_area);
+    const bool sheet_shown = sheet != nullptr && ui != nullptr && ui->window_visible(sheet->window);
+    const bool in_sheet = grid.current.text != nullptr || (sheet_shown && grid_line_total() > 0);
     if (arrow && g.prompt_state == 0 && level_count() > 0 && in_sheet) {
         grid_edit_caret_key(event.key);
         return;

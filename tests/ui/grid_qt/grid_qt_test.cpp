@@ -121,6 +121,16 @@ TEST(QtGrid, AClickedCellTakesAValueTypedIntoTheCommandLine) {
 
     auto* combo = find_widget<QComboBox>("tavo_command_line");
     ASSERT_NE(combo, nullptr);
+    // The command line's caret and selection are the combo box's.
+    qt->set_command_line_text("abcdef");
+    ASSERT_EQ(qt->set_command_line_selection(1, 4), 0);
+    EXPECT_EQ(combo->lineEdit()->selectedText().toStdString(), "bcd");
+    EXPECT_EQ(qt->command_line_selection(), (std::pair<int, int>{1, 4}));
+    qt->set_command_line_selection(2, 2);
+    EXPECT_EQ(combo->lineEdit()->cursorPosition(), 2);
+    EXPECT_EQ(qt->command_line_selection(), (std::pair<int, int>{2, 2}));
+    qt->select_all_command_line();
+    EXPECT_EQ(combo->lineEdit()->selectedText().toStdString(), "abcdef");
     combo->lineEdit()->clear();
     for (const char c : std::string("30.25")) {
         QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(c)));

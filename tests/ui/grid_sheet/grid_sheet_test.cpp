@@ -345,7 +345,9 @@ TEST_F(Sheet, ARowSelectorStartsARangeThatKeysExtendAndAGridCommandCarriesOut) {
     // The grid command typed while the range is selected reaches the level as text; the level
     // runs it, and the queued action reaches it with the range.
     g_events.clear();
+    grid_refresh_request() = 0;
     type("grid_delete");
+    EXPECT_EQ(grid_refresh_request(), 1);  // set as the line was handed to the level
     ASSERT_GE(g_events.size(), 2u);
     EXPECT_EQ(g_events[0].code, 6);
     EXPECT_EQ(g_events[0].text, "grid_delete");
@@ -356,6 +358,16 @@ TEST_F(Sheet, ARowSelectorStartsARangeThatKeysExtendAndAGridCommandCarriesOut) {
     EXPECT_EQ(action.last, 2);
     EXPECT_EQ(action.rows, 1);
     EXPECT_EQ(test_state_flag(kFlagRangeSelected), 0);
+}
+
+TEST_F(Sheet, EscapeDropsASelectedRangeBeforeItLeavesTheLevel) {
+    click(1, 0);
+    ASSERT_NE(test_state_flag(kFlagRangeSelected), 0);
+    key(platform::key_escape);
+    EXPECT_EQ(test_state_flag(kFlagRangeSelected), 0);
+    EXPECT_EQ(level_count(), 1);
+    key(platform::key_escape);
+    EXPECT_EQ(level_count(), 0);
 }
 
 TEST_F(Sheet, AnUpwardRangeIsDeliveredFromItsUpperRow) {
