@@ -244,8 +244,7 @@ void carry_out_run_state() {
             grid_drop_current();
             commit_pushed_level();
             for (int k = 0; k < 2 && run_state() == kRunStatePushLevel; ++k) {
-                GridEvent e = level_event(kLevelEventChange, 1);
-                run_command_level(e);
+                grid_dispatch_event(kGridLevelChange + 2);
                 if (run_state() != kRunStatePushLevel) break;
                 build_level_display();
             }

@@ -93,6 +93,7 @@ void install_spreadsheet_grid() {
     };
     set_grid_action_runner([] { grid_post_action(0, 0); });
     set_level_refresh_hook(grid_refresh_level);
+    set_level_change_sender([](int n) { return grid_dispatch_event(kGridLevelChange + n); });
 }
 
 void install_upward_hooks() {

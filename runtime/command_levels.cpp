@@ -40,6 +40,7 @@ struct Levels {
 
 Levels g;
 void (*g_show_prompt)(const char*) = nullptr;
+int (*g_level_change_sender)(int n) = nullptr;
 
 void show_prompt(const char* text) {
     if (g_show_prompt != nullptr) g_show_prompt(text);
@@ -128,7 +129,10 @@ void build_level_display() {
 void pop_command_level(bool by_escape) {
     if (g.count == 0) return;
     clear_command_line();
-    {
+    if (g_level_change_sender != nullptr) {
+        // The grid above tells the level, as it tells it of every change.
+        g_level_change_sender(by_escape ? 0 : 1);
+    } else {
         GridEvent e;
         e.code = kLevelEventChange;
         e.argument = by_escape ? -1 : 0;
@@ -310,6 +314,10 @@ int begin_level_output() {
 
 namespace {
 void (*g_level_refresh)() = nullptr;
+}
+
+void set_level_change_sender(int (*sender)(int n)) {
+    g_level_change_sender = sender;
 }
 
 void set_level_refresh_hook(void (*refresh)()) {

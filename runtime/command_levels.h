@@ -119,6 +119,9 @@ int level_output_mode();
 // The grid above this layer refreshes the level's sheet once its output has ended: the cursor
 // set by set_level_cursor, or the cell that was current, is made current and shown.
 void set_level_refresh_hook(void (*refresh)());
+// The grid above this layer delivers the level changes (n = 2 pushed over, 1 left, 0 left by
+// Escape or re-run: event 7 with argument n - 1); without it they go to the handler directly.
+void set_level_change_sender(int (*sender)(int n));
 void request_listing_stop();
 void clear_listing_stop();
 

@@ -94,6 +94,7 @@ const char* grid_status_label() {
 void install_grid() {
     set_grid_line_painter(grid_paint_line);
     set_grid_scroll_limiter(grid_limit_scroll);
+    set_grid_clear_listener(grid_area_cleared);
     set_grid_input_handler({grid_window_mouse, grid_window_key, grid_window_timer});
     set_choice_popup_anchor(current_cell_anchor);
     platform::set_command_line_listener(grid_show_edit_text);

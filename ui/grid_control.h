@@ -52,6 +52,7 @@ struct GridControl {
     bool display_held = false;
     bool range_delivery = false;  // a queued action is being delivered with its range
     int dispatch_count = 0;       // events handed to the level so far
+    bool area_cleared = false;    // the active area was emptied while a handler ran
 };
 
 GridControl& grid_control();
@@ -99,6 +100,8 @@ void grid_clear_selection();
 void grid_set_level_cursor();
 // After the level's output: the cursor it set, or the cell that was current, is shown.
 void grid_refresh_level();
+// The active grid area was emptied: a selected range ends.
+void grid_area_cleared(int area);
 // Set when the grid hands a committed line to the level (event 6); the level clears it.
 int& grid_refresh_request();
 // Whether the grid owns a typed line: a cell is current or a range is selected.

@@ -227,9 +227,10 @@ int deliver(GridEvent& e) {
     const GridCell was = c;
     c.field_code = 0;
     if (e.code == kLevelEventTypedText) grid_refresh_request() = 1;
+    k.area_cleared = false;
     const int r = call_level(e);
     show_failure(r);
-    if (r != 0 && entry_still_there(was)) {
+    if (r != 0 && !k.area_cleared && entry_still_there(was)) {
         c = was;
         grid_set_edit_mode(0);
         const int group = grid_entry_argument_group(was.field_index);
@@ -422,6 +423,17 @@ void grid_refresh_level() {
     } else {
         g.current = GridCell{};
         g.edit_state = kGridIdle;
+    }
+}
+
+void grid_area_cleared(int area) {
+    if (area != grid_state().active_area) return;
+    grid_control().area_cleared = true;
+    // Rows selected in the old lines mean nothing in the new ones.
+    if (test_state_flag(kFlagRangeSelected) != 0) {
+        clear_state_flag(kFlagRangeSelected);
+        grid_control().queued_code = 0;
+        grid_control().queued_argument = 0;
     }
 }
 

@@ -31,6 +31,7 @@ struct Areas {
     GridLinePainter grid_painter = nullptr;
     GridScrollLimiter grid_limiter = nullptr;
     GridInputHandler grid_input;
+    void (*grid_cleared)(int area) = nullptr;
 };
 
 Areas g;
@@ -196,6 +197,7 @@ int current_textarea_number() {
 int textarea_clear(int area, int keep_position) {
     TextArea* a = textarea(area);
     if (a == nullptr) return area;
+    if (a->is_grid_area && keep_position >= 0 && g.grid_cleared != nullptr) g.grid_cleared(area);
     textarea_select_area(area);
     if (platform::DeviceContext* dc = dc_of(*a); dc != nullptr && a->line_count > 0) {
         blank(*dc, *a, {0, 0, dc->size().width, dc->size().height});
@@ -604,6 +606,10 @@ const GridInputHandler& grid_input_handler() {
     return g.grid_input;
 }
 
+void set_grid_clear_listener(void (*cleared)(int area)) {
+    g.grid_cleared = cleared;
+}
+
 namespace {
 
 void append_output_line(const OutputLine& line) {
@@ -662,4 +668,5 @@ void reset_text_areas() {
     g.grid_painter = nullptr;
     g.grid_limiter = nullptr;
     g.grid_input = GridInputHandler{};
+    g.grid_cleared = nullptr;
 }

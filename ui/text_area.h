@@ -126,6 +126,8 @@ struct GridInputHandler {
 };
 void set_grid_input_handler(const GridInputHandler& handler);
 const GridInputHandler& grid_input_handler();
+// Told when area 3 or 4 is emptied (its lines are about to be written anew).
+void set_grid_clear_listener(void (*cleared)(int area));
 
 // The text-output layer's sink: every finished line lands in its window's area (text windows
 // also reach the backend's own line list, which the console writes to standard output).

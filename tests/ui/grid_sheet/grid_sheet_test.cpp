@@ -370,6 +370,17 @@ TEST_F(Sheet, EscapeDropsASelectedRangeBeforeItLeavesTheLevel) {
     EXPECT_EQ(level_count(), 0);
 }
 
+TEST_F(Sheet, ARangeEndsWhenTheSheetIsWrittenAnew) {
+    click(1, 0);
+    key(platform::key_down);
+    ASSERT_NE(test_state_flag(kFlagRangeSelected), 0);
+    ASSERT_EQ(run_command_string("grid_cut", 0), 0);
+    set_run_state(0);  // the queued action is not carried out before the rewrite
+    write_sheet();
+    EXPECT_EQ(test_state_flag(kFlagRangeSelected), 0);
+    EXPECT_EQ(grid_control().queued_code, 0);
+}
+
 TEST_F(Sheet, AnUpwardRangeIsDeliveredFromItsUpperRow) {
     click(3, 0);
     key(platform::key_up);
