@@ -749,8 +749,8 @@ TEST_F(Sheet, TheTextTypedOnTheCommandLineShowsInTheEditedCell) {
     const int text_y = y + a->baseline - dc->text_metrics().ascent;
     auto x = [&](int column) { return a->left_margin + column * a->char_width; };
     auto drawn = [&](int column, const std::string& text) {
-        const std::string record =
-            "text " + std::to_string(x(column)) + "," + std::to_string(text_y) + " \"" + text + "\"";
+        const std::string record = "text " + std::to_string(x(column)) + "," +
+                                   std::to_string(text_y) + " \"" + text + "\"";
         const auto& r = dc->records();
         return std::find(r.begin(), r.end(), record) != r.end();
     };
