@@ -810,6 +810,39 @@ TEST_F(Sheet, APressBesideTheEditedCellRepeatsItsStepUntilReleased) {
     EXPECT_EQ(current_text(), "  1 ");
 }
 
+// While a question or a parameter prompt is open the level hears of a changed cell only once it
+// is answered: the change waits on a 200 ms timer that re-arms itself meanwhile.
+bool g_prompt_open = false;
+
+TEST_F(Sheet, ACellChangeWaitsWhileAPromptIsOpen) {
+    struct FakePrompt {
+        GridCommandLineHooks saved = grid_command_line_hooks();
+        FakePrompt() {
+            grid_command_line_hooks().prompt_open = [] { return g_prompt_open; };
+        }
+        ~FakePrompt() {
+            grid_command_line_hooks() = saved;
+            g_prompt_open = false;
+        }
+    } fake;
+    g_prompt_open = true;
+    key(platform::key_right);
+    ASSERT_NE(current().text, nullptr);
+    EXPECT_TRUE(g_events.empty());
+    ui().advance_clock(200);
+    settle();
+    ui().advance_clock(200);
+    settle();
+    EXPECT_TRUE(g_events.empty());
+    g_prompt_open = false;
+    ui().advance_clock(200);
+    settle();
+    EXPECT_EQ(codes(), (std::vector<int>{3}));
+    ui().advance_clock(1000);
+    settle();
+    EXPECT_EQ(codes(), (std::vector<int>{3}));
+}
+
 TEST_F(Sheet, ATypedExitLevelsIsCarriedOutAfterTheEvent) {
     click(1, kRadiusColumn + 2);
     type("exit_levels");
