@@ -114,6 +114,8 @@ int sheet_handler(GridEvent& e) {
             write_sheet();
             return 0;
         case kLevelEventEdited:
+            // A count above 500 is refused without rewriting the sheet.
+            if (e.field == 3 && e.value.i > 500) return kMsgTooManyLevels;
             if (e.field == 2) g_model.radius[e.first_index] = e.value.d;
             if (e.field == 3) g_model.count[e.first_index] = e.value.i;
             if (e.field == 5) g_model.small[e.first_index] = e.value.d;
@@ -841,6 +843,24 @@ TEST_F(Sheet, ACellChangeWaitsWhileAPromptIsOpen) {
     ui().advance_clock(1000);
     settle();
     EXPECT_EQ(codes(), (std::vector<int>{3}));
+}
+
+// A value the level refuses (without rewriting the sheet) is reported, and the cell goes back
+// to its value, selected.
+TEST_F(Sheet, AValueTheLevelRefusesLeavesTheCellAsItWas) {
+    click(2, kCountColumn + 1);
+    ASSERT_EQ(current().value.i, 5);
+    type("600");
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events.back().code, 5);
+    EXPECT_EQ(g_events.back().int_value, 600);
+    EXPECT_EQ(g_model.count[2], 5);
+    EXPECT_EQ(current().field_code, 3);
+    EXPECT_EQ(current().field_index, 2);
+    EXPECT_EQ(current().value.i, 5);
+    EXPECT_EQ(current_text(), "  5 ");
+    EXPECT_EQ(grid_state().edit_state, kGridSelected);
+    EXPECT_FALSE(ui().message_boxes_shown().empty());
 }
 
 TEST_F(Sheet, ATypedExitLevelsIsCarriedOutAfterTheEvent) {
