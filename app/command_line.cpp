@@ -24,6 +24,8 @@
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "ui/choice_lists.h"
+#include "ui/grid_control.h"
+#include "ui/text_area.h"
 
 namespace {
 
@@ -60,7 +62,7 @@ bool is_immediate(const char* text) {
 }
 
 bool level_active() {
-    return level_count() > 0 || test_state_flag(kFlagCommandMode) != 0;
+    return level_count() > 0;
 }
 
 void refuse_long_line() {
@@ -134,6 +136,12 @@ void escape_command_line() {
         return;
     }
     close_choice_list();
+    // A range of rows selected in the sheet is dropped first; the next Escape leaves the level.
+    if (test_state_flag(kFlagRangeSelected) != 0) {
+        grid_clear_selection();
+        clear_command_line();
+        return;
+    }
     if (level_count() > 0) {
         set_run_state(kRunStateEscapeLevel);
         return;
@@ -299,6 +307,18 @@ int cmd_pause() {
 void command_window_keydown(const platform::KeyEvent& event) {
     if (!event.pressed) return;
     platform::UiBackend* ui = ui_or_null();
+    // In a sheet the arrows move the current cell, or the caret and the value of the number
+    // being edited, instead of walking the history.
+    const GridState& grid = grid_state();
+    const bool arrow = event.key == platform::key_up || event.key == platform::key_down ||
+                       event.key == platform::key_left || event.key == platform::key_right;
+    const TextArea* sheet = textarea(grid.active_area);
+    const bool sheet_shown = sheet != nullptr && ui != nullptr && ui->window_visible(sheet->window);
+    const bool in_sheet = grid.current.text != nullptr || (sheet_shown && grid_line_total() > 0);
+    if (arrow && g.prompt_state == 0 && level_count() > 0 && in_sheet) {
+        grid_edit_caret_key(event.key);
+        return;
+    }
     switch (event.key) {
         case platform::key_enter:
             accept_command_level();

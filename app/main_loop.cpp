@@ -31,6 +31,7 @@
 #include "ui/graphics_commands.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_window.h"
+#include "ui/grid_control.h"
 #include "ui/menus.h"
 #include "ui/status_line.h"
 #include "ui/text_area.h"
@@ -109,7 +110,20 @@ void run_pending_line() {
     const LineRunnerHooks& hooks = line_runner_hooks();
     const char* line = pending_line();
     g.running_line = true;
-    if (run_state() == kRunStateLevelLine) {
+    if (run_state() == kRunStateLevelLine && grid_owns_line()) {
+        // A line for the sheet: the cell takes it through the line runner (or hands it to the
+        // level, run state 107); an empty line, or the text the cell showed, activates the cell.
+        set_run_state(0);
+        GridState& grid = grid_state();
+        const bool activation = line[0] == '\0' || std::strcmp(line, grid.edit_text) == 0;
+        if (!activation && hooks.run_top_line != nullptr) {
+            hooks.run_top_line(line, 0, 0);
+            report_pending_kpl_error();
+        }
+        if (run_state() == 0 && (activation || grid.current.edited != 0)) {
+            grid_dispatch_event(kGridActivate);
+        }
+    } else if (run_state() == kRunStateLevelLine) {
         // The typed line is an entry for the current level.
         char text[kHistoryLineSize];
         std::snprintf(text, sizeof text, "%s", line);
@@ -201,7 +215,22 @@ void carry_out_run_state() {
                           : level_count() > 1 ? kRunStateCloseLevel
                                               : 0);
             return;
+        case kRunStateLevelLine:
+            // A cell activated without a typed line.
+            set_run_state(0);
+            grid_dispatch_event(kGridActivate);
+            // A request the handler left is carried out on the next pass.
+            if (run_state() != 0) return;
+            break;
         case kRunStateRerunEntry: {
+            if (grid_owns_line() || grid_state().handed_line[0] != '\0') {
+                // The line the cell entry handed on reaches the level as its text.
+                set_run_state(0);
+                grid_dispatch_event(kGridCommitLine);
+                grid_state().handed_line[0] = '\0';
+                if (run_state() != 0) return;
+                break;
+            }
             set_wait_cursor(1);
             GridEvent e = level_event(kLevelEventRerun, 0);
             set_run_state(0);
@@ -211,10 +240,12 @@ void carry_out_run_state() {
             break;
         }
         case kRunStatePushLevel: {
+            // The new level's sheet starts without a current cell or a selected range.
+            grid_clear_selection();
+            grid_drop_current();
             commit_pushed_level();
             for (int k = 0; k < 2 && run_state() == kRunStatePushLevel; ++k) {
-                GridEvent e = level_event(kLevelEventChange, 1);
-                run_command_level(e);
+                grid_dispatch_event(kGridLevelChange + 2);
                 if (run_state() != kRunStatePushLevel) break;
                 build_level_display();
             }
@@ -223,12 +254,29 @@ void carry_out_run_state() {
             break;
         }
         case kRunStateCloseLevel:
+            grid_clear_selection();
+            grid_drop_current();
             pop_command_level(false);
             break;
         case kRunStateEscapeLevel: {
-            GridEvent e = level_event(kLevelEventChange, 0);
-            const int r = run_command_level(e);
+            // The level is asked first whether it may close: -9999 keeps it open. A level that
+            // answers 1 closes at once as left by Escape; one that answers 0 (or knows nothing
+            // of the question) is told it is left and closes when that succeeds.
+            GridEvent ask = level_event(kLevelEventMayClose, 0);
+            int r = run_command_level(ask);
+            if (r == 1) {
+                grid_clear_selection();
+                grid_drop_current();
+                pop_command_level(true);
+                break;
+            }
+            if (r == 0) {
+                GridEvent e = level_event(kLevelEventChange, 0);
+                r = run_command_level(e);
+            }
             if (r == 0 || r == 1) {
+                grid_clear_selection();
+                grid_drop_current();
                 pop_command_level(r == 0);
             } else if (r != kStopped) {
                 show_error(r);
@@ -436,4 +484,6 @@ void reset_main_loop() {
     reset_command_line();
     reset_command_levels();
     reset_graphics_windows();
+    reset_grid_state();
+    reset_grid_control();
 }

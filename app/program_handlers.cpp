@@ -4,6 +4,7 @@
 
 #include "app/command_dialog.h"
 #include "app/command_line.h"
+#include "app/main_loop.h"
 #include "app/compile_driver.h"
 #include "app/import_hooks.h"
 #include "app/ray_source_commands.h"
@@ -68,6 +69,7 @@
 #include "ui/graphics_commands.h"
 #include "ui/graphics_files.h"
 #include "ui/graphics_hpgl.h"
+#include "ui/grid_control.h"
 #include "ui/grid_line_entry.h"
 #include "ui/menus.h"
 #include "ui/plot_commands.h"
@@ -80,6 +82,23 @@
 namespace {
 
 // The lower layers reach what lies above them only through these.
+// The spreadsheet grid: its painter, input and commands, and what it needs of the command line,
+// the main loop and the command levels above and below it.
+void install_spreadsheet_grid() {
+    install_grid();
+    GridCommandLineHooks& line = grid_command_line_hooks();
+    line.prompt_open = [] { return prompt_state() != 0; };
+    line.escape = escape_command_line;
+    line.commit = [] {
+        platform::UiBackend* ui = platform::current_ui();
+        const std::string text = ui != nullptr ? ui->command_line_text() : std::string();
+        enter_command_line(text.c_str());
+    };
+    set_grid_action_runner([] { grid_post_action(0, 0); });
+    set_level_refresh_hook(grid_refresh_level);
+    set_level_change_sender([](int n) { return grid_dispatch_event(kGridLevelChange + n); });
+}
+
 void install_upward_hooks() {
     set_first_load_companion(load_stroke_font);
     set_before_start_up_box(splash_close);
@@ -91,8 +110,8 @@ void install_upward_hooks() {
     settings.graphics_setting_changed = graphics_setting_changed;
     set_settings_hooks(settings);
     set_spot_update_output_source(&output_during_update);
-    install_grid_line_entry();
     install_text_areas();
+    install_spreadsheet_grid();
     WindowServices windows;
     windows.textwin_close = textwin_close;
     windows.textwin_select = textwin_select;

@@ -687,4 +687,40 @@ int register_clipboard_format(std::string_view name) {
     return 0xC000 + static_cast<int>(names.size() - 1);
 }
 
+int UiBackend::set_command_line_selection(int start, int end) {
+    const int length = static_cast<int>(command_line_text().size());
+    start = start < 0 ? 0 : (start > length ? length : start);
+    end = end < 0 ? 0 : (end > length ? length : end);
+    command_line_selection_ = {start, end};
+    return 0;
+}
+
+std::pair<int, int> UiBackend::command_line_selection() const {
+    const int length = static_cast<int>(command_line_text().size());
+    auto clamp = [length](int v) { return v < 0 ? 0 : (v > length ? length : v); };
+    return {clamp(command_line_selection_.first), clamp(command_line_selection_.second)};
+}
+
+bool UiBackend::clipboard_data(std::string_view mime_type, std::vector<std::uint8_t>& bytes) const {
+    for (const ClipboardItem& item : clipboard_items_) {
+        if (item.mime_type == mime_type) {
+            bytes = item.bytes;
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+CommandLineListener g_command_line_listener = nullptr;
+}
+
+void set_command_line_listener(CommandLineListener listener) {
+    g_command_line_listener = listener;
+}
+
+void notify_command_line_edited() {
+    if (g_command_line_listener != nullptr) g_command_line_listener();
+}
+
 }  // namespace platform

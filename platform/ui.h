@@ -691,8 +691,20 @@ public:
     virtual std::unique_ptr<PrintJob> start_print_offering_selection(const PrintRequest& request,
                                                                      DialogResult* result,
                                                                      bool* selection_only);
+    // --- the command line's caret and selection; reading a named clipboard format ----------
+    // Offsets count bytes of the command line's text; start == end is the caret alone. Setting
+    // clamps both into the text; the caret stands at end.
+    virtual int set_command_line_selection(int start, int end);
+    virtual std::pair<int, int> command_line_selection() const;
+    void select_all_command_line() {
+        set_command_line_selection(0, static_cast<int>(command_line_text().size()));
+    }
+    // The bytes the clipboard holds under a MIME type: true with them, false when it holds
+    // nothing of that type or cannot be had.
+    virtual bool clipboard_data(std::string_view mime_type, std::vector<std::uint8_t>& bytes) const;
 
 private:
+    std::pair<int, int> command_line_selection_{0, 0};
     int mouse_capture_ = -1;
     Cursor cursor_ = Cursor::arrow;
     std::vector<ClipboardItem> clipboard_items_;
@@ -745,5 +757,11 @@ int register_clipboard_format(std::string_view name);
 // The MIME type that carries the registered surface-data format ("TAVO Surface Data": the
 // surfaces' command lines, each followed by ';') on the clipboard; writer and reader share it.
 inline constexpr char kSurfaceClipboardMime[] = "application/x-tavo-surface-data";
+
+// Told when the user changes the command line's text or moves its caret (the program's own
+// changes may tell it too); one listener for the whole run, whichever backend runs.
+using CommandLineListener = void (*)();
+void set_command_line_listener(CommandLineListener listener);
+void notify_command_line_edited();
 
 }  // namespace platform

@@ -40,6 +40,7 @@ struct Levels {
 
 Levels g;
 void (*g_show_prompt)(const char*) = nullptr;
+int (*g_level_change_sender)(int n) = nullptr;
 
 void show_prompt(const char* text) {
     if (g_show_prompt != nullptr) g_show_prompt(text);
@@ -113,7 +114,7 @@ void commit_pushed_level() {
     if (!g.push_pending) return;
     g.push_pending = false;
     ++g.count;
-    set_state_flag(kFlagCommandMode);
+    set_state_flag(kFlagLevelOpen);
     show_level_prompt(top_level());
 }
 
@@ -128,7 +129,10 @@ void build_level_display() {
 void pop_command_level(bool by_escape) {
     if (g.count == 0) return;
     clear_command_line();
-    {
+    if (g_level_change_sender != nullptr) {
+        // The grid above tells the level, as it tells it of every change.
+        g_level_change_sender(by_escape ? 0 : 1);
+    } else {
         GridEvent e;
         e.code = kLevelEventChange;
         e.argument = by_escape ? -1 : 0;
@@ -136,12 +140,14 @@ void pop_command_level(bool by_escape) {
     }
     g.records[g.count - 1] = CommandLevel{};
     --g.count;
+    // A range selected in the level's sheet does not outlive the level.
+    clear_state_flag(kFlagRangeSelected);
     if (g.count > 0) {
         show_level_prompt(top_level());
         build_level_display();
         return;
     }
-    clear_state_flag(kFlagCommandMode);
+    clear_state_flag(kFlagLevelOpen);
     reset_sheet_title();
     g.saved = SavedCall{};
     if (interactive_call() < 0) set_interactive_call(0);
@@ -187,6 +193,10 @@ int run_command_level(GridEvent& event) {
         set_arg_vector(saved_vector, saved_count);
     }
     return result;
+}
+
+bool level_handler_running() {
+    return g.in_handler;
 }
 
 void end_command_level() {
@@ -302,10 +312,23 @@ int begin_level_output() {
     return output_window();
 }
 
+namespace {
+void (*g_level_refresh)() = nullptr;
+}
+
+void set_level_change_sender(int (*sender)(int n)) {
+    g_level_change_sender = sender;
+}
+
+void set_level_refresh_hook(void (*refresh)()) {
+    g_level_refresh = refresh;
+}
+
 int end_level_output() {
     if (g.output_mode != 0) {
         flush_output_line();
         g.output_mode = 0;
+        if (g_level_refresh != nullptr) g_level_refresh();
     }
     set_output_window(current_text_window());
     if (g.stop_request) {

@@ -16,11 +16,18 @@ inline constexpr int kMsgListingStopped = -62;
 
 // Event codes a level handler receives.
 enum LevelEventCode : int {
+    kLevelEventRowAction = 1,   // a row selector was activated, or the queued action 1
+    kLevelEventCellChanged = 3,  // the current cell changed (the value points to an edit buffer)
     kLevelEventActivate = 4,  // a cell was activated, or a field of a form changed
     kLevelEventEdited = 5,    // a cell's value was changed by editing
     kLevelEventChange = 7,    // the level changes: argument 1 pushed over, 0 left, -1 re-run
     kLevelEventShown = 8,     // the level's display has been built
+    kLevelEventTypedText = 6,  // the command-line text was committed for the level
+    kLevelEventListDown = 9,   // value-list state: step down, up, nearest
+    kLevelEventListUp = 10,
+    kLevelEventListStart = 11,
     kLevelEventCommand = 19,  // the command text composed from the level is about to run
+    kLevelEventMayClose = 22,  // may the level close? 0 or 1 yes, -9999 keeps it
     kLevelEventTypedLine = 106,
     kLevelEventRerun = 107,
 };
@@ -78,6 +85,8 @@ void commit_pushed_level();
 bool level_push_pending();
 void pop_command_level(bool by_escape);
 int run_command_level(GridEvent& event);
+// True while a level handler runs (events asked for meanwhile are not delivered).
+bool level_handler_running();
 void build_level_display();
 void end_command_level();
 // Handler slot 34.
@@ -107,6 +116,12 @@ void record_command_text();
 int begin_level_output();
 int end_level_output();
 int level_output_mode();
+// The grid above this layer refreshes the level's sheet once its output has ended: the cursor
+// set by set_level_cursor, or the cell that was current, is made current and shown.
+void set_level_refresh_hook(void (*refresh)());
+// The grid above this layer delivers the level changes (n = 2 pushed over, 1 left, 0 left by
+// Escape or re-run: event 7 with argument n - 1); without it they go to the handler directly.
+void set_level_change_sender(int (*sender)(int n));
 void request_listing_stop();
 void clear_listing_stop();
 

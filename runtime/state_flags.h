@@ -18,7 +18,7 @@
 enum StateFlag : int {
     kFlagGraphicsDeviceReady = 0,   // a graphics device context has been prepared
     kFlagEditWindowShown = 1,       // edit window shown
-    kFlagCommandMode = 3,           // a command level or the spreadsheet command mode runs
+    kFlagRangeSelected = 3,         // the grid has a range of rows selected
     kFlagTextWindowHasText = 4,     // the current text output window holds text
     kFlagDisplayListNotEmpty = 5,   // the current graphics window's display list is not empty
     kFlagControlWindowShown = 6,    // the control window (sliders) is shown
@@ -27,6 +27,7 @@ enum StateFlag : int {
     kFlagWin32sPlatform = 9,        // the platform is Win32s or Windows 95/98 (never on Linux)
     kFlagEditCanUndo = 11,          // the edit control can undo
     kFlagLensExists = 12,           // a lens exists
+    kFlagLevelOpen = 13,            // a command level is open
     kFlagLensFileNamed = 14,        // a lens file is named
     kFlagLensEntryInProgress = 16,  // lens lines entered by the program itself under context L
     kFlagSingleCommandUpdate = 17,  // single-command update: entry output suppressed
@@ -70,7 +71,7 @@ struct StateFlagInfo {
 inline constexpr StateFlagInfo kStateFlagRegistry[] = {
     {kFlagGraphicsDeviceReady, "graphics_device_ready"},
     {kFlagEditWindowShown, "edit_window_shown"},
-    {kFlagCommandMode, "command_mode"},
+    {kFlagRangeSelected, "range_selected"},
     {kFlagTextWindowHasText, "text_window_has_text"},
     {kFlagDisplayListNotEmpty, "display_list_not_empty"},
     {kFlagControlWindowShown, "control_window_shown"},
@@ -79,6 +80,7 @@ inline constexpr StateFlagInfo kStateFlagRegistry[] = {
     {kFlagWin32sPlatform, "win32s_platform"},
     {kFlagEditCanUndo, "edit_can_undo"},
     {kFlagLensExists, "lens_exists"},
+    {kFlagLevelOpen, "level_open"},
     {kFlagLensFileNamed, "lens_file_named"},
     {kFlagLensEntryInProgress, "lens_entry_in_progress"},
     {kFlagSingleCommandUpdate, "single_command_update"},

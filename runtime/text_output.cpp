@@ -502,6 +502,14 @@ double get_output_value(int row, int column) {
     return s.values[ring(static_cast<long long>(s.head) + row - 1)][column - 1];
 }
 
+double printed_number(int window, int item, int slot, int* row_number) {
+    const NumberStore& s = stores[window == platform::kWindowText2 ? 1 : 0];
+    const int ring_row = ring(static_cast<long long>(item) - 1);
+    const int column = slot < 0 ? 0 : (slot >= kOutputColumns ? kOutputColumns - 1 : slot);
+    if (row_number != nullptr) *row_number = ring(static_cast<long long>(ring_row) - s.head) + 1;
+    return s.values[ring_row][column];
+}
+
 int output_rows_current() {
     const NumberStore& s = store();
     return ring(static_cast<long long>(s.row) - s.head) + 1;

@@ -87,6 +87,9 @@ void report_bad_value(double value);
 void output_rows_advance(int rows, int fill, double value);
 void output_rows_mark(int restore);
 double get_output_value(int row, int column);
+// The number behind a printed number's hot spot of text window 1 or 2 (its item is the store's
+// row + 1, its index the slot), with the row counted from the window's first stored row + 1.
+double printed_number(int window, int item, int slot, int* row_number);
 // The current row counted from the head (1-based), and the lines written since the last move.
 int output_rows_current();
 int output_lines_written();

@@ -5,7 +5,9 @@
 
 #include "kpl/kpl_line.h"
 #include "runtime/command_levels.h"
+#include "runtime/definitions.h"
 #include "runtime/list_words.h"
+#include "runtime/menu_store.h"
 #include "runtime/messages.h"
 #include "runtime/run_state.h"
 #include "runtime/state_flags.h"
@@ -30,13 +32,15 @@ void cell_entry_taken() {
     grid_end_edit();
 }
 
-int enter_cell_number(const char* text) {
+// level_open: a line that is no expression goes to the level instead of failing as one.
+int enter_cell_number(const char* text, bool level_open) {
     GridCell& cell = grid_state().current;
     KplValue v{};
     bool accepted = false;
     KplCompileResult compiled;
     const int rc = cell_expression(text, cell.value_type == kGridValueDouble, cell.width, &v,
                                    &accepted, &compiled);
+    if (compiled.error != 0 && level_open) return hand_line_to_level(text);
     if (compiled.error != 0) {
         show_compile_error(compiled);
         return kStopped;
@@ -81,18 +85,31 @@ int enter_cell_text(const char* text) {
     return store_cell_text(text);
 }
 
+// A line that begins with the name of a command is that command, never a cell's value, even
+// where the name alone would also read as a variable of an expression.
+bool starts_with_command_name(const char* text) {
+    const int symbol = lookup_symbol(text);
+    const Definitions& d = definitions();
+    return symbol >= 0 && d.commands != nullptr && symbol < d.command_count;
+}
+
 }  // namespace
 
-// A line typed while the grid edits a cell. A command level or a range selection (state flag 3)
-// owns the line, and so does a cell without a value; otherwise the cell takes it.
+// A line typed while the grid edits a cell. A range selection (state flag 3) owns the line, and
+// so does a cell without a value; a numeric cell takes a numeric expression (with a level open it
+// hands any other line to the level); a text cell takes a text and hands on a command.
 int run_cell_entry(const char* text) {
     const GridCell& cell = grid_state().current;
-    const bool level_takes_line = level_count() > 0 || test_state_flag(kFlagCommandMode) != 0;
-    if (level_takes_line) return hand_line_to_level(text);
+    if (test_state_flag(kFlagRangeSelected) != 0) return hand_line_to_level(text);
     switch (cell.value_type) {
         case kGridValueInt:
-        case kGridValueDouble:
-            return enter_cell_number(text);
+        case kGridValueDouble: {
+            // In a level's sheet only a numeric expression is the cell's value; the level gets
+            // every other line as it was typed. Without a level nobody else could take it.
+            const bool level_open = level_count() > 0;
+            if (level_open && starts_with_command_name(text)) return hand_line_to_level(text);
+            return enter_cell_number(text, level_open);
+        }
         case kGridValueText:
             return enter_cell_text(text);
         default:

@@ -3,9 +3,11 @@
 #pragma once
 
 // The line as the cell's entry:
-// - A command level is open (level_count() > 0), or state flag 3 is set, or the cell has no
-//   value type: the line is handed to the current level uncompiled: it is kept in the grid's
-//   handed_line and the run state becomes 107.
+// - State flag 3 is set (a range is selected), or the cell has no value type: the line is
+//   handed to the current level uncompiled: it is kept in the grid's handed_line and the run
+//   state becomes 107.
+// - A numeric cell while a command level is open: a line that begins with a command name or
+//   does not compile as an expression is handed to the level in the same way.
 // - A numeric cell: the line is one expression; an int cell takes only an int within -99..999
 //   (narrower than 5) or -9999..99999, a double cell any number. A taken value is formatted
 //   into the cell, the cell is marked changed (edited 1) and editing ends; a refused value

@@ -29,6 +29,9 @@ struct Areas {
     int page_mark[3] = {-1, -1, -1};
     std::deque<OutputLine> held_lines;
     GridLinePainter grid_painter = nullptr;
+    GridScrollLimiter grid_limiter = nullptr;
+    GridInputHandler grid_input;
+    void (*grid_cleared)(int area) = nullptr;
 };
 
 Areas g;
@@ -194,6 +197,7 @@ int current_textarea_number() {
 int textarea_clear(int area, int keep_position) {
     TextArea* a = textarea(area);
     if (a == nullptr) return area;
+    if (a->is_grid_area && keep_position >= 0 && g.grid_cleared != nullptr) g.grid_cleared(area);
     textarea_select_area(area);
     if (platform::DeviceContext* dc = dc_of(*a); dc != nullptr && a->line_count > 0) {
         blank(*dc, *a, {0, 0, dc->size().width, dc->size().height});
@@ -454,27 +458,35 @@ void textarea_on_scroll(int area, const platform::ScrollEvent& event) {
     if (a == nullptr) return;
     textarea_select_area(area);
     using platform::ScrollAction;
+    // The grid may hold a vertical scroll of its area back while a cell is current.
+    const bool limited = a->is_grid_area && g.grid_limiter != nullptr;
+    auto down = [&](int lines) {
+        if (limited) lines = g.grid_limiter(lines);
+        if (lines > 0) textarea_scroll_down(lines);
+        if (lines < 0) textarea_scroll_up(-lines);
+    };
+    auto up = [&](int lines) { down(-lines); };
     if (event.bar == platform::ScrollBar::vertical) {
         switch (event.action) {
             case ScrollAction::line_up:
-                textarea_scroll_up(1);
+                up(1);
                 break;
             case ScrollAction::line_down:
-                textarea_scroll_down(1);
+                down(1);
                 break;
             case ScrollAction::page_up:
-                textarea_scroll_up(a->visible_lines);
+                up(a->visible_lines);
                 break;
             case ScrollAction::page_down:
-                textarea_scroll_down(a->visible_lines);
+                down(a->visible_lines);
                 break;
             case ScrollAction::track: {
                 // The thumb counts from the oldest line, wherever the ring has wrapped to.
                 const int target =
                     std::clamp(event.position, 0, std::max(0, a->line_count - a->visible_lines));
                 const int now = a->position_of(a->top_line);
-                if (target > now) textarea_scroll_down(target - now);
-                if (target < now) textarea_scroll_up(now - target);
+                if (target > now) down(target - now);
+                if (target < now) up(now - target);
                 break;
             }
             default:
@@ -582,6 +594,22 @@ void set_grid_line_painter(GridLinePainter painter) {
     g.grid_painter = painter;
 }
 
+void set_grid_scroll_limiter(GridScrollLimiter limiter) {
+    g.grid_limiter = limiter;
+}
+
+void set_grid_input_handler(const GridInputHandler& handler) {
+    g.grid_input = handler;
+}
+
+const GridInputHandler& grid_input_handler() {
+    return g.grid_input;
+}
+
+void set_grid_clear_listener(void (*cleared)(int area)) {
+    g.grid_cleared = cleared;
+}
+
 namespace {
 
 void append_output_line(const OutputLine& line) {
@@ -638,4 +666,7 @@ void reset_text_areas() {
     for (int& m : g.page_mark) m = -1;
     g.held_lines.clear();
     g.grid_painter = nullptr;
+    g.grid_limiter = nullptr;
+    g.grid_input = GridInputHandler{};
+    g.grid_cleared = nullptr;
 }

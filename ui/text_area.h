@@ -114,6 +114,20 @@ bool textarea_overflowed();
 using GridLinePainter = void (*)(TextArea& area, platform::DeviceContext& dc, int y, int ring_index,
                                  bool header_last_row);
 void set_grid_line_painter(GridLinePainter painter);
+// The grid limits vertical scrolls of areas 3 and 4 while a cell is current: given the lines
+// asked for (negative up) it answers the lines allowed. Without one every scroll goes ahead.
+using GridScrollLimiter = int (*)(int lines);
+void set_grid_scroll_limiter(GridScrollLimiter limiter);
+// Mouse, keys and timers of the text windows and the spreadsheet go to the grid once installed.
+struct GridInputHandler {
+    void (*mouse)(int window, const platform::MouseEvent& event) = nullptr;
+    void (*key)(int window, const platform::KeyEvent& event) = nullptr;
+    void (*timer)(int window, int timer_id) = nullptr;
+};
+void set_grid_input_handler(const GridInputHandler& handler);
+const GridInputHandler& grid_input_handler();
+// Told when area 3 or 4 is emptied (its lines are about to be written anew).
+void set_grid_clear_listener(void (*cleared)(int area));
 
 // The text-output layer's sink: every finished line lands in its window's area (text windows
 // also reach the backend's own line list, which the console writes to standard output).

@@ -55,6 +55,15 @@ public:
     void on_scroll(int window, const platform::ScrollEvent& event) override {
         textarea_on_scroll(window, event);
     }
+    void on_mouse(int window, const platform::MouseEvent& event) override {
+        if (grid_input_handler().mouse != nullptr) grid_input_handler().mouse(window, event);
+    }
+    void on_key(int window, const platform::KeyEvent& event) override {
+        if (grid_input_handler().key != nullptr) grid_input_handler().key(window, event);
+    }
+    void on_timer(int window, int timer_id) override {
+        if (grid_input_handler().timer != nullptr) grid_input_handler().timer(window, timer_id);
+    }
     bool on_close_request(int window) override {
         // Closing the spreadsheet is its Cancel: the level it shows ends, and that hides it.
         // Without a level there is nothing to cancel and it simply hides.

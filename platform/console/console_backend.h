@@ -166,6 +166,12 @@ public:
     void post_resize(int window, Size size);
     // A line entered as if typed on the command line.
     void enter_command_line(std::string_view line) { entered_lines_.emplace_back(line); }
+    // The user edits the command line without entering it: its text and caret as given.
+    void edit_command_line(std::string_view text, int caret) {
+        set_command_line_text(text);
+        set_command_line_selection(caret, caret);
+        notify_command_line_edited();
+    }
     // A click on a tool button: its command is posted when the button exists and is enabled;
     // false otherwise.
     bool press_tool_button(int window, int id);

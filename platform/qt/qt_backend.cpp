@@ -204,6 +204,10 @@ public:
     bool take_command_line(std::string& line) override;
     void set_command_line_text(std::string_view text) override;
     std::string command_line_text() const override;
+    int set_command_line_selection(int start, int end) override;
+    std::pair<int, int> command_line_selection() const override;
+    bool clipboard_data(std::string_view mime_type,
+                        std::vector<std::uint8_t>& bytes) const override;
     bool input_ended() const override { return false; }
 
     MessageAnswer message_box(const MessageBoxRequest& request) override;
@@ -419,6 +423,10 @@ int QtBackend::create_frame(std::string_view title, WindowHandler* handler) {
     command_line_->setMinimumContentsLength(32);
     QObject::connect(command_line_->lineEdit(), &QLineEdit::returnPressed,
                      [this] { command_line_entered(); });
+    QObject::connect(command_line_->lineEdit(), &QLineEdit::textEdited,
+                     [](const QString&) { notify_command_line_edited(); });
+    QObject::connect(command_line_->lineEdit(), &QLineEdit::cursorPositionChanged,
+                     [](int, int) { notify_command_line_edited(); });
     status_ = new QLabel(" ", bar);
     status_->setObjectName("tavo_status");
     bar_layout->addWidget(command_line_);
@@ -707,6 +715,41 @@ void QtBackend::set_command_line_text(std::string_view text) {
 
 std::string QtBackend::command_line_text() const {
     return command_line_ != nullptr ? command_line_->currentText().toStdString() : std::string();
+}
+
+int QtBackend::set_command_line_selection(int start, int end) {
+    QLineEdit* edit = command_line_ != nullptr ? command_line_->lineEdit() : nullptr;
+    if (edit == nullptr) return UiBackend::set_command_line_selection(start, end);
+    const int length = static_cast<int>(edit->text().size());
+    start = std::clamp(start, 0, length);
+    end = std::clamp(end, 0, length);
+    if (start == end) {
+        edit->setCursorPosition(end);
+    } else {
+        // The selection runs from start with the caret at end.
+        edit->setSelection(start, end - start);
+    }
+    return 0;
+}
+
+std::pair<int, int> QtBackend::command_line_selection() const {
+    QLineEdit* edit = command_line_ != nullptr ? command_line_->lineEdit() : nullptr;
+    if (edit == nullptr) return UiBackend::command_line_selection();
+    if (!edit->hasSelectedText()) return {edit->cursorPosition(), edit->cursorPosition()};
+    const int start = edit->selectionStart();
+    const int end = start + static_cast<int>(edit->selectedText().size());
+    return edit->cursorPosition() == start ? std::pair{end, start} : std::pair{start, end};
+}
+
+bool QtBackend::clipboard_data(std::string_view mime_type, std::vector<std::uint8_t>& bytes) const {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QMimeData* data = clipboard != nullptr ? clipboard->mimeData() : nullptr;
+    const QString type = QString::fromStdString(std::string(mime_type));
+    if (data == nullptr || !data->hasFormat(type)) return false;
+    const QByteArray raw = data->data(type);
+    bytes.assign(reinterpret_cast<const std::uint8_t*>(raw.constData()),
+                 reinterpret_cast<const std::uint8_t*>(raw.constData()) + raw.size());
+    return true;
 }
 
 // --- message boxes ---------------------------------------------------------------------------

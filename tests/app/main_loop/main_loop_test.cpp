@@ -131,8 +131,10 @@ TEST_F(Loop, AQuestionThatNoAnswerCanReachCancelsTheCommand) {
 // A level handler that records its events.
 std::vector<std::pair<int, int>> g_events;
 int g_escape_result = 0;
+int g_may_close_result = 0;
 int record_events(GridEvent& e) {
     g_events.emplace_back(e.code, e.argument);
+    if (e.code == kLevelEventMayClose) return g_may_close_result;
     if (e.code == kLevelEventChange && e.argument == 0) return g_escape_result;
     return 0;
 }
@@ -153,11 +155,12 @@ TEST_F(Loop, ALevelHandlerSeesItsEventsInOrder) {
     type("a = 9");
     EXPECT_EQ(g_events, (E{{106, 0}}));
 
-    // Escape: the handler gets the leave, and the level closes with the Escape mark.
+    // Escape: the handler is asked whether the level may close, gets the leave, and the level
+    // closes with the Escape mark.
     g_events.clear();
     escape_command_line();
     main_loop_pass(false);
-    EXPECT_EQ(g_events, (E{{7, 0}, {7, -1}}));
+    EXPECT_EQ(g_events, (E{{22, 0}, {7, 0}, {7, -1}}));
     EXPECT_EQ(level_count(), 0);
 }
 
@@ -190,8 +193,43 @@ TEST_F(Loop, ExitLevelsWithOneLevelRunsItsHandlerBeforeClosing) {
     main_loop_pass(false);
     main_loop_pass(false);
     using E = std::vector<std::pair<int, int>>;
-    EXPECT_EQ(g_events, (E{{7, 0}, {7, -1}}));
+    EXPECT_EQ(g_events, (E{{22, 0}, {7, 0}, {7, -1}}));
     EXPECT_EQ(level_count(), 0);
+}
+
+// The answer to "may the level close?": -9999 keeps it open without a word, 1 closes it at once
+// as left by Escape.
+TEST_F(Loop, TheLevelsAnswerToTheCloseQuestionDecidesEscape) {
+    using E = std::vector<std::pair<int, int>>;
+    struct Case {
+        int answer;
+        int levels_after;
+        E events;
+    } cases[] = {
+        {-9999, 1, E{{22, 0}}},
+        {1, 0, E{{22, 0}, {7, -1}}},
+        {0, 0, E{{22, 0}, {7, 0}, {7, -1}}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.answer);
+        g_escape_result = 0;
+        g_may_close_result = k.answer;
+        ASSERT_EQ(push_command_level(record_events, 0, 0), 0);
+        main_loop_pass(false);
+        ASSERT_EQ(level_count(), 1);
+        g_events.clear();
+        escape_command_line();
+        main_loop_pass(false);
+        EXPECT_EQ(g_events, k.events);
+        EXPECT_EQ(level_count(), k.levels_after);
+        EXPECT_EQ(errors().find("9999"), std::string::npos) << errors();
+        while (level_count() > 0) {
+            g_may_close_result = 1;
+            escape_command_line();
+            main_loop_pass(false);
+        }
+    }
+    g_may_close_result = 0;
 }
 
 TEST_F(Loop, SixteenLevelsOpenAndTheSeventeenthIsRefused) {

@@ -185,15 +185,15 @@ TEST_F(LineEntry, ALevelARangeSelectionOrATypelessCellTakesTheLineUncompiled) {
         bool level;
     } cases[] = {
         {"state flag 3", kGridValueDouble, true, false},
-        {"open level", kGridValueText, false, true},
+        {"open level, numeric cell", kGridValueDouble, false, true},
         {"typeless cell", kGridValueNone, false, false},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         set_run_state(0);
         reset_command_levels();
-        clear_state_flag(kFlagCommandMode);
-        if (k.flag3) set_state_flag(kFlagCommandMode);
+        clear_state_flag(kFlagRangeSelected);
+        if (k.flag3) set_state_flag(kFlagRangeSelected);
         if (k.level) {
             ASSERT_EQ(push_command_level([](GridEvent&) { return 0; }, 2, 0), 0);
             commit_pushed_level();
@@ -210,7 +210,38 @@ TEST_F(LineEntry, ALevelARangeSelectionOrATypelessCellTakesTheLineUncompiled) {
         EXPECT_EQ(cell_text(), "   1.500");
         EXPECT_EQ(c.edited, 0);
     }
-    clear_state_flag(kFlagCommandMode);
+    clear_state_flag(kFlagRangeSelected);
+}
+
+// With a level open a numeric cell takes what is a numeric expression; a line beginning with a
+// command name goes to the level even where it would also compile.
+TEST_F(LineEntry, WithALevelOpenANumericCellTakesOnlyAnExpression) {
+    ASSERT_EQ(push_command_level([](GridEvent&) { return 0; }, 2, 0), 0);
+    commit_pushed_level();
+    struct Case {
+        const char* typed;
+        bool taken;
+        double value;
+    } cases[] = {
+        {"2*3", true, 6.0},
+        {" 1.5e1", true, 15.0},
+        {"abc_ 1 2", false, 1.5},
+        {"abc_", false, 1.5},
+        {"TH 50 x", false, 1.5},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.typed);
+        set_run_state(0);
+        std::memset(grid_state().handed_line, 0, sizeof grid_state().handed_line);
+        GridCell& c = edit_cell(kGridValueDouble, 8, kGridKindPlain, "   1.500");
+        c.value.d = 1.5;
+        EXPECT_EQ(run_line(k.typed), 0);
+        EXPECT_DOUBLE_EQ(c.value.d, k.value);
+        EXPECT_EQ(c.edited, k.taken ? 1 : 0);
+        EXPECT_EQ(run_state(), k.taken ? 0 : kRunStateRunForLevel);
+        EXPECT_EQ(handed(), k.taken ? "" : k.typed);
+        EXPECT_EQ(calls.abc, 0);
+    }
 }
 
 TEST_F(LineEntry, WithoutACellInEditOrFromInsideTheProgramALineIsACommand) {

@@ -1,0 +1,873 @@
+// The spreadsheet grid on a small sheet of a level of the test's own, in the console backend:
+// cells found, moved across with keys, clicked and activated; ranges selected and carried out;
+// numbers typed and stepped in place; the grid commands; the tip of a printed number.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/main_loop.h"
+#include "runtime/command_history.h"
+#include "runtime/command_levels.h"
+#include "runtime/dispatch.h"
+#include "runtime/run_state.h"
+#include "runtime/state_flags.h"
+#include "runtime/text_output.h"
+#include "tests/app/startup/started_runtime.h"
+#include "ui/choice_lists.h"
+#include "ui/grid_control.h"
+#include "ui/text_area.h"
+#include "ui/window_table.h"
+
+namespace {
+
+// The sheet the level writes: one header row and four rows of
+//   "S<k>" row selector (label at column 0), a double cell (field 2), an int cell of width 4
+//   (field 3), a button (field 4) and a double in exponent form (field 5).
+struct Model {
+    int rows = 4;
+    double radius[16] = {1.5, -20.25, 0.0, 7.0};
+    int count[16] = {999, -99, 5, 0};
+    double small[16] = {1e-64, 1e63, 2.5e3, 1.0};
+    int wave = 550;
+    int level = 17;
+};
+
+struct Recorded {
+    int code;
+    int field;
+    int first;
+    int last;
+    int rows;
+    int argument;
+    double value;
+    int int_value;
+    std::string text;
+};
+
+Model g_model;
+std::vector<Recorded> g_events;
+int g_nested_result = -1;
+
+void cell(int code, int index, const char* text) {
+    text_hotspot(code, index);
+    write_output_text(text, false);
+}
+
+void write_sheet() {
+    textarea_clear(kSheetArea, 1);
+    if (TextArea* h = textarea(kHeaderArea)) h->visible_lines = 1;
+    begin_level_output();
+    set_output_window(kSheetArea);
+    char text[64];
+    write_output_text("Wave  ", false);
+    std::snprintf(text, sizeof text, "%4d", g_model.wave);
+    cell(10, 0, text);
+    write_output_text("  ", false);
+    cell(0x8000 | 11, 0, "off");
+    write_output_text("  ", false);
+    cell(12, 0, "note");
+    write_output_text("  ", false);
+    std::snprintf(text, sizeof text, "%3d", g_model.level);
+    cell(kGridKindValueList | 13, 0, text);
+    for (int k = 0; k < g_model.rows; ++k) {
+        // Each line is ended by the next; the end of the level's output ends the last.
+        write_output_text("\n", false);
+        std::snprintf(text, sizeof text, "S%d", k);
+        cell(kGridKindLabel | 1, k, text);
+        write_output_text(" ", false);
+        std::snprintf(text, sizeof text, "%11.6f", g_model.radius[k]);
+        cell(2, k, text);
+        write_output_text(" ", false);
+        std::snprintf(text, sizeof text, "%4d", g_model.count[k]);
+        cell(3, k, text);
+        write_output_text(" ", false);
+        cell(kGridKindButton | 4, k, "[Go]");
+        write_output_text(" ", false);
+        std::snprintf(text, sizeof text, "%10.2e", g_model.small[k]);
+        cell(5, k, text);
+    }
+    end_level_output();
+}
+
+int sheet_handler(GridEvent& e) {
+    Recorded r{e.code, e.field, e.first_index, e.last_index, e.range_rows, e.argument, 0.0, 0, ""};
+    if (e.code == 5 && e.value_type == 2) r.value = e.value.d;
+    if (e.code == 5 && e.value_type == 1) r.int_value = e.value.i;
+    if ((e.code == 4 || e.code == 6) && e.text != nullptr) r.text = e.text;
+    g_events.push_back(r);
+    switch (e.code) {
+        case kLevelEventListDown:
+        case kLevelEventListUp:
+            // The value list steps by ten; the grid takes the value left here.
+            e.value.i += e.code == kLevelEventListUp ? 10 : -10;
+            return 0;
+        case kLevelEventActivate:
+            // A dispatch asked for while the handler runs is not delivered.
+            if (e.field == 4 && e.first_index == 0) g_nested_result = grid_dispatch_event(106);
+            return 0;
+        case kLevelEventShown:
+            write_sheet();
+            return 0;
+        case kLevelEventEdited:
+            // A count of 600 is refused without rewriting the sheet.
+            if (e.field == 3 && e.value.i == 600) return kMsgTooManyLevels;
+            if (e.field == 2) g_model.radius[e.first_index] = e.value.d;
+            if (e.field == 3) g_model.count[e.first_index] = e.value.i;
+            if (e.field == 5) g_model.small[e.first_index] = e.value.d;
+            write_sheet();
+            return 0;
+        case kLevelEventTypedText:
+            // A sheet runs the commands typed into it itself.
+            return run_command_string(e.text, 0);
+        default:
+            return 0;
+    }
+}
+
+class Sheet : public ::testing::Test {
+protected:
+    void SetUp() override {
+        reset_main_loop();
+        reset_grid_state();
+        reset_grid_control();
+        ASSERT_EQ(runtime_init(0), 0);
+        ASSERT_EQ(install_main_loop(), 0);
+        ASSERT_EQ(app_init(0, 0, 0), 0);
+        // The input ends before the frame exists, so that its end asks nobody to close: the
+        // test drives the loop with posted events and lines alone.
+        ui().process_one_event(false);
+        ASSERT_TRUE(ui().input_ended());
+        ui().create_frame("TAVO LT", frame_handler());
+        ASSERT_EQ(create_text_window(platform::kWindowText1, 1999, 10, 128), 0);
+        ASSERT_EQ(create_sheet_window(200, 6, 84), 0);
+        ui().show_window(platform::kWindowSpreadsheet, true);
+        main_loop_start();
+        if (pending_line() != nullptr) main_loop_pass(false);
+        g_model = Model{};
+        g_events.clear();
+        grid_state().active_area = kSheetArea;
+        ASSERT_EQ(push_command_level(sheet_handler, 6, 0), 0);
+        main_loop_pass(false);
+        ASSERT_EQ(level_count(), 1);
+        // The main rows stand below the header row.
+        TextArea* a = textarea(kSheetArea);
+        const TextArea* h = textarea(kHeaderArea);
+        ASSERT_NE(a, nullptr);
+        ASSERT_NE(h, nullptr);
+        ASSERT_EQ(h->line_count, 1);
+        a->top_margin = h->top_margin + h->line_height;
+        g_events.clear();
+    }
+    void TearDown() override {
+        reset_main_loop();
+        reset_grid_state();
+        reset_grid_control();
+        clear_state_flag(kFlagRangeSelected);
+    }
+
+    platform::ConsoleBackend& ui() { return *run_.backend; }
+
+    // Passes until nothing more is pending.
+    void settle() {
+        for (int k = 0; k < 10; ++k) {
+            ui().update_now();
+            main_loop_pass(false);
+        }
+        ASSERT_NE(running_flag(), 0);
+    }
+    void key(int k, unsigned modifiers = 0) {
+        platform::KeyEvent e;
+        e.key = k;
+        e.modifiers = modifiers;
+        ui().post_key(platform::kWindowFrame, e);
+        settle();
+    }
+    // A press at a column of a main row (row -1: the header row).
+    void click(int row, int column, unsigned modifiers = 0,
+               platform::MouseButton button = platform::MouseButton::left) {
+        const TextArea* a = textarea(kSheetArea);
+        const TextArea* h = textarea(kHeaderArea);
+        const int y = row < 0 ? h->top_margin + 4 : a->top_margin + row * a->line_height + 4;
+        platform::MouseEvent e;
+        e.action = platform::MouseAction::press;
+        e.button = button;
+        e.modifiers = modifiers;
+        e.position = {a->left_margin + column * a->char_width + 2, y};
+        ui().post_mouse(platform::kWindowSpreadsheet, e);
+        e.action = platform::MouseAction::release;
+        ui().post_mouse(platform::kWindowSpreadsheet, e);
+        settle();
+    }
+    void type(const std::string& line) {
+        ui().enter_command_line(line);
+        settle();
+    }
+    const GridCell& current() const { return grid_state().current; }
+    std::string current_text() const {
+        const GridCell& c = current();
+        return c.text != nullptr ? std::string(c.text, static_cast<std::size_t>(c.width)) : "";
+    }
+    std::vector<int> codes() const {
+        std::vector<int> out;
+        for (const Recorded& r : g_events) out.push_back(r.code);
+        return out;
+    }
+
+    tavo_test::StartedRuntime run_;
+};
+
+// Columns of a main row: selector 0-1, radius 3-13, count 15-18, button 20-23, small 25-34.
+constexpr int kRadiusColumn = 3;
+constexpr int kCountColumn = 15;
+constexpr int kButtonColumn = 20;
+constexpr int kSmallColumn = 25;
+
+TEST_F(Sheet, CellsAreFoundByFieldAndIndexInTheHeaderAndTheMainRows) {
+    struct Case {
+        int code;
+        int index;
+        int found;
+        int header;
+        int first;
+        int width;
+    } cases[] = {
+        {10, 0, 1, 1, 6, 4},              // the header's int cell
+        {0x8000 | 11, 0, 1, 1, 12, 3},    // a disabled cell is found by its code
+        {2, 2, 1, 0, kRadiusColumn, 11},  // radius of row 2
+        {kGridKindButton | 4, 3, 1, 0, kButtonColumn, 4},
+        {2, 9, 0, 0, 0, 0},  // no such row
+        {0, 0, 0, 0, 0, 0},  // field code 0 is never found
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.code * 100 + k.index);
+        GridCell c;
+        c.field_code = k.code;
+        c.field_index = k.index;
+        ASSERT_EQ(grid_find_cell(c), k.found);
+        if (k.found == 0) continue;
+        EXPECT_EQ(c.header, k.header);
+        EXPECT_EQ(c.first_column, k.first);
+        EXPECT_EQ(c.width, k.width);
+    }
+    // By position a disabled cell is passed over: the next cell to the right is taken.
+    GridCell c;
+    EXPECT_EQ(grid_entry_at_column(c, 0, 13, 0), 0);
+    ASSERT_EQ(grid_entry_at_column(c, 0, 13, 1), 1);
+    EXPECT_EQ(c.field_code, 12);
+}
+
+TEST_F(Sheet, ArrowKeysMoveTheCurrentCellAcrossHeaderAndMainRows) {
+    struct Step {
+        int key;
+        int code;
+        int index;
+        int header;
+    } steps[] = {
+        {platform::key_right, 10, 0, 1},  // no cell yet: the first from the top
+        {platform::key_right, 12, 0, 1},  // the disabled cell is passed over
+        {platform::key_right, kGridKindValueList | 13, 0, 1},
+        {platform::key_right, kGridKindLabel | 1, 0, 0},  // on to the first main row
+        {platform::key_right, 2, 0, 0},
+        {platform::key_down, 2, 1, 0},  // the cell under the middle
+        {platform::key_down, 2, 2, 0},
+        {platform::key_right, 3, 2, 0},
+        {platform::key_up, 3, 1, 0},
+        {platform::key_up, 3, 0, 0},
+        // Into the header: nothing under the middle of the column span, so the nearest cell
+        // of its row, which is the one after the column (the one before is disabled).
+        {platform::key_up, 12, 0, 1},
+        {platform::key_left, 10, 0, 1},
+        {platform::key_left, 10, 0, 1},  // nothing before the first cell: it stays
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.code * 100 + s.index);
+        key(s.key);
+        ASSERT_NE(current().text, nullptr);
+        EXPECT_EQ(current().field_code, s.code);
+        EXPECT_EQ(current().field_index, s.index);
+        EXPECT_EQ(current().header, s.header);
+        EXPECT_EQ(grid_state().edit_state, kGridSelected);
+    }
+    // Every move told the level: event 3 each time the cell changed.
+    const std::vector<int> c = codes();
+    EXPECT_EQ(std::count(c.begin(), c.end(), 3), 12);
+}
+
+TEST_F(Sheet, AClickMakesACellCurrentAndAButtonIsActivatedAtOnce) {
+    click(2, kRadiusColumn + 5);
+    EXPECT_EQ(current().field_code, 2);
+    EXPECT_EQ(current().field_index, 2);
+    EXPECT_EQ(current().value_type, kGridValueDouble);
+    EXPECT_DOUBLE_EQ(current().value.d, 0.0);
+    EXPECT_EQ(codes(), (std::vector<int>{3}));
+    // A click below a row's characters hits nothing; a click on the current typed cell only
+    // keeps it.
+    g_events.clear();
+    click(2, kRadiusColumn + 5);
+    EXPECT_TRUE(g_events.empty());
+    // A button: current and activated, the handler gets event 4 with its text.
+    click(1, kButtonColumn + 1);
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events.back().code, 4);
+    EXPECT_EQ(g_events.back().field, 4);
+    EXPECT_EQ(g_events.back().first, 1);
+    EXPECT_EQ(g_events.back().text, "[Go]");
+    // The button is current again once the event is delivered.
+    EXPECT_EQ(current().field_code, kGridKindButton | 4);
+    EXPECT_EQ(current().field_index, 1);
+    // A right press on a button activates it with argument 3.
+    click(3, kButtonColumn + 1, 0, platform::MouseButton::right);
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events.back().code, 4);
+    EXPECT_EQ(g_events.back().first, 3);
+    EXPECT_EQ(g_events.back().argument, 3);
+}
+
+TEST_F(Sheet, ARowSelectorStartsARangeThatKeysExtendAndAGridCommandCarriesOut) {
+    click(1, 0);
+    EXPECT_NE(test_state_flag(kFlagRangeSelected), 0);
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events.back().code, 3);
+    key(platform::key_down);
+    ASSERT_FALSE(g_events.empty());
+    const Recorded& extended = g_events.back();
+    EXPECT_EQ(extended.code, 3);
+    EXPECT_EQ(extended.first, 1);
+    EXPECT_EQ(extended.last, 2);
+    EXPECT_EQ(extended.rows, 1);
+    // A second step down and one back up: rows 1 to 2 again.
+    key(platform::key_down);
+    key(platform::key_up);
+    EXPECT_EQ(g_events.back().last, 2);
+    // The grid command typed while the range is selected reaches the level as text; the level
+    // runs it, and the queued action reaches it with the range.
+    g_events.clear();
+    grid_refresh_request() = 0;
+    type("grid_delete");
+    EXPECT_EQ(grid_refresh_request(), 1);  // set as the line was handed to the level
+    ASSERT_GE(g_events.size(), 2u);
+    EXPECT_EQ(g_events[0].code, 6);
+    EXPECT_EQ(g_events[0].text, "grid_delete");
+    const Recorded& action = g_events[1];
+    EXPECT_EQ(action.code, 2);
+    EXPECT_EQ(action.field, 1);
+    EXPECT_EQ(action.first, 1);
+    EXPECT_EQ(action.last, 2);
+    EXPECT_EQ(action.rows, 1);
+    EXPECT_EQ(test_state_flag(kFlagRangeSelected), 0);
+}
+
+TEST_F(Sheet, EscapeDropsASelectedRangeBeforeItLeavesTheLevel) {
+    click(1, 0);
+    ASSERT_NE(test_state_flag(kFlagRangeSelected), 0);
+    key(platform::key_escape);
+    EXPECT_EQ(test_state_flag(kFlagRangeSelected), 0);
+    EXPECT_EQ(level_count(), 1);
+    key(platform::key_escape);
+    EXPECT_EQ(level_count(), 0);
+}
+
+TEST_F(Sheet, ARangeEndsWhenTheSheetIsWrittenAnew) {
+    click(1, 0);
+    key(platform::key_down);
+    ASSERT_NE(test_state_flag(kFlagRangeSelected), 0);
+    ASSERT_EQ(run_command_string("grid_cut", 0), 0);
+    set_run_state(0);  // the queued action is not carried out before the rewrite
+    write_sheet();
+    EXPECT_EQ(test_state_flag(kFlagRangeSelected), 0);
+    EXPECT_EQ(grid_control().queued_code, 0);
+}
+
+TEST_F(Sheet, AnUpwardRangeIsDeliveredFromItsUpperRow) {
+    click(3, 0);
+    key(platform::key_up);
+    key(platform::key_up);
+    EXPECT_EQ(g_events.back().rows, -2);
+    g_events.clear();
+    ASSERT_EQ(run_command_string("grid_copy", 0), 0);
+    settle();
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events.back().code, 14);
+    EXPECT_EQ(g_events.back().first, 1);
+    EXPECT_EQ(g_events.back().last, 3);
+    EXPECT_EQ(g_events.back().rows, 2);
+}
+
+TEST_F(Sheet, GridCommandsQueueTheirActions) {
+    struct Case {
+        const char* line;
+        int action;
+        int argument;
+    } cases[] = {
+        {"grid_copy", 14, 0},           {"grid_cut", 13, 0},
+        {"grid_delete", 2, 0},          {"grid_paste", 15, 0},
+        {"grid_insert 3", 1, 3},        {"grid_reverse", 12, 0},
+        {"grid_negate", 16, 0},         {"grid_insert_lens_file", 18, 0},
+        {"grid_catalog_parts", 17, 0},  {"grid_make_element", 20, 0},
+        {"grid_dissolve_group", 21, 0}, {"grid_scale", 23, 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.line);
+        set_run_state(0);
+        grid_control().queued_code = 0;
+        EXPECT_EQ(run_command_string(k.line, 0), 0);
+        EXPECT_EQ(grid_control().queued_code, k.action);
+        EXPECT_EQ(grid_control().queued_argument, k.argument);
+        EXPECT_EQ(run_state(), kRunStateGridAction);
+    }
+    set_run_state(0);
+    grid_control().queued_code = 0;
+}
+
+TEST_F(Sheet, ATypedNumberReachesTheLevelAsAnEditAndOtherLinesAsText) {
+    click(1, kRadiusColumn + 2);
+    g_events.clear();
+    type("2.25");
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events[0].code, 5);
+    EXPECT_EQ(g_events[0].field, 2);
+    EXPECT_EQ(g_events[0].first, 1);
+    EXPECT_DOUBLE_EQ(g_events[0].value, 2.25);
+    EXPECT_DOUBLE_EQ(g_model.radius[1], 2.25);
+    // The cell is current again in the rewritten sheet, showing the new value.
+    EXPECT_EQ(current().field_code, 2);
+    EXPECT_EQ(current().field_index, 1);
+    EXPECT_EQ(current_text(), "   2.250000");
+
+    struct Case {
+        const char* typed;
+    } handed[] = {{"grid_copy"}, {"2*"}, {"no_such_command 4"}};
+    for (const Case& k : handed) {
+        SCOPED_TRACE(k.typed);
+        g_events.clear();
+        type(k.typed);
+        ASSERT_FALSE(g_events.empty());
+        EXPECT_EQ(g_events[0].code, 6);
+        EXPECT_EQ(g_events[0].text, k.typed);
+        EXPECT_DOUBLE_EQ(g_model.radius[1], 2.25);
+        set_run_state(0);
+        grid_control().queued_code = 0;
+    }
+}
+
+TEST_F(Sheet, StepsOfAWidthFourIntCellStayWithinItsBounds) {
+    struct Case {
+        int row;
+        int key;
+        int expected;
+    } cases[] = {
+        {0, platform::key_up, 999},  // 1000 does not fit
+        {0, platform::key_down, 998},
+        {1, platform::key_down, -99},  // nor does -100
+        {1, platform::key_up, -98},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.row * 10 + k.key);
+        g_model.count[0] = 999;
+        g_model.count[1] = -99;
+        write_sheet();
+        click(k.row, kCountColumn + 3);
+        click(k.row, kCountColumn + 3, platform::modifier_shift);
+        ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+        key(k.key);
+        EXPECT_EQ(current().value.i, k.expected);
+        // Enter hands the stepped value to the level (nothing when it did not change).
+        g_events.clear();
+        type("");
+        if (k.expected == 999 || k.expected == -99) {
+            EXPECT_TRUE(std::none_of(g_events.begin(), g_events.end(),
+                                     [](const Recorded& r) { return r.code == 5; }));
+        } else {
+            ASSERT_FALSE(g_events.empty());
+            EXPECT_EQ(g_events[0].code, 5);
+            EXPECT_EQ(g_events[0].int_value, k.expected);
+            EXPECT_EQ(g_model.count[k.row], k.expected);
+        }
+    }
+}
+
+TEST_F(Sheet, ADoubleSteppedBelowTheSmallestBecomesZeroAndIsHeldAtTheLargest) {
+    // The caret on the exponent: down divides by ten, up multiplies.
+    click(0, kSmallColumn + 9);
+    click(0, kSmallColumn + 9, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+    key(platform::key_down);
+    EXPECT_EQ(current().value.d, 0.0);
+    EXPECT_EQ(current_text(), "  0.00e+00");
+
+    click(1, kSmallColumn + 9);
+    click(1, kSmallColumn + 9, platform::modifier_shift);
+    key(platform::key_up);
+    EXPECT_EQ(current().value.d, 1e64);
+    key(platform::key_up);
+    EXPECT_EQ(current().value.d, 1e64);
+    EXPECT_EQ(current_text(), "  1.00e+64");
+    // A digit of the mantissa steps by its place: 2.50e+03 at the first decimal is 100.
+    click(2, kSmallColumn + 4);
+    click(2, kSmallColumn + 4, platform::modifier_shift);
+    key(platform::key_up);
+    EXPECT_DOUBLE_EQ(current().value.d, 2600.0);
+    // Enter delivers the held value.
+    g_events.clear();
+    click(1, kSmallColumn + 9);
+    click(1, kSmallColumn + 9, platform::modifier_shift);
+    key(platform::key_up);
+    type("");
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events.back().code, 5);
+    EXPECT_EQ(g_events.back().value, 1e64);
+}
+
+TEST_F(Sheet, APrintedNumbersTipShowsAfterTwoHundredMilliseconds) {
+    const int row = output_rows_current();
+    set_output_window(platform::kWindowText1);
+    write_output_text("values ", false);
+    text_number(2.5);
+    write_output_text(" ", false);
+    text_number(-7.25);
+    write_output_text("\n", false);
+    TextArea* a = textarea(platform::kWindowText1);
+    ASSERT_NE(a, nullptr);
+    const int shown_row = a->position_of(a->newest()) - a->position_of(a->top_line);
+    ASSERT_GE(shown_row, 0);
+    // The second number starts after "values " (7), the first number (11) and a blank: 19.
+    platform::MouseEvent e;
+    e.action = platform::MouseAction::press;
+    e.button = platform::MouseButton::left;
+    e.position = {a->left_margin + 21 * a->char_width + 2,
+                  a->top_margin + shown_row * a->line_height + 3};
+    ui().post_mouse(platform::kWindowText1, e);
+    settle();
+    ui().set_status_text("");
+    ui().advance_clock(199);
+    settle();
+    EXPECT_EQ(ui().status_text(), "");
+    ui().advance_clock(1);
+    settle();
+    const std::string tip = ui().status_text();
+    EXPECT_EQ(tip.rfind("b" + std::to_string(row) + " = ", 0), 0u) << tip;
+    EXPECT_NE(tip.find("-7.25"), std::string::npos) << tip;
+    // The tip shows once.
+    ui().set_status_text("");
+    ui().advance_clock(500);
+    settle();
+    EXPECT_EQ(ui().status_text(), "");
+}
+
+TEST_F(Sheet, TheCurrentCellIsDrawnInvertedAndClearedWhenLeft) {
+    platform::RecordingDeviceContext* dc = ui().recording_context(platform::kWindowSpreadsheet);
+    ASSERT_NE(dc, nullptr);
+    const TextArea* a = textarea(kSheetArea);
+    dc->clear_records();
+    click(1, kRadiusColumn + 2);
+    const int x0 = a->left_margin + kRadiusColumn * a->char_width;
+    const int y0 = a->top_margin + a->line_height;
+    char fill[96];
+    std::snprintf(fill, sizeof fill, "fill %d,%d %d,%d %d,%d,%d", x0, y0, x0 + 11 * a->char_width,
+                  y0 + a->char_height + 3, a->text_colour.red, a->text_colour.green,
+                  a->text_colour.blue);
+    const auto& records = dc->records();
+    EXPECT_NE(std::find(records.begin(), records.end(), std::string(fill)), records.end())
+        << "no inverted fill " << fill << "\n"
+        << [&] {
+               std::string all;
+               for (const std::string& r : records) all += r + "\n";
+               return all;
+           }();
+    // Moving on clears it to the background.
+    dc->clear_records();
+    key(platform::key_right);
+    std::snprintf(fill, sizeof fill, "fill %d,%d %d,%d %d,%d,%d", x0, y0, x0 + 11 * a->char_width,
+                  y0 + a->char_height + 3, a->background.red, a->background.green,
+                  a->background.blue);
+    EXPECT_NE(std::find(dc->records().begin(), dc->records().end(), std::string(fill)),
+              dc->records().end())
+        << "the cell left was not cleared";
+}
+
+TEST_F(Sheet, AValueListCellStepsThroughItsLevelAndHandsOnTheChoice) {
+    const int column = 23;  // "Wave   550  off  note  " comes first
+    click(-1, column + 1);
+    ASSERT_EQ(current().field_code, kGridKindValueList | 13);
+    g_events.clear();
+    click(-1, column + 1, platform::modifier_shift);
+    EXPECT_EQ(grid_state().edit_state, kGridEditValueList);
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events.back().code, 11);
+    key(platform::key_up);
+    key(platform::key_up);
+    key(platform::key_down);
+    EXPECT_EQ(codes(), (std::vector<int>{11, 10, 10, 9}));
+    EXPECT_EQ(current().value.i, 27);
+    EXPECT_EQ(current_text(), " 27");
+    g_events.clear();
+    type("");
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events[0].code, 5);
+    EXPECT_EQ(g_events[0].argument, 1);  // changed in the value-list state
+    EXPECT_EQ(g_events[0].int_value, 27);
+}
+
+TEST_F(Sheet, ADispatchAskedForWhileTheHandlerRunsIsDropped) {
+    g_nested_result = -1;
+    click(0, kButtonColumn + 1);
+    EXPECT_EQ(g_nested_result, 0);
+    const std::vector<int> c = codes();
+    EXPECT_EQ(std::count(c.begin(), c.end(), 4), 1);
+}
+
+TEST_F(Sheet, PromptPopupsOpenAtTheCurrentCell) {
+    int window = -1;
+    platform::Point at;
+    EXPECT_FALSE(choice_popup_anchor(&window, &at));
+    click(2, kCountColumn + 1);
+    ASSERT_TRUE(choice_popup_anchor(&window, &at));
+    const TextArea* a = textarea(kSheetArea);
+    EXPECT_EQ(window, platform::kWindowSpreadsheet);
+    EXPECT_EQ(at.x, a->left_margin + kCountColumn * a->char_width);
+    EXPECT_EQ(at.y, a->top_margin + 3 * a->line_height);  // under row 2
+}
+
+TEST_F(Sheet, ThePrivateClipboardIsCopiedIntoTheCallersBuffer) {
+    auto put = [this](const std::string& text) {
+        platform::UiBackend::ClipboardItem item;
+        item.mime_type = platform::kSurfaceClipboardMime;
+        item.bytes.assign(text.begin(), text.end());
+        ASSERT_EQ(ui().set_clipboard_items({item}), 0);
+    };
+    char* buffer = nullptr;
+    // Nothing of the format: the buffer stays as it was.
+    EXPECT_NE(read_private_clipboard(&buffer), 0);
+    EXPECT_EQ(buffer, nullptr);
+    put("SRF 1;RD 50;TH 5\n");
+    EXPECT_NE(read_private_clipboard(&buffer), 0);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_STREQ(buffer, "SRF 1;RD 50;TH 5\n");
+    // Shorter data fits the block it has; longer data gets a larger one.
+    put("TH 7");
+    EXPECT_NE(read_private_clipboard(&buffer), 0);
+    EXPECT_STREQ(buffer, "TH 7");
+    const std::string longer(300, 'x');
+    put(longer);
+    EXPECT_NE(read_private_clipboard(&buffer), 0);
+    EXPECT_EQ(std::string(buffer), longer);
+    EXPECT_EQ(private_clipboard_size(), 300u);
+    // Another format only: the last copy stays.
+    platform::UiBackend::ClipboardItem other;
+    other.mime_type = "image/bmp";
+    other.bytes = {1, 2, 3};
+    ASSERT_EQ(ui().set_clipboard_items({other}), 0);
+    EXPECT_NE(read_private_clipboard(&buffer), 0);
+    EXPECT_EQ(std::string(buffer), longer);
+    std::free(buffer);
+}
+
+TEST_F(Sheet, TheGridStatusTextIsFormattedFromItsMessage) {
+    grid_status_printf(kMsgTooManyLevels, 16);
+    EXPECT_NE(std::string(grid_status_label()).find("16"), std::string::npos)
+        << grid_status_label();
+    EXPECT_EQ(ui().status_text(), grid_status_label());
+    grid_status_printf(0);
+    EXPECT_STREQ(grid_status_label(), "");
+}
+
+// Scrolling the sheet: a selected cell goes along with the view, a cell being edited holds it.
+TEST_F(Sheet, TheCurrentCellLimitsTheScrollingOfTheSheet) {
+    g_model.rows = 12;
+    write_sheet();
+    const TextArea* a = textarea(kSheetArea);
+    ASSERT_GT(a->line_count, a->visible_lines);
+    click(0, kRadiusColumn + 2);
+    ASSERT_EQ(current().field_index, 0);
+    platform::ScrollEvent down;
+    down.bar = platform::ScrollBar::vertical;
+    down.action = platform::ScrollAction::line_down;
+    for (int k = 0; k < 3; ++k) ui().post_scroll(platform::kWindowSpreadsheet, down);
+    settle();
+    EXPECT_EQ(a->position_of(a->top_line), 3);
+    EXPECT_EQ(current().field_index, 3);  // moved along, still in the top row
+    EXPECT_EQ(current().field_code, 2);
+    // Being edited, the cell stands at the top edge: the view does not move.
+    click(0, kRadiusColumn + 2, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+    ui().post_scroll(platform::kWindowSpreadsheet, down);
+    settle();
+    EXPECT_EQ(a->position_of(a->top_line), 3);
+    EXPECT_EQ(current().field_index, 3);
+}
+
+// The level's cursor is the current cell once the level's output has ended; without one the
+// cell that was current is found again in the rewritten lines.
+TEST_F(Sheet, TheLevelCursorPlacesTheCurrentCellWhenTheSheetIsWritten) {
+    set_level_cursor(3, 2, 0);
+    write_sheet();
+    ASSERT_NE(current().text, nullptr);
+    EXPECT_EQ(current().field_code, 3);
+    EXPECT_EQ(current().field_index, 2);
+    EXPECT_EQ(current().value.i, 5);
+    g_model.count[2] = 42;
+    write_sheet();
+    EXPECT_EQ(current().field_code, 3);
+    EXPECT_EQ(current().field_index, 2);
+    EXPECT_EQ(current_text(), "  42");
+    EXPECT_EQ(current().value.i, 42);
+    // Leaving an edit of it returns to what the level wrote.
+    grid_set_edit_mode(1);
+    grid_set_edit_mode(0);
+    EXPECT_EQ(current().value.i, 42);
+}
+
+// A click elsewhere while a number is edited commits what the command line holds to the edited
+// cell first, and does nothing else.
+TEST_F(Sheet, AClickAwayFromAnEditedCellCommitsTheTypedTextFirst) {
+    click(2, kRadiusColumn + 4);
+    click(2, kRadiusColumn + 4, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+    EXPECT_EQ(ui().command_line_text(), "");  // editing starts on an empty command line
+    ui().set_command_line_text("3.5");
+    g_events.clear();
+    click(0, kRadiusColumn + 4);
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events[0].code, 5);
+    EXPECT_EQ(g_events[0].first, 2);
+    EXPECT_DOUBLE_EQ(g_model.radius[2], 3.5);
+    EXPECT_EQ(current().field_index, 2);  // the click itself was not carried out
+}
+
+// While a number is edited in place, what is typed on the command line shows in the cell with
+// '_' at the caret; a text longer than the cell scrolls to keep the caret inside.
+TEST_F(Sheet, TheTextTypedOnTheCommandLineShowsInTheEditedCell) {
+    click(1, kCountColumn + 1);
+    click(1, kCountColumn + 1, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+    platform::RecordingDeviceContext* dc = ui().recording_context(platform::kWindowSpreadsheet);
+    const TextArea* a = textarea(kSheetArea);
+    const int y = a->top_margin + a->line_height;
+    const int text_y = y + a->baseline - dc->text_metrics().ascent;
+    auto x = [&](int column) { return a->left_margin + column * a->char_width; };
+    auto drawn = [&](int column, const std::string& text) {
+        const std::string record = "text " + std::to_string(x(column)) + "," +
+                                   std::to_string(text_y) + " \"" + text + "\"";
+        const auto& r = dc->records();
+        return std::find(r.begin(), r.end(), record) != r.end();
+    };
+    struct Case {
+        const char* typed;
+        int caret;
+        const char* shown;
+        int caret_column;  // relative to the cell
+    } cases[] = {
+        {"7", 1, "7   ", 1},
+        {"-12", 1, "-12 ", 1},
+        {"123456", 6, "456 ", 3},  // scrolled: the caret stays in the four columns
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.typed);
+        dc->clear_records();
+        ui().edit_command_line(k.typed, k.caret);
+        EXPECT_TRUE(drawn(kCountColumn, k.shown));
+        EXPECT_TRUE(drawn(kCountColumn + k.caret_column, "_"));
+    }
+    // Nothing is taken before Enter: the cell's value is still the level's.
+    EXPECT_EQ(current().value.i, -99);
+}
+
+// A Shift press below the edited cell steps its value down at once, again after 200 ms and then
+// every 50 ms, until the button is released.
+TEST_F(Sheet, APressBesideTheEditedCellRepeatsItsStepUntilReleased) {
+    click(2, kCountColumn + 2);
+    click(2, kCountColumn + 2, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+    ASSERT_EQ(current().value.i, 5);
+    const TextArea* a = textarea(kSheetArea);
+    platform::MouseEvent e;
+    e.action = platform::MouseAction::press;
+    e.button = platform::MouseButton::left;
+    e.modifiers = platform::modifier_shift;
+    e.position = {a->left_margin + (kCountColumn + 2) * a->char_width + 2,
+                  a->top_margin + 3 * a->line_height + 4};
+    ui().post_mouse(platform::kWindowSpreadsheet, e);
+    settle();
+    EXPECT_EQ(current().value.i, 4);
+    struct Tick {
+        int ms;
+        int value;
+    } ticks[] = {{199, 4}, {1, 3}, {49, 3}, {1, 2}, {50, 1}};
+    for (const Tick& t : ticks) {
+        ui().advance_clock(t.ms);
+        settle();
+        EXPECT_EQ(current().value.i, t.value) << t.ms;
+    }
+    e.action = platform::MouseAction::release;
+    ui().post_mouse(platform::kWindowSpreadsheet, e);
+    settle();
+    ui().advance_clock(500);
+    settle();
+    EXPECT_EQ(current().value.i, 1);
+    EXPECT_EQ(current_text(), "  1 ");
+}
+
+// While a question or a parameter prompt is open the level hears of a changed cell only once it
+// is answered: the change waits on a 200 ms timer that re-arms itself meanwhile.
+bool g_prompt_open = false;
+
+TEST_F(Sheet, ACellChangeWaitsWhileAPromptIsOpen) {
+    struct FakePrompt {
+        GridCommandLineHooks saved = grid_command_line_hooks();
+        FakePrompt() {
+            grid_command_line_hooks().prompt_open = [] { return g_prompt_open; };
+        }
+        ~FakePrompt() {
+            grid_command_line_hooks() = saved;
+            g_prompt_open = false;
+        }
+    } fake;
+    g_prompt_open = true;
+    key(platform::key_right);
+    ASSERT_NE(current().text, nullptr);
+    EXPECT_TRUE(g_events.empty());
+    ui().advance_clock(200);
+    settle();
+    ui().advance_clock(200);
+    settle();
+    EXPECT_TRUE(g_events.empty());
+    g_prompt_open = false;
+    ui().advance_clock(200);
+    settle();
+    EXPECT_EQ(codes(), (std::vector<int>{3}));
+    ui().advance_clock(1000);
+    settle();
+    EXPECT_EQ(codes(), (std::vector<int>{3}));
+}
+
+// A value the level refuses (without rewriting the sheet) is reported, and the cell goes back
+// to its value, selected.
+TEST_F(Sheet, AValueTheLevelRefusesLeavesTheCellAsItWas) {
+    click(2, kCountColumn + 1);
+    ASSERT_EQ(current().value.i, 5);
+    type("600");
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events.back().code, 5);
+    EXPECT_EQ(g_events.back().int_value, 600);
+    EXPECT_EQ(g_model.count[2], 5);
+    EXPECT_EQ(current().field_code, 3);
+    EXPECT_EQ(current().field_index, 2);
+    EXPECT_EQ(current().value.i, 5);
+    EXPECT_EQ(current_text(), "  5 ");
+    EXPECT_EQ(grid_state().edit_state, kGridSelected);
+    EXPECT_FALSE(ui().message_boxes_shown().empty());
+}
+
+TEST_F(Sheet, ATypedExitLevelsIsCarriedOutAfterTheEvent) {
+    click(1, kRadiusColumn + 2);
+    type("exit_levels");
+    EXPECT_EQ(level_count(), 0);
+    EXPECT_EQ(current().text, nullptr);
+}
+
+}  // namespace
