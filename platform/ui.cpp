@@ -650,6 +650,27 @@ int UiBackend::set_clipboard_items(std::vector<ClipboardItem> items) {
     return 0;
 }
 
+int UiBackend::copy_picture(int window, Point at, const SplashPicture& picture) {
+    if (picture.width < 0 || picture.height < 0 ||
+        picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {
+        return kUiBadArgument;
+    }
+    DeviceContext* dc = device_context(window);
+    if (dc == nullptr) return kUiBadWindow;
+    const Size size = dc->size();
+    for (int y = 0; y < picture.height; ++y) {
+        const int py = at.y + y;
+        if (py < 0 || py >= size.height) continue;
+        for (int x = 0; x < picture.width; ++x) {
+            const int px = at.x + x;
+            if (px < 0 || px >= size.width) continue;
+            dc->set_pixel({px, py},
+                          picture.pixels[static_cast<std::size_t>(y) * picture.width + x]);
+        }
+    }
+    return 0;
+}
+
 }  // namespace platform
 
 namespace platform {

@@ -675,6 +675,14 @@ public:
     // Lines up the minimised children along the bottom of the MDI area.
     virtual void arrange_icons();
 
+    // --- pictures drawn off-screen ---------------------------------------------------------
+    // Written for any window with a drawing surface, not for graphics windows only.
+    // Copies a picture (width x height colours, top row first) into the window's drawing
+    // surface with its top-left corner at `at`, clipped to the surface; it shows at the next
+    // event or update_now(). kUiBadWindow for a window without a surface, kUiBadArgument when
+    // the pixels do not match the size. The default sets the pixels one by one.
+    virtual int copy_picture(int window, Point at, const SplashPicture& picture);
+
 private:
     int mouse_capture_ = -1;
     Cursor cursor_ = Cursor::arrow;

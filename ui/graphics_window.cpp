@@ -10,6 +10,7 @@
 #include "ui/draw_primitives.h"
 #include "ui/graphics_commands.h"
 #include "ui/graphics_mouse.h"
+#include "ui/graphics_offscreen.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_sliders.h"
 #include "ui/window_table.h"
@@ -306,7 +307,9 @@ platform::DeviceContext* graphics_device_context(int n) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr || n < 1 || n > kGraphicsRecords) return nullptr;
     const int w = n == kGraphicsPaneRecord ? 16 : n + kGraphicsFirstWindow - 1;
-    return ui->window_exists(w) ? ui->device_context(w) : nullptr;
+    if (!ui->window_exists(w)) return nullptr;
+    if (platform::DeviceContext* picture = graphics_offscreen_dc(n)) return picture;
+    return ui->device_context(w);
 }
 
 int create_graphics_frame(int window) {
@@ -541,6 +544,7 @@ void graphwin_close(int n) {
             graphwin_select(0);
         }
     }
+    release_graphics_offscreen(n);
     GraphicsWindow& g = g_records[n];
     g.words.clear();
     g.words.shrink_to_fit();
@@ -754,6 +758,27 @@ void graphwin_get_size(int* w, int* h) {
     *h = g != nullptr ? g->height : 0;
 }
 
+namespace {
+// The screen's extent along one axis in pixels and in millimetres at its dots per inch.
+void screen_extent(bool across, int* pixels, int* mm) {
+    *pixels = *mm = 0;
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return;
+    const platform::Size screen = ui->screen_size();
+    *pixels = across ? screen.width : screen.height;
+    const int dpi = std::max(1, ui->screen_dots_per_inch());
+    *mm = static_cast<int>(std::lround(*pixels * 25.4 / dpi));
+}
+}  // namespace
+
+void gfx_device_width(int* pixels, int* mm) {
+    screen_extent(true, pixels, mm);
+}
+
+void gfx_device_height(int* pixels, int* mm) {
+    screen_extent(false, pixels, mm);
+}
+
 void graphwin_set_mouse_callback(int (*fn)(double, double, double, double)) {
     if (g_last_opened >= 1 && g_last_opened <= 9) g_records[g_last_opened].mouse_callback = fn;
 }
@@ -789,6 +814,7 @@ void graphics_pane_to_world(int px, int py, double* x, double* y) {
 }
 
 void reset_graphics_windows() {
+    release_graphics_offscreen(0);
     for (GraphicsWindow& g : g_records) g = GraphicsWindow{};
     g_current = 0;
     g_last_opened = 0;

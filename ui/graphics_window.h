@@ -137,6 +137,10 @@ void gfx_rewind();
 void gfx_defer_drawing();
 void update_graphics_flags();
 void graphwin_get_size(int* w, int* h);
+// The output device's size across and down, in pixels and millimetres: the screen the windows
+// are on (0, 0 without a user interface).
+void gfx_device_width(int* pixels, int* mm);
+void gfx_device_height(int* pixels, int* mm);
 void graphwin_set_mouse_callback(int (*fn)(double, double, double, double));
 
 // World-to-surface and device mappings, recomputed from the current window's frames.

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -238,6 +239,15 @@ public:
 
     // From the event filter: true when the event was taken.
     bool filter(QObject* watched, QEvent* event);
+
+    // --- pictures drawn off-screen, cursor shapes and mouse capture -------------------------
+    int copy_picture(int window, Point at, const SplashPicture& picture) override;
+    // The shape is the application's override cursor, so it holds over every window until
+    // the arrow is asked for again.
+    void set_cursor(Cursor cursor) override;
+    // The drawing surface grabs the pointer: every mouse event goes to it until released.
+    int capture_mouse(int window) override;
+    void release_mouse() override;
 
 private:
     // One row of the window table: the widgets of window n and its handler.
@@ -1097,6 +1107,51 @@ void QtBackend::close_frame() {
 void QtBackend::set_clipboard_text(std::string_view text) {
     clipboard_ = text;
     if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(to_qstring(text));
+}
+
+int QtBackend::copy_picture(int window, Point at, const SplashPicture& picture) {
+    if (picture.width < 0 || picture.height < 0 ||
+        picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {
+        return kUiBadArgument;
+    }
+    if (!window_exists(window) || slots_[window].surface == nullptr) return kUiBadWindow;
+    if (picture.width == 0 || picture.height == 0) return 0;
+    QImage source(picture.width, picture.height, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(source.scanLine(y));
+        const Colour* from = picture.pixels.data() + static_cast<std::size_t>(y) * picture.width;
+        for (int x = 0; x < picture.width; ++x)
+            line[x] = qRgb(from[x].red, from[x].green, from[x].blue);
+    }
+    DrawingSurface* surface = slots_[window].surface;
+    {
+        QPainter painter(&surface->image());
+        painter.drawImage(at.x, at.y, source);
+    }
+    surface->update();
+    return 0;
+}
+
+void QtBackend::set_cursor(Cursor cursor) {
+    UiBackend::set_cursor(cursor);
+    while (QGuiApplication::overrideCursor() != nullptr) QGuiApplication::restoreOverrideCursor();
+    if (cursor == Cursor::wait) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    if (cursor == Cursor::cross) QGuiApplication::setOverrideCursor(QCursor(Qt::CrossCursor));
+}
+
+int QtBackend::capture_mouse(int window) {
+    const int result = UiBackend::capture_mouse(window);
+    if (result != 0) return result;
+    QWidget* target = slots_[window].surface != nullptr
+                          ? static_cast<QWidget*>(slots_[window].surface)
+                          : slots_[window].outer;
+    if (target != nullptr && target->isVisible()) target->grabMouse();
+    return 0;
+}
+
+void QtBackend::release_mouse() {
+    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+    UiBackend::release_mouse();
 }
 
 int QtBackend::set_clipboard_items(std::vector<ClipboardItem> items) {

@@ -1,0 +1,88 @@
+#include "ui/graphics_offscreen.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "ui/draw_primitives.h"
+#include "ui/graphics_raster.h"
+#include "ui/graphics_replay.h"
+#include "ui/graphics_window.h"
+
+namespace {
+
+std::unique_ptr<IndexedRaster> g_picture;
+int g_picture_record = 0;
+
+int window_of_record(int n) {
+    return n == kGraphicsPaneRecord ? platform::kWindowGraphicsText : n + kGraphicsFirstWindow - 1;
+}
+
+void make_picture(const GraphicsWindow& g) {
+    g_picture = std::make_unique<IndexedRaster>(std::max(g.width, 1), std::max(g.height, 1));
+}
+
+}  // namespace
+
+platform::DeviceContext* graphics_offscreen_dc(int n) {
+    return g_picture != nullptr && n == g_picture_record ? g_picture.get() : nullptr;
+}
+
+void release_graphics_offscreen(int n) {
+    if (g_picture == nullptr || (n != 0 && n != g_picture_record)) return;
+    const int record = g_picture_record;
+    g_picture.reset();
+    g_picture_record = 0;
+    // Drawing goes back onto the window itself.
+    if (record == graphics_current()) set_graphics_target(graphics_device_context(record));
+}
+
+void graphwin_offscreen(int mode) {
+    const int n = graphics_current();
+    GraphicsWindow* g = graphics_current_record();
+    if (mode < 0) {
+        release_graphics_offscreen(0);
+        return;
+    }
+    if (g == nullptr) return;
+    if (mode > 0) {
+        release_graphics_offscreen(0);
+        make_picture(*g);
+        g_picture_record = n;
+        set_graphics_target(g_picture.get());
+        // A new page whose clearing waits for the first copy.
+        const bool deferred = graphics_deferred();
+        set_graphics_clear_pending(true);
+        graphwin_new_page(0);
+        set_graphics_clear_pending(false);
+        set_graphics_deferred(deferred);
+        return;
+    }
+    flush_pending_polyline();
+    platform::DeviceContext* target = graphics_offscreen_dc(n);
+    if (target == nullptr) {
+        target = graphics_target();
+        if (target == nullptr) return;
+        set_graphics_clear_pending(false);
+        graphwin_clear(target);
+        display_list_replay(*target, 0);
+        update_graphics_flags();
+        return;
+    }
+    if (g_picture->width() != std::max(g->width, 1) ||
+        g_picture->height() != std::max(g->height, 1)) {
+        make_picture(*g);  // the window was resized since
+        set_graphics_target(g_picture.get());
+    }
+    set_graphics_clear_pending(false);
+    graphwin_clear(g_picture.get());
+    display_list_replay(*g_picture, 0);
+    update_graphics_flags();
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr) return;
+    platform::SplashPicture picture;
+    picture.width = g_picture->width();
+    picture.height = g_picture->height();
+    picture.pixels.reserve(g_picture->pixels().size());
+    for (std::uint8_t index : g_picture->pixels()) picture.pixels.push_back(graphics_colour(index));
+    ui->copy_picture(window_of_record(n), {0, 0}, picture);
+}
