@@ -650,6 +650,14 @@ int UiBackend::set_clipboard_items(std::vector<ClipboardItem> items) {
     return 0;
 }
 
+std::unique_ptr<DeviceContext> UiBackend::create_offscreen(Size) {
+    return nullptr;
+}
+
+int UiBackend::copy_offscreen(int, Point, DeviceContext&) {
+    return kUiBadArgument;
+}
+
 int UiBackend::copy_picture(int window, Point at, const SplashPicture& picture) {
     if (picture.width < 0 || picture.height < 0 ||
         picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {

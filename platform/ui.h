@@ -682,6 +682,12 @@ public:
     // event or update_now(). kUiBadWindow for a window without a surface, kUiBadArgument when
     // the pixels do not match the size. The default sets the pixels one by one.
     virtual int copy_picture(int window, Point at, const SplashPicture& picture);
+    // An off-screen picture of the given size that draws exactly as window surfaces do, or null
+    // from a backend without one (callers then draw a picture of their own for copy_picture).
+    virtual std::unique_ptr<DeviceContext> create_offscreen(Size size);
+    // Copies a picture made by create_offscreen into the window's surface at `at`.
+    // kUiBadArgument for any other device context.
+    virtual int copy_offscreen(int window, Point at, DeviceContext& picture);
 
 private:
     int mouse_capture_ = -1;

@@ -10,7 +10,10 @@
 
 namespace {
 
-std::unique_ptr<IndexedRaster> g_picture;
+// The backend's own off-screen picture where it has one (it draws exactly as the window does),
+// else an indexed raster of ours copied pixel for pixel.
+std::unique_ptr<platform::DeviceContext> g_picture;
+IndexedRaster* g_raster = nullptr;  // g_picture when it is ours
 int g_picture_record = 0;
 
 int window_of_record(int n) {
@@ -18,7 +21,29 @@ int window_of_record(int n) {
 }
 
 void make_picture(const GraphicsWindow& g) {
-    g_picture = std::make_unique<IndexedRaster>(std::max(g.width, 1), std::max(g.height, 1));
+    const platform::Size size{std::max(g.width, 1), std::max(g.height, 1)};
+    g_raster = nullptr;
+    if (platform::UiBackend* ui = platform::current_ui()) g_picture = ui->create_offscreen(size);
+    if (g_picture == nullptr) {
+        auto raster = std::make_unique<IndexedRaster>(size.width, size.height);
+        g_raster = raster.get();
+        g_picture = std::move(raster);
+    }
+}
+
+void copy_to_window(int window) {
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr) return;
+    if (g_raster == nullptr) {
+        ui->copy_offscreen(window, {0, 0}, *g_picture);
+        return;
+    }
+    platform::SplashPicture picture;
+    picture.width = g_raster->width();
+    picture.height = g_raster->height();
+    picture.pixels.reserve(g_raster->pixels().size());
+    for (std::uint8_t index : g_raster->pixels()) picture.pixels.push_back(graphics_colour(index));
+    ui->copy_picture(window, {0, 0}, picture);
 }
 
 }  // namespace
@@ -31,6 +56,7 @@ void release_graphics_offscreen(int n) {
     if (g_picture == nullptr || (n != 0 && n != g_picture_record)) return;
     const int record = g_picture_record;
     g_picture.reset();
+    g_raster = nullptr;
     g_picture_record = 0;
     // Drawing goes back onto the window itself.
     if (record == graphics_current()) set_graphics_target(graphics_device_context(record));
@@ -68,8 +94,8 @@ void graphwin_offscreen(int mode) {
         update_graphics_flags();
         return;
     }
-    if (g_picture->width() != std::max(g->width, 1) ||
-        g_picture->height() != std::max(g->height, 1)) {
+    const platform::Size size = g_picture->size();
+    if (size.width != std::max(g->width, 1) || size.height != std::max(g->height, 1)) {
         make_picture(*g);  // the window was resized since
         set_graphics_target(g_picture.get());
     }
@@ -77,12 +103,5 @@ void graphwin_offscreen(int mode) {
     graphwin_clear(g_picture.get());
     display_list_replay(*g_picture, 0);
     update_graphics_flags();
-    platform::UiBackend* ui = platform::current_ui();
-    if (ui == nullptr) return;
-    platform::SplashPicture picture;
-    picture.width = g_picture->width();
-    picture.height = g_picture->height();
-    picture.pixels.reserve(g_picture->pixels().size());
-    for (std::uint8_t index : g_picture->pixels()) picture.pixels.push_back(graphics_colour(index));
-    ui->copy_picture(window_of_record(n), {0, 0}, picture);
+    copy_to_window(window_of_record(n));
 }

@@ -242,6 +242,8 @@ public:
 
     // --- pictures drawn off-screen, cursor shapes and mouse capture -------------------------
     int copy_picture(int window, Point at, const SplashPicture& picture) override;
+    std::unique_ptr<DeviceContext> create_offscreen(Size size) override;
+    int copy_offscreen(int window, Point at, DeviceContext& picture) override;
     // The shape is the application's override cursor, so it holds over every window until
     // the arrow is asked for again.
     void set_cursor(Cursor cursor) override;
@@ -1127,6 +1129,39 @@ int QtBackend::copy_picture(int window, Point at, const SplashPicture& picture) 
     {
         QPainter painter(&surface->image());
         painter.drawImage(at.x, at.y, source);
+    }
+    surface->update();
+    return 0;
+}
+
+namespace {
+// An image no widget shows, drawn through the same context as the windows' surfaces.
+class OffscreenImage : public qt::ImageContext {
+public:
+    explicit OffscreenImage(Size size)
+        : qt::ImageContext(image_storage_),
+          image_storage_(std::max(size.width, 1), std::max(size.height, 1), QImage::Format_RGB32) {
+        image_storage_.fill(QColor(0, 0, 0));
+    }
+    const QImage& image() const { return image_storage_; }
+
+private:
+    QImage image_storage_;
+};
+}  // namespace
+
+std::unique_ptr<DeviceContext> QtBackend::create_offscreen(Size size) {
+    return std::make_unique<OffscreenImage>(size);
+}
+
+int QtBackend::copy_offscreen(int window, Point at, DeviceContext& picture) {
+    auto* offscreen = dynamic_cast<OffscreenImage*>(&picture);
+    if (offscreen == nullptr) return kUiBadArgument;
+    if (!window_exists(window) || slots_[window].surface == nullptr) return kUiBadWindow;
+    DrawingSurface* surface = slots_[window].surface;
+    {
+        QPainter painter(&surface->image());
+        painter.drawImage(at.x, at.y, offscreen->image());
     }
     surface->update();
     return 0;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QImage>
 #include <QWidget>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include "tests/support/temp_tree.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_files.h"
+#include "ui/graphics_offscreen.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_window.h"
 #include "ui/window_table.h"
@@ -127,6 +130,65 @@ TEST_F(GraphicsQt, PrintingWithoutAPrinterWritesOnePdfPage) {
     ASSERT_EQ(std::system(("pdfinfo '" + pdf + "' > '" + info + "' 2>&1").c_str()), 0);
     EXPECT_NE(tavo_test::read_file(info).find("Pages:           1"), std::string::npos)
         << tavo_test::read_file(info);
+}
+
+// The same picture drawn straight into the window and drawn off-screen then copied: the window
+// does not change until the copy, and then shows the same pixels.
+TEST_F(GraphicsQt, AnOffScreenPictureReachesTheWindowOnlyWhenCopied) {
+    auto draw = [] {
+        gfx_set_color(2);
+        gfx_move_to(0.1, 0.2);
+        gfx_draw_to(0.9, 0.7);
+        gfx_set_color(4);
+        gfx_set_line_style(2);
+        gfx_move_to(0.1, 0.8);
+        gfx_draw_to(0.9, 0.1);
+        gfx_frame_box();
+        graphwin_refresh(0);
+    };
+    graphwin_new_page(0);
+    draw();
+    settle();
+    const QImage direct = grab();
+    ASSERT_FALSE(direct.isNull());
+
+    graphwin_offscreen(1);
+    draw();
+    settle();
+    EXPECT_EQ(grab(), direct);  // still the old picture: nothing drawn on the screen yet
+    // Erase the window by hand, so only the copy can bring the lines back.
+    graphwin_offscreen(-1);
+    graphwin_clear(graphics_target());
+    settle();
+    const QImage blank = grab();
+    EXPECT_NE(blank, direct);
+    graphwin_offscreen(1);
+    draw();
+    settle();
+    EXPECT_EQ(grab(), blank);
+    graphwin_offscreen(0);
+    settle();
+    EXPECT_EQ(grab(), direct);
+    graphwin_offscreen(-1);
+}
+
+TEST_F(GraphicsQt, CursorShapesAndMouseCapture) {
+    ui->set_cursor(platform::UiBackend::Cursor::cross);
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
+    ui->set_cursor(platform::UiBackend::Cursor::wait);
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    ui->set_cursor(platform::UiBackend::Cursor::arrow);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    ASSERT_EQ(ui->capture_mouse(7), 0);
+    EXPECT_EQ(ui->mouse_capture(), 7);
+    ASSERT_NE(QWidget::mouseGrabber(), nullptr);
+    EXPECT_EQ(QWidget::mouseGrabber()->objectName(), QString("tavo_surface_7"));
+    ui->release_mouse();
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    EXPECT_EQ(ui->mouse_capture(), -1);
 }
 
 }  // namespace
