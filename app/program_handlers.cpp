@@ -18,8 +18,8 @@
 #include "evaluation/spot_rays.h"
 #include "evaluation/spot_store.h"
 #include "kpl/kpl_operators.h"
-#include "lens/folder_lists.h"
 #include "lens/file_commands.h"
+#include "lens/folder_lists.h"
 #include "lens/lens_reader.h"
 #include "lens/lens_text_commands.h"
 #include "lens/lens_writer.h"
@@ -65,6 +65,7 @@
 #include "ui/graphics_commands.h"
 #include "ui/graphics_files.h"
 #include "ui/graphics_hpgl.h"
+#include "ui/graphics_mouse.h"
 #include "ui/grid_line_entry.h"
 #include "ui/menus.h"
 #include "ui/plot_commands.h"
@@ -118,6 +119,7 @@ void install_upward_hooks() {
     install_animation_commands();
     install_plot_commands();
     set_graphics_hpgl_writer(gfx_hpgl_string);
+    set_prompt_waiting_query([] { return prompt_state() != 0; });
 }
 
 // Lens files: the set-up after reading, the focal length of the "LEN NEW" line, and the save

@@ -9,6 +9,7 @@
 #include "runtime/state_flags.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_commands.h"
+#include "ui/graphics_files.h"
 #include "ui/graphics_mouse.h"
 #include "ui/graphics_offscreen.h"
 #include "ui/graphics_replay.h"
@@ -831,5 +832,6 @@ void reset_graphics_windows() {
     set_graphics_target(nullptr);
     reset_draw_primitives();
     reset_mouse_tracking();
+    reset_graphics_file_types();
     reset_sliders();
 }

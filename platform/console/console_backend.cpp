@@ -427,6 +427,10 @@ DialogResult ConsoleBackend::file_dialog(FileDialogRequest& request) {
         return DialogResult::cancelled;
     }
     request.path = answer;
+    if (!file_filters_.empty()) {
+        request.filter_index = file_filters_.front();
+        file_filters_.pop_front();
+    }
     return DialogResult::ok;
 }
 

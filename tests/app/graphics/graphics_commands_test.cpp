@@ -15,6 +15,7 @@
 
 #include "app/toolbar.h"
 #include "runtime/messages.h"
+#include "runtime/table_files.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "tests/support/temp_tree.h"
 #include "ui/draw_primitives.h"
@@ -161,6 +162,59 @@ TEST_F(GraphicsCommands, PrintingWithoutAPrinterIsReported) {
     type("viewport_box");
     type("plot 0");
     EXPECT_NE(errors().find("No printer is available"), std::string::npos) << errors();
+}
+
+// "plot 1" without a name asks with the save dialog. The type chosen there gives a name without
+// an extension its extension, and a Windows-metafile type chosen there is what later ".wmf"
+// names get: a placeable file begins with the key D7 CD C6 9A, a plain one with its header
+// (type 1, header size 9 words: 01 00 09 00).
+TEST_F(GraphicsCommands, TheSaveDialogChoosesTheTypeAndRemembersTheMetafileKind) {
+    type("viewport_box");
+    const std::string folder = data_folder();
+    auto head = [&](const std::string& name) {
+        std::string bytes(4, '\0');
+        std::FILE* f = std::fopen((folder + "/" + name).c_str(), "rb");
+        if (f == nullptr) return std::string("missing");
+        bytes.resize(std::fread(bytes.data(), 1, 4, f));
+        std::fclose(f);
+        return bytes;
+    };
+    const std::string placeable("\xD7\xCD\xC6\x9A", 4);
+    const std::string plain("\x01\x00\x09\x00", 4);
+    struct Case {
+        int filter;             // chosen in the dialog
+        const char* answer;     // typed as the name
+        const char* written;    // the file that results
+        std::string starts;     // its first bytes
+        int preselected;        // the filter the dialog offered first
+        std::string later_wmf;  // what "plot 1 later.wmf" then writes
+    } cases[] = {
+        {1, "plain", "plain.wmf", plain, 2, plain},
+        {3, "picture", "picture.bmp", "BM", 1, plain},
+        {2, "placed", "placed.wmf", placeable, 1, placeable},
+        {5, "enhanced", "enhanced.emf", std::string("\x01\x00\x00\x00", 4), 2, placeable},
+        {0, "named.hgl", "named.hgl", "SP1", 2, placeable},  // a pen first
+    };
+    for (const Case& c : cases) {
+        ui().queue_dialog_answer(folder + "/" + c.answer);
+        ui().queue_file_filter(c.filter);
+        const std::size_t shown = ui().file_dialogs_shown().size();
+        type("plot 1 \"\"");
+        ASSERT_EQ(ui().file_dialogs_shown().size(), shown + 1) << c.answer;
+        const platform::FileDialogRequest& dialog = ui().file_dialogs_shown().back();
+        EXPECT_EQ(dialog.title, "Print graphics to file");
+        EXPECT_TRUE(dialog.save);
+        ASSERT_EQ(dialog.filters.size(), 6u);
+        EXPECT_EQ(dialog.filter_index, c.preselected) << c.answer;
+        EXPECT_EQ(head(c.written).substr(0, c.starts.size()), c.starts) << c.written << errors();
+        type("plot 1 \"" + folder + "/later.wmf\"");
+        EXPECT_EQ(head("later.wmf"), c.later_wmf) << c.answer;
+    }
+    // A cancelled dialog writes nothing and says nothing but its question.
+    const std::string before = errors();
+    ui().queue_dialog_answer("");
+    type("plot 1 \"\"");
+    EXPECT_EQ(errors().substr(before.size()), "Print graphics to file: file name?\n");
 }
 
 TEST_F(GraphicsCommands, ALevelsCommandBecomesTheRedrawText) {
