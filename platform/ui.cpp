@@ -658,6 +658,10 @@ int UiBackend::copy_offscreen(int, Point, DeviceContext&) {
     return kUiBadArgument;
 }
 
+int UiBackend::grab_window(int, bool, SplashPicture&) {
+    return kUiBadWindow;
+}
+
 int UiBackend::copy_picture(int window, Point at, const SplashPicture& picture) {
     if (picture.width < 0 || picture.height < 0 ||
         picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {

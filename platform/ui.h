@@ -688,6 +688,10 @@ public:
     // Copies a picture made by create_offscreen into the window's surface at `at`.
     // kUiBadArgument for any other device context.
     virtual int copy_offscreen(int window, Point at, DeviceContext& picture);
+    // The pixels of a window as the screen shows them: with its frame when whole is set, else
+    // its drawing surface. kUiBadWindow from a backend without pixels or for a window that
+    // does not exist.
+    virtual int grab_window(int window, bool whole, SplashPicture& picture);
 
 private:
     int mouse_capture_ = -1;

@@ -244,6 +244,7 @@ public:
     int copy_picture(int window, Point at, const SplashPicture& picture) override;
     std::unique_ptr<DeviceContext> create_offscreen(Size size) override;
     int copy_offscreen(int window, Point at, DeviceContext& picture) override;
+    int grab_window(int window, bool whole, SplashPicture& picture) override;
     // The shape is the application's override cursor, so it holds over every window until
     // the arrow is asked for again.
     void set_cursor(Cursor cursor) override;
@@ -1164,6 +1165,29 @@ int QtBackend::copy_offscreen(int window, Point at, DeviceContext& picture) {
         painter.drawImage(at.x, at.y, offscreen->image());
     }
     surface->update();
+    return 0;
+}
+
+int QtBackend::grab_window(int window, bool whole, SplashPicture& picture) {
+    if (!window_exists(window)) return kUiBadWindow;
+    QWidget* widget = whole || slots_[window].surface == nullptr
+                          ? slots_[window].outer
+                          : static_cast<QWidget*>(slots_[window].surface);
+    if (widget == nullptr) return kUiBadWindow;
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (image.isNull()) return kUiBadWindow;
+    picture.width = image.width();
+    picture.height = image.height();
+    picture.pixels.clear();
+    picture.pixels.reserve(static_cast<std::size_t>(picture.width) * picture.height);
+    for (int y = 0; y < picture.height; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < picture.width; ++x) {
+            picture.pixels.push_back({static_cast<std::uint8_t>(qRed(line[x])),
+                                      static_cast<std::uint8_t>(qGreen(line[x])),
+                                      static_cast<std::uint8_t>(qBlue(line[x]))});
+        }
+    }
     return 0;
 }
 

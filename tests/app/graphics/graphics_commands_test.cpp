@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -215,6 +216,18 @@ TEST_F(GraphicsCommands, TheSaveDialogChoosesTheTypeAndRemembersTheMetafileKind)
     ui().queue_dialog_answer("");
     type("plot 1 \"\"");
     EXPECT_EQ(errors().substr(before.size()), "Print graphics to file: file name?\n");
+}
+
+// The console has no pixels of its windows: the sheet's picture is refused and nothing written.
+TEST_F(GraphicsCommands, TheSheetsPictureNeedsPixelsTheConsoleHasNot) {
+    for (const char* line : {"sheet_picture", "sheet_picture 1"}) {
+        const std::size_t before = errors().size();
+        type(line);
+        EXPECT_NE(errors().find("The picture of the window could not be taken (error 1)", before),
+                  std::string::npos)
+            << line << ": " << errors();
+    }
+    EXPECT_FALSE(std::filesystem::exists(data_folder() + "/0001.bmp"));
 }
 
 TEST_F(GraphicsCommands, ALevelsCommandBecomesTheRedrawText) {

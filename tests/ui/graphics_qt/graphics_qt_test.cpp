@@ -20,6 +20,7 @@
 #include "ui/graphics_files.h"
 #include "ui/graphics_offscreen.h"
 #include "ui/graphics_replay.h"
+#include "ui/graphics_snapshot.h"
 #include "ui/graphics_window.h"
 #include "ui/window_table.h"
 
@@ -189,6 +190,63 @@ TEST_F(GraphicsQt, CursorShapesAndMouseCapture) {
     ui->release_mouse();
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
     EXPECT_EQ(ui->mouse_capture(), -1);
+}
+
+// Paints the sheet's surface in four vertical bands of colours the 16-colour table holds.
+struct BandsPainter : platform::WindowHandler {
+    void on_paint(int, platform::DeviceContext& dc) override {
+        const platform::Size size = dc.size();
+        const platform::Colour bands[4] = {{255, 255, 255}, {255, 0, 0}, {0, 0, 255}, {0, 128, 0}};
+        for (int k = 0; k < 4; ++k) {
+            dc.fill_rect({size.width * k / 4, 0, size.width * (k + 1) / 4, size.height}, bands[k]);
+        }
+    }
+};
+
+// The spreadsheet's picture as a numbered 4-bit run-length bitmap, read back by Python's imaging
+// library: the size of the sheet's area, a black frame round it, the bands in their colours.
+TEST_F(GraphicsQt, TheSheetsPictureIsANumberedSixteenColourBitmap) {
+    if (std::system("/usr/bin/python3 -c 'import PIL' > /dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "python3-pil is not installed";
+    }
+    tavo_test::TempTree tree;
+    ASSERT_EQ(read_root_folders(), 0);
+    reset_window_bitmaps();
+    BandsPainter painter;
+    ASSERT_EQ(ui->create_window(platform::kWindowSpreadsheet, "Sheet", &painter), 0);
+    ui->show_window(platform::kWindowSpreadsheet, true);
+    ui->invalidate(platform::kWindowSpreadsheet);
+    settle();
+    platform::SplashPicture shown;
+    ASSERT_EQ(ui->grab_window(platform::kWindowSpreadsheet, false, shown), 0);
+    ASSERT_GT(shown.width, 8);
+    ASSERT_GT(shown.height, 8);
+
+    ASSERT_EQ(save_window_bitmap(0), 0);
+    ASSERT_EQ(save_window_bitmap(1), 0);
+    const auto first = tree.data() / "0001.bmp";
+    ASSERT_TRUE(std::filesystem::exists(first));
+    EXPECT_TRUE(std::filesystem::exists(tree.data() / "0002.bmp"));
+
+    const std::string out = (tree.base() / "pixels.txt").string();
+    const int w = shown.width, h = shown.height;
+    const std::string script =
+        "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n"
+        "print(im.format, im.info.get('compression'), im.mode, im.size[0], im.size[1])\n"
+        "im = im.convert('RGB')\nw, h = im.size\n"
+        "for x, y in [(0, 0), (w - 1, h // 2), (w // 2, h - 1), (w // 8, h // 2),"
+        " (3 * w // 8, h // 2), (5 * w // 8, h // 2), (7 * w // 8, h // 2)]:\n"
+        "    print(*im.getpixel((x, y)))\n";
+    const auto script_file = tree.write_file("read.py", script);
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + script_file.string() + "' '" + first.string() +
+                           "' > '" + out + "' 2>&1")
+                              .c_str()),
+              0)
+        << tavo_test::read_file(out);
+    const std::string expected = "BMP 2 P " + std::to_string(w) + " " + std::to_string(h) +
+                                 "\n0 0 0\n0 0 0\n0 0 0\n255 255 255\n255 0 0\n0 0 255\n0 128 0\n";
+    EXPECT_EQ(tavo_test::read_file(out), expected);
+    ui->destroy_window(platform::kWindowSpreadsheet);
 }
 
 }  // namespace
