@@ -662,6 +662,14 @@ int UiBackend::grab_window(int, bool, SplashPicture&) {
     return kUiBadWindow;
 }
 
+UiBackend::PrinterCapabilities UiBackend::printer_capabilities(const PrintJob& job) const {
+    PrinterCapabilities caps;
+    caps.dots_per_inch = job.dots_per_inch();
+    const Size page = job.page_size();
+    caps.landscape = page.width > page.height;
+    return caps;
+}
+
 int UiBackend::copy_picture(int window, Point at, const SplashPicture& picture) {
     if (picture.width < 0 || picture.height < 0 ||
         picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {

@@ -692,6 +692,24 @@ public:
     // its drawing surface. kUiBadWindow from a backend without pixels or for a window that
     // does not exist.
     virtual int grab_window(int window, bool whole, SplashPicture& picture);
+    // What is known of the printer a print job prints on, as the step-mode report lists it
+    // (numbers a backend cannot know stay 0).
+    struct PrinterCapabilities {
+        int driver_version = 0;
+        int technology = 2;  // a raster printer; 0 a plotter
+        unsigned raster_caps = 0;
+        unsigned line_caps = 0;
+        bool wide_lines = true;
+        bool styled_lines = true;
+        bool wide_styled_lines = true;
+        std::vector<Colour> colour_table;
+        int palette_size = 0;
+        int margins[4] = {};  // left, top, right, bottom in printer pixels
+        int dots_per_inch = 0;
+        bool landscape = false;
+    };
+    // The default knows the job's resolution only.
+    virtual PrinterCapabilities printer_capabilities(const PrintJob& job) const;
 
 private:
     int mouse_capture_ = -1;

@@ -22,6 +22,8 @@
 
 namespace {
 
+constexpr int kSettingStepModeFlag = 23;  // run-time step mode
+
 constexpr int kFileDialogCancelledCode = -121;
 
 constexpr int kSettingPenWidth = 17;
@@ -355,6 +357,38 @@ int save_graphics_to_file(const std::string& given_name) {
     return set_error_msg(kMsgGraphicsNotWritten, graphics_current(), file_name.c_str());
 }
 
+namespace {
+
+// The step-mode report of what is known of the printer.
+void print_printer_report(const platform::UiBackend::PrinterCapabilities& caps) {
+    auto yes_no = [](bool on) { return on ? "Yes" : "No"; };
+    text_printf("Driver version: %d\n", caps.driver_version);
+    text_printf("Technology: %d\n", caps.technology);
+    text_printf("Raster caps: 0x%x\n", caps.raster_caps);
+    text_printf("Line caps: 0x%x\n", caps.line_caps);
+    text_printf("  Wide lines:         %s\n", yes_no(caps.wide_lines));
+    text_printf("  Styled lines:       %s\n", yes_no(caps.styled_lines));
+    text_printf("  Wide, styled lines: %s\n", yes_no(caps.wide_styled_lines));
+    text_printf("%d pens:\n", 0);
+    text_printf("%d brushes:\n", 0);
+    text_printf("Color table size: %d\n", static_cast<int>(caps.colour_table.size()));
+    text_printf("Color table:\n");
+    for (const platform::Colour& c : caps.colour_table) {
+        text_printf("  %3d  %3d  %3d\n", c.red, c.green, c.blue);
+    }
+    text_printf("Palette size: %d\n", caps.palette_size);
+    text_printf("Margins: %d, %d, %d, %d\n", caps.margins[0], caps.margins[1], caps.margins[2],
+                caps.margins[3]);
+    if (caps.dots_per_inch > 0) {
+        text_printf("Resolution: %d DPI\n", caps.dots_per_inch);
+    } else {
+        text_printf("Resolution: UNKNOWN\n");
+    }
+    text_printf(caps.landscape ? "Orientation: LANDSCAPE\n" : "Orientation: PORTRAIT\n");
+}
+
+}  // namespace
+
 int print_graphics() {
     GraphicsWindow* g = graphics_current_record();
     if (g == nullptr || !g->has_list()) return set_error_msg(kMsgNoGraphicsWindow);
@@ -369,6 +403,8 @@ int print_graphics() {
         return result == platform::DialogResult::cancelled ? 0
                                                            : set_error_msg(kMsgDocumentCannotStart);
     }
+    if (get_setting_flag(kSettingStepModeFlag) != 0)
+        print_printer_report(ui->printer_capabilities(*job));
     // The picture fills the printable area; the pen width grows with its diagonal.
     const platform::Size page = job->page_size();
     const int own_width = g->width, own_height = g->height;

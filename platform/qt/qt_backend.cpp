@@ -245,6 +245,11 @@ public:
     std::unique_ptr<DeviceContext> create_offscreen(Size size) override;
     int copy_offscreen(int window, Point at, DeviceContext& picture) override;
     int grab_window(int window, bool whole, SplashPicture& picture) override;
+    PrinterCapabilities printer_capabilities(const PrintJob& job) const override {
+        PrinterCapabilities caps = UiBackend::printer_capabilities(job);
+        qt::describe_qt_printer(job, caps);
+        return caps;
+    }
     // The shape is the application's override cursor, so it holds over every window until
     // the arrow is asked for again.
     void set_cursor(Cursor cursor) override;

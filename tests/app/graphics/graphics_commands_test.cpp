@@ -16,6 +16,7 @@
 
 #include "app/toolbar.h"
 #include "runtime/messages.h"
+#include "runtime/settings.h"
 #include "runtime/table_files.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "tests/support/temp_tree.h"
@@ -228,6 +229,37 @@ TEST_F(GraphicsCommands, TheSheetsPictureNeedsPixelsTheConsoleHasNot) {
             << line << ": " << errors();
     }
     EXPECT_FALSE(std::filesystem::exists(data_folder() + "/0001.bmp"));
+}
+
+// In step mode printing first lists what is known of the printer: here a recording printer of
+// 800 x 600 pixels at 100 dots an inch, so a landscape page.
+TEST_F(GraphicsCommands, StepModePrintsThePrinterReportFirst) {
+    ui().install_recording_printer({800, 600}, 100);
+    type("viewport_box");
+    type("plot 0");
+    EXPECT_EQ(output().find("Driver version"), std::string::npos) << output();
+    ASSERT_EQ(ui().printed_pages().size(), 1u) << errors();
+    set_setting_flag(23, 1);
+    const std::size_t before = output().size();
+    type("plot 0");
+    set_setting_flag(23, 0);
+    EXPECT_EQ(output().substr(before),
+              "Driver version: 0\n"
+              "Technology: 2\n"
+              "Raster caps: 0x0\n"
+              "Line caps: 0x0\n"
+              "  Wide lines:         Yes\n"
+              "  Styled lines:       Yes\n"
+              "  Wide, styled lines: Yes\n"
+              "0 pens:\n"
+              "0 brushes:\n"
+              "Color table size: 0\n"
+              "Color table:\n"
+              "Palette size: 0\n"
+              "Margins: 0, 0, 0, 0\n"
+              "Resolution: 100 DPI\n"
+              "Orientation: LANDSCAPE\n");
+    EXPECT_EQ(ui().printed_pages().size(), 2u);
 }
 
 TEST_F(GraphicsCommands, ALevelsCommandBecomesTheRedrawText) {
