@@ -10,6 +10,7 @@
 #include "ui/draw_primitives.h"
 #include "ui/graphics_commands.h"
 #include "ui/graphics_files.h"
+#include "ui/graphics_hooks.h"
 #include "ui/graphics_mouse.h"
 #include "ui/graphics_offscreen.h"
 #include "ui/graphics_replay.h"
@@ -176,23 +177,22 @@ void apply_world_mapping(GraphicsWindow& g) {
     g.offset_y = (H - 1) * (1 - v.ymin) + 0.5 - u.ymin * g.scale_y;
 }
 
-// Paint, size and close of the frames of graphics windows.
+// The frames of graphics windows and the pane of window 16, made of the graphics hooks.
 class GraphicsFrameHandler : public platform::WindowHandler {
 public:
-    void on_paint(int window, platform::DeviceContext& dc) override { graphwin_paint(window, dc); }
-    void on_size(int window, platform::Size size) override {
-        const auto packed = static_cast<std::uint32_t>(size.width & 0xFFFF) |
-                            (static_cast<std::uint32_t>(size.height & 0xFFFF) << 16);
-        graphwin_resized(window, packed);
+    void on_paint(int window, platform::DeviceContext& dc) override {
+        graphics_frame_paint(window, dc);
     }
+    void on_size(int window, platform::Size size) override { graphics_frame_resized(window, size); }
+    void on_activate(int window, bool active) override { graphics_frame_activated(window, active); }
     void on_mouse(int window, const platform::MouseEvent& event) override {
-        mouse_button_event(window - kGraphicsFirstWindow + 1, event);
+        graphics_drawing_mouse(window, event);
     }
     void on_timer(int window, int timer_id) override {
         if (timer_id == kClickTimer) mouse_click_timer(window - kGraphicsFirstWindow + 1);
     }
     bool on_close_request(int window) override {
-        graphwin_close(window - kGraphicsFirstWindow + 1);
+        graphics_frame_close_request(window);
         return false;  // the frame is hidden by graphwin_close, never destroyed
     }
 };
@@ -201,28 +201,18 @@ GraphicsFrameHandler g_frame_handler;
 
 constexpr int kPaneWords = 10000;  // 20000 bytes
 
-// The graphics-with-text window: its surface is the drawing pane.
 class PaneHandler : public platform::WindowHandler {
 public:
-    void (*pick)(std::uint32_t point) = nullptr;
-    void on_paint(int window, platform::DeviceContext& dc) override { graphwin_paint(window, dc); }
-    void on_size(int, platform::Size size) override {
-        GraphicsWindow& g = g_records[kGraphicsPaneRecord];
-        g.width = size.width;
-        g.height = size.height;
-        if (g_current == kGraphicsPaneRecord) graphics_apply_frames();
+    void on_paint(int window, platform::DeviceContext& dc) override {
+        graphics_frame_paint(window, dc);
     }
-    void on_mouse(int, const platform::MouseEvent& e) override {
-        if (pick == nullptr || e.action != platform::MouseAction::press ||
-            e.button != platform::MouseButton::left) {
-            return;
-        }
-        pick(static_cast<std::uint32_t>(e.position.x & 0xFFFF) |
-             (static_cast<std::uint32_t>(e.position.y & 0xFFFF) << 16));
-    }
+    void on_size(int window, platform::Size size) override { graphics_frame_resized(window, size); }
+    void on_mouse(int, const platform::MouseEvent& e) override { graphics_pane_mouse(e); }
 };
 
 PaneHandler g_pane_handler;
+void (*g_pane_pick)(std::uint32_t point) = nullptr;
+bool g_activating = false;
 
 void refresh_caption(int record) {
     platform::UiBackend* ui = ui_or_null();
@@ -787,7 +777,7 @@ void graphwin_set_mouse_callback(int (*fn)(double, double, double, double)) {
 int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return -1;
-    g_pane_handler.pick = pick;
+    g_pane_pick = pick;
     constexpr int w = platform::kWindowGraphicsText;
     if (!ui->window_exists(w)) {
         if (ui->create_window(w, " ", &g_pane_handler) != 0) return -1;
@@ -834,4 +824,55 @@ void reset_graphics_windows() {
     reset_mouse_tracking();
     reset_graphics_file_types();
     reset_sliders();
+}
+
+// --- the graphics hooks --------------------------------------------------------------------
+
+void graphics_frame_activated(int window, bool active) {
+    const int n = window - kGraphicsFirstWindow + 1;
+    if (!active || n < 1 || n > 6 || g_activating || !g_records[n].has_list()) return;
+    if (n == g_current && n == g_last_opened) return;
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr || !ui->window_visible(window)) return;
+    g_activating = true;
+    graphwin_open(n, 0, 0, 0, 0);
+    g_activating = false;
+}
+
+void graphics_frame_close_request(int window) {
+    graphwin_close(window - kGraphicsFirstWindow + 1);
+}
+
+void graphics_frame_resized(int window, platform::Size size) {
+    if (window == platform::kWindowGraphicsText) {
+        GraphicsWindow& g = g_records[kGraphicsPaneRecord];
+        g.width = size.width;
+        g.height = size.height;
+        if (g_current == kGraphicsPaneRecord) graphics_apply_frames();
+        return;
+    }
+    const auto packed = static_cast<std::uint32_t>(size.width & 0xFFFF) |
+                        (static_cast<std::uint32_t>(size.height & 0xFFFF) << 16);
+    graphwin_resized(window, packed);
+}
+
+void graphics_frame_paint(int window, platform::DeviceContext& dc) {
+    graphwin_paint(window, dc);
+}
+
+void graphics_drawing_mouse(int window, const platform::MouseEvent& event) {
+    mouse_button_event(window - kGraphicsFirstWindow + 1, event);
+}
+
+void graphics_pane_mouse(const platform::MouseEvent& e) {
+    if (g_pane_pick == nullptr || e.action != platform::MouseAction::press ||
+        e.button != platform::MouseButton::left) {
+        return;
+    }
+    g_pane_pick(static_cast<std::uint32_t>(e.position.x & 0xFFFF) |
+                (static_cast<std::uint32_t>(e.position.y & 0xFFFF) << 16));
+}
+
+void set_graphics_pane_pick(void (*pick)(std::uint32_t point)) {
+    g_pane_pick = pick;
 }

@@ -87,6 +87,32 @@ TEST_F(GraphicsCommands, OpeningAndClosingWindows) {
     EXPECT_TRUE(ui().window_visible(7));
 }
 
+// Bringing a graphics window's frame to the front makes windows 1 to 6 the current one, where
+// the next drawing goes; windows 7 to 9 and hidden frames leave the current window alone.
+TEST_F(GraphicsCommands, ActivatingAFrameMakesItTheCurrentWindow) {
+    type("graphwin_open 2");
+    type("graphwin_open 8");
+    type("graphwin_open 3");
+    ASSERT_EQ(graphics_current(), 3);
+    struct Case {
+        int window;  // activated
+        int current;
+    } cases[] = {{8, 2}, {7, 1}, {14, 1}, {9, 3}, {10, 3}};
+    type("graphwin_close 4");  // never shown: its frame is not there to activate
+    for (const Case& c : cases) {
+        ui().activate_window(c.window);
+        EXPECT_EQ(graphics_current(), c.current) << "window " << c.window;
+        EXPECT_EQ(graphwin_last_opened(), c.current) << "window " << c.window;
+    }
+    type("new_page");
+    type("viewport_box");
+    type("graphics_refresh");
+    EXPECT_TRUE(graphics_record(2).has_list());
+    EXPECT_EQ(words(), (Words{0x4000}));  // drawn into window 3, the current one
+    ui().activate_window(8);
+    EXPECT_EQ(words(), Words{});  // window 2 holds nothing
+}
+
 TEST_F(GraphicsCommands, TheStoredTextRedrawsItsWindow) {
     type("gwx 1 \"viewport_box\"");
     EXPECT_STREQ(graphics_command_text(1), "viewport_box");
