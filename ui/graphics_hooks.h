@@ -24,3 +24,14 @@ void graphics_drawing_mouse(int window, const platform::MouseEvent& event);
 // high 16 bits.
 void graphics_pane_mouse(const platform::MouseEvent& event);
 void set_graphics_pane_pick(void (*pick)(std::uint32_t point));
+
+// The tool strip of a graphics window's frame, built by the program's toolbar code: build when
+// the frame is made, command when one of its buttons is pressed (false when the identifier is
+// no button's). A press first makes graphics windows 1 to 6 current, so the button's command
+// works on the window whose strip it is in.
+struct GraphicsStripHooks {
+    void (*build)(int window) = nullptr;
+    bool (*command)(int window, int id) = nullptr;
+};
+void set_graphics_strip_hooks(const GraphicsStripHooks& hooks);
+void graphics_frame_command(int window, int id);

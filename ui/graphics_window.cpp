@@ -191,6 +191,7 @@ public:
     void on_timer(int window, int timer_id) override {
         if (timer_id == kClickTimer) mouse_click_timer(window - kGraphicsFirstWindow + 1);
     }
+    void on_command(int window, int command) override { graphics_frame_command(window, command); }
     bool on_close_request(int window) override {
         graphics_frame_close_request(window);
         return false;  // the frame is hidden by graphwin_close, never destroyed
@@ -213,6 +214,7 @@ public:
 PaneHandler g_pane_handler;
 void (*g_pane_pick)(std::uint32_t point) = nullptr;
 bool g_activating = false;
+GraphicsStripHooks g_strip;
 
 void refresh_caption(int record) {
     platform::UiBackend* ui = ui_or_null();
@@ -312,6 +314,7 @@ int create_graphics_frame(int window) {
         return -1;
     }
     ui->show_window(window, false);
+    if (g_strip.build != nullptr) g_strip.build(window);
     const int n = window - kGraphicsFirstWindow + 1;
     platform::Size size{640, 400};
     if (platform::DeviceContext* dc = ui->device_context(window)) size = dc->size();
@@ -875,4 +878,14 @@ void graphics_pane_mouse(const platform::MouseEvent& e) {
 
 void set_graphics_pane_pick(void (*pick)(std::uint32_t point)) {
     g_pane_pick = pick;
+}
+
+void set_graphics_strip_hooks(const GraphicsStripHooks& hooks) {
+    g_strip = hooks;
+}
+
+void graphics_frame_command(int window, int id) {
+    if (g_strip.command == nullptr) return;
+    graphics_frame_activated(window, true);
+    g_strip.command(window, id);
 }

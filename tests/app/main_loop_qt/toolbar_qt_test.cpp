@@ -46,7 +46,12 @@ TEST(QtToolbar, AnEnabledButtonRunsItsCommandAndADisabledOneDoesNothing) {
     create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
     for (int k = 0; k < 3; ++k) main_loop_pass(false);
 
-    ASSERT_EQ(toolbar_buttons().size(), 3u);
+    // The frame's buttons (graphics windows have strips of their own).
+    int frame_buttons = 0;
+    for (const ToolbarButton& b : toolbar_buttons()) {
+        frame_buttons += b.window == platform::kWindowFrame ? 1 : 0;
+    }
+    ASSERT_EQ(frame_buttons, 3);
     auto* history = find_widget<QToolButton>("tavo_tool_15");
     auto* levels = find_widget<QToolButton>("tavo_tool_17");
     ASSERT_NE(history, nullptr);
