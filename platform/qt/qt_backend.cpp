@@ -245,6 +245,14 @@ public:
     std::unique_ptr<DeviceContext> create_offscreen(Size size) override;
     int copy_offscreen(int window, Point at, DeviceContext& picture) override;
     int grab_window(int window, bool whole, SplashPicture& picture) override;
+    // Tool strips of child windows (any of 1 to 16 in the MDI area): a tool bar above the
+    // window's content, made when its first button is added.
+    int add_child_tool_button(int window, const ToolButton& button);
+    int clear_child_tool_strip(int window);
+    int enable_child_tool_button(int window, int id, bool enabled);
+    bool child_tool_button_enabled(int window, int id) const;
+    std::map<int, QToolBar*> child_strips_;
+    std::map<std::pair<int, int>, QToolButton*> child_buttons_;
     PrinterCapabilities printer_capabilities(const PrintJob& job) const override {
         PrinterCapabilities caps = UiBackend::printer_capabilities(job);
         qt::describe_qt_printer(job, caps);
@@ -509,6 +517,8 @@ int QtBackend::destroy_window(int window) {
     }
     Slot slot = slots_[window];
     slots_[window] = Slot{};
+    child_strips_.erase(window);  // deleted with the window
+    std::erase_if(child_buttons_, [window](const auto& b) { return b.first.first == window; });
     if (slot.outer == choice_window_) {
         choice_window_ = nullptr;
         choice_list_ = nullptr;
@@ -772,7 +782,8 @@ void QtBackend::update_now() {
 // --- tool strip, choice list, placement ------------------------------------------------------
 
 int QtBackend::add_tool_button(int window, const ToolButton& button) {
-    if (window != kWindowFrame || frame_ == nullptr) return kUiBadWindow;
+    if (window != kWindowFrame) return add_child_tool_button(window, button);
+    if (frame_ == nullptr) return kUiBadWindow;
     const std::size_t pixels =
         static_cast<std::size_t>(std::max(button.width, 0)) * std::max(button.height, 0);
     if (button.pixels.size() != pixels || tool_buttons_.count(button.id) != 0) {
@@ -808,7 +819,8 @@ int QtBackend::add_tool_button(int window, const ToolButton& button) {
 }
 
 int QtBackend::clear_tool_strip(int window) {
-    if (window != kWindowFrame || frame_ == nullptr) return kUiBadWindow;
+    if (window != kWindowFrame) return clear_child_tool_strip(window);
+    if (frame_ == nullptr) return kUiBadWindow;
     // The toolbar owns its buttons: clearing its actions deletes them.
     if (toolbar_ != nullptr) toolbar_->clear();
     tool_buttons_.clear();
@@ -816,7 +828,7 @@ int QtBackend::clear_tool_strip(int window) {
 }
 
 int QtBackend::enable_tool_button(int window, int id, bool enabled) {
-    if (window != kWindowFrame) return kUiBadWindow;
+    if (window != kWindowFrame) return enable_child_tool_button(window, id, enabled);
     const auto it = tool_buttons_.find(id);
     if (it == tool_buttons_.end()) return kUiBadArgument;
     it->second->setEnabled(enabled);
@@ -824,7 +836,7 @@ int QtBackend::enable_tool_button(int window, int id, bool enabled) {
 }
 
 bool QtBackend::tool_button_enabled(int window, int id) const {
-    if (window != kWindowFrame) return false;
+    if (window != kWindowFrame) return child_tool_button_enabled(window, id);
     const auto it = tool_buttons_.find(id);
     return it != tool_buttons_.end() && it->second->isEnabled();
 }
@@ -1194,6 +1206,74 @@ int QtBackend::grab_window(int window, bool whole, SplashPicture& picture) {
         }
     }
     return 0;
+}
+
+int QtBackend::add_child_tool_button(int window, const ToolButton& button) {
+    if (!window_exists(window) || slots_[window].sub == nullptr) return kUiBadWindow;
+    const std::size_t pixels =
+        static_cast<std::size_t>(std::max(button.width, 0)) * std::max(button.height, 0);
+    if (button.pixels.size() != pixels || child_buttons_.count({window, button.id}) != 0) {
+        return kUiBadArgument;
+    }
+    QToolBar*& strip = child_strips_[window];
+    if (strip == nullptr) {
+        // The window's content moves into a box below the new strip.
+        QMdiSubWindow* sub = slots_[window].sub;
+        QWidget* content = sub->widget();
+        sub->setWidget(nullptr);
+        auto* box = new QWidget;
+        auto* layout = new QVBoxLayout(box);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        strip = new QToolBar(box);
+        strip->setObjectName(QString("tavo_strip_%1").arg(window));
+        strip->setMovable(false);
+        layout->addWidget(strip);
+        if (content != nullptr) layout->addWidget(content, 1);
+        sub->setWidget(box);
+    }
+    QImage image(std::max(button.width, 1), std::max(button.height, 1), QImage::Format_RGB32);
+    image.fill(Qt::lightGray);
+    for (int y = 0; y < button.height; ++y) {
+        for (int x = 0; x < button.width; ++x) {
+            const Colour c = button.pixels[static_cast<std::size_t>(y) * button.width + x];
+            image.setPixel(x, y, qRgb(c.red, c.green, c.blue));
+        }
+    }
+    auto* tool = new QToolButton(strip);
+    tool->setObjectName(QString("tavo_tool_%1_%2").arg(window).arg(button.id));
+    tool->setIcon(QIcon(QPixmap::fromImage(image)));
+    tool->setIconSize(image.size());
+    tool->setToolTip(to_qstring(button.tooltip));
+    tool->setAutoRaise(true);
+    const int id = button.id;
+    QObject::connect(tool, &QToolButton::clicked, [this, window, id] {
+        if (WindowHandler* h = slots_[window].handler) h->on_command(window, id);
+    });
+    strip->addWidget(tool);
+    child_buttons_[{window, id}] = tool;
+    return 0;
+}
+
+int QtBackend::clear_child_tool_strip(int window) {
+    if (!window_exists(window)) return kUiBadWindow;
+    const auto it = child_strips_.find(window);
+    if (it != child_strips_.end() && it->second != nullptr) it->second->clear();
+    std::erase_if(child_buttons_, [window](const auto& b) { return b.first.first == window; });
+    return 0;
+}
+
+int QtBackend::enable_child_tool_button(int window, int id, bool enabled) {
+    if (!window_exists(window)) return kUiBadWindow;
+    const auto it = child_buttons_.find({window, id});
+    if (it == child_buttons_.end()) return kUiBadArgument;
+    it->second->setEnabled(enabled);
+    return 0;
+}
+
+bool QtBackend::child_tool_button_enabled(int window, int id) const {
+    const auto it = child_buttons_.find({window, id});
+    return it != child_buttons_.end() && it->second->isEnabled();
 }
 
 void QtBackend::set_cursor(Cursor cursor) {
