@@ -662,6 +662,17 @@ int UiBackend::grab_window(int, bool, SplashPicture&) {
     return kUiBadWindow;
 }
 
+int UiBackend::set_window_label(int window, std::string_view text) {
+    if (!window_exists(window) || window == kWindowFrame) return kUiBadWindow;
+    window_labels_[window] = std::string(text);
+    return 0;
+}
+
+std::string UiBackend::window_label(int window) const {
+    const auto it = window_labels_.find(window);
+    return it != window_labels_.end() ? it->second : std::string();
+}
+
 UiBackend::PrinterCapabilities UiBackend::printer_capabilities(const PrintJob& job) const {
     PrinterCapabilities caps;
     caps.dots_per_inch = job.dots_per_inch();

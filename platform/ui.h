@@ -710,10 +710,15 @@ public:
     };
     // The default knows the job's resolution only.
     virtual PrinterCapabilities printer_capabilities(const PrintJob& job) const;
+    // A line of text in a strip along the bottom of a child window (several lines split at
+    // '\n'), made with the first text. kUiBadWindow for a window that does not exist.
+    virtual int set_window_label(int window, std::string_view text);
+    std::string window_label(int window) const;
 
 private:
     int mouse_capture_ = -1;
     Cursor cursor_ = Cursor::arrow;
+    std::map<int, std::string> window_labels_;
     std::vector<ClipboardItem> clipboard_items_;
     struct EditPane {
         std::string text;

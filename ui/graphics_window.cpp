@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
@@ -215,6 +216,7 @@ PaneHandler g_pane_handler;
 void (*g_pane_pick)(std::uint32_t point) = nullptr;
 bool g_activating = false;
 GraphicsStripHooks g_strip;
+std::string g_window16_label;
 
 void refresh_caption(int record) {
     platform::UiBackend* ui = ui_or_null();
@@ -785,6 +787,7 @@ int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
     if (!ui->window_exists(w)) {
         if (ui->create_window(w, " ", &g_pane_handler) != 0) return -1;
         ui->show_window(w, false);
+        ui->set_window_label(w, g_window16_label);
     }
     GraphicsWindow& g = g_records[kGraphicsPaneRecord];
     platform::Size size{400, 300};
@@ -800,6 +803,27 @@ int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
     return 0;
 }
 
+void set_window16_label(const char* text) {
+    // At most the label's lines; what follows the last of them is not shown.
+    std::string kept = text != nullptr ? text : "";
+    int lines = 1;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (kept[i] == '\n' && ++lines > kWindow16LabelLines) {
+            kept.resize(i);
+            break;
+        }
+    }
+    g_window16_label = kept;
+    platform::UiBackend* ui = ui_or_null();
+    if (ui != nullptr && ui->window_exists(platform::kWindowGraphicsText)) {
+        ui->set_window_label(platform::kWindowGraphicsText, g_window16_label);
+    }
+}
+
+const std::string& window16_label() {
+    return g_window16_label;
+}
+
 void graphics_pane_to_world(int px, int py, double* x, double* y) {
     const int old = g_current;
     graphwin_select(kGraphicsPaneRecord);
@@ -808,6 +832,7 @@ void graphics_pane_to_world(int px, int py, double* x, double* y) {
 }
 
 void reset_graphics_windows() {
+    g_window16_label.clear();
     release_graphics_offscreen(0);
     for (GraphicsWindow& g : g_records) g = GraphicsWindow{};
     g_current = 0;

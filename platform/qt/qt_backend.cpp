@@ -251,6 +251,11 @@ public:
     int clear_child_tool_strip(int window);
     int enable_child_tool_button(int window, int id, bool enabled);
     bool child_tool_button_enabled(int window, int id) const;
+    // The vertical box of a child window's content, made on first use.
+    QVBoxLayout* child_box(int window);
+    int set_window_label(int window, std::string_view text) override;
+    std::map<int, QVBoxLayout*> child_boxes_;
+    std::map<int, QLabel*> child_labels_;
     std::map<int, QToolBar*> child_strips_;
     std::map<std::pair<int, int>, QToolButton*> child_buttons_;
     PrinterCapabilities printer_capabilities(const PrintJob& job) const override {
@@ -518,6 +523,8 @@ int QtBackend::destroy_window(int window) {
     Slot slot = slots_[window];
     slots_[window] = Slot{};
     child_strips_.erase(window);  // deleted with the window
+    child_boxes_.erase(window);
+    child_labels_.erase(window);
     std::erase_if(child_buttons_, [window](const auto& b) { return b.first.first == window; });
     if (slot.outer == choice_window_) {
         choice_window_ = nullptr;
@@ -1208,6 +1215,43 @@ int QtBackend::grab_window(int window, bool whole, SplashPicture& picture) {
     return 0;
 }
 
+QVBoxLayout* QtBackend::child_box(int window) {
+    if (!window_exists(window) || window == kWindowFrame) return nullptr;
+    if (const auto it = child_boxes_.find(window); it != child_boxes_.end()) return it->second;
+    QVBoxLayout* layout = nullptr;
+    if (QMdiSubWindow* sub = slots_[window].sub) {
+        // The window's content moves into a box where strips can go above and below it.
+        QWidget* content = sub->widget();
+        sub->setWidget(nullptr);
+        auto* box = new QWidget;
+        layout = new QVBoxLayout(box);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        if (content != nullptr) layout->addWidget(content, 1);
+        sub->setWidget(box);
+    } else {
+        layout = qobject_cast<QVBoxLayout*>(slots_[window].outer->layout());
+    }
+    if (layout != nullptr) child_boxes_[window] = layout;
+    return layout;
+}
+
+int QtBackend::set_window_label(int window, std::string_view text) {
+    const int kept = UiBackend::set_window_label(window, text);
+    if (kept != 0) return kept;
+    QLabel*& label = child_labels_[window];
+    if (label == nullptr) {
+        QVBoxLayout* layout = child_box(window);
+        if (layout == nullptr) return kUiBadWindow;
+        label = new QLabel(layout->parentWidget());
+        label->setObjectName(QString("tavo_label_%1").arg(window));
+        label->setTextFormat(Qt::PlainText);
+        layout->addWidget(label);
+    }
+    label->setText(to_qstring(text));
+    return 0;
+}
+
 int QtBackend::add_child_tool_button(int window, const ToolButton& button) {
     if (!window_exists(window) || slots_[window].sub == nullptr) return kUiBadWindow;
     const std::size_t pixels =
@@ -1217,20 +1261,12 @@ int QtBackend::add_child_tool_button(int window, const ToolButton& button) {
     }
     QToolBar*& strip = child_strips_[window];
     if (strip == nullptr) {
-        // The window's content moves into a box below the new strip.
-        QMdiSubWindow* sub = slots_[window].sub;
-        QWidget* content = sub->widget();
-        sub->setWidget(nullptr);
-        auto* box = new QWidget;
-        auto* layout = new QVBoxLayout(box);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(0);
-        strip = new QToolBar(box);
+        QVBoxLayout* layout = child_box(window);
+        if (layout == nullptr) return kUiBadWindow;
+        strip = new QToolBar(layout->parentWidget());
         strip->setObjectName(QString("tavo_strip_%1").arg(window));
         strip->setMovable(false);
-        layout->addWidget(strip);
-        if (content != nullptr) layout->addWidget(content, 1);
-        sub->setWidget(box);
+        layout->insertWidget(0, strip);
     }
     QImage image(std::max(button.width, 1), std::max(button.height, 1), QImage::Format_RGB32);
     image.fill(Qt::lightGray);

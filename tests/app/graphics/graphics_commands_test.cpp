@@ -288,6 +288,31 @@ TEST_F(GraphicsCommands, StepModePrintsThePrinterReportFirst) {
     EXPECT_EQ(ui().printed_pages().size(), 2u);
 }
 
+// The label under window 16's pane: kept before the window is made, shown when it is, never
+// more than its three lines.
+TEST_F(GraphicsCommands, TheInteractiveWindowsLabelShowsAtMostThreeLines) {
+    struct Case {
+        const char* text;
+        const char* shown;
+    } cases[] = {
+        {"Row 3", "Row 3"},
+        {"a\nb\nc", "a\nb\nc"},
+        {"a\nb\nc\nd\ne", "a\nb\nc"},
+        {"\n\n\n", "\n\n"},
+        {"", ""},
+    };
+    set_window16_label("before the window");
+    ASSERT_EQ(create_graphics_text_window(nullptr), 0);
+    EXPECT_EQ(ui().window_label(16), "before the window");
+    for (const Case& c : cases) {
+        set_window16_label(c.text);
+        EXPECT_EQ(ui().window_label(16), c.shown) << c.text;
+        EXPECT_EQ(window16_label(), c.shown) << c.text;
+    }
+    set_window16_label(nullptr);
+    EXPECT_EQ(ui().window_label(16), "");
+}
+
 TEST_F(GraphicsCommands, ALevelsCommandBecomesTheRedrawText) {
     // An interactive level hands its text and the command rebuilt from its cells.
     graphics_level_text("new_page;", "viewport_box");

@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QWidget>
 #include <cstdlib>
 #include <filesystem>
@@ -247,6 +248,27 @@ TEST_F(GraphicsQt, TheSheetsPictureIsANumberedSixteenColourBitmap) {
                                  "\n0 0 0\n0 0 0\n0 0 0\n255 255 255\n255 0 0\n0 0 255\n0 128 0\n";
     EXPECT_EQ(tavo_test::read_file(out), expected);
     ui->destroy_window(platform::kWindowSpreadsheet);
+}
+
+// Window 16's label lies under its drawing pane and shows the text it was given.
+TEST_F(GraphicsQt, TheInteractiveWindowsLabelLiesUnderItsPane) {
+    set_window16_label("Row 3\nColumn 2");
+    ASSERT_EQ(create_graphics_text_window(nullptr), 0);
+    ui->show_window(platform::kWindowGraphicsText, true);
+    settle();
+    QLabel* label = nullptr;
+    QWidget* pane = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (label == nullptr) label = top->findChild<QLabel*>("tavo_label_16");
+        if (pane == nullptr) pane = top->findChild<QWidget*>("tavo_surface_16");
+    }
+    ASSERT_NE(label, nullptr);
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(label->text().toStdString(), "Row 3\nColumn 2");
+    EXPECT_GE(label->geometry().top(), pane->geometry().bottom());
+    set_window16_label("Row 4");
+    EXPECT_EQ(label->text().toStdString(), "Row 4");
+    ui->destroy_window(platform::kWindowGraphicsText);
 }
 
 }  // namespace
