@@ -155,12 +155,12 @@ TEST_F(Loop, ALevelHandlerSeesItsEventsInOrder) {
     type("a = 9");
     EXPECT_EQ(g_events, (E{{106, 0}}));
 
-    // Escape: the handler is asked whether the level may close, gets the leave, and the level
-    // closes with the Escape mark.
+    // Escape: the handler is asked whether the level may close, and the level closes with the
+    // Escape mark, told once.
     g_events.clear();
     escape_command_line();
     main_loop_pass(false);
-    EXPECT_EQ(g_events, (E{{22, 0}, {7, 0}, {7, -1}}));
+    EXPECT_EQ(g_events, (E{{22, 0}, {7, -1}}));
     EXPECT_EQ(level_count(), 0);
 }
 
@@ -193,22 +193,24 @@ TEST_F(Loop, ExitLevelsWithOneLevelRunsItsHandlerBeforeClosing) {
     main_loop_pass(false);
     main_loop_pass(false);
     using E = std::vector<std::pair<int, int>>;
-    EXPECT_EQ(g_events, (E{{22, 0}, {7, 0}, {7, -1}}));
+    EXPECT_EQ(g_events, (E{{22, 0}, {7, -1}}));
     EXPECT_EQ(level_count(), 0);
 }
 
-// The answer to "may the level close?": -9999 keeps it open without a word, 1 closes it at once
-// as left by Escape.
+// The answer to "may the level close?": -9999 keeps it open without a word, a failure keeps it
+// open and is shown; 0 and 1 both close it as left by Escape, with one close event.
 TEST_F(Loop, TheLevelsAnswerToTheCloseQuestionDecidesEscape) {
     using E = std::vector<std::pair<int, int>>;
     struct Case {
         int answer;
         int levels_after;
         E events;
+        const char* shown;  // what the user is told, or null
     } cases[] = {
-        {-9999, 1, E{{22, 0}}},
-        {1, 0, E{{22, 0}, {7, -1}}},
-        {0, 0, E{{22, 0}, {7, 0}, {7, -1}}},
+        {-9999, 1, E{{22, 0}}, nullptr},
+        {1, 0, E{{22, 0}, {7, -1}}, nullptr},
+        {0, 0, E{{22, 0}, {7, -1}}, nullptr},
+        {kMsgListingStopped, 1, E{{22, 0}}, "stopped"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.answer);
@@ -218,11 +220,17 @@ TEST_F(Loop, TheLevelsAnswerToTheCloseQuestionDecidesEscape) {
         main_loop_pass(false);
         ASSERT_EQ(level_count(), 1);
         g_events.clear();
+        const std::size_t told = errors().size();
         escape_command_line();
         main_loop_pass(false);
         EXPECT_EQ(g_events, k.events);
         EXPECT_EQ(level_count(), k.levels_after);
         EXPECT_EQ(errors().find("9999"), std::string::npos) << errors();
+        if (k.shown != nullptr) {
+            EXPECT_NE(errors().find(k.shown, told), std::string::npos) << errors();
+        } else {
+            EXPECT_EQ(errors().size(), told) << errors().substr(told);
+        }
         while (level_count() > 0) {
             g_may_close_result = 1;
             escape_command_line();

@@ -324,21 +324,47 @@ TEST_F(Sheet, RemovingTheLastSurfaceOfANonSequentialGroupAloneIsRefused) {
     EXPECT_EQ(lens_data().image_surface, 3);
 }
 
+// Every way out of the sheet, as the user takes it through the loop: Cancel, Escape and
+// "exit_levels 1" put back the lens of the sheet's opening; OK and "exit_levels" keep the edits.
 TEST_F(Sheet, CancelRestoresTheLensAndAPlainCloseKeepsTheEdits) {
+    enum How { kButton, kEscape, kTyped };
+    struct Case {
+        const char* name;
+        How how;
+        int command;  // strip button
+        const char* line;
+        double thickness;  // of surface 1 afterwards
+    } cases[] = {
+        {"Cancel button", kButton, kSheetCancelCommand, nullptr, 5.0},
+        {"Escape", kEscape, 0, nullptr, 5.0},
+        {"exit_levels 1", kTyped, 0, "exit_levels 1", 5.0},
+        {"OK button", kButton, kSheetOkCommand, nullptr, 9.0},
+        {"exit_levels", kTyped, 0, "exit_levels", 9.0},
+    };
     small_lens("TH 100");
-    open_sheet();
-    ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
-    ASSERT_EQ(surface(1).thickness, 9.0);
-    pop_command_level(true);  // Cancel: the close carries -1
-    EXPECT_EQ(level_count(), 0);
-    EXPECT_EQ(surface(1).thickness, 5.0);
-    EXPECT_EQ(test_state_flag(kFlagSpreadsheetOpen), 0);
-
-    open_sheet();
-    ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
-    pop_command_level(false);
-    EXPECT_EQ(level_count(), 0);
-    EXPECT_EQ(surface(1).thickness, 9.0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        surface(1).thickness = 5.0;
+        open_sheet();
+        ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
+        ASSERT_EQ(surface(1).thickness, 9.0);
+        switch (c.how) {
+            case kButton:
+                ui().post_command(platform::kWindowSpreadsheet, c.command);
+                break;
+            case kEscape:
+                escape_command_line();
+                break;
+            case kTyped:
+                ui().enter_command_line(c.line);
+                break;
+        }
+        for (int k = 0; k < 4 && level_count() > 0; ++k) main_loop_pass(false);
+        EXPECT_EQ(level_count(), 0);
+        EXPECT_EQ(surface(1).thickness, c.thickness);
+        EXPECT_EQ(test_state_flag(kFlagSpreadsheetOpen), 0);
+        EXPECT_EQ(surface_sheet_state().open, 0);
+    }
 }
 
 TEST_F(Sheet, ALevelOpenedOverTheSheetKeepsItsRevertCopy) {
