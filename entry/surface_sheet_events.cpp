@@ -93,11 +93,10 @@ int autodraw(int first, int code) {
     return rc;
 }
 
-// Writes the sheet into window 3, replacing what it showed.
+// Writes the sheet into window 3, replacing what it showed (the level's output begins there,
+// its first lines filling the header rows).
 int rewrite() {
     begin_level_output();
-    if (textarea(kSheetArea) != nullptr) textarea_clear(kSheetArea, 1);
-    set_output_window(platform::kWindowSpreadsheet);
     write_surface_sheet();
     return end_level_output();
 }

@@ -187,7 +187,8 @@ void set_output_line_sink(OutputLineSink sink) {
 
 void default_output_line_sink(const OutputLine& line) {
     platform::UiBackend* ui = platform::current_ui();
-    if (ui != nullptr && platform::is_text_window(line.window)) {
+    if (ui != nullptr &&
+        (platform::is_text_window(line.window) || line.window == platform::kWindowSpreadsheet)) {
         ui->add_text_line(line.window, line.text);
     }
 }

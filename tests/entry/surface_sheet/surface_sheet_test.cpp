@@ -75,6 +75,53 @@ TEST_F(Sheet, FiniteObjectInRadiusModeShowsEveryColumnAndCell) {
     EXPECT_EQ(row1[3].end, 33);
 }
 
+// The four header rows stand in the header area at the top of the window and the surface rows
+// below them: a click finds the cell drawn under it in either, and the window shows.
+TEST_F(Sheet, HeaderRowsStandAboveTheSurfaceRowsAndClicksFindTheirCells) {
+    small_lens("TH 100");
+    open_sheet();
+    EXPECT_TRUE(ui().window_visible(platform::kWindowSpreadsheet));
+    const TextArea* h = textarea(kHeaderArea);
+    const TextArea* a = textarea(kSheetArea);
+    ASSERT_NE(h, nullptr);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(h->line_count, 4);
+    EXPECT_EQ(h->visible_lines, 4);
+    EXPECT_EQ(std::string(a->line_text(a->first_line)).rfind(" OBJ |", 0), 0u);
+    // The main rows begin one line height under the last header row.
+    EXPECT_EQ(a->top_margin, h->top_margin + 4 * h->line_height);
+    struct Case {
+        const char* name;
+        int line;  // of the sheet, header rows first
+        int cell;  // position among the line's cells
+        bool header;
+    } cases[] = {
+        {"object NA", 1, 0, true},
+        {"thickness of surface 1", 5, 3, false},
+        {"object thickness", 4, 2, false},
+        {"radius of surface 2", 6, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Cell want = cells(c.line)[static_cast<std::size_t>(c.cell)];
+        const int row = c.header ? c.line : c.line - h->line_count;
+        const TextArea& at = c.header ? *h : *a;
+        platform::MouseEvent e;
+        e.button = platform::MouseButton::left;
+        e.position = {at.left_margin + (want.first + 1) * at.char_width + 2,
+                      at.top_margin + row * at.line_height + 4};
+        e.action = platform::MouseAction::press;
+        ui().post_mouse(platform::kWindowSpreadsheet, e);
+        e.action = platform::MouseAction::release;
+        ui().post_mouse(platform::kWindowSpreadsheet, e);
+        for (int k = 0; k < 3; ++k) main_loop_pass(false);
+        const GridCell& got = grid_state().current;
+        EXPECT_EQ(got.field_code, want.code);
+        EXPECT_EQ(got.field_index, want.index);
+        EXPECT_EQ(got.header != 0, c.header);
+    }
+}
+
 TEST_F(Sheet, InfiniteObjectInCurvatureModeShowsBeamFieldAndFocalLength) {
     set_setting_flag(kSetSurfaceLabels, 0);
     set_setting_flag(kSetSpreadsheetCurvatureMode, 1);
