@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "entry/sheet_values.h"
+#include "lens/lens_insert.h"
 #include "lens/surface_groups.h"
 #include "lens/test_glasses.h"
 #include "runtime/list_words.h"
@@ -310,12 +311,17 @@ TEST_F(Sheet, CutCopyAndPasteOfTwoSurfacesRoundTrip) {
     small_lens("TH 100");
     open_sheet();
     const std::vector<std::string> before = lines();
-    // Copy leaves the lens; the text holds both surfaces.
+    // Copy leaves the lens; the clipboard holds both surfaces in the surface-data format and
+    // the same lines as plain text for other programs.
     ASSERT_EQ(event(14, 0, 1, 0, 0, 2), 0) << error_text_buffer();
     EXPECT_EQ(lens_data().image_surface, 3);
-    const std::string text = sheet_clipboard_text();
+    std::vector<std::uint8_t> named;
+    ASSERT_TRUE(ui().clipboard_data(platform::kSurfaceClipboardMime, named));
+    const std::string text(named.begin(), named.end());
     EXPECT_NE(text.find("NXT"), std::string::npos) << text;
     EXPECT_NE(text.find("N-BK7"), std::string::npos) << text;
+    EXPECT_EQ(sheet_clipboard_text(), text);
+    EXPECT_EQ(ui().clipboard_text(), text);
     // Cut takes them out.
     ASSERT_EQ(event(13, 0, 1, 0, 0, 2), 0) << error_text_buffer();
     EXPECT_EQ(lens_data().image_surface, 1);
@@ -331,23 +337,32 @@ TEST_F(Sheet, CutCopyAndPasteOfTwoSurfacesRoundTrip) {
     for (std::size_t k = 4; k < after.size(); ++k) EXPECT_EQ(after[k], before[k]) << k;
 
     // A last line without ';' runs; a failing line stops the paste and is named.
-    put_sheet_clipboard_text("TH 12;TH 13");
+    put_surface_clipboard_text("TH 12;TH 13");
     ASSERT_EQ(event(15, 0, 2, 0, 0, 2), 0) << error_text_buffer();
     EXPECT_DOUBLE_EQ(surface(1).thickness, 13.0);
-    put_sheet_clipboard_text("TH 14;no_such_command 1;TH 15");
+    put_surface_clipboard_text("TH 14;no_such_command 1;TH 15");
     EXPECT_EQ(event(15, 0, 2, 0, 0, 2), -9998);
     const std::string why = error_text_buffer();
     EXPECT_NE(why.find("no_such_command 1"), std::string::npos) << why;
     EXPECT_NE(why.find("after 1 lines"), std::string::npos) << why;
     EXPECT_DOUBLE_EQ(surface(1).thickness, 14.0);
     // Clipboard text is lens data: a command that reaches outside the lens does not run.
-    put_sheet_clipboard_text("TH 16;new_lens \"other\" 0 5;TH 17");
+    put_surface_clipboard_text("TH 16;new_lens \"other\" 0 5;TH 17");
     EXPECT_EQ(event(15, 0, 2, 0, 0, 2), -9998);
     EXPECT_NE(std::string(error_text_buffer()).find("after 1 lines"), std::string::npos);
     EXPECT_EQ(lens_data().image_surface, 3);
     EXPECT_DOUBLE_EQ(surface(1).thickness, 16.0);
-    put_sheet_clipboard_text("");
+    put_surface_clipboard_text("");
     EXPECT_EQ(event(15, 0, 2, 0, 0, 2), kMsgSheetClipboardEmpty);
+    // Text another program put on the clipboard is no surface data: nothing is pasted, and
+    // the surfaces pasted before do not come back.
+    put_surface_clipboard_text("TH 18");
+    ASSERT_EQ(event(15, 0, 2, 0, 0, 2), 0) << error_text_buffer();
+    ASSERT_DOUBLE_EQ(surface(1).thickness, 18.0);
+    const std::string plain = "TH 19";
+    ASSERT_EQ(ui().set_clipboard_items({{"text/plain", {plain.begin(), plain.end()}}}), 0);
+    EXPECT_EQ(event(15, 0, 2, 0, 0, 2), kMsgSheetClipboardEmpty);
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 18.0);
 }
 
 TEST_F(Sheet, RemovingTheLastSurfaceOfANonSequentialGroupAloneIsRefused) {
@@ -452,7 +467,7 @@ TEST_F(Sheet, PastingStopsAtTheSurfaceLimitAndKeepsWhatRan) {
     type("surface_sheet 1 1 " + std::to_string(limit - 2) + " \"full\"");
     for (int k = 0; k < 3 && surface_sheet_state().open == 0; ++k) main_loop_pass(false);
     ASSERT_EQ(lens_data().image_surface, limit - 1);
-    put_sheet_clipboard_text("NXT;TH 3;NXT;TH 4;");
+    put_surface_clipboard_text("NXT;TH 3;NXT;TH 4;");
     ASSERT_EQ(event(15, 0, 1, 0, 0, 1), 0) << error_text_buffer();
     EXPECT_EQ(lens_data().image_surface, limit);
     EXPECT_EQ(surface(1).thickness, 3.0);
