@@ -48,8 +48,8 @@ TEST(SheetConsole, TypedLinesEditTheNewLensAndTheWayOutDecidesWhetherTheyStay) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.leave);
-        const std::string shown = run_console(std::string("new_lens t 0 2\n2\nTH 50\n") +
-                                              c.leave + "\n0 + ebr\nth[0]\nth[1]\n");
+        const std::string shown = run_console(std::string("new_lens t 0 2\n2\nTH 50\n") + c.leave +
+                                              "\n0 + ebr\nth[0]\nth[1]\n");
         // The new lens looks at infinity: its first sheet shows the beam radius and field.
         const std::size_t first = shown.find("Beam radius (mm)      1.000000");
         ASSERT_NE(first, std::string::npos) << shown;
