@@ -334,7 +334,8 @@ void set_level_refresh_hook(void (*refresh)()) {
 
 int end_level_output() {
     if (g.output_mode != 0) {
-        flush_output_line();
+        // A last line left open is ended; one already ended adds no empty line.
+        if (output_line_pending()) flush_output_line();
         g.output_mode = 0;
         if (g_level_refresh != nullptr) g_level_refresh();
     }

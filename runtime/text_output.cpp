@@ -253,6 +253,10 @@ void write_output_text(const char* text, bool markup) {
     if (writer.hot_state < 0) writer.hot_state = 0;
 }
 
+bool output_line_pending() {
+    return writer.length > 0 || writer.hot_length > 0 || writer.hot_state > 0;
+}
+
 void flush_output_line() {
     writer.line[writer.length] = '\0';
     close_hotspot();

@@ -17,6 +17,8 @@
 #include "runtime/settings_commands.h"
 #include "runtime/text_output.h"
 #include "tests/app/main_loop/loop_fixture.h"
+#include "ui/text_area.h"
+#include "ui/window_table.h"
 
 namespace {
 
@@ -238,6 +240,45 @@ TEST_F(Loop, TheLevelsAnswerToTheCloseQuestionDecidesEscape) {
         }
     }
     g_may_close_result = 0;
+}
+
+// A level whose display is the text it is given.
+const char* g_level_text = "";
+int write_level_text(GridEvent& e) {
+    if (e.code == kLevelEventShown) {
+        begin_level_output();
+        write_output_text(g_level_text, false);
+        return end_level_output();
+    }
+    return 0;
+}
+
+// The level's output goes to the spreadsheet, not to the text window; its end ends a line left
+// open, and adds no empty line after one that was already ended.
+TEST_F(Loop, ALevelsOutputFillsTheSheetWithTheLinesItWrote) {
+    ASSERT_EQ(create_sheet_window(200, 10, 84), 0);
+    using L = std::vector<std::string>;
+    struct Case {
+        const char* text;
+        L lines;
+    } cases[] = {
+        {"alpha\nbeta", L{"alpha", "beta"}},
+        {"alpha\nbeta\n", L{"alpha", "beta"}},
+        {"alpha\n\n", L{"alpha", ""}},
+        {"", L{}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        g_level_text = c.text;
+        const std::size_t text_lines = ui().text_lines(platform::kWindowText1).size();
+        ASSERT_EQ(push_command_level(write_level_text, 0, 0), 0);
+        main_loop_pass(false);
+        ASSERT_EQ(level_count(), 1);
+        EXPECT_EQ(textarea_output_lines(kSheetArea), c.lines);
+        EXPECT_EQ(ui().text_lines(platform::kWindowText1).size(), text_lines);
+        pop_command_level(false);
+    }
+    g_level_text = "";
 }
 
 TEST_F(Loop, SixteenLevelsOpenAndTheSeventeenthIsRefused) {
