@@ -437,9 +437,19 @@ TEST_F(Sheet, ALevelOpenedOverTheSheetKeepsItsRevertCopy) {
     ASSERT_EQ(event(kLevelEventActivate, 930, 0), 0) << error_text_buffer();
     main_loop_pass(false);
     ASSERT_EQ(level_count(), 2);
+    // The window's table fills the sheet from the top: it has no header rows.
+    const TextArea* header = textarea(kHeaderArea);
+    const TextArea* main_area = textarea(kSheetArea);
+    const int visible = main_area->visible_lines + header->visible_lines;
+    EXPECT_EQ(header->visible_lines, 0);
+    EXPECT_EQ(main_area->top_margin, header->top_margin);
+    EXPECT_NE(textarea_output_lines(kSheetArea)[0].find("Beam radius"), std::string::npos);
     pop_command_level(false);
     ASSERT_EQ(level_count(), 1);
     EXPECT_EQ(lines().size(), 8u);  // the sheet is shown again
+    EXPECT_EQ(header->visible_lines, 4);
+    EXPECT_EQ(main_area->top_margin, header->top_margin + 4 * header->line_height);
+    EXPECT_EQ(main_area->visible_lines + header->visible_lines, visible);
     ASSERT_EQ(event(kLevelEventEdited, 3, 2, 30.0), 0);
     // Cancel goes back to the lens from before the sheet opened, not from its re-showing.
     pop_command_level(true);
