@@ -259,25 +259,15 @@ void carry_out_run_state() {
             pop_command_level(false);
             break;
         case kRunStateEscapeLevel: {
-            // The level is asked first whether it may close: -9999 keeps it open. A level that
-            // answers 1 closes at once as left by Escape; one that answers 0 (or knows nothing
-            // of the question) is told it is left and closes when that succeeds.
+            // The level is asked first whether it may close: -9999 keeps it open, and so does a
+            // failure (it is shown). Otherwise the level closes as left by Escape, once: a
+            // sheet that held a revert copy reads it back, so Escape undoes its edits.
             GridEvent ask = level_event(kLevelEventMayClose, 0);
-            int r = run_command_level(ask);
-            if (r == 1) {
-                grid_clear_selection();
-                grid_drop_current();
-                pop_command_level(true);
-                break;
-            }
-            if (r == 0) {
-                GridEvent e = level_event(kLevelEventChange, 0);
-                r = run_command_level(e);
-            }
+            const int r = run_command_level(ask);
             if (r == 0 || r == 1) {
                 grid_clear_selection();
                 grid_drop_current();
-                pop_command_level(r == 0);
+                pop_command_level(true);
             } else if (r != kStopped) {
                 show_error(r);
             }

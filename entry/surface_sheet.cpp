@@ -26,6 +26,7 @@
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "ui/grid_cells.h"
+#include "ui/grid_control.h"
 #include "ui/text_area.h"
 
 namespace {
@@ -39,7 +40,6 @@ constexpr int kCellDerived = 0x8000;
 constexpr int kRowsNewLens = 9;
 
 SurfaceSheetState g_state;
-std::string g_clipboard;
 
 // Message texts used as labels within a row end at their first line break.
 void label(int message) {
@@ -519,14 +519,12 @@ void print_sheet_surface_heading() {
 }
 
 std::string sheet_clipboard_text() {
-    if (platform::UiBackend* ui = platform::current_ui()) return ui->clipboard_text();
-    return g_clipboard;
-}
-
-int put_sheet_clipboard_text(const std::string& text) {
-    g_clipboard = text;
-    if (platform::UiBackend* ui = platform::current_ui()) ui->set_clipboard_text(text);
-    return 0;
+    // The block stays between pastes and grows with the data. Emptied first, so that a
+    // clipboard without surface data reads as empty rather than as the last paste.
+    static char* block = nullptr;
+    if (block != nullptr) block[0] = '\0';
+    if (read_private_clipboard(&block) == 0 || block == nullptr) return {};
+    return block;
 }
 
 int open_surface_sheet() {

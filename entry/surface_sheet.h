@@ -54,11 +54,9 @@ void sheet_selected_range(const GridEvent& event, int* first, int* last);
 // Steps a value through the test-glass radii (events 9 down, 10 up, 11 nearest).
 void snap_to_test_plate(GridEvent& event);
 
-// The text cut or copy put on the clipboard, as paste reads it back.
-// MERGE: route through the grid's read_private_clipboard once it exists.
+// The surface data on the clipboard (what cut or copy put there, in this or another run of the
+// program), as paste reads it; empty when the clipboard holds none.
 std::string sheet_clipboard_text();
-// Places text where sheet_clipboard_text finds it (cut and copy).
-int put_sheet_clipboard_text(const std::string& text);
 
 // Puts the handlers into slots 114 and 58 and installs the new-lens hooks.
 void install_surface_sheet();

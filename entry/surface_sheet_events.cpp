@@ -49,7 +49,6 @@ constexpr int kMsgObjectSurface = -510;
 constexpr int kMsgNotInCatalogue = -1101;
 constexpr int kMsgAskUngroup = -719;
 constexpr int kMsgGroupKept = -720;
-constexpr std::size_t kClipboardStart = 1025;
 // The field angle (radians) that stands for 0: an axial object point still needs a direction.
 constexpr double kZeroFieldAngle = 9.999999999462034e-07;
 
@@ -93,11 +92,10 @@ int autodraw(int first, int code) {
     return rc;
 }
 
-// Writes the sheet into window 3, replacing what it showed.
+// Writes the sheet into window 3, replacing what it showed (the level's output begins there,
+// its first lines filling the header rows).
 int rewrite() {
     begin_level_output();
-    if (textarea(kSheetArea) != nullptr) textarea_clear(kSheetArea, 1);
-    set_output_window(platform::kWindowSpreadsheet);
     write_surface_sheet();
     return end_level_output();
 }
@@ -126,13 +124,9 @@ bool last_alone_of_kind1(int first, int last) {
     return false;
 }
 
-// The surfaces' command lines for the clipboard; the text grows as it needs.
+// The surfaces' command lines on the clipboard; the text grows as it needs.
 int copy_range(int first, int last) {
-    std::string text;
-    text.reserve(kClipboardStart);
-    const int rc = copy_surface_text(first, last, text);
-    if (rc != 0) return rc;
-    return put_sheet_clipboard_text(text);
+    return copy_surfaces_to_clipboard(first, last);
 }
 
 int range_checked(const GridEvent& event, int* first, int* last, bool removing) {

@@ -208,6 +208,10 @@ int copy_surface_text(int first, int last, std::string& text, std::size_t limit)
 int copy_surfaces_to_clipboard(int first, int last) {
     std::string text;
     if (const int rc = copy_surface_text(first, last, text); rc != 0) return rc;
+    return put_surface_clipboard_text(text);
+}
+
+int put_surface_clipboard_text(const std::string& text) {
     platform::UiBackend* ui = platform::current_ui();
     if (ui == nullptr) return set_error_msg(kMsgClipboardCannotOpen);
     const std::vector<std::uint8_t> bytes(text.begin(), text.end());

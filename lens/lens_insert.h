@@ -43,3 +43,6 @@ int copy_surface_text(int first, int last, std::string& text,
 // result of copy_surface_text, or -9998 with -159 when the clipboard cannot be had (what it held
 // stays).
 int copy_surfaces_to_clipboard(int first, int last);
+// Surface command lines on the clipboard in place of what it held, in the surface-data format
+// and as plain text: 0, or -9998 with -159 when the clipboard cannot be had.
+int put_surface_clipboard_text(const std::string& text);

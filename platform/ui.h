@@ -427,8 +427,9 @@ public:
     // Asks for a repaint through the handler's on_paint at the next event.
     virtual int invalidate(int window) = 0;
 
-    // One output line in text window 1 or 2 (no line feed in it). The text areas paint the
-    // windows; the console also writes the line to standard output, Qt keeps nothing.
+    // One output line in text window 1 or 2, or in the spreadsheet (no line feed in it). The
+    // text areas paint the windows; the console also writes the line to standard output (a
+    // sheet has no other view there), Qt keeps nothing.
     virtual int add_text_line(int window, std::string_view line) = 0;
     virtual int clear_text(int window) = 0;
 

@@ -305,15 +305,23 @@ void record_command_text() {
     replace_pending_line(command.c_str());
 }
 
+namespace {
+void (*g_level_refresh)() = nullptr;
+int (*g_level_output_preparer)() = nullptr;
+}  // namespace
+
 int begin_level_output() {
     if (g.count == 0) return 0;
     if (g.output_mode == 0) g.output_mode = 2;
     g.saved_output_window = output_window();
+    if (g_level_output_preparer != nullptr) {
+        if (const int window = g_level_output_preparer(); window != 0) return window;
+    }
     return output_window();
 }
 
-namespace {
-void (*g_level_refresh)() = nullptr;
+void set_level_output_preparer(int (*prepare)()) {
+    g_level_output_preparer = prepare;
 }
 
 void set_level_change_sender(int (*sender)(int n)) {
@@ -326,7 +334,8 @@ void set_level_refresh_hook(void (*refresh)()) {
 
 int end_level_output() {
     if (g.output_mode != 0) {
-        flush_output_line();
+        // A last line left open is ended; one already ended adds no empty line.
+        if (output_line_pending()) flush_output_line();
         g.output_mode = 0;
         if (g_level_refresh != nullptr) g_level_refresh();
     }

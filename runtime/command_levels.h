@@ -114,6 +114,10 @@ void record_command_text();
 
 // Output of the level's window.
 int begin_level_output();
+// The window code above this layer prepares the level's window for new output (emptied, its
+// header rows set, output directed there) and answers the window, or 0 to leave the output
+// where it is. Without one the output stays in the current window.
+void set_level_output_preparer(int (*prepare)());
 int end_level_output();
 int level_output_mode();
 // The grid above this layer refreshes the level's sheet once its output has ended: the cursor

@@ -187,7 +187,8 @@ void set_output_line_sink(OutputLineSink sink) {
 
 void default_output_line_sink(const OutputLine& line) {
     platform::UiBackend* ui = platform::current_ui();
-    if (ui != nullptr && platform::is_text_window(line.window)) {
+    if (ui != nullptr &&
+        (platform::is_text_window(line.window) || line.window == platform::kWindowSpreadsheet)) {
         ui->add_text_line(line.window, line.text);
     }
 }
@@ -250,6 +251,10 @@ void write_output_text(const char* text, bool markup) {
     }
     close_hotspot();
     if (writer.hot_state < 0) writer.hot_state = 0;
+}
+
+bool output_line_pending() {
+    return writer.length > 0 || writer.hot_length > 0 || writer.hot_state > 0;
 }
 
 void flush_output_line() {

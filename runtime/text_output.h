@@ -66,6 +66,8 @@ void text_hotspot_text(int item, int column, int row, int flag, const char* text
 void text_sync_window();
 void write_output_text(const char* text, bool markup);
 void flush_output_line();
+// Whether a started line waits to be ended (text or a hot spot written since the last end).
+bool output_line_pending();
 // Echo of command text: each line ">> " (outgoing) or "<< ", when the output goes to the
 // current text window.
 void echo_command_text(const char* text, bool outgoing);

@@ -5,6 +5,7 @@
 #include <deque>
 #include <new>
 
+#include "runtime/command_levels.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
 #include "runtime/state_flags.h"
@@ -649,8 +650,39 @@ void textarea_hold_display(bool held) {
     if (!held) drop_held_lines();
 }
 
+void textarea_set_header_rows(int rows) {
+    TextArea* a = textarea(kSheetArea);
+    if (a == nullptr || !g.header.made) return;
+    const int before = g.header.visible_lines;
+    g.header.visible_lines = std::clamp(rows, 0, kHeaderCapacity);
+    // The header keeps the margin the area was made with; the main rows follow its last row,
+    // and as many fewer of them fit in the window as header rows were added.
+    a->top_margin = g.header.top_margin + g.header.visible_lines * a->line_height;
+    a->visible_lines =
+        std::clamp(a->visible_lines - (g.header.visible_lines - before), 1, a->capacity);
+    a->surface_height = a->visible_lines * a->line_height;
+    textarea_update_scrollbar(kSheetArea);
+}
+
+int textarea_begin_level_output() {
+    platform::UiBackend* ui = platform::current_ui();
+    if (textarea(kSheetArea) == nullptr || ui == nullptr ||
+        !ui->window_exists(platform::kWindowSpreadsheet)) {
+        return 0;
+    }
+    const CommandLevel* level = top_level();
+    textarea_clear(kSheetArea, 1);
+    textarea_set_header_rows(level != nullptr ? level->header_rows : 0);
+    set_output_window(platform::kWindowSpreadsheet);
+    if (!ui->window_visible(platform::kWindowSpreadsheet)) {
+        ui->show_window(platform::kWindowSpreadsheet, true);
+    }
+    return platform::kWindowSpreadsheet;
+}
+
 void install_text_areas() {
     set_output_line_sink(text_area_output_sink);
+    set_level_output_preparer(textarea_begin_level_output);
 }
 
 void reset_text_areas() {

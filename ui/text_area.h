@@ -133,5 +133,12 @@ void set_grid_clear_listener(void (*cleared)(int area));
 // also reach the backend's own line list, which the console writes to standard output).
 void install_text_areas();
 void text_area_output_sink(const OutputLine& line);
+// The spreadsheet's fixed header rows (0 to 8): the lines written first after the area is
+// emptied fill them, and the main lines start below them.
+void textarea_set_header_rows(int rows);
+// A command level begins its output: the spreadsheet, when there is one, is emptied (its view
+// kept), takes the level's header rows, shows and receives the output; the window, or 0
+// without one.
+int textarea_begin_level_output();
 // Forgets every area (tests).
 void reset_text_areas();

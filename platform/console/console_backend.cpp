@@ -144,6 +144,11 @@ const std::string& ConsoleBackend::window_title(int window) const {
 // --- text output -----------------------------------------------------------------------------
 
 int ConsoleBackend::add_text_line(int window, std::string_view line) {
+    if (window == kWindowSpreadsheet && window_exists(window)) {
+        *out_ << line << '\n';
+        out_->flush();
+        return 0;
+    }
     if (!is_text_window(window) || !window_exists(window)) return kUiBadWindow;
     windows_[window].lines.emplace_back(line);
     *out_ << line << '\n';

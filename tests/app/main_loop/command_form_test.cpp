@@ -304,3 +304,35 @@ TEST_F(Form, TheSpreadsheetTitleAndTopicAreSetOnlyWhileTheTopicIsUnset) {
 }
 
 }  // namespace
+
+namespace {
+
+// OK runs the command the form composed; Escape (asked first whether the form may close)
+// closes it without running anything.
+TEST_F(Form, OkRunsTheComposedCommandAndEscapeDoesNot) {
+    struct Case {
+        const char* name;
+        bool ok;
+    } cases[] = {{"Escape", false}, {"OK", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        open_dialog("form_all");
+        ASSERT_EQ(level_count(), 1) << errors();
+        type("0 narrow");
+        const int before = history_count();
+        if (c.ok) {
+            accept_command_level();
+        } else {
+            escape_command_line();
+        }
+        for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+        EXPECT_EQ(level_count(), 0);
+        main_loop_pass(false);  // the composed line, when there is one, runs
+        std::string ran;
+        for (int n = before; n < history_count(); ++n) ran += std::string(history_line(n)) + "|";
+        EXPECT_EQ(ran.find("form_all") != std::string::npos, c.ok) << ran << errors();
+        while (level_count() > 0) pop_command_level(false);
+    }
+}
+
+}  // namespace

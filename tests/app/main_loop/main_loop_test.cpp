@@ -17,6 +17,8 @@
 #include "runtime/settings_commands.h"
 #include "runtime/text_output.h"
 #include "tests/app/main_loop/loop_fixture.h"
+#include "ui/text_area.h"
+#include "ui/window_table.h"
 
 namespace {
 
@@ -155,12 +157,12 @@ TEST_F(Loop, ALevelHandlerSeesItsEventsInOrder) {
     type("a = 9");
     EXPECT_EQ(g_events, (E{{106, 0}}));
 
-    // Escape: the handler is asked whether the level may close, gets the leave, and the level
-    // closes with the Escape mark.
+    // Escape: the handler is asked whether the level may close, and the level closes with the
+    // Escape mark, told once.
     g_events.clear();
     escape_command_line();
     main_loop_pass(false);
-    EXPECT_EQ(g_events, (E{{22, 0}, {7, 0}, {7, -1}}));
+    EXPECT_EQ(g_events, (E{{22, 0}, {7, -1}}));
     EXPECT_EQ(level_count(), 0);
 }
 
@@ -193,22 +195,24 @@ TEST_F(Loop, ExitLevelsWithOneLevelRunsItsHandlerBeforeClosing) {
     main_loop_pass(false);
     main_loop_pass(false);
     using E = std::vector<std::pair<int, int>>;
-    EXPECT_EQ(g_events, (E{{22, 0}, {7, 0}, {7, -1}}));
+    EXPECT_EQ(g_events, (E{{22, 0}, {7, -1}}));
     EXPECT_EQ(level_count(), 0);
 }
 
-// The answer to "may the level close?": -9999 keeps it open without a word, 1 closes it at once
-// as left by Escape.
+// The answer to "may the level close?": -9999 keeps it open without a word, a failure keeps it
+// open and is shown; 0 and 1 both close it as left by Escape, with one close event.
 TEST_F(Loop, TheLevelsAnswerToTheCloseQuestionDecidesEscape) {
     using E = std::vector<std::pair<int, int>>;
     struct Case {
         int answer;
         int levels_after;
         E events;
+        const char* shown;  // what the user is told, or null
     } cases[] = {
-        {-9999, 1, E{{22, 0}}},
-        {1, 0, E{{22, 0}, {7, -1}}},
-        {0, 0, E{{22, 0}, {7, 0}, {7, -1}}},
+        {-9999, 1, E{{22, 0}}, nullptr},
+        {1, 0, E{{22, 0}, {7, -1}}, nullptr},
+        {0, 0, E{{22, 0}, {7, -1}}, nullptr},
+        {kMsgListingStopped, 1, E{{22, 0}}, "stopped"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.answer);
@@ -218,11 +222,17 @@ TEST_F(Loop, TheLevelsAnswerToTheCloseQuestionDecidesEscape) {
         main_loop_pass(false);
         ASSERT_EQ(level_count(), 1);
         g_events.clear();
+        const std::size_t told = errors().size();
         escape_command_line();
         main_loop_pass(false);
         EXPECT_EQ(g_events, k.events);
         EXPECT_EQ(level_count(), k.levels_after);
         EXPECT_EQ(errors().find("9999"), std::string::npos) << errors();
+        if (k.shown != nullptr) {
+            EXPECT_NE(errors().find(k.shown, told), std::string::npos) << errors();
+        } else {
+            EXPECT_EQ(errors().size(), told) << errors().substr(told);
+        }
         while (level_count() > 0) {
             g_may_close_result = 1;
             escape_command_line();
@@ -230,6 +240,45 @@ TEST_F(Loop, TheLevelsAnswerToTheCloseQuestionDecidesEscape) {
         }
     }
     g_may_close_result = 0;
+}
+
+// A level whose display is the text it is given.
+const char* g_level_text = "";
+int write_level_text(GridEvent& e) {
+    if (e.code == kLevelEventShown) {
+        begin_level_output();
+        write_output_text(g_level_text, false);
+        return end_level_output();
+    }
+    return 0;
+}
+
+// The level's output goes to the spreadsheet, not to the text window; its end ends a line left
+// open, and adds no empty line after one that was already ended.
+TEST_F(Loop, ALevelsOutputFillsTheSheetWithTheLinesItWrote) {
+    ASSERT_EQ(create_sheet_window(200, 10, 84), 0);
+    using L = std::vector<std::string>;
+    struct Case {
+        const char* text;
+        L lines;
+    } cases[] = {
+        {"alpha\nbeta", L{"alpha", "beta"}},
+        {"alpha\nbeta\n", L{"alpha", "beta"}},
+        {"alpha\n\n", L{"alpha", ""}},
+        {"", L{}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        g_level_text = c.text;
+        const std::size_t text_lines = ui().text_lines(platform::kWindowText1).size();
+        ASSERT_EQ(push_command_level(write_level_text, 0, 0), 0);
+        main_loop_pass(false);
+        ASSERT_EQ(level_count(), 1);
+        EXPECT_EQ(textarea_output_lines(kSheetArea), c.lines);
+        EXPECT_EQ(ui().text_lines(platform::kWindowText1).size(), text_lines);
+        pop_command_level(false);
+    }
+    g_level_text = "";
 }
 
 TEST_F(Loop, SixteenLevelsOpenAndTheSeventeenthIsRefused) {

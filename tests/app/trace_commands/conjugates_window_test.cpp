@@ -11,8 +11,8 @@
 
 #include <filesystem>
 
-#include "lens/file_commands.h"
 #include "entry/special_data_install.h"
+#include "lens/file_commands.h"
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
@@ -24,6 +24,9 @@
 #include "tests/app/main_loop/loop_fixture.h"
 #include "trace/conjugates.h"
 #include "trace/lens_setup.h"
+#include "ui/grid_control.h"
+#include "ui/text_area.h"
+#include "ui/window_table.h"
 
 namespace loop_test {
 namespace {
@@ -263,7 +266,8 @@ TEST_F(ConjugatesWindow, LeavingKeepsTheChangesAndReRunningRestoresTheLens) {
         ASSERT_EQ(level_count(), 0);
     }
 
-    // Escape from the main loop leaves the window with its changes and without its copy.
+    // Escape from the main loop cancels: the lens of the window's opening comes back and the
+    // copy goes.
     surface(0).thickness = 200.0;
     surface(2).thickness = 60.0;
     ASSERT_EQ(lens_setup(0), 0);
@@ -279,8 +283,52 @@ TEST_F(ConjugatesWindow, LeavingKeepsTheChangesAndReRunningRestoresTheLens) {
     EXPECT_EQ(level_count(), 0);
     EXPECT_EQ(test_state_flag(kFlagLevelRevertCopy), 0);
     EXPECT_FALSE(std::filesystem::exists(copy));
-    EXPECT_DOUBLE_EQ(surface(0).thickness, 250.0);
+    EXPECT_DOUBLE_EQ(surface(0).thickness, 200.0);
+    EXPECT_DOUBLE_EQ(surface(2).thickness, 60.0);
     set_setting_flag(kSetRevertEnable, 0);
+}
+
+// In the spreadsheet window, as the user has it: the table is the level's sheet (not text
+// window output), a click makes the object-distance cell current, and a number typed on the
+// command line is that cell's value; the image follows as Gauss's equation says.
+TEST_F(ConjugatesWindow, ACellOfTheSheetTakesATypedValue) {
+    ASSERT_EQ(create_sheet_window(1999, 14, 84), 0);
+    run_.output.str("");
+    type("paraxial_window");
+    ASSERT_EQ(level_count(), 1);
+    main_loop_pass(false);
+    for (const std::string& line : ui().text_lines(platform::kWindowText1)) {
+        EXPECT_EQ(line.find("Object distance"), std::string::npos) << line;
+    }
+    GridCell cell;
+    cell.field_code = kItemObjectDistance;
+    ASSERT_EQ(grid_find_cell(cell), 1);
+    const TextArea* a = textarea(kSheetArea);
+    ASSERT_NE(a, nullptr);
+    platform::MouseEvent click;
+    click.button = platform::MouseButton::left;
+    click.position = {a->left_margin + (cell.first_column + 2) * a->char_width + 2,
+                      a->top_margin + cell.row * a->line_height + 4};
+    click.action = platform::MouseAction::press;
+    ui().post_mouse(platform::kWindowSpreadsheet, click);
+    click.action = platform::MouseAction::release;
+    ui().post_mouse(platform::kWindowSpreadsheet, click);
+    for (int k = 0; k < 3; ++k) main_loop_pass(false);
+    ASSERT_EQ(grid_state().current.field_code, kItemObjectDistance);
+    type("300");
+    for (int k = 0; k < 3; ++k) main_loop_pass(false);
+    EXPECT_EQ(surface(0).thickness, 300.0);
+    const ConjugatesBlock& b = conjugates_block();
+    EXPECT_NEAR(1.0 / b.object_from_principal + 1.0 / b.image_from_principal, 1.0 / focal(), 1e-12);
+    EXPECT_NEAR(surface(2).thickness, b.image_distance, 1e-9);
+    // The sheet shows the new distance.
+    bool shown = false;
+    for (const std::string& line : textarea_output_lines(kSheetArea)) {
+        if (line.find("Object distance") != std::string::npos) {
+            shown = std::fabs(after(line, "Object distance ") - 300.0) < 1e-6;
+        }
+    }
+    EXPECT_TRUE(shown);
 }
 
 // Another level on top: the window keeps its copy and its changes, and its next display takes

@@ -23,7 +23,8 @@ TEST_F(Sheet, ModeOneMakesANewLensWithTheGivenSurfacesAndACutTitle) {
     EXPECT_STREQ(lens_data().title_copy, lens_data().title);
     EXPECT_NE(test_state_flag(kFlagLensExists), 0);
     EXPECT_NE(test_state_flag(kFlagSpreadsheetOpen), 0);
-    EXPECT_EQ(top_level()->cursor_field, 424);  // a new lens looks at infinity
+    // A new lens looks at infinity: the sheet starts on the beam-radius cell.
+    EXPECT_EQ(grid_entry_field(grid_state().current.field_code), 424);
     // Four header rows and the rows of surfaces 0 to 4.
     EXPECT_EQ(lines().size(), 9u);
     EXPECT_EQ(lines()[0].substr(0, 32), "A title that is far longer than ");
@@ -295,7 +296,7 @@ TEST_F(Sheet, ANewLensTypedInTheSheetKeepsTheSheetOpenOnIt) {
     EXPECT_EQ(level_count(), 1);
     EXPECT_EQ(lines().size(), 9u);  // header and surfaces 0 to 4
     EXPECT_NE(test_state_flag(kFlagSpreadsheetOpen), 0);
-    EXPECT_EQ(top_level()->cursor_field, 424);
+    EXPECT_EQ(grid_entry_field(grid_state().current.field_code), 424);
 }
 
 TEST_F(Sheet, ButtonsReachTheirCommandsAndSlots) {

@@ -50,17 +50,25 @@ protected:
         for (int k = 0; k < 3 && surface_sheet_state().open == 0; ++k) main_loop_pass(false);
         ASSERT_EQ(level_count(), 1) << errors();
     }
+    // The sheet as it shows: the header rows, then the main lines.
     std::vector<std::string> lines() const {
-        std::vector<std::string> out = textarea_output_lines(kSheetArea);
+        std::vector<std::string> out = textarea_output_lines(kHeaderArea);
+        for (const std::string& s : textarea_output_lines(kSheetArea)) out.push_back(s);
         for (std::string& s : out) {
             while (!s.empty() && s.back() == ' ') s.pop_back();
         }
         return out;
     }
-    // The cells of line k (from the oldest kept line).
+    // The cells of line k (from the first header row, then the oldest kept line).
     std::vector<Cell> cells(int k) const {
         std::vector<Cell> out;
+        const TextArea* header = textarea(kHeaderArea);
         const TextArea* a = textarea(kSheetArea);
+        if (header != nullptr && k < header->line_count) {
+            a = header;
+        } else if (header != nullptr) {
+            k -= header->line_count;
+        }
         if (a == nullptr || k < 0 || k >= a->line_count) return out;
         const int ring = (a->first_line + k) % a->capacity;
         const std::uint8_t* at = a->line_attributes(ring);

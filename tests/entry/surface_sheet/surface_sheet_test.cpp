@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "entry/sheet_values.h"
+#include "lens/lens_insert.h"
 #include "lens/surface_groups.h"
 #include "lens/test_glasses.h"
 #include "runtime/list_words.h"
@@ -73,6 +74,53 @@ TEST_F(Sheet, FiniteObjectInRadiusModeShowsEveryColumnAndCell) {
     const std::vector<Cell> row1 = cells(5);
     EXPECT_EQ(row1[3].first, 22);
     EXPECT_EQ(row1[3].end, 33);
+}
+
+// The four header rows stand in the header area at the top of the window and the surface rows
+// below them: a click finds the cell drawn under it in either, and the window shows.
+TEST_F(Sheet, HeaderRowsStandAboveTheSurfaceRowsAndClicksFindTheirCells) {
+    small_lens("TH 100");
+    open_sheet();
+    EXPECT_TRUE(ui().window_visible(platform::kWindowSpreadsheet));
+    const TextArea* h = textarea(kHeaderArea);
+    const TextArea* a = textarea(kSheetArea);
+    ASSERT_NE(h, nullptr);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(h->line_count, 4);
+    EXPECT_EQ(h->visible_lines, 4);
+    EXPECT_EQ(std::string(a->line_text(a->first_line)).rfind(" OBJ |", 0), 0u);
+    // The main rows begin one line height under the last header row.
+    EXPECT_EQ(a->top_margin, h->top_margin + 4 * h->line_height);
+    struct Case {
+        const char* name;
+        int line;  // of the sheet, header rows first
+        int cell;  // position among the line's cells
+        bool header;
+    } cases[] = {
+        {"object NA", 1, 0, true},
+        {"thickness of surface 1", 5, 3, false},
+        {"object thickness", 4, 2, false},
+        {"radius of surface 2", 6, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Cell want = cells(c.line)[static_cast<std::size_t>(c.cell)];
+        const int row = c.header ? c.line : c.line - h->line_count;
+        const TextArea& at = c.header ? *h : *a;
+        platform::MouseEvent e;
+        e.button = platform::MouseButton::left;
+        e.position = {at.left_margin + (want.first + 1) * at.char_width + 2,
+                      at.top_margin + row * at.line_height + 4};
+        e.action = platform::MouseAction::press;
+        ui().post_mouse(platform::kWindowSpreadsheet, e);
+        e.action = platform::MouseAction::release;
+        ui().post_mouse(platform::kWindowSpreadsheet, e);
+        for (int k = 0; k < 3; ++k) main_loop_pass(false);
+        const GridCell& got = grid_state().current;
+        EXPECT_EQ(got.field_code, want.code);
+        EXPECT_EQ(got.field_index, want.index);
+        EXPECT_EQ(got.header != 0, c.header);
+    }
 }
 
 TEST_F(Sheet, InfiniteObjectInCurvatureModeShowsBeamFieldAndFocalLength) {
@@ -263,12 +311,17 @@ TEST_F(Sheet, CutCopyAndPasteOfTwoSurfacesRoundTrip) {
     small_lens("TH 100");
     open_sheet();
     const std::vector<std::string> before = lines();
-    // Copy leaves the lens; the text holds both surfaces.
+    // Copy leaves the lens; the clipboard holds both surfaces in the surface-data format and
+    // the same lines as plain text for other programs.
     ASSERT_EQ(event(14, 0, 1, 0, 0, 2), 0) << error_text_buffer();
     EXPECT_EQ(lens_data().image_surface, 3);
-    const std::string text = sheet_clipboard_text();
+    std::vector<std::uint8_t> named;
+    ASSERT_TRUE(ui().clipboard_data(platform::kSurfaceClipboardMime, named));
+    const std::string text(named.begin(), named.end());
     EXPECT_NE(text.find("NXT"), std::string::npos) << text;
     EXPECT_NE(text.find("N-BK7"), std::string::npos) << text;
+    EXPECT_EQ(sheet_clipboard_text(), text);
+    EXPECT_EQ(ui().clipboard_text(), text);
     // Cut takes them out.
     ASSERT_EQ(event(13, 0, 1, 0, 0, 2), 0) << error_text_buffer();
     EXPECT_EQ(lens_data().image_surface, 1);
@@ -284,23 +337,32 @@ TEST_F(Sheet, CutCopyAndPasteOfTwoSurfacesRoundTrip) {
     for (std::size_t k = 4; k < after.size(); ++k) EXPECT_EQ(after[k], before[k]) << k;
 
     // A last line without ';' runs; a failing line stops the paste and is named.
-    put_sheet_clipboard_text("TH 12;TH 13");
+    put_surface_clipboard_text("TH 12;TH 13");
     ASSERT_EQ(event(15, 0, 2, 0, 0, 2), 0) << error_text_buffer();
     EXPECT_DOUBLE_EQ(surface(1).thickness, 13.0);
-    put_sheet_clipboard_text("TH 14;no_such_command 1;TH 15");
+    put_surface_clipboard_text("TH 14;no_such_command 1;TH 15");
     EXPECT_EQ(event(15, 0, 2, 0, 0, 2), -9998);
     const std::string why = error_text_buffer();
     EXPECT_NE(why.find("no_such_command 1"), std::string::npos) << why;
     EXPECT_NE(why.find("after 1 lines"), std::string::npos) << why;
     EXPECT_DOUBLE_EQ(surface(1).thickness, 14.0);
     // Clipboard text is lens data: a command that reaches outside the lens does not run.
-    put_sheet_clipboard_text("TH 16;new_lens \"other\" 0 5;TH 17");
+    put_surface_clipboard_text("TH 16;new_lens \"other\" 0 5;TH 17");
     EXPECT_EQ(event(15, 0, 2, 0, 0, 2), -9998);
     EXPECT_NE(std::string(error_text_buffer()).find("after 1 lines"), std::string::npos);
     EXPECT_EQ(lens_data().image_surface, 3);
     EXPECT_DOUBLE_EQ(surface(1).thickness, 16.0);
-    put_sheet_clipboard_text("");
+    put_surface_clipboard_text("");
     EXPECT_EQ(event(15, 0, 2, 0, 0, 2), kMsgSheetClipboardEmpty);
+    // Text another program put on the clipboard is no surface data: nothing is pasted, and
+    // the surfaces pasted before do not come back.
+    put_surface_clipboard_text("TH 18");
+    ASSERT_EQ(event(15, 0, 2, 0, 0, 2), 0) << error_text_buffer();
+    ASSERT_DOUBLE_EQ(surface(1).thickness, 18.0);
+    const std::string plain = "TH 19";
+    ASSERT_EQ(ui().set_clipboard_items({{"text/plain", {plain.begin(), plain.end()}}}), 0);
+    EXPECT_EQ(event(15, 0, 2, 0, 0, 2), kMsgSheetClipboardEmpty);
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 18.0);
 }
 
 TEST_F(Sheet, RemovingTheLastSurfaceOfANonSequentialGroupAloneIsRefused) {
@@ -324,21 +386,47 @@ TEST_F(Sheet, RemovingTheLastSurfaceOfANonSequentialGroupAloneIsRefused) {
     EXPECT_EQ(lens_data().image_surface, 3);
 }
 
+// Every way out of the sheet, as the user takes it through the loop: Cancel, Escape and
+// "exit_levels 1" put back the lens of the sheet's opening; OK and "exit_levels" keep the edits.
 TEST_F(Sheet, CancelRestoresTheLensAndAPlainCloseKeepsTheEdits) {
+    enum How { kButton, kEscape, kTyped };
+    struct Case {
+        const char* name;
+        How how;
+        int command;  // strip button
+        const char* line;
+        double thickness;  // of surface 1 afterwards
+    } cases[] = {
+        {"Cancel button", kButton, kSheetCancelCommand, nullptr, 5.0},
+        {"Escape", kEscape, 0, nullptr, 5.0},
+        {"exit_levels 1", kTyped, 0, "exit_levels 1", 5.0},
+        {"OK button", kButton, kSheetOkCommand, nullptr, 9.0},
+        {"exit_levels", kTyped, 0, "exit_levels", 9.0},
+    };
     small_lens("TH 100");
-    open_sheet();
-    ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
-    ASSERT_EQ(surface(1).thickness, 9.0);
-    pop_command_level(true);  // Cancel: the close carries -1
-    EXPECT_EQ(level_count(), 0);
-    EXPECT_EQ(surface(1).thickness, 5.0);
-    EXPECT_EQ(test_state_flag(kFlagSpreadsheetOpen), 0);
-
-    open_sheet();
-    ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
-    pop_command_level(false);
-    EXPECT_EQ(level_count(), 0);
-    EXPECT_EQ(surface(1).thickness, 9.0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        surface(1).thickness = 5.0;
+        open_sheet();
+        ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
+        ASSERT_EQ(surface(1).thickness, 9.0);
+        switch (c.how) {
+            case kButton:
+                ui().post_command(platform::kWindowSpreadsheet, c.command);
+                break;
+            case kEscape:
+                escape_command_line();
+                break;
+            case kTyped:
+                ui().enter_command_line(c.line);
+                break;
+        }
+        for (int k = 0; k < 4 && level_count() > 0; ++k) main_loop_pass(false);
+        EXPECT_EQ(level_count(), 0);
+        EXPECT_EQ(surface(1).thickness, c.thickness);
+        EXPECT_EQ(test_state_flag(kFlagSpreadsheetOpen), 0);
+        EXPECT_EQ(surface_sheet_state().open, 0);
+    }
 }
 
 TEST_F(Sheet, ALevelOpenedOverTheSheetKeepsItsRevertCopy) {
@@ -349,9 +437,19 @@ TEST_F(Sheet, ALevelOpenedOverTheSheetKeepsItsRevertCopy) {
     ASSERT_EQ(event(kLevelEventActivate, 930, 0), 0) << error_text_buffer();
     main_loop_pass(false);
     ASSERT_EQ(level_count(), 2);
+    // The window's table fills the sheet from the top: it has no header rows.
+    const TextArea* header = textarea(kHeaderArea);
+    const TextArea* main_area = textarea(kSheetArea);
+    const int visible = main_area->visible_lines + header->visible_lines;
+    EXPECT_EQ(header->visible_lines, 0);
+    EXPECT_EQ(main_area->top_margin, header->top_margin);
+    EXPECT_NE(textarea_output_lines(kSheetArea)[0].find("Beam radius"), std::string::npos);
     pop_command_level(false);
     ASSERT_EQ(level_count(), 1);
     EXPECT_EQ(lines().size(), 8u);  // the sheet is shown again
+    EXPECT_EQ(header->visible_lines, 4);
+    EXPECT_EQ(main_area->top_margin, header->top_margin + 4 * header->line_height);
+    EXPECT_EQ(main_area->visible_lines + header->visible_lines, visible);
     ASSERT_EQ(event(kLevelEventEdited, 3, 2, 30.0), 0);
     // Cancel goes back to the lens from before the sheet opened, not from its re-showing.
     pop_command_level(true);
@@ -379,7 +477,7 @@ TEST_F(Sheet, PastingStopsAtTheSurfaceLimitAndKeepsWhatRan) {
     type("surface_sheet 1 1 " + std::to_string(limit - 2) + " \"full\"");
     for (int k = 0; k < 3 && surface_sheet_state().open == 0; ++k) main_loop_pass(false);
     ASSERT_EQ(lens_data().image_surface, limit - 1);
-    put_sheet_clipboard_text("NXT;TH 3;NXT;TH 4;");
+    put_surface_clipboard_text("NXT;TH 3;NXT;TH 4;");
     ASSERT_EQ(event(15, 0, 1, 0, 0, 1), 0) << error_text_buffer();
     EXPECT_EQ(lens_data().image_surface, limit);
     EXPECT_EQ(surface(1).thickness, 3.0);

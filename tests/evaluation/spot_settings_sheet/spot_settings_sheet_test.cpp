@@ -456,18 +456,21 @@ TEST_F(SpotSheet, ALevelOnTopKeepsTheCopy) {
     EXPECT_EQ(test_state_flag(kFlagSpotDiagramCurrent), 0);  // cancelled: no spot diagram
 }
 
-// Escape in the main loop leaves the sheet as accepted: the edits stay, the copy goes, the spot
-// diagram is traced with them, and the level closes.
-TEST_F(SpotSheet, EscapeLeavesWithTheEdits) {
+// Escape in the main loop cancels the sheet: the question whether it may close is asked, the
+// level closes once as cancelled, the settings of its opening come back, the copy goes and no
+// spot diagram is traced.
+TEST_F(SpotSheet, EscapeCancelsTheEdits) {
     open();
     ASSERT_EQ(typed(502, 10.0), 0);
+    clear_state_flag(kFlagSpotDiagramCurrent);
     set_run_state(kRunStateEscapeLevel);
     main_loop_pass(false);
     EXPECT_EQ(level_count(), 0);
-    EXPECT_EQ(s().aperture_divisions, 10.0);
+    EXPECT_EQ(s().aperture_divisions, 17.03);
     EXPECT_EQ(test_state_flag(kFlagTemporaryLensCopy), 0);
     EXPECT_FALSE(exists(kMsgSpotSheetRevertCopy));
-    EXPECT_NE(test_state_flag(kFlagSpotDiagramCurrent), 0);
+    EXPECT_EQ(test_state_flag(kFlagSpotDiagramCurrent), 0);
+    EXPECT_FALSE(spot_sheet_opened_by_command());
 }
 
 // The lens file holds an "SD" line only for a setting away from its default: none for a new

@@ -59,10 +59,9 @@ void cell(int code, int index, const char* text) {
 }
 
 void write_sheet() {
-    textarea_clear(kSheetArea, 1);
-    if (TextArea* h = textarea(kHeaderArea)) h->visible_lines = 1;
+    // One header row: the level's output begins with the area emptied and the header set.
+    set_level_header_rows(1, 0, 0);
     begin_level_output();
-    set_output_window(kSheetArea);
     char text[64];
     write_output_text("Wave  ", false);
     std::snprintf(text, sizeof text, "%4d", g_model.wave);
@@ -155,12 +154,12 @@ protected:
         main_loop_pass(false);
         ASSERT_EQ(level_count(), 1);
         // The main rows stand below the header row.
-        TextArea* a = textarea(kSheetArea);
+        const TextArea* a = textarea(kSheetArea);
         const TextArea* h = textarea(kHeaderArea);
         ASSERT_NE(a, nullptr);
         ASSERT_NE(h, nullptr);
         ASSERT_EQ(h->line_count, 1);
-        a->top_margin = h->top_margin + h->line_height;
+        ASSERT_EQ(a->top_margin, h->top_margin + h->line_height);
         g_events.clear();
     }
     void TearDown() override {
