@@ -1,6 +1,7 @@
 #include "platform/qt/qt_drawing.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -48,19 +49,40 @@ const QColor kSurfaceBackground(255, 255, 255);
 
 // --- device context --------------------------------------------------------------------------
 
+namespace {
+
+// Text areas place every character at a multiple of one character width, so their font must be
+// of fixed pitch. The system's fixed font is not always one (the offscreen platform hands out a
+// proportional face), so a known monospaced face stands in when it is not.
+QFont fixed_pitch_font() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(font).fixedPitch()) return font;
+    const int size = font.pointSize();
+    for (const char* family : {"DejaVu Sans Mono", "Noto Sans Mono", "Liberation Mono", "Monospace"}) {
+        QFont candidate(family);
+        candidate.setStyleHint(QFont::TypeWriter);
+        candidate.setFixedPitch(true);
+        if (size > 0) candidate.setPointSize(size);
+        if (QFontInfo(candidate).fixedPitch()) return candidate;
+    }
+    return font;
+}
+
+}  // namespace
+
 ImageContext::ImageContext(DrawingSurface& surface)
     : surface_(&surface),
       pen_(QColor(0, 0, 0), 0, Qt::SolidLine),
       brush_(Qt::NoBrush),
       text_colour_(0, 0, 0),
-      font_(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {}
+      font_(fixed_pitch_font()) {}
 
 ImageContext::ImageContext(QImage& image)
     : own_image_(&image),
       pen_(QColor(0, 0, 0), 0, Qt::SolidLine),
       brush_(Qt::NoBrush),
       text_colour_(0, 0, 0),
-      font_(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {}
+      font_(fixed_pitch_font()) {}
 
 void ImageContext::paint(const std::function<void(QPainter&)>& fn) {
     QImage& image = target_image();
@@ -163,7 +185,8 @@ void ImageContext::text_out(Point p, std::string_view text) {
 
 TextMetrics ImageContext::text_metrics() const {
     const QFontMetrics metrics(font_);
-    return {metrics.height(), metrics.ascent(), metrics.averageCharWidth()};
+    // The advance of one character, which every character of a fixed-pitch font shares.
+    return {metrics.height(), metrics.ascent(), metrics.horizontalAdvance(QLatin1Char('0'))};
 }
 
 int ImageContext::text_width(std::string_view text) const {
