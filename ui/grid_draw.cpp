@@ -92,7 +92,9 @@ void paint_cell(TextArea& a, platform::DeviceContext& dc, int y, int ring, const
     const platform::Rect r{x0, y, x1, y + a.char_height + 3};
     const std::string text = cell_text(a, ring, e.first_column, e.end_column);
     if (kind == kGridKindRadioOff || kind == kGridKindRadioOn) {
-        dc.fill_rect(r, a.background);
+        // The circle stands in the two blanks that open the cell; its label follows in the text.
+        dc.fill_rect({x0, r.top, std::min(x1, column_x(a, e.first_column + 2)), r.bottom},
+                     a.background);
         radio(dc, x0, y, a.char_height, kind == kGridKindRadioOn);
         return;
     }
@@ -164,7 +166,9 @@ void paint_current(TextArea& a, platform::DeviceContext& dc, int y) {
         return;
     }
     if (kind == kGridKindRadioOff || kind == kGridKindRadioOn) {
-        dc.fill_rect(r, a.background);
+        // The circle stands in the two blanks that open the cell; its label follows in the text.
+        dc.fill_rect({x0, r.top, std::min(r.right, column_x(a, c.first_column + 2)), r.bottom},
+                     a.background);
         radio(dc, x0, y, a.char_height, kind == kGridKindRadioOn);
         focus_frame(dc, r, -1, false, a.background);
         return;

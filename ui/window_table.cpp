@@ -30,17 +30,23 @@ int other_text_window(int n) {
     return n == platform::kWindowText1 ? platform::kWindowText2 : platform::kWindowText1;
 }
 
-FontMetricsCell fixed_font() {
+// The metrics of the fixed font the text windows draw with, measured on the given window or, when
+// it has no drawing surface yet, on text window 1. Every text window draws in the same font; a
+// window measured nowhere gets the default cell, which need not match what is drawn.
+FontMetricsCell fixed_font(int window = platform::kWindowText1) {
     FontMetricsCell font;
     platform::UiBackend* ui = ui_or_null();
-    if (ui != nullptr && ui->window_exists(platform::kWindowText1)) {
-        if (platform::DeviceContext* dc = ui->device_context(platform::kWindowText1)) {
-            const platform::TextMetrics m = dc->text_metrics();
-            if (m.height > 0 && m.average_width > 0) {
-                font.char_height = m.height;
-                font.char_width = m.average_width;
-                font.ascent = m.ascent;
-            }
+    if (ui == nullptr) return font;
+    for (const int w : {window, static_cast<int>(platform::kWindowText1)}) {
+        if (!ui->window_exists(w)) continue;
+        platform::DeviceContext* dc = ui->device_context(w);
+        if (dc == nullptr) continue;
+        const platform::TextMetrics m = dc->text_metrics();
+        if (m.height > 0 && m.average_width > 0) {
+            font.char_height = m.height;
+            font.char_width = m.average_width;
+            font.ascent = m.ascent;
+            break;
         }
     }
     return font;
@@ -167,7 +173,7 @@ int create_text_window(int n, int line_capacity, int rows, int columns) {
     WindowRecord& r = g_table[n];
     r.in_use = 0;
     if (!ui->window_exists(n) && ui->create_window(n, " ", text_window_handler()) != 0) return -1;
-    const FontMetricsCell font = fixed_font();
+    const FontMetricsCell font = fixed_font(n);
     int width = 0;
     int height = 0;
     text_window_size(20, 8, &width, &height);
@@ -192,7 +198,7 @@ int create_sheet_window(int line_capacity, int rows, int columns) {
         ui->create_window(platform::kWindowSpreadsheet, " ", text_window_handler()) != 0) {
         return -1;
     }
-    const FontMetricsCell font = fixed_font();
+    const FontMetricsCell font = fixed_font(platform::kWindowSpreadsheet);
     const int result = textarea_create(platform::kWindowSpreadsheet, kSheetArea, font,
                                        line_capacity, rows, columns);
     if (result != 0) return result;

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace platform::qt {
@@ -54,17 +56,27 @@ namespace {
 // Text areas place every character at a multiple of one character width, so their font must be
 // of fixed pitch. The system's fixed font is not always one (the offscreen platform hands out a
 // proportional face), so a known monospaced face stands in when it is not.
+// Its advance is also made a whole number of pixels: a fractional advance would let the drawn
+// text drift from the columns by a pixel every few characters.
 QFont fixed_pitch_font() {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    if (QFontInfo(font).fixedPitch()) return font;
-    const int size = font.pointSize();
-    for (const char* family : {"DejaVu Sans Mono", "Noto Sans Mono", "Liberation Mono", "Monospace"}) {
-        QFont candidate(family);
-        candidate.setStyleHint(QFont::TypeWriter);
-        candidate.setFixedPitch(true);
-        if (size > 0) candidate.setPointSize(size);
-        if (QFontInfo(candidate).fixedPitch()) return candidate;
+    if (!QFontInfo(font).fixedPitch()) {
+        const int size = font.pointSize();
+        for (const char* family :
+             {"DejaVu Sans Mono", "Noto Sans Mono", "Liberation Mono", "Monospace"}) {
+            QFont candidate(family);
+            candidate.setStyleHint(QFont::TypeWriter);
+            candidate.setFixedPitch(true);
+            if (size > 0) candidate.setPointSize(size);
+            if (QFontInfo(candidate).fixedPitch()) {
+                font = candidate;
+                break;
+            }
+        }
     }
+    const qreal advance = QFontMetricsF(font).horizontalAdvance(QLatin1Char('0'));
+    const qreal whole = std::max<qreal>(1.0, std::round(advance));
+    if (whole != advance) font.setLetterSpacing(QFont::AbsoluteSpacing, whole - advance);
     return font;
 }
 

@@ -194,6 +194,42 @@ TEST_F(QtFixture, LineDrawnOnGraphicsSurfaceShowsInItsPixels) {
     EXPECT_NE(shot.pixelColor(5, 20), QColor(255, 0, 0));
 }
 
+// Text windows place character n at n character widths: a line drawn in one piece must put its
+// last character there too, not a few pixels off by a fractional advance.
+TEST_F(QtFixture, TextDrawnInOnePieceKeepsToWholeCharacterColumns) {
+    ASSERT_EQ(ui->create_window(1, "Text", nullptr), 0);
+    ui->set_window_rect(1, {0, 0, 1000, 200});
+    settle();
+    platform::DeviceContext* dc = ui->device_context(1);
+    ASSERT_NE(dc, nullptr);
+    const platform::TextMetrics m = dc->text_metrics();
+    ASSERT_GT(m.average_width, 0);
+    constexpr int kColumns = 100;
+    ASSERT_GE(dc->size().width, (kColumns + 2) * m.average_width);
+    EXPECT_EQ(dc->text_width(std::string(kColumns, 'W')), kColumns * m.average_width);
+    dc->fill_rect({0, 0, dc->size().width, dc->size().height}, {255, 255, 255});
+    dc->set_text_colour({0, 0, 0});
+    // Blanks, then one "|" in the last column: its ink must lie inside that column.
+    dc->text_out({0, 10}, std::string(kColumns - 1, ' ') + "|");
+    ui->update_now();
+    QWidget* surface = find_widget("tavo_surface_1");
+    ASSERT_NE(surface, nullptr);
+    const QImage shot = surface->grab().toImage();
+    int first_ink = -1;
+    int last_ink = -1;
+    for (int x = 0; x < shot.width(); ++x) {
+        for (int y = 10; y < 10 + m.height; ++y) {
+            if (qGray(shot.pixel(x, y)) < 128) {
+                if (first_ink < 0) first_ink = x;
+                last_ink = x;
+            }
+        }
+    }
+    ASSERT_GE(first_ink, 0);
+    EXPECT_GE(first_ink, (kColumns - 1) * m.average_width);
+    EXPECT_LT(last_ink, kColumns * m.average_width);
+}
+
 // Paints a filled box on every repaint, so resizing and invalidating can be seen in pixels.
 class BoxPainter : public platform::WindowHandler {
 public:
