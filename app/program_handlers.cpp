@@ -114,6 +114,8 @@ void install_upward_hooks() {
     set_settings_hooks(settings);
     set_spot_update_output_source(&output_during_update);
     install_text_areas();
+    set_sheet_window_shower(show_spreadsheet_window);
+    set_level_window_closer(hide_spreadsheet_window);
     install_spreadsheet_grid();
     WindowServices windows;
     windows.textwin_close = textwin_close;

@@ -126,6 +126,14 @@ void build_level_display() {
     run_command_level(e);
 }
 
+namespace {
+void (*g_level_window_closer)() = nullptr;
+}  // namespace
+
+void set_level_window_closer(void (*close)()) {
+    g_level_window_closer = close;
+}
+
 void pop_command_level(bool by_escape) {
     if (g.count == 0) return;
     clear_command_line();
@@ -148,6 +156,7 @@ void pop_command_level(bool by_escape) {
         return;
     }
     clear_state_flag(kFlagLevelOpen);
+    if (g_level_window_closer != nullptr) g_level_window_closer();
     reset_sheet_title();
     g.saved = SavedCall{};
     if (interactive_call() < 0) set_interactive_call(0);

@@ -131,6 +131,10 @@ void clear_listing_stop();
 
 void reset_command_levels();
 
+// Called when the last level has closed, to put its window away (the window code lies above:
+// app/ installs it; null does nothing).
+void set_level_window_closer(void (*close)());
+
 // The prompt field of the command line, which shows the current level's prompt (null clears
 // it); the command line above this layer installs it.
 void set_level_prompt_display(void (*show)(const char* text));

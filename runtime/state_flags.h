@@ -18,6 +18,7 @@
 enum StateFlag : int {
     kFlagGraphicsDeviceReady = 0,   // a graphics device context has been prepared
     kFlagEditWindowShown = 1,       // edit window shown
+    kFlagSpreadsheetShown = 2,      // the spreadsheet window shows a level's sheet
     kFlagRangeSelected = 3,         // the grid has a range of rows selected
     kFlagTextWindowHasText = 4,     // the current text output window holds text
     kFlagDisplayListNotEmpty = 5,   // the current graphics window's display list is not empty
@@ -71,6 +72,7 @@ struct StateFlagInfo {
 inline constexpr StateFlagInfo kStateFlagRegistry[] = {
     {kFlagGraphicsDeviceReady, "graphics_device_ready"},
     {kFlagEditWindowShown, "edit_window_shown"},
+    {kFlagSpreadsheetShown, "spreadsheet_shown"},
     {kFlagRangeSelected, "range_selected"},
     {kFlagTextWindowHasText, "text_window_has_text"},
     {kFlagDisplayListNotEmpty, "display_list_not_empty"},

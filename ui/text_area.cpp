@@ -33,6 +33,8 @@ struct Areas {
     GridScrollLimiter grid_limiter = nullptr;
     GridInputHandler grid_input;
     void (*grid_cleared)(int area) = nullptr;
+    int (*sheet_shower)(int rows, int mode) = nullptr;
+    int sheet_rows_shown = -1;
 };
 
 Areas g;
@@ -674,10 +676,22 @@ int textarea_begin_level_output() {
     textarea_clear(kSheetArea, 1);
     textarea_set_header_rows(level != nullptr ? level->header_rows : 0);
     set_output_window(platform::kWindowSpreadsheet);
-    if (!ui->window_visible(platform::kWindowSpreadsheet)) {
+    if (g.sheet_shower != nullptr) {
+        // Sized again only when it is hidden or the level wants another number of rows, so a
+        // size the user gave it stays while the level runs.
+        const int rows = level != nullptr ? level->rows : 0;
+        if (!ui->window_visible(platform::kWindowSpreadsheet) || rows != g.sheet_rows_shown) {
+            g.sheet_rows_shown = rows;
+            g.sheet_shower(rows, level != nullptr ? level->size_mode : 0);
+        }
+    } else if (!ui->window_visible(platform::kWindowSpreadsheet)) {
         ui->show_window(platform::kWindowSpreadsheet, true);
     }
     return platform::kWindowSpreadsheet;
+}
+
+void set_sheet_window_shower(int (*show)(int rows, int mode)) {
+    g.sheet_shower = show;
 }
 
 void install_text_areas() {
@@ -701,4 +715,6 @@ void reset_text_areas() {
     g.grid_limiter = nullptr;
     g.grid_input = GridInputHandler{};
     g.grid_cleared = nullptr;
+    g.sheet_shower = nullptr;
+    g.sheet_rows_shown = -1;
 }

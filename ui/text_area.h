@@ -132,6 +132,9 @@ void set_grid_clear_listener(void (*cleared)(int area));
 // The text-output layer's sink: every finished line lands in its window's area (text windows
 // also reach the backend's own line list, which the console writes to standard output).
 void install_text_areas();
+// Shows the spreadsheet window for a level's output, sized for the level's rows in its size mode
+// (the window code installs it; without it the window is only shown).
+void set_sheet_window_shower(int (*show)(int rows, int mode));
 void text_area_output_sink(const OutputLine& line);
 // The spreadsheet's fixed header rows (0 to 8): the lines written first after the area is
 // emptied fill them, and the main lines start below them.

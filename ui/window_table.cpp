@@ -14,6 +14,18 @@
 namespace {
 
 WindowRecord g_table[platform::kWindowCount];
+
+// How the spreadsheet window is sized: mode 1 takes the rectangle the user last gave it (empty
+// until then), any other mode sizes it by rows.
+struct SheetSizing {
+    platform::Rect stored{};
+    int mode = 0;
+};
+SheetSizing g_sheet_sizing;
+
+bool rect_empty(const platform::Rect& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
 WindowRecord g_scratch;
 StripCommandRunner g_strip_runner = nullptr;
 
@@ -57,7 +69,14 @@ public:
     void on_paint(int window, platform::DeviceContext& dc) override {
         textarea_on_paint(window, dc);
     }
-    void on_size(int window, platform::Size size) override { textarea_on_size(window, size); }
+    void on_size(int window, platform::Size size) override {
+        textarea_on_size(window, size);
+        if (window == platform::kWindowSpreadsheet && g_sheet_sizing.mode == 1) {
+            if (platform::UiBackend* ui = platform::current_ui()) {
+                g_sheet_sizing.stored = ui->window_rect(window);
+            }
+        }
+    }
     void on_scroll(int window, const platform::ScrollEvent& event) override {
         textarea_on_scroll(window, event);
     }
@@ -415,4 +434,59 @@ void store_window_placements() {
 
 void reset_window_table() {
     for (WindowRecord& r : g_table) r = WindowRecord{};
+    g_sheet_sizing = SheetSizing{};
+}
+
+int resize_spreadsheet_window(int rows, int mode) {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr || !ui->window_exists(platform::kWindowSpreadsheet)) return -1;
+    g_sheet_sizing.mode = mode;
+    const platform::Rect now = ui->window_rect(platform::kWindowSpreadsheet);
+    int width = 0;
+    int height = 0;
+    if ((mode == 1 && !rect_empty(g_sheet_sizing.stored)) || (mode != 0 && mode != 1)) {
+        width = g_sheet_sizing.stored.right - g_sheet_sizing.stored.left;
+        height = g_sheet_sizing.stored.bottom - g_sheet_sizing.stored.top;
+    }
+    if (width <= 0 || height <= 0) {
+        // The strip, then the header rows and the sheet's rows one under the other, as the text
+        // area lays them out, and the horizontal scroll bar below.
+        const TextArea* a = textarea(kSheetArea);
+        const int line = a != nullptr ? a->line_height : fixed_font().char_height + 7;
+        const int shown = rows > 0 ? rows : 2;
+        const int client = kSheetStripHeight + 3 + shown * line + 4 + kScrollBarWidth;
+        height = client + kCaptionHeight + 2 * kSizingBorder;
+        const int limit = ui->mdi_client_size().height - line;
+        if (limit > 0) height = std::min(height, limit);
+        width = g_table[platform::kWindowSpreadsheet].min_width;
+    }
+    ui->set_window_rect(platform::kWindowSpreadsheet,
+                        {now.left, now.top, now.left + width, now.top + height});
+    // The sheet's rows follow the new height at once, not only when the window reports it.
+    const int inside = height - kCaptionHeight - 2 * kSizingBorder - kSheetStripHeight -
+                       kScrollBarWidth;
+    const int across = width - 2 * kSizingBorder - kScrollBarWidth;
+    if (inside > 0 && across > 0) textarea_on_size(kSheetArea, {across, inside});
+    ui->activate_window(platform::kWindowSpreadsheet);
+    return 0;
+}
+
+int show_spreadsheet_window(int rows, int mode) {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr || !ui->window_exists(platform::kWindowSpreadsheet)) return -1;
+    set_state_flag(kFlagSpreadsheetShown);
+    if (const int rc = resize_spreadsheet_window(rows, mode); rc != 0) return rc;
+    ui->show_window(platform::kWindowSpreadsheet, true);
+    ui->activate_window(platform::kWindowSpreadsheet);
+    return 0;
+}
+
+void hide_spreadsheet_window() {
+    clear_state_flag(kFlagSpreadsheetShown);
+    textarea_clear(kSheetArea, 0);
+    platform::UiBackend* ui = ui_or_null();
+    if (ui != nullptr && ui->window_exists(platform::kWindowSpreadsheet)) {
+        ui->show_window(platform::kWindowSpreadsheet, false);
+    }
+    set_output_window(current_text_window());
 }

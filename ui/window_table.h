@@ -67,6 +67,15 @@ int textwin_close(int n);
 // `rows` visible lines, 80 columns wide and only as wide; made hidden. The grid paints and
 // fills it. 0, -1 without a window, or the text area's failure.
 int create_sheet_window(int line_capacity, int rows, int columns);
+// The spreadsheet window for the sheet of a level. Sized by rows: its strip and `rows` lines
+// (0 gives 2) of the sheet, at most the MDI client's height less a line, 80 columns wide. Mode 1
+// takes instead the rectangle the user last gave the window while it was in mode 1 (by rows
+// while there is none); other non-zero modes take that rectangle too. Showing also sets state
+// flag 2 and activates it; resizing leaves it hidden or shown. Hiding empties the sheet and sends
+// text output back to the current text window. 0, or -1 without the window.
+int show_spreadsheet_window(int rows, int mode);
+int resize_spreadsheet_window(int rows, int mode);
+void hide_spreadsheet_window();
 // The control window (6) for the sliders: an owned popup titled by message -172, at the right
 // half of the screen; made hidden. 0 or -1.
 int create_control_window();

@@ -629,6 +629,9 @@ int QtBackend::activate_window(int window) {
     slot.outer->show();
     if (slot.sub != nullptr) {
         mdi_->setActiveSubWindow(slot.sub);
+        // Showing a child gives it the keyboard; typing goes on in the command line all the
+        // same, except in the edit window, which is typed into.
+        if (window != kWindowEdit && command_line_ != nullptr) command_line_->setFocus();
     } else {
         slot.outer->raise();
         slot.outer->activateWindow();

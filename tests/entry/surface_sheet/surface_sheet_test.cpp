@@ -76,6 +76,26 @@ TEST_F(Sheet, FiniteObjectInRadiusModeShowsEveryColumnAndCell) {
     EXPECT_EQ(row1[3].end, 33);
 }
 
+// The window opens tall enough for every surface row of the lens (the level asks for the image
+// surface + 5 rows) and goes away with the last level.
+TEST_F(Sheet, TheWindowShowsEveryRowAndHidesWhenTheSheetCloses) {
+    type_lines({"LEN NEW \"Six\"", "TH 100", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 5 AIR 10",
+                "SRF 40 5 N-BK7 10", "SRF -40 5 AIR 10", "SRF 30 5 N-BK7 10", "SRF -30 45 AIR 10",
+                "END"});
+    ASSERT_EQ(lens_data().image_surface, 7);
+    open_sheet();
+    EXPECT_TRUE(ui().window_visible(platform::kWindowSpreadsheet));
+    EXPECT_NE(test_state_flag(kFlagSpreadsheetShown), 0);
+    const TextArea* a = textarea(kSheetArea);
+    ASSERT_NE(a, nullptr);
+    EXPECT_GE(a->visible_lines, 8);  // surfaces 0 to 7
+    type("exit_levels");
+    for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+    EXPECT_EQ(level_count(), 0);
+    EXPECT_FALSE(ui().window_visible(platform::kWindowSpreadsheet));
+    EXPECT_EQ(test_state_flag(kFlagSpreadsheetShown), 0);
+}
+
 // The four header rows stand in the header area at the top of the window and the surface rows
 // below them: a click finds the cell drawn under it in either, and the window shows.
 TEST_F(Sheet, HeaderRowsStandAboveTheSurfaceRowsAndClicksFindTheirCells) {
@@ -433,14 +453,15 @@ TEST_F(Sheet, ALevelOpenedOverTheSheetKeepsItsRevertCopy) {
     small_lens("TH 100");
     open_sheet();
     ASSERT_EQ(event(kLevelEventEdited, 3, 1, 9.0), 0);
+    const TextArea* header = textarea(kHeaderArea);
+    const TextArea* main_area = textarea(kSheetArea);
+    // The sheet's rows, which it has again when it comes back on top.
+    const int visible = main_area->visible_lines + header->visible_lines;
     // The paraxial window over the sheet, then left again.
     ASSERT_EQ(event(kLevelEventActivate, 930, 0), 0) << error_text_buffer();
     main_loop_pass(false);
     ASSERT_EQ(level_count(), 2);
     // The window's table fills the sheet from the top: it has no header rows.
-    const TextArea* header = textarea(kHeaderArea);
-    const TextArea* main_area = textarea(kSheetArea);
-    const int visible = main_area->visible_lines + header->visible_lines;
     EXPECT_EQ(header->visible_lines, 0);
     EXPECT_EQ(main_area->top_margin, header->top_margin);
     EXPECT_NE(textarea_output_lines(kSheetArea)[0].find("Beam radius"), std::string::npos);

@@ -194,6 +194,25 @@ TEST_F(QtFixture, LineDrawnOnGraphicsSurfaceShowsInItsPixels) {
     EXPECT_NE(shot.pixelColor(5, 20), QColor(255, 0, 0));
 }
 
+// A child shown and activated by the program leaves the keyboard with the command line, where
+// the user goes on typing; the edit window takes it for its own text.
+TEST_F(QtFixture, ActivatingAChildKeepsTypingInTheCommandLine) {
+    QWidget* command_line = find_widget("tavo_command_line");
+    ASSERT_NE(command_line, nullptr);
+    for (int window : {3, 7}) {
+        SCOPED_TRACE(window);
+        ASSERT_EQ(ui->create_window(window, "Child", nullptr), 0);
+        ui->show_window(window, true);
+        settle();
+        ASSERT_EQ(ui->activate_window(window), 0);
+        settle();
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        EXPECT_TRUE(focused == command_line || command_line->isAncestorOf(focused))
+            << focused->objectName().toStdString();
+    }
+}
+
 // Text windows place character n at n character widths: a line drawn in one piece must put its
 // last character there too, not a few pixels off by a fractional advance.
 TEST_F(QtFixture, TextDrawnInOnePieceKeepsToWholeCharacterColumns) {
