@@ -559,6 +559,7 @@ void grid_set_current(const GridCell& cell, bool report) {
     g.current = cell;
     grid_parse_edit_text();
     g.current.saved_value = g.current.value;
+    grid_save_cell_text();
     g.current.edited = 0;
     scroll_into_view(g.current);
     g.edit_state = kGridSelected;
@@ -595,7 +596,7 @@ void grid_set_edit_mode(int mode) {
     if (c.text == nullptr) return;
     const int before = g.edit_state;
     if (c.value_type == kGridValueText) {
-        // A text cell's saved text is the edit text it started with.
+        grid_set_cell_text(g.saved_text);
     } else {
         c.value = c.saved_value;
     }
@@ -671,12 +672,14 @@ int grid_spin_value(int key) {
     if (std::fabs(v) >= 1e64) v = v < 0 ? -1e64 : 1e64;
     c.value.d = v;
     c.edited = 1;
-    const bool to_exponent = c.number_style == kGridStyleFixed && std::fabs(v) >= 999.999999;
-    if (to_exponent) {
+    if (c.number_style == kGridStyleFixed && std::fabs(v) >= 999.999999) {
+        // Too large for the fixed form: exponent form, the caret after the point.
         c.number_style = 1;
         if (c.decimals > c.width - 7) c.decimals = std::max(0, c.width - 7);
+        grid_edit_decimal_jump();
+        return 1;
     }
-    grid_format_edit_value(to_exponent);
+    grid_format_edit_value();
     grid_draw_current();
     return 1;
 }
@@ -828,6 +831,7 @@ int grid_limit_scroll(int lines) {
         g.current = c;
         grid_parse_edit_text();
         g.current.saved_value = g.current.value;
+        grid_save_cell_text();
         g.edit_state = kGridSelected;
         return moved;
     }
@@ -850,6 +854,7 @@ void grid_activate_cell(int argument) {
     if (g.edit_state > kGridSelected) g.edit_state = kGridSelected;
     g.current.argument = argument;
     g.activated = g.current;
+    g_control.press_activated = true;
     set_run_state(kRunStateLevelLine);
 }
 

@@ -45,7 +45,8 @@ struct GridControl {
     bool caret_key_running = false;
     int repeat_key = 0;  // the key the auto-repeat runs, 0 when none
     bool awaiting_release = false;
-    int tip_window = 0;  // the text window whose hot spot shows its tip, 0 when none
+    bool press_activated = false;  // the last left press activated its cell
+    int tip_window = 0;            // the text window whose hot spot shows its tip, 0 when none
     int tip_item = 0;
     int tip_slot = 0;
     int status_window = 0;

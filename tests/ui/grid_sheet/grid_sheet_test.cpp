@@ -35,7 +35,14 @@ struct Model {
     double small[16] = {1e-64, 1e63, 2.5e3, 1.0};
     int wave = 550;
     int level = 17;
+    // Two text cells at the end of the header row: a plain text (field 6) and a value-list
+    // text stepping through colours (field 7). Off unless a test asks for them.
+    bool text_cells = false;
+    std::string glass = "glass";
+    int colour = 0;
 };
+
+const char* const kColours[] = {"red", "green", "blue"};
 
 struct Recorded {
     int code;
@@ -74,6 +81,14 @@ void write_sheet() {
     write_output_text("  ", false);
     std::snprintf(text, sizeof text, "%3d", g_model.level);
     cell(kGridKindValueList | 13, 0, text);
+    if (g_model.text_cells) {
+        write_output_text("  ", false);
+        std::snprintf(text, sizeof text, "%-6s", g_model.glass.c_str());
+        cell(kGridKindText | 6, 0, text);
+        write_output_text("  ", false);
+        std::snprintf(text, sizeof text, "%-5s", kColours[g_model.colour]);
+        cell(kGridKindValueList | 7, 0, text);
+    }
     for (int k = 0; k < g_model.rows; ++k) {
         // Each line is ended by the next; the end of the level's output ends the last.
         write_output_text("\n", false);
@@ -99,7 +114,27 @@ int sheet_handler(GridEvent& e) {
     if (e.code == 5 && e.value_type == 2) r.value = e.value.d;
     if (e.code == 5 && e.value_type == 1) r.int_value = e.value.i;
     if ((e.code == 4 || e.code == 6) && e.text != nullptr) r.text = e.text;
+    if (e.code == 5 && e.value_type == 3 && e.text != nullptr) r.text = e.text;
     g_events.push_back(r);
+    if (e.field == 7 && (e.code == kLevelEventListDown || e.code == kLevelEventListUp)) {
+        // The colours in turn; the grid shows the name left in the event's text.
+        int n = 0;
+        while (n < 2 && std::string(e.value.text).rfind(kColours[n], 0) != 0) ++n;
+        n = (n + (e.code == kLevelEventListUp ? 1 : 2)) % 3;
+        std::snprintf(e.value.text, kGridTextBufferSize, "%s", kColours[n]);
+        return 0;
+    }
+    if (e.code == kLevelEventEdited && (e.field == 6 || e.field == 7)) {
+        // "BAD" is refused without rewriting the sheet.
+        const std::string typed = e.text;
+        if (typed == "BAD") return kMsgTooManyLevels;
+        if (e.field == 6) g_model.glass = typed;
+        for (int n = 0; n < 3 && e.field == 7; ++n) {
+            if (typed == kColours[n]) g_model.colour = n;
+        }
+        write_sheet();
+        return 0;
+    }
     switch (e.code) {
         case kLevelEventListDown:
         case kLevelEventListUp:
@@ -868,6 +903,262 @@ TEST_F(Sheet, ATypedExitLevelsIsCarriedOutAfterTheEvent) {
     type("exit_levels");
     EXPECT_EQ(level_count(), 0);
     EXPECT_EQ(current().text, nullptr);
+}
+
+// A text cell's edit that is left shows the text the cell held when it became current: a typed
+// text the level refuses, and a value-list choice given up with Escape (which ends the edit and
+// keeps the level).
+TEST_F(Sheet, ATextCellShowsItsTextAgainWhenItsEditIsLeft) {
+    g_model.text_cells = true;
+    write_sheet();
+    // Header: "Wave   550  off  note   17  glass   red  ": text cell at 28-33, colour 36-40.
+    constexpr int kGlassColumn = 28;
+    constexpr int kColourColumn = 36;
+    click(-1, kGlassColumn + 1);
+    ASSERT_EQ(current().field_code, kGridKindText | 6);
+    ASSERT_EQ(current_text(), "glass ");
+    struct Typed {
+        const char* text;
+        const char* model;
+        const char* shown;
+    } typed[] = {
+        {"BAD", "glass", "glass "},  // refused: the old text again
+        {"flint", "flint", "flint "},
+        {"BAD", "flint", "flint "},  // refused after a change: the level's latest text
+    };
+    for (const Typed& t : typed) {
+        SCOPED_TRACE(t.text);
+        g_events.clear();
+        type(t.text);
+        ASSERT_FALSE(g_events.empty());
+        EXPECT_EQ(g_events.back().code, 5);
+        EXPECT_EQ(g_events.back().text, t.text);
+        EXPECT_EQ(g_model.glass, t.model);
+        EXPECT_EQ(current().field_code, kGridKindText | 6);
+        EXPECT_EQ(current_text(), t.shown);
+        EXPECT_EQ(grid_state().edit_state, kGridSelected);
+    }
+
+    click(-1, kColourColumn + 1);
+    ASSERT_EQ(current().field_code, kGridKindValueList | 7);
+    click(-1, kColourColumn + 1, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditValueList);
+    key(platform::key_up);
+    EXPECT_EQ(current_text(), "green");
+    key(platform::key_up);
+    EXPECT_EQ(current_text(), "blue ");
+    key(platform::key_escape);
+    EXPECT_EQ(current_text(), "red  ");
+    EXPECT_EQ(grid_state().edit_state, kGridSelected);
+    EXPECT_EQ(level_count(), 1);
+    EXPECT_EQ(g_model.colour, 0);
+    // Chosen and entered, the choice reaches the level.
+    click(-1, kColourColumn + 1, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditValueList);
+    key(platform::key_down);
+    EXPECT_EQ(current_text(), "blue ");
+    g_events.clear();
+    type("");
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events[0].code, 5);
+    EXPECT_EQ(g_events[0].argument, 1);
+    EXPECT_EQ(g_events[0].text, "blue");
+    EXPECT_EQ(g_model.colour, 2);
+}
+
+// A number edited in place returns to its value when Escape ends the edit; the level stays.
+TEST_F(Sheet, EscapeEndsANumbersEditBeforeItLeavesTheLevel) {
+    click(2, kCountColumn + 3);
+    click(2, kCountColumn + 3, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+    key(platform::key_up);
+    ASSERT_EQ(current().value.i, 6);
+    key(platform::key_escape);
+    EXPECT_EQ(current().value.i, 5);
+    EXPECT_EQ(current_text(), "  5 ");
+    EXPECT_EQ(grid_state().edit_state, kGridSelected);
+    EXPECT_EQ(level_count(), 1);
+    EXPECT_EQ(g_model.count[2], 5);
+    key(platform::key_escape);
+    EXPECT_EQ(level_count(), 0);
+}
+
+// A fixed-point number stepped past 999.999999 turns to exponent form with the caret just after
+// the decimal point, so that the next step changes the first decimal of the mantissa.
+TEST_F(Sheet, ANumberSteppedPastTheFixedFormJumpsToExponentForm) {
+    g_model.radius[3] = 999.5;
+    write_sheet();
+    // " 999.500000": the first decimal stands at column 5 of the cell.
+    click(3, kRadiusColumn + 5);
+    click(3, kRadiusColumn + 5, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+    ASSERT_EQ(current().caret_column, kRadiusColumn + 5);
+    for (int k = 0; k < 4; ++k) key(platform::key_up);
+    ASSERT_EQ(current_text(), " 999.900000");
+    EXPECT_EQ(current().caret_column, kRadiusColumn + 5);
+    key(platform::key_up);
+    EXPECT_DOUBLE_EQ(current().value.d, 1000.0);
+    const std::string shown = current_text();
+    const std::size_t point = shown.find('.');
+    ASSERT_NE(point, std::string::npos) << shown;
+    EXPECT_NE(shown.find_first_of("eE"), std::string::npos) << shown;
+    EXPECT_EQ(shown.substr(0, point).find_first_not_of(' '), point - 1) << shown;  // "1."
+    EXPECT_EQ(current().caret_column, kRadiusColumn + static_cast<int>(point) + 1);
+    // 1.0e+03 stepped at its first decimal: 1100.
+    key(platform::key_up);
+    EXPECT_DOUBLE_EQ(current().value.d, 1100.0);
+}
+
+// A double-click is the second press of a pair: on a typed cell the first press selected, it
+// starts the edit with the caret where it was pressed (a plain second press does not); a button
+// the first press already activated is not activated a second time; a value-list cell opens
+// its list.
+TEST_F(Sheet, ADoubleClickEditsATypedCellAndActivatesAButtonOnce) {
+    const TextArea* a = textarea(kSheetArea);
+    auto double_click = [&](int row, int column) {
+        const TextArea* h = textarea(kHeaderArea);
+        platform::MouseEvent e;
+        e.button = platform::MouseButton::left;
+        e.position = {a->left_margin + column * a->char_width + 2,
+                      row < 0 ? h->top_margin + 4 : a->top_margin + row * a->line_height + 4};
+        for (const platform::MouseAction action :
+             {platform::MouseAction::press, platform::MouseAction::release,
+              platform::MouseAction::double_click, platform::MouseAction::release}) {
+            e.action = action;
+            ui().post_mouse(platform::kWindowSpreadsheet, e);
+        }
+        settle();
+    };
+    // Two plain presses: the cell stays selected.
+    click(1, kRadiusColumn + 4);
+    click(1, kRadiusColumn + 4);
+    EXPECT_EQ(grid_state().edit_state, kGridSelected);
+
+    struct Case {
+        int row;
+        int column;
+        int code;
+        int state;
+        int caret;  // -1: not editing a number
+    } cases[] = {
+        {2, kRadiusColumn + 8, 2, kGridEditNumber, kRadiusColumn + 8},
+        {0, kCountColumn + 2, 3, kGridEditNumber, kCountColumn + 2},
+        {-1, 24, kGridKindValueList | 13, kGridEditValueList, -1},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.code * 100 + k.row);
+        // An edit left over from the case before ends (Escape on a selected cell would leave
+        // the level).
+        if (grid_state().edit_state > kGridSelected) key(platform::key_escape);
+        g_events.clear();
+        double_click(k.row, k.column);
+        ASSERT_NE(current().text, nullptr);
+        EXPECT_EQ(current().field_code, k.code);
+        EXPECT_EQ(grid_state().edit_state, k.state);
+        if (k.caret >= 0) {
+            EXPECT_EQ(current().caret_column, k.caret);
+        }
+        EXPECT_EQ(level_count(), 1);
+    }
+    EXPECT_EQ(g_events.back().code, 11);  // the value list was opened
+
+    ASSERT_EQ(grid_state().edit_state, kGridEditValueList);
+    key(platform::key_escape);
+    ASSERT_EQ(level_count(), 1);
+    g_events.clear();
+    double_click(2, kButtonColumn + 1);
+    int activations = 0;
+    for (const Recorded& r : g_events) activations += r.code == 4 && r.field == 4 ? 1 : 0;
+    EXPECT_EQ(activations, 1);
+    // A double-click on the button when it was current already: the first press activates it.
+    g_events.clear();
+    double_click(2, kButtonColumn + 1);
+    activations = 0;
+    for (const Recorded& r : g_events) activations += r.code == 4 && r.field == 4 ? 1 : 0;
+    EXPECT_EQ(activations, 1);
+}
+
+// A sheet of the stored size (size mode 1) offers its first data cell when the level shows it
+// without a cursor; other sheets start without a current cell. The header's cells, row
+// selectors and buttons are not data cells.
+TEST_F(Sheet, ADataSheetStartsOnItsFirstDataCell) {
+    struct Case {
+        int size_mode;
+        int code;  // 0: no current cell
+        int index;
+    } cases[] = {{1, 2, 0}, {0, 0, 0}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.size_mode);
+        ASSERT_EQ(push_command_level(sheet_handler, 6, k.size_mode), 0);
+        settle();
+        ASSERT_EQ(level_count(), 2);
+        if (k.code == 0) {
+            EXPECT_EQ(current().text, nullptr);
+        } else {
+            ASSERT_NE(current().text, nullptr);
+            EXPECT_EQ(current().field_code, k.code);
+            EXPECT_EQ(current().field_index, k.index);
+            EXPECT_EQ(current().header, 0);
+            EXPECT_EQ(grid_state().edit_state, kGridSelected);
+        }
+        pop_command_level(false);
+        ASSERT_EQ(level_count(), 1);
+        grid_drop_current();
+    }
+    // A cell that is current stays current when the data sheet is written again, and a sheet
+    // that lost its cell offers the first one again.
+    top_level()->size_mode = 1;
+    click(2, kCountColumn + 1);
+    write_sheet();
+    EXPECT_EQ(current().field_code, 3);
+    EXPECT_EQ(current().field_index, 2);
+    grid_drop_current();
+    g_model.rows = 0;
+    write_sheet();
+    EXPECT_EQ(current().text, nullptr);  // no data cell at all: nothing is chosen
+    g_model.rows = 2;
+    write_sheet();
+    EXPECT_EQ(current().field_code, 2);
+    EXPECT_EQ(current().field_index, 0);
+}
+
+// Plain cells are framed while the level asks for frames (its option word), and only then.
+TEST_F(Sheet, PlainCellsAreFramedWhenTheLevelAsksForFrames) {
+    platform::RecordingDeviceContext* dc = ui().recording_context(platform::kWindowSpreadsheet);
+    ASSERT_NE(dc, nullptr);
+    const TextArea* a = textarea(kSheetArea);
+    // The outline of a cell of row 0 one pixel outside its columns, from the row's top to one
+    // pixel below the cell's band of char height + 3.
+    auto frame = [&](int first, int end) {
+        const int l = a->left_margin + first * a->char_width - 1;
+        const int r = a->left_margin + end * a->char_width;
+        const int t = a->top_margin;
+        const int b = t + a->char_height + 3;
+        char text[128];
+        std::snprintf(text, sizeof text, "polyline %d,%d %d,%d %d,%d %d,%d %d,%d", l, t, r, t, r, b,
+                      l, b, l, t);
+        return std::string(text);
+    };
+    auto drawn = [&](const std::string& record) {
+        return std::find(dc->records().begin(), dc->records().end(), record) != dc->records().end();
+    };
+    struct Case {
+        int option;
+        bool radius;  // plain cells: framed when asked
+    } cases[] = {{0, false}, {1, true}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.option);
+        top_level()->option = k.option;
+        dc->clear_records();
+        write_sheet();
+        ui().invalidate(platform::kWindowSpreadsheet);
+        ui().update_now();
+        EXPECT_EQ(drawn(frame(kRadiusColumn, kRadiusColumn + 11)), k.radius);
+        EXPECT_EQ(drawn(frame(kCountColumn, kCountColumn + 4)), k.radius);
+        // A button has its raised edges, a row selector none: neither is framed.
+        EXPECT_FALSE(drawn(frame(kButtonColumn, kButtonColumn + 4)));
+        EXPECT_FALSE(drawn(frame(0, 2)));
+    }
 }
 
 }  // namespace
