@@ -11,6 +11,7 @@
 #include "app/sheet_strip.h"
 #include "app/splash.h"
 #include "app/startup.h"
+#include "app/toolbar.h"
 #include "app/window_captions.h"
 #include "drawing/element_drawing.h"
 #include "entry/at_surface_entry.h"
@@ -22,8 +23,8 @@
 #include "evaluation/spot_rays.h"
 #include "evaluation/spot_store.h"
 #include "kpl/kpl_operators.h"
-#include "lens/folder_lists.h"
 #include "lens/file_commands.h"
+#include "lens/folder_lists.h"
 #include "lens/lens_reader.h"
 #include "lens/lens_text_commands.h"
 #include "lens/lens_writer.h"
@@ -68,8 +69,10 @@
 #include "ui/font_file.h"
 #include "ui/graphics_commands.h"
 #include "ui/graphics_files.h"
+#include "ui/graphics_hooks.h"
 #include "ui/graphics_hpgl.h"
 #include "ui/grid_control.h"
+#include "ui/graphics_mouse.h"
 #include "ui/grid_line_entry.h"
 #include "ui/menus.h"
 #include "ui/plot_commands.h"
@@ -141,6 +144,18 @@ void install_upward_hooks() {
     install_animation_commands();
     install_plot_commands();
     set_graphics_hpgl_writer(gfx_hpgl_string);
+    set_prompt_waiting_query([] { return prompt_state() != 0; });
+    GraphicsStripHooks strip;
+    strip.build = [](int window) {
+        create_toolbar(window, 0, 0, kMsgGraphicsToolbar);
+        // Graphics buttons have no condition: they are always enabled.
+        platform::UiBackend* ui = platform::current_ui();
+        for (int id = kGraphicsToolCommandFirst; ui != nullptr && id <= 86; ++id) {
+            ui->enable_tool_button(window, id, true);
+        }
+    };
+    strip.command = run_toolbar_command;
+    set_graphics_strip_hooks(strip);
 }
 
 // Lens files: the set-up after reading, the focal length of the "LEN NEW" line, and the save

@@ -663,6 +663,58 @@ int UiBackend::set_clipboard_items(std::vector<ClipboardItem> items) {
     return 0;
 }
 
+std::unique_ptr<DeviceContext> UiBackend::create_offscreen(Size) {
+    return nullptr;
+}
+
+int UiBackend::copy_offscreen(int, Point, DeviceContext&) {
+    return kUiBadArgument;
+}
+
+int UiBackend::grab_window(int, bool, SplashPicture&) {
+    return kUiBadWindow;
+}
+
+int UiBackend::set_window_label(int window, std::string_view text) {
+    if (!window_exists(window) || window == kWindowFrame) return kUiBadWindow;
+    window_labels_[window] = std::string(text);
+    return 0;
+}
+
+std::string UiBackend::window_label(int window) const {
+    const auto it = window_labels_.find(window);
+    return it != window_labels_.end() ? it->second : std::string();
+}
+
+UiBackend::PrinterCapabilities UiBackend::printer_capabilities(const PrintJob& job) const {
+    PrinterCapabilities caps;
+    caps.dots_per_inch = job.dots_per_inch();
+    const Size page = job.page_size();
+    caps.landscape = page.width > page.height;
+    return caps;
+}
+
+int UiBackend::copy_picture(int window, Point at, const SplashPicture& picture) {
+    if (picture.width < 0 || picture.height < 0 ||
+        picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {
+        return kUiBadArgument;
+    }
+    DeviceContext* dc = device_context(window);
+    if (dc == nullptr) return kUiBadWindow;
+    const Size size = dc->size();
+    for (int y = 0; y < picture.height; ++y) {
+        const int py = at.y + y;
+        if (py < 0 || py >= size.height) continue;
+        for (int x = 0; x < picture.width; ++x) {
+            const int px = at.x + x;
+            if (px < 0 || px >= size.width) continue;
+            dc->set_pixel({px, py},
+                          picture.pixels[static_cast<std::size_t>(y) * picture.width + x]);
+        }
+    }
+    return 0;
+}
+
 }  // namespace platform
 
 namespace platform {

@@ -702,11 +702,51 @@ public:
     // The bytes the clipboard holds under a MIME type: true with them, false when it holds
     // nothing of that type or cannot be had.
     virtual bool clipboard_data(std::string_view mime_type, std::vector<std::uint8_t>& bytes) const;
+    // --- pictures drawn off-screen ---------------------------------------------------------
+    // Written for any window with a drawing surface, not for graphics windows only.
+    // Copies a picture (width x height colours, top row first) into the window's drawing
+    // surface with its top-left corner at `at`, clipped to the surface; it shows at the next
+    // event or update_now(). kUiBadWindow for a window without a surface, kUiBadArgument when
+    // the pixels do not match the size. The default sets the pixels one by one.
+    virtual int copy_picture(int window, Point at, const SplashPicture& picture);
+    // An off-screen picture of the given size that draws exactly as window surfaces do, or null
+    // from a backend without one (callers then draw a picture of their own for copy_picture).
+    virtual std::unique_ptr<DeviceContext> create_offscreen(Size size);
+    // Copies a picture made by create_offscreen into the window's surface at `at`.
+    // kUiBadArgument for any other device context.
+    virtual int copy_offscreen(int window, Point at, DeviceContext& picture);
+    // The pixels of a window as the screen shows them: with its frame when whole is set, else
+    // its drawing surface. kUiBadWindow from a backend without pixels or for a window that
+    // does not exist.
+    virtual int grab_window(int window, bool whole, SplashPicture& picture);
+    // What is known of the printer a print job prints on, as the step-mode report lists it
+    // (numbers a backend cannot know stay 0).
+    struct PrinterCapabilities {
+        int driver_version = 0;
+        int technology = 2;  // a raster printer; 0 a plotter
+        unsigned raster_caps = 0;
+        unsigned line_caps = 0;
+        bool wide_lines = true;
+        bool styled_lines = true;
+        bool wide_styled_lines = true;
+        std::vector<Colour> colour_table;
+        int palette_size = 0;
+        int margins[4] = {};  // left, top, right, bottom in printer pixels
+        int dots_per_inch = 0;
+        bool landscape = false;
+    };
+    // The default knows the job's resolution only.
+    virtual PrinterCapabilities printer_capabilities(const PrintJob& job) const;
+    // A line of text in a strip along the bottom of a child window (several lines split at
+    // '\n'), made with the first text. kUiBadWindow for a window that does not exist.
+    virtual int set_window_label(int window, std::string_view text);
+    std::string window_label(int window) const;
 
 private:
     std::pair<int, int> command_line_selection_{0, 0};
     int mouse_capture_ = -1;
     Cursor cursor_ = Cursor::arrow;
+    std::map<int, std::string> window_labels_;
     std::vector<ClipboardItem> clipboard_items_;
     struct EditPane {
         std::string text;

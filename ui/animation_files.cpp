@@ -17,6 +17,7 @@
 #include "runtime/messages.h"
 #include "runtime/script_commands.h"
 #include "runtime/state_flags.h"
+#include "ui/graphics_offscreen.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_window.h"
 
@@ -214,14 +215,16 @@ void show_frame(const std::vector<std::uint16_t>& words) {
     std::copy(words.begin(), words.begin() + n, g->words.begin());
     g->write = n - 1;
     g->mark = -1;
-    platform::DeviceContext* dc = graphics_device_context(graphics_current());
-    if (dc != nullptr) {
-        set_graphics_clear_pending(false);
-        graphwin_clear(dc);
-        display_list_replay(*dc, 0);
-    }
-    update_graphics_flags();
+    graphwin_offscreen(0);
 }
+
+// Off-screen drawing for as long as a playback runs, whichever way it ends.
+struct OffscreenPlayback {
+    OffscreenPlayback() { graphwin_offscreen(1); }
+    ~OffscreenPlayback() { graphwin_offscreen(-1); }
+    OffscreenPlayback(const OffscreenPlayback&) = delete;
+    OffscreenPlayback& operator=(const OffscreenPlayback&) = delete;
+};
 
 // The frame numbers one pass shows.
 std::vector<int> pass_order(int frames, int direction, bool last_pass) {
@@ -255,6 +258,7 @@ int play() {
     if (g == nullptr || !g->has_list() || display_list_reserve(index.largest / 2) != 0) {
         return failed(kMsgFileDamaged, path);
     }
+    OffscreenPlayback offscreen;
     msg_box(kMsgAnimationPlaying);
     std::vector<std::uint16_t> words;
     platform::UiBackend* ui = platform::current_ui();

@@ -22,6 +22,7 @@
 #include "ui/graphics_mouse.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_sliders.h"
+#include "ui/graphics_snapshot.h"
 #include "ui/graphics_text.h"
 #include "ui/graphics_window.h"
 #include "ui/window_table.h"
@@ -264,6 +265,8 @@ int cmd_output_file() {
     switch (current_command()) {
         case 32:
             return cmd_hpgl_file();
+        case 1138:
+            return save_window_bitmap(arg_int(0));
         case 58:
             textwin_set_title(cell_text(0));
             break;

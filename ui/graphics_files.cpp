@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 
 #include "platform/paths.h"
@@ -11,6 +12,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/table_files.h"
+#include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_hpgl.h"
@@ -19,6 +21,10 @@
 #include "ui/graphics_window.h"
 
 namespace {
+
+constexpr int kSettingStepModeFlag = 23;  // run-time step mode
+
+constexpr int kFileDialogCancelledCode = -121;
 
 constexpr int kSettingPenWidth = 17;
 constexpr int kSettingPlotDestination = 12;
@@ -260,13 +266,83 @@ int graphwin_copy_to_clipboard() {
     return 0;
 }
 
-int save_graphics_to_file(const std::string& file_name) {
+namespace {
+
+// The Windows-metafile type a ".wmf" name gets: 1 plain, 2 placeable; the dialog remembers the
+// one chosen last.
+int g_wmf_type = 2;
+
+const char* type_extension(int type) {
+    switch (type) {
+        case 0:
+            return ".hgl";
+        case 1:
+        case 2:
+            return ".wmf";
+        case 4:
+            return ".bmp";
+        case 5:
+            return ".rle";
+        case 6:
+            return ".emf";
+        default:
+            return "";
+    }
+}
+
+// The save dialog: 0 with the name (given the chosen type's extension when it has none in its
+// last four characters), -121 when cancelled.
+int ask_graphics_file_name(std::string& name) {
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr) return set_error_msg(kMsgGraphicsFileType, "");
+    platform::FileDialogRequest request;
+    request.save = true;
+    const char* title = msg_text(kMsgGraphicsFileDialogTitle);
+    request.title = title != nullptr ? title : "";
+    request.folder = data_folder();
+    std::vector<int> types;
+    select_list(kListGraphicsFileTypes);
+    for (int k = 0; k < current_list_count(); ++k) {
+        const std::string first = current_list_first(k) != nullptr ? current_list_first(k) : "";
+        const std::size_t comma = first.find(',');
+        request.filters.push_back(
+            {first.substr(0, comma), comma == std::string::npos ? "*" : first.substr(comma + 1)});
+        const char* number = current_list_second(k);
+        types.push_back(number != nullptr ? std::atoi(number) : -1);
+        if (types.back() == g_wmf_type) request.filter_index = k;
+    }
+    const platform::DialogResult result = ui->file_dialog(request);
+    if (result != platform::DialogResult::ok) return kFileDialogCancelledCode;
+    int type = -1;
+    if (request.filter_index >= 0 && request.filter_index < static_cast<int>(types.size())) {
+        type = types[static_cast<std::size_t>(request.filter_index)];
+    }
+    if (type == 1 || type == 2) g_wmf_type = type;
+    name = request.path;
+    const std::size_t tail = name.size() >= 4 ? name.size() - 4 : 0;
+    if (name.find('.', tail) == std::string::npos) name += type_extension(type);
+    return 0;
+}
+
+}  // namespace
+
+void reset_graphics_file_types() {
+    g_wmf_type = 2;
+}
+
+int save_graphics_to_file(const std::string& given_name) {
+    std::string file_name = given_name;
+    if (file_name.empty()) {
+        const int asked = ask_graphics_file_name(file_name);
+        if (asked == kFileDialogCancelledCode) return 0;
+        if (asked != 0) return asked;
+    }
     const std::string e = lower_extension(file_name);
     int result = 0;
     if (e == ".hgl") {
         result = graphwin_write_hpgl(file_name, 0, 0, 0, 0);
     } else if (e == ".wmf") {
-        result = graphwin_write_metafile(file_name, 1);
+        result = graphwin_write_metafile(file_name, g_wmf_type == 1 ? 0 : 1);
     } else if (e == ".emf") {
         result = graphwin_write_metafile(file_name, 2);
     } else if (e == ".bmp") {
@@ -280,6 +356,38 @@ int save_graphics_to_file(const std::string& file_name) {
     if (result == -9998) show_error(result);
     return set_error_msg(kMsgGraphicsNotWritten, graphics_current(), file_name.c_str());
 }
+
+namespace {
+
+// The step-mode report of what is known of the printer.
+void print_printer_report(const platform::UiBackend::PrinterCapabilities& caps) {
+    auto yes_no = [](bool on) { return on ? "Yes" : "No"; };
+    text_printf("Driver version: %d\n", caps.driver_version);
+    text_printf("Technology: %d\n", caps.technology);
+    text_printf("Raster caps: 0x%x\n", caps.raster_caps);
+    text_printf("Line caps: 0x%x\n", caps.line_caps);
+    text_printf("  Wide lines:         %s\n", yes_no(caps.wide_lines));
+    text_printf("  Styled lines:       %s\n", yes_no(caps.styled_lines));
+    text_printf("  Wide, styled lines: %s\n", yes_no(caps.wide_styled_lines));
+    text_printf("%d pens:\n", 0);
+    text_printf("%d brushes:\n", 0);
+    text_printf("Color table size: %d\n", static_cast<int>(caps.colour_table.size()));
+    text_printf("Color table:\n");
+    for (const platform::Colour& c : caps.colour_table) {
+        text_printf("  %3d  %3d  %3d\n", c.red, c.green, c.blue);
+    }
+    text_printf("Palette size: %d\n", caps.palette_size);
+    text_printf("Margins: %d, %d, %d, %d\n", caps.margins[0], caps.margins[1], caps.margins[2],
+                caps.margins[3]);
+    if (caps.dots_per_inch > 0) {
+        text_printf("Resolution: %d DPI\n", caps.dots_per_inch);
+    } else {
+        text_printf("Resolution: UNKNOWN\n");
+    }
+    text_printf(caps.landscape ? "Orientation: LANDSCAPE\n" : "Orientation: PORTRAIT\n");
+}
+
+}  // namespace
 
 int print_graphics() {
     GraphicsWindow* g = graphics_current_record();
@@ -295,6 +403,8 @@ int print_graphics() {
         return result == platform::DialogResult::cancelled ? 0
                                                            : set_error_msg(kMsgDocumentCannotStart);
     }
+    if (get_setting_flag(kSettingStepModeFlag) != 0)
+        print_printer_report(ui->printer_capabilities(*job));
     // The picture fills the printable area; the pen width grows with its diagonal.
     const platform::Size page = job->page_size();
     const int own_width = g->width, own_height = g->height;
@@ -328,7 +438,7 @@ int cmd_plot_graphics() {
         return printed;
     }
     const int result = save_graphics_to_file(name);
-    if (result == 0) {
+    if (result == 0 && !name.empty()) {
         set_setting_int(kSettingPlotDestination, destination, 0, 0);
         set_setting_text(kSettingPlotFile, name.c_str(), 0);
     }

@@ -33,8 +33,15 @@ std::vector<std::uint8_t> png_file_bytes(const IndexedRaster& raster);
 // The picture onto the clipboard, as an enhanced metafile and as PNG: 0 or -9998.
 int graphwin_copy_to_clipboard();
 
-// By extension: ".hgl", ".wmf" (placeable), ".bmp", ".rle", ".emf"; 0 or -9998.
+inline constexpr int kMsgGraphicsFileDialogTitle = -1137;
+inline constexpr int kListGraphicsFileTypes = 1137;
+
+// By extension: ".hgl", ".wmf" (the Windows-metafile type chosen last in the dialog, placeable
+// at first), ".bmp", ".rle", ".emf"; 0 or -9998. An empty name asks for one with the save
+// dialog "Print graphics to file" (cancelled: 0, nothing written).
 int save_graphics_to_file(const std::string& file_name);
+// Back to the placeable Windows metafile (tests, a new run).
+void reset_graphics_file_types();
 
 // Prints the current window on a page of the printer (a PDF file where there is none): 0 or
 // -9998; a cancelled print dialog gives 0 without a message.

@@ -26,6 +26,8 @@ struct ClickState {
     bool wait_released = false;
 } g;
 
+bool (*g_prompt_waiting)() = nullptr;
+
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
 }
@@ -105,6 +107,10 @@ void double_click(int n, unsigned modifiers) {
 
 }  // namespace
 
+void set_prompt_waiting_query(bool (*query)()) {
+    g_prompt_waiting = query;
+}
+
 void mouse_button_event(int n, const platform::MouseEvent& e) {
     if (n < 1 || n > 6 || e.action == MouseAction::move) return;
     platform::UiBackend* ui = ui_or_null();
@@ -112,6 +118,7 @@ void mouse_button_event(int n, const platform::MouseEvent& e) {
     const int kind = e.button == MouseButton::left ? 1 : e.button == MouseButton::none ? 0 : 3;
     if (kind == 0) return;
     if (g.waiting && kind != 1) return;
+    if (!g.waiting && kind == 1 && g_prompt_waiting != nullptr && g_prompt_waiting()) return;
     const bool press = e.action == MouseAction::press || e.action == MouseAction::double_click;
     if (press) {
         if (g.timer_running) {

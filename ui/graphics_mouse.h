@@ -15,4 +15,8 @@ void mouse_click_timer(int g);
 // Handler slot 12: waits until the user clicks in the last opened graphics window.
 int cmd_graphics_wait_click();
 
+// Whether a prompt waits for a typed answer on the command line (a left click is ignored then,
+// unless a command waits for the click). The command line installs it; none: never.
+void set_prompt_waiting_query(bool (*query)());
+
 void reset_mouse_tracking();

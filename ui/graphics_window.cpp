@@ -4,12 +4,16 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_commands.h"
+#include "ui/graphics_files.h"
+#include "ui/graphics_hooks.h"
 #include "ui/graphics_mouse.h"
+#include "ui/graphics_offscreen.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_sliders.h"
 #include "ui/window_table.h"
@@ -174,23 +178,23 @@ void apply_world_mapping(GraphicsWindow& g) {
     g.offset_y = (H - 1) * (1 - v.ymin) + 0.5 - u.ymin * g.scale_y;
 }
 
-// Paint, size and close of the frames of graphics windows.
+// The frames of graphics windows and the pane of window 16, made of the graphics hooks.
 class GraphicsFrameHandler : public platform::WindowHandler {
 public:
-    void on_paint(int window, platform::DeviceContext& dc) override { graphwin_paint(window, dc); }
-    void on_size(int window, platform::Size size) override {
-        const auto packed = static_cast<std::uint32_t>(size.width & 0xFFFF) |
-                            (static_cast<std::uint32_t>(size.height & 0xFFFF) << 16);
-        graphwin_resized(window, packed);
+    void on_paint(int window, platform::DeviceContext& dc) override {
+        graphics_frame_paint(window, dc);
     }
+    void on_size(int window, platform::Size size) override { graphics_frame_resized(window, size); }
+    void on_activate(int window, bool active) override { graphics_frame_activated(window, active); }
     void on_mouse(int window, const platform::MouseEvent& event) override {
-        mouse_button_event(window - kGraphicsFirstWindow + 1, event);
+        graphics_drawing_mouse(window, event);
     }
     void on_timer(int window, int timer_id) override {
         if (timer_id == kClickTimer) mouse_click_timer(window - kGraphicsFirstWindow + 1);
     }
+    void on_command(int window, int command) override { graphics_frame_command(window, command); }
     bool on_close_request(int window) override {
-        graphwin_close(window - kGraphicsFirstWindow + 1);
+        graphics_frame_close_request(window);
         return false;  // the frame is hidden by graphwin_close, never destroyed
     }
 };
@@ -199,28 +203,20 @@ GraphicsFrameHandler g_frame_handler;
 
 constexpr int kPaneWords = 10000;  // 20000 bytes
 
-// The graphics-with-text window: its surface is the drawing pane.
 class PaneHandler : public platform::WindowHandler {
 public:
-    void (*pick)(std::uint32_t point) = nullptr;
-    void on_paint(int window, platform::DeviceContext& dc) override { graphwin_paint(window, dc); }
-    void on_size(int, platform::Size size) override {
-        GraphicsWindow& g = g_records[kGraphicsPaneRecord];
-        g.width = size.width;
-        g.height = size.height;
-        if (g_current == kGraphicsPaneRecord) graphics_apply_frames();
+    void on_paint(int window, platform::DeviceContext& dc) override {
+        graphics_frame_paint(window, dc);
     }
-    void on_mouse(int, const platform::MouseEvent& e) override {
-        if (pick == nullptr || e.action != platform::MouseAction::press ||
-            e.button != platform::MouseButton::left) {
-            return;
-        }
-        pick(static_cast<std::uint32_t>(e.position.x & 0xFFFF) |
-             (static_cast<std::uint32_t>(e.position.y & 0xFFFF) << 16));
-    }
+    void on_size(int window, platform::Size size) override { graphics_frame_resized(window, size); }
+    void on_mouse(int, const platform::MouseEvent& e) override { graphics_pane_mouse(e); }
 };
 
 PaneHandler g_pane_handler;
+void (*g_pane_pick)(std::uint32_t point) = nullptr;
+bool g_activating = false;
+GraphicsStripHooks g_strip;
+std::string g_window16_label;
 
 void refresh_caption(int record) {
     platform::UiBackend* ui = ui_or_null();
@@ -306,7 +302,9 @@ platform::DeviceContext* graphics_device_context(int n) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr || n < 1 || n > kGraphicsRecords) return nullptr;
     const int w = n == kGraphicsPaneRecord ? 16 : n + kGraphicsFirstWindow - 1;
-    return ui->window_exists(w) ? ui->device_context(w) : nullptr;
+    if (!ui->window_exists(w)) return nullptr;
+    if (platform::DeviceContext* picture = graphics_offscreen_dc(n)) return picture;
+    return ui->device_context(w);
 }
 
 int create_graphics_frame(int window) {
@@ -318,6 +316,7 @@ int create_graphics_frame(int window) {
         return -1;
     }
     ui->show_window(window, false);
+    if (g_strip.build != nullptr) g_strip.build(window);
     const int n = window - kGraphicsFirstWindow + 1;
     platform::Size size{640, 400};
     if (platform::DeviceContext* dc = ui->device_context(window)) size = dc->size();
@@ -541,6 +540,7 @@ void graphwin_close(int n) {
             graphwin_select(0);
         }
     }
+    release_graphics_offscreen(n);
     GraphicsWindow& g = g_records[n];
     g.words.clear();
     g.words.shrink_to_fit();
@@ -754,6 +754,27 @@ void graphwin_get_size(int* w, int* h) {
     *h = g != nullptr ? g->height : 0;
 }
 
+namespace {
+// The screen's extent along one axis in pixels and in millimetres at its dots per inch.
+void screen_extent(bool across, int* pixels, int* mm) {
+    *pixels = *mm = 0;
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return;
+    const platform::Size screen = ui->screen_size();
+    *pixels = across ? screen.width : screen.height;
+    const int dpi = std::max(1, ui->screen_dots_per_inch());
+    *mm = static_cast<int>(std::lround(*pixels * 25.4 / dpi));
+}
+}  // namespace
+
+void gfx_device_width(int* pixels, int* mm) {
+    screen_extent(true, pixels, mm);
+}
+
+void gfx_device_height(int* pixels, int* mm) {
+    screen_extent(false, pixels, mm);
+}
+
 void graphwin_set_mouse_callback(int (*fn)(double, double, double, double)) {
     if (g_last_opened >= 1 && g_last_opened <= 9) g_records[g_last_opened].mouse_callback = fn;
 }
@@ -761,11 +782,12 @@ void graphwin_set_mouse_callback(int (*fn)(double, double, double, double)) {
 int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return -1;
-    g_pane_handler.pick = pick;
+    g_pane_pick = pick;
     constexpr int w = platform::kWindowGraphicsText;
     if (!ui->window_exists(w)) {
         if (ui->create_window(w, " ", &g_pane_handler) != 0) return -1;
         ui->show_window(w, false);
+        ui->set_window_label(w, g_window16_label);
     }
     GraphicsWindow& g = g_records[kGraphicsPaneRecord];
     platform::Size size{400, 300};
@@ -781,6 +803,27 @@ int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
     return 0;
 }
 
+void set_window16_label(const char* text) {
+    // At most the label's lines; what follows the last of them is not shown.
+    std::string kept = text != nullptr ? text : "";
+    int lines = 1;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (kept[i] == '\n' && ++lines > kWindow16LabelLines) {
+            kept.resize(i);
+            break;
+        }
+    }
+    g_window16_label = kept;
+    platform::UiBackend* ui = ui_or_null();
+    if (ui != nullptr && ui->window_exists(platform::kWindowGraphicsText)) {
+        ui->set_window_label(platform::kWindowGraphicsText, g_window16_label);
+    }
+}
+
+const std::string& window16_label() {
+    return g_window16_label;
+}
+
 void graphics_pane_to_world(int px, int py, double* x, double* y) {
     const int old = g_current;
     graphwin_select(kGraphicsPaneRecord);
@@ -789,6 +832,8 @@ void graphics_pane_to_world(int px, int py, double* x, double* y) {
 }
 
 void reset_graphics_windows() {
+    g_window16_label.clear();
+    release_graphics_offscreen(0);
     for (GraphicsWindow& g : g_records) g = GraphicsWindow{};
     g_current = 0;
     g_last_opened = 0;
@@ -805,5 +850,67 @@ void reset_graphics_windows() {
     set_graphics_target(nullptr);
     reset_draw_primitives();
     reset_mouse_tracking();
+    reset_graphics_file_types();
     reset_sliders();
+}
+
+// --- the graphics hooks --------------------------------------------------------------------
+
+void graphics_frame_activated(int window, bool active) {
+    const int n = window - kGraphicsFirstWindow + 1;
+    if (!active || n < 1 || n > 6 || g_activating || !g_records[n].has_list()) return;
+    if (n == g_current && n == g_last_opened) return;
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr || !ui->window_visible(window)) return;
+    g_activating = true;
+    graphwin_open(n, 0, 0, 0, 0);
+    g_activating = false;
+}
+
+void graphics_frame_close_request(int window) {
+    graphwin_close(window - kGraphicsFirstWindow + 1);
+}
+
+void graphics_frame_resized(int window, platform::Size size) {
+    if (window == platform::kWindowGraphicsText) {
+        GraphicsWindow& g = g_records[kGraphicsPaneRecord];
+        g.width = size.width;
+        g.height = size.height;
+        if (g_current == kGraphicsPaneRecord) graphics_apply_frames();
+        return;
+    }
+    const auto packed = static_cast<std::uint32_t>(size.width & 0xFFFF) |
+                        (static_cast<std::uint32_t>(size.height & 0xFFFF) << 16);
+    graphwin_resized(window, packed);
+}
+
+void graphics_frame_paint(int window, platform::DeviceContext& dc) {
+    graphwin_paint(window, dc);
+}
+
+void graphics_drawing_mouse(int window, const platform::MouseEvent& event) {
+    mouse_button_event(window - kGraphicsFirstWindow + 1, event);
+}
+
+void graphics_pane_mouse(const platform::MouseEvent& e) {
+    if (g_pane_pick == nullptr || e.action != platform::MouseAction::press ||
+        e.button != platform::MouseButton::left) {
+        return;
+    }
+    g_pane_pick(static_cast<std::uint32_t>(e.position.x & 0xFFFF) |
+                (static_cast<std::uint32_t>(e.position.y & 0xFFFF) << 16));
+}
+
+void set_graphics_pane_pick(void (*pick)(std::uint32_t point)) {
+    g_pane_pick = pick;
+}
+
+void set_graphics_strip_hooks(const GraphicsStripHooks& hooks) {
+    g_strip = hooks;
+}
+
+void graphics_frame_command(int window, int id) {
+    if (g_strip.command == nullptr) return;
+    graphics_frame_activated(window, true);
+    g_strip.command(window, id);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/ui.h"
@@ -137,6 +138,10 @@ void gfx_rewind();
 void gfx_defer_drawing();
 void update_graphics_flags();
 void graphwin_get_size(int* w, int* h);
+// The output device's size across and down, in pixels and millimetres: the screen the windows
+// are on (0, 0 without a user interface).
+void gfx_device_width(int* pixels, int* mm);
+void gfx_device_height(int* pixels, int* mm);
 void graphwin_set_mouse_callback(int (*fn)(double, double, double, double));
 
 // World-to-surface and device mappings, recomputed from the current window's frames.
@@ -171,6 +176,11 @@ int create_graphics_frame(int window);
 // 10000 words; a left press on the pane goes to pick with the client point packed as low and
 // high 16 bits. 0, -10 without memory, -1 without a user interface.
 int create_graphics_text_window(void (*pick)(std::uint32_t point));
+// The label of the strip under window 16's drawing pane (the grid's status line writes it):
+// at most kWindow16LabelLines lines, kept for the window when it is made later.
+inline constexpr int kWindow16LabelLines = 3;
+void set_window16_label(const char* text);
+const std::string& window16_label();
 // A point of window 16's pane in the world coordinates of its drawing.
 void graphics_pane_to_world(int px, int py, double* x, double* y);
 

@@ -452,6 +452,10 @@ DialogResult ConsoleBackend::file_dialog(FileDialogRequest& request) {
         return DialogResult::cancelled;
     }
     request.path = answer;
+    if (!file_filters_.empty()) {
+        request.filter_index = file_filters_.front();
+        file_filters_.pop_front();
+    }
     return DialogResult::ok;
 }
 
@@ -850,6 +854,34 @@ int ConsoleBackend::set_window_rect(int window, Rect outer) {
 
 Rect ConsoleBackend::window_rect(int window) const {
     return window_exists(window) ? windows_[window].rect : Rect{};
+}
+
+int ConsoleBackend::copy_picture(int window, Point, const SplashPicture& picture) {
+    if (recording_context(window) == nullptr) return kUiBadWindow;
+    if (picture.width < 0 || picture.height < 0 ||
+        picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {
+        return kUiBadArgument;
+    }
+    auto& kept = copied_[static_cast<std::size_t>(window)];
+    if (kept.size() == kKeptPictures) kept.pop_front();
+    kept.push_back(picture);
+    ++copied_count_[static_cast<std::size_t>(window)];
+    return 0;
+}
+
+const std::deque<SplashPicture>& ConsoleBackend::copied_pictures(int window) const {
+    static const std::deque<SplashPicture> none;
+    return is_valid_window(window) ? copied_[static_cast<std::size_t>(window)] : none;
+}
+
+int ConsoleBackend::pictures_copied(int window) const {
+    return is_valid_window(window) ? copied_count_[static_cast<std::size_t>(window)] : 0;
+}
+
+void ConsoleBackend::forget_copied_pictures(int window) {
+    if (!is_valid_window(window)) return;
+    copied_[static_cast<std::size_t>(window)].clear();
+    copied_count_[static_cast<std::size_t>(window)] = 0;
 }
 
 }  // namespace platform

@@ -213,7 +213,20 @@ public:
     // The picture of the start-up window opened last.
     const SplashPicture& splash_picture() const { return splash_picture_; }
 
+    // Pictures copied into a window: kept as they came (the last kKeptPictures of them) with
+    // their count, for tests; nothing is drawn into the window's recording.
+    int copy_picture(int window, Point at, const SplashPicture& picture) override;
+    static constexpr std::size_t kKeptPictures = 64;
+    const std::deque<SplashPicture>& copied_pictures(int window) const;
+    int pictures_copied(int window) const;
+    void forget_copied_pictures(int window);
+    // The next file dialog answered takes this filter (by index from 0) as the user's choice.
+    void queue_file_filter(int index) { file_filters_.push_back(index); }
+
 private:
+    std::array<std::deque<SplashPicture>, kWindowCount> copied_;
+    std::array<int, kWindowCount> copied_count_{};
+    std::deque<int> file_filters_;
     Size choice_size_;
     std::vector<std::string> cancel_texts_;
     bool cancel_box_open_ = false;

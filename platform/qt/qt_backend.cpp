@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -309,6 +310,28 @@ public:
     // From the event filter: true when the event was taken.
     bool filter(QObject* watched, QEvent* event);
 
+    // --- pictures drawn off-screen, cursor shapes and mouse capture -------------------------
+    int copy_picture(int window, Point at, const SplashPicture& picture) override;
+    std::unique_ptr<DeviceContext> create_offscreen(Size size) override;
+    int copy_offscreen(int window, Point at, DeviceContext& picture) override;
+    int grab_window(int window, bool whole, SplashPicture& picture) override;
+    // The vertical box of a child window's content, made on first use.
+    QVBoxLayout* child_box(int window);
+    int set_window_label(int window, std::string_view text) override;
+    std::map<int, QVBoxLayout*> child_boxes_;
+    std::map<int, QLabel*> child_labels_;
+    PrinterCapabilities printer_capabilities(const PrintJob& job) const override {
+        PrinterCapabilities caps = UiBackend::printer_capabilities(job);
+        qt::describe_qt_printer(job, caps);
+        return caps;
+    }
+    // The shape is the application's override cursor, so it holds over every window until
+    // the arrow is asked for again.
+    void set_cursor(Cursor cursor) override;
+    // The drawing surface grabs the pointer: every mouse event goes to it until released.
+    int capture_mouse(int window) override;
+    void release_mouse() override;
+
 private:
     // One row of the window table: the widgets of window n and its handler.
     struct Slot {
@@ -568,6 +591,8 @@ int QtBackend::destroy_window(int window) {
     }
     Slot slot = slots_[window];
     slots_[window] = Slot{};
+    child_boxes_.erase(window);
+    child_labels_.erase(window);
     if (slot.outer == choice_window_) {
         choice_window_ = nullptr;
         choice_list_ = nullptr;
@@ -936,24 +961,13 @@ int QtBackend::create_tool_strip(int window, int height) {
     }
     auto* strip = new ToolStrip(height);
     strip->setObjectName(QString("tavo_strip_%1").arg(window));
-    if (slot.sub != nullptr) {
-        // The window's content moves under the strip into a box of its own.
-        QWidget* content = slot.sub->widget();
-        const QString title = slot.sub->windowTitle();
-        auto* box = new QWidget;
-        auto* layout = new QVBoxLayout(box);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(0);
-        layout->addWidget(strip);
-        if (content != nullptr) layout->addWidget(content, 1);
-        slot.sub->setWidget(box);
-        slot.sub->setWindowTitle(title);
-    } else if (auto* layout = qobject_cast<QVBoxLayout*>(slot.outer->layout())) {
-        layout->insertWidget(0, strip);
-    } else {
+    // The strip shares the box that window labels go into, above the window's content.
+    QVBoxLayout* layout = child_box(window);
+    if (layout == nullptr) {
         delete strip;
         return kUiBadWindow;
     }
+    layout->insertWidget(0, strip);
     slot.strip = strip;
     return 0;
 }
@@ -966,7 +980,12 @@ int QtBackend::tool_strip_height(int window) const {
 }
 
 int QtBackend::add_strip_button(int window, const ToolButton& button) {
-    if (!window_exists(window) || slots_[window].strip == nullptr) return kUiBadWindow;
+    if (!window_exists(window)) return kUiBadWindow;
+    // A window given buttons without a strip of its own gets one just high enough for them.
+    if (slots_[window].strip == nullptr &&
+        create_tool_strip(window, std::max(button.height, 1) + 8) != 0) {
+        return kUiBadWindow;
+    }
     Slot& slot = slots_[window];
     const std::size_t pixels =
         static_cast<std::size_t>(std::max(button.width, 0)) * std::max(button.height, 0);
@@ -1279,6 +1298,144 @@ void QtBackend::close_frame() {
 void QtBackend::set_clipboard_text(std::string_view text) {
     clipboard_ = text;
     if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(to_qstring(text));
+}
+
+int QtBackend::copy_picture(int window, Point at, const SplashPicture& picture) {
+    if (picture.width < 0 || picture.height < 0 ||
+        picture.pixels.size() != static_cast<std::size_t>(picture.width) * picture.height) {
+        return kUiBadArgument;
+    }
+    if (!window_exists(window) || slots_[window].surface == nullptr) return kUiBadWindow;
+    if (picture.width == 0 || picture.height == 0) return 0;
+    QImage source(picture.width, picture.height, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(source.scanLine(y));
+        const Colour* from = picture.pixels.data() + static_cast<std::size_t>(y) * picture.width;
+        for (int x = 0; x < picture.width; ++x)
+            line[x] = qRgb(from[x].red, from[x].green, from[x].blue);
+    }
+    DrawingSurface* surface = slots_[window].surface;
+    {
+        QPainter painter(&surface->image());
+        painter.drawImage(at.x, at.y, source);
+    }
+    surface->update();
+    return 0;
+}
+
+namespace {
+// An image no widget shows, drawn through the same context as the windows' surfaces.
+class OffscreenImage : public qt::ImageContext {
+public:
+    explicit OffscreenImage(Size size)
+        : qt::ImageContext(image_storage_),
+          image_storage_(std::max(size.width, 1), std::max(size.height, 1), QImage::Format_RGB32) {
+        image_storage_.fill(QColor(0, 0, 0));
+    }
+    const QImage& image() const { return image_storage_; }
+
+private:
+    QImage image_storage_;
+};
+}  // namespace
+
+std::unique_ptr<DeviceContext> QtBackend::create_offscreen(Size size) {
+    return std::make_unique<OffscreenImage>(size);
+}
+
+int QtBackend::copy_offscreen(int window, Point at, DeviceContext& picture) {
+    auto* offscreen = dynamic_cast<OffscreenImage*>(&picture);
+    if (offscreen == nullptr) return kUiBadArgument;
+    if (!window_exists(window) || slots_[window].surface == nullptr) return kUiBadWindow;
+    DrawingSurface* surface = slots_[window].surface;
+    {
+        QPainter painter(&surface->image());
+        painter.drawImage(at.x, at.y, offscreen->image());
+    }
+    surface->update();
+    return 0;
+}
+
+int QtBackend::grab_window(int window, bool whole, SplashPicture& picture) {
+    if (!window_exists(window)) return kUiBadWindow;
+    QWidget* widget = whole || slots_[window].surface == nullptr
+                          ? slots_[window].outer
+                          : static_cast<QWidget*>(slots_[window].surface);
+    if (widget == nullptr) return kUiBadWindow;
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (image.isNull()) return kUiBadWindow;
+    picture.width = image.width();
+    picture.height = image.height();
+    picture.pixels.clear();
+    picture.pixels.reserve(static_cast<std::size_t>(picture.width) * picture.height);
+    for (int y = 0; y < picture.height; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < picture.width; ++x) {
+            picture.pixels.push_back({static_cast<std::uint8_t>(qRed(line[x])),
+                                      static_cast<std::uint8_t>(qGreen(line[x])),
+                                      static_cast<std::uint8_t>(qBlue(line[x]))});
+        }
+    }
+    return 0;
+}
+
+QVBoxLayout* QtBackend::child_box(int window) {
+    if (!window_exists(window) || window == kWindowFrame) return nullptr;
+    if (const auto it = child_boxes_.find(window); it != child_boxes_.end()) return it->second;
+    QVBoxLayout* layout = nullptr;
+    if (QMdiSubWindow* sub = slots_[window].sub) {
+        // The window's content moves into a box where strips can go above and below it.
+        QWidget* content = sub->widget();
+        sub->setWidget(nullptr);
+        auto* box = new QWidget;
+        layout = new QVBoxLayout(box);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        if (content != nullptr) layout->addWidget(content, 1);
+        sub->setWidget(box);
+    } else {
+        layout = qobject_cast<QVBoxLayout*>(slots_[window].outer->layout());
+    }
+    if (layout != nullptr) child_boxes_[window] = layout;
+    return layout;
+}
+
+int QtBackend::set_window_label(int window, std::string_view text) {
+    const int kept = UiBackend::set_window_label(window, text);
+    if (kept != 0) return kept;
+    QLabel*& label = child_labels_[window];
+    if (label == nullptr) {
+        QVBoxLayout* layout = child_box(window);
+        if (layout == nullptr) return kUiBadWindow;
+        label = new QLabel(layout->parentWidget());
+        label->setObjectName(QString("tavo_label_%1").arg(window));
+        label->setTextFormat(Qt::PlainText);
+        layout->addWidget(label);
+    }
+    label->setText(to_qstring(text));
+    return 0;
+}
+
+void QtBackend::set_cursor(Cursor cursor) {
+    UiBackend::set_cursor(cursor);
+    while (QGuiApplication::overrideCursor() != nullptr) QGuiApplication::restoreOverrideCursor();
+    if (cursor == Cursor::wait) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    if (cursor == Cursor::cross) QGuiApplication::setOverrideCursor(QCursor(Qt::CrossCursor));
+}
+
+int QtBackend::capture_mouse(int window) {
+    const int result = UiBackend::capture_mouse(window);
+    if (result != 0) return result;
+    QWidget* target = slots_[window].surface != nullptr
+                          ? static_cast<QWidget*>(slots_[window].surface)
+                          : slots_[window].outer;
+    if (target != nullptr && target->isVisible()) target->grabMouse();
+    return 0;
+}
+
+void QtBackend::release_mouse() {
+    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+    UiBackend::release_mouse();
 }
 
 int QtBackend::set_clipboard_items(std::vector<ClipboardItem> items) {

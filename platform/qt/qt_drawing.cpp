@@ -49,14 +49,21 @@ const QColor kSurfaceBackground(255, 255, 255);
 // --- device context --------------------------------------------------------------------------
 
 ImageContext::ImageContext(DrawingSurface& surface)
-    : surface_(surface),
+    : surface_(&surface),
+      pen_(QColor(0, 0, 0), 0, Qt::SolidLine),
+      brush_(Qt::NoBrush),
+      text_colour_(0, 0, 0),
+      font_(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {}
+
+ImageContext::ImageContext(QImage& image)
+    : own_image_(&image),
       pen_(QColor(0, 0, 0), 0, Qt::SolidLine),
       brush_(Qt::NoBrush),
       text_colour_(0, 0, 0),
       font_(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {}
 
 void ImageContext::paint(const std::function<void(QPainter&)>& fn) {
-    QImage& image = surface_.image();
+    QImage& image = target_image();
     if (image.isNull()) return;
     QPainter painter(&image);
     // Exact pixels: graphics are line drawings that must look the same on screen and in files.
@@ -70,11 +77,16 @@ void ImageContext::paint(const std::function<void(QPainter&)>& fn) {
     }
     fn(painter);
     painter.end();
-    surface_.update();
+    if (surface_ != nullptr) surface_->update();
 }
 
 Size ImageContext::size() const {
-    return {surface_.width(), surface_.height()};
+    if (surface_ == nullptr) return {own_image_->width(), own_image_->height()};
+    return {surface_->width(), surface_->height()};
+}
+
+QImage& ImageContext::target_image() {
+    return surface_ != nullptr ? surface_->image() : *own_image_;
 }
 
 void ImageContext::set_pen(Colour colour, LineStyle style, int width) {
@@ -124,14 +136,14 @@ void ImageContext::ellipse(Rect bounds) {
 }
 
 void ImageContext::set_pixel(Point p, Colour colour) {
-    QImage& image = surface_.image();
+    QImage& image = target_image();
     if (!image.rect().contains(p.x, p.y)) return;
     if (clipped_ &&
         (p.x < clip_.left || p.x >= clip_.right || p.y < clip_.top || p.y >= clip_.bottom)) {
         return;
     }
     image.setPixelColor(p.x, p.y, to_qcolor(colour));
-    surface_.update();
+    if (surface_ != nullptr) surface_->update();
 }
 
 void ImageContext::fill_rect(Rect r, Colour colour) {
@@ -169,7 +181,7 @@ void ImageContext::clear_clip() {
 }
 
 void ImageContext::scroll_pixels(Rect band, int dx, int dy) {
-    QImage& image = surface_.image();
+    QImage& image = target_image();
     if (image.isNull()) return;
     const QRect area = QRect(QPoint(band.left, band.top), QPoint(band.right - 1, band.bottom - 1))
                            .intersected(image.rect());
@@ -179,7 +191,7 @@ void ImageContext::scroll_pixels(Rect band, int dx, int dy) {
     painter.setClipRect(area);
     painter.drawImage(area.topLeft() + QPoint(dx, dy), copy);
     painter.end();
-    surface_.update();
+    if (surface_ != nullptr) surface_->update();
 }
 
 // --- surface widget --------------------------------------------------------------------------

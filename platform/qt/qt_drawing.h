@@ -19,6 +19,8 @@ class DrawingSurface;
 class ImageContext : public DeviceContext {
 public:
     explicit ImageContext(DrawingSurface& surface);
+    // Draws into an image of its own size that no widget shows (an off-screen picture).
+    explicit ImageContext(QImage& image);
 
     Size size() const override;
     void set_pen(Colour colour, LineStyle style, int width) override;
@@ -43,7 +45,10 @@ private:
     // Runs fn with a painter on the surface's image, set up with the current state.
     void paint(const std::function<void(class QPainter&)>& fn);
 
-    DrawingSurface& surface_;
+    QImage& target_image();
+
+    DrawingSurface* surface_ = nullptr;
+    QImage* own_image_ = nullptr;
     QPen pen_;
     QBrush brush_;
     QColor text_colour_;

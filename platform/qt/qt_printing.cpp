@@ -108,6 +108,7 @@ public:
     bool started() const { return started_; }
     DeviceContext& page() override { return context_; }
     int dots_per_inch() const override { return printer_->resolution(); }
+    const QPrinter& printer() const { return *printer_; }
     Size page_size() const override { return context_.size(); }
     bool new_page() override { return printer_->newPage(); }
     bool finish() override { return painter_.end(); }
@@ -134,6 +135,21 @@ private:
 };
 
 }  // namespace
+
+bool describe_qt_printer(const PrintJob& job, UiBackend::PrinterCapabilities& caps) {
+    const auto* qt_job = dynamic_cast<const QtPrintJob*>(&job);
+    if (qt_job == nullptr) return false;
+    const QPrinter& printer = qt_job->printer();
+    caps.dots_per_inch = printer.resolution();
+    const QPageLayout layout = printer.pageLayout();
+    const QMargins margins = layout.marginsPixels(printer.resolution());
+    caps.margins[0] = margins.left();
+    caps.margins[1] = margins.top();
+    caps.margins[2] = margins.right();
+    caps.margins[3] = margins.bottom();
+    caps.landscape = layout.orientation() == QPageLayout::Landscape;
+    return true;
+}
 
 DialogResult page_setup_dialog(const std::string& caption, UiBackend::PageSetup& setup,
                                QWidget* owner) {

@@ -20,4 +20,7 @@ DialogResult page_setup_dialog(const std::string& caption, UiBackend::PageSetup&
 std::unique_ptr<PrintJob> start_qt_print(const PrintRequest& request, QWidget* owner,
                                          DialogResult* result, bool* selection_only = nullptr);
 
+// What Qt knows of the printer of a job started by start_qt_print; false for another job.
+bool describe_qt_printer(const PrintJob& job, UiBackend::PrinterCapabilities& caps);
+
 }  // namespace platform::qt

@@ -84,15 +84,35 @@ protected:
         }
         type("anim_close");
     }
-    // The x of the last point of every line the window was drawn with since the last clear.
+    // Frames are drawn off-screen and reach the window as whole pictures: the x of the
+    // rightmost lit pixel of every picture copied since forget_shown().
     std::vector<int> line_ends() {
         std::vector<int> ends;
-        for (const std::string& r : ui().recording_context(7)->records()) {
-            if (r.rfind("line ", 0) != 0 && r.rfind("polyline ", 0) != 0) continue;
-            const std::size_t space = r.rfind(' ');
-            ends.push_back(std::stoi(r.substr(space + 1)));
+        for (const platform::SplashPicture& p : ui().copied_pictures(7)) {
+            int right = -1;
+            for (int y = 0; y < p.height; ++y) {
+                for (int x = right + 1; x < p.width; ++x) {
+                    if (!(p.pixels[static_cast<std::size_t>(y) * p.width + x] ==
+                          platform::Colour{0, 0, 0})) {
+                        right = x;
+                    }
+                }
+            }
+            ends.push_back(right);
         }
         return ends;
+    }
+    // Lines drawn straight into the window rather than copied as a picture.
+    int lines_drawn_in_window() {
+        int n = 0;
+        for (const std::string& r : ui().recording_context(7)->records()) {
+            if (r.rfind("line ", 0) == 0 || r.rfind("polyline ", 0) == 0) ++n;
+        }
+        return n;
+    }
+    void forget_shown() {
+        ui().recording_context(7)->clear_records();
+        ui().forget_copied_pictures(7);
     }
     std::vector<int> frames_shown() {
         std::vector<int> ends = line_ends();
@@ -152,10 +172,11 @@ TEST_F(Animation, DirectionAndRepeatCountChooseTheFrameOrder) {
         {"anim_play \"three.mov\" 1 0 -1", {}},
     };
     for (const Case& c : cases) {
-        ui().recording_context(7)->clear_records();
+        forget_shown();
         type(c.line);
         EXPECT_EQ(last_box(), "") << c.line;
         std::vector<int> shown = frames_shown();
+        EXPECT_EQ(lines_drawn_in_window(), 0) << c.line;
         if (c.frames.empty()) {
             EXPECT_TRUE(shown.empty()) << c.line;
         } else {
@@ -163,7 +184,7 @@ TEST_F(Animation, DirectionAndRepeatCountChooseTheFrameOrder) {
         }
     }
     // The window is left holding the last frame shown.
-    ui().recording_context(7)->clear_records();
+    forget_shown();
     type("anim_play \"three\" 1 0 0");
     type("graphics_refresh");
     EXPECT_EQ(display_list_words().size(), 5u);  // one two-point polyline record
@@ -174,10 +195,10 @@ TEST_F(Animation, AFileAnnouncingMoreThanTwoHundredFramesPlaysTwoHundred) {
     put32(&b, 250);
     for (int i = 0; i < 200; ++i) put_line_frame(&b, 100);
     write("many.mov", b);
-    ui().recording_context(7)->clear_records();
+    forget_shown();
     type("anim_play \"many\" 1 0 0");
     EXPECT_EQ(last_box(), "") << errors();
-    EXPECT_EQ(line_ends().size(), 200u);
+    EXPECT_EQ(ui().pictures_copied(7), 200);
 }
 
 TEST_F(Animation, RecordingByCommandWritesItsFrames) {
@@ -231,11 +252,11 @@ TEST_F(Animation, DamagedFilesReplayNothing) {
         write("bad.mov", c.file);
         draw_frame(7);
         const std::vector<std::uint16_t> before = display_list_words();
-        ui().recording_context(7)->clear_records();
+        forget_shown();
         type("anim_play \"bad\" 1 0 0");
         EXPECT_NE(last_box().find("bad.mov is too short or damaged"), std::string::npos)
             << c.what << ": " << last_box();
-        EXPECT_TRUE(line_ends().empty()) << c.what;
+        EXPECT_TRUE(line_ends().empty() && lines_drawn_in_window() == 0) << c.what;
         EXPECT_EQ(display_list_words(), before) << c.what;
     }
 }
@@ -278,7 +299,7 @@ TEST_F(Animation, EscapeAsksWhetherToGoOn) {
         {platform::MessageAnswer::ok, {1, 2, 3}},
     };
     for (const Case& c : cases) {
-        ui().recording_context(7)->clear_records();
+        forget_shown();
         platform::KeyEvent release;
         release.key = platform::key_escape;
         release.pressed = false;
@@ -312,12 +333,12 @@ TEST_F(Animation, NothingIsRecordedOrPlayedWhileLensDataIsRead) {
     set_lens_data_query([] { return true; });
     for (const char* line : {"anim_open \"fromfile\"", "anim_record \"fromfile\" \"draw_to\" 1",
                              "anim_play \"three\" 1 0 0"}) {
-        ui().recording_context(7)->clear_records();
+        forget_shown();
         type(line);
         EXPECT_NE(last_box().find("while lens data is read"), std::string::npos)
             << line << ": " << last_box();
         EXPECT_FALSE(fs::exists(mov_folder() / "fromfile.mov")) << line;
-        EXPECT_TRUE(line_ends().empty()) << line;
+        EXPECT_TRUE(line_ends().empty() && lines_drawn_in_window() == 0) << line;
     }
     EXPECT_FALSE(test_state_flag(kFlagAnimationRecording));
 }

@@ -10,11 +10,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/toolbar.h"
 #include "runtime/messages.h"
+#include "runtime/settings.h"
+#include "runtime/table_files.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "tests/support/temp_tree.h"
 #include "ui/draw_primitives.h"
@@ -82,6 +85,32 @@ TEST_F(GraphicsCommands, OpeningAndClosingWindows) {
     EXPECT_EQ(graphics_current(), 1);  // the first other shown window
     type("graphwin_close 1");          // the last one stays
     EXPECT_TRUE(ui().window_visible(7));
+}
+
+// Bringing a graphics window's frame to the front makes windows 1 to 6 the current one, where
+// the next drawing goes; windows 7 to 9 and hidden frames leave the current window alone.
+TEST_F(GraphicsCommands, ActivatingAFrameMakesItTheCurrentWindow) {
+    type("graphwin_open 2");
+    type("graphwin_open 8");
+    type("graphwin_open 3");
+    ASSERT_EQ(graphics_current(), 3);
+    struct Case {
+        int window;  // activated
+        int current;
+    } cases[] = {{8, 2}, {7, 1}, {14, 1}, {9, 3}, {10, 3}};
+    type("graphwin_close 4");  // never shown: its frame is not there to activate
+    for (const Case& c : cases) {
+        ui().activate_window(c.window);
+        EXPECT_EQ(graphics_current(), c.current) << "window " << c.window;
+        EXPECT_EQ(graphwin_last_opened(), c.current) << "window " << c.window;
+    }
+    type("new_page");
+    type("viewport_box");
+    type("graphics_refresh");
+    EXPECT_TRUE(graphics_record(2).has_list());
+    EXPECT_EQ(words(), (Words{0x4000}));  // drawn into window 3, the current one
+    ui().activate_window(8);
+    EXPECT_EQ(words(), Words{});  // window 2 holds nothing
 }
 
 TEST_F(GraphicsCommands, TheStoredTextRedrawsItsWindow) {
@@ -161,6 +190,127 @@ TEST_F(GraphicsCommands, PrintingWithoutAPrinterIsReported) {
     type("viewport_box");
     type("plot 0");
     EXPECT_NE(errors().find("No printer is available"), std::string::npos) << errors();
+}
+
+// "plot 1" without a name asks with the save dialog. The type chosen there gives a name without
+// an extension its extension, and a Windows-metafile type chosen there is what later ".wmf"
+// names get: a placeable file begins with the key D7 CD C6 9A, a plain one with its header
+// (type 1, header size 9 words: 01 00 09 00).
+TEST_F(GraphicsCommands, TheSaveDialogChoosesTheTypeAndRemembersTheMetafileKind) {
+    type("viewport_box");
+    const std::string folder = data_folder();
+    auto head = [&](const std::string& name) {
+        std::string bytes(4, '\0');
+        std::FILE* f = std::fopen((folder + "/" + name).c_str(), "rb");
+        if (f == nullptr) return std::string("missing");
+        bytes.resize(std::fread(bytes.data(), 1, 4, f));
+        std::fclose(f);
+        return bytes;
+    };
+    const std::string placeable("\xD7\xCD\xC6\x9A", 4);
+    const std::string plain("\x01\x00\x09\x00", 4);
+    struct Case {
+        int filter;             // chosen in the dialog
+        const char* answer;     // typed as the name
+        const char* written;    // the file that results
+        std::string starts;     // its first bytes
+        int preselected;        // the filter the dialog offered first
+        std::string later_wmf;  // what "plot 1 later.wmf" then writes
+    } cases[] = {
+        {1, "plain", "plain.wmf", plain, 2, plain},
+        {3, "picture", "picture.bmp", "BM", 1, plain},
+        {2, "placed", "placed.wmf", placeable, 1, placeable},
+        {5, "enhanced", "enhanced.emf", std::string("\x01\x00\x00\x00", 4), 2, placeable},
+        {0, "named.hgl", "named.hgl", "SP1", 2, placeable},  // a pen first
+    };
+    for (const Case& c : cases) {
+        ui().queue_dialog_answer(folder + "/" + c.answer);
+        ui().queue_file_filter(c.filter);
+        const std::size_t shown = ui().file_dialogs_shown().size();
+        type("plot 1 \"\"");
+        ASSERT_EQ(ui().file_dialogs_shown().size(), shown + 1) << c.answer;
+        const platform::FileDialogRequest& dialog = ui().file_dialogs_shown().back();
+        EXPECT_EQ(dialog.title, "Print graphics to file");
+        EXPECT_TRUE(dialog.save);
+        ASSERT_EQ(dialog.filters.size(), 6u);
+        EXPECT_EQ(dialog.filter_index, c.preselected) << c.answer;
+        EXPECT_EQ(head(c.written).substr(0, c.starts.size()), c.starts) << c.written << errors();
+        type("plot 1 \"" + folder + "/later.wmf\"");
+        EXPECT_EQ(head("later.wmf"), c.later_wmf) << c.answer;
+    }
+    // A cancelled dialog writes nothing and says nothing but its question.
+    const std::string before = errors();
+    ui().queue_dialog_answer("");
+    type("plot 1 \"\"");
+    EXPECT_EQ(errors().substr(before.size()), "Print graphics to file: file name?\n");
+}
+
+// The console has no pixels of its windows: the sheet's picture is refused and nothing written.
+TEST_F(GraphicsCommands, TheSheetsPictureNeedsPixelsTheConsoleHasNot) {
+    for (const char* line : {"sheet_picture", "sheet_picture 1"}) {
+        const std::size_t before = errors().size();
+        type(line);
+        EXPECT_NE(errors().find("The picture of the window could not be taken (error 1)", before),
+                  std::string::npos)
+            << line << ": " << errors();
+    }
+    EXPECT_FALSE(std::filesystem::exists(data_folder() + "/0001.bmp"));
+}
+
+// In step mode printing first lists what is known of the printer: here a recording printer of
+// 800 x 600 pixels at 100 dots an inch, so a landscape page.
+TEST_F(GraphicsCommands, StepModePrintsThePrinterReportFirst) {
+    ui().install_recording_printer({800, 600}, 100);
+    type("viewport_box");
+    type("plot 0");
+    EXPECT_EQ(output().find("Driver version"), std::string::npos) << output();
+    ASSERT_EQ(ui().printed_pages().size(), 1u) << errors();
+    set_setting_flag(23, 1);
+    const std::size_t before = output().size();
+    type("plot 0");
+    set_setting_flag(23, 0);
+    EXPECT_EQ(output().substr(before),
+              "Driver version: 0\n"
+              "Technology: 2\n"
+              "Raster caps: 0x0\n"
+              "Line caps: 0x0\n"
+              "  Wide lines:         Yes\n"
+              "  Styled lines:       Yes\n"
+              "  Wide, styled lines: Yes\n"
+              "0 pens:\n"
+              "0 brushes:\n"
+              "Color table size: 0\n"
+              "Color table:\n"
+              "Palette size: 0\n"
+              "Margins: 0, 0, 0, 0\n"
+              "Resolution: 100 DPI\n"
+              "Orientation: LANDSCAPE\n");
+    EXPECT_EQ(ui().printed_pages().size(), 2u);
+}
+
+// The label under window 16's pane: kept before the window is made, shown when it is, never
+// more than its three lines.
+TEST_F(GraphicsCommands, TheInteractiveWindowsLabelShowsAtMostThreeLines) {
+    struct Case {
+        const char* text;
+        const char* shown;
+    } cases[] = {
+        {"Row 3", "Row 3"},
+        {"a\nb\nc", "a\nb\nc"},
+        {"a\nb\nc\nd\ne", "a\nb\nc"},
+        {"\n\n\n", "\n\n"},
+        {"", ""},
+    };
+    set_window16_label("before the window");
+    ASSERT_EQ(create_graphics_text_window(nullptr), 0);
+    EXPECT_EQ(ui().window_label(16), "before the window");
+    for (const Case& c : cases) {
+        set_window16_label(c.text);
+        EXPECT_EQ(ui().window_label(16), c.shown) << c.text;
+        EXPECT_EQ(window16_label(), c.shown) << c.text;
+    }
+    set_window16_label(nullptr);
+    EXPECT_EQ(ui().window_label(16), "");
 }
 
 TEST_F(GraphicsCommands, ALevelsCommandBecomesTheRedrawText) {

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "app/command_line.h"
 #include "runtime/run_state.h"
 
 #include "tests/app/main_loop/loop_fixture.h"
@@ -115,6 +116,28 @@ TEST_F(Mouse, ALeftClickReachesTheWindowsRoutineInWorldCoordinates) {
     ASSERT_EQ(g_callback_args.size(), 4u);
     const double expected[] = {0.25, 0.25, 0.75, 0.75};
     for (int k = 0; k < 4; ++k) EXPECT_NEAR(g_callback_args[k], expected[k], 0.003) << k;
+}
+
+TEST_F(Mouse, ALeftClickWhileAPromptWaitsDoesNothing) {
+    g_callback_args.clear();
+    graphwin_set_mouse_callback(record_callback);
+    type("viewport_box");
+    // The click comes while the question waits; the answer is typed after it.
+    post(7, MouseAction::press, MouseButton::left, 160, 359);
+    post(7, MouseAction::release, MouseButton::left, 479, 119);
+    input("typed\n");
+    char answer[32] = {};
+    ASSERT_EQ(ask_line("Answer?", answer, sizeof answer, "", 0), 0);
+    EXPECT_STREQ(answer, "typed");
+    EXPECT_EQ(ui().mouse_capture(), -1);
+    wait_out_double_click();
+    EXPECT_TRUE(g_callback_args.empty());
+    // With the question answered the same click reaches the routine.
+    post(7, MouseAction::press, MouseButton::left, 160, 359);
+    post(7, MouseAction::release, MouseButton::left, 479, 119);
+    drain();
+    wait_out_double_click();
+    EXPECT_EQ(g_callback_args.size(), 4u);
 }
 
 TEST_F(Mouse, ClicksThatDoNotCountDoNothing) {

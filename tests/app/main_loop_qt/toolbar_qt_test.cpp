@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QToolBar>
 #include <QToolButton>
 #include <filesystem>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "platform/qt/qt_backend.h"
 #include "runtime/command_history.h"
 #include "tests/app/startup/started_runtime.h"
+#include "ui/graphics_window.h"
 
 namespace {
 
@@ -46,7 +48,12 @@ TEST(QtToolbar, AnEnabledButtonRunsItsCommandAndADisabledOneDoesNothing) {
     create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
     for (int k = 0; k < 3; ++k) main_loop_pass(false);
 
-    ASSERT_EQ(toolbar_buttons().size(), 3u);
+    // The frame's buttons (graphics windows have strips of their own).
+    int frame_buttons = 0;
+    for (const ToolbarButton& b : toolbar_buttons()) {
+        frame_buttons += b.window == platform::kWindowFrame ? 1 : 0;
+    }
+    ASSERT_EQ(frame_buttons, 3);
     auto* history = find_widget<QToolButton>("tavo_tool_15");
     auto* levels = find_widget<QToolButton>("tavo_tool_17");
     ASSERT_NE(history, nullptr);
@@ -63,6 +70,51 @@ TEST(QtToolbar, AnEnabledButtonRunsItsCommandAndADisabledOneDoesNothing) {
     for (int k = 0; k < 3; ++k) main_loop_pass(false);
     ASSERT_EQ(history_count(), 1);
     EXPECT_STREQ(history_line(0), "history");
+
+    reset_main_loop();
+    gui_shutdown();
+    set_running_flag(0);
+    platform::set_current_ui(run.backend.get());
+}
+
+// Graphics window 1 has the graphics strip above its drawing area; a click on its zoom button
+// zooms the window by 2.
+TEST(QtToolbar, AGraphicsWindowsStripZoomsItsWindow) {
+    namespace fs = std::filesystem;
+    tavo_test::StartedRuntime run;
+    fs::create_directories(run.tree.root() / "bin/bma");
+    for (const auto& e : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / "bin/bma")) {
+        fs::copy_file(e.path(), run.tree.root() / "bin/bma" / e.path().filename());
+    }
+    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    platform::set_current_ui(qt.get());
+    reset_main_loop();
+    ASSERT_EQ(runtime_init(1), 0);
+    ASSERT_EQ(install_main_loop(), 0);
+    platform::set_current_ui(run.backend.get());
+    ASSERT_EQ(app_init(0, 0, 0), 0);
+    platform::set_current_ui(qt.get());
+    main_loop_start();
+    for (int k = 0; k < 3; ++k) main_loop_pass(false);
+
+    auto* strip = find_widget<QWidget>("tavo_strip_7");
+    ASSERT_NE(strip, nullptr);
+    auto* zoom_in = find_widget<QToolButton>("tavo_tool_7_51");
+    auto* copy = find_widget<QToolButton>("tavo_tool_7_55");
+    ASSERT_NE(zoom_in, nullptr);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(zoom_in->toolTip().toStdString(), "Zoom in");
+    EXPECT_TRUE(zoom_in->isEnabled());
+    // The drawing area lies below the strip, in the same window.
+    auto* surface = find_widget<QWidget>("tavo_surface_7");
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->parentWidget(), strip->parentWidget());
+    EXPECT_GE(surface->geometry().top(), strip->geometry().bottom());
+
+    ASSERT_EQ(graphics_record(1).zoom, 1000);
+    zoom_in->click();
+    for (int k = 0; k < 3; ++k) main_loop_pass(false);
+    EXPECT_EQ(graphics_record(1).zoom, 2000);
 
     reset_main_loop();
     gui_shutdown();

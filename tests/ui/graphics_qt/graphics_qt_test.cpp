@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QWidget>
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +19,9 @@
 #include "tests/support/temp_tree.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_files.h"
+#include "ui/graphics_offscreen.h"
 #include "ui/graphics_replay.h"
+#include "ui/graphics_snapshot.h"
 #include "ui/graphics_window.h"
 #include "ui/window_table.h"
 
@@ -127,6 +132,143 @@ TEST_F(GraphicsQt, PrintingWithoutAPrinterWritesOnePdfPage) {
     ASSERT_EQ(std::system(("pdfinfo '" + pdf + "' > '" + info + "' 2>&1").c_str()), 0);
     EXPECT_NE(tavo_test::read_file(info).find("Pages:           1"), std::string::npos)
         << tavo_test::read_file(info);
+}
+
+// The same picture drawn straight into the window and drawn off-screen then copied: the window
+// does not change until the copy, and then shows the same pixels.
+TEST_F(GraphicsQt, AnOffScreenPictureReachesTheWindowOnlyWhenCopied) {
+    auto draw = [] {
+        gfx_set_color(2);
+        gfx_move_to(0.1, 0.2);
+        gfx_draw_to(0.9, 0.7);
+        gfx_set_color(4);
+        gfx_set_line_style(2);
+        gfx_move_to(0.1, 0.8);
+        gfx_draw_to(0.9, 0.1);
+        gfx_frame_box();
+        graphwin_refresh(0);
+    };
+    graphwin_new_page(0);
+    draw();
+    settle();
+    const QImage direct = grab();
+    ASSERT_FALSE(direct.isNull());
+
+    graphwin_offscreen(1);
+    draw();
+    settle();
+    EXPECT_EQ(grab(), direct);  // still the old picture: nothing drawn on the screen yet
+    // Erase the window by hand, so only the copy can bring the lines back.
+    graphwin_offscreen(-1);
+    graphwin_clear(graphics_target());
+    settle();
+    const QImage blank = grab();
+    EXPECT_NE(blank, direct);
+    graphwin_offscreen(1);
+    draw();
+    settle();
+    EXPECT_EQ(grab(), blank);
+    graphwin_offscreen(0);
+    settle();
+    EXPECT_EQ(grab(), direct);
+    graphwin_offscreen(-1);
+}
+
+TEST_F(GraphicsQt, CursorShapesAndMouseCapture) {
+    ui->set_cursor(platform::UiBackend::Cursor::cross);
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
+    ui->set_cursor(platform::UiBackend::Cursor::wait);
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    ui->set_cursor(platform::UiBackend::Cursor::arrow);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    ASSERT_EQ(ui->capture_mouse(7), 0);
+    EXPECT_EQ(ui->mouse_capture(), 7);
+    ASSERT_NE(QWidget::mouseGrabber(), nullptr);
+    EXPECT_EQ(QWidget::mouseGrabber()->objectName(), QString("tavo_surface_7"));
+    ui->release_mouse();
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    EXPECT_EQ(ui->mouse_capture(), -1);
+}
+
+// Paints the sheet's surface in four vertical bands of colours the 16-colour table holds.
+struct BandsPainter : platform::WindowHandler {
+    void on_paint(int, platform::DeviceContext& dc) override {
+        const platform::Size size = dc.size();
+        const platform::Colour bands[4] = {{255, 255, 255}, {255, 0, 0}, {0, 0, 255}, {0, 128, 0}};
+        for (int k = 0; k < 4; ++k) {
+            dc.fill_rect({size.width * k / 4, 0, size.width * (k + 1) / 4, size.height}, bands[k]);
+        }
+    }
+};
+
+// The spreadsheet's picture as a numbered 4-bit run-length bitmap, read back by Python's imaging
+// library: the size of the sheet's area, a black frame round it, the bands in their colours.
+TEST_F(GraphicsQt, TheSheetsPictureIsANumberedSixteenColourBitmap) {
+    if (std::system("/usr/bin/python3 -c 'import PIL' > /dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "python3-pil is not installed";
+    }
+    tavo_test::TempTree tree;
+    ASSERT_EQ(read_root_folders(), 0);
+    reset_window_bitmaps();
+    BandsPainter painter;
+    ASSERT_EQ(ui->create_window(platform::kWindowSpreadsheet, "Sheet", &painter), 0);
+    ui->show_window(platform::kWindowSpreadsheet, true);
+    ui->invalidate(platform::kWindowSpreadsheet);
+    settle();
+    platform::SplashPicture shown;
+    ASSERT_EQ(ui->grab_window(platform::kWindowSpreadsheet, false, shown), 0);
+    ASSERT_GT(shown.width, 8);
+    ASSERT_GT(shown.height, 8);
+
+    ASSERT_EQ(save_window_bitmap(0), 0);
+    ASSERT_EQ(save_window_bitmap(1), 0);
+    const auto first = tree.data() / "0001.bmp";
+    ASSERT_TRUE(std::filesystem::exists(first));
+    EXPECT_TRUE(std::filesystem::exists(tree.data() / "0002.bmp"));
+
+    const std::string out = (tree.base() / "pixels.txt").string();
+    const int w = shown.width, h = shown.height;
+    const std::string script =
+        "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n"
+        "print(im.format, im.info.get('compression'), im.mode, im.size[0], im.size[1])\n"
+        "im = im.convert('RGB')\nw, h = im.size\n"
+        "for x, y in [(0, 0), (w - 1, h // 2), (w // 2, h - 1), (w // 8, h // 2),"
+        " (3 * w // 8, h // 2), (5 * w // 8, h // 2), (7 * w // 8, h // 2)]:\n"
+        "    print(*im.getpixel((x, y)))\n";
+    const auto script_file = tree.write_file("read.py", script);
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + script_file.string() + "' '" + first.string() +
+                           "' > '" + out + "' 2>&1")
+                              .c_str()),
+              0)
+        << tavo_test::read_file(out);
+    const std::string expected = "BMP 2 P " + std::to_string(w) + " " + std::to_string(h) +
+                                 "\n0 0 0\n0 0 0\n0 0 0\n255 255 255\n255 0 0\n0 0 255\n0 128 0\n";
+    EXPECT_EQ(tavo_test::read_file(out), expected);
+    ui->destroy_window(platform::kWindowSpreadsheet);
+}
+
+// Window 16's label lies under its drawing pane and shows the text it was given.
+TEST_F(GraphicsQt, TheInteractiveWindowsLabelLiesUnderItsPane) {
+    set_window16_label("Row 3\nColumn 2");
+    ASSERT_EQ(create_graphics_text_window(nullptr), 0);
+    ui->show_window(platform::kWindowGraphicsText, true);
+    settle();
+    QLabel* label = nullptr;
+    QWidget* pane = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (label == nullptr) label = top->findChild<QLabel*>("tavo_label_16");
+        if (pane == nullptr) pane = top->findChild<QWidget*>("tavo_surface_16");
+    }
+    ASSERT_NE(label, nullptr);
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(label->text().toStdString(), "Row 3\nColumn 2");
+    EXPECT_GE(label->geometry().top(), pane->geometry().bottom());
+    set_window16_label("Row 4");
+    EXPECT_EQ(label->text().toStdString(), "Row 4");
+    ui->destroy_window(platform::kWindowGraphicsText);
 }
 
 }  // namespace
