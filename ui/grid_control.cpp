@@ -707,6 +707,26 @@ void grid_edit_caret_key(int key) {
     }
     // Without a current cell a key takes the first (or last) cell of the view.
     const int state = c.text == nullptr ? kGridSelected : g.edit_state;
+    if (vertical && g.active_area == kGridTextArea && state != kGridEditNumber &&
+        state != kGridEditValueList) {
+        // Window 16's grid leaves up and down to its selection list; the owner hears of the
+        // line once the keys rest.
+        const TextArea* list = textarea(kListArea);
+        if (list != nullptr && list->line_count > 0) {
+            const int line = list_selected_line();
+            const int next = std::clamp(line < 0 ? 0 : line + (key == platform::key_down ? 1 : -1),
+                                        0, list->line_count - 1);
+            if (next != line) {
+                list_set_selection(next);
+                platform::UiBackend* ui = ui_or_null();
+                if (ui != nullptr && ui->window_exists(list->window)) {
+                    ui->set_timer(list->window, kGridTimerListSelection, kGridRepeatFirstMs);
+                }
+            }
+        }
+        k.caret_key_running = false;
+        return;
+    }
     switch (state) {
         case kGridEditNumber:
             if (key == platform::key_left || key == platform::key_right) {

@@ -523,7 +523,8 @@ void grid_on_mouse(int area, const platform::MouseEvent& event) {
     }
     if (event.action != MouseAction::press && event.action != MouseAction::double_click) return;
     if (k.repeat_key != 0 || k.awaiting_release) return;
-    if (prompt_open()) {
+    // A press in the sheet while window 16's grid is the active one is taken as Escape.
+    if (prompt_open() || (area == kSheetArea && g.active_area == kGridTextArea)) {
         escape_prompt();
         return;
     }
@@ -730,6 +731,15 @@ void grid_window_timer(int window, int timer_id) {
         case kGridTimerTip:
             grid_show_tip();
             break;
+        case kGridTimerListSelection: {
+            const TextArea* list = textarea(kListArea);
+            const int line = list_selected_line();
+            if (list != nullptr && line >= 0 && list_selection_callback() != nullptr) {
+                const int ring = (list->first_line + line) % list->capacity;
+                list_selection_callback()(3, line, list->line_text(ring));
+            }
+            break;
+        }
         default:
             break;
     }

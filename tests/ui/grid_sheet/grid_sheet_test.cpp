@@ -19,6 +19,7 @@
 #include "runtime/text_output.h"
 #include "tests/app/startup/started_runtime.h"
 #include "ui/choice_lists.h"
+#include "ui/graphics_window.h"
 #include "ui/grid_control.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
@@ -702,13 +703,18 @@ TEST_F(Sheet, ThePrivateClipboardIsCopiedIntoTheCallersBuffer) {
     std::free(buffer);
 }
 
+// The grid's status text is the label under window 16's pane, kept for the window when it is
+// made later; message 0 clears it.
 TEST_F(Sheet, TheGridStatusTextIsFormattedFromItsMessage) {
     grid_status_printf(kMsgTooManyLevels, 16);
     EXPECT_NE(std::string(grid_status_label()).find("16"), std::string::npos)
         << grid_status_label();
-    EXPECT_EQ(ui().status_text(), grid_status_label());
+    EXPECT_EQ(window16_label(), grid_status_label());
+    ASSERT_EQ(create_graphics_text_window(nullptr), 0);
+    EXPECT_EQ(ui().window_label(platform::kWindowGraphicsText), grid_status_label());
     grid_status_printf(0);
     EXPECT_STREQ(grid_status_label(), "");
+    EXPECT_EQ(ui().window_label(platform::kWindowGraphicsText), "");
 }
 
 // Scrolling the sheet: a selected cell goes along with the view, a cell being edited holds it.
@@ -1159,6 +1165,96 @@ TEST_F(Sheet, PlainCellsAreFramedWhenTheLevelAsksForFrames) {
         EXPECT_FALSE(drawn(frame(kButtonColumn, kButtonColumn + 4)));
         EXPECT_FALSE(drawn(frame(0, 2)));
     }
+}
+
+// While window 16's grid (area 4) is the active grid, up and down move the selection of its
+// list (area 0), scrolling it into view; 200 ms after the last move the window's owner hears of
+// the selected line (kind 3, the line and its text).
+struct Chosen {
+    int kind;
+    int line;
+    std::string text;
+};
+std::vector<Chosen> g_chosen;
+
+TEST_F(Sheet, WindowSixteensGridLeavesUpAndDownToItsSelectionList) {
+    ASSERT_EQ(create_graphics_text_window(nullptr), 0);
+    ui().show_window(platform::kWindowGraphicsText, true);
+    const FontMetricsCell font = fixed_font_metrics();
+    ASSERT_EQ(textarea_create(platform::kWindowGraphicsText, kListArea, font, 50, 4, 40), 0);
+    ASSERT_EQ(textarea_create(platform::kWindowGraphicsText, kGridTextArea, font, 50, 4, 40), 0);
+    for (int k = 0; k < 8; ++k) {
+        const std::string item = "item " + std::to_string(k);
+        textarea_append_line(kListArea, 0, item, nullptr);
+    }
+    textarea_append_line(kGridTextArea, 0, "Lens view", nullptr);
+    const TextArea* list = textarea(kListArea);
+    ASSERT_EQ(list->line_count, 8);
+    ASSERT_EQ(list_selected_line(), -1);
+    g_chosen.clear();
+    set_list_selection_callback([](int kind, int line, const char* text) {
+        g_chosen.push_back({kind, line, text});
+    });
+    grid_state().active_area = kGridTextArea;
+    g_events.clear();
+    struct Step {
+        int key;
+        int selected;
+        int top;  // the list's first visible line (4 are visible)
+    } steps[] = {
+        {platform::key_down, 0, 0},  // no selection yet: the first line
+        {platform::key_down, 1, 0}, {platform::key_down, 2, 0}, {platform::key_down, 3, 0},
+        {platform::key_down, 4, 1},  // below the view: it becomes the last visible line
+        {platform::key_down, 5, 2}, {platform::key_up, 4, 2},   {platform::key_up, 3, 2},
+        {platform::key_up, 2, 2},   {platform::key_up, 1, 1},  // above: the top line
+        {platform::key_up, 0, 0},   {platform::key_up, 0, 0},  // nothing above the first
+    };
+    for (const Step& st : steps) {
+        SCOPED_TRACE(st.selected * 10 + st.top);
+        key(st.key);
+        EXPECT_EQ(list_selected_line(), st.selected);
+        EXPECT_EQ(list->position_of(list->top_line), st.top);
+    }
+    EXPECT_EQ(current().text, nullptr);  // the sheet's cells did not move
+    EXPECT_TRUE(g_events.empty());
+    EXPECT_TRUE(g_chosen.empty());
+    ui().advance_clock(199);
+    settle();
+    EXPECT_TRUE(g_chosen.empty());
+    ui().advance_clock(1);
+    settle();
+    ASSERT_EQ(g_chosen.size(), 1u);
+    EXPECT_EQ(g_chosen[0].kind, 3);
+    EXPECT_EQ(g_chosen[0].line, 0);
+    EXPECT_EQ(g_chosen[0].text, "item 0");
+    // Each move starts the wait again; the owner hears once, of the last line.
+    key(platform::key_down);
+    ui().advance_clock(150);
+    settle();
+    key(platform::key_down);
+    ui().advance_clock(150);
+    settle();
+    EXPECT_EQ(g_chosen.size(), 1u);
+    ui().advance_clock(50);
+    settle();
+    ASSERT_EQ(g_chosen.size(), 2u);
+    EXPECT_EQ(g_chosen[1].line, 2);
+    EXPECT_EQ(g_chosen[1].text, "item 2");
+    ui().advance_clock(1000);
+    settle();
+    EXPECT_EQ(g_chosen.size(), 2u);
+    set_list_selection_callback(nullptr);
+}
+
+// A press in the spreadsheet while window 16's grid is the active one is Escape on the command
+// line: the sheet's level is left and no cell of the sheet becomes current.
+TEST_F(Sheet, APressInTheSheetWhileWindowSixteensGridIsActiveIsEscape) {
+    grid_state().active_area = kGridTextArea;
+    click(1, kRadiusColumn + 2);
+    EXPECT_EQ(level_count(), 0);
+    EXPECT_EQ(current().text, nullptr);
+    EXPECT_TRUE(std::none_of(g_events.begin(), g_events.end(),
+                             [](const Recorded& r) { return r.code == 3; }));
 }
 
 }  // namespace
