@@ -572,6 +572,7 @@ void grid_set_current(const GridCell& cell, bool report) {
         const int w = active_window();
         if (platform::UiBackend* ui = platform::current_ui(); ui != nullptr && w >= 0) {
             ui->set_timer(w, kGridTimerCellChange, kGridRepeatFirstMs);
+            g_control.cell_change_waiting = true;
         }
         return;
     }
@@ -721,6 +722,7 @@ void grid_edit_caret_key(int key) {
                 platform::UiBackend* ui = ui_or_null();
                 if (ui != nullptr && ui->window_exists(list->window)) {
                     ui->set_timer(list->window, kGridTimerListSelection, kGridRepeatFirstMs);
+                    k.list_choice_waiting = true;
                 }
             }
         }
@@ -870,6 +872,7 @@ void grid_activate_cell(int argument) {
     }
     stop_timer(kGridTimerRepeat);
     stop_timer(kGridTimerCellChange);
+    g_control.cell_change_waiting = false;
     g_control.repeat_key = 0;
     if (g.edit_state > kGridSelected) g.edit_state = kGridSelected;
     g.current.argument = argument;

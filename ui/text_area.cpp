@@ -429,6 +429,23 @@ void list_set_selection(int line) {
     g.current = keep;
 }
 
+void textarea_select_line(int line_count, int line) {
+    if (line < 0) {
+        list_set_selection(-1);
+        return;
+    }
+    TextArea* a = record(kListArea);
+    if (a == nullptr || !a->made) return;
+    textarea_clear(kListArea, 0);
+    // An empty area keeps its lines from the first ring slot on: the line's slot is its number.
+    g.selected_list_line = line % a->capacity;
+    if (line_count != 0) {
+        int top = line - (a->visible_lines - 1) / 2;
+        top = std::min(top, line_count - a->visible_lines);
+        a->top_line = std::max(top, 0) % a->capacity;
+    }
+}
+
 void set_list_selection_callback(ListSelectionCallback callback) {
     g.list_callback = callback;
 }

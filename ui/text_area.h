@@ -115,9 +115,14 @@ bool textarea_overflowed();
 // the line is already selected or the area is empty.
 int list_selected_line();
 void list_set_selection(int line);
-// The owner of window 16 hears of the list's chosen line: kind 3 when keys moved the
-// selection, with the line and its text.
-using ListSelectionCallback = void (*)(int kind, int line, const char* text);
+// Before its owner writes the list's lines: a negative line only removes the selection;
+// otherwise area 0 is emptied, the line becomes the selected one and, with a non-zero line
+// count, the view is placed so that the line stands in its middle.
+void textarea_select_line(int line_count, int line);
+// The owner of window 16 hears of the list's chosen line with the line and its text: kind 3 a
+// line chosen (by keys or a click), kind 4 a double-click on the line a click just chose. A
+// non-zero result is shown as an error.
+using ListSelectionCallback = int (*)(int kind, int line, const char* text);
 void set_list_selection_callback(ListSelectionCallback callback);
 ListSelectionCallback list_selection_callback();
 

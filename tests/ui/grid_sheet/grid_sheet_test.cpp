@@ -1194,6 +1194,7 @@ TEST_F(Sheet, WindowSixteensGridLeavesUpAndDownToItsSelectionList) {
     g_chosen.clear();
     set_list_selection_callback([](int kind, int line, const char* text) {
         g_chosen.push_back({kind, line, text});
+        return 0;
     });
     grid_state().active_area = kGridTextArea;
     g_events.clear();
@@ -1255,6 +1256,92 @@ TEST_F(Sheet, APressInTheSheetWhileWindowSixteensGridIsActiveIsEscape) {
     EXPECT_EQ(current().text, nullptr);
     EXPECT_TRUE(std::none_of(g_events.begin(), g_events.end(),
                              [](const Recorded& r) { return r.code == 3; }));
+}
+
+// Window 16's selection list under the mouse: a press selects the line under the pointer and a
+// release chooses it (kind 3); a double-click on the line just chosen is kind 4, on another
+// line kind 3; dragging below the list scrolls the selection a line every 50 ms until the
+// pointer comes back. The owner places the list with textarea_select_line before writing it.
+TEST_F(Sheet, WindowSixteensSelectionListTakesClicksDoubleClicksAndDrags) {
+    ASSERT_EQ(create_graphics_text_window(nullptr), 0);
+    ui().show_window(platform::kWindowGraphicsText, true);
+    const FontMetricsCell font = fixed_font_metrics();
+    ASSERT_EQ(textarea_create(platform::kWindowGraphicsText, kListArea, font, 50, 4, 40), 0);
+    TextArea* list = textarea(kListArea);
+    // Line 6 of 10 selected: the view puts it in the middle, 6 - (4 - 1) / 2 = 5, and a
+    // selection near the end stops at the last page, 10 - 4 = 6.
+    struct Placed {
+        int line;
+        int top;
+    } placed[] = {{6, 5}, {9, 6}, {0, 0}};
+    for (const Placed& p : placed) {
+        SCOPED_TRACE(p.line);
+        textarea_select_line(10, p.line);
+        for (int k = 0; k < 10; ++k) {
+            textarea_append_line(kListArea, 0, "line " + std::to_string(k), nullptr);
+        }
+        EXPECT_EQ(list->line_count, 10);
+        EXPECT_EQ(list_selected_line(), p.line);
+        EXPECT_EQ(list->position_of(list->top_line), p.top);
+    }
+    g_chosen.clear();
+    set_list_selection_callback([](int kind, int line, const char* text) {
+        g_chosen.push_back({kind, line, text});
+        return 0;
+    });
+    auto mouse = [&](platform::MouseAction action, int row) {
+        platform::MouseEvent e;
+        e.action = action;
+        e.button = action == platform::MouseAction::move ? platform::MouseButton::none
+                                                         : platform::MouseButton::left;
+        e.position = {list->left_margin + 3, list->top_margin + row * list->line_height + 2};
+        list_on_mouse(platform::kWindowGraphicsText, e);
+        settle();
+    };
+    using platform::MouseAction;
+    mouse(MouseAction::press, 2);
+    EXPECT_EQ(list_selected_line(), 2);
+    EXPECT_TRUE(g_chosen.empty());
+    mouse(MouseAction::release, 2);
+    mouse(MouseAction::double_click, 2);
+    mouse(MouseAction::release, 2);  // the release after a double-click chooses nothing more
+    mouse(MouseAction::press, 1);
+    mouse(MouseAction::release, 1);
+    mouse(MouseAction::double_click, 3);  // not the line the click chose
+    ASSERT_EQ(g_chosen.size(), 4u);
+    const int kinds[] = {3, 4, 3, 3};
+    const int lines[] = {2, 2, 1, 3};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(g_chosen[static_cast<std::size_t>(k)].kind, kinds[k]) << k;
+        EXPECT_EQ(g_chosen[static_cast<std::size_t>(k)].line, lines[k]) << k;
+    }
+    EXPECT_EQ(g_chosen[1].text, "line 2");
+
+    // A drag below the view: the selection walks down a line every 50 ms.
+    g_chosen.clear();
+    mouse(MouseAction::press, 3);
+    mouse(MouseAction::move, 5);
+    EXPECT_EQ(list_selected_line(), 3);
+    struct Tick {
+        int ms;
+        int selected;
+    } ticks[] = {{49, 3}, {1, 4}, {50, 5}, {50, 6}};
+    for (const Tick& t : ticks) {
+        ui().advance_clock(t.ms);
+        settle();
+        EXPECT_EQ(list_selected_line(), t.selected) << t.ms;
+    }
+    EXPECT_EQ(list->position_of(list->top_line), 3);  // line 6 is the last visible one
+    mouse(MouseAction::move, 1);  // back over the list: the line under the pointer
+    EXPECT_EQ(list_selected_line(), 4);
+    ui().advance_clock(200);
+    settle();
+    EXPECT_EQ(list_selected_line(), 4);
+    mouse(MouseAction::release, 1);
+    ASSERT_EQ(g_chosen.size(), 1u);
+    EXPECT_EQ(g_chosen[0].line, 4);
+    EXPECT_EQ(ui().mouse_capture(), -1);
+    set_list_selection_callback(nullptr);
 }
 
 }  // namespace
