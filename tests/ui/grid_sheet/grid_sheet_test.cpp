@@ -1219,6 +1219,13 @@ TEST_F(Sheet, WindowSixteensGridLeavesUpAndDownToItsSelectionList) {
     EXPECT_EQ(current().text, nullptr);  // the sheet's cells did not move
     EXPECT_TRUE(g_events.empty());
     EXPECT_TRUE(g_chosen.empty());
+    // While the owner waits to hear of the line, the list's mouse is ignored.
+    platform::MouseEvent press;
+    press.action = platform::MouseAction::press;
+    press.button = platform::MouseButton::left;
+    press.position = {list->left_margin + 3, list->top_margin + 2 * list->line_height + 2};
+    list_on_mouse(platform::kWindowGraphicsText, press);
+    EXPECT_EQ(list_selected_line(), 0);
     ui().advance_clock(199);
     settle();
     EXPECT_TRUE(g_chosen.empty());
