@@ -143,6 +143,11 @@ void escape_command_line() {
         return;
     }
     if (level_count() > 0) {
+        // A cell being edited returns to its value; the next Escape leaves the level.
+        if (grid_state().current.text != nullptr && grid_state().edit_state > kGridSelected) {
+            grid_set_edit_mode(0);
+            return;
+        }
         set_run_state(kRunStateEscapeLevel);
         return;
     }

@@ -121,7 +121,8 @@ void set_level_output_preparer(int (*prepare)());
 int end_level_output();
 int level_output_mode();
 // The grid above this layer refreshes the level's sheet once its output has ended: the cursor
-// set by set_level_cursor, or the cell that was current, is made current and shown.
+// set by set_level_cursor, or the cell that was current, is made current and shown; a sheet of
+// size mode 1 without either gets its first data cell.
 void set_level_refresh_hook(void (*refresh)());
 // The grid above this layer delivers the level changes (n = 2 pushed over, 1 left, 0 left by
 // Escape or re-run: event 7 with argument n - 1); without it they go to the handler directly.

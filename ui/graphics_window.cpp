@@ -16,6 +16,7 @@
 #include "ui/graphics_offscreen.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_sliders.h"
+#include "ui/text_area.h"
 #include "ui/window_table.h"
 
 namespace {
@@ -210,6 +211,10 @@ public:
     }
     void on_size(int window, platform::Size size) override { graphics_frame_resized(window, size); }
     void on_mouse(int, const platform::MouseEvent& e) override { graphics_pane_mouse(e); }
+    // The grid's timers of window 16's grid and selection list.
+    void on_timer(int window, int id) override {
+        if (grid_input_handler().timer != nullptr) grid_input_handler().timer(window, id);
+    }
 };
 
 PaneHandler g_pane_handler;

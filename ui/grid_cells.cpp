@@ -1,5 +1,6 @@
 #include "ui/grid_cells.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -130,6 +131,17 @@ void grid_format_edit_value(bool place_caret) {
 
 void grid_set_cell_text(const char* text) {
     write_cell_text(g_grid.current, text != nullptr ? text : "", false);
+}
+
+void grid_save_cell_text() {
+    const GridCell& cell = g_grid.current;
+    std::size_t n = 0;
+    if (cell.text != nullptr && cell.width > 0) {
+        n = strnlen(cell.text, static_cast<std::size_t>(cell.width));
+        n = std::min(n, sizeof g_grid.saved_text - 1);
+        std::memcpy(g_grid.saved_text, cell.text, n);
+    }
+    g_grid.saved_text[n] = '\0';
 }
 
 void grid_end_edit() {

@@ -132,6 +132,8 @@ struct GridState {
     // into a text cell, or any line typed while a level or a range selection owns the grid.
     // Delivering event 107 to the level reads it.
     char handed_line[kGridTextBufferSize] = {};
+    // A text cell's text when it became current: leaving an edit shows it again.
+    char saved_text[kGridTextBufferSize] = {};
     int edit_scroll = 0;  // offset of the edit text inside the cell
 };
 
@@ -154,5 +156,8 @@ void grid_format_edit_value(bool place_caret = false);
 std::string grid_format_double(double value, int width, int decimals, int style);
 // Replaces the current cell's text: cut to the width, padded with blanks.
 void grid_set_cell_text(const char* text);
+// Keeps the current cell's text (its width, up to the line's end) as the text an edit that is
+// left returns to.
+void grid_save_cell_text();
 // Ends editing: the edit state becomes idle and the edit text's scroll offset 0.
 void grid_end_edit();

@@ -10,6 +10,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 #include "ui/choice_lists.h"
+#include "ui/graphics_window.h"
 #include "ui/grid_control.h"
 #include "ui/grid_line_entry.h"
 #include "ui/status_line.h"
@@ -83,8 +84,7 @@ std::size_t private_clipboard_size() {
 
 void grid_status_text(const char* text) {
     g_status_label = text != nullptr ? text : "";
-    // Window 16's strip has no label of its own yet: the text goes to the status line.
-    if (!g_status_label.empty()) show_status_message(0, g_status_label.c_str());
+    set_window16_label(g_status_label.c_str());
 }
 
 const char* grid_status_label() {

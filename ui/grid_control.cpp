@@ -559,6 +559,7 @@ void grid_set_current(const GridCell& cell, bool report) {
     g.current = cell;
     grid_parse_edit_text();
     g.current.saved_value = g.current.value;
+    grid_save_cell_text();
     g.current.edited = 0;
     scroll_into_view(g.current);
     g.edit_state = kGridSelected;
@@ -571,6 +572,7 @@ void grid_set_current(const GridCell& cell, bool report) {
         const int w = active_window();
         if (platform::UiBackend* ui = platform::current_ui(); ui != nullptr && w >= 0) {
             ui->set_timer(w, kGridTimerCellChange, kGridRepeatFirstMs);
+            g_control.cell_change_waiting = true;
         }
         return;
     }
@@ -595,7 +597,7 @@ void grid_set_edit_mode(int mode) {
     if (c.text == nullptr) return;
     const int before = g.edit_state;
     if (c.value_type == kGridValueText) {
-        // A text cell's saved text is the edit text it started with.
+        grid_set_cell_text(g.saved_text);
     } else {
         c.value = c.saved_value;
     }
@@ -671,12 +673,14 @@ int grid_spin_value(int key) {
     if (std::fabs(v) >= 1e64) v = v < 0 ? -1e64 : 1e64;
     c.value.d = v;
     c.edited = 1;
-    const bool to_exponent = c.number_style == kGridStyleFixed && std::fabs(v) >= 999.999999;
-    if (to_exponent) {
+    if (c.number_style == kGridStyleFixed && std::fabs(v) >= 999.999999) {
+        // Too large for the fixed form: exponent form, the caret after the point.
         c.number_style = 1;
         if (c.decimals > c.width - 7) c.decimals = std::max(0, c.width - 7);
+        grid_edit_decimal_jump();
+        return 1;
     }
-    grid_format_edit_value(to_exponent);
+    grid_format_edit_value();
     grid_draw_current();
     return 1;
 }
@@ -704,6 +708,27 @@ void grid_edit_caret_key(int key) {
     }
     // Without a current cell a key takes the first (or last) cell of the view.
     const int state = c.text == nullptr ? kGridSelected : g.edit_state;
+    if (vertical && g.active_area == kGridTextArea && state != kGridEditNumber &&
+        state != kGridEditValueList) {
+        // Window 16's grid leaves up and down to its selection list; the owner hears of the
+        // line once the keys rest.
+        const TextArea* list = textarea(kListArea);
+        if (list != nullptr && list->line_count > 0) {
+            const int line = list_selected_line();
+            const int next = std::clamp(line < 0 ? 0 : line + (key == platform::key_down ? 1 : -1),
+                                        0, list->line_count - 1);
+            if (next != line) {
+                list_set_selection(next);
+                platform::UiBackend* ui = ui_or_null();
+                if (ui != nullptr && ui->window_exists(list->window)) {
+                    ui->set_timer(list->window, kGridTimerListSelection, kGridRepeatFirstMs);
+                    k.list_choice_waiting = true;
+                }
+            }
+        }
+        k.caret_key_running = false;
+        return;
+    }
     switch (state) {
         case kGridEditNumber:
             if (key == platform::key_left || key == platform::key_right) {
@@ -828,6 +853,7 @@ int grid_limit_scroll(int lines) {
         g.current = c;
         grid_parse_edit_text();
         g.current.saved_value = g.current.value;
+        grid_save_cell_text();
         g.edit_state = kGridSelected;
         return moved;
     }
@@ -846,10 +872,12 @@ void grid_activate_cell(int argument) {
     }
     stop_timer(kGridTimerRepeat);
     stop_timer(kGridTimerCellChange);
+    g_control.cell_change_waiting = false;
     g_control.repeat_key = 0;
     if (g.edit_state > kGridSelected) g.edit_state = kGridSelected;
     g.current.argument = argument;
     g.activated = g.current;
+    g_control.press_activated = true;
     set_run_state(kRunStateLevelLine);
 }
 

@@ -76,6 +76,13 @@ void radio(platform::DeviceContext& dc, int x, int y, int height, bool on) {
     }
 }
 
+// Levels that draw their own marks (forms, windows with check and radio marks) have no column
+// rules between their fields: their plain cells are framed instead.
+bool frames_asked() {
+    const CommandLevel* level = top_level();
+    return level != nullptr && level->option != 0;
+}
+
 std::string cell_text(const TextArea& a, int ring, int first, int end) {
     const char* line = a.line_text(ring);
     const int length = static_cast<int>(std::strlen(line));
@@ -111,6 +118,10 @@ void paint_cell(TextArea& a, platform::DeviceContext& dc, int y, int ring, const
         dc.set_text_colour(disabled_colour());
         dc.text_out({x0, text_y(a, dc, y)}, text);
         dc.set_text_colour(a.text_colour);
+    }
+    if (kind == kGridKindPlain && frames_asked()) {
+        // Inside the row's own band, so that repainting a neighbouring row keeps it.
+        outline(dc, {x0 - 1, y, x1 + 1, r.bottom + 1}, kFrameColour);
     }
 }
 

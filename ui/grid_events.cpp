@@ -92,11 +92,6 @@ void format_argument(int group, char* out, std::size_t size) {
     out[0] = '\0';
     const ArgCell* cell = saved_level_cell(group);
     if (cell == nullptr) return;
-    if (cell->status == 0 && cell->type != kArgChar) {
-        std::snprintf(out, size, "%d",
-                      static_cast<int>(static_cast<signed char>(cell->value.bytes[0])));
-        return;
-    }
     switch (cell->type) {
         case kArgInt:
             std::snprintf(out, size, "%d", cell->value.i);
@@ -105,9 +100,13 @@ void format_argument(int group, char* out, std::size_t size) {
             std::snprintf(out, size, "%s", format_number(cell->value.d, 0, 0));
             break;
         case kArgChar:
-            std::snprintf(
-                out, size, "%s",
-                cell->text_length > 0 && cell->value.text != nullptr ? cell->value.text : "");
+            // A text as it is stored; a single character is a small number in its byte.
+            if (cell->text_length > 0) {
+                std::snprintf(out, size, "%s", cell->value.text != nullptr ? cell->value.text : "");
+            } else {
+                std::snprintf(out, size, "%d",
+                              static_cast<int>(static_cast<signed char>(cell->value.bytes[0])));
+            }
             break;
         default:
             break;
@@ -225,13 +224,16 @@ int deliver(GridEvent& e) {
     g.edit_state = kGridIdle;
     grid_draw_current();
     const GridCell was = c;
+    const std::string was_text = g.saved_text;
     c.field_code = 0;
     if (e.code == kLevelEventTypedText) grid_refresh_request() = 1;
     k.area_cleared = false;
     const int r = call_level(e);
     show_failure(r);
     if (r != 0 && !k.area_cleared && entry_still_there(was)) {
+        // Refused: the cell shows again what it held when it became current.
         c = was;
+        std::snprintf(g.saved_text, sizeof g.saved_text, "%s", was_text.c_str());
         grid_set_edit_mode(0);
         const int group = grid_entry_argument_group(was.field_index);
         if (const ArgCell* cell = saved_level_cell(group)) store_level_field_value(group, *cell);
@@ -265,7 +267,11 @@ int grid_dispatch_event(int code) {
     if (code != kLevelEventCellChanged && (code < 8 || code > 11)) clear_status_text(0);
     if (code == kLevelEventShown || code >= kGridLevelChange) {
         stop_timer(window, kGridTimerCellChange);
-        stop_timer(window, kGridTimerListSelection);
+        k.cell_change_waiting = false;
+        if (const TextArea* list = textarea(kListArea)) {
+            stop_timer(list->window, kGridTimerListSelection);
+        }
+        k.list_choice_waiting = false;
         GridEvent e;
         e.code = code == kLevelEventShown ? kLevelEventShown : kLevelEventChange;
         if (code >= kGridLevelChange) e.argument = code - kGridLevelChange - 1;
@@ -400,6 +406,30 @@ void grid_set_level_cursor() {
     if (grid_find_cell(c) != 0) grid_set_current(c, false);
 }
 
+namespace {
+
+// The first enabled cell that holds a value, from the first line of the main area on.
+void select_first_data_cell() {
+    const TextArea* h = grid_state().active_area == kSheetArea ? textarea(kHeaderArea) : nullptr;
+    const int first = h != nullptr ? h->line_count : 0;
+    const int total = grid_line_total();
+    for (int l = first; l < total; ++l) {
+        GridCell c;
+        for (int column = 0; grid_entry_at_column(c, l, column, 1) != 0; column = c.end_column) {
+            const int kind = grid_entry_kind(c.field_code);
+            const bool data = kind != kGridKindRadioOff && kind != kGridKindRadioOn &&
+                              kind != kGridKindLabel && kind < kGridKindButton;
+            if (data) {
+                grid_set_current(c, false);
+                return;
+            }
+            if (c.end_column <= column) break;
+        }
+    }
+}
+
+}  // namespace
+
 void grid_refresh_level() {
     GridState& g = grid_state();
     const CommandLevel* level = top_level();
@@ -409,7 +439,12 @@ void grid_refresh_level() {
         grid_set_level_cursor();
         return;
     }
-    if (grid_control().dispatching || g.current.text == nullptr) return;
+    if (grid_control().dispatching) return;
+    if (g.current.text == nullptr) {
+        // A sheet of the stored size (a data sheet) always offers a cell to type into.
+        if (level->size_mode == 1) select_first_data_cell();
+        return;
+    }
     // The sheet was written again: the current cell is found anew in its lines.
     GridCell c = g.current;
     if (grid_find_cell(c) != 0) {
@@ -418,6 +453,7 @@ void grid_refresh_level() {
         g.current = c;
         grid_parse_edit_text();
         g.current.saved_value = g.current.value;
+        grid_save_cell_text();
         g.edit_state = state < kGridSelected ? kGridSelected : state;
         grid_draw_current();
     } else {
@@ -491,7 +527,8 @@ void grid_on_mouse(int area, const platform::MouseEvent& event) {
     }
     if (event.action != MouseAction::press && event.action != MouseAction::double_click) return;
     if (k.repeat_key != 0 || k.awaiting_release) return;
-    if (prompt_open()) {
+    // A press in the sheet while window 16's grid is the active one is taken as Escape.
+    if (prompt_open() || (area == kSheetArea && g.active_area == kGridTextArea)) {
         escape_prompt();
         return;
     }
@@ -517,11 +554,14 @@ void grid_on_mouse(int area, const platform::MouseEvent& event) {
     const int column =
         (event.position.x - a->left_margin) / std::max(1, a->char_width) + a->horizontal_offset;
     if (modified && c.text != nullptr && !range) {
-        if (on_cell && hit.line == c.line && hit.first_column == c.first_column &&
-            (c.value_type == kGridValueInt || c.value_type == kGridValueDouble)) {
-            if (g.edit_state != kGridEditNumber) grid_set_edit_mode(1);
-            c.caret_column = std::clamp(column, c.first_column, c.end_column - 1);
-            grid_draw_current();
+        if (on_cell && hit.line == c.line && hit.first_column == c.first_column && !typeless(c)) {
+            // A typed cell starts its edit: a number in place with the caret at the press, a
+            // value-list cell its list.
+            if (g.edit_state <= kGridSelected) grid_set_edit_mode(1);
+            if (g.edit_state == kGridEditNumber) {
+                c.caret_column = std::clamp(column, c.first_column, c.end_column - 1);
+                grid_draw_current();
+            }
             return;
         }
         if (g.edit_state == kGridEditNumber) {
@@ -542,6 +582,26 @@ void grid_on_mouse(int area, const platform::MouseEvent& event) {
     if (!on_cell) return;
     const bool on_current = c.text != nullptr && hit.line == c.line &&
                             hit.first_column == c.first_column && hit.header == c.header;
+    const bool activated_by_first = k.press_activated;
+    k.press_activated = false;
+    if (event.action == MouseAction::double_click && on_current && !modified &&
+        g.edit_state == kGridSelected) {
+        // The second press of a double-click: the first made the cell current. A typed cell
+        // starts its edit with the caret where it was pressed; a cell the first press already
+        // activated is not activated twice.
+        const int kind = grid_entry_kind(c.field_code);
+        if (!typeless(c) && kind != kGridKindSelectable && kind != kGridKindSelectableText) {
+            grid_set_edit_mode(1);
+            if (g.edit_state == kGridEditNumber) {
+                c.caret_column = std::clamp(column, c.first_column, c.end_column - 1);
+                grid_draw_current();
+            }
+            return;
+        }
+        if (activated_by_first) return;
+        grid_activate_cell(0);
+        return;
+    }
     if (on_current) {
         if (g.edit_state > kGridSelected) {
             commit_command_line();
@@ -649,6 +709,78 @@ void grid_window_key(int window, const platform::KeyEvent& event) {
     }
 }
 
+namespace {
+
+// The list's selected line to the owner of window 16.
+void deliver_list_choice(int kind) {
+    const TextArea* list = textarea(kListArea);
+    const int line = list_selected_line();
+    if (list == nullptr || line < 0 || list_selection_callback() == nullptr) return;
+    const int ring = (list->first_line + line) % list->capacity;
+    const int r = list_selection_callback()(kind, line, list->line_text(ring));
+    show_failure(r);
+}
+
+}  // namespace
+
+void list_on_mouse(int window, const platform::MouseEvent& event) {
+    GridControl& k = grid_control();
+    using platform::MouseAction;
+    TextArea* list = textarea(kListArea);
+    if (list == nullptr || k.cell_change_waiting || k.list_choice_waiting) return;
+    if (event.button != platform::MouseButton::left && event.action != MouseAction::move) return;
+    platform::UiBackend* ui = ui_or_null();
+    const int y = event.position.y - list->top_margin;
+    const int row = y < 0 ? -1 : y / std::max(1, list->line_height);
+    const int top = list->position_of(list->top_line);
+    // The line under the pointer, or -1 beside the list's lines.
+    const auto line_at = [&]() {
+        if (row < 0 || row >= list->visible_lines || top + row >= list->line_count) return -1;
+        return top + row;
+    };
+    const auto end_drag = [&]() {
+        if (ui != nullptr && ui->mouse_capture() == window) ui->release_mouse();
+        stop_timer(window, kGridTimerRepeat);
+        k.list_scroll = 0;
+        k.list_captured = false;
+    };
+    switch (event.action) {
+        case MouseAction::press:
+            if (ui != nullptr) ui->capture_mouse(window);
+            k.list_captured = true;
+            if (line_at() >= 0) list_set_selection(line_at());
+            break;
+        case MouseAction::move: {
+            if (!k.list_captured) break;
+            const int scroll = row < 0 ? -1 : row >= list->visible_lines ? 1 : 0;
+            if (scroll != 0 && k.list_scroll == 0) {
+                start_timer(window, kGridTimerRepeat, kGridRepeatNextMs);
+            } else if (scroll == 0 && k.list_scroll != 0) {
+                stop_timer(window, kGridTimerRepeat);
+            }
+            k.list_scroll = scroll;
+            if (scroll == 0 && line_at() >= 0) list_set_selection(line_at());
+            break;
+        }
+        case MouseAction::release:
+            // Only the release of a press in the list chooses its line.
+            if (!k.list_captured) break;
+            end_drag();
+            k.list_delivered = list_selected_line();
+            deliver_list_choice(3);
+            break;
+        case MouseAction::double_click: {
+            end_drag();
+            if (line_at() >= 0) list_set_selection(line_at());
+            const int line = list_selected_line();
+            const bool again = line >= 0 && line == k.list_delivered;
+            k.list_delivered = again ? -1 : line;
+            deliver_list_choice(again ? 4 : 3);
+            break;
+        }
+    }
+}
+
 void grid_window_timer(int window, int timer_id) {
     GridState& g = grid_state();
     GridControl& k = grid_control();
@@ -661,11 +793,18 @@ void grid_window_timer(int window, int timer_id) {
             if (prompt_open()) {
                 start_timer(window, kGridTimerCellChange, kGridRepeatFirstMs);
             } else {
+                k.cell_change_waiting = false;
                 grid_dispatch_event(kLevelEventCellChanged);
             }
             break;
         case kGridTimerRepeat:
-            if (k.repeat_key != 0 && g.edit_state > kGridSelected && !prompt_open()) {
+            if (k.list_scroll != 0 && textarea(kListArea) != nullptr &&
+                window == textarea(kListArea)->window) {
+                // Dragging beyond the list: one line a tick.
+                const int line = list_selected_line();
+                list_set_selection(std::max(0, line + k.list_scroll));
+                start_timer(window, kGridTimerRepeat, kGridRepeatNextMs);
+            } else if (k.repeat_key != 0 && g.edit_state > kGridSelected && !prompt_open()) {
                 run_repeat_key(k.repeat_key);
                 start_timer(window, kGridTimerRepeat, kGridRepeatNextMs);
             } else {
@@ -674,6 +813,10 @@ void grid_window_timer(int window, int timer_id) {
             break;
         case kGridTimerTip:
             grid_show_tip();
+            break;
+        case kGridTimerListSelection:
+            k.list_choice_waiting = false;
+            deliver_list_choice(3);
             break;
         default:
             break;

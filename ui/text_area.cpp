@@ -25,6 +25,7 @@ struct Areas {
     bool overflow = false;
     bool held = false;
     int selected_list_line = -1;
+    ListSelectionCallback list_callback = nullptr;
     int stale_bars = -1;
     // Ring index of the first line of the current page, per text window (-1: none).
     int page_mark[3] = {-1, -1, -1};
@@ -396,6 +397,66 @@ void textarea_scroll_up(int lines) {
     textarea_scroll_to(a->top_line - moved, 0, 0, true);
 }
 
+int list_selected_line() {
+    const TextArea* a = textarea(kListArea);
+    if (a == nullptr || g.selected_list_line < 0) return -1;
+    return a->position_of(g.selected_list_line);
+}
+
+void list_set_selection(int line) {
+    TextArea* a = textarea(kListArea);
+    if (a == nullptr || a->line_count == 0) return;
+    if (line >= a->line_count) line = a->line_count - 1;
+    const int ring = line < 0 ? -1 : wrap(*a, a->first_line + line);
+    if (ring == g.selected_list_line) return;
+    const int keep = g.current;
+    textarea_select_area(kListArea);
+    const auto repaint = [&](int r) {
+        const int row = a->position_of(r) - a->position_of(a->top_line);
+        if (r >= 0 && row >= 0 && row < a->visible_lines)
+            textarea_paint_line(row_y(*a, row), r, true);
+    };
+    const int old = g.selected_list_line;
+    g.selected_list_line = ring;
+    repaint(old);
+    if (ring >= 0) {
+        const int row = line - a->position_of(a->top_line);
+        if (row < 0) {
+            textarea_scroll_up(-row);
+        } else if (row >= a->visible_lines) {
+            textarea_scroll_down(row - a->visible_lines + 1);
+        }
+        repaint(ring);
+        textarea_update_scrollbar(kListArea);
+    }
+    g.current = keep;
+}
+
+void textarea_select_line(int line_count, int line) {
+    if (line < 0) {
+        list_set_selection(-1);
+        return;
+    }
+    TextArea* a = record(kListArea);
+    if (a == nullptr || !a->made) return;
+    textarea_clear(kListArea, 0);
+    // An empty area keeps its lines from the first ring slot on: the line's slot is its number.
+    g.selected_list_line = line % a->capacity;
+    if (line_count != 0) {
+        int top = line - (a->visible_lines - 1) / 2;
+        top = std::min(top, line_count - a->visible_lines);
+        a->top_line = std::max(top, 0) % a->capacity;
+    }
+}
+
+void set_list_selection_callback(ListSelectionCallback callback) {
+    g.list_callback = callback;
+}
+
+ListSelectionCallback list_selection_callback() {
+    return g.list_callback;
+}
+
 namespace {
 
 void scroll_columns(TextArea& a, int delta) {
@@ -708,6 +769,7 @@ void reset_text_areas() {
     g.overflow = false;
     g.held = false;
     g.selected_list_line = -1;
+    g.list_callback = nullptr;
     g.stale_bars = -1;
     for (int& m : g.page_mark) m = -1;
     g.held_lines.clear();

@@ -109,6 +109,23 @@ void textarea_hold_display(bool held);
 // Overflow: a line was dropped by a full area that does not wrap.
 bool textarea_overflowed();
 
+// Area 0, the selection list of window 16: the selected line (counted from the oldest), -1 for
+// none. list_set_selection moves it, scrolling a line outside the view into it (a line above
+// becomes the top line, one below the last visible line); -1 removes it; nothing happens when
+// the line is already selected or the area is empty.
+int list_selected_line();
+void list_set_selection(int line);
+// Before its owner writes the list's lines: a negative line only removes the selection;
+// otherwise area 0 is emptied, the line becomes the selected one and, with a non-zero line
+// count, the view is placed so that the line stands in its middle.
+void textarea_select_line(int line_count, int line);
+// The owner of window 16 hears of the list's chosen line with the line and its text: kind 3 a
+// line chosen (by keys or a click), kind 4 a double-click on the line a click just chose. A
+// non-zero result is shown as an error.
+using ListSelectionCallback = int (*)(int kind, int line, const char* text);
+void set_list_selection_callback(ListSelectionCallback callback);
+ListSelectionCallback list_selection_callback();
+
 // Grid lines (areas 3, 4 and the header) are painted by the spreadsheet grid when it installs a
 // painter; without one they are painted as plain lines.
 using GridLinePainter = void (*)(TextArea& area, platform::DeviceContext& dc, int y, int ring_index,

@@ -158,6 +158,19 @@ TEST(QtGrid, AClickedCellTakesAValueTypedIntoTheCommandLine) {
     EXPECT_GT(dark_pixels(image, current), area / 2);
     EXPECT_LT(dark_pixels(image, other), area / 3);
 
+    // A level that asks for frames gets its plain cells framed: the pixel column just left of
+    // row 0's cell, blank before, is dark over the cell's height once the level asks.
+    const QRect edge(a->left_margin + 3 * a->char_width - 1, a->top_margin + 1, 1, a->char_height);
+    EXPECT_EQ(dark_pixels(image, edge), 0);
+    set_level_option();
+    write_sheet();
+    qt->invalidate(platform::kWindowSpreadsheet);
+    for (int k = 0; k < 2; ++k) main_loop_pass(false);
+    QApplication::processEvents();
+    const QImage framed = surface->grab().toImage();
+    if (const char* shot = std::getenv("TAVO_TEST_GRAB_FRAMED")) framed.save(shot);
+    EXPECT_EQ(dark_pixels(framed, edge), edge.height());
+
     reset_main_loop();
     reset_grid_state();
     reset_grid_control();

@@ -19,6 +19,7 @@
 #include "runtime/text_output.h"
 #include "tests/app/startup/started_runtime.h"
 #include "ui/choice_lists.h"
+#include "ui/graphics_window.h"
 #include "ui/grid_control.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
@@ -35,7 +36,14 @@ struct Model {
     double small[16] = {1e-64, 1e63, 2.5e3, 1.0};
     int wave = 550;
     int level = 17;
+    // Two text cells at the end of the header row: a plain text (field 6) and a value-list
+    // text stepping through colours (field 7). Off unless a test asks for them.
+    bool text_cells = false;
+    std::string glass = "glass";
+    int colour = 0;
 };
+
+const char* const kColours[] = {"red", "green", "blue"};
 
 struct Recorded {
     int code;
@@ -73,6 +81,14 @@ void write_sheet() {
     write_output_text("  ", false);
     std::snprintf(text, sizeof text, "%3d", g_model.level);
     cell(kGridKindValueList | 13, 0, text);
+    if (g_model.text_cells) {
+        write_output_text("  ", false);
+        std::snprintf(text, sizeof text, "%-6s", g_model.glass.c_str());
+        cell(kGridKindText | 6, 0, text);
+        write_output_text("  ", false);
+        std::snprintf(text, sizeof text, "%-5s", kColours[g_model.colour]);
+        cell(kGridKindValueList | 7, 0, text);
+    }
     for (int k = 0; k < g_model.rows; ++k) {
         // Each line is ended by the next; the end of the level's output ends the last.
         write_output_text("\n", false);
@@ -98,7 +114,27 @@ int sheet_handler(GridEvent& e) {
     if (e.code == 5 && e.value_type == 2) r.value = e.value.d;
     if (e.code == 5 && e.value_type == 1) r.int_value = e.value.i;
     if ((e.code == 4 || e.code == 6) && e.text != nullptr) r.text = e.text;
+    if (e.code == 5 && e.value_type == 3 && e.text != nullptr) r.text = e.text;
     g_events.push_back(r);
+    if (e.field == 7 && (e.code == kLevelEventListDown || e.code == kLevelEventListUp)) {
+        // The colours in turn; the grid shows the name left in the event's text.
+        int n = 0;
+        while (n < 2 && std::string(e.value.text).rfind(kColours[n], 0) != 0) ++n;
+        n = (n + (e.code == kLevelEventListUp ? 1 : 2)) % 3;
+        std::snprintf(e.value.text, kGridTextBufferSize, "%s", kColours[n]);
+        return 0;
+    }
+    if (e.code == kLevelEventEdited && (e.field == 6 || e.field == 7)) {
+        // "BAD" is refused without rewriting the sheet.
+        const std::string typed = e.text;
+        if (typed == "BAD") return kMsgTooManyLevels;
+        if (e.field == 6) g_model.glass = typed;
+        for (int n = 0; n < 3 && e.field == 7; ++n) {
+            if (typed == kColours[n]) g_model.colour = n;
+        }
+        write_sheet();
+        return 0;
+    }
     switch (e.code) {
         case kLevelEventListDown:
         case kLevelEventListUp:
@@ -666,13 +702,18 @@ TEST_F(Sheet, ThePrivateClipboardIsCopiedIntoTheCallersBuffer) {
     std::free(buffer);
 }
 
+// The grid's status text is the label under window 16's pane, kept for the window when it is
+// made later; message 0 clears it.
 TEST_F(Sheet, TheGridStatusTextIsFormattedFromItsMessage) {
     grid_status_printf(kMsgTooManyLevels, 16);
     EXPECT_NE(std::string(grid_status_label()).find("16"), std::string::npos)
         << grid_status_label();
-    EXPECT_EQ(ui().status_text(), grid_status_label());
+    EXPECT_EQ(window16_label(), grid_status_label());
+    ASSERT_EQ(create_graphics_text_window(nullptr), 0);
+    EXPECT_EQ(ui().window_label(platform::kWindowGraphicsText), grid_status_label());
     grid_status_printf(0);
     EXPECT_STREQ(grid_status_label(), "");
+    EXPECT_EQ(ui().window_label(platform::kWindowGraphicsText), "");
 }
 
 // Scrolling the sheet: a selected cell goes along with the view, a cell being edited holds it.
@@ -867,6 +908,446 @@ TEST_F(Sheet, ATypedExitLevelsIsCarriedOutAfterTheEvent) {
     type("exit_levels");
     EXPECT_EQ(level_count(), 0);
     EXPECT_EQ(current().text, nullptr);
+}
+
+// A text cell's edit that is left shows the text the cell held when it became current: a typed
+// text the level refuses, and a value-list choice given up with Escape (which ends the edit and
+// keeps the level).
+TEST_F(Sheet, ATextCellShowsItsTextAgainWhenItsEditIsLeft) {
+    g_model.text_cells = true;
+    write_sheet();
+    // Header: "Wave   550  off  note   17  glass   red  ": text cell at 28-33, colour 36-40.
+    constexpr int kGlassColumn = 28;
+    constexpr int kColourColumn = 36;
+    click(-1, kGlassColumn + 1);
+    ASSERT_EQ(current().field_code, kGridKindText | 6);
+    ASSERT_EQ(current_text(), "glass ");
+    struct Typed {
+        const char* text;
+        const char* model;
+        const char* shown;
+    } typed[] = {
+        {"BAD", "glass", "glass "},  // refused: the old text again
+        {"flint", "flint", "flint "},
+        {"BAD", "flint", "flint "},  // refused after a change: the level's latest text
+    };
+    for (const Typed& t : typed) {
+        SCOPED_TRACE(t.text);
+        g_events.clear();
+        type(t.text);
+        ASSERT_FALSE(g_events.empty());
+        EXPECT_EQ(g_events.back().code, 5);
+        EXPECT_EQ(g_events.back().text, t.text);
+        EXPECT_EQ(g_model.glass, t.model);
+        EXPECT_EQ(current().field_code, kGridKindText | 6);
+        EXPECT_EQ(current_text(), t.shown);
+        EXPECT_EQ(grid_state().edit_state, kGridSelected);
+    }
+
+    click(-1, kColourColumn + 1);
+    ASSERT_EQ(current().field_code, kGridKindValueList | 7);
+    click(-1, kColourColumn + 1, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditValueList);
+    key(platform::key_up);
+    EXPECT_EQ(current_text(), "green");
+    key(platform::key_up);
+    EXPECT_EQ(current_text(), "blue ");
+    key(platform::key_escape);
+    EXPECT_EQ(current_text(), "red  ");
+    EXPECT_EQ(grid_state().edit_state, kGridSelected);
+    EXPECT_EQ(level_count(), 1);
+    EXPECT_EQ(g_model.colour, 0);
+    // Chosen and entered, the choice reaches the level.
+    click(-1, kColourColumn + 1, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditValueList);
+    key(platform::key_down);
+    EXPECT_EQ(current_text(), "blue ");
+    g_events.clear();
+    type("");
+    ASSERT_FALSE(g_events.empty());
+    EXPECT_EQ(g_events[0].code, 5);
+    EXPECT_EQ(g_events[0].argument, 1);
+    EXPECT_EQ(g_events[0].text, "blue");
+    EXPECT_EQ(g_model.colour, 2);
+}
+
+// A number edited in place returns to its value when Escape ends the edit; the level stays.
+TEST_F(Sheet, EscapeEndsANumbersEditBeforeItLeavesTheLevel) {
+    click(2, kCountColumn + 3);
+    click(2, kCountColumn + 3, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+    key(platform::key_up);
+    ASSERT_EQ(current().value.i, 6);
+    key(platform::key_escape);
+    EXPECT_EQ(current().value.i, 5);
+    EXPECT_EQ(current_text(), "  5 ");
+    EXPECT_EQ(grid_state().edit_state, kGridSelected);
+    EXPECT_EQ(level_count(), 1);
+    EXPECT_EQ(g_model.count[2], 5);
+    key(platform::key_escape);
+    EXPECT_EQ(level_count(), 0);
+}
+
+// A fixed-point number stepped past 999.999999 turns to exponent form with the caret just after
+// the decimal point, so that the next step changes the first decimal of the mantissa.
+TEST_F(Sheet, ANumberSteppedPastTheFixedFormJumpsToExponentForm) {
+    g_model.radius[3] = 999.5;
+    write_sheet();
+    // " 999.500000": the first decimal stands at column 5 of the cell.
+    click(3, kRadiusColumn + 5);
+    click(3, kRadiusColumn + 5, platform::modifier_shift);
+    ASSERT_EQ(grid_state().edit_state, kGridEditNumber);
+    ASSERT_EQ(current().caret_column, kRadiusColumn + 5);
+    for (int k = 0; k < 4; ++k) key(platform::key_up);
+    ASSERT_EQ(current_text(), " 999.900000");
+    EXPECT_EQ(current().caret_column, kRadiusColumn + 5);
+    key(platform::key_up);
+    EXPECT_DOUBLE_EQ(current().value.d, 1000.0);
+    const std::string shown = current_text();
+    const std::size_t point = shown.find('.');
+    ASSERT_NE(point, std::string::npos) << shown;
+    EXPECT_NE(shown.find_first_of("eE"), std::string::npos) << shown;
+    EXPECT_EQ(shown.substr(0, point).find_first_not_of(' '), point - 1) << shown;  // "1."
+    EXPECT_EQ(current().caret_column, kRadiusColumn + static_cast<int>(point) + 1);
+    // 1.0e+03 stepped at its first decimal: 1100.
+    key(platform::key_up);
+    EXPECT_DOUBLE_EQ(current().value.d, 1100.0);
+}
+
+// A double-click is the second press of a pair: on a typed cell the first press selected, it
+// starts the edit with the caret where it was pressed (a plain second press does not); a button
+// the first press already activated is not activated a second time; a value-list cell opens
+// its list.
+TEST_F(Sheet, ADoubleClickEditsATypedCellAndActivatesAButtonOnce) {
+    const TextArea* a = textarea(kSheetArea);
+    auto double_click = [&](int row, int column) {
+        const TextArea* h = textarea(kHeaderArea);
+        platform::MouseEvent e;
+        e.button = platform::MouseButton::left;
+        e.position = {a->left_margin + column * a->char_width + 2,
+                      row < 0 ? h->top_margin + 4 : a->top_margin + row * a->line_height + 4};
+        for (const platform::MouseAction action :
+             {platform::MouseAction::press, platform::MouseAction::release,
+              platform::MouseAction::double_click, platform::MouseAction::release}) {
+            e.action = action;
+            ui().post_mouse(platform::kWindowSpreadsheet, e);
+        }
+        settle();
+    };
+    // Two plain presses: the cell stays selected.
+    click(1, kRadiusColumn + 4);
+    click(1, kRadiusColumn + 4);
+    EXPECT_EQ(grid_state().edit_state, kGridSelected);
+
+    struct Case {
+        int row;
+        int column;
+        int code;
+        int state;
+        int caret;  // -1: not editing a number
+    } cases[] = {
+        {2, kRadiusColumn + 8, 2, kGridEditNumber, kRadiusColumn + 8},
+        {0, kCountColumn + 2, 3, kGridEditNumber, kCountColumn + 2},
+        {-1, 24, kGridKindValueList | 13, kGridEditValueList, -1},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.code * 100 + k.row);
+        // An edit left over from the case before ends (Escape on a selected cell would leave
+        // the level).
+        if (grid_state().edit_state > kGridSelected) key(platform::key_escape);
+        g_events.clear();
+        double_click(k.row, k.column);
+        ASSERT_NE(current().text, nullptr);
+        EXPECT_EQ(current().field_code, k.code);
+        EXPECT_EQ(grid_state().edit_state, k.state);
+        if (k.caret >= 0) {
+            EXPECT_EQ(current().caret_column, k.caret);
+        }
+        EXPECT_EQ(level_count(), 1);
+    }
+    EXPECT_EQ(g_events.back().code, 11);  // the value list was opened
+
+    ASSERT_EQ(grid_state().edit_state, kGridEditValueList);
+    key(platform::key_escape);
+    ASSERT_EQ(level_count(), 1);
+    g_events.clear();
+    double_click(2, kButtonColumn + 1);
+    int activations = 0;
+    for (const Recorded& r : g_events) activations += r.code == 4 && r.field == 4 ? 1 : 0;
+    EXPECT_EQ(activations, 1);
+    // A double-click on the button when it was current already: the first press activates it.
+    g_events.clear();
+    double_click(2, kButtonColumn + 1);
+    activations = 0;
+    for (const Recorded& r : g_events) activations += r.code == 4 && r.field == 4 ? 1 : 0;
+    EXPECT_EQ(activations, 1);
+}
+
+// A sheet of the stored size (size mode 1) offers its first data cell when the level shows it
+// without a cursor; other sheets start without a current cell. The header's cells, row
+// selectors and buttons are not data cells.
+TEST_F(Sheet, ADataSheetStartsOnItsFirstDataCell) {
+    struct Case {
+        int size_mode;
+        int code;  // 0: no current cell
+        int index;
+    } cases[] = {{1, 2, 0}, {0, 0, 0}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.size_mode);
+        ASSERT_EQ(push_command_level(sheet_handler, 6, k.size_mode), 0);
+        settle();
+        ASSERT_EQ(level_count(), 2);
+        if (k.code == 0) {
+            EXPECT_EQ(current().text, nullptr);
+        } else {
+            ASSERT_NE(current().text, nullptr);
+            EXPECT_EQ(current().field_code, k.code);
+            EXPECT_EQ(current().field_index, k.index);
+            EXPECT_EQ(current().header, 0);
+            EXPECT_EQ(grid_state().edit_state, kGridSelected);
+        }
+        pop_command_level(false);
+        ASSERT_EQ(level_count(), 1);
+        grid_drop_current();
+    }
+    // A cell that is current stays current when the data sheet is written again, and a sheet
+    // that lost its cell offers the first one again.
+    top_level()->size_mode = 1;
+    click(2, kCountColumn + 1);
+    write_sheet();
+    EXPECT_EQ(current().field_code, 3);
+    EXPECT_EQ(current().field_index, 2);
+    grid_drop_current();
+    g_model.rows = 0;
+    write_sheet();
+    EXPECT_EQ(current().text, nullptr);  // no data cell at all: nothing is chosen
+    g_model.rows = 2;
+    write_sheet();
+    EXPECT_EQ(current().field_code, 2);
+    EXPECT_EQ(current().field_index, 0);
+}
+
+// Plain cells are framed while the level asks for frames (its option word), and only then.
+TEST_F(Sheet, PlainCellsAreFramedWhenTheLevelAsksForFrames) {
+    platform::RecordingDeviceContext* dc = ui().recording_context(platform::kWindowSpreadsheet);
+    ASSERT_NE(dc, nullptr);
+    const TextArea* a = textarea(kSheetArea);
+    // The outline of a cell of row 0 one pixel outside its columns, from the row's top to one
+    // pixel below the cell's band of char height + 3.
+    auto frame = [&](int first, int end) {
+        const int l = a->left_margin + first * a->char_width - 1;
+        const int r = a->left_margin + end * a->char_width;
+        const int t = a->top_margin;
+        const int b = t + a->char_height + 3;
+        char text[128];
+        std::snprintf(text, sizeof text, "polyline %d,%d %d,%d %d,%d %d,%d %d,%d", l, t, r, t, r, b,
+                      l, b, l, t);
+        return std::string(text);
+    };
+    auto drawn = [&](const std::string& record) {
+        return std::find(dc->records().begin(), dc->records().end(), record) != dc->records().end();
+    };
+    struct Case {
+        int option;
+        bool radius;  // plain cells: framed when asked
+    } cases[] = {{0, false}, {1, true}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.option);
+        top_level()->option = k.option;
+        dc->clear_records();
+        write_sheet();
+        ui().invalidate(platform::kWindowSpreadsheet);
+        ui().update_now();
+        EXPECT_EQ(drawn(frame(kRadiusColumn, kRadiusColumn + 11)), k.radius);
+        EXPECT_EQ(drawn(frame(kCountColumn, kCountColumn + 4)), k.radius);
+        // A button has its raised edges, a row selector none: neither is framed.
+        EXPECT_FALSE(drawn(frame(kButtonColumn, kButtonColumn + 4)));
+        EXPECT_FALSE(drawn(frame(0, 2)));
+    }
+}
+
+// While window 16's grid (area 4) is the active grid, up and down move the selection of its
+// list (area 0), scrolling it into view; 200 ms after the last move the window's owner hears of
+// the selected line (kind 3, the line and its text).
+struct Chosen {
+    int kind;
+    int line;
+    std::string text;
+};
+std::vector<Chosen> g_chosen;
+
+TEST_F(Sheet, WindowSixteensGridLeavesUpAndDownToItsSelectionList) {
+    ASSERT_EQ(create_graphics_text_window(nullptr), 0);
+    ui().show_window(platform::kWindowGraphicsText, true);
+    const FontMetricsCell font = fixed_font_metrics();
+    ASSERT_EQ(textarea_create(platform::kWindowGraphicsText, kListArea, font, 50, 4, 40), 0);
+    ASSERT_EQ(textarea_create(platform::kWindowGraphicsText, kGridTextArea, font, 50, 4, 40), 0);
+    for (int k = 0; k < 8; ++k) {
+        const std::string item = "item " + std::to_string(k);
+        textarea_append_line(kListArea, 0, item, nullptr);
+    }
+    textarea_append_line(kGridTextArea, 0, "Lens view", nullptr);
+    const TextArea* list = textarea(kListArea);
+    ASSERT_EQ(list->line_count, 8);
+    ASSERT_EQ(list_selected_line(), -1);
+    g_chosen.clear();
+    set_list_selection_callback([](int kind, int line, const char* text) {
+        g_chosen.push_back({kind, line, text});
+        return 0;
+    });
+    grid_state().active_area = kGridTextArea;
+    g_events.clear();
+    struct Step {
+        int key;
+        int selected;
+        int top;  // the list's first visible line (4 are visible)
+    } steps[] = {
+        {platform::key_down, 0, 0},  // no selection yet: the first line
+        {platform::key_down, 1, 0}, {platform::key_down, 2, 0}, {platform::key_down, 3, 0},
+        {platform::key_down, 4, 1},  // below the view: it becomes the last visible line
+        {platform::key_down, 5, 2}, {platform::key_up, 4, 2},   {platform::key_up, 3, 2},
+        {platform::key_up, 2, 2},   {platform::key_up, 1, 1},  // above: the top line
+        {platform::key_up, 0, 0},   {platform::key_up, 0, 0},  // nothing above the first
+    };
+    for (const Step& st : steps) {
+        SCOPED_TRACE(st.selected * 10 + st.top);
+        key(st.key);
+        EXPECT_EQ(list_selected_line(), st.selected);
+        EXPECT_EQ(list->position_of(list->top_line), st.top);
+    }
+    EXPECT_EQ(current().text, nullptr);  // the sheet's cells did not move
+    EXPECT_TRUE(g_events.empty());
+    EXPECT_TRUE(g_chosen.empty());
+    // While the owner waits to hear of the line, the list's mouse is ignored.
+    platform::MouseEvent press;
+    press.action = platform::MouseAction::press;
+    press.button = platform::MouseButton::left;
+    press.position = {list->left_margin + 3, list->top_margin + 2 * list->line_height + 2};
+    list_on_mouse(platform::kWindowGraphicsText, press);
+    EXPECT_EQ(list_selected_line(), 0);
+    ui().advance_clock(199);
+    settle();
+    EXPECT_TRUE(g_chosen.empty());
+    ui().advance_clock(1);
+    settle();
+    ASSERT_EQ(g_chosen.size(), 1u);
+    EXPECT_EQ(g_chosen[0].kind, 3);
+    EXPECT_EQ(g_chosen[0].line, 0);
+    EXPECT_EQ(g_chosen[0].text, "item 0");
+    // Each move starts the wait again; the owner hears once, of the last line.
+    key(platform::key_down);
+    ui().advance_clock(150);
+    settle();
+    key(platform::key_down);
+    ui().advance_clock(150);
+    settle();
+    EXPECT_EQ(g_chosen.size(), 1u);
+    ui().advance_clock(50);
+    settle();
+    ASSERT_EQ(g_chosen.size(), 2u);
+    EXPECT_EQ(g_chosen[1].line, 2);
+    EXPECT_EQ(g_chosen[1].text, "item 2");
+    ui().advance_clock(1000);
+    settle();
+    EXPECT_EQ(g_chosen.size(), 2u);
+    set_list_selection_callback(nullptr);
+}
+
+// A press in the spreadsheet while window 16's grid is the active one is Escape on the command
+// line: the sheet's level is left and no cell of the sheet becomes current.
+TEST_F(Sheet, APressInTheSheetWhileWindowSixteensGridIsActiveIsEscape) {
+    grid_state().active_area = kGridTextArea;
+    click(1, kRadiusColumn + 2);
+    EXPECT_EQ(level_count(), 0);
+    EXPECT_EQ(current().text, nullptr);
+    EXPECT_TRUE(std::none_of(g_events.begin(), g_events.end(),
+                             [](const Recorded& r) { return r.code == 3; }));
+}
+
+// Window 16's selection list under the mouse: a press selects the line under the pointer and a
+// release chooses it (kind 3); a double-click on the line just chosen is kind 4, on another
+// line kind 3; dragging below the list scrolls the selection a line every 50 ms until the
+// pointer comes back. The owner places the list with textarea_select_line before writing it.
+TEST_F(Sheet, WindowSixteensSelectionListTakesClicksDoubleClicksAndDrags) {
+    ASSERT_EQ(create_graphics_text_window(nullptr), 0);
+    ui().show_window(platform::kWindowGraphicsText, true);
+    const FontMetricsCell font = fixed_font_metrics();
+    ASSERT_EQ(textarea_create(platform::kWindowGraphicsText, kListArea, font, 50, 4, 40), 0);
+    TextArea* list = textarea(kListArea);
+    // Line 6 of 10 selected: the view puts it in the middle, 6 - (4 - 1) / 2 = 5, and a
+    // selection near the end stops at the last page, 10 - 4 = 6.
+    struct Placed {
+        int line;
+        int top;
+    } placed[] = {{6, 5}, {9, 6}, {0, 0}};
+    for (const Placed& p : placed) {
+        SCOPED_TRACE(p.line);
+        textarea_select_line(10, p.line);
+        for (int k = 0; k < 10; ++k) {
+            textarea_append_line(kListArea, 0, "line " + std::to_string(k), nullptr);
+        }
+        EXPECT_EQ(list->line_count, 10);
+        EXPECT_EQ(list_selected_line(), p.line);
+        EXPECT_EQ(list->position_of(list->top_line), p.top);
+    }
+    g_chosen.clear();
+    set_list_selection_callback([](int kind, int line, const char* text) {
+        g_chosen.push_back({kind, line, text});
+        return 0;
+    });
+    auto mouse = [&](platform::MouseAction action, int row) {
+        platform::MouseEvent e;
+        e.action = action;
+        e.button = action == platform::MouseAction::move ? platform::MouseButton::none
+                                                         : platform::MouseButton::left;
+        e.position = {list->left_margin + 3, list->top_margin + row * list->line_height + 2};
+        list_on_mouse(platform::kWindowGraphicsText, e);
+        settle();
+    };
+    using platform::MouseAction;
+    mouse(MouseAction::press, 2);
+    EXPECT_EQ(list_selected_line(), 2);
+    EXPECT_TRUE(g_chosen.empty());
+    mouse(MouseAction::release, 2);
+    mouse(MouseAction::double_click, 2);
+    mouse(MouseAction::release, 2);  // the release after a double-click chooses nothing more
+    mouse(MouseAction::press, 1);
+    mouse(MouseAction::release, 1);
+    mouse(MouseAction::double_click, 3);  // not the line the click chose
+    ASSERT_EQ(g_chosen.size(), 4u);
+    const int kinds[] = {3, 4, 3, 3};
+    const int lines[] = {2, 2, 1, 3};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(g_chosen[static_cast<std::size_t>(k)].kind, kinds[k]) << k;
+        EXPECT_EQ(g_chosen[static_cast<std::size_t>(k)].line, lines[k]) << k;
+    }
+    EXPECT_EQ(g_chosen[1].text, "line 2");
+
+    // A drag below the view: the selection walks down a line every 50 ms.
+    g_chosen.clear();
+    mouse(MouseAction::press, 3);
+    mouse(MouseAction::move, 5);
+    EXPECT_EQ(list_selected_line(), 3);
+    struct Tick {
+        int ms;
+        int selected;
+    } ticks[] = {{49, 3}, {1, 4}, {50, 5}, {50, 6}};
+    for (const Tick& t : ticks) {
+        ui().advance_clock(t.ms);
+        settle();
+        EXPECT_EQ(list_selected_line(), t.selected) << t.ms;
+    }
+    EXPECT_EQ(list->position_of(list->top_line), 3);  // line 6 is the last visible one
+    mouse(MouseAction::move, 1);  // back over the list: the line under the pointer
+    EXPECT_EQ(list_selected_line(), 4);
+    ui().advance_clock(200);
+    settle();
+    EXPECT_EQ(list_selected_line(), 4);
+    mouse(MouseAction::release, 1);
+    ASSERT_EQ(g_chosen.size(), 1u);
+    EXPECT_EQ(g_chosen[0].line, 4);
+    EXPECT_EQ(ui().mouse_capture(), -1);
+    set_list_selection_callback(nullptr);
 }
 
 }  // namespace
