@@ -890,8 +890,9 @@ int surface_sheet_event(GridEvent& event) {
             rc = prompt_param(kParamScaleFactor, &factor);
             if (rc != 0) return rc;
             const double f = factor.type == kArgInt ? factor.value.i : factor.value.d;
+            // The general scaling command: quantity 3 (a factor over a range of surfaces), BY.
             char line[96];
-            std::snprintf(line, sizeof line, "scl srf %d %d %s", first, last,
+            std::snprintf(line, sizeof line, "scale 3 1 %d %d %s", first, last,
                           format_number(f, 2, 0));
             rc = run_quiet(line, 0);
             break;

@@ -331,6 +331,20 @@ TEST_F(Sheet, TheWavelengthButtonOffersTheStandardLines) {
     EXPECT_EQ(lens_data().wavelengths[0].wavelength, 0.65627);
 }
 
+// Scaling rows by a factor: radii, thicknesses inside the range and apertures scale; the
+// thickness after the last row of the range (the air space to the image) does not.
+TEST_F(Sheet, ScaleMultipliesTheSelectedRowsByTheTypedFactor) {
+    small_lens("TH 100");
+    open_sheet();
+    input("2\n");  // the factor typed at the question
+    ASSERT_EQ(event(23, 0, 1, 0, 0, 2), 0) << error_text_buffer() << errors();
+    EXPECT_DOUBLE_EQ(surface(1).curvature, 1.0 / 100.0);
+    EXPECT_DOUBLE_EQ(surface(2).curvature, -1.0 / 100.0);
+    EXPECT_DOUBLE_EQ(surface(1).thickness, 10.0);
+    EXPECT_DOUBLE_EQ(surface(2).thickness, 45.0);
+    EXPECT_DOUBLE_EQ(surface(1).aperture_radius, 20.0);
+}
+
 TEST_F(Sheet, TheUnchangedQuestionComparesWithTheRevertCopy) {
     small_lens("TH 100");
     open_sheet();
