@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "runtime/command_levels.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "ui/draw_primitives.h"
@@ -16,6 +17,7 @@
 #include "ui/graphics_offscreen.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_sliders.h"
+#include "ui/graphics_text_window.h"
 #include "ui/window_table.h"
 
 namespace {
@@ -210,6 +212,15 @@ public:
     }
     void on_size(int window, platform::Size size) override { graphics_frame_resized(window, size); }
     void on_mouse(int, const platform::MouseEvent& e) override { graphics_pane_mouse(e); }
+    // The strip's OK, Cancel and Help; the close box is Cancel while a command level can take
+    // it, else the window simply hides.
+    void on_command(int, int command) override { window16_command(command); }
+    bool on_close_request(int) override {
+        if (level_count() == 0 || strip_command_runner() == nullptr) return true;
+        window16_command(kWindow16CancelCommand);
+        return false;
+    }
+    void on_activate(int, bool active) override { set_window16_active(active); }
 };
 
 PaneHandler g_pane_handler;
@@ -788,6 +799,12 @@ int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
         if (ui->create_window(w, " ", &g_pane_handler) != 0) return -1;
         ui->show_window(w, false);
         ui->set_window_label(w, g_window16_label);
+        // The sizes start-up gives: a list of 4000 lines, 16 rows of 9 columns, 3 label lines,
+        // a grid of 5 lines and 50 columns.
+        // A backend without panes keeps the drawing pane alone.
+        if (const int r = create_window16_panes(Window16Shape{}); r == kMsgGraphicsNoMemory) {
+            return r;
+        }
     }
     GraphicsWindow& g = g_records[kGraphicsPaneRecord];
     platform::Size size{400, 300};

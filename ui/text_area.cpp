@@ -555,6 +555,50 @@ void textarea_on_size(int area, platform::Size client) {
     textarea_update_scrollbar(area);
 }
 
+void textarea_select_line(int line_count, int line) {
+    if (line < 0) {
+        list_set_selection(-1);
+        return;
+    }
+    textarea_clear(kListArea, 0);
+    TextArea* a = textarea(kListArea);
+    if (a == nullptr) return;
+    g.selected_list_line = line;
+    if (line_count != 0) {
+        const int top = line - (a->visible_lines - 1) / 2;
+        a->top_line = std::max(0, std::min(top, line_count - a->visible_lines));
+    }
+}
+
+void list_set_selection(int line) {
+    TextArea* a = textarea(kListArea);
+    if (a == nullptr || line == g.selected_list_line) return;
+    if (line >= 0 && (a->line_count == 0 || line >= a->line_count)) return;
+    const int keep = g.current;
+    g.current = kListArea;
+    const int old = g.selected_list_line;
+    g.selected_list_line = line;
+    const int top = a->position_of(a->top_line);
+    if (old >= 0 && old >= top && old < top + a->visible_lines) {
+        textarea_paint_line(row_y(*a, old - top), old, true);
+    }
+    if (line >= 0) {
+        if (line < top) {
+            textarea_scroll_up(top - line);
+        } else if (line >= top + a->visible_lines) {
+            textarea_scroll_down(line - (top + a->visible_lines - 1));
+        } else {
+            textarea_paint_line(row_y(*a, line - top), line, true);
+        }
+        textarea_update_scrollbar(kListArea);
+    }
+    g.current = keep;
+}
+
+int list_selected_line() {
+    return g.selected_list_line;
+}
+
 std::vector<std::string> textarea_output_lines(int area) {
     std::vector<std::string> lines;
     TextArea* a = textarea(area);

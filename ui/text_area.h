@@ -129,6 +129,14 @@ const GridInputHandler& grid_input_handler();
 // Told when area 3 or 4 is emptied (its lines are about to be written anew).
 void set_grid_clear_listener(void (*cleared)(int area));
 
+// Area 0, the selection list of window 16 (lines count from its first, as the list is cleared
+// before its owner writes it). textarea_select_line clears the area, records the selected line
+// and places the view so that it stands in the middle (a negative line only removes the
+// selection); list_set_selection moves the selection, scrolling it into view (-1 removes it).
+void textarea_select_line(int line_count, int line);
+void list_set_selection(int line);
+int list_selected_line();  // -1 when none
+
 // The text-output layer's sink: every finished line lands in its window's area (text windows
 // also reach the backend's own line list, which the console writes to standard output).
 void install_text_areas();
