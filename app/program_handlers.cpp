@@ -64,6 +64,7 @@
 #include "trace/speed_test.h"
 #include "trace/surface_probes.h"
 #include "ui/graphics_text_window.h"
+#include "ui/stock_parts_window.h"
 #include "ui/animation_files.h"
 #include "ui/choice_lists.h"
 #include "ui/edit_commands.h"
@@ -141,6 +142,7 @@ void install_upward_hooks() {
     set_menu_rebuilder(reload_menus);
     set_strip_command_runner(run_strip_command);
     set_window16_strip_builder(build_window16_strip);
+    set_stock_parts_view(stock_parts_window_view());
     install_status_line();
     install_menus();
     install_graphics_commands();

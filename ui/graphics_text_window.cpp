@@ -19,6 +19,7 @@ struct ListState {
 ListState g_list;
 bool g_window16_active = false;
 void (*g_strip_builder)() = nullptr;
+bool (*g_owner_command)(int command) = nullptr;
 
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
@@ -280,6 +281,7 @@ void list_on_timer(int timer_id) {
 void window16_command(int command) {
     const StripCommandRunner runner = strip_command_runner();
     set_window16_active(true);
+    if (g_owner_command != nullptr && g_owner_command(command)) return;
     if (runner == nullptr) return;
     switch (command) {
         case kWindow16OkCommand:
@@ -296,6 +298,10 @@ void window16_command(int command) {
     }
 }
 
+void set_window16_owner(bool (*command)(int command)) {
+    g_owner_command = command;
+}
+
 bool window16_active() {
     return g_window16_active;
 }
@@ -308,4 +314,5 @@ void reset_window16() {
     g_list = ListState{};
     g_window16_active = false;
     g_strip_builder = nullptr;
+    g_owner_command = nullptr;
 }

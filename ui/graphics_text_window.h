@@ -73,6 +73,9 @@ void list_step_selection(int lines);
 // A strip button or the close box of window 16: OK, Cancel (also the close box) or Help, run
 // with window 16 flagged active.
 void window16_command(int command);
+// Whoever shows something in window 16 may take its strip's buttons first: true when the
+// owner took the command (null: nobody does).
+void set_window16_owner(bool (*command)(int command));
 // Whether window 16 is the active window (follows its activation and its strip's buttons).
 bool window16_active();
 void set_window16_active(bool active);

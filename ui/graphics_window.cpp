@@ -793,7 +793,7 @@ void graphwin_set_mouse_callback(int (*fn)(double, double, double, double)) {
 int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return -1;
-    g_pane_pick = pick;
+    if (pick != nullptr) g_pane_pick = pick;
     constexpr int w = platform::kWindowGraphicsText;
     if (!ui->window_exists(w)) {
         if (ui->create_window(w, " ", &g_pane_handler) != 0) return -1;
@@ -850,6 +850,7 @@ void graphics_pane_to_world(int px, int py, double* x, double* y) {
 
 void reset_graphics_windows() {
     g_window16_label.clear();
+    g_pane_pick = nullptr;
     release_graphics_offscreen(0);
     for (GraphicsWindow& g : g_records) g = GraphicsWindow{};
     g_current = 0;

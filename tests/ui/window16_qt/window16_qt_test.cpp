@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QToolButton>
 #include <QWidget>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -20,6 +21,7 @@
 #include "ui/draw_primitives.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_text_window.h"
+#include "ui/stock_parts_window.h"
 #include "ui/graphics_window.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
@@ -216,6 +218,39 @@ TEST_F(Window16Qt, TheStripButtonsReachTheWindow) {
     const auto* help = strip->findChild<QToolButton*>("tavo_tool_16_106");
     EXPECT_EQ(help->x(), strip->width() - kWindow16HelpFromRight);
     EXPECT_EQ(strip->findChild<QToolButton*>("tavo_tool_16_104")->x(), kWindow16OkX);
+}
+
+// A biconvex lens of diameter 25 (radii 50 and -50, 6 thick) drawn in the pane: its rims and
+// the edge between them are dark where the mapping puts them, the glass between is not.
+TEST_F(Window16Qt, ThePreviewDrawsAPartWhereItsSurfacesAre) {
+    std::vector<StockPreviewSurface> part(2);
+    part[0] = {1 / 50.0, 6.0, 12.5, true};
+    part[1] = {-1 / 50.0, 0.0, 12.5, false};
+    draw_stock_preview(part, 25.0);
+    settle();
+    ui->update_now();
+    QWidget* surface = find("tavo_surface_16");
+    ASSERT_NE(surface, nullptr);
+    const QImage image = surface->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(graphwin_select(kGraphicsPaneRecord) != nullptr, true);
+    const auto pixel_at = [&](double x, double y) {
+        int sx = 0, sy = 0;
+        gfx_world_to_device(x, y, &sx, &sy);
+        const platform::Point p = surface_to_pixel(sx, sy);
+        return image.pixel(p.x, p.y);
+    };
+    // Sag at the rim: 0.02 x 156.25 / (1 + sqrt(1 - 0.0625)) = 1.6129...
+    const double sag = 0.02 * 156.25 / (1 + std::sqrt(1 - 0.0625));
+    const QRgb white = qRgb(255, 255, 255);
+    EXPECT_NE(pixel_at(sag, 12.5), white);        // the first surface's upper rim
+    EXPECT_NE(pixel_at(6.0 - sag, -12.5), white); // the second surface's lower rim
+    EXPECT_NE(pixel_at(3.0, 12.5), white);        // the edge between them
+    // Half-way up: 0.02 x 36 / (1 + sqrt(1 - 0.0144)) = 0.3613...
+    EXPECT_NE(pixel_at(0.72 / (1 + std::sqrt(0.9856)), 6.0), white);
+    EXPECT_EQ(pixel_at(3.0, 6.0), white);         // inside the glass
+    if (const char* dir = std::getenv("TAVO_GRAB_DIR")) {
+        EXPECT_TRUE(find("tavo_window_16")->grab().save(QString(dir) + "/window16_preview.png"));
+    }
 }
 
 }  // namespace
