@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "runtime/command_levels.h"
 #include "runtime/messages.h"
 #include "ui/grid_control.h"
 #include "ui/window_table.h"
@@ -296,6 +297,14 @@ void window16_command(int command) {
         default:
             break;
     }
+}
+
+bool window16_close_request() {
+    set_window16_active(true);
+    if (g_owner_command != nullptr && g_owner_command(kWindow16CancelCommand)) return false;
+    if (level_count() == 0 || strip_command_runner() == nullptr) return true;
+    window16_command(kWindow16CancelCommand);
+    return false;
 }
 
 void set_window16_owner(bool (*command)(int command)) {

@@ -76,6 +76,9 @@ void window16_command(int command);
 // Whoever shows something in window 16 may take its strip's buttons first: true when the
 // owner took the command (null: nobody does).
 void set_window16_owner(bool (*command)(int command));
+// The close box of window 16: the owner's Cancel, else Cancel while a command level can take
+// it; true when the window may simply hide.
+bool window16_close_request();
 // Whether window 16 is the active window (follows its activation and its strip's buttons).
 bool window16_active();
 void set_window16_active(bool active);

@@ -6,7 +6,6 @@
 #include <new>
 #include <string>
 
-#include "runtime/command_levels.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "ui/draw_primitives.h"
@@ -212,14 +211,10 @@ public:
     }
     void on_size(int window, platform::Size size) override { graphics_frame_resized(window, size); }
     void on_mouse(int, const platform::MouseEvent& e) override { graphics_pane_mouse(e); }
-    // The strip's OK, Cancel and Help; the close box is Cancel while a command level can take
-    // it, else the window simply hides.
+    // The strip's OK, Cancel and Help; the close box is Cancel for whoever shows something in
+    // the window, else the window simply hides.
     void on_command(int, int command) override { window16_command(command); }
-    bool on_close_request(int) override {
-        if (level_count() == 0 || strip_command_runner() == nullptr) return true;
-        window16_command(kWindow16CancelCommand);
-        return false;
-    }
+    bool on_close_request(int) override { return window16_close_request(); }
     void on_activate(int, bool active) override { set_window16_active(active); }
 };
 

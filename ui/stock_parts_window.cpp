@@ -111,6 +111,8 @@ void show_list() {
     textarea_clear(kGridTextArea, 0);
     write_area(kGridTextArea, panel_lines());
     set_output_window(output);
+    // The grid paints its lines when its window is painted, not as they come.
+    if (platform::UiBackend* ui = ui_or_null()) ui->invalidate(kGridPane);
 }
 
 void show_part() {

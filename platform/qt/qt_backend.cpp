@@ -2101,6 +2101,10 @@ int QtBackend::set_band_layout(int window, const BandLayout& layout) {
     while (content->parentWidget() != nullptr && vbox->indexOf(content) < 0) {
         content = content->parentWidget();
     }
+    if (vbox->indexOf(content) < 0) {
+        delete bands;
+        return kUiBadWindow;
+    }
     const auto adopt = [&](QWidget* w) -> QWidget* {
         if (w == nullptr) return nullptr;
         vbox->removeWidget(w);
@@ -2110,6 +2114,9 @@ int QtBackend::set_band_layout(int window, const BandLayout& layout) {
     };
     bands->surface = adopt(content);
     bands->label = adopt(child_labels_[window]);
+    // A label in a band has lines of its own: a long one wraps rather than being cut.
+    child_labels_[window]->setWordWrap(true);
+    child_labels_[window]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     bands->strip = adopt(slot.strip);
     if (layout.side_pane >= 0 && pane_window(layout.side_pane) == window) {
         bands->side = adopt(slots_[layout.side_pane].outer);

@@ -122,6 +122,15 @@ TEST_F(StockWindow, CancelClosesTheParts) {
     EXPECT_EQ(lens_data().image_surface, before);
 }
 
+TEST_F(StockWindow, TheCloseBoxClosesTheParts) {
+    type("stock_lens_at 1");
+    ASSERT_TRUE(window_shown()) << errors();
+    ui().post_close_request(platform::kWindowGraphicsText);
+    events();
+    EXPECT_FALSE(window_shown());
+    EXPECT_FALSE(catalog_parts_open());
+}
+
 TEST_F(StockWindow, ADoubleClickInsertsThePart) {
     type("stock_lens_at 1");
     ASSERT_TRUE(window_shown()) << errors();
