@@ -749,7 +749,8 @@ public:
     // device_context, invalidate, set_scroll_info, set_timer, kill_timer, capture_mouse and
     // grab_window take it as they take a window number; window_exists tells whether it was
     // made and window_visible follows its window. Its events reach the handler given here,
-    // under its number. A pane goes when its window goes.
+    // under its number (keys only where the backend lets a pane have them: Qt leaves them to
+    // the command line). A pane goes when its window goes.
     static constexpr int kPaneFirst = kWindowCount;
     static constexpr int kPaneCount = 4;
     static bool is_pane(int n) { return n >= kPaneFirst && n < kPaneFirst + kPaneCount; }

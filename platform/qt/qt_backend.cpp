@@ -2054,6 +2054,8 @@ int QtBackend::create_pane(int window, int pane, bool vertical_bar, WindowHandle
     grid->setSpacing(0);
     slot.surface = new DrawingSurface(std::move(events), box);
     slot.surface->setObjectName(QString("tavo_surface_%1").arg(pane));
+    // A click on a pane leaves the keys to the command line, as on a text window.
+    slot.surface->setFocusPolicy(Qt::NoFocus);
     grid->addWidget(slot.surface, 0, 0);
     if (vertical_bar) {
         auto* bar = new QScrollBar(Qt::Vertical, box);
