@@ -119,8 +119,8 @@ platform::Size window16_client_size(const Window16Shape& shape, const FontMetric
     // margin.
     const int grid_height = shape.text_lines * (font.char_height + 7) + 3 + 2 * kBorder;
     const int width = shape.text_columns * font.char_width + 2 * kBorder + 4;
-    return {std::max(width, b.side_width + 4 * font.char_width), b.top_height +
-                                                                     b.strip_height + grid_height};
+    return {std::max(width, b.side_width + 4 * font.char_width),
+            b.top_height + b.strip_height + grid_height};
 }
 
 int create_window16_panes(const Window16Shape& shape) {

@@ -65,13 +65,12 @@ std::vector<std::string> panel_lines() {
     const StockSelection& s = stock_selection();
     const StockLensPart* part = stock_part(s.selected);
     std::vector<std::string> lines;
-    lines.push_back("Lens Types:  " + buttons({-298, -299, -300}, {kStockPositive, kStockNegative,
-                                                                   kStockCemented},
+    lines.push_back("Lens Types:  " + buttons({-298, -299, -300},
+                                              {kStockPositive, kStockNegative, kStockCemented},
                                               s.type));
-    lines.push_back("Sort By:     " + buttons({-301, -302, -303}, {kStockSortEfl,
-                                                                   kStockSortDiameter,
-                                                                   kStockSortDirectory},
-                                              s.sort));
+    lines.push_back("Sort By:     " +
+                    buttons({-301, -302, -303},
+                            {kStockSortEfl, kStockSortDiameter, kStockSortDirectory}, s.sort));
     lines.push_back("Central Efl: " + format_value(s.efl_centre / 1000.0) +
                     "   +/- Range: " + format_value(s.efl_range / 1000.0));
     lines.push_back("Central Dia: " + format_value(s.diameter_centre / 1000.0) +
@@ -187,7 +186,8 @@ void draw_stock_preview(const std::vector<StockPreviewSurface>& surfaces, double
     graphwin_new_page(0);
     if (!surfaces.empty()) {
         std::vector<double> z(surfaces.size(), 0.0);
-        for (std::size_t j = 1; j < surfaces.size(); ++j) z[j] = z[j - 1] + surfaces[j - 1].thickness;
+        for (std::size_t j = 1; j < surfaces.size(); ++j)
+            z[j] = z[j - 1] + surfaces[j - 1].thickness;
         // The frame is as high as the diameter asks and as wide as the pane's shape makes it,
         // centred on the part.
         const double h = stock_preview_half_height(diameter);

@@ -642,7 +642,8 @@ bool ConsoleBackend::dispatch_posted() {
     }
     if (std::holds_alternative<CloseRequest>(e.body)) {
         request_close(e.window);
-    } else if (auto* size = std::get_if<Size>(&e.body); size != nullptr && windows_[e.window].banded) {
+    } else if (auto* size = std::get_if<Size>(&e.body);
+               size != nullptr && windows_[e.window].banded) {
         windows_[e.window].client = *size;
         lay_out_bands(e.window);
     } else if (auto* size = std::get_if<Size>(&e.body)) {

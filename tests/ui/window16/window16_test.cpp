@@ -150,17 +150,41 @@ TEST(Window16Bands, PartsStandWhereTheBandsPutThem) {
         Rect surface, label, side, strip, bottom;
     };
     const Case cases[] = {
-        {"start-up size", kClient, start, {0, 0, 312, 228}, {0, 228, 312, 280}, {312, 0, 408, 280},
-         {0, 280, 408, 308}, {0, 308, 408, 430}},
+        {"start-up size",
+         kClient,
+         start,
+         {0, 0, 312, 228},
+         {0, 228, 312, 280},
+         {312, 0, 408, 280},
+         {0, 280, 408, 308},
+         {0, 308, 408, 430}},
         // Wider and taller: the drawing widens, the list keeps its width, the grid takes the
         // height.
-        {"grown", {500, 500}, start, {0, 0, 404, 228}, {0, 228, 404, 280}, {404, 0, 500, 280},
-         {0, 280, 500, 308}, {0, 308, 500, 500}},
+        {"grown",
+         {500, 500},
+         start,
+         {0, 0, 404, 228},
+         {0, 228, 404, 280},
+         {404, 0, 500, 280},
+         {0, 280, 500, 308},
+         {0, 308, 500, 500}},
         // Too small for the bands: nothing gets a negative size, the top band comes first.
-        {"squeezed", {100, 50}, start, {0, 0, 4, 0}, {0, 0, 4, 50}, {4, 0, 100, 50},
-         {0, 50, 100, 50}, {0, 50, 100, 50}},
-        {"no side pane", kClient, no_side, {0, 0, 408, 228}, {0, 228, 408, 280},
-         {408, 0, 408, 280}, {0, 280, 408, 308}, {0, 308, 408, 430}},
+        {"squeezed",
+         {100, 50},
+         start,
+         {0, 0, 4, 0},
+         {0, 0, 4, 50},
+         {4, 0, 100, 50},
+         {0, 50, 100, 50},
+         {0, 50, 100, 50}},
+        {"no side pane",
+         kClient,
+         no_side,
+         {0, 0, 408, 228},
+         {0, 228, 408, 280},
+         {408, 0, 408, 280},
+         {0, 280, 408, 308},
+         {0, 308, 408, 430}},
     };
     for (const Case& c : cases) {
         const UiBackend::BandRects r = UiBackend::band_rects(c.client, c.layout);

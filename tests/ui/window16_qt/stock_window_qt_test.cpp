@@ -10,8 +10,8 @@
 #include "app/startup.h"
 #include "lens/stock_lenses.h"
 #include "platform/qt/qt_backend.h"
-#include "runtime/messages.h"
 #include "runtime/dispatch.h"  // before Qt's headers, whose "slots" would clash
+#include "runtime/messages.h"
 #include "tests/app/startup/started_runtime.h"
 #include "ui/graphics_text_window.h"
 #include "ui/text_area.h"

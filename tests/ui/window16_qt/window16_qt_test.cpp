@@ -21,8 +21,8 @@
 #include "ui/draw_primitives.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_text_window.h"
-#include "ui/stock_parts_window.h"
 #include "ui/graphics_window.h"
+#include "ui/stock_parts_window.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
 
@@ -107,9 +107,9 @@ struct Window16Qt : ::testing::Test {
     void expect_parts_in_bands() {
         QWidget* bands = find("tavo_bands_16");
         ASSERT_NE(bands, nullptr);
-        const platform::UiBackend::BandRects r = platform::UiBackend::band_rects(
-            {bands->width(), bands->height()},
-            window16_bands(Window16Shape{}, fixed_font_metrics()));
+        const platform::UiBackend::BandRects r =
+            platform::UiBackend::band_rects({bands->width(), bands->height()},
+                                            window16_bands(Window16Shape{}, fixed_font_metrics()));
         const auto rect = [](const platform::Rect& x) {
             return QRect(x.left, x.top, x.right - x.left, x.bottom - x.top);
         };
@@ -242,12 +242,12 @@ TEST_F(Window16Qt, ThePreviewDrawsAPartWhereItsSurfacesAre) {
     // Sag at the rim: 0.02 x 156.25 / (1 + sqrt(1 - 0.0625)) = 1.6129...
     const double sag = 0.02 * 156.25 / (1 + std::sqrt(1 - 0.0625));
     const QRgb white = qRgb(255, 255, 255);
-    EXPECT_NE(pixel_at(sag, 12.5), white);        // the first surface's upper rim
-    EXPECT_NE(pixel_at(6.0 - sag, -12.5), white); // the second surface's lower rim
-    EXPECT_NE(pixel_at(3.0, 12.5), white);        // the edge between them
+    EXPECT_NE(pixel_at(sag, 12.5), white);         // the first surface's upper rim
+    EXPECT_NE(pixel_at(6.0 - sag, -12.5), white);  // the second surface's lower rim
+    EXPECT_NE(pixel_at(3.0, 12.5), white);         // the edge between them
     // Half-way up: 0.02 x 36 / (1 + sqrt(1 - 0.0144)) = 0.3613...
     EXPECT_NE(pixel_at(0.72 / (1 + std::sqrt(0.9856)), 6.0), white);
-    EXPECT_EQ(pixel_at(3.0, 6.0), white);         // inside the glass
+    EXPECT_EQ(pixel_at(3.0, 6.0), white);  // inside the glass
     if (const char* dir = std::getenv("TAVO_GRAB_DIR")) {
         EXPECT_TRUE(find("tavo_window_16")->grab().save(QString(dir) + "/window16_preview.png"));
     }

@@ -72,12 +72,11 @@ TEST_F(StockWindow, ThePartsShowInTheListWithThePanelAndTheChosenPartDescribed) 
     EXPECT_EQ(window16_label(),
               "Generic parts (tavo) GPX050D25: diameter 25.000, focal length 50.000, 46.044");
     EXPECT_EQ(area_lines(kGridTextArea),
-              (std::vector<std::string>{
-                  "Lens Types:  [Positive]  Negative   Cemented",
-                  "Sort By:     [Focal length]  Diameter   Name",
-                  "Central Efl:     50.000   +/- Range:   5000.000",
-                  "Central Dia:     20.000   +/- Range:    200.000",
-                  "Catalog:  GENERIC     Part Name:  GPX050D25"}));
+              (std::vector<std::string>{"Lens Types:  [Positive]  Negative   Cemented",
+                                        "Sort By:     [Focal length]  Diameter   Name",
+                                        "Central Efl:     50.000   +/- Range:   5000.000",
+                                        "Central Dia:     20.000   +/- Range:    200.000",
+                                        "Catalog:  GENERIC     Part Name:  GPX050D25"}));
     // The panel's command changes what the window shows.
     type("stock_panel 102 10");  // focal length 50 +- 10
     EXPECT_EQ(area_lines(kListArea), (std::vector<std::string>{"   49.996", "   50.000"}));
@@ -151,15 +150,15 @@ TEST(StockPreview, SagAndFrameFollowTheirFormulas) {
         {0.02, 10, 0.02 * 100 / (1 + std::sqrt(1 - 0.04))},  // 1.0102051...
         {-0.02, 10, -0.02 * 100 / (1 + std::sqrt(1 - 0.04))},
         {0.0, 12.5, 0.0},
-        {0.1, 10, 10.0},    // a hemisphere's rim: 1/c
-        {0.1, 10.5, 0.0},   // beyond the sphere
+        {0.1, 10, 10.0},   // a hemisphere's rim: 1/c
+        {0.1, 10.5, 0.0},  // beyond the sphere
         {0.1, -10, 10.0},
     };
     for (const Case& c : cases) {
         EXPECT_NEAR(stock_preview_sag(c.c, c.y), c.sag, 1e-12) << c.c << " " << c.y;
     }
-    const double heights[][2] = {{5, 5.4},    {10, 5.4},   {10.5, 16.2}, {30, 16.2},
-                                 {31, 48.6},  {90, 48.6},  {91, 80.0}};
+    const double heights[][2] = {{5, 5.4},   {10, 5.4},  {10.5, 16.2}, {30, 16.2},
+                                 {31, 48.6}, {90, 48.6}, {91, 80.0}};
     for (const auto& h : heights) EXPECT_EQ(stock_preview_half_height(h[0]), h[1]) << h[0];
 
     // 31 points from -aperture to +aperture at the surface's place.
