@@ -11,6 +11,7 @@
 #include "app/sheet_strip.h"
 #include "app/splash.h"
 #include "app/startup.h"
+#include "app/window16_strip.h"
 #include "app/toolbar.h"
 #include "app/window_captions.h"
 #include "drawing/element_drawing.h"
@@ -62,6 +63,8 @@
 #include "trace/special_surfaces.h"
 #include "trace/speed_test.h"
 #include "trace/surface_probes.h"
+#include "ui/graphics_text_window.h"
+#include "ui/stock_parts_window.h"
 #include "ui/animation_files.h"
 #include "ui/choice_lists.h"
 #include "ui/edit_commands.h"
@@ -140,6 +143,8 @@ void install_upward_hooks() {
     install_edit_commands();
     set_menu_rebuilder(reload_menus);
     set_strip_command_runner(run_strip_command);
+    set_window16_strip_builder(build_window16_strip);
+    set_stock_parts_view(stock_parts_window_view());
     install_status_line();
     install_menus();
     install_graphics_commands();

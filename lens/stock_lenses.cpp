@@ -59,6 +59,7 @@ std::FILE* g_parts_file = nullptr;
 bool g_parts_open = false;
 StockLensSetup g_setup = nullptr;
 StockPartInsertedHook g_part_inserted = nullptr;
+StockPartsView g_view;
 
 std::string upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -308,6 +309,7 @@ void show_parts() {
                   p->third / 1000.0);
     }
     text_printf("\n");
+    if (g_view.show != nullptr) g_view.show();
 }
 
 std::string arg_text(int i) {
@@ -808,7 +810,19 @@ int open_catalog_parts() {
 
 void close_catalog_parts() {
     close_parts_file();
+    const bool was_open = g_parts_open;
     g_parts_open = false;
+    if (was_open && g_view.close != nullptr) g_view.close();
+}
+
+void set_stock_parts_view(const StockPartsView& view) {
+    g_view = view;
+}
+
+void select_stock_row(int row) {
+    if (row < 0 || row >= static_cast<int>(g_rows.size())) return;
+    g_selection.selected = g_rows[static_cast<std::size_t>(row)];
+    if (g_view.show != nullptr) g_view.show();
 }
 
 bool catalog_parts_open() {

@@ -140,6 +140,16 @@ void set_stock_part_inserted_hook(StockPartInsertedHook hook);
 int open_catalog_parts();
 void close_catalog_parts();
 bool catalog_parts_open();
+// Where the parts show besides the text output: show after every change of the list, the
+// selection or the filters, close when the parts close. The application installs it; without
+// one the parts are text only.
+struct StockPartsView {
+    void (*show)() = nullptr;
+    void (*close)() = nullptr;
+};
+void set_stock_parts_view(const StockPartsView& view);
+// Makes the part listed in row `row` the selection and shows it (nothing outside the rows).
+void select_stock_row(int row);
 
 // select_lens_catalog; stock_part inserts a part by name; stock_panel works the panel.
 int cmd_open_lens_catalog();

@@ -776,3 +776,38 @@ void notify_command_line_edited() {
 }
 
 }  // namespace platform
+
+// --- panes inside a numbered window ----------------------------------------------------------
+
+namespace platform {
+
+int UiBackend::create_pane(int, int, bool, WindowHandler*) {
+    return kUiBadWindow;
+}
+
+int UiBackend::pane_window(int pane) const {
+    return is_pane(pane) ? pane_windows_[static_cast<std::size_t>(pane - kPaneFirst)] : -1;
+}
+
+UiBackend::BandRects UiBackend::band_rects(Size client, const BandLayout& layout) {
+    const int width = std::max(client.width, 0);
+    const int height = std::max(client.height, 0);
+    const int top = std::clamp(layout.top_height, 0, height);
+    const int side = layout.side_pane >= 0 ? std::clamp(layout.side_width, 0, width) : 0;
+    const int left = width - side;
+    const int label = std::clamp(layout.label_height, 0, top);
+    const int strip = std::clamp(layout.strip_height, 0, height - top);
+    BandRects r;
+    r.surface = {0, 0, left, top - label};
+    r.label = {0, top - label, left, top};
+    r.side = {left, 0, width, top};
+    r.strip = {0, top, width, top + strip};
+    r.bottom = {0, top + strip, width, height};
+    return r;
+}
+
+int UiBackend::set_band_layout(int, const BandLayout&) {
+    return kUiBadWindow;
+}
+
+}  // namespace platform

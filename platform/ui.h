@@ -4,6 +4,7 @@
 // Qt) implements it, and the program reaches the current one through ui().
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -742,6 +743,47 @@ public:
     // '\n'), made with the first text. kUiBadWindow for a window that does not exist.
     virtual int set_window_label(int window, std::string_view text);
     std::string window_label(int window) const;
+
+    // --- panes inside a numbered window ---------------------------------------------------
+    // A pane is a drawing surface of its own inside a child window (a list or a grid beside
+    // the window's own surface), known by a surface number from kPaneFirst on.
+    // device_context, invalidate, set_scroll_info, set_timer, kill_timer, capture_mouse and
+    // grab_window take it as they take a window number; window_exists tells whether it was
+    // made and window_visible follows its window. Its events reach the handler given here,
+    // under its number (keys only where the backend lets a pane have them: Qt leaves them to
+    // the command line). A pane goes when its window goes.
+    static constexpr int kPaneFirst = kWindowCount;
+    static constexpr int kPaneCount = 4;
+    static bool is_pane(int n) { return n >= kPaneFirst && n < kPaneFirst + kPaneCount; }
+    // kUiBadWindow for a missing window, a number that is no pane's or a backend without
+    // panes; kUiWindowExists when the pane was made already. vertical_bar gives the pane a
+    // scroll bar of its own at its right edge.
+    virtual int create_pane(int window, int pane, bool vertical_bar, WindowHandler* handler);
+    int pane_window(int pane) const;  // the window that holds the pane; -1 when none
+    // A window's client area in three bands, following its size: on top (top_height high) the
+    // window's own surface with the label under it (label_height) and the side pane at the
+    // right (side_width wide); in the middle the window's tool strip (strip_height); below,
+    // the bottom pane takes what is left. A missing pane (-1) leaves its place empty.
+    struct BandLayout {
+        int top_height = 0;
+        int side_pane = -1;
+        int side_width = 0;
+        int label_height = 0;
+        int strip_height = 0;
+        int bottom_pane = -1;
+    };
+    struct BandRects {
+        Rect surface, label, side, strip, bottom;
+    };
+    // Where the parts stand in a client area of that size (sizes never below 0).
+    static BandRects band_rects(Size client, const BandLayout& layout);
+    // kUiBadWindow for a missing window or a backend without panes.
+    virtual int set_band_layout(int window, const BandLayout& layout);
+
+protected:
+    std::array<int, kPaneCount> pane_windows_{-1, -1, -1, -1};
+
+public:
 
 private:
     std::pair<int, int> command_line_selection_{0, 0};

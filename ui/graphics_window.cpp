@@ -17,6 +17,7 @@
 #include "ui/graphics_replay.h"
 #include "ui/graphics_sliders.h"
 #include "ui/text_area.h"
+#include "ui/graphics_text_window.h"
 #include "ui/window_table.h"
 
 namespace {
@@ -215,6 +216,11 @@ public:
     void on_timer(int window, int id) override {
         if (grid_input_handler().timer != nullptr) grid_input_handler().timer(window, id);
     }
+    // The strip's OK, Cancel and Help; the close box is Cancel for whoever shows something in
+    // the window, else the window simply hides.
+    void on_command(int, int command) override { window16_command(command); }
+    bool on_close_request(int) override { return window16_close_request(); }
+    void on_activate(int, bool active) override { set_window16_active(active); }
 };
 
 PaneHandler g_pane_handler;
@@ -787,12 +793,18 @@ void graphwin_set_mouse_callback(int (*fn)(double, double, double, double)) {
 int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return -1;
-    g_pane_pick = pick;
+    if (pick != nullptr) g_pane_pick = pick;
     constexpr int w = platform::kWindowGraphicsText;
     if (!ui->window_exists(w)) {
         if (ui->create_window(w, " ", &g_pane_handler) != 0) return -1;
         ui->show_window(w, false);
         ui->set_window_label(w, g_window16_label);
+        // The sizes start-up gives: a list of 4000 lines, 16 rows of 9 columns, 3 label lines,
+        // a grid of 5 lines and 50 columns.
+        // A backend without panes keeps the drawing pane alone.
+        if (const int r = create_window16_panes(Window16Shape{}); r == kMsgGraphicsNoMemory) {
+            return r;
+        }
     }
     GraphicsWindow& g = g_records[kGraphicsPaneRecord];
     platform::Size size{400, 300};
@@ -838,6 +850,7 @@ void graphics_pane_to_world(int px, int py, double* x, double* y) {
 
 void reset_graphics_windows() {
     g_window16_label.clear();
+    g_pane_pick = nullptr;
     release_graphics_offscreen(0);
     for (GraphicsWindow& g : g_records) g = GraphicsWindow{};
     g_current = 0;

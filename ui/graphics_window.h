@@ -174,7 +174,8 @@ int create_graphics_frame(int window);
 
 // The graphics-with-text window (16): its drawing pane is record 10 with a display list of
 // 10000 words; a left press on the pane goes to pick with the client point packed as low and
-// high 16 bits. 0, -10 without memory, -1 without a user interface.
+// high 16 bits (null keeps the pick routine there is). 0, -10 without memory, -1 without a
+// user interface.
 int create_graphics_text_window(void (*pick)(std::uint32_t point));
 // The label of the strip under window 16's drawing pane (the grid's status line writes it):
 // at most kWindow16LabelLines lines, kept for the window when it is made later.

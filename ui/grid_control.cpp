@@ -1,5 +1,7 @@
 #include "ui/grid_control.h"
 
+#include "ui/graphics_text_window.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -712,20 +714,7 @@ void grid_edit_caret_key(int key) {
         state != kGridEditValueList) {
         // Window 16's grid leaves up and down to its selection list; the owner hears of the
         // line once the keys rest.
-        const TextArea* list = textarea(kListArea);
-        if (list != nullptr && list->line_count > 0) {
-            const int line = list_selected_line();
-            const int next = std::clamp(line < 0 ? 0 : line + (key == platform::key_down ? 1 : -1),
-                                        0, list->line_count - 1);
-            if (next != line) {
-                list_set_selection(next);
-                platform::UiBackend* ui = ui_or_null();
-                if (ui != nullptr && ui->window_exists(list->window)) {
-                    ui->set_timer(list->window, kGridTimerListSelection, kGridRepeatFirstMs);
-                    k.list_choice_waiting = true;
-                }
-            }
-        }
+        list_step_selection(key == platform::key_down ? 1 : -1);
         k.caret_key_running = false;
         return;
     }

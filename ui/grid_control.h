@@ -47,10 +47,6 @@ struct GridControl {
     bool awaiting_release = false;
     bool press_activated = false;      // the last left press activated its cell
     bool cell_change_waiting = false;  // timer 1001 runs
-    bool list_choice_waiting = false;  // timer 1004 runs
-    bool list_captured = false;        // a press in the selection list holds the mouse
-    int list_scroll = 0;               // auto-scroll of the list while dragging: -1, 0, 1
-    int list_delivered = -1;           // the line a click in the list last delivered
     int tip_window = 0;                // the text window whose hot spot shows its tip, 0 when none
     int tip_item = 0;
     int tip_slot = 0;
@@ -142,7 +138,6 @@ void grid_window_mouse(int window, const platform::MouseEvent& event);
 void grid_window_key(int window, const platform::KeyEvent& event);
 void grid_window_timer(int window, int timer_id);
 // The mouse in window 16's selection list (area 0).
-void list_on_mouse(int window, const platform::MouseEvent& event);
 // Lines the active grid may scroll by (negative up) with a current cell: the count allowed.
 int grid_limit_scroll(int lines);
 

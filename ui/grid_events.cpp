@@ -14,6 +14,7 @@
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
 #include "ui/grid_control.h"
+#include "ui/graphics_text_window.h"
 #include "ui/status_line.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
@@ -268,10 +269,7 @@ int grid_dispatch_event(int code) {
     if (code == kLevelEventShown || code >= kGridLevelChange) {
         stop_timer(window, kGridTimerCellChange);
         k.cell_change_waiting = false;
-        if (const TextArea* list = textarea(kListArea)) {
-            stop_timer(list->window, kGridTimerListSelection);
-        }
-        k.list_choice_waiting = false;
+        list_stop_timers();
         GridEvent e;
         e.code = code == kLevelEventShown ? kLevelEventShown : kLevelEventChange;
         if (code >= kGridLevelChange) e.argument = code - kGridLevelChange - 1;
@@ -709,78 +707,6 @@ void grid_window_key(int window, const platform::KeyEvent& event) {
     }
 }
 
-namespace {
-
-// The list's selected line to the owner of window 16.
-void deliver_list_choice(int kind) {
-    const TextArea* list = textarea(kListArea);
-    const int line = list_selected_line();
-    if (list == nullptr || line < 0 || list_selection_callback() == nullptr) return;
-    const int ring = (list->first_line + line) % list->capacity;
-    const int r = list_selection_callback()(kind, line, list->line_text(ring));
-    show_failure(r);
-}
-
-}  // namespace
-
-void list_on_mouse(int window, const platform::MouseEvent& event) {
-    GridControl& k = grid_control();
-    using platform::MouseAction;
-    TextArea* list = textarea(kListArea);
-    if (list == nullptr || k.cell_change_waiting || k.list_choice_waiting) return;
-    if (event.button != platform::MouseButton::left && event.action != MouseAction::move) return;
-    platform::UiBackend* ui = ui_or_null();
-    const int y = event.position.y - list->top_margin;
-    const int row = y < 0 ? -1 : y / std::max(1, list->line_height);
-    const int top = list->position_of(list->top_line);
-    // The line under the pointer, or -1 beside the list's lines.
-    const auto line_at = [&]() {
-        if (row < 0 || row >= list->visible_lines || top + row >= list->line_count) return -1;
-        return top + row;
-    };
-    const auto end_drag = [&]() {
-        if (ui != nullptr && ui->mouse_capture() == window) ui->release_mouse();
-        stop_timer(window, kGridTimerRepeat);
-        k.list_scroll = 0;
-        k.list_captured = false;
-    };
-    switch (event.action) {
-        case MouseAction::press:
-            if (ui != nullptr) ui->capture_mouse(window);
-            k.list_captured = true;
-            if (line_at() >= 0) list_set_selection(line_at());
-            break;
-        case MouseAction::move: {
-            if (!k.list_captured) break;
-            const int scroll = row < 0 ? -1 : row >= list->visible_lines ? 1 : 0;
-            if (scroll != 0 && k.list_scroll == 0) {
-                start_timer(window, kGridTimerRepeat, kGridRepeatNextMs);
-            } else if (scroll == 0 && k.list_scroll != 0) {
-                stop_timer(window, kGridTimerRepeat);
-            }
-            k.list_scroll = scroll;
-            if (scroll == 0 && line_at() >= 0) list_set_selection(line_at());
-            break;
-        }
-        case MouseAction::release:
-            // Only the release of a press in the list chooses its line.
-            if (!k.list_captured) break;
-            end_drag();
-            k.list_delivered = list_selected_line();
-            deliver_list_choice(3);
-            break;
-        case MouseAction::double_click: {
-            end_drag();
-            if (line_at() >= 0) list_set_selection(line_at());
-            const int line = list_selected_line();
-            const bool again = line >= 0 && line == k.list_delivered;
-            k.list_delivered = again ? -1 : line;
-            deliver_list_choice(again ? 4 : 3);
-            break;
-        }
-    }
-}
-
 void grid_window_timer(int window, int timer_id) {
     GridState& g = grid_state();
     GridControl& k = grid_control();
@@ -798,13 +724,7 @@ void grid_window_timer(int window, int timer_id) {
             }
             break;
         case kGridTimerRepeat:
-            if (k.list_scroll != 0 && textarea(kListArea) != nullptr &&
-                window == textarea(kListArea)->window) {
-                // Dragging beyond the list: one line a tick.
-                const int line = list_selected_line();
-                list_set_selection(std::max(0, line + k.list_scroll));
-                start_timer(window, kGridTimerRepeat, kGridRepeatNextMs);
-            } else if (k.repeat_key != 0 && g.edit_state > kGridSelected && !prompt_open()) {
+            if (k.repeat_key != 0 && g.edit_state > kGridSelected && !prompt_open()) {
                 run_repeat_key(k.repeat_key);
                 start_timer(window, kGridTimerRepeat, kGridRepeatNextMs);
             } else {
@@ -813,10 +733,6 @@ void grid_window_timer(int window, int timer_id) {
             break;
         case kGridTimerTip:
             grid_show_tip();
-            break;
-        case kGridTimerListSelection:
-            k.list_choice_waiting = false;
-            deliver_list_choice(3);
             break;
         default:
             break;

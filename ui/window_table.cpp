@@ -116,6 +116,10 @@ void set_strip_command_runner(StripCommandRunner runner) {
     g_strip_runner = runner;
 }
 
+StripCommandRunner strip_command_runner() {
+    return g_strip_runner;
+}
+
 platform::WindowHandler* text_window_handler() {
     static TextWindowHandler handler;
     return &handler;

@@ -58,6 +58,7 @@ platform::WindowHandler* text_window_handler();
 // row) reach the runner the program installs; until then nobody takes them.
 using StripCommandRunner = void (*)(int window, int command);
 void set_strip_command_runner(StripCommandRunner runner);
+StripCommandRunner strip_command_runner();
 
 // Text windows 1 and 2 with their areas (1999 lines, 10 rows, 128 columns at start-up).
 int create_text_window(int n, int line_capacity, int rows, int columns);

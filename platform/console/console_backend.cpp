@@ -76,7 +76,16 @@ int ConsoleBackend::create_window(int window, std::string_view title, WindowHand
 }
 
 int ConsoleBackend::destroy_window(int window) {
-    if (!window_exists(window) || window == kWindowFrame) return kUiBadWindow;
+    if (!window_exists(window) || window == kWindowFrame || is_pane(window)) return kUiBadWindow;
+    for (int pane = kPaneFirst; pane < kPaneFirst + kPaneCount; ++pane) {
+        if (pane_window(pane) != window) continue;
+        pane_windows_[static_cast<std::size_t>(pane - kPaneFirst)] = -1;
+        windows_[pane] = Window{};
+        for (auto it = timers_.begin(); it != timers_.end();) {
+            it = it->first.first == pane ? timers_.erase(it) : std::next(it);
+        }
+        std::erase_if(posted_, [pane](const PostedEvent& e) { return e.window == pane; });
+    }
     windows_[window] = Window{};
     for (auto it = timers_.begin(); it != timers_.end();) {
         it = it->first.first == window ? timers_.erase(it) : std::next(it);
@@ -87,7 +96,7 @@ int ConsoleBackend::destroy_window(int window) {
 }
 
 bool ConsoleBackend::window_exists(int window) const {
-    return is_valid_window(window) && windows_[window].exists;
+    return (is_valid_window(window) || is_pane(window)) && windows_[window].exists;
 }
 
 int ConsoleBackend::show_window(int window, bool visible) {
@@ -100,6 +109,7 @@ int ConsoleBackend::show_window(int window, bool visible) {
 }
 
 bool ConsoleBackend::window_visible(int window) const {
+    if (is_pane(window)) return window_exists(window) && window_visible(pane_window(window));
     return window_exists(window) && windows_[window].visible;
 }
 
@@ -351,8 +361,8 @@ void ConsoleBackend::paint(int window) {
 }
 
 bool ConsoleBackend::paint_one() {
-    for (int n = 0; n < kWindowCount; ++n) {
-        if (windows_[n].exists && windows_[n].visible && windows_[n].needs_paint) {
+    for (int n = 0; n < kWindowCount + kPaneCount; ++n) {
+        if (windows_[n].exists && window_visible(n) && windows_[n].needs_paint) {
             paint(n);
             return true;
         }
@@ -637,6 +647,10 @@ bool ConsoleBackend::dispatch_posted() {
     }
     if (std::holds_alternative<CloseRequest>(e.body)) {
         request_close(e.window);
+    } else if (auto* size = std::get_if<Size>(&e.body);
+               size != nullptr && windows_[e.window].banded) {
+        windows_[e.window].client = *size;
+        lay_out_bands(e.window);
     } else if (auto* size = std::get_if<Size>(&e.body)) {
         windows_[e.window].dc.set_size(*size);
         if (h != nullptr) h->on_size(e.window, *size);
@@ -854,6 +868,10 @@ bool ConsoleBackend::choose_list_item(int index) {
 int ConsoleBackend::set_window_rect(int window, Rect outer) {
     if (!window_exists(window)) return kUiBadWindow;
     windows_[window].rect = outer;
+    if (windows_[window].banded) {
+        windows_[window].client = {outer.right - outer.left, outer.bottom - outer.top};
+        lay_out_bands(window);
+    }
     return 0;
 }
 
@@ -887,6 +905,61 @@ void ConsoleBackend::forget_copied_pictures(int window) {
     if (!is_valid_window(window)) return;
     copied_[static_cast<std::size_t>(window)].clear();
     copied_count_[static_cast<std::size_t>(window)] = 0;
+}
+
+}  // namespace platform
+
+// --- panes inside a numbered window ----------------------------------------------------------
+
+namespace platform {
+
+int ConsoleBackend::create_pane(int window, int pane, bool, WindowHandler* handler) {
+    if (!is_pane(pane) || !window_exists(window) || window == kWindowFrame || is_pane(window)) {
+        return kUiBadWindow;
+    }
+    if (windows_[pane].exists) return kUiWindowExists;
+    Window& w = windows_[pane];
+    w = Window{};
+    w.exists = true;
+    w.visible = true;
+    w.handler = handler;
+    w.needs_paint = true;
+    pane_windows_[static_cast<std::size_t>(pane - kPaneFirst)] = window;
+    return 0;
+}
+
+int ConsoleBackend::set_band_layout(int window, const BandLayout& layout) {
+    if (!window_exists(window) || window == kWindowFrame || is_pane(window)) return kUiBadWindow;
+    Window& w = windows_[window];
+    if (!w.banded) w.client = w.dc.size();
+    w.banded = true;
+    w.bands = layout;
+    lay_out_bands(window);
+    return 0;
+}
+
+Size ConsoleBackend::client_size(int window) const {
+    if (!window_exists(window)) return {};
+    const Window& w = windows_[window];
+    return w.banded ? w.client : w.dc.size();
+}
+
+void ConsoleBackend::lay_out_bands(int window) {
+    Window& w = windows_[window];
+    const BandRects r = band_rects(w.client, w.bands);
+    const auto place = [this](int n, const Rect& rect) {
+        if (n < 0 || !window_exists(n)) return;
+        const Size size{rect.right - rect.left, rect.bottom - rect.top};
+        Window& part = windows_[n];
+        if (part.dc.size() == size) return;
+        part.dc.set_size(size);
+        part.needs_paint = true;
+        if (part.handler != nullptr) part.handler->on_size(n, size);
+    };
+    place(window, r.surface);
+    place(w.bands.side_pane, r.side);
+    place(w.bands.bottom_pane, r.bottom);
+    if (w.bands.strip_height > 0) w.strip_height = r.strip.bottom - r.strip.top;
 }
 
 }  // namespace platform

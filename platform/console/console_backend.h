@@ -222,6 +222,12 @@ public:
     void forget_copied_pictures(int window);
     // The next file dialog answered takes this filter (by index from 0) as the user's choice.
     void queue_file_filter(int index) { file_filters_.push_back(index); }
+    // Panes: a banded window's client area is its rectangle's size (no frame here), or the
+    // size a resize event gives; the parts take their places at once and their handlers hear
+    // of new sizes.
+    int create_pane(int window, int pane, bool vertical_bar, WindowHandler* handler) override;
+    int set_band_layout(int window, const BandLayout& layout) override;
+    Size client_size(int window) const;
 
 private:
     std::array<std::deque<SplashPicture>, kWindowCount> copied_;
@@ -248,7 +254,11 @@ private:
         std::vector<bool> enabled;  // per button
         Rect rect;
         int strip_height = 0;
+        Size client{640, 480};
+        bool banded = false;
+        BandLayout bands;
     };
+    void lay_out_bands(int window);
     struct Timer {
         int interval_ms = 0;
         std::int64_t due_ms = 0;
@@ -283,7 +293,7 @@ private:
     ConsoleOptions options_;
     std::ostream* out_;
     std::ostream* err_;
-    std::array<Window, kWindowCount> windows_;
+    std::array<Window, kWindowCount + kPaneCount> windows_;
     int active_ = -1;
     std::string status_ = " ";
     std::string status_written_;  // the last status text written for this command line

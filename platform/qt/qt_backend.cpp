@@ -149,6 +149,43 @@ private:
     std::vector<Place> places_;
 };
 
+// A window's client area in bands: each part stands where band_rects puts it, again at every
+// resize.
+class BandBox : public QWidget {
+public:
+    explicit BandBox(const UiBackend::BandLayout& layout) : layout_(layout) {
+        setObjectName("tavo_bands");
+    }
+    void set_layout(const UiBackend::BandLayout& layout) {
+        layout_ = layout;
+        place();
+    }
+    QWidget* surface = nullptr;
+    QWidget* label = nullptr;
+    QWidget* side = nullptr;
+    QWidget* strip = nullptr;
+    QWidget* bottom = nullptr;
+    void place() {
+        const UiBackend::BandRects r = UiBackend::band_rects({width(), height()}, layout_);
+        const auto put = [](QWidget* w, const Rect& rect) {
+            if (w != nullptr) {
+                w->setGeometry(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+            }
+        };
+        put(surface, r.surface);
+        put(label, r.label);
+        put(side, r.side);
+        put(strip, r.strip);
+        put(bottom, r.bottom);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent*) override { place(); }
+
+private:
+    UiBackend::BandLayout layout_;
+};
+
 // The picture of a tool button: its pixels, on the light grey of a button where it has none.
 QIcon tool_icon(const ToolButton& button) {
     QImage image(std::max(button.width, 1), std::max(button.height, 1), QImage::Format_RGB32);
@@ -318,6 +355,8 @@ public:
     // The vertical box of a child window's content, made on first use.
     QVBoxLayout* child_box(int window);
     int set_window_label(int window, std::string_view text) override;
+    int create_pane(int window, int pane, bool vertical_bar, WindowHandler* handler) override;
+    int set_band_layout(int window, const BandLayout& layout) override;
     std::map<int, QVBoxLayout*> child_boxes_;
     std::map<int, QLabel*> child_labels_;
     PrinterCapabilities printer_capabilities(const PrintJob& job) const override {
@@ -355,7 +394,8 @@ private:
 
     std::unique_ptr<QApplication> own_app_;
     std::unique_ptr<EventFilter> filter_;
-    std::array<Slot, kWindowCount> slots_;
+    std::array<Slot, kWindowCount + kPaneCount> slots_;
+    std::map<int, class BandBox*> band_boxes_;
     QMainWindow* frame_ = nullptr;  // owned by frame_owner_
     std::unique_ptr<QMainWindow> frame_owner_;
     QMdiArea* mdi_ = nullptr;
@@ -580,7 +620,22 @@ int QtBackend::create_window(int window, std::string_view title, WindowHandler* 
 }
 
 int QtBackend::destroy_window(int window) {
-    if (!window_exists(window) || window == kWindowFrame) return kUiBadWindow;
+    if (!window_exists(window) || window == kWindowFrame || is_pane(window)) return kUiBadWindow;
+    // Its panes are children of its widgets and go with them.
+    for (int pane = kPaneFirst; pane < kPaneFirst + kPaneCount; ++pane) {
+        if (pane_window(pane) != window) continue;
+        pane_windows_[static_cast<std::size_t>(pane - kPaneFirst)] = -1;
+        slots_[pane] = Slot{};
+        for (auto it = timers_.begin(); it != timers_.end();) {
+            if (it->first.first == pane) {
+                it->second->deleteLater();
+                it = timers_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    band_boxes_.erase(window);
     for (auto it = timers_.begin(); it != timers_.end();) {
         if (it->first.first == window) {
             it->second->deleteLater();
@@ -604,11 +659,11 @@ int QtBackend::destroy_window(int window) {
 }
 
 bool QtBackend::window_exists(int window) const {
-    return is_valid_window(window) && slots_[window].outer != nullptr;
+    return (is_valid_window(window) || is_pane(window)) && slots_[window].outer != nullptr;
 }
 
 int QtBackend::show_window(int window, bool visible) {
-    if (!window_exists(window)) return kUiBadWindow;
+    if (!window_exists(window) || is_pane(window)) return kUiBadWindow;
     slots_[window].outer->setVisible(visible);
     return 0;
 }
@@ -624,7 +679,7 @@ int QtBackend::set_window_title(int window, std::string_view title) {
 }
 
 int QtBackend::activate_window(int window) {
-    if (!window_exists(window) || window == kWindowFrame) return kUiBadWindow;
+    if (!window_exists(window) || window == kWindowFrame || is_pane(window)) return kUiBadWindow;
     Slot& slot = slots_[window];
     slot.outer->show();
     if (slot.sub != nullptr) {
@@ -1957,4 +2012,128 @@ std::unique_ptr<UiBackend> make_qt_backend(int& argc, char** argv) {
     return std::make_unique<QtBackend>(argc, argv);
 }
 
+}  // namespace platform
+
+// --- panes inside a numbered window ----------------------------------------------------------
+
+namespace platform {
+namespace {
+
+int QtBackend::create_pane(int window, int pane, bool vertical_bar, WindowHandler* handler) {
+    if (!is_pane(pane) || !window_exists(window) || window == kWindowFrame || is_pane(window)) {
+        return kUiBadWindow;
+    }
+    if (slots_[pane].outer != nullptr) return kUiWindowExists;
+    Slot slot;
+    slot.handler = handler;
+    qt::SurfaceEvents events;
+    events.resized = [this, pane](Size size) {
+        if (WindowHandler* h = slots_[pane].handler) h->on_size(pane, size);
+    };
+    events.repaint = [this, pane](DeviceContext& dc) {
+        if (WindowHandler* h = slots_[pane].handler) h->on_paint(pane, dc);
+    };
+    events.key = [this, pane](const KeyEvent& e) {
+        if (WindowHandler* h = slots_[pane].handler) h->on_key(pane, e);
+    };
+    events.mouse = [this, pane](const MouseEvent& e) {
+        if (WindowHandler* h = slots_[pane].handler) h->on_mouse(pane, e);
+    };
+    if (vertical_bar) {
+        events.wheel = [this, pane](int notches) {
+            WindowHandler* h = slots_[pane].handler;
+            ScrollEvent e;
+            e.bar = ScrollBar::vertical;
+            e.action = notches > 0 ? ScrollAction::line_up : ScrollAction::line_down;
+            for (int k = 0; h != nullptr && k < 3 * std::abs(notches); ++k) h->on_scroll(pane, e);
+        };
+    }
+    // Made inside the window so that it goes with it; a band layout gives it its place.
+    QWidget* parent = slots_[window].outer;
+    auto* box = new QWidget(parent);
+    box->setObjectName(QString("tavo_pane_%1").arg(pane));
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(0);
+    slot.surface = new DrawingSurface(std::move(events), box);
+    slot.surface->setObjectName(QString("tavo_surface_%1").arg(pane));
+    // A click on a pane leaves the keys to the command line, as on a text window.
+    slot.surface->setFocusPolicy(Qt::NoFocus);
+    grid->addWidget(slot.surface, 0, 0);
+    if (vertical_bar) {
+        auto* bar = new QScrollBar(Qt::Vertical, box);
+        bar->setObjectName(QString("tavo_vscroll_%1").arg(pane));
+        bar->setRange(0, 0);
+        QObject::connect(bar, &QAbstractSlider::actionTriggered, [this, pane, bar](int a) {
+            bool known = false;
+            ScrollEvent e;
+            e.bar = ScrollBar::vertical;
+            e.action = to_scroll_action(a, &known);
+            e.position = bar->sliderPosition();
+            WindowHandler* h = slots_[pane].handler;
+            if (known && h != nullptr) h->on_scroll(pane, e);
+        });
+        grid->addWidget(bar, 0, 1);
+        slot.bars[1] = bar;
+    }
+    slot.outer = box;
+    slots_[pane] = slot;
+    pane_windows_[static_cast<std::size_t>(pane - kPaneFirst)] = window;
+    box->show();
+    return 0;
+}
+
+int QtBackend::set_band_layout(int window, const BandLayout& layout) {
+    if (!window_exists(window) || window == kWindowFrame || is_pane(window)) return kUiBadWindow;
+    if (const auto it = band_boxes_.find(window); it != band_boxes_.end()) {
+        it->second->set_layout(layout);
+        return 0;
+    }
+    if (layout.strip_height > 0 && create_tool_strip(window, layout.strip_height) != 0) {
+        return kUiBadWindow;
+    }
+    if (child_labels_[window] == nullptr && set_window_label(window, window_label(window)) != 0) {
+        return kUiBadWindow;
+    }
+    QVBoxLayout* vbox = child_box(window);
+    Slot& slot = slots_[window];
+    if (vbox == nullptr || slot.surface == nullptr) return kUiBadWindow;
+    auto* bands = new BandBox(layout);
+    bands->setObjectName(QString("tavo_bands_%1").arg(window));
+    // What the box held moves into the bands: the surface (with its bars, if any), the label
+    // and the strip.
+    QWidget* content = slot.surface;
+    while (content->parentWidget() != nullptr && vbox->indexOf(content) < 0) {
+        content = content->parentWidget();
+    }
+    if (vbox->indexOf(content) < 0) {
+        delete bands;
+        return kUiBadWindow;
+    }
+    const auto adopt = [&](QWidget* w) -> QWidget* {
+        if (w == nullptr) return nullptr;
+        vbox->removeWidget(w);
+        w->setParent(bands);
+        w->show();
+        return w;
+    };
+    bands->surface = adopt(content);
+    bands->label = adopt(child_labels_[window]);
+    // A label in a band has lines of its own: a long one wraps rather than being cut.
+    child_labels_[window]->setWordWrap(true);
+    child_labels_[window]->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    bands->strip = adopt(slot.strip);
+    if (layout.side_pane >= 0 && pane_window(layout.side_pane) == window) {
+        bands->side = adopt(slots_[layout.side_pane].outer);
+    }
+    if (layout.bottom_pane >= 0 && pane_window(layout.bottom_pane) == window) {
+        bands->bottom = adopt(slots_[layout.bottom_pane].outer);
+    }
+    vbox->addWidget(bands, 1);
+    band_boxes_[window] = bands;
+    bands->place();
+    return 0;
+}
+
+}  // namespace
 }  // namespace platform

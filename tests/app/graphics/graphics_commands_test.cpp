@@ -348,11 +348,12 @@ TEST_F(GraphicsCommands, TheInteractiveWindowsPaneDrawsAndPicksInWorldCoordinate
     graphwin_select(1);
     EXPECT_EQ(words(), Words{});
     // A left press on the pane is a pick at the world point under it: the middle of the
-    // 640 x 480 pane is (5, 5).
+    // pane is (5, 5).
+    const platform::Size pane = ui().recording_context(platform::kWindowGraphicsText)->size();
     platform::MouseEvent press;
     press.action = platform::MouseAction::press;
     press.button = platform::MouseButton::left;
-    press.position = {320, 240};
+    press.position = {pane.width / 2, pane.height / 2};
     ui().post_mouse(platform::kWindowGraphicsText, press);
     while (ui().process_one_event(false)) {
     }

@@ -20,6 +20,7 @@
 #include "tests/app/startup/started_runtime.h"
 #include "ui/choice_lists.h"
 #include "ui/graphics_window.h"
+#include "ui/graphics_text_window.h"
 #include "ui/grid_control.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
@@ -1223,7 +1224,7 @@ TEST_F(Sheet, WindowSixteensGridLeavesUpAndDownToItsSelectionList) {
     press.action = platform::MouseAction::press;
     press.button = platform::MouseButton::left;
     press.position = {list->left_margin + 3, list->top_margin + 2 * list->line_height + 2};
-    list_on_mouse(platform::kWindowGraphicsText, press);
+    list_on_mouse(press);
     EXPECT_EQ(list_selected_line(), 0);
     ui().advance_clock(199);
     settle();
@@ -1301,7 +1302,7 @@ TEST_F(Sheet, WindowSixteensSelectionListTakesClicksDoubleClicksAndDrags) {
         e.button = action == platform::MouseAction::move ? platform::MouseButton::none
                                                          : platform::MouseButton::left;
         e.position = {list->left_margin + 3, list->top_margin + row * list->line_height + 2};
-        list_on_mouse(platform::kWindowGraphicsText, e);
+        list_on_mouse(e);
         settle();
     };
     using platform::MouseAction;
