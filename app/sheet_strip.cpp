@@ -1,6 +1,7 @@
 #include "app/sheet_strip.h"
 
 #include <cstdlib>
+#include <iterator>
 
 #include "app/command_line.h"
 #include "app/toolbar.h"
@@ -21,14 +22,7 @@ namespace {
 // block: two '[' bytes.
 constexpr int kTopicKey = '[';
 
-struct StripButton {
-    int id;
-    const char* bitmap;
-    int x;
-    int tip;
-};
-
-constexpr StripButton kSheetButtons[] = {
+constexpr StripPictureButton kSheetButtons[] = {
     {kSheetOkCommand, "SSOK", kSheetOkX, kMsgSheetOkTip},
     {kSheetCancelCommand, "SSCancel", kSheetCancelX, kMsgSheetCancelTip},
     {kSheetHelpCommand, "SSHelp", -kSheetHelpFromRight, kMsgSheetHelpTip},
@@ -44,13 +38,11 @@ void build_frame_toolbar() {
     create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
 }
 
-int build_sheet_strip() {
+void add_strip_picture_buttons(int window, const StripPictureButton* buttons, int count) {
     platform::UiBackend* ui = platform::current_ui();
-    if (ui == nullptr || !ui->window_exists(platform::kWindowSpreadsheet)) return -1;
-    if (ui->create_tool_strip(platform::kWindowSpreadsheet, kSheetStripHeight) != 0) return -1;
-    // The tool row empties the strip before it fills it: the three buttons come after it.
-    create_toolbar(platform::kWindowSpreadsheet, kSheetToolRowX, 3, kMsgSheetToolbar);
-    for (const StripButton& s : kSheetButtons) {
+    if (ui == nullptr) return;
+    for (int k = 0; k < count; ++k) {
+        const StripPictureButton& s = buttons[k];
         ToolbarBitmap bitmap;
         int width = 0;
         int height = 0;
@@ -63,8 +55,18 @@ int build_sheet_strip() {
         button.pixels = std::move(bitmap.pixels);
         const char* tip = msg_text(s.tip);
         button.tooltip = tip != nullptr ? tip : "";
-        ui->add_tool_button(platform::kWindowSpreadsheet, button);
+        ui->add_tool_button(window, button);
     }
+}
+
+int build_sheet_strip() {
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr || !ui->window_exists(platform::kWindowSpreadsheet)) return -1;
+    if (ui->create_tool_strip(platform::kWindowSpreadsheet, kSheetStripHeight) != 0) return -1;
+    // The tool row empties the strip before it fills it: the three buttons come after it.
+    create_toolbar(platform::kWindowSpreadsheet, kSheetToolRowX, 3, kMsgSheetToolbar);
+    add_strip_picture_buttons(platform::kWindowSpreadsheet, kSheetButtons,
+                              static_cast<int>(std::size(kSheetButtons)));
     return 0;
 }
 

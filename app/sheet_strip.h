@@ -14,6 +14,17 @@ inline constexpr int kSheetCancelX = 28;
 inline constexpr int kSheetHelpFromRight = 26;
 inline constexpr int kSheetToolRowX = 58;
 
+// One picture button of a window's strip: its identifier, picture, x (negative: from the right
+// edge) and the message of its tip.
+struct StripPictureButton {
+    int id;
+    const char* bitmap;
+    int x;
+    int tip;
+};
+// Adds the buttons to the window's strip; a picture that cannot be read leaves its button out.
+void add_strip_picture_buttons(int window, const StripPictureButton* buttons, int count);
+
 // The frame's toolbar when Show_toolbar is on and it is not there yet. The spreadsheet's tool
 // row numbers its buttons after the frame's, so the frame's comes first.
 void build_frame_toolbar();
