@@ -123,28 +123,38 @@ std::vector<std::uint8_t> bitmap_file_bytes(const IndexedRaster& raster, bool rl
                       bits.begin() + static_cast<std::ptrdiff_t>((h - 1 - y) * stride));
         }
     }
+    std::vector<platform::Colour> table(256, platform::Colour{0, 0, 0});
+    for (int i = 0; i < 256 && i < graphics_colour_count(); ++i) {
+        table[static_cast<std::size_t>(i)] = graphics_colour(i);
+    }
+    return bitmap_file_with_table(w, h, 8, rle ? 1 : 0, 0, table, bits);
+}
+
+std::vector<std::uint8_t> bitmap_file_with_table(int width, int height, int bits_per_pixel,
+                                                 int compression, int colours_used,
+                                                 const std::vector<platform::Colour>& table,
+                                                 const std::vector<std::uint8_t>& bits) {
+    const auto offset = static_cast<std::uint32_t>(14 + 40 + 4 * table.size());
     const auto image_size = static_cast<std::uint32_t>(bits.size());
     std::vector<std::uint8_t> out;
     out.push_back('B');
     out.push_back('M');
-    put32(out, image_size + kBitsOffset);
+    put32(out, image_size + offset);
     put16(out, 0);
     put16(out, 0);
-    put32(out, kBitsOffset);
+    put32(out, offset);
     put32(out, 40);
-    put32(out, static_cast<std::uint32_t>(w));
-    put32(out, static_cast<std::uint32_t>(h));
+    put32(out, static_cast<std::uint32_t>(width));
+    put32(out, static_cast<std::uint32_t>(height));
     put16(out, 1);
-    put16(out, 8);
-    put32(out, rle ? 1 : 0);
+    put16(out, static_cast<std::uint32_t>(bits_per_pixel));
+    put32(out, static_cast<std::uint32_t>(compression));
     put32(out, image_size);
     put32(out, kPixelsPerMetre);
     put32(out, kPixelsPerMetre);
+    put32(out, static_cast<std::uint32_t>(colours_used));
     put32(out, 0);
-    put32(out, 0);
-    for (int i = 0; i < 256; ++i) {
-        const platform::Colour c =
-            i < graphics_colour_count() ? graphics_colour(i) : platform::Colour{0, 0, 0};
+    for (const platform::Colour& c : table) {
         out.push_back(c.blue);
         out.push_back(c.green);
         out.push_back(c.red);

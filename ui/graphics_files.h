@@ -22,6 +22,12 @@ IndexedRaster graphwin_capture();
 // The bitmap file bytes of a raster: 8 bits a pixel with the 256-entry colour table, rows
 // bottom-up; run-length compressed (RLE8) when rle is set.
 std::vector<std::uint8_t> bitmap_file_bytes(const IndexedRaster& raster, bool rle);
+// A bitmap file of the given bits: the file and information headers (96 dots an inch), the
+// colour table and the bits, the bits starting right after the table.
+std::vector<std::uint8_t> bitmap_file_with_table(int width, int height, int bits_per_pixel,
+                                                 int compression, int colours_used,
+                                                 const std::vector<platform::Colour>& table,
+                                                 const std::vector<std::uint8_t>& bits);
 
 // mode 1 an 8-bit bitmap file, 2 a run-length compressed one: 0 or -9998 (error text set).
 int graphwin_write_dib(const std::string& file_name, int mode);

@@ -1,7 +1,9 @@
 #include "ui/graphics_snapshot.h"
 
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/text_file.h"
 #include "runtime/messages.h"
@@ -17,19 +19,7 @@ constexpr platform::Colour kColours[16] = {
     {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
 };
 
-constexpr std::uint32_t kBitsOffset = 14 + 40 + 16 * 4;
-constexpr std::int32_t kPixelsPerMetre = 3780;  // 96 dots an inch
-
 int g_count = 0;
-
-void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
 
 // Runs of one colour, at most 255 pixels long, both nibbles of the run's byte alike.
 void encode_row(std::vector<std::uint8_t>& out, const std::vector<int>& row) {
@@ -88,33 +78,10 @@ std::vector<std::uint8_t> rle4_bitmap_file_bytes(const platform::SplashPicture& 
         bits.push_back(y > 0 ? 0 : 1);
     }
     if (h == 0) bits.insert(bits.end(), {0, 1});
-    const auto image_size = static_cast<std::uint32_t>(bits.size());
-    std::vector<std::uint8_t> out;
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, image_size + kBitsOffset);
-    put16(out, 0);
-    put16(out, 0);
-    put32(out, kBitsOffset);
-    put32(out, 40);
-    put32(out, static_cast<std::uint32_t>(w));
-    put32(out, static_cast<std::uint32_t>(h));
-    put16(out, 1);
-    put16(out, 4);
-    put32(out, 2);  // run-length, 4 bits
-    put32(out, image_size);
-    put32(out, kPixelsPerMetre);
-    put32(out, kPixelsPerMetre);
-    put32(out, 16);
-    put32(out, 0);
-    for (const platform::Colour& c : kColours) {
-        out.push_back(c.blue);
-        out.push_back(c.green);
-        out.push_back(c.red);
-        out.push_back(0);
-    }
-    out.insert(out.end(), bits.begin(), bits.end());
-    return out;
+    return bitmap_file_with_table(w, h, 4, 2, 16,  // run-length, 4 bits, 16 colours
+                                  std::vector<platform::Colour>(std::begin(kColours),
+                                                                std::end(kColours)),
+                                  bits);
 }
 
 int save_window_bitmap(int whole) {
