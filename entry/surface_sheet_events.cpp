@@ -63,13 +63,6 @@ SurfaceSheetState& st() {
     return surface_sheet_state();
 }
 
-int setup_or_error() {
-    const int rc = lens_setup(0);
-    if (rc == 0) return 0;
-    int failing = 0;
-    last_lens_setup_result(&failing);
-    return set_error_msg(rc, failing);
-}
 
 // A command line of the sheet's own, with Output on switched for it.
 int run_quiet(const char* text, int mode) {
@@ -102,7 +95,7 @@ int rewrite() {
 
 int refresh(bool setup, int field) {
     if (setup) {
-        if (const int rc = setup_or_error(); rc != 0) return rc;
+        if (const int rc = lens_setup_or_error(); rc != 0) return rc;
     }
     int rc = rewrite();
     if (const int draw = autodraw(1, field); draw != 0) rc = draw;

@@ -32,13 +32,6 @@ bool g_shown = false;  // the level has been displayed once
 // level first that it is left and then that it is re-run: only the first of them acts on it.
 bool g_holds_copy = false;
 
-int setup_or_error() {
-    const int rc = lens_setup(0);
-    if (rc == 0) return 0;
-    int surface_number = 0;
-    last_lens_setup_result(&surface_number);
-    return set_error_msg(rc, surface_number);
-}
 
 void label(int message) {
     print_msg(message);
@@ -59,7 +52,7 @@ void blank_cell() {
 
 int common_tail(bool set_up) {
     if (set_up) {
-        if (const int rc = setup_or_error(); rc != 0) return rc;
+        if (const int rc = lens_setup_or_error(); rc != 0) return rc;
     }
     begin_level_output();
     const int rc = paraxial_window_table();
@@ -165,7 +158,7 @@ int paraxial_window_proc(GridEvent& event) {
             lens_data().current_wavelength = 0;
             g_shown = true;
             if (!g_suspended) {
-                if (const int rc = setup_or_error(); rc != 0) {
+                if (const int rc = lens_setup_or_error(); rc != 0) {
                     pop_command_level(false);
                     return rc;
                 }

@@ -779,3 +779,11 @@ void install_lens_setup() {
     set_lens_setup_runner(lens_setup);
     set_handler(kSlotLensSetup, cmd_lens_setup);
 }
+
+int lens_setup_or_error() {
+    const int rc = lens_setup(0);
+    if (rc == 0) return 0;
+    int failing = 0;
+    last_lens_setup_result(&failing);
+    return set_error_msg(rc, failing);
+}

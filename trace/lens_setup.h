@@ -32,6 +32,9 @@ int lens_setup(int mode);
 // The result of the last full set-up (0 or its message number) and its failing surface: what a
 // listing of the lens must refuse with instead of printing stale numbers.
 int last_lens_setup_result(int* failing_surface);
+// lens_setup(0) for a caller that reports its failure: 0, or the set-up's message with the
+// surface it failed at put into the error text (the message number is returned).
+int lens_setup_or_error();
 // The handler of the lens set-up command: lens_setup(0) and its code.
 int cmd_lens_setup();
 
