@@ -49,8 +49,7 @@ std::string upper(std::string text) {
 constexpr int kCatalogField = 106;
 constexpr int kTextCell = 0x0800;  // a cell whose value is a text
 
-void button_row(const char* label, const int (&messages)[3], const int (&values)[3],
-                int chosen) {
+void button_row(const char* label, const int (&messages)[3], const int (&values)[3], int chosen) {
     write_output_text(label, false);
     for (int k = 0; k < 3; ++k) {
         text_hotspot_msg(values[k], 0, values[k] == chosen ? 1 : 0, messages[k]);

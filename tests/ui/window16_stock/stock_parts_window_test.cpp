@@ -12,11 +12,11 @@
 
 #include "lens/lens_data.h"
 #include "lens/stock_lenses.h"
+#include "runtime/run_state.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "ui/graphics_text_window.h"
 #include "ui/graphics_window.h"
 #include "ui/grid_cells.h"
-#include "runtime/run_state.h"
 #include "ui/stock_parts_window.h"
 #include "ui/text_area.h"
 
@@ -142,20 +142,34 @@ TEST_F(StockWindow, ClicksOnThePanelsButtonsChooseTheTypeAndTheOrder) {
     };
     const Case cases[] = {
         // Negative parts by focal length; the nearest to 50 is -25.004.
-        {0, "Negative", {"  -99.996", "  -75.000", "  -49.998", "  -25.004"}, "GBV025D12",
+        {0,
+         "Negative",
+         {"  -99.996", "  -75.000", "  -49.998", "  -25.004"},
+         "GBV025D12",
          "Lens Types:    Positive   [Negative]   Cemented"},
-        {0, "Cemented", {"   49.993", "   99.999"}, "GAC050D12",
+        {0,
+         "Cemented",
+         {"   49.993", "   99.999"},
+         "GAC050D12",
          "Lens Types:    Positive    Negative   [Cemented]"},
         // By diameter the nearest to 20 is the 25 mm part (12.5 lies 7.5 away).
-        {1, "Diameter", {"  12.500", "  25.000"}, "GAC100D25",
+        {1,
+         "Diameter",
+         {"  12.500", "  25.000"},
+         "GAC100D25",
          "Sort By:       Focal length   [Diameter]   Name"},
         // By name in directory order; the nearest by focal length again.
-        {1, "Name", {"GAC050D12", "GAC100D25"}, "GAC050D12",
+        {1,
+         "Name",
+         {"GAC050D12", "GAC100D25"},
+         "GAC050D12",
          "Sort By:       Focal length    Diameter   [Name]"},
-        {0, "Positive",
-         {"GBX025D12", "GBX050D25", "GBX100D25", "GBX200D50", "GPX050D25", "GPX100D25",
-          "GPX150D40", "GPX250D50"},
-         "GPX050D25", "Lens Types:   [Positive]   Negative    Cemented"},
+        {0,
+         "Positive",
+         {"GBX025D12", "GBX050D25", "GBX100D25", "GBX200D50", "GPX050D25", "GPX100D25", "GPX150D40",
+          "GPX250D50"},
+         "GPX050D25",
+         "Lens Types:   [Positive]   Negative    Cemented"},
     };
     for (const Case& c : cases) {
         click_panel(c.line, c.button);
@@ -233,16 +247,42 @@ TEST_F(StockWindow, APartNameTypedIntoItsFieldChoosesThatPart) {
 }
 
 TEST_F(StockWindow, ACatalogueNameTypedIntoItsFieldSelectsThatCatalogue) {
+    // Copies of the generic catalogue under names of 9 and 11 characters.
+    const fs::path lmo = run_.tree.root() / "bin/lmo";
+    for (const char* name : {"catalog89", "longername1"}) {
+        for (const char* ext : {".dir", ".dat", ".nam"}) {
+            fs::copy_file(lmo / (std::string("generic") + ext), lmo / (std::string(name) + ext),
+                          fs::copy_options::overwrite_existing);
+        }
+    }
     open_parts();
-    // A catalogue that is not there is reported; the loaded one stays with the parts shown.
-    enter_in_panel(4, "GENERIC", "nosuch");
-    EXPECT_NE(errors().find("The stock-lens catalogue nosuch cannot be opened"),
-              std::string::npos)
-        << errors();
-    EXPECT_EQ(lens_catalog_name(), "generic");
-    EXPECT_TRUE(window_shown());
-    EXPECT_EQ(panel()[4], "Catalog:  GENERIC     Part Name:  GPX050D25");
-    EXPECT_EQ(area_lines(kListArea).size(), 8u);
+    enter_in_panel(2, "Range:  5.0000e+03", "10");
+    struct Case {
+        const char* typed;
+        const char* loaded;
+        const char* catalog_line;  // the panel's last line
+        std::size_t rows;
+        const char* error;
+    };
+    const Case cases[] = {
+        // Not there: reported, the loaded one stays with its filters.
+        {"nosuch", "generic", "Catalog:  GENERIC     Part Name:  GPX050D25", 2,
+         "The stock-lens catalogue nosuch cannot be opened"},
+        // Another one: read, its filters at their defaults, the name as wide as it needs.
+        {"catalog89", "catalog89", "Catalog: CATALOG89    Part Name:  GPX050D25", 8, nullptr},
+        {"longername1", "longername1", "Catalog:LONGERNAME1   Part Name:  GPX050D25", 8, nullptr},
+    };
+    for (const Case& c : cases) {
+        const std::string shown = panel()[4].substr(8, panel()[4].find("   Part") - 8);
+        enter_in_panel(4, shown.substr(0, shown.find_last_not_of(' ') + 1), c.typed);
+        EXPECT_EQ(lens_catalog_name(), c.loaded) << c.typed;
+        EXPECT_TRUE(window_shown()) << c.typed;
+        EXPECT_EQ(panel()[4], c.catalog_line) << c.typed;
+        EXPECT_EQ(area_lines(kListArea).size(), c.rows) << c.typed;
+        if (c.error != nullptr) {
+            EXPECT_NE(errors().find(c.error), std::string::npos) << errors();
+        }
+    }
 }
 
 TEST_F(StockWindow, ThePanelsLevelEndsWithTheParts) {
