@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "runtime/command_levels.h"
+#include "runtime/dispatch.h"
 #include "runtime/messages.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
@@ -13,6 +15,7 @@
 #include "ui/graphics_replay.h"
 #include "ui/graphics_text_window.h"
 #include "ui/graphics_window.h"
+#include "ui/grid_cells.h"
 #include "ui/text_area.h"
 
 namespace {
@@ -36,58 +39,74 @@ int selected_row() {
     return it == rows.end() ? -1 : static_cast<int>(it - rows.begin());
 }
 
-std::string format_value(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%10.3f", value);
-    return text;
-}
-
-// A choice among buttons: the chosen one in brackets.
-std::string buttons(const int (&messages)[3], const int (&values)[3], int chosen) {
-    std::string line;
-    for (int k = 0; k < 3; ++k) {
-        const bool on = values[k] == chosen;
-        line += on ? "[" : " ";
-        line += message(messages[k]);
-        line += on ? "]" : " ";
-        line += ' ';
-    }
-    return line;
-}
-
 std::string upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
 
-// The panel's lines, in the order of its controls.
-std::vector<std::string> panel_lines() {
+// The panel's cells. The type and sort buttons carry their own numbers as items, the value
+// fields 101-105 theirs; the catalogue field has one of its own.
+constexpr int kCatalogField = 106;
+constexpr int kTextCell = 0x0800;  // a cell whose value is a text
+
+void button_row(const char* label, const int (&messages)[3], const int (&values)[3], int chosen) {
+    write_output_text(label, false);
+    for (int k = 0; k < 3; ++k) {
+        text_hotspot_msg(values[k], 0, values[k] == chosen ? 1 : 0, messages[k]);
+        write_output_text("  ", false);
+    }
+    text_newline();
+}
+
+void value_cell(int field, double value) {
+    text_hotspot(field, 0);
+    write_output_text(format_number(value, 0, 0), false);
+}
+
+void text_cell(int item, const char* text) {
+    text_hotspot(item | kTextCell, 0);
+    write_output_text(text, false);
+}
+
+// The catalogue's name as the panel shows it: wider names take the blanks in front.
+std::string catalog_cell_text() {
+    const std::string name = upper(lens_catalog_name());
+    char text[64];
+    if (name.size() <= 7) {
+        std::snprintf(text, sizeof text, "  %-9s", name.c_str());
+    } else if (name.size() <= 9) {
+        std::snprintf(text, sizeof text, " %-10s", name.c_str());
+    } else {
+        std::snprintf(text, sizeof text, "%-11s", name.c_str());
+    }
+    return text;
+}
+
+// The panel, in the order of its controls, written with its cells into the grid area.
+void write_panel() {
     const StockSelection& s = stock_selection();
     const StockLensPart* part = stock_part(s.selected);
-    std::vector<std::string> lines;
-    lines.push_back("Lens Types:  " + buttons({-298, -299, -300},
-                                              {kStockPositive, kStockNegative, kStockCemented},
-                                              s.type));
-    lines.push_back("Sort By:     " +
-                    buttons({-301, -302, -303},
-                            {kStockSortEfl, kStockSortDiameter, kStockSortDirectory}, s.sort));
-    lines.push_back("Central Efl: " + format_value(s.efl_centre / 1000.0) +
-                    "   +/- Range: " + format_value(s.efl_range / 1000.0));
-    lines.push_back("Central Dia: " + format_value(s.diameter_centre / 1000.0) +
-                    "   +/- Range: " + format_value(s.diameter_range / 1000.0));
-    const std::string name = upper(lens_catalog_name());
-    char catalog[24];
-    if (name.size() <= 7) {
-        std::snprintf(catalog, sizeof catalog, "  %-9s", name.c_str());
-    } else if (name.size() <= 9) {
-        std::snprintf(catalog, sizeof catalog, " %-10s", name.c_str());
-    } else {
-        std::snprintf(catalog, sizeof catalog, "%-11.11s", name.c_str());
-    }
+    button_row("Lens Types:  ", {-298, -299, -300},
+               {kStockPositive, kStockNegative, kStockCemented}, s.type);
+    button_row("Sort By:     ", {-301, -302, -303},
+               {kStockSortEfl, kStockSortDiameter, kStockSortDirectory}, s.sort);
+    write_output_text("Central Efl: ", false);
+    value_cell(kStockFieldEfl, s.efl_centre / 1000.0);
+    write_output_text("   +/- Range: ", false);
+    value_cell(kStockFieldEflRange, s.efl_range / 1000.0);
+    text_newline();
+    write_output_text("Central Dia: ", false);
+    value_cell(kStockFieldDiameter, s.diameter_centre / 1000.0);
+    write_output_text("   +/- Range: ", false);
+    value_cell(kStockFieldDiameterRange, s.diameter_range / 1000.0);
+    text_newline();
+    write_output_text("Catalog:", false);
+    text_cell(kCatalogField, catalog_cell_text().c_str());
+    write_output_text("   Part Name: ", false);
     char part_name[16];
     std::snprintf(part_name, sizeof part_name, " %-10s", part != nullptr ? part->name : "");
-    lines.push_back(std::string("Catalog:") + catalog + "   Part Name: " + part_name);
-    return lines;
+    text_cell(kStockFieldPartName, part_name);
+    text_newline();
 }
 
 // Lines written into an area of window 16 directly: the text output keeps its target.
@@ -108,7 +127,9 @@ void show_list() {
     for (int part : rows) lines.push_back(stock_row_text(part));
     write_area(kListArea, lines);
     textarea_clear(kGridTextArea, 0);
-    write_area(kGridTextArea, panel_lines());
+    set_output_window(kGridTextArea);
+    write_panel();
+    flush_output_line();
     set_output_window(output);
     // The grid paints its lines when its window is painted, not as they come.
     if (platform::UiBackend* ui = ui_or_null()) ui->invalidate(kGridPane);
@@ -151,6 +172,103 @@ bool on_button(int command) {
             return true;
         default:
             return false;  // Help as for any other owner
+    }
+}
+
+// The panel's command level: open while the parts show, so that the grid hands it the
+// panel's clicks and entries.
+bool g_level_open = false;
+
+double event_number(const GridEvent& e) {
+    return e.value_type == kGridValueInt ? e.value.i : e.value.d;
+}
+
+std::string event_text(const GridEvent& e) {
+    const char* text = e.value.text != nullptr ? e.value.text : e.text;
+    std::string t = text != nullptr ? text : "";
+    const auto first = t.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    return t.substr(first, t.find_last_not_of(' ') - first + 1);
+}
+
+int run_line(const std::string& line) {
+    const int rc = run_command_string(line.c_str(), 0);
+    if (catalog_parts_open()) show_stock_parts_window();
+    return rc;
+}
+
+// A text entered into a cell of the panel.
+int panel_text(int field, const std::string& text) {
+    if (field == kStockFieldPartName) {
+        if (text.empty()) return 0;
+        const int rc = choose_stock_part(text.c_str());
+        show_stock_parts_window();
+        return rc;
+    }
+    if (field == kCatalogField) {
+        return run_line(text.empty() ? "select_lens_catalog" : "select_lens_catalog " + text);
+    }
+    return text.empty() ? 0 : run_line(text);
+}
+
+// What the grid reports of the panel: a button chosen, a value or a text entered, a line typed,
+// the level shown, left or asked whether it may close.
+int panel_event(GridEvent& e) {
+    const int field = e.field;
+    switch (e.code) {
+        case kLevelEventShown:
+            if (!catalog_parts_open()) {
+                end_command_level();
+                return 0;
+            }
+            show_stock_parts_window();
+            return 0;
+        case kLevelEventChange:
+            // Left or escaped: the parts close with their level.
+            if (e.argument != 1) {
+                g_level_open = false;
+                close_catalog_parts();
+            }
+            return 0;
+        case kLevelEventMayClose:
+            return 1;
+        case kLevelEventActivate:
+            if (field >= kStockPositive && field <= kStockCemented) {
+                set_stock_lens_type(field);
+            } else if (field >= kStockSortDirectory && field <= kStockSortDiameter) {
+                set_stock_sort_mode(field);
+            } else if (field == kCatalogField) {
+                return panel_text(field, "");
+            } else if (field >= kStockFieldEfl && field <= kStockFieldDiameterRange &&
+                       e.value_type != kGridValueText) {
+                set_stock_field_value(field, event_number(e));
+            } else if (field == kStockFieldPartName) {
+                const StockLensPart* part = stock_part(stock_selection().selected);
+                const std::string text = event_text(e);
+                if (part != nullptr && upper(text) == part->name) return 0;
+                return panel_text(field, text);
+            } else {
+                return 0;
+            }
+            show_stock_parts_window();
+            return 0;
+        case kLevelEventEdited:
+            if (field == kStockFieldPartName || field == kCatalogField) {
+                return panel_text(field, event_text(e));
+            }
+            if (field >= kStockFieldEfl && field <= kStockFieldDiameterRange) {
+                set_stock_field_value(field, event_number(e));
+                show_stock_parts_window();
+            }
+            return 0;
+        case kLevelEventTypedText:
+            // A line typed while a button is the current cell is a line like any other.
+            return panel_text(field == kStockFieldPartName || field == kCatalogField ? field : 0,
+                              event_text(e));
+        case kLevelEventTypedLine:
+            return panel_text(0, event_text(e));
+        default:
+            return 0;
     }
 }
 
@@ -240,6 +358,7 @@ void show_stock_parts_window() {
         ui->show_window(w, true);
         set_list_selection_callback(on_list);
         set_window16_owner(on_button);
+        if (!g_level_open && push_command_level(panel_event, 0, 0) == 0) g_level_open = true;
     }
     show_list();
     show_part();
@@ -251,6 +370,11 @@ void close_stock_parts_window() {
     set_list_selection_callback(nullptr);
     set_window16_owner(nullptr);
     set_window16_label(nullptr);
+    if (g_level_open) {
+        g_level_open = false;
+        // A level still being pushed closes itself when it is first shown.
+        if (top_level() != nullptr && top_level()->handler == panel_event) end_command_level();
+    }
     if (platform::UiBackend* ui = ui_or_null()) {
         ui->show_window(platform::kWindowGraphicsText, false);
     }

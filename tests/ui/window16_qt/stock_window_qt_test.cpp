@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QToolButton>
 #include <QWidget>
 
@@ -101,6 +102,29 @@ TEST(StockWindowQt, ThePartsShowInWindow16WithTheStripsPictures) {
     EXPECT_GT(dark, 50);
     if (const char* dir = std::getenv("TAVO_GRAB_DIR")) {
         EXPECT_TRUE(window->grab().save(QString(dir) + "/window16_stock.png"));
+    }
+
+    // A click on the panel's "Negative" button lists the negative parts: the main loop builds
+    // the panel's level, the grid hands it the click.
+    main_loop_pass(false);
+    const std::string types = textarea_output_lines(kGridTextArea).at(0);
+    const int column = static_cast<int>(types.find("Negative"));
+    ASSERT_GT(column, 0) << types;
+    const QPointF at(area->left_margin + column * area->char_width + 2, area->top_margin + 3);
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent e(type, at, grid->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                      Qt::NoModifier);
+        QApplication::sendEvent(grid, &e);
+        for (int i = 0; i < 20; ++i) qt->process_one_event(false);
+    }
+    main_loop_pass(false);
+    for (int i = 0; i < 20; ++i) qt->process_one_event(false);
+    qt->update_now();
+    EXPECT_EQ(stock_selection().type, kStockNegative);
+    EXPECT_EQ(textarea_output_lines(kListArea).size(), 4u);
+    if (const char* dir = std::getenv("TAVO_GRAB_DIR")) {
+        EXPECT_TRUE(window->grab().save(QString(dir) + "/window16_stock_negative.png"));
     }
     close_catalog_parts();
     EXPECT_FALSE(window->isVisible());
