@@ -191,7 +191,11 @@ TextArea* textarea(int area) {
 }
 
 void textarea_select_area(int area) {
-    if (record(area) != nullptr) g.current = area;
+    if (area < 0) {
+        g.current = -1;  // none, as before any area was used
+    } else if (record(area) != nullptr) {
+        g.current = area;
+    }
 }
 
 int current_textarea_number() {

@@ -343,7 +343,8 @@ int textwin_select(int n, int columns, int lines) {
     const int now = current_output_area();
     if (n == 0) n = other_text_window(now);
     if (!platform::is_text_window(n)) return 0;
-    if (n != now) {
+    // The text areas and the text output each keep a current window: both must name n.
+    if (n != now || current_text_window() != n) {
         set_current_output_area(n);
         set_current_text_window(n);
         set_output_window(n);
@@ -487,7 +488,10 @@ int show_spreadsheet_window(int rows, int mode) {
 
 void hide_spreadsheet_window() {
     clear_state_flag(kFlagSpreadsheetShown);
+    // Emptying the sheet selects its area; whatever area was selected before stays selected.
+    const int selected = current_textarea_number();
     textarea_clear(kSheetArea, 0);
+    textarea_select_area(selected);
     platform::UiBackend* ui = ui_or_null();
     if (ui != nullptr && ui->window_exists(platform::kWindowSpreadsheet)) {
         ui->show_window(platform::kWindowSpreadsheet, false);

@@ -12,6 +12,7 @@
 #include "app/main_loop.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
+#include "runtime/text_output.h"
 #include "tests/app/startup/started_runtime.h"
 
 namespace loop_test {
@@ -20,6 +21,8 @@ class Loop : public ::testing::Test {
 protected:
     void SetUp() override {
         reset_main_loop();
+        // The current text window and output window of an earlier test do not carry over.
+        reset_text_output();
         ASSERT_EQ(runtime_init(0), 0);
         ASSERT_EQ(install_main_loop(), 0);
         ASSERT_EQ(app_init(0, 0, 0), 0);
