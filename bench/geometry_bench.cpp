@@ -7,9 +7,9 @@
 #include <cmath>
 #include <vector>
 
+#include "bench/bench_lens.h"
 #include "lens/glass_cache.h"
 #include "lens/lens_data.h"
-#include "bench/bench_lens.h"
 #include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
 #include "runtime/settings.h"

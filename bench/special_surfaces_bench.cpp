@@ -215,8 +215,7 @@ void BM_SelfocRod(benchmark::State& state) {
     }
     state.counters["steps_per_s"] =
         benchmark::Counter(static_cast<double>(traced) * steps, benchmark::Counter::kIsRate);
-    state.counters["failed_fraction"] =
-        static_cast<double>(failed) / static_cast<double>(traced);
+    state.counters["failed_fraction"] = static_cast<double>(failed) / static_cast<double>(traced);
 }
 BENCHMARK(BM_SelfocRod)->ArgName("steps")->Arg(50)->Arg(500);
 

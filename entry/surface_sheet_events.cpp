@@ -63,7 +63,6 @@ SurfaceSheetState& st() {
     return surface_sheet_state();
 }
 
-
 // A command line of the sheet's own, with Output on switched for it.
 int run_quiet(const char* text, int mode) {
     UpdateOutputSwitch output;

@@ -142,8 +142,8 @@ int encircled_energy_curve(bool print, int n, bool radial, double z, double* fir
     energies[0] = 0.0;
     keys[count + 1] = keys[count];
     energies[count + 1] = energies[count];
-    energy_radii_at_levels(print, keys, energies, first_out != nullptr ? first_out + 1 : nullptr,
-                           n, radial);
+    energy_radii_at_levels(print, keys, energies, first_out != nullptr ? first_out + 1 : nullptr, n,
+                           radial);
     if (!print) {
         for (std::int32_t i = 0; i <= count + 1; ++i) {
             if (radii_out != nullptr) radii_out[i] = radial ? keys[i] : 2.0 * keys[i];

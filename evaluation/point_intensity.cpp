@@ -144,8 +144,7 @@ double ray_phasor_sum(int wave, bool want_phase, double x, double y, double z, d
     return intensity;
 }
 
-double intensity_at_point(int wave, bool want_phase, double x, double y, double z,
-                          double& phase) {
+double intensity_at_point(int wave, bool want_phase, double x, double y, double z, double& phase) {
     const SpotStore& st = spot_store();
     const LensData& lens = lens_data();
     phase = 0.0;
@@ -310,8 +309,9 @@ int cmd_point_intensity() {
     }
     text_newline();
     print_wavelength_line(wave);
-    print_msg(lens.afocal ? kMsgIntensityHeadingAfocal
-                          : want_phase ? kMsgIntensityHeadingPhase : kMsgIntensityHeading);
+    print_msg(lens.afocal  ? kMsgIntensityHeadingAfocal
+              : want_phase ? kMsgIntensityHeadingPhase
+                           : kMsgIntensityHeading);
     text_newline();
     double phase = 0.0;
     const double I = intensity_at_point(wave, want_phase, px, py, focus, phase);
@@ -368,7 +368,9 @@ int cmd_diffraction_encircled_energy() {
     }
     print_focus_shift(focus);
     print_msg(kMsgDiffractionCentre);
-    print_msg(centre == 0 ? kMsgCentreBestFit : centre == 1 ? kMsgCentreReference : kMsgCentreCentroid);
+    print_msg(centre == 0   ? kMsgCentreBestFit
+              : centre == 1 ? kMsgCentreReference
+                            : kMsgCentreCentroid);
     text_newline();
     return 0;
 }

@@ -18,8 +18,7 @@ double ray_phasor_sum(int wave, bool want_phase, double x, double y, double z, d
                       double& phase);
 // Intensity of one wavelength, or of all weighted ones when wave is at or above the store's
 // wavelength capacity (phase 0 then).
-double intensity_at_point(int wave, bool want_phase, double x, double y, double z,
-                          double& phase);
+double intensity_at_point(int wave, bool want_phase, double x, double y, double z, double& phase);
 
 // Encircled energy of the diffraction image sampled on an n x n grid of width W about the
 // centre (0 best-fit point (x0, y0) given, 1 reference ray point (x0, y0), 2 intensity

@@ -66,7 +66,8 @@ ImagePlacement image_placement() {
     p.image = &si.frame;
     p.before = &sb.frame;
     p.offset = frame_is_rotated(si.frame) || frame_is_rotated(sb.frame) ||
-               std::fabs(si.frame.m[3]) >= kOffsetLimit || std::fabs(si.frame.m[7]) >= kOffsetLimit ||
+               std::fabs(si.frame.m[3]) >= kOffsetLimit ||
+               std::fabs(si.frame.m[7]) >= kOffsetLimit ||
                std::fabs(sb.frame.m[3]) >= kOffsetLimit || std::fabs(sb.frame.m[7]) >= kOffsetLimit;
     p.z_shift = sb.thickness + (lens.afocal ? 0.0 : si.thickness);
     return p;
@@ -144,9 +145,9 @@ void print_spot_ray_lines(int mode, std::int32_t first, std::int32_t last, std::
         print_number_cell(r.row * st.lattice_unit);
         print_number_cell(r.col * st.lattice_unit);
         if (mode == 2 || mode == 3) {
-            const double s = mode == 2
-                                 ? (st.path_to_last_surface[i] - reference_path) / n + st.last_segment[i]
-                                 : st.last_segment[i];
+            const double s =
+                mode == 2 ? (st.path_to_last_surface[i] - reference_path) / n + st.last_segment[i]
+                          : st.last_segment[i];
             const double tx = slope_x + r.tx, ty = slope_y + r.ty;
             double c = 1.0 / std::sqrt(tx * tx + ty * ty + 1.0);
             if (backward) c = -c;

@@ -103,7 +103,7 @@ bool sphere_point(const Geometry& g, const RayRecord& r, SpotRay& out) {
 struct WavePass {
     int wave;
     double weight;
-    double amplitude;  // sqrt of the weight, times the rim rays' intensity in extents mode
+    double amplitude;      // sqrt of the weight, times the rim rays' intensity in extents mode
     const double* bounds;  // x from, x to, y from, y to, relative intensity; or null
     bool have_stored;
     std::int32_t last_row;
@@ -358,8 +358,7 @@ namespace {
 // The running command and its argument cells, put back on every exit.
 class CommandScope {
 public:
-    CommandScope()
-        : command_(current_command()), vector_(arg_vector()), count_(arg_count()) {}
+    CommandScope() : command_(current_command()), vector_(arg_vector()), count_(arg_count()) {}
     ~CommandScope() {
         set_arg_vector(vector_, count_);
         set_current_command(command_);

@@ -52,7 +52,8 @@ void combined_system(double A[3][3], double r[3]) {
         if (s.wave_ray_counts[w] <= 0) continue;
         const double lambda = wavelength_um(w);
         if (lambda <= 0.0) continue;
-        const double g = (U / (lambda * 0.001)) * (U / (lambda * 0.001)) * lens.wavelengths[w].weight;
+        const double g =
+            (U / (lambda * 0.001)) * (U / (lambda * 0.001)) * lens.wavelengths[w].weight;
         const double n = spot_image_index(w);
         double** M = s.reference_normal[w];
         for (int i = 0; i < 3; ++i) {
@@ -250,8 +251,7 @@ void wavelength_extents(int w, std::int32_t first, std::int32_t count, double c,
     }
     double na = std::sqrt(na2);
     if (!lens.afocal) na = std::fabs(R) > kTiny ? na / R : 0.0;
-    st.airy_radius[w] =
-        na == 0.0 ? 0.0 : std::fabs(lambda * 0.00060984 / (U * n * na));
+    st.airy_radius[w] = na == 0.0 ? 0.0 : std::fabs(lambda * 0.00060984 / (U * n * na));
     if (aligned) {
         const SpotRay& a = st.rays[icmin];
         const SpotRay& b = st.rays[icmax];
@@ -346,8 +346,7 @@ void spot_statistics() {
     g_stats = SpotStats{};
     const int waves = st.wavelength_capacity;
     std::fill(st.reference_fit_sums,
-              st.reference_fit_sums + static_cast<std::size_t>(waves) * kReferenceFitSumCount,
-              0.0);
+              st.reference_fit_sums + static_cast<std::size_t>(waves) * kReferenceFitSumCount, 0.0);
 
     // One pass: the weighted moments and each wavelength's unweighted fit sums.
     double m[11] = {};

@@ -6,17 +6,17 @@
 
 // Weighted moments of the stored rays (weight amplitude^2), after normalisation.
 struct SpotStats {
-    double mean_y;     // S0
-    double mean_ty;    // S1
-    double mean_x;     // S2, 0 with the half pupil
-    double mean_tx;    // S3, 0 with the half pupil
-    double var_x;      // S4
-    double cov_x_tx;   // S5
-    double var_tx;     // S6
-    double var_y;      // S7
-    double cov_y_ty;   // S8
-    double var_ty;     // S9
-    double weight;     // S10, the sum of the weights
+    double mean_y;    // S0
+    double mean_ty;   // S1
+    double mean_x;    // S2, 0 with the half pupil
+    double mean_tx;   // S3, 0 with the half pupil
+    double var_x;     // S4
+    double cov_x_tx;  // S5
+    double var_tx;    // S6
+    double var_y;     // S7
+    double cov_y_ty;  // S8
+    double var_ty;    // S9
+    double weight;    // S10, the sum of the weights
 };
 
 SpotStats& spot_stats();

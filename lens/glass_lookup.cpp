@@ -17,7 +17,6 @@ namespace {
 
 std::vector<double> g_wavelengths;
 
-
 // Prints a message to the text output even while output is off, and beeps: the user must see
 // that the glass is not the one the name suggests.
 template <typename... Args>
@@ -82,7 +81,8 @@ std::int32_t find_glass(const char* name, int& catalog, char* rewritten) {
     const std::int32_t position = search_catalogs(substitute, catalog);
     if (rewritten != nullptr) std::memcpy(rewritten, substitute, sizeof substitute);
     if (position >= 0)
-        print_glass_notice(kMsgGlassSubstituted, before.c_str(), shown_glass_name(substitute).c_str());
+        print_glass_notice(kMsgGlassSubstituted, before.c_str(),
+                           shown_glass_name(substitute).c_str());
     return position;
 }
 

@@ -25,7 +25,7 @@ FocalLengthSource g_focal_length = nullptr;
 ElementDrawingLines g_element_drawing = nullptr;
 std::string* g_memory = nullptr;
 std::size_t g_memory_limit = std::string::npos;
-bool g_memory_full = false;  // a line did not fit: the text stops before it
+bool g_memory_full = false;                       // a line did not fit: the text stops before it
 std::vector<std::string>* g_collected = nullptr;  // lines held back until their block is known
 
 constexpr double kDefaultTolerance = 1e-40;

@@ -35,7 +35,6 @@ constexpr std::size_t kOldBlockSize = 48;
 
 int (*g_setup)(int mode) = nullptr;
 
-
 // --- writing -------------------------------------------------------------------------------
 
 // One glass line in the catalogue format. Coefficients are written exactly as the reader takes

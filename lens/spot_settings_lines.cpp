@@ -42,7 +42,8 @@ std::vector<std::string> spot_settings_lines(const SpotSettings& s) {
     if (s.polychromatic != 1) {
         lines.push_back(std::string(symbol_keyword(kCmdPolychromatic)) + " Off");
     }
-    if (s.apodisation_on != 0) lines.push_back(std::string(symbol_keyword(kCmdApodisation)) + " On");
+    if (s.apodisation_on != 0)
+        lines.push_back(std::string(symbol_keyword(kCmdApodisation)) + " On");
     if (s.show_diffraction_limit != 0) {
         lines.push_back(std::string(symbol_keyword(kCmdShowDiffractionLimit)) + " On");
     }

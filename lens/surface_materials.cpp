@@ -14,7 +14,6 @@ namespace {
 
 std::vector<double> g_fixed_medium;
 
-
 // The entry that stands in for a model glass whose indices cannot be interpolated: its index
 // array holds the defining values. Dispersion kind 4 computes nothing, so refreshing the cache
 // keeps those values. Reused from one update to the next instead of adding an entry each time.

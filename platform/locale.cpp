@@ -1,13 +1,15 @@
 #include "platform/locale.h"
 
-#include <clocale>
-#include <cstdlib>
 #include <langinfo.h>
 #include <locale.h>
+#include <clocale>
+#include <cstdlib>
 
 namespace platform {
 
-void force_c_numeric_locale() { std::setlocale(LC_NUMERIC, "C"); }
+void force_c_numeric_locale() {
+    std::setlocale(LC_NUMERIC, "C");
+}
 
 char user_decimal_separator() {
     const char* name = std::getenv("LC_ALL");

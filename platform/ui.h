@@ -784,7 +784,6 @@ protected:
     std::array<int, kPaneCount> pane_windows_{-1, -1, -1, -1};
 
 public:
-
 private:
     std::pair<int, int> command_line_selection_{0, 0};
     int mouse_capture_ = -1;

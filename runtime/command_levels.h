@@ -16,17 +16,17 @@ inline constexpr int kMsgListingStopped = -62;
 
 // Event codes a level handler receives.
 enum LevelEventCode : int {
-    kLevelEventRowAction = 1,   // a row selector was activated, or the queued action 1
+    kLevelEventRowAction = 1,    // a row selector was activated, or the queued action 1
     kLevelEventCellChanged = 3,  // the current cell changed (the value points to an edit buffer)
-    kLevelEventActivate = 4,  // a cell was activated, or a field of a form changed
-    kLevelEventEdited = 5,    // a cell's value was changed by editing
-    kLevelEventChange = 7,    // the level changes: argument 1 pushed over, 0 left, -1 re-run
-    kLevelEventShown = 8,     // the level's display has been built
-    kLevelEventTypedText = 6,  // the command-line text was committed for the level
-    kLevelEventListDown = 9,   // value-list state: step down, up, nearest
+    kLevelEventActivate = 4,     // a cell was activated, or a field of a form changed
+    kLevelEventEdited = 5,       // a cell's value was changed by editing
+    kLevelEventChange = 7,       // the level changes: argument 1 pushed over, 0 left, -1 re-run
+    kLevelEventShown = 8,        // the level's display has been built
+    kLevelEventTypedText = 6,    // the command-line text was committed for the level
+    kLevelEventListDown = 9,     // value-list state: step down, up, nearest
     kLevelEventListUp = 10,
     kLevelEventListStart = 11,
-    kLevelEventCommand = 19,  // the command text composed from the level is about to run
+    kLevelEventCommand = 19,   // the command text composed from the level is about to run
     kLevelEventMayClose = 22,  // may the level close? 0 or 1 yes, -9999 keeps it
     kLevelEventTypedLine = 106,
     kLevelEventRerun = 107,

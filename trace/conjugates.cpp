@@ -54,7 +54,12 @@ void remove_last_thickness_solve() {
 void remove_last_curvature_solve() {
     SurfaceRecord& s = surface(lens_data().image_surface - 1);
     switch (s.curvature_kind) {
-        case 3: case 4: case 8: case 9: case 10: case 11:
+        case 3:
+        case 4:
+        case 8:
+        case 9:
+        case 10:
+        case 11:
             s.curvature_kind = 0;
             s.curvature_solve_value = 0.0;
             s.curvature_source = 0;
@@ -161,8 +166,7 @@ int solve_paraxial_conjugates() {
         fill_magnification();
     }
     b.object_distance = t0;
-    b.image_distance =
-        std::fabs(E) <= kParaxialZero ? 0.0 : ((m.b - t0 * m.a / n0) * n_image) / E;
+    b.image_distance = std::fabs(E) <= kParaxialZero ? 0.0 : ((m.b - t0 * m.a / n0) * n_image) / E;
     if (st.object_changed) {
         st.object_changed = false;
         surface(last).thickness = b.image_distance;
@@ -190,20 +194,34 @@ int solve_paraxial_conjugates() {
 double conjugate_item_value(int item) {
     const ConjugatesBlock& b = g_block;
     switch (item) {
-        case kItemBeamRadius: return b.beam_radius;
-        case kItemObjectNa: return b.object_na;
-        case kItemImageNa: return b.image_na;
-        case kItemFNumber: return b.f_number;
-        case kItemImageSlope: return b.image_slope;
-        case kItemObjectHeight: return b.object_height;
-        case kItemImageHeight: return b.image_height;
-        case kItemFieldAngle: return b.field_angle_degrees;
-        case kItemObjectDistance: return b.object_distance;
-        case kItemImageDistance: return b.image_distance;
-        case kItemMagnification: return b.magnification;
-        case kItemObjectFromPrincipal: return b.object_from_principal;
-        case kItemImageFromPrincipal: return b.image_from_principal;
-        default: return 0.0;
+        case kItemBeamRadius:
+            return b.beam_radius;
+        case kItemObjectNa:
+            return b.object_na;
+        case kItemImageNa:
+            return b.image_na;
+        case kItemFNumber:
+            return b.f_number;
+        case kItemImageSlope:
+            return b.image_slope;
+        case kItemObjectHeight:
+            return b.object_height;
+        case kItemImageHeight:
+            return b.image_height;
+        case kItemFieldAngle:
+            return b.field_angle_degrees;
+        case kItemObjectDistance:
+            return b.object_distance;
+        case kItemImageDistance:
+            return b.image_distance;
+        case kItemMagnification:
+            return b.magnification;
+        case kItemObjectFromPrincipal:
+            return b.object_from_principal;
+        case kItemImageFromPrincipal:
+            return b.image_from_principal;
+        default:
+            return 0.0;
     }
 }
 
@@ -248,7 +266,8 @@ int enter_conjugate_value(int item, double v) {
                     factor = std::fabs(v / n_image) / cos_phi(mag * v / n0) / u;
                 }
             } else if (item == kItemFNumber) {
-                if (std::fabs(u) > kParaxialZero && 1.0 / (2.0 * std::fabs(n_image)) <= std::fabs(v)) {
+                if (std::fabs(u) > kParaxialZero &&
+                    1.0 / (2.0 * std::fabs(n_image)) <= std::fabs(v)) {
                     factor = (1.0 / std::fabs(2.0 * n_image * v)) /
                              cos_phi((1.0 / (2.0 * v)) * mag / n0) / u;
                 }

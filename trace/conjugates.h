@@ -36,7 +36,7 @@ struct ConjugatesBlock {
     double object_from_principal;  // 304
     double image_from_principal;   // 305
     double lens_field_angle_degrees;
-    double chief_height;  // chief-ray height at the image plane, as the lens set-up left it
+    double chief_height;     // chief-ray height at the image plane, as the lens set-up left it
     double front_principal;  // n0 (1 - D) / C: front principal plane from surface 1
     double rear_principal;   // n' (1 - A) / C: the rear principal plane's offset, the plane
                              // itself standing at minus this from the last surface

@@ -32,7 +32,6 @@ bool g_shown = false;  // the level has been displayed once
 // level first that it is left and then that it is re-run: only the first of them acts on it.
 bool g_holds_copy = false;
 
-
 void label(int message) {
     print_msg(message);
 }

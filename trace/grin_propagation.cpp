@@ -365,7 +365,8 @@ void refract_into_grin(int n, RayRecord& ray) {
     if (surface(n).perfect_lens != nullptr) ray.grin_index = index_ahead(n, ray);
     renormalise(ray);
     ray.grin_state = 1;
-    ray.grin_surface = static_cast<std::int16_t>(n + (ray.group_offset >= 1 ? ray.group_offset : 0));
+    ray.grin_surface =
+        static_cast<std::int16_t>(n + (ray.group_offset >= 1 ? ray.group_offset : 0));
 }
 
 void propagate_in_grin(int end, RayRecord& ray) {

@@ -371,8 +371,8 @@ void trace_hologram(int n, RayRecord& ray) {
             return;
         }
         const double u = (ray.x - q[i][0]) / dz, v = (ray.y - q[i][1]) / dz;
-        const double f = (virt[i] ? -1.0 : 1.0) * (dz < 0.0 ? -1.0 : 1.0) /
-                         std::sqrt(u * u + v * v + 1.0);
+        const double f =
+            (virt[i] ? -1.0 : 1.0) * (dz < 0.0 ? -1.0 : 1.0) / std::sqrt(u * u + v * v + 1.0);
         e[i][0] = u * f;
         e[i][1] = v * f;
         e[i][2] = f;

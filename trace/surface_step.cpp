@@ -852,8 +852,7 @@ void edge_wall_step(RayRecord& ray) {
     double ax, ay;
     if (s.special_aperture_count == 1 && s.special_apertures != nullptr &&
         s.special_apertures[0].shape == kApertureEllipse &&
-        s.special_apertures[0].action == kActionClear &&
-        s.special_apertures[0].angle == 0.0) {
+        s.special_apertures[0].action == kActionClear && s.special_apertures[0].angle == 0.0) {
         ax = s.special_apertures[0].x[1];
         ay = s.special_apertures[0].y[1];
     } else {

@@ -31,8 +31,8 @@ int prepare_system_matrix_arrays(int y_section, int w) {
         release_system_matrix_arrays();
         return -10;
     }
-    ParaxialMatrixSteps steps{g_arrays.index.data(), g_arrays.power.data(),
-                              g_arrays.reduced.data(), g_arrays.radial.data(), 0};
+    ParaxialMatrixSteps steps{g_arrays.index.data(), g_arrays.power.data(), g_arrays.reduced.data(),
+                              g_arrays.radial.data(), 0};
     paraxial_matrix_walk(y_section != 0 ? 0 : 1, w, steps);
     g_arrays.last = steps.last;
     return 0;

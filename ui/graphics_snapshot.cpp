@@ -78,10 +78,9 @@ std::vector<std::uint8_t> rle4_bitmap_file_bytes(const platform::SplashPicture& 
         bits.push_back(y > 0 ? 0 : 1);
     }
     if (h == 0) bits.insert(bits.end(), {0, 1});
-    return bitmap_file_with_table(w, h, 4, 2, 16,  // run-length, 4 bits, 16 colours
-                                  std::vector<platform::Colour>(std::begin(kColours),
-                                                                std::end(kColours)),
-                                  bits);
+    return bitmap_file_with_table(
+        w, h, 4, 2, 16,  // run-length, 4 bits, 16 colours
+        std::vector<platform::Colour>(std::begin(kColours), std::end(kColours)), bits);
 }
 
 int save_window_bitmap(int whole) {

@@ -16,8 +16,8 @@
 #include "ui/graphics_offscreen.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_sliders.h"
-#include "ui/text_area.h"
 #include "ui/graphics_text_window.h"
+#include "ui/text_area.h"
 #include "ui/window_table.h"
 
 namespace {

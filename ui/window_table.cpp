@@ -290,8 +290,7 @@ int create_control_window() {
     r.in_use = 0;
     if (!ui->window_exists(platform::kWindowControl) &&
         ui->create_window(platform::kWindowControl, msg_text(kMsgControlWindowTitle),
-                          &g_control_forwarder) !=
-            0) {
+                          &g_control_forwarder) != 0) {
         return -1;
     }
     const platform::Size screen = ui->screen_size();
@@ -468,8 +467,8 @@ int resize_spreadsheet_window(int rows, int mode) {
     ui->set_window_rect(platform::kWindowSpreadsheet,
                         {now.left, now.top, now.left + width, now.top + height});
     // The sheet's rows follow the new height at once, not only when the window reports it.
-    const int inside = height - kCaptionHeight - 2 * kSizingBorder - kSheetStripHeight -
-                       kScrollBarWidth;
+    const int inside =
+        height - kCaptionHeight - 2 * kSizingBorder - kSheetStripHeight - kScrollBarWidth;
     const int across = width - 2 * kSizingBorder - kScrollBarWidth;
     if (inside > 0 && across > 0) textarea_on_size(kSheetArea, {across, inside});
     ui->activate_window(platform::kWindowSpreadsheet);

@@ -82,8 +82,8 @@ FirstOrder thick_lens(double n0, double n, double n2, double d0, double h) {
 class FirstOrderListing : public Entry {
 protected:
     void enter(const std::string& object, const std::string& field) {
-        run_all({"LEN NEW \"Singlet\"", "WV 0.6563 0.5876 0.4861", object, field,
-                 "EBR 10", "NXT", "AST", "SRF 50 6 N-BK7 12", "SRF -80 90 AIR 12", "END"});
+        run_all({"LEN NEW \"Singlet\"", "WV 0.6563 0.5876 0.4861", object, field, "EBR 10", "NXT",
+                 "AST", "SRF 50 6 N-BK7 12", "SRF -80 90 AIR 12", "END"});
         take_output();
     }
     std::string listing() {
@@ -113,13 +113,12 @@ protected:
 
 void expect_values(const std::vector<double>& got, const FirstOrder& want, double tolerance) {
     const double* w = &want.beam;
-    const char* names[] = {"beam",         "slope",          "object NA",    "F-number",
-                           "image NA",     "working F",      "field angle",  "object height",
-                           "image height", "chief height",   "object dist",  "front principal",
-                           "image dist",   "rear principal", "lens length",  "total track",
-                           "magnification", "last gap",      "pupil radius", "pupil position",
-                           "exit radius",  "exit position",  "lagrange",     "petzval",
-                           "focal"};
+    const char* names[] = {
+        "beam",        "slope",           "object NA",     "F-number",       "image NA",
+        "working F",   "field angle",     "object height", "image height",   "chief height",
+        "object dist", "front principal", "image dist",    "rear principal", "lens length",
+        "total track", "magnification",   "last gap",      "pupil radius",   "pupil position",
+        "exit radius", "exit position",   "lagrange",      "petzval",        "focal"};
     ASSERT_EQ(got.size(), 25u);
     for (int k = 0; k < 25; ++k) {
         const double scale = std::max(1.0, std::fabs(w[k]));
@@ -148,8 +147,8 @@ TEST_F(FirstOrderListing, CurrentWavelengthChangesTheMatrixValuesAndTheTitle) {
     const std::string text = listing();
     EXPECT_EQ(text.substr(0, text.find('\n')), "FIRST ORDER DATA (WAVELENGTH 3)");
     FirstOrder want = expected(200.0, 5.0);
-    const FirstOrder first = thick_lens(surface(0).index[0], surface(1).index[0],
-                                        surface(2).index[0], 200.0, 5.0);
+    const FirstOrder first =
+        thick_lens(surface(0).index[0], surface(1).index[0], surface(2).index[0], 200.0, 5.0);
     EXPECT_GT(std::fabs(want.focal - first.focal), 0.1);
     want.slope = first.slope;
     want.image_na = first.image_na;
@@ -177,21 +176,21 @@ TEST_F(FirstOrderListing, TextOfTheListing) {
     const std::string want =
         std::string("FIRST ORDER DATA\n") + "APERTURE\n" +  //
         "ENT BEAM RADIUS   " + cell(v.beam) + "    IMAGE SLOPE   " + cell(v.slope) + "\n" +
-        "OBJECT NA         " + cell(v.object_na) + "    F-NUMBER      " + cell(v.f_number) +
-        "\n" + "IMAGE NA          " + cell(v.image_na) + "    WORKING F/NO  " +
-        cell(v.working_f) + "\n" + "FIELD\n" + "FIELD ANGLE (DEG) " + cell(v.field_angle) +
-        "    OBJECT HEIGHT " + cell(v.object_height) + "\n" + "PARAX IMAGE HT    " +
-        cell(v.image_height) + "    CHIEF RAY HT  " + cell(v.chief_height) + "\n" +
-        "CONJUGATES AND LENGTHS\n" + "OBJECT DISTANCE   " + cell(v.object_distance) +
-        "    Srf 1 TO FPP  " + cell(v.front_principal) + "\n" + "IMAGE DISTANCE    " +
-        cell(v.image_distance) + "    Srf 2 TO RPP  " + cell(v.rear_principal) + "\n" +
-        "LENS LENGTH       " + cell(v.lens_length) + "    OBJ TO IMAGE  " + cell(v.total_track) +
-        "\n" + "MAGNIFICATION     " + cell(v.magnification) + "    Srf 2 IMG     " +
-        cell(v.last_gap) + "\n" + "PUPILS AND INVARIANTS\n" + "ENT PUPIL RADIUS  " +
-        cell(v.pupil_radius) + "    Srf 1 TO ENP  " + cell(v.pupil_position) + "\n" +
-        "EXIT PUPIL RADIUS " + cell(v.exit_radius) + "    Srf 2 TO XP   " + cell(v.exit_position) +
-        "\n" + "LAGRANGE INVARIANT" + cell(v.lagrange) + "    PETZVAL RADIUS" + cell(v.petzval) +
-        "\n" + "FOCAL LENGTH      " + cell(v.focal) + "\n";
+        "OBJECT NA         " + cell(v.object_na) + "    F-NUMBER      " + cell(v.f_number) + "\n" +
+        "IMAGE NA          " + cell(v.image_na) + "    WORKING F/NO  " + cell(v.working_f) + "\n" +
+        "FIELD\n" + "FIELD ANGLE (DEG) " + cell(v.field_angle) + "    OBJECT HEIGHT " +
+        cell(v.object_height) + "\n" + "PARAX IMAGE HT    " + cell(v.image_height) +
+        "    CHIEF RAY HT  " + cell(v.chief_height) + "\n" + "CONJUGATES AND LENGTHS\n" +
+        "OBJECT DISTANCE   " + cell(v.object_distance) + "    Srf 1 TO FPP  " +
+        cell(v.front_principal) + "\n" + "IMAGE DISTANCE    " + cell(v.image_distance) +
+        "    Srf 2 TO RPP  " + cell(v.rear_principal) + "\n" + "LENS LENGTH       " +
+        cell(v.lens_length) + "    OBJ TO IMAGE  " + cell(v.total_track) + "\n" +
+        "MAGNIFICATION     " + cell(v.magnification) + "    Srf 2 IMG     " + cell(v.last_gap) +
+        "\n" + "PUPILS AND INVARIANTS\n" + "ENT PUPIL RADIUS  " + cell(v.pupil_radius) +
+        "    Srf 1 TO ENP  " + cell(v.pupil_position) + "\n" + "EXIT PUPIL RADIUS " +
+        cell(v.exit_radius) + "    Srf 2 TO XP   " + cell(v.exit_position) + "\n" +
+        "LAGRANGE INVARIANT" + cell(v.lagrange) + "    PETZVAL RADIUS" + cell(v.petzval) + "\n" +
+        "FOCAL LENGTH      " + cell(v.focal) + "\n";
     const std::string first = listing();
     EXPECT_EQ(first, want + "\n");
     // A second listing makes the paraxial arrays again and prints the same.
@@ -212,8 +211,9 @@ TEST_F(FirstOrderListing, NoEntrancePupilPrintsAZeroFNumber) {
 // Ten surfaces before the image: the surface text takes one column more and the blanks after
 // the labels one fewer.
 TEST_F(FirstOrderListing, TwoDigitLastSurfaceKeepsTheColumns) {
-    std::vector<std::string> lines = {"LEN NEW \"Plates\"", "TH 200", "OBH 5", "EBR 10", "NXT",
-                                      "AST", "SRF 50 6 N-BK7 12", "SRF -80 2 AIR 12"};
+    std::vector<std::string> lines = {
+        "LEN NEW \"Plates\"", "TH 200",          "OBH 5", "EBR 10", "NXT", "AST",
+        "SRF 50 6 N-BK7 12",  "SRF -80 2 AIR 12"};
     for (int k = 3; k <= 10; ++k) lines.push_back("SRF 0 1 AIR 12");
     lines.push_back("END");
     run_all(lines);

@@ -39,8 +39,8 @@ TEST_F(Entry, GrinKindsAndCoefficients) {
     g = surface(1).grin;
     EXPECT_EQ(g->count, 28);
     EXPECT_EQ(g->gwv, 9.999999999462034e-07);
-    run_all({"GRA1 1", "GRB2 2", "GRC3 3", "GRD4 4", "GNZ0 5", "GNZ11 6", "GMZ 7", "GOZ 8",
-             "GWV 0.5"});
+    run_all(
+        {"GRA1 1", "GRB2 2", "GRC3 3", "GRD4 4", "GNZ0 5", "GNZ11 6", "GMZ 7", "GOZ 8", "GWV 0.5"});
     EXPECT_EQ(g->grd[0], 1.0);
     EXPECT_EQ(g->grd[5], 2.0);
     EXPECT_EQ(g->grd[10], 3.0);

@@ -185,8 +185,9 @@ TEST_F(Listings, WavelengthSelection) {
 
 TEST_F(Listings, WholeLensIsTheListingsInTurnAndChangesNoArguments) {
     const std::string parts = listing("LIST_RADII") + listing("LIST_SPECIAL 1") +
-                              listing("FIRST_ORDER") + listing("LIST_SOLVES") + listing("LIST_PICKUPS") +
-                              listing("LIST_APERTURES") + listing("WL") + listing("LIST_INDICES");
+                              listing("FIRST_ORDER") + listing("LIST_SOLVES") +
+                              listing("LIST_PICKUPS") + listing("LIST_APERTURES") + listing("WL") +
+                              listing("LIST_INDICES");
     EXPECT_EQ(listing("LEN -1"), parts);
     EXPECT_EQ(listing("LEN -1"), parts);
 }

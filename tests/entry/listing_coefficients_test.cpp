@@ -47,8 +47,9 @@ protected:
 };
 
 TEST_F(Coefficients, XyPolynomialTermsFourToALine) {
-    // An x-y polynomial of six terms on surface 1, labelled AT3.. (one more blank below AT7), the words their entry commands take.
-    // The setters make no x-y record yet: one block laid out as theirs, the arrays behind it.
+    // An x-y polynomial of six terms on surface 1, labelled AT3.. (one more blank below AT7), the
+    // words their entry commands take. The setters make no x-y record yet: one block laid out as
+    // theirs, the arrays behind it.
     constexpr int kTerms = 6;
     void* block = mem_alloc(sizeof(AsphereRecord) + 2 * kTerms * sizeof(double));
     ASSERT_NE(block, nullptr);

@@ -157,8 +157,9 @@ TEST_F(Rows, SpecialDataOfTheSurfacesOwnCommands) {
 TEST_F(Rows, WholeLensListsEveryKindInTurn) {
     pickup_lens();
     const std::string parts = listing("LIST_RADII") + listing("LIST_SPECIAL 1") +
-                              listing("FIRST_ORDER") + listing("LIST_SOLVES") + listing("LIST_PICKUPS") +
-                              listing("LIST_APERTURES") + listing("WL") + listing("LIST_INDICES");
+                              listing("FIRST_ORDER") + listing("LIST_SOLVES") +
+                              listing("LIST_PICKUPS") + listing("LIST_APERTURES") + listing("WL") +
+                              listing("LIST_INDICES");
     EXPECT_EQ(listing("LEN -1"), parts);
 }
 

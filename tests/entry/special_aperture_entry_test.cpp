@@ -12,7 +12,7 @@ namespace {
 using entry_test::Entry;
 
 const std::vector<std::string> kLens = {"LEN NEW \"Apertures\"", "NXT", "SRF 50 5 N-BK7 10",
-                                        "SRF -50 3 AIR 10", "NXT", "END"};
+                                        "SRF -50 3 AIR 10",      "NXT", "END"};
 
 TEST_F(Entry, SpecialAperturesByLetter) {
     run_all(kLens);

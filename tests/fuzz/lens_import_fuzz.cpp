@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    static const char* const kNames[] = {"fuzz.txt", "fuzz.len", "fuzz.lns", "fuzz.dat",
-                                         "fuzz.seq", "fuzz.zmx"};
+    static const char* const kNames[] = {"fuzz.txt", "fuzz.len", "fuzz.lns",
+                                         "fuzz.dat", "fuzz.seq", "fuzz.zmx"};
     const std::size_t choice = data[0] % std::size(kNames);
     const std::string path = g_folder + "/" + kNames[choice];
     if (std::FILE* f = std::fopen(path.c_str(), "wb")) {

@@ -373,8 +373,9 @@ struct FakeVariables {
 };
 
 TEST_F(RenumberTest, TheOptimisationCodeIsToldOfEveryRenumbering) {
-    const OptimiseLinks links = {FakeVariables::highest, FakeVariables::at, FakeVariables::inserted,
-                                 FakeVariables::deleted, FakeVariables::new_lens, nullptr};
+    const OptimiseLinks links = {FakeVariables::highest,  FakeVariables::at,
+                                 FakeVariables::inserted, FakeVariables::deleted,
+                                 FakeVariables::new_lens, nullptr};
     FakeVariables::calls.clear();
     set_optimise_links(&links);
     make_surfaces(4);
@@ -387,8 +388,8 @@ TEST_F(RenumberTest, TheOptimisationCodeIsToldOfEveryRenumbering) {
 TEST_F(RenumberTest, VariablesAreFoundByTypeSurfaceAndConfiguration) {
     EXPECT_FALSE(find_curvature_variable(1, nullptr));  // no optimisation code: no variables
     FakeVariables::table = {{3, 2, 0}, {1, 2, 2}, {6, 3, 0}};
-    const OptimiseLinks links = {FakeVariables::highest, FakeVariables::at, nullptr, nullptr,
-                                 nullptr, nullptr};
+    const OptimiseLinks links = {
+        FakeVariables::highest, FakeVariables::at, nullptr, nullptr, nullptr, nullptr};
     set_optimise_links(&links);
     int index = -1;
     EXPECT_TRUE(find_thickness_variable(2, &index));

@@ -34,6 +34,8 @@ TEST(Kolvane, EveryEntrySucceedsWithoutTouchingItsArguments) {
     EXPECT_EQ(value, 3.25);
 }
 
-TEST(Kolvane, RayRecordIsSevenDoubles) { EXPECT_EQ(sizeof(kvRay), 7 * sizeof(double)); }
+TEST(Kolvane, RayRecordIsSevenDoubles) {
+    EXPECT_EQ(sizeof(kvRay), 7 * sizeof(double));
+}
 
 }  // namespace

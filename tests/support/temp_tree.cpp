@@ -11,10 +11,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kFolders[] = {"bin/amo", "bin/glc", "bin/lmo", "bin/bma", "bin/mov",
+const char* const kFolders[] = {"bin/amo",    "bin/glc",    "bin/lmo",    "bin/bma",    "bin/mov",
                                 "public/kpl", "public/scp", "public/len", "public/mov", "hlp"};
 const char* const kDataFolders[] = {"bin", "bin/amo", "bin/glc", "bin/lmo", "bin/mov",
-                                    "kpl", "scp", "len", "mov"};
+                                    "kpl", "scp",     "len",     "mov"};
 
 void remember(const char* name, std::string& saved, bool& had) {
     const char* value = std::getenv(name);
@@ -83,6 +83,8 @@ std::string read_file(const fs::path& path) {
     return all.str();
 }
 
-fs::path built_root() { return fs::path(TAVO_INSTALL_DIR); }
+fs::path built_root() {
+    return fs::path(TAVO_INSTALL_DIR);
+}
 
 }  // namespace tavo_test

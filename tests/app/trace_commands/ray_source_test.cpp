@@ -26,8 +26,7 @@ protected:
 TEST_F(RaySource, CommandsFromTypedLines) {
     clear_state_flag(kFlagRaySourceLoaded);
     // Nothing loaded: drawing a ray is not available.
-    EXPECT_NE(shown("source_random_ray(a,b,c,d,e,f,g,h)").find("not available"),
-              std::string::npos);
+    EXPECT_NE(shown("source_random_ray(a,b,c,d,e,f,g,h)").find("not available"), std::string::npos);
     EXPECT_NE(shown("source_read(\"a.src\", -2)").find("Value: 0"), std::string::npos);
     EXPECT_NE(test_state_flag(kFlagRaySourceLoaded), 0);
     type("a=5;b=5;c=5;d=5;e=5;f=5;g=5;h=5");

@@ -285,8 +285,7 @@ TEST_F(MtfTest, CountsAreCheckedBeforeAnythingIsAllocated) {
     // resampled rows of the binned method; the row method takes it.
     const double C = spot_store().y_cutoff[0];
     std::vector<double> fm(101), fp(101);
-    EXPECT_EQ(mtf_at_frequency(3, 1, 0, 1e-4 * C, 1e-6 * C, 0, 0, 0, fm.data(), fp.data(), &c),
-              0);
+    EXPECT_EQ(mtf_at_frequency(3, 1, 0, 1e-4 * C, 1e-6 * C, 0, 0, 0, fm.data(), fp.data(), &c), 0);
     set_setting_flag(kSetQrMtf, 1);
     EXPECT_EQ(mtf_at_frequency(3, 1, 0, 1e-4 * C, 1e-6 * C, 0, 0, 0, fm.data(), fp.data(), &c),
               kMsgMtfStepTooFine);

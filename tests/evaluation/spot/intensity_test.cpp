@@ -66,7 +66,8 @@ TEST_F(IntensityTest, EncircledEnergyOfAPerfectPupilIsAiry) {
     const double na_pupil = h / (f + h * h / (4.0 * f));
     auto airy_energy = [&](double r) {
         const double v = 2.0 * kPi * na_pupil * r / lambda;
-        return 1.0 - std::pow(std::cyl_bessel_j(0.0, v), 2) - std::pow(std::cyl_bessel_j(1.0, v), 2);
+        return 1.0 - std::pow(std::cyl_bessel_j(0.0, v), 2) -
+               std::pow(std::cyl_bessel_j(1.0, v), 2);
     };
     const double whole = airy_energy(width / 2.0) / e[n / 2];
     // Rings are filled by sample centres: inside a few samples' radius the count of centres

@@ -151,7 +151,8 @@ TEST_F(SpotDiagramTest, FailuresLeaveTheDiagramStale) {
     EXPECT_EQ(test_state_flag(kFlagSpotDiagramCurrent), 0);
     EXPECT_EQ(store.ray_count, 50);
     EXPECT_EQ(store.wave_ray_counts[0], 50);
-    EXPECT_EQ(store.rays[49].col, static_cast<int>(std::lround(grid_points(17.03, true)[49].first * 16200)));
+    EXPECT_EQ(store.rays[49].col,
+              static_cast<int>(std::lround(grid_points(17.03, true)[49].first * 16200)));
 
     // Growing the store back gives the whole grid; cutting it below the stored rays empties it.
     ASSERT_EQ(resize_spot_storage(10000), 0);

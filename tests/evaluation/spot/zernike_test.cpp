@@ -16,43 +16,80 @@ double fringe(int k, double r, double t) {
     const double r2 = r * r, r3 = r2 * r, r4 = r2 * r2, r5 = r4 * r, r6 = r4 * r2, r7 = r6 * r;
     const double r8 = r4 * r4, r9 = r8 * r, r10 = r8 * r2, r12 = r6 * r6;
     switch (k) {
-        case 1: return 1.0;
-        case 2: return r * std::cos(t);
-        case 3: return r * std::sin(t);
-        case 4: return 2 * r2 - 1;
-        case 5: return r2 * std::cos(2 * t);
-        case 6: return r2 * std::sin(2 * t);
-        case 7: return (3 * r3 - 2 * r) * std::cos(t);
-        case 8: return (3 * r3 - 2 * r) * std::sin(t);
-        case 9: return 6 * r4 - 6 * r2 + 1;
-        case 10: return r3 * std::cos(3 * t);
-        case 11: return r3 * std::sin(3 * t);
-        case 12: return (4 * r4 - 3 * r2) * std::cos(2 * t);
-        case 13: return (4 * r4 - 3 * r2) * std::sin(2 * t);
-        case 14: return (10 * r5 - 12 * r3 + 3 * r) * std::cos(t);
-        case 15: return (10 * r5 - 12 * r3 + 3 * r) * std::sin(t);
-        case 16: return 20 * r6 - 30 * r4 + 12 * r2 - 1;
-        case 17: return r4 * std::cos(4 * t);
-        case 18: return r4 * std::sin(4 * t);
-        case 19: return (5 * r5 - 4 * r3) * std::cos(3 * t);
-        case 20: return (5 * r5 - 4 * r3) * std::sin(3 * t);
-        case 21: return (15 * r6 - 20 * r4 + 6 * r2) * std::cos(2 * t);
-        case 22: return (15 * r6 - 20 * r4 + 6 * r2) * std::sin(2 * t);
-        case 23: return (35 * r7 - 60 * r5 + 30 * r3 - 4 * r) * std::cos(t);
-        case 24: return (35 * r7 - 60 * r5 + 30 * r3 - 4 * r) * std::sin(t);
-        case 25: return 70 * r8 - 140 * r6 + 90 * r4 - 20 * r2 + 1;
-        case 26: return r5 * std::cos(5 * t);
-        case 27: return r5 * std::sin(5 * t);
-        case 28: return (6 * r6 - 5 * r4) * std::cos(4 * t);
-        case 29: return (6 * r6 - 5 * r4) * std::sin(4 * t);
-        case 30: return (21 * r7 - 30 * r5 + 10 * r3) * std::cos(3 * t);
-        case 31: return (21 * r7 - 30 * r5 + 10 * r3) * std::sin(3 * t);
-        case 32: return (56 * r8 - 105 * r6 + 60 * r4 - 10 * r2) * std::cos(2 * t);
-        case 33: return (56 * r8 - 105 * r6 + 60 * r4 - 10 * r2) * std::sin(2 * t);
-        case 34: return (126 * r9 - 280 * r7 + 210 * r5 - 60 * r3 + 5 * r) * std::cos(t);
-        case 35: return (126 * r9 - 280 * r7 + 210 * r5 - 60 * r3 + 5 * r) * std::sin(t);
-        case 36: return 252 * r10 - 630 * r8 + 560 * r6 - 210 * r4 + 30 * r2 - 1;
-        default: return 924 * r12 - 2772 * r10 + 3150 * r8 - 1680 * r6 + 420 * r4 - 42 * r2 + 1;
+        case 1:
+            return 1.0;
+        case 2:
+            return r * std::cos(t);
+        case 3:
+            return r * std::sin(t);
+        case 4:
+            return 2 * r2 - 1;
+        case 5:
+            return r2 * std::cos(2 * t);
+        case 6:
+            return r2 * std::sin(2 * t);
+        case 7:
+            return (3 * r3 - 2 * r) * std::cos(t);
+        case 8:
+            return (3 * r3 - 2 * r) * std::sin(t);
+        case 9:
+            return 6 * r4 - 6 * r2 + 1;
+        case 10:
+            return r3 * std::cos(3 * t);
+        case 11:
+            return r3 * std::sin(3 * t);
+        case 12:
+            return (4 * r4 - 3 * r2) * std::cos(2 * t);
+        case 13:
+            return (4 * r4 - 3 * r2) * std::sin(2 * t);
+        case 14:
+            return (10 * r5 - 12 * r3 + 3 * r) * std::cos(t);
+        case 15:
+            return (10 * r5 - 12 * r3 + 3 * r) * std::sin(t);
+        case 16:
+            return 20 * r6 - 30 * r4 + 12 * r2 - 1;
+        case 17:
+            return r4 * std::cos(4 * t);
+        case 18:
+            return r4 * std::sin(4 * t);
+        case 19:
+            return (5 * r5 - 4 * r3) * std::cos(3 * t);
+        case 20:
+            return (5 * r5 - 4 * r3) * std::sin(3 * t);
+        case 21:
+            return (15 * r6 - 20 * r4 + 6 * r2) * std::cos(2 * t);
+        case 22:
+            return (15 * r6 - 20 * r4 + 6 * r2) * std::sin(2 * t);
+        case 23:
+            return (35 * r7 - 60 * r5 + 30 * r3 - 4 * r) * std::cos(t);
+        case 24:
+            return (35 * r7 - 60 * r5 + 30 * r3 - 4 * r) * std::sin(t);
+        case 25:
+            return 70 * r8 - 140 * r6 + 90 * r4 - 20 * r2 + 1;
+        case 26:
+            return r5 * std::cos(5 * t);
+        case 27:
+            return r5 * std::sin(5 * t);
+        case 28:
+            return (6 * r6 - 5 * r4) * std::cos(4 * t);
+        case 29:
+            return (6 * r6 - 5 * r4) * std::sin(4 * t);
+        case 30:
+            return (21 * r7 - 30 * r5 + 10 * r3) * std::cos(3 * t);
+        case 31:
+            return (21 * r7 - 30 * r5 + 10 * r3) * std::sin(3 * t);
+        case 32:
+            return (56 * r8 - 105 * r6 + 60 * r4 - 10 * r2) * std::cos(2 * t);
+        case 33:
+            return (56 * r8 - 105 * r6 + 60 * r4 - 10 * r2) * std::sin(2 * t);
+        case 34:
+            return (126 * r9 - 280 * r7 + 210 * r5 - 60 * r3 + 5 * r) * std::cos(t);
+        case 35:
+            return (126 * r9 - 280 * r7 + 210 * r5 - 60 * r3 + 5 * r) * std::sin(t);
+        case 36:
+            return 252 * r10 - 630 * r8 + 560 * r6 - 210 * r4 + 30 * r2 - 1;
+        default:
+            return 924 * r12 - 2772 * r10 + 3150 * r8 - 1680 * r6 + 420 * r4 - 42 * r2 + 1;
     }
 }
 
@@ -100,8 +137,8 @@ TEST_F(ZernikeTest, EachTermAloneIsRecovered) {
                 };
                 // The half pupil stands for a wavefront even in x only.
                 if (half && std::fabs(term(0.3, 0.4) - term(-0.3, 0.4)) > 1e-12) continue;
-                SCOPED_TRACE(testing::Message() << "term " << k << " axis " << axis_on
-                                                << " half " << half);
+                SCOPED_TRACE(testing::Message()
+                             << "term " << k << " axis " << axis_on << " half " << half);
                 fill(32.0, half, [&](double x, double y) { return a * term(x, y); });
                 double c[kMaxZernikeTerms + 2] = {};
                 ASSERT_EQ(zernike_fit_wavelength(0, 37, 0.0, 0.0, 0.0, c), 0);

@@ -122,7 +122,8 @@ TEST(SpotConsole, WavefrontOfASphericalMirror) {
     const auto plain = cells_after(shown, "         P-V", given);
     ASSERT_EQ(plain.size(), 6u) << shown;
     EXPECT_NEAR(std::stod(plain[0]), w040, 0.01 * w040);
-    EXPECT_NEAR(std::stod(plain[1]), w040 * std::sqrt(4.0 / 45.0), 0.01 * w040 * std::sqrt(4.0 / 45.0));
+    EXPECT_NEAR(std::stod(plain[1]), w040 * std::sqrt(4.0 / 45.0),
+                0.01 * w040 * std::sqrt(4.0 / 45.0));
     const std::size_t fitted = shown.find("REFERENCE POINT: BEST FIT WITH FOCUS");
     ASSERT_NE(fitted, std::string::npos) << shown;
     const auto balanced = cells_after(shown, "         P-V", fitted);
@@ -180,7 +181,8 @@ TEST(SpotConsole, EnergyStepsGiveTheirLineCount) {
     const std::size_t at = shown.find("    FRACTION      RADIUS\n");
     ASSERT_NE(at, std::string::npos) << shown;
     const std::size_t end = shown.find("TAVO LT: Error", at);
-    const std::string table = shown.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    const std::string table =
+        shown.substr(at, end == std::string::npos ? std::string::npos : end - at);
     int lines = 0;
     for (char c : table) lines += c == '\n';
     // The heading and three levels, the last at fraction 1.

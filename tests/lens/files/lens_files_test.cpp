@@ -809,7 +809,8 @@ TEST_F(LensFiles, PickupsAndPairedAspheresComeBack) {
     ASSERT_EQ(run("save_as . " + path("links")), 0) << error_text();
     const std::string saved = file("links.len");
     // The links are written relative to their surface.
-    for (const char* line : {"\nPK  TD  -1\n", "\nPK  TDM  -2\n", "\nPK  DFC  -2\n", "\nDOR  2\n"}) {
+    for (const char* line :
+         {"\nPK  TD  -1\n", "\nPK  TDM  -2\n", "\nPK  DFC  -2\n", "\nDOR  2\n"}) {
         EXPECT_NE(saved.find(line), std::string::npos) << line;
     }
     ASSERT_EQ(run("LEN NEW"), 0);
@@ -842,7 +843,7 @@ TEST_F(LensFiles, PickupsAndPairedAspheresComeBack) {
         double value;
     };
     const Paired cases[] = {
-        {2, 1, 3, 2, -4e-8}, {3, 3, 3, 2, 1e-6}, {4, 9, 5, 4, 2e-4},
+        {2, 1, 3, 2, -4e-8},  {3, 3, 3, 2, 1e-6},  {4, 9, 5, 4, 2e-4},
         {5, 0, 6, 4, -2e-12}, {6, 11, 4, 3, 5e-9},
     };
     for (const Paired& c : cases) {

@@ -163,8 +163,8 @@ TEST_F(Insert, ACopyThatCannotGrowStopsWithOutOfMemory) {
         int result;
         std::string text;
     };
-    const Case cases[] = {{60, 0, whole}, {200, 0, whole}, {59, -10, ""}, {20, -10, ""},
-                          {0, -10, ""}};
+    const Case cases[] = {
+        {60, 0, whole}, {200, 0, whole}, {59, -10, ""}, {20, -10, ""}, {0, -10, ""}};
     for (const Case& c : cases) {
         const std::size_t boxes = ui().message_boxes_shown().size();
         std::string text = "stale";

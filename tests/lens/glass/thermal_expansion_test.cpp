@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "lens/surface_materials.h"
-#include "runtime/settings.h"
 #include "lens/thermal_expansion.h"
+#include "runtime/settings.h"
 #include "tests/lens/glass/glass_lens_fixture.h"
 
 namespace {

@@ -387,12 +387,24 @@ TEST_F(Import, ZmxEdgeCases) {
 TEST_F(Import, ZmxKeywordsWithoutUseAreTakenInSilence) {
     ASSERT_EQ(import(write_lines("plain.zmx", {"SURF 1", "DISZ 5", "SURF 2"})), 0);
     const int aim = lens_data().aim_mode;
-    const std::vector<std::string> lines = {
-        "VERS 200101 1 2", "MODE SEQ",      "NOTE 0 made by hand", "PFIL 0 0 0",
-        "LANG 0",          "ENVD 20 1 0",   "GFAC 0 0",            "RAIM 3 0 1 1 0 0 0 0 0 1",
-        "PUSH 0 0 0 0 0 0", "SDMA 0 1 0",   "OMMA 1 1",            "ROPD 2",
-        "PICB 1",          "SURF 1",        "SLAB 3",              "OEMA 0.5 0 0 0 1 \"\"",
-        "DISZ 5",          "SURF 2"};
+    const std::vector<std::string> lines = {"VERS 200101 1 2",
+                                            "MODE SEQ",
+                                            "NOTE 0 made by hand",
+                                            "PFIL 0 0 0",
+                                            "LANG 0",
+                                            "ENVD 20 1 0",
+                                            "GFAC 0 0",
+                                            "RAIM 3 0 1 1 0 0 0 0 0 1",
+                                            "PUSH 0 0 0 0 0 0",
+                                            "SDMA 0 1 0",
+                                            "OMMA 1 1",
+                                            "ROPD 2",
+                                            "PICB 1",
+                                            "SURF 1",
+                                            "SLAB 3",
+                                            "OEMA 0.5 0 0 0 1 \"\"",
+                                            "DISZ 5",
+                                            "SURF 2"};
     ASSERT_EQ(import(write_lines("quiet.zmx", lines)), 0) << error_text();
     EXPECT_EQ(imported_output_.find("Unknown command"), std::string::npos) << imported_output_;
     EXPECT_EQ(lens_data().aim_mode, aim);
@@ -622,10 +634,18 @@ TEST_F(Import, MakerPrefixedCatalogueNamesAreFoundByEveryReader) {
     run_all({"private_glass 0 0 O_TSTGLA 2.25", "private_glass 0 0 H_TSTGLB 2.56"});
     const std::vector<std::string> card_head = {"LENS", "Prefixes", "WV 0.5876 0", "TH 1e20",
                                                 "AIR",  "RD 50",    "TH 5"};
-    const std::vector<std::string> dat_head = {
-        "Prefixes", "DAT,0", "0,0,0,0", "0,0", "2,0,1,1,1", "-", "0.0005876,0,0,0,0,1,0,0,0,0",
-        "0,0,0,0,0", "-", "S,,,0.02,0,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,",
-        "S,,,0,5,0,0,1.5,1.5,1.5,0,0"};
+    const std::vector<std::string> dat_head = {"Prefixes",
+                                               "DAT,0",
+                                               "0,0,0,0",
+                                               "0,0",
+                                               "2,0,1,1,1",
+                                               "-",
+                                               "0.0005876,0,0,0,0,1,0,0,0,0",
+                                               "0,0,0,0,0",
+                                               "-",
+                                               "S,,,0.02,0,0,0,1,1,1,0,0",
+                                               "1,0,0,0,0,0,0,0,0,0,AIR,",
+                                               "S,,,0,5,0,0,1.5,1.5,1.5,0,0"};
     struct Case {
         const char* file;
         std::vector<std::string> lines;
@@ -637,10 +657,14 @@ TEST_F(Import, MakerPrefixedCatalogueNamesAreFoundByEveryReader) {
         return head;
     };
     const Case cases[] = {
-        {"o.zmx", {"SURF 1", "CURV 0.02", "GLAS TSTGLA", "DISZ 5", "SURF 2", "DISZ 20", "SURF 3"},
-         "O_TSTGLA  ", 1.5},
-        {"h.zmx", {"SURF 1", "CURV 0.02", "GLAS TSTGLB", "DISZ 5", "SURF 2", "DISZ 20", "SURF 3"},
-         "H_TSTGLB  ", 1.6},
+        {"o.zmx",
+         {"SURF 1", "CURV 0.02", "GLAS TSTGLA", "DISZ 5", "SURF 2", "DISZ 20", "SURF 3"},
+         "O_TSTGLA  ",
+         1.5},
+        {"h.zmx",
+         {"SURF 1", "CURV 0.02", "GLAS TSTGLB", "DISZ 5", "SURF 2", "DISZ 20", "SURF 3"},
+         "H_TSTGLB  ",
+         1.6},
         {"o.seq", {"SO 0 1e10", "S 50 5 tstgla_ohara", "S 0 20", "SI"}, "O_TSTGLA  ", 1.5},
         {"h.seq", {"SO 0 1e10", "S 50 5 tstglb_hoya", "S 0 20", "SI"}, "H_TSTGLB  ", 1.6},
         {"o.txt", with(card_head, {"OHARA TSTGLA", "TH 20", "AIR"}), "O_TSTGLA  ", 1.5},
@@ -652,7 +676,8 @@ TEST_F(Import, MakerPrefixedCatalogueNamesAreFoundByEveryReader) {
         {"h.len",
          {"Prefixes", "NSURF,2", "WAVL,0.0005876", "SURFACE,1", "CURV,0.02,0,0", "SURFACE,2",
           "THICK,5", "GLASS,TSTGLB,1.6", "SURFACE,3", "THICK,20"},
-         "H_TSTGLB  ", 1.6},
+         "H_TSTGLB  ",
+         1.6},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -670,8 +695,8 @@ TEST_F(Import, MakerPrefixedCatalogueNamesAreFoundByEveryReader) {
 TEST_F(Import, LensCardGlassInNoCatalogueWithoutIndicesIsToldAndStaysAir) {
     struct Case {
         const char* line;
-        bool told;      // message -400 printed with the name
-        double index;   // the index of surface 1, 0 when not checked
+        bool told;     // message -400 printed with the name
+        double index;  // the index of surface 1, 0 when not checked
     };
     const Case cases[] = {
         {"GLASS NOSUCH 1.6 1.61 1.59", false, 1.6},
@@ -682,10 +707,10 @@ TEST_F(Import, LensCardGlassInNoCatalogueWithoutIndicesIsToldAndStaysAir) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        ASSERT_EQ(import(write_lines("nosuch.txt", {"LENS", "No such glass", "WV 0.5876 0",
-                                                    "TH 1e20", "AIR", "RD 50", "TH 5", c.line,
-                                                    "TH 20", "AIR"})),
-                  0)
+        ASSERT_EQ(
+            import(write_lines("nosuch.txt", {"LENS", "No such glass", "WV 0.5876 0", "TH 1e20",
+                                              "AIR", "RD 50", "TH 5", c.line, "TH 20", "AIR"})),
+            0)
             << error_text();
         const bool told = imported_output_.find("is in no catalogue") != std::string::npos;
         EXPECT_EQ(told, c.told) << imported_output_;
@@ -714,8 +739,8 @@ TEST_F(Import, ZmxGaussianApodisationWidthsBecomeLengths) {
         bool on;
         double width;
     };
-    const Case cases[] = {{"PUPD 0.5 1", true, 5.0}, {"PUPD 0.25 1", true, 2.5},
-                          {"PUPD 0.5 2", false, 0.0}};
+    const Case cases[] = {
+        {"PUPD 0.5 1", true, 5.0}, {"PUPD 0.25 1", true, 2.5}, {"PUPD 0.5 2", false, 0.0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         std::vector<std::string> lines(std::begin(kZmxDoublet), std::end(kZmxDoublet));
@@ -794,8 +819,8 @@ TEST_F(Import, DatCoordinateReturnMarksSurfacesTheAxialRayMeetsOnTheOtherSheet) 
              "0,0,0,0,0", "-", "S,,,0,0,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,",
              std::string(c.flags) + ",,,0,10,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,",
              std::string("D,,,0.02,20,0,") + c.tilt + ",1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,",
-             "S,,,0.02,30,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,",
-             "S,,,0,20,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,"});
+             "S,,,0.02,30,0,0,1,1,1,0,0", "1,0,0,0,0,0,0,0,0,0,AIR,", "S,,,0,20,0,0,1,1,1,0,0",
+             "1,0,0,0,0,0,0,0,0,0,AIR,"});
         ASSERT_EQ(import(path), 0) << error_text();
         EXPECT_EQ(surface(3).alternate_intersection != 0, c.marked);
         if (!c.marked) {

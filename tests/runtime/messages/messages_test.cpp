@@ -305,7 +305,9 @@ TEST(MessageTexts, WithoutAUserInterfaceStartUpMessagesGoToStandardError) {
 namespace {
 
 std::vector<std::string> drawn_texts;
-void record_drawn_text() { drawn_texts.emplace_back(formatted_output_buffer()); }
+void record_drawn_text() {
+    drawn_texts.emplace_back(formatted_output_buffer());
+}
 
 // Graphics text is formatted into one buffer, then drawn by the graphics code's primitive; a
 // conversion that does not match its value is written out, never read as another type.

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "runtime/table_files.h"
-#include "tests/support/temp_tree.h"
 #include "tests/runtime/text_output/text_output_fixture.h"
+#include "tests/support/temp_tree.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "runtime/arg_cells.h"
 #include "runtime/output_value_commands.h"
 #include "runtime/text_output.h"
-#include "tests/support/temp_tree.h"
 #include "tests/runtime/text_output/text_output_fixture.h"
+#include "tests/support/temp_tree.h"
 
 using tavo_test::captured_lines;
 using tavo_test::TextOutputFixture;

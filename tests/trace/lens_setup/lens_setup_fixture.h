@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "lens/lens_data.h"
-#include "trace/lens_setup.h"
 #include "lens/optimise_links.h"
 #include "lens/surface_setters.h"
 #include "runtime/dispatch.h"
@@ -19,6 +18,7 @@
 #include "runtime/state_flags.h"
 #include "tests/support/built_tables.h"
 #include "tests/support/lens_arrays.h"
+#include "trace/lens_setup.h"
 #include "trace/paraxial_trace.h"
 
 namespace lens_setup_test {

@@ -35,7 +35,7 @@ M2 transfer(double t, double n) {
 }
 
 TEST_F(ParaxialTest, SystemMatrixOfATripletIsTheProductOfItsSurfaces) {
-    const std::vector<TestSurface> lens = {{1 / 21.25, 2.0, kCrown},  {1 / 158.65, 5.26, kAir},
+    const std::vector<TestSurface> lens = {{1 / 21.25, 2.0, kCrown},   {1 / 158.65, 5.26, kAir},
                                            {-1 / 20.25, 1.25, kFlint}, {1 / 19.54, 4.69, kAir},
                                            {1 / 141.25, 2.25, kCrown}, {-1 / 17.285, 43.0, kAir}};
     make_lens(1e10, lens, 3);

@@ -8,11 +8,11 @@
 
 #include "tests/trace/lens_setup/lens_setup_fixture.h"
 #include "trace/derived_rays.h"
+#include "trace/grin_propagation.h"
 #include "trace/object_point.h"
 #include "trace/ray_aiming.h"
 #include "trace/ray_trace.h"
 #include "trace/special_surfaces.h"
-#include "trace/grin_propagation.h"
 #include "trace/surface_probes.h"
 #include "trace/trace_seams.h"
 
@@ -208,8 +208,10 @@ TEST_F(Aiming, RaysTracedBackThroughAGradientRod) {
         field_by_angle(20.0 * kDeg);
         ASSERT_EQ(lens_setup(0), 0);
         int compared = 0;
-        const double aims[][4] = {{0.0, 0.0, 0.0, 0.0},  {0.0, 0.0, 0.0, 0.05},
-                                  {0.0, 0.3, 0.0, 0.35}, {0.2, -0.2, 0.25, -0.25},
+        const double aims[][4] = {{0.0, 0.0, 0.0, 0.0},
+                                  {0.0, 0.0, 0.0, 0.05},
+                                  {0.0, 0.3, 0.0, 0.35},
+                                  {0.2, -0.2, 0.25, -0.25},
                                   {0.0, 0.0, 0.0, 0.6}};
         for (const auto& q : aims) {
             SCOPED_TRACE(testing::Message() << q[0] << " " << q[1] << " " << q[2] << " " << q[3]);

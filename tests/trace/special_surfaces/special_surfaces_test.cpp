@@ -134,8 +134,8 @@ TEST_F(SpecialSurfaceTest, PerfectLensEdgeCases) {
     PerfectLensRecord record{100.0, 1.0};
     surface(1).perfect_lens = &record;
     // Unit magnification or no focal length: the ray goes on unchanged.
-    for (const PerfectLensRecord& values : {PerfectLensRecord{100.0, 1.0},
-                                            PerfectLensRecord{0.0, -2.0}}) {
+    for (const PerfectLensRecord& values :
+         {PerfectLensRecord{100.0, 1.0}, PerfectLensRecord{0.0, -2.0}}) {
         record = values;
         RayRecord r = ray_at({1, 2, 0}, {0.1, 0.2, 1}, air_.data());
         r.gamma = 7.0;

@@ -223,11 +223,8 @@ TEST_F(LineEntry, WithALevelOpenANumericCellTakesOnlyAnExpression) {
         bool taken;
         double value;
     } cases[] = {
-        {"2*3", true, 6.0},
-        {" 1.5e1", true, 15.0},
-        {"abc_ 1 2", false, 1.5},
-        {"abc_", false, 1.5},
-        {"TH 50 x", false, 1.5},
+        {"2*3", true, 6.0},   {" 1.5e1", true, 15.0},  {"abc_ 1 2", false, 1.5},
+        {"abc_", false, 1.5}, {"TH 50 x", false, 1.5},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.typed);
