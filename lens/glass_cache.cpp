@@ -3,12 +3,11 @@
 #include <cstring>
 
 #include "numeric/memory.h"
+#include "runtime/messages.h"
 
 namespace {
 
 GlassCache g_cache = {nullptr, 0, 0, 0};
-
-constexpr int kMsgOutOfMemory = -10;
 
 // A fresh entry: no name, no formula, an index array of its own. False when that array cannot
 // be had.

@@ -13,6 +13,7 @@
 
 #include "lens/glass_catalog.h"
 #include "numeric/memory.h"
+#include "runtime/messages.h"
 
 // Settings the lens arrays are sized and filled from.
 constexpr int kSettingWavelengthDefaults = 2;
@@ -23,7 +24,6 @@ constexpr int kSettingDesigner = 18;
 constexpr int kSettingLensFile = 25;
 
 // Message numbers of the lens data.
-constexpr int kMsgOutOfMemory = -10;
 constexpr int kMsgCancelled = -9999;
 constexpr int kMsgErrorShown = -9998;
 constexpr int kMsgNoSpecialDataMemory = -353;

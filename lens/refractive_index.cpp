@@ -11,10 +11,10 @@
 #include "numeric/interpolation.h"
 #include "numeric/math_functions.h"
 #include "numeric/memory.h"
+#include "runtime/messages.h"
 
 namespace {
 
-constexpr int kMsgOutOfMemory = -10;
 constexpr double kTiny = 1e-40;
 constexpr double kSameWavelength = 1e-10;
 constexpr double kValidModelWavelength = 0.144;  // lens wavelengths below this defeat the model

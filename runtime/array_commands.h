@@ -3,6 +3,8 @@
 // check the shapes of the array arguments and hand the work to the numeric library.
 #pragma once
 
+#include "runtime/messages.h"
+
 enum ArrayCommand : int {
     kCmdFft = 153,
     kCmdIfft = 154,
@@ -19,7 +21,6 @@ enum ArrayCommand : int {
 };
 
 enum ArrayMessage : int {
-    kMsgOutOfMemory = -10,
     kMsgInterpolationFailed = -59,
     kMsgArrayShapes = -99,
     kMsgSortArguments = -185,

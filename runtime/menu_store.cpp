@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr int kMsgOutOfMemory = -10;
 
 struct MenuItem {
     int command = 0;

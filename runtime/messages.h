@@ -30,6 +30,7 @@ inline constexpr std::size_t kPendingNameCut = 17;    // longer ones as 17 chara
 
 // Messages whose texts the reporting itself uses.
 inline constexpr int kMsgIdlePrompt = -1;
+inline constexpr int kMsgOutOfMemory = -10;
 inline constexpr int kMsgBadValue = -74;
 inline constexpr int kMsgCompileError = -77;
 inline constexpr int kMsgCompileErrorAtLine = -78;

@@ -37,7 +37,6 @@ constexpr int kMsgObjectDerivatives = -2744;
 constexpr int kMsgAfocalPupilDerivatives = -2754;
 constexpr int kMsgAfocalObjectDerivatives = -2755;
 constexpr int kMsgRimRow = -2760;
-constexpr int kMsgOutOfMemory = -10;
 
 constexpr int kMaxPasses = 31;
 constexpr int kRimValuesPerSlot = 5;

@@ -13,11 +13,11 @@ namespace {
 
 using entry_test::Entry;
 
-const std::vector<std::string> kLens = {"LEN NEW \"Aspheres\"", "NXT", "SRF 50 5 N-BK7 10",
-                                        "SRF -50 3 AIR 10",     "NXT", "END"};
+const std::vector<std::string> kAsphereLens = {"LEN NEW \"Aspheres\"", "NXT", "SRF 50 5 N-BK7 10",
+                                               "SRF -50 3 AIR 10",     "NXT", "END"};
 
 TEST_F(Entry, AsphereLinesFillTheRecord) {
-    run_all(kLens);
+    run_all(kAsphereLens);
     run_all({"LEN", "GTO 1", "CC -0.8", "ASP ASR 10", "AS2 1e-5", "AS3 -2e-8", "AS5 3e-14"});
     const AsphereRecord* a = surface(1).asphere;
     ASSERT_NE(a, nullptr);
@@ -45,7 +45,7 @@ TEST_F(Entry, AsphereLinesFillTheRecord) {
 }
 
 TEST_F(Entry, DeformationTermsMakeThePlainPolynomial) {
-    run_all(kLens);
+    run_all(kAsphereLens);
     run_all({"LEN", "GTO 2", "AD 1e-6", "AE -2e-9", "AF 3e-12", "AG -4e-15", "END"});
     const AsphereRecord* a = surface(2).asphere;
     ASSERT_NE(a, nullptr);
@@ -63,7 +63,7 @@ TEST_F(Entry, DeformationTermsMakeThePlainPolynomial) {
 }
 
 TEST_F(Entry, AsphereKindsAndTermNumbers) {
-    run_all(kLens);
+    run_all(kAsphereLens);
     run_all({"LEN", "GTO 1"});
     // A kind of no keyword becomes the plain even polynomial.
     run_all({"ASP 5 0"});
@@ -86,7 +86,7 @@ TEST_F(Entry, AsphereKindsAndTermNumbers) {
 }
 
 TEST_F(Entry, AsphereRefusalsChangeNothing) {
-    run_all(kLens);
+    run_all(kAsphereLens);
     run_all({"LEN", "GTO 1", "ASP ASR 6"});
     struct Case {
         std::string line;

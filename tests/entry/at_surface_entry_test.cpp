@@ -17,19 +17,19 @@ constexpr int kStopQuietly = -9999;
 
 // The last thickness is solved for the paraxial focus (PY 0), so it changes only when the lens
 // is set up.
-const std::vector<std::string> kLens = {"LEN NEW \"At surface\"",
-                                        "NXT",
-                                        "SRF 50 5 N-BK7 10",
-                                        "SRF -50 3 AIR 10",
-                                        "SRF 40 4 N-F2 9",
-                                        "RD -200",
-                                        "TH 40",
-                                        "PY 0",
-                                        "NXT",
-                                        "END"};
+const std::vector<std::string> kAtSurfaceLens = {"LEN NEW \"At surface\"",
+                                                 "NXT",
+                                                 "SRF 50 5 N-BK7 10",
+                                                 "SRF -50 3 AIR 10",
+                                                 "SRF 40 4 N-F2 9",
+                                                 "RD -200",
+                                                 "TH 40",
+                                                 "PY 0",
+                                                 "NXT",
+                                                 "END"};
 
 TEST_F(Entry, SurfaceValuesAtANamedSurface) {
-    run_all(kLens);
+    run_all(kAtSurfaceLens);
     run_all({"GTO 1"});
     run_all({"rd 80 3"});
     EXPECT_EQ(surface(3).curvature, 1.0 / 80);
@@ -59,7 +59,7 @@ TEST_F(Entry, SurfaceValuesAtANamedSurface) {
 }
 
 TEST_F(Entry, GlassAtANamedSurface) {
-    run_all(kLens);
+    run_all(kAtSurfaceLens);
     run_all({"GTO 1", "gla mod 4 \"X\" 1.6 40"});
     EXPECT_EQ(surface(4).medium_kind, kMediumModelIndexAbbe);
     EXPECT_EQ(std::string(surface(4).medium_name), "X         ");
@@ -75,7 +75,7 @@ TEST_F(Entry, GlassAtANamedSurface) {
 }
 
 TEST_F(Entry, AtSurfaceRefusals) {
-    run_all(kLens);
+    run_all(kAtSurfaceLens);
     const double radius = surface(3).curvature;
     for (const std::string line : {"rd 80 9", "rd 80 -2", "gla 9 N-BK7", "srf 9 10 1",
                                    "pk 9 TH 1 0", "nz1 9 WV1 1", "stock_lens_at 9"}) {
@@ -98,7 +98,7 @@ TEST_F(Entry, AtSurfaceRefusals) {
 // Every line completes the missing values at once, so the values at wavelengths 2 and 3 are
 // typed before the first: typed first, the first value would fill the others.
 TEST_F(Entry, GrinAtASurfaceCompletesTheWavelengths) {
-    run_all(kLens);
+    run_all(kAtSurfaceLens);
     run_all({"LEN", "WV 0.58756 0.48613 0.65627 0.4", "GTO 2", "GDT ARG", "END"});
     run_all({"nr1 2 WV2 -0.0022", "nr1 2 WV3 -0.0019", "nr1 2 WV1 -0.002", "nz3 2 WV2 0.2",
              "nz3 2 WV3 0.2", "nz3 2 WV1 0.7"});

@@ -9,17 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/entry/entry_fixture.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
 
-const char* const kZero = "     --    ";
-
-std::string cell(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, " %11.6f", v);
-    return text;
-}
+using entry_test::cell;
+using entry_test::kZero;
 
 TEST(ConsoleListing, WholeLensListingOfATypedLens) {
     tavo_test::TempTree tree;

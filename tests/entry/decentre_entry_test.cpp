@@ -11,20 +11,20 @@ namespace {
 
 using entry_test::Entry;
 
-const std::vector<std::string> kLens = {"LEN NEW \"Decentres\"",
-                                        "NXT",
-                                        "SRF 50 5 N-BK7 10",
-                                        "SRF -50 3 AIR 10",
-                                        "SRF 40 4 N-F2 9",
-                                        "SRF 0 6 AIR 9",
-                                        "SRF 0 7 AIR 9",
-                                        "SRF 0 8 AIR 9",
-                                        "SRF 0 9 AIR 9",
-                                        "NXT",
-                                        "END"};
+const std::vector<std::string> kDecentreLens = {"LEN NEW \"Decentres\"",
+                                                "NXT",
+                                                "SRF 50 5 N-BK7 10",
+                                                "SRF -50 3 AIR 10",
+                                                "SRF 40 4 N-F2 9",
+                                                "SRF 0 6 AIR 9",
+                                                "SRF 0 7 AIR 9",
+                                                "SRF 0 8 AIR 9",
+                                                "SRF 0 9 AIR 9",
+                                                "NXT",
+                                                "END"};
 
 TEST_F(Entry, DecentreLinesFillTheRecord) {
-    run_all(kLens);
+    run_all(kDecentreLens);
     run_all({"LEN", "GTO 2", "DCX 0.1", "DCY -0.2", "DCZ 0.3", "TLA 1.5", "TLB -2", "TLC 3",
              "DT -1", "END"});
     const DecentreRecord* d = surface(2).decentre;
@@ -51,7 +51,7 @@ TEST_F(Entry, DecentreLinesFillTheRecord) {
 }
 
 TEST_F(Entry, CoordinateReturnsAndFrames) {
-    run_all(kLens);
+    run_all(kDecentreLens);
     run_all({"LEN", "GTO 7", "RCO -2"});
     ASSERT_NE(surface(7).return_coordinates, nullptr);
     EXPECT_EQ(surface(7).return_coordinates->pickup_source, 5);
@@ -78,7 +78,7 @@ TEST_F(Entry, CoordinateReturnsAndFrames) {
 }
 
 TEST_F(Entry, DecentreRefusalsLeaveTheSurface) {
-    run_all(kLens);
+    run_all(kDecentreLens);
     run_all({"LEN"});
     struct Case {
         std::vector<std::string> setup;

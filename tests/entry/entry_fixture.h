@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -17,6 +18,16 @@
 #include "tests/app/main_loop/loop_fixture.h"
 
 namespace entry_test {
+
+// A zero in an eleven-column cell of a listing.
+inline constexpr const char* kZero = "     --    ";
+
+// A number in a listing cell after its separating space.
+inline std::string cell(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, " %11.6f", v);
+    return text;
+}
 
 class Entry : public loop_test::Loop {
 protected:

@@ -161,7 +161,7 @@ TEST_F(FirstOrderListing, CurrentWavelengthChangesTheMatrixValuesAndTheTitle) {
 }
 
 // A number cell: a blank, then eleven columns ("%11.6f"; a zero as "--" inside them).
-std::string cell(double v) {
+std::string value_cell(double v) {
     if (v == 0.0) return "      --    ";
     char text[32];
     std::snprintf(text, sizeof text, " %11.6f", v);
@@ -175,22 +175,23 @@ TEST_F(FirstOrderListing, TextOfTheListing) {
     const FirstOrder v = expected(200.0, 5.0);
     const std::string want =
         std::string("FIRST ORDER DATA\n") + "APERTURE\n" +  //
-        "ENT BEAM RADIUS   " + cell(v.beam) + "    IMAGE SLOPE   " + cell(v.slope) + "\n" +
-        "OBJECT NA         " + cell(v.object_na) + "    F-NUMBER      " + cell(v.f_number) + "\n" +
-        "IMAGE NA          " + cell(v.image_na) + "    WORKING F/NO  " + cell(v.working_f) + "\n" +
-        "FIELD\n" + "FIELD ANGLE (DEG) " + cell(v.field_angle) + "    OBJECT HEIGHT " +
-        cell(v.object_height) + "\n" + "PARAX IMAGE HT    " + cell(v.image_height) +
-        "    CHIEF RAY HT  " + cell(v.chief_height) + "\n" + "CONJUGATES AND LENGTHS\n" +
-        "OBJECT DISTANCE   " + cell(v.object_distance) + "    Srf 1 TO FPP  " +
-        cell(v.front_principal) + "\n" + "IMAGE DISTANCE    " + cell(v.image_distance) +
-        "    Srf 2 TO RPP  " + cell(v.rear_principal) + "\n" + "LENS LENGTH       " +
-        cell(v.lens_length) + "    OBJ TO IMAGE  " + cell(v.total_track) + "\n" +
-        "MAGNIFICATION     " + cell(v.magnification) + "    Srf 2 IMG     " + cell(v.last_gap) +
-        "\n" + "PUPILS AND INVARIANTS\n" + "ENT PUPIL RADIUS  " + cell(v.pupil_radius) +
-        "    Srf 1 TO ENP  " + cell(v.pupil_position) + "\n" + "EXIT PUPIL RADIUS " +
-        cell(v.exit_radius) + "    Srf 2 TO XP   " + cell(v.exit_position) + "\n" +
-        "LAGRANGE INVARIANT" + cell(v.lagrange) + "    PETZVAL RADIUS" + cell(v.petzval) + "\n" +
-        "FOCAL LENGTH      " + cell(v.focal) + "\n";
+        "ENT BEAM RADIUS   " + value_cell(v.beam) + "    IMAGE SLOPE   " + value_cell(v.slope) +
+        "\n" + "OBJECT NA         " + value_cell(v.object_na) + "    F-NUMBER      " +
+        value_cell(v.f_number) + "\n" + "IMAGE NA          " + value_cell(v.image_na) +
+        "    WORKING F/NO  " + value_cell(v.working_f) + "\n" + "FIELD\n" + "FIELD ANGLE (DEG) " +
+        value_cell(v.field_angle) + "    OBJECT HEIGHT " + value_cell(v.object_height) + "\n" +
+        "PARAX IMAGE HT    " + value_cell(v.image_height) + "    CHIEF RAY HT  " +
+        value_cell(v.chief_height) + "\n" + "CONJUGATES AND LENGTHS\n" + "OBJECT DISTANCE   " +
+        value_cell(v.object_distance) + "    Srf 1 TO FPP  " + value_cell(v.front_principal) +
+        "\n" + "IMAGE DISTANCE    " + value_cell(v.image_distance) + "    Srf 2 TO RPP  " +
+        value_cell(v.rear_principal) + "\n" + "LENS LENGTH       " + value_cell(v.lens_length) +
+        "    OBJ TO IMAGE  " + value_cell(v.total_track) + "\n" + "MAGNIFICATION     " +
+        value_cell(v.magnification) + "    Srf 2 IMG     " + value_cell(v.last_gap) + "\n" +
+        "PUPILS AND INVARIANTS\n" + "ENT PUPIL RADIUS  " + value_cell(v.pupil_radius) +
+        "    Srf 1 TO ENP  " + value_cell(v.pupil_position) + "\n" + "EXIT PUPIL RADIUS " +
+        value_cell(v.exit_radius) + "    Srf 2 TO XP   " + value_cell(v.exit_position) + "\n" +
+        "LAGRANGE INVARIANT" + value_cell(v.lagrange) + "    PETZVAL RADIUS" +
+        value_cell(v.petzval) + "\n" + "FOCAL LENGTH      " + value_cell(v.focal) + "\n";
     const std::string first = listing();
     EXPECT_EQ(first, want + "\n");
     // A second listing makes the paraxial arrays again and prints the same.

@@ -12,11 +12,11 @@ namespace {
 
 using entry_test::Entry;
 
-const std::vector<std::string> kLens = {"LEN NEW \"Grin\"", "NXT", "SRF 50 5 N-BK7 10",
-                                        "SRF -50 3 AIR 10", "NXT", "END"};
+const std::vector<std::string> kGrinLens = {"LEN NEW \"Grin\"", "NXT", "SRF 50 5 N-BK7 10",
+                                            "SRF -50 3 AIR 10", "NXT", "END"};
 
 TEST_F(Entry, GrinKindsAndCoefficients) {
-    run_all(kLens);
+    run_all(kGrinLens);
     run_all({"LEN", "GTO 1", "GDT ARG", "DTH -0.05", "NZ1 WV1 0.5", "NZ4 WV2 -0.25",
              "NR1 WV3 0.125", "NR4 WV1 2"});
     const GrinRecord* g = surface(1).grin;
@@ -61,7 +61,7 @@ TEST_F(Entry, GrinKindsAndCoefficients) {
 }
 
 TEST_F(Entry, GrinRefusals) {
-    run_all(kLens);
+    run_all(kGrinLens);
     run_all({"LEN", "GTO 1", "GDT ARG", "NZ1 WV1 0.5"});
     struct Case {
         std::string line;
@@ -92,7 +92,7 @@ TEST_F(Entry, GrinRefusals) {
 // fourth from c = B + A / lambda^2 through the values at wavelengths 2 and 3; equal values at 2
 // and 3 give the first value.
 TEST_F(Entry, GrinFourthWavelengthFollowsTheDispersionLaw) {
-    run_all(kLens);
+    run_all(kGrinLens);
     run_all({"LEN", "WV 0.58756 0.48613 0.65627 0.4", "GTO 1", "GDT ARG", "NR1 WV1 -0.002",
              "NR1 WV2 -0.0022", "NR1 WV3 -0.0019", "NZ2 WV1 0.3", "NZ2 WV2 0.1", "NZ2 WV3 0.1",
              "END"});

@@ -19,10 +19,9 @@
 namespace {
 
 using entry_test::Entry;
+using entry_test::kZero;
 
-const char* const kZero = "     --    ";  // a zero in an eleven-column cell
-
-std::string cell(double v) {
+std::string bare_cell(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%11.6f", v);
     return text;
@@ -140,16 +139,17 @@ TEST_F(Listings, IndicesOfFourWavelengths) {
         std::string("REFRACTIVE INDICES\n") +
         "SRF      GLASS          INDEX 1     INDEX 2     INDEX 3    V-NUMBER         TCE\n" +
         std::string(19, ' ') + "     INDEX 4\n";
-    const std::string row1 = "  1      N-BK7     " + (" " + cell(n[0])) + (" " + cell(n[1])) +
-                             (" " + cell(n[2])) + (" " + cell(v)) + (" " + cell(glass.medium_tce)) +
-                             "\n" + std::string(19, ' ') + " " + cell(n[3]) + "\n";
+    const std::string row1 = "  1      N-BK7     " + (" " + bare_cell(n[0])) +
+                             (" " + bare_cell(n[1])) + (" " + bare_cell(n[2])) +
+                             (" " + bare_cell(v)) + (" " + bare_cell(glass.medium_tce)) + "\n" +
+                             std::string(19, ' ') + " " + bare_cell(n[3]) + "\n";
     const std::string out = listing("LIST_INDICES 0 1");
     EXPECT_EQ(out, head + row1);
     EXPECT_NEAR(v, 64.17, 0.1);  // N-BK7, nd 1.5168, vd 64.17
     // Air: equal indices give a dispersion number of 0; the image surface is named.
     const std::string all = listing("LIST_INDICES");
-    EXPECT_NE(all.find("  2      AIR       " + (" " + cell(1.0)) + (" " + cell(1.0)) +
-                       (" " + cell(1.0)) + " " + kZero),
+    EXPECT_NE(all.find("  2      AIR       " + (" " + bare_cell(1.0)) + (" " + bare_cell(1.0)) +
+                       (" " + bare_cell(1.0)) + " " + kZero),
               std::string::npos)
         << all;
     EXPECT_NE(all.find("  5      IMAGE SURFACE\n"), std::string::npos) << all;

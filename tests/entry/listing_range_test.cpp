@@ -15,15 +15,9 @@
 
 namespace {
 
+using entry_test::cell;
 using entry_test::Entry;
-
-const char* const kZero = "     --    ";
-
-std::string cell(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, " %11.6f", v);
-    return text;
-}
+using entry_test::kZero;
 
 class Range : public Entry {
 protected:

@@ -11,11 +11,11 @@ namespace {
 
 using entry_test::Entry;
 
-const std::vector<std::string> kLens = {"LEN NEW \"Apertures\"", "NXT", "SRF 50 5 N-BK7 10",
-                                        "SRF -50 3 AIR 10",      "NXT", "END"};
+const std::vector<std::string> kSpecialApertureLens = {
+    "LEN NEW \"Apertures\"", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 3 AIR 10", "NXT", "END"};
 
 TEST_F(Entry, SpecialAperturesByLetter) {
-    run_all(kLens);
+    run_all(kSpecialApertureLens);
     run_all({"LEN", "GTO 1", "APN 3"});
     const SurfaceRecord& s = surface(1);
     ASSERT_EQ(s.special_aperture_count, 3);
@@ -67,7 +67,7 @@ TEST_F(Entry, SpecialAperturesByLetter) {
 }
 
 TEST_F(Entry, SpecialApertureRefusals) {
-    run_all(kLens);
+    run_all(kSpecialApertureLens);
     run_all({"LEN", "GTO 1"});
     EXPECT_EQ(run("AY1 A 1"), kErrorTextReady);
     EXPECT_EQ(error_text(), "The surface has no special apertures");

@@ -12,11 +12,11 @@ namespace {
 
 using entry_test::Entry;
 
-const std::vector<std::string> kLens = {"LEN NEW \"Special\"", "NXT", "SRF 50 5 N-BK7 10",
-                                        "SRF -50 3 AIR 10",    "NXT", "END"};
+const std::vector<std::string> kToricDiffractiveLens = {
+    "LEN NEW \"Special\"", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 3 AIR 10", "NXT", "END"};
 
 TEST_F(Entry, ToricCurvatureByCurvatureAndRadius) {
-    run_all(kLens);
+    run_all(kToricDiffractiveLens);
     run_all({"LEN", "GTO 1", "RDX 50"});
     EXPECT_EQ(surface(1).x_curvature, 0.02);
     EXPECT_EQ(surface(1).toric, 1);
@@ -33,7 +33,7 @@ TEST_F(Entry, ToricCurvatureByCurvatureAndRadius) {
 }
 
 TEST_F(Entry, HologramLinesFillTheRecord) {
-    run_all(kLens);
+    run_all(kToricDiffractiveLens);
     run_all({"LEN", "GTO 1", "HX1 1.5"});
     const HologramRecord* h = surface(1).hologram;
     ASSERT_NE(h, nullptr);
@@ -62,7 +62,7 @@ TEST_F(Entry, HologramLinesFillTheRecord) {
 }
 
 TEST_F(Entry, DiffractiveProfiles) {
-    run_all(kLens);
+    run_all(kToricDiffractiveLens);
     run_all({"LEN", "GTO 1", "DOE DFR 10", "DF1 -0.001", "DF5 2e-9", "DWV 0.55"});
     const DiffractiveRecord* d = surface(1).diffractive;
     ASSERT_NE(d, nullptr);

@@ -9,7 +9,7 @@
 namespace trace_test {
 namespace {
 
-constexpr double kExact = 1e-12;
+constexpr double kStepExact = 1e-12;
 
 DecentreRecord rotation_record(const double (&r)[9], int kind, double dcx, double dcy) {
     DecentreRecord d{};
@@ -85,16 +85,16 @@ TEST_F(TraceTest, TiltedDecentredPlateDisplacesTheRayByThePlateFormula) {
         };
         const Vec u = into(d0, false);
         const Vec l0 = into(p0, true);
-        EXPECT_NEAR(ray.k, u[0], kExact);
-        EXPECT_NEAR(ray.l, u[1], kExact);
-        EXPECT_NEAR(ray.m, u[2], kExact);
+        EXPECT_NEAR(ray.k, u[0], kStepExact);
+        EXPECT_NEAR(ray.l, u[1], kStepExact);
+        EXPECT_NEAR(ray.m, u[2], kStepExact);
         const Vec p{ray.x, ray.y, ray.z + th};  // back in the frame of surface 1
         const Vec w = add(p, l0, -1.0);
         const Vec cross{w[1] * u[2] - w[2] * u[1], w[2] * u[0] - w[0] * u[2],
                         w[0] * u[1] - w[1] * u[0]};
         const double cos_t = u[2], sin_t = std::sqrt(1.0 - cos_t * cos_t);
         const double formula = th * sin_t * (1.0 - cos_t / std::sqrt(n * n - sin_t * sin_t));
-        EXPECT_NEAR(std::sqrt(dot(cross, cross)), formula, kExact);
+        EXPECT_NEAR(std::sqrt(dot(cross, cross)), formula, kStepExact);
         surface(1).decentre = nullptr;
     }
 }
@@ -115,8 +115,8 @@ TEST_F(TraceTest, SkipLinkJumpsAheadSubtractingOnlyTheCurrentThickness) {
     EXPECT_EQ(ray.failure, 0);
     EXPECT_EQ(ray.surface, 5);
     // Only surface 1's thickness lies between the ray and surface 5's vertex.
-    EXPECT_NEAR(ray.dist, 10.0, kExact);
-    EXPECT_NEAR(ray.opl, 10.0, kExact);
+    EXPECT_NEAR(ray.dist, 10.0, kStepExact);
+    EXPECT_NEAR(ray.opl, 10.0, kStepExact);
     surface(2).skip_to = 0;
 }
 
@@ -132,7 +132,7 @@ TEST_F(TraceTest, ImageSurfaceThicknessMovesTheImagePlaneUnlessAfocal) {
         RayRecord ray = make_ray(kRayPlain, 0, 0, 0, 1);
         trace_ray(ray);
         ASSERT_EQ(ray.failure, 0);
-        EXPECT_NEAR(ray.dist, afocal ? 20.0 : 27.0, kExact);
+        EXPECT_NEAR(ray.dist, afocal ? 20.0 : 27.0, kStepExact);
     }
 }
 
@@ -340,9 +340,9 @@ TEST_F(TotalReflection, PastTheCriticalAngleFailsUnlessTheSurfaceReflects) {
     trace_to_next_surface(ray);
     ASSERT_EQ(ray.failure, 0);
     // Reflected in the surface's frame: the incident direction (0, sin 60, cos 60) mirrored.
-    EXPECT_NEAR(ray.k, 0.0, kExact);
-    EXPECT_NEAR(ray.l, std::sin(60.0 * M_PI / 180.0), kExact);
-    EXPECT_NEAR(ray.m, -0.5, kExact);
+    EXPECT_NEAR(ray.k, 0.0, kStepExact);
+    EXPECT_NEAR(ray.l, std::sin(60.0 * M_PI / 180.0), kStepExact);
+    EXPECT_NEAR(ray.m, -0.5, kStepExact);
     EXPECT_EQ(ray.reversed, 1);
     EXPECT_EQ(ray.medium, glass_.data());
 }
@@ -429,11 +429,11 @@ TEST_F(EdgeWall, RayPastTheCriticalAngleReflectsInsideTheWall) {
     ASSERT_EQ(ray.failure, 0);
     EXPECT_EQ(ray.edge_state, kEdgeInside);
     EXPECT_EQ(ray.surface, 1);  // the next surface is not reached yet
-    EXPECT_NEAR(ray.y, 2.0, kExact);
-    EXPECT_NEAR(ray.z, 2.0 / 0.6 * 0.8, kExact);
-    EXPECT_NEAR(ray.l, -0.6, kExact);
-    EXPECT_NEAR(ray.m, 0.8, kExact);
-    EXPECT_NEAR(ray.opl - opl, 1.5 * 2.0 / 0.6, kExact);
+    EXPECT_NEAR(ray.y, 2.0, kStepExact);
+    EXPECT_NEAR(ray.z, 2.0 / 0.6 * 0.8, kStepExact);
+    EXPECT_NEAR(ray.l, -0.6, kStepExact);
+    EXPECT_NEAR(ray.m, 0.8, kStepExact);
+    EXPECT_NEAR(ray.opl - opl, 1.5 * 2.0 / 0.6, kStepExact);
 }
 
 TEST_F(EdgeWall, RayLeavesThroughTheWallAndGoesOnInTheOuterMedium) {
@@ -443,19 +443,19 @@ TEST_F(EdgeWall, RayLeavesThroughTheWallAndGoesOnInTheOuterMedium) {
     ASSERT_EQ(ray.failure, 0);
     EXPECT_EQ(ray.edge_state, kEdgeLeft);
     const double z_wall = 2.0 / l * m;
-    EXPECT_NEAR(ray.y, 2.0, kExact);
-    EXPECT_NEAR(ray.z, z_wall, kExact);
+    EXPECT_NEAR(ray.y, 2.0, kStepExact);
+    EXPECT_NEAR(ray.z, z_wall, kStepExact);
     // Snell at the wall: the axial component keeps n m, the radial one makes up the rest.
     const double m_out = 1.5 * m, l_out = std::sqrt(1.0 - m_out * m_out);
-    EXPECT_NEAR(ray.l, l_out, kExact);
-    EXPECT_NEAR(ray.m, m_out, kExact);
+    EXPECT_NEAR(ray.l, l_out, kStepExact);
+    EXPECT_NEAR(ray.m, m_out, kStepExact);
     EXPECT_EQ(ray.medium, air_.data());
     trace_to_next_surface(ray);
     ASSERT_EQ(ray.failure, 0);
     EXPECT_EQ(ray.edge_state, kEdgeNone);
     EXPECT_EQ(ray.surface, 2);
-    EXPECT_NEAR(ray.y, 2.0 + (10.0 - z_wall) * l_out / m_out, kExact);
-    EXPECT_NEAR(ray.l, l_out, kExact);
+    EXPECT_NEAR(ray.y, 2.0 + (10.0 - z_wall) * l_out / m_out, kStepExact);
+    EXPECT_NEAR(ray.l, l_out, kStepExact);
 }
 
 TEST_F(EdgeWall, RayThatMeetsTheNextSurfaceFirstIgnoresTheWall) {
@@ -464,7 +464,7 @@ TEST_F(EdgeWall, RayThatMeetsTheNextSurfaceFirstIgnoresTheWall) {
     ASSERT_EQ(ray.failure, 0);
     EXPECT_EQ(ray.edge_state, kEdgeNone);
     EXPECT_EQ(ray.surface, 2);
-    EXPECT_NEAR(ray.y, 10.0 * 0.1 / std::sqrt(0.99), kExact);
+    EXPECT_NEAR(ray.y, 10.0 * 0.1 / std::sqrt(0.99), kStepExact);
 }
 
 }  // namespace

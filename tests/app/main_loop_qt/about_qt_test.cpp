@@ -17,12 +17,9 @@
 #include "app/splash.h"
 #include "platform/qt/qt_backend.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_test_app.h"
 
 namespace {
-
-int g_argc = 1;
-char g_arg0[] = "test_main_loop_qt";
-char* g_argv[] = {g_arg0, nullptr};
 
 QLabel* about_window() {
     for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -39,7 +36,7 @@ TEST(QtAbout, TheAboutWindowShowsTheRevisionAndClosesOnAKeyOrAnyButton) {
     for (const auto& e : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / "bin/bma")) {
         fs::copy_file(e.path(), run.tree.root() / "bin/bma" / e.path().filename());
     }
-    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
     platform::set_current_ui(qt.get());
     reset_main_loop();
     ASSERT_EQ(runtime_init(1), 0);

@@ -13,24 +13,15 @@
 #include "platform/qt/qt_backend.h"
 #include "tests/app/main_loop_qt/painted_text.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_test_app.h"
 
 namespace {
 
-int g_argc = 1;
-char g_arg0[] = "test_main_loop_qt";
-char* g_argv[] = {g_arg0, nullptr};
-
-template <typename T>
-T* find_widget(const char* name) {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (T* w = top->findChild<T*>(name)) return w;
-    }
-    return nullptr;
-}
+using tavo_test::find_widget;
 
 TEST(QtCommandLine, AnEnteredLineRunsAndItsOutputAppearsInTextWindowOne) {
     tavo_test::StartedRuntime run;
-    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
     platform::set_current_ui(qt.get());
     reset_main_loop();
     ASSERT_EQ(runtime_init(1), 0);

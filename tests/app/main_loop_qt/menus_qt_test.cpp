@@ -21,22 +21,12 @@
 #include "runtime/table_messages.h"
 #include "tests/app/main_loop_qt/painted_text.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_test_app.h"
 #include "ui/menus.h"
 
 namespace {
 
-int g_argc = 1;
-char g_arg0[] = "test_main_loop_qt";
-char* g_argv[] = {g_arg0, nullptr};
-
-template <typename T>
-T* find_widget(const char* name) {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (T* w = top->findChild<T*>(name)) return w;
-        if (top->objectName() == name) return qobject_cast<T*>(top);
-    }
-    return nullptr;
-}
+using tavo_test::find_widget;
 
 QAction* find_action(QMenuBar* bar, const QString& popup, const QString& label) {
     for (QAction* top : bar->actions()) {
@@ -50,7 +40,7 @@ QAction* find_action(QMenuBar* bar, const QString& popup, const QString& label) 
 
 TEST(QtMenus, TheListsMenusRunTheirCommandsFromAClickAndFromTheKeyboard) {
     tavo_test::StartedRuntime run;
-    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
     platform::set_current_ui(qt.get());
     reset_main_loop();
     ASSERT_EQ(runtime_init(1), 0);

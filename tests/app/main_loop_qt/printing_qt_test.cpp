@@ -15,6 +15,7 @@
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_test_app.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
 
@@ -24,10 +25,6 @@
 #include <QTimer>
 
 namespace {
-
-int g_argc = 1;
-char g_arg0[] = "test_main_loop_qt";
-char* g_argv[] = {g_arg0, nullptr};
 
 std::string run_tool(const std::string& command) {
     std::string out;
@@ -73,7 +70,7 @@ void write_lines(int count) {
 TEST(QtPrinting, WithoutAPrinterTheWindowIsPrintedToAPdfFilePageByPage) {
     if (!have_tool("pdfinfo") || !have_tool("pdftotext")) GTEST_SKIP() << "poppler-utils missing";
     tavo_test::StartedRuntime run;
-    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
     platform::set_current_ui(qt.get());
     reset_main_loop();
     ASSERT_EQ(runtime_init(1), 0);

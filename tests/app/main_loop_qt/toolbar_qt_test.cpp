@@ -13,21 +13,12 @@
 #include "platform/qt/qt_backend.h"
 #include "runtime/command_history.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_test_app.h"
 #include "ui/graphics_window.h"
 
 namespace {
 
-int g_argc = 1;
-char g_arg0[] = "test_main_loop_qt";
-char* g_argv[] = {g_arg0, nullptr};
-
-template <typename T>
-T* find_widget(const char* name) {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (T* w = top->findChild<T*>(name)) return w;
-    }
-    return nullptr;
-}
+using tavo_test::find_widget;
 
 TEST(QtToolbar, AnEnabledButtonRunsItsCommandAndADisabledOneDoesNothing) {
     namespace fs = std::filesystem;
@@ -36,7 +27,7 @@ TEST(QtToolbar, AnEnabledButtonRunsItsCommandAndADisabledOneDoesNothing) {
     for (const auto& e : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / "bin/bma")) {
         fs::copy_file(e.path(), run.tree.root() / "bin/bma" / e.path().filename());
     }
-    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
     platform::set_current_ui(qt.get());
     reset_main_loop();
     ASSERT_EQ(runtime_init(1), 0);
@@ -86,7 +77,7 @@ TEST(QtToolbar, AGraphicsWindowsStripZoomsItsWindow) {
     for (const auto& e : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / "bin/bma")) {
         fs::copy_file(e.path(), run.tree.root() / "bin/bma" / e.path().filename());
     }
-    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
     platform::set_current_ui(qt.get());
     reset_main_loop();
     ASSERT_EQ(runtime_init(1), 0);

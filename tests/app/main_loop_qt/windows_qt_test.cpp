@@ -28,23 +28,13 @@
 #include "runtime/list_words.h"
 #include "runtime/settings.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_test_app.h"
 #include "ui/choice_lists.h"
 #include "ui/window_table.h"
 
 namespace {
 
-int g_argc = 1;
-char g_arg0[] = "test_windows_qt";
-char* g_argv[] = {g_arg0, nullptr};
-
-template <typename T>
-T* find_widget(const char* name) {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->objectName() == name) return qobject_cast<T*>(top);
-        if (T* w = top->findChild<T*>(name)) return w;
-    }
-    return nullptr;
-}
+using tavo_test::find_widget;
 
 class QtWindows : public ::testing::Test {
 protected:
@@ -55,7 +45,7 @@ protected:
             fs::copy_file(e.path(), run_.tree.root() / "bin/bma" / e.path().filename(),
                           fs::copy_options::overwrite_existing);
         }
-        qt_ = platform::make_qt_backend(g_argc, g_argv);
+        qt_ = tavo_test::make_test_qt_backend();
         platform::set_current_ui(qt_.get());
         reset_main_loop();
         ASSERT_EQ(runtime_init(1), 0);

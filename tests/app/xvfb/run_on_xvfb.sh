@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# The program as a user starts it: ./run.sh on a virtual X display (no window manager) with a
-# temporary profile and data folder. The frame must show something (its screenshot is not one
+# The program as a user starts it: the built program on a virtual X display (no window manager)
+# with a temporary profile and data folder. It runs the program already built, never ./run.sh,
+# which would rebuild the build folder while other tests run from it. The frame must show something (its screenshot is not one
 # colour), "exit" typed on the command line with Enter must end it with status 0, and the
 # settings file "tavo.ini" must be written into the data folder.
-# Usage: run_on_xvfb.sh <source folder>. Exit 77 (skipped) when the X tools are missing.
+# Usage: run_on_xvfb.sh <built tavolt>. Exit 77 (skipped) when the X tools are missing.
 set -uo pipefail
-src="$(cd "$1" && pwd)"
+program="$1"
+[[ -x "$program" ]] || { echo "FAILED: no program $program"; exit 1; }
 for tool in xvfb-run xdotool import convert; do
     command -v "$tool" > /dev/null 2>&1 || { echo "missing $tool"; exit 77; }
 done
@@ -19,7 +21,7 @@ unset TAVO_UI QT_QPA_PLATFORM
 cat > "$work/session.sh" <<'SESSION'
 #!/usr/bin/env bash
 set -uo pipefail
-"$SRC/run.sh" > "$WORK/program.out" 2>&1 &
+"$PROGRAM" > "$WORK/program.out" 2>&1 &
 pid=$!
 frame=""
 for _ in $(seq 1 300); do
@@ -63,7 +65,7 @@ awk -v d="$deviation" 'BEGIN { exit !(d > 0.01) }' || { echo "the frame is one c
 exit "$status"
 SESSION
 chmod +x "$work/session.sh"
-SRC="$src" WORK="$work" xvfb-run -a -s "-screen 0 1280x1024x24" "$work/session.sh"
+PROGRAM="$program" WORK="$work" xvfb-run -a -s "-screen 0 1280x1024x24" "$work/session.sh"
 status=$?
 if [[ -n "${TAVO_KEEP_SCREENSHOT:-}" ]]; then
     cp "$work/screen.png" "$TAVO_KEEP_SCREENSHOT" 2> /dev/null

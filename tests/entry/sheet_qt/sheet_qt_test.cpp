@@ -24,27 +24,18 @@
 #include "runtime/command_levels.h"
 #include "runtime/settings.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_test_app.h"
 #include "ui/grid_control.h"
 #include "ui/text_area.h"
 
 namespace {
 
-int g_argc = 1;
-char g_arg0[] = "test_entry_sheet_qt";
-char* g_argv[] = {g_arg0, nullptr};
-
-template <typename T>
-T* find_widget(const char* name) {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (T* w = top->findChild<T*>(name)) return w;
-    }
-    return nullptr;
-}
+using tavo_test::find_widget;
 
 class QtSheet : public ::testing::Test {
 protected:
     void SetUp() override {
-        qt_ = platform::make_qt_backend(g_argc, g_argv);
+        qt_ = tavo_test::make_test_qt_backend();
         platform::set_current_ui(qt_.get());
         reset_main_loop();
         reset_grid_state();

@@ -4,11 +4,10 @@
 #include "tests/evaluation/spot/spot_fixture.h"
 
 #include <map>
+#include <numbers>
 
 namespace lens_setup_test {
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 TEST_F(SpotDiagramTest, ConeApertureSamplesRingsOfEqualSpacing) {
     mirror(200.0, -1.0, 10.0, 0.0);
@@ -26,12 +25,13 @@ TEST_F(SpotDiagramTest, ConeApertureSamplesRingsOfEqualSpacing) {
         // half-angle over the whole divisions; its circumference 2 pi sin(angle) holds
         // sin(angle) 2 pi / step points to the nearest whole one, the axis one point.
         const int steps = static_cast<int>(divisions);
-        const double cone = 4.0 * kPi / 180.0;
+        const double cone = 4.0 * std::numbers::pi / 180.0;
         const double step = cone / steps;
         std::map<int, int> expected;
         int total = 0;
         for (int k = 0; k <= steps; ++k) {
-            const int m = static_cast<int>(std::sin(k * step) * 2.0 * kPi / step + 0.5);
+            const int m =
+                static_cast<int>(std::sin(k * step) * 2.0 * std::numbers::pi / step + 0.5);
             expected[k] = m == 0 ? 1 : m;
             total += expected[k];
         }

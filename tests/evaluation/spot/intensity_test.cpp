@@ -12,14 +12,12 @@ namespace {
 
 using IntensityTest = SpotDiagramTest;
 
-constexpr double kPi = std::numbers::pi;
-
 TEST_F(IntensityTest, PerfectFocusHasIntensityOneAndPhaseMinusNinety) {
     mirror(200.0, -1.0, 10.0, 0.0);
     ASSERT_EQ(ensure_spot_diagram(), 0) << error_text_buffer();
     double phase = 0.0;
     EXPECT_NEAR(intensity_at_point(0, true, 0.0, 0.0, 0.0, phase), 1.0, 1e-12);
-    EXPECT_NEAR(phase, -kPi / 2.0, 1e-12);
+    EXPECT_NEAR(phase, -std::numbers::pi / 2.0, 1e-12);
     // All wavelengths: each is perfect, so their weighted mean is 1 too.
     EXPECT_NEAR(intensity_at_point(spot_store().wavelength_capacity, false, 0, 0, 0, phase), 1.0,
                 1e-12);
@@ -37,7 +35,8 @@ TEST_F(IntensityTest, QuarterWaveDefocusGivesTheTextbookStrehlRatio) {
     const double na = h / (f + h * h / (4.0 * f));
     const double lambda = lens_data().wavelengths[0].wavelength * 1e-3;
     const double z = lambda / (2.0 * na * na);
-    const double expected = std::pow(std::sin(kPi / 4.0) / (kPi / 4.0), 2.0);
+    const double expected =
+        std::pow(std::sin(std::numbers::pi / 4.0) / (std::numbers::pi / 4.0), 2.0);
     ASSERT_NEAR(expected, 0.8106, 1e-4);
     double phase = 0.0;
     EXPECT_NEAR(intensity_at_point(0, false, 0.0, 0.0, z, phase), expected, 2e-3);
@@ -65,7 +64,7 @@ TEST_F(IntensityTest, EncircledEnergyOfAPerfectPupilIsAiry) {
     // The lattice's cells tile the whole pupil of radius h: its light spreads as that pupil's.
     const double na_pupil = h / (f + h * h / (4.0 * f));
     auto airy_energy = [&](double r) {
-        const double v = 2.0 * kPi * na_pupil * r / lambda;
+        const double v = 2.0 * std::numbers::pi * na_pupil * r / lambda;
         return 1.0 - std::pow(std::cyl_bessel_j(0.0, v), 2) -
                std::pow(std::cyl_bessel_j(1.0, v), 2);
     };
@@ -98,14 +97,14 @@ TEST_F(IntensityTest, HandFilledPhasesSumAsPhasors) {
     }
     double s = 0.0, c = 0.0;
     for (double d : degrees) {
-        s += std::sin(d * kPi / 180.0);
-        c += std::cos(d * kPi / 180.0);
+        s += std::sin(d * std::numbers::pi / 180.0);
+        c += std::cos(d * std::numbers::pi / 180.0);
     }
     double norm = 0.0, phase = 0.0;
     const double I = ray_phasor_sum(0, true, 0.0, 0.0, 0.0, norm, phase);
     EXPECT_NEAR(I, (s * s + c * c) / 16.0, 1e-12);
     EXPECT_DOUBLE_EQ(norm, 16.0);
-    EXPECT_NEAR(phase, -kPi / 2.0 - std::atan2(s, c), 1e-12);
+    EXPECT_NEAR(phase, -std::numbers::pi / 2.0 - std::atan2(s, c), 1e-12);
 }
 
 }  // namespace

@@ -14,19 +14,16 @@
 #include "lens/lens_insert.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/ui.h"
+#include "tests/support/qt_test_app.h"
 
 namespace {
-
-int g_argc = 1;
-char g_arg0[] = "test_lens_clipboard_qt";
-char* g_argv[] = {g_arg0, nullptr};
 
 class SurfaceClipboardQt : public entry_test::Entry {};
 
 TEST_F(SurfaceClipboardQt, CopiedSurfacesArePasteableAsDataAndAsText) {
     run_all({"LEN NEW \"Copy\"", "EBR 5", "NXT", "RD 25", "TH 4", "GLA N-BK7", "NXT", "RD -25",
              "TH 40", "NXT", "END"});
-    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
     platform::set_current_ui(qt.get());
     QGuiApplication::clipboard()->setText("before");
     EXPECT_EQ(copy_surfaces_to_clipboard(1, 2), 0) << error_text();

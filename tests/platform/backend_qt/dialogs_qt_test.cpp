@@ -11,16 +11,13 @@
 #include <memory>
 
 #include "platform/qt/qt_backend.h"
+#include "tests/support/qt_test_app.h"
 
 namespace {
 
-int g_argc = 1;
-char g_arg0[] = "test_platform_backend_qt";
-char* g_argv[] = {g_arg0, nullptr};
-
 TEST(QtDialogs, TheFolderButtonsMoveTheFileDialogToTheirFolders) {
     namespace fs = std::filesystem;
-    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> ui = tavo_test::make_test_qt_backend();
     ASSERT_EQ(ui->create_frame("TAVO LT", nullptr), 0);
     const fs::path base = fs::temp_directory_path() / ("tavo_dialog_" + std::to_string(::getpid()));
     fs::create_directories(base / "private/len");
@@ -67,7 +64,7 @@ TEST(QtDialogs, TheFolderButtonsMoveTheFileDialogToTheirFolders) {
 namespace {
 
 TEST(QtWindows, AWindowWhoseCloseIsGreyedStaysOpen) {
-    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> ui = tavo_test::make_test_qt_backend();
     ASSERT_EQ(ui->create_frame("TAVO LT", nullptr), 0);
     ASSERT_EQ(ui->create_window(1, "Text 1", nullptr), 0);
     ASSERT_EQ(ui->set_close_enabled(1, false), 0);

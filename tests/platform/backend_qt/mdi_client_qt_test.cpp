@@ -5,15 +5,12 @@
 #include <memory>
 
 #include "platform/qt/qt_backend.h"
+#include "tests/support/qt_test_app.h"
 
 namespace {
 
-int g_argc = 1;
-char g_arg0[] = "test_platform_qt";
-char* g_argv[] = {g_arg0, nullptr};
-
 TEST(QtMdiClient, LiesInsideTheFrameAndFollowsItsSize) {
-    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> ui = tavo_test::make_test_qt_backend();
     const auto settle = [&] {
         for (int i = 0; i < 5; ++i) ui->process_one_event(false);
     };

@@ -1,6 +1,7 @@
 // The Qt backend on the offscreen platform: the frame and its windows exist, and what is drawn
 // through a device context lands in the window's pixels.
 #include "platform/qt/qt_backend.h"
+#include "tests/support/qt_test_app.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -24,10 +25,6 @@
 
 namespace {
 
-int g_argc = 1;
-char g_arg0[] = "test_platform_qt";
-char* g_argv[] = {g_arg0, nullptr};
-
 class KeyLog : public platform::WindowHandler {
 public:
     std::vector<int> keys;
@@ -37,7 +34,7 @@ public:
 };
 
 struct QtFixture : ::testing::Test {
-    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> ui = tavo_test::make_test_qt_backend();
 
     void SetUp() override { ASSERT_EQ(ui->create_frame("TAVO LT", nullptr), 0); }
 
@@ -156,7 +153,7 @@ TEST_F(QtFixture, EnteredCommandLinesQueueUp) {
     ASSERT_NE(combo, nullptr);
     for (const char* typed : {"trace_ref_ray 0.7", "draw_lens"}) {
         combo->setEditText(typed);
-        emit combo->lineEdit()->returnPressed();
+        Q_EMIT combo->lineEdit()->returnPressed();
     }
     EXPECT_EQ(ui->command_line_text(), "");  // the line is cleared after Enter
     std::string line;
@@ -321,7 +318,7 @@ TEST_F(QtFixture, ClosingTheFrameEndsTheRunUnlessItsHandlerRefuses) {
     EXPECT_TRUE(ui->frame_closed());
 
     ui.reset();
-    ui = platform::make_qt_backend(g_argc, g_argv);
+    ui = tavo_test::make_test_qt_backend();
     ASSERT_EQ(ui->create_frame("TAVO LT", &refuser), 0);
     frame = find_widget("tavo_window_0");
     ASSERT_NE(frame, nullptr);

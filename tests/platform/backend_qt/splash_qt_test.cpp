@@ -15,12 +15,9 @@
 #include <vector>
 
 #include "platform/qt/qt_backend.h"
+#include "tests/support/qt_test_app.h"
 
 namespace {
-
-int g_argc = 1;
-char g_arg0[] = "test_platform_qt";
-char* g_argv[] = {g_arg0, nullptr};
 
 QWidget* find_top(const char* name) {
     for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -34,7 +31,7 @@ platform::SplashPicture red_picture() {
 }
 
 struct QtSplash : ::testing::Test {
-    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> ui = tavo_test::make_test_qt_backend();
 
     void SetUp() override { ASSERT_EQ(ui->create_frame("TAVO LT", nullptr), 0); }
     void settle() {

@@ -15,19 +15,17 @@
 #include <vector>
 
 #include "platform/qt/qt_backend.h"
+#include "tests/support/qt_test_app.h"
 
 namespace {
 
-int g_argc = 1;
-char g_arg0[] = "test_platform_edit_pane_qt";
-char* g_argv[] = {g_arg0, nullptr};
 constexpr int kEdit = platform::kWindowEdit;
 using Selection = std::pair<int, int>;
 
 class QtEditPane : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui_ = platform::make_qt_backend(g_argc, g_argv);
+        ui_ = tavo_test::make_test_qt_backend();
         ASSERT_EQ(ui_->create_frame("TAVO LT", nullptr), 0);
         ASSERT_EQ(ui_->create_window(kEdit, "Edit", nullptr), 0);
         ASSERT_EQ(ui_->create_edit_pane(kEdit, 4), 0);

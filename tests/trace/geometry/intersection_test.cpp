@@ -16,8 +16,8 @@ namespace geometry_test {
 namespace {
 
 constexpr double kResidual = 1e-9;
-constexpr double kNormalTolerance = 1e-7;
-constexpr int kS = 1;
+constexpr double kHitNormalTolerance = 1e-7;
+constexpr int kHitSurface = 1;
 
 struct MeetCase {
     std::string name;
@@ -30,7 +30,7 @@ protected:
     void SetUp() override {
         GeometryTest::SetUp();
         make_lens(1, 100.0);
-        surface(kS).index = glass_.data();
+        surface(kHitSurface).index = glass_.data();
     }
     // A ray 10 before the vertex plane of surface 1 aimed at (px, py, 0).
     static RayRecord ray_towards(double x0, double y0, double px, double py) {
@@ -57,9 +57,9 @@ protected:
             const RayRecord before = ray;
             trace_to_next_surface(ray);
             ASSERT_EQ(ray.failure, 0);
-            ASSERT_EQ(ray.surface, kS);
+            ASSERT_EQ(ray.surface, kHitSurface);
             SagPoint p{};
-            surface_sag_normal(surface(kS), ray.x, ray.y, p);
+            surface_sag_normal(surface(kHitSurface), ray.x, ray.y, p);
             EXPECT_EQ(p.beyond_edge, 0);
             EXPECT_LT(std::fabs(ray.z - p.z), kResidual);
             // On the incoming ray: the offset from the start is along the old direction.
@@ -69,9 +69,9 @@ protected:
             EXPECT_LT(std::sqrt(cx * cx + cy * cy + cz * cz), kResidual);
             // The normal the ray was bent with is the surface's.
             const double len = std::sqrt(ray.normal_len2);
-            EXPECT_NEAR(ray.nx / len, p.nx, kNormalTolerance);
-            EXPECT_NEAR(ray.ny / len, p.ny, kNormalTolerance);
-            EXPECT_NEAR(ray.nz / len, p.nz, kNormalTolerance);
+            EXPECT_NEAR(ray.nx / len, p.nx, kHitNormalTolerance);
+            EXPECT_NEAR(ray.ny / len, p.ny, kHitNormalTolerance);
+            EXPECT_NEAR(ray.nz / len, p.nz, kHitNormalTolerance);
             // Snell's law with that normal: n1 (d1 x n) = n2 (d2 x n).
             const double n1 = 1.0, n2 = glass_.n[0];
             const double d1[3] = {before.k, before.l, before.m};
@@ -90,66 +90,67 @@ TEST_F(Intersection, RaysMeetEveryGeneralSurfaceOnTheSurface) {
     const std::vector<MeetCase> cases = {
         {"even asphere",
          [&] {
-             base(kS, kShapeAsphere, 0.03, -1.2);
-             asphere(kS, kAsphereEven, {0, 0, 2e-5, -3e-7, 0, 0});
+             base(kHitSurface, kShapeAsphere, 0.03, -1.2);
+             asphere(kHitSurface, kAsphereEven, {0, 0, 2e-5, -3e-7, 0, 0});
          }},
         {"series asphere with a constant term",
          [&] {
-             base(kS, kShapeAsphere, -0.02, 0.3);
-             asphere(kS, kAsphereSeries, {0.05, 0.004, -1e-5});
+             base(kHitSurface, kShapeAsphere, -0.02, 0.3);
+             asphere(kHitSurface, kAsphereSeries, {0.05, 0.004, -1e-5});
          }},
         {"odd asphere",
          [&] {
-             base(kS, kShapeAsphere, 0.025, 0);
-             asphere(kS, kAsphereOdd, {2e-4, -1e-5});
+             base(kHitSurface, kShapeAsphere, 0.025, 0);
+             asphere(kHitSurface, kAsphereOdd, {2e-4, -1e-5});
          }},
         {"radial series",
          [&] {
-             base(kS, kShapeAsphere, 0.02, 0);
-             asphere(kS, kAsphereRadial, {0.0, 0.01, 0.001});
+             base(kHitSurface, kShapeAsphere, 0.02, 0);
+             asphere(kHitSurface, kAsphereRadial, {0.0, 0.01, 0.001});
          }},
-        {"toroid", [&] { base(kS, kShapeToroid, 0.04, -0.5, -0.015, 0.0, 1); }},
+        {"toroid", [&] { base(kHitSurface, kShapeToroid, 0.04, -0.5, -0.015, 0.0, 1); }},
         {"toroid with an even asphere profile",
          [&] {
-             base(kS, kShapeToroid, 0.04, 0.0, 0.02, 0.0, 1);
-             asphere(kS, kAsphereSeries, {0.0, 0.0, 1e-5});
+             base(kHitSurface, kShapeToroid, 0.04, 0.0, 0.02, 0.0, 1);
+             asphere(kHitSurface, kAsphereSeries, {0.0, 0.0, 1e-5});
          }},
-        {"cylinder", [&] { base(kS, kShapeCylinder, 0.05, 0.2, 0.0, 0.0, 1); }},
+        {"cylinder", [&] { base(kHitSurface, kShapeCylinder, 0.05, 0.2, 0.0, 0.0, 1); }},
         {"biconic with pairs",
          [&] {
-             base(kS, kShapeSpecialBase, 0.03, -0.3, 0.01, 0.5);
-             asphere(kS, kAsphereBiconic, {1e-4, 2e-4, 1e-6, -1e-6});
+             base(kHitSurface, kShapeSpecialBase, 0.03, -0.3, 0.01, 0.5);
+             asphere(kHitSurface, kAsphereBiconic, {1e-4, 2e-4, 1e-6, -1e-6});
          }},
         {"biconic kind 101",
          [&] {
-             base(kS, kShapeSpecialBase, 0.03, -0.3, 0.01, 0.5);
-             asphere(kS, kAsphereBiconicPairs, {0, 0, 1e-5, 0, 0, 0}, kAsphereEven);
+             base(kHitSurface, kShapeSpecialBase, 0.03, -0.3, 0.01, 0.5);
+             asphere(kHitSurface, kAsphereBiconicPairs, {0, 0, 1e-5, 0, 0, 0}, kAsphereEven);
          }},
         {"cone",
          [&] {
-             base(kS, kShapeSpecialBase, 0, 0);
-             asphere(kS, kAsphereCone, {0.15, 1e-3});
+             base(kHitSurface, kShapeSpecialBase, 0, 0);
+             asphere(kHitSurface, kAsphereCone, {0.15, 1e-3});
          }},
         {"elliptical cone (bracketing search)",
          [&] {
-             base(kS, kShapeSpecialBase, 0, 0);
-             asphere(kS, kAsphereEllipticCone, {0.2, 2.0, 3.0});
+             base(kHitSurface, kShapeSpecialBase, 0, 0);
+             asphere(kHitSurface, kAsphereEllipticCone, {0.2, 2.0, 3.0});
          }},
         {"XY polynomial (bracketing search)",
          [&] {
-             base(kS, kShapeAsphere, 0.05, 0);
-             asphere(kS, kAsphereXy, {0.0, 0.01, -0.02, 0.004, 0.002, -0.003});
+             base(kHitSurface, kShapeAsphere, 0.05, 0);
+             asphere(kHitSurface, kAsphereXy, {0.0, 0.01, -0.02, 0.004, 0.002, -0.003});
          }},
         {"toric asphere in x (bracketing search)",
          [&] {
-             base(kS, kShapeToroid, 0.01, 0.0, 0.04, 0.0, 2);
-             asphere(kS, kAsphereToricX, {1e-5});
+             base(kHitSurface, kShapeToroid, 0.01, 0.0, 0.04, 0.0, 2);
+             asphere(kHitSurface, kAsphereToricX, {1e-5});
          }},
         {"spline",
          [&] {
-             base(kS, kShapeSpline, 0.02, 0);
+             base(kHitSurface, kShapeSpline, 0.02, 0);
              spline(
-                 kS, {0.0, 3.0, 6.0, 9.0}, [](double r) { return 0.01 * r * r - 3e-4 * r * r * r; },
+                 kHitSurface, {0.0, 3.0, 6.0, 9.0},
+                 [](double r) { return 0.01 * r * r - 3e-4 * r * r * r; },
                  [](double r) { return 0.02 * r - 9e-4 * r * r; },
                  [](double r) { return 0.02 - 1.8e-3 * r; });
          }},
@@ -162,10 +163,10 @@ TEST_F(Intersection, RaysMeetEveryGeneralSurfaceOnTheSurface) {
 }
 
 TEST_F(Intersection, FresnelRaysStayOnTheSubstrateWithTheOpticalNormal) {
-    base(kS, kShapeSphere, 0.05, 0);
-    surface(kS).fresnel = 1;
-    surface(kS).fresnel_curvature = -0.01;
-    surface(kS).fresnel_conic = 0.0;
+    base(kHitSurface, kShapeSphere, 0.05, 0);
+    surface(kHitSurface).fresnel = 1;
+    surface(kHitSurface).fresnel_curvature = -0.01;
+    surface(kHitSurface).fresnel_conic = 0.0;
     RayRecord ray = ray_towards(1.0, 2.0, 3.0, -4.0);
     ray.medium = ray.prev_medium = air_.data();
     trace_to_next_surface(ray);
@@ -182,22 +183,22 @@ TEST_F(Intersection, FresnelRaysStayOnTheSubstrateWithTheOpticalNormal) {
 }
 
 TEST_F(Intersection, VerdictsOfTheThreeOperations) {
-    base(kS, kShapeAsphere, 0.02, 0);
-    asphere(kS, kAsphereEven, {0, 0, 1e-6});
+    base(kHitSurface, kShapeAsphere, 0.02, 0);
+    asphere(kHitSurface, kAsphereEven, {0, 0, 1e-6});
     // With backward set, a crossing behind the start point is rejected.
     RayRecord ray{};
     ray.x = 1.0;
     ray.z = 0.5;
     ray.m = 1.0;
     ray.backward = 1;
-    intersect_general_surface(kS, ray, 0.02, 0.0, 0.0);
+    intersect_general_surface(kHitSurface, ray, 0.02, 0.0, 0.0);
     EXPECT_EQ(ray.failure, kRayRejectedHit);
     // Forward, the same crossing is found, with nz = 1 and the squared length of the normal.
     ray = RayRecord{};
     ray.x = 1.0;
     ray.z = 0.5;
     ray.m = 1.0;
-    intersect_general_surface(kS, ray, 0.02, 0.0, 0.0);
+    intersect_general_surface(kHitSurface, ray, 0.02, 0.0, 0.0);
     EXPECT_EQ(ray.failure, 0);
     EXPECT_EQ(ray.nz, 1.0);
     EXPECT_DOUBLE_EQ(ray.normal_len2, 1.0 + ray.nx * ray.nx + ray.ny * ray.ny);
@@ -208,16 +209,16 @@ TEST_F(Intersection, VerdictsOfTheThreeOperations) {
     ray = RayRecord{};
     ray.m = 1.0;
     double t1 = 2.0, t2 = 2.0;
-    EXPECT_EQ(bracket_surface_crossing(kS, ray, t1, t2), 0);
+    EXPECT_EQ(bracket_surface_crossing(kHitSurface, ray, t1, t2), 0);
 
     // The XY polynomial has no closed form: the iteration hands over at once.
-    base(kS, kShapeAsphere, 0.0, 0);
-    asphere(kS, kAsphereXy, {0.0, 0.0, 0.0, 0.0625});
+    base(kHitSurface, kShapeAsphere, 0.0, 0);
+    asphere(kHitSurface, kAsphereXy, {0.0, 0.0, 0.0, 0.0625});
     ray = RayRecord{};
     ray.x = 2.0;
     ray.z = -1.0;
     ray.m = 1.0;
-    intersect_general_surface(kS, ray, 0.0, 0.0, 0.0);
+    intersect_general_surface(kHitSurface, ray, 0.0, 0.0, 0.0);
     EXPECT_EQ(ray.failure, kRayFailMissed);
     EXPECT_EQ(ray.z, -1.0);
     // The refinement returns at once when an end lies on the surface.
@@ -225,27 +226,27 @@ TEST_F(Intersection, VerdictsOfTheThreeOperations) {
     ray.x = 2.0;
     ray.z = -1.0;
     ray.m = 1.0;
-    EXPECT_EQ(refine_surface_crossing(kS, ray, 1.25, 3.0, 1e-9), 0);
+    EXPECT_EQ(refine_surface_crossing(kHitSurface, ray, 1.25, 3.0, 1e-9), 0);
     EXPECT_EQ(ray.dist, 1.25);
     // A bracket and refinement from a start far off.
     ray.dist = 0.0;
     t1 = 1e-8;
     t2 = 0.2;
-    ASSERT_EQ(bracket_surface_crossing(kS, ray, t1, t2), 1);
-    ASSERT_EQ(refine_surface_crossing(kS, ray, t1, t2, 1e-9), 0);
+    ASSERT_EQ(bracket_surface_crossing(kHitSurface, ray, t1, t2), 1);
+    ASSERT_EQ(refine_surface_crossing(kHitSurface, ray, t1, t2, 1e-9), 0);
     EXPECT_NEAR(ray.dist, 1.25, 1e-9);
     // No crossing inside the bracket: the refinement fails with dist 0.
     ray.dist = 5.0;
-    EXPECT_EQ(refine_surface_crossing(kS, ray, 2.0, 3.0, 1e-9), kRayFailMissed);
+    EXPECT_EQ(refine_surface_crossing(kHitSurface, ray, 2.0, 3.0, 1e-9), kRayFailMissed);
     EXPECT_EQ(ray.dist, 0.0);
 
     // A start point beyond a conic's rim fails at once.
-    base(kS, kShapeAsphere, 0.5, 0);
-    asphere(kS, kAsphereEven, {0, 0, 1e-6});
+    base(kHitSurface, kShapeAsphere, 0.5, 0);
+    asphere(kHitSurface, kAsphereEven, {0, 0, 1e-6});
     ray = RayRecord{};
     ray.x = 3.0;
     ray.m = 1.0;
-    intersect_general_surface(kS, ray, 0.5, 0.0, 0.0);
+    intersect_general_surface(kHitSurface, ray, 0.5, 0.0, 0.0);
     EXPECT_EQ(ray.failure, kRayFailMissed);
 }
 

@@ -12,7 +12,7 @@
 namespace paraxial_test {
 namespace {
 
-constexpr Medium kGlass{{1.5168, 1.52238, 1.51432}};
+constexpr Medium kConjugateGlass{{1.5168, 1.52238, 1.51432}};
 
 class ConjugatesTest : public ParaxialTest {
 protected:
@@ -21,7 +21,7 @@ protected:
         saved_ = paraxial_hooks();
         paraxial_hooks().lens_setup = test_lens_setup;
         conjugates_state() = ConjugatesState{};
-        make_lens(300.0, {{1.0 / 50, 6.0, kGlass}, {-1.0 / 80, 90.0, kAir}});
+        make_lens(300.0, {{1.0 / 50, 6.0, kConjugateGlass}, {-1.0 / 80, 90.0, kAir}});
         lens_data().entrance_beam_radius = 8.0;
         lens_data().object_height = 10.0;
         ASSERT_EQ(test_lens_setup(0), 0);
@@ -35,7 +35,7 @@ protected:
 
     // Thick lens in air (textbook): focal length.
     static double focal_length() {
-        const double n = kGlass.n[0], c1 = 1.0 / 50, c2 = -1.0 / 80, t = 6.0;
+        const double n = kConjugateGlass.n[0], c1 = 1.0 / 50, c2 = -1.0 / 80, t = 6.0;
         return 1.0 / ((n - 1) * (c1 - c2 + (n - 1) * t * c1 * c2 / n));
     }
 
@@ -90,7 +90,7 @@ TEST_F(ConjugatesTest, EdgeCasesOfEntry) {
 
 // A plane-parallel plate has no power (|C| < 1e-10): a magnification changes no distance.
 TEST_F(ConjugatesTest, MagnificationOfAnAfocalMatrixIsIgnored) {
-    make_lens(300.0, {{0.0, 6.0, kGlass}, {0.0, 90.0, kAir}});
+    make_lens(300.0, {{0.0, 6.0, kConjugateGlass}, {0.0, 90.0, kAir}});
     ASSERT_EQ(test_lens_setup(0), 0);
     ASSERT_EQ(solve_paraxial_conjugates(), 0);
     EXPECT_TRUE(conjugates_state().afocal_matrix);
@@ -107,7 +107,7 @@ TEST_F(ConjugatesTest, MagnificationOfAnAfocalMatrixIsIgnored) {
 // P = P1 + P2 - P1 P2 t / n; principal planes t P2 / (n P) behind the first vertex and
 // t P1 / (n P) before the last; Gauss from them; a paraxial marginal ray traced by hand.
 TEST_F(ConjugatesTest, BlockHoldsTheFirstOrderValuesOfTheThickLens) {
-    const double n = kGlass.n[0], c1 = 1.0 / 50, c2 = -1.0 / 80, t = 6.0;
+    const double n = kConjugateGlass.n[0], c1 = 1.0 / 50, c2 = -1.0 / 80, t = 6.0;
     const double d0 = 300.0, h = 10.0, y = 8.0, last = 90.0;
     const double p1 = (n - 1) * c1, p2 = (1 - n) * c2, power = p1 + p2 - p1 * p2 * t / n;
     const double f = 1.0 / power;

@@ -21,7 +21,7 @@ namespace {
 
 using namespace trace_test;
 
-constexpr std::uint8_t kArg = 1, kSel = 10;
+constexpr std::uint8_t kBackArg = 1, kBackSel = 10;
 constexpr int kStop = 4;
 constexpr double kStopRadius = 1.5;
 
@@ -74,12 +74,12 @@ protected:
             second_pointers_[r] = second_rows_[r].data();
         }
         rod_rows_[0].fill(0.1);  // R1 of the selfoc profile
-        rod_.kind = kSel;
+        rod_.kind = kBackSel;
         rod_.step = 0.01;
         rod_.coefficients = rod_pointers_;
         second_rows_[0].fill(-0.004);  // n = 1.55 - 0.004 r^2 + 0.002 z
         second_rows_[4].fill(0.002);
-        second_.kind = kArg;
+        second_.kind = kBackArg;
         second_.step = 0.01;
         second_.coefficients = second_pointers_;
         surface(1).grin = &rod_;

@@ -25,7 +25,7 @@ namespace {
 
 using Words = std::vector<std::uint16_t>;
 
-std::uint16_t w(int v) {
+std::uint16_t word16(int v) {
     return static_cast<std::uint16_t>(v);
 }
 
@@ -59,9 +59,12 @@ TEST_F(GraphicsText, TextRecordsItsAnchoredStart) {
     const std::vector<Case> cases = {
         {"defaults: foot-left at the point", -1, "AB", {0x1801, 0x2002, 0, 0, 0x4241, 0}},
         // Centre-middle: 8 units back along x, 6 down along y: (-256, +192).
-        {"anchor 5", 5, "AB", {0x1800, 0, 10, 20, 10, 0x2002, w(-256), 192, 0x4241, 0}},
+        {"anchor 5", 5, "AB", {0x1800, 0, 10, 20, 10, 0x2002, word16(-256), 192, 0x4241, 0}},
         // Anchor 24: offset 8, centred, foot 8 units above: (-256, -256).
-        {"anchor 24", 24, "AB", {0x1800, 0, 10, 20, 10, 0x2002, w(-256), w(-256), 0x4241, 0}},
+        {"anchor 24",
+         24,
+         "AB",
+         {0x1800, 0, 10, 20, 10, 0x2002, word16(-256), word16(-256), 0x4241, 0}},
         // The second line starts one line pitch (20 units) lower.
         {"two lines", -1, "A\nB", {0x1801, 0x2001, 0, 0, 0x0041, 0x2001, 0, 640, 0x0042}},
         {"control characters are dropped", -1, "A\tB", {0x1801, 0x2002, 0, 0, 0x4241, 0}},

@@ -16,6 +16,7 @@
 
 #include "platform/qt/qt_backend.h"
 #include "runtime/table_files.h"
+#include "tests/support/qt_test_app.h"
 #include "tests/support/temp_tree.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_files.h"
@@ -27,12 +28,8 @@
 
 namespace {
 
-int g_argc = 1;
-char g_arg0[] = "test_ui_graphics_qt";
-char* g_argv[] = {g_arg0, nullptr};
-
 struct GraphicsQt : ::testing::Test {
-    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> ui = tavo_test::make_test_qt_backend();
 
     void SetUp() override {
         reset_graphics_windows();

@@ -19,14 +19,11 @@
 #include "runtime/command_levels.h"
 #include "runtime/text_output.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_test_app.h"
 #include "ui/grid_control.h"
 #include "ui/text_area.h"
 
 namespace {
-
-int g_argc = 1;
-char g_arg0[] = "test_ui_grid_qt";
-char* g_argv[] = {g_arg0, nullptr};
 
 double g_thickness[2] = {5.0, 12.5};
 std::vector<std::pair<int, double>> g_events;
@@ -58,13 +55,7 @@ int sheet_handler(GridEvent& e) {
     return 0;
 }
 
-template <typename T>
-T* find_widget(const char* name) {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (T* w = top->findChild<T*>(name)) return w;
-    }
-    return nullptr;
-}
+using tavo_test::find_widget;
 
 // Pixels darker than mid-grey in a rectangle of the surface's picture.
 int dark_pixels(const QImage& image, QRect r) {
@@ -79,7 +70,7 @@ int dark_pixels(const QImage& image, QRect r) {
 
 TEST(QtGrid, AClickedCellTakesAValueTypedIntoTheCommandLine) {
     tavo_test::StartedRuntime run;
-    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
     platform::set_current_ui(qt.get());
     reset_main_loop();
     reset_grid_state();

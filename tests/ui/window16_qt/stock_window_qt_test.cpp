@@ -13,6 +13,7 @@
 #include "runtime/dispatch.h"  // before Qt's headers, whose "slots" would clash
 #include "runtime/messages.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_test_app.h"
 #include "ui/graphics_text_window.h"
 #include "ui/text_area.h"
 
@@ -24,10 +25,6 @@
 #include <QWidget>
 
 namespace {
-
-int g_argc = 1;
-char g_arg0[] = "test_ui_window16_qt";
-char* g_argv[] = {g_arg0, nullptr};
 
 QWidget* find_widget(const char* name) {
     for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -47,7 +44,7 @@ TEST(StockWindowQt, ThePartsShowInWindow16WithTheStripsPictures) {
                           fs::copy_options::overwrite_existing);
         }
     }
-    std::unique_ptr<platform::UiBackend> qt = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
     // However the test ends, the program is taken down while the Qt backend still exists.
     struct TakeDown {
         tavo_test::StartedRuntime& run;

@@ -18,6 +18,7 @@
 #include "platform/qt/qt_backend.h"
 #include "runtime/output_options.h"
 #include "runtime/state_flags.h"
+#include "tests/support/qt_test_app.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_text_window.h"
@@ -27,10 +28,6 @@
 #include "ui/window_table.h"
 
 namespace {
-
-int g_argc = 1;
-char g_arg0[] = "test_ui_window16_qt";
-char* g_argv[] = {g_arg0, nullptr};
 
 std::vector<std::pair<int, int>> g_deliveries;
 int record_delivery(int kind, int line, const char*) {
@@ -71,7 +68,7 @@ QWidget* find(const char* name) {
 }
 
 struct Window16Qt : ::testing::Test {
-    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(g_argc, g_argv);
+    std::unique_ptr<platform::UiBackend> ui = tavo_test::make_test_qt_backend();
 
     void SetUp() override {
         reset_text_areas();
