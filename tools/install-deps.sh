@@ -10,6 +10,8 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xdotool imagemagick poppler-utils
     python3-pil libwmf-bin
+    # libwmf only recommends its fonts, yet wmf2svg refuses every file when none is found.
+    fonts-urw-base35
 )
 
 missing=()
