@@ -1,5 +1,6 @@
 #include "bench/bench_lens.h"
 
+#include "bench/bench_state.h"
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
@@ -7,7 +8,11 @@
 #include "runtime/state_flags.h"
 
 bool prepare_bench_lens_arrays() {
-    if (surface_array() != nullptr) return true;
+    if (bench_state() == BenchState::LensArrays && surface_array() != nullptr) {
+        restore_fresh_hooks();
+        return true;
+    }
+    take_bench_state_down();
     if (settings_layout() != 0) return false;
     set_setting_int(kSetSurfaceLimit, 12, 0, 0);
     set_setting_int(kSetMaxWavelengths, 10, 0, 0);
@@ -16,7 +21,9 @@ bool prepare_bench_lens_arrays() {
     set_setting_double(kSetWavelengthDefaults, 0.65627, 2, 0);
     reset_state_flags();
     // No private catalogue: the user data folder of a benchmark is empty.
-    return alloc_lens_arrays(TAVO_INSTALL_DIR, TAVO_INSTALL_DIR "/no-user-data") == 0;
+    if (alloc_lens_arrays(TAVO_INSTALL_DIR, TAVO_INSTALL_DIR "/no-user-data") != 0) return false;
+    set_bench_state(BenchState::LensArrays);
+    return true;
 }
 
 bool make_ten_surface_lens(TenSurfaceLens& t) {

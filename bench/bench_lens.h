@@ -1,8 +1,13 @@
-// The lens arrays for the benchmarks, made once with the settings a start would give them and
-// the glass catalogues of the built installation, so that a benchmark measures only its work.
+// The lens arrays for the benchmarks, made with the settings a start would give them and the
+// glass catalogues of the built installation but without the program, so that a benchmark
+// measures only its work.
 #pragma once
 
-// Lays out the settings and allocates the lens arrays on the first call; false when that fails.
+// Lays out the settings and allocates the lens arrays unless they are the current bench state
+// already (bench_state.h), taking the started program down first; false when that fails. The
+// trace seams and paraxial hooks are those of a fresh process on every return: a benchmark
+// installs the ones it measures afterwards. The lens in the arrays is whatever the last benchmark
+// left: a benchmark makes its own.
 bool prepare_bench_lens_arrays();
 
 // The 10-surface lens of the set-up and spot-diagram benchmarks: five singlets of index 1.6

@@ -5,6 +5,7 @@
 
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "bench/bench_state.h"
 #include "kpl/kpl_sysvars.h"
 #include "lens/lens_data.h"
 #include "lens/lens_items.h"
@@ -13,7 +14,7 @@
 
 namespace {
 
-void start(BenchProgram& p) {
+bool start(BenchProgram& p) {
     namespace fs = std::filesystem;
     const fs::path data = fs::temp_directory_path() / "tavo-entry-bench";
     fs::create_directories(data);
@@ -25,27 +26,31 @@ void start(BenchProgram& p) {
     options.output = &p.output;
     options.errors = &p.errors;
     options.manual_clock = true;
+    // A start afresh reads and writes only its own run's text.
+    p.input = std::istringstream();
+    p.output = std::ostringstream();
+    p.errors = std::ostringstream();
     p.ui = std::make_unique<platform::ConsoleBackend>(options);
     platform::set_current_ui(p.ui.get());
-    if (runtime_init(0) != 0 || install_main_loop() != 0 || app_init(1, 0, 0) != 0) return;
+    if (runtime_init(0) != 0 || install_main_loop() != 0 || app_init(1, 0, 0) != 0) return false;
     // The arrays again, for a lens beyond the usual surface limit.
     free_lens_arrays();
     set_setting_int(kSetSurfaceLimit, kBenchSurfaceLimit, 0, 0);
-    if (alloc_lens_arrays(TAVO_INSTALL_DIR, data.string()) != 0) return;
+    if (alloc_lens_arrays(TAVO_INSTALL_DIR, data.string()) != 0) return false;
     bind_kpl_variables();
     install_lens_items();
     set_setting_flag(kSetOutputOn, 0);
-    p.ok = true;
+    return true;
 }
 
 }  // namespace
 
 BenchProgram& bench_program() {
     static BenchProgram p;
-    static bool started = false;
-    if (!started) {
-        started = true;
-        start(p);
+    if (bench_state() != BenchState::Program || surface_array() == nullptr) {
+        take_bench_state_down();
+        p.ok = start(p);
+        if (p.ok) set_bench_state(BenchState::Program);
     }
     return p;
 }

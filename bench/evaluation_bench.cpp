@@ -4,6 +4,7 @@
 // current reference ray to finished statistics.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "bench/bench_lens.h"
@@ -33,17 +34,33 @@
 
 namespace {
 
-struct Diagram {
-    TenSurfaceLens lens{};
-    bool ready = false;
+// Sets a flag setting for the time of a benchmark and puts back what it found, so that the
+// benchmarks run after it on the same settings see their own.
+class FlagFor {
+public:
+    FlagFor(int id, std::uint8_t value) : id_(id), saved_(get_setting_flag(id)) {
+        set_setting_flag(id, value);
+    }
+    ~FlagFor() { set_setting_flag(id_, saved_); }
+    FlagFor(const FlagFor&) = delete;
+    FlagFor& operator=(const FlagFor&) = delete;
+
+private:
+    int id_;
+    std::uint8_t saved_;
 };
 
-// Which lens state the store holds: the benchmarks below set up different ones.
-enum class Setup { None, OneWavelength, ThreeWavelengths };
-Setup g_setup = Setup::None;
+// Output off: the listings format their rows but print nothing.
+struct Quiet : FlagFor {
+    Quiet() : FlagFor(kSetOutputOn, 0) {}
+};
 
-bool make_diagram(Diagram& t) {
-    if (!make_ten_surface_lens(t.lens)) return false;
+// The lens and its diagram are made on every entry: the store and the lens arrays are shared
+// with every other benchmark, which may have run in between.
+TenSurfaceLens g_one{};
+
+bool make_diagram() {
+    if (!make_ten_surface_lens(g_one)) return false;
     LensData& l = lens_data();
     l.reference_surface = 5;
     l.wavelength_count = 1;
@@ -61,19 +78,11 @@ bool make_diagram(Diagram& t) {
     if (set_object_point() != 0) return false;
     clear_state_flag(kFlagSpotDiagramCurrent);
     if (ensure_spot_diagram() != 0) return false;
-    t.ready = spot_store().ray_count > 9000;
-    g_setup = Setup::OneWavelength;
-    return t.ready;
-}
-
-Diagram& diagram() {
-    static Diagram d;
-    return d;
+    return spot_store().ray_count > 9000;
 }
 
 bool ready(benchmark::State& state) {
-    if ((diagram().ready && g_setup == Setup::OneWavelength) || make_diagram(diagram()))
-        return true;
+    if (make_diagram()) return true;
     state.SkipWithError("the lens or its spot diagram could not be made");
     return false;
 }
@@ -90,9 +99,8 @@ BENCHMARK(BM_EnsureSpotDiagram)->Unit(benchmark::kMillisecond);
 
 void BM_WavefrontStats(benchmark::State& state) {
     if (!ready(state)) return;
-    set_setting_flag(kSetOutputOn, 0);
+    Quiet quiet;
     for (auto _ : state) wavefront_stats(1, 0, 0.0, 0.0, 0.0);
-    set_setting_flag(kSetOutputOn, 1);
 }
 BENCHMARK(BM_WavefrontStats)->Unit(benchmark::kMillisecond);
 
@@ -155,23 +163,14 @@ bool make_three_wavelengths(double divisions) {
     if (set_object_point() != 0) return false;
     clear_state_flag(kFlagSpotDiagramCurrent);
     if (ensure_spot_diagram() != 0) return false;
-    g_setup = Setup::ThreeWavelengths;
     return spot_store().half_pupil == 0 && spot_store().polychromatic == 1;
 }
 
 bool three_ready(benchmark::State& state, double divisions) {
-    const bool same = g_setup == Setup::ThreeWavelengths &&
-                      lens_data().spot_settings->aperture_divisions == divisions;
-    if (same || make_three_wavelengths(divisions)) return true;
+    if (make_three_wavelengths(divisions)) return true;
     state.SkipWithError("the lens or its spot diagram could not be made");
     return false;
 }
-
-// Output off: the listings format their rows but print nothing.
-struct Quiet {
-    Quiet() { set_setting_flag(kSetOutputOn, 0); }
-    ~Quiet() { set_setting_flag(kSetOutputOn, 1); }
-};
 
 void BM_ComputePsf(benchmark::State& state) {
     if (!three_ready(state, 17.03)) return;
@@ -208,14 +207,13 @@ void BM_DiffractionMtfListingBinned(benchmark::State& state) {
     const double divisions = state.range(0) == 17 ? 17.03 : static_cast<double>(state.range(0));
     if (!three_ready(state, divisions)) return;
     Quiet quiet;
-    set_setting_flag(kSetQrMtf, 1);
+    FlagFor binned(kSetQrMtf, 1);
     const double C = spot_store().y_cutoff[0];
     for (auto _ : state) {
         double cutoff = 0.0;
         benchmark::DoNotOptimize(
             mtf_at_frequency(1, 1, 0, C, C / 20.0, 0.0, 0.0, 0.0, nullptr, nullptr, &cutoff));
     }
-    set_setting_flag(kSetQrMtf, 0);
 }
 BENCHMARK(BM_DiffractionMtfListingBinned)->Arg(17)->Arg(64)->Unit(benchmark::kMillisecond);
 

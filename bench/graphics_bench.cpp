@@ -36,7 +36,20 @@ void draw_segments() {
     flush_pending_polyline();
 }
 
+// Puts back the user interface a benchmark found current.
+class UiRestore {
+public:
+    UiRestore() : saved_(platform::current_ui()) {}
+    ~UiRestore() { platform::set_current_ui(saved_); }
+    UiRestore(const UiRestore&) = delete;
+    UiRestore& operator=(const UiRestore&) = delete;
+
+private:
+    platform::UiBackend* saved_;
+};
+
 void BM_ReplayIntoIndexedRaster(benchmark::State& state) {
+    UiRestore restore;
     reset_graphics_windows();
     platform::set_current_ui(nullptr);
     graphwin_init_record(1, 640, 480);
@@ -59,11 +72,14 @@ void BM_ReplayIntoQtImage(benchmark::State& state) {
     static int argc = 1;
     static char arg0[] = "tavo_bench";
     static char* argv[] = {arg0, nullptr};
-    static std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(argc, argv);
+    // The backend (with its application) ends with the benchmark: kept to the exit, it would be
+    // destroyed after Qt's own statics and crash the run's end.
+    std::unique_ptr<platform::UiBackend> ui = platform::make_qt_backend(argc, argv);
+    UiRestore restore;
     reset_graphics_windows();
     reset_window_table();
     platform::set_current_ui(ui.get());
-    if (!ui->window_exists(platform::kWindowFrame)) ui->create_frame("TAVO LT", nullptr);
+    ui->create_frame("TAVO LT", nullptr);
     graphwin_open(1, 0, 0, 0, 0);
     draw_segments();
     platform::DeviceContext* dc = graphics_target();
@@ -73,7 +89,6 @@ void BM_ReplayIntoQtImage(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kSegments);
     state.SetLabel("segments");
     reset_graphics_windows();
-    platform::set_current_ui(nullptr);
 }
 BENCHMARK(BM_ReplayIntoQtImage)->Unit(benchmark::kMillisecond);
 #endif

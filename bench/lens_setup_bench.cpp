@@ -4,11 +4,9 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_lens.h"
-#include "lens/glass_cache.h"
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
-#include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "trace/lens_setup.h"
 
@@ -34,9 +32,6 @@ void BM_LensSetupTenSurfaces(benchmark::State& state) {
         surface(3).curvature = c;
         benchmark::DoNotOptimize(lens_setup(0));
     }
-    free_lens_arrays();
-    free_glass_cache();
-    settings_release();
 }
 BENCHMARK(BM_LensSetupTenSurfaces);
 

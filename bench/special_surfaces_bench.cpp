@@ -1,8 +1,9 @@
 // Rays through the surfaces that bend by other means than refraction: a selfoc rod traced at
 // 50 and 500 integration steps (steps per second), and a Cooke triplet with a grating, a
 // diffractive surface or a perfect lens in place of one of its surfaces (ray-surfaces per
-// second, to set beside the plain triplet's). The lens is put back as it was afterwards, so
-// that the other benchmarks of the run see their own.
+// second, to set beside the plain triplet's). Each starts from a new lens, whatever lens an
+// earlier benchmark left set up, and puts the new lens back afterwards: its surfaces point at
+// records of the benchmark's own.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -10,6 +11,7 @@
 
 #include "bench/bench_lens.h"
 #include "lens/lens_data.h"
+#include "lens/lens_reset.h"
 #include "trace/grin_propagation.h"
 #include "trace/ray_record.h"
 #include "trace/ray_trace.h"
@@ -47,8 +49,8 @@ struct Media {
     }
 };
 
-// A triplet, object at infinity, plane image 43 behind the last surface; no set-up run: the
-// trace reads only what is set here.
+// A triplet, object at infinity, plane image 43 behind the last surface, on a new lens; no
+// set-up run: the trace reads only what is set here and what the new lens gives.
 void make_triplet(Media& m) {
     const double radius[] = {21.48, -124.1, -19.1, 22.0, 328.9, -16.7};
     const double thick[] = {2.0, 5.26, 1.25, 4.69, 2.25, 43.0};
@@ -129,7 +131,7 @@ void run_triplet(benchmark::State& state) {
 // Argument: 0 the plain triplet, 1 a grating on surface 4, 2 a diffractive surface on surface 4,
 // 3 a perfect lens in place of surface 4.
 void BM_SpecialSurfaceTriplet(benchmark::State& state) {
-    if (!prepare_bench_lens_arrays()) {
+    if (!prepare_bench_lens_arrays() || lens_new() != 0) {
         state.SkipWithError("the lens arrays cannot be made");
         return;
     }
@@ -168,7 +170,7 @@ BENCHMARK(BM_SpecialSurfaceTriplet)->ArgName("kind")->Arg(0)->Arg(1)->Arg(2)->Ar
 // A selfoc rod 20 long (n_b 1.6, R1 0.1) between plane ends; argument: integration steps along
 // the rod.
 void BM_SelfocRod(benchmark::State& state) {
-    if (!prepare_bench_lens_arrays()) {
+    if (!prepare_bench_lens_arrays() || lens_new() != 0) {
         state.SkipWithError("the lens arrays cannot be made");
         return;
     }
