@@ -30,7 +30,6 @@ constexpr int kCommandDrawingDialog = 809;
 constexpr int kMsgDrawingConditions = -263;
 constexpr int kConditionsRowsExtra = 8;
 
-constexpr int kHelpCommandKey = 94;
 constexpr int kHelpBefore = 92;
 constexpr int kHelpAfter = 93;
 constexpr double kNoScale = 1e-40;

@@ -53,7 +53,6 @@ namespace {
 constexpr int kPlatformNt = 2;  // the platform identifier: a 32-bit system without Win32s limits
 constexpr int kCheckItemLimit = 4;
 constexpr int kCheckLabelLimit = 15;
-constexpr int kWindowPlacements = 17;
 constexpr int kTextWindowLines = 1999;
 constexpr int kTextWindowRows = 10;
 constexpr int kSheetRows = 4;

@@ -19,7 +19,6 @@ namespace {
 // The field a per-aperture command sets, in the order of the commands 663..669 (673..679).
 enum Field { kY1, kY2, kX1, kX2, kAngle, kShape, kAction };
 
-constexpr int kMsgY1Echo = -457;
 constexpr int kMsgShapeEcho = -462;
 constexpr int kMsgActionEcho = -471;
 constexpr int kMsgVertexXEcho = -668;

@@ -6,9 +6,12 @@
 
 #include <cstdint>
 
+// An empty initialiser ("ArgValue{}") clears all eight bytes: the member it initialises is the
+// double. Were it the first member, the int, the upper half of an earlier double would survive a
+// cleared cell, and the compiler decides whether it does.
 union ArgValue {
     std::int32_t i;
-    double d;
+    double d = 0.0;
     char c;      // a single char: the first byte
     char* text;  // a NUL-terminated text (type 3 with a length)
     std::uint8_t bytes[8];

@@ -9,7 +9,7 @@ namespace {
 std::string name;         // the name the next open uses
 std::string opened_name;  // the name as it was when the log was opened
 std::string opened_path;
-std::FILE* log = nullptr;
+std::FILE* log_stream = nullptr;
 
 std::string normalised(std::string text) {
     for (char& c : text) {
@@ -35,14 +35,14 @@ const std::string& log_file_name() {
 }
 
 int apply_log_option(int on) {
-    if (log != nullptr && name != opened_name) {
+    if (log_stream != nullptr && name != opened_name) {
         close_log_file();
         name = normalised(name);
     }
-    if (on != 0 && !name.empty() && log == nullptr) {
+    if (on != 0 && !name.empty() && log_stream == nullptr) {
         const std::string path = normalised(name);
-        log = std::fopen(path.c_str(), "w");
-        if (log == nullptr) return -7;
+        log_stream = std::fopen(path.c_str(), "w");
+        if (log_stream == nullptr) return -7;
         opened_name = name;
         opened_path = path;
     }
@@ -50,7 +50,7 @@ int apply_log_option(int on) {
 }
 
 bool log_is_open() {
-    return log != nullptr;
+    return log_stream != nullptr;
 }
 
 const std::string& open_log_path() {
@@ -58,18 +58,18 @@ const std::string& open_log_path() {
 }
 
 void log_write_line(const char* line) {
-    if (log == nullptr) return;
+    if (log_stream == nullptr) return;
     if (line != nullptr && line[0] != '\0') {
-        std::fprintf(log, "%s\n", line);
+        std::fprintf(log_stream, "%s\n", line);
     } else {
-        std::fputs("\n", log);
+        std::fputs("\n", log_stream);
     }
-    std::fflush(log);
+    std::fflush(log_stream);
 }
 
 void close_log_file() {
-    if (log != nullptr) std::fclose(log);
-    log = nullptr;
+    if (log_stream != nullptr) std::fclose(log_stream);
+    log_stream = nullptr;
     opened_name.clear();
     opened_path.clear();
 }
