@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Builds and runs every test: once in the normal build, once with AddressSanitizer and
-# UndefinedBehaviorSanitizer. The exit code is the suites'.
+# Builds and runs every test: the sources' format, the normal build's tests once and again
+# repeated and shuffled, then clang's build with AddressSanitizer, UndefinedBehaviorSanitizer
+# and the fuzzers' coverage instrumentation, which runs every test program once more and the
+# fuzz targets. The exit code is the first failing stage's. Each stage prints its wall and CPU
+# time.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 cd "$here"
 tools/install-deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
+TIMEFORMAT="stage time: wall %R s, user %U s, system %S s"
 
-tools/build.sh build
-ctest --test-dir build --output-on-failure -j "$jobs"
+echo "== format"
+time tools/check_format.sh
+
+echo "== normal build"
+time tools/build.sh build -DTAVO_WERROR=ON
+echo "== normal tests"
+time ctest --test-dir build --output-on-failure -j "$jobs"
 
 # Every test program of the normal build once more, each test twice and in a shuffled order: a
 # test that passes only in its usual place, or only the first time, shows state that outlives a
@@ -40,40 +49,47 @@ if [[ ${#programs[@]} -eq 0 ]]; then
     echo "FAILED: no test programs found below build/tests"
     exit 1
 fi
-printf '%s\0' "${programs[@]}" |
-    xargs -0 -n 1 -P "$jobs" bash -c 'repeat_shuffled "$1"' repeat_shuffled
+echo "== normal tests repeated and shuffled"
+time (printf '%s\0' "${programs[@]}" |
+    xargs -0 -n 1 -P "$jobs" bash -c 'repeat_shuffled "$1"' repeat_shuffled)
 echo "${#programs[@]} test programs passed repeated and shuffled"
 
-tools/build.sh build-asan -DTAVO_SANITIZE=ON -DTAVO_WITH_BENCH=OFF
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+# One clang build serves the sanitizers and the fuzzers: its program code carries both, and
+# each test program runs as one test (its output names the test a report belongs to).
+echo "== sanitizer and fuzzer build"
+time tools/build.sh build-asan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DTAVO_SANITIZE=ON -DTAVO_FUZZ=ON -DTAVO_TESTS_PER_PROGRAM=ON -DTAVO_WITH_BENCH=OFF \
+    -DTAVO_WERROR=ON
+echo "== sanitizer tests"
+time (ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs")
 
-# The command-language compiler takes every line a user types, reads from a file or gets from a
-# table: a short fuzzing run with clang's libFuzzer looks for inputs that crash it.
-mkdir -p build-fuzz
-cmake -S tests/fuzz -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    > build-fuzz/configure.log 2>&1 || { cat build-fuzz/configure.log; exit 1; }
-cmake --build build-fuzz -j "$jobs"
-rm -rf build-fuzz/corpus && cp -r tests/fuzz/corpus build-fuzz/corpus
-build-fuzz/kpl_compiler_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=400 \
-    -print_final_stats=1 build-fuzz/corpus
-
-# The message compiler reads every string source a user writes: the same for its language.
-rm -rf build-fuzz/message_corpus && cp -r tests/fuzz/message_corpus build-fuzz/message_corpus
-build-fuzz/message_source_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=2000 \
-    -timeout=10 -print_final_stats=1 build-fuzz/message_corpus
-
-# The compilers of a user's procedure and list sources read whatever the user writes: the same
-# for both source readers.
-rm -rf build-fuzz/table_source_corpus && cp -r tests/fuzz/table_source_corpus build-fuzz/table_source_corpus
-build-fuzz/table_source_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=2000 \
-    -timeout=10 -print_final_stats=1 build-fuzz/table_source_corpus
-
-# A lens file is untrusted text run as commands: any bytes read as one, on the built tables.
-rm -rf build-fuzz/lens_corpus && cp -r tests/fuzz/lens_corpus build-fuzz/lens_corpus
-build-fuzz/lens_file_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=4000 \
-    -timeout=10 -print_final_stats=1 build-fuzz/lens_corpus
-# A foreign lens file is untrusted text run as commands too: any bytes through every reader.
-rm -rf build-fuzz/import_corpus && cp -r tests/fuzz/import_corpus build-fuzz/import_corpus
-build-fuzz/lens_import_fuzz -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len=4000 \
-    -timeout=10 -print_final_stats=1 build-fuzz/import_corpus
+# The fuzz targets, side by side, each for its own time: the command-language compiler takes
+# every line a user types, reads from a file or gets from a table; the message compiler every
+# string source a user writes; the compilers of a user's procedure and list sources whatever the
+# user writes; a lens file is untrusted text run as commands, and so is a foreign lens file
+# through every reader.
+fuzz() {
+    local target="$1" corpus="$2" max_len="$3" dir="$here/build-asan/tests/fuzz"
+    rm -rf "$dir/$corpus" && cp -r "$here/tests/fuzz/$corpus" "$dir/$corpus"
+    if ! "$dir/$target" -max_total_time="${TAVO_FUZZ_SECONDS:-30}" -max_len="$max_len" \
+        -timeout=10 -print_final_stats=1 "$dir/$corpus" > "$dir/$target.log" 2>&1; then
+        cat "$dir/$target.log"
+        echo "FAILED: $target"
+        return 1
+    fi
+    grep -E '^stat::number_of_executed_runs' "$dir/$target.log" | sed "s/^/$target: /"
+}
+echo "== fuzzers"
+pids=()
+time {
+    fuzz kpl_compiler_fuzz corpus 400 & pids+=($!)
+    fuzz message_source_fuzz message_corpus 2000 & pids+=($!)
+    fuzz table_source_fuzz table_source_corpus 2000 & pids+=($!)
+    fuzz lens_file_fuzz lens_corpus 4000 & pids+=($!)
+    fuzz lens_import_fuzz import_corpus 4000 & pids+=($!)
+    failed=0
+    for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
+}
+[[ $failed -eq 0 ]] || exit 1
+echo "all tests passed"

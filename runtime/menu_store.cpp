@@ -18,7 +18,6 @@
 
 namespace {
 
-
 struct MenuItem {
     int command = 0;
     int menu = 0;

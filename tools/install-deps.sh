@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    g++ make cmake pkg-config python3
+    g++ make cmake ninja-build lld pkg-config python3 clang-format
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     qt6-base-dev libgl-dev
     hershey-fonts-data
