@@ -78,7 +78,7 @@ fuzz() {
         echo "FAILED: $target"
         return 1
     fi
-    grep -E '^stat::number_of_executed_runs' "$dir/$target.log" | sed "s/^/$target: /"
+    echo "$target: $(grep -E '^Done [0-9]+ runs' "$dir/$target.log" || echo "no run count")"
 }
 echo "== fuzzers"
 pids=()
@@ -91,5 +91,5 @@ time {
     failed=0
     for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
 }
-[[ $failed -eq 0 ]] || exit 1
+[[ $failed -eq 0 ]] || { echo "FAILED: a fuzz target found a fault (its log is above)"; exit 1; }
 echo "all tests passed"
