@@ -456,7 +456,11 @@ int list_whole_lens() {
     // The first-order data belong to the evaluation code, reached through its handler slot;
     // whatever it answers, the listing goes on.
     if (const CommandHandler first_order = handler_table().slots[kSlotFirstOrderListing]) {
-        first_order();
+        // A refusal takes the section's place, so that the listing says why it is missing.
+        if (first_order() == kErrorTextReady) {
+            text_printf("%s", error_text_buffer());
+            text_newline();
+        }
     }
     list_lens_data(kListSolves);
     list_lens_data(kListPickups);

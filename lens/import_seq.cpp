@@ -23,6 +23,12 @@ namespace {
 int g_seq_current = -1;
 
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+// A zero field is taken as typing it is: the smallest angle, or an object height that far off
+// the axis. With the chief ray on the axis the set-up could place no entrance pupil, and the
+// aperture resolved from it after reading would be wrong.
+constexpr double kZeroField = 1e-40;
+constexpr double kZeroFieldAngle = 9.999999999462034e-07;
+constexpr double kObjectHeightAtInfinity = -1e14;
 
 std::string upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -227,14 +233,17 @@ int cmd_seq_keyword() {
             if (count > 0) {
                 l.field_is_angle = 1;
                 st.pending_field = 0;
-                l.field_angle = arg_double(count - 1) * kRadiansPerDegree;
+                const double degrees = arg_double(count - 1);
+                l.field_angle =
+                    std::fabs(degrees) < kZeroField ? kZeroFieldAngle : degrees * kRadiansPerDegree;
             }
             break;
         case 838:
             if (count > 0) {
                 l.field_is_angle = 0;
                 st.pending_field = 0;
-                l.object_height = arg_double(count - 1);
+                const double height = arg_double(count - 1);
+                l.object_height = std::fabs(height) < kZeroField ? kObjectHeightAtInfinity : height;
             }
             break;
         case 839:
@@ -265,7 +274,10 @@ int cmd_seq_keyword() {
         }
         case 845: {
             if (g_seq_current < surface_limit()) g_seq_current = g_seq_current + 1;
-            const int n = std::max(0, g_seq_current);
+            // An image line before any other surface line still follows the object: a file
+            // without surfaces gives a lens of object and image, never one whose image
+            // overwrites the object.
+            const int n = std::max(1, g_seq_current);
             set_current_surface(n);
             g_seq_current = n;
             l.image_surface = n;

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "lens/lens_data.h"
+#include "runtime/messages.h"
+#include "trace/paraxial_commands.h"
 #include "trace/paraxial_trace.h"
 #include "trace/system_matrix.h"
 
@@ -91,6 +93,10 @@ ConjugatesState& conjugates_state() {
 
 int solve_paraxial_conjugates() {
     LensData& l = lens_data();
+    // Without a surface between object and image there is no system to solve, and the last
+    // surface before the image would be the object or lie before it.
+    if (l.image_surface < 1) return set_error_msg(kMsgNoLens);
+    if (l.image_surface < 2) return set_error_msg(kMsgNoSurfaces);
     const int w = l.current_wavelength;
     const int last = l.image_surface - 1;
     SystemMatrix m{};

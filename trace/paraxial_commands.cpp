@@ -126,6 +126,7 @@ int check_listable_lens() {
     if (l.image_surface < 1 || l.wavelength_count < 1 || l.wavelengths == nullptr) {
         return set_error_msg(kMsgNoLens);
     }
+    if (l.image_surface < 2) return set_error_msg(kMsgNoSurfaces);
     int failing = 0;
     if (const int rc = last_lens_setup_result(&failing); rc != 0) {
         return set_error_msg(rc, failing);

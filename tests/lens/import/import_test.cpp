@@ -935,4 +935,63 @@ TEST_F(Import, MissingFileLeavesTheLensAndSavingNeverWritesTheForeignFile) {
     EXPECT_EQ(tavo_test::read_file(path), before);
 }
 
+// A ".seq" file with nothing between object and image: every listing of it says so instead of
+// reading surfaces that are not there.
+TEST_F(Import, SeqWithoutSurfacesIsRefusedByEveryListing) {
+    ASSERT_EQ(import(write_lines("zero.seq", {"si 0 0"})), 0) << error_text();
+    EXPECT_EQ(lens_data().image_surface, 1);
+    const std::string refusal = "The lens has no surfaces between the object and the image";
+    for (const char* command : {"first_order", "par_rays", "par_setup", "par_seidel"}) {
+        SCOPED_TRACE(command);
+        take_output();
+        EXPECT_EQ(run(command), kErrorTextReady);
+        EXPECT_EQ(error_text(), refusal);
+    }
+    // The whole-lens listing lists what there is and says why the first-order data are missing.
+    take_output();
+    ASSERT_EQ(run("LEN -1"), 0) << error_text();
+    const std::string listed = take_output();
+    EXPECT_NE(listed.find("RADIUS DATA"), std::string::npos) << listed;
+    EXPECT_NE(listed.find(refusal), std::string::npos) << listed;
+    EXPECT_EQ(listed.find("FIRST ORDER DATA"), std::string::npos) << listed;
+}
+
+// A zero field with the object at infinity is imported as typing it enters it, and the whole
+// 20 mm entrance pupil stays the beam: radius 10, and a working F-number of the focal length
+// over the pupil's diameter, u' = 10 / f.
+TEST_F(Import, SeqZeroFieldAtInfinityKeepsTheWholeEntrancePupilAsTypingDoes) {
+    struct Case {
+        const char* file_field;
+        const char* typed_field;
+    };
+    const Case cases[] = {{"YAN 0", "ANG 0"}, {"YOB 0", "OBH 0"}};
+    struct Listed {
+        double beam, pupil, working_f_number, focal_length;
+    };
+    auto list_first_order = [this]() {
+        take_output();
+        EXPECT_EQ(run("first_order"), 0) << error_text();
+        const std::string text = take_output();
+        return Listed{number_after(text, "ENT BEAM RADIUS"), number_after(text, "ENT PUPIL RADIUS"),
+                      number_after(text, "WORKING F/NO"), number_after(text, "FOCAL LENGTH")};
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file_field);
+        const std::string path =
+            write_lines("zero_field.seq", {"WL 587.56", "XAN 0", c.file_field, "SO 0 1e20",
+                                           "EPD 20", "S 100 5 N-BK7", "STO", "S -100 90", "SI"});
+        ASSERT_EQ(import(path), 0) << error_text();
+        const Listed imported = list_first_order();
+        run_all({"LEN NEW \"Typed\"", "WV 0.58756", "TH 1e20", c.typed_field, "EBR 10", "NXT",
+                 "AST", "SRF 100 5 N-BK7", "SRF -100 90 AIR", "END"});
+        const Listed typed = list_first_order();
+        for (const Listed& l : {imported, typed}) {
+            EXPECT_NEAR(l.beam, 10.0, 1e-6);
+            EXPECT_NEAR(l.pupil, 10.0, 1e-6);
+            EXPECT_NEAR(l.working_f_number, l.focal_length / 20.0, 1e-5);
+        }
+        EXPECT_NEAR(imported.focal_length, typed.focal_length, 1e-6);
+    }
+}
+
 }  // namespace
