@@ -18,6 +18,8 @@
 namespace {
 
 constexpr double kTiny = 1e-40;
+// How far past the whole energy a row of the energy curve may land by rounding alone.
+constexpr double kEnergyRounding = 1e-9;
 constexpr double kTwoPi = 6.283185307179586;
 
 // "APCK" and the text-output setting are off while the pupil is searched; both come back on
@@ -355,8 +357,13 @@ int energy_stats(double* const* grid, double* values, double step, double x0, do
     if (!std::isfinite(x0) || !std::isfinite(y0) || std::fabs(x0) > n || std::fabs(y0) > n) {
         x0 = y0 = 0.0;
     }
-    const int K =
-        h + 2 + static_cast<int>(std::max(std::floor(std::fabs(x0)), std::floor(std::fabs(y0))));
+    // The farthest window cell from the centre: a circle of this radius (a square of this
+    // half-width) holds all the window's energy. The rings must reach it, or the corners of the
+    // window would count in no ring and the curve would never come to 1.
+    const double ox = std::fabs(x0), oy = std::fabs(y0);
+    const double reach = square ? h + std::max(ox, oy) : std::hypot(h + ox, h + oy);
+    const double reach_abscissa = square ? 2.0 * reach : reach;
+    const int K = static_cast<int>(std::floor(reach)) + 2;
     std::vector<double> ring, abscissa, second;
     try {
         ring.assign(K + 1, 0.0);
@@ -365,12 +372,10 @@ int energy_stats(double* const* grid, double* values, double step, double x0, do
     } catch (const std::bad_alloc&) {
         return -10;
     }
-    double total = 0.0;
     for (int row = n / 2 - h; row <= n / 2 + h; ++row) {
         for (int c = n / 2 - h; c <= n / 2 + h; ++c) {
             if (row < 0 || row >= n || c < 0 || c >= n) continue;
             const double I = grid[row][c];
-            total += I;
             const double dx = (c - n / 2) - x0, dy = (n / 2 - row) - y0;
             // Ring k holds the cells nearer than k and not nearer than k - 1, so that ring 0
             // stays empty and the curve starts at 0.
@@ -380,12 +385,17 @@ int energy_stats(double* const* grid, double* values, double step, double x0, do
             if (k <= K) ring[static_cast<int>(k)] += I;
         }
     }
-    const double inv = total < kTiny ? 1.0 : 1.0 / total;
     double running = 0.0;
     for (int k = 0; k <= K; ++k) {
         running += ring[k];
-        ring[k] = running * inv;
+        ring[k] = running;
         abscissa[k] = square ? 2.0 * k : k;
+    }
+    // Every window cell is in a ring, so the last sum is the total; dividing by that very sum
+    // ends the curve at exactly 1, which a total added up in another order would miss.
+    const double total = ring[K];
+    if (total >= kTiny) {
+        for (int k = 0; k <= K; ++k) ring[k] /= total;
     }
     if (mode == 0) {
         const int r = spline_coefficients(abscissa.data(), ring.data(), K + 1, 0.0, kSplineNoSlope,
@@ -400,7 +410,9 @@ int energy_stats(double* const* grid, double* values, double step, double x0, do
         }
     } else {
         for (int i = 0; i < count; ++i) {
-            const double e = i * step;
+            double e = i * step;
+            // A row that lands a rounding error past the whole energy still asks for all of it.
+            if (e > ring[K] && e - ring[K] <= kEnergyRounding) e = ring[K];
             double v = 0.0;
             if (e <= ring[K]) {
                 int k = 0;
@@ -411,6 +423,8 @@ int energy_stats(double* const* grid, double* values, double step, double x0, do
                     v = abscissa[k - 1] + (abscissa[k] - abscissa[k - 1]) * (e - ring[k - 1]) /
                                               (ring[k] - ring[k - 1]);
                 }
+                // The last ring reaches past the farthest cell; no energy lies beyond that cell.
+                v = std::min(v, reach_abscissa);
             }
             values[i] = v;
         }

@@ -272,6 +272,56 @@ TEST(SpotConsole, ReportAndSetupMatchTheGoldenText) {
     EXPECT_EQ(shown.substr(at), golden);
 }
 
+// At 101 aperture divisions the half pupil holds 4036 lattice points a wavelength: one wavelength
+// fits the store of 10000 rays, three do not. The refusal claims no rays kept and no report of
+// part of the pupil follows; the same divisions at one wavelength are reported.
+TEST(SpotConsole, ADiagramBeyondTheRayLimitIsRefused) {
+    const std::string shown = run_console(std::string(kParaboloid) +
+                                          "spot_diagram chr none 101 1\n"
+                                          "spot_diagram mon none 101 1\n");
+    const std::size_t refusal = shown.find("needs more rays than Max_spd_rays allows");
+    ASSERT_NE(refusal, std::string::npos) << shown;
+    EXPECT_EQ(shown.find("kept"), std::string::npos) << shown;
+    const std::size_t counts = shown.find("RAYS TRACED");
+    ASSERT_NE(counts, std::string::npos) << shown;
+    EXPECT_GT(counts, shown.find("SPOT DIAGRAM MON")) << shown;
+    EXPECT_EQ(shown.find("RAYS TRACED", counts + 1), std::string::npos) << shown;
+}
+
+// The size in the row of all the energy (1.000000) of the PSF report under heading.
+double psf_size_holding_all_energy(const std::string& text, const std::string& heading) {
+    std::size_t at = text.find(heading);
+    if (at == std::string::npos) return -1.0;
+    while ((at = text.find('\n', at)) != std::string::npos) {
+        ++at;
+        std::istringstream line(text.substr(at, text.find('\n', at) - at));
+        std::string energy, size;
+        if (!(line >> energy >> size)) break;
+        if (energy == "1.000000") return size == "--" ? 0.0 : std::stod(size);
+    }
+    return -1.0;
+}
+
+// The default 128-cell grid sampled 64 times across the pupil has cells of lambda m / (2 NA n);
+// the rim ray of the f/5 paraboloid meets the focus 100.25 from the mirror (the sag at height
+// 10 is 0.25), so NA = 10 / 100.25. The window of 127 cells reaches 63 cells each side of the
+// centred PSF: all its energy lies within the half-diagonal 63 sqrt 2 cells, and within the
+// square of full width 126 cells.
+TEST(SpotConsole, AllTheEnergyOfThePsfWindowLiesWithinItsCorners) {
+    const std::string shown =
+        run_console(std::string(kParaboloid) + "psf_encircled\npsf_ensquared\n");
+    const double cell = 0.58756e-3 * 64 / (2.0 * (10.0 / 100.25) * 128);
+    const struct {
+        const char* heading;
+        double cells;
+    } cases[] = {{"PSF ENCIRCLED ENERGY", 63.0 * std::sqrt(2.0)}, {"PSF ENSQUARED ENERGY", 126.0}};
+    for (const auto& c : cases) {
+        EXPECT_NEAR(psf_size_holding_all_energy(shown, c.heading), c.cells * cell, 2e-6)
+            << c.heading << "\n"
+            << shown;
+    }
+}
+
 }  // namespace
 
 // The selectors' arguments take the words of their value lists: the sizes, the axis of the best
