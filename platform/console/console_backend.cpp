@@ -265,23 +265,75 @@ void ConsoleBackend::end_of_input() {
 
 // --- message boxes ---------------------------------------------------------------------------
 
+namespace {
+
+// The answer that writes and deletes nothing: the one a box takes when nobody is left to ask.
+MessageAnswer harmless_answer(const std::vector<MessageAnswer>& buttons) {
+    for (const MessageAnswer safe : {MessageAnswer::no, MessageAnswer::cancel}) {
+        if (std::find(buttons.begin(), buttons.end(), safe) != buttons.end()) return safe;
+    }
+    return buttons.front();
+}
+
+// A typed answer names a button by its name or its first letter, in any case, blanks around it
+// ignored; none when it names no button of the box.
+MessageAnswer typed_answer(std::string_view line, const std::vector<MessageAnswer>& buttons) {
+    std::string word;
+    for (const char c : line) {
+        if (c != ' ' && c != '\t')
+            word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (word.empty()) return MessageAnswer::none;
+    for (const MessageAnswer a : buttons) {
+        std::string name = message_answer_name(a);
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (word == name || (word.size() == 1 && word[0] == name[0])) return a;
+    }
+    return MessageAnswer::none;
+}
+
+}  // namespace
+
 MessageAnswer ConsoleBackend::message_box(const MessageBoxRequest& request) {
     boxes_shown_.push_back(request);
-    MessageAnswer answer = default_message_answer(request);
+    const std::vector<MessageAnswer> buttons = message_answers(request.buttons);
+    std::string question = request.title.empty() ? std::string() : request.title + ": ";
+    question += request.text + " [";
+    const char* sep = "";
+    for (const MessageAnswer a : buttons) {
+        question += sep;
+        question += message_answer_name(a);
+        sep = "/";
+    }
+    question += "] ";
+    MessageAnswer answer = MessageAnswer::none;
     if (!scripted_answers_.empty()) {
         const MessageAnswer scripted = scripted_answers_.front();
         scripted_answers_.pop_front();
-        for (MessageAnswer a : message_answers(request.buttons)) {
-            if (a == scripted) answer = scripted;
+        if (std::find(buttons.begin(), buttons.end(), scripted) != buttons.end()) answer = scripted;
+    }
+    // A box with one button is a notice, not a question: reading a line for it would swallow
+    // the script's next command.
+    if (answer == MessageAnswer::none && buttons.size() == 1) answer = buttons.front();
+    // A default taken here would answer "save" for the user and write over their file: the
+    // answer is read. A line that names no button is shown and asked once more; after that, or
+    // at the end of the input, the box takes the answer that does no harm.
+    bool asking = false;  // the question is out and its line not finished
+    for (int asked = 0; answer == MessageAnswer::none && asked < 2; ++asked) {
+        *err_ << question;
+        err_->flush();
+        asking = true;
+        std::string line;
+        if (!next_input_line(line)) break;
+        answer = typed_answer(line, buttons);
+        if (answer == MessageAnswer::none) {
+            *err_ << line << '\n';
+            asking = false;
         }
     }
-    *err_ << (request.title.empty() ? std::string() : request.title + ": ") << request.text << " [";
-    const char* sep = "";
-    for (MessageAnswer a : message_answers(request.buttons)) {
-        *err_ << sep << message_answer_name(a);
-        sep = "/";
-    }
-    *err_ << "] " << message_answer_name(answer) << '\n';
+    if (answer == MessageAnswer::none) answer = harmless_answer(buttons);
+    if (!asking) *err_ << question;
+    *err_ << message_answer_name(answer) << '\n';
     err_->flush();
     return answer;
 }
@@ -453,6 +505,10 @@ bool ConsoleBackend::dialog_answer(const std::string& question, std::string& ans
         dialog_answers_.pop_front();
         return true;
     }
+    return next_input_line(answer);
+}
+
+bool ConsoleBackend::next_input_line(std::string& answer) {
     while (entered_lines_.empty() && !input_ended_) read_input_line(-1);
     if (entered_lines_.empty()) return false;
     answer = std::move(entered_lines_.front());

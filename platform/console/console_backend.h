@@ -1,7 +1,8 @@
 // The console backend: for machines without a display and for scripted runs. Command lines
 // come from standard input (or a stream), text-window output goes to standard output and is
-// kept per window, message boxes go to standard error and take their default answer (or the
-// next scripted one), windows exist in memory and draw into recording device contexts.
+// kept per window, message boxes go to standard error and read their answer from the next input
+// line (or take the next scripted one), windows exist in memory and draw into recording device
+// contexts.
 // Timers run on a millisecond clock that tests can drive by hand.
 #pragma once
 
@@ -63,6 +64,11 @@ public:
     std::string command_line_text() const override { return command_text_; }
     bool input_ended() const override { return input_ended_; }
 
+    // The question goes to standard error and its answer is the next input line: a button's
+    // name or its first letter, in any case. A line that names no button is asked once more;
+    // after a second one, or at the end of the input, the box takes the answer that writes and
+    // deletes nothing (No where offered, else Cancel). A box of OK alone reads nothing. The
+    // answer taken is written after the question.
     MessageAnswer message_box(const MessageBoxRequest& request) override;
     void beep() override { ++beeps_; }
 
@@ -143,8 +149,8 @@ public:
     bool wait_for_pointer_event() override { return dispatch_posted() || fire_due_timer(); }
 
     // --- for tests -------------------------------------------------------------------------
-    // The next message box takes this answer instead of its default (when it is one of the
-    // box's buttons; otherwise the box takes its default and the answer is used up).
+    // The next message box takes this answer instead of reading one (when it is one of the
+    // box's buttons; otherwise the answer is used up and the box reads its answer as usual).
     void queue_message_box_answer(MessageAnswer answer) { scripted_answers_.push_back(answer); }
     const std::vector<MessageBoxRequest>& message_boxes_shown() const { return boxes_shown_; }
     int beep_count() const { return beeps_; }
@@ -271,6 +277,8 @@ private:
     };
 
     bool dialog_answer(const std::string& question, std::string& answer);
+    // The next line entered or read, waiting for it; false at the end of the input.
+    bool next_input_line(std::string& line);
     std::deque<std::string> dialog_answers_;
     bool printer_ = false;
     Size printer_page_;

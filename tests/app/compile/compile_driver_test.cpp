@@ -256,7 +256,10 @@ protected:
         fs::last_write_time(
             priv, fs::last_write_time(root() / "bin/amo/tvrtmsgs.amo") - std::chrono::hours(1));
         for (const char* tool : {"vdm", "brx", "kpl"}) stand_in(tool);
+        run_.backend->queue_message_box_answer(start_answer());
     }
+    // What the user answers to the offer.
+    virtual platform::MessageAnswer start_answer() const { return platform::MessageAnswer::ok; }
 };
 
 TEST_F(StaleStart, OkAtTheStartCompilesAllPrivateTables) {
@@ -269,9 +272,8 @@ TEST_F(StaleStart, OkAtTheStartCompilesAllPrivateTables) {
 
 class StaleStartCancelled : public StaleStart {
 protected:
-    void prepare() override {
-        StaleStart::prepare();
-        run_.backend->queue_message_box_answer(platform::MessageAnswer::cancel);
+    platform::MessageAnswer start_answer() const override {
+        return platform::MessageAnswer::cancel;
     }
 };
 

@@ -278,6 +278,7 @@ TEST_F(ConjugatesWindow, LeavingKeepsTheChangesAndReRunningRestoresTheLens) {
     entered.field = kItemObjectDistance;
     entered.value.d = 250.0;
     ASSERT_EQ(run_command_level(entered), 0);
+    ui().queue_message_box_answer(platform::MessageAnswer::ok);  // it may close
     set_run_state(kRunStateEscapeLevel);
     main_loop_pass(false);
     EXPECT_EQ(level_count(), 0);

@@ -43,8 +43,9 @@ TEST(SheetConsole, TypedLinesEditTheNewLensAndTheWayOutDecidesWhetherTheyStay) {
         const char* values;  // beam radius, object distance, thickness of surface 1
     } cases[] = {
         {"exit_levels", "2.0;50.0;0.0;"},
-        // Left as cancelled: the new lens as the sheet found it (object at infinity).
-        {"exit_levels 1", "1.0;1.0e+20;0.0;"},
+        // Left as cancelled, the question answered OK: the new lens as the sheet found it
+        // (object at infinity).
+        {"exit_levels 1\nok", "1.0;1.0e+20;0.0;"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.leave);

@@ -281,6 +281,7 @@ TEST_F(Sheet, TheGroupButtonDissolvesTheGroupWhenTheAnswerIsYes) {
     small_lens("TH 100");
     ASSERT_EQ(make_group(1, 2), 0);
     open_sheet();
+    ui().queue_message_box_answer(platform::MessageAnswer::ok);
     ASSERT_EQ(event(kLevelEventActivate, 14, 1), 0) << error_text_buffer();
     EXPECT_NE(errors().find("Dissolve the group that starts at surface 1?"), std::string::npos)
         << errors();
@@ -350,7 +351,8 @@ TEST_F(Sheet, TheUnchangedQuestionComparesWithTheRevertCopy) {
     open_sheet();
     EXPECT_EQ(event(22, 0, 0), 1);  // nothing changed: may close
     ASSERT_EQ(event(kLevelEventEdited, 3, 1, 8.0), 0);
-    // Changed: the question is asked, and the console's default answer (OK) lets it close.
+    // Changed: the question is asked, and OK lets it close.
+    ui().queue_message_box_answer(platform::MessageAnswer::ok);
     EXPECT_EQ(event(22, 0, 0), 0);
 }
 

@@ -463,6 +463,7 @@ TEST_F(SpotSheet, EscapeCancelsTheEdits) {
     open();
     ASSERT_EQ(typed(502, 10.0), 0);
     clear_state_flag(kFlagSpotDiagramCurrent);
+    ui().queue_message_box_answer(platform::MessageAnswer::ok);  // it may close
     set_run_state(kRunStateEscapeLevel);
     main_loop_pass(false);
     EXPECT_EQ(level_count(), 0);

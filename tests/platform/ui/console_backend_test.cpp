@@ -60,31 +60,84 @@ struct ConsoleFixture : ::testing::Test {
 
 using ConsoleMessageBox = ConsoleFixture;
 
-TEST_F(ConsoleMessageBox, TakesDefaultAnswerWithoutScript) {
+// A question is answered by the next input line: a button's name or its first letter, any
+// case; a line that names no button is asked once more, and past that the harmless answer.
+TEST_F(ConsoleMessageBox, ReadsItsAnswerFromTheNextInputLine) {
     struct Case {
         MessageButtons buttons;
-        MessageAnswer preset;
+        const char* input;
+        MessageAnswer expected;
+        const char* shown;  // what standard error holds afterwards
+        const char* left;   // the input line read next
+    };
+    const Case cases[] = {
+        {MessageButtons::yes_no_cancel, "Yes\nrd 1 2\n", MessageAnswer::yes,
+         "TAVO LT: Save? [Yes/No/Cancel] Yes\n", "rd 1 2"},
+        {MessageButtons::yes_no_cancel, "n\nrd 1 2\n", MessageAnswer::no,
+         "TAVO LT: Save? [Yes/No/Cancel] No\n", "rd 1 2"},
+        {MessageButtons::yes_no_cancel, " CANCEL \nrd 1 2\n", MessageAnswer::cancel,
+         "TAVO LT: Save? [Yes/No/Cancel] Cancel\n", "rd 1 2"},
+        {MessageButtons::ok_cancel, "o\nrd 1 2\n", MessageAnswer::ok,
+         "TAVO LT: Save? [OK/Cancel] OK\n", "rd 1 2"},
+        {MessageButtons::retry_cancel, "retry\nrd 1 2\n", MessageAnswer::retry,
+         "TAVO LT: Save? [Retry/Cancel] Retry\n", "rd 1 2"},
+        {MessageButtons::yes_no_cancel, "maybe\ny\nrd 1 2\n", MessageAnswer::yes,
+         "TAVO LT: Save? [Yes/No/Cancel] maybe\nTAVO LT: Save? [Yes/No/Cancel] Yes\n", "rd 1 2"},
+        {MessageButtons::yes_no_cancel, "\nok\nrd 1 2\n", MessageAnswer::no,
+         "TAVO LT: Save? [Yes/No/Cancel] \nTAVO LT: Save? [Yes/No/Cancel] ok\n"
+         "TAVO LT: Save? [Yes/No/Cancel] No\n",
+         "rd 1 2"},
+        {MessageButtons::ok_cancel, "yes\nno\nrd 1 2\n", MessageAnswer::cancel,
+         "TAVO LT: Save? [OK/Cancel] yes\nTAVO LT: Save? [OK/Cancel] no\n"
+         "TAVO LT: Save? [OK/Cancel] Cancel\n",
+         "rd 1 2"},
+        // A notice has nothing to choose: the script's next line stays a command.
+        {MessageButtons::ok, "rd 1 2\n", MessageAnswer::ok, "TAVO LT: Save? [OK] OK\n", "rd 1 2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        std::istringstream input(c.input);
+        std::ostringstream output, errors;
+        ConsoleBackend asked{ConsoleOptions{&input, &output, &errors, true}};
+        // The preset answer is what Enter gives on a screen; here it answers nothing.
+        MessageBoxRequest r{"Save?", "TAVO LT", c.buttons, platform::MessageIcon::question,
+                            MessageAnswer::yes};
+        EXPECT_EQ(asked.message_box(r), c.expected);
+        EXPECT_EQ(errors.str(), c.shown);
+        EXPECT_EQ(output.str(), "");
+        std::string next;
+        asked.process_one_event(true);
+        ASSERT_TRUE(asked.take_command_line(next));
+        EXPECT_EQ(next, c.left);
+    }
+}
+
+// With nobody left to answer, a question takes the answer that writes and deletes nothing.
+TEST_F(ConsoleMessageBox, AtTheEndOfInputTakesTheHarmlessAnswer) {
+    struct Case {
+        MessageButtons buttons;
         MessageAnswer expected;
     };
     const Case cases[] = {
-        {MessageButtons::ok, MessageAnswer::none, MessageAnswer::ok},
-        {MessageButtons::ok_cancel, MessageAnswer::none, MessageAnswer::ok},
-        {MessageButtons::yes_no_cancel, MessageAnswer::none, MessageAnswer::yes},
-        {MessageButtons::yes_no_cancel, MessageAnswer::cancel, MessageAnswer::cancel},
-        {MessageButtons::yes_no, MessageAnswer::no, MessageAnswer::no},
-        // A preset that is not a button of the box falls back to the first button.
-        {MessageButtons::yes_no, MessageAnswer::ok, MessageAnswer::yes},
+        {MessageButtons::ok, MessageAnswer::ok},
+        {MessageButtons::ok_cancel, MessageAnswer::cancel},
+        {MessageButtons::yes_no_cancel, MessageAnswer::no},
+        {MessageButtons::yes_no, MessageAnswer::no},
+        {MessageButtons::retry_cancel, MessageAnswer::cancel},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.buttons));
         MessageBoxRequest r{"Save the lens?", "TAVO LT", c.buttons, platform::MessageIcon::question,
-                            c.preset};
+                            MessageAnswer::yes};
         EXPECT_EQ(ui.message_box(r), c.expected);
     }
     EXPECT_EQ(ui.message_boxes_shown().size(), std::size(cases));
     // The box goes to standard error, never into the text output.
-    EXPECT_THAT(err.str(), ::testing::HasSubstr("TAVO LT: Save the lens? [Yes/No/Cancel] Cancel"));
+    EXPECT_THAT(err.str(), ::testing::HasSubstr("TAVO LT: Save the lens? [Yes/No/Cancel] No\n"));
     EXPECT_EQ(out.str(), "");
+    // The end of the input still asks the frame to close.
+    drain();
+    EXPECT_THAT(frame.log, ElementsAre("close 0"));
 }
 
 TEST_F(ConsoleMessageBox, ScriptedAnswersAreTakenInOrder) {
@@ -95,9 +148,9 @@ TEST_F(ConsoleMessageBox, ScriptedAnswersAreTakenInOrder) {
     MessageBoxRequest okc{"Stop?", "TAVO LT", MessageButtons::ok_cancel};
     EXPECT_EQ(ui.message_box(ask), MessageAnswer::no);
     EXPECT_EQ(ui.message_box(okc), MessageAnswer::cancel);
-    EXPECT_EQ(ui.message_box(okc), MessageAnswer::ok);
-    // The script is used up: back to the default.
-    EXPECT_EQ(ui.message_box(ask), MessageAnswer::yes);
+    // Used up without answering: the box reads the input, which has ended.
+    EXPECT_EQ(ui.message_box(okc), MessageAnswer::cancel);
+    EXPECT_EQ(ui.message_box(ask), MessageAnswer::no);
 }
 
 using ConsoleTimer = ConsoleFixture;

@@ -79,3 +79,84 @@ TEST(TavoltConsole, OverLongInputLineIsRefusedWholeAndTheNextLineRuns) {
 }
 
 }  // namespace
+
+namespace {
+
+// A lens file of an older version: opening it counts as a change, so leaving asks whether to
+// save over it.
+const char* const kOlderLensFile =
+    "// TAVO 5.20 0 0 0\nLEN NEW \"Old\" 0 2\nNXT\nTH 4\nNXT\nEND 2\n";
+
+struct ConsoleQuestionRun {
+    std::string shown;       // standard output and standard error
+    std::string lens_after;  // the lens file's bytes after the run
+    int exit_status = -1;
+};
+
+// Runs the program on lines typed after a lens file was opened: by naming it on the program's
+// command line, or with "open" as the first line.
+ConsoleQuestionRun run_on_older_lens(const std::string& typed, bool named_at_start) {
+    tavo_test::TempTree tree;
+    tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
+    const std::filesystem::path lens = tree.write_file("lenses/old.len", kOlderLensFile);
+    const std::string input_text =
+        (named_at_start ? std::string() : "open . " + lens.string() + " no\n") + typed;
+    const std::filesystem::path input = tree.write_file("in.txt", input_text);
+    const std::filesystem::path output = tree.base() / "out.txt";
+    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt'" +
+                                (named_at_start ? " '" + lens.string() + "'" : std::string()) +
+                                " < '" + input.string() + "' > '" + output.string() + "' 2>&1";
+    ConsoleQuestionRun run;
+    const int status = std::system(command.c_str());
+    if (WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
+    run.shown = tavo_test::read_file(output);
+    run.lens_after = tavo_test::read_file(lens);
+    return run;
+}
+
+// Only a typed Yes writes over the file; everything else, the end of the input included,
+// leaves its bytes as they were, and the program still ends.
+TEST(TavoltConsole, TheSaveQuestionTakesTheTypedAnswer) {
+    struct Case {
+        const char* name;
+        bool named_at_start;
+        const char* typed;
+        const char* answer_shown;
+        bool saved;
+    };
+    const Case cases[] = {
+        {"named at start, no input", true, "", "Save it? [Yes/No/Cancel] No\n", false},
+        {"opened, exit, no answer", false, "exit\n", "Save it? [Yes/No/Cancel] No\n", false},
+        {"exit, No", false, "exit\nNo\n", "Save it? [Yes/No/Cancel] No\n", false},
+        {"exit, Cancel, then the end", false, "exit\nc\n", "Save it? [Yes/No/Cancel] Cancel\n",
+         false},
+        {"exit, Yes", false, "exit\nyes\n", "Save it? [Yes/No/Cancel] Yes\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ConsoleQuestionRun run = run_on_older_lens(c.typed, c.named_at_start);
+        EXPECT_EQ(run.exit_status, 0);
+        EXPECT_NE(run.shown.find(c.answer_shown), std::string::npos) << run.shown;
+        if (c.saved) {
+            EXPECT_NE(run.lens_after, kOlderLensFile);
+            EXPECT_NE(run.lens_after.find("TH   4.0"), std::string::npos) << run.lens_after;
+        } else {
+            EXPECT_EQ(run.lens_after, kOlderLensFile) << run.shown;
+        }
+    }
+}
+
+// Revert answered No throws the change away: the file is read again, not written.
+TEST(TavoltConsole, RevertAnsweredNoRestoresTheFilesLens) {
+    const ConsoleQuestionRun run =
+        run_on_older_lens("gto 1\nth 9\nlist_radii\nrevert\nNo\nlist_radii\n", false);
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(run.lens_after, kOlderLensFile) << run.shown;
+    const std::size_t changed = run.shown.find(" AST       --          9.000000");
+    ASSERT_NE(changed, std::string::npos) << run.shown;
+    EXPECT_NE(run.shown.find(" AST       --          4.000000", changed), std::string::npos)
+        << run.shown;
+    EXPECT_EQ(run.shown.find("Save lens file"), std::string::npos) << run.shown;
+}
+
+}  // namespace

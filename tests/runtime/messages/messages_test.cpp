@@ -221,7 +221,9 @@ TEST_F(Messages, StepModePrintsTheCallTraceAfterTheError) {
 TEST_F(Messages, AskMessageAppendsTheQuestionToOneLineTexts) {
     ui.queue_message_box_answer(MessageAnswer::cancel);
     EXPECT_EQ(ask_msg(-21), kStopped);
+    ui.queue_message_box_answer(MessageAnswer::ok);
     EXPECT_EQ(ask_msg(0), 0);
+    ui.queue_message_box_answer(MessageAnswer::ok);
     EXPECT_EQ(ask_msg(-20, 1, "two\nlines"), 0);
     EXPECT_THAT(box_texts(),
                 ElementsAre("One-line question\nContinue?", "\nContinue?", "Two 1 and two\nlines"));
