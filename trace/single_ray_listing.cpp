@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "lens/lens_data.h"
@@ -19,6 +20,7 @@
 #include "trace/ray_aiming.h"
 #include "trace/ray_frames.h"
 #include "trace/ray_trace.h"
+#include "trace/scoped_value.h"
 #include "trace/surface_frames.h"
 
 namespace {
@@ -172,6 +174,10 @@ int cmd_trace_single_ray() {
             return set_error_msg(kMsgWavelengthOutside, lens.wavelength_count);
         }
         ray.wavelength = w - 1;
+        // The ray is given in full by the arguments: its pupil fractions lie on the paraxial
+        // entrance pupil rather than around the reference ray of whichever object point was
+        // traced last.
+        ray.pupil_at_entrance = 1;
         first = arg_int(8);
         last = arg_int(9);
         o.numbered = arg_int(10) != 0;
@@ -207,6 +213,14 @@ int cmd_trace_single_ray() {
             print_msg(o.normals ? kMsgHeadingNormals : kMsgHeading);
         }
         text_newline();
+    }
+    // A wide-angle aim solves afresh for this ray's own object point and wavelength, instead of
+    // starting from the cached solution of another ray; the cache and the set-up values of the
+    // current object point are put back afterwards for the analyses that go on from them.
+    std::optional<ScopedValue<TraceGlobals>> kept_trace_state;
+    if (single) {
+        kept_trace_state.emplace(trace_globals());
+        trace_globals().aim_cache_stale = 1;
     }
     setup_ray_at_object(ray, nullptr);
     if (ray.failure != 0) return 0;
