@@ -78,7 +78,32 @@ int catalogue_glass(int n, int command, const std::string& name, bool& stored_ai
     return set_error_msg(kMsgGlassNotInCatalogue, name.c_str());
 }
 
+// GLAn: a line of a lens file after the GLA line of a model glass whose indices did not all fit
+// on it. The values go to the defining values of the surface's model glass at the lens
+// wavelengths from n on.
+int continue_model_glass(int n) {
+    const SurfaceRecord& s = surface(n);
+    const int cached = s.medium_kind == kMediumModelGlass || s.medium_kind == kMediumModelGlass6
+                           ? find_cached_glass(s.medium_name, CachedGlass::kModel)
+                           : -1;
+    if (cached < 0) return set_error_msg(kMsgNotModelGlass, n);
+    const LensData& l = lens_data();
+    const int count = std::min(l.wavelength_count, max_wavelengths());
+    const int first = arg_int(0);
+    if (first < 1 || first > count) return set_error_msg(kMsgOutsideWavelengths, first);
+    GlassData& g = glass_cache().entries[cached];
+    for (int k = 1; k < arg_count() && arg_given(k); ++k) {
+        const int w = first - 1 + k - 1;
+        if (w >= count) return set_error_msg(kMsgOutsideWavelengths, w + 1);
+        g.model_wavelengths[w] = l.wavelengths[w].wavelength;
+        g.model_indices[w] = arg_double(k);
+        g.index[w] = g.model_indices[w];
+    }
+    return 0;
+}
+
 int enter_glass(int n, int command, bool& stored_air) {
+    if (command == kCmdGlassIndicesFrom) return continue_model_glass(n);
     const bool model = arg_int(0) != 0;
     std::string name = entry_text(1, kMediumNameLength);
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

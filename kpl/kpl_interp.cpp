@@ -169,8 +169,10 @@ int resolve_target(std::uint8_t ref, Target& t) {
     return 0;
 }
 
-// Evaluates the index expressions of an indexed reference and gives the element's address.
-int element_address(const Target& t, std::uint8_t*& out) {
+// Evaluates the index expressions of an indexed reference and gives the element's address;
+// the indices as evaluated go to lens_i and lens_j when given (a store needs them again).
+int element_address(const Target& t, std::uint8_t*& out, int* lens_i = nullptr,
+                    int* lens_j = nullptr) {
     if (t.dim1 <= 0) return fail(kMsgBadCode);
     KplValue v{};
     int i = 0, j = 0;
@@ -183,6 +185,8 @@ int element_address(const Target& t, std::uint8_t*& out) {
     }
     if (t.data == nullptr) {
         // The lens checks item indices against the lens as it is now.
+        if (lens_i != nullptr) *lens_i = i;
+        if (lens_j != nullptr) *lens_j = j;
         out = static_cast<std::uint8_t*>(lens_item(t.sysvar, i, j));
         return out != nullptr ? 0 : fail(kMsgIndexRange);
     }
@@ -206,12 +210,21 @@ int step_variable(std::uint8_t* address, int type, int delta) {
     return store_variable(address, type, v);
 }
 
+int operate_on_variable(std::uint8_t* address, int type, KplValue* out);
+
+bool modifies_variable(std::uint8_t b) {
+    return b == kOp_pre_increment || b == kOp_pre_decrement || b == kOp_post_increment ||
+           b == kOp_post_decrement || kpl_is_assignment(b);
+}
+
 int variable_operand(std::uint8_t ref, KplValue* out) {
     Target t;
     if (resolve_target(ref, t) != 0) return st.error;
     std::uint8_t* address = t.data;
+    const bool in_lens = address == nullptr;
+    int lens_i = 0, lens_j = 0;
     if ((ref & kRefIndexed) != 0) {
-        if (element_address(t, address) != 0) return st.error;
+        if (element_address(t, address, &lens_i, &lens_j) != 0) return st.error;
     } else if (address == nullptr) {
         address = static_cast<std::uint8_t*>(lens_item(t.sysvar, 0, 0));
         if (address == nullptr) return fail(kMsgLensItemMissing);
@@ -219,6 +232,23 @@ int variable_operand(std::uint8_t ref, KplValue* out) {
         return fail(kMsgBadCode);  // a built-in array read as a scalar
     }
     const int type = ref & kRefTypeMask;
+    if (!in_lens || !modifies_variable(st.pc < st.end ? *st.pc : 0)) {
+        return operate_on_variable(address, type, out);
+    }
+    // A store into lens data: the lens decides where it goes, and hears of it afterwards.
+    void* target = nullptr;
+    if (const int rc = handler_table().lens_item_store_address(t.sysvar, lens_i, lens_j, &target);
+        rc != 0) {
+        return fail(rc);
+    }
+    if (target == nullptr) return fail(kMsgLensItemMissing);
+    const int rc = operate_on_variable(static_cast<std::uint8_t*>(target), type, out);
+    handler_table().lens_item_stored(t.sysvar, lens_i, lens_j);
+    return rc;
+}
+
+// Reads the variable at address, with the increments and the assignment that follow it.
+int operate_on_variable(std::uint8_t* address, int type, KplValue* out) {
     std::uint8_t b = st.pc < st.end ? *st.pc : 0;
     if (b == kOp_pre_increment || b == kOp_pre_decrement) {
         ++st.pc;

@@ -10,6 +10,8 @@
 
 #include "kpl/kpl_sysvars.h"
 #include "lens/lens_data.h"
+#include "lens/surface_materials.h"
+#include "lens/surface_setters.h"
 #include "runtime/dispatch.h"
 #include "runtime/state_flags.h"
 
@@ -717,10 +719,42 @@ void update_lens_array_bounds() {
     }
 }
 
+int lens_item_store_address(int item, int i, int j, void** address) {
+    *address = nullptr;
+    if (item == kItemIndex) {
+        SurfaceRecord* s = surface_at(i);
+        if (s == nullptr || s->index == nullptr || !wavelength_ok(j)) return 0;
+        // A mirror's index is the medium in front of it: changing it would change that space.
+        if (s->medium_kind == kMediumMirror) return 0;
+        // The index array belongs to the glass, which other surfaces (and, for air, the object
+        // space) share: the surface gets a glass of its own first.
+        if (s->medium_kind != kMediumProgramFixed) {
+            if (const int rc = make_model_glass_own(i); rc != 0) return rc;
+        }
+    }
+    *address = lens_item_address(item, i, j);
+    return 0;
+}
+
+void lens_item_stored(int item, int i, int j) {
+    if (item != kItemIndex || !wavelength_ok(j)) return;
+    SurfaceRecord* s = surface_at(i);
+    if (s == nullptr || s->index == nullptr) return;
+    // The next set-up computes the indices from the glass's defining values: the value stored
+    // becomes the defining value at its wavelength.
+    double* defining = s->medium_work[kMediumDefiningValues];
+    if ((s->medium_kind == kMediumModelGlass || s->medium_kind == kMediumModelGlass6) &&
+        defining != nullptr) {
+        defining[j - 1] = s->index[j - 1];
+    }
+}
+
 void install_lens_items() {
     HandlerTable& table = handler_table();
     table.lens_item_address = lens_item_address;
     table.lens_item_text = lens_item_text;
+    table.lens_item_store_address = lens_item_store_address;
+    table.lens_item_stored = lens_item_stored;
     for (int n = kFirstLensItem; n <= kLastLensItem; ++n) {
         const LensItemShape* shape = lens_item_shape(n);
         KplSysVar* v = kpl_sysvar(n);

@@ -102,6 +102,14 @@ const LensItemShape* lens_item_shape(int item);
 // an index is out of range. Numbers without an item of their own (the lens fields among them)
 // give the data address bound to their built-in variable.
 void* lens_item_address(int item, int i, int j);
+// The handler table's lens_item_store_address hook: where a store into item `item` goes. A
+// store into a surface's index gives the surface a model glass of its own first (a mirror's
+// index is not available for a store), so that no other surface changes with it. 0 with the
+// address (null when not available), or the message of a glass that could not be made.
+int lens_item_store_address(int item, int i, int j, void** address);
+// The handler table's lens_item_stored hook: an index stored becomes the defining value of the
+// surface's model glass at that wavelength.
+void lens_item_stored(int item, int i, int j);
 // The items lens_item_text answers, about the current surface.
 enum LensTextItem : int {
     kTextItemGlassName = 1,        // "GLASS<surface>"
@@ -134,8 +142,8 @@ void set_tolerance_item_resolver(ToleranceItemResolver resolver);
 // -1 for any other item.
 int tolerance_value_of_item(int item);
 
-// Puts lens_item_address and lens_item_text into the handler table's hooks and binds the
-// built-in variables of the lens items (no address, their type and dimension codes), then
-// computes their dimensions. Entries other code has bound (the lens fields, at start-up) are
-// left alone.
+// Puts lens_item_address, lens_item_text and the two store hooks into the handler table and
+// binds the built-in variables of the lens items (no address, their type and dimension codes),
+// then computes their dimensions. Entries other code has bound (the lens fields, at start-up)
+// are left alone.
 void install_lens_items();

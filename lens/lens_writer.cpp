@@ -29,6 +29,7 @@ bool g_memory_full = false;                       // a line did not fit: the tex
 std::vector<std::string>* g_collected = nullptr;  // lines held back until their block is known
 
 constexpr double kDefaultTolerance = 1e-40;
+constexpr int kModelGlassLineValues = 24;  // the values a GLA or GLAn line takes
 constexpr double kRadiansToDegrees = 57.29577951308232;
 constexpr double kNewLensFieldAngle = 9.999999999462034e-7;
 constexpr double kNewLensObjectHeight = -1e14;
@@ -111,6 +112,7 @@ void write_model_glass(const SurfaceRecord& s) {
     std::string line = by_abbe ? "GLA MOD " : "GLA ";
     line += quote_lens_text(name);
     const LensData& l = lens_data();
+    std::vector<double> indices;
     if (cached >= 0) {
         const GlassData& g = glass_cache().entries[cached];
         if (by_abbe) {
@@ -124,11 +126,23 @@ void write_model_glass(const SurfaceRecord& s) {
                 own = g.model_wavelengths[w] == l.wavelengths[w].wavelength;
             }
             for (int w = 0; w < l.wavelength_count; ++w) {
-                line += " " + number(own ? g.model_indices[w] : g.index[w]);
+                indices.push_back(own ? g.model_indices[w] : g.index[w]);
             }
         }
     } else if (s.index != nullptr && !by_abbe) {
-        for (int w = 0; w < l.wavelength_count; ++w) line += " " + number(s.index[w]);
+        for (int w = 0; w < l.wavelength_count; ++w) indices.push_back(s.index[w]);
+    }
+    // As many indices as the GLA line holds; the rest follow on GLAn lines, n the wavelength of
+    // their first index. A glass that fits on one line is written as it always was.
+    std::size_t w = 0;
+    for (int on_line = 0; w < indices.size(); ++w, ++on_line) {
+        const std::string item = " " + number(indices[w]);
+        if (on_line == kModelGlassLineValues || line.size() + item.size() > kLensLineLimit) {
+            emit(line);
+            line = "GLA" + std::to_string(w + 1);
+            on_line = 0;
+        }
+        line += item;
     }
     emit(line);
 }

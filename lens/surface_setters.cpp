@@ -1,13 +1,17 @@
 #include "lens/surface_setters.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "lens/glass_cache.h"
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
 #include "lens/surface_groups.h"
+#include "lens/surface_materials.h"
 #include "lens/surface_pickups.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
@@ -19,7 +23,9 @@ MediumEntrySource g_medium_source = {nullptr, nullptr};
 constexpr int kPromptModelIndex = 759;
 constexpr int kPromptAbbeNumber = 763;
 constexpr int kPromptAbbeTwoWavelengths = 764;
-constexpr int kMediumArgumentCells = 24;
+// The switch, the name and the 24 values of a GLA line: a value is read only from a cell the
+// command filled.
+constexpr int kMediumArgumentCells = 26;
 constexpr int kLargestCoefficientOrder = 20;
 // Counts are 16-bit words of the records; larger requests are refused, never wrapped.
 constexpr int kMaxCoefficientCount = 32767;
@@ -81,6 +87,40 @@ int model_glass_entry(const char* padded, GlassData** out) {
     entry.dispersion_kind = kDispersionModelGlass;
     *out = &entry;
     return 0;
+}
+
+bool is_model_medium(int kind) {
+    return kind == kMediumModelGlass || kind == kMediumModelIndexAbbe ||
+           kind == kMediumModelGlass6 || kind == kMediumModelGlass7;
+}
+
+// Another surface than n takes its indices from the model glass of this name.
+bool model_glass_named_elsewhere(int n, const char* padded) {
+    for (int k = 0; k <= lens_data().image_surface; ++k) {
+        const SurfaceRecord& other = surface(k);
+        if (k != n && is_model_medium(other.medium_kind) &&
+            std::memcmp(other.medium_name, padded, kMediumNameLength) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A name for a new model glass of surface n: GLASS<n>, then GLASS<n>A to GLASS<n>Z, skipping
+// the names that other surfaces or the catalogues hold. False when all are taken.
+bool free_model_glass_name(int n, char (&padded)[kGlassNameLength + 1]) {
+    for (int suffix = 0; suffix <= 26; ++suffix) {
+        std::string name = "GLASS" + std::to_string(n);
+        if (suffix > 0) name += static_cast<char>('A' + suffix - 1);
+        pad_glass_name(name.c_str(), padded);
+        int catalog = 0;
+        if (!model_glass_named_elsewhere(n, padded) &&
+            find_cached_glass(padded, CachedGlass::kCatalogue) < 0 &&
+            find_glass(padded, catalog) < 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Blocks of special data: the header and then the working and entered arrays of n doubles.
@@ -307,6 +347,56 @@ int alloc_asphere_record(int n, int kind, int order) {
     mem_free(old);
     s.asphere = record;
     bounds_stale = 1;
+    return 0;
+}
+
+int make_model_glass_own(int n) {
+    SurfaceRecord& s = surface(n);
+    int variable = 0;
+    if (find_glass_variable(n, &variable)) return set_error_msg(kMsgGlassIsVariable, n);
+    const LensData& l = lens_data();
+    const int count = std::clamp(l.wavelength_count, 0, max_wavelengths());
+    std::vector<double> values(static_cast<std::size_t>(count), 1.0);
+    for (int w = 0; w < count && s.index != nullptr; ++w) values[w] = s.index[w];
+
+    const bool own =
+        is_model_medium(s.medium_kind) && !model_glass_named_elsewhere(n, s.medium_name);
+    if (own && (s.medium_kind == kMediumModelGlass || s.medium_kind == kMediumModelGlass6)) {
+        // Already defined at the lens wavelengths: a store needs nothing more.
+        const int cached = find_cached_glass(s.medium_name, CachedGlass::kModel);
+        const GlassData* g = cached >= 0 ? &glass_cache().entries[cached] : nullptr;
+        bool defined_here = g != nullptr && g->model_wavelengths != nullptr &&
+                            g->model_indices != nullptr && g->index == s.index &&
+                            (count == max_wavelengths() || g->model_wavelengths[count] <= 0.0);
+        for (int w = 0; w < count && defined_here; ++w) {
+            defined_here = g->model_wavelengths[w] == l.wavelengths[w].wavelength;
+        }
+        if (defined_here) return 0;
+    }
+    char padded[kGlassNameLength + 1];
+    if (own) {
+        std::memcpy(padded, s.medium_name, kGlassNameLength);
+        padded[kGlassNameLength] = '\0';
+    } else if (!free_model_glass_name(n, padded)) {
+        return set_error_msg(kMsgGlassCacheFull);
+    }
+    GlassData* entry = nullptr;
+    if (const int rc = model_glass_entry(padded, &entry); rc != 0) return rc;
+    for (int w = 0; w < count; ++w) {
+        entry->model_wavelengths[w] = l.wavelengths[w].wavelength;
+        entry->model_indices[w] = values[w];
+        entry->index[w] = values[w];
+    }
+    entry->model_wavelengths[count] = 0.0;
+    entry->thermal_kind = kThermalNone;
+    entry->table_flag = 0;
+    std::memcpy(s.medium_name, padded, kMediumNameLength + 1);
+    s.medium_kind = kMediumModelGlass;
+    s.medium_source = 0;
+    s.index = entry->index;
+    s.medium_work[kMediumDefiningValues] = entry->model_indices;
+    s.medium_work[kMediumTableValues] = nullptr;
+    materials_changed = 1;
     return 0;
 }
 

@@ -26,6 +26,14 @@ void set_medium_entry_source(const MediumEntrySource* source);
 // failed prompt.
 int set_surface_medium(int n, int kind, const char* name, std::int16_t source);
 
+// Surface n's medium becomes a model glass (kind 0) of its own, defined at the lens wavelengths
+// by the indices the surface has now, so that its indices can be changed one by one without
+// touching any other surface. A model glass that no other surface names is kept under its name;
+// otherwise the glass is named GLASS<n> (or the first free name after it). The expansion
+// coefficient stays. 0, -9998 after message -552 (the glass is an optimisation variable) or
+// -497, or -353 when the arrays cannot be had.
+int make_model_glass_own(int n);
+
 void set_polynomial_asphere_term(int n, int order, double value);
 // 0, -10 (a resize failed; the old record stays), or -9998 after message -353.
 int alloc_asphere_record(int n, int kind, int order);

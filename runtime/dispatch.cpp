@@ -34,6 +34,12 @@ void* no_lens_item(int, int, int) {
 const char* no_lens_item_text(int) {
     return nullptr;
 }
+// Without a lens of its own to look after, a store goes where a read would.
+int plain_lens_item_store(int item, int i, int j, void** address) {
+    *address = table.lens_item_address(item, i, j);
+    return 0;
+}
+void no_lens_item_stored(int, int, int) {}
 
 const CommandRecord* command_record(int command) {
     const Definitions& d = definitions();
@@ -74,6 +80,8 @@ void reset_handler_table() {
     table.settings_item_address = no_settings_item;
     table.lens_item_address = no_lens_item;
     table.lens_item_text = no_lens_item_text;
+    table.lens_item_store_address = plain_lens_item_store;
+    table.lens_item_stored = no_lens_item_stored;
     for (CommandHandler& h : table.slots) h = nullptr;
 }
 

@@ -1,4 +1,4 @@
-// Command dispatch: the table of handler functions with its five hooks, running one built-in
+// Command dispatch: the table of handler functions with its hooks, running one built-in
 // command by number (with its interactive handler and the on-error line), running a command
 // line from anywhere in the program, and one handler calling another through the scratch
 // argument vector.
@@ -17,7 +17,7 @@ inline constexpr int kMsgTooManyHandlerArgs = -232;  // more than 24 cells for a
 
 using CommandHandler = int (*)();
 
-// The five hooks and the 240 handler slots. An empty entry is a null pointer: an empty slot
+// The hooks and the 240 handler slots. An empty entry is a null pointer: an empty slot
 // makes its commands do nothing; the hooks below are never null (an unset hook answers "not
 // available").
 struct HandlerTable {
@@ -32,6 +32,13 @@ struct HandlerTable {
     void* (*lens_item_address)(int item, int i, int j);
     // 4: the text of a lens item (numbers from 4096 on); null when not available.
     const char* (*lens_item_text)(int item);
+    // Where a store into a lens item goes. Some lens data is shared (a glass's indices serve
+    // every surface of that glass), and the lens must make the stored element the surface's own
+    // before it is written: 0 with the address (null when not available), or a message number.
+    int (*lens_item_store_address)(int item, int i, int j, void** address);
+    // After a store through lens_item_store_address, so that the lens can bring the data behind
+    // the element in line with the value written.
+    void (*lens_item_stored)(int item, int i, int j);
     CommandHandler slots[kHandlerSlotCount];
 };
 

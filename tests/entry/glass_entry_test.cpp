@@ -228,6 +228,71 @@ TEST_F(Entry, TripletWithGlaLinesKeepsItsFocalLength) {
     EXPECT_NEAR(ynu_trace(6, 0).efl, -1.0 / nu, 1e-3);
 }
 
+// A store into one surface's index, typed as the command language takes it, gives that surface
+// a model glass of its own: the other N-LAK9 surface of the triplet, the other air spaces and
+// the object space keep their indices, before and after the lens set-up, and the stored value
+// stays.
+TEST_F(Entry, IndexStoredOnOneSurfaceChangesThatSurfaceAlone) {
+    const std::vector<std::string> triplet = {"LEN NEW \"Cooke\"",
+                                              "NXT",
+                                              "SRF 21.48 2 N-LAK9 10",
+                                              "SRF -124.1 5.26 AIR 10",
+                                              "SRF -19.1 1.25 N-F2 8",
+                                              "SRF 22 4.69 AIR 8",
+                                              "SRF 328.9 2.25 N-LAK9 10",
+                                              "SRF -16.7 43 AIR 10",
+                                              "END"};
+    struct Case {
+        std::string line;
+        int surface;
+        int wavelength;  // counted from 1
+        double added;    // to the index before the store
+        double stored;   // the index after it, when nothing is added
+        std::string glass;
+    };
+    const Case cases[] = {
+        {"index[1][1] = 1.9", 1, 1, 0.0, 1.9, "GLASS1    "},
+        {"index[5][2] += 0.25", 5, 2, 0.25, 0.0, "GLASS5    "},
+        {"index[3][3]++", 3, 3, 1.0, 0.0, "GLASS3    "},
+        // An air space shares its glass with the object space and the other air spaces.
+        {"index[2][1] = 1.2", 2, 1, 0.0, 1.2, "GLASS2    "},
+        {"index[0][2] = 1.33", 0, 2, 0.0, 1.33, "GLASS0    "},
+    };
+    for (const Case& c : cases) {
+        run_all(triplet);
+        const int image = lens_data().image_surface;
+        const int waves = lens_data().wavelength_count;
+        ASSERT_EQ(waves, 3);
+        std::vector<std::vector<double>> expected;
+        for (int n = 0; n <= image; ++n) {
+            expected.emplace_back(surface(n).index, surface(n).index + waves);
+        }
+        double& changed = expected[c.surface][c.wavelength - 1];
+        changed = c.added != 0.0 ? changed + c.added : c.stored;
+        ASSERT_EQ(run(c.line), 0) << c.line << ": " << error_text();
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int n = 0; n <= image; ++n) {
+                for (int w = 0; w < waves; ++w) {
+                    EXPECT_NEAR(surface(n).index[w], expected[n][w], 1e-12)
+                        << c.line << ", surface " << n << ", wavelength " << w + 1
+                        << (pass == 0 ? "" : " after the set-up");
+                }
+            }
+            EXPECT_EQ(name_of(surface(c.surface)), c.glass) << c.line;
+            ASSERT_EQ(run("lens_setup"), 0) << error_text();
+        }
+    }
+}
+
+// A mirror's index is the medium in front of it: a store into it is refused and changes nothing.
+TEST_F(Entry, IndexStoreOnAMirrorIsRefused) {
+    run_all({"LEN NEW \"Mirror\"", "NXT", "SRF 50 5 N-BK7 10", "SRF -100 -20 RFL 10", "END"});
+    const double before = surface(2).index[0];
+    EXPECT_NE(run("index[2][1] = 1.9"), 0);
+    EXPECT_EQ(surface(2).medium_kind, kMediumMirror);
+    EXPECT_EQ(surface(1).index[0], before);
+}
+
 // A glass name with '-' after optional numbers left out is the name, not an expression.
 TEST_F(Entry, GlassNamesAfterOmittedOptionalNumbers) {
     take_output();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -1113,5 +1114,74 @@ TEST_F(LensFiles, VariablesAndOperandsTakeTheirSections) {
     EXPECT_EQ(lines.at(lines.size() - 6), "VAR NEW");
     EXPECT_EQ(lines.back(), "END");
 }
+
+}  // namespace
+
+namespace {
+
+// The capacity of the wavelength table the program starts with, and the wavelengths the lens
+// has.
+struct WavelengthCapacity {
+    int capacity;
+    int count;
+};
+
+class ManyWavelengthFiles : public LensFiles,
+                            public ::testing::WithParamInterface<WavelengthCapacity> {
+protected:
+    void SetUp() override {
+        run_.tree.write_file("data/tavo.ini", "[Lens]\nMax_wavelengths=" +
+                                                  std::to_string(GetParam().capacity) + "\n");
+        LensFiles::SetUp();
+    }
+};
+
+// A model glass with an index at every wavelength is saved, even where its indices do not fit
+// on one line, and comes back with every index in place.
+TEST_P(ManyWavelengthFiles, ModelGlassAtEveryWavelengthReadsBack) {
+    const int count = GetParam().count;
+    ASSERT_EQ(max_wavelengths(), GetParam().capacity);
+    std::vector<std::string> lines = {"LEN NEW \"Many waves\""};
+    std::vector<double> indices;
+    for (int k = 1; k <= count; ++k) {
+        lines.push_back("WV" + std::to_string(k) + " " + std::to_string(0.4 + 0.01 * k));
+        indices.push_back(1.5 + 0.1 * k / 81.0);  // digits enough to fill a line
+    }
+    // GLA takes up to 24 indices; GLA25 goes on from the 25th.
+    std::string glass = "GLA MANYWAVES";
+    for (int k = 1; k <= count; ++k) {
+        if (k == 25) {
+            lines.insert(lines.end(), {"NXT", "SRF 50 5 AIR 10", "GTO 1", glass});
+            glass = "GLA25";
+        }
+        char value[40];
+        std::snprintf(value, sizeof value, " %.14f", indices[k - 1]);
+        glass += value;
+    }
+    if (count < 25) lines.insert(lines.end(), {"NXT", "SRF 50 5 AIR 10", "GTO 1"});
+    lines.insert(lines.end(), {glass, "NXT", "SRF -50 40 AIR 10", "END"});
+    run_all(lines);
+    ASSERT_EQ(lens_data().wavelength_count, count);
+
+    ASSERT_EQ(run("save_as . " + path("many.len")), 0) << error_text();
+    for (const std::string& line : split_lines(file("many.len"))) {
+        EXPECT_LE(line.size(), kLensLineLimit) << line;
+    }
+    ASSERT_EQ(run("LEN NEW"), 0);
+    ASSERT_EQ(run("END"), 0);
+    take_output();
+    ASSERT_EQ(run("open . " + path("many.len") + " no"), 0) << error_text();
+    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
+    EXPECT_EQ(std::string(surface(1).medium_name), "MANYWAVES ");
+    ASSERT_EQ(lens_data().wavelength_count, count);
+    for (int w = 0; w < count; ++w) EXPECT_NEAR(surface(1).index[w], indices[w], 1e-12) << w;
+    ASSERT_EQ(run("save_as . " + path("again.len")), 0) << error_text();
+    EXPECT_EQ(file("again.len"), file("many.len"));
+}
+
+// Beyond the 24 values of a GLA line the wavelength table can be larger still.
+INSTANTIATE_TEST_SUITE_P(Capacities, ManyWavelengthFiles,
+                         ::testing::Values(WavelengthCapacity{20, 16}, WavelengthCapacity{24, 24},
+                                           WavelengthCapacity{40, 40}));
 
 }  // namespace
