@@ -347,7 +347,16 @@ void draw_command_form() {
                 chosen = find_list_entry(cell);
                 const char* controls = nullptr;
                 const char* value = chosen >= 0 ? entry_value(chosen, &controls) : nullptr;
-                if (value != nullptr && value != controls) {
+                if (value != nullptr && value != controls && controls[0] == kValueMaskMark) {
+                    // A value mask names the later fields the entry makes irrelevant, read as
+                    // the compiler reads it, so that the form offers only what the composed
+                    // command text will take.
+                    strip_value_mask(controls);
+                    const std::uint32_t allowed = value_text_mask();
+                    for (int k = i + 1; k < count && k < kValueMaskArguments; ++k) {
+                        if ((allowed & (1u << k)) == 0) saved_level_cell(k)->status = -1;
+                    }
+                } else if (value != nullptr && value != controls) {
                     // The chosen entry's control characters name the later fields that stay
                     // enabled.
                     const std::string named(controls, value);

@@ -282,7 +282,8 @@ int start_program(int argc, char** argv, const std::string& root) {
     set_program_arguments(argc, argv);
     const int init = runtime_init(1);
     if (init != 0) {
-        show_fixed_text(startup_failure_text(init));
+        const TableError& table = last_table_error();
+        if (!(table.shown && table.code == init)) show_fixed_text(startup_failure_text(init));
         gui_shutdown();
         return 0;
     }
@@ -339,7 +340,13 @@ int runtime_init(int with_windows) {
     g_state.root = root_folder();
     g_state.data = data_folder();
     if (open_message_table() != 0) return kMsgNoMessageFile;
-    if (load_definitions(0) != 0) return kMsgNoMessageFile;
+    clear_last_table_error();
+    if (load_definitions(0) != 0) {
+        // With the messages readable, the reader has already named the table and its fault;
+        // its code tells the caller not to add the general text about the message file.
+        const TableError& shown = last_table_error();
+        return shown.shown && shown.code != 0 ? shown.code : kMsgNoMessageFile;
+    }
     update_flag_expressions();
     {
         const char* name = msg_text(kMsgImmediateCommandName);

@@ -63,7 +63,8 @@ int start_program(int argc, char** argv, const std::string& root);
 // The fixed text a failed run-time start shows for its code.
 std::string startup_failure_text(int code);
 
-// 0, -168 (no folders), -169 (message or definitions table) or another code of a reader.
+// 0, -168 (no folders), -169 (message or definitions table), or the code of a table reader
+// that has already shown its message (last_table_error() tells it apart).
 int runtime_init(int with_windows);
 // 0 or -294, -295, -296, -297.
 int app_init(int without_windows, int unused1, int unused2);

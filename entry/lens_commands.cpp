@@ -223,7 +223,7 @@ int delete_range(int a, int b) {
 
 int go_to(int n) {
     if (n > surface_limit()) return set_error_msg(kMsgSurfaceLimit, surface_limit());
-    if (n < 0) return set_error_msg(kMsgBadValue, n);
+    if (n < 0) return set_error_msg(kMsgBadValue, std::to_string(n).c_str());
     set_current_surface(n);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "kpl/kpl_codegen.h"
 #include "kpl/kpl_lexer.h"
@@ -154,6 +155,7 @@ struct Compiler {
     int argument(int symbol, int arg, bool command_form, bool* asked, std::uint32_t* allowed);
     bool glass_name_follows(int symbol, int arg);
     int reference(const char* name);
+    int not_a_choice(const char* word);
     int inline_text(const char* text, std::size_t length);
     int str_pref();
     int declaration(int type);
@@ -672,6 +674,20 @@ int Compiler::identifier(std::uint8_t prefix, std::uint8_t pre_increment, int en
     if (!forced_variable && symbol >= 0) {
         is_call = !is_variable || (info.result_type == 0 && statement_level && prefix == 0);
     }
+    if (!is_call && is_variable && !v.local && context_depth == 0 && statement_level &&
+        prefix == 0 && pre_increment == 0 &&
+        (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '"' || c == '_')) {
+        // Outside lens entry a lens-entry word such as SDMS names the variable that reads the
+        // value; a value after it can only mean the lens-entry command, which sets it.
+        char entry_name[kKplIdentMax + 4];
+        std::snprintf(entry_name, sizeof entry_name, "%s_l", name);
+        const int entry = names->find_symbol(entry_name);
+        KplSymbolInfo entry_info;
+        if (entry >= 0 && names->symbol_info(entry, &entry_info) && !entry_info.user &&
+            entry_info.lens_data) {
+            return call(entry, entry_info, prefix, true);
+        }
+    }
     if (is_call) {
         if (pre_increment != 0) return kMsgNoAssignHere;
         return call(symbol, info, prefix, statement_level && prefix == 0);
@@ -795,6 +811,21 @@ int Compiler::str_pref() {
     emit_be16(g, static_cast<unsigned>(index));
     emit_byte(g, kArgTerminator);
     return next() != 0 ? tok() : 0;
+}
+
+// A word the current value list lacks: the message names the word and the list's words.
+int Compiler::not_a_choice(const char* word) {
+    std::snprintf(lx.text, sizeof lx.text, "%s", word);
+    std::string choices;
+    for (int i = 0; i < value_list_count(); ++i) {
+        const char* first = value_list_first(i);
+        // A leading "@" entry titles the list; it is no word to type.
+        if (first == nullptr || first[0] == '@') continue;
+        if (!choices.empty()) choices += ", ";
+        choices += list_entry_word(first);
+    }
+    if (choices.empty()) return kMsgNotAChoice;
+    return set_error_msg(kMsgNotAChoiceOf, word, choices.c_str());
 }
 
 bool is_word_start(char c) {
@@ -933,8 +964,11 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
             if (kpl_push_text(lx, text) != 0) return kMsgNoRoom;
             if (next() != 0) return tok();
         } else if ((d->flags & kParamRequiresList) != 0 && !find_variable(word, &v)) {
-            std::snprintf(lx.text, sizeof lx.text, "%s", word);
-            return kMsgNotAChoice;
+            return not_a_choice(word);
+        } else if (!is_text && (d->type_flags & kParamTypeMask) == kKplChar &&
+                   !find_variable(word, &v) && find_symbol(word) < 0) {
+            // A switch names nothing but its own words: "Unknown name" would not tell them.
+            return not_a_choice(word);
         } else if (!is_text && (d->default_handle & kHandleKindMask) == kHandleListEntry &&
                    !find_variable(word, &v) && find_symbol(word) < 0) {
             const char* entry =

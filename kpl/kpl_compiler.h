@@ -17,6 +17,7 @@ inline constexpr int kMsgUnknownName = -13;
 inline constexpr int kMsgParenExpected = -18;
 inline constexpr int kMsgTooFewIndices = -19;
 inline constexpr int kMsgNotAChoice = -21;
+inline constexpr int kMsgNotAChoiceOf = -1990;  // the word and the words of the list
 inline constexpr int kMsgSwitchBody = -27;
 inline constexpr int kMsgCaseNotInt = -28;
 inline constexpr int kMsgCaseRange = -33;

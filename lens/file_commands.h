@@ -29,7 +29,8 @@ LensSums lens_sums_in_memory();
 // The sums of the empty lens at start-up: the change test of a lens without a file name.
 void record_reference_sums();
 
-// Writes the lens to path: 0, or -9998 after -1246 or -1247 (path and the system's reason).
+// Writes the lens to path: 0, or -9998 after -1246, or -1247 or -1249 (path and the
+// system's reason; -1249 when there was no old file to keep).
 // Success makes path the lens file and the most recent file and shows -1154.
 int save_lens_file(const std::string& path);
 // Reads path as the current lens: 0, or the reader's failure. Success makes it the lens file

@@ -18,6 +18,8 @@ inline constexpr int kMsgTextFileOpened = -1164;
 inline constexpr int kMsgEditWindowNotMade = -1165;
 inline constexpr int kMsgTextFileUnreadable = -1166;
 inline constexpr int kMsgTextWriteFailed = -1167;
+// The same failure when there was no old file to keep.
+inline constexpr int kMsgNewTextWriteFailed = -1168;
 
 // The edit window is made (and shown) by the user interface, which installs the maker here:
 // 0, or non-zero when the window cannot be made.
@@ -36,9 +38,9 @@ int show_text_file(const std::string& path, bool remember);
 // The text file copied line by line into the text output, starting on a line of its own: 0;
 // the unreadable-file message; -62 when reading fails on the way (the lines before stay).
 int copy_text_file_to_output(const std::string& path);
-// Writes the edit window's text to path: 0, or -9998 after -1157 or -1167 (path and the
-// system's reason). Success makes it Edit_file, shows -1155 and, with KPL_auto_compile on,
-// requests the compile of a saved command-language source.
+// Writes the edit window's text to path: 0, or -9998 after -1157, or -1167 or -1168 (path and the
+// system's reason; -1168 when there was no old file to keep). Success makes it Edit_file, shows
+// -1155 and, with KPL_auto_compile on, requests the compile of a saved command-language source.
 int save_edit_text(const std::string& path);
 
 // Commands 213, 225, 227-231 and the text types of 217 and 220 (type argument other than 0 and

@@ -49,7 +49,11 @@ int format_command_text(std::string& out, int first_arg) {
     const int command = current_command();
     out += symbol_name(command);
     int arg = first_arg < 0 ? 0 : first_arg;
+    // The compiler skips the arguments that an earlier list word masks; the text leaves them
+    // out too, or the values after the word would land in the wrong arguments when it runs.
+    std::uint32_t allowed = 0xFFFFFFFFu;
     for (; arg < arg_count(); ++arg) {
+        if (arg < kValueMaskArguments && (allowed & (1u << arg)) == 0) continue;
         const ArgCell* cell = arg_cell(arg);
         const int n = param_descriptor_index(command, arg);
         // An argument the caller did not give, or one without a parameter, ends the text.
@@ -61,6 +65,8 @@ int format_command_text(std::string& out, int first_arg) {
                 out += '*';
                 continue;
             }
+            strip_value_mask(value_list_second(entry));
+            allowed &= value_text_mask();
             const char* word = list_entry_word(value_list_first(entry));
             if (is_identifier(word)) {
                 out += word;

@@ -364,8 +364,9 @@ void text_field(const char* text, int width, bool right) {
 }
 
 void report_table_message(int code, const char* argument) {
-    set_pending_name(argument);
-    show_error(code);
+    // The path is shown whole: cut like a pending name it would lose the table's own name.
+    set_error_msg(code, argument != nullptr ? argument : "");
+    show_error(kErrorTextReady);
 }
 
 void install_message_reporter() {

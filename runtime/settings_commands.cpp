@@ -70,6 +70,39 @@ const SettingDef* addressed_setting(int* id, SettingIndex* index) {
     return d;
 }
 
+// The setting's name as the settings commands show it: its entry in the set command's list.
+std::string setting_display_name(int id) {
+    const int id_param = param_descriptor_index(kCommandSetSetting, 0);
+    if (id_param >= 0 && select_param_list(id_param) == 0) return list_item_text(id);
+    return std::to_string(id);
+}
+
+// The refusal of a set command: the setting by name and what it takes.
+int refuse_setting_value(int id, const SettingDef& d) {
+    const std::string name = setting_display_name(id);
+    if (is_flag(d)) return set_error_msg(kMsgSettingTakesSwitch, name.c_str());
+    if (d.type == kSettingChar) {
+        return set_error_msg(kMsgSettingTakesText, name.c_str(), static_cast<int>(d.dim1) - 1);
+    }
+    const bool whole = d.type == kSettingInt;
+    if (d.dim2 != 0) {
+        return set_error_msg(kMsgSettingTakesRowColumnInt, name.c_str(),
+                             static_cast<int>(d.dim1) - 1, static_cast<int>(d.dim2) - 1);
+    }
+    if (d.dim1 != 0) {
+        return set_error_msg(whole ? kMsgSettingTakesIndexedInt : kMsgSettingTakesIndexedDouble,
+                             name.c_str(), static_cast<int>(d.dim1) - 1);
+    }
+    return set_error_msg(whole ? kMsgSettingTakesInt : kMsgSettingTakesDouble, name.c_str());
+}
+
+// The cell that carries a value of the setting's type.
+int value_cell_of(const SettingDef& d) {
+    if (d.type == kSettingInt) return kCellInt;
+    if (d.type == kSettingDouble) return kCellDouble;
+    return is_flag(d) ? kCellFlag : kCellText;
+}
+
 }  // namespace
 
 void install_settings_commands() {
@@ -84,7 +117,17 @@ int cmd_set_setting() {
     int id = 0;
     SettingIndex x;
     const SettingDef* d = addressed_setting(&id, &x);
-    if (d == nullptr) return kMsgSettingRefused;
+    if (d == nullptr) {
+        const SettingDef* known = setting_def(id);
+        return known != nullptr ? refuse_setting_value(id, *known) : kMsgSettingRefused;
+    }
+    // A value cell left to its default would set the setting to a value nobody typed: a flag
+    // turned off by "set_setting Graphics_axes 1" read with the 1 in another cell.
+    const ArgCell* given = arg_cell(value_cell_of(*d));
+    if (given == nullptr || given->status != kArgGiven) return refuse_setting_value(id, *d);
+    if (is_flag(*d) && arg_int(kCellFlag) != 0 && arg_int(kCellFlag) != 1) {
+        return refuse_setting_value(id, *d);
+    }
     int r = kMsgSettingRefused;
     if (d->type == kSettingInt) {
         r = set_setting_int(id, arg_int(kCellInt), x.i, x.j);
@@ -94,17 +137,17 @@ int cmd_set_setting() {
         const double v = c->type == kArgDouble ? c->value.d : static_cast<double>(arg_int(4));
         r = set_setting_double(id, v, x.i, x.j);
     } else if (is_flag(*d)) {
-        r = set_setting_flag(id, static_cast<std::uint8_t>(arg_int(kCellFlag) != 0));
+        r = set_setting_flag(id, static_cast<std::uint8_t>(arg_int(kCellFlag)));
     } else {
         const ArgCell* c = arg_cell(kCellText);
         if (c == nullptr || c->type != kArgChar || c->text_length == 0 ||
             c->value.text == nullptr) {
-            return kMsgSettingRefused;
+            return refuse_setting_value(id, *d);
         }
         r = set_setting_text(id, c->value.text, x.i);
     }
     if (r == kErrorTextReady) return r;
-    if (r != 0) return kMsgSettingRefused;
+    if (r != 0) return refuse_setting_value(id, *d);
     if (id == kSetTestGlassFile && g_test_glass_count != nullptr) {
         const int glasses = g_test_glass_count();
         if (glasses > 0)
@@ -118,14 +161,7 @@ int compose_setting_text(char* out, int size) {
     SettingIndex x;
     const SettingDef* d = addressed_setting(&id, &x);
     if (d == nullptr) return kMsgSettingRefused;
-    std::string text;
-    // The name is the setting's entry in the value list of the set command's first parameter.
-    const int id_param = param_descriptor_index(kCommandSetSetting, 0);
-    if (id_param >= 0 && select_param_list(id_param) == 0) {
-        text = list_item_text(id);
-    } else {
-        text = std::to_string(id);
-    }
+    std::string text = setting_display_name(id);
     char piece[64];
     if (x.used >= 1) {
         std::snprintf(piece, sizeof piece, "[%d]", x.i);

@@ -40,11 +40,14 @@ void set_table_error_reporter(TableErrorReporter reporter) {
 void record_table_error(int code, const std::string& argument) {
     last_error.code = code;
     last_error.argument = argument;
+    last_error.shown = false;
 }
 
 void report_table_error(int code, const std::string& argument) {
     record_table_error(code, argument);
-    if (error_reporter != nullptr) error_reporter(code, argument.c_str());
+    if (error_reporter == nullptr) return;
+    last_error.shown = true;
+    error_reporter(code, argument.c_str());
 }
 
 const TableError& last_table_error() {

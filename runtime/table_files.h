@@ -23,6 +23,7 @@ void record_table_error(int code, const std::string& argument);
 struct TableError {
     int code = 0;
     std::string argument;
+    bool shown = false;  // handed to the installed reporter, so the user has seen it
 };
 // The last reported table error (code 0 when none since the last clear).
 const TableError& last_table_error();

@@ -209,6 +209,7 @@ TEST_F(LensCommands, SurfaceArgumentsOutsideTheLensAreRefusedWithTheirMessage) {
         {"delete_surfaces 5 2", "Surface 5 cannot be deleted"},  // a last below the first
         {"delete_surfaces 2 5", "Surfaces 2 to 5 cannot be deleted"},
         {"go_to_surface 13", "The lens has reached the surface limit 12"},
+        {"go_to_surface -1", "Value: -1"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(run(c.line), kErrorTextReady) << c.line;

@@ -134,7 +134,10 @@ TEST_F(Kpl, ListWordsAndStringPreferencesAsArguments) {
     // A word that is not in a list that does not demand one is compiled as it stands.
     EXPECT_EQ(run_line("vi = 7; pick vi 3"), 0);
     EXPECT_EQ(calls.abc_args, (std::vector<int>{7, 3}));
-    EXPECT_EQ(compile_error("pick_strict maybe"), -21);
+    // A word outside a list that demands one is refused with the list's words.
+    EXPECT_EQ(compile_error("pick_strict maybe"), kErrorTextReady);
+    EXPECT_EQ(std::string(error_text_buffer()).rfind("maybe is not one of the choices: ", 0), 0u)
+        << error_text_buffer();
     EXPECT_EQ(run_line("pick_strict on"), 0);
     EXPECT_EQ(calls.abc_args, (std::vector<int>{1}));
 

@@ -87,10 +87,8 @@ bool python_imaging_available() {
 
 TEST_F(GraphicsFiles, HpglCarriesPensAndTheMappedPoints) {
     const std::string shown =
-        run(picture() + "set_setting Graphics_HPGL2 0 0 0 0 0 \"\" 0\nhpgl_file \"" +
-            file("plain.hgl") + "\"\n" +
-            "set_setting Graphics_HPGL2 0 0 0 0 0 \"\" 1\nset_setting Graphics_pen_width 0 0 0 0 "
-            "100\n" +
+        run(picture() + "set_setting Graphics_HPGL2 Off\nhpgl_file \"" + file("plain.hgl") +
+            "\"\n" + "set_setting Graphics_HPGL2 On\nset_setting Graphics_pen_width 100\n" +
             "hpgl_file \"" + file("two.hgl") + "\"\n");
     const auto plain = hpgl_commands(tavo_test::read_file(file("plain.hgl")));
     ASSERT_FALSE(plain.empty()) << shown;

@@ -206,6 +206,25 @@ TEST(StartupFailure, AMessageTableCutShortShowsTheFixedTextOnceAndFails) {
               "Can't open message file.\nPlease contact Velmorin Optics.");
 }
 
+TEST(StartupFailure, ADamagedTableAfterTheMessagesIsNamedOnceAndFails) {
+    // With the messages readable the reader names the table; nothing about the message file
+    // may follow.
+    for (const char* table : {"tvrtdefs.amo", "tvalists.amo"}) {
+        tavo_test::StartedRuntime run;
+        const fs::path damaged = run.tree.root() / "bin/amo" / table;
+        fs::resize_file(damaged, 100);
+        char name[] = "tavolt";
+        char* argv[] = {name, nullptr};
+        EXPECT_EQ(start_program(1, argv, run.tree.root().string()), 0) << table;
+        const std::string errors = run.errors.str();
+        EXPECT_NE(errors.find("The file " + damaged.string() + " is too short or damaged"),
+                  std::string::npos)
+            << errors;
+        EXPECT_EQ(errors.find("message file"), std::string::npos) << errors;
+        EXPECT_EQ(run.backend->message_boxes_shown().size(), 1u) << errors;
+    }
+}
+
 TEST(StartupFailure, MissingMessageTableShowsTheFixedTextAndFails) {
     tavo_test::StartedRuntime run(false);
     char name[] = "tavolt";
