@@ -35,6 +35,11 @@ GlassCache& glass_cache() {
 }
 
 int reset_glass_cache(int max_wavelengths) {
+    // Entries made for a shorter wavelength table would be written past their index arrays.
+    if (g_cache.entries != nullptr && max_wavelengths >= 1 &&
+        max_wavelengths != g_cache.max_wavelengths) {
+        free_glass_cache();
+    }
     if (g_cache.entries == nullptr) {
         if (max_wavelengths < 1) return kMsgOutOfMemory;
         auto* entries = alloc_array_of<GlassData>(kGlassCacheStep);
