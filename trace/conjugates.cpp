@@ -4,6 +4,7 @@
 
 #include "lens/lens_data.h"
 #include "runtime/messages.h"
+#include "trace/lens_setup.h"
 #include "trace/paraxial_commands.h"
 #include "trace/paraxial_trace.h"
 #include "trace/system_matrix.h"

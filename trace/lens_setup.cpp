@@ -769,6 +769,15 @@ int last_lens_setup_result(int* failing_surface) {
     return g_last_result;
 }
 
+int check_lens_has_surfaces() {
+    const LensData& l = lens_data();
+    if (l.image_surface < 1 || l.wavelength_count < 1 || l.wavelengths == nullptr) {
+        return set_error_msg(kMsgNoLens);
+    }
+    if (l.image_surface < 2) return set_error_msg(kMsgNoSurfaces);
+    return 0;
+}
+
 int cmd_lens_setup() {
     return lens_setup(0);
 }

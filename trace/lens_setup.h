@@ -21,6 +21,8 @@ inline constexpr int kMsgZeroDesignWavelength = -332;
 inline constexpr int kMsgZeroHologramWavelength = -333;
 inline constexpr int kMsgGrinZeroIndex = -334;
 inline constexpr int kMsgGrinUnavailable = -337;
+inline constexpr int kMsgNoSurfaces = -3989;
+inline constexpr int kMsgNoLens = -3999;
 
 // Brings the lens up to date; the argument is ignored. 0, or a message number with the failing
 // surface in the lens data's failing_surface: -259 (zero axial ray height at the stop), or the
@@ -32,6 +34,10 @@ int lens_setup(int mode);
 // The result of the last full set-up (0 or its message number) and its failing surface: what a
 // listing of the lens must refuse with instead of printing stale numbers.
 int last_lens_setup_result(int* failing_surface);
+// A lens a ray or paraxial analysis can work on: 0, or the error message -3999 (no lens) or
+// -3989 (nothing between object and image) set. Without a surface there is no pupil to aim at,
+// and every number an analysis would print is meaningless.
+int check_lens_has_surfaces();
 // lens_setup(0) for a caller that reports its failure: 0, or the set-up's message with the
 // surface it failed at put into the error text (the message number is returned).
 int lens_setup_or_error();

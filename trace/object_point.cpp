@@ -442,6 +442,7 @@ int search_rim_rays() {
 }  // namespace
 
 int aim_reference_rays(double px, double py, int kind) {
+    if (const int rc = check_lens_has_surfaces(); rc != 0) return rc;
     LensData& lens = lens_data();
     TraceGlobals& g = trace_globals();
     ReferenceRay& ref = reference_ray();
@@ -549,6 +550,7 @@ void derivative_rows(const ReferenceRay& ref, bool failed) {
 }  // namespace
 
 int cmd_object_point() {
+    if (const int rc = check_lens_has_surfaces(); rc != 0) return rc;
     const LensData& lens = lens_data();
     const int command = current_command();
     ReferenceRay& ref = reference_ray();

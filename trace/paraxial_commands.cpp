@@ -122,11 +122,7 @@ int bring_lens_up_to_date() {
 // A listing needs a lens whose last set-up succeeded: it refuses with the set-up's message
 // rather than printing numbers of a lens it could not bring up to date.
 int check_listable_lens() {
-    const LensData& l = lens_data();
-    if (l.image_surface < 1 || l.wavelength_count < 1 || l.wavelengths == nullptr) {
-        return set_error_msg(kMsgNoLens);
-    }
-    if (l.image_surface < 2) return set_error_msg(kMsgNoSurfaces);
+    if (const int rc = check_lens_has_surfaces(); rc != 0) return rc;
     int failing = 0;
     if (const int rc = last_lens_setup_result(&failing); rc != 0) {
         return set_error_msg(rc, failing);

@@ -38,8 +38,6 @@ inline constexpr int kMsgParaxialSpecialData = -1729;
 inline constexpr int kMsgParaxialRaysXColumns = -1737;
 inline constexpr int kMsgScaleRange = -1760;
 inline constexpr int kMsgFifthPartsColumns = -1772;
-inline constexpr int kMsgNoLens = -3999;
-inline constexpr int kMsgNoSurfaces = -3989;
 
 // Quantities of the general scaling command.
 enum ScaleQuantity : int {

@@ -15,6 +15,7 @@
 #include "runtime/output_options.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "trace/lens_setup.h"
 #include "trace/object_point.h"
 #include "trace/paraxial_trace.h"
 #include "trace/ray_aiming.h"
@@ -135,6 +136,7 @@ void list_surface(RayRecord& ray, const ListingOptions& o) {
 }  // namespace
 
 int cmd_trace_single_ray() {
+    if (const int rc = check_lens_has_surfaces(); rc != 0) return rc;
     const LensData& lens = lens_data();
     const int command = current_command();
     const bool single = command == kCmdTraceSingleRay;

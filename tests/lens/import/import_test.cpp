@@ -935,9 +935,9 @@ TEST_F(Import, MissingFileLeavesTheLensAndSavingNeverWritesTheForeignFile) {
     EXPECT_EQ(tavo_test::read_file(path), before);
 }
 
-// A ".seq" file with nothing between object and image: every listing of it says so instead of
-// reading surfaces that are not there.
-TEST_F(Import, SeqWithoutSurfacesIsRefusedByEveryListing) {
+// A ".seq" file with nothing between object and image: every listing and ray analysis of it
+// says so instead of reading surfaces that are not there.
+TEST_F(Import, SeqWithoutSurfacesIsRefusedByEveryListingAndAnalysis) {
     ASSERT_EQ(import(write_lines("zero.seq", {"si 0 0"})), 0) << error_text();
     EXPECT_EQ(lens_data().image_surface, 1);
     const std::string refusal = "The lens has no surfaces between the object and the image";
@@ -946,6 +946,20 @@ TEST_F(Import, SeqWithoutSurfacesIsRefusedByEveryListing) {
         take_output();
         EXPECT_EQ(run(command), kErrorTextReady);
         EXPECT_EQ(error_text(), refusal);
+    }
+    // Nor is there a pupil to aim a real ray at: every ray analysis refuses the same way, and
+    // prints no rows of numbers.
+    for (const char* command :
+         {"trace_ref_ray 0 0 0 0 0", "ref_ray_derivatives", "object_point 1 0 0 0 0",
+          "trace_single_ray 0 0 0 0 0 1", "trace_pupil_ray 0 0 0 1", "ray_fan", "spot_diagram",
+          "spot_sizes", "spot_rays", "mtf", "spot_sections", "psf_sections", "psf_encircled",
+          "point_intensity", "wavefront_stats", "zernike_fit", "encircled_energy",
+          "diffraction_energy", "coupling_efficiency"}) {
+        SCOPED_TRACE(command);
+        take_output();
+        EXPECT_EQ(run(command), kErrorTextReady);
+        EXPECT_EQ(error_text(), refusal);
+        EXPECT_EQ(take_output().find_first_of("0123456789"), std::string::npos);
     }
     // The whole-lens listing lists what there is and says why the first-order data are missing.
     take_output();
