@@ -64,8 +64,44 @@ int run_setup() {
     return g_hooks.lens_setup != nullptr ? g_hooks.lens_setup(0) : 0;
 }
 
+// Text in UTF-8 as the program's one-byte characters: characters above 0xFF become '?'. Text
+// that is not valid UTF-8 is taken as ISO-8859-1, byte for byte, as older files are written.
+std::string utf8_as_latin1(const std::string& bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    bool multibyte = false;
+    for (std::size_t k = 0; k < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[k]);
+        if (lead < 0x80) {
+            text.push_back(static_cast<char>(lead));
+            ++k;
+            continue;
+        }
+        const std::size_t length = (lead & 0xE0) == 0xC0   ? 2
+                                   : (lead & 0xF0) == 0xE0 ? 3
+                                   : (lead & 0xF8) == 0xF0 ? 4
+                                                           : 0;
+        if (length == 0 || k + length > bytes.size()) return bytes;
+        unsigned code = lead & (0x7F >> length);
+        for (std::size_t j = 1; j < length; ++j) {
+            const auto next = static_cast<unsigned char>(bytes[k + j]);
+            if ((next & 0xC0) != 0x80) return bytes;
+            code = (code << 6) | (next & 0x3F);
+        }
+        // Overlong forms are not UTF-8 a writer produces: the text is something else.
+        if ((length == 2 && code < 0x80) || (length == 3 && code < 0x800) ||
+            (length == 4 && code < 0x10000)) {
+            return bytes;
+        }
+        text.push_back(code > 0xFF ? '?' : static_cast<char>(code));
+        multibyte = true;
+        k += length;
+    }
+    return multibyte ? text : bytes;
+}
+
 // Bytes to lines: a UTF-16 byte-order mark (either order) decodes two-byte units, characters
-// above 0xFF becoming '?'; a UTF-8 mark is dropped; lines end at LF or CR LF.
+// above 0xFF becoming '?'; a UTF-8 mark is dropped and UTF-8 decoded; lines end at LF or CR LF.
 std::vector<std::string> decode_lines(const std::string& bytes) {
     std::string text;
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
@@ -79,9 +115,9 @@ std::vector<std::string> decode_lines(const std::string& bytes) {
             text.push_back(unit > 0xFF ? '?' : static_cast<char>(unit));
         }
     } else if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
-        text = bytes.substr(3);
+        text = utf8_as_latin1(bytes.substr(3));
     } else {
-        text = bytes;
+        text = utf8_as_latin1(bytes);
     }
     std::vector<std::string> lines;
     std::size_t at = 0;
@@ -221,7 +257,15 @@ int import_keyword_allowed(char letter) {
     return 0;
 }
 
+void import_line_not_used() {
+    if (g_state.line <= 0) return;
+    if (g_state.unused_lines.empty() || g_state.unused_lines.back() != g_state.line) {
+        g_state.unused_lines.push_back(g_state.line);
+    }
+}
+
 void import_note_ignored(const char* what, const char* why) {
+    import_line_not_used();
     const std::uint8_t output = get_setting_flag(kSetOutputOn);
     set_setting_flag(kSetOutputOn, 1);
     print_msg(kMsgImportValueIgnored, g_state.line, what, why);
@@ -229,6 +273,7 @@ void import_note_ignored(const char* what, const char* why) {
 }
 
 void import_print(int code, const std::string& text) {
+    if (code != kMsgImportGlassSuccessor) import_line_not_used();
     const std::uint8_t output = get_setting_flag(kSetOutputOn);
     set_setting_flag(kSetOutputOn, 1);
     print_msg(code, text.c_str());
@@ -236,9 +281,18 @@ void import_print(int code, const std::string& text) {
 }
 
 void import_print(int code, int number, const std::string& text) {
+    if (code != kMsgImportGlassSuccessor) import_line_not_used();
     const std::uint8_t output = get_setting_flag(kSetOutputOn);
     set_setting_flag(kSetOutputOn, 1);
     print_msg(code, number, text.c_str());
+    set_setting_flag(kSetOutputOn, output);
+}
+
+void import_print(int code, int number, const std::string& first, const std::string& second) {
+    if (code != kMsgImportGlassSuccessor) import_line_not_used();
+    const std::uint8_t output = get_setting_flag(kSetOutputOn);
+    set_setting_flag(kSetOutputOn, 1);
+    print_msg(code, number, first.c_str(), second.c_str());
     set_setting_flag(kSetOutputOn, output);
 }
 
@@ -284,6 +338,58 @@ bool import_catalogue_glass(int n, const std::string& name) {
     if (find_glass(padded, catalog, rewritten) < 0) return false;
     const char* stored = rewritten[0] != '\0' ? rewritten : padded;
     return set_surface_medium(n, kMediumGlass, stored, 0) == 0;
+}
+
+namespace {
+
+// A glass name as files spell it loosely: upper case, without '-', '_' and blanks.
+std::string loose_glass_name(const std::string& name) {
+    std::string key;
+    for (const char c : name) {
+        if (c == '-' || c == '_' || c == ' ') continue;
+        key.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    }
+    return key;
+}
+
+}  // namespace
+
+std::string catalogue_glass_like(const std::string& name, const std::vector<int>& catalogs) {
+    const std::string key = loose_glass_name(name);
+    if (key.empty()) return {};
+    std::vector<int> searched = catalogs;
+    if (searched.empty()) {
+        for (int c = 0; c < kGlassCatalogCount; ++c) searched.push_back(c);
+    }
+    std::string found;
+    for (const int c : searched) {
+        if (c < 0 || c >= kGlassCatalogCount) continue;
+        const GlassCatalog& catalog = glass_catalog(c);
+        for (int k = 0; k < catalog.count && k < kCatalogRoom; ++k) {
+            const std::string stored(catalog.glasses[k].name, kGlassNameLength);
+            if (loose_glass_name(stored) != key) continue;
+            std::string trimmed = stored.substr(0, stored.find_last_not_of(' ') + 1);
+            if (!found.empty() && found != trimmed) return {};
+            found = trimmed;
+        }
+    }
+    return found;
+}
+
+int glass_catalog_of_maker(const std::string& maker) {
+    struct Maker {
+        const char* name;
+        int catalog;
+    };
+    // The catalogue files in the order glass_catalog numbers them.
+    static const Maker kMakers[] = {{"MISC", 1},    {"OHARA", 2},  {"HOYA", 3},
+                                    {"CORNING", 4}, {"SCHOTT", 5}, {"SHARED", 6}};
+    std::string upper;
+    for (const char c : maker)
+        upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    for (const Maker& m : kMakers)
+        if (upper == m.name) return m.catalog;
+    return -1;
 }
 
 void import_set_title(const std::string& text) {
@@ -375,6 +481,13 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
         return set_error_msg(kMsgCannotOpenLensInput, path.c_str());
     }
     const std::vector<std::string> lines = decode_lines(bytes);
+    if (reader.surfaces_needed != nullptr) {
+        // Refused before the lens is replaced: a lens cut at the limit would be a different lens.
+        const int needed = reader.surfaces_needed(lines);
+        if (needed > surface_limit()) {
+            return set_error_msg(kMsgImportTooManySurfaces, path.c_str(), needed, surface_limit());
+        }
+    }
     LensData& l = lens_data();
     const SavedGroup group{l.group_start, l.group_kind_pending, l.group_pending};
     l.group_start = l.group_kind_pending = l.group_pending = 0;
@@ -393,24 +506,34 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
         const int depth = command_context_depth();
         reader.setup();
         set_state_flag(kFlagLensExists);
+        std::vector<std::string> pieces;
         for (std::size_t at = 0; at < lines.size() && stop == 0; ++at) {
             const int number = static_cast<int>(at) + 1;
             g_state.line = number;
-            std::string line = lines[at];
             if (get_setting_flag(kSetStepMode) != 0) {
-                print_with_output("Line %4d:  %s\n", number, line);
+                print_with_output("Line %4d:  %s\n", number, lines[at]);
             }
-            if (line.size() > kLineLimit) {
+            if (lines[at].size() > kLineLimit) {
+                import_line_not_used();
                 print_with_output("Unknown command at line %4d:  %s\n", number,
-                                  line.substr(0, 60) + "...");
+                                  lines[at].substr(0, 60) + "...");
                 continue;
             }
-            const LineAction action = reader.repair(line, &stop);
-            if (action == LineAction::skip || stop != 0) continue;
-            if (run_command_string(line.c_str(), 0) != 0) {
-                print_with_output("Unknown command at line %4d:  %s\n", number, line);
+            pieces.clear();
+            if (reader.pieces != nullptr) {
+                reader.pieces(lines[at], pieces);
+            } else {
+                pieces.push_back(lines[at]);
             }
-            if (g_state.surface_overflow) stop = 1;
+            for (std::string& line : pieces) {
+                const LineAction action = reader.repair(line, &stop);
+                if (action == LineAction::skip || stop != 0) continue;
+                if (run_command_string(line.c_str(), 0) != 0) {
+                    import_line_not_used();
+                    print_with_output("Unknown command at line %4d:  %s\n", number, line);
+                }
+                if (g_state.surface_overflow) stop = 1;
+            }
         }
         // A reader's own context letter is what the end command pops; anything a line left
         // above it goes first.
@@ -431,6 +554,12 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
     set_setting_flag(kSetOutputOn, 1);
     if (stop != 0) {
         return set_error_msg(kMsgLensTooLarge, surface_limit());
+    }
+    if (!g_state.unused_lines.empty()) {
+        const std::uint8_t output = get_setting_flag(kSetOutputOn);
+        set_setting_flag(kSetOutputOn, 1);
+        print_msg(kMsgImportLinesNotUsed, static_cast<int>(g_state.unused_lines.size()));
+        set_setting_flag(kSetOutputOn, output);
     }
     if (reader.after_end) reader.after_end(result);
     if (result == 0) {

@@ -29,6 +29,9 @@ inline constexpr int kMsgApodisationNotConverted = -952;
 inline constexpr int kMsgImportNotConverted = -953;
 inline constexpr int kMsgImportGlassUnknown = -955;
 inline constexpr int kMsgImportKeywordOutside = -1302;
+inline constexpr int kMsgImportTooManySurfaces = -1303;
+inline constexpr int kMsgImportLinesNotUsed = -1304;
+inline constexpr int kMsgImportGlassSuccessor = -1305;
 
 // 0 when the import commands of this context letter may run now (a file of that format is
 // being read), else the refusal's message number.
@@ -50,7 +53,9 @@ struct ImportState {
     int zmx_mirror_parity = 0;
     double zmx_break[5] = {};  // coordinate-break parameters 1..5
     bool seq_image_surface_seen = false;
-    bool seq_reference_wavelength_seen = false;
+    // The reference wavelength a ".seq" file names (from 1; 0 none), applied after reading:
+    // its weights follow in the order of its wavelengths.
+    int seq_reference_wavelength = 0;
     bool surface_overflow = false;  // a surface beyond the limit: reading stops
     // Aperture and field given in foreign terms (the modes above), converted after reading.
     // They are kept here rather than in the lens's own mode bytes, which the set-up reads as
@@ -59,6 +64,13 @@ struct ImportState {
     int pending_field = 0;
     // Surfaces given a model glass by index and Abbe number while the file was read.
     std::vector<int> abbe_glass_surfaces;
+    // The file's lines that were refused or whose data could not be taken, each once: the
+    // import ends by saying how many, since the lens may then differ from the file's.
+    std::vector<int> unused_lines;
+    // The catalogues a file names for its glasses (indices of glass_catalog), searched first.
+    std::vector<int> glass_catalogs;
+    // A wavelength was given on a line of its own: the table holds only those so given.
+    bool wavelengths_listed = false;
 };
 ImportState& import_state();
 
@@ -81,11 +93,14 @@ int import_kind_for(int kind, const std::string& path);
 int read_import_file(int kind, const std::string& path);
 
 // Services for the keyword handlers.
+// The line being run was not used (refused, or its data could not be taken).
+void import_line_not_used();
 // Prints the note on a value the import does not use: the line, what it is, why.
 void import_note_ignored(const char* what, const char* why);
 // Prints a message with text output switched on for the print.
 void import_print(int code, const std::string& text);
 void import_print(int code, int number, const std::string& text);
+void import_print(int code, int number, const std::string& first, const std::string& second);
 // Runs native lens-entry lines (numbers only) with the lens context: 0 or the first failure.
 int import_run_native(const std::string& line);
 // The surface gets a model glass made by the glass command: from index and Abbe number
@@ -95,6 +110,12 @@ int import_model_glass(int surface, const std::string& name, bool abbe, const do
                        int count);
 // Looks the padded name up; true (and the surface takes the catalogue glass) when found.
 bool import_catalogue_glass(int surface, const std::string& name);
+// The catalogue glass whose name equals name when case and the characters '-', '_' and blank
+// are ignored ("NBK7" is "N-BK7"), searched in the given catalogues (all when empty): its
+// stored name, or empty when no glass or more than one matches.
+std::string catalogue_glass_like(const std::string& name, const std::vector<int>& catalogs);
+// The catalogue index of a maker's name as files write it ("SCHOTT", "Ohara"), or -1.
+int glass_catalog_of_maker(const std::string& maker);
 // The lens title from a foreign text: cut to 29 characters and "..." when longer than 32;
 // the title copy follows.
 void import_set_title(const std::string& text);

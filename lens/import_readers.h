@@ -16,6 +16,12 @@ struct ImportReader {
     // Repairs a line in place; skip leaves it unrun. Setting *stop ends the reading (the lens
     // would pass the surface limit).
     LineAction (*repair)(std::string& line, int* stop) = nullptr;
+    // Splits a file line into the command lines it holds (comments dropped); null: the line
+    // is one command.
+    void (*pieces)(const std::string& line, std::vector<std::string>& out) = nullptr;
+    // The highest surface number the file's lens needs, counted before anything is read, so
+    // that a lens larger than the program holds is refused whole; null: not counted.
+    int (*surfaces_needed)(const std::vector<std::string>& lines) = nullptr;
     void (*before_end)() = nullptr;           // before the end command
     void (*after_end)(int result) = nullptr;  // after it, before the conversions
     int (*last)(int result) = nullptr;        // after the conversions: the import's result

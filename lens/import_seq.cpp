@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "lens/import_frame.h"
 #include "lens/import_readers.h"
@@ -29,6 +30,8 @@ constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 constexpr double kZeroField = 1e-40;
 constexpr double kZeroFieldAngle = 9.999999999462034e-07;
 constexpr double kObjectHeightAtInfinity = -1e14;
+constexpr double kInfiniteObjectDistance = 1e10;
+constexpr double kInfiniteThickness = 1e20;
 
 std::string upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -61,27 +64,46 @@ bool glass_code(const std::string& text, double* index, double* abbe) {
     return true;
 }
 
+// A fictitious glass written as index and Abbe number, "1.5168:64.17".
+bool index_and_abbe(const std::string& text, double* index, double* abbe) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos) return false;
+    char* end = nullptr;
+    *index = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + colon) return false;
+    const char* second = text.c_str() + colon + 1;
+    *abbe = std::strtod(second, &end);
+    return end != second && *end == '\0' && std::isfinite(*index) && std::isfinite(*abbe) &&
+           *index >= 1.0 && *index < 5.0 && *abbe > 0.0;
+}
+
 void glass(int n, const std::string& text) {
     double index = 0.0;
     double abbe = 0.0;
-    if (glass_code(text, &index, &abbe)) {
+    if (glass_code(text, &index, &abbe) || index_and_abbe(text, &index, &abbe)) {
         const double values[2] = {index, abbe};
         import_model_glass(n, "SRF" + std::to_string(n) + "GL", true, values, 2);
         return;
     }
     std::string name = upper(text);
+    std::string prefixed = name;
+    std::vector<int> catalogs;
     const std::size_t bar = name.rfind('_');
     if (bar != std::string::npos) {
         const std::string maker = name.substr(bar + 1);
-        name = name.substr(0, bar);
-        if (maker == "HOYA") {
-            name = "H_" + name;
-        } else if (maker == "OHARA") {
-            name = "O_" + name;
+        const int catalog = glass_catalog_of_maker(maker);
+        if (catalog >= 0) {
+            catalogs.push_back(catalog);
+            name = name.substr(0, bar);
+            // Names a private catalogue holds under the maker's prefix.
+            prefixed = maker == "HOYA" ? "H_" + name : maker == "OHARA" ? "O_" + name : name;
         }
     }
-    // Not found: the surface stays in air.
-    import_catalogue_glass(n, name);
+    if (import_catalogue_glass(n, prefixed)) return;
+    // Files write the catalogue's names without its hyphens ("NBK7_SCHOTT" for N-BK7).
+    const std::string like = catalogue_glass_like(name, catalogs);
+    if (!like.empty() && import_catalogue_glass(n, like)) return;
+    import_print(kMsgImportGlassUnknown, n, text);
 }
 
 void surface_arguments(int n) {
@@ -94,7 +116,10 @@ void surface_arguments(int n) {
     }
     const ArgCell* c1 = arg_cell(1);
     if (c1 != nullptr && c1->status == kArgGiven) {
-        set_thickness_data(n, 0, 0, 0, 0.0, 0.0, arg_double(1));
+        double t = arg_double(1);
+        // Writers give an object at infinity as a large distance (1e10, 1e13 ...).
+        if (n == 0 && std::fabs(t) >= kInfiniteObjectDistance) t = kInfiniteThickness;
+        set_thickness_data(n, 0, 0, 0, 0.0, 0.0, t);
     }
     const ArgCell* c2 = arg_cell(2);
     if (c2 != nullptr && c2->status == kArgGiven) glass(n, import_text_arg(2));
@@ -134,8 +159,66 @@ LineAction repair(std::string& line, int*) {
     return LineAction::run;
 }
 
+// A file line as its commands: a '!' outside quotes starts a comment, ';' outside quotes
+// separates commands ("RDM N;LEN ..."), blanks around each are dropped.
+void pieces(const std::string& line, std::vector<std::string>& out) {
+    std::string piece;
+    char quote = '\0';
+    const auto flush = [&]() {
+        const std::size_t first = piece.find_first_not_of(" \t");
+        if (first != std::string::npos) {
+            out.push_back(piece.substr(first, piece.find_last_not_of(" \t") + 1 - first));
+        }
+        piece.clear();
+    };
+    for (const char c : line) {
+        if (quote != '\0') {
+            if (c == quote) quote = '\0';
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '!') {
+            break;
+        } else if (c == ';') {
+            flush();
+            continue;
+        }
+        piece.push_back(c);
+    }
+    flush();
+}
+
+// A command's keyword, upper case.
+std::string keyword_of(const std::string& command) {
+    const std::size_t end = command.find_first_of(" \t");
+    return upper(command.substr(0, end));
+}
+
+bool has_values(const std::string& command) {
+    const std::size_t end = command.find_first_of(" \t");
+    return end != std::string::npos && command.find_first_not_of(" \t", end) != std::string::npos;
+}
+
+// The object is surface 0; every S line (and STO with values) adds a surface; the image
+// follows the last.
+int surfaces_needed(const std::vector<std::string>& lines) {
+    int count = 0;
+    std::vector<std::string> commands;
+    for (const std::string& line : lines) {
+        commands.clear();
+        pieces(line, commands);
+        for (const std::string& command : commands) {
+            const std::string word = keyword_of(command);
+            if (word == "S" || (word == "STO" && has_values(command))) ++count;
+        }
+    }
+    return count + 1;
+}
+
 void reorder_wavelengths() {
-    if (import_state().seq_reference_wavelength_seen) return;
+    if (const int ref = import_state().seq_reference_wavelength; ref != 0) {
+        import_reference_wavelength(ref);
+        return;
+    }
     LensData& l = lens_data();
     const int n = l.wavelength_count;
     if (n < 1) return;
@@ -174,6 +257,8 @@ int read_seq_file(const std::string& path) {
     reader.setup = setup;
     reader.repair = repair;
     reader.before_end = before_end;
+    reader.pieces = pieces;
+    reader.surfaces_needed = surfaces_needed;
     return read_import_lines(reader, path);
 }
 
@@ -183,9 +268,13 @@ int cmd_seq_keyword() {
     ImportState& st = import_state();
     const int count = import_given_count();
     switch (current_command()) {
-        case 826:
-            spreadsheet_radius_mode = static_cast<std::uint8_t>(arg_int(0) != 0 ? 1 : 0);
+        case 826: {
+            // "RDM", "RDM Y" or "RDM YES": radii; "RDM N" or "RDM NO": curvatures.
+            const std::string answer = upper(import_text_arg(0));
+            const bool curvatures = answer == "N" || answer == "NO" || answer == "0";
+            spreadsheet_radius_mode = static_cast<std::uint8_t>(curvatures ? 0 : 1);
             break;
+        }
         case 828: {
             const std::string title = import_text_arg(0);
             import_set_title(title);
@@ -215,8 +304,7 @@ int cmd_seq_keyword() {
             import_set_wavelengths(0.001);
             break;
         case 833:
-            import_reference_wavelength(arg_int(0));
-            st.seq_reference_wavelength_seen = true;
+            st.seq_reference_wavelength = arg_int(0);
             break;
         case 834:
             import_set_weights();
@@ -286,6 +374,19 @@ int cmd_seq_keyword() {
             break;
         }
         case 846:
+            // "STO radius thickness glass" is a surface line of its own, the stop; a bare
+            // "STO" makes the surface just read the stop.
+            if (import_given_count() > 0 || !import_text_arg(0).empty()) {
+                const int next = g_seq_current + 1;
+                if (next > surface_limit()) {
+                    st.surface_overflow = true;
+                    break;
+                }
+                if (next > l.image_surface) l.image_surface = next;
+                set_current_surface(next);
+                g_seq_current = next;
+                surface_arguments(next);
+            }
             if (g_seq_current >= 0) import_set_stop(g_seq_current);
             break;
         case 852:

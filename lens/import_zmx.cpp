@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "lens/glass_catalog.h"
 #include "lens/import_frame.h"
 #include "lens/import_readers.h"
 #include "lens/lens_data.h"
@@ -57,6 +59,27 @@ void apply_mirror_parity(int n) {
     }
 }
 
+// The catalogue glass a file's name stands for, looked up in the catalogues the file names
+// first: the name itself, the same name loosely spelt, then a glass renamed since (the
+// catalogue's one "N-" successor of an old lead glass name), which is said.
+bool catalogue_glass(int n, const std::string& name) {
+    const std::vector<int>& catalogs = import_state().glass_catalogs;
+    if (!catalogs.empty()) {
+        const std::string like = catalogue_glass_like(name, catalogs);
+        if (!like.empty() && import_catalogue_glass(n, like)) return true;
+    }
+    if (import_catalogue_glass(n, name) || import_catalogue_glass(n, "O_" + name) ||
+        import_catalogue_glass(n, "H_" + name)) {
+        return true;
+    }
+    const std::string successor = catalogue_glass_like("N-" + name, catalogs);
+    if (!successor.empty() && import_catalogue_glass(n, successor)) {
+        import_print(kMsgImportGlassSuccessor, n, name, successor);
+        return true;
+    }
+    return false;
+}
+
 void glass(int n) {
     const std::string name = import_text_arg(0);
     ImportState& st = import_state();
@@ -66,8 +89,7 @@ void glass(int n) {
         return;
     }
     const std::string cut = name.substr(0, kMediumNameLength);
-    if (!import_catalogue_glass(n, cut) && !import_catalogue_glass(n, "O_" + cut) &&
-        !import_catalogue_glass(n, "H_" + cut)) {
+    if (!catalogue_glass(n, cut)) {
         const double nd = arg_double(3);
         const double vd = arg_double(4);
         if (import_given_count() < 5 || nd == 0.0 || vd == 0.0) {
@@ -157,8 +179,53 @@ int last(int result) {
 
 }  // namespace
 
+// The highest surface number a SURF line names (the image is the last).
+int surfaces_needed(const std::vector<std::string>& lines) {
+    long highest = 0;
+    for (const std::string& line : lines) {
+        std::size_t at = line.find_first_not_of(" \t");
+        if (at == std::string::npos || !starts_nocase(line.substr(at), "SURF")) continue;
+        at += 4;
+        if (at < line.size() && line[at] != ' ' && line[at] != '\t') continue;
+        const long number = std::strtol(line.c_str() + at, nullptr, 10);
+        highest = std::max(highest, std::min(number, 1000000L));
+    }
+    return static_cast<int>(highest);
+}
+
+// One wavelength of a WAVM line: the table grows to the highest number given.
+void listed_wavelength() {
+    LensData& l = lens_data();
+    const int number = arg_int(0);
+    if (number < 1 || number > max_wavelengths()) {
+        import_note_ignored("wavelength", "beyond the wavelength table");
+        return;
+    }
+    const double wavelength = arg_double(1);
+    if (!(wavelength > 0.0) || !std::isfinite(wavelength)) {
+        import_note_ignored("wavelength", "not a wavelength");
+        return;
+    }
+    ImportState& st = import_state();
+    if (!st.wavelengths_listed) {
+        st.wavelengths_listed = true;
+        l.wavelength_count = 0;
+    }
+    for (int k = l.wavelength_count; k < number; ++k) {
+        l.wavelengths[k].wavelength = wavelength;
+        l.wavelengths[k].weight = 1.0;
+    }
+    l.wavelengths[number - 1].wavelength = wavelength;
+    l.wavelengths[number - 1].weight = import_given_count() >= 3 ? arg_double(2) : 1.0;
+    l.wavelength_count = std::max(l.wavelength_count, number);
+    l.current_wavelength = 0;
+    wavelengths_changed = 1;
+    materials_changed = 1;
+}
+
 int read_zmx_file(const std::string& path) {
     ImportReader reader;
+    reader.surfaces_needed = surfaces_needed;
     reader.setup = setup;
     reader.repair = repair;
     reader.last = last;
@@ -284,8 +351,18 @@ int cmd_zmx_keyword() {
             }
             break;
         }
+        case 869:
+            // GCAT: the catalogues the file's glass names belong to.
+            for (int k = 0; k < arg_count(); ++k) {
+                const int catalog = glass_catalog_of_maker(import_text_arg(k));
+                if (catalog >= 0) st.glass_catalogs.push_back(catalog);
+            }
+            break;
         case 871:
             glass(n);
+            break;
+        case 900:
+            listed_wavelength();
             break;
         case 872:
             set_curvature_data(n, 3, 0, arg_double(0), surface(n).curvature);

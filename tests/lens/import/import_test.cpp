@@ -905,12 +905,15 @@ TEST_F(Import, HostileAndOversizedFilesChangeNothingOutsideTheLens) {
     EXPECT_NE(error_text().find("only while a file of its format is imported"), std::string::npos)
         << error_text();
 
-    // A surface beyond the limit stops the import with the lens read so far.
+    // A surface beyond the limit refuses the whole file, and the lens before stays.
+    const int image_before = lens_data().image_surface;
     const std::string big =
         write_lines("big.zmx", {"SURF 1", "DISZ 3", "SURF " + std::to_string(limit + 1), "DISZ 7"});
     EXPECT_EQ(import(big), kErrorTextReady);
-    EXPECT_NE(error_text().find(std::to_string(limit)), std::string::npos) << error_text();
-    EXPECT_DOUBLE_EQ(surface(1).thickness, 3.0);
+    EXPECT_NE(error_text().find(std::to_string(limit + 1) + " surfaces"), std::string::npos)
+        << error_text();
+    EXPECT_EQ(lens_data().image_surface, image_before);
+    EXPECT_DOUBLE_EQ(surface(0).curvature, 0.02);
 }
 
 TEST_F(Import, MissingFileLeavesTheLensAndSavingNeverWritesTheForeignFile) {
