@@ -6,6 +6,7 @@
 #include <string>
 
 #include "entry/entry_frame.h"
+#include "lens/file_commands.h"
 #include "lens/lens_data.h"
 #include "lens/lens_items.h"
 #include "lens/new_lens_command.h"
@@ -169,12 +170,19 @@ int new_lens() {
         }
         if (!sheet_mode) {
             reset_object_point();
-            return open_surface_sheet(result.lens_surfaces);
+            const int opened = open_surface_sheet(result.lens_surfaces);
+            record_reference_sums();
+            return opened;
         }
     }
 
     reset_object_point();
-    if (!sheet_mode) return open_surface_sheet(result.lens_surfaces);
+    if (!sheet_mode) {
+        const int opened = open_surface_sheet(result.lens_surfaces);
+        // What a new lens is compared with when the program asks whether to save it.
+        record_reference_sums();
+        return opened;
+    }
 
     if (g_sheet.delete_revert_copy != nullptr) g_sheet.delete_revert_copy(kMsgRevertBeforeNewLens);
     lens_setup(0);
@@ -188,6 +196,7 @@ int new_lens() {
     set_state_flag(kFlagSpreadsheetOpen);
     push_command_context(kLensEntryContext);
     if (g_sheet.show_new_lens != nullptr) g_sheet.show_new_lens(rows, field);
+    record_reference_sums();
     return 0;
 }
 

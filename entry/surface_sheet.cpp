@@ -34,6 +34,10 @@ namespace {
 constexpr double kTiny = 1e-40;
 constexpr double kFarObject = 9.9e7;
 constexpr double kDegrees = 57.29577951308232;
+// Below this a field angle (degrees) is the zero-field stand-in of the set-up.
+constexpr double kZeroFieldDegrees = 1e-4;
+// A focal length this long is a lens without power.
+constexpr double kNoFocalLength = 1e20;
 constexpr int kHelpTopic = -1043;
 constexpr int kMsgTitle = -578;
 constexpr int kCellDerived = 0x8000;
@@ -278,6 +282,9 @@ void header_rows() {
             std::atan2(-l.object_height, l.entrance_pupil_position + object.thickness) * kDegrees;
         if (angle < -90.0) angle += 180.0;
         if (angle > 90.0) angle -= 180.0;
+        // A zero field is held as the smallest angle the set-up can place a pupil with; the
+        // designer entered 0 and sees 0.
+        if (std::fabs(angle) < kZeroFieldDegrees) angle = 0.0;
         number_cell(421, 0, angle);
     }
     // The three blanks are the paraxial-window button's face in the first configuration.
@@ -310,9 +317,15 @@ void header_rows() {
     const double c = l.image_axial_slope;
     const double h = l.object_height;
     const double d = a * b + c * h;
-    const double derived = std::fabs(d) < kTiny ? a * h * -1e40 : -(a * h) / d;
+    const double derived = std::fabs(d) < kTiny ? kNoFocalLength : -(a * h) / d;
     if (approximate) text_hotspot(kCellDerived, 0);
-    text_number(derived);
+    // A lens without power has no focal length: "--", as the listings show it, rather than a
+    // number of 54 digits.
+    if (!std::isfinite(derived) || std::fabs(derived) >= kNoFocalLength) {
+        raw("        --");
+    } else {
+        text_number(derived);
+    }
     text_newline();
 
     // Row 4: column headings.

@@ -161,6 +161,11 @@ int save_if_changed() {
         if (file_header(file, &header)) {
             version = header.version;
             if (header.sums == now) return 0;
+        } else if (std::error_code ignored; !std::filesystem::exists(file, ignored)) {
+            // A new lens named for a file not written yet is this version's own; unchanged
+            // since it was made, there is nothing to save.
+            version = kProgramVersion;
+            if (g_reference_recorded && now == g_reference_sums) return 0;
         }
     }
     const int question =

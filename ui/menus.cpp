@@ -22,6 +22,7 @@ struct CommandItem {
 
 struct RecentSlot {
     std::string text;
+    std::string name;  // the file the slot opens; empty: none
     int id = 0;
 };
 
@@ -166,7 +167,8 @@ void fill_from_list(int menu, int list, int parent, bool on_bar) {
         // Items with an enable condition are walked when the state flags change.
         add_menu_item_text(id, item.popup, position, -1, action.c_str());
         std::string shown = label.text;
-        if (!raw.empty() && raw[0] == '!' && g.recent_count < kRecentFileSlots) {
+        const bool recent_slot = raw.rfind('!', 0) == 0 || raw.rfind("-!", 0) == 0;
+        if (recent_slot && g.recent_count < kRecentFileSlots) {
             RecentSlot& slot = g.recent[g.recent_count];
             slot.id = id;
             if (slot.text.empty()) slot.text = "&" + std::to_string(g.recent_count + 1) + " ";
@@ -300,6 +302,7 @@ void set_recent_file_entry(const char* name, int k) {
     char shown[300];
     std::snprintf(shown, sizeof shown, "&%1d %s", k + 1, text.c_str());
     g.recent[k].text = shown;
+    g.recent[k].name = text;
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr || g.main_menu == 0 || g.recent[k].id == 0) return;
     ui->set_menu_command_label(g.main_menu, g.recent[k].id, shown);
@@ -425,6 +428,14 @@ bool run_menu_command(int, int id) {
     if (text == nullptr) return false;
     // "@" only files the item under the first popup; the command follows it.
     const char* command = text[0] == '@' ? text + 1 : text;
+    // A recent-file slot's command takes the slot's file, quoted as the name it is.
+    std::string with_file;
+    for (const RecentSlot& slot : g.recent) {
+        if (slot.id != id) continue;
+        if (slot.name.empty() || slot.name.find('"') != std::string::npos) return true;
+        with_file = std::string(command) + " \"" + slot.name + "\"";
+        command = with_file.c_str();
+    }
     if (g.submit != nullptr) {
         g.submit(command);
     } else {

@@ -173,10 +173,14 @@ TEST_F(QtWindows, TheEditWindowHoldsAnEditorAndItsOwnMenu) {
     EXPECT_EQ(editor->textCursor().selectedText(), "rst");
     auto* bar = find_widget<QMenuBar>("tavo_menu_bar_5");
     ASSERT_NE(bar, nullptr);
-    ASSERT_EQ(bar->actions().size(), 1);
+    // File (save, save as, print) and Edit, with the shortcuts desktop editors have.
+    ASSERT_EQ(bar->actions().size(), 2);
     EXPECT_EQ(bar->actions()[0]->text(), "&File");
+    EXPECT_EQ(bar->actions()[1]->text(), "&Edit");
     ASSERT_NE(bar->actions()[0]->menu(), nullptr);
-    EXPECT_EQ(bar->actions()[0]->menu()->actions()[0]->text(), "&Print\tCtrl+P");
+    EXPECT_EQ(bar->actions()[0]->menu()->actions()[0]->text(), "&Save\tCtrl+S");
+    ASSERT_NE(bar->actions()[1]->menu(), nullptr);
+    EXPECT_EQ(bar->actions()[1]->menu()->actions()[0]->text(), "&Undo");
 }
 
 TEST_F(QtWindows, ACheckItemOfATextWindowsSystemMenuFlipsItsSetting) {

@@ -146,6 +146,41 @@ TEST(TavoltConsole, TheSaveQuestionTakesTheTypedAnswer) {
     }
 }
 
+// A new lens has no file yet. Unchanged, leaving asks nothing; changed, the question is the
+// one for a lens of this version. Its sheet shows a lens without power as having no focal
+// length, and the zero field as 0.
+TEST(TavoltConsole, ANewLensAsksToBeSavedOnlyWhenChanged) {
+    struct Case {
+        const char* typed;
+        const char* question;  // empty: none asked
+    };
+    const Case cases[] = {
+        {"new_lens t 0 2\nexit\n", ""},
+        {"new_lens t 0 2\nRD 50\nexit\n",
+         "The lens has changed since it was opened or saved. Save it? [Yes/No/Cancel] No"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        tavo_test::TempTree tree;
+        tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
+        const std::filesystem::path input = tree.write_file("in.txt", c.typed);
+        const std::filesystem::path output = tree.base() / "out.txt";
+        const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
+                                    input.string() + "' > '" + output.string() + "' 2>&1";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        const std::string shown = tavo_test::read_file(output);
+        EXPECT_NE(shown.find("Focal length         --\n"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("Field angle    0.000000"), std::string::npos) << shown;
+        if (c.question[0] == '\0') {
+            EXPECT_EQ(shown.find("Save it?"), std::string::npos) << shown;
+        } else {
+            EXPECT_NE(shown.find(c.question), std::string::npos) << shown;
+        }
+    }
+}
+
 // Revert answered No throws the change away: the file is read again, not written.
 TEST(TavoltConsole, RevertAnsweredNoRestoresTheFilesLens) {
     const ConsoleQuestionRun run =

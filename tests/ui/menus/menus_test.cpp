@@ -190,6 +190,15 @@ TEST_F(Menus, RecentFileSlotsShowTheirNamesAndAnEmptySlotIsGrey) {
     EXPECT_FALSE(file[7].enabled);
 }
 
+// A recent-file slot runs its command on the slot's file, quoted; an empty slot runs nothing.
+TEST_F(Menus, ARecentFileSlotRunsItsCommandOnItsFile) {
+    set_recent_file_entry("/lenses/a lens.len", 0);
+    set_recent_file_entry("", 1);
+    ASSERT_TRUE(run_menu_command(0, recent_file_item(0)));
+    ASSERT_TRUE(run_menu_command(0, recent_file_item(1)));
+    EXPECT_EQ(g_submitted, std::vector<std::string>{"plain_cmd 11 \"/lenses/a lens.len\""});
+}
+
 TEST_F(Menus, ARecentFileSettingShowsInItsSlotAtTheNextIdlePass) {
     ASSERT_EQ(settings_layout(), 0);
     struct Case {
