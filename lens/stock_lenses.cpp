@@ -830,6 +830,7 @@ bool catalog_parts_open() {
 }
 
 int stock_panel_control(int control, double value) {
+    if (control == kStockShowPanel) return 0;
     if (control >= kStockPositive && control <= kStockCemented) {
         set_stock_lens_type(control);
     } else if (control >= kStockSortDirectory && control <= kStockSortDiameter) {

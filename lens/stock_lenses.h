@@ -28,6 +28,8 @@ inline constexpr int kMsgNoPanelControl = -275;
 // The catalogue start-up reads when the installation has it.
 inline constexpr char kStartupLensCatalog[] = "mg_pos";
 
+// The panel's command without a control: the parts are only shown.
+inline constexpr int kStockShowPanel = 0;
 // Lens types and sort modes, as the panel's buttons number them.
 enum StockLensType : int { kStockPositive = 1, kStockNegative = 2, kStockCemented = 3 };
 enum StockSortMode : int { kStockSortDirectory = 11, kStockSortEfl = 12, kStockSortDiameter = 13 };

@@ -166,6 +166,11 @@ TEST_F(StockLenses, TheStockLensCommandListsThePartsNearestTheCentresFirstSelect
 
 TEST_F(StockLenses, ThePanelCommandNarrowsAndReordersTheParts) {
     type("select_lens_catalog generic");
+    // Without a control the panel only opens on the parts.
+    type("stock_panel");
+    EXPECT_TRUE(catalog_parts_open());
+    EXPECT_EQ(errors().find("no control"), std::string::npos) << errors();
+    EXPECT_NE(output().find("Stock lenses\n"), std::string::npos) << output();
     type("stock_panel 102 10");  // focal length 50 +- 10
     EXPECT_TRUE(catalog_parts_open());
     EXPECT_EQ(names_listed(), (std::vector<std::string>{"GBX050D25", "GPX050D25"}));
