@@ -21,6 +21,7 @@
 #include "runtime/run_state.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "runtime/window_titles.h"
 #include "trace/lens_setup.h"
@@ -30,6 +31,7 @@ namespace {
 // Revert copies the spreadsheet keeps around a new lens: the lens before it, and the new lens.
 constexpr int kMsgRevertBeforeNewLens = -1231;
 constexpr int kMsgRevertNewLens = -1171;
+constexpr int kMsgNewLensDialogTitle = -1205;
 // State flag 40 marks an edit-window text that came from a file.
 constexpr int kFlagEditTextFromFile = 40;
 constexpr char kLensEntryContext = 'L';
@@ -106,6 +108,19 @@ NewLensRequest read_request(int command) {
     return r;
 }
 
+// The new lens's file name chosen in the Save dialog: 0, kStopped when cancelled, or the
+// dialog's failure.
+int ask_new_lens_name(std::string* name) {
+    platform::FileDialogRequest request;
+    request.save = true;
+    request.title = msg_text(kMsgNewLensDialogTitle);
+    const char* folder = get_setting_text(kSetCurrentDirectory, 0);
+    request.folder = folder != nullptr ? folder : "";
+    request.default_extension = "len";
+    request.filters = {{"Lens files (*.len)", "*.len"}, {"All files (*.*)", "*.*"}};
+    return ask_for_file(request, name);
+}
+
 // The spreadsheet takes its old lens back after a refused new lens.
 void back_to_sheet() {
     if (g_sheet.read_revert_copy != nullptr) g_sheet.read_revert_copy(kMsgRevertBeforeNewLens);
@@ -154,7 +169,15 @@ int new_lens() {
         clear_group_selection();
     }
 
-    const NewLensRequest request = read_request(command);
+    NewLensRequest request = read_request(command);
+    if (request.file_name.empty()) {
+        // From the File menu the command comes without a name: the designer names the new
+        // lens's file as for Save As (nothing is written until the lens is saved).
+        if (const int asked = ask_new_lens_name(&request.file_name); asked != 0) {
+            if (sheet_mode) back_to_sheet();
+            return asked == kStopped ? 0 : asked;
+        }
+    }
     NewLensResult result;
     int rc = new_lens_from_request(request, result);
     if (rc == kMsgSurfaceLimit) rc = set_error_msg(kMsgSurfaceLimit, surface_limit());

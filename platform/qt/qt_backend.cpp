@@ -1874,7 +1874,12 @@ DialogResult QtBackend::file_dialog(FileDialogRequest& request) {
     dialog.setDefaultSuffix(to_qstring(request.default_extension));
     QStringList filters;
     for (const FileFilter& f : request.filters) {
-        filters << to_qstring(f.description + " (" + f.pattern + ")");
+        // Descriptions that already name their pattern ("Lens files (*.len)") show it once.
+        const std::string named = "(" + f.pattern + ")";
+        const bool has_pattern =
+            f.description.size() >= named.size() &&
+            f.description.compare(f.description.size() - named.size(), named.size(), named) == 0;
+        filters << to_qstring(has_pattern ? f.description : f.description + " " + named);
     }
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
@@ -1887,8 +1892,10 @@ DialogResult QtBackend::file_dialog(FileDialogRequest& request) {
     if (!request.ok_label.empty()) {
         dialog.setLabelText(QFileDialog::Accept, to_qstring(request.ok_label));
     }
-    // The folder buttons sit in the dialog's own layout, below its buttons.
-    if (auto* layout = dialog.layout(); layout != nullptr) {
+    // The folder buttons sit in the dialog's own layout, below its buttons; without a folder
+    // to offer there is no strip.
+    const bool folder_buttons = !request.private_label.empty() || !request.public_label.empty();
+    if (auto* layout = dialog.layout(); layout != nullptr && folder_buttons) {
         auto* strip = new QWidget(&dialog);
         auto* row = new QHBoxLayout(strip);
         row->setContentsMargins(0, 0, 0, 0);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
@@ -57,6 +58,34 @@ TEST(QtDialogs, TheFolderButtonsMoveTheFileDialogToTheirFolders) {
     EXPECT_EQ(after_private, private_folder);
     EXPECT_EQ(after_public, public_folder);
     fs::remove_all(base);
+}
+
+// A filter whose description names its pattern shows it once; a dialog without folder
+// buttons has no empty strip for them.
+TEST(QtDialogs, TheFileDialogShowsEachFilterOnceAndNoEmptyFolderStrip) {
+    std::unique_ptr<platform::UiBackend> ui = tavo_test::make_test_qt_backend();
+    ASSERT_EQ(ui->create_frame("TAVO LT", nullptr), 0);
+    QStringList shown_filters;
+    bool strip_label = true;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            if (dialog == nullptr || !dialog->isVisible()) continue;
+            shown_filters = dialog->nameFilters();
+            strip_label = false;
+            for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+                if (label->text().startsWith("Library")) strip_label = true;
+            }
+            dialog->reject();
+        }
+    });
+    platform::FileDialogRequest request;
+    request.title = "Save";
+    request.save = true;
+    request.filters = {{"Lens files (*.len)", "*.len"}, {"Text", "*.txt"}};
+    EXPECT_EQ(ui->file_dialog(request), platform::DialogResult::cancelled);
+    EXPECT_EQ(shown_filters, (QStringList{"Lens files (*.len)", "Text (*.txt)"}));
+    EXPECT_FALSE(strip_label);
 }
 
 }  // namespace

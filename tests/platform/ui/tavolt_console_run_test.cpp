@@ -156,6 +156,8 @@ TEST(TavoltConsole, ANewLensAsksToBeSavedOnlyWhenChanged) {
     };
     const Case cases[] = {
         {"new_lens t 0 2\nexit\n", ""},
+        // Without a name (as the File menu runs it) the name is asked for first.
+        {"new_lens\nfresh\nexit\n", ""},
         {"new_lens t 0 2\nRD 50\nexit\n",
          "The lens has changed since it was opened or saved. Save it? [Yes/No/Cancel] No"},
     };
