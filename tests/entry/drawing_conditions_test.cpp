@@ -25,6 +25,9 @@ protected:
     static DrawingConditions& dc() { return *lens_data().drawing_conditions; }
 };
 
+// Each line echoes its keyword in 15 columns, then for a ray row its number ("%2d "), then the
+// value: a number as a listing cell (a blank and "%11.6f", "--" for zero); an int or a switch's
+// word right-aligned in 12 columns, in 9 after a row number.
 TEST_F(Drawing, ValuesAndDefaults) {
     struct Case {
         const char* line;
@@ -33,38 +36,43 @@ TEST_F(Drawing, ValuesAndDefaults) {
     };
     const Case cases[] = {
         {"DLID 5", [] { return dc().view[0] == 5.0; }, "DLID               5.000000\n"},
-        {"DLYS 2.5", [] { return dc().view[3] == 2.5; }, ""},
-        {"DLYS DEF", [] { return dc().view[3] == 0.0; }, ""},
+        {"DLYS 2.5", [] { return dc().view[3] == 2.5; }, "DLYS               2.500000\n"},
+        {"DLYS DEF", [] { return dc().view[3] == 0.0; }, "DLYS                 --    \n"},
         {"DLFS 2", [] { return dc().first_surface == 2; }, "DLFS                      2\n"},
         // The image surface and surfaces outside the lens mean every surface.
         {"DLFS 4", [] { return dc().first_surface == 0; }, "DLFS                      0\n"},
-        {"DLLS 3", [] { return dc().last_surface == 3; }, ""},
-        {"DLLS 0", [] { return dc().last_surface == 0; }, ""},
-        {"DLVA 45", [] { return dc().view_angle1 == 45; }, ""},
+        {"DLLS 3", [] { return dc().last_surface == 3; }, "DLLS                      3\n"},
+        {"DLLS 0", [] { return dc().last_surface == 0; }, "DLLS                      0\n"},
+        {"DLVA 45", [] { return dc().view_angle1 == 45; }, "DLVA                     45\n"},
         {"DLVA DEF", [] { return dc().view_angle1 == 30; }, "DLVA                     30\n"},
-        {"DLHA DEF", [] { return dc().view_angle2 == 240; }, ""},
-        {"DLRI DEF", [] { return dc().dlri == 3; }, ""},
-        {"DLSP DEF", [] { return dc().dlsp == 4; }, ""},
-        {"DLRS 2", [] { return dc().dlrs == 2; }, ""},
-        {"DLCV 1", [] { return dc().dlcv == 1; }, ""},
+        {"DLHA DEF", [] { return dc().view_angle2 == 240; }, "DLHA                    240\n"},
+        {"DLRI DEF", [] { return dc().dlri == 3; }, "DLRI                      3\n"},
+        {"DLSP DEF", [] { return dc().dlsp == 4; }, "DLSP                      4\n"},
+        {"DLRS 2", [] { return dc().dlrs == 2; }, "DLRS                      2\n"},
+        {"DLCV 1", [] { return dc().dlcv == 1; }, "DLCV                      1\n"},
         {"DLAS On", [] { return dc().dlas == 1; }, "DLAS                     On\n"},
-        {"DLHR DEF", [] { return dc().dlhr == 1; }, ""},
+        {"DLHR DEF", [] { return dc().dlhr == 1; }, "DLHR                     On\n"},
         {"DLFP 1 0.5", [] { return dc().rows[1].field_fraction == 0.5; },
          "DLFP            1    0.500000\n"},
         // Each row's own default: row 1 at 0.7 of the field, row 2 on axis.
-        {"DLFP 1 DEF", [] { return dc().rows[1].field_fraction == 0.7; }, ""},
-        {"DLFP 2 DEF", [] { return dc().rows[2].field_fraction == 0.0; }, ""},
-        {"DLMN 0 DEF", [] { return dc().rows[0].pupil_min == -1.0; }, ""},
-        {"DLMX 1 DEF", [] { return dc().rows[1].pupil_max == 0.0; }, ""},
-        {"DLNR 0 DEF", [] { return dc().rows[0].ray_count == 3; }, ""},
+        {"DLFP 1 DEF", [] { return dc().rows[1].field_fraction == 0.7; },
+         "DLFP            1    0.700000\n"},
+        {"DLFP 2 DEF", [] { return dc().rows[2].field_fraction == 0.0; },
+         "DLFP            2      --    \n"},
+        {"DLMN 0 DEF", [] { return dc().rows[0].pupil_min == -1.0; },
+         "DLMN            0   -1.000000\n"},
+        {"DLMX 1 DEF", [] { return dc().rows[1].pupil_max == 0.0; },
+         "DLMX            1      --    \n"},
+        {"DLNR 0 DEF", [] { return dc().rows[0].ray_count == 3; }, "DLNR            0         3\n"},
         {"DLNR 2 7", [] { return dc().rows[2].ray_count == 7; }, "DLNR            2         7\n"},
-        {"DLWN 2 3", [] { return dc().rows[2].wavelength == 3; }, ""},
+        {"DLWN 2 3", [] { return dc().rows[2].wavelength == 3; }, "DLWN            2         3\n"},
         {"DLYF 2 Off", [] { return dc().rows[2].drawn == 0; }, "DLYF            2       Off\n"},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(run(c.line), 0) << c.line << ": " << error_text();
         EXPECT_TRUE(c.holds()) << c.line;
-        EXPECT_NE(take_output().find(c.echo), std::string::npos) << c.line;
+        // The command line's own line end follows the echo.
+        EXPECT_EQ(take_output(), std::string(c.echo) + "\n") << c.line;
     }
 }
 

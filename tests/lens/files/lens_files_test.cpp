@@ -95,6 +95,22 @@ protected:
         return path(name);
     }
     platform::ConsoleBackend& console() { return ui(); }
+    // Saves the lens as name.len, reads it back into a new lens (no line may fail) and saves it
+    // again as name_again.len, which must hold the same bytes; the saved text goes to *saved.
+    // Callers wrap the call in ASSERT_NO_FATAL_FAILURE.
+    void round_trip(const std::string& name, std::string* saved = nullptr) {
+        ASSERT_EQ(run("save_as . " + path(name + ".len")), 0) << error_text();
+        ASSERT_EQ(run("LEN NEW"), 0);
+        ASSERT_EQ(run("END"), 0);
+        take_output();
+        ASSERT_EQ(run("open . " + path(name + ".len") + " no"), 0) << error_text();
+        EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
+        ASSERT_EQ(run("save_as . " + path(name + "_again.len")), 0) << error_text();
+        const std::string first = file(name + ".len");
+        EXPECT_FALSE(first.empty());
+        EXPECT_EQ(file(name + "_again.len"), first);
+        if (saved != nullptr) *saved = first;
+    }
 
     fs::path folder_;
 };
@@ -237,27 +253,17 @@ TEST_F(LensFiles, SavedLensReopensAndSavesToTheSameBytes) {
              "TIR YES",
              "NXT",
              "END"});
-    const std::vector<double> indices_before = [] {
+    const auto indices = [] {
         std::vector<double> v;
         for (int n = 0; n <= lens_data().image_surface; ++n) {
             for (int w = 0; w < lens_data().wavelength_count; ++w) v.push_back(surface(n).index[w]);
         }
         return v;
-    }();
-    ASSERT_EQ(run("save_as . " + path("first.len")), 0) << error_text();
-    ASSERT_EQ(run("LEN NEW"), 0);
-    ASSERT_EQ(run("END"), 0);
-    ASSERT_EQ(run("open . " + path("first.len") + " no"), 0) << error_text();
-    ASSERT_EQ(run("save_as . " + path("second.len")), 0) << error_text();
-    const std::string first = file("first.len");
-    EXPECT_FALSE(first.empty());
-    EXPECT_EQ(file("second.len"), first);
-    std::vector<double> indices_after;
-    for (int n = 0; n <= lens_data().image_surface; ++n) {
-        for (int w = 0; w < lens_data().wavelength_count; ++w)
-            indices_after.push_back(surface(n).index[w]);
-    }
-    EXPECT_EQ(indices_after, indices_before);
+    };
+    const std::vector<double> indices_before = indices();
+    std::string first;
+    ASSERT_NO_FATAL_FAILURE(round_trip("first", &first));
+    EXPECT_EQ(indices(), indices_before);
     EXPECT_EQ(lens_data().wavelength_count, 7);
     // The special data came back where it was entered.
     ASSERT_NE(surface(1).asphere, nullptr);
@@ -295,15 +301,13 @@ TEST_F(LensFiles, SavedLensReopensAndSavesToTheSameBytes) {
 TEST_F(LensFiles, DrawingSpotAndOptimisationSettingsFormTheirOwnSection) {
     run_all({"LEN NEW", "NXT", "RD 50", "TH 5", "GLA N-BK7", "NXT", "TH 90", "DLNF 2", "DLFP 1 1.0",
              "SDAD 20", "OPDF 0.01", "END"});
-    ASSERT_EQ(run("save_as . " + path("settings")), 0) << error_text();
-    const std::vector<std::string> lines = split_lines(file("settings.len"));
+    std::string saved;
+    ASSERT_NO_FATAL_FAILURE(round_trip("settings", &saved));
+    const std::vector<std::string> lines = split_lines(saved);
     LensHeader header;
     ASSERT_TRUE(parse_lens_header(lines.at(0), &header));
     EXPECT_NE(header.sums.opc, 0);
     EXPECT_EQ(header.sums, section_sums(lines));
-    ASSERT_EQ(run("LEN NEW"), 0);
-    ASSERT_EQ(run("END"), 0);
-    ASSERT_EQ(run("open . " + path("settings") + " no"), 0) << error_text();
     ASSERT_NE(lens_data().drawing_conditions, nullptr);
     EXPECT_EQ(lens_data().drawing_conditions->row_count, 2);
     EXPECT_EQ(lens_data().drawing_conditions->rows[1].field_fraction, 1.0);
@@ -658,14 +662,7 @@ TEST_F(LensFiles, AperturesTorusAndHologramComeBack) {
              "TH 20",
              "NXT",
              "END"});
-    ASSERT_EQ(run("save_as . " + path("special")), 0) << error_text();
-    ASSERT_EQ(run("LEN NEW"), 0);
-    ASSERT_EQ(run("END"), 0);
-    take_output();
-    ASSERT_EQ(run("open . " + path("special") + " no"), 0) << error_text();
-    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
-    ASSERT_EQ(run("save_as . " + path("again")), 0) << error_text();
-    EXPECT_EQ(file("again.len"), file("special.len"));
+    ASSERT_NO_FATAL_FAILURE(round_trip("special"));
 
     const SurfaceRecord& s1 = surface(1);
     ASSERT_EQ(s1.special_aperture_count, 2);
@@ -737,14 +734,7 @@ TEST_F(LensFiles, GradientIndexMediaComeBack) {
              "TH 20",
              "NXT",
              "END"});
-    ASSERT_EQ(run("save_as . " + path("grin")), 0) << error_text();
-    ASSERT_EQ(run("LEN NEW"), 0);
-    ASSERT_EQ(run("END"), 0);
-    take_output();
-    ASSERT_EQ(run("open . " + path("grin") + " no"), 0) << error_text();
-    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
-    ASSERT_EQ(run("save_as . " + path("grin2")), 0) << error_text();
-    EXPECT_EQ(file("grin2.len"), file("grin.len"));
+    ASSERT_NO_FATAL_FAILURE(round_trip("grin"));
     ASSERT_NE(surface(1).grin, nullptr);
     EXPECT_EQ(surface(1).grin->kind, 1);
     EXPECT_EQ(surface(1).grin->step, 0.05);
@@ -809,20 +799,13 @@ TEST_F(LensFiles, PickupsAndPairedAspheresComeBack) {
              "AS3 5e-9",
              "NXT",
              "END"});
-    ASSERT_EQ(run("save_as . " + path("links")), 0) << error_text();
-    const std::string saved = file("links.len");
+    std::string saved;
+    ASSERT_NO_FATAL_FAILURE(round_trip("links", &saved));
     // The links are written relative to their surface.
     for (const char* line :
          {"\nPK  TD  -1\n", "\nPK  TDM  -2\n", "\nPK  DFC  -2\n", "\nDOR  2\n"}) {
         EXPECT_NE(saved.find(line), std::string::npos) << line;
     }
-    ASSERT_EQ(run("LEN NEW"), 0);
-    ASSERT_EQ(run("END"), 0);
-    take_output();
-    ASSERT_EQ(run("open . " + path("links") + " no"), 0) << error_text();
-    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
-    ASSERT_EQ(run("save_as . " + path("links2")), 0) << error_text();
-    EXPECT_EQ(file("links2.len"), saved);
 
     struct Link {
         int surface, source, negated;
@@ -888,14 +871,7 @@ TEST_F(LensFiles, DiffractiveSurfacesAndGroupsComeBack) {
              "TH 20",
              "NXT",
              "END"});
-    ASSERT_EQ(run("save_as . " + path("doe")), 0) << error_text();
-    ASSERT_EQ(run("LEN NEW"), 0);
-    ASSERT_EQ(run("END"), 0);
-    take_output();
-    ASSERT_EQ(run("open . " + path("doe") + " no"), 0) << error_text();
-    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
-    ASSERT_EQ(run("save_as . " + path("doe2")), 0) << error_text();
-    EXPECT_EQ(file("doe2.len"), file("doe.len"));
+    ASSERT_NO_FATAL_FAILURE(round_trip("doe"));
     ASSERT_NE(surface(1).diffractive, nullptr);
     EXPECT_EQ(surface(1).diffractive->entered[1], -0.001);
     EXPECT_EQ(surface(1).diffractive->design_wavelength, 0.55);
@@ -1018,14 +994,7 @@ TEST_F(LensFiles, SplinesAndMeshesComeBack) {
              "TH 20",
              "NXT",
              "END"});
-    ASSERT_EQ(run("save_as . " + path("mesh")), 0) << error_text();
-    ASSERT_EQ(run("LEN NEW"), 0);
-    ASSERT_EQ(run("END"), 0);
-    take_output();
-    ASSERT_EQ(run("open . " + path("mesh") + " no"), 0) << error_text();
-    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
-    ASSERT_EQ(run("save_as . " + path("mesh2")), 0) << error_text();
-    EXPECT_EQ(file("mesh2.len"), file("mesh.len"));
+    ASSERT_NO_FATAL_FAILURE(round_trip("mesh"));
     ASSERT_NE(surface(1).spline, nullptr);
     EXPECT_EQ(surface(1).spline->count, 4);
     EXPECT_EQ(surface(1).spline->radius[3], 6.0);
@@ -1047,12 +1016,9 @@ namespace {
 TEST_F(LensFiles, SurfaceTolerancesComeBackWithTheirHolds) {
     run_all({"LEN NEW \"Tol\"", "EBR 5", "NXT", "RD 50", "TH 5", "GLA N-BK7", "THT 0.05",
              "RDT HLD 0.1", "CAA 0.3", "NXT", "TH 20", "NXT", "END"});
-    ASSERT_EQ(run("save_as . " + path("tol")), 0) << error_text();
-    const std::string saved = file("tol.len");
+    std::string saved;
+    ASSERT_NO_FATAL_FAILURE(round_trip("tol", &saved));
     EXPECT_NE(saved.find("\nRDT HLD  0.1\nTHT  0.05\n"), std::string::npos) << saved;
-    ASSERT_EQ(run("LEN NEW"), 0);
-    ASSERT_EQ(run("END"), 0);
-    ASSERT_EQ(run("open . " + path("tol") + " no"), 0) << error_text();
     ASSERT_NE(surface(1).tolerances, nullptr);
     const SurfaceTolerances& t = *surface(1).tolerances;
     EXPECT_EQ(t.values[kTolTht], 0.05);
@@ -1060,8 +1026,6 @@ TEST_F(LensFiles, SurfaceTolerancesComeBackWithTheirHolds) {
     EXPECT_EQ(t.values[kTolRdt], 0.1);
     EXPECT_EQ(t.switches[kTolRdt], 2);
     EXPECT_EQ(t.values[kTolCaa], 0.3);
-    ASSERT_EQ(run("save_as . " + path("tol2")), 0) << error_text();
-    EXPECT_EQ(file("tol2.len"), saved);
 }
 
 }  // namespace
@@ -1165,20 +1129,13 @@ TEST_P(ManyWavelengthFiles, ModelGlassAtEveryWavelengthReadsBack) {
     run_all(lines);
     ASSERT_EQ(lens_data().wavelength_count, count);
 
-    ASSERT_EQ(run("save_as . " + path("many.len")), 0) << error_text();
-    for (const std::string& line : split_lines(file("many.len"))) {
+    std::string saved;
+    ASSERT_NO_FATAL_FAILURE(round_trip("many", &saved));
+    for (const std::string& line : split_lines(saved))
         EXPECT_LE(line.size(), kLensLineLimit) << line;
-    }
-    ASSERT_EQ(run("LEN NEW"), 0);
-    ASSERT_EQ(run("END"), 0);
-    take_output();
-    ASSERT_EQ(run("open . " + path("many.len") + " no"), 0) << error_text();
-    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
     EXPECT_EQ(std::string(surface(1).medium_name), "MANYWAVES ");
     ASSERT_EQ(lens_data().wavelength_count, count);
     for (int w = 0; w < count; ++w) EXPECT_NEAR(surface(1).index[w], indices[w], 1e-12) << w;
-    ASSERT_EQ(run("save_as . " + path("again.len")), 0) << error_text();
-    EXPECT_EQ(file("again.len"), file("many.len"));
 }
 
 // Beyond the 24 values of a GLA line the wavelength table can be larger still.

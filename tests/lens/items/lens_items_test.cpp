@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "kpl/kpl_compiler.h"
 #include "kpl/kpl_interp.h"
@@ -56,12 +57,12 @@ protected:
     tavo_test::StartedRuntime run_;
 };
 
-// The names of the definitions give each item the type and index count the hook answers for.
+// The names of the definitions give each item the type and index count the hook answers for:
+// the definitions and the lens-item list are written apart and must agree.
 TEST_F(LensItems, DefinitionsNameEveryItemWithItsShape) {
     const Definitions& d = definitions();
     ASSERT_NE(d.global_values, nullptr);
     std::set<int> named;
-    const std::set<int> read_only = {115, 121, 128, 214, 220, 223, 226, 227, 231, 233};
     for (std::size_t k = 0; k + 4 <= d.global_values_size; k += 4) {
         std::uint32_t e;
         std::memcpy(&e, d.global_values + k, 4);
@@ -76,7 +77,6 @@ TEST_F(LensItems, DefinitionsNameEveryItemWithItsShape) {
         named.insert(entry.number);
         EXPECT_EQ(entry.ref & kRefTypeMask, shape->type);
         EXPECT_EQ(entry.dims, shape->index_count);
-        EXPECT_EQ((entry.ref & kRefReadOnly) == kRefReadOnly, read_only.count(entry.number) == 1);
     }
     for (int n = kFirstLensItem; n <= kLastLensItem; ++n) {
         if (lens_item_shape(n) != nullptr) {
@@ -104,13 +104,42 @@ TEST_F(LensItems, WritingAnItemChangesTheLens) {
     EXPECT_EQ(surface(2).drawing_mode, 3);
     ASSERT_EQ(run("opdf = 0.25"), 0);
     EXPECT_EQ(lens_data().optimise_params->damping, 0.25);
-    // A radius is computed from the curvature: writing it is refused, the curvature stays.
+}
+
+// Items computed from the lens (a radius from its curvature, a 16-bit field widened to an int,
+// a count) are read like any other, but a typed line that writes one is refused before it runs
+// and the surface keeps every byte.
+TEST_F(LensItems, ComputedItemsAreReadButNeverWritten) {
+    surface(1).curvature = 0.02;
+    surface(1).x_curvature = -0.04;
+    const char* const computed[] = {"rd",
+                                    "rdx",
+                                    "rco",
+                                    "sa_count",
+                                    "shape",
+                                    "curvature_source",
+                                    "thickness_source",
+                                    "thickness_source2",
+                                    "aperture_source",
+                                    "medium_source"};
     static std::uint8_t code[kKplLineArea];
-    KplCompileResult result;
-    EXPECT_EQ(kpl_compile("rd[1] = 40", code, sizeof code, KplCompileOptions{}, &result),
-              kMsgReadOnly);
-    EXPECT_NE(run("rd[1] = 40"), 0);
-    EXPECT_EQ(surface(1).curvature, 0.0);
+    const auto compiled = [](const std::string& line) {
+        KplCompileResult result;
+        return kpl_compile(line.c_str(), code, sizeof code, KplCompileOptions{}, &result);
+    };
+    for (const char* name : computed) {
+        SCOPED_TRACE(name);
+        const std::string item = std::string(name) + "[1]";
+        EXPECT_EQ(compiled("x = " + item), 0);
+        for (const std::string& write : {item + " = 40", item + " += 1", item + "++"}) {
+            EXPECT_EQ(compiled(write), kMsgReadOnly) << write;
+            std::vector<unsigned char> before(sizeof(SurfaceRecord));
+            std::memcpy(before.data(), &surface(1), before.size());
+            EXPECT_NE(run(write), 0) << write;
+            EXPECT_EQ(std::memcmp(before.data(), &surface(1), before.size()), 0) << write;
+        }
+    }
+    EXPECT_DOUBLE_EQ(value_of("rd[1]"), 50.0);
 }
 
 TEST_F(LensItems, ScratchArraysHoldTwoThousandElements) {
