@@ -54,6 +54,15 @@ void set_command_line(const char* text) {
     }
 }
 
+// The chosen cell's value in the command line, all of it selected: typed keys replace it, as
+// in any spreadsheet, and an arrow key or End keeps it for editing.
+void offer_cell_value(const char* text) {
+    if (platform::UiBackend* ui = ui_or_null()) {
+        ui->set_command_line_text(text);
+        ui->set_command_line_selection(0, static_cast<int>(std::strlen(text)));
+    }
+}
+
 std::string command_line() {
     platform::UiBackend* ui = ui_or_null();
     return ui != nullptr ? ui->command_line_text() : std::string();
@@ -307,7 +316,7 @@ int grid_dispatch_event(int code) {
             show_failure(r);
             g.edit_text[sizeof g.edit_text - 1] = '\0';
         }
-        if (g.edit_text[0] != '\0') set_command_line(g.edit_text);
+        if (g.edit_text[0] != '\0') offer_cell_value(g.edit_text);
         run_deferred();
         return 0;
     }

@@ -391,6 +391,7 @@ private:
     void fill_qmenu(QMenu* target, int window, int menu);
     void sub_window_activated(QMdiSubWindow* sub);
     void command_line_entered();
+    void keys_to_command_line_after_click(int window, const MouseEvent& e);
 
     std::unique_ptr<QApplication> own_app_;
     std::unique_ptr<EventFilter> filter_;
@@ -544,6 +545,7 @@ int QtBackend::create_window(int window, std::string_view title, WindowHandler* 
         };
         events.mouse = [this, window](const MouseEvent& e) {
             if (WindowHandler* h = slots_[window].handler) h->on_mouse(window, e);
+            keys_to_command_line_after_click(window, e);
         };
         if (has_scroll_bars(window)) {
             // Three lines a notch, as the window's own bar would scroll them.
@@ -702,6 +704,16 @@ int QtBackend::activate_window(int window) {
         if (slot.handler != nullptr) slot.handler->on_activate(window, true);
     }
     return 0;
+}
+
+void QtBackend::keys_to_command_line_after_click(int window, const MouseEvent& e) {
+    // A click on a window that only shows lines or cells (a text window, a sheet) hands the
+    // keyboard back to the command line, where the chosen cell's value is edited. Without
+    // this the window frame around the surface takes the focus and typed keys are lost.
+    if (e.action != MouseAction::press || command_line_ == nullptr) return;
+    if (window < 0 || window >= kWindowCount || slots_[window].surface == nullptr) return;
+    if (slots_[window].surface->focusPolicy() != Qt::NoFocus) return;
+    command_line_->setFocus(Qt::MouseFocusReason);
 }
 
 void QtBackend::sub_window_activated(QMdiSubWindow* sub) {
@@ -2045,6 +2057,7 @@ int QtBackend::create_pane(int window, int pane, bool vertical_bar, WindowHandle
     };
     events.mouse = [this, pane](const MouseEvent& e) {
         if (WindowHandler* h = slots_[pane].handler) h->on_mouse(pane, e);
+        keys_to_command_line_after_click(pane, e);
     };
     if (vertical_bar) {
         events.wheel = [this, pane](int notches) {

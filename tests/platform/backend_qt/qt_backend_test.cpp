@@ -16,6 +16,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <clocale>
@@ -202,6 +203,36 @@ TEST_F(QtFixture, ActivatingAChildKeepsTypingInTheCommandLine) {
         ui->show_window(window, true);
         settle();
         ASSERT_EQ(ui->activate_window(window), 0);
+        settle();
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        EXPECT_TRUE(focused == command_line || command_line->isAncestorOf(focused))
+            << focused->objectName().toStdString();
+    }
+}
+
+// A click on a sheet or a text window gives the keyboard back to the command line, where the
+// chosen cell's value is typed; a click on a graphics window leaves it there.
+TEST_F(QtFixture, AClickOnASheetOrTextWindowKeepsTypingInTheCommandLine) {
+    QWidget* command_line = find_widget("tavo_command_line");
+    ASSERT_NE(command_line, nullptr);
+    for (int window : {1, 3}) {
+        SCOPED_TRACE(window);
+        if (!ui->window_exists(window)) ASSERT_EQ(ui->create_window(window, "Child", nullptr), 0);
+        ui->show_window(window, true);
+        settle();
+        const std::string surface_name = "tavo_surface_" + std::to_string(window);
+        QWidget* surface = find_widget(surface_name.c_str());
+        ASSERT_NE(surface, nullptr);
+        // The window around the surface holds the keyboard before the click, as a window
+        // manager's click on it leaves it.
+        surface->parentWidget()->setFocusPolicy(Qt::StrongFocus);
+        surface->parentWidget()->setFocus();
+        settle();
+        const QPointF at(5, 5);
+        QMouseEvent press(QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(surface, &press);
         settle();
         QWidget* focused = QApplication::focusWidget();
         ASSERT_NE(focused, nullptr);
