@@ -16,6 +16,6 @@ int set_sheet_value(int field, int surface, double value);
 // The names of the special data of surface s joined by "; " into text (size bytes, at most
 // 256 used); the number of names written.
 int special_data_type_name(int s, char* text, std::size_t size);
-// Handler slot 58: the special-data choice list of the current surface, built from a copy of
-// the tabled list. 0.
+// Handler kSlotSpecialDataMenu: the special-data choice list of the current surface, built from a
+// copy of the tabled list. 0.
 int cmd_special_data_menu();

@@ -25,6 +25,7 @@
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "ui/grid_cells.h"
 #include "ui/grid_control.h"
 #include "ui/text_area.h"
@@ -35,7 +36,6 @@ constexpr double kTiny = 1e-40;
 constexpr double kFarObject = 9.9e7;
 constexpr double kDegrees = 57.29577951308232;
 constexpr int kHelpTopic = -1043;
-constexpr int kMsgTitle = -578;
 constexpr int kCellDerived = 0x8000;
 constexpr int kRowsNewLens = 9;
 
@@ -235,7 +235,7 @@ bool not_paraxial() {
 void header_rows() {
     const LensData& l = lens_data();
     // Row 1: title, notes, group display and automatic drawing.
-    text_hotspot(kGridKindText | 432, 0);
+    text_hotspot(kGridKindText | kCmdTit, 0);
     text_field(l.title, 32, false);
     raw("    ");
     bool notes = false;
@@ -261,24 +261,24 @@ void header_rows() {
     const SurfaceRecord& object = surface(0);
     if (std::fabs(object.thickness) <= kFarObject) {
         label(-727);
-        number_cell(425, 0, l.object_na);
+        number_cell(kCmdNao, 0, l.object_na);
         raw("|");
         label(-728);
         print_units_label();
         raw("       ");
-        number_cell(420, 0, l.object_height);
+        number_cell(kCmdObh, 0, l.object_height);
     } else {
         label(-725);
         print_units_label();
         raw("   ");
-        number_cell(424, 0, l.entrance_beam_radius);
+        number_cell(kCmdEbr, 0, l.entrance_beam_radius);
         raw("|");
         label(-819);
         double angle =
             std::atan2(-l.object_height, l.entrance_pupil_position + object.thickness) * kDegrees;
         if (angle < -90.0) angle += 180.0;
         if (angle > 90.0) angle -= 180.0;
-        number_cell(421, 0, angle);
+        number_cell(kCmdAng, 0, angle);
     }
     // The three blanks are the paraxial-window button's face in the first configuration.
     if (first_configuration()) text_hotspot(kGridKindButton | 930, 0);
@@ -289,7 +289,7 @@ void header_rows() {
     label(-729);
     raw(" ");
     number_cell(
-        kGridKindSelectable | 435, 0,
+        kGridKindSelectable | kCmdWv, 0,
         l.wavelengths != nullptr && l.wavelength_count > 0 ? l.wavelengths[0].wavelength : 0.0);
     raw(" ");
     if (first_configuration()) {
@@ -499,7 +499,7 @@ void write_surface_sheet() {
         SurfaceRecord& s = surface(n);
         for (std::uint8_t& b : s.trace_bytes) b = 0;
     }
-    sheet_set_title(kHelpTopic, kMsgTitle);
+    sheet_set_title(kHelpTopic, kMsgSurfaceSheetTitle);
     header_rows();
     const std::vector<bool> skipped = skipped_surfaces();
     for (int n = 0; n <= l.image_surface; ++n) {
@@ -552,7 +552,7 @@ int cmd_surface_sheet() {
         const int n = arg_int(2);
         // The image surface n + 1 must fit in the surface array.
         if (n < 0 || n + 1 > surface_limit()) {
-            return set_error_msg(kMsgInsertTooManySurfaces, surface_limit());
+            return set_error_msg(kMsgSurfaceLimit, surface_limit());
         }
         if (const int rc = lens_new(); rc != 0) return rc;
         const int image = lens_data().image_surface;

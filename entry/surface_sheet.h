@@ -8,21 +8,11 @@
 #include <string>
 
 #include "runtime/command_levels.h"
+#include "tables/table_names.h"
 
-inline constexpr int kCmdSurfaceSheet = 511;
 inline constexpr int kSheetHeaderRows = 4;
 inline constexpr int kParamScaleFactor = 1045;
 inline constexpr int kParamStandardWavelengths = 1295;
-
-inline constexpr int kMsgSheetStatus = -350;
-inline constexpr int kMsgSheetClosed = -351;
-inline constexpr int kMsgSheetNoLens = -356;
-inline constexpr int kMsgSheetRevertCopy = -1171;
-inline constexpr int kMsgSheetReloadCopy = -1231;
-inline constexpr int kMsgSheetNotLastAlone = -827;
-inline constexpr int kMsgSheetClipboardEmpty = -594;
-inline constexpr int kMsgSheetNaAboveIndex = -1086;
-inline constexpr int kMsgSheetPasteStopped = -1087;
 
 // The sheet's own state beside the lens.
 struct SurfaceSheetState {
@@ -39,7 +29,7 @@ SurfaceSheetState& surface_sheet_state();
 // Pushes the sheet's level on the current lens (radius mode from the settings, surface 0
 // current); the cursor goes to surface 1's row selector when a stock-lens catalogue is loaded.
 int open_surface_sheet();
-// Handler slot 114: mode (1 a new lens), radius-mode switch, surface count, title.
+// Handler kSlotSurfaceSheet: mode (1 a new lens), radius-mode switch, surface count, title.
 int cmd_surface_sheet();
 // Writes the whole sheet into the current output; its last row is left pending for the end of
 // the output to flush.

@@ -30,6 +30,7 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/lens_setup.h"
 #include "ui/grid_cells.h"
 #include "ui/text_area.h"
@@ -39,18 +40,6 @@ namespace {
 constexpr double kTiny = 1e-40;
 constexpr double kDegrees = 57.29577951308232;
 constexpr char kLensContext = 'L';
-constexpr int kMsgWavelengthRange = -743;
-constexpr int kMsgBadWavelength = -364;
-constexpr int kMsgInsertRefused = -349;
-constexpr int kMsgRangeRefused = -348;
-constexpr int kMsgReverseRange = -548;
-constexpr int kMsgNotGroupStart = -823;
-constexpr int kMsgObjectSurface = -510;
-constexpr int kMsgNotInCatalogue = -1101;
-constexpr int kMsgAskUngroup = -719;
-constexpr int kMsgGroupKept = -720;
-// The field angle (radians) that stands for 0: an axial object point still needs a direction.
-constexpr double kZeroFieldAngle = 9.999999999462034e-07;
 
 // The text of a text cell or a typed line: the event's text buffer, else a text value.
 const char* event_text(const GridEvent& event) {
@@ -127,7 +116,7 @@ int range_checked(const GridEvent& event, int* first, int* last, bool removing) 
         return kMsgSheetNotLastAlone;
     }
     if (*first < 1 || *last >= image_surface()) {
-        return set_error_msg(kMsgRangeRefused, *last);
+        return set_error_msg(kMsgDeleteCannot, *last);
     }
     return 0;
 }
@@ -186,7 +175,7 @@ int paste(const GridEvent& event) {
         if (begins_with(line, "NXT")) {
             if (l.image_surface >= get_setting_int(kSetSurfaceLimit, 0, 0) ||
                 l.image_surface >= surface_limit()) {
-                msg_box(kMsgInsertTooManySurfaces, surface_limit());
+                msg_box(kMsgSurfaceLimit, surface_limit());
                 break;
             }
             rc = insert_surface(l.current_surface + 1);
@@ -224,7 +213,7 @@ int wavelength_button() {
         l.wavelengths[0].wavelength = std::fabs(v);
         wavelengths_changed = 1;
         mark_lens_bounds_stale();
-        if (std::fabs(v) < 0.24 || std::fabs(v) > 2.4) msg_box(kMsgWavelengthRange);
+        if (std::fabs(v) < 0.24 || std::fabs(v) > 2.4) msg_box(kMsgWavelengthOutsideRange);
     }
     return 0;
 }
@@ -289,7 +278,7 @@ int button_event(GridEvent& event) {
         case 62:
             if (l.cbk % 2 != 0) l.cbk += l.cbk > 0 ? -1 : 1;
             return refresh(false, event.field);
-        case 435: {
+        case kCmdWv: {
             const int rc = wavelength_button();
             return rc != 0 ? rc : refresh(true, event.field);
         }
@@ -313,7 +302,7 @@ int medium_entered(GridEvent& event, int n) {
     }
     std::snprintf(name, sizeof name, "%-10s", upper.c_str());
     if (std::strncmp(name, "RFL", 3) == 0) {
-        if (n == 0) return set_error_msg(kMsgObjectSurface);
+        if (n == 0) return set_error_msg(kMsgNoObjectSurfaceEntry);
         set_surface_medium(n, kMediumMirror, "REFLECT", 0);
     } else if (std::strncmp(name, "AIR", 3) == 0) {
         set_surface_medium(n, kMediumAir, name, 0);
@@ -325,7 +314,7 @@ int medium_entered(GridEvent& event, int n) {
             push_command_context(kLensContext);
             const int rc = run_command_string(typed, 1);
             pop_command_context();
-            if (rc != 0) return set_error_msg(kMsgNotInCatalogue, upper.c_str());
+            if (rc != 0) return set_error_msg(kMsgGlassNotFound, upper.c_str());
         }
     }
     materials_changed = 1;
@@ -341,18 +330,18 @@ int value_entered(GridEvent& event) {
             const int rc = medium_entered(event, n);
             return rc != 0 ? rc : refresh(true, event.field);
         }
-        case 432:
+        case kCmdTit:
             std::snprintf(l.title, sizeof l.title, "%s", event_text(event));
             std::snprintf(l.title_copy, sizeof l.title_copy, "%s", l.title);
             return refresh(false, event.field);
-        case 420:
+        case kCmdObh:
             l.object_height = std::fabs(v) <= kTiny ? -1e14 : v;
             l.field_is_angle = 0;
             break;
-        case 421: {
+        case kCmdAng: {
             l.field_is_angle = 1;
             if (v == 0.0) {
-                l.field_angle = kZeroFieldAngle;
+                l.field_angle = kLeastNonZero;
             } else {
                 const double t = surface(0).thickness;
                 const double p = l.entrance_pupil_position;
@@ -361,11 +350,11 @@ int value_entered(GridEvent& event) {
             }
             break;
         }
-        case 424:
+        case kCmdEbr:
             l.entrance_beam_radius = std::fabs(v) < kTiny ? 1.0 : std::fabs(v);
             l.aperture_is_na = 0;
             break;
-        case 425: {
+        case kCmdNao: {
             const SurfaceRecord& object = surface(0);
             const double limit = object.index != nullptr ? object.index[0] : 1.0;
             if (std::fabs(v) > limit) {
@@ -376,13 +365,13 @@ int value_entered(GridEvent& event) {
             l.aperture_is_na = 1;
             break;
         }
-        case 435:
+        case kCmdWv:
             if (v <= 0) {
                 msg_box(kMsgBadWavelength);
                 return 0;
             }
             if (l.wavelengths != nullptr) l.wavelengths[0].wavelength = v;
-            if (v < 0.24 || v > 2.4) msg_box(kMsgWavelengthRange);
+            if (v < 0.24 || v > 2.4) msg_box(kMsgWavelengthOutsideRange);
             wavelengths_changed = 1;
             mark_lens_bounds_stale();
             break;
@@ -412,8 +401,9 @@ int command_line(GridEvent& event) {
     }
     const int command = lookup_symbol(word.c_str());
     LensData& l = lens_data();
-    if (command == 220 || command == 224 || command == 232 || command == 963 || command == 964) {
-        revert_copy_save(kMsgSheetReloadCopy);
+    if (command == kCmdOpen || command == kCmdOpenLensDialog || command == kCmdRevert ||
+        command == kCmdImportLens || command == kCmdImportLensDialog) {
+        revert_copy_save(kMsgRevertBeforeNewLens);
         st().first = st().last = 0;
         pop_command_context();
         clear_state_flag(kFlagSpreadsheetOpen);
@@ -421,13 +411,13 @@ int command_line(GridEvent& event) {
         clear_group_selection();
         const int rc = run_command_string(line, 0);
         if (rc == 0) {
-            revert_copy_restore(kMsgSheetReloadCopy, 0);
+            revert_copy_restore(kMsgRevertBeforeNewLens, 0);
             revert_copy_save(kMsgSheetRevertCopy);
             const int image = l.image_surface;
             set_level_rows(image < 3 ? 9 : std::max(9, image + 5));
             set_level_cursor(std::fabs(surface(0).thickness) > 9.9e7 ? 424 : 425, 0, 0);
         } else {
-            revert_copy_restore(kMsgSheetReloadCopy, 1);
+            revert_copy_restore(kMsgRevertBeforeNewLens, 1);
         }
         set_state_flag(kFlagSingleCommandUpdate);
         set_state_flag(kFlagSpreadsheetOpen);
@@ -636,7 +626,7 @@ std::string option_text(int field, const SurfaceRecord& s) {
 int selected_event(GridEvent& event) {
     int first = 0;
     int last = 0;
-    if (event.field == 435) {
+    if (event.field == kCmdWv) {
         first = last = 0;
     } else {
         sheet_selected_range(event, &first, &last);
@@ -651,19 +641,20 @@ int selected_event(GridEvent& event) {
             case 3:
             case 5:
             case 10:
-            case 420:
-            case 421:
-            case 424:
-            case 425:
-            case 435:
+            case kCmdObh:
+            case kCmdAng:
+            case kCmdEbr:
+            case kCmdNao:
+            case kCmdWv:
                 std::snprintf(
                     out, size, "%s",
-                    format_number(get_lens_value(event.field, event.field == 435 ? 1 : n), 2, 0));
+                    format_number(get_lens_value(event.field, event.field == kCmdWv ? 1 : n), 2,
+                                  0));
                 break;
             case 7:
                 std::snprintf(out, size, "%s", surface(n).medium_name);
                 break;
-            case 432:
+            case kCmdTit:
                 std::snprintf(out, size, "%s", l.title);
                 break;
             case 20:
@@ -739,7 +730,7 @@ int insert_event(const GridEvent& event) {
     }
     if (image_surface() >= get_setting_int(kSetSurfaceLimit, 0, 0) ||
         image_surface() >= surface_limit()) {
-        return set_error_msg(kMsgInsertTooManySurfaces, surface_limit());
+        return set_error_msg(kMsgSurfaceLimit, surface_limit());
     }
     return insert_surface(at);
 }
@@ -872,7 +863,7 @@ int surface_sheet_event(GridEvent& event) {
             break;
         case 21: {
             const int n = lens_data().current_surface;
-            if (surface(n).group_role != kRoleFirst) return set_error_msg(kMsgNotGroupStart, n);
+            if (surface(n).group_role != kRoleFirst) return set_error_msg(kMsgNoGroupStarts, n);
             ungroup_surfaces(n);
             break;
         }

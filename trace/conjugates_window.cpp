@@ -12,16 +12,14 @@
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/conjugates.h"
 #include "trace/lens_setup.h"
 #include "trace/system_matrix.h"
 
 namespace {
 
-constexpr int kMsgChooseValue = -1649;
-constexpr int kMsgTitle = -1651;
 constexpr int kHelpTopic = -1022;
-constexpr int kMsgRevertCopy = -1209;  // names the copy of the lens taken when the window opens
 constexpr int kDisplayOnly = 0x8000;
 constexpr double kFarObject = 9.9e7;
 constexpr double kFlatSlope = 1e-10;
@@ -63,7 +61,7 @@ int common_tail(bool set_up) {
 
 int paraxial_window_table() {
     if (const int rc = solve_paraxial_conjugates(); rc != 0) return rc;
-    sheet_set_title(kHelpTopic, kMsgTitle);
+    sheet_set_title(kHelpTopic, kMsgParaxialSetupTitle);
     const ConjugatesBlock& b = conjugates_block();
     const LensData& l = lens_data();
     const bool far = std::fabs(b.object_distance) > kFarObject;

@@ -158,7 +158,7 @@ void grid_status_printf(int message, const Args&... args);
 void grid_status_text(const char* text);
 const char* grid_status_label();
 
-// Handler slot 72: queues the grid action of commands 197-208.
+// Handler kSlotGridCommand: queues the grid action of commands 197-208.
 int cmd_grid_command();
 // Reads the clipboard's surface data into a buffer the caller keeps between calls.
 int read_private_clipboard(char** buffer);

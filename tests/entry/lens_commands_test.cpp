@@ -9,6 +9,7 @@
 #include <string>
 
 #include "entry/lens_commands.h"
+#include "lens/lens_data.h"
 #include "lens/lens_reset.h"
 #include "lens/new_lens_command.h"
 #include "platform/child_process.h"
@@ -61,7 +62,7 @@ TEST_F(LensCommands, FiveSurfacesGiveImageSurfaceSixAndTheLensIsNamed) {
     EXPECT_EQ(lens_file(), folder_ + "/doublet.len");
     EXPECT_STREQ(l.title, "NEW LENS");
     EXPECT_NE(test_state_flag(kFlagLensExists), 0);
-    EXPECT_EQ(surface(0).thickness, 1e20);
+    EXPECT_EQ(surface(0).thickness, kInfiniteDistance);
 }
 
 TEST_F(LensCommands, TwelveSurfacesAreRefusedAndTheLensStays) {
@@ -107,7 +108,7 @@ TEST_F(LensCommands, PerfectLensKeepsAnInfiniteObjectForMagnificationZero) {
     expect_sheet_opens(run("new_perfect_lens \"perfect\" 2 0 50 0 0.1"));
     const LensData& l = lens_data();
     EXPECT_EQ(l.image_surface, 3);
-    EXPECT_EQ(surface(0).thickness, 1e20);
+    EXPECT_EQ(surface(0).thickness, kInfiniteDistance);
     EXPECT_DOUBLE_EQ(l.entrance_beam_radius, 5.0);  // |f NA|
     EXPECT_EQ(surface(1).group_kind, kGroupElementGroup);
     EXPECT_EQ(surface(1).group_role, kRoleFirst);
@@ -265,7 +266,7 @@ TEST_F(LensCommands, WithoutAnOpcInitProcedureANewLensRunsNothing) {
     set_setting_flag(kSetOutputOn, 1);
     const std::string before = output();
     ASSERT_EQ(lens_new(), 0);
-    EXPECT_EQ(surface(0).thickness, 1e20);
+    EXPECT_EQ(surface(0).thickness, kInfiniteDistance);
     EXPECT_NE(get_setting_flag(kSetOutputOn), 0);
     EXPECT_EQ(output(), before);
 }

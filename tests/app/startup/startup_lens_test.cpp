@@ -16,6 +16,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
 #include "runtime/settings.h"
+#include "tables/table_names.h"
 #include "tests/app/startup/started_runtime.h"
 #include "tests/runtime/tables/menu_fixture.h"
 
@@ -165,7 +166,7 @@ TEST_F(StartupLens, FailedOpenIsReturnedBeforeTheFolderAndRoutine) {
     set_arguments({"tavolt", (lens_folder / "gone.len").string()});
     set_setting_text(kSetCurrentDirectory, "", 0);
     line_results[kOpen.text] = -7;
-    EXPECT_EQ(cmd_open_startup_lens(), -7);
+    EXPECT_EQ(cmd_open_startup_lens(), kMsgFileCannotOpen);
     EXPECT_EQ(lines_run, (std::vector<RunLine>{kNew, kEnd, kOpen}));
     EXPECT_EQ(setting(kSetCurrentDirectory), "");
 }
