@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "entry/surface_sheet.h"
 #include "lens/lens_data.h"
 #include "runtime/list_words.h"
 #include "runtime/table_lists.h"
@@ -44,14 +45,14 @@ double get_lens_value(int field, int index) {
     const bool have_s = valid_surface(index);
     const SurfaceRecord* s = have_s ? &surface(index) : nullptr;
     switch (field) {
-        case 1:
+        case kFieldRadius:
             if (s == nullptr || std::fabs(s->curvature) <= kTiny) return 0.0;
             return 1.0 / s->curvature;
-        case 3:
+        case kFieldThickness:
             return s != nullptr ? s->thickness : 0.0;
-        case 5:
+        case kFieldAperture:
             return s != nullptr ? s->aperture_radius : 0.0;
-        case 10:
+        case kFieldCurvature:
             return s != nullptr ? s->curvature : 0.0;
         case kCmdUni:
             return l.units;
@@ -131,17 +132,17 @@ int set_sheet_value(int field, int n, double value) {
     if (!valid_surface(n)) return 0;
     SurfaceRecord& s = surface(n);
     switch (field) {
-        case 10:
+        case kFieldCurvature:
             s.curvature = value;
             s.curvature_kind = 0;
             s.curvature_source = 0;
             break;
-        case 1:
+        case kFieldRadius:
             s.curvature = std::fabs(value) <= kTiny ? 0.0 : 1.0 / value;
             s.curvature_kind = 0;
             s.curvature_source = 0;
             break;
-        case 3:
+        case kFieldThickness:
             s.thickness = value;
             s.thickness_kind = 0;
             s.thickness_source = 0;
@@ -149,7 +150,7 @@ int set_sheet_value(int field, int n, double value) {
             s.thickness_solve_value = 0;
             s.thickness_solve_value2 = 0;
             break;
-        case 5: {
+        case kFieldAperture: {
             SurfaceRecord& current = surface(
                 valid_surface(lens_data().current_surface) ? lens_data().current_surface : n);
             s.aperture_radius = value;

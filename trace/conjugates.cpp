@@ -54,12 +54,12 @@ void remove_last_thickness_solve() {
 void remove_last_curvature_solve() {
     SurfaceRecord& s = surface(lens_data().image_surface - 1);
     switch (s.curvature_kind) {
-        case 3:
-        case 4:
-        case 8:
-        case 9:
-        case 10:
-        case 11:
+        case kCurvatureAxialSlope:
+        case kCurvatureChiefSlope:
+        case kCurvatureAxialIncidence:
+        case kCurvatureChiefIncidence:
+        case kCurvatureAxialAplanatic:
+        case kCurvatureChiefAplanatic:
             s.curvature_kind = 0;
             s.curvature_solve_value = 0.0;
             s.curvature_source = 0;

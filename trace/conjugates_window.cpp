@@ -169,7 +169,7 @@ int paraxial_window_proc(GridEvent& event) {
             set_state_flag(kFlagLevelRevertCopy);
             return rc != 0 ? rc : stop;
         }
-        case 22:
+        case kLevelEventMayClose:
             return g_holds_copy ? revert_copy_unchanged(kMsgRevertCopy) : 1;
         case kLevelEventChange:
             // The main loop also tells a level that is being pushed; only a level already shown
@@ -185,7 +185,7 @@ int paraxial_window_proc(GridEvent& event) {
             }
             release_system_matrix_arrays();
             return 0;
-        case 3:
+        case kLevelEventCellChanged:
             if (event.text != nullptr) {
                 std::snprintf(event.text, 32, "%s",
                               format_number(conjugate_item_value(event.field), 2, 0));
@@ -194,7 +194,7 @@ int paraxial_window_proc(GridEvent& event) {
         case kLevelEventEdited:
             enter_conjugate_value(event.field, event.value.d);
             return common_tail(true);
-        case 6: {
+        case kLevelEventTypedText: {
             if (event.text == nullptr) return 0;
             const int rc = run_command_string(event.text, 1);
             // A line that ended the run (an accepted exit, a failed reload) leaves nothing to

@@ -26,8 +26,18 @@ struct GridCommandAction {
 
 // The queued action of every grid command.
 constexpr GridCommandAction kGridCommandActions[] = {
-    {197, 14}, {198, 13}, {199, 2},  {200, 15}, {201, 1},  {202, 12},
-    {203, 16}, {204, 18}, {205, 17}, {206, 20}, {207, 21}, {208, 23},
+    {kCmdGridCopy, kGridActionCopy},
+    {kCmdGridCut, kGridActionCut},
+    {kCmdGridDelete, kGridActionDelete},
+    {kCmdGridPaste, kGridActionPaste},
+    {kCmdGridInsert, kGridActionInsert},
+    {kCmdGridReverse, kGridActionReverse},
+    {kCmdGridNegate, kGridActionNegate},
+    {kCmdGridInsertLensFile, kGridActionInsertLensFile},
+    {kCmdGridCatalogParts, kGridActionCatalogParts},
+    {kCmdGridMakeElement, kGridActionMakeElement},
+    {kCmdGridDissolveGroup, kGridActionDissolveGroup},
+    {kCmdGridScale, kGridActionScale},
 };
 
 std::string g_status_label;

@@ -6,6 +6,8 @@ The numbers and their names come from the generated header tables/table_names.h 
 kList..., kMsg...). A bare number is reported as "file:line: text" (exit code 1) where it is
   - a case label of a switch over a command number (current_command(), saved_level_command(),
     a variable named command or cmd), or compared with one (==, !=, <, <=, >, >=);
+  - a case label of a switch over a sheet's field code (a variable named field): a field that
+    is a command number is the cell of that command's value, the others have names of their own;
   - a case label of a switch over a list number (a variable whose name ends in list or
     list_number), or compared with one;
   - a case label of a switch over a result code (rc, r, result, status, error, failure, message
@@ -31,6 +33,7 @@ ALLOWED = {}
 COMMAND_SUBJECT = re.compile(
     r"^(?:current_command\(\)|saved_level_command\(\)|(?:\w+(?:\.|->))?(?:command|cmd))$")
 LIST_SUBJECT = re.compile(r"^(?:\w+(?:\.|->))?\w*(?:list|list_number)$")
+FIELD_SUBJECT = re.compile(r"^(?:\w+(?:\.|->))?field$")
 RESULT_SUBJECT = re.compile(
     r"^(?:\w+(?:\.|->))?(?:r|\w*(?:rc|result|status|error|failure|message|code))$")
 NAME = re.compile(r"inline constexpr int (k(?:Cmd|List|Msg)\w*) = (-?\d+);")
@@ -127,7 +130,7 @@ def check_text(path, text, numbers):
             found.append(f"{path}:{line}: {what}: {lines[line - 1].strip()}")
 
     for subject, labels in switch_labels(code):
-        kind = kind_of_subject(subject)
+        kind = "kCmd" if FIELD_SUBJECT.match(subject) else kind_of_subject(subject)
         for offset, label in labels:
             if not re.fullmatch(r"-?\d+", label):
                 continue
@@ -170,7 +173,7 @@ inline constexpr int kMsgIdlePrompt = -1;
 inline constexpr int kMsgNoSurfaces = -12;
 """
 # Each line that ends in "// bare" must be reported, no other.
-SELF_TEST_SOURCE = """int f(int command, int rc, int list, int kind) {
+SELF_TEST_SOURCE = """int f(int command, int rc, int list, int kind, int field, Event event) {
     switch (current_command()) {
         case 717:  // bare
             break;
@@ -191,6 +194,11 @@ SELF_TEST_SOURCE = """int f(int command, int rc, int list, int kind) {
             break;
     }
     if (list == 20) return 3;  // bare
+    switch (event.field) {
+        case 717:  // bare
+            break;
+    }
+    if (field < 20 || event.field == 1) return 6;
     // command == 717 in a comment
     const char* text = "command == 717";
     return kind == 20 ? 4 : 5;

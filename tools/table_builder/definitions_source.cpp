@@ -895,8 +895,8 @@ bool check_conditions(const State& s, DefinitionBlocks& b, std::string& error) {
     int expected = 0;
     for (const auto& [number, bytes] : s.conditions) {
         if (number != expected++) {
-            error =
-                where(*s.condition_lines[number], "condition numbers must run from 0 without gaps");
+            error = where(*s.condition_lines.at(number),
+                          "condition numbers must run from 0 without gaps");
             return false;
         }
     }
