@@ -16,6 +16,7 @@
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "tests/app/main_loop/loop_fixture.h"
 
 namespace {
@@ -297,7 +298,7 @@ TEST_F(OpcInit, EveryNewLensRunsTheProcedureQuietlyAfterTheReset) {
     ArgCell mine = int_cell(5);
     ArgCell* vector[1] = {&mine};
     set_arg_vector(vector, 1);
-    set_current_command(417);
+    set_current_command(kCmdInsertSurface);
     ASSERT_EQ(lens_new(), 0);
     cells_seen = arg_count();
     EXPECT_EQ(surface(0).thickness, 250.0);

@@ -201,9 +201,9 @@ TEST(StartupHandlers, ProgramTablesReachTheInstalledHandlers) {
     ArgCell* cells[] = {&row};
     set_arg_vector(cells, 1);
     clear_command_result();
-    EXPECT_EQ(run_command(3), 0);
+    EXPECT_EQ(run_command(kCmdOutD), 0);
     EXPECT_EQ(command_result().type, kArgDouble);
-    EXPECT_EQ(run_command(12), 0);
+    EXPECT_EQ(run_command(kCmdOutLines), 0);
     EXPECT_EQ(command_result().type, kArgInt);
     set_arg_vector(nullptr, 0);
 
