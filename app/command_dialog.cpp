@@ -18,6 +18,7 @@
 #include "runtime/table_help.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -27,7 +28,6 @@ LevelHandler g_conditions_handler = nullptr;
 int (*g_conditions_rows)() = nullptr;
 
 constexpr int kCommandDrawingDialog = 809;
-constexpr int kMsgDrawingConditions = -263;
 constexpr int kConditionsRowsExtra = 8;
 
 constexpr int kHelpBefore = 92;
@@ -94,7 +94,7 @@ bool rewrite_dialog_command(int command, char* text, int size) {
                       p[4]);
         out = head + out.substr(prefix) + scale_text();
     }
-    if (command == 809) out = scale_text() + out;
+    if (command == kCommandDrawingDialog) out = scale_text() + out;
     if (out.size() >= static_cast<std::size_t>(size)) return false;
     std::memcpy(text, out.c_str(), out.size() + 1);
     return true;
@@ -111,7 +111,7 @@ void set_drawing_conditions_level(LevelHandler handler, int (*rows)()) {
 
 int cmd_open_command_dialog() {
     const int command = current_command();
-    if (command >= 221 && command <= 223 && g_save_prompt != nullptr) {
+    if (command >= kCmdNewLens && command <= kCmdNewLensValue && g_save_prompt != nullptr) {
         // The save prompt runs commands of its own: the dialog's call is kept aside.
         ArgCell** const vector = arg_vector();
         const int count = arg_count();
@@ -134,7 +134,7 @@ int cmd_open_command_dialog() {
 
 int sync_dialog_fields(int field) {
     const int command = saved_level_command();
-    if (command == kCommandSetSetting && field < 4) {
+    if (command == kCmdSetSetting && field < 4) {
         if (field == 0) {
             for (int k = 1; k <= 3; ++k) {
                 if (ArgCell* c = saved_level_cell(k)) c->value.i = 0;
@@ -167,7 +167,7 @@ int sync_dialog_fields(int field) {
         }
         return 1;
     }
-    if ((command == 211 || command == 214) && field < 3) {
+    if ((command == kCmdInsertFile || command == kCmdDeleteFile) && field < 3) {
         const int low = field + 1 > 2 ? field + 1 : 2;
         for (int k = 3; k >= low; --k) {
             ArgCell* c = saved_level_cell(k);

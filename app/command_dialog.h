@@ -4,21 +4,21 @@
 #pragma once
 
 #include "runtime/command_levels.h"
+#include "tables/table_names.h"
 
 inline constexpr char kRefRayPrefix[] = "trr;";
 
 inline constexpr int kDrawingConditionsButton = 2001;
-inline constexpr int kMsgNoSuchField = -3993;
 
 // The save prompt of the lens files, which the dialogs of commands 221 to 223 run first: 0, or
 // -9999 when the user cancels (no dialog then). Installed by the lens-file code.
 using SavePrompt = int (*)();
 void set_save_prompt(SavePrompt prompt);
-// The level of the lens-drawing conditions that button 2001 of command 809's dialog opens, and
-// the number of its ray sets. Installed by the lens-drawing code.
+// The level of the lens-drawing conditions that kDrawingConditionsButton of the drawing dialog
+// opens, and the number of its ray sets. Installed by the lens-drawing code.
 void set_drawing_conditions_level(LevelHandler handler, int (*rows)());
 
-// Handler slot 76.
+// Handler kSlotOpenCommandDialog.
 int cmd_open_command_dialog();
 int command_dialog_event(GridEvent& event);
 // 1 when other fields of the form were changed by the change of field f.

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "platform/ui.h"
+#include "tables/table_names.h"
 
 inline constexpr int kPromptTimer = 1005;
 inline constexpr int kPromptTimerMs = 100;
 inline constexpr int kPromptFlashLimit = 10;
-inline constexpr int kMsgPauseDefaultPrompt = -47;
 
 void enter_command_line(const char* text);
 void escape_command_line();
@@ -42,7 +42,7 @@ void close_choice_list();
 bool choice_list_shown();
 // The pause's prompt: its first argument as a format of the values after it.
 std::string format_pause_arguments();
-// Handler slot 15: the pause of step mode.
+// Handler kSlotPause: the pause of step mode.
 int cmd_pause();
 void command_window_keydown(const platform::KeyEvent& event);
 

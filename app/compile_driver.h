@@ -13,13 +13,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr int kMsgCompileErrorsHeading = -50;
-inline constexpr int kMsgPrivateCompileFailed = -69;
-inline constexpr int kMsgCompilerNotRun = -93;
-inline constexpr int kMsgCompileDone = -94;
-inline constexpr int kMsgMenusRebuilt = -114;
-inline constexpr int kMsgPublicCompileFailed = -164;
-inline constexpr int kMsgRecompileStaleTables = -165;
+#include "tables/table_names.h"
 
 inline constexpr int kCompilerWaitMs = 60000;
 inline constexpr int kCompilerErrorsExit = 8;

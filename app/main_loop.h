@@ -5,10 +5,7 @@
 
 #include "platform/ui.h"
 #include "runtime/run_state.h"
-
-inline constexpr int kMsgExitLine = -57;
-inline constexpr int kMsgEmptyEditSelection = -64;
-inline constexpr int kMsgStartupRoutineName = -72;
+#include "tables/table_names.h"
 
 int leave_count();
 

@@ -231,8 +231,8 @@ void install_program_handlers() {
     install_lens_files();
     install_element_drawings();
     install_import_hooks();
-    // Last: the folder commands share slot 75 with the lens-file commands and hand every
-    // other command of the slot on to the handler installed there before them.
+    // Last: the folder commands share kSlotFileOperations with the lens-file commands and hand
+    // every other command of the slot on to the handler installed there before them.
     install_folder_lists();
     set_list_window_shower([] { fill_choice_list(1); });
 }

@@ -2,11 +2,9 @@
 // the tool row of the list named by message -195; and what a press of one of them does.
 #pragma once
 
+#include "tables/table_names.h"
 #include "ui/window_table.h"
 
-inline constexpr int kMsgSheetOkTip = -199;
-inline constexpr int kMsgSheetCancelTip = -200;
-inline constexpr int kMsgSheetHelpTip = -201;
 // Where the buttons stand: OK and Cancel from the left, Help from the right edge, the tool row
 // after Cancel.
 inline constexpr int kSheetOkX = 2;

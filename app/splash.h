@@ -10,7 +10,7 @@ inline constexpr const char* kAboutBitmapName = "about";
 inline constexpr int kAboutTextX = 218;  // the baseline of "Revision %s" in the About picture
 inline constexpr int kAboutTextY = 33;
 
-// The About window (handler slot 73): the About picture with the revision, closed by a key or
+// The About window (handler kSlotAbout): the About picture with the revision, closed by a key or
 // a mouse button; a box with the revision where no picture can be shown.
 int cmd_about();
 

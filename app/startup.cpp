@@ -302,7 +302,7 @@ int start_program(int argc, char** argv, const std::string& root) {
         gui_shutdown();
         return 0;
     }
-    set_window_titles(msg_text(kMsgMainWindowCaption), msg_text(kMsgEditWindowCaption));
+    set_window_titles(msg_text(kMsgMainCaption), msg_text(kMsgEditWindowCaption));
     if (platform::UiBackend* ui = ui_or_null(); ui != nullptr && ui->window_exists(0)) {
         build_program_menus();
         if (register_window_classes() != 0) {
@@ -446,6 +446,7 @@ void bind_kpl_variables() {
     kpl_bind_sysvar(name, &lens.field, lens_item_type<decltype(lens.field)>(), 0, 0); \
     bind(name, &lens.field);
 #include "lens/lens_item_list.h"
+#include "tables/table_names.h"
     kpl_bind_sysvar(kSysVarGlassName, lens_text_variable(kSysVarGlassName, nullptr), kLensItemChar,
                     kGlassNameVariableSize, 0);
     kpl_bind_sysvar(kSysVarSurfaceNote, lens_text_variable(kSysVarSurfaceNote, nullptr),

@@ -10,6 +10,7 @@
 
 #include "runtime/program_arguments.h"
 #include "runtime/window_titles.h"
+#include "tables/table_names.h"
 
 inline constexpr char kProfileDataKey[] = "TVDATA";
 inline constexpr char kSettingsFileName[] = "tavo.ini";
@@ -20,24 +21,6 @@ inline constexpr char kTextNoEnvironment[] =
     "Can't find environment definitions.\nPlease contact Velmorin Optics.";
 inline constexpr char kTextInitError[] =
     "Initialization error %d.\nPlease contact Velmorin Optics.";
-
-// Messages of the start-up.
-inline constexpr int kMsgExitCommandLine = -57;
-inline constexpr int kMsgImmediateCommandName = -68;
-inline constexpr int kMsgCheckItemList = -71;
-inline constexpr int kMsgTakesEffectNextStart = -154;
-inline constexpr int kMsgNoEnvironment = -168;
-inline constexpr int kMsgNoMessageFile = -169;
-inline constexpr int kMsgBlackAndWhiteNextStart = -171;
-inline constexpr int kMsgFileDialogTitle = -267;
-inline constexpr int kMsgPublicFolderName = -268;
-inline constexpr int kMsgMainWindowCaption = -270;
-inline constexpr int kMsgEditWindowCaption = -271;
-inline constexpr int kMsgSettingsLayout = -294;
-inline constexpr int kMsgLensArrays = -295;
-inline constexpr int kMsgSpotStore = -296;
-inline constexpr int kMsgDrawingBuffers = -297;
-inline constexpr int kMsgStartupRoutine = -308;
 
 // The lines the start-up lens command runs.
 inline constexpr char kLineNewLens[] = "LEN NEW";
@@ -80,9 +63,10 @@ std::string startup_lens_argument(bool* found);
 // The folder of a lens path: up to its last separator ('\' or '/'), the separator kept for a
 // root ("/", "\" or "c:\"); false when the path has no separator.
 bool lens_folder_of(const std::string& path, std::string* folder);
-// Handler slot 67: a new empty lens, then the lens of the command line or, with Lens_auto_open,
-// the last one (Lens_file), whose folder becomes Current_directory; then the start-up routine
-// of message -308 when its name is defined. 0 or the code of the failed open or routine.
+// Handler kSlotOpenStartupLens: a new empty lens, then the lens of the command line or, with
+// Lens_auto_open, the last one (Lens_file), whose folder becomes Current_directory; then the
+// start-up routine of message -308 when its name is defined. 0 or the code of the failed open or
+// routine.
 int cmd_open_startup_lens();
 // The handler table's exit hook: 0 when the program may end (the settings file is written),
 // else the cancel code.

@@ -14,11 +14,11 @@
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "ui/graphics_window.h"
 
 namespace {
 
-constexpr int kMsgNoFile = -7;
 constexpr int kNoBitmapHeight = 16;
 // A picture larger than this is no button, start-up or About picture; refusing it keeps a
 // damaged header from asking for gigabytes.
@@ -106,10 +106,10 @@ int command_base(int message) {
 int read_bitmap_file(const std::string& path, ToolbarBitmap& out) {
     out = ToolbarBitmap{};
     std::ifstream in(path, std::ios::binary);
-    if (!in) return kMsgNoFile;
+    if (!in) return kMsgFileCannotOpen;
     const std::vector<std::uint8_t> b((std::istreambuf_iterator<char>(in)),
                                       std::istreambuf_iterator<char>());
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return kMsgBadBitmap;
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return kMsgFileDamaged;
     const std::uint32_t data_offset = le(b, 10, 4);
     const std::uint32_t header = le(b, 14, 4);
     const auto width = static_cast<std::int32_t>(le(b, 18, 4));
@@ -118,19 +118,19 @@ int read_bitmap_file(const std::string& path, ToolbarBitmap& out) {
     const std::uint32_t compression = le(b, 30, 4);
     std::uint32_t used = le(b, 46, 4);
     if (header < 40 || 14 + static_cast<std::size_t>(header) > b.size() || compression != 0) {
-        return kMsgBadBitmap;
+        return kMsgFileDamaged;
     }
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return kMsgBadBitmap;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return kMsgFileDamaged;
     const bool top_down = raw_height < 0;
     const int height = top_down ? -raw_height : raw_height;
     if (width <= 0 || height <= 0 || width > kBitmapSideLimit || height > kBitmapSideLimit) {
-        return kMsgBadBitmap;
+        return kMsgFileDamaged;
     }
     if (bits != 24) {
         const std::uint32_t most = 1u << bits;
         if (used == 0 || used > most) used = most;
         const std::size_t table_at = 14 + header;
-        if (table_at + 4 * static_cast<std::size_t>(used) > b.size()) return kMsgBadBitmap;
+        if (table_at + 4 * static_cast<std::size_t>(used) > b.size()) return kMsgFileDamaged;
         for (std::uint32_t k = 0; k < used; ++k) {
             const std::size_t at = table_at + 4 * k;
             out.colour_table.push_back({b[at + 2], b[at + 1], b[at]});
@@ -138,7 +138,7 @@ int read_bitmap_file(const std::string& path, ToolbarBitmap& out) {
     }
     const std::size_t row_bytes = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
     if (data_offset > b.size() || row_bytes * height > b.size() - data_offset) {
-        return kMsgBadBitmap;
+        return kMsgFileDamaged;
     }
     out.width = width;
     out.height = height;
@@ -159,7 +159,7 @@ int read_bitmap_file(const std::string& path, ToolbarBitmap& out) {
             const unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
             const auto index = static_cast<std::uint8_t>((byte >> shift) & ((1u << bits) - 1));
             // An index beyond the table is a damaged file.
-            if (index >= out.colour_table.size()) return kMsgBadBitmap;
+            if (index >= out.colour_table.size()) return kMsgFileDamaged;
             out.indices[at] = index;
             out.pixels[at] = out.colour_table[index];
         }

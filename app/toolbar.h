@@ -14,10 +14,7 @@
 
 #include "platform/ui.h"
 #include "runtime/command_levels.h"
-
-inline constexpr int kMsgMainToolbar = -128;
-inline constexpr int kMsgSheetToolbar = -195;
-inline constexpr int kMsgGraphicsToolbar = -166;
+#include "tables/table_names.h"
 
 inline constexpr int kToolbarEntryLimit = 36;
 inline constexpr int kToolbarGroupMargin = 13;
@@ -28,7 +25,6 @@ inline constexpr int kToolCommandFirst = 15;
 inline constexpr int kToolCommandLast = 50;
 inline constexpr int kGraphicsToolCommandFirst = 51;
 inline constexpr int kGraphicsToolCommandLast = 86;
-inline constexpr int kMsgBadBitmap = -8;
 
 // A picture as read from its file: its colour table (empty for a true-colour file) and its
 // pixels, top row first.

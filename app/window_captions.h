@@ -3,12 +3,9 @@
 // stored geometry (setting 14, one row x, y, width, height per window) or by default.
 #pragma once
 
+#include "tables/table_names.h"
+
 inline constexpr char kProgramCaption[] = "TAVO LT";
-inline constexpr int kMsgGraphicsCaption = -158;
-inline constexpr int kMsgOtherGraphicsCaption = -65;
-inline constexpr int kMsgSheetCaption = -66;
-// The edit window's caption word. (The compiler's message -156 holds another text.)
-inline constexpr int kMsgEditCaption = -3992;
 
 // Composes and sets the caption of window n (0, 3, 4, 5, 7..15); 0 or the backend's failure.
 int update_window_title(int window, int flag);

@@ -74,7 +74,7 @@ bool make_lens(double t0, const std::vector<Surf>& s, int stop, double ebr, doub
 // The benchmark triplet (f = 50, 15 degrees), with a plane stop of its own after the first
 // element.
 bool make_triplet() {
-    return make_lens(kObjectAtInfinity,
+    return make_lens(kInfiniteDistance,
                      {{21.48, 2.0, g_glass_a},
                       {-124.1, 2.5, g_air},
                       {0.0, 2.76, g_air},
@@ -88,7 +88,7 @@ bool make_triplet() {
 // The wide-angle lens: glass shells of radius 20 about a common centre, the stop there, 80
 // degrees of field.
 bool make_wide_angle() {
-    return make_lens(kObjectAtInfinity,
+    return make_lens(kInfiniteDistance,
                      {{20.0, 20.0, g_shell}, {0.0, 20.0, g_shell}, {-20.0, 40.0, g_air}}, 2, 2.0,
                      80.0);
 }

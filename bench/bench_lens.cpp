@@ -39,7 +39,7 @@ bool make_ten_surface_lens(TenSurfaceLens& t) {
     l.entrance_beam_radius = 5.0;
     l.field_angle = 0.1;
     l.field_is_angle = 1;
-    set_thickness_data(0, kThicknessPlain, 0, 0, 0, 0, kObjectAtInfinity);
+    set_thickness_data(0, kThicknessPlain, 0, 0, 0, 0, kInfiniteDistance);
     surface(0).index = t.air;
     for (int n = 1; n <= 10; ++n) {
         const bool front = (n % 2) == 1;

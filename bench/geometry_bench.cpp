@@ -43,7 +43,7 @@ bool make_asphere_lens(AsphereLens& t) {
     // would send the rays down the spherical step, so the trace must look at each surface itself.
     for (int n = 0; n <= 5; ++n) surface(n).plain_mark = kPlainUnknown;
     surface(0).index = t.air;
-    set_thickness_data(0, 0, 0, 0, 0.0, 0.0, kObjectAtInfinity);
+    set_thickness_data(0, 0, 0, 0, 0.0, 0.0, kInfiniteDistance);
     double z = 0.0;
     for (int n = 1; n <= 4; ++n) {
         const int i = n - 1;
@@ -72,7 +72,7 @@ bool make_asphere_lens(AsphereLens& t) {
     LensData& lens = lens_data();
     lens.image_surface = 5;
     const double field = 10.0 * M_PI / 180.0;
-    lens.object_height = -std::tan(field) * kObjectAtInfinity;
+    lens.object_height = -std::tan(field) * kInfiniteDistance;
     lens.axial_start_height = 8.0;
     lens.chief_start_height = 0.0;
     return true;

@@ -34,7 +34,7 @@ bool make_triplet(Triplet& t) {
     const double thick[] = {2.0, 5.26, 1.25, 4.69, 2.25, 43.0};
     double* media[] = {t.glass_a, t.air, t.glass_b, t.air, t.glass_a, t.air};
     surface(0).index = t.air;
-    set_thickness_data(0, 0, 0, 0, 0.0, 0.0, kObjectAtInfinity);
+    set_thickness_data(0, 0, 0, 0, 0.0, 0.0, kInfiniteDistance);
     double z = 0.0;
     for (int n = 1; n <= 6; ++n) {
         set_curvature_data(n, 0, 0, 0.0, 1.0 / radius[n - 1]);
@@ -54,7 +54,7 @@ bool make_triplet(Triplet& t) {
     if (lens_setup(0) != 0) return false;
     for (int n = 0; n <= 7; ++n) surface(n).index = n == 0 || n == 7 ? t.air : media[n - 1];
     const double field = 15.0 * M_PI / 180.0;
-    lens.object_height = -std::tan(field) * kObjectAtInfinity;
+    lens.object_height = -std::tan(field) * kInfiniteDistance;
     lens.axial_start_height = 5.0;
     lens.chief_start_height = 0.0;
     return true;

@@ -13,19 +13,20 @@
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
 enum ElementCommand {
-    kCmdDefaultValues = 530,
-    kCmdDefaultIntegers = 531,
-    kCmdDefaultTexts = 532,
-    kCmdTitle = 533,
-    kCmdMaterial = 534,
-    kCmdSideForm = 535,
-    kCmdSideEdge = 536,
-    kCmdSideCoating = 537,
-    kCmdSideTexts = 538,
+    kCmdDefaultValues = kCmdElmdf1,
+    kCmdDefaultIntegers = kCmdElmdf2,
+    kCmdDefaultTexts = kCmdElmdf3,
+    kCmdTitle = kCmdElmttl,
+    kCmdMaterial = kCmdElmmed,
+    kCmdSideForm = kCmdElmsf1,
+    kCmdSideEdge = kCmdElmsf2,
+    kCmdSideCoating = kCmdElmsf3,
+    kCmdSideTexts = kCmdElmsf4,
 };
 
 // The tolerances a new element takes from its diameter class (ISO 10110 practice for small,

@@ -9,6 +9,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -148,7 +149,7 @@ int coefficient_by_term(int n) {
     if (at < 0 || at >= count) return set_error_msg(kMsgEvenTermOutside, low, high);
     const double value = arg_double(1);
     store_coefficient(s, at, value);
-    print_msg(kMsgAsphereTermEcho, k);
+    print_msg(kMsgXyLabel, k);
     text_spaces(k < 10 ? 2 : 1);
     text_number(value);
     text_newline();

@@ -15,6 +15,7 @@
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ private:
 
 int checked_surface(int n) {
     if (n < 0 || n > lens_data().image_surface) {
-        return set_error_msg(kMsgAtSurfaceOutside, n, lens_data().image_surface);
+        return set_error_msg(kMsgSurfaceOutside, n, lens_data().image_surface);
     }
     return 0;
 }
@@ -199,6 +200,6 @@ int cmd_current_surface() {
     } else if (current_surface() == 0) {
         return set_error_msg(kMsgNoCurrentSurface);
     }
-    if (g_parts_opener == nullptr) return set_error_msg(kMsgStockCatalogUnavailable);
+    if (g_parts_opener == nullptr) return set_error_msg(kMsgCatalogPartsUnavailable);
     return g_parts_opener();
 }

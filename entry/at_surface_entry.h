@@ -5,13 +5,10 @@
 
 #include <string>
 
-inline constexpr int kCmdGlassAtSurface = 407;
-inline constexpr int kCmdStockLensAt = 444;
-inline constexpr int kCmdStockLensHere = 601;
+#include "tables/table_names.h"
 
-inline constexpr int kMsgStockCatalogUnavailable = -277;
-inline constexpr int kMsgNoCurrentSurface = -714;
-inline constexpr int kMsgAtSurfaceOutside = -3996;
+inline constexpr int kCmdGlassAtSurface = kCmdGla;
+inline constexpr int kCmdStockLensHere = kCmdStockLens;
 
 // Runs text at surface n under the lens context: 0, the command's own failure, or -9998 when
 // the lens set-up after it failed.
@@ -22,9 +19,9 @@ int run_command_at_surface(int n, const std::string& text);
 using CatalogPartsOpener = int (*)();
 void set_catalog_parts_opener(CatalogPartsOpener opener);
 
-int cmd_at_surface();            // slot 96
-int cmd_at_surface_first_arg();  // slot 97
-int cmd_glass_at_surface();      // slot 98
-int cmd_at_surface_values();     // slot 99
-int cmd_pickup_at_surface();     // slot 100
-int cmd_current_surface();       // slot 108
+int cmd_at_surface();            // kSlotAtSurface
+int cmd_at_surface_first_arg();  // kSlotAtSurfaceFirstArg
+int cmd_glass_at_surface();      // kSlotGlassAtSurface
+int cmd_at_surface_values();     // kSlotAtSurfaceValues
+int cmd_pickup_at_surface();     // kSlotPickupAtSurface
+int cmd_current_surface();       // kSlotCurrentSurface

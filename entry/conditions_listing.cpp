@@ -12,17 +12,14 @@
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
-constexpr int kMsgTitle = -1300;
-constexpr int kMsgNothing = -1301;
-constexpr int kMsgOn = -1342;
-constexpr int kMsgOff = -1343;
 constexpr double kTiny = 1e-40;
 
 void on_off(int flag) {
-    print_msg(flag != 0 ? kMsgOn : kMsgOff);
+    print_msg(flag != 0 ? kMsgConditionOn : kMsgConditionOff);
 }
 
 void label_int(int message, int value) {
@@ -241,7 +238,7 @@ void notes_group(const LensData& l) {
 int cmd_list_operating_conditions() {
     const int group = arg_int(0);
     const LensData& l = lens_data();
-    print_msg(kMsgTitle);
+    print_msg(kMsgConditionsHeading);
     const int param = param_descriptor_index(kCmdListConditions, 0);
     std::string name = "?";
     if (param >= 0 && select_param_list(param) == 0) name = list_item_text(group);

@@ -3,7 +3,7 @@
 // options, or the lens notes. Every item is a label of the message tables and its value.
 #pragma once
 
-inline constexpr int kCmdListConditions = 273;
+#include "tables/table_names.h"
 
-// Slot 85: LIST_CONDITIONS group (0..7).
+// kSlotListOperatingConditions: LIST_CONDITIONS group (0..7).
 int cmd_list_operating_conditions();

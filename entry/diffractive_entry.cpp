@@ -9,6 +9,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -57,12 +58,12 @@ int coefficient(int command, int n) {
     if (!cell_is(0, kArgInt) || !cell_is_number(1)) return kWrongArguments;
     const int k = arg_int(0);
     if (k < 0 || k >= d->entered_count) {
-        return set_error_msg(kMsgDoeCoefficientIndex, d->entered_count - 1);
+        return set_error_msg(kMsgCoefficientIndex, d->entered_count - 1);
     }
     const double v = arg_double(1);
     d->entered[k] = v;
     d->changed = 1;
-    print_msg(zernike ? kMsgZoeCoefficientEcho : kMsgDoeCoefficientEcho, k);
+    print_msg(zernike ? kMsgZoeCoefficientEcho : kMsgDiffractiveLabel, k);
     if (k < 10) text_spaces(1);
     text_number(v);
     text_newline();

@@ -13,10 +13,9 @@
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
-
-constexpr int kMsgValue = -74;
 
 const char* switch_text(int command, int param_index, int value) {
     const char* text = nullptr;
@@ -41,7 +40,7 @@ void echo_switch(int command, int value) {
 
 // 457: the rows grow to n, the old rows kept, the new ones drawn with wavelength 1.
 int set_row_count(DrawingConditions& dc, int n) {
-    if (n < 0) return set_error_msg(kMsgValue, std::to_string(n).c_str());
+    if (n < 0) return set_error_msg(kMsgBadValue, std::to_string(n).c_str());
     if (n > dc.row_capacity) {
         auto* rows = static_cast<DrawingRaySet*>(
             mem_realloc(dc.rows, static_cast<std::size_t>(n), sizeof(DrawingRaySet)));
@@ -82,43 +81,44 @@ int lens_wide(DrawingConditions& dc, int command) {
     std::int32_t* field = nullptr;
     int fallback = 0;
     switch (command) {
-        case 451:
+        case kCmdDlfsL:
             dc.first_surface = reset ? 0 : surface_drawn(n);
             echo_int(command, dc.first_surface);
             return 0;
-        case 452:
+        case kCmdDllsL:
             dc.last_surface = reset ? 0 : surface_drawn(n);
             echo_int(command, dc.last_surface);
             return 0;
-        case 453:
+        case kCmdDlvaL:
             field = &dc.view_angle1;
             fallback = 30;
             break;
-        case 454:
+        case kCmdDlhaL:
             field = &dc.view_angle2;
             fallback = 240;
             break;
-        case 455:
+        case kCmdDlapL:
             field = &dc.dlap;
             break;
-        case 456:
+        case kCmdDlriL:
             field = &dc.dlri;
             fallback = 3;
             break;
-        case 458:
+        case kCmdDlspL:
             field = &dc.dlsp;
             fallback = 4;
             break;
-        case 459:
+        case kCmdDlrsL:
             field = &dc.dlrs;
             break;
         case kCmdDrawingKind:
             field = &dc.dlcv;
             break;
-        case 468:
-        case 469: {
-            std::uint8_t& flag = command == 468 ? dc.dlas : dc.dlhr;
-            flag = static_cast<std::uint8_t>(reset ? (command == 468 ? 0 : 1) : (n != 0 ? 1 : 0));
+        case kCmdDlasL:
+        case kCmdDlhrL: {
+            std::uint8_t& flag = command == kCmdDlasL ? dc.dlas : dc.dlhr;
+            flag = static_cast<std::uint8_t>(reset ? (command == kCmdDlasL ? 0 : 1)
+                                                   : (n != 0 ? 1 : 0));
             echo_switch(command, flag);
             return 0;
         }
@@ -151,32 +151,32 @@ int row_field(DrawingConditions& dc, int command) {
         text_printf("%2d %9d\n", r, value);
     };
     switch (command) {
-        case 460:
+        case kCmdDrawingRowFirst:
             // The field defaults are the first rows' own: on axis, then 0.7 of the field.
             row.field_fraction = reset ? (r == 1 ? 0.7 : 0.0) : d;
             echo_row_number(row.field_fraction);
             return 0;
-        case 461:
+        case kCmdDlxfL:
             row.x_field_fraction = reset ? 0.0 : d;
             echo_row_number(row.x_field_fraction);
             return 0;
-        case 462:
+        case kCmdDlmnL:
             row.pupil_min = reset ? (r == 0 ? -1.0 : 0.0) : d;
             echo_row_number(row.pupil_min);
             return 0;
-        case 463:
+        case kCmdDlmxL:
             row.pupil_max = reset ? (r == 0 ? 1.0 : 0.0) : d;
             echo_row_number(row.pupil_max);
             return 0;
-        case 464:
+        case kCmdDlosL:
             row.offset = reset ? 0.0 : d;
             echo_row_number(row.offset);
             return 0;
-        case 465:
+        case kCmdDlnrL:
             row.ray_count = reset ? (r == 0 ? 3 : 0) : n;
             echo_row_int(row.ray_count);
             return 0;
-        case 466:
+        case kCmdDlyf:
             row.drawn = static_cast<std::uint8_t>(reset ? 1 : (n != 0 ? 1 : 0));
             if (echo) {
                 print_symbol_name("%-15s", command);

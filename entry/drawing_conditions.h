@@ -2,12 +2,13 @@
 // and the rows of rays drawn. Each command sets a value or, with DEF, its default.
 #pragma once
 
-inline constexpr int kCmdDrawingFirst = 447;
-inline constexpr int kCmdDrawingRows = 457;
-inline constexpr int kCmdDrawingRowFirst = 460;
-inline constexpr int kCmdDrawingRowLast = 467;
-inline constexpr int kCmdDrawingKind = 470;
-inline constexpr int kMsgDrawingRow = -959;
+#include "tables/table_names.h"
 
-// Slot 110: DLID .. DLCV.
+inline constexpr int kCmdDrawingFirst = kCmdDlidL;
+inline constexpr int kCmdDrawingRows = kCmdDlnfL;
+inline constexpr int kCmdDrawingRowFirst = kCmdDlfpL;
+inline constexpr int kCmdDrawingRowLast = kCmdDlwnL;
+inline constexpr int kCmdDrawingKind = kCmdDlcvL;
+
+// kSlotDrawingConditions: DLID .. DLCV.
 int cmd_drawing_conditions();

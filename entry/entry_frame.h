@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tables/table_names.h"
+
 // The values Output on takes while a command runs in update mode and afterwards; built-in
 // variables of the command language, so procedures may change them.
 extern std::uint8_t output_during_update;
@@ -18,14 +20,6 @@ inline constexpr int kSysVarOutputDuringUpdate = 12;
 inline constexpr int kSysVarOutputAfterUpdate = 13;
 
 inline constexpr std::size_t kEntryTextSize = 80;
-
-// Messages the entry families share.
-inline constexpr int kMsgNoObjectSurfaceEntry = -510;
-inline constexpr int kMsgGroupNonSequentialThickness = -636;
-inline constexpr int kMsgGroupCurvature = -687;
-inline constexpr int kMsgGroupThickness = -688;
-inline constexpr int kMsgGroupAperture = -689;
-inline constexpr int kMsgGroupMedium = -690;
 
 // The first argument decoded once: an integer n and a double d (a double of 2e9 or more in
 // size gives n = 0), or for a text its first 80 characters.

@@ -21,7 +21,6 @@ namespace {
 constexpr double kTiny = 1e-40;
 constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kDegreesPerRadian = 57.29577951308232;
-constexpr double kZeroFieldAngle = 9.999999999462034e-07;
 constexpr double kObjectHeightAtInfinity = -1e14;
 constexpr double kIndexDuringEntry = 1e40;
 // The question whether the lens expands from the old temperature (TEM's own second argument).
@@ -104,7 +103,7 @@ int double_case(int command, double d) {
             print_message_and_number("%s ", command, l.object_height);
             return 0;
         case kCmdFieldAngle:
-            l.field_angle = std::fabs(d) < kTiny ? kZeroFieldAngle : d * kRadiansPerDegree;
+            l.field_angle = std::fabs(d) < kTiny ? kLeastNonZero : d * kRadiansPerDegree;
             l.field_is_angle = 1;
             print_message_and_number("%s ", command, l.field_angle * kDegreesPerRadian);
             return 0;

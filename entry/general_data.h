@@ -2,27 +2,25 @@
 // surfaces, image and global-coordinate surfaces, afocal mode, title, designer and notes.
 #pragma once
 
-inline constexpr int kCmdStop = 416;
-inline constexpr int kCmdUnits = 419;
-inline constexpr int kCmdObjectHeight = 420;
-inline constexpr int kCmdFieldAngle = 421;
-inline constexpr int kCmdTemperature = 422;
-inline constexpr int kCmdPressure = 423;
-inline constexpr int kCmdBeamRadius = 424;
-inline constexpr int kCmdNumericalAperture = 425;
-inline constexpr int kCmdReferenceSurface = 426;
-inline constexpr int kCmdImageSurface = 427;
-inline constexpr int kCmdGlobalSurface = 428;
-inline constexpr int kCmdAfocalMode = 429;
-inline constexpr int kCmdAfocal = 430;
-inline constexpr int kCmdLensInteger = 431;
-inline constexpr int kCmdTitle = 432;
-inline constexpr int kCmdDesigner = 433;
-inline constexpr int kCmdLensNote = 434;
+#include "tables/table_names.h"
 
-inline constexpr int kMsgNumericalApertureZero = -508;
-inline constexpr int kMsgNumericalApertureAboveIndex = -509;
-inline constexpr int kMsgNoteNumber = -3998;
+inline constexpr int kCmdStop = kCmdAst;
+inline constexpr int kCmdUnits = kCmdUni;
+inline constexpr int kCmdObjectHeight = kCmdObh;
+inline constexpr int kCmdFieldAngle = kCmdAng;
+inline constexpr int kCmdTemperature = kCmdTem;
+inline constexpr int kCmdPressure = kCmdPre;
+inline constexpr int kCmdBeamRadius = kCmdEbr;
+inline constexpr int kCmdNumericalAperture = kCmdNao;
+inline constexpr int kCmdReferenceSurface = kCmdRfs;
+inline constexpr int kCmdImageSurface = kCmdIms;
+inline constexpr int kCmdGlobalSurface = kCmdGcs;
+inline constexpr int kCmdAfocalMode = kCmdAmo;
+inline constexpr int kCmdAfocal = kCmdAfo;
+inline constexpr int kCmdLensInteger = kCmdLint;
+inline constexpr int kCmdTitle = kCmdTit;
+inline constexpr int kCmdDesigner = kCmdDes;
+inline constexpr int kCmdLensNote = kCmdSno_;
 
-// Slot 101.
+// kSlotGeneralData.
 int cmd_general_data();

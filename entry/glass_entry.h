@@ -5,20 +5,15 @@
 
 #include <string>
 
-inline constexpr int kCmdGlass = 540;
-inline constexpr int kCmdGlassFixed = 541;
-inline constexpr int kCmdGlassIndicesFrom = 1106;  // GLAn: a model glass's indices from n on
-inline constexpr int kCmdNearestGlass = 380;
+#include "tables/table_names.h"
+
+inline constexpr int kCmdGlass = kCmdGlaL;
+inline constexpr int kCmdGlassFixed = kCmdGlfL;
+inline constexpr int kCmdGlassIndicesFrom = kCmdGla_L;  // GLAn: a model glass's indices from n on
+inline constexpr int kCmdNearestGlass = kCmdNearestGlassL;
 
 inline constexpr int kParamGlassCatalog = 231;  // 0..7 one catalogue, 8 all of them
 inline constexpr int kAllCatalogs = 8;
-
-inline constexpr int kMsgModelIndices = -375;
-inline constexpr int kMsgReplaceModelGlass = -449;
-inline constexpr int kMsgModelGlassKept = -450;
-inline constexpr int kMsgNoNearGlass = -451;
-inline constexpr int kMsgNotModelGlass = -452;
-inline constexpr int kMsgOutsideWavelengths = -511;
 
 // Whether a medium kind is one of the model glasses (0, 3, 6, 7).
 bool is_model_glass_kind(int kind);
@@ -35,7 +30,7 @@ std::string nearest_catalogue_glass(int n, bool all, int catalog);
 // cancelled prompt's result.
 int fix_model_glass(int n, int catalog);
 
-// Slot 125: GLA, GLF and GLAn.
+// kSlotGlassCommands: GLA, GLF and GLAn.
 int cmd_glass_commands();
-// Slot 126: the nearest glass of a catalogue in place of the model glass.
+// kSlotNearestGlass: the nearest glass of a catalogue in place of the model glass.
 int cmd_nearest_glass();

@@ -14,18 +14,14 @@
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
 constexpr int kWrongArguments = 1;
 constexpr double kTiny = 1e-40;
-constexpr double kDefaultReference = 9.999999999462034e-07;
 constexpr int kDefaultUserCount = 10;
 constexpr int kGeneralSeriesCount = 28;
-constexpr int kMsgAxialEcho = -439;
-constexpr int kMsgRadialEcho = -440;
-constexpr int kMsgSeriesEcho = -906;
-constexpr int kMsgAxialSeriesEcho = -960;
 
 const char* const kKindWords[kGrinKindCount] = {"ARG", "WOD", "AEG", "SPH", "MXF", "LBG",
                                                 "USR", "SNS", "TAP", "SEL", "GRD", "UGR"};
@@ -86,7 +82,7 @@ int store(int command, int n) {
     if (!kind_takes(command, g.kind)) return set_error_msg(kMsgGrinKindUnfit, g.kind);
     if (command >= kCmdGrinAxial1 && command <= kCmdGrinRadial4) {
         const int w = wavelength_word(0);
-        if (w < 1 || w > max_wavelengths()) return set_error_msg(kMsgGrinWavelength, w);
+        if (w < 1 || w > max_wavelengths()) return set_error_msg(kMsgOutsideWavelengths, w);
         if (!is_number(1)) return kWrongArguments;
         const double v = arg_double(1);
         const bool axial = command < kCmdGrinRadial1;
@@ -120,7 +116,7 @@ int store(int command, int n) {
     if (!is_number(0)) return kWrongArguments;
     double v = arg_double(0);
     if (command == kCmdGrinReference) {
-        if (v < kTiny) v = kDefaultReference;
+        if (v < kTiny) v = kLeastNonZero;
         g.gwv = v;
     } else if (command == kCmdGrinGmz) {
         g.gmz = v;
@@ -165,7 +161,7 @@ int set_grin_kind(int n, int kind, int count) {
         g->count = kind == kGrinGeneralSeries || kind == kGrinUserCount ? count : 0;
         g->step = 0.1;
         g->aeg_weights[0] = g->aeg_weights[1] = 1.0;
-        if (kind == kGrinGeneralSeries) g->gwv = kDefaultReference;
+        if (kind == kGrinGeneralSeries) g->gwv = kLeastNonZero;
         g->coefficients = rows;
         g->user_values = values;
         surface(n).grin = g;

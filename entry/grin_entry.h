@@ -2,18 +2,20 @@
 // step, the per-wavelength coefficients and the coefficient set of the general kind.
 #pragma once
 
-inline constexpr int kCmdGrinKind = 606;
-inline constexpr int kCmdGrinStep = 607;
-inline constexpr int kCmdGrinAxial1 = 608;
-inline constexpr int kCmdGrinRadial1 = 612;
-inline constexpr int kCmdGrinRadial4 = 615;
-inline constexpr int kCmdGrinDelete = 616;
-inline constexpr int kCmdGrinSeriesA = 617;
-inline constexpr int kCmdGrinSeriesD = 620;
-inline constexpr int kCmdGrinReference = 621;
-inline constexpr int kCmdGrinAxialSeries = 622;
-inline constexpr int kCmdGrinGmz = 623;
-inline constexpr int kCmdGrinGoz = 624;
+#include "tables/table_names.h"
+
+inline constexpr int kCmdGrinKind = kCmdGdtL;
+inline constexpr int kCmdGrinStep = kCmdDthL;
+inline constexpr int kCmdGrinAxial1 = kCmdNz1L;
+inline constexpr int kCmdGrinRadial1 = kCmdNr1L;
+inline constexpr int kCmdGrinRadial4 = kCmdNr4L;
+inline constexpr int kCmdGrinDelete = kCmdGddL;
+inline constexpr int kCmdGrinSeriesA = kCmdGra_L;
+inline constexpr int kCmdGrinSeriesD = kCmdGrd_L;
+inline constexpr int kCmdGrinReference = kCmdGwvL;
+inline constexpr int kCmdGrinAxialSeries = kCmdGnz_L;
+inline constexpr int kCmdGrinGmz = kCmdGmzL;
+inline constexpr int kCmdGrinGoz = kCmdGozL;
 
 inline constexpr int kParamGrinKind = 494;
 inline constexpr int kParamGrinCount = 811;
@@ -22,14 +24,9 @@ inline constexpr int kGrinKindCount = 12;
 inline constexpr int kGrinGeneralSeries = 11;  // "GRD": the 28 coefficients of its own
 inline constexpr int kGrinUserCount = 12;      // "UGR": a count of user values
 
-inline constexpr int kMsgGrinWavelength = -511;
-inline constexpr int kMsgGrinKindUnfit = -441;
-inline constexpr int kMsgNoGrinToDelete = -484;
-inline constexpr int kMsgGrinCoefficientIndex = -521;
-
 // Makes surface n's gradient-index record of kind 1..12 afresh (kind 0 asks for it, and kind 12
 // for its count). 0, or -9998 after -353 (the surface is then without a record).
 int set_grin_kind(int n, int kind, int count);
 
-// Slot 136.
+// kSlotGrinData.
 int cmd_grin_data();

@@ -18,13 +18,12 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/lens_setup.h"
 
 namespace {
 
 constexpr char kLensContext = 'L';
-constexpr int kMsgCurrentSurfaceLine = -370;
-constexpr int kMsgCurrentSurfaceStatus = -342;
 
 WholeLensListing g_listing = nullptr;
 
@@ -36,7 +35,7 @@ bool group_being_built() {
 
 void open_block() {
     const int s = current_surface();
-    print_msg(kMsgCurrentSurfaceLine, s);
+    print_msg(kMsgCurrentSurface, s);
     // LEN inside an open block keeps the one context END will pop.
     if (test_state_flag(kFlagLensEntryInProgress) == 0) push_command_context(kLensContext);
     set_state_flag(kFlagLensEntryInProgress);

@@ -3,22 +3,18 @@
 // whole lens up once. A lens file is read as exactly such a block.
 #pragma once
 
-inline constexpr int kCmdLens = 1093;
-inline constexpr int kCmdNextSurface = 1094;
-inline constexpr int kCmdLensEnd = 1095;
+#include "tables/table_names.h"
 
-inline constexpr int kMsgLensStarted = -341;
-inline constexpr int kMsgLensKept = -347;
-inline constexpr int kMsgGroupAlreadyStarts = -499;
-inline constexpr int kMsgImageSurfaceRange = -3994;
-inline constexpr int kMsgNoWholeLensListing = -3995;
+inline constexpr int kCmdLens = kCmdLen;
+inline constexpr int kCmdNextSurface = kCmdNxtL;
+inline constexpr int kCmdLensEnd = kCmdEndL;
 
-// Slot 113: LEN n "title". n = 1 (NEW) a new lens, -1 the whole-lens listing, any other n keeps
+// kSlotLensNew: LEN n "title". n = 1 (NEW) a new lens, -1 the whole-lens listing, any other n keeps
 // the lens; a block opens under command context 'L'.
 int cmd_lens_new();
-// Slot 120: the next surface (the whole-surface command SRF steps with it too).
+// kSlotNextSurface: the next surface (the whole-surface command SRF steps with it too).
 int cmd_next_surface();
-// Slot 121: END n.
+// kSlotLensEntryEnd: END n.
 int cmd_lens_end();
 
 // The whole-lens listing that "LEN -1" prints, installed by the listings.

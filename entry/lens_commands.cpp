@@ -24,14 +24,12 @@
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "runtime/window_titles.h"
+#include "tables/table_names.h"
 #include "trace/lens_setup.h"
 
 namespace {
 
 // Revert copies the spreadsheet keeps around a new lens: the lens before it, and the new lens.
-constexpr int kMsgRevertBeforeNewLens = -1231;
-constexpr int kMsgRevertNewLens = -1171;
-constexpr int kMsgNewLensDialogTitle = -1205;
 // State flag 40 marks an edit-window text that came from a file.
 constexpr int kFlagEditTextFromFile = 40;
 constexpr char kLensEntryContext = 'L';
@@ -85,7 +83,7 @@ int new_edit_text() {
     if (const int rc = begin_edit_text_output(kEditOutputReplace); rc != 0) return rc;
     flush_output_line();
     set_output_window(current_text_window());
-    const std::string title = format_message(kMsgEditWindowTitle, std::span<const FormatArg>());
+    const std::string title = format_message(kMsgEditWindowCaption, std::span<const FormatArg>());
     set_window_titles(nullptr, title.c_str());
     return 0;
 }
@@ -209,7 +207,7 @@ int new_lens() {
 
     if (g_sheet.delete_revert_copy != nullptr) g_sheet.delete_revert_copy(kMsgRevertBeforeNewLens);
     lens_setup(0);
-    if (g_sheet.save_revert_copy != nullptr) g_sheet.save_revert_copy(kMsgRevertNewLens);
+    if (g_sheet.save_revert_copy != nullptr) g_sheet.save_revert_copy(kMsgSheetRevertCopy);
     const LensData& l = lens_data();
     const int rows = l.image_surface < 3 ? 9 : l.image_surface + 5;
     int field = std::fabs(surface(0).thickness) > kFarObject ? kFieldObjectAtInfinity
@@ -226,7 +224,7 @@ int new_lens() {
 int insert_at(int n) {
     const LensData& l = lens_data();
     if (l.image_surface >= surface_limit()) return set_error_msg(kMsgSurfaceLimit, surface_limit());
-    if (n < 1 || n > l.image_surface) return set_error_msg(kMsgInsertCannot, n);
+    if (n < 1 || n > l.image_surface) return set_error_msg(kMsgInsertRefused, n);
     print_msg(kMsgInsertedSurface, n);
     text_newline();
     if (const int rc = insert_surface(n); rc != 0) return rc;

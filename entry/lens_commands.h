@@ -2,21 +2,12 @@
 // the edit window), and inserting, deleting and stepping to surfaces.
 #pragma once
 
-inline constexpr int kCmdNewEditText = 226;
-inline constexpr int kCmdInsertSurface = 417;
-inline constexpr int kCmdDeleteSurfaces = 418;
-inline constexpr int kCmdGoToSurface = 546;
-inline constexpr int kCmdDeleteSurfacesShort = 547;
-inline constexpr int kCmdInsertSurfaceShort = 548;
-// The surface spreadsheet's own command, which opens it on the current lens.
-inline constexpr int kCmdOpenSurfaceSheet = 511;
+#include "tables/table_names.h"
 
-inline constexpr int kMsgDeleteCannot = -348;
-inline constexpr int kMsgInsertCannot = -349;
-inline constexpr int kMsgDeletedSurfaces = -371;
-inline constexpr int kMsgInsertedSurface = -372;
-inline constexpr int kMsgDeleteRangeCannot = -873;
-inline constexpr int kMsgEditWindowTitle = -271;
+inline constexpr int kCmdDeleteSurfacesShort = kCmdDelL;
+inline constexpr int kCmdInsertSurfaceShort = kCmdInsL;
+// The surface spreadsheet's own command, which opens it on the current lens.
+inline constexpr int kCmdOpenSurfaceSheet = kCmdSurfaceSheet;
 
 // What the new-lens command needs of the surface spreadsheet, of the revert copies of the lens
 // and of the ray trace's stored object point. Those parts install their functions here. A null
@@ -41,10 +32,10 @@ struct NewLensSheetHooks {
 NewLensSheetHooks& new_lens_sheet_hooks();
 void reset_new_lens_sheet_hooks();
 
-// Slot 77: commands 221, 222, 223 (a new lens) and 226 (a new edit-window text).
+// kSlotNewLens: commands 221, 222, 223 (a new lens) and 226 (a new edit-window text).
 int cmd_new_lens();
-// Slot 102: 417 and 548 insert a surface, 418 and 547 delete a range, 546 makes a surface
-// current.
+// kSlotInsertDeleteSurface: 417 and 548 insert a surface, 418 and 547 delete a range, 546 makes a
+// surface current.
 int cmd_insert_delete_surface();
 
 // Puts the handlers into their slots.

@@ -2,16 +2,18 @@
 // and the spot-diagram settings. Each command sets one field, or with DEF restores its default.
 #pragma once
 
-inline constexpr int kCmdDamping = 471;
-inline constexpr int kCmdDerivativeIncrement = 474;
-inline constexpr int kCmdAutomaticIncrements = 481;
-inline constexpr int kCmdOperandCommand = 484;
-inline constexpr int kCmdApertureDivisions = 502;
-inline constexpr int kCmdMtfPathLimit = 507;
-inline constexpr int kCmdThroughFocusFrequency = 508;
-inline constexpr int kCmdShowDiffractionLimit = 509;
+#include "tables/table_names.h"
 
-// Slot 111: OPDF .. OPOC.
+inline constexpr int kCmdDamping = kCmdOpdfL;
+inline constexpr int kCmdDerivativeIncrement = kCmdOpdiL;
+inline constexpr int kCmdAutomaticIncrements = kCmdOpviL;
+inline constexpr int kCmdOperandCommand = kCmdOpoc;
+inline constexpr int kCmdApertureDivisions = kCmdSdadL;
+inline constexpr int kCmdMtfPathLimit = kCmdSdmsL;
+inline constexpr int kCmdThroughFocusFrequency = kCmdSdtfL;
+inline constexpr int kCmdShowDiffractionLimit = kCmdSdsaL;
+
+// kSlotOperatingConditions: OPDF .. OPOC.
 int cmd_operating_conditions();
-// Slot 112: SDAD .. SDSA.
+// kSlotSpotDiagramSettings: SDAD .. SDSA.
 int cmd_spot_diagram_settings();

@@ -184,10 +184,10 @@ void surface_data_row(int kind) {
     const LensData& l = lens_data();
     const bool collapse = l.gprt == 0;
     if (st.first_row != 0) {
-        print_msg(kind == kListRadii ? kMsgRadiusTitle : kMsgCurvatureTitle);
+        print_msg(kind == kCmdListRadii ? kMsgRadiusTitle : kMsgCurvatureTitle);
         warn_multiple_configurations();
         text_printf("%s\n", l.title);
-        print_msg(kind == kListRadii ? kMsgRadiusHeader : kMsgCurvatureHeader);
+        print_msg(kind == kCmdListRadii ? kMsgRadiusHeader : kMsgCurvatureHeader);
     }
     if (collapse && s.group_kind != kGroupNone && s.group_role == kRoleInner) return;
     const bool ns_interior = non_sequential_interior(s);
@@ -206,7 +206,7 @@ void surface_data_row(int kind) {
         text_field(s.note != nullptr ? s.note : "", kGroupLabelLength, true);
     } else {
         const double c = std::fabs(s.curvature) <= kTiny ? 0.0 : s.curvature;
-        print_number_cell(kind == kListCurvatures || c == 0.0 ? c : 1.0 / c);
+        print_number_cell(kind == kCmdListCurvatures || c == 0.0 ? c : 1.0 / c);
     }
     text_printf(" %c ", curvature_mark(s));
     text_number(group_head ? group_thickness(i) : ns_interior ? 0.0 : s.thickness);
@@ -290,60 +290,60 @@ void index_row() {
 
 void write_row(int kind) {
     switch (kind) {
-        case kListCurvatures:
-        case kListRadii:
+        case kCmdListCurvatures:
+        case kCmdListRadii:
             surface_data_row(kind);
             return;
-        case kListIndices:
+        case kCmdListIndices:
             index_row();
             return;
-        case kListPickups:
+        case kCmdListPickups:
             list_row_pickups();
             return;
-        case kListSolves:
+        case kCmdListSolves:
             list_row_solves();
             return;
-        case kListApertures:
+        case kCmdListApertures:
             list_row_apertures();
             return;
-        case kListSplines:
+        case kCmdListSplines:
             list_row_spline();
             return;
-        case kListMeshes:
+        case kCmdListMeshes:
             list_row_mesh();
             return;
-        case kListPerfectLenses:
+        case kCmdListPerfectLenses:
             list_row_perfect_lens();
             return;
-        case kListNotes:
+        case kCmdListNotes:
             list_row_note();
             return;
-        case kListSpecialSummary:
+        case kCmdListSpecialSummary:
             list_row_special_summary(0);
             return;
-        case kListConics:
+        case kCmdListConics:
             list_row_conic();
             return;
-        case kListAspheres:
+        case kCmdListAspheres:
             list_row_asphere();
             return;
-        case kListDiffractive:
-        case kListDiffractiveToo:
+        case kCmdListDiffractive:
+        case kCmdListDiffractiveOrders:
             list_row_diffractive();
             return;
-        case kListHolograms:
+        case kCmdListHolograms:
             list_row_hologram();
             return;
-        case kListGrin:
+        case kCmdListGradientIndex:
             list_row_grin();
             return;
-        case kListDecentres:
+        case kCmdListDecentres:
             list_row_decentre();
             return;
-        case kListSurfaceFlags:
+        case kCmdListSurfaceFlags:
             list_row_surface_flags();
             return;
-        case kListMediumValues:
+        case kCmdListMediumValues:
             list_row_medium_values();
             return;
         default:
@@ -374,7 +374,7 @@ void list_surface_number() {
 
 void list_lens_data(int kind) {
     const SurfaceRange range = surface_range_args();
-    if (kind == kListCurvatures || kind == kListRadii) g_state.mode_word = kind;
+    if (kind == kCmdListCurvatures || kind == kCmdListRadii) g_state.mode_word = kind;
     g_state.first_row = 1;
     g_state.nothing_printed = 1;
     for (int i = range.first; i <= range.last; ++i) {
@@ -436,10 +436,10 @@ void list_surface_range(int mode, int first, int last) {
     *cells[1] = int_cell(first);
     *cells[2] = int_cell(last);
     set_arg_vector(cells, 3);
-    static constexpr int kOrder[] = {kListNotes,         kListConics, 245,
-                                     kListSplines,       246,         249,
-                                     kListDecentres,     253,         kListSurfaceFlags,
-                                     kListPerfectLenses, kListMeshes};
+    static constexpr int kOrder[] = {
+        kCmdListNotes, kCmdListConics,    245, kCmdListSplines,      246,
+        249,           kCmdListDecentres, 253, kCmdListSurfaceFlags, kCmdListPerfectLenses,
+        kCmdListMeshes};
     for (const int kind : kOrder) {
         if (special_kind_occurs(kind)) list_lens_data(kind);
     }
@@ -451,7 +451,7 @@ int list_whole_lens() {
     ArgCell** cells = scope.scratch();
     for (int k = 0; k < 3; ++k) *cells[k] = int_cell(0);
     set_arg_vector(cells, 3);
-    list_lens_data(kListRadii);
+    list_lens_data(kCmdListRadii);
     list_surface_range(1, 0, lens_data().image_surface);
     // The first-order data belong to the evaluation code, reached through its handler slot;
     // whatever it answers, the listing goes on.
@@ -462,11 +462,11 @@ int list_whole_lens() {
             text_newline();
         }
     }
-    list_lens_data(kListSolves);
-    list_lens_data(kListPickups);
-    list_lens_data(kListApertures);
+    list_lens_data(kCmdListSolves);
+    list_lens_data(kCmdListPickups);
+    list_lens_data(kCmdListApertures);
     list_wavelengths();
-    list_lens_data(kListIndices);
+    list_lens_data(kCmdListIndices);
     return 0;
 }
 
@@ -507,45 +507,45 @@ SurfaceRange clipped_range(int first, int last) {
 int menu_listing(int code, int sub) {
     switch (code) {
         case 700:
-            return kListRadii;
+            return kCmdListRadii;
         case 701:
             switch (sub) {
                 case 720:
-                    return kListConics;
+                    return kCmdListConics;
                 case 721:
                     return 245;
                 case 722:
                 case 731:
                     return 246;
                 case 723:
-                    return kListDecentres;
+                    return kCmdListDecentres;
                 case 725:
                     return 249;
                 case 726:
                     return 253;
                 case 727:
-                    return kListSurfaceFlags;
+                    return kCmdListSurfaceFlags;
                 case 729:
-                    return kListNotes;
+                    return kCmdListNotes;
                 case 732:
-                    return kListSplines;
+                    return kCmdListSplines;
                 case 734:
-                    return kListMeshes;
+                    return kCmdListMeshes;
                 case 736:
-                    return kListPerfectLenses;
+                    return kCmdListPerfectLenses;
                 default:
                     return 0;
             }
         case 702:
-            return kListSolves;
+            return kCmdListSolves;
         case 703:
-            return kListPickups;
+            return kCmdListPickups;
         case 704:
-            return kListApertures;
+            return kCmdListApertures;
         case 707:
-            return kListIndices;
+            return kCmdListIndices;
         case 711:
-            return kListMediumValues;
+            return kCmdListMediumValues;
         default:
             return 0;
     }
@@ -575,12 +575,13 @@ int cmd_list_by_menu_code() {
             list_surface_range(1, r.first, r.last);
             return 0;
         }
-        list_lens_data(kListRadii);
+        list_lens_data(kCmdListRadii);
         list_surface_range(1, r.first, r.last);
-        for (const int kind : {kListSolves, kListPickups, kListApertures}) list_lens_data(kind);
+        for (const int kind : {kCmdListSolves, kCmdListPickups, kCmdListApertures})
+            list_lens_data(kind);
         list_wavelengths();
-        list_lens_data(kListIndices);
-        list_lens_data(kListMediumValues);
+        list_lens_data(kCmdListIndices);
+        list_lens_data(kCmdListMediumValues);
         return 0;
     }
     const int kind = menu_listing(code, sub);

@@ -4,33 +4,15 @@
 // table and the whole-lens listing that "LEN -1" prints.
 #pragma once
 
+#include "tables/table_names.h"
+
 struct SurfaceRecord;
-
-inline constexpr int kListCurvatures = 237;
-inline constexpr int kListRadii = 238;
-inline constexpr int kListIndices = 256;
-
-inline constexpr int kMsgCurvatureTitle = -1363;
-inline constexpr int kMsgCurvatureHeader = -1253;
-inline constexpr int kMsgRadiusTitle = -1255;
-inline constexpr int kMsgRadiusHeader = -1254;
-inline constexpr int kMsgIndexTitle = -1256;
-inline constexpr int kMsgIndexHeaderThree = -1257;
-inline constexpr int kMsgIndexHeaderFew = -1259;
-inline constexpr int kMsgIndexNumber = -1260;
-inline constexpr int kMsgIndexHeaderEnd = -1477;
-inline constexpr int kMsgImageSurfaceRow = -1459;
-inline constexpr int kMsgWavelengthTitle = -1261;
-inline constexpr int kMsgWavelengthHead = -1262;
-inline constexpr int kMsgWavelengthNumber = -1263;
-inline constexpr int kMsgWavelengthSelected = -1533;
-inline constexpr int kMsgWavelengthRange = -1299;
 
 struct ListingState {
     int first_row = 0;
     int surface_index = 0;
     int last_row = 0;
-    int mode_word = kListRadii;  // 237 or 238 survives between runs
+    int mode_word = kCmdListRadii;  // 237 or 238 survives between runs
     int nothing_printed = 0;
     SurfaceRecord* surface = nullptr;
 };
@@ -47,11 +29,11 @@ int list_whole_lens();
 // The row head: the surface index as "%3d   "; something was printed.
 void list_surface_number();
 
-// Slot 82: the listing of the running command's number.
+// kSlotListLensData: the listing of the running command's number.
 int cmd_list_lens_data();
-// Slot 84: LIST_SPECIAL mode, with the range in arguments 2 and 3.
+// kSlotListSurfaceRange: LIST_SPECIAL mode, with the range in arguments 2 and 3.
 int cmd_list_surface_range();
-// Slot 86: the listings of the menu, by menu code and sub-code, the range after them.
+// kSlotListByMenuCode: the listings of the menu, by menu code and sub-code, the range after them.
 int cmd_list_by_menu_code();
-// Slot 83: WL lists the wavelengths, WL n makes wavelength n current.
+// kSlotWavelengthSelect: WL lists the wavelengths, WL n makes wavelength n current.
 int cmd_wavelength_select();

@@ -3,14 +3,15 @@
 // (LMO), ended (LME) and named (LMN).
 #pragma once
 
-inline constexpr int kCmdGroupRange = 445;
-inline constexpr int kCmdUngroup = 446;
-inline constexpr int kCmdModuleStart = 593;
-inline constexpr int kCmdModuleEnd = 594;
-inline constexpr int kCmdModuleName = 595;
-inline constexpr int kMsgNoGroupStarts = -823;
+#include "tables/table_names.h"
 
-// Slot 109: GRP, UGR.
+inline constexpr int kCmdGroupRange = kCmdGrp;
+inline constexpr int kCmdUngroup = kCmdUgr;
+inline constexpr int kCmdModuleStart = kCmdLmo;
+inline constexpr int kCmdModuleEnd = kCmdLme;
+inline constexpr int kCmdModuleName = kCmdLmn;
+
+// kSlotElementGroup: GRP, UGR.
 int cmd_element_group();
-// Slot 133: LMO, LME, LMN.
+// kSlotLensModule: LMO, LME, LMN.
 int cmd_lens_module();

@@ -13,54 +13,13 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
-constexpr int kMsgPickupTitle = -1264;
-constexpr int kMsgPickupNone = -1265;
-constexpr int kMsgSolveTitle = -1266;
-constexpr int kMsgSolveNone = -1267;
-constexpr int kMsgApertureTitle = -1268;
-constexpr int kMsgApertureHeader = -1269;
-constexpr int kMsgApertureGroup = -1483;
-constexpr int kMsgSplineTitle = -1444;
-constexpr int kMsgSplineNone = -1445;
-constexpr int kMsgSplineRadius = -1599;
-constexpr int kMsgSplineSlope = -1600;
-constexpr int kMsgMeshTitle = -1462;
-constexpr int kMsgMeshNone = -1464;
-constexpr int kMsgMeshSurface = -1465;
-constexpr int kMsgMeshVertices = -1466;
-constexpr int kMsgMeshFaces = -1467;
-constexpr int kMsgPerfectTitle = -1479;
-constexpr int kMsgPerfectNone = -1480;
-constexpr int kMsgNoteTitle = -1290;
-constexpr int kMsgNoteNone = -1291;
 constexpr int kShortEntriesPerLine = 4;
-constexpr int kMsgSummaryTitle = -1275;
-constexpr int kMsgSummaryNone = -1276;
-constexpr int kMsgConicTitle = -1270;
-constexpr int kMsgConicHeader = -1271;
-constexpr int kMsgConicNone = -1272;
-constexpr int kMsgDecentreTitle = -1279;
-constexpr int kMsgDecentreNone = -1280;
-constexpr int kMsgFlagsTitle = -1292;
-constexpr int kMsgFlagsNone = -1293;
-constexpr int kMsgMediumTitle = -1548;
-constexpr int kMsgMediumHeader = -1549;
-constexpr int kMsgMediumNumber = -1550;
 constexpr int kValuesPerLine = 5;
 
-constexpr int kMsgAsphereTitle = -1273;
-constexpr int kMsgAsphereNone = -1274;
-constexpr int kMsgDiffractiveTitle = -1297;
-constexpr int kMsgDiffractiveNone = -1298;
-constexpr int kMsgHologramTitle = -1277;
-constexpr int kMsgHologramNone = -1278;
-constexpr int kMsgAsphereLabel = -404;
-constexpr int kMsgXyLabel = -560;
-constexpr int kMsgDiffractiveLabel = -424;
-constexpr int kMsgZoneLabel = -663;
 constexpr int kTermsPerLine = 4;
 
 std::set<int> g_occurs;
@@ -478,17 +437,17 @@ void list_row_special_summary(int mode) {
         const char* tag;
         int kind;
     } tags[] = {
-        {s.note != nullptr && s.note[0] != '\0', "SFN", kListNotes},
-        {conic_listed(s), "ADO", kListConics},
+        {s.note != nullptr && s.note[0] != '\0', "SFN", kCmdListNotes},
+        {conic_listed(s), "ADO", kCmdListConics},
         {s.asphere != nullptr && s.asphere->kind != kAsphereEven, "PAS", 245},
-        {s.spline != nullptr, "PSP", kListSplines},
+        {s.spline != nullptr, "PSP", kCmdListSplines},
         {s.diffractive != nullptr, "PDF", 246},
         {s.hologram != nullptr, "HOE", 249},
-        {s.decentre != nullptr || s.return_coordinates != nullptr, "TDC", kListDecentres},
+        {s.decentre != nullptr || s.return_coordinates != nullptr, "TDC", kCmdListDecentres},
         {s.grin != nullptr, "GRN", 253},
-        {s.mesh != nullptr, "BDA", kListMeshes},
-        {has_surface_flags(s), "SFT", kListSurfaceFlags},
-        {s.perfect_lens != nullptr, "PPF", kListPerfectLenses},
+        {s.mesh != nullptr, "BDA", kCmdListMeshes},
+        {has_surface_flags(s), "SFT", kCmdListSurfaceFlags},
+        {s.perfect_lens != nullptr, "PPF", kCmdListPerfectLenses},
     };
     bool any = false;
     for (const auto& t : tags) {
@@ -735,7 +694,7 @@ void list_row_asphere() {
                 break;
             case kAsphereEllipticCone:
             case kAsphereZernikeXy:
-                label = {kMsgAsphereLabel, 0, 10};
+                label = {kMsgAsphereCoefficientEcho, 0, 10};
                 break;
             default:
                 break;
@@ -767,7 +726,7 @@ void list_row_diffractive() {
             text_printf(" %s  ", "DWV");
             print_number_cell_eol(d.design_wavelength);
         } else {
-            label = {kMsgZoneLabel, 0, 10};
+            label = {kMsgZoeCoefficientEcho, 0, 10};
             text_printf("%s  ", d.kind == 4 ? "ZOE ZRR" : "ZOE ZRX");
             text_int(d.working_count - 1);
             print_msg(d.kind == 4 ? -1507 : -1508);

@@ -4,23 +4,7 @@
 // surface had anything to show.
 #pragma once
 
-inline constexpr int kListPickups = 240;
-inline constexpr int kListSolves = 241;
-inline constexpr int kListApertures = 242;
-inline constexpr int kListSplines = 247;
-inline constexpr int kListMeshes = 251;
-inline constexpr int kListPerfectLenses = 252;
-inline constexpr int kListNotes = 254;
-inline constexpr int kListSpecialSummary = 243;
-inline constexpr int kListAspheres = 245;
-inline constexpr int kListDiffractive = 246;
-inline constexpr int kListDiffractiveToo = 248;
-inline constexpr int kListHolograms = 249;
-inline constexpr int kListGrin = 253;
-inline constexpr int kListConics = 244;
-inline constexpr int kListDecentres = 250;
-inline constexpr int kListSurfaceFlags = 255;
-inline constexpr int kListMediumValues = 257;
+#include "tables/table_names.h"
 
 void list_row_pickups();
 void list_row_solves();

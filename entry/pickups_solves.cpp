@@ -198,7 +198,7 @@ int run_pickup() {
             text_newline();
         }
     }
-    if (rc == kMsgErrorShown || rc == kMsgCancelled) return rc;
+    if (rc == kErrorTextReady || rc == kStopped) return rc;
     if (rc != 0) return set_error_msg(rc, cur);
     mark_surface_changed(cur);
     if (entry_deferred()) return 0;

@@ -2,19 +2,21 @@
 // solves (the lens set-up computes a curvature or thickness from a paraxial condition).
 #pragma once
 
-inline constexpr int kCmdPickup = 1096;
-inline constexpr int kCmdAxialSlopeSolve = 565;
-inline constexpr int kCmdChiefSlopeSolve = 566;
-inline constexpr int kCmdAxialIncidenceSolve = 567;
-inline constexpr int kCmdChiefIncidenceSolve = 568;
-inline constexpr int kCmdAxialAplanaticSolve = 569;
-inline constexpr int kCmdChiefAplanaticSolve = 570;
-inline constexpr int kCmdAxialHeightSolve = 571;
-inline constexpr int kCmdChiefHeightSolve = 572;
-inline constexpr int kCmdEdgeThicknessOne = 573;
-inline constexpr int kCmdEdgeThickness = 574;
-inline constexpr int kCmdDropCurvatureSolve = 575;
-inline constexpr int kCmdDropThicknessSolve = 576;
+#include "tables/table_names.h"
+
+inline constexpr int kCmdPickup = kCmdPkL;
+inline constexpr int kCmdAxialSlopeSolve = kCmdPuL;
+inline constexpr int kCmdChiefSlopeSolve = kCmdPucL;
+inline constexpr int kCmdAxialIncidenceSolve = kCmdPiL;
+inline constexpr int kCmdChiefIncidenceSolve = kCmdPicL;
+inline constexpr int kCmdAxialAplanaticSolve = kCmdAlL;
+inline constexpr int kCmdChiefAplanaticSolve = kCmdAlcL;
+inline constexpr int kCmdAxialHeightSolve = kCmdPyL;
+inline constexpr int kCmdChiefHeightSolve = kCmdPycL;
+inline constexpr int kCmdEdgeThicknessOne = kCmdEtsL;
+inline constexpr int kCmdEdgeThickness = kCmdEtL;
+inline constexpr int kCmdDropCurvatureSolve = kCmdCsdL;
+inline constexpr int kCmdDropThicknessSolve = kCmdTsdL;
 
 // Pickup types (the words of PK).
 enum PickupType : int {
@@ -31,16 +33,7 @@ enum PickupType : int {
     kPickDiffractive = 12,
 };
 
-inline constexpr int kMsgSolveOnObject = -401;
-inline constexpr int kMsgPickupEcho = -399;
-inline constexpr int kMsgPickupOnObject = -498;
-inline constexpr int kMsgPickupSource = -512;
-inline constexpr int kMsgPickupType = -522;
-inline constexpr int kMsgCurvatureIsVariable = -550;
-inline constexpr int kMsgGlassFromMirror = -724;
-inline constexpr int kMsgDecentreFromGlobal = -856;
-
-// Slot 129: PK type s [s2] [offset].
+// kSlotPickup: PK type s [s2] [offset].
 int cmd_pickup();
-// Slot 130: the solves and the two drops.
+// kSlotSurfaceSolves: the solves and the two drops.
 int cmd_surface_solves();

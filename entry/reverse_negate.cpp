@@ -15,6 +15,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -288,7 +289,7 @@ int cmd_reverse_surfaces() {
     int a = arg_int(0);
     int b = arg_int(1);
     const int image = lens_data().image_surface;
-    if (a <= 0 || a >= image) return set_error_msg(kMsgReverseStart);
+    if (a <= 0 || a >= image) return set_error_msg(kMsgReverseRange);
     if (b < a) std::swap(a, b);
     if (b >= image) return set_error_msg(kMsgRangeEnd, b, image - 1);
     int message = 0;

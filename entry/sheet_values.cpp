@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "entry/surface_sheet.h"
 #include "lens/lens_data.h"
 #include "runtime/list_words.h"
 #include "runtime/table_lists.h"
@@ -44,81 +45,83 @@ double get_lens_value(int field, int index) {
     const bool have_s = valid_surface(index);
     const SurfaceRecord* s = have_s ? &surface(index) : nullptr;
     switch (field) {
-        case 1:
+        case kFieldRadius:
             if (s == nullptr || std::fabs(s->curvature) <= kTiny) return 0.0;
             return 1.0 / s->curvature;
-        case 3:
+        case kFieldThickness:
             return s != nullptr ? s->thickness : 0.0;
-        case 5:
+        case kFieldAperture:
             return s != nullptr ? s->aperture_radius : 0.0;
-        case 10:
+        case kFieldCurvature:
             return s != nullptr ? s->curvature : 0.0;
-        case 419:
+        case kCmdUni:
             return l.units;
-        case 420:
+        case kCmdObh:
             return l.object_height;
-        case 421:
+        case kCmdAng:
             if (surface_array() == nullptr) return 0.0;
             return std::atan2(-l.object_height, l.entrance_pupil_position + surface(0).thickness) *
                    kDegrees;
-        case 422:
+        case kCmdTem:
             return l.temperature;
-        case 424:
+        case kCmdEbr:
             return l.entrance_beam_radius;
-        case 425:
+        case kCmdNao:
             return l.object_na;
-        case 435:
+        case kCmdWv:
             if (index < 1 || index > l.wavelength_count || l.wavelengths == nullptr) return 0.0;
             return l.wavelengths[index - 1].wavelength;
-        case 436:
+        case kCmdWw:
             if (index < 1 || index > l.wavelength_count || l.wavelengths == nullptr) return 0.0;
             return l.wavelengths[index - 1].weight;
-        case 543:
+        case kCmdTceL:
             return valid_surface(l.current_surface) ? surface(l.current_surface).medium_tce : 0.0;
-        case 552:
+        case kCmdCcL:
             return s != nullptr ? s->conic : 0.0;
-        case 578:
+        case kCmdCvxL:
             return s != nullptr ? s->x_curvature : 0.0;
-        case 582:
-        case 583:
-        case 584:
-        case 585:
-        case 586:
-        case 587:
-            return s != nullptr ? decentre_value(s->decentre, field - 582) : 0.0;
-        case 602:
-        case 603:
-        case 604:
-        case 605:
-            return s != nullptr ? asphere_value(s->asphere, field - 602) : 0.0;
-        case 607:
+        case kCmdDcxL:
+        case kCmdDcyL:
+        case kCmdDczL:
+        case kCmdTlaL:
+        case kCmdTlbL:
+        case kCmdTlcL:
+            return s != nullptr ? decentre_value(s->decentre, field - kCmdDcxL) : 0.0;
+        case kCmdAdL:
+        case kCmdAeL:
+        case kCmdAfL:
+        case kCmdAgL:
+            return s != nullptr ? asphere_value(s->asphere, field - kCmdAdL) : 0.0;
+        case kCmdDthL:
             return s != nullptr && s->grin != nullptr ? s->grin->step : 0.0;
-        case 626:
+        case kCmdGspL:
             return s != nullptr ? s->grating_spacing : 0.0;
-        case 628:
+        case kCmdFcvL:
             return valid_surface(l.current_surface) ? surface(l.current_surface).fresnel_curvature
                                                     : 0.0;
-        case 629:
+        case kCmdFccL:
             return valid_surface(l.current_surface) ? surface(l.current_surface).fresnel_conic
                                                     : 0.0;
-        case 637:
+        case kCmdHwvL:
             return s != nullptr && s->hologram != nullptr ? s->hologram->wavelength : 0.0;
-        case 638:
-        case 639:
-        case 640:
-            return s != nullptr && s->hologram != nullptr ? s->hologram->first_point[field - 638]
-                                                          : 0.0;
-        case 641:
-        case 642:
-        case 643:
-            return s != nullptr && s->hologram != nullptr ? s->hologram->second_point[field - 641]
-                                                          : 0.0;
-        case 703:
-        case 704: {
+        case kCmdHx1L:
+        case kCmdHy1L:
+        case kCmdHz1L:
+            return s != nullptr && s->hologram != nullptr
+                       ? s->hologram->first_point[field - kCmdHx1L]
+                       : 0.0;
+        case kCmdHx2L:
+        case kCmdHy2L:
+        case kCmdHz2L:
+            return s != nullptr && s->hologram != nullptr
+                       ? s->hologram->second_point[field - kCmdHx2L]
+                       : 0.0;
+        case kCmdPflL:
+        case kCmdPfmL: {
             if (!valid_surface(l.current_surface)) return 0.0;
             const PerfectLensRecord* p = surface(l.current_surface).perfect_lens;
             if (p == nullptr) return 0.0;
-            return field == 703 ? p->focal_length : p->magnification;
+            return field == kCmdPflL ? p->focal_length : p->magnification;
         }
         default:
             return 0.0;
@@ -129,17 +132,17 @@ int set_sheet_value(int field, int n, double value) {
     if (!valid_surface(n)) return 0;
     SurfaceRecord& s = surface(n);
     switch (field) {
-        case 10:
+        case kFieldCurvature:
             s.curvature = value;
             s.curvature_kind = 0;
             s.curvature_source = 0;
             break;
-        case 1:
+        case kFieldRadius:
             s.curvature = std::fabs(value) <= kTiny ? 0.0 : 1.0 / value;
             s.curvature_kind = 0;
             s.curvature_source = 0;
             break;
-        case 3:
+        case kFieldThickness:
             s.thickness = value;
             s.thickness_kind = 0;
             s.thickness_source = 0;
@@ -147,7 +150,7 @@ int set_sheet_value(int field, int n, double value) {
             s.thickness_solve_value = 0;
             s.thickness_solve_value2 = 0;
             break;
-        case 5: {
+        case kFieldAperture: {
             SurfaceRecord& current = surface(
                 valid_surface(lens_data().current_surface) ? lens_data().current_surface : n);
             s.aperture_radius = value;

@@ -11,11 +11,12 @@ inline constexpr int kParamSpecialDataChoices = 1092;
 // The datum of field id `field` at `index` (a surface, a wavelength or an entry number); 0 for
 // ids not known here and for records the surface lacks.
 double get_lens_value(int field, int index);
-// The surface sheet's own number cells: 10 curvature, 1 radius, 3 thickness, 5 aperture. 0.
+// The surface sheet's own number cells (kFieldCurvature, kFieldRadius, kFieldThickness,
+// kFieldAperture). 0.
 int set_sheet_value(int field, int surface, double value);
 // The names of the special data of surface s joined by "; " into text (size bytes, at most
 // 256 used); the number of names written.
 int special_data_type_name(int s, char* text, std::size_t size);
-// Handler slot 58: the special-data choice list of the current surface, built from a copy of
-// the tabled list. 0.
+// Handler kSlotSpecialDataMenu: the special-data choice list of the current surface, built from a
+// copy of the tabled list. 0.
 int cmd_special_data_menu();

@@ -13,17 +13,12 @@
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
 // The field a per-aperture command sets, in the order of the commands 663..669 (673..679).
 enum Field { kY1, kY2, kX1, kX2, kAngle, kShape, kAction };
-
-constexpr int kMsgShapeEcho = -462;
-constexpr int kMsgActionEcho = -471;
-constexpr int kMsgVertexXEcho = -668;
-constexpr int kMsgVertexYEcho = -475;
-constexpr int kMsgGroupEcho = -900;
 
 // The echo messages of the fields y1, y2, x1, x2 and angle.
 constexpr int kFieldEcho[5] = {-457, -458, -459, -460, -461};

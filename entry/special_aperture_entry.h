@@ -2,26 +2,21 @@
 // shape, action and group, the aperture another one follows, and their removal.
 #pragma once
 
-inline constexpr int kCmdApertureCount = 662;
-inline constexpr int kCmdApertureCountL = 672;
-inline constexpr int kCmdApertureY1 = 663;
-inline constexpr int kCmdApertureY1L = 673;
-inline constexpr int kCmdApertureFollow = 670;
-inline constexpr int kCmdApertureFollowL = 683;
-inline constexpr int kCmdApertureDelete = 671;
-inline constexpr int kCmdApertureDeleteL = 684;
-inline constexpr int kCmdApertureVertexX = 680;
-inline constexpr int kCmdApertureVertexY = 681;
-inline constexpr int kCmdApertureGroup = 682;
+#include "tables/table_names.h"
+
+inline constexpr int kCmdApertureCount = kCmdApn;
+inline constexpr int kCmdApertureCountL = kCmdApnL;
+inline constexpr int kCmdApertureY1 = kCmdAy1;
+inline constexpr int kCmdApertureY1L = kCmdAy1L;
+inline constexpr int kCmdApertureFollow = kCmdApk;
+inline constexpr int kCmdApertureFollowL = kCmdApkL;
+inline constexpr int kCmdApertureDelete = kCmdApd;
+inline constexpr int kCmdApertureDeleteL = kCmdApdL;
+inline constexpr int kCmdApertureVertexX = kCmdAvx_L;
+inline constexpr int kCmdApertureVertexY = kCmdAvy_L;
+inline constexpr int kCmdApertureGroup = kCmdAgnL;
 
 inline constexpr int kMaxSpecialApertures = 26;  // letters A..Z
 
-inline constexpr int kMsgNoSpecialApertures = -455;
-inline constexpr int kMsgApertureLetterOutside = -456;
-inline constexpr int kMsgNoSpecialAperturesToDelete = -485;
-inline constexpr int kMsgFollowedApertureMissing = -518;
-inline constexpr int kMsgApertureCountOutside = -519;
-inline constexpr int kMsgApertureVertexOutside = -520;
-
-// Slot 141.
+// kSlotSpecialAperture.
 int cmd_special_aperture();

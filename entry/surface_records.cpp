@@ -15,6 +15,7 @@
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ constexpr int kMaxMeshVertices = 32767;
 
 // A count below zero (or beyond what the record holds) is refused with the value the user gave.
 int refuse_negative_count(int n) {
-    return set_error_msg(kMsgValue, std::to_string(n).c_str());
+    return set_error_msg(kMsgBadValue, std::to_string(n).c_str());
 }
 
 // The records below hang on the current surface: a current surface outside the lens (-1 before

@@ -3,38 +3,26 @@
 // mesh of vertices and faces.
 #pragma once
 
-inline constexpr int kCmdPerfectFocal = 703;
-inline constexpr int kCmdPerfectSecond = 704;
-inline constexpr int kCmdPerfectRemove = 705;
-inline constexpr int kCmdSplineCount = 650;
-inline constexpr int kCmdSplineRadius = 651;
-inline constexpr int kCmdSplineSlope = 652;
-inline constexpr int kCmdSplineRemove = 653;
-inline constexpr int kCmdDrawingSwitch = 596;
-inline constexpr int kCmdMeshNew = 597;
-inline constexpr int kCmdMeshDelete = 598;
-inline constexpr int kCmdMeshVertex = 599;
-inline constexpr int kCmdMeshFace = 600;
+#include "tables/table_names.h"
 
-inline constexpr int kMsgSplineReplacesAsphere = -794;
-inline constexpr int kMsgNoSplineProfile = -795;
-inline constexpr int kMsgSplineIndex = -796;
-inline constexpr int kMsgSplineRadiusEcho = -797;
-inline constexpr int kMsgSplineSlopeEcho = -798;
-inline constexpr int kMsgMeshMissing = -861;
-inline constexpr int kMsgMeshVertexNumber = -862;
-inline constexpr int kMsgMeshFaceNumber = -863;
-inline constexpr int kMsgMeshVertexUnused = -864;
-inline constexpr int kMsgMeshFaceUnused = -865;
-inline constexpr int kMsgMeshDeleteMissing = -866;
-inline constexpr int kMsgMeshVertexInFace = -867;
-inline constexpr int kMsgValue = -74;
+inline constexpr int kCmdPerfectFocal = kCmdPflL;
+inline constexpr int kCmdPerfectSecond = kCmdPfmL;
+inline constexpr int kCmdPerfectRemove = kCmdPfr;
+inline constexpr int kCmdSplineCount = kCmdSpl;
+inline constexpr int kCmdSplineRadius = kCmdSh;
+inline constexpr int kCmdSplineSlope = kCmdSs;
+inline constexpr int kCmdSplineRemove = kCmdSpr;
+inline constexpr int kCmdDrawingSwitch = kCmdDrwL;
+inline constexpr int kCmdMeshNew = kCmdBdi;
+inline constexpr int kCmdMeshDelete = kCmdBdd;
+inline constexpr int kCmdMeshVertex = kCmdVx;
+inline constexpr int kCmdMeshFace = kCmdPf;
 
-// Slot 142: PFL, PFM, and the record's removal.
+// kSlotPerfectLens: PFL, PFM, and the record's removal.
 int cmd_perfect_lens();
-// Slot 139: SPL n, SH i r, SS i s, and the profile's removal.
+// kSlotSplineProfile: SPL n, SH i r, SS i s, and the profile's removal.
 int cmd_spline_profile();
-// Slot 134: DRW, BDI, the deletions, VX, PF.
+// kSlotDrawingData: DRW, BDI, the deletions, VX, PF.
 int cmd_drawing_data();
 
 // The handlers of the lens listings and of the lens-wide entry commands beside the surface data.

@@ -25,6 +25,7 @@
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "ui/grid_cells.h"
 #include "ui/grid_control.h"
 #include "ui/text_area.h"
@@ -39,7 +40,6 @@ constexpr double kZeroFieldDegrees = 1e-4;
 // A focal length this long is a lens without power.
 constexpr double kNoFocalLength = 1e20;
 constexpr int kHelpTopic = -1043;
-constexpr int kMsgTitle = -578;
 constexpr int kCellDerived = 0x8000;
 constexpr int kRowsNewLens = 9;
 
@@ -102,19 +102,19 @@ int group_last(int s) {
 char curvature_mark(const SurfaceRecord& s) {
     if (s.curvature_variable) return 'V';
     switch (s.curvature_kind) {
-        case 1:
-        case 2:
+        case kCurvaturePickup:
+        case kCurvaturePickupNegated:
             return 'P';
-        case 3:
-        case 4:
-        case 8:
-        case 9:
-        case 10:
-        case 11:
+        case kCurvatureAxialSlope:
+        case kCurvatureChiefSlope:
+        case kCurvatureAxialIncidence:
+        case kCurvatureChiefIncidence:
+        case kCurvatureAxialAplanatic:
+        case kCurvatureChiefAplanatic:
             return 'S';
-        case 6:
+        case kCurvatureFixed:
             return 'F';
-        case 7:
+        case kCurvatureFixedRtf:
             return 'T';
         default:
             return ' ';
@@ -124,16 +124,16 @@ char curvature_mark(const SurfaceRecord& s) {
 char thickness_mark(const SurfaceRecord& s) {
     if (s.thickness_variable) return 'V';
     switch (s.thickness_kind) {
-        case 1:
-        case 2:
-        case 3:
-        case 4:
+        case kThicknessPickup:
+        case kThicknessPickupNegated:
+        case kThicknessLength:
+        case kThicknessLengthNegated:
             return 'P';
-        case 5:
-        case 6:
-        case 9:
+        case kThicknessAxialHeight:
+        case kThicknessChiefHeight:
+        case kThicknessEdge:
             return 'S';
-        case 8:
+        case kThicknessFixed:
             return 'F';
         default:
             return ' ';
@@ -143,15 +143,15 @@ char thickness_mark(const SurfaceRecord& s) {
 char medium_mark(const SurfaceRecord& s) {
     if (s.glass_variable) return 'V';
     switch (s.medium_kind) {
-        case 2:
+        case kMediumGlass:
             return 'C';
-        case 5:
+        case kMediumPickup:
             return 'P';
-        case 3:
-        case 7:
+        case kMediumModelIndexAbbe:
+        case kMediumModelGlass7:
             return 'M';
-        case 9:
-        case 10:
+        case kMediumGlassFixed:
+        case kMediumAirFixed:
             return 'F';
         default:
             return ' ';
@@ -177,9 +177,9 @@ std::string aperture_marks(int n, const SurfaceRecord& s) {
     } else if (n == l.reference_surface) {
         m += 'R';
     }
-    if (s.aperture_kind == 2) m += 'P';
+    if (s.aperture_kind == kAperturePickup) m += 'P';
     if (s.aperture_kind == 0) m += 'S';
-    if (s.aperture_kind == 7) m += 'F';
+    if (s.aperture_kind == kApertureFixedByGroup) m += 'F';
     if (s.aperture_check == 1) m += 'K';
     if (s.special_aperture_count > 0 || s.special_apertures != nullptr) m += 'X';
     return m;
@@ -239,43 +239,43 @@ bool not_paraxial() {
 void header_rows() {
     const LensData& l = lens_data();
     // Row 1: title, notes, group display and automatic drawing.
-    text_hotspot(kGridKindText | 432, 0);
+    text_hotspot(kGridKindText | kCmdTit, 0);
     text_field(l.title, 32, false);
     raw("    ");
     bool notes = false;
     for (int i = 0; i < 5 && i < kNoteLines; ++i) notes = notes || l.notes[i][0] != '\0';
     if (first_configuration()) {
-        button(kGridKindButton | 585, 0, notes ? 'N' : ' ');
+        button(kGridKindButton | kFieldNotes, 0, notes ? 'N' : ' ');
     } else {
         raw("   ");
     }
     raw("|");
     label(-692);
-    radio(51, l.show_group_surfaces != 0, -693);
+    radio(kFieldGroupsShown, l.show_group_surfaces != 0, -693);
     raw(" ");
-    radio(52, l.show_group_surfaces == 0, -694);
+    radio(kFieldGroupsCollapsed, l.show_group_surfaces == 0, -694);
     raw("|");
     label(-695);
-    radio(62, l.cbk % 2 == 0, -696);
+    radio(kFieldAutoDrawOff, l.cbk % 2 == 0, -696);
     raw(" ");
-    radio(61, l.cbk % 2 != 0, -697);
+    radio(kFieldAutoDrawOn, l.cbk % 2 != 0, -697);
     text_newline();
 
     // Row 2: the object's aperture and field.
     const SurfaceRecord& object = surface(0);
     if (std::fabs(object.thickness) <= kFarObject) {
         label(-727);
-        number_cell(425, 0, l.object_na);
+        number_cell(kCmdNao, 0, l.object_na);
         raw("|");
         label(-728);
         print_units_label();
         raw("       ");
-        number_cell(420, 0, l.object_height);
+        number_cell(kCmdObh, 0, l.object_height);
     } else {
         label(-725);
         print_units_label();
         raw("   ");
-        number_cell(424, 0, l.entrance_beam_radius);
+        number_cell(kCmdEbr, 0, l.entrance_beam_radius);
         raw("|");
         label(-819);
         double angle =
@@ -285,10 +285,10 @@ void header_rows() {
         // A zero field is held as the smallest angle the set-up can place a pupil with; the
         // designer entered 0 and sees 0.
         if (std::fabs(angle) < kZeroFieldDegrees) angle = 0.0;
-        number_cell(421, 0, angle);
+        number_cell(kCmdAng, 0, angle);
     }
     // The three blanks are the paraxial-window button's face in the first configuration.
-    if (first_configuration()) text_hotspot(kGridKindButton | 930, 0);
+    if (first_configuration()) text_hotspot(kGridKindButton | kFieldParaxialWindow, 0);
     raw("   ");
     text_newline();
 
@@ -296,11 +296,11 @@ void header_rows() {
     label(-729);
     raw(" ");
     number_cell(
-        kGridKindSelectable | 435, 0,
+        kGridKindSelectable | kCmdWv, 0,
         l.wavelengths != nullptr && l.wavelength_count > 0 ? l.wavelengths[0].wavelength : 0.0);
     raw(" ");
     if (first_configuration()) {
-        button(kGridKindButton | 931, 0, l.wavelength_count > 1 ? '*' : ' ');
+        button(kGridKindButton | kFieldWavelengths, 0, l.wavelength_count > 1 ? '*' : ' ');
     } else {
         raw("   ");
     }
@@ -393,24 +393,25 @@ void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
         text_field(blank ? group_kind_label(s.group_kind) : s.group_label, 11, true);
     } else if (collapsed_last) {
         text_field(s.note != nullptr ? s.note : "", 11, false);
-    } else if (s.curvature_kind == 6) {
-        text_number(spreadsheet_radius_mode != 0 ? get_lens_value(1, n) : s.curvature);
+    } else if (s.curvature_kind == kCurvatureFixed) {
+        text_number(spreadsheet_radius_mode != 0 ? get_lens_value(kFieldRadius, n) : s.curvature);
     } else if (spreadsheet_radius_mode != 0) {
-        number_cell(kGridKindValueList | 1, n, get_lens_value(1, n));
+        number_cell(kGridKindValueList | kFieldRadius, n, get_lens_value(kFieldRadius, n));
     } else {
-        number_cell(kGridKindValueList | 10, n, s.curvature);
+        number_cell(kGridKindValueList | kFieldCurvature, n, s.curvature);
     }
     raw(" ");
-    const bool group_button =
-        group_first && first_configuration() && (collapsed() || s.curvature_kind == 6);
+    const bool group_button = group_first && first_configuration() &&
+                              (collapsed() || s.curvature_kind == kCurvatureFixed);
     if (group_button) {
-        button(kGridKindButton | 14, n, ' ');
+        button(kGridKindButton | kFieldGroup, n, ' ');
     } else if (summary || collapsed_last) {
         plain_mark(' ');
-    } else if (s.curvature_kind == 6) {
+    } else if (s.curvature_kind == kCurvatureFixed) {
         raw("   ");
     } else {
-        const int id = n == 0 ? 17 : (n == image ? 19 : 2);
+        const int id = n == 0 ? kFieldObjectCurvatureOption
+                              : (n == image ? kFieldImageCurvatureOption : kFieldCurvatureOption);
         button(kGridKindButton | id, n, curvature_mark(s));
     }
     raw("|");
@@ -426,15 +427,16 @@ void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
         text_number(sum);
     } else if (global_next || (middle_of_kind1 && s.group_role != 0)) {
         raw("           ");
-    } else if (s.thickness_kind == 8) {
+    } else if (s.thickness_kind == kThicknessFixed) {
         text_number(s.thickness);
     } else {
-        number_cell(3, n, s.thickness);
+        number_cell(kFieldThickness, n, s.thickness);
         thickness_button = true;
     }
     raw(" ");
     if (thickness_button) {
-        const int id = n == 0 ? 18 : (n == image ? 15 : 4);
+        const int id = n == 0 ? kFieldObjectThicknessOption
+                              : (n == image ? kFieldImageThicknessOption : kFieldThicknessOption);
         button(kGridKindButton | id, n, thickness_mark(s));
     } else {
         raw("   ");
@@ -442,40 +444,43 @@ void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
     raw("|");
 
     // Aperture.
-    if (n == 0 || s.aperture_kind == 7) {
+    if (n == 0 || s.aperture_kind == kApertureFixedByGroup) {
         text_number(s.aperture_radius);
     } else {
-        number_cell(5, n, s.aperture_radius);
+        number_cell(kFieldAperture, n, s.aperture_radius);
     }
     raw(" ");
     const bool aperture_button =
         n >= 1 && !(middle_of_kind1 && s.group_role != kRoleFirst && !first_configuration());
-    if (aperture_button) text_hotspot(kGridKindButton | 6, n);
+    if (aperture_button) text_hotspot(kGridKindButton | kFieldApertureOption, n);
     marks_field(aperture_marks(n, s));
     raw("|");
 
     // Medium.
-    const bool fixed_medium = s.medium_kind == 9 || s.medium_kind == 10;
+    const bool fixed_medium =
+        s.medium_kind == kMediumGlassFixed || s.medium_kind == kMediumAirFixed;
     if (n == image) {
         raw("              ");
     } else {
         if (summary && fixed_medium) {
             raw("     FIXED");
         } else {
-            if (!fixed_medium && !s.glass_variable) text_hotspot(kGridKindTextNoCommand | 7, n);
+            if (!fixed_medium && !s.glass_variable)
+                text_hotspot(kGridKindTextNoCommand | kFieldMedium, n);
             text_field(s.medium_name, kMediumNameLength, true);
         }
         raw(" ");
         if (fixed_medium) {
             raw("   ");
         } else {
-            button(kGridKindButton | (n == 0 ? 16 : 8), n, medium_mark(s));
+            button(kGridKindButton | (n == 0 ? kFieldObjectMediumOption : kFieldMediumOption), n,
+                   medium_mark(s));
         }
     }
     raw("|   ");
 
     if (first_configuration()) {
-        text_hotspot(kGridKindButton | 9, n);
+        text_hotspot(kGridKindButton | kFieldSpecialData, n);
         marks_field(special_marks(s));
     }
     // The last row is left for the end of the output to finish, so no empty line follows it.
@@ -512,7 +517,7 @@ void write_surface_sheet() {
         SurfaceRecord& s = surface(n);
         for (std::uint8_t& b : s.trace_bytes) b = 0;
     }
-    sheet_set_title(kHelpTopic, kMsgTitle);
+    sheet_set_title(kHelpTopic, kMsgSurfaceSheetTitle);
     header_rows();
     const std::vector<bool> skipped = skipped_surfaces();
     for (int n = 0; n <= l.image_surface; ++n) {
@@ -565,7 +570,7 @@ int cmd_surface_sheet() {
         const int n = arg_int(2);
         // The image surface n + 1 must fit in the surface array.
         if (n < 0 || n + 1 > surface_limit()) {
-            return set_error_msg(kMsgInsertTooManySurfaces, surface_limit());
+            return set_error_msg(kMsgSurfaceLimit, surface_limit());
         }
         if (const int rc = lens_new(); rc != 0) return rc;
         const int image = lens_data().image_surface;

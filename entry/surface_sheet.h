@@ -8,21 +8,40 @@
 #include <string>
 
 #include "runtime/command_levels.h"
+#include "tables/table_names.h"
 
-inline constexpr int kCmdSurfaceSheet = 511;
 inline constexpr int kSheetHeaderRows = 4;
+
+// The field codes of the sheet's own cells and buttons. A cell of lens-wide data takes the
+// number of the command that sets it instead (kCmdObh, kCmdWv, ...).
+inline constexpr int kFieldRadius = 1;
+inline constexpr int kFieldCurvatureOption = 2;  // the curvature's solve or pickup button
+inline constexpr int kFieldThickness = 3;
+inline constexpr int kFieldThicknessOption = 4;
+inline constexpr int kFieldAperture = 5;
+inline constexpr int kFieldApertureOption = 6;
+inline constexpr int kFieldMedium = 7;
+inline constexpr int kFieldMediumOption = 8;
+inline constexpr int kFieldSpecialData = 9;
+inline constexpr int kFieldCurvature = 10;
+inline constexpr int kFieldRefresh = 12;  // set-up and rewrite
+inline constexpr int kFieldGroup = 14;    // the first surface of a collapsed group: ungroup
+inline constexpr int kFieldImageThicknessOption = 15;
+inline constexpr int kFieldObjectMediumOption = 16;
+inline constexpr int kFieldObjectCurvatureOption = 17;
+inline constexpr int kFieldObjectThicknessOption = 18;
+inline constexpr int kFieldImageCurvatureOption = 19;
+inline constexpr int kFieldConfiguration = 20;
+inline constexpr int kFieldGroupsShown = 51;  // the "Groups: show / collapse" radios
+inline constexpr int kFieldGroupsCollapsed = 52;
+inline constexpr int kFieldAutoDrawOn = 61;  // the "Draw: On / Off" radios
+inline constexpr int kFieldAutoDrawOff = 62;
+inline constexpr int kFieldNotes = 585;
+inline constexpr int kFieldParaxialWindow = 930;
+inline constexpr int kFieldWavelengths = 931;
+
 inline constexpr int kParamScaleFactor = 1045;
 inline constexpr int kParamStandardWavelengths = 1295;
-
-inline constexpr int kMsgSheetStatus = -350;
-inline constexpr int kMsgSheetClosed = -351;
-inline constexpr int kMsgSheetNoLens = -356;
-inline constexpr int kMsgSheetRevertCopy = -1171;
-inline constexpr int kMsgSheetReloadCopy = -1231;
-inline constexpr int kMsgSheetNotLastAlone = -827;
-inline constexpr int kMsgSheetClipboardEmpty = -594;
-inline constexpr int kMsgSheetNaAboveIndex = -1086;
-inline constexpr int kMsgSheetPasteStopped = -1087;
 
 // The sheet's own state beside the lens.
 struct SurfaceSheetState {
@@ -39,7 +58,7 @@ SurfaceSheetState& surface_sheet_state();
 // Pushes the sheet's level on the current lens (radius mode from the settings, surface 0
 // current); the cursor goes to surface 1's row selector when a stock-lens catalogue is loaded.
 int open_surface_sheet();
-// Handler slot 114: mode (1 a new lens), radius-mode switch, surface count, title.
+// Handler kSlotSurfaceSheet: mode (1 a new lens), radius-mode switch, surface count, title.
 int cmd_surface_sheet();
 // Writes the whole sheet into the current output; its last row is left pending for the end of
 // the output to flush.

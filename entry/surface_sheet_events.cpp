@@ -30,8 +30,10 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/lens_setup.h"
 #include "ui/grid_cells.h"
+#include "ui/grid_control.h"
 #include "ui/text_area.h"
 
 namespace {
@@ -39,18 +41,6 @@ namespace {
 constexpr double kTiny = 1e-40;
 constexpr double kDegrees = 57.29577951308232;
 constexpr char kLensContext = 'L';
-constexpr int kMsgWavelengthRange = -743;
-constexpr int kMsgBadWavelength = -364;
-constexpr int kMsgInsertRefused = -349;
-constexpr int kMsgRangeRefused = -348;
-constexpr int kMsgReverseRange = -548;
-constexpr int kMsgNotGroupStart = -823;
-constexpr int kMsgObjectSurface = -510;
-constexpr int kMsgNotInCatalogue = -1101;
-constexpr int kMsgAskUngroup = -719;
-constexpr int kMsgGroupKept = -720;
-// The field angle (radians) that stands for 0: an axial object point still needs a direction.
-constexpr double kZeroFieldAngle = 9.999999999462034e-07;
 
 // The text of a text cell or a typed line: the event's text buffer, else a text value.
 const char* event_text(const GridEvent& event) {
@@ -127,7 +117,7 @@ int range_checked(const GridEvent& event, int* first, int* last, bool removing) 
         return kMsgSheetNotLastAlone;
     }
     if (*first < 1 || *last >= image_surface()) {
-        return set_error_msg(kMsgRangeRefused, *last);
+        return set_error_msg(kMsgDeleteCannot, *last);
     }
     return 0;
 }
@@ -186,7 +176,7 @@ int paste(const GridEvent& event) {
         if (begins_with(line, "NXT")) {
             if (l.image_surface >= get_setting_int(kSetSurfaceLimit, 0, 0) ||
                 l.image_surface >= surface_limit()) {
-                msg_box(kMsgInsertTooManySurfaces, surface_limit());
+                msg_box(kMsgSurfaceLimit, surface_limit());
                 break;
             }
             rc = insert_surface(l.current_surface + 1);
@@ -224,7 +214,7 @@ int wavelength_button() {
         l.wavelengths[0].wavelength = std::fabs(v);
         wavelengths_changed = 1;
         mark_lens_bounds_stale();
-        if (std::fabs(v) < 0.24 || std::fabs(v) > 2.4) msg_box(kMsgWavelengthRange);
+        if (std::fabs(v) < 0.24 || std::fabs(v) > 2.4) msg_box(kMsgWavelengthOutsideRange);
     }
     return 0;
 }
@@ -255,9 +245,12 @@ int button_event(GridEvent& event) {
     static constexpr struct {
         int field;
         const char* command;
-    } kOptions[] = {{2, "CURVOPT"},     {4, "THKOPT"},     {6, "APEROPT"},
-                    {8, "GLASSOPT"},    {15, "IMSTHKOPT"}, {16, "OBJGLASSOPT"},
-                    {17, "OBJCURVOPT"}, {18, "OBJTHKOPT"}, {19, "IMGCURVOPT"}};
+    } kOptions[] = {
+        {kFieldCurvatureOption, "CURVOPT"},          {kFieldThicknessOption, "THKOPT"},
+        {kFieldApertureOption, "APEROPT"},           {kFieldMediumOption, "GLASSOPT"},
+        {kFieldImageThicknessOption, "IMSTHKOPT"},   {kFieldObjectMediumOption, "OBJGLASSOPT"},
+        {kFieldObjectCurvatureOption, "OBJCURVOPT"}, {kFieldObjectThicknessOption, "OBJTHKOPT"},
+        {kFieldImageCurvatureOption, "IMGCURVOPT"}};
     for (const auto& o : kOptions) {
         if (o.field == event.field) {
             const int rc = run_command_string(o.command, 0);
@@ -265,39 +258,39 @@ int button_event(GridEvent& event) {
         }
     }
     switch (event.field) {
-        case 9: {
+        case kFieldSpecialData: {
             const int rc = run_command_string("SPECIALSPR", 0);
             if (rc == 0) set_state_flag(kFlagSpecialDataChosen);
             return rc;
         }
-        case 12:
+        case kFieldRefresh:
             return refresh(true, event.field);
-        case 14:
+        case kFieldGroup:
             if (ask_msg(kMsgAskUngroup, n) != 0) {
                 msg_box(kMsgGroupKept);
                 return 0;
             }
             if (surface(n).group_role == kRoleFirst) ungroup_surfaces(n);
             return refresh(true, event.field);
-        case 51:
-        case 52:
-            l.show_group_surfaces = event.field == 51 ? 1 : 0;
+        case kFieldGroupsShown:
+        case kFieldGroupsCollapsed:
+            l.show_group_surfaces = event.field == kFieldGroupsShown ? 1 : 0;
             return refresh(false, event.field);
-        case 61:
+        case kFieldAutoDrawOn:
             if (l.cbk % 2 == 0) l.cbk += l.cbk >= 0 ? 1 : -1;
             return refresh(false, event.field);
-        case 62:
+        case kFieldAutoDrawOff:
             if (l.cbk % 2 != 0) l.cbk += l.cbk > 0 ? -1 : 1;
             return refresh(false, event.field);
-        case 435: {
+        case kCmdWv: {
             const int rc = wavelength_button();
             return rc != 0 ? rc : refresh(true, event.field);
         }
-        case 585:
+        case kFieldNotes:
             return open_through_slot(kSlotAuxSheet, kAuxSheetLensNotes);
-        case 930:
+        case kFieldParaxialWindow:
             return open_through_slot(kSlotParaxialWindow, -1);
-        case 931:
+        case kFieldWavelengths:
             return open_through_slot(kSlotWavelengthSheet, -1);
         default:
             return 0;
@@ -313,7 +306,7 @@ int medium_entered(GridEvent& event, int n) {
     }
     std::snprintf(name, sizeof name, "%-10s", upper.c_str());
     if (std::strncmp(name, "RFL", 3) == 0) {
-        if (n == 0) return set_error_msg(kMsgObjectSurface);
+        if (n == 0) return set_error_msg(kMsgNoObjectSurfaceEntry);
         set_surface_medium(n, kMediumMirror, "REFLECT", 0);
     } else if (std::strncmp(name, "AIR", 3) == 0) {
         set_surface_medium(n, kMediumAir, name, 0);
@@ -325,7 +318,7 @@ int medium_entered(GridEvent& event, int n) {
             push_command_context(kLensContext);
             const int rc = run_command_string(typed, 1);
             pop_command_context();
-            if (rc != 0) return set_error_msg(kMsgNotInCatalogue, upper.c_str());
+            if (rc != 0) return set_error_msg(kMsgGlassNotFound, upper.c_str());
         }
     }
     materials_changed = 1;
@@ -337,22 +330,22 @@ int value_entered(GridEvent& event) {
     const int n = l.current_surface;
     const double v = event.value.d;
     switch (event.field) {
-        case 7: {
+        case kFieldMedium: {
             const int rc = medium_entered(event, n);
             return rc != 0 ? rc : refresh(true, event.field);
         }
-        case 432:
+        case kCmdTit:
             std::snprintf(l.title, sizeof l.title, "%s", event_text(event));
             std::snprintf(l.title_copy, sizeof l.title_copy, "%s", l.title);
             return refresh(false, event.field);
-        case 420:
+        case kCmdObh:
             l.object_height = std::fabs(v) <= kTiny ? -1e14 : v;
             l.field_is_angle = 0;
             break;
-        case 421: {
+        case kCmdAng: {
             l.field_is_angle = 1;
             if (v == 0.0) {
-                l.field_angle = kZeroFieldAngle;
+                l.field_angle = kLeastNonZero;
             } else {
                 const double t = surface(0).thickness;
                 const double p = l.entrance_pupil_position;
@@ -361,11 +354,11 @@ int value_entered(GridEvent& event) {
             }
             break;
         }
-        case 424:
+        case kCmdEbr:
             l.entrance_beam_radius = std::fabs(v) < kTiny ? 1.0 : std::fabs(v);
             l.aperture_is_na = 0;
             break;
-        case 425: {
+        case kCmdNao: {
             const SurfaceRecord& object = surface(0);
             const double limit = object.index != nullptr ? object.index[0] : 1.0;
             if (std::fabs(v) > limit) {
@@ -376,21 +369,21 @@ int value_entered(GridEvent& event) {
             l.aperture_is_na = 1;
             break;
         }
-        case 435:
+        case kCmdWv:
             if (v <= 0) {
                 msg_box(kMsgBadWavelength);
                 return 0;
             }
             if (l.wavelengths != nullptr) l.wavelengths[0].wavelength = v;
-            if (v < 0.24 || v > 2.4) msg_box(kMsgWavelengthRange);
+            if (v < 0.24 || v > 2.4) msg_box(kMsgWavelengthOutsideRange);
             wavelengths_changed = 1;
             mark_lens_bounds_stale();
             break;
-        case 10:
-        case 1:
+        case kFieldCurvature:
+        case kFieldRadius:
             if (event.argument == 1) {
                 surface(n).curvature =
-                    event.field == 10 ? v : (std::fabs(v) <= kTiny ? 0.0 : 1.0 / v);
+                    event.field == kFieldCurvature ? v : (std::fabs(v) <= kTiny ? 0.0 : 1.0 / v);
                 surface(n).curvature_kind = 7;
             } else {
                 set_sheet_value(event.field, n, v);
@@ -412,8 +405,9 @@ int command_line(GridEvent& event) {
     }
     const int command = lookup_symbol(word.c_str());
     LensData& l = lens_data();
-    if (command == 220 || command == 224 || command == 232 || command == 963 || command == 964) {
-        revert_copy_save(kMsgSheetReloadCopy);
+    if (command == kCmdOpen || command == kCmdOpenLensDialog || command == kCmdRevert ||
+        command == kCmdImportLens || command == kCmdImportLensDialog) {
+        revert_copy_save(kMsgRevertBeforeNewLens);
         st().first = st().last = 0;
         pop_command_context();
         clear_state_flag(kFlagSpreadsheetOpen);
@@ -421,13 +415,13 @@ int command_line(GridEvent& event) {
         clear_group_selection();
         const int rc = run_command_string(line, 0);
         if (rc == 0) {
-            revert_copy_restore(kMsgSheetReloadCopy, 0);
+            revert_copy_restore(kMsgRevertBeforeNewLens, 0);
             revert_copy_save(kMsgSheetRevertCopy);
             const int image = l.image_surface;
             set_level_rows(image < 3 ? 9 : std::max(9, image + 5));
             set_level_cursor(std::fabs(surface(0).thickness) > 9.9e7 ? 424 : 425, 0, 0);
         } else {
-            revert_copy_restore(kMsgSheetReloadCopy, 1);
+            revert_copy_restore(kMsgRevertBeforeNewLens, 1);
         }
         set_state_flag(kFlagSingleCommandUpdate);
         set_state_flag(kFlagSpreadsheetOpen);
@@ -536,15 +530,15 @@ std::string number_text(double v) {
 std::string option_text(int field, const SurfaceRecord& s) {
     char t[128] = {};
     switch (field) {
-        case 2:
-        case 17:
-        case 19: {
+        case kFieldCurvatureOption:
+        case kFieldObjectCurvatureOption:
+        case kFieldImageCurvatureOption: {
             const std::string value = number_text(s.curvature_solve_value);
             const bool with_value = s.curvature_solve_value != 0.0;
             switch (s.curvature_kind) {
-                case 1:
-                case 2: {
-                    const char* word = s.curvature_kind == 1 ? "pk cv" : "pk cvm";
+                case kCurvaturePickup:
+                case kCurvaturePickupNegated: {
+                    const char* word = s.curvature_kind == kCurvaturePickup ? "pk cv" : "pk cvm";
                     if (with_value) {
                         std::snprintf(t, sizeof t, "%s %d  %s", word, s.curvature_source,
                                       value.c_str());
@@ -553,22 +547,22 @@ std::string option_text(int field, const SurfaceRecord& s) {
                     }
                     break;
                 }
-                case 3:
+                case kCurvatureAxialSlope:
                     std::snprintf(t, sizeof t, "pu  %s", value.c_str());
                     break;
-                case 4:
+                case kCurvatureChiefSlope:
                     std::snprintf(t, sizeof t, "puc  %s", value.c_str());
                     break;
-                case 8:
+                case kCurvatureAxialIncidence:
                     std::snprintf(t, sizeof t, "pi  %s", value.c_str());
                     break;
-                case 9:
+                case kCurvatureChiefIncidence:
                     std::snprintf(t, sizeof t, "pic  %s", value.c_str());
                     break;
-                case 10:
+                case kCurvatureAxialAplanatic:
                     std::snprintf(t, sizeof t, "al");
                     break;
-                case 11:
+                case kCurvatureChiefAplanatic:
                     std::snprintf(t, sizeof t, "alc");
                     break;
                 default:
@@ -576,16 +570,16 @@ std::string option_text(int field, const SurfaceRecord& s) {
             }
             break;
         }
-        case 4:
-        case 15:
-        case 18: {
+        case kFieldThicknessOption:
+        case kFieldImageThicknessOption:
+        case kFieldObjectThicknessOption: {
             const std::string value = number_text(s.thickness_solve_value);
             const std::string value2 = number_text(s.thickness_solve_value2);
             const bool with_value = s.thickness_solve_value != 0.0;
             switch (s.thickness_kind) {
-                case 1:
-                case 2: {
-                    const char* word = s.thickness_kind == 1 ? "pk th" : "pk thm";
+                case kThicknessPickup:
+                case kThicknessPickupNegated: {
+                    const char* word = s.thickness_kind == kThicknessPickup ? "pk th" : "pk thm";
                     if (with_value) {
                         std::snprintf(t, sizeof t, "%s %d  %s", word, s.thickness_source,
                                       value.c_str());
@@ -594,9 +588,9 @@ std::string option_text(int field, const SurfaceRecord& s) {
                     }
                     break;
                 }
-                case 3:
-                case 4: {
-                    const char* word = s.thickness_kind == 3 ? "pk ln" : "pk lnm";
+                case kThicknessLength:
+                case kThicknessLengthNegated: {
+                    const char* word = s.thickness_kind == kThicknessLength ? "pk ln" : "pk lnm";
                     if (with_value) {
                         std::snprintf(t, sizeof t, "%s %d %d  %s", word, s.thickness_source,
                                       s.thickness_source2, value.c_str());
@@ -606,13 +600,13 @@ std::string option_text(int field, const SurfaceRecord& s) {
                     }
                     break;
                 }
-                case 5:
+                case kThicknessAxialHeight:
                     std::snprintf(t, sizeof t, "py  %s", value.c_str());
                     break;
-                case 6:
+                case kThicknessChiefHeight:
                     std::snprintf(t, sizeof t, "pyc  %s", value.c_str());
                     break;
-                case 9:
+                case kThicknessEdge:
                     std::snprintf(t, sizeof t, "et  %s %s", value.c_str(), value2.c_str());
                     break;
                 default:
@@ -620,12 +614,14 @@ std::string option_text(int field, const SurfaceRecord& s) {
             }
             break;
         }
-        case 6:
-            if (s.aperture_kind == 2) std::snprintf(t, sizeof t, "pk  ap  %d", s.aperture_source);
+        case kFieldApertureOption:
+            if (s.aperture_kind == kAperturePickup)
+                std::snprintf(t, sizeof t, "pk  ap  %d", s.aperture_source);
             break;
-        case 8:
-        case 16:
-            if (s.medium_kind == 5) std::snprintf(t, sizeof t, "pk gla %d", s.medium_source);
+        case kFieldMediumOption:
+        case kFieldObjectMediumOption:
+            if (s.medium_kind == kMediumPickup)
+                std::snprintf(t, sizeof t, "pk gla %d", s.medium_source);
             break;
         default:
             break;
@@ -636,7 +632,7 @@ std::string option_text(int field, const SurfaceRecord& s) {
 int selected_event(GridEvent& event) {
     int first = 0;
     int last = 0;
-    if (event.field == 435) {
+    if (event.field == kCmdWv) {
         first = last = 0;
     } else {
         sheet_selected_range(event, &first, &last);
@@ -647,43 +643,44 @@ int selected_event(GridEvent& event) {
         const LensData& l = lens_data();
         const int n = l.current_surface;
         switch (event.field) {
-            case 1:
-            case 3:
-            case 5:
-            case 10:
-            case 420:
-            case 421:
-            case 424:
-            case 425:
-            case 435:
+            case kFieldRadius:
+            case kFieldThickness:
+            case kFieldAperture:
+            case kFieldCurvature:
+            case kCmdObh:
+            case kCmdAng:
+            case kCmdEbr:
+            case kCmdNao:
+            case kCmdWv:
                 std::snprintf(
                     out, size, "%s",
-                    format_number(get_lens_value(event.field, event.field == 435 ? 1 : n), 2, 0));
+                    format_number(get_lens_value(event.field, event.field == kCmdWv ? 1 : n), 2,
+                                  0));
                 break;
-            case 7:
+            case kFieldMedium:
                 std::snprintf(out, size, "%s", surface(n).medium_name);
                 break;
-            case 432:
+            case kCmdTit:
                 std::snprintf(out, size, "%s", l.title);
                 break;
-            case 20:
+            case kFieldConfiguration:
                 std::snprintf(out, size, "%d", l.current_configuration);
                 break;
-            case 2:
-            case 4:
-            case 6:
-            case 8:
-            case 15:
-            case 16:
-            case 17:
-            case 18:
-            case 19: {
+            case kFieldCurvatureOption:
+            case kFieldThicknessOption:
+            case kFieldApertureOption:
+            case kFieldMediumOption:
+            case kFieldImageThicknessOption:
+            case kFieldObjectMediumOption:
+            case kFieldObjectCurvatureOption:
+            case kFieldObjectThicknessOption:
+            case kFieldImageCurvatureOption: {
                 // A plain state leaves the edit text as it was.
                 const std::string option = option_text(event.field, surface(n));
                 if (!option.empty()) std::snprintf(out, size, "%s", option.c_str());
                 break;
             }
-            case 9: {
+            case kFieldSpecialData: {
                 char names[kSpecialDataNamesSize];
                 const int count = special_data_type_name(n, names, sizeof names);
                 const char* note = surface(n).note;
@@ -739,7 +736,7 @@ int insert_event(const GridEvent& event) {
     }
     if (image_surface() >= get_setting_int(kSetSurfaceLimit, 0, 0) ||
         image_surface() >= surface_limit()) {
-        return set_error_msg(kMsgInsertTooManySurfaces, surface_limit());
+        return set_error_msg(kMsgSurfaceLimit, surface_limit());
     }
     return insert_surface(at);
 }
@@ -778,7 +775,8 @@ void snap_to_test_plate(GridEvent& event) {
         }
         position = i;
     }
-    const int direction = event.code == 9 ? -1 : (event.code == 10 ? 1 : 0);
+    const int direction =
+        event.code == kLevelEventListDown ? -1 : (event.code == kLevelEventListUp ? 1 : 0);
     if (direction != 0) {
         // A negative radius steps the other way through the magnitudes.
         const int step = negative ? -direction : direction;
@@ -799,20 +797,21 @@ int surface_sheet_event(GridEvent& event) {
     switch (event.code) {
         case kLevelEventShown:
             return create_event();
-        case 22:
+        case kLevelEventMayClose:
             return revert_copy_unchanged(kMsgSheetRevertCopy);
         case kLevelEventChange:
             return close_event(event);
-        case 3:
+        case kLevelEventCellChanged:
             return selected_event(event);
-        case 9:
-        case 10:
-        case 11:
+        case kLevelEventListDown:
+        case kLevelEventListUp:
+        case kLevelEventListStart:
             return step_event(event);
         default:
             break;
     }
-    if (event.first_index >= 0 && event.first_index <= image && event.code != 6) {
+    if (event.first_index >= 0 && event.first_index <= image &&
+        event.code != kLevelEventTypedText) {
         set_current_surface(event.first_index);
     }
     int first = 0;
@@ -823,24 +822,24 @@ int surface_sheet_event(GridEvent& event) {
             return button_event(event);
         case kLevelEventEdited:
             return value_entered(event);
-        case 6:
+        case kLevelEventTypedText:
             return command_line(event);
-        case 1:
+        case kLevelEventRowAction:
             rc = insert_event(event);
             break;
-        case 2:
-        case 13:
-        case 14: {
-            rc = range_checked(event, &first, &last, event.code != 14);
-            if (rc == 0 && event.code != 2) rc = copy_range(first, last);
-            if (rc == 0 && event.code != 14) {
+        case kGridActionDelete:
+        case kGridActionCut:
+        case kGridActionCopy: {
+            rc = range_checked(event, &first, &last, event.code != kGridActionCopy);
+            if (rc == 0 && event.code != kGridActionDelete) rc = copy_range(first, last);
+            if (rc == 0 && event.code != kGridActionCopy) {
                 for (int n = last; n >= first && rc == 0; --n) rc = delete_surface(n);
                 set_current_surface(std::min(first, image_surface()));
             }
-            if (rc == 0 && event.code == 14) return 0;
+            if (rc == 0 && event.code == kGridActionCopy) return 0;
             break;
         }
-        case 12: {
+        case kGridActionReverse: {
             sheet_selected_range(event, &first, &last);
             if (first < 1 || last >= image_surface() || first >= image_surface()) {
                 return set_error_msg(kMsgReverseRange);
@@ -853,30 +852,30 @@ int surface_sheet_event(GridEvent& event) {
             reverse_surface_range(first, last);
             break;
         }
-        case 16:
+        case kGridActionNegate:
             sheet_selected_range(event, &first, &last);
             negate_surface_range(first, last);
             break;
-        case 15:
+        case kGridActionPaste:
             rc = paste(event);
             break;
-        case 17:
+        case kGridActionCatalogParts:
             open_catalog_parts();
             return 0;
-        case 18:
+        case kGridActionInsertLensFile:
             rc = insert_lens_file();
             break;
-        case 20:
+        case kGridActionMakeElement:
             sheet_selected_range(event, &first, &last);
             rc = make_group(first, last);
             break;
-        case 21: {
+        case kGridActionDissolveGroup: {
             const int n = lens_data().current_surface;
-            if (surface(n).group_role != kRoleFirst) return set_error_msg(kMsgNotGroupStart, n);
+            if (surface(n).group_role != kRoleFirst) return set_error_msg(kMsgNoGroupStarts, n);
             ungroup_surfaces(n);
             break;
         }
-        case 23: {
+        case kGridActionScale: {
             sheet_selected_range(event, &first, &last);
             ArgCell factor{};
             rc = prompt_param(kParamScaleFactor, &factor);

@@ -41,7 +41,7 @@ void show_new_lens(int rows, int field) {
     set_level_cursor(field, 0, 0);
     GridEvent e;
     e.code = 12;  // the refresh button: set-up and rewrite
-    e.field = 12;
+    e.field = kFieldRefresh;
     surface_sheet_event(e);
 }
 

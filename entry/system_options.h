@@ -3,29 +3,22 @@
 // restores an option's default.
 #pragma once
 
-inline constexpr int kCmdCallback = 371;
-inline constexpr int kCmdSolvesAllConfigurations = 372;
-inline constexpr int kCmdXyCoupling = 440;
-inline constexpr int kCmdTiltUnits = 441;
-inline constexpr int kCmdWavefrontSwitch = 485;
-inline constexpr int kCmdWavefrontReference = 486;
-inline constexpr int kCmdWideAngle = 487;
-inline constexpr int kCmdAimMode = 488;
-inline constexpr int kCmdExtendedAperture = 489;
-inline constexpr int kCmdOpdInWaves = 490;
-inline constexpr int kCmdApertureCheck = 491;
-inline constexpr int kCmdGrck = 492;
-inline constexpr int kCmdEpxy = 493;
-inline constexpr int kCmdTelecentric = 494;
-inline constexpr int kCmdHtnu = 495;
-inline constexpr int kCmdZrxr = 496;
-inline constexpr int kCmdNolc = 497;
-inline constexpr int kCmdGroupListing = 498;
-inline constexpr int kCmdFanRays = 499;
-inline constexpr int kCmdSasd = 500;
-inline constexpr int kCmdXaba = 501;
+#include "tables/table_names.h"
 
-inline constexpr int kMsgAimModeChanged = -1009;
+inline constexpr int kCmdCallback = kCmdCbk;
+inline constexpr int kCmdSolvesAllConfigurations = kCmdCslv;
+inline constexpr int kCmdXyCoupling = kCmdTxyc;
+inline constexpr int kCmdTiltUnits = kCmdTtun;
+inline constexpr int kCmdWavefrontSwitch = kCmdWrso;
+inline constexpr int kCmdWavefrontReference = kCmdWrsp;
+inline constexpr int kCmdWideAngle = kCmdWam;
+inline constexpr int kCmdAimMode = kCmdRaim;
+inline constexpr int kCmdExtendedAperture = kCmdXam;
+inline constexpr int kCmdOpdInWaves = kCmdOpdw;
+inline constexpr int kCmdApertureCheck = kCmdApck;
+inline constexpr int kCmdTelecentric = kCmdTpm;
+inline constexpr int kCmdGroupListing = kCmdGprt;
+inline constexpr int kCmdFanRays = kCmdFanr;
 
-// Slot 105.
+// kSlotSystemOptions.
 int cmd_system_options();

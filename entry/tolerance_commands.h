@@ -2,10 +2,11 @@
 // entered with its switch: HLD before the value holds it.
 #pragma once
 
-inline constexpr int kCmdTestWavelength = 439;
-inline constexpr int kCmdToleranceFirst = 685;
-inline constexpr int kCmdToleranceLast = 702;
-inline constexpr int kMsgToleranceHeld = -1037;
+#include "tables/table_names.h"
 
-// Slot 104: TWL, THT .. CAB.
+inline constexpr int kCmdTestWavelength = kCmdTwlL;
+inline constexpr int kCmdToleranceFirst = kCmdThtL;
+inline constexpr int kCmdToleranceLast = kCmdCabL;
+
+// kSlotToleranceData: TWL, THT .. CAB.
 int cmd_tolerance_data();

@@ -1,20 +1,20 @@
 // The second (x-z) curvature of a toric surface and the construction data of a hologram.
 #pragma once
 
-inline constexpr int kCmdToricCurvature = 578;
-inline constexpr int kCmdToricRadius = 579;
-inline constexpr int kCmdToricDelete = 580;
-inline constexpr int kCmdHologramFirstVirtual = 634;
-inline constexpr int kCmdHologramSecondVirtual = 635;
-inline constexpr int kCmdHologramOrder = 636;
-inline constexpr int kCmdHologramWavelength = 637;
-inline constexpr int kCmdHologramX1 = 638;
-inline constexpr int kCmdHologramZ2 = 643;
-inline constexpr int kCmdHologramDelete = 644;
+#include "tables/table_names.h"
 
-inline constexpr int kMsgNoHologramToDelete = -480;
+inline constexpr int kCmdToricCurvature = kCmdCvxL;
+inline constexpr int kCmdToricRadius = kCmdRdxL;
+inline constexpr int kCmdToricDelete = kCmdCxdL;
+inline constexpr int kCmdHologramFirstVirtual = kCmdHv1L;
+inline constexpr int kCmdHologramSecondVirtual = kCmdHv2L;
+inline constexpr int kCmdHologramOrder = kCmdHorL;
+inline constexpr int kCmdHologramWavelength = kCmdHwvL;
+inline constexpr int kCmdHologramX1 = kCmdHx1L;
+inline constexpr int kCmdHologramZ2 = kCmdHz2L;
+inline constexpr int kCmdHologramDelete = kCmdHodL;
 
-// Slot 131.
+// kSlotToricCurvature.
 int cmd_toric_curvature();
-// Slot 137.
+// kSlotHologramData.
 int cmd_hologram_data();

@@ -12,6 +12,7 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ int all_wavelengths() {
         double w = arg_double(i);
         if (w <= 0.0) {
             w = default_wavelength();
-            msg_box(kMsgWavelengthReplaced);
+            msg_box(kMsgBadWavelength);
         }
         l.wavelengths[i].wavelength = w;
         l.wavelengths[i].weight = 1.0;

@@ -2,20 +2,13 @@
 // (WV3 0.5, WW3 0.2).
 #pragma once
 
-inline constexpr int kCmdWavelengths = 435;
-inline constexpr int kCmdWeights = 436;
-inline constexpr int kCmdWavelengthEntry = 437;
-inline constexpr int kCmdWeightEntry = 438;
+#include "tables/table_names.h"
+
+inline constexpr int kCmdWavelengths = kCmdWv;
+inline constexpr int kCmdWeights = kCmdWw;
+inline constexpr int kCmdWavelengthEntry = kCmdWv_;
+inline constexpr int kCmdWeightEntry = kCmdWw_;
 inline constexpr int kWavelengthArguments = 24;
 
-inline constexpr int kMsgTooManyWavelengths = -346;
-inline constexpr int kMsgWavelengthReplaced = -364;
-inline constexpr int kMsgNegativeWeight = -365;
-inline constexpr int kMsgWavelengthEcho = -387;
-inline constexpr int kMsgWeightEcho = -388;
-inline constexpr int kMsgWavelengthEntryEcho = -389;
-inline constexpr int kMsgWeightEntryEcho = -390;
-inline constexpr int kMsgModelGlassHoldsIndices = -418;
-
-// Slot 103.
+// kSlotWavelengths.
 int cmd_wavelengths();

@@ -4,14 +4,14 @@
 // mode field on the same grid.
 #pragma once
 
-inline constexpr int kCmdCouplingEfficiency = 757;
-inline constexpr int kMsgCouplingAfocal = -2125;
+#include "tables/table_names.h"
 
-// Handler of slot 182. Cells: wavelength number, mode (0 Gaussian, 1 fibre), waist radius, core
-// index, cladding index, core radius, (unused), grid size, pupil sampling, y and x offsets of
-// the mode, its two tilt angles in degrees.
+// Handler of kSlotCouplingEfficiency. Cells: wavelength number, mode (0 Gaussian, 1 fibre), waist
+// radius, core index, cladding index, core radius, (unused), grid size, pupil sampling, y and x
+// offsets of the mode, its two tilt angles in degrees.
 int cmd_coupling_efficiency();
-// Handler of slot 183: the same without the unused cell, run as the full command.
+// Handler of kSlotCouplingEfficiencyShort: the same without the unused cell, run as the full
+// command.
 int cmd_coupling_efficiency_short();
 
 // The image field of wavelength wave on an n x n grid from m pupil samples, referred to the

@@ -3,9 +3,8 @@
 // centroid that holds that fraction of the ray energy, at a focus shift.
 #pragma once
 
-inline constexpr int kCmdEncircledEnergy = 742;
-inline constexpr int kCmdEnsquaredEnergy = 743;
-inline constexpr int kMsgEnergyTooManyLines = -2374;
+#include "tables/table_names.h"
+
 inline constexpr int kMaxEnergyLines = 1000;
 
 // Prints the table of n levels, or writes 0 to first_out[0] and the level radii to

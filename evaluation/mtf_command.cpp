@@ -18,13 +18,12 @@
 #include "runtime/parameters.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/ray_record.h"
 
 namespace {
 
 constexpr double kTiny = 1e-40;
-constexpr int kMsgWavelength = -266;
-constexpr int kMsgNoRays = -2042;
 
 // The 0-based wavelength index of a typed number (0 the reference wavelength), or -1 with the
 // no-rays refusal left in the error buffer.
@@ -65,7 +64,7 @@ void print_columns(int message) {
 
 // A failure status as the listings return it: -9998 with the message in the error buffer.
 int failed(int status) {
-    return status == -9998 ? status : set_error_msg(status);
+    return status == kErrorTextReady ? status : set_error_msg(status);
 }
 
 bool is_direction(int direction) {
@@ -102,7 +101,7 @@ int geometric_mtf_listing(int direction, int wave_number, double F, double S, do
     int wave = -1;
     if (!all) {
         wave = resolve_wavelength(wave_number);
-        if (wave < 0) return -9998;
+        if (wave < 0) return kErrorTextReady;
     }
     if (!all) print_wavelength(wave);
     print_columns(kMsgMtfColumns);
@@ -126,7 +125,7 @@ int diffraction_mtf_listing(int direction, int wave_number, double F, double S, 
     print_msg(kMsgMtfHeadingDiffraction);
     print_direction(direction);
     const int wave = resolve_wavelength(wave_number);
-    if (wave < 0) return -9998;
+    if (wave < 0) return kErrorTextReady;
     double y = 0.0, x = 0.0;
     spot_reference_offset(wave, y, x, dz);
     default_mtf_frequencies(direction, cutoff_of(direction, wave), dz, F, S);
@@ -160,7 +159,7 @@ int through_focus_mtf_listing(bool polychromatic, int wave_number, int direction
     int wave = st.reference_wavelength;
     if (!polychromatic) {
         wave = resolve_wavelength(wave_number);
-        if (wave < 0) return -9998;
+        if (wave < 0) return kErrorTextReady;
     }
     print_msg(diffraction ? (polychromatic ? kMsgMtfFocusHeadingDiffAll : kMsgMtfFocusHeadingDiff)
                           : (polychromatic ? kMsgMtfFocusHeadingGeoAll : kMsgMtfFocusHeadingGeo));

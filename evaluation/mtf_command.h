@@ -2,10 +2,11 @@
 // wavelength, diffraction of all wavelengths weighted) and MTF through focus at one frequency.
 #pragma once
 
-inline constexpr int kCmdMtf = 745;
+#include "tables/table_names.h"
+
 inline constexpr int kParamMtfDirection = 643;
 
-// Handler of slot 171. Cells: kind (0 against frequency, 1 through focus), 0 one wavelength or
+// Handler of kSlotMtf. Cells: kind (0 against frequency, 1 through focus), 0 one wavelength or
 // 1 all, wavelength number (0 the diagram's reference wavelength), direction (0 x, 1 y),
 // highest frequency F, step S, focus shift dz, through-focus frequency f, half-range d, step s.
 int cmd_mtf();

@@ -113,7 +113,8 @@ int mtf_frequency_scan(int mode, int direction, int wave, double F, double S, do
 int mtf_polychromatic(int mode, int direction, double F, double S, double shift_y, double shift_x,
                       double dz, double* first, double* second, double* cutoff_out) {
     int n = 0;
-    if (const int r = mtf_step_count(F, S, n); r != 0) return r == -9998 ? r : set_error_msg(r);
+    if (const int r = mtf_step_count(F, S, n); r != 0)
+        return r == kErrorTextReady ? r : set_error_msg(r);
     try {
         std::vector<double> sum_re(n + 1, 0.0), sum_im(n + 1, 0.0);
         std::vector<double> re(n + 1, 0.0), im(n + 1, 0.0);
@@ -138,7 +139,7 @@ int mtf_polychromatic(int mode, int direction, double F, double S, double shift_
             double c = 0.0;
             const int r = mtf_at_frequency(2, direction, w, F, S, shift_y, shift_x, dz, re.data(),
                                            im.data(), &c);
-            if (r != 0) return r == -9998 ? r : set_error_msg(r);
+            if (r != 0) return r == kErrorTextReady ? r : set_error_msg(r);
             const double otf0 = std::hypot(re[0], im[0]);
             if (!(otf0 > 0.0)) return set_error_msg(kMsgMtfNoLight);
             const MtfSlopesAtZero slopes = mtf_slopes_at_zero();

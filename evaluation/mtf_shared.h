@@ -6,28 +6,11 @@
 
 #include <cstdint>
 
+#include "tables/table_names.h"
+
 struct SpotRay;
 
-inline constexpr int kMsgMtfHeadingGeoX = -2056;
-inline constexpr int kMsgMtfHeadingGeoY = -2057;
-inline constexpr int kMsgMtfHeadingGeoAllX = -2058;
-inline constexpr int kMsgMtfHeadingGeoAllY = -2136;
-inline constexpr int kMsgMtfColumns = -2059;
-inline constexpr int kMsgMtfFocusShift = -2060;
-inline constexpr int kMsgMtfCutoff = -2065;
-inline constexpr int kMsgMtfHeadingDiffraction = -2134;
-inline constexpr int kMsgMtfHeadingPoly = -2135;
-inline constexpr int kMsgMtfFocusHeadingDiffAll = -2158;
-inline constexpr int kMsgMtfFocusHeadingDiff = -2159;
-inline constexpr int kMsgMtfFocusHeadingGeoAll = -2160;
-inline constexpr int kMsgMtfFocusHeadingGeo = -2161;
-inline constexpr int kMsgMtfFocusColumns = -2162;
-inline constexpr int kMsgMtfFocusFrequency = -2163;
 // Refusals of our own.
-inline constexpr int kMsgMtfTooManySteps = -2377;
-inline constexpr int kMsgMtfStepTooFine = -2378;
-inline constexpr int kMsgMtfNoLight = -2379;
-inline constexpr int kMsgMtfBadFrequencies = -2380;
 inline constexpr int kMaxMtfSteps = 10000;
 
 // While set, every optical path difference counts as 0: the aberration-free MTF of the same

@@ -15,6 +15,7 @@
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/ray_trace.h"
 
 namespace {
@@ -22,20 +23,6 @@ namespace {
 constexpr double kTiny = 1e-40;
 constexpr double kPi = std::numbers::pi;
 constexpr double kDegreesPerRadian = 57.29577951308232;
-
-constexpr int kMsgPointIntensity = -2133;
-constexpr int kMsgAllWavelengths = -2165;
-constexpr int kMsgWavelength = -266;
-constexpr int kMsgIntensityHeadingAfocal = -2063;
-constexpr int kMsgIntensityHeadingPhase = -2212;
-constexpr int kMsgIntensityHeading = -2064;
-constexpr int kMsgDiffractionEnergy = -2109;
-constexpr int kMsgDiffractionHeading = -2110;
-constexpr int kMsgDiffractionCentre = -2111;
-constexpr int kMsgCentreCentroid = -2112;
-constexpr int kMsgCentreReference = -2113;
-constexpr int kMsgCentreBestFit = -2114;
-constexpr int kMsgCentroidAt = -2115;
 
 double unit_factor() {
     const double u = lens_data().units;
@@ -261,7 +248,7 @@ int spot_command_wavelength(int all, int number, int& wave) {
         return set_error_msg(kMsgSpotWavelengthNumber, lens.wavelength_count);
     }
     if (st.wave_ray_counts[wave] <= 0) {
-        return set_error_msg(kMsgWavelengthWithoutRays, wave + 1);
+        return set_error_msg(kMsgNoRays, wave + 1);
     }
     return 0;
 }

@@ -6,8 +6,7 @@
 
 #include <cstdint>
 
-inline constexpr int kMsgWavelengthWithoutRays = -2042;
-inline constexpr int kMsgDiffractionWidthZero = -2372;
+#include "tables/table_names.h"
 
 // The first stored ray of wavelength w (the rays are grouped by wavelength, in order).
 std::int32_t spot_first_ray(int w);

@@ -9,7 +9,7 @@
 // the same pupil amplitudes.
 #pragma once
 
-inline constexpr int kMsgPupilNotFound = -2067;
+#include "tables/table_names.h"
 
 // The FFT size for m pupil samples: m below 32 gives 16, below 64 gives 32, and so on by
 // doubling up to 4096 below 8192; 8192 or more gives 64 (callers refuse such sizes first).

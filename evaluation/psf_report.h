@@ -3,13 +3,11 @@
 // and at 1/e^2.
 #pragma once
 
-inline constexpr int kCmdPsfEncircled = 753;
-inline constexpr int kCmdPsfEnsquared = 754;
-inline constexpr int kMsgPsfGridTooLarge = -2381;
-inline constexpr int kMsgPsfTooManyRows = -2382;
+#include "tables/table_names.h"
+
 inline constexpr int kMaxPsfRows = 10000;
 
-// Handler of slot 179. Cells: polychromatic (1), wavelength number (0 the reference ray's),
+// Handler of kSlotPsfReport. Cells: polychromatic (1), wavelength number (0 the reference ray's),
 // grid size, pupil sampling, window, 0 size against energy / else energy against size, energy
 // step, size step (lens units, 0 automatic), rows.
 int cmd_psf_report();

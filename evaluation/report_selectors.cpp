@@ -7,14 +7,12 @@
 #include "runtime/arg_cells.h"
 #include "runtime/run_as.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 
 namespace {
 
-constexpr int kCmdSpotSizes = 738;
-constexpr int kCmdWavefrontStats = 739;
-constexpr int kCmdWavefrontStatsPoly = 740;
-constexpr int kCmdZernikeFit = 746;
-constexpr int kCmdZernikeFitPoly = 747;
+constexpr int kCmdWavefrontStatsPoly = kCmdWavefrontStatsChr;
+constexpr int kCmdZernikeFitPoly = kCmdZernikeFitChr;
 
 // A copy of the running command's cell i, or an omitted int cell.
 ArgCell cell_copy(int i) {

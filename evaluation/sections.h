@@ -3,7 +3,8 @@
 // from the geometric spot-diagram rays or from the FFT point-spread function.
 #pragma once
 
-inline constexpr int kMsgSectionTooManyBins = -2383;
+#include "tables/table_names.h"
+
 inline constexpr int kMaxSectionCells = 1000000;
 
 // Curves at points equally spaced over [start, end] (the symmetric extent of the rays when both

@@ -17,6 +17,7 @@
 #include "runtime/parameters.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/object_point.h"
 #include "trace/ray_trace.h"
 
@@ -25,24 +26,6 @@ namespace {
 constexpr double kTiny = 1e-40;
 constexpr double kPrintZero = 1e-10;
 constexpr int kWavesPerLine = 6;
-
-constexpr int kMsgSpotDiagram = -2132;
-constexpr int kMsgDivisions = -2022;
-constexpr int kMsgWeights = -2023;
-constexpr int kMsgWeightHeading = -2024;
-constexpr int kMsgRayCounts = -2025;
-constexpr int kMsgEnergy = -2026;
-constexpr int kMsgCountHeading = -2027;
-constexpr int kMsgSpotSizes = -2028;
-constexpr int kMsgLeastRms = -2029;
-constexpr int kMsgLeastRmsX = -2030;
-constexpr int kMsgLeastRmsY = -2031;
-constexpr int kMsgSizeHeadingAfocal = -2032;
-constexpr int kMsgSizeHeading = -2033;
-constexpr int kMsgFocusShift = -2034;
-constexpr int kMsgWavelength = -266;
-constexpr int kMsgApodisationWidths = -2108;
-constexpr int kMsgHalfPupil = -2167;
 
 bool given(int i) {
     const ArgCell* c = arg_cell(i);

@@ -3,11 +3,11 @@
 // diagram's set-up, and the printing routines they share.
 #pragma once
 
+#include "tables/table_names.h"
+
 // Parameters whose value lists name the choices of the spot-diagram command.
 inline constexpr int kParamSpotApodisation = 1039;  // "none", "gauss"
 inline constexpr int kParamSpotWavelengths = 1040;  // "mon", "chr"
-inline constexpr int kCmdSpotDiagram = 737;
-inline constexpr int kMsgSpotWavelengthNumber = -2371;
 
 // Handlers: wavelength mode, apodisation, divisions, wavelength number, y and x widths.
 int cmd_spot_diagram();

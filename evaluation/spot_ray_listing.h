@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-inline constexpr int kMsgSpotListingMode = -2373;
+#include "tables/table_names.h"
 
 // The ray's image-plane position at focus shift z: mode 0 from the centroid, 5 absolute, other
 // modes from the reference ray; angles in an afocal lens.

@@ -11,6 +11,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 #include "trace/object_point.h"
 #include "trace/ray_trace.h"
 #include "trace/surface_frames.h"
@@ -315,7 +316,7 @@ int generate_spot_rays() {
     if (store.ray_count == 0) {
         result = kMsgSpotNoRays;
     } else if (result == 0 && gen.sphere_missed) {
-        result = kMsgSpotSphereMissed;
+        result = kMsgSphereMissed;
     }
     const double beam = lens.entrance_beam_radius;
     if (store.apodisation_on && std::fabs(beam) > kTiny) {
@@ -403,7 +404,7 @@ int ensure_spot_diagram() {
                                      store.y_apodisation, store.x_apodisation) == 0) {
             clear_state_flag(kFlagSpotDiagramCurrent);
             set_error_msg(kMsgSpotZeroApodisation);
-            return -9998;
+            return kErrorTextReady;
         }
     }
     const int generated = generate_spot_rays();
@@ -412,7 +413,7 @@ int ensure_spot_diagram() {
     if (generated != 0) {
         clear_state_flag(kFlagSpotDiagramCurrent);
         set_error_msg(generated);
-        return -9998;
+        return kErrorTextReady;
     }
     set_state_flag(kFlagSpotDiagramCurrent);
     const int output_was = get_setting_flag(kSetOutputOn);

@@ -6,12 +6,7 @@
 
 #include <cstdint>
 
-// Result codes of the ray generation.
-inline constexpr int kMsgSpotRayLimit = -2020;  // the store's capacity was reached
-inline constexpr int kMsgSpotNoRays = -2021;    // not one ray reached the image
-inline constexpr int kMsgSpotZeroApodisation = -2107;
-inline constexpr int kMsgSpotSphereMissed = -2734;
-inline constexpr int kMsgSpotDivisions = -2384;  // divisions not a positive number below 32400
+#include "tables/table_names.h"
 
 // The lattice of the square grid for d aperture divisions, in lattice units (1/16200 of the
 // pupil radius): half the step, the number of steps and the first coordinate.

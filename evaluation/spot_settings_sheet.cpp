@@ -18,18 +18,14 @@
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/object_point.h"
 
 namespace {
 
 constexpr int kParamDivisions = 193;  // the standard numbers of pupil divisions
-constexpr int kMsgChooseSetting = -623;
-constexpr int kMsgTitleCommand = -2169;
-constexpr int kMsgTitleAux = -2137;
 constexpr int kHelpTopicCommand = -1024;
 constexpr int kHelpTopicAux = -1025;
-constexpr int kMsgOff = -2144;
-constexpr int kMsgOn = -2145;
 constexpr int kChoiceButton = 0x4000;
 constexpr int kGreyed = 0x8000;
 constexpr int kItemBits = 0x0fff;

@@ -4,6 +4,8 @@
 // that the command opened traces the spot diagram again with the new settings.
 #pragma once
 
+#include "tables/table_names.h"
+
 struct GridEvent;
 
 // Hot-spot items of the sheet: the spot-settings command numbers of the fields they edit.
@@ -17,11 +19,9 @@ inline constexpr int kSpotItemThroughFocus = 508;
 inline constexpr int kSpotItemDiffractionLimit = 509;
 
 inline constexpr int kSpotSheetRows = 8;
-inline constexpr int kMsgSpotSheetRevertCopy = -1190;  // names the sheet's temporary lens copy
-inline constexpr int kMsgSpotSheetNotPositive = -2391;
 
-// Handler slot 175 (command 749): makes the reference ray current when it is not (its failure is
-// returned), then opens the sheet on a new level. 0 or set_object_point's failure.
+// Handler kSlotOpenSpotSettings (command 749): makes the reference ray current when it is not (its
+// failure is returned), then opens the sheet on a new level. 0 or set_object_point's failure.
 int cmd_open_spot_settings();
 // The same sheet without the reference ray and without the re-run on leaving: the opener of the
 // lens-entry subsystem's auxiliary sheets calls it for its spot-settings button.

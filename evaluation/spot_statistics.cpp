@@ -9,6 +9,7 @@
 #include "lens/lens_echo.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/ray_trace.h"
 #include "trace/surface_frames.h"
 
@@ -16,7 +17,6 @@ namespace {
 
 constexpr double kTiny = 1e-40;
 constexpr double kOffsetZero = 1e-10;
-constexpr int kMsgSingularFit = -2041;
 
 SpotStats g_stats;
 

@@ -13,17 +13,12 @@
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/ray_trace.h"
 
 namespace {
 
 constexpr double kTiny = 1e-40;
-constexpr int kMsgWavelength = -266;
-constexpr int kMsgAllWavelengths = -2165;
-constexpr int kMsgHeadingFitted = -2035;
-constexpr int kMsgHeadingGiven = -2036;
-constexpr int kMsgPolyHeadingFitted = -2230;
-constexpr int kMsgPolyHeadingGiven = -2231;
 
 double unit_factor() {
     const double u = lens_data().units;

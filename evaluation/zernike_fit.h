@@ -3,10 +3,10 @@
 // and the rms residual of the fit, for one wavelength or all with their weights.
 #pragma once
 
+#include "tables/table_names.h"
+
 inline constexpr int kMaxZernikeTerms = 37;
 inline constexpr int kParamZernikeReference = 1327;
-inline constexpr int kMsgZernikeTermCount = -2375;
-inline constexpr int kMsgZernikeSingular = -2376;
 
 // The term count, piston included, for a term-count argument: 0 or above 24 gives 37, 1 gives
 // 3 (a fit needs two terms besides the piston); -1 for a negative argument.

@@ -18,6 +18,7 @@
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
 #include "runtime/table_lists.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -242,7 +243,7 @@ int Compiler::numbered_form(const char* name, bool statement_level, bool* rewrit
     } else {
         std::snprintf(text, sizeof text, "%s(%s)", base, number);
     }
-    if (kpl_push_text(lx, text) != 0) return kMsgNoRoom;
+    if (kpl_push_text(lx, text) != 0) return kMsgOutOfMemory;
     *rewritten = true;
     return 0;
 }
@@ -292,7 +293,7 @@ int Compiler::statement(int end, int context, int cont, int brk) {
     switch (tok()) {
         case kTokSemicolon: {
             // The empty statement runs the command "_".
-            if (kpl_push_text(lx, "_;") != 0) return kMsgNoRoom;
+            if (kpl_push_text(lx, "_;") != 0) return kMsgOutOfMemory;
             if (next() != 0) return tok();
             effect = false;
             emit_byte(g, kOp_expression);
@@ -391,7 +392,7 @@ int Compiler::statement(int end, int context, int cont, int brk) {
             return 0;
         }
         case kTokSwitch: {
-            if (switch_depth >= kKplSwitchNesting) return kMsgNoRoom;
+            if (switch_depth >= kKplSwitchNesting) return kMsgOutOfMemory;
             const int table = new_label(g), out = new_label(g);
             if (next() != 0) return tok();
             if ((r = condition(kOp_switch_, table)) != 0) return r;
@@ -447,7 +448,7 @@ int Compiler::statement(int end, int context, int cont, int brk) {
                 for (int i = 0; i < s.count; ++i) {
                     if (s.values[i] == v) return kMsgDuplicateCase;
                 }
-                if (s.count >= kKplCaseLimit) return kMsgNoRoom;
+                if (s.count >= kKplCaseLimit) return kMsgOutOfMemory;
                 s.values[s.count] = static_cast<std::int16_t>(v);
                 s.targets[s.count] = static_cast<std::uint16_t>(g.pos);
                 ++s.count;
@@ -515,7 +516,7 @@ int Compiler::declaration(int type) {
             std::snprintf(lx.text, sizeof lx.text, "%s", name);
             return kMsgDeclaredName;
         }
-        if (declared_count >= kKplDeclaredLimit) return kMsgNoRoom;
+        if (declared_count >= kKplDeclaredLimit) return kMsgOutOfMemory;
         const bool array = kpl_peek_char(lx) == '[';
         emit_byte(g, kOp_declare);
         emit_byte(g, static_cast<std::uint8_t>(type | (array ? kDeclareArray : 0)));
@@ -802,7 +803,7 @@ int Compiler::str_pref() {
     const int list = find_list("string_preferences", false);
     if (list < 0 || match_word_in_list(list, name, &index) == nullptr || index < 0) {
         std::snprintf(lx.text, sizeof lx.text, "%s", name);
-        return kMsgNotAChoice;
+        return kMsgNotInList;
     }
     // An array header without a first dimension: the preference's list index.
     emit_byte(g, kOp_reference_arg);
@@ -824,7 +825,7 @@ int Compiler::not_a_choice(const char* word) {
         if (!choices.empty()) choices += ", ";
         choices += list_entry_word(first);
     }
-    if (choices.empty()) return kMsgNotAChoice;
+    if (choices.empty()) return kMsgNotInList;
     return set_error_msg(kMsgNotAChoiceOf, word, choices.c_str());
 }
 
@@ -899,7 +900,7 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
             word[std::strlen(word) - 1] = '\0';
             matched = select_value_list(*d) == 0 && match_list_word(word, &index) != nullptr;
             word[std::strlen(word)] = ' ';
-            if (kpl_push_text(lx, word) != 0) return kMsgNoRoom;
+            if (kpl_push_text(lx, word) != 0) return kMsgOutOfMemory;
         }
         if (!matched) {
             // The parameter keeps its default; the token is the next argument's.
@@ -934,7 +935,7 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
             expression = find_variable(name, &v) || find_symbol(name) >= 0 ||
                          (select_value_list(*d) == 0 && match_list_word(name, &index) != nullptr);
         }
-        if (kpl_push_text(lx, word) != 0) return kMsgNoRoom;
+        if (kpl_push_text(lx, word) != 0) return kMsgOutOfMemory;
         if (!expression) {
             // The parameter keeps its default; the word is the glass name's.
             emit_byte(g, kArgTerminator);
@@ -961,7 +962,7 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
             }
             char text[kKplTokenTextMax + 2];
             std::snprintf(text, sizeof text, "%s ", value);
-            if (kpl_push_text(lx, text) != 0) return kMsgNoRoom;
+            if (kpl_push_text(lx, text) != 0) return kMsgOutOfMemory;
             if (next() != 0) return tok();
         } else if ((d->flags & kParamRequiresList) != 0 && !find_variable(word, &v)) {
             return not_a_choice(word);
@@ -973,12 +974,13 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
                    !find_variable(word, &v) && find_symbol(word) < 0) {
             const char* entry =
                 value_list_second(static_cast<int>(d->default_handle & kHandleNumberMask));
-            if (entry == nullptr) return kMsgNotAChoice;
+            if (entry == nullptr) return kMsgNotInList;
             char text[kKplTokenTextMax + 2];
             std::snprintf(text, sizeof text, "%s%s", strip_value_mask(entry),
                           command_form ? " " : ",");
             // The word is read again as the next argument.
-            if (kpl_push_text(lx, word) != 0 || kpl_push_text(lx, text) != 0) return kMsgNoRoom;
+            if (kpl_push_text(lx, word) != 0 || kpl_push_text(lx, text) != 0)
+                return kMsgOutOfMemory;
             if (next() != 0) return tok();
         } else {
             // Compiled as an ordinary argument from the word already read.
@@ -1044,7 +1046,7 @@ int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
         }
         if (std::strncmp(word, "str_pref", 8) == 0 && command_form) {
             // The bare word swallowed the preference call; read it again as tokens.
-            if (kpl_push_text(lx, word + 8) != 0) return kMsgNoRoom;
+            if (kpl_push_text(lx, word + 8) != 0) return kMsgOutOfMemory;
             return str_pref();
         }
         char lowered[kKplTokenTextMax + 1];
@@ -1093,7 +1095,7 @@ int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
     if (info.context_letter == '!') {
         if (context_depth > 0) --context_depth;
     } else if (info.context_letter != 0) {
-        if (context_depth >= kKplContextLimit) return kMsgNoRoom;
+        if (context_depth >= kKplContextLimit) return kMsgOutOfMemory;
         contexts[context_depth++] = info.context_letter;
     }
     if (prefix != 0) emit_byte(g, prefix);
@@ -1223,7 +1225,7 @@ int kpl_compile(const char* text, std::uint8_t* base, std::size_t room,
             emit_byte(c.g, kOp_return_);
         }
     }
-    if (r == 0 && c.g.overflow) r = kMsgNoRoom;
+    if (r == 0 && c.g.overflow) r = kMsgOutOfMemory;
     if (r == 0) resolve_fixups(c.g);
     if (result != nullptr) {
         result->error = r;

@@ -10,30 +10,7 @@
 
 #include "kpl/kpl_opcodes.h"
 #include "runtime/table_format.h"
-
-// Messages of the compiler.
-inline constexpr int kMsgMissingParen = -12;
-inline constexpr int kMsgUnknownName = -13;
-inline constexpr int kMsgParenExpected = -18;
-inline constexpr int kMsgTooFewIndices = -19;
-inline constexpr int kMsgNotAChoice = -21;
-inline constexpr int kMsgNotAChoiceOf = -1990;  // the word and the words of the list
-inline constexpr int kMsgSwitchBody = -27;
-inline constexpr int kMsgCaseNotInt = -28;
-inline constexpr int kMsgCaseRange = -33;
-inline constexpr int kMsgBadNumber = -41;
-inline constexpr int kMsgDuplicateCase = -42;
-inline constexpr int kMsgMisplaced = -44;
-inline constexpr int kMsgReferenceArg = -46;
-inline constexpr int kMsgVoidValue = -49;
-inline constexpr int kMsgNoAssignHere = -51;
-inline constexpr int kMsgWhileMissing = -52;
-inline constexpr int kMsgTooManyArgs = -53;
-inline constexpr int kMsgTextAfterCall = -67;
-inline constexpr int kMsgReadOnly = -84;
-inline constexpr int kMsgStrPrefInExpression = -156;
-inline constexpr int kMsgDeclarationPlace = -1987;
-inline constexpr int kMsgDeclaredName = -1988;
+#include "tables/table_names.h"
 
 inline constexpr int kKplCaseLimit = 255;
 inline constexpr int kKplContextLimit = 5;

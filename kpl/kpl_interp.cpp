@@ -22,6 +22,7 @@
 #include "runtime/state_flags.h"
 #include "runtime/table_code.h"
 #include "runtime/table_lists.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -547,7 +548,7 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
         if (rc == 0) at = saved_at;
         return rc;
     };
-    if (first_cell + count > kKplArgCellPool) return finish(fail(kMsgNoRoom));
+    if (first_cell + count > kKplArgCellPool) return finish(fail(kMsgOutOfMemory));
     st.cells_used += count;
     // Reference arguments written back after the call.
     struct WriteBack {
@@ -584,7 +585,7 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
             char* buffer = unused;
             std::size_t buffer_size = sizeof unused;
             if (d == nullptr || (d->type_flags & kParamTypeMask) != 0 || b == kOp_ask_arg) {
-                if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
+                if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgOutOfMemory));
                 buffer = text_pool[st.texts_used++];
                 buffer_size = kKplArgTextSize;
             }
@@ -594,7 +595,7 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
                                                : kPromptingOmitted;
             r = prompt_argument(d != nullptr ? *d : none, state, buffer, buffer_size, cell);
         } else if (b == kOp_reference_arg) {
-            if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgNoRoom));
+            if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgOutOfMemory));
             char* buffer = text_pool[st.texts_used++];
             Target t;
             if (reference_target(t, reinterpret_cast<std::uint8_t*>(buffer), kKplArgTextSize) !=
@@ -738,13 +739,13 @@ int declare_variables() {
             }
             if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return st.error;
             const double x = v.type == kKplDouble ? std::trunc(v.v.d) : v.v.i;
-            if (!(x >= 1 && x <= kKplDimensionMax)) return fail(kMsgDimension);
+            if (!(x >= 1 && x <= kKplDimensionMax)) return fail(kMsgBadFftSize);
             dims[k] = static_cast<int>(x);
         }
         d1 = dims[0];
         d2 = dims[1];
         if (static_cast<long>(d1) * (d2 > 0 ? d2 : 1) > kKplDimensionMax) {
-            return fail(kMsgDimension);
+            return fail(kMsgBadFftSize);
         }
     }
     std::uint8_t* p = alloc_variable(type, d1, d2);

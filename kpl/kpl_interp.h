@@ -9,21 +9,10 @@
 #include <cstdint>
 
 #include "kpl/kpl_operators.h"
+#include "tables/table_names.h"
 
 // Messages of the interpreter.
-inline constexpr int kMsgBadCode = -2;
-inline constexpr int kMsgCharRange = -3;
-inline constexpr int kMsgIndexRange = -4;
 // A built-in variable whose lens item the lens cannot give (no such record, say).
-inline constexpr int kMsgLensItemMissing = -235;
-inline constexpr int kMsgCallDepth = -5;
-inline constexpr int kMsgProcedureLoad = -9;
-inline constexpr int kMsgCallRefused = -14;
-inline constexpr int kMsgResultType = -15;
-inline constexpr int kMsgNoResult = -16;
-inline constexpr int kMsgVariableSpace = -25;
-inline constexpr int kMsgIntRange = -26;
-inline constexpr int kMsgDimension = -70;
 
 inline constexpr int kKplCallDepthLimit = 40;
 inline constexpr int kKplArgCellPool = 120;

@@ -4,6 +4,7 @@
 
 #include "kpl/kpl_opcodes.h"
 #include "runtime/list_words.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -108,7 +109,7 @@ int unget(KplLexer& lx, char c) {
         lx.last_from_source = false;
         return 0;
     }
-    if (lx.pushed >= kKplPushBackSize) return kMsgNoRoom;
+    if (lx.pushed >= kKplPushBackSize) return kMsgOutOfMemory;
     lx.push_back[lx.pushed++] = c;
     return 0;
 }
@@ -171,10 +172,10 @@ int skip_space(KplLexer& lx, bool& blank) {
                 blank = true;
                 continue;
             }
-            if (unget(lx, d) != 0 || unget(lx, c) != 0) return fail(lx, kMsgNoRoom);
+            if (unget(lx, d) != 0 || unget(lx, c) != 0) return fail(lx, kMsgOutOfMemory);
             return 0;
         }
-        if (unget(lx, c) != 0) return fail(lx, kMsgNoRoom);
+        if (unget(lx, c) != 0) return fail(lx, kMsgOutOfMemory);
         return 0;
     }
 }
@@ -193,12 +194,12 @@ int read_number(KplLexer& lx, char first) {
         int digits = 0;
         bool big = false;
         while ((c = get(lx)) != '\0' && hex_digit(c) >= 0) {
-            if (!add(c)) return fail(lx, kMsgNoRoom);
+            if (!add(c)) return fail(lx, kMsgOutOfMemory);
             if (digits > 0 || c != '0') ++digits;
             if (digits > 8) big = true;
             v = (v << 4) | static_cast<unsigned>(hex_digit(c));
         }
-        if (unget(lx, c) != 0) return fail(lx, kMsgNoRoom);
+        if (unget(lx, c) != 0) return fail(lx, kMsgOutOfMemory);
         lx.text[n] = '\0';
         return set_token(lx, kTokInt, big || v > 0x7FFFFFFF ? -1 : static_cast<std::int64_t>(v));
     }
@@ -208,7 +209,7 @@ int read_number(KplLexer& lx, char first) {
     int digits = first == '.' || first == '0' ? 0 : 1;
     for (;; c = get(lx)) {
         if (is_digit(c)) {
-            if (!add(c)) return fail(lx, kMsgNoRoom);
+            if (!add(c)) return fail(lx, kMsgOutOfMemory);
             if (exponent) {
                 if (exp_value < 100000) exp_value = exp_value * 10 + (c - '0');
             } else if (digits > 0 || c != '0') {
@@ -218,26 +219,26 @@ int read_number(KplLexer& lx, char first) {
         }
         if (c == '.' && !real && !exponent) {
             real = true;
-            if (!add(c)) return fail(lx, kMsgNoRoom);
+            if (!add(c)) return fail(lx, kMsgOutOfMemory);
             continue;
         }
         if ((c == 'e' || c == 'E') && !exponent) {
             const char d = get(lx);
             if (is_digit(d) || d == '+' || d == '-') {
                 exponent = real = true;
-                if (!add(c)) return fail(lx, kMsgNoRoom);
+                if (!add(c)) return fail(lx, kMsgOutOfMemory);
                 if (d == '+' || d == '-') {
-                    if (!add(d)) return fail(lx, kMsgNoRoom);
+                    if (!add(d)) return fail(lx, kMsgOutOfMemory);
                 } else if (unget(lx, d) != 0) {
-                    return fail(lx, kMsgNoRoom);
+                    return fail(lx, kMsgOutOfMemory);
                 }
                 continue;
             }
-            if (unget(lx, d) != 0) return fail(lx, kMsgNoRoom);
+            if (unget(lx, d) != 0) return fail(lx, kMsgOutOfMemory);
         }
         break;
     }
-    if (unget(lx, c) != 0) return fail(lx, kMsgNoRoom);
+    if (unget(lx, c) != 0) return fail(lx, kMsgOutOfMemory);
     lx.text[n] = '\0';
     if (real) {
         const bool bad = exp_value > kKplRealExponentMax || digits > kKplRealDigitsMax;
@@ -314,24 +315,24 @@ int read_string(KplLexer& lx) {
             const char d = get(lx);
             if (d == '\0') return incomplete(lx);
             if (d == '"' || d == '\\') {
-                if (!add(d)) return fail(lx, kMsgNoRoom);
+                if (!add(d)) return fail(lx, kMsgOutOfMemory);
             } else if (d == '\n') {
                 if (lx.count_lines) ++lx.line;
             } else {
-                if (!add(c) || !add(d)) return fail(lx, kMsgNoRoom);
+                if (!add(c) || !add(d)) return fail(lx, kMsgOutOfMemory);
             }
             continue;
         }
         if (c == '\n') {
             if (lx.count_lines) ++lx.line;
-            if (!add(' ')) return fail(lx, kMsgNoRoom);
+            if (!add(' ')) return fail(lx, kMsgOutOfMemory);
             while ((c = get(lx)) == ' ' || c == '\t') {
             }
-            if (unget(lx, c) != 0) return fail(lx, kMsgNoRoom);
+            if (unget(lx, c) != 0) return fail(lx, kMsgOutOfMemory);
             continue;
         }
         if (c == '\r') continue;
-        if (!add(c)) return fail(lx, kMsgNoRoom);
+        if (!add(c)) return fail(lx, kMsgOutOfMemory);
     }
     lx.text[n] = '\0';
     return set_token(lx, kTokString, static_cast<std::int64_t>(n));
@@ -381,7 +382,7 @@ void kpl_lexer_start(KplLexer& lx, const char* text) {
 
 int kpl_push_text(KplLexer& lx, const char* text) {
     const std::size_t n = std::strlen(text);
-    if (lx.pushed + n > kKplPushBackSize) return fail(lx, kMsgNoRoom);
+    if (lx.pushed + n > kKplPushBackSize) return fail(lx, kMsgOutOfMemory);
     for (std::size_t i = n; i > 0; --i) lx.push_back[lx.pushed++] = text[i - 1];
     return 0;
 }
@@ -406,18 +407,18 @@ int kpl_read_bare_word(KplLexer& lx) {
         if (c == '\0') break;
         if ((c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == ',' || c == ';') &&
             depth == 0) {
-            if (unget(lx, c) != 0) return fail(lx, kMsgNoRoom);
+            if (unget(lx, c) != 0) return fail(lx, kMsgOutOfMemory);
             break;
         }
         if (c == '(' || c == '{') ++depth;
         if (c == ')' || c == '}') {
             if (depth == 0) {
-                if (unget(lx, c) != 0) return fail(lx, kMsgNoRoom);
+                if (unget(lx, c) != 0) return fail(lx, kMsgOutOfMemory);
                 break;
             }
             --depth;
         }
-        if (n >= kKplTokenTextMax) return fail(lx, kMsgNoRoom);
+        if (n >= kKplTokenTextMax) return fail(lx, kMsgOutOfMemory);
         lx.text[n++] = c;
     }
     lx.text[n] = '\0';
@@ -440,7 +441,7 @@ int kpl_next_token(KplLexer& lx) {
     if (c == '\0') return set_token(lx, kTokEnd, 0);
     if (lx.argument_mode && lx.paren_depth == 0 && lx.newline_before) {
         // The line's end closes the command's arguments as ';' would.
-        if (unget(lx, c) != 0) return fail(lx, kMsgNoRoom);
+        if (unget(lx, c) != 0) return fail(lx, kMsgOutOfMemory);
         lx.text[0] = ';';
         lx.text[1] = '\0';
         return set_token(lx, kTokSemicolon, kTokSemicolon);
@@ -453,7 +454,7 @@ int kpl_next_token(KplLexer& lx) {
             return set_token(lx, kTokComma, kTokComma);
         }
         if (blank && c != ';' && c != ')' && c != '}' && c != ']') {
-            if (unget(lx, c) != 0) return fail(lx, kMsgNoRoom);
+            if (unget(lx, c) != 0) return fail(lx, kMsgOutOfMemory);
             return set_token(lx, kTokComma, kTokComma);
         }
     }
@@ -463,7 +464,7 @@ int kpl_next_token(KplLexer& lx) {
             if (n < kKplIdentMax) lx.text[n++] = c;
             c = get(lx);
         }
-        if (unget(lx, c) != 0) return fail(lx, kMsgNoRoom);
+        if (unget(lx, c) != 0) return fail(lx, kMsgOutOfMemory);
         lx.text[n] = '\0';
         const int k = find_keyword(lx.text);
         return set_token(lx, k != 0 ? k : kTokIdent, static_cast<std::int64_t>(n));
@@ -471,7 +472,7 @@ int kpl_next_token(KplLexer& lx) {
     if (is_digit(c)) return read_number(lx, c);
     if (c == '.') {
         const char d = get(lx);
-        if (unget(lx, d) != 0) return fail(lx, kMsgNoRoom);
+        if (unget(lx, d) != 0) return fail(lx, kMsgOutOfMemory);
         if (is_digit(d)) return read_number(lx, c);
     }
     if (c == '\'') return read_char_constant(lx);
@@ -484,7 +485,7 @@ int kpl_next_token(KplLexer& lx) {
         const Operator* o = find_operator(s, len);
         if (o == nullptr) continue;
         for (std::size_t k = 2; k >= len; --k) {
-            if (unget(lx, s[k]) != 0) return fail(lx, kMsgNoRoom);
+            if (unget(lx, s[k]) != 0) return fail(lx, kMsgOutOfMemory);
         }
         std::memcpy(lx.text, s, len);
         lx.text[len] = '\0';

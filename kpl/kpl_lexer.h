@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "tables/table_names.h"
+
 // Token codes.
 enum KplToken : int {
     kTokEnd = 900,
@@ -54,12 +56,6 @@ inline constexpr std::size_t kKplNumberTextMax = 252;
 inline constexpr std::size_t kKplIdentMax = 47;
 inline constexpr int kKplRealExponentMax = 128;
 inline constexpr int kKplRealDigitsMax = 48;
-
-// Messages of the lexer and compiler.
-inline constexpr int kMsgNoRoom = -10;
-inline constexpr int kMsgSyntax = -11;
-inline constexpr int kMsgIncomplete = -75;
-inline constexpr int kMsgIncompleteCell = -76;
 
 struct KplLexer {
     const char* src = "";

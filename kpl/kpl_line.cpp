@@ -20,6 +20,7 @@
 #include "runtime/run_state.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -235,7 +236,7 @@ void show_compile_error_of(const KplCompileResult& r, int lines) {
 int cell_expression(const char* text, bool double_cell, int width, KplValue* value, bool* accepted,
                     KplCompileResult* compiled) {
     KplState& s = kpl_state();
-    if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgNoRoom;
+    if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgOutOfMemory;
     *accepted = false;
     const SavedRun saved = save_run();
     std::uint8_t* base = s.code + line_top;
@@ -360,7 +361,7 @@ int run_line(const char* text) {
 int run_top_line(const char* text, int mode, int flags) {
     (void)mode;
     KplState& s = kpl_state();
-    if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgNoRoom;
+    if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgOutOfMemory;
     const int lines = flags & kRunLineCountMask;
     if (s.running != 0 || (flags > 0 && std::strcmp(text, kKeptLineText) == 0)) {
         return run_nested_hook(text, flags);
@@ -400,16 +401,16 @@ int run_top_line(const char* text, int mode, int flags) {
 int run_compiled_line(int mode, const char* text, KplValue* result, int* slot, int lines) {
     (void)mode;
     KplState& s = kpl_state();
-    if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgNoRoom;
+    if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgOutOfMemory;
     if (nested_lines >= kKplNestedLineLimit || s.running >= kKplSavedBaseLimit) {
-        return kMsgNoRoom;
+        return kMsgOutOfMemory;
     }
     const SavedRun saved = save_run();
     std::uint8_t* base = nullptr;
     std::size_t size = 0;
     const bool rerun = slot != nullptr && *slot >= 0 && std::strcmp(text, kKeptLineText) == 0;
     if (rerun) {
-        if (*slot >= kKplKeptLineLimit || !kept[*slot].used) return kMsgNoRoom;
+        if (*slot >= kKplKeptLineLimit || !kept[*slot].used) return kMsgOutOfMemory;
         base = s.code + kept[*slot].start;
         size = kept[*slot].size;
     } else {
@@ -423,7 +424,7 @@ int run_compiled_line(int mode, const char* text, KplValue* result, int* slot, i
         if (slot != nullptr && *slot < 0) {
             int k = 0;
             while (k < kKplKeptLineLimit && kept[k].used) ++k;
-            if (k == kKplKeptLineLimit) return kMsgNoRoom;
+            if (k == kKplKeptLineLimit) return kMsgOutOfMemory;
             kept[k].used = true;
             kept[k].start = line_top;
             kept[k].size = size;

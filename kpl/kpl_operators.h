@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "tables/table_names.h"
+
 // Value types of a cell.
 inline constexpr std::uint8_t kKplInt = 1;
 inline constexpr std::uint8_t kKplDouble = 2;
@@ -34,12 +36,6 @@ inline KplValue kpl_double(double d) {
     x.type = kKplDouble;
     return x;
 }
-
-// Messages of the operators.
-inline constexpr int kMsgZeroDivisor = -36;
-inline constexpr int kMsgFractionalPower = -85;
-inline constexpr int kMsgNotForDouble = -175;
-inline constexpr int kMsgShiftCount = -186;
 
 // Precedence of an operator byte (0 for any byte that ends an expression).
 int kpl_precedence(std::uint8_t op);

@@ -24,21 +24,12 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
+#include "tables/table_names.h"
 
 namespace {
 
-constexpr int kCmdInsertFile = 211;
-constexpr int kCmdSaveAs = 217;
-constexpr int kCmdFileSave = 218;
-constexpr int kCmdFileSaveAs = 219;
-constexpr int kMsgCancelledDialog = -121;
-constexpr int kMsgDialogFailed = -123;
-constexpr int kMsgSaveDialogTitle = -1204;
-constexpr int kMsgNothingToRevert = -1252;
-constexpr int kCmdOpen = 220;
-constexpr int kCmdOldIndices = 1103;
-constexpr int kCmdOpenDialog = 224;
-constexpr int kMsgOpenDialogTitle = -1203;
+constexpr int kCmdOldIndices = kCmdTn5L;
+constexpr int kCmdOpenDialog = kCmdOpenLensDialog;
 
 LensSums g_reference_sums;
 bool g_reference_recorded = false;
@@ -283,7 +274,6 @@ int revert_copy_unchanged(int message) {
 }
 
 int cmd_edit_or_revert() {
-    constexpr int kCmdRevert = 232;
     if (current_command() != kCmdRevert) {
         int text_result = 0;
         return text_file_command(current_command(), &text_result) ? text_result : 0;
@@ -336,7 +326,7 @@ int ask_for_file(platform::FileDialogRequest& request, std::string* path) {
         return kStopped;
     }
     if (result != platform::DialogResult::ok || request.path.empty()) {
-        return set_error_msg(kMsgDialogFailed, 0);
+        return set_error_msg(kMsgFileDialogFailed, 0);
     }
     *path = request.path;
     std::replace(path->begin(), path->end(), '\\', '/');
@@ -348,7 +338,7 @@ int open_lens_file_dialog() {
     if (asked == kStopped) return 0;
     if (asked == kErrorTextReady) return asked;
     platform::FileDialogRequest request;
-    request.title = msg_text(kMsgOpenDialogTitle);
+    request.title = msg_text(kMsgInsertDialogTitle);
     request.folder = setting_text(kSetCurrentDirectory);
     request.default_extension = "len";
     request.filters = {{"Lens files (*.len)", "*.len"}, {"All files (*.*)", "*.*"}};

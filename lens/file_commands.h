@@ -10,11 +10,8 @@
 #include "platform/ui.h"
 
 #include "lens/lens_file_format.h"
-
-inline constexpr int kMsgLensFileOpened = -1153;
-inline constexpr int kMsgLensFileSaved = -1154;
-inline constexpr int kMsgSaveChangedOldVersion = -1226;
-inline constexpr int kMsgSaveChangedLens = -1229;
+#include "runtime/messages.h"
+#include "tables/table_names.h"
 
 // Settings of the recent files, the most recent first.
 inline constexpr int kSettingRecentFirst = 58;
@@ -55,8 +52,6 @@ int save_lens_file_as();
 // Revert copies: the lens written to a file in the private temporary folder, named by the text
 // of a message, with the lens file's name on its comment line; a sheet keeps one while it
 // changes the lens, to put the lens back when its changes are abandoned.
-inline constexpr int kMsgRevertCopyFailed = -1213;
-inline constexpr int kMsgRevertCopyQuestion = -1200;
 std::string revert_copy_path(int message);
 // Writes the copy (only with Revert_enable on). A copy that cannot be written shows -1213 and is
 // skipped; the save prompt is not affected. 0.
@@ -69,14 +64,12 @@ int revert_copy_restore(int message, int mode);
 // (0 for OK).
 int revert_copy_unchanged(int message);
 
-// Handler slot 78: revert (232) reads the lens file again after the save prompt.
+// Handler kSlotEditOrRevert: revert (232) reads the lens file again after the save prompt.
 int cmd_edit_or_revert();
 
-// Handler slot 79 (change_folder): the lens folder (kind 1), the text folder (2) or both
-// (other kinds) become the folder named, taken relative to the stored one; the two folders are
+// Handler kSlotChangeDirectory (change_folder): the lens folder (kind 1), the text folder (2) or
+// both (other kinds) become the folder named, taken relative to the stored one; the two folders are
 // printed in every case.
-inline constexpr int kMsgNoSuchFolder = -1206;
-inline constexpr int kMsgCurrentFolders = -1208;
 int cmd_change_directory();
 
 // The Open dialog, then open_lens_file after the save prompt; 0 also when it is cancelled.
@@ -86,6 +79,6 @@ int open_lens_file_dialog();
 // cancel.
 int ask_for_file(platform::FileDialogRequest& request, std::string* path);
 
-// Handler slot 75: save_as (217), file_save (218), file_save_as (219), open (220).
+// Handler kSlotFileOperations: save_as (217), file_save (218), file_save_as (219), open (220).
 int cmd_file_operations();
 void install_lens_file_commands();

@@ -7,30 +7,13 @@
 #include <string>
 #include <vector>
 
-inline constexpr int kMsgFolderScanFailed = -1140;
-inline constexpr int kMsgFolderRefused = -1143;
-inline constexpr int kMsgFolderAccessDenied = -1144;
-inline constexpr int kMsgFolderExists = -1145;
-inline constexpr int kMsgFileDeleted = -1146;
-inline constexpr int kMsgFolderNotRemoved = -1147;
-inline constexpr int kMsgFolderListed = -1148;
-inline constexpr int kMsgFolderRemoved = -1149;
-inline constexpr int kMsgFolderMade = -1150;
-inline constexpr int kMsgFileNotDeleted = -1151;
-inline constexpr int kMsgNameListFull = -1207;
+#include "tables/table_names.h"
 
 // The name table: 1500 names; a listed name keeps at most 32 characters.
 inline constexpr int kNameTableCapacity = 1500;
 inline constexpr int kListedNameLength = 32;
 
 enum FolderListMode : int { kListFileNames = 0, kListFolderNames = 1, kListFoldersAndFiles = 2 };
-
-enum FileCommandNumber : int {
-    kCmdListFiles = 212,
-    kCmdDeleteFile = 214,
-    kCmdMakeFolder = 215,
-    kCmdRemoveFolder = 216,
-};
 
 // Lists folder into names: mode 2 every sub-folder as "[name]" and every file matching the
 // pattern, mode 1 ".." then the sub-folders, mode 0 the matching files; folders first, each

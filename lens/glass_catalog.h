@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tables/table_names.h"
+
 constexpr int kGlassCatalogCount = 8;
 constexpr int kObsoleteCatalog = 0;
 constexpr int kPrivateCatalog = 7;
@@ -18,10 +20,6 @@ constexpr int kMaxTablePairs = 40;         // pairs of a glass's wavelength tabl
 constexpr int kCoefficientSlots = 6;       // dispersion and thermal coefficients
 constexpr int kCatalogHeaderBuffer = 512;  // header line, terminator included
 constexpr int kCatalogLineBuffer = 1024;   // glass line with its newline, terminator included
-
-// Message numbers of the catalogue code.
-constexpr int kMsgCatalogUnreadable = -1100;  // a catalogue could not be opened or read
-constexpr int kMsgGlassNotFound = -1101;
 
 // Dispersion formula kinds.
 constexpr int kDispersionNone = 0;

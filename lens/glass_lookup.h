@@ -5,15 +5,7 @@
 
 #include "lens/glass_cache.h"
 #include "lens/refractive_index.h"
-
-// Messages of the lookup.
-constexpr int kMsgModelGlassMissing = -1103;      // no model glass of that name (kinds 0, 6)
-constexpr int kMsgAbbeModelGlassMissing = -1105;  // no model glass of that name (kinds 3, 7)
-constexpr int kMsgGlassCacheCannotGrow = -1106;   // during a surface update
-constexpr int kMsgObsoleteGlass = -1114;          // printed: the glass is obsolete
-constexpr int kMsgGlassSubstituted = -1115;       // printed: "O_" name replaced
-constexpr int kMsgMaterialsFailed = -252;         // a surface's medium cannot be had
-constexpr int kMsgNoMemoryForGlass = -253;        // the cache cannot grow for a catalogue glass
+#include "tables/table_names.h"
 
 // Parameter of the definitions table whose value list maps "O_" names to catalogue names.
 constexpr int kParamGlassSubstitutions = 841;

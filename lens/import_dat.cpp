@@ -22,6 +22,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -29,7 +30,6 @@ constexpr double kTiny = 1e-40;
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 constexpr int kDatWavelengths = 5;
 constexpr int kDatFieldValues = 5;
-constexpr int kMsgSurfaceLimitReached = -1062;
 
 DatWords g_words;
 
@@ -384,7 +384,7 @@ int finish_lns_dat_import(bool flag, double d1, double d2) {
                 // No room for the surface the first return needs: the lens stays as read.
                 const std::uint8_t output = get_setting_flag(kSetOutputOn);
                 set_setting_flag(kSetOutputOn, 1);
-                print_msg(kMsgSurfaceLimitReached, surface_limit());
+                print_msg(kMsgSurfaceLimit, surface_limit());
                 set_setting_flag(kSetOutputOn, output);
             } else if (insert_surface(1) == 0) {
                 for (int& m : marks) ++m;

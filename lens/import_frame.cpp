@@ -32,11 +32,12 @@
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
-constexpr int kCmdLensEnd = 1095;
-constexpr int kCmdGlassHandler = 540;
+constexpr int kCmdLensEnd = kCmdEndL;
+constexpr int kCmdGlassHandler = kCmdGlaL;
 constexpr int kLineLimit = 255;
 constexpr int kTypeList = 557;
 constexpr int kFilterList = 558;

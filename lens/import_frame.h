@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tables/table_names.h"
+
 // Kinds of import: 0 chooses by the file name's extension.
 enum ImportKind : int {
     kImportByExtension = 0,
@@ -17,21 +19,6 @@ enum ImportKind : int {
     kImportSeq = 3,
     kImportZmx = 4,
 };
-
-inline constexpr int kCmdImportLens = 963;
-inline constexpr int kCmdImportLensDialog = 964;
-
-inline constexpr int kMsgLensImported = -1088;
-inline constexpr int kMsgImportDialogTitle = -1089;
-inline constexpr int kMsgImportValueIgnored = -1248;
-inline constexpr int kMsgGlassNotInCatalogues = -400;
-inline constexpr int kMsgApodisationNotConverted = -952;
-inline constexpr int kMsgImportNotConverted = -953;
-inline constexpr int kMsgImportGlassUnknown = -955;
-inline constexpr int kMsgImportKeywordOutside = -1302;
-inline constexpr int kMsgImportTooManySurfaces = -1303;
-inline constexpr int kMsgImportLinesNotUsed = -1304;
-inline constexpr int kMsgImportGlassSuccessor = -1305;
 
 // 0 when the import commands of this context letter may run now (a file of that format is
 // being read), else the refusal's message number.

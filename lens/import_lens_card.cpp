@@ -19,6 +19,7 @@
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ void indices_from(int first, std::vector<double>& values, std::vector<bool>& pre
 // wavelength.
 void model_from_indices(int n, const std::string& name, const std::vector<double>& values,
                         const std::vector<bool>& present) {
-    if (present.empty() || !present[0]) import_print(kMsgGlassNotInCatalogues, name);
+    if (present.empty() || !present[0]) import_print(kMsgGlassMissingAir, name);
     std::vector<double> indices;
     const int wavelengths = lens_data().wavelength_count;
     for (std::size_t k = 0; k < values.size() && static_cast<int>(k) < wavelengths; ++k) {
@@ -239,17 +240,17 @@ int read_lens_card_file(const std::string& path) {
     return read_import_lines(reader, path);
 }
 
-int cmd_lens_card_keyword() {
-    if (const int refused = import_keyword_allowed('G'); refused != 0) return refused;
+namespace {
+
+// LENS starts a lens; its wavelengths and its object (height and beam radius).
+int card_system_keyword(int command, int /*n*/) {
     LensData& l = lens_data();
-    const int n = current();
-    const int command = current_command();
     switch (command) {
-        case 904:
+        case kCmdLensG:
             g_card.mirror_parity = 0;
             g_card.asphere_started = false;
             break;
-        case 905: {
+        case kCmdWvG: {
             const int count = import_given_count();
             if (count == 0) break;
             int kept = 0;
@@ -272,111 +273,36 @@ int cmd_lens_card_keyword() {
             }
             break;
         }
-        case 906:
+        case kCmdObjG:
             l.object_height = arg_double(0);
             l.field_is_angle = 0;
             l.entrance_beam_radius = arg_double(1);
             l.aperture_is_na = 0;
             import_state().pending_aperture = kPendingEntrancePupil;
             break;
-        case 907:
+        default:
+            break;
+    }
+    return 0;
+}
+
+// The thickness, curvature (or radius) and conic, and the aspheric terms of the current surface.
+int card_shape_keyword(int command, int n) {
+    switch (command) {
+        case kCmdThG:
             set_thickness_data(n, 0, 0, 0, 0.0, 0.0, arg_double(0));
             break;
-        case 908:
+        case kCmdCvG:
             set_curvature_data(n, 0, 0, 0.0, arg_double(0));
             set_conic_constant(n, arg_double(1));
             break;
-        case 909: {
+        case kCmdRdG: {
             const double r = arg_double(0);
             set_curvature_data(n, 0, 0, 0.0, r == 0.0 ? 0.0 : 1.0 / r);
             set_conic_constant(n, arg_double(1));
             break;
         }
-        case 910: {
-            std::vector<double> values;
-            std::vector<bool> present;
-            indices_from(0, values, present);
-            if (reflection(values, present)) make_mirror(n);
-            close_surface();
-            break;
-        }
-        case 911:
-        case 912:
-            medium_line(n);
-            break;
-        case 913:
-            glass_by_name(n, substituted(import_text_arg(0)));
-            break;
-        case 914:
-            glass_by_name(n, substituted("O_" + import_text_arg(0)));
-            break;
-        case 915:
-        case 917:
-            glass_by_name(n, import_text_arg(0));
-            break;
-        case 916:
-            glass_by_name(n, substituted("H_" + import_text_arg(0)));
-            break;
-        case 918: {
-            const int a = arg_int(0);
-            const int source = a < 0 ? -a : a;
-            if (a < 0 && source == n - 1) {
-                make_mirror(n);
-            } else if (source > l.image_surface || source == n) {
-                import_note_ignored("glass pickup", "its surface is not before this one");
-            } else {
-                import_run_native("PK GLA " + std::to_string(source));
-            }
-            close_surface();
-            break;
-        }
-        case 919:
-        case 920:
-        case 921:
-        case 922: {
-            const int source = arg_int(0);
-            if (source < 0 || source > l.image_surface || source == n) {
-                import_note_ignored("pickup", "its surface is not in the lens");
-                break;
-            }
-            const auto s = static_cast<std::int16_t>(source);
-            if (command == 919) set_curvature_data(n, 1, s, 0.0, surface(n).curvature);
-            if (command == 920) set_curvature_data(n, 2, s, 0.0, surface(n).curvature);
-            if (command == 921) set_thickness_data(n, 1, s, 0, 0.0, 0.0, surface(n).thickness);
-            if (command == 922) set_thickness_data(n, 2, s, 0, 0.0, 0.0, surface(n).thickness);
-            break;
-        }
-        case 923:
-            set_aperture_data(n, 1, 0, std::fabs(arg_double(0)));
-            surface(n).aperture_check = 1;
-            break;
-        case 924:
-            import_set_stop(n);
-            break;
-        case 925:
-            set_thickness_data(n, 5, 0, 0, arg_double(0), 0.0, surface(n).thickness);
-            break;
-        case 926:
-            set_thickness_data(n, 6, 0, 0, arg_double(0), 0.0, surface(n).thickness);
-            break;
-        case 927:
-            set_curvature_data(n, 3, 0, arg_double(0), surface(n).curvature);
-            break;
-        case 928:
-            set_curvature_data(n, 4, 0, arg_double(0), surface(n).curvature);
-            break;
-        case 932: {
-            const double r = arg_double(0);
-            char lines[4][48];
-            std::snprintf(lines[0], sizeof lines[0], "AY1 A %.12e", -r);
-            std::snprintf(lines[1], sizeof lines[1], "AY2 A %.12e", r);
-            std::snprintf(lines[2], sizeof lines[2], "AX1 A %.12e", -r);
-            std::snprintf(lines[3], sizeof lines[3], "AX2 A %.12e", r);
-            const char* const all[] = {"APN 1",  lines[0],  lines[1], lines[2],
-                                       lines[3], "ATP A 1", "AAC A 2"};
-            return run_lines(all, std::size(all));
-        }
-        case 934: {
+        case kCmdAsphG: {
             std::vector<std::string> lines;
             const int first = g_card.asphere_started ? 6 : 2;
             if (!g_card.asphere_started) lines.emplace_back("ASP ASR 18");
@@ -393,6 +319,134 @@ int cmd_lens_card_keyword() {
         }
         default:
             break;
+    }
+    return 0;
+}
+
+// What follows the current surface: air (or a mirror), a glass by catalogue or by its indices, a
+// stock part.
+int card_medium_keyword(int command, int n) {
+    LensData& l = lens_data();
+    switch (command) {
+        case kCmdAirG: {
+            std::vector<double> values;
+            std::vector<bool> present;
+            indices_from(0, values, present);
+            if (reflection(values, present)) make_mirror(n);
+            close_surface();
+            break;
+        }
+        case kCmdGlassG:
+        case kCmdGlsrdG:
+            medium_line(n);
+            break;
+        case kCmdSchotG:
+            glass_by_name(n, substituted(import_text_arg(0)));
+            break;
+        case kCmdOharaG:
+            glass_by_name(n, substituted("O_" + import_text_arg(0)));
+            break;
+        case kCmdChnceG:
+        case kCmdSovirG:
+            glass_by_name(n, import_text_arg(0));
+            break;
+        case kCmdHoyaG:
+            glass_by_name(n, substituted("H_" + import_text_arg(0)));
+            break;
+        case kCmdPkgG: {
+            const int a = arg_int(0);
+            const int source = a < 0 ? -a : a;
+            if (a < 0 && source == n - 1) {
+                make_mirror(n);
+            } else if (source > l.image_surface || source == n) {
+                import_note_ignored("glass pickup", "its surface is not before this one");
+            } else {
+                import_run_native("PK GLA " + std::to_string(source));
+            }
+            close_surface();
+            break;
+        }
+        default:
+            break;
+    }
+    return 0;
+}
+
+// Pickups of curvature and thickness, and the paraxial solves.
+int card_solve_keyword(int command, int n) {
+    LensData& l = lens_data();
+    switch (command) {
+        case kCmdPcvG:
+        case kCmdPcvmG:
+        case kCmdPthG:
+        case kCmdPthmG: {
+            const int source = arg_int(0);
+            if (source < 0 || source > l.image_surface || source == n) {
+                import_note_ignored("pickup", "its surface is not in the lens");
+                break;
+            }
+            const auto s = static_cast<std::int16_t>(source);
+            if (command == kCmdPcvG) set_curvature_data(n, 1, s, 0.0, surface(n).curvature);
+            if (command == kCmdPcvmG) set_curvature_data(n, 2, s, 0.0, surface(n).curvature);
+            if (command == kCmdPthG) set_thickness_data(n, 1, s, 0, 0.0, 0.0, surface(n).thickness);
+            if (command == kCmdPthmG)
+                set_thickness_data(n, 2, s, 0, 0.0, 0.0, surface(n).thickness);
+            break;
+        }
+        case kCmdPyG:
+            set_thickness_data(n, 5, 0, 0, arg_double(0), 0.0, surface(n).thickness);
+            break;
+        case kCmdPycG:
+            set_thickness_data(n, 6, 0, 0, arg_double(0), 0.0, surface(n).thickness);
+            break;
+        case kCmdPuG:
+            set_curvature_data(n, 3, 0, arg_double(0), surface(n).curvature);
+            break;
+        case kCmdPucG:
+            set_curvature_data(n, 4, 0, arg_double(0), surface(n).curvature);
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+// The clear aperture, the stop and a central obscuration.
+int card_aperture_keyword(int command, int n) {
+    switch (command) {
+        case kCmdCirG:
+            set_aperture_data(n, 1, 0, std::fabs(arg_double(0)));
+            surface(n).aperture_check = 1;
+            break;
+        case kCmdAstG:
+            import_set_stop(n);
+            break;
+        case kCmdCobsG: {
+            const double r = arg_double(0);
+            char lines[4][48];
+            std::snprintf(lines[0], sizeof lines[0], "AY1 A %.12e", -r);
+            std::snprintf(lines[1], sizeof lines[1], "AY2 A %.12e", r);
+            std::snprintf(lines[2], sizeof lines[2], "AX1 A %.12e", -r);
+            std::snprintf(lines[3], sizeof lines[3], "AX2 A %.12e", r);
+            const char* const all[] = {"APN 1",  lines[0],  lines[1], lines[2],
+                                       lines[3], "ATP A 1", "AAC A 2"};
+            return run_lines(all, std::size(all));
+        }
+        default:
+            break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int cmd_lens_card_keyword() {
+    if (const int refused = import_keyword_allowed('G'); refused != 0) return refused;
+    const int n = current();
+    const int command = current_command();
+    for (const auto step : {card_system_keyword, card_shape_keyword, card_medium_keyword,
+                            card_solve_keyword, card_aperture_keyword}) {
+        if (const int rc = step(command, n); rc != 0) return rc;
     }
     return 0;
 }

@@ -265,34 +265,28 @@ int read_lns_file(const std::string& path, bool lns) {
     return read_import_lines(reader, path);
 }
 
-int cmd_lns_keyword() {
-    if (const int refused = import_keyword_allowed('K'); refused != 0) return refused;
+namespace {
+
+// The object, the aperture and the stop: INFIN, MAG, RMAG, NA, EPR, FNUM, STOP, OBJECT.
+int lns_conjugate_keyword(int command, int /*n*/) {
     LensData& l = lens_data();
     DatWords& w = dat_words();
-    const int command = current_command();
-    if (command == 960) {
-        const int c = arg_int(0);
-        if (c >= 1 && c <= g_lns.configuration_count) g_lns.configuration = c;
-        return 0;
-    }
-    if (g_lns.configuration != 1) return 0;
-    const int n = std::max(0, l.current_surface);
     switch (command) {
-        case 935:
+        case kCmdInfinK:
             w.a = arg_double(0);
             break;
-        case 936:
-        case 937:
+        case kCmdMagK:
+        case kCmdRmagK:
             w.b = arg_double(0);
             break;
-        case 938:
+        case kCmdNaK:
             if (std::fabs(w.a) > kTiny) {
                 const double na = arg_double(0);
                 l.object_na = std::fabs(na) < kTiny ? 0.01 : na;
                 l.aperture_is_na = 1;
             }
             break;
-        case 939:
+        case kCmdEprK:
             if (std::fabs(w.a) >= kTiny) {
                 const double v = arg_double(0);
                 if (std::fabs(l.object_na) > kTiny && std::fabs(w.b) > kTiny &&
@@ -304,10 +298,10 @@ int cmd_lns_keyword() {
                 }
             }
             break;
-        case 940:
+        case kCmdFnumK:
             w.c = arg_double(0);
             break;
-        case 941: {
+        case kCmdStopK: {
             const int s = arg_int(0);
             if (s > surface_limit()) {
                 import_note_ignored("aperture stop", "beyond the surface limit");
@@ -317,23 +311,38 @@ int cmd_lns_keyword() {
             }
             break;
         }
-        case 942:
+        case kCmdObjectK:
+            if (arg_double(0) > kTiny && l.spot_settings != nullptr) {
+                l.spot_settings->through_focus_frequency = arg_double(0);
+            }
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+// The field points, the wavelengths and their weights, the defocus, the configuration count.
+int lns_field_keyword(int command, int /*n*/) {
+    DatWords& w = dat_words();
+    switch (command) {
+        case kCmdDefocusK:
             w.d = arg_double(0);
             break;
-        case 943:
+        case kCmdWavlK:
             import_set_wavelengths(1000.0);
             break;
-        case 944:
+        case kCmdWghtK:
             import_set_weights();
             break;
-        case 945:
+        case kCmdFieldK:
             g_lns.field_values = given_numbers();
             if (g_lns.lns) {
                 set_field_from(largest(g_lns.field_values));
                 g_lns.field_values.clear();
             }
             break;
-        case 946:
+        case kCmdField2K:
             if (!g_lns.lns) {
                 std::vector<double> values = given_numbers();
                 values.insert(values.end(), g_lns.field_values.begin(), g_lns.field_values.end());
@@ -341,7 +350,20 @@ int cmd_lns_keyword() {
                 g_lns.field_values.clear();
             }
             break;
-        case 947: {
+        case kCmdNconfigK:
+            g_lns.configuration_count = std::max(1, arg_int(0));
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+// SURFACE starts a surface; its curvature, thickness and glass follow.
+int lns_surface_keyword(int command, int n) {
+    DatWords& w = dat_words();
+    switch (command) {
+        case kCmdSurfaceK: {
             const int s = arg_int(0);
             if (s < 0 || s > surface_limit()) {
                 import_note_ignored("surface", "beyond the surface limit");
@@ -358,7 +380,7 @@ int cmd_lns_keyword() {
             }
             break;
         }
-        case 948: {
+        case kCmdCurvK: {
             set_curvature_data(n, 0, 0, 0.0, arg_double(0));
             const double r = arg_double(2);
             if (std::fabs(r) > kTiny) {
@@ -367,13 +389,22 @@ int cmd_lns_keyword() {
             }
             break;
         }
-        case 949:
+        case kCmdThickK:
             if (n > 1) set_thickness_data(n - 1, 0, 0, 0, 0.0, 0.0, arg_double(0));
             break;
-        case 950:
+        case kCmdGlassK:
             medium_of_surface_before(n);
             break;
-        case 951:
+        default:
+            break;
+    }
+    return 0;
+}
+
+// Decentres and tilts, aspheric terms, cylinders and torics of the current surface.
+int lns_shape_keyword(int command, int n) {
+    switch (command) {
+        case kCmdDecenK:
             if (ensure_decentre_record(n) == 0) {
                 DecentreRecord& d = *surface(n).decentre;
                 d.dcx = arg_double(0);
@@ -384,14 +415,14 @@ int cmd_lns_keyword() {
                 d.tlc = arg_double(5);
             }
             break;
-        case 952:
+        case kCmdAsphK:
             if (std::fabs(arg_double(0)) > kTiny) set_conic_constant(n, arg_double(0));
             for (int i = 1; i <= 4; ++i) {
                 const double term = arg_double(i);
                 if (std::fabs(term) > kTiny) set_polynomial_asphere_term(n, 2 + 2 * i, term);
             }
             break;
-        case 953: {
+        case kCmdAsphcK: {
             const int count = arg_int(0);
             if (count <= 0 || count > 64) break;
             if (alloc_asphere_record(n, 11, count + 1) != 0) break;
@@ -405,13 +436,22 @@ int cmd_lns_keyword() {
             a->changed = 1;
             break;
         }
-        case 954:
+        case kCmdCylK:
             set_toric_curvature(n, 0.0);
             break;
-        case 955:
+        case kCmdToricK:
             set_toric_curvature(n, arg_double(0));
             break;
-        case 956: {
+        default:
+            break;
+    }
+    return 0;
+}
+
+// The special apertures of the current surface: rectangles, obscurations, offsets.
+int lns_aperture_keyword(int command, int n) {
+    switch (command) {
+        case kCmdRectK: {
             const double hx = arg_double(0);
             const double hy = arg_double(1);
             if (SpecialAperture* a = first_clear_aperture(n)) {
@@ -426,13 +466,13 @@ int cmd_lns_keyword() {
             }
             break;
         }
-        case 957: {
+        case kCmdObscK: {
             const double r = arg_double(0);
             const double c = centre_of(first_clear_aperture(n));
             special_aperture_line(n, "ELL", "OBS", c - r, c + r, -r, r);
             break;
         }
-        case 958: {
+        case kCmdOffsetK: {
             const double offset = arg_double(0);
             SurfaceRecord& s = surface(n);
             if (s.special_aperture_count <= 0 || s.special_apertures == nullptr) {
@@ -446,16 +486,27 @@ int cmd_lns_keyword() {
             }
             break;
         }
-        case 959:
-            g_lns.configuration_count = std::max(1, arg_int(0));
-            break;
-        case 962:
-            if (arg_double(0) > kTiny && l.spot_settings != nullptr) {
-                l.spot_settings->through_focus_frequency = arg_double(0);
-            }
-            break;
         default:
             break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int cmd_lns_keyword() {
+    if (const int refused = import_keyword_allowed('K'); refused != 0) return refused;
+    const int command = current_command();
+    if (command == kCmdConfigK) {
+        const int c = arg_int(0);
+        if (c >= 1 && c <= g_lns.configuration_count) g_lns.configuration = c;
+        return 0;
+    }
+    if (g_lns.configuration != 1) return 0;
+    const int n = std::max(0, lens_data().current_surface);
+    for (const auto step : {lns_conjugate_keyword, lns_field_keyword, lns_surface_keyword,
+                            lns_shape_keyword, lns_aperture_keyword}) {
+        if (const int rc = step(command, n); rc != 0) return rc;
     }
     return 0;
 }

@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-// A kind whose reader this program does not have.
-inline constexpr int kMsgImportKindMissing = -1294;
+#include "tables/table_names.h"
 
 enum class LineAction { run, skip };
 
@@ -61,11 +60,11 @@ DatWords& dat_words();
 // aperture from the header values: 0, or -10 when a return record cannot be had.
 int finish_lns_dat_import(bool flag, double d1, double d2);
 
-// Handler slot 235: the import commands of ".zmx" keywords (context "Z").
+// Handler kSlotZmxKeyword: the import commands of ".zmx" keywords (context "Z").
 int cmd_zmx_keyword();
-// Handler slot 234: the import commands of ".seq" keywords (context "I").
+// Handler kSlotSeqKeyword: the import commands of ".seq" keywords (context "I").
 int cmd_seq_keyword();
-// Handler slot 236: the import commands of lens-card files (context "G").
+// Handler kSlotLensCardKeyword: the import commands of lens-card files (context "G").
 int cmd_lens_card_keyword();
-// Handler slot 237: the import commands of ".len"/".lns" keywords (context "K").
+// Handler kSlotLnsKeyword: the import commands of ".len"/".lns" keywords (context "K").
 int cmd_lns_keyword();

@@ -28,7 +28,6 @@ constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 // the axis. With the chief ray on the axis the set-up could place no entrance pupil, and the
 // aperture resolved from it after reading would be wrong.
 constexpr double kZeroField = 1e-40;
-constexpr double kZeroFieldAngle = 9.999999999462034e-07;
 constexpr double kObjectHeightAtInfinity = -1e14;
 constexpr double kInfiniteObjectDistance = 1e10;
 constexpr double kInfiniteThickness = 1e20;
@@ -268,31 +267,31 @@ int cmd_seq_keyword() {
     ImportState& st = import_state();
     const int count = import_given_count();
     switch (current_command()) {
-        case 826: {
+        case kCmdRdmI: {
             // "RDM", "RDM Y" or "RDM YES": radii; "RDM N" or "RDM NO": curvatures.
             const std::string answer = upper(import_text_arg(0));
             const bool curvatures = answer == "N" || answer == "NO" || answer == "0";
             spreadsheet_radius_mode = static_cast<std::uint8_t>(curvatures ? 0 : 1);
             break;
         }
-        case 828: {
+        case kCmdTitlI: {
             const std::string title = import_text_arg(0);
             import_set_title(title);
             std::snprintf(l.notes[0], sizeof l.notes[0], "%.80s", title.c_str());
             break;
         }
-        case 829:
+        case kCmdEpdI:
             l.entrance_beam_radius = arg_double(0) * 0.5;
             l.aperture_is_na = 0;
             st.pending_aperture = kPendingEntrancePupil;
             break;
-        case 830:
+        case kCmdFnoI:
             st.f_number = arg_double(0);
             l.entrance_beam_radius = 1.0;
             l.aperture_is_na = 0;
             st.pending_aperture = kPendingFNumber;
             break;
-        case 831: {
+        case kCmdDimI: {
             const std::string unit = import_text_arg(0);
             const char c = unit.empty() ? '\0' : unit[0];
             if (c == 'C') l.units = 10.0;
@@ -300,16 +299,16 @@ int cmd_seq_keyword() {
             if (c == 'M') l.units = 1.0;
             break;
         }
-        case 832:
+        case kCmdWlI:
             import_set_wavelengths(0.001);
             break;
-        case 833:
+        case kCmdRefI:
             st.seq_reference_wavelength = arg_int(0);
             break;
-        case 834:
+        case kCmdWtwI:
             import_set_weights();
             break;
-        case 835: {
+        case kCmdDesI: {
             std::string d = import_text_arg(0);
             if (!d.empty() && d.front() == '\'') d.erase(0, 1);
             if (d.size() > 1 && d.back() == '\'') d.pop_back();
@@ -317,16 +316,16 @@ int cmd_seq_keyword() {
             std::snprintf(l.designer, sizeof l.designer, "%.*s", kDesignerLength, d.c_str());
             break;
         }
-        case 837:
+        case kCmdYanI:
             if (count > 0) {
                 l.field_is_angle = 1;
                 st.pending_field = 0;
                 const double degrees = arg_double(count - 1);
                 l.field_angle =
-                    std::fabs(degrees) < kZeroField ? kZeroFieldAngle : degrees * kRadiansPerDegree;
+                    std::fabs(degrees) < kZeroField ? kLeastNonZero : degrees * kRadiansPerDegree;
             }
             break;
-        case 838:
+        case kCmdYobI:
             if (count > 0) {
                 l.field_is_angle = 0;
                 st.pending_field = 0;
@@ -334,7 +333,7 @@ int cmd_seq_keyword() {
                 l.object_height = std::fabs(height) < kZeroField ? kObjectHeightAtInfinity : height;
             }
             break;
-        case 839:
+        case kCmdYimI:
             if (count > 0) {
                 st.image_height = arg_double(count - 1);
                 l.object_height = 1.0;
@@ -342,12 +341,12 @@ int cmd_seq_keyword() {
                 st.pending_field = kPendingImageHeight;
             }
             break;
-        case 842:
+        case kCmdSoI:
             set_current_surface(0);
             g_seq_current = 0;
             surface_arguments(0);
             break;
-        case 843: {
+        case kCmdSI: {
             if (count == 0) break;
             const int next = g_seq_current + 1;
             if (next > surface_limit()) {
@@ -360,7 +359,7 @@ int cmd_seq_keyword() {
             surface_arguments(next);
             break;
         }
-        case 845: {
+        case kCmdSiI: {
             if (g_seq_current < surface_limit()) g_seq_current = g_seq_current + 1;
             // An image line before any other surface line still follows the object: a file
             // without surfaces gives a lens of object and image, never one whose image
@@ -373,7 +372,7 @@ int cmd_seq_keyword() {
             surface_arguments(n);
             break;
         }
-        case 846:
+        case kCmdStoI:
             // "STO radius thickness glass" is a surface line of its own, the stop; a bare
             // "STO" makes the surface just read the stop.
             if (import_given_count() > 0 || !import_text_arg(0).empty()) {
@@ -389,13 +388,13 @@ int cmd_seq_keyword() {
             }
             if (g_seq_current >= 0) import_set_stop(g_seq_current);
             break;
-        case 852:
+        case kCmdPimI:
             if (g_seq_current >= 0) {
                 const int n = g_seq_current;
                 set_thickness_data(n, 5, 0, 0, 0.0, 0.0, surface(n).thickness);
             }
             break;
-        case 854:
+        case kCmdCirI:
             if (g_seq_current >= 0) {
                 const int n = g_seq_current;
                 set_aperture_data(n, 1, 0, std::fabs(arg_double(0)));

@@ -23,7 +23,6 @@
 namespace {
 
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
-constexpr double kInfinite = 1e20;
 
 bool starts_nocase(const std::string& text, const char* word) {
     std::size_t k = 0;
@@ -232,39 +231,64 @@ int read_zmx_file(const std::string& path) {
     return read_import_lines(reader, path);
 }
 
-int cmd_zmx_keyword() {
-    if (const int refused = import_keyword_allowed('Z'); refused != 0) return refused;
+namespace {
+
+// SURF, TYPE, STOP, GLAS, PARM: which surface the lines that follow describe, its kind and medium.
+int zmx_surface_keyword(int command, int n) {
     LensData& l = lens_data();
     ImportState& st = import_state();
-    const int n = current();
-    bool infinite = false;
-    switch (current_command()) {
-        case 855:
-            set_curvature_data(n, 10, 0, 0.0, surface(n).curvature);
+    switch (command) {
+        case kCmdGlasZ:
+            glass(n);
             break;
-        case 856:
-            set_curvature_data(n, 4, 0, arg_double(0), surface(n).curvature);
+        case kCmdParmZ:
+            surface_parameter(n);
             break;
-        case 857:
-            set_thickness_data(n, 6, 0, 0, arg_double(0), 0.0, surface(n).thickness);
+        case kCmdStopZ:
+            import_set_stop(n);
             break;
-        case 858: {
-            const double inner = arg_double(0);
-            const double outer = arg_double(1);
-            if (inner != 0.0) square_aperture_line("APN 1", 'A', inner, 1, 2);
-            if (outer != 0.0 && outer < 1e10) {
-                set_aperture_data(n, 1, 0, outer);
-                surface(n).aperture_check = 1;
+        case kCmdSurfZ: {
+            int a = arg_int(0);
+            if (a < 0) a = n + 1;
+            st.zmx_surface_type = 1;
+            if (a == 0) st.zmx_mirror_parity = 0;
+            if (a > surface_limit()) {
+                // The file's lens is larger than the program holds; the frame stops here.
+                st.surface_overflow = true;
+                break;
             }
+            if (a > l.image_surface) l.image_surface = a;
+            set_current_surface(a);
             break;
         }
-        case 859:
+        case kCmdTypeZ:
+            st.zmx_surface_type = arg_int(0);
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+// The curvature and conic of the current surface, entered or solved (CURV, RADI, CONI and the
+// curvature solves).
+int zmx_curvature_keyword(int command, int n) {
+    LensData& l = lens_data();
+    bool infinite = false;
+    switch (command) {
+        case kCmdCaplZ:
+            set_curvature_data(n, 10, 0, 0.0, surface(n).curvature);
+            break;
+        case kCmdCpucZ:
+            set_curvature_data(n, 4, 0, arg_double(0), surface(n).curvature);
+            break;
+        case kCmdCpicZ:
             set_curvature_data(n, 9, 0, arg_double(0), surface(n).curvature);
             break;
-        case 861:
+        case kCmdConiZ:
             set_conic_constant(n, arg_double(0));
             break;
-        case 862: {
+        case kCmdCurvZ: {
             const double c = arg_double(0);
             const double a2 = arg_double(2);
             switch (arg_int(1)) {
@@ -302,27 +326,117 @@ int cmd_zmx_keyword() {
             }
             break;
         }
-        case 863:
-            set_aperture_data(n, 1, 0, arg_double(0));
+        case kCmdCpuaZ:
+            set_curvature_data(n, 3, 0, arg_double(0), surface(n).curvature);
             break;
-        case 864: {
-            const double t = number_or_infinite(import_text_arg(0), kInfinite, &infinite);
+        case kCmdCpiaZ:
+            set_curvature_data(n, 8, 0, arg_double(0), surface(n).curvature);
+            break;
+        case kCmdCpkpZ: {
+            const int source = arg_int(0);
+            if (source < 0 || source > l.image_surface) {
+                import_note_ignored("curvature pickup", "its surface is not in the lens");
+            } else {
+                set_curvature_data(n, arg_double(1) >= 0.0 ? 1 : 2,
+                                   static_cast<std::int16_t>(source), 0.0, surface(n).curvature);
+            }
+            break;
+        }
+        case kCmdRadiZ: {
+            const double r = number_or_infinite(import_text_arg(0), 0.0, &infinite);
+            set_curvature_data(n, 0, 0, 0.0, infinite || r == 0.0 ? 0.0 : 1.0 / r);
+            break;
+        }
+        default:
+            break;
+    }
+    return 0;
+}
+
+// The thickness of the current surface, entered or solved (DISZ and the thickness solves).
+int zmx_thickness_keyword(int command, int n) {
+    LensData& l = lens_data();
+    bool infinite = false;
+    switch (command) {
+        case kCmdTpycZ:
+            set_thickness_data(n, 6, 0, 0, arg_double(0), 0.0, surface(n).thickness);
+            break;
+        case kCmdDiszZ: {
+            const double t = number_or_infinite(import_text_arg(0), kInfiniteDistance, &infinite);
             set_thickness_data(n, 0, 0, 0, 0.0, 0.0, t);
             apply_mirror_parity(n);
             break;
         }
-        case 865:
+        case kCmdTpyhZ:
+            set_thickness_data(n, 5, 0, 0, arg_double(0), 0.0, surface(n).thickness);
+            break;
+        case kCmdPzupZ: {
+            const int source = arg_int(0);
+            if (source < 0 || source > l.image_surface) {
+                import_note_ignored("thickness pickup", "its surface is not in the lens");
+            } else {
+                set_thickness_data(n, arg_double(1) >= 0.0 ? 1 : 2,
+                                   static_cast<std::int16_t>(source), 0, 0.0, 0.0,
+                                   surface(n).thickness);
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return 0;
+}
+
+// The clear aperture of the current surface and its obscurations.
+int zmx_aperture_keyword(int command, int n) {
+    switch (command) {
+        case kCmdClapZ: {
+            const double inner = arg_double(0);
+            const double outer = arg_double(1);
+            if (inner != 0.0) square_aperture_line("APN 1", 'A', inner, 1, 2);
+            if (outer != 0.0 && outer < 1e10) {
+                set_aperture_data(n, 1, 0, outer);
+                surface(n).aperture_check = 1;
+            }
+            break;
+        }
+        case kCmdDiamZ:
+            set_aperture_data(n, 1, 0, arg_double(0));
+            break;
+        case kCmdObscZ: {
+            const double inner = arg_double(0);
+            const double outer = arg_double(1);
+            if (inner == 0.0) {
+                square_aperture_line("APN 1", 'A', outer, 1, 2);
+            } else {
+                square_aperture_line("APN 2", 'A', inner, 1, 4);
+                square_aperture_line("AGN B 1", 'B', outer, 1, 2);
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return 0;
+}
+
+// The lens-wide data: title, units, aperture, field, wavelengths, pupil.
+int zmx_system_keyword(int command, int /*n*/) {
+    LensData& l = lens_data();
+    ImportState& st = import_state();
+    switch (command) {
+        case kCmdEnpdZ:
             l.entrance_beam_radius = arg_double(0) * 0.5;
             l.aperture_is_na = 0;
             st.pending_aperture = kPendingEntrancePupil;
             break;
-        case 866:
+        case kCmdFnumZ:
             st.f_number = arg_double(0);
             l.entrance_beam_radius = 1.0;
             l.aperture_is_na = 0;
             st.pending_aperture = kPendingFNumber;
             break;
-        case 867:
+        case kCmdFtypZ:
             switch (arg_int(0)) {
                 case 0:
                     l.field_is_angle = 1;
@@ -341,7 +455,7 @@ int cmd_zmx_keyword() {
                     break;
             }
             break;
-        case 870: {
+        case kCmdPupdZ: {
             const int type = arg_int(1);
             if (type != 0) import_print(kMsgApodisationNotConverted, st.line, std::string());
             if (type == 1 && l.spot_settings != nullptr) {
@@ -351,83 +465,21 @@ int cmd_zmx_keyword() {
             }
             break;
         }
-        case 869:
-            // GCAT: the catalogues the file's glass names belong to.
-            for (int k = 0; k < arg_count(); ++k) {
-                const int catalog = glass_catalog_of_maker(import_text_arg(k));
-                if (catalog >= 0) st.glass_catalogs.push_back(catalog);
-            }
-            break;
-        case 871:
-            glass(n);
-            break;
-        case 900:
-            listed_wavelength();
-            break;
-        case 872:
-            set_curvature_data(n, 3, 0, arg_double(0), surface(n).curvature);
-            break;
-        case 873:
-            set_thickness_data(n, 5, 0, 0, arg_double(0), 0.0, surface(n).thickness);
-            break;
-        case 874:
-            set_curvature_data(n, 8, 0, arg_double(0), surface(n).curvature);
-            break;
-        case 876:
+        case kCmdNameZ:
             import_set_title(import_text_arg(0));
             break;
-        case 877:
+        case kCmdObnaZ:
             l.object_na = arg_double(0);
             l.aperture_is_na = 1;
             st.pending_aperture = 0;
             break;
-        case 878: {
-            const double inner = arg_double(0);
-            const double outer = arg_double(1);
-            if (inner == 0.0) {
-                square_aperture_line("APN 1", 'A', outer, 1, 2);
-            } else {
-                square_aperture_line("APN 2", 'A', inner, 1, 4);
-                square_aperture_line("AGN B 1", 'B', outer, 1, 2);
-            }
-            break;
-        }
-        case 879:
-            surface_parameter(n);
-            break;
-        case 880: {
-            const int source = arg_int(0);
-            if (source < 0 || source > l.image_surface) {
-                import_note_ignored("curvature pickup", "its surface is not in the lens");
-            } else {
-                set_curvature_data(n, arg_double(1) >= 0.0 ? 1 : 2,
-                                   static_cast<std::int16_t>(source), 0.0, surface(n).curvature);
-            }
-            break;
-        }
-        case 881:
+        case kCmdPopdZ:
             if (arg_int(0) == 0) import_print(kMsgImportNotConverted, st.line, std::string());
             break;
-        case 882:
+        case kCmdPwavZ:
             import_reference_wavelength(arg_int(0));
             break;
-        case 883: {
-            const int source = arg_int(0);
-            if (source < 0 || source > l.image_surface) {
-                import_note_ignored("thickness pickup", "its surface is not in the lens");
-            } else {
-                set_thickness_data(n, arg_double(1) >= 0.0 ? 1 : 2,
-                                   static_cast<std::int16_t>(source), 0, 0.0, 0.0,
-                                   surface(n).thickness);
-            }
-            break;
-        }
-        case 884: {
-            const double r = number_or_infinite(import_text_arg(0), 0.0, &infinite);
-            set_curvature_data(n, 0, 0, 0.0, infinite || r == 0.0 ? 0.0 : 1.0 / r);
-            break;
-        }
-        case 885:
+        case kCmdRsceZ:
             switch (arg_int(0)) {
                 case 0:
                     l.wrsp = 2;
@@ -442,36 +494,26 @@ int cmd_zmx_keyword() {
                     break;
             }
             break;
-        case 886:
-            import_set_stop(n);
-            break;
-        case 887: {
-            int a = arg_int(0);
-            if (a < 0) a = n + 1;
-            st.zmx_surface_type = 1;
-            if (a == 0) st.zmx_mirror_parity = 0;
-            if (a > surface_limit()) {
-                // The file's lens is larger than the program holds; the frame stops here.
-                st.surface_overflow = true;
-                break;
-            }
-            if (a > l.image_surface) l.image_surface = a;
-            set_current_surface(a);
-            break;
-        }
-        case 889:
-            st.zmx_surface_type = arg_int(0);
-            break;
-        case 890:
+        case kCmdUnitZ:
             if (arg_double(0) > 0.0) l.units = arg_double(0);
             break;
-        case 895:
+        case kCmdWavlZ:
             import_set_wavelengths(1.0);
             break;
-        case 896:
+        case kCmdWavmZ:
+            listed_wavelength();
+            break;
+        case kCmdGcatZ:
+            // The catalogues the file's glass names belong to.
+            for (int k = 0; k < arg_count(); ++k) {
+                const int catalog = glass_catalog_of_maker(import_text_arg(k));
+                if (catalog >= 0) st.glass_catalogs.push_back(catalog);
+            }
+            break;
+        case kCmdWwgtZ:
             import_set_weights();
             break;
-        case 899: {
+        case kCmdYflnZ: {
             const int count = import_given_count();
             double v = 0.0;
             for (int k = 0; k < count; ++k)
@@ -481,6 +523,19 @@ int cmd_zmx_keyword() {
         }
         default:
             break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int cmd_zmx_keyword() {
+    if (const int refused = import_keyword_allowed('Z'); refused != 0) return refused;
+    const int command = current_command();
+    const int n = current();
+    for (const auto step : {zmx_surface_keyword, zmx_curvature_keyword, zmx_thickness_keyword,
+                            zmx_aperture_keyword, zmx_system_keyword}) {
+        if (const int rc = step(command, n); rc != 0) return rc;
     }
     return 0;
 }

@@ -14,6 +14,7 @@
 #include "lens/glass_catalog.h"
 #include "numeric/memory.h"
 #include "runtime/messages.h"
+#include "tables/table_names.h"
 
 // Settings the lens arrays are sized and filled from.
 constexpr int kSettingWavelengthDefaults = 2;
@@ -22,16 +23,6 @@ constexpr int kSettingSurfaceLimit = 8;
 constexpr int kSettingMaxWavelengths = 9;
 constexpr int kSettingDesigner = 18;
 constexpr int kSettingLensFile = 25;
-
-// Message numbers of the lens data.
-constexpr int kMsgCancelled = -9999;
-constexpr int kMsgErrorShown = -9998;
-constexpr int kMsgNoSpecialDataMemory = -353;
-constexpr int kMsgGlassIsVariable = -552;
-constexpr int kMsgGlassCacheFull = -497;
-constexpr int kMsgTooManyCoefficients = -1016;
-constexpr int kMsgSurfaceLimit = -1062;
-constexpr int kMsgNewLensTitle = -220;
 
 constexpr int kMediumNameLength = 10;  // medium names are blank-padded to this many characters
 constexpr int kGroupLabelLength = 11;
@@ -45,7 +36,13 @@ constexpr int kGroupPortKeptByte = 6;  // the one port byte that resets and grou
 constexpr int kGrinCoefficientRows = 8;
 constexpr int kGrinGrdCoefficients = 28;
 
-constexpr double kObjectAtInfinity = 1e20;
+// The distance the lens data take as infinite (an object or pupil at infinity), and the value
+// the paraxial data give where a quantity is undefined.
+inline constexpr double kInfiniteDistance = 1e20;
+// 1e-6 rounded through a float, as the lens records have always held it: the least value kept
+// where zero cannot stand, the field angle of an axial object point (which still needs a
+// direction) and the reference of a gradient index that names none.
+inline constexpr double kLeastNonZero = 9.999999999462034e-07;
 constexpr double kAirTce = 236.0;
 constexpr double kFallbackWavelength = 0.58756;
 constexpr double kMaxDefaultWavelength = 100.0;

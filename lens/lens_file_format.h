@@ -13,13 +13,10 @@
 #include <string>
 #include <string_view>
 
+#include "tables/table_names.h"
+
 // Messages of lens files.
-inline constexpr int kMsgCannotOpenLensInput = -1142;
-inline constexpr int kMsgCannotWriteLensFile = -1167;
-inline constexpr int kMsgLensLineTooLong = -1246;
-inline constexpr int kMsgLensWriteFailed = -1247;
 // The same failure when there was no old file to keep.
-inline constexpr int kMsgNewLensWriteFailed = -1249;
 
 // The longest line a lens file holds (characters, without the line end).
 inline constexpr std::size_t kLensLineLimit = 255;

@@ -19,10 +19,9 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
+#include "tables/table_names.h"
 
 namespace {
-
-constexpr int kMsgClipboardCannotOpen = -159;
 
 struct InsertState {
     bool inserting = false;
@@ -86,7 +85,7 @@ int insert_lens_line(const std::string& line, int target) {
             blank == std::string::npos ? 0 : std::strtol(line.c_str() + blank + 1, nullptr, 10);
         if (count < 1) return set_error_msg(kMsgInsertNoSurfaceCount);
         if (l.image_surface + count > surface_limit()) {
-            return set_error_msg(kMsgInsertTooManySurfaces, surface_limit());
+            return set_error_msg(kMsgSurfaceLimit, surface_limit());
         }
         return save_wavelengths(0);
     }
@@ -173,7 +172,6 @@ int insert_lens_file(const std::string& path, int target) {
 }
 
 int insert_lens_file_dialog(int target) {
-    constexpr int kMsgInsertDialogTitle = -1203;
     platform::FileDialogRequest request;
     request.title = msg_text(kMsgInsertDialogTitle);
     const char* folder = get_setting_text(kSetCurrentDirectory, 0);
@@ -213,13 +211,13 @@ int copy_surfaces_to_clipboard(int first, int last) {
 
 int put_surface_clipboard_text(const std::string& text) {
     platform::UiBackend* ui = platform::current_ui();
-    if (ui == nullptr) return set_error_msg(kMsgClipboardCannotOpen);
+    if (ui == nullptr) return set_error_msg(kMsgClipboardUnavailable);
     const std::vector<std::uint8_t> bytes(text.begin(), text.end());
     std::vector<platform::UiBackend::ClipboardItem> items;
     items.push_back({platform::kSurfaceClipboardMime, bytes});
     items.push_back({"text/plain", bytes});
     if (ui->set_clipboard_items(std::move(items)) != 0) {
-        return set_error_msg(kMsgClipboardCannotOpen);
+        return set_error_msg(kMsgClipboardUnavailable);
     }
     return 0;
 }

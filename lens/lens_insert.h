@@ -8,10 +8,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr int kMsgInsertedFile = -1156;
-inline constexpr int kMsgInsertTooManySurfaces = -1062;
-inline constexpr int kMsgInsertNoSurfaceCount = -1250;
-inline constexpr int kMsgInsertTarget = -1251;
+#include "tables/table_names.h"
 
 // Mode 0 keeps the lens's wavelengths and weights, mode 1 puts them back. 0.
 int save_wavelengths(int mode);

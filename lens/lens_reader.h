@@ -8,11 +8,7 @@
 #include <string>
 #include <vector>
 
-// Messages of the reader.
-inline constexpr int kMsgNotALensFile = -1244;
-inline constexpr int kMsgLensTooLarge = -324;
-inline constexpr int kMsgErrorAtLine = -1240;
-inline constexpr int kMsgLensFileVersion = -1241;
+#include "tables/table_names.h"
 
 // What brings the lens up to date after reading (the lens set-up, installed from above this
 // layer); null: nothing.

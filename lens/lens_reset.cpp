@@ -224,7 +224,7 @@ void reset_lens_data() {
     LensData& l = lens_data();
     l.units = 1.0;
     l.object_height = -1e14;
-    l.field_angle = 9.999999999462034e-7;
+    l.field_angle = kLeastNonZero;
     l.temperature = 20.0;
     l.pressure = 1.0;
     l.entrance_beam_radius = 1.0;
@@ -452,7 +452,7 @@ int lens_new() {
     for (int n = 0; n <= surface_limit(); ++n) reset_surface(n);
     SurfaceRecord& object = surface(0);
     object.aperture_kind = kApertureFixedValue;
-    object.thickness = kObjectAtInfinity;
+    object.thickness = kInfiniteDistance;
     materials_changed = 1;
     bounds_stale = 1;
     l.current_wavelength = 0;

@@ -31,7 +31,6 @@ std::vector<std::string>* g_collected = nullptr;  // lines held back until their
 constexpr double kDefaultTolerance = 1e-40;
 constexpr int kModelGlassLineValues = 24;  // the values a GLA or GLAn line takes
 constexpr double kRadiansToDegrees = 57.29577951308232;
-constexpr double kNewLensFieldAngle = 9.999999999462034e-7;
 constexpr double kNewLensObjectHeight = -1e14;
 
 std::string number(double v) {
@@ -829,7 +828,7 @@ void write_lens_commands() {
     }
     // The field is written when it differs from a new lens's (a tiny angle, a far object).
     if (l.field_is_angle != 0) {
-        if (std::fabs(l.field_angle - kNewLensFieldAngle) > kDefaultTolerance) {
+        if (std::fabs(l.field_angle - kLeastNonZero) > kDefaultTolerance) {
             emit_number("ANG ", l.field_angle * kRadiansToDegrees, 0.0);
         }
     } else {

@@ -5,10 +5,7 @@
 
 #include <string>
 
-constexpr int kCmdNewLens = 221;
-constexpr int kCmdNewPerfectLens = 222;
-constexpr int kCmdNewLensValue = 223;
-constexpr int kMsgBadLensFileName = -1141;
+#include "tables/table_names.h"
 
 enum NewLensKind : int {
     kNewLensSurfaces = 0,

@@ -435,7 +435,7 @@ int cmd_glass_catalog() {
 }
 
 int cmd_show_glass_catalog() {
-    set_current_command(kCommandGlassCatalog);
+    set_current_command(kCmdGlassCatalog);
     return cmd_glass_catalog();
 }
 
@@ -572,7 +572,7 @@ int cmd_edit_private_catalog() {
     const int saved_count = arg_count();
     const int saved_command = current_command();
     set_arg_vector(pointers, passed);
-    set_current_command(kCommandPrivateGlass);
+    set_current_command(kCmdPrivateGlass);
     const int rc = cmd_private_glass();
     set_arg_vector(saved_vector, saved_count);
     set_current_command(saved_command);

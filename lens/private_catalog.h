@@ -7,25 +7,9 @@
 #include <string>
 
 #include "lens/glass_catalog.h"
-
-// Messages of the catalogue commands.
-constexpr int kMsgCatalogTitle = -1107;       // catalogue title and glass count
-constexpr int kMsgPrivateGlassInUse = -1108;  // delete: a surface uses the glass
-constexpr int kMsgPrivateGlassDeleted = -1109;
-constexpr int kMsgPrivateGlassNoName = -1110;
-constexpr int kMsgPrivateCatalogFull = -1111;
-constexpr int kMsgPrivateGlassAdded = -1112;
-constexpr int kMsgPrivateCatalogNotWritten = -1113;  // the write failed; the old file stays
-constexpr int kMsgFormulaNone = -1116;
-constexpr int kMsgFormulaSellmeier = -1117;
-constexpr int kMsgFormulaPowerSeries = -1118;
-constexpr int kMsgFormulaConrady = -1119;
-constexpr int kMsgPrivateCatalogRefused = -1121;  // a private file that was not read stays
-constexpr int kMsgGlassWavelengthsEqual = -1122;  // three-index glass: wavelengths not distinct
+#include "tables/table_names.h"
 
 // Commands and the definitions parameter whose value list names the catalogues.
-constexpr int kCommandGlassCatalog = 707;
-constexpr int kCommandPrivateGlass = 709;
 constexpr int kParamCatalogTitles = 485;
 
 // Conversion and writer failures (returned to the loader, which shows -1100).

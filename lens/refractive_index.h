@@ -6,6 +6,7 @@
 #include <string>
 
 #include "lens/glass_catalog.h"
+#include "tables/table_names.h"
 
 constexpr double kReferenceTemperature = 20.0;  // degrees; the catalogues' temperature
 constexpr double kReferencePressure = 1.0;      // atmospheres
@@ -16,11 +17,8 @@ constexpr double kLineD = 0.58756;
 constexpr double kLineF = 0.48613;
 constexpr double kLineC = 0.65627;
 
-constexpr int kMsgModelGlassFailed = -1102;  // model-glass indices cannot be interpolated
 // A dispersion formula gives no real index at a wavelength (n^2 <= 0, a pole of the formula
 // or a wavelength the formula cannot take); the index there is 1.0.
-constexpr int kMsgNoRealIndex = -1104;
-constexpr int kMsgGlassNotDescribed = -453;
 
 // What the index computation needs of the lens.
 struct LensWavelengths {

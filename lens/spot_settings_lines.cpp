@@ -5,18 +5,19 @@
 #include "lens/lens_data.h"
 #include "lens/lens_echo.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
 // The spot-settings commands; the keyword of each is the lens-file key.
-constexpr int kCmdApertureDivisions = 502;
-constexpr int kCmdWidthX = 503;
-constexpr int kCmdWidthY = 504;
-constexpr int kCmdPolychromatic = 505;
-constexpr int kCmdApodisation = 506;
-constexpr int kCmdMtfPathLimit = 507;
-constexpr int kCmdThroughFocusFrequency = 508;
-constexpr int kCmdShowDiffractionLimit = 509;
+constexpr int kCmdApertureDivisions = kCmdSdadL;
+constexpr int kCmdWidthX = kCmdSdgxL;
+constexpr int kCmdWidthY = kCmdSdgyL;
+constexpr int kCmdPolychromatic = kCmdSdpcL;
+constexpr int kCmdApodisation = kCmdSdazL;
+constexpr int kCmdMtfPathLimit = kCmdSdmsL;
+constexpr int kCmdThroughFocusFrequency = kCmdSdtfL;
+constexpr int kCmdShowDiffractionLimit = kCmdSdsaL;
 
 }  // namespace
 

@@ -27,12 +27,10 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_files.h"
+#include "tables/table_names.h"
 
 namespace {
 
-constexpr int kCmdSelectLensCatalog = 1100;
-constexpr int kCmdStockPart = 1104;
-constexpr int kCmdStockPanel = 1105;
 constexpr int kCatalogListLimit = 25;
 constexpr int kPartNameLength = 9;
 constexpr int kVendorCodeLength = 5;
@@ -781,7 +779,7 @@ int insert_selected_stock_part() {
         const int limit = get_setting_int(kSetSurfaceLimit, 0, 0);
         if (surface_count_of(text) + lens_data().image_surface > limit) {
             close_catalog_parts();
-            return set_error_msg(kMsgNoRoomForPart, limit);
+            return set_error_msg(kMsgLensTooLarge, limit);
         }
         const std::uint8_t output = get_setting_flag(kSetOutputOn);
         set_setting_flag(kSetOutputOn, 0);

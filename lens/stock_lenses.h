@@ -9,21 +9,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr int kMsgCatalogPartsUnavailable = -277;
-inline constexpr int kMsgStockPartLine = -278;
-inline constexpr int kMsgNoStockPart = -279;
-inline constexpr int kMsgStockPreviewLabel = -280;
-inline constexpr int kMsgStockPartInserted = -281;
-inline constexpr int kMsgStockPartUnknown = -283;
-inline constexpr int kMsgStockCatalogMissing = -286;
-inline constexpr int kMsgStockCatalogDamaged = -287;
-inline constexpr int kMsgStockCatalogLoaded = -288;
-inline constexpr int kMsgStockPartsTitle = -289;
-inline constexpr int kMsgNoStockCatalogs = -290;
-inline constexpr int kMsgStockGlassReplaced = -321;
-inline constexpr int kMsgNoRoomForPart = -324;
-inline constexpr int kMsgStockPartRefused = -276;
-inline constexpr int kMsgNoPanelControl = -275;
+#include "tables/table_names.h"
 
 // The catalogue start-up reads when the installation has it.
 inline constexpr char kStartupLensCatalog[] = "mg_pos";

@@ -8,12 +8,9 @@
 #include "lens/surface_pickups.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 
 namespace {
-
-constexpr int kMsgDecentrePickupCleared = -935;
-constexpr int kMsgDecentreIsPickup = -838;
-constexpr int kMsgDecentrePickedUpLater = -885;
 
 constexpr int kVariableCurvature = 1;
 constexpr int kVariableThickness = 3;

@@ -2,6 +2,8 @@
 // setters do not make: decentre records, spline profiles and surface meshes.
 #pragma once
 
+#include "tables/table_names.h"
+
 struct SurfaceRecord;
 
 // First surface of the group holding n; 0 when n is not grouped.
@@ -13,8 +15,6 @@ int group_end_surface(int n);
 int next_walk_surface(int j);
 // Dissolves the group holding n; group-fixed kinds become their free forms.
 void ungroup_surfaces(int n);
-inline constexpr int kMsgGroupSingleSurface = -821;
-inline constexpr int kMsgGroupReachesImage = -824;
 // Binds surfaces a..b (a < b) into an element, or an element group when air lies inside;
 // groups touching the range are dissolved first. While a lens is being entered and the current
 // surface lies in the range, the range becomes the group being built. 0, -821 for a single

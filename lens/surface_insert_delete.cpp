@@ -10,13 +10,9 @@
 #include "lens/surface_pickups.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 
 namespace {
-
-constexpr int kMsgCurrentSurface = -370;
-constexpr int kMsgCurrentSurfaceStatus = -342;
-constexpr int kMsgCurrentGroupSurface = -595;
-constexpr int kMsgCurrentGroupSurfaceStatus = -596;
 
 template <typename T>
 void shift_up(T& reference, int s) {

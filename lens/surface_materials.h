@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "tables/table_names.h"
+
 // Medium work arrays of a surface (SurfaceRecord::medium_work) that the material update sets.
 // They point into the glass cache and are never owned by the surface.
 constexpr int kMediumDefiningValues = 0;  // a model glass's defining index values
@@ -12,9 +14,6 @@ constexpr int kMediumTableValues = 1;     // the glass's wavelength table at the
 constexpr int kMediumTableCompanion = 2;  // copied together with the table values
 
 constexpr int kMediumProgramFixed = 20;  // a medium whose indices the program sets itself
-
-// A glass pickup whose source is outside the lens or whose chain of pickups is a cycle.
-constexpr int kMsgBadGlassPickup = -1120;
 
 // The material update of one surface inside (group_start != 0) or outside a non-sequential
 // group: 0 or a message number (-252 after the message that says why, -1106, -10, or -9998

@@ -3,6 +3,7 @@
 #include "lens/lens_data.h"
 #include "lens/surface_groups.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 
 void clear_curvature_pickup(int n) {
     SurfaceRecord& s = surface(n);
@@ -55,13 +56,13 @@ int check_thickness_entry() {
     const int n = lens_data().current_surface;
     const SurfaceRecord& s = surface(n);
     if (s.group_kind == kGroupNonSequential && s.group_role != kRoleLast) {
-        return kMsgNonSequentialThickness;
+        return kMsgGroupNonSequentialThickness;
     }
     int variable = 0;
     if (test_state_flag(kFlagSingleCommandUpdate) == 0 && find_thickness_variable(n, &variable)) {
         return kMsgThicknessIsVariable;
     }
-    if (s.thickness_kind == kThicknessFixed) return kMsgThicknessFixedByGroup;
+    if (s.thickness_kind == kThicknessFixed) return kMsgGroupThickness;
     return 0;
 }
 

@@ -2,6 +2,8 @@
 // the setters and the surface deletion share these.
 #pragma once
 
+#include "tables/table_names.h"
+
 // A curvature pickup (kind 1 or 2) becomes a plain curvature; other kinds are left alone.
 void clear_curvature_pickup(int n);
 // A thickness pickup (kinds 1 to 4) becomes a plain thickness; other kinds are left alone.
@@ -11,9 +13,6 @@ void clear_curvature_solve(int n);
 // A thickness solve (kinds 5, 6, 9) becomes a plain thickness; sources and values cleared.
 void clear_thickness_solve(int n);
 
-inline constexpr int kMsgThicknessIsVariable = -551;
-inline constexpr int kMsgNonSequentialThickness = -636;
-inline constexpr int kMsgThicknessFixedByGroup = -688;
 // Whether the current surface's thickness may take a solve or pickup: -636 inside a group of
 // kind 1 (not its last surface), -551 when outside update mode the thickness is an
 // optimisation variable, -688 when a group fixes it; else 0.

@@ -37,7 +37,7 @@ int argument_value(int cell, double* value) {
 }
 
 int prompt_value(int param, double* value) {
-    if (g_medium_source.prompt == nullptr) return kMsgCancelled;
+    if (g_medium_source.prompt == nullptr) return kStopped;
     return g_medium_source.prompt(param, value);
 }
 

@@ -6,8 +6,7 @@
 #include <cstdint>
 #include <string>
 
-inline constexpr int kMsgTestGlassFileUnreadable = -327;
-inline constexpr int kMsgTestGlassLineBad = -328;
+#include "tables/table_names.h"
 
 // Radii are stored as integers in units of 1e-4 of the file's radius unit; a radius whose
 // scaled value reaches this magnitude does not fit and is left out.

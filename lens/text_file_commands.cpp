@@ -23,21 +23,11 @@
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
-enum : int {
-    kCmdInsertFile = 211,
-    kCmdViewFile = 213,
-    kCmdSaveAs = 217,
-    kCmdOpen = 220,
-    kCmdOpenTextDialog = 225,
-    kCmdEditFile = 227,
-    kCmdEditSave = 228,
-    kCmdEditSaveAs = 229,
-    kCmdEditSaveClose = 230,
-    kCmdDeleteFileDialog = 231,
-};
+enum : int {};
 constexpr int kTypeLensFile = 1;
 constexpr int kTypeSourceFile = 2;
 

@@ -9,17 +9,7 @@
 
 #include <string>
 
-inline constexpr int kMsgTextFileSaved = -1155;
-inline constexpr int kMsgNoEditText = -1157;
-inline constexpr int kMsgOpenTextTitle = -1160;
-inline constexpr int kMsgSaveTextTitle = -1161;
-inline constexpr int kMsgDeleteFileTitle = -1163;
-inline constexpr int kMsgTextFileOpened = -1164;
-inline constexpr int kMsgEditWindowNotMade = -1165;
-inline constexpr int kMsgTextFileUnreadable = -1166;
-inline constexpr int kMsgTextWriteFailed = -1167;
-// The same failure when there was no old file to keep.
-inline constexpr int kMsgNewTextWriteFailed = -1168;
+#include "tables/table_names.h"
 
 // The edit window is made (and shown) by the user interface, which installs the maker here:
 // 0, or non-zero when the window cannot be made.

@@ -1,8 +1,7 @@
 // Two-dimensional complex FFT (radix 2).
 #pragma once
 
-// Message for a transform size that is not a power of two or too large.
-constexpr int kMsgBadFftSize = -70;
+#include "tables/table_names.h"
 
 // Largest number of complex values one transform takes.
 constexpr long long kMaxFftValues = 1LL << 30;

@@ -4,12 +4,9 @@
 #include <cmath>
 
 #include "numeric/memory.h"
+#include "tables/table_names.h"
 
 namespace {
-
-constexpr int kMsgNoMemory = -10;
-constexpr int kMsgBadFitTable = -193;
-constexpr int kMsgNoFit = -194;
 
 // The last piecewise-cubic fit: on interval i, with t = x - x[i],
 // value = y[i] + b[i] t + c[i] t^2 + d[i] t^3.
@@ -96,7 +93,7 @@ int poly_interpolate(const double* xa, const double* ya, int n, double x, double
     if (c == nullptr || d == nullptr) {
         mem_free(c);
         mem_free(d);
-        return kMsgNoMemory;
+        return kMsgOutOfMemory;
     }
     int nearest = 0;
     double distance = std::fabs(x - xa[0]);
@@ -138,7 +135,7 @@ int poly_interpolate(const double* xa, const double* ya, int n, double x, double
 int table_fit_build(const double* xa, const double* ya, int n) {
     g_fit.intervals = 0;
     if (n < 2) return kMsgBadFitTable;
-    if (!reserve_fit_arrays(n)) return kMsgNoMemory;
+    if (!reserve_fit_arrays(n)) return kMsgOutOfMemory;
     const auto count = static_cast<std::size_t>(n);
     double* h = alloc_array_of<double>(count);
     double* delta = alloc_array_of<double>(count);
@@ -150,7 +147,7 @@ int table_fit_build(const double* xa, const double* ya, int n) {
     };
     if (h == nullptr || delta == nullptr || work == nullptr) {
         free_temporaries();
-        return kMsgNoMemory;
+        return kMsgOutOfMemory;
     }
 
     double* x = g_fit.x;

@@ -4,28 +4,7 @@
 #pragma once
 
 #include "runtime/messages.h"
-
-enum ArrayCommand : int {
-    kCmdFft = 153,
-    kCmdIfft = 154,
-    kCmdSolve = 155,
-    kCmdMatVec = 156,
-    kCmdMatTVec = 157,
-    kCmdMatAta = 158,
-    kCmdMatAat = 159,
-    kCmdMatMul = 160,
-    kCmdSort = 161,
-    kCmdInterpolate = 162,
-    kCmdFitTable = 166,
-    kCmdFitEval = 167,
-};
-
-enum ArrayMessage : int {
-    kMsgInterpolationFailed = -59,
-    kMsgArrayShapes = -99,
-    kMsgSortArguments = -185,
-    kMsgNoTableFit = -194,
-};
+#include "tables/table_names.h"
 
 int cmd_sort();
 int cmd_fft();

@@ -4,8 +4,9 @@
 // context.
 #pragma once
 
+#include "tables/table_names.h"
+
 inline constexpr int kCommandContextLimit = 5;
-inline constexpr int kMsgContextStackFull = -45;
 
 // A lower-case letter counts as upper case. The letter already on top: nothing happens (0).
 // A sixth letter: -45 and the stack is unchanged.

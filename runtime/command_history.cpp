@@ -202,12 +202,12 @@ void end_history_browsing() {
 }
 
 int cmd_command_history() {
-    if (current_command() == kCommandClearHistory) {
+    if (current_command() == kCmdClearHistory) {
         if (platform::UiBackend* ui = platform::current_ui()) ui->set_command_line_text("");
         clear_history();
         return 0;
     }
-    if (current_command() != kCommandListHistory) return 0;
+    if (current_command() != kCmdHistory) return 0;
     if (g.count == 0) {
         show_error(kMsgHistoryEmpty);
         return 0;

@@ -6,17 +6,13 @@
 #include <cstddef>
 #include <string>
 
+#include "tables/table_names.h"
+
 inline constexpr int kHistoryLines = 40;
 inline constexpr std::size_t kHistoryLineSize = 256;
 inline constexpr std::size_t kCommandLineLimit = kHistoryLineSize - 1;
 
-inline constexpr int kMsgHistoryEmpty = -190;
-inline constexpr int kMsgHistoryHeader = -191;
-inline constexpr int kMsgCommandLineTooLong = -3990;
-
 // Command numbers served by cmd_command_history.
-inline constexpr int kCommandListHistory = 82;
-inline constexpr int kCommandClearHistory = 92;
 
 // Makes text the pending line, to be recorded after it has run (recording flag 1, answer
 // collection from 0). An empty text clears the pending line. 0, or -3990 for a text longer
@@ -63,7 +59,7 @@ void end_history_browsing();
 void set_command_line_text(const char* text);
 void clear_command_line();
 
-// Handler slot 14: command 92 clears the command line and the history, 82 lists it.
+// Handler kSlotCommandHistory: command 92 clears the command line and the history, 82 lists it.
 int cmd_command_history();
 
 // Forgets the history and the pending line (tests).

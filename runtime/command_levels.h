@@ -7,12 +7,11 @@
 #include <cstdint>
 
 #include "runtime/arg_cells.h"
+#include "tables/table_names.h"
 
 inline constexpr int kLevelLimit = 16;
 inline constexpr int kLevelSavedCells = 24;
 inline constexpr int kLevelPromptSize = 48;  // 47 characters and the terminator
-inline constexpr int kMsgTooManyLevels = -3991;
-inline constexpr int kMsgListingStopped = -62;
 
 // Event codes a level handler receives.
 enum LevelEventCode : int {
@@ -89,7 +88,7 @@ int run_command_level(GridEvent& event);
 bool level_handler_running();
 void build_level_display();
 void end_command_level();
-// Handler slot 34.
+// Handler kSlotExitLevels.
 int cmd_exit_levels();
 
 void set_level_rows(int rows);

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-inline constexpr int kMsgCommandTextTooLong = -234;  // "... longer than %d characters"
+#include "tables/table_names.h"
 
 // Appends the current command's name and its given arguments from first_arg on to out; the
 // number of the first argument not written.

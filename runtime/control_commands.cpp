@@ -43,15 +43,15 @@ const WindowServices& services() {
 
 int cmd_output_control() {
     switch (current_command()) {
-        case kCommandExit:
-        case kCommandExitAlias: {
+        case kCmdExit:
+        case kCmdQuit: {
             if (const int r = refuse_while_reading_lens_data(); r != 0) return r;
             const int hook = handler_table().exit_hook != nullptr ? handler_table().exit_hook() : 0;
             if (hook != 0) return hook;
             set_running_flag(0);
             return kStopped;
         }
-        case kCommandCompile: {
+        case kCmdCompile: {
             const ArgCell* options = arg_cell(2);
             const bool given = options != nullptr && options->status == kArgGiven &&
                                options->type == kArgChar && options->text_length > 0;
@@ -59,19 +59,19 @@ int cmd_output_control() {
                             given ? options->value.text : compiler_options_text());
             return 0;
         }
-        case kCommandOutAdvance:
+        case kCmdOutAdvance:
             output_rows_advance(arg_int(0), arg_int(1), arg_double(2));
             return 0;
-        case kCommandClearOnError:
+        case kCmdClearOnError:
             on_error_line().line[0] = '\0';
             return 0;
-        case kCommandBeep:
+        case kCmdBeep:
             if (platform::UiBackend* ui = platform::current_ui()) ui->beep();
             return 0;
-        case kCommandCallTrace:
+        case kCmdCallTrace:
             show_procedure_trace();
             return 0;
-        case kCommandRunProgram: {
+        case kCmdRunProgram: {
             if (const int r = refuse_while_reading_lens_data(); r != 0) return r;
             const ArgCell* c = arg_cell(0);
             const char* line =
@@ -83,30 +83,30 @@ int cmd_output_control() {
             }
             return 0;
         }
-        case kCommandEscapePressed: {
+        case kCmdEscapePressed: {
             platform::UiBackend* ui = platform::current_ui();
             set_int_result(ui != nullptr && ui->poll_escape() ? kStopped : 0);
             return 0;
         }
-        case kCommandRandom:
+        case kCmdRandom:
             set_double_result(random_uniform(arg_int(0)));
             return 0;
-        case kCommandRandomGauss:
+        case kCmdRandomGauss:
             set_double_result(random_gaussian(arg_int(0)));
             return 0;
-        case kCommandRandomArcsine:
+        case kCmdRandomArcsine:
             set_double_result(random_arcsine(arg_int(0)));
             return 0;
-        case kCommandArrayRows:
-        case kCommandArrayCols: {
+        case kCmdArrayRows:
+        case kCmdArrayCols: {
             int rows = 0, columns = 0;
             array_extent(&rows, &columns);
-            set_int_result(current_command() == kCommandArrayRows ? rows : columns);
+            set_int_result(current_command() == kCmdArrayRows ? rows : columns);
             return 0;
         }
-        case kCommandTextWindowClose:
+        case kCmdTextwinClose:
             return services().textwin_close != nullptr ? services().textwin_close(arg_int(0)) : 0;
-        case kCommandTextWindowSelect: {
+        case kCmdTextwinSelect: {
             if (services().textwin_select == nullptr) return 0;
             const int window = services().textwin_select(arg_int(0), arg_int(1), arg_int(2));
             if (window > 0 && services().activate_window != nullptr) {
@@ -114,28 +114,28 @@ int cmd_output_control() {
             }
             return 0;
         }
-        case kCommandTextWindowClear:
+        case kCmdTextwinClear:
             if (services().textwin_clear != nullptr) services().textwin_clear();
             return 0;
-        case kCommandCopyText:
+        case kCmdCopyText:
             return services().copy_text_to_clipboard != nullptr
                        ? services().copy_text_to_clipboard(0)
                        : 0;
-        case kCommandChooseFonts:
+        case kCmdChooseFonts:
             return services().choose_fonts != nullptr ? services().choose_fonts() : 0;
-        case kCommandCopyGraphics:
+        case kCmdCopyGraphics:
             return services().copy_graphics_to_clipboard != nullptr
                        ? services().copy_graphics_to_clipboard()
                        : 0;
-        case kCommandEditWindowPrint:
+        case kCmdEditwinPrint:
             return services().print_text_window != nullptr
                        ? services().print_text_window(5, 0, 1, nullptr)
                        : 0;
-        case kCommandEditWindowClose:
+        case kCmdEditwinClose:
             return services().editwin_close != nullptr ? services().editwin_close() : 0;
-        case kCommandEditWindowShow:
+        case kCmdEditwinShow:
             return services().editwin_show != nullptr ? services().editwin_show() : 0;
-        case kCommandArrangeIcons:
+        case kCmdArrangeIcons:
             if (services().arrange_icons != nullptr) services().arrange_icons();
             return 0;
         default:

@@ -9,11 +9,7 @@
 
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch_slots.h"
-
-// Messages of the dispatch.
-inline constexpr int kMsgUnknownCommand = -230;      // a command number the table lacks
-inline constexpr int kMsgNoLineRunner = -231;        // command lines cannot be run yet
-inline constexpr int kMsgTooManyHandlerArgs = -232;  // more than 24 cells for a handler call
+#include "tables/table_names.h"
 
 using CommandHandler = int (*)();
 

@@ -6,36 +6,9 @@
 
 #include <string>
 
+#include "tables/table_names.h"
+
 inline constexpr int kFileHandles = 3;
-
-enum FileCommand : int {
-    kCmdFscanf = 152,
-    kCmdFopen = 168,
-    kCmdFclose = 169,
-    kCmdFread = 170,
-    kCmdFgets = 171,
-    kCmdFwrite = 172,
-    kCmdFseek = 173,
-    kCmdFtell = 174,
-    kCmdFremove = 175,
-    kCmdFrename = 176,
-};
-
-enum FileMessage : int {
-    kMsgTellFailed = -60,
-    kMsgFileOpenFailed = -146,
-    kMsgFileWriteShort = -147,
-    kMsgFileSeekFailed = -148,
-    kMsgFileCloseFailed = -149,
-    kMsgFileReadFailed = -176,
-    kMsgFileCountBad = -177,
-    kMsgScanNoFile = -181,
-    kMsgScanVariable = -182,
-    kMsgScanFormat = -183,
-    kMsgScanMismatch = -184,
-    kMsgFileRemoveFailed = -217,
-    kMsgFileRenameFailed = -218,
-};
 
 // A C library mode as these commands accept it: r, w or a, then at most one each of '+', 'b'
 // and 't'.

@@ -6,25 +6,7 @@
 
 #include <string>
 
-inline constexpr int kMsgBadFormat = -89;
-inline constexpr int kMsgFileWriteFailed = -162;
-inline constexpr int kMsgUnusablePromptVariable = -189;
-inline constexpr int kMsgPlainText = -1991;  // "%s": a composed text shown as a message
-
-enum FormatPrintCommand : int {
-    kCmdGfxHpgl = 31,
-    kCmdGfxPrint = 33,
-    kCmdPrint = 78,
-    kCmdPrintLine = 79,
-    kCmdPrintf = 80,
-    kCmdTprintf = 81,
-    kCmdStatusMsg = 83,
-    kCmdHalt = 86,
-    kCmdConfirm = 87,
-    kCmdPrompt = 94,
-    kCmdSprintf = 136,
-    kCmdFprintf = 177,
-};
+#include "tables/table_names.h"
 
 // How a composed double without width or precision digits reaches the text output.
 enum class NumberSink { inline_text, text_output };

@@ -7,9 +7,7 @@
 // for: a missing one takes its default or fails the line.
 #pragma once
 
-inline constexpr int kMsgNotWhileReadingLensData = -1992;
-// A line of lens data tried more than lens-data commands with constant values.
-inline constexpr int kMsgRefusedInLensData = -1245;
+#include "tables/table_names.h"
 
 using LensDataQuery = bool (*)();
 // A second source of the answer of reading_lens_data (null: none).

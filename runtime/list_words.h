@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "tables/table_names.h"
+
 // --- the current value list --------------------------------------------------------------
 // Entries are pairs (first text, second text). The first text is the word a user types,
 // optionally after an alias in braces ("{surf} surface"); the second text carries the value
@@ -69,7 +71,6 @@ void forget_cached_msg_texts();
 // One folder entry per call: restart begins a listing of folder; each call gives a sub-folder
 // as a blank followed by its name, or a file whose extension is the requested one ("*.*": every
 // file). An empty name ends the listing. 0, or -9998 when the folder cannot be read.
-inline constexpr int kMsgFolderUnreadable = -233;
 int next_dir_entry(bool restart, std::string& name, const char* folder, const char* extension);
 
 // Skips leading blanks and one opening quote, cuts trailing blanks and one closing quote not

@@ -11,6 +11,7 @@
 
 #include "platform/ui.h"
 #include "runtime/safe_format.h"
+#include "tables/table_names.h"
 
 inline constexpr int kStopped = -9999;         // stopped: nothing to show
 inline constexpr int kErrorTextReady = -9998;  // the text is in the error-text buffer
@@ -27,21 +28,6 @@ inline constexpr std::size_t kErrorTextSize = 512;
 inline constexpr std::size_t kPromptTextLimit = 47;   // characters of a status_msg kept
 inline constexpr std::size_t kPendingNameWhole = 33;  // shorter names are shown whole
 inline constexpr std::size_t kPendingNameCut = 17;    // longer ones as 17 characters and "..."
-
-// Messages whose texts the reporting itself uses.
-inline constexpr int kMsgIdlePrompt = -1;
-inline constexpr int kMsgOutOfMemory = -10;
-inline constexpr int kMsgBadValue = -74;
-inline constexpr int kMsgCompileError = -77;
-inline constexpr int kMsgCompileErrorAtLine = -78;
-inline constexpr int kMsgErrorInCall = -79;
-inline constexpr int kMsgErrorInLine = -81;
-inline constexpr int kMsgErrorNoCommand = -82;
-inline constexpr int kMsgArgumentNumber = -83;
-inline constexpr int kMsgContinueQuestion = -88;
-inline constexpr int kMsgCallTrace = -90;
-inline constexpr int kMsgNoCallingProcedure = -91;
-inline constexpr int kMsgErrorBoxCaption = -109;
 
 // The running flag: 1 while the main loop runs; before it, after an accepted exit and during a
 // reload of the definitions messages go to message boxes titled "TAVO LT".

@@ -4,10 +4,12 @@
 // row counted from the first, command 12 the lines written since the last move or clear.
 #pragma once
 
-inline constexpr int kCmdOutputColumnLast = 9;
-inline constexpr int kCmdOutputAnyColumn = 10;
-inline constexpr int kCmdOutputCurrentRow = 11;
-inline constexpr int kCmdOutputLinesWritten = 12;
+#include "tables/table_names.h"
+
+inline constexpr int kCmdOutputColumnLast = kCmdOutJ;
+inline constexpr int kCmdOutputAnyColumn = kCmdOutValue;
+inline constexpr int kCmdOutputCurrentRow = kCmdOutRow;
+inline constexpr int kCmdOutputLinesWritten = kCmdOutLines;
 
 // Double result: the value, or 0.0 outside the store. 0.
 int cmd_output_value();

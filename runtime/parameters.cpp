@@ -730,7 +730,7 @@ int prompt_loop(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCel
             if (hooks.collect_answer != nullptr) hooks.collect_answer(answer, quoted);
             break;
         }
-        if (result == kStopped || result == -10 || running_flag() == 0) break;
+        if (result == kStopped || result == kMsgOutOfMemory || running_flag() == 0) break;
         show_error(result);
     }
     prompting_word = kPromptingNone;

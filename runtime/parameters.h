@@ -10,29 +10,13 @@
 
 #include "runtime/arg_cells.h"
 #include "runtime/table_format.h"
+#include "tables/table_names.h"
 
 // Value-handle kinds beyond those of the table format.
 inline constexpr unsigned kHandleVariable = 0xA000;   // built-in variable n
 inline constexpr unsigned kHandleListEntry = 0xC000;  // entry n of the current list
 inline constexpr unsigned kHandleSetting = 0xE000;    // setting n (settings_item_address)
 inline constexpr unsigned kVariableTextBase = 4096;   // variables from here on are lens texts
-
-// Messages.
-inline constexpr int kMsgBelowIntBound = -20;
-inline constexpr int kMsgNotInList = -21;
-inline constexpr int kMsgBadChar = -22;
-inline constexpr int kMsgStandardPrompt = -23;
-inline constexpr int kMsgListPrompt = -24;
-inline constexpr int kMsgTextTooShort = -29;
-inline constexpr int kMsgTextTooLong = -30;
-inline constexpr int kMsgBelowDoubleBound = -31;
-inline constexpr int kMsgAboveDoubleBound = -32;
-inline constexpr int kMsgBadDefault = -37;
-inline constexpr int kMsgDoubleForInt = -38;
-inline constexpr int kMsgBadBound = -40;
-inline constexpr int kMsgEmptyList = -43;
-inline constexpr int kMsgAboveIntBound = -48;
-inline constexpr int kMsgUnknownPreference = -116;
 
 // Prompt modes: what an omitted argument does with its parameter's default (the descriptor's
 // prompt_mode, written as mode=<n> in the definitions source; the numbers are stored in the

@@ -6,28 +6,11 @@
 #include <cstdio>
 #include <string>
 
+#include "tables/table_names.h"
+
 inline constexpr int kScriptLineLimit = 255;            // characters of a script line
 inline constexpr std::size_t kScriptEntryLimit = 8192;  // bytes of an entry's text
 inline constexpr int kScriptNestingLimit = 8;           // entries running within each other
-
-enum ScriptMessage : int {
-    kMsgScriptEntryMissing = -188,
-    kMsgScriptTooManyValues = -1985,
-    kMsgScriptArgumentKind = -1986,
-    kMsgScriptNesting = -1989,
-    kMsgScriptLineTooLong = -1994,
-    kMsgScriptEntryTooLong = -1995,
-};
-
-enum ScriptCommand : int {
-    kCmdScreenHeight = 105,
-    kCmdScreenWidth = 106,
-    kCmdClientHeight = 107,
-    kCmdClientWidth = 108,
-    kCmdStopwatch = 133,
-    kCmdScript = 183,
-    kCmdStopwatchReset = 184,
-};
 
 // What a script entry is called with: its numbers and texts, in the order given, as built-in
 // variables of the command language. Cleared at every call.

@@ -11,6 +11,7 @@
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
 #include "runtime/window_titles.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -122,10 +123,6 @@ constexpr int kArgumentCellLimit = 4;
 std::int32_t g_cells[kArgumentCellLimit] = {};
 int g_cell_count = 0;
 std::int32_t g_dimension_answer = 0;
-
-constexpr int kMsgTakesEffectAtNextStart = -154;
-constexpr int kMsgSpotStoreResizeFailed = -322;
-constexpr int kMsgMainCaption = -270;
 
 bool valid_id(int id) {
     return id >= 0 && id < kSettingCount && g_record != nullptr;
@@ -271,12 +268,12 @@ int set_setting_int(int id, std::int32_t value, int i, int j) {
             // The surface limit is fixed; asking to change it only shows that nothing changes
             // before the next start.
             g_pending[0] = 12;
-            msg_box(kMsgTakesEffectAtNextStart);
+            msg_box(kMsgTakesEffectNextStart);
             return 0;
         }
         if (id == kSetMaxWavelengths) {
             g_pending[1] = value;
-            msg_box(kMsgTakesEffectAtNextStart);
+            msg_box(kMsgTakesEffectNextStart);
             return 0;
         }
         if (id == kSetMaxSpdRays) {

@@ -72,7 +72,7 @@ const SettingDef* addressed_setting(int* id, SettingIndex* index) {
 
 // The setting's name as the settings commands show it: its entry in the set command's list.
 std::string setting_display_name(int id) {
-    const int id_param = param_descriptor_index(kCommandSetSetting, 0);
+    const int id_param = param_descriptor_index(kCmdSetSetting, 0);
     if (id_param >= 0 && select_param_list(id_param) == 0) return list_item_text(id);
     return std::to_string(id);
 }
@@ -177,7 +177,7 @@ int compose_setting_text(char* out, int size) {
     } else if (d->type == kSettingInt) {
         text += std::to_string(get_setting_int(id, x.i, x.j));
     } else if (is_flag(*d)) {
-        const int flag_param = param_descriptor_index(kCommandSetSetting, kFlagParameter);
+        const int flag_param = param_descriptor_index(kCmdSetSetting, kFlagParameter);
         const int value = get_setting_flag(id);
         if (flag_param >= 0 && select_param_list(flag_param) == 0) {
             text += list_item_text(value);

@@ -9,10 +9,11 @@
 #include <cstddef>
 #include <string>
 
+#include "tables/table_names.h"
+
 inline constexpr std::size_t kIniTextSize = 1024;  // the shared text buffer of ini_read_text
 inline constexpr std::size_t kIniDoubleText = 64;  // doubles are read as at most 63 characters
 inline constexpr std::size_t kIniFlagText = 3;     // flags: the first two characters count
-inline constexpr int kMsgSettingsFileNotWritten = -292;
 
 // Reads every key the table reads into the store. A missing file or key gives the
 // default; nothing is reported.

@@ -7,26 +7,7 @@
 #include <cstddef>
 
 #include "platform/clock.h"
-
-inline constexpr int kMsgTextDoesNotFit = -17;
-
-enum StringCommand : int {
-    kCmdDateTime = 98,
-    kCmdStrcpy = 134,
-    kCmdStrcat = 135,
-    kCmdStrlen = 137,
-    kCmdStrcmp = 138,
-    kCmdStricmp = 139,
-    kCmdAtoi = 140,
-    kCmdAtof = 141,
-    kCmdStrfind = 142,
-    kCmdStrtok = 143,
-    kCmdRowGet = 144,
-    kCmdRowSet = 145,
-    kCmdUpper = 146,
-    kCmdLower = 147,
-    kCmdListText = 148,
-};
+#include "tables/table_names.h"
 
 int cmd_string_functions();
 void install_string_commands();

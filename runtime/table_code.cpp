@@ -3,6 +3,7 @@
 #include "runtime/definitions.h"
 #include "runtime/table_files.h"
 #include "runtime/table_format.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ int open_code_file() {
     const int tree = definitions_tree();
     if (tree == kTreeNone) return -1;
     const int rc = code_file.open(tree == kTreePublic, "macode.amo", kCodeMagic, false);
-    if (rc == 0 || rc == -7) return 0;
+    if (rc == 0 || rc == kMsgFileCannotOpen) return 0;
     report_table_error(rc, code_file.path());
     return -1;
 }

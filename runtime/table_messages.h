@@ -11,7 +11,8 @@ inline constexpr char kMessageAccessFailed[] = "Cannot access message file";
 // again at its beginning.
 int open_message_table();
 void close_message_table();
-// The text of message n (a slot outside the table reads slot 0) and its kind; on any failure
-// "Cannot access message file" with kind 2. The text lives in the ring until it is overwritten.
+// The text of message n (a slot outside the table reads kSlotOutputValue) and its kind; on any
+// failure "Cannot access message file" with kind 2. The text lives in the ring until it is
+// overwritten.
 const char* msg_text_kind(int n, int* kind);
 const char* msg_text(int n);

@@ -6,15 +6,7 @@
 
 #include <string>
 
-enum UserLibraryCommand : int {
-    kCmdDllLoad = 101,
-    kCmdDllFunction = 102,
-    kCmdDllCall = 103,
-    kCmdDllFree = 104,
-};
-
-inline constexpr int kMsgLibraryLoaded = -1996;
-inline constexpr int kMsgNoSuchFunctionId = -1997;
+#include "tables/table_names.h"
 
 // Loads a library by name: the handle, or 0 when it is not found, not loadable, has no
 // InitLibrary, or the name holds a folder separator.

@@ -20,7 +20,7 @@ void print_cells(std::initializer_list<Cell> cells, double scale) {
     std::size_t n = 0;
     for (const Cell& c : cells) {
         ++n;
-        paraxial_number_cell(c.undefined ? kParaxialInfinite : c.value * scale, n == cells.size());
+        paraxial_number_cell(c.undefined ? kInfiniteDistance : c.value * scale, n == cells.size());
     }
 }
 

@@ -3,11 +3,7 @@
 // rows of the paraxial listings. Everything lives in the paraxial state.
 #pragma once
 
-// Messages of the listing rows.
-inline constexpr int kMsgSumLabel = -1621;
-inline constexpr int kMsgIntrinsicLabel = -1770;
-inline constexpr int kMsgInducedLabel = -1771;
-inline constexpr int kMsgFifthSumLabel = -1773;
+#include "tables/table_names.h"
 
 // Sets the row-print flag for the current surface (and separates elements by a blank line).
 void paraxial_row_enabled();

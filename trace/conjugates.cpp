@@ -14,10 +14,8 @@ namespace {
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kAfocalMatrix = 1e-10;
 constexpr double kFarObject = 9.9e7;
-constexpr double kFarDistance = 1e20;
 constexpr double kLarge = 1e40;
 constexpr double kZeroHeight = -1e14;
-constexpr double kSmallestAngle = 9.999999999462034e-07;  // radians
 
 ConjugatesBlock g_block;
 ConjugatesState g_state;
@@ -57,12 +55,12 @@ void remove_last_thickness_solve() {
 void remove_last_curvature_solve() {
     SurfaceRecord& s = surface(lens_data().image_surface - 1);
     switch (s.curvature_kind) {
-        case 3:
-        case 4:
-        case 8:
-        case 9:
-        case 10:
-        case 11:
+        case kCurvatureAxialSlope:
+        case kCurvatureChiefSlope:
+        case kCurvatureAxialIncidence:
+        case kCurvatureChiefIncidence:
+        case kCurvatureAxialAplanatic:
+        case kCurvatureChiefAplanatic:
             s.curvature_kind = 0;
             s.curvature_solve_value = 0.0;
             s.curvature_source = 0;
@@ -118,8 +116,9 @@ int solve_paraxial_conjugates() {
         st.magnification_changed = false;
         if (!st.afocal_matrix) {
             const double mag = b.magnification;
-            surface(0).thickness =
-                std::fabs(mag) <= kParaxialZero ? kFarDistance : -((1.0 / mag - m.d) * n0) / m.c;
+            surface(0).thickness = std::fabs(mag) <= kParaxialZero
+                                       ? kInfiniteDistance
+                                       : -((1.0 / mag - m.d) * n0) / m.c;
             st.object_changed = true;
             rc = bring_lens_up_to_date();
             if (rc != 0) return rc;
@@ -130,7 +129,7 @@ int solve_paraxial_conjugates() {
         const double t_image = b.image_distance;
         const double delta = t_image * m.c / n_image - m.a;
         surface(0).thickness = std::fabs(delta) <= kParaxialZero
-                                   ? kFarDistance
+                                   ? kInfiniteDistance
                                    : -((m.b - t_image * m.d / n_image) * n0) / delta;
         rc = bring_lens_up_to_date();
         if (rc != 0) return rc;
@@ -305,7 +304,7 @@ int enter_conjugate_value(int item, double v) {
             l.field_is_angle = 1;
             st.field_edit_mode = 0;
             if (std::fabs(v) <= kParaxialZero) {
-                l.field_angle = kSmallestAngle;
+                l.field_angle = kLeastNonZero;
             } else if (t0 != 0.0) {
                 const double e = l.entrance_pupil_position;
                 l.field_angle = std::atan((t0 + e) * std::tan(v / kDegreesPerRadian) / t0);

@@ -12,16 +12,14 @@
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/conjugates.h"
 #include "trace/lens_setup.h"
 #include "trace/system_matrix.h"
 
 namespace {
 
-constexpr int kMsgChooseValue = -1649;
-constexpr int kMsgTitle = -1651;
 constexpr int kHelpTopic = -1022;
-constexpr int kMsgRevertCopy = -1209;  // names the copy of the lens taken when the window opens
 constexpr int kDisplayOnly = 0x8000;
 constexpr double kFarObject = 9.9e7;
 constexpr double kFlatSlope = 1e-10;
@@ -63,7 +61,7 @@ int common_tail(bool set_up) {
 
 int paraxial_window_table() {
     if (const int rc = solve_paraxial_conjugates(); rc != 0) return rc;
-    sheet_set_title(kHelpTopic, kMsgTitle);
+    sheet_set_title(kHelpTopic, kMsgParaxialSetupTitle);
     const ConjugatesBlock& b = conjugates_block();
     const LensData& l = lens_data();
     const bool far = std::fabs(b.object_distance) > kFarObject;
@@ -171,7 +169,7 @@ int paraxial_window_proc(GridEvent& event) {
             set_state_flag(kFlagLevelRevertCopy);
             return rc != 0 ? rc : stop;
         }
-        case 22:
+        case kLevelEventMayClose:
             return g_holds_copy ? revert_copy_unchanged(kMsgRevertCopy) : 1;
         case kLevelEventChange:
             // The main loop also tells a level that is being pushed; only a level already shown
@@ -187,7 +185,7 @@ int paraxial_window_proc(GridEvent& event) {
             }
             release_system_matrix_arrays();
             return 0;
-        case 3:
+        case kLevelEventCellChanged:
             if (event.text != nullptr) {
                 std::snprintf(event.text, 32, "%s",
                               format_number(conjugate_item_value(event.field), 2, 0));
@@ -196,7 +194,7 @@ int paraxial_window_proc(GridEvent& event) {
         case kLevelEventEdited:
             enter_conjugate_value(event.field, event.value.d);
             return common_tail(true);
-        case 6: {
+        case kLevelEventTypedText: {
             if (event.text == nullptr) return 0;
             const int rc = run_command_string(event.text, 1);
             // A line that ended the run (an accepted exit, a failed reload) leaves nothing to

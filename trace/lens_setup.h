@@ -7,22 +7,10 @@
 
 #include <cstdint>
 
+#include "tables/table_names.h"
+
 struct AsphereRecord;
 struct SplineRecord;
-
-inline constexpr int kMsgZeroStopHeight = -259;
-inline constexpr int kMsgZernikeNoRadius = -262;
-inline constexpr int kMsgSplineRadii = -293;
-inline constexpr int kMsgPortOffsetCut = -304;
-inline constexpr int kMsgReferenceNoMemory = -307;
-inline constexpr int kMsgAimFallback = -309;
-inline constexpr int kMsgCoordinateUnreachable = -320;
-inline constexpr int kMsgZeroDesignWavelength = -332;
-inline constexpr int kMsgZeroHologramWavelength = -333;
-inline constexpr int kMsgGrinZeroIndex = -334;
-inline constexpr int kMsgGrinUnavailable = -337;
-inline constexpr int kMsgNoSurfaces = -3989;
-inline constexpr int kMsgNoLens = -3999;
 
 // Brings the lens up to date; the argument is ignored. 0, or a message number with the failing
 // surface in the lens data's failing_surface: -259 (zero axial ray height at the stop), or the

@@ -11,6 +11,7 @@
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/derived_rays.h"
 #include "trace/lens_setup.h"
 #include "trace/paraxial_trace.h"
@@ -20,23 +21,8 @@
 
 namespace {
 
-constexpr int kCmdTraceReferenceRay = 711;
-constexpr int kCmdReferenceDerivatives = 712;
-
-constexpr int kMsgObjectPointHeading = -2730;
-constexpr int kMsgReferenceRayHeading = -2736;
-constexpr int kMsgDerivativesHeading = -2742;
-constexpr int kMsgObjectRow = -2710;
-constexpr int kMsgPupilRow = -2711;
-constexpr int kMsgAfocalImageRow = -2712;
-constexpr int kMsgImageRow = -2713;
-constexpr int kMsgInfiniteRadius = -2733;
-constexpr int kMsgObjectOffAxis = -2735;
-constexpr int kMsgPupilDerivatives = -2743;
-constexpr int kMsgObjectDerivatives = -2744;
-constexpr int kMsgAfocalPupilDerivatives = -2754;
-constexpr int kMsgAfocalObjectDerivatives = -2755;
-constexpr int kMsgRimRow = -2760;
+constexpr int kCmdTraceReferenceRay = kCmdTraceRefRay;
+constexpr int kCmdReferenceDerivatives = kCmdRefRayDerivatives;
 
 constexpr int kMaxPasses = 31;
 constexpr int kRimValuesPerSlot = 5;
@@ -586,7 +572,7 @@ int cmd_object_point() {
     print_msg(kMsgObjectRow);
     cells({ray.obj_y, ray.obj_x, ray.obj_z}, false);
     text_newline();
-    print_msg(kMsgPupilRow);
+    print_msg(kMsgPupilYxHeading);
     cells({ray.aim_pup_y, ray.aim_pup_x}, false);
     cells({ray.eff_pup_y, ray.eff_pup_x}, failed);
     text_newline();

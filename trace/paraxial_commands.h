@@ -3,41 +3,20 @@
 // height or f-number or by a factor.
 #pragma once
 
-// Command numbers.
-inline constexpr int kCmdParaxialRays = 260;
-inline constexpr int kCmdParaxialSetup = 261;
-inline constexpr int kCmdChromatic = 262;
-inline constexpr int kCmdSeidel = 263;
-inline constexpr int kCmdPupilSeidel = 264;
-inline constexpr int kCmdFifthTotals = 265;
-inline constexpr int kCmdFifthParts = 266;
-inline constexpr int kCmdFifthSummary = 267;
-inline constexpr int kCmdScale = 268;  // the general scaling command
-inline constexpr int kCmdScaleFocalLength = 269;
-inline constexpr int kCmdParaxialBySelector = 270;
-inline constexpr int kCmdParaxialListingByKind = 271;
+#include "tables/table_names.h"
 
-// Messages.
-inline constexpr int kMsgParaxialRaysHeading = -1610;
-inline constexpr int kMsgChromaticHeading = -1611;
-inline constexpr int kMsgSeidelHeading = -1612;
-inline constexpr int kMsgFifthHeading = -1613;
-inline constexpr int kMsgFifthSummaryHeading = -1614;
-inline constexpr int kMsgParaxialRaysColumns = -1615;
-inline constexpr int kMsgChromaticColumns = -1616;
-inline constexpr int kMsgSeidelColumns = -1617;
-inline constexpr int kMsgFifthTotalsColumns = -1618;
-inline constexpr int kMsgFifthSummaryColumns = -1619;
-inline constexpr int kMsgPupilSeidelHeading = -1625;
-inline constexpr int kMsgPupilSeidelColumns = -1626;
-inline constexpr int kMsgCannotScale = -1629;
-inline constexpr int kMsgScaleValueZero = -1630;
-inline constexpr int kMsgScaleHeading = -1631;
-inline constexpr int kMsgScaleFactorUsed = -1632;
-inline constexpr int kMsgParaxialSpecialData = -1729;
-inline constexpr int kMsgParaxialRaysXColumns = -1737;
-inline constexpr int kMsgScaleRange = -1760;
-inline constexpr int kMsgFifthPartsColumns = -1772;
+// Command numbers.
+inline constexpr int kCmdParaxialRays = kCmdParRays;
+inline constexpr int kCmdParaxialSetup = kCmdParSetup;
+inline constexpr int kCmdChromatic = kCmdParChromatic;
+inline constexpr int kCmdSeidel = kCmdParSeidel;
+inline constexpr int kCmdPupilSeidel = kCmdParPupilSeidel;
+inline constexpr int kCmdFifthTotals = kCmdParFifth;
+inline constexpr int kCmdFifthParts = kCmdParFifthParts;
+inline constexpr int kCmdFifthSummary = kCmdParFifthSummary;
+inline constexpr int kCmdScaleFocalLength = kCmdScaleEfl;
+inline constexpr int kCmdParaxialBySelector = kCmdParSelect;
+inline constexpr int kCmdParaxialListingByKind = kCmdParAberrations;
 
 // Quantities of the general scaling command.
 enum ScaleQuantity : int {

@@ -15,7 +15,6 @@ namespace {
 
 constexpr double kZero = 1e-40;
 constexpr double kTinyObjectDistance = 1e-20;
-constexpr double kFar = 1e20;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kNearlyRightAngle = 1.5706217938696971;  // 89.99 degrees
 constexpr double kHyperbolicLimit = 500.0;
@@ -480,7 +479,8 @@ void rescale_at_stop(SetupPass& p) {
     l.chief_start_height = -l.axial_start_height * q;
     p.t -= p.u * q;
     p.uc -= p.ua * q;
-    l.entrance_pupil_position = std::fabs(p.t) < kZero ? kFar : -l.chief_start_height / p.t;
+    l.entrance_pupil_position =
+        std::fabs(p.t) < kZero ? kInfiniteDistance : -l.chief_start_height / p.t;
     l.entrance_pupil_radius = std::fabs((l.entrance_pupil_position + p.t0) * p.u);
     if (std::fabs(p.xya) < kZero) {
         l.x_chief_start_height = l.chief_start_height;
@@ -547,8 +547,8 @@ void paraxial_object_setup(SetupPass& p) {
         l.chief_start_height = l.object_height;
         t = 0.0;
         surface(1).chief_ray_height = l.object_height;
-        l.entrance_pupil_position = kFar;
-        l.entrance_pupil_radius = std::fabs((t0 + kFar) * u);
+        l.entrance_pupil_position = kInfiniteDistance;
+        l.entrance_pupil_radius = std::fabs((t0 + kInfiniteDistance) * u);
         x_chief_start = l.object_height;
     }
     p.t = t;
@@ -682,7 +682,7 @@ void paraxial_second_pass(SetupPass& p) {
 void paraxial_exit_pupil(const SetupPass& p) {
     LensData& l = lens_data();
     const int image = l.image_surface;
-    double position = std::fabs(p.uc) < kZero ? kFar : -p.yc / p.uc;
+    double position = std::fabs(p.uc) < kZero ? kInfiniteDistance : -p.yc / p.uc;
     l.exit_pupil_radius = std::fabs(position * p.ua + p.ya);
     if (image >= 1) position += surface(image - 1).thickness + surface(image).thickness;
     l.exit_pupil_position = position;

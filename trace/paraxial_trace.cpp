@@ -266,7 +266,7 @@ double paraxial_entrance_pupil_distance(std::uint8_t section) {
     const double t0 = surface(0).thickness;
     if (std::fabs(t0) <= kParaxialZero) return 0.0;
     const double q = (l.x_chief_start_height - l.object_height) / t0;
-    if (std::fabs(q) <= kParaxialZero) return kParaxialInfinite;
+    if (std::fabs(q) <= kParaxialZero) return kInfiniteDistance;
     return -l.x_chief_start_height / q;
 }
 

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "tables/table_names.h"
+
 // Listing kinds of the paraxial state.
 enum ParaxialListing : int {
     kListingNone = 0,
@@ -20,29 +22,10 @@ enum ParaxialListing : int {
     kListingFifthSummary = 7,
 };
 
-inline constexpr double kParaxialZero = 1e-40;     // the zero of denominators
-inline constexpr double kParaxialInfinite = 1e20;  // an infinite distance, an undefined value
-inline constexpr double kParaxialRatio = 1e40;     // an infinite ratio
-inline constexpr double kAfocalSlope = 1e-5;       // output slope of an afocal lens
+inline constexpr double kParaxialZero = 1e-40;  // the zero of denominators
+inline constexpr double kParaxialRatio = 1e40;  // an infinite ratio
+inline constexpr double kAfocalSlope = 1e-5;    // output slope of an afocal lens
 inline constexpr double kFiniteObjectLimit = 9.9e7;
-
-// Messages of the first-order listing.
-inline constexpr int kMsgSetupHeading = -1623;
-inline constexpr int kMsgAfocalSlopeNotZero = -1628;
-inline constexpr int kMsgFocalLength = -1641;
-inline constexpr int kMsgFNumber = -1642;
-inline constexpr int kMsgImageHeight = -1643;
-inline constexpr int kMsgAfocalLagrange = -1644;
-inline constexpr int kMsgPetzvalRadius = -1645;
-inline constexpr int kMsgMagnification = -1646;
-inline constexpr int kMsgAngularMagnification = -1647;
-inline constexpr int kMsgExitPupilDistance = -1648;
-inline constexpr int kMsgImageNa = -1726;
-inline constexpr int kMsgXSection = -1736;
-inline constexpr int kMsgApertureFactor = -1738;
-inline constexpr int kMsgFieldFactor = -1739;
-inline constexpr int kMsgLagrange = -1761;
-inline constexpr int kMsgMultipleConfigurations = -265;
 
 // Indices of the fifth-order arrays (I, D and T run 1..12; T also 13 and 14).
 inline constexpr int kFifthTerms = 15;

@@ -9,6 +9,7 @@
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/object_point.h"
 #include "trace/paraxial_trace.h"
 #include "trace/ray_trace.h"
@@ -16,17 +17,6 @@
 #include "trace/trace_tolerances.h"
 
 namespace {
-
-constexpr int kMsgFanHeading = -2725;
-constexpr int kMsgYFanColumns = -2717;
-constexpr int kMsgXFanColumns = -2718;
-constexpr int kMsgOtherWavelengthColumns = -2719;
-constexpr int kMsgPrimaryColumns = -2720;
-constexpr int kMsgInterceptColumns = -2721;
-constexpr int kMsgFixedValue = -2722;
-constexpr int kMsgSphereMissed = -2734;
-constexpr int kMsgOnAxisOtherColumns = -2757;
-constexpr int kMsgOnAxisPrimaryColumns = -2758;
 
 constexpr double kSmallValue = 1e-8;
 constexpr double kMicrometresPerMillimetre = 1000.0;

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "tables/table_names.h"
+
 // Ray kinds, as the caller sets them before the trace.
 enum RayKind : std::uint8_t {
     kRayPlain = 0,       // plain ray of an analysis
@@ -33,8 +35,6 @@ inline constexpr int kRayFailTotalReflection = -2706;  // total internal reflect
 inline constexpr int kRayFailNoConvergence = -2707;    // aiming passes did not converge
 inline constexpr int kRayFailAperture = -2708;         // stopped by the surface aperture
 inline constexpr int kRayFailNoReflection = -2747;     // reflection required, the ray refracts
-// Result of the reference-ray aiming when the rim rays cannot be found; never kept in a ray.
-inline constexpr int kMsgRimReferenceRays = -2759;
 
 // Frame kinds of a ray's own frame.
 enum RayFrameKind : std::uint8_t {

@@ -16,6 +16,7 @@
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
 #include "trace/lens_setup.h"
+#include "tables/table_names.h"
 #include "trace/object_point.h"
 #include "trace/paraxial_trace.h"
 #include "trace/ray_aiming.h"
@@ -25,21 +26,6 @@
 #include "trace/surface_frames.h"
 
 namespace {
-
-constexpr int kCmdTraceSingleRay = 717;
-
-constexpr int kMsgHeadingNormals = -2714;
-constexpr int kMsgHeading = -2715;
-constexpr int kMsgPupilRow = -2716;
-constexpr int kMsgLocalHeading = -2724;
-constexpr int kMsgGlobalHeading = -2738;
-constexpr int kMsgInputRow = -2739;
-constexpr int kMsgLocalHeadingSingle = -2740;
-constexpr int kMsgGlobalHeadingSingle = -2741;
-constexpr int kMsgHeadingNormalsNumbered = -2745;
-constexpr int kMsgHeadingNumbered = -2746;
-constexpr int kMsgPupilErrorRow = -2756;
-constexpr int kMsgWavelengthOutside = -2748;
 
 constexpr double kDegreesPerRadian = 57.29577951308232;
 // The surface-number column of a surface line: "%3d" and three blanks.
@@ -234,7 +220,7 @@ int cmd_trace_single_ray() {
     if (!single) {
         if (image_errors) ray_errors_vs_reference(ray, true);
         if (headings) {
-            row_label(image_errors ? kMsgPupilErrorRow : kMsgPupilRow);
+            row_label(image_errors ? kMsgPupilErrorRow : kMsgPupilHeading);
         }
         cell(ray.pup_y);
         if (!image_errors) {

@@ -3,16 +3,9 @@
 // curvature or thickness that meets its target, or a message number when it cannot.
 #pragma once
 
-struct SurfaceRecord;
+#include "tables/table_names.h"
 
-inline constexpr int kMsgPickupNoMemory = -255;
-inline constexpr int kMsgSolveZeroHeight = -256;
-inline constexpr int kMsgSolveZeroSlope = -257;
-inline constexpr int kMsgChiefSolveBeforeStop = -260;
-inline constexpr int kMsgEdgeSolveNextSolved = -330;
-inline constexpr int kMsgEdgeSolveNoHeight = -331;
-inline constexpr int kMsgPickupCycle = -335;
-inline constexpr int kMsgPickupSourceOutside = -336;
+struct SurfaceRecord;
 
 // Curvature pickup (kind 1 "CV", 2 "CVM" negated) of target from source, with conics, the toric
 // byte, the asphere and the spline profile: 0, or -255 when a copy cannot be had (the target's

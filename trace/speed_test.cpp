@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "lens/lens_data.h"
 #include "platform/clock.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
@@ -58,7 +59,7 @@ inline SpeedTestRay start_speed_test_ray(double a, double b) {
     r.x = 10.0 * a;
     r.y = 10.0 * b;
     r.z = 0.0;
-    const double p = -r.x / 1e20, q = (r.y + 1e18) / 1e20;
+    const double p = -r.x / kInfiniteDistance, q = (r.y + 1e18) / kInfiniteDistance;
     const double s = 1.0 / std::sqrt(1.0 + p * p + q * q);
     r.m = s;
     r.l = s * q;

@@ -10,6 +10,7 @@
 #include "runtime/dispatch_slots.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/drawing_buffers.h"
 #include "trace/paraxial_trace.h"
 #include "trace/sag_point.h"
@@ -18,19 +19,6 @@
 #include "trace/trace_tolerances.h"
 
 namespace {
-
-constexpr int kMsgSurfaceOutside = -2260;
-constexpr int kMsgDistanceFrom = -2261;
-constexpr int kMsgDistanceTo = -2262;
-constexpr int kMsgDistancePoints = -2263;
-constexpr int kMsgDistanceDifferences = -2264;
-constexpr int kMsgSagHeading = -2269;
-constexpr int kMsgSagColumns = -2270;
-constexpr int kMsgPhaseHeading = -2272;
-constexpr int kMsgPhaseColumns = -2273;
-constexpr int kMsgIndexHeading = -2275;
-constexpr int kMsgIndexColumns = -2276;
-constexpr int kErrorShown = -9998;
 
 // Index models of the gradient record.
 enum GrinKind : std::uint8_t {
@@ -347,8 +335,8 @@ double grin_index_gradient(int n, int w, double dt, double x, double y, double z
 int cmd_surface_point_distance() {
     const int i = arg_int(0), j = arg_int(1);
     if (!surface_in_lens(i) || !surface_in_lens(j)) {
-        set_error_msg(kMsgSurfaceOutside, lens_data().image_surface);
-        return kErrorShown;
+        set_error_msg(kMsgSurfaceNumberRange, lens_data().image_surface);
+        return kErrorTextReady;
     }
     const double yi = arg_double(2), yj = arg_double(3), xi = arg_double(4), xj = arg_double(5);
     double zi, zj, dx, dy, dz;
@@ -373,8 +361,8 @@ int cmd_surface_point_distance() {
 // distance command refuses it.
 int refuse_outside(int n) {
     if (surface_in_lens(n)) return 0;
-    set_error_msg(kMsgSurfaceOutside, lens_data().image_surface);
-    return kErrorShown;
+    set_error_msg(kMsgSurfaceNumberRange, lens_data().image_surface);
+    return kErrorTextReady;
 }
 
 int cmd_surface_sag() {

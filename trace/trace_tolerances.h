@@ -2,10 +2,10 @@
 // of these instead of a bare number.
 #pragma once
 
+#include "lens/lens_data.h"  // kInfiniteDistance
+
 // Zero of denominators: a divisor smaller than this in magnitude is treated as zero.
 inline constexpr double kZeroDenominator = 1e-40;
-// An infinite distance or an undefined value.
-inline constexpr double kInfiniteDistance = 1e20;
 // An infinite ratio.
 inline constexpr double kInfiniteRatio = 1e40;
 // Object distances of this size or more put the object at infinity.

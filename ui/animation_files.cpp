@@ -17,6 +17,7 @@
 #include "runtime/messages.h"
 #include "runtime/script_commands.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 #include "ui/graphics_offscreen.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_window.h"
@@ -343,25 +344,25 @@ int cmd_animation() {
     const int command = current_command();
     int result = 0;
     switch (command) {
-        case 73:
+        case kCmdAnimOpen:
             return start_recording();
-        case 74:
+        case kCmdAnimFrame:
             result = add_frame();
             if (result == 0) return 0;
             break;
-        case 75:
+        case kCmdAnimClose:
             result = finish_recording();
             break;
-        case 76:
+        case kCmdAnimPlay:
             result = play();
             break;
-        case 77:
+        case kCmdAnimRecord:
             result = record_by_command();
             break;
         default:
             return 0;
     }
-    if (command != 74 || result != 0) drop_recording();
+    if (command != kCmdAnimFrame || result != 0) drop_recording();
     return result;
 }
 

@@ -7,12 +7,8 @@
 
 #include <cstdint>
 
-inline constexpr int kMsgFileCannotOpen = -7;
-inline constexpr int kMsgFileDamaged = -8;
-inline constexpr int kMsgFileCannotWrite = -92;
-inline constexpr int kMsgAnimationPlaying = -178;
-inline constexpr int kMsgAnimationStopQuestion = -179;
-inline constexpr int kMsgNoAnimationRecording = -1187;
+#include "tables/table_names.h"
+
 inline constexpr int kAnimationFrameLimit = 200;
 
 // True when words[0..count-1] is a whole display list: records of the kinds the program writes,

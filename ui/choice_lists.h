@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/ui.h"
+#include "tables/table_names.h"
 
 // Rows the list window shows at most; longer lists scroll.
 inline constexpr int kChoiceListRows = 20;
-inline constexpr int kMsgListWindowTitle = -96;
 
 // Show 1: fills the list window with the selectable items (title and heads skipped), sizes it
 // to fit, selects item `selected` (the first when out of range) and shows it; the number of

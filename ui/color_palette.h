@@ -8,11 +8,8 @@
 #include <cstdint>
 
 #include "platform/ui.h"
+#include "tables/table_names.h"
 
-inline constexpr int kMsgWhiteColourList = -150;
-inline constexpr int kMsgWhiteColourListStandard = -207;
-inline constexpr int kMsgBlackColourList = -73;
-inline constexpr int kMsgBlackColourListStandard = -206;
 inline constexpr int kPaletteSize = 256;
 
 struct ColourTable {

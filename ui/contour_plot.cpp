@@ -7,6 +7,7 @@
 
 #include "numeric/math_functions.h"
 #include "runtime/messages.h"
+#include "tables/table_names.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_window.h"
@@ -17,7 +18,6 @@ constexpr double kPi = 3.141592653589793;
 // Ends of neighbouring cells' segments are computed by different expressions of the same value:
 // they are joined when they agree to well below the grid resolution, not only when bit-equal.
 constexpr double kSame = 1e-9;
-constexpr int kMsgNoMemory = -10;
 
 struct Segment {
     double x0, y0, x1, y1;
@@ -321,7 +321,7 @@ int contour_plot(const double* const* table, int nx, int ny, const ContourOption
     try {
         levels.resize(static_cast<std::size_t>(count));
     } catch (const std::bad_alloc&) {
-        return kMsgNoMemory;
+        return kMsgOutOfMemory;
     }
     for (int k = 0; k < count; ++k) {
         levels[static_cast<std::size_t>(k)] = o.levels != nullptr ? o.levels[k]
@@ -333,7 +333,7 @@ int contour_plot(const double* const* table, int nx, int ny, const ContourOption
     try {
         tracer.segments.reserve(2 * static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny));
     } catch (const std::bad_alloc&) {
-        return kMsgNoMemory;
+        return kMsgOutOfMemory;
     }
     for (int k = 0; k < count; ++k) {
         const double level = levels[static_cast<std::size_t>(k)];

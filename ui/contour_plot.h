@@ -3,7 +3,8 @@
 // surface, its segments are joined into chains and every chain is drawn as a smooth curve.
 #pragma once
 
-inline constexpr int kMsgContourTableSmall = -1135;
+#include "tables/table_names.h"
+
 inline constexpr double kContourMissing = 1e20;  // values this large in magnitude are missing
 
 struct ContourOptions {

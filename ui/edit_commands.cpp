@@ -147,19 +147,19 @@ int clipboard_command(platform::UiBackend& ui, int command) {
     const std::string selected =
         text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
     switch (command) {
-        case kCommandEditCopy:
+        case kCmdEditCopy:
             if (!selected.empty()) ui.set_clipboard_text(selected);
             break;
-        case kCommandEditCut:
+        case kCmdEditCut:
             if (!selected.empty()) {
                 ui.set_clipboard_text(selected);
                 ui.replace_edit_selection(kEdit, "");
             }
             break;
-        case kCommandEditDelete:
+        case kCmdEditDelete:
             if (!selected.empty()) ui.replace_edit_selection(kEdit, "");
             break;
-        case kCommandEditPaste: {
+        case kCmdEditPaste: {
             const std::string pasted = ui.clipboard_text();
             if (!pasted.empty()) ui.replace_edit_selection(kEdit, pasted);
             break;
@@ -178,36 +178,36 @@ int cmd_edit_window() {
     const int command = current_command();
     int result = 0;
     switch (command) {
-        case kCommandEditUndo:
+        case kCmdEditUndo:
             ui->edit_undo(kEdit);
             break;
-        case kCommandEditCopy:
-        case kCommandEditCut:
-        case kCommandEditDelete:
-        case kCommandEditPaste:
+        case kCmdEditCopy:
+        case kCmdEditCut:
+        case kCmdEditDelete:
+        case kCmdEditPaste:
             result = clipboard_command(*ui, command);
             break;
-        case kCommandEditRun:
+        case kCmdEditRun:
             state().run_requested = true;
             break;
-        case kCommandEditFind:
-        case kCommandEditReplace: {
+        case kCmdEditFind:
+        case kCmdEditReplace: {
             state().replace_all = false;
-            const bool replace = command == kCommandEditReplace;
+            const bool replace = command == kCmdEditReplace;
             if (!ask_find_texts(*ui, replace)) break;
             result = find_or_replace(*ui, replace);
             state().replace_all = false;
             break;
         }
-        case kCommandEditFindNext:
-        case kCommandEditReplaceNext:
+        case kCmdEditFindNext:
+        case kCmdEditReplaceNext:
             state().replace_all = false;
-            result = find_or_replace(*ui, command == kCommandEditReplaceNext);
+            result = find_or_replace(*ui, command == kCmdEditReplaceNext);
             break;
-        case kCommandEditGoto:
+        case kCmdEditGoto:
             result = go_to_line(*ui);
             break;
-        case kCommandEditSelectAll:
+        case kCmdEditSelectAll:
             ui->set_edit_selection(kEdit, 0, static_cast<int>(ui->edit_text(kEdit).size()));
             break;
         default:

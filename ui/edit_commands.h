@@ -5,21 +5,8 @@
 
 #include <string>
 
-inline constexpr int kCommandEditUndo = 15;
-inline constexpr int kCommandEditCopy = 16;
-inline constexpr int kCommandEditCut = 17;
-inline constexpr int kCommandEditDelete = 18;
-inline constexpr int kCommandEditPaste = 19;
-inline constexpr int kCommandEditRun = 20;
-inline constexpr int kCommandEditFind = 21;
-inline constexpr int kCommandEditReplace = 22;
-inline constexpr int kCommandEditGoto = 23;
-inline constexpr int kCommandEditFindNext = 24;
-inline constexpr int kCommandEditReplaceNext = 25;
-inline constexpr int kCommandEditSelectAll = 26;
+#include "tables/table_names.h"
 
-inline constexpr int kMsgEditTextNotFound = -102;
-inline constexpr int kMsgEditLinePastEnd = -113;
 // The kept find and replacement texts hold at most this many characters.
 inline constexpr int kEditKeptTextSize = 80;
 
@@ -27,7 +14,7 @@ inline constexpr int kDialogEditFind = 500;
 inline constexpr int kDialogEditReplace = 600;
 inline constexpr int kDialogEditGoto = 700;
 
-// The handler of slot 3.
+// The handler of kSlotEditWindow.
 int cmd_edit_window();
 // Hides the edit window (0).
 int editwin_close();

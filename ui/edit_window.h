@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/ui.h"
+#include "tables/table_names.h"
 
-inline constexpr int kMsgEditWindowPrinted = -213;
 inline constexpr int kEditTabColumns = 4;
 // Printed edit-window lines keep this many characters after their tabs are expanded.
 inline constexpr int kEditPrintColumns = 252;

@@ -4,8 +4,9 @@
 
 #include <string>
 
+#include "tables/table_names.h"
+
 inline constexpr int kFileDialogCancelled = -121;
-inline constexpr int kMsgFileDialogFailed = -123;
 
 // Set once at start-up: the dialogs' title and the two folder buttons.
 void set_file_dialog_folders(const char* title, const char* private_label,

@@ -11,6 +11,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/table_files.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -211,6 +212,6 @@ int choose_fonts() {
         list_font("\n Fixed-width:\n", fixed_font);
         list_font("\nVariable-width:\n", variable_font);
     }
-    msg_box(kMsgFontsNextStart);
+    msg_box(kMsgTakesEffectNextStart);
     return 0;
 }

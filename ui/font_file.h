@@ -8,13 +8,12 @@
 #include <string>
 
 #include "platform/ui.h"
+#include "tables/table_names.h"
 
 inline constexpr std::size_t kFontNameSize = 32;
 inline constexpr std::size_t kLogFontSize = 60;
 inline constexpr std::size_t kFontRecordSize = kFontNameSize + kLogFontSize;
 inline constexpr char kFontFileName[] = "fonts.bin";
-inline constexpr int kMsgFontsNextStart = -154;
-inline constexpr int kMsgFontFileCannotWrite = -208;
 
 struct LogFont {
     std::int32_t height = 0;  // negative: the character height in pixels

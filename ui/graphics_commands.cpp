@@ -140,7 +140,7 @@ void graphics_level_text(const char* text, const char* command) {
         if (joined.size() < 238) stored = joined;
     }
     if (set_graphics_command_text(n, stored.c_str()) != 0) {
-        show_error(-9998);
+        show_error(kErrorTextReady);
         return;
     }
     if (const char* title = ctable_find_text(94, 91); title != nullptr && title[0] != 0) {
@@ -178,34 +178,34 @@ int set_graphics_command_text(int n, const char* text) {
 
 int cmd_graphics_window() {
     switch (current_command()) {
-        case 27:
+        case kCmdGraphicsMark:
             gfx_mark();
             break;
-        case 28:
+        case kCmdGraphicsRewind:
             gfx_rewind();
             break;
-        case 29:
+        case kCmdViewportBox:
             gfx_frame_box();
             break;
-        case 30:
+        case kCmdGraphicsRefresh:
             graphwin_refresh(0);
             break;
-        case 42:
+        case kCmdPen:
             gfx_set_color(arg_int(0));
             break;
-        case 43:
+        case kCmdLineStyle:
             gfx_set_line_style(arg_int(0));
             break;
-        case 44:
+        case kCmdMarker:
             gfx_marker(arg_int(0), arg_double(1));
             break;
-        case 51:
+        case kCmdNewPage:
             if (test_state_flag(kFlagGraphicsDeviceReady)) graphwin_new_page(0);
             break;
-        case 65:
+        case kCmdNewPageUntitled:
             if (test_state_flag(kFlagGraphicsDeviceReady)) graphwin_new_page(1);
             break;
-        case 52: {
+        case kCmdMouseRoutine: {
             const int n = graphwin_last_opened();
             if (n < 1 || n > 9) break;
             if (const int r = store_routine_name(g_mouse_routines[n], cell_text(0)); r != 0)
@@ -213,7 +213,7 @@ int cmd_graphics_window() {
             graphwin_set_mouse_callback(g_mouse_routines[n][0] != 0 ? mouse_dragged : nullptr);
             break;
         }
-        case 53: {
+        case kCmdSlider: {
             char name[kRoutineNameSize];
             if (const int r = store_routine_name(name, cell_text(4)); r != 0) return r;
             const int index =
@@ -223,35 +223,35 @@ int cmd_graphics_window() {
             std::strcpy(g_slider_routines[index], name);
             break;
         }
-        case 54: {
+        case kCmdSliderRange: {
             const int r = slider_set_range(arg_int(0), arg_int(1), arg_double(2), arg_double(3),
                                            arg_double(4));
             if (r != 0) return r;
             break;
         }
-        case 55:
+        case kCmdSliderLayout:
             slider_layout();
             break;
-        case 56:
+        case kCmdSlidersHide:
             sliders_hide();
             break;
-        case 57: {
+        case kCmdSliderValue: {
             double value = 0;
             const int r = slider_get_value(arg_int(0), &value);
             if (r != 0) return r;
             set_double_result(value);
             break;
         }
-        case 66:
+        case kCmdGraphwinClose:
             graphwin_close(arg_int(0));
             break;
-        case 67: {
+        case kCmdGraphwinOpen: {
             const int r = graphwin_open(arg_int(0), arg_int(3), arg_int(4), arg_int(1), arg_int(2));
             if (r < 0) return r;
             bring_to_front(r);
             break;
         }
-        case 68:
+        case kCmdGraphwinTitle:
             graphwin_set_title(cell_text(0));
             break;
         default:
@@ -263,14 +263,14 @@ int cmd_graphics_window() {
 
 int cmd_output_file() {
     switch (current_command()) {
-        case 32:
+        case kCmdHpglFile:
             return cmd_hpgl_file();
-        case 1138:
+        case kCmdSheetPicture:
             return save_window_bitmap(arg_int(0));
-        case 58:
+        case kCmdTextwinTitle:
             textwin_set_title(cell_text(0));
             break;
-        case 88: {
+        case kCmdOnErrorLine: {
             OnErrorLine& line = on_error_line();
             std::strncpy(line.line, cell_text(0), kOnErrorLineSize - 1);
             line.line[kOnErrorLineSize - 1] = 0;
@@ -284,17 +284,17 @@ int cmd_output_file() {
 
 int cmd_text_settings() {
     switch (current_command()) {
-        case 34:
+        case kCmdTextAngle:
             gfx_set_text_slant(arg_int(0), arg_int(1));
             break;
-        case 35:
+        case kCmdTextAnchor:
             gfx_set_text_anchor(arg_int(0), text_settings().angle);
             break;
-        case 36:
+        case kCmdTextSize:
             gfx_set_text_size(arg_double(0), text_settings().pitch - 10,
                               text_settings().line_pitch - 20);
             break;
-        case 37:
+        case kCmdTextPitch:
             gfx_set_text_size(text_settings().size / 10.0, arg_double(0), arg_double(1));
             break;
         default:
@@ -305,30 +305,30 @@ int cmd_text_settings() {
 
 int cmd_graphics_draw() {
     const double x = arg_double(0), y = arg_double(1);
-    if (current_command() >= 38 && current_command() <= 41 &&
+    if (current_command() >= kCmdDrawRel && current_command() <= kCmdMoveTo &&
         (!std::isfinite(x) || !std::isfinite(y))) {
         return 0;
     }
     switch (current_command()) {
-        case 38:
+        case kCmdDrawRel:
             gfx_draw_rel(x, y);
             break;
-        case 39:
+        case kCmdDrawTo:
             gfx_draw_to(x, y);
             break;
-        case 40:
+        case kCmdMoveRel:
             gfx_move_rel(x, y);
             break;
-        case 41:
+        case kCmdMoveTo:
             gfx_move_to(x, y);
             break;
-        case 45: {
+        case kCmdViewport: {
             FrameSpec f{arg_double(0), arg_double(1), arg_double(2), arg_double(3),
                         size_code(arg_double(4))};
             gfx_frame(1, 1, &f);
             break;
         }
-        case 46: {
+        case kCmdWorldFrame: {
             FrameSpec f{arg_double(1), arg_double(2), arg_double(3), arg_double(4), arg_int(0)};
             gfx_frame(1, 2, &f);
             break;
@@ -347,16 +347,16 @@ int cmd_polyline() {
     const double* y = double_array(1, n);
     if (x == nullptr || y == nullptr) return set_error_msg(kMsgGraphicsArrays, n);
     switch (current_command()) {
-        case 47:
+        case kCmdPolyline:
             gfx_polyline(x, y, n, arg_int(3));
             break;
-        case 48:
+        case kCmdPolylineRel:
             gfx_polyline_rel(x, y, n, arg_int(3));
             break;
-        case 49:
+        case kCmdPolylineClipped:
             gfx_polyline_clipped(x, y, n);
             break;
-        case 50:
+        case kCmdPolymarker:
             gfx_polymarker(x, y, n, arg_int(3), arg_double(4));
             break;
         default:
@@ -368,7 +368,7 @@ int cmd_polyline() {
 
 int cmd_graphics_title() {
     switch (current_command()) {
-        case 69: {
+        case kCmdGwx: {
             int n = arg_int(0);
             if (n == 0)
                 n = graphics_current() >= 1 && graphics_current() <= 9 ? graphics_current() : 1;
@@ -377,14 +377,14 @@ int cmd_graphics_title() {
             if (stored != 0) return stored;
             return run_window_text(n, graphics_command_text(n));
         }
-        case 70: {
+        case kCmdGraphwinUpdate: {
             int n = arg_int(0);
             if (n == 0)
                 n = graphics_current() >= 1 && graphics_current() <= 9 ? graphics_current() : 1;
             if (n < 1 || n > 9) return 0;
             return run_window_text(n, graphics_command_text(n));
         }
-        case 96:
+        case kCmdGraphwinRun:
             return run_window_text(0, cell_text(0));
         default:
             return 0;

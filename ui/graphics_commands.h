@@ -3,17 +3,15 @@
 // stored command text that redraws a window, text settings and zoom.
 #pragma once
 
-inline constexpr int kMsgGraphicsTextTooLong = -1130;
-inline constexpr int kMsgGraphicsArrays = -1131;
-inline constexpr int kMsgRoutineNameTooLong = -1136;
+#include "tables/table_names.h"
 
-int cmd_graphics_window(void);  // slot 4
-int cmd_output_file(void);      // slot 6
-int cmd_text_settings(void);    // slot 7
-int cmd_graphics_draw(void);    // slot 8
-int cmd_polyline(void);         // slot 9
-int cmd_graphics_title(void);   // slot 10
-int cmd_graphics_zoom(void);    // slot 11
+int cmd_graphics_window(void);  // kSlotGraphicsWindow
+int cmd_output_file(void);      // kSlotOutputFile
+int cmd_text_settings(void);    // kSlotTextSettings
+int cmd_graphics_draw(void);    // kSlotGraphicsDraw
+int cmd_polyline(void);         // kSlotPolyline
+int cmd_graphics_title(void);   // kSlotGraphicsTitle
+int cmd_graphics_zoom(void);    // kSlotGraphicsZoom
 
 // The stored command text of graphics window n (1..9); null for any other n.
 const char* graphics_command_text(int n);

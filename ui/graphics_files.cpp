@@ -14,6 +14,7 @@
 #include "runtime/table_files.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "tables/table_names.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_hpgl.h"
 #include "ui/graphics_metafile.h"
@@ -65,10 +66,10 @@ const char* cell_text(int i) {
 int write_file(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     platform::AtomicFileWriter file;
     if (name.empty() || file.open(name) != 0) {
-        return set_error_msg(kMsgFileCannotBeMade, name.c_str());
+        return set_error_msg(kMsgFileCannotOpen, name.c_str());
     }
     file.write(bytes.data(), bytes.size());
-    if (file.commit() != 0) return set_error_msg(kMsgFileCannotBeMade, name.c_str());
+    if (file.commit() != 0) return set_error_msg(kMsgFileCannotOpen, name.c_str());
     return 0;
 }
 
@@ -363,7 +364,7 @@ int save_graphics_to_file(const std::string& given_name) {
         return set_error_msg(kMsgGraphicsFileType, file_name.c_str());
     }
     if (result == 0) return 0;
-    if (result == -9998) show_error(result);
+    if (result == kErrorTextReady) show_error(result);
     return set_error_msg(kMsgGraphicsNotWritten, graphics_current(), file_name.c_str());
 }
 
@@ -459,6 +460,6 @@ int cmd_hpgl_file() {
     const std::string name = cell_text(0);
     const int result = graphwin_write_hpgl(name, 0, 0, 0, 0);
     if (result == 0) return 0;
-    if (result == -9998) show_error(result);
+    if (result == kErrorTextReady) show_error(result);
     return set_error_msg(kMsgGraphicsNotWritten, graphics_current(), name.c_str());
 }

@@ -7,14 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "tables/table_names.h"
 #include "ui/graphics_raster.h"
 #include "ui/text_print.h"
-
-inline constexpr int kMsgFileCannotBeMade = -7;
-inline constexpr int kMsgGraphicsNotWritten = -134;
-inline constexpr int kMsgNoGraphicsWindow = -135;
-inline constexpr int kMsgGraphicsFileType = -1132;
-inline constexpr int kMsgGraphicsNotPrinted = -145;
 
 // The current window's picture: its display list replayed into a raster of its size.
 IndexedRaster graphwin_capture();
@@ -38,9 +33,6 @@ std::vector<std::uint8_t> graphwin_metafile_bytes(int mode);
 std::vector<std::uint8_t> png_file_bytes(const IndexedRaster& raster);
 // The picture onto the clipboard, as an enhanced metafile and as PNG: 0 or -9998.
 int graphwin_copy_to_clipboard();
-
-inline constexpr int kMsgGraphicsFileDialogTitle = -1137;
-inline constexpr int kListGraphicsFileTypes = 1137;
 
 // By extension: ".hgl", ".wmf" (the Windows-metafile type chosen last in the dialog, placeable
 // at first), ".bmp", ".rle", ".emf"; 0 or -9998. An empty name asks for one with the save

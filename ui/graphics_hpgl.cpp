@@ -10,6 +10,7 @@
 #include "platform/text_file.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
+#include "tables/table_names.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_replay.h"
 #include "ui/graphics_window.h"
@@ -296,7 +297,7 @@ void gfx_hpgl_string() {
 
 int graphwin_write_hpgl(const std::string& file_name, int x1, int x2, int y1, int y2) {
     GraphicsWindow* w = graphics_current_record();
-    if (w == nullptr || !w->has_list()) return kMsgGraphicsNoMemory;
+    if (w == nullptr || !w->has_list()) return kMsgOutOfMemory;
     platform::AtomicFileWriter file;
     if (file_name.empty() || file.open(file_name) != 0) {
         return set_error_msg(kMsgHpglCannotOpen, file_name.c_str());

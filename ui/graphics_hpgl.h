@@ -7,8 +7,7 @@
 #include <string_view>
 
 #include "platform/ui.h"
-
-inline constexpr int kMsgHpglCannotOpen = -130;
+#include "tables/table_names.h"
 
 bool hpgl_active();
 // One command part: mode 1 begins a command, 2 ends a parameter that another follows, 3 ends

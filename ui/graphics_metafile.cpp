@@ -125,7 +125,7 @@ void MetafileDevice::record(std::uint16_t wmf_function, std::uint32_t emf_type,
 }
 
 // The lowest free slot of the object table (the player numbers objects the same way); EMF
-// handles start at 1, slot 0 being the file itself.
+// handles start at 1, kSlotOutputValue being the file itself.
 int MetafileDevice::new_object_index() {
     const std::size_t first = format_ == Format::emf ? 1 : 0;
     for (std::size_t i = first; i < objects_.size(); ++i) {

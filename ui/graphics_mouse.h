@@ -12,7 +12,7 @@ inline constexpr int kClickTimer = 1008;
 void mouse_button_event(int g, const platform::MouseEvent& event);
 // The click timer of graphics window g fired: the pending click completes.
 void mouse_click_timer(int g);
-// Handler slot 12: waits until the user clicks in the last opened graphics window.
+// Handler kSlotGraphicsWaitClick: waits until the user clicks in the last opened graphics window.
 int cmd_graphics_wait_click();
 
 // Whether a prompt waits for a typed answer on the command line (a left click is ignored then,

@@ -6,10 +6,9 @@
 #include <string>
 
 #include "platform/ui.h"
+#include "tables/table_names.h"
 
 inline constexpr int kSliderCount = 9;
-inline constexpr int kMsgSlidersInUse = -110;
-inline constexpr int kMsgNoSuchSlider = -111;
 
 using SliderRoutine = int (*)(int index, int id, double value);
 

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "platform/ui.h"
-
-inline constexpr int kMsgWindowPictureFailed = -174;
+#include "tables/table_names.h"
 
 // The 16 colours of the picture's colour table, and the index of the nearest one to a colour.
 const platform::Colour* snapshot_colours();

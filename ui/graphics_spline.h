@@ -1,7 +1,7 @@
 // A cubic spline drawn into the current graphics window.
 #pragma once
 
-inline constexpr int kMsgSplineSteps = -1134;
+#include "tables/table_names.h"
 
 // Draws the spline of x, y, y2 (from spline_coefficients) as a polyline of `steps` pieces per
 // interval, as (value, abscissa) when exchange is set, and refreshes the window. 0, -193 for an

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/ui.h"
+#include "tables/table_names.h"
 #include "ui/text_area.h"
 
 inline constexpr int kListPane = platform::UiBackend::kPaneFirst;      // text area 0
@@ -15,9 +16,6 @@ inline constexpr int kGridPane = platform::UiBackend::kPaneFirst + 1;  // text a
 inline constexpr int kWindow16OkCommand = 104;
 inline constexpr int kWindow16CancelCommand = 105;
 inline constexpr int kWindow16HelpCommand = 106;
-inline constexpr int kMsgWindow16OkTip = -202;
-inline constexpr int kMsgWindow16CancelTip = -203;
-inline constexpr int kMsgWindow16HelpTip = -204;
 inline constexpr int kWindow16StripHeight = 28;
 // Where the strip's buttons stand: OK and Cancel from the left, Help from the right edge.
 inline constexpr int kWindow16OkX = 2;

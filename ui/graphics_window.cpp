@@ -8,6 +8,7 @@
 
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_commands.h"
 #include "ui/graphics_files.h"
@@ -485,8 +486,8 @@ int graphwin_open(int n, int x, int y, int width, int height) {
             try {
                 g.words.assign(kDisplayListFirstWords, 0);
             } catch (const std::bad_alloc&) {
-                show_error(kMsgGraphicsNoMemory);
-                return kMsgGraphicsNoMemory;
+                show_error(kMsgOutOfMemory);
+                return kMsgOutOfMemory;
             }
             g.write = 0;
             g.mark = -1;
@@ -802,7 +803,7 @@ int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
         // The sizes start-up gives: a list of 4000 lines, 16 rows of 9 columns, 3 label lines,
         // a grid of 5 lines and 50 columns.
         // A backend without panes keeps the drawing pane alone.
-        if (const int r = create_window16_panes(Window16Shape{}); r == kMsgGraphicsNoMemory) {
+        if (const int r = create_window16_panes(Window16Shape{}); r == kMsgOutOfMemory) {
             return r;
         }
     }
@@ -814,7 +815,7 @@ int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
         try {
             g.words.assign(kPaneWords, 0);
         } catch (const std::bad_alloc&) {
-            return kMsgGraphicsNoMemory;
+            return kMsgOutOfMemory;
         }
     }
     return 0;

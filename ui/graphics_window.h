@@ -8,14 +8,13 @@
 #include <vector>
 
 #include "platform/ui.h"
+#include "tables/table_names.h"
 
 inline constexpr int kGraphicsRecords = 10;  // 1..9 graphics windows, 10 the pane of 16
 inline constexpr int kGraphicsPaneRecord = 10;
 inline constexpr int kGraphicsFirstWindow = 7;  // window number of graphics window 1
 inline constexpr int kDisplayListFirstWords = 16000;
 inline constexpr int kGraphicsTextSize = 496;  // stored command text: 495 characters + 0
-inline constexpr int kMsgDisplayListFull = -155;
-inline constexpr int kMsgGraphicsNoMemory = -10;
 
 // Display-list record kinds (bits 0x7800 of a header word; the low 11 bits a value or count).
 enum DisplayKind : std::uint16_t {

@@ -9,6 +9,7 @@
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
+#include "tables/table_names.h"
 #include "ui/choice_lists.h"
 #include "ui/graphics_window.h"
 #include "ui/grid_control.h"
@@ -25,10 +26,19 @@ struct GridCommandAction {
 
 // The queued action of every grid command.
 constexpr GridCommandAction kGridCommandActions[] = {
-    {197, 14}, {198, 13}, {199, 2},  {200, 15}, {201, 1},  {202, 12},
-    {203, 16}, {204, 18}, {205, 17}, {206, 20}, {207, 21}, {208, 23},
+    {kCmdGridCopy, kGridActionCopy},
+    {kCmdGridCut, kGridActionCut},
+    {kCmdGridDelete, kGridActionDelete},
+    {kCmdGridPaste, kGridActionPaste},
+    {kCmdGridInsert, kGridActionInsert},
+    {kCmdGridReverse, kGridActionReverse},
+    {kCmdGridNegate, kGridActionNegate},
+    {kCmdGridInsertLensFile, kGridActionInsertLensFile},
+    {kCmdGridCatalogParts, kGridActionCatalogParts},
+    {kCmdGridMakeElement, kGridActionMakeElement},
+    {kCmdGridDissolveGroup, kGridActionDissolveGroup},
+    {kCmdGridScale, kGridActionScale},
 };
-constexpr int kGridInsertCommand = 201;
 
 std::string g_status_label;
 std::size_t g_clipboard_size = 0;
@@ -52,7 +62,7 @@ int cmd_grid_command() {
     const int command = current_command();
     for (const GridCommandAction& a : kGridCommandActions) {
         if (a.command != command) continue;
-        grid_post_action(a.action, command == kGridInsertCommand ? arg_int(0) : 0);
+        grid_post_action(a.action, command == kCmdGridInsert ? arg_int(0) : 0);
         break;
     }
     return 0;

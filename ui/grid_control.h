@@ -93,6 +93,21 @@ void grid_edit_decimal_jump();
 // --- activation and events -----------------------------------------------------------------
 void grid_activate_cell(int argument);
 void grid_return_to_cell(int clear_status);
+// The actions the grid commands queue (grid_post_action); the level of the sheet receives each
+// as its event code. Action 1 is also the code of an activated row selector.
+inline constexpr int kGridActionInsert = 1;
+inline constexpr int kGridActionDelete = 2;
+inline constexpr int kGridActionReverse = 12;
+inline constexpr int kGridActionCut = 13;
+inline constexpr int kGridActionCopy = 14;
+inline constexpr int kGridActionPaste = 15;
+inline constexpr int kGridActionNegate = 16;
+inline constexpr int kGridActionCatalogParts = 17;
+inline constexpr int kGridActionInsertLensFile = 18;
+inline constexpr int kGridActionMakeElement = 20;
+inline constexpr int kGridActionDissolveGroup = 21;
+inline constexpr int kGridActionScale = 23;
+
 void grid_post_action(int code, int argument);
 int grid_dispatch_event(int code);
 void grid_click_cell(int argument);
@@ -158,7 +173,7 @@ void grid_status_printf(int message, const Args&... args);
 void grid_status_text(const char* text);
 const char* grid_status_label();
 
-// Handler slot 72: queues the grid action of commands 197-208.
+// Handler kSlotGridCommand: queues the grid action of commands 197-208.
 int cmd_grid_command();
 // Reads the clipboard's surface data into a buffer the caller keeps between calls.
 int read_private_clipboard(char** buffer);

@@ -11,11 +11,10 @@
 #include "runtime/messages.h"
 #include "runtime/run_state.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 #include "ui/grid_cells.h"
 
 namespace {
-
-constexpr int kMsgCellTextTooLong = -115;
 
 // The line goes to the current command level uncompiled: kept for its event 107.
 int hand_line_to_level(const char* text) {

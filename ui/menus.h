@@ -15,11 +15,8 @@
 #include <vector>
 
 #include "platform/ui.h"
+#include "tables/table_names.h"
 
-inline constexpr int kMsgMainMenuList = -97;
-inline constexpr int kMsgAlwaysEnabledPopup = -98;
-inline constexpr int kMsgEditMenuList = -170;
-inline constexpr int kMsgNoMainMenuList = -87;
 inline constexpr int kPopupLimit = 150;
 inline constexpr int kRecentFileSlots = 4;
 inline constexpr int kSecondMenuAcceleratorBase = 1001;

@@ -9,6 +9,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 #include "runtime/messages.h"
+#include "tables/table_names.h"
 #include "ui/contour_plot.h"
 #include "ui/graphics_spline.h"
 
@@ -46,7 +47,7 @@ int fit(int n, StoredSpline* s) {
     const double* x = scratch_array(4);
     const double* y = scratch_array(5);
     if (x == nullptr || y == nullptr || n < 2 || n > kSplinePointLimit) {
-        return set_error_msg(kMsgSplineTable);
+        return set_error_msg(kMsgBadFitTable);
     }
     s->x.assign(x, x + n);
     s->y.assign(y, y + n);
@@ -60,7 +61,7 @@ int fit(int n, StoredSpline* s) {
 int cmd_contour_plot() {
     DoubleArray table;
     if (!double_array(3, &table) || table.columns <= 0) {
-        return set_error_msg(kMsgContourArrays);
+        return set_error_msg(kMsgArrayShapes);
     }
     ContourOptions options;
     options.level_count = arg_int(4);
@@ -73,10 +74,10 @@ int cmd_contour_plot() {
     options.title_message = option != -1 ? option : 0;
     if (arg_int(0) != 0) {
         DoubleArray levels;
-        if (!double_array(7, &levels)) return set_error_msg(kMsgContourArrays);
+        if (!double_array(7, &levels)) return set_error_msg(kMsgArrayShapes);
         options.level_count =
             static_cast<int>(std::min<long>(std::max(options.level_count, 0), levels.count()));
-        if (options.level_count <= 0) return set_error_msg(kMsgContourArrays);
+        if (options.level_count <= 0) return set_error_msg(kMsgArrayShapes);
         options.levels = levels.data;
     }
     std::vector<const double*> rows(static_cast<std::size_t>(table.rows));
@@ -88,20 +89,20 @@ int cmd_contour_plot() {
 
 int cmd_spline() {
     switch (current_command()) {
-        case 163: {
+        case kCmdSplinePlot: {
             StoredSpline s;
             if (const int r = fit(arg_int(0), &s); r != 0) return r;
             return plot_spline(s.x.data(), s.y.data(), s.y2.data(), static_cast<int>(s.x.size()),
                                arg_int(1), arg_int(2));
         }
-        case 164: {
+        case kCmdSplineFit: {
             StoredSpline s;
             if (const int r = fit(arg_int(0), &s); r != 0) return r;
             stored = std::move(s);
             return 0;
         }
-        case 165: {
-            if (stored.x.empty()) return set_error_msg(kMsgNoSplineStored);
+        case kCmdSplineValue: {
+            if (stored.x.empty()) return set_error_msg(kMsgNoFit);
             double value = 0;
             if (const int r = spline_eval(stored.x.data(), stored.y.data(), stored.y2.data(),
                                           static_cast<int>(stored.x.size()), arg_double(0), &value);

@@ -2,9 +2,8 @@
 // of a table, and cubic splines through the tables in scratch arrays 4 (x) and 5 (y).
 #pragma once
 
-inline constexpr int kMsgSplineTable = -193;
-inline constexpr int kMsgNoSplineStored = -194;
-inline constexpr int kMsgContourArrays = -99;
+#include "tables/table_names.h"
+
 inline constexpr int kSplinePointLimit = 2000;
 
 int cmd_contour_plot();

@@ -3,7 +3,8 @@
 // modal box; the Yes/No/Cancel question.
 #pragma once
 
-inline constexpr int kMsgQuestionCaption = -125;
+#include "tables/table_names.h"
+
 inline constexpr char kDefaultStatusText[] = " ";
 
 // The window whose status field takes the next message (0 normally); reset after each message.

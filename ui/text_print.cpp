@@ -268,7 +268,7 @@ int copy_text_to_clipboard(int window) {
 }
 
 int cmd_print_or_plot() {
-    if (current_command() == 235) return cmd_plot_graphics();
+    if (current_command() == kCmdPlot) return cmd_plot_graphics();
     const int destination = arg_int(0);
     const ArgCell* file = arg_cell(1);
     const char* name = file != nullptr && file->text_length != 0 && file->value.text != nullptr

@@ -6,14 +6,7 @@
 #include <cstdint>
 #include <string>
 
-inline constexpr int kMsgPrintFileCannotOpen = -129;
-inline constexpr int kMsgPrintedToFile = -136;
-inline constexpr int kMsgPrinted = -137;
-inline constexpr int kMsgDocumentCannotStart = -141;
-inline constexpr int kMsgPrintDialogFailed = -142;
-inline constexpr int kMsgPrintCancelled = -144;
-inline constexpr int kMsgClipboardUnavailable = -159;
-inline constexpr int kMsgCopiedToClipboard = -160;
+#include "tables/table_names.h"
 
 // Destination codes: 0 the printer, 1 a file.
 struct PrinterChoices {

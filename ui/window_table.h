@@ -6,7 +6,6 @@
 #include "platform/ui.h"
 
 inline constexpr int kWindowTitleSize = 48;  // 47 characters and the ending zero
-inline constexpr int kMsgLastTextWindow = -118;
 inline constexpr int kFlagTextWindowLines = 4;
 
 // Sizes of the window frame parts the sizes below are made of.
@@ -45,6 +44,7 @@ void text_window_size(int columns, int rows, int* width, int* height);
 // one: cascaded by its number inside the MDI client.
 platform::Rect default_graphics_placement(int n, int mdi_client_width, int toolbar_height);
 
+#include "tables/table_names.h"
 #include "ui/text_area.h"
 
 // The fixed font's cell, from text window 1's surface (8 x 16, ascent 12 before it exists).
@@ -82,7 +82,6 @@ void hide_spreadsheet_window();
 int create_control_window();
 // Who paints the control window and takes its events (the sliders); null: nobody.
 void set_control_window_handler(platform::WindowHandler* handler);
-inline constexpr int kMsgControlWindowTitle = -172;
 inline constexpr int kSheetStripHeight = 30;  // a 22-pixel strip button and 8
 // The spreadsheet strip's OK, Cancel and Help buttons; closing the window is its Cancel.
 inline constexpr int kSheetOkCommand = 101;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "lens/lens_data.h"
+#include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "tests/entry/entry_fixture.h"
 
@@ -34,9 +36,7 @@ TEST_F(Entry, GeneralDataLinesStoreTheLensWideValues) {
          ""},
         // A field angle of 0 is 1e-6 radian, shown in degrees.
         {{"ANG 0"},
-         [](const LensData& l) {
-             return l.field_angle == 9.999999999462034e-07 && l.field_is_angle == 1;
-         },
+         [](const LensData& l) { return l.field_angle == kLeastNonZero && l.field_is_angle == 1; },
          "5.7296e-05"},
         {{"ANG 20"},
          [](const LensData& l) { return l.field_angle == 20 * 0.017453292519943295; },

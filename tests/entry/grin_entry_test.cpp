@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "lens/lens_data.h"
+#include "runtime/messages.h"
 #include "tests/entry/entry_fixture.h"
 
 namespace {
@@ -38,7 +40,7 @@ TEST_F(Entry, GrinKindsAndCoefficients) {
     }
     g = surface(1).grin;
     EXPECT_EQ(g->count, 28);
-    EXPECT_EQ(g->gwv, 9.999999999462034e-07);
+    EXPECT_EQ(g->gwv, kLeastNonZero);
     run_all(
         {"GRA1 1", "GRB2 2", "GRC3 3", "GRD4 4", "GNZ0 5", "GNZ11 6", "GMZ 7", "GOZ 8", "GWV 0.5"});
     EXPECT_EQ(g->grd[0], 1.0);
@@ -51,7 +53,7 @@ TEST_F(Entry, GrinKindsAndCoefficients) {
     EXPECT_EQ(g->goz, 8.0);
     EXPECT_EQ(g->gwv, 0.5);
     run_all({"GWV 0"});
-    EXPECT_EQ(surface(1).grin->gwv, 9.999999999462034e-07);
+    EXPECT_EQ(surface(1).grin->gwv, kLeastNonZero);
     run_all({"GDT UGR 5"});
     EXPECT_EQ(surface(1).grin->count, 5);
     run_all({"GDD"});

@@ -9,12 +9,14 @@
 #include <string>
 
 #include "entry/lens_commands.h"
+#include "lens/lens_data.h"
 #include "lens/lens_reset.h"
 #include "lens/new_lens_command.h"
 #include "platform/child_process.h"
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "tests/app/main_loop/loop_fixture.h"
 
 namespace {
@@ -61,7 +63,7 @@ TEST_F(LensCommands, FiveSurfacesGiveImageSurfaceSixAndTheLensIsNamed) {
     EXPECT_EQ(lens_file(), folder_ + "/doublet.len");
     EXPECT_STREQ(l.title, "NEW LENS");
     EXPECT_NE(test_state_flag(kFlagLensExists), 0);
-    EXPECT_EQ(surface(0).thickness, 1e20);
+    EXPECT_EQ(surface(0).thickness, kInfiniteDistance);
 }
 
 TEST_F(LensCommands, TwelveSurfacesAreRefusedAndTheLensStays) {
@@ -107,7 +109,7 @@ TEST_F(LensCommands, PerfectLensKeepsAnInfiniteObjectForMagnificationZero) {
     expect_sheet_opens(run("new_perfect_lens \"perfect\" 2 0 50 0 0.1"));
     const LensData& l = lens_data();
     EXPECT_EQ(l.image_surface, 3);
-    EXPECT_EQ(surface(0).thickness, 1e20);
+    EXPECT_EQ(surface(0).thickness, kInfiniteDistance);
     EXPECT_DOUBLE_EQ(l.entrance_beam_radius, 5.0);  // |f NA|
     EXPECT_EQ(surface(1).group_kind, kGroupElementGroup);
     EXPECT_EQ(surface(1).group_role, kRoleFirst);
@@ -265,7 +267,7 @@ TEST_F(LensCommands, WithoutAnOpcInitProcedureANewLensRunsNothing) {
     set_setting_flag(kSetOutputOn, 1);
     const std::string before = output();
     ASSERT_EQ(lens_new(), 0);
-    EXPECT_EQ(surface(0).thickness, 1e20);
+    EXPECT_EQ(surface(0).thickness, kInfiniteDistance);
     EXPECT_NE(get_setting_flag(kSetOutputOn), 0);
     EXPECT_EQ(output(), before);
 }
@@ -296,7 +298,7 @@ TEST_F(OpcInit, EveryNewLensRunsTheProcedureQuietlyAfterTheReset) {
     ArgCell mine = int_cell(5);
     ArgCell* vector[1] = {&mine};
     set_arg_vector(vector, 1);
-    set_current_command(417);
+    set_current_command(kCmdInsertSurface);
     ASSERT_EQ(lens_new(), 0);
     cells_seen = arg_count();
     EXPECT_EQ(surface(0).thickness, 250.0);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lens/lens_data.h"
+#include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "tests/entry/entry_fixture.h"
 
@@ -66,8 +67,8 @@ TEST_F(Modules, RefusedRangesLeaveTheGroups) {
         {"GRP 3 3", -821, ""},
         {"GRP 3 5", -824, ""},
         {"GRP 3 9", -824, ""},
-        {"UGR 2", -9998, "No group starts at surface 2"},
-        {"UGR 9", -9998, "No group starts at surface 9"},
+        {"UGR 2", kErrorTextReady, "No group starts at surface 2"},
+        {"UGR 9", kErrorTextReady, "No group starts at surface 9"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(run(c.line), c.result) << c.line;

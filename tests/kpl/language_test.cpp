@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string>
 
+#include "tables/table_names.h"
 #include "tests/kpl/kpl_fixture.h"
 
 namespace kpl_test {
@@ -121,21 +122,21 @@ TEST_F(Kpl, StatementsRunWithTheirControlFlow) {
 }
 
 TEST_F(Kpl, AssignmentsConvertAndRefuseByTheVariableType) {
-    EXPECT_EQ(run_line("vi = 7; vi = 3.0e9"), -26);
+    EXPECT_EQ(run_line("vi = 7; vi = 3.0e9"), kMsgIntRange);
     EXPECT_EQ(global_int(0), 7);
     EXPECT_EQ(run_line("vi = -2.9"), 0);
     EXPECT_EQ(global_int(0), -2);
-    EXPECT_EQ(run_line("vc = 256"), -3);
-    EXPECT_EQ(run_line("vc = 255; vc++"), -3);
+    EXPECT_EQ(run_line("vc = 256"), kMsgCharRange);
+    EXPECT_EQ(run_line("vc = 255; vc++"), kMsgCharRange);
     EXPECT_EQ(global_char(2), 255);
-    EXPECT_EQ(run_line("vc = 0; vc--"), -3);
+    EXPECT_EQ(run_line("vc = 0; vc--"), kMsgCharRange);
     EXPECT_EQ(run_line("vd = 3; vd /= 2"), 0);
     EXPECT_DOUBLE_EQ(global_double(1), 1.5);
-    EXPECT_EQ(run_line("arr[10] = 1"), -4);
-    EXPECT_EQ(run_line("arr[-1] = 1"), -4);
+    EXPECT_EQ(run_line("arr[10] = 1"), kMsgIndexRange);
+    EXPECT_EQ(run_line("arr[-1] = 1"), kMsgIndexRange);
     EXPECT_EQ(run_line("arr[9.9] = 1"), 0);
     EXPECT_DOUBLE_EQ(arr_data[9], 1.0);
-    EXPECT_EQ(run_line("vd = 1; vd = vd / 0"), -36);
+    EXPECT_EQ(run_line("vd = 1; vd = vd / 0"), kMsgZeroDivisor);
 }
 
 TEST_F(Kpl, CompileErrorsOfTheStatementForms) {
@@ -190,9 +191,9 @@ TEST_F(Kpl, CompileErrorsOfTheStatementForms) {
         SCOPED_TRACE(k.text);
         EXPECT_EQ(compile_error(k.text), k.error);
     }
-    EXPECT_EQ(compile_error("1 +", true), -76);
-    EXPECT_EQ(compile_error("vi = 1", true), -51);
-    EXPECT_EQ(compile_error("++vi", true), -11);
+    EXPECT_EQ(compile_error("1 +", true), kMsgIncompleteCell);
+    EXPECT_EQ(compile_error("vi = 1", true), kMsgNoAssignHere);
+    EXPECT_EQ(compile_error("++vi", true), kMsgSyntax);
 }
 
 TEST_F(Kpl, CompileErrorsAreShownWithTheirLocation) {
@@ -212,16 +213,16 @@ TEST_F(Kpl, LexerLimits) {
     const std::string s253(253, 'x'), s254(254, 'x');
     EXPECT_EQ(run_line(("show \"" + s253 + "\" 1").c_str()), 0);
     EXPECT_EQ(calls.show_label, s253);
-    EXPECT_EQ(compile_error(("show \"" + s254 + "\" 1").c_str()), -10);
+    EXPECT_EQ(compile_error(("show \"" + s254 + "\" 1").c_str()), kMsgOutOfMemory);
     // An identifier of 60 characters is read with its first 47.
     const std::string long_name = "vi" + std::string(58, 'q');
-    EXPECT_EQ(compile_error((long_name + " = 1").c_str()), -13);
-    EXPECT_EQ(compile_error(("\"" + std::string(300, 'y') + "\"").c_str()), -10);
-    EXPECT_EQ(compile_error(("vd = 1." + std::string(300, '5')).c_str()), -10);
-    EXPECT_EQ(compile_error(("vd = 0." + std::string(60, '5')).c_str()), -41);
+    EXPECT_EQ(compile_error((long_name + " = 1").c_str()), kMsgUnknownName);
+    EXPECT_EQ(compile_error(("\"" + std::string(300, 'y') + "\"").c_str()), kMsgOutOfMemory);
+    EXPECT_EQ(compile_error(("vd = 1." + std::string(300, '5')).c_str()), kMsgOutOfMemory);
+    EXPECT_EQ(compile_error(("vd = 0." + std::string(60, '5')).c_str()), kMsgBadNumber);
     EXPECT_EQ(compile_error("vi = 0x7FFFFFFF"), 0);
-    EXPECT_EQ(compile_error("vi = 0x80000000"), -41);
-    EXPECT_EQ(compile_error("vi = 2147483648"), -41);
+    EXPECT_EQ(compile_error("vi = 0x80000000"), kMsgBadNumber);
+    EXPECT_EQ(compile_error("vi = 2147483648"), kMsgBadNumber);
     EXPECT_EQ(compile_error("vi = 000000000000012"), 0);
 }
 
@@ -252,8 +253,8 @@ TEST_F(Kpl, CallsInBothFormsWithTheirArguments) {
     // An output parameter takes a variable by reference and gets the handler's value back.
     EXPECT_EQ(run_line("vd = 0; fill_out vd 2"), 0);
     EXPECT_DOUBLE_EQ(global_double(1), 15.0);
-    EXPECT_EQ(compile_error("fill_out 3 2"), -46);
-    EXPECT_EQ(compile_error("abc_(&vi, 2)"), -46);
+    EXPECT_EQ(compile_error("fill_out 3 2"), kMsgReferenceArg);
+    EXPECT_EQ(compile_error("abc_(&vi, 2)"), kMsgReferenceArg);
     // The empty line and ";" run the command "_".
     EXPECT_EQ(run_line(""), 0);
     EXPECT_EQ(run_line(";"), 0);
@@ -268,7 +269,7 @@ TEST_F(Kpl, CallDepthIsLimitedTo40) {
     EXPECT_EQ(run_cell_expression(nested.c_str(), false, 20, &v, &accepted), 0);
     EXPECT_EQ(v.v.i, 41);
     nested = "f(" + nested + ")";
-    EXPECT_EQ(run_cell_expression(nested.c_str(), false, 20, &v, &accepted), -5);
+    EXPECT_EQ(run_cell_expression(nested.c_str(), false, 20, &v, &accepted), kMsgCallDepth);
     EXPECT_EQ(kpl_state().call_depth, 0);
 }
 

@@ -2,6 +2,7 @@
 // call-depth limit, and code loaded on demand into a procedure area that is recycled.
 #include <string>
 
+#include "tables/table_names.h"
 #include "tests/kpl/kpl_fixture.h"
 
 namespace kpl_test {
@@ -19,10 +20,10 @@ TEST_F(Kpl, ProceduresFromTheCodeTableTakeArgumentsAndReturnValues) {
     EXPECT_EQ(run_line("vi = rec(10)"), 0);
     EXPECT_EQ(global_int(0), 10);
     // An int parameter refuses a double argument.
-    EXPECT_EQ(run_line("vi = add3(1.5, 2, 2)"), -38);
+    EXPECT_EQ(run_line("vi = add3(1.5, 2, 2)"), kMsgDoubleForInt);
     EXPECT_EQ(run_line("vi = add3(1, 2, 2) + add3(2, 2, 2)"), 0);
     EXPECT_EQ(global_int(0), 11);
-    EXPECT_EQ(compile_error("vi = setvi(1)"), -49);
+    EXPECT_EQ(compile_error("vi = setvi(1)"), kMsgVoidValue);
 }
 
 TEST_F(Kpl, AProcedureHandsItsTextParameterOnToACommand) {
@@ -35,7 +36,7 @@ TEST_F(Kpl, AProcedureHandsItsTextParameterOnToACommand) {
 TEST_F(Kpl, TheFortyFirstNestedCallFails) {
     EXPECT_EQ(run_line("vi = rec(39)"), 0);  // calls at depths 1 to 40
     EXPECT_EQ(global_int(0), 39);
-    EXPECT_EQ(run_line("vi = rec(40)"), -5);
+    EXPECT_EQ(run_line("vi = rec(40)"), kMsgCallDepth);
     EXPECT_EQ(kpl_state().call_depth, 0);
     EXPECT_EQ(run_line("vi = rec(3)"), 0);  // the state is clean again
     EXPECT_EQ(global_int(0), 3);
@@ -81,7 +82,7 @@ protected:
 
 TEST_F(KplSmallArea, AProcedureLargerThanTheAreaIsRefused) {
     EXPECT_EQ(kpl_state().code_size, 40000u);
-    EXPECT_EQ(run_line("vi = big_one(1)"), -9);
+    EXPECT_EQ(run_line("vi = big_one(1)"), kMsgProcedureLoad);
     EXPECT_EQ(run_line("vi = add3(1, 1, 1)"), 0);
     EXPECT_EQ(global_int(0), 2);
 }

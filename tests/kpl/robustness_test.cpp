@@ -3,6 +3,7 @@
 #include <random>
 #include <string>
 
+#include "tables/table_names.h"
 #include "tests/kpl/kpl_fixture.h"
 
 namespace kpl_test {
@@ -68,7 +69,7 @@ TEST_F(Kpl, DamagedCodeStopsWithTheDamagedCodeMessage) {
         s.error = 0;
         s.frame_base = s.next_slot = 0;
         KplValue out{};
-        EXPECT_EQ(exec_statements(&out), -2);
+        EXPECT_EQ(exec_statements(&out), kMsgBadCode);
     }
 }
 
@@ -81,11 +82,11 @@ TEST_F(Kpl, KeptLinesRunAgainWithoutCompiling) {
     // The kept code outlives the line that kept it.
     EXPECT_EQ(run_line("vi = 1 + 2; keep_line(\"$$$\", k)"), 0);
     EXPECT_DOUBLE_EQ(global_double(1), 6.0);
-    EXPECT_EQ(run_line("keep_line(\"$$$\", 5)"), -10);  // no such entry
+    EXPECT_EQ(run_line("keep_line(\"$$$\", 5)"), kMsgOutOfMemory);  // no such entry
 }
 
 TEST_F(Kpl, ContextLettersChooseTheCommand) {
-    EXPECT_EQ(compile_error("rd 5"), -13);
+    EXPECT_EQ(compile_error("rd 5"), kMsgUnknownName);
     ASSERT_EQ(push_command_context('l'), 0);
     EXPECT_EQ(run_line("rd 5"), 0);
     EXPECT_EQ(calls.abc_args, (std::vector<int>{5}));
@@ -93,7 +94,7 @@ TEST_F(Kpl, ContextLettersChooseTheCommand) {
     // A command that names a context letter pushes it for the rest of the line.
     EXPECT_EQ(run_line("lens_mode; rd 7; end_lens"), 0);
     EXPECT_EQ(calls.abc_args, (std::vector<int>{7}));
-    EXPECT_EQ(compile_error("lens_mode; end_lens; rd 7"), -13);
+    EXPECT_EQ(compile_error("lens_mode; end_lens; rd 7"), kMsgUnknownName);
 }
 
 }  // namespace
@@ -146,9 +147,9 @@ TEST_F(Kpl, ListWordsAndStringPreferencesAsArguments) {
     EXPECT_EQ(calls.show_label, "demo/lens.len");
     EXPECT_EQ(run_line("show(str_pref(lfil), 2)"), 0);
     EXPECT_EQ(calls.show_label, "demo/lens.len");
-    EXPECT_EQ(compile_error("show str_pref(nosuch) 1"), -21);
-    EXPECT_EQ(compile_error("show(str_pref(), 1)"), -53);
-    EXPECT_EQ(compile_error("show(str_pref lfil, 1)"), -18);
+    EXPECT_EQ(compile_error("show str_pref(nosuch) 1"), kMsgNotInList);
+    EXPECT_EQ(compile_error("show(str_pref(), 1)"), kMsgTooManyArgs);
+    EXPECT_EQ(compile_error("show(str_pref lfil, 1)"), kMsgParenExpected);
 }
 
 }  // namespace
@@ -191,7 +192,7 @@ TEST_F(Kpl, AScalarReadAsAnArrayIsRefused) {
     s.frame_base = s.next_slot = 0;
     s.var_fill = s.var_size - 64;  // the claimed elements would reach past the space
     KplValue out{};
-    EXPECT_EQ(exec_statements(&out), -2);
+    EXPECT_EQ(exec_statements(&out), kMsgBadCode);
     s.var_fill = 0;
 }
 

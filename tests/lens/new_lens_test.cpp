@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "lens/lens_data.h"
 #include "lens/new_lens_command.h"
 #include "lens/surface_groups.h"
 #include "tests/lens/lens_fixture.h"
@@ -37,7 +38,7 @@ TEST_F(NewLensTest, SurfacesOfANewLensAreAirWithTheObjectAtInfinity) {
         EXPECT_EQ(s.asphere, nullptr);
         EXPECT_EQ(s.decentre, nullptr);
     }
-    EXPECT_DOUBLE_EQ(surface(0).thickness, 1e20);  // the distance lens data take as infinite
+    EXPECT_DOUBLE_EQ(surface(0).thickness, kInfiniteDistance);
     EXPECT_EQ(surface(0).aperture_kind, kApertureFixedValue);
     EXPECT_EQ(surface(1).aperture_kind, kApertureComputed);
     EXPECT_DOUBLE_EQ(surface(1).thickness, 0.0);
@@ -277,7 +278,7 @@ TEST_F(NewLensTest, PerfectLens) {
     // Magnification 0 keeps the object at infinity; the beam radius is |f NA|.
     request.magnification = 0.0;
     ASSERT_EQ(new_lens_from_request(request, result), 0);
-    EXPECT_DOUBLE_EQ(surface(0).thickness, 1e20);
+    EXPECT_DOUBLE_EQ(surface(0).thickness, kInfiniteDistance);
     EXPECT_DOUBLE_EQ(lens_data().entrance_beam_radius, 5.0);
     // NA 0 with a finite magnification uses 0.05.
     request.numerical_aperture = 0.0;

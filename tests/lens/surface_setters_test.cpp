@@ -3,6 +3,7 @@
 
 #include "lens/surface_groups.h"
 #include "lens/surface_setters.h"
+#include "runtime/messages.h"
 #include "tests/lens/lens_fixture.h"
 
 namespace {
@@ -190,7 +191,7 @@ TEST_F(SetterTest, AModelGlassThatIsAVariableIsNotChanged) {
     const OptimiseLinks links = {
         [] { return 0; }, [](int i) { return table[i]; }, nullptr, nullptr, nullptr, nullptr};
     set_optimise_links(&links);
-    EXPECT_EQ(set_surface_medium(1, kMediumModelGlass, "M1", 0), kMsgErrorShown);
+    EXPECT_EQ(set_surface_medium(1, kMediumModelGlass, "M1", 0), kErrorTextReady);
     EXPECT_STREQ(surface(1).medium_name, "AIR       ");
 }
 

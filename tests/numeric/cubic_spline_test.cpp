@@ -1,4 +1,5 @@
 #include "numeric/cubic_spline.h"
+#include "tables/table_names.h"
 
 #include <gtest/gtest.h>
 
@@ -128,7 +129,7 @@ TEST(CubicSpline, BadTablesAreRefusedAndTouchNothing) {
     const std::vector<double> y = {1.0, 2.0, 3.0, 4.0};
     for (const auto& x : bad) {
         std::vector<double> m(4, 42.0);
-        EXPECT_EQ(spline_coefficients(x.data(), y.data(), 4, 0.0, 0.0, m.data()), -193);
+        EXPECT_EQ(spline_coefficients(x.data(), y.data(), 4, 0.0, 0.0, m.data()), kMsgBadFitTable);
         EXPECT_EQ(m, std::vector<double>(4, 42.0));
     }
     // n below 1: nothing computed, nothing written; evaluation refuses.
@@ -136,14 +137,14 @@ TEST(CubicSpline, BadTablesAreRefusedAndTouchNothing) {
     EXPECT_EQ(spline_coefficients(y.data(), y.data(), 0, 0.0, 0.0, &m0), 0);
     EXPECT_EQ(m0, 42.0);
     double v = 13.0;
-    EXPECT_EQ(spline_eval(y.data(), y.data(), y.data(), 0, 1.0, &v), -193);
-    EXPECT_EQ(spline_eval(y.data(), y.data(), y.data(), -5, 1.0, &v), -193);
+    EXPECT_EQ(spline_eval(y.data(), y.data(), y.data(), 0, 1.0, &v), kMsgBadFitTable);
+    EXPECT_EQ(spline_eval(y.data(), y.data(), y.data(), -5, 1.0, &v), kMsgBadFitTable);
     EXPECT_EQ(v, 13.0);
     // Unchecked equal abscissae met at evaluation.
     const double ex[] = {0.0, 1.0, 1.0};
     const double ey[] = {0.0, 1.0, 2.0};
     const double em[] = {0.0, 0.0, 0.0};
-    EXPECT_EQ(spline_eval(ex, ey, em, 3, 1.0, &v), -193);
+    EXPECT_EQ(spline_eval(ex, ey, em, 3, 1.0, &v), kMsgBadFitTable);
 }
 
 }  // namespace

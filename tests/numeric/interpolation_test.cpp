@@ -1,4 +1,5 @@
 #include "numeric/interpolation.h"
+#include "tables/table_names.h"
 
 #include <gtest/gtest.h>
 
@@ -129,17 +130,17 @@ TEST_F(TableFitTest, BadTablesAreRefusedAndLeaveNoFit) {
     const double with_nan[] = {0.0, NAN, 2.0, 3.0};
     for (const double* xs : {repeated, falling, with_nan}) {
         ASSERT_EQ(table_fit_build(good_x, ys, 4), 0);
-        EXPECT_EQ(table_fit_build(xs, ys, 4), -193);
+        EXPECT_EQ(table_fit_build(xs, ys, 4), kMsgBadFitTable);
         double value = 5.0;
         double slope = 5.0;
-        EXPECT_EQ(table_fit_eval(0.5, &value, &slope), -194);
+        EXPECT_EQ(table_fit_eval(0.5, &value, &slope), kMsgNoFit);
         EXPECT_EQ(value, 5.0);
     }
-    EXPECT_EQ(table_fit_build(good_x, ys, 1), -193);
-    EXPECT_EQ(table_fit_build(good_x, ys, 0), -193);
+    EXPECT_EQ(table_fit_build(good_x, ys, 1), kMsgBadFitTable);
+    EXPECT_EQ(table_fit_build(good_x, ys, 0), kMsgBadFitTable);
     double value = 0.0;
     double slope = 0.0;
-    EXPECT_EQ(table_fit_eval(0.5, &value, &slope), -194);
+    EXPECT_EQ(table_fit_eval(0.5, &value, &slope), kMsgNoFit);
 }
 
 TEST_F(TableFitTest, ALargerTableAfterASmallerOneIsFittedWhole) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "lens/lens_data.h"
 #include "tests/trace/trace_fixture.h"
 #include "trace/derived_rays.h"
 
@@ -106,7 +107,7 @@ protected:
             surface(0).decentre = &object_tilt_;
         }
         LensData& lens = lens_data();
-        lens.object_height = object_distance >= kObjectAtInfinity ? -object_distance * 0.2 : 12.0;
+        lens.object_height = object_distance >= kInfiniteDistance ? -object_distance * 0.2 : 12.0;
         lens.axial_start_height = 7.0;
         lens.chief_start_height = -3.0;
         lens.epxy = 1;
@@ -131,7 +132,7 @@ TEST_F(DerivativeLens, DifferentialAndAuxiliaryDerivativesMatchCentralDifference
     };
     const Case cases[] = {{"finite object", 80.0, false},
                           {"tilted finite object", 80.0, true},
-                          {"object at infinity", kObjectAtInfinity, false}};
+                          {"object at infinity", kInfiniteDistance, false}};
     const double ox = 0.3, oy = 0.7, px = 0.4, py = -0.5;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -222,7 +223,7 @@ TEST_F(DerivedRays, AnAfocalLensGivesItsFocusDistancesInDioptres) {
     Medium glass(n1);
     curvature(1, 1.0 / R);
     thickness(1, 120.0);
-    make_lens(1, kObjectAtInfinity);
+    make_lens(1, kInfiniteDistance);
     surface(1).index = glass.data();
     surface(2).index = glass.data();
     LensData& lens = lens_data();

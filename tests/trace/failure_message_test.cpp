@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "lens/lens_data.h"
 #include "runtime/message_table.h"
 #include "runtime/messages.h"
 #include "tests/support/built_tables.h"
@@ -25,7 +26,7 @@ protected:
 
         for (int n = 1; n <= 5; ++n) thickness(n, 5.0);
         curvature(5, 1.0);
-        make_lens(5, kObjectAtInfinity);
+        make_lens(5, kInfiniteDistance);
         lens_data().object_height = 0.0;
         lens_data().axial_start_height = 3.0;
     }

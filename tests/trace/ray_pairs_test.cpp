@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "lens/lens_data.h"
 #include "tests/trace/trace_fixture.h"
 
 namespace trace_test {
@@ -85,11 +86,11 @@ protected:
         thickness(1, -30.0);
         curvature(2, 0.0);
         thickness(2, 25.0);
-        make_lens(2, kObjectAtInfinity);
+        make_lens(2, kInfiniteDistance);
         surface(1).medium_kind = kMediumMirror;
         surface(2).medium_kind = kMediumMirror;
         LensData& lens = lens_data();
-        lens.object_height = -0.05 * kObjectAtInfinity;
+        lens.object_height = -0.05 * kInfiniteDistance;
         lens.axial_start_height = 10.0;
         lens.chief_start_height = 0.0;
         mark_plain_surfaces();

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "lens/lens_data.h"
 #include "tests/trace/trace_fixture.h"
 
 namespace trace_test {
@@ -344,10 +345,10 @@ protected:
         TraceTest::SetUp();
         curvature(1, 1.0 / kRadius);
         thickness(1, kRadius / 2);
-        make_lens(1, kObjectAtInfinity);
+        make_lens(1, kInfiniteDistance);
         surface(1).medium_kind = kMediumMirror;
         LensData& lens = lens_data();
-        lens.object_height = -std::tan(field) * kObjectAtInfinity;
+        lens.object_height = -std::tan(field) * kInfiniteDistance;
         lens.axial_start_height = kEpr;
         lens.chief_start_height = kP1;
     }
@@ -388,7 +389,7 @@ TEST_F(SphericalMirror, TwoMirrorsTurnTheRayForwardAgain) {
     // A flat mirror 50 in front of the first: the ray goes back along +z.
     curvature(2, 0.0);
     thickness(2, 30.0);
-    make_lens(2, kObjectAtInfinity);
+    make_lens(2, kInfiniteDistance);
     surface(1).medium_kind = kMediumMirror;
     surface(2).medium_kind = kMediumMirror;
     RayRecord ray = make_ray(kRayPlain, 0, 0, 0, 1);
@@ -410,7 +411,7 @@ TEST_F(TraceTest, ParaboloidFocusesAnAxialBeamWithZeroPathDifference) {
     curvature(1, c);
     set_conic_constant(1, -1.0);
     thickness(1, 1.0 / (2.0 * c));
-    make_lens(1, kObjectAtInfinity);
+    make_lens(1, kInfiniteDistance);
     surface(1).medium_kind = kMediumMirror;
     LensData& lens = lens_data();
     lens.object_height = 0.0;

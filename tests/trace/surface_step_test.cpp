@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "lens/lens_data.h"
 #include "tests/trace/trace_fixture.h"
 
 namespace trace_test {
@@ -59,7 +60,7 @@ TEST_F(TraceTest, TiltedDecentredPlateDisplacesTheRayByThePlateFormula) {
         thickness(1, th);
         curvature(2, 0.0);
         thickness(2, 0.0);
-        make_lens(2, kObjectAtInfinity);
+        make_lens(2, kInfiniteDistance);
         surface(1).index = glass.data();
         DecentreRecord dec = rotation_record(c.r, c.kind, c.dcx, c.dcy);
         surface(1).decentre = &dec;
@@ -104,7 +105,7 @@ TEST_F(TraceTest, SkipLinkJumpsAheadSubtractingOnlyTheCurrentThickness) {
         curvature(n, 0.0);
         thickness(n, 10.0 * n);
     }
-    make_lens(5, kObjectAtInfinity);
+    make_lens(5, kInfiniteDistance);
     surface(2).skip_to = 5;
     lens_data().axial_start_height = 1.0;
     RayRecord ray = make_ray(kRayPlain, 0, 0, 0, 1);
@@ -124,7 +125,7 @@ TEST_F(TraceTest, ImageSurfaceThicknessMovesTheImagePlaneUnlessAfocal) {
     curvature(1, 0.0);
     thickness(1, 20.0);
     thickness(2, 7.0);
-    make_lens(1, kObjectAtInfinity);
+    make_lens(1, kInfiniteDistance);
     LensData& lens = lens_data();
     lens.axial_start_height = 1.0;
     for (int afocal : {0, 1}) {
@@ -139,7 +140,7 @@ TEST_F(TraceTest, ImageSurfaceThicknessMovesTheImagePlaneUnlessAfocal) {
 TEST_F(TraceTest, RayWithZeroAxialDirectionGetsInfiniteTangentDifferences) {
     curvature(1, 0.0);
     thickness(1, 10.0);
-    make_lens(1, kObjectAtInfinity);
+    make_lens(1, kInfiniteDistance);
     reference_ray().ray.m = 1.0;
     reference_ray().ray.prev_medium = air_.data();
     RayRecord ray = make_ray(kRayMeasured, 0, 0, 0, 0);
@@ -147,8 +148,8 @@ TEST_F(TraceTest, RayWithZeroAxialDirectionGetsInfiniteTangentDifferences) {
     ray.m = 0.0;
     ray.l = 1.0;
     ray_errors_vs_reference(ray, true);
-    EXPECT_EQ(ray.dtan_x, 1e20);
-    EXPECT_EQ(ray.dtan_y, 1e20);
+    EXPECT_EQ(ray.dtan_x, kInfiniteDistance);
+    EXPECT_EQ(ray.dtan_y, kInfiniteDistance);
 }
 
 // Surface 1 of radius 2 (the other surfaces plain) for the failure cases.
@@ -158,7 +159,7 @@ protected:
     void SetUp() override {
         TraceTest::SetUp();
         for (int n = 1; n <= 5; ++n) thickness(n, 5.0);
-        make_lens(5, kObjectAtInfinity);
+        make_lens(5, kInfiniteDistance);
         LensData& lens = lens_data();
         lens.object_height = 0.0;
         lens.axial_start_height = 3.0;
@@ -315,7 +316,7 @@ protected:
     void SetUp() override {
         TraceTest::SetUp();
         thickness(1, -10.0);
-        make_lens(1, kObjectAtInfinity);
+        make_lens(1, kInfiniteDistance);
         surface(0).index = glass_.data();
         const double a = 60.0 * M_PI / 180.0;
         const double r[9] = {1, 0, 0, 0, std::cos(a), std::sin(a), 0, -std::sin(a), std::cos(a)};
@@ -358,7 +359,7 @@ TEST_F(TotalReflection, SurfaceThatRequiresReflectionFailsARefractingRay) {
 TEST_F(TraceTest, EqualIndicesLeaveTheDirectionAndSetGammaToZero) {
     curvature(1, 0.1);
     thickness(1, 5.0);
-    make_lens(1, kObjectAtInfinity);
+    make_lens(1, kInfiniteDistance);
     lens_data().axial_start_height = 2.0;
     RayRecord ray = make_ray(kRayPlain, 0, 0, 0.3, 1);
     setup_ray_at_object(ray, nullptr);
@@ -373,7 +374,7 @@ TEST_F(TraceTest, EqualIndicesLeaveTheDirectionAndSetGammaToZero) {
 }
 
 TEST_F(TraceTest, SkipLinksReversedAreRestoredWhenTheGuardEnds) {
-    make_lens(6, kObjectAtInfinity);
+    make_lens(6, kInfiniteDistance);
     surface(1).skip_to = 4;
     surface(4).skip_to = 6;
     {
@@ -403,7 +404,7 @@ protected:
         TraceTest::SetUp();
         thickness(1, 10.0);
         thickness(2, 5.0);
-        make_lens(2, kObjectAtInfinity);
+        make_lens(2, kInfiniteDistance);
         surface(1).index = glass_.data();
         set_aperture_data(1, 1, 0, 2.0);
         surface(1).edge = 1;

@@ -252,6 +252,255 @@ bool user_line_allowed(const SourceLine& line, std::string& error) {
     return true;
 }
 
+// work code=<bytes> data=<bytes>
+bool parse_work(State& s, const SourceLine& line, std::string& error) {
+    const auto& t = line.tokens;
+    for (std::size_t i = 1; i < t.size(); ++i) {
+        std::string k, v;
+        long x = 0;
+        if (!split_key(t[i], k, v) || !parse_int(v, x) || x < 0 ||
+            x > std::numeric_limits<std::int32_t>::max()) {
+            error = "bad work size '" + t[i] + "'";
+            return false;
+        }
+        if (k == "code") {
+            s.code_size = x;
+        } else if (k == "data" &&
+                   x / static_cast<long>(kDataAreaBytesPerSlot) <= static_cast<long>(kField16Max)) {
+            s.data_size = x;
+        } else {
+            error = "bad work size '" + t[i] + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+// condition <number> <expression>
+bool parse_condition_line(State& s, const SourceLine& line, std::string& error) {
+    const auto& t = line.tokens;
+    int number = 0;
+    if (t.size() < 3 || !parse_condition_ref(t[1], number, error)) {
+        if (error.empty()) error = "condition needs a number and an expression";
+        return false;
+    }
+    if (s.conditions.count(number)) {
+        error = "condition " + t[1] + " defined twice";
+        return false;
+    }
+    std::vector<std::string> expr(t.begin() + 2, t.end());
+    std::size_t i = 0;
+    Bytes bytes;
+    if (!parse_expression(expr, i, 0, bytes, error)) return false;
+    if (i != expr.size()) {
+        error = "unexpected '" + expr[i] + "' in condition";
+        return false;
+    }
+    bytes.push_back(kCondEnd);
+    s.conditions[number] = bytes;
+    s.condition_lines[number] = &line;
+    return true;
+}
+
+// command <number> <names> [fields]; the command becomes the one its param lines belong to.
+bool parse_command(State& s, const SourceLine& line, Command*& current, std::string& error) {
+    const auto& t = line.tokens;
+    long n = 0;
+    if (t.size() < 3 || !parse_int(t[1], n) || n < 0 || n >= kUserSymbolBase) {
+        error = "command needs a number below 8192 and a name";
+        return false;
+    }
+    if (s.commands.count(static_cast<int>(n))) {
+        error = "command number " + t[1] + " used twice";
+        return false;
+    }
+    Command c;
+    c.number = static_cast<int>(n);
+    c.lens_data = s.lens_data;
+    std::string suffix;
+    std::stringstream names(t[2]);
+    std::string name;
+    while (std::getline(names, name, ',')) c.names.push_back(name);
+    for (std::size_t i = 3; i < t.size(); ++i) {
+        std::string k, v;
+        long x = 0;
+        if (t[i] == "hidden") {
+            c.hidden = true;
+            continue;
+        }
+        if (t[i] == "lens_data") {
+            c.lens_data = true;
+            continue;
+        }
+        if (!split_key(t[i], k, v)) {
+            error = "unexpected '" + t[i] + "'";
+            return false;
+        }
+        if (k == "suffix" && v.size() == 1 && std::isalpha(static_cast<unsigned char>(v[0]))) {
+            suffix = std::string("_") + static_cast<char>(std::tolower(v[0]));
+        } else if (k == "if") {
+            if (!parse_condition_ref(v, c.condition, error)) return false;
+        } else if (k == "context" && v.size() == 1 &&
+                   (std::isalpha(static_cast<unsigned char>(v[0])) || v[0] == '!')) {
+            c.context = static_cast<char>(std::toupper(static_cast<unsigned char>(v[0])));
+        } else if ((k == "plain" || k == "interactive" || k == "kind") && parse_int(v, x) &&
+                   x >= -1 && x <= kSignedField16Max &&
+                   (k != "kind" || (x >= 0 && x <= kRecordResultMask))) {
+            (k == "plain"         ? c.plain
+             : k == "interactive" ? c.interactive
+                                  : c.kind) = static_cast<int>(x);
+        } else {
+            error = "bad field '" + t[i] + "'";
+            return false;
+        }
+    }
+    for (std::string& nm : c.names) {
+        nm += suffix;
+        if (!is_name(nm)) {
+            error = "bad command name '" + nm + "'";
+            return false;
+        }
+    }
+    current = &(s.commands[c.number] = c);
+    return true;
+}
+
+// procedure <name> [fields]
+bool parse_procedure(State& s, const SourceLine& line, Command*& current, std::string& error) {
+    const auto& t = line.tokens;
+    if (t.size() < 2 || !is_name(t[1])) {
+        error = "procedure needs a name";
+        return false;
+    }
+    Command c;
+    c.procedure = true;
+    c.number = static_cast<int>(s.procedures.size());
+    c.names.push_back(t[1]);
+    for (std::size_t i = 2; i < t.size(); ++i) {
+        std::string k, v;
+        long x = 0;
+        if (t[i] == "hidden") {
+            c.hidden = true;
+        } else if (split_key(t[i], k, v) && k == "if") {
+            if (!parse_condition_ref(v, c.condition, error)) return false;
+        } else if (split_key(t[i], k, v) && k == "kind" && parse_int(v, x) && x >= 0 &&
+                   x <= kRecordResultMask) {
+            c.kind = static_cast<int>(x);
+        } else {
+            error = "bad field '" + t[i] + "'";
+            return false;
+        }
+    }
+    s.procedures.push_back(c);
+    current = &s.procedures.back();
+    return true;
+}
+
+// body "<text>", one line of the procedure above it.
+bool parse_body(const SourceLine& line, Command* current, std::string& error) {
+    const auto& t = line.tokens;
+    if (current == nullptr || !current->procedure || t.size() != 2 || !line.quoted[1]) {
+        error = "body needs a quoted text and belongs to a procedure";
+        return false;
+    }
+    if (current->body.size() + t[1].size() + 1 > kProcedureTextLimit) {
+        error =
+            "the procedure is longer than " + std::to_string(kProcedureTextLimit) + " characters";
+        return false;
+    }
+    current->body += t[1];
+    current->body += '\n';
+    current->body_lines.push_back(line.number);
+    return true;
+}
+
+// param (of the command above) or descriptor <n> (of none): name, type and keys.
+bool parse_param(State& s, const SourceLine& line, Command* current, std::string& error) {
+    const auto& t = line.tokens;
+    const std::string& word = t[0];
+    const bool loose = word == "descriptor";
+    const std::size_t at = loose ? 2 : 1;  // the name's token
+    long pinned = -1;
+    if (loose && (t.size() < 2 || !parse_int(t[1], pinned) || pinned < 0 || pinned > 0x3FFF)) {
+        error = "descriptor needs a number below 16384";
+        return false;
+    }
+    if (!loose && current == nullptr) {
+        error = "param outside a command";
+        return false;
+    }
+    if (t.size() < at + 2 || !is_name(t[at])) {
+        error = "param needs a name and a type";
+        return false;
+    }
+    Param p;
+    p.name = t[at];
+    p.number = static_cast<int>(pinned);
+    const auto* type = std::find(std::begin(kTypeNames), std::end(kTypeNames), t[at + 1]);
+    if (type == std::end(kTypeNames)) {
+        error = "unknown parameter type '" + t[at + 1] + "'";
+        return false;
+    }
+    p.type_flags = kTypeFlags[type - std::begin(kTypeNames)];
+    for (std::size_t i = at + 2; i < t.size(); ++i) {
+        std::string k, v;
+        long x = 0;
+        if (!split_key(t[i], k, v)) {
+            error = "unexpected '" + t[i] + "'";
+            return false;
+        }
+        const auto* key = std::find(std::begin(kHandleKeys), std::end(kHandleKeys), k);
+        if (!k.empty() && key != std::end(kHandleKeys)) {
+            if (!parse_handle(s, v, p.handles[key - std::begin(kHandleKeys)], error)) return false;
+        } else if (k == "mode" && parse_int(v, x) && is_prompt_mode(x)) {
+            p.mode = static_cast<std::uint8_t>(x);
+        } else if (k == "flags" && parse_int(v, x) && x >= 0 &&
+                   x <= std::numeric_limits<std::uint8_t>::max()) {
+            p.flags = static_cast<std::uint8_t>(x);
+        } else if (k == "number" && !loose && parse_int(v, x) && x >= 0 && x <= 0x3FFF) {
+            p.number = static_cast<int>(x);
+        } else if (k == "if") {
+            int c = 0;
+            if (!parse_condition_ref(v, c, error)) return false;
+            p.condition = static_cast<std::uint8_t>(c);
+        } else {
+            error = "bad field '" + t[i] + "'";
+            return false;
+        }
+    }
+    if (loose) {
+        s.loose.push_back(p);
+        return true;
+    }
+    // Records count their parameters in one byte.
+    if (current->params.size() >= std::numeric_limits<std::uint8_t>::max()) {
+        error = "too many parameters";
+        return false;
+    }
+    current->params.push_back(p);
+    return true;
+}
+
+// value <n> number <double> | value <n> text "<text>"
+bool parse_value(State& s, const SourceLine& line, long n, std::string& error) {
+    const auto& t = line.tokens;
+    if (s.values.count(static_cast<int>(n))) {
+        error = "value " + t[1] + " defined twice";
+        return false;
+    }
+    Value v;
+    if (t[2] == "number" && parse_double(t[3], v.number)) {
+    } else if (t[2] == "text" && line.quoted[3]) {
+        v.is_text = true;
+        v.text = t[3];
+    } else {
+        error = "value needs 'number <double>' or 'text \"...\"'";
+        return false;
+    }
+    s.values[static_cast<int>(n)] = v;
+    return true;
+}
+
 bool parse_line(State& s, const SourceLine& line, Command*& current, std::string& error) {
     const auto& t = line.tokens;
     const std::string& word = t[0];
@@ -268,237 +517,19 @@ bool parse_line(State& s, const SourceLine& line, Command*& current, std::string
         s.lens_data = t[1] == "on";
         return true;
     }
-    if (word == "work") {
-        for (std::size_t i = 1; i < t.size(); ++i) {
-            std::string k, v;
-            long x = 0;
-            if (!split_key(t[i], k, v) || !parse_int(v, x) || x < 0 ||
-                x > std::numeric_limits<std::int32_t>::max()) {
-                error = "bad work size '" + t[i] + "'";
-                return false;
-            }
-            if (k == "code") {
-                s.code_size = x;
-            } else if (k == "data" && x / static_cast<long>(kDataAreaBytesPerSlot) <=
-                                          static_cast<long>(kField16Max)) {
-                s.data_size = x;
-            } else {
-                error = "bad work size '" + t[i] + "'";
-                return false;
-            }
-        }
-        return true;
-    }
-    if (word == "condition") {
-        int number = 0;
-        if (t.size() < 3 || !parse_condition_ref(t[1], number, error)) {
-            if (error.empty()) error = "condition needs a number and an expression";
-            return false;
-        }
-        if (s.conditions.count(number)) {
-            error = "condition " + t[1] + " defined twice";
-            return false;
-        }
-        std::vector<std::string> expr(t.begin() + 2, t.end());
-        std::size_t i = 0;
-        Bytes bytes;
-        if (!parse_expression(expr, i, 0, bytes, error)) return false;
-        if (i != expr.size()) {
-            error = "unexpected '" + expr[i] + "' in condition";
-            return false;
-        }
-        bytes.push_back(kCondEnd);
-        s.conditions[number] = bytes;
-        s.condition_lines[number] = &line;
-        return true;
-    }
-    if (word == "command") {
-        if (t.size() < 3 || !parse_int(t[1], n) || n < 0 || n >= kUserSymbolBase) {
-            error = "command needs a number below 8192 and a name";
-            return false;
-        }
-        if (s.commands.count(static_cast<int>(n))) {
-            error = "command number " + t[1] + " used twice";
-            return false;
-        }
-        Command c;
-        c.number = static_cast<int>(n);
-        c.lens_data = s.lens_data;
-        std::string suffix;
-        std::stringstream names(t[2]);
-        std::string name;
-        while (std::getline(names, name, ',')) c.names.push_back(name);
-        for (std::size_t i = 3; i < t.size(); ++i) {
-            std::string k, v;
-            long x = 0;
-            if (t[i] == "hidden") {
-                c.hidden = true;
-                continue;
-            }
-            if (t[i] == "lens_data") {
-                c.lens_data = true;
-                continue;
-            }
-            if (!split_key(t[i], k, v)) {
-                error = "unexpected '" + t[i] + "'";
-                return false;
-            }
-            if (k == "suffix" && v.size() == 1 && std::isalpha(static_cast<unsigned char>(v[0]))) {
-                suffix = std::string("_") + static_cast<char>(std::tolower(v[0]));
-            } else if (k == "if") {
-                if (!parse_condition_ref(v, c.condition, error)) return false;
-            } else if (k == "context" && v.size() == 1 &&
-                       (std::isalpha(static_cast<unsigned char>(v[0])) || v[0] == '!')) {
-                c.context = static_cast<char>(std::toupper(static_cast<unsigned char>(v[0])));
-            } else if ((k == "plain" || k == "interactive" || k == "kind") && parse_int(v, x) &&
-                       x >= -1 && x <= kSignedField16Max &&
-                       (k != "kind" || (x >= 0 && x <= kRecordResultMask))) {
-                (k == "plain"         ? c.plain
-                 : k == "interactive" ? c.interactive
-                                      : c.kind) = static_cast<int>(x);
-            } else {
-                error = "bad field '" + t[i] + "'";
-                return false;
-            }
-        }
-        for (std::string& nm : c.names) {
-            nm += suffix;
-            if (!is_name(nm)) {
-                error = "bad command name '" + nm + "'";
-                return false;
-            }
-        }
-        current = &(s.commands[c.number] = c);
-        return true;
-    }
-    if (word == "procedure") {
-        if (t.size() < 2 || !is_name(t[1])) {
-            error = "procedure needs a name";
-            return false;
-        }
-        Command c;
-        c.procedure = true;
-        c.number = static_cast<int>(s.procedures.size());
-        c.names.push_back(t[1]);
-        for (std::size_t i = 2; i < t.size(); ++i) {
-            std::string k, v;
-            long x = 0;
-            if (t[i] == "hidden") {
-                c.hidden = true;
-            } else if (split_key(t[i], k, v) && k == "if") {
-                if (!parse_condition_ref(v, c.condition, error)) return false;
-            } else if (split_key(t[i], k, v) && k == "kind" && parse_int(v, x) && x >= 0 &&
-                       x <= kRecordResultMask) {
-                c.kind = static_cast<int>(x);
-            } else {
-                error = "bad field '" + t[i] + "'";
-                return false;
-            }
-        }
-        s.procedures.push_back(c);
-        current = &s.procedures.back();
-        return true;
-    }
-    if (word == "body") {
-        if (current == nullptr || !current->procedure || t.size() != 2 || !line.quoted[1]) {
-            error = "body needs a quoted text and belongs to a procedure";
-            return false;
-        }
-        if (current->body.size() + t[1].size() + 1 > kProcedureTextLimit) {
-            error = "the procedure is longer than " + std::to_string(kProcedureTextLimit) +
-                    " characters";
-            return false;
-        }
-        current->body += t[1];
-        current->body += '\n';
-        current->body_lines.push_back(line.number);
-        return true;
-    }
-    if (word == "param" || word == "descriptor") {
-        const bool loose = word == "descriptor";
-        const std::size_t at = loose ? 2 : 1;  // the name's token
-        long pinned = -1;
-        if (loose && (t.size() < 2 || !parse_int(t[1], pinned) || pinned < 0 || pinned > 0x3FFF)) {
-            error = "descriptor needs a number below 16384";
-            return false;
-        }
-        if (!loose && current == nullptr) {
-            error = "param outside a command";
-            return false;
-        }
-        if (t.size() < at + 2 || !is_name(t[at])) {
-            error = "param needs a name and a type";
-            return false;
-        }
-        Param p;
-        p.name = t[at];
-        p.number = static_cast<int>(pinned);
-        const auto* type = std::find(std::begin(kTypeNames), std::end(kTypeNames), t[at + 1]);
-        if (type == std::end(kTypeNames)) {
-            error = "unknown parameter type '" + t[at + 1] + "'";
-            return false;
-        }
-        p.type_flags = kTypeFlags[type - std::begin(kTypeNames)];
-        for (std::size_t i = at + 2; i < t.size(); ++i) {
-            std::string k, v;
-            long x = 0;
-            if (!split_key(t[i], k, v)) {
-                error = "unexpected '" + t[i] + "'";
-                return false;
-            }
-            const auto* key = std::find(std::begin(kHandleKeys), std::end(kHandleKeys), k);
-            if (!k.empty() && key != std::end(kHandleKeys)) {
-                if (!parse_handle(s, v, p.handles[key - std::begin(kHandleKeys)], error))
-                    return false;
-            } else if (k == "mode" && parse_int(v, x) && is_prompt_mode(x)) {
-                p.mode = static_cast<std::uint8_t>(x);
-            } else if (k == "flags" && parse_int(v, x) && x >= 0 &&
-                       x <= std::numeric_limits<std::uint8_t>::max()) {
-                p.flags = static_cast<std::uint8_t>(x);
-            } else if (k == "number" && !loose && parse_int(v, x) && x >= 0 && x <= 0x3FFF) {
-                p.number = static_cast<int>(x);
-            } else if (k == "if") {
-                int c = 0;
-                if (!parse_condition_ref(v, c, error)) return false;
-                p.condition = static_cast<std::uint8_t>(c);
-            } else {
-                error = "bad field '" + t[i] + "'";
-                return false;
-            }
-        }
-        if (loose) {
-            s.loose.push_back(p);
-            return true;
-        }
-        // Records count their parameters in one byte.
-        if (current->params.size() >= std::numeric_limits<std::uint8_t>::max()) {
-            error = "too many parameters";
-            return false;
-        }
-        current->params.push_back(p);
-        return true;
-    }
+    if (word == "work") return parse_work(s, line, error);
+    if (word == "condition") return parse_condition_line(s, line, error);
+    if (word == "command") return parse_command(s, line, current, error);
+    if (word == "procedure") return parse_procedure(s, line, current, error);
+    if (word == "body") return parse_body(line, current, error);
+    if (word == "param" || word == "descriptor") return parse_param(s, line, current, error);
     if (word == "global" && t.size() == 3 && is_name(t[1]) && parse_int(t[2], n)) {
         s.globals.emplace_back(t[1], n);
         return true;
     }
     if (word == "value" && t.size() == 4 && parse_int(t[1], n) && n >= 0 &&
         n < kHandleNumberLimit) {
-        if (s.values.count(static_cast<int>(n))) {
-            error = "value " + t[1] + " defined twice";
-            return false;
-        }
-        Value v;
-        if (t[2] == "number" && parse_double(t[3], v.number)) {
-        } else if (t[2] == "text" && line.quoted[3]) {
-            v.is_text = true;
-            v.text = t[3];
-        } else {
-            error = "value needs 'number <double>' or 'text \"...\"'";
-            return false;
-        }
-        s.values[static_cast<int>(n)] = v;
-        return true;
+        return parse_value(s, line, n, error);
     }
     error = "unknown or malformed line starting with '" + word + "'";
     return false;
@@ -820,9 +851,29 @@ bool build_definitions(const std::vector<std::string>& sources, Bytes& out, std:
     return false;
 }
 
-static bool build_definitions_of(const std::vector<std::string>& sources, Bytes& out,
-                                 std::string& error, Bytes* code, UserBuild* user) {
-    State s;
+namespace {
+
+// The blocks of the definitions table as the steps of build_definitions_of make them.
+struct DefinitionBlocks {
+    int condition_count = 0;
+    Bytes names;  // the symbol name table
+    std::vector<CommandRecord> records;
+    std::vector<ParamDescriptor> descriptors;
+    std::vector<std::uint16_t> param_index;
+    std::string param_names;
+    std::vector<ProcedureShape> shapes;
+    std::map<std::string, long> global_values;
+    Bytes globals, global_block;
+    Bytes procedure_records;
+    int value_count = 0;
+    Bytes pool;
+    std::vector<std::uint32_t> offsets;
+    Bytes conditions;
+
+    bool bad_condition(int c) const { return c != kNoCondition && c >= condition_count; }
+};
+
+bool read_definitions(const std::vector<std::string>& sources, State& s, std::string& error) {
     std::vector<std::vector<SourceLine>> files(sources.size());
     for (std::size_t f = 0; f < sources.size(); ++f) {
         if (!read_source(sources[f], files[f], error)) return false;
@@ -836,31 +887,29 @@ static bool build_definitions_of(const std::vector<std::string>& sources, Bytes&
             }
         }
     }
-    if (user != nullptr && !add_user_procedures(s, *user)) {
-        error = "definitions: the procedure sources have faults";
-        return false;
-    }
-    if (s.version != kProgramVersion) {
-        error = "definitions: the version must be \"" + std::string(kProgramVersion) + "\"";
-        return false;
-    }
-    // Condition numbers run 0..E-1 without gaps; every reference points at one of them.
+    return true;
+}
+
+// Condition numbers run 0..E-1 without gaps; every reference points at one of them.
+bool check_conditions(const State& s, DefinitionBlocks& b, std::string& error) {
     int expected = 0;
     for (const auto& [number, bytes] : s.conditions) {
         if (number != expected++) {
-            error =
-                where(*s.condition_lines[number], "condition numbers must run from 0 without gaps");
+            error = where(*s.condition_lines.at(number),
+                          "condition numbers must run from 0 without gaps");
             return false;
         }
     }
-    const int condition_count = static_cast<int>(s.conditions.size());
-    auto bad_condition = [&](int c) { return c != kNoCondition && c >= condition_count; };
+    b.condition_count = static_cast<int>(s.conditions.size());
+    return true;
+}
 
-    // Symbol name table.
+// The symbol name table: every command's names and every procedure's.
+bool build_symbols(const State& s, DefinitionBlocks& b, std::string& error) {
     std::vector<NameEntry> symbols;
     std::set<std::string> seen;
     for (const auto& [number, c] : s.commands) {
-        if (bad_condition(c.condition)) {
+        if (b.bad_condition(c.condition)) {
             error =
                 "definitions: command " + std::to_string(number) + " uses an undefined condition";
             return false;
@@ -874,7 +923,7 @@ static bool build_definitions_of(const std::vector<std::string>& sources, Bytes&
         }
     }
     for (const Command& c : s.procedures) {
-        if (bad_condition(c.condition)) {
+        if (b.bad_condition(c.condition)) {
             error = "definitions: procedure " + c.names[0] + " uses an undefined condition";
             return false;
         }
@@ -884,85 +933,107 @@ static bool build_definitions_of(const std::vector<std::string>& sources, Bytes&
         }
         symbols.push_back({c.names[0], static_cast<unsigned>(kUserSymbolBase + c.number)});
     }
-    Bytes names;
-    if (build_name_table(symbols, NameTableForm::big_endian_with_values, names) != 0) {
+    if (build_name_table(symbols, NameTableForm::big_endian_with_values, b.names) != 0) {
         error = "definitions: the symbol name table does not fit 16-bit offsets";
         return false;
     }
-    const int command_count = s.commands.empty() ? 0 : s.commands.rbegin()->first + 1;
+    return true;
+}
 
-    // Records, descriptors, the parameter-index table and the parameter-name pool.
-    std::vector<CommandRecord> records(static_cast<std::size_t>(command_count));
-    for (CommandRecord& r : records) {
-        r = CommandRecord{};
-        r.plain_slot = -1;
-        r.interactive_slot = -1;
-        r.enable_condition = kNoCondition;
-        r.parameter_field = -1;
-    }
-    std::vector<ParamDescriptor> descriptors;
-    // Pinned numbers first, so that the others go round them.
-    std::set<int> pinned;
-    auto pin = [&](const Param& p, const std::string& owner) {
-        if (p.number < 0) return true;
-        if (!pinned.insert(p.number).second) {
-            error = "definitions: descriptor number " + std::to_string(p.number) +
-                    " pinned twice (" + owner + ")";
-            return false;
+// Where the descriptors go: pinned numbers first, so that the others go round them.
+class DescriptorPlaces {
+public:
+    explicit DescriptorPlaces(DefinitionBlocks& b) : b_(b) {}
+
+    bool pin_all(const State& s, std::string& error) {
+        for (const auto& [number, c] : s.commands) {
+            for (const Param& p : c.params) {
+                if (!pin(p, "command " + std::to_string(number), error)) return false;
+            }
+        }
+        for (const Command& c : s.procedures) {
+            for (const Param& p : c.params) {
+                if (!pin(p, "procedure " + c.names[0], error)) return false;
+            }
+        }
+        for (const Param& p : s.loose) {
+            if (!pin(p, "descriptor " + p.name, error)) return false;
         }
         return true;
-    };
-    for (const auto& [number, c] : s.commands) {
-        for (const Param& p : c.params) {
-            if (!pin(p, "command " + std::to_string(number))) return false;
-        }
     }
-    for (const Command& c : s.procedures) {
-        for (const Param& p : c.params) {
-            if (!pin(p, "procedure " + c.names[0])) return false;
-        }
-    }
-    for (const Param& p : s.loose) {
-        if (!pin(p, "descriptor " + p.name)) return false;
-    }
-    int next_free = 0;
+
     // The number a descriptor takes: its pin, else the next number no pin holds.
-    auto place = [&](const Param& p, const ParamDescriptor& d) {
+    int place(const Param& p, const ParamDescriptor& d) {
         int n = p.number;
         if (n < 0) {
-            while (pinned.count(next_free) != 0) ++next_free;
-            n = next_free++;
+            while (pinned_.count(next_free_) != 0) ++next_free_;
+            n = next_free_++;
         }
-        if (descriptors.size() <= static_cast<std::size_t>(n)) {
-            descriptors.resize(static_cast<std::size_t>(n) + 1, ParamDescriptor{});
+        if (b_.descriptors.size() <= static_cast<std::size_t>(n)) {
+            b_.descriptors.resize(static_cast<std::size_t>(n) + 1, ParamDescriptor{});
         }
-        descriptors[static_cast<std::size_t>(n)] = d;
+        b_.descriptors[static_cast<std::size_t>(n)] = d;
         return n;
-    };
-    std::vector<std::uint16_t> param_index;
-    std::string param_names;
+    }
+
     // One descriptor of a parameter, its name appended to the name pool.
-    auto make_descriptor = [&param_names](const Param& p) {
+    ParamDescriptor make_descriptor(const Param& p) {
         ParamDescriptor d{};
         d.prompt_handle = p.handles[0];
         d.default_handle = p.handles[1];
         d.list_handle = p.handles[2];
         d.lower_handle = p.handles[4];
         d.upper_handle = p.handles[5];
-        d.name_offset = static_cast<std::int16_t>(param_names.size());
-        param_names += p.name;
-        param_names += '\0';
+        d.name_offset = static_cast<std::int16_t>(b_.param_names.size());
+        b_.param_names += p.name;
+        b_.param_names += '\0';
         d.type_flags = p.type_flags;
         d.prompt_mode = p.mode;
         d.enable_condition = p.condition;
         d.flags = p.flags;
         return d;
-    };
+    }
+
+private:
+    bool pin(const Param& p, const std::string& owner, std::string& error) {
+        if (p.number < 0) return true;
+        if (!pinned_.insert(p.number).second) {
+            error = "definitions: descriptor number " + std::to_string(p.number) +
+                    " pinned twice (" + owner + ")";
+            return false;
+        }
+        return true;
+    }
+
+    DefinitionBlocks& b_;
+    std::set<int> pinned_;
+    int next_free_ = 0;
+};
+
+bool too_many_parameters(const DefinitionBlocks& b, std::string& error) {
+    if (b.param_names.size() > kSignedField16Max || b.descriptors.size() > kParamIndexMask) {
+        error = "definitions: too many parameters";
+        return true;
+    }
+    return false;
+}
+
+// The command records and their parameters' descriptors.
+bool build_command_records(const State& s, DefinitionBlocks& b, DescriptorPlaces& places,
+                           std::string& error) {
+    const int command_count = s.commands.empty() ? 0 : s.commands.rbegin()->first + 1;
+    b.records.assign(static_cast<std::size_t>(command_count), CommandRecord{});
+    for (CommandRecord& r : b.records) {
+        r.plain_slot = -1;
+        r.interactive_slot = -1;
+        r.enable_condition = kNoCondition;
+        r.parameter_field = -1;
+    }
     for (const auto& [number, c] : s.commands) {
-        CommandRecord& r = records[static_cast<std::size_t>(number)];
-        const int entry = name_table_search(names.data(), NameTableForm::big_endian_with_values,
+        CommandRecord& r = b.records[static_cast<std::size_t>(number)];
+        const int entry = name_table_search(b.names.data(), NameTableForm::big_endian_with_values,
                                             c.names[0].c_str());
-        r.name_field = static_cast<std::int16_t>(be16_at(names.data() + 2 * entry));
+        r.name_field = static_cast<std::int16_t>(be16_at(b.names.data() + 2 * entry));
         r.plain_slot = static_cast<std::int16_t>(c.plain);
         r.interactive_slot = static_cast<std::int16_t>(c.interactive);
         r.flags = static_cast<std::uint8_t>(c.kind | (c.hidden ? kRecordHidden : 0) |
@@ -970,14 +1041,16 @@ static bool build_definitions_of(const std::vector<std::string>& sources, Bytes&
         r.enable_condition = static_cast<std::uint8_t>(c.condition);
         r.parameter_count = static_cast<std::uint8_t>(c.params.size());
         r.reserved = static_cast<std::uint8_t>(c.context);
-        if (c.params.size() >= 2) r.parameter_field = static_cast<std::int16_t>(param_index.size());
+        if (c.params.size() >= 2) {
+            r.parameter_field = static_cast<std::int16_t>(b.param_index.size());
+        }
         for (const Param& p : c.params) {
-            if (bad_condition(p.condition)) {
+            if (b.bad_condition(p.condition)) {
                 error = "definitions: a parameter of command " + std::to_string(number) +
                         " uses an undefined condition";
                 return false;
             }
-            const ParamDescriptor d = make_descriptor(p);
+            const ParamDescriptor d = places.make_descriptor(p);
             for (std::uint16_t h :
                  {d.default_handle, d.lower_handle, d.upper_handle, d.prompt_handle}) {
                 if ((h & kHandleKindMask) == kHandleValue &&
@@ -987,79 +1060,81 @@ static bool build_definitions_of(const std::vector<std::string>& sources, Bytes&
                     return false;
                 }
             }
-            const int n = place(p, d);
+            const int n = places.place(p, d);
             if (c.params.size() >= 2) {
-                param_index.push_back(static_cast<std::uint16_t>(n));
+                b.param_index.push_back(static_cast<std::uint16_t>(n));
             } else {
                 r.parameter_field = static_cast<std::int16_t>(n);
             }
         }
-        if (param_names.size() > kSignedField16Max || descriptors.size() > kParamIndexMask) {
-            error = "definitions: too many parameters";
-            return false;
-        }
+        if (too_many_parameters(b, error)) return false;
     }
-    // The parameters of the procedures follow those of the commands.
-    std::vector<ProcedureShape> shapes;
+    return true;
+}
+
+// The parameters of the procedures follow those of the commands; the loose descriptors last.
+bool build_procedure_shapes(const State& s, DefinitionBlocks& b, DescriptorPlaces& places,
+                            std::string& error) {
     for (const Command& c : s.procedures) {
         ProcedureShape shape;
         shape.result = c.kind;
         shape.count = static_cast<int>(c.params.size());
-        shape.field = c.params.size() >= 2 ? static_cast<int>(param_index.size())
-                                           : static_cast<int>(descriptors.size());
+        shape.field = c.params.size() >= 2 ? static_cast<int>(b.param_index.size())
+                                           : static_cast<int>(b.descriptors.size());
         for (const Param& p : c.params) {
-            if (bad_condition(p.condition)) {
+            if (b.bad_condition(p.condition)) {
                 error = "definitions: a parameter of procedure " + c.names[0] +
                         " uses an undefined condition";
                 return false;
             }
-            const ParamDescriptor d = make_descriptor(p);
-            const int n = place(p, d);
+            const ParamDescriptor d = places.make_descriptor(p);
+            const int n = places.place(p, d);
             if (c.params.size() >= 2) {
-                param_index.push_back(static_cast<std::uint16_t>(n));
+                b.param_index.push_back(static_cast<std::uint16_t>(n));
             } else {
                 shape.field = n;
             }
         }
-        shapes.push_back(shape);
-        if (param_names.size() > kSignedField16Max || descriptors.size() > kParamIndexMask) {
-            error = "definitions: too many parameters";
-            return false;
-        }
+        b.shapes.push_back(shape);
+        if (too_many_parameters(b, error)) return false;
     }
-
-    for (const Param& p : s.loose) place(p, make_descriptor(p));
-    if (descriptors.size() > 0x3FFF) {
+    for (const Param& p : s.loose) places.place(p, places.make_descriptor(p));
+    if (b.descriptors.size() > 0x3FFF) {
         error = "definitions: too many parameters";
         return false;
     }
+    return true;
+}
 
-    // Global names (little-endian table) and their 4-byte entries, in table order.
+// Global names (little-endian table) and their 4-byte entries, in table order.
+bool build_globals(const State& s, DefinitionBlocks& b, std::string& error) {
     std::vector<NameEntry> global_entries;
-    std::map<std::string, long> global_values;
     for (const auto& [name, value] : s.globals) {
-        if (!global_values.emplace(name, value).second) {
+        if (!b.global_values.emplace(name, value).second) {
             error = "definitions: global '" + name + "' defined twice";
             return false;
         }
         global_entries.push_back({name, 0});
     }
-    Bytes globals, global_block;
     if (!global_entries.empty() &&
-        build_name_table(global_entries, NameTableForm::little_endian, globals) != 0) {
+        build_name_table(global_entries, NameTableForm::little_endian, b.globals) != 0) {
         error = "definitions: the global-name table does not fit";
         return false;
     }
-    for (const auto& [name, value] : global_values) {
-        put_le32(global_block, static_cast<std::uint32_t>(value));
+    for (const auto& [name, value] : b.global_values) {
+        put_le32(b.global_block, static_cast<std::uint32_t>(value));
     }
+    return true;
+}
 
-    // Procedure bodies, compiled against the names of this table.
-    const BuildNames context{&names, &records, &descriptors, &param_index, &shapes, &global_values};
+// Procedure bodies, compiled against the names of this table.
+bool build_procedure_code(State& s, DefinitionBlocks& b, Bytes* code, UserBuild* user,
+                          std::string& error) {
+    const BuildNames context{&b.names,       &b.records, &b.descriptors,
+                             &b.param_index, &b.shapes,  &b.global_values};
     Bytes code_bytes;
-    Bytes procedure_records;
     Bytes private_bytes;
-    if (!compile_procedures(s.procedures, context, code_bytes, procedure_records, error, user,
+    if (!compile_procedures(s.procedures, context, code_bytes, b.procedure_records, error, user,
                             private_bytes)) {
         return false;
     }
@@ -1076,83 +1151,112 @@ static bool build_definitions_of(const std::vector<std::string>& sources, Bytes&
         *code = Bytes(kCodeMagic, kCodeMagic + kAmoMagicSize);
         code->insert(code->end(), code_bytes.begin(), code_bytes.end());
     }
+    return true;
+}
 
-    // Value pool: value n at offset n; numbers are doubles, texts follow a 4-byte mark.
-    const int value_count = s.values.empty() ? 0 : s.values.rbegin()->first + 1;
-    Bytes pool;
-    std::vector<std::uint32_t> offsets(static_cast<std::size_t>(value_count), 0);
-    for (int i = 0; i < value_count; ++i) {
-        offsets[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(pool.size());
+// Value pool: value n at offset n; numbers are doubles, texts follow a 4-byte mark. Then the
+// condition block.
+bool build_values_and_conditions(const State& s, DefinitionBlocks& b, std::string& error) {
+    b.value_count = s.values.empty() ? 0 : s.values.rbegin()->first + 1;
+    b.offsets.assign(static_cast<std::size_t>(b.value_count), 0);
+    for (int i = 0; i < b.value_count; ++i) {
+        b.offsets[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(b.pool.size());
         const auto it = s.values.find(i);
         if (it == s.values.end()) {
             error = "definitions: values must be numbered from 0 without gaps";
             return false;
         }
         if (it->second.is_text) {
-            pool.insert(pool.end(), std::begin(kTextValueMark), std::end(kTextValueMark));
-            pool.insert(pool.end(), it->second.text.begin(), it->second.text.end());
-            pool.push_back(0);
+            b.pool.insert(b.pool.end(), std::begin(kTextValueMark), std::end(kTextValueMark));
+            b.pool.insert(b.pool.end(), it->second.text.begin(), it->second.text.end());
+            b.pool.push_back(0);
         } else {
             std::uint8_t raw[8];
             std::memcpy(raw, &it->second.number, 8);
-            pool.insert(pool.end(), raw, raw + 8);
+            b.pool.insert(b.pool.end(), raw, raw + 8);
         }
     }
-
-    Bytes conditions;
     std::vector<Bytes> expressions;
     for (const auto& [number, bytes] : s.conditions) expressions.push_back(bytes);
-    if (build_condition_block(expressions, conditions) != 0) {
+    if (build_condition_block(expressions, b.conditions) != 0) {
         error = "definitions: the condition block does not fit";
         return false;
     }
+    return true;
+}
 
+// The table's bytes in file order.
+bool assemble_definitions(const State& s, const DefinitionBlocks& b, Bytes& out,
+                          std::string& error) {
     Bytes t(kDefinitionsMagic, kDefinitionsMagic + kAmoMagicSize);
     t.push_back(static_cast<std::uint8_t>(s.version.size()));
     t.insert(t.end(), s.version.begin(), s.version.end());
-    put_be16(t, static_cast<unsigned>(names.size()));
-    t.insert(t.end(), names.begin(), names.end());
-    put_le16(t, static_cast<unsigned>(records.size()));
-    const auto* rb = reinterpret_cast<const std::uint8_t*>(records.data());
-    t.insert(t.end(), rb, rb + records.size() * kCommandRecordSize);
-    put_le16(t, static_cast<unsigned>(descriptors.size()));
-    const auto* db = reinterpret_cast<const std::uint8_t*>(descriptors.data());
-    t.insert(t.end(), db, db + descriptors.size() * kParamDescriptorSize);
+    put_be16(t, static_cast<unsigned>(b.names.size()));
+    t.insert(t.end(), b.names.begin(), b.names.end());
+    put_le16(t, static_cast<unsigned>(b.records.size()));
+    const auto* rb = reinterpret_cast<const std::uint8_t*>(b.records.data());
+    t.insert(t.end(), rb, rb + b.records.size() * kCommandRecordSize);
+    put_le16(t, static_cast<unsigned>(b.descriptors.size()));
+    const auto* db = reinterpret_cast<const std::uint8_t*>(b.descriptors.data());
+    t.insert(t.end(), db, db + b.descriptors.size() * kParamDescriptorSize);
     put_le16(t, static_cast<unsigned>(s.constants.size()));
     for (double v : s.constants) {
         std::uint8_t raw[8];
         std::memcpy(raw, &v, 8);
         t.insert(t.end(), raw, raw + 8);
     }
-    put_le16(t, static_cast<unsigned>(param_index.size()));
-    for (std::uint16_t x : param_index) put_le16(t, x);
-    put_le16(t, static_cast<unsigned>(param_names.size()));
-    t.insert(t.end(), param_names.begin(), param_names.end());
-    put_le16(t, static_cast<unsigned>(globals.size()));
-    t.insert(t.end(), globals.begin(), globals.end());
-    put_le16(t, static_cast<unsigned>(global_block.size()));
-    t.insert(t.end(), global_block.begin(), global_block.end());
+    put_le16(t, static_cast<unsigned>(b.param_index.size()));
+    for (std::uint16_t x : b.param_index) put_le16(t, x);
+    put_le16(t, static_cast<unsigned>(b.param_names.size()));
+    t.insert(t.end(), b.param_names.begin(), b.param_names.end());
+    put_le16(t, static_cast<unsigned>(b.globals.size()));
+    t.insert(t.end(), b.globals.begin(), b.globals.end());
+    put_le16(t, static_cast<unsigned>(b.global_block.size()));
+    t.insert(t.end(), b.global_block.begin(), b.global_block.end());
     put_le16(t, static_cast<unsigned>(s.procedures.size()));
-    t.insert(t.end(), procedure_records.begin(), procedure_records.end());
+    t.insert(t.end(), b.procedure_records.begin(), b.procedure_records.end());
     put_le16(t, static_cast<unsigned>(s.local_names));
-    put_le16(t, static_cast<unsigned>(value_count));
+    put_le16(t, static_cast<unsigned>(b.value_count));
     put_le32(t, static_cast<std::uint32_t>(s.code_size));
     put_le32(t, static_cast<std::uint32_t>(s.data_size));
-    if (value_count > 0) {
-        put_le32(t, static_cast<std::uint32_t>(pool.size()));
-        t.insert(t.end(), pool.begin(), pool.end());
-        for (std::uint32_t o : offsets) put_le32(t, o);
+    if (b.value_count > 0) {
+        put_le32(t, static_cast<std::uint32_t>(b.pool.size()));
+        t.insert(t.end(), b.pool.begin(), b.pool.end());
+        for (std::uint32_t o : b.offsets) put_le32(t, o);
     }
-    put_le16(t, static_cast<unsigned>(condition_count));
-    if (condition_count > 0) {
-        put_le16(t, static_cast<unsigned>(conditions.size()));
-        t.insert(t.end(), conditions.begin(), conditions.end());
+    put_le16(t, static_cast<unsigned>(b.condition_count));
+    if (b.condition_count > 0) {
+        put_le16(t, static_cast<unsigned>(b.conditions.size()));
+        t.insert(t.end(), b.conditions.begin(), b.conditions.end());
     }
-    if (names.size() > kField16Max || globals.size() > kField16Max ||
-        global_block.size() > kField16Max || param_index.size() > kField16Max) {
+    if (b.names.size() > kField16Max || b.globals.size() > kField16Max ||
+        b.global_block.size() > kField16Max || b.param_index.size() > kField16Max) {
         error = "definitions: a block exceeds its 16-bit size field";
         return false;
     }
     out.swap(t);
     return true;
+}
+
+}  // namespace
+
+static bool build_definitions_of(const std::vector<std::string>& sources, Bytes& out,
+                                 std::string& error, Bytes* code, UserBuild* user) {
+    State s;
+    if (!read_definitions(sources, s, error)) return false;
+    if (user != nullptr && !add_user_procedures(s, *user)) {
+        error = "definitions: the procedure sources have faults";
+        return false;
+    }
+    if (s.version != kProgramVersion) {
+        error = "definitions: the version must be \"" + std::string(kProgramVersion) + "\"";
+        return false;
+    }
+    DefinitionBlocks b;
+    DescriptorPlaces places(b);
+    return check_conditions(s, b, error) && build_symbols(s, b, error) &&
+           places.pin_all(s, error) && build_command_records(s, b, places, error) &&
+           build_procedure_shapes(s, b, places, error) && build_globals(s, b, error) &&
+           build_procedure_code(s, b, code, user, error) &&
+           build_values_and_conditions(s, b, error) && assemble_definitions(s, b, out, error);
 }

@@ -1,7 +1,9 @@
 // Message, list and help sources, the stroke font and the empty code table.
 //
 // Messages:  slots <offset>             (slot = number + offset; 4000 base tables, 100 diagnostics)
-//            <number> <kind> "<text>"    kind: info, warning, error or a number 0..63
+//            <number> <kind> [<name>] "<text>"    kind: info, warning, error or a number 0..63;
+//            the name (lower snake case) is the code's name of the message (table_names), not
+//            stored in the table
 // Lists:     menu_text_size <bytes>
 //            list <number> <name> [keyed]  /  item "<first>" "<second>"  /  end
 // Help:      help <symbol number> flags=<byte>  /  text <key1> <key2> "<text>"  /  end
@@ -44,9 +46,11 @@ bool build_messages(const std::string& source, Bytes& out, std::string& error) {
             continue;
         }
         if (offset < 0) return fail(error, line, "the slot offset must come first");
-        if (t.size() != 3 || !parse_int(t[0], n) || !line.quoted[2]) {
-            return fail(error, line, "expected: <number> <kind> \"<text>\"");
+        const bool named = t.size() == 4 && !line.quoted[2];
+        if ((t.size() != 3 && !named) || !parse_int(t[0], n) || !line.quoted.back()) {
+            return fail(error, line, "expected: <number> <kind> [<name>] \"<text>\"");
         }
+        const std::string& text = t.back();
         if (!numbers.insert(n).second) return fail(error, line, "message number used twice");
         long kind = -1;
         for (int k = 0; k < 3; ++k) {
@@ -57,8 +61,8 @@ bool build_messages(const std::string& source, Bytes& out, std::string& error) {
         }
         const long slot = n + offset;
         if (slot < 0 || slot >= kMessageSlotLimit) return fail(error, line, "slot out of range");
-        if (t[2].size() >= kMessageLengthLimit) return fail(error, line, "text longer than 255");
-        texts.push_back({static_cast<int>(slot), static_cast<unsigned>(kind), t[2]});
+        if (text.size() >= kMessageLengthLimit) return fail(error, line, "text longer than 255");
+        texts.push_back({static_cast<int>(slot), static_cast<unsigned>(kind), text});
         Bytes probe;
         const int rc = build_message_table(texts, probe);
         if (rc == kMessageOffsetTooLarge) {
@@ -77,20 +81,35 @@ bool build_lists(const std::string& source, Bytes& out, std::string& error) {
     return build_lists(std::vector<std::string>{source}, out, error, nullptr);
 }
 
-bool build_lists(const std::vector<std::string>& sources, Bytes& out, std::string& error,
-                 UserBuild* user) {
-    struct File {
-        std::vector<SourceLine> lines;
-        bool user = false;
-    };
-    std::vector<File> files;
+namespace {
+
+struct ListFile {
+    std::vector<SourceLine> lines;
+    bool user = false;
+};
+struct SourceList {
+    std::string name;
+    bool keyed = false;
+    std::vector<ListPair> pairs;
+    const SourceLine* line = nullptr;
+    bool user = false;
+};
+using SourceLists = std::map<long, SourceList>;
+
+std::string place_of(const SourceList& l) {
+    return l.line->file + "(" + std::to_string(l.line->number) + ")";
+}
+
+// The shipped sources (a fault ends the build) and the user's (a fault is collected).
+bool read_list_files(const std::vector<std::string>& sources, UserBuild* user,
+                     std::vector<ListFile>& files, std::string& error) {
     for (const std::string& source : sources) {
         files.emplace_back();
         if (!read_source(source, files.back().lines, error)) return false;
     }
     if (user != nullptr) {
         for (const UserSource& source : user->sources) {
-            File f;
+            ListFile f;
             f.user = true;
             SourceProblem problem;
             if (!read_source_lines(source.path, source.shown, f.lines, problem)) {
@@ -100,32 +119,20 @@ bool build_lists(const std::vector<std::string>& sources, Bytes& out, std::strin
             files.push_back(std::move(f));
         }
     }
+    return true;
+}
+
+// Reads the lists of the files. A fault of a shipped source ends the build; a user's is
+// collected and reading goes on after the list it spoils.
+class ListReader {
+public:
+    ListReader(SourceLists& lists, UserBuild* user, std::string& error)
+        : lists_(lists), user_(user), error_(error) {}
+
     long menu_size = 0;
-    struct List {
-        std::string name;
-        bool keyed = false;
-        std::vector<ListPair> pairs;
-        const SourceLine* line = nullptr;
-        bool user = false;
-    };
-    std::map<long, List> lists;
-    // A fault of a shipped source ends the build; a user's is collected and reading goes on
-    // after the list it spoils.
-    bool failed = false;
-    auto fault = [&](bool in_user, const SourceLine& line, const std::string& text) {
-        if (!in_user) {
-            error = where(line, text);
-            failed = true;
-            return false;
-        }
-        user->problems.push_back({line.file, line.number, text});
-        return true;
-    };
-    auto place = [](const List& l) {
-        return l.line->file + "(" + std::to_string(l.line->number) + ")";
-    };
-    for (const File& file : files) {
-        List* open = nullptr;
+
+    bool read(const ListFile& file) {
+        open_ = nullptr;
         bool skipping = false;
         for (const SourceLine& line : file.lines) {
             const auto& t = line.tokens;
@@ -139,88 +146,110 @@ bool build_lists(const std::vector<std::string>& sources, Bytes& out, std::strin
                 continue;
             }
             if (t[0] == "list") {
-                std::string text;
-                if (open != nullptr) {
-                    text = "list inside a list";
-                } else if (t.size() < 3 || t.size() > 4 || !parse_int(t[1], n) || n < 0 ||
-                           n >= static_cast<long>(kField16Max) ||
-                           (t.size() == 4 && t[3] != "keyed")) {
-                    // The list count, one more than the highest number, is held in 16 bits.
-                    text = "expected: list <number> <name> [keyed]";
-                } else if (lists.count(n) && !file.user) {
-                    text = "list number used twice";
-                } else if (lists.count(n) && !lists[n].user) {
-                    text = "list number " + t[1] + " is a shipped list";
-                } else if (lists.count(n)) {
-                    text = "list number " + t[1] + " is used twice: also at " + place(lists[n]);
-                }
-                if (!text.empty()) {
-                    if (!fault(file.user, line, text)) return false;
-                    open = nullptr;
-                    skipping = true;
-                    continue;
-                }
-                open = &lists[n];
-                open->name = t[2];
-                open->keyed = t.size() == 4;
-                open->line = &line;
-                open->user = file.user;
+                if (!open_list(file, line, skipping)) return false;
                 continue;
             }
-            if (t[0] == "item" && open != nullptr && t.size() == 3 && line.quoted[1] &&
+            if (t[0] == "item" && open_ != nullptr && t.size() == 3 && line.quoted[1] &&
                 line.quoted[2]) {
-                open->pairs.push_back({t[1], t[2]});
+                open_->pairs.push_back({t[1], t[2]});
                 continue;
             }
-            if (t[0] == "end" && open != nullptr && t.size() == 1) {
-                open = nullptr;
+            if (t[0] == "end" && open_ != nullptr && t.size() == 1) {
+                open_ = nullptr;
                 continue;
             }
             if (!fault(file.user, line, "unknown or malformed line starting with '" + t[0] + "'")) {
                 return false;
             }
             skipping = true;
-            if (open != nullptr) {
-                for (auto it = lists.begin(); it != lists.end(); ++it) {
-                    if (&it->second == open) {
-                        lists.erase(it);
-                        break;
-                    }
-                }
-                open = nullptr;
+            drop_open_list();
+        }
+        return open_ == nullptr || fault(file.user, *open_->line, "list without end");
+    }
+
+private:
+    bool fault(bool in_user, const SourceLine& line, const std::string& text) {
+        if (!in_user) {
+            error_ = where(line, text);
+            return false;
+        }
+        user_->problems.push_back({line.file, line.number, text});
+        return true;
+    }
+
+    // list <number> <name> [keyed]: a faulty one is skipped to the next list.
+    bool open_list(const ListFile& file, const SourceLine& line, bool& skipping) {
+        const auto& t = line.tokens;
+        long n = 0;
+        std::string text;
+        if (open_ != nullptr) {
+            text = "list inside a list";
+        } else if (t.size() < 3 || t.size() > 4 || !parse_int(t[1], n) || n < 0 ||
+                   n >= static_cast<long>(kField16Max) || (t.size() == 4 && t[3] != "keyed")) {
+            // The list count, one more than the highest number, is held in 16 bits.
+            text = "expected: list <number> <name> [keyed]";
+        } else if (lists_.count(n) && !file.user) {
+            text = "list number used twice";
+        } else if (lists_.count(n) && !lists_[n].user) {
+            text = "list number " + t[1] + " is a shipped list";
+        } else if (lists_.count(n)) {
+            text = "list number " + t[1] + " is used twice: also at " + place_of(lists_[n]);
+        }
+        if (!text.empty()) {
+            if (!fault(file.user, line, text)) return false;
+            open_ = nullptr;
+            skipping = true;
+            return true;
+        }
+        open_ = &lists_[n];
+        open_->name = t[2];
+        open_->keyed = t.size() == 4;
+        open_->line = &line;
+        open_->user = file.user;
+        return true;
+    }
+
+    void drop_open_list() {
+        if (open_ == nullptr) return;
+        for (auto it = lists_.begin(); it != lists_.end(); ++it) {
+            if (&it->second == open_) {
+                lists_.erase(it);
+                break;
             }
         }
-        if (open != nullptr && !fault(file.user, *open->line, "list without end")) return false;
+        open_ = nullptr;
     }
-    if (failed) return false;
-    std::vector<NameEntry> names;
-    for (const auto& [n, l] : lists) names.push_back({l.name, static_cast<unsigned>(n)});
-    Bytes name_table;
+
+    SourceLists& lists_;
+    UserBuild* user_;
+    std::string& error_;
+    SourceList* open_ = nullptr;
+};
+
+// Every list name once; a user's clash is collected.
+bool check_list_names(const SourceLists& lists, UserBuild* user, std::string& error) {
     for (const auto& [n, l] : lists) {
         for (const auto& [m, k] : lists) {
             if (m >= n || k.name != l.name) continue;
             if (!l.user && !k.user) return fail(error, *l.line, "list name used twice");
-            if (l.user || k.user) {
-                const List& mine = l.user ? l : k;
-                const List& other = l.user ? k : l;
-                user->problems.push_back(
-                    {mine.line->file, mine.line->number,
-                     other.user
-                         ? "list name '" + l.name + "' is used twice: also at " + place(other)
-                         : "list name '" + l.name + "' is a shipped list"});
-            }
+            const SourceList& mine = l.user ? l : k;
+            const SourceList& other = l.user ? k : l;
+            user->problems.push_back(
+                {mine.line->file, mine.line->number,
+                 other.user ? "list name '" + l.name + "' is used twice: also at " + place_of(other)
+                            : "list name '" + l.name + "' is a shipped list"});
         }
     }
     if (user != nullptr && !user->problems.empty()) {
         error = "lists: the list sources have faults";
         return false;
     }
-    if (build_name_table(names, NameTableForm::big_endian_with_values, name_table) != 0) {
-        error = (sources.empty() ? std::string("lists") : sources[0]) +
-                ": the list name table cannot be built";
-        if (user != nullptr) user->problems.push_back({"", 0, "the list names do not fit"});
-        return false;
-    }
+    return true;
+}
+
+// The directory (size and offset of each list number) and the blocks.
+bool write_list_table(const SourceLists& lists, long menu_size, const Bytes& name_table,
+                      UserBuild* user, Bytes& out, std::string& error) {
     const long count = lists.empty() ? 0 : lists.rbegin()->first + 1;
     Bytes t(kListsMagic, kListsMagic + kAmoMagicSize);
     put_be16(t, static_cast<unsigned>(menu_size));
@@ -258,6 +287,30 @@ bool build_lists(const std::vector<std::string>& sources, Bytes& out, std::strin
     t.insert(t.end(), blocks.begin(), blocks.end());
     out.swap(t);
     return true;
+}
+
+}  // namespace
+
+bool build_lists(const std::vector<std::string>& sources, Bytes& out, std::string& error,
+                 UserBuild* user) {
+    std::vector<ListFile> files;
+    if (!read_list_files(sources, user, files, error)) return false;
+    SourceLists lists;
+    ListReader reader(lists, user, error);
+    for (const ListFile& file : files) {
+        if (!reader.read(file)) return false;
+    }
+    if (!check_list_names(lists, user, error)) return false;
+    std::vector<NameEntry> names;
+    for (const auto& [n, l] : lists) names.push_back({l.name, static_cast<unsigned>(n)});
+    Bytes name_table;
+    if (build_name_table(names, NameTableForm::big_endian_with_values, name_table) != 0) {
+        error = (sources.empty() ? std::string("lists") : sources[0]) +
+                ": the list name table cannot be built";
+        if (user != nullptr) user->problems.push_back({"", 0, "the list names do not fit"});
+        return false;
+    }
+    return write_list_table(lists, reader.menu_size, name_table, user, out, error);
 }
 
 bool build_help(const std::string& source, Bytes& out, std::string& error) {

@@ -139,7 +139,7 @@ TEST_F(GraphicsCommands, OffEmptiesTheTextAndTitle) {
 TEST_F(GraphicsCommands, ATextTooLongForTheWindowIsRefusedWhole) {
     type("gwx 1 \"viewport_box\"");
     // A typed line cannot carry 496 characters; a procedure's text can reach the store.
-    EXPECT_EQ(set_graphics_command_text(1, std::string(496, 'x').c_str()), -9998);
+    EXPECT_EQ(set_graphics_command_text(1, std::string(496, 'x').c_str()), kErrorTextReady);
     EXPECT_NE(std::string(error_text_buffer()).find("longer than 495 characters"),
               std::string::npos)
         << error_text_buffer();

@@ -17,6 +17,7 @@
 #include "runtime/parameters.h"
 #include "runtime/settings.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "tests/app/main_loop/loop_fixture.h"
 
 namespace {
@@ -114,7 +115,7 @@ TEST_F(Toolbar, AnEnabledButtonRunsItsCommandAndADisabledOneDoesNothing) {
 TEST_F(Toolbar, DamagedOrMissingPicturesAreRefusedAndLeaveTheirButtonOut) {
     ToolbarBitmap bitmap;
     const std::string folder = (run_.tree.root() / "bin" / "bma").string();
-    EXPECT_EQ(read_bitmap_file(folder + "/none.bmp", bitmap), -7);
+    EXPECT_EQ(read_bitmap_file(folder + "/none.bmp", bitmap), kMsgFileCannotOpen);
 
     std::ifstream in(folder + "/history.bmp", std::ios::binary);
     const std::vector<std::uint8_t> good((std::istreambuf_iterator<char>(in)),
@@ -221,7 +222,7 @@ TEST_F(Toolbar, TheInteractiveWindowPassesPicksAndItsClose) {
     const int output = output_window();
     start_interactive_window("Pick a point", 5, keep_pick, nullptr);
     EXPECT_TRUE(interactive_window_open());
-    EXPECT_EQ(interactive_pick_identifier(), -5);
+    EXPECT_EQ(interactive_pick_identifier(), kMsgCallDepth);
     EXPECT_EQ(output_window(), platform::kWindowFrame);
     post_pick_event((7u << 16) | 5u);
     suspend_picking(true);

@@ -16,6 +16,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
 #include "runtime/settings.h"
+#include "tables/table_names.h"
 #include "tests/app/startup/started_runtime.h"
 #include "tests/runtime/tables/menu_fixture.h"
 
@@ -165,7 +166,7 @@ TEST_F(StartupLens, FailedOpenIsReturnedBeforeTheFolderAndRoutine) {
     set_arguments({"tavolt", (lens_folder / "gone.len").string()});
     set_setting_text(kSetCurrentDirectory, "", 0);
     line_results[kOpen.text] = -7;
-    EXPECT_EQ(cmd_open_startup_lens(), -7);
+    EXPECT_EQ(cmd_open_startup_lens(), kMsgFileCannotOpen);
     EXPECT_EQ(lines_run, (std::vector<RunLine>{kNew, kEnd, kOpen}));
     EXPECT_EQ(setting(kSetCurrentDirectory), "");
 }
@@ -200,9 +201,9 @@ TEST(StartupHandlers, ProgramTablesReachTheInstalledHandlers) {
     ArgCell* cells[] = {&row};
     set_arg_vector(cells, 1);
     clear_command_result();
-    EXPECT_EQ(run_command(3), 0);
+    EXPECT_EQ(run_command(kCmdOutD), 0);
     EXPECT_EQ(command_result().type, kArgDouble);
-    EXPECT_EQ(run_command(12), 0);
+    EXPECT_EQ(run_command(kCmdOutLines), 0);
     EXPECT_EQ(command_result().type, kArgInt);
     set_arg_vector(nullptr, 0);
 

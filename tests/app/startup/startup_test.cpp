@@ -10,6 +10,7 @@
 #include "evaluation/spot_store.h"
 #include "runtime/settings_file.h"
 #include "runtime/table_files.h"
+#include "tables/table_names.h"
 #include "tests/app/startup/started_runtime.h"
 
 namespace {
@@ -139,7 +140,7 @@ TEST(Startup, CapacityChangedDuringTheRunIsWrittenOnlyAtExit) {
     EXPECT_EQ(set_setting_int(kSetSurfaceLimit, 40, 0, 0), 0);
     EXPECT_EQ(get_setting_int(kSetSurfaceLimit, 0, 0), 12);
     ASSERT_EQ(run.backend->message_boxes_shown().size(), 2u);
-    EXPECT_EQ(run.backend->message_boxes_shown()[0].text, msg_text(-154));
+    EXPECT_EQ(run.backend->message_boxes_shown()[0].text, msg_text(kMsgTakesEffectNextStart));
     EXPECT_FALSE(fs::exists(run.ini_path()));
 
     ASSERT_EQ(exit_hook(), 0);
@@ -180,18 +181,18 @@ TEST(Startup, ImpossibleSpotStoreAtStartHalvesTheCountInTheFile) {
 }
 
 TEST(StartupFailure, FixedTextsByCode) {
-    EXPECT_EQ(startup_failure_text(-169),
+    EXPECT_EQ(startup_failure_text(kMsgNoMessageFile),
               "Can't open message file.\nPlease contact Velmorin Optics.");
-    EXPECT_EQ(startup_failure_text(-168),
+    EXPECT_EQ(startup_failure_text(kMsgNoEnvironment),
               "Can't find environment definitions.\nPlease contact Velmorin Optics.");
-    EXPECT_EQ(startup_failure_text(-7),
+    EXPECT_EQ(startup_failure_text(kMsgFileCannotOpen),
               "Initialization error -7.\nPlease contact Velmorin Optics.");
 }
 
 TEST(StartupFailure, WithoutTheDataFolderVariableTheRuntimeDoesNotStart) {
     tavo_test::StartedRuntime run;
     ::unsetenv("TVDATA");
-    EXPECT_EQ(runtime_init(0), -168);
+    EXPECT_EQ(runtime_init(0), kMsgNoEnvironment);
 }
 
 TEST(StartupFailure, AMessageTableCutShortShowsTheFixedTextOnceAndFails) {
@@ -245,7 +246,7 @@ TEST(StartupRun, ConsoleRunEndsAtEndOfInputAfterTheExitHook) {
     run.tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + run.tree.data().string() + "\n");
     EXPECT_EQ(start_program(1, argv, run.tree.root().string()), 1);
     EXPECT_EQ(run.output.str(), "TAVO LT 5.40\n");
-    EXPECT_EQ(main_window_caption(), msg_text(-270));
+    EXPECT_EQ(main_window_caption(), msg_text(kMsgMainCaption));
     EXPECT_TRUE(fs::exists(run.ini_path()));
 }
 

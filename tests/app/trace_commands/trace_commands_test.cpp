@@ -499,7 +499,7 @@ TEST_F(TraceCommands, AFailedReferenceRayListsInfiniteValues) {
     EXPECT_EQ(errors(), "");
     const auto image = row_numbers(output(), "IMAGE Y X");
     ASSERT_EQ(image.size(), 6u) << output();
-    for (const double v : image) EXPECT_EQ(v, 1e20);
+    for (const double v : image) EXPECT_EQ(v, kInfiniteDistance);
     run_.output.str("");
     type("trace_ref_ray 0 0 0 8 0");
     EXPECT_NE(errors().find("The ray did not converge in its aiming passes"), std::string::npos)

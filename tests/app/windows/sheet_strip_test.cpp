@@ -14,6 +14,7 @@
 #include "runtime/command_levels.h"
 #include "runtime/level_help.h"
 #include "runtime/table_messages.h"
+#include "tables/table_names.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "ui/window_table.h"
 
@@ -144,10 +145,10 @@ TEST_F(SheetStrip, OkOutsideALevelEntersTheCommandLineAndCancelEmptiesIt) {
 TEST_F(SheetStrip, HelpForACommandWithoutATopicShowsTheRefusal) {
     // Topic 0 in sheet_set_title means the command has none (8191).
     sheet_set_title(0, -66);
-    EXPECT_EQ(show_sheet_command_help(), -100);
+    EXPECT_EQ(show_sheet_command_help(), kMsgHelpRefused);
     ASSERT_TRUE(ui().press_tool_button(platform::kWindowSpreadsheet, 103));
     main_loop_pass(false);
-    EXPECT_NE(errors().find(msg_text(-100)), std::string::npos) << errors();
+    EXPECT_NE(errors().find(msg_text(kMsgHelpRefused)), std::string::npos) << errors();
 }
 
 TEST_F(SheetStrip, AToolRowButtonRunsItsCommandLine) {

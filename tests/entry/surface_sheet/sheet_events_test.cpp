@@ -9,6 +9,7 @@
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "tests/entry/surface_sheet/sheet_fixture.h"
 
 namespace sheet_test {
@@ -42,7 +43,8 @@ TEST_F(Sheet, ModeOneTakesAOneCharacterTitle) {
 TEST_F(Sheet, ModeOneRefusesAnImageSurfaceBeyondTheArray) {
     small_lens("TH 100");
     const int limit = surface_limit();
-    EXPECT_EQ(run_command_string(("surface_sheet 1 1 " + std::to_string(limit)).c_str(), 0), -9998);
+    EXPECT_EQ(run_command_string(("surface_sheet 1 1 " + std::to_string(limit)).c_str(), 0),
+              kErrorTextReady);
     EXPECT_NE(std::string(error_text_buffer()).find(std::to_string(limit)), std::string::npos);
     EXPECT_EQ(lens_data().image_surface, 3);  // the lens stays
     EXPECT_FALSE(level_push_pending());
@@ -164,7 +166,7 @@ TEST_F(Sheet, InsertReverseNegateAndGroupingChangeTheRows) {
     EXPECT_EQ(lens_data().image_surface, 4);
     EXPECT_EQ(surface(1).curvature, 0.0);
     EXPECT_EQ(surface(2).curvature, 0.02);
-    EXPECT_EQ(event(1, 0, 0, 0, 0, 0), -9998);  // nothing goes before the object
+    EXPECT_EQ(event(1, 0, 0, 0, 0, 0), kErrorTextReady);  // nothing goes before the object
     ASSERT_EQ(event(2, 0, 1, 0, 0, 1), 0) << error_text_buffer();
     EXPECT_EQ(lens_data().image_surface, 3);
     EXPECT_EQ(lines().size(), 8u);
@@ -173,15 +175,15 @@ TEST_F(Sheet, InsertReverseNegateAndGroupingChangeTheRows) {
     ASSERT_EQ(event(12, 0, 1, 0, 0, 2), 0) << error_text_buffer();
     EXPECT_DOUBLE_EQ(surface(1).curvature, 0.02);
     EXPECT_DOUBLE_EQ(surface(2).curvature, -0.02);
-    EXPECT_EQ(event(12, 0, 0, 0, 0, 2), -9998);
+    EXPECT_EQ(event(12, 0, 0, 0, 0, 2), kErrorTextReady);
     ASSERT_EQ(event(16, 0, 1, 0, 0, 1), 0);
     EXPECT_DOUBLE_EQ(surface(1).curvature, -0.02);
 
     // Make an element of 1..2 and dissolve it again.
     ASSERT_EQ(event(20, 0, 1, 0, 0, 2), 0) << error_text_buffer();
     EXPECT_EQ(surface(1).group_role, kRoleFirst);
-    EXPECT_EQ(event(20, 0, 1, 0, 0, 1), -821);
-    EXPECT_EQ(event(21, 0, 2, 0, 0, 2), -9998);  // no group starts at 2
+    EXPECT_EQ(event(20, 0, 1, 0, 0, 1), kMsgGroupSingleSurface);
+    EXPECT_EQ(event(21, 0, 2, 0, 0, 2), kErrorTextReady);  // no group starts at 2
     ASSERT_EQ(event(21, 0, 1, 0, 0, 1), 0);
     EXPECT_EQ(surface(1).group_role, 0);
 }
@@ -312,7 +314,7 @@ TEST_F(Sheet, ButtonsReachTheirCommandsAndSlots) {
     EXPECT_EQ(test_state_flag(kFlagSpecialDataChosen), 0);
     EXPECT_EQ(lines(), before);
     // An empty slot (the wavelength sheet) is an unknown command too.
-    EXPECT_EQ(event(kLevelEventActivate, 931, 0), -9998);
+    EXPECT_EQ(event(kLevelEventActivate, 931, 0), kErrorTextReady);
     // The paraxial button opens the paraxial window over the sheet.
     EXPECT_EQ(event(kLevelEventActivate, 930, 0), 0) << error_text_buffer();
     EXPECT_TRUE(level_push_pending());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "entry/sheet_values.h"
+#include "lens/lens_data.h"
 #include "lens/lens_insert.h"
 #include "lens/surface_groups.h"
 #include "lens/test_glasses.h"
@@ -13,6 +14,7 @@
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 #include "tests/entry/surface_sheet/sheet_fixture.h"
 
 namespace sheet_test {
@@ -218,8 +220,7 @@ TEST_F(Sheet, TypedValuesReachTheLens) {
         {"beam radius takes the size", 424, 0, -3.0,
          [] { return lens_data().entrance_beam_radius; }, 3.0},
         {"beam radius 0", 424, 0, 0.0, [] { return lens_data().entrance_beam_radius; }, 1.0},
-        {"field angle 0", 421, 0, 0.0, [] { return lens_data().field_angle; },
-         9.999999999462034e-07},
+        {"field angle 0", 421, 0, 0.0, [] { return lens_data().field_angle; }, kLeastNonZero},
     };
     for (const TypedValue& c : cases) {
         EXPECT_EQ(event(kLevelEventEdited, c.field, c.surface, c.value), 0)
@@ -251,7 +252,7 @@ TEST_F(Sheet, TypedValuesReachTheLens) {
     EXPECT_EQ(surface(1).medium_kind, 2);
     char unknown[] = "nosuchglas";
     e.text = unknown;
-    EXPECT_EQ(run_command_level(e), -9998);
+    EXPECT_EQ(run_command_level(e), kErrorTextReady);
     EXPECT_NE(std::string(error_text_buffer()).find("NOSUCHGLAS"), std::string::npos);
     // A text may also come as the event's text value: the title, cut to its 32 characters.
     char title[] = "A new title for the lens under test here";
@@ -361,14 +362,14 @@ TEST_F(Sheet, CutCopyAndPasteOfTwoSurfacesRoundTrip) {
     ASSERT_EQ(event(15, 0, 2, 0, 0, 2), 0) << error_text_buffer();
     EXPECT_DOUBLE_EQ(surface(1).thickness, 13.0);
     put_surface_clipboard_text("TH 14;no_such_command 1;TH 15");
-    EXPECT_EQ(event(15, 0, 2, 0, 0, 2), -9998);
+    EXPECT_EQ(event(15, 0, 2, 0, 0, 2), kErrorTextReady);
     const std::string why = error_text_buffer();
     EXPECT_NE(why.find("no_such_command 1"), std::string::npos) << why;
     EXPECT_NE(why.find("after 1 lines"), std::string::npos) << why;
     EXPECT_DOUBLE_EQ(surface(1).thickness, 14.0);
     // Clipboard text is lens data: a command that reaches outside the lens does not run.
     put_surface_clipboard_text("TH 16;new_lens \"other\" 0 5;TH 17");
-    EXPECT_EQ(event(15, 0, 2, 0, 0, 2), -9998);
+    EXPECT_EQ(event(15, 0, 2, 0, 0, 2), kErrorTextReady);
     EXPECT_NE(std::string(error_text_buffer()).find("after 1 lines"), std::string::npos);
     EXPECT_EQ(lens_data().image_surface, 3);
     EXPECT_DOUBLE_EQ(surface(1).thickness, 16.0);
@@ -392,8 +393,8 @@ TEST_F(Sheet, RemovingTheLastSurfaceOfANonSequentialGroupAloneIsRefused) {
     surface(1).group_role = kRoleFirst;
     surface(2).group_kind = 1;
     surface(2).group_role = kRoleLast;
-    EXPECT_EQ(event(13, 0, 2, 0, 0, 2), -827);
-    EXPECT_EQ(event(2, 0, 2, 0, 0, 2), -827);
+    EXPECT_EQ(event(13, 0, 2, 0, 0, 2), kMsgSheetNotLastAlone);
+    EXPECT_EQ(event(2, 0, 2, 0, 0, 2), kMsgSheetNotLastAlone);
     // Copying from the group's first surface through its last is fine too.
     EXPECT_EQ(event(14, 0, 1, 0, 0, 2), 0) << error_text_buffer();
     EXPECT_EQ(lens_data().image_surface, 3);
@@ -401,8 +402,8 @@ TEST_F(Sheet, RemovingTheLastSurfaceOfANonSequentialGroupAloneIsRefused) {
     // Ranges that start at the object or reach the image surface are refused.
     surface(1).group_kind = surface(2).group_kind = 0;
     surface(1).group_role = surface(2).group_role = 0;
-    EXPECT_EQ(event(2, 0, 0, 0, 0, 1), -9998);
-    EXPECT_EQ(event(2, 0, 2, 0, 0, -1), -9998);
+    EXPECT_EQ(event(2, 0, 0, 0, 0, 1), kErrorTextReady);
+    EXPECT_EQ(event(2, 0, 2, 0, 0, -1), kErrorTextReady);
     EXPECT_EQ(lens_data().image_surface, 3);
 }
 
@@ -507,7 +508,7 @@ TEST_F(Sheet, PastingStopsAtTheSurfaceLimitAndKeepsWhatRan) {
     EXPECT_NE(errors().find("surface limit " + std::to_string(limit)), std::string::npos)
         << errors();
     // Inserting is refused at the limit too.
-    EXPECT_EQ(event(1, 0, 1, 0, 0, 1), -9998);
+    EXPECT_EQ(event(1, 0, 1, 0, 0, 1), kErrorTextReady);
     EXPECT_EQ(lens_data().image_surface, limit);
 }
 

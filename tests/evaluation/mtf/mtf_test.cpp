@@ -247,7 +247,7 @@ TEST_F(MtfTest, EqualWavelengthsCombineToTheirOwnCurveAndWeightZeroTakesNoPart) 
     std::vector<double> untouched(6, 7.0);
     EXPECT_EQ(
         mtf_polychromatic(3, 1, 250.0, 50.0, 0.0, 0.0, 0.0, untouched.data(), all_p.data(), &c),
-        -9998);
+        kErrorTextReady);
     EXPECT_EQ(untouched, std::vector<double>(6, 7.0));
 }
 

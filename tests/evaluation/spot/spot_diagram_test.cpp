@@ -4,6 +4,7 @@
 // failures the ray generation reports.
 #include "tests/evaluation/spot/spot_fixture.h"
 
+#include "runtime/messages.h"
 #include "runtime/settings.h"
 
 namespace lens_setup_test {
@@ -141,13 +142,13 @@ TEST_F(SpotDiagramTest, FailuresLeaveTheDiagramStale) {
     // Apodisation of width 0 in y.
     s.apodisation_on = 1;
     s.apodisation_width_y = 0.0;
-    EXPECT_EQ(ensure_spot_diagram(), -9998);
+    EXPECT_EQ(ensure_spot_diagram(), kErrorTextReady);
     EXPECT_EQ(test_state_flag(kFlagSpotDiagramCurrent), 0);
     s.apodisation_on = 0;
 
     // Fewer places than grid points: exactly that many rays, in grid order.
     ASSERT_EQ(resize_spot_storage(50), 0);
-    EXPECT_EQ(ensure_spot_diagram(), -9998);
+    EXPECT_EQ(ensure_spot_diagram(), kErrorTextReady);
     EXPECT_EQ(test_state_flag(kFlagSpotDiagramCurrent), 0);
     EXPECT_EQ(store.ray_count, 50);
     EXPECT_EQ(store.wave_ray_counts[0], 50);
@@ -168,7 +169,7 @@ TEST_F(SpotDiagramTest, FailuresLeaveTheDiagramStale) {
     ASSERT_EQ(set_object_point(), 0);
     surface(1).aperture_check = 1;
     surface(1).aperture_radius = 1e-6;
-    EXPECT_EQ(ensure_spot_diagram(), -9998);
+    EXPECT_EQ(ensure_spot_diagram(), kErrorTextReady);
     EXPECT_EQ(store.ray_count, 0);
     EXPECT_EQ(test_state_flag(kFlagSpotDiagramCurrent), 0);
 }

@@ -12,6 +12,7 @@
 #include "evaluation/spot_rays.h"
 #include "evaluation/spot_statistics.h"
 #include "evaluation/spot_store.h"
+#include "lens/lens_data.h"
 #include "tests/trace/lens_setup/lens_setup_fixture.h"
 #include "trace/derived_rays.h"
 #include "trace/object_point.h"
@@ -60,7 +61,7 @@ protected:
     // the image surface's thickness moved by delta from the paraxial focus f = R/2 (the
     // reflected light travels towards -z, so a positive delta puts the image before the focus).
     void mirror(double R, double cc, double h, double delta) {
-        make_lens(1e20, {{-1.0 / R, -R / 2.0 + delta, 1.0}}, 1);
+        make_lens(kInfiniteDistance, {{-1.0 / R, -R / 2.0 + delta, 1.0}}, 1);
         ASSERT_EQ(set_surface_medium(1, kMediumMirror, "MIRROR", 0), 0);
         surface(1).conic = cc;
         aperture_by_radius(h);

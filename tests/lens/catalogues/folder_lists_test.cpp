@@ -13,6 +13,7 @@
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
+#include "tables/table_names.h"
 #include "tests/app/main_loop/loop_fixture.h"
 
 namespace {
@@ -188,7 +189,7 @@ TEST_F(FolderLists, OtherCommandsOfTheSharedSlotReachTheHandlerInstalledThereBef
         return 7;
     });
     install_folder_lists();
-    set_current_command(217);
+    set_current_command(kCmdSaveAs);
     EXPECT_EQ(cmd_folder_operations(), 7);
     // Installed a second time it does not hand on to itself.
     install_folder_lists();

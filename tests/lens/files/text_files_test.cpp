@@ -12,9 +12,11 @@
 #include "lens/lens_data.h"
 #include "platform/ui.h"
 #include "runtime/compile_request.h"
+#include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "tests/entry/entry_fixture.h"
 #include "tests/support/temp_tree.h"
 
@@ -321,14 +323,14 @@ TEST_F(TextFiles, InsertFileReportsWhatItCannotCopy) {
     // Missing, a folder: the file cannot be read; nothing is printed.
     fs::create_directories(folder_ / "folder.txt");
     for (const std::string& name : {std::string("absent.txt"), std::string("folder.txt")}) {
-        EXPECT_EQ(run("insert_file . " + name + " 0 4"), -9998) << name;
+        EXPECT_EQ(run("insert_file . " + name + " 0 4"), kErrorTextReady) << name;
         EXPECT_NE(error_text().find("cannot be read"), std::string::npos) << error_text();
         EXPECT_EQ(printed(), "") << name;
     }
     // A file that opens but fails on reading (this process's memory at address 0): the output
     // is not finished.
     fs::create_symlink("/proc/self/mem", folder_ / "memory.txt");
-    EXPECT_EQ(run("insert_file . memory.txt 0 4"), -62);
+    EXPECT_EQ(run("insert_file . memory.txt 0 4"), kMsgListingStopped);
 }
 
 }  // namespace

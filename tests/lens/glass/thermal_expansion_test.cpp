@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "lens/lens_data.h"
 #include "lens/surface_materials.h"
 #include "lens/thermal_expansion.h"
 #include "runtime/settings.h"
@@ -20,7 +21,7 @@ protected:
         LensData& l = lens_data();
         l.image_surface = 4;
         const double curvatures[] = {0.0, 0.02, -0.03, -0.01, 0.0};
-        const double thicknesses[] = {1e20, 4.0, 2.0, 50.0, 0.0};
+        const double thicknesses[] = {kInfiniteDistance, 4.0, 2.0, 50.0, 0.0};
         for (int n = 0; n <= 4; ++n) {
             surface(n).curvature = curvatures[n];
             surface(n).thickness = thicknesses[n];

@@ -353,7 +353,7 @@ TEST_F(Import, ZmxEdgeCases) {
     EXPECT_DOUBLE_EQ(l.wavelengths[1].wavelength, 0.486);
     EXPECT_DOUBLE_EQ(l.wavelengths[2].wavelength, 0.656);
     EXPECT_NEAR(l.field_angle, -14.0 * kDegree, 1e-12);
-    EXPECT_DOUBLE_EQ(surface(0).thickness, 1e20);
+    EXPECT_DOUBLE_EQ(surface(0).thickness, kInfiniteDistance);
     EXPECT_DOUBLE_EQ(surface(1).curvature, 0.02);
     EXPECT_DOUBLE_EQ(surface(2).curvature, 0.0);
     EXPECT_EQ(surface(2).medium_kind, kMediumMirror);

@@ -7,6 +7,7 @@
 
 #include "runtime/settings.h"
 #include "runtime/settings_file.h"
+#include "tables/table_names.h"
 #include "tests/app/startup/started_runtime.h"
 
 namespace {
@@ -296,7 +297,7 @@ TEST(SettingsFileAccessors, OneKeyAtATime) {
     EXPECT_EQ(ini_write_text("Lens", "Designer", "Ann", path), 0);
     EXPECT_EQ(ini_read_flag("program", "check_escape", 0, path), 1);
     EXPECT_EQ(ini_read_flag("Program", "Missing", 1, path), 1);
-    EXPECT_EQ(ini_read_int("Lens", "Max_wavelengths", 10, path), -3);
+    EXPECT_EQ(ini_read_int("Lens", "Max_wavelengths", 10, path), kMsgCharRange);
     EXPECT_EQ(ini_read_int("Lens", "Missing", 10, path), 10);
     EXPECT_STREQ(ini_read_text("Lens", "Designer", "x", path), "Ann");
     EXPECT_STREQ(ini_read_text("Lens", "Nobody", "x", path), "x");

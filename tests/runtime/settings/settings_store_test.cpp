@@ -6,6 +6,8 @@
 #include <string>
 
 #include "evaluation/spot_store.h"
+#include "runtime/messages.h"
+#include "tables/table_names.h"
 #include "tests/app/startup/started_runtime.h"
 
 namespace {
@@ -160,7 +162,7 @@ TEST_F(SettingsStore, MaxWavelengthsAfterStartOnlyBecomesPending) {
     EXPECT_EQ(get_setting_int(kSetMaxWavelengths, 0, 0), 10);
     EXPECT_EQ(pending_capacity(1), 20);
     ASSERT_EQ(run_.backend->message_boxes_shown().size(), 1u);
-    EXPECT_EQ(run_.backend->message_boxes_shown()[0].text, msg_text(-154));
+    EXPECT_EQ(run_.backend->message_boxes_shown()[0].text, msg_text(kMsgTakesEffectNextStart));
     // Before the start is done the same call stores plainly.
     set_startup_done(false);
     EXPECT_EQ(set_setting_int(kSetMaxWavelengths, 12, 0, 0), 0);
@@ -179,7 +181,7 @@ TEST_F(SettingsStore, SpotRayCountAfterStartResizesOrIsRefusedWhenTheStoreCannot
     };
     for (const Case c : {Case{1000000000}, Case{0}, Case{-5}}) {
         SCOPED_TRACE(c.count);
-        EXPECT_EQ(set_setting_int(kSetMaxSpdRays, c.count, 0, 0), -9998);
+        EXPECT_EQ(set_setting_int(kSetMaxSpdRays, c.count, 0, 0), kErrorTextReady);
         EXPECT_EQ(std::string(error_text_buffer()),
                   "The spot-diagram store cannot hold " + std::to_string(c.count) + " rays");
         EXPECT_EQ(get_setting_int(kSetMaxSpdRays, 0, 0), 2000);
@@ -200,7 +202,7 @@ TEST_F(SettingsStore, TextSideEffects) {
     EXPECT_NE(main_window_caption().find("[doublet.len]"), std::string::npos);
     EXPECT_EQ(set_setting_text(kSetLensFile, "", 0), 0);
     EXPECT_EQ(test_state_flag(kFlagLensFileNamed), 0);
-    EXPECT_EQ(main_window_caption(), msg_text(-270));
+    EXPECT_EQ(main_window_caption(), msg_text(kMsgMainCaption));
 
     EXPECT_EQ(set_setting_text(kSetKplCompilerOptions, "-W", 0), 0);
     EXPECT_STREQ(compiler_options_text(), "-W -D _TAVO_LIGHT_");

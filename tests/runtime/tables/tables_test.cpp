@@ -16,6 +16,7 @@
 #include "runtime/table_format.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "tables/table_names.h"
 #include "tests/support/built_tables.h"
 #include "tests/support/temp_tree.h"
 #include "ui/stroke_font.h"
@@ -214,7 +215,7 @@ TEST_F(Tables, WithoutTheRootFolderVariableTheFoldersAreNotRead) {
     const char* root = std::getenv("TVROOT");
     const std::string saved = root ? root : "";
     unsetenv("TVROOT");
-    EXPECT_EQ(read_root_folders(), -168);
+    EXPECT_EQ(read_root_folders(), kMsgNoEnvironment);
     if (root) setenv("TVROOT", saved.c_str(), 1);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/table_files.h"
+#include "tables/table_names.h"
 #include "tests/runtime/text_output/text_output_fixture.h"
 #include "tests/support/temp_tree.h"
 
@@ -201,7 +202,7 @@ TEST_F(NumberStore, TlgLogPrintsTrimmedNumbers) {
 TEST(LogFile, DefaultNameAndUnopenableFile) {
     EXPECT_EQ(default_log_file_name("/d"), "/d/tvlog.txt");
     set_log_file_name("/nonexistent-folder-xyz/log.txt");
-    EXPECT_EQ(apply_log_option(1), -7);
+    EXPECT_EQ(apply_log_option(1), kMsgFileCannotOpen);
     EXPECT_FALSE(log_is_open());
     set_log_file_name("");
 }

@@ -8,6 +8,7 @@
 #include "runtime/arg_cells.h"
 #include "runtime/output_value_commands.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "tests/runtime/text_output/text_output_fixture.h"
 #include "tests/support/temp_tree.h"
 
@@ -32,10 +33,10 @@ protected:
 };
 
 TEST_F(TypeFile, MissingFileAndUnreadableFile) {
-    EXPECT_EQ(type_text_file((tree.data() / "none.txt").string().c_str(), 0), -7);
-    EXPECT_EQ(type_text_file("", 0), -7);
+    EXPECT_EQ(type_text_file((tree.data() / "none.txt").string().c_str(), 0), kMsgFileCannotOpen);
+    EXPECT_EQ(type_text_file("", 0), kMsgFileCannotOpen);
     // A folder opens but cannot be read.
-    EXPECT_EQ(type_text_file(tree.data().string().c_str(), 0), -8);
+    EXPECT_EQ(type_text_file(tree.data().string().c_str(), 0), kMsgFileDamaged);
     EXPECT_TRUE(captured_lines.empty());
 }
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "lens/lens_data.h"
 #include "tests/trace/geometry/geometry_fixture.h"
 #include "trace/ray_trace.h"
 #include "trace/stop_radius.h"
@@ -22,7 +23,7 @@ protected:
         curvature(1, 1.0 / kR);
         thickness(1, kThick);
         thickness(2, 10.0);
-        make_lens(2, kObjectAtInfinity);
+        make_lens(2, kInfiniteDistance);
         surface(1).index = glass_.data();
         surface(2).aperture_radius = 99.0;
         surface(2).aperture_kind = kApertureComputed;

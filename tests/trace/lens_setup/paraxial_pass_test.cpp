@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "lens/lens_data.h"
 #include "lens_setup_fixture.h"
 #include "numeric/memory.h"
 
@@ -49,7 +50,7 @@ Reference reference(double t0, double ebr, double chief_slope, const std::vector
     const double q = through_vertex.y[stop - 1] / ref.axial.y[stop - 1];
     const double y1 = -q * ebr, uc0 = chief_slope - q * u0;
     ref.chief = textbook_trace(y1, uc0, s, power);
-    ref.entrance_pupil = std::fabs(uc0) < 1e-40 ? 1e20 : -y1 / uc0;
+    ref.entrance_pupil = std::fabs(uc0) < 1e-40 ? kInfiniteDistance : -y1 / uc0;
     ref.entrance_radius = std::fabs((ref.entrance_pupil + t0) * u0);
     const std::size_t last = s.size() - 1;
     const double yl = ref.chief.y[last], ul = ref.chief.u[last];
@@ -262,7 +263,7 @@ TEST_F(LensSetupTest, TelecentricObjectStartsTheChiefRayParallel) {
     lens_data().aim_mode = kAimTelecentric;
     ASSERT_EQ(lens_setup(0), 0);
     EXPECT_EQ(lens_data().aim_telecentric, 1);
-    EXPECT_DOUBLE_EQ(lens_data().entrance_pupil_position, 1e20);
+    EXPECT_DOUBLE_EQ(lens_data().entrance_pupil_position, kInfiniteDistance);
     EXPECT_DOUBLE_EQ(surface(1).chief_ray_height, -3.0);
     EXPECT_DOUBLE_EQ(surface(0).chief_ray_slope, 0.0);
 }

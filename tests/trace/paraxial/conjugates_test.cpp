@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "lens/lens_data.h"
 #include "tests/trace/paraxial/paraxial_fixture.h"
 #include "trace/conjugates.h"
 #include "trace/paraxial_trace.h"
@@ -78,7 +79,7 @@ TEST_F(ConjugatesTest, EdgeCasesOfEntry) {
     EXPECT_EQ(l.object_height, -1e14);
     EXPECT_EQ(conjugates_state().field_edit_mode, 1);
     enter_conjugate_value(kItemFieldAngle, 0.0);
-    EXPECT_EQ(l.field_angle, 9.999999999462034e-07);
+    EXPECT_EQ(l.field_angle, kLeastNonZero);
     EXPECT_EQ(l.field_is_angle, 1);
     const double na = l.object_na;
     enter_conjugate_value(kItemObjectNa, 1.2);  // above the object space's index 1

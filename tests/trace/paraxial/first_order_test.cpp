@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "lens/lens_data.h"
 #include "tests/trace/paraxial/paraxial_fixture.h"
 #include "tests/trace/paraxial/real_rays.h"
 #include "trace/paraxial_trace.h"
@@ -90,7 +91,7 @@ TEST_F(ParaxialTest, TelecentricEntranceTakesTheLagrangeInvariantFromTheObject) 
     l.object_height = 10.0;
     ASSERT_EQ(test_lens_setup(0), 0);
     l.chief_start_height = l.object_height;  // chief ray parallel to the axis
-    l.entrance_pupil_position = 1e20;
+    l.entrance_pupil_position = kInfiniteDistance;
     paraxial_state().wavelength = 0;
     paraxial_trace(0);
     const double u = 5.0 / 200.0;

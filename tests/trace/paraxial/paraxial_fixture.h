@@ -108,7 +108,8 @@ inline int test_lens_setup(int) {
     l.chief_start_height = -l.entrance_beam_radius * q;
     l.x_chief_start_height = l.chief_start_height;
     const double t_stop = t - u * q;
-    l.entrance_pupil_position = std::fabs(t_stop) < 1e-40 ? 1e20 : -l.chief_start_height / t_stop;
+    l.entrance_pupil_position =
+        std::fabs(t_stop) < 1e-40 ? kInfiniteDistance : -l.chief_start_height / t_stop;
     l.image_axial_slope = ua;
     l.image_chief_slope = uc - ua * q;
     surface(0).axial_ray_slope = u;

@@ -5,7 +5,9 @@
 
 #include <cmath>
 
+#include "lens/lens_data.h"
 #include "lens/surface_groups.h"
+#include "tables/table_names.h"
 #include "tests/trace/lens_setup/lens_setup_fixture.h"
 #include "trace/derived_rays.h"
 #include "trace/object_point.h"
@@ -156,7 +158,7 @@ TEST_F(ReferenceRayTest, AnAxialObjectLensRefusesAnOffAxisPoint) {
     ASSERT_EQ(lens_setup(0), 0);
     lens_data().axial_object_radius = 0.5;
     object_point().y = 0.5;
-    EXPECT_EQ(set_object_point(), -2735);
+    EXPECT_EQ(set_object_point(), kMsgObjectOffAxis);
     object_point().y = 0.0;
     EXPECT_EQ(set_object_point(), 0);
 }
@@ -173,7 +175,7 @@ namespace {
 // axis, which tends to h^3 / 2R^2.
 TEST_F(ReferenceRayTest, ASphericalMirrorFanFollowsTheExactAberration) {
     const double R = 200.0;
-    make_lens(1e20, {{-1.0 / R, -R / 2.0, 1.0}}, 1);
+    make_lens(kInfiniteDistance, {{-1.0 / R, -R / 2.0, 1.0}}, 1);
     ASSERT_EQ(set_surface_medium(1, kMediumMirror, "MIRROR", 0), 0);
     aperture_by_radius(40.0);
     field_by_angle(1e-3);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "runtime/messages.h"
 #include "tests/support/built_tables.h"
 #include "ui/contour_plot.h"
 #include "ui/draw_primitives.h"
@@ -146,7 +147,7 @@ TEST_F(Contours, ALevelAtTheMaximumStillDraws) {
 TEST_F(Contours, AMissingCornerIsFilledOnlyWhenItsDiagonalAgrees) {
     // z = x with one missing grid point at (i, j) = (5, 5), the point x = 0, y = 0.
     fill(11, 11, [](double x, double) { return x; });
-    values_[5][5] = 1e20;
+    values_[5][5] = kContourMissing;
     // Level 0.5 does not pass the cells around the missing point (their valid diagonals lie
     // below it): the line is whole.
     ASSERT_EQ(plot(11, 11, {0.5}), 0);
@@ -181,7 +182,7 @@ TEST_F(Contours, ARectangularTableSpansMinusOneToOneAlongItsLongerSide) {
 
 TEST_F(Contours, TablesBelowTwoByTwoAreRefused) {
     fill(1, 5, [](double x, double) { return x; });
-    EXPECT_EQ(plot(1, 5, {0.0}), -9998);
+    EXPECT_EQ(plot(1, 5, {0.0}), kErrorTextReady);
     EXPECT_TRUE(display_list_words().empty());
 }
 

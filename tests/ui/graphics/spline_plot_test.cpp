@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "numeric/cubic_spline.h"
+#include "runtime/messages.h"
+#include "tables/table_names.h"
 #include "tests/support/built_tables.h"
 #include "ui/draw_primitives.h"
 #include "ui/graphics_spline.h"
@@ -68,9 +70,9 @@ TEST_F(SplinePlot, ThePlotFollowsTheTextbookCurve) {
 
 TEST_F(SplinePlot, StepsBelowOneAreRefused) {
     graphwin_new_page(0);
-    EXPECT_EQ(plot_spline(x_, y_, y2_, 3, 0, 0), -9998);
+    EXPECT_EQ(plot_spline(x_, y_, y2_, 3, 0, 0), kErrorTextReady);
     EXPECT_TRUE(display_list_words().empty());
-    EXPECT_EQ(plot_spline(x_, y_, y2_, 0, 4, 0), -193);
+    EXPECT_EQ(plot_spline(x_, y_, y2_, 0, 4, 0), kMsgBadFitTable);
 }
 
 }  // namespace

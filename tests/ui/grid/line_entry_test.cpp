@@ -6,6 +6,7 @@
 #include "runtime/command_levels.h"
 #include "runtime/output_options.h"
 #include "runtime/run_state.h"
+#include "tables/table_names.h"
 #include "tests/kpl/kpl_fixture.h"
 #include "ui/grid_cells.h"
 #include "ui/grid_line_entry.h"
@@ -133,7 +134,7 @@ TEST_F(LineEntry, ATextCellStoresAQuotedTextWithoutItsQuotes) {
 
 TEST_F(LineEntry, ATooLongTextIsCutToTheCellAndReported) {
     GridCell& c = edit_cell(kGridValueText, 5, kGridKindPlain, "old");
-    EXPECT_EQ(run_line("\"abcdefgh"), -115);
+    EXPECT_EQ(run_line("\"abcdefgh"), kMsgCellTextTooLong);
     EXPECT_EQ(cell_text(), "abcde");
     EXPECT_EQ(behind(), "]next");
     EXPECT_EQ(c.edited, 1);

@@ -4,6 +4,7 @@
 
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
+#include "tables/table_names.h"
 #include "tests/support/built_tables.h"
 #include "ui/status_line.h"
 #include "ui/window_table.h"
@@ -76,7 +77,7 @@ TEST_F(StatusLine, YesNoCancelAnswers) {
                           {platform::MessageAnswer::cancel, kStopped}};
     for (const Case& c : cases) {
         ui.queue_message_box_answer(c.answer);
-        EXPECT_EQ(ask_yes_no_cancel(-88), c.result);
+        EXPECT_EQ(ask_yes_no_cancel(kMsgContinueQuestion), c.result);
         EXPECT_EQ(ui.message_boxes_shown().back().buttons, platform::MessageButtons::yes_no_cancel);
         EXPECT_EQ(ui.message_boxes_shown().back().title, "TAVO LT");
     }
