@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/stroke_font.h"
 #include "runtime/definitions.h"
 #include "runtime/message_table.h"
 #include "runtime/state_flags.h"
@@ -18,7 +19,6 @@
 #include "runtime/table_messages.h"
 #include "tests/support/built_tables.h"
 #include "tests/support/temp_tree.h"
-#include "ui/stroke_font.h"
 
 namespace fs = std::filesystem;
 using tavo_test::TempTree;
