@@ -12,11 +12,13 @@
 #include "lens/lens_data.h"
 #include "platform/ui.h"
 #include "runtime/compile_request.h"
+#include "runtime/dispatch_slots.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
 #include "tests/entry/entry_fixture.h"
 #include "tests/support/temp_tree.h"
+#include "ui/text_file_commands.h"
 
 namespace {
 
@@ -329,6 +331,38 @@ TEST_F(TextFiles, InsertFileReportsWhatItCannotCopy) {
     // is not finished.
     fs::create_symlink("/proc/self/mem", folder_ / "memory.txt");
     EXPECT_EQ(run("insert_file . memory.txt 0 4"), -62);
+}
+
+// The lens-file commands share the two slots: whatever the edit window's commands do not serve
+// reaches the handler each slot held before, and installing them again does not make them hand
+// a command on to themselves.
+TEST_F(TextFiles, OtherCommandsOfTheSharedSlotsReachTheHandlersInstalledThereBefore) {
+    static int file_calls = 0;
+    static int revert_calls = 0;
+    file_calls = revert_calls = 0;
+    set_handler(kSlotFileOperations, [] {
+        ++file_calls;
+        return 7;
+    });
+    set_handler(kSlotEditOrRevert, [] {
+        ++revert_calls;
+        return 8;
+    });
+    for (int round = 0; round < 2; ++round) {
+        install_text_file_commands();
+        set_current_command(218);  // file_save: the lens file's
+        EXPECT_EQ(cmd_text_file_operations(), 7);
+        set_current_command(232);  // revert
+        EXPECT_EQ(cmd_text_edit_or_revert(), 8);
+    }
+    EXPECT_EQ(file_calls, 2);
+    EXPECT_EQ(revert_calls, 2);
+    // A text command stays with the edit window: with no edit text there is nothing to save.
+    set_setting_text(kSetEditFile, path("kept.txt").c_str(), 0);
+    set_current_command(228);  // edit_save
+    EXPECT_EQ(cmd_text_edit_or_revert(), kErrorTextReady) << error_text();
+    EXPECT_EQ(revert_calls, 2);
+    EXPECT_FALSE(fs::exists(path("kept.txt")));
 }
 
 }  // namespace
