@@ -5,6 +5,7 @@
 #include "app/command_dialog.h"
 #include "app/command_line.h"
 #include "app/compile_driver.h"
+#include "app/graphics_text_strip.h"
 #include "app/import_hooks.h"
 #include "app/main_loop.h"
 #include "app/ray_source_commands.h"
@@ -12,33 +13,41 @@
 #include "app/splash.h"
 #include "app/startup.h"
 #include "app/toolbar.h"
-#include "app/window16_strip.h"
 #include "app/window_captions.h"
 #include "drawing/element_drawing.h"
 #include "entry/at_surface_entry.h"
+#include "entry/conjugates_window.h"
 #include "entry/entry_frame.h"
 #include "entry/entry_install.h"
 #include "entry/lens_commands.h"
+#include "entry/stock_parts_window.h"
 #include "entry/surface_sheet.h"
 #include "evaluation/evaluation_install.h"
 #include "evaluation/spot_rays.h"
 #include "evaluation/spot_store.h"
+#include "graphics/animation_files.h"
+#include "graphics/graphics_commands.h"
+#include "graphics/graphics_files.h"
+#include "graphics/graphics_hooks.h"
+#include "graphics/graphics_hpgl.h"
+#include "graphics/graphics_mouse.h"
+#include "graphics/plot_commands.h"
+#include "graphics/stroke_font.h"
 #include "kpl/kpl_operators.h"
-#include "lens/file_commands.h"
-#include "lens/folder_lists.h"
+#include "lens/lens_file_commands.h"
 #include "lens/lens_reader.h"
 #include "lens/lens_text_commands.h"
 #include "lens/lens_writer.h"
 #include "lens/private_catalog.h"
 #include "lens/stock_lenses.h"
 #include "lens/test_glasses.h"
-#include "lens/text_file_commands.h"
 #include "platform/ui.h"
 #include "runtime/array_commands.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 #include "runtime/file_commands.h"
+#include "runtime/folder_lists.h"
 #include "runtime/format_print.h"
 #include "runtime/help_command.h"
 #include "runtime/math_commands.h"
@@ -50,7 +59,6 @@
 #include "runtime/user_libraries.h"
 #include "runtime/window_services.h"
 #include "runtime/window_titles.h"
-#include "trace/conjugates_window.h"
 #include "trace/derived_rays.h"
 #include "trace/grin_propagation.h"
 #include "trace/lens_setup.h"
@@ -63,25 +71,17 @@
 #include "trace/special_surfaces.h"
 #include "trace/speed_test.h"
 #include "trace/surface_probes.h"
-#include "ui/animation_files.h"
 #include "ui/choice_lists.h"
 #include "ui/edit_commands.h"
 #include "ui/edit_window.h"
 #include "ui/font_file.h"
-#include "ui/graphics_commands.h"
-#include "ui/graphics_files.h"
-#include "ui/graphics_hooks.h"
-#include "ui/graphics_hpgl.h"
-#include "ui/graphics_mouse.h"
 #include "ui/graphics_text_window.h"
 #include "ui/grid_control.h"
 #include "ui/grid_line_entry.h"
 #include "ui/menus.h"
-#include "ui/plot_commands.h"
 #include "ui/status_line.h"
-#include "ui/stock_parts_window.h"
-#include "ui/stroke_font.h"
 #include "ui/text_area.h"
+#include "ui/text_file_commands.h"
 #include "ui/text_print.h"
 #include "ui/window_table.h"
 
@@ -169,6 +169,7 @@ void install_upward_hooks() {
 // prompt that the new-lens dialogs run (a failed save stops them as a cancel does).
 void install_lens_files() {
     install_lens_file_commands();
+    install_text_file_commands();
     set_edit_window_maker([] {
         if (create_edit_window() != 0) return -1;
         if (platform::UiBackend* ui = platform::current_ui()) {
@@ -211,6 +212,7 @@ void install_program_handlers() {
     install_array_commands();
     install_math_commands(kpl_power);
     set_handler(kSlotPrintOrPlot, cmd_print_or_plot);
+    set_graphics_plot_command(cmd_plot_graphics);
     set_handler(kSlotPrinterCapabilities, cmd_printer_capabilities);
     set_handler(kSlotAbout, cmd_about);
     // Also gives the glass, paraxial and group code the set-up they run after their changes.

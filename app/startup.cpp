@@ -14,9 +14,11 @@
 #include "app/splash.h"
 #include "app/window_captions.h"
 #include "evaluation/spot_store.h"
+#include "graphics/animation_files.h"
+#include "graphics/color_palette.h"
 #include "kpl/kpl_sysvars.h"
-#include "lens/file_commands.h"
 #include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
 #include "lens/lens_items.h"
 #include "lens/lens_text_commands.h"
 #include "lens/stock_lenses.h"
@@ -39,8 +41,6 @@
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
 #include "trace/drawing_buffers.h"
-#include "ui/animation_files.h"
-#include "ui/color_palette.h"
 #include "ui/edit_window.h"
 #include "ui/file_dialogs.h"
 #include "ui/menus.h"
@@ -262,7 +262,7 @@ ProgramFolders decide_program_folders(const std::string& root) {
     return folders;
 }
 
-int WinMain(int argc, char** argv) {
+int run_from_program_folder(int argc, char** argv) {
     return start_program(argc, argv, platform::program_folder());
 }
 

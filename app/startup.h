@@ -1,7 +1,7 @@
-// The program's life: the entry (WinMain), the run-time start (tables, definitions, the frame),
-// the application start (settings, big arrays, options), the binding of the command language's
-// built-in variables to the lens, the output and window options switch, and the exit hook that
-// writes the settings back.
+// The program's life: the entry (run_from_program_folder), the run-time start (tables, definitions,
+// the frame), the application start (settings, big arrays, options), the binding of the command
+// language's built-in variables to the lens, the output and window options switch, and the exit
+// hook that writes the settings back.
 #pragma once
 
 #include <cstddef>
@@ -38,7 +38,7 @@ ProgramFolders decide_program_folders(const std::string& root);
 
 // The program: folders from the program's own folder and the profile, then start_program.
 // 1 when the run ended normally, 0 when start-up failed.
-int WinMain(int argc, char** argv);
+int run_from_program_folder(int argc, char** argv);
 // The same with ROOT given (tests start from a temporary installation tree). Needs the user
 // interface backend set (platform/ui.h).
 int start_program(int argc, char** argv, const std::string& root);

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<platform::UiBackend> backend = make_backend(argc, argv);
     platform::force_c_numeric_locale();
     platform::set_current_ui(backend.get());
-    const int result = WinMain(argc, argv);
+    const int result = run_from_program_folder(argc, argv);
     platform::set_current_ui(nullptr);
     return result == 1 ? 0 : 1;
 }

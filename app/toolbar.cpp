@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/main_loop.h"
+#include "graphics/graphics_window.h"
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
 #include "runtime/table_files.h"
@@ -15,7 +16,6 @@
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
-#include "ui/graphics_window.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ bool same(platform::Colour c, int r, int gr, int b) {
 }
 
 // "[-][gap]bitmap[:key],tooltip": the parts of a strip entry's first text.
-struct EntrySpec {
+struct ToolbarEntry {
     bool group = false;
     int gap = 0;
     std::string bitmap;
@@ -68,8 +68,8 @@ struct EntrySpec {
     std::string tooltip;
 };
 
-EntrySpec parse_entry(const char* text) {
-    EntrySpec e;
+ToolbarEntry parse_entry(const char* text) {
+    ToolbarEntry e;
     const char* p = text != nullptr ? text : "";
     if (*p == '-') {
         e.group = true;
@@ -221,7 +221,7 @@ int create_toolbar(int parent, int x, int y, int message) {
     // The entries are read before anything is registered: registering selects no other list,
     // but the strip's texts must all be known for the text block's size.
     struct Entry {
-        EntrySpec spec;
+        ToolbarEntry spec;
         std::string command;
     };
     std::vector<Entry> entries;

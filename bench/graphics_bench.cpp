@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "ui/draw_primitives.h"
-#include "ui/graphics_raster.h"
-#include "ui/graphics_replay.h"
-#include "ui/graphics_window.h"
+#include "graphics/draw_primitives.h"
+#include "graphics/graphics_raster.h"
+#include "graphics/graphics_replay.h"
+#include "graphics/graphics_window.h"
 #include "ui/window_table.h"
 #ifdef TAVO_BENCH_WITH_QT
 #include "platform/qt/qt_backend.h"

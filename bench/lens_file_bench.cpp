@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "bench/bench_program.h"
-#include "lens/file_commands.h"
 #include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
 #include "lens/lens_reader.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"

@@ -83,9 +83,10 @@ int catalogue_glass(int n, int command, const std::string& name, bool& stored_ai
 // wavelengths from n on.
 int continue_model_glass(int n) {
     const SurfaceRecord& s = surface(n);
-    const int cached = s.medium_kind == kMediumModelGlass || s.medium_kind == kMediumModelGlass6
-                           ? find_cached_glass(s.medium_name, CachedGlass::kModel)
-                           : -1;
+    const int cached =
+        s.medium_kind == kMediumModelGlass || s.medium_kind == kMediumModelGlassComputed
+            ? find_cached_glass(s.medium_name, CachedGlass::kModel)
+            : -1;
     if (cached < 0) return set_error_msg(kMsgNotModelGlass, n);
     const LensData& l = lens_data();
     const int count = std::min(l.wavelength_count, max_wavelengths());
@@ -157,7 +158,7 @@ int store_catalogue_glass(int n, const std::string& name) {
 
 bool is_model_glass_kind(int kind) {
     return kind == kMediumModelGlass || kind == kMediumModelIndexAbbe ||
-           kind == kMediumModelGlass6 || kind == kMediumModelGlass7;
+           kind == kMediumModelGlassComputed || kind == kMediumModelIndexAbbeComputed;
 }
 
 std::string nearest_catalogue_glass(int n, bool all, int catalog) {

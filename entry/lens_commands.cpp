@@ -6,7 +6,7 @@
 #include <string>
 
 #include "entry/entry_frame.h"
-#include "lens/file_commands.h"
+#include "lens/lens_file_commands.h"
 #include "lens/lens_data.h"
 #include "lens/lens_items.h"
 #include "lens/new_lens_command.h"
@@ -17,6 +17,7 @@
 #include "runtime/command_context.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
+#include "runtime/folder_lists.h"
 #include "runtime/messages.h"
 #include "runtime/run_state.h"
 #include "runtime/settings.h"

@@ -128,7 +128,7 @@ char medium_mark(const SurfaceRecord& s) {
         case kMediumGlass:
             return 'C';
         case kMediumModelIndexAbbe:
-        case kMediumModelGlass7:
+        case kMediumModelIndexAbbeComputed:
             return s.glass_variable != 0 ? 'V' : 'M';
         case kMediumPickup:
             return 'P';
@@ -164,8 +164,8 @@ bool has_special_data(const SurfaceRecord& s) {
            s.asphere != nullptr || s.diffractive != nullptr || s.hologram != nullptr ||
            s.decentre != nullptr || s.return_coordinates != nullptr || s.grin != nullptr ||
            s.spline != nullptr || s.mesh != nullptr || s.perfect_lens != nullptr ||
-           s.extra_records[0] != nullptr || s.extra_records[1] != nullptr ||
-           s.extra_records[2] != nullptr || s.range_record != nullptr ||
+           s.unsupported_records[0] != nullptr || s.unsupported_records[1] != nullptr ||
+           s.unsupported_records[2] != nullptr || s.range_record != nullptr ||
            s.decentre_reference != nullptr || s.return_coordinates2 != nullptr;
 }
 

@@ -48,7 +48,7 @@ void take_surface_items(SurfaceRecord& to, const SurfaceRecord& from) {
     to.curvature_kind = from.curvature_kind;
     to.curvature_variable = from.curvature_variable;
     to.note = from.note;
-    to.note_spare = from.note_spare;
+    to.unused_note_record = from.unused_note_record;
     to.conic = from.conic;
     to.x_conic = from.x_conic;
     to.toric = from.toric;
@@ -73,7 +73,7 @@ void take_surface_items(SurfaceRecord& to, const SurfaceRecord& from) {
     to.group_role = from.group_role;
     to.tolerances = from.tolerances;
     to.perfect_lens = from.perfect_lens;
-    for (int i = 0; i < 3; ++i) to.extra_records[i] = from.extra_records[i];
+    for (int i = 0; i < 3; ++i) to.unsupported_records[i] = from.unsupported_records[i];
     negate_terms(to);
 }
 

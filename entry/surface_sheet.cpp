@@ -8,8 +8,8 @@
 #include "entry/entry_frame.h"
 #include "entry/lens_commands.h"
 #include "entry/sheet_values.h"
-#include "lens/file_commands.h"
 #include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
 #include "lens/lens_insert.h"
 #include "lens/lens_items.h"
 #include "lens/lens_reset.h"
@@ -148,7 +148,7 @@ char medium_mark(const SurfaceRecord& s) {
         case kMediumPickup:
             return 'P';
         case kMediumModelIndexAbbe:
-        case kMediumModelGlass7:
+        case kMediumModelIndexAbbeComputed:
             return 'M';
         case kMediumGlassFixed:
         case kMediumAirFixed:
@@ -228,8 +228,8 @@ bool not_paraxial() {
             return true;
         }
         if (s.spline != nullptr || s.group_kind == 1) return true;
-        if (s.extra_records[0] != nullptr || s.extra_records[1] != nullptr ||
-            s.extra_records[2] != nullptr) {
+        if (s.unsupported_records[0] != nullptr || s.unsupported_records[1] != nullptr ||
+            s.unsupported_records[2] != nullptr) {
             return true;
         }
     }
@@ -515,7 +515,7 @@ void write_surface_sheet() {
     const LensData& l = lens_data();
     for (int n = 0; n <= l.image_surface; ++n) {
         SurfaceRecord& s = surface(n);
-        for (std::uint8_t& b : s.trace_bytes) b = 0;
+        for (std::uint8_t& b : s.sheet_scratch_bytes) b = 0;
     }
     sheet_set_title(kHelpTopic, kMsgSurfaceSheetTitle);
     header_rows();

@@ -2,8 +2,8 @@
 #include "entry/lens_commands.h"
 #include "entry/sheet_values.h"
 #include "entry/surface_sheet.h"
-#include "lens/file_commands.h"
 #include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -20,7 +20,7 @@ void leave_for_new_lens() {
     SurfaceSheetState& s = surface_sheet_state();
     s.first = s.last = 0;
     for (int n = 0; n <= lens_data().image_surface; ++n) {
-        for (auto& b : surface(n).trace_bytes) b = 0;
+        for (auto& b : surface(n).sheet_scratch_bytes) b = 0;
     }
 }
 

@@ -38,9 +38,9 @@ void install_evaluation_handlers() {
     set_handler(kSlotPsfSections, cmd_psf_sections);
     set_handler(kSlotCouplingEfficiency, cmd_coupling_efficiency);
     set_handler(kSlotCouplingEfficiencyShort, cmd_coupling_efficiency_short);
-    set_handler(kSlotReportChoicesA, cmd_value_list_293);
-    set_handler(kSlotReportChoicesB, cmd_value_list_640);
-    set_handler(kSlotReportReferenceChoices, cmd_value_list_647);
-    set_handler(kSlotReportChoicesC, cmd_value_list_897);
+    set_handler(kSlotSpotSizesChoices, cmd_spot_sizes_choices);
+    set_handler(kSlotWavefrontKindChoices, cmd_wavefront_kind_choices);
+    set_handler(kSlotReportReferenceChoices, cmd_wavefront_reference_choices);
+    set_handler(kSlotBestFocusAxisChoices, cmd_best_focus_axis_choices);
     set_handler(kSlotOpenSpotSettings, cmd_open_spot_settings);
 }

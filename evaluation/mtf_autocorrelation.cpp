@@ -151,7 +151,8 @@ int mtf_by_autocorrelation(int mode, int direction, int wave, double F, double S
         const double Zp = direction == 0 ? st.x_half_extent[wave] : st.y_half_extent[wave];
         const double sigma = Zp * S / C;
         const double P = mtf_unit_factor() * 360000.0 / lens.wavelengths[wave].wavelength;
-        const bool amplitudes_vary = lens.spot_settings->third_flag != 0 || st.apodisation_on != 0;
+        const bool amplitudes_vary =
+            lens.spot_settings->ray_amplitudes_vary != 0 || st.apodisation_on != 0;
         const bool half_x = st.half_pupil != 0 && direction == 0;
         const double* table = st.sine_table;
 

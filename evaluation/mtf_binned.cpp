@@ -35,7 +35,7 @@ struct Pupil {
         Zp = direction == 0 ? st.x_half_extent[wave] : st.y_half_extent[wave];
         P = mtf_unit_factor() * 360000.0 / lens.wavelengths[wave].wavelength;
         half_x = st.half_pupil != 0 && direction == 0;
-        amplitudes_vary = lens.spot_settings->third_flag != 0 || st.apodisation_on != 0 ||
+        amplitudes_vary = lens.spot_settings->ray_amplitudes_vary != 0 || st.apodisation_on != 0 ||
                           mtf_lens_has_special_data();
         first = mtf_first_ray(wave);
         count = st.wave_ray_counts[wave];

@@ -18,19 +18,19 @@ int choices_with_default_one(int choices, int argument) {
 
 }  // namespace
 
-int cmd_value_list_293() {
+int cmd_spot_sizes_choices() {
     return choices_with_default_one(kParamSpotSizesChoices, kParamSpotSizesSelector);
 }
 
-int cmd_value_list_640() {
+int cmd_wavefront_kind_choices() {
     return choices_with_default_one(kParamWavefrontKindChoices, kParamWavefrontKind);
 }
 
-int cmd_value_list_897() {
+int cmd_best_focus_axis_choices() {
     return choices_with_default_one(kParamBestFocusAxisChoices, kParamSpotBestFocusAxis);
 }
 
-int cmd_value_list_647() {
+int cmd_wavefront_reference_choices() {
     if (select_param_list(kParamWavefrontReference) != 0) return 0;
     if (lens_data().afocal == 0 || value_list_count() <= 1) return 0;
     const char* first = value_list_first(0);

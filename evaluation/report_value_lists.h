@@ -12,9 +12,9 @@ inline constexpr int kParamSpotBestFocusAxis = 898;     // spot_report's second 
 
 // Each makes its table list current and presets the default of the argument it serves to the
 // entry of value 1; they return 0.
-int cmd_value_list_293();
-int cmd_value_list_640();
-int cmd_value_list_897();
+int cmd_spot_sizes_choices();
+int cmd_wavefront_kind_choices();
+int cmd_best_focus_axis_choices();
 // The reference choices; an afocal lens has no focus to fit or to give, so only the first
 // entry (the lateral fit) is offered.
-int cmd_value_list_647();
+int cmd_wavefront_reference_choices();

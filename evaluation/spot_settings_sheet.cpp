@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "lens/file_commands.h"
 #include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"

@@ -181,7 +181,7 @@ void image_alignment(double& c, double& s, bool& aligned) {
     s = 0.0;
     aligned = false;
     const LensData& lens = lens_data();
-    if (lens.spot_settings->third_flag != 0) return;
+    if (lens.spot_settings->ray_amplitudes_vary != 0) return;
     build_surface_frames(0);
     if (!frame_is_rotated(surface(lens.image_surface).frame)) return;
     const ReferenceRay& reference = reference_ray();

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <vector>
 
-#include "lens/file_commands.h"
 #include "lens/glass_cache.h"
 #include "lens/glass_catalog.h"
 #include "lens/glass_lookup.h"
 #include "lens/import_readers.h"
 #include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
 #include "lens/lens_file_format.h"
 #include "lens/lens_reader.h"
 #include "lens/lens_reset.h"
@@ -25,6 +25,7 @@
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
+#include "runtime/folder_lists.h"
 #include "runtime/lens_data_guard.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"

@@ -55,7 +55,7 @@ void mark_lens_bounds_stale() {
 void clear_surface_pointers(int n) {
     SurfaceRecord& s = g_surfaces[n];
     s.note = nullptr;
-    s.note_spare = nullptr;
+    s.unused_note_record = nullptr;
     s.index = nullptr;
     for (double*& work : s.medium_work) work = nullptr;
     s.special_apertures = nullptr;
@@ -63,11 +63,11 @@ void clear_surface_pointers(int n) {
     s.diffractive = nullptr;
     s.hologram = nullptr;
     s.decentre = nullptr;
-    s.trace_record_a = nullptr;
+    s.head_counted_trace_record = nullptr;
     s.grin = nullptr;
     s.tolerances = nullptr;
     s.element_drawing = nullptr;
-    s.trace_record_b = nullptr;
+    s.word3_counted_trace_record = nullptr;
     s.return_coordinates = nullptr;
     s.decentre_reference = nullptr;
     s.range_record = nullptr;
@@ -75,7 +75,7 @@ void clear_surface_pointers(int n) {
     s.mesh = nullptr;
     s.spline = nullptr;
     s.perfect_lens = nullptr;
-    for (void*& extra : s.extra_records) extra = nullptr;
+    for (void*& extra : s.unsupported_records) extra = nullptr;
     s.return_coordinates2 = nullptr;
 }
 

@@ -55,8 +55,8 @@ enum MediumKind : std::uint8_t {
     kMediumModelIndexAbbe = 3,
     kMediumMirror = 4,
     kMediumPickup = 5,
-    kMediumModelGlass6 = 6,
-    kMediumModelGlass7 = 7,
+    kMediumModelGlassComputed = 6,      // a model glass whose indices the glass cache computed
+    kMediumModelIndexAbbeComputed = 7,  // the same for a model given by index and Abbe number
     kMediumUnwritten = 8,
     kMediumGlassFixed = 9,
     kMediumAirFixed = 10,
@@ -168,7 +168,9 @@ struct DiffractiveRecord {
     std::uint8_t kind;
     std::uint8_t changed;
     std::uint8_t zernike_switch;  // "ZRT On"
-    std::uint8_t third_flag;
+    // Set, a kind 4 or 5 surface before the stop is left out of the real-ray pupil search;
+    // nothing sets it yet.
+    std::uint8_t pupil_search_exempt;
     char kind_text[24];
     double design_wavelength;  // micrometres
     double* working;
@@ -310,19 +312,19 @@ struct SurfaceRecord {
     double fresnel_conic;
     SurfaceFrame frame;
     char* note;
-    void* note_spare;
-    double* index;           // into the glass cache: one index per lens wavelength
-    double* medium_work[5];  // glass-cache and trace arrays; [kOwnedMediumWork] is owned
+    void* unused_note_record;  // no code makes it; freed and copied with the surface
+    double* index;             // into the glass cache: one index per lens wavelength
+    double* medium_work[5];    // glass-cache and trace arrays; [kOwnedMediumWork] is owned
     SpecialAperture* special_apertures;
     AsphereRecord* asphere;
     DiffractiveRecord* diffractive;
     HologramRecord* hologram;
     DecentreRecord* decentre;
-    void* trace_record_a;  // trace data; its first 16-bit word is an entry count
+    void* head_counted_trace_record;  // trace data; its first 16-bit word is an entry count
     GrinRecord* grin;
     SurfaceTolerances* tolerances;
     ElementDrawing* element_drawing;
-    void* trace_record_b;                // trace data; 16-bit count in its third 16-bit word
+    void* word3_counted_trace_record;    // trace data; 16-bit count in its third 16-bit word
     DecentreRecord* return_coordinates;  // "RCO %d": coordinates return after this surface
     DecentreRecord* decentre_reference;  // "GC ": decentre given in another surface's frame
     SurfaceRangeRecord* range_record;    // on the start surface of a marked range
@@ -330,7 +332,9 @@ struct SurfaceRecord {
     SurfaceMesh* mesh;
     SplineRecord* spline;
     PerfectLensRecord* perfect_lens;
-    void* extra_records[3];
+    // Records of surface kinds this program neither reads nor makes; any one makes the surface
+    // unplain for the trace, the sheet and the listings.
+    void* unsupported_records[3];
     std::int32_t diffraction_order;
     std::int32_t diffraction_word;  // copied with a diffractive pickup
     std::int32_t skip_to;
@@ -365,7 +369,7 @@ struct SurfaceRecord {
     std::uint8_t thickness_variable;
     std::uint8_t glass_variable;
     std::uint8_t in_air;
-    std::uint8_t trace_bytes[4];
+    std::uint8_t sheet_scratch_bytes[4];  // cleared whenever the surface sheet is written
     char medium_name[kMediumNameLength + 1];
     char group_label[kGroupLabelLength + 1];
 
@@ -396,10 +400,10 @@ enum PlainMark : std::uint8_t { kPlainUnknown = 0, kPlainSurface = 1, kPlainNotP
 inline bool surface_is_plain(const SurfaceRecord& s) {
     return s.decentre == nullptr && s.toric == 0 && !s.fresnel && !s.start_pair &&
            s.shape != kShapeSpecialBase && s.asphere == nullptr && s.spline == nullptr &&
-           s.extra_records[0] == nullptr && s.extra_records[1] == nullptr &&
-           s.extra_records[2] == nullptr && s.special_aperture_count <= 0 && s.grin == nullptr &&
-           s.grating_spacing == 0.0 && s.diffractive == nullptr && s.hologram == nullptr &&
-           s.perfect_lens == nullptr;
+           s.unsupported_records[0] == nullptr && s.unsupported_records[1] == nullptr &&
+           s.unsupported_records[2] == nullptr && s.special_aperture_count <= 0 &&
+           s.grin == nullptr && s.grating_spacing == 0.0 && s.diffractive == nullptr &&
+           s.hologram == nullptr && s.perfect_lens == nullptr;
 }
 
 constexpr int kOwnedMediumWork = 3;
@@ -451,7 +455,9 @@ struct SpotSettings {
     double through_focus_frequency;  // "SDTF"
     std::uint8_t polychromatic;      // "SDPC"
     std::uint8_t apodisation_on;     // "SDAZ"
-    std::uint8_t third_flag;
+    // Set, the rays carry amplitudes of their own (besides apodisation): the MTF weighs them and
+    // the image is not aligned to a tilted image surface. Nothing sets it yet.
+    std::uint8_t ray_amplitudes_vary;
     std::uint8_t fourth_flag;
     std::uint8_t show_diffraction_limit;  // "SDSA"
 };

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "lens/file_commands.h"
 #include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
 #include "lens/lens_file_format.h"
 #include "lens/lens_writer.h"
 #include "lens/surface_insert_delete.h"
@@ -14,6 +14,7 @@
 #include "platform/ui.h"
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
+#include "runtime/folder_lists.h"
 #include "runtime/lens_data_guard.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"

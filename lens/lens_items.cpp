@@ -649,16 +649,16 @@ void update_lens_array_bounds() {
         if (s.diffractive != nullptr) {
             diffractive_size = std::max<int>(diffractive_size, s.diffractive->entered_count);
         }
-        if (s.trace_record_a != nullptr) {
+        if (s.head_counted_trace_record != nullptr) {
             std::int16_t count;
-            std::memcpy(&count, s.trace_record_a, sizeof count);
+            std::memcpy(&count, s.head_counted_trace_record, sizeof count);
             size_a = std::max(size_a, count + 1);
         }
         aperture_size = std::max(aperture_size, s.special_aperture_count + 1);
         if (s.spline != nullptr) spline_size = std::max(spline_size, s.spline->count);
-        if (s.trace_record_b != nullptr) {
+        if (s.word3_counted_trace_record != nullptr) {
             std::int16_t count;
-            std::memcpy(&count, static_cast<const std::uint8_t*>(s.trace_record_b) + 4,
+            std::memcpy(&count, static_cast<const std::uint8_t*>(s.word3_counted_trace_record) + 4,
                         sizeof count);
             size_b = std::max<int>(size_b, count);
         }
@@ -701,7 +701,7 @@ void update_lens_array_bounds() {
             case kDim2Wavelengths:
                 v->dim2 = clamp_dimension(wavelengths);
                 break;
-            case kDim2TraceRecordA:
+            case kDim2HeadCountedTraceRecord:
                 v->dim2 = clamp_dimension(size_a);
                 break;
             case kDim2SpecialApertures:
@@ -710,7 +710,7 @@ void update_lens_array_bounds() {
             case kDim2Spline:
                 v->dim2 = clamp_dimension(spline_size);
                 break;
-            case kDim2TraceRecordB:
+            case kDim2Word3CountedTraceRecord:
                 v->dim2 = clamp_dimension(size_b);
                 break;
             default:
@@ -743,7 +743,7 @@ void lens_item_stored(int item, int i, int j) {
     // The next set-up computes the indices from the glass's defining values: the value stored
     // becomes the defining value at its wavelength.
     double* defining = s->medium_work[kMediumDefiningValues];
-    if ((s->medium_kind == kMediumModelGlass || s->medium_kind == kMediumModelGlass6) &&
+    if ((s->medium_kind == kMediumModelGlass || s->medium_kind == kMediumModelGlassComputed) &&
         defining != nullptr) {
         defining[j - 1] = s->index[j - 1];
     }

@@ -77,9 +77,9 @@ enum LensItemDim2 : std::uint8_t {
     kDim2Asphere = 2,
     kDim2Diffractive = 3,
     kDim2Wavelengths = 4,
-    kDim2TraceRecordA = 5,
+    kDim2HeadCountedTraceRecord = 5,
     kDim2SpecialApertures = 6,
-    kDim2TraceRecordB = 7,
+    kDim2Word3CountedTraceRecord = 7,
 };
 
 // What a lens item is to the command language: element type (kLensItemInt, kLensItemDouble,

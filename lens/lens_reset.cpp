@@ -130,14 +130,14 @@ void free_surface_special_data(int n) {
     SurfaceRecord& s = surface(n);
     const SurfaceRecordFreers& freers = surface_record_freers();
     mem_free(s.note);
-    mem_free(s.note_spare);
+    mem_free(s.unused_note_record);
     mem_free(s.medium_work[kOwnedMediumWork]);
     mem_free(s.special_apertures);
     mem_free(s.asphere);
     mem_free(s.diffractive);
     mem_free(s.hologram);
     free_decentre_like(s.decentre);
-    mem_free(s.trace_record_a);
+    mem_free(s.head_counted_trace_record);
     if (s.tolerances != nullptr) {
         if (freers.free_tolerances != nullptr) {
             freers.free_tolerances(s.tolerances);
@@ -164,9 +164,9 @@ void free_surface_special_data(int n) {
         mem_free(s.range_record->values);
         mem_free(s.range_record);
     }
-    mem_free(s.trace_record_b);
+    mem_free(s.word3_counted_trace_record);
     // All three trailing records belong to the surface; none may outlive it.
-    for (void* extra : s.extra_records) mem_free(extra);
+    for (void* extra : s.unsupported_records) mem_free(extra);
 }
 
 void free_lens_special_data() {
@@ -360,7 +360,7 @@ void reset_spot_settings() {
     s.mtf_path_limit = 1000.0;
     s.through_focus_frequency = 25.0;
     s.polychromatic = 1;
-    s.apodisation_on = s.third_flag = s.fourth_flag = s.show_diffraction_limit = 0;
+    s.apodisation_on = s.ray_amplitudes_vary = s.fourth_flag = s.show_diffraction_limit = 0;
 }
 
 void reset_optimise_params() {

@@ -107,7 +107,7 @@ void write_model_glass(const SurfaceRecord& s) {
     pad_glass_name(name.c_str(), padded);
     const int cached = find_cached_glass(padded, CachedGlass::kModel);
     const bool by_abbe =
-        s.medium_kind == kMediumModelIndexAbbe || s.medium_kind == kMediumModelGlass7;
+        s.medium_kind == kMediumModelIndexAbbe || s.medium_kind == kMediumModelIndexAbbeComputed;
     std::string line = by_abbe ? "GLA MOD " : "GLA ";
     line += quote_lens_text(name);
     const LensData& l = lens_data();
@@ -151,8 +151,8 @@ void write_medium(int n, const SurfaceRecord& s) {
     switch (s.medium_kind) {
         case kMediumModelGlass:
         case kMediumModelIndexAbbe:
-        case kMediumModelGlass6:
-        case kMediumModelGlass7:
+        case kMediumModelGlassComputed:
+        case kMediumModelIndexAbbeComputed:
             if (!is_catalogue_glass(name.c_str())) write_model_glass(s);
             break;
         case kMediumAir:

@@ -61,7 +61,7 @@ int update_model_medium(int n, bool from_abbe) {
     if (computed == index) {
         GlassData& entry = glass_cache().entries[index];
         s.index = entry.index;
-        if (!from_abbe) s.medium_kind = kMediumModelGlass6;
+        if (!from_abbe) s.medium_kind = kMediumModelGlassComputed;
         entry.thermal_kind = kThermalNone;
         entry.table_flag = 0;
         return 0;
@@ -115,10 +115,10 @@ int update_surface_material(int n, int group_start) {
     SurfaceRecord& s = surface(n);
     switch (s.medium_kind) {
         case kMediumModelGlass:
-        case kMediumModelGlass6:
+        case kMediumModelGlassComputed:
             return update_model_medium(n, false);
         case kMediumModelIndexAbbe:
-        case kMediumModelGlass7:
+        case kMediumModelIndexAbbeComputed:
             return update_model_medium(n, true);
         case kMediumAir:
         case kMediumAirFixed: {

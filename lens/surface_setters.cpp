@@ -91,7 +91,7 @@ int model_glass_entry(const char* padded, GlassData** out) {
 
 bool is_model_medium(int kind) {
     return kind == kMediumModelGlass || kind == kMediumModelIndexAbbe ||
-           kind == kMediumModelGlass6 || kind == kMediumModelGlass7;
+           kind == kMediumModelGlassComputed || kind == kMediumModelIndexAbbeComputed;
 }
 
 // Another surface than n takes its indices from the model glass of this name.
@@ -361,7 +361,7 @@ int make_model_glass_own(int n) {
 
     const bool own =
         is_model_medium(s.medium_kind) && !model_glass_named_elsewhere(n, s.medium_name);
-    if (own && (s.medium_kind == kMediumModelGlass || s.medium_kind == kMediumModelGlass6)) {
+    if (own && (s.medium_kind == kMediumModelGlass || s.medium_kind == kMediumModelGlassComputed)) {
         // Already defined at the lens wavelengths: a store needs nothing more.
         const int cached = find_cached_glass(s.medium_name, CachedGlass::kModel);
         const GlassData* g = cached >= 0 ? &glass_cache().entries[cached] : nullptr;

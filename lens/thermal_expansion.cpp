@@ -23,8 +23,8 @@ MediumClass classify(int kind) {
         case kMediumModelGlass:
         case kMediumGlass:
         case kMediumModelIndexAbbe:
-        case kMediumModelGlass6:
-        case kMediumModelGlass7:
+        case kMediumModelGlassComputed:
+        case kMediumModelIndexAbbeComputed:
         case kMediumGlassFixed:
             return MediumClass::kGlass;
         case kMediumAir:

@@ -49,7 +49,7 @@ enum HandlerSlot : int {
     kSlotListLensCatalogs = 35,
     kSlotApertureChoices = 36,
     kSlotCurvatureChoicesA = 37,
-    kSlotReportChoicesA = 38,  // parameter 293's list; parameter 294 preset to 1
+    kSlotSpotSizesChoices = 38,  // parameter 293's list; parameter 294 preset to 1
     kSlotListFolders = 39,
     kSlotListFiles = 40,
     kSlotGlassChoicesA = 41,
@@ -57,7 +57,7 @@ enum HandlerSlot : int {
     kSlotCurvatureChoicesC = 43,
     kSlotThicknessChoicesB = 44,
     kSlotElementStartList = 45,
-    kSlotReportChoicesB = 46,          // parameter 640's list; parameter 641 preset to 1
+    kSlotWavefrontKindChoices = 46,    // parameter 640's list; parameter 641 preset to 1
     kSlotReportReferenceChoices = 47,  // parameter 647's list, one entry for an afocal lens
     kSlotObjectDistanceChoices = 48,
     kSlotCurvatureChoicesB = 49,
@@ -67,7 +67,7 @@ enum HandlerSlot : int {
     kSlotAnalysisChoicesC = 53,          // parameter 881's list; parameter 882 preset to 1
     kSlotAnalysisReferenceChoices = 54,  // parameter 883's list, one entry for an afocal lens
     kSlotAnalysisChoicesD = 55,          // parameter 887's list; parameter 888 preset to 1
-    kSlotReportChoicesC = 56,            // parameter 897's list; parameter 898 preset to 1
+    kSlotBestFocusAxisChoices = 56,      // parameter 897's list; parameter 898 preset to 1
     kSlotAnalysisChoicesE = 57,          // parameter 976's list; parameter 975 preset to 1
     kSlotSpecialDataMenu = 58,
     kSlotThicknessChoicesA = 59,
@@ -297,7 +297,7 @@ inline constexpr HandlerSlotInfo kHandlerSlots[] = {
     {kSlotListLensCatalogs, "cmd_list_lens_catalogs"},
     {kSlotApertureChoices, "cmd_aperture_choices"},
     {kSlotCurvatureChoicesA, "cmd_curvature_choices_a"},
-    {kSlotReportChoicesA, "cmd_value_list_293"},
+    {kSlotSpotSizesChoices, "cmd_spot_sizes_choices"},
     {kSlotListFolders, "cmd_list_folders"},
     {kSlotListFiles, "cmd_list_files"},
     {kSlotGlassChoicesA, "cmd_glass_choices_a"},
@@ -305,8 +305,8 @@ inline constexpr HandlerSlotInfo kHandlerSlots[] = {
     {kSlotCurvatureChoicesC, "cmd_curvature_choices_c"},
     {kSlotThicknessChoicesB, "cmd_thickness_choices_b"},
     {kSlotElementStartList, "cmd_element_start_list"},
-    {kSlotReportChoicesB, "cmd_value_list_640"},
-    {kSlotReportReferenceChoices, "cmd_value_list_647"},
+    {kSlotWavefrontKindChoices, "cmd_wavefront_kind_choices"},
+    {kSlotReportReferenceChoices, "cmd_wavefront_reference_choices"},
     {kSlotObjectDistanceChoices, "cmd_object_distance_choices"},
     {kSlotCurvatureChoicesB, "cmd_curvature_choices_b"},
     {kSlotGlassChoicesB, "cmd_glass_choices_b"},
@@ -315,7 +315,7 @@ inline constexpr HandlerSlotInfo kHandlerSlots[] = {
     {kSlotAnalysisChoicesC, "cmd_preset_defs_881_882"},
     {kSlotAnalysisReferenceChoices, "cmd_preset_def_883"},
     {kSlotAnalysisChoicesD, "cmd_preset_defs_887_888"},
-    {kSlotReportChoicesC, "cmd_value_list_897"},
+    {kSlotBestFocusAxisChoices, "cmd_best_focus_axis_choices"},
     {kSlotAnalysisChoicesE, "cmd_preset_defs_976_975"},
     {kSlotSpecialDataMenu, "cmd_special_data_menu"},
     {kSlotThicknessChoicesA, "cmd_thickness_choices_a"},

@@ -1,6 +1,6 @@
 // Help printed for a command level, and the title and help topic of the spreadsheet window
-// that shows a level. The spreadsheet itself comes later: for now its title is kept here and
-// given to window 3 when that window exists.
+// that shows a level. The title is kept here, below the window code, and set on window 3 when
+// it is given, if that window exists then.
 #pragma once
 
 inline constexpr int kNoHelpTopic = 8191;

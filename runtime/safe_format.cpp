@@ -8,7 +8,7 @@ namespace {
 
 enum class Length { none, hh, h, l, ll, big_l, z, j, t };
 
-struct Spec {
+struct Conversion {
     char flags[8] = {};
     int flag_count = 0;
     int width = -1;  // -1: none
@@ -51,7 +51,7 @@ bool star_argument(std::span<const FormatArg> args, std::size_t& next, int& valu
     return true;
 }
 
-std::string build_format(const Spec& s, const char* length) {
+std::string build_format(const Conversion& s, const char* length) {
     std::string f = "%";
     f.append(s.flags, s.flag_count);
     if (s.width >= 0) f += std::to_string(s.width);
@@ -74,7 +74,7 @@ bool is_integer_type(const FormatArg& a) {
 }
 
 // Formats one checked conversion; false when the argument does not fit it.
-bool convert(std::string& out, Spec s, const FormatArg& a) {
+bool convert(std::string& out, Conversion s, const FormatArg& a) {
     switch (s.conversion) {
         case 'd':
         case 'i':
@@ -172,7 +172,7 @@ std::string safe_format(const char* format, std::span<const FormatArg> args) {
             ++p;
             continue;
         }
-        Spec s;
+        Conversion s;
         std::size_t stars = 0;
         std::size_t taken = next;  // arguments used by this conversion
         bool ok = true;

@@ -3,13 +3,13 @@
 // condition expressions of the definitions sources name them by the registry's names, which
 // the table builder turns into flag bytes.
 //
-// Numbers chosen where two users gave one number two meanings:
-// - 16 keeps "lens lines are being entered by the program itself under context L", the meaning
-//   all its users give (lens entry in progress).
+// Each number has one meaning:
+// - 16 means "lens lines are being entered by the program itself under context L" (lens entry
+//   in progress), and nothing else.
 // - 17 is single-command update mode: spreadsheets set it while the command text of a cell edit
-//   runs, and the entry printers keep quiet under it. The meaning "lens-entry mode" that a
-//   second description gave to 17 moved to the free number 18.
-// Later subsystems add their flags here, with their meaning, before they use them.
+//   runs, and the entry printers keep quiet under it. Lens-entry mode is 18, never 17.
+// A flag is added here, with its meaning, before any code uses it; a number is never given a
+// second meaning.
 #pragma once
 
 #include <cstddef>

@@ -208,7 +208,8 @@ void symmetry_step(int n) {
             a.convex = turn > 0.0 ? 1 : 0;
         }
     }
-    if (s.trace_record_a != nullptr || s.trace_record_b != nullptr) clear_symmetry(true, true);
+    if (s.head_counted_trace_record != nullptr || s.word3_counted_trace_record != nullptr)
+        clear_symmetry(true, true);
     if (s.hologram != nullptr) {
         const HologramRecord& h = *s.hologram;
         if (std::fabs(h.first_point[0]) > kZero || std::fabs(h.second_point[0]) > kZero) {
@@ -226,9 +227,9 @@ void symmetry_step(int n) {
     }
     if (s.range_record != nullptr && s.range_record->kind == 2) clear_symmetry(true, false);
     if (s.grating_spacing != 0.0 || s.range_mark != 0) clear_symmetry(false, true);
-    if (s.trace_record_a != nullptr || s.diffraction_order != 0 || s.fresnel != 0 || s.rod != 0 ||
-        s.group_kind == kGroupNonSequential || s.range_mark != 0 || s.trace_record_b != nullptr ||
-        s.perfect_lens != nullptr) {
+    if (s.head_counted_trace_record != nullptr || s.diffraction_order != 0 || s.fresnel != 0 ||
+        s.rod != 0 || s.group_kind == kGroupNonSequential || s.range_mark != 0 ||
+        s.word3_counted_trace_record != nullptr || s.perfect_lens != nullptr) {
         clear_plain();
     }
 }
@@ -617,12 +618,12 @@ int stop_path_is_plain() {
     if (ref < 2 || ref > l.image_surface) return 0;
     for (int n = 0; n < ref; ++n) {
         const SurfaceRecord& s = surface(n);
-        if (s.trace_record_b != nullptr || s.range_record != nullptr || s.rod != 0 ||
+        if (s.word3_counted_trace_record != nullptr || s.range_record != nullptr || s.rod != 0 ||
             s.group_kind == kGroupNonSequential) {
             return 0;
         }
-        if (s.trace_record_a != nullptr &&
-            static_cast<const unsigned char*>(s.trace_record_a)[26] == 1) {
+        if (s.head_counted_trace_record != nullptr &&
+            static_cast<const unsigned char*>(s.head_counted_trace_record)[26] == 1) {
             return 0;
         }
     }

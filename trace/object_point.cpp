@@ -214,12 +214,12 @@ void set_reference_sphere_radius() {
 
 namespace {
 
-// The first surface before the reference surface with a diffractive record of kind 4 or 5 and
-// its third flag clear, or 0.
+// The first surface before the reference surface with a diffractive record of kind 4 or 5 not
+// exempt from the pupil search, or 0.
 int diffractive_before_reference(const LensData& lens) {
     for (int j = 1; j < lens.reference_surface; ++j) {
         const DiffractiveRecord* d = surface(j).diffractive;
-        if (d != nullptr && (d->kind == 4 || d->kind == 5) && d->third_flag == 0) return j;
+        if (d != nullptr && (d->kind == 4 || d->kind == 5) && d->pupil_search_exempt == 0) return j;
     }
     return 0;
 }

@@ -48,9 +48,9 @@ void silent_trace() {
     paraxial_trace(0);
 }
 
-bool extra_records(const SurfaceRecord& s) {
-    return s.extra_records[0] != nullptr || s.extra_records[1] != nullptr ||
-           s.extra_records[2] != nullptr;
+bool has_unsupported_records(const SurfaceRecord& s) {
+    return s.unsupported_records[0] != nullptr || s.unsupported_records[1] != nullptr ||
+           s.unsupported_records[2] != nullptr;
 }
 
 // Runs handler as command number `command` with the cells of the running command taken in
@@ -142,7 +142,7 @@ void warn_paraxial_special_data() {
                              s.diffractive != nullptr || s.hologram != nullptr ||
                              s.decentre != nullptr || s.grin != nullptr || s.spline != nullptr ||
                              s.perfect_lens != nullptr || s.group_kind == kGroupNonSequential ||
-                             extra_records(s);
+                             has_unsupported_records(s);
         if (special) {
             print_msg(kMsgParaxialSpecialData);
             text_newline();
@@ -263,7 +263,8 @@ int check_scale_range(int first, int last, int quantity) {
     const bool dimensions = quantity == kScaleFocalLength || quantity == kScaleFactorRange;
     for (int j = first; j <= last; ++j) {
         const SurfaceRecord& s = surface(j);
-        if (s.grin != nullptr || s.hologram != nullptr || extra_records(s)) return kMsgCannotScale;
+        if (s.grin != nullptr || s.hologram != nullptr || has_unsupported_records(s))
+            return kMsgCannotScale;
         if (dimensions &&
             (s.curvature_kind == kCurvatureFixed || s.thickness_kind == kThicknessFixed ||
              s.aperture_kind == kApertureFixedByGroup)) {

@@ -42,9 +42,9 @@ bool derivative_kind(const RayRecord& ray) {
 
 // Tested on every ray: the flat object surface, the common case, costs one branch.
 bool surface_is_curved(const SurfaceRecord& s) {
-    const bool shaped = (s.asphere != nullptr) | (s.spline != nullptr) |
-                        (s.extra_records[0] != nullptr) | (s.extra_records[1] != nullptr) |
-                        (s.extra_records[2] != nullptr);
+    const bool shaped =
+        (s.asphere != nullptr) | (s.spline != nullptr) | (s.unsupported_records[0] != nullptr) |
+        (s.unsupported_records[1] != nullptr) | (s.unsupported_records[2] != nullptr);
     return (s.curvature != 0.0) | (s.x_curvature != 0.0) | shaped;
 }
 

@@ -235,7 +235,7 @@ int apply_diffractive_pickup(const SurfaceRecord& source, SurfaceRecord& target,
         from->working_count <= from->entered_count ? from->working_count : from->entered_count;
     d->entered_count = from->entered_count;
     d->zernike_switch = from->zernike_switch;
-    d->third_flag = from->third_flag;
+    d->pupil_search_exempt = from->pupil_search_exempt;
     std::memcpy(d->kind_text, from->kind_text, sizeof d->kind_text);
     d->design_wavelength = from->design_wavelength;
     for (int i = 0; i < from->entered_count; ++i) d->entered[i] = from->entered[i];

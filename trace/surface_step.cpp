@@ -19,8 +19,8 @@ namespace {
 constexpr double kSearchWiden = 5e-9;
 
 bool has_non_conic_record(const SurfaceRecord& s) {
-    return s.extra_records[0] != nullptr || s.extra_records[1] != nullptr ||
-           s.extra_records[2] != nullptr;
+    return s.unsupported_records[0] != nullptr || s.unsupported_records[1] != nullptr ||
+           s.unsupported_records[2] != nullptr;
 }
 
 bool needs_general_iteration(const SurfaceRecord& s) {

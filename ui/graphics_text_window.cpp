@@ -19,6 +19,7 @@ struct ListState {
 ListState g_list;
 bool g_window16_active = false;
 void (*g_strip_builder)() = nullptr;
+std::string g_window16_label;
 bool (*g_owner_command)(int command) = nullptr;
 
 platform::UiBackend* ui_or_null() {
@@ -329,6 +330,31 @@ bool window16_active() {
 
 void set_window16_active(bool active) {
     g_window16_active = active;
+}
+
+void set_window16_label(const char* text) {
+    // At most the label's lines; what follows the last of them is not shown.
+    std::string kept = text != nullptr ? text : "";
+    int lines = 1;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (kept[i] == '\n' && ++lines > kWindow16LabelLines) {
+            kept.resize(i);
+            break;
+        }
+    }
+    g_window16_label = kept;
+    platform::UiBackend* ui = ui_or_null();
+    if (ui != nullptr && ui->window_exists(platform::kWindowGraphicsText)) {
+        ui->set_window_label(platform::kWindowGraphicsText, g_window16_label);
+    }
+}
+
+const std::string& window16_label() {
+    return g_window16_label;
+}
+
+void clear_window16_label() {
+    g_window16_label.clear();
 }
 
 void reset_window16() {

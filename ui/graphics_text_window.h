@@ -5,6 +5,8 @@
 // The window's owner hears of the list's selection through one callback.
 #pragma once
 
+#include <string>
+
 #include "platform/ui.h"
 #include "tables/table_names.h"
 #include "ui/text_area.h"
@@ -81,6 +83,14 @@ bool window16_close_request();
 // Whether window 16 is the active window (follows its activation and its strip's buttons).
 bool window16_active();
 void set_window16_active(bool active);
+
+// The label of the strip under window 16's drawing pane (the grid's status line writes it):
+// at most kWindow16LabelLines lines, kept for the window when it is made later.
+inline constexpr int kWindow16LabelLines = 3;
+void set_window16_label(const char* text);
+const std::string& window16_label();
+// Forgets the label without touching the window (the graphics windows' reset).
+void clear_window16_label();
 
 // Forgets callbacks and state (tests).
 void reset_window16();

@@ -11,7 +11,7 @@
 #include "runtime/dispatch_slots.h"
 #include "tables/table_names.h"
 #include "ui/choice_lists.h"
-#include "ui/graphics_window.h"
+#include "ui/graphics_text_window.h"
 #include "ui/grid_control.h"
 #include "ui/grid_line_entry.h"
 #include "ui/status_line.h"

@@ -17,11 +17,13 @@
 #include "runtime/text_output.h"
 #include "ui/edit_window.h"
 #include "ui/font_file.h"
-#include "ui/graphics_files.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
 
 namespace {
+
+// The plot command of the graphics code, which shares the print command's slot.
+int (*g_plot_graphics)() = nullptr;
 
 constexpr PageMargins kTextMarginsDefault{1000, 1600, 1000, 1600};
 constexpr PageMargins kGraphicsMarginsDefault{1600, 1000, 1600, 1000};
@@ -267,8 +269,12 @@ int copy_text_to_clipboard(int window) {
     return 0;
 }
 
+void set_graphics_plot_command(int (*plot)()) {
+    g_plot_graphics = plot;
+}
+
 int cmd_print_or_plot() {
-    if (current_command() == kCmdPlot) return cmd_plot_graphics();
+    if (current_command() == kCmdPlot) return g_plot_graphics != nullptr ? g_plot_graphics() : 0;
     const int destination = arg_int(0);
     const ArgCell* file = arg_cell(1);
     const char* name = file != nullptr && file->text_length != 0 && file->value.text != nullptr

@@ -37,8 +37,11 @@ int print_text_window(int window, int to_file, int ask, const char* file_name);
 // The window's lines, each followed by CR LF, as clipboard text: 0 or -9998.
 int copy_text_to_clipboard(int window);
 
-// The print command: destination 0 the printer, 1 a file (an empty name asks).
+// The print command: destination 0 the printer, 1 a file (an empty name asks). The plot
+// command (235) shares its slot: the graphics code above this layer serves it, and the
+// application installs it here.
 int cmd_print_or_plot();
+void set_graphics_plot_command(int (*plot)());
 
 // The printer command: the text printer's page set-up for argument 0, else the graphics one.
 int cmd_printer_capabilities();

@@ -183,7 +183,7 @@ TEST_F(Entry, FixAsksBeforeReplacing) {
     EXPECT_EQ(run("GLA FIX"), kErrorTextReady);
     EXPECT_EQ(error_text(), "The model glass was kept");
     // Still the model glass (kind 6 once its indices were worked out at the lens wavelengths).
-    EXPECT_EQ(surface(3).medium_kind, kMediumModelGlass6);
+    EXPECT_EQ(surface(3).medium_kind, kMediumModelGlassComputed);
     EXPECT_EQ(name_of(surface(3)), "COPY      ");
 
     ui().queue_message_box_answer(platform::MessageAnswer::ok);

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "lens/file_commands.h"
+#include "lens/lens_file_commands.h"
 #include "lens/lens_reader.h"
 #include "tests/fuzz/started_program.h"
 

@@ -9,8 +9,8 @@
 #include <iterator>
 #include <string>
 
-#include "lens/file_commands.h"
 #include "lens/import_frame.h"
+#include "lens/lens_file_commands.h"
 #include "tests/fuzz/started_program.h"
 
 namespace {

@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "graphics/animation_files.h"
+#include "graphics/graphics_window.h"
 #include "runtime/lens_data_guard.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_files.h"
 #include "tests/app/main_loop/loop_fixture.h"
-#include "ui/animation_files.h"
-#include "ui/graphics_window.h"
 
 namespace {
 

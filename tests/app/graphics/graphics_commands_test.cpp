@@ -15,14 +15,15 @@
 #include <vector>
 
 #include "app/toolbar.h"
+#include "graphics/draw_primitives.h"
+#include "graphics/graphics_commands.h"
+#include "graphics/graphics_window.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/table_files.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "tests/support/temp_tree.h"
-#include "ui/draw_primitives.h"
-#include "ui/graphics_commands.h"
-#include "ui/graphics_window.h"
+#include "ui/graphics_text_window.h"
 #include "ui/window_table.h"
 
 namespace {
@@ -338,7 +339,7 @@ TEST_F(GraphicsCommands, TheInteractiveWindowsPaneDrawsAndPicksInWorldCoordinate
     start_interactive_window("Pick", 1, record_pick, nullptr);
     EXPECT_TRUE(ui().window_visible(platform::kWindowGraphicsText));
     graphwin_select(kGraphicsPaneRecord);
-    FrameSpec world{0, 10, 0, 10, 0};
+    FrameBox world{0, 10, 0, 10, 0};
     gfx_frame(1, 2, &world);
     gfx_move_to(2.5, 2.5);
     gfx_draw_to(7.5, 7.5);

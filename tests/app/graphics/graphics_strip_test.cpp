@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "graphics/graphics_window.h"
 #include "runtime/run_state.h"
 #include "tests/app/main_loop/loop_fixture.h"
-#include "ui/graphics_window.h"
 
 namespace {
 

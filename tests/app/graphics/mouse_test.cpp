@@ -11,9 +11,9 @@
 #include "app/command_line.h"
 #include "runtime/run_state.h"
 
+#include "graphics/graphics_commands.h"
+#include "graphics/graphics_window.h"
 #include "tests/app/main_loop/loop_fixture.h"
-#include "ui/graphics_commands.h"
-#include "ui/graphics_window.h"
 
 namespace {
 

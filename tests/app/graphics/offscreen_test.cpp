@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "graphics/graphics_offscreen.h"
+#include "graphics/graphics_window.h"
 #include "tests/app/main_loop/loop_fixture.h"
-#include "ui/graphics_offscreen.h"
-#include "ui/graphics_window.h"
 
 namespace {
 

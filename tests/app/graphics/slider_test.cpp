@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "graphics/draw_primitives.h"
+#include "graphics/graphics_sliders.h"
+#include "graphics/graphics_window.h"
 #include "tests/app/main_loop/loop_fixture.h"
-#include "ui/draw_primitives.h"
-#include "ui/graphics_sliders.h"
-#include "ui/graphics_window.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 
 #include "app/main_loop.h"
 #include "app/toolbar.h"
+#include "graphics/graphics_window.h"
 #include "platform/qt/qt_backend.h"
 #include "runtime/command_history.h"
 #include "tests/app/startup/started_runtime.h"
 #include "tests/support/qt_test_app.h"
-#include "ui/graphics_window.h"
 
 namespace {
 

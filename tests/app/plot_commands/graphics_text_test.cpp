@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "graphics/graphics_window.h"
 #include "tests/app/main_loop/loop_fixture.h"
-#include "ui/graphics_window.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "graphics/graphics_window.h"
+#include "graphics/plot_commands.h"
 #include "tests/app/main_loop/loop_fixture.h"
-#include "ui/graphics_window.h"
-#include "ui/plot_commands.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <filesystem>
 
 #include "entry/special_data_install.h"
-#include "lens/file_commands.h"
 #include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
 #include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
 #include "runtime/command_levels.h"

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "graphics/color_palette.h"
 #include "runtime/output_options.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
 #include "tests/app/main_loop/loop_fixture.h"
-#include "ui/color_palette.h"
 #include "ui/text_print.h"
 #include "ui/window_table.h"
 

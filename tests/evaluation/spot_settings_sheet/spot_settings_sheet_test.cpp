@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "evaluation/spot_settings_sheet.h"
-#include "lens/file_commands.h"
 #include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
 #include "runtime/command_levels.h"
 #include "runtime/level_help.h"
 #include "runtime/messages.h"

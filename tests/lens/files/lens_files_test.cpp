@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "lens/file_commands.h"
 #include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
 #include "lens/lens_file_format.h"
 #include "lens/lens_reader.h"
 #include "lens/optimise_links.h"

@@ -30,9 +30,9 @@ protected:
             surface(n).aperture_kind = kApertureComputed;
             surface(n).aperture_radius = 0.0;
         }
-        set_glass(1, kMediumModelGlass6, "G70");
+        set_glass(1, kMediumModelGlassComputed, "G70");
         surface(1).medium_tce = 70.0;
-        set_glass(2, kMediumModelGlass6, "G90");
+        set_glass(2, kMediumModelGlassComputed, "G90");
         surface(2).medium_tce = 90.0;
         surface(2).aperture_kind = kApertureFixedValue;
         surface(2).aperture_radius = 10.0;

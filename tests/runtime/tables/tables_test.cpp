@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/stroke_font.h"
 #include "runtime/definitions.h"
 #include "runtime/message_table.h"
 #include "runtime/state_flags.h"
@@ -19,7 +20,6 @@
 #include "tables/table_names.h"
 #include "tests/support/built_tables.h"
 #include "tests/support/temp_tree.h"
-#include "ui/stroke_font.h"
 
 namespace fs = std::filesystem;
 using tavo_test::TempTree;

@@ -11,6 +11,7 @@
 
 #include "app/command_line.h"
 #include "app/main_loop.h"
+#include "graphics/graphics_window.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
@@ -20,7 +21,6 @@
 #include "tests/app/startup/started_runtime.h"
 #include "ui/choice_lists.h"
 #include "ui/graphics_text_window.h"
-#include "ui/graphics_window.h"
 #include "ui/grid_control.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
