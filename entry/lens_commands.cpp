@@ -6,8 +6,8 @@
 #include <string>
 
 #include "entry/entry_frame.h"
-#include "lens/lens_file_commands.h"
 #include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
 #include "lens/lens_items.h"
 #include "lens/new_lens_command.h"
 #include "lens/surface_groups.h"

@@ -1,9 +1,9 @@
 #include "lens/lens_file_commands.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "lens/import_frame.h"

@@ -62,13 +62,13 @@ int revert_copy_restore(int message, int mode);
 // (0 for OK).
 int revert_copy_unchanged(int message);
 
-// Handler kSlotEditOrRevert: revert (232) reads the lens file again after the save prompt. The slot's
-// other commands are the edit window's (ui/text_file_commands.h).
+// Handler kSlotEditOrRevert: revert (232) reads the lens file again after the save prompt. The
+// slot's other commands are the edit window's (ui/text_file_commands.h).
 int cmd_edit_or_revert();
 
 // The Open dialog, then open_lens_file after the save prompt; 0 also when it is cancelled.
 int open_lens_file_dialog();
-// Handler kSlotFileOperations: save_as (217), file_save (218), file_save_as (219), open (220) of lens
-// files; their text types are the edit window's (ui/text_file_commands.h).
+// Handler kSlotFileOperations: save_as (217), file_save (218), file_save_as (219), open (220) of
+// lens files; their text types are the edit window's (ui/text_file_commands.h).
 int cmd_file_operations();
 void install_lens_file_commands();
