@@ -14,6 +14,7 @@
 #include "lens/optimise_links.h"
 #include "lens/text_file_commands.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/status.h"
 #include "platform/text_file.h"
 #include "platform/ui.h"
@@ -51,11 +52,6 @@ std::string setting_text(int id) {
 std::string lowered(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
-}
-
-bool absolute_name(const std::string& name) {
-    return !name.empty() &&
-           (name[0] == '/' || name[0] == '\\' || name.find(':') != std::string::npos);
 }
 
 // The text argument k, or empty.
@@ -205,11 +201,11 @@ std::string lens_file_path(const std::string& folder, const std::string& name) {
     if (base.find('.') == std::string::npos) {
         file += get_setting_flag(kSetTavLensFileExtension) != 0 ? ".tav" : ".len";
     }
-    if (absolute_name(name)) return file;
+    if (platform::absolute_name(name)) return file;
     std::string where =
         folder == "." || folder.empty() ? setting_text(kSetCurrentDirectory) : folder;
     std::replace(where.begin(), where.end(), '\\', '/');
-    if (!absolute_name(where) && folder != "." && !folder.empty()) {
+    if (!platform::absolute_name(where) && folder != "." && !folder.empty()) {
         const std::string lens_folder = setting_text(kSetCurrentDirectory);
         if (!lens_folder.empty()) where = lens_folder + "/" + where;
     }
@@ -303,7 +299,7 @@ int cmd_change_directory() {
         const int from_setting = kind == 2 ? kSetCurrentTextDirectory : kSetCurrentDirectory;
         std::string folder = wanted;
         std::replace(folder.begin(), folder.end(), '\\', '/');
-        if (!absolute_name(folder)) {
+        if (!platform::absolute_name(folder)) {
             std::string base = setting_text(from_setting);
             if (base.empty()) base = ".";
             folder = base + "/" + folder;

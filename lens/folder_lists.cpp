@@ -15,6 +15,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/table_lists.h"
+#include "runtime/text_case.h"
 
 namespace {
 
@@ -29,12 +30,6 @@ constexpr int kTypeCommandFile = 3;
 std::vector<std::string> g_names;
 CommandHandler g_other_file_operations = nullptr;
 ListWindowShower g_list_window = nullptr;
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 // The pattern of list entries whose second text is the type (the first entry when none is).
 std::string type_pattern(int type) {
@@ -74,11 +69,6 @@ std::string type_extension(int type) {
     return extension;
 }
 
-bool absolute_name(const std::string& name) {
-    return !name.empty() &&
-           (name[0] == '/' || name[0] == '\\' || name.find(':') != std::string::npos);
-}
-
 std::string setting_text(int id) {
     const char* text = get_setting_text(id, 0);
     return text != nullptr ? text : "";
@@ -111,7 +101,7 @@ int make_named_folder(const std::string& name) {
     if (name.empty() || name.find('.') != std::string::npos) {
         return set_error_msg(kMsgFolderRefused, name.c_str());
     }
-    const std::string path = absolute_name(name)
+    const std::string path = platform::absolute_name(name)
                                  ? platform::to_native_path(name)
                                  : platform::join_path(file_type_folder(kTypeLens, 1), name);
     if (platform::path_exists(path)) return set_error_msg(kMsgFolderExists, path.c_str());
@@ -127,8 +117,9 @@ int remove_named_folder(int folder_kind, const std::string& name) {
         return set_error_msg(kMsgFolderNotRemoved, name.c_str());
     }
     const std::string path =
-        absolute_name(name) ? platform::to_native_path(name)
-                            : platform::join_path(file_type_folder(kTypeLens, folder_kind), name);
+        platform::absolute_name(name)
+            ? platform::to_native_path(name)
+            : platform::join_path(file_type_folder(kTypeLens, folder_kind), name);
     const int removed = platform::is_folder(path) ? platform::remove_empty_folder(path)
                                                   : static_cast<int>(platform::kNotFound);
     if (removed == platform::kAccessDenied) {
@@ -168,7 +159,7 @@ int scan_folder(std::vector<std::string>& names, const std::string& folder, int 
         file_names.push_back(e.name.substr(0, kListedNameLength));
     }
     const auto by_name = [](const std::string& a, const std::string& b) {
-        const std::string la = lower(a), lb = lower(b);
+        const std::string la = lower_text(a), lb = lower_text(b);
         return la != lb ? la < lb : a < b;
     };
     std::sort(folder_names.begin(), folder_names.end(), by_name);
@@ -190,14 +181,14 @@ int file_type_of(const char* path) {
     const std::string name = platform::file_name_part(path);
     const std::size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot + 1 >= name.size()) return 0;
-    const std::string extension = lower(name.substr(dot + 1));
+    const std::string extension = lower_text(name.substr(dot + 1));
     const int saved = current_list();
     select_list(kExtensionTypeList);
     int type = 0;
     for (int i = 0; i < current_list_count(); ++i) {
         const char* first = current_list_first(i);
         const char* second = current_list_second(i);
-        if (first != nullptr && second != nullptr && lower(first) == extension) {
+        if (first != nullptr && second != nullptr && lower_text(first) == extension) {
             type = std::atoi(second);
             break;
         }
@@ -217,7 +208,7 @@ std::string file_type_folder(int type, int folder_kind) {
 }
 
 std::string file_type_path(int type, int folder_kind, const std::string& name) {
-    std::string path = absolute_name(name)
+    std::string path = platform::absolute_name(name)
                            ? platform::to_native_path(name)
                            : platform::join_path(file_type_folder(type, folder_kind), name);
     const std::string last = platform::file_name_part(path);

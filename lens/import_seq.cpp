@@ -16,6 +16,7 @@
 #include "lens/surface_setters.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_context.h"
+#include "runtime/text_case.h"
 
 namespace {
 
@@ -30,13 +31,8 @@ constexpr double kZeroField = 1e-40;
 constexpr double kZeroFieldAngle = 9.999999999462034e-07;
 constexpr double kObjectHeightAtInfinity = -1e14;
 
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool starts_nocase(const std::string& text, const char* word) {
-    return upper(text.substr(0, std::strlen(word))) == word;
+    return upper_text(text.substr(0, std::strlen(word))) == word;
 }
 
 // A glass code: "517642" (integer: index 1.517, Abbe 64.2) or "517.642" / "517642.3"
@@ -69,7 +65,7 @@ void glass(int n, const std::string& text) {
         import_model_glass(n, "SRF" + std::to_string(n) + "GL", true, values, 2);
         return;
     }
-    std::string name = upper(text);
+    std::string name = upper_text(text);
     const std::size_t bar = name.rfind('_');
     if (bar != std::string::npos) {
         const std::string maker = name.substr(bar + 1);
