@@ -356,6 +356,36 @@ struct StepShape {
     }
 }
 
+// surface_apertures_pass, inline for the surface step.
+[[gnu::always_inline]] static inline bool apertures_pass(int n, RayRecord& ray) {
+    if (!ray.check_apertures) return true;
+    const SurfaceRecord& s = surface_array()[n];
+    if (s.aperture_check) {
+        const double limit = s.aperture_radius * kApertureSlack;
+        if (ray.x * ray.x + ray.y * ray.y > limit * limit) {
+            set_ray_failure(ray, kRayFailAperture);
+            return false;
+        }
+    }
+    if (s.special_aperture_count <= 0) return true;
+    const TraceSeams& seams = trace_seams();
+    if (seams.check_special_apertures == nullptr) {
+        set_ray_failure(ray, kRayFailNotAvailable);
+        return false;
+    }
+    const int result = seams.check_special_apertures(n, ray.x, ray.y);
+    if (result == kSpecialOutside) {
+        set_ray_failure(ray, kRayFailAperture);
+        return false;
+    }
+    if (result == kSpecialObstructed) {
+        set_ray_failure(ray, kRayFailSpecialAperture);
+        return false;
+    }
+    if (result == kSpecialUntouched) ray.gamma = 0.0;
+    return result == 0;
+}
+
 // A forward ray on surface n: the path to it, its apertures, and the bending into the medium
 // after it (none at the image). setup_length: surface 1 adds the set-up length to the step.
 [[gnu::always_inline]] static inline void pass_forward(int n, const SurfaceRecord& s,
@@ -366,7 +396,7 @@ struct StepShape {
     add_segment_path(ray, ray.dist, lens.wavelength_count);
     if (n == 1) ray.dist += setup_length;
 
-    if (!surface_apertures_pass(n, ray)) return;
+    if (!apertures_pass(n, ray)) return;
     if (n >= lens.image_surface) return;
     if (s.grin == nullptr && s.grating_spacing == 0.0 && s.diffractive == nullptr &&
         s.hologram == nullptr && s.perfect_lens == nullptr) {
@@ -846,32 +876,7 @@ void refract_at_surface(int n, RayRecord& ray) {
 }
 
 bool surface_apertures_pass(int n, RayRecord& ray) {
-    if (!ray.check_apertures) return true;
-    const SurfaceRecord& s = surface_array()[n];
-    if (s.aperture_check) {
-        const double limit = s.aperture_radius * kApertureSlack;
-        if (ray.x * ray.x + ray.y * ray.y > limit * limit) {
-            set_ray_failure(ray, kRayFailAperture);
-            return false;
-        }
-    }
-    if (s.special_aperture_count <= 0) return true;
-    const TraceSeams& seams = trace_seams();
-    if (seams.check_special_apertures == nullptr) {
-        set_ray_failure(ray, kRayFailNotAvailable);
-        return false;
-    }
-    const int result = seams.check_special_apertures(n, ray.x, ray.y);
-    if (result == kSpecialOutside) {
-        set_ray_failure(ray, kRayFailAperture);
-        return false;
-    }
-    if (result == kSpecialObstructed) {
-        set_ray_failure(ray, kRayFailSpecialAperture);
-        return false;
-    }
-    if (result == kSpecialUntouched) ray.gamma = 0.0;
-    return result == 0;
+    return apertures_pass(n, ray);
 }
 
 bool backward_plane_hit(int n, RayRecord& ray, double dist) {
