@@ -126,8 +126,8 @@ void BM_DiffractionEncircledEnergy24(benchmark::State& state) {
     std::vector<double> out(13);
     const double width = 5.0 * spot_store().airy_radius[0];
     for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            diffraction_encircled_energy(false, 1, width, 24, 0, 0.0, 0.0, 0.0, out.data()));
+        benchmark::DoNotOptimize(diffraction_encircled_energy(
+            false, {.centre_mode = 1, .width = width, .n = 24}, out.data()));
     }
 }
 BENCHMARK(BM_DiffractionEncircledEnergy24)->Unit(benchmark::kMillisecond);
@@ -195,8 +195,8 @@ void BM_DiffractionMtfListing(benchmark::State& state) {
     const double C = spot_store().y_cutoff[0];
     for (auto _ : state) {
         double cutoff = 0.0;
-        benchmark::DoNotOptimize(
-            mtf_at_frequency(1, 1, 0, C, C / 20.0, 0.0, 0.0, 0.0, nullptr, nullptr, &cutoff));
+        benchmark::DoNotOptimize(mtf_at_frequency(
+            {.mode = 1, .direction = 1, .F = C, .S = C / 20.0}, nullptr, nullptr, &cutoff));
     }
     state.counters["rays"] = spot_store().wave_ray_counts[0];
 }
@@ -211,8 +211,8 @@ void BM_DiffractionMtfListingBinned(benchmark::State& state) {
     const double C = spot_store().y_cutoff[0];
     for (auto _ : state) {
         double cutoff = 0.0;
-        benchmark::DoNotOptimize(
-            mtf_at_frequency(1, 1, 0, C, C / 20.0, 0.0, 0.0, 0.0, nullptr, nullptr, &cutoff));
+        benchmark::DoNotOptimize(mtf_at_frequency(
+            {.mode = 1, .direction = 1, .F = C, .S = C / 20.0}, nullptr, nullptr, &cutoff));
     }
 }
 BENCHMARK(BM_DiffractionMtfListingBinned)->Arg(17)->Arg(64)->Unit(benchmark::kMillisecond);
@@ -223,7 +223,8 @@ void BM_GeometricMtf64(benchmark::State& state) {
     std::vector<double> first(21), second(21);
     for (auto _ : state) {
         benchmark::DoNotOptimize(
-            mtf_frequency_scan(0, 1, -1, C, C / 20.0, 0.0, first.data(), second.data()));
+            mtf_frequency_scan({.mode = 0, .direction = 1, .wave = -1, .F = C, .S = C / 20.0},
+                               first.data(), second.data()));
     }
 }
 BENCHMARK(BM_GeometricMtf64)->Unit(benchmark::kMillisecond);

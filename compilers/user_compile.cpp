@@ -11,22 +11,13 @@
 
 #include "platform/environment.h"
 #include "runtime/message_table.h"
+#include "runtime/text_case.h"
 #include "tools/table_builder/builders.h"
 
 namespace fs = std::filesystem;
 
 namespace compilers {
 namespace {
-
-std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 bool starts_with(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
@@ -46,10 +37,13 @@ public:
 
     int run() {
         if (!bad_option_.empty()) return failed(bad_option_);
-        const std::optional<std::string> root = platform::environment_get(upper(prefix_) + "ROOT");
-        const std::optional<std::string> data = platform::environment_get(upper(prefix_) + "DATA");
-        if (!root || root->empty()) return failed(upper(prefix_) + "ROOT is not set");
-        if (private_ && (!data || data->empty())) return failed(upper(prefix_) + "DATA is not set");
+        const std::optional<std::string> root =
+            platform::environment_get(upper_text(prefix_) + "ROOT");
+        const std::optional<std::string> data =
+            platform::environment_get(upper_text(prefix_) + "DATA");
+        if (!root || root->empty()) return failed(upper_text(prefix_) + "ROOT is not set");
+        if (private_ && (!data || data->empty()))
+            return failed(upper_text(prefix_) + "DATA is not set");
         root_ = folder_of(*root);
         if (private_) data_ = folder_of(*data);
         load_messages();
@@ -149,7 +143,7 @@ private:
     }
 
     fs::path amo(const fs::path& tree, const std::string& name) const {
-        return tree / "bin/amo" / (lower(prefix_) + name);
+        return tree / "bin/amo" / (lower_text(prefix_) + name);
     }
 
     bool list_sources(const fs::path& folder, bool private_tree, UserBuild& user,
@@ -166,8 +160,9 @@ private:
             error = folder.string() + ": the folder cannot be read";
             return false;
         }
-        std::sort(names.begin(), names.end(),
-                  [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
+        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+            return lower_text(a) < lower_text(b);
+        });
         for (const std::string& name : names) {
             if (user.sources.size() >= kSourceFileCount) {
                 user.problems.push_back({name, 0,
@@ -321,7 +316,7 @@ private:
 }  // namespace
 
 bool is_source_of(Tool tool, const std::string& file_name) {
-    const std::string name = lower(file_name);
+    const std::string name = lower_text(file_name);
     if (name.size() < 4 || name.compare(name.size() - 4, 4, ".kpl") != 0) return false;
     const bool list = starts_with(name, "a_list") || starts_with(name, "a_menu");
     if (tool == Tool::lists) return list;

@@ -22,18 +22,13 @@
 #include "runtime/parameters.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "runtime/text_case.h"
 #include "runtime/text_output.h"
 
 namespace {
 
 constexpr double kTiny = 1e-40;
 constexpr double kNoDistance = 1e10;
-
-std::string trimmed(const char* name) {
-    std::string s(name);
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
 
 bool starts(const std::string& name, const char* word) {
     return name.compare(0, std::char_traits<char>::length(word), word) == 0;
@@ -49,7 +44,7 @@ double dispersion_of(const double* n, int wavelengths) {
 // Echo: the medium name, and for a model glass of indices its index at each wavelength.
 void echo_medium(int n) {
     const SurfaceRecord& s = surface(n);
-    print_msg(kMsgMediumName, trimmed(s.medium_name).c_str());
+    print_msg(kMsgMediumName, without_trailing_blanks(s.medium_name).c_str());
     if (s.medium_kind != kMediumModelGlass) return;
     const int cached = find_cached_glass(s.medium_name, CachedGlass::kModel);
     if (cached < 0) return;
@@ -198,10 +193,10 @@ int fix_model_glass(int n, int catalog) {
     }
     const std::string name = nearest_catalogue_glass(n, catalog == kAllCatalogs, catalog);
     if (name.empty()) return set_error_msg(kMsgNoNearGlass);
-    if (ask_msg(kMsgReplaceModelGlass, trimmed(name.c_str()).c_str()) != 0) {
+    if (ask_msg(kMsgReplaceModelGlass, without_trailing_blanks(name.c_str()).c_str()) != 0) {
         return set_error_msg(kMsgModelGlassKept);
     }
-    return store_catalogue_glass(n, trimmed(name.c_str()));
+    return store_catalogue_glass(n, without_trailing_blanks(name.c_str()));
 }
 
 int cmd_glass_commands() {
@@ -233,9 +228,9 @@ int cmd_nearest_glass() {
         UpdateOutputSwitch output;
         if (is_model_glass_kind(surface(n).medium_kind)) {
             const std::string name = nearest_catalogue_glass(n, catalog == kAllCatalogs, catalog);
-            if (!name.empty()) rc = store_catalogue_glass(n, trimmed(name.c_str()));
+            if (!name.empty()) rc = store_catalogue_glass(n, without_trailing_blanks(name.c_str()));
         }
-        print_msg(kMsgMediumName, trimmed(surface(n).medium_name).c_str());
+        print_msg(kMsgMediumName, without_trailing_blanks(surface(n).medium_name).c_str());
     }
     if (rc != 0) return rc;
     mark_surface_changed(n);

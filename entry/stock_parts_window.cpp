@@ -13,6 +13,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
 #include "runtime/table_messages.h"
+#include "runtime/text_case.h"
 #include "runtime/text_output.h"
 #include "ui/graphics_text_window.h"
 #include "ui/grid_cells.h"
@@ -37,11 +38,6 @@ int selected_row() {
     const std::vector<int>& rows = stock_rows();
     const auto it = std::find(rows.begin(), rows.end(), stock_selection().selected);
     return it == rows.end() ? -1 : static_cast<int>(it - rows.begin());
-}
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
 }
 
 // The panel's cells. The type and sort buttons carry their own numbers as items, the value
@@ -70,7 +66,7 @@ void text_cell(int item, const char* text) {
 
 // The catalogue's name as the panel shows it: wider names take the blanks in front.
 std::string catalog_cell_text() {
-    const std::string name = upper(lens_catalog_name());
+    const std::string name = upper_text(lens_catalog_name());
     char text[64];
     if (name.size() <= 7) {
         std::snprintf(text, sizeof text, "  %-9s", name.c_str());
@@ -245,7 +241,7 @@ int panel_event(GridEvent& e) {
             } else if (field == kStockFieldPartName) {
                 const StockLensPart* part = stock_part(stock_selection().selected);
                 const std::string text = event_text(e);
-                if (part != nullptr && upper(text) == part->name) return 0;
+                if (part != nullptr && upper_text(text) == part->name) return 0;
                 return panel_text(field, text);
             } else {
                 return 0;

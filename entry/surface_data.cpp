@@ -15,6 +15,7 @@
 #include "runtime/arg_cells.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
+#include "runtime/text_case.h"
 #include "runtime/text_output.h"
 
 namespace {
@@ -23,12 +24,6 @@ constexpr double kTiny = 1e-40;
 
 double curvature_of_radius(double r) {
     return std::fabs(r) < kTiny ? 0.0 : 1.0 / r;
-}
-
-std::string trimmed(const char* name) {
-    std::string s(name);
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
 }
 
 // CV, RD and their group-fixed forms; the echo shows the value as typed.
@@ -109,7 +104,7 @@ int named_medium(int command) {
     }
     int rc = 0;
     if (kind != kMediumMirror || cur >= 1) rc = set_surface_medium(cur, kind, name, 0);
-    print_msg(kMsgMediumName, trimmed(surface(cur).medium_name).c_str());
+    print_msg(kMsgMediumName, without_trailing_blanks(surface(cur).medium_name).c_str());
     materials_changed = 1;
     return rc;
 }
@@ -161,7 +156,7 @@ int whole_surface() {
             rc = set_surface_medium(cur, kMediumAir, "AIR", 0);
         }
     }
-    print_msg(kMsgMediumName, trimmed(surface(cur).medium_name).c_str());
+    print_msg(kMsgMediumName, without_trailing_blanks(surface(cur).medium_name).c_str());
     if (rc != 0) return rc;
 
     const double a = arg_double(3);

@@ -5,10 +5,9 @@
 // frequency asked for.
 #pragma once
 
-// Arguments and modes 0-3 of mtf_at_frequency: direction 0 x, 1 y; wave a real wavelength
-// index; F, S the highest frequency and its step; shifts of the reference point; focus shift
-// dz. first and second hold n + 1 entries (n = floor(F/S + 0.5)). 0, -10 or a refusal of
-// mtf_step_count.
-int mtf_by_autocorrelation(int mode, int direction, int wave, double F, double S, double shift_y,
-                           double shift_x, double dz, double* first, double* second,
+#include "evaluation/mtf_curves.h"
+
+// Arguments and modes 0-3 of mtf_at_frequency, wave a real wavelength index. first and second
+// hold n + 1 entries (n = floor(F/S + 0.5)). 0, -10 or a refusal of mtf_step_count.
+int mtf_by_autocorrelation(const MtfRequest& request, double* first, double* second,
                            double* cutoff_out);

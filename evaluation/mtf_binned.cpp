@@ -53,23 +53,21 @@ struct Pupil {
 };
 
 // The ideal column of a mode-1 listing, computed first under the ideal pupil.
-int ideal_curve(int mode, int direction, int wave, double F, double S, double dz, int n,
-                std::vector<double>& ideal) {
-    if (mode != 1) return 0;
+int ideal_curve(const MtfRequest& q, int n, std::vector<double>& ideal) {
+    if (q.mode != 1) return 0;
     ideal.assign(n + 1, 0.0);
     std::vector<double> scratch(n + 1, 0.0);
     double c = 0.0;
     IdealPupilScope scope;
-    return mtf_at_frequency(0, direction, wave, F, S, 0.0, 0.0, dz, ideal.data(), scratch.data(),
-                            &c);
+    return mtf_at_frequency(ideal_column_request(q), ideal.data(), scratch.data(), &c);
 }
 
 // The zero-frequency slopes of modes 0 and 2, the numeric real slope taken when the analytic
 // one is positive; scale converts the stencil to a slope per frequency unit.
-void zero_slopes(const Pupil& p, double shift_x, double shift_y, double dz, const double* re,
-                 int samples, double scale, double& real_slope, double& imaginary_slope) {
+void zero_slopes(const Pupil& p, const MtfRequest& q, const double* re, int samples, double scale,
+                 double& real_slope, double& imaginary_slope) {
     mtf_zero_slopes(p.direction, p.wave, p.first, p.first + p.count, p.g, spot_image_index(p.wave),
-                    shift_x, shift_y, dz, real_slope, imaginary_slope);
+                    q.shift_x, q.shift_y, q.dz, real_slope, imaginary_slope);
     if (real_slope > 0.0) real_slope = mtf_numeric_slope_stencil(re, std::min(samples, 4)) * scale;
 }
 
@@ -116,10 +114,11 @@ int fit_run(Resampled& r, bool ideal, bool vary) {
 
 }  // namespace
 
-int mtf_by_spline(int mode, int direction, int wave, double F, double S, double shift_y,
-                  double shift_x, double dz, double* first, double* second, double* cutoff_out) {
+int mtf_by_spline(const MtfRequest& request, double* first, double* second, double* cutoff_out) {
+    const int mode = request.mode, direction = request.direction, wave = request.wave;
+    const double S = request.S;
     int n = 0;
-    if (const int r = mtf_step_count(F, S, n); r != 0) return r;
+    if (const int r = mtf_step_count(request.F, S, n); r != 0) return r;
     const SpotStore& st = spot_store();
     {
         const double C0 = direction == 0 ? st.x_cutoff[wave] : st.y_cutoff[wave];
@@ -127,15 +126,14 @@ int mtf_by_spline(int mode, int direction, int wave, double F, double S, double 
         const double Zp = direction == 0 ? st.x_half_extent[wave] : st.y_half_extent[wave];
         const double K = C0 > 0.0 ? std::floor(std::fabs(D * Zp * S / C0)) : 0.0;
         if (!(K >= 1.0)) {
-            return mtf_by_resampled_fft(mode, direction, wave, F, S, shift_y, shift_x, dz, first,
-                                        second, cutoff_out);
+            return mtf_by_resampled_fft(request, first, second, cutoff_out);
         }
     }
     try {
         std::vector<double> ideal;
-        if (const int r = ideal_curve(mode, direction, wave, F, S, dz, n, ideal); r != 0) return r;
+        if (const int r = ideal_curve(request, n, ideal); r != 0) return r;
         const Pupil p(direction, wave);
-        const ShiftedWavefront wavefront(wave, shift_x, shift_y, dz);
+        const ShiftedWavefront wavefront(wave, request.shift_x, request.shift_y, request.dz);
         const double C = std::max(mtf_adjusted_cutoff(direction, wave, wavefront), kTiny);
         if (cutoff_out != nullptr) *cutoff_out = C;
         const int size = std::max(130, static_cast<int>(p.D) + 1);
@@ -188,8 +186,7 @@ int mtf_by_spline(int mode, int direction, int wave, double F, double S, double 
             }
         }
         double real_slope = 0.0, imaginary_slope = 0.0;
-        zero_slopes(p, shift_x, shift_y, dz, re.data(), m, D_eff * 0.5 / C, real_slope,
-                    imaginary_slope);
+        zero_slopes(p, request, re.data(), m, D_eff * 0.5 / C, real_slope, imaginary_slope);
         store_slopes(mode, real_slope, imaginary_slope, re[0], im[0], second);
         real_slope *= C;
         imaginary_slope *= C;
@@ -217,24 +214,25 @@ int mtf_by_spline(int mode, int direction, int wave, double F, double S, double 
             }
             mtf_curve_point(mode, j, S, vr, vi, mode == 1 ? ideal[j] : 0.0, first, second);
         }
-        if (mode == 1) mtf_print_cutoff(C, dz);
+        if (mode == 1) mtf_print_cutoff(C, request.dz);
         return 0;
     } catch (const std::bad_alloc&) {
         return -10;
     }
 }
 
-int mtf_by_resampled_fft(int mode, int direction, int wave, double F, double S, double shift_y,
-                         double shift_x, double dz, double* first, double* second,
+int mtf_by_resampled_fft(const MtfRequest& request, double* first, double* second,
                          double* cutoff_out) {
+    const int mode = request.mode, direction = request.direction, wave = request.wave;
+    const double S = request.S;
     int n = 0;
-    if (const int r = mtf_step_count(F, S, n); r != 0) return r;
+    if (const int r = mtf_step_count(request.F, S, n); r != 0) return r;
     try {
         const SpotStore& st = spot_store();
         std::vector<double> ideal;
-        if (const int r = ideal_curve(mode, direction, wave, F, S, dz, n, ideal); r != 0) return r;
+        if (const int r = ideal_curve(request, n, ideal); r != 0) return r;
         const Pupil p(direction, wave);
-        const ShiftedWavefront wavefront(wave, shift_x, shift_y, dz);
+        const ShiftedWavefront wavefront(wave, request.shift_x, request.shift_y, request.dz);
         const double C = std::max(mtf_adjusted_cutoff(direction, wave, wavefront), kTiny);
         if (cutoff_out != nullptr) *cutoff_out = C;
         const bool ideal_pupil = mtf_ideal_pupil();
@@ -345,7 +343,7 @@ int mtf_by_resampled_fft(int mode, int direction, int wave, double F, double S, 
             }
         }
         double real_slope = 0.0, imaginary_slope = 0.0;
-        zero_slopes(p, shift_x, shift_y, dz, re.data(), std::min(n + 1, size), 0.5 / S, real_slope,
+        zero_slopes(p, request, re.data(), std::min(n + 1, size), 0.5 / S, real_slope,
                     imaginary_slope);
         store_slopes(mode, real_slope, imaginary_slope, re[0], im[0], second);
         for (int j = 0; j <= n; ++j) {
@@ -353,7 +351,7 @@ int mtf_by_resampled_fft(int mode, int direction, int wave, double F, double S, 
             mtf_curve_point(mode, j, S, beyond ? 0.0 : re[j], beyond ? 0.0 : im[j],
                             mode == 1 ? ideal[j] : 0.0, first, second);
         }
-        if (mode == 1) mtf_print_cutoff(C, dz);
+        if (mode == 1) mtf_print_cutoff(C, request.dz);
         return 0;
     } catch (const std::bad_alloc&) {
         return -10;

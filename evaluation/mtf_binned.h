@@ -5,9 +5,9 @@
 // row is resampled by splines on a finer lattice and autocorrelated by FFT.
 #pragma once
 
+#include "evaluation/mtf_curves.h"
+
 // Arguments and modes of mtf_at_frequency; 0, -10 or a refusal.
-int mtf_by_spline(int mode, int direction, int wave, double F, double S, double shift_y,
-                  double shift_x, double dz, double* first, double* second, double* cutoff_out);
-int mtf_by_resampled_fft(int mode, int direction, int wave, double F, double S, double shift_y,
-                         double shift_x, double dz, double* first, double* second,
+int mtf_by_spline(const MtfRequest& request, double* first, double* second, double* cutoff_out);
+int mtf_by_resampled_fft(const MtfRequest& request, double* first, double* second,
                          double* cutoff_out);

@@ -109,7 +109,9 @@ int geometric_mtf_listing(int direction, int wave_number, double F, double S, do
     double C = cutoff_of(direction, wave);
     if (all) C = direction == 0 ? cutoff_of(0, st.reference_wavelength) : cutoff_of(1, 0);
     default_mtf_frequencies(direction, C, dz, F, S);
-    const int r = mtf_frequency_scan(1, direction, wave, F, S, dz, nullptr, nullptr);
+    const int r = mtf_frequency_scan(
+        {.mode = 1, .direction = direction, .wave = wave, .F = F, .S = S, .dz = dz}, nullptr,
+        nullptr);
     if (r != 0) return failed(r);
     if (std::fabs(dz) > 0.0) {
         print_msg(kMsgMtfFocusShift);
@@ -132,7 +134,15 @@ int diffraction_mtf_listing(int direction, int wave_number, double F, double S, 
     print_wavelength(wave);
     print_columns(kMsgMtfColumns);
     double cutoff = 0.0;
-    const int r = mtf_at_frequency(1, direction, wave, F, S, y, x, dz, nullptr, nullptr, &cutoff);
+    const int r = mtf_at_frequency({.mode = 1,
+                                    .direction = direction,
+                                    .wave = wave,
+                                    .F = F,
+                                    .S = S,
+                                    .shift_y = y,
+                                    .shift_x = x,
+                                    .dz = dz},
+                                   nullptr, nullptr, &cutoff);
     mtf_ideal_pupil() = false;
     return r != 0 ? failed(r) : 0;
 }
@@ -146,7 +156,9 @@ int polychromatic_mtf_listing(int direction, double F, double S, double dz) {
     double y = 0.0, x = 0.0;
     spot_reference_offset(spot_store().wavelength_capacity, y, x, dz);
     double cutoff = 0.0;
-    const int r = mtf_polychromatic(1, direction, F, S, y, x, dz, nullptr, nullptr, &cutoff);
+    const int r = mtf_polychromatic(
+        {.mode = 1, .direction = direction, .F = F, .S = S, .shift_y = y, .shift_x = x, .dz = dz},
+        nullptr, nullptr, &cutoff);
     return r != 0 ? failed(r) : 0;
 }
 

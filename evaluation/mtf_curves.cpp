@@ -29,23 +29,20 @@ int stored_wavelengths() {
 
 }  // namespace
 
-int mtf_at_frequency(int mode, int direction, int wave, double F, double S, double shift_y,
-                     double shift_x, double dz, double* first, double* second, double* cutoff_out) {
+int mtf_at_frequency(const MtfRequest& request, double* first, double* second, double* cutoff_out) {
+    const int wave = request.wave;
     if (wave < 0 || wave >= stored_wavelengths() || spot_store().wave_ray_counts[wave] <= 0) {
         return set_error_msg(-2042, wave + 1);
     }
-    if (get_setting_flag(kSetQrMtf) != 0) {
-        return mtf_by_spline(mode, direction, wave, F, S, shift_y, shift_x, dz, first, second,
-                             cutoff_out);
-    }
-    return mtf_by_autocorrelation(mode, direction, wave, F, S, shift_y, shift_x, dz, first, second,
-                                  cutoff_out);
+    if (get_setting_flag(kSetQrMtf) != 0) return mtf_by_spline(request, first, second, cutoff_out);
+    return mtf_by_autocorrelation(request, first, second, cutoff_out);
 }
 
-int mtf_frequency_scan(int mode, int direction, int wave, double F, double S, double dz,
-                       double* first, double* second) {
+int mtf_frequency_scan(const MtfRequest& request, double* first, double* second) {
+    const int mode = request.mode, direction = request.direction, wave = request.wave;
+    const double S = request.S, dz = request.dz;
     int n = 0;
-    if (const int r = mtf_step_count(F, S, n); r != 0) return r;
+    if (const int r = mtf_step_count(request.F, S, n); r != 0) return r;
     const SpotStore& st = spot_store();
     std::int32_t from = 0, to = st.ray_count;
     if (wave >= 0) {
@@ -60,10 +57,10 @@ int mtf_frequency_scan(int mode, int direction, int wave, double F, double S, do
             ideal.assign(n + 1, 0.0);
             std::vector<double> scratch(n + 1, 0.0);
             IdealPupilScope scope;
-            const int r = wave >= 0 ? mtf_at_frequency(0, direction, wave, F, S, 0.0, 0.0, dz,
-                                                       ideal.data(), scratch.data(), &cutoff)
-                                    : mtf_polychromatic(0, direction, F, S, 0.0, 0.0, dz,
-                                                        ideal.data(), scratch.data(), &cutoff);
+            const MtfRequest ideal_request = ideal_column_request(request);
+            const int r =
+                wave >= 0 ? mtf_at_frequency(ideal_request, ideal.data(), scratch.data(), &cutoff)
+                          : mtf_polychromatic(ideal_request, ideal.data(), scratch.data(), &cutoff);
             if (r != 0) return r;
         }
         std::vector<double> position(std::max(to - from, 0));
@@ -110,11 +107,14 @@ int mtf_frequency_scan(int mode, int direction, int wave, double F, double S, do
     }
 }
 
-int mtf_polychromatic(int mode, int direction, double F, double S, double shift_y, double shift_x,
-                      double dz, double* first, double* second, double* cutoff_out) {
+int mtf_polychromatic(const MtfRequest& request, double* first, double* second,
+                      double* cutoff_out) {
+    const int mode = request.mode;
+    const double S = request.S;
     int n = 0;
-    if (const int r = mtf_step_count(F, S, n); r != 0)
+    if (const int r = mtf_step_count(request.F, S, n); r != 0) {
         return r == kErrorTextReady ? r : set_error_msg(r);
+    }
     try {
         std::vector<double> sum_re(n + 1, 0.0), sum_im(n + 1, 0.0);
         std::vector<double> re(n + 1, 0.0), im(n + 1, 0.0);
@@ -124,8 +124,8 @@ int mtf_polychromatic(int mode, int direction, double F, double S, double shift_
             std::vector<double> scratch(n + 1, 0.0);
             double c = 0.0;
             IdealPupilScope scope;
-            const int r = mtf_polychromatic(0, direction, F, S, 0.0, 0.0, dz, ideal.data(),
-                                            scratch.data(), &c);
+            const int r =
+                mtf_polychromatic(ideal_column_request(request), ideal.data(), scratch.data(), &c);
             if (r != 0) return r;
         }
         const LensData& lens = lens_data();
@@ -137,8 +137,10 @@ int mtf_polychromatic(int mode, int direction, double F, double S, double shift_
             const double g = lens.wavelengths[w].weight;
             if (st.wave_ray_counts[w] == 0 || g == 0.0) continue;
             double c = 0.0;
-            const int r = mtf_at_frequency(2, direction, w, F, S, shift_y, shift_x, dz, re.data(),
-                                           im.data(), &c);
+            MtfRequest one = request;
+            one.mode = 2;
+            one.wave = w;
+            const int r = mtf_at_frequency(one, re.data(), im.data(), &c);
             if (r != 0) return r == kErrorTextReady ? r : set_error_msg(r);
             const double otf0 = std::hypot(re[0], im[0]);
             if (!(otf0 > 0.0)) return set_error_msg(kMsgMtfNoLight);
@@ -185,7 +187,7 @@ int mtf_polychromatic(int mode, int direction, double F, double S, double shift_
                     break;
             }
         }
-        if (mode == 1) mtf_print_cutoff(cutoff, dz);
+        if (mode == 1) mtf_print_cutoff(cutoff, request.dz);
         return 0;
     } catch (const std::bad_alloc&) {
         return set_error_msg(-10);
@@ -213,16 +215,36 @@ int through_focus_mtf(bool print, bool polychromatic, bool diffraction, int dire
         double first[2] = {0.0, 0.0};
         double second[2] = {0.0, 0.0};
         if (!diffraction) {
-            status =
-                mtf_frequency_scan(3, direction, polychromatic ? -1 : wave, f, f, z, first, second);
+            status = mtf_frequency_scan({.mode = 3,
+                                         .direction = direction,
+                                         .wave = polychromatic ? -1 : wave,
+                                         .F = f,
+                                         .S = f,
+                                         .dz = z},
+                                        first, second);
         } else {
             double y = 0.0, x = 0.0, c = 0.0;
             if (polychromatic) {
                 spot_reference_offset(spot_store().wavelength_capacity, y, x, z);
-                status = mtf_polychromatic(3, direction, f, f, y, x, z, first, second, &c);
+                status = mtf_polychromatic({.mode = 3,
+                                            .direction = direction,
+                                            .F = f,
+                                            .S = f,
+                                            .shift_y = y,
+                                            .shift_x = x,
+                                            .dz = z},
+                                           first, second, &c);
             } else {
                 spot_reference_offset(wave, y, x, z);
-                status = mtf_at_frequency(3, direction, wave, f, f, y, x, z, first, second, &c);
+                status = mtf_at_frequency({.mode = 3,
+                                           .direction = direction,
+                                           .wave = wave,
+                                           .F = f,
+                                           .S = f,
+                                           .shift_y = y,
+                                           .shift_x = x,
+                                           .dz = z},
+                                          first, second, &c);
             }
         }
         if (status != 0) return status;

@@ -155,8 +155,10 @@ double intensity_at_point(int wave, bool want_phase, double x, double y, double 
     return ray_phasor_sum(wave, want_phase, x, y, z, norm, phase);
 }
 
-int diffraction_encircled_energy(bool print, int centre_mode, double width, int n, int wave,
-                                 double x0, double y0, double z, double* out) {
+int diffraction_encircled_energy(bool print, const DiffractionSampling& sampling, double* out) {
+    const int centre_mode = sampling.centre_mode, n = sampling.n, wave = sampling.wave;
+    const double width = sampling.width, z = sampling.z;
+    const double x0 = sampling.x0, y0 = sampling.y0;
     const SpotStore& st = spot_store();
     const double d = width / n;
     const int h = n / 2;
@@ -350,7 +352,15 @@ int cmd_diffraction_encircled_energy() {
     print_wavelength_line(wave);
     print_msg(kMsgDiffractionHeading);
     text_newline();
-    if (diffraction_encircled_energy(true, centre, width, n, wave, x0, y0, focus, nullptr) != 0) {
+    if (diffraction_encircled_energy(true,
+                                     {.centre_mode = centre,
+                                      .width = width,
+                                      .n = n,
+                                      .wave = wave,
+                                      .x0 = x0,
+                                      .y0 = y0,
+                                      .z = focus},
+                                     nullptr) != 0) {
         return set_error_msg(-10);
     }
     print_focus_shift(focus);

@@ -19,11 +19,22 @@ double ray_phasor_sum(int wave, bool want_phase, double x, double y, double z, d
 // wavelength capacity (phase 0 then).
 double intensity_at_point(int wave, bool want_phase, double x, double y, double z, double& phase);
 
-// Encircled energy of the diffraction image sampled on an n x n grid of width W about the
-// centre (0 best-fit point (x0, y0) given, 1 reference ray point (x0, y0), 2 intensity
-// centroid): printed, or the n/2 + 1 cumulative fractions written to out. 0 or -10.
-int diffraction_encircled_energy(bool print, int centre_mode, double width, int n, int wave,
-                                 double x0, double y0, double z, double* out);
+// The diffraction image of wavelength index wave at focus shift z, sampled on an n x n grid of
+// the given width about the centre: centre_mode 0 the best-fit point (x0, y0) given, 1 the
+// reference ray's point (x0, y0), 2 the intensity centroid.
+struct DiffractionSampling {
+    int centre_mode = 0;
+    double width = 0.0;
+    int n = 0;
+    int wave = 0;
+    double x0 = 0.0;
+    double y0 = 0.0;
+    double z = 0.0;
+};
+
+// Encircled energy of the sampled image: printed, or the n/2 + 1 cumulative fractions written
+// to out. 0 or -10.
+int diffraction_encircled_energy(bool print, const DiffractionSampling& sampling, double* out);
 
 // The wavelength a command asks for by its all-wavelengths switch and wavelength number (0 the
 // reference wavelength): the store index, or the store's wavelength capacity for all; -9998

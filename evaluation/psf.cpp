@@ -351,9 +351,12 @@ void psf_centroid(double* const* grid, double* x, double* y, int n, int window) 
 
 namespace {
 
-int energy_stats(double* const* grid, double* values, double step, double x0, double y0, int count,
-                 int n, int window, int mode, bool square) {
-    const int h = psf_window_half(n, window);
+int energy_stats(const PsfGridView& view, double* values, double step, int count, int mode,
+                 bool square) {
+    double* const* grid = view.cells;
+    const int n = view.n;
+    double x0 = view.x0, y0 = view.y0;
+    const int h = psf_window_half(n, view.window);
     if (!std::isfinite(x0) || !std::isfinite(y0) || std::fabs(x0) > n || std::fabs(y0) > n) {
         x0 = y0 = 0.0;
     }
@@ -434,12 +437,10 @@ int energy_stats(double* const* grid, double* values, double step, double x0, do
 
 }  // namespace
 
-int psf_width_stats(double* const* grid, double* values, double step, double x0, double y0,
-                    int count, int n, int window, int mode) {
-    return energy_stats(grid, values, step, x0, y0, count, n, window, mode, false);
+int psf_width_stats(const PsfGridView& grid, double* values, double step, int count, int mode) {
+    return energy_stats(grid, values, step, count, mode, false);
 }
 
-int psf_energy_stats(double* const* grid, double* values, double step, double x0, double y0,
-                     int count, int n, int window, int mode) {
-    return energy_stats(grid, values, step, x0, y0, count, n, window, mode, true);
+int psf_energy_stats(const PsfGridView& grid, double* values, double step, int count, int mode) {
+    return energy_stats(grid, values, step, count, mode, true);
 }

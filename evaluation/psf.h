@@ -45,10 +45,20 @@ int psf_window_half(int n, int w);
 // Intensity centroid over the window, in cells from the centre (x right, y up).
 void psf_centroid(double* const* grid, double* x, double* y, int n, int window);
 
-// Encircled (psf_width_stats) or ensquared (psf_energy_stats) energy about (x0, y0) cells from
-// the centre over the window. Mode 0: count values of energy at sizes i * step (radius, or full
-// width); mode 1: count sizes at energies i * step. 0 or -10.
-int psf_width_stats(double* const* grid, double* values, double step, double x0, double y0,
-                    int count, int n, int window, int mode);
-int psf_energy_stats(double* const* grid, double* values, double step, double x0, double y0,
-                     int count, int n, int window, int mode);
+// A PSF grid as its statistics and sections read it: n x n cells, the window argument (see
+// psf_window_half), the point (x0, y0) in cells from the centre they are taken about, and the
+// image distance between cells (read by the sections).
+struct PsfGridView {
+    double* const* cells = nullptr;
+    int n = 0;
+    int window = 0;
+    double x0 = 0.0;
+    double y0 = 0.0;
+    double spacing = 0.0;
+};
+
+// Encircled (psf_width_stats) or ensquared (psf_energy_stats) energy about the grid's point
+// over the window. Mode 0: count values of energy at sizes i * step (radius, or full width);
+// mode 1: count sizes at energies i * step. 0 or -10.
+int psf_width_stats(const PsfGridView& grid, double* values, double step, int count, int mode);
+int psf_energy_stats(const PsfGridView& grid, double* values, double step, int count, int mode);

@@ -222,10 +222,10 @@ int cmd_psf_report() {
         }
     }
     const int mode = energy_against_size ? 0 : 1;
-    const int r = encircled ? psf_width_stats(grid, values, step_cells, mx.centroid, my.centroid,
-                                              rows, n, window, mode)
-                            : psf_energy_stats(grid, values, step_cells, mx.centroid, my.centroid,
-                                               rows, n, window, mode);
+    const PsfGridView view{
+        .cells = grid, .n = n, .window = window, .x0 = mx.centroid, .y0 = my.centroid};
+    const int r = encircled ? psf_width_stats(view, values, step_cells, rows, mode)
+                            : psf_energy_stats(view, values, step_cells, rows, mode);
     if (r != 0) return r;
 
     print_msg(encircled ? -2177 : -2178);

@@ -26,11 +26,15 @@ constexpr double kTiny = 1e-40;
 
 // Normalises the cells by their peak, splines them and evaluates the line spread, then the
 // running sums shifted by half a cell for the edge spread.
-int finish_curves(std::vector<double>& x, std::vector<double>& cells, double peak,
-                  double* abscissae, double* line, double* edge, double start, double end,
-                  int points, double half_cell, bool with_edge) {
+int finish_curves(std::vector<double>& x, std::vector<double>& cells, double peak, double half_cell,
+                  const SectionSampling& sampling, const SectionCurves& out) {
+    double* const abscissae = out.abscissae;
+    double* const line = out.line;
+    double* const edge = out.edge;
+    const int points = sampling.points;
     const double inv = peak < kTiny ? 1.0 : 1.0 / peak;
     for (double& c : cells) c *= inv;
+    double start = sampling.start, end = sampling.end;
     if (start > end) std::swap(start, end);
     const double step = points > 1 ? (end - start) / (points - 1) : 0.0;
     const int n = static_cast<int>(cells.size());
@@ -44,7 +48,7 @@ int finish_curves(std::vector<double>& x, std::vector<double>& cells, double pea
         abscissae[i] = start + i * step;
         spline_eval(x.data(), cells.data(), m.data(), n, abscissae[i], &line[i]);
     }
-    if (!with_edge) return 0;
+    if (!sampling.with_edge) return 0;
     double sum = 0.0;
     for (int k = 0; k < n; ++k) {
         sum += cells[k];
@@ -88,15 +92,15 @@ struct Curves {
             return false;
         }
     }
+    SectionCurves out(double* peak) { return {x.data(), line.data(), edge.data(), peak}; }
 };
 
 }  // namespace
 
-int spot_section_curves(double* abscissae, double* line, double* edge, double* peak, double dz,
-                        double start, double end, double width, int points, int axis, int bins,
-                        bool with_edge) {
+int spot_section_curves(const SectionSampling& sampling, double dz, double width, int bins,
+                        const SectionCurves& out) {
     const SpotStore& st = spot_store();
-    const bool x_section = axis != 0;
+    const bool x_section = sampling.axis != 0;
     const bool mirrored = x_section && st.half_pupil != 0;
     try {
         std::vector<double> c(st.ray_count);
@@ -107,9 +111,10 @@ int spot_section_curves(double* abscissae, double* line, double* edge, double* p
             c[i] = x_section ? x : y;
             if (std::isfinite(c[i])) M = std::max(M, std::fabs(c[i]));
         }
-        if (std::fabs(start) < kTiny && std::fabs(end) < kTiny) {
-            start = -M;
-            end = M;
+        SectionSampling over = sampling;
+        if (std::fabs(over.start) < kTiny && std::fabs(over.end) < kTiny) {
+            over.start = -M;
+            over.end = M;
         }
         if (bins < 10) bins = 201;
         if (bins % 2 == 0) ++bins;
@@ -147,37 +152,37 @@ int spot_section_curves(double* abscissae, double* line, double* edge, double* p
         }
         double p = *std::max_element(hist.begin(), hist.end());
         const double reported = (!x_section && st.half_pupil != 0) ? 2.0 * p : p;
-        if (peak != nullptr) *peak = reported;
-        return finish_curves(x, hist, p, abscissae, line, edge, start, end, points, delta / 2.0,
-                             with_edge);
+        if (out.peak != nullptr) *out.peak = reported;
+        return finish_curves(x, hist, p, delta / 2.0, over, out);
     } catch (const std::bad_alloc&) {
         return -10;
     }
 }
 
-int psf_section_curves(double* const* grid, double* abscissae, double* line, double* edge,
-                       double* peak, double spacing, double x0, double y0, double start, double end,
-                       int points, int n, int window, int axis, bool with_edge) {
-    const int h = psf_window_half(n, window);
-    const bool x_section = axis != 0;
+int psf_section_curves(const PsfGridView& psf, const SectionSampling& sampling,
+                       const SectionCurves& out) {
+    double* const* grid = psf.cells;
+    const int n = psf.n;
+    const double spacing = psf.spacing;
+    const int h = psf_window_half(n, psf.window);
+    const bool x_section = sampling.axis != 0;
     try {
         std::vector<double> x(2 * h + 1), cells(2 * h + 1, 0.0);
         for (int k = 0; k <= 2 * h; ++k) {
             if (x_section) {
                 const int column = n / 2 - h + k;
                 for (int r = n / 2 - h; r <= n / 2 + h; ++r) cells[k] += grid[r][column];
-                x[k] = ((column - n / 2) - x0) * spacing;
+                x[k] = ((column - n / 2) - psf.x0) * spacing;
             } else {
                 // Bottom row first, so that the abscissae increase.
                 const int row = n / 2 + h - k;
                 for (int c = n / 2 - h; c <= n / 2 + h; ++c) cells[k] += grid[row][c];
-                x[k] = ((n / 2 - row) - y0) * spacing;
+                x[k] = ((n / 2 - row) - psf.y0) * spacing;
             }
         }
         const double p = *std::max_element(cells.begin(), cells.end());
-        if (peak != nullptr) *peak = p;
-        return finish_curves(x, cells, p, abscissae, line, edge, start, end, points, spacing / 2.0,
-                             with_edge);
+        if (out.peak != nullptr) *out.peak = p;
+        return finish_curves(x, cells, p, spacing / 2.0, sampling, out);
     } catch (const std::bad_alloc&) {
         return -10;
     }
@@ -194,9 +199,9 @@ int cmd_spot_sections() {
     Curves c;
     if (!c.make(points)) return -10;
     double peak = 0.0;
-    const int r =
-        spot_section_curves(c.x.data(), c.line.data(), c.edge.data(), &peak, dz, arg_double(1),
-                            arg_double(2), arg_double(4), points, axis, arg_int(6), true);
+    const int r = spot_section_curves(
+        {.start = arg_double(1), .end = arg_double(2), .points = points, .axis = axis}, dz,
+        arg_double(4), arg_int(6), c.out(&peak));
     if (r != 0) return r;
     const bool afocal = lens_data().afocal != 0;
     print_msg(-2189);
@@ -253,8 +258,9 @@ int cmd_psf_sections() {
     Curves c;
     if (!c.make(points)) return -10;
     double peak = 0.0;
-    const int r = psf_section_curves(grid, c.x.data(), c.line.data(), c.edge.data(), &peak, spacing,
-                                     x0, y0, start, end, points, n, window, axis, true);
+    const int r = psf_section_curves(
+        {.cells = grid, .n = n, .window = window, .x0 = x0, .y0 = y0, .spacing = spacing},
+        {.start = start, .end = end, .points = points, .axis = axis}, c.out(&peak));
     if (r != 0) return r;
     print_msg(-2192);
     text_out(axis != 0 ? "X - " : "Y - ");

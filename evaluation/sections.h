@@ -3,22 +3,39 @@
 // from the geometric spot-diagram rays or from the FFT point-spread function.
 #pragma once
 
+#include "evaluation/psf.h"
 #include "tables/table_names.h"
-
 inline constexpr int kMaxSectionCells = 1000000;
 
-// Curves at points equally spaced over [start, end] (the symmetric extent of the rays when both
-// are 0). axis 0 the y section, other the x section; width the smoothing width (0: two bins);
-// bins fewer than 10 give 201, an even count one more. peak is the largest bin before
-// normalisation (doubled for the y section of a half-pupil diagram). 0, -10 or a refusal.
-int spot_section_curves(double* abscissae, double* line, double* edge, double* peak, double dz,
-                        double start, double end, double width, int points, int axis, int bins,
-                        bool with_edge);
+// Where a section is sampled: points equally spaced over [start, end] (for the spot, the
+// symmetric extent of the rays when both are 0); axis 0 the y section, other the x section;
+// the edge-spread curve only with with_edge.
+struct SectionSampling {
+    double start = 0.0;
+    double end = 0.0;
+    int points = 0;
+    int axis = 0;
+    bool with_edge = true;
+};
 
-// The same from a PSF grid about the centroid (x0, y0) in cells, spacing s per cell.
-int psf_section_curves(double* const* grid, double* abscissae, double* line, double* edge,
-                       double* peak, double spacing, double x0, double y0, double start, double end,
-                       int points, int n, int window, int axis, bool with_edge);
+// Where the curves go: points entries each, and the peak (when not null): the largest bin
+// before normalisation.
+struct SectionCurves {
+    double* abscissae = nullptr;
+    double* line = nullptr;
+    double* edge = nullptr;
+    double* peak = nullptr;
+};
+
+// The curves of the spot at focus shift dz. width the smoothing width (0: two bins); bins fewer
+// than 10 give 201, an even count one more. The peak is doubled for the y section of a
+// half-pupil diagram. 0, -10 or a refusal.
+int spot_section_curves(const SectionSampling& sampling, double dz, double width, int bins,
+                        const SectionCurves& out);
+
+// The same from a PSF grid, through its point (the centroid).
+int psf_section_curves(const PsfGridView& grid, const SectionSampling& sampling,
+                       const SectionCurves& out);
 
 // Handlers of slots 180 and 181.
 int cmd_spot_sections();

@@ -18,6 +18,7 @@
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
 #include "runtime/table_lists.h"
+#include "runtime/text_case.h"
 #include "tables/table_names.h"
 
 namespace {
@@ -115,6 +116,21 @@ struct Variable {
     bool declared = false;  // declared by the line itself
 };
 
+// One argument of a call as argument() sees it before reading it: the parameter it fills (null
+// past the described ones), the first character of its text, and how it is passed.
+struct ArgumentSlot {
+    int symbol = 0;
+    int arg = 0;
+    const ParamDescriptor* d = nullptr;
+    char c = '\0';
+    bool command_form = false;  // a command line's blank-separated arguments
+    bool is_text = false;
+    bool by_reference = false;
+};
+
+// What a step of argument() returns when it leaves the argument to the steps after it.
+constexpr int kArgumentGoesOn = -0x7fffffff;
+
 struct Compiler {
     KplLexer lx;
     KplCodegen g;
@@ -145,6 +161,17 @@ struct Compiler {
 
     int statement_list(int end, int context, int cont, int brk);
     int statement(int end, int context, int cont, int brk);
+    int statement_end(int end);
+    int empty_statement(int end);
+    int if_statement(int end, int cont, int brk);
+    int while_statement(int end);
+    int do_statement(int end);
+    int for_statement(int end);
+    int switch_statement(int cont);
+    int case_label(int context);
+    int jump_statement(int end, int context, int cont, int brk);
+    int declared_type() const;
+    int simple_statement(int end, int context, int cont, int brk);
     int expression_statement(int end);
     int condition(std::uint8_t opcode, int label);
     int chain(int end, bool statement_level);
@@ -154,6 +181,13 @@ struct Compiler {
                  std::uint8_t pre_increment, int end);
     int call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix, bool statement_level);
     int argument(int symbol, int arg, bool command_form, bool* asked, std::uint32_t* allowed);
+    int omitted_or_asked(const ArgumentSlot& a, bool* asked);
+    int optional_word(const ArgumentSlot& a);
+    int word_before_glass_name(const ArgumentSlot& a);
+    int list_word(const ArgumentSlot& a, std::uint32_t* allowed);
+    int whole_array(const ArgumentSlot& a);
+    int text_value(const ArgumentSlot& a);
+    int plain_value(const ArgumentSlot& a);
     bool glass_name_follows(int symbol, int arg);
     int reference(const char* name);
     int not_a_choice(const char* word);
@@ -168,10 +202,6 @@ struct Compiler {
 bool ends_expression(int t, int end) {
     return t == kTokRBracket || t == kTokComma || t == kTokSemicolon || t == kTokRParen ||
            t == end || t == kTokEnd;
-}
-
-void lower(char* s) {
-    for (; *s != '\0'; ++s) *s = static_cast<char>(std::tolower(static_cast<unsigned char>(*s)));
 }
 
 int Compiler::find_symbol(const char* name) {
@@ -284,205 +314,263 @@ int Compiler::expression_statement(int end) {
     }
 }
 
+// statement: ';' | block | if | while | do | for | switch | case label | break | continue |
+// simple statement. context 0 outside any loop or switch, 1 inside a loop or a branch, or the
+// label of the switch table whose body this is; cont and brk the labels continue and break
+// jump to (0: none).
 int Compiler::statement(int end, int context, int cont, int brk) {
-    int r = 0;
     if (lens_only) {
         if (tok() == kTokSemicolon) return next() != 0 ? tok() : 0;
         if (tok() != kTokIdent) return kMsgRefusedInLensData;
     }
     switch (tok()) {
-        case kTokSemicolon: {
-            // The empty statement runs the command "_".
-            if (kpl_push_text(lx, "_;") != 0) return kMsgOutOfMemory;
+        case kTokSemicolon:
+            return empty_statement(end);
+        case kTokLBrace: {
             if (next() != 0) return tok();
-            effect = false;
-            emit_byte(g, kOp_expression);
-            if ((r = chain(end, true)) != 0) return r;
-            emit_byte(g, kArgTerminator);
-            if (!effect) emit_byte(g, kOp_line_value);
-            return tok() == kTokSemicolon ? (next() != 0 ? tok() : 0) : unexpected();
-        }
-        case kTokLBrace:
-            if (next() != 0) return tok();
-            if ((r = statement_list(kTokRBrace, context != 0 ? 1 : 0, cont, brk)) != 0) return r;
+            if (const int r = statement_list(kTokRBrace, context != 0 ? 1 : 0, cont, brk); r != 0) {
+                return r;
+            }
             return next() != 0 ? tok() : 0;
-        case kTokIf: {
-            const int else_label = new_label(g);
-            if (next() != 0) return tok();
-            if ((r = condition(kOp_jump_false, else_label)) != 0) return r;
-            if ((r = statement(end, 1, cont, brk)) != 0) return r;
-            if (tok() != kTokElse) {
-                set_label(g, else_label);
-                return 0;
-            }
-            const int end_label = new_label(g);
-            int pending_else = else_label;
-            while (tok() == kTokElse) {
-                emit_jump(g, kOp_jump, end_label);
-                set_label(g, pending_else);
-                if (next() != 0) return tok();
-                if (tok() != kTokIf) {
-                    if ((r = statement(end, 1, cont, brk)) != 0) return r;
-                    pending_else = 0;
-                    break;
-                }
-                pending_else = new_label(g);
-                if (next() != 0) return tok();
-                if ((r = condition(kOp_jump_false, pending_else)) != 0) return r;
-                if ((r = statement(end, 1, cont, brk)) != 0) return r;
-            }
-            if (pending_else != 0) set_label(g, pending_else);
-            set_label(g, end_label);
-            return 0;
         }
-        case kTokWhile: {
-            const int top = new_label(g), out = new_label(g);
-            set_label(g, top);
-            if (next() != 0) return tok();
-            if ((r = condition(kOp_jump_false, out)) != 0) return r;
-            if ((r = statement(end, 0, top, out)) != 0) return r;
-            emit_jump(g, kOp_jump, top);
-            set_label(g, out);
-            return 0;
-        }
-        case kTokDo: {
-            const int top = new_label(g), again = new_label(g), out = new_label(g);
-            set_label(g, top);
-            if (next() != 0) return tok();
-            if ((r = statement(end, 0, again, out)) != 0) return r;
-            set_label(g, again);
-            if (tok() != kTokWhile) return unexpected(kMsgWhileMissing);
-            if (next() != 0) return tok();
-            if ((r = condition(kOp_jump_true, top)) != 0) return r;
-            set_label(g, out);
-            if (tok() == kTokSemicolon) return next() != 0 ? tok() : 0;
-            return tok() == end || tok() == kTokEnd || lx.newline_before ? 0 : unexpected();
-        }
-        case kTokFor: {
-            if (next() != 0) return tok();
-            if (tok() != kTokLParen) return unexpected(kMsgSyntax);
-            if (next() != 0) return tok();
-            if (tok() != kTokSemicolon && (r = expression_statement(kTokSemicolon)) != 0) return r;
-            if (tok() != kTokSemicolon) return unexpected();
-            if (next() != 0) return tok();
-            const int top = new_label(g), out = new_label(g);
-            set_label(g, top);
-            if (tok() != kTokSemicolon) {
-                emit_jump(g, kOp_jump_false, out);
-                if ((r = chain(kTokSemicolon, false)) != 0) return r;
-                emit_byte(g, kArgTerminator);
-            }
-            if (tok() != kTokSemicolon) return unexpected();
-            if (next() != 0) return tok();
-            int continue_target = top;
-            if (tok() != kTokRParen) {
-                const int body = new_label(g), step = new_label(g);
-                emit_jump(g, kOp_jump, body);
-                set_label(g, step);
-                if ((r = expression_statement(kTokRParen)) != 0) return r;
-                emit_jump(g, kOp_jump, top);
-                continue_target = step;
-                set_label(g, body);
-            }
-            if (tok() != kTokRParen) return unexpected(kMsgMissingParen);
-            if (next() != 0) return tok();
-            if ((r = statement(end, 0, continue_target, out)) != 0) return r;
-            emit_jump(g, kOp_jump, continue_target);
-            set_label(g, out);
-            return 0;
-        }
-        case kTokSwitch: {
-            if (switch_depth >= kKplSwitchNesting) return kMsgOutOfMemory;
-            const int table = new_label(g), out = new_label(g);
-            if (next() != 0) return tok();
-            if ((r = condition(kOp_switch_, table)) != 0) return r;
-            if (tok() != kTokLBrace) return unexpected(kMsgSwitchBody);
-            if (next() != 0) return tok();
-            if (tok() != kTokCase && tok() != kTokDefault && tok() != kTokRBrace) {
-                return unexpected(kMsgSwitchBody);
-            }
-            SwitchTable& s = switches[switch_depth++];
-            s = SwitchTable{};
-            s.label = table;
-            if ((r = statement_list(kTokRBrace, table, cont, out)) != 0) return r;
-            if (next() != 0) return tok();
-            emit_jump(g, kOp_switch_end, out);
-            set_label(g, table);
-            emit_be16(g, static_cast<unsigned>(s.count));
-            if (s.has_default) {
-                emit_be16(g, s.default_pos);
-            } else {
-                add_fixup(g, out);
-            }
-            for (int i = 0; i < s.count; ++i) {
-                emit_be16(g, static_cast<std::uint16_t>(s.values[i]));
-                emit_be16(g, s.targets[i]);
-            }
-            set_label(g, out);
-            --switch_depth;
-            return 0;
-        }
+        case kTokIf:
+            return if_statement(end, cont, brk);
+        case kTokWhile:
+            return while_statement(end);
+        case kTokDo:
+            return do_statement(end);
+        case kTokFor:
+            return for_statement(end);
+        case kTokSwitch:
+            return switch_statement(cont);
         case kTokCase:
-        case kTokDefault: {
-            if (context < 2 || switch_depth == 0 || switches[switch_depth - 1].label != context) {
-                return kMsgMisplaced;
-            }
-            SwitchTable& s = switches[switch_depth - 1];
-            if (tok() == kTokDefault) {
-                if (s.has_default) return kMsgMisplaced;
-                s.has_default = true;
-                s.default_pos = static_cast<std::uint16_t>(g.pos);
-                if (next() != 0) return tok();
-            } else {
-                if (next() != 0) return tok();
-                bool negative = false;
-                if (tok() == kTokBinary && (lx.value == kOp_subtract || lx.value == kOp_add)) {
-                    negative = lx.value == kOp_subtract;
-                    if (next() != 0) return tok();
-                }
-                if (tok() == kTokReal) return kMsgCaseNotInt;
-                if (tok() != kTokInt) return unexpected(kMsgCaseNotInt);
-                if (lx.value < 0) return kMsgBadNumber;
-                const std::int64_t v = negative ? -lx.value : lx.value;
-                if (v < -kKplCaseValueMax || v > kKplCaseValueMax) return kMsgCaseRange;
-                for (int i = 0; i < s.count; ++i) {
-                    if (s.values[i] == v) return kMsgDuplicateCase;
-                }
-                if (s.count >= kKplCaseLimit) return kMsgOutOfMemory;
-                s.values[s.count] = static_cast<std::int16_t>(v);
-                s.targets[s.count] = static_cast<std::uint16_t>(g.pos);
-                ++s.count;
-                if (next() != 0) return tok();
-            }
-            if (tok() != kTokColon) return unexpected();
-            return next() != 0 ? tok() : 0;
-        }
+        case kTokDefault:
+            return case_label(context);
         case kTokBreak:
-        case kTokContinue: {
-            const int label = tok() == kTokBreak ? brk : cont;
-            if (context == 0 || label == 0) return kMsgMisplaced;
-            emit_jump(g, kOp_jump, label);
-            if (next() != 0) return tok();
-            if (tok() == kTokSemicolon) return next() != 0 ? tok() : 0;
-            return tok() == end || tok() == kTokEnd || lx.newline_before ? 0 : unexpected();
-        }
+        case kTokContinue:
+            return jump_statement(end, context, cont, brk);
         default:
-            break;
+            return simple_statement(end, context, cont, brk);
     }
-    const int declared_type = !opt->procedure && tok() == kTokIdent ? [&] {
-        const char* word = lx.text;
-        if (std::strcmp(word, "int") == 0) return int{kKplInt};
-        if (std::strcmp(word, "double") == 0) return int{kKplDouble};
-        if (std::strcmp(word, "char") == 0) return int{kKplChar};
+}
+
+// The end of a statement that may stand without its ';': at the end token, at the end of the
+// line, or on a new line.
+int Compiler::statement_end(int end) {
+    if (tok() == kTokSemicolon) return next() != 0 ? tok() : 0;
+    return tok() == end || tok() == kTokEnd || lx.newline_before ? 0 : unexpected();
+}
+
+// ';' alone runs the command "_".
+int Compiler::empty_statement(int end) {
+    if (kpl_push_text(lx, "_;") != 0) return kMsgOutOfMemory;
+    if (next() != 0) return tok();
+    effect = false;
+    emit_byte(g, kOp_expression);
+    if (const int r = chain(end, true); r != 0) return r;
+    emit_byte(g, kArgTerminator);
+    if (!effect) emit_byte(g, kOp_line_value);
+    return tok() == kTokSemicolon ? (next() != 0 ? tok() : 0) : unexpected();
+}
+
+// if (condition) statement { else if (condition) statement } [else statement]
+int Compiler::if_statement(int end, int cont, int brk) {
+    int r = 0;
+    const int else_label = new_label(g);
+    if (next() != 0) return tok();
+    if ((r = condition(kOp_jump_false, else_label)) != 0) return r;
+    if ((r = statement(end, 1, cont, brk)) != 0) return r;
+    if (tok() != kTokElse) {
+        set_label(g, else_label);
         return 0;
-    }() : 0;
-    const char after_type = declared_type != 0 ? kpl_peek_char(lx) : 0;
-    if (declared_type != 0 &&
-        (std::isalpha(static_cast<unsigned char>(after_type)) || after_type == '_')) {
+    }
+    const int end_label = new_label(g);
+    int pending_else = else_label;
+    while (tok() == kTokElse) {
+        emit_jump(g, kOp_jump, end_label);
+        set_label(g, pending_else);
+        if (next() != 0) return tok();
+        if (tok() != kTokIf) {
+            if ((r = statement(end, 1, cont, brk)) != 0) return r;
+            pending_else = 0;
+            break;
+        }
+        pending_else = new_label(g);
+        if (next() != 0) return tok();
+        if ((r = condition(kOp_jump_false, pending_else)) != 0) return r;
+        if ((r = statement(end, 1, cont, brk)) != 0) return r;
+    }
+    if (pending_else != 0) set_label(g, pending_else);
+    set_label(g, end_label);
+    return 0;
+}
+
+// while (condition) statement
+int Compiler::while_statement(int end) {
+    int r = 0;
+    const int top = new_label(g), out = new_label(g);
+    set_label(g, top);
+    if (next() != 0) return tok();
+    if ((r = condition(kOp_jump_false, out)) != 0) return r;
+    if ((r = statement(end, 0, top, out)) != 0) return r;
+    emit_jump(g, kOp_jump, top);
+    set_label(g, out);
+    return 0;
+}
+
+// do statement while (condition) [';']
+int Compiler::do_statement(int end) {
+    int r = 0;
+    const int top = new_label(g), again = new_label(g), out = new_label(g);
+    set_label(g, top);
+    if (next() != 0) return tok();
+    if ((r = statement(end, 0, again, out)) != 0) return r;
+    set_label(g, again);
+    if (tok() != kTokWhile) return unexpected(kMsgWhileMissing);
+    if (next() != 0) return tok();
+    if ((r = condition(kOp_jump_true, top)) != 0) return r;
+    set_label(g, out);
+    return statement_end(end);
+}
+
+// for ([expression] ; [condition] ; [expression]) statement
+int Compiler::for_statement(int end) {
+    int r = 0;
+    if (next() != 0) return tok();
+    if (tok() != kTokLParen) return unexpected(kMsgSyntax);
+    if (next() != 0) return tok();
+    if (tok() != kTokSemicolon && (r = expression_statement(kTokSemicolon)) != 0) return r;
+    if (tok() != kTokSemicolon) return unexpected();
+    if (next() != 0) return tok();
+    const int top = new_label(g), out = new_label(g);
+    set_label(g, top);
+    if (tok() != kTokSemicolon) {
+        emit_jump(g, kOp_jump_false, out);
+        if ((r = chain(kTokSemicolon, false)) != 0) return r;
+        emit_byte(g, kArgTerminator);
+    }
+    if (tok() != kTokSemicolon) return unexpected();
+    if (next() != 0) return tok();
+    int continue_target = top;
+    if (tok() != kTokRParen) {
+        // The step is compiled before the body it follows: jumped over on the way in.
+        const int body = new_label(g), step = new_label(g);
+        emit_jump(g, kOp_jump, body);
+        set_label(g, step);
+        if ((r = expression_statement(kTokRParen)) != 0) return r;
+        emit_jump(g, kOp_jump, top);
+        continue_target = step;
+        set_label(g, body);
+    }
+    if (tok() != kTokRParen) return unexpected(kMsgMissingParen);
+    if (next() != 0) return tok();
+    if ((r = statement(end, 0, continue_target, out)) != 0) return r;
+    emit_jump(g, kOp_jump, continue_target);
+    set_label(g, out);
+    return 0;
+}
+
+// switch (condition) { case labels and statements }: the body, then the table of its values
+// and targets.
+int Compiler::switch_statement(int cont) {
+    int r = 0;
+    if (switch_depth >= kKplSwitchNesting) return kMsgOutOfMemory;
+    const int table = new_label(g), out = new_label(g);
+    if (next() != 0) return tok();
+    if ((r = condition(kOp_switch_, table)) != 0) return r;
+    if (tok() != kTokLBrace) return unexpected(kMsgSwitchBody);
+    if (next() != 0) return tok();
+    if (tok() != kTokCase && tok() != kTokDefault && tok() != kTokRBrace) {
+        return unexpected(kMsgSwitchBody);
+    }
+    SwitchTable& s = switches[switch_depth++];
+    s = SwitchTable{};
+    s.label = table;
+    if ((r = statement_list(kTokRBrace, table, cont, out)) != 0) return r;
+    if (next() != 0) return tok();
+    emit_jump(g, kOp_switch_end, out);
+    set_label(g, table);
+    emit_be16(g, static_cast<unsigned>(s.count));
+    if (s.has_default) {
+        emit_be16(g, s.default_pos);
+    } else {
+        add_fixup(g, out);
+    }
+    for (int i = 0; i < s.count; ++i) {
+        emit_be16(g, static_cast<std::uint16_t>(s.values[i]));
+        emit_be16(g, s.targets[i]);
+    }
+    set_label(g, out);
+    --switch_depth;
+    return 0;
+}
+
+// case ['+' | '-'] integer ':' | default ':', directly in a switch body.
+int Compiler::case_label(int context) {
+    if (context < 2 || switch_depth == 0 || switches[switch_depth - 1].label != context) {
+        return kMsgMisplaced;
+    }
+    SwitchTable& s = switches[switch_depth - 1];
+    if (tok() == kTokDefault) {
+        if (s.has_default) return kMsgMisplaced;
+        s.has_default = true;
+        s.default_pos = static_cast<std::uint16_t>(g.pos);
+        if (next() != 0) return tok();
+    } else {
+        if (next() != 0) return tok();
+        bool negative = false;
+        if (tok() == kTokBinary && (lx.value == kOp_subtract || lx.value == kOp_add)) {
+            negative = lx.value == kOp_subtract;
+            if (next() != 0) return tok();
+        }
+        if (tok() == kTokReal) return kMsgCaseNotInt;
+        if (tok() != kTokInt) return unexpected(kMsgCaseNotInt);
+        if (lx.value < 0) return kMsgBadNumber;
+        const std::int64_t v = negative ? -lx.value : lx.value;
+        if (v < -kKplCaseValueMax || v > kKplCaseValueMax) return kMsgCaseRange;
+        for (int i = 0; i < s.count; ++i) {
+            if (s.values[i] == v) return kMsgDuplicateCase;
+        }
+        if (s.count >= kKplCaseLimit) return kMsgOutOfMemory;
+        s.values[s.count] = static_cast<std::int16_t>(v);
+        s.targets[s.count] = static_cast<std::uint16_t>(g.pos);
+        ++s.count;
+        if (next() != 0) return tok();
+    }
+    if (tok() != kTokColon) return unexpected();
+    return next() != 0 ? tok() : 0;
+}
+
+// break | continue, inside a loop (or a switch for break).
+int Compiler::jump_statement(int end, int context, int cont, int brk) {
+    const int label = tok() == kTokBreak ? brk : cont;
+    if (context == 0 || label == 0) return kMsgMisplaced;
+    emit_jump(g, kOp_jump, label);
+    if (next() != 0) return tok();
+    return statement_end(end);
+}
+
+// The type a declaration starts with (a command line only), or 0.
+int Compiler::declared_type() const {
+    if (opt->procedure || tok() != kTokIdent) return 0;
+    const char* word = lx.text;
+    if (std::strcmp(word, "int") == 0) return int{kKplInt};
+    if (std::strcmp(word, "double") == 0) return int{kKplDouble};
+    if (std::strcmp(word, "char") == 0) return int{kKplChar};
+    return 0;
+}
+
+// declaration | return [chain] | expression statement, each ended by ';', the end token, an
+// else, or a new line.
+int Compiler::simple_statement(int end, int context, int cont, int brk) {
+    int r = 0;
+    const int type = declared_type();
+    const char after_type = type != 0 ? kpl_peek_char(lx) : 0;
+    if (type != 0 && (std::isalpha(static_cast<unsigned char>(after_type)) || after_type == '_')) {
         if (lens_only) return kMsgRefusedInLensData;
         // Only the line's outer level declares: a declaration in a loop would run again.
         if (end != kTokEnd || context != 0 || cont != 0 || brk != 0) return kMsgDeclarationPlace;
-        if ((r = declaration(declared_type)) != 0) return r;
+        if ((r = declaration(type)) != 0) return r;
     } else if (opt->procedure && tok() == kTokIdent && std::strcmp(lx.text, "return") == 0) {
         if (next() != 0) return tok();
         if (opt->result_type != 0 && tok() != kTokSemicolon && tok() != end && tok() != kTokEnd) {
@@ -507,7 +595,7 @@ int Compiler::declaration(int type) {
         if (tok() != kTokIdent) return unexpected();
         char name[kKplIdentMax + 1];
         std::snprintf(name, sizeof name, "%.47s", lx.text);
-        lower(name);
+        lower_text_in_place(name);
         bool taken = find_symbol(name) >= 0;
         for (int i = 0; i < declared_count && !taken; ++i) {
             taken = std::strcmp(declared_names[i], name) == 0;
@@ -630,7 +718,7 @@ int Compiler::identifier(std::uint8_t prefix, std::uint8_t pre_increment, int en
                          bool statement_level) {
     char name[kKplIdentMax + 1];
     std::snprintf(name, sizeof name, "%.47s", lx.text);
-    lower(name);
+    lower_text_in_place(name);
     Variable v;
     const bool is_variable = find_variable(name, &v);
     int symbol = is_variable && v.local ? -1 : find_symbol(name);
@@ -768,7 +856,7 @@ int Compiler::reference(const char* name) {
     if (lens_only) return kMsgRefusedInLensData;
     char lowered[kKplIdentMax + 1];
     std::snprintf(lowered, sizeof lowered, "%s", name);
-    lower(lowered);
+    lower_text_in_place(lowered);
     Variable v;
     if (!find_variable(lowered, &v)) return kMsgReferenceArg;
     emit_byte(g, kOp_reference_arg);
@@ -796,7 +884,7 @@ int Compiler::str_pref() {
     if (tok() != kTokIdent && tok() != kTokString) return unexpected();
     char name[kKplTokenTextMax + 1];
     std::snprintf(name, sizeof name, "%.47s", lx.text);
-    lower(name);
+    lower_text_in_place(name);
     if (next() != 0) return tok();
     if (tok() != kTokRParen) return unexpected();
     int index = -1;
@@ -846,232 +934,278 @@ bool Compiler::glass_name_follows(int symbol, int arg) {
     return false;
 }
 
+// argument: omitted | '*' | '?' | list word | text | '&' reference | chain. Compiles one
+// argument of a call with its terminator: 0 (or the lexer's failure) when the argument's text
+// is used up, 1 when the parameter keeps its default and the text read is the next argument's.
 int Compiler::argument(int symbol, int arg, bool command_form, bool* asked,
                        std::uint32_t* allowed) {
     bool output = false;
-    const ParamDescriptor* d = names->parameter(symbol, arg, &output);
+    ArgumentSlot a;
+    a.symbol = symbol;
+    a.arg = arg;
+    a.d = names->parameter(symbol, arg, &output);
     if (arg < kValueMaskArguments && (*allowed & (1u << arg)) == 0) {
         // An earlier list choice made this parameter irrelevant; no text is read for it.
         emit_byte(g, kOp_skipped_arg);
         emit_byte(g, kArgTerminator);
         return 1;
     }
-    const char c = kpl_peek_char(lx);
-    const bool is_text = d != nullptr && (d->type_flags & (kParamText | kParamPlainText)) != 0;
-    const bool by_reference = d != nullptr && (output || (d->flags & kParamByReference) != 0);
+    a.c = kpl_peek_char(lx);
+    a.command_form = command_form;
+    a.is_text = a.d != nullptr && (a.d->type_flags & (kParamText | kParamPlainText)) != 0;
+    a.by_reference = a.d != nullptr && (output || (a.d->flags & kParamByReference) != 0);
     *asked = false;
+    int r = omitted_or_asked(a, asked);
+    if (r == kArgumentGoesOn) r = optional_word(a);
+    if (r == kArgumentGoesOn) r = word_before_glass_name(a);
+    if (r == kArgumentGoesOn) r = list_word(a, allowed);
+    if (r == kArgumentGoesOn) r = whole_array(a);
+    if (r == kArgumentGoesOn) r = a.is_text ? text_value(a) : plain_value(a);
+    return r;
+}
+
+// An omitted argument (its terminator alone), '*' (the default) or '?' (asked when the line
+// runs), each standing alone.
+int Compiler::omitted_or_asked(const ArgumentSlot& a, bool* asked) {
+    const char c = a.c;
     if (c == ',' || c == ')' || c == '\0' || c == ';') {
-        // Omitted: the terminator alone.
         emit_byte(g, kArgTerminator);
         return next() != 0 ? tok() : 0;
     }
-    if (c == '*' || c == '?') {
-        const char* rest = lx.pushed > 0 ? nullptr : lx.src;
-        const char after = rest != nullptr ? rest[1] : 'x';
-        if (after == ',' || after == ')' || after == ';' || after == '\0' ||
-            (command_form && (after == ' ' || after == '\t'))) {
-            if (next() != 0) return tok();
-            if (c == '?') {
-                if (lens_only) return kMsgRefusedInLensData;
-                emit_byte(g, kOp_ask_arg);
-                *asked = true;
-            }
-            emit_byte(g, kArgTerminator);
-            return next() != 0 ? tok() : 0;
-        }
+    if (c != '*' && c != '?') return kArgumentGoesOn;
+    const char* rest = lx.pushed > 0 ? nullptr : lx.src;
+    const char after = rest != nullptr ? rest[1] : 'x';
+    if (!(after == ',' || after == ')' || after == ';' || after == '\0' ||
+          (a.command_form && (after == ' ' || after == '\t')))) {
+        return kArgumentGoesOn;
     }
-    if (d != nullptr && (d->flags & kParamOptionalWord) != 0 && !by_reference) {
-        bool matched = false;
-        if (is_word_start(c)) {
-            // Before a text parameter the word is read whole up to the blank, so that a name
-            // such as N-SF6 reaches the text parameter as one word when it is no list word.
-            bool ignored = false;
-            const ParamDescriptor* following = names->parameter(symbol, arg + 1, &ignored);
-            const bool text_follows = command_form && following != nullptr &&
-                                      (following->type_flags & (kParamText | kParamPlainText)) != 0;
-            if (text_follows) {
-                if (kpl_read_bare_word(lx) != 0) return lx.error;
-            } else if (next() != 0) {
-                return tok();
-            }
-            char word[kKplTokenTextMax + 2];
-            std::snprintf(word, sizeof word, "%s ", lx.text);
-            int index = -1;
-            word[std::strlen(word) - 1] = '\0';
-            matched = select_value_list(*d) == 0 && match_list_word(word, &index) != nullptr;
-            word[std::strlen(word)] = ' ';
-            if (kpl_push_text(lx, word) != 0) return kMsgOutOfMemory;
-        }
-        if (!matched) {
-            // The parameter keeps its default; the token is the next argument's.
-            emit_byte(g, kArgTerminator);
-            return 1;
-        }
+    if (next() != 0) return tok();
+    if (c == '?') {
+        if (lens_only) return kMsgRefusedInLensData;
+        emit_byte(g, kOp_ask_arg);
+        *asked = true;
     }
-    if (command_form && d != nullptr && !is_text && !by_reference && is_word_start(c) &&
-        glass_name_follows(symbol, arg)) {
-        if (kpl_read_bare_word(lx) != 0) return lx.error;
+    emit_byte(g, kArgTerminator);
+    return next() != 0 ? tok() : 0;
+}
+
+// A parameter that takes a list word only when one stands there: any other text is the next
+// argument's, and the parameter keeps its default.
+int Compiler::optional_word(const ArgumentSlot& a) {
+    const ParamDescriptor* d = a.d;
+    if (d == nullptr || (d->flags & kParamOptionalWord) == 0 || a.by_reference) {
+        return kArgumentGoesOn;
+    }
+    bool matched = false;
+    if (is_word_start(a.c)) {
+        // Before a text parameter the word is read whole up to the blank, so that a name
+        // such as N-SF6 reaches the text parameter as one word when it is no list word.
+        bool ignored = false;
+        const ParamDescriptor* following = names->parameter(a.symbol, a.arg + 1, &ignored);
+        const bool text_follows = a.command_form && following != nullptr &&
+                                  (following->type_flags & (kParamText | kParamPlainText)) != 0;
+        if (text_follows) {
+            if (kpl_read_bare_word(lx) != 0) return lx.error;
+        } else if (next() != 0) {
+            return tok();
+        }
         char word[kKplTokenTextMax + 2];
         std::snprintf(word, sizeof word, "%s ", lx.text);
-        // An expression when every name in the word is known (or the word is a list word):
-        // N-LAK9 is no expression, since LAK9 names nothing.
-        bool expression = true;
-        for (std::size_t at = 0; word[at] != '\0' && expression;) {
-            if (!is_word_start(word[at])) {
-                // Digits that follow other characters belong to a number, not a name.
-                while (std::isalnum(static_cast<unsigned char>(word[at])) || word[at] == '.') ++at;
-                if (word[at] != '\0' && !is_word_start(word[at])) ++at;
-                continue;
-            }
-            char name[kKplTokenTextMax + 1];
-            std::size_t n = 0;
-            while (std::isalnum(static_cast<unsigned char>(word[at])) || word[at] == '_') {
-                name[n++] = word[at++];
-            }
-            name[n] = '\0';
-            lower(name);
-            Variable v;
-            int index = -1;
-            expression = find_variable(name, &v) || find_symbol(name) >= 0 ||
-                         (select_value_list(*d) == 0 && match_list_word(name, &index) != nullptr);
-        }
+        int index = -1;
+        word[std::strlen(word) - 1] = '\0';
+        matched = select_value_list(*d) == 0 && match_list_word(word, &index) != nullptr;
+        word[std::strlen(word)] = ' ';
         if (kpl_push_text(lx, word) != 0) return kMsgOutOfMemory;
-        if (!expression) {
-            // The parameter keeps its default; the word is the glass name's.
-            emit_byte(g, kArgTerminator);
-            return 1;
-        }
     }
-    // A word against the parameter's value list.
-    const unsigned list_kind = d != nullptr ? (d->list_handle & kHandleKindMask) : 0;
-    if ((list_kind == kHandleMessagePlus || list_kind == kHandleConstant) && is_word_start(c) &&
-        !by_reference) {
-        if (next() != 0) return tok();
-        char word[kKplTokenTextMax + 1];
-        std::snprintf(word, sizeof word, "%s", lx.text);
+    if (matched) return kArgumentGoesOn;
+    // The parameter keeps its default; the token is the next argument's.
+    emit_byte(g, kArgTerminator);
+    return 1;
+}
+
+// A word in a command line before a glass-name parameter: the value only when every name in it
+// is known (or it is a list word); N-LAK9 is no expression, since LAK9 names nothing, and goes
+// to the glass name.
+int Compiler::word_before_glass_name(const ArgumentSlot& a) {
+    const ParamDescriptor* d = a.d;
+    if (!a.command_form || d == nullptr || a.is_text || a.by_reference || !is_word_start(a.c) ||
+        !glass_name_follows(a.symbol, a.arg)) {
+        return kArgumentGoesOn;
+    }
+    if (kpl_read_bare_word(lx) != 0) return lx.error;
+    char word[kKplTokenTextMax + 2];
+    std::snprintf(word, sizeof word, "%s ", lx.text);
+    bool expression = true;
+    for (std::size_t at = 0; word[at] != '\0' && expression;) {
+        if (!is_word_start(word[at])) {
+            // Digits that follow other characters belong to a number, not a name.
+            while (std::isalnum(static_cast<unsigned char>(word[at])) || word[at] == '.') ++at;
+            if (word[at] != '\0' && !is_word_start(word[at])) ++at;
+            continue;
+        }
+        char name[kKplTokenTextMax + 1];
+        std::size_t n = 0;
+        while (std::isalnum(static_cast<unsigned char>(word[at])) || word[at] == '_') {
+            name[n++] = word[at++];
+        }
+        name[n] = '\0';
+        lower_text_in_place(name);
         Variable v;
         int index = -1;
-        const char* value = nullptr;
-        if (select_value_list(*d) == 0) value = match_list_word(word, &index);
-        if (value != nullptr) {
-            value = strip_value_mask(value);
-            *allowed &= value_text_mask();
-            if (is_text) {
-                inline_text(value, std::strlen(value));
-                return next() != 0 ? tok() : 0;
-            }
-            char text[kKplTokenTextMax + 2];
-            std::snprintf(text, sizeof text, "%s ", value);
-            if (kpl_push_text(lx, text) != 0) return kMsgOutOfMemory;
-            if (next() != 0) return tok();
-        } else if ((d->flags & kParamRequiresList) != 0 && !find_variable(word, &v)) {
-            return not_a_choice(word);
-        } else if (!is_text && (d->type_flags & kParamTypeMask) == kKplChar &&
-                   !find_variable(word, &v) && find_symbol(word) < 0) {
-            // A switch names nothing but its own words: "Unknown name" would not tell them.
-            return not_a_choice(word);
-        } else if (!is_text && (d->default_handle & kHandleKindMask) == kHandleListEntry &&
-                   !find_variable(word, &v) && find_symbol(word) < 0) {
-            const char* entry =
-                value_list_second(static_cast<int>(d->default_handle & kHandleNumberMask));
-            if (entry == nullptr) return kMsgNotInList;
-            char text[kKplTokenTextMax + 2];
-            std::snprintf(text, sizeof text, "%s%s", strip_value_mask(entry),
-                          command_form ? " " : ",");
-            // The word is read again as the next argument.
-            if (kpl_push_text(lx, word) != 0 || kpl_push_text(lx, text) != 0)
-                return kMsgOutOfMemory;
-            if (next() != 0) return tok();
-        } else {
-            // Compiled as an ordinary argument from the word already read.
-            if (is_text) {
-                if (find_variable(word, &v) && (v.ref & kRefTypeMask) == kKplChar && v.dims == 1) {
-                    const int r = reference(word);
-                    return r != 0 ? r : (next() != 0 ? tok() : 0);
-                }
-                inline_text(word, std::strlen(word));
-                return next() != 0 ? tok() : 0;
-            }
-        }
-        const int r = chain(kTokRParen, false);
-        if (r != 0) return r;
-        emit_byte(g, kArgTerminator);
-        return 0;
+        expression = find_variable(name, &v) || find_symbol(name) >= 0 ||
+                     (select_value_list(*d) == 0 && match_list_word(name, &index) != nullptr);
     }
-    if (d != nullptr && (d->type_flags & kParamTypeMask) == 0 && !is_text && !by_reference) {
-        // A value of any type: a quoted text, a whole array or text by reference, or else an
-        // expression of any type.
-        if (c == '"') {
-            if (next() != 0) return tok();
-            inline_text(lx.text, static_cast<std::size_t>(lx.value));
+    if (kpl_push_text(lx, word) != 0) return kMsgOutOfMemory;
+    if (expression) return kArgumentGoesOn;
+    // The parameter keeps its default; the word is the glass name's.
+    emit_byte(g, kArgTerminator);
+    return 1;
+}
+
+// A word against the parameter's value list: the list's value in its place (narrowing the
+// parameters that still apply), the default's list entry, or else the word as an ordinary
+// argument.
+int Compiler::list_word(const ArgumentSlot& a, std::uint32_t* allowed) {
+    const ParamDescriptor* d = a.d;
+    const unsigned list_kind = d != nullptr ? (d->list_handle & kHandleKindMask) : 0;
+    if (!((list_kind == kHandleMessagePlus || list_kind == kHandleConstant) && is_word_start(a.c) &&
+          !a.by_reference)) {
+        return kArgumentGoesOn;
+    }
+    const bool is_text = a.is_text;
+    if (next() != 0) return tok();
+    char word[kKplTokenTextMax + 1];
+    std::snprintf(word, sizeof word, "%s", lx.text);
+    Variable v;
+    int index = -1;
+    const char* value = nullptr;
+    if (select_value_list(*d) == 0) value = match_list_word(word, &index);
+    if (value != nullptr) {
+        value = strip_value_mask(value);
+        *allowed &= value_text_mask();
+        if (is_text) {
+            inline_text(value, std::strlen(value));
             return next() != 0 ? tok() : 0;
         }
-        if (is_word_start(c) && lx.pushed == 0 && lx.src != nullptr) {
-            const char* p = lx.src;
-            std::size_t n = 0;
-            char word[kKplIdentMax + 1];
-            while ((std::isalnum(static_cast<unsigned char>(p[n])) || p[n] == '_') &&
-                   n < kKplIdentMax) {
-                word[n] = static_cast<char>(std::tolower(static_cast<unsigned char>(p[n])));
-                ++n;
-            }
-            word[n] = '\0';
-            const char* after = p + n;
-            while (*after == ' ' || *after == '\t') ++after;
-            Variable v;
-            if ((*after == ',' || *after == ')' || *after == ';' || *after == '\0' ||
-                 *after == '\n' || *after == '\r') &&
-                find_variable(word, &v) && v.dims > 0) {
-                if (next() != 0) return tok();
-                const int r = reference(word);
-                return r != 0 ? r : (next() != 0 ? tok() : 0);
-            }
-        }
-    }
-    if (is_text) {
-        if (c == '"') {
-            if (next() != 0) return tok();
-            inline_text(lx.text, static_cast<std::size_t>(lx.value));
-            return next() != 0 ? tok() : 0;
-        }
-        char word[kKplTokenTextMax + 1];
-        if (command_form) {
-            if (kpl_read_bare_word(lx) != 0) return lx.error;
-            std::snprintf(word, sizeof word, "%s", lx.text);
-        } else {
-            if (next() != 0) return tok();
-            if (tok() == kTokStrPref) return str_pref();
-            if (tok() != kTokIdent) return unexpected(kMsgReferenceArg);
-            std::snprintf(word, sizeof word, "%s", lx.text);
-        }
-        if (std::strncmp(word, "str_pref", 8) == 0 && command_form) {
-            // The bare word swallowed the preference call; read it again as tokens.
-            if (kpl_push_text(lx, word + 8) != 0) return kMsgOutOfMemory;
-            return str_pref();
-        }
-        char lowered[kKplTokenTextMax + 1];
-        std::snprintf(lowered, sizeof lowered, "%s", word);
-        lower(lowered);
-        Variable v;
-        if (find_variable(lowered, &v) && (v.ref & kRefTypeMask) == kKplChar && v.dims == 1) {
-            const int r = reference(lowered);
+        char text[kKplTokenTextMax + 2];
+        std::snprintf(text, sizeof text, "%s ", value);
+        if (kpl_push_text(lx, text) != 0) return kMsgOutOfMemory;
+        if (next() != 0) return tok();
+    } else if ((d->flags & kParamRequiresList) != 0 && !find_variable(word, &v)) {
+        return not_a_choice(word);
+    } else if (!is_text && (d->type_flags & kParamTypeMask) == kKplChar &&
+               !find_variable(word, &v) && find_symbol(word) < 0) {
+        // A switch names nothing but its own words: "Unknown name" would not tell them.
+        return not_a_choice(word);
+    } else if (!is_text && (d->default_handle & kHandleKindMask) == kHandleListEntry &&
+               !find_variable(word, &v) && find_symbol(word) < 0) {
+        const char* entry =
+            value_list_second(static_cast<int>(d->default_handle & kHandleNumberMask));
+        if (entry == nullptr) return kMsgNotInList;
+        char text[kKplTokenTextMax + 2];
+        std::snprintf(text, sizeof text, "%s%s", strip_value_mask(entry),
+                      a.command_form ? " " : ",");
+        // The word is read again as the next argument.
+        if (kpl_push_text(lx, word) != 0 || kpl_push_text(lx, text) != 0) return kMsgOutOfMemory;
+        if (next() != 0) return tok();
+    } else if (is_text) {
+        // Compiled as an ordinary argument from the word already read.
+        if (find_variable(word, &v) && (v.ref & kRefTypeMask) == kKplChar && v.dims == 1) {
+            const int r = reference(word);
             return r != 0 ? r : (next() != 0 ? tok() : 0);
-        }
-        if (!command_form) {
-            std::snprintf(lx.text, sizeof lx.text, "%s", word);
-            return kMsgReferenceArg;
         }
         inline_text(word, std::strlen(word));
         return next() != 0 ? tok() : 0;
     }
+    const int r = chain(kTokRParen, false);
+    if (r != 0) return r;
+    emit_byte(g, kArgTerminator);
+    return 0;
+}
+
+// A value of any type: a quoted text, or a whole array (or text) by reference when its name
+// stands alone; anything else goes on as an expression of any type.
+int Compiler::whole_array(const ArgumentSlot& a) {
+    const ParamDescriptor* d = a.d;
+    if (d == nullptr || (d->type_flags & kParamTypeMask) != 0 || a.is_text || a.by_reference) {
+        return kArgumentGoesOn;
+    }
+    if (a.c == '"') {
+        if (next() != 0) return tok();
+        inline_text(lx.text, static_cast<std::size_t>(lx.value));
+        return next() != 0 ? tok() : 0;
+    }
+    if (!is_word_start(a.c) || lx.pushed != 0 || lx.src == nullptr) return kArgumentGoesOn;
+    const char* p = lx.src;
+    std::size_t n = 0;
+    char word[kKplIdentMax + 1];
+    while ((std::isalnum(static_cast<unsigned char>(p[n])) || p[n] == '_') && n < kKplIdentMax) {
+        word[n] = lower_char(p[n]);
+        ++n;
+    }
+    word[n] = '\0';
+    const char* after = p + n;
+    while (*after == ' ' || *after == '\t') ++after;
+    Variable v;
+    if ((*after == ',' || *after == ')' || *after == ';' || *after == '\0' || *after == '\n' ||
+         *after == '\r') &&
+        find_variable(word, &v) && v.dims > 0) {
+        if (next() != 0) return tok();
+        const int r = reference(word);
+        return r != 0 ? r : (next() != 0 ? tok() : 0);
+    }
+    return kArgumentGoesOn;
+}
+
+// A text parameter: a quoted text, a text variable by reference, str_pref(...), or in a
+// command line a bare word taken as it stands.
+int Compiler::text_value(const ArgumentSlot& a) {
+    if (a.c == '"') {
+        if (next() != 0) return tok();
+        inline_text(lx.text, static_cast<std::size_t>(lx.value));
+        return next() != 0 ? tok() : 0;
+    }
+    char word[kKplTokenTextMax + 1];
+    if (a.command_form) {
+        if (kpl_read_bare_word(lx) != 0) return lx.error;
+        std::snprintf(word, sizeof word, "%s", lx.text);
+    } else {
+        if (next() != 0) return tok();
+        if (tok() == kTokStrPref) return str_pref();
+        if (tok() != kTokIdent) return unexpected(kMsgReferenceArg);
+        std::snprintf(word, sizeof word, "%s", lx.text);
+    }
+    if (std::strncmp(word, "str_pref", 8) == 0 && a.command_form) {
+        // The bare word swallowed the preference call; read it again as tokens.
+        if (kpl_push_text(lx, word + 8) != 0) return kMsgOutOfMemory;
+        return str_pref();
+    }
+    char lowered[kKplTokenTextMax + 1];
+    std::snprintf(lowered, sizeof lowered, "%s", word);
+    lower_text_in_place(lowered);
+    Variable v;
+    if (find_variable(lowered, &v) && (v.ref & kRefTypeMask) == kKplChar && v.dims == 1) {
+        const int r = reference(lowered);
+        return r != 0 ? r : (next() != 0 ? tok() : 0);
+    }
+    if (!a.command_form) {
+        std::snprintf(lx.text, sizeof lx.text, "%s", word);
+        return kMsgReferenceArg;
+    }
+    inline_text(word, std::strlen(word));
+    return next() != 0 ? tok() : 0;
+}
+
+// ['&'] variable for a parameter passed by reference, else a chain.
+int Compiler::plain_value(const ArgumentSlot& a) {
     if (next() != 0) return tok();
     bool ampersand = false;
     if (tok() == kTokBinary && lx.value == kOp_bit_and) {
         ampersand = true;
         if (next() != 0) return tok();
     }
-    if (ampersand || by_reference) {
-        if (!by_reference) return kMsgReferenceArg;
+    if (ampersand || a.by_reference) {
+        if (!a.by_reference) return kMsgReferenceArg;
         if (tok() != kTokIdent) return unexpected(kMsgReferenceArg);
         const int r = reference(lx.text);
         if (r != 0) return r;

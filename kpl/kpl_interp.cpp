@@ -526,6 +526,200 @@ ArgCell value_cell(const KplValue& v) {
     return int_cell(v.v.i);
 }
 
+// A reference argument whose variable takes the cell's value back after the call.
+struct WriteBack {
+    int cell;
+    Target target;
+};
+
+struct WriteBacks {
+    WriteBack items[kScratchCellCount];
+    int count = 0;
+};
+
+// An argument left out (kOp_terminator), asked for (kOp_ask_arg) or made irrelevant by an
+// earlier list choice (kOp_skipped_arg): its parameter prompts for it or takes its default.
+// Argument i of count.
+int omitted_argument(std::uint8_t b, const ParamDescriptor* d, int i, int count, ArgCell* cell) {
+    if (b != kOp_terminator && expect_terminator() != 0) return st.error;
+    // An omitted argument followed by a given one is only omitted; the trailing ones complete
+    // the call with their defaults.
+    bool rest_omitted = true;
+    for (const std::uint8_t* p = st.pc; p < st.end && p < st.pc + (count - i - 1); ++p) {
+        if (*p != kOp_terminator) rest_omitted = false;
+    }
+    // A value of any type left out takes no text: it needs no buffer of the pool, so calls
+    // with many such parameters can nest (script entries within each other).
+    char unused[1] = {'\0'};
+    char* buffer = unused;
+    std::size_t buffer_size = sizeof unused;
+    if (d == nullptr || (d->type_flags & kParamTypeMask) != 0 || b == kOp_ask_arg) {
+        if (st.texts_used >= kKplArgTextPool) return fail(kMsgOutOfMemory);
+        buffer = text_pool[st.texts_used++];
+        buffer_size = kKplArgTextSize;
+    }
+    buffer[0] = '\0';
+    const int state = b == kOp_ask_arg ? kPromptingMarked
+                      : rest_omitted   ? kPromptingCompleting
+                                       : kPromptingOmitted;
+    const ParamDescriptor none{};
+    return prompt_argument(d != nullptr ? *d : none, state, buffer, buffer_size, cell);
+}
+
+// A built-in array of the lens handed over whole: only where its elements lie in one block.
+int whole_lens_array(Target& t) {
+    auto* first = static_cast<std::uint8_t*>(lens_item(t.sysvar, 0, 0));
+    const int rows = t.dim2 > 0 ? t.dim1 : 1;
+    const int columns = t.dim2 > 0 ? t.dim2 : t.dim1;
+    auto* last = static_cast<std::uint8_t*>(t.dim2 > 0 ? lens_item(t.sysvar, rows - 1, columns - 1)
+                                                       : lens_item(t.sysvar, columns - 1, 0));
+    const long span = (static_cast<long>(rows) * columns - 1) * element_size(t.type);
+    if (first == nullptr || last != first + span) return fail(kMsgLensItemMissing);
+    t.data = first;
+    return 0;
+}
+
+// The cell of a variable passed by reference: a text as its own bytes or a copy, a whole
+// array, or a scalar's value; the variable is noted for the write-back after the call.
+int reference_argument(const ParamDescriptor* d, int cell_index, WriteBacks& write_backs) {
+    ArgCell* cell = &cell_pool[cell_index];
+    ArgShape& shape = cell_shapes[cell_index];
+    if (st.texts_used >= kKplArgTextPool) return fail(kMsgOutOfMemory);
+    char* buffer = text_pool[st.texts_used++];
+    Target t;
+    if (reference_target(t, reinterpret_cast<std::uint8_t*>(buffer), kKplArgTextSize) != 0) {
+        return st.error;
+    }
+    if (expect_terminator() != 0) return st.error;
+    if (t.dim1 > 0 && t.data == nullptr && t.sysvar >= 0) {
+        if (const int r = whole_lens_array(t); r != 0) return r;
+    }
+    shape.type = t.type;
+    shape.dim1 = t.dim1;
+    shape.dim2 = t.dim2;
+    const std::size_t capacity = static_cast<std::size_t>(t.dim1) * (t.dim2 > 0 ? t.dim2 : 1);
+    const bool in_code = t.data >= st.code && t.data < st.code + st.code_size;
+    const bool own_bytes = (t.header != nullptr || t.sysvar >= 0) && !in_code &&
+                           t.data != nullptr && reinterpret_cast<char*>(t.data) != buffer;
+    int r = 0;
+    if (t.type == kKplChar && t.dim1 > 0 && own_bytes && capacity < 0x7FFF &&
+        std::memchr(t.data, 0, capacity) != nullptr) {
+        // A text variable is handed over as its own bytes with its capacity, so that a handler
+        // can fill all of it and nothing is cut at an argument buffer's size.
+        *cell = text_cell(reinterpret_cast<char*>(t.data));
+        cell->text_length = static_cast<std::int16_t>(capacity);
+        cell->text_flag = d != nullptr && (d->type_flags & kParamPlainText) ? 1 : 0;
+        if (d != nullptr) r = check_text_bounds(*d, reinterpret_cast<char*>(t.data));
+    } else if (t.type == kKplChar && t.dim1 > 0) {
+        // A text: copied into the argument's own buffer, at most its array's size.
+        if (t.data == nullptr) return fail(kMsgBadCode);
+        const std::size_t limit = std::min<std::size_t>(kKplArgTextSize - 1, capacity);
+        if (reinterpret_cast<char*>(t.data) != buffer) {
+            std::size_t n = 0;
+            while (n < limit && t.data[n] != 0) {
+                buffer[n] = static_cast<char>(t.data[n]);
+                ++n;
+            }
+            buffer[n] = '\0';
+        }
+        *cell = text_cell(buffer);
+        cell->text_flag = d != nullptr && (d->type_flags & kParamPlainText) ? 1 : 0;
+        if (d != nullptr) r = check_text_bounds(*d, buffer);
+    } else if (t.dim1 > 0) {
+        cell->type = static_cast<std::uint16_t>(t.type);
+        cell->value.text = reinterpret_cast<char*>(t.data);
+    } else {
+        *cell = value_cell(read_value(t.data, t.type));
+        if (t.type == kKplChar) *cell = char_cell(static_cast<char>(*t.data));
+    }
+    if (r == 0 && write_backs.count < kScratchCellCount && (t.header != nullptr || t.dim1 == 0)) {
+        write_backs.items[write_backs.count++] = {cell_index, t};
+    }
+    return r;
+}
+
+// Argument i of the command's count into its cell of the pool: omitted or asked, by
+// reference, or an expression's value.
+int fill_argument(int symbol, int i, int count, int cell_index, WriteBacks& write_backs) {
+    ArgCell* cell = &cell_pool[cell_index];
+    *cell = ArgCell{};
+    cell_pointers[cell_index] = cell;
+    cell_shapes[cell_index] = ArgShape{};
+    const ParamDescriptor* d = param_descriptor(param_descriptor_index(symbol, i));
+    MessageLocation& at = message_location();
+    at.argument_number = i;
+    at.parameter_name = d != nullptr ? param_display_name(*d) : nullptr;
+    std::uint8_t b = 0;
+    if (fetch(b) != 0) return st.error;
+    if (b == kOp_terminator || b == kOp_ask_arg || b == kOp_skipped_arg) {
+        return omitted_argument(b, d, i, count, cell);
+    }
+    if (b == kOp_reference_arg) return reference_argument(d, cell_index, write_backs);
+    --st.pc;
+    KplValue v{};
+    if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return st.error;
+    return store_param_value(d, value_cell(v), cell);
+}
+
+// Runs the command on the count cells from first_cell, in place of the arguments of the
+// command that calls it, and takes its result of the type code asks for into out.
+int run_with_arguments(const CommandRecord& record, int symbol, int first_cell, int count,
+                       std::uint8_t code, KplValue* out) {
+    const int saved_command = current_command();
+    ArgCell** const saved_vector = arg_vector();
+    const int saved_count = arg_count();
+    set_arg_vector(cell_pointers + first_cell, count);
+    const ArgShape* const saved_shapes = arg_shapes();
+    set_arg_shapes(cell_shapes + first_cell);
+    clear_command_result();
+    // The help command goes straight to the help viewer: no dialog, no on-error line.
+    const int r = record.plain_slot == kSlotHelp ? cmd_help() : run_command(symbol);
+    const CommandResult result = command_result();
+    set_arg_vector(saved_vector, saved_count);
+    set_arg_shapes(saved_shapes);
+    set_current_command(saved_command);
+    if (r != 0) return r;
+    const int result_type = code & kCallResultMask;
+    if (result_type != 0 && result.type != result_type) {
+        return result.type == 0 ? kMsgNoResult : kMsgResultType;
+    }
+    if (result_type == kKplDouble) {
+        *out = kpl_double(result.value.d);
+    } else if (result_type == kKplChar) {
+        *out = kpl_int(static_cast<unsigned char>(result.value.c));
+        out->type = kKplChar;
+    } else if (result_type == kKplInt) {
+        *out = kpl_int(result.value.i);
+    } else {
+        *out = kpl_int(0);
+    }
+    return 0;
+}
+
+// The values the command left in the cells of reference arguments, back into their variables.
+int write_back_references(const WriteBacks& write_backs) {
+    for (int k = 0; k < write_backs.count; ++k) {
+        const ArgCell& c = cell_pool[write_backs.items[k].cell];
+        const Target& t = write_backs.items[k].target;
+        if (t.type == kKplChar && t.dim1 > 0) {
+            const std::size_t size = static_cast<std::size_t>(t.dim1) * (t.dim2 > 0 ? t.dim2 : 1);
+            if (c.value.text != nullptr && t.data != nullptr && c.text_length > 0 &&
+                c.value.text != reinterpret_cast<const char*>(t.data)) {
+                std::size_t n = 0;
+                for (; n + 1 < size && c.value.text[n] != '\0'; ++n) t.data[n] = c.value.text[n];
+                t.data[n] = 0;
+            }
+        } else if (t.dim1 == 0 && t.data != nullptr) {
+            KplValue v = c.type == kArgDouble ? kpl_double(c.value.d) : kpl_int(c.value.i);
+            if (c.type == kArgChar) v.v.i = static_cast<unsigned char>(c.value.c);
+            if (store_variable(t.data, t.type, v) != 0) return st.error;
+        }
+    }
+    return 0;
+}
+
+// A call of a built-in command: its arguments into cells of the pool, the command run on them,
+// its result taken, and the reference arguments written back.
 int call_builtin_command(std::uint8_t code, KplValue* out) {
     unsigned symbol = 0;
     if (fetch16(symbol) != 0) return st.error;
@@ -550,174 +744,21 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
     };
     if (first_cell + count > kKplArgCellPool) return finish(fail(kMsgOutOfMemory));
     st.cells_used += count;
-    // Reference arguments written back after the call.
-    struct WriteBack {
-        int cell;
-        Target target;
-    } write_back[kScratchCellCount];
-    int write_backs = 0;
+    WriteBacks write_backs;
     at.builtin_command = static_cast<int>(symbol);
     for (int i = 0; i < count; ++i) {
-        ArgCell* cell = &cell_pool[first_cell + i];
-        *cell = ArgCell{};
-        cell_pointers[first_cell + i] = cell;
-        ArgShape& shape = cell_shapes[first_cell + i];
-        shape = ArgShape{};
-        const ParamDescriptor* d =
-            param_descriptor(param_descriptor_index(static_cast<int>(symbol), i));
-        ParamDescriptor none{};
-        at.argument_number = i;
-        at.parameter_name = d != nullptr ? param_display_name(*d) : nullptr;
-        std::uint8_t b = 0;
-        if (fetch(b) != 0) return finish(st.error);
-        int r = 0;
-        if (b == kOp_terminator || b == kOp_ask_arg || b == kOp_skipped_arg) {
-            if (b != kOp_terminator && expect_terminator() != 0) return finish(st.error);
-            // An omitted argument followed by a given one is only omitted; the trailing ones
-            // complete the call with their defaults.
-            bool rest_omitted = true;
-            for (const std::uint8_t* p = st.pc; p < st.end && p < st.pc + (count - i - 1); ++p) {
-                if (*p != kOp_terminator) rest_omitted = false;
-            }
-            // A value of any type left out takes no text: it needs no buffer of the pool, so
-            // calls with many such parameters can nest (script entries within each other).
-            char unused[1] = {'\0'};
-            char* buffer = unused;
-            std::size_t buffer_size = sizeof unused;
-            if (d == nullptr || (d->type_flags & kParamTypeMask) != 0 || b == kOp_ask_arg) {
-                if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgOutOfMemory));
-                buffer = text_pool[st.texts_used++];
-                buffer_size = kKplArgTextSize;
-            }
-            buffer[0] = '\0';
-            const int state = b == kOp_ask_arg ? kPromptingMarked
-                              : rest_omitted   ? kPromptingCompleting
-                                               : kPromptingOmitted;
-            r = prompt_argument(d != nullptr ? *d : none, state, buffer, buffer_size, cell);
-        } else if (b == kOp_reference_arg) {
-            if (st.texts_used >= kKplArgTextPool) return finish(fail(kMsgOutOfMemory));
-            char* buffer = text_pool[st.texts_used++];
-            Target t;
-            if (reference_target(t, reinterpret_cast<std::uint8_t*>(buffer), kKplArgTextSize) !=
-                0) {
-                return finish(st.error);
-            }
-            if (expect_terminator() != 0) return finish(st.error);
-            if (t.dim1 > 0 && t.data == nullptr && t.sysvar >= 0) {
-                // A lens array is handed over whole only where its elements lie in one block.
-                auto* first = static_cast<std::uint8_t*>(lens_item(t.sysvar, 0, 0));
-                const int rows = t.dim2 > 0 ? t.dim1 : 1;
-                const int columns = t.dim2 > 0 ? t.dim2 : t.dim1;
-                auto* last = static_cast<std::uint8_t*>(
-                    t.dim2 > 0 ? lens_item(t.sysvar, rows - 1, columns - 1)
-                               : lens_item(t.sysvar, columns - 1, 0));
-                const long span = (static_cast<long>(rows) * columns - 1) * element_size(t.type);
-                if (first == nullptr || last != first + span)
-                    return finish(fail(kMsgLensItemMissing));
-                t.data = first;
-            }
-            shape.type = t.type;
-            shape.dim1 = t.dim1;
-            shape.dim2 = t.dim2;
-            const std::size_t capacity =
-                static_cast<std::size_t>(t.dim1) * (t.dim2 > 0 ? t.dim2 : 1);
-            const bool in_code = t.data >= st.code && t.data < st.code + st.code_size;
-            const bool own_bytes = (t.header != nullptr || t.sysvar >= 0) && !in_code &&
-                                   t.data != nullptr && reinterpret_cast<char*>(t.data) != buffer;
-            if (t.type == kKplChar && t.dim1 > 0 && own_bytes && capacity < 0x7FFF &&
-                std::memchr(t.data, 0, capacity) != nullptr) {
-                // A text variable is handed over as its own bytes with its capacity, so that a
-                // handler can fill all of it and nothing is cut at an argument buffer's size.
-                *cell = text_cell(reinterpret_cast<char*>(t.data));
-                cell->text_length = static_cast<std::int16_t>(capacity);
-                cell->text_flag = d != nullptr && (d->type_flags & kParamPlainText) ? 1 : 0;
-                if (d != nullptr) r = check_text_bounds(*d, reinterpret_cast<char*>(t.data));
-            } else if (t.type == kKplChar && t.dim1 > 0) {
-                // A text: copied into the argument's own buffer, at most its array's size.
-                if (t.data == nullptr) return finish(fail(kMsgBadCode));
-                const std::size_t limit =
-                    std::min<std::size_t>(kKplArgTextSize - 1, static_cast<std::size_t>(t.dim1) *
-                                                                   (t.dim2 > 0 ? t.dim2 : 1));
-                if (reinterpret_cast<char*>(t.data) != buffer) {
-                    std::size_t n = 0;
-                    while (n < limit && t.data[n] != 0) {
-                        buffer[n] = static_cast<char>(t.data[n]);
-                        ++n;
-                    }
-                    buffer[n] = '\0';
-                }
-                *cell = text_cell(buffer);
-                cell->text_flag = d != nullptr && (d->type_flags & kParamPlainText) ? 1 : 0;
-                if (d != nullptr) r = check_text_bounds(*d, buffer);
-            } else if (t.dim1 > 0) {
-                cell->type = static_cast<std::uint16_t>(t.type);
-                cell->value.text = reinterpret_cast<char*>(t.data);
-            } else {
-                *cell = value_cell(read_value(t.data, t.type));
-                if (t.type == kKplChar) *cell = char_cell(static_cast<char>(*t.data));
-            }
-            if (r == 0 && write_backs < kScratchCellCount && t.header != nullptr) {
-                write_back[write_backs++] = {first_cell + i, t};
-            } else if (r == 0 && write_backs < kScratchCellCount && t.dim1 == 0) {
-                write_back[write_backs++] = {first_cell + i, t};
-            }
-        } else {
-            --st.pc;
-            KplValue v{};
-            if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return finish(st.error);
-            r = store_param_value(d, value_cell(v), cell);
-        }
+        const int r =
+            fill_argument(static_cast<int>(symbol), i, count, first_cell + i, write_backs);
         if (r != 0) return finish(fail(r));
     }
     at.argument_number = -1;
     at.parameter_name = nullptr;
-
-    const int saved_command = current_command();
-    ArgCell** const saved_vector = arg_vector();
-    const int saved_count = arg_count();
-    set_arg_vector(cell_pointers + first_cell, count);
-    const ArgShape* const saved_shapes = arg_shapes();
-    set_arg_shapes(cell_shapes + first_cell);
-    clear_command_result();
-    // The help command goes straight to the help viewer: no dialog, no on-error line.
-    int r = record.plain_slot == kSlotHelp ? cmd_help() : run_command(static_cast<int>(symbol));
-    const CommandResult result = command_result();
-    set_arg_vector(saved_vector, saved_count);
-    set_arg_shapes(saved_shapes);
-    set_current_command(saved_command);
-    if (r != 0) return finish(fail(r));
-    const int result_type = code & kCallResultMask;
-    if (result_type != 0 && result.type != result_type) {
-        return finish(fail(result.type == 0 ? kMsgNoResult : kMsgResultType));
+    if (const int r =
+            run_with_arguments(record, static_cast<int>(symbol), first_cell, count, code, out);
+        r != 0) {
+        return finish(fail(r));
     }
-    if (result_type == kKplDouble) {
-        *out = kpl_double(result.value.d);
-    } else if (result_type == kKplChar) {
-        *out = kpl_int(static_cast<unsigned char>(result.value.c));
-        out->type = kKplChar;
-    } else if (result_type == kKplInt) {
-        *out = kpl_int(result.value.i);
-    } else {
-        *out = kpl_int(0);
-    }
-    for (int k = 0; k < write_backs; ++k) {
-        const ArgCell& c = cell_pool[write_back[k].cell];
-        const Target& t = write_back[k].target;
-        if (t.type == kKplChar && t.dim1 > 0) {
-            const std::size_t size = static_cast<std::size_t>(t.dim1) * (t.dim2 > 0 ? t.dim2 : 1);
-            if (c.value.text != nullptr && t.data != nullptr && c.text_length > 0 &&
-                c.value.text != reinterpret_cast<const char*>(t.data)) {
-                std::size_t n = 0;
-                for (; n + 1 < size && c.value.text[n] != '\0'; ++n) t.data[n] = c.value.text[n];
-                t.data[n] = 0;
-            }
-        } else if (t.dim1 == 0 && t.data != nullptr) {
-            KplValue v = c.type == kArgDouble ? kpl_double(c.value.d) : kpl_int(c.value.i);
-            if (c.type == kArgChar) v.v.i = static_cast<unsigned char>(c.value.c);
-            if (store_variable(t.data, t.type, v) != 0) return finish(st.error);
-        }
-    }
-    return finish(0);
+    return finish(write_back_references(write_backs));
 }
 
 int declare_variables() {

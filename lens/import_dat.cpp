@@ -21,6 +21,7 @@
 #include "runtime/command_context.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
+#include "runtime/text_case.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
 
@@ -76,11 +77,6 @@ double number(const std::string& line, int n, double fallback) {
 // A count or surface number: the number truncated, bounded so that any file's value fits.
 int integer(const std::string& line, int n) {
     return static_cast<int>(std::clamp(number(line, n, 0.0), -1e9, 1e9));
-}
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
 }
 
 double largest(const std::vector<double>& values) {
@@ -177,7 +173,7 @@ void header_line(int number_of_line, const std::string& line, int* stop) {
 void surface_line(int k, const std::string& line) {
     SurfaceRecord& s = surface(k);
     const std::size_t comma = line.find(',');
-    const std::string flags = upper(line.substr(0, comma));
+    const std::string flags = upper_text(line.substr(0, comma));
     for (const char c : flags) {
         if (c == 'M') set_surface_medium(k, kMediumMirror, "REFLECT", 0);
         if (c == 'F') s.fresnel = 1;
@@ -228,7 +224,7 @@ void medium_line(int k, const std::string& line) {
     if (!name.empty() && front >= 0 && surface(front).medium_kind != kMediumMirror) {
         if (name[0] == '*') name.erase(0, 1);
         if (name.size() > 2 && name[1] == '-') name.erase(0, 2);
-        name = upper(name.substr(0, kMediumNameLength));
+        name = upper_text(name.substr(0, kMediumNameLength));
         if (!name.empty() && name != "AIR" && !import_catalogue_glass(front, name) &&
             !import_catalogue_glass(front, "O_" + name) &&
             !import_catalogue_glass(front, "H_" + name)) {
@@ -466,7 +462,7 @@ int read_len_lns_or_dat_file(const std::string& path) {
     const std::size_t dot = path.find_last_of('.');
     std::string ext;
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-        ext = upper(path.substr(dot + 1));
+        ext = upper_text(path.substr(dot + 1));
     }
     if (ext == "DAT") return read_dat_file(path);
     return read_lns_file(path, ext == "LNS");

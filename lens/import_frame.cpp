@@ -32,6 +32,7 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
+#include "runtime/text_case.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
 
@@ -49,17 +50,12 @@ int g_imported_kind = 0;  // the reader that read g_imported_file
 ImportHooks g_hooks;
 int g_dialog_kind = kImportLensCard;
 
-std::string lowered(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // The extension after the last '.' of the file part, lower case; empty when there is none.
 std::string extension_of(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     const std::size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return lowered(path.substr(dot + 1));
+    return lower_text(path.substr(dot + 1));
 }
 
 int run_setup() {
@@ -348,10 +344,9 @@ namespace {
 std::string loose_glass_name(const std::string& name) {
     std::string key;
     for (const char c : name) {
-        if (c == '-' || c == '_' || c == ' ') continue;
-        key.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+        if (c != '-' && c != '_' && c != ' ') key.push_back(c);
     }
-    return key;
+    return upper_text(key);
 }
 
 }  // namespace
@@ -386,9 +381,7 @@ int glass_catalog_of_maker(const std::string& maker) {
     // The catalogue files in the order glass_catalog numbers them.
     static const Maker kMakers[] = {{"MISC", 1},    {"OHARA", 2},  {"HOYA", 3},
                                     {"CORNING", 4}, {"SCHOTT", 5}, {"SHARED", 6}};
-    std::string upper;
-    for (const char c : maker)
-        upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    const std::string upper = upper_text(maker);
     for (const Maker& m : kMakers)
         if (upper == m.name) return m.catalog;
     return -1;

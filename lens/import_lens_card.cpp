@@ -19,6 +19,7 @@
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
+#include "runtime/text_case.h"
 #include "tables/table_names.h"
 
 namespace {
@@ -47,11 +48,6 @@ bool starts_nocase(const std::string& text, const char* word) {
         if (std::toupper(static_cast<unsigned char>(text[k])) != word[k]) return false;
     }
     return true;
-}
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
 }
 
 bool given(int k) {
@@ -130,7 +126,7 @@ void glass_by_name(int n, std::string name) {
     std::vector<double> values;
     std::vector<bool> present;
     indices_from(1, values, present);
-    name = upper(name.substr(0, kMediumNameLength));
+    name = upper_text(name.substr(0, kMediumNameLength));
     if (!import_catalogue_glass(n, name)) model_from_indices(n, name, values, present);
     close_surface();
 }
@@ -154,7 +150,7 @@ void medium_line(int n) {
         indices_from(1, values, present);
         name = substituted(name);
     }
-    name = upper(name.substr(0, kMediumNameLength));
+    name = upper_text(name.substr(0, kMediumNameLength));
     bool searched_missing = false;
     if (!starts_nocase(name, "AIR")) searched_missing = !import_catalogue_glass(n, name);
     if (reflection(values, present)) {

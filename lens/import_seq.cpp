@@ -17,6 +17,7 @@
 #include "lens/surface_setters.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_context.h"
+#include "runtime/text_case.h"
 
 namespace {
 
@@ -32,13 +33,8 @@ constexpr double kObjectHeightAtInfinity = -1e14;
 constexpr double kInfiniteObjectDistance = 1e10;
 constexpr double kInfiniteThickness = 1e20;
 
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool starts_nocase(const std::string& text, const char* word) {
-    return upper(text.substr(0, std::strlen(word))) == word;
+    return upper_text(text.substr(0, std::strlen(word))) == word;
 }
 
 // A glass code: "517642" (integer: index 1.517, Abbe 64.2) or "517.642" / "517642.3"
@@ -84,7 +80,7 @@ void glass(int n, const std::string& text) {
         import_model_glass(n, "SRF" + std::to_string(n) + "GL", true, values, 2);
         return;
     }
-    std::string name = upper(text);
+    std::string name = upper_text(text);
     std::string prefixed = name;
     std::vector<int> catalogs;
     const std::size_t bar = name.rfind('_');
@@ -189,7 +185,7 @@ void pieces(const std::string& line, std::vector<std::string>& out) {
 // A command's keyword, upper case.
 std::string keyword_of(const std::string& command) {
     const std::size_t end = command.find_first_of(" \t");
-    return upper(command.substr(0, end));
+    return upper_text(command.substr(0, end));
 }
 
 bool has_values(const std::string& command) {
@@ -269,7 +265,7 @@ int cmd_seq_keyword() {
     switch (current_command()) {
         case kCmdRdmI: {
             // "RDM", "RDM Y" or "RDM YES": radii; "RDM N" or "RDM NO": curvatures.
-            const std::string answer = upper(import_text_arg(0));
+            const std::string answer = upper_text(import_text_arg(0));
             const bool curvatures = answer == "N" || answer == "NO" || answer == "0";
             spreadsheet_radius_mode = static_cast<std::uint8_t>(curvatures ? 0 : 1);
             break;

@@ -13,6 +13,7 @@
 #include "lens/lens_writer.h"
 #include "lens/optimise_links.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/status.h"
 #include "platform/text_file.h"
 #include "platform/ui.h"
@@ -24,6 +25,7 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
+#include "runtime/text_case.h"
 #include "tables/table_names.h"
 
 namespace {
@@ -37,16 +39,6 @@ bool g_reference_recorded = false;
 std::string setting_text(int id) {
     const char* text = get_setting_text(id, 0);
     return text != nullptr ? text : "";
-}
-
-std::string lowered(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool absolute_name(const std::string& name) {
-    return !name.empty() &&
-           (name[0] == '/' || name[0] == '\\' || name.find(':') != std::string::npos);
 }
 
 // The text argument k, or empty.
@@ -182,9 +174,9 @@ void update_mru_list(const std::string& path) {
     std::vector<std::string> entries;
     for (int k = 0; k < kRecentFileCount; ++k)
         entries.push_back(setting_text(kSettingRecentFirst + k));
-    const std::string key = lowered(path);
+    const std::string key = lower_text(path);
     auto found = std::find_if(entries.begin(), entries.end(),
-                              [&](const std::string& e) { return lowered(e) == key; });
+                              [&](const std::string& e) { return lower_text(e) == key; });
     if (found == entries.end()) found = entries.end() - 1;
     entries.erase(found);
     entries.insert(entries.begin(), path);
@@ -201,11 +193,11 @@ std::string lens_file_path(const std::string& folder, const std::string& name) {
     if (base.find('.') == std::string::npos) {
         file += get_setting_flag(kSetTavLensFileExtension) != 0 ? ".tav" : ".len";
     }
-    if (absolute_name(name)) return file;
+    if (platform::absolute_name(name)) return file;
     std::string where =
         folder == "." || folder.empty() ? setting_text(kSetCurrentDirectory) : folder;
     std::replace(where.begin(), where.end(), '\\', '/');
-    if (!absolute_name(where) && folder != "." && !folder.empty()) {
+    if (!platform::absolute_name(where) && folder != "." && !folder.empty()) {
         const std::string lens_folder = setting_text(kSetCurrentDirectory);
         if (!lens_folder.empty()) where = lens_folder + "/" + where;
     }
@@ -326,7 +318,7 @@ int save_lens_file_as() {
         const std::size_t dot = path.find_last_of('.');
         if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
             path += ".tav";
-        } else if (lowered(path.substr(dot)) == ".len") {
+        } else if (lower_text(path.substr(dot)) == ".len") {
             path.replace(dot, std::string::npos, ".tav");
         }
     }

@@ -17,6 +17,7 @@
 #include "lens/optimise_links.h"
 #include "lens/surface_tolerances.h"
 #include "runtime/settings.h"
+#include "runtime/text_case.h"
 #include "runtime/text_output.h"
 
 namespace {
@@ -85,13 +86,6 @@ void emit_pickup(const char* word, int source, int second, double value, int s) 
     emit(line + " " + number(value));
 }
 
-// The name without its blank padding.
-std::string trimmed(const char* text, std::size_t limit) {
-    std::string out(text, strnlen(text, limit));
-    while (!out.empty() && out.back() == ' ') out.pop_back();
-    return out;
-}
-
 bool is_catalogue_glass(const char* name) {
     char padded[kGlassNameLength + 1];
     pad_glass_name(name, padded);
@@ -102,7 +96,7 @@ bool is_catalogue_glass(const char* name) {
 // A model glass is written where it stands, bound to the wavelengths written before the
 // surfaces: by index and Abbe number when so entered, else by its index at every wavelength.
 void write_model_glass(const SurfaceRecord& s) {
-    const std::string name = trimmed(s.medium_name, kMediumNameLength);
+    const std::string name = without_trailing_blanks(s.medium_name, kMediumNameLength);
     char padded[kGlassNameLength + 1];
     pad_glass_name(name.c_str(), padded);
     const int cached = find_cached_glass(padded, CachedGlass::kModel);
@@ -147,7 +141,7 @@ void write_model_glass(const SurfaceRecord& s) {
 }
 
 void write_medium(int n, const SurfaceRecord& s) {
-    const std::string name = trimmed(s.medium_name, kMediumNameLength);
+    const std::string name = without_trailing_blanks(s.medium_name, kMediumNameLength);
     switch (s.medium_kind) {
         case kMediumModelGlass:
         case kMediumModelIndexAbbe:
@@ -187,7 +181,8 @@ double default_tce(int n, const SurfaceRecord& s) {
         case kMediumGlass:
         case kMediumGlassFixed: {
             char padded[kGlassNameLength + 1];
-            pad_glass_name(trimmed(s.medium_name, kMediumNameLength).c_str(), padded);
+            pad_glass_name(without_trailing_blanks(s.medium_name, kMediumNameLength).c_str(),
+                           padded);
             const int cached = find_cached_glass(padded, CachedGlass::kCatalogue);
             if (cached >= 0) return glass_cache().entries[cached].tce;
             int catalog = 0;
@@ -727,7 +722,7 @@ void write_optimise_params(const OptimiseParams& o) {
     if (o.zero_failed_weight != 0) emit("OPZW On");
     if (o.sum_of_squares != 0) emit("OPSS On");
     if (o.automatic_increments != 1) emit("OPVI Off");
-    const std::string command = trimmed(o.operand_command, kOptimiseTextLength);
+    const std::string command = without_trailing_blanks(o.operand_command, kOptimiseTextLength);
     if (command.compare(0, 6, "*oprds") != 0) emit_text("OPOC", command.c_str());
 }
 
@@ -761,7 +756,7 @@ void write_surface_commands(int n, const char* prefix) {
     if (s.group_kind > kGroupNone && s.group_role == kRoleFirst) {
         static const char* const kGroup[] = {nullptr, "LMO NSS", "LMO ELE", "LMO EGR"};
         if (s.group_kind <= kGroupElementGroup) emit(kGroup[s.group_kind]);
-        const std::string label = trimmed(s.group_label, kGroupLabelLength);
+        const std::string label = without_trailing_blanks(s.group_label, kGroupLabelLength);
         const std::size_t blank = label.find(' ');
         if (!label.empty()) emit_text("LMN", label.substr(0, blank).c_str());
     }
@@ -819,7 +814,7 @@ void write_lens_commands() {
     if (configuration != 1) optimise_set_configuration(1);
 
     const double focal = g_focal_length != nullptr && l.afocal == 0 ? g_focal_length() : 0.0;
-    emit("LEN NEW " + quote_lens_text(trimmed(l.title, kTitleLength)) + " " +
+    emit("LEN NEW " + quote_lens_text(without_trailing_blanks(l.title, kTitleLength)) + " " +
          format_number(focal, 8, 0) + " " + std::to_string(l.image_surface));
     if (l.aperture_is_na != 0) {
         emit_number("NAO ", l.object_na, 0.0);
@@ -836,7 +831,7 @@ void write_lens_commands() {
     }
     emit_number("TEM ", l.temperature, 20.0);
     emit_number("PRE ", l.pressure, 1.0);
-    emit_text("DES ", trimmed(l.designer, kDesignerLength).c_str());
+    emit_text("DES ", without_trailing_blanks(l.designer, kDesignerLength).c_str());
     emit_number("UNI ", l.units, 0.0);
     if (l.global_coordinate_surface != 1) emit_int_line("GCS ", l.global_coordinate_surface);
     if (l.element_drawing_defaults.set != 0) write_element_defaults(l.element_drawing_defaults);

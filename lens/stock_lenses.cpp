@@ -27,6 +27,7 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_files.h"
+#include "runtime/text_case.h"
 #include "tables/table_names.h"
 
 namespace {
@@ -58,11 +59,6 @@ bool g_parts_open = false;
 StockLensSetup g_setup = nullptr;
 StockPartInsertedHook g_part_inserted = nullptr;
 StockPartsView g_view;
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string catalog_file(const std::string& name, const char* extension) {
     const std::string folder = platform::join_path(root_folder(), "bin/lmo");
@@ -188,7 +184,7 @@ int read_directory(const std::string& text, std::uint64_t dat_size, bool have_da
         for (char c : raw) {
             if (static_cast<unsigned char>(c) >= 33 && name.size() < kPartNameLength) name += c;
         }
-        name = upper(name);
+        name = upper_text(name);
         std::memcpy(part.name, name.c_str(), name.size() + 1);
         part.offset = static_cast<std::int32_t>(offset);
         part.length = static_cast<std::uint16_t>(length);
@@ -221,7 +217,7 @@ int read_vendor_names(const std::string& text, Catalog& catalog) {
             if (code_text.size() < kVendorCodeLength) code_text += code_field[p];
             ++p;
         }
-        code_text = upper(code_text);
+        code_text = upper_text(code_text);
         const std::int32_t code =
             stock_prefix_code(code_text.c_str(), static_cast<int>(code_text.size()));
         if (code <= 0) return kMsgStockCatalogDamaged;
@@ -349,7 +345,7 @@ std::string field_key(const std::string& field) {
 
 int surface_count_of(const std::string& text) {
     int count = 1;
-    for (const std::string& f : stock_part_fields(text)) count += upper(field_key(f)) == "NXT";
+    for (const std::string& f : stock_part_fields(text)) count += upper_text(field_key(f)) == "NXT";
     return count;
 }
 
@@ -359,7 +355,7 @@ int surface_count_of(const std::string& text) {
 bool lens_data_field(const std::string& field) {
     const std::string key = field_key(field);
     // The end of lens entry is the caller's, not a part's.
-    if (key.empty() || key.size() > 8 || upper(key) == "END") return false;
+    if (key.empty() || key.size() > 8 || upper_text(key) == "END") return false;
     for (char c : key) {
         if (std::isalpha(static_cast<unsigned char>(c)) == 0) return false;
     }
@@ -369,7 +365,7 @@ bool lens_data_field(const std::string& field) {
         return false;
     }
     const std::string rest = field.substr(key.size());
-    const std::string upper_key = upper(key);
+    const std::string upper_key = upper_text(key);
     const bool takes_text = upper_key == "GLA" || upper_key == "GLF" || upper_key == "NOT";
     bool quoted = false;
     int quotes = 0;
@@ -445,7 +441,7 @@ std::string stock_vendor_name(const char* part_name) {
 
 int read_lens_catalog(const char* name) {
     const std::string wanted = name != nullptr ? name : "";
-    if (!g_catalog.parts.empty() && upper(wanted) == upper(g_catalog.name)) return 0;
+    if (!g_catalog.parts.empty() && upper_text(wanted) == upper_text(g_catalog.name)) return 0;
     // A catalogue that cannot be found leaves the one loaded as it is.
     if (wanted.empty() || wanted.find_first_of("/\\") != std::string::npos) {
         return kMsgStockCatalogMissing;
@@ -500,7 +496,7 @@ const StockLensPart* stock_part(int i) {
 }
 
 int find_stock_part(const char* name) {
-    const std::string wanted = upper(name != nullptr ? name : "");
+    const std::string wanted = upper_text(name != nullptr ? name : "");
     for (int i = 0; i < stock_part_count(); ++i) {
         if (wanted == g_catalog.parts[static_cast<std::size_t>(i)].name) return i;
     }
@@ -555,7 +551,7 @@ void set_stock_field_value(int field, double value) {
 }
 
 int choose_stock_part(const char* name) {
-    const std::string wanted = upper(name != nullptr ? name : "");
+    const std::string wanted = upper_text(name != nullptr ? name : "");
     const int i = find_stock_part(wanted.c_str());
     if (i < 0) return set_error_msg(kMsgStockPartUnknown, wanted.c_str());
     StockSelection& s = g_selection;
@@ -623,7 +619,7 @@ std::vector<StockPreviewSurface> stock_part_surfaces(const std::string& text, do
     std::vector<StockPreviewSurface> surfaces(1);
     surfaces.back().aperture = diameter / 2;
     for (const std::string& f : stock_part_fields(text)) {
-        const std::string key = upper(field_key(f));
+        const std::string key = upper_text(field_key(f));
         const double value = std::atof(f.size() > key.size() ? f.c_str() + key.size() : "");
         StockPreviewSurface& s = surfaces.back();
         if (key == "NXT") {
@@ -669,7 +665,7 @@ int insert_stock_part(const char* text, const char* name, int type, double semi_
     const std::vector<std::string> fields = stock_part_fields(part_text);
     const int count = surface_count_of(part_text);
     for (const std::string& field : fields) {
-        if (upper(field) != "NXT" && !lens_data_field(field)) {
+        if (upper_text(field) != "NXT" && !lens_data_field(field)) {
             return set_error_msg(kMsgStockPartRefused, part_name.c_str(), field.c_str());
         }
     }
@@ -705,7 +701,7 @@ int insert_stock_part(const char* text, const char* name, int type, double semi_
         run_command_string(aperture_line, 0);
         int part_surface = 1;
         for (const std::string& field : fields) {
-            if (upper(field_key(field)) == "NXT") {
+            if (upper_text(field_key(field)) == "NXT") {
                 const int next = lens_data().current_surface + 1;
                 rc = insert_surface(next);
                 if (rc != 0) break;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "runtime/safe_format.h"
+#include "runtime/text_case.h"
 
 namespace vdm {
 
@@ -30,11 +31,6 @@ bool is_identifier_char(int c) {
 }
 bool is_blank(int c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
-}
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 std::string printable(int c) {
@@ -122,7 +118,7 @@ void SourceReader::open_text(const std::string& text, const std::string& shown_n
 }
 
 int SourceReader::define_macro(const std::string& name, const std::string& value) {
-    const std::string key = lower(name);
+    const std::string key = lower_text(name);
     if (macros_.count(key) != 0) return -11;
     if (macros_.size() >= kMacroLimit) return -10;
     macros_.emplace(key, value);
@@ -130,7 +126,7 @@ int SourceReader::define_macro(const std::string& name, const std::string& value
 }
 
 bool SourceReader::macro_defined(const std::string& name) const {
-    return macros_.count(lower(name)) != 0;
+    return macros_.count(lower_text(name)) != 0;
 }
 
 std::string SourceReader::position_name() const {
@@ -272,7 +268,7 @@ bool SourceReader::directive_name(const std::string& line, std::size_t& pos, std
     bool identifier = is_identifier_start(static_cast<unsigned char>(word[0]));
     for (char c : word)
         identifier = identifier && is_identifier_char(static_cast<unsigned char>(c));
-    name = lower(word.substr(0, kIdentifierLimit));
+    name = lower_text(word.substr(0, kIdentifierLimit));
     if (!identifier || directive_code(name) != kUnknown) {
         diagnostics_.report(-8, word.substr(0, kIdentifierLimit));
         return false;
@@ -325,7 +321,7 @@ void SourceReader::directive() {
         c = get_char();
     }
     unget_char(c);
-    name = lower(name);
+    name = lower_text(name);
     bool too_long = false;
     const std::string line = read_line_rest(too_long);
     const Directive code = directive_code(name);
@@ -349,7 +345,7 @@ void SourceReader::directive() {
                 diagnostics_.report(-5);
                 return;
             }
-            if (lower(value) == macro) return;
+            if (lower_text(value) == macro) return;
             const int rc = define_macro(macro, value);
             if (rc != kMacroDefined) diagnostics_.report(rc, macro);
             return;
@@ -393,7 +389,7 @@ void SourceReader::directive() {
             // The including file goes on after this line once the included one has ended.
             const int line_end = get_char();
             if (line_end != '\n') unget_char(line_end);
-            if (push_file(path, lower(shown)) != 0) {
+            if (push_file(path, lower_text(shown)) != 0) {
                 if (line_end == '\n') unget_char(line_end);
                 diagnostics_.report(-13, file);
             }

@@ -12,19 +12,11 @@
 #include "msgcompiler/string_compiler.h"
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "runtime/text_case.h"
 
 namespace vdm {
 
 namespace {
-
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 bool read_bytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
     std::ifstream in(path, std::ios::binary);
@@ -47,7 +39,7 @@ private:
     void parse_options(const std::vector<std::string>& args);
     int finish_failed();
     std::string amo(const std::string& tree, const std::string& name) const {
-        return tree + "/bin/amo/" + lower(prefix_) + name;
+        return tree + "/bin/amo/" + lower_text(prefix_) + name;
     }
     std::string out_tree() const { return public_ ? root_ : data_; }
 
@@ -109,9 +101,9 @@ void Run::parse_options(const std::vector<std::string>& args) {
                 } else {
                     const std::size_t eq = args[i].find('=');
                     if (eq == std::string::npos) {
-                        definitions_.emplace_back(lower(args[i]), "0");
+                        definitions_.emplace_back(lower_text(args[i]), "0");
                     } else {
-                        definitions_.emplace_back(lower(args[i].substr(0, eq)),
+                        definitions_.emplace_back(lower_text(args[i].substr(0, eq)),
                                                   args[i].substr(eq + 1));
                     }
                 }
@@ -131,7 +123,7 @@ void Run::parse_options(const std::vector<std::string>& args) {
         fail(-23, "-a");
     } else if (prefix_.empty() || prefix_.size() > 3) {
         fail(-26, prefix_);
-    } else if (upper(prefix_) == "AM") {
+    } else if (upper_text(prefix_) == "AM") {
         fail(-42, prefix_);
     }
 }
@@ -152,7 +144,7 @@ int Run::run(const std::vector<std::string>& args) {
     // whatever the current folder is.
     std::string missing;
     if (have_prefix_) {
-        const std::string p = upper(prefix_);
+        const std::string p = upper_text(prefix_);
         root_ = platform::environment_get(p + "ROOT").value_or("");
         data_ = platform::environment_get(p + "DATA").value_or("");
         std::replace(root_.begin(), root_.end(), '\\', '/');
@@ -199,8 +191,9 @@ int Run::run(const std::vector<std::string>& args) {
     for (const platform::FolderEntry& e : entries) {
         if (e.name.size() < 256) sources.push_back(e.name);
     }
-    std::sort(sources.begin(), sources.end(),
-              [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
+    std::sort(sources.begin(), sources.end(), [](const std::string& a, const std::string& b) {
+        return lower_text(a) < lower_text(b);
+    });
 
     if (!m_file_) {
         std::fputs(public_ ? "Compiling public kpl strings\n" : "Compiling private kpl strings\n",
@@ -216,7 +209,7 @@ int Run::run(const std::vector<std::string>& args) {
         return kExitOk;
     }
     for (std::size_t i = kSourceLimit; i < sources.size(); ++i) {
-        diagnostics_.report(-45, lower(sources[i]));
+        diagnostics_.report(-45, lower_text(sources[i]));
         if (diagnostics_.stopped()) return finish_failed();
     }
     if (sources.size() > static_cast<std::size_t>(kSourceLimit)) sources.resize(kSourceLimit);
@@ -247,9 +240,9 @@ int Run::run(const std::vector<std::string>& args) {
     SourceReader reader(diagnostics_);
     StringCompiler compiler(reader, diagnostics_, table);
     for (const std::string& name : sources) {
-        if (reader.open_source(folder + "/" + name, lower(name)) != 0) {
+        if (reader.open_source(folder + "/" + name, lower_text(name)) != 0) {
             reader.close_all();
-            diagnostics_.report(-28, lower(name));
+            diagnostics_.report(-28, lower_text(name));
         } else {
             compiler.compile_strings(definitions_);
             reader.close_all();

@@ -23,6 +23,11 @@ std::string join_path(std::string_view folder, std::string_view name) {
     return path + tail;
 }
 
+bool absolute_name(std::string_view name) {
+    return !name.empty() &&
+           (name[0] == '/' || name[0] == '\\' || name.find(':') != std::string_view::npos);
+}
+
 std::string file_name_part(std::string_view path) {
     const std::size_t cut = path.find_last_of("/\\");
     return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));

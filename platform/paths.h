@@ -16,6 +16,10 @@ std::string to_native_path(std::string_view name);
 // the name alone; an absolute name (starting with '/') is returned as it is.
 std::string join_path(std::string_view folder, std::string_view name);
 
+// Whether a stored or typed name names its file from the root: it starts with '/' or '\', or
+// holds a ':' (a drive letter or other prefix a name from Windows carries).
+bool absolute_name(std::string_view name);
+
 // The last component of a path ('/' or '\' separated), e.g. "lens.len" of "a/b\lens.len".
 std::string file_name_part(std::string_view path);
 

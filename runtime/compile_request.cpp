@@ -5,15 +5,11 @@
 
 #include "runtime/settings.h"
 #include "runtime/table_files.h"
+#include "runtime/text_case.h"
 
 namespace {
 
 CompileRequest g_request;
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // A folder in one spelling: '/' separators, no doubled or trailing separator, lower case.
 std::string folder_key(std::string path) {
@@ -24,7 +20,7 @@ std::string folder_key(std::string path) {
         out.push_back(c);
     }
     while (out.size() > 1 && out.back() == '/') out.pop_back();
-    return lower(out);
+    return lower_text(out);
 }
 
 bool starts_with(const std::string& text, const char* prefix) {
@@ -54,8 +50,8 @@ int compile_on_save(const std::string& path) {
     const std::string folder = slash == std::string::npos ? std::string() : p.substr(0, slash);
     const std::string file = slash == std::string::npos ? p : p.substr(slash + 1);
     const std::size_t dot = file.rfind('.');
-    if (dot == std::string::npos || lower(file.substr(dot + 1)) != "kpl") return kCompileNone;
-    const std::string name = lower(file.substr(0, dot));
+    if (dot == std::string::npos || lower_text(file.substr(dot + 1)) != "kpl") return kCompileNone;
+    const std::string name = lower_text(file.substr(0, dot));
     int state = kCompileCode;
     if (starts_with(name, "a_menu")) {
         state = kCompileMenus;

@@ -17,6 +17,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/table_lists.h"
+#include "runtime/text_case.h"
 
 namespace {
 
@@ -32,12 +33,6 @@ constexpr int kMsgDialogFailed = -123;
 std::vector<std::string> g_names;
 CommandHandler g_other_file_operations = nullptr;
 ListWindowShower g_list_window = nullptr;
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 // The pattern of list entries whose second text is the type (the first entry when none is).
 std::string type_pattern(int type) {
@@ -77,11 +72,6 @@ std::string type_extension(int type) {
     return extension;
 }
 
-bool absolute_name(const std::string& name) {
-    return !name.empty() &&
-           (name[0] == '/' || name[0] == '\\' || name.find(':') != std::string::npos);
-}
-
 std::string setting_text(int id) {
     const char* text = get_setting_text(id, 0);
     return text != nullptr ? text : "";
@@ -114,7 +104,7 @@ int make_named_folder(const std::string& name) {
     if (name.empty() || name.find('.') != std::string::npos) {
         return set_error_msg(kMsgFolderRefused, name.c_str());
     }
-    const std::string path = absolute_name(name)
+    const std::string path = platform::absolute_name(name)
                                  ? platform::to_native_path(name)
                                  : platform::join_path(file_type_folder(kTypeLens, 1), name);
     if (platform::path_exists(path)) return set_error_msg(kMsgFolderExists, path.c_str());
@@ -130,8 +120,9 @@ int remove_named_folder(int folder_kind, const std::string& name) {
         return set_error_msg(kMsgFolderNotRemoved, name.c_str());
     }
     const std::string path =
-        absolute_name(name) ? platform::to_native_path(name)
-                            : platform::join_path(file_type_folder(kTypeLens, folder_kind), name);
+        platform::absolute_name(name)
+            ? platform::to_native_path(name)
+            : platform::join_path(file_type_folder(kTypeLens, folder_kind), name);
     const int removed = platform::is_folder(path) ? platform::remove_empty_folder(path)
                                                   : static_cast<int>(platform::kNotFound);
     if (removed == platform::kAccessDenied) {
@@ -171,7 +162,7 @@ int scan_folder(std::vector<std::string>& names, const std::string& folder, int 
         file_names.push_back(e.name.substr(0, kListedNameLength));
     }
     const auto by_name = [](const std::string& a, const std::string& b) {
-        const std::string la = lower(a), lb = lower(b);
+        const std::string la = lower_text(a), lb = lower_text(b);
         return la != lb ? la < lb : a < b;
     };
     std::sort(folder_names.begin(), folder_names.end(), by_name);
@@ -193,14 +184,14 @@ int file_type_of(const char* path) {
     const std::string name = platform::file_name_part(path);
     const std::size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot + 1 >= name.size()) return 0;
-    const std::string extension = lower(name.substr(dot + 1));
+    const std::string extension = lower_text(name.substr(dot + 1));
     const int saved = current_list();
     select_list(kExtensionTypeList);
     int type = 0;
     for (int i = 0; i < current_list_count(); ++i) {
         const char* first = current_list_first(i);
         const char* second = current_list_second(i);
-        if (first != nullptr && second != nullptr && lower(first) == extension) {
+        if (first != nullptr && second != nullptr && lower_text(first) == extension) {
             type = std::atoi(second);
             break;
         }
@@ -220,7 +211,7 @@ std::string file_type_folder(int type, int folder_kind) {
 }
 
 std::string file_type_path(int type, int folder_kind, const std::string& name) {
-    std::string path = absolute_name(name)
+    std::string path = platform::absolute_name(name)
                            ? platform::to_native_path(name)
                            : platform::join_path(file_type_folder(type, folder_kind), name);
     const std::string last = platform::file_name_part(path);
@@ -275,7 +266,7 @@ int cmd_change_directory() {
         const int from_setting = kind == 2 ? kSetCurrentTextDirectory : kSetCurrentDirectory;
         std::string folder = wanted;
         std::replace(folder.begin(), folder.end(), '\\', '/');
-        if (!absolute_name(folder)) {
+        if (!platform::absolute_name(folder)) {
             std::string base = setting_text(from_setting);
             if (base.empty()) base = ".";
             folder = base + "/" + folder;

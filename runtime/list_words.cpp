@@ -12,6 +12,7 @@
 #include "runtime/table_format.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
+#include "runtime/text_case.h"
 
 namespace {
 
@@ -31,10 +32,6 @@ std::vector<platform::FolderEntry> dir_entries;
 std::size_t dir_next = 0;
 bool dir_open = false;
 
-char lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
 bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -43,7 +40,7 @@ bool is_digit(char c) {
 bool equals_lowered(const char* text, std::size_t n, const std::string& word) {
     if (n != word.size()) return false;
     for (std::size_t i = 0; i < n; ++i) {
-        if (lower(text[i]) != word[i]) return false;
+        if (lower_char(text[i]) != word[i]) return false;
     }
     return true;
 }
@@ -146,7 +143,7 @@ const char* match_list_word(const char* word, int* index) {
     const std::size_t length = std::strlen(word);
     if (length > 0 && word[length - 1] == '_') return nullptr;
     std::string lowered(word);
-    for (char& c : lowered) c = lower(c);
+    for (char& c : lowered) c = lower_char(c);
 
     // The numbered form: "ray12" is tried as "ray_" with the number "012".
     std::size_t digits = 0;

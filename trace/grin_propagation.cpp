@@ -369,160 +369,147 @@ void refract_into_grin(int n, RayRecord& ray) {
         static_cast<std::int16_t>(n + (ray.group_offset >= 1 ? ray.group_offset : 0));
 }
 
-void propagate_in_grin(int end, RayRecord& ray) {
-    const int g = ray.grin_surface;
-    const SurfaceRecord& gs = surface(g);
-    if (gs.grin == nullptr) return;
-    const bool backward = ray.backward != 0;
-    // Traced backwards the medium ends at its own surface; the surface before it is not the
-    // medium's end.
-    if (backward && end != g) {
-        set_ray_failure(ray, kRayFailMissed);
-        return;
-    }
-    if (ray.kind == kRayKept) {
-        ray.dtan_x = 0.0;
-        ray.sphere_path = g;
-    }
-    const SurfaceRecord& es = surface(end);
-    const double full_step = std::fabs(gs.grin->step);
-    if (!(full_step > 0.0) || !std::isfinite(full_step)) {
-        set_ray_failure(ray, kRayFailMissed);
-        return;
-    }
-    const int w = ray.wavelength;
-    // Forwards the ray stands in the transfer frame with its z from the end surface's vertex,
-    // shifted back here by the gap; backwards it stands in the medium surface's frame.
-    const double dz = backward ? 0.0 : es.vertex_position - gs.vertex_position;
-    if (backward) into_transfer_frame(gs, ray);
-    double R[3] = {ray.x, ray.y, ray.z + dz};
-    const double n_start = std::fabs(ray.grin_index);
-    double T[3] = {n_start * ray.k, n_start * ray.l, n_start * ray.m};
+namespace {
+
+// The walk through the medium between its two surfaces: the position R and the optical
+// direction T (the index times the unit direction) in the medium's frame, the index and its
+// gradient G1 at R, the integrands p0 = n^2 and d0 = 2 G1.T of the optical path at R, the
+// geometric and optical path so far, the end surface as seen from R, and the next step dt.
+struct GrinWalk {
+    int g = 0;  // the medium's surface
+    int w = 0;  // the wavelength
+    const SurfaceRecord* gs = nullptr;
+    const SurfaceRecord* es = nullptr;  // the end surface
+    double dz = 0.0;                    // see into_end_surface
+    double full_step = 0.0;
+    double R[3] = {}, T[3] = {}, G1[3] = {};
+    double index = 0.0;
+    double p0 = 0.0, d0 = 0.0;
     double path_length = 0.0;  // geometric
     double optical = 0.0;
-    double G1[3];
-    double index = grin_index_gradient(g, w, 1.0, R[0], R[1], R[2], G1);
-    double p0 = ray.grin_index * ray.grin_index;
-    double d0 = 2.0 * (G1[0] * T[0] + G1[1] * T[1] + G1[2] * T[2]);
-    RayRecord probe = ray;  // carries trial points into the end surface's frame
-    EndTest test = end_test(es, gs, R, T, dz, probe);
-    double gap_before = test.gap;
-    double dt = full_step;
+    EndTest test{};
+    double gap_before = 0.0;
+    double dt = 0.0;
     bool approach = false;
-    for (int pass = 1;; ++pass) {
-        const double n_prev = std::fabs(ray.grin_index);
-        double A[3], B[3], C[3], P[3];
-        grin_index_gradient(g, w, dt, R[0], R[1], R[2], A);
-        for (int i = 0; i < 3; ++i) P[i] = R[i] + dt * (0.5 * T[i] + A[i] / 8.0);
-        grin_index_gradient(g, w, dt, P[0], P[1], P[2], B);
-        for (int i = 0; i < 3; ++i) P[i] = R[i] + dt * (T[i] + 0.5 * B[i]);
-        grin_index_gradient(g, w, dt, P[0], P[1], P[2], C);
-        for (int i = 0; i < 3; ++i) {
-            R[i] += dt * (T[i] + (A[i] + 2.0 * B[i]) / 6.0);
-            T[i] += (A[i] + 4.0 * B[i] + C[i]) / 6.0;
-        }
-        index = grin_index_gradient(g, w, 1.0, R[0], R[1], R[2], G1);
-        const double t2 = T[0] * T[0] + T[1] * T[1] + T[2] * T[2];
-        if (!(t2 < kRunawayDirection) || !std::isfinite(index) || !finite3(R) ||
-            !(t2 >= kZeroDenominator)) {
-            set_ray_failure(ray, kRayFailMissed);
-            return;
-        }
-        ray.grin_index = index;
-        const double to_unit = index / std::sqrt(t2);
-        for (double& v : T) v *= to_unit;
-        path_length += dt * (n_prev + std::fabs(index)) * 0.5;
-        const double d1 = 2.0 * (G1[0] * T[0] + G1[1] * T[1] + G1[2] * T[2]);
-        const double n2 = index * index;
-        optical += dt * ((p0 + n2) * 0.5 - (d1 - d0) * dt / 12.0);
-        p0 = n2;
-        d0 = d1;
-        test = end_test(es, gs, R, T, dz, probe);
-        if (!std::isfinite(test.gap)) {
-            set_ray_failure(ray, kRayFailMissed);
-            return;
-        }
-        if (!approach && (std::fabs(test.gap) < full_step || test.gap * gap_before <= 0.0)) {
-            approach = true;
-        }
-        if (approach) {
-            if (!(std::fabs(test.cos_t) >= kZeroDenominator)) {
-                set_ray_failure(ray, kRayFailMissed);
-                return;
-            }
-            dt = test.gap * test.normal[2] / test.cos_t;
-            if (!std::isfinite(dt)) {
-                set_ray_failure(ray, kRayFailMissed);
-                return;
-            }
-        } else {
-            dt = full_step;
-            gap_before = test.gap;
-            if (ray.kind == kRayKept) record_path_point(ray, gs, ray.surface - 1, R);
-            if (!medium_aperture_passes(g, ray, R)) return;
-        }
-        if (std::fabs(dt) < kOnSurface) break;
-        if (pass > kGrinPassLimit) {
-            set_ray_failure(ray, kRayFailMissed);
-            return;
-        }
-    }
+};
 
-    // On the end surface: back to its vertex, into its frame, the path added.
-    ray.x = R[0];
-    ray.y = R[1];
-    ray.z = R[2];
-    ray.k = T[0] / index;
-    ray.l = T[1] / index;
-    ray.m = T[2] / index;
-    into_end_surface(es, gs, ray, dz);
-    ray.nx = test.normal[0];
-    ray.ny = test.normal[1];
-    ray.nz = test.normal[2];
+// The walk's start where the ray stands after entering the medium.
+void start_walk(GrinWalk& k, RayRecord& ray, RayRecord& probe) {
+    k.R[0] = ray.x;
+    k.R[1] = ray.y;
+    k.R[2] = ray.z + k.dz;
+    const double n_start = std::fabs(ray.grin_index);
+    k.T[0] = n_start * ray.k;
+    k.T[1] = n_start * ray.l;
+    k.T[2] = n_start * ray.m;
+    k.index = grin_index_gradient(k.g, k.w, 1.0, k.R[0], k.R[1], k.R[2], k.G1);
+    k.p0 = ray.grin_index * ray.grin_index;
+    k.d0 = 2.0 * (k.G1[0] * k.T[0] + k.G1[1] * k.T[1] + k.G1[2] * k.T[2]);
+    k.test = end_test(*k.es, *k.gs, k.R, k.T, k.dz, probe);
+    k.gap_before = k.test.gap;
+    k.dt = k.full_step;
+}
+
+// One step of dt along the ray equation d2R/dt2 = grad(n^2) / 2 (dR/dt = T) by the
+// Runge-Kutta-Nystrom rule, T brought back to the length of the index, and the paths over the
+// step added (the optical one by the trapezoid rule with its end-slope correction). False
+// with the ray failed when the step runs away.
+bool walk_step(GrinWalk& k, RayRecord& ray) {
+    const double dt = k.dt;
+    double* R = k.R;
+    double* T = k.T;
+    const double n_prev = std::fabs(ray.grin_index);
+    double A[3], B[3], C[3], P[3];
+    grin_index_gradient(k.g, k.w, dt, R[0], R[1], R[2], A);
+    for (int i = 0; i < 3; ++i) P[i] = R[i] + dt * (0.5 * T[i] + A[i] / 8.0);
+    grin_index_gradient(k.g, k.w, dt, P[0], P[1], P[2], B);
+    for (int i = 0; i < 3; ++i) P[i] = R[i] + dt * (T[i] + 0.5 * B[i]);
+    grin_index_gradient(k.g, k.w, dt, P[0], P[1], P[2], C);
+    for (int i = 0; i < 3; ++i) {
+        R[i] += dt * (T[i] + (A[i] + 2.0 * B[i]) / 6.0);
+        T[i] += (A[i] + 4.0 * B[i] + C[i]) / 6.0;
+    }
+    k.index = grin_index_gradient(k.g, k.w, 1.0, R[0], R[1], R[2], k.G1);
+    const double index = k.index;
+    const double t2 = T[0] * T[0] + T[1] * T[1] + T[2] * T[2];
+    if (!(t2 < kRunawayDirection) || !std::isfinite(index) || !finite3(R) ||
+        !(t2 >= kZeroDenominator)) {
+        set_ray_failure(ray, kRayFailMissed);
+        return false;
+    }
+    ray.grin_index = index;
+    const double to_unit = index / std::sqrt(t2);
+    for (int i = 0; i < 3; ++i) T[i] *= to_unit;
+    k.path_length += dt * (n_prev + std::fabs(index)) * 0.5;
+    const double d1 = 2.0 * (k.G1[0] * T[0] + k.G1[1] * T[1] + k.G1[2] * T[2]);
+    const double n2 = index * index;
+    k.optical += dt * ((k.p0 + n2) * 0.5 - (d1 - k.d0) * dt / 12.0);
+    k.p0 = n2;
+    k.d0 = d1;
+    return true;
+}
+
+// The next step: a full one while the end surface is still more than a step away and not
+// crossed, with the path point and the medium's apertures taken there; from then on the step
+// that reaches the surface along its normal. False with the ray failed.
+bool choose_next_step(GrinWalk& k, RayRecord& ray, RayRecord& probe) {
+    k.test = end_test(*k.es, *k.gs, k.R, k.T, k.dz, probe);
+    const EndTest& test = k.test;
+    if (!std::isfinite(test.gap)) {
+        set_ray_failure(ray, kRayFailMissed);
+        return false;
+    }
+    if (!k.approach && (std::fabs(test.gap) < k.full_step || test.gap * k.gap_before <= 0.0)) {
+        k.approach = true;
+    }
+    if (k.approach) {
+        if (!(std::fabs(test.cos_t) >= kZeroDenominator)) {
+            set_ray_failure(ray, kRayFailMissed);
+            return false;
+        }
+        k.dt = test.gap * test.normal[2] / test.cos_t;
+        if (!std::isfinite(k.dt)) {
+            set_ray_failure(ray, kRayFailMissed);
+            return false;
+        }
+        return true;
+    }
+    k.dt = k.full_step;
+    k.gap_before = test.gap;
+    if (ray.kind == kRayKept) record_path_point(ray, *k.gs, ray.surface - 1, k.R);
+    return medium_aperture_passes(k.g, ray, k.R);
+}
+
+// The ray on the end surface: back to its vertex, into its frame, with the surface's normal,
+// and the geometric path as its step.
+void arrive_on_end_surface(const GrinWalk& k, RayRecord& ray) {
+    ray.x = k.R[0];
+    ray.y = k.R[1];
+    ray.z = k.R[2];
+    ray.k = k.T[0] / k.index;
+    ray.l = k.T[1] / k.index;
+    ray.m = k.T[2] / k.index;
+    into_end_surface(*k.es, *k.gs, ray, k.dz);
+    ray.nx = k.test.normal[0];
+    ray.ny = k.test.normal[1];
+    ray.nz = k.test.normal[2];
     ray.normal_len2 = 1.0;
     ray.cos_i = ray.nx * ray.k + ray.ny * ray.l + ray.nz * ray.m;
-    ray.dist = path_length;
-    if (backward) {
-        ray.dtan_y = optical;
-        // As the backward step checks a plane surface: the ray must have gone forward along
-        // its way and must meet the surface where the surface is.
-        const double cx = es.toric == 2 ? es.x_curvature : 0.0;
-        if (es.curvature == 0.0 && cx == 0.0) {
-            if (path_length < -kConvergenceCoarse || aperture_hit_test(end, ray.x, ray.y) != 0) {
-                set_ray_failure(ray, kRayFailMissed);
-                return;
-            }
-        }
-        // The backward step refracts out of the medium itself, at the medium's surface.
-        return;
-    }
-    ray.opl += optical;
+    ray.dist = k.path_length;
+}
+
+// A forward ray on the end surface: the paths added, the surface's apertures, and the
+// refraction out of the medium (or into the next gradient medium).
+void leave_forward(int end, const GrinWalk& k, RayRecord& ray) {
+    const SurfaceRecord& es = *k.es;
+    ray.opl += k.optical;
     if (lens_data().wavelength_count > 2 && ray.medium != nullptr) {
-        ray.chrom_opl += (ray.medium[1] - ray.medium[2]) * path_length;
+        ray.chrom_opl += (ray.medium[1] - ray.medium[2]) * k.path_length;
     }
     ray.prev_medium = ray.medium;
     ray.prev_alt_medium = ray.alt_medium;
 
-    if (ray.check_apertures) {
-        const double r2 = ray.x * ray.x + ray.y * ray.y;
-        if (es.aperture_check && es.aperture_radius * es.aperture_radius < r2) {
-            set_ray_failure(ray, kRayFailAperture);
-            return;
-        }
-        if (es.special_aperture_count > 0) {
-            const int result = check_special_apertures(end, ray.x, ray.y);
-            if (result == kSpecialOutside) {
-                set_ray_failure(ray, kRayFailAperture);
-                return;
-            }
-            if (result == kSpecialObstructed) {
-                set_ray_failure(ray, kRayFailSpecialAperture);
-                return;
-            }
-            if (result == kSpecialUntouched) ray.gamma = 0.0;
-            if (result != 0) return;
-        }
-    }
+    if (!surface_apertures_pass(end, ray)) return;
 
     if (end >= lens_data().image_surface) {
         ray.grin_state = -1;
@@ -539,8 +526,63 @@ void propagate_in_grin(int end, RayRecord& ray) {
         refract_into_grin(end, ray);
         return;
     }
-    if (!bend_at(end, ray, t, index, t.table[w])) return;
+    if (!bend_at(end, ray, t, k.index, t.table[k.w])) return;
     renormalise(ray);
+}
+
+}  // namespace
+
+void propagate_in_grin(int end, RayRecord& ray) {
+    const int g = ray.grin_surface;
+    const SurfaceRecord& gs = surface(g);
+    if (gs.grin == nullptr) return;
+    const bool backward = ray.backward != 0;
+    // Traced backwards the medium ends at its own surface; the surface before it is not the
+    // medium's end.
+    if (backward && end != g) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    if (ray.kind == kRayKept) {
+        ray.dtan_x = 0.0;
+        ray.sphere_path = g;
+    }
+    GrinWalk k;
+    k.g = g;
+    k.gs = &gs;
+    k.es = &surface(end);
+    k.full_step = std::fabs(gs.grin->step);
+    if (!(k.full_step > 0.0) || !std::isfinite(k.full_step)) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    k.w = ray.wavelength;
+    // Forwards the ray stands in the transfer frame with its z from the end surface's vertex,
+    // shifted back here by the gap; backwards it stands in the medium surface's frame.
+    k.dz = backward ? 0.0 : k.es->vertex_position - gs.vertex_position;
+    if (backward) into_transfer_frame(gs, ray);
+    RayRecord probe = ray;  // carries trial points into the end surface's frame
+    start_walk(k, ray, probe);
+    for (int pass = 1;; ++pass) {
+        if (!walk_step(k, ray) || !choose_next_step(k, ray, probe)) return;
+        if (std::fabs(k.dt) < kOnSurface) break;
+        if (pass > kGrinPassLimit) {
+            set_ray_failure(ray, kRayFailMissed);
+            return;
+        }
+    }
+
+    arrive_on_end_surface(k, ray);
+    if (!backward) {
+        leave_forward(end, k, ray);
+        return;
+    }
+    ray.dtan_y = k.optical;
+    // As the backward step checks a plane surface: the ray must have gone forward along its
+    // way and must meet the surface where the surface is. The backward step refracts out of
+    // the medium itself, at the medium's surface.
+    const double cx = k.es->toric == 2 ? k.es->x_curvature : 0.0;
+    if (k.es->curvature == 0.0 && cx == 0.0) backward_plane_hit(end, ray, k.path_length);
 }
 
 void enter_grin_backward(int n, RayRecord& ray) {

@@ -327,6 +327,39 @@ void aim_failed(RayRecord& ray) {
     set_ray_failure(ray, code);
 }
 
+// The aim of either object condition. condition is the one the cache was built for (the
+// wanted direction at infinity, or the finite object point), (x, y, z) the one asked for now;
+// solve aims at it for given pupil coordinates, finish sets the ray up from the solution.
+template <class Solve, class Finish>
+void aim_for(RayRecord& ray, double (&condition)[3], double x, double y, double z, Solve solve,
+             Finish finish) {
+    TraceGlobals& g = trace_globals();
+    const double a = ray.pup_x, b = ray.pup_y;
+    ray.aim_pup_x = a;
+    ray.aim_pup_y = b;
+    if (g.aiming_in_progress || g.aim_cache_stale || !same3(condition, x, y, z)) {
+        condition[0] = x;
+        condition[1] = y;
+        condition[2] = z;
+        if (!rebuild_cache(ray, solve)) {
+            aim_failed(ray);
+            return;
+        }
+    }
+    double u = g.aim_centre[0], v = g.aim_centre[1];
+    if (!(a == 0.0 && b == 0.0) && !solve_from_factors(ray, solve, a, b, u, v)) {
+        aim_failed(ray);
+        return;
+    }
+    const Trial t = trial(ray, a, b, u, v);
+    if (t.failure != 0) {
+        ray.failure = t.failure;
+        aim_failed(ray);
+        return;
+    }
+    finish(ray, t);
+}
+
 }  // namespace
 
 double angle_of(double a, double b) {
@@ -536,65 +569,21 @@ void solve_aim_point(RayRecord& ray, double x, double y, double z, double a, dou
 }
 
 void aim_ray(RayRecord& ray) {
-    TraceGlobals& g = trace_globals();
-    const double a = ray.pup_x, b = ray.pup_y;
-    ray.aim_pup_x = a;
-    ray.aim_pup_y = b;
-    auto solve = [](RayRecord& r, double pa, double pb, double& u, double& v) {
-        solve_aim_angles(r, pa, pb, u, v);
-    };
-    if (g.aiming_in_progress || g.aim_cache_stale || !same3(g.aim_direction, ray.k, ray.l, ray.m)) {
-        g.aim_direction[0] = ray.k;
-        g.aim_direction[1] = ray.l;
-        g.aim_direction[2] = ray.m;
-        if (!rebuild_cache(ray, solve)) {
-            aim_failed(ray);
-            return;
-        }
-    }
-    double u = g.aim_centre[0], v = g.aim_centre[1];
-    if (!(a == 0.0 && b == 0.0) && !solve_from_factors(ray, solve, a, b, u, v)) {
-        aim_failed(ray);
-        return;
-    }
-    const Trial t = trial(ray, a, b, u, v);
-    if (t.failure != 0) {
-        ray.failure = t.failure;
-        aim_failed(ray);
-        return;
-    }
-    finish_infinite(ray, t);
+    aim_for(
+        ray, trace_globals().aim_direction, ray.k, ray.l, ray.m,
+        [](RayRecord& r, double pa, double pb, double& u, double& v) {
+            solve_aim_angles(r, pa, pb, u, v);
+        },
+        [](RayRecord& r, const Trial& t) { finish_infinite(r, t); });
 }
 
 void aim_ray_finite_object(RayRecord& ray, double x, double y, double z) {
-    TraceGlobals& g = trace_globals();
-    const double a = ray.pup_x, b = ray.pup_y;
-    ray.aim_pup_x = a;
-    ray.aim_pup_y = b;
-    auto solve = [x, y, z](RayRecord& r, double pa, double pb, double& u, double& v) {
-        solve_aim_point(r, x, y, z, pa, pb, u, v);
-    };
-    if (g.aiming_in_progress || g.aim_cache_stale || !same3(g.aim_position, x, y, z)) {
-        g.aim_position[0] = x;
-        g.aim_position[1] = y;
-        g.aim_position[2] = z;
-        if (!rebuild_cache(ray, solve)) {
-            aim_failed(ray);
-            return;
-        }
-    }
-    double u = g.aim_centre[0], v = g.aim_centre[1];
-    if (!(a == 0.0 && b == 0.0) && !solve_from_factors(ray, solve, a, b, u, v)) {
-        aim_failed(ray);
-        return;
-    }
-    const Trial t = trial(ray, a, b, u, v);
-    if (t.failure != 0) {
-        ray.failure = t.failure;
-        aim_failed(ray);
-        return;
-    }
-    finish_finite(ray, t, x, y, z);
+    aim_for(
+        ray, trace_globals().aim_position, x, y, z,
+        [x, y, z](RayRecord& r, double pa, double pb, double& u, double& v) {
+            solve_aim_point(r, x, y, z, pa, pb, u, v);
+        },
+        [x, y, z](RayRecord& r, const Trial& t) { finish_finite(r, t, x, y, z); });
 }
 
 void install_ray_aiming() {

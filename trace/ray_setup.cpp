@@ -170,6 +170,23 @@ void extent_pair(double s, double g, double c, double rp, double& lo, double& hi
     hi = v1 < v2 ? v2 : v1;
 }
 
+// The pupil a ray of a wide pupil aims into, on the plane dp from the object point: the entrance
+// pupil (at_entrance), centred on the axis; or the entrance beam on the plane of surface 1 (d
+// from the object point), centred where the chief height and the beam put the pupil point of
+// centre.
+struct WidePupil {
+    double dp, rp, cx, cy;
+};
+
+WidePupil wide_pupil(const LensData& lens, bool at_entrance, double d, const RayRecord& centre) {
+    if (at_entrance) {
+        return {d + lens.entrance_pupil_position, lens.entrance_pupil_semi_diameter, 0.0, 0.0};
+    }
+    const double epr = lens.axial_start_height, p1 = lens.chief_start_height;
+    return {d, std::fabs(epr), p1 * centre.obj_x + epr * centre.pup_x,
+            p1 * centre.obj_y + epr * centre.pup_y};
+}
+
 PupilExtents pupil_extents(double dp, double rp, double cx, double cy, double x0, double y0) {
     PupilExtents e{};
     const double hp = 1.0 / dp;
@@ -295,18 +312,7 @@ void setup_wide_pupil(RayRecord& ray, const RayRecord& ref, const RayRecord* ref
                       double y0, double d, double h) {
     const LensData& lens = lens_data();
     const bool at_entrance = ray.pupil_at_entrance != 0 || lens.aim_mode == kAimEntrancePupil;
-    const double epr = lens.axial_start_height, p1 = lens.chief_start_height;
-    double dp, rp, cx, cy;
-    if (at_entrance) {
-        dp = d + lens.entrance_pupil_position;
-        rp = lens.entrance_pupil_semi_diameter;
-        cx = cy = 0.0;
-    } else {
-        dp = d;
-        rp = std::fabs(epr);
-        cx = p1 * ref.obj_x + epr * ref.pup_x;
-        cy = p1 * ref.obj_y + epr * ref.pup_y;
-    }
+    const auto [dp, rp, cx, cy] = wide_pupil(lens, at_entrance, d, ref);
     if (!(std::fabs(dp) >= kZeroDenominator)) {
         set_ray_failure(ray, kRayFailMissed);
         return;
@@ -380,17 +386,7 @@ void setup_ordinary_pupil(RayRecord& ray, const LensData& lens, const RayRecord&
             ray.eff_pup_x = enp ? ray.pup_x : 0.0;
             ray.eff_pup_y = enp ? ray.pup_y : 0.0;
         } else {
-            double dp, rp, cx, cy;
-            if (enp) {
-                dp = d + lens.entrance_pupil_position;
-                rp = lens.entrance_pupil_semi_diameter;
-                cx = cy = 0.0;
-            } else {
-                dp = d;
-                rp = std::fabs(epr);
-                cx = p1 * ray.obj_x + epr * ray.pup_x;
-                cy = p1 * ray.obj_y + epr * ray.pup_y;
-            }
+            auto [dp, rp, cx, cy] = wide_pupil(lens, enp, d, ray);
             if (dp == 0.0) dp = kInfiniteDistance;
             const PupilExtents e = pupil_extents(dp, rp, cx, cy, x0, y0);
             const bool g_ok = std::fabs(e.g) >= kZeroDenominator;
@@ -475,10 +471,7 @@ void setup_aimed_finite(RayRecord& ray, const RayRecord& ref, double x0, double 
             if (ray.kind == kRayFractional && std::fabs(epr) >= kSmallPupilRatio * std::fabs(th0) &&
                 !lens.epxy) {
                 const bool enp = lens.aim_mode == kAimEntrancePupil;
-                const double dp = enp ? d + lens.entrance_pupil_position : d;
-                const double rp = enp ? lens.entrance_pupil_semi_diameter : std::fabs(epr);
-                const double cx = enp ? 0.0 : p1 * ref.obj_x + epr * ref.pup_x;
-                const double cy = enp ? 0.0 : p1 * ref.obj_y + epr * ref.pup_y;
+                const auto [dp, rp, cx, cy] = wide_pupil(lens, enp, d, ref);
                 if (std::fabs(dp) >= kZeroDenominator) {
                     const PupilExtents e = pupil_extents(dp, rp, cx, cy, x0, y0);
                     const double wx = e.xb - e.xa, wy = e.yb - e.ya;

@@ -76,6 +76,13 @@ void intersect_and_refract(int surface, RayRecord& ray);
 void trace_special_surface(int surface, RayRecord& ray);
 // Refraction or reflection at a surface.
 void refract_at_surface(int surface, RayRecord& ray);
+// The apertures of surface n where a forward ray has just met it (point in the surface's
+// frame), for every medium the ray arrives through: true when the ray goes on to be bent there;
+// false when it stopped (the failure is reported) or passes the surface untouched.
+bool surface_apertures_pass(int surface, RayRecord& ray);
+// Whether a ray traced backwards meets plane surface n where the surface is, having gone
+// forward along its way (dist the step to it); a miss is reported.
+bool backward_plane_hit(int surface, RayRecord& ray, double dist);
 // One step along the edge wall of an element.
 void edge_wall_step(RayRecord& ray);
 

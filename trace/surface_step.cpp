@@ -203,11 +203,9 @@ template <class Ray, class T = decltype(Ray::k)>
     if (const int code = bend_plain(s, ray, raw); code != 0) set_ray_failure(ray, code);
 }
 
-// The full surface step: every surface kind, frame, medium and direction of travel.
-static void surface_step(int n, RayRecord& ray) {
-    const SurfaceRecord& s = surface_array()[n];
-    const LensData& lens = lens_data();
-
+// Into the frame the step works in: the surface's own, or inside a gradient medium traced
+// backwards the medium surface's decentre alone.
+[[gnu::always_inline]] static inline void enter_step_frame(const SurfaceRecord& s, RayRecord& ray) {
     if (ray.grin_state != 0) {
         if (ray.backward) {
             const DecentreRecord* d = surface(ray.grin_surface).decentre;
@@ -217,98 +215,111 @@ static void surface_step(int n, RayRecord& ray) {
         if (s.decentre_reference != nullptr) leave_surface_frame(*s.decentre_reference, ray, false);
         enter_surface_frame(*s.decentre, ray, false);
     }
-    if (ray.kind == kRayKept) {
-        ray.dtan_x = 0.0;
-        ray.sphere_path = 0.0;
-    }
-    if (ray.grin_state != 0) {
-        const TraceSeams& seams = trace_seams();
-        if (seams.propagate_in_grin == nullptr) {
-            set_ray_failure(ray, kRayFailNotAvailable);
-            return;
-        }
-        seams.propagate_in_grin(n, ray);
-        if (s.grin == nullptr && !ray.backward) ray.grin_state = -2;
-        if (ray.failure != 0) {
-            const int code = ray.failure;
-            set_ray_failure(ray, code);
-        }
+}
+
+// A ray inside a gradient medium: the medium's own code carries it to surface n.
+static void step_through_grin(int n, const SurfaceRecord& s, RayRecord& ray) {
+    const TraceSeams& seams = trace_seams();
+    if (seams.propagate_in_grin == nullptr) {
+        set_ray_failure(ray, kRayFailNotAvailable);
         return;
     }
-
-    // Shape: the surface's own pair, and the pair of the closed-form step.
-    const double setup_length = n == 1 ? ray.dist : 0.0;
-    double c, kc, c2;
-    if (s.toric != 2) {
-        c = s.curvature;
-        kc = s.conic != 0.0 ? s.conic * c : 0.0;
-        c2 = s.x_curvature;
-        if (s.spline != nullptr && s.shape == kShapeSpline) kc = -c;
-    } else {
-        c = s.x_curvature;
-        kc = s.x_conic != 0.0 ? s.x_conic * c : 0.0;
-        c2 = s.curvature;
+    seams.propagate_in_grin(n, ray);
+    if (s.grin == nullptr && !ray.backward) ray.grin_state = -2;
+    if (ray.failure != 0) {
+        const int code = ray.failure;
+        set_ray_failure(ray, code);
     }
-    bool general = needs_general_iteration(s);
-    double cs = c, kcs = kc;
+}
+
+// The surface's shape as the step needs it: its own pair (c, c2 the other curvature, kc =
+// conic times c) for the general iteration, and the pair of the closed-form start (cs, kcs)
+// with the form that start takes. general: the closed form is only the start.
+struct StepShape {
+    double c, kc, c2;
+    double cs, kcs;
+    Form form;
+    bool general;
+};
+
+[[gnu::always_inline]] static inline StepShape step_shape(const SurfaceRecord& s) {
+    StepShape h;
+    if (s.toric != 2) {
+        h.c = s.curvature;
+        h.kc = s.conic != 0.0 ? s.conic * h.c : 0.0;
+        h.c2 = s.x_curvature;
+        if (s.spline != nullptr && s.shape == kShapeSpline) h.kc = -h.c;
+    } else {
+        h.c = s.x_curvature;
+        h.kc = s.x_conic != 0.0 ? s.x_conic * h.c : 0.0;
+        h.c2 = s.curvature;
+    }
+    h.general = needs_general_iteration(s);
+    h.cs = h.c;
+    h.kcs = h.kc;
     if (s.fresnel) {
         // A Fresnel surface is met on its substrate; the iteration gives the optical slopes.
-        cs = s.fresnel_curvature;
-        kcs = s.fresnel_conic != 0.0 ? s.fresnel_conic * cs : 0.0;
-        general = true;
+        h.cs = s.fresnel_curvature;
+        h.kcs = s.fresnel_conic != 0.0 ? s.fresnel_conic * h.cs : 0.0;
+        h.general = true;
     } else if (s.start_pair) {
-        cs = s.start_curvature;
-        kcs = s.start_conic != 0.0 ? s.start_conic * cs : 0.0;
-        general = true;
+        h.cs = s.start_curvature;
+        h.kcs = s.start_conic != 0.0 ? s.start_conic * h.cs : 0.0;
+        h.general = true;
     }
 
-    Form form;
     if (s.fresnel) {
-        form = cs == 0.0 ? Form::kPlane : Form::kConic;
-    } else if (s.shape == kShapeSpecialBase || (s.toric != 0 && c2 != 0.0)) {
-        form = Form::kToric;
-    } else if (cs == 0.0) {
-        form = Form::kPlane;
+        h.form = h.cs == 0.0 ? Form::kPlane : Form::kConic;
+    } else if (s.shape == kShapeSpecialBase || (s.toric != 0 && h.c2 != 0.0)) {
+        h.form = Form::kToric;
+    } else if (h.cs == 0.0) {
+        h.form = Form::kPlane;
     } else if (s.toric == 0) {
-        form = Form::kConic;
+        h.form = Form::kConic;
     } else {
-        form = s.toric == 1 ? Form::kCylinderY : Form::kCylinderX;
+        h.form = s.toric == 1 ? Form::kCylinderY : Form::kCylinderX;
     }
+    return h;
+}
 
-    const double x0 = ray.x, y0 = ray.y, z0 = ray.z;
+// Moves the ray to its closed-form intersection with the start shape and sets its cosine
+// there. A spline that the closed form misses and a toric start from the foot of the
+// perpendicular instead and leave the rest to the general iteration. False when the ray failed.
+[[gnu::always_inline]] static inline bool closed_form_intersection(const SurfaceRecord& s,
+                                                                   StepShape& h, RayRecord& ray) {
     const bool alternate = (ray.reversed != 0) != (s.alternate_intersection != 0);
     double t = 0.0;
     double root = 0.0;
-    switch (form) {
+    switch (h.form) {
         case Form::kPlane:
             if (intersect_plane(ray.z, ray.m, t) != 0) {
                 // A ray parallel to a plane is a quiet failure: no message even for kind 1.
                 ray.failure = kRayFailMissed;
-                return;
+                return false;
             }
             ray.cos_i = ray.m;
             break;
         case Form::kToric:
             t = -(ray.k * ray.x + ray.l * ray.y + ray.m * ray.z);
-            general = true;
+            h.general = true;
             break;
         default: {
             SurfaceQuadratic q;
-            if (form == Form::kConic) {
-                q = conic_quadratic(ray.x, ray.y, ray.z, ray.k, ray.l, ray.m, cs, kcs);
-            } else if (form == Form::kCylinderY) {
-                q = cylinder_quadratic(ray.y, ray.z, ray.l, ray.k, ray.m, cs, kcs);
+            if (h.form == Form::kConic) {
+                q = conic_quadratic(ray.x, ray.y, ray.z, ray.k, ray.l, ray.m, h.cs, h.kcs);
+            } else if (h.form == Form::kCylinderY) {
+                q = cylinder_quadratic(ray.y, ray.z, ray.l, ray.k, ray.m, h.cs, h.kcs);
             } else {
-                q = cylinder_quadratic(ray.x, ray.z, ray.k, ray.l, ray.m, cs, kcs);
+                q = cylinder_quadratic(ray.x, ray.z, ray.k, ray.l, ray.m, h.cs, h.kcs);
             }
             if (solve_surface_quadratic(q, alternate, t, root) != 0) {
                 const bool spline = s.spline != nullptr && s.shape == kShapeSpline;
                 if (!spline || std::fabs(ray.m) < kZeroDenominator) {
                     set_ray_failure(ray, kRayFailMissed);
-                    return;
+                    return false;
                 }
                 t = -ray.z / ray.m;
-                general = true;
+                h.general = true;
             }
             ray.cos_i = root;
             break;
@@ -318,12 +329,13 @@ static void surface_step(int n, RayRecord& ray) {
     ray.y += t * ray.l;
     ray.z += t * ray.m;
     ray.dist = t;
+    return true;
+}
 
-    if (lens.angle_mode && cs != 0.0 && form != Form::kToric && on_far_sheet(s, cs, kcs, ray.z)) {
-        set_ray_failure(ray, kRayFailMissed);
-        return;
-    }
-    switch (form) {
+// The (unnormalised) normal of the start shape at the ray's point; a toric leaves it to the
+// general iteration.
+[[gnu::always_inline]] static inline void closed_form_normal(const StepShape& h, RayRecord& ray) {
+    switch (h.form) {
         case Form::kPlane:
             ray.nx = 0.0;
             ray.ny = 0.0;
@@ -333,64 +345,58 @@ static void surface_step(int n, RayRecord& ray) {
         case Form::kConic:
         case Form::kCylinderY:
         case Form::kCylinderX:
-            ray.nx = form == Form::kCylinderY ? 0.0 : -cs * ray.x;
-            ray.ny = form == Form::kCylinderX ? 0.0 : -cs * ray.y;
-            ray.nz = 1.0 - cs * ray.z - kcs * ray.z;
+            ray.nx = h.form == Form::kCylinderY ? 0.0 : -h.cs * ray.x;
+            ray.ny = h.form == Form::kCylinderX ? 0.0 : -h.cs * ray.y;
+            ray.nz = 1.0 - h.cs * ray.z - h.kcs * ray.z;
             ray.normal_len2 =
-                kcs == 0.0 ? 1.0 : ray.nx * ray.nx + ray.ny * ray.ny + ray.nz * ray.nz;
+                h.kcs == 0.0 ? 1.0 : ray.nx * ray.nx + ray.ny * ray.ny + ray.nz * ray.nz;
             break;
         case Form::kToric:
             break;
     }
+}
 
-    if (general && !general_intersection(n, ray, c, c2, kc, x0, y0, z0)) return;
-
-    if (ray.edge_state != kEdgeNone) return;
-    if (ray.backward) {
-        if (c != 0.0) return;
-        if (ray.dist + kConvergenceCoarse >= 0.0) {
-            const TraceSeams& seams = trace_seams();
-            if (seams.aperture_hit_test == nullptr) {
-                set_ray_failure(ray, kRayFailNotAvailable);
-                return;
-            }
-            if (seams.aperture_hit_test(n, ray.x, ray.y) == 0) return;
+// surface_apertures_pass, inline for the surface step.
+[[gnu::always_inline]] static inline bool apertures_pass(int n, RayRecord& ray) {
+    if (!ray.check_apertures) return true;
+    const SurfaceRecord& s = surface_array()[n];
+    if (s.aperture_check) {
+        const double limit = s.aperture_radius * kApertureSlack;
+        if (ray.x * ray.x + ray.y * ray.y > limit * limit) {
+            set_ray_failure(ray, kRayFailAperture);
+            return false;
         }
-        set_ray_failure(ray, kRayFailMissed);
-        return;
     }
+    if (s.special_aperture_count <= 0) return true;
+    const TraceSeams& seams = trace_seams();
+    if (seams.check_special_apertures == nullptr) {
+        set_ray_failure(ray, kRayFailNotAvailable);
+        return false;
+    }
+    const int result = seams.check_special_apertures(n, ray.x, ray.y);
+    if (result == kSpecialOutside) {
+        set_ray_failure(ray, kRayFailAperture);
+        return false;
+    }
+    if (result == kSpecialObstructed) {
+        set_ray_failure(ray, kRayFailSpecialAperture);
+        return false;
+    }
+    if (result == kSpecialUntouched) ray.gamma = 0.0;
+    return result == 0;
+}
+
+// A forward ray on surface n: the path to it, its apertures, and the bending into the medium
+// after it (none at the image). setup_length: surface 1 adds the set-up length to the step.
+[[gnu::always_inline]] static inline void pass_forward(int n, const SurfaceRecord& s,
+                                                       const LensData& lens, double setup_length,
+                                                       RayRecord& ray) {
     ray.prev_medium = ray.medium;
     ray.prev_alt_medium = ray.alt_medium;
     add_segment_path(ray, ray.dist, lens.wavelength_count);
     if (n == 1) ray.dist += setup_length;
 
-    if (ray.check_apertures) {
-        if (s.aperture_check) {
-            const double limit = s.aperture_radius * kApertureSlack;
-            if (ray.x * ray.x + ray.y * ray.y > limit * limit) {
-                set_ray_failure(ray, kRayFailAperture);
-                return;
-            }
-        }
-        if (s.special_aperture_count > 0) {
-            const TraceSeams& seams = trace_seams();
-            if (seams.check_special_apertures == nullptr) {
-                set_ray_failure(ray, kRayFailNotAvailable);
-                return;
-            }
-            const int result = seams.check_special_apertures(n, ray.x, ray.y);
-            if (result == kSpecialOutside) {
-                set_ray_failure(ray, kRayFailAperture);
-                return;
-            }
-            if (result == kSpecialObstructed) {
-                set_ray_failure(ray, kRayFailSpecialAperture);
-                return;
-            }
-            if (result == kSpecialUntouched) ray.gamma = 0.0;
-            if (result != 0) return;
-        }
-    }
+    if (!apertures_pass(n, ray)) return;
     if (n >= lens.image_surface) return;
     if (s.grin == nullptr && s.grating_spacing == 0.0 && s.diffractive == nullptr &&
         s.hologram == nullptr && s.perfect_lens == nullptr) {
@@ -398,6 +404,42 @@ static void surface_step(int n, RayRecord& ray) {
         return;
     }
     trace_special_surface(n, ray);
+}
+
+// The full surface step: every surface kind, frame, medium and direction of travel.
+static void surface_step(int n, RayRecord& ray) {
+    const SurfaceRecord& s = surface_array()[n];
+    const LensData& lens = lens_data();
+    enter_step_frame(s, ray);
+    if (ray.kind == kRayKept) {
+        ray.dtan_x = 0.0;
+        ray.sphere_path = 0.0;
+    }
+    if (ray.grin_state != 0) {
+        step_through_grin(n, s, ray);
+        return;
+    }
+
+    const double setup_length = n == 1 ? ray.dist : 0.0;
+    StepShape shape = step_shape(s);
+    const double x0 = ray.x, y0 = ray.y, z0 = ray.z;
+    if (!closed_form_intersection(s, shape, ray)) return;
+    if (lens.angle_mode && shape.cs != 0.0 && shape.form != Form::kToric &&
+        on_far_sheet(s, shape.cs, shape.kcs, ray.z)) {
+        set_ray_failure(ray, kRayFailMissed);
+        return;
+    }
+    closed_form_normal(shape, ray);
+    if (shape.general && !general_intersection(n, ray, shape.c, shape.c2, shape.kc, x0, y0, z0)) {
+        return;
+    }
+
+    if (ray.edge_state != kEdgeNone) return;
+    if (ray.backward) {
+        if (shape.c == 0.0) backward_plane_hit(n, ray, ray.dist);
+        return;
+    }
+    pass_forward(n, s, lens, setup_length, ray);
 }
 
 // The surfaces plain_step serves: a plane, sphere or conic of revolution (see surface_is_plain)
@@ -831,6 +873,23 @@ void trace_special_surface(int n, RayRecord& ray) {
 
 void refract_at_surface(int n, RayRecord& ray) {
     refract_plain(surface_array()[n], ray);
+}
+
+bool surface_apertures_pass(int n, RayRecord& ray) {
+    return apertures_pass(n, ray);
+}
+
+bool backward_plane_hit(int n, RayRecord& ray, double dist) {
+    if (dist + kConvergenceCoarse >= 0.0) {
+        const TraceSeams& seams = trace_seams();
+        if (seams.aperture_hit_test == nullptr) {
+            set_ray_failure(ray, kRayFailNotAvailable);
+            return false;
+        }
+        if (seams.aperture_hit_test(n, ray.x, ray.y) == 0) return true;
+    }
+    set_ray_failure(ray, kRayFailMissed);
+    return false;
 }
 
 void edge_wall_step(RayRecord& ray) {

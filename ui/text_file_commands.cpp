@@ -44,11 +44,6 @@ std::string setting_text(int id) {
     return text != nullptr ? text : "";
 }
 
-bool absolute_name(const std::string& name) {
-    return !name.empty() &&
-           (name[0] == '/' || name[0] == '\\' || name.find(':') != std::string::npos);
-}
-
 std::string text_argument(int k) {
     const ArgCell* c = arg_cell(k);
     if (c == nullptr || c->type != kArgChar || c->text_length == 0 || c->value.text == nullptr) {
@@ -173,7 +168,7 @@ void set_edit_window_maker(EditWindowMaker maker) {
 std::string text_file_path(const std::string& folder, const std::string& name, int type) {
     std::string where = folder;
     std::replace(where.begin(), where.end(), '\\', '/');
-    if (absolute_name(name) || where.empty() || where == ".") {
+    if (platform::absolute_name(name) || where.empty() || where == ".") {
         return file_type_path(type, 2, name);
     }
     // A relative folder lies inside the text folder; an absolute one stands as it is.

@@ -62,8 +62,9 @@ TEST_F(MtfTest, PerfectPupilFollowsTheCircularPupilLaw) {
     std::vector<double> modulus(6), phase(6);
     double cutoff = 0.0;
     for (int direction : {0, 1}) {
-        ASSERT_EQ(mtf_at_frequency(3, direction, 0, 1.25 * nu_c, 0.25 * nu_c, 0.0, 0.0, 0.0,
-                                   modulus.data(), phase.data(), &cutoff),
+        ASSERT_EQ(mtf_at_frequency(
+                      {.mode = 3, .direction = direction, .F = 1.25 * nu_c, .S = 0.25 * nu_c},
+                      modulus.data(), phase.data(), &cutoff),
                   0);
         EXPECT_LE(cutoff, nu_c);
         EXPECT_GE(cutoff, 0.98 * nu_c);
@@ -78,8 +79,9 @@ TEST_F(MtfTest, PerfectPupilFollowsTheCircularPupilLaw) {
         std::vector<double> ideal(6), slope(6);
         {
             IdealPupilScope scope;
-            ASSERT_EQ(mtf_at_frequency(0, direction, 0, 1.25 * nu_c, 0.25 * nu_c, 0.0, 0.0, 0.0,
-                                       ideal.data(), slope.data(), &cutoff),
+            ASSERT_EQ(mtf_at_frequency(
+                          {.mode = 0, .direction = direction, .F = 1.25 * nu_c, .S = 0.25 * nu_c},
+                          ideal.data(), slope.data(), &cutoff),
                       0);
         }
         EXPECT_FALSE(mtf_ideal_pupil());
@@ -100,8 +102,11 @@ TEST_F(MtfTest, BinnedMethodFollowsTheCircularPupilLaw) {
             const int n = 5 * per_quarter;
             std::vector<double> modulus(n + 1), phase(n + 1);
             double cutoff = 0.0;
-            ASSERT_EQ(mtf_at_frequency(3, direction, 0, 1.25 * nu_c, 0.25 * nu_c / per_quarter, 0.0,
-                                       0.0, 0.0, modulus.data(), phase.data(), &cutoff),
+            ASSERT_EQ(mtf_at_frequency({.mode = 3,
+                                        .direction = direction,
+                                        .F = 1.25 * nu_c,
+                                        .S = 0.25 * nu_c / per_quarter},
+                                       modulus.data(), phase.data(), &cutoff),
                       0);
             EXPECT_EQ(modulus[0], 1.0);
             for (int q = 1; q <= 3; ++q) {
@@ -147,16 +152,18 @@ TEST_F(MtfTest, DefocusedMirrorMatchesTheAutocorrelationOfItsPupil) {
     };
     std::vector<double> m(4), p(4), ms(4), ps(4), binned(4), binned_phase(4);
     double c = 0.0;
-    ASSERT_EQ(
-        mtf_at_frequency(3, 1, 0, 0.75 * nu_c, 0.25 * nu_c, 0.0, 0.0, 0.0, m.data(), p.data(), &c),
-        0);
+    ASSERT_EQ(mtf_at_frequency({.mode = 3, .direction = 1, .F = 0.75 * nu_c, .S = 0.25 * nu_c},
+                               m.data(), p.data(), &c),
+              0);
     set_setting_flag(kSetQrMtf, 1);
-    const int binned_result = mtf_at_frequency(3, 1, 0, 0.75 * nu_c, 0.25 * nu_c, 0.0, 0.0, 0.0,
-                                               binned.data(), binned_phase.data(), &c);
+    const int binned_result =
+        mtf_at_frequency({.mode = 3, .direction = 1, .F = 0.75 * nu_c, .S = 0.25 * nu_c},
+                         binned.data(), binned_phase.data(), &c);
     set_setting_flag(kSetQrMtf, 0);
     ASSERT_EQ(binned_result, 0);
-    ASSERT_EQ(mtf_at_frequency(3, 1, 0, 0.75 * nu_c, 0.25 * nu_c, 0.002, 0.0, 0.0, ms.data(),
-                               ps.data(), &c),
+    ASSERT_EQ(mtf_at_frequency(
+                  {.mode = 3, .direction = 1, .F = 0.75 * nu_c, .S = 0.25 * nu_c, .shift_y = 0.002},
+                  ms.data(), ps.data(), &c),
               0);
     EXPECT_EQ(m[0], 1.0);
     for (int j = 1; j <= 3; ++j) {
@@ -189,7 +196,9 @@ TEST_F(MtfTest, UniformDiskOfInterceptsGivesTheAiryLaw) {
     // Up to 2 pi a nu = 6.9.
     const double S = 5.5;
     for (int direction : {0, 1}) {
-        ASSERT_EQ(mtf_frequency_scan(3, direction, 0, 10 * S, S, 0.0, m.data(), p.data()), 0);
+        ASSERT_EQ(mtf_frequency_scan({.mode = 3, .direction = direction, .F = 10 * S, .S = S},
+                                     m.data(), p.data()),
+                  0);
         for (int j = 0; j <= 10; ++j) {
             const double v = 2.0 * kPi * a * j * S;
             const double law = j == 0 ? 1.0 : std::fabs(2.0 * std::cyl_bessel_j(1, v) / v);
@@ -209,7 +218,9 @@ TEST_F(MtfTest, GaussianSpotGivesAGaussianMtf) {
     }
     hand_store(x, y, w);
     std::vector<double> m(9), p(9);
-    ASSERT_EQ(mtf_frequency_scan(3, 0, -1, 40.0, 5.0, 0.0, m.data(), p.data()), 0);
+    ASSERT_EQ(mtf_frequency_scan({.mode = 3, .direction = 0, .wave = -1, .F = 40.0, .S = 5.0},
+                                 m.data(), p.data()),
+              0);
     for (int j = 0; j <= 8; ++j) {
         const double nu = 5.0 * j;
         EXPECT_NEAR(m[j], std::exp(-2.0 * kPi * kPi * sigma * sigma * nu * nu), 0.01) << j;
@@ -218,7 +229,8 @@ TEST_F(MtfTest, GaussianSpotGivesAGaussianMtf) {
     // No weight at all: refused, nothing written.
     hand_store(x, y, std::vector<double>(x.size(), 0.0));
     std::vector<double> untouched(9, 7.0);
-    EXPECT_EQ(mtf_frequency_scan(3, 0, -1, 40.0, 5.0, 0.0, untouched.data(), p.data()),
+    EXPECT_EQ(mtf_frequency_scan({.mode = 3, .direction = 0, .wave = -1, .F = 40.0, .S = 5.0},
+                                 untouched.data(), p.data()),
               kMsgMtfNoLight);
     EXPECT_EQ(untouched, std::vector<double>(9, 7.0));
 }
@@ -235,9 +247,12 @@ TEST_F(MtfTest, EqualWavelengthsCombineToTheirOwnCurveAndWeightZeroTakesNoPart) 
     ASSERT_EQ(ensure_spot_diagram(), 0) << error_text_buffer();
     std::vector<double> one(6), one_p(6), all(6), all_p(6);
     double c = 0.0;
-    ASSERT_EQ(mtf_at_frequency(3, 1, 0, 250.0, 50.0, 0.0, 0.0, 0.0, one.data(), one_p.data(), &c),
+    ASSERT_EQ(mtf_at_frequency({.mode = 3, .direction = 1, .F = 250.0, .S = 50.0}, one.data(),
+                               one_p.data(), &c),
               0);
-    ASSERT_EQ(mtf_polychromatic(3, 1, 250.0, 50.0, 0.0, 0.0, 0.0, all.data(), all_p.data(), &c), 0);
+    ASSERT_EQ(mtf_polychromatic({.mode = 3, .direction = 1, .F = 250.0, .S = 50.0}, all.data(),
+                                all_p.data(), &c),
+              0);
     for (int j = 0; j <= 5; ++j) {
         EXPECT_NEAR(all[j], one[j], 1e-12) << j;
         EXPECT_NEAR(all_p[j], one_p[j], 1e-9) << j;
@@ -245,9 +260,9 @@ TEST_F(MtfTest, EqualWavelengthsCombineToTheirOwnCurveAndWeightZeroTakesNoPart) 
     // Every weight 0: refused, nothing written.
     for (int w = 0; w < 3; ++w) l.wavelengths[w].weight = 0.0;
     std::vector<double> untouched(6, 7.0);
-    EXPECT_EQ(
-        mtf_polychromatic(3, 1, 250.0, 50.0, 0.0, 0.0, 0.0, untouched.data(), all_p.data(), &c),
-        kErrorTextReady);
+    EXPECT_EQ(mtf_polychromatic({.mode = 3, .direction = 1, .F = 250.0, .S = 50.0},
+                                untouched.data(), all_p.data(), &c),
+              kErrorTextReady);
     EXPECT_EQ(untouched, std::vector<double>(6, 7.0));
 }
 
@@ -278,16 +293,23 @@ TEST_F(MtfTest, CountsAreCheckedBeforeAnythingIsAllocated) {
         {1e300, 1e-300, kMsgMtfTooManySteps},
     };
     for (const Case& k : cases) {
-        EXPECT_EQ(mtf_at_frequency(3, 0, 0, k.F, k.S, 0, 0, 0, m, p, &c), k.expected) << k.F;
-        EXPECT_EQ(mtf_frequency_scan(3, 0, 0, k.F, k.S, 0, m, p), k.expected) << k.F;
+        EXPECT_EQ(mtf_at_frequency({.mode = 3, .direction = 0, .F = k.F, .S = k.S}, m, p, &c),
+                  k.expected)
+            << k.F;
+        EXPECT_EQ(mtf_frequency_scan({.mode = 3, .direction = 0, .F = k.F, .S = k.S}, m, p),
+                  k.expected)
+            << k.F;
     }
     // A step below one lattice unit of shear (1/32400 of the cut-off) is too fine for the
     // resampled rows of the binned method; the row method takes it.
     const double C = spot_store().y_cutoff[0];
     std::vector<double> fm(101), fp(101);
-    EXPECT_EQ(mtf_at_frequency(3, 1, 0, 1e-4 * C, 1e-6 * C, 0, 0, 0, fm.data(), fp.data(), &c), 0);
+    EXPECT_EQ(mtf_at_frequency({.mode = 3, .direction = 1, .F = 1e-4 * C, .S = 1e-6 * C}, fm.data(),
+                               fp.data(), &c),
+              0);
     set_setting_flag(kSetQrMtf, 1);
-    EXPECT_EQ(mtf_at_frequency(3, 1, 0, 1e-4 * C, 1e-6 * C, 0, 0, 0, fm.data(), fp.data(), &c),
+    EXPECT_EQ(mtf_at_frequency({.mode = 3, .direction = 1, .F = 1e-4 * C, .S = 1e-6 * C}, fm.data(),
+                               fp.data(), &c),
               kMsgMtfStepTooFine);
     set_setting_flag(kSetQrMtf, 0);
     int steps = 0;

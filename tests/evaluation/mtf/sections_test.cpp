@@ -50,8 +50,8 @@ TEST_F(SectionsTest, GaussianInterceptsGiveAGaussianLineSpreadAndAnErfEdge) {
         const int points = 201;
         std::vector<double> a(points), line(points), edge(points);
         double peak = 0.0;
-        ASSERT_EQ(spot_section_curves(a.data(), line.data(), edge.data(), &peak, 0.0, -0.04, 0.04,
-                                      width, points, 1, 401, true),
+        ASSERT_EQ(spot_section_curves({.start = -0.04, .end = 0.04, .points = points, .axis = 1},
+                                      0.0, width, 401, {a.data(), line.data(), edge.data(), &peak}),
                   0);
         const double bin = 2.0 * 0.06 / 400.0;
         const double kw = width == 0.0 ? 2.0 * bin : width;
@@ -94,9 +94,10 @@ TEST_F(SectionsTest, HalfPupilMirrorsTheXSectionAndDoublesTheYPeak) {
     };
     Curve half_x, half_y, full_x, full_y;
     auto run = [&](Curve& c, int axis) {
-        ASSERT_EQ(spot_section_curves(c.a.data(), c.line.data(), c.edge.data(), &c.peak, 0.0, -0.02,
-                                      0.02, 0.002, points, axis, 201, true),
-                  0);
+        ASSERT_EQ(
+            spot_section_curves({.start = -0.02, .end = 0.02, .points = points, .axis = axis}, 0.0,
+                                0.002, 201, {c.a.data(), c.line.data(), c.edge.data(), &c.peak}),
+            0);
     };
     store(hx, hy, hw, true);
     run(half_x, 1);

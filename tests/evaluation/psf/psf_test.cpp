@@ -80,17 +80,18 @@ TEST_F(PsfTest, PerfectPupilGivesTheAiryPattern) {
     // 0.9099 at the second (1.1166 lambda/NA); their ratio 0.9207.
     std::vector<double> e1(11), e2(11);
     const double r1 = 0.6098 * unit / spacing, r2 = 1.1166 * unit / spacing;
-    ASSERT_EQ(psf_width_stats(g.rows, e1.data(), r1 / 10.0, 0.0, 0.0, 11, n, 0, 0), 0);
-    ASSERT_EQ(psf_width_stats(g.rows, e2.data(), r2 / 10.0, 0.0, 0.0, 11, n, 0, 0), 0);
+    const PsfGridView view{.cells = g.rows, .n = n};
+    ASSERT_EQ(psf_width_stats(view, e1.data(), r1 / 10.0, 11, 0), 0);
+    ASSERT_EQ(psf_width_stats(view, e2.data(), r2 / 10.0, 11, 0), 0);
     EXPECT_NEAR(e1[0], 0.0, 1e-12);
     EXPECT_NEAR(e1[10] / e2[10], 0.9207, 0.01);
     // Far out everything is enclosed.
     std::vector<double> far(2);
-    ASSERT_EQ(psf_width_stats(g.rows, far.data(), 2.0 * n, 0.0, 0.0, 2, n, 0, 0), 0);
+    ASSERT_EQ(psf_width_stats(view, far.data(), 2.0 * n, 2, 0), 0);
     EXPECT_EQ(far[1], 1.0);
     // Size against energy: the radius holding the first dark ring's energy.
     std::vector<double> radius(2);
-    ASSERT_EQ(psf_width_stats(g.rows, radius.data(), e1[10], 0.0, 0.0, 2, n, 0, 1), 0);
+    ASSERT_EQ(psf_width_stats(view, radius.data(), e1[10], 2, 1), 0);
     EXPECT_NEAR(radius[1], r1, 0.05 * r1);
 }
 

@@ -60,7 +60,9 @@ TEST_F(IntensityTest, EncircledEnergyOfAPerfectPupilIsAiry) {
     const int n = 240;
     const double width = 16.0 * airy;
     std::vector<double> e(n / 2 + 1);
-    ASSERT_EQ(diffraction_encircled_energy(false, 1, width, n, 0, 0.0, 0.0, 0.0, e.data()), 0);
+    ASSERT_EQ(
+        diffraction_encircled_energy(false, {.centre_mode = 1, .width = width, .n = n}, e.data()),
+        0);
     // The lattice's cells tile the whole pupil of radius h: its light spreads as that pupil's.
     const double na_pupil = h / (f + h * h / (4.0 * f));
     auto airy_energy = [&](double r) {

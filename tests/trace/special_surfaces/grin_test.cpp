@@ -12,6 +12,7 @@
 
 #include "lens/lens_data.h"
 #include "tests/trace/trace_fixture.h"
+#include "trace/aperture_shapes.h"
 #include "trace/drawing_buffers.h"
 #include "trace/grin_propagation.h"
 #include "trace/lens_setup.h"
@@ -307,6 +308,59 @@ TEST_F(GrinTest, ApertureChecksAlongAndAtTheEndOfTheMedium) {
             surface(n).special_aperture_count = 0;
         }
     }
+}
+
+int g_grin_special_result = 0;
+int grin_special_result(int, double, double) {
+    return g_grin_special_result;
+}
+
+// The end surface's special apertures act on a ray arriving through the medium exactly as on
+// one arriving through homogeneous glass: without the special-aperture code the ray is not
+// traced past the surface, and each result of the test stops or passes it the same way.
+TEST_F(GrinTest, EndSurfaceSpecialAperturesActAsBehindHomogeneousGlass) {
+    medium(kWod, 0.3, 7.0);  // R1 = 0: the index is n_b throughout
+    LensData& lens = lens_data();
+    lens.object_height = 0.0;
+    lens.axial_start_height = 1.5;
+    lens.chief_start_height = 0.0;
+    lens.epxy = 1;
+    SpecialAperture entry{};
+    surface(2).special_apertures = &entry;
+    surface(2).special_aperture_count = 1;
+    struct Case {
+        const char* name;
+        bool available;
+        int result;
+        int failure;
+    };
+    const Case cases[] = {
+        {"no special-aperture code", false, 0, kRayFailNotAvailable},
+        {"passes", true, kSpecialPass, 0},
+        {"untouched", true, kSpecialUntouched, 0},
+        {"obstructed", true, kSpecialObstructed, kRayFailSpecialAperture},
+        {"outside", true, kSpecialOutside, kRayFailAperture},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        trace_seams().check_special_apertures = c.available ? grin_special_result : nullptr;
+        g_grin_special_result = c.result;
+        RayRecord through[2];
+        for (int grin : {0, 1}) {
+            surface(1).grin = grin != 0 ? &record_ : nullptr;
+            through[grin] = make_ray(kRayReported, 0, 0, 0, 0.5);
+            trace_ray(through[grin]);
+        }
+        EXPECT_EQ(through[1].failure, c.failure);
+        EXPECT_EQ(through[1].failure, through[0].failure);
+        EXPECT_EQ(through[1].surface, through[0].surface);
+        if (c.failure == 0) {
+            EXPECT_NEAR(through[1].y, through[0].y, 1e-9);
+            EXPECT_NEAR(through[1].m, through[0].m, 1e-12);
+        }
+    }
+    surface(2).special_apertures = nullptr;
+    surface(2).special_aperture_count = 0;
 }
 
 // A drawing ray stopped by the rod's aperture keeps only the points inside it.
