@@ -392,6 +392,7 @@ private:
     void sub_window_activated(QMdiSubWindow* sub);
     void command_line_entered();
     void keys_to_command_line_after_click(int window, const MouseEvent& e);
+    bool recall_history(const QKeyEvent& key);
 
     std::unique_ptr<QApplication> own_app_;
     std::unique_ptr<EventFilter> filter_;
@@ -401,6 +402,7 @@ private:
     std::unique_ptr<QMainWindow> frame_owner_;
     QMdiArea* mdi_ = nullptr;
     QComboBox* command_line_ = nullptr;
+    int history_position_ = -1;  // the drop-down entry Up and Down last recalled; -1 none
     QLabel* status_ = nullptr;
     QToolBar* toolbar_ = nullptr;
     std::map<int, QToolButton*> tool_buttons_;
@@ -706,6 +708,28 @@ int QtBackend::activate_window(int window) {
     return 0;
 }
 
+bool QtBackend::recall_history(const QKeyEvent& key) {
+    // Up and Down step through the lines typed before, newest first, as the drop-down lists
+    // them; Down past the newest gives an empty line. The spreadsheet keeps its arrow keys.
+    if ((key.key() != Qt::Key_Up && key.key() != Qt::Key_Down) ||
+        key.modifiers() != Qt::NoModifier || active_ == kWindowSpreadsheet) {
+        return false;
+    }
+    const int count = command_line_->count();
+    if (count == 0) return true;
+    int at = history_position_;
+    at = key.key() == Qt::Key_Up ? std::min(at + 1, count - 1) : at - 1;
+    if (at < 0) {
+        history_position_ = -1;
+        command_line_->setEditText(QString());
+        return true;
+    }
+    history_position_ = at;
+    command_line_->setEditText(command_line_->itemText(at));
+    command_line_->lineEdit()->end(false);
+    return true;
+}
+
 void QtBackend::keys_to_command_line_after_click(int window, const MouseEvent& e) {
     // A click on a window that only shows lines or cells (a text window, a sheet) hands the
     // keyboard back to the command line, where the chosen cell's value is edited. Without
@@ -793,6 +817,7 @@ std::string QtBackend::status_text() const {
 }
 
 void QtBackend::command_line_entered() {
+    history_position_ = -1;
     entered_lines_.push_back(command_line_->currentText().toStdString());
     command_line_->clearEditText();
 }
@@ -1192,6 +1217,7 @@ void QtBackend::set_command_history(const std::vector<std::string>& newest_first
     const QString typed = command_line_->currentText();
     const QSignalBlocker block(command_line_);
     command_line_->clear();
+    history_position_ = -1;
     for (const std::string& line : newest_first) command_line_->addItem(to_qstring(line));
     command_line_->setCurrentIndex(-1);
     command_line_->setEditText(typed);
@@ -2007,6 +2033,11 @@ bool QtBackend::filter(QObject* watched, QEvent* event) {
             const int window = active_ == kWindowEdit ? kWindowEdit : kWindowFrame;
             if (key_hook()(window, qt::to_key_event(*key))) return true;
         }
+    }
+    if (type == QEvent::KeyPress && command_line_ != nullptr &&
+        (watched == command_line_ || watched == command_line_->lineEdit()) &&
+        recall_history(*static_cast<QKeyEvent*>(event))) {
+        return true;
     }
     if (type != QEvent::Close && type != QEvent::Move) return false;
     if (!watched->isWidgetType()) return false;

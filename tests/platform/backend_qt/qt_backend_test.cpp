@@ -149,6 +149,24 @@ TEST_F(QtFixture, WithoutAStoredPlacementTheFrameFillsTheScreensWorkArea) {
     EXPECT_NEAR(frame.bottom - frame.top, work.height, 40);
 }
 
+// Up and Down in the command line step through the lines typed before, newest first; Down past
+// the newest leaves an empty line.
+TEST_F(QtFixture, UpAndDownRecallTheHistoryIntoTheCommandLine) {
+    auto* combo = qobject_cast<QComboBox*>(find_widget("tavo_command_line"));
+    ASSERT_NE(combo, nullptr);
+    ui->set_command_history({"newest", "older"});
+    auto press = [&](Qt::Key k) {
+        QKeyEvent key(QEvent::KeyPress, k, Qt::NoModifier);
+        QApplication::sendEvent(combo->lineEdit(), &key);
+        return ui->command_line_text();
+    };
+    EXPECT_EQ(press(Qt::Key_Up), "newest");
+    EXPECT_EQ(press(Qt::Key_Up), "older");
+    EXPECT_EQ(press(Qt::Key_Up), "older");
+    EXPECT_EQ(press(Qt::Key_Down), "newest");
+    EXPECT_EQ(press(Qt::Key_Down), "");
+}
+
 TEST_F(QtFixture, EnteredCommandLinesQueueUp) {
     auto* combo = qobject_cast<QComboBox*>(find_widget("tavo_command_line"));
     ASSERT_NE(combo, nullptr);
