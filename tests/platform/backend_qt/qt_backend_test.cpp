@@ -236,7 +236,9 @@ TEST_F(QtFixture, AClickOnASheetOrTextWindowKeepsTypingInTheCommandLine) {
     ASSERT_NE(command_line, nullptr);
     for (int window : {1, 3}) {
         SCOPED_TRACE(window);
-        if (!ui->window_exists(window)) ASSERT_EQ(ui->create_window(window, "Child", nullptr), 0);
+        if (!ui->window_exists(window)) {
+            ASSERT_EQ(ui->create_window(window, "Child", nullptr), 0);
+        }
         ui->show_window(window, true);
         settle();
         const std::string surface_name = "tavo_surface_" + std::to_string(window);
