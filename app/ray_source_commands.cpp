@@ -19,15 +19,6 @@ enum : int {
 };
 
 // The text in cell i, empty when the cell holds no text.
-std::string arg_text(int i) {
-    const ArgCell* cell = arg_cell(i);
-    if (cell == nullptr || cell->type != kArgChar || cell->text_length == 0 ||
-        cell->value.text == nullptr) {
-        return {};
-    }
-    return cell->value.text;
-}
-
 // Writes a number into an output cell the caller passed by reference.
 void put_double(int i, double v) {
     if (ArgCell* cell = arg_cell(i); cell != nullptr) {
@@ -50,7 +41,7 @@ int cmd_ray_source() {
     switch (current_command()) {
         case kCommandRead: {
             // The name goes to the library as it stands; the program never opens the file.
-            const std::string name = arg_text(0);
+            const std::string name = arg_string(0);
             double value = arg_double(1);
             if (value <= 0.0) value = 1.0;
             result = kvReadSourceData(name.c_str(), value);

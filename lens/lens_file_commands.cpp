@@ -36,21 +36,6 @@ constexpr int kCmdOpenDialog = kCmdOpenLensDialog;
 LensSums g_reference_sums;
 bool g_reference_recorded = false;
 
-std::string setting_text(int id) {
-    const char* text = get_setting_text(id, 0);
-    return text != nullptr ? text : "";
-}
-
-// The text argument k, or empty.
-std::string text_argument(int k) {
-    const ArgCell* c = arg_cell(k);
-    if (c == nullptr || c->type != kArgChar || c->text_length == 0 || c->value.text == nullptr) {
-        return {};
-    }
-    return std::string(c->value.text,
-                       strnlen(c->value.text, static_cast<std::size_t>(c->text_length)));
-}
-
 // The header of the file at path, when it has one.
 bool file_header(const std::string& path, LensHeader* header) {
     platform::LineReader reader;
@@ -332,9 +317,9 @@ int save_lens_file_as() {
 int cmd_file_operations() {
     switch (current_command()) {
         case kCmdInsertFile:
-            return insert_lens_file(lens_file_path(text_argument(0), text_argument(1)), arg_int(2));
+            return insert_lens_file(lens_file_path(arg_string(0), arg_string(1)), arg_int(2));
         case kCmdSaveAs:
-            return save_lens_file(lens_file_path(text_argument(0), text_argument(1)));
+            return save_lens_file(lens_file_path(arg_string(0), arg_string(1)));
         case kCmdFileSave: {
             const std::string file = setting_text(kSetLensFile);
             return file.empty() || file == imported_file() ? save_lens_file_as()
@@ -350,7 +335,7 @@ int cmd_file_operations() {
                 if (asked == kStopped) return 0;
                 if (asked == kErrorTextReady) return asked;
             }
-            return open_lens_file(lens_file_path(text_argument(0), text_argument(1)));
+            return open_lens_file(lens_file_path(arg_string(0), arg_string(1)));
         }
         case kCmdOldIndices: {
             std::vector<double> indices;

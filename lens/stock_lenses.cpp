@@ -306,13 +306,6 @@ void show_parts() {
     if (g_view.show != nullptr) g_view.show();
 }
 
-std::string arg_text(int i) {
-    const ArgCell* c = arg_cell(i);
-    if (c == nullptr || c->type != kArgChar || c->value.text == nullptr) return {};
-    const std::string_view view(c->value.text, static_cast<std::size_t>(c->text_length));
-    return std::string(view.substr(0, view.find('\0')));
-}
-
 // Lines the insertion runs; a glass a catalogue names under an old name gets its present one.
 struct GlassRename {
     const char* prefix;
@@ -851,11 +844,11 @@ int cmd_open_lens_catalog() {
     }
     if (current_command() == kCmdStockPart) {
         if (g_catalog.parts.empty()) return set_error_msg(kMsgCatalogPartsUnavailable);
-        if (const int rc = choose_stock_part(arg_text(0).c_str()); rc != 0) return rc;
+        if (const int rc = choose_stock_part(arg_string(0).c_str()); rc != 0) return rc;
         if (!g_parts_open && !open_parts_file()) return set_error_msg(kMsgCatalogPartsUnavailable);
         return insert_selected_stock_part();
     }
-    const std::string name = arg_text(0);
+    const std::string name = arg_string(0);
     const int rc = read_lens_catalog(name.c_str());
     if (rc != 0) {
         // A damaged catalogue is gone; one that is not there changed nothing.

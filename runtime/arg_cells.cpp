@@ -1,5 +1,7 @@
 #include "runtime/arg_cells.h"
 
+#include <string_view>
+
 #include <cmath>
 #include <cstring>
 
@@ -65,6 +67,15 @@ std::int32_t arg_int(int i) {
         default:
             return 0;
     }
+}
+
+std::string arg_string(int i) {
+    const ArgCell* c = arg_cell(i);
+    if (c == nullptr || c->type != kArgChar || c->text_length <= 0 || c->value.text == nullptr) {
+        return {};
+    }
+    const std::string_view view(c->value.text, static_cast<std::size_t>(c->text_length));
+    return std::string(view.substr(0, view.find('\0')));
 }
 
 double arg_double(int i) {

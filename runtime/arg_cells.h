@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // An empty initialiser ("ArgValue{}") clears all eight bytes: the member it initialises is the
 // double. Were it the first member, the int, the upper half of an earlier double would survive a
@@ -81,6 +82,9 @@ ArgCell* arg_cell(int i);
 std::int32_t arg_int(int i);
 // The number in cell i as a double; 0 for a missing cell or a text.
 double arg_double(int i);
+// The text in cell i, up to its first NUL within the cell's length; empty for a missing cell or
+// a number.
+std::string arg_string(int i);
 
 // The scratch vector for a handler that calls another handler: 24 pointers to 24 cells in one
 // static area, the same every time.

@@ -72,18 +72,6 @@ std::string type_extension(int type) {
     return extension;
 }
 
-std::string setting_text(int id) {
-    const char* text = get_setting_text(id, 0);
-    return text != nullptr ? text : "";
-}
-
-std::string arg_text(int i) {
-    const ArgCell* c = arg_cell(i);
-    if (c == nullptr || c->type != kArgChar || c->value.text == nullptr) return {};
-    const std::string_view view(c->value.text, static_cast<std::size_t>(c->text_length));
-    return std::string(view.substr(0, view.find('\0')));
-}
-
 // Every listed name as both the text and the value of the current list.
 void offer_names() {
     start_built_list();
@@ -255,12 +243,12 @@ int cmd_list_folders() {
 }
 
 int cmd_list_files() {
-    const std::string sub = arg_text(2);
+    const std::string sub = arg_string(2);
     return build_file_list(arg_int(0), arg_int(1), sub.c_str(), true, kListFileNames);
 }
 
 int cmd_change_directory() {
-    const std::string wanted = arg_text(1);
+    const std::string wanted = arg_string(1);
     const int kind = arg_int(0);
     if (!wanted.empty()) {
         const int from_setting = kind == 2 ? kSetCurrentTextDirectory : kSetCurrentDirectory;
@@ -304,15 +292,15 @@ int ask_for_file(platform::FileDialogRequest& request, std::string* path) {
 int cmd_folder_operations() {
     switch (current_command()) {
         case kCmdListFiles: {
-            const std::string sub = arg_text(2);
+            const std::string sub = arg_string(2);
             return build_file_list(arg_int(0), arg_int(1), sub.c_str(), false, kListFileNames);
         }
         case kCmdDeleteFile:
-            return delete_named_file(file_type_path(arg_int(0), arg_int(1), arg_text(2)));
+            return delete_named_file(file_type_path(arg_int(0), arg_int(1), arg_string(2)));
         case kCmdMakeFolder:
-            return make_named_folder(arg_text(0));
+            return make_named_folder(arg_string(0));
         case kCmdRemoveFolder:
-            return remove_named_folder(arg_int(0), arg_text(1));
+            return remove_named_folder(arg_int(0), arg_string(1));
         default:
             return g_other_file_operations != nullptr ? g_other_file_operations() : 0;
     }

@@ -249,6 +249,11 @@ std::uint8_t get_setting_flag(int id) {
     return g_record[g_schema[id].offset];
 }
 
+std::string setting_text(int id) {
+    const char* text = get_setting_text(id, 0);
+    return text != nullptr ? text : "";
+}
+
 char* get_setting_text(int id, int i) {
     if (!valid_id(id)) return nullptr;
     const SettingDef& d = g_schema[id];

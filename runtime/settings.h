@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "runtime/table_format.h"  // kProgramVersion, written into setting 66 at every start
 
@@ -153,6 +154,8 @@ std::uint8_t get_setting_flag(int id);
 // else text number i (null when i is out of range). Valid for the life of the program; write
 // only through set_setting_text.
 char* get_setting_text(int id, int i);
+// The first text of setting id as a string; empty when it has none.
+std::string setting_text(int id);
 
 // 0; -1 when an index is outside the dimensions (nothing stored); -9998 when resizing the
 // spot-diagram store for id 10 failed (error text set). After start-up ids 8 and 9 only change

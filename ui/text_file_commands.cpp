@@ -39,20 +39,6 @@ CommandHandler g_lens_edit_or_revert = nullptr;
 // The type of the last text file chosen, offered first by the text dialogs.
 int g_last_text_type = kTypeSourceFile;
 
-std::string setting_text(int id) {
-    const char* text = get_setting_text(id, 0);
-    return text != nullptr ? text : "";
-}
-
-std::string text_argument(int k) {
-    const ArgCell* c = arg_cell(k);
-    if (c == nullptr || c->type != kArgChar || c->text_length == 0 || c->value.text == nullptr) {
-        return {};
-    }
-    return std::string(c->value.text,
-                       strnlen(c->value.text, static_cast<std::size_t>(c->text_length)));
-}
-
 // An optional integer argument, or fallback when it was not given.
 int given_int(int k, int fallback) {
     const ArgCell* c = arg_cell(k);
@@ -253,25 +239,22 @@ bool text_file_command(int command, int* result) {
         case kCmdInsertFile: {
             const int type = given_int(3, kTypeLensFile);
             if (!is_text_type(type)) return false;
-            *result =
-                copy_text_file_to_output(text_file_path(text_argument(0), text_argument(1), type));
+            *result = copy_text_file_to_output(text_file_path(arg_string(0), arg_string(1), type));
             return true;
         }
         case kCmdViewFile:
-            *result =
-                show_text_file(file_type_path(arg_int(0), arg_int(1), text_argument(2)), false);
+            *result = show_text_file(file_type_path(arg_int(0), arg_int(1), arg_string(2)), false);
             return true;
         case kCmdSaveAs: {
             const int type = given_int(2, kTypeLensFile);
             if (!is_text_type(type)) return false;
-            *result = save_edit_text(text_file_path(text_argument(0), text_argument(1), type));
+            *result = save_edit_text(text_file_path(arg_string(0), arg_string(1), type));
             return true;
         }
         case kCmdOpen: {
             const int type = given_int(3, kTypeLensFile);
             if (!is_text_type(type)) return false;
-            *result =
-                show_text_file(text_file_path(text_argument(0), text_argument(1), type), true);
+            *result = show_text_file(text_file_path(arg_string(0), arg_string(1), type), true);
             return true;
         }
         case kCmdOpenTextDialog:
