@@ -27,7 +27,6 @@
 
 namespace {
 
-enum : int {};
 constexpr int kTypeLensFile = 1;
 constexpr int kTypeSourceFile = 2;
 
