@@ -130,11 +130,18 @@ std::vector<std::string> decode_lines(const std::string& bytes) {
     return lines;
 }
 
+// The notes of an import are printed although the lines it runs keep the output off.
+struct OutputOn {
+    std::uint8_t saved = get_setting_flag(kSetOutputOn);
+    OutputOn() { set_setting_flag(kSetOutputOn, 1); }
+    ~OutputOn() { set_setting_flag(kSetOutputOn, saved); }
+    OutputOn(const OutputOn&) = delete;
+    OutputOn& operator=(const OutputOn&) = delete;
+};
+
 void print_with_output(const char* format, int number, const std::string& line) {
-    const std::uint8_t output = get_setting_flag(kSetOutputOn);
-    set_setting_flag(kSetOutputOn, 1);
+    const OutputOn output_on;
     text_printf(format, number, line.c_str());
-    set_setting_flag(kSetOutputOn, output);
 }
 
 // Aperture values given in foreign terms become an entrance beam radius.
@@ -264,34 +271,26 @@ void import_line_not_used() {
 
 void import_note_ignored(const char* what, const char* why) {
     import_line_not_used();
-    const std::uint8_t output = get_setting_flag(kSetOutputOn);
-    set_setting_flag(kSetOutputOn, 1);
+    const OutputOn output_on;
     print_msg(kMsgImportValueIgnored, g_state.line, what, why);
-    set_setting_flag(kSetOutputOn, output);
 }
 
 void import_print(int code, const std::string& text) {
     if (code != kMsgImportGlassSuccessor) import_line_not_used();
-    const std::uint8_t output = get_setting_flag(kSetOutputOn);
-    set_setting_flag(kSetOutputOn, 1);
+    const OutputOn output_on;
     print_msg(code, text.c_str());
-    set_setting_flag(kSetOutputOn, output);
 }
 
 void import_print(int code, int number, const std::string& text) {
     if (code != kMsgImportGlassSuccessor) import_line_not_used();
-    const std::uint8_t output = get_setting_flag(kSetOutputOn);
-    set_setting_flag(kSetOutputOn, 1);
+    const OutputOn output_on;
     print_msg(code, number, text.c_str());
-    set_setting_flag(kSetOutputOn, output);
 }
 
 void import_print(int code, int number, const std::string& first, const std::string& second) {
     if (code != kMsgImportGlassSuccessor) import_line_not_used();
-    const std::uint8_t output = get_setting_flag(kSetOutputOn);
-    set_setting_flag(kSetOutputOn, 1);
+    const OutputOn output_on;
     print_msg(code, number, first.c_str(), second.c_str());
-    set_setting_flag(kSetOutputOn, output);
 }
 
 int import_run_native(const std::string& line) {
@@ -551,10 +550,8 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
         return set_error_msg(kMsgLensTooLarge, surface_limit());
     }
     if (!g_state.unused_lines.empty()) {
-        const std::uint8_t output = get_setting_flag(kSetOutputOn);
-        set_setting_flag(kSetOutputOn, 1);
+        const OutputOn output_on;
         print_msg(kMsgImportLinesNotUsed, static_cast<int>(g_state.unused_lines.size()));
-        set_setting_flag(kSetOutputOn, output);
     }
     if (reader.after_end) reader.after_end(result);
     if (result == 0) {
