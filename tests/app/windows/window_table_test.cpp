@@ -88,7 +88,7 @@ TEST_F(WindowTable, SheetControlAndEditWindowsAreMadeHiddenWithTheirLimits) {
     EXPECT_TRUE(ui().has_edit_pane(5));
 }
 
-TEST_F(WindowTable, TheFrameKeepsAStoredPlacementThatFitsElseFillsTheScreenMaximised) {
+TEST_F(WindowTable, TheFrameKeepsAStoredPlacementThatFitsOnTheScreenElseFillsItMaximised) {
     ui().set_screen_size({1000, 700});
     struct Case {
         int x, y, width, height;
@@ -104,6 +104,10 @@ TEST_F(WindowTable, TheFrameKeepsAStoredPlacementThatFitsElseFillsTheScreenMaxim
         {0, 0, 1001, 600, false, filled},            // wider than the screen
         {0, 0, 800, 721, false, filled},             // taller than the screen and a caption
         {5, 5, -300, 200, false, filled},
+        // Partly off the screen: moved as little as needed to lie on it.
+        {900, 20, 800, 600, true, {200, 20, 1000, 620}},
+        {-50, -30, 800, 600, true, {0, 0, 800, 600}},
+        {10, 650, 800, 600, true, {10, 100, 810, 700}},
     };
     for (const Case& c : cases) {
         set_window_placement(platform::kWindowFrame, c.x, c.y, c.width, c.height);
