@@ -38,13 +38,20 @@ platform::WindowHandler* edit_window_handler() {
     return &handler;
 }
 
+namespace {
+
+// Below the frame's caption, menu bar, tool bar and command line.
+constexpr int kEditWindowTop = 150;
+
+}  // namespace
+
 int create_edit_window() {
     platform::UiBackend* ui = platform::current_ui();
     if (ui == nullptr) return -1;
     WindowRecord& r = window_record(platform::kWindowEdit);
     r.in_use = 0;
-    if (!ui->window_exists(platform::kWindowEdit) &&
-        ui->create_window(platform::kWindowEdit, " ", edit_window_handler()) != 0) {
+    const bool made = !ui->window_exists(platform::kWindowEdit);
+    if (made && ui->create_window(platform::kWindowEdit, " ", edit_window_handler()) != 0) {
         return -1;
     }
     if (ui->create_edit_pane(platform::kWindowEdit, kEditTabColumns) != 0) return -1;
@@ -55,6 +62,25 @@ int create_edit_window() {
     r.max_height = screen.height;
     ui->set_size_limits(platform::kWindowEdit, {r.min_width, r.min_height},
                         {r.max_width, r.max_height});
+    if (made) {
+        int x = r.x, y = r.y, width = r.width, height = r.height;
+        if (width <= 0 || height <= 0) {
+            // Without a stored placement the editor opens over the frame's window area, below
+            // its menu, tool and command bars, large enough for a procedure: 90 columns and 36
+            // lines, or what of that the frame leaves.
+            const platform::Rect frame = ui->window_rect(platform::kWindowFrame);
+            const FontMetricsCell font = fixed_font_metrics();
+            width = std::min(90 * font.char_width + kScrollBarWidth + 2 * kSizingBorder,
+                             std::max(frame.right - frame.left - 80, r.min_width));
+            height =
+                std::min(36 * (font.char_height + 1) + kCaptionHeight + 2 * kSizingBorder,
+                         std::max(frame.bottom - frame.top - kEditWindowTop - 20, r.min_height));
+            x = frame.left + 40;
+            y = frame.top + kEditWindowTop;
+        }
+        ui->set_window_rect(platform::kWindowEdit,
+                            placement_on_screen(x, y, width, height, screen));
+    }
     if (output_option(kOptionMenubar) != 0) {
         build_menu(msg_text(kMsgEditMenuList), platform::kWindowEdit, false);
     }

@@ -106,14 +106,6 @@ public:
     }
 };
 
-// A stored placement moved as little as needed to lie on the screen: a settings file written on
-// a larger screen, or by another desktop, must not leave a title bar out of reach.
-platform::Rect on_screen(int x, int y, int width, int height, platform::Size screen) {
-    x = std::clamp(x, 0, std::max(0, screen.width - width));
-    y = std::clamp(y, 0, std::max(0, screen.height - height));
-    return {x, y, x + width, y + height};
-}
-
 }  // namespace
 
 FontMetricsCell fixed_font_metrics() {
@@ -162,6 +154,12 @@ void get_window_placement(int n, int* x, int* y, int* width, int* height) {
     if (y != nullptr) *y = py;
     if (width != nullptr) *width = pw;
     if (height != nullptr) *height = ph;
+}
+
+platform::Rect placement_on_screen(int x, int y, int width, int height, platform::Size screen) {
+    x = std::clamp(x, 0, std::max(0, screen.width - width));
+    y = std::clamp(y, 0, std::max(0, screen.height - height));
+    return {x, y, x + width, y + height};
 }
 
 void set_window_placement(int n, int x, int y, int width, int height) {
@@ -314,7 +312,8 @@ int create_control_window() {
         r.width = screen.width / 2 - 10;
         r.height = (screen.height + kCaptionHeight) / 2 - 20;
     }
-    ui->set_window_rect(platform::kWindowControl, on_screen(r.x, r.y, r.width, r.height, screen));
+    ui->set_window_rect(platform::kWindowControl,
+                        placement_on_screen(r.x, r.y, r.width, r.height, screen));
     ui->show_window(platform::kWindowControl, false);
     return 0;
 }
@@ -419,7 +418,8 @@ bool place_frame() {
                       r.height <= screen.height + kCaptionHeight;
     if (fits) {
         ui->set_window_maximised(platform::kWindowFrame, false);
-        ui->set_window_rect(platform::kWindowFrame, on_screen(r.x, r.y, r.width, r.height, screen));
+        ui->set_window_rect(platform::kWindowFrame,
+                            placement_on_screen(r.x, r.y, r.width, r.height, screen));
         return true;
     }
     const int height = (screen.height + kCaptionHeight) * 9 / 10;

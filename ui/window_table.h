@@ -35,6 +35,9 @@ WindowRecord& window_record(int n);  // n outside 0..16 gives a scratch record
 // system; a maximised frame gives four zeros.
 void get_window_placement(int n, int* x, int* y, int* width, int* height);
 void set_window_placement(int n, int x, int y, int width, int height);
+// A placement moved as little as needed to lie on the screen: a settings file written on a
+// larger screen, or by another desktop, must not leave a title bar out of reach.
+platform::Rect placement_on_screen(int x, int y, int width, int height, platform::Size screen);
 
 // The pixel size of a text window of `columns` x `rows` characters (columns 20..128, rows
 // 8..50) in the fixed font.

@@ -55,6 +55,7 @@ TEST_F(WindowTable, TextWindowSizesInTheConsolesEightBySixteenCell) {
 
 TEST_F(WindowTable, SheetControlAndEditWindowsAreMadeHiddenWithTheirLimits) {
     ui().set_screen_size({1000, 700});
+    ui().set_window_rect(platform::kWindowFrame, {0, 0, 1000, 700});
     ASSERT_EQ(create_edit_window(), 0);
     ASSERT_EQ(create_sheet_window(1999, 4, 84), 0);
     ASSERT_EQ(create_control_window(), 0);
@@ -86,6 +87,15 @@ TEST_F(WindowTable, SheetControlAndEditWindowsAreMadeHiddenWithTheirLimits) {
     EXPECT_EQ(ui().window_rect(6), (platform::Rect{500, 10, 990, 350}));
     EXPECT_EQ(ui().window_title(6), "Sliders");
     EXPECT_TRUE(ui().has_edit_pane(5));
+    // The editor without a stored placement: inside the frame, below its bars, with room for
+    // a procedure's lines rather than the smallest size it may take.
+    const platform::Rect frame = ui().window_rect(platform::kWindowFrame);
+    const platform::Rect edit = ui().window_rect(platform::kWindowEdit);
+    EXPECT_GE(edit.left, frame.left);
+    EXPECT_GE(edit.top, frame.top + 100);
+    EXPECT_LE(edit.bottom, 700);
+    EXPECT_GE(edit.right - edit.left, 400);
+    EXPECT_GE(edit.bottom - edit.top, 300);
 }
 
 TEST_F(WindowTable, TheFrameKeepsAStoredPlacementThatFitsOnTheScreenElseFillsItMaximised) {
