@@ -84,17 +84,9 @@ int save_lens_file(const std::string& path) {
     int failure = 0;
     const std::string text = lens_file_text(nullptr, nullptr, &failure);
     if (failure != 0) return set_error_msg(failure, path.c_str());
-    // Asked before the write: a failed save must not promise to keep a file that never was.
-    const bool had_file = platform::path_exists(path) && !platform::is_folder(path);
-    platform::AtomicFileWriter writer;
-    int status = writer.open(path);
-    if (status == 0) status = writer.write(text);
-    if (status == 0) status = writer.commit();
-    if (status != 0) {
-        writer.discard();
-        return set_error_msg(had_file ? kMsgLensWriteFailed : kMsgNewLensWriteFailed, path.c_str(),
-                             platform::status_text(status));
-    }
+    if (const int rc = write_whole_file(path, text, kMsgLensWriteFailed, kMsgNewLensWriteFailed);
+        rc != 0)
+        return rc;
     forget_imported_file();
     set_setting_text(kSetLensFile, path.c_str(), 0);
     update_mru_list(path);

@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/status.h"
+#include "platform/text_file.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
@@ -318,4 +319,18 @@ void install_folder_lists() {
     CommandHandler previous = handler_table().slots[kSlotFileOperations];
     if (previous != cmd_folder_operations) g_other_file_operations = previous;
     set_handler(kSlotFileOperations, cmd_folder_operations);
+}
+
+int write_whole_file(const std::string& path, const std::string& text, int failed_kept,
+                     int failed_new) {
+    // Asked before the write: a failed save must not promise to keep a file that never was.
+    const bool had_file = platform::path_exists(path) && !platform::is_folder(path);
+    platform::AtomicFileWriter writer;
+    int status = writer.open(path);
+    if (status == 0) status = writer.write(text);
+    if (status == 0) status = writer.commit();
+    if (status == 0) return 0;
+    writer.discard();
+    return set_error_msg(had_file ? failed_kept : failed_new, path.c_str(),
+                         platform::status_text(status));
 }

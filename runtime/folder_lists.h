@@ -57,6 +57,11 @@ int cmd_change_directory();
 // user cancelled, kErrorTextReady after -123 when the dialog failed. Commands end with 0 after a
 // cancel.
 int ask_for_file(platform::FileDialogRequest& request, std::string* path);
+// Writes text as the whole file at path through a temporary file, so that a failure leaves any
+// old file as it was: 0, or the error message failed_kept (an old file was there) or
+// failed_new (none was) set with the path and the system's reason.
+int write_whole_file(const std::string& path, const std::string& text, int failed_kept,
+                     int failed_new);
 
 int cmd_list_folders();
 int cmd_list_files();

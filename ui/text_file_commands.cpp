@@ -215,17 +215,9 @@ int save_edit_text(const std::string& path) {
         return set_error_msg(kMsgNoEditText);
     }
     const std::string text = ui->edit_text(platform::kWindowEdit);
-    // Asked before the write: a failed save must not promise to keep a file that never was.
-    const bool had_file = platform::path_exists(path) && !platform::is_folder(path);
-    platform::AtomicFileWriter writer;
-    int status = writer.open(path);
-    if (status == 0) status = writer.write(text);
-    if (status == 0) status = writer.commit();
-    if (status != 0) {
-        writer.discard();
-        return set_error_msg(had_file ? kMsgTextWriteFailed : kMsgNewTextWriteFailed, path.c_str(),
-                             platform::status_text(status));
-    }
+    if (const int rc = write_whole_file(path, text, kMsgTextWriteFailed, kMsgNewTextWriteFailed);
+        rc != 0)
+        return rc;
     set_setting_text(kSetEditFile, path.c_str(), 0);
     ui->set_window_title(platform::kWindowEdit, platform::file_name_part(path));
     msg_box(kMsgTextFileSaved, path.c_str());

@@ -1,5 +1,6 @@
 #include "tools/table_builder/source_lines.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -141,4 +142,18 @@ std::string quote_text(const std::string& text) {
         }
     }
     return out + "\"";
+}
+
+std::vector<std::string> sources_in(const std::filesystem::path& folder,
+                                    const std::string& extension) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (std::filesystem::recursive_directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (it->is_regular_file() && it->path().extension() == extension) {
+            files.push_back(it->path().string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
 }

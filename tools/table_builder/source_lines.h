@@ -2,6 +2,7 @@
 // each kept for the failure messages.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -43,3 +44,7 @@ bool parse_double(const std::string& text, double& value);
 
 // A text written back as a source token: quoted with escapes.
 std::string quote_text(const std::string& text);
+
+// Every file of one extension under a folder, in name order, so a build is reproducible.
+std::vector<std::string> sources_in(const std::filesystem::path& folder,
+                                    const std::string& extension);

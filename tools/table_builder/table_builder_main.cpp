@@ -38,19 +38,6 @@ bool write_table(const fs::path& folder, const std::string& name, const Bytes& b
     return true;
 }
 
-// Every file of one extension in a folder, in name order, so a build is reproducible.
-std::vector<std::string> sources_in(const fs::path& folder, const std::string& extension) {
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_regular_file() && it->path().extension() == extension) {
-            files.push_back(it->path().string());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 int build_all(const fs::path& sources, const fs::path& out, const std::string& font_folder) {
     std::error_code ec;
     fs::create_directories(out, ec);

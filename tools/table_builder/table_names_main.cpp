@@ -89,18 +89,6 @@ bool add_name(Group& group, const std::string& prefix, const std::string& name, 
     return true;
 }
 
-std::vector<std::string> sources_in(const fs::path& folder, const std::string& extension) {
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_regular_file() && it->path().extension() == extension) {
-            files.push_back(it->path().string());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 bool read_commands(const fs::path& sources, Group& group, std::string& error) {
     for (const std::string& file : sources_in(sources / "definitions", ".def")) {
         std::vector<SourceLine> lines;

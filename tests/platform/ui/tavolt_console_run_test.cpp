@@ -93,23 +93,30 @@ struct ConsoleQuestionRun {
     int exit_status = -1;
 };
 
-// Runs the program on lines typed after a lens file was opened: by naming it on the program's
-// command line, or with "open" as the first line.
-ConsoleQuestionRun run_on_older_lens(const std::string& typed, bool named_at_start) {
-    tavo_test::TempTree tree;
+// Runs the program in a fresh profile of tree on the typed lines, with the program arguments
+// given: what it showed (standard output and standard error) and its exit status.
+ConsoleQuestionRun run_console(tavo_test::TempTree& tree, const std::string& typed,
+                               const std::string& arguments = std::string()) {
     tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
-    const std::filesystem::path lens = tree.write_file("lenses/old.len", kOlderLensFile);
-    const std::string input_text =
-        (named_at_start ? std::string() : "open . " + lens.string() + " no\n") + typed;
-    const std::filesystem::path input = tree.write_file("in.txt", input_text);
+    const std::filesystem::path input = tree.write_file("in.txt", typed);
     const std::filesystem::path output = tree.base() / "out.txt";
-    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt'" +
-                                (named_at_start ? " '" + lens.string() + "'" : std::string()) +
+    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt'" + arguments +
                                 " < '" + input.string() + "' > '" + output.string() + "' 2>&1";
     ConsoleQuestionRun run;
     const int status = std::system(command.c_str());
     if (WIFEXITED(status)) run.exit_status = WEXITSTATUS(status);
     run.shown = tavo_test::read_file(output);
+    return run;
+}
+
+// Runs the program on lines typed after a lens file was opened: by naming it on the program's
+// command line, or with "open" as the first line.
+ConsoleQuestionRun run_on_older_lens(const std::string& typed, bool named_at_start) {
+    tavo_test::TempTree tree;
+    const std::filesystem::path lens = tree.write_file("lenses/old.len", kOlderLensFile);
+    ConsoleQuestionRun run = named_at_start
+                                 ? run_console(tree, typed, " '" + lens.string() + "'")
+                                 : run_console(tree, "open . " + lens.string() + " no\n" + typed);
     run.lens_after = tavo_test::read_file(lens);
     return run;
 }
@@ -164,15 +171,9 @@ TEST(TavoltConsole, ANewLensAsksToBeSavedOnlyWhenChanged) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
         tavo_test::TempTree tree;
-        tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
-        const std::filesystem::path input = tree.write_file("in.txt", c.typed);
-        const std::filesystem::path output = tree.base() / "out.txt";
-        const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
-                                    input.string() + "' > '" + output.string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0);
-        const std::string shown = tavo_test::read_file(output);
+        const ConsoleQuestionRun run = run_console(tree, c.typed);
+        EXPECT_EQ(run.exit_status, 0);
+        const std::string& shown = run.shown;
         EXPECT_NE(shown.find("Focal length         --\n"), std::string::npos) << shown;
         EXPECT_NE(shown.find("Field angle    0.000000"), std::string::npos) << shown;
         if (c.question[0] == '\0') {
