@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kHelpTopic = -1022;
+constexpr int kHelpTopic = -kHelpTopicParaxialSetupSheet;
 constexpr int kDisplayOnly = 0x8000;
 constexpr double kFarObject = 9.9e7;
 constexpr double kFlatSlope = 1e-10;

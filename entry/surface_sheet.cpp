@@ -39,7 +39,7 @@ constexpr double kDegrees = 57.29577951308232;
 constexpr double kZeroFieldDegrees = 1e-4;
 // A focal length this long is a lens without power.
 constexpr double kNoFocalLength = 1e20;
-constexpr int kHelpTopic = -1043;
+constexpr int kHelpTopic = -kHelpTopicSurfaceSheet;
 constexpr int kCellDerived = 0x8000;
 constexpr int kRowsNewLens = 9;
 

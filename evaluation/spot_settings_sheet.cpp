@@ -24,8 +24,8 @@
 namespace {
 
 constexpr int kParamDivisions = 193;  // the standard numbers of pupil divisions
-constexpr int kHelpTopicCommand = -1024;
-constexpr int kHelpTopicAux = -1025;
+constexpr int kHelpTopicCommand = -kHelpTopicSpotSettingsSheet;
+constexpr int kHelpTopicAux = -kHelpTopicSpotDiffractionSettingsSheet;
 constexpr int kChoiceButton = 0x4000;
 constexpr int kGreyed = 0x8000;
 constexpr int kItemBits = 0x0fff;

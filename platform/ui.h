@@ -358,6 +358,11 @@ struct FileDialogRequest {
     std::string private_folder;
     std::string public_label;
     std::string public_folder;
+    // Help topics (0 none): the dialog's Help button, and the context help of the two folder
+    // buttons (What's This, or F1 on the button); shown through request_help.
+    int help_topic = 0;
+    int private_help_topic = 0;
+    int public_help_topic = 0;
 };
 
 // A font as the program describes it: face, height in pixels, weight (400 normal, 700 bold),
@@ -381,6 +386,7 @@ struct PrintRequest {
     std::string pdf_file;
     bool ask = false;
     FontDescription font;
+    int help_topic = 0;  // the print dialog's Help button (0 none)
 };
 
 // A document being printed: pages drawn through a device context in the printer's pixels.
@@ -664,6 +670,7 @@ public:
         int bottom = 0;
         bool landscape = false;
         std::string printer;
+        int help_topic = 0;  // the dialog's Help button (0 none)
     };
     virtual DialogResult page_setup_dialog(const std::string& caption, PageSetup& setup);
 

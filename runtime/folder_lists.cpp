@@ -276,6 +276,9 @@ int cmd_change_directory() {
 
 int ask_for_file(platform::FileDialogRequest& request, std::string* path) {
     platform::UiBackend* ui = platform::current_ui();
+    if (request.help_topic == 0) request.help_topic = kHelpTopicFileDialog;
+    if (request.private_help_topic == 0) request.private_help_topic = kHelpTopicPrivateFolderButton;
+    if (request.public_help_topic == 0) request.public_help_topic = kHelpTopicPublicFolderButton;
     const platform::DialogResult result =
         ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
     if (result == platform::DialogResult::cancelled) {

@@ -95,6 +95,9 @@ int file_dialog(int* type, int mode, int type_list, int filter_list, const char*
     request.private_folder = type_folder(g.private_folder, extension);
     request.public_label = g.public_label;
     request.public_folder = type_folder(g.public_folder, extension);
+    request.help_topic = kHelpTopicFileDialog;
+    request.private_help_topic = kHelpTopicPrivateFolderButton;
+    request.public_help_topic = kHelpTopicPublicFolderButton;
     const platform::DialogResult result =
         ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
     if (result == platform::DialogResult::cancelled) return kFileDialogCancelled;

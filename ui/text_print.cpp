@@ -112,6 +112,7 @@ int print_to_printer(int window, const std::vector<std::string>& all_lines, int 
     request.document = kProgramTitle;
     request.pdf_file = platform::join_path(data_folder(), "print.pdf");
     request.ask = ask != 0;
+    request.help_topic = kHelpTopicPrintDialog;
     // The window's own font: the face of the fixed font, the height its text area is set in.
     request.font = to_description(load_font_record(font_file_path(), "fixed"), true);
     if (const TextArea* area = textarea(window); area != nullptr && area->char_height > 0) {
@@ -192,6 +193,7 @@ void page_setup(PageMargins& margins, bool graphics) {
     setup.bottom = margins.bottom;
     setup.landscape = graphics;
     setup.printer = graphics ? g.graphics_printer : g.text_printer;
+    setup.help_topic = kHelpTopicPageSetupDialog;
     if (ui->page_setup_dialog(graphics ? "Page set-up: graphics" : "Page set-up: text", setup) !=
         platform::DialogResult::ok) {
         return;

@@ -54,6 +54,7 @@
 
 #include "platform/locale.h"
 #include "platform/qt/qt_drawing.h"
+#include "platform/qt/qt_help.h"
 #include "platform/qt/qt_printing.h"
 
 namespace platform {
@@ -1938,14 +1939,21 @@ DialogResult QtBackend::file_dialog(FileDialogRequest& request) {
         auto* row = new QHBoxLayout(strip);
         row->setContentsMargins(0, 0, 0, 0);
         row->addWidget(new QLabel("Library Directories:", strip));
-        const std::pair<std::string, std::string> buttons[] = {
-            {request.private_label, request.private_folder},
-            {request.public_label, request.public_folder}};
-        int k = 0;
-        for (const auto& [label, folder] : buttons) {
+        struct FolderButton {
+            const std::string& label;
+            const std::string& folder;
+            const char* name;
+            int help_topic;
+        };
+        const FolderButton buttons[] = {{request.private_label, request.private_folder,
+                                         "tavo_private_button", request.private_help_topic},
+                                        {request.public_label, request.public_folder,
+                                         "tavo_public_button", request.public_help_topic}};
+        for (const auto& [label, folder, name, help_topic] : buttons) {
             if (label.empty()) continue;
             auto* button = new QPushButton(to_qstring(label), strip);
-            button->setObjectName(k++ == 0 ? "tavo_private_button" : "tavo_public_button");
+            button->setObjectName(name);
+            qt::set_control_help(button, help_topic);
             const QString target = to_qstring(folder);
             QObject::connect(button, &QPushButton::clicked,
                              [&dialog, target] { dialog.setDirectory(target); });
@@ -1954,6 +1962,7 @@ DialogResult QtBackend::file_dialog(FileDialogRequest& request) {
         row->addStretch(1);
         layout->addWidget(strip);
     }
+    qt::add_dialog_help_button(dialog, request.help_topic);
     if (dialog.exec() != QDialog::Accepted) return DialogResult::cancelled;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return DialogResult::cancelled;

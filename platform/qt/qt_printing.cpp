@@ -10,6 +10,8 @@
 #include <QPrinterInfo>
 #include <string>
 
+#include "platform/qt/qt_help.h"
+
 namespace platform::qt {
 
 namespace {
@@ -163,6 +165,7 @@ DialogResult page_setup_dialog(const std::string& caption, UiBackend::PageSetup&
     QPageSetupDialog dialog(&printer, owner);
     dialog.setObjectName("tavo_page_setup");
     dialog.setWindowTitle(QString::fromStdString(caption));
+    add_dialog_help_button(dialog, setup.help_topic);
     if (dialog.exec() != QDialog::Accepted) return DialogResult::cancelled;
     const QMarginsF m = printer.pageLayout().margins(QPageLayout::Millimeter);
     setup.left = static_cast<int>(m.left() * 100.0 + 0.5);
@@ -189,6 +192,7 @@ std::unique_ptr<PrintJob> start_qt_print(const PrintRequest& request, QWidget* o
         QPrintDialog dialog(printer.get(), owner);
         dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
         dialog.setOption(QAbstractPrintDialog::PrintSelection, selection_only != nullptr);
+        add_dialog_help_button(dialog, request.help_topic);
         if (dialog.exec() != QDialog::Accepted) {
             if (result != nullptr) *result = DialogResult::cancelled;
             return nullptr;

@@ -7,6 +7,7 @@
 // Lists:     menu_text_size <bytes>
 //            list <number> <name> [keyed]  /  item "<first>" "<second>"  /  end
 // Help:      help <symbol number> flags=<byte>  /  text <key1> <key2> "<text>"  /  end
+//            topic <number> <name>   (a help topic the code names, kept out of the table)
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -346,6 +347,9 @@ bool build_help(const std::string& source, Bytes& out, std::string& error) {
         if (t[0] == "end" && open != nullptr && t.size() == 1) {
             open = nullptr;
             continue;
+        }
+        if (t[0] == "topic" && open == nullptr && t.size() == 3 && parse_int(t[1], n) && n > 0) {
+            continue;  // for table_names and the help file
         }
         return fail(error, line, "unknown or malformed line starting with '" + t[0] + "'");
     }

@@ -1,6 +1,6 @@
 // The named numbers of the tables: writes a C++ header of constants for the command numbers,
-// list numbers and message numbers of the table sources, so that the program's code names a
-// command, list or message the way its source does instead of repeating the bare number.
+// list numbers, message numbers and help topics of the table sources, so that the program's code
+// names a command, list or message the way its source does instead of repeating the bare number.
 //
 //   table_names --sources <tables folder> --out <header>
 //
@@ -15,6 +15,8 @@
 //   list <n> <name>                          kList<Name>         "setting_names" kListSettingNames
 //   <n> <kind> <name> "<text>" (rtmsgs.msg)  kMsg<Name>          "no_surfaces"       kMsgNoSurfaces
 //   the same in msmsgs.msg                   kCompilerMsg<Name>
+//   topic <n> <name> (help/ctable.hlp)       kHelpTopic<Name>    "surface_sheet"
+//   kHelpTopicSurfaceSheet
 // A command's suffix letter is part of its name in the table ("cc_l"), so it is part of the
 // constant too: keywords of one spelling in several contexts stay apart. A message has a name
 // only when its source line gives one (the ones the code refers to). Any character other than a
@@ -139,6 +141,18 @@ bool read_messages(const fs::path& source, const std::string& prefix, Group& gro
     return true;
 }
 
+bool read_help_topics(const fs::path& source, Group& group, std::string& error) {
+    std::vector<SourceLine> lines;
+    if (!read_source(source.string(), lines, error)) return false;
+    for (const SourceLine& line : lines) {
+        const auto& t = line.tokens;
+        long number = 0;
+        if (t[0] != "topic" || t.size() != 3 || !parse_int(t[1], number)) continue;
+        if (!add_name(group, "kHelpTopic", t[2], number, line, error)) return false;
+    }
+    return true;
+}
+
 bool check_unique(const std::vector<Group>& groups, std::string& error) {
     std::map<std::string, const Name*> seen;
     for (const Group& group : groups) {
@@ -206,12 +220,14 @@ int main(int argc, char** argv) {
     std::vector<Group> groups = {{"Command numbers (definitions/*.def)", {}},
                                  {"List numbers (lists/*.lst)", {}},
                                  {"Message numbers (messages/rtmsgs.msg)", {}},
-                                 {"Message compiler diagnostics (messages/msmsgs.msg)", {}}};
+                                 {"Message compiler diagnostics (messages/msmsgs.msg)", {}},
+                                 {"Help topics (help/ctable.hlp)", {}}};
     const fs::path root(sources);
     std::string error;
     if (!read_commands(root, groups[0], error) || !read_lists(root, groups[1], error) ||
         !read_messages(root / "messages/rtmsgs.msg", "kMsg", groups[2], error) ||
         !read_messages(root / "messages/msmsgs.msg", "kCompilerMsg", groups[3], error) ||
+        !read_help_topics(root / "help/ctable.hlp", groups[4], error) ||
         !check_unique(groups, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;

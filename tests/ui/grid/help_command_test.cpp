@@ -1,6 +1,7 @@
-// The help command: typed as "help", it opens ROOT/hlp/<program base name>.hlp with the
-// desktop's opener, or reports -100. The opener is found through PATH, so the tests put a
-// stand-in "xdg-open" script into a folder of their own and point PATH at it.
+// The help command: "help", "help 1 <topic>" and "help 2" read ROOT/hlp/<program base name>.html.
+// In the console the topic is written to the text output as text; the graphical program hands
+// the file to the desktop's opener, which the tests replace by a stand-in "xdg-open" script in a
+// folder of their own that PATH points at.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -10,12 +11,15 @@
 #include <thread>
 
 #include "app/startup.h"
+#include "entry/surface_sheet.h"
 #include "platform/environment.h"
 #include "platform/help_viewer.h"
 #include "runtime/dispatch.h"
 #include "runtime/help_command.h"
+#include "runtime/help_file.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "tests/support/temp_tree.h"
+#include "ui/window_table.h"
 
 namespace {
 
@@ -49,6 +53,19 @@ std::string wait_for_text(const fs::path& file) {
     return tavo_test::read_file(file);
 }
 
+// A small help file in the form the build writes.
+constexpr char kPage[] =
+    "<!DOCTYPE html>\n<html><body>\n"
+    "<section id=\"contents\">\n<h1>Contents</h1>\n<ul>\n"
+    "<li><a href=\"#510\">The print dialog</a> (topic 510)</li>\n</ul>\n</section>\n"
+    "<section id=\"using_help\">\n<h2>Using help</h2>\n<p>Type help 1 &lt;number&gt;.</p>\n"
+    "</section>\n"
+    "<section id=\"510\">\n<h2>The print dialog</h2>\n"
+    "<p>It chooses the printer &amp; the copies,\nthen prints.</p>\n"
+    "<pre>print_text 0\nprint_text 1 &quot;out.txt&quot;\n</pre>\n"
+    "<ul>\n<li><code>mode</code> (int): from 0 to 1\nand more</li>\n<li>two</li>\n</ul>\n"
+    "</section>\n</body></html>\n";
+
 class Help : public loop_test::Loop {
 protected:
     void SetUp() override {
@@ -66,11 +83,12 @@ protected:
         fs::permissions(opener, fs::perms::owner_all);
     }
 
-    fs::path help_file(const char* name) {
-        const fs::path folder = run_.tree.root() / "hlp";
-        fs::create_directories(folder);
-        std::ofstream(folder / name) << "help text\n";
-        return folder / name;
+    fs::path help_file() { return run_.tree.write_file("root/hlp/tavolt.html", kPage); }
+    // What the typed line wrote, from its echo on.
+    std::string shown_after(const std::string& line) {
+        const std::string all = output();
+        type(line);
+        return output().substr(all.size());
     }
 
     fs::path bin_, empty_bin_, record_;
@@ -93,38 +111,90 @@ TEST_F(Help, TheOnErrorLineDoesNotSwallowTheRefusal) {
     EXPECT_NE(errors().find("Cannot open the help file"), std::string::npos) << errors();
 }
 
-TEST_F(Help, APresentHelpFileGoesToTheDesktopOpener) {
-    const fs::path file = help_file("tavolt.hlp");
+TEST_F(Help, TheConsoleWritesTheTopicAsTextAndNeverStartsTheOpener) {
+    ASSERT_EQ(help_file(), run_.tree.root() / "hlp/tavolt.html");
     PathOverride path(bin_);
-    type("help");
+    struct Case {
+        const char* line;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"help", "Contents\n\n- The print dialog (topic 510)\n"},
+        {"help 1 510",
+         "The print dialog\n\nIt chooses the printer & the copies,\nthen prints.\n\n"
+         "    print_text 0\n    print_text 1 \"out.txt\"\n\n"
+         "- mode (int): from 0 to 1\n  and more\n- two\n"},
+        {"help 2", "Using help\n\nType help 1 <number>.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::string shown = shown_after(c.line);
+        EXPECT_NE(shown.find(c.text), std::string::npos) << shown;
+    }
     EXPECT_EQ(errors().find("Cannot open the help file"), std::string::npos) << errors();
-    EXPECT_EQ(wait_for_text(record_), file.string() + "\n");
-}
-
-TEST_F(Help, ModesNameTheirFiles) {
-    const fs::path contents = help_file("tavolt.hlp");
-    PathOverride path(bin_);
-    // Help on using help has a file of its own; without it the viewer refuses.
-    EXPECT_EQ(show_help(2, 0), kMsgHelpRefused);
-    const fs::path on_help = help_file("winhelp.hlp");
-    EXPECT_EQ(show_help(2, 0), 0);
-    EXPECT_EQ(wait_for_text(record_), on_help.string() + "\n");
-    fs::remove(record_);
-    EXPECT_EQ(show_help(1, 510), 0);
-    EXPECT_EQ(wait_for_text(record_), contents.string() + "\n");
+    // A topic the file does not have is refused rather than shown as the file's start.
+    type("help 1 511");
+    EXPECT_NE(errors().find("Cannot open the help file"), std::string::npos) << errors();
     EXPECT_EQ(show_help(3, 0), kMsgHelpRefused);
     EXPECT_EQ(show_help(-1, 0), kMsgHelpRefused);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(fs::exists(record_));
+}
+
+TEST_F(Help, TheSheetsHelpButtonWritesTheSheetsTopic) {
+    // The help file the build writes, which has a topic for every sheet.
+    const std::string page = tavo_test::read_file(tavo_test::built_root() / "hlp/tavolt.html");
+    ASSERT_FALSE(page.empty());
+    run_.tree.write_file("root/hlp/tavolt.html", page);
+    std::string expected;
+    ASSERT_TRUE(help_topic_text_of(page, std::to_string(kHelpTopicSurfaceSheet), expected));
+    ASSERT_EQ(create_sheet_window(1999, 8, 84), 0);
+    type("surface_sheet 1 1 3 \"t\"");
+    for (int k = 0; k < 3 && surface_sheet_state().open == 0; ++k) main_loop_pass(false);
+    ASSERT_EQ(level_count(), 1) << errors();
+    const std::string before = output();
+    // What the strip's Help button runs when it is pressed.
+    ASSERT_NE(strip_command_runner(), nullptr);
+    strip_command_runner()(platform::kWindowSpreadsheet, kSheetHelpCommand);
+    const std::string shown = output().substr(before.size());
+    EXPECT_NE(shown.find("The surface spreadsheet\n\nThe surface spreadsheet shows the lens"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find(expected), std::string::npos) << shown;
+    EXPECT_EQ(errors().find("Cannot open the help file"), std::string::npos) << errors();
+}
+
+TEST_F(Help, TheOpenerGetsThePathOrTheAddressOfTheTopic) {
+    const fs::path file = help_file();
+    PathOverride path(bin_);
+    struct Case {
+        const char* anchor;
+        std::string given;
+    };
+    const Case cases[] = {
+        {"", file.string()},
+        {"510", "file://" + file.string() + "#510"},
+        {"using_help", "file://" + file.string() + "#using_help"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.anchor);
+        fs::remove(record_);
+        ASSERT_TRUE(platform::open_help(file.string(), c.anchor));
+        EXPECT_EQ(wait_for_text(record_), c.given + "\n");
+    }
+    // A path with characters an address cannot hold as they are.
+    EXPECT_EQ(platform::help_file_address("/a b/ü%#.html", "1043"),
+              "file:///a%20b/%C3%BC%25%23.html#1043");
 }
 
 TEST_F(Help, WithoutAnOpenerTheViewerRefuses) {
-    const fs::path file = help_file("tavolt.hlp");
+    const fs::path file = help_file();
     PathOverride path(empty_bin_);
-    EXPECT_FALSE(platform::open_help(file.string(), 0, 0));
-    EXPECT_EQ(show_help(0, 0), kMsgHelpRefused);
+    EXPECT_FALSE(platform::open_help(file.string(), ""));
     // A folder is no help file, whatever its name.
-    fs::create_directories(run_.tree.root() / "hlp" / "folder.hlp");
+    fs::create_directories(run_.tree.root() / "hlp" / "folder.html");
     PathOverride with_opener(bin_);
-    EXPECT_FALSE(platform::open_help((run_.tree.root() / "hlp" / "folder.hlp").string(), 0, 0));
+    EXPECT_FALSE(platform::open_help((run_.tree.root() / "hlp" / "folder.html").string(), ""));
     EXPECT_FALSE(fs::exists(record_));
 }
 
