@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "app/sheet_strip.h"
 #include "app/startup.h"
 #include "entry/surface_sheet.h"
 #include "platform/environment.h"
@@ -148,14 +149,21 @@ TEST_F(Help, TheSheetsHelpButtonWritesTheSheetsTopic) {
     run_.tree.write_file("root/hlp/tavolt.html", page);
     std::string expected;
     ASSERT_TRUE(help_topic_text_of(page, std::to_string(kHelpTopicSurfaceSheet), expected));
+    // The strip's buttons need the installation's pictures.
+    const fs::path pictures = run_.tree.root() / "bin/bma";
+    fs::create_directories(pictures);
+    for (const auto& e : fs::directory_iterator(tavo_test::built_root() / "bin/bma")) {
+        fs::copy_file(e.path(), pictures / e.path().filename(),
+                      fs::copy_options::overwrite_existing);
+    }
     ASSERT_EQ(create_sheet_window(1999, 8, 84), 0);
+    ASSERT_EQ(build_sheet_strip(), 0);
     type("surface_sheet 1 1 3 \"t\"");
     for (int k = 0; k < 3 && surface_sheet_state().open == 0; ++k) main_loop_pass(false);
     ASSERT_EQ(level_count(), 1) << errors();
     const std::string before = output();
-    // What the strip's Help button runs when it is pressed.
-    ASSERT_NE(strip_command_runner(), nullptr);
-    strip_command_runner()(platform::kWindowSpreadsheet, kSheetHelpCommand);
+    ASSERT_TRUE(ui().press_tool_button(platform::kWindowSpreadsheet, kSheetHelpCommand));
+    settle();
     const std::string shown = output().substr(before.size());
     EXPECT_NE(shown.find("The surface spreadsheet\n\nThe surface spreadsheet shows the lens"),
               std::string::npos)
