@@ -17,8 +17,16 @@ namespace {
 constexpr int kHelpLevelKey = 93;
 constexpr int kHelpLevelHead = 92;
 
-int g_topic = kHelpTopicUnset;
-std::string g_title;
+// The spreadsheet's title and help topic, set by the first level that shows in it.
+struct SheetTitleState {
+    int topic = kHelpTopicUnset;
+    std::string title;
+};
+
+SheetTitleState& sheet_title_state() {
+    static SheetTitleState state;
+    return state;
+}
 
 std::string field_value(const ArgCell& c) {
     char text[300];
@@ -58,30 +66,30 @@ void print_level_help() {
 }
 
 void sheet_set_title(int topic, int title_message) {
-    if (g_topic != kHelpTopicUnset) return;
+    SheetTitleState& s = sheet_title_state();
+    if (s.topic != kHelpTopicUnset) return;
     if (title_message < 0) {
-        g_title = msg_text(title_message);
+        s.title = msg_text(title_message);
     } else {
         const char* name =
             symbol_name(saved_level_command() >= 0 ? saved_level_command() : current_command());
-        g_title = name != nullptr ? name : "";
+        s.title = name != nullptr ? name : "";
     }
-    g_topic = topic < 0 ? -topic : (topic == 0 ? kNoHelpTopic : 0);
+    s.topic = topic < 0 ? -topic : (topic == 0 ? kNoHelpTopic : 0);
     platform::UiBackend* ui = platform::current_ui();
     if (ui != nullptr && ui->window_exists(platform::kWindowSpreadsheet)) {
-        ui->set_window_title(platform::kWindowSpreadsheet, g_title);
+        ui->set_window_title(platform::kWindowSpreadsheet, s.title);
     }
 }
 
 int sheet_help_topic() {
-    return g_topic;
+    return sheet_title_state().topic;
 }
 
 const char* sheet_title() {
-    return g_title.c_str();
+    return sheet_title_state().title.c_str();
 }
 
 void reset_sheet_title() {
-    g_topic = kHelpTopicUnset;
-    g_title.clear();
+    sheet_title_state() = SheetTitleState{};
 }
