@@ -29,8 +29,10 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "trace/derived_rays.h"
+#include "trace/lane_trace.h"
 #include "trace/lens_setup.h"
 #include "trace/object_point.h"
+#include "trace/ray_trace.h"
 
 namespace {
 
@@ -87,15 +89,24 @@ bool ready(benchmark::State& state) {
     return false;
 }
 
+// Argument: lanes 0 takes the processor's widest lane path for the diagram's rays, 2 forces the
+// SSE2 path.
 void BM_EnsureSpotDiagram(benchmark::State& state) {
     if (!ready(state)) return;
+    trace_globals().lane_width = static_cast<int>(state.range(0));
+    state.counters["lanes"] = lane_width();
     for (auto _ : state) {
         clear_state_flag(kFlagSpotDiagramCurrent);
         benchmark::DoNotOptimize(ensure_spot_diagram());
     }
+    trace_globals().lane_width = 0;
     state.counters["rays"] = spot_store().ray_count;
 }
-BENCHMARK(BM_EnsureSpotDiagram)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EnsureSpotDiagram)
+    ->ArgName("lanes")
+    ->Arg(0)
+    ->Arg(kLanesSse2)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_WavefrontStats(benchmark::State& state) {
     if (!ready(state)) return;

@@ -13,6 +13,7 @@
 #include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
 #include "runtime/settings.h"
+#include "trace/lane_trace.h"
 #include "trace/ray_record.h"
 #include "trace/ray_trace.h"
 #include "trace/surface_profile.h"
@@ -102,14 +103,21 @@ void BM_TraceEvenAspheres(benchmark::State& state) {
     }
     std::int64_t ray_surfaces = 0;
     std::int64_t failed = 0;
+    // Arguments: ray_set 1 traces the rays through trace_rays together, 0 one by one through
+    // trace_ray; lanes 0 takes the processor's widest lane path, 2 forces the SSE2 path.
+    const bool together = state.range(0) != 0;
+    trace_globals().lane_width = static_cast<int>(state.range(1));
+    state.counters["lanes"] = together ? lane_width() : 1;
     for (auto _ : state) {
+        if (together) trace_rays(rays.data(), static_cast<int>(rays.size()));
         for (RayRecord& r : rays) {
-            trace_ray(r);
+            if (!together) trace_ray(r);
             ray_surfaces += r.surface;
             failed += r.failure != 0;
             benchmark::DoNotOptimize(r.x);
         }
     }
+    trace_globals().lane_width = 0;
     state.counters["ray_surfaces_per_s"] =
         benchmark::Counter(static_cast<double>(ray_surfaces), benchmark::Counter::kIsRate);
     state.counters["failed_fraction"] =
@@ -117,6 +125,10 @@ void BM_TraceEvenAspheres(benchmark::State& state) {
     // The records belong to this benchmark: take them off the lens before it goes away.
     for (int n = 1; n <= 4; ++n) surface(n).asphere = nullptr;
 }
-BENCHMARK(BM_TraceEvenAspheres);
+BENCHMARK(BM_TraceEvenAspheres)
+    ->ArgNames({"ray_set", "lanes"})
+    ->Args({1, 0})
+    ->Args({1, kLanesSse2})
+    ->Args({0, 0});
 
 }  // namespace

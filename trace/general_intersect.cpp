@@ -15,7 +15,6 @@ namespace {
 using surface_profile::Terms;
 
 constexpr int kMaxRetreats = 50;
-constexpr int kMaxNewtonSteps = 100;
 constexpr double kRetreatFraction = 0.1;
 constexpr int kMaxSearchTries = 50;
 constexpr int kMaxWidenings = 50;

@@ -10,6 +10,9 @@
 
 struct RayRecord;
 
+// The Newton iteration's limit of steps; a ray that has not converged then misses.
+inline constexpr int kMaxNewtonSteps = 100;
+
 // The rejected-hit verdict for a ray with backward set (internal, never listed).
 inline constexpr int kRayRejectedHit = -2201;
 

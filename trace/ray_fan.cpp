@@ -10,6 +10,7 @@
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
+#include "trace/lane_trace.h"
 #include "trace/object_point.h"
 #include "trace/paraxial_trace.h"
 #include "trace/ray_trace.h"
@@ -245,13 +246,11 @@ ChromaticShift chromatic_shift(const LensData& lens, const RayRecord& ref, int w
     return c;
 }
 
-// Traces one or two rays of the fan to the surface last, side by side when there are two.
-void trace_fan_rays(FanRay* rays, int in_pair, int last) {
-    if (in_pair == 2) {
-        trace_pair_to_surface(rays[0].ray, rays[1].ray, last, nullptr, nullptr);
-    } else {
-        trace_to_surface(rays[0].ray, last);
-    }
+// Traces the rays of the fan to the surface last, side by side in lanes.
+void trace_fan_rays(FanRay* rays, int count, int last) {
+    RayRecord* set[kMaxLanes];
+    for (int j = 0; j < count; ++j) set[j] = &rays[j].ray;
+    trace_lanes_to_surface(set, count, last);
 }
 
 // The ray's relative height on the reference surface, signed by the coordinate along the fan
@@ -345,13 +344,14 @@ int cmd_trace_ray_fan() {
     t.shift = chromatic_shift(lens, ref, t.w, t.primary);
 
     trace_globals().sphere_missed = 0;
-    // The rays go through the lens two at a time, as copies of the reference ray: a ray's
-    // set-up reads nothing that another ray's trace writes.
-    FanRay pair[2];
-    for (int i = 1; i <= a.count; i += 2) {
-        const int in_pair = i + 1 <= a.count ? 2 : 1;
-        for (int j = 0; j < in_pair; ++j) {
-            FanRay& f = pair[j];
+    // The rays go through the lens in lanes, as copies of the reference ray: a ray's set-up
+    // reads nothing that another ray's trace writes.
+    const int width = lane_width();
+    FanRay batch[kMaxLanes];
+    for (int i = 1; i <= a.count; i += width) {
+        const int in_batch = a.count - i + 1 < width ? a.count - i + 1 : width;
+        for (int j = 0; j < in_batch; ++j) {
+            FanRay& f = batch[j];
             f.p = a.last - (i + j - 1) * step;
             f.ray = ref;
             f.ray.kind = kRayMeasured;
@@ -360,11 +360,12 @@ int cmd_trace_ray_fan() {
             f.height = kInfiniteDistance;
             setup_ray_at_object(f.ray, nullptr);
         }
-        trace_fan_rays(pair, in_pair, rfs);
-        for (int j = 0; j < in_pair; ++j)
-            note_reference_height(pair[j], a.y_fan(), reciprocal_radius);
-        trace_fan_rays(pair, in_pair, lens.image_surface);
-        for (int j = 0; j < in_pair; ++j) print_fan_row(t, i + j, pair[j], ref);
+        trace_fan_rays(batch, in_batch, rfs);
+        for (int j = 0; j < in_batch; ++j) {
+            note_reference_height(batch[j], a.y_fan(), reciprocal_radius);
+        }
+        trace_fan_rays(batch, in_batch, lens.image_surface);
+        for (int j = 0; j < in_batch; ++j) print_fan_row(t, i + j, batch[j], ref);
     }
     if (a.fixed != 0.0) {
         print_msg(kMsgFixedValue);

@@ -7,6 +7,7 @@
 #include "lens/lens_data.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
+#include "trace/lane_trace.h"
 #include "trace/trace_seams.h"
 #include "trace/trace_tolerances.h"
 
@@ -96,40 +97,9 @@ void finish_ray(RayRecord& ray) {
 
 // A ray whose trace may print (kind 1) or runs code of other parts at the image is traced alone,
 // so that all it does happens in its own order.
-bool may_trace_in_pair(const RayRecord& ray) {
+bool may_trace_in_lanes(const RayRecord& ray) {
     return ray.kind != kRayReported &&
            !(derivative_kind(ray) && trace_seams().trace_auxiliary_rays != nullptr);
-}
-
-// What the set-up of a ray leaves in the trace globals for the rest of its trace.
-struct SetupGlobals {
-    SagPoint object_point;
-    double reciprocal_object_distance;
-    int differential;
-};
-
-SetupGlobals setup_globals() {
-    const TraceGlobals& g = trace_detail::globals;
-    return {g.object_point, g.reciprocal_object_distance, g.differential};
-}
-
-void restore_setup_globals(const SetupGlobals& s) {
-    TraceGlobals& g = trace_detail::globals;
-    g.object_point = s.object_point;
-    g.reciprocal_object_distance = s.reciprocal_object_distance;
-    g.differential = s.differential;
-}
-
-struct PairTrace {
-    RayRecord* first;
-    SetupGlobals second_setup;
-};
-
-// Between the two rays of a pair: the first is finished, and the second's set-up comes back.
-void finish_first_of_pair(void* context) {
-    PairTrace& pair = *static_cast<PairTrace*>(context);
-    finish_ray(*pair.first);
-    restore_setup_globals(pair.second_setup);
 }
 
 }  // namespace
@@ -144,41 +114,41 @@ void trace_ray(RayRecord& ray) {
     finish_ray(ray);
 }
 
-// The second ray of a pair is set up before the first is traced. That changes nothing: a ray's
-// set-up reads nothing that the trace of another ray writes, and the trace globals the set-up
-// writes are put back for each ray before the rest of its trace.
+// Rays are set up in their order and go through the lanes lane_width() at a time. Setting up a
+// ray before an earlier one is traced changes nothing: a ray's set-up reads nothing that the
+// trace of another ray writes, and the trace globals the set-up writes are read after it only by
+// the differential trace (run at once after its own set-up) and the auxiliary rays (whose rays
+// are traced alone). The last set-up is the last ray's, as when each is traced alone.
 void trace_rays(RayRecord* rays, int count) {
-    int i = 0;
-    for (; i + 1 < count; i += 2) {
-        RayRecord& a = rays[i];
-        RayRecord& b = rays[i + 1];
-        if (!may_trace_in_pair(a) || !may_trace_in_pair(b)) {
-            trace_ray(a);
-            trace_ray(b);
+    const int image = lens_data().image_surface;
+    const int width = lane_width();
+    RayRecord* batch[kMaxLanes];
+    int pending = 0;
+    auto flush = [&batch, &pending, image]() {
+        trace_lanes_to_surface(batch, pending, image);
+        for (int j = 0; j < pending; ++j) finish_ray(*batch[j]);
+        pending = 0;
+    };
+    for (int i = 0; i < count; ++i) {
+        RayRecord& r = rays[i];
+        if (!may_trace_in_lanes(r)) {
+            trace_ray(r);
             continue;
         }
-        setup_ray_at_object(a, nullptr);
-        if (traced_differentially(a)) {
-            trace_differentially(a);
-            trace_ray(b);
+        setup_ray_at_object(r, nullptr);
+        if (traced_differentially(r)) {
+            trace_differentially(r);
             continue;
         }
-        const SetupGlobals first_setup = setup_globals();
-        setup_ray_at_object(b, nullptr);
-        const int image = lens_data().image_surface;
-        PairTrace pair{&a, setup_globals()};
-        const bool second_differential = traced_differentially(b);
-        restore_setup_globals(first_setup);
-        if (second_differential) {
-            trace_to_surface(a, image);
-            finish_first_of_pair(&pair);
-            trace_differentially(b);
+        if (!lane_ray_eligible(r)) {
+            trace_to_surface(r, image);
+            finish_ray(r);
             continue;
         }
-        trace_pair_to_surface(a, b, image, finish_first_of_pair, &pair);
-        finish_ray(b);
+        batch[pending++] = &r;
+        if (pending == width) flush();
     }
-    if (i < count) trace_ray(rays[i]);
+    if (pending > 0) flush();
 }
 
 namespace {

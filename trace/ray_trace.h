@@ -33,6 +33,7 @@ struct TraceGlobals {
     double aim_position[3];
     double aim_centre[2];
     int backward_step;  // a ray is being traced back towards the object
+    int lane_width;     // 0: the lane trace takes the processor's widest path; 2: the SSE2 path
 };
 namespace trace_detail {
 extern TraceGlobals globals;
@@ -48,7 +49,7 @@ void reset_pupil_scale_factors();
 
 void trace_ray(RayRecord& ray);
 // trace_ray on each ray in order, with the same results and messages, bit for bit; rays go
-// through the lens two at a time where they can (see trace_pair_to_surface).
+// through the lens side by side in lanes where they can (see trace/lane_trace.h).
 void trace_rays(RayRecord* rays, int count);
 // Advances the ray by one surface (or one step along an element's edge wall).
 void trace_to_next_surface(RayRecord& ray);

@@ -6,6 +6,7 @@
 #include "lens/lens_data.h"
 #include "trace/aperture_shapes.h"
 #include "trace/grin_propagation.h"
+#include "trace/lane_trace.h"
 #include "trace/ray_frames.h"
 #include "trace/ray_media.h"
 #include "trace/ray_trace.h"
@@ -774,6 +775,10 @@ static void trace_to_surface_from(RayRecord& ray, int last, RawDirection raw) {
 
 void trace_to_surface(RayRecord& ray, int last) {
     trace_to_surface_from(ray, last, {{ray.k, ray.l, ray.m}, 1.0});
+}
+
+void trace_to_surface_resumed(RayRecord& ray, int last, const double raw[3], double factor) {
+    trace_to_surface_from(ray, last, {{raw[0], raw[1], raw[2]}, factor});
 }
 
 // Whether two rays can run as a pair: both at the start of a plain run, at the same surface, in

@@ -3,7 +3,6 @@
 // other wavelengths and kinds in the same set.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "lens/lens_data.h"
@@ -11,38 +10,6 @@
 
 namespace trace_test {
 namespace {
-
-bool same_bits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-void expect_same_ray(const RayRecord& alone, const RayRecord& paired) {
-    const struct {
-        const char* name;
-        double RayRecord::*field;
-    } fields[] = {
-        {"x", &RayRecord::x},           {"y", &RayRecord::y},
-        {"z", &RayRecord::z},           {"k", &RayRecord::k},
-        {"l", &RayRecord::l},           {"m", &RayRecord::m},
-        {"dist", &RayRecord::dist},     {"opl", &RayRecord::opl},
-        {"opd", &RayRecord::opd},       {"chrom_opl", &RayRecord::chrom_opl},
-        {"dx", &RayRecord::dx},         {"dy", &RayRecord::dy},
-        {"dz", &RayRecord::dz},         {"dtan_x", &RayRecord::dtan_x},
-        {"dtan_y", &RayRecord::dtan_y}, {"sphere_path", &RayRecord::sphere_path},
-        {"nx", &RayRecord::nx},         {"ny", &RayRecord::ny},
-        {"nz", &RayRecord::nz},         {"normal_len2", &RayRecord::normal_len2},
-        {"cos_i", &RayRecord::cos_i},   {"gamma", &RayRecord::gamma},
-    };
-    for (const auto& f : fields) {
-        EXPECT_TRUE(same_bits(alone.*f.field, paired.*f.field))
-            << f.name << ": alone " << alone.*f.field << ", paired " << paired.*f.field;
-    }
-    EXPECT_EQ(alone.failure, paired.failure);
-    EXPECT_EQ(alone.surface, paired.surface);
-    EXPECT_EQ(alone.reversed, paired.reversed);
-    EXPECT_EQ(alone.medium, paired.medium);
-    EXPECT_EQ(alone.prev_medium, paired.prev_medium);
-}
 
 class RayPairs : public TraceTest {
 protected:

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #include "lens/lens_data.h"
 #include "lens/surface_setters.h"
@@ -88,6 +89,39 @@ protected:
 private:
     TraceSeams saved_seams_{};
 };
+
+// The records of one ray traced alone and traced another way agree bit for bit.
+inline bool same_bits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+inline void expect_same_ray(const RayRecord& alone, const RayRecord& other) {
+    const struct {
+        const char* name;
+        double RayRecord::*field;
+    } fields[] = {
+        {"x", &RayRecord::x},           {"y", &RayRecord::y},
+        {"z", &RayRecord::z},           {"k", &RayRecord::k},
+        {"l", &RayRecord::l},           {"m", &RayRecord::m},
+        {"dist", &RayRecord::dist},     {"opl", &RayRecord::opl},
+        {"opd", &RayRecord::opd},       {"chrom_opl", &RayRecord::chrom_opl},
+        {"dx", &RayRecord::dx},         {"dy", &RayRecord::dy},
+        {"dz", &RayRecord::dz},         {"dtan_x", &RayRecord::dtan_x},
+        {"dtan_y", &RayRecord::dtan_y}, {"sphere_path", &RayRecord::sphere_path},
+        {"nx", &RayRecord::nx},         {"ny", &RayRecord::ny},
+        {"nz", &RayRecord::nz},         {"normal_len2", &RayRecord::normal_len2},
+        {"cos_i", &RayRecord::cos_i},   {"gamma", &RayRecord::gamma},
+    };
+    for (const auto& f : fields) {
+        EXPECT_TRUE(same_bits(alone.*f.field, other.*f.field))
+            << f.name << ": alone " << alone.*f.field << ", other way " << other.*f.field;
+    }
+    EXPECT_EQ(alone.failure, other.failure);
+    EXPECT_EQ(alone.surface, other.surface);
+    EXPECT_EQ(alone.reversed, other.reversed);
+    EXPECT_EQ(alone.medium, other.medium);
+    EXPECT_EQ(alone.prev_medium, other.prev_medium);
+}
 
 // An independent tracer in global coordinates: points and unit directions as arrays, surfaces
 // given by their vertex position and centre of curvature, refraction by the textbook vector law.

@@ -1,0 +1,374 @@
+// Ray sets traced in lanes give what each ray gives traced alone, bit for bit, on both lane
+// paths (four lanes with AVX2 where the processor has it, two with SSE2 forced): on every
+// surface kind the lanes take and every kind they hand to the scalar step, for random rays that
+// fail at different surfaces in one set.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <vector>
+
+#include "lens/lens_data.h"
+#include "tests/trace/trace_fixture.h"
+#include "trace/lane_trace.h"
+#include "trace/special_surfaces.h"
+
+namespace trace_test {
+namespace {
+
+// The lens of each case: surfaces 1 to 5 before the image, then what the case puts on them.
+enum class Lens {
+    kSpheres,           // spheres and a plane, apertures that stop rays at different surfaces
+    kConicMirrors,      // a parabolic mirror and a flat one
+    kEvenAspheres,      // even aspheres on conic and plane bases
+    kSpecialApertures,  // a clear rectangle, an obstruction and an untouched window
+    kTotalReflection,   // a steep surface in glass that reflects totally, and one that is missed
+    kReflectOnly,       // a surface that only reflects totally: rays that refract there fail
+    kToroid,            // a toroid in the middle: the scalar step from there
+    kDecentred,         // a decentred sphere
+    kGrating,           // a grating
+    kPerfectLens,       // a perfect lens
+};
+
+struct LensCase {
+    const char* name;
+    Lens lens;
+    int min_failed_surfaces;  // distinct surfaces where rays of the set fail, at least
+    double pupil;             // pupil fractions drawn from -pupil to pupil
+    std::vector<int> codes;   // failure codes that rays of the set must show
+};
+
+// The lenses of the cases, built on the trace fixture's new lens.
+class LaneLens : public TraceTest {
+protected:
+    Medium crown_{1.52, 1.53, 1.51};
+    Medium flint_{1.72, 1.74, 1.71};
+    AsphereRecord aspheres_[2]{};
+    double coefficients_[2][5] = {{0.0, 0.0, -3e-5, 2e-7, 0.0}, {0.0, 0.0, 4e-5, 0.0, -1e-9}};
+    SpecialAperture apertures_[3]{};
+    DecentreRecord decentre_{};
+    PerfectLensRecord perfect_{40.0, 0.0};
+
+    void TearDown() override {
+        for (int n = 0; n <= lens_data().image_surface; ++n) {
+            surface(n).perfect_lens = nullptr;
+            surface(n).grating_spacing = 0.0;
+        }
+        TraceTest::TearDown();
+    }
+
+    // A cemented doublet and a singlet, three wavelengths, object at 100.
+    void make_spheres() {
+        const double radius[] = {30.0, -25.0, -200.0, 40.0, -60.0};
+        const double thick[] = {6.0, 2.0, 8.0, 4.0, 60.0};
+        const double aperture[] = {9.0, 8.0, 7.0, 8.0, 9.0};
+        for (int n = 1; n <= 5; ++n) {
+            curvature(n, 1.0 / radius[n - 1]);
+            thickness(n, thick[n - 1]);
+            set_aperture_data(n, 1, 0, aperture[n - 1]);
+            surface(n).aperture_check = 1;
+        }
+        make_lens(5, 100.0);
+        surface(1).index = crown_.data();
+        surface(2).index = flint_.data();
+        surface(4).index = crown_.data();
+        LensData& lens = lens_data();
+        lens.wavelength_count = 3;
+        lens.object_height = 20.0;
+        lens.axial_start_height = 12.0;
+        lens.chief_start_height = -3.0;
+        lens.epxy = 1;
+    }
+
+    void make_lens_of(Lens kind) {
+        switch (kind) {
+            case Lens::kSpheres:
+                make_spheres();
+                curvature(3, 0.0);  // a plane inside the lens
+                break;
+            case Lens::kConicMirrors:
+                curvature(1, -1.0 / 80.0);
+                surface(1).conic = -1.0;
+                thickness(1, -30.0);
+                curvature(2, 0.0);
+                thickness(2, 25.0);
+                set_aperture_data(2, 1, 0, 2.0);
+                surface(2).aperture_check = 1;
+                make_lens(2, kInfiniteDistance);
+                surface(1).medium_kind = kMediumMirror;
+                surface(2).medium_kind = kMediumMirror;
+                lens_data().object_height = -0.05 * kInfiniteDistance;
+                lens_data().axial_start_height = 10.0;
+                break;
+            case Lens::kEvenAspheres:
+                make_spheres();
+                surface(1).conic = -0.6;
+                make_asphere(1, 0);
+                curvature(3, 0.0);
+                make_asphere(3, 1);
+                surface(5).conic = 2.0;
+                break;
+            case Lens::kSpecialApertures:
+                make_spheres();
+                // Surface 2: the ray must pass inside a rectangle and misses an obstruction at
+                // the centre; surface 4: a window in which the ray passes untouched.
+                apertures_[0] = SpecialAperture{};
+                apertures_[0].shape = kApertureRectangle;
+                apertures_[0].action = kActionClear;
+                apertures_[0].x[0] = -7.0;
+                apertures_[0].x[1] = 7.0;
+                apertures_[0].y[0] = -5.0;
+                apertures_[0].y[1] = 6.0;
+                apertures_[1] = SpecialAperture{};
+                apertures_[1].shape = kApertureEllipse;
+                apertures_[1].action = kActionObstruct;
+                apertures_[1].x[0] = -1.5;
+                apertures_[1].x[1] = 1.5;
+                apertures_[1].y[0] = -1.0;
+                apertures_[1].y[1] = 1.0;
+                surface(2).special_apertures = apertures_;
+                surface(2).special_aperture_count = 2;
+                apertures_[2] = SpecialAperture{};
+                apertures_[2].shape = kApertureEllipse;
+                apertures_[2].action = kActionUntouched;
+                apertures_[2].x[0] = 3.0;
+                apertures_[2].x[1] = 6.0;
+                apertures_[2].y[0] = 3.0;
+                apertures_[2].y[1] = 6.0;
+                surface(4).special_apertures = &apertures_[2];
+                surface(4).special_aperture_count = 1;
+                break;
+            case Lens::kTotalReflection:
+            case Lens::kReflectOnly:
+                curvature(1, 0.0);
+                thickness(1, 10.0);
+                curvature(2, 1.0 / 9.0);
+                thickness(2, 3.0);
+                curvature(3, -1.0 / 6.5);
+                thickness(3, 20.0);
+                make_lens(3, 50.0);
+                surface(1).index = flint_.data();
+                surface(2).index = air_.data();
+                lens_data().object_height = 2.0;
+                lens_data().axial_start_height = 8.5;
+                lens_data().epxy = 1;
+                surface(2).tir_only = kind == Lens::kReflectOnly;
+                break;
+            case Lens::kToroid:
+                make_spheres();
+                surface(3).toric = 1;
+                surface(3).x_curvature = 1.0 / 150.0;
+                break;
+            case Lens::kDecentred:
+                make_spheres();
+                decentre_ = DecentreRecord{};
+                decentre_.dcy = 0.3;
+                surface(3).decentre = &decentre_;
+                break;
+            case Lens::kGrating:
+                make_spheres();
+                install_special_surfaces();
+                surface(3).grating_spacing = 0.05;
+                surface(3).diffraction_order = 1;
+                break;
+            case Lens::kPerfectLens:
+                make_spheres();
+                install_special_surfaces();
+                curvature(3, 0.0);
+                surface(3).perfect_lens = &perfect_;
+                break;
+        }
+    }
+
+    void make_asphere(int n, int record) {
+        AsphereRecord& a = aspheres_[record];
+        a = AsphereRecord{};
+        a.kind = kAsphereEven;
+        a.working_count = 5;
+        a.working = coefficients_[record];
+        surface(n).shape = kShapeAsphere;
+        surface(n).asphere = &a;
+    }
+
+    // The marks the lens set-up leaves on the surfaces (marked), or none (as on a record the
+    // set-up has not seen).
+    static void mark_surfaces(bool marked) {
+        for (int n = 0; n <= lens_data().image_surface; ++n) {
+            SurfaceRecord& s = surface(n);
+            s.plain_mark = !marked               ? kPlainUnknown
+                           : surface_is_plain(s) ? kPlainSurface
+                                                 : kPlainNotPlain;
+        }
+    }
+
+    void set_reference() {
+        RayRecord chief = make_ray(kRayReference, 0.0, 0.3, 0.0, 0.0);
+        trace_ray(chief);
+        reference_ray().ray = chief;
+        reference_ray().sphere_radius = -50.0;
+    }
+
+    // Random rays over the field and a pupil somewhat wider than the lens lets through, of the
+    // kinds and wavelengths an analysis mixes, in runs long enough to fill the lanes.
+    static std::vector<RayRecord> random_rays(unsigned seed, double extent) {
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<double> field(-1.0, 1.0), pupil(-extent, extent);
+        const int kinds[] = {kRayMeasured, kRayKept, kRaySphere, kRayPlain, kRayOptimise};
+        std::vector<RayRecord> rays;
+        for (int run = 0; run < 24; ++run) {
+            const int kind = kinds[run % 5];
+            const int slot = run % 3 == 2 ? 1 : 0;
+            const int length = 1 + run % 7;
+            for (int i = 0; i < length; ++i) {
+                const double oy = field(random), ox = 0.3 * field(random);
+                rays.push_back(make_ray(kind, ox, oy, pupil(random), pupil(random), slot));
+            }
+        }
+        return rays;
+    }
+};
+
+class LaneTrace : public LaneLens, public ::testing::WithParamInterface<LensCase> {
+protected:
+    // trace_rays against trace_ray on each ray, on the lane path of the given width.
+    void expect_lanes_match_single_rays(int width, const LensCase& c) {
+        trace_globals().lane_width = width;
+        ASSERT_EQ(lane_width(), width);
+        set_reference();
+        std::vector<RayRecord> alone = random_rays(53, c.pupil);
+        std::vector<RayRecord> lanes = alone;
+        for (RayRecord& r : alone) trace_ray(r);
+        trace_rays(lanes.data(), static_cast<int>(lanes.size()));
+        std::set<int> failed_at, codes;
+        int failed = 0;
+        for (std::size_t i = 0; i < alone.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "ray " << i);
+            expect_same_ray(alone[i], lanes[i]);
+            if (alone[i].failure != 0) {
+                ++failed;
+                failed_at.insert(alone[i].surface);
+                codes.insert(alone[i].failure);
+            }
+        }
+        // Both ways must occur for the comparison to mean anything.
+        EXPECT_GT(failed, 0);
+        EXPECT_LT(failed, static_cast<int>(alone.size()));
+        EXPECT_GE(static_cast<int>(failed_at.size()), c.min_failed_surfaces);
+        for (int code : c.codes) EXPECT_EQ(codes.count(code), 1u) << "no ray failed with " << code;
+    }
+};
+
+// The widths this processor runs: SSE2 always, AVX2 where it has it.
+std::vector<int> lane_widths() {
+    std::vector<int> widths{kLanesSse2};
+    if (processor_has_avx2()) widths.push_back(kLanesAvx2);
+    return widths;
+}
+
+TEST_P(LaneTrace, RaySetsAsEachRayAlone) {
+    const LensCase& c = GetParam();
+    make_lens_of(c.lens);
+    for (bool marked : {true, false}) {
+        mark_surfaces(marked);
+        for (int width : lane_widths()) {
+            SCOPED_TRACE(testing::Message() << "marked " << marked << ", width " << width);
+            expect_lanes_match_single_rays(width, c);
+        }
+    }
+}
+
+const LensCase kCases[] = {
+    {"SpheresAndPlane", Lens::kSpheres, 3, 0.8, {kRayFailAperture}},
+    {"ConicAndFlatMirrors", Lens::kConicMirrors, 1, 0.8, {kRayFailAperture}},
+    {"EvenAspheres", Lens::kEvenAspheres, 3, 0.8, {kRayFailAperture}},
+    {"SpecialApertures",
+     Lens::kSpecialApertures,
+     3,
+     0.8,
+     {kRayFailAperture, kRayFailSpecialAperture}},
+    {"TotalReflectionAndMisses",
+     Lens::kTotalReflection,
+     1,
+     1.0,
+     {kRayFailTotalReflection, kRayFailMissed}},
+    {"ReflectOnlySurface", Lens::kReflectOnly, 1, 1.0, {kRayFailNoReflection}},
+    {"Toroid", Lens::kToroid, 3, 0.8, {kRayFailAperture}},
+    {"DecentredSphere", Lens::kDecentred, 3, 0.8, {kRayFailAperture}},
+    {"Grating", Lens::kGrating, 3, 0.8, {kRayFailAperture}},
+    {"PerfectLens", Lens::kPerfectLens, 2, 0.8, {kRayFailAperture}},
+};
+
+INSTANTIATE_TEST_SUITE_P(SurfaceKinds, LaneTrace, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<LensCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// Rays that pass everywhere go through every surface the lanes take in lanes, and hand over to
+// the scalar step at the first surface the lanes do not cover.
+struct CoverageCase {
+    const char* name;
+    Lens lens;
+    int lane_surfaces;  // per ray
+};
+
+class LaneCoverage : public LaneLens, public ::testing::WithParamInterface<CoverageCase> {};
+
+TEST_P(LaneCoverage, LanesTakeTheSurfacesTheyCoverAndStopAtTheFirstOtherOne) {
+    const CoverageCase& c = GetParam();
+    make_lens_of(c.lens);
+    mark_surfaces(true);
+    for (int width : lane_widths()) {
+        SCOPED_TRACE(testing::Message() << "width " << width);
+        trace_globals().lane_width = width;
+        // Nine rays near the axis, clear of the obstruction and the untouched window; nine
+        // fill no whole number of lanes.
+        std::vector<RayRecord> rays, alone;
+        for (int i = 0; i < 9; ++i)
+            rays.push_back(make_ray(kRayKept, 0.0, 0.0, 0.1 + 0.02 * i, -0.3));
+        alone = rays;
+        std::vector<RayRecord*> set;
+        for (std::size_t i = 0; i < rays.size(); ++i) {
+            setup_ray_at_object(rays[i], nullptr);
+            set.push_back(&rays[i]);
+            trace_ray(alone[i]);
+        }
+        const int image = lens_data().image_surface;
+        const int taken = trace_lanes_to_surface(set.data(), static_cast<int>(set.size()), image);
+        // A ray left over alone after the full groups goes through the scalar step.
+        const int n = static_cast<int>(rays.size());
+        const int in_lanes = n / width * width + (n % width > 1 ? n % width : 0);
+        EXPECT_EQ(taken, c.lane_surfaces * in_lanes);
+        for (std::size_t i = 0; i < rays.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "ray " << i);
+            ASSERT_EQ(alone[i].failure, 0);
+            expect_same_ray(alone[i], rays[i]);
+        }
+    }
+}
+
+const CoverageCase kCoverage[] = {
+    {"Spheres", Lens::kSpheres, 6},  // surfaces 1 to 5 and the image
+    {"EvenAspheres", Lens::kEvenAspheres, 6},
+    {"SpecialApertures", Lens::kSpecialApertures, 6},
+    {"Toroid", Lens::kToroid, 2},  // up to the toroid on surface 3
+    {"PerfectLens", Lens::kPerfectLens, 2},
+};
+
+INSTANTIATE_TEST_SUITE_P(SurfaceKinds, LaneCoverage, ::testing::ValuesIn(kCoverage),
+                         [](const ::testing::TestParamInfo<CoverageCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// A width the processor cannot run is never taken, and a forced SSE2 path is.
+TEST(LaneWidth, ForcedSse2OrTheProcessorsWidest) {
+    TraceGlobals& g = trace_globals();
+    const int saved = g.lane_width;
+    g.lane_width = 0;
+    EXPECT_EQ(lane_width(), processor_has_avx2() ? kLanesAvx2 : kLanesSse2);
+    g.lane_width = kLanesSse2;
+    EXPECT_EQ(lane_width(), kLanesSse2);
+    g.lane_width = saved;
+}
+
+}  // namespace
+}  // namespace trace_test

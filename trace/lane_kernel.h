@@ -1,0 +1,485 @@
+// The body of the lane-parallel trace, written once for both lane widths. Each path's source
+// (lane_trace_avx2.cpp, lane_trace_sse2.cpp) includes the headers below first, then defines
+// LANE_KERNEL_NAMESPACE and LANE_KERNEL_WIDTH and includes this file inside its code-generation
+// options, so that every function here is compiled for that path alone and under a name of its
+// own: no out-of-line copy built for AVX2 can stand in for a function the SSE2 path calls.
+//
+// Every lane repeats the scalar step's operations in the scalar step's order (surface_step.cpp:
+// plain_step, closed_form_intersection, the Newton iteration of general_intersect.cpp,
+// bend_plain), so each lane's numbers are the scalar trace's bit for bit. Where the scalar step
+// branches on a value, a lane either takes the usual way or leaves (see lane_trace.h).
+//
+// Needs: <cstdint>, <immintrin.h>, lens/lens_data.h, trace/general_intersect.h,
+// trace/lane_trace.h, trace/ray_record.h, trace/trace_seams.h, trace/trace_tolerances.h,
+// trace/aperture_shapes.h.
+
+namespace LANE_KERNEL_NAMESPACE {
+
+constexpr int kWidth = LANE_KERNEL_WIDTH;
+static_assert(kWidth == kLanesAvx2 || kWidth == kLanesSse2, "a lane width of the two paths");
+
+using V = double __attribute__((vector_size(8 * kWidth)));
+using M = std::int64_t __attribute__((vector_size(8 * kWidth)));
+
+#if LANE_KERNEL_WIDTH == 4
+[[gnu::always_inline]] inline V splat(double v) {
+    return V{v, v, v, v};
+}
+[[gnu::always_inline]] inline M splat_mask(std::int64_t v) {
+    return M{v, v, v, v};
+}
+// The lane numbers.
+[[gnu::always_inline]] inline M lane_numbers() {
+    return M{0, 1, 2, 3};
+}
+// One bit per lane, lane 0 lowest.
+[[gnu::always_inline]] inline int lane_bits(M m) {
+    return _mm256_movemask_pd(reinterpret_cast<__m256d>(m));
+}
+// The correctly rounded square root, as the scalar step's checked_sqrt.
+[[gnu::always_inline]] inline V lane_root(V v) {
+    return reinterpret_cast<V>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(v)));
+}
+#else
+[[gnu::always_inline]] inline V splat(double v) {
+    return V{v, v};
+}
+[[gnu::always_inline]] inline M splat_mask(std::int64_t v) {
+    return M{v, v};
+}
+[[gnu::always_inline]] inline M lane_numbers() {
+    return M{0, 1};
+}
+[[gnu::always_inline]] inline int lane_bits(M m) {
+    return _mm_movemask_pd(reinterpret_cast<__m128d>(m));
+}
+[[gnu::always_inline]] inline V lane_root(V v) {
+    return reinterpret_cast<V>(_mm_sqrt_pd(reinterpret_cast<__m128d>(v)));
+}
+#endif
+
+[[gnu::always_inline]] inline bool any(M m) {
+    return lane_bits(m) != 0;
+}
+
+[[gnu::always_inline]] inline M lanes_below(int count) {
+    return lane_numbers() < count;
+}
+
+[[gnu::always_inline]] inline M one_lane(int lane) {
+    return lane_numbers() == lane;
+}
+
+[[gnu::always_inline]] inline V magnitude(V v) {
+    return reinterpret_cast<V>(reinterpret_cast<M>(v) & splat_mask(INT64_MAX));
+}
+
+// -v where c holds, else v.
+[[gnu::always_inline]] inline V negate_where(M c, V v) {
+    return reinterpret_cast<V>(reinterpret_cast<M>(v) ^ (c & splat_mask(INT64_MIN)));
+}
+
+// v / d where d is not 1; dividing by exactly 1 leaves v as it is, so every lane divides when
+// any needs it.
+[[gnu::always_inline]] inline V divide_unless_one(V v, V d) {
+    return any(d != 1.0) ? v / d : v;
+}
+
+// The numbers of the rays, one lane each; raw (rk, rl, rm) and f as in surface_step.cpp's
+// RawDirection.
+struct Lanes {
+    V x, y, z;
+    V k, l, m;
+    V dist, opl, chrom_opl;
+    V nx, ny, nz, normal_len2, cos_i, gamma;
+    V rk, rl, rm, f;
+};
+
+// What all the lanes of a group share: the rays stand at the same surface in the same media and
+// travel the same way (trace_lanes_to_surface groups them so); a lane that would part from the
+// others leaves.
+struct Shared {
+    const double* medium;
+    const double* prev_medium;
+    const double* alt_medium;
+    const double* prev_alt_medium;
+    std::int32_t surface;
+    std::uint8_t reversed;
+};
+
+struct Fixed {
+    int image;
+    int wavelength;
+    int wavelength_count;
+    bool check_apertures;
+    double image_thickness;
+};
+
+// The even asphere's terms for the lanes: its coefficients, and those of the slope's series as
+// the scalar evaluator forms them (2 k c[k]).
+struct AsphereTerms {
+    int count;
+    double aa;  // (c + kc) c
+    double c[kMaxLaneAsphereTerms];
+    double g[kMaxLaneAsphereTerms];
+};
+
+inline void load_lane(Lanes& L, int j, const RayRecord& r) {
+    L.x[j] = r.x;
+    L.y[j] = r.y;
+    L.z[j] = r.z;
+    L.k[j] = r.k;
+    L.l[j] = r.l;
+    L.m[j] = r.m;
+    L.dist[j] = r.dist;
+    L.opl[j] = r.opl;
+    L.chrom_opl[j] = r.chrom_opl;
+    L.nx[j] = r.nx;
+    L.ny[j] = r.ny;
+    L.nz[j] = r.nz;
+    L.normal_len2[j] = r.normal_len2;
+    L.cos_i[j] = r.cos_i;
+    L.gamma[j] = r.gamma;
+}
+
+// The record takes lane j's state (as RayState::store), raw its raw direction and factor.
+inline void store_lane(const Lanes& L, const Shared& sh, int j, RayRecord& r, double* raw) {
+    r.x = L.x[j];
+    r.y = L.y[j];
+    r.z = L.z[j];
+    r.k = L.k[j];
+    r.l = L.l[j];
+    r.m = L.m[j];
+    r.dist = L.dist[j];
+    r.opl = L.opl[j];
+    r.chrom_opl = L.chrom_opl[j];
+    r.nx = L.nx[j];
+    r.ny = L.ny[j];
+    r.nz = L.nz[j];
+    r.normal_len2 = L.normal_len2[j];
+    r.cos_i = L.cos_i[j];
+    r.gamma = L.gamma[j];
+    r.medium = sh.medium;
+    r.prev_medium = sh.prev_medium;
+    r.alt_medium = sh.alt_medium;
+    r.prev_alt_medium = sh.prev_alt_medium;
+    r.surface = sh.surface;
+    r.reversed = sh.reversed;
+    raw[0] = L.rk[j];
+    raw[1] = L.rl[j];
+    raw[2] = L.rm[j];
+    raw[3] = L.f[j];
+}
+
+[[gnu::always_inline]] inline void raw_is_unit_direction(Lanes& L) {
+    L.rk = L.k;
+    L.rl = L.l;
+    L.rm = L.m;
+    L.f = splat(1.0);
+}
+
+// The Newton iteration of the even asphere from the closed-form start (x, y, z after a total
+// step D), as intersect_general_surface runs it, lane by lane: a lane stops iterating when its
+// step is below the tolerance, and leaves where the scalar iteration would retreat or fail.
+[[gnu::always_inline]] inline M newton_even_asphere(const AsphereTerms& a, double c, Lanes& L, V& x,
+                                                    V& y, V& z, V& D, M todo) {
+    const V k = L.k, l = L.l, m = L.m;
+    M leave = splat_mask(0);
+    V nx = L.nx, ny = L.ny, cos_i = L.cos_i;
+    for (int steps = 0;;) {
+        const V rad2 = x * x + y * y;
+        const V sa = rad2 * a.aa;
+        const V q = 1.0 - sa;
+        const M outside = ~(q > 0.0) & todo;
+        leave |= outside;
+        todo &= ~outside;
+        V A = splat(0.0);
+        for (int i = a.count - 1; i >= 0; --i) A = A * rad2 + a.c[i];
+        V G = splat(0.0);
+        for (int i = a.count - 1; i >= 1; --i) G = G * rad2 + a.g[i];
+        const V tnx = -G * x, tny = -G * y;
+        const V sq = lane_root(q);
+        const V zs = c * rad2 / (1.0 + sq) + A;
+        const V nxs = -(c / sq) * x + tnx;
+        const V nys = -(c / sq) * y + tny;
+        nx = todo ? nxs : nx;
+        ny = todo ? nys : ny;
+        const V ci = nxs * k + nys * l + m;
+        cos_i = todo ? ci : cos_i;
+        const M flat = (magnitude(ci) < kConvergenceFine) & todo;
+        leave |= flat;
+        todo &= ~flat;
+        const V t = (zs - z) / ci;
+        x = todo ? x + t * k : x;
+        y = todo ? y + t * l : y;
+        z = todo ? z + t * m : z;
+        D = todo ? D + t : D;
+        todo &= ~(magnitude(t) < kConvergenceFine);
+        if (!any(todo)) break;
+        if (++steps >= kMaxNewtonSteps) {
+            leave |= todo;
+            break;
+        }
+    }
+    L.nx = nx;
+    L.ny = ny;
+    L.nz = splat(1.0);
+    L.normal_len2 = nx * nx + ny * ny + 1.0;
+    L.cos_i = cos_i;
+    return leave;
+}
+
+// The lanes that cannot take surface n the usual way: all of them.
+inline M all_leave() {
+    return splat_mask(-1);
+}
+
+// One surface for the lanes. run: the surface continues a run of marked plain surfaces (the
+// quadratic takes the raw direction); otherwise the scalar trace steps it alone, from the unit
+// direction. asphere: the even asphere's terms, or null. special: the surface's special
+// apertures are checked (as the full surface step does). The lanes that leave at this surface;
+// the others' state has moved onto it.
+[[gnu::always_inline]] inline M step_surface(int n, const SurfaceRecord& s, const Fixed& fx,
+                                             bool run, const AsphereTerms* asphere, bool special,
+                                             Lanes& L, Shared& sh, M active) {
+    if (!run) raw_is_unit_direction(L);
+    const double c = s.curvature;
+    const double kc = s.conic != 0.0 ? s.conic * c : 0.0;
+    const V k = L.k, l = L.l, m = L.m;
+    V x = L.x, y = L.y, z = L.z;
+    M leave = splat_mask(0);
+    V t;
+    if (c == 0.0) {
+        // A ray parallel to the plane misses it quietly, or lies in it.
+        leave |= magnitude(m) < kParallelToPlane;
+        t = -z / m;
+        L.cos_i = m;
+        x += t * k;
+        y += t * l;
+        z += t * m;
+        L.nx = splat(0.0);
+        L.ny = splat(0.0);
+        L.nz = splat(1.0);
+        L.normal_len2 = splat(1.0);
+    } else {
+        const bool alternate = (sh.reversed != 0) != (s.alternate_intersection != 0);
+        V qa = splat(c);
+        V qb = L.f * (L.rm - c * (L.rk * x + L.rl * y + L.rm * z));
+        V qc = c * (x * x + y * y + z * z) - 2.0 * z;
+        if (kc != 0.0) {
+            qa += kc * m * m;
+            qb -= kc * z * m;
+            qc += kc * z * z;
+        }
+        const V disc = qb * qb - qa * qc;
+        leave |= ~(disc >= kDiscriminantZero);
+        V root = lane_root(disc);
+        if (alternate) root = -root;
+        const V sum = qb + root;
+        // The root C / (B + s) is the usual one; the other form is left to the scalar step.
+        leave |= ~(magnitude(sum) > magnitude(qa));
+        t = qc / sum;
+        L.cos_i = root;
+        x += t * k;
+        y += t * l;
+        z += t * m;
+        const V nx = -c * x, ny = -c * y, nz = 1.0 - c * z - kc * z;
+        L.nx = nx;
+        L.ny = ny;
+        L.nz = nz;
+        L.normal_len2 = kc == 0.0 ? splat(1.0) : nx * nx + ny * ny + nz * nz;
+    }
+    V D = t;
+    if (asphere != nullptr)
+        leave |= newton_even_asphere(*asphere, c, L, x, y, z, D, active & ~leave);
+    L.x = x;
+    L.y = y;
+    L.z = z;
+    sh.prev_medium = sh.medium;
+    sh.prev_alt_medium = sh.alt_medium;
+    const double* index = sh.medium;
+    L.opl += D * index[fx.wavelength];
+    if (fx.wavelength_count > 2) L.chrom_opl += (index[1] - index[2]) * D;
+    L.dist = n == 1 ? D + L.dist : D;  // surface 1 adds the set-up length
+
+    if (fx.check_apertures && s.aperture_check) {
+        const double limit = s.aperture_radius * kApertureSlack;
+        leave |= x * x + y * y > limit * limit;
+    }
+    if (special && fx.check_apertures && s.special_aperture_count > 0) {
+        int (*check)(int, double, double) = trace_seams().check_special_apertures;
+        if (check == nullptr) return all_leave();
+        const int bits = lane_bits(active & ~leave);
+        for (int j = 0; j < kWidth; ++j) {
+            if ((bits >> j & 1) != 0 && check(n, x[j], y[j]) != kSpecialPass) leave |= one_lane(j);
+        }
+    }
+    if (n >= fx.image) return leave;
+
+    // The bending into the medium behind the surface.
+    const double* next = s.index;
+    const V n2 = L.normal_len2;
+    leave |= (n2 != 1.0) & ~(n2 >= kZeroDenominator);
+    V dk = k, dl = l, dm = m;
+    bool reflect = s.medium_kind == kMediumMirror;
+    if (!reflect) {
+        if (next == nullptr || sh.prev_medium == nullptr) return all_leave();
+        const int w = fx.wavelength;
+        const double n_in = sh.prev_medium[w];
+        const double n_out = next[w];
+        if (n_in == n_out) {
+            sh.medium = next;
+            sh.alt_medium = nullptr;
+            L.gamma = splat(0.0);
+            L.rk = dk;
+            L.rl = dl;
+            L.rm = dm;
+            L.f = splat(1.0);
+            return leave;
+        }
+        if (!(std::fabs(n_out) >= kZeroDenominator)) return all_leave();
+        const double mu = n_in / n_out;
+        const V cos_i = L.cos_i;
+        const V disc = (cos_i * cos_i - n2) * mu * mu + n2;
+        const M total = ~(disc >= kDiscriminantZero);
+        if (!s.tir_only) {
+            // Total internal reflection fails the ray.
+            leave |= total;
+            const V root = negate_where(mu * cos_i < 0.0, lane_root(disc));
+            const V gamma = divide_unless_one(root - mu * cos_i, n2);
+            dk = mu * dk + gamma * L.nx;
+            dl = mu * dl + gamma * L.ny;
+            dm = mu * dm + gamma * L.nz;
+            L.gamma = gamma;
+            sh.medium = next;
+            sh.alt_medium = nullptr;
+        } else {
+            // A surface that only reflects totally: a ray that refracts fails there.
+            leave |= ~total;
+            reflect = true;
+        }
+    }
+    if (reflect) {
+        const V gamma = divide_unless_one(2.0 * L.cos_i, n2);
+        dk -= gamma * L.nx;
+        dl -= gamma * L.ny;
+        dm -= gamma * L.nz;
+        L.gamma = gamma;
+        sh.reversed ^= 1;
+    }
+    const V e = 1.0 - (dk * dk + dl * dl + dm * dm);
+    const V f = 1.0 + 0.5 * e;
+    L.rk = dk;
+    L.rl = dl;
+    L.rm = dm;
+    L.f = f;
+    L.k = dk * f;
+    L.l = dl * f;
+    L.m = dm * f;
+    return leave;
+}
+
+enum class LaneSurface { kNone, kRun, kAlone, kEvenAsphere };
+
+// How the scalar trace takes surface n, seen from the lanes: as part of a plain run, alone
+// through a step whose arithmetic the lanes repeat, or by means the lanes do not cover.
+inline LaneSurface lane_surface_kind(const SurfaceRecord& ns) {
+    if (ns.plain_mark == kPlainSurface) return LaneSurface::kRun;
+    if (ns.plain_mark == kPlainUnknown && surface_is_plain(ns)) return LaneSurface::kAlone;
+    if (ns.decentre != nullptr || ns.toric != 0 || ns.fresnel || ns.start_pair ||
+        ns.shape == kShapeSpecialBase || ns.spline != nullptr ||
+        ns.unsupported_records[0] != nullptr || ns.unsupported_records[1] != nullptr ||
+        ns.unsupported_records[2] != nullptr || ns.grin != nullptr || ns.grating_spacing != 0.0 ||
+        ns.diffractive != nullptr || ns.hologram != nullptr || ns.perfect_lens != nullptr) {
+        return LaneSurface::kNone;
+    }
+    if (ns.asphere == nullptr) return LaneSurface::kAlone;
+    const AsphereRecord& a = *ns.asphere;
+    const int count = a.working != nullptr && a.working_count > 0 ? a.working_count : 0;
+    if (a.kind != kAsphereEven || count > kMaxLaneAsphereTerms ||
+        trace_seams().intersect_general_surface != intersect_general_surface) {
+        return LaneSurface::kNone;
+    }
+    return LaneSurface::kEvenAsphere;
+}
+
+inline void even_asphere_terms(const SurfaceRecord& s, AsphereTerms& a) {
+    const AsphereRecord& r = *s.asphere;
+    a.count = r.working != nullptr && r.working_count > 0 ? r.working_count : 0;
+    const double c = s.curvature;
+    const double kc = s.conic != 0.0 ? s.conic * c : 0.0;
+    a.aa = (c + kc) * c;
+    for (int k = 0; k < a.count; ++k) {
+        a.c[k] = r.working[k];
+        a.g[k] = 2.0 * k * r.working[k];
+    }
+}
+
+// Whether the scalar trace goes from surface i to i + 1 by the plain surface-to-surface transfer
+// alone: no edge wall or SKP link ahead, no return of coordinates or repeated tilt behind.
+inline bool plain_transfer(int i, const SurfaceRecord* surfaces) {
+    const SurfaceRecord& s = surfaces[i];
+    const int next = i + 1;
+    const SurfaceRecord& ns = surfaces[next];
+    if (ns.edge || ns.skip_to > next) return false;
+    return next < 2 ||
+           (s.return_coordinates == nullptr && !(s.second_tilt && s.decentre != nullptr));
+}
+
+// The lanes of rays[0 .. count) from their surface towards last. Each record is left where its
+// lane stopped (at last, or before the surface where it left) with its raw direction in raw.
+// The number of ray-surfaces the lanes took.
+int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
+    const LensData& lens = lens_data();
+    const SurfaceRecord* const surfaces = surface_array();
+    const RayRecord& first = *rays[0];
+    Fixed fx{};
+    fx.image = lens.image_surface;
+    fx.wavelength = first.wavelength;
+    fx.wavelength_count = lens.wavelength_count;
+    fx.check_apertures = first.check_apertures != 0;
+    fx.image_thickness = lens.afocal ? 0.0 : surfaces[fx.image].thickness;
+    Lanes L;
+    for (int j = 0; j < kWidth; ++j) load_lane(L, j, *rays[j < count ? j : 0]);
+    raw_is_unit_direction(L);
+    Shared sh{first.medium,          first.prev_medium, first.alt_medium,
+              first.prev_alt_medium, first.surface,     first.reversed};
+    M active = lanes_below(count);
+    int taken = 0;
+    AsphereTerms terms;
+    for (int i = sh.surface; i < last && any(active); ++i) {
+        if (!plain_transfer(i, surfaces)) break;
+        const int n = i + 1;
+        const SurfaceRecord& ns = surfaces[n];
+        const LaneSurface kind = lane_surface_kind(ns);
+        if (kind == LaneSurface::kNone) break;
+        const bool asphere = kind == LaneSurface::kEvenAsphere;
+        if (asphere) even_asphere_terms(ns, terms);
+        const Lanes before = L;
+        const Shared shared_before = sh;
+        if (n >= 2) {
+            L.z -= surfaces[i].thickness;
+            if (n == fx.image) L.z -= fx.image_thickness;
+        }
+        sh.surface = n;
+        const bool run = kind == LaneSurface::kRun;
+        const M leave =
+            step_surface(n, ns, fx, run, asphere ? &terms : nullptr, !run, L, sh, active) & active;
+        if (!run) raw_is_unit_direction(L);
+        if (any(leave)) {
+            const int bits = lane_bits(leave);
+            for (int j = 0; j < count; ++j) {
+                if ((bits >> j & 1) != 0) store_lane(before, shared_before, j, *rays[j], raw[j]);
+            }
+            active &= ~leave;
+        }
+        taken += __builtin_popcount(static_cast<unsigned>(lane_bits(active)));
+    }
+    const int bits = lane_bits(active);
+    for (int j = 0; j < count; ++j) {
+        if ((bits >> j & 1) != 0) store_lane(L, sh, j, *rays[j], raw[j]);
+    }
+    return taken;
+}
+
+}  // namespace LANE_KERNEL_NAMESPACE

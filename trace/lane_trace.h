@@ -1,0 +1,51 @@
+// The lane-parallel trace of ray sets: four rays side by side in the 256-bit registers where the
+// processor has AVX2, two in the 128-bit SSE2 registers every x86-64 has, the path chosen once
+// by a check of the processor when the program starts (one binary for every machine).
+//
+// The lanes take planes, spheres, conics and even aspheres, forward in the lens's own frame,
+// with their refraction, reflection and apertures; each lane does the operations the scalar
+// step does, in the same order, so its results are the scalar trace's bit for bit. A lane whose
+// ray fails at a surface, or takes a rare branch there (a grazing or far-side root, a point
+// outside the asphere's domain, a special aperture that stops it or lets it through untouched),
+// is masked from that surface on and its ray goes on in the scalar step from the state before
+// that surface, which makes every failure code and failing surface the scalar trace's own. A
+// surface the lanes do not cover (decentred, toric, spline, gradient index, grating,
+// diffractive, hologram, perfect lens, edge wall, SKP link) sends every ray on from it in the
+// scalar step, ray by ray.
+#pragma once
+
+#include <cstdint>
+
+struct RayRecord;
+
+// The lane widths of the two paths.
+inline constexpr int kLanesAvx2 = 4;
+inline constexpr int kLanesSse2 = 2;
+inline constexpr int kMaxLanes = kLanesAvx2;
+// Even aspheres with more working coefficients than this go through the scalar step.
+inline constexpr int kMaxLaneAsphereTerms = 24;
+
+// True when the processor and the operating system run AVX2 code; asked once.
+bool processor_has_avx2();
+
+// The width of the path the trace takes: 4 where the processor has AVX2, else 2; a test may
+// force the SSE2 path through trace_globals().lane_width (0 leaves the choice to the processor;
+// a width the processor cannot run is not taken).
+int lane_width();
+
+// Traces rays set up at the object (or standing at a surface) to surface last: rays that stand
+// at the same surface in the same media, wavelength and checks go through the lanes together,
+// lane_width() at a time, and each ray then goes on alone in the scalar step where the lanes
+// left it. Results equal trace_to_surface on each ray. The rays must be eligible
+// (lane_ray_eligible). Returns the number of surfaces the rays went through in lanes, summed over
+// the rays.
+int trace_lanes_to_surface(RayRecord* const* rays, int count, int last);
+
+// Whether a ray (set up, not failed) can enter the lanes at all: forward, in the lens's frame,
+// outside a gradient medium and an edge wall, not in the angle mode.
+bool lane_ray_eligible(const RayRecord& ray);
+
+// The scalar trace from where the lanes left a ray: trace_to_surface with the ray's direction as
+// the last bending left it before the renormalisation (raw, with factor the renormalising
+// factor; the unit direction and 1 when the last surface was not a plain one).
+void trace_to_surface_resumed(RayRecord& ray, int last, const double raw[3], double factor);
