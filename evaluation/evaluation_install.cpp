@@ -1,7 +1,9 @@
 #include "evaluation/evaluation_install.h"
 
+#include "evaluation/astigmatic_beam.h"
 #include "evaluation/coupling.h"
 #include "evaluation/first_order_listing.h"
+#include "evaluation/gaussian_beam_sheet.h"
 #include "evaluation/geometric_energy.h"
 #include "evaluation/mtf_command.h"
 #include "evaluation/point_intensity.h"
@@ -43,4 +45,6 @@ void install_evaluation_handlers() {
     set_handler(kSlotReportReferenceChoices, cmd_wavefront_reference_choices);
     set_handler(kSlotBestFocusAxisChoices, cmd_best_focus_axis_choices);
     set_handler(kSlotOpenSpotSettings, cmd_open_spot_settings);
+    set_handler(kSlotOpenGaussianBeamWindow, cmd_open_gaussian_beam_window);
+    set_handler(kSlotRealRayGaussianBeam, cmd_real_ray_gaussian_beam);
 }

@@ -441,6 +441,8 @@ int lens_new() {
     free_lens_special_data();
     if (reading_lens_file == 0) copy_fixed(file_version, kProgramFileVersion, 7);
     reset_lens_data();
+    // A lens read back from a sheet's revert copy is the same lens: the sheet keeps its beam.
+    if (test_state_flag(kFlagRevertRestored) == 0) l.beam_sheet_reset = 1;
     reset_wavelength_table();
     for (void*& spare : l.spare_blocks) {
         mem_free(spare);

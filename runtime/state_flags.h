@@ -50,7 +50,7 @@ enum StateFlag : int {
     kFlagSheetOpen = 51,            // a listing sheet has been printed and is open
     kFlagElementSheet = 53,         // the element sheet is open
     kFlagSagDifference = 54,        // the lens has a sag difference above 1e-40
-    kFlagSlidersShown = 55,         // the interactive design sliders are shown
+    kFlagBeamSheetOpen = 55,        // the Gaussian-beam sheet is open
     kFlagEntryAtSurface = 58,       // an entry command runs at a named surface
     kFlagSpecialDataChosen = 60,    // a special-data choice was made in the surface sheet
     kFlagAimingExtended = 61,       // extended aiming is on
@@ -104,7 +104,7 @@ inline constexpr StateFlagInfo kStateFlagRegistry[] = {
     {kFlagSheetOpen, "sheet_open"},
     {kFlagElementSheet, "element_sheet"},
     {kFlagSagDifference, "sag_difference"},
-    {kFlagSlidersShown, "sliders_shown"},
+    {kFlagBeamSheetOpen, "beam_sheet_open"},
     {kFlagEntryAtSurface, "entry_at_surface"},
     {kFlagSpecialDataChosen, "special_data_chosen"},
     {kFlagAimingExtended, "aiming_extended"},

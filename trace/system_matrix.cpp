@@ -38,48 +38,55 @@ int prepare_system_matrix_arrays(int y_section, int w) {
     return 0;
 }
 
+void apply_gap_matrix(SystemMatrix& m, double reduced, double index, double radial) {
+    const double n = std::fabs(index);
+    const double g =
+        radial != 0.0 && n >= kParaxialZero ? std::sqrt(2.0 * std::fabs(radial) / n) : 0.0;
+    if (g < kParaxialZero) {
+        m.a -= reduced * m.c;
+        m.b -= reduced * m.d;
+        return;
+    }
+    // The rod's own matrix [[k, b], [s, k]] applied at once: the same product as three shears
+    // with q = (1 - k) / s, without the loss that q suffers when s is tiny.
+    double theta = reduced * n * g;
+    double k, s, b;
+    if (radial >= 0.0) {
+        if (theta > kHyperbolicLimit) theta = kHyperbolicLimit;
+        if (theta < -kHyperbolicLimit) theta = -kHyperbolicLimit;
+        k = std::cosh(theta);
+        s = -std::sinh(theta) * g * n;
+        b = -std::sinh(theta) / (g * n);
+    } else {
+        theta = std::fmod(theta, kTwoPi);
+        k = std::cos(theta);
+        s = std::sin(theta) * g * n;
+        b = -std::sin(theta) / (g * n);
+    }
+    const SystemMatrix in = m;
+    m.a = k * in.a + b * in.c;
+    m.b = k * in.b + b * in.d;
+    m.c = s * in.a + k * in.c;
+    m.d = s * in.b + k * in.d;
+}
+
+SystemMatrix steps_system_matrix(const ParaxialMatrixSteps& steps, int top, int first, int last) {
+    SystemMatrix m{1.0, 0.0, 0.0, 1.0};
+    for (int j = first < 0 ? 0 : first; j <= last && j <= top; ++j) {
+        const double P = steps.power[j];
+        m.c += P * m.a;
+        m.d += P * m.b;
+        if (j == last) break;
+        apply_gap_matrix(m, steps.reduced[j], steps.index[j], steps.radial[j]);
+    }
+    return m;
+}
+
 int paraxial_system_matrix(int y_section, int w, int first, int last, SystemMatrix& out) {
     if (const int rc = prepare_system_matrix_arrays(y_section, w); rc != 0) return rc;
-    double A = 1.0, B = 0.0, C = 0.0, D = 1.0;
-    const int top = static_cast<int>(g_arrays.index.size()) - 1;
-    for (int j = first < 0 ? 0 : first; j <= last && j <= top; ++j) {
-        const double P = g_arrays.power[j];
-        C += P * A;
-        D += P * B;
-        if (j == last) break;
-        const double T = g_arrays.reduced[j];
-        const double n1 = g_arrays.radial[j];
-        const double n = std::fabs(g_arrays.index[j]);
-        const double g = n1 != 0.0 && n >= kParaxialZero ? std::sqrt(2.0 * std::fabs(n1) / n) : 0.0;
-        if (g >= kParaxialZero) {
-            // The rod's own matrix [[k, b], [s, k]] applied at once: the same product as three
-            // shears with q = (1 - k) / s, without the loss that q suffers when s is tiny.
-            double theta = T * n * g;
-            double k, s, b;
-            if (n1 >= 0.0) {
-                if (theta > kHyperbolicLimit) theta = kHyperbolicLimit;
-                if (theta < -kHyperbolicLimit) theta = -kHyperbolicLimit;
-                k = std::cosh(theta);
-                s = -std::sinh(theta) * g * n;
-                b = -std::sinh(theta) / (g * n);
-            } else {
-                theta = std::fmod(theta, kTwoPi);
-                k = std::cos(theta);
-                s = std::sin(theta) * g * n;
-                b = -std::sin(theta) / (g * n);
-            }
-            const double a2 = k * A + b * C, b2 = k * B + b * D;
-            const double c2 = s * A + k * C, d2 = s * B + k * D;
-            A = a2;
-            B = b2;
-            C = c2;
-            D = d2;
-        } else {
-            A -= T * C;
-            B -= T * D;
-        }
-    }
-    out = {A, B, C, D};
+    const ParaxialMatrixSteps steps{g_arrays.index.data(), g_arrays.power.data(),
+                                    g_arrays.reduced.data(), g_arrays.radial.data(), g_arrays.last};
+    out = steps_system_matrix(steps, static_cast<int>(g_arrays.index.size()) - 1, first, last);
     return 0;
 }
 

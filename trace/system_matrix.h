@@ -7,9 +7,20 @@
 
 #include <cstdint>
 
+struct ParaxialMatrixSteps;
+
 struct SystemMatrix {
     double a, b, c, d;
 };
+
+// The gap behind a surface applied to m (downstream of it): reduced length t, the signed index
+// of the medium and its radial gradient coefficient (0: a homogeneous gap, a plain transfer).
+// A focusing gradient is a rod of period 2 pi / g; a defocusing one has its growth clamped so
+// that a long gap stays finite.
+void apply_gap_matrix(SystemMatrix& m, double reduced, double index, double radial);
+// The matrix over surfaces first..last (both powers included) of a walk's steps; the identity
+// when last < first. Surfaces beyond top are not reached.
+SystemMatrix steps_system_matrix(const ParaxialMatrixSteps& steps, int top, int first, int last);
 
 // Fills the arrays for the y-section (y_section 1) or the x-section (0) at wavelength slot w.
 // 0, or -10 when the arrays cannot be made.

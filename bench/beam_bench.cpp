@@ -1,0 +1,142 @@
+// Gaussian beams on the f = 50 Cooke triplet (the radii and thicknesses of the trace benchmark,
+// typed with catalogue glasses), one core: the sheet written again after a typed value (set-up,
+// solve, matrix, twelve rows), the propagation table of its button, one step of the position
+// probe drawn into window 7, and the astigmatic beam by real rays listed at every surface.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "bench/bench_program.h"
+#include "evaluation/beam_plot.h"
+#include "evaluation/beam_table.h"
+#include "evaluation/gaussian_beam_sheet.h"
+#include "graphics/graphics_window.h"
+#include "lens/lens_data.h"
+#include "runtime/dispatch.h"
+#include "runtime/messages.h"
+#include "runtime/settings.h"
+#include "runtime/text_output.h"
+#include "trace/lens_setup.h"
+
+namespace {
+
+// The sheet's rows go to the spreadsheet window, the listings are formatted with the output
+// off: what is measured is the work, not the console's writing.
+class OutputOff {
+public:
+    OutputOff() : saved_(get_setting_flag(kSetOutputOn)) { set_setting_flag(kSetOutputOn, 0); }
+    ~OutputOff() { set_setting_flag(kSetOutputOn, saved_); }
+    OutputOff(const OutputOff&) = delete;
+    OutputOff& operator=(const OutputOff&) = delete;
+
+private:
+    std::uint8_t saved_;
+};
+
+bool enter_triplet() {
+    const std::vector<std::string> lines = {"LEN NEW \"Cooke\"",
+                                            "WV 0.6328",
+                                            "EBR 5",
+                                            "ANG 15",
+                                            "NXT",
+                                            "SRF 21.48 2 N-SK16 12",
+                                            "SRF -124.1 5.26 AIR 12",
+                                            "AST",
+                                            "SRF -19.1 1.25 N-F2 12",
+                                            "RD 22",
+                                            "TH 4.69",
+                                            "AIR",
+                                            "NXT",
+                                            "SRF 328.9 2.25 N-SK16 12",
+                                            "RD -16.7",
+                                            "TH 43",
+                                            "AIR",
+                                            "NXT",
+                                            "END"};
+    for (const std::string& line : lines) {
+        if (run_command_string(line.c_str(), 0) != 0) return false;
+    }
+    reset_gaussian_beam_sheet();
+    load_gaussian_beam_defaults();
+    GaussianBeamSheet& b = gaussian_beam_sheet();
+    // Spot and waist given: two beams, so that every step does its second beam too.
+    b.y_beam.spot = 2.0;
+    b.y_beam.waist = 1.5;
+    mark_beam_quantity(b.y_beam, kBeamSpot);
+    b.first = 1;
+    return lens_data().image_surface == 7;
+}
+
+void BM_BeamSheetRedisplay(benchmark::State& state) {
+    BenchProgram& p = bench_program();
+    if (!p.ok || !enter_triplet()) {
+        state.SkipWithError("the program or the lens did not start");
+        return;
+    }
+    set_output_window(3);
+    for (auto _ : state) {
+        lens_setup(0);
+        print_gaussian_beam_sheet();
+        flush_output_line();
+    }
+    set_output_window(1);
+    reset_gaussian_beam_sheet();
+}
+BENCHMARK(BM_BeamSheetRedisplay)->Unit(benchmark::kMicrosecond);
+
+void BM_BeamTable(benchmark::State& state) {
+    BenchProgram& p = bench_program();
+    if (!p.ok || !enter_triplet()) {
+        state.SkipWithError("the program or the lens did not start");
+        return;
+    }
+    OutputOff quiet;
+    for (auto _ : state) {
+        if (list_beam_propagation() != 0) {
+            state.SkipWithError("the table failed");
+            break;
+        }
+    }
+    reset_gaussian_beam_sheet();
+}
+BENCHMARK(BM_BeamTable)->Unit(benchmark::kMicrosecond);
+
+void BM_BeamProbeStep(benchmark::State& state) {
+    BenchProgram& p = bench_program();
+    if (!p.ok || !enter_triplet()) {
+        state.SkipWithError("the program or the lens did not start");
+        return;
+    }
+    double spot1 = 0.0, spot2 = 0.0;
+    if (graphwin_open(7, 0, 0, 0, 0) < 0 || plot_gaussian_beam(spot1, spot2) != 0 ||
+        plot_beam_position(spot1, spot2) != 0) {
+        state.SkipWithError("the plot failed");
+        return;
+    }
+    double x = 0.0;
+    for (auto _ : state) {
+        x = x > 50.0 ? 0.0 : x + 0.37;
+        beam_position_changed(0, kBeamProbeSlider, x);
+    }
+    reset_gaussian_beam_sheet();
+}
+BENCHMARK(BM_BeamProbeStep)->Unit(benchmark::kMicrosecond);
+
+void BM_AstigmaticBeam(benchmark::State& state) {
+    BenchProgram& p = bench_program();
+    if (!p.ok || !enter_triplet()) {
+        state.SkipWithError("the program or the lens did not start");
+        return;
+    }
+    OutputOff quiet;
+    for (auto _ : state) {
+        if (run_command_string("astigmatic_beam 1 1 2 2", 0) != 0) {
+            state.SkipWithError(error_text_buffer());
+            break;
+        }
+    }
+}
+BENCHMARK(BM_AstigmaticBeam)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
