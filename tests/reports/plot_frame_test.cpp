@@ -14,15 +14,6 @@
 namespace plot_test {
 namespace {
 
-using tavo_test::ListPoint;
-
-// Surface point of a world point, as the display list stores it (relative to the centre).
-ListPoint stored(double x, double y) {
-    int sx = 0, sy = 0;
-    gfx_world_to_device(x, y, &sx, &sy);
-    return {sx - plot_surface().cx, sy - plot_surface().cy};
-}
-
 class PlotFrame : public PlotLoop {
 protected:
     void SetUp() override {
