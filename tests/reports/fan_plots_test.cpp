@@ -10,6 +10,7 @@
 #include "reports/fan_plots.h"
 #include "reports/plot_frame.h"
 #include "tests/reports/plot_fixture.h"
+#include "trace/lens_setup.h"
 
 namespace plot_test {
 namespace {
@@ -237,6 +238,52 @@ TEST_F(FanPlots, FailedRaysAreMissingOrPlottedAsZero) {
     type("plr cur yx 0 0 11");
     EXPECT_NE(errors().find("Rays that failed were plotted as 0", shown), std::string::npos)
         << errors().substr(shown);
+}
+
+TEST_F(FanPlots, AnObstructionSplitsTheFanIntoTwoCurves) {
+    mirror(200.0, 0.0, 10.0, 0.0, 0.0);
+    type("APCK On");
+    type("plr cur yx 0 0 11");
+    ASSERT_EQ(boxes(), 0u) << last_box();
+    // Whole fans: one curve each, one marker record each.
+    EXPECT_EQ(tavo_test::display_list_markers(display_list_words()).size(), 2u);
+    // A central obstruction of radius 3 on the mirror stops the rays within 0.3 of the centre.
+    SpecialAperture stop{};
+    stop.shape = kApertureEllipse;
+    stop.action = kActionObstruct;
+    stop.x[0] = stop.y[0] = -3.0;
+    stop.x[1] = stop.y[1] = 3.0;
+    struct Attached {
+        SurfaceRecord& s;
+        ~Attached() {
+            s.special_apertures = nullptr;
+            s.special_aperture_count = 0;
+            lens_setup(0);
+        }
+    } attached{surface(1)};
+    surface(1).special_apertures = &stop;
+    surface(1).special_aperture_count = 1;
+    ASSERT_EQ(lens_setup(0), 0);
+    FanCurves f;
+    ASSERT_EQ(compute_fan_curves(false, 0, 0, 11, f), 0);
+    for (int i = 0; i < 11; ++i) {
+        const double p = -1.0 + i * f.step;
+        EXPECT_EQ(f.meridional[0].values[static_cast<std::size_t>(i)] >= kMissingValue,
+                  std::fabs(p) < 0.3)
+            << p;
+    }
+    type("plr cur yx 0 0 11");
+    ASSERT_EQ(boxes(), 0u) << last_box();
+    // The meridional fan in two runs, the sagittal half fan in one from pupil 0.4.
+    const auto markers = tavo_test::display_list_markers(display_list_words());
+    ASSERT_EQ(markers.size(), 3u);
+    // The first run starts at the rim; the sagittal run at pupil 0.4 (graph worlds of the
+    // layout beside a half fan).
+    set_plot_world(-1.2, 2.6, -1.1, 1.4);
+    EXPECT_NEAR(markers[0].points.front().x, stored(-1.0, 0).x, 1);
+    EXPECT_NEAR(markers[1].points.front().x, stored(0.4, 0).x, 1);
+    set_plot_world(-2.5, 1.3, -1.1, 1.4);
+    EXPECT_NEAR(markers[2].points.front().x, stored(0.4, 0).x, 1);
 }
 
 TEST_F(FanPlots, FrameGolden) {
