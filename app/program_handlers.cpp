@@ -42,6 +42,7 @@
 #include "lens/stock_lenses.h"
 #include "lens/test_glasses.h"
 #include "platform/ui.h"
+#include "reports/report_install.h"
 #include "runtime/array_commands.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
@@ -229,6 +230,7 @@ void install_program_handlers() {
     install_speed_test();
     install_surface_probes();
     install_evaluation_handlers();
+    install_report_handlers();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
     install_lens_files();
     install_element_drawings();

@@ -1,0 +1,208 @@
+// The analysis plots in graphics window 1 at 800 x 600 (console: display list and raster),
+// labels and axes on: a fan-plot frame alone, one curve of 21 points, the ray-intercept and
+// path-difference fans (21 rays, two fans, three wavelengths) and the field curves (21 points)
+// of a Cooke triplet at field 0.7, the intensity sections of the f/5 paraboloid at SDAD 17.03
+// (21 points), and the point-spread plots at grid 128 and 64 pupil samples beside the
+// point-spread computation alone. The program is started on the built installation.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "bench/bench_program.h"
+#include "evaluation/psf.h"
+#include "graphics/graphics_window.h"
+#include "lens/lens_data.h"
+#include "numeric/memory.h"
+#include "reports/fan_plots.h"
+#include "reports/plot_frame.h"
+#include "runtime/dispatch.h"
+#include "runtime/messages.h"
+#include "runtime/settings.h"
+#include "trace/object_point.h"
+
+namespace {
+
+const std::vector<std::string> kTriplet = {"LEN NEW \"Cooke\"",
+                                           "EBR 10",
+                                           "ANG 20",
+                                           "NXT",
+                                           "SRF 21.48 2 N-SK16 10",
+                                           "SRF -124.1 5.26 AIR 10",
+                                           "AST",
+                                           "SRF -19.1 1.25 N-F2 8",
+                                           "RD 22",
+                                           "TH 4.69",
+                                           "AIR",
+                                           "NXT",
+                                           "SRF 328.9 2.25 N-SK16 10",
+                                           "RD -16.7",
+                                           "TH 43",
+                                           "PY 0",
+                                           "AIR",
+                                           "NXT",
+                                           "WV 0.58756 0.48613 0.65627",
+                                           "FANR 21",
+                                           "END",
+                                           "trr 0.7 0 0 0 0"};
+const std::vector<std::string> kParaboloid = {"LEN NEW \"Paraboloid\"",
+                                              "EBR 10",
+                                              "ANG 0",
+                                              "NXT",
+                                              "RD -200",
+                                              "TH -100",
+                                              "RFL",
+                                              "CC -1",
+                                              "NXT",
+                                              "END",
+                                              "trr 0 0 0 0 0"};
+
+// The program with the lens entered and window 1 at 800 x 600; false (and the state skipped)
+// when anything failed.
+bool prepare(benchmark::State& state, const std::vector<std::string>& lens) {
+    BenchProgram& p = bench_program();
+    if (!p.ok) {
+        state.SkipWithError("the program did not start");
+        return false;
+    }
+    graphwin_open(1, 0, 0, 800, 600);
+    set_setting_flag(kSetGraphicsAxes, 1);
+    set_setting_flag(kSetGraphicsLabels, 1);
+    set_setting_flag(kSetGraphicsAutoclear, 1);
+    for (const std::string& line : lens) {
+        if (run_command_string(line.c_str(), 0) != 0) {
+            const std::string why = "line failed: " + line + ": " + error_text_buffer();
+            state.SkipWithError(why.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+void run_line(benchmark::State& state, const std::vector<std::string>& lens, const char* line) {
+    if (!prepare(state, lens)) return;
+    for (auto _ : state) {
+        set_setting_double(kSetGraphicsScale, 0.0, 0, 0);
+        if (const int rc = run_command_string(line, 0); rc != 0) {
+            const std::string why = std::string(line) + ": " + error_text_buffer();
+            state.SkipWithError(why.c_str());
+            return;
+        }
+    }
+}
+
+void BM_PlotFanFrame(benchmark::State& state) {
+    if (!prepare(state, kTriplet)) return;
+    for (auto _ : state) {
+        draw_fan_plot_frame(1, kCmdPlotRayIntercepts, false, kComponentY, kComponentX, 0.0, false);
+    }
+}
+BENCHMARK(BM_PlotFanFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_PlotCurve21(benchmark::State& state) {
+    if (!prepare(state, kTriplet)) return;
+    double y[21];
+    for (int i = 0; i < 21; ++i) y[i] = 0.5 * std::sin(0.3 * i);
+    set_plot_world(-1.1, 1.1, -1.1, 1.1);
+    int k = 0;
+    for (auto _ : state) {
+        // A new page now and then keeps the list from growing to its end.
+        if (++k % 100 == 0) graphwin_new_page(1);
+        plot_curve(21, -1.0, 0.1, 5, 1.0, kCurveUpward, 1, y, nullptr);
+    }
+}
+BENCHMARK(BM_PlotCurve21)->Unit(benchmark::kMicrosecond);
+
+void BM_PlotRayIntercepts(benchmark::State& state) {
+    run_line(state, kTriplet, "plr wvt yx 0 0 21");
+}
+BENCHMARK(BM_PlotRayIntercepts)->Unit(benchmark::kMillisecond);
+
+void BM_PlotOpdFans(benchmark::State& state) {
+    run_line(state, kTriplet, "plo wvt 0 0 21");
+}
+BENCHMARK(BM_PlotOpdFans)->Unit(benchmark::kMillisecond);
+
+void BM_PlotAstigmatism(benchmark::State& state) {
+    run_line(state, kTriplet, "plf wvt");
+}
+BENCHMARK(BM_PlotAstigmatism)->Unit(benchmark::kMillisecond);
+
+void BM_PlotDistortion(benchmark::State& state) {
+    run_line(state, kTriplet, "plot_distortion wvt");
+}
+BENCHMARK(BM_PlotDistortion)->Unit(benchmark::kMillisecond);
+
+void BM_PlotLateralColor(benchmark::State& state) {
+    run_line(state, kTriplet, "plot_lateral_color");
+}
+BENCHMARK(BM_PlotLateralColor)->Unit(benchmark::kMillisecond);
+
+void BM_PlotLongitudinal(benchmark::State& state) {
+    run_line(state, kTriplet, "pla wvt");
+}
+BENCHMARK(BM_PlotLongitudinal)->Unit(benchmark::kMillisecond);
+
+void BM_PlotIntensitySections(benchmark::State& state) {
+    if (!prepare(state, kParaboloid)) return;
+    // The spot diagram once, outside the measurement: the plot reads it.
+    if (run_command_string("spd mon 17.03", 0) != 0) {
+        state.SkipWithError("spot diagram failed");
+        return;
+    }
+    for (auto _ : state) {
+        if (run_command_string("plot_intensity_sections mon 0 0 21", 0) != 0) {
+            state.SkipWithError(error_text_buffer());
+            return;
+        }
+    }
+}
+BENCHMARK(BM_PlotIntensitySections)->Unit(benchmark::kMillisecond);
+
+void BM_ComputePsf128(benchmark::State& state) {
+    if (!prepare(state, kParaboloid)) return;
+    double** grid = alloc_matrix_of<double>(128, 128);
+    double spacing = 0.0, scale = 0.0;
+    for (auto _ : state) compute_psf(grid, &spacing, &scale, false, 0, 128, 64);
+    free_matrix_of(grid);
+}
+BENCHMARK(BM_ComputePsf128)->Unit(benchmark::kMillisecond);
+
+void BM_PlotPsf(benchmark::State& state) {
+    // 32 samples across the pupil in a grid of 128, a window of 31 cells.
+    run_line(state, kParaboloid, "plot_psf x mon 0 0 32 one 0 31 0");
+}
+BENCHMARK(BM_PlotPsf)->Unit(benchmark::kMillisecond);
+
+void BM_PlotPsfEncircled(benchmark::State& state) {
+    run_line(state, kParaboloid, "plot_psf_encircled mon 0 64 128 0 0");
+}
+BENCHMARK(BM_PlotPsfEncircled)->Unit(benchmark::kMillisecond);
+
+void BM_PlotPsfEnsquared(benchmark::State& state) {
+    run_line(state, kParaboloid, "plot_psf_ensquared mon 0 64 128 0 0");
+}
+BENCHMARK(BM_PlotPsfEnsquared)->Unit(benchmark::kMillisecond);
+
+void BM_PlotPsfLineSpread(benchmark::State& state) {
+    run_line(state, kParaboloid, "plot_psf_line_spread both mon 0 0 64 128 0");
+}
+BENCHMARK(BM_PlotPsfLineSpread)->Unit(benchmark::kMillisecond);
+
+void BM_PlotLineSpread(benchmark::State& state) {
+    if (!prepare(state, kParaboloid)) return;
+    if (run_command_string("spd mon 17.03", 0) != 0) {
+        state.SkipWithError("spot diagram failed");
+        return;
+    }
+    for (auto _ : state) {
+        if (run_command_string("plot_line_spread both 0 0 0 41", 0) != 0) {
+            state.SkipWithError(error_text_buffer());
+            return;
+        }
+    }
+}
+BENCHMARK(BM_PlotLineSpread)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,53 @@
+#include "reports/floating_horizon.h"
+
+#include <cmath>
+
+#include "graphics/draw_primitives.h"
+
+namespace {
+
+constexpr std::int16_t kLowest = -10000;
+constexpr double kHighest = 32767.0;
+
+std::int16_t rounded(double y) {
+    return static_cast<std::int16_t>(y >= 0.0 ? std::floor(y + 0.5) : -std::floor(0.5 - y));
+}
+
+}  // namespace
+
+FloatingHorizon::FloatingHorizon(int slots, double dx)
+    : heights_(static_cast<std::size_t>(slots > 0 ? slots : 0), kLowest), dx_(dx) {}
+
+void FloatingHorizon::draw_row(int first_slot, const double* heights, int count, double base) {
+    if (count < 1 || first_slot < 0 || first_slot + count > slots()) return;
+    gfx_move_to(first_slot * dx_, base);
+    bool visible = true;
+    double y_prev = 0.0;
+    double h_prev = 0.0;  // the previous column's height before this row raised it
+    for (int i = 0; i < count; ++i) {
+        const int k = first_slot + i;
+        const double x = k * dx_;
+        const double y = heights[i];
+        const double h = heights_[static_cast<std::size_t>(k)];
+        if ((y < h && visible) || (y > h && !visible)) {
+            visible = !visible;
+            if (i > 0) {
+                // Where the row crosses the horizon between the previous column and this one.
+                const double denominator = (y - y_prev) - h + h_prev;
+                const double t = denominator == 0.0 ? 0.0 : (h_prev - y_prev) * dx_ / denominator;
+                const double cx = x - dx_ + t;
+                const double cy = y_prev + (y - y_prev) * t / dx_;
+                if (visible) {
+                    gfx_move_to(cx, cy);
+                } else {
+                    gfx_draw_to(cx, cy);
+                }
+            }
+        }
+        if (y > h && y <= kHighest) heights_[static_cast<std::size_t>(k)] = rounded(y);
+        h_prev = h;
+        if (visible) gfx_draw_to(x, y);
+        y_prev = y;
+    }
+    gfx_draw_to((first_slot + count - 1) * dx_, base);
+}

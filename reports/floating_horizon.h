@@ -1,0 +1,25 @@
+// Hidden-line removal for stacked profiles drawn front to back: a floating horizon of 16-bit
+// heights, one slot per plot column, hides the parts of a later (farther) row that lie below
+// what the nearer rows already drew.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class FloatingHorizon {
+public:
+    // slots columns of horizontal spacing dx, every height at -10000 (below every base).
+    FloatingHorizon(int slots, double dx);
+
+    // Draws one row: sample i stands in column first_slot + i at height heights[i] (plot
+    // units, base included); the row starts from its base and ends with a drop to it. Samples
+    // above 32767 are drawn but never raise the horizon.
+    void draw_row(int first_slot, const double* heights, int count, double base);
+
+    int slots() const { return static_cast<int>(heights_.size()); }
+    std::int16_t height(int slot) const { return heights_[static_cast<std::size_t>(slot)]; }
+
+private:
+    std::vector<std::int16_t> heights_;
+    double dx_;
+};

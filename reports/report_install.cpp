@@ -1,0 +1,19 @@
+#include "reports/report_install.h"
+
+#include "reports/fan_plots.h"
+#include "reports/field_plots.h"
+#include "reports/section_plots.h"
+#include "runtime/dispatch.h"
+#include "runtime/dispatch_slots.h"
+
+void install_report_handlers() {
+    set_handler(kSlotPlotRayFans, cmd_plot_ray_fans);
+    set_handler(kSlotPlotAstigmatism, cmd_plot_astigmatism);
+    set_handler(kSlotPlotDistortion, cmd_plot_distortion);
+    set_handler(kSlotPlotLateralColor, cmd_plot_lateral_color);
+    set_handler(kSlotPlotLongitudinalAberration, cmd_plot_longitudinal_aberration);
+    set_handler(kSlotPlotIntensitySections, cmd_plot_intensity_sections);
+    set_handler(kSlotPlotPsf, cmd_plot_psf);
+    set_handler(kSlotPlotPsfEnergy, cmd_plot_psf_energy);
+    set_handler(kSlotPlotLineSpread, cmd_plot_line_spread);
+}
