@@ -186,10 +186,50 @@ std::string free_name(int s) {
     return padded_upper(base);
 }
 
+// The table glass's own cache entry: the first model glass of its name that is not another
+// surface's.
+GlassData* other_entry(const std::string& padded) {
+    const GlassData* mine = table_entry();
+    GlassCache& cache = glass_cache();
+    for (int k = 0; k < cache.count; ++k) {
+        GlassData& e = cache.entries[k];
+        if (&e != mine && e.dispersion_kind == kDispersionModelGlass &&
+            std::strncmp(e.name, padded.c_str(), kGlassNameLength) == 0) {
+            return &e;
+        }
+    }
+    return nullptr;
+}
+
 int table_accept() {
     GlassSheetsState& g = g_glass;
     const int s = g.table_surface;
     SurfaceRecord& r = surface(s);
+    if (!g.pending_name.empty()) {
+        const std::string padded = g.pending_name;
+        g.pending_name.clear();
+        const int other = other_surface_named(padded);
+        GlassData* theirs = other_entry(padded);
+        const GlassData* mine = table_entry();
+        if (other >= 0 && theirs != nullptr && mine != nullptr &&
+            ask_msg(kMsgTableGlassNameTaken, other, trimmed(padded.c_str()).c_str()) == 0) {
+            // The other surface's glass of that name takes these indices, and this surface
+            // names it.
+            for (int w = 0; w < lens().wavelength_count; ++w) {
+                theirs->model_wavelengths[w] = mine->model_wavelengths[w];
+                theirs->model_indices[w] = mine->model_indices[w];
+                theirs->index[w] = mine->index[w];
+            }
+            theirs->model_wavelengths[lens().wavelength_count] = 0.0;
+            rename_table_glass(padded);
+        } else if (other >= 0) {
+            const std::string name = free_name(s);
+            rename_table_glass(name);
+            status_msg(kMsgTableGlassRenamed, trimmed(name.c_str()).c_str());
+        } else {
+            rename_table_glass(padded);
+        }
+    }
     if (trimmed(r.medium_name).empty()) {
         ArgCell cell{};
         std::string name;
@@ -202,28 +242,6 @@ int table_accept() {
             msg_box(kMsgTableGlassUnnamed, name.c_str());
         }
         rename_table_glass(padded_upper(name));
-    }
-    const std::string padded = padded_upper(trimmed(r.medium_name));
-    if (const int other = other_surface_named(padded); other >= 0) {
-        if (ask_msg(kMsgTableGlassNameTaken, other, trimmed(r.medium_name).c_str()) == 0) {
-            // The other surface's glass of that name takes these indices.
-            const SurfaceRecord& o = surface(other);
-            const int k = find_cached_glass(o.medium_name, CachedGlass::kModel);
-            const GlassData* mine = table_entry();
-            if (k >= 0 && mine != nullptr && mine != &glass_cache().entries[k]) {
-                GlassData& theirs = glass_cache().entries[k];
-                for (int w = 0; w < lens().wavelength_count; ++w) {
-                    theirs.model_wavelengths[w] = mine->model_wavelengths[w];
-                    theirs.model_indices[w] = mine->model_indices[w];
-                    theirs.index[w] = mine->index[w];
-                }
-                theirs.model_wavelengths[lens().wavelength_count] = 0.0;
-            }
-        } else {
-            const std::string name = free_name(s);
-            rename_table_glass(name);
-            status_msg(kMsgTableGlassRenamed, trimmed(name.c_str()).c_str());
-        }
     }
     bool positive = false;
     const GlassData* e = table_entry();
@@ -242,6 +260,7 @@ int table_close(const GridEvent& event) {
     if (event.argument == 1) return sheet_close(g.table_kit, 1);
     int rc = 0;
     if (event.argument == 0) rc = table_accept();
+    g.pending_name.clear();
     const int restored = sheet_close(g.table_kit, event.argument);
     return rc != 0 ? rc : restored;
 }
@@ -269,7 +288,14 @@ int table_value(GridEvent& event) {
     GlassSheetsState& g = g_glass;
     if (event.field == kFieldTableGlassName) {
         if (event.first_index != g.table_surface) return 0;
-        rename_table_glass(padded_upper(trimmed(sheet_event_text(event))));
+        const std::string padded = padded_upper(trimmed(sheet_event_text(event)));
+        g.pending_name.clear();
+        if (other_surface_named(padded) >= 0) {
+            // Renamed now, the set-up would give the surface the other glass of that name.
+            g.pending_name = padded;
+        } else {
+            rename_table_glass(padded);
+        }
         return sheet_after_change(g.table_kit);
     }
     if (event.field != kFieldTableGlassIndex) return 0;
@@ -384,7 +410,9 @@ void write_table_glass() {
         text_hotspot(kGridKindText | kFieldTableGlassName, s);
     }
     char name[kMediumNameLength + 2];
-    std::snprintf(name, sizeof name, "%-10.10s", surface(s).medium_name);
+    const std::string& pending = g_glass.pending_name;
+    std::snprintf(name, sizeof name, "%-10.10s",
+                  pending.empty() ? surface(s).medium_name : pending.c_str());
     sheet_text(name);
     text_newline();
     sheet_label(-422);
@@ -463,7 +491,8 @@ int table_glass_event(GridEvent& event) {
         case kLevelEventCellChanged: {
             const int field = grid_entry_field(event.field);
             if (field == kFieldTableGlassName) {
-                sheet_edit_text(event, surface(g.table_surface).medium_name);
+                sheet_edit_text(event, g.pending_name.empty() ? surface(g.table_surface).medium_name
+                                                              : g.pending_name.c_str());
             } else if (field == kFieldTableGlassIndex) {
                 const GlassData* e = table_entry();
                 if (e != nullptr && event.first_index >= 0 &&

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "runtime/command_levels.h"
@@ -39,6 +40,8 @@ struct GlassSheetsState {
     SheetKit list_kit{};
     // The table glass.
     int table_surface = 0;
+    // A name another surface's table glass has: taken only on accepting, after a question.
+    std::string pending_name;
     SheetKit table_kit{kMsgTableGlassRevertCopy};
 };
 GlassSheetsState& glass_sheets_state();

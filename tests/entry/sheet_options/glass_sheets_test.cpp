@@ -46,7 +46,7 @@ protected:
     void close_all() {
         type("exit_levels");
         for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
-        ASSERT_EQ(level_count(), 0);
+        ASSERT_EQ(level_count(), 0) << errors();
     }
     std::string lens_text() {
         int failure = 0;
@@ -185,6 +185,66 @@ TEST_F(GlassSheets, ATableGlassTakesTheTypedIndicesAndWritesAsTheCommandDoes) {
     ASSERT_EQ(run_choice_line("GLA X 1.6 1.61 1.59"), 0) << error_text_buffer();
     ASSERT_EQ(run_choice_line("TCE 71"), 0) << error_text_buffer();
     EXPECT_EQ(lens_text(), by_sheet);
+}
+
+// Names the open table glass by its name cell.
+void name_table_glass(const char* text);
+
+TEST_F(GlassSheets, ATableGlassNamedLikeAnotherAsksBeforeChangingThatOne) {
+    const struct {
+        const char* answer;
+        double first;        // surface 1's index afterwards
+        const char* second;  // surface 2's medium afterwards
+    } cases[] = {{"ok", 1.8, "A         "}, {"cancel", 1.7, "GLASS2    "}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        small_lens("TH 100");
+        open_sheet();
+        choose(1, "table\n");
+        ASSERT_EQ(event(kLevelEventEdited, kFieldTableGlassIndex, 0, 1.7), 0);
+        name_table_glass("a");
+        leave(0);
+        EXPECT_EQ(std::string(surface(1).medium_name), "A         ");
+        choose(2, "table\n");
+        ASSERT_EQ(event(kLevelEventEdited, kFieldTableGlassIndex, 0, 1.8), 0);
+        name_table_glass("a");
+        input(std::string(c.answer) + "\n");
+        leave(0);
+        EXPECT_EQ(std::string(surface(2).medium_name), c.second);
+        EXPECT_DOUBLE_EQ(surface(1).index[0], c.first);
+        EXPECT_DOUBLE_EQ(surface(2).index[0], 1.8);
+        close_all();
+    }
+}
+
+TEST_F(GlassSheets, ABlankTableGlassNameIsAskedFor) {
+    const struct {
+        const char* answer;
+        const char* name;
+    } cases[] = {{"b\n", "B         "}, {"\n", "GLASS1    "}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        small_lens("TH 100");
+        open_sheet();
+        choose(1, "table\n");
+        name_table_glass("");
+        input(c.answer);
+        leave(0);
+        EXPECT_EQ(std::string(surface(1).medium_name), c.name);
+        close_all();
+    }
+}
+
+void name_table_glass(const char* text) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%s", text);
+    GridEvent e;
+    e.code = kLevelEventEdited;
+    e.field = kFieldTableGlassName;
+    e.first_index = glass_sheets_state().table_surface;
+    e.value_type = 3;
+    e.text = name;
+    ASSERT_EQ(run_command_level(e), 0) << error_text_buffer();
 }
 
 }  // namespace
