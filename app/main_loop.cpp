@@ -10,6 +10,11 @@
 #include "app/startup.h"
 #include "app/toolbar.h"
 #include "app/window_captions.h"
+#include "entry/glass_sheets.h"
+#include "entry/sheet_hooks.h"
+#include "entry/special_aperture_sheet.h"
+#include "entry/surface_sheet.h"
+#include "evaluation/spot_settings_sheet.h"
 #include "graphics/graphics_commands.h"
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
@@ -33,6 +38,7 @@
 #include "ui/edit_commands.h"
 #include "ui/grid_control.h"
 #include "ui/menus.h"
+#include "ui/sheet_kit.h"
 #include "ui/status_line.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
@@ -473,6 +479,13 @@ void reset_main_loop() {
     reset_command_history();
     reset_command_line();
     reset_command_levels();
+    reset_glass_sheets();
+    reset_special_aperture_sheet();
+    reset_sheet_hooks();
+    // The sheets' copies of a run before are gone with it.
+    surface_sheet_state().kit = SheetKit{kMsgSheetRevertCopy};
+    reset_spot_settings_sheet();
+    reset_sheet_kit();
     reset_graphics_windows();
     reset_grid_state();
     reset_grid_control();

@@ -16,14 +16,18 @@
 #include "app/window_captions.h"
 #include "drawing/element_drawing.h"
 #include "entry/at_surface_entry.h"
+#include "entry/aux_sheets.h"
 #include "entry/conjugates_window.h"
 #include "entry/entry_frame.h"
 #include "entry/entry_install.h"
 #include "entry/lens_commands.h"
+#include "entry/sheet_hooks.h"
+#include "entry/sheet_options.h"
 #include "entry/stock_parts_window.h"
 #include "entry/surface_sheet.h"
 #include "evaluation/evaluation_install.h"
 #include "evaluation/spot_rays.h"
+#include "evaluation/spot_settings_sheet.h"
 #include "evaluation/spot_store.h"
 #include "graphics/animation_files.h"
 #include "graphics/graphics_commands.h"
@@ -203,6 +207,9 @@ void install_program_handlers() {
     install_lens_handlers();
     install_entry_handlers();
     install_surface_sheet();
+    install_sheet_options();
+    install_sheet_hooks();
+    set_aux_sheet_procedure(kAuxSheetSpotSettings, open_spot_settings_sheet_aux);
     install_lens_text_commands();
     install_help_command();
     install_string_commands();

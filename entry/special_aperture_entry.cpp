@@ -59,12 +59,6 @@ int aperture_index(int k) {
     return letter - 'A';
 }
 
-void set_orientation(SpecialAperture& a) {
-    const double turn =
-        (a.x[2] - a.x[0]) * (a.y[1] - a.y[0]) - (a.x[1] - a.x[0]) * (a.y[2] - a.y[0]);
-    a.convex = turn > 0.0 ? 1 : 0;
-}
-
 int set_count(int command, int n) {
     SurfaceRecord& s = surface(n);
     const int count = arg_int(0);
@@ -143,7 +137,7 @@ int vertex(int command, int n) {
     if (a == nullptr) return rc;
     const double v = arg_double(2);
     (command == kCmdApertureVertexX ? a->x : a->y)[k - 1] = v;
-    set_orientation(*a);
+    set_special_aperture_orientation(*a);
     print_msg(command == kCmdApertureVertexX ? kMsgVertexXEcho : kMsgVertexYEcho, k, a->id_letter);
     print_number_cell_eol(v);
     return 0;

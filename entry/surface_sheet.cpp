@@ -28,6 +28,7 @@
 #include "tables/table_names.h"
 #include "ui/grid_cells.h"
 #include "ui/grid_control.h"
+#include "ui/sheet_kit.h"
 #include "ui/text_area.h"
 
 namespace {
@@ -44,44 +45,6 @@ constexpr int kCellDerived = 0x8000;
 constexpr int kRowsNewLens = 9;
 
 SurfaceSheetState g_state;
-
-// Message texts used as labels within a row end at their first line break.
-void label(int message) {
-    const char* t = msg_text(message);
-    std::string s = t != nullptr ? t : "";
-    const std::size_t cut = s.find('\n');
-    if (cut != std::string::npos) s.resize(cut);
-    write_output_text(s.c_str(), false);
-}
-
-void raw(const char* text) {
-    write_output_text(text, false);
-}
-
-void number_cell(int code, int index, double value) {
-    text_hotspot(code, index);
-    text_number(value);
-}
-
-void button(int code, int index, char mark) {
-    text_hotspot(code, index);
-    char t[4] = {' ', mark, ' ', '\0'};
-    raw(t);
-}
-
-void plain_mark(char mark) {
-    char t[4] = {' ', mark, ' ', '\0'};
-    raw(t);
-}
-
-void radio(int id, bool on, int message) {
-    text_hotspot(id | (on ? kGridKindRadioOn : kGridKindRadioOff), 0);
-    const char* t = msg_text(message);
-    std::string s = std::string("  ") + (t != nullptr ? t : "");
-    const std::size_t cut = s.find('\n');
-    if (cut != std::string::npos) s.resize(cut);
-    raw(s.c_str());
-}
 
 bool first_configuration() {
     const LensData& l = lens_data();
@@ -158,17 +121,6 @@ char medium_mark(const SurfaceRecord& s) {
     }
 }
 
-// n marks centred in a field of 4: one stands in the third column, two in the second and third,
-// three in the second to fourth, four fill it.
-void marks_field(const std::string& marks) {
-    const std::string m = marks.substr(0, 4);
-    const int n = static_cast<int>(m.size());
-    const int start = (4 - n) / 2 + (n % 2);
-    std::string field(4, ' ');
-    for (int i = 0; i < n && start + i < 4; ++i) field[start + i] = m[i];
-    raw(field.c_str());
-}
-
 std::string aperture_marks(int n, const SurfaceRecord& s) {
     const LensData& l = lens_data();
     std::string m;
@@ -241,43 +193,43 @@ void header_rows() {
     // Row 1: title, notes, group display and automatic drawing.
     text_hotspot(kGridKindText | kCmdTit, 0);
     text_field(l.title, 32, false);
-    raw("    ");
+    sheet_text("    ");
     bool notes = false;
     for (int i = 0; i < 5 && i < kNoteLines; ++i) notes = notes || l.notes[i][0] != '\0';
     if (first_configuration()) {
-        button(kGridKindButton | kFieldNotes, 0, notes ? 'N' : ' ');
+        sheet_button(kGridKindButton | kFieldNotes, 0, notes ? 'N' : ' ');
     } else {
-        raw("   ");
+        sheet_text("   ");
     }
-    raw("|");
-    label(-692);
-    radio(kFieldGroupsShown, l.show_group_surfaces != 0, -693);
-    raw(" ");
-    radio(kFieldGroupsCollapsed, l.show_group_surfaces == 0, -694);
-    raw("|");
-    label(-695);
-    radio(kFieldAutoDrawOff, l.cbk % 2 == 0, -696);
-    raw(" ");
-    radio(kFieldAutoDrawOn, l.cbk % 2 != 0, -697);
+    sheet_text("|");
+    sheet_label(-692);
+    sheet_radio(kFieldGroupsShown, l.show_group_surfaces != 0, -693);
+    sheet_text(" ");
+    sheet_radio(kFieldGroupsCollapsed, l.show_group_surfaces == 0, -694);
+    sheet_text("|");
+    sheet_label(-695);
+    sheet_radio(kFieldAutoDrawOff, l.cbk % 2 == 0, -696);
+    sheet_text(" ");
+    sheet_radio(kFieldAutoDrawOn, l.cbk % 2 != 0, -697);
     text_newline();
 
     // Row 2: the object's aperture and field.
     const SurfaceRecord& object = surface(0);
     if (std::fabs(object.thickness) <= kFarObject) {
-        label(-727);
-        number_cell(kCmdNao, 0, l.object_na);
-        raw("|");
-        label(-728);
+        sheet_label(-727);
+        sheet_number_cell(kCmdNao, 0, l.object_na);
+        sheet_text("|");
+        sheet_label(-728);
         print_units_label();
-        raw("       ");
-        number_cell(kCmdObh, 0, l.object_height);
+        sheet_text("       ");
+        sheet_number_cell(kCmdObh, 0, l.object_height);
     } else {
-        label(-725);
+        sheet_label(-725);
         print_units_label();
-        raw("   ");
-        number_cell(kCmdEbr, 0, l.entrance_beam_radius);
-        raw("|");
-        label(-819);
+        sheet_text("   ");
+        sheet_number_cell(kCmdEbr, 0, l.entrance_beam_radius);
+        sheet_text("|");
+        sheet_label(-819);
         double angle =
             std::atan2(-l.object_height, l.entrance_pupil_position + object.thickness) * kDegrees;
         if (angle < -90.0) angle += 180.0;
@@ -285,31 +237,31 @@ void header_rows() {
         // A zero field is held as the smallest angle the set-up can place a pupil with; the
         // designer entered 0 and sees 0.
         if (std::fabs(angle) < kZeroFieldDegrees) angle = 0.0;
-        number_cell(kCmdAng, 0, angle);
+        sheet_number_cell(kCmdAng, 0, angle);
     }
     // The three blanks are the paraxial-window button's face in the first configuration.
     if (first_configuration()) text_hotspot(kGridKindButton | kFieldParaxialWindow, 0);
-    raw("   ");
+    sheet_text("   ");
     text_newline();
 
     // Row 3: the first wavelength and the lens's focal length from the paraxial rays.
-    label(-729);
-    raw(" ");
-    number_cell(
+    sheet_label(-729);
+    sheet_text(" ");
+    sheet_number_cell(
         kGridKindSelectable | kCmdWv, 0,
         l.wavelengths != nullptr && l.wavelength_count > 0 ? l.wavelengths[0].wavelength : 0.0);
-    raw(" ");
+    sheet_text(" ");
     if (first_configuration()) {
-        button(kGridKindButton | kFieldWavelengths, 0, l.wavelength_count > 1 ? '*' : ' ');
+        sheet_button(kGridKindButton | kFieldWavelengths, 0, l.wavelength_count > 1 ? '*' : ' ');
     } else {
-        raw("   ");
+        sheet_text("   ");
     }
-    raw("|");
-    raw("                        ");
-    raw("|");
+    sheet_text("|");
+    sheet_text("                        ");
+    sheet_text("|");
     const bool approximate = not_paraxial();
     if (approximate) text_hotspot(kCellDerived, 0);
-    label(-912);
+    sheet_label(-912);
     // A: marginal height at surface 1, B: the chief ray's object-space slope, C: the marginal
     // slope in image space, h: the object height; for a far object this is -A/C.
     const double a = l.image_surface >= 1 ? surface(1).axial_ray_height : 0.0;
@@ -322,16 +274,16 @@ void header_rows() {
     // A lens without power has no focal length: "--", as the listings show it, rather than a
     // number of 54 digits.
     if (!std::isfinite(derived) || std::fabs(derived) >= kNoFocalLength) {
-        raw("        --");
+        sheet_text("        --");
     } else {
         text_number(derived);
     }
     text_newline();
 
     // Row 4: column headings.
-    label(-377);
-    label(spreadsheet_radius_mode != 0 ? -378 : -379);
-    label(-380);
+    sheet_label(-377);
+    sheet_label(spreadsheet_radius_mode != 0 ? -378 : -379);
+    sheet_label(-380);
     text_newline();
 }
 
@@ -383,8 +335,8 @@ void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
     } else if (n >= 1 && in_group && s.group_kind == 1 && !collapsed()) {
         text_hotspot(kGridKindLabel, n);
     }
-    raw(number);
-    raw("|");
+    sheet_text(number);
+    sheet_text("|");
 
     // Curvature or radius.
     if (summary) {
@@ -396,25 +348,25 @@ void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
     } else if (s.curvature_kind == kCurvatureFixed) {
         text_number(spreadsheet_radius_mode != 0 ? get_lens_value(kFieldRadius, n) : s.curvature);
     } else if (spreadsheet_radius_mode != 0) {
-        number_cell(kGridKindValueList | kFieldRadius, n, get_lens_value(kFieldRadius, n));
+        sheet_number_cell(kGridKindValueList | kFieldRadius, n, get_lens_value(kFieldRadius, n));
     } else {
-        number_cell(kGridKindValueList | kFieldCurvature, n, s.curvature);
+        sheet_number_cell(kGridKindValueList | kFieldCurvature, n, s.curvature);
     }
-    raw(" ");
+    sheet_text(" ");
     const bool group_button = group_first && first_configuration() &&
                               (collapsed() || s.curvature_kind == kCurvatureFixed);
     if (group_button) {
-        button(kGridKindButton | kFieldGroup, n, ' ');
+        sheet_button(kGridKindButton | kFieldGroup, n, ' ');
     } else if (summary || collapsed_last) {
-        plain_mark(' ');
+        sheet_mark(' ');
     } else if (s.curvature_kind == kCurvatureFixed) {
-        raw("   ");
+        sheet_text("   ");
     } else {
         const int id = n == 0 ? kFieldObjectCurvatureOption
                               : (n == image ? kFieldImageCurvatureOption : kFieldCurvatureOption);
-        button(kGridKindButton | id, n, curvature_mark(s));
+        sheet_button(kGridKindButton | id, n, curvature_mark(s));
     }
-    raw("|");
+    sheet_text("|");
 
     // Thickness.
     const int next_traced = s.skip_to > n ? s.skip_to : n + 1;
@@ -426,62 +378,62 @@ void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
         for (int j = n; j < last; ++j) sum += surface(j).thickness;
         text_number(sum);
     } else if (global_next || (middle_of_kind1 && s.group_role != 0)) {
-        raw("           ");
+        sheet_text("           ");
     } else if (s.thickness_kind == kThicknessFixed) {
         text_number(s.thickness);
     } else {
-        number_cell(kFieldThickness, n, s.thickness);
+        sheet_number_cell(kFieldThickness, n, s.thickness);
         thickness_button = true;
     }
-    raw(" ");
+    sheet_text(" ");
     if (thickness_button) {
         const int id = n == 0 ? kFieldObjectThicknessOption
                               : (n == image ? kFieldImageThicknessOption : kFieldThicknessOption);
-        button(kGridKindButton | id, n, thickness_mark(s));
+        sheet_button(kGridKindButton | id, n, thickness_mark(s));
     } else {
-        raw("   ");
+        sheet_text("   ");
     }
-    raw("|");
+    sheet_text("|");
 
     // Aperture.
     if (n == 0 || s.aperture_kind == kApertureFixedByGroup) {
         text_number(s.aperture_radius);
     } else {
-        number_cell(kFieldAperture, n, s.aperture_radius);
+        sheet_number_cell(kFieldAperture, n, s.aperture_radius);
     }
-    raw(" ");
+    sheet_text(" ");
     const bool aperture_button =
         n >= 1 && !(middle_of_kind1 && s.group_role != kRoleFirst && !first_configuration());
     if (aperture_button) text_hotspot(kGridKindButton | kFieldApertureOption, n);
-    marks_field(aperture_marks(n, s));
-    raw("|");
+    sheet_marks_field(aperture_marks(n, s));
+    sheet_text("|");
 
     // Medium.
     const bool fixed_medium =
         s.medium_kind == kMediumGlassFixed || s.medium_kind == kMediumAirFixed;
     if (n == image) {
-        raw("              ");
+        sheet_text("              ");
     } else {
         if (summary && fixed_medium) {
-            raw("     FIXED");
+            sheet_text("     FIXED");
         } else {
             if (!fixed_medium && !s.glass_variable)
                 text_hotspot(kGridKindTextNoCommand | kFieldMedium, n);
             text_field(s.medium_name, kMediumNameLength, true);
         }
-        raw(" ");
+        sheet_text(" ");
         if (fixed_medium) {
-            raw("   ");
+            sheet_text("   ");
         } else {
-            button(kGridKindButton | (n == 0 ? kFieldObjectMediumOption : kFieldMediumOption), n,
-                   medium_mark(s));
+            sheet_button(kGridKindButton | (n == 0 ? kFieldObjectMediumOption : kFieldMediumOption),
+                         n, medium_mark(s));
         }
     }
-    raw("|   ");
+    sheet_text("|   ");
 
     if (first_configuration()) {
         text_hotspot(kGridKindButton | kFieldSpecialData, n);
-        marks_field(special_marks(s));
+        sheet_marks_field(special_marks(s));
     }
     // The last row is left for the end of the output to finish, so no empty line follows it.
     if (!last_row) text_newline();
@@ -503,11 +455,11 @@ void print_units_label() {
         {1.0, "(mm)"}, {10.0, "(cm)"}, {25.4, "(in)"}, {0.001, "(mu)"}, {1000.0, "(m) "}};
     for (const Unit& k : kUnits) {
         if (std::fabs(u - k.value) <= kTiny) {
-            raw(k.text);
+            sheet_text(k.text);
             return;
         }
     }
-    raw("    ");
+    sheet_text("    ");
 }
 
 void write_surface_sheet() {
@@ -546,7 +498,10 @@ std::string sheet_clipboard_text() {
 }
 
 int open_surface_sheet() {
-    g_state = SurfaceSheetState{};  // a new sheet: its first create takes the revert copy
+    // A new sheet: its first create takes the revert copy (a copy still counted stays so).
+    const SheetKit kit = g_state.kit;
+    g_state = SurfaceSheetState{};
+    g_state.kit = kit;
     spreadsheet_radius_mode = get_setting_flag(kSetSpreadsheetCurvatureMode) == 0 ? 1 : 0;
     set_current_surface(0);
     if (const int rc = push_command_level(surface_sheet_event, kRowsNewLens, 1); rc != 0) {
@@ -605,7 +560,9 @@ int cmd_surface_sheet() {
         rows = image < 3 ? kRowsNewLens : image + 5;
     }
     if (const int rc = push_command_level(surface_sheet_event, rows, 1); rc != 0) return rc;
+    const SheetKit kit = g_state.kit;
     g_state = SurfaceSheetState{};
+    g_state.kit = kit;
     const bool far = std::fabs(surface(0).thickness) > kFarObject;
     set_level_cursor(far ? 424 : 425, 0, 0);
     status_msg(kMsgSheetStatus);

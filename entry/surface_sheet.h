@@ -9,6 +9,7 @@
 
 #include "runtime/command_levels.h"
 #include "tables/table_names.h"
+#include "ui/sheet_kit.h"
 
 inline constexpr int kSheetHeaderRows = 4;
 
@@ -52,6 +53,7 @@ struct SurfaceSheetState {
     int last = 0;
     int kept_configurations = 0;
     int kept_configuration = 0;
+    SheetKit kit{kMsgSheetRevertCopy};  // counts the sheet's revert copy while it holds one
 };
 SurfaceSheetState& surface_sheet_state();
 

@@ -9,6 +9,7 @@
 #include "entry/entry_frame.h"
 #include "entry/lens_block.h"
 #include "entry/reverse_negate.h"
+#include "entry/sheet_hooks.h"
 #include "entry/sheet_values.h"
 #include "entry/surface_sheet.h"
 #include "lens/glass_catalog.h"
@@ -68,9 +69,11 @@ int autodraw(int first, int code) {
     if (cbk == 0 || !name_defined("autodraw")) return 0;
     char line[64];
     std::snprintf(line, sizeof line, "autodraw(%d, %d, %d)", first, cbk, code);
-    push_command_context(kLensContext);
+    // Pushing the letter already on top does nothing: only what was pushed here is taken off.
+    const bool push = command_context_letter() != kLensContext;
+    if (push) push_command_context(kLensContext);
     const int rc = run_command_string(line, 1);
-    pop_command_context();
+    if (push) pop_command_context();
     return rc;
 }
 
@@ -246,11 +249,12 @@ int button_event(GridEvent& event) {
         int field;
         const char* command;
     } kOptions[] = {
-        {kFieldCurvatureOption, "CURVOPT"},          {kFieldThicknessOption, "THKOPT"},
-        {kFieldApertureOption, "APEROPT"},           {kFieldMediumOption, "GLASSOPT"},
-        {kFieldImageThicknessOption, "IMSTHKOPT"},   {kFieldObjectMediumOption, "OBJGLASSOPT"},
-        {kFieldObjectCurvatureOption, "OBJCURVOPT"}, {kFieldObjectThicknessOption, "OBJTHKOPT"},
-        {kFieldImageCurvatureOption, "IMGCURVOPT"}};
+        // The choice is asked for ('?'), offering the cell's present state.
+        {kFieldCurvatureOption, "CURVOPT ?"},          {kFieldThicknessOption, "THKOPT ?"},
+        {kFieldApertureOption, "APEROPT ?"},           {kFieldMediumOption, "GLASSOPT ?"},
+        {kFieldImageThicknessOption, "IMSTHKOPT ?"},   {kFieldObjectMediumOption, "OBJGLASSOPT ?"},
+        {kFieldObjectCurvatureOption, "OBJCURVOPT ?"}, {kFieldObjectThicknessOption, "OBJTHKOPT ?"},
+        {kFieldImageCurvatureOption, "IMGCURVOPT ?"}};
     for (const auto& o : kOptions) {
         if (o.field == event.field) {
             const int rc = run_command_string(o.command, 0);
@@ -281,6 +285,7 @@ int button_event(GridEvent& event) {
             return refresh(false, event.field);
         case kFieldAutoDrawOff:
             if (l.cbk % 2 != 0) l.cbk += l.cbk > 0 ? -1 : 1;
+            close_lens_drawing_window();
             return refresh(false, event.field);
         case kCmdWv: {
             const int rc = wavelength_button();
@@ -315,9 +320,10 @@ int medium_entered(GridEvent& event, int n) {
         if (find_glass(name, catalogue) >= 0) {
             set_surface_medium(n, kMediumGlass, name, 0);
         } else {
-            push_command_context(kLensContext);
+            const bool push = command_context_letter() != kLensContext;
+            if (push) push_command_context(kLensContext);
             const int rc = run_command_string(typed, 1);
-            pop_command_context();
+            if (push) pop_command_context();
             if (rc != 0) return set_error_msg(kMsgGlassNotFound, upper.c_str());
         }
     }
@@ -408,6 +414,7 @@ int command_line(GridEvent& event) {
     if (command == kCmdOpen || command == kCmdOpenLensDialog || command == kCmdRevert ||
         command == kCmdImportLens || command == kCmdImportLensDialog) {
         revert_copy_save(kMsgRevertBeforeNewLens);
+        close_lens_drawing_window();
         st().first = st().last = 0;
         pop_command_context();
         clear_state_flag(kFlagSpreadsheetOpen);
@@ -468,6 +475,21 @@ int command_line(GridEvent& event) {
     return rc != 0 ? rc : again;
 }
 
+// The sheet's revert copy, counted by the kit while the sheet holds it; one taken again over a
+// held one is written afresh.
+void take_sheet_copy(SurfaceSheetState& s) {
+    if (s.kit.holds_copy) {
+        revert_copy_save(kMsgSheetRevertCopy);
+        return;
+    }
+    sheet_take_copy(s.kit);
+}
+
+int release_sheet_copy(SurfaceSheetState& s, int mode) {
+    if (!s.kit.holds_copy) return revert_copy_restore(kMsgSheetRevertCopy, mode);
+    return sheet_release_copy(s.kit, mode);
+}
+
 int create_event() {
     SurfaceSheetState& s = st();
     // Shown again after a level on top of it has gone, without having been closed: its revert
@@ -479,7 +501,7 @@ int create_event() {
     if (s.kept == 0 && !reshown) {
         UpdateOutputSwitch output;
         lens_setup(0);
-        revert_copy_save(kMsgSheetRevertCopy);
+        take_sheet_copy(s);
     }
     {
         UpdateOutputSwitch output;
@@ -512,7 +534,8 @@ int close_event(const GridEvent& event) {
         }
         return 0;
     }
-    const int rc = revert_copy_restore(kMsgSheetRevertCopy, event.argument == -1 ? 1 : 0);
+    close_lens_drawing_window();
+    const int rc = release_sheet_copy(s, event.argument == -1 ? 1 : 0);
     if (rc != 0) show_error(rc);
     clear_state_flag(kFlagSingleCommandUpdate);
     clear_group_selection();

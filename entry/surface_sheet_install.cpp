@@ -1,5 +1,6 @@
 // The surface sheet's handlers and the hooks the new-lens command calls while the sheet is open.
 #include "entry/lens_commands.h"
+#include "entry/sheet_hooks.h"
 #include "entry/sheet_values.h"
 #include "entry/surface_sheet.h"
 #include "lens/lens_data.h"
@@ -17,6 +18,7 @@ bool sheet_on_top() {
 }
 
 void leave_for_new_lens() {
+    close_lens_drawing_window();
     SurfaceSheetState& s = surface_sheet_state();
     s.first = s.last = 0;
     for (int n = 0; n <= lens_data().image_surface; ++n) {

@@ -20,6 +20,7 @@
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
 #include "trace/object_point.h"
+#include "ui/sheet_kit.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ bool g_close_confirmed = false;
 bool g_shown = false;
 // The temporary copy exists from the first display until the sheet closes for good. A level
 // below another one is shown again without being told it was left: the copy it holds stays.
-bool g_holds_copy = false;
+SheetKit g_kit{kMsgSpotSheetRevertCopy};
 
 SpotSettings& settings() {
     return *lens_data().spot_settings;
@@ -188,11 +189,7 @@ int number_typed(const GridEvent& event, int item) {
 
 int shown() {
     g_shown = true;
-    if (!g_left_for_a_moment && !g_holds_copy) {
-        revert_copy_save(kMsgSpotSheetRevertCopy);
-        g_holds_copy = true;
-    }
-    set_state_flag(kFlagTemporaryLensCopy);
+    if (!g_left_for_a_moment) sheet_take_copy(g_kit);
     return reprint();
 }
 
@@ -200,12 +197,8 @@ int level_changed(int exit_code) {
     g_left_for_a_moment = exit_code == 1 && g_shown;
     int result = 0;
     if (exit_code != 1) {
-        if (g_holds_copy) {
-            g_holds_copy = false;
-            // Cancelled: the lens as it was when the sheet opened; otherwise the copy goes.
-            result = revert_copy_restore(kMsgSpotSheetRevertCopy, exit_code == -1 ? 1 : 0);
-        }
-        clear_state_flag(kFlagTemporaryLensCopy);
+        // Cancelled: the lens as it was when the sheet opened; otherwise the copy goes.
+        result = sheet_release_copy(g_kit, exit_code == -1 ? 1 : 0);
         if (result == 0 && exit_code == 0 && g_opened_by_command && !g_close_confirmed) {
             result = run_command_string("spd", 0);
         }
@@ -329,5 +322,7 @@ void reset_spot_settings_sheet() {
     g_left_for_a_moment = false;
     g_close_confirmed = false;
     g_shown = false;
-    g_holds_copy = false;
+    // A fresh run holds no copy: the one this sheet counted goes.
+    sheet_release_copy(g_kit, 0);
+    g_kit = SheetKit{kMsgSpotSheetRevertCopy};
 }

@@ -346,6 +346,16 @@ void init_special_aperture(int n, int entry) {
     a.pickup_id_letter = ' ';
 }
 
+void set_special_aperture_orientation(SpecialAperture& a) {
+    if (a.shape < kApertureTriangle) {
+        a.convex = 0;
+        return;
+    }
+    const double turn =
+        (a.y[1] - a.y[0]) * (a.x[2] - a.x[0]) - (a.y[2] - a.y[0]) * (a.x[1] - a.x[0]);
+    a.convex = turn > 0.0 ? 1 : 0;
+}
+
 void reset_hologram_record(int n) {
     HologramRecord& h = *surface(n).hologram;
     h = {};

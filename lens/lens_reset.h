@@ -1,6 +1,8 @@
 // The new lens and the record resets it is built from; the surface operations reuse them.
 #pragma once
 
+struct SpecialAperture;
+
 // Empties the current lens and leaves the minimal lens: object at infinity, surface 1 and the
 // image surface 2 in air, the default wavelengths, lens-level defaults, three drawing ray sets,
 // fresh optimisation and spot-diagram settings. The long-lived records are had before anything
@@ -25,6 +27,9 @@ int reset_wavelength_table();
 // 0, or -10 when the record or its rows cannot be had (the old rows then stay).
 int reset_drawing_conditions();
 void init_special_aperture(int n, int entry);
+// The turn of a special aperture given by points: 1 when its first three points turn one way,
+// (y2 - y1)(x3 - x1) - (y3 - y1)(x2 - x1) > 0, else 0; a shape given by corners has none.
+void set_special_aperture_orientation(SpecialAperture& a);
 void reset_hologram_record(int n);
 void reset_spot_settings();
 void reset_optimise_params();

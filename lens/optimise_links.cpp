@@ -40,6 +40,10 @@ void fill_derivative_increments() {
     if (g_links.fill_derivative_increments != nullptr) g_links.fill_derivative_increments();
 }
 
+int optimise_current_variable_entry() {
+    return g_links.current_variable_entry != nullptr ? g_links.current_variable_entry() : 1;
+}
+
 void optimise_write_variables() {
     if (g_file_links.write_variables != nullptr) g_file_links.write_variables();
 }

@@ -31,6 +31,9 @@ struct OptimiseLinks {
     // The derivative increment went from 0 to a value: every variable whose own increment is 0
     // takes its default increment.
     void (*fill_derivative_increments)();
+    // The number of the variables' entry that the surface sheet's variable choices name first
+    // on their "Add_variable_in_spreadsheet" lines.
+    int (*current_variable_entry)();
 };
 
 // Installs links (null members keep the "none" behaviour); null restores the defaults.
@@ -60,6 +63,7 @@ void optimise_surface_inserted(int s);
 void optimise_surface_deleted(int s);
 void optimise_new_lens();
 void fill_derivative_increments();
+int optimise_current_variable_entry();  // 1 without optimisation
 void optimise_write_variables();
 void optimise_write_operands();
 int optimise_current_configuration();  // 1 without optimisation

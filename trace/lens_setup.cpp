@@ -8,6 +8,7 @@
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
 #include "lens/lens_items.h"
+#include "lens/lens_reset.h"
 #include "lens/optimise_links.h"
 #include "lens/private_catalog.h"
 #include "lens/surface_groups.h"
@@ -200,13 +201,7 @@ void symmetry_step(int n) {
             const bool off = std::fabs(a.x[1] + a.x[0]) > kZero || a.angle != 0.0;
             clear_symmetry(off, true);
         }
-        if (a.shape < kApertureTriangle) {
-            a.convex = 0;
-        } else {
-            const double turn =
-                (a.y[1] - a.y[0]) * (a.x[2] - a.x[0]) - (a.y[2] - a.y[0]) * (a.x[1] - a.x[0]);
-            a.convex = turn > 0.0 ? 1 : 0;
-        }
+        set_special_aperture_orientation(a);
     }
     if (s.head_counted_trace_record != nullptr || s.word3_counted_trace_record != nullptr)
         clear_symmetry(true, true);

@@ -373,9 +373,13 @@ struct FakeVariables {
 };
 
 TEST_F(RenumberTest, TheOptimisationCodeIsToldOfEveryRenumbering) {
-    const OptimiseLinks links = {FakeVariables::highest,  FakeVariables::at,
-                                 FakeVariables::inserted, FakeVariables::deleted,
-                                 FakeVariables::new_lens, nullptr};
+    const OptimiseLinks links = {FakeVariables::highest,
+                                 FakeVariables::at,
+                                 FakeVariables::inserted,
+                                 FakeVariables::deleted,
+                                 FakeVariables::new_lens,
+                                 nullptr,
+                                 nullptr};
     FakeVariables::calls.clear();
     set_optimise_links(&links);
     make_surfaces(4);
@@ -389,7 +393,7 @@ TEST_F(RenumberTest, VariablesAreFoundByTypeSurfaceAndConfiguration) {
     EXPECT_FALSE(find_curvature_variable(1, nullptr));  // no optimisation code: no variables
     FakeVariables::table = {{3, 2, 0}, {1, 2, 2}, {6, 3, 0}};
     const OptimiseLinks links = {
-        FakeVariables::highest, FakeVariables::at, nullptr, nullptr, nullptr, nullptr};
+        FakeVariables::highest, FakeVariables::at, nullptr, nullptr, nullptr, nullptr, nullptr};
     set_optimise_links(&links);
     int index = -1;
     EXPECT_TRUE(find_thickness_variable(2, &index));

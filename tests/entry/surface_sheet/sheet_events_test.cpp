@@ -305,8 +305,9 @@ TEST_F(Sheet, ANewLensTypedInTheSheetKeepsTheSheetOpenOnIt) {
 TEST_F(Sheet, ButtonsReachTheirCommandsAndSlots) {
     small_lens("TH 100");
     open_sheet();
-    // The option commands behind the cell buttons are not in the vocabulary yet: refused as
-    // unknown, and the lens and sheet stay as they were.
+    // The option commands behind the cell buttons ask for their choice, and the special-data
+    // button's command is not in the vocabulary yet: unanswered or refused, the lens and sheet
+    // stay as they were.
     const std::vector<std::string> before = lines();
     for (int field : {2, 4, 6, 8, 9, 15, 16, 17, 18, 19}) {
         EXPECT_NE(event(kLevelEventActivate, field, 1), 0) << field;

@@ -1,0 +1,78 @@
+// The steps every spreadsheet of the lens shares: a sheet is a command level with one event
+// procedure, and most of what that procedure does on opening, on closing, after a change and
+// when a line is typed into it is the same for all of them. A sheet keeps one SheetKit record
+// beside its own state and calls these for those events; the writers put its cells into the
+// level's output the same way in every sheet.
+//
+// While a sheet holds a revert copy of the lens the lens is a temporary one; state flag 43 says
+// so as long as any sheet holds one (a sheet opened over another that holds one leaves it set).
+#pragma once
+
+#include <string>
+
+#include "runtime/command_levels.h"
+
+struct SheetKit {
+    int revert_message = 0;     // names the sheet's revert copy; 0: the sheet takes none
+    void (*print)() = nullptr;  // writes the whole sheet into the current output
+    bool kept = false;          // left with end mode 1 after it was shown: the copy stays
+    bool changed = false;       // the sheet changed what it edits (the sheet sets it)
+    bool shown = false;         // shown since it was opened
+    bool holds_copy = false;    // its revert copy exists
+    bool context_pushed = false;
+};
+
+// What the kit keeps for all sheets: the number of sheets that hold a revert copy.
+struct SheetKitGlobals {
+    int copies_held = 0;
+};
+SheetKitGlobals& sheet_kit_globals();
+// A fresh process's state; the sheets' own records are reset by their owners.
+void reset_sheet_kit();
+
+// Takes the sheet's revert copy unless it is kept or already held, and counts it.
+void sheet_take_copy(SheetKit& kit);
+// Lets the copy go: mode 1 reads the lens back from it, 0 deletes it. 0 or the reader's failure.
+int sheet_release_copy(SheetKit& kit, int mode);
+
+// Event 8: the copy (sheet_take_copy), state flag 17, command context 'L' (once per opening),
+// the sheet written; end_level_output's result.
+int sheet_open(SheetKit& kit);
+// Event 22: revert_copy_unchanged of the sheet's copy (1 without one).
+int sheet_may_close(const SheetKit& kit);
+// Event 7 with its end mode: 1 keeps the copy (once the sheet has been shown), -1 restores the
+// lens from it, anything else deletes it. The context pushed on opening is taken off. 0 or the
+// restore's failure.
+int sheet_close(SheetKit& kit, int end_mode);
+// Event 6: the typed line run in mode 1; its result.
+int sheet_run_line(const GridEvent& event);
+// After a change: the lens set-up (a failure: its message with the failing surface in the
+// error text, -9998, the sheet still rewritten), then the sheet written again.
+int sheet_after_change(SheetKit& kit);
+// The sheet written again without a set-up: begin_level_output, print, end_level_output.
+int sheet_rewrite(const SheetKit& kit);
+
+// The text of a text cell or a typed line: the event's text buffer, else a text value.
+const char* sheet_event_text(const GridEvent& event);
+// Puts text into the edit-text buffer of event 3 (nothing without one).
+void sheet_edit_text(GridEvent& event, const char* text);
+
+// Cell writers. A number cell shows the value as text_number does, an int cell "%d" in width
+// columns (0: as it comes).
+void sheet_number_cell(int code, int index, double value);
+void sheet_int_cell(int code, int index, int value, int width);
+// A button: " m " with the mark m on its face.
+void sheet_button(int code, int index, char mark);
+// A button whose face is a message text.
+void sheet_button_msg(int code, int index, int message);
+// A radio with its label (a message text up to its first line break).
+void sheet_radio(int id, bool on, int message);
+// A message text up to its first line break, and plain text.
+void sheet_label(int message);
+void sheet_text(const char* text);
+// A number shown greyed (a cell that cannot be edited).
+void sheet_inactive_number(int id, int index, double value);
+// " m " without a cell.
+void sheet_mark(char mark);
+// n marks centred in a field of 4 columns.
+void sheet_marks_field(const std::string& marks);
