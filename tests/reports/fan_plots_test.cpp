@@ -3,6 +3,7 @@
 // cases, the fan sizes and wavelength selections, the state the plot leaves, and the picture.
 #include <cmath>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,29 @@ TEST_F(FanPlots, MirrorInterceptsAreTheSphericalAberration) {
         EXPECT_NEAR(f.sagittal[0].values[static_cast<std::size_t>(i)],
                     sphere_intercept(10 * p, 200), 1e-9)
             << p;
+    }
+}
+
+TEST_F(FanPlots, InterceptsAgreeWithTheRayFanListing) {
+    mirror(200.0, 0.0, 10.0, 0.0, 0.0);
+    FanCurves f;
+    ASSERT_EQ(compute_fan_curves(false, 0, 0, 11, f), 0);
+    const std::size_t from = output().size();
+    type("ray_fan 0 2 11");
+    // Rows from pupil 1 down to -1: number, pupil, height, two tangents, then DY.
+    std::istringstream rows(output().substr(output().find("SINE COND", from)));
+    std::string heading;
+    std::getline(rows, heading);
+    for (int row = 1; row <= 11; ++row) {
+        std::string line;
+        ASSERT_TRUE(std::getline(rows, line));
+        std::istringstream cells(line);
+        std::vector<std::string> c;
+        for (std::string v; cells >> v;) c.push_back(v);
+        ASSERT_GE(c.size(), 6u) << line;
+        const double dy = c[5] == "--" ? 0.0 : std::stod(c[5]);
+        // The listing prints six decimals.
+        EXPECT_NEAR(f.meridional[0].values[static_cast<std::size_t>(11 - row)], dy, 5e-7) << line;
     }
 }
 

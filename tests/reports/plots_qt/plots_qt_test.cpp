@@ -1,0 +1,116 @@
+// The fan and section plots on the Qt backend (offscreen): the drawn curves land within one
+// pixel of where the window's mapping puts their points.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QWidget>
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "app/main_loop.h"
+#include "graphics/draw_primitives.h"
+#include "graphics/graphics_window.h"
+#include "platform/qt/qt_backend.h"
+#include "reports/plot_frame.h"
+#include "reports/section_plots.h"
+#include "runtime/dispatch.h"
+#include "runtime/messages.h"
+#include "runtime/settings.h"
+#include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_test_app.h"
+
+namespace {
+
+class PlotsQt : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::set_current_ui(qt.get());
+        reset_main_loop();
+        ASSERT_EQ(runtime_init(1), 0);
+        ASSERT_EQ(install_main_loop(), 0);
+        platform::set_current_ui(run.backend.get());
+        ASSERT_EQ(app_init(0, 0, 0), 0);
+        platform::set_current_ui(qt.get());
+        main_loop_start();
+        set_setting_flag(kSetGraphicsAxes, 1);
+        set_setting_flag(kSetGraphicsLabels, 1);
+        set_setting_flag(kSetGraphicsAutoclear, 1);
+    }
+    void TearDown() override {
+        QApplication::processEvents();
+        reset_main_loop();
+        gui_shutdown();
+        set_running_flag(0);
+        platform::set_current_ui(run.backend.get());
+    }
+    void lines(const std::vector<std::string>& all) {
+        for (const std::string& l : all) {
+            ASSERT_EQ(run_command_string(l.c_str(), 0), 0) << l << ": " << error_text_buffer();
+        }
+        for (int i = 0; i < 20; ++i) qt->process_one_event(false);
+        QApplication::processEvents();
+    }
+    static QImage grab() {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (QWidget* w = top->findChild<QWidget*>("tavo_surface_7")) {
+                return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            }
+        }
+        return {};
+    }
+    // Whether anything but the background lies within one pixel of the world point.
+    static bool drawn_near(const QImage& image, double x, double y) {
+        int sx = 0, sy = 0;
+        gfx_world_to_device(x, y, &sx, &sy);
+        const platform::Point p = surface_to_pixel(sx, sy);
+        const platform::Colour b = graphics_colour(0);
+        const QRgb background = qRgb(b.red, b.green, b.blue);
+        for (int dx = -1; dx <= 1; ++dx) {
+            for (int dy = -1; dy <= 1; ++dy) {
+                const int px = p.x + dx, py = p.y + dy;
+                if (px < 0 || py < 0 || px >= image.width() || py >= image.height()) continue;
+                if (image.pixel(px, py) != background) return true;
+            }
+        }
+        return false;
+    }
+
+    tavo_test::StartedRuntime run;
+    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
+};
+
+const std::vector<std::string> kMirror = {
+    "LEN NEW \"Mirror\"", "EBR 10", "ANG 0", "NXT", "RD -200", "TH -100", "RFL", "NXT", "END",
+    "trr 0 0 0 0 0"};
+
+TEST_F(PlotsQt, FanCurveEndsAndSectionPeaksLandOnTheirPixels) {
+    std::vector<std::string> fan = kMirror;
+    fan.push_back("plr cur yx 0.02 0 11");
+    lines(fan);
+    QImage image = grab();
+    ASSERT_FALSE(image.isNull());
+    // The rim rays cross the image 0.012569 on the other side of the axis: at scale 0.02 the
+    // meridional curve (graph world beside the half fan) ends at (-1, 0.628) and (1, -0.628).
+    const double t = std::asin(10.0 / 200.0);
+    const double v = 100.0 * (1.0 / std::cos(t) - 1.0) * std::tan(2.0 * t) / 0.02;
+    set_plot_world(-1.2, 2.6, -1.1, 1.4);
+    EXPECT_TRUE(drawn_near(image, -1.0, v));
+    EXPECT_TRUE(drawn_near(image, 1.0, -v));
+    EXPECT_FALSE(drawn_near(image, -1.0, -v));
+
+    lines({"spd mon 32", "plot_intensity_sections mon 0 0 21"});
+    image = grab();
+    // The sections' samples at and beside the peak (of the spherical mirror: 0.33), clear of
+    // the axes.
+    const IntensitySections& s = section_plot_state().sections;
+    ASSERT_GT(s.y_section[9], 0.1);
+    set_plot_world(-0.2, 1.15, -0.2, 1.3);
+    EXPECT_TRUE(drawn_near(image, 0.5, s.y_section[10]));
+    EXPECT_TRUE(drawn_near(image, 0.45, s.y_section[9]));
+    EXPECT_TRUE(drawn_near(image, 0.55, s.x_section[11]));
+    EXPECT_FALSE(drawn_near(image, 0.45, s.y_section[9] + 0.2));
+}
+
+}  // namespace
