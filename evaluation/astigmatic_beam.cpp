@@ -351,12 +351,6 @@ void axis_waist(double w, double r, double a, double& waist, double& distance) {
     distance = -c / d;
 }
 
-int transform_beam_closed(const RayMatrix4& m, const BeamState& from, double n, BeamState& out) {
-    // A state from the object carries its doubled off-diagonal in delta; so does a state given
-    // by hand.
-    return closed_form(m, from, true, n, out);
-}
-
 IncidentView incident_extraction(BeamState& s, double lambda_n) {
     IncidentView v;
     double m_along, m_across;
