@@ -233,18 +233,46 @@ void turn_direction(const double in[3], int from, int to, double out[3]) {
 
 enum RayName : int { kBase = 0, kX, kY, kU, kV, kMX, kMY, kMU, kMV };
 
-// The matrix of central differences: column j from the rays displaced by +-step j, rows the
-// positions and the optical direction components (index n) of dir.
+// The matrix of central differences in the plane through the base ray's point square to its
+// direction: each neighbour is carried along its own direction into that plane, and positions
+// and directions are read on axes that follow the surface's x and y. Column j from the rays
+// displaced by +-step j; the direction rows are optical (index n).
 RayMatrix4 difference_matrix(const RayRecord* rays, const double (*dir)[3], double n,
                              const double steps[4]) {
+    const double* d = dir[0];
+    double ex[3] = {1.0 - d[0] * d[0], -d[0] * d[1], -d[0] * d[2]};
+    double len = std::sqrt(ex[0] * ex[0] + ex[1] * ex[1] + ex[2] * ex[2]);
+    if (len < kSingular) {
+        ex[0] = -d[1] * d[0];
+        ex[1] = 1.0 - d[1] * d[1];
+        ex[2] = -d[1] * d[2];
+        len = std::sqrt(ex[0] * ex[0] + ex[1] * ex[1] + ex[2] * ex[2]);
+    }
+    for (double& e : ex) e /= len;
+    const double ey[3] = {d[1] * ex[2] - d[2] * ex[1], d[2] * ex[0] - d[0] * ex[2],
+                          d[0] * ex[1] - d[1] * ex[0]};
+    const auto dot = [](const double* a, const double* b) {
+        return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+    };
+    double tx[kRays], ty[kRays], tk[kRays], tl[kRays];
+    for (int r = 0; r < kRays; ++r) {
+        double delta[3] = {rays[r].x - rays[0].x, rays[r].y - rays[0].y, rays[r].z - rays[0].z};
+        const double along = dot(dir[r], d);
+        const double t = along != 0.0 ? -dot(delta, d) / along : 0.0;
+        for (int i = 0; i < 3; ++i) delta[i] += t * dir[r][i];
+        tx[r] = dot(delta, ex);
+        ty[r] = dot(delta, ey);
+        tk[r] = n * dot(dir[r], ex);
+        tl[r] = n * dot(dir[r], ey);
+    }
     RayMatrix4 m{};
     for (int j = 0; j < 4; ++j) {
         const int plus = 1 + j, minus = 5 + j;
         const double f = 0.5 / steps[j];
-        m.m[0][j] = (rays[plus].x - rays[minus].x) * f;
-        m.m[1][j] = (rays[plus].y - rays[minus].y) * f;
-        m.m[2][j] = n * (dir[plus][0] - dir[minus][0]) * f;
-        m.m[3][j] = n * (dir[plus][1] - dir[minus][1]) * f;
+        m.m[0][j] = (tx[plus] - tx[minus]) * f;
+        m.m[1][j] = (ty[plus] - ty[minus]) * f;
+        m.m[2][j] = (tk[plus] - tk[minus]) * f;
+        m.m[3][j] = (tl[plus] - tl[minus]) * f;
     }
     return m;
 }
@@ -321,12 +349,6 @@ void axis_waist(double w, double r, double a, double& waist, double& distance) {
     const double radicand = a * b / d;
     waist = radicand < 0.0 ? 0.0 : std::sqrt(radicand);
     distance = -c / d;
-}
-
-int transform_beam_closed(const RayMatrix4& m, const BeamState& from, double n, BeamState& out) {
-    // A state from the object carries its doubled off-diagonal in delta; so does a state given
-    // by hand.
-    return closed_form(m, from, true, n, out);
 }
 
 IncidentView incident_extraction(BeamState& s, double lambda_n) {
@@ -474,36 +496,27 @@ int cmd_real_ray_gaussian_beam() {
     const double dp = (std::fabs(lens.entrance_beam_radius) * 1e-6 + 1.0) - 1.0;
     const double du = (kDirectionStep * n_obj + 1.0) - 1.0;
     const double steps[4] = {dp, dp, du, du};
-    {
-        const double d[3] = {base.k, base.l, base.m};
-        double ex[3] = {d[2], 0.0, -d[0]};
-        double len = std::sqrt(ex[0] * ex[0] + ex[2] * ex[2]);
-        if (len < kZero) {
-            ex[0] = 1.0;
-            ex[2] = 0.0;
-            len = 1.0;
-        }
-        for (double& e : ex) e /= len;
-        const double ey[3] = {d[1] * ex[2] - d[2] * ex[1], d[2] * ex[0] - d[0] * ex[2],
-                              d[0] * ex[1] - d[1] * ex[0]};
-        const double* axes[2] = {ex, ey};
-        for (int j = 0; j < 4; ++j) {
-            for (int sign = 0; sign < 2; ++sign) {
-                RayRecord& r = rays[sign == 0 ? 1 + j : 5 + j];
-                r = base;
-                const double* e = axes[j % 2];
-                const double h = (sign == 0 ? 1.0 : -1.0) * (j < 2 ? dp : kDirectionStep);
-                if (j < 2) {
-                    r.x += h * e[0];
-                    r.y += h * e[1];
-                    r.z += h * e[2];
-                } else {
-                    double k = r.k + h * e[0], l = r.l + h * e[1], m = r.m + h * e[2];
-                    const double norm = std::sqrt(k * k + l * l + m * m);
-                    r.k = k / norm;
-                    r.l = l / norm;
-                    r.m = m / norm;
-                }
+    // The set-up leaves the rays on the plane of the first surface, the object point a reduced
+    // distance 1 / h in front: a turned ray is moved along that plane to where it crosses it.
+    const double h = trace_globals().reciprocal_object_distance;
+    const double object_distance = h != 0.0 ? 1.0 / h : 0.0;
+    for (int j = 0; j < 4; ++j) {
+        for (int sign = 0; sign < 2; ++sign) {
+            RayRecord& r = rays[sign == 0 ? 1 + j : 5 + j];
+            r = base;
+            const double step = sign == 0 ? 1.0 : -1.0;
+            if (j == 0) r.x += step * dp;
+            if (j == 1) r.y += step * dp;
+            if (j < 2) continue;
+            double k = r.k, l = r.l, m = r.m;
+            (j == 2 ? k : l) += step * kDirectionStep;
+            const double norm = std::sqrt(k * k + l * l + m * m);
+            r.k = k / norm;
+            r.l = l / norm;
+            r.m = m / norm;
+            if (object_distance != 0.0 && r.m != 0.0 && base.m != 0.0) {
+                r.x += object_distance * (r.k / r.m - base.k / base.m);
+                r.y += object_distance * (r.l / r.m - base.l / base.m);
             }
         }
     }

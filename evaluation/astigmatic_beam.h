@@ -32,11 +32,6 @@ BeamState object_beam_state(double wx, double wy, double rx, double ry, double a
 // r; waist 0 when there is none.
 void axis_waist(double w, double r, double a, double& waist, double& distance);
 
-// The closed form of the beam law: the state `from` (held in a medium of index from.index)
-// carried by m into a medium of index n. 0, or 1 when the matrix's position-from-direction
-// block is singular.
-int transform_beam_closed(const RayMatrix4& m, const BeamState& from, double n, BeamState& out);
-
 // The spot sizes of an incident state: across and along the angle (degrees) of its axes.
 struct IncidentView {
     double across = 0.0, along = 0.0, angle = 0.0;

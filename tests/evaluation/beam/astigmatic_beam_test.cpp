@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <numbers>
 #include <sstream>
 #include <string>
@@ -30,21 +31,37 @@ struct Row {
     double v[6] = {};
 };
 
+// A number as listed; a dash is a zero.
+bool read_number(const std::string& word, double& value) {
+    if (word == "--") {
+        value = 0.0;
+        return true;
+    }
+    char* end = nullptr;
+    value = std::strtod(word.c_str(), &end);
+    return end != word.c_str() && *end == '\0';
+}
+
 std::vector<Row> rows_of(const std::string& text) {
     std::vector<Row> rows;
     std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::vector<std::string> w;
+        for (std::string word; words >> word;) w.push_back(word);
+        if (w.size() != 7) continue;
         Row r;
-        double printed[6];
-        char rest[8];
-        if (std::sscanf(line.c_str(), "%d %lf %lf %lf %lf %lf %lf%1s", &r.surface, &printed[0],
-                        &printed[1], &printed[2], &printed[3], &printed[4], &printed[5],
-                        rest) != 7) {
-            continue;
+        char* end = nullptr;
+        r.surface = static_cast<int>(std::strtol(w[0].c_str(), &end, 10));
+        if (*end != '\0') continue;
+        bool ok = true;
+        for (int k = 0; k < 6 && ok; ++k) {
+            double printed = 0.0;
+            ok = read_number(w[1 + k], printed);
+            r.v[k] = printed == 0.0 ? 0.0 : stored_number_near(printed);
         }
-        for (int k = 0; k < 6; ++k) r.v[k] = stored_number_near(printed[k]);
-        rows.push_back(r);
+        if (ok) rows.push_back(r);
     }
     return rows;
 }

@@ -3,10 +3,12 @@
 // the propagation table its button prints, and the temporary lens copy and state flag that
 // the level's changes keep or drop.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <numbers>
 #include <string>
@@ -25,6 +27,7 @@
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
 #include "tests/app/main_loop/loop_fixture.h"
+#include "tests/support/temp_tree.h"
 
 namespace loop_test {
 namespace {
@@ -389,3 +392,31 @@ TEST_F(BeamSheet, AnInsertedSurfaceLeavesTheProbeNothingStaleToRead) {
 
 }  // namespace
 }  // namespace loop_test
+
+namespace {
+
+// The sheet in the console program: the command prints it, a typed number goes to the cell the
+// sheet starts on (the waist) and the sheet is printed again with it.
+TEST(BeamSheetConsole, ATypedNumberGoesToTheCurrentCell) {
+    tavo_test::TempTree tree;
+    tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
+    const auto input = tree.write_file(
+        "lines.txt",
+        "LEN NEW \"Air\"\nWV 0.6328\nTH 100\nEBR 1\nNXT\nSRF 0 50 AIR 5\nEND\ngaussian_beam\n"
+        "2\nexit_levels\n");
+    const std::filesystem::path output = tree.base() / "out.txt";
+    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
+                                input.string() + "' > '" + output.string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    const std::string shown = tavo_test::read_file(output);
+    const std::size_t first = shown.find("Waist size    *    1.000000");
+    ASSERT_NE(first, std::string::npos) << shown;
+    // Waist 2 at the object: zR = pi 4 / 0.6328e-3 = 19858.4, the Rayleigh range shown.
+    const std::size_t again = shown.find("Waist size    *    2.000000", first);
+    ASSERT_NE(again, std::string::npos) << shown;
+    EXPECT_NE(shown.find("Rayleigh range   1.9858e+04", again), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Error"), std::string::npos) << shown;
+}
+
+}  // namespace
