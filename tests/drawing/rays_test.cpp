@@ -217,3 +217,33 @@ TEST_F(Rays, FieldPointAndReferenceRayComeBackUnchanged) {
 }
 
 }  // namespace
+
+namespace {
+
+// A rod of gradient index: the ray's curved path through the medium is drawn point by point.
+TEST_F(Drawing, GradientRodPathIsDrawnThroughItsPoints) {
+    run_all({"LEN NEW \"Rod\"", "NXT", "SRF 0 20 N-BK7 3", "SRF 0 10 AIR 3", "NXT", "END", "LEN",
+             "GTO 1", "GDT SEL", "DTH 0.05", "NR1 WV1 0.15", "NR1 WV2 0.15", "NR1 WV3 0.15",
+             "END"});
+    ASSERT_NE(surface(1).grin, nullptr);
+    ASSERT_EQ(iges("draw_lens elev 0 0 0").size(), 6u);
+    const std::vector<Polyline> lines = iges("draw_rays field 0 0 0 1 0.8 0.8 0");
+    ASSERT_EQ(lines.size(), 1u);
+    const Polyline& l = lines[0];
+    // Start, entry, the path points (20 / 0.05 steps), exit, end.
+    ASSERT_GT(l.size(), 100u);
+    for (std::size_t k = 2; k + 2 < l.size(); ++k) {
+        EXPECT_GT(l[k][2], l[k - 1][2]) << k;
+        EXPECT_LE(l[k][2], 20.0 + 1e-9);
+    }
+    // The path bends: the height changes along the rod.
+    double low = 1e9, high = -1e9;
+    for (const Point& p : l) {
+        if (p[2] < 0.0 || p[2] > 20.0) continue;
+        low = std::min(low, p[1]);
+        high = std::max(high, p[1]);
+    }
+    EXPECT_GT(high - low, 0.1);
+}
+
+}  // namespace
