@@ -10,6 +10,7 @@
 #include "drawing/surface_walk.h"
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_replay.h"
+#include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
 #include "lens/lens_echo.h"
 #include "platform/ui.h"
@@ -282,6 +283,14 @@ int cmd_draw_field_rays() {
     const DrawingConditions& c = conditions();
     const bool styles = get_setting_flag(kSetStepMode) != 0;
     const bool screen = drawing_buffers().output_mode < kCadModeDxf;
+    // Each set takes the next pen of the sequence; the pen in use before comes back after.
+    struct PenScope {
+        int pen = graphics_pen_colour();
+        bool screen;
+        ~PenScope() {
+            if (screen) gfx_set_color(pen);
+        }
+    } pen_scope{graphics_pen_colour(), screen};
     int result = 0;
     for (int i = 0; i < c.row_count && c.rows != nullptr; ++i) {
         const DrawingRaySet& row = c.rows[i];

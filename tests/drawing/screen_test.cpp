@@ -201,6 +201,14 @@ TEST_F(Screen, RedrawWordDrawingFlagAndOnePlaneLens) {
     EXPECT_TRUE(std::isfinite(world.xmax) && std::isfinite(world.ymax));
 }
 
+TEST_F(Screen, RaySetsGiveThePenBack) {
+    singlet();
+    ASSERT_EQ(run("draw_lens elev"), 0);
+    gfx_set_color(3);
+    ASSERT_EQ(run("draw_field_rays"), 0);
+    EXPECT_EQ(graphics_pen_colour(), 3);
+}
+
 TEST_F(Screen, TypedDrawingAndReport) {
     singlet();
     take_output();
