@@ -24,6 +24,7 @@ using Polyline = std::vector<Point>;
 // The entities of a DXF text: polylines, comments and the number of faces.
 struct DxfDrawing {
     std::vector<Polyline> polylines;
+    std::vector<int> layers;  // of each polyline
     std::vector<std::string> comments;
     int faces = 0;
 };
@@ -44,6 +45,7 @@ inline DxfDrawing parse_dxf(const std::string& text) {
             d.comments.push_back(value);
         } else if (code == "  0" && value == "POLYLINE") {
             d.polylines.emplace_back();
+            d.layers.push_back(std::atoi(lines[i + 3].c_str()));
         } else if (code == "  0" && value == "3DFACE") {
             ++d.faces;
         } else if (code == "  0" && value == "VERTEX") {

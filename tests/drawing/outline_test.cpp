@@ -176,6 +176,29 @@ TEST_F(Outlines, SurfaceTurnedAboutTheAxisShowsItsLocalYInThePlanSection) {
     EXPECT_NEAR(turned_lines[2].back()[1], 0.0, 1e-12);
 }
 
+TEST_F(Outlines, LayersCycleOverTheDrawnSurfaces) {
+    std::vector<std::string> lines = {"LEN NEW \"Five\"", "NXT"};
+    for (int k = 0; k < 5; ++k) {
+        lines.push_back("SRF 60 4 N-BK7 10");
+        lines.push_back("SRF -60 2 AIR 10");
+    }
+    lines.push_back("END");
+    lines.push_back("LEN");
+    run_all(lines);
+    const DxfDrawing d = dxf("draw_lens elev 0 0 0 0");
+    ASSERT_EQ(d.comments.size(), 10u);
+    for (int n = 1; n <= 10; ++n) {
+        EXPECT_EQ(d.comments[static_cast<std::size_t>(n - 1)], "Surface: " + std::to_string(n));
+    }
+    // Front surfaces: two half-profiles; back surfaces: two half-profiles and two edges.
+    ASSERT_EQ(d.layers.size(), 5u * (2 + 4));
+    std::size_t at = 0;
+    for (int n = 1; n <= 10; ++n) {
+        const int count = n % 2 == 1 ? 2 : 4;
+        for (int k = 0; k < count; ++k, ++at) EXPECT_EQ(d.layers[at], (n - 1) % 8) << n;
+    }
+}
+
 TEST_F(Outlines, RefusalsReturnTheirMessages) {
     run_all({"LEN NEW \"Singlet\"", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 40 AIR 10", "END", "LEN"});
     struct Case {
