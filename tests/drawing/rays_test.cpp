@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "lens/lens_data.h"
+#include "lens/new_lens_command.h"
 #include "tables/table_names.h"
 #include "tests/drawing/drawing_fixture.h"
+#include "trace/lens_setup.h"
 #include "trace/object_point.h"
 #include "trace/ray_record.h"
 
@@ -244,6 +246,44 @@ TEST_F(Drawing, GradientRodPathIsDrawnThroughItsPoints) {
         high = std::max(high, p[1]);
     }
     EXPECT_GT(high - low, 0.1);
+}
+
+}  // namespace
+
+namespace {
+
+// A perfect lens of focal length 50: rays are drawn through the point where they meet it and
+// on to its focus.
+TEST_F(Drawing, PerfectLensRaysMeetAtTheFocus) {
+    NewLensRequest request;
+    request.file_name = "perfect";
+    request.kind = kNewLensPerfect;
+    request.focal_length = 50.0;
+    request.numerical_aperture = 0.1;
+    NewLensResult result;
+    ASSERT_EQ(new_lens_from_request(request, result), 0);
+    ASSERT_EQ(lens_setup(0), 0);
+    lens_data().drawing_conditions->dlrs = 3;  // on to the image surface
+    iges("draw_lens elev 0 0 0");
+    const std::vector<Polyline> lines = iges("draw_rays field 0 0 0 3 -1 1 0");
+    ASSERT_EQ(lines.size(), 3u);
+    const double image_z = lines[1].back()[2];
+    for (const Polyline& l : lines) {
+        ASSERT_GE(l.size(), 3u);
+        // The last point is the focus on the axis.
+        EXPECT_NEAR(l.back()[1], 0.0, 1e-9);
+        EXPECT_NEAR(l.back()[2], image_z, 1e-9);
+    }
+    // The marginal ray: its start, the first surface, the point where it meets the perfect
+    // lens, the point it leaves from towards the focus (50 behind, at the angle whose sine is
+    // height / f), and the focus.
+    const Polyline& top = lines[2];
+    ASSERT_EQ(top.size(), 5u);
+    const double h = top[0][1];
+    EXPECT_NEAR(top[2][1], h, 1e-9);
+    EXPECT_NEAR(image_z - top[2][2], 50.0, 1e-9);
+    EXPECT_NEAR(top[3][1], 50.0 * std::tan(std::asin(h / 50.0)), 1e-9);
+    EXPECT_NEAR(image_z - top[3][2], 50.0, 1e-9);
 }
 
 }  // namespace
