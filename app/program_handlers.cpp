@@ -14,7 +14,10 @@
 #include "app/startup.h"
 #include "app/toolbar.h"
 #include "app/window_captions.h"
+#include "drawing/draw_lens.h"
+#include "drawing/draw_rays.h"
 #include "drawing/element_drawing.h"
+#include "drawing/element_outlines.h"
 #include "entry/at_surface_entry.h"
 #include "entry/aux_sheets.h"
 #include "entry/conjugates_window.h"
@@ -48,6 +51,7 @@
 #include "platform/ui.h"
 #include "reports/report_install.h"
 #include "runtime/array_commands.h"
+#include "runtime/command_levels.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -195,6 +199,21 @@ void install_lens_files() {
     });
 }
 
+// The lens drawing's commands, and the rows of the lens spreadsheet that it draws highlighted.
+void install_lens_drawing() {
+    set_handler(kSlotDrawLens, cmd_draw_lens);
+    set_handler(kSlotDrawRays, cmd_draw_rays);
+    set_handler(kSlotDrawLensPicture, cmd_draw_lens_picture);
+    set_handler(kSlotDrawFieldRays, cmd_draw_field_rays);
+    set_drawing_selection_source([](int* first, int* last) {
+        const CommandLevel* level = top_level();
+        if (level == nullptr || level->handler != surface_sheet_event) return false;
+        *first = surface_sheet_state().first;
+        *last = surface_sheet_state().last;
+        return true;
+    });
+}
+
 }  // namespace
 
 void install_program_handlers() {
@@ -241,6 +260,7 @@ void install_program_handlers() {
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
     install_lens_files();
     install_element_drawings();
+    install_lens_drawing();
     install_import_hooks();
     // Last: the folder commands share kSlotFileOperations with the lens-file commands and hand
     // every other command of the slot on to the handler installed there before them.

@@ -13,6 +13,9 @@
 #include "app/sheet_strip.h"
 #include "app/splash.h"
 #include "app/window_captions.h"
+#include "drawing/cad_output.h"
+#include "drawing/draw_lens.h"
+#include "drawing/lens_model.h"
 #include "evaluation/spot_store.h"
 #include "graphics/animation_files.h"
 #include "graphics/color_palette.h"
@@ -605,6 +608,9 @@ void gui_shutdown() {
     }
     close_log_file();
     free_lens_drawing();
+    free_model_storage();
+    reset_cad_output();
+    reset_lens_drawing_state();
     free_spot_storage();
 }
 

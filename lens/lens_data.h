@@ -385,6 +385,16 @@ struct SurfaceRecord {
     std::uint8_t second_tilt;
     std::uint8_t return_kind;  // 2: return into a stored frame
     std::uint8_t edge;
+    // Element bytes of the lens drawing (reset to 0; no command sets them yet): the surface
+    // starts an element whatever its media, the element number inside a non-sequential group,
+    // the surface turns the light back like a mirror, no edge joins it to the next surface, the
+    // side its mirror hatching takes, and the break mark (1 drawn, 2 the next surface drawn).
+    std::uint8_t element_member;
+    std::uint8_t element_number;
+    std::uint8_t reversing;
+    std::uint8_t no_edge;
+    std::uint8_t side;
+    std::uint8_t drawing_break;
     // Whether the trace may take its plain-surface step here; written by the lens set-up for
     // every surface. kPlainUnknown on a record the set-up has not seen: the trace then looks
     // at the surface itself.

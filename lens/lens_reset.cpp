@@ -213,6 +213,7 @@ void reset_surface(int n) {
     s.skip_to = 0;
     s.start_curvature = s.start_conic = s.asphere_term = s.extra_curvature = 0.0;
     s.start_pair = s.extra_curvature_flag = s.second_tilt = s.return_kind = s.edge = 0;
+    s.element_member = s.element_number = s.reversing = s.no_edge = s.side = s.drawing_break = 0;
     clear_surface_pointers(n);
 }
 
