@@ -221,6 +221,8 @@ int cmd_graphics_window() {
                               arg_double(5), arg_double(6), arg_double(7));
             if (index < 0) return index;
             std::strcpy(g_slider_routines[index], name);
+            // The slider shows as soon as it is made; slider_layout closes the set.
+            sliders_show();
             break;
         }
         case kCmdSliderRange: {

@@ -30,6 +30,18 @@ public:
         sliders_hide();
         return false;
     }
+    // A drag ends and the mouse is free again (a failed routine ends it too).
+    void end_drag() {
+        if (dragging_ < 0) return;
+        dragging_ = -1;
+        if (platform::UiBackend* ui = platform::current_ui()) ui->release_mouse();
+    }
+    void reset() {
+        dragging_ = -1;
+        set_finished = false;
+    }
+    // slider_layout finished the set shown: the next slider made starts a new one.
+    bool set_finished = false;
 
 private:
     int dragging_ = -1;
@@ -121,7 +133,8 @@ std::string slider_value_text(int index) {
 int slider_create(int fixed_scale, int live, int id, const char* caption, SliderRoutine routine,
                   double minimum, double maximum, double value) {
     platform::UiBackend* ui = ui_or_null();
-    if (ui != nullptr && ui->window_exists(kControlWindow) && ui->window_visible(kControlWindow)) {
+    if (ui != nullptr && ui->window_exists(kControlWindow) && ui->window_visible(kControlWindow) &&
+        g_control.set_finished) {
         sliders_hide();
     }
     int index = -1;
@@ -165,6 +178,11 @@ int slider_get_value(int id, double* value) {
 }
 
 void slider_layout() {
+    sliders_show();
+    g_control.set_finished = true;
+}
+
+void sliders_show() {
     int used = 0;
     for (const Slider& s : g_sliders) used += s.id != 0 ? 1 : 0;
     if (used == 0) return;
@@ -186,6 +204,8 @@ void sliders_remove() {
     platform::UiBackend* ui = ui_or_null();
     if (ui != nullptr && ui->window_exists(kControlWindow)) ui->show_window(kControlWindow, false);
     for (Slider& s : g_sliders) s = Slider{};
+    g_control.end_drag();
+    g_control.set_finished = false;
     update_graphics_flags();
 }
 
@@ -240,7 +260,11 @@ void slider_scroll(int index, int code, int thumb) {
     set_graphwin_last_opened(last_opened);
     set_graphics_deferred(false);
     repaint_control();
-    if (result != 0) show_error(result);
+    if (result != 0) {
+        // Shown once: the drag ends before the message, whose box takes the mouse.
+        g_control.end_drag();
+        show_error(result);
+    }
     g_routine_running = false;
 }
 
@@ -323,4 +347,5 @@ void ControlHandler::on_mouse(int window, const platform::MouseEvent& e) {
 void reset_sliders() {
     for (Slider& s : g_sliders) s = Slider{};
     g_routine_running = false;
+    g_control.reset();
 }

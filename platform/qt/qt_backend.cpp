@@ -40,6 +40,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -67,6 +68,11 @@ constexpr int kCommandLineLimit = 256;
 
 QString to_qstring(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A title with the place where Qt shows the modified mark.
+QString with_modified_mark(const QString& title) {
+    return title.contains("[*]") ? title : title + "[*]";
 }
 
 // Windows whose surface shows lines of a text area, with the area's scroll bars beside it.
@@ -678,7 +684,8 @@ bool QtBackend::window_visible(int window) const {
 
 int QtBackend::set_window_title(int window, std::string_view title) {
     if (!window_exists(window)) return kUiBadWindow;
-    slots_[window].outer->setWindowTitle(to_qstring(title));
+    const QString text = to_qstring(title);
+    slots_[window].outer->setWindowTitle(has_edit_pane(window) ? with_modified_mark(text) : text);
     return 0;
 }
 
@@ -1213,14 +1220,18 @@ int QtBackend::track_popup_menu(int menu, int window, Point at, bool) {
 
 void QtBackend::set_command_history(const std::vector<std::string>& newest_first) {
     if (command_line_ == nullptr) return;
-    // Filling the list must not change the line being typed.
+    // Filling the list must not change the line being typed, nor its selection: a sheet's
+    // value is offered selected so that typed keys replace it, and a lost selection would
+    // append them to it instead.
     const QString typed = command_line_->currentText();
+    const std::pair<int, int> selection = command_line_selection();
     const QSignalBlocker block(command_line_);
     command_line_->clear();
     history_position_ = -1;
     for (const std::string& line : newest_first) command_line_->addItem(to_qstring(line));
     command_line_->setCurrentIndex(-1);
     command_line_->setEditText(typed);
+    set_command_line_selection(selection.first, selection.second);
 }
 
 int QtBackend::set_window_rect(int window, Rect outer) {
@@ -1653,6 +1664,12 @@ int QtBackend::create_edit_pane(int window, int tab_columns) {
     if (slot.surface != nullptr) slot.surface->hide();
     layout->addWidget(editor);
     slot.editor = editor;
+    // The title marks unsaved changes with a '*', as editors do: Qt puts it where the title
+    // holds its "[*]".
+    QWidget* outer = slot.outer;
+    QObject::connect(editor->document(), &QTextDocument::modificationChanged,
+                     [outer](bool modified) { outer->setWindowModified(modified); });
+    outer->setWindowTitle(with_modified_mark(outer->windowTitle()));
     UiBackend::create_edit_pane(window, tab_columns);
     return 0;
 }
@@ -1964,15 +1981,25 @@ DialogResult QtBackend::file_dialog(FileDialogRequest& request) {
 }
 
 DialogResult QtBackend::font_dialog(const std::string& caption, FontDescription& font) {
-    QFont initial(to_qstring(font.face));
+    // The font in use is preselected: the one named when this system has it (and, for a
+    // fixed-width choice, it is fixed-width), else the fixed font the text areas fall back to.
+    const QString face = to_qstring(font.face);
+    const bool known = !face.isEmpty() && QFontDatabase::hasFamily(face) &&
+                       (!font.fixed_pitch || QFontDatabase::isFixedPitch(face));
+    QFont initial = known || !font.fixed_pitch
+                        ? QFont(face)
+                        : QFontDatabase::systemFont(QFontDatabase::FixedFont);
     if (font.height > 0) initial.setPixelSize(font.height);
     initial.setWeight(font.weight >= 600 ? QFont::Bold : QFont::Normal);
     initial.setItalic(font.italic);
-    QFontDialog dialog(initial, frame_);
+    QFontDialog dialog(frame_);
+    dialog.setObjectName("tavo_font_dialog");
     dialog.setWindowTitle(to_qstring(caption));
     dialog.setOption(QFontDialog::DontUseNativeDialog, true);
     if (font.fixed_pitch) dialog.setOption(QFontDialog::MonospacedFonts, true);
     dialog.setOption(QFontDialog::ScalableFonts, true);
+    // Set once the list holds only the fonts offered, so that the choice is among them.
+    dialog.setCurrentFont(initial);
     if (dialog.exec() != QDialog::Accepted) return DialogResult::cancelled;
     const QFont chosen = dialog.selectedFont();
     font.face = chosen.family().toStdString();
@@ -2035,9 +2062,16 @@ bool QtBackend::filter(QObject* watched, QEvent* event) {
         }
     }
     if (type == QEvent::KeyPress && command_line_ != nullptr &&
-        (watched == command_line_ || watched == command_line_->lineEdit()) &&
-        recall_history(*static_cast<QKeyEvent*>(event))) {
-        return true;
+        (watched == command_line_ || watched == command_line_->lineEdit())) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // The program sees the line's keys first (a sheet's moves, Escape), once: Qt offers an
+        // ignored key to the parent too.
+        const bool plain = (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == 0;
+        if (plain && command_key_hook() != nullptr && static_cast<QWidget*>(watched)->hasFocus()) {
+            const KeyEvent e = qt::to_key_event(*key);
+            if (e.key != key_none && command_key_hook()(e)) return true;
+        }
+        if (recall_history(*key)) return true;
     }
     if (type != QEvent::Close && type != QEvent::Move) return false;
     if (!watched->isWidgetType()) return false;
