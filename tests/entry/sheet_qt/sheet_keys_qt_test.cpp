@@ -4,6 +4,8 @@
 // delete surfaces.
 #include "tests/entry/sheet_qt/sheet_qt_fixture.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -119,6 +121,43 @@ TEST_F(QtSheet, InsertAddsASurfaceBeforeTheCurrentRowAndDeleteTakesASelectedRowA
     press(Qt::Key_Delete);
     EXPECT_EQ(lens_data().image_surface, 3);
     EXPECT_DOUBLE_EQ(radius(2), -50.0);
+    leave_sheet();
+}
+
+// Every line of an area, the longest one's length in characters.
+int longest_line(int area) {
+    const TextArea* a = textarea(area);
+    int longest = 0;
+    for (int k = 0; a != nullptr && k < a->line_count; ++k) {
+        longest = std::max(
+            longest,
+            static_cast<int>(std::strlen(a->line_text((a->first_line + k) % a->capacity))));
+    }
+    return longest;
+}
+
+TEST_F(QtSheet, TheSheetOpensWideEnoughForItsLinesAndGrowsToKeepTheImageRowInView) {
+    open_sheet_on_lens("45");
+    QApplication::processEvents();
+    const TextArea* a = textarea(kSheetArea);
+    ASSERT_NE(a, nullptr);
+    // The header's radio buttons reach to the end of its first line, past 80 columns.
+    const int columns = std::max(longest_line(kSheetArea), longest_line(kHeaderArea));
+    ASSERT_GT(columns, 80);
+    EXPECT_GE(a->surface_width, a->left_margin + columns * a->char_width);
+    // Surfaces inserted until the rows outgrow the window's first height: the image row stays
+    // in view, whole.
+    click(kRadiusCell, 2);
+    for (int k = 0; k < 6; ++k) press(Qt::Key_Insert);
+    QApplication::processEvents();
+    settle();
+    ASSERT_EQ(lens_data().image_surface, 9);
+    GridCell image;
+    image.field_code = kRadiusCell;
+    image.field_index = 9;
+    ASSERT_EQ(grid_find_cell(image), 1);
+    EXPECT_GE(image.row, 0);
+    EXPECT_LT(image.row, a->visible_lines);
     leave_sheet();
 }
 
