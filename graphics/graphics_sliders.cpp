@@ -194,8 +194,17 @@ void sliders_show() {
     rec.min_height = rec.max_height = height + kCaptionHeight + 2 * kSizingBorder;
     int x = 0, y = 0, w = 0, h = 0;
     get_window_placement(kControlWindow, &x, &y, &w, &h);
-    set_window_placement(kControlWindow, x, y, w > 0 ? w : 400, height);
+    w = w > 0 ? w : 400;
+    set_window_placement(kControlWindow, x, y, w, height);
+    ui->set_size_limits(kControlWindow, {rec.min_width, rec.min_height},
+                        {rec.max_width, rec.max_height});
     ui->show_window(kControlWindow, true);
+    // Placed once shown and as tall as its sliders. A window system may place the inside of
+    // a new window where it was asked: kept a caption's height down, its title bar stays on
+    // the screen either way.
+    const int top = std::max(y, kCaptionHeight + 2 * kSizingBorder);
+    ui->set_window_rect(kControlWindow,
+                        placement_on_screen(x, top, w, rec.min_height, ui->screen_size()));
     ui->invalidate(kControlWindow);
     update_graphics_flags();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -16,6 +17,7 @@
 #include "graphics/graphics_sliders.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
+#include "runtime/table_messages.h"
 #include "tables/table_names.h"
 #include "ui/graphics_text_window.h"
 #include "ui/text_area.h"
@@ -239,12 +241,21 @@ void (*g_pane_pick)(std::uint32_t point) = nullptr;
 bool g_activating = false;
 GraphicsStripHooks g_strip;
 
+// The caption a graphics window shows while no title was given: its kind and number.
+std::string default_caption(int record) {
+    const int message = record <= 6 ? kMsgGraphicsCaption : kMsgOtherGraphicsCaption;
+    const char* kind = msg_text(message);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.40s %d", kind != nullptr ? kind : "", record);
+    return text;
+}
+
 void refresh_caption(int record) {
     platform::UiBackend* ui = ui_or_null();
     const int w = record + kGraphicsFirstWindow - 1;
     if (ui == nullptr || !ui->window_exists(w)) return;
     const char* title = window_record(w).title;
-    ui->set_window_title(w, title[0] != 0 ? title : " ");
+    ui->set_window_title(w, title[0] != 0 ? std::string(title) : default_caption(record));
 }
 
 }  // namespace
@@ -262,6 +273,10 @@ PageRect graphics_page_rect(const GraphicsWindow& g) {
     r.left = (g.width - r.width) / 2;
     r.top = (g.height - r.height) / 2;
     return r;
+}
+
+void graphwin_refresh_caption(int n) {
+    if (n >= 1 && n <= 9) refresh_caption(n);
 }
 
 GraphicsWindow& graphics_record(int n) {

@@ -107,6 +107,9 @@ struct PageRect {
 };
 PageRect graphics_page_rect(const GraphicsWindow& g);
 
+// Shows graphics window n's title, or while it has none its kind and number ("Graphics 2").
+void graphwin_refresh_caption(int n);
+
 // --- records and globals -------------------------------------------------------------------
 GraphicsWindow& graphics_record(int n);  // 1..10; anything else gives a scratch record
 int graphics_current();                  // current record number, 0 = none

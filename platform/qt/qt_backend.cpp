@@ -568,8 +568,11 @@ int QtBackend::create_window(int window, std::string_view title, WindowHandler* 
             };
         }
         slot.surface = new DrawingSurface(std::move(events), nullptr);
-        // A text window only shows lines: a click on it leaves the keys to the command line.
-        if (has_scroll_bars(window)) slot.surface->setFocusPolicy(Qt::NoFocus);
+        // A text window only shows lines, a graphics window a picture: showing one or a click
+        // on it leaves the keys to the command line.
+        if (has_scroll_bars(window) || is_graphics_window(window)) {
+            slot.surface->setFocusPolicy(Qt::NoFocus);
+        }
         content = slot.surface;
     }
     content->setObjectName(QString("tavo_surface_%1").arg(window));
@@ -750,8 +753,18 @@ void QtBackend::keys_to_command_line_after_click(int window, const MouseEvent& e
 void QtBackend::sub_window_activated(QMdiSubWindow* sub) {
     if (sub == nullptr) return;
     const int window = window_of(sub);
-    // Typing goes on in the command line whichever child came to the front.
-    if (window >= 0 && command_line_ != nullptr) command_line_->setFocus();
+    // Typing goes on in the command line whichever child came to the front. The child takes
+    // the focus itself once it is active (a picture has no widget that would take it), so the
+    // command line takes it back afterwards.
+    if (window >= 0 && command_line_ != nullptr) {
+        command_line_->setFocus();
+        QTimer::singleShot(0, command_line_, [this] {
+            QWidget* f = QApplication::focusWidget();
+            if (f == nullptr || qobject_cast<QMdiSubWindow*>(f) != nullptr) {
+                command_line_->setFocus();
+            }
+        });
+    }
     if (window < 0 || window == active_) return;
     const int previous = active_;
     active_ = window;
@@ -1384,6 +1397,9 @@ int QtBackend::open_about(const SplashPicture& picture, std::string_view text, P
 void QtBackend::close_about() {
     if (about_ == nullptr) return;
     if (frame_ != nullptr) frame_->setEnabled(true);
+    // The keyboard goes back to the command line, which the disabled frame had lost it from.
+    if (frame_ != nullptr) frame_->activateWindow();
+    if (command_line_ != nullptr) command_line_->setFocus();
     about_->hide();
     about_->deleteLater();  // it may be the receiver of the event that closes it
     about_ = nullptr;

@@ -97,7 +97,9 @@ no_message_box() {
 
 "$program" > "$work/program.out" 2>&1 &
 pid=$!
-frame="$(wait_window '^TAVO LT')"
+# The frame's caption names the program and what it holds; the splash and message boxes name
+# the program alone.
+frame="$(wait_window '^TAVO LT - ')"
 sleep 1.5  # the splash ends after a second
 xdotool windowactivate --sync "$frame" 2> /dev/null || true
 shot started
