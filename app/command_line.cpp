@@ -309,21 +309,113 @@ int cmd_pause() {
     return result;
 }
 
+namespace {
+
+// A level's sheet shows and no question waits: the command line edits the sheet's cells.
+bool sheet_in_use() {
+    platform::UiBackend* ui = ui_or_null();
+    const GridState& grid = grid_state();
+    if (g.prompt_state != 0 || level_count() == 0) return false;
+    const TextArea* sheet = textarea(grid.active_area);
+    const bool sheet_shown = sheet != nullptr && ui != nullptr && ui->window_visible(sheet->window);
+    return grid.current.text != nullptr || (sheet_shown && grid_line_total() > 0);
+}
+
+// Something other than the value the current cell offered has been typed.
+bool typed_for_cell(const std::string& line) {
+    return !line.empty() && line != grid_state().edit_text;
+}
+
+// The cell's value back in the line, all selected, as it was offered.
+void offer_again() {
+    platform::UiBackend* ui = ui_or_null();
+    if (ui == nullptr) return;
+    const char* text = grid_state().edit_text;
+    ui->set_command_line_text(text);
+    ui->set_command_line_selection(0, static_cast<int>(std::strlen(text)));
+}
+
+// The typed line goes to the cell; the move follows once the cell took it.
+void enter_then_move(const std::string& line, int key) {
+    grid_control().move_after_entry = key;
+    enter_command_line(line.c_str());
+}
+
+bool row_selector_current() {
+    const GridCell& c = grid_state().current;
+    if (c.text == nullptr) return false;
+    const int kind = grid_entry_kind(c.field_code);
+    return kind == kGridKindRowSelector || (kind == kGridKindLabel && c.first_column == 0);
+}
+
+bool sheet_key(const platform::KeyEvent& event) {
+    platform::UiBackend* ui = ui_or_null();
+    const std::string line = ui != nullptr ? ui->command_line_text() : std::string();
+    const bool typed = typed_for_cell(line);
+    const GridState& grid = grid_state();
+    const bool value_cell = grid.current.text != nullptr && grid.current.value_type != 0;
+    int key = event.key;
+    switch (key) {
+        case platform::key_tab:
+            key = (event.modifiers & platform::modifier_shift) != 0 ? platform::key_left
+                                                                    : platform::key_right;
+            [[fallthrough]];
+        case platform::key_up:
+        case platform::key_down:
+            if (typed && value_cell && grid.edit_state <= kGridSelected) {
+                enter_then_move(line, key);
+            } else {
+                grid_edit_caret_key(key);
+            }
+            return true;
+        case platform::key_left:
+        case platform::key_right:
+            // Inside typed text the caret moves; otherwise the cell does.
+            if (typed) return false;
+            grid_edit_caret_key(key);
+            return true;
+        case platform::key_enter:
+            // The line is entered as always; the cell below becomes current once it took it.
+            grid_control().move_after_entry = value_cell ? platform::key_down : 0;
+            return false;
+        case platform::key_escape:
+            if (typed && grid.edit_state <= kGridSelected) {
+                offer_again();
+            } else {
+                escape_command_line();
+            }
+            return true;
+        case platform::key_page_up:
+        case platform::key_page_down:
+            grid_key_navigate(key, textarea(grid.active_area)->window);
+            return true;
+        case platform::key_insert:
+            return grid_row_action(kGridActionInsert, 0) != 0;
+        case platform::key_delete:
+            // Only rows chosen as rows go; otherwise Delete edits the line.
+            if (test_state_flag(kFlagRangeSelected) == 0 && !row_selector_current()) return false;
+            return grid_row_action(kGridActionDelete, 0) != 0;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool command_line_key(const platform::KeyEvent& event) {
+    if (!event.pressed) return false;
+    if (sheet_in_use()) return sheet_key(event);
+    if (event.key == platform::key_escape) {
+        escape_command_line();
+        return true;
+    }
+    return false;
+}
+
 void command_window_keydown(const platform::KeyEvent& event) {
     if (!event.pressed) return;
     platform::UiBackend* ui = ui_or_null();
-    // In a sheet the arrows move the current cell, or the caret and the value of the number
-    // being edited, instead of walking the history.
-    const GridState& grid = grid_state();
-    const bool arrow = event.key == platform::key_up || event.key == platform::key_down ||
-                       event.key == platform::key_left || event.key == platform::key_right;
-    const TextArea* sheet = textarea(grid.active_area);
-    const bool sheet_shown = sheet != nullptr && ui != nullptr && ui->window_visible(sheet->window);
-    const bool in_sheet = grid.current.text != nullptr || (sheet_shown && grid_line_total() > 0);
-    if (arrow && g.prompt_state == 0 && level_count() > 0 && in_sheet) {
-        grid_edit_caret_key(event.key);
-        return;
-    }
+    if (event.key != platform::key_enter && command_line_key(event)) return;
     switch (event.key) {
         case platform::key_enter:
             accept_command_level();

@@ -45,5 +45,9 @@ std::string format_pause_arguments();
 // Handler kSlotPause: the pause of step mode.
 int cmd_pause();
 void command_window_keydown(const platform::KeyEvent& event);
+// A key typed in the command line, before the line sees it: in a level's sheet the keys of a
+// sheet (arrows, Tab and Shift+Tab, Enter moving down, Escape, Page Up and Down, Insert and
+// Delete for rows); elsewhere Escape. True when taken.
+bool command_line_key(const platform::KeyEvent& event);
 
 void reset_command_line();

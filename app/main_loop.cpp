@@ -1,6 +1,7 @@
 #include "app/main_loop.h"
 
 #include <cstring>
+#include <utility>
 
 #include "app/command_dialog.h"
 #include "app/command_line.h"
@@ -109,6 +110,14 @@ GridEvent level_event(int code, int argument) {
     return e;
 }
 
+// Enter, Tab or an arrow that entered a cell's line goes on to the next cell once the cell
+// took it; a refused entry keeps the cell.
+void move_on_after_entry(int key) {
+    if (key != 0 && run_state() == 0 && grid_state().current.text != nullptr) {
+        grid_edit_caret_key(key);
+    }
+}
+
 // main_loop_pass: the pending line runs, and is then recorded.
 void run_pending_line() {
     set_wait_cursor(1);
@@ -116,6 +125,7 @@ void run_pending_line() {
     const LineRunnerHooks& hooks = line_runner_hooks();
     const char* line = pending_line();
     g.running_line = true;
+    const int move = std::exchange(grid_control().move_after_entry, 0);
     if (run_state() == kRunStateLevelLine && grid_owns_line()) {
         // A line for the sheet: the cell takes it through the line runner (or hands it to the
         // level, run state 107); an empty line, or the text the cell showed, activates the cell.
@@ -126,8 +136,9 @@ void run_pending_line() {
             hooks.run_top_line(line, 0, 0);
             report_pending_kpl_error();
         }
-        if (run_state() == 0 && (activation || grid.current.edited != 0)) {
-            grid_dispatch_event(kGridActivate);
+        if (run_state() == 0 && (activation || grid.current.edited != 0) &&
+            grid_dispatch_event(kGridActivate) == 0) {
+            move_on_after_entry(move);
         }
     } else if (run_state() == kRunStateLevelLine) {
         // The typed line is an entry for the current level.
@@ -221,13 +232,15 @@ void carry_out_run_state() {
                           : level_count() > 1 ? kRunStateCloseLevel
                                               : 0);
             return;
-        case kRunStateLevelLine:
-            // A cell activated without a typed line.
+        case kRunStateLevelLine: {
+            // A cell activated without a typed line (Enter on an empty line moves on too).
             set_run_state(0);
-            grid_dispatch_event(kGridActivate);
+            const int move = std::exchange(grid_control().move_after_entry, 0);
+            if (grid_dispatch_event(kGridActivate) == 0) move_on_after_entry(move);
             // A request the handler left is carried out on the next pass.
             if (run_state() != 0) return;
             break;
+        }
         case kRunStateRerunEntry: {
             if (grid_owns_line() || grid_state().handed_line[0] != '\0') {
                 // The line the cell entry handed on reaches the level as its text.
@@ -344,6 +357,7 @@ void main_loop_start() {
     set_running_flag(1);
     g.exit_line_run = false;
     platform::UiBackend* ui = platform::current_ui();
+    if (ui != nullptr) ui->set_command_key_hook(command_line_key);
     if (ui != nullptr && ui->window_exists(platform::kWindowFrame)) {
         place_frame();
         place_child_windows();

@@ -110,7 +110,10 @@ void install_spreadsheet_grid() {
         enter_command_line(text.c_str());
     };
     set_grid_action_runner([] { grid_post_action(0, 0); });
-    set_level_refresh_hook(grid_refresh_level);
+    set_level_refresh_hook([] {
+        fit_spreadsheet_to_lines();
+        grid_refresh_level();
+    });
     set_level_change_sender([](int n) { return grid_dispatch_event(kGridLevelChange + n); });
 }
 

@@ -167,12 +167,7 @@ int set_graphics_command_text(int n, const char* text) {
     std::strcpy(stored, text);
     if (strcasecmp(stored, "off") == 0) stored[0] = 0;
     if (stored[0] == 0) window_record(n + kGraphicsFirstWindow - 1).title[0] = 0;
-    platform::UiBackend* ui = platform::current_ui();
-    const int w = n + kGraphicsFirstWindow - 1;
-    if (ui != nullptr && ui->window_exists(w)) {
-        const char* title = window_record(w).title;
-        ui->set_window_title(w, title[0] != 0 ? title : " ");
-    }
+    graphwin_refresh_caption(n);
     return 0;
 }
 
@@ -221,6 +216,8 @@ int cmd_graphics_window() {
                               arg_double(5), arg_double(6), arg_double(7));
             if (index < 0) return index;
             std::strcpy(g_slider_routines[index], name);
+            // The slider shows as soon as it is made; slider_layout closes the set.
+            sliders_show();
             break;
         }
         case kCmdSliderRange: {

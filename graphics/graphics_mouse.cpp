@@ -47,8 +47,10 @@ void kill_timer() {
 // The point as fractions of the whole (unzoomed) picture; false outside the drawing area.
 bool view_fractions(const GraphicsWindow& w, Point p, double* fx, double* fy) {
     if (w.width <= 0 || w.height <= 0) return false;
-    const double x = static_cast<double>(p.x) / w.width;
-    const double y = static_cast<double>(p.y) / w.height;
+    const PageRect page = graphics_page_rect(w);
+    if (page.width <= 0 || page.height <= 0) return false;
+    const double x = (p.x - page.left) / page.width;
+    const double y = (p.y - page.top) / page.height;
     if (x < 0 || x > 1 || y < 0 || y > 1) return false;
     const double s = w.zoom * 0.001;
     const double a = std::clamp(w.zoom_centre_x * s * 0.0001 - 0.5, 0.0, s - 1);

@@ -30,6 +30,18 @@ public:
         sliders_hide();
         return false;
     }
+    // A drag ends and the mouse is free again (a failed routine ends it too).
+    void end_drag() {
+        if (dragging_ < 0) return;
+        dragging_ = -1;
+        if (platform::UiBackend* ui = platform::current_ui()) ui->release_mouse();
+    }
+    void reset() {
+        dragging_ = -1;
+        set_finished = false;
+    }
+    // slider_layout finished the set shown: the next slider made starts a new one.
+    bool set_finished = false;
 
 private:
     int dragging_ = -1;
@@ -121,7 +133,8 @@ std::string slider_value_text(int index) {
 int slider_create(int fixed_scale, int live, int id, const char* caption, SliderRoutine routine,
                   double minimum, double maximum, double value) {
     platform::UiBackend* ui = ui_or_null();
-    if (ui != nullptr && ui->window_exists(kControlWindow) && ui->window_visible(kControlWindow)) {
+    if (ui != nullptr && ui->window_exists(kControlWindow) && ui->window_visible(kControlWindow) &&
+        g_control.set_finished) {
         sliders_hide();
     }
     int index = -1;
@@ -165,6 +178,11 @@ int slider_get_value(int id, double* value) {
 }
 
 void slider_layout() {
+    sliders_show();
+    g_control.set_finished = true;
+}
+
+void sliders_show() {
     int used = 0;
     for (const Slider& s : g_sliders) used += s.id != 0 ? 1 : 0;
     if (used == 0) return;
@@ -176,8 +194,17 @@ void slider_layout() {
     rec.min_height = rec.max_height = height + kCaptionHeight + 2 * kSizingBorder;
     int x = 0, y = 0, w = 0, h = 0;
     get_window_placement(kControlWindow, &x, &y, &w, &h);
-    set_window_placement(kControlWindow, x, y, w > 0 ? w : 400, height);
+    w = w > 0 ? w : 400;
+    set_window_placement(kControlWindow, x, y, w, height);
+    ui->set_size_limits(kControlWindow, {rec.min_width, rec.min_height},
+                        {rec.max_width, rec.max_height});
     ui->show_window(kControlWindow, true);
+    // Placed once shown and as tall as its sliders. A window system may place the inside of
+    // a new window where it was asked: kept a caption's height down, its title bar stays on
+    // the screen either way.
+    const int top = std::max(y, kCaptionHeight + 2 * kSizingBorder);
+    ui->set_window_rect(kControlWindow,
+                        placement_on_screen(x, top, w, rec.min_height, ui->screen_size()));
     ui->invalidate(kControlWindow);
     update_graphics_flags();
 }
@@ -186,6 +213,8 @@ void sliders_remove() {
     platform::UiBackend* ui = ui_or_null();
     if (ui != nullptr && ui->window_exists(kControlWindow)) ui->show_window(kControlWindow, false);
     for (Slider& s : g_sliders) s = Slider{};
+    g_control.end_drag();
+    g_control.set_finished = false;
     update_graphics_flags();
 }
 
@@ -240,7 +269,11 @@ void slider_scroll(int index, int code, int thumb) {
     set_graphwin_last_opened(last_opened);
     set_graphics_deferred(false);
     repaint_control();
-    if (result != 0) show_error(result);
+    if (result != 0) {
+        // Shown once: the drag ends before the message, whose box takes the mouse.
+        g_control.end_drag();
+        show_error(result);
+    }
     g_routine_running = false;
 }
 
@@ -323,4 +356,5 @@ void ControlHandler::on_mouse(int window, const platform::MouseEvent& e) {
 void reset_sliders() {
     for (Slider& s : g_sliders) s = Slider{};
     g_routine_running = false;
+    g_control.reset();
 }

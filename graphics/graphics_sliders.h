@@ -33,7 +33,11 @@ int slider_get_value(int id, double* value);
 const Slider& slider(int index);
 // The value as the slider shows it.
 std::string slider_value_text(int index);
+// Stacks the sliders in the control window and shows it; the set is finished: the next slider
+// made starts a new set.
 void slider_layout();
+// Stacks and shows the sliders made so far, leaving the set open for more.
+void sliders_show();
 void sliders_hide();
 void sliders_remove();
 // Scroll codes: 0 line left, 1 line right, 2 page left, 3 page right, 4 thumb released at

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -16,6 +17,7 @@
 #include "graphics/graphics_sliders.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
+#include "runtime/table_messages.h"
 #include "tables/table_names.h"
 #include "ui/graphics_text_window.h"
 #include "ui/text_area.h"
@@ -81,8 +83,9 @@ int clamp_surface(double v, int centre) {
 // by d in y when they are smaller.
 FrameBox pixel_isotropic_viewport(const GraphicsWindow& g, FrameBox v, int isotropic) {
     const bool plotter = g_plotter_width > 0;
-    const double area_w = plotter ? g_plotter_width : g.width;
-    const double area_h = plotter ? g_plotter_height : g.height;
+    const bool laid_out = g.layout_width > 0 && g.layout_height > 0;
+    const double area_w = plotter ? g_plotter_width : (laid_out ? g.layout_width : g.width);
+    const double area_h = plotter ? g_plotter_height : (laid_out ? g.layout_height : g.height);
     if (isotropic == 0 || area_w <= 0 || area_h <= 0) return v;
     const double d = (area_w * g.aspect) / area_h;
     if (d > 1) {
@@ -107,13 +110,14 @@ void apply_device_mapping(const GraphicsWindow& g, FrameBox v, int isotropic) {
     const double zs = zf / std::ldexp(1.0, 18 - g.zoom_shift);
     const double a = std::clamp(g.zoom_centre_x * zf / 10000 - 0.5, 0.0, zf - 1);
     const double b = std::clamp(g.zoom_centre_y * zf / 10000 - 0.5, 0.0, zf - 1);
-    const int pw = std::max(g.width, 1);
-    const int ph = std::max(g.height, 1);
+    const PageRect page = graphics_page_rect(g);
+    const double pw = std::max(page.width, 1.0);
+    const double ph = std::max(page.height, 1.0);
     m.shift = g.zoom_shift;
     m.scale_x = static_cast<std::int64_t>(262144.0 / W * pw * zs);
     m.scale_y = static_cast<std::int64_t>(262144.0 / H * ph * zs);
-    m.offset_x = static_cast<std::int64_t>(-pw * a);
-    m.offset_y = static_cast<std::int64_t>(-ph * b);
+    m.offset_x = static_cast<std::int64_t>(page.left - pw * a);
+    m.offset_y = static_cast<std::int64_t>(page.top - ph * b);
     if (m.hpgl) {
         m.scale_x = static_cast<std::int64_t>(262144.0 / W * g_plotter_width * 0.125);
         m.scale_y = static_cast<std::int64_t>(262144.0 / H * g_plotter_height * 0.125);
@@ -167,6 +171,14 @@ void apply_world_mapping(GraphicsWindow& g) {
                 u.ymin = y0;
                 u.ymax = y1;
             }
+        }
+    }
+    if (u.word != 0 && g_plotter_width <= 0) {
+        // An isotropic page keeps the proportions of the area it is drawn in now.
+        g.keeps_shape = true;
+        if (g.layout_width <= 0 || g.layout_height <= 0) {
+            g.layout_width = g.width;
+            g.layout_height = g.height;
         }
     }
     // The world fills the viewport narrowed for square pixels of the device.
@@ -229,15 +241,43 @@ void (*g_pane_pick)(std::uint32_t point) = nullptr;
 bool g_activating = false;
 GraphicsStripHooks g_strip;
 
+// The caption a graphics window shows while no title was given: its kind and number.
+std::string default_caption(int record) {
+    const int message = record <= 6 ? kMsgGraphicsCaption : kMsgOtherGraphicsCaption;
+    const char* kind = msg_text(message);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.40s %d", kind != nullptr ? kind : "", record);
+    return text;
+}
+
 void refresh_caption(int record) {
     platform::UiBackend* ui = ui_or_null();
     const int w = record + kGraphicsFirstWindow - 1;
     if (ui == nullptr || !ui->window_exists(w)) return;
     const char* title = window_record(w).title;
-    ui->set_window_title(w, title[0] != 0 ? title : " ");
+    ui->set_window_title(w, title[0] != 0 ? std::string(title) : default_caption(record));
 }
 
 }  // namespace
+
+PageRect graphics_page_rect(const GraphicsWindow& g) {
+    PageRect r{0, 0, static_cast<double>(g.width), static_cast<double>(g.height)};
+    if (!g.keeps_shape || g.layout_width <= 0 || g.layout_height <= 0 || g.width <= 0 ||
+        g.height <= 0 || g_plotter_width > 0) {
+        return r;
+    }
+    const double s = std::min(static_cast<double>(g.width) / g.layout_width,
+                              static_cast<double>(g.height) / g.layout_height);
+    r.width = g.layout_width * s;
+    r.height = g.layout_height * s;
+    r.left = (g.width - r.width) / 2;
+    r.top = (g.height - r.height) / 2;
+    return r;
+}
+
+void graphwin_refresh_caption(int n) {
+    if (n >= 1 && n <= 9) refresh_caption(n);
+}
 
 GraphicsWindow& graphics_record(int n) {
     if (n < 1 || n > kGraphicsRecords) {
@@ -599,6 +639,9 @@ void graphwin_new_page(int clear_title) {
     g_full_latch = false;
     GraphicsWindow* g = graphics_current_record();
     if (g == nullptr) return;
+    // A new page is laid out for the area as it is now.
+    g->layout_width = g->layout_height = 0;
+    g->keeps_shape = false;
     graphwin_reset(0);
     gfx_set_color_cycle(nullptr);
     graphics_apply_frames();

@@ -72,6 +72,11 @@ struct GraphicsWindow {
     // once when the routine returns.
     bool clear_mark = false;
     bool repaint_mark = false;
+    // The drawing area the page was laid out for (0: the current one), and whether an
+    // isotropic world frame drew on it: such a page keeps its shape in a resized area, centred
+    // in it at the largest size that fits.
+    int layout_width = 0, layout_height = 0;
+    bool keeps_shape = false;
 
     bool has_list() const { return !words.empty(); }
     int capacity() const { return static_cast<int>(words.size()); }
@@ -94,6 +99,16 @@ struct DeviceMapping {
     double box_xmin = 0, box_ymin = 0, box_xmax = 0, box_ymax = 0;   // clip box
     int clip_xmin = 0, clip_ymin = 0, clip_xmax = 0, clip_ymax = 0;  // integer clip bounds
 };
+
+// Where the page of a window lies in its drawing area: the whole area, or for a page that
+// keeps its shape the centred part of the laid-out proportions.
+struct PageRect {
+    double left = 0, top = 0, width = 0, height = 0;
+};
+PageRect graphics_page_rect(const GraphicsWindow& g);
+
+// Shows graphics window n's title, or while it has none its kind and number ("Graphics 2").
+void graphwin_refresh_caption(int n);
 
 // --- records and globals -------------------------------------------------------------------
 GraphicsWindow& graphics_record(int n);  // 1..10; anything else gives a scratch record

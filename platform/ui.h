@@ -331,6 +331,9 @@ struct MenuEntry {
 
 // Sees every key-down before the window it is meant for; true when it took the key.
 using KeyHook = bool (*)(int window, const KeyEvent& event);
+// Sees the keys typed in the command line (without Ctrl or Alt) before the line does: the moves
+// of a sheet, Escape; true when it took the key.
+using CommandKeyHook = bool (*)(const KeyEvent& event);
 
 // ---------------------------------------------------------------------------------------------
 // Common dialogs.
@@ -545,6 +548,9 @@ public:
     // The key hook (null: none).
     void set_key_hook(KeyHook hook) { key_hook_ = hook; }
     KeyHook key_hook() const { return key_hook_; }
+    // The command line's key hook (null: none).
+    void set_command_key_hook(CommandKeyHook hook) { command_key_hook_ = hook; }
+    CommandKeyHook command_key_hook() const { return command_key_hook_; }
 
     // Starts a print job; null with result cancelled (the print dialog was cancelled) or failed
     // (no printer, the document cannot start). A backend without printers fails.
@@ -815,6 +821,7 @@ private:
     std::map<int, int> menu_bars_;
     int next_menu_ = 1;
     KeyHook key_hook_ = nullptr;
+    CommandKeyHook command_key_hook_ = nullptr;
     std::map<std::pair<int, int>, ScrollInfo> scroll_infos_;
     std::map<int, bool> maximised_;
     std::map<int, bool> close_disabled_;

@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev
     hershey-fonts-data
     clang libclang-rt-14-dev
-    xvfb xdotool imagemagick poppler-utils
+    xvfb openbox xdotool imagemagick poppler-utils
     python3-pil libwmf-bin
     # libwmf only recommends its fonts, yet wmf2svg refuses every file when none is found.
     fonts-urw-base35

@@ -887,6 +887,27 @@ void grid_clear_selection() {
     g_control.queued_argument = 0;
 }
 
+int grid_row_action(int code, int argument) {
+    GridState& g = grid_state();
+    if (test_state_flag(kFlagRangeSelected) != 0) {
+        grid_post_action(code, argument);
+        return 1;
+    }
+    if (g.current.text == nullptr || g.current.header != 0) return 0;
+    // The row selector stands first in its line.
+    GridCell selector;
+    const int line = linear_line(g.current);
+    if (line < 0 || grid_entry_at_column(selector, line, 0, 1) == 0) return 0;
+    const int kind = grid_entry_kind(selector.field_code);
+    const bool is_selector =
+        kind == kGridKindRowSelector || (kind == kGridKindLabel && selector.first_column == 0);
+    if (!is_selector) return 0;
+    grid_end_edit();
+    grid_set_current(selector, false);
+    grid_post_action(code, argument);
+    return 1;
+}
+
 void grid_post_action(int code, int argument) {
     GridControl& k = g_control;
     GridState& g = grid_state();

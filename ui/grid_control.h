@@ -5,6 +5,8 @@
 // GridEvent, which owns the sheet's meaning.
 #pragma once
 
+#include <string>
+
 #include "platform/ui.h"
 #include "runtime/command_levels.h"
 #include "ui/grid_cells.h"
@@ -55,6 +57,11 @@ struct GridControl {
     bool range_delivery = false;  // a queued action is being delivered with its range
     int dispatch_count = 0;       // events handed to the level so far
     bool area_cleared = false;    // the active area was emptied while a handler ran
+    // The key (down, right, left, up) whose move follows once the line typed for the current
+    // cell was taken; 0 when none.
+    int move_after_entry = 0;
+    // The value last offered in the command line for a cell, while it stands there unchanged.
+    std::string offered;
 };
 
 GridControl& grid_control();
@@ -109,6 +116,10 @@ inline constexpr int kGridActionDissolveGroup = 21;
 inline constexpr int kGridActionScale = 23;
 
 void grid_post_action(int code, int argument);
+// A row action (insert, delete) for the row of the current cell: a selected range of rows, or
+// else the current line's row selector, receives it. 1 queued, 0 when the sheet has no row
+// there to act on.
+int grid_row_action(int code, int argument);
 int grid_dispatch_event(int code);
 void grid_click_cell(int argument);
 void grid_clear_selection();

@@ -60,7 +60,18 @@ void offer_cell_value(const char* text) {
     if (platform::UiBackend* ui = ui_or_null()) {
         ui->set_command_line_text(text);
         ui->set_command_line_selection(0, static_cast<int>(std::strlen(text)));
+        grid_control().offered = text;
     }
+}
+
+// A cell that offers nothing takes the last cell's offer away, unless it was typed over.
+void withdraw_offer() {
+    GridControl& k = grid_control();
+    platform::UiBackend* ui = ui_or_null();
+    if (ui != nullptr && !k.offered.empty() && ui->command_line_text() == k.offered) {
+        ui->set_command_line_text("");
+    }
+    k.offered.clear();
 }
 
 std::string command_line() {
@@ -222,7 +233,15 @@ int deliver(GridEvent& e) {
             e.argument = k.queued_argument;
             k.queued_code = 0;
             k.queued_argument = 0;
-            grid_fill_range_event(e);
+            if (test_state_flag(kFlagRangeSelected) != 0 || k.range_delivery) {
+                grid_fill_range_event(e);
+            } else {
+                // No rows were selected: the action is for this row alone, not for a range
+                // left from before.
+                e.last_index = e.first_index;
+                e.argument_group = -1;
+                e.range_rows = 0;
+            }
         } else if (e.argument == 0 && test_state_flag(kFlagRangeSelected) == 0) {
             grid_start_range();
             g.activated = GridCell{};
@@ -316,7 +335,11 @@ int grid_dispatch_event(int code) {
             show_failure(r);
             g.edit_text[sizeof g.edit_text - 1] = '\0';
         }
-        if (g.edit_text[0] != '\0') offer_cell_value(g.edit_text);
+        if (g.edit_text[0] != '\0') {
+            offer_cell_value(g.edit_text);
+        } else {
+            withdraw_offer();
+        }
         run_deferred();
         return 0;
     }

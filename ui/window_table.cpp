@@ -231,9 +231,11 @@ int create_sheet_window(int line_capacity, int rows, int columns) {
     const int result = textarea_create(platform::kWindowSpreadsheet, kSheetArea, font,
                                        line_capacity, rows, columns);
     if (result != 0) return result;
-    // The sheet cannot be made wider or narrower than its 80 columns.
+    // The sheet is at least 80 columns wide; a sheet with longer lines widens it to fit them
+    // (fit_spreadsheet_to_lines).
     const int width = kScrollBarWidth + 80 * font.char_width + 8 + 2 * kSizingBorder;
-    r.min_width = r.max_width = width;
+    r.min_width = width;
+    r.max_width = std::max(width, ui->screen_size().width);
     r.min_height =
         kSheetStripHeight + 2 * (font.char_height + 7) + 2 * kSizingBorder + kCaptionHeight;
     r.max_height = ui->screen_size().height + kCaptionHeight;
@@ -491,6 +493,58 @@ int show_spreadsheet_window(int rows, int mode) {
     ui->show_window(platform::kWindowSpreadsheet, true);
     ui->activate_window(platform::kWindowSpreadsheet);
     return 0;
+}
+
+namespace {
+
+int longest_line(const TextArea* a) {
+    int longest = 0;
+    if (a == nullptr || a->capacity <= 0) return 0;
+    for (int k = 0; k < a->line_count; ++k) {
+        const char* text = a->line_text((a->first_line + k) % a->capacity);
+        longest = std::max(longest, static_cast<int>(std::strlen(text)));
+    }
+    return longest;
+}
+
+}  // namespace
+
+void fit_spreadsheet_to_lines() {
+    platform::UiBackend* ui = ui_or_null();
+    const TextArea* a = textarea(kSheetArea);
+    if (ui == nullptr || a == nullptr || !ui->window_visible(platform::kWindowSpreadsheet) ||
+        a->char_width <= 0 || a->surface_width <= 0) {
+        return;
+    }
+    const int columns = std::max(longest_line(a), longest_line(textarea(kHeaderArea)));
+    // The lines, their left margin and a few columns to spare (buttons drawn over the text
+    // reach past their last character).
+    const int wanted = a->left_margin + (columns + 4) * a->char_width;
+    // Rows the sheet has beyond those it shows (an inserted surface pushes the image row down).
+    const int hidden_rows = std::max(0, a->line_count - a->visible_lines);
+    const platform::Rect now = ui->window_rect(platform::kWindowSpreadsheet);
+    const platform::Size frame = ui->mdi_client_size();
+    platform::Rect r = now;
+    if (wanted > a->surface_width) {
+        r.right = r.left + (now.right - now.left) + wanted - a->surface_width;
+        if (frame.width > 0 && r.right - r.left > frame.width) r.right = r.left + frame.width;
+        // Moved left as far as the frame needs to show it whole.
+        if (frame.width > 0 && r.right > frame.width) {
+            const int shift = std::min(r.right - frame.width, r.left);
+            r.left -= shift;
+            r.right -= shift;
+        }
+    }
+    if (hidden_rows > 0 && a->line_height > 0) {
+        // One row more: the last row the area counts as shown may be cut by the bar below.
+        r.bottom += (hidden_rows + 1) * a->line_height;
+        if (frame.height > 0) r.bottom = std::min(r.bottom, std::max(frame.height, now.bottom));
+    }
+    // Only ever larger: a sheet that fits, or that the user made larger, keeps its size.
+    if (r.right - r.left <= now.right - now.left && r.bottom <= now.bottom) return;
+    r.right = std::max(r.right, r.left + (now.right - now.left));
+    r.bottom = std::max(r.bottom, now.bottom);
+    ui->set_window_rect(platform::kWindowSpreadsheet, r);
 }
 
 void hide_spreadsheet_window() {

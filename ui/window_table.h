@@ -80,6 +80,10 @@ int create_sheet_window(int line_capacity, int rows, int columns);
 int show_spreadsheet_window(int rows, int mode);
 int resize_spreadsheet_window(int rows, int mode);
 void hide_spreadsheet_window();
+// Makes the shown sheet wide enough for its longest line (header rows too) and tall enough for
+// its rows, as far as the frame has room; a sheet that fits, or that the user made larger,
+// keeps its size.
+void fit_spreadsheet_to_lines();
 // The control window (6) for the sliders: an owned popup titled by message -172, at the right
 // half of the screen; made hidden. 0 or -1.
 int create_control_window();

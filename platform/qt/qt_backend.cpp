@@ -40,6 +40,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -68,6 +69,11 @@ constexpr int kCommandLineLimit = 256;
 
 QString to_qstring(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A title with the place where Qt shows the modified mark.
+QString with_modified_mark(const QString& title) {
+    return title.contains("[*]") ? title : title + "[*]";
 }
 
 // Windows whose surface shows lines of a text area, with the area's scroll bars beside it.
@@ -563,8 +569,11 @@ int QtBackend::create_window(int window, std::string_view title, WindowHandler* 
             };
         }
         slot.surface = new DrawingSurface(std::move(events), nullptr);
-        // A text window only shows lines: a click on it leaves the keys to the command line.
-        if (has_scroll_bars(window)) slot.surface->setFocusPolicy(Qt::NoFocus);
+        // A text window only shows lines, a graphics window a picture: showing one or a click
+        // on it leaves the keys to the command line.
+        if (has_scroll_bars(window) || is_graphics_window(window)) {
+            slot.surface->setFocusPolicy(Qt::NoFocus);
+        }
         content = slot.surface;
     }
     content->setObjectName(QString("tavo_surface_%1").arg(window));
@@ -679,7 +688,8 @@ bool QtBackend::window_visible(int window) const {
 
 int QtBackend::set_window_title(int window, std::string_view title) {
     if (!window_exists(window)) return kUiBadWindow;
-    slots_[window].outer->setWindowTitle(to_qstring(title));
+    const QString text = to_qstring(title);
+    slots_[window].outer->setWindowTitle(has_edit_pane(window) ? with_modified_mark(text) : text);
     return 0;
 }
 
@@ -744,8 +754,18 @@ void QtBackend::keys_to_command_line_after_click(int window, const MouseEvent& e
 void QtBackend::sub_window_activated(QMdiSubWindow* sub) {
     if (sub == nullptr) return;
     const int window = window_of(sub);
-    // Typing goes on in the command line whichever child came to the front.
-    if (window >= 0 && command_line_ != nullptr) command_line_->setFocus();
+    // Typing goes on in the command line whichever child came to the front. The child takes
+    // the focus itself once it is active (a picture has no widget that would take it), so the
+    // command line takes it back afterwards.
+    if (window >= 0 && command_line_ != nullptr) {
+        command_line_->setFocus();
+        QTimer::singleShot(0, command_line_, [this] {
+            QWidget* f = QApplication::focusWidget();
+            if (f == nullptr || qobject_cast<QMdiSubWindow*>(f) != nullptr) {
+                command_line_->setFocus();
+            }
+        });
+    }
     if (window < 0 || window == active_) return;
     const int previous = active_;
     active_ = window;
@@ -1214,14 +1234,18 @@ int QtBackend::track_popup_menu(int menu, int window, Point at, bool) {
 
 void QtBackend::set_command_history(const std::vector<std::string>& newest_first) {
     if (command_line_ == nullptr) return;
-    // Filling the list must not change the line being typed.
+    // Filling the list must not change the line being typed, nor its selection: a sheet's
+    // value is offered selected so that typed keys replace it, and a lost selection would
+    // append them to it instead.
     const QString typed = command_line_->currentText();
+    const std::pair<int, int> selection = command_line_selection();
     const QSignalBlocker block(command_line_);
     command_line_->clear();
     history_position_ = -1;
     for (const std::string& line : newest_first) command_line_->addItem(to_qstring(line));
     command_line_->setCurrentIndex(-1);
     command_line_->setEditText(typed);
+    set_command_line_selection(selection.first, selection.second);
 }
 
 int QtBackend::set_window_rect(int window, Rect outer) {
@@ -1374,6 +1398,9 @@ int QtBackend::open_about(const SplashPicture& picture, std::string_view text, P
 void QtBackend::close_about() {
     if (about_ == nullptr) return;
     if (frame_ != nullptr) frame_->setEnabled(true);
+    // The keyboard goes back to the command line, which the disabled frame had lost it from.
+    if (frame_ != nullptr) frame_->activateWindow();
+    if (command_line_ != nullptr) command_line_->setFocus();
     about_->hide();
     about_->deleteLater();  // it may be the receiver of the event that closes it
     about_ = nullptr;
@@ -1654,6 +1681,12 @@ int QtBackend::create_edit_pane(int window, int tab_columns) {
     if (slot.surface != nullptr) slot.surface->hide();
     layout->addWidget(editor);
     slot.editor = editor;
+    // The title marks unsaved changes with a '*', as editors do: Qt puts it where the title
+    // holds its "[*]".
+    QWidget* outer = slot.outer;
+    QObject::connect(editor->document(), &QTextDocument::modificationChanged,
+                     [outer](bool modified) { outer->setWindowModified(modified); });
+    outer->setWindowTitle(with_modified_mark(outer->windowTitle()));
     UiBackend::create_edit_pane(window, tab_columns);
     return 0;
 }
@@ -1973,15 +2006,25 @@ DialogResult QtBackend::file_dialog(FileDialogRequest& request) {
 }
 
 DialogResult QtBackend::font_dialog(const std::string& caption, FontDescription& font) {
-    QFont initial(to_qstring(font.face));
+    // The font in use is preselected: the one named when this system has it (and, for a
+    // fixed-width choice, it is fixed-width), else the fixed font the text areas fall back to.
+    const QString face = to_qstring(font.face);
+    const bool known = !face.isEmpty() && QFontDatabase::hasFamily(face) &&
+                       (!font.fixed_pitch || QFontDatabase::isFixedPitch(face));
+    QFont initial = known || !font.fixed_pitch
+                        ? QFont(face)
+                        : QFontDatabase::systemFont(QFontDatabase::FixedFont);
     if (font.height > 0) initial.setPixelSize(font.height);
     initial.setWeight(font.weight >= 600 ? QFont::Bold : QFont::Normal);
     initial.setItalic(font.italic);
-    QFontDialog dialog(initial, frame_);
+    QFontDialog dialog(frame_);
+    dialog.setObjectName("tavo_font_dialog");
     dialog.setWindowTitle(to_qstring(caption));
     dialog.setOption(QFontDialog::DontUseNativeDialog, true);
     if (font.fixed_pitch) dialog.setOption(QFontDialog::MonospacedFonts, true);
     dialog.setOption(QFontDialog::ScalableFonts, true);
+    // Set once the list holds only the fonts offered, so that the choice is among them.
+    dialog.setCurrentFont(initial);
     if (dialog.exec() != QDialog::Accepted) return DialogResult::cancelled;
     const QFont chosen = dialog.selectedFont();
     font.face = chosen.family().toStdString();
@@ -2044,9 +2087,16 @@ bool QtBackend::filter(QObject* watched, QEvent* event) {
         }
     }
     if (type == QEvent::KeyPress && command_line_ != nullptr &&
-        (watched == command_line_ || watched == command_line_->lineEdit()) &&
-        recall_history(*static_cast<QKeyEvent*>(event))) {
-        return true;
+        (watched == command_line_ || watched == command_line_->lineEdit())) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // The program sees the line's keys first (a sheet's moves, Escape), once: Qt offers an
+        // ignored key to the parent too.
+        const bool plain = (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == 0;
+        if (plain && command_key_hook() != nullptr && static_cast<QWidget*>(watched)->hasFocus()) {
+            const KeyEvent e = qt::to_key_event(*key);
+            if (e.key != key_none && command_key_hook()(e)) return true;
+        }
+        if (recall_history(*key)) return true;
     }
     if (type != QEvent::Close && type != QEvent::Move) return false;
     if (!watched->isWidgetType()) return false;

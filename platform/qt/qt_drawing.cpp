@@ -357,6 +357,11 @@ KeyEvent to_key_event(const QKeyEvent& event) {
         case Qt::Key_Tab:
             e.key = key_tab;
             break;
+        case Qt::Key_Backtab:
+            // Shift+Tab: Qt names it a key of its own.
+            e.key = key_tab;
+            e.modifiers |= modifier_shift;
+            break;
         case Qt::Key_Return:
         case Qt::Key_Enter:
             e.key = key_enter;

@@ -14,10 +14,12 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_files.h"
+#include "graphics/graphics_hooks.h"
 #include "graphics/graphics_hpgl.h"
 #include "graphics/graphics_raster.h"
 #include "graphics/graphics_replay.h"
@@ -459,6 +461,58 @@ TEST_F(Graphics, AnIsotropicPictureIsStoredUnclippedAndClippedAtReplay) {
         if (r.rfind("polyline ", 0) == 0) clipped = r.find("639,") != std::string::npos;
     }
     EXPECT_TRUE(clipped);
+}
+
+// The box of the pixels of one colour index in a raster: width and height in pixels.
+std::pair<int, int> extent_of(const IndexedRaster& r, std::uint8_t index) {
+    int left = r.width(), right = -1, top = r.height(), bottom = -1;
+    for (int y = 0; y < r.height(); ++y) {
+        for (int x = 0; x < r.width(); ++x) {
+            if (r.at(x, y) != index) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return {right - left + 1, bottom - top + 1};
+}
+
+TEST_F(Graphics, AnIsotropicSquareStaysSquareWhenTheWindowIsResized) {
+    graphwin_new_page(0);
+    FrameBox u{-1, 1, -1, 1, 1};
+    gfx_frame(1, 2, &u);
+    gfx_set_color(2);
+    const double x[] = {-0.5, 0.5, 0.5, -0.5, -0.5};
+    const double y[] = {-0.5, -0.5, 0.5, 0.5, -0.5};
+    gfx_polyline(x, y, 5, 0);
+    flush_pending_polyline();
+    const auto drawn = extent_of(graphwin_capture(), 2);
+    ASSERT_GT(drawn.first, 50);
+    EXPECT_NEAR(drawn.first, drawn.second, 1);
+    // The area made wide, tall, then back: the square is replayed square, as large as fits.
+    struct Case {
+        int width, height;
+    };
+    for (const Case c : {Case{1200, 400}, Case{300, 700}, Case{640, 480}}) {
+        graphics_frame_resized(7, {c.width, c.height});
+        const IndexedRaster shown = graphwin_capture();
+        ASSERT_EQ(shown.width(), c.width);
+        const auto side = extent_of(shown, 2);
+        EXPECT_NEAR(side.first, side.second, 1) << c.width << "x" << c.height;
+        EXPECT_GT(side.first, std::min(c.width, c.height) / 5) << c.width << "x" << c.height;
+    }
+    // A page drawn after the resize is laid out for the area as it is then.
+    graphics_frame_resized(7, {1200, 400});
+    graphwin_new_page(0);
+    gfx_frame(1, 2, &u);
+    gfx_set_color(2);
+    gfx_polyline(x, y, 5, 0);
+    flush_pending_polyline();
+    const auto wide = extent_of(graphwin_capture(), 2);
+    EXPECT_NEAR(wide.first, wide.second, 1);
+    EXPECT_NEAR(wide.second, 200, 3);  // half the height: the world's -1..1 fills it
+    graphics_frame_resized(7, {640, 480});
 }
 
 TEST_F(Graphics, FlagsFollowTheDisplayList) {

@@ -157,3 +157,69 @@ TEST_F(Sliders, ClicksOnTheBarPageTheSlider) {
 }
 
 }  // namespace
+
+namespace {
+
+class SliderSets : public Sliders {
+protected:
+    void post(platform::MouseAction action, platform::Point at) {
+        platform::MouseEvent e;
+        e.action = action;
+        e.button = action == platform::MouseAction::move ? platform::MouseButton::none
+                                                         : platform::MouseButton::left;
+        e.position = at;
+        ui().post_mouse(platform::kWindowControl, e);
+        // This event only: reading on would reach the end of the input, which ends the run.
+        ui().process_one_event(false);
+    }
+    static int occurrences(const std::string& text, const std::string& part) {
+        int n = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos;
+             at = text.find(part, at + 1)) {
+            ++n;
+        }
+        return n;
+    }
+};
+
+TEST_F(SliderSets, ASliderShowsWhenItIsMadeAndTheSetGrowsUntilItIsLaidOut) {
+    ASSERT_FALSE(ui().window_visible(platform::kWindowControl));
+    type("slider 3 0 0 \"Height\" move_to 0 1 0.25");
+    EXPECT_TRUE(ui().window_visible(platform::kWindowControl));
+    // A second slider joins the first while the set is open.
+    type("slider 4 0 0 \"Width\" move_to 0 1 0.5");
+    EXPECT_EQ(slider(0).id, 3);
+    EXPECT_EQ(slider(1).id, 4);
+    EXPECT_TRUE(ui().window_visible(platform::kWindowControl));
+    // Once laid out, the next slider starts a new set.
+    type("slider_layout");
+    type("slider 5 0 0 \"Depth\" move_to 0 1 0.5");
+    EXPECT_EQ(slider(0).id, 5);
+    EXPECT_EQ(slider(1).id, 0);
+    EXPECT_TRUE(ui().window_visible(platform::kWindowControl));
+}
+
+TEST_F(SliderSets, ALiveSliderWhoseRoutineFailsShowsTheErrorOnceAndLetsTheMouseGo) {
+    type("slider 6 0 1 \"Broken\" no_such_routine 0 1 0.5");
+    ASSERT_TRUE(errors().empty()) << errors();
+    const int width = ui().device_context(platform::kWindowControl)->size().width;
+    const platform::Rect bar = slider_bar_rect(0, width);
+    const int span = bar.right - bar.left - 10;
+    const int thumb = bar.left + span / 2;
+    post(platform::MouseAction::press, {thumb + 5, bar.top + 3});
+    ASSERT_EQ(ui().mouse_capture(), platform::kWindowControl);
+    // The drag runs the routine, which fails: one message, and the mouse is free.
+    for (int dx = 10; dx <= 50; dx += 10) post(platform::MouseAction::move, {thumb + dx, 5});
+    post(platform::MouseAction::release, {thumb + 50, 5});
+    const std::string shown = errors();
+    EXPECT_EQ(occurrences(shown, "no_such_routine"), 1) << shown;
+    EXPECT_EQ(ui().mouse_capture(), -1);
+    // The next typed line runs: it sets the slider's range and value.
+    type("slider_range 6 1 0 10 7");
+    EXPECT_EQ(slider(0).range, 10);
+    EXPECT_EQ(slider(0).position, 7);
+    EXPECT_EQ(occurrences(errors(), "no_such_routine"), 1) << errors();
+    type("sliders_hide");
+}
+
+}  // namespace

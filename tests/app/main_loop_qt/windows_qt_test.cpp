@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "platform/qt/qt_backend.h"
@@ -27,6 +28,7 @@
 #include "runtime/command_levels.h"
 #include "runtime/list_words.h"
 #include "runtime/settings.h"
+#include "runtime/table_messages.h"
 #include "tests/app/startup/started_runtime.h"
 #include "tests/support/qt_test_app.h"
 #include "ui/choice_lists.h"
@@ -255,6 +257,50 @@ TEST_F(QtWindows, TheSpreadsheetStripShowsOkCancelHelpAndOkClosesTheLevel) {
     settle();
     EXPECT_EQ(level_count(), 0);
     EXPECT_NE(g_last_change, -1);
+}
+
+TEST_F(QtWindows, AGraphicsWindowIsTitledAndLeavesTheKeysToTheCommandLine) {
+    auto* combo = find_widget<QComboBox>("tavo_command_line");
+    ASSERT_NE(combo, nullptr);
+    combo->window()->activateWindow();
+    combo->setFocus();
+    QApplication::processEvents();
+    submit_command_line("graphwin_open 2 300 200");
+    settle();
+    QApplication::processEvents();
+    auto* sub = find_widget<QMdiSubWindow>("tavo_window_8");
+    ASSERT_NE(sub, nullptr);
+    EXPECT_TRUE(sub->isVisible());
+    // Its kind and number while it has no title of its own.
+    EXPECT_EQ(sub->windowTitle().toStdString(), std::string(msg_text(kMsgGraphicsCaption)) + " 2");
+    // Typing goes on in the command line.
+    QWidget* focus = QApplication::focusWidget();
+    EXPECT_TRUE(focus == combo || focus == combo->lineEdit())
+        << (focus != nullptr ? focus->objectName().toStdString() : "none");
+    submit_command_line("graphwin_title \"Spot diagram\"");
+    settle();
+    EXPECT_EQ(sub->windowTitle().toStdString(), "Spot diagram");
+}
+
+TEST_F(QtWindows, TheEditWindowsTitleMarksUnsavedChanges) {
+    auto* window = find_widget<QWidget>("tavo_window_5");
+    auto* editor = find_widget<QPlainTextEdit>("tavo_editor_5");
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(editor, nullptr);
+    qt_->show_window(platform::kWindowEdit, true);
+    ASSERT_EQ(qt_->set_edit_text(platform::kWindowEdit, "first line"), 0);
+    qt_->set_edit_modified(platform::kWindowEdit, false);
+    EXPECT_TRUE(window->windowTitle().endsWith("[*]"));
+    EXPECT_FALSE(window->isWindowModified());
+    editor->moveCursor(QTextCursor::End);
+    editor->insertPlainText("\nsecond line");
+    EXPECT_TRUE(window->isWindowModified());
+    // A new title keeps the place of the mark; saving takes the mark away.
+    qt_->set_window_title(platform::kWindowEdit, "Edit - proc.kpl");
+    EXPECT_EQ(window->windowTitle(), "Edit - proc.kpl[*]");
+    qt_->set_edit_modified(platform::kWindowEdit, false);
+    EXPECT_FALSE(window->isWindowModified());
+    qt_->show_window(platform::kWindowEdit, false);
 }
 
 }  // namespace

@@ -63,10 +63,11 @@ TEST_F(WindowTable, SheetControlAndEditWindowsAreMadeHiddenWithTheirLimits) {
         int window;
         int min_width, max_width, min_height, max_height;
     };
-    // The sheet: scroll bar 16 + 80 x 8 + 8 and the borders 2 x 4, only that wide; at least the
-    // 30-pixel strip, two grid rows of 16 + 7 and the frame (8 + caption 20).
+    // The sheet: scroll bar 16 + 80 x 8 + 8 and the borders 2 x 4 at least, the screen's width
+    // for longer lines at most; at least the 30-pixel strip, two grid rows of 16 + 7 and the
+    // frame (8 + caption 20).
     const Case cases[] = {
-        {3, 672, 672, 30 + 46 + 28, 700 + 20},
+        {3, 672, 1000, 30 + 46 + 28, 700 + 20},
         {5, 200, 1000, 100, 700},
         {6, 200, 1000, 150, 700},
     };

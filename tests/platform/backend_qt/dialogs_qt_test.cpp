@@ -5,6 +5,8 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -58,6 +60,52 @@ TEST(QtDialogs, TheFolderButtonsMoveTheFileDialogToTheirFolders) {
     EXPECT_EQ(after_private, private_folder);
     EXPECT_EQ(after_public, public_folder);
     fs::remove_all(base);
+}
+
+// The fixed-width font dialog offers fixed-width fonts only and starts on the font in use: the
+// one named when this system has it, else the fixed font the text areas fall back to.
+TEST(QtDialogs, TheFixedWidthFontDialogOffersFixedFontsAndPreselectsTheOneInUse) {
+    std::unique_ptr<platform::UiBackend> ui = tavo_test::make_test_qt_backend();
+    ASSERT_EQ(ui->create_frame("TAVO LT", nullptr), 0);
+    const QString fallback = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    QString fixed_family;
+    for (const QString& family : QFontDatabase::families()) {
+        if (QFontDatabase::isFixedPitch(family)) fixed_family = family;
+    }
+    struct Case {
+        std::string face;
+        QString preselected;
+    };
+    const Case cases[] = {
+        {"No such font on this system", fallback},
+        {"", fallback},
+        {fixed_family.toStdString(), fixed_family},
+    };
+    for (const Case& c : cases) {
+        if (c.preselected.isEmpty()) continue;  // a system without fixed fonts
+        bool monospaced_only = false;
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            QFontDialog* dialog = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* d = qobject_cast<QFontDialog*>(w); d != nullptr && d->isVisible())
+                    dialog = d;
+            }
+            if (dialog == nullptr) return;
+            monospaced_only = dialog->testOption(QFontDialog::MonospacedFonts);
+            shown = dialog->currentFont().family();
+            dialog->reject();
+        });
+        platform::FontDescription font;
+        font.face = c.face;
+        font.height = 14;
+        font.fixed_pitch = true;
+        EXPECT_EQ(ui->font_dialog("Choose fixed-width font for text areas:", font),
+                  platform::DialogResult::cancelled);
+        EXPECT_TRUE(monospaced_only) << c.face;
+        // Family names are compared as fontconfig does, without regard to case.
+        EXPECT_EQ(shown.toLower().toStdString(), c.preselected.toLower().toStdString()) << c.face;
+    }
 }
 
 // A filter whose description names its pattern shows it once; a dialog without folder
