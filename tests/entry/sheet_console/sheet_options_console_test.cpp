@@ -1,5 +1,6 @@
 // The option commands and the sheet's hooks in the console program, with the routines they call
-// written by the user (names are read in lower case): each prints what it receives.
+// written by the user (names are read in lower case): each prints what it receives. The lens
+// drawing's report tells whether the row hook drew the lens.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,8 +15,6 @@ namespace fs = std::filesystem;
 using tavo_test::Installation;
 
 const char* const kRoutines =
-    "procedure draw_lens\n"
-    "  body \"printf \\\"drawn\\\\n\\\"\"\n"
     "procedure lse_callback\n"
     "  param a int\n"
     "  param b int\n"
@@ -77,6 +76,9 @@ TEST(SheetOptionsConsole, VariableChoicesComposeTheirLines) {
     EXPECT_EQ(shown.find("Error"), std::string::npos) << shown;
 }
 
+// The drawing report's range line once the lens has been drawn (before, it shows "--").
+const char* const kDrawn = "RAYS FROM TO:    1.000000";
+
 TEST(SheetOptionsConsole, TheDrawWordDecidesWhatTheRowHookRuns) {
     const struct {
         const char* word;
@@ -86,15 +88,16 @@ TEST(SheetOptionsConsole, TheDrawWordDecidesWhatTheRowHookRuns) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.word);
         const std::string shown = run_with_routines(std::string(kMirrorLens) + "cbk " + c.word +
-                                                    "\nsurface_sheet\n7\nexit_levels\n");
+                                                    "\nsurface_sheet\n7\nexit_levels\ndraw_rays report\n");
         EXPECT_EQ(shown.find("callback 0 ") != std::string::npos, c.callback) << shown;
-        EXPECT_EQ(shown.find("drawn") != std::string::npos, c.drawn) << shown;
+        EXPECT_EQ(shown.find(kDrawn) != std::string::npos, c.drawn) << shown;
     }
     // A lens of object and image surface alone: the hook does nothing.
     const std::string bare = run_with_routines(
-        "surface_sheet 1 0 0\nexit_levels\ncompile 1 100\ncbk 1\nsheet_row_selected 0 1 5\n");
+        "surface_sheet 1 0 0\nexit_levels\ncompile 1 100\ncbk 1\nsheet_row_selected 0 1 5\n"
+        "draw_rays report\n");
     EXPECT_EQ(bare.find("callback"), std::string::npos) << bare;
-    EXPECT_EQ(bare.find("drawn"), std::string::npos) << bare;
+    EXPECT_EQ(bare.find(kDrawn), std::string::npos) << bare;
 }
 
 }  // namespace
