@@ -87,8 +87,9 @@ TEST(SheetOptionsConsole, TheDrawWordDecidesWhatTheRowHookRuns) {
     } cases[] = {{"0", false, false}, {"2", true, false}, {"1", true, true}, {"-1", true, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.word);
-        const std::string shown = run_with_routines(std::string(kMirrorLens) + "cbk " + c.word +
-                                                    "\nsurface_sheet\n7\nexit_levels\ndraw_rays report\n");
+        const std::string shown =
+            run_with_routines(std::string(kMirrorLens) + "cbk " + c.word +
+                              "\nsurface_sheet\n7\nexit_levels\ndraw_rays report\n");
         EXPECT_EQ(shown.find("callback 0 ") != std::string::npos, c.callback) << shown;
         EXPECT_EQ(shown.find(kDrawn) != std::string::npos, c.drawn) << shown;
     }
