@@ -99,7 +99,7 @@ no_message_box() {
 pid=$!
 # The frame's caption names the program and what it holds; the splash and message boxes name
 # the program alone.
-frame="$(wait_window '^TAVO LT - ')"
+frame="$(wait_window '^TAVO LT - ' 90)"
 sleep 1.5  # the splash ends after a second
 xdotool windowactivate --sync "$frame" 2> /dev/null || true
 shot started
@@ -116,7 +116,8 @@ xdotool type --delay 20 "$lens"
 xdotool key Return
 wait_for '[[ -z "$(xdotool search --onlyvisible --name "^Open" 2> /dev/null)" ]]' \
     "the file dialog stayed open"
-wait_for 'xdotool getwindowname "$frame" | grep -q "Designer path"' \
+# Found again by its caption: the frame's window is not kept by its id across the opening.
+wait_for '[[ -n "$(xdotool search --onlyvisible --name "Designer path" 2> /dev/null)" ]]' \
     "the frame does not name the opened lens"
 
 step "list it"
