@@ -220,8 +220,12 @@ protected:
             const int slot = run % 3 == 2 ? 1 : 0;
             const int length = 1 + run % 7;
             for (int i = 0; i < length; ++i) {
-                const double oy = field(random), ox = 0.3 * field(random);
-                rays.push_back(make_ray(kind, ox, oy, pupil(random), pupil(random), slot));
+                // Drawn in a fixed order: the order of a call's arguments is the compiler's.
+                const double oy = field(random);
+                const double ox = 0.3 * field(random);
+                const double py = pupil(random);
+                const double px = pupil(random);
+                rays.push_back(make_ray(kind, ox, oy, px, py, slot));
             }
         }
         return rays;
