@@ -210,8 +210,8 @@ protected:
 
     // Random rays over the field and a pupil somewhat wider than the lens lets through, of the
     // kinds and wavelengths an analysis mixes, in runs long enough to fill the lanes.
-    static std::vector<RayRecord> random_rays(unsigned seed, double extent) {
-        std::mt19937 random(seed);
+    static std::vector<RayRecord> random_rays(unsigned first_state, double extent) {
+        std::mt19937 random(first_state);
         std::uniform_real_distribution<double> field(-1.0, 1.0), pupil(-extent, extent);
         const int kinds[] = {kRayMeasured, kRayKept, kRaySphere, kRayPlain, kRayOptimise};
         std::vector<RayRecord> rays;
