@@ -25,9 +25,8 @@ enum class ResetLayer {
 
 // Registers a reset at program start. Define one per file that keeps state, at namespace scope
 // in an unnamed namespace, named `<file>_state_reset`:
-//     const platform::StateReset draw_lens_state_reset{"drawing/draw_lens",
-//     reset_lens_drawing_state,
-//                                                      platform::ResetLayer::feature};
+//     const platform::StateReset draw_lens_state_reset{
+//         "drawing/draw_lens", reset_lens_drawing_state, platform::ResetLayer::feature};
 class StateReset {
 public:
     StateReset(const char* name, void (*reset)(), ResetLayer layer);
