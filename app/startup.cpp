@@ -19,6 +19,7 @@
 #include "evaluation/spot_store.h"
 #include "graphics/animation_files.h"
 #include "graphics/color_palette.h"
+#include "graphics/draw_primitives.h"
 #include "kpl/kpl_sysvars.h"
 #include "lens/lens_data.h"
 #include "lens/lens_file_commands.h"
@@ -212,6 +213,8 @@ int register_window_classes() {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return 0;
     create_color_palette(get_setting_flag(kSetGraphicsWhiteBkgnd) != 0);
+    // A change of this one waits for the next start (the program says so when it changes).
+    set_graphics_black_and_white(get_setting_flag(kSetGraphicsBlackAndWhite) != 0);
     g_state.windows_registered = true;
     // The frame's toolbar numbers its buttons before the spreadsheet's tool row does.
     build_frame_toolbar();

@@ -23,6 +23,7 @@
 #include "runtime/parameters.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/lens_setup.h"
 #include "ui/grid_cells.h"
 
@@ -30,8 +31,8 @@ namespace {
 
 constexpr double kTiny = 1e-40;
 constexpr double kLeastIndex = 1e-20;
-constexpr int kListHelpTopic = -1044;
-constexpr int kTableHelpTopic = -1045;
+constexpr int kListHelpTopic = -kHelpTopicGlassListSheet;
+constexpr int kTableHelpTopic = -kHelpTopicTableGlassSheet;
 constexpr int kListInactive = 0x8000;
 constexpr int kGlassesPerRowCatalogue = 7;
 constexpr int kGlassesPerRowSorted = 6;

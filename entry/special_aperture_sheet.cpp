@@ -15,12 +15,13 @@
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/lens_setup.h"
 #include "ui/grid_cells.h"
 
 namespace {
 
-constexpr int kHelpTopic = -1046;
+constexpr int kHelpTopic = -kHelpTopicSpecialApertureSheet;
 constexpr int kGroupLimit = 100;
 constexpr int kShapeCell = 0x638F;
 constexpr int kDeleteAllCell = 0x6390;

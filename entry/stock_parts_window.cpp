@@ -11,10 +11,12 @@
 #include "graphics/graphics_window.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
+#include "runtime/help_command.h"
 #include "runtime/messages.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_case.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "ui/graphics_text_window.h"
 #include "ui/grid_cells.h"
 #include "ui/text_area.h"
@@ -166,8 +168,12 @@ bool on_button(int command) {
         case kWindow16CancelCommand:
             close_catalog_parts();
             return true;
+        case kWindow16HelpCommand:
+            // The panel is not a sheet of a command: the strip's own help would find no topic.
+            if (const int r = show_help(1, kHelpTopicStockPartsPanel); r != 0) show_error(r);
+            return true;
         default:
-            return false;  // Help as for any other owner
+            return false;
     }
 }
 

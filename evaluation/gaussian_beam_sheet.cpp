@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr int kHelpTopic = -1023;
+constexpr int kHelpTopic = -kHelpTopicGaussianBeamSheet;
 constexpr int kItemBits = 0x07ff;
 constexpr int kInactive = 0x8000;
 constexpr int kTableButton = 0x62bd;

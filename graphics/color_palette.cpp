@@ -1,7 +1,9 @@
 #include "graphics/color_palette.h"
 
 #include <cstdio>
+#include <vector>
 
+#include "graphics/draw_primitives.h"
 #include "runtime/messages.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
@@ -68,6 +70,11 @@ int create_color_palette(bool white_background) {
     const bool rebuild = g_built;
     g_table = table;
     g_built = true;
+    // The windows draw with these colours: without them a white background kept the pens
+    // meant for black, and colour 1 drew white on white.
+    set_graphics_colour_table(
+        std::vector<platform::Colour>(table.colours.begin(), table.colours.begin() + table.count));
+    set_graphics_white_background(white_background);
     if (platform::UiBackend* ui = platform::current_ui(); ui != nullptr && rebuild) {
         for (int w = platform::kWindowGraphicsFirst; w <= platform::kWindowGraphicsText; ++w) {
             if (ui->window_exists(w) && ui->window_visible(w)) ui->invalidate(w);

@@ -564,6 +564,12 @@ int graphwin_open(int n, int x, int y, int width, int height) {
         }
     }
     graphwin_select(n);
+    // A window just shown holds the toolkit's blank surface, not the graphics background:
+    // without this, a black background showed white until the first new page or repaint.
+    if (platform::DeviceContext* dc = graphics_target(); dc != nullptr && !g_slider_running) {
+        graphwin_clear(dc);
+        display_list_replay(*dc, 0);
+    }
     g_last_opened = n;
     update_graphics_flags();
     return 0;

@@ -13,7 +13,12 @@ kList..., kMsg...). A bare number is reported as "file:line: text" (exit code 1)
   - a case label of a switch over a result code (rc, r, result, status, error, failure, message
     and names ending in them), or a number compared with one by == or !=, that is a named
     message number (-1 aside: it is the "none" of most of the code far more often than the
-    ready prompt).
+    ready prompt);
+  - a help topic given as a number (a sheet's title call, a topic constant, show_help's topic)
+    rather than by the kHelpTopic... name of its `topic` line in tables/help/ctable.hlp: the
+    help file's build checks only the topics those lines name, so a bare one can be missing
+    from the file and the Help button then finds nothing (0 and 1 stay bare: "the command's
+    own topic").
 Comments and string literals are not read. ALLOWED lists what stays bare, each with its reason.
 
     check_named_numbers.py --header <table_names.h> [--root DIR]
@@ -39,6 +44,10 @@ RESULT_SUBJECT = re.compile(
 NAME = re.compile(r"inline constexpr int (k(?:Cmd|List|Msg)\w*) = (-?\d+);")
 OPERAND = r"(?:current_command\(\)|saved_level_command\(\)|(?:\w+(?:\.|->))*\w+)"
 COMPARISON = re.compile(r"(" + OPERAND + r")\s*(==|!=|<=|>=|<|>)\s*(-?\d+)\b(?!\.)")
+# A sheet passes its topic negative; the positive constants near topics are not topics.
+TOPIC_NUMBER = re.compile(
+    r"(?:constexpr\s+int\s+k\w*Topic\w*\s*=\s*(?=-)|\bsheet_set_title\s*\(\s*|"
+    r"\bshow_help\s*\(\s*1\s*,\s*)(-?\d+)\b(?!\.)")
 COMPARISON_LEFT = re.compile(r"(?<![\w.])(-?\d+)\s*(==|!=)\s*(" + OPERAND + r")")
 
 
@@ -149,6 +158,9 @@ def check_text(path, text, numbers):
         kind = kind_of_subject(operand)
         if kind and value not in (0, -1) and value in numbers[kind]:
             report(match.start(1), f"{value} is {numbers[kind][value]}")
+    for match in TOPIC_NUMBER.finditer(code):
+        if abs(int(match.group(1))) > 1:
+            report(match.start(1), "a help topic without its topic line")
     return found
 
 
@@ -202,6 +214,14 @@ SELF_TEST_SOURCE = """int f(int command, int rc, int list, int kind, int field, 
     // command == 717 in a comment
     const char* text = "command == 717";
     return kind == 20 ? 4 : 5;
+}
+constexpr int kHelpTopic = -1046;  // bare
+constexpr int kListHelpTopic = -kHelpTopicGlassList;
+void g() {
+    sheet_set_title(-1023, -5);  // bare
+    sheet_set_title(1, 1);
+    show_help(1, 1043);  // bare
+    show_help(1, topic);
 }
 """
 

@@ -282,6 +282,48 @@ TEST_F(QtWindows, AGraphicsWindowIsTitledAndLeavesTheKeysToTheCommandLine) {
     EXPECT_EQ(sub->windowTitle().toStdString(), "Spot diagram");
 }
 
+// The background and the first pen as the window shows them, for both settings of the white
+// background: the pen always differs from the background.
+TEST_F(QtWindows, AGraphicsWindowsBackgroundFollowsTheSettingAndItsPenStaysVisible) {
+    struct Case {
+        const char* setting;
+        QColor background;
+        QColor pen;
+    };
+    const Case cases[] = {{"On", Qt::white, Qt::black}, {"Off", Qt::black, Qt::white}};
+    const auto run = [this](const std::string& line) {
+        submit_command_line(line.c_str());
+        settle();
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.setting);
+        run(std::string("set_setting Graphics_white_bkgnd ") + c.setting);
+        run("graphwin_open 2");
+        // A band of lines across the middle, in pen 1.
+        run("world_frame 0 0 100 0 100");
+        run("pen 1");
+        for (int k = 45; k <= 55; ++k) {
+            run("move_to 0 " + std::to_string(k));
+            run("draw_to 100 " + std::to_string(k));
+        }
+        run("graphwin_update 2");
+        QApplication::processEvents();
+        auto* surface = find_widget<QWidget>("tavo_surface_8");
+        ASSERT_NE(surface, nullptr);
+        const QImage image = surface->grab().toImage();
+        ASSERT_FALSE(image.isNull());
+        const QColor corner = image.pixelColor(image.width() / 10, image.height() - 5);
+        EXPECT_EQ(corner.rgb(), c.background.rgb()) << corner.name().toStdString();
+        // The band's rows, down the middle column: drawn in the pen's colour.
+        int pen_rows = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            if (image.pixelColor(image.width() / 2, y).rgb() == c.pen.rgb()) ++pen_rows;
+        }
+        EXPECT_GE(pen_rows, 5);
+        run("graphwin_close 2");
+    }
+}
+
 TEST_F(QtWindows, TheEditWindowsTitleMarksUnsavedChanges) {
     auto* window = find_widget<QWidget>("tavo_window_5");
     auto* editor = find_widget<QPlainTextEdit>("tavo_editor_5");

@@ -14,8 +14,12 @@
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
 #include "lens/stock_lenses.h"
+#include "runtime/help_file.h"
+#include "runtime/program_arguments.h"
 #include "runtime/run_state.h"
+#include "tables/table_names.h"
 #include "tests/app/main_loop/loop_fixture.h"
+#include "tests/support/temp_tree.h"
 #include "ui/graphics_text_window.h"
 #include "ui/grid_cells.h"
 #include "ui/text_area.h"
@@ -364,6 +368,29 @@ TEST_F(StockWindow, CancelClosesTheParts) {
     EXPECT_FALSE(window_shown());
     EXPECT_FALSE(catalog_parts_open());
     EXPECT_EQ(lens_data().image_surface, before);
+}
+
+TEST_F(StockWindow, HelpShowsThePanelsTopicAndLeavesThePanelOpen) {
+    // The help file is named after the program.
+    const char* argv[] = {"/opt/somewhere/tavolt"};
+    set_program_arguments(1, argv);
+    struct Restore {
+        ~Restore() { reset_program_arguments(); }
+    } restore;
+    const std::string page = tavo_test::read_file(tavo_test::built_root() / "hlp/tavolt.html");
+    ASSERT_FALSE(page.empty());
+    run_.tree.write_file("root/hlp/tavolt.html", page);
+    std::string expected;
+    ASSERT_TRUE(help_topic_text_of(page, std::to_string(kHelpTopicStockPartsPanel), expected));
+    type("stock_lens_at 1");
+    ASSERT_TRUE(window_shown()) << errors();
+    const std::string before = output();
+    ui().post_command(platform::kWindowGraphicsText, kWindow16HelpCommand);
+    events();
+    EXPECT_NE(output().substr(before.size()).find(expected), std::string::npos) << output();
+    EXPECT_EQ(errors().find("Cannot open the help file"), std::string::npos) << errors();
+    EXPECT_TRUE(window_shown());
+    EXPECT_TRUE(catalog_parts_open());
 }
 
 TEST_F(StockWindow, TheCloseBoxClosesTheParts) {
