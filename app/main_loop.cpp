@@ -426,6 +426,7 @@ bool main_loop_pass(bool wait) {
         run_pending_line();
     }
     if (compile_request().state != kCompileNone) run_compiler();
+    textarea_update_stale_bars();
     if (running_flag() == 0) return false;
     carry_out_run_state();
     return running_flag() != 0;

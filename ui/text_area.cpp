@@ -487,8 +487,11 @@ int textarea_update_scrollbar(int area) {
     const int keep = g.current;
     g.current = area;
     const bool output_window = area == 1 || area == 2;
-    if (a->vertical_bar && (area >= 3 || !is_page_mode())) {
-        if (a->line_count <= a->visible_lines && a->top_line != a->first_line) {
+    // Page mode decides where new output shows, not whether the earlier output can be scrolled
+    // back to: the bar follows the ring in both modes.
+    const bool page_view = output_window && is_page_mode();
+    if (a->vertical_bar) {
+        if (!page_view && a->line_count <= a->visible_lines && a->top_line != a->first_line) {
             textarea_scroll_to(a->first_line, 0, 0, true);
         }
         const int position = a->position_of(a->top_line);
@@ -519,6 +522,10 @@ int textarea_update_scrollbar(int area) {
     if (g.stale_bars == area) g.stale_bars = -1;
     g.current = keep;
     return area;
+}
+
+void textarea_update_stale_bars() {
+    if (g.stale_bars >= 0) textarea_update_scrollbar(g.stale_bars);
 }
 
 void textarea_on_scroll(int area, const platform::ScrollEvent& event) {

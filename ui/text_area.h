@@ -87,6 +87,9 @@ void textarea_scroll_up(int lines);
 void textarea_scroll_right(int columns);
 void textarea_scroll_left(int columns);
 int textarea_update_scrollbar(int area);
+// Brings the bars of the area that took output lines since its bars were last set into step
+// with its ring: appending only marks them, so that a long listing sets them once.
+void textarea_update_stale_bars();
 void textarea_on_scroll(int area, const platform::ScrollEvent& event);
 void textarea_on_paint(int area, platform::DeviceContext& dc);
 void textarea_on_size(int area, platform::Size client);

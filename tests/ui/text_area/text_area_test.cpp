@@ -201,3 +201,32 @@ TEST_F(TextAreas, LinesWaitWhileTheDisplayIsHeldAndArriveInOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// In page mode each command's output starts a page at the top of the window; the pages before
+// it stay in the ring, and the bar scrolls back to them.
+TEST_F(TextAreas, InPageModeTheBarScrollsBackToEarlierPages) {
+    TextArea& a = make(1, 100, 4);
+    set_output_option(kOptionPageMode, 1);
+    for (int page = 1; page <= 3; ++page) {
+        textarea_mark_new_page();
+        for (int k = 1; k <= 6; ++k) {
+            append(1, "page " + std::to_string(page) + " line " + std::to_string(k));
+        }
+    }
+    // Appending only marks the bar; the main loop brings it into step after the command.
+    textarea_update_stale_bars();
+    EXPECT_EQ(a.line_text(a.top_line), std::string("page 3 line 1"));
+    platform::ScrollInfo bar = backend_->scroll_info(1, platform::ScrollBar::vertical);
+    EXPECT_TRUE(bar.enabled);
+    EXPECT_EQ(bar.position, 12);
+    textarea_on_scroll(1, {platform::ScrollBar::vertical, platform::ScrollAction::page_up, 0});
+    EXPECT_EQ(a.line_text(a.top_line), std::string("page 2 line 3"));
+    textarea_on_scroll(1, {platform::ScrollBar::vertical, platform::ScrollAction::track, 0});
+    EXPECT_EQ(a.line_text(a.top_line), std::string("page 1 line 1"));
+    bar = backend_->scroll_info(1, platform::ScrollBar::vertical);
+    EXPECT_EQ(bar.position, 0);
+}
+
+}  // namespace
