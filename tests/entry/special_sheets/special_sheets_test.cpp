@@ -1,0 +1,409 @@
+// The special-data sheets of a surface, opened as the surface sheet's special-data button opens
+// them ("SPECIALSPR" with the choice), their cells and buttons used as the grid uses them.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "entry/coefficient_sheets.h"
+#include "entry/sheet_options.h"
+#include "entry/sheet_values.h"
+#include "entry/small_surface_sheets.h"
+#include "entry/special_sheets.h"
+#include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
+#include "lens/surface_groups.h"
+#include "platform/console/console_backend.h"
+#include "runtime/dispatch.h"
+#include "runtime/messages.h"
+#include "runtime/state_flags.h"
+#include "tables/table_names.h"
+#include "tests/entry/surface_sheet/sheet_fixture.h"
+#include "trace/lens_setup.h"
+#include "ui/grid_cells.h"
+
+namespace sheet_test {
+namespace {
+
+class SpecialSheet : public Sheet {
+protected:
+    // The lens of the fixture with the current surface s; no sheet is open.
+    void lens_at(int s, const char* object_line = "TH 100") {
+        small_lens(object_line);
+        lens_data().current_surface = s;
+    }
+    // "SPECIALSPR" with the choice's list value; the level, when one was asked for, is built.
+    int open_choice(int choice) {
+        char line[32];
+        std::snprintf(line, sizeof line, "specialspr %d", choice + 1);
+        type(line);
+        for (int k = 0; k < 3 && level_push_pending(); ++k) main_loop_pass(false);
+        return level_count();
+    }
+    LevelHandler top_handler() const {
+        const CommandLevel* l = top_level();
+        return l != nullptr ? l->handler : nullptr;
+    }
+    // The top level ends: 0 left with OK, -1 cancelled.
+    void leave(int mode) { pop_command_level(mode == -1); }
+    void close_all() {
+        type("exit_levels");
+        for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+        ASSERT_EQ(level_count(), 0);
+    }
+    std::string lens_text() {
+        int failure = 0;
+        return lens_file_text("t", nullptr, &failure);
+    }
+    int edit(int field, int index, double value) {
+        return event(kLevelEventEdited, field, index, value);
+    }
+    int click(int field, int index) { return event(kLevelEventActivate, field, index); }
+    int typed(const char* line) {
+        std::string text = line;
+        text.resize(kGridTextBufferSize, '\0');
+        GridEvent e;
+        e.code = kLevelEventTypedText;
+        e.text = text.data();
+        return run_command_level(e);
+    }
+    int edit_text(int field, int index, const char* value) {
+        GridEvent e;
+        e.code = kLevelEventEdited;
+        e.field = field;
+        e.first_index = index;
+        e.last_index = index;
+        e.value_type = kGridValueText;
+        std::string copy = value;
+        e.value.text = copy.data();
+        return run_command_level(e);
+    }
+    // The edit text the sheet gives a cell (event 3).
+    std::string cell_text(int field, int index) {
+        char buffer[kGridTextBufferSize] = {};
+        event(kLevelEventCellChanged, field, index, 0, 0, -2, buffer);
+        return buffer;
+    }
+    // The line of the sheet that holds text, or "" when none does.
+    std::string line_with(const std::string& text) {
+        for (const std::string& l : lines()) {
+            if (l.find(text) != std::string::npos) return l;
+        }
+        return "";
+    }
+    bool has_cell(int code, int index) {
+        for (int k = 0; k < 40; ++k) {
+            for (const Cell& c : cells(k)) {
+                if (c.code == code && c.index == index) return true;
+            }
+        }
+        return false;
+    }
+};
+
+TEST_F(SpecialSheet, EachChoiceOpensItsSheetOrNothing) {
+    const struct {
+        int choice;
+        LevelHandler handler;  // null: no level
+        int rows;
+    } cases[] = {
+        {0, surface_note_sheet_event, kSurfaceNoteRows},
+        {2, surface_options_sheet_event, kSurfaceOptionsRows},
+        {6, coordinates_sheet_event, kCoordinatesRows},
+        {7, perfect_lens_sheet_event, kPerfectLensRows},
+        {9, conic_toric_sheet_event, kConicToricRows},
+        {10, standard_asphere_sheet_event, kStandardAsphereRows},
+        {25, grating_sheet_event, kGratingRows},
+        {1, nullptr, 0},
+        {3, nullptr, 0},
+        {4, nullptr, 0},
+        {8, nullptr, 0},
+        {24, nullptr, 0},
+        {34, nullptr, 0},
+        {47, nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        lens_at(2);
+        const int levels = open_choice(c.choice);
+        if (c.handler == nullptr) {
+            EXPECT_EQ(levels, 0) << c.choice;
+            continue;
+        }
+        ASSERT_EQ(levels, 1) << c.choice << " " << errors();
+        EXPECT_EQ(top_handler(), c.handler) << c.choice;
+        EXPECT_EQ(top_level()->rows, c.rows) << c.choice;
+        leave(-1);
+        close_all();
+    }
+}
+
+TEST_F(SpecialSheet, AMissingChoiceIsRefused) {
+    lens_at(2);
+    lens_data().current_surface = 2;
+    ScratchCallScope scope;
+    set_arg_vector(nullptr, 0);
+    EXPECT_EQ(cmd_open_special_sheet(), kMsgSettingRefused);
+    EXPECT_EQ(level_count(), 0);
+}
+
+TEST_F(SpecialSheet, AnEmptyNewAsphereIsDroppedOnlyWhenTheSheetIsLeft) {
+    const struct {
+        int end_mode;
+        bool kept;
+    } cases[] = {{0, false}, {1, true}};
+    for (const auto& c : cases) {
+        lens_at(2);
+        ASSERT_EQ(open_choice(kSpecialStandardAsphere), 1) << errors();
+        ASSERT_NE(surface(2).asphere, nullptr);
+        EXPECT_EQ(surface(2).asphere->kind, kAsphereEven);
+        GridEvent e;
+        e.code = kLevelEventChange;
+        e.argument = c.end_mode;
+        ASSERT_EQ(run_command_level(e), 0);
+        EXPECT_EQ(surface(2).asphere != nullptr, c.kept) << c.end_mode;
+        close_all();
+    }
+}
+
+TEST_F(SpecialSheet, AnAsphereWithATermStaysAndItsDeleteEndsTheSheet) {
+    lens_at(2);
+    ASSERT_EQ(open_choice(kSpecialStandardAsphere), 1);
+    ASSERT_EQ(edit(kCmdAfL, 2, 2.5e-7), 0) << error_text_buffer();
+    EXPECT_EQ(cell_text(kCmdAfL, 2), format_number(2.5e-7, 2, 0));
+    EXPECT_EQ(get_lens_value(kCmdAfL, 2), 2.5e-7);
+    leave(0);
+    ASSERT_NE(surface(2).asphere, nullptr);
+    EXPECT_EQ(surface(2).asphere->entered[4], 2.5e-7);
+
+    // Opened again on the kept asphere, the delete button removes it and ends the level.
+    ASSERT_EQ(open_choice(kSpecialStandardAsphere), 1);
+    set_state_flag(kFlagSpotDiagramCurrent);
+    ASSERT_EQ(click(kGridKindButton | kFieldAsphereDelete, 0), 0);
+    EXPECT_EQ(surface(2).asphere, nullptr);
+    EXPECT_EQ(test_state_flag(kFlagSpotDiagramCurrent), 0);  // the set-up ran
+    for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+    EXPECT_EQ(level_count(), 0);
+}
+
+TEST_F(SpecialSheet, ASplineGivesWayToAnAsphereOnlyWhenTheUserAgrees) {
+    const struct {
+        platform::MessageAnswer answer;
+        bool opened;
+    } cases[] = {{platform::MessageAnswer::cancel, false}, {platform::MessageAnswer::ok, true}};
+    for (const auto& c : cases) {
+        lens_at(2);
+        ASSERT_EQ(alloc_spline_record(2, 4), 0);
+        ui().queue_message_box_answer(c.answer);
+        EXPECT_EQ(open_choice(kSpecialStandardAsphere), c.opened ? 1 : 0);
+        EXPECT_EQ(surface(2).spline != nullptr, !c.opened);
+        if (c.opened) {
+            leave(-1);
+            close_all();
+        }
+    }
+}
+
+TEST_F(SpecialSheet, ACancelledSheetLeavesTheLensAsItWas) {
+    const struct {
+        int choice;
+        int field;
+        double value;
+    } cases[] = {
+        {kSpecialCoordinates, kCmdDcyL, 1.5},   {kSpecialConicToric, kCmdCcL, -0.5},
+        {kSpecialSurfaceOptions, kCmdTceL, 71}, {kSpecialGrating, kCmdGspL, 0.8},
+        {kSpecialPerfectLens, kCmdPflL, 40},    {kSpecialStandardAsphere, kCmdAdL, 1e-5},
+    };
+    for (const auto& c : cases) {
+        lens_at(2);
+        const std::string before = lens_text();
+        ASSERT_EQ(open_choice(c.choice), 1) << c.choice << " " << errors();
+        ASSERT_EQ(edit(c.field, 2, c.value), 0) << c.choice << " " << error_text_buffer();
+        EXPECT_NE(lens_text(), before) << c.choice;
+        leave(-1);
+        EXPECT_EQ(lens_text(), before) << c.choice;
+        EXPECT_EQ(test_state_flag(kFlagTemporaryLensCopy), 0) << c.choice;
+        close_all();
+    }
+}
+
+// What a sheet stores is what the lens-entry commands store: the lens files match byte for byte.
+TEST_F(SpecialSheet, TheSheetsLeaveTheLensTheCommandsLeave) {
+    struct Step {
+        int code;  // 4 a button, 5 a value
+        int field;
+        double value;
+    };
+    const struct {
+        int choice;
+        std::vector<Step> steps;
+        std::vector<const char*> commands;
+    } cases[] = {
+        {kSpecialCoordinates,
+         {{5, kCmdDcxL, 0.1},
+          {5, kCmdDcyL, -0.2},
+          {5, kCmdDczL, 0.3},
+          {5, kCmdTlaL, 1},
+          {5, kCmdTlbL, 2},
+          {5, kCmdTlcL, 3}},
+         {"DCX 0.1", "DCY -0.2", "DCZ 0.3", "TLA 1", "TLB 2", "TLC 3"}},
+        {kSpecialCoordinates, {{5, kCmdDtL, -1}, {5, kCmdTlaL, 5}}, {"DT -1", "TLA 5"}},
+        {kSpecialCoordinates,
+         {{5, kCmdTlaL, 5}, {4, kGridKindButton | kFieldBend, 0}},
+         {"TLA 5", "BEN"}},
+        {kSpecialCoordinates, {{5, kCmdTlbL, 4}, {5, kCmdRcoL, 1}}, {"TLB 4", "RCO 1"}},
+        {kSpecialConicToric, {{5, kCmdCcL, -1}, {5, kCmdCvxL, 0.01}}, {"CC -1", "CVX 0.01"}},
+        {kSpecialSurfaceOptions,
+         {{4, kGridKindButton | kCmdFrnL, 0},
+          {5, kCmdFcvL, 0.02},
+          {5, kCmdFccL, -2},
+          {4, kGridKindButton | kCmdAsiL, 0},
+          {4, kGridKindButton | kCmdTirL, 0},
+          {4, kGridKindButton | kCmdRodL, 0},
+          {5, kCmdTceL, 71}},
+         {"FRN", "FCV 0.02", "FCC -2", "ASI", "TIR", "ROD", "TCE 71"}},
+        {kSpecialGrating, {{5, kCmdGorL, 2}, {5, kCmdGspL, 0.8}}, {"GOR 2", "GSP 0.8"}},
+        {kSpecialPerfectLens, {{5, kCmdPflL, 40}, {5, kCmdPfmL, -0.5}}, {"PFL 40", "PFM -0.5"}},
+        {kSpecialStandardAsphere,
+         {{5, kCmdAdL, 1e-5}, {5, kCmdAeL, -2e-8}, {5, kCmdAfL, 3e-11}, {5, kCmdAgL, -4e-14}},
+         {"AD 1e-5", "AE -2e-8", "AF 3e-11", "AG -4e-14"}},
+    };
+    for (const auto& c : cases) {
+        lens_at(2);
+        ASSERT_EQ(open_choice(c.choice), 1) << c.choice << " " << errors();
+        for (const Step& s : c.steps) {
+            ASSERT_EQ(event(s.code, s.field, 2, s.value), 0)
+                << c.choice << " " << s.field << " " << error_text_buffer();
+        }
+        leave(0);
+        ASSERT_EQ(level_count(), 0);
+        const std::string by_sheet = lens_text();
+        lens_at(2);
+        for (const char* line : c.commands) {
+            ASSERT_EQ(run_choice_line(line), 0) << line << " " << error_text_buffer();
+        }
+        ASSERT_EQ(lens_setup(0), 0);
+        EXPECT_EQ(lens_text(), by_sheet) << c.choice;
+    }
+}
+
+TEST_F(SpecialSheet, TheCoordinatesSheetShowsWhatTheSurfaceAllows) {
+    // Surface 1: no bend (it needs a surface from 2 on); surface 2 returns to itself.
+    lens_at(1);
+    surface(1).bend = 1;
+    ASSERT_EQ(run_choice_line("TLA 3"), 0);
+    ASSERT_EQ(open_choice(kSpecialCoordinates), 1) << errors();
+    EXPECT_EQ(surface(1).bend, 0);
+    EXPECT_FALSE(has_cell(kGridKindButton | kFieldBend, 1));
+    EXPECT_TRUE(has_cell(kGridKindButton | kFieldDecentrePickup, 1));
+    EXPECT_EQ(line_with("Bend"), "Bend (BEN):     No");
+    leave(0);
+    close_all();
+
+    lens_at(2);
+    ASSERT_EQ(open_choice(kSpecialCoordinates), 1);
+    ASSERT_EQ(click(kGridKindButton | kCmdRcoL, 0), 0) << error_text_buffer();
+    ASSERT_NE(surface(2).return_coordinates, nullptr);
+    EXPECT_EQ(line_with("Coordinate return:"),
+              "Coordinate return:  Yes    Return to surface:    2 (untilted coordinates)");
+    EXPECT_EQ(cell_text(kCmdRcoL, 2), "2");
+    ASSERT_EQ(edit(kCmdRcoL, 2, 1), 0) << error_text_buffer();
+    EXPECT_EQ(line_with("Coordinate return:"),
+              "Coordinate return:  Yes    Return to surface:    1");
+    // The values of a decentre picked up from elsewhere are not typed into.
+    surface(2).decentre->pickup_source = 1;
+    ui().queue_message_box_answer(platform::MessageAnswer::ok);
+    ASSERT_EQ(edit(kCmdDcxL, 2, 4.0), 0);
+    EXPECT_EQ(surface(2).decentre->dcx, 0.0);
+    leave(-1);
+}
+
+TEST_F(SpecialSheet, ACoordinatesSheetLeftEmptyLeavesNoDecentre) {
+    lens_at(2);
+    ASSERT_EQ(open_choice(kSpecialCoordinates), 1);
+    ASSERT_NE(surface(2).decentre, nullptr);  // made when the sheet opens
+    ASSERT_EQ(edit(kCmdDcxL, 2, 0.0), 0);
+    leave(0);
+    EXPECT_EQ(surface(2).decentre, nullptr);
+
+    // The delete button ends the sheet.
+    lens_at(2);
+    ASSERT_EQ(open_choice(kSpecialCoordinates), 1);
+    ASSERT_EQ(edit(kCmdDcxL, 2, 1.0), 0);
+    ASSERT_EQ(click(kGridKindButton | kFieldCoordinatesDelete, 0), 0) << error_text_buffer();
+    EXPECT_EQ(surface(2).decentre, nullptr);
+    for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+    EXPECT_EQ(level_count(), 0);
+
+    // So does a typed delete.
+    lens_at(2);
+    ASSERT_EQ(open_choice(kSpecialCoordinates), 1);
+    ASSERT_EQ(edit(kCmdDcxL, 2, 1.0), 0);
+    ASSERT_EQ(typed("TDD"), 0) << error_text_buffer();
+    EXPECT_EQ(surface(2).decentre, nullptr);
+    for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+    EXPECT_EQ(level_count(), 0);
+}
+
+TEST_F(SpecialSheet, TheConicFormFollowsTheConicConstant) {
+    const struct {
+        double k;
+        const char* form;
+    } cases[] = {{-1.0, "paraboloid"},
+                 {-1.0000001, "hyperboloid"},
+                 {-0.5, "prolate"},
+                 {0.0, "sphere"},
+                 {0.5, "oblate"}};
+    lens_at(2);
+    ASSERT_EQ(open_choice(kSpecialConicToric), 1);
+    for (const auto& c : cases) {
+        ASSERT_EQ(edit(kCmdCcL, 2, c.k), 0);
+        EXPECT_NE(line_with("Form: ").find(c.form), std::string::npos) << c.k;
+    }
+    leave(-1);
+}
+
+TEST_F(SpecialSheet, ANoteKeepsEightyCharactersAndItsDeleteEndsTheSheet) {
+    lens_at(2);
+    ASSERT_EQ(open_choice(kSpecialSurfaceNote), 1);
+    EXPECT_EQ(top_level()->cursor_field, kGridKindText | kCmdNotL);
+    const std::string hundred(100, 'x');
+    ASSERT_EQ(edit_text(kGridKindText | kCmdNotL, 2, hundred.c_str()), 0) << error_text_buffer();
+    ASSERT_NE(surface(2).note, nullptr);
+    EXPECT_EQ(std::string(surface(2).note), std::string(80, 'x'));
+    EXPECT_EQ(cell_text(kGridKindText | kCmdNotL, 2), std::string(80, 'x'));
+    ASSERT_EQ(click(kGridKindButton | kFieldNoteDelete, 0), 0);
+    EXPECT_EQ(surface(2).note, nullptr);
+    for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+    EXPECT_EQ(level_count(), 0);
+}
+
+TEST_F(SpecialSheet, ThePerfectLensGoesWhenLeftAtZeroOrDeleted) {
+    lens_at(2);
+    ASSERT_EQ(open_choice(kSpecialPerfectLens), 1);
+    ASSERT_NE(surface(2).perfect_lens, nullptr);
+    leave(0);
+    EXPECT_EQ(surface(2).perfect_lens, nullptr);
+
+    lens_at(2);
+    ASSERT_EQ(open_choice(kSpecialPerfectLens), 1);
+    ASSERT_EQ(edit(kCmdPflL, 2, 25.0), 0);
+    ASSERT_EQ(click(kGridKindButton | kFieldPerfectLensDelete, 0), 0);
+    EXPECT_EQ(surface(2).perfect_lens, nullptr);
+    for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+    EXPECT_EQ(level_count(), 0);
+}
+
+TEST_F(SpecialSheet, TheImageSurfaceDrawnAlwaysSetsTheDrawingConditions) {
+    lens_at(3);
+    ASSERT_EQ(lens_data().image_surface, 3);
+    ASSERT_NE(lens_data().drawing_conditions, nullptr);
+    lens_data().drawing_conditions->dlrs = 0;
+    ASSERT_EQ(open_choice(kSpecialSurfaceOptions), 1);
+    input("3\n");
+    ASSERT_EQ(click(kGridKindButton | kCmdDrwL, 0), 0) << error_text_buffer();
+    EXPECT_EQ(surface(3).drawing_mode, 3);
+    EXPECT_EQ(lens_data().drawing_conditions->dlrs, 3);
+    leave(0);
+}
+
+}  // namespace
+}  // namespace sheet_test
