@@ -1,4 +1,6 @@
-// The coefficient sheets of the current surface: the standard asphere's four polynomial terms.
+// The coefficient sheets of the current surface: the standard asphere's four polynomial terms,
+// the other aspheres' order and coefficients (five to a row under their labels) and the points
+// of a spline profile.
 #pragma once
 
 #include "runtime/command_levels.h"
@@ -6,12 +8,38 @@
 #include "ui/sheet_kit.h"
 
 inline constexpr int kFieldAsphereDelete = 919;
+inline constexpr int kFieldAsphereOrder = kCmdAspL;
+inline constexpr int kFieldAsphereCoefficient = kCmdAs_L;
+inline constexpr int kFieldPolynomialDelete = 904;
+inline constexpr int kFieldSplinePoints = kCmdSpl;
+inline constexpr int kFieldSplineHeight = kCmdSh;
+inline constexpr int kFieldSplineSag = kCmdSs;
+inline constexpr int kFieldSplineDelete = 936;
+inline constexpr int kAsphereRevertCopy = -1178;
+inline constexpr int kSplineRevertCopy = -1218;
 
 struct CoefficientSheetsState {
     SheetKit standard_asphere{kMsgStandardAsphereRevertCopy};
+    SheetKit asphere{kAsphereRevertCopy};
+    SheetKit spline{kSplineRevertCopy};
 };
 CoefficientSheetsState& coefficient_sheets_state();
 void reset_coefficient_sheets();
 
 int standard_asphere_sheet_event(GridEvent& event);
 void print_standard_asphere_sheet();
+
+// The special-data choices 11 to 22: the asphere of the choice's kind made when the surface has
+// none (or a standard one) and the choice's kind has an order; a surface's asphere of another
+// kind is opened as it is. 0 (also when nothing opens), or a failure of the record or set-up.
+int open_asphere_sheet(int choice);
+// Choice 23: the spline profile (five points when new). 0 or a failure.
+int open_spline_sheet();
+// The rows the sheet of an asphere of kind with count coefficients needs.
+int asphere_sheet_rows(int kind, int count);
+int spline_sheet_rows(int points);
+
+int asphere_sheet_event(GridEvent& event);
+int spline_sheet_event(GridEvent& event);
+void print_asphere_sheet();
+void print_spline_sheet();

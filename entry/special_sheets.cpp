@@ -83,6 +83,8 @@ int cmd_open_special_sheet() {
         case kSpecialStandardAsphere:
             if (spline_gives_way(n) != 0) return 0;
             return push(standard_asphere_sheet_event, kStandardAsphereRows);
+        case kSpecialSplineProfile:
+            return open_spline_sheet();
         case kSpecialGrating: {
             const int rc = push(grating_sheet_event, kGratingRows);
             if (rc == 0) set_level_option();
@@ -90,6 +92,10 @@ int cmd_open_special_sheet() {
         }
         default:
             break;
+    }
+    if (choice >= kSpecialFirstAsphere && choice <= kSpecialLastAsphere) {
+        if (spline_gives_way(n) != 0) return 0;
+        return open_asphere_sheet(choice);
     }
     // Kinds without a sheet: the entries that are only headings or reserved, and the values
     // past the list.

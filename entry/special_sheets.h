@@ -16,6 +16,9 @@ enum SpecialSheetChoice : int {
     kSpecialPerfectLens = 7,
     kSpecialConicToric = 9,
     kSpecialStandardAsphere = 10,
+    kSpecialFirstAsphere = 11,  // to 22: an asphere of the kind each stands for
+    kSpecialLastAsphere = 22,
+    kSpecialSplineProfile = 23,
     kSpecialGrating = 25,
     kSpecialChoiceCount = 47,
 };

@@ -39,6 +39,30 @@ protected:
         for (int k = 0; k < 3 && level_push_pending(); ++k) main_loop_pass(false);
         return level_count();
     }
+    // The handler called as the special-data command calls it, for choices the list does not
+    // offer; the level, when one was asked for, is built.
+    int open_direct(int choice) {
+        {
+            ScratchCallScope scope;
+            ArgCell** cells = scope.scratch();
+            *cells[0] = int_cell(choice + 1);
+            set_arg_vector(cells, 1);
+            const int rc = cmd_open_special_sheet();
+            if (rc != 0) return rc;
+        }
+        for (int k = 0; k < 3 && level_push_pending(); ++k) main_loop_pass(false);
+        return 0;
+    }
+    // The cells of field on each line that has one, counted.
+    std::vector<int> cells_per_line(int field) {
+        std::vector<int> out;
+        for (int k = 0; k < 60; ++k) {
+            int n = 0;
+            for (const Cell& c : cells(k)) n += grid_entry_field(c.code) == field ? 1 : 0;
+            if (n > 0) out.push_back(n);
+        }
+        return out;
+    }
     LevelHandler top_handler() const {
         const CommandLevel* l = top_level();
         return l != nullptr ? l->handler : nullptr;
@@ -112,6 +136,12 @@ TEST_F(SpecialSheet, EachChoiceOpensItsSheetOrNothing) {
         {7, perfect_lens_sheet_event, kPerfectLensRows},
         {9, conic_toric_sheet_event, kConicToricRows},
         {10, standard_asphere_sheet_event, kStandardAsphereRows},
+        {11, asphere_sheet_event, 10},  // kind 1, order 10: six coefficients
+        {15, asphere_sheet_event, 10},  // kind 3, order 10: eight
+        {19, asphere_sheet_event, 13},  // kind 7, order 10: nine
+        {21, asphere_sheet_event, 10},  // kind 9, order 5: six
+        {13, asphere_sheet_event, 13},  // kind 11, order 10: eleven
+        {23, spline_sheet_event, 15},   // five points
         {25, grating_sheet_event, kGratingRows},
         {1, nullptr, 0},
         {3, nullptr, 0},
@@ -403,6 +433,97 @@ TEST_F(SpecialSheet, TheImageSurfaceDrawnAlwaysSetsTheDrawingConditions) {
     EXPECT_EQ(surface(3).drawing_mode, 3);
     EXPECT_EQ(lens_data().drawing_conditions->dlrs, 3);
     leave(0);
+}
+
+TEST_F(SpecialSheet, AnAsphereOfAnotherKindIsOpenedAsItIs) {
+    const struct {
+        int choice;
+        const char* before;  // the asphere the surface has
+        int kind;            // after
+        int count;
+        bool opened;
+    } cases[] = {
+        {13, "ASP ASR 10", kAsphereSeries, 6, true},  // a kind-1 asphere stays
+        {13, "AD 1e-5", kAsphereRadial, 11, true},    // a standard asphere is replaced
+        {12, "ASP ASR 10", kAsphereSeries, 6, true},  // never offered, but opens the record
+        {12, nullptr, -1, 0, false},                  // ... and never makes one
+        {16, nullptr, -1, 0, false},
+    };
+    for (const auto& c : cases) {
+        lens_at(2);
+        if (c.before != nullptr) {
+            ASSERT_EQ(run_choice_line(c.before), 0) << c.before;
+        }
+        ASSERT_EQ(open_direct(c.choice), 0) << c.choice << " " << error_text_buffer();
+        EXPECT_EQ(level_count(), c.opened ? 1 : 0) << c.choice;
+        if (c.kind < 0) {
+            EXPECT_EQ(surface(2).asphere, nullptr) << c.choice;
+        } else {
+            ASSERT_NE(surface(2).asphere, nullptr) << c.choice;
+            EXPECT_EQ(surface(2).asphere->kind, c.kind) << c.choice;
+            EXPECT_EQ(surface(2).asphere->entered_count, c.count) << c.choice;
+        }
+        if (level_count() > 0) leave(-1);
+        EXPECT_EQ(test_state_flag(kFlagTemporaryLensCopy), 0) << c.choice;
+    }
+}
+
+TEST_F(SpecialSheet, TheAsphereSheetShowsItsOrderAndCoefficientsFiveToARow) {
+    const struct {
+        const char* asphere;
+        const char* order_line;
+        std::vector<int> groups;
+    } cases[] = {
+        {"ASP ASR 10", "ASP ASR   10", {5, 1}},
+        {"ASP ISR 9", "ASP ISR    9    (the highest power of the radius)", {5, 2}},
+        {"ASP ASR 22", "ASP ASR   22", {5, 5, 2}},
+    };
+    for (const auto& c : cases) {
+        lens_at(2);
+        ASSERT_EQ(run_choice_line(c.asphere), 0) << c.asphere;
+        ASSERT_EQ(open_direct(11), 0) << error_text_buffer();
+        ASSERT_EQ(level_count(), 1);
+        EXPECT_EQ(line_with("ASP "), c.order_line);
+        EXPECT_EQ(cells_per_line(kFieldAsphereCoefficient), c.groups) << c.asphere;
+        leave(-1);
+    }
+    // A new order keeps the coefficients there is room for; a coefficient past them is no cell.
+    lens_at(2);
+    ASSERT_EQ(run_choice_line("ASP ASR 10"), 0);
+    ASSERT_EQ(open_direct(11), 0);
+    ASSERT_EQ(edit(kFieldAsphereCoefficient, 2, 1.5e-5), 0);
+    ASSERT_EQ(event(kLevelEventEdited, kFieldAsphereOrder, 2, 6), 0) << error_text_buffer();
+    EXPECT_EQ(surface(2).asphere->entered_count, 4);
+    EXPECT_EQ(surface(2).asphere->entered[2], 1.5e-5);
+    EXPECT_EQ(edit(kFieldAsphereCoefficient, 5, 1.0), 0);
+    ASSERT_EQ(click(kGridKindButton | kFieldPolynomialDelete, 0), 0);
+    EXPECT_EQ(surface(2).asphere, nullptr);
+    for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+    EXPECT_EQ(level_count(), 0);
+}
+
+TEST_F(SpecialSheet, TheSplineSheetShowsItsPointsInPairs) {
+    lens_at(2);
+    ASSERT_EQ(open_choice(kSpecialSplineProfile), 1) << errors();
+    ASSERT_NE(surface(2).spline, nullptr);
+    EXPECT_EQ(surface(2).spline->count, 5);
+    EXPECT_EQ(line_with("Point 0"), " Point 0| Point 1");
+    EXPECT_EQ(line_with("Point 2"), " Point 2| Point 3");
+    EXPECT_EQ(line_with("Point 4"), " Point 4");
+    // The vertex's height is no cell.
+    EXPECT_FALSE(has_cell(kFieldSplineHeight, 0));
+    EXPECT_TRUE(has_cell(kFieldSplineHeight, 4));
+    ASSERT_EQ(edit(kFieldSplineHeight, 4, 5.0), 0);
+    ASSERT_EQ(edit(kFieldSplineSag, 4, -0.25), 0);
+    ASSERT_EQ(edit(kFieldSplineHeight, 7, 1.0), 0);  // no such point
+    leave(0);
+    const std::string by_sheet = lens_text();
+    lens_at(2);
+    for (const char* line : {"SPL 4", "SH 4 5", "SS 4 -0.25"}) {
+        ASSERT_EQ(run_choice_line(line), 0) << line << " " << error_text_buffer();
+    }
+    ASSERT_EQ(lens_setup(0), 0);
+    EXPECT_EQ(lens_text(), by_sheet);
 }
 
 }  // namespace
