@@ -1,6 +1,7 @@
 #include "entry/coefficient_sheets.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "entry/special_sheets.h"
@@ -607,6 +608,299 @@ int spline_sheet_event(GridEvent& event) {
             if (rc != 0) return rc;
             if (s.spline == nullptr) return special_sheet_record_gone();
             return sheet_rewrite(kit);
+        }
+        default:
+            return 0;
+    }
+}
+
+// --- diffractive surfaces ---------------------------------------------------------------------
+
+namespace {
+
+constexpr int kDiffractiveTitle = -588;
+constexpr int kZernikePhaseTitle = -678;
+constexpr int kDiffractiveHelp = -1010;
+constexpr int kZernikePhaseHelp = -1011;
+constexpr int kOrderLabel = -430;
+constexpr int kWavelengthLabel = -431;
+constexpr int kXyTermsNote = -904;
+constexpr int kZernikeSwitchLabel = -1036;
+constexpr int kDiffractiveEvenLabel = -427;
+constexpr int kDiffractiveRadialLabel = -901;
+constexpr int kDiffractiveTermLabel = -666;
+constexpr int kDiffractiveDelete = -429;
+constexpr int kZernikePhaseDelete = -667;
+constexpr int kDesignWavelengthRefused = -3160;
+constexpr int kFirstDiffractiveChoice = 27;
+constexpr int kLastDiffractiveChoice = 33;
+
+// Kinds 0 to 6 of a diffractive record; 4 and 5 are Zernike phase surfaces.
+constexpr int kDoeEven = 0;
+constexpr int kDoeXy = 1;
+constexpr int kDoeRadial = 2;
+constexpr int kDoeAbsXy = 3;
+constexpr int kZoeRadial = 4;
+constexpr int kZoeXy = 5;
+constexpr int kDoeUser = 6;
+
+struct DiffractiveChoice {
+    int kind;
+    int order;
+};
+constexpr DiffractiveChoice kDiffractiveChoices[7] = {
+    {kDoeEven, 10},  {kDoeXy, 10}, {kDoeRadial, 10}, {kDoeAbsXy, 10},
+    {kZoeRadial, 5}, {kZoeXy, 16}, {kDoeUser, 10},
+};
+
+bool zernike_kind(int kind) {
+    return kind == kZoeRadial || kind == kZoeXy;
+}
+
+// The kinds whose records the allocator sizes by an order.
+bool diffractive_has_order(int kind) {
+    return kind == kDoeEven || kind == kDoeRadial || kind == kZoeRadial;
+}
+
+int diffractive_count(const SurfaceRecord& s) {
+    return s.diffractive != nullptr && s.diffractive->entered != nullptr
+               ? std::max<int>(0, s.diffractive->entered_count)
+               : 0;
+}
+
+int shown_diffractive_order(const DiffractiveRecord& d) {
+    const int f = d.entered_count;
+    switch (d.kind) {
+        case kDoeEven:
+            return 2 * f - 2;
+        case kDoeXy:
+        case kDoeAbsXy:
+            return static_cast<int>((std::sqrt(8.0 * f + 1.0) - 3.0) / 2.0);
+        case kDoeRadial:
+            return f - 1;
+        case kZoeRadial:
+        case kZoeXy:
+            return f - 1;
+        default:
+            return 0;
+    }
+}
+
+const char* diffractive_keyword(int kind) {
+    constexpr const char* kWords[7] = {"DOE DFR", "DOE DFX", "DOE DRA", "DOE DXA",
+                                       "ZOE ZRR", "ZOE ZRX", nullptr};
+    return kind >= 0 && kind < 7 ? kWords[kind] : nullptr;
+}
+
+void diffractive_label(int kind, int i) {
+    if (kind == kDoeEven) {
+        text_spaces(2 * i < 10 ? 4 : 3);
+        print_msg(kDiffractiveEvenLabel, i, 2 * i);
+        text_spaces(2 * i < 20 ? 3 : 2);
+    } else if (kind == kDoeRadial) {
+        text_spaces(2 * i < 20 ? 4 : 3);
+        print_msg(kDiffractiveRadialLabel, i, i);
+        text_spaces(2 * i < 20 ? 3 : 2);
+    } else {
+        text_spaces(6);
+        print_msg(kDiffractiveTermLabel, i);
+        text_spaces(2 * i < 20 ? 6 : 5);
+    }
+}
+
+void free_diffractive(SurfaceRecord& s) {
+    mem_free(s.diffractive);
+    s.diffractive = nullptr;
+    // The order and the values a diffractive pickup copies go with the record.
+    s.diffraction_order = 0;
+    s.diffraction_word = 0;
+    s.grating_companion = 0.0;
+    bounds_stale = 1;
+}
+
+}  // namespace
+
+int diffractive_sheet_rows(int kind, int count) {
+    if (zernike_kind(kind)) return ((count - 1) / 5 + 3) * 3;
+    return (count - 1) / 5 * 3 + 8;
+}
+
+int open_diffractive_sheet(int choice) {
+    if (choice < kFirstDiffractiveChoice || choice > kLastDiffractiveChoice) return 0;
+    const DiffractiveChoice c = kDiffractiveChoices[choice - kFirstDiffractiveChoice];
+    const int n = current_index();
+    SurfaceRecord& s = current();
+    SheetKit& kit = g_sheets.diffractive;
+    sheet_take_copy(kit);
+    // A record of the choice's family stays as it is; one of the other family is replaced.
+    const bool kept_as_it_is =
+        s.diffractive != nullptr && zernike_kind(s.diffractive->kind) == zernike_kind(c.kind);
+    if (!kept_as_it_is) {
+        if (!diffractive_has_order(c.kind)) {
+            sheet_release_copy(kit, 0);
+            return 0;
+        }
+        if (const int rc = alloc_diffractive_record(n, c.kind, c.order); rc != 0) {
+            sheet_release_copy(kit, 0);
+            return rc;
+        }
+        if (const int rc = lens_setup_or_error(); rc != 0) {
+            sheet_release_copy(kit, 0);
+            return rc;
+        }
+    }
+    if (s.diffractive == nullptr) {
+        sheet_release_copy(kit, 0);
+        return 0;
+    }
+    return push_command_level(diffractive_sheet_event,
+                              diffractive_sheet_rows(s.diffractive->kind, diffractive_count(s)), 0);
+}
+
+void print_diffractive_sheet() {
+    const int n = current_index();
+    const SurfaceRecord& s = current();
+    const DiffractiveRecord* d = s.diffractive;
+    const bool zernike = d != nullptr && zernike_kind(d->kind);
+    if (zernike) {
+        sheet_set_title(kZernikePhaseHelp, kZernikePhaseTitle);
+    } else {
+        sheet_set_title(kDiffractiveHelp, kDiffractiveTitle);
+    }
+    print_sheet_surface_heading();
+    if (d == nullptr) return;
+    if (zernike) {
+        sheet_label(kZernikeNote);
+        text_newline();
+    }
+    char t[16];
+    if (const char* keyword = diffractive_keyword(d->kind)) sheet_text(keyword);
+    text_spaces(1);
+    text_hotspot(kFieldDiffractiveOrder, n);
+    std::snprintf(t, sizeof t, " %3d ", shown_diffractive_order(*d));
+    sheet_text(t);
+    text_spaces(5);
+    sheet_label(kOrderLabel);
+    sheet_int_cell(kFieldDiffractionOrder, n, s.diffraction_order, 3);
+    text_spaces(5);
+    sheet_label(kWavelengthLabel);
+    sheet_number_cell(kFieldDesignWavelength, n, d->design_wavelength);
+    text_newline();
+    if (d->kind == kDoeRadial || d->kind == kDoeAbsXy) {
+        sheet_label(d->kind == kDoeRadial ? kHighestPowerNote : kXyTermsNote);
+        text_newline();
+    }
+    if (zernike) {
+        sheet_label(kZernikeSwitchLabel);
+        text_hotspot(kGridKindButton | kFieldZernikeSwitch, n);
+        text_printf(d->zernike_switch != 0 ? "  %s " : " %s ",
+                    d->zernike_switch != 0 ? "On" : "Off");
+        text_newline();
+    }
+    const int c = diffractive_count(s);
+    const int cell =
+        zernike || d->kind == kDoeUser ? kFieldZernikeCoefficient : kFieldDiffractiveCoefficient;
+    for (int group = 0; group < c; group += kGroupSize) {
+        const int end = std::min(c, group + kGroupSize);
+        for (int i = group; i < end; ++i) {
+            diffractive_label(d->kind, i);
+            if (i - group < kGroupSize - 1) sheet_text("|");
+        }
+        text_newline();
+        for (int i = group; i < end; ++i) {
+            if (i > group) sheet_text("|");
+            text_spaces(2);
+            sheet_number_cell(cell, i, d->entered[i]);
+            text_spaces(2);
+        }
+        text_newline();
+        text_newline();
+    }
+    sheet_button_msg(kGridKindButton | kFieldDiffractiveDelete, 0,
+                     zernike ? kZernikePhaseDelete : kDiffractiveDelete);
+    text_newline();
+}
+
+int diffractive_sheet_event(GridEvent& event) {
+    SheetKit& kit = g_sheets.diffractive;
+    kit.print = print_diffractive_sheet;
+    const int n = current_index();
+    SurfaceRecord& s = current();
+    const int field = grid_entry_field(event.field);
+    const int i = event.first_index;
+    switch (event.code) {
+        case kLevelEventShown:
+            special_sheet_begin(kit, true);
+            return sheet_open(kit);
+        case kLevelEventMayClose:
+            return sheet_may_close(kit);
+        case kLevelEventChange:
+            return special_sheet_end(kit, event.argument, false, nullptr);
+        case kLevelEventCellChanged: {
+            const DiffractiveRecord* d = s.diffractive;
+            if (d == nullptr) return 0;
+            char t[32] = {};
+            if (field == kFieldDiffractiveOrder) {
+                std::snprintf(t, sizeof t, "%d", shown_diffractive_order(*d));
+            } else if (field == kFieldDiffractionOrder) {
+                std::snprintf(t, sizeof t, "%d", s.diffraction_order);
+            } else if (field == kFieldDesignWavelength) {
+                std::snprintf(t, sizeof t, "%s", format_number(d->design_wavelength, 2, 0));
+            } else if ((field == kFieldDiffractiveCoefficient ||
+                        field == kFieldZernikeCoefficient) &&
+                       i >= 0 && i < diffractive_count(s)) {
+                std::snprintf(t, sizeof t, "%s", format_number(d->entered[i], 2, 0));
+            } else {
+                return 0;
+            }
+            sheet_edit_text(event, t);
+            return 0;
+        }
+        case kLevelEventEdited: {
+            DiffractiveRecord* d = s.diffractive;
+            if (d == nullptr) return 0;
+            if (event.value_type != kGridValueDouble && event.value_type != kGridValueInt) return 0;
+            const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
+            if (field == kFieldDiffractiveCoefficient || field == kFieldZernikeCoefficient) {
+                if (i < 0 || i >= diffractive_count(s)) return 0;
+                d->entered[i] = v;
+            } else if (field == kFieldDesignWavelength) {
+                if (v <= 0.0) {
+                    status_msg(kDesignWavelengthRefused, v);
+                    return sheet_rewrite(kit);
+                }
+                d->design_wavelength = v;
+            } else if (field == kFieldDiffractionOrder) {
+                s.diffraction_order = static_cast<std::int32_t>(v);
+            } else if (field == kFieldDiffractiveOrder) {
+                if (v < 0 || v != static_cast<int>(v)) return 0;
+                if (const int rc = alloc_diffractive_record(n, d->kind, static_cast<int>(v));
+                    rc != 0) {
+                    return rc;
+                }
+            } else {
+                return 0;
+            }
+            if (s.diffractive == nullptr) return special_sheet_record_gone();
+            s.diffractive->changed = 1;
+            kit.changed = true;
+            return sheet_after_change(kit);
+        }
+        case kLevelEventActivate:
+            if (field == kFieldZernikeSwitch) {
+                if (s.diffractive == nullptr) return 0;
+                s.diffractive->zernike_switch = s.diffractive->zernike_switch != 0 ? 0 : 1;
+                kit.changed = true;
+                return sheet_after_change(kit);
+            }
+            if (field != kFieldDiffractiveDelete) return 0;
+            free_diffractive(s);
+            return special_sheet_record_gone();
+        case kLevelEventTypedText: {
+            const int rc = sheet_run_line(event);
+            if (rc != 0) return rc;
+            if (s.diffractive == nullptr) return special_sheet_record_gone();
+            return sheet_after_change(kit);
         }
         default:
             return 0;

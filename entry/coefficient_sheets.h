@@ -15,13 +15,22 @@ inline constexpr int kFieldSplinePoints = kCmdSpl;
 inline constexpr int kFieldSplineHeight = kCmdSh;
 inline constexpr int kFieldSplineSag = kCmdSs;
 inline constexpr int kFieldSplineDelete = 936;
+inline constexpr int kFieldDiffractiveOrder = kCmdDoeL;
+inline constexpr int kFieldDiffractiveCoefficient = kCmdDf_L;
+inline constexpr int kFieldDesignWavelength = kCmdDwvL;
+inline constexpr int kFieldZernikeCoefficient = kCmdZr_L;
+inline constexpr int kFieldZernikeSwitch = kCmdZrtL;
+inline constexpr int kFieldDiffractionOrder = kCmdDorL;
+inline constexpr int kFieldDiffractiveDelete = 908;
 inline constexpr int kAsphereRevertCopy = -1178;
+inline constexpr int kDiffractiveRevertCopy = -1180;
 inline constexpr int kSplineRevertCopy = -1218;
 
 struct CoefficientSheetsState {
     SheetKit standard_asphere{kMsgStandardAsphereRevertCopy};
     SheetKit asphere{kAsphereRevertCopy};
     SheetKit spline{kSplineRevertCopy};
+    SheetKit diffractive{kDiffractiveRevertCopy};
 };
 CoefficientSheetsState& coefficient_sheets_state();
 void reset_coefficient_sheets();
@@ -39,6 +48,13 @@ int open_spline_sheet();
 int asphere_sheet_rows(int kind, int count);
 int spline_sheet_rows(int points);
 
+// Choices 27 to 33: the diffractive surface (27-30, 33) or Zernike phase surface (31, 32) of the
+// choice's kind made when the surface has none of its family and the kind has an order; a
+// record of the family is opened as it is. 0 (also when nothing opens) or a failure.
+int open_diffractive_sheet(int choice);
+int diffractive_sheet_rows(int kind, int count);
+int diffractive_sheet_event(GridEvent& event);
+void print_diffractive_sheet();
 int asphere_sheet_event(GridEvent& event);
 int spline_sheet_event(GridEvent& event);
 void print_asphere_sheet();

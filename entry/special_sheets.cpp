@@ -93,6 +93,9 @@ int cmd_open_special_sheet() {
         default:
             break;
     }
+    if (choice >= kSpecialFirstDiffractive && choice <= kSpecialLastDiffractive) {
+        return open_diffractive_sheet(choice);
+    }
     if (choice >= kSpecialFirstAsphere && choice <= kSpecialLastAsphere) {
         if (spline_gives_way(n) != 0) return 0;
         return open_asphere_sheet(choice);

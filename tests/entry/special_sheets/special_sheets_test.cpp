@@ -526,5 +526,63 @@ TEST_F(SpecialSheet, TheSplineSheetShowsItsPointsInPairs) {
     EXPECT_EQ(lens_text(), by_sheet);
 }
 
+TEST_F(SpecialSheet, ADiffractiveRecordOfTheOtherFamilyIsReplaced) {
+    const struct {
+        int choice;
+        bool with_doe;  // the surface has a kind-0 DOE of order 10 first
+        int kind;       // after; -1 none
+        int count;
+    } cases[] = {
+        {31, true, 4, 6},    // a Zernike phase surface replaces the DOE
+        {28, true, 0, 6},    // the DOE is opened as it is
+        {28, false, -1, 0},  // never offered: makes nothing
+    };
+    for (const auto& c : cases) {
+        lens_at(2);
+        if (c.with_doe) {
+            ASSERT_EQ(run_choice_line("DOE DFR 10"), 0) << error_text_buffer();
+        }
+        ASSERT_EQ(open_direct(c.choice), 0) << c.choice << " " << error_text_buffer();
+        EXPECT_EQ(level_count(), c.kind >= 0 ? 1 : 0) << c.choice;
+        if (c.kind < 0) {
+            EXPECT_EQ(surface(2).diffractive, nullptr);
+        } else {
+            ASSERT_NE(surface(2).diffractive, nullptr);
+            EXPECT_EQ(surface(2).diffractive->kind, c.kind) << c.choice;
+            EXPECT_EQ(surface(2).diffractive->entered_count, c.count) << c.choice;
+        }
+        if (level_count() > 0) leave(-1);
+    }
+}
+
+TEST_F(SpecialSheet, TheDiffractiveSheetStoresWhatItsCommandsStore) {
+    lens_at(2);
+    ASSERT_EQ(open_choice(27), 1) << errors();
+    EXPECT_EQ(line_with("DOE DFR").substr(0, 12), "DOE DFR   10");
+    ASSERT_EQ(edit(kFieldDiffractiveCoefficient, 1, -2.5e-4), 0);
+    ASSERT_EQ(edit(kFieldDesignWavelength, 2, 0.55), 0);
+    // A design wavelength of 0 or below keeps the old one.
+    ASSERT_EQ(edit(kFieldDesignWavelength, 2, -0.5), 0);
+    EXPECT_EQ(surface(2).diffractive->design_wavelength, 0.55);
+    ASSERT_EQ(event(kLevelEventEdited, kFieldDiffractionOrder, 2, 1), 0);
+    leave(0);
+    const std::string by_sheet = lens_text();
+    lens_at(2);
+    for (const char* line : {"DOE DFR 10", "DF1 -2.5e-4", "DWV 0.55", "DOR 1"}) {
+        ASSERT_EQ(run_choice_line(line), 0) << line << " " << error_text_buffer();
+    }
+    ASSERT_EQ(lens_setup(0), 0);
+    EXPECT_EQ(lens_text(), by_sheet);
+
+    // The delete button takes the record and its order away and ends the sheet.
+    lens_data().current_surface = 2;
+    ASSERT_EQ(open_choice(27), 1);
+    ASSERT_EQ(click(kGridKindButton | kFieldDiffractiveDelete, 0), 0);
+    EXPECT_EQ(surface(2).diffractive, nullptr);
+    EXPECT_EQ(surface(2).diffraction_order, 0);
+    for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+    EXPECT_EQ(level_count(), 0);
+}
+
 }  // namespace
 }  // namespace sheet_test
