@@ -13,6 +13,7 @@
 #include "app/window_captions.h"
 #include "entry/coefficient_sheets.h"
 #include "entry/glass_sheets.h"
+#include "entry/hologram_grin_sheets.h"
 #include "entry/lens_sheets.h"
 #include "entry/sheet_hooks.h"
 #include "entry/small_surface_sheets.h"
@@ -501,6 +502,7 @@ void reset_main_loop() {
     reset_special_aperture_sheet();
     reset_small_surface_sheets();
     reset_coefficient_sheets();
+    reset_hologram_grin_sheets();
     reset_lens_sheets();
     reset_wavelength_sheet();
     reset_sheet_hooks();

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "entry/coefficient_sheets.h"
+#include "entry/hologram_grin_sheets.h"
 #include "entry/small_surface_sheets.h"
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
@@ -85,6 +86,8 @@ int cmd_open_special_sheet() {
             return push(standard_asphere_sheet_event, kStandardAsphereRows);
         case kSpecialSplineProfile:
             return open_spline_sheet();
+        case kSpecialHologram:
+            return push(hologram_sheet_event, kHologramRows);
         case kSpecialGrating: {
             const int rc = push(grating_sheet_event, kGratingRows);
             if (rc == 0) set_level_option();

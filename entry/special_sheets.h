@@ -20,6 +20,7 @@ enum SpecialSheetChoice : int {
     kSpecialLastAsphere = 22,
     kSpecialSplineProfile = 23,
     kSpecialGrating = 25,
+    kSpecialHologram = 26,
     kSpecialFirstDiffractive = 27,  // to 33: a diffractive or Zernike phase surface
     kSpecialLastDiffractive = 33,
     kSpecialChoiceCount = 47,

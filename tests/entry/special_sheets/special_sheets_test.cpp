@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "entry/coefficient_sheets.h"
+#include "entry/hologram_grin_sheets.h"
 #include "entry/sheet_options.h"
 #include "entry/sheet_values.h"
 #include "entry/small_surface_sheets.h"
@@ -582,6 +583,40 @@ TEST_F(SpecialSheet, TheDiffractiveSheetStoresWhatItsCommandsStore) {
     EXPECT_EQ(surface(2).diffraction_order, 0);
     for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
     EXPECT_EQ(level_count(), 0);
+}
+
+TEST_F(SpecialSheet, AHologramLeftUntouchedIsDroppedButAToggledOneStays) {
+    const struct {
+        int toggles;  // of the first point's virtual switch
+        bool kept;
+    } cases[] = {{0, false}, {2, true}};
+    for (const auto& c : cases) {
+        lens_at(2);
+        ASSERT_EQ(open_choice(kSpecialHologram), 1) << errors();
+        ASSERT_NE(surface(2).hologram, nullptr);
+        const std::string shown = line_with("HV1");
+        for (int k = 0; k < c.toggles; ++k) {
+            ASSERT_EQ(click(kGridKindButton | kCmdHv1L, 2), 0);
+        }
+        EXPECT_EQ(line_with("HV1"), shown);
+        leave(0);
+        EXPECT_EQ(surface(2).hologram != nullptr, c.kept) << c.toggles;
+    }
+    // What the sheet stores is what the hologram commands store.
+    lens_at(2);
+    ASSERT_EQ(open_choice(kSpecialHologram), 1);
+    ASSERT_EQ(event(kLevelEventEdited, kCmdHorL, 2, 2), 0);
+    ASSERT_EQ(edit(kCmdHwvL, 2, 0.6328), 0);
+    ASSERT_EQ(edit(kCmdHy1L, 2, 10.0), 0);
+    ASSERT_EQ(edit(kCmdHz2L, 2, -20.0), 0);
+    leave(0);
+    const std::string by_sheet = lens_text();
+    lens_at(2);
+    for (const char* line : {"HOR 2", "HWV 0.6328", "HY1 10", "HZ2 -20"}) {
+        ASSERT_EQ(run_choice_line(line), 0) << line << " " << error_text_buffer();
+    }
+    ASSERT_EQ(lens_setup(0), 0);
+    EXPECT_EQ(lens_text(), by_sheet);
 }
 
 }  // namespace
