@@ -30,7 +30,7 @@ bool valid_surface(int n) {
 // handler slot with the surface as argument.
 int open_element_drawing(int n) {
     const CommandHandler handler = handler_table().slots[kSlotOpenElementSheet];
-    if (handler == nullptr) return set_error_msg(kMsgUnknownCommand, kSlotOpenElementSheet);
+    if (handler == nullptr) return set_error_msg(kMsgSpecialSheetMissing);
     ArgCell** const saved = arg_vector();
     const int saved_count = arg_count();
     ArgCell cell = int_cell(n);
@@ -96,6 +96,7 @@ int cmd_open_special_sheet() {
         default:
             break;
     }
+    if (choice >= kSpecialFirstGrin && choice <= kSpecialLastGrin) return open_grin_sheet(choice);
     if (choice >= kSpecialFirstDiffractive && choice <= kSpecialLastDiffractive) {
         return open_diffractive_sheet(choice);
     }
@@ -103,13 +104,8 @@ int cmd_open_special_sheet() {
         if (spline_gives_way(n) != 0) return 0;
         return open_asphere_sheet(choice);
     }
-    // Kinds without a sheet: the entries that are only headings or reserved, and the values
-    // past the list.
-    if (choice < 0 || choice >= kSpecialChoiceCount || choice == 1 || choice == 3 || choice == 4 ||
-        choice == 8 || choice == 24 || choice == 34) {
-        return 0;
-    }
-    return set_error_msg(kMsgSpecialSheetMissing);
+    // The entries that are only headings or reserved, and the values past the list.
+    return 0;
 }
 
 int get_lens_int_value(int item, int index) {

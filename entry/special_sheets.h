@@ -23,7 +23,8 @@ enum SpecialSheetChoice : int {
     kSpecialHologram = 26,
     kSpecialFirstDiffractive = 27,  // to 33: a diffractive or Zernike phase surface
     kSpecialLastDiffractive = 33,
-    kSpecialChoiceCount = 47,
+    kSpecialFirstGrin = 35,  // to 46: a gradient-index medium of the kind each stands for
+    kSpecialLastGrin = 46,
 };
 
 // Sheet sizes (rows) by kind.
@@ -37,7 +38,8 @@ inline constexpr int kGratingRows = 4;
 
 // Handler kSlotOpenSpecialSheet: the argument is the choice list's value (the kind + 1). 0 (also
 // for the kinds that open nothing), -250 for a missing or non-integer choice, the failure of a
-// record's creation or of a set-up (-9998 with its text), or -9998 for a kind no sheet edits.
+// record's creation or of a set-up (-9998 with its text), or -9998 for the element drawing when
+// no drawing code is installed.
 int cmd_open_special_sheet();
 
 // The integer behind a cell: 588 the return surface, 625 and 633 the diffraction order, 636 the

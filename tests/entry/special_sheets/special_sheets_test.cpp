@@ -1,5 +1,6 @@
 // The special-data sheets of a surface, opened as the surface sheet's special-data button opens
 // them ("SPECIALSPR" with the choice), their cells and buttons used as the grid uses them.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -613,6 +614,62 @@ TEST_F(SpecialSheet, AHologramLeftUntouchedIsDroppedButAToggledOneStays) {
     const std::string by_sheet = lens_text();
     lens_at(2);
     for (const char* line : {"HOR 2", "HWV 0.6328", "HY1 10", "HZ2 -20"}) {
+        ASSERT_EQ(run_choice_line(line), 0) << line << " " << error_text_buffer();
+    }
+    ASSERT_EQ(lens_setup(0), 0);
+    EXPECT_EQ(lens_text(), by_sheet);
+}
+
+TEST_F(SpecialSheet, TheGradientIndexSheetShowsItsTablesByKind) {
+    const struct {
+        int choice;
+        std::vector<int> fields;  // the coefficient cells shown at wavelength 1
+    } cases[] = {
+        {35, {kCmdNz1L, kCmdNz2L, kCmdNz3L, kCmdNz4L, kCmdNr1L, kCmdNr2L, kCmdNr3L, kCmdNr4L}},
+        {36, {kCmdNr1L}},
+    };
+    for (const auto& c : cases) {
+        lens_at(2);
+        ASSERT_EQ(open_choice(c.choice), 1) << errors();
+        ASSERT_EQ(lens_data().wavelength_count, 3);
+        for (int f :
+             {kCmdNz1L, kCmdNz2L, kCmdNz3L, kCmdNz4L, kCmdNr1L, kCmdNr2L, kCmdNr3L, kCmdNr4L}) {
+            const bool shown = std::find(c.fields.begin(), c.fields.end(), f) != c.fields.end();
+            EXPECT_EQ(has_cell(f, 0), shown) << c.choice << " " << f;
+            EXPECT_EQ(has_cell(f, 2), shown) << c.choice << " " << f;
+            EXPECT_FALSE(has_cell(f, 3)) << c.choice << " " << f;
+        }
+        EXPECT_EQ(cells_per_line(kCmdNr1L), std::vector<int>(3, 1)) << c.choice;
+        leave(-1);
+    }
+    // The general kind: a row's cell edits coefficient row, row + 4, ...; GNZ cell i the
+    // coefficient 17 + i.
+    lens_at(2);
+    ASSERT_EQ(open_choice(38), 1) << errors();
+    ASSERT_EQ(edit(kCmdGra_L, 1, 1.5), 0);
+    ASSERT_EQ(edit(kCmdGrd_L, 4, 2.5), 0);
+    ASSERT_EQ(edit(kCmdGnz_L, 11, 3.5), 0);
+    ASSERT_EQ(edit(kCmdGnz_L, 12, 9.0), 0);  // no such coefficient
+    const GrinRecord& g = *surface(2).grin;
+    EXPECT_EQ(g.grd[0], 1.5);
+    EXPECT_EQ(g.grd[15], 2.5);
+    EXPECT_EQ(g.grd[27], 3.5);
+    ASSERT_EQ(click(kGridKindButton | kFieldGrinDelete, 0), 0);
+    EXPECT_EQ(surface(2).grin, nullptr);
+    for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+    EXPECT_EQ(level_count(), 0);
+}
+
+TEST_F(SpecialSheet, TheGradientIndexSheetStoresWhatItsCommandsStore) {
+    lens_at(2);
+    ASSERT_EQ(open_choice(35), 1) << errors();
+    ASSERT_EQ(edit(kCmdDthL, 2, -0.5), 0);
+    ASSERT_EQ(edit(kCmdNz1L, 1, 1.6), 0);
+    ASSERT_EQ(edit(kCmdNr2L, 0, -2e-3), 0);
+    leave(0);
+    const std::string by_sheet = lens_text();
+    lens_at(2);
+    for (const char* line : {"GDT ARG", "DTH 0.5", "NZ1 0 1.6 0", "NR2 -2e-3"}) {
         ASSERT_EQ(run_choice_line(line), 0) << line << " " << error_text_buffer();
     }
     ASSERT_EQ(lens_setup(0), 0);
