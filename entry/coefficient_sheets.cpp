@@ -420,11 +420,9 @@ int open_spline_sheet() {
     SheetKit& kit = g_sheets.spline;
     sheet_take_copy(kit);
     if (s.spline == nullptr) {
+        // A new profile has its points still at 0, which the set-up refuses: it runs when the
+        // points have been typed and the sheet is left.
         if (const int rc = alloc_spline_record(n, kNewSplinePoints); rc != 0) {
-            sheet_release_copy(kit, 0);
-            return rc;
-        }
-        if (const int rc = lens_setup_or_error(); rc != 0) {
             sheet_release_copy(kit, 0);
             return rc;
         }

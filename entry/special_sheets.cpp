@@ -137,7 +137,8 @@ int get_lens_int_value(int item, int index) {
 }
 
 void special_sheet_begin(SheetKit& kit, bool had_record) {
-    if (!kit.kept) kit.changed = had_record;
+    // A sheet shown again when a level above it closes keeps what it knew.
+    if (!kit.kept && !kit.shown) kit.changed = had_record;
     sheet_take_copy(kit);
 }
 

@@ -10,7 +10,7 @@
 
 namespace {
 
-std::string run_console(const std::string& lines) {
+std::string run_special_console(const std::string& lines) {
     tavo_test::TempTree tree;
     tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
     std::filesystem::create_directories(tree.data() / "len");
@@ -25,7 +25,7 @@ std::string run_console(const std::string& lines) {
 
 TEST(SpecialSheetConsole, ATypedNoteIsTheSurfaceNote) {
     // The choice list's first entry is the surface note (value 1).
-    const std::string shown = run_console(
+    const std::string shown = run_special_console(
         "new_lens t 0 2\nexit_levels\ngto 1\nspecialspr\n1\nFRONT ELEMENT\nexit_levels\n"
         "list_radii\n");
     const std::size_t listing = shown.rfind("FRONT ELEMENT");

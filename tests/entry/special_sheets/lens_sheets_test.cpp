@@ -72,7 +72,12 @@ protected:
             out.push_back(lens_data().wavelengths[i].wavelength);
         return out;
     }
-    int last_box_count() { return static_cast<int>(ui().message_boxes_shown().size()); }
+    // Whether the status line shows the message (a warning goes there, cut to its length).
+    bool status_says(int message) {
+        const std::string text = msg_text(message);
+        return !ui().status_text().empty() &&
+               text.compare(0, ui().status_text().size(), ui().status_text()) == 0;
+    }
     std::string last_box() {
         const auto& b = ui().message_boxes_shown();
         return b.empty() ? std::string() : b.back().text;
@@ -178,8 +183,9 @@ TEST_F(SystemData, TheAimingModeDecidesWhichStepIsActive) {
     EXPECT_EQ(l.aim_mode, 4);
     EXPECT_TRUE(has_cell(kCmdXaba, 0));
     EXPECT_TRUE(has_cell(0x8000 | kCmdSasd, 0));
-    l.aim_mode = 0;
-    ASSERT_EQ(event(kLevelEventEdited, kCmdSasd, 0, 0.25), 0);
+    input("0\n");
+    ASSERT_EQ(event(kLevelEventActivate, kGridKindButton | kCmdRaim, 0), 0) << error_text_buffer();
+    EXPECT_EQ(l.aim_mode, 0);
     EXPECT_TRUE(has_cell(0x8000 | kCmdXaba, 0));
     EXPECT_TRUE(has_cell(kCmdSasd, 0));
     leave(0);
@@ -188,8 +194,9 @@ TEST_F(SystemData, TheAimingModeDecidesWhichStepIsActive) {
 TEST_F(SystemData, TheUnitsShowAsAWordOrANumber) {
     LensData& l = lens_data();
     l.units = 25.4;
-    ASSERT_EQ(event(kLevelEventEdited, kCmdTem, 0, 25.0), 0);
-    EXPECT_EQ(line_with("Designer"), "Designer:            | Units:        in");
+    ASSERT_EQ(edit_text(kGridKindText | kCmdDes, 0, "A. N. Other, optics"), 0);
+    EXPECT_STREQ(l.designer, "A. N. Othe");
+    EXPECT_EQ(line_with("Designer"), "Designer:  A. N. Othe| Units:        in");
     EXPECT_TRUE(has_cell(kGridKindButton | kCmdUni, 0));
     ASSERT_EQ(event(kLevelEventEdited, kCmdUni, 0, 2.0), 0);
     EXPECT_EQ(l.units, 2.0);
@@ -262,17 +269,20 @@ TEST_F(WavelengthSheet, UnusualWavelengthsAreStoredWithAWarning) {
         bool warned;
     } cases[] = {{2.5, true}, {0.24, false}, {2.4, false}, {0.2, true}};
     for (const auto& c : cases) {
-        const int boxes = last_box_count();
+        ui().set_status_text("");
         ASSERT_EQ(event(kLevelEventEdited, kGridKindSelectable | kCmdWv, 1, c.w), 0);
         EXPECT_EQ(lens_data().wavelengths[1].wavelength, c.w);
-        EXPECT_EQ(last_box_count() > boxes, c.warned) << c.w;
+        EXPECT_EQ(status_says(kMsgWavelengthOutsideRange), c.warned) << c.w;
     }
     // 0 or below keeps the old value and says so; so does a negative weight.
+    ui().set_status_text("");
     ASSERT_EQ(event(kLevelEventEdited, kGridKindSelectable | kCmdWv, 1, 0.0), 0);
     EXPECT_EQ(lens_data().wavelengths[1].wavelength, 0.2);
-    EXPECT_EQ(last_box(), msg_text(kMsgWavelengthNotPositive));
+    EXPECT_TRUE(status_says(kMsgWavelengthNotPositive));
+    ui().set_status_text("");
     ASSERT_EQ(event(kLevelEventEdited, kCmdWw, 1, -1.0), 0);
     EXPECT_EQ(lens_data().wavelengths[1].weight, 1.0);
+    EXPECT_TRUE(status_says(kMsgNegativeWeight));
     // A row that is gone changes nothing.
     ASSERT_EQ(event(kLevelEventEdited, kCmdWw, 5, 0.5), 0);
     leave(-1);
@@ -306,23 +316,28 @@ TEST_F(WavelengthSheet, AnEmptyClipboardHasNothingToPaste) {
 
 TEST_F(WavelengthSheet, AModelGlassRefusesATypedWavelengthButTakesAListedOne) {
     leave(0);
-    type("exit_levels");
-    for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
-    type_lines({"LEN NEW \"Model\"", "WV 0.5876 0.4861 0.6563", "TH 100", "NXT", "SRF 50 5 10",
-                "GLA X 1.52 1.53 1.51", "AST", "SRF -50 45 AIR 10", "END"});
-    open_sheet();
+    // Surface 1's medium a model glass with indices of its own.
+    double values[10] = {1.6, 1.61, 1.59};
+    SurfaceRecord& s = surface(1);
+    const std::uint8_t kind = s.medium_kind;
+    double* const work = s.medium_work[0];
+    s.medium_kind = kMediumModelGlass;
+    s.medium_work[0] = values;
     ASSERT_EQ(event(kLevelEventActivate, kFieldWavelengths, 0), 0) << error_text_buffer();
     for (int k = 0; k < 3 && level_push_pending(); ++k) main_loop_pass(false);
     ASSERT_EQ(level_count(), 2) << errors();
-    ASSERT_TRUE(wavelength_sheet_state().model_glass);
+    EXPECT_TRUE(wavelength_sheet_state().model_glass);
+    const double before = lens_data().wavelengths[0].wavelength;
     ASSERT_EQ(event(kLevelEventEdited, kGridKindSelectable | kCmdWv, 0, 0.55), 0);
-    EXPECT_EQ(lens_data().wavelengths[0].wavelength, 0.5876);
+    EXPECT_EQ(lens_data().wavelengths[0].wavelength, before);
     EXPECT_EQ(last_box(), msg_text(kMsgModelGlassHoldsIndices));
     input("0.48613\n");
     ASSERT_EQ(event(kLevelEventActivate, kGridKindSelectable | kCmdWv, 0), 0)
         << error_text_buffer();
     EXPECT_EQ(lens_data().wavelengths[0].wavelength, 0.48613);
     leave(-1);
+    s.medium_kind = kind;
+    s.medium_work[0] = work;
 }
 
 }  // namespace
