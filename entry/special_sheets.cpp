@@ -4,6 +4,7 @@
 
 #include "entry/coefficient_sheets.h"
 #include "entry/hologram_grin_sheets.h"
+#include "entry/sheet_values.h"
 #include "entry/small_surface_sheets.h"
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
@@ -11,6 +12,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 #include "runtime/messages.h"
+#include "runtime/parameters.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
 #include "trace/lens_setup.h"
@@ -56,9 +58,15 @@ int push(LevelHandler handler, int rows) {
 }  // namespace
 
 int cmd_open_special_sheet() {
-    const ArgCell* a = arg_cell(0);
-    if (a == nullptr || a->status != kArgGiven || a->type != kArgInt) return kMsgSettingRefused;
     if (!valid_surface(lens_data().current_surface)) return 0;
+    const ArgCell* a = arg_cell(0);
+    ArgCell asked{};
+    if (a == nullptr || a->status != kArgGiven) {
+        // Without a choice the list of the surface's special data is offered.
+        if (const int rc = prompt_param(kParamSpecialDataChoices, &asked); rc != 0) return rc;
+        a = &asked;
+    }
+    if (a->type != kArgInt) return kMsgSettingRefused;
     // The list's values are the kinds + 1; 0 marks an entry the list drops.
     const int choice = a->value.i - 1;
     const int n = lens_data().current_surface;

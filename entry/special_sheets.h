@@ -36,8 +36,9 @@ inline constexpr int kConicToricRows = 7;
 inline constexpr int kStandardAsphereRows = 10;
 inline constexpr int kGratingRows = 4;
 
-// Handler kSlotOpenSpecialSheet: the argument is the choice list's value (the kind + 1). 0 (also
-// for the kinds that open nothing), -250 for a missing or non-integer choice, the failure of a
+// Handler kSlotOpenSpecialSheet: the argument is the choice list's value (the kind + 1), asked for
+// when it is missing. 0 (also for the kinds that open nothing), -250 for a choice that is no
+// integer, a refused question's code, the failure of a
 // record's creation or of a set-up (-9998 with its text), or -9998 for the element drawing when
 // no drawing code is installed.
 int cmd_open_special_sheet();

@@ -176,11 +176,12 @@ TEST_F(SpecialSheet, EachChoiceOpensItsSheetOrNothing) {
     }
 }
 
-TEST_F(SpecialSheet, AMissingChoiceIsRefused) {
+TEST_F(SpecialSheet, AChoiceThatIsNoNumberIsRefused) {
     lens_at(2);
-    lens_data().current_surface = 2;
     ScratchCallScope scope;
-    set_arg_vector(nullptr, 0);
+    ArgCell** cells = scope.scratch();
+    *cells[0] = double_cell(7.5);
+    set_arg_vector(cells, 1);
     EXPECT_EQ(cmd_open_special_sheet(), kMsgSettingRefused);
     EXPECT_EQ(level_count(), 0);
 }
