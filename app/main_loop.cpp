@@ -11,10 +11,15 @@
 #include "app/startup.h"
 #include "app/toolbar.h"
 #include "app/window_captions.h"
+#include "entry/coefficient_sheets.h"
 #include "entry/glass_sheets.h"
+#include "entry/hologram_grin_sheets.h"
+#include "entry/lens_sheets.h"
 #include "entry/sheet_hooks.h"
+#include "entry/small_surface_sheets.h"
 #include "entry/special_aperture_sheet.h"
 #include "entry/surface_sheet.h"
+#include "entry/wavelength_sheet.h"
 #include "evaluation/spot_settings_sheet.h"
 #include "graphics/graphics_commands.h"
 #include "graphics/graphics_replay.h"
@@ -496,6 +501,11 @@ void reset_main_loop() {
     reset_command_levels();
     reset_glass_sheets();
     reset_special_aperture_sheet();
+    reset_small_surface_sheets();
+    reset_coefficient_sheets();
+    reset_hologram_grin_sheets();
+    reset_lens_sheets();
+    reset_wavelength_sheet();
     reset_sheet_hooks();
     // The sheets' copies of a run before are gone with it.
     surface_sheet_state().kit = SheetKit{kMsgSheetRevertCopy};

@@ -24,10 +24,13 @@
 #include "entry/entry_frame.h"
 #include "entry/entry_install.h"
 #include "entry/lens_commands.h"
+#include "entry/lens_sheets.h"
 #include "entry/sheet_hooks.h"
 #include "entry/sheet_options.h"
+#include "entry/special_sheets.h"
 #include "entry/stock_parts_window.h"
 #include "entry/surface_sheet.h"
+#include "entry/wavelength_sheet.h"
 #include "evaluation/evaluation_install.h"
 #include "evaluation/spot_rays.h"
 #include "evaluation/spot_settings_sheet.h"
@@ -231,7 +234,10 @@ void install_program_handlers() {
     install_surface_sheet();
     install_sheet_options();
     install_sheet_hooks();
+    install_special_sheets();
     set_aux_sheet_procedure(kAuxSheetSpotSettings, open_spot_settings_sheet_aux);
+    install_lens_sheets();
+    install_wavelength_sheet();
     install_lens_text_commands();
     install_help_command();
     install_string_commands();

@@ -9,14 +9,20 @@
 #include <vector>
 
 #include "bench/bench_program.h"
+#include "entry/coefficient_sheets.h"
 #include "entry/glass_sheets.h"
+#include "entry/hologram_grin_sheets.h"
+#include "entry/sheet_options.h"
+#include "entry/small_surface_sheets.h"
 #include "entry/special_aperture_sheet.h"
+#include "entry/wavelength_sheet.h"
 #include "lens/glass_catalog.h"
 #include "lens/lens_data.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
+#include "ui/grid_control.h"
 
 namespace {
 
@@ -137,5 +143,129 @@ void BM_SpecialApertureEdit(benchmark::State& state) {
     set_output_window(1);
 }
 BENCHMARK(BM_SpecialApertureEdit)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+// The special-data and wavelength sheets. The bench program holds at most 10 wavelengths
+// (Max_wavelengths takes effect at a start only), so the gradient-index and paste rounds run at
+// 10 wavelengths.
+namespace {
+
+bool enter_sheet(LevelHandler handler) {
+    GridEvent shown;
+    shown.code = kLevelEventShown;
+    return handler(shown) == 0;
+}
+
+void leave_sheet(LevelHandler handler, int mode) {
+    GridEvent left;
+    left.code = kLevelEventChange;
+    left.argument = mode;
+    handler(left);
+}
+
+void BM_GrinSheetEdit(benchmark::State& state) {
+    BenchProgram& p = bench_program();
+    if (!p.ok || !enter_lens(true) || lens_data().wavelength_count < kWavelengths) {
+        state.SkipWithError("the program or the lens did not start");
+        return;
+    }
+    lens_data().current_surface = 1;
+    if (run_choice_line("GDT ARG") != 0 || !enter_sheet(grin_sheet_event)) {
+        state.SkipWithError(error_text_buffer());
+        return;
+    }
+    set_output_window(3);
+    double v = 1.0e-3;
+    for (auto _ : state) {
+        v = v == 1.0e-3 ? 2.0e-3 : 1.0e-3;
+        GridEvent e = edit(kCmdNr2L, kWavelengths / 2, v);
+        if (grin_sheet_event(e) != 0) {
+            state.SkipWithError(error_text_buffer());
+            break;
+        }
+    }
+    leave_sheet(grin_sheet_event, -1);
+    flush_output_line();
+    set_output_window(1);
+}
+BENCHMARK(BM_GrinSheetEdit)->Unit(benchmark::kMicrosecond);
+
+void BM_AsphereSheetEdit(benchmark::State& state) {
+    BenchProgram& p = bench_program();
+    if (!p.ok || !enter_lens(false)) {
+        state.SkipWithError("the program or the lens did not start");
+        return;
+    }
+    lens_data().current_surface = 1;
+    // Order 38: twenty coefficients.
+    if (run_choice_line("ASP ASR 38") != 0 || !enter_sheet(asphere_sheet_event)) {
+        state.SkipWithError(error_text_buffer());
+        return;
+    }
+    set_output_window(3);
+    double v = 1.0e-9;
+    for (auto _ : state) {
+        v = v == 1.0e-9 ? 2.0e-9 : 1.0e-9;
+        GridEvent e = edit(kFieldAsphereCoefficient, 12, v);
+        if (asphere_sheet_event(e) != 0) {
+            state.SkipWithError(error_text_buffer());
+            break;
+        }
+    }
+    leave_sheet(asphere_sheet_event, -1);
+    flush_output_line();
+    set_output_window(1);
+}
+BENCHMARK(BM_AsphereSheetEdit)->Unit(benchmark::kMicrosecond);
+
+// Five rows cut and pasted back: the table stays at 10 wavelengths.
+void BM_WavelengthSheetCutPaste(benchmark::State& state) {
+    BenchProgram& p = bench_program();
+    if (!p.ok || !enter_lens(true) || lens_data().wavelength_count < kWavelengths ||
+        !enter_sheet(wavelength_sheet_event)) {
+        state.SkipWithError("the program or the lens did not start");
+        return;
+    }
+    set_output_window(3);
+    for (auto _ : state) {
+        GridEvent cut;
+        cut.code = kGridActionCut;
+        cut.first_index = 2;
+        cut.range_rows = 4;
+        GridEvent paste;
+        paste.code = kGridActionPaste;
+        paste.first_index = 2;
+        if (wavelength_sheet_event(cut) != 0 || wavelength_sheet_event(paste) != 0) {
+            state.SkipWithError(error_text_buffer());
+            break;
+        }
+    }
+    leave_sheet(wavelength_sheet_event, -1);
+    flush_output_line();
+    set_output_window(1);
+}
+BENCHMARK(BM_WavelengthSheetCutPaste)->Unit(benchmark::kMicrosecond);
+
+// A sheet opened (its revert copy taken, written) and left by Cancel (the lens read back).
+void BM_SheetOpenAndCancel(benchmark::State& state) {
+    BenchProgram& p = bench_program();
+    if (!p.ok || !enter_lens(false)) {
+        state.SkipWithError("the program or the lens did not start");
+        return;
+    }
+    lens_data().current_surface = 2;
+    set_output_window(3);
+    for (auto _ : state) {
+        if (!enter_sheet(conic_toric_sheet_event)) {
+            state.SkipWithError(error_text_buffer());
+            break;
+        }
+        leave_sheet(conic_toric_sheet_event, -1);
+    }
+    flush_output_line();
+    set_output_window(1);
+}
+BENCHMARK(BM_SheetOpenAndCancel)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -94,6 +94,8 @@ int double_case(int command, double d) {
     LensData& l = lens_data();
     switch (command) {
         case kCmdUnits:
+            // Every conversion of lens units divides by them.
+            if (d <= 0.0) return set_error_msg(kMsgUnitsNotPositive, d);
             l.units = d;
             if (!update_mode()) echo_units(d);
             return 0;

@@ -91,7 +91,8 @@ double get_lens_value(int field, int index) {
         case kCmdAeL:
         case kCmdAfL:
         case kCmdAgL:
-            return s != nullptr ? asphere_value(s->asphere, field - kCmdAdL) : 0.0;
+            // A standard asphere keeps the terms of orders 4 to 10 from its third entry on.
+            return s != nullptr ? asphere_value(s->asphere, field - kCmdAdL + 2) : 0.0;
         case kCmdDthL:
             return s != nullptr && s->grin != nullptr ? s->grin->step : 0.0;
         case kCmdGspL:

@@ -18,7 +18,8 @@ namespace {
 
 constexpr double kTiny = 1e-40;
 
-// A model glass that already holds indices of its own would lose them to new wavelengths.
+}  // namespace
+
 bool model_glass_holds_indices() {
     const int image = lens_data().image_surface;
     for (int n = 1; n <= image; ++n) {
@@ -31,6 +32,8 @@ bool model_glass_holds_indices() {
     }
     return false;
 }
+
+namespace {
 
 double default_wavelength() {
     const double w = std::fabs(get_setting_double(kSettingWavelengthDefaults, 0, 0));

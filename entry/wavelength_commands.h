@@ -10,5 +10,9 @@ inline constexpr int kCmdWavelengthEntry = kCmdWv_;
 inline constexpr int kCmdWeightEntry = kCmdWw_;
 inline constexpr int kWavelengthArguments = 24;
 
+// Whether a surface's model glass holds indices of its own at the present wavelengths, which new
+// wavelengths would leave without meaning.
+bool model_glass_holds_indices();
+
 // kSlotWavelengths.
 int cmd_wavelengths();

@@ -47,7 +47,7 @@ enum StateFlag : int {
     kFlagTemporaryLensCopy = 43,    // a sheet with a temporary lens copy is open
     kFlagLensReadInBulk = 45,       // lens lines read in bulk: lens_setup returns at once
     kFlagLevelRevertCopy = 46,      // a command level holds a revert copy of the lens
-    kFlagSheetOpen = 51,            // a listing sheet has been printed and is open
+    kFlagSheetOpen = 51,            // the wavelength sheet is open
     kFlagElementSheet = 53,         // the element sheet is open
     kFlagSagDifference = 54,        // the lens has a sag difference above 1e-40
     kFlagBeamSheetOpen = 55,        // the Gaussian-beam sheet is open

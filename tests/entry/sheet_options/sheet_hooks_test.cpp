@@ -17,15 +17,16 @@ namespace {
 
 using Hooks = Sheet;
 
-TEST_F(Hooks, ButtonFourOpensTheSpotSettingsAndOthersNothing) {
+TEST_F(Hooks, ButtonFourOpensTheSpotSettingsAndOthersWithoutASheetNothing) {
     small_lens("TH 100");
     for (const char* b : {"1", "2", "5", "8", "-1"}) {
         EXPECT_EQ(run_command_string((std::string("open_aux_sheet ") + b).c_str(), 0), 0) << b;
         EXPECT_FALSE(level_push_pending()) << b;
     }
-    // The notes sheet's subsystem has not installed its opener: refused, and said so.
-    EXPECT_EQ(run_command_string("open_aux_sheet 7", 0), kErrorTextReady);
-    EXPECT_NE(std::string(error_text_buffer()).find("7"), std::string::npos);
+    // The optimisation parameters' subsystem has not installed its opener: refused, and said
+    // so.
+    EXPECT_EQ(run_command_string("open_aux_sheet 3", 0), kErrorTextReady);
+    EXPECT_NE(std::string(error_text_buffer()).find("3"), std::string::npos);
     EXPECT_FALSE(level_push_pending());
     ASSERT_EQ(run_command_string("open_aux_sheet 4", 0), 0) << error_text_buffer();
     EXPECT_TRUE(level_push_pending());

@@ -305,17 +305,21 @@ TEST_F(Sheet, ANewLensTypedInTheSheetKeepsTheSheetOpenOnIt) {
 TEST_F(Sheet, ButtonsReachTheirCommandsAndSlots) {
     small_lens("TH 100");
     open_sheet();
-    // The option commands behind the cell buttons ask for their choice, and the special-data
-    // button's command is not in the vocabulary yet: unanswered or refused, the lens and sheet
-    // stay as they were.
+    // The option commands behind the cell buttons and the special-data button ask for their
+    // choice: unanswered, the lens and sheet stay as they were.
     const std::vector<std::string> before = lines();
     for (int field : {2, 4, 6, 8, 9, 15, 16, 17, 18, 19}) {
         EXPECT_NE(event(kLevelEventActivate, field, 1), 0) << field;
     }
     EXPECT_EQ(test_state_flag(kFlagSpecialDataChosen), 0);
     EXPECT_EQ(lines(), before);
-    // An empty slot (the wavelength sheet) is an unknown command too.
-    EXPECT_EQ(event(kLevelEventActivate, 931, 0), kErrorTextReady);
+    // The wavelength button opens the wavelength sheet over the sheet.
+    EXPECT_EQ(event(kLevelEventActivate, 931, 0), 0) << error_text_buffer();
+    EXPECT_TRUE(level_push_pending());
+    for (int k = 0; k < 3 && level_push_pending(); ++k) main_loop_pass(false);
+    ASSERT_EQ(level_count(), 2);
+    pop_command_level(true);
+    ASSERT_EQ(level_count(), 1);
     // The paraxial button opens the paraxial window over the sheet.
     EXPECT_EQ(event(kLevelEventActivate, 930, 0), 0) << error_text_buffer();
     EXPECT_TRUE(level_push_pending());

@@ -535,11 +535,11 @@ TEST_F(Sheet, SpecialDataChoicesFollowTheSurface) {
         "       Aspheric profiles=$7",
         "     ~ Conic and toric=10",
         "     ~ Standard asphere=11",
-        "     ~ Even polynomial asphere=12",
-        "     ~ Odd polynomial asphere=14",
-        "     ~ Cylindrical asphere=16",
-        "     ~ Toric asphere=20",
-        "     ~ Biconic asphere=22",
+        "     ~ Even polynomial asphere (ASR)=12",
+        "     ~ Radial polynomial asphere (ARA)=14",
+        "     ~ Odd polynomial asphere (ISR)=16",
+        "     ~ Cone (CNR)=20",
+        "     ~ Zernike asphere (ZSR)=22",
         "     ~ Spline profile=24",
     };
     EXPECT_EQ(choice_list(), object);
@@ -565,10 +565,10 @@ TEST_F(Sheet, SpecialDataChoicesFollowTheSurface) {
         "     ~ Kinoform=30",
         "     ~ Zernike phase surface=32",
         "       Gradient index=$4",
-        "     ~ Radial gradient=36",
-        "     ~ Axial gradient=37",
-        "     ~ Spherical gradient=38",
-        "     ~ Tabled gradient=39",
+        "     ~ Axial and radial gradient (ARG)=36",
+        "     ~ Radial gradient (WOD)=37",
+        "     ~ Radial gradient (SEL)=38",
+        "     ~ General gradient (GRD)=39",
     };
     EXPECT_EQ(choice_list(), spline);
     // The loaded table is untouched: the object surface's list comes out the same again.

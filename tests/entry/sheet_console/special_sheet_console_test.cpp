@@ -1,0 +1,39 @@
+// The special-data sheets in the console program: the special-data command asks which sheet,
+// the surface-note sheet opens with the current cell on the note, and a typed line is the note.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/support/temp_tree.h"
+
+namespace {
+
+std::string run_special_console(const std::string& lines) {
+    tavo_test::TempTree tree;
+    tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
+    std::filesystem::create_directories(tree.data() / "len");
+    const auto input = tree.write_file("lines.txt", lines);
+    const std::filesystem::path output = tree.base() / "out.txt";
+    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
+                                input.string() + "' > '" + output.string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status));
+    return tavo_test::read_file(output);
+}
+
+TEST(SpecialSheetConsole, ATypedNoteIsTheSurfaceNote) {
+    // The choice list's first entry is the surface note (value 1).
+    const std::string shown = run_special_console(
+        "new_lens t 0 2\nexit_levels\ngto 1\nspecialspr\n1\nFRONT ELEMENT\nexit_levels\n"
+        "list_radii\n");
+    const std::size_t listing = shown.rfind("FRONT ELEMENT");
+    ASSERT_NE(listing, std::string::npos) << shown;
+    // The listing's row of surface 1 (the stop of the new lens) ends with the note.
+    const std::size_t row = shown.rfind("\n", listing);
+    EXPECT_EQ(shown.substr(row + 1, 5), " AST ") << shown;
+    EXPECT_EQ(shown.find("Error"), std::string::npos) << shown;
+}
+
+}  // namespace
