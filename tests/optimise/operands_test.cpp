@@ -161,6 +161,17 @@ TEST_F(Operands, ASlotTheCommandLeavesUnwrittenIsAFailedOperand) {
     EXPECT_NEAR(tables().error.minimisation, 0.25, 1e-15);
 }
 
+TEST_F(Operands, AStarLineCallsTheScriptEntryOfThatName) {
+    residuals({"oprd(3) = 2.5 + script_value1"});
+    set_operand_command("*res 4");
+    run_all({"O 1 \"OP3\" 1 \"s\""});
+    compute_error_function(0);
+    EXPECT_EQ(tables().operand_command_status, 0) << error_text();
+    EXPECT_EQ(tables().operands[0].value, 6.5);
+    // A star before something that is not a name stays the compiler's.
+    EXPECT_NE(run("*3"), 0);
+}
+
 TEST_F(Operands, RelativeToNominalMeasuresFromTheStoredSides) {
     residuals({"oprd(1) = cv(1) * 10", "oprd(2) = 4"});
     run_all({"O 1 \"OP1-OP2\" 1 \"a\"", "O 2 \"OP1*3\" 1 \"b\"", "O 3 \"OP1\" 0 \"c\""});
