@@ -611,9 +611,14 @@ int run_iterations(const IterateOptions& o) {
     }
     if (!o.quiet) {
         print_msg(kMsgIterationHeading);
-        if (o.mode == 3) print_msg(kMsgDampingSearchHeading);
+        if (o.mode == 3) {
+            text_out(" ");
+            print_msg(kMsgDampingSearchHeading);
+        }
+        text_newline();
         print_msg(kMsgIterationColumns);
         if (o.mode == 3) print_msg(kMsgIterationChangeColumn);
+        text_newline();
     }
     if (o.mode == 3) op.damping = op.small_damping;
     t.results_exist = false;
