@@ -184,3 +184,28 @@ TEST_F(Constrained, AFailingOperandCommandStopsTheIteration) {
 }
 
 }  // namespace
+
+namespace {
+
+// A thin-lens bending: the focal length of a lens of index 1.5 and thickness 0.5 held at 100 by
+// a constraint, and a third-order spherical aberration term, quadratic in the shape factor
+// X = (c1 + c2) / (c1 - c2) with its minimum where d/dX (28/3 X^2 - 40/3 X) = 0: Coddington's
+// 2 (n^2 - 1) / (n + 2) = 5/7 for an object at infinity.
+TEST_F(Constrained, BendingFindsCoddingtonsShapeFactorAtTheFocalLength) {
+    residuals({"a = cv(1)", "b = cv(2)",
+               "oprd(1) = 1.0 / (0.5 * (a - b) + 0.25 * 0.5 * a * b / 1.5)",
+               "x = (a + b) / (a - b)", "oprd(5) = 28.0 / 3.0 * x * x - 40.0 / 3.0 * x + 6.0"});
+    run_all({"OPE NEW", "O 1 \"OP1\" CON 100 \"efl\"", "O 2 \"OP5\" 1 \"sa3\"", "END", "VAR NEW",
+             "V 1 1 0 CV 0 0 1 1e-9", "V 2 2 0 CV 0 0 1 1e-9", "END"});
+    surface(1).curvature = 0.01;
+    surface(2).curvature = -0.01;
+    params().stop_threshold = 1e-10;
+    ASSERT_EQ(run("iterate 3 30"), 0) << error_text();
+    const double a = cv(1);
+    const double b = cv(2);
+    const double efl = 1.0 / (0.5 * (a - b) + 0.25 * 0.5 * a * b / 1.5);
+    EXPECT_NEAR(efl, 100.0, 1e-8);
+    EXPECT_NEAR((a + b) / (a - b), 5.0 / 7.0, 1e-5);
+}
+
+}  // namespace
