@@ -187,6 +187,34 @@ TEST_F(Operands, RelativeToNominalMeasuresFromTheStoredSides) {
     EXPECT_NEAR(tables().operands[2].value, 3.0, 1e-12);
 }
 
+TEST_F(Operands, TheShortListingHidesGroupMembersAndSatisfiedHiddenOperands) {
+    run_all({"O 1 \"3\" 1 \"shown\"", "O 2 \"GROUP\" 1 \"g\"", "O 3 \"1\" 2 \"member1\"",
+             "O 4 \"1\" 0.5 \"member2\"", "O 5 \"ENDGROUP\" 1 \"gend\"", "O 6 \"4<5\" 1 \"_quiet\"",
+             "O 7 \"6<5\" 1 \"_loud\"", "O 8 \"2\" 1 \"_plain\""});
+    take_output();
+    ASSERT_EQ(run("OPE SHORT"), 0) << error_text();
+    const std::string short_list = take_output();
+    for (const char* shown : {"shown", "gend", "_loud"}) {
+        EXPECT_NE(short_list.find(shown), std::string::npos) << shown << "\n" << short_list;
+    }
+    for (const char* hidden : {"member1", "member2", "_quiet", "_plain"}) {
+        EXPECT_EQ(short_list.find(hidden), std::string::npos) << hidden << "\n" << short_list;
+    }
+    // The group's line carries its members' summed weight; the full list shows everyone.
+    const std::size_t group_line = short_list.find("O 5");
+    ASSERT_NE(group_line, std::string::npos) << short_list;
+    EXPECT_NE(short_list.find("2.5", group_line), std::string::npos) << short_list;
+    ASSERT_EQ(run("OPE FULL"), 0) << error_text();
+    const std::string full_list = take_output();
+    for (const char* shown : {"member1", "member2", "_quiet", "_plain", "_loud"}) {
+        EXPECT_NE(full_list.find(shown), std::string::npos) << shown << "\n" << full_list;
+    }
+    // The error line: the root of the weighted mean square of the minimisation operands:
+    // (9 + 2 + 0.5 + 0 + 1 + 4) / 5.5 over weights 1, 2, 0.5, 1, 1, 1.
+    compute_error_function(0);
+    EXPECT_NEAR(tables().error.minimisation, (9.0 + 2.0 + 0.5 + 0.0 + 1.0 + 4.0) / 6.5, 1e-12);
+}
+
 class LensFiles : public Optimise {
 protected:
     void SetUp() override {
