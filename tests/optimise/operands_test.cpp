@@ -210,7 +210,7 @@ TEST_F(Operands, TheShortListingHidesGroupMembersAndSatisfiedHiddenOperands) {
         EXPECT_NE(full_list.find(shown), std::string::npos) << shown << "\n" << full_list;
     }
     // The error line: the root of the weighted mean square of the minimisation operands:
-    // (9 + 2 + 0.5 + 0 + 1 + 4) / 5.5 over weights 1, 2, 0.5, 1, 1, 1.
+    // (9 + 2 + 0.5 + 0 + 1 + 4) over the weights 1 + 2 + 0.5 + 1 + 1 + 1.
     compute_error_function(0);
     EXPECT_NEAR(tables().error.minimisation, (9.0 + 2.0 + 0.5 + 0.0 + 1.0 + 4.0) / 6.5, 1e-12);
 }
