@@ -430,15 +430,46 @@ void link_after_lens_read() {
     store_variable_values();
 }
 
-const OptimiseLinks kLinks = {
-    link_highest_variable,
-    link_variable_at,
-    link_surface_inserted,
-    link_surface_deleted,
-    link_new_lens,
-    fill_zero_increments,
-    nullptr,
-};
+// The gap after a surface: thickness, the medium's index and dispersion, gradient-index terms.
+bool is_gap_type(int type) {
+    return type == 3 || type == 5 || type == 6 || (type >= 39 && type <= 64) || type == 108;
+}
+
+void link_surfaces_reversed(int a, int b) {
+    OptimiseTables& t = optimise_tables();
+    for (int i = 0; i <= t.highest_variable; ++i) {
+        Variable& v = t.variables[i];
+        if (v.surface < a || v.surface > b) continue;
+        int s = a + b - v.surface;
+        if (is_gap_type(v.type)) s = s == a ? b : s - 1;
+        v.surface = static_cast<std::uint16_t>(s);
+    }
+    sort_variables();
+}
+
+void link_image_surface_changed() {
+    optimise_tables().chain_compiled = false;
+}
+
+int link_current_variable_entry() {
+    return optimise_tables().highest_variable + 2;
+}
+
+OptimiseLinks make_links() {
+    OptimiseLinks links{};
+    links.highest_variable = link_highest_variable;
+    links.variable_at = link_variable_at;
+    links.surface_inserted = link_surface_inserted;
+    links.surface_deleted = link_surface_deleted;
+    links.new_lens = link_new_lens;
+    links.fill_derivative_increments = fill_zero_increments;
+    links.current_variable_entry = link_current_variable_entry;
+    links.surfaces_reversed = link_surfaces_reversed;
+    links.image_surface_changed = link_image_surface_changed;
+    return links;
+}
+
+const OptimiseLinks kLinks = make_links();
 
 const OptimiseFileLinks kFileLinks = {
     write_variables,        write_operands,       link_current_configuration,

@@ -273,6 +273,24 @@ TEST_F(LensFiles, VariablesFollowInsertedAndDeletedSurfaces) {
     EXPECT_EQ(tables().variables[1].surface, 4);
 }
 
+TEST_F(LensFiles, VariablesFollowAReversedRange) {
+    dummies(5);
+    // Surfaces 2..4 reversed: a surface item moves to 6 - s, a gap item to the gap it now
+    // stands behind (the gap after 4 stays where it is).
+    run_all({"VAR NEW", "V 1 1 0 CV", "V 2 2 0 CV", "V 3 2 0 TH", "V 4 3 0 TH", "V 5 4 0 TH",
+             "V 6 4 0 CC", "V 7 5 0 TH", "END"});
+    ASSERT_EQ(run("reverse_surfaces 2 4"), 0) << error_text();
+    struct Expected {
+        int type;
+        int surface;
+    } expected[] = {{1, 1}, {1, 4}, {3, 3}, {3, 2}, {3, 4}, {2, 2}, {3, 5}};
+    ASSERT_EQ(tables().highest_variable, 6);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(tables().variables[i].type, expected[i].type) << i;
+        EXPECT_EQ(tables().variables[i].surface, expected[i].surface) << i;
+    }
+}
+
 TEST_F(LensFiles, VariableLinesAreCheckedAgainstTheLens) {
     dummies(2);
     run_all({"VAR NEW", "V 1 1 0 CV"});
