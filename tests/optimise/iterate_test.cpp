@@ -59,8 +59,8 @@ protected:
     void SetUp() override {
         Optimise::SetUp();
         dummies(3);
-        residuals({"oprd(1) = cv(1) + 2 * cv(2) - 0.01", "oprd(2) = 3 * cv(1) - cv(3) + 0.02",
-                   "oprd(3) = cv(2) + cv(3) - 0.005", "oprd(4) = cv(1) - cv(2) + cv(3) + 0.003"});
+        residuals({"oprd[1] = cv[1] + 2 * cv[2] - 0.01", "oprd[2] = 3 * cv[1] - cv[3] + 0.02",
+                   "oprd[3] = cv[2] + cv[3] - 0.005", "oprd[4] = cv[1] - cv[2] + cv[3] + 0.003"});
         run_all({"OPE NEW", "O 1 \"OP1\" 1 \"a\"", "O 2 \"OP2\" 2 \"b\"", "O 3 \"OP3\" 0.5 \"c\"",
                  "O 4 \"OP4\" 1 \"d\"", "END", "VAR NEW", "V 1 1 0 CV 0 0 1 0.001",
                  "V 2 2 0 CV 0 0 2 0.001", "V 3 3 0 CV 0 0 0.5 0.001", "END"});
@@ -111,18 +111,31 @@ TEST_F(Linear, DampingSearchConvergesToTheSameSolution) {
 }
 
 TEST_F(Linear, ConstraintsOnlyTakeTheMinimumNormStep) {
-    // Two constraints on three curvatures: OP1 = 0 and OP3 = 0.
+    // Two constraints on three curvatures: OP1 = 0 and OP3 = 0, rows (1, 2, 0) and (0, 1, 1).
     run_all({"OPE NEW", "O 1 \"OP1\" CON 0 \"a\"", "O 2 \"OP3\" CON 0 \"c\"", "END"});
+    // With damping weights d the step is the least in the norm sum s_j^2 d_j:
+    // s = R C^T (C R C^T)^-1 (-f0), R = diag(1 / d) = (1, 0.5, 2).
     ASSERT_EQ(run("iterate 1 1"), 0) << error_text();
-    // s = C^T (C C^T)^-1 (-f0) for the rows (1, 2, 0) and (0, 1, 1).
-    const double g11 = 5.0, g12 = 2.0, g22 = 2.0;
-    const double r1 = 0.01, r2 = 0.005;
-    const double det = g11 * g22 - g12 * g12;
-    const double l1 = (r1 * g22 - g12 * r2) / det;
-    const double l2 = (g11 * r2 - g12 * r1) / det;
-    EXPECT_NEAR(cv(1), l1, 1e-12);
-    EXPECT_NEAR(cv(2), 2 * l1 + l2, 1e-12);
-    EXPECT_NEAR(cv(3), l2, 1e-12);
+    const double r[3] = {1.0, 0.5, 2.0};
+    const auto check = [&](const double* r, double tolerance) {
+        const double g11 = r[0] + 4 * r[1];
+        const double g12 = 2 * r[1];
+        const double g22 = r[1] + r[2];
+        const double f1 = 0.01, f2 = 0.005;
+        const double det = g11 * g22 - g12 * g12;
+        const double l1 = (f1 * g22 - g12 * f2) / det;
+        const double l2 = (g11 * f2 - g12 * f1) / det;
+        EXPECT_NEAR(cv(1), r[0] * l1, tolerance);
+        EXPECT_NEAR(cv(2), r[1] * (2 * l1 + l2), tolerance);
+        EXPECT_NEAR(cv(3), r[2] * l2, tolerance);
+    };
+    check(r, 1e-12);
+    // With equal weights: the plain minimum-norm step.
+    run_all({"VAR", "V 1 VAL 0 0 0 0 0 0 0 0", "V 2 VAL 0 0 0 0 0 0 0 0", "V 3 VAL 0 0 0 0 0 0 0 0",
+             "V 2 DMP 0 0 0 0 0 1", "V 3 DMP 0 0 0 0 0 1", "END"});
+    ASSERT_EQ(run("iterate 1 1"), 0) << error_text();
+    const double equal[3] = {1.0, 1.0, 1.0};
+    check(equal, 1e-12);
 }
 
 class Constrained : public Optimise {
@@ -135,7 +148,7 @@ protected:
 };
 
 TEST_F(Constrained, LeastSquaresOnALineIsItsPointNearestTheOrigin) {
-    residuals({"oprd(1) = cv(1)", "oprd(2) = cv(2)", "oprd(3) = cv(1) + cv(2)"});
+    residuals({"oprd[1] = cv[1]", "oprd[2] = cv[2]", "oprd[3] = cv[1] + cv[2]"});
     run_all({"OPE NEW", "O 1 \"OP1\" 1 \"x\"", "O 2 \"OP2\" 1 \"y\"", "O 3 \"OP3\" CON 1 \"sum\"",
              "END"});
     params().damping = 1e-12;
@@ -150,7 +163,7 @@ TEST_F(Constrained, LeastSquaresOnALineIsItsPointNearestTheOrigin) {
 }
 
 TEST_F(Constrained, ASatisfiedInequalityChangesNothingAndAViolatedOneEndsInsideItsTolerance) {
-    residuals({"oprd(1) = cv(1) - 0.2", "oprd(2) = cv(2) - 0.2", "oprd(3) = cv(1) + cv(2)"});
+    residuals({"oprd[1] = cv[1] - 0.2", "oprd[2] = cv[2] - 0.2", "oprd[3] = cv[1] + cv[2]"});
     run_all({"OPE NEW", "O 1 \"OP1\" 1 \"x\"", "O 2 \"OP2\" 1 \"y\"", "O 3 \"OP3<1\" CON 0 \"sum\"",
              "END"});
     params().damping = 1e-12;
@@ -159,7 +172,7 @@ TEST_F(Constrained, ASatisfiedInequalityChangesNothingAndAViolatedOneEndsInsideI
     EXPECT_NEAR(cv(1), 0.2, 1e-8);
     EXPECT_NEAR(cv(2), 0.2, 1e-8);
 
-    residuals({"oprd(1) = cv(1) - 1", "oprd(2) = cv(2) - 1", "oprd(3) = cv(1) + cv(2)"});
+    residuals({"oprd[1] = cv[1] - 1", "oprd[2] = cv[2] - 1", "oprd[3] = cv[1] + cv[2]"});
     // From (1, 1), where x + y < 1 is violated: one step onto the line.
     run_all({"VAR", "V 1 VAL 0 0 0 0 0 0 0 1", "V 2 VAL 0 0 0 0 0 0 0 1", "END"});
     ASSERT_EQ(run("iterate 0 1"), 0) << error_text();
@@ -176,7 +189,7 @@ TEST_F(Constrained, NothingToOptimiseIsRefused) {
 }
 
 TEST_F(Constrained, AFailingOperandCommandStopsTheIteration) {
-    residuals({"oprd(1) = cv(1)", "no_such_command_here 3"});
+    residuals({"oprd[1] = cv[1]", "no_such_command_here 3"});
     run_all({"OPE NEW", "O 1 \"OP1\" 1 \"x\"", "END"});
     surface(1).curvature = 0.25;
     EXPECT_NE(run("iterate 0 3"), 0);
@@ -188,13 +201,14 @@ TEST_F(Constrained, AFailingOperandCommandStopsTheIteration) {
 namespace {
 
 // A thin-lens bending: the focal length of a lens of index 1.5 and thickness 0.5 held at 100 by
-// a constraint, and a third-order spherical aberration term, quadratic in the shape factor
-// X = (c1 + c2) / (c1 - c2) with its minimum where d/dX (28/3 X^2 - 40/3 X) = 0: Coddington's
-// 2 (n^2 - 1) / (n + 2) = 5/7 for an object at infinity.
+// a constraint, and a third-order spherical aberration of the thin-lens form: the cube of the
+// power times a quadratic in the shape factor X = (c1 + c2) / (c1 - c2), 28/3 X^2 - 40/3 X + C,
+// whose minimum at fixed power is Coddington's 2 (n^2 - 1) / (n + 2) = 5/7 for an object at
+// infinity.
 TEST_F(Constrained, BendingFindsCoddingtonsShapeFactorAtTheFocalLength) {
-    residuals({"a = cv(1)", "b = cv(2)",
-               "oprd(1) = 1.0 / (0.5 * (a - b) + 0.25 * 0.5 * a * b / 1.5)",
-               "x = (a + b) / (a - b)", "oprd(5) = 28.0 / 3.0 * x * x - 40.0 / 3.0 * x + 6.0"});
+    residuals({"a = cv[1]", "b = cv[2]", "p = 0.5 * (a - b) + 0.25 * 0.5 * a * b / 1.5",
+               "oprd[1] = 1.0 / p", "x = (a + b) / (a - b)",
+               "oprd[5] = 1000.0 * p * p * p * (28.0 / 3.0 * x * x - 40.0 / 3.0 * x + 6.0)"});
     run_all({"OPE NEW", "O 1 \"OP1\" CON 100 \"efl\"", "O 2 \"OP5\" 1 \"sa3\"", "END", "VAR NEW",
              "V 1 1 0 CV 0 0 1 1e-9", "V 2 2 0 CV 0 0 1 1e-9", "END"});
     surface(1).curvature = 0.01;

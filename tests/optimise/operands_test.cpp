@@ -148,7 +148,7 @@ TEST_F(Operands, TheErrorIsTheWeightedMeanSquareOrItsSum) {
 }
 
 TEST_F(Operands, ASlotTheCommandLeavesUnwrittenIsAFailedOperand) {
-    residuals({"oprd(1) = 0.5"});
+    residuals({"oprd[1] = 0.5"});
     run_all({"O 1 \"OP1\" 1 \"written\"", "O 2 \"OP2*2\" 1 \"unwritten\"", "O 3 \"REF2\" 1 \"r\""});
     compute_error_function(0);
     EXPECT_EQ(tables().operands[0].value, 0.5);
@@ -162,7 +162,7 @@ TEST_F(Operands, ASlotTheCommandLeavesUnwrittenIsAFailedOperand) {
 }
 
 TEST_F(Operands, AStarLineCallsTheScriptEntryOfThatName) {
-    residuals({"oprd(3) = 2.5 + script_value1"});
+    residuals({"oprd[3] = 2.5 + script_value1"});
     set_operand_command("*res 4");
     run_all({"O 1 \"OP3\" 1 \"s\""});
     compute_error_function(0);
@@ -173,7 +173,7 @@ TEST_F(Operands, AStarLineCallsTheScriptEntryOfThatName) {
 }
 
 TEST_F(Operands, RelativeToNominalMeasuresFromTheStoredSides) {
-    residuals({"oprd(1) = cv(1) * 10", "oprd(2) = 4"});
+    residuals({"oprd[1] = cv[1] * 10", "oprd[2] = 4"});
     run_all({"O 1 \"OP1-OP2\" 1 \"a\"", "O 2 \"OP1*3\" 1 \"b\"", "O 3 \"OP1\" 0 \"c\""});
     surface(1).curvature = 0.1;
     set_operand_nominals();
