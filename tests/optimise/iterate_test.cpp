@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "optimise/error_function.h"
+#include "platform/ui.h"
+#include "runtime/settings.h"
 #include "tests/optimise/optimise_fixture.h"
 
 namespace {
@@ -136,6 +138,27 @@ TEST_F(Linear, ConstraintsOnlyTakeTheMinimumNormStep) {
     ASSERT_EQ(run("iterate 1 1"), 0) << error_text();
     const double equal[3] = {1.0, 1.0, 1.0};
     check(equal, 1e-12);
+}
+
+TEST_F(Linear, EscapeAnsweredWithStopRestoresTheIterationsStartValues) {
+    ASSERT_EQ(run("iterate 0 1"), 0) << error_text();
+    const double after_first[3] = {cv(1), cv(2), cv(3)};
+    set_setting_flag(kSetCheckEscape, 1);
+    platform::KeyEvent escape;
+    escape.key = platform::key_escape;
+    escape.pressed = false;
+    ui().post_key(0, escape);
+    ui().queue_message_box_answer(platform::MessageAnswer::ok);
+    EXPECT_EQ(run("iterate 0 3"), -9999);
+    set_setting_flag(kSetCheckEscape, 0);
+    EXPECT_NE(ui().message_boxes_shown().back().text.find("Escape"), std::string::npos);
+    for (int j = 0; j < 3; ++j) EXPECT_EQ(cv(j + 1), after_first[j]) << j;
+    // Answered to go on, the run ends as it would have.
+    ui().post_key(0, escape);
+    ui().queue_message_box_answer(platform::MessageAnswer::cancel);
+    set_setting_flag(kSetCheckEscape, 1);
+    EXPECT_EQ(run("iterate 0 1"), 0) << error_text();
+    set_setting_flag(kSetCheckEscape, 0);
 }
 
 class Constrained : public Optimise {
