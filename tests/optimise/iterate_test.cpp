@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "optimise/error_function.h"
+#include "optimise/variables.h"
 #include "platform/ui.h"
 #include "runtime/settings.h"
 #include "tests/optimise/optimise_fixture.h"
@@ -140,25 +143,66 @@ TEST_F(Linear, ConstraintsOnlyTakeTheMinimumNormStep) {
     check(equal, 1e-12);
 }
 
-TEST_F(Linear, EscapeAnsweredWithStopRestoresTheIterationsStartValues) {
+TEST_F(Linear, EscapeStopsTheRunWithTheIterationsStartValues) {
     ASSERT_EQ(run("iterate 0 1"), 0) << error_text();
     const double after_first[3] = {cv(1), cv(2), cv(3)};
     set_setting_flag(kSetCheckEscape, 1);
     platform::KeyEvent escape;
     escape.key = platform::key_escape;
     escape.pressed = false;
+    // Whether the operand command's script or the step takes the key, the run stops (the step
+    // asks first, and OK stops).
     ui().post_key(0, escape);
     ui().queue_message_box_answer(platform::MessageAnswer::ok);
     EXPECT_EQ(run("iterate 0 3"), -9999);
-    set_setting_flag(kSetCheckEscape, 0);
-    EXPECT_NE(ui().message_boxes_shown().back().text.find("Escape"), std::string::npos);
     for (int j = 0; j < 3; ++j) EXPECT_EQ(cv(j + 1), after_first[j]) << j;
-    // Answered to go on, the run ends as it would have.
+    // Without a script in the way the step asks; answered to go on, the run ends as it would.
+    run_all({"OPE NEW", "O 1 \"3\" 1 \"constant\"", "END"});
+    const std::size_t boxes = ui().message_boxes_shown().size();
     ui().post_key(0, escape);
     ui().queue_message_box_answer(platform::MessageAnswer::cancel);
-    set_setting_flag(kSetCheckEscape, 1);
     EXPECT_EQ(run("iterate 0 1"), 0) << error_text();
+    ASSERT_EQ(ui().message_boxes_shown().size(), boxes + 1);
+    EXPECT_NE(ui().message_boxes_shown().back().text.find("Escape"), std::string::npos);
     set_setting_flag(kSetCheckEscape, 0);
+}
+
+TEST_F(Linear, WhenTheErrorCannotFallTheDampingRisesTenfoldToItsLimitAndTheValuesStay) {
+    // An operand no variable moves: every trial step leaves the error as it was.
+    run_all({"OPE NEW", "O 1 \"3\" 1 \"constant\"", "END"});
+    surface(1).curvature = 0.125;
+    const double start[3] = {cv(1), cv(2), cv(3)};
+    params().small_damping = 0.001;
+    take_output();
+    ASSERT_EQ(run("iterate 3 1 2"), 0) << error_text();
+    // Report mode 2 shows each trial step: its damping and both errors (an iteration's row
+    // begins with its number and has more cells).
+    std::vector<double> tried;
+    std::istringstream lines(take_output());
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream cells(line);
+        std::vector<std::string> words;
+        for (std::string w; cells >> w;) words.push_back(w);
+        if (words.size() == 3 && words[0].find('.') != std::string::npos) {
+            tried.push_back(std::strtod(words[0].c_str(), nullptr));
+        }
+    }
+    ASSERT_EQ(tried.size(), 9u);
+    for (std::size_t k = 0; k < tried.size(); ++k) {
+        EXPECT_NEAR(tried[k], 0.001 * std::pow(10.0, static_cast<double>(k)), 1e-9 * tried[k]);
+    }
+    for (int j = 0; j < 3; ++j) EXPECT_EQ(cv(j + 1), start[j]) << j;
+    EXPECT_EQ(params().damping, 0.001);
+}
+
+TEST(DerivativeStep, IncrementOrAThousandthOfTheValueOrTheSmallestStep) {
+    struct Case {
+        double increment, value, step;
+    } cases[] = {{0.0, 0.0, 1e-9},  {0.0, 50.0, 0.05},  {0.0, -2.0, 0.002},
+                 {0.0, 1e-7, 1e-9}, {-0.01, 3.0, 0.01}, {1e-4, 3.0, 1e-4}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(derivative_step(c.increment, c.value), c.step) << c.increment << " " << c.value;
+    }
 }
 
 class Constrained : public Optimise {
@@ -202,6 +246,17 @@ TEST_F(Constrained, ASatisfiedInequalityChangesNothingAndAViolatedOneEndsInsideI
     EXPECT_LT(cv(1) + cv(2) - 1.0, params().constraint_tolerance);
     EXPECT_NEAR(cv(1), 0.5, 1e-6);
     EXPECT_NEAR(cv(2), 0.5, 1e-6);
+}
+
+TEST_F(Constrained, OnlySatisfiedInequalitiesTakeAZeroStep) {
+    residuals({"oprd[3] = cv[1] + cv[2]"});
+    run_all({"OPE NEW", "O 1 \"OP3<1\" CON 0 \"sum\"", "END"});
+    surface(1).curvature = 0.25;
+    take_output();
+    ASSERT_EQ(run("iterate 1 2"), 0) << error_text();
+    EXPECT_NE(take_output().find("No constraint is active"), std::string::npos);
+    EXPECT_EQ(cv(1), 0.25);
+    EXPECT_EQ(cv(2), 0.0);
 }
 
 TEST_F(Constrained, NothingToOptimiseIsRefused) {
