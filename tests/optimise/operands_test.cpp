@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -258,6 +259,31 @@ TEST_F(LensFiles, OperandsAndVariablesAreSavedAndReopenedTheSame) {
     EXPECT_EQ(tables().variables[1].increment, -0.01);
     ASSERT_EQ(run("save_as . " + path("opt2")), 0) << error_text();
     EXPECT_EQ(file("opt2"), saved);
+}
+
+TEST_F(LensFiles, ALensFileNamesOnlyAScriptEntryAsTheOperandCommand) {
+    struct Case {
+        const char* line;
+        const char* kept;
+    } cases[] = {
+        {"OPOC \"quit\"", "*oprds"},
+        {"OPOC \"*mine extra\"", "*oprds"},
+        {"OPOC \"*\"", "*oprds"},
+        {"OPOC \"*mine\"", "*mine"},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(folder_ / "command.len", std::ios::binary)
+            << "// TAVO 5.40 0 0 0\nLEN NEW \"C\" 0 2\nNXT\nTH 4\nNXT\nEND 2\nLEN\n"
+            << c.line << "\nEND\n";
+        take_output();
+        ASSERT_EQ(run("open . " + path("command") + " no"), 0) << error_text();
+        const bool refused = std::string(c.kept) == "*oprds";
+        EXPECT_EQ(take_output().find("Error at line 8") != std::string::npos, refused) << c.line;
+        EXPECT_STREQ(params().operand_command, c.kept) << c.line;
+    }
+    // Typed, the line is the user's own.
+    run_all({"LEN", "OPOC \"quit\"", "END"});
+    EXPECT_STREQ(params().operand_command, "quit");
 }
 
 TEST_F(LensFiles, VariablesFollowInsertedAndDeletedSurfaces) {
