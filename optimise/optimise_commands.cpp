@@ -177,7 +177,7 @@ void list_variables(int mode, int first, int last) {
         heading(kMsgNoVariablesListed);
         return;
     }
-    heading(kMsgVariablesColumns);
+    if (mode != 2) heading(kMsgVariablesColumns);
     int from = 0;
     int to = 0;
     range_of(first, last, t.highest_variable + 1, &from, &to);
