@@ -51,6 +51,7 @@
 #include "lens/private_catalog.h"
 #include "lens/stock_lenses.h"
 #include "lens/test_glasses.h"
+#include "optimise/optimise_commands.h"
 #include "platform/ui.h"
 #include "reports/report_install.h"
 #include "runtime/array_commands.h"
@@ -266,6 +267,7 @@ void install_program_handlers() {
     install_surface_probes();
     install_evaluation_handlers();
     install_report_handlers();
+    install_optimise_handlers();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
     install_lens_files();
     install_element_drawings();

@@ -10,6 +10,7 @@
 #include "lens/lens_data.h"
 #include "lens/lens_echo.h"
 #include "lens/lens_items.h"
+#include "lens/optimise_links.h"
 #include "runtime/arg_cells.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
@@ -150,6 +151,7 @@ int int_case(int command, const ValuePair& v) {
             if (const int rc = surface_number(command, v, 1); rc != 0) return rc;
             l.image_surface = n;
             if (l.current_surface > n) l.current_surface = n;
+            optimise_image_surface_changed();
             materials_changed = 1;
             update_lens_array_bounds();
             print_message_and_integer("%s ", command, n);

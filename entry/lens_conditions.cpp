@@ -1,5 +1,6 @@
 #include "entry/lens_conditions.h"
 
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "lens/optimise_links.h"
 #include "numeric/memory.h"
 #include "runtime/arg_cells.h"
+#include "runtime/lens_data_guard.h"
 #include "runtime/list_item_text.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
@@ -17,6 +19,16 @@
 #include "runtime/text_output.h"
 
 namespace {
+
+// "*name": a call of the script entry name and nothing else.
+bool is_script_entry_call(const std::string& text) {
+    if (text.size() < 2 || text[0] != '*') return false;
+    for (std::size_t k = 1; k < text.size(); ++k) {
+        const unsigned char c = static_cast<unsigned char>(text[k]);
+        if (!(std::isalnum(c) || c == '_' || c == ':')) return false;
+    }
+    return true;
+}
 
 bool use_default() {
     return arg_int(0) != 0;
@@ -89,6 +101,9 @@ int operating_condition(OptimiseParams& p, int command) {
             // The field holds 23 characters; a longer text is cut.
             const std::string text =
                 use_default() ? std::string("*oprds") : entry_text(1, kOptimiseTextLength);
+            // The optimiser runs this line: a lens file may name a script entry of the user's
+            // own folders, never a command of its choosing.
+            if (in_lens_data_scope() && !is_script_entry_call(text)) return kMsgRefusedInLensData;
             std::memset(p.operand_command, 0, sizeof p.operand_command);
             std::memcpy(p.operand_command, text.data(), text.size());
             if (!update_mode()) {

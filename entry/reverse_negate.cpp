@@ -10,6 +10,7 @@
 #include "entry/at_surface_entry.h"
 #include "entry/entry_frame.h"
 #include "lens/lens_data.h"
+#include "lens/optimise_links.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
@@ -235,6 +236,7 @@ void reverse_surface_range(int a, int b) {
     surface(b).thickness_kind = kThicknessPlain;
     materials_changed = 1;
     flip_grin_range(a, b);
+    optimise_surfaces_reversed(a, b);
 }
 
 void flip_grin_range(int a, int b) {

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -62,6 +63,21 @@ int line_value(const KplValue& v) {
     set_pending_name(text);
     show_error(kMsgBadValue);
     return run_state() == kRunStateRunForLevel ? kStopped : 0;
+}
+
+// A line "*name args" calls the script entry name: it runs as 'script "name" args'. Anything
+// else after the '*' is left to the compiler.
+const char* script_call_line(const char* text, std::string& rewritten) {
+    const char* p = text;
+    while (*p == ' ' || *p == '\t') ++p;
+    if (p[0] != '*') return text;
+    const unsigned char first = static_cast<unsigned char>(p[1]);
+    if (!(std::isalpha(first) || first == '_')) return text;
+    const char* name = p + 1;
+    const char* end = name;
+    while (*end != '\0' && *end != ' ' && *end != '\t') ++end;
+    rewritten = "script \"" + std::string(name, end) + "\"" + end;
+    return rewritten.c_str();
 }
 
 }  // namespace
@@ -200,6 +216,8 @@ const char* first_argument_text() {
 }
 
 int run_nested_hook(const char* text, int flags) {
+    std::string script_call;
+    text = script_call_line(text, script_call);
     if (flags > 0 && (flags & kRunKeepCode) == 0 && std::strcmp(text, kKeptLineText) == 0) {
         int slot = flags - 1;
         return run_compiled_line(3, text, &run_result, &slot);
@@ -360,6 +378,8 @@ int run_line(const char* text) {
 
 int run_top_line(const char* text, int mode, int flags) {
     (void)mode;
+    std::string script_call;
+    text = script_call_line(text, script_call);
     KplState& s = kpl_state();
     if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgOutOfMemory;
     const int lines = flags & kRunLineCountMask;

@@ -44,6 +44,14 @@ int optimise_current_variable_entry() {
     return g_links.current_variable_entry != nullptr ? g_links.current_variable_entry() : 1;
 }
 
+void optimise_surfaces_reversed(int a, int b) {
+    if (g_links.surfaces_reversed != nullptr) g_links.surfaces_reversed(a, b);
+}
+
+void optimise_image_surface_changed() {
+    if (g_links.image_surface_changed != nullptr) g_links.image_surface_changed();
+}
+
 void optimise_write_variables() {
     if (g_file_links.write_variables != nullptr) g_file_links.write_variables();
 }

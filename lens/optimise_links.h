@@ -34,6 +34,11 @@ struct OptimiseLinks {
     // The number of the variables' entry that the surface sheet's variable choices name first
     // on their "Add_variable_in_spreadsheet" lines.
     int (*current_variable_entry)();
+    // Surfaces a..b were reversed end for end: variables follow their surfaces (a gap's item to
+    // the gap it now stands behind) and are sorted again.
+    void (*surfaces_reversed)(int a, int b);
+    // The image surface changed: what the operand command measures changed with it.
+    void (*image_surface_changed)();
 };
 
 // Installs links (null members keep the "none" behaviour); null restores the defaults.
@@ -64,6 +69,8 @@ void optimise_surface_deleted(int s);
 void optimise_new_lens();
 void fill_derivative_increments();
 int optimise_current_variable_entry();  // 1 without optimisation
+void optimise_surfaces_reversed(int a, int b);
+void optimise_image_surface_changed();
 void optimise_write_variables();
 void optimise_write_operands();
 int optimise_current_configuration();  // 1 without optimisation

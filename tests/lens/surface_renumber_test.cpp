@@ -379,6 +379,8 @@ TEST_F(RenumberTest, TheOptimisationCodeIsToldOfEveryRenumbering) {
                                  FakeVariables::deleted,
                                  FakeVariables::new_lens,
                                  nullptr,
+                                 nullptr,
+                                 nullptr,
                                  nullptr};
     FakeVariables::calls.clear();
     set_optimise_links(&links);
@@ -392,8 +394,15 @@ TEST_F(RenumberTest, TheOptimisationCodeIsToldOfEveryRenumbering) {
 TEST_F(RenumberTest, VariablesAreFoundByTypeSurfaceAndConfiguration) {
     EXPECT_FALSE(find_curvature_variable(1, nullptr));  // no optimisation code: no variables
     FakeVariables::table = {{3, 2, 0}, {1, 2, 2}, {6, 3, 0}};
-    const OptimiseLinks links = {
-        FakeVariables::highest, FakeVariables::at, nullptr, nullptr, nullptr, nullptr, nullptr};
+    const OptimiseLinks links = {FakeVariables::highest,
+                                 FakeVariables::at,
+                                 nullptr,
+                                 nullptr,
+                                 nullptr,
+                                 nullptr,
+                                 nullptr,
+                                 nullptr,
+                                 nullptr};
     set_optimise_links(&links);
     int index = -1;
     EXPECT_TRUE(find_thickness_variable(2, &index));

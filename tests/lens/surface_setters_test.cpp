@@ -188,9 +188,11 @@ TEST_F(SetterTest, MediumNamesAreCutToTenCharactersAndTceFollowsTheKind) {
 TEST_F(SetterTest, AModelGlassThatIsAVariableIsNotChanged) {
     make_surfaces(2);
     static const OptimiseVariableRef table[] = {{5, 1, 0}};
-    const OptimiseLinks links = {
-        [] { return 0; }, [](int i) { return table[i]; }, nullptr, nullptr, nullptr, nullptr,
-        nullptr};
+    const OptimiseLinks links = {[] { return 0; }, [](int i) { return table[i]; },
+                                 nullptr,          nullptr,
+                                 nullptr,          nullptr,
+                                 nullptr,          nullptr,
+                                 nullptr};
     set_optimise_links(&links);
     EXPECT_EQ(set_surface_medium(1, kMediumModelGlass, "M1", 0), kErrorTextReady);
     EXPECT_STREQ(surface(1).medium_name, "AIR       ");

@@ -372,15 +372,17 @@ TEST_F(LensFiles, AFailingVariablesSectionIsSkippedToItsEnd) {
     const std::string name =
         write("sections.len",
               {"// TAVO 5.40 0 0 0", "LEN NEW \"S\" 0 2", "NXT", "TH 4", "NXT", "END 2", "VAR NEW",
-               "V 1 2 0 TH 0 10 1 0", "TH 99", "END", "LEN", "OPDF 0.02", "END"});
+               "V 1 9 0 TH 0 10 1 0", "TH 99", "V 2 1 0 TH", "END", "LEN", "OPDF 0.02", "END"});
     take_output();
     ASSERT_EQ(run("open . " + name + " no"), 0) << error_text();
     const std::string out = take_output();
-    // The section's first line fails; its other lines up to "END" are skipped unrun.
-    EXPECT_NE(out.find("Error at line 7:\n  VAR NEW"), std::string::npos) << out;
-    EXPECT_EQ(out.find("line 8"), std::string::npos) << out;
+    // A line of the section fails (surface 9 lies past the image); its other lines up to
+    // "END" are skipped unrun.
+    EXPECT_NE(out.find("Error at line 8:\n  V 1 9 0 TH 0 10 1 0"), std::string::npos) << out;
     EXPECT_EQ(out.find("line 9"), std::string::npos) << out;
+    EXPECT_EQ(out.find("line 10"), std::string::npos) << out;
     EXPECT_EQ(surface(1).thickness, 4.0);
+    EXPECT_EQ(optimise_highest_variable(), -1);
     ASSERT_NE(lens_data().optimise_params, nullptr);
     EXPECT_EQ(lens_data().optimise_params->damping, 0.02);
 }

@@ -418,9 +418,11 @@ TEST_F(SpecialDataTest, InstallerPutsTheSetUpWhereItIsRun) {
 
 TEST_F(SpecialDataTest, VariablesAndAirMarks) {
     static const OptimiseVariableRef table[] = {{1, 1, 0}, {3, 2, 2}, {5, 1, 0}};
-    const OptimiseLinks links = {
-        [] { return 2; }, [](int i) { return table[i]; }, nullptr, nullptr, nullptr, nullptr,
-        nullptr};
+    const OptimiseLinks links = {[] { return 2; }, [](int i) { return table[i]; },
+                                 nullptr,          nullptr,
+                                 nullptr,          nullptr,
+                                 nullptr,          nullptr,
+                                 nullptr};
     set_optimise_links(&links);
     ASSERT_EQ(lens_setup(0), 0);
     EXPECT_EQ(surface(1).curvature_variable, 1);

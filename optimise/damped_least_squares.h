@@ -1,0 +1,23 @@
+// The damped-least-squares optimiser: forward-difference derivatives of every operand by every
+// variable, damped normal equations, the active constraints through Lagrange multipliers, and
+// the damping search of mode 3. The iterate command prints its report; iterate_quiet runs the
+// same loop silently for tolerancing's compensators.
+#pragma once
+
+// Reporting of one run.
+struct IterateOptions {
+    int mode = 3;    // 1 constraints only, 3 damping search, others plain damped steps
+    int count = 10;  // iterations
+    int report = 0;  // 0 two-line report (mode 3), other values a table row; 2 adds trial steps
+    bool recompute_increments = false;
+    bool reset_damping_weights = false;
+    bool quiet = false;  // no listing at all
+};
+
+// 0, -2463 no variables, -2464 no operands, -10, -2462, -2465, -2466, -9999 (stopped after
+// Escape: the values of the iteration's start restored), or the operand command's failure.
+int run_iterations(const IterateOptions& options);
+int iterate_quiet(int mode, int count, int unused);
+
+// The iterate command (slot 162).
+int cmd_iterate();

@@ -1,0 +1,484 @@
+#include "optimise/variables.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "lens/lens_data.h"
+#include "lens/lens_file_format.h"
+#include "lens/lens_reader.h"
+#include "lens/optimise_links.h"
+#include "optimise/operands.h"
+#include "runtime/list_words.h"
+#include "runtime/messages.h"
+#include "runtime/settings.h"
+#include "runtime/text_output.h"
+#include "trace/lens_setup.h"
+
+namespace {
+
+constexpr double kSmallestStep = 1e-9;
+constexpr double kRelativeStep = 0.001;
+constexpr double kDefaultIncrement = 1e-7;
+
+Variable* variable_at(int number) {
+    OptimiseTables& t = optimise_tables();
+    if (number < 0 || number > t.highest_variable) return nullptr;
+    return &t.variables[number];
+}
+
+bool surface_in_lens(int s) {
+    return s >= 0 && s <= lens_data().image_surface;
+}
+
+// The type's keyword from the variable-type list.
+void set_type_name(Variable& v) {
+    std::string name;
+    select_table_value_list(kListVariableTypes);
+    for (int i = 0; i < value_list_count(); ++i) {
+        const char* second = value_list_second(i);
+        if (second != nullptr && std::atoi(second) == v.type) {
+            name = list_entry_word(value_list_first(i));
+            break;
+        }
+    }
+    clear_value_list();
+    std::snprintf(v.type_name, sizeof v.type_name, "%s", name.c_str());
+}
+
+double* asphere_coefficient(int s, int type) {
+    AsphereRecord* a = surface(s).asphere;
+    const int k = type - kVarAsphereFirst + 2;  // AD is entered coefficient 2
+    if (a == nullptr || a->entered == nullptr || k >= a->entered_count) return nullptr;
+    return &a->entered[k];
+}
+
+double* decentre_field(int s, int type) {
+    DecentreRecord* d = surface(s).decentre;
+    if (d == nullptr) return nullptr;
+    double* fields[] = {&d->dcx, &d->dcy, &d->dcz, &d->tla, &d->tlb, &d->tlc};
+    return fields[type - kVarDecentreFirst];
+}
+
+// Where a variable's value lives; null when the surface has no such record.
+double* variable_address(int type, int s) {
+    if (!surface_in_lens(s)) return nullptr;
+    SurfaceRecord& r = surface(s);
+    switch (type) {
+        case kVarCurvature:
+            return &r.curvature;
+        case kVarConic:
+            return &r.conic;
+        case kVarThickness:
+            return &r.thickness;
+        case kVarAperture:
+            return &r.aperture_radius;
+        case kVarXCurvature:
+            return &r.x_curvature;
+        default:
+            break;
+    }
+    if (type >= kVarAsphereFirst && type <= kVarAsphereLast) return asphere_coefficient(s, type);
+    if (type >= kVarDecentreFirst && type <= kVarDecentreLast) return decentre_field(s, type);
+    return nullptr;
+}
+
+bool duplicate_of(int number, int surface, int type, int item) {
+    const OptimiseTables& t = optimise_tables();
+    for (int i = 0; i <= t.highest_variable; ++i) {
+        if (i == number) continue;
+        const Variable& v = t.variables[i];
+        if (v.surface == surface && v.type == type && v.item == item && v.configuration == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void update_bound_state(Variable& v) {
+    v.bound_state = v.lower < v.upper ? 1 : 0;
+}
+
+void print_number_cell(double value) {
+    text_out(" ");
+    text_number(value);
+}
+
+}  // namespace
+
+bool variable_type_known(int type) {
+    return type == kVarCurvature || type == kVarConic || type == kVarThickness ||
+           type == kVarAperture || type == kVarXCurvature ||
+           (type >= kVarAsphereFirst && type <= kVarAsphereLast) ||
+           (type >= kVarDecentreFirst && type <= kVarDecentreLast);
+}
+
+double get_variable_value(int type, int surface, int item) {
+    (void)item;
+    const double* p = variable_address(type, surface);
+    return p != nullptr ? *p : 0.0;
+}
+
+void set_variable_value(const Variable& v, double value) {
+    double* p = variable_address(v.type, v.surface);
+    if (p == nullptr) return;
+    *p = value;
+    if (v.type >= kVarAsphereFirst && v.type <= kVarAsphereLast) {
+        surface(v.surface).asphere->changed = 1;
+    }
+}
+
+int define_variable(int action, int number, int surface, int configuration, int type, double lower,
+                    double upper, double damping, double increment, bool print) {
+    OptimiseTables& t = optimise_tables();
+    if (type > 1000) type /= 1000;  // no itemised type is offered: the item is dropped
+    if (!variable_type_known(type)) return kMsgVariableTypeUnknown;
+    if (!surface_in_lens(surface))
+        return set_error_msg(kMsgVariableSurfaceRange, lens_data().image_surface);
+    if (number < 0) return kMsgNoSuchVariable;
+    // A number past the end means the next variable.
+    if (number > t.highest_variable + 1) number = t.highest_variable + 1;
+    const bool insert = action == 3 || number > t.highest_variable;
+    if (insert) {
+        if (t.highest_variable + 1 >= static_cast<int>(t.variables.size())) {
+            return kMsgVariableTableFull;
+        }
+        if (duplicate_of(-1, surface, type, 0)) return kMsgDuplicateVariable;
+        for (int i = t.highest_variable + 1; i > number; --i) {
+            t.variables[i] = t.variables[i - 1];
+            t.last_steps[i] = t.last_steps[i - 1];
+        }
+        t.variables[number] = Variable{};
+        t.last_steps[number] = 0.0;
+        ++t.highest_variable;
+        if (number < t.highest_variable && print) print_msg(kMsgInsertedBefore);
+    } else if (duplicate_of(number, surface, type, 0)) {
+        return kMsgDuplicateVariable;
+    }
+    Variable& v = t.variables[number];
+    v = Variable{};
+    v.surface = static_cast<std::uint16_t>(surface);
+    v.type = static_cast<std::uint16_t>(type);
+    v.configuration = static_cast<std::int16_t>(configuration);
+    set_type_name(v);
+    v.lower = lower;
+    v.upper = upper;
+    update_bound_state(v);
+    v.damping_weight = damping;
+    set_variable_attribute(number, 8, increment);
+    v.value = get_variable_value(v.type, v.surface, v.item);
+    sort_variables();
+    if (print) print_variable_line(number, -1);
+    return 0;
+}
+
+int delete_variable(int number) {
+    OptimiseTables& t = optimise_tables();
+    if (variable_at(number) == nullptr) return kMsgNoSuchVariable;
+    for (int i = number; i < t.highest_variable; ++i) {
+        t.variables[i] = t.variables[i + 1];
+        t.last_steps[i] = t.last_steps[i + 1];
+    }
+    t.variables[t.highest_variable] = Variable{};
+    --t.highest_variable;
+    sort_variables();
+    return 0;
+}
+
+int set_variable_attribute(int number, int action, double value) {
+    Variable* v = variable_at(number);
+    if (v == nullptr) return kMsgNoSuchVariable;
+    const OptimiseParams* params = lens_data().optimise_params;
+    switch (action) {
+        case 4: {
+            const double old = get_variable_value(v->type, v->surface, v->item);
+            set_variable_value(*v, value);
+            const int rc = lens_setup(0);
+            if (rc != 0) {
+                set_variable_value(*v, old);
+                lens_setup(0);
+                return rc;
+            }
+            update_bound_state(*v);
+            return 0;
+        }
+        case 5:
+            v->lower = value;
+            update_bound_state(*v);
+            return 0;
+        case 6:
+            v->upper = value;
+            update_bound_state(*v);
+            return 0;
+        case 7:
+            v->damping_weight = value;
+            return 0;
+        case 8: {
+            v->increment = value;
+            if (value == 0.0 && params != nullptr && params->derivative_increment != 0.0) {
+                v->increment = params->automatic_increments != 0 ? auto_derivative_increment(*v)
+                                                                 : params->derivative_increment;
+            }
+            return 0;
+        }
+        default:
+            return kMsgNoSuchVariable;
+    }
+}
+
+void check_variable_bounds(Variable& v) {
+    if (v.bound_state == 0) return;
+    v.violation = 0.0;
+    v.bound_state = 1;
+    const double x = get_variable_value(v.type, v.surface, v.item);
+    if (v.lower - x > 0.0) {
+        v.violation = v.lower - x;
+    } else if (v.upper - x < 0.0) {
+        v.violation = v.upper - x;
+    } else {
+        return;
+    }
+    v.bound_state = -1;
+    optimise_tables().error.bound_violated = true;
+}
+
+double derivative_step(double increment, double value) {
+    if (increment != 0.0) return std::fabs(increment);
+    if (std::fabs(value) > 1e-6) return kRelativeStep * std::fabs(value);
+    return kSmallestStep;
+}
+
+double auto_derivative_increment(const Variable& v) {
+    const LensData& l = lens_data();
+    const double b = l.entrance_beam_radius > kOptimiseZero ? l.entrance_beam_radius : 1.0;
+    switch (v.type) {
+        case kVarCurvature:
+        case kVarXCurvature:
+            return 0.0001 / b;
+        case kVarConic:
+            return 0.0001;
+        case kVarThickness:
+            return 0.0001 * b;
+        default:
+            return l.optimise_params != nullptr ? l.optimise_params->derivative_increment
+                                                : kDefaultIncrement;
+    }
+}
+
+void fill_zero_increments() {
+    OptimiseTables& t = optimise_tables();
+    const OptimiseParams* params = lens_data().optimise_params;
+    for (int i = 0; i <= t.highest_variable; ++i) {
+        Variable& v = t.variables[i];
+        if (v.increment != 0.0) continue;
+        if (params == nullptr || params->derivative_increment == 0.0) {
+            v.increment = kDefaultIncrement;
+        } else if (params->automatic_increments == 0) {
+            v.increment = params->derivative_increment;
+        } else {
+            v.increment = auto_derivative_increment(v);
+        }
+    }
+}
+
+void sort_variables() {
+    OptimiseTables& t = optimise_tables();
+    const int n = t.highest_variable + 1;
+    std::vector<int> order(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) order[i] = i;
+    // By configuration, then surface; at one surface an index variable first.
+    const auto before = [&t](int a, int b) {
+        const Variable& x = t.variables[a];
+        const Variable& y = t.variables[b];
+        if (x.configuration != y.configuration) return x.configuration < y.configuration;
+        if (x.surface != y.surface) return x.surface < y.surface;
+        return x.type == 5 && y.type != 5;
+    };
+    for (int a = 0; a < n; ++a) {
+        for (int b = a + 1; b < n; ++b) {
+            if (before(order[b], order[a])) std::swap(order[a], order[b]);
+        }
+    }
+    t.sorted_head = n > 0 ? order[0] : -1;
+    for (int a = 0; a < n; ++a) {
+        t.variables[order[a]].next = static_cast<std::int16_t>(a + 1 < n ? order[a + 1] : -1);
+    }
+    if (get_setting_flag(kSetStepMode) != 0 && n > 0) {
+        text_printf("Sorted variables:\n");
+        for (int at = t.sorted_head; at >= 0; at = t.variables[at].next) {
+            const Variable& v = t.variables[at];
+            text_printf("  v# = %3d  cfg = %3d  sn = %2d  typ = %2d\n", at + 1, v.configuration,
+                        v.surface, v.type);
+        }
+    }
+}
+
+void print_variable_line(int number, int mode) {
+    Variable* v = variable_at(number);
+    if (v == nullptr) return;
+    const OptimiseTables& t = optimise_tables();
+    text_printf("V %-2d %3d", number + 1, v->surface);
+    if (v->configuration == 0 && get_setting_flag(kSetPrintZero) == 0) {
+        text_out("   -");
+    } else {
+        text_printf(" %3d", v->configuration);
+    }
+    const std::size_t length = std::strlen(v->type_name);
+    if (length <= 4) {
+        text_printf("  %-4s", v->type_name);
+    } else if (length == 5) {
+        text_printf(" %-5s", v->type_name);
+    } else {
+        text_printf("%s", v->type_name);
+    }
+    const double x = get_variable_value(v->type, v->surface, v->item);
+    if (mode == -1) {
+        check_variable_bounds(*v);
+        print_number_cell(v->lower);
+        print_number_cell(v->upper);
+        print_number_cell(v->damping_weight);
+        if (v->increment == 0.0) {
+            print_number_cell(derivative_step(0.0, x));
+            text_out("*");
+        } else {
+            print_number_cell(v->increment);
+        }
+        print_number_cell(x);
+        if (v->bound_state == -1) text_out("*");
+    } else {
+        print_number_cell(t.last_steps[number]);
+    }
+    text_newline();
+}
+
+void store_variable_values() {
+    OptimiseTables& t = optimise_tables();
+    t.error.has_bounds = false;
+    for (int i = 0; i <= t.highest_variable; ++i) {
+        Variable& v = t.variables[i];
+        if (v.bound_state != 0) {
+            t.error.has_bounds = true;
+            check_variable_bounds(v);
+        }
+        v.value = get_variable_value(v.type, v.surface, v.item);
+    }
+}
+
+void write_variables() {
+    const OptimiseTables& t = optimise_tables();
+    if (t.highest_variable < 0) return;
+    write_lens_line("VAR NEW");
+    for (int i = 0; i <= t.highest_variable; ++i) {
+        const Variable& v = t.variables[i];
+        char line[200];
+        std::snprintf(line, sizeof line, "V %d %d %d %s %.12g %.12g %.12g %.12g", i + 1, v.surface,
+                      v.configuration, v.type_name, v.lower, v.upper, v.damping_weight,
+                      v.increment);
+        write_lens_line(line);
+    }
+    write_lens_line("END");
+}
+
+namespace {
+
+int link_highest_variable() {
+    return optimise_tables().highest_variable;
+}
+
+OptimiseVariableRef link_variable_at(int index) {
+    const Variable* v = variable_at(index);
+    if (v == nullptr) return {0, 0, 0};
+    return {v->type, v->surface, v->configuration};
+}
+
+void link_surface_inserted(int s) {
+    OptimiseTables& t = optimise_tables();
+    for (int i = 0; i <= t.highest_variable; ++i) {
+        if (t.variables[i].surface >= s) ++t.variables[i].surface;
+    }
+}
+
+void link_surface_deleted(int s) {
+    OptimiseTables& t = optimise_tables();
+    for (int i = t.highest_variable; i >= 0; --i) {
+        if (t.variables[i].surface == s) {
+            delete_variable(i);
+        } else if (t.variables[i].surface > s) {
+            --t.variables[i].surface;
+        }
+    }
+    sort_variables();
+    // A deleted surface changes what the operand command measures: compile again.
+    t.chain_compiled = false;
+}
+
+void link_new_lens() {
+    clear_optimise_tables();
+}
+
+int link_current_configuration() {
+    return 1;
+}
+
+void link_set_configuration(int) {}
+
+void link_after_lens_read() {
+    store_variable_values();
+}
+
+// The gap after a surface: thickness, the medium's index and dispersion, gradient-index terms.
+bool is_gap_type(int type) {
+    return type == 3 || type == 5 || type == 6 || (type >= 39 && type <= 64) || type == 108;
+}
+
+void link_surfaces_reversed(int a, int b) {
+    OptimiseTables& t = optimise_tables();
+    for (int i = 0; i <= t.highest_variable; ++i) {
+        Variable& v = t.variables[i];
+        if (v.surface < a || v.surface > b) continue;
+        int s = a + b - v.surface;
+        if (is_gap_type(v.type)) s = s == a ? b : s - 1;
+        v.surface = static_cast<std::uint16_t>(s);
+    }
+    sort_variables();
+}
+
+void link_image_surface_changed() {
+    optimise_tables().chain_compiled = false;
+}
+
+int link_current_variable_entry() {
+    return optimise_tables().highest_variable + 2;
+}
+
+OptimiseLinks make_links() {
+    OptimiseLinks links{};
+    links.highest_variable = link_highest_variable;
+    links.variable_at = link_variable_at;
+    links.surface_inserted = link_surface_inserted;
+    links.surface_deleted = link_surface_deleted;
+    links.new_lens = link_new_lens;
+    links.fill_derivative_increments = fill_zero_increments;
+    links.current_variable_entry = link_current_variable_entry;
+    links.surfaces_reversed = link_surfaces_reversed;
+    links.image_surface_changed = link_image_surface_changed;
+    return links;
+}
+
+const OptimiseLinks kLinks = make_links();
+
+const OptimiseFileLinks kFileLinks = {
+    write_variables,        write_operands,       link_current_configuration,
+    link_set_configuration, link_after_lens_read,
+};
+
+}  // namespace
+
+void install_optimise_links() {
+    set_optimise_links(&kLinks);
+    set_optimise_file_links(&kFileLinks);
+}
