@@ -190,23 +190,29 @@ ShiftedReference::ShiftedReference(int w, double ox_, double oy_, double dz_)
       oy_sphere(oy_),
       c(0.0),
       q(0.0) {
-    const ReferenceRay& rr = reference_ray();
-    const double R = rr.sphere_radius;
     if (afocal || at_infinity) return;
+    const ReferenceRay& rr = reference_ray();
+    set_finite_form(rr.ray.k, rr.ray.l, rr.ray.m, rr.sphere_radius);
+}
+
+void ShiftedReference::set_finite_form(double k, double l, double m, double R) {
+    at_infinity = false;
+    ox_sphere = ox;
+    oy_sphere = oy;
+    q = 0.0;
     // A sphere of no radius has no finite form: its reference lies at infinity.
     if (std::fabs(R) <= kTiny) {
         at_infinity = true;
         return;
     }
-    const double M = rr.ray.m;
-    if (std::fabs(M) <= kTiny) {
+    if (std::fabs(m) <= kTiny) {
         // A reference ray across the axis: the shift without the terms that divide by M.
         c = 1.0 / R;
         return;
     }
-    ox_sphere = ox - rr.ray.k / M * dz;
-    oy_sphere = oy - rr.ray.l / M * dz;
-    const double r1 = dz / M + R;
+    ox_sphere = ox - k / m * dz;
+    oy_sphere = oy - l / m * dz;
+    const double r1 = dz / m + R;
     c = std::fabs(r1) > kTiny ? 1.0 / r1 : r1;
     q = (1.0 / R - c) * n / 2.0;
 }

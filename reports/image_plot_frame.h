@@ -30,6 +30,9 @@ struct ShiftedReference {
     double opd(const SpotRay& ray, bool mirrored = false) const;
     // W' of a ray of path difference w, direction (k, l, m) and pupil point (p1, p2, p3).
     double opd(double w, double k, double l, double m, double p1, double p2, double p3) const;
+    // The finite form's terms for a reference ray of direction (k, l, m) and sphere radius R
+    // (at infinity when |R| is at most 1e-40).
+    void set_finite_form(double k, double l, double m, double R);
 
     bool afocal;
     bool at_infinity;  // the reference-at-infinity form (also when R_ref is 0)

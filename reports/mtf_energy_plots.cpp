@@ -258,8 +258,7 @@ int deciding_sample(int n) {
     return n >= 4 ? 3 : n - 1;
 }
 
-int mtf_against_frequency(double s, double dz, const MtfScan& base, int marker, bool single,
-                          bool ideal) {
+int mtf_against_frequency(double s, const MtfScan& base, int marker, bool single, bool ideal) {
     int n = arg_int(kMtfFrequencies);
     if (n < 2) n = kDefaultFrequencies;
     const double t = 1.0 / (n - 1);
@@ -272,7 +271,6 @@ int mtf_against_frequency(double s, double dz, const MtfScan& base, int marker, 
     } catch (const std::bad_alloc&) {
         return kMsgOutOfMemory;
     }
-    const LensData& lens = lens_data();
     const SpotStore& st = spot_store();
     bool marked = false;
     if ((get_setting_flag(kSetGraphicsLabels) != 0 || single) && ideal) {
@@ -308,7 +306,6 @@ int mtf_against_frequency(double s, double dz, const MtfScan& base, int marker, 
             marked = true;
         }
     }
-    (void)lens;
     double slope0 = 0.0, slope1 = 0.0;
     if (const int rc = scan_frequencies(base, 1, s, s * t, az1, slope1); rc != 0) return rc;
     if (const int rc = scan_frequencies(base, 0, s, s * t, az0, slope0); rc != 0) return rc;
@@ -417,7 +414,7 @@ int draw_mtf(double s, double dval) {
     if (through_focus) return mtf_through_focus(s, dval, scan, marker, single, ideal);
     scan.dz = dval;
     spot_reference_offset(scan.wave, scan.shift_y, scan.shift_x, dval);
-    return mtf_against_frequency(s, dval, scan, marker, single, ideal);
+    return mtf_against_frequency(s, scan, marker, single, ideal);
 }
 
 // Counts the plot refuses before it draws anything.

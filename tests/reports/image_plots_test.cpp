@@ -10,15 +10,18 @@
 #include <vector>
 
 #include "evaluation/plot_services.h"
+#include "graphics/draw_primitives.h"
 #include "reports/floating_horizon.h"
 #include "reports/image_plot_frame.h"
 #include "reports/intensity_perspective.h"
 #include "reports/mtf_energy_plots.h"
+#include "reports/plot_frame.h"
 #include "reports/spot_plot.h"
 #include "reports/wavefront_plots.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
+#include "runtime/text_output.h"
 #include "tests/reports/plot_fixture.h"
 
 namespace plot_test {
@@ -362,8 +365,10 @@ TEST_F(ImagePlots, WavefrontPerspectiveAtFocusDrawsFlatRows) {
     EXPECT_EQ(off_base, 0) << list_text();
 }
 
-TEST(ShiftedReferenceForms, AgainstHandValues) {
-    // Filled by hand: afocal, at infinity, finite with and without the M terms.
+TEST_F(ImagePlots, ShiftedReferenceFormsAgainstHandValues) {
+    mirror(200.0, -1.0, 10.0, 0.0, 0.0);
+    type("spd mon 8");
+    // The forms filled by hand: afocal, at infinity, finite.
     ShiftedReference r(0, 0.0, 0.0, 0.0);
     r.n = 1.5;
     r.ox = 0.01;
@@ -382,6 +387,21 @@ TEST(ShiftedReferenceForms, AgainstHandValues) {
     r.q = 0.002;
     EXPECT_NEAR(r.opd(0.1, 0.0, 0.0, 0.0, 2.0, 3.0, 1.0),
                 0.1 + 0.01 * 1.5 * (0.04 + 0.03) + 0.002 * 14.0, 1e-15);
+    // The finite form's terms: R = 100, M = 0.8, dz = 0.3: c = 1/(0.375 + 100).
+    r.set_finite_form(0.6, 0.0, 0.8, 100.0);
+    EXPECT_FALSE(r.at_infinity);
+    EXPECT_NEAR(r.ox_sphere, 0.01 - 0.75 * 0.3, 1e-15);
+    EXPECT_NEAR(r.oy_sphere, -0.02, 1e-15);
+    EXPECT_NEAR(r.c, 1.0 / 100.375, 1e-15);
+    EXPECT_NEAR(r.q, (0.01 - 1.0 / 100.375) * 1.5 / 2.0, 1e-15);
+    // M = 0: the shift as given, c = 1/R, no q; R = 0: the reference at infinity.
+    r.set_finite_form(1.0, 0.0, 0.0, 50.0);
+    EXPECT_EQ(r.ox_sphere, 0.01);
+    EXPECT_EQ(r.oy_sphere, -0.02);
+    EXPECT_EQ(r.c, 1.0 / 50.0);
+    EXPECT_EQ(r.q, 0.0);
+    r.set_finite_form(0.0, 0.0, 1.0, 0.0);
+    EXPECT_TRUE(r.at_infinity);
 }
 
 TEST_F(ImagePlots, HorizonRowsThatStartWithAMoveAndResetTheirTail) {
