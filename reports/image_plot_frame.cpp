@@ -23,6 +23,7 @@ constexpr double kGoldenAspect = 0.618034;
 constexpr double kOffAxis = 1e-10;
 constexpr std::size_t kLongTitle = 32;
 constexpr double kMapBox = 1.075;
+constexpr std::size_t kCellCharacters = 13;  // characters of full size across a title cell
 
 std::string formatted(double v, int kind) {
     return format_number(v, kind, 0);
@@ -88,9 +89,15 @@ void draw_scale_and_units(int command, int w, double scale, double distance,
     }
     auto line = [&](int message, const std::string& value) {
         const FormatArg args[] = {FormatArg(value)};
+        const std::string text =
+            first + "  " + format_message(message, std::span<const FormatArg>(args, 1));
         plot_text_at(0.875, 0.95, 4);
-        gfx_printf("%s",
-                   first + "  " + format_message(message, std::span<const FormatArg>(args, 1)));
+        // The cell is a quarter of the frame wide: a longer text is drawn smaller, so that its
+        // end is not cut off at the frame.
+        if (text.size() > kCellCharacters) {
+            gfx_set_text_size(static_cast<double>(kCellCharacters) / text.size(), 0.0, 0.0);
+        }
+        gfx_printf("%s", text);
     };
     if (command == kCmdPlotSpotDiagram) {
         if (arg_int(1) == 0) {
@@ -116,12 +123,19 @@ void draw_scale_and_units(int command, int w, double scale, double distance,
             return;
         }
         line(kMsgWavefrontHeightScale, formatted(scale, 6));
+        // Each pair as one text, the second after the first.
+        auto pair = [](int first_message, double first_value, int second_message,
+                       double second_value) {
+            const std::string a = formatted(first_value, 7), b = formatted(second_value, 7);
+            const FormatArg first_args[] = {FormatArg(a)};
+            const FormatArg second_args[] = {FormatArg(b)};
+            return format_message(first_message, std::span<const FormatArg>(first_args, 1)) +
+                   format_message(second_message, std::span<const FormatArg>(second_args, 1));
+        };
         plot_text_at(0.0, 0.88, 23);
-        gfx_print_msg(kMsgWavefrontXShift, formatted(x_offset, 7));
-        gfx_print_msg(kMsgWavefrontYShift, formatted(y_offset, 7));
+        gfx_printf("%s", pair(kMsgWavefrontXShift, x_offset, kMsgWavefrontYShift, y_offset));
         plot_text_at(1.0, 0.88, 29);
-        gfx_print_msg(kMsgWavefrontPv, formatted(stats.peak_to_valley, 7));
-        gfx_print_msg(kMsgWavefrontRms, formatted(stats.rms, 7));
+        gfx_printf("%s", pair(kMsgWavefrontPv, stats.peak_to_valley, kMsgWavefrontRms, stats.rms));
         return;
     }
     line(kMsgImagePlotScale, formatted(scale, 6));
