@@ -361,6 +361,31 @@ TEST_F(ImagePlots, WavefrontStatisticsOfTheStoredRays) {
         << list_text();
 }
 
+TEST_F(ImagePlots, DefocusCountsItsStepsFromTheCentreToTheRim) {
+    // The paraboloid with the image 0.05 from its focus: W = delta (1 - cos theta), a quarter of
+    // the rim's value a step.
+    const double delta = 0.05;
+    mirror(200.0, -1.0, 10.0, 0.0, delta);
+    type("spd mon 16");
+    const double cos_rim = std::sqrt(1.0 - na() * na());
+    const double rim = delta * (1.0 - cos_rim) * waves_factor(0);
+    type("plot_wavefront map 0 " + number(rim / 4.0) + " 0");
+    ASSERT_EQ(boxes(), 0u) << last_box();
+    const auto t = texts();
+    std::string map;
+    for (const std::string& text : t) {
+        if (text.size() == 1) map += text;
+    }
+    ASSERT_FALSE(map.empty()) << list_text();
+    // The rays run from the centre (no step) to the rim (four steps, up or down).
+    EXPECT_NE(map.find('0'), std::string::npos) << map;
+    const bool up = map.find('4') != std::string::npos;
+    const bool down = map.find('D') != std::string::npos;
+    EXPECT_TRUE(up != down) << map;
+    for (char c : map)
+        EXPECT_TRUE(std::string(up ? "01234" : "0ABCD").find(c) != std::string::npos) << map;
+}
+
 TEST_F(ImagePlots, MapCharactersAndReferenceForms) {
     struct Case {
         int k;
