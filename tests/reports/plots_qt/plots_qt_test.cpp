@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/main_loop.h"
+#include "evaluation/plot_services.h"
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_window.h"
 #include "platform/qt/qt_backend.h"
@@ -111,6 +112,25 @@ TEST_F(PlotsQt, FanCurveEndsAndSectionPeaksLandOnTheirPixels) {
     EXPECT_TRUE(drawn_near(image, 0.45, s.y_section[9]));
     EXPECT_TRUE(drawn_near(image, 0.55, s.x_section[11]));
     EXPECT_FALSE(drawn_near(image, 0.45, s.y_section[9] + 0.2));
+}
+
+TEST_F(PlotsQt, SpotMarkersLandOnTheRaysOffsets) {
+    std::vector<std::string> spot = kMirror;
+    spot.insert(spot.end(), {"spd mon 8", "pls cen spt 0 0.05"});
+    lines(spot);
+    const QImage image = grab();
+    ASSERT_FALSE(image.isNull());
+    // Every ray at its offset from the centroid over the scale, in the isometric box.
+    const SpotStore& st = spot_store();
+    ASSERT_GT(st.ray_count, 0);
+    for (std::int32_t i = 0; i < st.ray_count; ++i) {
+        double x = 0.0, y = 0.0;
+        ray_offset_from_reference(0, i, x, y, 0.0);
+        EXPECT_TRUE(drawn_near(image, x / 0.05, y / 0.05)) << i;
+    }
+    // Nothing inside the box away from the spot.
+    EXPECT_FALSE(drawn_near(image, 0.6, -0.6));
+    EXPECT_FALSE(drawn_near(image, -0.6, 0.6));
 }
 
 }  // namespace
