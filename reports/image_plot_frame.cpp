@@ -29,6 +29,15 @@ std::string formatted(double v, int kind) {
     return format_number(v, kind, 0);
 }
 
+// A text of a title cell a quarter of the frame wide: a longer one is drawn smaller, so that it
+// is not cut off at the frame nor runs into the next cell.
+void print_in_cell(const std::string& text) {
+    if (text.size() > kCellCharacters) {
+        gfx_set_text_size(static_cast<double>(kCellCharacters) / text.size(), 0.0, 0.0);
+    }
+    gfx_printf("%s", text);
+}
+
 // The unit text of the spot diagram's title block: a name, or empty for a unit without one.
 std::string unit_name(const LensData& lens) {
     if (lens.afocal) return "radians";
@@ -92,12 +101,7 @@ void draw_scale_and_units(int command, int w, double scale, double distance,
         const std::string text =
             first + "  " + format_message(message, std::span<const FormatArg>(args, 1));
         plot_text_at(0.875, 0.95, 4);
-        // The cell is a quarter of the frame wide: a longer text is drawn smaller, so that its
-        // end is not cut off at the frame.
-        if (text.size() > kCellCharacters) {
-            gfx_set_text_size(static_cast<double>(kCellCharacters) / text.size(), 0.0, 0.0);
-        }
-        gfx_printf("%s", text);
+        print_in_cell(text);
     };
     if (command == kCmdPlotSpotDiagram) {
         if (arg_int(1) == 0) {
@@ -322,9 +326,11 @@ void draw_image_plot_frame(double dz, double y_offset, double x_offset, double s
         reference_point(command, w, dz, y_offset, x_offset, &x, &y);
         double r = std::sqrt(x * x + y * y);
         if (r < kOffAxis) r = 0.0;
+        const std::string oy = formatted(ref.obj_y, 5), ox = formatted(ref.obj_x, 5);
+        const std::string focus = formatted(dz, 6);
+        const FormatArg field[] = {FormatArg(oy), FormatArg(ox), FormatArg(focus)};
         plot_text_at(0.625, 0.95, 4);
-        gfx_print_msg(kMsgImageFieldPoint, formatted(ref.obj_y, 5), formatted(ref.obj_x, 5),
-                      formatted(dz, 6));
+        print_in_cell(format_message(kMsgImageFieldPoint, std::span<const FormatArg>(field, 3)));
         draw_scale_and_units(command, w, scale, r, stats, x_offset, y_offset);
     }
     const bool square = command == kCmdPlotSpotDiagram || map;

@@ -247,6 +247,16 @@ TEST_F(ImagePlots, RefusalsOfTheCurvePlots) {
     expect_refused("plot_wavefront con bfp y 0 0 0 1", "2 to 512");
 }
 
+TEST_F(ImagePlots, AnAfocalLensHasNoFocusToPlotOrFit) {
+    type_all({"LEN NEW \"Afocal\"", "AFO 1", "EBR 10", "ANG 0", "NXT", "RD -200", "TH -100", "RFL",
+              "CC -1", "NXT", "END"});
+    ASSERT_EQ(boxes(), 0u) << last_box();
+    type("spd mon 8");
+    ASSERT_EQ(boxes(), 0u) << last_box();
+    expect_refused("plm tfo mon 0 25 0 1 7 no", "no through-focus MTF");
+    expect_refused("plot_wavefront con bff y 0 0 0 8", "no focus to fit");
+}
+
 TEST_F(ImagePlots, SpotMarkersSitAtTheRaysOffsets) {
     mirror(200.0, 0.0, 10.0, 0.0, 0.0);
     type("spd mon 8");
