@@ -184,22 +184,7 @@ int through_focus_mtf_listing(bool polychromatic, int wave_number, int direction
     text_out(format_number(f, 6, 0));
     text_newline();
     if (std::fabs(d) < kTiny) {
-        // The image-space aperture slopes of the reference ray: d(M/N)/d(pupil y) and
-        // d(L/N)/d(pupil x) from its derivative records.
-        const ReferenceRay& ref = reference_ray();
-        const double N = ref.ray.m;
-        double A = 0.0;
-        if (std::fabs(N) > kTiny) {
-            const RayDerivative& py = ref.derivatives[kDerivPupilY];
-            const RayDerivative& px = ref.derivatives[kDerivPupilX];
-            const double p = (py.dl * N - py.dm * ref.ray.l) / (N * N);
-            const double q = (px.dk * N - px.dm * ref.ray.k) / (N * N);
-            A = std::fabs((p + q) / 2.0);
-        }
-        if (!(A >= kTiny && A <= 1e40)) {
-            A = std::fabs(lens.image_axial_slope);
-            if (!(A >= kTiny && A <= 1e40)) A = 1.0;
-        }
+        const double A = reference_aperture_slope();
         d = scale_step(1.0 / (mtf_unit_factor() * A * f), 3);
     }
     if (std::fabs(s) < kTiny) s = d * 0.2;

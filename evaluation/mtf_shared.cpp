@@ -61,6 +61,24 @@ double mtf_unit_factor() {
     return u > 0.0 ? u : 1.0;
 }
 
+double reference_aperture_slope() {
+    const ReferenceRay& ref = reference_ray();
+    const double N = ref.ray.m;
+    double A = 0.0;
+    if (std::fabs(N) > kTiny) {
+        const RayDerivative& py = ref.derivatives[kDerivPupilY];
+        const RayDerivative& px = ref.derivatives[kDerivPupilX];
+        const double p = (py.dl * N - py.dm * ref.ray.l) / (N * N);
+        const double q = (px.dk * N - px.dm * ref.ray.k) / (N * N);
+        A = std::fabs((p + q) / 2.0);
+    }
+    if (!(A >= kTiny && A <= 1e40)) {
+        A = std::fabs(lens_data().image_axial_slope);
+        if (!(A >= kTiny && A <= 1e40)) A = 1.0;
+    }
+    return A;
+}
+
 std::int32_t mtf_first_ray(int w) {
     const SpotStore& st = spot_store();
     std::int32_t first = 0;

@@ -114,3 +114,8 @@ void mtf_print_cutoff(double cutoff, double dz);
 std::int32_t mtf_first_ray(int w);
 // Millimetres per lens unit (1 when the lens has none).
 double mtf_unit_factor();
+
+// The image-space aperture of the reference ray: the mean of d(M/N)/d(pupil y) and
+// d(L/N)/d(pupil x) from its derivative records, in magnitude; the lens's paraxial image slope
+// when that is not between 1e-40 and 1e40, and 1 when neither is.
+double reference_aperture_slope();

@@ -23,12 +23,12 @@ int heading_message(int command, bool* with_number) {
     const LensData& lens = lens_data();
     *with_number = false;
     switch (command) {
-        case kEnergyCurveCommand:
+        case kCmdPlotRadEnergyDist:
             if (arg_int(0) == 0) return kMsgGeometricEnergyTitle;
             if (arg_int(3) == 1) return kMsgDiffractionEnergyPolyTitle;
             *with_number = true;
             return kMsgDiffractionEnergyTitle;
-        case kEnsquaredCurveCommand:
+        case kCmdPlotEnsquaredEnergy:
             return kMsgEnsquaredEnergyTitle;
         case kCmdPlotPsfEncircled:
         case kCmdPlotPsfEnsquared: {
@@ -49,7 +49,7 @@ int heading_message(int command, bool* with_number) {
 void draw_energy_mtf_frame(double dval) {
     const LensData& lens = lens_data();
     const int command = current_command();
-    const bool mtf = command == kMtfCurveCommand;
+    const bool mtf = command == kCmdPlotMtf;
     const bool through_focus = mtf && arg_int(0) == 1;
     begin_plot_page();
 
@@ -61,7 +61,7 @@ void draw_energy_mtf_frame(double dval) {
         marker = arg_int(7);
         negative_marker = marker < 0;
         if (marker < 1) marker = 1;
-    } else if (command == kEnergyCurveCommand) {
+    } else if (command == kCmdPlotRadEnergyDist) {
         number = arg_int(4);
     } else if (command == kCmdPlotPsfEncircled || command == kCmdPlotPsfEnsquared) {
         number = arg_int(1);
@@ -143,7 +143,7 @@ void draw_energy_mtf_frame(double dval) {
     const bool titles = labels || negative_marker;
     if (titles) {
         int caption;
-        if (command == kEnsquaredCurveCommand || command == kCmdPlotPsfEnsquared) {
+        if (command == kCmdPlotEnsquaredEnergy || command == kCmdPlotPsfEnsquared) {
             caption = lens.afocal ? kMsgAfocalWidthCaption : kMsgWidthCaption;
         } else if (mtf) {
             caption = through_focus

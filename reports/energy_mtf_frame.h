@@ -3,13 +3,5 @@
 // ticks, and the labels of both axes. It reads the running command's argument cells.
 #pragma once
 
-// The curve plots of the spot diagram that share the frame; their commands come with the MTF
-// and energy plot handler, the tables name them then.
-enum EnergyMtfCommand : int {
-    kEnergyCurveCommand = 765,     // geometric or diffraction encircled energy
-    kEnsquaredCurveCommand = 766,  // geometric ensquared energy
-    kMtfCurveCommand = 767,        // MTF against frequency or through focus
-};
-
 // dval: the focus shift, or the frequency of the through-focus MTF.
 void draw_energy_mtf_frame(double dval);

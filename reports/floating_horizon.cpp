@@ -19,6 +19,11 @@ FloatingHorizon::FloatingHorizon(int slots, double dx)
     : heights_(static_cast<std::size_t>(slots > 0 ? slots : 0), kLowest), dx_(dx) {}
 
 void FloatingHorizon::draw_row(int first_slot, const double* heights, int count, double base) {
+    draw_row(first_slot, heights, count, base, RowOptions{});
+}
+
+void FloatingHorizon::draw_row(int first_slot, const double* heights, int count, double base,
+                               const RowOptions& options) {
     if (count < 1 || first_slot < 0 || first_slot + count > slots()) return;
     gfx_move_to(first_slot * dx_, base);
     bool visible = true;
@@ -29,10 +34,15 @@ void FloatingHorizon::draw_row(int first_slot, const double* heights, int count,
         const double x = k * dx_;
         const double y = heights[i];
         const double h = heights_[static_cast<std::size_t>(k)];
-        if ((y < h && visible) || (y > h && !visible)) {
-            visible = !visible;
+        const bool forced = i == 0 && options.first_is_move;
+        if (forced || (y < h && visible) || (y > h && !visible)) {
+            visible = forced ? false : !visible;
             if (i > 0) {
-                // Where the row crosses the horizon between the previous column and this one.
+                // Where the row crosses the horizon between the previous column and this one:
+                // going behind it, against the previous column's height before this row raised
+                // it; coming out, against its height now (a hidden sample raised nothing, the
+                // first sample of a row that starts with a move may have).
+                if (visible) h_prev = heights_[static_cast<std::size_t>(k - 1)];
                 const double denominator = (y - y_prev) - h + h_prev;
                 const double t = denominator == 0.0 ? 0.0 : (h_prev - y_prev) * dx_ / denominator;
                 const double cx = x - dx_ + t;
@@ -48,6 +58,11 @@ void FloatingHorizon::draw_row(int first_slot, const double* heights, int count,
         h_prev = h;
         if (visible) gfx_draw_to(x, y);
         y_prev = y;
+    }
+    if (options.reset_tail) {
+        const std::int16_t b = rounded(base);
+        for (int k = first_slot + count; k < slots(); ++k)
+            heights_[static_cast<std::size_t>(k)] = b;
     }
     gfx_draw_to((first_slot + count - 1) * dx_, base);
 }

@@ -30,3 +30,25 @@ int WavelengthScope::change_to(int w) {
     lens_data().current_wavelength = w;
     return set_object_point();
 }
+
+LocalArguments::LocalArguments()
+    : vector_(arg_vector()), count_(arg_count()), shapes_(arg_shapes()) {
+    for (int i = 0; i < count_; ++i) {
+        const ArgCell* c = arg_cell(i);
+        cells_.push_back(c != nullptr ? *c : ArgCell{});
+    }
+    for (ArgCell& c : cells_) pointers_.push_back(&c);
+    set_arg_vector(pointers_.data(), count_);
+    set_arg_shapes(shapes_);
+}
+
+LocalArguments::~LocalArguments() {
+    set_arg_vector(vector_, count_);
+    set_arg_shapes(shapes_);
+}
+
+void LocalArguments::set_int(int i, int v) {
+    if (i < 0 || i >= count_) return;
+    cells_[static_cast<std::size_t>(i)].type = kArgInt;
+    cells_[static_cast<std::size_t>(i)].value.i = v;
+}

@@ -2,6 +2,9 @@
 // the stored field point and the current wavelength with its reference ray.
 #pragma once
 
+#include <vector>
+
+#include "runtime/arg_cells.h"
 #include "trace/object_point.h"
 
 // Puts the reference ray's own object point in place of the stored field point (not marked as
@@ -31,4 +34,23 @@ public:
 private:
     int saved_;
     bool changed_ = false;
+};
+
+// A copy of the running command's cells that the plot reads instead of the caller's, so that a
+// plot can take a value of its own (a one-wavelength lens asked for all wavelengths) without
+// writing the caller's cells.
+class LocalArguments {
+public:
+    LocalArguments();
+    ~LocalArguments();
+    LocalArguments(const LocalArguments&) = delete;
+    LocalArguments& operator=(const LocalArguments&) = delete;
+    void set_int(int i, int v);
+
+private:
+    ArgCell** vector_;
+    int count_;
+    const ArgShape* shapes_;
+    std::vector<ArgCell> cells_;
+    std::vector<ArgCell*> pointers_;
 };

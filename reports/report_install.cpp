@@ -2,7 +2,11 @@
 
 #include "reports/fan_plots.h"
 #include "reports/field_plots.h"
+#include "reports/intensity_perspective.h"
+#include "reports/mtf_energy_plots.h"
 #include "reports/section_plots.h"
+#include "reports/spot_plot.h"
+#include "reports/wavefront_plots.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 
@@ -16,4 +20,8 @@ void install_report_handlers() {
     set_handler(kSlotPlotPsf, cmd_plot_psf);
     set_handler(kSlotPlotPsfEnergy, cmd_plot_psf_energy);
     set_handler(kSlotPlotLineSpread, cmd_plot_line_spread);
+    set_handler(kSlotPlotMtfEnergy, cmd_plot_mtf_energy);
+    set_handler(kSlotPlotIntensityPerspective, cmd_plot_intensity_perspective);
+    set_handler(kSlotPlotSpotDiagram, cmd_plot_spot_diagram);
+    set_handler(kSlotPlotWavefront, cmd_plot_wavefront);
 }

@@ -131,5 +131,28 @@ TEST_F(Frames, ImageFrameGolden) {
     expect_golden("image_frame", list_text());
 }
 
+TEST_F(Frames, SpotAndWavefrontFramesGolden) {
+    mirror(200.0, 0.0, 10.0, 0.0, 0.0);
+    type("spd mon 8");
+    ASSERT_EQ(boxes(), 0u) << last_box();
+    set_setting_double(kSetGraphicsCurrentScale, 0.05, 0, 0);
+    std::string text;
+    // The spot diagram about its centroid with units, then with the wavelength legend.
+    for (int symbols : {0, 1}) {
+        run_as(kCmdPlotSpotDiagram, {0, static_cast<double>(symbols), 0, 0.05});
+        graphwin_new_page(1);
+        draw_image_plot_frame(0.1, 0.0, 0.0, 0.05, 0);
+        text += list_text();
+    }
+    // The wavefront map and the perspective.
+    for (int w : {kWavefrontMapForm, 0}) {
+        run_as(kCmdPlotWavefront, {static_cast<double>(w == 0 ? 1 : 0), 0, 0, 1, 0.5, 0, 8});
+        graphwin_new_page(1);
+        draw_image_plot_frame(0.0, 0.0, 0.0, 0.25, w);
+        text += list_text();
+    }
+    expect_golden("spot_wavefront_frames", text);
+}
+
 }  // namespace
 }  // namespace plot_test

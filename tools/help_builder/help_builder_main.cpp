@@ -137,7 +137,7 @@ bool read_lists(const fs::path& folder, Sources& s, std::string& error) {
             long n = 0;
             if (t[0] == "list" && t.size() >= 3 && parse_int(t[1], n)) {
                 open = &s.lists[n];
-            } else if (t[0] == "item" && open != nullptr && t.size() == 3) {
+            } else if (t[0] == "item" && open != nullptr && (t.size() == 3 || t.size() == 4)) {
                 open->emplace_back(t[1], t[2]);
             } else if (t[0] == "end") {
                 open = nullptr;

@@ -5,7 +5,8 @@
 //            the name (lower snake case) is the code's name of the message (table_names), not
 //            stored in the table
 // Lists:     menu_text_size <bytes>
-//            list <number> <name> [keyed]  /  item "<first>" "<second>"  /  end
+//            list <number> <name> [keyed]  /  item "<first>" "<second>" [skips=<positions>]
+//            /  end   (skips: the 1-based argument positions the word makes irrelevant)
 // Help:      help <symbol number> flags=<byte>  /  text <key1> <key2> "<text>"  /  end
 //            topic <number> <name>   (a help topic the code names, kept out of the table)
 #include <algorithm>
@@ -153,6 +154,18 @@ public:
             if (t[0] == "item" && open_ != nullptr && t.size() == 3 && line.quoted[1] &&
                 line.quoted[2]) {
                 open_->pairs.push_back({t[1], t[2]});
+                continue;
+            }
+            if (t[0] == "item" && open_ != nullptr && t.size() == 4 && line.quoted[1] &&
+                line.quoted[2] && !line.quoted[3]) {
+                std::string value, why;
+                if (value_with_skips(t[3], t[2], value, why)) {
+                    open_->pairs.push_back({t[1], value});
+                    continue;
+                }
+                if (!fault(file.user, line, why)) return false;
+                skipping = true;
+                drop_open_list();
                 continue;
             }
             if (t[0] == "end" && open_ != nullptr && t.size() == 1) {

@@ -157,3 +157,39 @@ std::vector<std::string> sources_in(const std::filesystem::path& folder,
     std::sort(files.begin(), files.end());
     return files;
 }
+
+bool value_with_skips(const std::string& token, const std::string& value, std::string& out,
+                      std::string& error) {
+    // The mark and the mask bytes of the runtime's value texts; a byte is a 0-based argument
+    // position below 24, and 0 would end the text, so the first position cannot be skipped.
+    constexpr char kMark = 1;
+    constexpr long kHighestPosition = 24;
+    std::string key, list;
+    if (!split_key(token, key, list) || key != "skips" || list.empty()) {
+        error = "expected skips=<positions>";
+        return false;
+    }
+    std::vector<bool> skipped(kHighestPosition + 1, false);
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        const std::string part = list.substr(start, comma - start);
+        const std::size_t dash = part.find('-');
+        long first = 0, last = 0;
+        const bool ok = dash == std::string::npos ? parse_int(part, first) && parse_int(part, last)
+                                                  : parse_int(part.substr(0, dash), first) &&
+                                                        parse_int(part.substr(dash + 1), last);
+        if (!ok || first < 2 || last > kHighestPosition || first > last) {
+            error = "skips: positions are 2 to 24, single or as ranges, separated by commas";
+            return false;
+        }
+        for (long p = first; p <= last; ++p) skipped[static_cast<std::size_t>(p)] = true;
+        start = comma + 1;
+    }
+    out.assign(1, kMark);
+    for (long p = 2; p <= kHighestPosition; ++p) {
+        if (skipped[static_cast<std::size_t>(p)]) out += static_cast<char>(p - 1);
+    }
+    out += value;
+    return true;
+}

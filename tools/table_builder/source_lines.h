@@ -42,6 +42,12 @@ bool split_key(const std::string& token, std::string& key, std::string& value);
 bool parse_int(const std::string& text, long& value);
 bool parse_double(const std::string& text, double& value);
 
+// A list item's value with the argument positions its word makes irrelevant:
+// skips=3-5,9 (1-based positions 2 to 24, single or as ranges) becomes the mask mark (byte 1),
+// one byte per 0-based position, then the value. False with the reason in error.
+bool value_with_skips(const std::string& token, const std::string& value, std::string& out,
+                      std::string& error);
+
 // A text written back as a source token: quoted with escapes.
 std::string quote_text(const std::string& text);
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/main_loop.h"
+#include "evaluation/plot_services.h"
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_window.h"
 #include "platform/qt/qt_backend.h"
@@ -111,6 +112,65 @@ TEST_F(PlotsQt, FanCurveEndsAndSectionPeaksLandOnTheirPixels) {
     EXPECT_TRUE(drawn_near(image, 0.45, s.y_section[9]));
     EXPECT_TRUE(drawn_near(image, 0.55, s.x_section[11]));
     EXPECT_FALSE(drawn_near(image, 0.45, s.y_section[9] + 0.2));
+}
+
+TEST_F(PlotsQt, SpotMarkersLandOnTheRaysOffsets) {
+    std::vector<std::string> spot = kMirror;
+    spot.insert(spot.end(), {"spd mon 8", "pls cen spt 0 0.05"});
+    lines(spot);
+    const QImage image = grab();
+    ASSERT_FALSE(image.isNull());
+    // Every ray at its offset from the centroid over the scale, in the isometric box.
+    const SpotStore& st = spot_store();
+    ASSERT_GT(st.ray_count, 0);
+    for (std::int32_t i = 0; i < st.ray_count; ++i) {
+        double x = 0.0, y = 0.0;
+        ray_offset_from_reference(0, i, x, y, 0.0);
+        EXPECT_TRUE(drawn_near(image, x / 0.05, y / 0.05)) << i;
+    }
+    // Nothing inside the box away from the spot.
+    EXPECT_FALSE(drawn_near(image, 0.6, -0.6));
+    EXPECT_FALSE(drawn_near(image, -0.6, 0.6));
+}
+
+TEST_F(PlotsQt, MtfKnotsLandOnTheirPixels) {
+    std::vector<std::string> mtf = {"LEN NEW \"Paraboloid\"",
+                                    "EBR 10",
+                                    "ANG 0",
+                                    "NXT",
+                                    "RD -200",
+                                    "TH -100",
+                                    "RFL",
+                                    "CC -1",
+                                    "NXT",
+                                    "END",
+                                    "trr 0 0 0 0 0",
+                                    "spd mon 32",
+                                    "plm tfr mon 0 0 0 1 21 no"};
+    lines(mtf);
+    const QImage image = grab();
+    ASSERT_FALSE(image.isNull());
+    // The x curve's knots as the MTF operation gives them at the plot's frequencies.
+    const double s = get_setting_double(kSetGraphicsCurrentScale, 0, 0);
+    ASSERT_GT(s, 0.0);
+    double y = 0.0, x = 0.0;
+    spot_reference_offset(0, y, x, 0.0);
+    std::vector<double> values(22), slope(22);
+    double cutoff = 0.0;
+    ASSERT_EQ(mtf_at_frequency({.mode = 0,
+                                .direction = 0,
+                                .wave = 0,
+                                .F = s,
+                                .S = s / 20.0,
+                                .shift_y = y,
+                                .shift_x = x},
+                               values.data(), slope.data(), &cutoff),
+              0);
+    set_plot_world(-0.2, 1.15, -0.2, 1.3);
+    for (int i = 2; i <= 18; i += 4) {
+        EXPECT_TRUE(drawn_near(image, i / 20.0, values[static_cast<std::size_t>(i)])) << i;
+    }
+    EXPECT_FALSE(drawn_near(image, 0.5, values[10] + 0.15));
 }
 
 }  // namespace

@@ -700,6 +700,11 @@ TEST_F(Tables, BuilderNamesTheFailingSourceLine) {
          "descriptor number 5 pinned twice"},
         {"messages/rtmsgs.msg", "slots 4000\n-7 error \"a\"\n-7 error \"b\"\n", "rtmsgs.msg:3:"},
         {"lists/alists.lst", "list 0 a\n  item \"x\" \"y\"\n", "alists.lst:1:"},
+        // Skipped positions: 2 to 24, single or as rising ranges.
+        {"lists/alists.lst", "list 0 a\n  item \"x\" \"0\" skips=1\nend\n", "alists.lst:2:"},
+        {"lists/alists.lst", "list 0 a\n  item \"x\" \"0\" skips=5-3\nend\n", "alists.lst:2:"},
+        {"lists/alists.lst", "list 0 a\n  item \"x\" \"0\" skips=2,25\nend\n", "alists.lst:2:"},
+        {"lists/alists.lst", "list 0 a\n  item \"x\" \"0\" mask=2\nend\n", "alists.lst:2:"},
     };
     for (const Case& c : cases) {
         TempTree tree;
