@@ -16,6 +16,7 @@
 #include "app/window_captions.h"
 #include "drawing/draw_lens.h"
 #include "drawing/draw_rays.h"
+#include "drawing/drawing_conditions_sheet.h"
 #include "drawing/dxf_export.h"
 #include "drawing/element_drawing.h"
 #include "drawing/element_outlines.h"
@@ -214,6 +215,8 @@ void install_lens_drawing() {
     set_handler(kSlotExportIges, cmd_export_iges);
     set_handler(kSlotExportDrawing, cmd_export_drawing);
     set_element_drawing_dropper(drop_element_drawings);
+    set_drawing_conditions_level(drawing_conditions_event, drawing_conditions_rows);
+    set_aux_sheet_procedure(kAuxSheetDrawingConditions, open_drawing_conditions_sheet);
     set_drawing_selection_source([](int* first, int* last) {
         const CommandLevel* level = top_level();
         if (level == nullptr || level->handler != surface_sheet_event) return false;
