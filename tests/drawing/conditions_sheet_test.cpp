@@ -24,8 +24,10 @@
 #include "tables/table_names.h"
 #include "tests/app/main_loop/loop_fixture.h"
 
-namespace loop_test {
+namespace conditions_sheet_test {
 namespace {
+
+using loop_test::Loop;
 
 struct Cell {
     int item = 0;
@@ -186,7 +188,8 @@ TEST_F(ConditionsSheet, EveryCellStores) {
         SCOPED_TRACE(c.cell);
         EXPECT_EQ(typed(c.cell, c.value, c.index), 0) << error_text_buffer();
         EXPECT_DOUBLE_EQ(c.get(dc()), c.value);
-        const Cell* shown = find(sheet(), c.cell, c.index);
+        const std::vector<Line> lines = sheet();
+        const Cell* shown = find(lines, c.cell, c.index);
         ASSERT_NE(shown, nullptr);
         EXPECT_DOUBLE_EQ(std::strtod(shown->text.c_str(), nullptr), c.value) << shown->text;
     }
@@ -304,4 +307,4 @@ TEST_F(ConditionsSheet, CancelAndEscapeRestoreOkKeeps) {
 }
 
 }  // namespace
-}  // namespace loop_test
+}  // namespace conditions_sheet_test

@@ -11,6 +11,7 @@
 #include "tables/table_names.h"
 #include "tests/drawing/drawing_fixture.h"
 
+namespace element_data_test {
 namespace {
 
 class ElementData : public drawing_test::Drawing {
@@ -131,3 +132,4 @@ TEST_F(ElementData, CommandsRefuseAMissingSurfaceAndAnUnknownSide) {
 }
 
 }  // namespace
+}  // namespace element_data_test
