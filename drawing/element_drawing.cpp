@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "lens/lens_data.h"
 #include "lens/lens_file_format.h"
 #include "lens/lens_writer.h"
 #include "numeric/memory.h"
+#include "platform/clock.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
@@ -242,10 +242,14 @@ void element_drawing_defaults(ElementDrawing& e, const ElementDrawingDefaults& d
     e.number[0] = '\0';
     e.marked = 0;
     e.date[0] = '\0';
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (now != static_cast<std::time_t>(-1) && localtime_r(&now, &local) != nullptr) {
-        if (std::strftime(e.date, sizeof e.date, "%d %b %Y", &local) == 0) e.date[0] = '\0';
+    // The month by its English name whatever the user's locale: the field is 15 characters and
+    // the drawing's stroke font draws ASCII only.
+    static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const platform::LocalTime now = platform::local_time();
+    if (now.month >= 1 && now.month <= 12 && now.year > 0 && now.year <= 9999) {
+        std::snprintf(e.date, sizeof e.date, "%02d %s %d", now.day, kMonths[now.month - 1],
+                      now.year);
     }
     e.extra = d.small[1];
     e.further[0] = d.integers[0];

@@ -2,6 +2,7 @@
 // records, and the refusals of the element commands.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,17 @@ TEST_F(ElementData, DroppingKeepsTheRecordsOfElementStarts) {
     const std::vector<std::string> before = element_lines();
     run_all({"GTO 1", "CC -1", "CC 0"});
     EXPECT_EQ(element_lines(), before);
+}
+
+// A new record carries the date of its making as "dd Mon yyyy", the month in English whatever
+// the user's locale: it fits the 15-character field and the drawing's ASCII font.
+TEST_F(ElementData, NewRecordIsDated) {
+    doublet({"GTO 1", "ELMMED 8 0.1 0.16 3 20 0 0 1 1 0"});
+    ASSERT_NE(surface(1).element_drawing, nullptr);
+    const std::string date = surface(1).element_drawing->date;
+    EXPECT_TRUE(std::regex_match(date, std::regex("[0-3][0-9] (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|"
+                                                  "Sep|Oct|Nov|Dec) [0-9]{4}")))
+        << date;
 }
 
 TEST_F(ElementData, DeleteAsksFirst) {
