@@ -401,6 +401,28 @@ TEST_F(Export, DxfEdgeCases) {
     EXPECT_EQ(cad_output().sink, nullptr);
 }
 
+TEST_F(Export, ExportByArgumentRunsEitherExport) {
+    singlet();
+    ASSERT_EQ(run("export_iges plan 2 0 0 \"a.igs\""), 0) << error_text();
+    const std::string iges = file("a.igs");
+    ASSERT_EQ(run("export_dxf plan 3 0 0 0 \"b.dxf\""), 0) << error_text();
+    const std::string dxf = file("b.dxf");
+    fs::remove(data_folder() / "a.igs");
+    fs::remove(data_folder() / "b.dxf");
+    // The IGES view, selection, range and file of the IGES export; the DXF view with the
+    // selection for the DXF export.
+    ASSERT_EQ(run("export_drawing iges elev plan 2 0 0 \"b.dxf\" \"a.igs\""), 0) << error_text();
+    EXPECT_EQ(file("a.igs"), iges);
+    EXPECT_FALSE(fs::exists(data_folder() / "b.dxf"));
+    ASSERT_EQ(run("export_drawing dxf plan elev 3 0 0 \"b.dxf\" \"c.igs\""), 0) << error_text();
+    EXPECT_EQ(file("b.dxf"), dxf);
+    EXPECT_FALSE(fs::exists(data_folder() / "c.igs"));
+    // Any other format exports nothing.
+    EXPECT_EQ(run("export_drawing 2 plan elev 3 0 0 \"d.dxf\" \"d.igs\""), 0) << error_text();
+    EXPECT_FALSE(fs::exists(data_folder() / "d.dxf"));
+    EXPECT_FALSE(fs::exists(data_folder() / "d.igs"));
+}
+
 // --- File names and failures ---------------------------------------------------------------
 
 TEST_F(Export, FileNamesAndFailures) {

@@ -7,6 +7,7 @@
 #include "lens/lens_data.h"
 #include "lens/lens_file_commands.h"
 #include "runtime/command_levels.h"
+#include "runtime/messages.h"
 #include "tests/entry/surface_sheet/sheet_fixture.h"
 
 namespace sheet_test {
@@ -36,11 +37,13 @@ TEST_F(Sheet, ElementRecordOutlivesAConicTypedAndTakenBack) {
     const std::vector<std::string> before = element_file_lines();
     ASSERT_FALSE(before.empty());
     open_sheet();
-    type("GTO 1");
-    type("CC -1");
-    ASSERT_EQ(surface(1).conic, -1.0) << errors();
+    // Typed into the sheet at surface 1's row: the sheet is written again after each line.
+    char conic[] = "CC -1";
+    ASSERT_EQ(event(6, 0, 1, 0, 0, 1, conic), 0) << error_text_buffer();
+    ASSERT_EQ(surface(1).conic, -1.0);
     EXPECT_NE(surface(1).element_drawing, nullptr);
-    type("CC 0");
+    char back[] = "CC 0";
+    ASSERT_EQ(event(6, 0, 1, 0, 0, 1, back), 0) << error_text_buffer();
     EXPECT_EQ(surface(1).conic, 0.0);
     ASSERT_NE(surface(1).element_drawing, nullptr) << errors();
     EXPECT_EQ(element_file_lines(), before);
