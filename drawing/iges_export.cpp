@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +69,17 @@ std::string right(int value, std::size_t width, char fill = ' ') {
     return right(std::to_string(value), width, fill);
 }
 
+// Puts a number right-aligned into width columns of the line from a 0-based column.
+void put_right(int value, int column, int width, char fill = ' ') {
+    char digits[16];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+    const int n = error == std::errc() ? static_cast<int>(end - digits) : 0;
+    char* at = state().line + column;
+    const int pad = std::max(width - n, 0);
+    std::memset(at, fill, static_cast<std::size_t>(pad));
+    std::memcpy(at + pad, digits, static_cast<std::size_t>(std::min(n, width)));
+}
+
 // Ends the line with its section letter and sequence number and writes it.
 void end_line(char section, int sequence) {
     char* line = state().line;
@@ -76,8 +88,7 @@ void end_line(char section, int sequence) {
         sequence = kMaxSequence;
     }
     line[kDataColumns] = section;
-    const std::string number = right(sequence, 7, '0');
-    std::memcpy(line + kDataColumns + 1, number.data(), 7);
+    put_right(sequence, kDataColumns + 1, 7, '0');
     line[kDataColumns + 8] = '\0';
     cad_write_line(line);
 }
@@ -160,13 +171,15 @@ std::array<double, 3> scaled(const double* p) {
     return {p[0] * k, p[1] * k, p[2] * k};
 }
 
-IgesEntity line_entity(const std::array<double, 3>& a, const std::array<double, 3>& b, int level) {
+// A line from its two points' texts ("x,y,z", without the closing delimiter).
+IgesEntity line_entity(const std::string& a, const std::string& b, int level) {
     IgesEntity e;
     e.type = 110;
     e.status = "00010000";
     e.level = level;
-    e.lines.push_back("110," + point_text(a, ','));
-    e.lines.push_back(point_text(b, ';'));
+    e.lines.reserve(2);
+    e.lines.push_back("110," + a + ",");
+    e.lines.push_back(b + ";");
     return e;
 }
 
@@ -216,17 +229,25 @@ bool face_entity(const ModelStorage& m, int face, IgesEntity& e) {
 
 void write_directory_and_parameters(const std::vector<IgesEntity>& entities) {
     CadOutput& out = cad_output();
+    char* line = state().line;
     out.directory_sequence = 1;
     int pointer = 1;
     for (const IgesEntity& e : entities) {
-        put_line(right(e.type, 8) + right(pointer, 8) + right(1, 8) + right(1, 8) +
-                 right(e.level, 8) + std::string(24, ' ') + right(e.status, 8));
+        start_line();
+        put_right(e.type, 0, 8);
+        put_right(pointer, 8, 8);
+        put_right(1, 16, 8);
+        put_right(1, 24, 8);
+        put_right(e.level, 32, 8);
+        std::memcpy(line + 64, e.status, std::min<std::size_t>(std::strlen(e.status), 8));
         end_line('D', out.directory_sequence++);
         const auto count = static_cast<int>(e.lines.size());
+        start_line();
+        put_right(e.type, 0, 8);
         // Readers want a line weight for a linear path; 1 is the thinnest.
-        const std::string weight = right(e.form != 0 ? "1" : "", 8);
-        const std::string form = right(e.form != 0 ? std::to_string(e.form) : "", 8);
-        put_line(right(e.type, 8) + weight + std::string(8, ' ') + right(count, 8) + form);
+        if (e.form != 0) put_right(1, 8, 8);
+        put_right(count, 24, 8);
+        if (e.form != 0) put_right(e.form, 32, 8);
         end_line('D', out.directory_sequence++);
         pointer += count;
     }
@@ -234,9 +255,9 @@ void write_directory_and_parameters(const std::vector<IgesEntity>& entities) {
     int directory = 1;
     for (const IgesEntity& e : entities) {
         for (const std::string& text : e.lines) {
-            std::string data = text;
-            data.resize(kParameterColumns + 1, ' ');
-            put_line(data + right(directory, 7));
+            start_line();
+            iges_put_field(text.c_str(), 0);
+            put_right(directory, kParameterColumns + 1, 7);
             end_line('P', out.parameter_sequence++);
         }
         directory += 2;
@@ -347,6 +368,14 @@ void iges_entity(int first_record) {
     std::vector<int> members;
     bool in_polyline = false;
     const auto count = static_cast<int>(std::min(out.points.size(), out.records.size()));
+    // Each point is formatted once: the texts both tell zero-length segments and are written.
+    std::vector<std::string> texts(static_cast<std::size_t>(std::max(count, 0)));
+    for (int k = std::max(first_record, 0); k < count; ++k) {
+        std::string t = point_text(scaled(out.points[static_cast<std::size_t>(k)].data()), ';');
+        t.pop_back();
+        texts[static_cast<std::size_t>(k)] = std::move(t);
+    }
+    entities.reserve(entities.size() + static_cast<std::size_t>(std::max(count, 0)) * 5 / 4);
     for (int k = std::max(first_record, 0); k < count; ++k) {
         const CadPointRecord& r = out.records[static_cast<std::size_t>(k)];
         if (r[0] == r[1]) {
@@ -355,10 +384,10 @@ void iges_entity(int first_record) {
             continue;
         }
         if (!in_polyline || k == 0) continue;
-        const std::array<double, 3> a = scaled(out.points[static_cast<std::size_t>(k - 1)].data());
-        const std::array<double, 3> b = scaled(out.points[static_cast<std::size_t>(k)].data());
+        const std::string& a = texts[static_cast<std::size_t>(k - 1)];
+        const std::string& b = texts[static_cast<std::size_t>(k)];
         // A segment that the file's precision cannot tell from a point is no line.
-        if (point_text(a, ',') != point_text(b, ',')) {
+        if (a != b) {
             members.push_back(2 * static_cast<int>(entities.size()) + 1);
             entities.push_back(line_entity(a, b, r[3]));
         }
