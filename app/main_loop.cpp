@@ -11,6 +11,7 @@
 #include "app/startup.h"
 #include "app/toolbar.h"
 #include "app/window_captions.h"
+#include "drawing/drawing_conditions_sheet.h"
 #include "entry/coefficient_sheets.h"
 #include "entry/glass_sheets.h"
 #include "entry/hologram_grin_sheets.h"
@@ -510,6 +511,7 @@ void reset_main_loop() {
     // The sheets' copies of a run before are gone with it.
     surface_sheet_state().kit = SheetKit{kMsgSheetRevertCopy};
     reset_spot_settings_sheet();
+    reset_drawing_conditions_sheet();
     reset_sheet_kit();
     reset_graphics_windows();
     reset_grid_state();

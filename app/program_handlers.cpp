@@ -16,8 +16,11 @@
 #include "app/window_captions.h"
 #include "drawing/draw_lens.h"
 #include "drawing/draw_rays.h"
+#include "drawing/drawing_conditions_sheet.h"
+#include "drawing/dxf_export.h"
 #include "drawing/element_drawing.h"
 #include "drawing/element_outlines.h"
+#include "drawing/iges_export.h"
 #include "entry/at_surface_entry.h"
 #include "entry/aux_sheets.h"
 #include "entry/conjugates_window.h"
@@ -212,6 +215,12 @@ void install_lens_drawing() {
     set_handler(kSlotDrawRays, cmd_draw_rays);
     set_handler(kSlotDrawLensPicture, cmd_draw_lens_picture);
     set_handler(kSlotDrawFieldRays, cmd_draw_field_rays);
+    set_handler(kSlotExportDxf, cmd_export_dxf);
+    set_handler(kSlotExportIges, cmd_export_iges);
+    set_handler(kSlotExportDrawing, cmd_export_drawing);
+    set_element_drawing_dropper(drop_element_drawings);
+    set_drawing_conditions_level(drawing_conditions_event, drawing_conditions_rows);
+    set_aux_sheet_procedure(kAuxSheetDrawingConditions, open_drawing_conditions_sheet);
     set_drawing_selection_source([](int* first, int* last) {
         const CommandLevel* level = top_level();
         if (level == nullptr || level->handler != surface_sheet_event) return false;

@@ -6,6 +6,8 @@
 #include <new>
 
 #include "drawing/draw_lens.h"
+#include "drawing/dxf_export.h"
+#include "drawing/iges_export.h"
 #include "graphics/draw_primitives.h"
 #include "lens/lens_data.h"
 #include "trace/drawing_buffers.h"
@@ -154,6 +156,8 @@ void dxf_vertex(const double p[3]) {
 }
 
 void dxf_section(int part) {
+    if (part == 0) write_dxf_header();
+    if (part == 13) write_dxf_trailer();
     if (part != 12 || !g_cad.polyline_open) return;
     // Every polyline gets at least two vertices; the point is already in view coordinates.
     if (g_cad.vertex_count == 1) write_dxf_vertex(dlcv() == 2 ? 0.0 : g_cad.current[2]);
@@ -202,6 +206,8 @@ void dxf_3dface(int first_face, int end_face, int first_surface, int last_surfac
 }
 
 void iges_sections(int part) {
+    if (part == 0) write_iges_start();
+    if (part == 13) write_iges_end();
     if (part != 12 || !g_cad.polyline_open) return;
     if (!g_cad.records.empty()) g_cad.records.back()[0] = -1;
     g_cad.polyline_open = 0;

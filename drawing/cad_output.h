@@ -67,14 +67,15 @@ void dxf_polyline(const double p[3]);
 // Draw from the current point to p.
 void dxf_vertex(const double p[3]);
 
-// Part 12 ends the open DXF polyline (a single vertex is written twice first); other parts are
-// the file writers'.
+// Part 0 writes the DXF header, 12 ends the open polyline (a single vertex is written twice
+// first), 13 the trailer (after ending an open polyline); other parts do nothing.
 void dxf_section(int part);
 // A "999" comment; an open polyline is ended first.
 void dxf_comment(const char* text);
 // The "Surface Range" comment and 3DFACE entities of model faces first_face..end_face - 1.
 void dxf_3dface(int first_face, int end_face, int first_surface, int last_surface);
-// Part 12 closes the open IGES polyline; other parts are the file writer's.
+// Part 0 writes the IGES Start and first Global lines and empties the point list, 12 closes the
+// open polyline, 13 writes the rest of the file from the point list; other parts do nothing.
 void iges_sections(int part);
 
 // The line writers of the open file; nothing happens without one. Lines end in CR LF.

@@ -3,15 +3,18 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "lens/lens_data.h"
 #include "lens/lens_file_format.h"
 #include "lens/lens_writer.h"
 #include "numeric/memory.h"
+#include "platform/clock.h"
+#include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
+#include "runtime/messages.h"
+#include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
 
@@ -77,6 +80,18 @@ std::uint16_t low16(int k) {
 }
 std::uint8_t low8(int k) {
     return static_cast<std::uint8_t>(static_cast<std::uint32_t>(arg_int(k)) & 0xFFu);
+}
+
+// Records that make a surface more than a plain sphere of a drawn element: shapes, decentres,
+// coordinate changes, gradient media, meshes and apertures of their own.
+bool has_special_data(const SurfaceRecord& s) {
+    for (const void* r : s.unsupported_records) {
+        if (r != nullptr) return true;
+    }
+    return s.asphere != nullptr || s.diffractive != nullptr || s.hologram != nullptr ||
+           s.decentre != nullptr || s.return_coordinates != nullptr ||
+           s.decentre_reference != nullptr || s.grin != nullptr || s.mesh != nullptr ||
+           s.spline != nullptr || s.perfect_lens != nullptr || s.special_aperture_count > 0;
 }
 
 // What a new side takes from the lens's defaults.
@@ -227,10 +242,14 @@ void element_drawing_defaults(ElementDrawing& e, const ElementDrawingDefaults& d
     e.number[0] = '\0';
     e.marked = 0;
     e.date[0] = '\0';
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (now != static_cast<std::time_t>(-1) && localtime_r(&now, &local) != nullptr) {
-        if (std::strftime(e.date, sizeof e.date, "%d %b %Y", &local) == 0) e.date[0] = '\0';
+    // The month by its English name whatever the user's locale: the field is 15 characters and
+    // the drawing's stroke font draws ASCII only.
+    static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const platform::LocalTime now = platform::local_time();
+    if (now.month >= 1 && now.month <= 12 && now.year > 0 && now.year <= 9999) {
+        std::snprintf(e.date, sizeof e.date, "%02d %s %d", now.day, kMonths[now.month - 1],
+                      now.year);
     }
     e.extra = d.small[1];
     e.further[0] = d.integers[0];
@@ -312,12 +331,15 @@ int cmd_set_element_defaults() {
 
 int cmd_set_element_data() {
     const int n = lens_data().current_surface;
-    if (n < 0 || n > surface_limit()) return 0;
+    if (n < 0 || n > lens_data().image_surface) return kMsgNoCurrentSurface;
+    const int command = current_command();
+    if (command != kCmdTitle && command != kCmdMaterial && arg_int(0) != 1 && arg_int(0) != 2) {
+        return set_error_msg(kMsgElementSideNumber, arg_int(0));
+    }
     SurfaceRecord& s = surface(n);
     const int rc = new_element_drawing(s);
     if (rc != 0) return rc;
     ElementDrawing& e = *s.element_drawing;
-    const int command = current_command();
     switch (command) {
         case kCmdTitle:
             copy_text(e.title, sizeof e.title, arg_text(0));
@@ -343,7 +365,48 @@ int cmd_set_element_data() {
     }
 }
 
+bool is_element_start(int n) {
+    const LensData& lens = lens_data();
+    const int image = lens.image_surface;
+    if (n < 0 || n > image) return false;
+    const SurfaceRecord& s = surface(n);
+    if (s.conic != 0.0 || s.asphere_term != 0.0 || has_special_data(s)) return false;
+    if (s.group_kind == kGroupNonSequential && s.group_role != kRoleLast) {
+        return n < image && s.element_number != 0 &&
+               s.element_number == surface(n + 1).element_number;
+    }
+    if (n == 0 || n >= image - 1) return false;
+    if (s.medium_kind == kMediumAir || s.medium_kind == kMediumMirror) return false;
+    if (s.index == nullptr || s.index[0] == 1.0) return false;
+    return !has_special_data(surface(n + 1));
+}
+
+void drop_element_drawings(int all) {
+    const int image = lens_data().image_surface;
+    for (int n = 0; n <= image; ++n) {
+        SurfaceRecord& s = surface(n);
+        if (s.element_drawing != nullptr && (all != 0 || !is_element_start(n))) {
+            free_element_drawing(s);
+        }
+    }
+}
+
+int cmd_delete_element_drawings() {
+    platform::MessageBoxRequest request;
+    request.text = msg_text(kMsgDeleteElementDrawings);
+    request.title = msg_text(kMsgQuestionCaption);
+    request.buttons = platform::MessageButtons::yes_no;
+    request.icon = platform::MessageIcon::question;
+    request.default_answer = platform::MessageAnswer::no;
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui != nullptr && ui->message_box(request) == platform::MessageAnswer::yes) {
+        drop_element_drawings(1);
+    }
+    return 0;
+}
+
 void install_element_drawings() {
+    set_handler(kSlotDeleteElementDrawings, cmd_delete_element_drawings);
     set_handler(kSlotSetElementDefaults, cmd_set_element_defaults);
     set_handler(kSlotSetElementData, cmd_set_element_data);
     surface_record_freers().free_element_drawing = free_element_drawing_record;

@@ -71,7 +71,19 @@ void element_drawing_defaults(ElementDrawing& e, const ElementDrawingDefaults& d
 std::vector<std::string> element_drawing_lines(const ElementDrawing& e,
                                                const ElementDrawingDefaults& d);
 
-// The defaults commands (530-532) and the element commands (533-538) on the current surface.
+// Surface n begins an element that can be drawn: spherical, without special records, decentres
+// or tilts, in glass, neither the object nor one of the last two surfaces, and not followed by
+// a surface with special records; inside a non-sequential group, when it shares its non-zero
+// element number with the next surface.
+bool is_element_start(int n);
+// Frees the records of every surface (all non-zero), or of the surfaces that no longer begin
+// an element.
+void drop_element_drawings(int all);
+// Handler of delete_element_drawings: asks message -788; yes drops every record. Returns 0.
+int cmd_delete_element_drawings();
+
+// The defaults commands (530-532) and the element commands (533-538) on the current surface
+// (-714 without one; a side other than 1 or 2 is refused).
 int cmd_set_element_defaults();
 int cmd_set_element_data();
 

@@ -65,7 +65,17 @@ int draw_in_lens_window() {
     return rc;
 }
 
+void (*g_element_drawing_dropper)(int all) = nullptr;
+
 }  // namespace
+
+void set_element_drawing_dropper(void (*dropper)(int all)) {
+    g_element_drawing_dropper = dropper;
+}
+
+void drop_element_drawings_for_new_lens() {
+    if (g_element_drawing_dropper != nullptr) g_element_drawing_dropper(0);
+}
 
 void refresh_sheet_after_edit(int flag) {
     if (surface_sheet_state().open == 0) return;

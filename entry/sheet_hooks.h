@@ -22,6 +22,13 @@ int cmd_open_aux_sheet();
 // without keeping its copy, drawing switched off).
 void close_lens_drawing_window();
 
+// The element drawings of surfaces that no longer begin an element are dropped where the sheet
+// gives its lens up for another (a lens read in its place, a new lens), never when it is only
+// written again: a record stays with a surface that stops beginning an element for a while (a
+// conic typed and taken back). The dropper comes from the drawing side, installed by app/.
+void set_element_drawing_dropper(void (*dropper)(int all));
+void drop_element_drawings_for_new_lens();
+
 // Forgets that window 9 was opened (a fresh run); the installed openers stay.
 void reset_sheet_hooks();
 void install_sheet_hooks();

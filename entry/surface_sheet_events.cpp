@@ -415,6 +415,7 @@ int command_line(GridEvent& event) {
         command == kCmdImportLens || command == kCmdImportLensDialog) {
         revert_copy_save(kMsgRevertBeforeNewLens);
         close_lens_drawing_window();
+        drop_element_drawings_for_new_lens();
         st().first = st().last = 0;
         pop_command_context();
         clear_state_flag(kFlagSpreadsheetOpen);

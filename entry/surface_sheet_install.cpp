@@ -19,6 +19,7 @@ bool sheet_on_top() {
 
 void leave_for_new_lens() {
     close_lens_drawing_window();
+    drop_element_drawings_for_new_lens();
     SurfaceSheetState& s = surface_sheet_state();
     s.first = s.last = 0;
     for (int n = 0; n <= lens_data().image_surface; ++n) {

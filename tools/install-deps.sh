@@ -12,6 +12,8 @@ packages=(
     python3-pil libwmf-bin
     # libwmf only recommends its fonts, yet wmf2svg refuses every file when none is found.
     fonts-urw-base35
+    # Outside readers of the CAD exports: a DXF library and a CAD kernel's IGES reader.
+    python3-ezdxf occt-draw libocct-draw-dev
 )
 
 missing=()

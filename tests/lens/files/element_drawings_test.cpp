@@ -155,8 +155,10 @@ TEST_F(ElementDrawings, DiameterClassesAndToleranceForms) {
         EXPECT_DOUBLE_EQ(surface(1).element_drawing->sides[0]->pair[0], c.first) << c.line;
         EXPECT_DOUBLE_EQ(surface(1).element_drawing->sides[0]->pair[1], c.second) << c.line;
     }
-    // A side other than 1 or 2 changes nothing and is no error.
-    ASSERT_EQ(run("ELMSF1 3 9 9 9 9 1"), 0);
+    // A side other than 1 or 2 is refused and changes nothing.
+    ASSERT_EQ(run("ELMSF1 3 9 9 9 9 1"), kErrorTextReady);
+    EXPECT_NE(error_text().find("side 1 (left) and side 2 (right)"), std::string::npos)
+        << error_text();
     EXPECT_DOUBLE_EQ(surface(1).element_drawing->sides[0]->pair[0], 5.0);
     // A negative lower tolerance is the upper one.
     ASSERT_EQ(run("ELMMED 20 0.3 0.2 1 0 0 0 0 0 0 -1"), 0);

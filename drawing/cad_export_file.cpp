@@ -1,0 +1,86 @@
+#include "drawing/cad_export_file.h"
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/state_reset.h"
+#include "platform/status.h"
+#include "runtime/messages.h"
+#include "runtime/settings.h"
+#include "tables/table_names.h"
+#include "trace/drawing_buffers.h"
+
+namespace {
+
+int commit_whole(platform::AtomicFileWriter& writer, std::string_view text) {
+    const int status = writer.write(text);
+    return status != 0 ? status : writer.commit();
+}
+
+struct CadExportFileState {
+    CadCommitStep commit = commit_whole;
+};
+
+CadExportFileState& state() {
+    static CadExportFileState s;
+    return s;
+}
+
+void reset_cad_export_file_state() {
+    state() = CadExportFileState{};
+}
+
+const platform::StateReset cad_export_file_state_reset{
+    "drawing/cad_export_file", reset_cad_export_file_state, platform::ResetLayer::feature};
+
+}  // namespace
+
+void set_cad_commit_step(CadCommitStep step) {
+    state().commit = step != nullptr ? step : commit_whole;
+}
+
+std::string cad_export_path(const std::string& name) {
+    if (platform::absolute_name(name)) return platform::to_native_path(name);
+    const char* folder = get_setting_text(kSetPrivateDirectory, 0);
+    return platform::join_path(folder != nullptr ? folder : "", name);
+}
+
+CadExportFile::~CadExportFile() {
+    if (active_) restore();
+    writer_.discard();
+}
+
+int CadExportFile::open(const std::string& name, int mode) {
+    path_ = cad_export_path(name);
+    had_file_ = platform::path_exists(path_) && !platform::is_folder(path_);
+    if (const int status = writer_.open(path_); status != 0) {
+        return set_error_msg(kMsgCadFileCannotMake, path_.c_str(), platform::status_text(status));
+    }
+    CadOutput& out = cad_output();
+    saved_sink_ = out.sink;
+    saved_mode_ = drawing_buffers().output_mode;
+    out.sink = &sink_;
+    out.layer = 0;
+    out.polyline_open = 0;
+    out.vertex_count = 0;
+    drawing_buffers().output_mode = mode;
+    active_ = true;
+    return 0;
+}
+
+void CadExportFile::restore() {
+    CadOutput& out = cad_output();
+    out.sink = saved_sink_;
+    out.polyline_open = 0;
+    out.vertex_count = 0;
+    drawing_buffers().output_mode = saved_mode_;
+    active_ = false;
+}
+
+int CadExportFile::finish(int result) {
+    if (active_) restore();
+    const int status = state().commit(writer_, sink_.text());
+    if (status == 0) return result;
+    writer_.discard();
+    return set_error_msg(had_file_ ? kMsgLensWriteFailed : kMsgCadFileCannotMake, path_.c_str(),
+                         platform::status_text(status));
+}
