@@ -21,6 +21,7 @@
 #include "graphics/graphics_window.h"
 #include "kpl/kpl_line.h"
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
 #include "runtime/compile_request.h"
@@ -504,3 +505,8 @@ void reset_main_loop() {
     reset_grid_state();
     reset_grid_control();
 }
+
+namespace {
+const platform::StateReset main_loop_state_reset{"app/main_loop", reset_main_loop,
+                                                 platform::ResetLayer::app};
+}  // namespace

@@ -27,6 +27,7 @@
 #include "lens/stock_lenses.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "platform/user_profile.h"
 #include "runtime/definitions.h"
@@ -645,3 +646,8 @@ void reset_startup_state() {
     reset_window_table();
     for (void*& a : g_kpl_addresses) a = nullptr;
 }
+
+namespace {
+const platform::StateReset startup_state_reset{"app/startup", reset_startup_state,
+                                               platform::ResetLayer::app};
+}  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/state_reset.h"
 #include "runtime/definitions.h"
 #include "runtime/lens_data_guard.h"
 #include "runtime/messages.h"
@@ -197,3 +198,13 @@ int call_command_handler(int command, const ArgCell* cells, int count) {
     set_current_command(command);
     return handler();
 }
+
+namespace {
+// The installed handlers and both hook sets go: the program installs them again at start-up.
+void reset_dispatch_state() {
+    reset_handler_table();
+    reset_line_runner_hooks();
+}
+const platform::StateReset dispatch_state_reset{"runtime/dispatch", reset_dispatch_state,
+                                                platform::ResetLayer::runtime};
+}  // namespace

@@ -1,5 +1,7 @@
 #include "runtime/random_numbers.h"
 
+#include "platform/state_reset.h"
+
 #include <cmath>
 #include <ctime>
 
@@ -87,3 +89,8 @@ void reset_random_numbers() {
     kept = false;
     kept_deviate = 0.0;
 }
+
+namespace {
+const platform::StateReset random_numbers_state_reset{
+    "runtime/random_numbers", reset_random_numbers, platform::ResetLayer::runtime};
+}  // namespace

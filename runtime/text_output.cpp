@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/log_file.h"
 #include "runtime/messages.h"
@@ -582,3 +583,8 @@ void reset_text_output() {
 std::string pending_output_line() {
     return std::string(writer.line, writer.length);
 }
+
+namespace {
+const platform::StateReset text_output_state_reset{"runtime/text_output", reset_text_output,
+                                                   platform::ResetLayer::runtime};
+}  // namespace
