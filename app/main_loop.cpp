@@ -488,22 +488,7 @@ bool grid_action_request_pending() {
 
 void reset_main_loop() {
     g = LoopState{};
-    set_run_state(kRunStateNone);
-    reset_toolbars();
-    reset_window_captions();
-    reset_command_history();
-    reset_command_line();
-    reset_command_levels();
-    reset_glass_sheets();
-    reset_special_aperture_sheet();
-    reset_sheet_hooks();
-    // The sheets' copies of a run before are gone with it.
-    surface_sheet_state().kit = SheetKit{kMsgSheetRevertCopy};
-    reset_spot_settings_sheet();
-    reset_sheet_kit();
-    reset_graphics_windows();
-    reset_grid_state();
-    reset_grid_control();
+    g_grid_runner = nullptr;
 }
 
 namespace {

@@ -640,10 +640,6 @@ const char* lens_title_for_caption() {
 
 void reset_startup_state() {
     g_state = StartupState{};
-    reset_window_titles();
-    reset_program_arguments();
-    reset_text_areas();
-    reset_window_table();
     for (void*& a : g_kpl_addresses) a = nullptr;
 }
 
