@@ -200,10 +200,17 @@ int call_command_handler(int command, const ArgCell* cells, int count) {
 }
 
 namespace {
-// The installed handlers and both hook sets go: the program installs them again at start-up.
+// The installed handlers and both hook sets go (the program installs them again at start-up),
+// and so do the on-error line and the run's nesting.
 void reset_dispatch_state() {
     reset_handler_table();
     reset_line_runner_hooks();
+    on_error = OnErrorLine{};
+    on_error_guard = false;
+    interactive_word = 0;
+    depth = 0;
+    nesting = 0;
+    run_mode = 0;
 }
 const platform::StateReset dispatch_state_reset{"runtime/dispatch", reset_dispatch_state,
                                                 platform::ResetLayer::runtime};

@@ -157,7 +157,6 @@ protected:
 
         set_interactive_call(0);
         set_prompting_mode(0);
-        on_error_line() = OnErrorLine{};
         release_kept_lines();
         kpl_reset_sysvars();
         ASSERT_EQ(kpl_install(), 0);

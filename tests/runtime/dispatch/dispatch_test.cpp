@@ -177,7 +177,6 @@ protected:
         set_interactive_call(0);
         set_prompting_mode(kPromptingNone);
         clear_value_list();
-        on_error_line() = OnErrorLine{};
         set_handler(kFailSlot, failing_handler);
         set_handler(kOkSlot, ok_handler);
         set_handler(kInteractiveSlot, interactive_handler);

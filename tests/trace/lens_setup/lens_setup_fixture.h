@@ -60,11 +60,9 @@ protected:
 
         ASSERT_EQ(tavo_test::open_new_lens(12), 0);
         set_medium_entry_source(&kModelSource);
-        paraxial_hooks() = ParaxialHooks{};
     }
 
     void TearDown() override {
-        paraxial_hooks() = ParaxialHooks{};
         set_medium_entry_source(nullptr);
         set_optimise_links(nullptr);
         tavo_test::close_new_lens();

@@ -166,14 +166,11 @@ protected:
         set_output_line_sink(keep_line);
 
         ASSERT_EQ(tavo_test::open_new_lens(20), 0);
-        paraxial_state() = ParaxialState{};
-        paraxial_hooks() = ParaxialHooks{};
         setup_calls = 0;
         setup_result = 0;
     }
 
     void TearDown() override {
-        paraxial_hooks() = ParaxialHooks{};
         tavo_test::close_new_lens();
         platform::reset_all_state();
     }
