@@ -7,6 +7,7 @@
 
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
@@ -455,3 +456,8 @@ void reset_command_line() {
     }
     g = CommandLineState{};
 }
+
+namespace {
+const platform::StateReset command_line_state_reset{"app/command_line", reset_command_line,
+                                                    platform::ResetLayer::app};
+}  // namespace

@@ -27,6 +27,7 @@
 #include "graphics/graphics_window.h"
 #include "kpl/kpl_line.h"
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
 #include "runtime/compile_request.h"
@@ -494,26 +495,10 @@ bool grid_action_request_pending() {
 
 void reset_main_loop() {
     g = LoopState{};
-    set_run_state(kRunStateNone);
-    reset_toolbars();
-    reset_window_captions();
-    reset_command_history();
-    reset_command_line();
-    reset_command_levels();
-    reset_glass_sheets();
-    reset_special_aperture_sheet();
-    reset_small_surface_sheets();
-    reset_coefficient_sheets();
-    reset_hologram_grin_sheets();
-    reset_lens_sheets();
-    reset_wavelength_sheet();
-    reset_sheet_hooks();
-    // The sheets' copies of a run before are gone with it.
-    surface_sheet_state().kit = SheetKit{kMsgSheetRevertCopy};
-    reset_spot_settings_sheet();
-    reset_drawing_conditions_sheet();
-    reset_sheet_kit();
-    reset_graphics_windows();
-    reset_grid_state();
-    reset_grid_control();
+    g_grid_runner = nullptr;
 }
+
+namespace {
+const platform::StateReset main_loop_state_reset{"app/main_loop", reset_main_loop,
+                                                 platform::ResetLayer::app};
+}  // namespace

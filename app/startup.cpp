@@ -28,6 +28,7 @@
 #include "lens/stock_lenses.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "platform/user_profile.h"
 #include "runtime/definitions.h"
@@ -642,9 +643,10 @@ const char* lens_title_for_caption() {
 
 void reset_startup_state() {
     g_state = StartupState{};
-    reset_window_titles();
-    reset_program_arguments();
-    reset_text_areas();
-    reset_window_table();
     for (void*& a : g_kpl_addresses) a = nullptr;
 }
+
+namespace {
+const platform::StateReset startup_state_reset{"app/startup", reset_startup_state,
+                                               platform::ResetLayer::app};
+}  // namespace

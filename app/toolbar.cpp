@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/main_loop.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
 #include "runtime/table_files.h"
@@ -436,3 +437,8 @@ int interactive_pick_identifier() {
 int cursor_state_word() {
     return g_window.cursor_state;
 }
+
+namespace {
+const platform::StateReset toolbar_state_reset{"app/toolbar", reset_toolbars,
+                                               platform::ResetLayer::app};
+}  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/startup.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/settings.h"
 #include "runtime/table_messages.h"
@@ -163,3 +164,8 @@ void place_child_windows() {
 void reset_window_captions() {
     g = Captions{};
 }
+
+namespace {
+const platform::StateReset window_captions_state_reset{"app/window_captions", reset_window_captions,
+                                                       platform::ResetLayer::app};
+}  // namespace

@@ -18,6 +18,7 @@
 #include "trace/ray_aiming.h"
 #include "trace/ray_record.h"
 #include "trace/ray_trace.h"
+#include "trace/ray_trace_reset.h"
 #include "trace/sag_point.h"
 #include "trace/speed_test.h"
 #include "trace/trace_seams.h"
@@ -62,8 +63,7 @@ bool make_lens(double t0, const std::vector<Surf>& s, int stop, double ebr, doub
     materials_changed = 0;
     if (lens_setup(0) != 0) return false;
     for (int n = 1; n <= count; ++n) surface(n).index = s[n - 1].medium;
-    reference_ray() = ReferenceRay{};
-    trace_globals() = TraceGlobals{};
+    reset_ray_trace_state();
     reset_pupil_scale_factors();
     reset_object_point();
     install_derived_rays();

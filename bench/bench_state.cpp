@@ -10,6 +10,7 @@
 #include "evaluation/spot_store.h"
 #include "lens/glass_cache.h"
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/definitions.h"
 #include "runtime/messages.h"
@@ -66,11 +67,7 @@ void take_program_down() {
     set_running_flag(0);
     close_message_table();
     free_definitions();
-    reset_lists();
-    reset_output_options();
-    reset_main_loop();
-    reset_text_output();
-    reset_startup_state();
+    platform::reset_all_state();
     platform::set_current_ui(nullptr);
 }
 

@@ -10,6 +10,7 @@
 #include "drawing/iges_export.h"
 #include "graphics/draw_primitives.h"
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "trace/drawing_buffers.h"
 #include "trace/surface_frames.h"
 
@@ -340,3 +341,8 @@ int format_cad_number(double value, char text[kCadNumberText]) {
     text[n] = '\0';
     return n;
 }
+
+namespace {
+const platform::StateReset cad_output_state_reset{"drawing/cad_output", reset_cad_output,
+                                                  platform::ResetLayer::feature};
+}  // namespace

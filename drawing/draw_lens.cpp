@@ -15,6 +15,7 @@
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
 #include "runtime/messages.h"
@@ -699,3 +700,8 @@ int cmd_draw_lens_picture() {
     set_current_command(saved_command);
     return result;
 }
+
+namespace {
+const platform::StateReset draw_lens_state_reset{"drawing/draw_lens", reset_lens_drawing_state,
+                                                 platform::ResetLayer::feature};
+}  // namespace

@@ -5,6 +5,7 @@
 
 #include "lens/lens_data.h"
 #include "lens/lens_file_commands.h"
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -221,3 +222,13 @@ int cmd_open_paraxial_window() {
 void install_conjugates_window() {
     set_handler(kSlotOpenParaxialWindow, cmd_open_paraxial_window);
 }
+
+namespace {
+void reset_conjugates_window() {
+    g_suspended = false;
+    g_shown = false;
+    g_holds_copy = false;
+}
+const platform::StateReset conjugates_window_state_reset{
+    "entry/conjugates_window", reset_conjugates_window, platform::ResetLayer::feature};
+}  // namespace

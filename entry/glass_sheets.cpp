@@ -16,6 +16,7 @@
 #include "lens/surface_groups.h"
 #include "lens/surface_setters.h"
 #include "numeric/heap_sort.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
 #include "runtime/level_help.h"
@@ -516,3 +517,8 @@ int table_glass_event(GridEvent& event) {
             return 0;
     }
 }
+
+namespace {
+const platform::StateReset glass_sheets_state_reset{"entry/glass_sheets", reset_glass_sheets,
+                                                    platform::ResetLayer::feature};
+}  // namespace

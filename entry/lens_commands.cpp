@@ -12,6 +12,7 @@
 #include "lens/new_lens_command.h"
 #include "lens/surface_groups.h"
 #include "lens/surface_insert_delete.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_context.h"
@@ -306,3 +307,8 @@ void install_lens_handlers() {
     set_handler(kSlotNewLens, cmd_new_lens);
     set_handler(kSlotInsertDeleteSurface, cmd_insert_delete_surface);
 }
+
+namespace {
+const platform::StateReset lens_commands_state_reset{
+    "entry/lens_commands", reset_new_lens_sheet_hooks, platform::ResetLayer::feature};
+}  // namespace

@@ -10,6 +10,7 @@
 #include "lens/lens_items.h"
 #include "lens/listing_print.h"
 #include "lens/surface_groups.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/text_output.h"
@@ -894,3 +895,12 @@ void list_row_grin() {
     }
     none_at_end(-1286);
 }
+
+namespace {
+void reset_listing_rows() {
+    g_occurs.clear();
+    g_conic_header_done = false;
+}
+const platform::StateReset listing_rows_state_reset{"entry/listing_rows", reset_listing_rows,
+                                                    platform::ResetLayer::feature};
+}  // namespace

@@ -9,6 +9,7 @@
 #include "lens/auto_redraw.h"
 #include "lens/lens_data.h"
 #include "lens/stock_lenses.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_context.h"
 #include "runtime/command_levels.h"
@@ -139,3 +140,8 @@ void install_sheet_hooks() {
     set_handler(kSlotOpenAuxSheet, cmd_open_aux_sheet);
     set_auto_redraw_after_edit(refresh_sheet_after_edit);
 }
+
+namespace {
+const platform::StateReset sheet_hooks_state_reset{"entry/sheet_hooks", reset_sheet_hooks,
+                                                   platform::ResetLayer::feature};
+}  // namespace

@@ -8,6 +8,7 @@
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
 #include "numeric/memory.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -358,3 +359,8 @@ int special_aperture_event(GridEvent& event) {
             return 0;
     }
 }
+
+namespace {
+const platform::StateReset special_aperture_sheet_state_reset{
+    "entry/special_aperture_sheet", reset_special_aperture_sheet, platform::ResetLayer::feature};
+}  // namespace

@@ -9,6 +9,7 @@
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
 #include "runtime/help_command.h"
@@ -388,3 +389,12 @@ StockPartsView stock_parts_window_view() {
     view.close = close_stock_parts_window;
     return view;
 }
+
+namespace {
+void reset_stock_parts_window() {
+    g_showing = false;
+    g_level_open = false;
+}
+const platform::StateReset stock_parts_window_state_reset{
+    "entry/stock_parts_window", reset_stock_parts_window, platform::ResetLayer::feature};
+}  // namespace

@@ -14,6 +14,7 @@
 #include "lens/lens_items.h"
 #include "lens/lens_reset.h"
 #include "lens/surface_insert_delete.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_context.h"
@@ -568,3 +569,13 @@ int cmd_surface_sheet() {
     status_msg(kMsgSheetStatus);
     return 0;
 }
+
+namespace {
+// A fresh run holds no copy: the one this sheet counted goes.
+void reset_surface_sheet_state() {
+    sheet_release_copy(g_state.kit, 0);
+    g_state = SurfaceSheetState{};
+}
+const platform::StateReset surface_sheet_state_reset{
+    "entry/surface_sheet", reset_surface_sheet_state, platform::ResetLayer::feature};
+}  // namespace

@@ -9,6 +9,7 @@
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
 #include "lens/lens_file_commands.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
@@ -512,3 +513,8 @@ int gaussian_beam_window_proc(GridEvent& event) {
             return redisplay(true);
     }
 }
+
+namespace {
+const platform::StateReset gaussian_beam_sheet_state_reset{
+    "evaluation/gaussian_beam_sheet", reset_gaussian_beam_sheet, platform::ResetLayer::feature};
+}  // namespace

@@ -7,6 +7,7 @@
 
 #include "lens/lens_data.h"
 #include "lens/lens_file_commands.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
@@ -326,3 +327,8 @@ void reset_spot_settings_sheet() {
     sheet_release_copy(g_kit, 0);
     g_kit = SheetKit{kMsgSpotSheetRevertCopy};
 }
+
+namespace {
+const platform::StateReset spot_settings_sheet_state_reset{
+    "evaluation/spot_settings_sheet", reset_spot_settings_sheet, platform::ResetLayer::feature};
+}  // namespace

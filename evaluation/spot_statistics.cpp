@@ -7,6 +7,7 @@
 #include "evaluation/spot_store.h"
 #include "lens/lens_data.h"
 #include "lens/lens_echo.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
@@ -421,3 +422,11 @@ void spot_statistics() {
     }
     reference_wavefront();
 }
+
+namespace {
+void reset_spot_statistics() {
+    g_stats = SpotStats{};
+}
+const platform::StateReset spot_statistics_state_reset{
+    "evaluation/spot_statistics", reset_spot_statistics, platform::ResetLayer::feature};
+}  // namespace

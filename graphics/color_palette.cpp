@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "graphics/draw_primitives.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "runtime/table_lists.h"
 #include "runtime/table_messages.h"
@@ -91,3 +92,8 @@ void reset_colour_table() {
     g_table = ColourTable{};
     g_built = false;
 }
+
+namespace {
+const platform::StateReset color_palette_state_reset{"graphics/color_palette", reset_colour_table,
+                                                     platform::ResetLayer::graphics};
+}  // namespace

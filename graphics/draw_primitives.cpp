@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "graphics/graphics_replay.h"
+#include "platform/state_reset.h"
 #include "runtime/state_flags.h"
 
 using platform::Colour;
@@ -741,3 +742,8 @@ void gfx_set_text_size(double size, double extra_pitch, double extra_line_pitch)
     }
     g_text.defaults = 0;
 }
+
+namespace {
+const platform::StateReset draw_primitives_state_reset{
+    "graphics/draw_primitives", reset_draw_primitives, platform::ResetLayer::graphics};
+}  // namespace

@@ -12,6 +12,7 @@
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "platform/text_file.h"
 #include "runtime/arg_cells.h"
 #include "runtime/messages.h"
@@ -463,3 +464,8 @@ int cmd_hpgl_file() {
     if (result == kErrorTextReady) show_error(result);
     return set_error_msg(kMsgGraphicsNotWritten, graphics_current(), name.c_str());
 }
+
+namespace {
+const platform::StateReset graphics_files_state_reset{
+    "graphics/graphics_files", reset_graphics_file_types, platform::ResetLayer::graphics};
+}  // namespace

@@ -5,6 +5,7 @@
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_commands.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 
 using platform::MouseAction;
@@ -182,3 +183,8 @@ int cmd_graphics_wait_click() {
 void reset_mouse_tracking() {
     g = ClickState{};
 }
+
+namespace {
+const platform::StateReset graphics_mouse_state_reset{
+    "graphics/graphics_mouse", reset_mouse_tracking, platform::ResetLayer::graphics};
+}  // namespace

@@ -7,6 +7,7 @@
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "ui/window_table.h"
 
@@ -358,3 +359,8 @@ void reset_sliders() {
     g_routine_running = false;
     g_control.reset();
 }
+
+namespace {
+const platform::StateReset graphics_sliders_state_reset{"graphics/graphics_sliders", reset_sliders,
+                                                        platform::ResetLayer::graphics};
+}  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "graphics/graphics_files.h"
+#include "platform/state_reset.h"
 #include "platform/text_file.h"
 #include "runtime/messages.h"
 #include "runtime/table_files.h"
@@ -111,3 +112,8 @@ int save_window_bitmap(int whole) {
 void reset_window_bitmaps() {
     g_count = 0;
 }
+
+namespace {
+const platform::StateReset graphics_snapshot_state_reset{
+    "graphics/graphics_snapshot", reset_window_bitmaps, platform::ResetLayer::graphics};
+}  // namespace

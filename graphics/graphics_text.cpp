@@ -11,6 +11,7 @@
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
 #include "graphics/stroke_font.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
@@ -430,3 +431,11 @@ void replay_text(DeviceContext& dc, int x, int y, double dx, double dy, std::str
     for (std::size_t k = first; k < last; ++k) kept += chars[k];
     gfx_draw_string(dc, px + first * t.advance_x, py + first * t.advance_y, kept);
 }
+
+namespace {
+void reset_graphics_text() {
+    g_geometry = TextGeometry{};
+}
+const platform::StateReset graphics_text_state_reset{"graphics/graphics_text", reset_graphics_text,
+                                                     platform::ResetLayer::graphics};
+}  // namespace

@@ -15,6 +15,7 @@
 #include "graphics/graphics_offscreen.h"
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_sliders.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
@@ -960,3 +961,8 @@ void graphics_frame_command(int window, int id) {
     graphics_frame_activated(window, true);
     g_strip.command(window, id);
 }
+
+namespace {
+const platform::StateReset graphics_window_state_reset{
+    "graphics/graphics_window", reset_graphics_windows, platform::ResetLayer::graphics};
+}  // namespace

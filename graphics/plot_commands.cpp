@@ -7,6 +7,7 @@
 #include "graphics/graphics_spline.h"
 #include "lens/lens_items.h"
 #include "numeric/cubic_spline.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -125,3 +126,11 @@ void install_plot_commands() {
     set_handler(kSlotContourPlot, cmd_contour_plot);
     set_handler(kSlotSpline, cmd_spline);
 }
+
+namespace {
+void reset_plot_commands() {
+    stored = StoredSpline{};
+}
+const platform::StateReset plot_commands_state_reset{"graphics/plot_commands", reset_plot_commands,
+                                                     platform::ResetLayer::graphics};
+}  // namespace

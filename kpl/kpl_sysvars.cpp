@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/state_reset.h"
 #include "runtime/dispatch.h"
 #include "runtime/script_commands.h"
 
@@ -54,3 +55,13 @@ void* kpl_global_address(int n) {
 void kpl_reset_globals() {
     std::memset(globals, 0, sizeof globals);
 }
+
+namespace {
+// The user's global variables go, and so do the bindings: the start of a run binds them again.
+void reset_kpl_sysvars_state() {
+    std::memset(table, 0, sizeof table);
+    kpl_reset_globals();
+}
+const platform::StateReset kpl_sysvars_state_reset{"kpl/kpl_sysvars", reset_kpl_sysvars_state,
+                                                   platform::ResetLayer::kpl};
+}  // namespace

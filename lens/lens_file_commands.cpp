@@ -14,6 +14,7 @@
 #include "lens/optimise_links.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "platform/status.h"
 #include "platform/text_file.h"
 #include "platform/ui.h"
@@ -348,3 +349,12 @@ void install_lens_file_commands() {
     set_handler(kSlotFileOperations, cmd_file_operations);
     set_handler(kSlotEditOrRevert, cmd_edit_or_revert);
 }
+
+namespace {
+void reset_lens_file_commands() {
+    g_reference_sums = LensSums{};
+    g_reference_recorded = false;
+}
+const platform::StateReset lens_file_commands_state_reset{
+    "lens/lens_file_commands", reset_lens_file_commands, platform::ResetLayer::lens};
+}  // namespace

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/state_reset.h"
 #include "runtime/table_format.h"
 
 namespace {
@@ -91,3 +92,11 @@ std::string quote_lens_text(std::string_view text) {
     out.push_back('"');
     return out;
 }
+
+namespace {
+void reset_lens_file_format() {
+    g_channel = nullptr;
+}
+const platform::StateReset lens_file_format_state_reset{
+    "lens/lens_file_format", reset_lens_file_format, platform::ResetLayer::lens};
+}  // namespace

@@ -10,6 +10,7 @@
 #include "lens/lens_file_format.h"
 #include "lens/lens_writer.h"
 #include "lens/surface_insert_delete.h"
+#include "platform/state_reset.h"
 #include "platform/text_file.h"
 #include "platform/ui.h"
 #include "runtime/command_context.h"
@@ -228,3 +229,11 @@ std::string surface_clipboard_text(int first, int last) {
     copy_surface_text(first, last, text);
     return text;
 }
+
+namespace {
+void reset_lens_insert() {
+    g_insert = InsertState{};
+}
+const platform::StateReset lens_insert_state_reset{"lens/lens_insert", reset_lens_insert,
+                                                   platform::ResetLayer::lens};
+}  // namespace

@@ -1,9 +1,12 @@
 #include "lens/lens_text_commands.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "kpl/kpl_interp.h"
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
@@ -71,3 +74,13 @@ int cmd_lens_note_line() {
     if (line < 1 || line > kNoteLines) return kMsgIndexRange;
     return copy_into_variable(kSysVarLensNoteLine, lens_data().notes[line - 1]);
 }
+
+namespace {
+void reset_lens_text_commands() {
+    std::fill(std::begin(g_glass_name_text), std::end(g_glass_name_text), '\0');
+    std::fill(std::begin(g_surface_note_text), std::end(g_surface_note_text), '\0');
+    std::fill(std::begin(g_lens_note_text), std::end(g_lens_note_text), '\0');
+}
+const platform::StateReset lens_text_commands_state_reset{
+    "lens/lens_text_commands", reset_lens_text_commands, platform::ResetLayer::lens};
+}  // namespace

@@ -12,6 +12,7 @@
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
 #include "numeric/memory.h"
+#include "platform/state_reset.h"
 #include "reports/energy_mtf_frame.h"
 #include "reports/floating_horizon.h"
 #include "reports/image_plot_frame.h"
@@ -591,3 +592,8 @@ int cmd_plot_line_spread() {
     }
     return 0;
 }
+
+namespace {
+const platform::StateReset section_plots_state_reset{
+    "reports/section_plots", reset_section_plot_state, platform::ResetLayer::feature};
+}  // namespace

@@ -4,6 +4,7 @@
 
 #include "platform/child_process.h"
 #include "platform/clock.h"
+#include "platform/state_reset.h"
 
 namespace {
 
@@ -58,3 +59,12 @@ std::int64_t elapsed_ms(int restart) {
     }
     return static_cast<std::int64_t>(now - stopwatch_start);
 }
+
+namespace {
+void reset_child_run() {
+    stopwatch_started = false;
+    stopwatch_start = 0;
+}
+const platform::StateReset child_run_state_reset{"runtime/child_run", reset_child_run,
+                                                 platform::ResetLayer::runtime};
+}  // namespace

@@ -1,5 +1,7 @@
 #include "runtime/command_context.h"
 
+#include "platform/state_reset.h"
+
 #include <cctype>
 
 namespace {
@@ -40,3 +42,8 @@ char command_context_letter() {
 void reset_command_context() {
     depth = 0;
 }
+
+namespace {
+const platform::StateReset command_context_state_reset{
+    "runtime/command_context", reset_command_context, platform::ResetLayer::runtime};
+}  // namespace

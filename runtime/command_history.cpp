@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/messages.h"
@@ -233,3 +234,8 @@ void clear_command_line() {
     set_command_line_text("");
     end_history_browsing();
 }
+
+namespace {
+const platform::StateReset command_history_state_reset{
+    "runtime/command_history", reset_command_history, platform::ResetLayer::runtime};
+}  // namespace

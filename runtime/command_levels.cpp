@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/command_history.h"
 #include "runtime/command_text.h"
@@ -375,3 +376,8 @@ void reset_command_levels() {
 void set_level_prompt_display(void (*show)(const char* text)) {
     g_show_prompt = show;
 }
+
+namespace {
+const platform::StateReset command_levels_state_reset{
+    "runtime/command_levels", reset_command_levels, platform::ResetLayer::runtime};
+}  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/state_reset.h"
 #include "runtime/settings.h"
 #include "runtime/table_files.h"
 #include "runtime/text_case.h"
@@ -74,3 +75,11 @@ int compile_on_save(const std::string& path) {
     request_compile(private_tree, state, compiler_options_text());
     return state;
 }
+
+namespace {
+void reset_compile_request() {
+    g_request = CompileRequest{};
+}
+const platform::StateReset compile_request_state_reset{
+    "runtime/compile_request", reset_compile_request, platform::ResetLayer::runtime};
+}  // namespace

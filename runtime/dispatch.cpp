@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/state_reset.h"
 #include "runtime/definitions.h"
 #include "runtime/lens_data_guard.h"
 #include "runtime/messages.h"
@@ -9,14 +10,24 @@
 
 namespace {
 
-HandlerTable table;
-LineRunnerHooks hooks;
-OnErrorLine on_error = {};
-bool on_error_guard = false;
-int interactive_word = 0;
-int depth = 0;
-int nesting = 0;
-int run_mode = 0;
+// What dispatching keeps between commands: the installed handlers and hooks, the on-error line,
+// and how deep the running commands and lines are nested.
+struct DispatchState {
+    HandlerTable table;
+    bool table_ready = false;  // the table holds its no-op defaults at least
+    LineRunnerHooks hooks;
+    OnErrorLine on_error = {};
+    bool on_error_guard = false;
+    int interactive_word = 0;
+    int depth = 0;
+    int nesting = 0;
+    int run_mode = 0;
+};
+
+DispatchState& dispatch_state() {
+    static DispatchState state;
+    return state;
+}
 
 int no_exit_hook() {
     return 0;
@@ -36,7 +47,7 @@ const char* no_lens_item_text(int) {
 }
 // Without a lens of its own to look after, a store goes where a read would.
 int plain_lens_item_store(int item, int i, int j, void** address) {
-    *address = table.lens_item_address(item, i, j);
+    *address = dispatch_state().table.lens_item_address(item, i, j);
     return 0;
 }
 void no_lens_item_stored(int, int, int) {}
@@ -48,41 +59,41 @@ const CommandRecord* command_record(int command) {
 }
 
 CommandHandler slot_handler(int slot) {
-    return slot >= 0 && slot < kHandlerSlotCount ? table.slots[slot] : nullptr;
+    return slot >= 0 && slot < kHandlerSlotCount ? dispatch_state().table.slots[slot] : nullptr;
 }
 
 // Runs the on-error line for a failed command; its code after the line is the result.
 int run_on_error_line(int failure) {
-    on_error_guard = true;
-    on_error.code = failure;
+    dispatch_state().on_error_guard = true;
+    dispatch_state().on_error.code = failure;
     char line[kOnErrorLineSize];
-    std::memcpy(line, on_error.line, sizeof line);
+    std::memcpy(line, dispatch_state().on_error.line, sizeof line);
     line[kOnErrorLineSize - 1] = '\0';
     run_command_string(line, 0);
-    on_error_guard = false;
-    return on_error.code;
+    dispatch_state().on_error_guard = false;
+    return dispatch_state().on_error.code;
 }
 
 }  // namespace
 
 HandlerTable& handler_table() {
-    static bool ready = false;
-    if (!ready) {
-        ready = true;
+    DispatchState& d = dispatch_state();
+    if (!d.table_ready) {
+        d.table_ready = true;
         reset_handler_table();
     }
-    return table;
+    return d.table;
 }
 
 void reset_handler_table() {
-    table.exit_hook = no_exit_hook;
-    table.set_setting_flag = no_setting_flag;
-    table.settings_item_address = no_settings_item;
-    table.lens_item_address = no_lens_item;
-    table.lens_item_text = no_lens_item_text;
-    table.lens_item_store_address = plain_lens_item_store;
-    table.lens_item_stored = no_lens_item_stored;
-    for (CommandHandler& h : table.slots) h = nullptr;
+    dispatch_state().table.exit_hook = no_exit_hook;
+    dispatch_state().table.set_setting_flag = no_setting_flag;
+    dispatch_state().table.settings_item_address = no_settings_item;
+    dispatch_state().table.lens_item_address = no_lens_item;
+    dispatch_state().table.lens_item_text = no_lens_item_text;
+    dispatch_state().table.lens_item_store_address = plain_lens_item_store;
+    dispatch_state().table.lens_item_stored = no_lens_item_stored;
+    for (CommandHandler& h : dispatch_state().table.slots) h = nullptr;
 }
 
 int set_handler(int slot, CommandHandler handler) {
@@ -92,30 +103,30 @@ int set_handler(int slot, CommandHandler handler) {
 }
 
 OnErrorLine& on_error_line() {
-    return on_error;
+    return dispatch_state().on_error;
 }
 
 int interactive_call() {
-    return interactive_word;
+    return dispatch_state().interactive_word;
 }
 void set_interactive_call(int value) {
-    interactive_word = value;
+    dispatch_state().interactive_word = value;
 }
 int handler_depth() {
-    return depth;
+    return dispatch_state().depth;
 }
 int command_string_nesting() {
-    return nesting;
+    return dispatch_state().nesting;
 }
 int run_mode_word() {
-    return run_mode;
+    return dispatch_state().run_mode;
 }
 
 LineRunnerHooks& line_runner_hooks() {
-    return hooks;
+    return dispatch_state().hooks;
 }
 void reset_line_runner_hooks() {
-    hooks = LineRunnerHooks{};
+    dispatch_state().hooks = LineRunnerHooks{};
 }
 
 int run_command(int command) {
@@ -128,24 +139,26 @@ int run_command(int command) {
     }
     set_current_command(command);
 
-    if (interactive_word > 0 && record->interactive_slot >= 0 &&
+    if (dispatch_state().interactive_word > 0 && record->interactive_slot >= 0 &&
         slot_handler(record->interactive_slot) != nullptr && load_command_help(command) >= 0) {
-        interactive_word = -1;
+        dispatch_state().interactive_word = -1;
         const int r = slot_handler(record->interactive_slot)();
         if (r != 0) {
-            interactive_word = 0;
+            dispatch_state().interactive_word = 0;
             return r;
         }
-        if (hooks.forget_history_line != nullptr) hooks.forget_history_line();
+        if (dispatch_state().hooks.forget_history_line != nullptr)
+            dispatch_state().hooks.forget_history_line();
         return 0;
     }
 
     const CommandHandler handler = slot_handler(record->plain_slot);
     if (handler == nullptr) return 0;
-    ++depth;
+    ++dispatch_state().depth;
     const int r = handler();
-    --depth;
-    if (r == 0 || on_error_guard || on_error.line[0] == '\0') return r;
+    --dispatch_state().depth;
+    if (r == 0 || dispatch_state().on_error_guard || dispatch_state().on_error.line[0] == '\0')
+        return r;
     return run_on_error_line(r);
 }
 
@@ -155,28 +168,33 @@ int run_command_string(const char* text, int mode) {
         flags = -mode;
         mode = 0;
     }
-    if (nesting == 0 && hooks.clear_error_line_number != nullptr) hooks.clear_error_line_number();
-    ++nesting;
-    if (hooks.stop_answer_collection != nullptr) hooks.stop_answer_collection();
-    if (interactive_word > 0) interactive_word = 0;
-    const int saved_mode = run_mode;
-    run_mode = mode;
-    if (hooks.cancel_typed_line_run != nullptr) hooks.cancel_typed_line_run();
-    if (hooks.show_wait_cursor != nullptr) hooks.show_wait_cursor();
+    if (dispatch_state().nesting == 0 && dispatch_state().hooks.clear_error_line_number != nullptr)
+        dispatch_state().hooks.clear_error_line_number();
+    ++dispatch_state().nesting;
+    if (dispatch_state().hooks.stop_answer_collection != nullptr)
+        dispatch_state().hooks.stop_answer_collection();
+    if (dispatch_state().interactive_word > 0) dispatch_state().interactive_word = 0;
+    const int saved_mode = dispatch_state().run_mode;
+    dispatch_state().run_mode = mode;
+    if (dispatch_state().hooks.cancel_typed_line_run != nullptr)
+        dispatch_state().hooks.cancel_typed_line_run();
+    if (dispatch_state().hooks.show_wait_cursor != nullptr)
+        dispatch_state().hooks.show_wait_cursor();
 
     int result = 0;
     const char* line = text != nullptr ? text : "";
-    const bool inside_code = hooks.kpl_depth != nullptr && hooks.kpl_depth() >= 2;
-    if (inside_code && hooks.run_nested_line != nullptr) {
-        result = hooks.run_nested_line(line, flags) != 0 ? kStopped : 0;
-    } else if (!inside_code && hooks.run_top_line != nullptr) {
-        result = hooks.run_top_line(line, mode, flags);
+    const bool inside_code =
+        dispatch_state().hooks.kpl_depth != nullptr && dispatch_state().hooks.kpl_depth() >= 2;
+    if (inside_code && dispatch_state().hooks.run_nested_line != nullptr) {
+        result = dispatch_state().hooks.run_nested_line(line, flags) != 0 ? kStopped : 0;
+    } else if (!inside_code && dispatch_state().hooks.run_top_line != nullptr) {
+        result = dispatch_state().hooks.run_top_line(line, mode, flags);
     } else {
         result = kMsgNoLineRunner;
     }
 
-    run_mode = saved_mode;
-    --nesting;
+    dispatch_state().run_mode = saved_mode;
+    --dispatch_state().nesting;
     return result;
 }
 
@@ -197,3 +215,13 @@ int call_command_handler(int command, const ArgCell* cells, int count) {
     set_current_command(command);
     return handler();
 }
+
+namespace {
+// The installed handlers and both hook sets go (the program installs them again at start-up),
+// and so do the on-error line and the run's dispatch_state().nesting.
+void reset_dispatch_state() {
+    dispatch_state() = DispatchState{};
+}
+const platform::StateReset dispatch_state_reset{"runtime/dispatch", reset_dispatch_state,
+                                                platform::ResetLayer::runtime};
+}  // namespace

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
@@ -93,3 +94,8 @@ const char* sheet_title() {
 void reset_sheet_title() {
     sheet_title_state() = SheetTitleState{};
 }
+
+namespace {
+const platform::StateReset level_help_state_reset{"runtime/level_help", reset_sheet_title,
+                                                  platform::ResetLayer::runtime};
+}  // namespace

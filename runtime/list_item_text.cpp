@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/state_reset.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
 #include "runtime/table_lists.h"
@@ -51,3 +52,11 @@ const char* list_item_keyword(int value) {
     if (close != nullptr) return show(std::string(first + 1, close));
     return show(first);
 }
+
+namespace {
+void reset_list_item_text() {
+    shown.clear();
+}
+const platform::StateReset list_item_text_state_reset{
+    "runtime/list_item_text", reset_list_item_text, platform::ResetLayer::runtime};
+}  // namespace

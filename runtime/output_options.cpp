@@ -1,5 +1,7 @@
 #include "runtime/output_options.h"
 
+#include "platform/state_reset.h"
+
 namespace {
 
 constexpr std::uint8_t kStartValues[kOptionLimit] = {
@@ -37,3 +39,8 @@ bool page_full_check_armed() {
 void set_page_full_check_armed(bool armed) {
     page_check_armed = armed;
 }
+
+namespace {
+const platform::StateReset output_options_state_reset{
+    "runtime/output_options", reset_output_options, platform::ResetLayer::runtime};
+}  // namespace

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
@@ -863,3 +864,8 @@ int evaluate_level_field(int command, int arg, const ArgCell& edited, ArgCell* c
     if (r != 0) return r;
     return evaluate_answer(*d, buffer, size, cell);
 }
+
+namespace {
+const platform::StateReset parameters_state_reset{"runtime/parameters", reset_param_hooks,
+                                                  platform::ResetLayer::runtime};
+}  // namespace

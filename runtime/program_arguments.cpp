@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 
 namespace {
 
@@ -45,3 +46,8 @@ void reset_program_arguments() {
     g_arguments.clear();
     g_base_name.clear();
 }
+
+namespace {
+const platform::StateReset program_arguments_state_reset{
+    "runtime/program_arguments", reset_program_arguments, platform::ResetLayer::runtime};
+}  // namespace

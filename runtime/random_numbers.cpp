@@ -1,5 +1,7 @@
 #include "runtime/random_numbers.h"
 
+#include "platform/state_reset.h"
+
 #include <cmath>
 #include <ctime>
 
@@ -12,11 +14,17 @@ constexpr std::int32_t kRemainder = 2836;   // kModulus % kMultiplier
 constexpr int kTableSize = 32;
 constexpr std::int32_t kDivisor = 1 + (kModulus - 1) / kTableSize;  // 67108864
 
-std::int32_t idum = 0;
-std::int32_t iy = 0;
-std::int32_t table[kTableSize] = {};
-bool kept = false;
-double kept_deviate = 0.0;
+// The generator's state: all zero is its first state, which the next call starts from the
+// clock (or from the start value it is given).
+struct GeneratorState {
+    std::int32_t idum = 0;
+    std::int32_t iy = 0;
+    std::int32_t table[kTableSize] = {};
+    bool kept = false;  // the second deviate of the last Gaussian pair waits in kept_deviate
+    double kept_deviate = 0.0;
+};
+
+GeneratorState g_generator;
 
 std::int32_t clock_seed() {
     return static_cast<std::int32_t>(std::time(nullptr) % 1000000000);
@@ -33,24 +41,24 @@ std::int32_t minimal_standard_step(std::int32_t x) {
 
 std::int32_t random_int(int restart) {
     if (restart < 0) {
-        idum = -clock_seed();
+        g_generator.idum = -clock_seed();
     } else if (restart > 0) {
-        idum = -restart;
+        g_generator.idum = -restart;
     }
-    if (idum <= 0 || iy == 0) {
-        idum = -idum;
-        if (idum < 1) idum = clock_seed() > 0 ? clock_seed() : 1;
+    if (g_generator.idum <= 0 || g_generator.iy == 0) {
+        g_generator.idum = -g_generator.idum;
+        if (g_generator.idum < 1) g_generator.idum = clock_seed() > 0 ? clock_seed() : 1;
         for (int j = kTableSize + 7; j >= 0; --j) {
-            idum = minimal_standard_step(idum);
-            if (j < kTableSize) table[j] = idum;
+            g_generator.idum = minimal_standard_step(g_generator.idum);
+            if (j < kTableSize) g_generator.table[j] = g_generator.idum;
         }
-        iy = table[0];
+        g_generator.iy = g_generator.table[0];
     }
-    idum = minimal_standard_step(idum);
-    const int j = iy / kDivisor;
-    iy = table[j];
-    table[j] = idum;
-    return iy;
+    g_generator.idum = minimal_standard_step(g_generator.idum);
+    const int j = g_generator.iy / kDivisor;
+    g_generator.iy = g_generator.table[j];
+    g_generator.table[j] = g_generator.idum;
+    return g_generator.iy;
 }
 
 double random_uniform(int restart) {
@@ -58,9 +66,9 @@ double random_uniform(int restart) {
 }
 
 double random_gaussian(int restart) {
-    if (kept) {
-        kept = false;
-        return kept_deviate;
+    if (g_generator.kept) {
+        g_generator.kept = false;
+        return g_generator.kept_deviate;
     }
     double a = 0, b = 0, r = 0;
     int s = restart;
@@ -71,8 +79,8 @@ double random_gaussian(int restart) {
         r = a * a + b * b;
     } while (r >= 1.0 || r == 0.0);
     const double f = std::sqrt(-2.0 * std::log(r) / r);
-    kept_deviate = a * f;
-    kept = true;
+    g_generator.kept_deviate = a * f;
+    g_generator.kept = true;
     return b * f;
 }
 
@@ -81,9 +89,10 @@ double random_arcsine(int restart) {
 }
 
 void reset_random_numbers() {
-    idum = 0;
-    iy = 0;
-    for (auto& t : table) t = 0;
-    kept = false;
-    kept_deviate = 0.0;
+    g_generator = GeneratorState{};
 }
+
+namespace {
+const platform::StateReset random_numbers_state_reset{
+    "runtime/random_numbers", reset_random_numbers, platform::ResetLayer::runtime};
+}  // namespace

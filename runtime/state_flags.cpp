@@ -1,5 +1,7 @@
 #include "runtime/state_flags.h"
 
+#include "platform/state_reset.h"
+
 #include <cstring>
 
 namespace {
@@ -49,3 +51,8 @@ void clear_state_flag(int n) {
 void reset_state_flags() {
     std::memset(state_bits, 0, sizeof state_bits);
 }
+
+namespace {
+const platform::StateReset state_flags_state_reset{"runtime/state_flags", reset_state_flags,
+                                                   platform::ResetLayer::runtime};
+}  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "numeric/memory.h"
+#include "platform/state_reset.h"
 #include "runtime/menu_store.h"
 #include "runtime/table_files.h"
 #include "runtime/table_format.h"
@@ -202,3 +203,8 @@ int list_cache_position(int n) {
 std::size_t menu_text_size() {
     return menu_size;
 }
+
+namespace {
+const platform::StateReset table_lists_state_reset{"runtime/table_lists", reset_lists,
+                                                   platform::ResetLayer::runtime};
+}  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/log_file.h"
 #include "runtime/messages.h"
@@ -37,18 +38,24 @@ struct NumberStore {
     int saved_head = 0;
 };
 
-Writer writer;
-NumberStore stores[2];
-int out_window = platform::kWindowText1;
-int text_window = platform::kWindowText1;
-int widths[kWidthWindows] = {kDefaultLineWidth, kDefaultLineWidth, kDefaultLineWidth,
-                             kDefaultLineWidth, kDefaultLineWidth};
-OutputLineSink line_sink = default_output_line_sink;
-EditWindowSink edit_sink = nullptr;
-PendingEchoSource echo_source = nullptr;
+// What the text output keeps between calls: the line being written, the numbers stored for each
+// text window, the windows written to, their line widths and the sinks the lines go to.
+struct TextOutputState {
+    Writer writer;
+    NumberStore stores[2];
+    int out_window = platform::kWindowText1;
+    int text_window = platform::kWindowText1;
+    int widths[kWidthWindows] = {kDefaultLineWidth, kDefaultLineWidth, kDefaultLineWidth,
+                                 kDefaultLineWidth, kDefaultLineWidth};
+    OutputLineSink line_sink = default_output_line_sink;
+    EditWindowSink edit_sink = nullptr;
+    PendingEchoSource echo_source = nullptr;
+};
+
+TextOutputState g_output;
 
 NumberStore& store() {
-    return stores[text_window == platform::kWindowText2 ? 1 : 0];
+    return g_output.stores[g_output.text_window == platform::kWindowText2 ? 1 : 0];
 }
 
 bool output_held_back() {
@@ -56,7 +63,7 @@ bool output_held_back() {
 }
 
 bool to_current_text_window() {
-    return out_window == text_window;
+    return g_output.out_window == g_output.text_window;
 }
 
 int ring(long long row) {
@@ -65,25 +72,28 @@ int ring(long long row) {
 }
 
 void put_be16(int value) {
-    writer.hot[writer.hot_length++] = static_cast<std::uint8_t>((value >> 8) & 0xff);
-    writer.hot[writer.hot_length++] = static_cast<std::uint8_t>(value & 0xff);
+    g_output.writer.hot[g_output.writer.hot_length++] =
+        static_cast<std::uint8_t>((value >> 8) & 0xff);
+    g_output.writer.hot[g_output.writer.hot_length++] = static_cast<std::uint8_t>(value & 0xff);
 }
 
 // Opens a hot spot at the current column when none is open and the buffer holds fewer than
 // limit bytes.
 void open_hotspot(int item, int index, std::size_t limit) {
-    if (writer.hot_state != 0 || writer.hot_length >= limit) return;
-    if (writer.hot_length + 6 > kHotspotBufferSize) return;
+    if (g_output.writer.hot_state != 0 || g_output.writer.hot_length >= limit) return;
+    if (g_output.writer.hot_length + 6 > kHotspotBufferSize) return;
     put_be16(item);
     put_be16(index);
-    writer.hot[writer.hot_length++] = static_cast<std::uint8_t>(writer.length);
-    writer.hot_state = 1;
+    g_output.writer.hot[g_output.writer.hot_length++] =
+        static_cast<std::uint8_t>(g_output.writer.length);
+    g_output.writer.hot_state = 1;
 }
 
 void close_hotspot() {
-    if (writer.hot_state != 1) return;
-    writer.hot[writer.hot_length++] = static_cast<std::uint8_t>(writer.length);
-    writer.hot_state = 0;
+    if (g_output.writer.hot_state != 1) return;
+    g_output.writer.hot[g_output.writer.hot_length++] =
+        static_cast<std::uint8_t>(g_output.writer.length);
+    g_output.writer.hot_state = 0;
 }
 
 bool is_digit(char c) {
@@ -117,7 +127,7 @@ const char* hotspot_markup(const char* p) {
     } else if (*q == '@') {
         ++q;
     } else if (*q == '~') {
-        writer.hot_state = -1;
+        g_output.writer.hot_state = -1;
         return q + 1;
     } else {
         return nullptr;
@@ -135,7 +145,8 @@ const char* hotspot_markup(const char* p) {
         ++q;
     }
     if (*q == '~') ++q;
-    const std::size_t limit = writer.window == platform::kWindowFrame ? 0 : kHotspotMarkupLimit;
+    const std::size_t limit =
+        g_output.writer.window == platform::kWindowFrame ? 0 : kHotspotMarkupLimit;
     open_hotspot(flags, index, limit);
     return q;
 }
@@ -145,44 +156,47 @@ void append_char(char c, int extra_blanks) {
     const auto byte = static_cast<unsigned char>(c);
     const bool printable = byte >= 0x20 && byte != 0x7f;
     if (!printable && extra_blanks == 0) return;  // a CR of a CR LF text, say
-    if (static_cast<int>(writer.length) + extra_blanks >= writer.width) flush_output_line();
-    if (printable) writer.line[writer.length++] = c;
-    for (int i = 0; i < extra_blanks && writer.length < kPendingLineSize; ++i) {
-        writer.line[writer.length++] = ' ';
+    if (static_cast<int>(g_output.writer.length) + extra_blanks >= g_output.writer.width)
+        flush_output_line();
+    if (printable) g_output.writer.line[g_output.writer.length++] = c;
+    for (int i = 0; i < extra_blanks && g_output.writer.length < kPendingLineSize; ++i) {
+        g_output.writer.line[g_output.writer.length++] = ' ';
     }
 }
 
 }  // namespace
 
 int output_window() {
-    return out_window;
+    return g_output.out_window;
 }
 
 void set_output_window(int window) {
-    if (window >= platform::kWindowFrame && window <= platform::kWindowEdit) out_window = window;
+    if (window >= platform::kWindowFrame && window <= platform::kWindowEdit)
+        g_output.out_window = window;
 }
 
 int current_text_window() {
-    return text_window;
+    return g_output.text_window;
 }
 
 void set_current_text_window(int window) {
-    if (window == platform::kWindowText1 || window == platform::kWindowText2) text_window = window;
+    if (window == platform::kWindowText1 || window == platform::kWindowText2)
+        g_output.text_window = window;
 }
 
 int text_window_width(int window) {
     if (window < 0 || window >= kWidthWindows) return 0;
     if (running_flag() == 0) return kDefaultLineWidth;
-    return widths[window];
+    return g_output.widths[window];
 }
 
 void set_text_window_width(int window, int width) {
     if (window < 0 || window >= kWidthWindows) return;
-    widths[window] = std::clamp(width, 1, static_cast<int>(kPendingLineSize) - 1);
+    g_output.widths[window] = std::clamp(width, 1, static_cast<int>(kPendingLineSize) - 1);
 }
 
 void set_output_line_sink(OutputLineSink sink) {
-    line_sink = sink != nullptr ? sink : default_output_line_sink;
+    g_output.line_sink = sink != nullptr ? sink : default_output_line_sink;
 }
 
 void default_output_line_sink(const OutputLine& line) {
@@ -194,43 +208,44 @@ void default_output_line_sink(const OutputLine& line) {
 }
 
 void set_edit_window_sink(EditWindowSink sink) {
-    edit_sink = sink;
+    g_output.edit_sink = sink;
 }
 
 void set_pending_echo_source(PendingEchoSource source) {
-    echo_source = source;
+    g_output.echo_source = source;
 }
 
 void text_sync_window() {
-    if (writer.window != out_window) {
+    if (g_output.writer.window != g_output.out_window) {
         // Only a line with something in it is sent: a bare window switch must not leave
         // empty lines in the window or the log.
-        if (writer.window >= 0 && (writer.length > 0 || writer.hot_length > 0)) {
+        if (g_output.writer.window >= 0 &&
+            (g_output.writer.length > 0 || g_output.writer.hot_length > 0)) {
             flush_output_line();
         }
-        writer.window = out_window;
-        writer.hot_length = 0;
-        writer.hot_state = 0;
+        g_output.writer.window = g_output.out_window;
+        g_output.writer.hot_length = 0;
+        g_output.writer.hot_state = 0;
     }
-    const int width = text_window_width(out_window);
-    writer.width = std::clamp(width, 1, static_cast<int>(kPendingLineSize) - 1);
+    const int width = text_window_width(g_output.out_window);
+    g_output.writer.width = std::clamp(width, 1, static_cast<int>(kPendingLineSize) - 1);
 }
 
 void write_output_text(const char* text, bool markup) {
     text_sync_window();
     if (text == nullptr) return;
-    const bool hotspots =
-        out_window != platform::kWindowSpreadsheet && out_window != platform::kWindowList;
+    const bool hotspots = g_output.out_window != platform::kWindowSpreadsheet &&
+                          g_output.out_window != platform::kWindowList;
     for (const char* p = text; *p != '\0';) {
         const char c = *p;
         if (markup && c == '\\' && is_digit(p[1])) {
             ++p;
-            const int n = read_digits(p, writer.width);
+            const int n = read_digits(p, g_output.writer.width);
             if (n >= 1) append_char(' ', n - 1);
             continue;
         }
         if (markup && c == '@' && hotspots) {
-            if (writer.hot_state == 1) {
+            if (g_output.writer.hot_state == 1) {
                 close_hotspot();
                 ++p;
                 continue;
@@ -250,32 +265,33 @@ void write_output_text(const char* text, bool markup) {
         }
     }
     close_hotspot();
-    if (writer.hot_state < 0) writer.hot_state = 0;
+    if (g_output.writer.hot_state < 0) g_output.writer.hot_state = 0;
 }
 
 bool output_line_pending() {
-    return writer.length > 0 || writer.hot_length > 0 || writer.hot_state > 0;
+    return g_output.writer.length > 0 || g_output.writer.hot_length > 0 ||
+           g_output.writer.hot_state > 0;
 }
 
 void flush_output_line() {
-    writer.line[writer.length] = '\0';
+    g_output.writer.line[g_output.writer.length] = '\0';
     close_hotspot();
-    const int window = writer.window < 0 ? out_window : writer.window;
+    const int window = g_output.writer.window < 0 ? g_output.out_window : g_output.writer.window;
     const bool may_show = output_option(kOptionOutputText) != 0 &&
                           output_option(kOptionOutputOn) != 0 && !output_held_back();
     if (running_flag() != 0 && (may_show || window >= platform::kWindowSpreadsheet)) {
         OutputLine line;
         line.window = window;
-        line.text.assign(writer.line, writer.length);
-        line.hotspots.assign(writer.hot, writer.hot + writer.hot_length);
-        line_sink(line);
+        line.text.assign(g_output.writer.line, g_output.writer.length);
+        line.hotspots.assign(g_output.writer.hot, g_output.writer.hot + g_output.writer.hot_length);
+        g_output.line_sink(line);
     }
-    const std::string text(writer.line, writer.length);
-    writer.length = 0;
-    writer.line[0] = '\0';
-    writer.hot_length = 0;
-    if (writer.hot_state > 0) writer.hot_state = 0;
-    if (window == text_window) {
+    const std::string text(g_output.writer.line, g_output.writer.length);
+    g_output.writer.length = 0;
+    g_output.writer.line[0] = '\0';
+    g_output.writer.hot_length = 0;
+    if (g_output.writer.hot_state > 0) g_output.writer.hot_state = 0;
+    if (window == g_output.text_window) {
         if (output_option(kOptionLog) != 0 && output_option(kOptionOutputOn) != 0 &&
             !output_held_back() && log_is_open()) {
             log_write_line(text.c_str());
@@ -310,13 +326,13 @@ void echo_command_text(const char* text, bool outgoing) {
 }
 
 void text_out(const char* text) {
-    if (out_window == platform::kWindowEdit) {
-        if (edit_sink != nullptr && text != nullptr) edit_sink(text);
+    if (g_output.out_window == platform::kWindowEdit) {
+        if (g_output.edit_sink != nullptr && text != nullptr) g_output.edit_sink(text);
         return;
     }
     if (output_option(kOptionEcho) != 0 && output_option(kOptionOutputOn) != 0 &&
-        !output_held_back() && to_current_text_window() && echo_source != nullptr) {
-        if (const char* line = echo_source()) {
+        !output_held_back() && to_current_text_window() && g_output.echo_source != nullptr) {
+        if (const char* line = g_output.echo_source()) {
             const std::string echoed = std::string("\n>> ") + line + "\n";
             write_output_text(echoed.c_str(), false);
         }
@@ -349,7 +365,7 @@ void record_output_number(double value) {
     text_sync_window();
     NumberStore& s = store();
     if (!to_current_text_window() || output_option(kOptionOutputOn) == 0 ||
-        s.count >= kOutputColumns || writer.hot_length >= kHotspotMarkupLimit) {
+        s.count >= kOutputColumns || g_output.writer.hot_length >= kHotspotMarkupLimit) {
         return;
     }
     s.values[s.row][s.count] = value;
@@ -385,7 +401,9 @@ void text_number_fmt(double value, int kind, int mode, int record) {
 
 void text_hotspot(int item, int index) {
     text_sync_window();
-    if (out_window == platform::kWindowFrame || out_window == platform::kWindowEdit) return;
+    if (g_output.out_window == platform::kWindowFrame ||
+        g_output.out_window == platform::kWindowEdit)
+        return;
     open_hotspot(item, index, kHotspotLimit);
 }
 
@@ -434,7 +452,7 @@ const char* parse_int_prefix(const char* text, int* value) {
 void print_list_columns(int columns) {
     if (columns < 1) return;
     text_sync_window();
-    const int base = (writer.width % columns) / 2;
+    const int base = (g_output.writer.width % columns) / 2;
     int indent = base;
     const int count = current_list_count();
     int in_line = 0;
@@ -468,8 +486,8 @@ void report_bad_value(double value) {
 
 void output_rows_advance(int rows, int fill, double value) {
     if (running_flag() == 0) {
-        text_window = platform::kWindowText1;
-        out_window = platform::kWindowText1;
+        g_output.text_window = platform::kWindowText1;
+        g_output.out_window = platform::kWindowText1;
     }
     NumberStore& s = store();
     s.lines = 0;
@@ -508,7 +526,7 @@ double get_output_value(int row, int column) {
 }
 
 double printed_number(int window, int item, int slot, int* row_number) {
-    const NumberStore& s = stores[window == platform::kWindowText2 ? 1 : 0];
+    const NumberStore& s = g_output.stores[window == platform::kWindowText2 ? 1 : 0];
     const int ring_row = ring(static_cast<long long>(item) - 1);
     const int column = slot < 0 ? 0 : (slot >= kOutputColumns ? kOutputColumns - 1 : slot);
     if (row_number != nullptr) *row_number = ring(static_cast<long long>(ring_row) - s.head) + 1;
@@ -557,7 +575,7 @@ int type_text_file(const char* path, int to_edit_window) {
         piece[w] = '\0';
         if (w > 0) {
             if (to_edit_window != 0) {
-                if (edit_sink != nullptr) edit_sink(piece);
+                if (g_output.edit_sink != nullptr) g_output.edit_sink(piece);
             } else {
                 write_output_text(piece, false);
             }
@@ -569,16 +587,14 @@ int type_text_file(const char* path, int to_edit_window) {
 }
 
 void reset_text_output() {
-    writer = Writer{};
-    for (NumberStore& s : stores) s = NumberStore{};
-    out_window = platform::kWindowText1;
-    text_window = platform::kWindowText1;
-    std::fill(widths, widths + kWidthWindows, kDefaultLineWidth);
-    line_sink = default_output_line_sink;
-    edit_sink = nullptr;
-    echo_source = nullptr;
+    g_output = TextOutputState{};
 }
 
 std::string pending_output_line() {
-    return std::string(writer.line, writer.length);
+    return std::string(g_output.writer.line, g_output.writer.length);
 }
+
+namespace {
+const platform::StateReset text_output_state_reset{"runtime/text_output", reset_text_output,
+                                                   platform::ResetLayer::runtime};
+}  // namespace

@@ -1,5 +1,6 @@
 #include "runtime/window_titles.h"
 
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 
 namespace {
@@ -32,3 +33,8 @@ void reset_window_titles() {
     g_main_caption.clear();
     g_edit_caption.clear();
 }
+
+namespace {
+const platform::StateReset window_titles_state_reset{"runtime/window_titles", reset_window_titles,
+                                                     platform::ResetLayer::runtime};
+}  // namespace

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "trace/lens_setup.h"
 #include "trace/paraxial_commands.h"
@@ -345,3 +346,12 @@ int enter_conjugate_value(int item, double v) {
     }
     return 0;
 }
+
+namespace {
+void reset_conjugates_state() {
+    g_block = ConjugatesBlock{};
+    g_state = ConjugatesState{};
+}
+const platform::StateReset conjugates_state_reset{"trace/conjugates", reset_conjugates_state,
+                                                  platform::ResetLayer::trace};
+}  // namespace

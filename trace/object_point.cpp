@@ -5,6 +5,7 @@
 
 #include "lens/lens_data.h"
 #include "numeric/memory.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -616,3 +617,8 @@ int cmd_object_point() {
 void install_object_point() {
     set_handler(kSlotObjectPoint, cmd_object_point);
 }
+
+namespace {
+const platform::StateReset object_point_state_reset{"trace/object_point", reset_object_point,
+                                                    platform::ResetLayer::trace};
+}  // namespace

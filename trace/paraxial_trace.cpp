@@ -4,6 +4,7 @@
 
 #include "lens/lens_data.h"
 #include "lens/surface_groups.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
 #include "trace/aberration_sums.h"
@@ -653,3 +654,13 @@ void paraxial_setup_data(std::uint8_t print, std::uint8_t section, double* out) 
         if (std::fabs(u) > kAfocalSlope) msg_box(kMsgAfocalSlopeNotZero);
     }
 }
+
+namespace {
+// The hooks go with the rest: the start of a run installs them again.
+void reset_paraxial_trace_state() {
+    g_state = ParaxialState{};
+    g_hooks = ParaxialHooks{};
+}
+const platform::StateReset paraxial_trace_state_reset{
+    "trace/paraxial_trace", reset_paraxial_trace_state, platform::ResetLayer::trace};
+}  // namespace

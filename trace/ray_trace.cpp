@@ -5,9 +5,11 @@
 #include <cstring>
 
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
 #include "trace/lane_trace.h"
+#include "trace/ray_trace_reset.h"
 #include "trace/trace_seams.h"
 #include "trace/trace_tolerances.h"
 
@@ -271,3 +273,13 @@ void reverse_skip_links(int dir) {
         for (int i = 0; i <= image; ++i) visit(i);
     }
 }
+
+void reset_ray_trace_state() {
+    trace_detail::globals = TraceGlobals{};
+    g_reference = ReferenceRay{};
+}
+
+namespace {
+const platform::StateReset ray_trace_state_reset{"trace/ray_trace", reset_ray_trace_state,
+                                                 platform::ResetLayer::trace};
+}  // namespace

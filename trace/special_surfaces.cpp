@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "trace/ray_media.h"
 #include "trace/ray_record.h"
 #include "trace/ray_trace.h"
@@ -520,3 +521,11 @@ void install_special_surfaces() {
     seams.trace_hologram = trace_hologram;
     seams.trace_perfect_lens = trace_perfect_lens;
 }
+
+namespace {
+void reset_special_surfaces() {
+    g_grin_entry_index = 1.0;
+}
+const platform::StateReset special_surfaces_state_reset{
+    "trace/special_surfaces", reset_special_surfaces, platform::ResetLayer::trace};
+}  // namespace

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/state_reset.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
 #include "runtime/table_messages.h"
@@ -241,3 +242,8 @@ void reset_choice_lists() {
     g.shower = shower;
     g.anchor = anchor;
 }
+
+namespace {
+const platform::StateReset choice_lists_state_reset{"ui/choice_lists", reset_choice_lists,
+                                                    platform::ResetLayer::ui};
+}  // namespace

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_history.h"
@@ -289,3 +290,8 @@ void install_edit_commands() {
 void reset_edit_commands() {
     state() = EditCommandState();
 }
+
+namespace {
+const platform::StateReset edit_commands_state_reset{"ui/edit_commands", reset_edit_commands,
+                                                     platform::ResetLayer::ui};
+}  // namespace

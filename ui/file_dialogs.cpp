@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/messages.h"
 #include "runtime/table_lists.h"
@@ -115,3 +116,8 @@ int file_dialog(int* type, int mode, int type_list, int filter_list, const char*
 void reset_file_dialogs() {
     g = Folders{};
 }
+
+namespace {
+const platform::StateReset file_dialogs_state_reset{"ui/file_dialogs", reset_file_dialogs,
+                                                    platform::ResetLayer::ui};
+}  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/messages.h"
 #include "ui/grid_control.h"
@@ -363,3 +364,8 @@ void reset_window16() {
     g_strip_builder = nullptr;
     g_owner_command = nullptr;
 }
+
+namespace {
+const platform::StateReset graphics_text_window_state_reset{
+    "ui/graphics_text_window", reset_window16, platform::ResetLayer::ui};
+}  // namespace

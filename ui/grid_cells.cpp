@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/state_reset.h"
 #include "runtime/text_output.h"
 
 namespace {
@@ -148,3 +149,8 @@ void grid_end_edit() {
     g_grid.edit_state = kGridIdle;
     g_grid.edit_scroll = 0;
 }
+
+namespace {
+const platform::StateReset grid_cells_state_reset{"ui/grid_cells", reset_grid_state,
+                                                  platform::ResetLayer::ui};
+}  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -111,3 +112,12 @@ void install_grid() {
     install_grid_line_entry();
     set_handler(kSlotGridCommand, cmd_grid_command);
 }
+
+namespace {
+void reset_grid_commands() {
+    g_status_label.clear();
+    g_clipboard_size = 0;
+}
+const platform::StateReset grid_commands_state_reset{"ui/grid_commands", reset_grid_commands,
+                                                     platform::ResetLayer::ui};
+}  // namespace

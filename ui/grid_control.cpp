@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/messages.h"
 #include "runtime/run_state.h"
@@ -952,3 +953,8 @@ void grid_post_action(int code, int argument) {
     grid_dispatch_event(kGridActivate);
     k.range_delivery = false;
 }
+
+namespace {
+const platform::StateReset grid_control_state_reset{"ui/grid_control", reset_grid_control,
+                                                    platform::ResetLayer::ui};
+}  // namespace

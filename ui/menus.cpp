@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/state_reset.h"
 #include "runtime/dispatch.h"
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
@@ -460,3 +461,7 @@ void reset_menus() {
     g.submit = submit;
     for (RecentSlot& r : g.recent) r = RecentSlot{};
 }
+
+namespace {
+const platform::StateReset menus_state_reset{"ui/menus", reset_menus, platform::ResetLayer::ui};
+}  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lens/lens_file_commands.h"
+#include "platform/state_reset.h"
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
 #include "runtime/state_flags.h"
@@ -165,3 +166,8 @@ void sheet_marks_field(const std::string& marks) {
     for (int i = 0; i < n && start + i < 4; ++i) field[start + i] = m[i];
     sheet_text(field.c_str());
 }
+
+namespace {
+const platform::StateReset sheet_kit_state_reset{"ui/sheet_kit", reset_sheet_kit,
+                                                 platform::ResetLayer::ui};
+}  // namespace

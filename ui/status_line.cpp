@@ -1,5 +1,6 @@
 #include "ui/status_line.h"
 
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
@@ -68,3 +69,8 @@ void install_status_line() {
 void reset_status_line() {
     g_target = 0;
 }
+
+namespace {
+const platform::StateReset status_line_state_reset{"ui/status_line", reset_status_line,
+                                                   platform::ResetLayer::ui};
+}  // namespace

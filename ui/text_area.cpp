@@ -5,6 +5,7 @@
 #include <deque>
 #include <new>
 
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
@@ -791,3 +792,8 @@ void reset_text_areas() {
     g.sheet_shower = nullptr;
     g.sheet_rows_shown = -1;
 }
+
+namespace {
+const platform::StateReset text_area_state_reset{"ui/text_area", reset_text_areas,
+                                                 platform::ResetLayer::ui};
+}  // namespace

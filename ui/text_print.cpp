@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "platform/text_file.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
@@ -294,3 +295,8 @@ int cmd_print_or_plot() {
 void reset_text_print() {
     g = PrintState{};
 }
+
+namespace {
+const platform::StateReset text_print_state_reset{"ui/text_print", reset_text_print,
+                                                  platform::ResetLayer::ui};
+}  // namespace

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
@@ -559,3 +560,8 @@ void hide_spreadsheet_window() {
     }
     set_output_window(current_text_window());
 }
+
+namespace {
+const platform::StateReset window_table_state_reset{"ui/window_table", reset_window_table,
+                                                    platform::ResetLayer::ui};
+}  // namespace

@@ -8,6 +8,7 @@
 #include "drawing/cad_output.h"
 #include "drawing/draw_lens.h"
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "trace/drawing_buffers.h"
 #include "trace/surface_frames.h"
 
@@ -80,6 +81,7 @@ TEST(CadNumberTest, RoundHalfUnitAndIntegerTexts) {
 class CadModeTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         saved_conditions_ = lens_data().drawing_conditions;
         conditions_ = DrawingConditions{};
         lens_data().drawing_conditions = &conditions_;
@@ -88,14 +90,13 @@ protected:
         // A quarter turn about z: (x, y, z) -> (-y, x, z).
         const double view[9] = {0, -1, 0, 1, 0, 0, 0, 0, 1};
         std::memcpy(drawing_views().other_view, view, sizeof view);
-        reset_cad_output();
         cad_output().sink = &sink_;
     }
     void TearDown() override {
-        reset_cad_output();
         drawing_buffers().output_mode = saved_mode_;
         std::memcpy(drawing_views().other_view, saved_view_, sizeof saved_view_);
         lens_data().drawing_conditions = saved_conditions_;
+        platform::reset_all_state();
     }
     std::vector<std::string> lines() const {
         std::vector<std::string> out;

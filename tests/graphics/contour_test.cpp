@@ -10,6 +10,7 @@
 #include "graphics/contour_plot.h"
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "tests/support/built_tables.h"
 #include "ui/window_table.h"
@@ -24,12 +25,11 @@ using Curve = std::vector<WorldPoint>;
 class Contours : public ::testing::Test, public tavo_test::MessageConsole {
 protected:
     void SetUp() override {
-        reset_graphics_windows();
-        reset_window_table();
+        platform::reset_all_state();
         ASSERT_EQ(open_console_with_built_messages(), 0);
         ASSERT_EQ(graphwin_open(1, 0, 0, 0, 0), 0);
     }
-    void TearDown() override { reset_graphics_windows(); }
+    void TearDown() override { platform::reset_all_state(); }
 
     // The table of f over the grid of the plot: grid point i at x = i step - 1.
     void fill(int nx, int ny, const std::function<double(double, double)>& f) {

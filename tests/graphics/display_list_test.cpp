@@ -25,6 +25,7 @@
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_text.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "tests/support/built_tables.h"
@@ -42,13 +43,11 @@ std::uint16_t w(int v) {
 class Graphics : public ::testing::Test, public tavo_test::MessageConsole {
 protected:
     void SetUp() override {
-        reset_graphics_windows();
-        reset_window_table();
-        reset_state_flags();
+        platform::reset_all_state();
         ASSERT_EQ(open_console_with_built_messages(), 0);
         ASSERT_EQ(graphwin_open(1, 0, 0, 0, 0), 0);
     }
-    void TearDown() override { reset_graphics_windows(); }
+    void TearDown() override { platform::reset_all_state(); }
 
     platform::RecordingDeviceContext& dc(int window) { return *ui.recording_context(window); }
     static void line(double x0, double y0, double x1, double y1) {

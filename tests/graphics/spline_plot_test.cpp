@@ -11,6 +11,7 @@
 #include "graphics/graphics_spline.h"
 #include "graphics/graphics_window.h"
 #include "numeric/cubic_spline.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "tables/table_names.h"
 #include "tests/support/built_tables.h"
@@ -26,13 +27,12 @@ double textbook(double x) {
 class SplinePlot : public ::testing::Test, public tavo_test::MessageConsole {
 protected:
     void SetUp() override {
-        reset_graphics_windows();
-        reset_window_table();
+        platform::reset_all_state();
         ASSERT_EQ(open_console_with_built_messages(), 0);
         ASSERT_EQ(graphwin_open(1, 0, 0, 0, 0), 0);
         ASSERT_EQ(spline_coefficients(x_, y_, 3, 0.0, 0.0, y2_), 0);
     }
-    void TearDown() override { reset_graphics_windows(); }
+    void TearDown() override { platform::reset_all_state(); }
     // The words a polyline through the given points records on a fresh page.
     static std::vector<std::uint16_t> polyline_words(const std::vector<double>& px,
                                                      const std::vector<double>& py) {

@@ -17,6 +17,7 @@
 #include "graphics/graphics_text.h"
 #include "graphics/graphics_window.h"
 #include "graphics/stroke_font.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "tests/support/built_tables.h"
 #include "ui/window_table.h"
@@ -32,8 +33,7 @@ std::uint16_t word16(int v) {
 class GraphicsText : public ::testing::Test, public tavo_test::MessageConsole {
 protected:
     void SetUp() override {
-        reset_graphics_windows();
-        reset_window_table();
+        platform::reset_all_state();
         std::filesystem::copy_file(tavo_test::built_root() / "bin/amo/tvgsfont.amo",
                                    tree.root() / "bin/amo/tvgsfont.amo");
         ASSERT_EQ(open_console_with_built_messages(), 0);
@@ -44,7 +44,7 @@ protected:
     void TearDown() override {
         set_graphics_text_drawer(nullptr);
         free_stroke_font();
-        reset_graphics_windows();
+        platform::reset_all_state();
     }
 };
 

@@ -20,6 +20,7 @@
 #include "kpl/kpl_sysvars.h"
 #include "platform/child_process.h"
 #include "platform/console/console_backend.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_context.h"
@@ -128,11 +129,10 @@ inline std::int32_t mat_data[3][4];
 class Kpl : public ::testing::Test {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         free_definitions();
-        reset_lists();
         close_message_table();
         close_code_file();
-        reset_state_flags();
         clear_last_table_error();
         set_tables_stale(0);
 
@@ -155,13 +155,8 @@ protected:
         platform::set_current_ui(ui_.get());
         set_running_flag(1);
 
-        reset_handler_table();
-        reset_line_runner_hooks();
-        reset_param_hooks();
-        reset_command_context();
         set_interactive_call(0);
         set_prompting_mode(0);
-        on_error_line() = OnErrorLine{};
         release_kept_lines();
         kpl_reset_sysvars();
         ASSERT_EQ(kpl_install(), 0);
@@ -189,13 +184,10 @@ protected:
     void TearDown() override {
         set_running_flag(0);
         platform::set_current_ui(nullptr);
-        reset_handler_table();
-        reset_line_runner_hooks();
-        reset_param_hooks();
         free_definitions();
-        reset_lists();
         close_code_file();
         close_message_table();
+        platform::reset_all_state();
     }
 
     // The compile error of a line, 0 when it compiles.

@@ -74,9 +74,13 @@ TEST(Memory, MatrixRowsLieInOneBlock) {
     for (int k = 0; k < 15; ++k) EXPECT_EQ(m[0][k], 10 * (k / 5) + k % 5);
     free_matrix_of(m);
 
+    // One row: its entries come zeroed and keep what is written.
     double** one = alloc_matrix_of<double>(1, 4);
     ASSERT_NE(one, nullptr);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(one[0][k], 0.0) << k;
     one[0][3] = 7;
+    EXPECT_EQ(one[0][3], 7.0);
+    EXPECT_EQ(one[0][2], 0.0);
     free_matrix_of(one);
 }
 

@@ -16,6 +16,7 @@
 
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "runtime/settings.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "tests/support/display_list_text.h"
@@ -37,9 +38,6 @@ class PlotLoop : public loop_test::Loop {
 protected:
     void SetUp() override {
         Loop::SetUp();
-        reset_object_point();
-        reference_ray() = ReferenceRay{};
-        trace_globals() = TraceGlobals{};
         reset_pupil_scale_factors();
         set_setting_flag(kSetGraphicsAxes, 1);
         set_setting_flag(kSetGraphicsLabels, 1);

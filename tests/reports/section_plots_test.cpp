@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/state_reset.h"
 #include "reports/energy_mtf_frame.h"
 #include "reports/section_plots.h"
 #include "tests/reports/plot_fixture.h"
@@ -16,10 +17,7 @@ namespace {
 
 class SectionPlots : public PlotLoop {
 protected:
-    void SetUp() override {
-        PlotLoop::SetUp();
-        reset_section_plot_state();
-    }
+    void SetUp() override { PlotLoop::SetUp(); }
     // The paraboloid's NA: sin of the marginal angle, h / (f + h^2/4f) for h = 10, f = 100.
     static double na() { return 10.0 / 100.25; }
     static double lambda_mm() { return lens_data().wavelengths[0].wavelength * 1e-3; }

@@ -12,6 +12,7 @@
 
 #include "lens/lens_data.h"
 #include "lens/surface_setters.h"
+#include "platform/state_reset.h"
 #include "tests/support/lens_arrays.h"
 #include "trace/ray_record.h"
 #include "trace/ray_trace.h"
@@ -33,10 +34,9 @@ struct Medium {
 class TraceTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         ASSERT_EQ(tavo_test::open_new_lens(12), 0);
         saved_seams_ = trace_seams();
-        reference_ray() = ReferenceRay{};
-        trace_globals() = TraceGlobals{};
     }
 
     void TearDown() override {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "platform/state_reset.h"
 #include "runtime/output_options.h"
 #include "runtime/state_flags.h"
 #include "tests/app/main_loop/loop_fixture.h"
@@ -23,7 +24,6 @@ class EditCommands : public loop_test::Loop {
 protected:
     void SetUp() override {
         loop_test::Loop::SetUp();
-        reset_edit_commands();
         ASSERT_EQ(create_text_window(1, 1999, 10, 128), 0);
         ui().show_window(1, true);
         set_output_option(kOptionPageMode, 0);
@@ -31,10 +31,7 @@ protected:
         ASSERT_TRUE(ui().has_edit_pane(kEdit));
         ui().show_window(kEdit, true);
     }
-    void TearDown() override {
-        reset_edit_commands();
-        loop_test::Loop::TearDown();
-    }
+    void TearDown() override { loop_test::Loop::TearDown(); }
     // Types a command and the lines that answer its dialogs, and runs it.
     void type_answered(const std::string& line, const std::vector<std::string>& answers) {
         ui().enter_command_line(line);

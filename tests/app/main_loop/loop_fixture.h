@@ -10,6 +10,7 @@
 
 #include "app/command_line.h"
 #include "app/main_loop.h"
+#include "platform/state_reset.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
 #include "runtime/text_output.h"
@@ -20,9 +21,8 @@ namespace loop_test {
 class Loop : public ::testing::Test {
 protected:
     void SetUp() override {
-        reset_main_loop();
+        platform::reset_all_state();
         // The current text window and output window of an earlier test do not carry over.
-        reset_text_output();
         ASSERT_EQ(runtime_init(0), 0);
         ASSERT_EQ(install_main_loop(), 0);
         ASSERT_EQ(app_init(0, 0, 0), 0);
@@ -32,7 +32,7 @@ protected:
         // The start-up line (the start-up lens) runs on the first pass, before anything typed.
         if (pending_line() != nullptr) main_loop_pass(false);
     }
-    void TearDown() override { reset_main_loop(); }
+    void TearDown() override { platform::reset_all_state(); }
 
     platform::ConsoleBackend& ui() { return *run_.backend; }
     void input(const std::string& text) { run_.input.str(text); }

@@ -16,7 +16,9 @@
 #include "app/main_loop.h"
 #include "app/splash.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_session.h"
 #include "tests/support/qt_test_app.h"
 
 namespace {
@@ -30,21 +32,8 @@ QLabel* about_window() {
 }
 
 TEST(QtAbout, TheAboutWindowShowsTheRevisionAndClosesOnAKeyOrAnyButton) {
-    namespace fs = std::filesystem;
-    tavo_test::StartedRuntime run;
-    fs::create_directories(run.tree.root() / "bin/bma");
-    for (const auto& e : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / "bin/bma")) {
-        fs::copy_file(e.path(), run.tree.root() / "bin/bma" / e.path().filename());
-    }
-    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
-    platform::set_current_ui(qt.get());
-    reset_main_loop();
-    ASSERT_EQ(runtime_init(1), 0);
-    ASSERT_EQ(install_main_loop(), 0);
-    platform::set_current_ui(run.backend.get());
-    ASSERT_EQ(app_init(0, 0, 0), 0);
-    platform::set_current_ui(qt.get());
-    main_loop_start();
+    tavo_test::QtSession session{true};
+    ASSERT_EQ(session.start(), 0);
     QWidget* frame = nullptr;
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top->objectName() == "tavo_window_0") frame = top;
@@ -82,11 +71,6 @@ TEST(QtAbout, TheAboutWindowShowsTheRevisionAndClosesOnAKeyOrAnyButton) {
         EXPECT_TRUE(frame->isEnabled());
     }
     QApplication::processEvents();
-
-    reset_main_loop();
-    gui_shutdown();
-    set_running_flag(0);
-    platform::set_current_ui(run.backend.get());
 }
 
 }  // namespace

@@ -11,8 +11,10 @@
 
 #include "app/main_loop.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "tests/app/main_loop_qt/painted_text.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_session.h"
 #include "tests/support/qt_test_app.h"
 
 namespace {
@@ -20,18 +22,8 @@ namespace {
 using tavo_test::find_widget;
 
 TEST(QtCommandLine, AnEnteredLineRunsAndItsOutputAppearsInTextWindowOne) {
-    tavo_test::StartedRuntime run;
-    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
-    platform::set_current_ui(qt.get());
-    reset_main_loop();
-    ASSERT_EQ(runtime_init(1), 0);
-    ASSERT_EQ(install_main_loop(), 0);
-    // Start-up messages (missing glass catalogues of the temporary tree) would wait in modal
-    // boxes: the application start reports them on the console.
-    platform::set_current_ui(run.backend.get());
-    ASSERT_EQ(app_init(0, 0, 0), 0);
-    platform::set_current_ui(qt.get());
-    main_loop_start();
+    tavo_test::QtSession session;
+    ASSERT_EQ(session.start(), 0);
 
     auto* combo = find_widget<QComboBox>("tavo_command_line");
     ASSERT_NE(combo, nullptr);
@@ -67,11 +59,6 @@ TEST(QtCommandLine, AnEnteredLineRunsAndItsOutputAppearsInTextWindowOne) {
     QApplication::processEvents();
     EXPECT_EQ(surface->focusPolicy(), Qt::NoFocus);
     EXPECT_FALSE(surface->hasFocus());
-
-    reset_main_loop();
-    gui_shutdown();
-    set_running_flag(0);
-    platform::set_current_ui(run.backend.get());
 }
 
 }  // namespace

@@ -28,6 +28,7 @@
 #include "platform/environment.h"
 #include "platform/help_viewer.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/program_arguments.h"
 #include "runtime/table_messages.h"
@@ -53,6 +54,7 @@ std::string wait_for_text(const fs::path& file) {
 class QtHelp : public ::testing::Test {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         // The installation's pictures (the strip's buttons) and its help file.
         for (const char* folder : {"bin/bma", "hlp"}) {
             fs::create_directories(run_.tree.root() / folder);
@@ -76,9 +78,6 @@ protected:
 
         qt_ = tavo_test::make_test_qt_backend();
         platform::set_current_ui(qt_.get());
-        reset_main_loop();
-        reset_grid_state();
-        reset_grid_control();
         ASSERT_EQ(runtime_init(1), 0);
         ASSERT_EQ(install_main_loop(), 0);
         platform::set_current_ui(run_.backend.get());
@@ -91,9 +90,6 @@ protected:
         settle();
     }
     void TearDown() override {
-        reset_main_loop();
-        reset_grid_state();
-        reset_grid_control();
         gui_shutdown();
         set_running_flag(0);
         platform::set_current_ui(run_.backend.get());
@@ -102,6 +98,7 @@ protected:
         } else {
             platform::environment_unset("PATH");
         }
+        platform::reset_all_state();
     }
 
     void settle() {

@@ -18,6 +18,7 @@
 
 #include "app/main_loop.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/table_messages.h"
 #include "tests/app/main_loop_qt/painted_text.h"
 #include "tests/app/startup/started_runtime.h"
@@ -42,7 +43,7 @@ TEST(QtMenus, TheListsMenusRunTheirCommandsFromAClickAndFromTheKeyboard) {
     tavo_test::StartedRuntime run;
     std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
     platform::set_current_ui(qt.get());
-    reset_main_loop();
+    platform::reset_all_state();
     ASSERT_EQ(runtime_init(1), 0);
     ASSERT_EQ(install_main_loop(), 0);
     platform::set_current_ui(run.backend.get());
@@ -119,8 +120,7 @@ TEST(QtMenus, TheListsMenusRunTheirCommandsFromAClickAndFromTheKeyboard) {
 
     if (const char* shot = std::getenv("TAVO_TEST_GRAB")) frame->grab().save(shot);
 
-    reset_main_loop();
-    reset_menus();
+    platform::reset_all_state();
     gui_shutdown();
     set_running_flag(0);
     platform::set_current_ui(run.backend.get());

@@ -11,10 +11,12 @@
 
 #include "app/main_loop.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_session.h"
 #include "tests/support/qt_test_app.h"
 #include "ui/text_area.h"
 #include "ui/window_table.h"
@@ -69,16 +71,10 @@ void write_lines(int count) {
 
 TEST(QtPrinting, WithoutAPrinterTheWindowIsPrintedToAPdfFilePageByPage) {
     if (!have_tool("pdfinfo") || !have_tool("pdftotext")) GTEST_SKIP() << "poppler-utils missing";
-    tavo_test::StartedRuntime run;
-    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
-    platform::set_current_ui(qt.get());
-    reset_main_loop();
-    ASSERT_EQ(runtime_init(1), 0);
-    ASSERT_EQ(install_main_loop(), 0);
-    platform::set_current_ui(run.backend.get());
-    ASSERT_EQ(app_init(0, 0, 0), 0);
-    platform::set_current_ui(qt.get());
-    main_loop_start();
+    tavo_test::QtSession session;
+    ASSERT_EQ(session.start(), 0);
+    tavo_test::StartedRuntime& run = session.run;
+    std::unique_ptr<platform::UiBackend>& qt = session.qt;
     set_output_option(kOptionPageMode, 0);
     const std::string pdf = (run.tree.data() / "print.pdf").string();
 
@@ -120,11 +116,6 @@ TEST(QtPrinting, WithoutAPrinterTheWindowIsPrintedToAPdfFilePageByPage) {
     ASSERT_EQ(run_command_string("print_text 0", 0), 0);
     EXPECT_FALSE(std::filesystem::exists(pdf));
     EXPECT_EQ(qt->status_text(), "Printing cancelled");
-
-    reset_main_loop();
-    gui_shutdown();
-    set_running_flag(0);
-    platform::set_current_ui(run.backend.get());
 }
 
 }  // namespace

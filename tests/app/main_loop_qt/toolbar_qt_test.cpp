@@ -12,8 +12,10 @@
 #include "app/toolbar.h"
 #include "graphics/graphics_window.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/command_history.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_session.h"
 #include "tests/support/qt_test_app.h"
 
 namespace {
@@ -21,21 +23,8 @@ namespace {
 using tavo_test::find_widget;
 
 TEST(QtToolbar, AnEnabledButtonRunsItsCommandAndADisabledOneDoesNothing) {
-    namespace fs = std::filesystem;
-    tavo_test::StartedRuntime run;
-    fs::create_directories(run.tree.root() / "bin/bma");
-    for (const auto& e : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / "bin/bma")) {
-        fs::copy_file(e.path(), run.tree.root() / "bin/bma" / e.path().filename());
-    }
-    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
-    platform::set_current_ui(qt.get());
-    reset_main_loop();
-    ASSERT_EQ(runtime_init(1), 0);
-    ASSERT_EQ(install_main_loop(), 0);
-    platform::set_current_ui(run.backend.get());
-    ASSERT_EQ(app_init(0, 0, 0), 0);
-    platform::set_current_ui(qt.get());
-    main_loop_start();
+    tavo_test::QtSession session{true};
+    ASSERT_EQ(session.start(), 0);
     create_toolbar(platform::kWindowFrame, 2, 0, kMsgMainToolbar);
     for (int k = 0; k < 3; ++k) main_loop_pass(false);
 
@@ -61,31 +50,13 @@ TEST(QtToolbar, AnEnabledButtonRunsItsCommandAndADisabledOneDoesNothing) {
     for (int k = 0; k < 3; ++k) main_loop_pass(false);
     ASSERT_EQ(history_count(), 1);
     EXPECT_STREQ(history_line(0), "history");
-
-    reset_main_loop();
-    gui_shutdown();
-    set_running_flag(0);
-    platform::set_current_ui(run.backend.get());
 }
 
 // Graphics window 1 has the graphics strip above its drawing area; a click on its zoom button
 // zooms the window by 2.
 TEST(QtToolbar, AGraphicsWindowsStripZoomsItsWindow) {
-    namespace fs = std::filesystem;
-    tavo_test::StartedRuntime run;
-    fs::create_directories(run.tree.root() / "bin/bma");
-    for (const auto& e : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / "bin/bma")) {
-        fs::copy_file(e.path(), run.tree.root() / "bin/bma" / e.path().filename());
-    }
-    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
-    platform::set_current_ui(qt.get());
-    reset_main_loop();
-    ASSERT_EQ(runtime_init(1), 0);
-    ASSERT_EQ(install_main_loop(), 0);
-    platform::set_current_ui(run.backend.get());
-    ASSERT_EQ(app_init(0, 0, 0), 0);
-    platform::set_current_ui(qt.get());
-    main_loop_start();
+    tavo_test::QtSession session{true};
+    ASSERT_EQ(session.start(), 0);
     for (int k = 0; k < 3; ++k) main_loop_pass(false);
 
     auto* strip = find_widget<QWidget>("tavo_strip_7");
@@ -106,11 +77,6 @@ TEST(QtToolbar, AGraphicsWindowsStripZoomsItsWindow) {
     zoom_in->click();
     for (int k = 0; k < 3; ++k) main_loop_pass(false);
     EXPECT_EQ(graphics_record(1).zoom, 2000);
-
-    reset_main_loop();
-    gui_shutdown();
-    set_running_flag(0);
-    platform::set_current_ui(run.backend.get());
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
 #include "runtime/list_words.h"
@@ -41,6 +42,7 @@ using tavo_test::find_widget;
 class QtWindows : public ::testing::Test {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         // The strips' pictures, as an installation holds them.
         namespace fs = std::filesystem;
         for (const auto& e : fs::directory_iterator(fs::path(TAVO_INSTALL_DIR) / "bin/bma")) {
@@ -49,7 +51,6 @@ protected:
         }
         qt_ = tavo_test::make_test_qt_backend();
         platform::set_current_ui(qt_.get());
-        reset_main_loop();
         ASSERT_EQ(runtime_init(1), 0);
         ASSERT_EQ(install_main_loop(), 0);
         // Start-up messages of the temporary tree go to the console, not to modal boxes.
@@ -60,10 +61,10 @@ protected:
         main_loop_start();
     }
     void TearDown() override {
-        reset_main_loop();
         gui_shutdown();
         set_running_flag(0);
         platform::set_current_ui(run_.backend.get());
+        platform::reset_all_state();
     }
     void settle() {
         for (int k = 0; k < 5; ++k) main_loop_pass(false);

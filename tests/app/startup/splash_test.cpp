@@ -12,6 +12,7 @@
 
 #include "app/main_loop.h"
 #include "app/splash.h"
+#include "platform/state_reset.h"
 #include "tests/app/startup/started_runtime.h"
 #include "ui/window_table.h"
 
@@ -39,12 +40,12 @@ public:
 class Splash : public ::testing::Test {
 protected:
     void SetUp() override {
-        reset_main_loop();
+        platform::reset_all_state();
         fs::create_directories(bma());
         fs::copy_file(fs::path(TAVO_INSTALL_DIR) / "bin/bma/splash.bmp", bma() / "splash.bmp",
                       fs::copy_options::overwrite_existing);
     }
-    void TearDown() override { reset_main_loop(); }
+    void TearDown() override { platform::reset_all_state(); }
 
     // The run-time start with the GUI, then the application start, as the program does them.
     int start() {

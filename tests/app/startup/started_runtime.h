@@ -11,6 +11,7 @@
 #include "app/startup.h"
 #include "lens/lens_data.h"
 #include "platform/console/console_backend.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/definitions.h"
 #include "runtime/log_file.h"
@@ -70,9 +71,8 @@ public:
     std::ostringstream errors;
     std::unique_ptr<platform::ConsoleBackend> backend;
 
-private:
-    std::filesystem::path saved_folder_;
-
+    // The program's end: windows, lens arrays, settings and tables released, and every
+    // subsystem reset as at start-up.
     static void take_down() {
         gui_shutdown();
         free_lens_arrays();
@@ -81,11 +81,11 @@ private:
         set_running_flag(0);
         close_message_table();
         free_definitions();
-        reset_lists();
-        reset_output_options();
-        reset_state_flags();
-        reset_startup_state();
+        platform::reset_all_state();
     }
+
+private:
+    std::filesystem::path saved_folder_;
 };
 
 }  // namespace tavo_test

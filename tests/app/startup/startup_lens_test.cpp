@@ -12,6 +12,7 @@
 #include "app/startup.h"
 #include "kpl/kpl_sysvars.h"
 #include "lens/lens_text_commands.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
@@ -92,10 +93,10 @@ TEST(StartupLensArgument, FolderOfTheLens) {
 class StartupLens : public ::testing::Test {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         saved_folder_ = fs::current_path();
         ASSERT_NO_FATAL_FAILURE(tables.load());
         ASSERT_EQ(settings_layout(), 0);
-        reset_line_runner_hooks();
         line_runner_hooks().run_top_line = recording_runner;
         lines_run.clear();
         line_results.clear();
@@ -104,12 +105,11 @@ protected:
         fs::create_directories(lens_folder);
     }
     void TearDown() override {
-        reset_line_runner_hooks();
         settings_release();
         set_startup_done(false);
-        reset_startup_state();
         std::error_code ignored;
         fs::current_path(saved_folder_, ignored);
+        platform::reset_all_state();
     }
     std::string setting(int id) { return get_setting_text(id, 0); }
 

@@ -10,6 +10,7 @@
 #include "tests/app/main_loop/loop_fixture.h"
 #include "trace/object_point.h"
 #include "trace/ray_trace.h"
+#include "trace/ray_trace_reset.h"
 
 namespace loop_test {
 namespace {
@@ -42,8 +43,7 @@ protected:
                                        const std::vector<std::string>& before,
                                        const std::string& line) {
         reset_object_point();
-        reference_ray() = ReferenceRay{};
-        trace_globals() = TraceGlobals{};
+        reset_ray_trace_state();
         reset_pupil_scale_factors();
         type("LEN NEW \"Cooke\"");
         type("ANG 20");

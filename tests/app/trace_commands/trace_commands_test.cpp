@@ -13,6 +13,7 @@
 #include "lens/lens_data.h"
 #include "lens/lens_reset.h"
 #include "lens/surface_setters.h"
+#include "platform/state_reset.h"
 #include "runtime/state_flags.h"
 #include "tests/app/main_loop/loop_fixture.h"
 #include "trace/drawing_buffers.h"
@@ -40,9 +41,6 @@ protected:
         Loop::SetUp();
         ASSERT_EQ(lens_new(), 0);
         // The trace's own state lives for the program: each test starts from a new one.
-        reset_object_point();
-        reference_ray() = ReferenceRay{};
-        trace_globals() = TraceGlobals{};
         reset_pupil_scale_factors();
         LensData& l = lens_data();
         l.image_surface = 3;

@@ -8,6 +8,7 @@
 
 #include "app/startup.h"
 #include "graphics/color_palette.h"
+#include "platform/state_reset.h"
 #include "runtime/output_options.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
@@ -27,10 +28,7 @@ protected:
         set_output_option(kOptionPageMode, 0);
         ASSERT_EQ(register_window_classes(), 0);
     }
-    void TearDown() override {
-        reset_text_print();
-        loop_test::Loop::TearDown();
-    }
+    void TearDown() override { loop_test::Loop::TearDown(); }
     // The texts drawn on a printed page, in order.
     static std::vector<std::string> texts(const std::vector<std::string>& page) {
         std::vector<std::string> out;

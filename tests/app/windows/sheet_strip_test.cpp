@@ -10,6 +10,7 @@
 #include "app/sheet_strip.h"
 #include "app/startup.h"
 #include "app/toolbar.h"
+#include "platform/state_reset.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
 #include "runtime/level_help.h"
@@ -39,10 +40,7 @@ protected:
         ASSERT_EQ(register_window_classes(), 0);
         g_events.clear();
     }
-    void TearDown() override {
-        reset_sheet_title();
-        loop_test::Loop::TearDown();
-    }
+    void TearDown() override { loop_test::Loop::TearDown(); }
     const platform::ToolButton* button(int id) {
         for (const platform::ToolButton& b : ui().tool_buttons(platform::kWindowSpreadsheet)) {
             if (b.id == id) return &b;

@@ -19,6 +19,7 @@
 #include "entry/surface_sheet.h"
 #include "lens/lens_data.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/settings.h"
 #include "tests/app/startup/started_runtime.h"
@@ -31,11 +32,9 @@ namespace tavo_test {
 class QtSheet : public ::testing::Test {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         qt_ = tavo_test::make_test_qt_backend();
         platform::set_current_ui(qt_.get());
-        reset_main_loop();
-        reset_grid_state();
-        reset_grid_control();
         ASSERT_EQ(runtime_init(1), 0);
         ASSERT_EQ(install_main_loop(), 0);
         platform::set_current_ui(run_.backend.get());
@@ -53,12 +52,10 @@ protected:
         settle();
     }
     void TearDown() override {
-        reset_main_loop();
-        reset_grid_state();
-        reset_grid_control();
         gui_shutdown();
         set_running_flag(0);
         platform::set_current_ui(run_.backend.get());
+        platform::reset_all_state();
     }
 
     void settle() {

@@ -10,6 +10,7 @@
 #include "app/startup.h"
 #include "lens/stock_lenses.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/dispatch.h"  // before Qt's headers, whose "slots" would clash
 #include "runtime/messages.h"
 #include "tests/app/startup/started_runtime.h"
@@ -51,14 +52,14 @@ TEST(StockWindowQt, ThePartsShowInWindow16WithTheStripsPictures) {
         ~TakeDown() {
             close_catalog_parts();
             free_lens_catalog();
-            reset_main_loop();
+            platform::reset_all_state();
             gui_shutdown();
             set_running_flag(0);
             platform::set_current_ui(run.backend.get());
         }
     } take_down{run};
     platform::set_current_ui(qt.get());
-    reset_main_loop();
+    platform::reset_all_state();
     ASSERT_EQ(runtime_init(1), 0);
     ASSERT_EQ(install_main_loop(), 0);
     platform::set_current_ui(run.backend.get());

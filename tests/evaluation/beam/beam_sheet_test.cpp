@@ -20,6 +20,7 @@
 #include "graphics/graphics_sliders.h"
 #include "lens/lens_data.h"
 #include "lens/lens_file_commands.h"
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/level_help.h"
 #include "runtime/messages.h"
@@ -60,7 +61,6 @@ protected:
         Loop::SetUp();
         set_setting_flag(kSetRevertEnable, 1);
         for (const char* line : kAirGap) type(line);
-        reset_gaussian_beam_sheet();
         g_lines.clear();
         set_output_line_sink(keep_line);
     }
@@ -68,7 +68,6 @@ protected:
         while (level_count() > 0) pop_command_level(false);
         set_output_line_sink(nullptr);
         set_setting_flag(kSetRevertEnable, 0);
-        reset_gaussian_beam_sheet();
         Loop::TearDown();
     }
 

@@ -13,6 +13,7 @@
 #include "evaluation/spot_statistics.h"
 #include "evaluation/spot_store.h"
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "tests/trace/lens_setup/lens_setup_fixture.h"
 #include "trace/derived_rays.h"
 #include "trace/object_point.h"
@@ -45,10 +46,7 @@ protected:
         LensSetupTest::SetUp();
         saved_seams_ = trace_seams();
         install_derived_rays();
-        reference_ray() = ReferenceRay{};
-        trace_globals() = TraceGlobals{};
         reset_pupil_scale_factors();
-        reset_object_point();
         ASSERT_EQ(alloc_spot_storage(), 0);
     }
     void TearDown() override {

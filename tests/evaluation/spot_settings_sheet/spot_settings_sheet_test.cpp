@@ -14,6 +14,7 @@
 #include "evaluation/spot_settings_sheet.h"
 #include "lens/lens_data.h"
 #include "lens/lens_file_commands.h"
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/level_help.h"
 #include "runtime/messages.h"
@@ -77,7 +78,6 @@ protected:
         set_setting_flag(kSetRevertEnable, 1);
         for (const char* line : kParaboloid) type(line);
         ASSERT_NE(test_state_flag(kFlagReferenceRayCurrent), 0) << output();
-        reset_spot_settings_sheet();
         g_lines.clear();
         set_output_line_sink(keep_line);
     }
@@ -85,7 +85,6 @@ protected:
         while (level_count() > 0) pop_command_level(false);
         set_output_line_sink(nullptr);
         set_setting_flag(kSetRevertEnable, 0);
-        reset_spot_settings_sheet();
         Loop::TearDown();
     }
 

@@ -21,6 +21,7 @@
 #include "graphics/graphics_snapshot.h"
 #include "graphics/graphics_window.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/table_files.h"
 #include "tests/support/qt_test_app.h"
 #include "tests/support/temp_tree.h"
@@ -33,16 +34,15 @@ struct GraphicsQt : ::testing::Test {
     std::unique_ptr<platform::UiBackend> ui = tavo_test::make_test_qt_backend();
 
     void SetUp() override {
-        reset_graphics_windows();
-        reset_window_table();
+        platform::reset_all_state();
         platform::set_current_ui(ui.get());
         ASSERT_EQ(ui->create_frame("TAVO LT", nullptr), 0);
         ASSERT_EQ(graphwin_open(1, 0, 0, 0, 0), 0);
         settle();
     }
     void TearDown() override {
-        reset_graphics_windows();
         platform::set_current_ui(nullptr);
+        platform::reset_all_state();
     }
     void settle() {
         for (int i = 0; i < 10; ++i) ui->process_one_event(false);

@@ -13,6 +13,7 @@
 #include "lens/glass_catalog.h"
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
@@ -49,8 +50,8 @@ inline std::string flat_glass(const char* name, double n2, double tce = 0.0) {
 class GlassLensTest : public ::testing::Test, protected tavo_test::MessageConsole {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         ASSERT_EQ(open_console_with_built_messages(), 0);
-        reset_state_flags();
         set_running_flag(0);
         printed.clear();
         set_output_line_sink(keep_line);

@@ -14,6 +14,7 @@
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_window.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "reports/plot_frame.h"
 #include "reports/section_plots.h"
 #include "runtime/dispatch.h"
@@ -27,8 +28,8 @@ namespace {
 class PlotsQt : public ::testing::Test {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         platform::set_current_ui(qt.get());
-        reset_main_loop();
         ASSERT_EQ(runtime_init(1), 0);
         ASSERT_EQ(install_main_loop(), 0);
         platform::set_current_ui(run.backend.get());
@@ -41,10 +42,10 @@ protected:
     }
     void TearDown() override {
         QApplication::processEvents();
-        reset_main_loop();
         gui_shutdown();
         set_running_flag(0);
         platform::set_current_ui(run.backend.get());
+        platform::reset_all_state();
     }
     void lines(const std::vector<std::string>& all) {
         for (const std::string& l : all) {

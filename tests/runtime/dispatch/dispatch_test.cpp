@@ -17,6 +17,7 @@
 
 #include "platform/child_process.h"
 #include "platform/console/console_backend.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/child_run.h"
@@ -145,10 +146,9 @@ int counting_evaluator(const char* text, ArgCell* value) {
 class Dispatch : public ::testing::Test {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         free_definitions();
-        reset_lists();
         close_message_table();
-        reset_state_flags();
         clear_last_table_error();
         set_tables_stale(0);
 
@@ -169,10 +169,6 @@ protected:
             tavo_test::test_console_options(input_, output_, errors_));
         platform::set_current_ui(ui_.get());
 
-        reset_handler_table();
-        reset_line_runner_hooks();
-        reset_param_hooks();
-        reset_command_context();
         // A test that sets the running command's cells points them at its own locals: no test
         // may see another's.
         set_arg_vector(nullptr, 0);
@@ -181,7 +177,6 @@ protected:
         set_interactive_call(0);
         set_prompting_mode(kPromptingNone);
         clear_value_list();
-        on_error_line() = OnErrorLine{};
         set_handler(kFailSlot, failing_handler);
         set_handler(kOkSlot, ok_handler);
         set_handler(kInteractiveSlot, interactive_handler);
@@ -194,13 +189,10 @@ protected:
     void TearDown() override {
         set_arg_vector(nullptr, 0);
         platform::set_current_ui(nullptr);
-        reset_handler_table();
-        reset_line_runner_hooks();
-        reset_param_hooks();
         clear_value_list();
         free_definitions();
-        reset_lists();
         close_message_table();
+        platform::reset_all_state();
     }
 
     const ParamDescriptor& descriptor(int command, int arg) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/state_reset.h"
 #include "runtime/message_table.h"
 #include "runtime/output_options.h"
 #include "runtime/state_flags.h"
@@ -42,8 +43,8 @@ const std::vector<MessageText> kTexts = {
 
 struct Messages : ::testing::Test, tavo_test::MessageConsole {
     void SetUp() override {
+        platform::reset_all_state();
         ASSERT_EQ(open_console(kTexts), 0);
-        reset_state_flags();
         set_running_flag(0);
         message_location() = MessageLocation{};
         set_pending_name(nullptr);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/state_reset.h"
 #include "runtime/list_item_text.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
@@ -26,17 +27,16 @@ void keep_line(const OutputLine& line) {
 class HelpText : public ::testing::Test {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         ASSERT_NO_FATAL_FAILURE(tables.load());
-        reset_text_output();
-        reset_output_options();
         set_output_line_sink(keep_line);
         set_running_flag(1);
         lines.clear();
     }
     void TearDown() override {
         set_running_flag(0);
-        reset_text_output();
         clear_value_list();
+        platform::reset_all_state();
     }
     MenuTables tables;
 };

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/child_process.h"
+#include "platform/state_reset.h"
 #include "runtime/definitions.h"
 #include "runtime/menu_store.h"
 #include "runtime/state_flags.h"
@@ -67,9 +68,8 @@ private:
         free_menu_store();
         forget_command_help();
         free_definitions();
-        reset_lists();
         close_message_table();
-        reset_state_flags();
+        platform::reset_all_state();
         clear_last_table_error();
         set_tables_stale(0);
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/stroke_font.h"
+#include "platform/state_reset.h"
 #include "runtime/definitions.h"
 #include "runtime/message_table.h"
 #include "runtime/state_flags.h"
@@ -84,10 +85,9 @@ std::string normalised_source(const std::vector<fs::path>& files) {
 class Tables : public ::testing::Test {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         free_definitions();
-        reset_lists();
         close_message_table();
-        reset_state_flags();
         clear_last_table_error();
         set_tables_stale(0);
         // The program loads the stroke font with the first definitions.
@@ -95,9 +95,9 @@ protected:
     }
     void TearDown() override {
         free_definitions();
-        reset_lists();
         close_message_table();
         free_stroke_font();
+        platform::reset_all_state();
     }
 };
 

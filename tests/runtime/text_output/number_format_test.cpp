@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/state_reset.h"
 #include "runtime/output_options.h"
 #include "runtime/text_output.h"
 
@@ -20,7 +21,7 @@ struct NumberCase {
 
 class FormatNumberTable : public ::testing::TestWithParam<NumberCase> {
 protected:
-    void TearDown() override { reset_output_options(); }
+    void TearDown() override { platform::reset_all_state(); }
 };
 
 // Expected texts written by hand from the C formats, with exponents as the Windows runtime

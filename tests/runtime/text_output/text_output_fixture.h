@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/console/console_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/log_file.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
@@ -46,13 +47,11 @@ struct TextOutputFixture : ::testing::Test {
     platform::ConsoleBackend ui{platform::ConsoleOptions{&in, &out, &err, true}};
 
     void SetUp() override {
+        platform::reset_all_state();
         platform::set_current_ui(&ui);
         ASSERT_EQ(ui.create_frame("TAVO LT", nullptr), 0);
         ASSERT_EQ(ui.create_window(1, "Text 1", nullptr), 0);
         ASSERT_EQ(ui.create_window(2, "Text 2", nullptr), 0);
-        reset_output_options();
-        reset_state_flags();
-        reset_text_output();
         close_log_file();
         set_log_file_name("");
         set_running_flag(1);
@@ -61,11 +60,9 @@ struct TextOutputFixture : ::testing::Test {
     }
     void TearDown() override {
         close_log_file();
-        reset_text_output();
-        reset_output_options();
-        reset_state_flags();
         set_running_flag(0);
         platform::set_current_ui(nullptr);
+        platform::reset_all_state();
     }
 
     std::vector<std::string> texts() const {

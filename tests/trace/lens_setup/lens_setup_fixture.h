@@ -12,6 +12,7 @@
 #include "lens/lens_data.h"
 #include "lens/optimise_links.h"
 #include "lens/surface_setters.h"
+#include "platform/state_reset.h"
 #include "runtime/dispatch.h"
 #include "runtime/message_table.h"
 #include "runtime/messages.h"
@@ -47,6 +48,7 @@ struct Surf {
 class LensSetupTest : public ::testing::Test, protected tavo_test::MessageConsole {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         std::vector<MessageText> texts;
         for (int n : kShownMessages) {
             texts.push_back({n + kMessageSlotBase, 2, "#" + std::to_string(n) + " s%d"});
@@ -58,15 +60,13 @@ protected:
 
         ASSERT_EQ(tavo_test::open_new_lens(12), 0);
         set_medium_entry_source(&kModelSource);
-        paraxial_hooks() = ParaxialHooks{};
     }
 
     void TearDown() override {
-        paraxial_hooks() = ParaxialHooks{};
         set_medium_entry_source(nullptr);
         set_optimise_links(nullptr);
         tavo_test::close_new_lens();
-        reset_state_flags();
+        platform::reset_all_state();
     }
 
     // Object distance t0, then the surfaces; the image surface follows the last one. Each

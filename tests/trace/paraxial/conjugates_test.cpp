@@ -21,7 +21,6 @@ protected:
         ParaxialTest::SetUp();
         saved_ = paraxial_hooks();
         paraxial_hooks().lens_setup = test_lens_setup;
-        conjugates_state() = ConjugatesState{};
         make_lens(300.0, {{1.0 / 50, 6.0, kConjugateGlass}, {-1.0 / 80, 90.0, kAir}});
         lens_data().entrance_beam_radius = 8.0;
         lens_data().object_height = 10.0;

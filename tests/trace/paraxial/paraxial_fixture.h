@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "runtime/message_table.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
@@ -158,22 +159,20 @@ protected:
     }
 
     void SetUp() override {
+        platform::reset_all_state();
         ASSERT_EQ(open_console(texts()), 0);
         set_running_flag(1);
         captured.clear();
         set_output_line_sink(keep_line);
 
         ASSERT_EQ(tavo_test::open_new_lens(20), 0);
-        paraxial_state() = ParaxialState{};
-        paraxial_hooks() = ParaxialHooks{};
         setup_calls = 0;
         setup_result = 0;
     }
 
     void TearDown() override {
-        paraxial_hooks() = ParaxialHooks{};
         tavo_test::close_new_lens();
-        reset_state_flags();
+        platform::reset_all_state();
     }
 
     // Object distance t0 in object space of medium `object`, then the surfaces; the image

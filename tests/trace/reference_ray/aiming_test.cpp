@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 
+#include "platform/state_reset.h"
 #include "tests/trace/lens_setup/lens_setup_fixture.h"
 #include "trace/derived_rays.h"
 #include "trace/grin_propagation.h"
@@ -28,10 +29,7 @@ protected:
         saved_seams_ = trace_seams();
         install_derived_rays();
         install_ray_aiming();
-        reference_ray() = ReferenceRay{};
-        trace_globals() = TraceGlobals{};
         reset_pupil_scale_factors();
-        reset_object_point();
     }
     void TearDown() override {
         trace_seams() = saved_seams_;

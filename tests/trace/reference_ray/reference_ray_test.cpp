@@ -7,6 +7,7 @@
 
 #include "lens/lens_data.h"
 #include "lens/surface_groups.h"
+#include "platform/state_reset.h"
 #include "tables/table_names.h"
 #include "tests/trace/lens_setup/lens_setup_fixture.h"
 #include "trace/derived_rays.h"
@@ -23,10 +24,7 @@ protected:
         LensSetupTest::SetUp();
         saved_seams_ = trace_seams();
         install_derived_rays();
-        reference_ray() = ReferenceRay{};
-        trace_globals() = TraceGlobals{};
         reset_pupil_scale_factors();
-        reset_object_point();
     }
     void TearDown() override {
         trace_seams() = saved_seams_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/console/console_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/list_words.h"
 #include "tests/support/built_tables.h"
 #include "ui/choice_lists.h"
@@ -26,9 +27,9 @@ std::vector<Shown> g_shown;
 class Choices : public ::testing::Test {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         platform::set_current_ui(&ui_);
         ui_.create_frame("TAVO LT", nullptr);
-        reset_choice_lists();
         g_shown.clear();
         set_choice_shower([](int n, bool by_item, bool enter) {
             g_shown.push_back({n, by_item, enter});
@@ -36,9 +37,9 @@ protected:
     }
     void TearDown() override {
         set_choice_shower(nullptr);
-        reset_choice_lists();
         clear_value_list();
         platform::set_current_ui(nullptr);
+        platform::reset_all_state();
     }
     // A title, three plain items (one checked, one with '~'), a head of two items (one checked),
     // an unfinished command and an item with an alias in braces.

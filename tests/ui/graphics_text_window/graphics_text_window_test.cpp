@@ -10,6 +10,7 @@
 
 #include "graphics/graphics_window.h"
 #include "platform/console/console_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/output_options.h"
 #include "runtime/state_flags.h"
 #include "ui/graphics_text_window.h"
@@ -55,12 +56,7 @@ constexpr Size kClient{408, 430};
 class Window16 : public ::testing::Test {
 protected:
     void SetUp() override {
-        reset_text_areas();
-        reset_output_options();
-        reset_state_flags();
-        reset_graphics_windows();
-        reset_window_table();
-        reset_window16();
+        platform::reset_all_state();
         g_deliveries.clear();
         g_strip_commands.clear();
         g_callback_result = 0;
@@ -80,11 +76,8 @@ protected:
     }
     void TearDown() override {
         set_strip_command_runner(nullptr);
-        reset_window16();
-        reset_graphics_windows();
-        reset_text_areas();
-        reset_window_table();
         platform::set_current_ui(nullptr);
+        platform::reset_all_state();
     }
     void settle() {
         for (int k = 0; k < 200 && ui_->process_one_event(false); ++k) {

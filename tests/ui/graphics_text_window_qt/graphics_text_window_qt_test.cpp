@@ -20,6 +20,7 @@
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/output_options.h"
 #include "runtime/state_flags.h"
 #include "tests/support/qt_test_app.h"
@@ -71,12 +72,7 @@ struct Window16Qt : ::testing::Test {
     std::unique_ptr<platform::UiBackend> ui = tavo_test::make_test_qt_backend();
 
     void SetUp() override {
-        reset_text_areas();
-        reset_output_options();
-        reset_state_flags();
-        reset_graphics_windows();
-        reset_window_table();
-        reset_window16();
+        platform::reset_all_state();
         g_deliveries.clear();
         g_strip_commands.clear();
         platform::set_current_ui(ui.get());
@@ -91,11 +87,8 @@ struct Window16Qt : ::testing::Test {
     }
     void TearDown() override {
         set_strip_command_runner(nullptr);
-        reset_window16();
-        reset_graphics_windows();
-        reset_text_areas();
-        reset_window_table();
         platform::set_current_ui(nullptr);
+        platform::reset_all_state();
     }
     void settle() {
         for (int i = 0; i < 10; ++i) ui->process_one_event(false);

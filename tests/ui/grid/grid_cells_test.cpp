@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/state_reset.h"
 #include "runtime/output_options.h"
 #include "ui/grid_cells.h"
 
@@ -77,11 +78,8 @@ TEST(GridFormatDouble, LosesDecimalsNeverDigitsBeforeThePoint) {
 // A sheet line with the cell between '[' and ']' and a neighbour behind it.
 class CellFormat : public ::testing::Test {
 protected:
-    void SetUp() override {
-        reset_grid_state();
-        reset_output_options();
-    }
-    void TearDown() override { reset_grid_state(); }
+    void SetUp() override { platform::reset_all_state(); }
+    void TearDown() override { platform::reset_all_state(); }
 
     GridCell& cell(int type, int width, int first_column = 1) {
         std::memset(line_, 0, sizeof line_);

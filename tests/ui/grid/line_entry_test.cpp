@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/output_options.h"
 #include "runtime/run_state.h"
@@ -20,15 +21,10 @@ protected:
     void SetUp() override {
         Kpl::SetUp();
         install_grid_line_entry();
-        reset_grid_state();
-        reset_command_levels();
-        reset_output_options();
         set_output_option(kOptionTrim, 0);
         set_run_state(0);
     }
     void TearDown() override {
-        reset_grid_state();
-        reset_command_levels();
         set_run_state(0);
         set_cell_entry_hooks({});
         Kpl::TearDown();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/state_reset.h"
 #include "runtime/dispatch.h"
 #include "runtime/table_help.h"
 #include "runtime/text_output.h"
@@ -81,8 +82,6 @@ protected:
         ASSERT_EQ(tavo_test::build_tables(sources, run_.tree.root() / "bin/amo"), 0);
         forget_command_help();
         set_interactive_call(0);
-        reset_grid_state();
-        reset_grid_control();
         Loop::SetUp();
         ASSERT_EQ(handler_table().slots[kOpenSlot], nullptr) << "the program took the slot";
         set_handler(kOpenSlot, open_level);
@@ -93,8 +92,6 @@ protected:
     }
     void TearDown() override {
         set_handler(kOpenSlot, nullptr);
-        reset_grid_state();
-        reset_grid_control();
         Loop::TearDown();
     }
     void key(int k) {

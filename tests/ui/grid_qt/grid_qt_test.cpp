@@ -16,9 +16,11 @@
 
 #include "app/main_loop.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/text_output.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/support/qt_session.h"
 #include "tests/support/qt_test_app.h"
 #include "ui/grid_control.h"
 #include "ui/text_area.h"
@@ -69,18 +71,9 @@ int dark_pixels(const QImage& image, QRect r) {
 }
 
 TEST(QtGrid, AClickedCellTakesAValueTypedIntoTheCommandLine) {
-    tavo_test::StartedRuntime run;
-    std::unique_ptr<platform::UiBackend> qt = tavo_test::make_test_qt_backend();
-    platform::set_current_ui(qt.get());
-    reset_main_loop();
-    reset_grid_state();
-    reset_grid_control();
-    ASSERT_EQ(runtime_init(1), 0);
-    ASSERT_EQ(install_main_loop(), 0);
-    platform::set_current_ui(run.backend.get());
-    ASSERT_EQ(app_init(0, 0, 0), 0);
-    platform::set_current_ui(qt.get());
-    main_loop_start();
+    tavo_test::QtSession session;
+    ASSERT_EQ(session.start(), 0);
+    std::unique_ptr<platform::UiBackend>& qt = session.qt;
     if (!qt->window_exists(platform::kWindowSpreadsheet)) {
         ASSERT_EQ(register_window_classes(), 0);
     }
@@ -161,13 +154,6 @@ TEST(QtGrid, AClickedCellTakesAValueTypedIntoTheCommandLine) {
     const QImage framed = surface->grab().toImage();
     if (const char* shot = std::getenv("TAVO_TEST_GRAB_FRAMED")) framed.save(shot);
     EXPECT_EQ(dark_pixels(framed, edge), edge.height());
-
-    reset_main_loop();
-    reset_grid_state();
-    reset_grid_control();
-    gui_shutdown();
-    set_running_flag(0);
-    platform::set_current_ui(run.backend.get());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "app/command_line.h"
 #include "app/main_loop.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
@@ -168,9 +169,7 @@ int sheet_handler(GridEvent& e) {
 class Sheet : public ::testing::Test {
 protected:
     void SetUp() override {
-        reset_main_loop();
-        reset_grid_state();
-        reset_grid_control();
+        platform::reset_all_state();
         ASSERT_EQ(runtime_init(0), 0);
         ASSERT_EQ(install_main_loop(), 0);
         ASSERT_EQ(app_init(0, 0, 0), 0);
@@ -200,10 +199,8 @@ protected:
         g_events.clear();
     }
     void TearDown() override {
-        reset_main_loop();
-        reset_grid_state();
-        reset_grid_control();
         clear_state_flag(kFlagRangeSelected);
+        platform::reset_all_state();
     }
 
     platform::ConsoleBackend& ui() { return *run_.backend; }

@@ -10,6 +10,7 @@
 
 #include "platform/child_process.h"
 #include "platform/console/console_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/definitions.h"
 #include "runtime/menu_store.h"
 #include "runtime/messages.h"
@@ -60,13 +61,11 @@ protected:
         platform::set_current_ui(nullptr);
     }
     static void take_down() {
-        reset_menus();
         set_menu_submitter(nullptr);
         free_menu_store();
         free_definitions();
-        reset_lists();
         close_message_table();
-        reset_state_flags();
+        platform::reset_all_state();
     }
     // The entries of the bar and of its popups, by label.
     const std::vector<platform::MenuEntry>& bar() {
@@ -256,10 +255,7 @@ protected:
         Menus::SetUp();
         set_file_dialog_folders("Files", "P&rivate", "/data", "P&ublic", "/root/public");
     }
-    void TearDown() override {
-        reset_file_dialogs();
-        Menus::TearDown();
-    }
+    void TearDown() override { Menus::TearDown(); }
     int types() { return find_list("file_types", true); }
     int filters() { return find_list("file_filters", true); }
 };

@@ -2,6 +2,7 @@
 // field cleared back to one blank; the Yes/No/Cancel question.
 #include <gtest/gtest.h>
 
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
 #include "tables/table_names.h"
@@ -14,15 +15,13 @@ namespace {
 class StatusLine : public ::testing::Test, public tavo_test::MessageConsole {
 protected:
     void SetUp() override {
+        platform::reset_all_state();
         ASSERT_EQ(open_console_with_built_messages(), 0);
-        reset_window_table();
-        reset_status_line();
         set_running_flag(1);
     }
     void TearDown() override {
         set_output_option(kOptionNoErrorBoxes, 0);
-        reset_window_table();
-        reset_status_line();
+        platform::reset_all_state();
     }
 };
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/console/console_backend.h"
+#include "platform/state_reset.h"
 #include "runtime/output_options.h"
 #include "runtime/state_flags.h"
 #include "ui/text_area.h"
@@ -16,9 +17,7 @@ namespace {
 class TextAreas : public ::testing::Test {
 protected:
     void SetUp() override {
-        reset_text_areas();
-        reset_output_options();
-        reset_state_flags();
+        platform::reset_all_state();
         platform::ConsoleOptions options;
         options.input = &input_;
         options.output = &output_;
@@ -31,9 +30,8 @@ protected:
         backend_->show_window(1, true);
     }
     void TearDown() override {
-        reset_text_areas();
-        reset_output_options();
         platform::set_current_ui(nullptr);
+        platform::reset_all_state();
     }
     // A text output area of window 1 with the console's 8 x 16 cell.
     TextArea& make(int area, int capacity, int rows, int columns = 40) {
