@@ -23,39 +23,14 @@
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
 #include "tests/app/main_loop/loop_fixture.h"
+#include "tests/support/sheet_lines.h"
 
 namespace conditions_sheet_test {
 namespace {
 
 using loop_test::Loop;
-
-struct Cell {
-    int item = 0;
-    int index = 0;
-    std::string text;
-};
-struct Line {
-    std::string text;
-    std::vector<Cell> cells;
-};
-
-std::vector<Line> g_lines;
-
-void keep_line(const OutputLine& line) {
-    Line kept;
-    kept.text = line.text;
-    for (std::size_t k = 0; k + 6 <= line.hotspots.size(); k += 6) {
-        const std::uint8_t* h = &line.hotspots[k];
-        Cell cell;
-        cell.item = (h[0] << 8) | h[1];
-        cell.index = (h[2] << 8) | h[3];
-        const std::size_t from = h[4], to = h[5];
-        if (to >= from && to <= line.text.size()) cell.text = line.text.substr(from, to - from);
-        kept.cells.push_back(cell);
-    }
-    g_lines.push_back(kept);
-    default_output_line_sink(line);
-}
+using Cell = tavo_test::SheetCell;
+using Line = tavo_test::SheetLine;
 
 constexpr int kItemBits = 0x0fff;
 
@@ -69,8 +44,8 @@ protected:
             type(line);
         }
         reset_drawing_conditions_sheet();
-        g_lines.clear();
-        set_output_line_sink(keep_line);
+        tavo_test::sheet_lines().clear();
+        set_output_line_sink(tavo_test::keep_sheet_line);
     }
     void TearDown() override {
         while (level_count() > 0) pop_command_level(false);
@@ -84,9 +59,9 @@ protected:
 
     void open() {
         ASSERT_EQ(open_drawing_conditions_sheet(), 0);
-        for (int k = 0; k < 4 && g_lines.empty(); ++k) main_loop_pass(false);
+        for (int k = 0; k < 4 && tavo_test::sheet_lines().empty(); ++k) main_loop_pass(false);
         ASSERT_EQ(level_count(), 1) << output() << errors();
-        ASSERT_FALSE(g_lines.empty());
+        ASSERT_FALSE(tavo_test::sheet_lines().empty());
     }
     int send(int code, int field = 0, int index = -1) {
         GridEvent e;
@@ -117,7 +92,7 @@ protected:
     // The sheet as last written: from the last title line on.
     static std::vector<Line> sheet() {
         std::vector<Line> lines;
-        for (const Line& line : g_lines) {
+        for (const Line& line : tavo_test::sheet_lines()) {
             if (line.text.rfind("Object-side ray length", 0) == 0) lines.clear();
             if (!line.text.empty()) lines.push_back(line);
         }
@@ -283,7 +258,7 @@ TEST_F(ConditionsSheet, CancelAndEscapeRestoreOkKeeps) {
     pop_command_level(true);
     ASSERT_EQ(level_count(), 0);
     // Escape in the main loop.
-    g_lines.clear();
+    tavo_test::sheet_lines().clear();
     open();
     ASSERT_EQ(typed(kCmdDlidL, 40.0), 0);
     ui().queue_message_box_answer(platform::MessageAnswer::ok);  // it may close
@@ -293,7 +268,7 @@ TEST_F(ConditionsSheet, CancelAndEscapeRestoreOkKeeps) {
     EXPECT_EQ(dc().view[0], 0.0);
     EXPECT_EQ(test_state_flag(kFlagTemporaryLensCopy), 0);
     // A level on top for a moment keeps the copy and the flag; OK then keeps the edits.
-    g_lines.clear();
+    tavo_test::sheet_lines().clear();
     open();
     ASSERT_EQ(typed(kCmdDlidL, 50.0), 0);
     ASSERT_EQ(leave(1), 0);

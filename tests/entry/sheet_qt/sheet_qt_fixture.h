@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -157,6 +159,77 @@ protected:
 
     tavo_test::StartedRuntime run_;
     std::unique_ptr<platform::UiBackend> qt_;
+};
+
+// A sheet opened over the lens's sheet by a line typed at surface 2's row, and a value typed
+// into one of its cells: the lens must hold the value, and the cell must be drawn as the same
+// sheet draws the lens entered by commands.
+struct NestedCase {
+    const char* what;
+    const char* open;      // typed at surface 2's row
+    const char* commands;  // the same value by commands (';' between lines), before opening
+    int field;
+    int index;
+    const char* value;
+    int away_field;  // the cell left current afterwards
+    int away_index;
+    double (*stored)();
+};
+
+class QtNestedSheet : public QtSheet {
+protected:
+    static constexpr int kThicknessCell = 3;
+
+    void enter_value(const char* value) {
+        auto* combo = find_widget<QComboBox>("tavo_command_line");
+        ASSERT_NE(combo, nullptr);
+        combo->lineEdit()->clear();
+        for (const char c : std::string(value)) {
+            QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(c)));
+            QApplication::sendEvent(combo->lineEdit(), &key);
+        }
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(combo->lineEdit(), &enter);
+        settle();
+    }
+    void open_nested(const NestedCase& c, bool by_commands) {
+        open_sheet_on_lens("45");
+        if (by_commands) {
+            click(kThicknessCell, 2);
+            for (const char* line = c.commands; *line != '\0';) {
+                const char* end = std::strchr(line, ';');
+                const std::string one = end != nullptr ? std::string(line, end) : line;
+                type(one);
+                line = end != nullptr ? end + 1 : line + one.size();
+            }
+        }
+        click(kThicknessCell, 2);
+        type(c.open);
+        ASSERT_EQ(level_count(), 2);
+    }
+    void check_typed_is_entered(const NestedCase& c) {
+        SCOPED_TRACE(c.what);
+        open_nested(c, false);
+        click(c.field, c.index);
+        enter_value(c.value);
+        EXPECT_DOUBLE_EQ(c.stored(), std::atof(c.value));
+        click(c.away_field, c.away_index);
+        const QRect edited = cell_rect(c.field, c.index);
+        const QImage typed = grab();
+        leave_sheet();
+
+        open_nested(c, true);
+        EXPECT_DOUBLE_EQ(c.stored(), std::atof(c.value));
+        click(c.away_field, c.away_index);
+        const QImage entered = grab();
+        leave_sheet();
+        // A sheet's window takes the size its lines ask for, which the status line may change
+        // by a few pixels: the cell's own pixels are compared.
+        const QRect both = edited.intersected(typed.rect()).intersected(entered.rect());
+        ASSERT_EQ(both, edited);
+        EXPECT_TRUE(
+            same_pixels(typed.copy(both), entered.copy(both), QRect(QPoint(0, 0), both.size())));
+    }
 };
 
 }  // namespace tavo_test

@@ -15,6 +15,8 @@
 namespace {
 
 using tavo_test::find_widget;
+using tavo_test::NestedCase;
+using tavo_test::QtNestedSheet;
 using tavo_test::QtSheet;
 
 constexpr int kThickness = 3;
@@ -60,50 +62,6 @@ TEST_F(QtSheet, AValueTypedIntoAThicknessCellIsTheLensAndIsDrawnAsTyped) {
 // The sheets behind the surface sheet's buttons, opened by their option command typed at a row
 // of surface 2: a value typed into a cell is the lens, and the cell is drawn as the same sheet
 // draws the lens entered by commands.
-struct NestedCase {
-    const char* what;
-    const char* open;      // typed at surface 2's row
-    const char* commands;  // the same value by commands, typed at surface 2's row before opening
-    int field;
-    int index;
-    const char* value;
-    int away_field;  // the cell left current afterwards
-    int away_index;
-    double (*stored)();
-};
-
-class QtNestedSheet : public QtSheet {
-protected:
-    void enter_value(const char* value) {
-        auto* combo = find_widget<QComboBox>("tavo_command_line");
-        ASSERT_NE(combo, nullptr);
-        combo->lineEdit()->clear();
-        for (const char c : std::string(value)) {
-            QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(c)));
-            QApplication::sendEvent(combo->lineEdit(), &key);
-        }
-        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QApplication::sendEvent(combo->lineEdit(), &enter);
-        settle();
-    }
-    // The nested sheet over the lens's sheet, opened at surface 2's row.
-    void open_nested(const NestedCase& c, bool by_commands) {
-        open_sheet_on_lens("45");
-        if (by_commands) {
-            click(kThickness, 2);
-            for (const char* line = c.commands; *line != '\0';) {
-                const char* end = std::strchr(line, ';');
-                const std::string one = end != nullptr ? std::string(line, end) : line;
-                type(one);
-                line = end != nullptr ? end + 1 : line + one.size();
-            }
-        }
-        click(kThickness, 2);
-        type(c.open);
-        ASSERT_EQ(level_count(), 2);
-    }
-};
-
 TEST_F(QtNestedSheet, AValueTypedIntoANestedSheetIsTheLensAndIsDrawnAsEntered) {
     const NestedCase cases[] = {
         {"special aperture corner", "aperopt special", "APN 1;AX1 A 1.5", kFieldApertureX1, 0,
@@ -111,25 +69,7 @@ TEST_F(QtNestedSheet, AValueTypedIntoANestedSheetIsTheLensAndIsDrawnAsEntered) {
         {"table glass index", "glassopt table", "GLA GLASS2 1.6 1 1 1 1 1 1", kFieldTableGlassIndex,
          0, "1.6", kFieldTableGlassIndex, 1, [] { return surface(2).index[0]; }},
     };
-    for (const NestedCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        open_nested(c, false);
-        click(c.field, c.index);
-        enter_value(c.value);
-        EXPECT_DOUBLE_EQ(c.stored(), std::atof(c.value));
-        click(c.away_field, c.away_index);
-        const QRect edited = cell_rect(c.field, c.index);
-        const QImage typed = grab();
-        leave_sheet();
-
-        open_nested(c, true);
-        EXPECT_DOUBLE_EQ(c.stored(), std::atof(c.value));
-        click(c.away_field, c.away_index);
-        const QImage entered = grab();
-        leave_sheet();
-        ASSERT_EQ(typed.size(), entered.size());
-        EXPECT_TRUE(same_pixels(typed, entered, edited));
-    }
+    for (const NestedCase& c : cases) check_typed_is_entered(c);
 }
 
 }  // namespace

@@ -23,39 +23,12 @@
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
 #include "tests/app/main_loop/loop_fixture.h"
+#include "tests/support/sheet_lines.h"
 
 namespace loop_test {
 namespace {
-
-// One hot spot of a written line: its item with the kind bits, its index and the text it
-// covers.
-struct Cell {
-    int item = 0;
-    int index = 0;
-    std::string text;
-};
-struct Line {
-    std::string text;
-    std::vector<Cell> cells;
-};
-
-std::vector<Line> g_lines;
-
-void keep_line(const OutputLine& line) {
-    Line kept;
-    kept.text = line.text;
-    for (std::size_t k = 0; k + 6 <= line.hotspots.size(); k += 6) {
-        const std::uint8_t* h = &line.hotspots[k];
-        Cell cell;
-        cell.item = (h[0] << 8) | h[1];
-        cell.index = (h[2] << 8) | h[3];
-        const std::size_t from = h[4], to = h[5];
-        if (to >= from && to <= line.text.size()) cell.text = line.text.substr(from, to - from);
-        kept.cells.push_back(cell);
-    }
-    g_lines.push_back(kept);
-    default_output_line_sink(line);
-}
+using Cell = tavo_test::SheetCell;
+using Line = tavo_test::SheetLine;
 
 const char* const kParaboloid[] = {"LEN NEW \"Paraboloid\"",
                                    "EBR 10",
@@ -78,8 +51,8 @@ protected:
         set_setting_flag(kSetRevertEnable, 1);
         for (const char* line : kParaboloid) type(line);
         ASSERT_NE(test_state_flag(kFlagReferenceRayCurrent), 0) << output();
-        g_lines.clear();
-        set_output_line_sink(keep_line);
+        tavo_test::sheet_lines().clear();
+        set_output_line_sink(tavo_test::keep_sheet_line);
     }
     void TearDown() override {
         while (level_count() > 0) pop_command_level(false);
@@ -123,7 +96,7 @@ protected:
     // with an empty line).
     static std::vector<Line> sheet() {
         std::vector<Line> lines;
-        for (const Line& line : g_lines) {
+        for (const Line& line : tavo_test::sheet_lines()) {
             if (!line.text.empty()) lines.push_back(line);
         }
         if (lines.size() > 8) lines.erase(lines.begin(), lines.end() - 8);
@@ -244,7 +217,7 @@ TEST_F(SpotSheet, EditsAndWhatTheyMakeStale) {
         set_state_flag(kFlagSpotDiagramCurrent);
         set_state_flag(kFlagSpotDerivedA);
         ui().set_status_text("");
-        g_lines.clear();
+        tavo_test::sheet_lines().clear();
         const int rc = c.code == 5 ? typed(c.item, c.value) : send(4, c.item, c.index);
         EXPECT_EQ(rc, 0);
         if (c.field != nullptr) {
