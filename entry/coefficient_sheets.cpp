@@ -16,6 +16,7 @@
 #include "runtime/level_help.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/lens_setup.h"
 #include "ui/grid_cells.h"
 
@@ -151,7 +152,7 @@ int standard_asphere_sheet_event(GridEvent& event) {
 namespace {
 
 constexpr int kAsphereTitle = -583;
-constexpr int kAsphereHelp = -1005;
+constexpr int kAsphereHelp = -kHelpTopicPolynomialAsphereSheet;
 constexpr int kZernikeNote = -942;
 constexpr int kHighestPowerNote = -903;
 constexpr int kConeConstant = -574;
@@ -163,7 +164,7 @@ constexpr int kOddTermLabel = -569;
 constexpr int kZernikeTermLabel = -899;
 constexpr int kAsphereDelete = -408;
 constexpr int kSplineTitle = -802;
-constexpr int kSplineHelp = -1006;
+constexpr int kSplineHelp = -kHelpTopicSplineProfileSheet;
 constexpr int kSplinePointsLabel = -1077;
 constexpr int kSplinePointLabel = -804;
 constexpr int kSplineHeightLabel = -805;
@@ -618,8 +619,8 @@ namespace {
 
 constexpr int kDiffractiveTitle = -588;
 constexpr int kZernikePhaseTitle = -678;
-constexpr int kDiffractiveHelp = -1010;
-constexpr int kZernikePhaseHelp = -1011;
+constexpr int kDiffractiveHelp = -kHelpTopicDiffractiveSheet;
+constexpr int kZernikePhaseHelp = -kHelpTopicZernikePhaseSheet;
 constexpr int kOrderLabel = -430;
 constexpr int kWavelengthLabel = -431;
 constexpr int kXyTermsNote = -904;

@@ -17,13 +17,14 @@
 #include "runtime/level_help.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/lens_setup.h"
 #include "ui/grid_cells.h"
 
 namespace {
 
 constexpr int kHologramTitle = -587;
-constexpr int kHologramHelp = -1009;
+constexpr int kHologramHelp = -kHelpTopicHologramSheet;
 constexpr int kPointLabel = -396;
 constexpr int kPointAxesLabel = -397;
 constexpr int kHologramDelete = -398;
@@ -238,13 +239,13 @@ bool has_radial_table(int kind) {
 int grin_help(int kind) {
     switch (kind) {
         case 1:
-            return -1047;
+            return -kHelpTopicGrinAxialRadialSheet;
         case 2:
-            return -1048;
+            return -kHelpTopicGrinWodSheet;
         case 10:
-            return -1049;
+            return -kHelpTopicGrinSelSheet;
         case 11:
-            return -1050;
+            return -kHelpTopicGrinGrdSheet;
         default:
             return 0;
     }

@@ -46,7 +46,7 @@ OPERAND = r"(?:current_command\(\)|saved_level_command\(\)|(?:\w+(?:\.|->))*\w+)
 COMPARISON = re.compile(r"(" + OPERAND + r")\s*(==|!=|<=|>=|<|>)\s*(-?\d+)\b(?!\.)")
 # A sheet passes its topic negative; the positive constants near topics are not topics.
 TOPIC_NUMBER = re.compile(
-    r"(?:constexpr\s+int\s+k\w*Topic\w*\s*=\s*(?=-)|\bsheet_set_title\s*\(\s*|"
+    r"(?:constexpr\s+int\s+k\w*(?:Topic|Help)\w*\s*=\s*(?=-)|\bsheet_set_title\s*\(\s*|"
     r"\bshow_help\s*\(\s*1\s*,\s*)(-?\d+)\b(?!\.)")
 COMPARISON_LEFT = re.compile(r"(?<![\w.])(-?\d+)\s*(==|!=)\s*(" + OPERAND + r")")
 
@@ -217,6 +217,7 @@ SELF_TEST_SOURCE = """int f(int command, int rc, int list, int kind, int field, 
 }
 constexpr int kHelpTopic = -1046;  // bare
 constexpr int kListHelpTopic = -kHelpTopicGlassList;
+constexpr int kHologramHelp = -1009;  // bare
 void g() {
     sheet_set_title(-1023, -5);  // bare
     sheet_set_title(1, 1);
