@@ -455,7 +455,7 @@ int link_current_variable_entry() {
     return optimise_tables().highest_variable + 2;
 }
 
-OptimiseLinks make_links() {
+constexpr OptimiseLinks make_links() {
     OptimiseLinks links{};
     links.highest_variable = link_highest_variable;
     links.variable_at = link_variable_at;
@@ -469,7 +469,8 @@ OptimiseLinks make_links() {
     return links;
 }
 
-const OptimiseLinks kLinks = make_links();
+// Built at compile time, so that it is a constant table for every compiler.
+constexpr OptimiseLinks kLinks = make_links();
 
 const OptimiseFileLinks kFileLinks = {
     write_variables,        write_operands,       link_current_configuration,
