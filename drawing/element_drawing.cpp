@@ -211,14 +211,6 @@ int set_side(ElementDrawing& e, int command) {
 
 }  // namespace
 
-int diameter_class(double semi_diameter) {
-    const double d = 2.0 * std::fabs(semi_diameter);
-    if (d <= 10.0) return 0;
-    if (d <= 30.0) return 1;
-    if (d <= 100.0) return 2;
-    return 3;
-}
-
 void element_class_defaults(ElementDrawing& e) {
     const ClassValues& c = kClasses[diameter_class(e.diameter / 2.0)];
     e.upper_tolerance = c.diameter_tolerance;

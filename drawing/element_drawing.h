@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "lens/surface_tolerances.h"
+
 struct ElementDrawingDefaults;
 struct SurfaceRecord;
 
@@ -51,10 +53,6 @@ struct ElementDrawing {
     char number[kElementNumberLength + 1];
     char date[kElementDateLength + 1];
 };
-
-// The class of an element by its semi-diameter in millimetres: 0 up to a full diameter of
-// 10 mm, 1 up to 30, 2 up to 100, else 3.
-int diameter_class(double semi_diameter);
 
 // Makes the surface's record when it has none: 0, or -353 (out of memory, nothing left behind).
 int new_element_drawing(SurfaceRecord& s);

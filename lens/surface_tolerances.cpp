@@ -1,5 +1,7 @@
 #include "lens/surface_tolerances.h"
 
+#include <cmath>
+
 #include "lens/lens_data.h"
 #include "numeric/memory.h"
 
@@ -23,6 +25,14 @@ SurfaceTolerances* ensure_surface_tolerances(int n) {
         reset_surface_tolerances(n);
     }
     return s.tolerances;
+}
+
+int diameter_class(double semi_diameter) {
+    const double d = 2.0 * std::fabs(semi_diameter);
+    if (d <= 10.0) return 0;
+    if (d <= 30.0) return 1;
+    if (d <= 100.0) return 2;
+    return 3;
 }
 
 void set_tolerance_result_clearer(ToleranceResultClearer clearer) {

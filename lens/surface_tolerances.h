@@ -39,6 +39,30 @@ void reset_surface_tolerances(int n);
 // The record of surface n, made and reset when missing; null when it cannot be had.
 SurfaceTolerances* ensure_surface_tolerances(int n);
 
+// The class of a surface or element by its semi-diameter in millimetres: 0 up to a full
+// diameter of 10 mm, 1 up to 30, 2 up to 100, else 3.
+inline constexpr int kDiameterClasses = 4;
+int diameter_class(double semi_diameter);
+
+// The default tolerances of a diameter class, in millimetres, fringes and arc minutes; the
+// test-plate diameter scales fringes (0: no scaling).
+struct ToleranceClassDefaults {
+    double power_fringes;
+    double irregularity_fringes;
+    double thickness;
+    double decentre;
+    double tilt_minutes;
+    double test_plate_diameter;
+};
+inline constexpr ToleranceClassDefaults kToleranceClassDefaults[kDiameterClasses] = {
+    {5.0, 1.0, 0.1, 0.0, 30.0, 0.0},
+    {10.0, 2.0, 0.2, 0.0, 20.0, 0.0},
+    {10.0, 2.0, 0.4, 0.0, 10.0, 30.0},
+    {10.0, 2.0, 0.8, 0.0, 10.0, 60.0},
+};
+inline constexpr double kDefaultIndexTolerance = 0.001;
+inline constexpr double kDefaultAbbeTolerance = 0.8;  // per cent
+
 // The computed result of tolerance value k on surface n is out of date. The tolerancing code
 // installs the clearer of its result tables; without one there is nothing to clear.
 using ToleranceResultClearer = void (*)(int value, int surface);

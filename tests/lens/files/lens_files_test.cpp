@@ -1030,6 +1030,54 @@ TEST_F(LensFiles, SurfaceTolerancesComeBackWithTheirHolds) {
     EXPECT_EQ(t.values[kTolCaa], 0.3);
 }
 
+TEST_F(LensFiles, EveryToleranceLineComesBackByteForByte) {
+    run_all({"LEN NEW \"Tol\"",
+             "EBR 5",
+             "NXT",
+             "RD 50",
+             "TH 5",
+             "GLA N-BK7",
+             "TXYC Off",
+             "SPT 3",
+             "IRT HLD 0.5",
+             "RDT 0.1",
+             "CCT HLD 0.02",
+             "THT 0.05",
+             "DZT 0",
+             "RNT 0.0005",
+             "VNT HLD 0.4",
+             "DCT 0.01",
+             "DXT 0.02",
+             "TLT 0.1",
+             "TBT HLD 0.2",
+             "CDX 0.03",
+             "CDY 0.04",
+             "CAA 0.05",
+             "CAB HLD 0.06",
+             "CCA 0.07",
+             "CCB 0.08",
+             "NXT",
+             "TH 20",
+             "RDT HLD 0",
+             "THT HLD 0",
+             "NXT",
+             "END"});
+    std::string saved;
+    ASSERT_NO_FATAL_FAILURE(round_trip("tol_all", &saved));
+    for (const char* line :
+         {"\nSPT  3\n", "\nIRT HLD  0.5\n", "\nCCT HLD  0.02\n", "\nVNT HLD  0.4\n",
+          "\nTBT HLD  0.2\n", "\nCAB HLD  0.06\n", "\nCCB  0.08\n", "\nTHT HLD  0\n"}) {
+        EXPECT_NE(saved.find(line), std::string::npos) << line << saved;
+    }
+    // A zero radius, conic, axial or first-form tilt tolerance is no line, held or not.
+    EXPECT_EQ(saved.find("DZT"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("RDT HLD  0\n"), std::string::npos) << saved;
+    const SurfaceTolerances& t = *surface(1).tolerances;
+    EXPECT_EQ(t.switches[kTolIrt], 2);
+    EXPECT_EQ(t.values[kTolCcb], 0.08);
+    EXPECT_EQ(surface(2).tolerances->switches[kTolTht], 2);
+}
+
 }  // namespace
 
 namespace {
