@@ -30,21 +30,13 @@ std::string number(double v) {
 
 class ToleranceDefaults : public Entry {
 protected:
-    void SetUp() override {
-        Entry::SetUp();
-        run_all({"TTUN Deg"});
-    }
-    void TearDown() override {
-        run_all({"TTUN Deg"});
-        Entry::TearDown();
-    }
     // A lens from its surface lines (radius, thickness, medium, semi-aperture), three
     // wavelengths unless told.
     void lens(const std::vector<std::string>& surfaces, int wavelengths = 3,
               const char* units = "UNI 1") {
         std::vector<std::string> lines = {"LEN NEW \"Defaults\"",
                                           units,
-                                          "EBR 2",
+                                          "EBR 0.05",
                                           "WV 0.48 0.55 0.65",
                                           "WL " + std::to_string(wavelengths),
                                           "NXT"};
@@ -79,21 +71,21 @@ TEST_F(ToleranceDefaults, DiameterClassesAndTheirTable) {
         const char* unit;
         double spt, irt, tht, tilt;
     } cases[] = {
-        {5.0, "TTUN Deg", 5, 1, 0.1, 0.5},
-        {5.00005, "TTUN Deg", 10, 2, 0.2, 20.0 / 60.0},
-        {15.0, "TTUN Deg", 10, 2, 0.2, 20.0 / 60.0},
-        {15.00005, "TTUN Deg", 10, 2, 0.4, 10.0 / 60.0},
-        {50.0, "TTUN Deg", 10, 2, 0.4, 10.0 / 60.0},
-        {50.00005, "TTUN Deg", 10, 2, 0.8, 10.0 / 60.0},
+        {5.0, "TTUN 0", 5, 1, 0.1, 0.5},
+        {5.00005, "TTUN 0", 10, 2, 0.2, 20.0 / 60.0},
+        {15.0, "TTUN 0", 10, 2, 0.2, 20.0 / 60.0},
+        {15.00005, "TTUN 0", 10, 2, 0.4, 10.0 / 60.0},
+        {50.0, "TTUN 0", 10, 2, 0.4, 10.0 / 60.0},
+        {50.00005, "TTUN 0", 10, 2, 0.8, 10.0 / 60.0},
         {5.0, "TTUN Rad", 5, 1, 0.1, 0.5 / 60.0 * kDegree},
         {5.0, "TTUN Min", 5, 1, 0.1, 30},
         {5.0, "TTUN Sec", 5, 1, 0.1, 1800},
     };
     for (const auto& c : cases) {
-        run_all({c.unit});
         const std::string ap = number(c.semi);
         lens({"50 5 N-BK7 " + ap, "-50 45 AIR " + ap});
         ASSERT_EQ(surface(1).aperture_radius, c.semi);
+        run_all({c.unit});  // a new lens starts in degrees
         fill();
         const SurfaceTolerances& t = tol(1);
         EXPECT_EQ(t.values[kTolSpt], c.spt) << c.semi;
@@ -190,13 +182,13 @@ TEST_F(ToleranceDefaults, ElementDecentreAndTilt) {
     }
     // 50 / -50: a = w / 0.04, t = 0.02 a = 15 arc minutes.
     lens({"50 5 N-BK7 5", "-50 45 AIR 5"});
-    const double tilts[][2] = {{0, 0.25}, {1, 0.0042}, {2, 15}, {3, 900}};
-    const char* units[] = {"TTUN Deg", "TTUN Rad", "TTUN Min", "TTUN Sec"};
+    const double tilts[][2] = {{0, 0.25}, {1, 0.0045}, {2, 15}, {3, 900}};
+    const char* units[] = {"TTUN 0", "TTUN Rad", "TTUN Min", "TTUN Sec"};
     for (const auto& t : tilts) {
         run_all({units[static_cast<int>(t[0])]});
         EXPECT_NEAR(default_element_tilt(1, 2), t[1], 1e-12) << t[0];
     }
-    run_all({"TTUN Deg"});
+    run_all({"TTUN 0"});
     // Filled into the element's first surface; the second-form tilt is cleared on its last.
     fill();
     EXPECT_NEAR(tol(1).values[kTolCdx], 0.22, 1e-12);
