@@ -31,14 +31,11 @@ std::string number(double v) {
 class ToleranceDefaults : public Entry {
 protected:
     // A lens from its surface lines (radius, thickness, medium, semi-aperture), three
-    // wavelengths unless told.
+    // wavelengths unless two are asked for.
     void lens(const std::vector<std::string>& surfaces, int wavelengths = 3,
               const char* units = "UNI 1") {
-        std::vector<std::string> lines = {"LEN NEW \"Defaults\"",
-                                          units,
-                                          "EBR 0.05",
-                                          "WV 0.48 0.55 0.65",
-                                          "WL " + std::to_string(wavelengths),
+        std::vector<std::string> lines = {"LEN NEW \"Defaults\"", units, "EBR 0.05",
+                                          wavelengths == 3 ? "WV 0.48 0.55 0.65" : "WV 0.48 0.55",
                                           "NXT"};
         for (const std::string& s : surfaces) lines.push_back("SRF " + s);
         lines.push_back("END");
@@ -77,7 +74,7 @@ TEST_F(ToleranceDefaults, DiameterClassesAndTheirTable) {
         {15.00005, "TTUN 0", 10, 2, 0.4, 10.0 / 60.0},
         {50.0, "TTUN 0", 10, 2, 0.4, 10.0 / 60.0},
         {50.00005, "TTUN 0", 10, 2, 0.8, 10.0 / 60.0},
-        {5.0, "TTUN Rad", 5, 1, 0.1, 0.5 / 60.0 * kDegree},
+        {5.0, "TTUN Rad", 5, 1, 0.1, 0.5 * kDegree},
         {5.0, "TTUN Min", 5, 1, 0.1, 30},
         {5.0, "TTUN Sec", 5, 1, 0.1, 1800},
     };

@@ -1065,8 +1065,8 @@ TEST_F(LensFiles, EveryToleranceLineComesBackByteForByte) {
     std::string saved;
     ASSERT_NO_FATAL_FAILURE(round_trip("tol_all", &saved));
     for (const char* line :
-         {"\nSPT  3\n", "\nIRT HLD  0.5\n", "\nCCT HLD  0.02\n", "\nVNT HLD  0.4\n",
-          "\nTBT HLD  0.2\n", "\nCAB HLD  0.06\n", "\nCCB  0.08\n", "\nTHT HLD  0\n"}) {
+         {"\nSPT  3.0\n", "\nIRT HLD  0.5\n", "\nCCT HLD  0.02\n", "\nVNT HLD  0.4\n",
+          "\nTBT HLD  0.2\n", "\nCAB HLD  0.06\n", "\nCCB  0.08\n", "\nTHT HLD  0.0\n"}) {
         EXPECT_NE(saved.find(line), std::string::npos) << line << saved;
     }
     // A zero radius, conic, axial or first-form tilt tolerance is no line, held or not.
