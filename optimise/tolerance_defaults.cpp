@@ -149,7 +149,8 @@ bool surface_is_inert(int n) {
     const double own = first_index(s);
     if (own == 0.0 || std::fabs(before / own - 1.0) >= kTiny) return false;
     const bool special = s.diffractive != nullptr || s.hologram != nullptr ||
-                         s.head_counted_trace_record != nullptr || s.decentre != nullptr ||
+                         s.head_counted_trace_record != nullptr ||
+                         s.word3_counted_trace_record != nullptr || s.decentre != nullptr ||
                          s.return_coordinates != nullptr || s.return_coordinates2 != nullptr ||
                          s.perfect_lens != nullptr || s.grin != nullptr ||
                          s.grating_spacing != 0.0 || s.unsupported_records[0] != nullptr ||
