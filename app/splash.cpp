@@ -6,6 +6,7 @@
 
 #include "app/startup.h"
 #include "app/toolbar.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/messages.h"
 #include "runtime/table_format.h"
@@ -86,3 +87,12 @@ void splash_close() {
     splash_timer_ended();
     if (platform::UiBackend* ui = platform::current_ui()) ui->close_splash();
 }
+
+namespace {
+// Only the number is forgotten: the backend's splash window and its timer belong to the backend.
+void reset_splash() {
+    g_timer = 0;
+}
+const platform::StateReset splash_state_reset{"app/splash", reset_splash,
+                                              platform::ResetLayer::app};
+}  // namespace

@@ -7,6 +7,7 @@
 #include "drawing/cad_output.h"
 #include "drawing/draw_lens.h"
 #include "drawing/lens_model.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/text_output.h"
@@ -309,3 +310,12 @@ void drawing_emit(const double g[3], bool draw) {
         dxf_polyline(g);
     }
 }
+
+namespace {
+void reset_hidden_lines() {
+    free_hidden_line_store();
+    std::vector<Piece>().swap(g_pending);
+}
+const platform::StateReset hidden_lines_state_reset{"drawing/hidden_lines", reset_hidden_lines,
+                                                    platform::ResetLayer::feature};
+}  // namespace

@@ -10,6 +10,7 @@
 #include "drawing/hidden_lines.h"
 #include "drawing/surface_walk.h"
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "trace/drawing_buffers.h"
 #include "trace/sag_point.h"
 #include "trace/surface_frames.h"
@@ -483,3 +484,8 @@ void draw_lens_model() {
         if (surface(n).drawing_mode == 2) draw_model_aperture(n);
     }
 }
+
+namespace {
+const platform::StateReset lens_model_state_reset{"drawing/lens_model", free_model_storage,
+                                                  platform::ResetLayer::feature};
+}  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
@@ -127,3 +128,13 @@ int entry_lens_setup() {
 void mark_surface_changed(int n) {
     if (n >= 0 && n <= surface_limit()) surface(n).plain_mark = kPlainUnknown;
 }
+
+namespace {
+// The values only: the interpreter's system variables keep pointing at these two.
+void reset_entry_frame() {
+    output_during_update = 0;
+    output_after_update = 1;
+}
+const platform::StateReset entry_frame_state_reset{"entry/entry_frame", reset_entry_frame,
+                                                   platform::ResetLayer::feature};
+}  // namespace

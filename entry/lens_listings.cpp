@@ -11,6 +11,7 @@
 #include "lens/lens_echo.h"
 #include "lens/listing_print.h"
 #include "lens/surface_groups.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
@@ -592,3 +593,11 @@ int cmd_list_by_menu_code() {
     record_command_text();
     return 0;
 }
+
+namespace {
+void reset_lens_listings() {
+    g_state = ListingState{};
+}
+const platform::StateReset lens_listings_state_reset{"entry/lens_listings", reset_lens_listings,
+                                                     platform::ResetLayer::feature};
+}  // namespace

@@ -7,6 +7,7 @@
 #include "evaluation/spot_statistics.h"
 #include "evaluation/spot_store.h"
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
@@ -422,3 +423,12 @@ int ensure_spot_diagram() {
     set_setting_flag(kSetOutputOn, output_was);
     return 0;
 }
+
+namespace {
+void reset_spot_rays() {
+    std::vector<RayRecord>().swap(g_row_rays);
+    std::vector<PupilPoint>().swap(g_row_points);
+}
+const platform::StateReset spot_rays_state_reset{"evaluation/spot_rays", reset_spot_rays,
+                                                 platform::ResetLayer::feature};
+}  // namespace

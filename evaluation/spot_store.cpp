@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "numeric/memory.h"
+#include "platform/state_reset.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 
@@ -108,3 +109,35 @@ void free_spot_storage() {
     mem_free(s.y_half_extent);
     s = SpotStore{};
 }
+
+namespace {
+// The arrays are allocated once at start for the largest diagram the settings allow and stay for
+// the next session; what a diagram left in them is forgotten.
+void reset_spot_store() {
+    SpotStore& s = g_store;
+    SpotStore kept;
+    kept.rays = s.rays;
+    kept.path_to_last_surface = s.path_to_last_surface;
+    kept.last_segment = s.last_segment;
+    kept.image_z = s.image_z;
+    kept.sort_index = s.sort_index;
+    kept.wave_ray_counts = s.wave_ray_counts;
+    kept.airy_radius = s.airy_radius;
+    kept.x_cutoff = s.x_cutoff;
+    kept.y_cutoff = s.y_cutoff;
+    kept.x_half_extent = s.x_half_extent;
+    kept.y_half_extent = s.y_half_extent;
+    kept.reference_fit_sums = s.reference_fit_sums;
+    kept.reference_normal = s.reference_normal;
+    kept.sine_table = s.sine_table;
+    kept.lattice_unit = s.lattice_unit;
+    kept.capacity = s.capacity;
+    kept.wavelength_capacity = s.wavelength_capacity;
+    if (kept.wave_ray_counts != nullptr) {
+        for (int w = 0; w < kept.wavelength_capacity; ++w) kept.wave_ray_counts[w] = 0;
+    }
+    s = kept;
+}
+const platform::StateReset spot_store_state_reset{"evaluation/spot_store", reset_spot_store,
+                                                  platform::ResetLayer::feature};
+}  // namespace

@@ -11,6 +11,7 @@
 #include "graphics/graphics_offscreen.h"
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/child_run.h"
@@ -369,3 +370,14 @@ int cmd_animation() {
 void install_animation_commands() {
     set_handler(kSlotAnimation, cmd_animation);
 }
+
+namespace {
+// A recording still open is closed as it stands, as when recording is given up.
+void reset_animation_files() {
+    drop_recording();
+    recorded_frames = 0;
+    recording_path.clear();
+}
+const platform::StateReset animation_files_state_reset{
+    "graphics/animation_files", reset_animation_files, platform::ResetLayer::graphics};
+}  // namespace

@@ -15,6 +15,7 @@
 #include "graphics/graphics_snapshot.h"
 #include "graphics/graphics_text.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
@@ -416,3 +417,13 @@ void install_graphics_commands() {
     set_graphics_text_drawer(gfx_text);
     set_level_graphics_text(graphics_level_text);
 }
+
+namespace {
+void reset_graphics_commands() {
+    std::memset(g_mouse_routines, 0, sizeof g_mouse_routines);
+    std::memset(g_slider_routines, 0, sizeof g_slider_routines);
+    g_title_latch = false;
+}
+const platform::StateReset graphics_commands_state_reset{
+    "graphics/graphics_commands", reset_graphics_commands, platform::ResetLayer::graphics};
+}  // namespace

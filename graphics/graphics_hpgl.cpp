@@ -10,6 +10,7 @@
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 #include "platform/text_file.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
@@ -129,6 +130,7 @@ public:
     int text_width(std::string_view) const override { return 0; }
     void set_clip_rect(platform::Rect) override {}
     void clear_clip() override {}
+    void forget_position() { current_ = {}; }
 
 private:
     Point current_;
@@ -354,3 +356,12 @@ int graphwin_write_hpgl(const std::string& file_name, int x1, int x2, int y1, in
     }
     return 0;
 }
+
+namespace {
+void reset_graphics_hpgl() {
+    g = HpglOutput{};
+    g_device.forget_position();
+}
+const platform::StateReset graphics_hpgl_state_reset{"graphics/graphics_hpgl", reset_graphics_hpgl,
+                                                     platform::ResetLayer::graphics};
+}  // namespace

@@ -7,6 +7,7 @@
 #include "graphics/graphics_raster.h"
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 
 namespace {
 
@@ -105,3 +106,15 @@ void graphwin_offscreen(int mode) {
     update_graphics_flags();
     copy_to_window(window_of_record(n));
 }
+
+namespace {
+// The drawing target that may point at the picture is put back by the graphics windows' own
+// reset, which runs after this one.
+void reset_graphics_offscreen() {
+    g_picture.reset();
+    g_raster = nullptr;
+    g_picture_record = 0;
+}
+const platform::StateReset graphics_offscreen_state_reset{
+    "graphics/graphics_offscreen", reset_graphics_offscreen, platform::ResetLayer::graphics};
+}  // namespace

@@ -8,6 +8,7 @@
 #include "graphics/graphics_hpgl.h"
 #include "graphics/graphics_text.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 
 using platform::DeviceContext;
 using platform::Point;
@@ -306,3 +307,13 @@ void graphwin_paint(int window, DeviceContext& dc) {
     }
     graphwin_select(old);
 }
+
+namespace {
+void reset_graphics_replay() {
+    g_replay_dc = nullptr;
+    g_erasing = false;
+    std::vector<Point>().swap(g_points);
+}
+const platform::StateReset graphics_replay_state_reset{
+    "graphics/graphics_replay", reset_graphics_replay, platform::ResetLayer::graphics};
+}  // namespace

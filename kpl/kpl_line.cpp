@@ -11,6 +11,7 @@
 #include "kpl/kpl_interp.h"
 #include "kpl/kpl_lexer.h"
 #include "kpl/kpl_sysvars.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_context.h"
 #include "runtime/command_levels.h"
@@ -476,3 +477,18 @@ int run_cell_expression(const char* text, bool double_cell, int width, KplValue*
     KplCompileResult compiled;
     return cell_expression(text, double_cell, width, value, accepted, &compiled);
 }
+
+namespace {
+// The run-state source and the cell-entry hooks installed at start stay; kept lines and the
+// last result go.
+void reset_kpl_line() {
+    run_result = KplValue{};
+    line_source = nullptr;
+    line_top = 0;
+    kept_end = 0;
+    nested_lines = 0;
+    for (KeptLine& k : kept) k = KeptLine{};
+}
+const platform::StateReset kpl_line_state_reset{"kpl/kpl_line", reset_kpl_line,
+                                                platform::ResetLayer::kpl};
+}  // namespace

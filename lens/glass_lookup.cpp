@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lens/lens_data.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
@@ -201,3 +202,11 @@ void refresh_glass_cache_indices() {
         }
     }
 }
+
+namespace {
+void reset_glass_lookup() {
+    std::vector<double>().swap(g_wavelengths);
+}
+const platform::StateReset glass_lookup_state_reset{"lens/glass_lookup", reset_glass_lookup,
+                                                    platform::ResetLayer::lens};
+}  // namespace

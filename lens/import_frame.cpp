@@ -19,6 +19,7 @@
 #include "lens/surface_groups.h"
 #include "lens/surface_insert_delete.h"
 #include "lens/surface_setters.h"
+#include "platform/state_reset.h"
 #include "platform/text_file.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
@@ -689,3 +690,15 @@ void install_import_commands() {
     set_handler(kSlotLensCardKeyword, cmd_lens_card_keyword);
     set_handler(kSlotLnsKeyword, cmd_lns_keyword);
 }
+
+namespace {
+// The hooks installed at start stay.
+void reset_import_frame() {
+    g_state = ImportState{};
+    g_imported_file.clear();
+    g_imported_kind = 0;
+    g_dialog_kind = kImportLensCard;
+}
+const platform::StateReset import_frame_state_reset{"lens/import_frame", reset_import_frame,
+                                                    platform::ResetLayer::lens};
+}  // namespace

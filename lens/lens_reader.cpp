@@ -8,6 +8,7 @@
 #include "lens/lens_file_format.h"
 #include "lens/optimise_links.h"
 #include "lens/surface_groups.h"
+#include "platform/state_reset.h"
 #include "platform/text_file.h"
 #include "runtime/dispatch.h"
 #include "runtime/lens_data_guard.h"
@@ -222,3 +223,12 @@ int read_lens_file(const std::string& path, std::string* comment) {
     }
     return read_lens_lines(lines, comment);
 }
+
+namespace {
+// The finisher is installed once at start and stays; indices kept from a read half done go.
+void reset_lens_reader() {
+    std::vector<OldIndices>().swap(g_old_indices);
+}
+const platform::StateReset lens_reader_state_reset{"lens/lens_reader", reset_lens_reader,
+                                                   platform::ResetLayer::lens};
+}  // namespace

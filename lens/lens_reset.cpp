@@ -6,6 +6,7 @@
 #include "lens/glass_cache.h"
 #include "lens/lens_data.h"
 #include "lens/optimise_links.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/lens_data_guard.h"
@@ -482,3 +483,11 @@ int lens_new() {
     run_new_lens_procedure();
     return 0;
 }
+
+namespace {
+void reset_lens_reset() {
+    g_program_element_defaults = ElementDrawingDefaults{};
+}
+const platform::StateReset lens_reset_state_reset{"lens/lens_reset", reset_lens_reset,
+                                                  platform::ResetLayer::lens};
+}  // namespace

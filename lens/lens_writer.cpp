@@ -16,6 +16,7 @@
 #include "lens/lens_file_format.h"
 #include "lens/optimise_links.h"
 #include "lens/surface_tolerances.h"
+#include "platform/state_reset.h"
 #include "runtime/settings.h"
 #include "runtime/text_case.h"
 #include "runtime/text_output.h"
@@ -872,3 +873,15 @@ void write_lens_commands() {
     if (configuration != 1) optimise_set_configuration(configuration);
     set_setting_flag(kSetOutputOn, output);
 }
+
+namespace {
+// The focal-length source and the element-drawing writer installed at start stay.
+void reset_lens_writer() {
+    g_memory = nullptr;
+    g_memory_limit = std::string::npos;
+    g_memory_full = false;
+    g_collected = nullptr;
+}
+const platform::StateReset lens_writer_state_reset{"lens/lens_writer", reset_lens_writer,
+                                                   platform::ResetLayer::lens};
+}  // namespace

@@ -11,6 +11,7 @@
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
 #include "lens/refractive_index.h"
+#include "platform/state_reset.h"
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
@@ -585,3 +586,12 @@ void install_glass_catalog_handlers() {
     set_handler(kSlotPrivateGlass, cmd_private_glass);
     set_handler(kSlotEditPrivateCatalog, cmd_edit_private_catalog);
 }
+
+namespace {
+// The setup installed at start stays.
+void reset_private_catalog() {
+    glass_data_changed = 0;
+}
+const platform::StateReset private_catalog_state_reset{
+    "lens/private_catalog", reset_private_catalog, platform::ResetLayer::lens};
+}  // namespace

@@ -15,6 +15,7 @@
 #include "lens/surface_insert_delete.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_context.h"
 #include "runtime/definitions.h"
@@ -900,3 +901,17 @@ void install_stock_lenses(StockLensSetup setup) {
     set_handler(kSlotOpenLensCatalog, cmd_open_lens_catalog);
     set_handler(kSlotListLensCatalogs, cmd_list_lens_catalogs);
 }
+
+namespace {
+// The setup, the part-inserted hook and the parts view installed at start stay; the catalogue
+// the user opened, its selection and its parts file go.
+void reset_stock_lenses() {
+    close_parts_file();
+    g_parts_open = false;
+    g_catalog = Catalog{};
+    g_selection = StockSelection{};
+    std::vector<int>().swap(g_rows);
+}
+const platform::StateReset stock_lenses_state_reset{"lens/stock_lenses", reset_stock_lenses,
+                                                    platform::ResetLayer::lens};
+}  // namespace

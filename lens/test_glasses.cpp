@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "platform/text_file.h"
 #include "runtime/settings.h"
 #include "runtime/settings_commands.h"
@@ -137,3 +138,11 @@ void install_test_glasses() {
     set_test_glass_loader(load_for_setting);
     set_test_glass_count(test_glass_count);
 }
+
+namespace {
+void reset_test_glasses() {
+    std::vector<std::int32_t>().swap(g_radii);
+}
+const platform::StateReset test_glasses_state_reset{"lens/test_glasses", reset_test_glasses,
+                                                    platform::ResetLayer::lens};
+}  // namespace

@@ -1,4 +1,5 @@
 #include "runtime/arg_cells.h"
+#include "platform/state_reset.h"
 
 #include <string_view>
 
@@ -164,3 +165,19 @@ ArgCell text_cell(char* text) {
     c.text_length = static_cast<std::int16_t>(length < 0x7FFF ? length : 0x7FFF);
     return c;
 }
+
+namespace {
+void reset_arg_cells() {
+    command = -1;
+    vector = nullptr;
+    count = 0;
+    shapes = nullptr;
+    result = CommandResult{};
+    for (int i = 0; i < kScratchCellCount; ++i) {
+        scratch_cells[i] = ArgCell{};
+        scratch_vector[i] = nullptr;
+    }
+}
+const platform::StateReset arg_cells_state_reset{"runtime/arg_cells", reset_arg_cells,
+                                                 platform::ResetLayer::runtime};
+}  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -445,3 +446,8 @@ void install_file_commands() {
     set_handler(kSlotScanInput, cmd_scan_input);
     set_file_text_writer(write_file_text);
 }
+
+namespace {
+const platform::StateReset file_commands_state_reset{"runtime/file_commands", close_all_files,
+                                                     platform::ResetLayer::runtime};
+}  // namespace

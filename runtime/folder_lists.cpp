@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "platform/status.h"
 #include "platform/text_file.h"
 #include "platform/ui.h"
@@ -337,3 +338,12 @@ int write_whole_file(const std::string& path, const std::string& text, int faile
     return set_error_msg(had_file ? failed_kept : failed_new, path.c_str(),
                          platform::status_text(status));
 }
+
+namespace {
+// The handlers installed at start stay; the names of the last list go.
+void reset_folder_lists() {
+    std::vector<std::string>().swap(g_names);
+}
+const platform::StateReset folder_lists_state_reset{"runtime/folder_lists", reset_folder_lists,
+                                                    platform::ResetLayer::runtime};
+}  // namespace

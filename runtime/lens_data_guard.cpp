@@ -1,5 +1,6 @@
 #include "runtime/lens_data_guard.h"
 
+#include "platform/state_reset.h"
 #include "runtime/definitions.h"
 #include "runtime/table_format.h"
 
@@ -45,3 +46,12 @@ TrustedCodeScope::TrustedCodeScope() : saved_(scope_active) {
 TrustedCodeScope::~TrustedCodeScope() {
     scope_active = saved_;
 }
+
+namespace {
+void reset_lens_data_guard() {
+    lens_data_query = nullptr;
+    scope_active = false;
+}
+const platform::StateReset lens_data_guard_state_reset{
+    "runtime/lens_data_guard", reset_lens_data_guard, platform::ResetLayer::runtime};
+}  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/state_reset.h"
 #include "runtime/definitions.h"
 #include "runtime/messages.h"
 #include "runtime/table_format.h"
@@ -312,3 +313,22 @@ char* trim_and_unquote(char* text) {
     text[n] = '\0';
     return text;
 }
+
+namespace {
+void reset_list_words() {
+    from_table = true;
+    building = false;
+    built.clear();
+    built.shrink_to_fit();
+    mask = 0xFFFFFFFFu;
+    match_value.clear();
+    std::memset(symbol_buffer, 0, sizeof symbol_buffer);
+    std::memset(cached_texts, 0, sizeof cached_texts);
+    forget_cached_msg_texts();
+    std::vector<platform::FolderEntry>().swap(dir_entries);
+    dir_next = 0;
+    dir_open = false;
+}
+const platform::StateReset list_words_state_reset{"runtime/list_words", reset_list_words,
+                                                  platform::ResetLayer::runtime};
+}  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/state_reset.h"
 #include "runtime/table_files.h"
 
 namespace {
@@ -73,3 +74,13 @@ void close_log_file() {
     opened_name.clear();
     opened_path.clear();
 }
+
+namespace {
+// The name the next open uses is set at start from the installation's data folder and stays;
+// an open log is closed.
+void reset_log_file() {
+    close_log_file();
+}
+const platform::StateReset log_file_state_reset{"runtime/log_file", reset_log_file,
+                                                platform::ResetLayer::runtime};
+}  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/definitions.h"
 #include "runtime/output_options.h"
@@ -423,3 +424,21 @@ char* shared_name_buffer() {
 void set_before_start_up_box(void (*close_splash)()) {
     g_before_start_up_box = close_splash;
 }
+
+namespace {
+// Whether the main loop runs is the program's, not the session's, and the showers and the call
+// trace installed at start stay; what the last messages left goes.
+void reset_messages() {
+    location = MessageLocation{};
+    pending.clear();
+    pending_set = false;
+    std::memset(error_text, 0, sizeof error_text);
+    std::memset(message_buffer, 0, sizeof message_buffer);
+    prefix_length = 0;
+    question_open = 0;
+    std::memset(name_buffer, 0, sizeof name_buffer);
+    std::memset(formatted_output, 0, sizeof formatted_output);
+}
+const platform::StateReset messages_state_reset{"runtime/messages", reset_messages,
+                                                platform::ResetLayer::runtime};
+}  // namespace

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/child_run.h"
@@ -249,3 +250,13 @@ void install_script_commands() {
     set_handler(kSlotStopwatch, cmd_stopwatch);
     set_handler(kSlotScreenSize, cmd_screen_size);
 }
+
+namespace {
+void reset_script_commands() {
+    parameters = ScriptParameters{};
+    script_nesting = 0;
+    running_file.clear();
+}
+const platform::StateReset script_commands_state_reset{
+    "runtime/script_commands", reset_script_commands, platform::ResetLayer::runtime};
+}  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -251,3 +252,11 @@ int cmd_string_functions() {
 void install_string_commands() {
     set_handler(kSlotStringFunctions, cmd_string_functions);
 }
+
+namespace {
+void reset_string_commands() {
+    tokens = TokenState{};
+}
+const platform::StateReset string_commands_state_reset{
+    "runtime/string_commands", reset_string_commands, platform::ResetLayer::runtime};
+}  // namespace

@@ -14,6 +14,7 @@
 #include "lens/surface_groups.h"
 #include "lens/surface_materials.h"
 #include "numeric/memory.h"
+#include "platform/state_reset.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 #include "runtime/messages.h"
@@ -792,3 +793,14 @@ int lens_setup_or_error() {
     last_lens_setup_result(&failing);
     return set_error_msg(rc, failing);
 }
+
+namespace {
+void reset_lens_setup() {
+    g_pass_surface = 0;
+    g_last_result = 0;
+    g_last_failing_surface = 0;
+    std::vector<double>().swap(g_indexed_wavelengths);
+}
+const platform::StateReset lens_setup_state_reset{"trace/lens_setup", reset_lens_setup,
+                                                  platform::ResetLayer::trace};
+}  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/state_reset.h"
 #include "runtime/command_levels.h"
 #include "runtime/state_flags.h"
 #include "ui/grid_control.h"
@@ -16,6 +17,9 @@ namespace {
 constexpr platform::Colour kFrameColour{0, 0, 0};
 constexpr platform::Colour kLightEdge{255, 255, 255};
 constexpr platform::Colour kDarkEdge{128, 128, 128};
+
+// The frame drawn round the last tip, so that the next erase finds it.
+platform::Rect g_tip_frame{0, 0, 0, 0};
 
 platform::Colour disabled_colour() {
     platform::UiBackend* ui = platform::current_ui();
@@ -313,7 +317,7 @@ void grid_draw_range_frame(bool erase) {
 }
 
 void grid_draw_tip_frame(int window, int row, int first_column, int end_column, bool erase) {
-    static platform::Rect last{0, 0, 0, 0};
+    platform::Rect& last = g_tip_frame;
     TextArea* a = textarea(window);
     if (a == nullptr) return;
     platform::DeviceContext* dc = dc_of(*a);
@@ -329,3 +333,11 @@ void grid_draw_tip_frame(int window, int row, int first_column, int end_column, 
     focus_frame(*dc, {last.left + 1, last.top + 1, last.right - 1, last.bottom - 1}, -1, false,
                 a->background);
 }
+
+namespace {
+void reset_grid_draw() {
+    g_tip_frame = platform::Rect{0, 0, 0, 0};
+}
+const platform::StateReset grid_draw_state_reset{"ui/grid_draw", reset_grid_draw,
+                                                 platform::ResetLayer::ui};
+}  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_history.h"
 #include "runtime/command_levels.h"
@@ -503,9 +504,12 @@ void grid_area_cleared(int area) {
     }
 }
 
+namespace {
+int g_refresh_request = 0;
+}  // namespace
+
 int& grid_refresh_request() {
-    static int word = 0;
-    return word;
+    return g_refresh_request;
 }
 
 // --- mouse and keys --------------------------------------------------------------------------
@@ -770,3 +774,11 @@ void grid_window_timer(int window, int timer_id) {
             break;
     }
 }
+
+namespace {
+void reset_grid_events() {
+    g_refresh_request = 0;
+}
+const platform::StateReset grid_events_state_reset{"ui/grid_events", reset_grid_events,
+                                                   platform::ResetLayer::ui};
+}  // namespace

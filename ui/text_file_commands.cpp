@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/state_reset.h"
 #include "platform/status.h"
 #include "platform/text_file.h"
 #include "platform/ui.h"
@@ -297,3 +298,12 @@ void install_text_file_commands() {
     set_handler(kSlotFileOperations, cmd_text_file_operations);
     set_handler(kSlotEditOrRevert, cmd_text_edit_or_revert);
 }
+
+namespace {
+// The window maker and the lens-file handlers are installed once at start and stay.
+void reset_text_file_commands() {
+    g_last_text_type = kTypeSourceFile;
+}
+const platform::StateReset text_file_commands_state_reset{
+    "ui/text_file_commands", reset_text_file_commands, platform::ResetLayer::ui};
+}  // namespace

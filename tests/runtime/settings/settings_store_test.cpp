@@ -6,6 +6,8 @@
 #include <string>
 
 #include "evaluation/spot_store.h"
+#include "platform/state_reset.h"
+#include "runtime/log_file.h"
 #include "runtime/messages.h"
 #include "tables/table_names.h"
 #include "tests/app/startup/started_runtime.h"
@@ -111,6 +113,37 @@ TEST_F(SettingsStore, LoggingFlagOpensTheLogUnderData) {
     EXPECT_TRUE(log_is_open());
     EXPECT_EQ(open_log_path().rfind(run_.tree.data().string(), 0), 0u);
     EXPECT_EQ(set_setting_flag(kSetOutputLog, 0), 0);
+}
+
+// A new session closes what the last one opened but keeps what start-up made for every session:
+// the log's name and the spot store's arrays.
+TEST_F(SettingsStore, NewSessionClosesTheLogAndEmptiesTheSpotStoreItKeeps) {
+    EXPECT_EQ(set_setting_flag(kSetOutputLog, 1), 0);
+    ASSERT_TRUE(log_is_open());
+    const std::string path = open_log_path();
+    SpotStore& spots = spot_store();
+    const std::int32_t capacity = spots.capacity;
+    ASSERT_GT(capacity, 0);
+    ASSERT_NE(spots.wave_ray_counts, nullptr);
+    spots.ray_count = 3;
+    spots.wave_ray_counts[0] = 3;
+    spots.reference_rms = 0.5;
+
+    platform::reset_all_state();
+
+    EXPECT_FALSE(log_is_open());
+    EXPECT_EQ(&spot_store(), &spots);
+    EXPECT_EQ(spots.capacity, capacity);
+    EXPECT_NE(spots.rays, nullptr);
+    EXPECT_NE(spots.sine_table, nullptr);
+    EXPECT_EQ(spots.ray_count, 0);
+    EXPECT_EQ(spots.wave_ray_counts[0], 0);
+    EXPECT_EQ(spots.reference_rms, 0.0);
+    // The same log opens again where it was.
+    EXPECT_EQ(apply_log_option(1), 0);
+    EXPECT_TRUE(log_is_open());
+    EXPECT_EQ(open_log_path(), path);
+    close_log_file();
 }
 
 TEST_F(SettingsStore, HookAddressesAndDimensionQueries) {
