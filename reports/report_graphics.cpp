@@ -126,8 +126,12 @@ int cmd_report_graphics() {
     const std::string text = window_text(name);
     if (text.empty()) return 0;
     const std::string stored = text + kEnding;
-    if (stored.size() > kGraphicsTextSize - 1)
-        return set_error_msg(kMsgReportGraphicsBadName, static_cast<int>(room - 1));
+    // The longest name that fits this form with what it puts around the name.
+    if (stored.size() > kGraphicsTextSize - 1) {
+        const std::size_t around = stored.size() - name.size();
+        return set_error_msg(kMsgReportGraphicsBadName,
+                             static_cast<int>(kGraphicsTextSize - 1 - around));
+    }
     const std::string line = "gwx 0 \"" + stored + "\"";
     return run_command_string(line.c_str(), 0);
 }

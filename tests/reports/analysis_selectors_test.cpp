@@ -9,6 +9,7 @@
 #include "reports/analysis_selectors.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_text.h"
+#include "runtime/dispatch.h"
 #include "runtime/run_as.h"
 #include "tables/table_names.h"
 #include "tests/reports/plot_fixture.h"
@@ -70,16 +71,16 @@ TEST_F(AnalysisSelectors, EachChoiceRunsAndRecordsItsCommand) {
         {"select_wavefront", kCmdPlotWavefront, 7, true},
         {"select_geo_sections 0", kCmdSpotSections, 7, false},
         {"select_geo_sections 1", kCmdPlotLineSpread, 5, true},
-        {"select_psf_sections 0 0 0 0 0 0 0 21 32 16", kCmdPsfSections, 9, false},
-        {"select_psf_sections 1 0 0 0 0 0 0 21 32 16", kCmdPlotPsfLineSpread, 7, true},
+        {"select_psf_sections 0 0 0 0 0 21 32 16", kCmdPsfSections, 9, false},
+        {"select_psf_sections 1 0 0 0 0 21 32 16", kCmdPlotPsfLineSpread, 7, true},
         {"select_energy 0", kCmdEncircledEnergy, 2, false},
         {"select_energy 1", kCmdEnsquaredEnergy, 2, false},
         {"select_energy 2", kCmdPlotRadEnergyDist, 10, true},
         {"select_energy 3", kCmdPlotEnsquaredEnergy, 4, true},
-        {"select_psf 0 0 0 32 16", kCmdPsfEncircled, 9, false},
-        {"select_psf 1 0 0 32 16", kCmdPsfEnsquared, 9, false},
-        {"select_psf 2 0 0 32 16", kCmdPlotPsfEncircled, 6, true},
-        {"select_psf 3 0 0 32 16", kCmdPlotPsfEnsquared, 6, true},
+        {"select_psf 0 0 32 16", kCmdPsfEncircled, 9, false},
+        {"select_psf 1 0 32 16", kCmdPsfEnsquared, 9, false},
+        {"select_psf 2 0 32 16", kCmdPlotPsfEncircled, 6, true},
+        {"select_psf 3 0 32 16", kCmdPlotPsfEnsquared, 6, true},
     };
     for (const Case& c : cases) {
         recorded() = Recorded{};
@@ -89,7 +90,9 @@ TEST_F(AnalysisSelectors, EachChoiceRunsAndRecordsItsCommand) {
         EXPECT_EQ(recorded().count, 1) << c.line;
         EXPECT_EQ(recorded().command, c.command) << c.line;
         EXPECT_EQ(static_cast<int>(recorded().values.size()), c.count) << c.line;
-        if (c.draws) EXPECT_GT(display_list_words().size(), before) << c.line;
+        if (c.draws) {
+            EXPECT_GT(display_list_words().size(), before) << c.line;
+        }
     }
 }
 
@@ -100,16 +103,16 @@ TEST_F(AnalysisSelectors, ACellMapTakesTheDialogsFields) {
     };
     const std::vector<Case> cases = {
         // The sagittal fan: direction 1, mode, all rays, the x range and the fixed coordinate.
-        {"select_ray_aberration 1 2 0 0 -0.5 0.5 -0.7 0.6 0.1", {1, 2, 0, -0.7, 0.6, 0.1}},
+        {"select_ray_aberration 1 2 -0.5 0.5 -0.7 0.6 0.1", {1, 2, 0, -0.7, 0.6, 0.1}},
         // Rays per fan go to the lens and from it to the plot.
-        {"select_ray_aberration 3 0 1 0 0 0 0 0 0 0.2 0.3 13 1", {1, 0.2, 0.3, 13}},
+        {"select_ray_aberration 3 0 wvt 0 0 0 0 0 0.2 0.3 13 1", {1, 0.2, 0.3, 13}},
         // Fewer than 6 steps ask for 12.
-        {"select_energy 2 0.1 1 4 0.02 0.5", {0, 1, 0, 0, 0, 0.02, 12, 0.5, 0, 0}},
-        {"select_energy 3 0.1 1 0 0.02 0.5", {1, 0.02, 12, 0.5}},
-        {"select_energy 3 0.1 1 8 0.02 0.5", {1, 0.02, 8, 0.5}},
+        {"select_energy 2 0.1 4 0.02 0.5", {0, 0, 0, 0, 0, 0.02, 12, 0.5, 0, 0}},
+        {"select_energy 3 0.1", {0, 0, 12, 0}},
+        {"select_energy 3 0.1 8 0.02 0.5", {0, 0.02, 8, 0.5}},
         // The spot rays about the reference: mode 2 with centre -2.
-        {"select_spot 0 1 1 0 0.1 0.2 0.3 2 5", {2, -2, 2, 5, 0.1, 0.2, 0.3}},
-        {"select_spot 0 1 2 0 0.1 0.2 0.3 2 5", {3, 0, 2, 5, 0.1, 0.2, 0.3}},
+        {"select_spot 0 chf 1 0.1 0.2 0.3 2 5", {2, -2, 2, 5, 0.1, 0.2, 0.3}},
+        {"select_spot 0 chf 2 0.1 0.2 0.3 2 5", {3, 0, 2, 5, 0.1, 0.2, 0.3}},
     };
     for (const Case& c : cases) {
         recorded() = Recorded{};
