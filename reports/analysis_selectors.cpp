@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "evaluation/spot_rays.h"
+#include "evaluation/plot_services.h"
 #include "lens/lens_data.h"
 #include "reports/plot_frame.h"
 #include "runtime/arg_cells.h"
