@@ -45,19 +45,19 @@ int saved_int(int k) {
 bool dropped(int command) {
     const int c0 = saved_int(0);
     switch (command) {
-        case 772:
+        case kCmdSelectRayAberration:
             return c0 == 0 || c0 == 1;
-        case 773:
+        case kCmdSelectSpot:
             return c0 != 1;
         case 774:
             return c0 == 0 || c0 == 3 || c0 == 4;
         case 775:
             return saved_int(3) != 1;
-        case 798:
-        case 799:
+        case kCmdSelectGeoSections:
+        case kCmdSelectPsfSections:
             return c0 == 0;
-        case 800:
-        case 801:
+        case kCmdSelectEnergy:
+        case kCmdSelectPsf:
             return c0 == 0 || c0 == 1;
         default:
             return false;

@@ -1,0 +1,148 @@
+// The analysis dialogs' commands: each typed choice runs and records the one analysis command
+// it names with the cells the dialog's fields become, draws what that command draws, and leaves
+// the caller's cells as they were.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "lens/lens_data.h"
+#include "reports/analysis_selectors.h"
+#include "runtime/arg_cells.h"
+#include "runtime/command_text.h"
+#include "runtime/dispatch.h"
+#include "runtime/run_as.h"
+#include "tables/table_names.h"
+#include "tests/reports/plot_fixture.h"
+
+namespace plot_test {
+namespace {
+
+struct Recorded {
+    int count = 0;
+    int command = 0;
+    std::vector<double> values;
+    std::string text;
+};
+Recorded& recorded() {
+    static Recorded r;
+    return r;
+}
+
+class AnalysisSelectors : public PlotLoop {
+protected:
+    void SetUp() override {
+        PlotLoop::SetUp();
+        recorded() = Recorded{};
+        set_run_as_recorder([] {
+            Recorded& r = recorded();
+            ++r.count;
+            r.command = current_command();
+            r.values.clear();
+            for (int k = 0; k < arg_count(); ++k) r.values.push_back(arg_double(k));
+            format_command_text(r.text, 0);
+        });
+        mirror(200.0, 0.0, 10.0, 1.0, 0.0);
+        ASSERT_GE(graphwin_open(1, 0, 0, 0, 0), 0);
+    }
+    void TearDown() override {
+        set_run_as_recorder(nullptr);
+        PlotLoop::TearDown();
+    }
+};
+
+TEST_F(AnalysisSelectors, EachChoiceRunsAndRecordsItsCommand) {
+    struct Case {
+        std::string line;
+        int command;
+        int count;
+        bool draws;
+    };
+    const std::vector<Case> cases = {
+        {"select_ray_aberration 0", kCmdRayFan, 6, false},
+        {"select_ray_aberration 1", kCmdRayFan, 6, false},
+        {"select_ray_aberration 2", kCmdPlotRayIntercepts, 5, true},
+        {"select_ray_aberration 3", kCmdPlotOpdFans, 4, true},
+        {"select_ray_aberration 4", kCmdPlotAstigmatism, 2, true},
+        {"select_ray_aberration 5", kCmdPlotDistortion, 2, true},
+        {"select_ray_aberration 7", kCmdPlotLongitudinalAberration, 2, true},
+        {"select_spot 0", kCmdSpotRays, 7, false},
+        {"select_spot 1", kCmdPlotSpotDiagram, 4, true},
+        {"select_spot 2", kCmdSpotSetup, 0, false},
+        {"select_wavefront", kCmdPlotWavefront, 7, true},
+        {"select_geo_sections 0", kCmdSpotSections, 7, false},
+        {"select_geo_sections 1", kCmdPlotLineSpread, 5, true},
+        {"select_psf_sections 0 0 0 0 0 21 32 16", kCmdPsfSections, 9, false},
+        {"select_psf_sections 1 0 0 0 0 21 32 16", kCmdPlotPsfLineSpread, 7, true},
+        {"select_energy 0", kCmdEncircledEnergy, 2, false},
+        {"select_energy 1", kCmdEnsquaredEnergy, 2, false},
+        {"select_energy 2", kCmdPlotRadEnergyDist, 10, true},
+        {"select_energy 3", kCmdPlotEnsquaredEnergy, 4, true},
+        {"select_psf 0 0 32 16", kCmdPsfEncircled, 9, false},
+        {"select_psf 1 0 32 16", kCmdPsfEnsquared, 9, false},
+        {"select_psf 2 0 32 16", kCmdPlotPsfEncircled, 6, true},
+        {"select_psf 3 0 32 16", kCmdPlotPsfEnsquared, 6, true},
+    };
+    for (const Case& c : cases) {
+        recorded() = Recorded{};
+        graphwin_new_page(1);
+        const std::size_t before = display_list_words().size();
+        EXPECT_EQ(run_command_string(c.line.c_str(), 0), 0) << c.line << " " << last_box();
+        EXPECT_EQ(recorded().count, 1) << c.line;
+        EXPECT_EQ(recorded().command, c.command) << c.line;
+        EXPECT_EQ(static_cast<int>(recorded().values.size()), c.count) << c.line;
+        if (c.draws) {
+            EXPECT_GT(display_list_words().size(), before) << c.line;
+        }
+    }
+}
+
+TEST_F(AnalysisSelectors, ACellMapTakesTheDialogsFields) {
+    struct Case {
+        std::string line;
+        std::vector<double> cells;
+    };
+    const std::vector<Case> cases = {
+        // The sagittal fan: direction 1, mode, all rays, the x range and the fixed coordinate.
+        {"select_ray_aberration 1 2 -0.5 0.5 -0.7 0.6 0.1", {1, 2, 0, -0.7, 0.6, 0.1}},
+        // Rays per fan go to the lens and from it to the plot.
+        {"select_ray_aberration 3 0 wvt 0 0 0 0 0 0.2 0.3 13 1", {1, 0.2, 0.3, 13}},
+        // Fewer than 6 steps ask for 12.
+        {"select_energy 2 0.1 4 0.02 0.5", {0, 0, 0, 0, 0, 0.02, 12, 0.5, 0, 0}},
+        {"select_energy 3 0.1", {0, 0, 12, 0}},
+        {"select_energy 3 0.1 8 0.02 0.5", {0, 0.02, 8, 0.5}},
+        // The spot rays about the reference: mode 2 with centre -2.
+        {"select_spot 0 chf 1 0.1 0.2 0.3 2 5", {2, -2, 2, 5, 0.1, 0.2, 0.3}},
+        {"select_spot 0 chf 2 0.1 0.2 0.3 2 5", {3, 0, 2, 5, 0.1, 0.2, 0.3}},
+    };
+    for (const Case& c : cases) {
+        recorded() = Recorded{};
+        EXPECT_EQ(run_command_string(c.line.c_str(), 0), 0) << c.line << " " << last_box();
+        EXPECT_EQ(recorded().values, c.cells) << c.line << ": " << recorded().text;
+    }
+    EXPECT_EQ(lens_data().fan_rays, 13);
+    EXPECT_EQ(lens_data().htnu, 1);
+}
+
+TEST_F(AnalysisSelectors, AChoiceBeyondTheListRunsNothing) {
+    EXPECT_EQ(run_command_string("select_ray_aberration 8", 0), 0);
+    EXPECT_EQ(recorded().count, 0);
+}
+
+TEST_F(AnalysisSelectors, TheCallersCellsStayAsTheyWere) {
+    std::vector<ArgCell> cells = {int_cell(2), int_cell(1), int_cell(0), int_cell(0),
+                                  double_cell(0.1)};
+    for (ArgCell& c : cells) c.status = kArgGiven;
+    const std::vector<ArgCell> copy = cells;
+    std::vector<ArgCell*> pointers;
+    for (ArgCell& c : cells) pointers.push_back(&c);
+    set_arg_vector(pointers.data(), static_cast<int>(pointers.size()));
+    set_current_command(kCmdSelectEnergy);
+    EXPECT_EQ(cmd_select_energy_analysis(), 0) << last_box();
+    EXPECT_EQ(recorded().command, kCmdPlotRadEnergyDist);
+    EXPECT_EQ(current_command(), kCmdSelectEnergy);
+    EXPECT_EQ(arg_vector(), pointers.data());
+    EXPECT_EQ(std::memcmp(cells.data(), copy.data(), cells.size() * sizeof(ArgCell)), 0);
+}
+
+}  // namespace
+}  // namespace plot_test
