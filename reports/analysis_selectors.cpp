@@ -30,11 +30,21 @@ struct CellSpec {
     int value;  // the dialog's cell number, or the int
 };
 
-constexpr CellSpec copy(int c) { return {Make::kCopy, c}; }
-constexpr CellSpec int_of(int c) { return {Make::kIntOf, c}; }
-constexpr CellSpec double_of(int c) { return {Make::kDoubleOf, c}; }
-constexpr CellSpec given(int v) { return {Make::kInt, v}; }
-constexpr CellSpec absent(int v) { return {Make::kAbsent, v}; }
+constexpr CellSpec copy(int c) {
+    return {Make::kCopy, c};
+}
+constexpr CellSpec int_of(int c) {
+    return {Make::kIntOf, c};
+}
+constexpr CellSpec double_of(int c) {
+    return {Make::kDoubleOf, c};
+}
+constexpr CellSpec given(int v) {
+    return {Make::kInt, v};
+}
+constexpr CellSpec absent(int v) {
+    return {Make::kAbsent, v};
+}
 
 // One branch of a selector: the dialog's choice (cell 0), the command it runs and its cells.
 struct Branch {
@@ -139,10 +149,14 @@ constexpr Branch kEnergy[] = {
 };
 
 constexpr Branch kPsf[] = {
-    {0, kCmdPsfEncircled, 9, {copy(1), copy(2), copy(3), copy(4), copy(5), copy(8), copy(9),
-                              copy(10), copy(11)}},
-    {1, kCmdPsfEnsquared, 9, {copy(1), copy(2), copy(3), copy(4), copy(5), copy(8), copy(9),
-                              copy(10), copy(11)}},
+    {0,
+     kCmdPsfEncircled,
+     9,
+     {copy(1), copy(2), copy(3), copy(4), copy(5), copy(8), copy(9), copy(10), copy(11)}},
+    {1,
+     kCmdPsfEnsquared,
+     9,
+     {copy(1), copy(2), copy(3), copy(4), copy(5), copy(8), copy(9), copy(10), copy(11)}},
     // The plots take their pupil samples before the grid, the reports after.
     {2, kCmdPlotPsfEncircled, 6, {copy(1), copy(2), copy(4), copy(3), copy(5), copy(6)}},
     {3, kCmdPlotPsfEnsquared, 6, {copy(1), copy(2), copy(4), copy(3), copy(5), copy(7)}},
@@ -165,14 +179,25 @@ int spot_rays() {
     const int sign = arg_int(1) > 0 ? 1 : 0;
     int a = 0, b = 0;
     switch (arg_int(2)) {
-        case 0: a = sign; break;
-        case 1: a = 2; b = -1 - sign; break;
-        case 2: a = 3; break;
-        case 3: a = 4; break;
-        default: break;
+        case 0:
+            a = sign;
+            break;
+        case 1:
+            a = 2;
+            b = -1 - sign;
+            break;
+        case 2:
+            a = 3;
+            break;
+        case 3:
+            a = 4;
+            break;
+        default:
+            break;
     }
-    ArgCell cells[7] = {int_cell(a), int_cell(b),      make_cell(copy(7)), make_cell(copy(8)),
-                        make_cell(copy(4)), make_cell(copy(5)), make_cell(copy(6))};
+    ArgCell cells[7] = {int_cell(a),        int_cell(b),        make_cell(copy(7)),
+                        make_cell(copy(8)), make_cell(copy(4)), make_cell(copy(5)),
+                        make_cell(copy(6))};
     if (a != 2) cells[1].status = kArgDefaultForced;
     const CommandHandler handler = plain_handler(kCmdSpotRays);
     if (handler == nullptr) return 0;
@@ -215,9 +240,13 @@ int cmd_select_wavefront() {
     return run_as_command(kCmdPlotWavefront, handler, cells, count);
 }
 
-int cmd_select_geo_sections() { return run_choice(kGeoSections); }
+int cmd_select_geo_sections() {
+    return run_choice(kGeoSections);
+}
 
-int cmd_select_psf_sections() { return run_choice(kPsfSections); }
+int cmd_select_psf_sections() {
+    return run_choice(kPsfSections);
+}
 
 int cmd_select_energy_analysis() {
     const int choice = arg_int(0);
@@ -226,4 +255,6 @@ int cmd_select_energy_analysis() {
     return run_choice(kEnergy);
 }
 
-int cmd_select_psf_analysis() { return run_choice(kPsf); }
+int cmd_select_psf_analysis() {
+    return run_choice(kPsf);
+}

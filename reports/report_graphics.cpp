@@ -27,7 +27,9 @@ constexpr int kParamThroughFocusPoints = 794;
 // After the procedure the reference ray is traced again from its last set-up.
 constexpr char kEnding[] = "ref_ray_trace Trr_fby Trr_fbx Trr_fbz Trr_fyrf Trr_fxrf";
 
-std::string number_text(double value) { return format_number(value, 2, 0); }
+std::string number_text(double value) {
+    return format_number(value, 2, 0);
+}
 
 bool starts_with(const std::string& text, const char* prefix) {
     return text.compare(0, std::strlen(prefix), prefix) == 0;

@@ -71,8 +71,8 @@ TEST_F(ReportGraphics, ACancelledQuestionRunsNothing) {
 TEST_F(ReportGraphics, NamesThatCouldRunCommandsOrOverflowAreRefused) {
     // The longest name whose stored text fits: the name, ';', "stp gsca 0;" and the ending.
     const std::size_t fits = 495 - kEnding.size() - 1 - std::string("stp gsca 0.0;").size();
-    const std::vector<std::string> refused = {"x\";exit", "a b", "", "x;y", std::string(500, 'a'),
-                                              std::string(fits + 1, 'a')};
+    const std::vector<std::string> refused = {
+        "x\";exit", "a b", "", "x;y", std::string(500, 'a'), std::string(fits + 1, 'a')};
     for (const std::string& name : refused) {
         EXPECT_EQ(run_with_name(name), kErrorTextReady) << name;
         EXPECT_EQ(window_text(1), "") << name;
