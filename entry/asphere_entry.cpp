@@ -29,23 +29,6 @@ bool is_number(int k) {
     return c != nullptr && c->status == kArgGiven && (c->type == kArgDouble || c->type == kArgInt);
 }
 
-const char* kind_keyword(int kind) {
-    switch (kind) {
-        case kAsphereSeries:
-            return "ASP ASR";
-        case kAsphereOdd:
-            return "ASP ISR";
-        case kAsphereCone:
-            return "ASP CNR";
-        case kAsphereZernike:
-            return "ASP ZSR";
-        case kAsphereRadial:
-            return "ASP ARA";
-        default:
-            return "";
-    }
-}
-
 int choose_kind(int n) {
     SurfaceRecord& s = surface(n);
     if (s.spline != nullptr) {
@@ -62,7 +45,7 @@ int choose_kind(int n) {
     // Orders count terms: below 0 there is nothing to make.
     if (order < 0) return set_error_msg(kMsgCoefficientIndex, 0);
     if (const int rc = alloc_asphere_record(n, kind, order); rc != 0) return rc;
-    text_printf("%s", kind_keyword(kind));
+    text_printf("%s", asphere_kind_keyword(kind));
     if (s.asphere != nullptr) text_printf("%3d", order);
     text_newline();
     return 0;
@@ -232,4 +215,21 @@ int cmd_polynomial_asphere() {
         print_message_and_number("%s  ", command, value);
     }
     return finish(0, n);
+}
+
+const char* asphere_kind_keyword(int kind) {
+    switch (kind) {
+        case kAsphereSeries:
+            return "ASP ASR";
+        case kAsphereOdd:
+            return "ASP ISR";
+        case kAsphereCone:
+            return "ASP CNR";
+        case kAsphereZernike:
+            return "ASP ZSR";
+        case kAsphereRadial:
+            return "ASP ARA";
+        default:
+            return "";
+    }
 }

@@ -15,6 +15,10 @@ inline constexpr int kCmdDeformation6 = kCmdAeL;
 inline constexpr int kCmdDeformation8 = kCmdAfL;
 inline constexpr int kCmdDeformation10 = kCmdAgL;
 
+// The lens-file keyword that names an asphere kind's series ("ASP ASR"...), "" for kinds
+// without one.
+const char* asphere_kind_keyword(int kind);
+
 // kSlotAsphereData: 645 to 649.
 int cmd_asphere_data();
 // kSlotPolynomialAsphere: AD, AE, AF, AG.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "entry/asphere_entry.h"
 #include "entry/special_sheets.h"
 #include "entry/surface_sheet.h"
 #include "lens/lens_data.h"
@@ -216,23 +217,6 @@ int shown_order(const AsphereRecord& a) {
     }
 }
 
-const char* order_keyword(int kind) {
-    switch (kind) {
-        case kAsphereSeries:
-            return "ASP ASR";
-        case kAsphereOdd:
-            return "ASP ISR";
-        case kAsphereCone:
-            return "ASP CNR";
-        case kAsphereZernike:
-            return "ASP ZSR";
-        case kAsphereRadial:
-            return "ASP ARA";
-        default:
-            return nullptr;
-    }
-}
-
 // The label of coefficient i with its blanks, as its kind writes it (nothing for kinds without
 // labels).
 void coefficient_label(int kind, int i) {
@@ -442,7 +426,7 @@ void print_asphere_sheet() {
         sheet_label(kZernikeNote);
         text_newline();
     }
-    if (const char* keyword = order_keyword(a.kind)) {
+    if (const char* keyword = asphere_kind_keyword(a.kind); keyword[0] != '\0') {
         text_printf("%s ", keyword);
         text_hotspot(kFieldAsphereOrder, n);
         char t[16];
