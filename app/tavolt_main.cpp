@@ -12,15 +12,9 @@
 
 namespace {
 
-#ifdef TAVO_HAVE_QT
-constexpr bool kHaveQt = true;
-#else
-constexpr bool kHaveQt = false;
-#endif
-
 std::unique_ptr<platform::UiBackend> make_backend(int& argc, char** argv) {
 #ifdef TAVO_HAVE_QT
-    if (platform::choose_ui_kind_from_environment(kHaveQt) == platform::UiKind::qt) {
+    if (platform::choose_ui_kind_from_environment(true) == platform::UiKind::qt) {
         return platform::make_qt_backend(argc, argv);
     }
 #else
