@@ -33,12 +33,13 @@ bool is_zero(double v) {
     return std::fabs(v) < kTiny;
 }
 
-// Digits before the point of |v| as the fixed form with d decimals prints it.
+// Digits of the integer part of |v| as the fixed form with d decimals prints it; an integer
+// part of 0 needs none.
 int integer_digits(double a, int d) {
     const double scale = std::pow(10.0, d);
     const double rounded = std::floor(a * scale + 0.5) / scale;
-    int digits = 1;
-    for (double x = rounded; x >= 10.0; x /= 10.0) ++digits;
+    int digits = 0;
+    for (double x = rounded; x >= 1.0; x /= 10.0) ++digits;
     return digits;
 }
 

@@ -170,7 +170,7 @@ TEST_F(ToleranceSheets, EditsMakeValuesGivenAndTheStatusFollowsTheSwitch) {
     ASSERT_NE(find(kCmdThtL, 2), nullptr);
     EXPECT_EQ(find(kCmdThtL, 2)->text, " 0.4000");
     EXPECT_EQ(find(kCmdRntL, 3), nullptr);  // the image has no medium after it
-    EXPECT_EQ(cell_status(kCmdSptL | kMayDefault, 1), "10");
+    EXPECT_EQ(cell_status(kCmdSptL | kMayDefault, 1), "10.0");
     EXPECT_EQ(status(), "Default: not given");
 
     // An edit runs THT at the row's surface: given, its result cleared, the cell rewritten.

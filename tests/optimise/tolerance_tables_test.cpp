@@ -36,6 +36,8 @@ std::vector<std::string> lines_of(const std::string& text) {
         while (!line.empty() && line.back() == ' ') line.pop_back();
         lines.push_back(line);
     }
+    // The prompt's fresh line after the command.
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
     return lines;
 }
 
@@ -95,7 +97,8 @@ protected:
 
 TEST(ToleranceNumber, FieldForms) {
     // value, width, decimals, flag: the text. Fixed forms keep the width (plus the leading
-    // blank of flag 0); a negative value gives a decimal to its sign; narrow fields drop
+    // blank of flag 0); a negative value gives a decimal to its sign (an integer part of 0
+    // needs no digit); narrow fields drop
     // decimals from 10 and 100 on; what does not fit, or is below the last decimal, takes the
     // general form ("%g") after two blanks (one with flag 1).
     const struct {
