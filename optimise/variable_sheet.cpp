@@ -159,8 +159,11 @@ int type_entered(int row, const char* typed) {
     double lower = 0.0;
     double upper = 0.0;
     new_type_bounds(type, v.surface, &lower, &upper);
+    // The old type's automatic increment does not fit the new type: it is chosen again. An
+    // increment set to be kept (negative) stays.
+    const double increment = v.increment < 0.0 ? v.increment : 0.0;
     const int rc = define_variable(0, row, v.surface, v.configuration, type, lower, upper,
-                                   v.damping_weight, v.increment, false);
+                                   v.damping_weight, increment, false);
     return rc != 0 ? rc : rewrite();
 }
 

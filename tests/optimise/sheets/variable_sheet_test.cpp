@@ -101,7 +101,7 @@ TEST_F(VariableSheet, ATypeTakesTheBoundsOfItsSpace) {
     EXPECT_DOUBLE_EQ(var(0).lower, p.min_glass_thickness);
     EXPECT_DOUBLE_EQ(var(0).upper, p.max_glass_thickness);
     EXPECT_EQ(var(0).bound_state, 1);
-    EXPECT_NE(var(0).increment, 0.0);  // a zero increment is filled
+    EXPECT_DOUBLE_EQ(var(0).increment, 1e-4 * 5.0);  // chosen again: 1e-4 of the beam radius
     ASSERT_EQ(number(kVariableCellSurface, 1, 3), 0);
     ASSERT_EQ(text(kVariableCellType, 1, "CV"), 0);
     EXPECT_DOUBLE_EQ(var(1).lower, 0.0);
