@@ -44,6 +44,7 @@ protected:
 };
 
 TEST_F(OperandSheet, RowsShowWhatTheListingShows) {
+    take_output();
     ASSERT_EQ(run("OPE TEXT"), 0);
     const std::string listing = take_output();
     open("ose");

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "optimise/optimise_params_sheet.h"
 #include "runtime/level_help.h"
@@ -14,7 +15,7 @@ namespace {
 using sheets_test::Cell;
 using sheets_test::Sheets;
 
-constexpr const char* kFirstLine = "Damping OPDF";
+constexpr const char* kParamsFirstLine = "Damping OPDF";
 
 class ParamsSheet : public Sheets {
 protected:
@@ -47,7 +48,8 @@ TEST_F(ParamsSheet, CellsSetWhatTheTypedLinesSet) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.word);
         ASSERT_EQ(number(c.cell, 0, c.value), 0) << error_text();
-        const Cell* shown = find(sheet(kFirstLine), c.cell, 0);
+        const std::vector<sheets_test::Line> lines = sheet(kParamsFirstLine);
+        const Cell* shown = find(lines, c.cell, 0);
         ASSERT_NE(shown, nullptr);
         EXPECT_DOUBLE_EQ(std::stod(shown->text), c.value) << shown->text;
     }

@@ -19,7 +19,7 @@ using sheets_test::Cell;
 using sheets_test::Line;
 using sheets_test::Sheets;
 
-constexpr const char* kFirstLine = "Air thickness from OMNA";
+constexpr const char* kVariablesFirstLine = "Air thickness from OMNA";
 
 class VariableSheet : public Sheets {
 protected:
@@ -34,10 +34,11 @@ protected:
         run_all({"VAR NEW", "V 1 1 0 CV", "V 2 2 0 TH 0.1 100", "END"});
     }
     static const Variable& var(int i) { return optimise_tables().variables[i]; }
-    static std::vector<Line> rows() { return sheet(kFirstLine); }
+    static std::vector<Line> rows() { return sheet(kVariablesFirstLine); }
 };
 
 TEST_F(VariableSheet, RowsShowWhatTheListingShows) {
+    take_output();
     ASSERT_EQ(run("VAR LIST"), 0);
     const std::string listing = take_output();
     open("vse");
