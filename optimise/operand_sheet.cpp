@@ -401,7 +401,7 @@ void print_operands_sheet() {
         const bool used = in_use(i);
         std::snprintf(t, sizeof t, "%-*.*s", kDefinitionWidth, kDefinitionWidth + 8,
                       used ? operand_to_text(i).c_str() : "");
-        text_hotspot(kGridKindTextNoCommand | kOperandCellDefinition, i);
+        text_hotspot(kGridKindText | kOperandCellDefinition, i);
         sheet_text(t);
         if (i >= count()) {
             text_newline();
@@ -428,7 +428,7 @@ void print_operands_sheet() {
         }
         sheet_text(" ");
         std::snprintf(t, sizeof t, "%-*s", kOperandLabelLength, o.label);
-        text_hotspot(kGridKindTextNoCommand | kOperandCellLabel, i);
+        text_hotspot(kGridKindText | kOperandCellLabel, i);
         sheet_text(t);
         text_newline();
     }
