@@ -29,7 +29,7 @@
 namespace {
 
 constexpr char kVariableContext = 'V';
-constexpr int kTypeArgument = 4;  // the type's place in the variable command
+constexpr int kParamVariableType = 1258;  // the type asked by name
 constexpr int kCommandCellWidth = 40;
 constexpr int kTypeWidth = 6;
 
@@ -257,23 +257,16 @@ int value_entered(const GridEvent& event) {
 
 // The type asked for on the command line, with the variable command's list of types.
 int ask_type(int row) {
-    const int param = param_descriptor_index(kCmdVV, kTypeArgument);
-    if (param < 0) return kMsgVariableTypesEmpty;
     ArgCell cell{};
-    if (const int rc = prompt_param(param, &cell); rc != 0) return rc;
+    if (const int rc = prompt_param(kParamVariableType, &cell); rc != 0) return rc;
     std::string name;
-    if (cell.type == kArgChar && cell.value.text != nullptr) {
+    if (cell.type == kArgChar && cell.text_length > 0 && cell.value.text != nullptr) {
         name = cell.value.text;
     } else if (cell.type == kArgInt) {
-        // A listed word arrives as its value: the type's own name is looked up.
+        // An answer picked from the list arrives as its entry number.
         select_table_value_list(kListVariableTypes);
-        for (int i = 0; i < value_list_count(); ++i) {
-            const char* second = value_list_second(i);
-            if (second != nullptr && std::atoi(second) == cell.value.i) {
-                name = list_entry_word(value_list_first(i));
-                break;
-            }
-        }
+        const char* first = value_list_first(cell.value.i);
+        if (first != nullptr) name = list_entry_word(first);
         clear_value_list();
         if (name.empty()) return kMsgVariableTypeUnknown;
     }

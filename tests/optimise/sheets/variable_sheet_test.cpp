@@ -119,6 +119,19 @@ TEST_F(VariableSheet, ATypeTakesTheBoundsOfItsSpace) {
     ASSERT_NE(find(rows(), kVariableCellType, 3), nullptr);
 }
 
+TEST_F(VariableSheet, PickingTheTypeAsksForIt) {
+    open("vse");
+    input("cc\n");
+    ASSERT_EQ(send(kLevelEventActivate, kGridKindSelectableText | kVariableCellType, 0), 0)
+        << errors() << error_text();
+    EXPECT_EQ(var(0).type, 2);
+    EXPECT_STREQ(var(0).type_name, "CC");
+    // No answer can come: the question is cancelled and the type stays.
+    input("");
+    EXPECT_EQ(send(kLevelEventActivate, kVariableCellType, 0), kStopped);
+    EXPECT_EQ(var(0).type, 2);
+}
+
 TEST_F(VariableSheet, RefusedEditsChangeNothing) {
     open("vse");
     const std::string before = lens_text();
