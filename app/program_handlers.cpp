@@ -54,8 +54,11 @@
 #include "lens/private_catalog.h"
 #include "lens/stock_lenses.h"
 #include "lens/test_glasses.h"
+#include "optimise/operand_sheet.h"
 #include "optimise/optimise_commands.h"
+#include "optimise/optimise_params_sheet.h"
 #include "optimise/tolerance_table.h"
+#include "optimise/variable_sheet.h"
 #include "platform/ui.h"
 #include "reports/report_install.h"
 #include "runtime/array_commands.h"
@@ -279,6 +282,9 @@ void install_program_handlers() {
     install_report_handlers();
     install_optimise_handlers();
     install_tolerance_tables();
+    set_handler(kSlotOpenOperandsSheet, cmd_open_operands_sheet);
+    set_handler(kSlotOpenVariablesSheet, cmd_open_variables_sheet);
+    set_aux_sheet_procedure(kAuxSheetOptimiseParams, open_optimise_params_sheet);
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
     install_lens_files();
     install_element_drawings();

@@ -33,6 +33,7 @@ enum StateFlag : int {
     kFlagLensEntryInProgress = 16,  // lens lines entered by the program itself under context L
     kFlagSingleCommandUpdate = 17,  // single-command update: entry output suppressed
     kFlagLensEntryMode = 18,        // lens-entry mode (moved here from 17)
+    kFlagOperandsSheetOpen = 21,    // the operands sheet is open
     kFlagLevelChanges = 25,         // a variables or operands level has pending changes
     kFlagVariablesLevel = 27,       // the variables level is open
     kFlagOperandsLevel = 28,        // the operands level is open
@@ -88,6 +89,7 @@ inline constexpr StateFlagInfo kStateFlagRegistry[] = {
     {kFlagLensEntryInProgress, "lens_entry_in_progress"},
     {kFlagSingleCommandUpdate, "single_command_update"},
     {kFlagLensEntryMode, "lens_entry_mode"},
+    {kFlagOperandsSheetOpen, "operands_sheet_open"},
     {kFlagLevelChanges, "level_changes"},
     {kFlagVariablesLevel, "variables_level"},
     {kFlagOperandsLevel, "operands_level"},

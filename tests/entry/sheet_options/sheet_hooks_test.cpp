@@ -5,6 +5,7 @@
 #include "entry/aux_sheets.h"
 #include "entry/sheet_hooks.h"
 #include "evaluation/spot_settings_sheet.h"
+#include "optimise/optimise_params_sheet.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
 #include "runtime/state_flags.h"
@@ -23,11 +24,12 @@ TEST_F(Hooks, ButtonFourOpensTheSpotSettingsAndOthersWithoutASheetNothing) {
         EXPECT_EQ(run_command_string((std::string("open_aux_sheet ") + b).c_str(), 0), 0) << b;
         EXPECT_FALSE(level_push_pending()) << b;
     }
-    // The optimisation parameters' subsystem has not installed its opener: refused, and said
-    // so.
+    // A button whose subsystem has not installed its opener: refused, and said so.
+    set_aux_sheet_procedure(kAuxSheetOptimiseParams, nullptr);
     EXPECT_EQ(run_command_string("open_aux_sheet 3", 0), kErrorTextReady);
     EXPECT_NE(std::string(error_text_buffer()).find("3"), std::string::npos);
     EXPECT_FALSE(level_push_pending());
+    set_aux_sheet_procedure(kAuxSheetOptimiseParams, open_optimise_params_sheet);
     ASSERT_EQ(run_command_string("open_aux_sheet 4", 0), 0) << error_text_buffer();
     EXPECT_TRUE(level_push_pending());
 }

@@ -1,6 +1,7 @@
-// The special-data, wavelength and system-data sheets on Qt, opened by their commands typed at
-// a row of surface 2 of the lens's sheet: a value typed into a cell (click, keys, Enter) is the
-// lens, and the cell is drawn as the same sheet draws the lens entered by commands.
+// The special-data, wavelength, system-data and optimisation-parameters sheets on Qt, opened by
+// their commands typed at a row of surface 2 of the lens's sheet: a value typed into a cell (click,
+// keys, Enter) is the lens, and the cell is drawn as the same sheet draws the lens entered by
+// commands.
 #include "entry/wavelength_sheet.h"
 #include "runtime/command_levels.h"
 #include "tests/entry/sheet_qt/sheet_qt_fixture.h"
@@ -25,6 +26,8 @@ TEST_F(QtSpecialSheet, AValueTypedIntoASheetIsTheLensAndIsDrawnAsEntered) {
          [] { return lens_data().wavelengths[1].weight; }},
         {"temperature", "open_aux_sheet 6", "TEM 25 1", kCmdTem, 0, "25", kCmdPre, 0,
          [] { return lens_data().temperature; }},
+        {"damping", "open_aux_sheet 3", "OPDF 0.05", kCmdOpdfL, 0, "0.05", kCmdOpdsL, 0,
+         [] { return lens_data().optimise_params->damping; }},
     };
     for (const NestedCase& c : cases) check_typed_is_entered(c);
 }
