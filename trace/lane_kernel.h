@@ -464,9 +464,68 @@ inline bool plain_transfer(int i, const SurfaceRecord* surfaces) {
            (s.return_coordinates == nullptr && !(s.second_tilt && s.decentre != nullptr));
 }
 
-// The lanes of rays[0 .. count) from their surface towards last. Each record is left where its
-// lane stopped (at last, or before the surface where it left) with its raw direction in raw.
-// The number of ray-surfaces the lanes took.
+// One register's worth of rays on their way through the lanes: the state before a surface and
+// the state on it take turns in the two buffers.
+struct Group {
+    Lanes buffers[2];
+    int current = 0;
+    Shared sh;
+    M active;
+    RayRecord* const* rays;
+    double (*raw)[4];
+    int count;
+};
+
+[[gnu::always_inline]] inline void start_group(Group& g, RayRecord* const* rays, int count,
+                                               double (*raw)[4]) {
+    g.rays = rays;
+    g.raw = raw;
+    g.count = count;
+    for (int j = 0; j < kWidth; ++j) load_lane(g.buffers[0], j, *rays[j < count ? j : 0]);
+    raw_is_unit_direction(g.buffers[0]);
+    const RayRecord& first = *rays[0];
+    g.sh = Shared{first.medium,          first.prev_medium, first.alt_medium,
+                  first.prev_alt_medium, first.surface,     first.reversed};
+    g.active = lanes_below(count);
+}
+
+// Surface n (after surface i) for the group's lanes; the rays that leave there are stored as
+// they stood before it.
+[[gnu::always_inline]] inline void step_group(Group& g, int n, const SurfaceRecord& ns,
+                                              const Fixed& fx, bool run,
+                                              const AsphereTerms* asphere, double thickness) {
+    const Lanes& before = g.buffers[g.current];
+    Lanes& after = g.buffers[g.current ^ 1];
+    const Shared shared_before = g.sh;
+    g.sh.surface = n;
+    const M leave =
+        step_surface(n, ns, fx, run, asphere, !run, thickness, before, after, g.sh, g.active) &
+        g.active;
+    if (!run) raw_is_unit_direction(after);
+    if (any(leave)) {
+        const int bits = lane_bits(leave);
+        for (int j = 0; j < g.count; ++j) {
+            if ((bits >> j & 1) != 0) store_lane(before, shared_before, j, *g.rays[j], g.raw[j]);
+        }
+        g.active &= ~leave;
+    }
+    g.current ^= 1;
+}
+
+[[gnu::always_inline]] inline void finish_group(const Group& g) {
+    const int bits = lane_bits(g.active);
+    for (int j = 0; j < g.count; ++j) {
+        if ((bits >> j & 1) != 0) store_lane(g.buffers[g.current], g.sh, j, *g.rays[j], g.raw[j]);
+    }
+}
+
+// The lanes of rays[0 .. count) (at most two registers' worth) from their surface towards last.
+// Each record is left where its lane stopped (at last, or before the surface where it left)
+// with its raw direction in raw. The number of ray-surfaces the lanes took.
+//
+// The two registers' rays are stepped one after the other through each surface: each step is a
+// chain of square roots and divisions, each waiting for the last, and the second chain keeps
+// the processor busy while the first waits.
 int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
     const LensData& lens = lens_data();
     const SurfaceRecord* const surfaces = surface_array();
@@ -477,17 +536,19 @@ int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
     fx.wavelength_count = lens.wavelength_count;
     fx.check_apertures = first.check_apertures != 0;
     fx.image_thickness = lens.afocal ? 0.0 : surfaces[fx.image].thickness;
-    // The state before a surface and the state on it take turns in the two buffers.
-    Lanes buffers[2];
-    int current = 0;
-    for (int j = 0; j < kWidth; ++j) load_lane(buffers[0], j, *rays[j < count ? j : 0]);
-    raw_is_unit_direction(buffers[0]);
-    Shared sh{first.medium,          first.prev_medium, first.alt_medium,
-              first.prev_alt_medium, first.surface,     first.reversed};
-    M active = lanes_below(count);
+    const int count_a = count < kWidth ? count : kWidth;
+    const int count_b = count - count_a;
+    Group a, b;
+    start_group(a, rays, count_a, raw);
+    if (count_b > 0) {
+        start_group(b, rays + count_a, count_b, raw + count_a);
+    } else {
+        b.active = splat_mask(0);
+        b.count = 0;
+    }
     int taken = 0;
     AsphereTerms terms;
-    for (int i = sh.surface; i < last && any(active); ++i) {
+    for (int i = first.surface; i < last && any(a.active | b.active); ++i) {
         if (!plain_transfer(i, surfaces)) break;
         const int n = i + 1;
         const SurfaceRecord& ns = surfaces[n];
@@ -495,29 +556,16 @@ int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
         if (kind == LaneSurface::kNone) break;
         const bool asphere = kind == LaneSurface::kEvenAsphere;
         if (asphere) even_asphere_terms(ns, terms);
-        const Lanes& before = buffers[current];
-        Lanes& after = buffers[current ^ 1];
-        const Shared shared_before = sh;
-        sh.surface = n;
         const bool run = kind == LaneSurface::kRun;
-        const M leave = step_surface(n, ns, fx, run, asphere ? &terms : nullptr, !run,
-                                     surfaces[i].thickness, before, after, sh, active) &
-                        active;
-        if (!run) raw_is_unit_direction(after);
-        if (any(leave)) {
-            const int bits = lane_bits(leave);
-            for (int j = 0; j < count; ++j) {
-                if ((bits >> j & 1) != 0) store_lane(before, shared_before, j, *rays[j], raw[j]);
-            }
-            active &= ~leave;
-        }
-        current ^= 1;
-        taken += __builtin_popcount(static_cast<unsigned>(lane_bits(active)));
+        const AsphereTerms* const t = asphere ? &terms : nullptr;
+        const double thickness = surfaces[i].thickness;
+        if (any(a.active)) step_group(a, n, ns, fx, run, t, thickness);
+        if (any(b.active)) step_group(b, n, ns, fx, run, t, thickness);
+        taken += __builtin_popcount(static_cast<unsigned>(lane_bits(a.active))) +
+                 __builtin_popcount(static_cast<unsigned>(lane_bits(b.active)));
     }
-    const int bits = lane_bits(active);
-    for (int j = 0; j < count; ++j) {
-        if ((bits >> j & 1) != 0) store_lane(buffers[current], sh, j, *rays[j], raw[j]);
-    }
+    finish_group(a);
+    if (count_b > 0) finish_group(b);
     return taken;
 }
 
