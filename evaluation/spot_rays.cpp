@@ -33,10 +33,15 @@ struct PupilPoint {
     int column_index;  // j of the row, for the half-pupil gap rule
 };
 
-// The rows are traced from buffers that live for the run: they grow to the longest row once
-// and are reused by every later diagram.
+// The rows are traced from buffers that live for the run: they grow to the longest batch of
+// rows once and are reused by every later diagram. g_row_ends holds where each waiting row ends.
 std::vector<RayRecord> g_row_rays;
 std::vector<PupilPoint> g_row_points;
+std::vector<std::size_t> g_row_ends;
+
+// Rows wait until this many points have gathered, so that the lanes of the trace run full
+// across the ends of rows; each row is then stored in order as if it had been traced alone.
+constexpr std::size_t kBatchPoints = 64;
 
 void reserve_row(std::size_t n) {
     if (g_row_rays.size() < n) {
@@ -122,28 +127,48 @@ struct Generator {
     bool sphere_missed = false;
     std::int32_t half_step = 0;
 
-    // Traces the points of one row in pairs and stores the passing rays in grid order.
-    void trace_row(WavePass& w, int count) {
+    std::size_t pending = 0;  // points waiting in g_row_points
+
+    // Closes the row of the points added since the last one; traces the waiting rows once
+    // enough points have gathered.
+    void end_row(WavePass& w) {
+        g_row_ends.push_back(pending);
+        if (pending >= kBatchPoints) trace_rows(w);
+    }
+
+    // Traces the points of the waiting rows together and stores each row's passing rays in grid
+    // order.
+    void trace_rows(WavePass& w) {
         RayRecord* rays = g_row_rays.data();
-        int traced = 0;
-        for (int i = 0; i < count; ++i) {
+        for (std::size_t i = 0; i < pending; ++i) {
             const PupilPoint& pt = g_row_points[i];
-            RayRecord& r = rays[traced++];
+            RayRecord& r = rays[i];
             r = ref;
             r.kind = kRaySphere;
             r.pup_x = pt.x;
             r.pup_y = pt.y;
             r.wavelength = w.wave;
         }
-        trace_rays(rays, traced);
+        trace_rays(rays, static_cast<int>(pending));
+        std::size_t begin = 0;
+        for (const std::size_t end : g_row_ends) {
+            store_row(w, begin, end);
+            begin = end;
+        }
+        pending = 0;
+        g_row_ends.clear();
+    }
+
+    // Stores the passing rays of one traced row, points begin .. end, and follows the row's gaps.
+    void store_row(WavePass& w, std::size_t begin, std::size_t end) {
+        const RayRecord* rays = g_row_rays.data();
         int state = 0;
-        int k = 0;
-        for (int i = 0; i < count; ++i) {
+        for (std::size_t i = begin; i < end; ++i) {
             const PupilPoint& pt = g_row_points[i];
-            const RayRecord& r = rays[k++];
+            const RayRecord& r = rays[i];
             if (store.ray_count >= store.capacity) {
-                // A ray past the limit was traced only to keep the pairs whole; it is dropped
-                // without touching the gap state, as a point never traced.
+                // A ray past the limit was traced only with its batch; it is dropped without
+                // touching the gap state, as a point never traced.
                 result = kMsgSpotRayLimit;
                 continue;
             }
@@ -204,9 +229,8 @@ struct Generator {
         for (int i = 1; i <= lat.steps + 1; ++i) {
             const std::int32_t row = lat.start + (i - 1) * 2 * lat.half_step;
             const double y = row * unit;
-            int count = 0;
             const int columns = store.half_pupil ? lat.steps + 1 : lat.steps + 2;
-            reserve_row(static_cast<std::size_t>(columns));
+            reserve_row(pending + static_cast<std::size_t>(columns));
             for (int j = 0; j < columns; ++j) {
                 const std::int32_t col = store.half_pupil ? lat.half_step + j * 2 * lat.half_step
                                                           : lat.start + j * 2 * lat.half_step;
@@ -214,10 +238,11 @@ struct Generator {
                 const bool inside = x * x + y * y <= 1.0;
                 if (!extents_mode && !inside) continue;
                 if (inside) store.grid_weight += w.weight;
-                g_row_points[count++] = {col, row, x, y, j};
+                g_row_points[pending++] = {col, row, x, y, j};
             }
-            trace_row(w, count);
+            end_row(w);
         }
+        trace_rows(w);
     }
 
     // Polar rings in cone-aperture mode: each ring's points evenly spread in azimuth, the
@@ -231,7 +256,7 @@ struct Generator {
             const double a = (i - 1) * step;
             const int m = static_cast<int>(std::sin(a) * 2.0 * std::numbers::pi / step + 0.5);
             const int points = m == 0 ? 1 : m;
-            reserve_row(static_cast<std::size_t>(points));
+            reserve_row(pending + static_cast<std::size_t>(points));
             for (int j = 0; j < points; ++j) {
                 double dx = 0.0, dy = 0.0;
                 const double dz = std::cos(a);
@@ -245,11 +270,12 @@ struct Generator {
                 const double y = half_angle != 0.0 ? first / half_angle : 0.0;
                 const double x = half_angle != 0.0 ? second / half_angle : 0.0;
                 if (!extents_mode || x * x + y * y <= 1.0) store.grid_weight += w.weight;
-                g_row_points[j] = {static_cast<std::int32_t>(x / unit),
-                                   static_cast<std::int32_t>(y / unit), x, y, j};
+                g_row_points[pending++] = {static_cast<std::int32_t>(x / unit),
+                                           static_cast<std::int32_t>(y / unit), x, y, j};
             }
-            trace_row(w, points);
+            end_row(w);
         }
+        trace_rows(w);
     }
 };
 
@@ -428,6 +454,7 @@ namespace {
 void reset_spot_rays() {
     std::vector<RayRecord>().swap(g_row_rays);
     std::vector<PupilPoint>().swap(g_row_points);
+    std::vector<std::size_t>().swap(g_row_ends);
 }
 const platform::StateReset spot_rays_state_reset{"evaluation/spot_rays", reset_spot_rays,
                                                  platform::ResetLayer::feature};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -26,22 +27,29 @@ bool is_valid_window(int window) {
 
 namespace {
 
-std::string point_text(Point p) {
-    return std::to_string(p.x) + "," + std::to_string(p.y);
+void append_number(std::string& s, std::int32_t v) {
+    char buffer[16];
+    const int n = std::snprintf(buffer, sizeof buffer, "%d", static_cast<int>(v));
+    s.append(buffer, static_cast<std::size_t>(n));
 }
 
-std::string colour_text(Colour c) {
-    return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
+void append_point(std::string& s, std::int32_t x, std::int32_t y) {
+    append_number(s, x);
+    s += ',';
+    append_number(s, y);
 }
 
-std::string rect_text(Rect r) {
-    return point_text({r.left, r.top}) + " " + point_text({r.right, r.bottom});
+std::int32_t packed(Colour c) {
+    return static_cast<std::int32_t>(c.red) << 16 | static_cast<std::int32_t>(c.green) << 8 |
+           static_cast<std::int32_t>(c.blue);
 }
 
-std::string points_text(const char* what, std::span<const Point> points) {
-    std::string s = what;
-    for (const Point& p : points) s += " " + point_text(p);
-    return s;
+void append_colour(std::string& s, std::int32_t rgb) {
+    append_number(s, rgb >> 16 & 0xff);
+    s += ',';
+    append_number(s, rgb >> 8 & 0xff);
+    s += ',';
+    append_number(s, rgb & 0xff);
 }
 
 }  // namespace
@@ -67,55 +75,177 @@ const char* line_style_name(LineStyle style) {
 RecordingDeviceContext::RecordingDeviceContext(Size size, TextMetrics metrics)
     : size_(size), metrics_(metrics) {}
 
+void RecordingDeviceContext::add(Op op, std::initializer_list<std::int32_t> values,
+                                 LineStyle style) {
+    Call call{op, style, {}, 0, 0};
+    std::size_t i = 0;
+    for (std::int32_t v : values) call.v[i++] = v;
+    calls_.push_back(call);
+}
+
+void RecordingDeviceContext::add_points(Op op, std::span<const Point> points) {
+    Call call{op,
+              LineStyle::solid,
+              {},
+              static_cast<std::uint32_t>(points_.size()),
+              static_cast<std::uint32_t>(points.size())};
+    points_.insert(points_.end(), points.begin(), points.end());
+    calls_.push_back(call);
+}
+
+std::string RecordingDeviceContext::call_text(const Call& call) const {
+    const std::int32_t* v = call.v;
+    std::string s;
+    switch (call.op) {
+        case Op::pen:
+            s = "pen ";
+            append_colour(s, v[0]);
+            s += ' ';
+            s += line_style_name(call.style);
+            s += ' ';
+            append_number(s, v[1]);
+            break;
+        case Op::brush:
+            s = "brush ";
+            append_colour(s, v[0]);
+            break;
+        case Op::null_brush:
+            s = "null_brush";
+            break;
+        case Op::text_colour:
+            s = "text_colour ";
+            append_colour(s, v[0]);
+            break;
+        case Op::move:
+            s = "move ";
+            append_point(s, v[0], v[1]);
+            break;
+        case Op::line:
+            s = "line ";
+            append_point(s, v[0], v[1]);
+            s += ' ';
+            append_point(s, v[2], v[3]);
+            break;
+        case Op::polyline:
+        case Op::polygon:
+            s = call.op == Op::polyline ? "polyline" : "polygon";
+            for (std::uint32_t i = 0; i < call.count; ++i) {
+                const Point& p = points_[call.first + i];
+                s += ' ';
+                append_point(s, p.x, p.y);
+            }
+            break;
+        case Op::ellipse:
+        case Op::clip:
+            s = call.op == Op::ellipse ? "ellipse " : "clip ";
+            append_point(s, v[0], v[1]);
+            s += ' ';
+            append_point(s, v[2], v[3]);
+            break;
+        case Op::pixel:
+            s = "pixel ";
+            append_point(s, v[0], v[1]);
+            s += ' ';
+            append_colour(s, v[2]);
+            break;
+        case Op::fill:
+            s = "fill ";
+            append_point(s, v[0], v[1]);
+            s += ' ';
+            append_point(s, v[2], v[3]);
+            s += ' ';
+            append_colour(s, v[4]);
+            break;
+        case Op::text:
+            s = "text ";
+            append_point(s, v[0], v[1]);
+            s += " \"";
+            s.append(texts_, call.first, call.count);
+            s += '"';
+            break;
+        case Op::clip_none:
+            s = "clip none";
+            break;
+        case Op::scroll:
+            s = "scroll ";
+            append_point(s, v[0], v[1]);
+            s += ' ';
+            append_point(s, v[2], v[3]);
+            s += ' ';
+            append_point(s, v[4], v[5]);
+            break;
+    }
+    return s;
+}
+
+const std::vector<std::string>& RecordingDeviceContext::records() const {
+    lines_.reserve(calls_.size());
+    for (std::size_t i = lines_.size(); i < calls_.size(); ++i)
+        lines_.push_back(call_text(calls_[i]));
+    return lines_;
+}
+
+void RecordingDeviceContext::clear_records() {
+    calls_.clear();
+    points_.clear();
+    texts_.clear();
+    lines_.clear();
+}
+
 void RecordingDeviceContext::set_pen(Colour colour, LineStyle style, int width) {
-    records_.push_back("pen " + colour_text(colour) + " " + line_style_name(style) + " " +
-                       std::to_string(width));
+    add(Op::pen, {packed(colour), width}, style);
 }
 
 void RecordingDeviceContext::set_brush(Colour colour) {
-    records_.push_back("brush " + colour_text(colour));
+    add(Op::brush, {packed(colour)});
 }
 
 void RecordingDeviceContext::set_null_brush() {
-    records_.push_back("null_brush");
+    add(Op::null_brush, {});
 }
 
 void RecordingDeviceContext::set_text_colour(Colour colour) {
-    records_.push_back("text_colour " + colour_text(colour));
+    add(Op::text_colour, {packed(colour)});
 }
 
 void RecordingDeviceContext::move_to(Point p) {
-    records_.push_back("move " + point_text(p));
+    add(Op::move, {p.x, p.y});
     current_ = p;
 }
 
 void RecordingDeviceContext::line_to(Point p) {
-    records_.push_back("line " + point_text(current_) + " " + point_text(p));
+    add(Op::line, {current_.x, current_.y, p.x, p.y});
     current_ = p;
 }
 
 void RecordingDeviceContext::polyline(std::span<const Point> points) {
-    records_.push_back(points_text("polyline", points));
+    add_points(Op::polyline, points);
 }
 
 void RecordingDeviceContext::polygon(std::span<const Point> points) {
-    records_.push_back(points_text("polygon", points));
+    add_points(Op::polygon, points);
 }
 
 void RecordingDeviceContext::ellipse(Rect bounds) {
-    records_.push_back("ellipse " + rect_text(bounds));
+    add(Op::ellipse, {bounds.left, bounds.top, bounds.right, bounds.bottom});
 }
 
 void RecordingDeviceContext::set_pixel(Point p, Colour colour) {
-    records_.push_back("pixel " + point_text(p) + " " + colour_text(colour));
+    add(Op::pixel, {p.x, p.y, packed(colour)});
 }
 
 void RecordingDeviceContext::fill_rect(Rect r, Colour colour) {
-    records_.push_back("fill " + rect_text(r) + " " + colour_text(colour));
+    add(Op::fill, {r.left, r.top, r.right, r.bottom, packed(colour)});
 }
 
 void RecordingDeviceContext::text_out(Point p, std::string_view text) {
-    records_.push_back("text " + point_text(p) + " \"" + std::string(text) + "\"");
+    Call call{Op::text,
+              LineStyle::solid,
+              {p.x, p.y},
+              static_cast<std::uint32_t>(texts_.size()),
+              static_cast<std::uint32_t>(text.size())};
+    texts_.append(text);
+    calls_.push_back(call);
 }
 
 int RecordingDeviceContext::text_width(std::string_view text) const {
@@ -123,15 +253,15 @@ int RecordingDeviceContext::text_width(std::string_view text) const {
 }
 
 void RecordingDeviceContext::set_clip_rect(Rect r) {
-    records_.push_back("clip " + rect_text(r));
+    add(Op::clip, {r.left, r.top, r.right, r.bottom});
 }
 
 void RecordingDeviceContext::clear_clip() {
-    records_.push_back("clip none");
+    add(Op::clip_none, {});
 }
 
 void RecordingDeviceContext::scroll_pixels(Rect band, int dx, int dy) {
-    records_.push_back("scroll " + rect_text(band) + " " + point_text({dx, dy}));
+    add(Op::scroll, {band.left, band.top, band.right, band.bottom, dx, dy});
 }
 
 void DeviceContext::scroll_pixels(Rect, int, int) {}

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <span>
@@ -125,6 +126,8 @@ public:
 //   "ellipse 0,0 10,20", "pixel 3,4 0,255,0", "fill 0,0 10,10 255,255,255",
 //   "text 10,20 \"abc\"", "clip 0,0 100,50", "clip none".
 // A line records both ends ("line from to"); move_to alone records "move".
+// The calls are kept in a compact form and written out as lines only when records() is read:
+// a plot of many thousand primitives costs a few stores each, not a string each.
 class RecordingDeviceContext : public DeviceContext {
 public:
     explicit RecordingDeviceContext(Size size = {640, 480}, TextMetrics metrics = {16, 12, 8});
@@ -152,15 +155,50 @@ public:
     // "scroll 0,0 100,50 0,-17"
     void scroll_pixels(Rect band, int dx, int dy) override;
 
-    const std::vector<std::string>& records() const { return records_; }
-    void clear_records() { records_.clear(); }
+    // The calls so far as lines, oldest first.
+    const std::vector<std::string>& records() const;
+    void clear_records();
     Point current_point() const { return current_; }
 
 private:
+    enum class Op : std::uint8_t {
+        pen,
+        brush,
+        null_brush,
+        text_colour,
+        move,
+        line,
+        polyline,
+        polygon,
+        ellipse,
+        pixel,
+        fill,
+        text,
+        clip,
+        clip_none,
+        scroll,
+    };
+    // One call: up to six numbers (points, corners, a colour packed as 0xRRGGBB, a width), and
+    // for point lists and texts a range of points_ or texts_.
+    struct Call {
+        Op op;
+        LineStyle style;
+        std::int32_t v[6];
+        std::uint32_t first;
+        std::uint32_t count;
+    };
+    void add(Op op, std::initializer_list<std::int32_t> values, LineStyle style = LineStyle::solid);
+    void add_points(Op op, std::span<const Point> points);
+    std::string call_text(const Call& call) const;
+
     Size size_;
     TextMetrics metrics_;
     Point current_;
-    std::vector<std::string> records_;
+    std::vector<Call> calls_;
+    std::vector<Point> points_;
+    std::string texts_;
+    // The lines of calls_[0 .. lines_.size()), written when read.
+    mutable std::vector<std::string> lines_;
 };
 
 const char* line_style_name(LineStyle style);

@@ -179,13 +179,13 @@ inline void store_lane(const Lanes& L, const Shared& sh, int j, RayRecord& r, do
 }
 
 // The Newton iteration of the even asphere from the closed-form start (x, y, z after a total
-// step D), as intersect_general_surface runs it, lane by lane: a lane stops iterating when its
-// step is below the tolerance, and leaves where the scalar iteration would retreat or fail.
-[[gnu::always_inline]] inline M newton_even_asphere(const AsphereTerms& a, double c, Lanes& L, V& x,
-                                                    V& y, V& z, V& D, M todo) {
-    const V k = L.k, l = L.l, m = L.m;
+// step D along k, l, m; O holding the start's normal and cosine), as intersect_general_surface
+// runs it, lane by lane: a lane stops iterating when its step is below the tolerance, and leaves
+// where the scalar iteration would retreat or fail.
+[[gnu::always_inline]] inline M newton_even_asphere(const AsphereTerms& a, double c, V k, V l, V m,
+                                                    Lanes& O, V& x, V& y, V& z, V& D, M todo) {
     M leave = splat_mask(0);
-    V nx = L.nx, ny = L.ny, cos_i = L.cos_i;
+    V nx = O.nx, ny = O.ny, cos_i = O.cos_i;
     for (int steps = 0;;) {
         const V rad2 = x * x + y * y;
         const V sa = rad2 * a.aa;
@@ -221,11 +221,11 @@ inline void store_lane(const Lanes& L, const Shared& sh, int j, RayRecord& r, do
             break;
         }
     }
-    L.nx = nx;
-    L.ny = ny;
-    L.nz = splat(1.0);
-    L.normal_len2 = nx * nx + ny * ny + 1.0;
-    L.cos_i = cos_i;
+    O.nx = nx;
+    O.ny = ny;
+    O.nz = splat(1.0);
+    O.normal_len2 = nx * nx + ny * ny + 1.0;
+    O.cos_i = cos_i;
     return leave;
 }
 
@@ -234,37 +234,62 @@ inline M all_leave() {
     return splat_mask(-1);
 }
 
-// One surface for the lanes. run: the surface continues a run of marked plain surfaces (the
-// quadratic takes the raw direction); otherwise the scalar trace steps it alone, from the unit
-// direction. asphere: the even asphere's terms, or null. special: the surface's special
-// apertures are checked (as the full surface step does). The lanes that leave at this surface;
-// the others' state has moved onto it.
+// The lanes' direction as the last bending left it: the raw one after a marked plain surface
+// (run), the unit one otherwise.
+[[gnu::always_inline]] inline void direction_in(const Lanes& I, bool run, V& rk, V& rl, V& rm,
+                                                V& f) {
+    if (run) {
+        rk = I.rk;
+        rl = I.rl;
+        rm = I.rm;
+        f = I.f;
+    } else {
+        rk = I.k;
+        rl = I.l;
+        rm = I.m;
+        f = splat(1.0);
+    }
+}
+
+// One surface for the lanes: from their state I at the surface before (whose thickness is
+// thickness) to their state O on surface n. The state before stays in I for the lanes that
+// leave, so that no copy of it is made on every surface. run: the surface continues a run of
+// marked plain surfaces (the quadratic takes the raw direction); otherwise the scalar trace
+// steps it alone, from the unit direction. asphere: the even asphere's terms, or null. special:
+// the surface's special apertures are checked (as the full surface step does). The lanes that
+// leave at this surface.
 [[gnu::always_inline]] inline M step_surface(int n, const SurfaceRecord& s, const Fixed& fx,
                                              bool run, const AsphereTerms* asphere, bool special,
-                                             Lanes& L, Shared& sh, M active) {
-    if (!run) raw_is_unit_direction(L);
+                                             double thickness, const Lanes& I, Lanes& O, Shared& sh,
+                                             M active) {
+    V rk, rl, rm, rf;
+    direction_in(I, run, rk, rl, rm, rf);
     const double c = s.curvature;
     const double kc = s.conic != 0.0 ? s.conic * c : 0.0;
-    const V k = L.k, l = L.l, m = L.m;
-    V x = L.x, y = L.y, z = L.z;
+    const V k = I.k, l = I.l, m = I.m;
+    V x = I.x, y = I.y, z = I.z;
+    if (n >= 2) {
+        z -= thickness;
+        if (n == fx.image) z -= fx.image_thickness;
+    }
     M leave = splat_mask(0);
     V t;
     if (c == 0.0) {
         // A ray parallel to the plane misses it quietly, or lies in it.
         leave |= magnitude(m) < kParallelToPlane;
         t = -z / m;
-        L.cos_i = m;
+        O.cos_i = m;
         x += t * k;
         y += t * l;
         z += t * m;
-        L.nx = splat(0.0);
-        L.ny = splat(0.0);
-        L.nz = splat(1.0);
-        L.normal_len2 = splat(1.0);
+        O.nx = splat(0.0);
+        O.ny = splat(0.0);
+        O.nz = splat(1.0);
+        O.normal_len2 = splat(1.0);
     } else {
         const bool alternate = (sh.reversed != 0) != (s.alternate_intersection != 0);
         V qa = splat(c);
-        V qb = L.f * (L.rm - c * (L.rk * x + L.rl * y + L.rm * z));
+        V qb = rf * (rm - c * (rk * x + rl * y + rm * z));
         V qc = c * (x * x + y * y + z * z) - 2.0 * z;
         if (kc != 0.0) {
             qa += kc * m * m;
@@ -279,28 +304,28 @@ inline M all_leave() {
         // The root C / (B + s) is the usual one; the other form is left to the scalar step.
         leave |= ~(magnitude(sum) > magnitude(qa));
         t = qc / sum;
-        L.cos_i = root;
+        O.cos_i = root;
         x += t * k;
         y += t * l;
         z += t * m;
         const V nx = -c * x, ny = -c * y, nz = 1.0 - c * z - kc * z;
-        L.nx = nx;
-        L.ny = ny;
-        L.nz = nz;
-        L.normal_len2 = kc == 0.0 ? splat(1.0) : nx * nx + ny * ny + nz * nz;
+        O.nx = nx;
+        O.ny = ny;
+        O.nz = nz;
+        O.normal_len2 = kc == 0.0 ? splat(1.0) : nx * nx + ny * ny + nz * nz;
     }
     V D = t;
     if (asphere != nullptr)
-        leave |= newton_even_asphere(*asphere, c, L, x, y, z, D, active & ~leave);
-    L.x = x;
-    L.y = y;
-    L.z = z;
+        leave |= newton_even_asphere(*asphere, c, k, l, m, O, x, y, z, D, active & ~leave);
+    O.x = x;
+    O.y = y;
+    O.z = z;
     sh.prev_medium = sh.medium;
     sh.prev_alt_medium = sh.alt_medium;
     const double* index = sh.medium;
-    L.opl += D * index[fx.wavelength];
-    if (fx.wavelength_count > 2) L.chrom_opl += (index[1] - index[2]) * D;
-    L.dist = n == 1 ? D + L.dist : D;  // surface 1 adds the set-up length
+    O.opl = I.opl + D * index[fx.wavelength];
+    O.chrom_opl = fx.wavelength_count > 2 ? I.chrom_opl + (index[1] - index[2]) * D : I.chrom_opl;
+    O.dist = n == 1 ? D + I.dist : D;  // surface 1 adds the set-up length
 
     if (fx.check_apertures && s.aperture_check) {
         const double limit = s.aperture_radius * kApertureSlack;
@@ -314,11 +339,21 @@ inline M all_leave() {
             if ((bits >> j & 1) != 0 && check(n, x[j], y[j]) != kSpecialPass) leave |= one_lane(j);
         }
     }
-    if (n >= fx.image) return leave;
+    if (n >= fx.image) {
+        O.k = k;
+        O.l = l;
+        O.m = m;
+        O.gamma = I.gamma;
+        O.rk = rk;
+        O.rl = rl;
+        O.rm = rm;
+        O.f = rf;
+        return leave;
+    }
 
     // The bending into the medium behind the surface.
     const double* next = s.index;
-    const V n2 = L.normal_len2;
+    const V n2 = O.normal_len2;
     leave |= (n2 != 1.0) & ~(n2 >= kZeroDenominator);
     V dk = k, dl = l, dm = m;
     bool reflect = s.medium_kind == kMediumMirror;
@@ -330,16 +365,19 @@ inline M all_leave() {
         if (n_in == n_out) {
             sh.medium = next;
             sh.alt_medium = nullptr;
-            L.gamma = splat(0.0);
-            L.rk = dk;
-            L.rl = dl;
-            L.rm = dm;
-            L.f = splat(1.0);
+            O.gamma = splat(0.0);
+            O.k = k;
+            O.l = l;
+            O.m = m;
+            O.rk = dk;
+            O.rl = dl;
+            O.rm = dm;
+            O.f = splat(1.0);
             return leave;
         }
         if (!(std::fabs(n_out) >= kZeroDenominator)) return all_leave();
         const double mu = n_in / n_out;
-        const V cos_i = L.cos_i;
+        const V cos_i = O.cos_i;
         const V disc = (cos_i * cos_i - n2) * mu * mu + n2;
         const M total = ~(disc >= kDiscriminantZero);
         if (!s.tir_only) {
@@ -347,10 +385,10 @@ inline M all_leave() {
             leave |= total;
             const V root = negate_where(mu * cos_i < 0.0, lane_root(disc));
             const V gamma = divide_unless_one(root - mu * cos_i, n2);
-            dk = mu * dk + gamma * L.nx;
-            dl = mu * dl + gamma * L.ny;
-            dm = mu * dm + gamma * L.nz;
-            L.gamma = gamma;
+            dk = mu * dk + gamma * O.nx;
+            dl = mu * dl + gamma * O.ny;
+            dm = mu * dm + gamma * O.nz;
+            O.gamma = gamma;
             sh.medium = next;
             sh.alt_medium = nullptr;
         } else {
@@ -360,22 +398,22 @@ inline M all_leave() {
         }
     }
     if (reflect) {
-        const V gamma = divide_unless_one(2.0 * L.cos_i, n2);
-        dk -= gamma * L.nx;
-        dl -= gamma * L.ny;
-        dm -= gamma * L.nz;
-        L.gamma = gamma;
+        const V gamma = divide_unless_one(2.0 * O.cos_i, n2);
+        dk -= gamma * O.nx;
+        dl -= gamma * O.ny;
+        dm -= gamma * O.nz;
+        O.gamma = gamma;
         sh.reversed ^= 1;
     }
     const V e = 1.0 - (dk * dk + dl * dl + dm * dm);
     const V f = 1.0 + 0.5 * e;
-    L.rk = dk;
-    L.rl = dl;
-    L.rm = dm;
-    L.f = f;
-    L.k = dk * f;
-    L.l = dl * f;
-    L.m = dm * f;
+    O.rk = dk;
+    O.rl = dl;
+    O.rm = dm;
+    O.f = f;
+    O.k = dk * f;
+    O.l = dl * f;
+    O.m = dm * f;
     return leave;
 }
 
@@ -426,9 +464,68 @@ inline bool plain_transfer(int i, const SurfaceRecord* surfaces) {
            (s.return_coordinates == nullptr && !(s.second_tilt && s.decentre != nullptr));
 }
 
-// The lanes of rays[0 .. count) from their surface towards last. Each record is left where its
-// lane stopped (at last, or before the surface where it left) with its raw direction in raw.
-// The number of ray-surfaces the lanes took.
+// One register's worth of rays on their way through the lanes: the state before a surface and
+// the state on it take turns in the two buffers.
+struct Group {
+    Lanes buffers[2];
+    int current = 0;
+    Shared sh;
+    M active;
+    RayRecord* const* rays;
+    double (*raw)[4];
+    int count;
+};
+
+[[gnu::always_inline]] inline void start_group(Group& g, RayRecord* const* rays, int count,
+                                               double (*raw)[4]) {
+    g.rays = rays;
+    g.raw = raw;
+    g.count = count;
+    for (int j = 0; j < kWidth; ++j) load_lane(g.buffers[0], j, *rays[j < count ? j : 0]);
+    raw_is_unit_direction(g.buffers[0]);
+    const RayRecord& first = *rays[0];
+    g.sh = Shared{first.medium,          first.prev_medium, first.alt_medium,
+                  first.prev_alt_medium, first.surface,     first.reversed};
+    g.active = lanes_below(count);
+}
+
+// Surface n (after surface i) for the group's lanes; the rays that leave there are stored as
+// they stood before it.
+[[gnu::always_inline]] inline void step_group(Group& g, int n, const SurfaceRecord& ns,
+                                              const Fixed& fx, bool run,
+                                              const AsphereTerms* asphere, double thickness) {
+    const Lanes& before = g.buffers[g.current];
+    Lanes& after = g.buffers[g.current ^ 1];
+    const Shared shared_before = g.sh;
+    g.sh.surface = n;
+    const M leave =
+        step_surface(n, ns, fx, run, asphere, !run, thickness, before, after, g.sh, g.active) &
+        g.active;
+    if (!run) raw_is_unit_direction(after);
+    if (any(leave)) {
+        const int bits = lane_bits(leave);
+        for (int j = 0; j < g.count; ++j) {
+            if ((bits >> j & 1) != 0) store_lane(before, shared_before, j, *g.rays[j], g.raw[j]);
+        }
+        g.active &= ~leave;
+    }
+    g.current ^= 1;
+}
+
+[[gnu::always_inline]] inline void finish_group(const Group& g) {
+    const int bits = lane_bits(g.active);
+    for (int j = 0; j < g.count; ++j) {
+        if ((bits >> j & 1) != 0) store_lane(g.buffers[g.current], g.sh, j, *g.rays[j], g.raw[j]);
+    }
+}
+
+// The lanes of rays[0 .. count) (at most two registers' worth) from their surface towards last.
+// Each record is left where its lane stopped (at last, or before the surface where it left)
+// with its raw direction in raw. The number of ray-surfaces the lanes took.
+//
+// The two registers' rays are stepped one after the other through each surface: each step is a
+// chain of square roots and divisions, each waiting for the last, and the second chain keeps
+// the processor busy while the first waits.
 int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
     const LensData& lens = lens_data();
     const SurfaceRecord* const surfaces = surface_array();
@@ -439,15 +536,19 @@ int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
     fx.wavelength_count = lens.wavelength_count;
     fx.check_apertures = first.check_apertures != 0;
     fx.image_thickness = lens.afocal ? 0.0 : surfaces[fx.image].thickness;
-    Lanes L;
-    for (int j = 0; j < kWidth; ++j) load_lane(L, j, *rays[j < count ? j : 0]);
-    raw_is_unit_direction(L);
-    Shared sh{first.medium,          first.prev_medium, first.alt_medium,
-              first.prev_alt_medium, first.surface,     first.reversed};
-    M active = lanes_below(count);
+    const int count_a = count < kWidth ? count : kWidth;
+    const int count_b = count - count_a;
+    Group a, b;
+    start_group(a, rays, count_a, raw);
+    if (count_b > 0) {
+        start_group(b, rays + count_a, count_b, raw + count_a);
+    } else {
+        b.active = splat_mask(0);
+        b.count = 0;
+    }
     int taken = 0;
     AsphereTerms terms;
-    for (int i = sh.surface; i < last && any(active); ++i) {
+    for (int i = first.surface; i < last && any(a.active | b.active); ++i) {
         if (!plain_transfer(i, surfaces)) break;
         const int n = i + 1;
         const SurfaceRecord& ns = surfaces[n];
@@ -455,30 +556,16 @@ int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
         if (kind == LaneSurface::kNone) break;
         const bool asphere = kind == LaneSurface::kEvenAsphere;
         if (asphere) even_asphere_terms(ns, terms);
-        const Lanes before = L;
-        const Shared shared_before = sh;
-        if (n >= 2) {
-            L.z -= surfaces[i].thickness;
-            if (n == fx.image) L.z -= fx.image_thickness;
-        }
-        sh.surface = n;
         const bool run = kind == LaneSurface::kRun;
-        const M leave =
-            step_surface(n, ns, fx, run, asphere ? &terms : nullptr, !run, L, sh, active) & active;
-        if (!run) raw_is_unit_direction(L);
-        if (any(leave)) {
-            const int bits = lane_bits(leave);
-            for (int j = 0; j < count; ++j) {
-                if ((bits >> j & 1) != 0) store_lane(before, shared_before, j, *rays[j], raw[j]);
-            }
-            active &= ~leave;
-        }
-        taken += __builtin_popcount(static_cast<unsigned>(lane_bits(active)));
+        const AsphereTerms* const t = asphere ? &terms : nullptr;
+        const double thickness = surfaces[i].thickness;
+        if (any(a.active)) step_group(a, n, ns, fx, run, t, thickness);
+        if (any(b.active)) step_group(b, n, ns, fx, run, t, thickness);
+        taken += __builtin_popcount(static_cast<unsigned>(lane_bits(a.active))) +
+                 __builtin_popcount(static_cast<unsigned>(lane_bits(b.active)));
     }
-    const int bits = lane_bits(active);
-    for (int j = 0; j < count; ++j) {
-        if ((bits >> j & 1) != 0) store_lane(L, sh, j, *rays[j], raw[j]);
-    }
+    finish_group(a);
+    if (count_b > 0) finish_group(b);
     return taken;
 }
 

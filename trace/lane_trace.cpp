@@ -29,6 +29,10 @@ int lane_width() {
     return processor_has_avx2() ? kLanesAvx2 : kLanesSse2;
 }
 
+int lane_group_size() {
+    return 2 * lane_width();
+}
+
 bool lane_ray_eligible(const RayRecord& ray) {
     return ray.failure == 0 && ray.grin_state == 0 && !ray.backward &&
            ray.edge_state == kEdgeNone && ray.frame_surface >= 0 && !lens_data().angle_mode;
@@ -36,6 +40,7 @@ bool lane_ray_eligible(const RayRecord& ray) {
 
 int trace_lanes_to_surface(RayRecord* const* rays, int count, int last) {
     const int width = lane_width();
+    const int group_size = lane_group_size();
     int taken = 0;
     double raw[kMaxLanes][4];
     int i = 0;
@@ -49,7 +54,7 @@ int trace_lanes_to_surface(RayRecord* const* rays, int count, int last) {
         RayRecord* group[kMaxLanes] = {&first};
         int g = 1;
         ++i;
-        while (g < width && i < count && lane_ray_eligible(*rays[i]) &&
+        while (g < group_size && i < count && lane_ray_eligible(*rays[i]) &&
                same_lane_group(first, *rays[i])) {
             group[g++] = rays[i++];
         }

@@ -18,10 +18,12 @@
 
 struct RayRecord;
 
-// The lane widths of the two paths.
+// The lane widths of the two paths (doubles a register holds), and the most rays the lanes take
+// together: two registers' worth, stepped side by side so that the processor overlaps the long
+// square roots and divisions of one with the other's work.
 inline constexpr int kLanesAvx2 = 4;
 inline constexpr int kLanesSse2 = 2;
-inline constexpr int kMaxLanes = kLanesAvx2;
+inline constexpr int kMaxLanes = 2 * kLanesAvx2;
 // Even aspheres with more working coefficients than this go through the scalar step.
 inline constexpr int kMaxLaneAsphereTerms = 24;
 
@@ -32,10 +34,12 @@ bool processor_has_avx2();
 // force the SSE2 path through trace_globals().lane_width (0 leaves the choice to the processor;
 // a width the processor cannot run is not taken).
 int lane_width();
+// The rays the lanes take together on that path: two registers of lane_width() rays.
+int lane_group_size();
 
 // Traces rays set up at the object (or standing at a surface) to surface last: rays that stand
 // at the same surface in the same media, wavelength and checks go through the lanes together,
-// lane_width() at a time, and each ray then goes on alone in the scalar step where the lanes
+// lane_group_size() at a time, and each ray then goes on alone in the scalar step where the lanes
 // left it. Results equal trace_to_surface on each ray. The rays must be eligible
 // (lane_ray_eligible). Returns the number of surfaces the rays went through in lanes, summed over
 // the rays.

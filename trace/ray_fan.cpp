@@ -346,7 +346,7 @@ int cmd_trace_ray_fan() {
     trace_globals().sphere_missed = 0;
     // The rays go through the lens in lanes, as copies of the reference ray: a ray's set-up
     // reads nothing that another ray's trace writes.
-    const int width = lane_width();
+    const int width = lane_group_size();
     FanRay batch[kMaxLanes];
     for (int i = 1; i <= a.count; i += width) {
         const int in_batch = a.count - i + 1 < width ? a.count - i + 1 : width;

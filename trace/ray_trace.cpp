@@ -116,14 +116,14 @@ void trace_ray(RayRecord& ray) {
     finish_ray(ray);
 }
 
-// Rays are set up in their order and go through the lanes lane_width() at a time. Setting up a
+// Rays are set up in their order and go through the lanes lane_group_size() at a time. Setting up a
 // ray before an earlier one is traced changes nothing: a ray's set-up reads nothing that the
 // trace of another ray writes, and the trace globals the set-up writes are read after it only by
 // the differential trace (run at once after its own set-up) and the auxiliary rays (whose rays
 // are traced alone). The last set-up is the last ray's, as when each is traced alone.
 void trace_rays(RayRecord* rays, int count) {
     const int image = lens_data().image_surface;
-    const int width = lane_width();
+    const int width = lane_group_size();
     RayRecord* batch[kMaxLanes];
     int pending = 0;
     auto flush = [&batch, &pending, image]() {

@@ -1,5 +1,8 @@
 // The hidden-line pass of the perspective plots on hand-made rows, and the frames of the energy
 // and image plots as their golden display lists.
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <vector>
 
 #include "graphics/draw_primitives.h"
@@ -107,6 +110,97 @@ TEST_F(Frames, FlatRowsAreAllVisibleWithTheirDropLines) {
         EXPECT_EQ(lines[static_cast<std::size_t>(r) - 1].front().x, stored(r, 0).x);
         EXPECT_EQ(lines[static_cast<std::size_t>(r) - 1].back().x, stored(r + 8, 0).x);
     }
+}
+
+// Rows of crossing waves drawn front to back, each shifted one column right and raised, as the
+// perspectives draw them. Every drawn segment of a row must lie on or above what the earlier
+// rows drew (a raster of their highest drawn point in each fine column, kept here apart from the
+// horizon), and every sample above that raster must be drawn.
+TEST_F(Frames, DrawnSegmentsLieAboveTheColumnMaximaOfEarlierRows) {
+    constexpr int kRows = 6, kSamples = 9, kFine = 16;
+    FloatingHorizon h(kRows + kSamples + 2, kDx);
+    const double per_unit_y = 1000.0 / (stored(0, 1000).y - stored(0, 0).y);
+    const double per_unit_x = 1.0 / (stored(1, 0).x - stored(0, 0).x);
+    // Quantisation of the list's points (a few world units in y, whole surface units in x)
+    // and the horizon's whole heights.
+    const double tolerance = 20.0;
+    auto world = [&](const ListPoint& p, double& x, double& y) {
+        x = (p.x - stored(0, 0).x) * per_unit_x;
+        y = (p.y - stored(0, 0).y) * per_unit_y;
+    };
+    std::vector<double> raster((kRows + kSamples + 2) * kFine + 1, -1e300);
+    std::size_t seen = 0;
+    int hidden = 0;
+    for (int r = 0; r < kRows; ++r) {
+        const double base = 3000.0 + r * 600.0;
+        std::vector<double> row(kSamples);
+        for (int i = 0; i < kSamples; ++i) {
+            row[static_cast<std::size_t>(i)] =
+                base + 2500.0 * std::sin(0.9 * i + 1.7 * r) + (r == 0 && i == 4 ? 4000.0 : 0.0);
+        }
+        h.draw_row(r + 1, row.data(), kSamples, base);
+        flush_pending_polyline();
+        const auto lines = tavo_test::display_list_polylines(display_list_words());
+        ASSERT_GE(lines.size(), seen + 1);
+        std::vector<std::array<double, 4>> segments;
+        for (std::size_t k = seen; k < lines.size(); ++k) {
+            for (std::size_t j = 1; j < lines[k].size(); ++j) {
+                std::array<double, 4> s{};
+                world(lines[k][j - 1], s[0], s[1]);
+                world(lines[k][j], s[2], s[3]);
+                segments.push_back(s);
+            }
+        }
+        seen = lines.size();
+        // Every fine column strictly inside a segment that slopes across the columns.
+        auto for_columns = [&](const std::array<double, 4>& s, auto&& f) {
+            const double x0 = std::min(s[0], s[2]), x1 = std::max(s[0], s[2]);
+            if (x1 - x0 < 0.5 * per_unit_x) return;
+            for (int c = static_cast<int>(std::ceil(x0 * kFine)); c <= x1 * kFine; ++c) {
+                const double x = static_cast<double>(c) / kFine;
+                if (x <= x0 + 2.0 * per_unit_x || x >= x1 - 2.0 * per_unit_x) continue;
+                f(c, s[1] + (s[3] - s[1]) * (x - s[0]) / (s[2] - s[0]));
+            }
+        };
+        for (const auto& s : segments) {
+            for_columns(s, [&](int c, double y) {
+                EXPECT_GE(y, raster[static_cast<std::size_t>(c)] - tolerance)
+                    << "row " << r << " at x " << static_cast<double>(c) / kFine;
+            });
+        }
+        // A sample clearly above the earlier rows is drawn: a drawn point of this row is there.
+        for (int i = 0; i < kSamples; ++i) {
+            const double x = r + 1 + i, y = row[static_cast<std::size_t>(i)];
+            const double below = raster[static_cast<std::size_t>((r + 1 + i) * kFine)];
+            if (y < below - tolerance) ++hidden;
+            if (y <= below + tolerance) continue;
+            bool drawn = false;
+            for (const auto& s : segments) {
+                for (int e = 0; e < 4; e += 2) {
+                    drawn = drawn || (std::fabs(s[e] - x) <= 3.0 * per_unit_x &&
+                                      std::fabs(s[e + 1] - y) <= tolerance);
+                }
+            }
+            EXPECT_TRUE(drawn) << "row " << r << " sample " << i;
+        }
+        // The row's drawn segments raise the raster, vertical ones at their column.
+        for (const auto& s : segments) {
+            if (std::fabs(s[2] - s[0]) < 0.5 * per_unit_x) {
+                const auto c = static_cast<std::size_t>(std::lround(s[0] * kFine));
+                raster[c] = std::max({raster[c], s[1], s[3]});
+                continue;
+            }
+            for (int c = static_cast<int>(std::ceil(std::min(s[0], s[2]) * kFine));
+                 c <= std::max(s[0], s[2]) * kFine; ++c) {
+                const double x = static_cast<double>(c) / kFine;
+                const double y = s[1] + (s[3] - s[1]) * (x - s[0]) / (s[2] - s[0]);
+                raster[static_cast<std::size_t>(c)] =
+                    std::max(raster[static_cast<std::size_t>(c)], y);
+            }
+        }
+    }
+    // The waves and the front row's peak hide some samples behind them.
+    EXPECT_GT(hidden, 3);
 }
 
 TEST_F(Frames, EnergyFrameGolden) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,40 @@ protected:
         return false;
     }
     std::vector<std::string> texts() { return tavo_test::display_list_texts(display_list_words()); }
+    // The current diagram's rays replaced by hand-made ones of wavelength 1 (its reference ray,
+    // Airy radii and pupil extents kept), each of weight 1, and the statistics made again.
+    static void hand_store(const std::vector<SpotRay>& rays) {
+        SpotStore& st = spot_store();
+        ASSERT_LE(static_cast<std::int32_t>(rays.size()), st.capacity);
+        st.ray_count = static_cast<std::int32_t>(rays.size());
+        for (int w = 0; w < st.wavelength_capacity; ++w) st.wave_ray_counts[w] = 0;
+        st.wave_ray_counts[0] = st.ray_count;
+        st.half_pupil = 0;
+        for (std::size_t i = 0; i < rays.size(); ++i) {
+            st.rays[i] = rays[i];
+            st.rays[i].amplitude = 1.0;
+            st.rays[i].apod = 1.0;
+            st.rays[i].wave = 0;
+        }
+        spot_statistics();
+    }
+    // The one-character texts of the list with the colour each is drawn in, in order.
+    struct ColouredText {
+        int colour;
+        std::string text;
+    };
+    static std::vector<ColouredText> coloured_characters() {
+        std::vector<ColouredText> out;
+        std::istringstream in(list_text());
+        int colour = -1;
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("colour ", 0) == 0) colour = std::stoi(line.substr(7));
+            const std::size_t q = line.find('"');
+            if (line.rfind("text ", 0) == 0 && q != std::string::npos && line.size() == q + 3)
+                out.push_back({colour, line.substr(q + 1, 1)});
+        }
+        return out;
+    }
     void expect_refused(const std::string& line, const std::string& message) {
         const std::size_t before = boxes();
         type(line);
@@ -111,27 +146,42 @@ TEST_F(ImagePlots, TypedLinesFillTheCellsTheirWordsLeave) {
 TEST_F(ImagePlots, MtfOfThePerfectPupilIsTheDiffractionLimit) {
     mirror(200.0, -1.0, 10.0, 0.0, 0.0);
     type("spd mon 32");
-    type("plm tfr mon 0 0 0 1 21 yes");
-    ASSERT_EQ(boxes(), 0u) << last_box();
-    // rms 0: the scale is the cut-off stepped down to a round value.
-    const double cutoff = 2.0 * na() / lambda_mm();
-    const double s = get_setting_double(kSetGraphicsCurrentScale, 0, 0);
-    EXPECT_LE(s, cutoff);
-    EXPECT_GT(s, 0.5 * cutoff);
-    // 21 samples, 5 sub-points an interval: the ideal curve, then the y and x curves.
-    const auto lines = lines_of(101);
-    ASSERT_EQ(lines.size(), 3u) << list_text();
-    for (const auto& line : lines) {
-        for (int i = 0; i < 21; ++i) {
-            double x = 0.0, y = 0.0;
-            world_of(line[static_cast<std::size_t>(5 * i)], &x, &y);
-            EXPECT_NEAR(x, i / 20.0, 0.002);
-            const double c = std::min(1.0, i / 20.0 * s / cutoff);
-            const double phi = std::acos(c);
-            const double want = 2.0 / std::numbers::pi * (phi - c * std::sin(phi));
-            EXPECT_NEAR(y, want, 0.015) << "frequency " << i / 20.0 * s;
+    // Both ways of computing the MTF: the pupil's autocorrelation, and the coarser binned ray
+    // pairs of Qr_mtf (setting 70).
+    struct Method {
+        int qr_mtf;
+        double tolerance;
+    };
+    struct QrMtfOff {
+        ~QrMtfOff() { set_setting_flag(kSetQrMtf, 0); }
+    } restore;
+    for (const Method& m : {Method{0, 0.015}, Method{1, 0.02}}) {
+        type(std::string("set_setting Qr_mtf ") + (m.qr_mtf != 0 ? "On" : "Off"));
+        ASSERT_EQ(get_setting_flag(kSetQrMtf), m.qr_mtf) << last_box();
+        type("plm tfr mon 0 0 0 1 21 yes");
+        ASSERT_EQ(boxes(), 0u) << last_box();
+        // rms 0: the scale is the cut-off stepped down to a round value.
+        const double cutoff = 2.0 * na() / lambda_mm();
+        const double s = get_setting_double(kSetGraphicsCurrentScale, 0, 0);
+        EXPECT_LE(s, cutoff);
+        EXPECT_GT(s, 0.5 * cutoff);
+        // 21 samples, 5 sub-points an interval: the ideal curve, then the y and x curves.
+        const auto lines = lines_of(101);
+        ASSERT_EQ(lines.size(), 3u) << list_text();
+        for (const auto& line : lines) {
+            for (int i = 0; i < 21; ++i) {
+                double x = 0.0, y = 0.0;
+                world_of(line[static_cast<std::size_t>(5 * i)], &x, &y);
+                EXPECT_NEAR(x, i / 20.0, 0.002);
+                const double c = std::min(1.0, i / 20.0 * s / cutoff);
+                const double phi = std::acos(c);
+                const double want = 2.0 / std::numbers::pi * (phi - c * std::sin(phi));
+                EXPECT_NEAR(y, want, m.tolerance)
+                    << "Qr_mtf " << m.qr_mtf << " frequency " << i / 20.0 * s;
+            }
         }
     }
+    type("set_setting Qr_mtf Off");
     // Five samples: 25 sub-points an interval; a negative marker draws the x curve alone.
     type("plm tfr mon 0 0 0 -1 5 no");
     ASSERT_EQ(boxes(), 0u) << last_box();
@@ -495,5 +545,119 @@ TEST_F(ImagePlots, HorizonRowsThatStartWithAMoveAndResetTheirTail) {
     EXPECT_EQ(l.back().y, stored(4, 100).y);
 }
 
+TEST_F(ImagePlots, SpotPlotOfAHandFilledStore) {
+    mirror(200.0, -1.0, 10.0, 0.0, 0.0);
+    type("spd mon 8");
+    ASSERT_EQ(boxes(), 0u) << last_box();
+    struct Offset {
+        double dx, dy;
+    };
+    const Offset offsets[] = {
+        {0.0, 0.0}, {0.02, 0.0}, {-0.01, 0.03}, {0.04, -0.02}, {-0.03, -0.04}};
+    std::vector<SpotRay> rays;
+    for (const Offset& o : offsets) {
+        SpotRay r;
+        r.dx = o.dx;
+        r.dy = o.dy;
+        rays.push_back(r);
+    }
+    hand_store(rays);
+    // About the chief ray, at scale 0.05: each marker at its offset over 0.05.
+    type("pls chf sym 0 0.05");
+    ASSERT_EQ(boxes(), 0u) << last_box();
+    const auto markers = tavo_test::display_list_markers(display_list_words());
+    ASSERT_EQ(markers.size(), 1u) << list_text();
+    ASSERT_EQ(markers[0].points.size(), std::size(offsets));
+    for (std::size_t i = 0; i < std::size(offsets); ++i) {
+        const ListPoint want = stored(offsets[i].dx / 0.05, offsets[i].dy / 0.05);
+        EXPECT_NEAR(markers[0].points[i].x, want.x, 1) << i;
+        EXPECT_NEAR(markers[0].points[i].y, want.y, 1) << i;
+    }
+    expect_golden("spot_plot_hand", list_text());
+}
+
+TEST_F(ImagePlots, WavefrontMapOfAHandFilledStore) {
+    mirror(200.0, -1.0, 10.0, 0.0, 0.0);
+    type("spd mon 8");
+    ASSERT_EQ(boxes(), 0u) << last_box();
+    // Path differences in steps d of the map: rounded to the nearest step, each step's colour
+    // the step count modulo 8 plus 1; far out of the characters' range a '#'.
+    const LensData& lens = lens_data();
+    const double d = 0.25;
+    const double lambda = lens.wavelengths[0].wavelength;
+    const double unit = lens.units > 0.0 ? lens.units : 1.0;
+    const double lens_units_per_wave = lens.opdw != 0 ? lambda / (unit * 1000.0) : 1.0;
+    struct Case {
+        double steps;
+        double px, py;
+        const char* text;
+        int colour;
+    };
+    const Case cases[] = {
+        {2.4, 2.0, 0.0, "2", 3},   {-2.6, -2.0, 0.0, "C", 4}, {0.0, 0.0, 0.0, "0", 1},
+        {500.0, 0.0, 2.0, "#", 5}, {0.6, 0.0, -2.0, "1", 2},
+    };
+    std::vector<SpotRay> rays;
+    for (const Case& c : cases) {
+        SpotRay r;
+        r.opd = c.steps * d * lens_units_per_wave;
+        r.px = c.px;
+        r.py = c.py;
+        rays.push_back(r);
+    }
+    hand_store(rays);
+    type("plot_wavefront map 1 " + number(d) + " 0");
+    ASSERT_EQ(boxes(), 0u) << last_box();
+    const auto texts = coloured_characters();
+    ASSERT_GE(texts.size(), std::size(cases)) << list_text();
+    // The map's characters are drawn last, in the rays' order.
+    const std::size_t first = texts.size() - std::size(cases);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(texts[first + i].text, cases[i].text) << cases[i].steps;
+        EXPECT_EQ(texts[first + i].colour, cases[i].colour) << cases[i].steps;
+    }
+    expect_golden("wavefront_map_hand", list_text());
+}
+
+TEST_F(ImagePlots, EscapeBetweenRowsKeepsTheRowsDrawn) {
+    mirror(200.0, -1.0, 10.0, 0.0, 0.0);
+    type("spd mon 16");
+    ASSERT_EQ(boxes(), 0u) << last_box();
+    // The rows of a perspective: polylines long enough not to be the frame's.
+    auto rows = [] {
+        std::vector<std::vector<ListPoint>> out;
+        for (const auto& l : tavo_test::display_list_polylines(display_list_words())) {
+            if (l.size() >= 30) out.push_back(l);
+        }
+        return out;
+    };
+    for (const char* line :
+         {"plot_intensity_perspective y mon 0 0 8 0 1", "plot_wavefront con none y 0 0.5 0 8"}) {
+        type(line);
+        ASSERT_EQ(boxes(), 0u) << line << ": " << last_box();
+        const auto whole = rows();
+        const std::string whole_text = list_text();
+        ASSERT_GE(whole.size(), 2u) << line << "\n" << whole_text;
+        // Escape released before the plot: it stops before the second row, without a message,
+        // and the front row stays drawn.
+        platform::KeyEvent release;
+        release.key = platform::key_escape;
+        release.pressed = false;
+        ui().post_key(platform::kWindowText1, release);
+        type(line);
+        EXPECT_EQ(boxes(), 0u) << line << ": " << last_box();
+        const auto stopped = rows();
+        ASSERT_EQ(stopped.size(), 1u) << line << "\n" << list_text();
+        ASSERT_EQ(stopped[0].size(), whole[0].size()) << line;
+        for (std::size_t i = 0; i < whole[0].size(); ++i) {
+            EXPECT_EQ(stopped[0][i].x, whole[0][i].x) << line << " point " << i;
+            EXPECT_EQ(stopped[0][i].y, whole[0][i].y) << line << " point " << i;
+        }
+        // Everything drawn up to the stop is what the whole plot drew first.
+        const std::string stopped_text = list_text();
+        EXPECT_LT(stopped_text.size(), whole_text.size()) << line;
+        EXPECT_EQ(whole_text.substr(0, stopped_text.size()), stopped_text) << line;
+    }
+}
 }  // namespace
 }  // namespace plot_test
