@@ -1,13 +1,16 @@
 #include "reports/report_install.h"
 
+#include "reports/analysis_choices.h"
 #include "reports/analysis_selectors.h"
 #include "reports/fan_plots.h"
 #include "reports/field_plots.h"
 #include "reports/intensity_perspective.h"
 #include "reports/mtf_energy_plots.h"
 #include "reports/report_graphics.h"
+#include "reports/report_procedure.h"
 #include "reports/section_plots.h"
 #include "reports/spot_plot.h"
+#include "reports/wavefront_page.h"
 #include "reports/wavefront_plots.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
@@ -28,6 +31,8 @@ void install_report_handlers() {
     set_handler(kSlotPlotWavefront, cmd_plot_wavefront);
     set_handler(kSlotSelectRayAberration, cmd_select_ray_aberration);
     set_handler(kSlotSelectSpotAnalysis, cmd_select_spot_analysis);
+    set_handler(kSlotSelectDiffractionImage, cmd_select_diffraction_image);
+    set_handler(kSlotSelectMtf, cmd_select_mtf);
     set_handler(kSlotSelectWavefront, cmd_select_wavefront);
     set_handler(kSlotSelectGeoSections, cmd_select_geo_sections);
     set_handler(kSlotSelectPsfSections, cmd_select_psf_sections);
@@ -35,4 +40,12 @@ void install_report_handlers() {
     set_handler(kSlotSelectPsfAnalysis, cmd_select_psf_analysis);
     set_handler(kSlotUpdateGraphicsWindows, cmd_update_graphics_windows);
     set_handler(kSlotReportGraphics, cmd_report_graphics);
+    set_handler(kSlotReportWavefrontPage, cmd_report_wavefront_page);
+    set_handler(kSlotRunReportProcedure, cmd_run_report_procedure);
+    set_handler(kSlotAnalysisChoicesA, cmd_preset_defs_512_513);
+    set_handler(kSlotAnalysisChoicesB, cmd_preset_defs_878_879);
+    set_handler(kSlotAnalysisChoicesC, cmd_preset_defs_881_882);
+    set_handler(kSlotAnalysisReferenceChoices, cmd_preset_def_883);
+    set_handler(kSlotAnalysisChoicesD, cmd_preset_defs_887_888);
+    set_handler(kSlotAnalysisChoicesE, cmd_preset_defs_976_975);
 }
