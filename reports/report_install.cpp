@@ -11,9 +11,19 @@
 #include "reports/section_plots.h"
 #include "reports/spot_plot.h"
 #include "reports/wavefront_page.h"
+#include "trace/object_point.h"
 #include "reports/wavefront_plots.h"
+#include "kpl/kpl_sysvars.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
+
+namespace {
+
+// Built-in variables 39 to 43: the object point's y, x, z, pupil y and pupil x.
+constexpr int kSysVarReferenceRayY = 39;
+constexpr int kDoubleVariable = 2;
+
+}  // namespace
 
 void install_report_handlers() {
     set_handler(kSlotPlotRayFans, cmd_plot_ray_fans);
@@ -48,4 +58,12 @@ void install_report_handlers() {
     set_handler(kSlotAnalysisReferenceChoices, cmd_preset_def_883);
     set_handler(kSlotAnalysisChoicesD, cmd_preset_defs_887_888);
     set_handler(kSlotAnalysisChoicesE, cmd_preset_defs_976_975);
+
+    // The reference ray's set-up as the command language reads it (Trr_fby ... Trr_fxrf).
+    ObjectPoint& p = object_point();
+    kpl_bind_sysvar(kSysVarReferenceRayY, &p.y, kDoubleVariable, 0, 0);
+    kpl_bind_sysvar(kSysVarReferenceRayY + 1, &p.x, kDoubleVariable, 0, 0);
+    kpl_bind_sysvar(kSysVarReferenceRayY + 2, &p.z, kDoubleVariable, 0, 0);
+    kpl_bind_sysvar(kSysVarReferenceRayY + 3, &p.pupil_y, kDoubleVariable, 0, 0);
+    kpl_bind_sysvar(kSysVarReferenceRayY + 4, &p.pupil_x, kDoubleVariable, 0, 0);
 }

@@ -1,6 +1,7 @@
 // The report pages: the footer's date and time, the unit and field captions, the lines a page
 // runs into its viewports, the captions and rules it draws, and the settings it puts back on
 // every way out.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/graphics_commands.h"
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
 #include "platform/clock.h"
@@ -284,6 +286,31 @@ TEST_F(ReportPages, CancelAtTheEscapeQuestionEndsThePageWithTheSettingsBack) {
 TEST_F(ReportPages, AReportProcedureNeedsACompiledRep) {
     EXPECT_EQ(run_command_string("report_procedure 1 1 2 3 4 5 6 7 8", 0), kMsgNoReportProcedure);
     EXPECT_TRUE(lines_run().empty());
+}
+
+}  // namespace
+}  // namespace plot_test
+
+namespace plot_test {
+namespace {
+
+TEST_F(ReportPages, TheWavefrontReportGraphicsDrawsThePageAndTracesTheLastRayAgain) {
+    // The variables read the object point the page leaves (on axis) and trace it again.
+    type("report_graphics rptg_waves");
+    EXPECT_EQ(boxes(), 0u) << last_box();
+    EXPECT_EQ(std::string(graphics_command_text(1)),
+              "rptg_waves;ref_ray_trace Trr_fby Trr_fbx Trr_fbz Trr_fyrf Trr_fxrf");
+    EXPECT_EQ(lines_run().size(), 12u);
+    std::vector<std::string> words;
+    for (const DrawnText& t : drawn_texts()) words.push_back(t.text);
+    EXPECT_NE(std::find(words.begin(), words.end(), "WAVEFRONT ANALYSIS"), words.end());
+
+    // The variables are the object point's fields.
+    object_point().y = 0.5;
+    object_point().pupil_x = 0.25;
+    type("v = Trr_fby + 10 * Trr_fxrf");
+    type("printf \"%.3f\\n\", v");
+    EXPECT_NE(output().find("3.000"), std::string::npos) << output();
 }
 
 }  // namespace
