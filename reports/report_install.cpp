@@ -1,5 +1,6 @@
 #include "reports/report_install.h"
 
+#include "kpl/kpl_sysvars.h"
 #include "reports/analysis_choices.h"
 #include "reports/analysis_selectors.h"
 #include "reports/fan_plots.h"
@@ -11,11 +12,10 @@
 #include "reports/section_plots.h"
 #include "reports/spot_plot.h"
 #include "reports/wavefront_page.h"
-#include "trace/object_point.h"
 #include "reports/wavefront_plots.h"
-#include "kpl/kpl_sysvars.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
+#include "trace/object_point.h"
 
 namespace {
 
