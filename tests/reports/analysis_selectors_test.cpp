@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/main_loop.h"
 #include "lens/lens_data.h"
 #include "reports/analysis_selectors.h"
 #include "runtime/arg_cells.h"
+#include "runtime/command_levels.h"
 #include "runtime/command_text.h"
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
@@ -227,6 +230,30 @@ TEST_F(AnalysisSelectors, TheFirstFieldsOfferTheirChoicesAndPresetTheSecond) {
     ASSERT_EQ(select_param_list(param_descriptor_index(kCmdSelectMtf, 0)), 0);
     ASSERT_EQ(value_list_count(), 1);
     EXPECT_STREQ(value_list_first(0), "tfr");
+}
+
+TEST_F(AnalysisSelectors, TheAnalysisMenuOpensAFormWhoseOkRunsTheChosenAnalysis) {
+    // Each dialog opens as its menu item opens it, on its form; Escape closes it.
+    for (const char* command : {"select_ray_aberration", "select_spot", "select_diffraction",
+                                "select_mtf", "select_wavefront", "select_geo_sections",
+                                "select_psf_sections", "select_energy", "select_psf"}) {
+        submit_command_line(command);
+        for (int k = 0; k < 4 && level_count() == 0; ++k) main_loop_pass(false);
+        EXPECT_EQ(level_count(), 1) << command << ": " << errors();
+        escape_command_line();
+        for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+        while (level_count() > 0) pop_command_level(false);
+    }
+    // The spot dialog opens on its plot; OK runs it.
+    recorded() = Recorded{};
+    submit_command_line("select_spot");
+    for (int k = 0; k < 4 && level_count() == 0; ++k) main_loop_pass(false);
+    ASSERT_EQ(level_count(), 1) << errors();
+    accept_command_level();
+    for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+    main_loop_pass(false);
+    while (level_count() > 0) pop_command_level(false);
+    EXPECT_EQ(recorded().command, kCmdPlotSpotDiagram) << errors();
 }
 
 TEST_F(AnalysisSelectors, AChoiceBeyondTheListRunsNothing) {
