@@ -104,8 +104,10 @@ int cmd_report_wavefront_page() {
         ++drawn;
         if (drawn < 3 && page_escape()) break;
     }
+    // The page ends in page coordinates however far it came; the increment is captioned once
+    // every column is drawn.
+    page_coordinates();
     if (drawn == 3) {
-        page_coordinates();
         if (labels) {
             gfx_set_color(1);
             page_text(0.2, 0.01, 0.7, 4,
