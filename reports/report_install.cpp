@@ -7,6 +7,7 @@
 #include "reports/field_plots.h"
 #include "reports/intensity_perspective.h"
 #include "reports/mtf_energy_plots.h"
+#include "reports/mtf_page.h"
 #include "reports/report_graphics.h"
 #include "reports/report_procedure.h"
 #include "reports/section_plots.h"
@@ -52,6 +53,7 @@ void install_report_handlers() {
     set_handler(kSlotReportGraphics, cmd_report_graphics);
     set_handler(kSlotReportWavefrontPage, cmd_report_wavefront_page);
     set_handler(kSlotRunReportProcedure, cmd_run_report_procedure);
+    set_handler(kSlotReportMtfPage, cmd_report_mtf_page);
     set_handler(kSlotAnalysisChoicesA, cmd_preset_defs_512_513);
     set_handler(kSlotAnalysisChoicesB, cmd_preset_defs_878_879);
     set_handler(kSlotAnalysisChoicesC, cmd_preset_defs_881_882);

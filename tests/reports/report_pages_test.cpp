@@ -348,3 +348,60 @@ TEST_F(ReportPages, AFailingFullFieldRayStopsThePageWithItsFooterAndTheSettingsB
 
 }  // namespace
 }  // namespace plot_test
+
+namespace plot_test {
+namespace {
+
+TEST_F(ReportPages, TheMtfPageRunsItsFieldsInOneTypeAndPutsTheLimitBack) {
+    set_setting_flag(kSetQrMtf, 0);
+    set_setting_flag(kSetRptGfxDateAndTime, 0);
+    const LensData& lens = lens_data();
+    const double limit = lens.spot_settings->mtf_path_limit;
+    const bool chromatic = lens.wavelength_count >= 2 && lens.spot_settings->polychromatic != 0;
+    struct Case {
+        std::string line;
+        std::string title;
+        std::string plot;  // the on-axis plot line; the fields end "3 <n> No" and "5 <n> No"
+        int points;
+    };
+    const std::vector<Case> cases = {
+        // One point asked for runs 21.
+        {"report_mtf 100 1", "MODULATION TRANSFER FUNCTIONS",
+         chromatic ? "plm tfr chr 0.0 100.000000" : "plm tfr mon 1 0.0 100.000000", 21},
+        {"report_tf_mtf 30 0.1 5", "THROUGH-FOCUS MTF AT 30 CYCLES/MM",
+         chromatic ? "plm tfo chr 30.000000 0.100000" : "plm tfo mon 1 30.000000 0.100000", 5},
+    };
+    for (const Case& c : cases) {
+        lines_run().clear();
+        const Saved before = saved();
+        type(c.line);
+        EXPECT_EQ(boxes(), 0u) << c.line << ": " << last_box();
+        EXPECT_EQ(saved(), before) << c.line;
+        EXPECT_EQ(lens.spot_settings->mtf_path_limit, limit) << c.line;
+        const std::string n = std::to_string(c.points);
+        const std::vector<std::string> expected = {
+            "trr 1.0 0.0 0.0 0.0 0.0",    "trr 0.0 0.0 0.0 0.0 0.0", "spot_diagram",
+            c.plot + " -1 " + n + " Yes", "trr 0.7 0.0 0.0 0.0 0.0", "spot_diagram",
+            c.plot + " 3 " + n + " No",   "trr 1.0 0.0 0.0 0.0 0.0", "spot_diagram",
+            c.plot + " 5 " + n + " No"};
+        EXPECT_EQ(lines_run(), expected) << c.line;
+        std::vector<std::string> words;
+        for (const DrawnText& t : drawn_texts()) words.push_back(t.text);
+        for (const std::string& w : {c.title, std::string("Mirror"), std::string("MTF TYPE"),
+                                     std::string("FIELD POINTS"), std::string("WAVELENGTHS")}) {
+            EXPECT_NE(std::find(words.begin(), words.end(), w), words.end()) << c.line << ": " << w;
+        }
+        EXPECT_TRUE(has_rule(0.25, 0.1, 0.25, 1.0)) << c.line;
+        EXPECT_TRUE(has_rule(0.25, 0.0, 0.25, 0.1)) << c.line;
+    }
+    // The second configuration names itself behind the lens title.
+    lens_data().current_configuration = 2;
+    type("report_mtf");
+    lens_data().current_configuration = 1;
+    std::vector<std::string> words;
+    for (const DrawnText& t : drawn_texts()) words.push_back(t.text);
+    EXPECT_NE(std::find(words.begin(), words.end(), "Mirror - CFG 2"), words.end());
+}
+
+}  // namespace
+}  // namespace plot_test
