@@ -1,7 +1,8 @@
 // The report pages in graphics window 1 at 800 x 600 (console: display list and raster): the
-// wavefront page of the Cooke triplet (three wavelengths) to its finished display list, the
-// page's own work (its settings saved and put back, the footer and captions) alone, and the
-// finished page replayed into a raster. The program is started on the built installation.
+// wavefront and MTF pages of the Cooke triplet (three wavelengths) to their finished display
+// lists, the page's own work (its settings saved and put back, the footer and captions) alone,
+// and the finished wavefront page replayed into a raster. The program is started on the built
+// installation.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -71,6 +72,17 @@ void BM_ReportWavefrontPage(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReportWavefrontPage)->Unit(benchmark::kMillisecond);
+
+void BM_ReportMtfPage(benchmark::State& state) {
+    if (!prepare(state)) return;
+    for (auto _ : state) {
+        if (const int rc = run_command_string("report_mtf", 0); rc != 0) {
+            state.SkipWithError(error_text_buffer());
+            return;
+        }
+    }
+}
+BENCHMARK(BM_ReportMtfPage)->Unit(benchmark::kMillisecond);
 
 void BM_ReportPageOwnWork(benchmark::State& state) {
     if (!prepare(state)) return;
