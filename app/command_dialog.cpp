@@ -49,9 +49,9 @@ bool dropped(int command) {
             return c0 == 0 || c0 == 1;
         case kCmdSelectSpot:
             return c0 != 1;
-        case 774:
+        case kCmdSelectDiffraction:
             return c0 == 0 || c0 == 3 || c0 == 4;
-        case 775:
+        case kCmdSelectMtf:
             return saved_int(3) != 1;
         case kCmdSelectGeoSections:
         case kCmdSelectPsfSections:

@@ -1,5 +1,6 @@
 #include "reports/analysis_selectors.h"
 
+#include <algorithm>
 #include <span>
 
 #include "evaluation/plot_services.h"
@@ -8,6 +9,7 @@
 #include "runtime/arg_cells.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
+#include "runtime/messages.h"
 #include "runtime/run_as.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_format.h"
@@ -52,6 +54,13 @@ struct Branch {
     int command;
     int count;
     CellSpec cells[11];
+    int wave_at = -1;  // where the wavelength mode and number sit in the new vector, if checked
+};
+
+// The wavelengths the diffraction and MTF analyses are asked for, as the spot diagram has them.
+struct Wavelengths {
+    bool changed = false;  // "all" on a one-wavelength diagram: that wavelength instead
+    int number = 0;
 };
 
 ArgCell make_cell(const CellSpec& s) {
@@ -85,9 +94,13 @@ CommandHandler plain_handler(int command) {
 }
 
 // Runs the target on the cells made from the dialog's; adjust may change them first.
-int run_branch(const Branch& b, void (*adjust)(ArgCell*) = nullptr) {
+int run_branch(const Branch& b, void (*adjust)(ArgCell*) = nullptr, const Wavelengths& waves = {}) {
     ArgCell cells[11];
     for (int k = 0; k < b.count; ++k) cells[k] = make_cell(b.cells[k]);
+    if (waves.changed && b.wave_at >= 0) {
+        cells[b.wave_at] = int_cell(0);
+        cells[b.wave_at + 1] = int_cell(waves.number);
+    }
     if (adjust != nullptr) adjust(cells);
     const CommandHandler handler = plain_handler(b.command);
     if (handler == nullptr) return 0;
@@ -107,6 +120,29 @@ int ensure_spot() {
     return ensure_spot_diagram();
 }
 
+// The dialog's wavelength mode (cell mode_cell: 0 one, 1 all) and number (the next cell, 0 the
+// spot diagram's own) against the spot diagram: "all" of a one-wavelength diagram asks for that
+// wavelength; one wavelength without rays is refused.
+int check_wavelengths(int mode_cell, Wavelengths& out) {
+    if (const int rc = ensure_spot(); rc != 0) return rc;
+    const SpotStore& st = spot_store();
+    const int mode = arg_int(mode_cell);
+    const int number = arg_int(mode_cell + 1);
+    if (mode == 1 && st.polychromatic == 0) {
+        out.changed = true;
+        out.number = st.reference_wavelength + 1;
+        return 0;
+    }
+    if (mode != 0) return 0;
+    // 0 is the diagram's own wavelength, as the analyses read it.
+    const int index = number == 0 ? st.reference_wavelength : number - 1;
+    const int known = std::min(lens_data().wavelength_count, st.wavelength_capacity);
+    if (index < 0 || index >= known || st.wave_ray_counts[index] <= 0) {
+        return set_error_msg(kMsgNoRays, index + 1);
+    }
+    return 0;
+}
+
 constexpr Branch kRayAberration[] = {
     {0, kCmdRayFan, 6, {given(0), copy(1), given(0), copy(4), copy(5), copy(8)}},
     {1, kCmdRayFan, 6, {given(1), copy(1), given(0), copy(6), copy(7), copy(8)}},
@@ -122,6 +158,35 @@ constexpr Branch kSpot[] = {
     {1, kCmdPlotSpotDiagram, 4, {copy(1), copy(3), copy(6), copy(9)}},
     {2, kCmdSpotSetup, 0, {}},
 };
+
+constexpr Branch kDiffraction[] = {
+    {0, kCmdPointIntensity, 6, {copy(2), copy(3), copy(4), copy(5), copy(6), copy(7)}, 1},
+    {1,
+     kCmdPlotPsf,
+     9,
+     {copy(8), copy(3), copy(4), copy(13), copy(14), copy(11), copy(12), copy(15), copy(9)},
+     1},
+    {1,
+     kCmdPlotIntensityPerspective,
+     7,
+     {copy(8), copy(3), copy(4), copy(9), copy(10), copy(7), copy(12)},
+     1},
+    {2, kCmdPlotIntensitySections, 6, {copy(3), copy(4), copy(9), copy(10), copy(7), copy(12)}, 0},
+};
+
+// The listing takes the frequency range (highest, step) only against frequency.
+constexpr Branch kMtfListing = {
+    0,
+    kCmdMtf,
+    10,
+    {copy(0), copy(1), copy(2), copy(4), copy(5), copy(6), copy(7), copy(8), copy(9), copy(10)},
+    1};
+constexpr Branch kMtfPlot = {0,
+                             kCmdPlotMtf,
+                             11,
+                             {copy(0), copy(1), copy(2), double_of(7), double_of(8), double_of(11),
+                              double_of(12), copy(13), copy(14), copy(15), given(0)},
+                             1};
 
 constexpr Branch kGeoSections[] = {
     {0, kCmdSpotSections, 7, {copy(2), copy(3), copy(4), copy(5), copy(6), copy(7), copy(8)}},
@@ -238,6 +303,43 @@ int cmd_select_wavefront() {
     const CommandHandler handler = plain_handler(kCmdPlotWavefront);
     if (handler == nullptr) return 0;
     return run_as_command(kCmdPlotWavefront, handler, cells, count);
+}
+
+int cmd_select_diffraction_image() {
+    const int choice = arg_int(0);
+    const bool fft = arg_int(1) != 0;
+    const Branch* branch = nullptr;
+    if (choice == 0) branch = &kDiffraction[0];
+    if (choice == 1) branch = fft ? &kDiffraction[1] : &kDiffraction[2];
+    if (choice == 2) branch = &kDiffraction[3];
+    if (branch == nullptr) return 0;
+    Wavelengths waves;
+    // The FFT point-spread function finds its own wavelengths.
+    if (!(choice == 1 && fft)) {
+        if (const int rc = check_wavelengths(3, waves); rc != 0) return rc;
+    }
+    if (branch->command == kCmdPlotPsf) {
+        // The dialog's profile field reads y 0, x 1 for every plot; the FFT plot counts x 0.
+        return run_branch(*branch,
+                          [](ArgCell* cells) { cells[0] = int_cell(arg_int(8) != 0 ? 0 : 1); });
+    }
+    return run_branch(*branch, nullptr, waves);
+}
+
+int cmd_select_mtf() {
+    const bool through_focus = arg_int(0) == 1;
+    if (through_focus && lens_data().afocal) return kMsgAfocalThroughFocus;
+    Wavelengths waves;
+    if (const int rc = check_wavelengths(1, waves); rc != 0) return rc;
+    if (arg_int(3) != 0) return run_branch(kMtfPlot, nullptr, waves);
+    return run_branch(
+        kMtfListing,
+        [](ArgCell* cells) {
+            if (arg_int(0) != 1) return;
+            cells[4].status = kArgDefaultForced;
+            cells[5].status = kArgDefaultForced;
+        },
+        waves);
 }
 
 int cmd_select_geo_sections() {

@@ -16,6 +16,7 @@
 #include "platform/qt/qt_backend.h"
 #include "platform/state_reset.h"
 #include "reports/plot_frame.h"
+#include "reports/report_page.h"
 #include "reports/section_plots.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
@@ -77,6 +78,25 @@ protected:
             }
         }
         return false;
+    }
+
+    // Pixels other than the background within a rectangle of page coordinates.
+    static int ink_in(const QImage& image, double x0, double x1, double y0, double y1) {
+        page_coordinates();
+        int ax = 0, ay = 0, bx = 0, by = 0;
+        gfx_world_to_device(x0, y0, &ax, &ay);
+        gfx_world_to_device(x1, y1, &bx, &by);
+        const platform::Point a = surface_to_pixel(ax, ay), b = surface_to_pixel(bx, by);
+        const platform::Colour c = graphics_colour(0);
+        const QRgb background = qRgb(c.red, c.green, c.blue);
+        int ink = 0;
+        for (int px = std::min(a.x, b.x); px <= std::max(a.x, b.x); ++px) {
+            for (int py = std::min(a.y, b.y); py <= std::max(a.y, b.y); ++py) {
+                if (px < 0 || py < 0 || px >= image.width() || py >= image.height()) continue;
+                if (image.pixel(px, py) != background) ++ink;
+            }
+        }
+        return ink;
     }
 
     tavo_test::StartedRuntime run;
@@ -172,6 +192,27 @@ TEST_F(PlotsQt, MtfKnotsLandOnTheirPixels) {
         EXPECT_TRUE(drawn_near(image, i / 20.0, values[static_cast<std::size_t>(i)])) << i;
     }
     EXPECT_FALSE(drawn_near(image, 0.5, values[10] + 0.15));
+}
+
+TEST_F(PlotsQt, TheWavefrontPageInksItsPanelsAndFooterAndLeavesTheRestEmpty) {
+    std::vector<std::string> page = kMirror;
+    page.push_back("report_wavefront");
+    lines(page);
+    const QImage image = grab();
+    ASSERT_FALSE(image.isNull());
+    // Each column's map and surface, inside the frame about the window.
+    const double columns[][2] = {{0.05, 0.35}, {0.35, 0.65}, {0.65, 0.95}};
+    for (const auto& c : columns) {
+        EXPECT_GT(ink_in(image, c[0] + 0.02, c[1] - 0.02, 0.6, 0.9), 0) << c[0];
+        EXPECT_GT(ink_in(image, c[0] + 0.02, c[1] - 0.02, 0.15, 0.4), 0) << c[0];
+    }
+    // The footer's rule across the window, and its rules at 0.4 and 0.9.
+    EXPECT_GT(ink_in(image, 0.02, 0.3, 0.095, 0.105), 50);
+    EXPECT_GT(ink_in(image, 0.395, 0.405, 0.02, 0.08), 5);
+    EXPECT_GT(ink_in(image, 0.895, 0.905, 0.02, 0.08), 5);
+    // Nothing in the margins beside the columns.
+    EXPECT_EQ(ink_in(image, 0.01, 0.04, 0.11, 0.99), 0);
+    EXPECT_EQ(ink_in(image, 0.96, 0.99, 0.15, 0.85), 0);
 }
 
 }  // namespace
