@@ -20,6 +20,7 @@
 #include "drawing/dxf_export.h"
 #include "drawing/element_drawing.h"
 #include "drawing/element_outlines.h"
+#include "drawing/element_sheets.h"
 #include "drawing/iges_export.h"
 #include "entry/at_surface_entry.h"
 #include "entry/aux_sheets.h"
@@ -280,6 +281,7 @@ void install_program_handlers() {
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
     install_lens_files();
     install_element_drawings();
+    install_element_sheets();
     install_lens_drawing();
     install_import_hooks();
     // Last: the folder commands share kSlotFileOperations with the lens-file commands and hand
