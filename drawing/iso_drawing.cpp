@@ -191,8 +191,13 @@ double sag(double r, double h) {
     return r - std::copysign(std::sqrt(q), r);
 }
 
-void text_at(double x, double y, int anchor, const std::string& text) {
-    gfx_set_text_size(1.4, 0, 0);
+// Text of the profile, and of the table, whose columns take lines of some 24 characters.
+constexpr double kProfileTextSize = 1.4;
+constexpr double kTableTextSize = 0.85;
+
+void text_at(double x, double y, int anchor, const std::string& text,
+             double size = kProfileTextSize) {
+    gfx_set_text_size(size, 0, 0);
     gfx_set_text_anchor(anchor, 0);
     gfx_move_to(x, y);
     gfx_printf("%s", text.c_str());
@@ -295,7 +300,7 @@ void draw_profile(const ElementDrawing& e) {
 void draw_column(const std::vector<std::string>& lines, double x, double top) {
     double y = top;
     for (const std::string& l : lines) {
-        text_at(x, y, 2, l);
+        text_at(x, y, 2, l, kTableTextSize);
         y -= kTableLinePitch;
     }
 }
@@ -434,7 +439,7 @@ std::vector<std::string> element_surface_codes(int side) {
         return lines;
     }
     const ElementSideGeometry& g = state().geometry.sides[side];
-    const bool swapped = g.surface != state().geometry.first;
+    const bool swapped = state().geometry.sides[0].surface != state().geometry.first;
     // The record's blocks follow the surfaces: the first surface's block is the left one
     // unless the element is drawn turned round.
     const ElementSide& s = *e->sides[swapped ? 1 - side : side];
@@ -539,9 +544,9 @@ int draw_element_drawing() {
     line(0.0, 2.0, 0.5, 2.0);
     line(0.5, 0.0, 0.5, 4.0);
     line(0.25, 0.0, 0.25, 2.0);
-    text_at(0.165, height + 4.97, 5, msg_text(kMsgElementLeftSurface));
-    text_at(0.5, height + 4.97, 5, msg_text(kMsgElementMaterial));
-    text_at(0.835, height + 4.97, 5, msg_text(kMsgElementRightSurface));
+    text_at(0.165, height + 4.97, 5, msg_text(kMsgElementLeftSurface), kTableTextSize);
+    text_at(0.5, height + 4.97, 5, msg_text(kMsgElementMaterial), kTableTextSize);
+    text_at(0.835, height + 4.97, 5, msg_text(kMsgElementRightSurface), kTableTextSize);
     const double top = height + 4.0 - 0.5 * kTableLinePitch - 0.3;
     draw_column(element_surface_codes(0), 0.005, top);
     draw_column(element_material_codes(), 0.335, top);
@@ -549,13 +554,14 @@ int draw_element_drawing() {
     const std::string title = trimmed(e->title, sizeof e->title);
     const std::string number = trimmed(e->number, sizeof e->number);
     const std::string date = trimmed(e->date, sizeof e->date);
-    if (!title.empty()) text_at(0.25, 3.0, 5, title);
-    if (!number.empty()) text_at(0.125, 1.0, 5, number);
-    if (!date.empty()) text_at(0.375, 1.0, 5, msg_text(kMsgElementIsoIndications));
+    if (!title.empty()) text_at(0.25, 3.0, 5, title, kTableTextSize);
+    if (!number.empty()) text_at(0.125, 1.0, 5, number, kTableTextSize);
+    if (!date.empty()) text_at(0.375, 1.0, 5, msg_text(kMsgElementIsoIndications), kTableTextSize);
     const int addresses[3] = {kSetAddress1, kSetAddress2, kSetAddress3};
     for (int k = 0; k < 3; ++k) {
         const char* address = get_setting_text(addresses[k], 0);
-        if (address != nullptr && address[0] != '\0') text_at(0.75, 3.0 - k, 5, address);
+        if (address != nullptr && address[0] != '\0')
+            text_at(0.75, 3.0 - k, 5, address, kTableTextSize);
     }
     graphwin_refresh(0);
     return kMsgElementDrawingDone;
