@@ -104,6 +104,14 @@ protected:
         const std::string head = text.substr(0, text.find('%'));
         return rc == -9998 && std::string(error_text_buffer()).find(head) != std::string::npos;
     }
+    // Presses a button of the sheet that opens another one, and lets the loop show that.
+    void press_opening(int button) {
+        const int levels = level_count();
+        ASSERT_EQ(send(kLevelEventActivate, button, 0), 0);
+        for (int k = 0; k < 4 && level_count() == levels; ++k) main_loop_pass(false);
+        ASSERT_EQ(level_count(), levels + 1);
+        ASSERT_EQ(send(kLevelEventShown), 0);
+    }
     // Opens the element sheet by its command and lets the loop show it.
     void open(int n) {
         const int levels = level_count();
@@ -362,8 +370,7 @@ TEST_F(IsoDrawing, SheetEditCancelAndOk) {
 TEST_F(IsoDrawing, SideDefaultsAndDelete) {
     lens({"50 5 N-BK7 4", "-50 40 AIR 4"}, "0.5875618 0.4861327 0.6562725");
     open(1);
-    ASSERT_EQ(send(kLevelEventActivate, kElementButtonRight, 0), 0);
-    ASSERT_EQ(send(kLevelEventShown), 0);
+    press_opening(kElementButtonRight);
     EXPECT_EQ(typed(kCmdElmsf2, 2, 0.5), 0) << error_text_buffer();
     EXPECT_DOUBLE_EQ(record(1)->sides[1]->irregularity, 0.5);
     EXPECT_DOUBLE_EQ(record(1)->sides[0]->irregularity, 0.0);
@@ -374,15 +381,13 @@ TEST_F(IsoDrawing, SideDefaultsAndDelete) {
     EXPECT_STREQ(record(1)->sides[1]->note, "");
     ASSERT_EQ(send(kLevelEventShown), 0);
     // Defaults: stored and marked as set; Cancel gives them back.
-    ASSERT_EQ(send(kLevelEventActivate, kElementButtonDefaults, 0), 0);
-    ASSERT_EQ(send(kLevelEventShown), 0);
+    press_opening(kElementButtonDefaults);
     EXPECT_EQ(typed(kCmdElmdf1, 2, 0.4), 0);
     EXPECT_DOUBLE_EQ(lens_data().element_drawing_defaults.values[2], 0.4);
     EXPECT_NE(lens_data().element_drawing_defaults.set, 0);
     ASSERT_EQ(leave(0), 0);
     EXPECT_DOUBLE_EQ(lens_data().element_drawing_defaults.values[2], 0.4);
-    ASSERT_EQ(send(kLevelEventActivate, kElementButtonDefaults, 0), 0);
-    ASSERT_EQ(send(kLevelEventShown), 0);
+    press_opening(kElementButtonDefaults);
     EXPECT_EQ(typed(kCmdElmdf1, 2, 0.9), 0);
     ASSERT_EQ(leave(-1), 0);
     EXPECT_DOUBLE_EQ(lens_data().element_drawing_defaults.values[2], 0.4);
