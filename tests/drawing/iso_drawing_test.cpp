@@ -293,6 +293,19 @@ TEST_F(IsoDrawing, GivenDataReachTheTable) {
     EXPECT_EQ(count_drawn("polished"), 1);
 }
 
+// An inch lens is drawn in millimetres; its 10.16 mm diameter takes class 1 values.
+TEST_F(IsoDrawing, InchLensInMillimetres) {
+    for (const char* line : {"LEN NEW \"Inch\"", "UNI 25.4", "WV 0.5875618 0.4861327 0.6562725",
+                             "NXT", "SRF 2 0.2 N-BK7 0.2", "SRF -2 2 AIR 0.2", "END"}) {
+        type(line);
+    }
+    draw(1);
+    for (const char* s : {" R  50.8 CX @pe 10.16", "5.08 @t0.2", "@p 10.16 @t0.5", " 3/ 10(2)",
+                          " 4/ 20'", " 1/ 5x0.25"}) {
+        EXPECT_TRUE(drawn(s)) << s;
+    }
+}
+
 TEST_F(IsoDrawing, CementedSidesAreMarked) {
     lens({"60 6 N-BK7 12", "-40 2 N-SF5 12", "-150 50 AIR 12"}, "0.5875618 0.4861327 0.6562725");
     draw(2);
