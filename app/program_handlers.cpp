@@ -220,6 +220,7 @@ void install_lens_drawing() {
     set_handler(kSlotExportIges, cmd_export_iges);
     set_handler(kSlotExportDrawing, cmd_export_drawing);
     set_element_drawing_dropper(drop_element_drawings);
+    set_element_start_test(is_element_start);
     set_drawing_conditions_level(drawing_conditions_event, drawing_conditions_rows);
     set_aux_sheet_procedure(kAuxSheetDrawingConditions, open_drawing_conditions_sheet);
     set_drawing_selection_source([](int* first, int* last) {

@@ -12,13 +12,16 @@
 #include "drawing/element_drawing.h"
 #include "drawing/element_sheets.h"
 #include "drawing/iso_drawing.h"
+#include "entry/sheet_values.h"
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
 #include "lens/lens_file_commands.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
+#include "runtime/list_words.h"
 #include "runtime/messages.h"
+#include "runtime/parameters.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
@@ -417,11 +420,25 @@ TEST_F(IsoDrawing, SideDefaultsAndDelete) {
     EXPECT_LT(level_count(), levels);
 }
 
-// The special-data choice list's element-drawing entry opens the same sheet.
+// The special-data choice list offers the element drawing where an element begins, and its
+// entry opens the same sheet.
 TEST_F(IsoDrawing, SpecialDataChoiceOpensTheSheet) {
     lens({"50 5 N-BK7 4", "-50 40 AIR 4"}, "0.5875618 0.4861327 0.6562725");
     type("LEN");
+    auto offered = [] {
+        EXPECT_EQ(cmd_special_data_menu(), 0);
+        if (select_param_list(kParamSpecialDataChoices) != 0) return false;
+        for (int i = 0; i < value_list_count(); ++i) {
+            if (std::string(value_list_first(i)).find("Element drawing") != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    type("GTO 2");
+    EXPECT_FALSE(offered());
     type("GTO 1");
+    EXPECT_TRUE(offered());
     EXPECT_EQ(run_command_string("SPECIALSPR 6", 0), 0) << error_text_buffer();
     settle(4);
     EXPECT_EQ(level_count(), 1);
