@@ -20,6 +20,7 @@
 #include "drawing/dxf_export.h"
 #include "drawing/element_drawing.h"
 #include "drawing/element_outlines.h"
+#include "drawing/element_sheets.h"
 #include "drawing/iges_export.h"
 #include "entry/at_surface_entry.h"
 #include "entry/aux_sheets.h"
@@ -223,6 +224,7 @@ void install_lens_drawing() {
     set_handler(kSlotExportIges, cmd_export_iges);
     set_handler(kSlotExportDrawing, cmd_export_drawing);
     set_element_drawing_dropper(drop_element_drawings);
+    set_element_start_test(is_element_start);
     set_drawing_conditions_level(drawing_conditions_event, drawing_conditions_rows);
     set_aux_sheet_procedure(kAuxSheetDrawingConditions, open_drawing_conditions_sheet);
     set_drawing_selection_source([](int* first, int* last) {
@@ -288,6 +290,7 @@ void install_program_handlers() {
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
     install_lens_files();
     install_element_drawings();
+    install_element_sheets();
     install_lens_drawing();
     install_import_hooks();
     // Last: the folder commands share kSlotFileOperations with the lens-file commands and hand

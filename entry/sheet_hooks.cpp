@@ -67,11 +67,20 @@ int draw_in_lens_window() {
 }
 
 void (*g_element_drawing_dropper)(int all) = nullptr;
+bool (*g_element_start_test)(int n) = nullptr;
 
 }  // namespace
 
 void set_element_drawing_dropper(void (*dropper)(int all)) {
     g_element_drawing_dropper = dropper;
+}
+
+void set_element_start_test(bool (*test)(int n)) {
+    g_element_start_test = test;
+}
+
+bool element_starts_at(int n, bool fallback) {
+    return g_element_start_test != nullptr ? g_element_start_test(n) : fallback;
 }
 
 void drop_element_drawings_for_new_lens() {

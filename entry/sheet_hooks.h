@@ -28,6 +28,10 @@ void close_lens_drawing_window();
 // conic typed and taken back). The dropper comes from the drawing side, installed by app/.
 void set_element_drawing_dropper(void (*dropper)(int all));
 void drop_element_drawings_for_new_lens();
+// Whether an element that can be drawn begins at surface n, by the drawing side's test (app/
+// installs it); without one, the fallback the caller gives.
+void set_element_start_test(bool (*test)(int n));
+bool element_starts_at(int n, bool fallback);
 
 // Forgets that window 9 was opened (a fresh run); the installed openers stay.
 void reset_sheet_hooks();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "entry/sheet_hooks.h"
 #include "entry/surface_sheet.h"
 #include "lens/lens_data.h"
 #include "runtime/list_words.h"
@@ -265,7 +266,8 @@ int cmd_special_data_menu() {
     const int asphere_kind = s.asphere != nullptr ? s.asphere->kind : -1;
     const int diffractive_kind = s.diffractive != nullptr ? s.diffractive->kind : -1;
     const int grin_kind = s.grin != nullptr ? s.grin->kind : -1;
-    const bool starts_element = s.group_role == kRoleFirst && s.group_kind != 1;
+    const bool starts_element =
+        element_starts_at(n, s.group_role == kRoleFirst && s.group_kind != 1);
 
     for (int k : {3, 4, 12, 14, 16, 17, 18, 20, 22, 28, 30, 32, 33}) list[k].keep = false;
     for (int k = 39; k <= 53; ++k) list[k].keep = false;
