@@ -308,7 +308,7 @@ TEST_F(Sheet, StepsSnapARadiusThroughTheTestGlasses) {
         EXPECT_DOUBLE_EQ(e.value.d, s.expected) << s.what;
     }
     // In curvature mode the cell holds a curvature: 1/30 steps up to 1/50.
-    spreadsheet_radius_mode = 0;
+    lens_flags().spreadsheet_radius_mode = 0;
     GridEvent e;
     e.code = 10;
     e.field = 10;
