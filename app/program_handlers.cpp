@@ -139,7 +139,7 @@ void install_upward_hooks() {
     settings.resize_spot_storage = resize_spot_storage;
     settings.graphics_setting_changed = graphics_setting_changed;
     set_settings_hooks(settings);
-    set_spot_update_output_source(&output_during_update);
+    set_spot_update_output_source(&update_output_flags().during_update);
     install_text_areas();
     set_sheet_window_shower(show_spreadsheet_window);
     set_level_window_closer(hide_spreadsheet_window);

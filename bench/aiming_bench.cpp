@@ -60,7 +60,7 @@ bool make_lens(double t0, const std::vector<Surf>& s, int stop, double ebr, doub
     lens.entrance_beam_radius = ebr;
     lens.field_is_angle = 1;
     lens.field_angle = field_deg * M_PI / 180.0;
-    materials_changed = 0;
+    lens_flags().materials_changed = 0;
     if (lens_setup(0) != 0) return false;
     for (int n = 1; n <= count; ++n) surface(n).index = s[n - 1].medium;
     reset_ray_trace_state();

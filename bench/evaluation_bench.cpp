@@ -67,7 +67,7 @@ bool make_diagram() {
     l.reference_surface = 5;
     l.wavelength_count = 1;
     set_thickness_data(10, kThicknessPlain, 0, 0, 0, 0, 40.0);
-    materials_changed = 0;
+    lens_flags().materials_changed = 0;
     if (lens_setup(0) != 0) return false;
     if (get_setting_int(kSetMaxSpdRays, 0, 0) < 10000) set_setting_int(kSetMaxSpdRays, 10000, 0, 0);
     if (spot_store().capacity == 0 && alloc_spot_storage() != 0) return false;
@@ -160,7 +160,7 @@ bool make_three_wavelengths(double divisions) {
     l.wavelengths[1] = {0.48613, 1.0};
     l.wavelengths[2] = {0.65627, 1.0};
     set_thickness_data(10, kThicknessPlain, 0, 0, 0, 0, 40.0);
-    materials_changed = 0;
+    lens_flags().materials_changed = 0;
     if (lens_setup(0) != 0) return false;
     if (get_setting_int(kSetMaxSpdRays, 0, 0) < 20000) set_setting_int(kSetMaxSpdRays, 20000, 0, 0);
     if (spot_store().capacity == 0 && alloc_spot_storage() != 0) return false;

@@ -16,7 +16,7 @@ bool make_lens(TenSurfaceLens& t) {
     if (!make_ten_surface_lens(t)) return false;
     set_thickness_data(1, kThicknessEdge, 0, 0, 6.0, 1.5, 4.0);
     set_curvature_data(10, kCurvatureAxialSlope, 0, -0.1, -1.0 / 120);
-    materials_changed = 0;
+    lens_flags().materials_changed = 0;
     return lens_setup(0) == 0;
 }
 

@@ -53,7 +53,7 @@ bool make_triplet(Triplet& t) {
     LensData& lens = lens_data();
     lens.image_surface = 7;
     // The set-up as the program runs it after every edit; the media above are the bench's own.
-    materials_changed = 0;
+    lens_flags().materials_changed = 0;
     if (lens_setup(0) != 0) return false;
     for (int n = 0; n <= 7; ++n) surface(n).index = n == 0 || n == 7 ? t.air : media[n - 1];
     const double field = 15.0 * M_PI / 180.0;

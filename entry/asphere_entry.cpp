@@ -149,7 +149,7 @@ int delete_asphere(int n, int command) {
         s.toric = 0;
     }
     alloc_asphere_record(n, -1, 0);  // a kind of no form frees the record
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
     print_symbol_name("%s\n", command);
     return 0;
 }

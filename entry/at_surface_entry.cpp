@@ -172,12 +172,12 @@ int cmd_glass_at_surface() {
         set_arg_vector(cells.data(), count - 1);
         rc = cmd_glass_commands();
     }
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     return finish_handler_run(rc);
 }
 
 int cmd_at_surface_values() {
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     return run_command_at_surface(arg_int(0), text_with_copied_argument(1, -1, -1));
 }
 

@@ -64,7 +64,7 @@ void free_asphere() {
     SurfaceRecord& s = current();
     mem_free(s.asphere);
     s.asphere = nullptr;
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
 }
 
 // The term a cell stands for: 0..3, or -1.
@@ -698,7 +698,7 @@ void free_diffractive(SurfaceRecord& s) {
     s.diffraction_order = 0;
     s.diffraction_word = 0;
     s.grating_companion = 0.0;
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
 }
 
 }  // namespace

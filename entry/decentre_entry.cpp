@@ -35,7 +35,7 @@ bool keeps_following_places(int cur) {
 int named_earlier_surface(int cur, int n, int* out) {
     if (n <= 0) {
         n = cur + n;
-    } else if (reading_lens_file != 0) {
+    } else if (lens_flags().reading_lens_file != 0) {
         n += lens_data().file_surface_offset;
     }
     if (n < 1 || n > cur) return set_error_msg(kMsgReturnSurfaceOutside, n);

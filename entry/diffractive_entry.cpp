@@ -78,7 +78,7 @@ int delete_record(int command, int n) {
     s.diffraction_order = 0;
     s.diffraction_word = 0;
     s.grating_companion = 0.0;
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
     print_message_text("%s\n", command);
     return 0;
 }

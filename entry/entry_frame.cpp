@@ -12,14 +12,17 @@
 #include "runtime/state_flags.h"
 #include "trace/lens_setup.h"
 
-std::uint8_t output_during_update = 0;
-std::uint8_t output_after_update = 1;
-
 namespace {
+
+UpdateOutputFlags g_update_output;
 
 constexpr double kIntLimit = 2e9;
 
 }  // namespace
+
+UpdateOutputFlags& update_output_flags() {
+    return g_update_output;
+}
 
 ValuePair decode_value_pair() {
     ValuePair v;
@@ -77,11 +80,11 @@ int current_surface() {
 }
 
 UpdateOutputSwitch::UpdateOutputSwitch() : active_(update_mode()) {
-    if (active_) set_setting_flag(kSetOutputOn, output_during_update);
+    if (active_) set_setting_flag(kSetOutputOn, g_update_output.during_update);
 }
 
 UpdateOutputSwitch::~UpdateOutputSwitch() {
-    if (active_) set_setting_flag(kSetOutputOn, output_after_update);
+    if (active_) set_setting_flag(kSetOutputOn, g_update_output.after_update);
 }
 
 int refuse_group_curvature() {
@@ -132,8 +135,7 @@ void mark_surface_changed(int n) {
 namespace {
 // The values only: the interpreter's system variables keep pointing at these two.
 void reset_entry_frame() {
-    output_during_update = 0;
-    output_after_update = 1;
+    g_update_output = UpdateOutputFlags{};
 }
 const platform::StateReset entry_frame_state_reset{"entry/entry_frame", reset_entry_frame,
                                                    platform::ResetLayer::feature};

@@ -13,9 +13,13 @@
 #include "tables/table_names.h"
 
 // The values Output on takes while a command runs in update mode and afterwards; built-in
-// variables of the command language, so procedures may change them.
-extern std::uint8_t output_during_update;
-extern std::uint8_t output_after_update;
+// variables of the command language (output_during_update, output_after_update), so procedures
+// may change them.
+struct UpdateOutputFlags {
+    std::uint8_t during_update = 0;
+    std::uint8_t after_update = 1;
+};
+UpdateOutputFlags& update_output_flags();
 inline constexpr int kSysVarOutputDuringUpdate = 12;
 inline constexpr int kSysVarOutputAfterUpdate = 13;
 
@@ -41,8 +45,8 @@ bool update_mode();     // state flag 17
 bool entry_deferred();  // a LEN block is open outside update mode: set-up waits for END
 int current_surface();  // the lens data's current surface
 
-// In update mode, Output on is switched to output_during_update for the scope and back to
-// output_after_update at its end.
+// In update mode, Output on is switched to the during-update value for the scope and back to the
+// after-update value at its end.
 class UpdateOutputSwitch {
 public:
     UpdateOutputSwitch();

@@ -25,8 +25,8 @@ void install_entry_handlers() {
     set_handler(kSlotSystemOptions, cmd_system_options);
     install_special_data_handlers();
     install_listing_handlers();
-    output_during_update = 0;
-    output_after_update = 1;
-    kpl_bind_sysvar(kSysVarOutputDuringUpdate, &output_during_update, 3, 0, 0);
-    kpl_bind_sysvar(kSysVarOutputAfterUpdate, &output_after_update, 3, 0, 0);
+    update_output_flags().during_update = 0;
+    update_output_flags().after_update = 1;
+    kpl_bind_sysvar(kSysVarOutputDuringUpdate, &update_output_flags().during_update, 3, 0, 0);
+    kpl_bind_sysvar(kSysVarOutputAfterUpdate, &update_output_flags().after_update, 3, 0, 0);
 }

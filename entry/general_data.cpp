@@ -60,7 +60,7 @@ void echo_units(double units) {
 
 int temperature(double d) {
     LensData& l = lens_data();
-    if (reading_lens_file != 0) {
+    if (lens_flags().reading_lens_file != 0) {
         l.reference_temperature = d;
         l.thermal_expansion = 0;
     } else {
@@ -74,7 +74,7 @@ int temperature(double d) {
         l.thermal_expansion = expand != 0 ? 1 : 0;
     }
     l.temperature = d;
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     print_message_and_number("%s ", kCmdTemperature, d);
     return 0;
 }
@@ -114,7 +114,7 @@ int double_case(int command, double d) {
             return temperature(d);
         case kCmdPressure:
             l.pressure = d;
-            materials_changed = 1;
+            lens_flags().materials_changed = 1;
             print_message_and_number("%s ", command, d);
             return 0;
         case kCmdBeamRadius:
@@ -152,7 +152,7 @@ int int_case(int command, const ValuePair& v) {
             l.image_surface = n;
             if (l.current_surface > n) l.current_surface = n;
             optimise_image_surface_changed();
-            materials_changed = 1;
+            lens_flags().materials_changed = 1;
             update_lens_array_bounds();
             print_message_and_integer("%s ", command, n);
             return 0;

@@ -145,7 +145,7 @@ int store_catalogue_glass(int n, const std::string& name) {
         set_setting_flag(kSetOutputOn, output);
     }
     const int rc = set_surface_medium(n, kMediumGlass, name.c_str(), 0);
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     return rc;
 }
 
@@ -211,7 +211,7 @@ int cmd_glass_commands() {
         echo_medium(n);
     }
     if (rc != 0 && !stored_air) return rc;
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     mark_surface_changed(n);
     if (!entry_deferred()) {
         if (const int setup = entry_lens_setup(); setup != 0) return setup;

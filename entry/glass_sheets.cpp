@@ -120,7 +120,7 @@ int list_close(const GridEvent& event) {
     char name[kGlassNameLength + 1];
     std::snprintf(name, sizeof name, "%s", glass_catalog(g.catalogue).glasses[g.selection].name);
     if (const int rc = set_surface_medium(s, kMediumGlass, name, 0); rc != 0) return rc;
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     if (const int rc = lens_setup_or_error(); rc != 0) return rc;
     return was_variable ? delete_glass_variables(s) : 0;
 }
@@ -155,7 +155,7 @@ void rename_table_glass(const std::string& padded) {
     GlassData* e = table_entry();
     if (e != nullptr) std::snprintf(e->name, sizeof e->name, "%s", padded.c_str());
     std::snprintf(r.medium_name, sizeof r.medium_name, "%s", padded.c_str());
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
 }
 
 // Another surface whose model glass of this name is not the table glass's own.
@@ -251,7 +251,7 @@ int table_accept() {
         positive = positive || e->model_indices[w] > 0.0;
     }
     if (!positive) set_surface_medium(s, kMediumAir, "AIR", 0);
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     if (const int rc = lens_setup_or_error(); rc != 0) return rc;
     int variable = 0;
     return find_glass_variable(s, &variable) ? delete_glass_variables(s) : 0;
@@ -280,7 +280,7 @@ int table_create() {
     }
     // The surface's own model glass at the lens wavelengths, with the indices it has now.
     if (const int rc = make_model_glass_own(s); rc != 0) return rc;
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     const int setup = lens_setup_or_error();
     const int rc = sheet_open(g.table_kit);
     return setup != 0 ? setup : rc;
@@ -311,7 +311,7 @@ int table_value(GridEvent& event) {
     }
     e->model_indices[w] = v;
     e->index[w] = v;
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     return sheet_after_change(g.table_kit);
 }
 

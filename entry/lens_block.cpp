@@ -81,7 +81,7 @@ int cmd_next_surface() {
             return set_error_msg(kMsgSurfaceLimit, surface_limit());
         }
         l.image_surface = next;
-        materials_changed = 1;
+        lens_flags().materials_changed = 1;
         update_lens_array_bounds();
     }
     if (!group_being_built()) {
@@ -155,7 +155,7 @@ int cmd_lens_end() {
     clear_state_flag(kFlagLensEntryInProgress);
     pop_command_context();
     if (get_setting_flag(kSetOutputOn) != 0) status_msg(0);
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     if (result == 0) result = fold_group_thickness();
     prepare_grin_records();
     const int setup = lens_setup(0);

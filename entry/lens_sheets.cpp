@@ -241,7 +241,7 @@ int system_value(const GridEvent& event, bool* setup) {
         case kItemTemperature:
             l.reference_temperature = l.temperature;
             l.thermal_expansion = 1;
-            materials_changed = 1;
+            lens_flags().materials_changed = 1;
             l.temperature = v;
             *setup = true;
             return 0;
@@ -255,7 +255,7 @@ int system_value(const GridEvent& event, bool* setup) {
                 return 0;
             }
             l.pressure = v;
-            materials_changed = 1;
+            lens_flags().materials_changed = 1;
             *setup = true;
             return 0;
         case kItemGcs: {

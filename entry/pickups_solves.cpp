@@ -111,7 +111,7 @@ int pickup(int type, int cur, int source, int second, double offset) {
                 rc != 0) {
                 return rc;
             }
-            materials_changed = 1;
+            lens_flags().materials_changed = 1;
             return 0;
         }
         case kPickCurvature:

@@ -136,7 +136,7 @@ void set_far_end_glass(int s, const std::string& name, const std::vector<double>
     ArgCell** vector = arg_vector();
     const int count = arg_count();
     const std::uint8_t output = get_setting_flag(kSetOutputOn);
-    set_setting_flag(kSetOutputOn, output_during_update);
+    set_setting_flag(kSetOutputOn, update_output_flags().during_update);
     set_current_command(kCmdGlassAtSurface);
     set_arg_vector(pointers.data(), static_cast<int>(cells.size()));
     cmd_glass_at_surface();
@@ -234,7 +234,7 @@ void reverse_surface_range(int a, int b) {
         mark_surface_changed(i);
     }
     surface(b).thickness_kind = kThicknessPlain;
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     flip_grin_range(a, b);
     optimise_surfaces_reversed(a, b);
 }
@@ -284,7 +284,7 @@ void negate_surface_range(int a, int b) {
         drop_pickups_and_solves(s);
         mark_surface_changed(i);
     }
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
 }
 
 int cmd_reverse_surfaces() {

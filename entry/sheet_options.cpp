@@ -490,7 +490,7 @@ int thickness_choice(int s, int c) {
 }
 
 int glass_choice(int s, int c) {
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     const SurfaceRecord& r = surface(s);
     if (c >= kChoiceVariable && c <= kChoiceVariableConfiguration) {
         if (!model_glass(r.medium_kind)) {

@@ -209,7 +209,7 @@ void free_toric_asphere(SurfaceRecord& s) {
     if (!toric_asphere(s)) return;
     mem_free(s.asphere);
     s.asphere = nullptr;
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
 }
 
 int conic_form_message(double k) {

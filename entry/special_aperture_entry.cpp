@@ -75,7 +75,7 @@ int set_count(int command, int n) {
         s.special_apertures = grown;
         s.special_aperture_count = static_cast<std::int16_t>(count);
         for (int i = old; i < count; ++i) init_special_aperture(n, i);
-        bounds_stale = 1;
+        lens_flags().bounds_stale = 1;
     }
     print_message_and_integer("%s ", command, count);
     return 0;
@@ -90,7 +90,7 @@ int delete_all(int command, int n) {
     mem_free(s.special_apertures);
     s.special_apertures = nullptr;
     s.special_aperture_count = 0;
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
     print_symbol_name("%s\n", command);
     return 0;
 }

@@ -61,7 +61,7 @@ void free_apertures(SurfaceRecord& s) {
     mem_free(s.special_apertures);
     s.special_apertures = nullptr;
     s.special_aperture_count = 0;
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
 }
 
 char letter(const SpecialAperture& a) {
@@ -172,7 +172,7 @@ int set_count(int typed) {
     s.special_apertures = grown;
     s.special_aperture_count = static_cast<std::int16_t>(count);
     for (int i = old; i < count; ++i) init_special_aperture(lens_data().current_surface, i);
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
     return 0;
 }
 

@@ -105,7 +105,7 @@ int named_medium(int command) {
     int rc = 0;
     if (kind != kMediumMirror || cur >= 1) rc = set_surface_medium(cur, kind, name, 0);
     print_msg(kMsgMediumName, without_trailing_blanks(surface(cur).medium_name).c_str());
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     return rc;
 }
 
@@ -137,7 +137,7 @@ int whole_surface() {
 
     std::string name = arg_given(2) ? entry_text(2, kMediumNameLength) : std::string("AIR");
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     int missing = 0;
     int rc = 0;
     if (name.compare(0, 3, "AIR") == 0) {
@@ -173,7 +173,8 @@ int whole_surface() {
 int skip_to(const ValuePair& v) {
     const int cur = current_surface();
     int target = v.n;
-    if (target != 0 && reading_lens_file != 0) target += lens_data().file_surface_offset;
+    if (target != 0 && lens_flags().reading_lens_file != 0)
+        target += lens_data().file_surface_offset;
     if (target != 0 && (target <= cur || target > surface_limit())) {
         return set_error_msg(kMsgSkipTarget, cur, target);
     }

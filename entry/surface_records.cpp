@@ -121,7 +121,7 @@ int spline_case(int command) {
             if (s.spline == nullptr) return set_error_msg(kMsgNoSplineProfile);
             free_spline_record(s);
             print_symbol_name("%s\n", command);
-            bounds_stale = 1;
+            lens_flags().bounds_stale = 1;
             return 0;
         }
     }

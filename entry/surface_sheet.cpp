@@ -283,7 +283,7 @@ void header_rows() {
 
     // Row 4: column headings.
     sheet_label(-377);
-    sheet_label(spreadsheet_radius_mode != 0 ? -378 : -379);
+    sheet_label(lens_flags().spreadsheet_radius_mode != 0 ? -378 : -379);
     sheet_label(-380);
     text_newline();
 }
@@ -347,8 +347,9 @@ void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
     } else if (collapsed_last) {
         text_field(s.note != nullptr ? s.note : "", 11, false);
     } else if (s.curvature_kind == kCurvatureFixed) {
-        text_number(spreadsheet_radius_mode != 0 ? get_lens_value(kFieldRadius, n) : s.curvature);
-    } else if (spreadsheet_radius_mode != 0) {
+        text_number(lens_flags().spreadsheet_radius_mode != 0 ? get_lens_value(kFieldRadius, n)
+                                                              : s.curvature);
+    } else if (lens_flags().spreadsheet_radius_mode != 0) {
         sheet_number_cell(kGridKindValueList | kFieldRadius, n, get_lens_value(kFieldRadius, n));
     } else {
         sheet_number_cell(kGridKindValueList | kFieldCurvature, n, s.curvature);
@@ -503,7 +504,8 @@ int open_surface_sheet() {
     const SheetKit kit = g_state.kit;
     g_state = SurfaceSheetState{};
     g_state.kit = kit;
-    spreadsheet_radius_mode = get_setting_flag(kSetSpreadsheetCurvatureMode) == 0 ? 1 : 0;
+    lens_flags().spreadsheet_radius_mode =
+        get_setting_flag(kSetSpreadsheetCurvatureMode) == 0 ? 1 : 0;
     set_current_surface(0);
     if (const int rc = push_command_level(surface_sheet_event, kRowsNewLens, 1); rc != 0) {
         return rc;
@@ -517,9 +519,10 @@ int cmd_surface_sheet() {
     const int mode = arg_int(0);
     const ArgCell* radius = arg_cell(1);
     if (radius == nullptr || radius->status != kArgGiven) {
-        spreadsheet_radius_mode = get_setting_flag(kSetSpreadsheetCurvatureMode) == 0 ? 1 : 0;
+        lens_flags().spreadsheet_radius_mode =
+            get_setting_flag(kSetSpreadsheetCurvatureMode) == 0 ? 1 : 0;
     } else {
-        spreadsheet_radius_mode = arg_int(1) > 0 ? 1 : 0;
+        lens_flags().spreadsheet_radius_mode = arg_int(1) > 0 ? 1 : 0;
     }
     int rows = kRowsNewLens;
     if (mode == 1) {

@@ -215,7 +215,7 @@ int wavelength_button() {
     const double v = answer.type == kArgInt ? answer.value.i : answer.value.d;
     if (std::fabs(v) > 0 && l.wavelengths != nullptr) {
         l.wavelengths[0].wavelength = std::fabs(v);
-        wavelengths_changed = 1;
+        lens_flags().wavelengths_changed = 1;
         mark_lens_bounds_stale();
         if (std::fabs(v) < 0.24 || std::fabs(v) > 2.4) msg_box(kMsgWavelengthOutsideRange);
     }
@@ -327,7 +327,7 @@ int medium_entered(GridEvent& event, int n) {
             if (rc != 0) return set_error_msg(kMsgGlassNotFound, upper.c_str());
         }
     }
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     return 0;
 }
 
@@ -382,7 +382,7 @@ int value_entered(GridEvent& event) {
             }
             if (l.wavelengths != nullptr) l.wavelengths[0].wavelength = v;
             if (v < 0.24 || v > 2.4) msg_box(kMsgWavelengthOutsideRange);
-            wavelengths_changed = 1;
+            lens_flags().wavelengths_changed = 1;
             mark_lens_bounds_stale();
             break;
         case kFieldCurvature:
@@ -733,7 +733,7 @@ int selected_event(GridEvent& event) {
 int step_event(GridEvent& event) {
     const double units = lens_data().units;
     const bool scaled = std::fabs(units - 1.0) >= kTiny;
-    const bool reciprocal = spreadsheet_radius_mode == 0 && event.value_type == 2;
+    const bool reciprocal = lens_flags().spreadsheet_radius_mode == 0 && event.value_type == 2;
     double v = event.value.d;
     if (reciprocal && std::fabs(v) > kTiny) v = 1.0 / v;
     if (scaled) v *= units;

@@ -78,12 +78,12 @@ void aiming_switch(int command, bool on) {
     if (update_mode()) return;
     print_symbol_name("%-15s", kCmdAimMode);
     text_printf("%23s\n", kAimModeNames[mode]);
-    if (reading_lens_file != 0) return;
+    if (lens_flags().reading_lens_file != 0) return;
     const std::uint8_t was = get_setting_flag(kSetOutputOn);
-    set_setting_flag(kSetOutputOn, output_after_update);
+    set_setting_flag(kSetOutputOn, update_output_flags().after_update);
     std::string own = symbol_keyword(command);
     print_msg(kMsgAimModeChanged, own.c_str(), symbol_keyword(kCmdAimMode));
-    if (was == 0) set_setting_flag(kSetOutputOn, output_during_update);
+    if (was == 0) set_setting_flag(kSetOutputOn, update_output_flags().during_update);
 }
 
 // Stores the option; whether it needs a lens set-up.

@@ -153,8 +153,8 @@ int cmd_wavelengths() {
         UpdateOutputSwitch output;
         rc = run_case(current_command());
         if (rc != 0) return rc;
-        wavelengths_changed = 1;
-        bounds_stale = 1;
+        lens_flags().wavelengths_changed = 1;
+        lens_flags().bounds_stale = 1;
         lens_data().tolerance_results = 1;
         if (entry_deferred()) return 0;
         prepare_grin_records();

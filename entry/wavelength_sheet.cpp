@@ -55,7 +55,7 @@ bool rows_of(const GridEvent& event, int* first, int* last) {
 }
 
 void changed() {
-    wavelengths_changed = 1;
+    lens_flags().wavelengths_changed = 1;
     mark_lens_bounds_stale();
 }
 

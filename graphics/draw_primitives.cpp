@@ -22,39 +22,44 @@ const std::vector<Colour> kDefaultColours = {
     {0, 128, 128}, {128, 0, 128},   {128, 128, 0},   {192, 192, 192},
 };
 
-std::vector<Colour> g_colours = kDefaultColours;
-bool g_black_and_white = false;
-bool g_white_background = false;
-
-std::array<Point, kPendingPoints> g_pending;
-int g_pending_count = 0;
-
-TextSettings g_text;
-int g_default_size = 10;
-
-std::int32_t g_sequence[256] = {};
-bool g_sequence_loaded = false;
-int g_sequence_position = 0;
-std::int32_t g_output_scale = 100;
-
-bool g_print_mode = false;
-bool g_force_clipped = false;
-DeviceContext* g_target = nullptr;
-
 // What was last selected into a device context, so that unchanged pens are not selected again.
 struct Selected {
     const DeviceContext* dc = nullptr;
     int colour = -1;
     int style = -1;
     int fill = -1;
-} g_selected;
+};
+
+// The drawing primitives' state: the colour table and its modes, the points of a polyline being
+// gathered, the text settings, the pen sequence, the output scale and print pen, and the device
+// drawn on with what was last selected into it.
+struct DrawPrimitivesState {
+    std::vector<Colour> colours = kDefaultColours;
+    bool black_and_white = false;
+    bool white_background = false;
+    std::array<Point, kPendingPoints> pending{};
+    int pending_count = 0;
+    TextSettings text;
+    int default_size = 10;
+    std::int32_t sequence[256] = {};
+    bool sequence_loaded = false;
+    int sequence_position = 0;
+    std::int32_t output_scale = 100;
+    bool print_mode = false;
+    bool force_clipped = false;
+    DeviceContext* target = nullptr;
+    int print_pen = 0;
+    Selected selected;
+};
+
+DrawPrimitivesState g_draw;
 
 int device_colours() {
-    return std::max(static_cast<int>(g_colours.size()) - 1, 1);
+    return std::max(static_cast<int>(g_draw.colours.size()) - 1, 1);
 }
 
 bool drawing_now() {
-    return !graphics_deferred() && g_target != nullptr;
+    return !graphics_deferred() && g_draw.target != nullptr;
 }
 
 bool isotropic(const GraphicsWindow& g) {
@@ -76,21 +81,19 @@ platform::LineStyle style_of(int s) {
     }
 }
 
-int g_print_pen = 0;
-
 int pen_width() {
-    if (!g_print_mode) return 1;
-    return std::max(1, g_print_pen > 0 ? g_print_pen : g_output_scale * 6 / 100);
+    if (!g_draw.print_mode) return 1;
+    return std::max(1, g_draw.print_pen > 0 ? g_draw.print_pen : g_draw.output_scale * 6 / 100);
 }
 
 // Selects pen and brush for drawing with the current window's attributes (colour 0 while a
 // replay erases).
 void select_pen(DeviceContext& dc, int colour, int style, int fill) {
-    if (g_selected.dc == &dc && g_selected.colour == colour && g_selected.style == style &&
-        g_selected.fill == fill) {
+    if (g_draw.selected.dc == &dc && g_draw.selected.colour == colour &&
+        g_draw.selected.style == style && g_draw.selected.fill == fill) {
         return;
     }
-    g_selected = {&dc, colour, style, fill};
+    g_draw.selected = {&dc, colour, style, fill};
     const platform::LineStyle ls =
         fill != 0 && fill == colour ? platform::LineStyle::none : style_of(style);
     dc.set_pen(graphics_colour(colour), ls, pen_width());
@@ -191,13 +194,13 @@ void add_current_point() {
     if (g == nullptr) return;
     int sx = 0, sy = 0;
     gfx_world_to_device(g->current_x, g->current_y, &sx, &sy);
-    g_pending[static_cast<std::size_t>(g_pending_count++)] = {sx, sy};
+    g_draw.pending[static_cast<std::size_t>(g_draw.pending_count++)] = {sx, sy};
     set_state_flag(kFlagDisplayListNotEmpty);
-    if (g_pending_count >= kPendingPoints) {
-        const Point last = g_pending[kPendingPoints - 1];
+    if (g_draw.pending_count >= kPendingPoints) {
+        const Point last = g_draw.pending[kPendingPoints - 1];
         flush_pending_polyline();
-        g_pending[0] = last;
-        g_pending_count = 1;
+        g_draw.pending[0] = last;
+        g_draw.pending_count = 1;
     }
 }
 
@@ -230,133 +233,121 @@ void marker_units(const GraphicsWindow& g, int code, double* ux, double* uy) {
 // --- colours ---------------------------------------------------------------------------------
 
 Colour graphics_colour(int index) {
-    if (index < 0 || index >= static_cast<int>(g_colours.size())) index = 1;
-    return g_colours[static_cast<std::size_t>(index)];
+    if (index < 0 || index >= static_cast<int>(g_draw.colours.size())) index = 1;
+    return g_draw.colours[static_cast<std::size_t>(index)];
 }
 
 int graphics_colour_count() {
-    return static_cast<int>(g_colours.size());
+    return static_cast<int>(g_draw.colours.size());
 }
 
 void set_graphics_colour_table(const std::vector<Colour>& colours) {
-    g_colours = colours.size() >= 2 ? colours : kDefaultColours;
-    g_selected = {};
+    g_draw.colours = colours.size() >= 2 ? colours : kDefaultColours;
+    g_draw.selected = {};
 }
 
 void set_graphics_black_and_white(bool on) {
-    g_black_and_white = on;
+    g_draw.black_and_white = on;
 }
 
 void set_graphics_white_background(bool on) {
-    g_white_background = on;
-    g_colours[0] = on ? Colour{255, 255, 255} : Colour{0, 0, 0};
-    g_selected = {};
+    g_draw.white_background = on;
+    g_draw.colours[0] = on ? Colour{255, 255, 255} : Colour{0, 0, 0};
+    g_draw.selected = {};
 }
 
 bool graphics_white_background() {
-    return g_white_background;
+    return g_draw.white_background;
 }
 
 int gfx_map_color(int c) {
-    if (g_black_and_white) return 1;
+    if (g_draw.black_and_white) return 1;
     const int n = device_colours();
     int k = 0;
-    if (g_sequence_loaded) {
-        while (k < 256 && g_sequence[k] != 0) ++k;
+    if (g_draw.sequence_loaded) {
+        while (k < 256 && g_draw.sequence[k] != 0) ++k;
     }
     if (c >= 1) {
-        if (g_sequence_loaded && k > 0) g_sequence_position = (c - 1) % k + 1;
+        if (g_draw.sequence_loaded && k > 0) g_draw.sequence_position = (c - 1) % k + 1;
         return (c - 1) % n + 1;
     }
-    if (!g_sequence_loaded || k == 0) return graphics_pen_colour() % n + 1;
-    if (c == 0 || g_sequence_position >= k) g_sequence_position = 0;
-    const int e = g_sequence[g_sequence_position++];
+    if (!g_draw.sequence_loaded || k == 0) return graphics_pen_colour() % n + 1;
+    if (c == 0 || g_draw.sequence_position >= k) g_draw.sequence_position = 0;
+    const int e = g_draw.sequence[g_draw.sequence_position++];
     return std::clamp(e, 1, n);
 }
 
 void gfx_set_color_cycle(const std::int32_t* entries) {
     if (entries == nullptr) {
-        g_sequence_loaded = false;
-        std::fill(std::begin(g_sequence), std::end(g_sequence), 0);
+        g_draw.sequence_loaded = false;
+        std::fill(std::begin(g_draw.sequence), std::end(g_draw.sequence), 0);
     } else {
-        std::copy(entries, entries + 256, g_sequence);
-        g_sequence_loaded = true;
+        std::copy(entries, entries + 256, g_draw.sequence);
+        g_draw.sequence_loaded = true;
     }
-    g_sequence_position = 0;
+    g_draw.sequence_position = 0;
 }
 
 void gfx_set_output_scale(std::int32_t pen_width) {
-    g_output_scale = pen_width;
+    g_draw.output_scale = pen_width;
 }
 
 std::int32_t gfx_output_scale() {
-    return g_output_scale;
+    return g_draw.output_scale;
 }
 
 // --- state -----------------------------------------------------------------------------------
 
 DeviceContext* graphics_target() {
-    return g_target;
+    return g_draw.target;
 }
 
 void set_graphics_target(DeviceContext* dc) {
-    g_target = dc;
-    g_selected = {};
+    g_draw.target = dc;
+    g_draw.selected = {};
 }
 
 void forget_selected_pen() {
-    g_selected = {};
+    g_draw.selected = {};
 }
 
 void set_graphics_print_mode(bool on) {
-    g_print_mode = on;
-    g_selected = {};
+    g_draw.print_mode = on;
+    g_draw.selected = {};
 }
 
 void set_graphics_print_pen(int width) {
-    g_print_pen = std::max(width, 0);
-    g_selected = {};
+    g_draw.print_pen = std::max(width, 0);
+    g_draw.selected = {};
 }
 
 void clear_pending_points() {
-    g_pending_count = 0;
+    g_draw.pending_count = 0;
 }
 
 int pending_point_count() {
-    return g_pending_count;
+    return g_draw.pending_count;
 }
 
 const TextSettings& text_settings() {
-    return g_text;
+    return g_draw.text;
 }
 
 void reset_text_settings() {
-    g_text = TextSettings{};
-    g_text.size = g_default_size;
+    g_draw.text = TextSettings{};
+    g_draw.text.size = g_draw.default_size;
 }
 
 void restore_text_settings(const TextSettings& saved) {
-    g_text = saved;
+    g_draw.text = saved;
 }
 
 void set_default_text_size(int code) {
-    g_default_size = code == 0 ? 10 : code;
+    g_draw.default_size = code == 0 ? 10 : code;
 }
 
 void reset_draw_primitives() {
-    g_colours = kDefaultColours;
-    g_black_and_white = false;
-    g_white_background = false;
-    g_pending_count = 0;
-    g_default_size = 10;
-    g_text = TextSettings{};
-    gfx_set_color_cycle(nullptr);
-    g_output_scale = 100;
-    g_print_mode = false;
-    g_print_pen = 0;
-    g_force_clipped = false;
-    g_target = nullptr;
-    g_selected = {};
+    g_draw = DrawPrimitivesState{};
 }
 
 // --- clipping and device drawing -------------------------------------------------------------
@@ -397,7 +388,7 @@ void emit_device_polyline(DeviceContext& dc, std::span<const Point> surface) {
         dc.polygon(px);
         return;
     }
-    if (g_print_mode) {
+    if (g_draw.print_mode) {
         px.push_back(px.back());
         dc.polyline(px);
     } else {
@@ -432,12 +423,12 @@ void emit_viewport_box(DeviceContext& dc) {
 }
 
 void flush_pending_polyline() {
-    const int n = g_pending_count;
-    g_pending_count = 0;
+    const int n = g_draw.pending_count;
+    g_draw.pending_count = 0;
     GraphicsWindow* g = graphics_current_record();
     if (n < 2 || g == nullptr) return;
-    const std::span<const Point> points(g_pending.data(), static_cast<std::size_t>(n));
-    const bool iso = isotropic(*g) && !g_force_clipped;
+    const std::span<const Point> points(g_draw.pending.data(), static_cast<std::size_t>(n));
+    const bool iso = isotropic(*g) && !g_draw.force_clipped;
     const bool replaying = graphics_replaying();
     if (iso && !replaying) {
         record_points(kDlPolyline, points);
@@ -452,7 +443,7 @@ void flush_pending_polyline() {
 
 DeviceContext* graphics_drawing_dc() {
     if (graphics_replaying()) return graphics_replay_dc();
-    return drawing_now() ? g_target : nullptr;
+    return drawing_now() ? g_draw.target : nullptr;
 }
 
 // --- primitives --------------------------------------------------------------------------------
@@ -473,7 +464,7 @@ void gfx_move_rel(double dx, double dy) {
 void gfx_draw_to(double x, double y) {
     GraphicsWindow* g = graphics_current_record();
     if (g == nullptr) return;
-    if (g_pending_count == 0) add_current_point();
+    if (g_draw.pending_count == 0) add_current_point();
     g->current_x = x;
     g->current_y = y;
     add_current_point();
@@ -512,11 +503,11 @@ void gfx_polyline_rel(const double* dx, const double* dy, int n, int fill) {
 void gfx_polyline_clipped(const double* x, const double* y, int n) {
     if (graphics_current_record() == nullptr || n < 1) return;
     flush_pending_polyline();
-    g_force_clipped = true;
+    g_draw.force_clipped = true;
     gfx_move_to(x[0], y[0]);
     for (int i = 1; i < n; ++i) gfx_draw_to(x[i], y[i]);
     flush_pending_polyline();
-    g_force_clipped = false;
+    g_draw.force_clipped = false;
 }
 
 void gfx_dots(const double* x, const double* y, int n) {
@@ -713,34 +704,34 @@ void gfx_frame_box() {
 
 void gfx_set_text_anchor(int code, int angle) {
     code = std::clamp(code, 0, 1000);
-    g_text.anchor_offset = (code / 10) * 4;
+    g_draw.text.anchor_offset = (code / 10) * 4;
     const int d = code % 10;
     const int e = d == 0 ? 0 : d - 1;
-    g_text.h_anchor = e / 3;
-    g_text.v_anchor = e % 3;
-    g_text.angle = angle;
-    g_text.defaults = 0;
+    g_draw.text.h_anchor = e / 3;
+    g_draw.text.v_anchor = e % 3;
+    g_draw.text.angle = angle;
+    g_draw.text.defaults = 0;
 }
 
 void gfx_set_text_slant(int angle, int slant) {
-    g_text.angle = angle;
-    g_text.slant = slant < -45 || slant > 45 ? 0 : slant;
-    g_text.defaults = 0;
+    g_draw.text.angle = angle;
+    g_draw.text.slant = slant < -45 || slant > 45 ? 0 : slant;
+    g_draw.text.defaults = 0;
 }
 
 void gfx_set_text_size(double size, double extra_pitch, double extra_line_pitch) {
     int s =
         std::isfinite(size) ? static_cast<int>(std::lround(std::clamp(size * 10, 0.0, 255.0))) : 0;
-    g_text.size = s == 0 ? 10 : s;
+    g_draw.text.size = s == 0 ? 10 : s;
     if (std::isfinite(extra_pitch)) {
-        g_text.pitch =
+        g_draw.text.pitch =
             static_cast<int>(std::trunc(std::clamp(extra_pitch + 10.5, -1000.0, 1000.0)));
     }
     if (std::isfinite(extra_line_pitch)) {
-        g_text.line_pitch =
+        g_draw.text.line_pitch =
             static_cast<int>(std::trunc(std::clamp(extra_line_pitch + 20.5, -1000.0, 1000.0)));
     }
-    g_text.defaults = 0;
+    g_draw.text.defaults = 0;
 }
 
 namespace {

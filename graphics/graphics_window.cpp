@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_commands.h"
@@ -26,21 +27,31 @@
 
 namespace {
 
-GraphicsWindow g_records[kGraphicsRecords + 1];
-GraphicsWindow g_scratch;
-int g_current = 0;
-int g_last_opened = 0;
-PlotSurface g_surface;
-DeviceMapping g_mapping;
-int g_pen_colour = 1;
-bool g_replaying = false;
-bool g_deferred = false;
-bool g_clear_pending = false;
-bool g_full_latch = false;
-bool g_slider_running = false;
-int g_plotter_width = 0;
-int g_plotter_height = 0;
-int g_word_budget = 1 << 24;
+// The graphics windows' records and the current one, the surface and mapping drawn on, the pen,
+// the replay and update marks, the plotter's size, the words a display list may hold, the
+// pane's pick hook, and the strip hooks installed at start.
+struct GraphicsWindowsState {
+    GraphicsWindow records[kGraphicsRecords + 1];
+    GraphicsWindow scratch;
+    int current = 0;
+    int last_opened = 0;
+    PlotSurface surface;
+    DeviceMapping mapping;
+    int pen_colour = 1;
+    bool replaying = false;
+    bool deferred = false;
+    bool clear_pending = false;
+    bool full_latch = false;
+    bool slider_running = false;
+    int plotter_width = 0;
+    int plotter_height = 0;
+    int word_budget = 1 << 24;
+    void (*pane_pick)(std::uint32_t point) = nullptr;
+    bool activating = false;
+    GraphicsStripHooks strip;
+};
+
+GraphicsWindowsState g_graphics;
 
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
@@ -61,14 +72,14 @@ int shown_among(int first, int last) {
 void set_surface_from_aspect(double r) {
     r = std::clamp(r, 0.25, 4.0);
     if (r <= 1) {
-        g_surface.cx = 10240;
-        g_surface.cy = static_cast<int>(10240 * r);
+        g_graphics.surface.cx = 10240;
+        g_graphics.surface.cy = static_cast<int>(10240 * r);
     } else {
-        g_surface.cx = static_cast<int>(10240 / r);
-        g_surface.cy = 10240;
+        g_graphics.surface.cx = static_cast<int>(10240 / r);
+        g_graphics.surface.cy = 10240;
     }
-    g_surface.width = 2 * g_surface.cx;
-    g_surface.height = 2 * g_surface.cy;
+    g_graphics.surface.width = 2 * g_graphics.surface.cx;
+    g_graphics.surface.height = 2 * g_graphics.surface.cy;
 }
 
 int clamp_surface(double v, int centre) {
@@ -83,10 +94,12 @@ int clamp_surface(double v, int centre) {
 // as many pixels (or plotter units) across as down: by 1/d in x when x units are d times larger,
 // by d in y when they are smaller.
 FrameBox pixel_isotropic_viewport(const GraphicsWindow& g, FrameBox v, int isotropic) {
-    const bool plotter = g_plotter_width > 0;
+    const bool plotter = g_graphics.plotter_width > 0;
     const bool laid_out = g.layout_width > 0 && g.layout_height > 0;
-    const double area_w = plotter ? g_plotter_width : (laid_out ? g.layout_width : g.width);
-    const double area_h = plotter ? g_plotter_height : (laid_out ? g.layout_height : g.height);
+    const double area_w =
+        plotter ? g_graphics.plotter_width : (laid_out ? g.layout_width : g.width);
+    const double area_h =
+        plotter ? g_graphics.plotter_height : (laid_out ? g.layout_height : g.height);
     if (isotropic == 0 || area_w <= 0 || area_h <= 0) return v;
     const double d = (area_w * g.aspect) / area_h;
     if (d > 1) {
@@ -103,10 +116,10 @@ FrameBox pixel_isotropic_viewport(const GraphicsWindow& g, FrameBox v, int isotr
 
 // Device mapping and clip box for the current window, from a viewport and isotropic flag.
 void apply_device_mapping(const GraphicsWindow& g, FrameBox v, int isotropic) {
-    const double W = g_surface.width;
-    const double H = g_surface.height;
-    DeviceMapping& m = g_mapping;
-    m.hpgl = g_plotter_width > 0;
+    const double W = g_graphics.surface.width;
+    const double H = g_graphics.surface.height;
+    DeviceMapping& m = g_graphics.mapping;
+    m.hpgl = g_graphics.plotter_width > 0;
     const double zf = g.zoom / 1000.0;
     const double zs = zf / std::ldexp(1.0, 18 - g.zoom_shift);
     const double a = std::clamp(g.zoom_centre_x * zf / 10000 - 0.5, 0.0, zf - 1);
@@ -120,8 +133,8 @@ void apply_device_mapping(const GraphicsWindow& g, FrameBox v, int isotropic) {
     m.offset_x = static_cast<std::int64_t>(page.left - pw * a);
     m.offset_y = static_cast<std::int64_t>(page.top - ph * b);
     if (m.hpgl) {
-        m.scale_x = static_cast<std::int64_t>(262144.0 / W * g_plotter_width * 0.125);
-        m.scale_y = static_cast<std::int64_t>(262144.0 / H * g_plotter_height * 0.125);
+        m.scale_x = static_cast<std::int64_t>(262144.0 / W * g_graphics.plotter_width * 0.125);
+        m.scale_y = static_cast<std::int64_t>(262144.0 / H * g_graphics.plotter_height * 0.125);
         m.offset_x = m.offset_y = 0;
         m.shift = 15;
     }
@@ -136,8 +149,8 @@ void apply_device_mapping(const GraphicsWindow& g, FrameBox v, int isotropic) {
         if (s < 0) s -= 1;
         return s;
     };
-    const double lo_x = g_surface.cx - 32740.0, hi_x = g_surface.cx + 32740.0;
-    const double lo_y = g_surface.cy - 32740.0, hi_y = g_surface.cy + 32740.0;
+    const double lo_x = g_graphics.surface.cx - 32740.0, hi_x = g_graphics.surface.cx + 32740.0;
+    const double lo_y = g_graphics.surface.cy - 32740.0, hi_y = g_graphics.surface.cy + 32740.0;
     m.box_xmin = std::clamp(sx(v.xmin), lo_x, hi_x);
     m.box_xmax = std::clamp(sx(v.xmax), lo_x, hi_x);
     m.box_ymin = std::clamp(sy(v.ymax), lo_y, hi_y);  // surface y grows downward
@@ -174,7 +187,7 @@ void apply_world_mapping(GraphicsWindow& g) {
             }
         }
     }
-    if (u.word != 0 && g_plotter_width <= 0) {
+    if (u.word != 0 && g_graphics.plotter_width <= 0) {
         // An isotropic page keeps the proportions of the area it is drawn in now.
         g.keeps_shape = true;
         if (g.layout_width <= 0 || g.layout_height <= 0) {
@@ -184,8 +197,8 @@ void apply_world_mapping(GraphicsWindow& g) {
     }
     // The world fills the viewport narrowed for square pixels of the device.
     const FrameBox v = pixel_isotropic_viewport(g, own, u.word);
-    const double W = g_surface.width;
-    const double H = g_surface.height;
+    const double W = g_graphics.surface.width;
+    const double H = g_graphics.surface.height;
     const double ux = u.xmax - u.xmin;
     const double uy = u.ymax - u.ymin;
     g.scale_x = ux != 0 ? (W - 1) * (v.xmax - v.xmin) / ux : 0;
@@ -215,6 +228,7 @@ public:
     }
 };
 
+// Without state of their own, as the pane's handler below: the windows keep their addresses.
 GraphicsFrameHandler g_frame_handler;
 
 constexpr int kPaneWords = 10000;  // 20000 bytes
@@ -238,9 +252,6 @@ public:
 };
 
 PaneHandler g_pane_handler;
-void (*g_pane_pick)(std::uint32_t point) = nullptr;
-bool g_activating = false;
-GraphicsStripHooks g_strip;
 
 // The caption a graphics window shows while no title was given: its kind and number.
 std::string default_caption(int record) {
@@ -264,7 +275,7 @@ void refresh_caption(int record) {
 PageRect graphics_page_rect(const GraphicsWindow& g) {
     PageRect r{0, 0, static_cast<double>(g.width), static_cast<double>(g.height)};
     if (!g.keeps_shape || g.layout_width <= 0 || g.layout_height <= 0 || g.width <= 0 ||
-        g.height <= 0 || g_plotter_width > 0) {
+        g.height <= 0 || g_graphics.plotter_width > 0) {
         return r;
     }
     const double s = std::min(static_cast<double>(g.width) / g.layout_width,
@@ -282,72 +293,72 @@ void graphwin_refresh_caption(int n) {
 
 GraphicsWindow& graphics_record(int n) {
     if (n < 1 || n > kGraphicsRecords) {
-        g_scratch = GraphicsWindow{};
-        return g_scratch;
+        g_graphics.scratch = GraphicsWindow{};
+        return g_graphics.scratch;
     }
-    return g_records[n];
+    return g_graphics.records[n];
 }
 
 int graphics_current() {
-    return g_current;
+    return g_graphics.current;
 }
 
 GraphicsWindow* graphics_current_record() {
-    return g_current >= 1 ? &g_records[g_current] : nullptr;
+    return g_graphics.current >= 1 ? &g_graphics.records[g_graphics.current] : nullptr;
 }
 
 const PlotSurface& plot_surface() {
-    return g_surface;
+    return g_graphics.surface;
 }
 const DeviceMapping& device_mapping() {
-    return g_mapping;
+    return g_graphics.mapping;
 }
 int graphics_pen_colour() {
-    return g_pen_colour;
+    return g_graphics.pen_colour;
 }
 void set_graphics_pen_colour(int c) {
-    g_pen_colour = c;
+    g_graphics.pen_colour = c;
 }
 bool graphics_replaying() {
-    return g_replaying;
+    return g_graphics.replaying;
 }
 void set_graphics_replaying(bool on) {
-    g_replaying = on;
+    g_graphics.replaying = on;
 }
 bool graphics_deferred() {
-    return g_deferred;
+    return g_graphics.deferred;
 }
 void set_graphics_deferred(bool on) {
-    g_deferred = on;
+    g_graphics.deferred = on;
 }
 bool slider_routine_running() {
-    return g_slider_running;
+    return g_graphics.slider_running;
 }
 void set_slider_routine_running(bool on) {
-    g_slider_running = on;
+    g_graphics.slider_running = on;
 }
 void set_graphwin_last_opened(int n) {
-    g_last_opened = n;
+    g_graphics.last_opened = n;
 }
 bool graphics_clear_pending() {
-    return g_clear_pending;
+    return g_graphics.clear_pending;
 }
 void set_graphics_clear_pending(bool on) {
-    g_clear_pending = on;
-    if (!on) g_deferred = false;
+    g_graphics.clear_pending = on;
+    if (!on) g_graphics.deferred = false;
 }
 int graphwin_last_opened() {
-    return g_last_opened;
+    return g_graphics.last_opened;
 }
 
 void set_graphics_plotter(int width, int height) {
-    g_plotter_width = std::max(width, 0);
-    g_plotter_height = std::max(height, 0);
+    g_graphics.plotter_width = std::max(width, 0);
+    g_graphics.plotter_height = std::max(height, 0);
     graphics_apply_frames();
 }
 
 void set_display_list_word_budget(int words) {
-    g_word_budget = std::max(words, 0);
+    g_graphics.word_budget = std::max(words, 0);
 }
 
 platform::DeviceContext* graphics_device_context(int n) {
@@ -368,7 +379,7 @@ int create_graphics_frame(int window) {
         return -1;
     }
     ui->show_window(window, false);
-    if (g_strip.build != nullptr) g_strip.build(window);
+    if (g_graphics.strip.build != nullptr) g_graphics.strip.build(window);
     const int n = window - kGraphicsFirstWindow + 1;
     platform::Size size{640, 400};
     if (platform::DeviceContext* dc = ui->device_context(window)) size = dc->size();
@@ -396,13 +407,13 @@ void gfx_world_to_device(double x, double y, int* sx, int* sy) {
         *sx = *sy = 0;
         return;
     }
-    *sx = clamp_surface(x * g->scale_x + g->offset_x, g_surface.cx);
-    *sy = clamp_surface(y * g->scale_y + g->offset_y, g_surface.cy);
+    *sx = clamp_surface(x * g->scale_x + g->offset_x, g_graphics.surface.cx);
+    *sy = clamp_surface(y * g->scale_y + g->offset_y, g_graphics.surface.cy);
 }
 
 void gfx_device_to_world(int px, int py, double* x, double* y) {
     const GraphicsWindow* g = graphics_current_record();
-    const DeviceMapping& m = g_mapping;
+    const DeviceMapping& m = g_graphics.mapping;
     if (g == nullptr || m.scale_x == 0 || m.scale_y == 0 || g->scale_x == 0 || g->scale_y == 0) {
         *x = *y = 0;
         return;
@@ -415,7 +426,7 @@ void gfx_device_to_world(int px, int py, double* x, double* y) {
 }
 
 platform::Point surface_to_pixel(int sx, int sy) {
-    const DeviceMapping& m = g_mapping;
+    const DeviceMapping& m = g_graphics.mapping;
     if (m.hpgl) {
         return {static_cast<int>((sx * m.scale_x) >> 15), static_cast<int>((sy * m.scale_y) >> 15)};
     }
@@ -434,7 +445,7 @@ void gfx_set_aspect(double r) {
 
 void graphwin_init_record(int n, int width, int height) {
     if (n < 1 || n > kGraphicsRecords) return;
-    GraphicsWindow& g = g_records[n];
+    GraphicsWindow& g = g_graphics.records[n];
     g = GraphicsWindow{};
     g.width = width;
     g.height = height;
@@ -449,7 +460,7 @@ void graphwin_reset(int zoom_too) {
     g->viewport = FrameBox{};
     g->world = FrameBox{};
     g->pen_colour = 1;
-    g_pen_colour = 1;
+    g_graphics.pen_colour = 1;
     g->line_style = 0;
     g->fill_colour = 0;
     g->aspect = 0.625;
@@ -463,27 +474,27 @@ void graphwin_reset(int zoom_too) {
 
 platform::DeviceContext* graphwin_select(int n) {
     if (n < 0) clear_pending_points();
-    if (n == g_current) return n >= 1 ? graphics_target() : nullptr;
+    if (n == g_graphics.current) return n >= 1 ? graphics_target() : nullptr;
     flush_pending_polyline();
     if (n < 1 || n > kGraphicsRecords) {
-        g_current = 0;
+        g_graphics.current = 0;
         set_graphics_target(nullptr);
         clear_state_flag(kFlagGraphicsDeviceReady);
         return nullptr;
     }
-    g_current = n;
-    g_full_latch = false;
-    g_clear_pending = false;
-    g_deferred = false;
-    GraphicsWindow& g = g_records[n];
-    g_pen_colour = g.pen_colour;
+    g_graphics.current = n;
+    g_graphics.full_latch = false;
+    g_graphics.clear_pending = false;
+    g_graphics.deferred = false;
+    GraphicsWindow& g = g_graphics.records[n];
+    g_graphics.pen_colour = g.pen_colour;
     set_graphics_target(graphics_device_context(n));
     forget_selected_pen();
     graphics_apply_frames();
     reset_text_settings();
     set_state_flag(kFlagGraphicsDeviceReady);
-    if (g_slider_running && g.mark < 0) {
-        g_deferred = true;
+    if (g_graphics.slider_running && g.mark < 0) {
+        g_graphics.deferred = true;
         g.repaint_mark = true;
     }
     return graphics_target();
@@ -500,7 +511,7 @@ int graphwin_open(int n, int x, int y, int width, int height) {
         }
         if (n < 0) {
             graphwin_select(0);
-            g_last_opened = 0;
+            g_graphics.last_opened = 0;
             return 0;
         }
     } else if (n == 0) {
@@ -510,18 +521,18 @@ int graphwin_open(int n, int x, int y, int width, int height) {
                 break;
             }
         }
-        if (n == 0) n = g_current >= 1 && g_current <= 9 ? g_current : 1;
+        if (n == 0) n = g_graphics.current >= 1 && g_graphics.current <= 9 ? g_graphics.current : 1;
     }
     if (n > 9) return 0;
     const int w = n + kGraphicsFirstWindow - 1;
     // A window whose frame went away with its user interface is no longer current.
-    if (n == g_current && ui != nullptr && !ui->window_exists(w)) {
-        g_current = 0;
+    if (n == g_graphics.current && ui != nullptr && !ui->window_exists(w)) {
+        g_graphics.current = 0;
         set_graphics_target(nullptr);
     }
-    if (n != g_current) {
+    if (n != g_graphics.current) {
         if (ui != nullptr && !ui->window_exists(w) && create_graphics_frame(w) != 0) return -1;
-        GraphicsWindow& g = g_records[n];
+        GraphicsWindow& g = g_graphics.records[n];
         if (!g.has_list()) {
             try {
                 g.words.assign(kDisplayListFirstWords, 0);
@@ -532,7 +543,7 @@ int graphwin_open(int n, int x, int y, int width, int height) {
             g.write = 0;
             g.mark = -1;
         }
-        const int old = g_current;
+        const int old = g_graphics.current;
         if (old >= 1 && old <= 9) refresh_caption(old);
         refresh_caption(n);
     }
@@ -542,7 +553,7 @@ int graphwin_open(int n, int x, int y, int width, int height) {
         const int nw = width == 0 ? graphics_record(n).width : std::clamp(width, 160, 4096);
         const int nh = height == 0 ? graphics_record(n).height : std::clamp(height, 100, 4096);
         set_window_placement(w, cx, cy, nw, nh);
-        GraphicsWindow& g = g_records[n];
+        GraphicsWindow& g = g_graphics.records[n];
         g.width = nw;
         g.height = nh;
     }
@@ -553,7 +564,7 @@ int graphwin_open(int n, int x, int y, int width, int height) {
     }
     if (frame_shown(n)) {
         graphwin_select(n);
-        g_last_opened = n;
+        g_graphics.last_opened = n;
         return w;
     }
     if (ui != nullptr && ui->window_exists(w)) {
@@ -567,22 +578,23 @@ int graphwin_open(int n, int x, int y, int width, int height) {
     graphwin_select(n);
     // A window just shown holds the toolkit's blank surface, not the graphics background:
     // without this, a black background showed white until the first new page or repaint.
-    if (platform::DeviceContext* dc = graphics_target(); dc != nullptr && !g_slider_running) {
+    if (platform::DeviceContext* dc = graphics_target();
+        dc != nullptr && !g_graphics.slider_running) {
         graphwin_clear(dc);
         display_list_replay(*dc, 0);
     }
-    g_last_opened = n;
+    g_graphics.last_opened = n;
     update_graphics_flags();
     return 0;
 }
 
 void graphwin_close(int n) {
-    if (n == 0) n = g_current;
+    if (n == 0) n = g_graphics.current;
     if (n < 1 || n > 9) return;
     platform::UiBackend* ui = ui_or_null();
     const int w = n + kGraphicsFirstWindow - 1;
     int chosen = 0;
-    const bool was_current = n == g_current;
+    const bool was_current = n == g_graphics.current;
     if (frame_shown(n)) {
         if (n <= 6 && shown_among(1, 6) <= 1) return;  // the last of 1..6 stays
         sliders_remove();
@@ -594,12 +606,12 @@ void graphwin_close(int n) {
                     break;
                 }
             }
-            if (chosen == 0) g_last_opened = 0;
+            if (chosen == 0) g_graphics.last_opened = 0;
             graphwin_select(0);
         }
     }
     release_graphics_offscreen(n);
-    GraphicsWindow& g = g_records[n];
+    GraphicsWindow& g = g_graphics.records[n];
     g.words.clear();
     g.words.shrink_to_fit();
     g.write = 0;
@@ -623,18 +635,18 @@ void graphwin_close(int n) {
 }
 
 void graphwin_set_title(const char* text) {
-    if (g_current < 1 || g_current > 9 || text == nullptr) return;
-    char* title = window_record(g_current + kGraphicsFirstWindow - 1).title;
+    if (g_graphics.current < 1 || g_graphics.current > 9 || text == nullptr) return;
+    char* title = window_record(g_graphics.current + kGraphicsFirstWindow - 1).title;
     std::strncpy(title, text, kWindowTitleSize - 1);
     title[kWindowTitleSize - 1] = 0;
-    refresh_caption(g_current);
+    refresh_caption(g_graphics.current);
 }
 
 void graphwin_clear(platform::DeviceContext* dc) {
     if (dc == nullptr) return;
     const GraphicsWindow* g = graphics_current_record();
     if (g == nullptr) return;
-    const bool white = graphics_white_background() || g_current == kGraphicsPaneRecord;
+    const bool white = graphics_white_background() || g_graphics.current == kGraphicsPaneRecord;
     const platform::Colour background =
         white ? platform::Colour{255, 255, 255} : platform::Colour{0, 0, 0};
     dc->fill_rect({0, 0, g->width, g->height}, background);
@@ -643,7 +655,7 @@ void graphwin_clear(platform::DeviceContext* dc) {
 
 void graphwin_new_page(int clear_title) {
     clear_pending_points();
-    g_full_latch = false;
+    g_graphics.full_latch = false;
     GraphicsWindow* g = graphics_current_record();
     if (g == nullptr) return;
     // A new page is laid out for the area as it is now.
@@ -653,23 +665,24 @@ void graphwin_new_page(int clear_title) {
     gfx_set_color_cycle(nullptr);
     graphics_apply_frames();
     reset_text_settings();
-    if (g_slider_running) {
-        g_deferred = true;
+    if (g_graphics.slider_running) {
+        g_graphics.deferred = true;
         g->clear_mark = true;
     }
-    if (!g_slider_running && !g_clear_pending && (!g_deferred || clear_title != 0)) {
+    if (!g_graphics.slider_running && !g_graphics.clear_pending &&
+        (!g_graphics.deferred || clear_title != 0)) {
         graphwin_clear(graphics_target());
     }
-    if (clear_title != 0 && g_current != kGraphicsPaneRecord) {
-        char* title = window_record(g_current + kGraphicsFirstWindow - 1).title;
+    if (clear_title != 0 && g_graphics.current != kGraphicsPaneRecord) {
+        char* title = window_record(g_graphics.current + kGraphicsFirstWindow - 1).title;
         if (!graphics_title_latch() && !test_state_flag(kFlagOutputHeldBack) &&
             g->command_text[0] != 0) {
             g->command_text[0] = 0;
             title[0] = 0;
-            refresh_caption(g_current);
+            refresh_caption(g_graphics.current);
         } else if (g->command_text[0] == 0 && title[0] != 0) {
             title[0] = 0;
-            refresh_caption(g_current);
+            refresh_caption(g_graphics.current);
         }
     }
     update_graphics_flags();
@@ -678,10 +691,10 @@ void graphwin_new_page(int clear_title) {
 void graphwin_resized(int window, std::uint32_t packed_size) {
     const int n = window - kGraphicsFirstWindow + 1;
     if (n < 1 || n > 9) return;
-    GraphicsWindow& g = g_records[n];
+    GraphicsWindow& g = g_graphics.records[n];
     g.width = static_cast<int>(packed_size & 0xFFFF);
     g.height = static_cast<int>(packed_size >> 16);
-    if (n == g_current) graphics_apply_frames();
+    if (n == g_graphics.current) graphics_apply_frames();
 }
 
 void gfx_zoom(double factor, double fx, double fy) {
@@ -719,10 +732,10 @@ int display_list_grow(int n) {
     GraphicsWindow* g = graphics_current_record();
     if (g == nullptr || !g->has_list()) return -1;
     if (g->write + n < g->capacity() - 2) return 0;
-    if (g_full_latch) return -1;
+    if (g_graphics.full_latch) return -1;
     const int step = std::max(n, kDisplayListFirstWords);
     const long long wanted = static_cast<long long>(g->capacity()) + step;
-    bool ok = wanted <= g_word_budget;
+    bool ok = wanted <= g_graphics.word_budget;
     if (ok) {
         try {
             g->words.resize(static_cast<std::size_t>(wanted), 0);
@@ -731,8 +744,8 @@ int display_list_grow(int n) {
         }
     }
     if (!ok) {
-        g_full_latch = true;
-        msg_box(kMsgDisplayListFull, g_current);
+        g_graphics.full_latch = true;
+        msg_box(kMsgDisplayListFull, g_graphics.current);
         return -1;
     }
     return 0;
@@ -790,8 +803,8 @@ void gfx_rewind() {
 void gfx_defer_drawing() {
     GraphicsWindow* g = graphics_current_record();
     if (g == nullptr || g->mark >= 0) return;
-    g_clear_pending = true;
-    g_deferred = true;
+    g_graphics.clear_pending = true;
+    g_graphics.deferred = true;
 }
 
 void update_graphics_flags() {
@@ -837,13 +850,14 @@ void gfx_device_height(int* pixels, int* mm) {
 }
 
 void graphwin_set_mouse_callback(int (*fn)(double, double, double, double)) {
-    if (g_last_opened >= 1 && g_last_opened <= 9) g_records[g_last_opened].mouse_callback = fn;
+    if (g_graphics.last_opened >= 1 && g_graphics.last_opened <= 9)
+        g_graphics.records[g_graphics.last_opened].mouse_callback = fn;
 }
 
 int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return -1;
-    if (pick != nullptr) g_pane_pick = pick;
+    if (pick != nullptr) g_graphics.pane_pick = pick;
     constexpr int w = platform::kWindowGraphicsText;
     if (!ui->window_exists(w)) {
         if (ui->create_window(w, " ", &g_pane_handler) != 0) return -1;
@@ -856,7 +870,7 @@ int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
             return r;
         }
     }
-    GraphicsWindow& g = g_records[kGraphicsPaneRecord];
+    GraphicsWindow& g = g_graphics.records[kGraphicsPaneRecord];
     platform::Size size{400, 300};
     if (platform::DeviceContext* dc = ui->device_context(w)) size = dc->size();
     if (!g.has_list()) {
@@ -871,7 +885,7 @@ int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
 }
 
 void graphics_pane_to_world(int px, int py, double* x, double* y) {
-    const int old = g_current;
+    const int old = g_graphics.current;
     graphwin_select(kGraphicsPaneRecord);
     gfx_device_to_world(px, py, x, y);
     graphwin_select(old);
@@ -879,21 +893,13 @@ void graphics_pane_to_world(int px, int py, double* x, double* y) {
 
 void reset_graphics_windows() {
     clear_window16_label();
-    g_pane_pick = nullptr;
+    g_graphics.pane_pick = nullptr;
     release_graphics_offscreen(0);
-    for (GraphicsWindow& g : g_records) g = GraphicsWindow{};
-    g_current = 0;
-    g_last_opened = 0;
-    g_surface = PlotSurface{};
-    g_mapping = DeviceMapping{};
-    g_pen_colour = 1;
-    g_replaying = false;
-    g_deferred = false;
-    g_clear_pending = false;
-    g_full_latch = false;
-    g_slider_running = false;
-    g_plotter_width = g_plotter_height = 0;
-    g_word_budget = 1 << 24;
+    // The strip hooks installed at start stay.
+    GraphicsWindowsState fresh;
+    fresh.strip = g_graphics.strip;
+    fresh.activating = g_graphics.activating;
+    g_graphics = std::move(fresh);
     set_graphics_target(nullptr);
     reset_draw_primitives();
     reset_mouse_tracking();
@@ -905,13 +911,14 @@ void reset_graphics_windows() {
 
 void graphics_frame_activated(int window, bool active) {
     const int n = window - kGraphicsFirstWindow + 1;
-    if (!active || n < 1 || n > 6 || g_activating || !g_records[n].has_list()) return;
-    if (n == g_current && n == g_last_opened) return;
+    if (!active || n < 1 || n > 6 || g_graphics.activating || !g_graphics.records[n].has_list())
+        return;
+    if (n == g_graphics.current && n == g_graphics.last_opened) return;
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr || !ui->window_visible(window)) return;
-    g_activating = true;
+    g_graphics.activating = true;
     graphwin_open(n, 0, 0, 0, 0);
-    g_activating = false;
+    g_graphics.activating = false;
 }
 
 void graphics_frame_close_request(int window) {
@@ -920,10 +927,10 @@ void graphics_frame_close_request(int window) {
 
 void graphics_frame_resized(int window, platform::Size size) {
     if (window == platform::kWindowGraphicsText) {
-        GraphicsWindow& g = g_records[kGraphicsPaneRecord];
+        GraphicsWindow& g = g_graphics.records[kGraphicsPaneRecord];
         g.width = size.width;
         g.height = size.height;
-        if (g_current == kGraphicsPaneRecord) graphics_apply_frames();
+        if (g_graphics.current == kGraphicsPaneRecord) graphics_apply_frames();
         return;
     }
     const auto packed = static_cast<std::uint32_t>(size.width & 0xFFFF) |
@@ -940,26 +947,26 @@ void graphics_drawing_mouse(int window, const platform::MouseEvent& event) {
 }
 
 void graphics_pane_mouse(const platform::MouseEvent& e) {
-    if (g_pane_pick == nullptr || e.action != platform::MouseAction::press ||
+    if (g_graphics.pane_pick == nullptr || e.action != platform::MouseAction::press ||
         e.button != platform::MouseButton::left) {
         return;
     }
-    g_pane_pick(static_cast<std::uint32_t>(e.position.x & 0xFFFF) |
-                (static_cast<std::uint32_t>(e.position.y & 0xFFFF) << 16));
+    g_graphics.pane_pick(static_cast<std::uint32_t>(e.position.x & 0xFFFF) |
+                         (static_cast<std::uint32_t>(e.position.y & 0xFFFF) << 16));
 }
 
 void set_graphics_pane_pick(void (*pick)(std::uint32_t point)) {
-    g_pane_pick = pick;
+    g_graphics.pane_pick = pick;
 }
 
 void set_graphics_strip_hooks(const GraphicsStripHooks& hooks) {
-    g_strip = hooks;
+    g_graphics.strip = hooks;
 }
 
 void graphics_frame_command(int window, int id) {
-    if (g_strip.command == nullptr) return;
+    if (g_graphics.strip.command == nullptr) return;
     graphics_frame_activated(window, true);
-    g_strip.command(window, id);
+    g_graphics.strip.command(window, id);
 }
 
 namespace {

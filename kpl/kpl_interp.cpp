@@ -10,6 +10,7 @@
 #include "kpl/kpl_lexer.h"
 #include "kpl/kpl_opcodes.h"
 #include "kpl/kpl_sysvars.h"
+#include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/definitions.h"
@@ -26,40 +27,48 @@
 
 namespace {
 
-KplState st;
-KplLineValueHook line_value_hook = nullptr;
-std::vector<std::uint8_t> own_code;
-std::vector<std::uint8_t> own_data;
-std::vector<void*> own_slots;
-std::vector<std::int32_t> procedure_position;  // loaded position per procedure, -1 when not
-ArgCell cell_pool[kKplArgCellPool];
-ArgCell* cell_pointers[kKplArgCellPool];
-ArgShape cell_shapes[kKplArgCellPool];
-char text_pool[kKplArgTextPool][kKplArgTextSize];
-unsigned backward_jumps = 0;
+// What the interpreter keeps: the running state, the hook the line entry installs at start, the
+// buffers of its own it takes when the definitions table has no work areas, where each loaded
+// procedure's code stands, the argument cells and texts of the built-in commands it calls, and
+// the count of backward jumps between two Escape polls.
+struct InterpreterState {
+    KplState run;
+    KplLineValueHook line_value_hook = nullptr;
+    std::vector<std::uint8_t> own_code;
+    std::vector<std::uint8_t> own_data;
+    std::vector<void*> own_slots;
+    std::vector<std::int32_t> procedure_position;  // loaded position per procedure, -1 when not
+    ArgCell cell_pool[kKplArgCellPool] = {};
+    ArgCell* cell_pointers[kKplArgCellPool] = {};
+    ArgShape cell_shapes[kKplArgCellPool] = {};
+    char text_pool[kKplArgTextPool][kKplArgTextSize] = {};
+    unsigned backward_jumps = 0;
+};
+
+InterpreterState g_interp;
 constexpr unsigned kEscapePollInterval = 256;  // backward jumps between two Escape polls
 
 int fail(int code) {
-    if (st.error == 0) st.error = code;
+    if (g_interp.run.error == 0) g_interp.run.error = code;
     return code;
 }
 
 int fetch(std::uint8_t& b) {
-    if (st.pc >= st.end) return fail(kMsgBadCode);
-    b = *st.pc++;
+    if (g_interp.run.pc >= g_interp.run.end) return fail(kMsgBadCode);
+    b = *g_interp.run.pc++;
     return 0;
 }
 
 int fetch16(unsigned& v) {
-    if (st.end - st.pc < 2) return fail(kMsgBadCode);
-    v = be16_at(st.pc);
-    st.pc += 2;
+    if (g_interp.run.end - g_interp.run.pc < 2) return fail(kMsgBadCode);
+    v = be16_at(g_interp.run.pc);
+    g_interp.run.pc += 2;
     return 0;
 }
 
 int expect_terminator() {
     std::uint8_t b = 0;
-    if (fetch(b) != 0) return st.error;
+    if (fetch(b) != 0) return g_interp.run.error;
     return b == kOp_terminator ? 0 : fail(kMsgBadCode);
 }
 
@@ -82,17 +91,18 @@ KplValue read_value(const std::uint8_t* address, int type) {
 
 // Escape stops runaway loops; straight-line code never polls.
 int poll_escape_now() {
-    if (++backward_jumps % kEscapePollInterval != 0) return 0;
+    if (++g_interp.backward_jumps % kEscapePollInterval != 0) return 0;
     platform::UiBackend* ui = platform::current_ui();
     if (ui != nullptr && ui->poll_escape()) return fail(kStopped);
     return 0;
 }
 
 int jump_to(unsigned target) {
-    if (static_cast<std::ptrdiff_t>(target) >= st.end - st.base) return fail(kMsgBadCode);
-    const std::uint8_t* to = st.base + target;
-    if (to <= st.pc && poll_escape_now() != 0) return st.error;
-    st.pc = to;
+    if (static_cast<std::ptrdiff_t>(target) >= g_interp.run.end - g_interp.run.base)
+        return fail(kMsgBadCode);
+    const std::uint8_t* to = g_interp.run.base + target;
+    if (to <= g_interp.run.pc && poll_escape_now() != 0) return g_interp.run.error;
+    g_interp.run.pc = to;
     return 0;
 }
 
@@ -117,7 +127,7 @@ int resolve_target(std::uint8_t ref, Target& t) {
     if (t.type == 0) return fail(kMsgBadCode);
     unsigned n = 0;
     if ((ref & kRefBuiltin) != 0) {
-        if (fetch16(n) != 0) return st.error;
+        if (fetch16(n) != 0) return g_interp.run.error;
         const KplSysVar* v = kpl_sysvar(static_cast<int>(n));
         if (v == nullptr) return fail(kMsgBadCode);
         t.sysvar = static_cast<int>(n);
@@ -128,14 +138,14 @@ int resolve_target(std::uint8_t ref, Target& t) {
     }
     std::uint8_t* address = nullptr;
     if ((ref & kRefGlobal) != 0) {
-        if (fetch16(n) != 0) return st.error;
+        if (fetch16(n) != 0) return g_interp.run.error;
         address = static_cast<std::uint8_t*>(kpl_global_address(static_cast<int>(n)));
     } else {
         std::uint8_t slot = 0;
-        if (fetch(slot) != 0) return st.error;
-        const int s = st.frame_base + slot;
-        if (s >= st.slot_limit) return fail(kMsgVariableSpace);
-        address = static_cast<std::uint8_t*>(st.slots[s]);
+        if (fetch(slot) != 0) return g_interp.run.error;
+        const int s = g_interp.run.frame_base + slot;
+        if (s >= g_interp.run.slot_limit) return fail(kMsgVariableSpace);
+        address = static_cast<std::uint8_t*>(g_interp.run.slots[s]);
     }
     if (address == nullptr) return fail(kMsgBadCode);
     if ((ref & kRefIndexed) == 0) {
@@ -161,8 +171,10 @@ int resolve_target(std::uint8_t ref, Target& t) {
                               static_cast<std::size_t>(d2 > 0 ? d2 : 1) *
                               static_cast<std::size_t>(element_size(t.type));
     const std::size_t whole = kKplArrayHeaderSize + bytes;
-    const bool in_vars = address >= st.vars && address + whole <= st.vars + st.var_size;
-    const bool in_code = address >= st.code && address + whole <= st.code + st.code_size;
+    const bool in_vars = address >= g_interp.run.vars &&
+                         address + whole <= g_interp.run.vars + g_interp.run.var_size;
+    const bool in_code = address >= g_interp.run.code &&
+                         address + whole <= g_interp.run.code + g_interp.run.code_size;
     if (d1 == 0 || (!in_vars && !in_code)) return fail(kMsgBadCode);
     t.data = address + kKplArrayHeaderSize;
     t.dim1 = d1;
@@ -177,11 +189,11 @@ int element_address(const Target& t, std::uint8_t*& out, int* lens_i = nullptr,
     if (t.dim1 <= 0) return fail(kMsgBadCode);
     KplValue v{};
     int i = 0, j = 0;
-    if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return st.error;
+    if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return g_interp.run.error;
     const int first_size = t.dim1;
     if (check_index(v, first_size, &i) != 0) return fail(kMsgIndexRange);
     if (t.dim2 > 0) {
-        if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return st.error;
+        if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return g_interp.run.error;
         if (check_index(v, t.dim2, &j) != 0) return fail(kMsgIndexRange);
     }
     if (t.data == nullptr) {
@@ -220,12 +232,12 @@ bool modifies_variable(std::uint8_t b) {
 
 int variable_operand(std::uint8_t ref, KplValue* out) {
     Target t;
-    if (resolve_target(ref, t) != 0) return st.error;
+    if (resolve_target(ref, t) != 0) return g_interp.run.error;
     std::uint8_t* address = t.data;
     const bool in_lens = address == nullptr;
     int lens_i = 0, lens_j = 0;
     if ((ref & kRefIndexed) != 0) {
-        if (element_address(t, address, &lens_i, &lens_j) != 0) return st.error;
+        if (element_address(t, address, &lens_i, &lens_j) != 0) return g_interp.run.error;
     } else if (address == nullptr) {
         address = static_cast<std::uint8_t*>(lens_item(t.sysvar, 0, 0));
         if (address == nullptr) return fail(kMsgLensItemMissing);
@@ -233,7 +245,7 @@ int variable_operand(std::uint8_t ref, KplValue* out) {
         return fail(kMsgBadCode);  // a built-in array read as a scalar
     }
     const int type = ref & kRefTypeMask;
-    if (!in_lens || !modifies_variable(st.pc < st.end ? *st.pc : 0)) {
+    if (!in_lens || !modifies_variable(g_interp.run.pc < g_interp.run.end ? *g_interp.run.pc : 0)) {
         return operate_on_variable(address, type, out);
     }
     // A store into lens data: the lens decides where it goes, and hears of it afterwards.
@@ -250,21 +262,22 @@ int variable_operand(std::uint8_t ref, KplValue* out) {
 
 // Reads the variable at address, with the increments and the assignment that follow it.
 int operate_on_variable(std::uint8_t* address, int type, KplValue* out) {
-    std::uint8_t b = st.pc < st.end ? *st.pc : 0;
+    std::uint8_t b = g_interp.run.pc < g_interp.run.end ? *g_interp.run.pc : 0;
     if (b == kOp_pre_increment || b == kOp_pre_decrement) {
-        ++st.pc;
-        if (step_variable(address, type, b == kOp_pre_increment ? 1 : -1) != 0) return st.error;
+        ++g_interp.run.pc;
+        if (step_variable(address, type, b == kOp_pre_increment ? 1 : -1) != 0)
+            return g_interp.run.error;
     }
     *out = read_value(address, type);
-    b = st.pc < st.end ? *st.pc : 0;
+    b = g_interp.run.pc < g_interp.run.end ? *g_interp.run.pc : 0;
     if (b == kOp_post_increment || b == kOp_post_decrement) {
-        ++st.pc;
+        ++g_interp.run.pc;
         return step_variable(address, type, b == kOp_post_increment ? 1 : -1);
     }
     if (kpl_is_assignment(b)) {
-        ++st.pc;
+        ++g_interp.run.pc;
         KplValue right{};
-        if (eval_expression(&right, 0) != 0) return st.error;
+        if (eval_expression(&right, 0) != 0) return g_interp.run.error;
         const std::uint8_t op = b & kAssignOperatorMask;
         KplValue result = right;
         if (op != kPlainAssign) {
@@ -273,7 +286,7 @@ int operate_on_variable(std::uint8_t* address, int type, KplValue* out) {
             const int r = apply_binary_op(result, right);
             if (r != 0) return fail(r);
         }
-        if (store_variable(address, type, result) != 0) return st.error;
+        if (store_variable(address, type, result) != 0) return g_interp.run.error;
         *out = result;
     }
     return 0;
@@ -347,7 +360,7 @@ int assign_to_parameter(const ParamDescriptor* d, const KplValue& value, void** 
     std::uint8_t* p = alloc_variable(type, 0, 0);
     if (p == nullptr) return fail(kMsgVariableSpace);
     KplValue v = value;
-    if (store_variable(p, type, v) != 0) return st.error;
+    if (store_variable(p, type, v) != 0) return g_interp.run.error;
     *slot = p;
     return 0;
 }
@@ -355,20 +368,22 @@ int assign_to_parameter(const ParamDescriptor* d, const KplValue& value, void** 
 // A text held in the code (kOp_inline_text after kOp_reference_arg): the header is the array
 // header of a char array; a first dimension of 0 names a string preference by its list index.
 int inline_text_target(Target& t, std::uint8_t* scratch, std::size_t scratch_size) {
-    if (st.end - st.pc < static_cast<std::ptrdiff_t>(kKplArrayHeaderSize)) return fail(kMsgBadCode);
-    std::uint8_t* header = const_cast<std::uint8_t*>(st.pc);
-    const unsigned d1 = be16_at(st.pc), d2 = be16_at(st.pc + 2);
-    st.pc += kKplArrayHeaderSize;
+    if (g_interp.run.end - g_interp.run.pc < static_cast<std::ptrdiff_t>(kKplArrayHeaderSize))
+        return fail(kMsgBadCode);
+    std::uint8_t* header = const_cast<std::uint8_t*>(g_interp.run.pc);
+    const unsigned d1 = be16_at(g_interp.run.pc), d2 = be16_at(g_interp.run.pc + 2);
+    g_interp.run.pc += kKplArrayHeaderSize;
     t = Target{};
     t.type = kKplChar;
     if (d1 > 0) {
-        if (static_cast<std::ptrdiff_t>(d1) > st.end - st.pc || st.pc[d1 - 1] != 0) {
+        if (static_cast<std::ptrdiff_t>(d1) > g_interp.run.end - g_interp.run.pc ||
+            g_interp.run.pc[d1 - 1] != 0) {
             return fail(kMsgBadCode);
         }
         t.header = header;
         t.data = header + kKplArrayHeaderSize;
         t.dim1 = static_cast<int>(d1);
-        st.pc += d1;
+        g_interp.run.pc += d1;
         return 0;
     }
     // A string preference: the list entry's value is a setting id, whose text is the value.
@@ -392,10 +407,10 @@ int inline_text_target(Target& t, std::uint8_t* scratch, std::size_t scratch_siz
 // The target of a reference argument (after kOp_reference_arg).
 int reference_target(Target& t, std::uint8_t* scratch, std::size_t scratch_size) {
     std::uint8_t ref = 0;
-    if (fetch(ref) != 0) return st.error;
+    if (fetch(ref) != 0) return g_interp.run.error;
     if (ref == kOp_inline_text) return inline_text_target(t, scratch, scratch_size);
     if (ref >= kCallBit) return fail(kMsgBadCode);
-    if (resolve_target(ref, t) != 0) return st.error;
+    if (resolve_target(ref, t) != 0) return g_interp.run.error;
     if (t.data == nullptr && t.dim1 == 0 && t.sysvar >= 0) {
         t.data = static_cast<std::uint8_t*>(lens_item(t.sysvar, 0, 0));
         if (t.data == nullptr) return fail(kMsgLensItemMissing);
@@ -405,23 +420,23 @@ int reference_target(Target& t, std::uint8_t* scratch, std::size_t scratch_size)
 
 int call_user_function(std::uint8_t code, KplValue* out) {
     unsigned symbol = 0;
-    if (fetch16(symbol) != 0) return st.error;
+    if (fetch16(symbol) != 0) return g_interp.run.error;
     const int q = static_cast<int>(symbol) - kUserSymbolBase;
     ProcedureInfo p;
     if (!procedure_info(q, p)) return fail(kMsgBadCode);
-    if (push_call_frame(p.condition) != 0) return st.error;
-    st.call_symbols[st.call_depth] = static_cast<int>(symbol);
-    const int first = st.next_slot;
-    const std::size_t fill = st.var_fill;
+    if (push_call_frame(p.condition) != 0) return g_interp.run.error;
+    g_interp.run.call_symbols[g_interp.run.call_depth] = static_cast<int>(symbol);
+    const int first = g_interp.run.next_slot;
+    const std::size_t fill = g_interp.run.var_fill;
     int r = 0;
     for (int i = 0; i < p.param_count && r == 0; ++i) {
         const ParamDescriptor* d = procedure_param(p, i);
         const int s = first + i;
-        if (s >= st.slot_limit) {
+        if (s >= g_interp.run.slot_limit) {
             r = fail(kMsgVariableSpace);
             break;
         }
-        st.next_slot = s + 1;
+        g_interp.run.next_slot = s + 1;
         std::uint8_t b = 0;
         if (fetch(b) != 0) break;
         if (b == kOp_terminator || b == kOp_ask_arg || b == kOp_skipped_arg) {
@@ -440,7 +455,7 @@ int call_user_function(std::uint8_t code, KplValue* out) {
             }
             KplValue v = cell.type == kArgDouble ? kpl_double(cell.value.d) : kpl_int(cell.value.i);
             if (cell.type == kArgChar) v.v.i = static_cast<unsigned char>(cell.value.c);
-            r = assign_to_parameter(d, v, &st.slots[s]);
+            r = assign_to_parameter(d, v, &g_interp.run.slots[s]);
             continue;
         }
         if (b == kOp_reference_arg) {
@@ -464,57 +479,60 @@ int call_user_function(std::uint8_t code, KplValue* out) {
                     alias[1] = static_cast<std::uint8_t>(t.dim1);
                     alias[2] = alias[3] = 0;
                 }
-                st.slots[s] = alias;
+                g_interp.run.slots[s] = alias;
             } else {
-                st.slots[s] = t.header != nullptr ? t.header : t.data;
+                g_interp.run.slots[s] = t.header != nullptr ? t.header : t.data;
             }
             if (expect_terminator() != 0) break;
             continue;
         }
-        --st.pc;
+        --g_interp.run.pc;
         KplValue v{};
         if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) break;
-        r = assign_to_parameter(d, v, &st.slots[s]);
+        r = assign_to_parameter(d, v, &g_interp.run.slots[s]);
     }
-    if (r == 0 && st.error == 0 && load_function_code(q) != 0) fail(kMsgProcedureLoad);
-    if (st.error != 0) {
-        st.next_slot = first;
-        st.var_fill = fill;
-        --st.call_depth;
-        return st.error;
+    if (r == 0 && g_interp.run.error == 0 && load_function_code(q) != 0) fail(kMsgProcedureLoad);
+    if (g_interp.run.error != 0) {
+        g_interp.run.next_slot = first;
+        g_interp.run.var_fill = fill;
+        --g_interp.run.call_depth;
+        return g_interp.run.error;
     }
 
     // The caller's position survives as an offset: its code may be reloaded elsewhere.
-    const int caller = st.procedure;
-    std::uint8_t* const caller_base = st.base;
-    const std::ptrdiff_t offset = st.pc - st.base;
-    const std::ptrdiff_t caller_length = st.end - st.base;
-    const int caller_frame = st.frame_base;
-    st.frame_base = first;
-    st.next_slot = first + p.param_count;
-    st.procedure = q;
-    st.base = st.code + procedure_position[static_cast<std::size_t>(q)];
-    st.pc = st.base;
-    st.end = st.base + p.length;
+    const int caller = g_interp.run.procedure;
+    std::uint8_t* const caller_base = g_interp.run.base;
+    const std::ptrdiff_t offset = g_interp.run.pc - g_interp.run.base;
+    const std::ptrdiff_t caller_length = g_interp.run.end - g_interp.run.base;
+    const int caller_frame = g_interp.run.frame_base;
+    g_interp.run.frame_base = first;
+    g_interp.run.next_slot = first + p.param_count;
+    g_interp.run.procedure = q;
+    g_interp.run.base =
+        g_interp.run.code + g_interp.procedure_position[static_cast<std::size_t>(q)];
+    g_interp.run.pc = g_interp.run.base;
+    g_interp.run.end = g_interp.run.base + p.length;
     KplValue result = kpl_int(0);
     const int rc = exec_statements(&result);
-    st.procedure = caller;
+    g_interp.run.procedure = caller;
     if (caller >= 0) {
-        if (procedure_position[static_cast<std::size_t>(caller)] < 0 &&
+        if (g_interp.procedure_position[static_cast<std::size_t>(caller)] < 0 &&
             load_function_code(caller) != 0) {
             fail(kMsgProcedureLoad);
         }
-        st.base = st.code + procedure_position[static_cast<std::size_t>(caller)];
+        g_interp.run.base =
+            g_interp.run.code + g_interp.procedure_position[static_cast<std::size_t>(caller)];
     } else {
-        st.base = caller_base;  // command lines never move
+        g_interp.run.base = caller_base;  // command lines never move
     }
-    st.pc = st.base + offset;
-    st.end = st.base + caller_length;
-    st.frame_base = caller_frame;
-    st.next_slot = first;
-    st.var_fill = fill;
-    --st.call_depth;
-    if (rc != 0 || st.error != 0) return st.error != 0 ? st.error : fail(rc);
+    g_interp.run.pc = g_interp.run.base + offset;
+    g_interp.run.end = g_interp.run.base + caller_length;
+    g_interp.run.frame_base = caller_frame;
+    g_interp.run.next_slot = first;
+    g_interp.run.var_fill = fill;
+    --g_interp.run.call_depth;
+    if (rc != 0 || g_interp.run.error != 0)
+        return g_interp.run.error != 0 ? g_interp.run.error : fail(rc);
     *out = result;
     if ((code & kCallResultMask) == 0) *out = kpl_int(0);
     return 0;
@@ -541,11 +559,12 @@ struct WriteBacks {
 // earlier list choice (kOp_skipped_arg): its parameter prompts for it or takes its default.
 // Argument i of count.
 int omitted_argument(std::uint8_t b, const ParamDescriptor* d, int i, int count, ArgCell* cell) {
-    if (b != kOp_terminator && expect_terminator() != 0) return st.error;
+    if (b != kOp_terminator && expect_terminator() != 0) return g_interp.run.error;
     // An omitted argument followed by a given one is only omitted; the trailing ones complete
     // the call with their defaults.
     bool rest_omitted = true;
-    for (const std::uint8_t* p = st.pc; p < st.end && p < st.pc + (count - i - 1); ++p) {
+    for (const std::uint8_t* p = g_interp.run.pc;
+         p < g_interp.run.end && p < g_interp.run.pc + (count - i - 1); ++p) {
         if (*p != kOp_terminator) rest_omitted = false;
     }
     // A value of any type left out takes no text: it needs no buffer of the pool, so calls
@@ -554,8 +573,8 @@ int omitted_argument(std::uint8_t b, const ParamDescriptor* d, int i, int count,
     char* buffer = unused;
     std::size_t buffer_size = sizeof unused;
     if (d == nullptr || (d->type_flags & kParamTypeMask) != 0 || b == kOp_ask_arg) {
-        if (st.texts_used >= kKplArgTextPool) return fail(kMsgOutOfMemory);
-        buffer = text_pool[st.texts_used++];
+        if (g_interp.run.texts_used >= kKplArgTextPool) return fail(kMsgOutOfMemory);
+        buffer = g_interp.text_pool[g_interp.run.texts_used++];
         buffer_size = kKplArgTextSize;
     }
     buffer[0] = '\0';
@@ -582,15 +601,15 @@ int whole_lens_array(Target& t) {
 // The cell of a variable passed by reference: a text as its own bytes or a copy, a whole
 // array, or a scalar's value; the variable is noted for the write-back after the call.
 int reference_argument(const ParamDescriptor* d, int cell_index, WriteBacks& write_backs) {
-    ArgCell* cell = &cell_pool[cell_index];
-    ArgShape& shape = cell_shapes[cell_index];
-    if (st.texts_used >= kKplArgTextPool) return fail(kMsgOutOfMemory);
-    char* buffer = text_pool[st.texts_used++];
+    ArgCell* cell = &g_interp.cell_pool[cell_index];
+    ArgShape& shape = g_interp.cell_shapes[cell_index];
+    if (g_interp.run.texts_used >= kKplArgTextPool) return fail(kMsgOutOfMemory);
+    char* buffer = g_interp.text_pool[g_interp.run.texts_used++];
     Target t;
     if (reference_target(t, reinterpret_cast<std::uint8_t*>(buffer), kKplArgTextSize) != 0) {
-        return st.error;
+        return g_interp.run.error;
     }
-    if (expect_terminator() != 0) return st.error;
+    if (expect_terminator() != 0) return g_interp.run.error;
     if (t.dim1 > 0 && t.data == nullptr && t.sysvar >= 0) {
         if (const int r = whole_lens_array(t); r != 0) return r;
     }
@@ -598,7 +617,8 @@ int reference_argument(const ParamDescriptor* d, int cell_index, WriteBacks& wri
     shape.dim1 = t.dim1;
     shape.dim2 = t.dim2;
     const std::size_t capacity = static_cast<std::size_t>(t.dim1) * (t.dim2 > 0 ? t.dim2 : 1);
-    const bool in_code = t.data >= st.code && t.data < st.code + st.code_size;
+    const bool in_code =
+        t.data >= g_interp.run.code && t.data < g_interp.run.code + g_interp.run.code_size;
     const bool own_bytes = (t.header != nullptr || t.sysvar >= 0) && !in_code &&
                            t.data != nullptr && reinterpret_cast<char*>(t.data) != buffer;
     int r = 0;
@@ -641,23 +661,23 @@ int reference_argument(const ParamDescriptor* d, int cell_index, WriteBacks& wri
 // Argument i of the command's count into its cell of the pool: omitted or asked, by
 // reference, or an expression's value.
 int fill_argument(int symbol, int i, int count, int cell_index, WriteBacks& write_backs) {
-    ArgCell* cell = &cell_pool[cell_index];
+    ArgCell* cell = &g_interp.cell_pool[cell_index];
     *cell = ArgCell{};
-    cell_pointers[cell_index] = cell;
-    cell_shapes[cell_index] = ArgShape{};
+    g_interp.cell_pointers[cell_index] = cell;
+    g_interp.cell_shapes[cell_index] = ArgShape{};
     const ParamDescriptor* d = param_descriptor(param_descriptor_index(symbol, i));
     MessageLocation& at = message_location();
     at.argument_number = i;
     at.parameter_name = d != nullptr ? param_display_name(*d) : nullptr;
     std::uint8_t b = 0;
-    if (fetch(b) != 0) return st.error;
+    if (fetch(b) != 0) return g_interp.run.error;
     if (b == kOp_terminator || b == kOp_ask_arg || b == kOp_skipped_arg) {
         return omitted_argument(b, d, i, count, cell);
     }
     if (b == kOp_reference_arg) return reference_argument(d, cell_index, write_backs);
-    --st.pc;
+    --g_interp.run.pc;
     KplValue v{};
-    if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return st.error;
+    if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return g_interp.run.error;
     return store_param_value(d, value_cell(v), cell);
 }
 
@@ -668,9 +688,9 @@ int run_with_arguments(const CommandRecord& record, int symbol, int first_cell, 
     const int saved_command = current_command();
     ArgCell** const saved_vector = arg_vector();
     const int saved_count = arg_count();
-    set_arg_vector(cell_pointers + first_cell, count);
+    set_arg_vector(g_interp.cell_pointers + first_cell, count);
     const ArgShape* const saved_shapes = arg_shapes();
-    set_arg_shapes(cell_shapes + first_cell);
+    set_arg_shapes(g_interp.cell_shapes + first_cell);
     clear_command_result();
     // The help command goes straight to the help viewer: no dialog, no on-error line.
     const int r = record.plain_slot == kSlotHelp ? cmd_help() : run_command(symbol);
@@ -699,7 +719,7 @@ int run_with_arguments(const CommandRecord& record, int symbol, int first_cell, 
 // The values the command left in the cells of reference arguments, back into their variables.
 int write_back_references(const WriteBacks& write_backs) {
     for (int k = 0; k < write_backs.count; ++k) {
-        const ArgCell& c = cell_pool[write_backs.items[k].cell];
+        const ArgCell& c = g_interp.cell_pool[write_backs.items[k].cell];
         const Target& t = write_backs.items[k].target;
         if (t.type == kKplChar && t.dim1 > 0) {
             const std::size_t size = static_cast<std::size_t>(t.dim1) * (t.dim2 > 0 ? t.dim2 : 1);
@@ -712,7 +732,7 @@ int write_back_references(const WriteBacks& write_backs) {
         } else if (t.dim1 == 0 && t.data != nullptr) {
             KplValue v = c.type == kArgDouble ? kpl_double(c.value.d) : kpl_int(c.value.i);
             if (c.type == kArgChar) v.v.i = static_cast<unsigned char>(c.value.c);
-            if (store_variable(t.data, t.type, v) != 0) return st.error;
+            if (store_variable(t.data, t.type, v) != 0) return g_interp.run.error;
         }
     }
     return 0;
@@ -722,28 +742,28 @@ int write_back_references(const WriteBacks& write_backs) {
 // its result taken, and the reference arguments written back.
 int call_builtin_command(std::uint8_t code, KplValue* out) {
     unsigned symbol = 0;
-    if (fetch16(symbol) != 0) return st.error;
+    if (fetch16(symbol) != 0) return g_interp.run.error;
     const Definitions& defs = definitions();
     if (defs.commands == nullptr || static_cast<int>(symbol) >= defs.command_count) {
         return fail(kMsgBadCode);
     }
     const CommandRecord& record = defs.commands[symbol];
-    if (push_call_frame(record.enable_condition) != 0) return st.error;
-    st.call_symbols[st.call_depth] = static_cast<int>(symbol);
+    if (push_call_frame(record.enable_condition) != 0) return g_interp.run.error;
+    g_interp.run.call_symbols[g_interp.run.call_depth] = static_cast<int>(symbol);
     const int count = record.parameter_count;
-    const int first_cell = st.cells_used;
-    const int first_text = st.texts_used;
+    const int first_cell = g_interp.run.cells_used;
+    const int first_text = g_interp.run.texts_used;
     MessageLocation& at = message_location();
     const MessageLocation saved_at = at;
     auto finish = [&](int rc) {
-        st.cells_used = first_cell;
-        st.texts_used = first_text;
-        --st.call_depth;
+        g_interp.run.cells_used = first_cell;
+        g_interp.run.texts_used = first_text;
+        --g_interp.run.call_depth;
         if (rc == 0) at = saved_at;
         return rc;
     };
     if (first_cell + count > kKplArgCellPool) return finish(fail(kMsgOutOfMemory));
-    st.cells_used += count;
+    g_interp.run.cells_used += count;
     WriteBacks write_backs;
     at.builtin_command = static_cast<int>(symbol);
     for (int i = 0; i < count; ++i) {
@@ -763,10 +783,10 @@ int call_builtin_command(std::uint8_t code, KplValue* out) {
 
 int declare_variables() {
     std::uint8_t flags = 0, slot = 0;
-    if (fetch(flags) != 0 || fetch(slot) != 0) return st.error;
-    const int s = st.frame_base + slot;
-    if (s >= st.slot_limit) return fail(kMsgVariableSpace);
-    if (s >= st.next_slot) st.next_slot = s + 1;
+    if (fetch(flags) != 0 || fetch(slot) != 0) return g_interp.run.error;
+    const int s = g_interp.run.frame_base + slot;
+    if (s >= g_interp.run.slot_limit) return fail(kMsgVariableSpace);
+    if (s >= g_interp.run.next_slot) g_interp.run.next_slot = s + 1;
     const int type = flags & kDeclareTypeMask;
     if (type == 0) return fail(kMsgBadCode);
     int d1 = 0, d2 = 0;
@@ -774,11 +794,12 @@ int declare_variables() {
         KplValue v{};
         int dims[2] = {0, 0};
         for (int k = 0; k < 2; ++k) {
-            if (k == 1 && st.pc < st.end && *st.pc == kOp_terminator) {
-                ++st.pc;
+            if (k == 1 && g_interp.run.pc < g_interp.run.end &&
+                *g_interp.run.pc == kOp_terminator) {
+                ++g_interp.run.pc;
                 break;
             }
-            if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return st.error;
+            if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return g_interp.run.error;
             const double x = v.type == kKplDouble ? std::trunc(v.v.d) : v.v.i;
             if (!(x >= 1 && x <= kKplDimensionMax)) return fail(kMsgBadFftSize);
             dims[k] = static_cast<int>(x);
@@ -791,14 +812,14 @@ int declare_variables() {
     }
     std::uint8_t* p = alloc_variable(type, d1, d2);
     if (p == nullptr) return fail(kMsgVariableSpace);
-    st.slots[s] = p;
+    g_interp.run.slots[s] = p;
     return 0;
 }
 
 int store_return_value(KplValue v, KplValue* out) {
-    const int type = st.procedure >= 0 ? [&] {
+    const int type = g_interp.run.procedure >= 0 ? [&] {
         ProcedureInfo p;
-        return procedure_info(st.procedure, p) ? p.result_type : 0;
+        return procedure_info(g_interp.run.procedure, p) ? p.result_type : 0;
     }() : 0;
     if (type == kKplDouble) {
         if (v.type != kKplDouble) v = kpl_double(v.v.i);
@@ -818,36 +839,36 @@ int store_return_value(KplValue v, KplValue* out) {
 }  // namespace
 
 KplState& kpl_state() {
-    return st;
+    return g_interp.run;
 }
 
 void set_kpl_line_value_hook(KplLineValueHook hook) {
-    line_value_hook = hook;
+    g_interp.line_value_hook = hook;
 }
 
 int kpl_setup_work_areas() {
     const Definitions& d = definitions();
     // The table's work area serves when procedures fit behind the line area.
     if (d.code_work != nullptr && d.code_work_size > kKplLineArea) {
-        st.code = d.code_work;
-        st.code_size = d.code_work_size;
+        g_interp.run.code = d.code_work;
+        g_interp.run.code_size = d.code_work_size;
     } else {
-        own_code.assign(kKplFallbackCodeSize, 0);
-        st.code = own_code.data();
-        st.code_size = own_code.size();
+        g_interp.own_code.assign(kKplFallbackCodeSize, 0);
+        g_interp.run.code = g_interp.own_code.data();
+        g_interp.run.code_size = g_interp.own_code.size();
     }
     if (d.data_area != nullptr && d.data_pointers != nullptr && d.data_pointer_count > 0) {
-        st.vars = d.data_area;
-        st.var_size = d.data_area_size;
-        st.slots = d.data_pointers;
-        st.slot_limit = d.data_pointer_count;
+        g_interp.run.vars = d.data_area;
+        g_interp.run.var_size = d.data_area_size;
+        g_interp.run.slots = d.data_pointers;
+        g_interp.run.slot_limit = d.data_pointer_count;
     } else {
-        own_data.assign(kKplFallbackDataSize, 0);
-        own_slots.assign(kKplFallbackDataSize / kDataAreaBytesPerSlot, nullptr);
-        st.vars = own_data.data();
-        st.var_size = own_data.size();
-        st.slots = own_slots.data();
-        st.slot_limit = static_cast<int>(own_slots.size());
+        g_interp.own_data.assign(kKplFallbackDataSize, 0);
+        g_interp.own_slots.assign(kKplFallbackDataSize / kDataAreaBytesPerSlot, nullptr);
+        g_interp.run.vars = g_interp.own_data.data();
+        g_interp.run.var_size = g_interp.own_data.size();
+        g_interp.run.slots = g_interp.own_slots.data();
+        g_interp.run.slot_limit = static_cast<int>(g_interp.own_slots.size());
     }
     kpl_forget_procedures();
     return 0;
@@ -855,9 +876,9 @@ int kpl_setup_work_areas() {
 
 void kpl_forget_procedures() {
     const Definitions& d = definitions();
-    procedure_position.assign(
+    g_interp.procedure_position.assign(
         static_cast<std::size_t>(d.procedures != nullptr ? d.procedure_count : 0), -1);
-    st.procedure_fill = kKplLineArea;
+    g_interp.run.procedure_fill = kKplLineArea;
 }
 
 int check_index(const KplValue& value, int size, int* index) {
@@ -869,7 +890,7 @@ int check_index(const KplValue& value, int size, int* index) {
 
 std::uint8_t* alloc_variable(int type, int dim1, int dim2) {
     const std::size_t size = static_cast<std::size_t>(element_size(type));
-    std::size_t at = st.var_fill;
+    std::size_t at = g_interp.run.var_fill;
     std::size_t bytes = size;
     if (dim1 > 0) {
         // The header stands just before elements aligned to their size.
@@ -880,8 +901,8 @@ std::uint8_t* alloc_variable(int type, int dim1, int dim2) {
     } else {
         at = (at + size - 1) / size * size;
     }
-    if (at + bytes >= st.var_size) return nullptr;
-    std::uint8_t* p = st.vars + at;
+    if (at + bytes >= g_interp.run.var_size) return nullptr;
+    std::uint8_t* p = g_interp.run.vars + at;
     std::memset(p, 0, bytes);
     if (dim1 > 0) {
         p[0] = static_cast<std::uint8_t>(dim1 >> 8);
@@ -889,7 +910,7 @@ std::uint8_t* alloc_variable(int type, int dim1, int dim2) {
         p[2] = static_cast<std::uint8_t>(dim2 >> 8);
         p[3] = static_cast<std::uint8_t>(dim2);
     }
-    st.var_fill = at + bytes;
+    g_interp.run.var_fill = at + bytes;
     return p;
 }
 
@@ -919,15 +940,15 @@ int store_variable(void* address, int type, KplValue& value) {
 }
 
 int push_call_frame(int condition) {
-    ++st.call_depth;
-    if (st.call_depth > kKplCallDepthLimit) {
-        --st.call_depth;
+    ++g_interp.run.call_depth;
+    if (g_interp.run.call_depth > kKplCallDepthLimit) {
+        --g_interp.run.call_depth;
         return fail(kMsgCallDepth);
     }
     if (condition != kNoCondition && check_enable_condition(condition) != 0) {
         const int r = condition_failure(condition);
         if (r != 0) {
-            --st.call_depth;
+            --g_interp.run.call_depth;
             return fail(r);
         }
     }
@@ -936,37 +957,40 @@ int push_call_frame(int condition) {
 
 int load_function_code(int q) {
     ProcedureInfo p;
-    if (!procedure_info(q, p) || static_cast<std::size_t>(q) >= procedure_position.size()) {
+    if (!procedure_info(q, p) ||
+        static_cast<std::size_t>(q) >= g_interp.procedure_position.size()) {
         return kMsgProcedureLoad;
     }
-    if (procedure_position[static_cast<std::size_t>(q)] >= 0) return 0;
-    const std::size_t area = st.code_size > kKplLineArea ? st.code_size - kKplLineArea : 0;
+    if (g_interp.procedure_position[static_cast<std::size_t>(q)] >= 0) return 0;
+    const std::size_t area =
+        g_interp.run.code_size > kKplLineArea ? g_interp.run.code_size - kKplLineArea : 0;
     // Code larger than the whole procedure area is refused, never copied past the buffer.
     if (p.length == 0 || p.length > area) return kMsgProcedureLoad;
-    if (p.length >= st.code_size - st.procedure_fill) {
-        for (std::int32_t& pos : procedure_position) pos = -1;
-        st.procedure_fill = kKplLineArea;
+    if (p.length >= g_interp.run.code_size - g_interp.run.procedure_fill) {
+        for (std::int32_t& pos : g_interp.procedure_position) pos = -1;
+        g_interp.run.procedure_fill = kKplLineArea;
     }
-    if (load_code_block(p.offset, p.length, p.from_private, st.code, st.code_size,
-                        st.procedure_fill) != 0) {
+    if (load_code_block(p.offset, p.length, p.from_private, g_interp.run.code,
+                        g_interp.run.code_size, g_interp.run.procedure_fill) != 0) {
         return kMsgProcedureLoad;
     }
-    procedure_position[static_cast<std::size_t>(q)] = static_cast<std::int32_t>(st.procedure_fill);
-    st.procedure_fill += p.length;
+    g_interp.procedure_position[static_cast<std::size_t>(q)] =
+        static_cast<std::int32_t>(g_interp.run.procedure_fill);
+    g_interp.run.procedure_fill += p.length;
     return 0;
 }
 
 std::uint8_t* kpl_procedure_code(int q) {
-    if (q < 0 || static_cast<std::size_t>(q) >= procedure_position.size() ||
-        procedure_position[static_cast<std::size_t>(q)] < 0) {
+    if (q < 0 || static_cast<std::size_t>(q) >= g_interp.procedure_position.size() ||
+        g_interp.procedure_position[static_cast<std::size_t>(q)] < 0) {
         return nullptr;
     }
-    return st.code + procedure_position[static_cast<std::size_t>(q)];
+    return g_interp.run.code + g_interp.procedure_position[static_cast<std::size_t>(q)];
 }
 
 unsigned switch_target(const KplValue& value, unsigned table) {
-    const std::uint8_t* t = st.base + table;
-    const std::ptrdiff_t code_size = st.end - st.base;
+    const std::uint8_t* t = g_interp.run.base + table;
+    const std::ptrdiff_t code_size = g_interp.run.end - g_interp.run.base;
     if (static_cast<std::ptrdiff_t>(table + kKplSwitchHeaderSize) > code_size) return kKplNoTarget;
     const unsigned n = be16_at(t);
     const unsigned fallback = be16_at(t + 2);
@@ -994,32 +1018,32 @@ unsigned switch_target(const KplValue& value, unsigned table) {
 
 int eval_expression(KplValue* out, int precedence) {
     std::uint8_t b = 0;
-    if (fetch(b) != 0) return st.error;
+    if (fetch(b) != 0) return g_interp.run.error;
     std::uint8_t prefix = 0;
     if (b == kOp_negate || b == kOp_logical_not || b == kOp_complement) {
         prefix = b;
-        if (fetch(b) != 0) return st.error;
+        if (fetch(b) != 0) return g_interp.run.error;
     }
     if (b == kOp_constant) {
         std::uint8_t type = 0;
-        if (fetch(type) != 0) return st.error;
+        if (fetch(type) != 0) return g_interp.run.error;
         const std::ptrdiff_t n = type == kKplInt ? 4 : type == kKplDouble ? 8 : 0;
-        if (n == 0 || st.end - st.pc < n) return fail(kMsgBadCode);
+        if (n == 0 || g_interp.run.end - g_interp.run.pc < n) return fail(kMsgBadCode);
         *out = KplValue{};
         out->type = type;
-        std::memcpy(out->v.bytes, st.pc, static_cast<std::size_t>(n));
-        st.pc += n;
+        std::memcpy(out->v.bytes, g_interp.run.pc, static_cast<std::size_t>(n));
+        g_interp.run.pc += n;
     } else if (b == kOp_group) {
-        if (eval_expression(out, 0) != 0) return st.error;
-        if (fetch(b) != 0) return st.error;
+        if (eval_expression(out, 0) != 0) return g_interp.run.error;
+        if (fetch(b) != 0) return g_interp.run.error;
         if (b != kOp_group_end) return fail(kMsgBadCode);
     } else if (b >= kCallBit && b <= kLastCallByte) {
         const int r =
             (b & kCallBuiltin) != 0 ? call_builtin_command(b, out) : call_user_function(b, out);
-        if (r != 0) return st.error != 0 ? st.error : fail(r);
-        if (poll_escape_now() != 0) return st.error;
+        if (r != 0) return g_interp.run.error != 0 ? g_interp.run.error : fail(r);
+        if (poll_escape_now() != 0) return g_interp.run.error;
     } else if (b < kCallBit) {
-        if (variable_operand(b, out) != 0) return st.error;
+        if (variable_operand(b, out) != 0) return g_interp.run.error;
     } else {
         return fail(kMsgBadCode);
     }
@@ -1037,12 +1061,12 @@ int eval_expression(KplValue* out, int precedence) {
         *out = kpl_int(~out->v.i);
     }
     for (;;) {
-        const std::uint8_t op = st.pc < st.end ? *st.pc : 0;
+        const std::uint8_t op = g_interp.run.pc < g_interp.run.end ? *g_interp.run.pc : 0;
         const int p = kpl_precedence(op);
         if (p <= precedence) return 0;
-        ++st.pc;
+        ++g_interp.run.pc;
         KplValue right{};
-        if (eval_expression(&right, p) != 0) return st.error;
+        if (eval_expression(&right, p) != 0) return g_interp.run.error;
         out->op = op;
         const int r = apply_binary_op(*out, right);
         if (r != 0) return fail(r);
@@ -1051,44 +1075,45 @@ int eval_expression(KplValue* out, int precedence) {
 
 int exec_statements(KplValue* out) {
     for (;;) {
-        if (st.error != 0) return st.error;
+        if (g_interp.run.error != 0) return g_interp.run.error;
         std::uint8_t b = 0;
         unsigned target = 0;
         KplValue v{};
-        if (fetch(b) != 0) return st.error;
+        if (fetch(b) != 0) return g_interp.run.error;
         switch (b) {
             case kOp_expression:
-                if (eval_expression(&v, 0) != 0 || expect_terminator() != 0) return st.error;
-                st.last_value = v;
+                if (eval_expression(&v, 0) != 0 || expect_terminator() != 0)
+                    return g_interp.run.error;
+                g_interp.run.last_value = v;
                 break;
             case kOp_declare:
-                if (declare_variables() != 0) return st.error;
+                if (declare_variables() != 0) return g_interp.run.error;
                 break;
             case kOp_jump_false:
             case kOp_jump_true:
-                if (fetch16(target) != 0 || eval_expression(&v, 0) != 0) return st.error;
+                if (fetch16(target) != 0 || eval_expression(&v, 0) != 0) return g_interp.run.error;
                 if (kpl_truth(v) == (b == kOp_jump_true)) {
-                    if (jump_to(target) != 0) return st.error;
+                    if (jump_to(target) != 0) return g_interp.run.error;
                 } else if (expect_terminator() != 0) {
-                    return st.error;
+                    return g_interp.run.error;
                 }
                 break;
             case kOp_jump:
             case kOp_switch_end:
-                if (fetch16(target) != 0 || jump_to(target) != 0) return st.error;
+                if (fetch16(target) != 0 || jump_to(target) != 0) return g_interp.run.error;
                 break;
             case kOp_switch_:
-                if (fetch16(target) != 0 || eval_expression(&v, 0) != 0) return st.error;
-                if (jump_to(switch_target(v, target)) != 0) return st.error;
+                if (fetch16(target) != 0 || eval_expression(&v, 0) != 0) return g_interp.run.error;
+                if (jump_to(switch_target(v, target)) != 0) return g_interp.run.error;
                 break;
             case kOp_return_:
                 return 0;
             case kOp_return_value:
-                if (eval_expression(&v, 0) != 0) return st.error;
+                if (eval_expression(&v, 0) != 0) return g_interp.run.error;
                 return store_return_value(v, out);
             case kOp_line_value:
-                if (line_value_hook != nullptr) {
-                    const int r = line_value_hook(st.last_value);
+                if (g_interp.line_value_hook != nullptr) {
+                    const int r = g_interp.line_value_hook(g_interp.run.last_value);
                     if (r != 0) return fail(r);
                 }
                 break;
@@ -1097,3 +1122,18 @@ int exec_statements(KplValue* out) {
         }
     }
 }
+
+namespace {
+// A new session looks as at start-up: the hook installed at start stays; the work areas, when
+// they were taken, are taken afresh from the definitions table as start-up takes them, and every
+// loaded procedure is forgotten.
+void reset_interpreter() {
+    const bool areas_taken = g_interp.run.code != nullptr;
+    const KplLineValueHook hook = g_interp.line_value_hook;
+    g_interp = InterpreterState{};
+    g_interp.line_value_hook = hook;
+    if (areas_taken) kpl_setup_work_areas();
+}
+const platform::StateReset kpl_interp_state_reset{"kpl/kpl_interp", reset_interpreter,
+                                                  platform::ResetLayer::kpl};
+}  // namespace

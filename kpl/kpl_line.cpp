@@ -33,17 +33,25 @@ struct KeptLine {
     char name[kKplKeptNameSize] = {};
 };
 
-KplValue run_result{};
-int (*run_state_source)() = nullptr;
-CellEntryHooks g_cell_entry{};
-const char* line_source = nullptr;
-std::size_t line_top = 0;  // end of the code of every enclosing run
-std::size_t kept_end = 0;  // kept lines lie below this
-int nested_lines = 0;
-KeptLine kept[kKplKeptLineLimit];
+// The line runner's state: the value of the last line, the name shown for the lines that run,
+// where the code of the enclosing runs ends in the line area, the lines kept for running again
+// and how deep the nested lines go; and the run-state source and the cell-entry hooks installed
+// at start.
+struct LineRunnerState {
+    KplValue run_result{};
+    int (*run_state_source)() = nullptr;
+    CellEntryHooks cell_entry{};
+    const char* line_source = nullptr;
+    std::size_t line_top = 0;  // end of the code of every enclosing run
+    std::size_t kept_end = 0;  // kept lines lie below this
+    int nested_lines = 0;
+    KeptLine kept[kKplKeptLineLimit];
+};
+
+LineRunnerState g_lines;
 
 int run_state() {
-    return run_state_source != nullptr ? run_state_source() : 0;
+    return g_lines.run_state_source != nullptr ? g_lines.run_state_source() : 0;
 }
 
 // What kOp_line_value does with a line's value: hand it back when the line runs from inside the
@@ -51,8 +59,8 @@ int run_state() {
 int line_value(const KplValue& v) {
     const int nesting = command_string_nesting();
     if (nesting > 0 && !(nesting == 1 && run_state() == kRunStateRunForLevel)) {
-        run_result = v;
-        if (run_result.type == kKplChar) run_result.type = kKplInt;
+        g_lines.run_result = v;
+        if (g_lines.run_result.type == kKplChar) g_lines.run_result.type = kKplInt;
         return 0;
     }
     char text[64];
@@ -86,8 +94,8 @@ const char* script_call_line(const char* text, std::string& rewritten) {
 void show_compile_error(const KplCompileResult& r) {
     MessageLocation& at = message_location();
     at.compiling = 1;
-    at.compile_line = line_source != nullptr ? r.line : 0;
-    at.compile_source = line_source;
+    at.compile_line = g_lines.line_source != nullptr ? r.line : 0;
+    at.compile_source = g_lines.line_source;
     at.pending_error = r.error;
     set_pending_name(r.token);
     report_kpl_error();
@@ -101,7 +109,7 @@ KplCompileOptions options_for(bool expression_only, int lines = 0) {
     KplCompileOptions o;
     o.expression_only = expression_only;
     o.lines_end_statements = lines > 0;
-    o.count_lines = line_source != nullptr || lines > 0;
+    o.count_lines = g_lines.line_source != nullptr || lines > 0;
     o.context_letter = command_context_letter();
     return o;
 }
@@ -123,7 +131,7 @@ struct SavedRun {
 SavedRun save_run() {
     KplState& s = kpl_state();
     return {s.base,     s.pc - s.base, s.end - s.base, s.frame_base, s.next_slot,
-            s.var_fill, s.procedure,   s.error,        s.last_value, line_top};
+            s.var_fill, s.procedure,   s.error,        s.last_value, g_lines.line_top};
 }
 
 int restore_run(const SavedRun& r) {
@@ -144,7 +152,7 @@ int restore_run(const SavedRun& r) {
     s.procedure = r.procedure;
     s.error = r.error;
     s.last_value = r.last_value;
-    line_top = r.line_top < kept_end ? kept_end : r.line_top;
+    g_lines.line_top = r.line_top < g_lines.kept_end ? g_lines.kept_end : r.line_top;
     return rc;
 }
 
@@ -221,7 +229,7 @@ int run_nested_hook(const char* text, int flags) {
     text = script_call_line(text, script_call);
     if (flags > 0 && (flags & kRunKeepCode) == 0 && std::strcmp(text, kKeptLineText) == 0) {
         int slot = flags - 1;
-        return run_compiled_line(3, text, &run_result, &slot);
+        return run_compiled_line(3, text, &g_lines.run_result, &slot);
     }
     // Code is kept under a name that fits whole, and only while an entry is free: a run that
     // cannot be kept still runs.
@@ -229,25 +237,25 @@ int run_nested_hook(const char* text, int flags) {
                 std::strlen(first_argument_text()) < static_cast<std::size_t>(kKplKeptNameSize);
     if (keep) {
         keep = false;
-        for (const KeptLine& k : kept) keep = keep || !k.used;
+        for (const KeptLine& k : g_lines.kept) keep = keep || !k.used;
     }
     int slot = -1;
-    return run_compiled_line(3, text, &run_result, keep ? &slot : nullptr,
+    return run_compiled_line(3, text, &g_lines.run_result, keep ? &slot : nullptr,
                              flags & kRunLineCountMask);
 }
 
 // A compile failure; in a program of several lines with the line it stands on, named by what
 // ran it when no source file is being counted.
 void show_compile_error_of(const KplCompileResult& r, int lines) {
-    const char* saved = line_source;
+    const char* saved = g_lines.line_source;
     // The argument cells belong to a running command: a typed line outside one has none to read.
     std::string name;
-    if (lines > 0 && line_source == nullptr) {
+    if (lines > 0 && g_lines.line_source == nullptr) {
         name = first_argument_text();
-        line_source = name.c_str();
+        g_lines.line_source = name.c_str();
     }
     show_compile_error(r);
-    line_source = saved;
+    g_lines.line_source = saved;
 }
 
 }  // namespace
@@ -258,13 +266,13 @@ int cell_expression(const char* text, bool double_cell, int width, KplValue* val
     if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgOutOfMemory;
     *accepted = false;
     const SavedRun saved = save_run();
-    std::uint8_t* base = s.code + line_top;
+    std::uint8_t* base = s.code + g_lines.line_top;
     KplCompileResult& r = *compiled;
     r.error = 0;
-    if (kpl_compile(text, base, kKplLineArea - line_top, options_for(true), &r) != 0) {
+    if (kpl_compile(text, base, kKplLineArea - g_lines.line_top, options_for(true), &r) != 0) {
         return r.error;
     }
-    line_top += r.size;
+    g_lines.line_top += r.size;
     if (s.running == 0) {
         s.frame_base = s.next_slot = 0;
         s.var_fill = 0;
@@ -288,26 +296,26 @@ int cell_expression(const char* text, bool double_cell, int width, KplValue* val
 }
 
 KplValue& kpl_run_result() {
-    return run_result;
+    return g_lines.run_result;
 }
 
 void set_cell_entry_hooks(const CellEntryHooks& hooks) {
-    g_cell_entry = hooks;
+    g_lines.cell_entry = hooks;
 }
 
 bool line_compiles_as_command(const char* text) {
     KplState& s = kpl_state();
     KplCompileResult r;
-    return kpl_compile(text, s.code + line_top, kKplLineArea - line_top, options_for(false), &r) ==
-           0;
+    return kpl_compile(text, s.code + g_lines.line_top, kKplLineArea - g_lines.line_top,
+                       options_for(false), &r) == 0;
 }
 
 void set_kpl_run_state_source(int (*source)()) {
-    run_state_source = source;
+    g_lines.run_state_source = source;
 }
 
 void set_kpl_line_source(const char* name) {
-    line_source = name;
+    g_lines.line_source = name;
 }
 
 void reset_compile_state() {
@@ -321,14 +329,14 @@ void reset_compile_state() {
 }
 
 void reset_code_buffer() {
-    if (kpl_state().running == 0) line_top = kept_end;
+    if (kpl_state().running == 0) g_lines.line_top = g_lines.kept_end;
 }
 
 void release_kept_lines() {
     if (kpl_state().running != 0) return;
-    for (KeptLine& k : kept) k = KeptLine{};
-    kept_end = 0;
-    line_top = 0;
+    for (KeptLine& k : g_lines.kept) k = KeptLine{};
+    g_lines.kept_end = 0;
+    g_lines.line_top = 0;
 }
 
 int find_kept_line(const char* name) {
@@ -336,22 +344,22 @@ int find_kept_line(const char* name) {
         return 0;
     }
     for (int k = 0; k < kKplKeptLineLimit; ++k) {
-        if (kept[k].used && strcasecmp(kept[k].name, name) == 0) return k + 1;
+        if (g_lines.kept[k].used && strcasecmp(g_lines.kept[k].name, name) == 0) return k + 1;
     }
     return 0;
 }
 
 std::size_t kept_lines_mark() {
-    return line_top;
+    return g_lines.line_top;
 }
 
 void release_kept_lines_to(std::size_t mark) {
-    kept_end = 0;
-    for (KeptLine& k : kept) {
+    g_lines.kept_end = 0;
+    for (KeptLine& k : g_lines.kept) {
         if (k.used && k.start >= mark) k = KeptLine{};
-        if (k.used && k.start + k.size > kept_end) kept_end = k.start + k.size;
+        if (k.used && k.start + k.size > g_lines.kept_end) g_lines.kept_end = k.start + k.size;
     }
-    line_top = mark < kept_end ? kept_end : mark;
+    g_lines.line_top = mark < g_lines.kept_end ? g_lines.kept_end : mark;
 }
 
 int kpl_install() {
@@ -389,15 +397,16 @@ int run_top_line(const char* text, int mode, int flags) {
     }
     reset_compile_state();
     reset_code_buffer();
-    run_result = KplValue{};
+    g_lines.run_result = KplValue{};
     // Only the user's own line is a cell entry; lines that the program runs are commands.
-    if (command_string_nesting() == 0 && g_cell_entry.in_edit != nullptr &&
-        g_cell_entry.in_edit()) {
-        return g_cell_entry.run(text);
+    if (command_string_nesting() == 0 && g_lines.cell_entry.in_edit != nullptr &&
+        g_lines.cell_entry.in_edit()) {
+        return g_lines.cell_entry.run(text);
     }
-    std::uint8_t* base = s.code + line_top;
+    std::uint8_t* base = s.code + g_lines.line_top;
     KplCompileResult r;
-    if (kpl_compile(text, base, kKplLineArea - line_top, options_for(false, lines), &r) != 0) {
+    if (kpl_compile(text, base, kKplLineArea - g_lines.line_top, options_for(false, lines), &r) !=
+        0) {
         show_compile_error_of(r, lines);
         return kStopped;
     }
@@ -407,12 +416,12 @@ int run_top_line(const char* text, int mode, int flags) {
     s.call_depth = 0;
     s.cells_used = 0;
     s.texts_used = 0;
-    const std::size_t saved_top = line_top;
-    line_top += r.size;
-    nested_lines = 1;
+    const std::size_t saved_top = g_lines.line_top;
+    g_lines.line_top += r.size;
+    g_lines.nested_lines = 1;
     const int rc = execute(base, r.size, false, nullptr);
-    nested_lines = 0;
-    line_top = saved_top < kept_end ? kept_end : saved_top;
+    g_lines.nested_lines = 0;
+    g_lines.line_top = saved_top < g_lines.kept_end ? g_lines.kept_end : saved_top;
     s.error = 0;
     // The caller reports a failure with its location (report_kpl_error).
     message_location().pending_error = rc;
@@ -423,7 +432,7 @@ int run_compiled_line(int mode, const char* text, KplValue* result, int* slot, i
     (void)mode;
     KplState& s = kpl_state();
     if (s.code == nullptr && kpl_setup_work_areas() != 0) return kMsgOutOfMemory;
-    if (nested_lines >= kKplNestedLineLimit || s.running >= kKplSavedBaseLimit) {
+    if (g_lines.nested_lines >= kKplNestedLineLimit || s.running >= kKplSavedBaseLimit) {
         return kMsgOutOfMemory;
     }
     const SavedRun saved = save_run();
@@ -431,34 +440,36 @@ int run_compiled_line(int mode, const char* text, KplValue* result, int* slot, i
     std::size_t size = 0;
     const bool rerun = slot != nullptr && *slot >= 0 && std::strcmp(text, kKeptLineText) == 0;
     if (rerun) {
-        if (*slot >= kKplKeptLineLimit || !kept[*slot].used) return kMsgOutOfMemory;
-        base = s.code + kept[*slot].start;
-        size = kept[*slot].size;
+        if (*slot >= kKplKeptLineLimit || !g_lines.kept[*slot].used) return kMsgOutOfMemory;
+        base = s.code + g_lines.kept[*slot].start;
+        size = g_lines.kept[*slot].size;
     } else {
         KplCompileResult r;
-        base = s.code + line_top;
-        if (kpl_compile(text, base, kKplLineArea - line_top, options_for(false, lines), &r) != 0) {
+        base = s.code + g_lines.line_top;
+        if (kpl_compile(text, base, kKplLineArea - g_lines.line_top, options_for(false, lines),
+                        &r) != 0) {
             show_compile_error_of(r, lines);
             return kStopped;
         }
         size = r.size;
         if (slot != nullptr && *slot < 0) {
             int k = 0;
-            while (k < kKplKeptLineLimit && kept[k].used) ++k;
+            while (k < kKplKeptLineLimit && g_lines.kept[k].used) ++k;
             if (k == kKplKeptLineLimit) return kMsgOutOfMemory;
-            kept[k].used = true;
-            kept[k].start = line_top;
-            kept[k].size = size;
-            std::snprintf(kept[k].name, sizeof kept[k].name, "%s", first_argument_text());
+            g_lines.kept[k].used = true;
+            g_lines.kept[k].start = g_lines.line_top;
+            g_lines.kept[k].size = size;
+            std::snprintf(g_lines.kept[k].name, sizeof g_lines.kept[k].name, "%s",
+                          first_argument_text());
             *slot = k;
-            kept_end = line_top + size;
+            g_lines.kept_end = g_lines.line_top + size;
         }
-        line_top += size;
+        g_lines.line_top += size;
     }
-    ++nested_lines;
+    ++g_lines.nested_lines;
     s.frame_base = s.next_slot;
     const int rc = execute(base, size, false, nullptr);
-    --nested_lines;
+    --g_lines.nested_lines;
     if (rc != 0) {
         // A program of several lines is named by what ran it, not shown whole.
         const std::string name = lines > 0 || rerun ? first_argument_text() : text;
@@ -466,7 +477,7 @@ int run_compiled_line(int mode, const char* text, KplValue* result, int* slot, i
         message_location().nested_line = name.c_str();
         report_pending_kpl_error();
     }
-    if (result != nullptr && result != &run_result) *result = run_result;
+    if (result != nullptr && result != &g_lines.run_result) *result = g_lines.run_result;
     const int restore = restore_run(saved);
     if (restore != 0) s.error = restore;
     return rc != 0 ? kStopped : 0;
@@ -482,12 +493,10 @@ namespace {
 // The run-state source and the cell-entry hooks installed at start stay; kept lines and the
 // last result go.
 void reset_kpl_line() {
-    run_result = KplValue{};
-    line_source = nullptr;
-    line_top = 0;
-    kept_end = 0;
-    nested_lines = 0;
-    for (KeptLine& k : kept) k = KeptLine{};
+    LineRunnerState fresh;
+    fresh.run_state_source = g_lines.run_state_source;
+    fresh.cell_entry = g_lines.cell_entry;
+    g_lines = fresh;
 }
 const platform::StateReset kpl_line_state_reset{"kpl/kpl_line", reset_kpl_line,
                                                 platform::ResetLayer::kpl};

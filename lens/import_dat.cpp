@@ -146,8 +146,8 @@ void header_line(int number_of_line, const std::string& line, int* stop) {
             }
             l.wavelength_count = n;
             l.current_wavelength = 0;
-            wavelengths_changed = 1;
-            materials_changed = 1;
+            lens_flags().wavelengths_changed = 1;
+            lens_flags().materials_changed = 1;
             break;
         }
         case 8: {
@@ -426,7 +426,7 @@ int finish_lns_dat_import(bool flag, double d1, double d2) {
     // The second and third wavelengths in ascending order.
     if (l.wavelength_count > 2 && l.wavelengths[2].wavelength < l.wavelengths[1].wavelength) {
         std::swap(l.wavelengths[1], l.wavelengths[2]);
-        wavelengths_changed = 1;
+        lens_flags().wavelengths_changed = 1;
     }
     const double a = g_words.a;
     const double b = g_words.b;
@@ -452,7 +452,7 @@ int finish_lns_dat_import(bool flag, double d1, double d2) {
         l.aperture_is_na = 0;
     }
     if (l.aperture_is_na == 0 && l.entrance_beam_radius < kTiny) l.entrance_beam_radius = 1.0;
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     const int setup = import_hooks().lens_setup != nullptr ? import_hooks().lens_setup(0) : 0;
     return result != 0 ? result : setup;
 }

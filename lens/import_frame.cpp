@@ -211,7 +211,7 @@ void rebind_abbe_glasses() {
         entry.model_indices[0] = entry.dispersion[0];
         if (l.wavelength_count > 1) entry.model_indices[1] = entry.dispersion[1];
         if (l.wavelength_count > 2) entry.model_indices[2] = 0.0;
-        materials_changed = 1;
+        lens_flags().materials_changed = 1;
     }
 }
 
@@ -257,7 +257,7 @@ int import_kind_for(int kind, const std::string& path) {
 int import_keyword_allowed(char letter) {
     // A keyword of one format typed by a user, or written under its full name into a file of
     // another format, would change a lens its reader is not building.
-    if (reading_lens_file == 0 || command_context_letter() != letter) {
+    if (lens_flags().reading_lens_file == 0 || command_context_letter() != letter) {
         return set_error_msg(kMsgImportKeywordOutside);
     }
     return 0;
@@ -428,8 +428,8 @@ void import_set_wavelengths(double scale) {
     }
     l.wavelength_count = count;
     l.current_wavelength = 0;
-    wavelengths_changed = 1;
-    materials_changed = 1;
+    lens_flags().wavelengths_changed = 1;
+    lens_flags().materials_changed = 1;
     if (given > capacity) import_note_ignored("wavelengths", "beyond the wavelength table");
 }
 
@@ -460,8 +460,8 @@ void import_reference_wavelength(int ref) {
             if (w[k].wavelength > w[longest].wavelength) longest = k;
         std::swap(w[longest], w[2]);
     }
-    wavelengths_changed = 1;
-    materials_changed = 1;
+    lens_flags().wavelengths_changed = 1;
+    lens_flags().materials_changed = 1;
 }
 
 void import_set_stop(int n) {
@@ -489,7 +489,7 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
     const std::uint8_t saved_boxes = get_setting_flag(kSetNoErrorBoxes);
     set_setting_flag(kSetOutputOn, 0);
     set_setting_flag(kSetNoErrorBoxes, 1);
-    reading_lens_file = 1;
+    lens_flags().reading_lens_file = 1;
     set_state_flag(kFlagLensReadInBulk);
     l.file_surface_offset = 0;
     g_state = ImportState{};
@@ -535,7 +535,7 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
         while (command_context_depth() > depth + 1) pop_command_context();
         if (reader.before_end) reader.before_end();
         rebind_abbe_glasses();
-        reading_lens_file = 0;
+        lens_flags().reading_lens_file = 0;
         clear_state_flag(kFlagLensReadInBulk);
         l.group_start = group.start;
         l.group_kind_pending = group.kind;
@@ -543,7 +543,7 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
         result = call_command_handler(kCmdLensEnd, nullptr, 0);
         while (command_context_depth() > depth) pop_command_context();
     }
-    reading_lens_file = 0;
+    lens_flags().reading_lens_file = 0;
     clear_state_flag(kFlagLensReadInBulk);
     set_setting_flag(kSetNoErrorBoxes, saved_boxes);
     set_setting_flag(kSetOutputOn, 1);

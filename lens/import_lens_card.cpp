@@ -264,8 +264,8 @@ int card_system_keyword(int command, int /*n*/) {
             if (kept > 0) {
                 l.wavelength_count = kept;
                 l.current_wavelength = 0;
-                wavelengths_changed = 1;
-                materials_changed = 1;
+                lens_flags().wavelengths_changed = 1;
+                lens_flags().materials_changed = 1;
             }
             break;
         }

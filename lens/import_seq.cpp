@@ -106,7 +106,8 @@ void surface_arguments(int n) {
     const ArgCell* c0 = arg_cell(0);
     if (given > 0 && c0 != nullptr && c0->status == kArgGiven) {
         const double a0 = arg_double(0);
-        const double c = spreadsheet_radius_mode != 0 ? (a0 == 0.0 ? 0.0 : 1.0 / a0) : a0;
+        const double c =
+            lens_flags().spreadsheet_radius_mode != 0 ? (a0 == 0.0 ? 0.0 : 1.0 / a0) : a0;
         set_curvature_data(n, 0, 0, 0.0, c);
     }
     const ArgCell* c1 = arg_cell(1);
@@ -122,7 +123,7 @@ void surface_arguments(int n) {
 
 void setup() {
     push_command_context('I');
-    spreadsheet_radius_mode = 1;
+    lens_flags().spreadsheet_radius_mode = 1;
     // Before the first surface line no surface is the file's current one; the lens keeps
     // surface 0 current for the lens-entry words a file may also hold.
     g_seq_current = -1;
@@ -231,8 +232,8 @@ void reorder_wavelengths() {
             if (w[k].wavelength > w[longest].wavelength) longest = k;
         std::swap(w[longest], w[2]);
     }
-    wavelengths_changed = 1;
-    materials_changed = 1;
+    lens_flags().wavelengths_changed = 1;
+    lens_flags().materials_changed = 1;
 }
 
 // Runs before the end command, so that the glasses made from codes take the final primary
@@ -267,7 +268,7 @@ int cmd_seq_keyword() {
             // "RDM", "RDM Y" or "RDM YES": radii; "RDM N" or "RDM NO": curvatures.
             const std::string answer = upper_text(import_text_arg(0));
             const bool curvatures = answer == "N" || answer == "NO" || answer == "0";
-            spreadsheet_radius_mode = static_cast<std::uint8_t>(curvatures ? 0 : 1);
+            lens_flags().spreadsheet_radius_mode = static_cast<std::uint8_t>(curvatures ? 0 : 1);
             break;
         }
         case kCmdTitlI: {

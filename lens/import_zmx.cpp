@@ -218,8 +218,8 @@ void listed_wavelength() {
     l.wavelengths[number - 1].weight = import_given_count() >= 3 ? arg_double(2) : 1.0;
     l.wavelength_count = std::max(l.wavelength_count, number);
     l.current_wavelength = 0;
-    wavelengths_changed = 1;
-    materials_changed = 1;
+    lens_flags().wavelengths_changed = 1;
+    lens_flags().materials_changed = 1;
 }
 
 int read_zmx_file(const std::string& path) {

@@ -4,56 +4,60 @@
 
 #include "lens/glass_cache.h"
 #include "lens/lens_reset.h"
+#include "platform/state_reset.h"
 #include "runtime/settings.h"
-
-std::uint8_t materials_changed = 0;
-std::uint8_t bounds_stale = 0;
-std::uint8_t wavelengths_changed = 0;
-std::uint8_t spreadsheet_radius_mode = 0;
-int reading_lens_file = 0;
-std::uint8_t old_file = 0;
-char file_version[8] = "5.40";
 
 namespace {
 
-LensData g_lens = {};
-SurfaceRecord* g_surfaces = nullptr;
-int g_surface_limit = 0;
-int g_max_wavelengths = 0;
-SurfaceRecordFreers g_freers = {nullptr, nullptr};
+// The lens in memory: its records, the surface array and wavelength table taken at start (sized
+// from the settings), the frees other subsystems install and the marks commands leave.
+struct LensDataState {
+    LensData lens = {};
+    SurfaceRecord* surfaces = nullptr;
+    int surface_limit = 0;
+    int max_wavelengths = 0;
+    SurfaceRecordFreers freers = {nullptr, nullptr};
+    LensFlags flags;
+};
+
+LensDataState g_lens_data;
 
 }  // namespace
 
 LensData& lens_data() {
-    return g_lens;
+    return g_lens_data.lens;
+}
+
+LensFlags& lens_flags() {
+    return g_lens_data.flags;
 }
 
 SurfaceRecord* surface_array() {
-    return g_surfaces;
+    return g_lens_data.surfaces;
 }
 
 SurfaceRecord& surface(int n) {
-    return g_surfaces[n];
+    return g_lens_data.surfaces[n];
 }
 
 int surface_limit() {
-    return g_surface_limit;
+    return g_lens_data.surface_limit;
 }
 
 int max_wavelengths() {
-    return g_max_wavelengths;
+    return g_lens_data.max_wavelengths;
 }
 
 SurfaceRecordFreers& surface_record_freers() {
-    return g_freers;
+    return g_lens_data.freers;
 }
 
 void mark_lens_bounds_stale() {
-    bounds_stale = 1;
+    g_lens_data.flags.bounds_stale = 1;
 }
 
 void clear_surface_pointers(int n) {
-    SurfaceRecord& s = g_surfaces[n];
+    SurfaceRecord& s = g_lens_data.surfaces[n];
     s.note = nullptr;
     s.unused_note_record = nullptr;
     s.index = nullptr;
@@ -91,12 +95,12 @@ int alloc_lens_arrays(const std::string& root, const std::string& data,
         mem_free(surfaces);
         return kMsgOutOfMemory;
     }
-    g_surfaces = surfaces;
-    g_surface_limit = limit;
-    g_max_wavelengths = wavelengths;
-    g_lens.wavelengths = table;
+    g_lens_data.surfaces = surfaces;
+    g_lens_data.surface_limit = limit;
+    g_lens_data.max_wavelengths = wavelengths;
+    g_lens_data.lens.wavelengths = table;
     for (int n = 0; n <= limit; ++n) clear_surface_pointers(n);
-    g_lens.notes_word = 0;
+    g_lens_data.lens.notes_word = 0;
     std::vector<GlassLoadReport> reports = read_glass_catalogs(root, data);
     if (load_reports != nullptr) *load_reports = std::move(reports);
     if (reset_glass_cache(wavelengths) != 0) return kMsgOutOfMemory;
@@ -105,14 +109,31 @@ int alloc_lens_arrays(const std::string& root, const std::string& data,
 
 void free_lens_arrays() {
     free_lens_special_data();
-    mem_free(g_surfaces);
-    g_surfaces = nullptr;
-    g_surface_limit = 0;
-    mem_free(g_lens.wavelengths);
-    if (g_lens.drawing_conditions != nullptr) mem_free(g_lens.drawing_conditions->rows);
-    mem_free(g_lens.drawing_conditions);
-    mem_free(g_lens.optimise_params);
-    mem_free(g_lens.spot_settings);
-    g_lens = {};
-    g_max_wavelengths = 0;
+    mem_free(g_lens_data.surfaces);
+    g_lens_data.surfaces = nullptr;
+    g_lens_data.surface_limit = 0;
+    mem_free(g_lens_data.lens.wavelengths);
+    if (g_lens_data.lens.drawing_conditions != nullptr)
+        mem_free(g_lens_data.lens.drawing_conditions->rows);
+    mem_free(g_lens_data.lens.drawing_conditions);
+    mem_free(g_lens_data.lens.optimise_params);
+    mem_free(g_lens_data.lens.spot_settings);
+    g_lens_data.lens = {};
+    g_lens_data.max_wavelengths = 0;
 }
+
+namespace {
+// A new session looks as the program after start-up: the arrays taken at start stay and hold the
+// new lens start-up makes (its records only: the new-lens procedure and the hooks belong to the
+// running program); the frees installed at start stay.
+void reset_lens_data_state() {
+    g_lens_data.flags = LensFlags{};
+    if (g_lens_data.surfaces == nullptr) return;
+    // lens/lens_reset's own reset runs after this one: the new lens starts from the defaults the
+    // program starts with.
+    program_element_drawing_defaults() = ElementDrawingDefaults{};
+    make_new_lens_records(false);
+}
+const platform::StateReset lens_data_state_reset{"lens/lens_data", reset_lens_data_state,
+                                                 platform::ResetLayer::lens};
+}  // namespace

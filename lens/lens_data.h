@@ -614,18 +614,22 @@ struct LensData {
     std::uint8_t beam_sheet_reset;
 };
 
-// Lens change marks consumed by the set-up.
-extern std::uint8_t materials_changed;
-extern std::uint8_t bounds_stale;
-extern std::uint8_t wavelengths_changed;
-// The surface spreadsheet's first column: 1 radii, 0 curvatures (a ".seq" import sets it).
-extern std::uint8_t spreadsheet_radius_mode;
-
-// The reading-a-lens-file word and the old-file mark of the lens reader.
-extern int reading_lens_file;
-extern std::uint8_t old_file;
-// The lens-file version of the lens in memory.
-extern char file_version[8];
+// What commands mark for the lens set-up and the lens reader between commands; a new lens
+// marks the materials and the bounds.
+struct LensFlags {
+    // Lens change marks consumed by the set-up.
+    std::uint8_t materials_changed = 0;
+    std::uint8_t bounds_stale = 0;
+    std::uint8_t wavelengths_changed = 0;
+    // The surface spreadsheet's first column: 1 radii, 0 curvatures (a ".seq" import sets it).
+    std::uint8_t spreadsheet_radius_mode = 0;
+    // The reading-a-lens-file word and the old-file mark of the lens reader.
+    int reading_lens_file = 0;
+    std::uint8_t old_file = 0;
+    // The lens-file version of the lens in memory.
+    char file_version[8] = "5.40";
+};
+LensFlags& lens_flags();
 
 LensData& lens_data();
 // The program's element-drawing defaults, which every new lens starts from (all zero at start).

@@ -71,8 +71,8 @@ int save_wavelengths(int mode) {
     for (int w = 0; w < count && w < max_wavelengths(); ++w)
         l.wavelengths[w] = g_insert.wavelengths[w];
     l.wavelength_count = count;
-    wavelengths_changed = 1;
-    materials_changed = 1;
+    lens_flags().wavelengths_changed = 1;
+    lens_flags().materials_changed = 1;
     g_insert.wavelengths.clear();
     g_insert.saved = false;
     return 0;
@@ -133,8 +133,8 @@ int insert_lens_lines(const std::vector<std::string>& lines, int target) {
     const int output = get_setting_flag(kSetOutputOn);
     set_setting_flag(kSetOutputOn, 0);
     l.file_surface_offset = target - 1;
-    const int was_reading = reading_lens_file;
-    reading_lens_file = 1;
+    const int was_reading = lens_flags().reading_lens_file;
+    lens_flags().reading_lens_file = 1;
     g_insert = InsertState{};
     int result = 0;
     {
@@ -154,7 +154,7 @@ int insert_lens_lines(const std::vector<std::string>& lines, int target) {
         if (g_insert.inserting) insert_lens_line("END", target);
         save_wavelengths(1);
     }
-    reading_lens_file = was_reading;
+    lens_flags().reading_lens_file = was_reading;
     l.file_surface_offset = 0;
     clear_state_flag(kFlagLensReadInBulk);
     if (pushed) run_command_string("END", 0);

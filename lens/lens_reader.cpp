@@ -127,10 +127,10 @@ int read_lens_lines(const std::vector<std::string>& lines, std::string* comment)
     l.group_start = l.group_kind_pending = l.group_pending = 0;
     const int output = get_setting_flag(kSetOutputOn);
     set_setting_flag(kSetOutputOn, 0);
-    reading_lens_file = 1;
+    lens_flags().reading_lens_file = 1;
     set_state_flag(kFlagLensReadInBulk);
-    old_file = 0;
-    std::snprintf(file_version, sizeof file_version, "3.00");
+    lens_flags().old_file = 0;
+    std::snprintf(lens_flags().file_version, sizeof lens_flags().file_version, "3.00");
 
     // The new lens of an old file takes that file's two ray sets and clears the old-file mark;
     // the conversion to three sets after reading is kept here.
@@ -149,17 +149,18 @@ int read_lens_lines(const std::vector<std::string>& lines, std::string* comment)
             if (!header_seen && parse_lens_header(line, &header)) {
                 header_seen = true;
                 if (starts(line, "//")) {
-                    std::snprintf(file_version, sizeof file_version, "%.7s",
-                                  header.version.c_str());
+                    std::snprintf(lens_flags().file_version, sizeof lens_flags().file_version,
+                                  "%.7s", header.version.c_str());
                 }
                 if (get_setting_flag(kSettingPrintHeader) != 0) {
                     set_setting_flag(kSetOutputOn, 1);
-                    print_msg(kMsgLensFileVersion, file_version, header.sums.len, header.sums.ope,
-                              header.sums.opc);
+                    print_msg(kMsgLensFileVersion, lens_flags().file_version, header.sums.len,
+                              header.sums.ope, header.sums.opc);
                     set_setting_flag(kSetOutputOn, 0);
                 }
-                old_file = std::strtod(file_version, nullptr) <= 5.2 ? 1 : 0;
-                old_version = old_file != 0;
+                lens_flags().old_file =
+                    std::strtod(lens_flags().file_version, nullptr) <= 5.2 ? 1 : 0;
+                old_version = lens_flags().old_file != 0;
                 continue;
             }
             if (!header_seen && number == 1) {
@@ -202,7 +203,7 @@ int read_lens_lines(const std::vector<std::string>& lines, std::string* comment)
     }
 
     set_setting_flag(kSetOutputOn, 1);
-    reading_lens_file = 0;
+    lens_flags().reading_lens_file = 0;
     clear_state_flag(kFlagLensReadInBulk);
     l.group_start = saved_group_start;
     l.group_kind_pending = saved_group_kind;

@@ -44,8 +44,8 @@ void run_new_lens_procedure() {
         const TrustedCodeScope trusted;
         run_command_string(kNewLensProcedure, kNewLensProcedureRunMode);
     }
-    materials_changed = 1;
-    bounds_stale = 1;
+    lens_flags().materials_changed = 1;
+    lens_flags().bounds_stale = 1;
     if (output_was_on) set_setting_flag(kSetOutputOn, 1);
 }
 
@@ -312,7 +312,7 @@ int reset_drawing_conditions() {
         if (l.drawing_conditions == nullptr) return kMsgOutOfMemory;
     }
     DrawingConditions& dc = *l.drawing_conditions;
-    const int wanted = (reading_lens_file != 0 && old_file != 0) ? 2 : 3;
+    const int wanted = (lens_flags().reading_lens_file != 0 && lens_flags().old_file != 0) ? 2 : 3;
     if (dc.rows == nullptr || dc.row_capacity != wanted) {
         // The new rows come first, so that a failure leaves the old ones in place.
         auto* rows = alloc_array_of<DrawingRaySet>(static_cast<std::size_t>(wanted));
@@ -335,7 +335,7 @@ int reset_drawing_conditions() {
     dc.last_surface = 0;
     dc.dlas = 0;
     dc.dlhr = 1;
-    if (wanted == 2) old_file = 0;
+    if (wanted == 2) lens_flags().old_file = 0;
     return 0;
 }
 
@@ -426,7 +426,7 @@ void drop_model_glasses() {
     }
 }
 
-int lens_new() {
+int make_new_lens_records(bool same_lens) {
     LensData& l = lens_data();
     if (surface_array() == nullptr) return kMsgOutOfMemory;
     // The records that live from lens to lens are had first: a failure here returns before
@@ -446,15 +446,16 @@ int lens_new() {
     }
     if (int rc = reset_drawing_conditions(); rc != 0) return rc;
 
-    if (test_state_flag(kFlagRevertRestored) == 0) {
+    if (!same_lens) {
         drop_model_glasses();
         reset_glass_cache(max_wavelengths());
     }
     free_lens_special_data();
-    if (reading_lens_file == 0) copy_fixed(file_version, kProgramFileVersion, 7);
+    LensFlags& flags = lens_flags();
+    if (flags.reading_lens_file == 0) copy_fixed(flags.file_version, kProgramFileVersion, 7);
     reset_lens_data();
     // A lens read back from a sheet's revert copy is the same lens: the sheet keeps its beam.
-    if (test_state_flag(kFlagRevertRestored) == 0) l.beam_sheet_reset = 1;
+    if (!same_lens) l.beam_sheet_reset = 1;
     reset_wavelength_table();
     for (void*& spare : l.spare_blocks) {
         mem_free(spare);
@@ -467,17 +468,24 @@ int lens_new() {
     SurfaceRecord& object = surface(0);
     object.aperture_kind = kApertureFixedValue;
     object.thickness = kInfiniteDistance;
-    materials_changed = 1;
-    bounds_stale = 1;
+    flags.materials_changed = 1;
+    flags.bounds_stale = 1;
     l.current_wavelength = 0;
     l.current_configuration = 1;
     l.configuration_count = 1;
     l.notes_word = 0;
-    clear_state_flag(kFlagClearedByNewLens);
-    set_state_flag(kFlagSetByNewLens);
     l.current_surface = 0;
     l.group_start = l.group_kind_pending = l.group_pending = 0;
     l.mesh_renumber_limit = 0;
+    return 0;
+}
+
+int lens_new() {
+    if (const int rc = make_new_lens_records(test_state_flag(kFlagRevertRestored) != 0); rc != 0) {
+        return rc;
+    }
+    clear_state_flag(kFlagClearedByNewLens);
+    set_state_flag(kFlagSetByNewLens);
     optimise_new_lens();
     set_setting_text(kSettingLensFile, "", 0);
     run_new_lens_procedure();

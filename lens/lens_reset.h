@@ -8,6 +8,11 @@ struct SpecialAperture;
 // fresh optimisation and spot-diagram settings. The long-lived records are had before anything
 // is reset, so a failure (-10, or -353 for the wavelength table) leaves the old lens whole.
 int lens_new();
+// The records of lens_new's new lens, without what the running program adds (the state flags,
+// the optimiser's links, the lens-file setting, the new-lens procedure); same_lens keeps the
+// model glasses and the beam sheet, as for a lens read back from a sheet's revert copy.
+// 0, -10 or -353 as for lens_new.
+int make_new_lens_records(bool same_lens);
 
 void free_lens_special_data();
 // Frees every block the surface owns; the pointers are left for the caller to clear.

@@ -23,12 +23,19 @@
 
 namespace {
 
-FocalLengthSource g_focal_length = nullptr;
-ElementDrawingLines g_element_drawing = nullptr;
-std::string* g_memory = nullptr;
-std::size_t g_memory_limit = std::string::npos;
-bool g_memory_full = false;                       // a line did not fit: the text stops before it
-std::vector<std::string>* g_collected = nullptr;  // lines held back until their block is known
+// Where the written lines go besides the output: the text in memory with its limit, or the lines
+// held back until their block is known; and the focal-length source and the element-drawing
+// writer installed at start.
+struct LensWriterState {
+    FocalLengthSource focal_length = nullptr;
+    ElementDrawingLines element_drawing = nullptr;
+    std::string* memory = nullptr;
+    std::size_t memory_limit = std::string::npos;
+    bool memory_full = false;                       // a line did not fit: the text stops before it
+    std::vector<std::string>* collected = nullptr;  // lines held back until their block is known
+};
+
+LensWriterState g_writer;
 
 constexpr double kDefaultTolerance = 1e-40;
 constexpr int kModelGlassLineValues = 24;  // the values a GLA or GLAn line takes
@@ -40,24 +47,26 @@ std::string number(double v) {
 }
 
 void emit(const std::string& line) {
-    if (g_collected != nullptr) {
-        g_collected->push_back(line);
+    if (g_writer.collected != nullptr) {
+        g_writer.collected->push_back(line);
         return;
     }
-    if (g_memory != nullptr) {
+    if (g_writer.memory != nullptr) {
         // Once a line is lost no later one follows: a text missing a line inside a surface
         // would paste a different surface.
-        if (g_memory_full) return;
-        if (line.size() + 1 > g_memory_limit - std::min(g_memory_limit, g_memory->size())) {
-            g_memory_full = true;
+        if (g_writer.memory_full) return;
+        if (line.size() + 1 >
+            g_writer.memory_limit - std::min(g_writer.memory_limit, g_writer.memory->size())) {
+            g_writer.memory_full = true;
             return;
         }
         try {
-            g_memory->reserve(std::max(g_memory->capacity(), g_memory->size() + line.size() + 1));
-            g_memory->append(line);
-            g_memory->push_back(';');
+            g_writer.memory->reserve(
+                std::max(g_writer.memory->capacity(), g_writer.memory->size() + line.size() + 1));
+            g_writer.memory->append(line);
+            g_writer.memory->push_back(';');
         } catch (const std::exception&) {
-            g_memory_full = true;
+            g_writer.memory_full = true;
         }
         return;
     }
@@ -730,21 +739,21 @@ void write_optimise_params(const OptimiseParams& o) {
 }  // namespace
 
 void set_focal_length_source(FocalLengthSource source) {
-    g_focal_length = source;
+    g_writer.focal_length = source;
 }
 
 void set_element_drawing_writer(ElementDrawingLines writer) {
-    g_element_drawing = writer;
+    g_writer.element_drawing = writer;
 }
 
 void set_lens_string(std::string* text, std::size_t limit) {
-    g_memory = text;
-    g_memory_limit = limit;
-    g_memory_full = false;
+    g_writer.memory = text;
+    g_writer.memory_limit = limit;
+    g_writer.memory_full = false;
 }
 
 bool lens_string_full() {
-    return g_memory_full;
+    return g_writer.memory_full;
 }
 
 void write_surface_commands(int n, const char* prefix) {
@@ -791,9 +800,9 @@ void write_surface_commands(int n, const char* prefix) {
     if (s.special_apertures != nullptr && s.special_aperture_count > 0) {
         write_special_apertures(n, s);
     }
-    if (s.element_drawing != nullptr && g_element_drawing != nullptr) {
+    if (s.element_drawing != nullptr && g_writer.element_drawing != nullptr) {
         for (const std::string& line :
-             g_element_drawing(*s.element_drawing, lens_data().element_drawing_defaults)) {
+             g_writer.element_drawing(*s.element_drawing, lens_data().element_drawing_defaults)) {
             emit(line);
         }
     }
@@ -814,7 +823,8 @@ void write_lens_commands() {
     const int configuration = optimise_current_configuration();
     if (configuration != 1) optimise_set_configuration(1);
 
-    const double focal = g_focal_length != nullptr && l.afocal == 0 ? g_focal_length() : 0.0;
+    const double focal =
+        g_writer.focal_length != nullptr && l.afocal == 0 ? g_writer.focal_length() : 0.0;
     emit("LEN NEW " + quote_lens_text(without_trailing_blanks(l.title, kTitleLength)) + " " +
          format_number(focal, 8, 0) + " " + std::to_string(l.image_surface));
     if (l.aperture_is_na != 0) {
@@ -855,11 +865,11 @@ void write_lens_commands() {
     if (l.drawing_conditions != nullptr || l.spot_settings != nullptr ||
         l.optimise_params != nullptr) {
         std::vector<std::string> lines;
-        g_collected = &lines;
+        g_writer.collected = &lines;
         if (l.drawing_conditions != nullptr) write_drawing_conditions(*l.drawing_conditions);
         if (l.spot_settings != nullptr) write_spot_settings(*l.spot_settings);
         if (l.optimise_params != nullptr) write_optimise_params(*l.optimise_params);
-        g_collected = nullptr;
+        g_writer.collected = nullptr;
         // The settings' words belong to the lens block: it is opened again around them, after
         // the "END" at which an insertion of this file stops reading.
         if (!lines.empty()) {
@@ -877,10 +887,10 @@ void write_lens_commands() {
 namespace {
 // The focal-length source and the element-drawing writer installed at start stay.
 void reset_lens_writer() {
-    g_memory = nullptr;
-    g_memory_limit = std::string::npos;
-    g_memory_full = false;
-    g_collected = nullptr;
+    LensWriterState fresh;
+    fresh.focal_length = g_writer.focal_length;
+    fresh.element_drawing = g_writer.element_drawing;
+    g_writer = fresh;
 }
 const platform::StateReset lens_writer_state_reset{"lens/lens_writer", reset_lens_writer,
                                                    platform::ResetLayer::lens};

@@ -99,7 +99,7 @@ int new_lens_from_request(const NewLensRequest& request, NewLensResult& result) 
     if (int rc = lens_new(); rc != 0) return rc;
     LensData& l = lens_data();
     l.image_surface = lens_surfaces + 1;
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
     const std::string title = format_message(kMsgNewLensTitle, std::span<const FormatArg>());
     std::strncpy(l.title, title.c_str(), kTitleLength);
     l.title[kTitleLength] = '\0';

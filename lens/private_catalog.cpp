@@ -18,8 +18,6 @@
 #include "runtime/parameters.h"
 #include "runtime/text_output.h"
 
-std::uint8_t glass_data_changed = 0;
-
 namespace {
 
 constexpr double kTiny = 1e-40;
@@ -34,7 +32,13 @@ constexpr std::size_t kOldBlockNumberOffset = 12;
 constexpr std::size_t kOldDataStart = kOldHeaderSize + kCatalogRoom * kOldEntrySize;  // 5614
 constexpr std::size_t kOldBlockSize = 48;
 
-int (*g_setup)(int mode) = nullptr;
+// The set-up installed at start, and what a re-read of the catalogue marks for it.
+struct PrivateCatalogState {
+    int (*setup)(int mode) = nullptr;
+    std::uint8_t glass_data_changed = 0;
+};
+
+PrivateCatalogState g_catalog;
 
 // --- writing -------------------------------------------------------------------------------
 
@@ -266,8 +270,12 @@ int rewrite_private(const std::vector<CatalogGlass>& records, const std::vector<
 
 }  // namespace
 
+std::uint8_t& glass_data_changed() {
+    return g_catalog.glass_data_changed;
+}
+
 void set_private_catalog_setup(int (*setup)(int mode)) {
-    g_setup = setup;
+    g_catalog.setup = setup;
 }
 
 void read_private_catalog() {
@@ -302,8 +310,8 @@ void read_private_catalog() {
         }
     }
     if (used) {
-        glass_data_changed = 1;
-        if (g_setup != nullptr) g_setup(0);
+        g_catalog.glass_data_changed = 1;
+        if (g_catalog.setup != nullptr) g_catalog.setup(0);
     }
 }
 
@@ -590,7 +598,7 @@ void install_glass_catalog_handlers() {
 namespace {
 // The setup installed at start stays.
 void reset_private_catalog() {
-    glass_data_changed = 0;
+    g_catalog.glass_data_changed = 0;
 }
 const platform::StateReset private_catalog_state_reset{
     "lens/private_catalog", reset_private_catalog, platform::ResetLayer::lens};

@@ -52,14 +52,20 @@ struct Catalog {
     int longest_text = 0;
 };
 
-Catalog g_catalog;
-StockSelection g_selection;
-std::vector<int> g_rows;
-std::FILE* g_parts_file = nullptr;
-bool g_parts_open = false;
-StockLensSetup g_setup = nullptr;
-StockPartInsertedHook g_part_inserted = nullptr;
-StockPartsView g_view;
+// The catalogue the user opened, the selection and the rows it picks, the parts file; and the
+// setup, the part-inserted hook and the parts view installed at start.
+struct StockLensesState {
+    Catalog catalog;
+    StockSelection selection;
+    std::vector<int> rows;
+    std::FILE* parts_file = nullptr;
+    bool parts_open = false;
+    StockLensSetup setup = nullptr;
+    StockPartInsertedHook part_inserted = nullptr;
+    StockPartsView view;
+};
+
+StockLensesState g_stock;
 
 std::string catalog_file(const std::string& name, const char* extension) {
     const std::string folder = platform::join_path(root_folder(), "bin/lmo");
@@ -243,25 +249,26 @@ bool inside(std::int32_t value, std::int32_t centre, std::int32_t range) {
 }
 
 void sort_rows() {
-    const StockSelection& s = g_selection;
+    const StockSelection& s = g_stock.selection;
     if (s.sort == kStockSortDirectory) {
-        std::sort(g_rows.begin(), g_rows.end());
+        std::sort(g_stock.rows.begin(), g_stock.rows.end());
         return;
     }
     const auto key = [&](int i) {
-        const StockLensPart& p = g_catalog.parts[static_cast<std::size_t>(i)];
+        const StockLensPart& p = g_stock.catalog.parts[static_cast<std::size_t>(i)];
         return s.sort == kStockSortDiameter ? std::make_tuple(p.diameter, p.efl, i)
                                             : std::make_tuple(p.efl, p.diameter, i);
     };
-    std::sort(g_rows.begin(), g_rows.end(), [&](int a, int b) { return key(a) < key(b); });
+    std::sort(g_stock.rows.begin(), g_stock.rows.end(),
+              [&](int a, int b) { return key(a) < key(b); });
 }
 
 int nearest_row_part() {
-    const StockSelection& s = g_selection;
+    const StockSelection& s = g_stock.selection;
     int best = -1;
     std::pair<std::int64_t, std::int64_t> best_key;
-    for (int i : g_rows) {
-        const StockLensPart& p = g_catalog.parts[static_cast<std::size_t>(i)];
+    for (int i : g_stock.rows) {
+        const StockLensPart& p = g_stock.catalog.parts[static_cast<std::size_t>(i)];
         const std::int64_t de = distance(p.efl, s.efl_centre);
         const std::int64_t dd = distance(p.diameter, s.diameter_centre);
         const auto key =
@@ -275,16 +282,16 @@ int nearest_row_part() {
 }
 
 void close_parts_file() {
-    if (g_parts_file != nullptr) std::fclose(g_parts_file);
-    g_parts_file = nullptr;
+    if (g_stock.parts_file != nullptr) std::fclose(g_stock.parts_file);
+    g_stock.parts_file = nullptr;
 }
 
 bool open_parts_file() {
     close_parts_file();
-    const std::string path = catalog_file(g_catalog.name, ".dat");
+    const std::string path = catalog_file(g_stock.catalog.name, ".dat");
     if (path.empty()) return false;
-    g_parts_file = std::fopen(path.c_str(), "rb");
-    return g_parts_file != nullptr;
+    g_stock.parts_file = std::fopen(path.c_str(), "rb");
+    return g_stock.parts_file != nullptr;
 }
 
 // The parts list as the console shows it: the title, one row per part, the selected part's
@@ -292,10 +299,11 @@ bool open_parts_file() {
 void show_parts() {
     print_msg(kMsgStockPartsTitle);
     text_printf("\n");
-    for (int i : g_rows) {
-        text_printf("%c %s\n", i == g_selection.selected ? '>' : ' ', stock_row_text(i).c_str());
+    for (int i : g_stock.rows) {
+        text_printf("%c %s\n", i == g_stock.selection.selected ? '>' : ' ',
+                    stock_row_text(i).c_str());
     }
-    const StockLensPart* p = stock_part(g_selection.selected);
+    const StockLensPart* p = stock_part(g_stock.selection.selected);
     if (p == nullptr) {
         print_msg(kMsgNoStockPart);
     } else {
@@ -304,7 +312,7 @@ void show_parts() {
                   p->third / 1000.0);
     }
     text_printf("\n");
-    if (g_view.show != nullptr) g_view.show();
+    if (g_stock.view.show != nullptr) g_stock.view.show();
 }
 
 // Lines the insertion runs; a glass a catalogue names under an old name gets its present one.
@@ -416,7 +424,7 @@ std::int32_t stock_prefix_code(const char* text, int length) {
 }
 
 std::string stock_vendor_name(const char* part_name) {
-    const Catalog& c = g_catalog;
+    const Catalog& c = g_stock.catalog;
     if (part_name == nullptr || c.vendors.empty()) return {};
     int length = 0;
     while (length < c.longest_code && part_name[length] != '\0' &&
@@ -435,7 +443,8 @@ std::string stock_vendor_name(const char* part_name) {
 
 int read_lens_catalog(const char* name) {
     const std::string wanted = name != nullptr ? name : "";
-    if (!g_catalog.parts.empty() && upper_text(wanted) == upper_text(g_catalog.name)) return 0;
+    if (!g_stock.catalog.parts.empty() && upper_text(wanted) == upper_text(g_stock.catalog.name))
+        return 0;
     // A catalogue that cannot be found leaves the one loaded as it is.
     if (wanted.empty() || wanted.find_first_of("/\\") != std::string::npos) {
         return kMsgStockCatalogMissing;
@@ -462,62 +471,63 @@ int read_lens_catalog(const char* name) {
         }
     }
     if (r != 0) return r;
-    g_catalog = std::move(catalog);
-    g_selection = StockSelection{};
-    g_rows.clear();
+    g_stock.catalog = std::move(catalog);
+    g_stock.selection = StockSelection{};
+    g_stock.rows.clear();
     set_state_flag(kFlagCatalogueLoaded);
     return 0;
 }
 
 void free_lens_catalog() {
-    g_catalog = Catalog{};
-    g_rows.clear();
-    g_selection.selected = -1;
+    g_stock.catalog = Catalog{};
+    g_stock.rows.clear();
+    g_stock.selection.selected = -1;
     clear_state_flag(kFlagCatalogueLoaded);
 }
 
 const std::string& lens_catalog_name() {
-    return g_catalog.name;
+    return g_stock.catalog.name;
 }
 
 int stock_part_count() {
-    return static_cast<int>(g_catalog.parts.size());
+    return static_cast<int>(g_stock.catalog.parts.size());
 }
 
 const StockLensPart* stock_part(int i) {
     if (i < 0 || i >= stock_part_count()) return nullptr;
-    return &g_catalog.parts[static_cast<std::size_t>(i)];
+    return &g_stock.catalog.parts[static_cast<std::size_t>(i)];
 }
 
 int find_stock_part(const char* name) {
     const std::string wanted = upper_text(name != nullptr ? name : "");
     for (int i = 0; i < stock_part_count(); ++i) {
-        if (wanted == g_catalog.parts[static_cast<std::size_t>(i)].name) return i;
+        if (wanted == g_stock.catalog.parts[static_cast<std::size_t>(i)].name) return i;
     }
     return -1;
 }
 
 StockSelection& stock_selection() {
-    return g_selection;
+    return g_stock.selection;
 }
 
 const std::vector<int>& stock_rows() {
-    return g_rows;
+    return g_stock.rows;
 }
 
 void filter_stock_parts() {
-    const StockSelection& s = g_selection;
-    g_rows.clear();
+    const StockSelection& s = g_stock.selection;
+    g_stock.rows.clear();
     for (int i = 0; i < stock_part_count(); ++i) {
-        const StockLensPart& p = g_catalog.parts[static_cast<std::size_t>(i)];
+        const StockLensPart& p = g_stock.catalog.parts[static_cast<std::size_t>(i)];
         if (p.type == s.type && inside(p.efl, s.efl_centre, s.efl_range) &&
             inside(p.diameter, s.diameter_centre, s.diameter_range)) {
-            g_rows.push_back(i);
+            g_stock.rows.push_back(i);
         }
     }
     sort_rows();
-    if (std::find(g_rows.begin(), g_rows.end(), g_selection.selected) == g_rows.end()) {
-        g_selection.selected = nearest_row_part();
+    if (std::find(g_stock.rows.begin(), g_stock.rows.end(), g_stock.selection.selected) ==
+        g_stock.rows.end()) {
+        g_stock.selection.selected = nearest_row_part();
     }
 }
 
@@ -527,16 +537,16 @@ void set_stock_field_value(int field, double value) {
     const auto v = static_cast<std::int32_t>(std::lround(value * 1000.0));
     switch (field) {
         case kStockFieldEfl:
-            g_selection.efl_centre = v;
+            g_stock.selection.efl_centre = v;
             break;
         case kStockFieldEflRange:
-            g_selection.efl_range = std::abs(v);
+            g_stock.selection.efl_range = std::abs(v);
             break;
         case kStockFieldDiameter:
-            g_selection.diameter_centre = v;
+            g_stock.selection.diameter_centre = v;
             break;
         case kStockFieldDiameterRange:
-            g_selection.diameter_range = std::abs(v);
+            g_stock.selection.diameter_range = std::abs(v);
             break;
         default:
             return;
@@ -548,8 +558,8 @@ int choose_stock_part(const char* name) {
     const std::string wanted = upper_text(name != nullptr ? name : "");
     const int i = find_stock_part(wanted.c_str());
     if (i < 0) return set_error_msg(kMsgStockPartUnknown, wanted.c_str());
-    StockSelection& s = g_selection;
-    const StockLensPart& p = g_catalog.parts[static_cast<std::size_t>(i)];
+    StockSelection& s = g_stock.selection;
+    const StockLensPart& p = g_stock.catalog.parts[static_cast<std::size_t>(i)];
     s.selected = i;
     s.type = p.type;
     if (!inside(p.efl, s.efl_centre, s.efl_range)) s.efl_centre = p.efl;
@@ -560,26 +570,27 @@ int choose_stock_part(const char* name) {
 }
 
 void set_stock_lens_type(int type) {
-    if (type == g_selection.type || type < kStockPositive || type > kStockCemented) return;
-    g_selection.type = type;
-    g_selection.selected = -1;
+    if (type == g_stock.selection.type || type < kStockPositive || type > kStockCemented) return;
+    g_stock.selection.type = type;
+    g_stock.selection.selected = -1;
     filter_stock_parts();
 }
 
 void set_stock_sort_mode(int mode) {
-    if (mode == g_selection.sort || mode < kStockSortDirectory || mode > kStockSortDiameter) return;
-    g_selection.sort = mode;
+    if (mode == g_stock.selection.sort || mode < kStockSortDirectory || mode > kStockSortDiameter)
+        return;
+    g_stock.selection.sort = mode;
     sort_rows();
-    g_selection.selected = nearest_row_part();
+    g_stock.selection.selected = nearest_row_part();
 }
 
 std::string stock_row_text(int part) {
     const StockLensPart* p = stock_part(part);
     if (p == nullptr) return {};
     char row[64];
-    if (g_selection.sort == kStockSortEfl) {
+    if (g_stock.selection.sort == kStockSortEfl) {
         std::snprintf(row, sizeof row, "%9.3f", p->efl / 1000.0);
-    } else if (g_selection.sort == kStockSortDiameter) {
+    } else if (g_stock.selection.sort == kStockSortDiameter) {
         std::snprintf(row, sizeof row, " %7.3f", p->diameter / 1000.0);
     } else {
         std::snprintf(row, sizeof row, "%s", p->name);
@@ -640,10 +651,11 @@ std::vector<StockPreviewSurface> stock_part_surfaces(const std::string& text, do
 
 int read_stock_part_text(int part, std::string& text) {
     const StockLensPart* p = stock_part(part);
-    if (p == nullptr || g_parts_file == nullptr) return set_error_msg(kMsgCatalogPartsUnavailable);
+    if (p == nullptr || g_stock.parts_file == nullptr)
+        return set_error_msg(kMsgCatalogPartsUnavailable);
     text.assign(p->length, '\0');
-    if (std::fseek(g_parts_file, p->offset, SEEK_SET) != 0 ||
-        std::fread(text.data(), 1, text.size(), g_parts_file) != text.size()) {
+    if (std::fseek(g_stock.parts_file, p->offset, SEEK_SET) != 0 ||
+        std::fread(text.data(), 1, text.size(), g_stock.parts_file) != text.size()) {
         text.clear();
         return set_error_msg(kMsgCatalogPartsUnavailable);
     }
@@ -754,17 +766,17 @@ int insert_stock_part(const char* text, const char* name, int type, double semi_
     if (set_entry) clear_state_flag(kFlagLensEntryInProgress);
     if (rc != 0) return rc;
     fold_group_thickness();
-    return g_setup != nullptr ? g_setup(0) : 0;
+    return g_stock.setup != nullptr ? g_stock.setup(0) : 0;
 }
 
 int insert_selected_stock_part() {
-    const StockLensPart* p = stock_part(g_selection.selected);
+    const StockLensPart* p = stock_part(g_stock.selection.selected);
     if (p == nullptr) {
         close_catalog_parts();
         return set_error_msg(kMsgNoStockPart);
     }
     std::string text;
-    int rc = read_stock_part_text(g_selection.selected, text);
+    int rc = read_stock_part_text(g_stock.selection.selected, text);
     if (rc == 0) {
         const int limit = get_setting_int(kSetSurfaceLimit, 0, 0);
         if (surface_count_of(text) + lens_data().image_surface > limit) {
@@ -775,7 +787,7 @@ int insert_selected_stock_part() {
         set_setting_flag(kSetOutputOn, 0);
         rc = insert_stock_part(text.c_str(), p->name, p->type, p->diameter / 2000.0);
         set_setting_flag(kSetOutputOn, output);
-        if (rc == 0 && g_part_inserted != nullptr) g_part_inserted();
+        if (rc == 0 && g_stock.part_inserted != nullptr) g_stock.part_inserted();
     }
     close_catalog_parts();
     if (rc == 0 && test_state_flag(kFlagSingleCommandUpdate) == 0 &&
@@ -786,11 +798,11 @@ int insert_selected_stock_part() {
 }
 
 int open_catalog_parts() {
-    if (test_state_flag(kFlagCatalogueLoaded) == 0 || g_catalog.parts.empty() ||
+    if (test_state_flag(kFlagCatalogueLoaded) == 0 || g_stock.catalog.parts.empty() ||
         !open_parts_file()) {
         return set_error_msg(kMsgCatalogPartsUnavailable);
     }
-    g_parts_open = true;
+    g_stock.parts_open = true;
     filter_stock_parts();
     show_parts();
     return 0;
@@ -798,23 +810,23 @@ int open_catalog_parts() {
 
 void close_catalog_parts() {
     close_parts_file();
-    const bool was_open = g_parts_open;
-    g_parts_open = false;
-    if (was_open && g_view.close != nullptr) g_view.close();
+    const bool was_open = g_stock.parts_open;
+    g_stock.parts_open = false;
+    if (was_open && g_stock.view.close != nullptr) g_stock.view.close();
 }
 
 void set_stock_parts_view(const StockPartsView& view) {
-    g_view = view;
+    g_stock.view = view;
 }
 
 void select_stock_row(int row) {
-    if (row < 0 || row >= static_cast<int>(g_rows.size())) return;
-    g_selection.selected = g_rows[static_cast<std::size_t>(row)];
-    if (g_view.show != nullptr) g_view.show();
+    if (row < 0 || row >= static_cast<int>(g_stock.rows.size())) return;
+    g_stock.selection.selected = g_stock.rows[static_cast<std::size_t>(row)];
+    if (g_stock.view.show != nullptr) g_stock.view.show();
 }
 
 bool catalog_parts_open() {
-    return g_parts_open;
+    return g_stock.parts_open;
 }
 
 int stock_panel_control(int control, double value) {
@@ -833,10 +845,10 @@ int stock_panel_control(int control, double value) {
 
 int cmd_open_lens_catalog() {
     if (current_command() == kCmdStockPanel) {
-        if (g_catalog.parts.empty()) return set_error_msg(kMsgCatalogPartsUnavailable);
-        if (!g_parts_open) {
+        if (g_stock.catalog.parts.empty()) return set_error_msg(kMsgCatalogPartsUnavailable);
+        if (!g_stock.parts_open) {
             if (!open_parts_file()) return set_error_msg(kMsgCatalogPartsUnavailable);
-            g_parts_open = true;
+            g_stock.parts_open = true;
             filter_stock_parts();
         }
         if (const int rc = stock_panel_control(arg_int(0), arg_double(1)); rc != 0) return rc;
@@ -844,20 +856,21 @@ int cmd_open_lens_catalog() {
         return 0;
     }
     if (current_command() == kCmdStockPart) {
-        if (g_catalog.parts.empty()) return set_error_msg(kMsgCatalogPartsUnavailable);
+        if (g_stock.catalog.parts.empty()) return set_error_msg(kMsgCatalogPartsUnavailable);
         if (const int rc = choose_stock_part(arg_string(0).c_str()); rc != 0) return rc;
-        if (!g_parts_open && !open_parts_file()) return set_error_msg(kMsgCatalogPartsUnavailable);
+        if (!g_stock.parts_open && !open_parts_file())
+            return set_error_msg(kMsgCatalogPartsUnavailable);
         return insert_selected_stock_part();
     }
     const std::string name = arg_string(0);
     const int rc = read_lens_catalog(name.c_str());
     if (rc != 0) {
         // A damaged catalogue is gone; one that is not there changed nothing.
-        if (rc != kMsgStockCatalogMissing && g_parts_open) close_catalog_parts();
+        if (rc != kMsgStockCatalogMissing && g_stock.parts_open) close_catalog_parts();
         return set_error_msg(rc, name.c_str());
     }
     msg_box(kMsgStockCatalogLoaded, name.c_str());
-    if (g_parts_open) {
+    if (g_stock.parts_open) {
         if (!open_parts_file()) {
             close_catalog_parts();
             return set_error_msg(kMsgCatalogPartsUnavailable);
@@ -884,8 +897,8 @@ int cmd_list_lens_catalogs() {
         add_built_list_entry(name, name);
         ++listed;
     }
-    if (!g_catalog.name.empty()) {
-        std::string current = g_catalog.name;
+    if (!g_stock.catalog.name.empty()) {
+        std::string current = g_stock.catalog.name;
         const ArgCell cell = text_cell(current.data());
         set_param_default(param_descriptor_index(kCmdSelectLensCatalog, 0), &cell);
     }
@@ -893,11 +906,11 @@ int cmd_list_lens_catalogs() {
 }
 
 void set_stock_part_inserted_hook(StockPartInsertedHook hook) {
-    g_part_inserted = hook;
+    g_stock.part_inserted = hook;
 }
 
 void install_stock_lenses(StockLensSetup setup) {
-    g_setup = setup;
+    g_stock.setup = setup;
     set_handler(kSlotOpenLensCatalog, cmd_open_lens_catalog);
     set_handler(kSlotListLensCatalogs, cmd_list_lens_catalogs);
 }
@@ -907,10 +920,10 @@ namespace {
 // the user opened, its selection and its parts file go.
 void reset_stock_lenses() {
     close_parts_file();
-    g_parts_open = false;
-    g_catalog = Catalog{};
-    g_selection = StockSelection{};
-    std::vector<int>().swap(g_rows);
+    g_stock.parts_open = false;
+    g_stock.catalog = Catalog{};
+    g_stock.selection = StockSelection{};
+    std::vector<int>().swap(g_stock.rows);
 }
 const platform::StateReset stock_lenses_state_reset{"lens/stock_lenses", reset_stock_lenses,
                                                     platform::ResetLayer::lens};

@@ -230,7 +230,7 @@ int alloc_spline_record(int n, int points) {
     spline->count = points + 1;
     spline->changed = 1;
     s.spline = spline;
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
     return 0;
 }
 
@@ -263,7 +263,7 @@ int resize_spline_record(int n, int points) {
     spline->sag_profile = fresh[3];
     spline->count = count;
     spline->changed = 1;
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
     return 0;
 }
 

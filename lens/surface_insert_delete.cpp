@@ -274,13 +274,13 @@ int insert_surface(int s) {
         shift_up(dc->first_surface, s);
         shift_up(dc->last_surface, s);
     }
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
     reset_surface(s);
     if (d > 0) {
         surface(s).group_kind = static_cast<std::uint8_t>(group_kind);
         surface(s).group_role = kRoleInner;
     }
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     optimise_surface_inserted(s);
     return 0;
 }
@@ -310,8 +310,8 @@ int delete_surface(int s) {
     }
     --l.image_surface;
     if (l.current_surface > l.image_surface) l.current_surface = l.image_surface;
-    bounds_stale = 1;
-    materials_changed = 1;
+    lens_flags().bounds_stale = 1;
+    lens_flags().materials_changed = 1;
     optimise_surface_deleted(s);
     return 0;
 }
@@ -347,8 +347,8 @@ void set_current_surface(int s) {
     if (s < 0 || s > surface_limit()) return;
     if (s > l.image_surface) {
         l.image_surface = s;
-        materials_changed = 1;
-        bounds_stale = 1;
+        lens_flags().materials_changed = 1;
+        lens_flags().bounds_stale = 1;
     }
     close_pending_group();
     clear_group_selection();

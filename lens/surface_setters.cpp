@@ -230,7 +230,7 @@ int set_surface_medium(int n, int kind, const char* name, std::int16_t source) {
     }
     s.medium_kind = static_cast<std::uint8_t>(kind);
     s.medium_source = source;
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
 
     if (kind == kMediumModelGlass || kind == kMediumModelIndexAbbe) {
         GlassData* entry = nullptr;
@@ -346,7 +346,7 @@ int alloc_asphere_record(int n, int kind, int order) {
     record->changed = 1;
     mem_free(old);
     s.asphere = record;
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
     return 0;
 }
 
@@ -396,7 +396,7 @@ int make_model_glass_own(int n) {
     s.index = entry->index;
     s.medium_work[kMediumDefiningValues] = entry->model_indices;
     s.medium_work[kMediumTableValues] = nullptr;
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
     return 0;
 }
 
@@ -481,7 +481,7 @@ int alloc_diffractive_record(int n, int kind, int order) {
     record->changed = 1;
     mem_free(old);
     s.diffractive = record;
-    bounds_stale = 1;
+    lens_flags().bounds_stale = 1;
     return 0;
 }
 

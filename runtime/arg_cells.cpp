@@ -8,43 +8,48 @@
 
 namespace {
 
-int command = -1;
-ArgCell** vector = nullptr;
-int count = 0;
-const ArgShape* shapes = nullptr;
-CommandResult result = {};
+// The command that runs with its argument cells and their shapes, the value it hands back, and
+// the scratch cells a command the program calls itself is given.
+struct ArgCellsState {
+    int command = -1;
+    ArgCell** vector = nullptr;
+    int count = 0;
+    const ArgShape* shapes = nullptr;
+    CommandResult result = {};
+    ArgCell scratch_cells[kScratchCellCount] = {};
+    ArgCell* scratch_vector[kScratchCellCount] = {};
+};
 
-ArgCell scratch_cells[kScratchCellCount];
-ArgCell* scratch_vector[kScratchCellCount];
+ArgCellsState g_args;
 
 }  // namespace
 
 int current_command() {
-    return command;
+    return g_args.command;
 }
 void set_current_command(int n) {
-    command = n;
+    g_args.command = n;
 }
 ArgCell** arg_vector() {
-    return vector;
+    return g_args.vector;
 }
 int arg_count() {
-    return count;
+    return g_args.count;
 }
 void set_arg_vector(ArgCell** v, int n) {
-    vector = v;
-    count = v == nullptr || n < 0 ? 0 : n;
-    shapes = nullptr;
+    g_args.vector = v;
+    g_args.count = v == nullptr || n < 0 ? 0 : n;
+    g_args.shapes = nullptr;
 }
 void set_arg_shapes(const ArgShape* s) {
-    shapes = vector != nullptr ? s : nullptr;
+    g_args.shapes = g_args.vector != nullptr ? s : nullptr;
 }
 const ArgShape* arg_shapes() {
-    return shapes;
+    return g_args.shapes;
 }
 const ArgShape* arg_shape(int i) {
-    if (shapes == nullptr || arg_cell(i) == nullptr) return nullptr;
-    return shapes[i].dim1 > 0 || shapes[i].type != 0 ? &shapes[i] : nullptr;
+    if (g_args.shapes == nullptr || arg_cell(i) == nullptr) return nullptr;
+    return g_args.shapes[i].dim1 > 0 || g_args.shapes[i].type != 0 ? &g_args.shapes[i] : nullptr;
 }
 int arg_text_capacity(int i) {
     const ArgCell* c = arg_cell(i);
@@ -52,7 +57,7 @@ int arg_text_capacity(int i) {
     return c->text_length > 0 ? c->text_length : 0;
 }
 ArgCell* arg_cell(int i) {
-    return vector != nullptr && i >= 0 && i < count ? vector[i] : nullptr;
+    return g_args.vector != nullptr && i >= 0 && i < g_args.count ? g_args.vector[i] : nullptr;
 }
 
 std::int32_t arg_int(int i) {
@@ -88,8 +93,8 @@ double arg_double(int i) {
 }
 
 ArgCell** new_arg_vector() {
-    for (int i = 0; i < kScratchCellCount; ++i) scratch_vector[i] = &scratch_cells[i];
-    return scratch_vector;
+    for (int i = 0; i < kScratchCellCount; ++i) g_args.scratch_vector[i] = &g_args.scratch_cells[i];
+    return g_args.scratch_vector;
 }
 
 ScratchCallScope::ScratchCallScope()
@@ -114,18 +119,18 @@ ScratchCallScope::~ScratchCallScope() {
 }
 
 CommandResult& command_result() {
-    return result;
+    return g_args.result;
 }
 void clear_command_result() {
-    result = CommandResult{};
+    g_args.result = CommandResult{};
 }
 void set_int_result(std::int32_t value) {
-    result.value.i = value;
-    result.type = kArgInt;
+    g_args.result.value.i = value;
+    g_args.result.type = kArgInt;
 }
 void set_double_result(double value) {
-    result.value.d = value;
-    result.type = kArgDouble;
+    g_args.result.value.d = value;
+    g_args.result.type = kArgDouble;
 }
 void set_double_result_words(std::uint32_t low, std::uint32_t high) {
     const std::uint64_t bits = (std::uint64_t{high} << 32) | low;
@@ -134,9 +139,9 @@ void set_double_result_words(std::uint32_t low, std::uint32_t high) {
     set_double_result(value);
 }
 void set_char_result(char value) {
-    result.value = ArgValue{};
-    result.value.c = value;
-    result.type = kArgChar;
+    g_args.result.value = ArgValue{};
+    g_args.result.value.c = value;
+    g_args.result.type = kArgChar;
 }
 
 ArgCell int_cell(std::int32_t value) {
@@ -168,15 +173,7 @@ ArgCell text_cell(char* text) {
 
 namespace {
 void reset_arg_cells() {
-    command = -1;
-    vector = nullptr;
-    count = 0;
-    shapes = nullptr;
-    result = CommandResult{};
-    for (int i = 0; i < kScratchCellCount; ++i) {
-        scratch_cells[i] = ArgCell{};
-        scratch_vector[i] = nullptr;
-    }
+    g_args = ArgCellsState{};
 }
 const platform::StateReset arg_cells_state_reset{"runtime/arg_cells", reset_arg_cells,
                                                  platform::ResetLayer::runtime};

@@ -37,14 +37,20 @@ struct Levels {
     int saved_output_window = 0;
     bool stop_request = false;
     bool in_handler = false;
+    // Installed at start: what shows the prompt, sends a level change, closes a level's window,
+    // keeps a level's command text in the graphics window, refreshes and prepares the output.
+    void (*show_prompt)(const char*) = nullptr;
+    int (*level_change_sender)(int n) = nullptr;
+    void (*window_closer)() = nullptr;
+    LevelGraphicsText graphics_text = nullptr;
+    void (*refresh)() = nullptr;
+    int (*output_preparer)() = nullptr;
 };
 
-Levels g;
-void (*g_show_prompt)(const char*) = nullptr;
-int (*g_level_change_sender)(int n) = nullptr;
+Levels g_levels;
 
 void show_prompt(const char* text) {
-    if (g_show_prompt != nullptr) g_show_prompt(text);
+    if (g_levels.show_prompt != nullptr) g_levels.show_prompt(text);
 }
 
 void show_level_prompt(const CommandLevel* level) {
@@ -53,7 +59,7 @@ void show_level_prompt(const CommandLevel* level) {
 
 // The running interactive handler's cells become the saved call of the level.
 void save_interactive_call() {
-    SavedCall& s = g.saved;
+    SavedCall& s = g_levels.saved;
     s.command = current_command();
     s.count = arg_count() < kLevelSavedCells ? arg_count() : kLevelSavedCells;
     for (int i = 0; i < kLevelSavedCells; ++i) s.pointers[i] = &s.cells[i];
@@ -72,23 +78,25 @@ void save_interactive_call() {
 }  // namespace
 
 int level_count() {
-    return g.count;
+    return g_levels.count;
 }
 
 CommandLevel* top_level() {
-    return g.count > 0 ? &g.records[g.count - 1] : nullptr;
+    return g_levels.count > 0 ? &g_levels.records[g_levels.count - 1] : nullptr;
 }
 
 CommandLevel* level_record(int n) {
-    return n >= 0 && n < g.count ? &g.records[n] : nullptr;
+    return n >= 0 && n < g_levels.count ? &g_levels.records[n] : nullptr;
 }
 
 int push_command_level(LevelHandler handler, int rows, int size_mode) {
-    if (g.count >= kLevelLimit || (g.push_pending && g.count + 1 >= kLevelLimit)) {
+    if (g_levels.count >= kLevelLimit ||
+        (g_levels.push_pending && g_levels.count + 1 >= kLevelLimit)) {
         return set_error_msg(kMsgTooManyLevels, kLevelLimit);
     }
-    if (g.count == 0) {
-        for (int i = 0; i < kLevelSavedCells; ++i) g.saved.pointers[i] = &g.saved.cells[i];
+    if (g_levels.count == 0) {
+        for (int i = 0; i < kLevelSavedCells; ++i)
+            g_levels.saved.pointers[i] = &g_levels.saved.cells[i];
     }
     const int word = interactive_call();
     if (word == -1) {
@@ -97,24 +105,24 @@ int push_command_level(LevelHandler handler, int rows, int size_mode) {
     } else if (word < -1) {
         set_interactive_call(word - 1);
     }
-    CommandLevel& level = g.records[g.count];
+    CommandLevel& level = g_levels.records[g_levels.count];
     level = CommandLevel{};
     level.handler = handler;
     level.rows = rows;
     level.size_mode = size_mode;
-    g.push_pending = true;
+    g_levels.push_pending = true;
     set_run_state(kRunStatePushLevel);
     return 0;
 }
 
 bool level_push_pending() {
-    return g.push_pending;
+    return g_levels.push_pending;
 }
 
 void commit_pushed_level() {
-    if (!g.push_pending) return;
-    g.push_pending = false;
-    ++g.count;
+    if (!g_levels.push_pending) return;
+    g_levels.push_pending = false;
+    ++g_levels.count;
     set_state_flag(kFlagLevelOpen);
     show_level_prompt(top_level());
 }
@@ -127,39 +135,35 @@ void build_level_display() {
     run_command_level(e);
 }
 
-namespace {
-void (*g_level_window_closer)() = nullptr;
-}  // namespace
-
 void set_level_window_closer(void (*close)()) {
-    g_level_window_closer = close;
+    g_levels.window_closer = close;
 }
 
 void pop_command_level(bool by_escape) {
-    if (g.count == 0) return;
+    if (g_levels.count == 0) return;
     clear_command_line();
-    if (g_level_change_sender != nullptr) {
+    if (g_levels.level_change_sender != nullptr) {
         // The grid above tells the level, as it tells it of every change.
-        g_level_change_sender(by_escape ? 0 : 1);
+        g_levels.level_change_sender(by_escape ? 0 : 1);
     } else {
         GridEvent e;
         e.code = kLevelEventChange;
         e.argument = by_escape ? -1 : 0;
         run_command_level(e);
     }
-    g.records[g.count - 1] = CommandLevel{};
-    --g.count;
+    g_levels.records[g_levels.count - 1] = CommandLevel{};
+    --g_levels.count;
     // A range selected in the level's sheet does not outlive the level.
     clear_state_flag(kFlagRangeSelected);
-    if (g.count > 0) {
+    if (g_levels.count > 0) {
         show_level_prompt(top_level());
         build_level_display();
         return;
     }
     clear_state_flag(kFlagLevelOpen);
-    if (g_level_window_closer != nullptr) g_level_window_closer();
+    if (g_levels.window_closer != nullptr) g_levels.window_closer();
     reset_sheet_title();
-    g.saved = SavedCall{};
+    g_levels.saved = SavedCall{};
     if (interactive_call() < 0) set_interactive_call(0);
     show_prompt(nullptr);
     if (platform::UiBackend* ui = platform::current_ui()) ui->set_status_text("");
@@ -168,35 +172,36 @@ void pop_command_level(bool by_escape) {
 
 int run_command_level(GridEvent& event) {
     CommandLevel* level = top_level();
-    if (level == nullptr || level->handler == nullptr || g.in_handler) return 0;
+    if (level == nullptr || level->handler == nullptr || g_levels.in_handler) return 0;
     const int saved_command = current_command();
     ArgCell** const saved_vector = arg_vector();
     const int saved_count = arg_count();
-    const bool interactive = interactive_call() < 0 && g.saved.command >= 0;
+    const bool interactive = interactive_call() < 0 && g_levels.saved.command >= 0;
     if (interactive) {
-        set_current_command(g.saved.command);
-        set_arg_vector(g.saved.pointers, g.saved.count);
+        set_current_command(g_levels.saved.command);
+        set_arg_vector(g_levels.saved.pointers, g_levels.saved.count);
     }
     int result = 0;
-    if (interactive && event.code == kLevelEventChange && event.argument == 0 && g.count == 1) {
+    if (interactive && event.code == kLevelEventChange && event.argument == 0 &&
+        g_levels.count == 1) {
         // The form was accepted: the command composed from its fields runs.
         char text[kHistoryLineSize] = {};
         const char* help =
-            load_command_help(g.saved.command) >= 0 ? ctable_find_text(94, 92) : nullptr;
+            load_command_help(g_levels.saved.command) >= 0 ? ctable_find_text(94, 92) : nullptr;
         std::snprintf(text, sizeof text, "%s", help != nullptr ? help : "");
         GridEvent command;
         command.code = kLevelEventCommand;
         command.text = text;
-        g.in_handler = true;
+        g_levels.in_handler = true;
         result = level->handler(command);
-        g.in_handler = false;
+        g_levels.in_handler = false;
         if (result == 0) level_command_text(text);
         set_interactive_call(0);
     }
     if (result == 0) {
-        g.in_handler = true;
+        g_levels.in_handler = true;
         result = level->handler(event);
-        g.in_handler = false;
+        g_levels.in_handler = false;
     }
     if (interactive) {
         set_current_command(saved_command);
@@ -206,7 +211,7 @@ int run_command_level(GridEvent& event) {
 }
 
 bool level_handler_running() {
-    return g.in_handler;
+    return g_levels.in_handler;
 }
 
 void end_command_level() {
@@ -222,11 +227,12 @@ int cmd_exit_levels() {
 }
 
 void set_level_rows(int rows) {
-    if (CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level()) l->rows = rows;
+    if (CommandLevel* l = g_levels.push_pending ? &g_levels.records[g_levels.count] : top_level())
+        l->rows = rows;
 }
 
 void set_level_header_rows(int n, int a, int b) {
-    CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level();
+    CommandLevel* l = g_levels.push_pending ? &g_levels.records[g_levels.count] : top_level();
     if (l == nullptr) return;
     l->header_rows = n < 0 ? 0 : (n > 8 ? 8 : n);
     l->selection[0] = a;
@@ -234,68 +240,65 @@ void set_level_header_rows(int n, int a, int b) {
 }
 
 void set_level_option() {
-    if (CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level()) l->option = 1;
+    if (CommandLevel* l = g_levels.push_pending ? &g_levels.records[g_levels.count] : top_level())
+        l->option = 1;
 }
 
 void set_level_cursor(int field, int index, int) {
-    CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level();
+    CommandLevel* l = g_levels.push_pending ? &g_levels.records[g_levels.count] : top_level();
     if (l == nullptr) return;
     l->cursor_field = field;
     l->cursor_index = index;
 }
 
 void set_level_choices(int count, const LevelChoice* pairs) {
-    CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level();
+    CommandLevel* l = g_levels.push_pending ? &g_levels.records[g_levels.count] : top_level();
     if (l == nullptr) return;
     l->choice_count = count < 0 ? 0 : (count > 4 ? 4 : count);
     for (int i = 0; i < l->choice_count; ++i) l->choices[i] = pairs[i];
 }
 
 void set_level_prompt(const char* text) {
-    CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level();
+    CommandLevel* l = g_levels.push_pending ? &g_levels.records[g_levels.count] : top_level();
     if (l == nullptr) return;
     std::snprintf(l->prompt, sizeof l->prompt, "%s", text != nullptr ? text : "");
 }
 
 void set_level_button(const char* text, int id) {
-    CommandLevel* l = g.push_pending ? &g.records[g.count] : top_level();
+    CommandLevel* l = g_levels.push_pending ? &g_levels.records[g_levels.count] : top_level();
     if (l == nullptr) return;
     std::snprintf(l->button_text, sizeof l->button_text, "%s", text != nullptr ? text : "");
     l->button_id = id;
 }
 
 int saved_level_command() {
-    return g.saved.command;
+    return g_levels.saved.command;
 }
 
 int saved_level_arg_count() {
-    return g.saved.count;
+    return g_levels.saved.count;
 }
 
 ArgCell* saved_level_cell(int i) {
-    return i >= 0 && i < g.saved.count ? &g.saved.cells[i] : nullptr;
+    return i >= 0 && i < g_levels.saved.count ? &g_levels.saved.cells[i] : nullptr;
 }
 
 void store_level_field_value(int field, const ArgCell& value) {
     ArgCell* cell = saved_level_cell(field);
     if (cell == nullptr) return;
     if (value.type == kArgChar && value.text_length > 0 && value.value.text != nullptr) {
-        std::snprintf(g.saved.texts[field], kArgTextSize, "%s", value.value.text);
+        std::snprintf(g_levels.saved.texts[field], kArgTextSize, "%s", value.value.text);
         *cell = value;
-        cell->value.text = g.saved.texts[field];
-        cell->text_length = static_cast<std::int16_t>(std::strlen(g.saved.texts[field]) + 1);
+        cell->value.text = g_levels.saved.texts[field];
+        cell->text_length = static_cast<std::int16_t>(std::strlen(g_levels.saved.texts[field]) + 1);
     } else {
         *cell = value;
     }
     cell->status = 0;
 }
 
-namespace {
-LevelGraphicsText g_level_graphics_text = nullptr;
-}
-
 void set_level_graphics_text(LevelGraphicsText hook) {
-    g_level_graphics_text = hook;
+    g_levels.graphics_text = hook;
 }
 
 void level_command_text(const char* text) {
@@ -303,8 +306,8 @@ void level_command_text(const char* text) {
     if (format_command_text(command, 0) < 0) return;
     set_pending_line(command.c_str());
     clear_command_line();
-    if (text != nullptr && text[0] != 0 && g_level_graphics_text != nullptr) {
-        g_level_graphics_text(text, command.c_str());
+    if (text != nullptr && text[0] != 0 && g_levels.graphics_text != nullptr) {
+        g_levels.graphics_text(text, command.c_str());
     }
 }
 
@@ -315,66 +318,68 @@ void record_command_text() {
     replace_pending_line(command.c_str());
 }
 
-namespace {
-void (*g_level_refresh)() = nullptr;
-int (*g_level_output_preparer)() = nullptr;
-}  // namespace
-
 int begin_level_output() {
-    if (g.count == 0) return 0;
-    if (g.output_mode == 0) g.output_mode = 2;
-    g.saved_output_window = output_window();
-    if (g_level_output_preparer != nullptr) {
-        if (const int window = g_level_output_preparer(); window != 0) return window;
+    if (g_levels.count == 0) return 0;
+    if (g_levels.output_mode == 0) g_levels.output_mode = 2;
+    g_levels.saved_output_window = output_window();
+    if (g_levels.output_preparer != nullptr) {
+        if (const int window = g_levels.output_preparer(); window != 0) return window;
     }
     return output_window();
 }
 
 void set_level_output_preparer(int (*prepare)()) {
-    g_level_output_preparer = prepare;
+    g_levels.output_preparer = prepare;
 }
 
 void set_level_change_sender(int (*sender)(int n)) {
-    g_level_change_sender = sender;
+    g_levels.level_change_sender = sender;
 }
 
 void set_level_refresh_hook(void (*refresh)()) {
-    g_level_refresh = refresh;
+    g_levels.refresh = refresh;
 }
 
 int end_level_output() {
-    if (g.output_mode != 0) {
+    if (g_levels.output_mode != 0) {
         // A last line left open is ended; one already ended adds no empty line.
         if (output_line_pending()) flush_output_line();
-        g.output_mode = 0;
-        if (g_level_refresh != nullptr) g_level_refresh();
+        g_levels.output_mode = 0;
+        if (g_levels.refresh != nullptr) g_levels.refresh();
     }
     set_output_window(current_text_window());
-    if (g.stop_request) {
-        g.stop_request = false;
+    if (g_levels.stop_request) {
+        g_levels.stop_request = false;
         return kMsgListingStopped;
     }
     return 0;
 }
 
 int level_output_mode() {
-    return g.output_mode;
+    return g_levels.output_mode;
 }
 
 void request_listing_stop() {
-    g.stop_request = true;
+    g_levels.stop_request = true;
 }
 
 void clear_listing_stop() {
-    g.stop_request = false;
+    g_levels.stop_request = false;
 }
 
 void reset_command_levels() {
-    g = Levels{};
+    Levels fresh;
+    fresh.show_prompt = g_levels.show_prompt;
+    fresh.level_change_sender = g_levels.level_change_sender;
+    fresh.window_closer = g_levels.window_closer;
+    fresh.graphics_text = g_levels.graphics_text;
+    fresh.refresh = g_levels.refresh;
+    fresh.output_preparer = g_levels.output_preparer;
+    g_levels = fresh;
 }
 
 void set_level_prompt_display(void (*show)(const char* text)) {
-    g_show_prompt = show;
+    g_levels.show_prompt = show;
 }
 
 namespace {

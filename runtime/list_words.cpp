@@ -17,21 +17,27 @@
 
 namespace {
 
-bool from_table = true;
-bool building = false;
-std::vector<std::pair<std::string, std::string>> built;
-std::uint32_t mask = 0xFFFFFFFFu;
-std::string match_value;
-char symbol_buffer[kSymbolNameBufferSize];
-
 constexpr int kCachedMessages[] = {-198, -158, -127, -98, -68, -66, -65, -58, -39};
 constexpr std::size_t kCachedTextSize = 28;
-char cached_texts[std::size(kCachedMessages)][kCachedTextSize];
-bool cached_filled[std::size(kCachedMessages)];
 
-std::vector<platform::FolderEntry> dir_entries;
-std::size_t dir_next = 0;
-bool dir_open = false;
+// The value list the words are read from (the table's current list, or one a handler builds),
+// the entry mask, the word last matched, the message texts kept for the lists, and the folder
+// listing being walked.
+struct ListWordsState {
+    bool from_table = true;
+    bool building = false;
+    std::vector<std::pair<std::string, std::string>> built;
+    std::uint32_t mask = 0xFFFFFFFFu;
+    std::string match_value;
+    char symbol_buffer[kSymbolNameBufferSize] = {};
+    char cached_texts[std::size(kCachedMessages)][kCachedTextSize] = {};
+    bool cached_filled[std::size(kCachedMessages)] = {};
+    std::vector<platform::FolderEntry> dir_entries;
+    std::size_t dir_next = 0;
+    bool dir_open = false;
+};
+
+ListWordsState g_words;
 
 bool is_digit(char c) {
     return c >= '0' && c <= '9';
@@ -73,56 +79,58 @@ int find_entry(const std::string& word) {
 }  // namespace
 
 int value_list_count() {
-    return from_table ? current_list_count() : static_cast<int>(built.size());
+    return g_words.from_table ? current_list_count() : static_cast<int>(g_words.built.size());
 }
 
 const char* value_list_first(int i) {
-    if (from_table) return current_list_first(i);
-    return i >= 0 && i < static_cast<int>(built.size()) ? built[i].first.c_str() : nullptr;
+    if (g_words.from_table) return current_list_first(i);
+    return i >= 0 && i < static_cast<int>(g_words.built.size()) ? g_words.built[i].first.c_str()
+                                                                : nullptr;
 }
 
 const char* value_list_second(int i) {
-    if (from_table) return current_list_second(i);
-    return i >= 0 && i < static_cast<int>(built.size()) ? built[i].second.c_str() : nullptr;
+    if (g_words.from_table) return current_list_second(i);
+    return i >= 0 && i < static_cast<int>(g_words.built.size()) ? g_words.built[i].second.c_str()
+                                                                : nullptr;
 }
 
 bool value_list_from_table() {
-    return from_table;
+    return g_words.from_table;
 }
 
 void select_table_value_list(int n) {
-    built.clear();
-    from_table = true;
+    g_words.built.clear();
+    g_words.from_table = true;
     select_list(n);
 }
 
 void clear_value_list() {
-    built.clear();
-    from_table = true;
+    g_words.built.clear();
+    g_words.from_table = true;
     select_list(-1);
 }
 
 void start_built_list() {
     select_list(-1);
-    built.clear();
-    from_table = false;
+    g_words.built.clear();
+    g_words.from_table = false;
 }
 
 void add_built_list_entry(std::string_view first, std::string_view second) {
-    if (from_table) start_built_list();
-    built.emplace_back(std::string(first), std::string(second));
+    if (g_words.from_table) start_built_list();
+    g_words.built.emplace_back(std::string(first), std::string(second));
 }
 
 bool building_value_list() {
-    return building;
+    return g_words.building;
 }
 
 void set_building_value_list(bool value) {
-    building = value;
+    g_words.building = value;
 }
 
 const char* strip_value_mask(const char* text) {
-    mask = 0xFFFFFFFFu;
+    g_words.mask = 0xFFFFFFFFu;
     if (text == nullptr || text[0] != kValueMaskMark) return text;
     std::uint32_t bits = 0;
     const char* p = text + 1;
@@ -130,12 +138,12 @@ const char* strip_value_mask(const char* text) {
         bits |= 1u << static_cast<unsigned char>(*p);
         ++p;
     }
-    mask = ~bits;
+    g_words.mask = ~bits;
     return p;
 }
 
 std::uint32_t value_text_mask() {
-    return mask;
+    return g_words.mask;
 }
 
 const char* match_list_word(const char* word, int* index) {
@@ -161,22 +169,22 @@ const char* match_list_word(const char* word, int* index) {
 
     if (index != nullptr) *index = found;
     const char* second = value_list_second(found);
-    match_value = second != nullptr && second[0] != '\0' ? second : std::to_string(found);
-    match_value += number;
-    return match_value.c_str();
+    g_words.match_value = second != nullptr && second[0] != '\0' ? second : std::to_string(found);
+    g_words.match_value += number;
+    return g_words.match_value.c_str();
 }
 
 const char* match_word_in_list(int list, const char* word, int* index) {
-    const bool saved_from_table = from_table;
+    const bool saved_from_table = g_words.from_table;
     const int saved_list = current_list();
     std::vector<std::pair<std::string, std::string>> saved_built;
-    saved_built.swap(built);
-    from_table = true;
+    saved_built.swap(g_words.built);
+    g_words.from_table = true;
     select_list(list);
     const char* value = list < 0 ? nullptr : match_list_word(word, index);
     if (list < 0 && index != nullptr) *index = -1;
-    from_table = saved_from_table;
-    built.swap(saved_built);
+    g_words.from_table = saved_from_table;
+    g_words.built.swap(saved_built);
     select_list(saved_from_table ? saved_list : -1);
     return value;
 }
@@ -210,13 +218,13 @@ const char* pick_symbol_name(int symbol, bool longest, bool strip) {
         if (longest ? b > a : b < a) chosen = names[1];
     }
     if (chosen == nullptr) chosen = "?";
-    std::snprintf(symbol_buffer, sizeof symbol_buffer, "%s", chosen);
-    const std::size_t length = std::strlen(symbol_buffer);
+    std::snprintf(g_words.symbol_buffer, sizeof g_words.symbol_buffer, "%s", chosen);
+    const std::size_t length = std::strlen(g_words.symbol_buffer);
     if (strip && found > 0 && symbol >= 0 && symbol < kUserSymbolBase && length >= 3 &&
-        symbol_buffer[length - 2] == '_') {
-        symbol_buffer[length - 2] = '\0';
+        g_words.symbol_buffer[length - 2] == '_') {
+        g_words.symbol_buffer[length - 2] = '\0';
     }
-    return symbol_buffer;
+    return g_words.symbol_buffer;
 }
 
 char escape_char(char letter) {
@@ -256,25 +264,25 @@ void unescape_text(char* text) {
 const char* cached_msg_text(int message) {
     for (std::size_t i = 0; i < std::size(kCachedMessages); ++i) {
         if (kCachedMessages[i] != message) continue;
-        if (!cached_filled[i]) {
-            std::snprintf(cached_texts[i], kCachedTextSize, "%s", msg_text(message));
-            cached_filled[i] = true;
+        if (!g_words.cached_filled[i]) {
+            std::snprintf(g_words.cached_texts[i], kCachedTextSize, "%s", msg_text(message));
+            g_words.cached_filled[i] = true;
         }
-        return cached_texts[i];
+        return g_words.cached_texts[i];
     }
     return "?";
 }
 
 void forget_cached_msg_texts() {
-    for (bool& f : cached_filled) f = false;
+    for (bool& f : g_words.cached_filled) f = false;
 }
 
 int next_dir_entry(bool restart, std::string& name, const char* folder, const char* extension) {
     name.clear();
     if (restart) {
-        dir_entries.clear();
-        dir_next = 0;
-        dir_open = false;
+        g_words.dir_entries.clear();
+        g_words.dir_next = 0;
+        g_words.dir_open = false;
         std::string pattern = "*.*";
         if (extension != nullptr && std::strcmp(extension, "*.*") != 0) {
             const char* e = extension;
@@ -288,17 +296,17 @@ int next_dir_entry(bool restart, std::string& name, const char* folder, const ch
             platform::list_folder(path, pattern, platform::kListFiles, files) != 0) {
             return set_error_msg(kMsgFolderUnreadable, path.c_str());
         }
-        for (platform::FolderEntry& f : folders) dir_entries.push_back(std::move(f));
-        for (platform::FolderEntry& f : files) dir_entries.push_back(std::move(f));
-        dir_open = true;
+        for (platform::FolderEntry& f : folders) g_words.dir_entries.push_back(std::move(f));
+        for (platform::FolderEntry& f : files) g_words.dir_entries.push_back(std::move(f));
+        g_words.dir_open = true;
     }
-    if (!dir_open) return 0;
-    if (dir_next >= dir_entries.size()) {
-        dir_entries.clear();
-        dir_open = false;
+    if (!g_words.dir_open) return 0;
+    if (g_words.dir_next >= g_words.dir_entries.size()) {
+        g_words.dir_entries.clear();
+        g_words.dir_open = false;
         return 0;
     }
-    const platform::FolderEntry& e = dir_entries[dir_next++];
+    const platform::FolderEntry& e = g_words.dir_entries[g_words.dir_next++];
     name = e.is_folder ? " " + e.name : e.name;
     return 0;
 }
@@ -316,18 +324,7 @@ char* trim_and_unquote(char* text) {
 
 namespace {
 void reset_list_words() {
-    from_table = true;
-    building = false;
-    built.clear();
-    built.shrink_to_fit();
-    mask = 0xFFFFFFFFu;
-    match_value.clear();
-    std::memset(symbol_buffer, 0, sizeof symbol_buffer);
-    std::memset(cached_texts, 0, sizeof cached_texts);
-    forget_cached_msg_texts();
-    std::vector<platform::FolderEntry>().swap(dir_entries);
-    dir_next = 0;
-    dir_open = false;
+    g_words = ListWordsState{};
 }
 const platform::StateReset list_words_state_reset{"runtime/list_words", reset_list_words,
                                                   platform::ResetLayer::runtime};

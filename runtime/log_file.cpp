@@ -7,10 +7,16 @@
 
 namespace {
 
-std::string name;         // the name the next open uses
-std::string opened_name;  // the name as it was when the log was opened
-std::string opened_path;
-std::FILE* log_stream = nullptr;
+// The log: the name the next open uses, and the open log with its name and path as they were
+// when it was opened.
+struct LogFileState {
+    std::string name;         // the name the next open uses
+    std::string opened_name;  // the name as it was when the log was opened
+    std::string opened_path;
+    std::FILE* stream = nullptr;
+};
+
+LogFileState g_log;
 
 std::string normalised(std::string text) {
     for (char& c : text) {
@@ -28,51 +34,51 @@ std::string default_log_file_name(const std::string& data) {
 }
 
 void set_log_file_name(const std::string& text) {
-    name = text;
+    g_log.name = text;
 }
 
 const std::string& log_file_name() {
-    return name;
+    return g_log.name;
 }
 
 int apply_log_option(int on) {
-    if (log_stream != nullptr && name != opened_name) {
+    if (g_log.stream != nullptr && g_log.name != g_log.opened_name) {
         close_log_file();
-        name = normalised(name);
+        g_log.name = normalised(g_log.name);
     }
-    if (on != 0 && !name.empty() && log_stream == nullptr) {
-        const std::string path = normalised(name);
-        log_stream = std::fopen(path.c_str(), "w");
-        if (log_stream == nullptr) return -7;
-        opened_name = name;
-        opened_path = path;
+    if (on != 0 && !g_log.name.empty() && g_log.stream == nullptr) {
+        const std::string path = normalised(g_log.name);
+        g_log.stream = std::fopen(path.c_str(), "w");
+        if (g_log.stream == nullptr) return -7;
+        g_log.opened_name = g_log.name;
+        g_log.opened_path = path;
     }
     return 0;
 }
 
 bool log_is_open() {
-    return log_stream != nullptr;
+    return g_log.stream != nullptr;
 }
 
 const std::string& open_log_path() {
-    return opened_path;
+    return g_log.opened_path;
 }
 
 void log_write_line(const char* line) {
-    if (log_stream == nullptr) return;
+    if (g_log.stream == nullptr) return;
     if (line != nullptr && line[0] != '\0') {
-        std::fprintf(log_stream, "%s\n", line);
+        std::fprintf(g_log.stream, "%s\n", line);
     } else {
-        std::fputs("\n", log_stream);
+        std::fputs("\n", g_log.stream);
     }
-    std::fflush(log_stream);
+    std::fflush(g_log.stream);
 }
 
 void close_log_file() {
-    if (log_stream != nullptr) std::fclose(log_stream);
-    log_stream = nullptr;
-    opened_name.clear();
-    opened_path.clear();
+    if (g_log.stream != nullptr) std::fclose(g_log.stream);
+    g_log.stream = nullptr;
+    g_log.opened_name.clear();
+    g_log.opened_path.clear();
 }
 
 namespace {

@@ -67,10 +67,16 @@ struct ToolbarStore {
     int count = 0;  // one past the highest registered item
 };
 
-MenuStore menus;
-ToolbarStore toolbar;
-CommandLineSubmitter submitter = nullptr;
-char empty_text[1] = "";
+// The menus and toolbar items built from the tables, the command-line submitter installed at
+// start, and the empty text handed out for an item without one.
+struct MenuStoreState {
+    MenuStore menus;
+    ToolbarStore toolbar;
+    CommandLineSubmitter submitter = nullptr;
+    char empty_text[1] = "";
+};
+
+MenuStoreState g_store;
 
 bool known_condition(int condition) {
     return condition != kNoCondition;
@@ -96,52 +102,53 @@ const char* copy_text(char* start, std::size_t capacity, std::size_t& fill, cons
 
 int reset_menu_store() {
     const std::size_t wanted = menu_text_size();
-    if (wanted > menus.size) {
-        void* grown = mem_realloc(menus.area, wanted, 1);
+    if (wanted > g_store.menus.size) {
+        void* grown = mem_realloc(g_store.menus.area, wanted, 1);
         if (grown == nullptr) {
             report_table_error(kMsgOutOfMemory, "");
-            menus.fill = 0;
-            for (MenuSlot& s : menus.slots) s = MenuSlot{};
-            menus.count = 0;
-            menus.walk = 0;
+            g_store.menus.fill = 0;
+            for (MenuSlot& s : g_store.menus.slots) s = MenuSlot{};
+            g_store.menus.count = 0;
+            g_store.menus.walk = 0;
             return kMsgOutOfMemory;
         }
-        menus.area = static_cast<char*>(grown);
-        menus.size = wanted;
+        g_store.menus.area = static_cast<char*>(grown);
+        g_store.menus.size = wanted;
     }
-    menus.fill = 0;
-    for (MenuSlot& s : menus.slots) s = MenuSlot{};
-    menus.count = 0;
-    menus.walk = 0;
+    g_store.menus.fill = 0;
+    for (MenuSlot& s : g_store.menus.slots) s = MenuSlot{};
+    g_store.menus.count = 0;
+    g_store.menus.walk = 0;
     return 0;
 }
 
 const char* add_menu_item_text(int command, int menu, int position, int slot, const char* text) {
     if (text == nullptr) text = "";
-    if (menu_text_size() == 0 || menus.area == nullptr) return empty_text;
-    const std::size_t capacity = std::min(menus.size, menu_text_size());
-    const char* stored = copy_text(menus.area, capacity, menus.fill, text);
-    if (stored == nullptr) return empty_text;  // the area is full: the text is not kept
+    if (menu_text_size() == 0 || g_store.menus.area == nullptr) return g_store.empty_text;
+    const std::size_t capacity = std::min(g_store.menus.size, menu_text_size());
+    const char* stored = copy_text(g_store.menus.area, capacity, g_store.menus.fill, text);
+    if (stored == nullptr) return g_store.empty_text;  // the area is full: the text is not kept
     const bool in_slot = slot >= 0 && slot < kMenuTextSlots;
-    if (in_slot) menus.slots[slot] = MenuSlot{stored - menus.area, -1};
-    if (command != 0 && menus.count < kMenuItemLimit) {
+    if (in_slot) g_store.menus.slots[slot] = MenuSlot{stored - g_store.menus.area, -1};
+    if (command != 0 && g_store.menus.count < kMenuItemLimit) {
         // Only an item that can change its state needs the walk.
         const int condition = symbol_enable_condition(stored);
         if (known_condition(condition)) {
-            menus.items[menus.count] = MenuItem{command, menu, condition, position, 1};
-            if (in_slot) menus.slots[slot].item = menus.count;
-            ++menus.count;
+            g_store.menus.items[g_store.menus.count] =
+                MenuItem{command, menu, condition, position, 1};
+            if (in_slot) g_store.menus.slots[slot].item = g_store.menus.count;
+            ++g_store.menus.count;
         }
     }
     return stored;
 }
 
 int next_menu_item_state(int* old_state, int* new_state, int* position, int* menu) {
-    if (menus.walk >= menus.count) {
-        menus.walk = 0;
+    if (g_store.menus.walk >= g_store.menus.count) {
+        g_store.menus.walk = 0;
         return 0;
     }
-    MenuItem& item = menus.items[menus.walk++];
+    MenuItem& item = g_store.menus.items[g_store.menus.walk++];
     const int now = evaluate(item.condition);
     if (old_state != nullptr) *old_state = item.enabled;
     if (new_state != nullptr) *new_state = now;
@@ -152,17 +159,17 @@ int next_menu_item_state(int* old_state, int* new_state, int* position, int* men
 }
 
 int menu_item_count() {
-    return menus.count;
+    return g_store.menus.count;
 }
 
 const char* menu_slot_text(int slot) {
-    if (slot < 0 || slot >= kMenuTextSlots || menus.slots[slot].offset < 0) return nullptr;
-    return menus.area + menus.slots[slot].offset;
+    if (slot < 0 || slot >= kMenuTextSlots || g_store.menus.slots[slot].offset < 0) return nullptr;
+    return g_store.menus.area + g_store.menus.slots[slot].offset;
 }
 
 int menu_slot_item(int slot) {
     if (slot < 0 || slot >= kMenuTextSlots) return -1;
-    return menus.slots[slot].item;
+    return g_store.menus.slots[slot].item;
 }
 
 int lookup_symbol(const char* text) {
@@ -200,47 +207,48 @@ int symbol_enable_condition(const char* text) {
 
 const char* toolbar_text_store(int item, int a, int b, int control, const char* text) {
     if (item < 0) {
-        if (a < 0 || b < 0) return empty_text;
+        if (a < 0 || b < 0) return g_store.empty_text;
         ToolbarBlock block;
         const std::size_t total = static_cast<std::size_t>(a) + static_cast<std::size_t>(b);
         block.bytes.reset(new (std::nothrow) char[total + 1]);
         if (block.bytes == nullptr) {
             report_table_error(kMsgOutOfMemory, "");
-            toolbar.registering = false;
-            return empty_text;
+            g_store.toolbar.registering = false;
+            return g_store.empty_text;
         }
         block.first_size = static_cast<std::size_t>(a);
         block.second_size = static_cast<std::size_t>(b);
-        toolbar.blocks.push_back(std::move(block));
-        toolbar.registering = item == -1;
-        return empty_text;
+        g_store.toolbar.blocks.push_back(std::move(block));
+        g_store.toolbar.registering = item == -1;
+        return g_store.empty_text;
     }
     if (text == nullptr) text = "";
-    if (toolbar.blocks.empty()) return empty_text;
-    ToolbarBlock& block = toolbar.blocks.back();
+    if (g_store.toolbar.blocks.empty()) return g_store.empty_text;
+    ToolbarBlock& block = g_store.toolbar.blocks.back();
     if (a == 0) {
         const char* stored = copy_text(block.bytes.get() + block.first_size, block.second_size,
                                        block.second_fill, text);
-        return stored != nullptr ? stored : empty_text;
+        return stored != nullptr ? stored : g_store.empty_text;
     }
     const char* stored = copy_text(block.bytes.get(), block.first_size, block.first_fill, text);
-    if (stored == nullptr) return empty_text;
-    if (toolbar.registering && item < kToolbarItemLimit) {
-        ToolbarItem& t = toolbar.items[item];
+    if (stored == nullptr) return g_store.empty_text;
+    if (g_store.toolbar.registering && item < kToolbarItemLimit) {
+        ToolbarItem& t = g_store.toolbar.items[item];
         t.registered = true;
         t.text = stored;
         t.control = control;
         t.key = b;
         t.condition = symbol_enable_condition(stored);
         t.enabled = 0;
-        if (item >= toolbar.count) toolbar.count = item + 1;
+        if (item >= g_store.toolbar.count) g_store.toolbar.count = item + 1;
     }
     return stored;
 }
 
 int toolbar_item_state_changed(int item, int* enabled) {
-    if (item < 0 || item >= toolbar.count || !toolbar.items[item].registered) return kNoControl;
-    ToolbarItem& t = toolbar.items[item];
+    if (item < 0 || item >= g_store.toolbar.count || !g_store.toolbar.items[item].registered)
+        return kNoControl;
+    ToolbarItem& t = g_store.toolbar.items[item];
     const int now = evaluate(t.condition);
     if (enabled != nullptr) *enabled = now;
     if (now == t.enabled) return kNoControl;
@@ -249,13 +257,13 @@ int toolbar_item_state_changed(int item, int* enabled) {
 }
 
 void run_toolbar_key(int key) {
-    for (int i = 0; key != 0 && i < toolbar.count; ++i) {
-        const ToolbarItem& t = toolbar.items[i];
+    for (int i = 0; key != 0 && i < g_store.toolbar.count; ++i) {
+        const ToolbarItem& t = g_store.toolbar.items[i];
         if (!t.registered || t.key != key) continue;
         if (t.enabled == 0) break;
         const std::string line = t.text;  // the submitter may rebuild the strip
-        if (submitter != nullptr) {
-            submitter(line.c_str());
+        if (g_store.submitter != nullptr) {
+            g_store.submitter(line.c_str());
         } else {
             const int r = run_command_string(line.c_str(), 0);
             if (r != 0) show_error(r);
@@ -266,15 +274,15 @@ void run_toolbar_key(int key) {
 }
 
 int toolbar_item_count() {
-    return toolbar.count;
+    return g_store.toolbar.count;
 }
 
 void set_command_line_submitter(CommandLineSubmitter s) {
-    submitter = s;
+    g_store.submitter = s;
 }
 
 void free_menu_store() {
-    mem_free(menus.area);
-    menus = MenuStore{};
-    toolbar = ToolbarStore{};
+    mem_free(g_store.menus.area);
+    g_store.menus = MenuStore{};
+    g_store.toolbar = ToolbarStore{};
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/state_reset.h"
 #include "platform/ui.h"
@@ -15,17 +16,30 @@
 
 namespace {
 
-int running = 0;
-MessageLocation location;
-CallTraceSource trace_source = nullptr;
-int (*trace_depth)() = nullptr;
-std::string pending;
-bool pending_set = false;
-char error_text[kErrorTextSize] = {};
-char message_buffer[kMessageBufferSize] = {};
-std::size_t prefix_length = 0;
-int question_open = 0;
-char name_buffer[kMessageBufferSize] = {};
+// What the messages keep: whether the main loop runs (the program's, not a session's), where the
+// last failure happened, the pending name, the texts the last message was built in, the open
+// question, and the showers, the call trace and the splash closer installed at start.
+struct MessagesState {
+    int running = 0;
+    MessageLocation location;
+    CallTraceSource trace_source = nullptr;
+    int (*trace_depth)() = nullptr;
+    std::string pending;
+    bool pending_set = false;
+    char error_text[kErrorTextSize] = {};
+    char message_buffer[kMessageBufferSize] = {};
+    std::size_t prefix_length = 0;
+    int question_open = 0;
+    char name_buffer[kMessageBufferSize] = {};
+    // The start-up picture lies above this layer; the program installs what closes it.
+    void (*before_start_up_box)() = nullptr;
+    int (*status_shower)(int kind, const char* text) = nullptr;
+    char formatted_output[kFormattedOutputSize] = {};
+    void (*graphics_text_drawer)() = nullptr;
+    std::string list_entry_text;  // what list_entry_display_text returned last
+};
+
+MessagesState g_messages;
 
 // The same message with the arguments given; the table's text is untrusted, so it goes
 // through the checking formatter.
@@ -47,8 +61,8 @@ std::string blanks_for_underscores(const char* text) {
 void copy_to_message_buffer(std::size_t at, const std::string& text) {
     if (at >= kMessageBufferSize) at = kMessageBufferSize - 1;
     const std::size_t n = std::min(text.size(), kMessageBufferSize - 1 - at);
-    std::memcpy(message_buffer + at, text.data(), n);
-    message_buffer[at + n] = '\0';
+    std::memcpy(g_messages.message_buffer + at, text.data(), n);
+    g_messages.message_buffer[at + n] = '\0';
 }
 
 platform::MessageIcon icon_for(int kind) {
@@ -62,13 +76,10 @@ platform::MessageIcon icon_for(int kind) {
     }
 }
 
-// The start-up picture lies above this layer; the program installs what closes it.
-void (*g_before_start_up_box)() = nullptr;
-
 // A task-modal box titled "TAVO LT", the splash closed first; without a user interface the text
 // goes to standard error.
 int start_up_box(const char* text, platform::MessageButtons buttons, platform::MessageIcon icon) {
-    if (g_before_start_up_box != nullptr) g_before_start_up_box();
+    if (g_messages.before_start_up_box != nullptr) g_messages.before_start_up_box();
     platform::UiBackend* ui = platform::current_ui();
     if (ui == nullptr) {
         std::fprintf(stderr, "%s: %s\n", kProgramTitle, text);
@@ -85,24 +96,25 @@ int start_up_box(const char* text, platform::MessageButtons buttons, platform::M
 }  // namespace
 
 int running_flag() {
-    return running;
+    return g_messages.running;
 }
 
 void set_running_flag(int value) {
-    running = value != 0 ? 1 : 0;
+    g_messages.running = value != 0 ? 1 : 0;
 }
 
 MessageLocation& message_location() {
-    return location;
+    return g_messages.location;
 }
 
 void set_call_trace_source(CallTraceSource source, int (*call_depth)()) {
-    trace_source = source;
-    trace_depth = call_depth;
+    g_messages.trace_source = source;
+    g_messages.trace_depth = call_depth;
 }
 
 void show_procedure_trace() {
-    if (trace_source == nullptr || trace_depth == nullptr || trace_depth() < 2) {
+    if (g_messages.trace_source == nullptr || g_messages.trace_depth == nullptr ||
+        g_messages.trace_depth() < 2) {
         show_error(kMsgNoCallingProcedure);
         return;
     }
@@ -111,40 +123,35 @@ void show_procedure_trace() {
     text_newline();
     for (int level = 1;; ++level) {
         const char* name = nullptr;
-        if (trace_source(level, &name) != 0) break;
+        if (g_messages.trace_source(level, &name) != 0) break;
         const std::string line = std::string("   ") + (name != nullptr ? name : "") + "\n";
         write_output_text(line.c_str(), false);
     }
 }
 
 void set_pending_name(const char* name) {
-    pending_set = name != nullptr;
-    pending = name != nullptr ? name : "";
+    g_messages.pending_set = name != nullptr;
+    g_messages.pending = name != nullptr ? name : "";
 }
 
 const char* pending_name() {
-    return pending_set ? pending.c_str() : nullptr;
+    return g_messages.pending_set ? g_messages.pending.c_str() : nullptr;
 }
 
 const char* error_text_buffer() {
-    return error_text;
+    return g_messages.error_text;
 }
 
-namespace {
-
-int (*g_status_shower)(int kind, const char* text) = nullptr;
-
-}  // namespace
-
 void set_status_shower(int (*shower)(int kind, const char* text)) {
-    g_status_shower = shower;
+    g_messages.status_shower = shower;
 }
 
 int show_message_text(int kind, const char* text) {
     if (text == nullptr) text = "";
-    if (running == 0) return start_up_box(text, platform::MessageButtons::ok, icon_for(kind));
+    if (g_messages.running == 0)
+        return start_up_box(text, platform::MessageButtons::ok, icon_for(kind));
     if (output_option(kOptionEcho) != 0) echo_command_text(text, false);
-    if (g_status_shower != nullptr) return g_status_shower(kind, text);
+    if (g_messages.status_shower != nullptr) return g_messages.status_shower(kind, text);
     platform::UiBackend* ui = platform::current_ui();
     if (ui == nullptr) {
         std::fprintf(stderr, "%s\n", text);
@@ -183,16 +190,17 @@ void show_error(int code) {
     int kind = kMessageError;
     std::string text;
     if (code == kErrorTextReady) {
-        text = error_text;
+        text = g_messages.error_text;
     } else {
         text = msg_text_kind(code, &kind);
     }
     std::string composed;
-    if (kind == kMessageError && location.builtin_command >= 0 && location.argument_number >= 0) {
-        if (location.parameter_name != nullptr) {
-            composed = blanks_for_underscores(location.parameter_name);
+    if (kind == kMessageError && g_messages.location.builtin_command >= 0 &&
+        g_messages.location.argument_number >= 0) {
+        if (g_messages.location.parameter_name != nullptr) {
+            composed = blanks_for_underscores(g_messages.location.parameter_name);
         } else {
-            const FormatArg n[] = {location.argument_number + 1};
+            const FormatArg n[] = {g_messages.location.argument_number + 1};
             composed = formatted(kMsgArgumentNumber, n, nullptr);
         }
         composed += ": ";
@@ -202,29 +210,30 @@ void show_error(int code) {
         composed += text;
     } else {
         std::string name;
-        if (pending_set) {
-            name = pending.size() < kPendingNameWhole ? pending
-                                                      : pending.substr(0, kPendingNameCut) + "...";
+        if (g_messages.pending_set) {
+            name = g_messages.pending.size() < kPendingNameWhole
+                       ? g_messages.pending
+                       : g_messages.pending.substr(0, kPendingNameCut) + "...";
         }
         const FormatArg arg[] = {name};
         composed += safe_format(text.c_str(), arg);
     }
-    copy_to_message_buffer(prefix_length, composed);
+    copy_to_message_buffer(g_messages.prefix_length, composed);
     set_pending_name(nullptr);
-    show_message_text(kind, message_buffer);
+    show_message_text(kind, g_messages.message_buffer);
 }
 
 void report_pending_kpl_error() {
-    if (location.pending_error != 0) report_kpl_error();
-    location.pending_error = 0;
-    location.nested_line = nullptr;
-    location.builtin_command = -1;
-    location.argument_number = -1;
-    location.parameter_name = nullptr;
+    if (g_messages.location.pending_error != 0) report_kpl_error();
+    g_messages.location.pending_error = 0;
+    g_messages.location.nested_line = nullptr;
+    g_messages.location.builtin_command = -1;
+    g_messages.location.argument_number = -1;
+    g_messages.location.parameter_name = nullptr;
 }
 
 void report_kpl_error() {
-    const MessageLocation& at = location;
+    const MessageLocation& at = g_messages.location;
     if (at.pending_error == kStopped) return;
     std::string prefix;
     if (at.compiling != 0) {
@@ -250,16 +259,16 @@ void report_kpl_error() {
     }
     prefix += ": \n";
     copy_to_message_buffer(0, prefix);
-    prefix_length = std::strlen(message_buffer);
+    g_messages.prefix_length = std::strlen(g_messages.message_buffer);
     show_error(at.pending_error);
-    prefix_length = 0;
-    if (output_option(kOptionStepMode) != 0 && trace_source != nullptr && trace_depth != nullptr &&
-        trace_depth() > 0) {
+    g_messages.prefix_length = 0;
+    if (output_option(kOptionStepMode) != 0 && g_messages.trace_source != nullptr &&
+        g_messages.trace_depth != nullptr && g_messages.trace_depth() > 0) {
         text_out(msg_text(kMsgCallTrace));
         text_newline();
         for (int level = 0;; ++level) {
             const char* name = nullptr;
-            if (trace_source(level, &name) != 0) break;
+            if (g_messages.trace_source(level, &name) != 0) break;
             const std::string line = std::string("   ") + (name != nullptr ? name : "") + "\n";
             write_output_text(line.c_str(), false);
         }
@@ -273,23 +282,23 @@ std::string format_message(int code, std::span<const FormatArg> args, int* kind)
 int msg_box_args(int code, std::span<const FormatArg> args) {
     int kind = kMessageError;
     copy_to_message_buffer(0, formatted(code, args, &kind));
-    return show_message_text(kind, message_buffer);
+    return show_message_text(kind, g_messages.message_buffer);
 }
 
 int msgbox_printf_args(const char* format, std::span<const FormatArg> args) {
     copy_to_message_buffer(0, safe_format(format, args));
-    return show_message_text(kMessageInformation, message_buffer);
+    return show_message_text(kMessageInformation, g_messages.message_buffer);
 }
 
 int ask_msg_args(int code, std::span<const FormatArg> args) {
     if (code == 0) code = kMsgContinueQuestion;
-    question_open = 1;
+    g_messages.question_open = 1;
     std::string text = formatted(code, args, nullptr);
     if (text.find('\n') == std::string::npos) text += msg_text(kMsgContinueQuestion);
     copy_to_message_buffer(0, text);
-    const int result = start_up_box(message_buffer, platform::MessageButtons::ok_cancel,
+    const int result = start_up_box(g_messages.message_buffer, platform::MessageButtons::ok_cancel,
                                     platform::MessageIcon::question);
-    question_open = 0;
+    g_messages.question_open = 0;
     return result;
 }
 
@@ -300,11 +309,12 @@ void status_msg_args(int code, std::span<const FormatArg> args) {
     copy_to_message_buffer(0, text);
     if (text.size() > kPromptTextLimit) text.resize(kPromptTextLimit);
     if (platform::UiBackend* ui = platform::current_ui()) ui->set_status_text(text);
-    if (echo && output_option(kOptionEcho) != 0) echo_command_text(message_buffer, false);
+    if (echo && output_option(kOptionEcho) != 0)
+        echo_command_text(g_messages.message_buffer, false);
 }
 
 int set_error_msg_args(int code, std::span<const FormatArg> args) {
-    safe_format_to(error_text, sizeof error_text, msg_text(code), args);
+    safe_format_to(g_messages.error_text, sizeof g_messages.error_text, msg_text(code), args);
     return kErrorTextReady;
 }
 
@@ -318,26 +328,25 @@ void text_printf_args(const char* format, std::span<const FormatArg> args) {
 
 namespace {
 
-char formatted_output[kFormattedOutputSize];
-void (*graphics_text_drawer)() = nullptr;
-
 void draw_formatted_output(const std::string& text) {
-    std::snprintf(formatted_output, sizeof formatted_output, "%s", text.c_str());
-    if (graphics_text_drawer != nullptr) graphics_text_drawer();
+    std::snprintf(g_messages.formatted_output, sizeof g_messages.formatted_output, "%s",
+                  text.c_str());
+    if (g_messages.graphics_text_drawer != nullptr) g_messages.graphics_text_drawer();
 }
 
 }  // namespace
 
 const char* formatted_output_buffer() {
-    return formatted_output;
+    return g_messages.formatted_output;
 }
 
 void set_formatted_output(const char* text) {
-    std::snprintf(formatted_output, sizeof formatted_output, "%s", text != nullptr ? text : "");
+    std::snprintf(g_messages.formatted_output, sizeof g_messages.formatted_output, "%s",
+                  text != nullptr ? text : "");
 }
 
 void set_graphics_text_drawer(void (*draw_buffer_at_current_point)()) {
-    graphics_text_drawer = draw_buffer_at_current_point;
+    g_messages.graphics_text_drawer = draw_buffer_at_current_point;
 }
 
 void gfx_print_msg_args(int code, std::span<const FormatArg> args) {
@@ -377,11 +386,10 @@ void install_message_reporter() {
 // --- texts of the current list ---------------------------------------------------------------
 
 const char* list_entry_display_text(int i) {
-    static std::string text;
     const char* first = current_list_first(i);
     if (first == nullptr) return "?";
-    text = blanks_for_underscores(skip_brace_prefix(first));
-    return text.c_str();
+    g_messages.list_entry_text = blanks_for_underscores(skip_brace_prefix(first));
+    return g_messages.list_entry_text.c_str();
 }
 
 const char* skip_brace_prefix(const char* text) {
@@ -406,38 +414,38 @@ int brace_alias(const char* text) {
     if (text == nullptr) text = "";
     const char* close = text[0] == '{' ? std::strchr(text, '}') : nullptr;
     if (close != nullptr) {
-        const std::size_t n = std::min<std::size_t>(close - text - 1, sizeof name_buffer - 1);
-        std::memcpy(name_buffer, text + 1, n);
-        name_buffer[n] = '\0';
+        const std::size_t n =
+            std::min<std::size_t>(close - text - 1, sizeof g_messages.name_buffer - 1);
+        std::memcpy(g_messages.name_buffer, text + 1, n);
+        g_messages.name_buffer[n] = '\0';
         return static_cast<int>(close - text);
     }
-    const std::size_t n = std::min(std::strlen(text), sizeof name_buffer - 1);
-    std::memcpy(name_buffer, text, n);
-    name_buffer[n] = '\0';
+    const std::size_t n = std::min(std::strlen(text), sizeof g_messages.name_buffer - 1);
+    std::memcpy(g_messages.name_buffer, text, n);
+    g_messages.name_buffer[n] = '\0';
     return static_cast<int>(std::strlen(text)) + 1;
 }
 
 char* shared_name_buffer() {
-    return name_buffer;
+    return g_messages.name_buffer;
 }
 
 void set_before_start_up_box(void (*close_splash)()) {
-    g_before_start_up_box = close_splash;
+    g_messages.before_start_up_box = close_splash;
 }
 
 namespace {
 // Whether the main loop runs is the program's, not the session's, and the showers and the call
 // trace installed at start stay; what the last messages left goes.
 void reset_messages() {
-    location = MessageLocation{};
-    pending.clear();
-    pending_set = false;
-    std::memset(error_text, 0, sizeof error_text);
-    std::memset(message_buffer, 0, sizeof message_buffer);
-    prefix_length = 0;
-    question_open = 0;
-    std::memset(name_buffer, 0, sizeof name_buffer);
-    std::memset(formatted_output, 0, sizeof formatted_output);
+    MessagesState fresh;
+    fresh.running = g_messages.running;
+    fresh.trace_source = g_messages.trace_source;
+    fresh.trace_depth = g_messages.trace_depth;
+    fresh.before_start_up_box = g_messages.before_start_up_box;
+    fresh.status_shower = g_messages.status_shower;
+    fresh.graphics_text_drawer = g_messages.graphics_text_drawer;
+    g_messages = std::move(fresh);
 }
 const platform::StateReset messages_state_reset{"runtime/messages", reset_messages,
                                                 platform::ResetLayer::runtime};

@@ -23,13 +23,19 @@
 
 namespace {
 
-ParamHooks hooks;
-int prompting_word = kPromptingNone;
-// Whether the value list of the parameter being asked for could be made current; the caller of
-// the prompt loop selects it once, before the default is looked at.
-bool prompt_list_selected = false;
-char answer_buffer[kArgTextSize];
-char display_name[64];
+// The hooks the command language installs, the prompting mode, and the texts a prompt is built
+// in.
+struct ParametersState {
+    ParamHooks hooks;
+    int prompting_word = kPromptingNone;
+    // Whether the value list of the parameter being asked for could be made current; the caller
+    // of the prompt loop selects it once, before the default is looked at.
+    bool prompt_list_selected = false;
+    char answer_buffer[kArgTextSize] = {};
+    char display_name[64] = {};
+};
+
+ParametersState g_params;
 
 constexpr char kStringPreferences[] = "string_preferences";
 constexpr char kStrPref[] = "str_pref";
@@ -77,8 +83,9 @@ const char* value_entry_text(int n) {
 
 // The data address of built-in variable n (its table entry, else the lens item of that number).
 void* variable_address(int n) {
-    void* address = hooks.variable_address != nullptr ? hooks.variable_address(n) : nullptr;
-    if (address == nullptr && hooks.variable_address != nullptr) {
+    void* address =
+        g_params.hooks.variable_address != nullptr ? g_params.hooks.variable_address(n) : nullptr;
+    if (address == nullptr && g_params.hooks.variable_address != nullptr) {
         address = handler_table().lens_item_address(n, 0, 0);
     }
     return address;
@@ -173,7 +180,8 @@ bool parse_plain_number(const char* text, ArgCell* value) {
 }
 
 int evaluate_number(const char* text, ArgCell* value) {
-    if (hooks.evaluate_expression != nullptr) return hooks.evaluate_expression(text, value);
+    if (g_params.hooks.evaluate_expression != nullptr)
+        return g_params.hooks.evaluate_expression(text, value);
     return parse_plain_number(text, value) ? 0 : kMsgNoLineRunner;
 }
 
@@ -390,17 +398,17 @@ int string_preference(const std::string& name, char* text, std::size_t size) {
 }  // namespace
 
 ParamHooks& param_hooks() {
-    return hooks;
+    return g_params.hooks;
 }
 void reset_param_hooks() {
-    hooks = ParamHooks{};
+    g_params.hooks = ParamHooks{};
 }
 
 int prompting_mode() {
-    return prompting_word;
+    return g_params.prompting_word;
 }
 void set_prompting_mode(int mode) {
-    prompting_word = mode;
+    g_params.prompting_word = mode;
 }
 
 ParamDescriptor* param_descriptor(int n) {
@@ -430,11 +438,11 @@ const char* param_display_name(const ParamDescriptor& p) {
         const char* start = d.param_names + p.name_offset;
         if (std::memchr(start, 0, d.param_names_size - p.name_offset) != nullptr) name = start;
     }
-    copy_text(display_name, sizeof display_name, name);
-    for (char* c = display_name; *c != '\0'; ++c) {
+    copy_text(g_params.display_name, sizeof g_params.display_name, name);
+    for (char* c = g_params.display_name; *c != '\0'; ++c) {
         if (*c == '_') *c = ' ';
     }
-    return display_name;
+    return g_params.display_name;
 }
 
 int select_value_list(const ParamDescriptor& d) {
@@ -588,7 +596,7 @@ int evaluate_default(const ParamDescriptor& d, char* buffer, std::size_t size, A
                      char* shown, std::size_t shown_size) {
     copy_text(shown, shown_size, "");
     int mode = d.prompt_mode;
-    const int state = prompting_word;
+    const int state = g_params.prompting_word;
     if (mode == kPromptAsk && state >= kPromptingNone) return kPromptAsk;
     bool has_default = mode != kPromptAsk && d.default_handle != 0;
 
@@ -596,7 +604,8 @@ int evaluate_default(const ParamDescriptor& d, char* buffer, std::size_t size, A
     if (state < kPromptingNone) {
         // An omitted argument is never asked for.
         mode = kPromptTakeDefault;
-        if (state == kPromptingOmitted && !(interactive_call() > 0 && prompt_list_selected)) {
+        if (state == kPromptingOmitted &&
+            !(interactive_call() > 0 && g_params.prompt_list_selected)) {
             has_default = false;
         }
     } else if (state > kPromptingNone) {
@@ -665,20 +674,20 @@ int evaluate_default(const ParamDescriptor& d, char* buffer, std::size_t size, A
 
 int prompt_loop(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCell* cell) {
     char shown[kArgTextSize];
-    const int state = prompting_word;
+    const int state = g_params.prompting_word;
     const int r = evaluate_default(d, buffer, size, cell, shown, sizeof shown);
     if (r == kPromptTakeDefault) {
         cell->status = state < kPromptingNone ? kArgDefaultForced : kArgDefaultTaken;
-        prompting_word = kPromptingNone;
+        g_params.prompting_word = kPromptingNone;
         return 0;
     }
     if (r != kPromptAsk && r != kPromptShowDefault) {
-        prompting_word = kPromptingNone;
+        g_params.prompting_word = kPromptingNone;
         return r;
     }
     if (in_lens_data_scope()) {
         // Nobody answers a line of lens data: a missing value takes its default or fails.
-        prompting_word = kPromptingNone;
+        g_params.prompting_word = kPromptingNone;
         if (r == kPromptAsk || d.default_handle == 0) return kMsgRefusedInLensData;
         cell->status = kArgDefaultTaken;
         return 0;
@@ -713,7 +722,8 @@ int prompt_loop(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCel
         prompt = format_message(message, name);
     }
 
-    const auto ask = hooks.ask_line != nullptr ? hooks.ask_line : backend_ask_line;
+    const auto ask =
+        g_params.hooks.ask_line != nullptr ? g_params.hooks.ask_line : backend_ask_line;
     const bool quoted = (d.flags & kParamQuoteAnswer) != 0;
     int result = 0;
     for (;;) {
@@ -722,20 +732,22 @@ int prompt_loop(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCel
                      d.flags);
         if (result != 0) break;
         if (r == kPromptShowDefault && std::strcmp(answer, shown) == 0) {
-            if (hooks.collect_answer != nullptr) hooks.collect_answer(answer, quoted);
+            if (g_params.hooks.collect_answer != nullptr)
+                g_params.hooks.collect_answer(answer, quoted);
             break;
         }
         copy_text(buffer, size, answer);
         result = evaluate_answer(d, buffer, size, cell);
         if (result == 0) {
-            if (hooks.collect_answer != nullptr) hooks.collect_answer(answer, quoted);
+            if (g_params.hooks.collect_answer != nullptr)
+                g_params.hooks.collect_answer(answer, quoted);
             break;
         }
         if (result == kStopped || result == kMsgOutOfMemory || running_flag() == 0) break;
         show_error(result);
     }
-    prompting_word = kPromptingNone;
-    if (hooks.close_prompt != nullptr) hooks.close_prompt();
+    g_params.prompting_word = kPromptingNone;
+    if (g_params.hooks.close_prompt != nullptr) g_params.hooks.close_prompt();
     return result;
 }
 
@@ -782,14 +794,14 @@ int prompt_param(int n, ArgCell* cell) {
     const ParamDescriptor* d = param_descriptor(n);
     if (d == nullptr) return kStopped;
     const int r = select_param_list(n);
-    prompt_list_selected = r == 0;
+    g_params.prompt_list_selected = r == 0;
     if (r != 0) return r;
-    prompting_word = kPromptingDirect;
+    g_params.prompting_word = kPromptingDirect;
     cell->status = kArgGiven;
     const LineRunnerHooks& line = line_runner_hooks();
     if (line.stop_answer_collection != nullptr) line.stop_answer_collection();
-    const int result = prompt_loop(*d, answer_buffer, sizeof answer_buffer, cell);
-    prompt_list_selected = false;
+    const int result = prompt_loop(*d, g_params.answer_buffer, sizeof g_params.answer_buffer, cell);
+    g_params.prompt_list_selected = false;
     return result;
 }
 
@@ -803,16 +815,16 @@ int prompt_argument(const ParamDescriptor& d, int mode, char* buffer, std::size_
         return 0;
     }
     const int r = select_value_list(d);
-    prompt_list_selected = r == 0;
+    g_params.prompt_list_selected = r == 0;
     if (r != 0) {
         clear_value_list();
-        prompting_word = kPromptingNone;
+        g_params.prompting_word = kPromptingNone;
         return r;
     }
-    prompting_word = mode;
+    g_params.prompting_word = mode;
     const int result = prompt_loop(d, buffer, size, cell);
-    prompting_word = kPromptingNone;
-    prompt_list_selected = false;
+    g_params.prompting_word = kPromptingNone;
+    g_params.prompt_list_selected = false;
     return result;
 }
 

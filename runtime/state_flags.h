@@ -143,7 +143,7 @@ int eval_flag_expression(int precedence);
 // 0 when condition n holds or n >= 255, -1 when it does not (or is not in the table).
 int check_enable_condition(int n);
 // The menus-need-update byte: set by every re-evaluation, cleared by the menu refresher.
-extern std::uint8_t menus_need_update;
+std::uint8_t& menus_need_update();
 // Installs the condition block (count and block as loaded and checked; the block stays owned by
 // the caller). A null block with count 0 removes it.
 void set_condition_block(std::uint8_t* block, std::size_t size, int count);

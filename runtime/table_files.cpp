@@ -14,12 +14,18 @@
 
 namespace {
 
-TableErrorReporter error_reporter = nullptr;
-TableError last_error;
-std::string root_dir;
-std::string data_dir;
-int stale_word = 0;
-AmoFile current_file;
+// The installation's folders the tables are read from, the table file being read, whether the
+// private tables are stale, the last table error and the reporter installed at start.
+struct TableFilesState {
+    TableErrorReporter error_reporter = nullptr;
+    TableError last_error;
+    std::string root_dir;
+    std::string data_dir;
+    int stale_word = 0;
+    AmoFile current_file;
+};
+
+TableFilesState g_tables;
 
 // A shipped table may carry its name in another case than asked for.
 std::string existing_path(const std::string& path) {
@@ -34,36 +40,36 @@ bool modification_time(const std::string& path, std::int64_t& seconds) {
 }  // namespace
 
 void set_table_error_reporter(TableErrorReporter reporter) {
-    error_reporter = reporter;
+    g_tables.error_reporter = reporter;
 }
 
 void record_table_error(int code, const std::string& argument) {
-    last_error.code = code;
-    last_error.argument = argument;
-    last_error.shown = false;
+    g_tables.last_error.code = code;
+    g_tables.last_error.argument = argument;
+    g_tables.last_error.shown = false;
 }
 
 void report_table_error(int code, const std::string& argument) {
     record_table_error(code, argument);
-    if (error_reporter == nullptr) return;
-    last_error.shown = true;
-    error_reporter(code, argument.c_str());
+    if (g_tables.error_reporter == nullptr) return;
+    g_tables.last_error.shown = true;
+    g_tables.error_reporter(code, argument.c_str());
 }
 
 const TableError& last_table_error() {
-    return last_error;
+    return g_tables.last_error;
 }
 void clear_last_table_error() {
-    last_error = TableError{};
+    g_tables.last_error = TableError{};
 }
 
 int read_root_folders() {
     const std::optional<std::string> root = platform::environment_get("TVROOT");
     const std::optional<std::string> data = platform::environment_get("TVDATA");
     if (!root || !data) return -168;
-    root_dir = root->substr(0, kFolderLimit);
-    data_dir = data->substr(0, kFolderLimit);
-    stale_word = 0;
+    g_tables.root_dir = root->substr(0, kFolderLimit);
+    g_tables.data_dir = data->substr(0, kFolderLimit);
+    g_tables.stale_word = 0;
     check_private_copy_age("usmsgs.amo", "rtmsgs.amo");
     check_private_copy_age("ulists.amo", "alists.amo");
     check_private_copy_age("rtdefs.amo", nullptr);
@@ -71,16 +77,16 @@ int read_root_folders() {
 }
 
 const std::string& root_folder() {
-    return root_dir;
+    return g_tables.root_dir;
 }
 const std::string& data_folder() {
-    return data_dir;
+    return g_tables.data_dir;
 }
 int tables_stale() {
-    return stale_word;
+    return g_tables.stale_word;
 }
 void set_tables_stale(int value) {
-    stale_word = value;
+    g_tables.stale_word = value;
 }
 
 void check_private_copy_age(const char* name, const char* alternate) {
@@ -90,7 +96,7 @@ void check_private_copy_age(const char* name, const char* alternate) {
     if (!have_public && alternate != nullptr) {
         have_public = modification_time(amo_path(true, alternate), public_time);
     }
-    if (have_public && private_time < public_time) stale_word = kStalePrivateTables;
+    if (have_public && private_time < public_time) g_tables.stale_word = kStalePrivateTables;
 }
 
 bool table_older_than_public(bool is_public, const char* name, const char* base_name) {
@@ -100,7 +106,7 @@ bool table_older_than_public(bool is_public, const char* name, const char* base_
 }
 
 std::string amo_path(bool is_public, const char* name) {
-    std::string path = is_public ? root_dir : data_dir;
+    std::string path = is_public ? g_tables.root_dir : g_tables.data_dir;
     while (!path.empty() && path.back() == '/') path.pop_back();
     path += "/bin/amo/";
     path += kTablePrefix;
@@ -234,32 +240,32 @@ long AmoFile::size() {
 }
 
 int open_amo_file(bool is_public, const char* name, const char* magic) {
-    return current_file.open(is_public, name, magic);
+    return g_tables.current_file.open(is_public, name, magic);
 }
 
 int close_amo_file(int error) {
-    return current_file.close(error);
+    return g_tables.current_file.close(error);
 }
 unsigned amo_read_byte() {
-    return current_file.read_byte();
+    return g_tables.current_file.read_byte();
 }
 unsigned amo_read_be16() {
-    return current_file.read_be16();
+    return g_tables.current_file.read_be16();
 }
 unsigned amo_read_le16() {
-    return current_file.read_le16();
+    return g_tables.current_file.read_le16();
 }
 std::uint32_t amo_read_le32() {
-    return current_file.read_le32();
+    return g_tables.current_file.read_le32();
 }
 int amo_read_bytes(void* buffer, std::size_t n) {
-    return current_file.read_bytes(buffer, n);
+    return g_tables.current_file.read_bytes(buffer, n);
 }
 std::uint8_t* amo_read_block(std::size_t n) {
-    return current_file.read_block(n);
+    return g_tables.current_file.read_block(n);
 }
 AmoFile& current_amo_file() {
-    return current_file;
+    return g_tables.current_file;
 }
 
 void lowercase_string(char* text) {

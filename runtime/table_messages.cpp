@@ -7,26 +7,31 @@
 
 namespace {
 
-AmoFile message_file;
-int highest_slot = 0;
-char ring[kMessageRingSize];
-std::size_t ring_position = 0;
+// The message table read at start, its highest slot, and the ring the texts are copied into.
+struct TableMessagesState {
+    AmoFile message_file;
+    int highest_slot = 0;
+    char ring[kMessageRingSize] = {};
+    std::size_t ring_position = 0;
+};
+
+TableMessagesState g_messages_table;
 
 // A table cut short would answer every later message with the access-failure text: it is
 // refused at the start instead, when every index entry and the last byte of every text must be
 // there.
 bool every_text_present() {
-    for (int slot = 0; slot <= highest_slot; ++slot) {
+    for (int slot = 0; slot <= g_messages_table.highest_slot; ++slot) {
         std::uint8_t raw[kMessageEntrySize];
-        if (message_file.seek(message_entry_position(slot)) != 0 ||
-            message_file.read_bytes(raw, sizeof raw) != 0) {
+        if (g_messages_table.message_file.seek(message_entry_position(slot)) != 0 ||
+            g_messages_table.message_file.read_bytes(raw, sizeof raw) != 0) {
             return false;
         }
         const MessageEntry e = decode_message_entry(raw);
         if (e.length == 0) continue;
         char last = 0;
-        if (message_file.seek(static_cast<long>(e.offset + e.length - 1)) != 0 ||
-            message_file.read_bytes(&last, 1) != 0) {
+        if (g_messages_table.message_file.seek(static_cast<long>(e.offset + e.length - 1)) != 0 ||
+            g_messages_table.message_file.read_bytes(&last, 1) != 0) {
             return false;
         }
     }
@@ -34,10 +39,11 @@ bool every_text_present() {
 }
 
 bool try_open(bool is_public, const char* name) {
-    if (message_file.open(is_public, name, kMessageMagic, false) != 0) return false;
-    highest_slot = static_cast<int>(message_file.read_be16());
-    if (highest_slot == 0 || !every_text_present()) {
-        message_file.discard();
+    if (g_messages_table.message_file.open(is_public, name, kMessageMagic, false) != 0)
+        return false;
+    g_messages_table.highest_slot = static_cast<int>(g_messages_table.message_file.read_be16());
+    if (g_messages_table.highest_slot == 0 || !every_text_present()) {
+        g_messages_table.message_file.discard();
         return false;
     }
     return true;
@@ -48,7 +54,7 @@ bool try_open(bool is_public, const char* name) {
 int open_message_table() {
     close_message_table();
     // A newly opened table fills the ring from its start, whatever an earlier one left there.
-    ring_position = 0;
+    g_messages_table.ring_position = 0;
     // A user table holds the base messages it was compiled on: one older than the public base
     // table (rebuilt since) would hide the newer base texts, so it is passed over.
     auto user_table = [](bool is_public) {
@@ -67,23 +73,25 @@ int open_message_table() {
 }
 
 void close_message_table() {
-    message_file.discard();
-    highest_slot = 0;
+    g_messages_table.message_file.discard();
+    g_messages_table.highest_slot = 0;
 }
 
 const char* msg_text_kind(int n, int* kind) {
     int slot = n + kMessageSlotBase;
-    if (slot < 0 || slot > highest_slot) slot = 0;
+    if (slot < 0 || slot > g_messages_table.highest_slot) slot = 0;
     std::uint8_t raw[kMessageEntrySize];
-    if (message_file.is_open() && message_file.seek(message_entry_position(slot)) == 0 &&
-        message_file.read_bytes(raw, sizeof raw) == 0) {
+    if (g_messages_table.message_file.is_open() &&
+        g_messages_table.message_file.seek(message_entry_position(slot)) == 0 &&
+        g_messages_table.message_file.read_bytes(raw, sizeof raw) == 0) {
         const MessageEntry e = decode_message_entry(raw);
-        if (ring_position + e.length >= kMessageRingSize) ring_position = 0;
-        char* text = ring + ring_position;
-        if (message_file.seek(static_cast<long>(e.offset)) == 0 &&
-            message_file.read_bytes(text, e.length) == 0) {
+        if (g_messages_table.ring_position + e.length >= kMessageRingSize)
+            g_messages_table.ring_position = 0;
+        char* text = g_messages_table.ring + g_messages_table.ring_position;
+        if (g_messages_table.message_file.seek(static_cast<long>(e.offset)) == 0 &&
+            g_messages_table.message_file.read_bytes(text, e.length) == 0) {
             text[e.length] = '\0';
-            ring_position += e.length + 1u;
+            g_messages_table.ring_position += e.length + 1u;
             if (kind != nullptr) *kind = e.kind;
             return text;
         }

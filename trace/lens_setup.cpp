@@ -691,9 +691,9 @@ int setup_pass() {
     check_pickup_chains();
     mark_variables();
     mark_air();
-    if (bounds_stale != 0) {
+    if (lens_flags().bounds_stale != 0) {
         update_lens_array_bounds();
-        bounds_stale = 0;
+        lens_flags().bounds_stale = 0;
     }
     clear_state_flag(kFlagReferenceRayCurrent);
     clear_state_flag(kFlagSpotDiagramCurrent);
@@ -713,15 +713,15 @@ int setup_pass() {
     settle_aim_mode_early(pass);
     const int last_reference = prepare_decentres();
     std::vector<double> wavelengths = lens_wavelengths();
-    if (wavelengths != g_indexed_wavelengths) wavelengths_changed = 1;
+    if (wavelengths != g_indexed_wavelengths) lens_flags().wavelengths_changed = 1;
     g_indexed_wavelengths.swap(wavelengths);
-    if (materials_changed != 0) {
+    if (lens_flags().materials_changed != 0) {
         update_surface_materials();
-        materials_changed = 0;
-        wavelengths_changed = 0;
-    } else if (wavelengths_changed != 0) {
+        lens_flags().materials_changed = 0;
+        lens_flags().wavelengths_changed = 0;
+    } else if (lens_flags().wavelengths_changed != 0) {
         refresh_glass_cache_indices();
-        wavelengths_changed = 0;
+        lens_flags().wavelengths_changed = 0;
     }
     {
         SurfaceRecord& s0 = surface(0);

@@ -46,7 +46,7 @@ int copy_asphere(const AsphereRecord& from, SurfaceRecord& target, bool negate) 
         if (fresh == nullptr) return kMsgPickupNoMemory;
         mem_free(a);
         target.asphere = a = fresh;
-        bounds_stale = 1;
+        lens_flags().bounds_stale = 1;
     }
     a->kind = from.kind;
     a->sub_kind = from.sub_kind;
@@ -208,7 +208,7 @@ int apply_curvature_pickup(const SurfaceRecord& source, SurfaceRecord& target) {
     } else if (target.asphere != nullptr && target.asphere->kind == kAsphereBiconicPairs) {
         mem_free(target.asphere);
         target.asphere = nullptr;
-        bounds_stale = 1;
+        lens_flags().bounds_stale = 1;
     }
     if (rc == 0 && source.spline != nullptr) rc = copy_spline(*source.spline, target, negated);
     if (rc != 0) {
@@ -228,7 +228,7 @@ int apply_diffractive_pickup(const SurfaceRecord& source, SurfaceRecord& target,
         if (fresh == nullptr) return kMsgPickupNoMemory;
         mem_free(d);
         target.diffractive = d = fresh;
-        bounds_stale = 1;
+        lens_flags().bounds_stale = 1;
     }
     d->kind = from->kind;
     d->working_count =

@@ -1,6 +1,8 @@
 #include "ui/graphics_text_window.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include "platform/state_reset.h"
 #include "runtime/command_levels.h"
@@ -17,11 +19,17 @@ struct ListState {
     int delivered = -1;         // the line the last click delivered (for a double click)
 };
 
-ListState g_list;
-bool g_window16_active = false;
-void (*g_strip_builder)() = nullptr;
-std::string g_window16_label;
-bool (*g_owner_command)(int command) = nullptr;
+// The graphics text window: its list pane's mouse and key state, whether it is shown, its label,
+// and the strip builder and owner command its owner installs while it owns the window.
+struct GraphicsTextWindowState {
+    ListState list;
+    bool active = false;
+    void (*strip_builder)() = nullptr;
+    std::string label;
+    bool (*owner_command)(int command) = nullptr;
+};
+
+GraphicsTextWindowState g_window;
 
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
@@ -45,8 +53,8 @@ void select_row(const TextArea& a, int row) {
 }
 
 void stop_scrolling() {
-    if (g_list.scroll_direction == 0) return;
-    g_list.scroll_direction = 0;
+    if (g_window.list.scroll_direction == 0) return;
+    g_window.list.scroll_direction = 0;
     if (platform::UiBackend* ui = ui_or_null()) ui->kill_timer(kListPane, kListScrollTimer);
 }
 
@@ -93,6 +101,7 @@ public:
     void on_timer(int pane, int timer_id) override { grid_window_timer(pane, timer_id); }
 };
 
+// Without state of their own: the panes keep their addresses.
 ListPaneHandler g_list_handler;
 GridPaneHandler g_grid_handler;
 
@@ -144,7 +153,7 @@ int create_window16_panes(const Window16Shape& shape) {
         }
     }
     if (ui->set_band_layout(w, window16_bands(shape, font)) != 0) return -1;
-    if (g_strip_builder != nullptr) g_strip_builder();
+    if (g_window.strip_builder != nullptr) g_window.strip_builder();
     // Centred on the screen and fixed in size.
     const platform::Size client = window16_client_size(shape, font);
     const platform::Size screen = ui->screen_size();
@@ -158,7 +167,7 @@ int create_window16_panes(const Window16Shape& shape) {
 }
 
 void set_window16_strip_builder(void (*build)()) {
-    g_strip_builder = build;
+    g_window.strip_builder = build;
 }
 
 void list_on_mouse(const platform::MouseEvent& event) {
@@ -168,7 +177,7 @@ void list_on_mouse(const platform::MouseEvent& event) {
     platform::UiBackend* ui = ui_or_null();
     // A selection a key moved, or a cell the grid changed, is on its way to its owner: the
     // mouse waits for it.
-    if (a == nullptr || ui == nullptr || g_list.delivery_due ||
+    if (a == nullptr || ui == nullptr || g_window.list.delivery_due ||
         grid_control().cell_change_waiting) {
         return;
     }
@@ -176,18 +185,18 @@ void list_on_mouse(const platform::MouseEvent& event) {
         case MouseAction::press:
             if (event.button != MouseButton::left) return;
             ui->capture_mouse(kListPane);
-            g_list.tracking = true;
+            g_window.list.tracking = true;
             select_row(*a, row_at(*a, event.position.y));
             return;
         case MouseAction::move: {
-            if (!g_list.tracking) return;
+            if (!g_window.list.tracking) return;
             const int row = row_at(*a, event.position.y);
             const int direction = row < 0 ? -1 : (row >= a->visible_lines ? 1 : 0);
             if (direction == 0) {
                 stop_scrolling();
                 select_row(*a, row);
-            } else if (direction != g_list.scroll_direction) {
-                g_list.scroll_direction = direction;
+            } else if (direction != g_window.list.scroll_direction) {
+                g_window.list.scroll_direction = direction;
                 ui->set_timer(kListPane, kListScrollTimer, kListScrollMs);
             }
             return;
@@ -198,21 +207,21 @@ void list_on_mouse(const platform::MouseEvent& event) {
             const bool double_click = event.action == MouseAction::double_click;
             // A release ends a press made on the list; one left over from the press a
             // double click began delivers nothing again.
-            if (!double_click && !g_list.tracking) return;
+            if (!double_click && !g_window.list.tracking) return;
             // A double click chooses the line under the pointer, whichever a press selected.
             if (double_click) {
                 const int row = row_at(*a, event.position.y);
                 if (row >= 0 && row < a->visible_lines) select_row(*a, row);
             }
-            g_list.tracking = false;
+            g_window.list.tracking = false;
             if (ui->mouse_capture() == kListPane) ui->release_mouse();
             stop_scrolling();
             const int line = list_selected_line();
-            if (double_click && line >= 0 && line == g_list.delivered) {
-                g_list.delivered = -1;
+            if (double_click && line >= 0 && line == g_window.list.delivered) {
+                g_window.list.delivered = -1;
                 deliver(kListDoubleClicked);
             } else {
-                g_list.delivered = line;
+                g_window.list.delivered = line;
                 deliver(kListChosen);
             }
             return;
@@ -259,13 +268,13 @@ void list_step_selection(int lines) {
     if (to == from) return;
     list_set_selection(to);
     // Each key starts the pause again: only where the keys stop reaches the owner.
-    g_list.delivery_due = true;
+    g_window.list.delivery_due = true;
     if (ui != nullptr) ui->set_timer(kListPane, kListSelectionTimer, kListSelectionMs);
 }
 
 void list_stop_timers() {
     stop_scrolling();
-    g_list.delivery_due = false;
+    g_window.list.delivery_due = false;
     if (platform::UiBackend* ui = ui_or_null()) ui->kill_timer(kListPane, kListSelectionTimer);
 }
 
@@ -273,19 +282,19 @@ void list_on_timer(int timer_id) {
     platform::UiBackend* ui = ui_or_null();
     if (timer_id == kListSelectionTimer) {
         if (ui != nullptr) ui->kill_timer(kListPane, kListSelectionTimer);
-        if (!g_list.delivery_due) return;
-        g_list.delivery_due = false;
+        if (!g_window.list.delivery_due) return;
+        g_window.list.delivery_due = false;
         deliver(kListChosen);
         return;
     }
     if (timer_id != kListScrollTimer) return;
     const TextArea* a = textarea(kListArea);
-    if (g_list.scroll_direction == 0 || a == nullptr || a->line_count <= 0) {
+    if (g_window.list.scroll_direction == 0 || a == nullptr || a->line_count <= 0) {
         stop_scrolling();
         return;
     }
     const int from = list_selected_line();
-    const int to = std::clamp(from + g_list.scroll_direction, 0, a->line_count - 1);
+    const int to = std::clamp(from + g_window.list.scroll_direction, 0, a->line_count - 1);
     if (to == from) {
         stop_scrolling();  // the end of the list: nothing more to scroll
         return;
@@ -296,7 +305,7 @@ void list_on_timer(int timer_id) {
 void window16_command(int command) {
     const StripCommandRunner runner = strip_command_runner();
     set_window16_active(true);
-    if (g_owner_command != nullptr && g_owner_command(command)) return;
+    if (g_window.owner_command != nullptr && g_window.owner_command(command)) return;
     if (runner == nullptr) return;
     switch (command) {
         case kWindow16OkCommand:
@@ -315,22 +324,23 @@ void window16_command(int command) {
 
 bool window16_close_request() {
     set_window16_active(true);
-    if (g_owner_command != nullptr && g_owner_command(kWindow16CancelCommand)) return false;
+    if (g_window.owner_command != nullptr && g_window.owner_command(kWindow16CancelCommand))
+        return false;
     if (level_count() == 0 || strip_command_runner() == nullptr) return true;
     window16_command(kWindow16CancelCommand);
     return false;
 }
 
 void set_window16_owner(bool (*command)(int command)) {
-    g_owner_command = command;
+    g_window.owner_command = command;
 }
 
 bool window16_active() {
-    return g_window16_active;
+    return g_window.active;
 }
 
 void set_window16_active(bool active) {
-    g_window16_active = active;
+    g_window.active = active;
 }
 
 void set_window16_label(const char* text) {
@@ -343,26 +353,26 @@ void set_window16_label(const char* text) {
             break;
         }
     }
-    g_window16_label = kept;
+    g_window.label = kept;
     platform::UiBackend* ui = ui_or_null();
     if (ui != nullptr && ui->window_exists(platform::kWindowGraphicsText)) {
-        ui->set_window_label(platform::kWindowGraphicsText, g_window16_label);
+        ui->set_window_label(platform::kWindowGraphicsText, g_window.label);
     }
 }
 
 const std::string& window16_label() {
-    return g_window16_label;
+    return g_window.label;
 }
 
 void clear_window16_label() {
-    g_window16_label.clear();
+    g_window.label.clear();
 }
 
 void reset_window16() {
-    g_list = ListState{};
-    g_window16_active = false;
-    g_strip_builder = nullptr;
-    g_owner_command = nullptr;
+    // The label stays: it is cleared where the window's owner ends.
+    std::string label = std::move(g_window.label);
+    g_window = GraphicsTextWindowState{};
+    g_window.label = std::move(label);
 }
 
 namespace {

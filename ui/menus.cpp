@@ -342,10 +342,10 @@ void update_menu_states(int mode) {
         g.recent_settings[k] = now;
         set_recent_file_entry(now.c_str(), k);
     }
-    const bool changed = menus_need_update != 0 || g.full_update;
+    const bool changed = menus_need_update() != 0 || g.full_update;
     if (mode == g.last_mode && !changed) return;
     if (mode == 1 && changed) {
-        menus_need_update = 0;
+        menus_need_update() = 0;
         int old_state = 0;
         int new_state = 0;
         int position = 0;

@@ -14,21 +14,66 @@
 
 namespace {
 
-WindowRecord g_table[platform::kWindowCount];
-
 // How the spreadsheet window is sized: mode 1 takes the rectangle the user last gave it (empty
 // until then), any other mode sizes it by rows.
 struct SheetSizing {
     platform::Rect stored{};
     int mode = 0;
 };
-SheetSizing g_sheet_sizing;
+
+// The control window is made at start-up, before anything shows sliders in it: its events go
+// to whatever handler the slider code sets, and to nobody until then.
+class ControlWindowForwarder : public platform::WindowHandler {
+public:
+    platform::WindowHandler* target = nullptr;
+    void on_paint(int w, platform::DeviceContext& dc) override {
+        if (target != nullptr) target->on_paint(w, dc);
+    }
+    void on_size(int w, platform::Size s) override {
+        if (target != nullptr) target->on_size(w, s);
+    }
+    void on_move(int w, platform::Point p) override {
+        if (target != nullptr) target->on_move(w, p);
+    }
+    void on_activate(int w, bool a) override {
+        if (target != nullptr) target->on_activate(w, a);
+    }
+    bool on_close_request(int w) override {
+        return target != nullptr ? target->on_close_request(w) : WindowHandler::on_close_request(w);
+    }
+    void on_key(int w, const platform::KeyEvent& e) override {
+        if (target != nullptr) target->on_key(w, e);
+    }
+    void on_mouse(int w, const platform::MouseEvent& e) override {
+        if (target != nullptr) target->on_mouse(w, e);
+    }
+    void on_scroll(int w, const platform::ScrollEvent& e) override {
+        if (target != nullptr) target->on_scroll(w, e);
+    }
+    void on_command(int w, int c) override {
+        if (target != nullptr) target->on_command(w, c);
+    }
+    void on_timer(int w, int t) override {
+        if (target != nullptr) target->on_timer(w, t);
+    }
+};
+
+// The program's windows by number, how the spreadsheet window is sized, the record a bad window
+// number is given, and the strip-command runner and the control window's forwarder installed at
+// start.
+struct WindowTableState {
+    WindowRecord windows[platform::kWindowCount];
+    SheetSizing sheet_sizing;
+    WindowRecord scratch;
+    StripCommandRunner strip_runner = nullptr;
+    ControlWindowForwarder control_forwarder;
+};
+
+WindowTableState g_windows;
 
 bool rect_empty(const platform::Rect& r) {
     return r.right <= r.left || r.bottom <= r.top;
 }
-WindowRecord g_scratch;
-StripCommandRunner g_strip_runner = nullptr;
 
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
@@ -72,9 +117,9 @@ public:
     }
     void on_size(int window, platform::Size size) override {
         textarea_on_size(window, size);
-        if (window == platform::kWindowSpreadsheet && g_sheet_sizing.mode == 1) {
+        if (window == platform::kWindowSpreadsheet && g_windows.sheet_sizing.mode == 1) {
             if (platform::UiBackend* ui = platform::current_ui()) {
-                g_sheet_sizing.stored = ui->window_rect(window);
+                g_windows.sheet_sizing.stored = ui->window_rect(window);
             }
         }
     }
@@ -93,9 +138,9 @@ public:
     bool on_close_request(int window) override {
         // Closing the spreadsheet is its Cancel: the level it shows ends, and that hides it.
         // Without a level there is nothing to cancel and it simply hides.
-        if (window == platform::kWindowSpreadsheet && g_strip_runner != nullptr &&
+        if (window == platform::kWindowSpreadsheet && g_windows.strip_runner != nullptr &&
             level_count() > 0) {
-            g_strip_runner(window, kSheetCancelCommand);
+            g_windows.strip_runner(window, kSheetCancelCommand);
             return false;
         }
         // textwin_close hides the window itself, or keeps the last one open.
@@ -103,7 +148,7 @@ public:
         return !platform::is_text_window(window);
     }
     void on_command(int window, int command) override {
-        if (g_strip_runner != nullptr) g_strip_runner(window, command);
+        if (g_windows.strip_runner != nullptr) g_windows.strip_runner(window, command);
     }
 };
 
@@ -114,11 +159,11 @@ FontMetricsCell fixed_font_metrics() {
 }
 
 void set_strip_command_runner(StripCommandRunner runner) {
-    g_strip_runner = runner;
+    g_windows.strip_runner = runner;
 }
 
 StripCommandRunner strip_command_runner() {
-    return g_strip_runner;
+    return g_windows.strip_runner;
 }
 
 platform::WindowHandler* text_window_handler() {
@@ -128,10 +173,10 @@ platform::WindowHandler* text_window_handler() {
 
 WindowRecord& window_record(int n) {
     if (n < 0 || n >= platform::kWindowCount) {
-        g_scratch = WindowRecord{};
-        return g_scratch;
+        g_windows.scratch = WindowRecord{};
+        return g_windows.scratch;
     }
-    return g_table[n];
+    return g_windows.windows[n];
 }
 
 void get_window_placement(int n, int* x, int* y, int* width, int* height) {
@@ -165,7 +210,7 @@ platform::Rect placement_on_screen(int x, int y, int width, int height, platform
 
 void set_window_placement(int n, int x, int y, int width, int height) {
     if (!platform::is_valid_window(n)) return;
-    WindowRecord& r = g_table[n];
+    WindowRecord& r = g_windows.windows[n];
     r.x = x;
     r.y = y;
     r.width = width;
@@ -200,7 +245,7 @@ platform::Rect default_graphics_placement(int n, int mdi_client_width, int toolb
 int create_text_window(int n, int line_capacity, int rows, int columns) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr || !platform::is_text_window(n)) return -1;
-    WindowRecord& r = g_table[n];
+    WindowRecord& r = g_windows.windows[n];
     r.in_use = 0;
     if (!ui->window_exists(n) && ui->create_window(n, " ", text_window_handler()) != 0) return -1;
     const FontMetricsCell font = fixed_font(n);
@@ -222,7 +267,7 @@ int create_text_window(int n, int line_capacity, int rows, int columns) {
 int create_sheet_window(int line_capacity, int rows, int columns) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return -1;
-    WindowRecord& r = g_table[platform::kWindowSpreadsheet];
+    WindowRecord& r = g_windows.windows[platform::kWindowSpreadsheet];
     r.in_use = 0;
     if (!ui->window_exists(platform::kWindowSpreadsheet) &&
         ui->create_window(platform::kWindowSpreadsheet, " ", text_window_handler()) != 0) {
@@ -246,60 +291,18 @@ int create_sheet_window(int line_capacity, int rows, int columns) {
     return 0;
 }
 
-namespace {
-
-// The control window is made at start-up, before anything shows sliders in it: its events go
-// to whatever handler the slider code sets, and to nobody until then.
-class ControlWindowForwarder : public platform::WindowHandler {
-public:
-    platform::WindowHandler* target = nullptr;
-    void on_paint(int w, platform::DeviceContext& dc) override {
-        if (target != nullptr) target->on_paint(w, dc);
-    }
-    void on_size(int w, platform::Size s) override {
-        if (target != nullptr) target->on_size(w, s);
-    }
-    void on_move(int w, platform::Point p) override {
-        if (target != nullptr) target->on_move(w, p);
-    }
-    void on_activate(int w, bool a) override {
-        if (target != nullptr) target->on_activate(w, a);
-    }
-    bool on_close_request(int w) override {
-        return target != nullptr ? target->on_close_request(w) : WindowHandler::on_close_request(w);
-    }
-    void on_key(int w, const platform::KeyEvent& e) override {
-        if (target != nullptr) target->on_key(w, e);
-    }
-    void on_mouse(int w, const platform::MouseEvent& e) override {
-        if (target != nullptr) target->on_mouse(w, e);
-    }
-    void on_scroll(int w, const platform::ScrollEvent& e) override {
-        if (target != nullptr) target->on_scroll(w, e);
-    }
-    void on_command(int w, int c) override {
-        if (target != nullptr) target->on_command(w, c);
-    }
-    void on_timer(int w, int t) override {
-        if (target != nullptr) target->on_timer(w, t);
-    }
-};
-ControlWindowForwarder g_control_forwarder;
-
-}  // namespace
-
 void set_control_window_handler(platform::WindowHandler* handler) {
-    g_control_forwarder.target = handler;
+    g_windows.control_forwarder.target = handler;
 }
 
 int create_control_window() {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return -1;
-    WindowRecord& r = g_table[platform::kWindowControl];
+    WindowRecord& r = g_windows.windows[platform::kWindowControl];
     r.in_use = 0;
     if (!ui->window_exists(platform::kWindowControl) &&
         ui->create_window(platform::kWindowControl, msg_text(kMsgControlWindowTitle),
-                          &g_control_forwarder) != 0) {
+                          &g_windows.control_forwarder) != 0) {
         return -1;
     }
     const platform::Size screen = ui->screen_size();
@@ -329,10 +332,10 @@ int textwin_close(int n) {
     const int other = other_text_window(n);
     if (!open(other)) return kMsgLastTextWindow;
     ui->show_window(n, false);
-    g_table[n].in_use = 0;
+    g_windows.windows[n].in_use = 0;
     if (textarea(n) != nullptr) textarea_clear(n, 0);
     ui->clear_text(n);
-    g_table[n].title[0] = '\0';
+    g_windows.windows[n].title[0] = '\0';
     ui->set_window_title(n, " ");
     if (current_output_area() == n) {
         set_current_output_area(other);
@@ -374,7 +377,7 @@ int textwin_select(int n, int columns, int lines) {
             if (create_text_window(n, 1999, 10, 128) != 0) return 0;
         }
         ui->show_window(n, true);
-        g_table[n].in_use = 1;
+        g_windows.windows[n].in_use = 1;
         output_rows_advance(-1, -1, 0.0);
         int shown = 0;
         for (int w = 1; w < platform::kWindowCount; ++w) shown += open(w) ? 1 : 0;
@@ -406,16 +409,18 @@ void textwin_clear() {
 
 void textwin_set_title(const char* text) {
     const int n = current_output_area();
-    std::snprintf(g_table[n].title, sizeof g_table[n].title, "%s", text != nullptr ? text : "");
+    std::snprintf(g_windows.windows[n].title, sizeof g_windows.windows[n].title, "%s",
+                  text != nullptr ? text : "");
     if (platform::UiBackend* ui = ui_or_null(); ui != nullptr && ui->window_exists(n)) {
-        ui->set_window_title(n, g_table[n].title[0] != '\0' ? g_table[n].title : " ");
+        ui->set_window_title(
+            n, g_windows.windows[n].title[0] != '\0' ? g_windows.windows[n].title : " ");
     }
 }
 
 bool place_frame() {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr || !ui->window_exists(platform::kWindowFrame)) return false;
-    const WindowRecord& r = g_table[platform::kWindowFrame];
+    const WindowRecord& r = g_windows.windows[platform::kWindowFrame];
     const platform::Size screen = ui->screen_size();
     const bool fits = r.width > 0 && r.height > 0 && r.width <= screen.width &&
                       r.height <= screen.height + kCaptionHeight;
@@ -448,20 +453,21 @@ void store_window_placements() {
 }
 
 void reset_window_table() {
-    for (WindowRecord& r : g_table) r = WindowRecord{};
-    g_sheet_sizing = SheetSizing{};
+    for (WindowRecord& r : g_windows.windows) r = WindowRecord{};
+    g_windows.sheet_sizing = SheetSizing{};
+    g_windows.scratch = WindowRecord{};
 }
 
 int resize_spreadsheet_window(int rows, int mode) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr || !ui->window_exists(platform::kWindowSpreadsheet)) return -1;
-    g_sheet_sizing.mode = mode;
+    g_windows.sheet_sizing.mode = mode;
     const platform::Rect now = ui->window_rect(platform::kWindowSpreadsheet);
     int width = 0;
     int height = 0;
-    if ((mode == 1 && !rect_empty(g_sheet_sizing.stored)) || (mode != 0 && mode != 1)) {
-        width = g_sheet_sizing.stored.right - g_sheet_sizing.stored.left;
-        height = g_sheet_sizing.stored.bottom - g_sheet_sizing.stored.top;
+    if ((mode == 1 && !rect_empty(g_windows.sheet_sizing.stored)) || (mode != 0 && mode != 1)) {
+        width = g_windows.sheet_sizing.stored.right - g_windows.sheet_sizing.stored.left;
+        height = g_windows.sheet_sizing.stored.bottom - g_windows.sheet_sizing.stored.top;
     }
     if (width <= 0 || height <= 0) {
         // The strip, then the header rows and the sheet's rows one under the other, as the text
@@ -473,7 +479,7 @@ int resize_spreadsheet_window(int rows, int mode) {
         height = client + kCaptionHeight + 2 * kSizingBorder;
         const int limit = ui->mdi_client_size().height - line;
         if (limit > 0) height = std::min(height, limit);
-        width = g_table[platform::kWindowSpreadsheet].min_width;
+        width = g_windows.windows[platform::kWindowSpreadsheet].min_width;
     }
     ui->set_window_rect(platform::kWindowSpreadsheet,
                         {now.left, now.top, now.left + width, now.top + height});

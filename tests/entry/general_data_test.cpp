@@ -2,6 +2,7 @@
 // and the lens-wide values named for procedures.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -34,9 +35,12 @@ TEST_F(Entry, GeneralDataLinesStoreTheLensWideValues) {
         {{"OBH 12.5"},
          [](const LensData& l) { return l.object_height == 12.5 && l.field_is_angle == 0; },
          ""},
-        // A field angle of 0 is 1e-6 radian, shown in degrees.
+        // A field angle of 0 is 1e-6 radian, shown in degrees; it is kept as a float holds it
+        // (5e-17 away), so a millionth of it is the tolerance.
         {{"ANG 0"},
-         [](const LensData& l) { return l.field_angle == kLeastNonZero && l.field_is_angle == 1; },
+         [](const LensData& l) {
+             return std::fabs(l.field_angle - 1e-6) < 1e-12 && l.field_is_angle == 1;
+         },
          "5.7296e-05"},
         {{"ANG 20"},
          [](const LensData& l) { return l.field_angle == 20 * 0.017453292519943295; },

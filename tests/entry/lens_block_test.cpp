@@ -219,7 +219,7 @@ TEST_F(Entry, UpdateModeIsSilentAndSetsTheLensUp) {
     set_state_flag(kFlagSingleCommandUpdate);
     push_command_context('L');
     lens_data().current_surface = 2;
-    output_after_update = 0;
+    update_output_flags().after_update = 0;
     take_output();
     EXPECT_EQ(run("TH 8"), 0) << error_text();
     EXPECT_EQ(take_output(), "");
@@ -249,9 +249,9 @@ TEST_F(Entry, UpdateModeIsSilentAndSetsTheLensUp) {
 
     // Procedures set the switches by name.
     ASSERT_EQ(run("output_after_update = 1"), 0);
-    EXPECT_EQ(output_after_update, 1);
+    EXPECT_EQ(update_output_flags().after_update, 1);
     ASSERT_EQ(run("output_during_update = output_after_update - 1"), 0);
-    EXPECT_EQ(output_during_update, 0);
+    EXPECT_EQ(update_output_flags().during_update, 0);
     pop_command_context();
     clear_state_flag(kFlagSingleCommandUpdate);
 }

@@ -307,8 +307,8 @@ TEST_F(OpcInit, EveryNewLensRunsTheProcedureQuietlyAfterTheReset) {
     EXPECT_EQ(current_command(), 417);
     EXPECT_EQ(cells_seen, 1);
     EXPECT_EQ(arg_vector()[0], &mine);
-    EXPECT_EQ(bounds_stale, 1);
-    EXPECT_EQ(materials_changed, 1);
+    EXPECT_EQ(lens_flags().bounds_stale, 1);
+    EXPECT_EQ(lens_flags().materials_changed, 1);
 }
 
 }  // namespace

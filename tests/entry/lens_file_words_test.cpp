@@ -85,13 +85,13 @@ const std::vector<std::string> kWrittenLens = {
 
 TEST_F(Entry, TheLensWritersLinesReadBack) {
     // The reader: the lines run with its word set and state flag 45, the set-up once at the end.
-    reading_lens_file = 1;
+    lens_flags().reading_lens_file = 1;
     set_state_flag(kFlagLensReadInBulk);
     for (const std::string& line : kWrittenLens) {
         EXPECT_EQ(run(line), 0) << line << ": " << error_text();
     }
     clear_state_flag(kFlagLensReadInBulk);
-    reading_lens_file = 0;
+    lens_flags().reading_lens_file = 0;
 
     const LensData& l = lens_data();
     EXPECT_STREQ(l.title, "Written \"lens\"");

@@ -101,10 +101,10 @@ TEST_F(Entry, SurfaceDataEdgeCases) {
     EXPECT_EQ(run("SKP 13"), kErrorTextReady);
     // While a file is inserted its surface numbers move with it.
     lens_data().file_surface_offset = 1;
-    reading_lens_file = 1;
+    lens_flags().reading_lens_file = 1;
     EXPECT_EQ(run("SKP 2"), 0) << error_text();
     EXPECT_EQ(surface(2).skip_to, 3);
-    reading_lens_file = 0;
+    lens_flags().reading_lens_file = 0;
     lens_data().file_surface_offset = 0;
 
     // SRF with a glass no catalogue holds: told, air, the aperture still entered, the next

@@ -42,6 +42,20 @@ TEST_F(Kpl, TheFortyFirstNestedCallFails) {
     EXPECT_EQ(global_int(0), 3);
 }
 
+// A new session finds no procedure loaded, in the work areas the definitions table gave at start.
+TEST_F(Kpl, ANewSessionForgetsTheLoadedProceduresAndKeepsTheWorkAreas) {
+    const std::uint8_t* code = kpl_state().code;
+    const std::uint8_t* vars = kpl_state().vars;
+    ASSERT_EQ(run_line("vi = add3(1, 2, 2)"), 0);
+    ASSERT_GT(kpl_state().procedure_fill, kKplLineArea);
+    platform::reset_all_state();
+    EXPECT_EQ(kpl_state().procedure_fill, kKplLineArea);
+    EXPECT_EQ(kpl_state().code, code);
+    EXPECT_EQ(kpl_state().vars, vars);
+    EXPECT_EQ(kpl_state().call_depth, 0);
+    EXPECT_EQ(kpl_state().error, 0);
+}
+
 // Two procedures of about 20000 bytes each: the 32768-byte procedure area holds one at a time.
 std::string big_procedures(const char* work) {
     std::string text = work;

@@ -42,8 +42,8 @@ TEST_F(NewLensTest, SurfacesOfANewLensAreAirWithTheObjectAtInfinity) {
     EXPECT_EQ(surface(0).aperture_kind, kApertureFixedValue);
     EXPECT_EQ(surface(1).aperture_kind, kApertureComputed);
     EXPECT_DOUBLE_EQ(surface(1).thickness, 0.0);
-    EXPECT_EQ(materials_changed, 1);
-    EXPECT_EQ(bounds_stale, 1);
+    EXPECT_EQ(lens_flags().materials_changed, 1);
+    EXPECT_EQ(lens_flags().bounds_stale, 1);
 }
 
 TEST_F(NewLensTest, LensLevelDefaults) {
@@ -143,15 +143,15 @@ TEST_F(NewLensTest, ThreeDrawingRaySets) {
 }
 
 TEST_F(NewLensTest, AnOldLensFileGetsTwoRaySets) {
-    reading_lens_file = 1;
-    old_file = 1;
+    lens_flags().reading_lens_file = 1;
+    lens_flags().old_file = 1;
     ASSERT_EQ(lens_new(), 0);
     const DrawingConditions* dc = lens_data().drawing_conditions;
     ASSERT_EQ(dc->row_count, 2);
     EXPECT_DOUBLE_EQ(dc->rows[1].field_fraction, 1.0);
     EXPECT_EQ(dc->rows[1].ray_count, 1);
-    EXPECT_EQ(old_file, 0);
-    reading_lens_file = 0;
+    EXPECT_EQ(lens_flags().old_file, 0);
+    lens_flags().reading_lens_file = 0;
     ASSERT_EQ(lens_new(), 0);
     EXPECT_EQ(lens_data().drawing_conditions->row_count, 3);
 }

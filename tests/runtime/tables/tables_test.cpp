@@ -400,15 +400,15 @@ TEST_F(Tables, SettingASetFlagReevaluatesNothing) {
     ASSERT_EQ(read_root_folders(), 0);
     ASSERT_EQ(load_definitions(0), 0);
     EXPECT_EQ(set_state_flag(kFlagEditWindowShown), 0);
-    EXPECT_EQ(menus_need_update, 1);
+    EXPECT_EQ(menus_need_update(), 1);
     EXPECT_EQ(check_enable_condition(0), 0);
-    menus_need_update = 0;
+    menus_need_update() = 0;
     EXPECT_NE(set_state_flag(kFlagEditWindowShown), 0);
-    EXPECT_EQ(menus_need_update, 0);
+    EXPECT_EQ(menus_need_update(), 0);
     clear_state_flag(kFlagLensFileNamed);  // already clear
-    EXPECT_EQ(menus_need_update, 0);
+    EXPECT_EQ(menus_need_update(), 0);
     clear_state_flag(kFlagEditWindowShown);
-    EXPECT_EQ(menus_need_update, 1);
+    EXPECT_EQ(menus_need_update(), 1);
     EXPECT_EQ(check_enable_condition(0), -1);
 }
 

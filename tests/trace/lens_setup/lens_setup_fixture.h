@@ -87,7 +87,7 @@ protected:
                 ASSERT_EQ(set_surface_medium(n, kMediumModelGlass, name.c_str(), 0), 0);
             }
         }
-        bounds_stale = 1;
+        lens_flags().bounds_stale = 1;
     }
 
     void aperture_by_radius(double ebr) {

@@ -250,7 +250,7 @@ TEST_F(LensSetupTest, NothingChangesWhileALensFileIsRead) {
     set_state_flag(kFlagLensReadInBulk);
     EXPECT_EQ(lens_setup(0), 0);
     EXPECT_EQ(surface(2).vertex_position, 123.0);
-    EXPECT_EQ(bounds_stale, 1);
+    EXPECT_EQ(lens_flags().bounds_stale, 1);
     clear_state_flag(kFlagLensReadInBulk);
     EXPECT_EQ(lens_setup(0), 0);
     EXPECT_EQ(surface(2).vertex_position, 5.0);

@@ -401,7 +401,7 @@ TEST_F(SpecialDataTest, ArrayBoundsFollowTheLens) {
     EXPECT_EQ(kpl_sysvar(114)->dim1, 4);
     EXPECT_EQ(kpl_sysvar(174)->dim2, 66);
     EXPECT_EQ(kpl_sysvar(112)->dim1, 4);
-    EXPECT_EQ(bounds_stale, 0);
+    EXPECT_EQ(lens_flags().bounds_stale, 0);
     kpl_reset_sysvars();
 }
 

@@ -78,7 +78,9 @@ TEST_F(ConjugatesTest, EdgeCasesOfEntry) {
     EXPECT_EQ(l.object_height, -1e14);
     EXPECT_EQ(conjugates_state().field_edit_mode, 1);
     enter_conjugate_value(kItemFieldAngle, 0.0);
-    EXPECT_EQ(l.field_angle, kLeastNonZero);
+    // A zero field is the least non-zero angle, 1e-6 radian (kept as a float holds it, 5e-17
+    // away); a millionth of it tells it from any angle the entry could have computed.
+    EXPECT_NEAR(l.field_angle, 1e-6, 1e-12);
     EXPECT_EQ(l.field_is_angle, 1);
     const double na = l.object_na;
     enter_conjugate_value(kItemObjectNa, 1.2);  // above the object space's index 1
