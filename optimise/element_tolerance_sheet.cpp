@@ -176,7 +176,7 @@ int element_sheet_callback(GridEvent& event) {
 }
 
 void fill_element_sheet() {
-    sheet_set_title(-kHelpTopicElementToleranceSheet, kMsgElementSheetTitle);
+    sheet_set_title(-kHelpTopicElementToleranceSheet, kMsgElementToleranceSheetTitle);
     sheet_label(kMsgElementSheetHead);
     text_newline();
     const std::vector<int> marks = lens_element_marks();
