@@ -18,6 +18,7 @@
 #include "runtime/arg_cells.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
+#include "runtime/script_commands.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
@@ -580,6 +581,8 @@ int run_iterations(const IterateOptions& o) {
     if (t.highest_variable < 0) return kMsgNoVariables;
     if (t.operand_count == 0) return kMsgNoOperands;
     if (lens_data().optimise_params == nullptr) return kMsgNoOperands;
+    // The operand entry runs at every evaluation: it is read and compiled once.
+    ScriptCodeKept kept_entries;
     int rc = size_work();
     if (rc != 0) return rc;
     Work& k = work();
@@ -693,6 +696,7 @@ int print_derivative_table(int first_operand, int last_operand, int first_variab
     if (lens_data().optimise_params == nullptr) return kMsgNoOperands;
     if (const int rc = size_work(); rc != 0) return rc;
     Work& k = work();
+    ScriptCodeKept kept_entries;
     if (const int rc = compute_derivatives(); rc != 0) return rc;
     if (k.m == 0) return kMsgNoMinimisationRows;
     print_msg(kMsgOperandDerivativesHeading);

@@ -12,6 +12,7 @@
 
 #include "optimise/focus_pupil.h"
 #include "optimise/operand_quantities.h"
+#include "runtime/script_commands.h"
 #include "tests/optimise/optimise_fixture.h"
 
 namespace {
@@ -245,6 +246,16 @@ TEST_F(Quantities, TheUsersEntryReplacesTheShippedOne) {
     fill();
     EXPECT_EQ(slot(kQuantityFocalLength), 42.0);
     EXPECT_EQ(slot(kQuantityBackFocus), -12345.0);
+    // While an optimisation runs, the entry is read once and its code kept.
+    {
+        ScriptCodeKept kept;
+        fill();
+        std::ofstream(mine, std::ios::binary) << "*oprds\noprd[1] = 43\n";
+        fill();
+        EXPECT_EQ(slot(kQuantityFocalLength), 42.0);
+    }
+    fill();
+    EXPECT_EQ(slot(kQuantityFocalLength), 43.0);
     fs::remove(mine);
     ASSERT_EQ(run("execute_scpfile oprds"), 0) << error_text();
     EXPECT_NEAR(slot(kQuantityFocalLength), 1.0 / (0.5 * (0.02 - 0.5 * 0.5 * 1e-4 / 1.5)), 1e-6);

@@ -43,7 +43,8 @@ TEST_F(Vary, LinesTypedOutsideTheirModesDefineAtOnce) {
     dummies(2);
     EXPECT_EQ(test_state_flag(kFlagOperandsExist), 0);
     EXPECT_EQ(test_state_flag(kFlagVariablesExist), 0);
-    run_all({"o 1 \"OP3\" 2 \"a\"", "o 2 \"OP4\" CON 1.5 \"b\"", "v 1 1 0 CV", "v 2 2 0 TH 1 50"});
+    run_all({"operand 1 \"OP3\" 2 \"a\"", "operand 2 \"OP4\" CON 1.5 \"b\"",
+             "variable 1 1 0 CV", "variable 2 2 0 TH 1 50"});
     EXPECT_EQ(tables().operand_count, 2);
     EXPECT_TRUE(tables().chain_compiled);
     EXPECT_EQ(tables().operands[0].weight, 2.0);
@@ -58,9 +59,9 @@ TEST_F(Vary, LinesTypedOutsideTheirModesDefineAtOnce) {
     EXPECT_NE(test_state_flag(kFlagVariablesExist), 0);
     EXPECT_EQ(test_state_flag(kFlagOperandsLevel), 0);
     // A refused line changes nothing and leaves no mode open.
-    EXPECT_NE(run("o 3 \"OP(1\" 1 \"c\""), 0);
+    EXPECT_NE(run("operand 3 \"OP(1\" 1 \"c\""), 0);
     EXPECT_EQ(tables().operand_count, 2);
-    EXPECT_NE(run("v 3 9 0 CV"), 0);
+    EXPECT_NE(run("variable 3 9 0 CV"), 0);
     EXPECT_EQ(tables().highest_variable, 1);
     EXPECT_NE(command_context_letter(), 'V');
     // Emptied, the flags follow.
