@@ -1,7 +1,6 @@
 #include "optimise/focus_pupil.h"
 
 #include <array>
-#include <cmath>
 
 namespace {
 
@@ -14,21 +13,24 @@ constexpr PupilSample kLine[kLineSampleCount] = {
     {0.0, 0.0, 0.016667},      {0.0, 0.342742, 0.094619}, {0.0, 0.597816, 0.138715},
     {0.0, 0.801633, 0.138715}, {0.0, 0.939429, 0.094619}, {0.0, 1.0, 0.016667}};
 
-std::array<PupilSample, kRingSampleCount> make_rings() {
+// sin and cos of k pi / 3, k = 0 .. 5.
+constexpr double kHalfRoot3 = 0.86602540378443864676;
+constexpr double kSin[kRaysPerRing] = {0.0, kHalfRoot3, kHalfRoot3, 0.0, -kHalfRoot3, -kHalfRoot3};
+constexpr double kCos[kRaysPerRing] = {1.0, 0.5, -0.5, -1.0, -0.5, 0.5};
+
+constexpr std::array<PupilSample, kRingSampleCount> make_rings() {
     std::array<PupilSample, kRingSampleCount> s{};
     s[0] = {0.0, 0.0, kCentreWeight};
-    const double step = std::acos(-1.0) / 3.0;
     for (int r = 0; r < kRingRadii; ++r) {
         for (int k = 0; k < kRaysPerRing; ++k) {
-            const double a = k * step;
-            s[1 + r * kRaysPerRing + k] = {kRingRadius[r] * std::sin(a), kRingRadius[r] * std::cos(a),
+            s[1 + r * kRaysPerRing + k] = {kRingRadius[r] * kSin[k], kRingRadius[r] * kCos[k],
                                            kRingWeight[r]};
         }
     }
     return s;
 }
 
-const std::array<PupilSample, kRingSampleCount> kRings = make_rings();
+constexpr std::array<PupilSample, kRingSampleCount> kRings = make_rings();
 
 }  // namespace
 
