@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <new>
 #include <vector>
 
@@ -15,7 +16,9 @@
 #include "platform/state_reset.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
+#include "runtime/dispatch.h"
 #include "runtime/messages.h"
+#include "runtime/script_commands.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
@@ -578,6 +581,8 @@ int run_iterations(const IterateOptions& o) {
     if (t.highest_variable < 0) return kMsgNoVariables;
     if (t.operand_count == 0) return kMsgNoOperands;
     if (lens_data().optimise_params == nullptr) return kMsgNoOperands;
+    // The operand entry runs at every evaluation: it is read and compiled once.
+    ScriptCodeKept kept_entries;
     int rc = size_work();
     if (rc != 0) return rc;
     Work& k = work();
@@ -668,7 +673,77 @@ int iterate_quiet(int mode, int count, int unused) {
     return run_iterations(o);
 }
 
+namespace {
+
+void derivative_range(int a, int b, int count, int* from, int* to) {
+    if (a == 0 && b == 0) {
+        *from = 0;
+        *to = count - 1;
+        return;
+    }
+    if (a > b) std::swap(a, b);
+    *from = std::max(a, 1) - 1;
+    *to = std::min(b, count) - 1;
+}
+
+}  // namespace
+
+int print_derivative_table(int first_operand, int last_operand, int first_variable,
+                           int last_variable) {
+    OptimiseTables& t = optimise_tables();
+    if (t.highest_variable < 0) return kMsgNoVariables;
+    if (t.operand_count == 0) return kMsgNoOperands;
+    if (lens_data().optimise_params == nullptr) return kMsgNoOperands;
+    if (const int rc = size_work(); rc != 0) return rc;
+    Work& k = work();
+    ScriptCodeKept kept_entries;
+    if (const int rc = compute_derivatives(); rc != 0) return rc;
+    if (k.m == 0) return kMsgNoMinimisationRows;
+    print_msg(kMsgOperandDerivativesHeading);
+    text_newline();
+    int op_from = 0, op_to = 0, var_from = 0, var_to = 0;
+    derivative_range(first_operand, last_operand, t.operand_count, &op_from, &op_to);
+    derivative_range(first_variable, last_variable, k.n, &var_from, &var_to);
+    constexpr int kBlock = 5;
+    for (int block = var_from; block <= var_to; block += kBlock) {
+        const int block_end = std::min(block + kBlock - 1, var_to);
+        print_msg(kMsgDerivativesBlock);
+        text_newline();
+        text_out("              ");
+        for (int j = block; j <= block_end; ++j) {
+            const Variable& v = t.variables[k.order[j]];
+            if (v.configuration == 0) {
+                text_printf("%-4s %-2d -   ", v.type_name, v.surface);
+            } else {
+                text_printf("%-4s %-2d %-2d  ", v.type_name, v.surface, v.configuration);
+            }
+        }
+        text_newline();
+        for (int row = 0; row < k.m; ++row) {
+            const int i = k.row_operand[row];
+            if (i < op_from || i > op_to) continue;
+            const Operand& o = t.operands[i];
+            char label[16];
+            if (o.label[0] != '\0') {
+                std::snprintf(label, sizeof label, "%s", o.label);
+            } else {
+                std::snprintf(label, sizeof label, "%d", i + 1);
+            }
+            text_printf("%-3d %-10s", i + 1, label);
+            for (int j = block; j <= block_end; ++j) {
+                text_out(" ");
+                text_number(k.a[static_cast<std::size_t>(row) * k.n + j]);
+            }
+            text_newline();
+        }
+    }
+    return 0;
+}
+
 int cmd_iterate() {
+    if (current_command() == kCmdDerivatives) {
+        return print_derivative_table(arg_int(0), arg_int(1), arg_int(2), arg_int(3));
+    }
     IterateOptions o;
     o.mode = arg_int(0);
     o.count = arg_int(1);

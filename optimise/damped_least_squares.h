@@ -19,5 +19,11 @@ struct IterateOptions {
 int run_iterations(const IterateOptions& options);
 int iterate_quiet(int mode, int count, int unused);
 
-// The iterate command (slot 162).
+// The derivatives of the minimisation operands in a 1-based operand range by the variables
+// (sorted order) in a 1-based range, five variables to a block; 0 0 means all. 0, -2463,
+// -2464, -2677 (no minimisation operand) or the operand command's failure.
+int print_derivative_table(int first_operand, int last_operand, int first_variable,
+                           int last_variable);
+
+// The iterate command (slot 162) and the derivative table (command derivatives).
 int cmd_iterate();

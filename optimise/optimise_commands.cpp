@@ -7,11 +7,13 @@
 
 #include "kpl/kpl_sysvars.h"
 #include "lens/lens_data.h"
+#include "optimise/auto_focus.h"
 #include "optimise/damped_least_squares.h"
 #include "optimise/error_function.h"
 #include "optimise/operands.h"
 #include "optimise/optimise_data.h"
 #include "optimise/variables.h"
+#include "optimise/vary_commands.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
@@ -200,6 +202,7 @@ void leave_entry_mode(int command, bool show) {
         if (command_context_letter() == 'V') pop_command_context();
     }
     clear_state_flag(kFlagLevelChanges);
+    update_optimise_menu_state();
     (void)show;
     (void)t;
 }
@@ -393,5 +396,7 @@ void install_optimise_handlers() {
     set_handler(kSlotVariables, cmd_variables);
     set_handler(kSlotDefineVariable, cmd_define_variable);
     set_handler(kSlotIterate, cmd_iterate);
+    set_handler(kSlotAutoFocus, cmd_auto_focus);
+    install_variable_commands();
     kpl_bind_sysvar(kSysVarOperandResults, optimise_tables().results, 2, kOperandResultSlots, 0);
 }

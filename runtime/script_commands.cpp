@@ -29,6 +29,8 @@ constexpr FileKind kKinds[] = {{"mov", "bin/mov", "bin/mov"}, {"scp", "scp", "pu
 
 ScriptParameters parameters{};
 int script_nesting = 0;
+// Levels of script_nesting that a ScriptCodeKept scope added: no entry runs there.
+int kept_scope_depth = 0;
 std::string running_file;
 
 struct FileCloser {
@@ -161,7 +163,7 @@ int cmd_run_script_entry() {
     std::vector<std::string> candidates;
     if (colon != std::string::npos) {
         candidates.push_back(call.substr(colon + 1));
-    } else if (script_nesting > 0) {
+    } else if (script_nesting > kept_scope_depth) {
         candidates.push_back(running_file);
         if (strcasecmp(running_file.c_str(), "default") != 0) candidates.push_back("default");
         candidates.push_back(entry);
@@ -194,18 +196,19 @@ int cmd_run_script_entry() {
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) return 0;
     const std::string saved_file = running_file;
     const bool outermost = script_nesting == 0;
+    const bool first_entry = script_nesting == kept_scope_depth;
     const std::size_t mark =
         outermost && hooks.kept_lines_mark != nullptr ? hooks.kept_lines_mark() : 0;
-    if (outermost) running_file = used;
+    if (first_entry) running_file = used;
     // The entry runs as one program, its lines ending statements; an entry run within another
-    // keeps its code, so that running it again reads no file. The kept code lives while the
-    // outermost entry runs.
+    // (or within a ScriptCodeKept scope) keeps its code, so that running it again reads no
+    // file. The kept code lives while the outermost entry (or the scope) runs.
     const int flags = std::max(lines, 1) | (outermost ? 0 : kRunKeepCode);
     ++script_nesting;
     const int result = run_command_string(text.c_str(), -flags);
     --script_nesting;
+    if (first_entry) running_file = saved_file;
     if (outermost) {
-        running_file = saved_file;
         if (hooks.release_kept_lines_to != nullptr) hooks.release_kept_lines_to(mark);
     }
     return result;
@@ -251,10 +254,29 @@ void install_script_commands() {
     set_handler(kSlotScreenSize, cmd_screen_size);
 }
 
+ScriptCodeKept::ScriptCodeKept() {
+    const LineRunnerHooks& hooks = line_runner_hooks();
+    active_ = script_nesting == 0 && hooks.kept_lines_mark != nullptr &&
+              hooks.release_kept_lines_to != nullptr && hooks.kept_line != nullptr;
+    if (!active_) return;
+    mark_ = hooks.kept_lines_mark();
+    ++script_nesting;
+    ++kept_scope_depth;
+}
+
+ScriptCodeKept::~ScriptCodeKept() {
+    if (!active_) return;
+    --kept_scope_depth;
+    --script_nesting;
+    const LineRunnerHooks& hooks = line_runner_hooks();
+    if (hooks.release_kept_lines_to != nullptr) hooks.release_kept_lines_to(mark_);
+}
+
 namespace {
 void reset_script_commands() {
     parameters = ScriptParameters{};
     script_nesting = 0;
+    kept_scope_depth = 0;
     running_file.clear();
 }
 const platform::StateReset script_commands_state_reset{

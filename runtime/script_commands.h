@@ -39,6 +39,21 @@ std::FILE* open_data_file(int kind, int where, std::string* path, const char* na
 // the line's end or a character of code 32 or below.
 bool is_entry_heading(const char* line, const char* name);
 
+// For its life, script entries called from outside any entry run as if within one: each is
+// read and compiled once, and its kept code runs again at every later call (a command run over
+// and over, as the operand command in an optimisation). Inside a running entry it does nothing.
+class ScriptCodeKept {
+public:
+    ScriptCodeKept();
+    ~ScriptCodeKept();
+    ScriptCodeKept(const ScriptCodeKept&) = delete;
+    ScriptCodeKept& operator=(const ScriptCodeKept&) = delete;
+
+private:
+    bool active_ = false;
+    std::size_t mark_ = 0;
+};
+
 int cmd_run_script_entry();
 int cmd_stopwatch();
 int cmd_screen_size();

@@ -63,6 +63,13 @@ enum StateFlag : int {
     kFlagSheetKeepsRows = 70,       // a closing grid keeps its row texts
     kFlagLensSetupRunning = 71,     // a lens set-up is running; a nested one only does special data
     kFlagRaySourceLoaded = 75,      // a ray source is loaded
+    // The optimisation records (the menu state): variables exist, operands exist; operand
+    // dimensions and component groups, which this program never has.
+    kFlagVariablesExist = 47,
+    kFlagOperandsExist = 48,
+    kFlagOperandDimensions = 49,
+    kFlagOperandDimensionsSecond = 72,
+    kFlagComponentGroups = 74,
 };
 
 struct StateFlagInfo {
@@ -119,6 +126,11 @@ inline constexpr StateFlagInfo kStateFlagRegistry[] = {
     {kFlagSheetKeepsRows, "sheet_keeps_rows"},
     {kFlagLensSetupRunning, "lens_setup_running"},
     {kFlagRaySourceLoaded, "ray_source_loaded"},
+    {kFlagVariablesExist, "variables_exist"},
+    {kFlagOperandsExist, "operands_exist"},
+    {kFlagOperandDimensions, "operand_dimensions"},
+    {kFlagOperandDimensionsSecond, "operand_dimensions_second"},
+    {kFlagComponentGroups, "component_groups"},
 };
 
 inline constexpr int kStateFlagLimit = 76;  // flags 0..75; a condition byte b tests flag b - 1

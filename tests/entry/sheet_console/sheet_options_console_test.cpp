@@ -19,17 +19,7 @@ const char* const kRoutines =
     "  param a int\n"
     "  param b int\n"
     "  param c int\n"
-    "  body \"printf \\\"callback %d %d %d\\\\n\\\", a, b, c\"\n"
-    "procedure add_variable_in_spreadsheet\n"
-    "  param entry int\n"
-    "  param action text flags=128\n"
-    "  param surface int default=0 mode=2\n"
-    "  param flag int default=0 mode=2\n"
-    "  param kind text default=value:1 mode=2 flags=128\n"
-    "  param lower double default=0 mode=2\n"
-    "  param upper double default=0 mode=2\n"
-    "  body \"printf \\\"variable %d %s %d %d %s %.8e %.8e\\\\n\\\", entry, action, surface, "
-    "flag, kind, lower, upper\"\n";
+    "  body \"printf \\\"callback %d %d %d\\\\n\\\", a, b, c\"\n";
 
 std::string run_with_routines(const std::string& lines) {
     Installation install;
@@ -66,13 +56,14 @@ TEST(SheetOptionsConsole, TheChosenSolveAndModelGlassShowInTheListing) {
 
 TEST(SheetOptionsConsole, VariableChoicesComposeTheirLines) {
     const std::string shown = run_with_routines(std::string(kMirrorLens) +
-                                                "gto 3\nthkopt variable\ngto 0\nobjcurvopt 22\n");
+                                                "gto 3\nthkopt variable\ngto 0\nobjcurvopt 22\n"
+                                                "VAR LIST\n");
     // Behind one mirror an air space's bounds turn round: -OMXA to -OMNA.
-    EXPECT_NE(shown.find("variable 1 set 3 0 TH -1.00000000e+04 -1.00000000e-01"),
-              std::string::npos)
+    EXPECT_NE(shown.find("V 1    3   -  TH   -1.0000e+04   -0.100000"), std::string::npos)
         << shown;
     // On the object surface there is no solve to drop first.
-    EXPECT_NE(shown.find("variable 1 set 0 1 CV"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("V 2    0   1  CV "), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("choose another name"), std::string::npos) << shown;
     EXPECT_EQ(shown.find("Error"), std::string::npos) << shown;
 }
 
