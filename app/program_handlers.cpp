@@ -55,6 +55,7 @@
 #include "lens/stock_lenses.h"
 #include "lens/test_glasses.h"
 #include "optimise/optimise_commands.h"
+#include "optimise/tolerance_commands.h"
 #include "platform/ui.h"
 #include "reports/report_install.h"
 #include "runtime/array_commands.h"
@@ -277,6 +278,7 @@ void install_program_handlers() {
     install_evaluation_handlers();
     install_report_handlers();
     install_optimise_handlers();
+    install_tolerancing_handlers();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
     install_lens_files();
     install_element_drawings();

@@ -1,0 +1,516 @@
+#include "optimise/tolerance_perturbation.h"
+
+#include <cmath>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "lens/lens_data.h"
+#include "lens/surface_insert_delete.h"
+#include "lens/surface_materials.h"
+#include "numeric/memory.h"
+#include "optimise/error_function.h"
+#include "optimise/optimise_data.h"
+#include "optimise/tolerance_defaults.h"
+#include "optimise/tolerance_results.h"
+#include "optimise/tolerance_setup.h"
+#include "optimise/variables.h"
+#include "tables/table_names.h"
+#include "trace/lens_setup.h"
+#include "trace/scoped_value.h"
+
+namespace {
+
+constexpr double kTiny = 1e-40;
+
+double first_index(int s) {
+    const SurfaceRecord& r = surface(s);
+    return r.index != nullptr ? r.index[0] : 1.0;
+}
+
+// A radius from a curvature and back: a plane is radius 0 both ways.
+double radius_of(double c) {
+    return std::fabs(c) > kTiny ? 1.0 / c : 0.0;
+}
+double curvature_of(double r) {
+    return std::fabs(r) > kTiny ? 1.0 / r : 0.0;
+}
+
+// The measurement of one perturbed state into side (plus or minus) of record r.
+void evaluate_state(ToleranceResult& r, int side) {
+    ToleranceRun& run = tolerance_result_tables().run;
+    OptimiseTables& o = optimise_tables();
+    ++run.states;
+    if (lens_setup(0) != 0) {
+        r.failed = 1;
+        return;
+    }
+    compute_error_function(0);
+    if (o.operand_command_status != 0) {
+        r.failed = 1;
+        return;
+    }
+    const auto measure = [&](int column) {
+        r.change[column] = tolerance_error_value() - run.nominal_error;
+        for (std::size_t j = 0; j < run.selected.size() && j < r.operand_changes.size(); ++j) {
+            const Operand& op = o.operands[static_cast<std::size_t>(run.selected[j])];
+            r.operand_changes[j][static_cast<std::size_t>(column)] =
+                op.value - run.selected_nominal[j];
+        }
+    };
+    measure(side);
+    if (!run.has_variables) return;
+    const auto uncompensated = [&]() {
+        r.change[2 + side] = r.change[side];
+        for (auto& c : r.operand_changes) c[static_cast<std::size_t>(2 + side)] = c[side];
+        restore_variable_values();
+    };
+    const int rc = run_compensators();
+    run.compensation_evaluations += o.error.evaluations;
+    bool measured = false;
+    if (rc == 0 && lens_setup(0) == 0) {
+        compute_error_function(0);
+        if (o.operand_command_status == 0) {
+            measure(2 + side);
+            measured = true;
+            // Compensation that made things worse is no compensation.
+            if (std::fabs(r.change[side]) < std::fabs(r.change[2 + side])) uncompensated();
+        }
+    }
+    if (!measured) {
+        // The uncompensated change stands, with the nominal variables: never a 0 read as a
+        // perfect compensation.
+        uncompensated();
+        r.compensation_failed = 1;
+    }
+    std::vector<double>& values = r.compensators[side];
+    for (int i = 0; i <= o.highest_variable && i < static_cast<int>(values.size()); ++i) {
+        const Variable& v = o.variables[static_cast<std::size_t>(i)];
+        values[static_cast<std::size_t>(i)] = get_variable_value(v.type, v.surface, v.item);
+    }
+    restore_variable_values();
+}
+
+// Both states of record r: set(side) changes the lens for that side.
+template <class Set>
+void evaluate_both(ToleranceResult& r, Set set) {
+    for (const int side : {kSidePlus, kSideMinus}) {
+        set(side);
+        evaluate_state(r, side);
+    }
+}
+
+// Test diameter of the fringe tolerances: the class's test plate for a default value, else the
+// clear aperture.
+double fringe_test_diameter(int s, int value) {
+    const LensData& l = lens_data();
+    const SurfaceRecord& r = surface(s);
+    const double units = l.units != 0.0 ? l.units : 1.0;
+    const double plate =
+        kToleranceClassDefaults[diameter_class(units * r.aperture_radius)].test_plate_diameter;
+    if (r.tolerances->switches[value] == 0 && plate != 0.0) return plate / units;
+    return 2.0 * r.aperture_radius;
+}
+
+void perturb_radius(ToleranceResult& r, int s, double t) {
+    SurfaceRecord& rec = surface(s);
+    const ScopedValue<double> keep(rec.curvature);
+    const double radius = radius_of(keep.saved());
+    const double sigma = keep.saved() >= 0.0 ? 1.0 : -1.0;
+    evaluate_both(r, [&](int side) {
+        const double sign = side == kSidePlus ? 1.0 : -1.0;
+        rec.curvature = curvature_of(radius + sign * sigma * t);
+    });
+}
+
+void perturb_power(ToleranceResult& r, int s, double t) {
+    SurfaceRecord& rec = surface(s);
+    const ScopedValue<double> keep(rec.curvature);
+    const double radius = radius_of(keep.saved());
+    const double sigma = keep.saved() >= 0.0 ? 1.0 : -1.0;
+    const FringeRadii d = fringe_radii(std::fabs(t), radius, fringe_test_diameter(s, kTolSpt));
+    const double first = t > 0.0 ? d.plus : d.minus;
+    const double second = t > 0.0 ? d.minus : d.plus;
+    evaluate_both(r, [&](int side) {
+        rec.curvature = curvature_of(radius + sigma * (side == kSidePlus ? first : second));
+    });
+}
+
+void perturb_conic(ToleranceResult& r, int s, double t) {
+    SurfaceRecord& rec = surface(s);
+    const ScopedValue<double> keep(rec.conic);
+    evaluate_both(r, [&](int side) { rec.conic = keep.saved() + (side == kSidePlus ? t : -t); });
+}
+
+void perturb_thickness(ToleranceResult& r, int s, double t) {
+    SurfaceRecord& rec = surface(s);
+    const ScopedValue<double> keep(rec.thickness);
+    evaluate_both(r,
+                  [&](int side) { rec.thickness = keep.saved() + (side == kSidePlus ? t : -t); });
+}
+
+// The medium behind s takes the indices that index_of(side, wavelength) gives, through the
+// program's own medium; the material comes back with the scope.
+template <class IndexOf>
+void perturb_medium(ToleranceResult& r, int s, IndexOf index_of) {
+    SurfaceRecord& rec = surface(s);
+    const ScopedValue<std::uint8_t> kind(rec.medium_kind);
+    double* fixed = program_fixed_medium();
+    const int count = std::min(lens_data().wavelength_count, max_wavelengths());
+    evaluate_both(r, [&](int side) {
+        for (int i = 0; i < count; ++i) fixed[i] = index_of(side, i);
+        rec.medium_kind = kMediumProgramFixed;
+        materials_changed = 1;
+    });
+    materials_changed = 1;
+}
+
+// The indices of the medium behind s at every lens wavelength: empty when they cannot be had.
+std::vector<double> indices_behind(int s) {
+    const SurfaceRecord& rec = surface(s);
+    const int count = lens_data().wavelength_count;
+    std::vector<double> n(static_cast<std::size_t>(std::max(count, 0)), 1.0);
+    for (int i = 0; i < count && rec.index != nullptr; ++i)
+        n[static_cast<std::size_t>(i)] = rec.index[i];
+    return n;
+}
+
+// Wavelengths reduced so that an index linear in them has a linear dispersion.
+double reduced_wavelength(double lambda, double lambda0) {
+    const double d = 1.0 + 2.5 * (lambda - lambda0);
+    return std::fabs(d) > kTiny ? (lambda - lambda0) / d : 0.0;
+}
+
+// The frame records of a surface that name another surface.
+template <class Visit>
+void for_each_frame_record(SurfaceRecord& r, Visit visit) {
+    for (DecentreRecord* d : {r.return_coordinates, r.return_coordinates2, r.decentre_reference}) {
+        if (d != nullptr) visit(*d);
+    }
+}
+
+// Whether a surface after s returns to or measures from the frame of s.
+bool frame_referenced_later(int s) {
+    bool referenced = false;
+    for (int j = s + 1; j <= lens_data().image_surface; ++j) {
+        for_each_frame_record(surface(j), [&](DecentreRecord& d) {
+            if (d.pickup_source == s) referenced = true;
+        });
+    }
+    return referenced;
+}
+
+// A surface inserted before s for one perturbation: it stands where s stood, in the medium in
+// front of s, so that s (now s + 1) can move or tilt alone. The frame records of later surfaces
+// that named s keep naming the place where s stood. Everything goes back when the scope ends.
+class DummyBefore {
+public:
+    explicit DummyBefore(int s) : s_(s) {
+        status_ = insert_surface(s);
+        if (status_ != 0) return;
+        // The medium in front of the moved surface, taken from the last surface before it that
+        // is no mirror (a mirror keeps the medium in front of it).
+        int from = s - 1;
+        while (from > 0 && surface(from).medium_kind == kMediumMirror) --from;
+        if (!tolerance_air_behind(from)) {
+            SurfaceRecord& d = surface(s);
+            d.medium_kind = kMediumPickup;
+            d.medium_source = static_cast<std::int16_t>(from);
+        }
+        surface(s).thickness = 0.0;
+        materials_changed = 1;
+        for (int j = s + 2; j <= lens_data().image_surface; ++j) {
+            for_each_frame_record(surface(j), [&](DecentreRecord& rec) {
+                if (rec.pickup_source == s + 1) {
+                    rec.pickup_source = static_cast<std::int16_t>(s);
+                    redirected_.push_back(&rec);
+                }
+            });
+        }
+    }
+    ~DummyBefore() {
+        if (status_ != 0) return;
+        for (DecentreRecord* rec : redirected_)
+            rec->pickup_source = static_cast<std::int16_t>(s_ + 1);
+        delete_surface(s_);
+        materials_changed = 1;
+    }
+    DummyBefore(const DummyBefore&) = delete;
+    DummyBefore& operator=(const DummyBefore&) = delete;
+    int status() const { return status_; }
+
+private:
+    int s_;
+    int status_ = 0;
+    std::vector<DecentreRecord*> redirected_;
+};
+
+// A frame record of its own: identity, tilt mode 1.
+DecentreRecord* new_frame_record() {
+    auto* d = alloc_array_of<DecentreRecord>(1);
+    if (d == nullptr) return nullptr;
+    *d = {};
+    d->rotation[0] = d->rotation[4] = d->rotation[8] = 1.0;
+    d->tilt_mode = 1;
+    return d;
+}
+
+// A record attached to a surface for the scope and freed with it.
+class TemporaryRecord {
+public:
+    TemporaryRecord(DecentreRecord*& slot, DecentreRecord* record) : slot_(slot) { slot_ = record; }
+    ~TemporaryRecord() {
+        mem_free(slot_);
+        slot_ = nullptr;
+    }
+    TemporaryRecord(const TemporaryRecord&) = delete;
+    TemporaryRecord& operator=(const TemporaryRecord&) = delete;
+
+private:
+    DecentreRecord*& slot_;
+};
+
+// Kind 7: the surface alone moves along the axis; the surfaces behind keep their places.
+void perturb_position(ToleranceResult& r, int s, double t) {
+    const DummyBefore dummy(s);
+    if (dummy.status() != 0) {
+        r.failed = 1;
+        return;
+    }
+    SurfaceRecord& moved = surface(s + 1);
+    const ScopedValue<double> keep(moved.thickness);
+    evaluate_both(r, [&](int side) {
+        const double d = side == kSidePlus ? t : -t;
+        surface(s).thickness = d;
+        moved.thickness = keep.saved() - d;
+    });
+}
+
+// Degrees from the lens's tolerance angle unit.
+double tilt_degrees(double value) {
+    switch (lens_data().tolerance_angle_units) {
+        case 1:
+            return value * 57.29577951308232;
+        case 2:
+            return value * 0.016666666666666666;
+        case 3:
+            return value * 0.0002777777777777778;
+        default:
+            return value;
+    }
+}
+
+// The member of a decentre record a surface kind moves.
+double& decentre_member(DecentreRecord& d, int kind) {
+    switch (kind) {
+        case kKindDecentreY:
+            return d.dcy;
+        case kKindDecentreX:
+            return d.dcx;
+        case kKindTiltA:
+            return d.tla;
+        default:
+            return d.tlb;
+    }
+}
+
+// Kinds 10 to 13: the surface alone decentred or tilted, the coordinates returned behind it.
+void perturb_surface_alone(ToleranceResult& r, int s, int kind, double t) {
+    const double d = kind == kKindTiltA || kind == kKindTiltB ? tilt_degrees(t) : t;
+    const auto run_on = [&](DecentreRecord& rec) {
+        double& member = decentre_member(rec, kind);
+        const ScopedValue<double> keep(member);
+        evaluate_both(r, [&](int side) { member = keep.saved() + (side == kSidePlus ? d : -d); });
+    };
+    SurfaceRecord& own = surface(s);
+    if (own.decentre != nullptr && own.return_coordinates != nullptr &&
+        own.return_coordinates->pickup_source == s) {
+        run_on(*own.decentre);  // its own decentre acts on it alone already
+        return;
+    }
+    if (own.bend != 0 || own.second_tilt != 0) {
+        r.failed = 1;  // a tilt behind the surface cannot be carried past it
+        return;
+    }
+    // Where the surface's frame differs from the one in front of it, or later surfaces name its
+    // frame, a dummy keeps that frame where the surface stood and the surface moves behind it.
+    const bool alone = own.decentre == nullptr && own.decentre_reference == nullptr &&
+                       own.return_coordinates2 == nullptr && !frame_referenced_later(s);
+    std::unique_ptr<DummyBefore> dummy;
+    if (!alone) {
+        dummy = std::make_unique<DummyBefore>(s);
+        if (dummy->status() != 0) {
+            r.failed = 1;
+            return;
+        }
+    }
+    const int target = alone ? s : s + 1;
+    SurfaceRecord& moved = surface(target);
+    SurfaceRecord& stand_in = surface(s);
+    // The dummy takes the surface's decentre and the records that go with it; they come back
+    // when the scope ends. A record naming the surface itself names the dummy meanwhile.
+    struct Handover {
+        SurfaceRecord& moved;
+        SurfaceRecord& stand_in;
+        int s;
+        bool active;
+        void swap() const {
+            std::swap(moved.decentre, stand_in.decentre);
+            std::swap(moved.decentre_reference, stand_in.decentre_reference);
+            std::swap(moved.return_coordinates2, stand_in.return_coordinates2);
+        }
+        void rename(int from, int to) const {
+            for_each_frame_record(stand_in, [&](DecentreRecord& rec) {
+                if (rec.pickup_source == from) rec.pickup_source = static_cast<std::int16_t>(to);
+            });
+        }
+        ~Handover() {
+            if (!active) return;
+            rename(s, s + 1);
+            swap();
+        }
+    } const handover{moved, stand_in, s, !alone};
+    if (handover.active) {
+        handover.swap();
+        handover.rename(s + 1, s);
+    }
+    DecentreRecord* decentre = new_frame_record();
+    if (decentre == nullptr) {
+        r.failed = 1;
+        return;
+    }
+    const TemporaryRecord own_decentre(moved.decentre, decentre);
+    std::unique_ptr<TemporaryRecord> own_return;
+    if (moved.return_coordinates == nullptr) {
+        DecentreRecord* back = new_frame_record();
+        if (back == nullptr) {
+            r.failed = 1;
+            return;
+        }
+        back->pickup_source = static_cast<std::int16_t>(target);
+        own_return = std::make_unique<TemporaryRecord>(moved.return_coordinates, back);
+    }
+    run_on(*decentre);
+}
+
+bool applies(int kind, int s, double t, int mode) {
+    if (std::fabs(t) <= kTiny) return false;
+    const bool air = tolerance_air_behind(s);
+    const bool group = mode == kKindGroupConstruction || mode == kKindGroupAll;
+    switch (kind) {
+        case kKindAirThickness:
+        case kKindGlassThickness:
+            if (group) return true;
+            return kind == kKindAirThickness ? air : !air;
+        case kKindAbbe:
+            return lens_data().wavelength_count >= 3;
+        default:
+            return true;
+    }
+}
+
+}  // namespace
+
+double tolerance_error_value() {
+    return shown_error(optimise_tables().error.minimisation);
+}
+
+bool tolerance_air_behind(int s) {
+    return std::fabs(first_index(s) - 1.0) < kTiny;
+}
+
+bool tolerance_kind_built(int kind) {
+    switch (kind) {
+        case kKindRadius:
+        case kKindPower:
+        case kKindConic:
+        case kKindAirThickness:
+        case kKindGlassThickness:
+        case kKindIndex:
+        case kKindAbbe:
+        case kKindPosition:
+        case kKindDecentreY:
+        case kKindDecentreX:
+        case kKindTiltA:
+        case kKindTiltB:
+            return true;
+        default:
+            return false;
+    }
+}
+
+int perturb_tolerance(int kind, int s, int mode, const int* marks) {
+    (void)marks;
+    const int value = tolerance_value_of_kind(kind);
+    ToleranceResult* record = tolerance_result(value, s);
+    const SurfaceTolerances* tolerances = surface(s).tolerances;
+    if (record == nullptr || tolerances == nullptr || !tolerance_kind_built(kind)) return 0;
+    ToleranceResult& r = *record;
+    const double t = tolerances->values[value];
+    clear_tolerance_pair(r);
+    if (!applies(kind, s, t, mode)) {
+        // The thickness kinds share one record: the other kind may still want it.
+        r.computed = kind == kKindAirThickness || kind == kKindGlassThickness ? 0 : 1;
+        return 0;
+    }
+    std::vector<double> n;
+    if (kind == kKindIndex || kind == kKindAbbe) {
+        try {
+            n = indices_behind(s);
+        } catch (const std::bad_alloc&) {
+            return kMsgOutOfMemory;
+        }
+    }
+    switch (kind) {
+        case kKindRadius:
+            perturb_radius(r, s, t);
+            break;
+        case kKindPower:
+            perturb_power(r, s, t);
+            break;
+        case kKindConic:
+            perturb_conic(r, s, t);
+            break;
+        case kKindAirThickness:
+        case kKindGlassThickness:
+            perturb_thickness(r, s, t);
+            break;
+        case kKindPosition:
+            perturb_position(r, s, t);
+            break;
+        case kKindDecentreY:
+        case kKindDecentreX:
+        case kKindTiltA:
+        case kKindTiltB:
+            perturb_surface_alone(r, s, kind, t);
+            break;
+        case kKindIndex:
+            perturb_medium(r, s, [&](int side, int i) {
+                return n[static_cast<std::size_t>(i)] + (side == kSidePlus ? t : -t);
+            });
+            break;
+        case kKindAbbe: {
+            const WavelengthEntry* w = lens_data().wavelengths;
+            const double l0 = w[0].wavelength;
+            const double x1 = reduced_wavelength(w[1].wavelength, l0);
+            const double x2 = reduced_wavelength(w[2].wavelength, l0);
+            const double a =
+                std::fabs(w[1].wavelength - w[2].wavelength) < kTiny || std::fabs(x2 - x1) <= kTiny
+                    ? 0.0
+                    : (n[1] - n[2]) / (x2 - x1);
+            perturb_medium(r, s, [&](int side, int i) {
+                if (i == 0) return n[0];
+                const double p = 0.01 * (side == kSidePlus ? t : -t);
+                const double f = std::fabs(1.0 + p) < kTiny ? 0.0 : p / (1.0 + p);
+                const double x = reduced_wavelength(w[i].wavelength, l0);
+                return n[static_cast<std::size_t>(i)] + x * f * a;
+            });
+            break;
+        }
+        default:
+            break;
+    }
+    r.has_values = 1;
+    r.computed = 1;
+    return lens_setup(0);
+}

@@ -1,0 +1,409 @@
+// The tolerance analyses run as typed: the radius tolerance of a thick singlet against the
+// thick-lens focal length, the inverse tolerance formula and its round trip, back-focus
+// compensation against a y-nu trace, the index and Abbe perturbations against the indices they
+// must produce, and the lens text that every run must leave as it found it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "lens/lens_data.h"
+#include "lens/lens_file_commands.h"
+#include "lens/surface_tolerances.h"
+#include "optimise/error_function.h"
+#include "optimise/optimise_data.h"
+#include "optimise/tolerance_listings.h"
+#include "optimise/tolerance_results.h"
+#include "tests/optimise/optimise_fixture.h"
+
+namespace {
+
+using optimise_test::Optimise;
+
+std::string typed_number(double v) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    return text;
+}
+
+// The focal length of a thick lens in air from its two curvatures, thickness and index.
+double thick_lens_focal_length(double c1, double c2, double t, double n) {
+    return 1.0 / ((n - 1.0) * (c1 - c2) + (n - 1.0) * (n - 1.0) * t * c1 * c2 / n);
+}
+
+class Tolerancing : public Optimise {
+protected:
+    void TearDown() override {
+        free_tolerance_results();
+        Optimise::TearDown();
+    }
+    const ToleranceResult& record(int value, int s) {
+        const ToleranceResult* r = tolerance_result(value, s);
+        EXPECT_NE(r, nullptr);
+        static const ToleranceResult kNone;
+        return r != nullptr ? *r : kNone;
+    }
+    // A singlet of N-BK7 (R 50, -50, 5 thick) whose one operand, labelled "tolop", is its focal
+    // length computed from the lens items.
+    void singlet(double rdt) {
+        run_all({"LEN NEW \"Singlet\"", "EBR 5", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 45 AIR 10",
+                 "END"});
+        residuals(
+            {"oprd[1] = 1 / ((index[1][1] - 1) * (cv[1] - cv[2]) + (index[1][1] - 1) * "
+             "(index[1][1] - 1) * th[1] * cv[1] * cv[2] / index[1][1])"});
+        run_all({"OPE NEW", "O 1 \"OP1\" 1 \"tolop\"", "END", "LEN", "NXT",
+                 "RDT " + typed_number(rdt), "END"});
+    }
+    double focal_length(double r1) const {
+        return thick_lens_focal_length(1.0 / r1, -1.0 / 50.0, 5.0, surface(1).index[0]);
+    }
+};
+
+TEST_F(Tolerancing, SingletRadiusChangesTheFocalLengthAsTheThickLensFormulaSays) {
+    const double t = 1e-4 * 50.0;
+    singlet(t);
+    ASSERT_EQ(run("sensitivity 1"), 0) << error_text() << take_output();
+    const std::string out = take_output();
+    const ToleranceResult& r = record(kTolRdt, 1);
+    ASSERT_EQ(r.has_values, 1);
+    const double f0 = focal_length(50.0);
+    const double p = focal_length(50.0 + t) - f0;
+    const double m = focal_length(50.0 - t) - f0;
+    EXPECT_NEAR(r.change[0], p, 1e-10 * std::fabs(p));
+    EXPECT_NEAR(r.change[1], m, 1e-10 * std::fabs(m));
+    // The symmetric difference is the derivative: df/dR1 = f^2 (dP/dc1) / R1^2.
+    const double n = surface(1).index[0];
+    const double dp_dc1 = (n - 1.0) + (n - 1.0) * (n - 1.0) * 5.0 * (-1.0 / 50.0) / n;
+    const double derivative = f0 * f0 * dp_dc1 / (50.0 * 50.0);
+    EXPECT_NEAR((r.change[0] - r.change[1]) / (2.0 * t), derivative, 1e-7 * std::fabs(derivative));
+    // The report names the radius block and the operand block, and no compensated columns.
+    EXPECT_NE(out.find("Radius tolerance RDT"), std::string::npos) << out;
+    EXPECT_NE(out.find("Operand 1 (number 1)"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Compensated"), std::string::npos) << out;
+    EXPECT_NE(out.find("SUMMARY"), std::string::npos) << out;
+    // The lens is the singlet again, the record's surface untouched.
+    EXPECT_DOUBLE_EQ(surface(1).curvature, 1.0 / 50.0);
+}
+
+TEST_F(Tolerancing, InverseSensitivityGivesBackTheTolerance) {
+    const double t = 0.005;
+    singlet(t);
+    ASSERT_EQ(run("sensitivity 1"), 0) << error_text();
+    const double p = record(kTolRdt, 1).change[0];
+    for (const double target : {p, -p}) {
+        take_output();
+        ASSERT_EQ(run("inverse_sensitivity 1 " + typed_number(target)), 0) << error_text();
+        const std::string out = take_output();
+        // The target printed is its magnitude; the surface line gives back t.
+        EXPECT_NE(out.find("INVERSE SENSITIVITY"), std::string::npos) << out;
+        const std::size_t line = out.find("\n  1      ");
+        ASSERT_NE(line, std::string::npos) << out;
+        const double printed = std::strtod(out.c_str() + line + 4, nullptr);
+        EXPECT_NEAR(entry_test::stored_number_near(printed), t, 1e-9 * t) << out;
+    }
+}
+
+TEST_F(Tolerancing, InverseToleranceFormula) {
+    const double t = 0.3;
+    const struct {
+        double p, m, target;
+        bool solved;
+        double expected;
+    } cases[] = {
+        {0.04, 0.04, 0.01, true, 0.5 * t},   // no linear part: sqrt(2 D / a) t
+        {0.02, -0.02, 0.01, true, 0.5 * t},  // no quadratic part: 2 t D / b
+        {-0.04, -0.04, 0.01, false, 0.0},    // only decreases: an increase is never reached
+        {0.01, -0.03, 0.02, false, 0.0},     // the parabola's top lies below the target
+        {0.0, 0.0, 0.01, false, 0.0},        // no change at all
+        {0.02, -0.02, 0.0, true, 0.0},       // no change asked
+        {0.03, -0.01, 0.03, true, t},        // the + point itself
+    };
+    for (const auto& c : cases) {
+        const InverseTolerance u = inverse_tolerance(c.p, c.m, t, c.target);
+        EXPECT_EQ(u.solved, c.solved) << c.p << " " << c.m << " " << c.target;
+        if (c.solved) {
+            EXPECT_NEAR(u.value, c.expected, 1e-12) << c.p << " " << c.m;
+        }
+    }
+}
+
+TEST_F(Tolerancing, UnreachableTargetPrintsNoSolution) {
+    singlet(0.005);
+    // The focal length is nearly linear in the radius: a change far beyond the parabola's top
+    // has no tolerance.
+    ASSERT_EQ(run("sensitivity 1"), 0) << error_text();
+    const ToleranceResult& r = record(kTolRdt, 1);
+    const double a = r.change[0] + r.change[1];
+    const double b = r.change[0] - r.change[1];
+    ASSERT_LT(a, 0.0);
+    const double beyond = 2.0 * b * b / (8.0 * -a);
+    take_output();
+    ASSERT_EQ(run("inverse_sensitivity 1 " + typed_number(beyond)), 0) << error_text();
+    EXPECT_NE(take_output().find("no tolerance reaches this change"), std::string::npos);
+}
+
+// The paraxial marginal height at the image of an air-spaced doublet, traced by the operand
+// script itself, with the last air space as the compensator.
+class BackFocus : public Tolerancing {
+protected:
+    void SetUp() override {
+        Tolerancing::SetUp();
+        run_all({"LEN NEW \"Doublet\"", "EBR 5", "NXT", "SRF 40 4 N-BK7 10", "SRF -40 2 AIR 10",
+                 "SRF -35 3 N-SF6 10", "SRF -120 50 AIR 10", "END"});
+        // Focus the image: the last thickness is the back focal distance.
+        run_all({"th[4] = " + typed_number(ynu_trace(4, 0).back_focus)});
+        std::vector<std::string> lines = {"oprd[10] = 1", "oprd[11] = 0"};
+        for (int j = 1; j <= 4; ++j) {
+            const std::string before = j == 1 ? "1" : "index[" + std::to_string(j - 1) + "][1]";
+            const std::string n = "index[" + std::to_string(j) + "][1]";
+            lines.push_back("oprd[11] = oprd[11] - oprd[10] * cv[" + std::to_string(j) + "] * (" +
+                            n + " - " + before + ")");
+            lines.push_back("oprd[10] = oprd[10] + th[" + std::to_string(j) + "] * oprd[11] / " +
+                            n);
+        }
+        lines.push_back("oprd[1] = oprd[10]");
+        residuals(lines);
+        run_all({"OPE NEW", "O 1 \"OP1\" 1 \"tolop\"", "END", "VAR NEW", "V 1 4 0 TH", "END", "LEN",
+                 "GTO 2", "THT 0.05", "END"});
+    }
+    // The back focal distance with the air space behind surface 2 changed by dt.
+    static double focus_with_gap(double dt) {
+        SurfaceRecord& s = surface(2);
+        const double kept = s.thickness;
+        s.thickness = kept + dt;
+        const double f = ynu_trace(4, 0).back_focus;
+        s.thickness = kept;
+        return f;
+    }
+};
+
+TEST_F(BackFocus, CompensatorRefocusesByTheFocusShift) {
+    ASSERT_EQ(run("sensitivity 5"), 0) << error_text();
+    const std::string out = take_output();
+    const ToleranceResult& r = record(kTolTht, 2);
+    ASSERT_EQ(r.has_values, 1);
+    ASSERT_EQ(r.failed, 0);
+    ASSERT_EQ(r.compensators[0].size(), 1u);
+    const double plus = focus_with_gap(0.05);
+    const double minus = focus_with_gap(-0.05);
+    EXPECT_NEAR(r.compensators[0][0], plus, 1e-9 * plus);
+    EXPECT_NEAR(r.compensators[1][0], minus, 1e-9 * minus);
+    // Defocused without the compensator, back in focus with it.
+    EXPECT_GT(std::fabs(r.change[0]), 1e-4);
+    EXPECT_LT(std::fabs(r.change[2]), 1e-12);
+    EXPECT_LT(std::fabs(r.change[3]), 1e-12);
+    EXPECT_NE(out.find("Compensated"), std::string::npos) << out;
+    EXPECT_NE(out.find("COMPENSATOR CHANGES"), std::string::npos) << out;
+    // The variable's own gap carries no tolerance in the run, and the lens is back in focus.
+    EXPECT_EQ(record(kTolTht, 4).has_values, 0);
+    EXPECT_NEAR(surface(4).thickness, focus_with_gap(0.0), 1e-12);
+}
+
+TEST_F(BackFocus, DesignersSettingsAndSolvesSurviveTheRun) {
+    run_all({"LEN", "GTO 3", "PU -0.1", "END"});
+    params().damping = 0.5;
+    const std::string before = lens_file_text(nullptr, nullptr, nullptr);
+    for (const char* line : {"sensitivity 27", "sensitivity 25", "inverse_sensitivity 27 0.01"}) {
+        run(line);
+        EXPECT_EQ(lens_file_text(nullptr, nullptr, nullptr), before) << line;
+        EXPECT_EQ(params().damping, 0.5) << line;
+        EXPECT_EQ(surface(3).curvature_kind, kCurvatureAxialSlope) << line;
+        EXPECT_FALSE(tables().compensating) << line;
+        EXPECT_FALSE(tables().relative_to_nominal) << line;
+    }
+}
+
+// A singlet whose operands are its dispersion (second minus third wavelength) and its index at
+// the first wavelength.
+TEST_F(Tolerancing, IndexAndAbbeTolerancesChangeTheMediumAsAsked) {
+    run_all(
+        {"LEN NEW \"Singlet\"", "EBR 5", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 45 AIR 10", "END"});
+    residuals({"oprd[1] = index[1][2] - index[1][3]", "oprd[2] = index[1][1]"});
+    run_all({"OPE NEW", "O 1 \"OP1\" 1 \"tolop\"", "O 2 \"OP2\" 1 \"TOLOP\"", "END", "LEN", "GTO 1",
+             "RNT 0.001", "VNT 5", "END"});
+    const double n1 = surface(1).index[0];
+    const double dispersion = surface(1).index[1] - surface(1).index[2];
+    ASSERT_EQ(run("sensitivity 8"), 0) << error_text();
+    const ToleranceResult& index = record(kTolRnt, 1);
+    ASSERT_EQ(index.operand_changes.size(), 2u);
+    EXPECT_NEAR(index.operand_changes[0][0], 0.0, 1e-15);
+    EXPECT_NEAR(index.operand_changes[1][0], 0.001, 1e-15);
+    EXPECT_NEAR(index.operand_changes[1][1], -0.001, 1e-15);
+    ASSERT_EQ(run("sensitivity 9"), 0) << error_text();
+    // The dispersion is divided by 1 + p, so that the Abbe number grows by p; the index at the
+    // first wavelength stays.
+    const ToleranceResult& abbe = record(kTolVnt, 1);
+    EXPECT_NEAR(abbe.operand_changes[0][0], dispersion / 1.05 - dispersion, 1e-15);
+    EXPECT_NEAR(abbe.operand_changes[0][1], dispersion / 0.95 - dispersion, 1e-15);
+    EXPECT_NEAR(abbe.operand_changes[1][0], 0.0, 1e-15);
+    EXPECT_EQ(surface(1).index[0], n1);
+    EXPECT_EQ(surface(1).medium_kind, kMediumGlass);
+}
+
+TEST_F(Tolerancing, ASecondRunReusesWhatNothingChanged) {
+    singlet(0.005);
+    ASSERT_EQ(run("sensitivity 25"), 0) << error_text();
+    const std::string first = take_output();
+    const int before = tables().error.evaluations;
+    ASSERT_EQ(run("sensitivity 25"), 0) << error_text();
+    EXPECT_EQ(tables().error.evaluations - before, 1);  // the nominal lens only
+    EXPECT_EQ(take_output(), first);
+    // A changed tolerance reruns its own entry: plus and minus.
+    run_all({"LEN", "GTO 1", "RDT 0.01", "END"});
+    const int edited = tables().error.evaluations;
+    ASSERT_EQ(run("sensitivity 25"), 0) << error_text();
+    EXPECT_EQ(tables().error.evaluations - edited, 3);
+    // A lens value written through its item reruns everything.
+    run_all({"th[2] = 44"});
+    const int written = tables().error.evaluations;
+    ASSERT_EQ(run("sensitivity 25"), 0) << error_text();
+    EXPECT_GT(tables().error.evaluations - written, 3);
+}
+
+TEST_F(Tolerancing, ToleranceCommandRunsEitherAnalysis) {
+    singlet(0.005);
+    ASSERT_EQ(run("tolerance SENS 1"), 0) << error_text();
+    const std::string sens = take_output();
+    EXPECT_NE(sens.find("SENSITIVITY ANALYSIS"), std::string::npos) << sens;
+    ASSERT_EQ(run("tolerance INV RDT 0.01"), 0) << error_text();
+    EXPECT_NE(take_output().find("INVERSE SENSITIVITY ANALYSIS"), std::string::npos);
+    // The kind's words name kinds; an analysis outside 0 and 1 is refused by its bounds.
+    ASSERT_EQ(run("sensitivity RDT"), 0) << error_text();
+    EXPECT_EQ(take_output(), sens);
+    EXPECT_NE(run("tolerance 2"), 0);
+}
+
+TEST_F(Tolerancing, LensWithoutOperandsIsRefusedUnchanged) {
+    run_all(
+        {"LEN NEW \"Singlet\"", "EBR 5", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 45 AIR 10", "END"});
+    const std::string before = lens_file_text(nullptr, nullptr, nullptr);
+    EXPECT_EQ(run("sensitivity 27"), kMsgNoOperands);
+    EXPECT_EQ(lens_file_text(nullptr, nullptr, nullptr), before);
+    EXPECT_EQ(surface(1).tolerances, nullptr);
+}
+
+// Every perturbation puts the lens back: the writer's text is the same byte for byte after a
+// run over every kind, on lenses with pickups, solves, mirrors and special data.
+TEST_F(Tolerancing, EveryRunLeavesTheLensTextAsItWas) {
+    const std::vector<std::vector<std::string>> corpus = {
+        {"NXT", "SRF 60 6 N-BK7 12", "SRF -40 3 N-SF6 12", "SRF -150 90 AIR 12"},
+        {"NXT", "SRF 22 3.5 N-LAK9 8", "SRF 400 5 AIR 8", "SRF -40 1 N-SF6 6", "SRF 20 4 AIR 6",
+         "SRF 90 3 N-LAK9 8", "SRF -30 40 AIR 8"},
+        {"NXT", "RD -200", "TH -100", "GLA RFL", "AP 20", "NXT", "TH 0"},
+        {"NXT", "SRF 50 5 N-BK7 10", "PK TH 1 0", "RD -50", "GLA AIR", "AP 10", "NXT", "PU -0.1",
+         "TH 10", "NXT", "PK CVM 1", "TH 3", "GLA N-BK7", "NXT", "PY 0"},
+        {"NXT", "SRF 50 5 N-BK7 10", "DCY 0.1", "TLA 0.5", "SRF -50 20 AIR 10", "RCO -1",
+         "SRF 80 4 N-SF6 10", "CC -0.8", "ASP ASR 10", "AS2 1e-5", "SRF -80 30 AIR 10"},
+        {"NXT", "SRF 50 5 N-BK7 10", "RDX 60", "SRF -50 45 AIR 10"},
+    };
+    for (std::size_t k = 0; k < corpus.size(); ++k) {
+        std::vector<std::string> lines = {"LEN NEW \"Corpus\"", "EBR 4"};
+        lines.insert(lines.end(), corpus[k].begin(), corpus[k].end());
+        lines.push_back("END");
+        for (const std::string& line : lines) run(line);
+        residuals({"oprd[1] = cv[1] + th[1]"});
+        run_all({"OPE NEW", "O 1 \"OP1\" 1 \"tolop\"", "END"});
+        const std::string before = lens_file_text(nullptr, nullptr, nullptr);
+        for (const char* line :
+             {"sensitivity 27", "inverse_sensitivity 27 0.01", "sensitivity 6"}) {
+            run(line);
+            EXPECT_EQ(lens_file_text(nullptr, nullptr, nullptr), before) << k << " " << line;
+        }
+    }
+}
+
+// Motions of one surface, measured by the operand script as the vertex and an edge point of
+// surface 3 and the vertex of surface 4 seen from surface 1.
+class SurfaceMotion : public Tolerancing {
+protected:
+    void SetUp() override {
+        Tolerancing::SetUp();
+        run_all({"LEN NEW \"Motion\"", "EBR 5", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 20 AIR 10",
+                 "SRF 80 4 N-SF6 10", "SRF -80 30 AIR 10", "END"});
+        residuals({"surface_distance 1 3", "oprd[1] = out_b(out_row - 1)",
+                   "oprd[2] = out_c(out_row - 1)", "surface_distance 1 3 0 5",
+                   "oprd[3] = out_b(out_row - 1)", "oprd[4] = out_c(out_row - 1)",
+                   "surface_distance 1 4", "oprd[5] = out_b(out_row - 1)",
+                   "oprd[6] = out_c(out_row - 1)"});
+        std::vector<std::string> lines = {"OPE NEW"};
+        for (int k = 1; k <= 6; ++k) {
+            lines.push_back("O " + std::to_string(k) + " \"OP" + std::to_string(k) +
+                            "\" 1 \"tolop\"");
+        }
+        lines.push_back("END");
+        run_all(lines);
+    }
+    // The six operand values of the current lens.
+    static std::vector<double> measured() {
+        compute_error_function(0);
+        std::vector<double> v;
+        for (int k = 0; k < 6; ++k) v.push_back(optimise_tables().operands[k].value);
+        return v;
+    }
+};
+
+TEST_F(SurfaceMotion, EachMotionMovesTheSurfaceAloneAsTypedDecentresDo) {
+    // The tolerance, the analysis kind, and the same motion typed on surface 3.
+    const struct {
+        const char* tolerance;
+        int kind;
+        int value;
+        std::vector<std::string> typed;
+    } cases[] = {
+        {"DCT 0.02", 10, kTolDct, {"DCY 0.02", "RCO 0"}},
+        {"DXT 0.02", 11, kTolDxt, {"DCX 0.02", "RCO 0"}},
+        {"TLT 0.5", 12, kTolTlt, {"TLA 0.5", "RCO 0"}},
+        {"TBT 0.5", 13, kTolTbt, {"TLB 0.5", "RCO 0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tolerance);
+        run_all({"LEN", "GTO 3", c.tolerance, "END"});
+        const std::vector<double> nominal = measured();
+        ASSERT_EQ(run("sensitivity " + std::to_string(c.kind)), 0) << error_text();
+        const ToleranceResult r = record(c.value, 3);
+        ASSERT_EQ(r.failed, 0);
+        std::vector<std::string> typed = {"LEN", "GTO 3"};
+        typed.insert(typed.end(), c.typed.begin(), c.typed.end());
+        typed.push_back("END");
+        run_all(typed);
+        const std::vector<double> moved = measured();
+        for (int k = 0; k < 6; ++k) {
+            EXPECT_NEAR(r.operand_changes[k][0], moved[k] - nominal[k], 1e-10) << k;
+        }
+        // Something moved, and surface 4 did not.
+        EXPECT_GT(std::fabs(moved[0] - nominal[0]) + std::fabs(moved[2] - nominal[2]) +
+                      std::fabs(moved[3] - nominal[3]),
+                  1e-4);
+        EXPECT_NEAR(r.operand_changes[4][0], 0.0, 1e-12);
+        EXPECT_NEAR(r.operand_changes[5][0], 0.0, 1e-12);
+        // Back to the lens without the typed motion; the tolerance no longer counts.
+        run_all({"LEN", "GTO 3", "TDD", "RCD", std::string(c.tolerance).substr(0, 4) + "0", "END"});
+    }
+}
+
+TEST_F(SurfaceMotion, ADecentredSurfaceMovesAloneBehindADummy) {
+    // Surface 3 decentres everything behind it; its decentre tolerance moves it alone, and
+    // the axial tolerance moves it along the axis alone.
+    run_all({"LEN", "GTO 3", "DCY 0.3", "DCT 0.02", "DZT 0.1", "END"});
+    const std::vector<double> nominal = measured();
+    ASSERT_NEAR(nominal[0], 0.3, 1e-12);
+    ASSERT_NEAR(nominal[4], 0.3, 1e-12);
+    const std::string before = lens_file_text(nullptr, nullptr, nullptr);
+    ASSERT_EQ(run("sensitivity 10"), 0) << error_text();
+    const ToleranceResult& decentre = record(kTolDct, 3);
+    ASSERT_EQ(decentre.failed, 0);
+    EXPECT_NEAR(decentre.operand_changes[0][0], 0.02, 1e-12);
+    EXPECT_NEAR(decentre.operand_changes[0][1], -0.02, 1e-12);
+    EXPECT_NEAR(decentre.operand_changes[4][0], 0.0, 1e-12);
+    ASSERT_EQ(run("sensitivity 7"), 0) << error_text();
+    const ToleranceResult& position = record(kTolDzt, 3);
+    ASSERT_EQ(position.failed, 0);
+    EXPECT_NEAR(position.operand_changes[1][0], 0.1, 1e-12);
+    EXPECT_NEAR(position.operand_changes[1][1], -0.1, 1e-12);
+    EXPECT_NEAR(position.operand_changes[5][0], 0.0, 1e-12);
+    EXPECT_EQ(lens_file_text(nullptr, nullptr, nullptr), before);
+}
+
+}  // namespace
