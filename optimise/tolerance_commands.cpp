@@ -75,7 +75,7 @@ int perturb_all(int selection, const int* marks) {
             status = perturb_tolerance(kind, s, selection, marks);
             const ToleranceResult* after = tolerance_result(tolerance_value_of_kind(kind), s);
             if (first_failure == 0 && after != nullptr && after->failed != 0) {
-                first_failure = kMsgToleranceStateFailed;
+                first_failure = after->failure != 0 ? after->failure : kMsgToleranceStateFailed;
             }
             if (first_failure == 0 && status != 0) first_failure = status;
         }

@@ -36,18 +36,24 @@ double curvature_of(double r) {
     return std::fabs(r) > kTiny ? 1.0 / r : 0.0;
 }
 
+// A record whose perturbed lens could not be had: the first reason is kept.
+void mark_failed(ToleranceResult& r, int status) {
+    if (r.failed == 0) r.failure = status;
+    r.failed = 1;
+}
+
 // The measurement of one perturbed state into side (plus or minus) of record r.
 void evaluate_state(ToleranceResult& r, int side) {
     ToleranceRun& run = tolerance_result_tables().run;
     OptimiseTables& o = optimise_tables();
     ++run.states;
-    if (lens_setup(0) != 0) {
-        r.failed = 1;
+    if (const int rc = lens_setup(0); rc != 0) {
+        mark_failed(r, rc);
         return;
     }
     compute_error_function(0);
     if (o.operand_command_status != 0) {
-        r.failed = 1;
+        mark_failed(r, o.operand_command_status);
         return;
     }
     const auto measure = [&](int column) {
@@ -274,7 +280,7 @@ private:
 void perturb_position(ToleranceResult& r, int s, double t) {
     const DummyBefore dummy(s);
     if (dummy.status() != 0) {
-        r.failed = 1;
+        mark_failed(r, dummy.status());
         return;
     }
     SurfaceRecord& moved = surface(s + 1);
@@ -329,7 +335,7 @@ void perturb_surface_alone(ToleranceResult& r, int s, int kind, double t) {
         return;
     }
     if (own.bend != 0 || own.second_tilt != 0) {
-        r.failed = 1;  // a tilt behind the surface cannot be carried past it
+        mark_failed(r, kMsgToleranceNotApplicable);  // a tilt behind it is not carried past it
         return;
     }
     // Where the surface's frame differs from the one in front of it, or later surfaces name its
@@ -340,7 +346,7 @@ void perturb_surface_alone(ToleranceResult& r, int s, int kind, double t) {
     if (!alone) {
         dummy = std::make_unique<DummyBefore>(s);
         if (dummy->status() != 0) {
-            r.failed = 1;
+            mark_failed(r, dummy->status());
             return;
         }
     }
@@ -376,7 +382,7 @@ void perturb_surface_alone(ToleranceResult& r, int s, int kind, double t) {
     }
     DecentreRecord* decentre = new_frame_record();
     if (decentre == nullptr) {
-        r.failed = 1;
+        mark_failed(r, kMsgOutOfMemory);
         return;
     }
     const TemporaryRecord own_decentre(moved.decentre, decentre);
@@ -384,7 +390,7 @@ void perturb_surface_alone(ToleranceResult& r, int s, int kind, double t) {
     if (moved.return_coordinates == nullptr) {
         DecentreRecord* back = new_frame_record();
         if (back == nullptr) {
-            r.failed = 1;
+            mark_failed(r, kMsgOutOfMemory);
             return;
         }
         back->pickup_source = static_cast<std::int16_t>(target);

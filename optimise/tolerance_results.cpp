@@ -65,6 +65,7 @@ ToleranceResult* tolerance_result(int value, int s) {
 void clear_tolerance_pair(ToleranceResult& r) {
     for (double& c : r.change) c = 0.0;
     r.computed = r.has_values = r.failed = r.compensation_failed = 0;
+    r.failure = 0;
 }
 
 int alloc_tolerance_results(int m, const std::string& lens_text) {

@@ -57,6 +57,7 @@ struct ToleranceResult {
     std::uint8_t has_values = 0;
     // A side whose perturbed lens could not be set up: the record holds nothing to read.
     std::uint8_t failed = 0;
+    int failure = 0;  // the first failure's message
     // A side whose compensation failed: its compensated entries are the uncompensated ones.
     std::uint8_t compensation_failed = 0;
 };

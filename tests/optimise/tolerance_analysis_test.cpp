@@ -412,4 +412,31 @@ TEST_F(SurfaceMotion, ADecentredSurfaceMovesAloneBehindADummy) {
     EXPECT_EQ(lens_file_text(nullptr, nullptr, nullptr), before);
 }
 
+TEST_F(Tolerancing, ALensAtTheSurfaceLimitListsWhatCannotBeMoved) {
+    // A singlet followed by plain air surfaces up to the surface limit: moving a surface alone
+    // needs a stand-in surface, which the lens has no room for.
+    const int limit = surface_limit();
+    ASSERT_LE(limit, 400);
+    std::vector<std::string> lines = {"LEN NEW \"Full\"", "EBR 5", "NXT", "SRF 50 5 N-BK7 10",
+                                      "SRF -50 10 AIR 10"};
+    for (int s = 3; s < limit; ++s) lines.insert(lines.end(), {"TH 1", "NXT"});
+    lines.push_back("END");
+    run_all(lines);
+    ASSERT_EQ(lens_data().image_surface, limit);
+    residuals({"oprd[1] = cv[1] + th[1]"});
+    run_all({"OPE NEW", "O 1 \"OP1\" 1 \"tolop\"", "END", "LEN", "GTO 1", "DZT 0.1", "END"});
+    const std::string before = lens_file_text(nullptr, nullptr, nullptr);
+    take_output();
+    EXPECT_EQ(run("sensitivity 25"), kMsgSurfaceLimit);
+    const std::string out = take_output();
+    const std::size_t failed = out.find("failed: the lens cannot take this perturbation");
+    ASSERT_NE(failed, std::string::npos) << out;
+    EXPECT_EQ(out.substr(out.rfind('\n', failed) + 1, 10), "  1     0.") << out;
+    EXPECT_NE(out.find("1 tolerances could not be evaluated"), std::string::npos) << out;
+    EXPECT_EQ(record(kTolDzt, 1).failed, 1);
+    // The other tolerances of the surface were evaluated, and the lens is as it was.
+    EXPECT_EQ(record(kTolRdt, 1).failed, 0);
+    EXPECT_EQ(lens_file_text(nullptr, nullptr, nullptr), before);
+}
+
 }  // namespace
