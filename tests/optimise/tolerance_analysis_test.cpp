@@ -4,8 +4,10 @@
 // must produce, and the lens text that every run must leave as it found it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -199,6 +201,109 @@ TEST_F(BackFocus, CompensatorRefocusesByTheFocusShift) {
     // The variable's own gap carries no tolerance in the run, and the lens is back in focus.
     EXPECT_EQ(record(kTolTht, 4).has_values, 0);
     EXPECT_NEAR(surface(4).thickness, focus_with_gap(0.0), 1e-12);
+}
+
+// The printed numbers of the lines under the first column header after position from, up to
+// the next empty line; "--" is a zero.
+std::vector<std::vector<double>> block_rows(const std::string& out, std::size_t from,
+                                            const std::string& header) {
+    std::vector<std::vector<double>> rows;
+    std::size_t at = out.find(header, from);
+    if (at == std::string::npos) return rows;
+    at = out.find('\n', at) + 1;
+    while (at < out.size() && out[at] != '\n') {
+        const std::size_t end = out.find('\n', at);
+        std::vector<double> row;
+        std::size_t p = at;
+        while (p < end) {
+            while (p < end && out[p] == ' ') ++p;
+            if (p >= end) break;
+            if (out.compare(p, 2, "--") == 0) {
+                row.push_back(0.0);
+                p += 2;
+            } else {
+                char* stop = nullptr;
+                row.push_back(std::strtod(out.c_str() + p, &stop));
+                p = static_cast<std::size_t>(stop - out.c_str());
+            }
+        }
+        rows.push_back(row);
+        at = end + 1;
+    }
+    return rows;
+}
+
+// The n numbers printed after key, searched from position from.
+std::vector<double> numbers_after(const std::string& out, std::size_t from, const char* key,
+                                  int n) {
+    std::vector<double> v;
+    std::size_t at = out.find(key, from);
+    if (at == std::string::npos) return std::vector<double>(static_cast<std::size_t>(n), 1e300);
+    const char* p = out.c_str() + at + std::strlen(key);
+    for (int k = 0; k < n; ++k) {
+        char* stop = nullptr;
+        v.push_back(std::strtod(p, &stop));
+        p = stop;
+    }
+    return v;
+}
+
+TEST_F(BackFocus, GroupReportListsItsBlocksInOrderAndSumsWhatItPrinted) {
+    run_all({"OPE NEW", "O 1 \"OP1\" 1 \"tolop\"", "O 2 \"OP1**2\" 1 \"TOLOP\"", "END", "LEN",
+             "GTO 1", "RDT 0.01", "END"});
+    take_output();
+    ASSERT_EQ(run("sensitivity 25"), 0) << error_text();
+    const std::string out = take_output();
+    // Glass thicknesses before air spaces, each block followed by its two operand blocks.
+    const char* heads[] = {"Radius tolerance RDT",
+                           "Power tolerance SPT",
+                           "Thickness tolerance THT, glass",
+                           "Thickness tolerance THT, air spaces",
+                           "Refractive index tolerance RNT",
+                           "Abbe number tolerance VNT",
+                           "SUMMARY",
+                           "COMPENSATOR CHANGES"};
+    std::size_t last = 0;
+    for (const char* head : heads) {
+        const std::size_t at = out.find(head);
+        ASSERT_NE(at, std::string::npos) << head << "\n" << out;
+        EXPECT_GT(at, last) << head;
+        last = at;
+    }
+    int separators = 0;
+    for (std::size_t at = out.find("-----"); at != std::string::npos;
+         at = out.find("-----", at + 70)) {
+        ++separators;
+    }
+    EXPECT_EQ(separators, 6);
+    EXPECT_NE(out.find("Operand 2 (number 2): OP1**2"), std::string::npos) << out;
+    // The summary from the printed changes of the error blocks: of each line the increase and
+    // the decrease, and the square of the larger change; uncompensated and compensated.
+    double increases[2] = {0, 0}, decreases[2] = {0, 0}, squares[2] = {0, 0};
+    for (std::size_t k = 0; k < 6; ++k) {
+        for (const std::vector<double>& row : block_rows(out, out.find(heads[k]), "Change +")) {
+            ASSERT_EQ(row.size(), 6u);
+            for (int c = 0; c < 2; ++c) {
+                const double p = row[2 + 2 * c];
+                const double m = row[3 + 2 * c];
+                increases[c] += std::max({p, m, 0.0});
+                decreases[c] += std::min({p, m, 0.0});
+                const double larger = std::fabs(p) > std::fabs(m) ? p : m;
+                squares[c] += larger * larger;
+            }
+        }
+    }
+    const std::size_t summary = out.find("SUMMARY");
+    const std::vector<double> worst = numbers_after(out, summary, "Worst case change", 2);
+    const std::vector<double> rss = numbers_after(out, summary, "Root sum of squares", 2);
+    for (int c = 0; c < 2; ++c) {
+        EXPECT_NEAR(worst[c],
+                    std::fabs(increases[c]) > std::fabs(decreases[c]) ? increases[c] : decreases[c],
+                    2e-5)
+            << c;
+        EXPECT_NEAR(rss[c], std::sqrt(squares[c]), 2e-5) << c;
+    }
+    EXPECT_GT(squares[0], 1e-6);
 }
 
 TEST_F(BackFocus, DesignersSettingsAndSolvesSurviveTheRun) {
