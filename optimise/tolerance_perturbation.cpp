@@ -10,6 +10,7 @@
 #include "lens/surface_materials.h"
 #include "numeric/memory.h"
 #include "optimise/error_function.h"
+#include "optimise/lens_elements.h"
 #include "optimise/optimise_data.h"
 #include "optimise/tolerance_defaults.h"
 #include "optimise/tolerance_results.h"
@@ -399,7 +400,119 @@ void perturb_surface_alone(ToleranceResult& r, int s, int kind, double t) {
     run_on(*decentre);
 }
 
-bool applies(int kind, int s, double t, int mode) {
+// The frame records of surfaces f..l, and those of later surfaces naming one of them.
+bool element_has_frames(int f, int l) {
+    for (int j = f; j <= l; ++j) {
+        SurfaceRecord& r = surface(j);
+        if (r.decentre != nullptr || r.return_coordinates != nullptr ||
+            r.return_coordinates2 != nullptr || r.decentre_reference != nullptr || r.bend != 0 ||
+            r.second_tilt != 0 || frame_referenced_later(j)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A surface inserted behind the last surface l of an element for one perturbation: it takes
+// l's thickness with its solve, the thickness variables and pickups that name it, so that the
+// gap behind the element keeps its meaning while l keeps the element's frame. Everything goes
+// back when the scope ends.
+class GapAfter {
+public:
+    explicit GapAfter(int l) : l_(l) {
+        status_ = insert_surface(l + 1);
+        if (status_ != 0) return;
+        SurfaceRecord& last = surface(l);
+        SurfaceRecord& gap = surface(l + 1);
+        if (!tolerance_air_behind(l)) {
+            gap.medium_kind = kMediumPickup;
+            gap.medium_source = static_cast<std::int16_t>(l);
+        }
+        swap_gap(last, gap);
+        materials_changed = 1;
+        OptimiseTables& o = optimise_tables();
+        for (int i = 0; i <= o.highest_variable; ++i) {
+            Variable& v = o.variables[static_cast<std::size_t>(i)];
+            if (v.type == kVarThickness && v.surface == l) {
+                v.surface = static_cast<std::uint16_t>(l + 1);
+                variables_.push_back(i);
+            }
+        }
+        for (int j = l + 2; j <= lens_data().image_surface; ++j) {
+            SurfaceRecord& r = surface(j);
+            if ((r.thickness_kind == kThicknessPickup ||
+                 r.thickness_kind == kThicknessPickupNegated) &&
+                r.thickness_source == l) {
+                r.thickness_source = static_cast<std::int16_t>(l + 1);
+                pickups_.push_back(j);
+            }
+        }
+    }
+    ~GapAfter() {
+        if (status_ != 0) return;
+        OptimiseTables& o = optimise_tables();
+        for (const int i : variables_) {
+            o.variables[static_cast<std::size_t>(i)].surface = static_cast<std::uint16_t>(l_);
+        }
+        for (const int j : pickups_) surface(j).thickness_source = static_cast<std::int16_t>(l_);
+        swap_gap(surface(l_), surface(l_ + 1));
+        delete_surface(l_ + 1);
+        materials_changed = 1;
+    }
+    GapAfter(const GapAfter&) = delete;
+    GapAfter& operator=(const GapAfter&) = delete;
+    int status() const { return status_; }
+
+private:
+    static void swap_gap(SurfaceRecord& a, SurfaceRecord& b) {
+        std::swap(a.thickness, b.thickness);
+        std::swap(a.thickness_kind, b.thickness_kind);
+        std::swap(a.thickness_solve_value, b.thickness_solve_value);
+        std::swap(a.thickness_solve_value2, b.thickness_solve_value2);
+        std::swap(a.thickness_source, b.thickness_source);
+        std::swap(a.thickness_source2, b.thickness_source2);
+        std::swap(a.thickness_variable, b.thickness_variable);
+    }
+    int l_;
+    int status_ = 0;
+    std::vector<int> variables_;
+    std::vector<int> pickups_;
+};
+
+// Kinds 14 and 15: the element from s to its last surface moves across the axis as one; the
+// surfaces behind it keep their places.
+void perturb_element_decentre(ToleranceResult& r, int s, int kind, double d, const int* marks) {
+    const int image = lens_data().image_surface;
+    int l = s + 1;
+    while (l < image && marks[l] != kElementLast) ++l;
+    if (element_has_frames(s, l)) {
+        mark_failed(r, kMsgToleranceNotApplicable);
+        return;
+    }
+    const GapAfter gap(l);
+    if (gap.status() != 0) {
+        mark_failed(r, gap.status());
+        return;
+    }
+    DecentreRecord* shift = new_frame_record();
+    DecentreRecord* back = new_frame_record();
+    if (shift == nullptr || back == nullptr) {
+        mem_free(shift);
+        mem_free(back);
+        mark_failed(r, kMsgOutOfMemory);
+        return;
+    }
+    const TemporaryRecord on_first(surface(s).decentre, shift);
+    const TemporaryRecord on_gap(surface(l + 1).decentre, back);
+    const int member = kind == kKindElementDecentreY ? kKindDecentreY : kKindDecentreX;
+    evaluate_both(r, [&](int side) {
+        const double v = side == kSidePlus ? d : -d;
+        decentre_member(*shift, member) = v;
+        decentre_member(*back, member) = -v;
+    });
+}
+
+bool applies(int kind, int s, double t, int mode, const int* marks) {
     if (std::fabs(t) <= kTiny) return false;
     const bool air = tolerance_air_behind(s);
     const bool group = mode == kKindGroupConstruction || mode == kKindGroupAll;
@@ -410,6 +523,9 @@ bool applies(int kind, int s, double t, int mode) {
             return kind == kKindAirThickness ? air : !air;
         case kKindAbbe:
             return lens_data().wavelength_count >= 3;
+        case kKindElementDecentreY:
+        case kKindElementDecentreX:
+            return marks != nullptr && marks[s] == kElementFirst;
         default:
             return true;
     }
@@ -439,6 +555,8 @@ bool tolerance_kind_built(int kind) {
         case kKindDecentreX:
         case kKindTiltA:
         case kKindTiltB:
+        case kKindElementDecentreY:
+        case kKindElementDecentreX:
             return true;
         default:
             return false;
@@ -446,7 +564,6 @@ bool tolerance_kind_built(int kind) {
 }
 
 int perturb_tolerance(int kind, int s, int mode, const int* marks) {
-    (void)marks;
     const int value = tolerance_value_of_kind(kind);
     ToleranceResult* record = tolerance_result(value, s);
     const SurfaceTolerances* tolerances = surface(s).tolerances;
@@ -454,7 +571,7 @@ int perturb_tolerance(int kind, int s, int mode, const int* marks) {
     ToleranceResult& r = *record;
     const double t = tolerances->values[value];
     clear_tolerance_pair(r);
-    if (!applies(kind, s, t, mode)) {
+    if (!applies(kind, s, t, mode, marks)) {
         // The thickness kinds share one record: the other kind may still want it.
         r.computed = kind == kKindAirThickness || kind == kKindGlassThickness ? 0 : 1;
         return 0;
@@ -489,6 +606,10 @@ int perturb_tolerance(int kind, int s, int mode, const int* marks) {
         case kKindTiltA:
         case kKindTiltB:
             perturb_surface_alone(r, s, kind, t);
+            break;
+        case kKindElementDecentreY:
+        case kKindElementDecentreX:
+            perturb_element_decentre(r, s, kind, t, marks);
             break;
         case kKindIndex:
             perturb_medium(r, s, [&](int side, int i) {

@@ -544,4 +544,35 @@ TEST_F(Tolerancing, ALensAtTheSurfaceLimitListsWhatCannotBeMoved) {
     EXPECT_EQ(lens_file_text(nullptr, nullptr, nullptr), before);
 }
 
+TEST_F(Tolerancing, AnElementDecentreMovesTheElementAloneAndKeepsTheGapBehindIt) {
+    run_all({"LEN NEW \"Two elements\"", "EBR 5", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 20 AIR 10",
+             "SRF 80 4 N-SF6 10", "SRF -80 30 AIR 10", "END"});
+    residuals({"surface_distance(1, 3)", "oprd[1] = out_b(out_row - 1)", "surface_distance(1, 4)",
+               "oprd[2] = out_b(out_row - 1)", "oprd[3] = out_c(out_row - 1)",
+               "surface_distance(1, image_surface)", "oprd[4] = out_b(out_row - 1)",
+               "oprd[5] = out_c(out_row - 1)"});
+    std::vector<std::string> lines = {"OPE NEW"};
+    for (int k = 1; k <= 5; ++k) {
+        lines.push_back("O " + std::to_string(k) + " \"OP" + std::to_string(k) + "\" 1 \"tolop\"");
+    }
+    // The gap behind the element is a variable: it must keep acting on that gap.
+    lines.insert(lines.end(),
+                 {"END", "VAR NEW", "V 1 4 0 TH", "END", "LEN", "GTO 3", "CDY 0.05", "END"});
+    run_all(lines);
+    const std::string before = lens_file_text(nullptr, nullptr, nullptr);
+    ASSERT_EQ(run("sensitivity 14"), 0) << error_text();
+    const ToleranceResult& r = record(kTolCdy, 3);
+    ASSERT_EQ(r.failed, 0);
+    ASSERT_EQ(r.has_values, 1);
+    const double expected[5] = {0.05, 0.05, 0.0, 0.0, 0.0};
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_NEAR(r.operand_changes[k][0], expected[k], 1e-12) << k;
+        EXPECT_NEAR(r.operand_changes[k][1], -expected[k], 1e-12) << k;
+    }
+    EXPECT_NEAR(r.compensators[0][0], 30.0, 1.0);
+    EXPECT_EQ(lens_file_text(nullptr, nullptr, nullptr), before);
+    // Only the first surface of an element carries its decentre.
+    EXPECT_EQ(record(kTolCdy, 4).has_values, 0);
+}
+
 }  // namespace
