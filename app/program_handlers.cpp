@@ -56,6 +56,7 @@
 #include "lens/test_glasses.h"
 #include "optimise/optimise_commands.h"
 #include "optimise/tolerance_commands.h"
+#include "optimise/tolerance_table.h"
 #include "platform/ui.h"
 #include "reports/report_install.h"
 #include "runtime/array_commands.h"
@@ -279,6 +280,7 @@ void install_program_handlers() {
     install_report_handlers();
     install_optimise_handlers();
     install_tolerancing_handlers();
+    install_tolerance_tables();
     new_lens_sheet_hooks().reset_object_point = reset_object_point;
     install_lens_files();
     install_element_drawings();

@@ -6,8 +6,6 @@
 #include "entry/lens_modules.h"
 #include "entry/surface_records.h"
 #include "entry/tolerance_commands.h"
-#include "lens/lens_items.h"
-#include "lens/surface_tolerances.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 
@@ -26,6 +24,5 @@ void install_listing_handlers() {
     set_handler(kSlotElementGroup, cmd_element_group);
     set_handler(kSlotLensModule, cmd_lens_module);
     set_handler(kSlotToleranceData, cmd_tolerance_data);
-    set_tolerance_item_resolver(tolerance_item_address);
     set_whole_lens_listing(list_whole_lens);
 }

@@ -12,6 +12,7 @@
 #include "lens/lens_data.h"
 #include "lens/surface_materials.h"
 #include "lens/surface_setters.h"
+#include "lens/surface_tolerances.h"
 #include "runtime/dispatch.h"
 #include "runtime/state_flags.h"
 
@@ -721,6 +722,15 @@ void update_lens_array_bounds() {
 
 int lens_item_store_address(int item, int i, int j, void** address) {
     *address = nullptr;
+    if (is_tolerance_item(item)) {
+        // A tolerance stored is given: it goes into the surface's own record (made when
+        // missing), never into the cell a default is shown in.
+        if (surface_at(i) == nullptr) return 0;
+        SurfaceTolerances* t = ensure_surface_tolerances(i);
+        if (t == nullptr) return kMsgOutOfMemory;
+        *address = &t->values[tolerance_value_of_item(item)];
+        return 0;
+    }
     if (item == kItemIndex) {
         SurfaceRecord* s = surface_at(i);
         if (s == nullptr || s->index == nullptr || !wavelength_ok(j)) return 0;
@@ -737,6 +747,15 @@ int lens_item_store_address(int item, int i, int j, void** address) {
 }
 
 void lens_item_stored(int item, int i, int j) {
+    if (is_tolerance_item(item)) {
+        SurfaceRecord* s = surface_at(i);
+        if (s == nullptr || s->tolerances == nullptr) return;
+        const int k = tolerance_value_of_item(item);
+        // A held value stays held; one not given becomes given. Its result is out of date.
+        if (s->tolerances->switches[k] == 0) s->tolerances->switches[k] = 1;
+        clear_tolerance_result(k, i);
+        return;
+    }
     if (item != kItemIndex || !wavelength_ok(j)) return;
     SurfaceRecord* s = surface_at(i);
     if (s == nullptr || s->index == nullptr) return;

@@ -104,11 +104,13 @@ const LensItemShape* lens_item_shape(int item);
 void* lens_item_address(int item, int i, int j);
 // The handler table's lens_item_store_address hook: where a store into item `item` goes. A
 // store into a surface's index gives the surface a model glass of its own first (a mirror's
-// index is not available for a store), so that no other surface changes with it. 0 with the
-// address (null when not available), or the message of a glass that could not be made.
+// index is not available for a store), so that no other surface changes with it; a store into a
+// tolerance goes into the surface's record, made when missing. 0 with the address (null when
+// not available), or the message of a glass or record that could not be made.
 int lens_item_store_address(int item, int i, int j, void** address);
 // The handler table's lens_item_stored hook: an index stored becomes the defining value of the
-// surface's model glass at that wavelength.
+// surface's model glass at that wavelength; a tolerance stored becomes given (a held one stays
+// held) and its tolerance result is cleared.
 void lens_item_stored(int item, int i, int j);
 // The items lens_item_text answers, about the current surface.
 enum LensTextItem : int {

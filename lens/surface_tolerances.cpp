@@ -39,6 +39,10 @@ void set_tolerance_result_clearer(ToleranceResultClearer clearer) {
     g_clearer = clearer;
 }
 
+ToleranceResultClearer tolerance_result_clearer() {
+    return g_clearer;
+}
+
 void clear_tolerance_result(int value, int surface) {
     if (g_clearer != nullptr) g_clearer(value, surface);
 }

@@ -67,6 +67,7 @@ inline constexpr double kDefaultAbbeTolerance = 0.8;  // per cent
 // installs the clearer of its result tables; without one there is nothing to clear.
 using ToleranceResultClearer = void (*)(int value, int surface);
 void set_tolerance_result_clearer(ToleranceResultClearer clearer);
+ToleranceResultClearer tolerance_result_clearer();
 void clear_tolerance_result(int value, int surface);
 
 // The lens items of the tolerances: the entered value, null on a surface without a record.

@@ -112,8 +112,7 @@ void print_sensitivity(int selection) {
         }
         if (is_group(selection)) {
             text_newline();
-            print_msg(kMsgToleranceBlockEnd);
-            text_newline();
+            print_msg(kMsgToleranceSeparator);
         }
     }
     print_tolerance_summary(selection);

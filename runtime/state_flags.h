@@ -44,6 +44,7 @@ enum StateFlag : int {
     kFlagGroupStarted = 38,         // a group of surfaces is being built
     kFlagGroupInner = 39,           // the group being built has inner surfaces
     kFlagToleranceLevel = 41,       // a tolerancing level changes the lens itself
+    kFlagToleranceSheet = 42,       // a tolerance spreadsheet is open
     kFlagTemporaryLensCopy = 43,    // a sheet with a temporary lens copy is open
     kFlagLensReadInBulk = 45,       // lens lines read in bulk: lens_setup returns at once
     kFlagLevelRevertCopy = 46,      // a command level holds a revert copy of the lens
@@ -98,6 +99,7 @@ inline constexpr StateFlagInfo kStateFlagRegistry[] = {
     {kFlagGroupStarted, "group_started"},
     {kFlagGroupInner, "group_inner"},
     {kFlagToleranceLevel, "tolerance_level"},
+    {kFlagToleranceSheet, "tolerance_sheet"},
     {kFlagTemporaryLensCopy, "temporary_lens_copy"},
     {kFlagLensReadInBulk, "lens_read_in_bulk"},
     {kFlagLevelRevertCopy, "level_revert_copy"},

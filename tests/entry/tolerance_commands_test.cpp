@@ -115,8 +115,13 @@ TEST_F(Tolerances, LensItemsReadTheEnteredValues) {
     const auto* value = static_cast<const double*>(lens_item_address(kItemToleranceTht + 4, 1, 0));
     ASSERT_NE(value, nullptr);
     EXPECT_EQ(*value, 0.5);  // item 184 is "rdt", value 2 of the record
-    // A surface without a record has no tolerance items.
-    EXPECT_EQ(lens_item_address(kItemToleranceTht, 2, 0), nullptr);
+    // A surface without a record has no value that lacks a default; THT shows its default
+    // (20 mm across: class 1, 0.2 mm).
+    EXPECT_EQ(lens_item_address(kItemToleranceTht + 4, 2, 0), nullptr);
+    const auto* tht = static_cast<const double*>(lens_item_address(kItemToleranceTht, 2, 0));
+    ASSERT_NE(tht, nullptr);
+    EXPECT_DOUBLE_EQ(*tht, 0.2);
+    EXPECT_EQ(surface(2).tolerances, nullptr);
 }
 
 std::vector<std::pair<int, int>> g_cleared;

@@ -443,6 +443,7 @@ void* test_resolver(int surface_number, int value) {
 }
 
 TEST_F(LensItems, ToleranceItemsGoToTheResolver) {
+    set_tolerance_item_resolver(nullptr);
     EXPECT_NE(run("x = tht[1]"), 0);  // no resolver: not available
     set_tolerance_item_resolver(test_resolver);
     g_tolerance_value = 0.05;

@@ -1,0 +1,327 @@
+#include "optimise/tolerance_sheet.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "lens/lens_data.h"
+#include "lens/lens_echo.h"
+#include "lens/lens_items.h"
+#include "optimise/tolerance_items.h"
+#include "optimise/tolerance_table.h"
+#include "platform/state_reset.h"
+#include "runtime/dispatch.h"
+#include "runtime/level_help.h"
+#include "runtime/messages.h"
+#include "runtime/state_flags.h"
+#include "runtime/table_messages.h"
+#include "runtime/text_output.h"
+#include "tables/table_names.h"
+#include "trace/scoped_value.h"
+#include "ui/grid_cells.h"
+#include "ui/grid_control.h"
+#include "ui/sheet_kit.h"
+
+namespace {
+
+constexpr int kHeaderRows = 1;
+constexpr int kRowsBesideSurfaces = 7;
+
+struct ToleranceSheetState {
+    SheetKit kit{kMsgToleranceSheetRevertCopy, fill_tolerance_sheet};
+    std::vector<SurfaceTolerances> clipboard;  // whole records, values and switches
+};
+
+ToleranceSheetState& state() {
+    static ToleranceSheetState s;
+    return s;
+}
+
+const platform::StateReset tolerance_sheet_state_reset{
+    "optimise/tolerance_sheet", reset_tolerance_sheet, platform::ResetLayer::feature};
+
+int image_surface() {
+    return lens_data().image_surface;
+}
+
+void separator() {
+    write_output_text("|", false);
+}
+
+void cell(int command, int s, bool may_default, const std::string& text) {
+    text_hotspot(command | (may_default ? kGridKindSelectable : 0), s);
+    write_output_text(text.c_str(), false);
+}
+
+void plain(const std::string& text) {
+    write_output_text(text.c_str(), false);
+}
+
+void surface_row(int s, const int* marks) {
+    const SurfaceRecord& r = surface(s);
+    const bool image = s == image_surface();
+    const SurfaceTolerances t = surface_tolerances_shown(s, marks);
+    const int d = tolerance_angle_decimals();
+    char number[16];
+    std::snprintf(number, sizeof number, " %3d ", s);
+    text_hotspot(kGridKindRowSelector, s);
+    write_output_text(number, false);
+    separator();
+    plain(tolerance_field_text(r.curvature != 0.0 ? 1.0 / r.curvature : 0.0, 9, 4));
+    separator();
+    cell(kCmdRdtL, s, false, tolerance_field_text(t.values[kTolRdt], 6, 4));
+    separator();
+    cell(kCmdSptL, s, true,
+         tolerance_fringe_text(t.values[kTolSpt], tolerance_fringe_mark(s, kTolSpt, t)));
+    separator();
+    cell(kCmdIrtL, s, true,
+         tolerance_fringe_text(t.values[kTolIrt], tolerance_fringe_mark(s, kTolIrt, t)));
+    separator();
+    plain(tolerance_field_text(r.thickness, 8, 4));
+    separator();
+    cell(kCmdThtL, s, true, tolerance_field_text(t.values[kTolTht], 6, 4));
+    separator();
+    plain(image ? std::string(10, ' ') : tolerance_medium_text(s));
+    separator();
+    if (image) {
+        plain(std::string(7, ' '));
+    } else {
+        cell(kCmdRntL, s, true, tolerance_field_text(t.values[kTolRnt], 6, 4));
+    }
+    separator();
+    cell(kCmdDctL, s, true, tolerance_field_text(t.values[kTolDct], 6, 4));
+    separator();
+    cell(kCmdTltL, s, true, tolerance_field_text(t.values[kTolTlt], 6, d));
+    separator();
+    plain(tolerance_field_text(r.conic, 9, 4));
+    separator();
+    cell(kCmdCctL, s, false, tolerance_field_text(t.values[kTolCct], 6, 4));
+    separator();
+    if (image) {
+        plain(std::string(7, ' '));
+        separator();
+        plain(std::string(7, ' '));
+    } else {
+        cell(kCmdDztL, s, false, tolerance_field_text(t.values[kTolDzt], 6, 4));
+        separator();
+        cell(kCmdVntL, s, true, tolerance_field_text(t.values[kTolVnt], 6, 4));
+    }
+    separator();
+    cell(kCmdDxtL, s, true, tolerance_field_text(t.values[kTolDxt], 6, 4));
+    separator();
+    cell(kCmdTbtL, s, true, tolerance_field_text(t.values[kTolTbt], 6, d));
+    text_newline();
+}
+
+// The rows a grid range covers: from its anchor's surface to its end's, within 1..image.
+bool selected_surfaces(const GridEvent& event, int* first, int* last) {
+    const int a = event.first_index;
+    const int b = event.last_index < 0 ? a : event.last_index;
+    *first = std::max(1, std::min(a, b));
+    *last = std::min(image_surface(), std::max(a, b));
+    return *first <= *last;
+}
+
+void clear_results(int s) {
+    for (int k = 0; k < kToleranceCount; ++k) clear_tolerance_result(k, s);
+}
+
+// Cut and copy keep whole records; cut leaves the surfaces with reset ones, paste writes the
+// records from the first selected surface on. Every surface changed loses its results.
+int row_action(const GridEvent& event) {
+    ToleranceSheetState& st = state();
+    int first = 0;
+    int last = 0;
+    if (!selected_surfaces(event, &first, &last)) return sheet_rewrite(st.kit);
+    if (event.code == kGridActionPaste) {
+        for (std::size_t i = 0; i < st.clipboard.size(); ++i) {
+            const int s = first + static_cast<int>(i);
+            if (s > image_surface()) break;
+            SurfaceTolerances* t = ensure_surface_tolerances(s);
+            if (t == nullptr) return kMsgOutOfMemory;
+            *t = st.clipboard[i];
+            clear_results(s);
+        }
+        return sheet_rewrite(st.kit);
+    }
+    std::vector<SurfaceTolerances> copied;
+    for (int s = first; s <= last; ++s) {
+        SurfaceTolerances* t = ensure_surface_tolerances(s);
+        if (t == nullptr) return kMsgOutOfMemory;
+        copied.push_back(*t);
+    }
+    st.clipboard = std::move(copied);
+    if (event.code == kGridActionCut) {
+        for (int s = first; s <= last; ++s) {
+            reset_surface_tolerances(s);
+            clear_results(s);
+        }
+    }
+    return sheet_rewrite(st.kit);
+}
+
+int cell_status(GridEvent& event) {
+    const int command = event.field & kGridFieldIdMask;
+    const int s = event.first_index;
+    if (command == kCmdTwlL) {
+        char text[40];
+        std::snprintf(text, sizeof text, "%s", format_number(lens_data().test_wavelength, 2, 0));
+        sheet_edit_text(event, text);
+        return 0;
+    }
+    const int k = tolerance_value_of_command(command);
+    if (k < 0 || s < 1 || s > image_surface()) return 0;
+    const std::vector<int> marks = lens_element_marks();
+    const SurfaceTolerances* own = surface(s).tolerances;
+    tolerance_cell_status(event, surface_tolerances_shown(s, marks.data()).values[k],
+                          own != nullptr ? own->switches[k] : 0);
+    return 0;
+}
+
+int value_entered(const GridEvent& event) {
+    const int command = event.field & kGridFieldIdMask;
+    const double value = event.value_type == kArgInt ? event.value.i : event.value.d;
+    const int s = event.first_index;
+    const bool tolerance =
+        tolerance_value_of_command(command) >= 0 && s >= 1 && s <= image_surface();
+    if (command != kCmdTwlL && !tolerance) return sheet_rewrite(state().kit);
+    const int rc = run_tolerance_command(command, command == kCmdTwlL ? 0 : s, value);
+    if (rc != 0) return rc;
+    return sheet_rewrite(state().kit);
+}
+
+// A line typed into the sheet runs at the surface of the cell it was typed into (the current
+// surface without one), in update mode like a cell's edit.
+int line_typed(const GridEvent& event) {
+    const char* text = sheet_event_text(event);
+    if (text == nullptr || text[0] == '\0') return sheet_rewrite(state().kit);
+    const int s = event.first_index;
+    LensData& l = lens_data();
+    ScopedValue<std::int32_t> at(l.current_surface);
+    if (s >= 1 && s <= l.image_surface) l.current_surface = s;
+    const bool was_update = test_state_flag(kFlagSingleCommandUpdate) != 0;
+    set_state_flag(kFlagSingleCommandUpdate);
+    const int rc = run_command_string(text, 0);
+    if (!was_update) clear_state_flag(kFlagSingleCommandUpdate);
+    if (rc != 0) return rc;
+    return sheet_rewrite(state().kit);
+}
+
+int opened() {
+    ToleranceSheetState& st = state();
+    if (!st.kit.kept) st.clipboard.clear();
+    for (int s = 1; s <= image_surface(); ++s) {
+        if (ensure_surface_tolerances(s) == nullptr) return kMsgOutOfMemory;
+    }
+    set_level_header_rows(kHeaderRows, 0, 0);
+    set_state_flag(kFlagToleranceSheet);
+    return sheet_open(st.kit);
+}
+
+int closed(int end_mode) {
+    const int rc = sheet_close(state().kit, end_mode);
+    if (end_mode != 1) {
+        clear_state_flag(kFlagSingleCommandUpdate);
+        clear_state_flag(kFlagToleranceSheet);
+    }
+    return rc;
+}
+
+}  // namespace
+
+int tolerance_value_of_command(int command) {
+    if (command < kCmdThtL || command > kCmdCabL) return -1;
+    return tolerance_value_of_item(kItemToleranceTht + (command - kCmdThtL));
+}
+
+int run_tolerance_command(int command, int s, double value) {
+    char line[80];
+    std::snprintf(line, sizeof line, "%s %.17g", symbol_keyword(command), value);
+    LensData& l = lens_data();
+    ScopedValue<std::int32_t> at(l.current_surface);
+    if (s >= 1 && s <= l.image_surface) l.current_surface = s;
+    const bool was_update = test_state_flag(kFlagSingleCommandUpdate) != 0;
+    set_state_flag(kFlagSingleCommandUpdate);
+    const int rc = run_command_string(line, 0);
+    if (!was_update) clear_state_flag(kFlagSingleCommandUpdate);
+    return rc;
+}
+
+void tolerance_cell_status(GridEvent& event, double value, int switch_value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%s", format_number(value, 2, 0));
+    sheet_edit_text(event, text);
+    status_msg(switch_value == 1   ? kMsgToleranceStatusGiven
+               : switch_value == 2 ? kMsgToleranceStatusHeld
+                                   : kMsgToleranceStatusDefault);
+}
+
+int cmd_open_tolerance_sheet() {
+    const int rc =
+        push_command_level(tolerance_sheet_callback, image_surface() + kRowsBesideSurfaces, 0);
+    if (rc != 0) return rc;
+    set_level_option();
+    status_msg(kMsgToleranceSheetStatus);
+    return 0;
+}
+
+int tolerance_sheet_callback(GridEvent& event) {
+    SheetKit& kit = state().kit;
+    switch (event.code) {
+        case kLevelEventShown:
+            return opened();
+        case kLevelEventMayClose:
+            return sheet_may_close(kit);
+        case kLevelEventChange:
+            return closed(event.argument);
+        case kLevelEventCellChanged:
+            return cell_status(event);
+        case kLevelEventEdited:
+            return value_entered(event);
+        case kGridActionCut:
+        case kGridActionCopy:
+        case kGridActionPaste:
+            return row_action(event);
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine:
+            return line_typed(event);
+        default:
+            return sheet_rewrite(kit);
+    }
+}
+
+void fill_tolerance_sheet() {
+    sheet_set_title(-kHelpTopicToleranceSheet, kMsgToleranceSheetTitle);
+    sheet_label(kMsgToleranceSheetHead);
+    text_newline();
+    const std::vector<int> marks = lens_element_marks();
+    bool class2 = false;
+    bool class3 = false;
+    for (int s = 1; s <= image_surface(); ++s) {
+        surface_row(s, marks.data());
+        const SurfaceTolerances t = surface_tolerances_shown(s, marks.data());
+        for (const int k : {kTolSpt, kTolIrt}) {
+            const char mark = tolerance_fringe_mark(s, k, t);
+            class2 = class2 || mark == '*';
+            class3 = class3 || mark == '#';
+        }
+    }
+    text_newline();
+    sheet_label(kMsgToleranceSheetTestWavelength);
+    cell(kCmdTwlL, 0, false, format_number(lens_data().test_wavelength, 2, 0));
+    text_newline();
+    if (class2) print_msg(kMsgToleranceMarkerClass2);
+    if (class3) print_msg(kMsgToleranceMarkerClass3);
+    print_tolerance_angle_note();
+}
+
+const std::vector<SurfaceTolerances>& tolerance_sheet_clipboard() {
+    return state().clipboard;
+}
+
+void reset_tolerance_sheet() {
+    ToleranceSheetState& st = state();
+    // A fresh run holds no copy: the one this sheet counted goes.
+    sheet_release_copy(st.kit, 0);
+    st = ToleranceSheetState{};
+}
