@@ -83,6 +83,23 @@ int perturb_all(int selection, const int* marks) {
     return first_failure != 0 ? first_failure : status;
 }
 
+// A kind asked for alone that no surface can take says so under the title, and nothing else
+// prints: an empty block would read as a tolerance without effect.
+bool absent_alone(int selection) {
+    if (is_group(selection)) return false;
+    if (tolerance_kind_present(selection)) {
+        const int image = lens_data().image_surface;
+        const bool thickness = selection == kKindAirThickness || selection == kKindGlassThickness;
+        for (int s = 1; s <= image; ++s) {
+            if (thickness && tolerance_air_behind(s) != (selection == kKindAirThickness)) continue;
+            const ToleranceResult* r = tolerance_result(tolerance_value_of_kind(selection), s);
+            if (r != nullptr && (r->has_values != 0 || r->failed != 0)) return false;
+        }
+    }
+    print_msg(kMsgToleranceKindAbsent);
+    return true;
+}
+
 void print_columns() {
     if (tolerance_result_tables().run.has_variables) {
         print_msg(kMsgSensitivityColumns);
@@ -100,6 +117,7 @@ void print_sensitivity(int selection) {
     print_msg(kMsgNominalError);
     text_number(run.nominal_error);
     text_newline();
+    if (absent_alone(selection)) return;
     for (const int kind : kPrintOrder) {
         if (!runs_kind(selection, kind)) continue;
         if (selection != kind && !tolerance_kind_present(kind)) continue;
@@ -129,6 +147,7 @@ void print_inverse(int selection, double target) {
     print_msg(kMsgInverseTarget);
     text_number(target);
     text_newline();
+    if (absent_alone(selection)) return;
     for (const int kind : kPrintOrder) {
         if (!runs_kind(selection, kind)) continue;
         if (selection != kind && !tolerance_kind_present(kind)) continue;

@@ -19,6 +19,7 @@
 #include "tables/table_names.h"
 #include "trace/lens_setup.h"
 #include "trace/scoped_value.h"
+#include "trace/surface_sag.h"
 
 namespace {
 
@@ -277,6 +278,57 @@ private:
     DecentreRecord*& slot_;
 };
 
+// An asphere record attached to a surface for the scope and freed with it.
+class TemporaryAsphere {
+public:
+    TemporaryAsphere(AsphereRecord*& slot, AsphereRecord* record) : slot_(slot) { slot_ = record; }
+    ~TemporaryAsphere() {
+        mem_free(slot_);
+        slot_ = nullptr;
+    }
+    TemporaryAsphere(const TemporaryAsphere&) = delete;
+    TemporaryAsphere& operator=(const TemporaryAsphere&) = delete;
+
+private:
+    AsphereRecord*& slot_;
+};
+
+// Kind 3: irregularity as astigmatism. Half the fringes go into each section of a biconic
+// made for the duration, one section lengthened and the other shortened, then the reverse. A
+// surface that already has a form of its own cannot take it without losing that form.
+void perturb_irregularity(ToleranceResult& r, int s, double t) {
+    SurfaceRecord& rec = surface(s);
+    if (rec.asphere != nullptr || rec.toric != 0 || rec.spline != nullptr) {
+        mark_failed(r, kMsgToleranceIrregularityAspheric);
+        return;
+    }
+    auto* biconic = alloc_array_of<AsphereRecord>(1);
+    if (biconic == nullptr) {
+        mark_failed(r, kMsgOutOfMemory);
+        return;
+    }
+    *biconic = {};
+    biconic->kind = kAsphereBiconic;
+    const TemporaryAsphere attached(rec.asphere, biconic);
+    const ScopedValue<double> keep(rec.curvature);
+    const ScopedValue<double> keep_x(rec.x_curvature);
+    const ScopedValue<double> keep_x_conic(rec.x_conic);
+    const ScopedValue<std::uint8_t> keep_toric(rec.toric);
+    const ScopedValue<std::uint16_t> keep_shape(rec.shape);
+    rec.x_conic = rec.conic;
+    const double radius = radius_of(keep.saved());
+    const double sigma = keep.saved() >= 0.0 ? 1.0 : -1.0;
+    const double half = t * 0.7071067811865476;
+    const FringeRadii d = fringe_radii(std::fabs(half), radius, fringe_test_diameter(s, kTolIrt));
+    const double first = half > 0.0 ? d.plus : d.minus;
+    const double second = half > 0.0 ? d.minus : d.plus;
+    evaluate_both(r, [&](int side) {
+        const bool plus = side == kSidePlus;
+        rec.x_curvature = curvature_of(radius + sigma * (plus ? first : second));
+        rec.curvature = curvature_of(radius + sigma * (plus ? second : first));
+    });
+}
+
 // Kind 7: the surface alone moves along the axis; the surfaces behind keep their places.
 void perturb_position(ToleranceResult& r, int s, double t) {
     const DummyBefore dummy(s);
@@ -512,6 +564,97 @@ void perturb_element_decentre(ToleranceResult& r, int s, int kind, double d, con
     });
 }
 
+// The pivot of an element tilt in the frame of the element's first vertex: a point of the
+// clear-aperture edge of surface s on the y axis (edge kinds, alpha) or the x axis (beta), or
+// the centre of curvature of s (its vertex for a plane).
+struct Pivot {
+    double x, y, z;
+};
+Pivot element_pivot(int f, int s, int kind) {
+    double z = 0.0;
+    for (int j = f; j < s; ++j) z += surface(j).thickness;
+    const SurfaceRecord& rec = surface(s);
+    if (kind == kKindElementCentreTiltA || kind == kKindElementCentreTiltB) {
+        return {0.0, 0.0, z + (std::fabs(rec.curvature) > kTiny ? 1.0 / rec.curvature : 0.0)};
+    }
+    const double h = rec.aperture_radius;
+    const double x = kind == kKindElementEdgeTiltB ? h : 0.0;
+    const double y = kind == kKindElementEdgeTiltA ? h : 0.0;
+    SagPoint p{};
+    surface_sag_normal(rec, x, y, p);
+    return {x, y, z + p.z};
+}
+
+// Kinds 16 to 19: the element tilted as one about its pivot. A stand-in in front of the element
+// turns the frame about the pivot, and two behind it turn it back, so that everything behind
+// the element keeps its place; the gap behind the element keeps its thickness, solve,
+// variables and pickups on the last of them.
+void perturb_element_tilt(ToleranceResult& r, int s, int kind, double t, const int* marks) {
+    const int image = lens_data().image_surface;
+    int f = s;
+    int l = s;
+    if (marks[s] == kElementFirst) {
+        while (l < image && marks[l] != kElementLast) ++l;
+    } else {
+        while (f > 1 && marks[f] != kElementFirst) --f;
+    }
+    if (element_has_frames(f, l)) {
+        mark_failed(r, kMsgToleranceNotApplicable);
+        return;
+    }
+    const Pivot p = element_pivot(f, s, kind);
+    double length = 0.0;
+    for (int j = f; j < l; ++j) length += surface(j).thickness;
+    // Destroyed in the reverse order, each finds the lens as it left it.
+    const GapAfter turn_back(l);
+    if (turn_back.status() != 0) {
+        mark_failed(r, turn_back.status());
+        return;
+    }
+    const GapAfter gap(l + 1);
+    if (gap.status() != 0) {
+        mark_failed(r, gap.status());
+        return;
+    }
+    const DummyBefore turn(f);
+    if (turn.status() != 0) {
+        mark_failed(r, turn.status());
+        return;
+    }
+    // Now the stand-in is f, the element f + 1 .. l + 1, the two behind it l + 2 and l + 3.
+    DecentreRecord* records[4] = {new_frame_record(), new_frame_record(), new_frame_record(),
+                                  new_frame_record()};
+    for (DecentreRecord*& d : records) {
+        if (d != nullptr) continue;
+        for (DecentreRecord* e : records) mem_free(e);
+        mark_failed(r, kMsgOutOfMemory);
+        return;
+    }
+    const TemporaryRecord to_pivot(surface(f).decentre, records[0]);
+    const TemporaryRecord from_pivot(surface(f + 1).decentre, records[1]);
+    const TemporaryRecord back_to_pivot(surface(l + 2).decentre, records[2]);
+    const TemporaryRecord from_pivot_back(surface(l + 3).decentre, records[3]);
+    // The pivot as the frame at the last vertex sees it.
+    const double behind[3] = {p.x, p.y, p.z - length};
+    const double in_front[3] = {p.x, p.y, p.z};
+    const auto place = [](DecentreRecord& d, const double* v, double sign) {
+        d.dcx = sign * v[0];
+        d.dcy = sign * v[1];
+        d.dcz = sign * v[2];
+    };
+    place(*records[0], in_front, 1.0);
+    place(*records[1], in_front, -1.0);
+    place(*records[2], behind, 1.0);
+    place(*records[3], behind, -1.0);
+    const bool alpha = kind == kKindElementEdgeTiltA || kind == kKindElementCentreTiltA;
+    const double a = tilt_degrees(t);
+    evaluate_both(r, [&](int side) {
+        const double v = side == kSidePlus ? a : -a;
+        (alpha ? records[0]->tla : records[0]->tlb) = v;
+        (alpha ? records[2]->tla : records[2]->tlb) = -v;
+    });
+}
+
 bool applies(int kind, int s, double t, int mode, const int* marks) {
     if (std::fabs(t) <= kTiny) return false;
     const bool air = tolerance_air_behind(s);
@@ -526,6 +669,11 @@ bool applies(int kind, int s, double t, int mode, const int* marks) {
         case kKindElementDecentreY:
         case kKindElementDecentreX:
             return marks != nullptr && marks[s] == kElementFirst;
+        case kKindElementEdgeTiltA:
+        case kKindElementEdgeTiltB:
+        case kKindElementCentreTiltA:
+        case kKindElementCentreTiltB:
+            return marks != nullptr && (marks[s] == kElementFirst || marks[s] == kElementLast);
         default:
             return true;
     }
@@ -545,6 +693,7 @@ bool tolerance_kind_built(int kind) {
     switch (kind) {
         case kKindRadius:
         case kKindPower:
+        case kKindIrregularity:
         case kKindConic:
         case kKindAirThickness:
         case kKindGlassThickness:
@@ -557,6 +706,10 @@ bool tolerance_kind_built(int kind) {
         case kKindTiltB:
         case kKindElementDecentreY:
         case kKindElementDecentreX:
+        case kKindElementEdgeTiltA:
+        case kKindElementEdgeTiltB:
+        case kKindElementCentreTiltA:
+        case kKindElementCentreTiltB:
             return true;
         default:
             return false;
@@ -591,6 +744,9 @@ int perturb_tolerance(int kind, int s, int mode, const int* marks) {
         case kKindPower:
             perturb_power(r, s, t);
             break;
+        case kKindIrregularity:
+            perturb_irregularity(r, s, t);
+            break;
         case kKindConic:
             perturb_conic(r, s, t);
             break;
@@ -610,6 +766,12 @@ int perturb_tolerance(int kind, int s, int mode, const int* marks) {
         case kKindElementDecentreY:
         case kKindElementDecentreX:
             perturb_element_decentre(r, s, kind, t, marks);
+            break;
+        case kKindElementEdgeTiltA:
+        case kKindElementEdgeTiltB:
+        case kKindElementCentreTiltA:
+        case kKindElementCentreTiltB:
+            perturb_element_tilt(r, s, kind, t, marks);
             break;
         case kKindIndex:
             perturb_medium(r, s, [&](int side, int i) {

@@ -272,7 +272,7 @@ TEST_F(BackFocus, GroupReportListsItsBlocksInOrderAndSumsWhatItPrinted) {
     }
     int separators = 0;
     for (std::size_t at = out.find("-----"); at != std::string::npos;
-         at = out.find("-----", at + 70)) {
+         at = out.find("-----", at + 80)) {
         ++separators;
     }
     EXPECT_EQ(separators, 6);
@@ -573,6 +573,199 @@ TEST_F(Tolerancing, AnElementDecentreMovesTheElementAloneAndKeepsTheGapBehindIt)
     EXPECT_EQ(lens_file_text(nullptr, nullptr, nullptr), before);
     // Only the first surface of an element carries its decentre.
     EXPECT_EQ(record(kTolCdy, 4).has_values, 0);
+}
+
+// Irregularity makes the surface a biconic for the duration: half the fringes lengthen one
+// section and shorten the other, then the reverse. The sags of the two sections at 7 mm are
+// measured by the operands and checked against the spheres whose edge sags over the test plate
+// differ by the fringes.
+TEST_F(Tolerancing, IrregularityBendsTheTwoSectionsApartByHalfTheFringesEach) {
+    run_all(
+        {"LEN NEW \"Singlet\"", "EBR 5", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 45 AIR 10", "END"});
+    residuals({"surface_sag(1, 7)", "oprd[1] = out_c(out_row - 1)", "surface_sag(1, 0, 7)",
+               "oprd[2] = out_c(out_row - 1)"});
+    run_all({"OPE NEW", "O 1 \"OP1\" 1 \"tolop\"", "O 2 \"OP2\" 1 \"tolop\"", "END", "LEN",
+             "TWL 0.6328", "GTO 1", "IRT 2", "END"});
+    const std::string before = lens_file_text(nullptr, nullptr, nullptr);
+    ASSERT_EQ(run("sensitivity 3"), 0) << error_text();
+    const ToleranceResult& r = record(kTolIrt, 1);
+    ASSERT_EQ(r.failed, 0);
+    ASSERT_EQ(r.has_values, 1);
+    // A given tolerance is tested over the clear aperture: 20 mm.
+    const double h = surface(1).aperture_radius;
+    const double w = 0.6328e-3 * 2.0 / std::sqrt(2.0);
+    const auto sag = [](double radius, double y) {
+        return radius - std::sqrt(radius * radius - y * y);
+    };
+    const auto radius_of_sag = [h](double z) { return (h * h + z * z) / (2.0 * z); };
+    // The lengthened radius has w/2 less sag at the edge, the shortened w/2 more (measured on
+    // the radius shifted by w/2, as the test plate stands off by half a fringe).
+    const double longer = radius_of_sag(sag(50.0, h) - w / 2.0) + w / 2.0;
+    const double shorter = radius_of_sag(sag(50.0, h) + w / 2.0) - w / 2.0;
+    ASSERT_GT(longer, 50.0);
+    ASSERT_LT(shorter, 50.0);
+    const double nominal = sag(50.0, 7.0);
+    // +: x section longer, y section shorter; -: the reverse.
+    EXPECT_NEAR(r.operand_changes[0][0], sag(shorter, 7.0) - nominal, 1e-12);
+    EXPECT_NEAR(r.operand_changes[1][0], sag(longer, 7.0) - nominal, 1e-12);
+    EXPECT_NEAR(r.operand_changes[0][1], sag(longer, 7.0) - nominal, 1e-12);
+    EXPECT_NEAR(r.operand_changes[1][1], sag(shorter, 7.0) - nominal, 1e-12);
+    EXPECT_GT(std::fabs(r.operand_changes[0][0]), 1e-5);
+    EXPECT_EQ(lens_file_text(nullptr, nullptr, nullptr), before);
+    EXPECT_EQ(surface(1).asphere, nullptr);
+    EXPECT_EQ(surface(1).x_curvature, 0.0);
+}
+
+TEST_F(Tolerancing, AnAsphereTakesNoIrregularityAndSaysSo) {
+    run_all(
+        {"LEN NEW \"Singlet\"", "EBR 5", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 45 AIR 10", "END"});
+    residuals({"oprd[1] = cv[1]"});
+    run_all({"OPE NEW", "O 1 \"OP1\" 1 \"tolop\"", "END", "LEN", "GTO 1", "IRT 2", "ASP ASR 8",
+             "AS4 1e-7", "END"});
+    const std::string before = lens_file_text(nullptr, nullptr, nullptr);
+    take_output();
+    ASSERT_NE(surface(1).asphere, nullptr);
+    EXPECT_EQ(run("sensitivity 3"), kMsgToleranceIrregularityAspheric);
+    EXPECT_NE(take_output().find("failed: the lens cannot take this perturbation"),
+              std::string::npos);
+    EXPECT_EQ(record(kTolIrt, 1).failed, 1);
+    EXPECT_EQ(lens_file_text(nullptr, nullptr, nullptr), before);
+}
+
+// A kind asked for alone that no surface can take says so, for either analysis: a lens of air
+// spaces has no glass thickness and no element, and two wavelengths give no Abbe number.
+TEST_F(Tolerancing, AKindNoSurfaceCanTakeSaysSo) {
+    run_all({"LEN NEW \"Air\"", "EBR 5", "WV 0.5876 0.4861", "NXT", "SRF 50 5 AIR 10",
+             "SRF -50 45 AIR 10", "GTO 1", "VNT 5", "THT 0.1", "CDY 0.1", "END"});
+    residuals({"oprd[1] = cv[1]"});
+    run_all({"OPE NEW", "O 1 \"OP1\" 1 \"tolop\"", "END"});
+    const struct {
+        const char* line;
+        const char* title;
+    } cases[] = {
+        {"sensitivity 6", "SENSITIVITY ANALYSIS"},
+        {"inverse_sensitivity 14 0.01", "INVERSE SENSITIVITY ANALYSIS"},
+        {"sensitivity 9", "SENSITIVITY ANALYSIS"},
+    };
+    for (const auto& c : cases) {
+        take_output();
+        ASSERT_EQ(run(c.line), 0) << c.line << " " << error_text();
+        const std::string out = take_output();
+        EXPECT_NE(out.find(c.title), std::string::npos) << out;
+        EXPECT_NE(out.find("No surface has a tolerance of this kind that can be applied"),
+                  std::string::npos)
+            << out;
+        EXPECT_EQ(out.find("Srf  Tolerance"), std::string::npos) << out;
+    }
+}
+
+// An element tilt turns the element as one about its pivot: the same turn typed as a stand-in
+// surface in front (to the pivot, tilted, back) and two behind it (the reverse) gives the same
+// places of the element, the surfaces behind it stay, and the first vertex keeps its distance
+// from the pivot. The pivots are worked out here from the two spheres of radius 80.
+TEST_F(Tolerancing, AnElementTiltTurnsTheElementAboutItsPivotAsTypedRecordsDo) {
+    const double h = 10.0;
+    const double edge = 80.0 - std::sqrt(80.0 * 80.0 - h * h);  // sag of R 80 at the edge
+    const struct {
+        int kind;
+        int value;
+        int s;
+        const char* tolerance;
+        const char* tilt;
+        double px, py, pz;  // pivot from the element's first vertex
+    } cases[] = {
+        {16, kTolCaa, 3, "CAA 0.5", "TLA", 0.0, h, edge},
+        {17, kTolCab, 4, "CAB 0.5", "TLB", h, 0.0, 4.0 - edge},
+        {18, kTolCca, 3, "CCA 0.5", "TLA", 0.0, 0.0, 80.0},
+        {19, kTolCcb, 4, "CCB 0.5", "TLB", 0.0, 0.0, 4.0 - 80.0},
+    };
+    const auto build = [this](const std::string& tolerance, int s) {
+        run_all({"LEN NEW \"Two elements\"", "EBR 5", "NXT", "SRF 50 5 N-BK7 10",
+                 "SRF -50 20 AIR 10", "SRF 80 4 N-SF6 10", "SRF -80 30 AIR 10",
+                 "GTO " + std::to_string(s), tolerance, "END"});
+    };
+    const auto operands = [this]() {
+        // While the analysis runs the element's first vertex is 4 surfaces before the image.
+        residuals({"surface_distance(1, image_surface - 4)", "oprd[1] = out_a(out_row - 1)",
+                   "oprd[2] = out_b(out_row - 1)", "oprd[3] = out_c(out_row - 1)",
+                   "surface_distance(1, image_surface - 3, 0, 5, 0, 3)",
+                   "oprd[4] = out_a(out_row - 1)", "oprd[5] = out_b(out_row - 1)",
+                   "oprd[6] = out_c(out_row - 1)", "surface_distance(1, image_surface)",
+                   "oprd[7] = out_b(out_row - 1)", "oprd[8] = out_c(out_row - 1)"});
+        std::vector<std::string> lines = {"OPE NEW"};
+        for (int k = 1; k <= 8; ++k) {
+            lines.push_back("O " + std::to_string(k) + " \"OP" + std::to_string(k) +
+                            "\" 1 \"tolop\"");
+        }
+        lines.push_back("END");
+        run_all(lines);
+    };
+    const auto n = [](double v) { return typed_number(v); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tolerance);
+        build(c.tolerance, c.s);
+        operands();
+        const std::string before = lens_file_text(nullptr, nullptr, nullptr);
+        ASSERT_EQ(run("sensitivity " + std::to_string(c.kind)), 0) << error_text();
+        const ToleranceResult r = record(c.value, c.s);
+        ASSERT_EQ(r.failed, 0);
+        ASSERT_EQ(r.has_values, 1);
+        EXPECT_EQ(lens_file_text(nullptr, nullptr, nullptr), before);
+        const std::vector<double> nominal = tolerance_result_tables().run.selected_nominal;
+        ASSERT_EQ(nominal.size(), 8u);
+        // The surfaces behind the element stay.
+        EXPECT_NEAR(r.operand_changes[6][0], 0.0, 1e-10);
+        EXPECT_NEAR(r.operand_changes[7][0], 0.0, 1e-10);
+        // The first vertex turns about the pivot, 25 behind surface 1.
+        const double p[3] = {c.px, c.py, 25.0 + c.pz};
+        const auto distance = [&](double x, double y, double z) {
+            return std::hypot(x - p[0], y - p[1], z - p[2]);
+        };
+        EXPECT_NEAR(
+            distance(nominal[0] + r.operand_changes[0][0], nominal[1] + r.operand_changes[1][0],
+                     nominal[2] + r.operand_changes[2][0]),
+            distance(0.0, 0.0, 25.0), 1e-10);
+        double motion = 0.0;
+        for (int k = 0; k < 6; ++k) motion += std::fabs(r.operand_changes[k][0]);
+        EXPECT_GT(motion, 1e-3);
+        for (const int side : {0, 1}) {
+            const double a = side == 0 ? 0.5 : -0.5;
+            const double b[3] = {c.px, c.py, c.pz - 4.0};  // the pivot from the last vertex
+            build("TLT 0", c.s);
+            run_all({"LEN",
+                     "INS 3",
+                     "TH 0",
+                     "DCX " + n(c.px),
+                     "DCY " + n(c.py),
+                     "DCZ " + n(c.pz),
+                     std::string(c.tilt) + " " + n(a),
+                     "GTO 4",
+                     "DCX " + n(-c.px),
+                     "DCY " + n(-c.py),
+                     "DCZ " + n(-c.pz),
+                     "GTO 5",
+                     "TH 0",
+                     "INS 6",
+                     "TH 0",
+                     "DCX " + n(b[0]),
+                     "DCY " + n(b[1]),
+                     "DCZ " + n(b[2]),
+                     std::string(c.tilt) + " " + n(-a),
+                     "INS 7",
+                     "TH 30",
+                     "DCX " + n(-b[0]),
+                     "DCY " + n(-b[1]),
+                     "DCZ " + n(-b[2]),
+                     "END"});
+            operands();
+            compute_error_function(0);
+            for (int k = 0; k < 8; ++k) {
+                EXPECT_NEAR(nominal[k] + r.operand_changes[k][side],
+                            optimise_tables().operands[k].value, 1e-10)
+                    << "side " << side << " operand " << k + 1;
+            }
+        }
+    }
 }
 
 }  // namespace
