@@ -58,6 +58,7 @@
 #include "optimise/operand_sheet.h"
 #include "optimise/optimise_commands.h"
 #include "optimise/optimise_params_sheet.h"
+#include "optimise/tolerance_commands.h"
 #include "optimise/tolerance_table.h"
 #include "optimise/variable_sheet.h"
 #include "platform/ui.h"
@@ -283,6 +284,7 @@ void install_program_handlers() {
     install_evaluation_handlers();
     install_report_handlers();
     install_optimise_handlers();
+    install_tolerancing_handlers();
     install_tolerance_tables();
     set_handler(kSlotOpenOperandsSheet, cmd_open_operands_sheet);
     set_handler(kSlotOpenVariablesSheet, cmd_open_variables_sheet);

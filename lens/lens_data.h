@@ -609,7 +609,8 @@ struct LensData {
     std::uint8_t plain_lens;
     std::uint8_t show_group_surfaces;  // 1
     std::uint8_t cone_aperture_mode;
-    std::uint8_t tolerance_results;  // set by every full set-up pass
+    // Set by the commands that edit the lens: the next tolerance analysis recomputes everything.
+    std::uint8_t tolerance_results;
     // Set by a new lens: the Gaussian-beam sheet's next showing starts from its defaults.
     std::uint8_t beam_sheet_reset;
 };

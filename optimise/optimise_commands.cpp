@@ -12,6 +12,7 @@
 #include "optimise/error_function.h"
 #include "optimise/operands.h"
 #include "optimise/optimise_data.h"
+#include "optimise/tolerance_results.h"
 #include "optimise/variables.h"
 #include "optimise/vary_commands.h"
 #include "runtime/arg_cells.h"
@@ -192,11 +193,13 @@ void leave_entry_mode(int command, bool show) {
     OptimiseTables& t = optimise_tables();
     if (command == kCmdEndO) {
         compile_operand_chain();
+        tolerance_operands_changed();
         clear_state_flag(kFlagOperandsLevel);
         if (command_context_letter() == 'O') pop_command_context();
     } else {
         store_variable_values();
         sort_variables();
+        tolerance_variables_changed();
         lens_setup(0);
         clear_state_flag(kFlagVariablesLevel);
         if (command_context_letter() == 'V') pop_command_context();

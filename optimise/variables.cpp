@@ -13,6 +13,7 @@
 #include "lens/lens_reader.h"
 #include "lens/optimise_links.h"
 #include "optimise/operands.h"
+#include "optimise/tolerance_results.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
@@ -418,6 +419,7 @@ void link_surface_deleted(int s) {
 
 void link_new_lens() {
     clear_optimise_tables();
+    free_tolerance_results();
 }
 
 int link_current_configuration() {

@@ -703,7 +703,6 @@ int setup_pass() {
     l.plane_symmetric = l.rotationally_symmetric = 1;
     l.frames_valid = 0;
     l.plain_lens = 1;
-    l.tolerance_results = 1;
     if (std::fabs(l.sasd) > kZero) {
         set_state_flag(kFlagSagDifference);
     } else {
