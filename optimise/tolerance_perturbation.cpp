@@ -168,9 +168,9 @@ void perturb_medium(ToleranceResult& r, int s, IndexOf index_of) {
     evaluate_both(r, [&](int side) {
         for (int i = 0; i < count; ++i) fixed[i] = index_of(side, i);
         rec.medium_kind = kMediumProgramFixed;
-        materials_changed = 1;
+        lens_flags().materials_changed = 1;
     });
-    materials_changed = 1;
+    lens_flags().materials_changed = 1;
 }
 
 // The indices of the medium behind s at every lens wavelength: empty when they cannot be had.
@@ -226,7 +226,7 @@ public:
             d.medium_source = static_cast<std::int16_t>(from);
         }
         surface(s).thickness = 0.0;
-        materials_changed = 1;
+        lens_flags().materials_changed = 1;
         for (int j = s + 2; j <= lens_data().image_surface; ++j) {
             for_each_frame_record(surface(j), [&](DecentreRecord& rec) {
                 if (rec.pickup_source == s + 1) {
@@ -241,7 +241,7 @@ public:
         for (DecentreRecord* rec : redirected_)
             rec->pickup_source = static_cast<std::int16_t>(s_ + 1);
         delete_surface(s_);
-        materials_changed = 1;
+        lens_flags().materials_changed = 1;
     }
     DummyBefore(const DummyBefore&) = delete;
     DummyBefore& operator=(const DummyBefore&) = delete;
@@ -481,7 +481,7 @@ public:
             gap.medium_source = static_cast<std::int16_t>(l);
         }
         swap_gap(last, gap);
-        materials_changed = 1;
+        lens_flags().materials_changed = 1;
         OptimiseTables& o = optimise_tables();
         for (int i = 0; i <= o.highest_variable; ++i) {
             Variable& v = o.variables[static_cast<std::size_t>(i)];
@@ -509,7 +509,7 @@ public:
         for (const int j : pickups_) surface(j).thickness_source = static_cast<std::int16_t>(l_);
         swap_gap(surface(l_), surface(l_ + 1));
         delete_surface(l_ + 1);
-        materials_changed = 1;
+        lens_flags().materials_changed = 1;
     }
     GapAfter(const GapAfter&) = delete;
     GapAfter& operator=(const GapAfter&) = delete;

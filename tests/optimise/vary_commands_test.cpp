@@ -22,8 +22,8 @@ protected:
     // dummy after the mirror, 6 the image.
     void mirror_lens() {
         run_all({"LEN NEW \"mirror\"", "EBR 5", "NXT", "CV 0.01", "TH 5", "GLA MOD \"M\" 1.5 60",
-                 "NXT", "CV -0.01", "TH 20", "NXT", "TH 10", "NXT", "RD -200", "GLA RFL",
-                 "TH -30", "NXT", "TH -20", "NXT", "END"});
+                 "NXT", "CV -0.01", "TH 20", "NXT", "TH 10", "NXT", "RD -200", "GLA RFL", "TH -30",
+                 "NXT", "TH -20", "NXT", "END"});
     }
     struct Made {
         int surface, type;
@@ -43,8 +43,8 @@ TEST_F(Vary, LinesTypedOutsideTheirModesDefineAtOnce) {
     dummies(2);
     EXPECT_EQ(test_state_flag(kFlagOperandsExist), 0);
     EXPECT_EQ(test_state_flag(kFlagVariablesExist), 0);
-    run_all({"operand 1 \"OP3\" 2 \"a\"", "operand 2 \"OP4\" CON 1.5 \"b\"",
-             "variable 1 1 0 CV", "variable 2 2 0 TH 1 50"});
+    run_all({"operand 1 \"OP3\" 2 \"a\"", "operand 2 \"OP4\" CON 1.5 \"b\"", "variable 1 1 0 CV",
+             "variable 2 2 0 TH 1 50"});
     EXPECT_EQ(tables().operand_count, 2);
     EXPECT_TRUE(tables().chain_compiled);
     EXPECT_EQ(tables().operands[0].weight, 2.0);
@@ -86,7 +86,10 @@ TEST_F(Vary, ClassesOfVariables) {
         // Behind the mirror the limits are negated and exchanged; the gap to the image is
         // the focus and has none.
         {"vary TH",
-         {{1, 3, g_min, g_max}, {2, 3, a_min, a_max}, {3, 3, a_min, a_max}, {4, 3, -a_max, -a_min},
+         {{1, 3, g_min, g_max},
+          {2, 3, a_min, a_max},
+          {3, 3, a_min, a_max},
+          {4, 3, -a_max, -a_min},
           {5, 3, 0, 0}}},
         {"vary AIR",
          {{2, 3, a_min, a_max}, {3, 3, a_min, a_max}, {4, 3, -a_max, -a_min}, {5, 3, 0, 0}}},

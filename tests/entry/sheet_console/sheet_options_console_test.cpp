@@ -59,8 +59,7 @@ TEST(SheetOptionsConsole, VariableChoicesComposeTheirLines) {
                                                 "gto 3\nthkopt variable\ngto 0\nobjcurvopt 22\n"
                                                 "VAR LIST\n");
     // Behind one mirror an air space's bounds turn round: -OMXA to -OMNA.
-    EXPECT_NE(shown.find("V 1    3   -  TH   -1.0000e+04   -0.100000"), std::string::npos)
-        << shown;
+    EXPECT_NE(shown.find("V 1    3   -  TH   -1.0000e+04   -0.100000"), std::string::npos) << shown;
     // On the object surface there is no solve to drop first.
     EXPECT_NE(shown.find("V 2    0   1  CV "), std::string::npos) << shown;
     EXPECT_EQ(shown.find("choose another name"), std::string::npos) << shown;
