@@ -147,11 +147,16 @@ void BM_OptimiseEvaluation(benchmark::State& state) {
     std::snprintf(op.operand_command, sizeof op.operand_command, "%s", "*oprds");
     state.counters["evaluations_per_s"] =
         benchmark::Counter(static_cast<double>(evaluations), benchmark::Counter::kIsRate);
-    state.counters["ray_surfaces_per_s"] = benchmark::Counter(
-        static_cast<double>(evaluations) * ray_surfaces_per_evaluation(),
-        benchmark::Counter::kIsRate);
+    state.counters["ray_surfaces_per_s"] =
+        benchmark::Counter(static_cast<double>(evaluations) * ray_surfaces_per_evaluation(),
+                           benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_OptimiseEvaluation)->ArgName("entry")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OptimiseEvaluation)
+    ->ArgName("entry")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_OptimiseIteration(benchmark::State& state) {
     BenchProgram& p = bench_program();

@@ -55,8 +55,7 @@ void first_order(double* slots) {
     // The marginal ray reaches the image plane at height y with slope u: the paraxial focus lies
     // y / u in front of it.
     if (l.image_surface >= 1) {
-        slots[kQuantityBackFocus] =
-            surface(l.image_surface - 1).thickness - ratio_or_nan(p.y, p.u);
+        slots[kQuantityBackFocus] = surface(l.image_surface - 1).thickness - ratio_or_nan(p.y, p.u);
     }
 }
 

@@ -209,8 +209,8 @@ int add_variable_in_spreadsheet(int number, int action, int surface, int configu
     if (action == 1) {
         rc = delete_variable(number);
     } else {
-        rc = define_variable(0, number, surface, configuration, type, lower, upper, 1.0, 0.0,
-                             false);
+        rc =
+            define_variable(0, number, surface, configuration, type, lower, upper, 1.0, 0.0, false);
     }
     if (outside) leave_entry_mode(kCmdEndV, false);
     update_optimise_menu_state();

@@ -15,8 +15,8 @@ enum VaryClass : int {
 int vary_parameter_class(int vary_class);
 
 // The surface sheet's variable (action 0 set, 1 delete): inside variable entry; the status.
-int add_variable_in_spreadsheet(int number, int action, int surface, int configuration,
-                                int type, double lower, double upper);
+int add_variable_in_spreadsheet(int number, int action, int surface, int configuration, int type,
+                                double lower, double upper);
 
 // State flags 47 (variables exist), 48 (operands exist), 49, 72 and 74 (always clear here).
 void update_optimise_menu_state();
