@@ -240,7 +240,7 @@ TEST_F(IsoDrawing, TableIndications) {
          false,
          {" R  50 CX @pe 8", " n d 1.516800 +/- 0.001", " v d 64.17 +/- 0.8%", " 0/ 20",
           " 1/ 3x0.16", " 2/ 1;1", " 3/ 5(1)", " 4/ 30'", " 5/ 3x0.16", "Ind. acc. ISO 10110",
-          "Left Surface:", "Material Specification:", "Right Surface:", "N-BK7"},
+          "Left Surface:", "Material:", "Right Surface:", "N-BK7"},
          {"CC", "To be cemented"}},
         {"20 3 N-BK7 6",
          "50 40 AIR 6",
