@@ -21,42 +21,12 @@
 
 namespace {
 
-// The sheet's rows go to the spreadsheet window, the listings are formatted with the output
-// off: what is measured is the work, not the console's writing.
-class OutputOff {
-public:
-    OutputOff() : saved_(get_setting_flag(kSetOutputOn)) { set_setting_flag(kSetOutputOn, 0); }
-    ~OutputOff() { set_setting_flag(kSetOutputOn, saved_); }
-    OutputOff(const OutputOff&) = delete;
-    OutputOff& operator=(const OutputOff&) = delete;
-
-private:
-    std::uint8_t saved_;
-};
-
 bool enter_triplet() {
-    const std::vector<std::string> lines = {"LEN NEW \"Cooke\"",
-                                            "WV 0.6328",
-                                            "EBR 5",
-                                            "ANG 15",
-                                            "NXT",
-                                            "SRF 21.48 2 N-SK16 12",
-                                            "SRF -124.1 5.26 AIR 12",
-                                            "AST",
-                                            "SRF -19.1 1.25 N-F2 12",
-                                            "RD 22",
-                                            "TH 4.69",
-                                            "AIR",
-                                            "NXT",
-                                            "SRF 328.9 2.25 N-SK16 12",
-                                            "RD -16.7",
-                                            "TH 43",
-                                            "AIR",
-                                            "NXT",
-                                            "END"};
-    for (const std::string& line : lines) {
-        if (run_command_string(line.c_str(), 0) != 0) return false;
-    }
+    CookeTriplet t;
+    t.wavelengths = "0.6328";
+    std::vector<std::string> lines = cooke_triplet_lines(t);
+    lines.emplace_back("END");
+    if (!type_bench_lines(lines)) return false;
     reset_gaussian_beam_sheet();
     load_gaussian_beam_defaults();
     GaussianBeamSheet& b = gaussian_beam_sheet();
@@ -91,7 +61,7 @@ void BM_BeamTable(benchmark::State& state) {
         state.SkipWithError("the program or the lens did not start");
         return;
     }
-    OutputOff quiet;
+    BenchOutputOff quiet;
     for (auto _ : state) {
         if (list_beam_propagation() != 0) {
             state.SkipWithError("the table failed");
@@ -140,7 +110,7 @@ void BM_AstigmaticBeam(benchmark::State& state) {
         state.SkipWithError("the program or the lens did not start");
         return;
     }
-    OutputOff quiet;
+    BenchOutputOff quiet;
     for (auto _ : state) {
         if (run_command_string("astigmatic_beam 1 1 2 2", 0) != 0) {
             state.SkipWithError(error_text_buffer());

@@ -6,10 +6,13 @@
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "bench/bench_state.h"
+#include "graphics/graphics_window.h"
 #include "kpl/kpl_sysvars.h"
 #include "lens/lens_data.h"
 #include "lens/lens_items.h"
 #include "platform/ui.h"
+#include "runtime/dispatch.h"
+#include "runtime/messages.h"
 #include "runtime/settings.h"
 
 namespace {
@@ -53,4 +56,73 @@ BenchProgram& bench_program() {
         if (p.ok) set_bench_state(BenchState::Program);
     }
     return p;
+}
+
+std::vector<std::string> cooke_triplet_lines(const CookeTriplet& t) {
+    const auto number = [](double v) {
+        std::ostringstream s;
+        s << v;
+        return s.str();
+    };
+    const std::string outer = t.plot_apertures ? "10" : "12";
+    const std::string middle = t.plot_apertures ? "8" : "12";
+    std::vector<std::string> lines = {"LEN NEW \"Cooke\"",
+                                      std::string("WV ") + t.wavelengths,
+                                      "EBR " + number(t.beam_radius),
+                                      "ANG " + number(t.field_angle),
+                                      "NXT",
+                                      "SRF 21.48 2 N-SK16 " + outer,
+                                      "SRF -124.1 5.26 AIR " + outer,
+                                      "AST",
+                                      "SRF -19.1 1.25 N-F2 " + middle,
+                                      "RD 22",
+                                      "TH 4.69",
+                                      "AIR",
+                                      "NXT",
+                                      "SRF 328.9 2.25 N-SK16 " + outer,
+                                      "RD -16.7",
+                                      "TH 43"};
+    if (t.plot_apertures) lines.emplace_back("PY 0");
+    lines.insert(lines.end(), {"AIR", "NXT"});
+    return lines;
+}
+
+bool type_bench_lines(const std::vector<std::string>& lines, std::string* why) {
+    for (const std::string& line : lines) {
+        if (const int rc = run_command_string(line.c_str(), 0); rc != 0) {
+            if (why != nullptr) {
+                *why =
+                    "line failed: " + line + ": " + std::to_string(rc) + " " + error_text_buffer();
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+bool prepare_bench_window(benchmark::State& state, const std::vector<std::string>& lines) {
+    BenchProgram& p = bench_program();
+    if (!p.ok) {
+        state.SkipWithError("the program did not start");
+        return false;
+    }
+    if (!p.ui->window_exists(platform::kWindowFrame)) p.ui->create_frame("TAVO LT", nullptr);
+    if (graphwin_open(1, 0, 0, 800, 600) < 0) {
+        state.SkipWithError("graphics window 1 did not open");
+        return false;
+    }
+    std::string why;
+    if (!type_bench_lines(lines, &why)) {
+        state.SkipWithError(why.c_str());
+        return false;
+    }
+    return true;
+}
+
+BenchOutputOff::BenchOutputOff() : saved_(get_setting_flag(kSetOutputOn)) {
+    set_setting_flag(kSetOutputOn, 0);
+}
+
+BenchOutputOff::~BenchOutputOff() {
+    set_setting_flag(kSetOutputOn, saved_);
 }

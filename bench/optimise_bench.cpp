@@ -29,39 +29,9 @@ namespace {
 
 constexpr int kFields = 3;
 
-class OutputOff {
-public:
-    OutputOff() : saved_(get_setting_flag(kSetOutputOn)) { set_setting_flag(kSetOutputOn, 0); }
-    ~OutputOff() { set_setting_flag(kSetOutputOn, saved_); }
-    OutputOff(const OutputOff&) = delete;
-    OutputOff& operator=(const OutputOff&) = delete;
-
-private:
-    std::uint8_t saved_;
-};
-
 std::vector<std::string> triplet_lines() {
-    std::vector<std::string> lines = {"LEN NEW \"Cooke\"",
-                                      "WV 0.5876 0.4861 0.6563",
-                                      "EBR 5",
-                                      "ANG 15",
-                                      "NXT",
-                                      "SRF 21.48 2 N-SK16 12",
-                                      "SRF -124.1 5.26 AIR 12",
-                                      "AST",
-                                      "SRF -19.1 1.25 N-F2 12",
-                                      "RD 22",
-                                      "TH 4.69",
-                                      "AIR",
-                                      "NXT",
-                                      "SRF 328.9 2.25 N-SK16 12",
-                                      "RD -16.7",
-                                      "TH 43",
-                                      "AIR",
-                                      "NXT",
-                                      "END",
-                                      "OPE NEW",
-                                      "O 1 \"OP1\" CON 50 \"efl\""};
+    std::vector<std::string> lines = cooke_triplet_lines(CookeTriplet{});
+    lines.insert(lines.end(), {"END", "OPE NEW", "O 1 \"OP1\" CON 50 \"efl\""});
     // Thirty-nine minimisation operands over the slots 2 .. 18, plain and combined.
     int n = 2;
     for (int slot = 5; slot <= 18 && n <= 40; ++slot) {
@@ -87,9 +57,7 @@ std::vector<std::string> triplet_lines() {
 }
 
 bool enter_problem() {
-    for (const std::string& line : triplet_lines()) {
-        if (run_command_string(line.c_str(), 0) != 0) return false;
-    }
+    if (!type_bench_lines(triplet_lines())) return false;
     const OptimiseTables& t = optimise_tables();
     return lens_data().image_surface == 7 && t.operand_count == 40 && t.highest_variable == 9;
 }
@@ -125,7 +93,7 @@ void BM_OptimiseEvaluation(benchmark::State& state) {
         state.SkipWithError("the program or the problem did not start");
         return;
     }
-    OutputOff quiet;
+    BenchOutputOff quiet;
     // Argument entry: 0 the built-in run directly; 1 the shipped entry read and compiled at
     // every evaluation; 2 its code kept, as an iteration runs it.
     OptimiseParams& op = *lens_data().optimise_params;
@@ -164,7 +132,7 @@ void BM_OptimiseIteration(benchmark::State& state) {
         state.SkipWithError("the program or the problem did not start");
         return;
     }
-    OutputOff quiet;
+    BenchOutputOff quiet;
     const std::vector<double> x = start_values();
     const double damping = lens_data().optimise_params->damping;
     std::int64_t evaluations = 0;

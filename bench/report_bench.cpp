@@ -19,46 +19,20 @@
 
 namespace {
 
-const std::vector<std::string> kTriplet = {"LEN NEW \"Cooke\"",
-                                           "EBR 10",
-                                           "ANG 20",
-                                           "NXT",
-                                           "SRF 21.48 2 N-SK16 10",
-                                           "SRF -124.1 5.26 AIR 10",
-                                           "AST",
-                                           "SRF -19.1 1.25 N-F2 8",
-                                           "RD 22",
-                                           "TH 4.69",
-                                           "AIR",
-                                           "NXT",
-                                           "SRF 328.9 2.25 N-SK16 10",
-                                           "RD -16.7",
-                                           "TH 43",
-                                           "PY 0",
-                                           "AIR",
-                                           "NXT",
-                                           "WV 0.58756 0.48613 0.65627",
-                                           "END"};
+std::vector<std::string> triplet_lines() {
+    CookeTriplet t;
+    t.wavelengths = "0.58756 0.48613 0.65627";
+    t.beam_radius = 10.0;
+    t.field_angle = 20.0;
+    t.plot_apertures = true;
+    std::vector<std::string> lines = cooke_triplet_lines(t);
+    lines.emplace_back("END");
+    return lines;
+}
 
 bool prepare(benchmark::State& state) {
-    BenchProgram& p = bench_program();
-    if (!p.ok) {
-        state.SkipWithError("the program did not start");
-        return false;
-    }
-    if (!p.ui->window_exists(platform::kWindowFrame)) p.ui->create_frame("TAVO LT", nullptr);
-    if (graphwin_open(1, 0, 0, 800, 600) < 0) {
-        state.SkipWithError("graphics window 1 did not open");
-        return false;
-    }
+    if (!prepare_bench_window(state, triplet_lines())) return false;
     set_setting_flag(kSetGraphicsLabels, 1);
-    for (const std::string& line : kTriplet) {
-        if (run_command_string(line.c_str(), 0) != 0) {
-            const std::string why = "line failed: " + line + ": " + error_text_buffer();
-            state.SkipWithError(why.c_str());
-            return false;
-        }
-    }
     return true;
 }
 
