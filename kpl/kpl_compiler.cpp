@@ -1256,6 +1256,13 @@ int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
                 if (tok() != kTokComma) return unexpected();
             }
         }
+    } else if (statement_level && info.param_count == 0 && info.result_type == 0 &&
+               (std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '"' || c == '\'' ||
+                c == '-' || c == '+' || c == '.') &&
+               !(lx.lines_end_statements && lx.crossed_line)) {
+        // "tolerance_sheet 1" is a command given an argument it does not take: say so, rather
+        // than a syntax error at the number.
+        return kMsgTooManyArgs;
     } else if (statement_level && info.param_count > 0 && c != ';' && c != '\0' && c != '}' &&
                !(lx.lines_end_statements && lx.crossed_line)) {
         lx.argument_mode = true;
