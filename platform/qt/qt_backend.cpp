@@ -490,6 +490,9 @@ int QtBackend::create_frame(std::string_view title, WindowHandler* handler) {
     command_line_->setEditable(true);
     // Entered lines are the program's to keep; the box does not collect them itself.
     command_line_->setInsertPolicy(QComboBox::NoInsert);
+    // Nor does it complete a line from them as it is typed: Return would take the completion
+    // and "a = 7" would not run, or run as an earlier "a = 777".
+    command_line_->setCompleter(nullptr);
     command_line_->lineEdit()->setMaxLength(kCommandLineLimit);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     command_line_->setFont(fixed);

@@ -61,4 +61,31 @@ TEST(QtCommandLine, AnEnteredLineRunsAndItsOutputAppearsInTextWindowOne) {
     EXPECT_FALSE(surface->hasFocus());
 }
 
+// A line typed key by key runs as typed, even where an earlier line begins with it: the box
+// completes nothing on its own ("a = 7" must not run as the "a = 777" entered before).
+TEST(QtCommandLine, ATypedLineRunsAsTypedNotAsAnEarlierLineItBegins) {
+    tavo_test::QtSession session;
+    ASSERT_EQ(session.start(), 0);
+
+    auto* combo = find_widget<QComboBox>("tavo_command_line");
+    ASSERT_NE(combo, nullptr);
+    auto press = [&](int key, const QString& text) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(combo->lineEdit(), &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(combo->lineEdit(), &up);
+    };
+    auto type = [&](const QString& line) {
+        combo->lineEdit()->clear();
+        for (const QChar c : line) press(0, QString(c));
+        press(Qt::Key_Return, QString());
+        for (int k = 0; k < 5; ++k) main_loop_pass(false);
+    };
+    type("a = 777");
+    type("a = 7");
+    type("history");
+    const std::string shown = tavo_test::area_text(platform::kWindowText1);
+    EXPECT_NE(shown.find("a = 777\na = 7\n"), std::string::npos) << shown;
+}
+
 }  // namespace
