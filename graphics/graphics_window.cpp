@@ -728,9 +728,25 @@ void gfx_zoom(double factor, double fx, double fy) {
     if (platform::DeviceContext* dc = graphics_target()) display_list_replay(*dc, 0);
 }
 
+namespace {
+
+// What is being drawn shows itself: the current graphics window comes to the front when another
+// window is the active one, except while a slider's routine draws (the slider keeps the focus).
+void front_current_graphics_window() {
+    const int n = graphics_current();
+    if (g_graphics.slider_running || n < 1 || n == kGraphicsPaneRecord) return;
+    platform::UiBackend* ui = ui_or_null();
+    const int w = n + kGraphicsFirstWindow - 1;
+    if (ui == nullptr || ui->active_window() == w || !frame_shown(n)) return;
+    ui->activate_window(w);
+}
+
+}  // namespace
+
 int display_list_grow(int n) {
     GraphicsWindow* g = graphics_current_record();
     if (g == nullptr || !g->has_list()) return -1;
+    front_current_graphics_window();
     if (g->write + n < g->capacity() - 2) return 0;
     if (g_graphics.full_latch) return -1;
     const int step = std::max(n, kDisplayListFirstWords);
@@ -754,6 +770,7 @@ int display_list_grow(int n) {
 int display_list_reserve(int n) {
     GraphicsWindow* g = graphics_current_record();
     if (g == nullptr || !g->has_list()) return -1;
+    front_current_graphics_window();
     if (n + 2 < g->capacity()) return 0;
     int more = n - g->write + 2;
     if (more <= 0) more = kDisplayListFirstWords + 2;

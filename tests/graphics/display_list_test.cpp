@@ -266,6 +266,24 @@ TEST_F(Graphics, OpeningSizesWindowsAndClosingKeepsTheLastOne) {
     EXPECT_EQ(graphwin_open(-1, 0, 0, 0, 0), 7);  // the first shown one
 }
 
+// Drawing brings its window to the front, but not while a slider's routine draws: the slider
+// window keeps the focus while it is dragged.
+TEST_F(Graphics, DrawingBringsItsWindowToTheFrontUnlessASliderDraws) {
+    if (!ui.window_exists(platform::kWindowText1)) {
+        ASSERT_EQ(ui.create_window(platform::kWindowText1, "text", nullptr), 0);
+    }
+    ui.activate_window(platform::kWindowText1);
+    ASSERT_EQ(ui.active_window(), platform::kWindowText1);
+    line(0.25, 0.25, 0.75, 0.75);
+    EXPECT_EQ(ui.active_window(), 7);
+
+    ui.activate_window(platform::kWindowText1);
+    set_slider_routine_running(true);
+    line(0.25, 0.75, 0.75, 0.25);
+    set_slider_routine_running(false);
+    EXPECT_EQ(ui.active_window(), platform::kWindowText1);
+}
+
 TEST_F(Graphics, ZoomIsClampedAndSetsItsShift) {
     struct Case {
         double factor;
