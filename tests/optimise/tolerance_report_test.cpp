@@ -171,7 +171,7 @@ TEST_F(ToleranceReport, EveryKindOfADoubletReadsAsWrittenByHand) {
         for (const char* tag : tags) entry.push_back(std::string(tag) + " 0");
     }
     for (const char* line : {"GTO 1", "RDT 0.1", "THT 0.05", "DCT 0.02", "GTO 2", "THT 0.1",
-                             "CCT 0.5", "GTO 3", "RNT 0.001", "END"}) {
+                             "CCT 0.5", "TLT 0.1", "GTO 3", "RNT 0.001", "VNT 5", "END"}) {
         entry.push_back(line);
     }
     run_all(entry);
@@ -227,8 +227,9 @@ TEST_F(ToleranceReport, EveryKindOfADoubletReadsAsWrittenByHand) {
     height[1].name(v, "y", "c");
     focal[0].name(v, "f", "");
     focal[1].name(v, "f", "c");
-    // Seven records count: the four above and the conic and both decentres, which move nothing.
-    const double n = 7.0;
+    // Ten records count: the four above and the conic, the Abbe number (the first wavelength
+    // keeps its index), both decentres and both tilts, which move nothing paraxial.
+    const double n = 10.0;
     const double mean = moves / (2.0 * n);
     v["th.mean"] = mean;
     v["th.deviation"] = std::sqrt((squares[0] + squares[1]) / (2.0 * n) - mean * mean);
