@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -504,12 +505,12 @@ double shown_merit(double e) {
     return params().sum_of_squares != 0 ? e : std::sqrt(std::max(0.0, e));
 }
 
-// The merit the linear model gains by a step: 2 s.g - s.H.s in the merit's units; as large as
-// the merit itself where active constraints make the model's merit another one.
+// The merit the linear model gains by a step: 2 s.g - s.H.s in the merit's units. Where active
+// constraints make the model's merit another one it cannot say, and promises everything.
 double predicted_gain(const std::vector<double>& step) {
     const Work& k = work();
     const ErrorFunction& e = optimise_tables().error;
-    if (k.p > 0 || !k.least_squares) return merit();
+    if (k.p > 0 || !k.least_squares) return std::numeric_limits<double>::infinity();
     double gain = 0.0;
     for (int j = 0; j < k.n; ++j) {
         double hs = 0.0;
