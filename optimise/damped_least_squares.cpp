@@ -1,8 +1,10 @@
 #include "optimise/damped_least_squares.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -23,6 +25,7 @@
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
 #include "trace/lens_setup.h"
+#include "trace/scoped_value.h"
 
 namespace {
 
@@ -52,6 +55,7 @@ struct Work {
     std::vector<double*> mm_rows, minv_rows, s_rows;
     bool least_squares = false;
     double svd_threshold = 0.0;
+    IterateProfile* profile = nullptr;  // the running search's, when its caller asks
 };
 
 Work& work() {
@@ -65,6 +69,32 @@ void reset_work() {
 
 const platform::StateReset damped_least_squares_state_reset{
     "optimise/damped_least_squares", reset_work, platform::ResetLayer::feature};
+
+// Runs one set-up or evaluation, counted and timed when the run is profiled.
+template <class F>
+void profiled(long IterateProfile::*count, F f) {
+    IterateProfile* p = work().profile;
+    if (p == nullptr) {
+        f();
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    p->seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ++(p->*count);
+}
+
+void set_up() {
+    profiled(&IterateProfile::setups, [] { lens_setup(0); });
+}
+
+void evaluate() {
+    profiled(&IterateProfile::evaluations, [] { compute_error_function(0); });
+}
+
+void evaluate_operands_only() {
+    profiled(&IterateProfile::evaluations, [] { evaluate_operands(); });
+}
 
 OptimiseParams& params() {
     return *lens_data().optimise_params;
@@ -123,7 +153,7 @@ void write_values(const std::vector<double>& x, const std::vector<double>* step)
         const double s = step != nullptr ? (*step)[j] : 0.0;
         set_variable_value(t.variables[k.order[j]], x[j] + s);
     }
-    lens_setup(0);
+    set_up();
 }
 
 double merit() {
@@ -140,7 +170,7 @@ bool is_inequality(int i) {
 int compute_derivatives() {
     Work& k = work();
     OptimiseTables& t = optimise_tables();
-    evaluate_operands();
+    evaluate_operands_only();
     if (t.operand_command_status != 0) return t.operand_command_status;
     k.m = k.p = k.q = 0;
     for (int i = 0; i < t.operand_count; ++i) {
@@ -173,8 +203,8 @@ int compute_derivatives() {
         const double h = derivative_step(v.increment, x0);
         set_variable_value(v, x0 + h);
         set_state_flag(kFlagDerivativeStep);
-        lens_setup(0);
-        evaluate_operands();
+        set_up();
+        evaluate_operands_only();
         clear_state_flag(kFlagDerivativeStep);
         if (t.operand_command_status != 0 && status == 0) status = t.operand_command_status;
         // Every evaluation sees configuration 1: a variable of another one changes nothing.
@@ -191,7 +221,7 @@ int compute_derivatives() {
         }
         set_variable_value(v, x0);
     }
-    lens_setup(0);
+    set_up();
     return status;
 }
 
@@ -410,7 +440,7 @@ int take_step(const std::vector<double>& x, std::vector<double>& step, int repor
     if (rc != 0) return rc;
     write_values(x, &step);
     remember_steps(step);
-    compute_error_function(0);
+    evaluate();
     if (report == 2) print_errors_line(params().damping);
     if (optimise_tables().operand_command_status != 0) {
         return optimise_tables().operand_command_status;
@@ -432,7 +462,7 @@ int constraint_step(std::vector<double>& x, std::vector<double>& step, int repor
     }
     if (rc != 0) return rc;
     write_values(x, &step);
-    compute_error_function(0);
+    evaluate();
     if (t.error.constraint > kConstraintGrowth * e0 && e0 > 0.0) {
         double saved_error = 0.0;
         double saved_threshold = 0.0;
@@ -452,11 +482,11 @@ int constraint_step(std::vector<double>& x, std::vector<double>& step, int repor
             rc = solve_constraints_only(step, mode);
             if (rc != 0) break;
             write_values(x, &step);
-            compute_error_function(0);
+            evaluate();
         } while (t.error.constraint <= saved_error && k.svd_threshold != saved_threshold);
         step = k.saved_step;
         write_values(x, &step);
-        compute_error_function(0);
+        evaluate();
     }
     remember_steps(step);
     return t.operand_command_status;
@@ -475,6 +505,34 @@ double shown_merit(double e) {
     return params().sum_of_squares != 0 ? e : std::sqrt(std::max(0.0, e));
 }
 
+// The merit the linear model gains by a step: 2 s.g - s.H.s in the merit's units. Where active
+// constraints make the model's merit another one it cannot say, and promises everything.
+double predicted_gain(const std::vector<double>& step) {
+    const Work& k = work();
+    const ErrorFunction& e = optimise_tables().error;
+    if (k.p > 0 || !k.least_squares) return std::numeric_limits<double>::infinity();
+    double gain = 0.0;
+    for (int j = 0; j < k.n; ++j) {
+        double hs = 0.0;
+        for (int l = 0; l < k.n; ++l) hs += k.h[static_cast<std::size_t>(j) * k.n + l] * step[l];
+        gain += step[j] * (2.0 * k.g[j] - hs);
+    }
+    if (params().sum_of_squares == 0 && e.minimisation_weights > 0.0) {
+        gain /= e.minimisation_weights;
+    }
+    return gain;
+}
+
+double largest_damping_weight() {
+    const Work& k = work();
+    const OptimiseTables& t = optimise_tables();
+    double largest = 0.0;
+    for (int j = 0; j < k.n; ++j) {
+        largest = std::max(largest, std::fabs(t.variables[k.order[j]].damping_weight));
+    }
+    return largest;
+}
+
 int damping_search(const IterateOptions& o) {
     Work& k = work();
     OptimiseTables& t = optimise_tables();
@@ -485,7 +543,10 @@ int damping_search(const IterateOptions& o) {
     bool converged = false;
     int iteration = 1;
     double change = 0.0;
+    const bool economy = o.economy_share > 0.0;
     while (iteration <= o.count && !converged) {
+        // Economy: nothing left to gain.
+        if (economy && e <= 0.0) break;
         const double d0 = op.damping;
         const double factor = op.damping_reduction;
         const double e_prev = e;
@@ -512,7 +573,10 @@ int damping_search(const IterateOptions& o) {
         rc = take_step(k.x, k.step, o.report);
         if (rc != 0) return stop(rc);
         e = merit();
-        while (e_prev - e < kOptimiseZero && op.damping <= kLargestDampingTried) {
+        // Economy: a step that gains nothing where the linear model promised next to nothing
+        // finds the minimum already reached; more damping would only shorten it.
+        const bool retry = !economy || predicted_gain(k.step) >= o.economy_share * e_prev;
+        while (retry && e_prev - e < kOptimiseZero && op.damping <= kLargestDampingTried) {
             op.damping *= 10.0;
             write_values(k.x, nullptr);
             rc = take_step(k.x, k.step, o.report);
@@ -522,6 +586,8 @@ int damping_search(const IterateOptions& o) {
         if (e_prev - e >= kOptimiseZero) {
             for (int tries = 0; tries < kReductionTries; ++tries) {
                 if (op.damping <= kSmallestDamping) break;
+                // Economy: below this damping a reduction moves the step by less than the share.
+                if (economy && op.damping * largest_damping_weight() <= o.economy_share) break;
                 k.saved_step = k.step;
                 const double saved_merit = e;
                 const double saved_damping = op.damping;
@@ -534,7 +600,7 @@ int damping_search(const IterateOptions& o) {
                     k.step = k.saved_step;
                     write_values(k.x, &k.step);
                     remember_steps(k.step);
-                    compute_error_function(0);
+                    evaluate();
                     e = merit();
                     op.damping = saved_damping;
                     break;
@@ -545,7 +611,7 @@ int damping_search(const IterateOptions& o) {
             op.damping = d0;
             std::fill(k.step.begin(), k.step.end(), 0.0);
             remember_steps(k.step);
-            compute_error_function(0);
+            evaluate();
             e = merit();
         }
         change = e_start <= 0.0 ? 0.0 : (e_start - shown_merit(e)) * 100.0 / e_start;
@@ -561,7 +627,9 @@ int damping_search(const IterateOptions& o) {
                 report_row(iteration, op.damping, change, true);
             }
         }
-        if (change < op.stop_threshold) {
+        if (economy && e_prev - e < o.economy_share * e_prev) {
+            converged = true;
+        } else if (change < op.stop_threshold) {
             if (mark) converged = true;
             mark = true;
         } else {
@@ -586,6 +654,7 @@ int run_iterations(const IterateOptions& o) {
     int rc = size_work();
     if (rc != 0) return rc;
     Work& k = work();
+    const ScopedValue<IterateProfile*> profile(k.profile, o.profile);
     clear_state_flag(kFlagSpotDiagramCurrent);
     clear_state_flag(kFlagReferenceRayCurrent);
     OptimiseParams& op = params();
@@ -627,7 +696,7 @@ int run_iterations(const IterateOptions& o) {
     }
     if (o.mode == 3) op.damping = op.small_damping;
     t.results_exist = false;
-    compute_error_function(0);
+    evaluate();
     if (t.operand_command_status != 0) return t.operand_command_status;
     if (!o.quiet) report_row(0, o.mode == 1 ? 0.0 : op.damping, 0.0, false);
     if (o.mode == 3 && t.error.minimisation_weights > 0.0) {

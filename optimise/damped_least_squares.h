@@ -4,6 +4,14 @@
 // same loop silently for tolerancing's compensators.
 #pragma once
 
+// Where a run's time goes, counted and timed only when a caller asks (the tolerance benchmark):
+// lens set-ups and operand evaluations, derivative steps included.
+struct IterateProfile {
+    long setups = 0;
+    long evaluations = 0;
+    double seconds = 0.0;  // spent in both
+};
+
 // Reporting of one run.
 struct IterateOptions {
     int mode = 3;    // 1 constraints only, 3 damping search, others plain damped steps
@@ -12,6 +20,13 @@ struct IterateOptions {
     bool recompute_increments = false;
     bool reset_damping_weights = false;
     bool quiet = false;  // no listing at all
+    // Economy of a damping search that runs many times on nearly the same problem (tolerance
+    // compensation), 0 for the plain search: the search ends after the first iteration that
+    // gains less than this share of the merit, a step whose linear model promises less than
+    // that share is not retried with more damping, and the damping is not reduced further once
+    // a reduction gains less than that share.
+    double economy_share = 0.0;
+    IterateProfile* profile = nullptr;
 };
 
 // 0, -2463 no variables, -2464 no operands, -10, -2462, -2465, -2466, -9999 (stopped after

@@ -172,6 +172,8 @@ int run_analysis(int selection, bool inverse, double target) {
     if (o.operand_count == 0 || lens_data().optimise_params == nullptr) return kMsgNoOperands;
     const std::string before = lens_text_without_tolerances();
     ToleranceResultTables& tables = tolerance_result_tables();
+    tables.run.states = tables.run.compensation_evaluations = 0;
+    tables.run.profile = IterateProfile{};
     int status = 0;
     {
         const ToleranceUserData user_data;
@@ -197,7 +199,7 @@ int run_analysis(int selection, bool inverse, double target) {
             const ScopedValue<bool> relative(o.relative_to_nominal, false);
             mark_compensator_tolerances();
             save_variable_values();
-            compute_error_function(0);
+            tolerance_evaluate();
             if (o.operand_command_status != 0) {
                 status = o.operand_command_status;
             } else {
@@ -210,7 +212,6 @@ int run_analysis(int selection, bool inverse, double target) {
                 run.nominal_error = tolerance_error_value();
                 run.has_variables = o.highest_variable >= 0;
                 run.selected = selected;
-                run.states = run.compensation_evaluations = 0;
                 run.selected_nominal.clear();
                 for (const int k : selected) {
                     run.selected_nominal.push_back(o.operands[static_cast<std::size_t>(k)].value);
@@ -225,7 +226,7 @@ int run_analysis(int selection, bool inverse, double target) {
             }
         }
     }
-    const int setup = lens_setup(0);
+    const int setup = tolerance_set_up();
     if (status == 0) status = setup;
     tables.lens_text = before;
     return status;

@@ -49,11 +49,11 @@ void evaluate_state(ToleranceResult& r, int side) {
     ToleranceRun& run = tolerance_result_tables().run;
     OptimiseTables& o = optimise_tables();
     ++run.states;
-    if (const int rc = lens_setup(0); rc != 0) {
+    if (const int rc = tolerance_set_up(); rc != 0) {
         mark_failed(r, rc);
         return;
     }
-    compute_error_function(0);
+    tolerance_evaluate();
     if (o.operand_command_status != 0) {
         mark_failed(r, o.operand_command_status);
         return;
@@ -73,11 +73,15 @@ void evaluate_state(ToleranceResult& r, int side) {
         for (auto& c : r.operand_changes) c[static_cast<std::size_t>(2 + side)] = c[side];
         restore_variable_values();
     };
-    const int rc = run_compensators();
-    run.compensation_evaluations += o.error.evaluations;
+    IterateProfile used;
+    const int rc = run_compensators(used);
+    run.profile.setups += used.setups;
+    run.profile.evaluations += used.evaluations;
+    run.profile.seconds += used.seconds;
+    const long evaluations_before = run.profile.evaluations;
     bool measured = false;
-    if (rc == 0 && lens_setup(0) == 0) {
-        compute_error_function(0);
+    if (rc == 0 && tolerance_set_up() == 0) {
+        tolerance_evaluate();
         if (o.operand_command_status == 0) {
             measure(2 + side);
             measured = true;
@@ -91,6 +95,7 @@ void evaluate_state(ToleranceResult& r, int side) {
         uncompensated();
         r.compensation_failed = 1;
     }
+    run.compensation_evaluations += used.evaluations + run.profile.evaluations - evaluations_before;
     std::vector<double>& values = r.compensators[side];
     for (int i = 0; i <= o.highest_variable && i < static_cast<int>(values.size()); ++i) {
         const Variable& v = o.variables[static_cast<std::size_t>(i)];
@@ -801,5 +806,5 @@ int perturb_tolerance(int kind, int s, int mode, const int* marks) {
     }
     r.has_values = 1;
     r.computed = 1;
-    return lens_setup(0);
+    return tolerance_set_up();
 }

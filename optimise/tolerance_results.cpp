@@ -1,11 +1,14 @@
 #include "optimise/tolerance_results.h"
 
 #include <algorithm>
+#include <chrono>
 #include <new>
 
 #include "lens/lens_data.h"
+#include "optimise/error_function.h"
 #include "optimise/optimise_data.h"
 #include "platform/state_reset.h"
+#include "trace/lens_setup.h"
 
 namespace {
 
@@ -106,6 +109,29 @@ int alloc_tolerance_results(int m, const std::string& lens_text) {
     return 0;
 }
 
+namespace {
+
+template <class F>
+void profiled(long IterateProfile::*count, F f) {
+    IterateProfile& p = state().run.profile;
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    p.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ++(p.*count);
+}
+
+}  // namespace
+
+int tolerance_set_up() {
+    int rc = 0;
+    profiled(&IterateProfile::setups, [&rc] { rc = lens_setup(0); });
+    return rc;
+}
+
+void tolerance_evaluate() {
+    profiled(&IterateProfile::evaluations, [] { compute_error_function(0); });
+}
+
 void free_tolerance_results() {
     ToleranceResultTables& t = state();
     for (auto& table : t.tables) std::vector<ToleranceResult>().swap(table);
@@ -113,7 +139,10 @@ void free_tolerance_results() {
     t.compensator_size = 0;
     t.remake_compensators = true;
     t.lens_text.clear();
+    // A run that reallocates keeps counting where its set-up began.
+    const IterateProfile profile = t.run.profile;
     t.run = ToleranceRun{};
+    t.run.profile = profile;
 }
 
 int alloc_compensator_arrays() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lens/surface_tolerances.h"
+#include "optimise/damped_least_squares.h"
 
 // The analysis kinds: 1..19 one tolerance each; 25, 26 and 27 the groups.
 inline constexpr int kToleranceKinds = 19;
@@ -69,9 +70,13 @@ struct ToleranceRun {
     std::vector<double> selected_nominal;   // their values on the nominal lens
     std::vector<double> nominal_variables;  // one per variable
     bool has_variables = false;
-    // Perturbed states evaluated, and the error-function evaluations their compensations took.
+    // Perturbed states evaluated, and the operand evaluations their compensations took
+    // (derivative steps and the measurement of the compensated lens included).
     long states = 0;
     long compensation_evaluations = 0;
+    // Every lens set-up and operand evaluation of the run, counted and timed: the rest of the
+    // run's time is the analysis's own.
+    IterateProfile profile;
 };
 
 struct ToleranceResultTables {
@@ -92,6 +97,10 @@ ToleranceResultTables& tolerance_result_tables();
 
 // The record of tolerance value k and surface s; null when none is allocated.
 ToleranceResult* tolerance_result(int value, int s);
+
+// The run's lens set-up and error-function evaluation, counted and timed in its profile.
+int tolerance_set_up();
+void tolerance_evaluate();
 
 // Makes or clears the tables for a run with m selected operands and the lens text the run
 // starts from: all or nothing. 0 or -10 (nothing allocated then).

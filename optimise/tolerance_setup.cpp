@@ -133,7 +133,7 @@ int prepare_tolerances() {
             zero(t, kTolVnt, true);
         }
     }
-    return lens_setup(0);
+    return tolerance_set_up();
 }
 
 void mark_compensator_tolerances() {
@@ -203,7 +203,7 @@ void restore_variable_values() {
     }
 }
 
-int run_compensators() {
+int run_compensators(IterateProfile& used) {
     OptimiseParams* p = lens_data().optimise_params;
     if (p == nullptr) return kMsgNoOperands;
     OptimiseTables& o = optimise_tables();
@@ -216,5 +216,12 @@ int run_compensators() {
     const ScopedValue<double> stop(p->stop_threshold, 0.01);
     const ScopedValue<bool> compensating(o.compensating, true);
     const ScopedValue<bool> relative(o.relative_to_nominal, true);
-    return iterate_quiet(3, 5, 0);
+    IterateOptions search;
+    search.mode = 3;
+    search.count = 5;
+    search.quiet = true;
+    // The stop threshold as a share: a compensation is done once an iteration gains less.
+    search.economy_share = p->stop_threshold / 100.0;
+    search.profile = &used;
+    return run_iterations(search);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lens/surface_tolerances.h"
+#include "optimise/damped_least_squares.h"
 
 // The designer's data a run changes for its own purpose (curvature solves, tolerance records and
 // their switches), put back exactly when the scope ends, on every way out.
@@ -40,5 +41,7 @@ void save_variable_values();
 void restore_variable_values();
 
 // Re-optimises the variables: five damping-search iterations with the optimiser's default
-// settings, each operand measured from its nominal value. The quiet iteration's status.
-int run_compensators();
+// settings, each operand measured from its nominal value, ending as soon as an iteration gains
+// less than the stop threshold's share. The search's status; its set-ups and evaluations are
+// added to used.
+int run_compensators(IterateProfile& used);

@@ -243,4 +243,31 @@ TEST_F(ToleranceDefaults, FringeRadiiAgainstTheSag) {
     EXPECT_NEAR(sag(r + curved.minus + w / 2.0), sag(r) + w / 2.0, 1e-12);
 }
 
+// A tolerance typed after a toric radius goes to the surface the radius went to: the one gone to,
+// or after a surface line the next one, which that line steps on to.
+TEST_F(ToleranceDefaults, ATypedToleranceGoesWithTheToricRadiusTypedBeforeIt) {
+    struct Case {
+        std::vector<std::string> lines;
+        int surface;
+    };
+    const Case cases[] = {
+        {{"LEN NEW \"T\"", "EBR 5", "NXT", "SRF 40 4 N-BK7 10", "SRF -40 2 AIR 10", "END", "LEN",
+          "GTO 1", "RDX 60", "RDT 0.3", "END"},
+         1},
+        {{"LEN NEW \"T\"", "EBR 5", "NXT", "SRF 40 4 N-BK7 10", "RDX 60", "RDT 0.3",
+          "SRF -40 2 AIR 10", "END"},
+         2},
+    };
+    for (const Case& c : cases) {
+        run_all(c.lines);
+        for (int s = 1; s <= 2; ++s) {
+            const SurfaceRecord& r = surface(s);
+            const bool here = s == c.surface;
+            EXPECT_NEAR(r.x_curvature, here ? 1.0 / 60.0 : 0.0, 1e-15) << c.surface << " " << s;
+            EXPECT_EQ(r.tolerances != nullptr && r.tolerances->values[kTolRdt] == 0.3, here)
+                << c.surface << " " << s;
+        }
+    }
+}
+
 }  // namespace
