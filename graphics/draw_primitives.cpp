@@ -120,11 +120,23 @@ std::vector<Point>& to_pixels(std::span<const Point> surface) {
 void record_points(std::uint16_t kind, std::span<const Point> points) {
     const int n = static_cast<int>(points.size());
     if (n < 1 || display_list_grow(2 * n + 1) != 0) return;
+    GraphicsWindow& g = *graphics_current_record();
     const PlotSurface& s = plot_surface();
-    display_list_put(static_cast<std::uint16_t>(kind | n));
-    for (const Point& p : points) {
-        display_list_put(static_cast<std::uint16_t>(p.x - s.cx));
-        display_list_put(static_cast<std::uint16_t>(p.y - s.cy));
+    if (g.write + 2 * n + 1 < g.capacity()) {
+        // The room is there: the words go straight into the list.
+        std::uint16_t* w = g.words.data() + g.write;
+        *w++ = static_cast<std::uint16_t>(kind | n);
+        for (const Point& p : points) {
+            *w++ = static_cast<std::uint16_t>(p.x - s.cx);
+            *w++ = static_cast<std::uint16_t>(p.y - s.cy);
+        }
+        g.write += 2 * n + 1;
+    } else {
+        display_list_put(static_cast<std::uint16_t>(kind | n));
+        for (const Point& p : points) {
+            display_list_put(static_cast<std::uint16_t>(p.x - s.cx));
+            display_list_put(static_cast<std::uint16_t>(p.y - s.cy));
+        }
     }
     display_list_end();
 }
@@ -355,6 +367,14 @@ void reset_draw_primitives() {
 void clip_polyline(std::span<const Point> points, void (*run)(std::span<const Point>, void*),
                    void* context) {
     const DeviceMapping& m = device_mapping();
+    // Mostly every point lies inside: the whole polyline is then its one run.
+    const bool inside = std::all_of(points.begin(), points.end(), [&](const Point& p) {
+        return p.x >= m.clip_xmin && p.x <= m.clip_xmax && p.y >= m.clip_ymin && p.y <= m.clip_ymax;
+    });
+    if (inside) {
+        if (points.size() >= 2) run(points, context);
+        return;
+    }
     std::vector<Point> current;
     auto emit = [&] {
         if (current.size() >= 2) run(current, context);
@@ -468,6 +488,34 @@ void gfx_draw_to(double x, double y) {
     g->current_x = x;
     g->current_y = y;
     add_current_point();
+}
+
+void gfx_draw_through(const double* x, const double* y, int n) {
+    GraphicsWindow* g = graphics_current_record();
+    if (g == nullptr || n < 1) return;
+    if (g_draw.pending_count == 0) add_current_point();
+    set_state_flag(kFlagDisplayListNotEmpty);
+    // Each point converted into the free pending slots, flushed when they are full with the
+    // last point carried over, as point after point would be.
+    int i = 0;
+    while (i < n) {
+        const int room = kPendingPoints - g_draw.pending_count;
+        const int take = std::min(room, n - i);
+        gfx_world_to_device_n(x + i, y + i, take, g_draw.pending.data() + g_draw.pending_count);
+        g_draw.pending_count += take;
+        i += take;
+        if (g_draw.pending_count >= kPendingPoints) {
+            g->current_x = x[i - 1];
+            g->current_y = y[i - 1];
+            const Point last = g_draw.pending[kPendingPoints - 1];
+            flush_pending_polyline();
+            g_draw.pending[0] = last;
+            g_draw.pending_count = 1;
+            if (i < n) set_state_flag(kFlagDisplayListNotEmpty);
+        }
+    }
+    g->current_x = x[n - 1];
+    g->current_y = y[n - 1];
 }
 
 void gfx_draw_rel(double dx, double dy) {

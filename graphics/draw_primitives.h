@@ -39,6 +39,8 @@ void gfx_move_to(double x, double y);
 void gfx_move_rel(double dx, double dy);
 void gfx_draw_to(double x, double y);
 void gfx_draw_rel(double dx, double dy);
+// gfx_draw_to through each of n points in turn, converted and gathered in one pass.
+void gfx_draw_through(const double* x, const double* y, int n);
 void gfx_get_position(double* x, double* y);
 void gfx_polyline(const double* x, const double* y, int n, int fill);
 void gfx_polyline_rel(const double* dx, const double* dy, int n, int fill);

@@ -32,14 +32,24 @@ bool isomorphic_labels() {
 
 // A glyph's strokes on the device: points (X, Y) in character units from the origin along the
 // x-unit and y-unit vectors, with the slant applied to X.
+// v rounded to the nearest integer, halves away from zero, as std::lround rounds: truncated
+// in a register and corrected by the exact remainder, where the library's call would dominate
+// the drawing of a glyph.
+long rounded(double v) {
+    if (!(std::fabs(v) < 0x1p62)) return std::lround(v);
+    const auto t = static_cast<long long>(v);
+    const double rest = v - static_cast<double>(t);
+    return static_cast<long>(t + (rest >= 0.5) - (rest <= -0.5));
+}
+
 struct Frame {
     double ox, oy;
     double xx, xy, yx, yy;
     double slant;
     Point surface(double X, double Y) const {
         const double sx = X + slant * Y;
-        return {static_cast<int>(std::lround(ox + sx * xx + Y * yx)),
-                static_cast<int>(std::lround(oy + sx * xy + Y * yy))};
+        return {static_cast<int>(rounded(ox + sx * xx + Y * yx)),
+                static_cast<int>(rounded(oy + sx * xy + Y * yy))};
     }
 };
 
@@ -71,7 +81,9 @@ void draw_circle(DeviceContext& dc, const Frame& f, double cx, double cy, int ra
 }
 
 void draw_points(DeviceContext& dc, const std::vector<GlyphPoint>& glyph, const Frame& f) {
-    std::vector<Point> stroke;
+    // A buffer reused from glyph to glyph (one thread; drawing a stroke draws no glyph).
+    static std::vector<Point> stroke;
+    stroke.clear();
     bool fill_mark = false;
     double last_x = 0, last_y = 0;
     for (const GlyphPoint& p : glyph) {
@@ -243,11 +255,11 @@ void gfx_apply_text_settings() {
 }
 
 void gfx_draw_glyph(DeviceContext& dc, int code, double x, double y) {
-    draw_points(dc, decode_set1_glyph(code), text_frame(x, y, true));
+    draw_points(dc, set1_glyph(code), text_frame(x, y, true));
 }
 
 void gfx_draw_symbol(DeviceContext& dc, int index, double x, double y) {
-    draw_points(dc, decode_set2_glyph(index), text_frame(x, y, false));
+    draw_points(dc, set2_glyph(index), text_frame(x, y, false));
 }
 
 void emit_device_marker(DeviceContext& dc, int type, int size_code, Point p) {
@@ -257,7 +269,7 @@ void emit_device_marker(DeviceContext& dc, int type, int size_code, Point p) {
     marker_units(*g, size_code, &ux, &uy);
     // The glyph's (3, 6) lands on the point.
     const Frame f{p.x - 3 * ux, p.y - 6 * uy, ux, 0, 0, uy, 0};
-    draw_points(dc, decode_set1_glyph(type & 0x7F), f);
+    draw_points(dc, set1_glyph(type & 0x7F), f);
 }
 
 void gfx_draw_string(DeviceContext& dc, double x, double y, std::string_view text) {

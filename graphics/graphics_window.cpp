@@ -411,6 +411,21 @@ void gfx_world_to_device(double x, double y, int* sx, int* sy) {
     *sy = clamp_surface(y * g->scale_y + g->offset_y, g_graphics.surface.cy);
 }
 
+void gfx_world_to_device_n(const double* x, const double* y, int n, platform::Point* out) {
+    const GraphicsWindow* g = graphics_current_record();
+    if (g == nullptr) {
+        for (int i = 0; i < n; ++i) out[i] = {0, 0};
+        return;
+    }
+    const double scale_x = g->scale_x, offset_x = g->offset_x;
+    const double scale_y = g->scale_y, offset_y = g->offset_y;
+    const int cx = g_graphics.surface.cx, cy = g_graphics.surface.cy;
+    for (int i = 0; i < n; ++i) {
+        out[i] = {clamp_surface(x[i] * scale_x + offset_x, cx),
+                  clamp_surface(y[i] * scale_y + offset_y, cy)};
+    }
+}
+
 void gfx_device_to_world(int px, int py, double* x, double* y) {
     const GraphicsWindow* g = graphics_current_record();
     const DeviceMapping& m = g_graphics.mapping;

@@ -163,6 +163,8 @@ void graphics_apply_frames();
 void graphics_apply_viewport(const FrameBox& viewport, int isotropic);
 // World point to surface coordinates (clamped), and back from pixels.
 void gfx_world_to_device(double x, double y, int* sx, int* sy);
+// The surface points of n world points, each as gfx_world_to_device gives it.
+void gfx_world_to_device_n(const double* x, const double* y, int n, platform::Point* out);
 void gfx_device_to_world(int px, int py, double* x, double* y);
 platform::Point surface_to_pixel(int sx, int sy);
 

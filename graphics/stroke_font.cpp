@@ -6,7 +6,15 @@
 
 namespace {
 
-StrokeFont font;
+// The loaded font, and its glyphs decoded once on loading: markers and letters are drawn by
+// the thousand.
+struct StrokeFontState {
+    StrokeFont font;
+    std::vector<GlyphPoint> set1_glyphs[kFontSet1Glyphs];
+    std::vector<GlyphPoint> set2_glyphs[kFontSet2Glyphs];
+};
+
+StrokeFontState g_font;
 
 constexpr int kSpecialX = 7;
 constexpr int kSet2SpecialMagnitude = 63;
@@ -14,13 +22,15 @@ constexpr int kSet2SpecialMagnitude = 63;
 }  // namespace
 
 void free_stroke_font() {
-    mem_free(font.set1);
-    mem_free(font.set2);
-    font = StrokeFont{};
+    mem_free(g_font.font.set1);
+    mem_free(g_font.font.set2);
+    g_font.font = StrokeFont{};
+    for (std::vector<GlyphPoint>& g : g_font.set1_glyphs) g.clear();
+    for (std::vector<GlyphPoint>& g : g_font.set2_glyphs) g.clear();
 }
 
 const StrokeFont& stroke_font() {
-    return font;
+    return g_font.font;
 }
 
 int load_stroke_font() {
@@ -57,16 +67,19 @@ int load_stroke_font() {
         }
     }
     file.close();
-    font = loaded;
+    g_font.font = loaded;
+    for (int c = 0; c < g_font.font.set1_count; ++c) g_font.set1_glyphs[c] = decode_set1_glyph(c);
+    for (int c = 0; c < g_font.font.set2_count; ++c) g_font.set2_glyphs[c] = decode_set2_glyph(c);
     return 0;
 }
 
 std::vector<GlyphPoint> decode_set1_glyph(int code) {
     std::vector<GlyphPoint> points;
-    if (font.set1 == nullptr || code < 0 || code >= font.set1_count) return points;
+    if (g_font.font.set1 == nullptr || code < 0 || code >= g_font.font.set1_count) return points;
     bool after_pen_up = false;
-    for (std::size_t i = font.set1_start[code]; i < font.set1_size && font.set1[i] != 0; ++i) {
-        const std::uint8_t b = font.set1[i];
+    for (std::size_t i = g_font.font.set1_start[code];
+         i < g_font.font.set1_size && g_font.font.set1[i] != 0; ++i) {
+        const std::uint8_t b = g_font.font.set1[i];
         GlyphPoint p;
         p.pen_down = (b & kGlyphPenDown) != 0;
         const int x = (b >> kGlyphXShift) & kGlyphXMask;
@@ -88,11 +101,11 @@ std::vector<GlyphPoint> decode_set1_glyph(int code) {
 
 std::vector<GlyphPoint> decode_set2_glyph(int index) {
     std::vector<GlyphPoint> points;
-    if (font.set2 == nullptr || index < 0 || index >= font.set2_count) return points;
+    if (g_font.font.set2 == nullptr || index < 0 || index >= g_font.font.set2_count) return points;
     bool after_pen_up = false;
-    for (std::size_t i = font.set2_start[index]; i + 1 < font.set2_size; i += 2) {
-        const std::uint8_t b1 = font.set2[i];
-        const std::uint8_t b2 = font.set2[i + 1];
+    for (std::size_t i = g_font.font.set2_start[index]; i + 1 < g_font.font.set2_size; i += 2) {
+        const std::uint8_t b1 = g_font.font.set2[i];
+        const std::uint8_t b2 = g_font.font.set2[i + 1];
         if (b2 == 0) break;
         GlyphPoint p;
         p.pen_down = (b1 & kGlyphPenDown) != 0;
@@ -111,4 +124,14 @@ std::vector<GlyphPoint> decode_set2_glyph(int index) {
         points.push_back(p);
     }
     return points;
+}
+
+const std::vector<GlyphPoint>& set1_glyph(int code) {
+    static const std::vector<GlyphPoint> none;
+    return code >= 0 && code < g_font.font.set1_count ? g_font.set1_glyphs[code] : none;
+}
+
+const std::vector<GlyphPoint>& set2_glyph(int index) {
+    static const std::vector<GlyphPoint> none;
+    return index >= 0 && index < g_font.font.set2_count ? g_font.set2_glyphs[index] : none;
 }

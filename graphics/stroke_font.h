@@ -44,3 +44,6 @@ struct GlyphPoint {
 // is not in the font. Decoding stops at the end of the set's block.
 std::vector<GlyphPoint> decode_set1_glyph(int code);
 std::vector<GlyphPoint> decode_set2_glyph(int index);
+// The same glyphs decoded once when the font was loaded, for drawing.
+const std::vector<GlyphPoint>& set1_glyph(int code);
+const std::vector<GlyphPoint>& set2_glyph(int index);

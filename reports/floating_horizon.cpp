@@ -25,6 +25,18 @@ void FloatingHorizon::draw_row(int first_slot, const double* heights, int count,
 void FloatingHorizon::draw_row(int first_slot, const double* heights, int count, double base,
                                const RowOptions& options) {
     if (count < 1 || first_slot < 0 || first_slot + count > slots()) return;
+    // The pen's path is gathered as runs of points drawn to, each started by a move: a run goes
+    // to the drawing primitives in one call.
+    run_x_.clear();
+    run_y_.clear();
+    auto draw_to = [&](double x, double y) {
+        run_x_.push_back(x);
+        run_y_.push_back(y);
+    };
+    auto move_to = [&](double x, double y) {
+        draw_run();
+        gfx_move_to(x, y);
+    };
     gfx_move_to(first_slot * dx_, base);
     bool visible = true;
     double y_prev = 0.0;
@@ -48,15 +60,15 @@ void FloatingHorizon::draw_row(int first_slot, const double* heights, int count,
                 const double cx = x - dx_ + t;
                 const double cy = y_prev + (y - y_prev) * t / dx_;
                 if (visible) {
-                    gfx_move_to(cx, cy);
+                    move_to(cx, cy);
                 } else {
-                    gfx_draw_to(cx, cy);
+                    draw_to(cx, cy);
                 }
             }
         }
         if (y > h && y <= kHighest) heights_[static_cast<std::size_t>(k)] = rounded(y);
         h_prev = h;
-        if (visible) gfx_draw_to(x, y);
+        if (visible) draw_to(x, y);
         y_prev = y;
     }
     if (options.reset_tail) {
@@ -64,5 +76,12 @@ void FloatingHorizon::draw_row(int first_slot, const double* heights, int count,
         for (int k = first_slot + count; k < slots(); ++k)
             heights_[static_cast<std::size_t>(k)] = b;
     }
-    gfx_draw_to((first_slot + count - 1) * dx_, base);
+    draw_to((first_slot + count - 1) * dx_, base);
+    draw_run();
+}
+
+void FloatingHorizon::draw_run() {
+    gfx_draw_through(run_x_.data(), run_y_.data(), static_cast<int>(run_x_.size()));
+    run_x_.clear();
+    run_y_.clear();
 }

@@ -31,6 +31,11 @@ public:
     std::int16_t height(int slot) const { return heights_[static_cast<std::size_t>(slot)]; }
 
 private:
+    // Draws the points gathered since the last move and forgets them.
+    void draw_run();
+
     std::vector<std::int16_t> heights_;
     double dx_;
+    // The row's points drawn to since the pen last moved (kept to reuse their room).
+    std::vector<double> run_x_, run_y_;
 };

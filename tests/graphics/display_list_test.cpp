@@ -169,6 +169,70 @@ TEST_F(Graphics, ALongPolylineIsSplitIntoPiecesThatShareTheirEnds) {
     EXPECT_EQ(words[804], words[801]);
 }
 
+// Drawing through a run of points in one call leaves the same words, device calls, position
+// and pending points as drawing to each point in turn: across the pending pieces' ends, with a
+// piece already begun, leaving the clip box, and in an isotropic frame (stored unclipped).
+TEST_F(Graphics, DrawingThroughPointsEqualsDrawingToEachInTurn) {
+    struct Case {
+        const char* name;
+        bool isotropic;
+        bool begun;  // a segment drawn before the run, so that its piece is pending
+        int count;
+        double reach;  // x of the run's last point (beyond 1 leaves the box)
+    };
+    const Case cases[] = {
+        {"two pieces' ends crossed", false, false, 450, 0.9},
+        {"a piece already pending", false, true, 398, 0.9},
+        {"leaving the box", false, true, 250, 2.5},
+        {"isotropic frame", true, false, 420, 2.5},
+    };
+    struct Drawn {
+        Words words;
+        std::vector<std::string> calls;
+        double x, y;
+        int pending;
+    };
+    for (const Case& c : cases) {
+        std::vector<double> x(static_cast<std::size_t>(c.count));
+        std::vector<double> y(x.size());
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            x[i] =
+                0.1 + (c.reach - 0.1) * static_cast<double>(i) / static_cast<double>(c.count - 1);
+            y[i] = 0.5 + 0.3 * std::sin(0.37 * static_cast<double>(i));
+        }
+        auto draw = [&](bool through) {
+            FrameBox u{0, 1, 0, 1, c.isotropic ? 1 : 0};
+            gfx_frame(1, 2, &u);
+            graphwin_new_page(0);
+            gfx_frame(1, 2, &u);
+            dc(7).clear_records();
+            gfx_move_to(0.05, 0.05);
+            if (c.begun) gfx_draw_to(0.08, 0.2);
+            if (through) {
+                gfx_draw_through(x.data(), y.data(), c.count);
+            } else {
+                for (std::size_t i = 0; i < x.size(); ++i) gfx_draw_to(x[i], y[i]);
+            }
+            Drawn d{};
+            d.pending = pending_point_count();
+            gfx_get_position(&d.x, &d.y);
+            flush_pending_polyline();
+            d.words = display_list_words();
+            d.calls = dc(7).records();
+            return d;
+        };
+        const Drawn each = draw(false);
+        const Drawn run = draw(true);
+        EXPECT_GT(each.words.size(), 100u) << c.name;
+        EXPECT_FALSE(each.calls.empty()) << c.name;
+        EXPECT_EQ(run.words, each.words) << c.name;
+        EXPECT_EQ(run.calls, each.calls) << c.name;
+        EXPECT_EQ(run.pending, each.pending) << c.name;
+        EXPECT_EQ(run.x, each.x) << c.name;
+        EXPECT_EQ(run.y, each.y) << c.name;
+    }
+}
+
 TEST_F(Graphics, AColourSequenceIsWalkedAndWraps) {
     std::int32_t sequence[256] = {1, 2, 3, 4, 5, 6, 7, 8};
     gfx_set_color_cycle(sequence);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -645,6 +646,20 @@ TEST_F(Tables, StrokeFontGlyphs) {
     EXPECT_FALSE(decode_set1_glyph(1).empty());
     EXPECT_FALSE(decode_set2_glyph(0).empty());
     EXPECT_TRUE(decode_set2_glyph(40).empty());
+    // The glyphs kept for drawing are the decoded ones, and go with the font.
+    auto same = [](const std::vector<GlyphPoint>& a, const std::vector<GlyphPoint>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& p, const auto& q) {
+            return p.x == q.x && p.y == q.y && p.pen_down == q.pen_down && p.special == q.special &&
+                   p.circle == q.circle;
+        });
+    };
+    for (int c = -1; c <= kFontSet1Glyphs; ++c)
+        EXPECT_TRUE(same(set1_glyph(c), decode_set1_glyph(c))) << c;
+    for (int c = -1; c <= kFontSet2Glyphs; ++c)
+        EXPECT_TRUE(same(set2_glyph(c), decode_set2_glyph(c))) << c;
+    free_stroke_font();
+    EXPECT_TRUE(set1_glyph('A').empty());
+    EXPECT_TRUE(set2_glyph(0).empty());
 }
 
 // --- round trip and builder failures ------------------------------------------------------
