@@ -23,6 +23,11 @@ void draw_section_plot_frame(double w, double normalisation, double dz, int comm
 int plot_psf_perspective(double* const* grid, double spacing, double normalisation, int n, int m,
                          bool along_y);
 
+// The direction arrow of the profiles and, beside the front row, a bar of a quarter of the unit
+// height, labelled with a quarter of the plot width, in the frame of plot_psf_perspective for a
+// window of m cells.
+void draw_psf_perspective_marks(int m, double plot_width, bool along_y, bool labelled);
+
 // The two sections of command 769 as computed: the y then the x section, n points across the
 // full width 2 w, and the half widths at 1/e^2.
 struct IntensitySections {
