@@ -594,6 +594,31 @@ TEST_F(ReportPageKinds, TheSpotPageRunsItsDiagramsAndRowsThroughFocus) {
         }
     }
     EXPECT_TRUE(found) << g3(airy) << "\n" << list_text();
+
+    // The geometrical spot size on axis is the rms radius of the rays over the pupil at the
+    // paraxial focus, 100 before the mirror: a ray at height h reflects about the normal
+    // towards the centre of curvature (0, -200) and meets the focal plane at y(h).
+    auto focal_height = [](double h) {
+        const double zs = -200.0 + std::sqrt(200.0 * 200.0 - h * h);
+        const double ny = -h / 200.0, nz = (-200.0 - zs) / 200.0;
+        const double dot = nz;  // the incoming ray runs along +z
+        const double dy = -2.0 * dot * ny, dz = 1.0 - 2.0 * dot * nz;
+        return h + (-100.0 - zs) / dz * dy;
+    };
+    double sum = 0.0, area = 0.0;
+    const int steps = 4000;
+    for (int i = 0; i < steps; ++i) {
+        const double h = 20.0 * (i + 0.5) / steps;
+        const double y = focal_height(h);
+        sum += y * y * h;
+        area += h;
+    }
+    const double rms = std::sqrt(sum / area);
+    std::string on_axis_size;
+    for (auto it = w.begin(); it + 1 < w.end(); ++it) {
+        if (*it == "SPOT SIZE") on_axis_size = *(it + 1);
+    }
+    EXPECT_NEAR(std::atof(on_axis_size.c_str()), rms, 0.05 * rms) << on_axis_size;
 }
 
 TEST_F(ReportPageKinds, ThePsfPageTracesEachFieldAndCaptionsItsPatch) {
