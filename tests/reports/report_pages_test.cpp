@@ -498,6 +498,45 @@ TEST_F(ReportPageKinds, TheRayTracePageRunsItsFansAtTheRimRaysSlope) {
     EXPECT_TRUE(has_rule(0.4, 0.1, 0.4, 1.0));
 }
 
+TEST_F(ReportPageKinds, UnitsAndConfigurationsAreCaptionedOnEveryPage) {
+    struct Case {
+        std::string unit;
+        int configuration;
+        std::vector<std::string> ray_trace, spot;
+        std::string patch_ends;  // how the point-spread page's patch caption ends
+    };
+    const std::vector<Case> cases = {
+        {"UNI 25.4",
+         1,
+         {"RAY TRACE ANALYSIS", "RAY INTERCEPT CURVES (inches)", "UNITS: inches"},
+         {"SPOT DIAGRAM ANALYSIS", "SPOT SIZE & FOCUS SHIFT: UNITS inches", "UNITS inches"},
+         " in"},
+        {"UNI 2",
+         2,
+         {"RAY TRACE ANALYSIS - CFG 2", "RAY INTERCEPT CURVES (2mm)", "UNITS: 2mm"},
+         {"SPOT DIAGRAM ANALYSIS - CFG 2", "SPOT SIZE & FOCUS SHIFT: UNITS 2 mm", "UNITS 2 mm"},
+         "  UNITS 2 mm"},
+    };
+    for (const Case& c : cases) {
+        mirror_in({c.unit});
+        lens_data().current_configuration = c.configuration;
+        type("report_ray_trace");
+        for (const std::string& w : c.ray_trace) EXPECT_TRUE(drawn(w)) << w << "\n" << list_text();
+        type("report_spot");
+        for (const std::string& w : c.spot) EXPECT_TRUE(drawn(w)) << w << "\n" << list_text();
+        type("report_psf");
+        const std::vector<std::string> all = words();
+        const auto patch = std::find_if(all.begin(), all.end(), [](const std::string& t) {
+            return t.rfind("IMAGE PATCH SIZE: ", 0) == 0;
+        });
+        ASSERT_NE(patch, all.end()) << list_text();
+        EXPECT_TRUE(patch->ends_with(c.patch_ends)) << *patch;
+        EXPECT_TRUE(drawn(c.configuration == 2 ? "POINT SPREAD FUNCTIONS - CFG 2"
+                                               : "POINT SPREAD FUNCTIONS"));
+        lens_data().current_configuration = 1;
+    }
+}
+
 TEST_F(ReportPageKinds, LateralColourNeedsThreeWavelengths) {
     struct Case {
         std::vector<std::string> waves;
