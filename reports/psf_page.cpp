@@ -202,7 +202,7 @@ int cmd_report_psf_page() {
                                             : reference_ray().ray.wavelength);
         gfx_set_color(f.colour);
         draw_psf_perspective_marks(window, (window - 1) * spacing, false, true);
-        plot_psf_perspective(g.rows, spacing, normalisation, a.n, window, false);
+        plot_psf_perspective(g.rows, spacing, normalisation, a.n, window, false, f.colour);
         gfx_set_color(f.colour);
         draw_section(g, window, normalisation, f.marker);
         if (page_escape()) break;

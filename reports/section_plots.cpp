@@ -342,7 +342,7 @@ int cmd_plot_intensity_sections() {
 }
 
 int plot_psf_perspective(double* const* grid, double spacing, double normalisation, int n, int m,
-                         bool along_y) {
+                         bool along_y, int colour) {
     (void)spacing;
     if (m < kLeastPerspectiveWindow) return kMsgPsfWindowTooSmall;
     const int h = m / 2;
@@ -355,7 +355,7 @@ int plot_psf_perspective(double* const* grid, double spacing, double normalisati
     std::vector<double> profile(static_cast<std::size_t>(m));
     std::vector<double> heights(static_cast<std::size_t>(samples));
     set_plot_world(kPerspectiveXMin, kPerspectiveXMax, kPerspectiveYMin, kPerspectiveYMax);
-    gfx_set_color(-1);
+    gfx_set_color(colour);
     int failure = 0;
     for (int r = 1; r <= m; ++r) {
         const double t = 1.0 - 2.0 * (r - 1) / (m - 1);
