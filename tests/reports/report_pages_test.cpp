@@ -537,6 +537,30 @@ TEST_F(ReportPageKinds, UnitsAndConfigurationsAreCaptionedOnEveryPage) {
     }
 }
 
+TEST_F(ReportPageKinds, AnAfocalLensIsCaptionedInRadiansWithoutRowsThroughFocus) {
+    mirror_in({"AFO 1"});
+    type("report_ray_trace");
+    EXPECT_TRUE(drawn("RAY INTERCEPT CURVES (radians)")) << list_text();
+    lines_run().clear();
+    type("report_spot 1 0.2 0 0");
+    for (const char* w :
+         {"SPOT SIZE & FOCUS SHIFT: UNITS radians", "AFOCAL SYSTEM", "UNITS radians"}) {
+        EXPECT_TRUE(drawn(w)) << w << "\n" << list_text();
+    }
+    EXPECT_FALSE(drawn("FOCUS SHIFT"));
+    // Each field: its reference ray, spot diagram, radial energy and diagram, and no row.
+    EXPECT_EQ(lines_run().size(), 12u);
+    type("report_psf");
+    const std::vector<std::string> all = words();
+    EXPECT_NE(std::find_if(all.begin(), all.end(),
+                           [](const std::string& t) {
+                               return t.rfind("IMAGE PATCH SIZE: ", 0) == 0 &&
+                                      t.ends_with(" radians");
+                           }),
+              all.end())
+        << list_text();
+}
+
 TEST_F(ReportPageKinds, LateralColourNeedsThreeWavelengths) {
     struct Case {
         std::vector<std::string> waves;
