@@ -1,8 +1,8 @@
 // The report pages in graphics window 1 at 800 x 600 (console: display list and raster): the
-// wavefront and MTF pages of the Cooke triplet (three wavelengths) to their finished display
-// lists, the page's own work (its settings saved and put back, the footer and captions) alone,
-// and the finished wavefront page replayed into a raster. The program is started on the built
-// installation.
+// wavefront, MTF, ray-trace, spot-diagram and point-spread pages of the Cooke triplet (three
+// wavelengths) to their finished display lists, the page's own work (its settings saved and put
+// back, the footer and captions) alone, and the finished wavefront page replayed into a raster. The
+// program is started on the built installation.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -57,6 +57,31 @@ void BM_ReportMtfPage(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReportMtfPage)->Unit(benchmark::kMillisecond);
+
+void run_page(benchmark::State& state, const char* line) {
+    if (!prepare(state)) return;
+    for (auto _ : state) {
+        if (const int rc = run_command_string(line, 0); rc != 0) {
+            state.SkipWithError(error_text_buffer());
+            return;
+        }
+    }
+}
+
+void BM_ReportRayTracePage(benchmark::State& state) {
+    run_page(state, "report_ray_trace 1");
+}
+BENCHMARK(BM_ReportRayTracePage)->Unit(benchmark::kMillisecond);
+
+void BM_ReportSpotPage(benchmark::State& state) {
+    run_page(state, "report_spot 1 0.2 0 0");
+}
+BENCHMARK(BM_ReportSpotPage)->Unit(benchmark::kMillisecond);
+
+void BM_ReportPsfPage(benchmark::State& state) {
+    run_page(state, "report_psf");
+}
+BENCHMARK(BM_ReportPsfPage)->Unit(benchmark::kMillisecond);
 
 void BM_ReportPageOwnWork(benchmark::State& state) {
     if (!prepare(state)) return;

@@ -103,9 +103,11 @@ int cmd_report_mtf_page() {
     SpotSettings& settings = *lens.spot_settings;
 
     MtfLines m;
-    m.through_focus = current_command() == kCmdReportTfMtf && !lens.afocal;
+    const bool through_focus_command =
+        current_command() == kCmdReportTfMtf || current_command() == kCmdReportTfMtf2;
+    m.through_focus = through_focus_command && !lens.afocal;
     m.frequency = arg_double(0);
-    if (current_command() == kCmdReportTfMtf) {
+    if (through_focus_command) {
         if (m.frequency < kTiny && m.through_focus) m.frequency = settings.through_focus_frequency;
         m.range = arg_double(1);
         m.points = arg_int(2);

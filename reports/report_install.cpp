@@ -8,9 +8,12 @@
 #include "reports/intensity_perspective.h"
 #include "reports/mtf_energy_plots.h"
 #include "reports/mtf_page.h"
+#include "reports/psf_page.h"
+#include "reports/ray_trace_page.h"
 #include "reports/report_graphics.h"
 #include "reports/report_procedure.h"
 #include "reports/section_plots.h"
+#include "reports/spot_page.h"
 #include "reports/spot_plot.h"
 #include "reports/wavefront_page.h"
 #include "reports/wavefront_plots.h"
@@ -52,8 +55,11 @@ void install_report_handlers() {
     set_handler(kSlotUpdateGraphicsWindows, cmd_update_graphics_windows);
     set_handler(kSlotReportGraphics, cmd_report_graphics);
     set_handler(kSlotReportWavefrontPage, cmd_report_wavefront_page);
+    set_handler(kSlotReportRayTracePage, cmd_report_ray_trace_page);
     set_handler(kSlotRunReportProcedure, cmd_run_report_procedure);
+    set_handler(kSlotReportSpotPage, cmd_report_spot_page);
     set_handler(kSlotReportMtfPage, cmd_report_mtf_page);
+    set_handler(kSlotReportPsfPage, cmd_report_psf_page);
     set_handler(kSlotAnalysisChoicesA, cmd_preset_defs_512_513);
     set_handler(kSlotAnalysisChoicesB, cmd_preset_defs_878_879);
     set_handler(kSlotAnalysisChoicesC, cmd_preset_defs_881_882);

@@ -1,10 +1,13 @@
 #include "reports/report_page.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <numbers>
 
 #include "graphics/draw_primitives.h"
+#include "graphics/graphics_text.h"
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
 #include "platform/state_reset.h"
@@ -111,6 +114,40 @@ std::string configuration_title(const char* title) {
     return std::string(title) + " - CFG " + std::to_string(configuration);
 }
 
+std::string unit_word(const char* inches_word, const char* other_prefix, const char* other_suffix) {
+    const double mm = lens_data().units;
+    struct Unit {
+        double mm;
+        const char* text;
+    };
+    const Unit units[] = {
+        {1.0, "mm"}, {10.0, "cm"}, {25.4, inches_word}, {1000.0, "m"}, {0.001, "mu"}};
+    for (const Unit& u : units) {
+        if (std::fabs(mm - u.mm) < kTiny) return u.text;
+    }
+    return other_prefix + caption_number(mm) + other_suffix;
+}
+
+std::string page_lens_title() {
+    const LensData& lens = lens_data();
+    char title[kTitleLength + 1];
+    std::memcpy(title, lens.title, sizeof title);
+    title[kTitleLength] = '\0';
+    return title;
+}
+
+std::string wavelengths_caption(const char* const labels[3], const char* separator) {
+    const LensData& lens = lens_data();
+    const int shown = std::min(lens.wavelength_count, 3);
+    std::string text;
+    for (int k = 0; k < shown; ++k) {
+        if (k > 0) text += separator;
+        text += labels[k];
+        text += caption_number(lens.wavelengths[k].wavelength);
+    }
+    return text;
+}
+
 // --- the page --------------------------------------------------------------------------------
 
 ReportPage::ReportPage(const PageKind& kind) : kind_(kind) {
@@ -195,6 +232,35 @@ void page_coordinates() {
     page_viewport(0.0, 1.0, 0.0, 1.0, 1);
     FrameBox world{0.0, 1.0, 0.0, 1.0, 0};
     gfx_frame(1, 0, &world);
+}
+
+double page_text_width(double size, const std::string& text) {
+    const GraphicsWindow* g = graphics_current_record();
+    if (g == nullptr || g->scale_x == 0) return 0.0;
+    const TextSettings saved = text_settings();
+    gfx_set_text_size(size, 0.0, 0.0);
+    gfx_apply_text_settings();
+    const double advance = std::hypot(text_geometry().advance_x, text_geometry().advance_y);
+    restore_text_settings(saved);
+    gfx_apply_text_settings();
+    return static_cast<double>(text.size()) * advance / std::fabs(g->scale_x);
+}
+
+int page_direct_call(int command, int (*handler)(), ArgCell* cells, int count) {
+    ArgCell* pointers[kScratchCellCount];
+    count = std::clamp(count, 0, kScratchCellCount);
+    for (int k = 0; k < count; ++k) pointers[k] = &cells[k];
+    const int saved_command = current_command();
+    ArgCell** const saved_vector = arg_vector();
+    const int saved_count = arg_count();
+    const ArgShape* const saved_shapes = arg_shapes();
+    set_arg_vector(pointers, count);
+    set_current_command(command);
+    const int result = handler != nullptr ? handler() : 0;
+    set_arg_vector(saved_vector, saved_count);
+    set_arg_shapes(saved_shapes);
+    set_current_command(saved_command);
+    return result;
 }
 
 int page_line(const std::string& line) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "runtime/arg_cells.h"
 
 // --- captions --------------------------------------------------------------------------------
 
@@ -34,6 +35,14 @@ std::string field_07_caption(const PageField& f, bool bare);
 std::string on_axis_caption(const PageField& f);
 // "<title> - CFG <n>" from the second configuration on, else the title itself.
 std::string configuration_title(const char* title);
+// The lens unit as a caption word: "mm", "cm", "inches" (or inches_word), "m", "mu", or for
+// any other unit its millimetres (three digits) followed by other_suffix.
+std::string unit_word(const char* inches_word, const char* other_prefix, const char* other_suffix);
+// The lens title as the footer takes it (at most 32 characters).
+std::string page_lens_title();
+// The wavelengths in micrometres (three digits) after their labels, for the first one to three
+// wavelengths: labels[k] is put before wavelength k + 1, the texts joined by separator.
+std::string wavelengths_caption(const char* const labels[3], const char* separator);
 
 // --- the page --------------------------------------------------------------------------------
 
@@ -81,6 +90,11 @@ void page_rule(double x0, double y0, double x1, double y1);
 void page_viewport(double xmin, double xmax, double ymin, double ymax, int flag);
 // The whole window as viewport (flag 1) and the world 0..1 (flag 0): page coordinates.
 void page_coordinates();
+// The width in world units of a text drawn at the given size in the current frame.
+double page_text_width(double size, const std::string& text);
+// Runs a plot handler directly as command `command` on the caller's cells, with the running
+// command, its argument vector and count put back afterwards.
+int page_direct_call(int command, int (*handler)(), ArgCell* cells, int count);
 
 // Runs one composed command line. Plot commands report their own failures; the result is
 // passed back for the steps that stop the page.

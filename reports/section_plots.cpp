@@ -342,7 +342,7 @@ int cmd_plot_intensity_sections() {
 }
 
 int plot_psf_perspective(double* const* grid, double spacing, double normalisation, int n, int m,
-                         bool along_y) {
+                         bool along_y, int colour) {
     (void)spacing;
     if (m < kLeastPerspectiveWindow) return kMsgPsfWindowTooSmall;
     const int h = m / 2;
@@ -355,7 +355,7 @@ int plot_psf_perspective(double* const* grid, double spacing, double normalisati
     std::vector<double> profile(static_cast<std::size_t>(m));
     std::vector<double> heights(static_cast<std::size_t>(samples));
     set_plot_world(kPerspectiveXMin, kPerspectiveXMax, kPerspectiveYMin, kPerspectiveYMax);
-    gfx_set_color(-1);
+    gfx_set_color(colour);
     int failure = 0;
     for (int r = 1; r <= m; ++r) {
         const double t = 1.0 - 2.0 * (r - 1) / (m - 1);
@@ -375,6 +375,29 @@ int plot_psf_perspective(double* const* grid, double spacing, double normalisati
     }
     flush_pending_polyline();
     return failure;
+}
+
+void draw_psf_perspective_marks(int m, double plot_width, bool along_y, bool labelled) {
+    set_plot_world(kPerspectiveXMin, kPerspectiveXMax, kPerspectiveYMin, kPerspectiveYMax);
+    const double dx = kLineWidth / (kPerspectiveSubdivisions * (m - 1));
+    // The direction of the profiles, and a bar of a quarter of the unit height.
+    gfx_move_to(9500.0, -1500.0);
+    gfx_draw_to(11500.0, -1500.0);
+    gfx_draw_rel(-500.0, 200.0);
+    gfx_move_to(11500.0, -1500.0);
+    gfx_draw_rel(-500.0, -200.0);
+    plot_text_at(11500.0, -1500.0, 32);
+    gfx_print_msg(kMsgPlotText, along_y ? "Y" : "X");
+    const double x0 = 2.0 * dx, bar = 0.25 * kHeightPerUnit;
+    gfx_move_to(x0 - 200.0, 0.0);
+    gfx_draw_to(x0 - 100.0, 0.0);
+    gfx_draw_to(x0 - 100.0, bar);
+    gfx_move_to(x0 - 200.0, bar);
+    gfx_draw_to(x0, bar);
+    if (labelled) {
+        plot_text_at(x0 - 200.0, bar / 2.0, 24, -90);
+        gfx_print_msg(kMsgHeightBarLabel, formatted(0.25 * plot_width, 5));
+    }
 }
 
 int cmd_plot_psf() {
@@ -419,26 +442,8 @@ int cmd_plot_psf() {
     const int all = get_setting_int(kSetMaxWavelengths, 0, 0);
     draw_image_plot_frame(0.0, 0.0, 0.0, plot_width, polychromatic ? all : number - 1);
     if (get_setting_flag(kSetGraphicsAxes) != 0) {
-        set_plot_world(kPerspectiveXMin, kPerspectiveXMax, kPerspectiveYMin, kPerspectiveYMax);
-        const double dx = kLineWidth / (kPerspectiveSubdivisions * (m - 1));
-        // The direction of the profiles, and a bar of a quarter of the unit height.
-        gfx_move_to(9500.0, -1500.0);
-        gfx_draw_to(11500.0, -1500.0);
-        gfx_draw_rel(-500.0, 200.0);
-        gfx_move_to(11500.0, -1500.0);
-        gfx_draw_rel(-500.0, -200.0);
-        plot_text_at(11500.0, -1500.0, 32);
-        gfx_print_msg(kMsgPlotText, along_y ? "Y" : "X");
-        const double x0 = 2.0 * dx, bar = 0.25 * kHeightPerUnit;
-        gfx_move_to(x0 - 200.0, 0.0);
-        gfx_draw_to(x0 - 100.0, 0.0);
-        gfx_draw_to(x0 - 100.0, bar);
-        gfx_move_to(x0 - 200.0, bar);
-        gfx_draw_to(x0, bar);
-        if (get_setting_flag(kSetGraphicsLabels) != 0) {
-            plot_text_at(x0 - 200.0, bar / 2.0, 24, -90);
-            gfx_print_msg(kMsgHeightBarLabel, formatted(0.25 * plot_width, 5));
-        }
+        draw_psf_perspective_marks(m, plot_width, along_y,
+                                   get_setting_flag(kSetGraphicsLabels) != 0);
     }
     (void)lens;
     const int rc = plot_psf_perspective(g.rows, g.spacing, normalisation, n, m, along_y);

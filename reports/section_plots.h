@@ -19,9 +19,15 @@ void draw_section_plot_frame(double w, double normalisation, double dz, int comm
                              bool polychromatic, int number, int mode);
 
 // The m central rows of a point-spread grid as profiles in perspective, hidden lines removed:
-// along x (or along y with along_y), heights per unit of intensity over normalisation.
+// along x (or along y with along_y), heights per unit of intensity over normalisation, in the
+// given pen colour (-1: the automatic sequence).
 int plot_psf_perspective(double* const* grid, double spacing, double normalisation, int n, int m,
-                         bool along_y);
+                         bool along_y, int colour = -1);
+
+// The direction arrow of the profiles and, beside the front row, a bar of a quarter of the unit
+// height, labelled with a quarter of the plot width, in the frame of plot_psf_perspective for a
+// window of m cells.
+void draw_psf_perspective_marks(int m, double plot_width, bool along_y, bool labelled);
 
 // The two sections of command 769 as computed: the y then the x section, n points across the
 // full width 2 w, and the half widths at 1/e^2.

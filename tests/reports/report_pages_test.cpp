@@ -291,9 +291,17 @@ TEST_F(ReportPages, CancelAtTheEscapeQuestionEndsThePageWithTheSettingsBack) {
     EXPECT_EQ(lines_run().back().rfind("plot_wavefront map", 0), 0u) << lines_run().back();
 }
 
-TEST_F(ReportPages, AReportProcedureNeedsACompiledRep) {
-    EXPECT_EQ(run_command_string("report_procedure 1 1 2 3 4 5 6 7 8", 0), kMsgNoReportProcedure);
-    EXPECT_TRUE(lines_run().empty());
+TEST_F(ReportPages, AReportProcedureHandsItsNumbersToRep) {
+    // The shipped "rep" draws the ray-trace page from the first six numbers.
+    EXPECT_EQ(run_command_string("report_procedure 1 0.5 0.05 3 4 5 6 7 8", 0), 0);
+    ASSERT_GE(lines_run().size(), 3u);
+    EXPECT_EQ(lines_run()[0], "rep opd 0.5 0.05 3.0 4.0 5.0 6.0 7.0 8.0");
+    EXPECT_EQ(lines_run()[1], "trace_ref_ray 1.0 0.0 0.0 0.0 0.0");
+    EXPECT_EQ(lines_run()[2], "plot_opd_fans wvt 0.5 0.05");
+    lines_run().clear();
+    EXPECT_EQ(run_command_string("report_procedure 0", 0), 0);
+    ASSERT_FALSE(lines_run().empty());
+    EXPECT_EQ(lines_run()[0], "rep ray 0.0 0.0 0.0 0.0 0.0 0.0 0.0 0.0");
 }
 
 }  // namespace
@@ -401,6 +409,414 @@ TEST_F(ReportPages, TheMtfPageRunsItsFieldsInOneTypeAndPutsTheLimitBack) {
     std::vector<std::string> words;
     for (const DrawnText& t : drawn_texts()) words.push_back(t.text);
     EXPECT_NE(std::find(words.begin(), words.end(), "Mirror - CFG 2"), words.end());
+}
+
+}  // namespace
+}  // namespace plot_test
+
+namespace plot_test {
+namespace {
+
+// The ray-trace, spot-diagram and point-spread pages on a concave mirror of radius 200 with a
+// beam radius of 20 (so that the rim rays leave at twice their angle of incidence, asin 0.1).
+class ReportPageKinds : public ReportPages {
+protected:
+    void SetUp() override {
+        ReportPages::SetUp();
+        set_setting_flag(kSetRptGfxDateAndTime, 0);
+        set_setting_flag(kSetOutputOn, 1);
+    }
+    void mirror_in(const std::vector<std::string>& waves) {
+        std::vector<std::string> lines = {
+            "LEN NEW \"Mirror\"", "EBR 20", "ANG 1", "NXT", "RD -200", "TH -100", "RFL"};
+        lines.insert(lines.end(), waves.begin(), waves.end());
+        lines.insert(lines.end(), {"NXT", "END"});
+        const std::size_t shown = boxes();
+        type_all(lines);
+        ASSERT_EQ(boxes(), shown) << last_box();
+    }
+    std::vector<std::string> words() {
+        std::vector<std::string> out;
+        for (const DrawnText& t : drawn_texts()) out.push_back(t.text);
+        return out;
+    }
+    bool drawn(const std::string& text) {
+        const std::vector<std::string> w = words();
+        return std::find(w.begin(), w.end(), text) != w.end();
+    }
+    struct PageSaved {
+        Saved saved;
+        int htnu;
+        double scale;
+        bool operator==(const PageSaved&) const = default;
+    };
+    static PageSaved page_saved() {
+        return {saved(), lens_data().htnu, get_setting_double(kSetGraphicsScale, 0, 0)};
+    }
+};
+
+std::string g3(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g", v);
+    return text;
+}
+
+TEST_F(ReportPageKinds, TheRayTracePageRunsItsFansAtTheRimRaysSlope) {
+    mirror_in({});
+    // Reflected at the rim, a ray leaves at 2 asin(h / R) to the axis.
+    const double angle = 2.0 * std::asin(20.0 / 200.0);
+    struct Case {
+        std::string line;
+        bool derived;
+        std::string fans;
+    };
+    const std::vector<Case> cases = {
+        {"report_ray_trace", true, "plot_ray_intercepts wvt yx 0 " + g3(std::tan(angle))},
+        {"report_ray_trace 1", true, "plot_opd_fans wvt 0 " + g3(std::sin(angle))},
+        {"report_ray_trace 0 0.5 0.05", false, "plot_ray_intercepts wvt yx 0.5 0.05"},
+    };
+    for (const Case& c : cases) {
+        lines_run().clear();
+        const PageSaved before = page_saved();
+        type(c.line);
+        EXPECT_EQ(boxes(), 0u) << c.line << ": " << last_box();
+        EXPECT_EQ(page_saved(), before) << c.line;
+        std::vector<std::string> expected;
+        if (c.derived) expected.push_back("trace_ref_ray 0.0 0.0 0.0 0.0 0.0");
+        for (const char* f : {"1.0", "0.7", "0.0"}) {
+            expected.push_back(std::string("trace_ref_ray ") + f + " 0.0 0.0 0.0 0.0");
+            expected.push_back(c.fans);
+        }
+        expected.push_back("draw_lens");
+        EXPECT_EQ(lines_run(), expected) << c.line;
+    }
+    for (const char* w : {"RAY TRACE ANALYSIS", "RAY INTERCEPT CURVES (mm)", "FULL FIELD",
+                          "0.7 FIELD", "ON-AXIS", "ASTIGMATISM", "% DISTORTION", "UNITS: mm"}) {
+        EXPECT_TRUE(drawn(w)) << w << "\n" << list_text();
+    }
+    EXPECT_TRUE(has_rule(0.4, 0.6, 1.0, 0.6));
+    EXPECT_TRUE(has_rule(0.4, 0.1, 0.4, 1.0));
+}
+
+TEST_F(ReportPageKinds, UnitsAndConfigurationsAreCaptionedOnEveryPage) {
+    struct Case {
+        std::string unit;
+        int configuration;
+        std::vector<std::string> ray_trace, spot;
+        std::string patch_ends;  // how the point-spread page's patch caption ends
+    };
+    const std::vector<Case> cases = {
+        {"UNI 25.4",
+         1,
+         {"RAY TRACE ANALYSIS", "RAY INTERCEPT CURVES (inches)", "UNITS: inches"},
+         {"SPOT DIAGRAM ANALYSIS", "SPOT SIZE & FOCUS SHIFT: UNITS inches", "UNITS inches"},
+         " in"},
+        {"UNI 2",
+         2,
+         {"RAY TRACE ANALYSIS - CFG 2", "RAY INTERCEPT CURVES (2mm)", "UNITS: 2mm"},
+         {"SPOT DIAGRAM ANALYSIS - CFG 2", "SPOT SIZE & FOCUS SHIFT: UNITS 2 mm", "UNITS 2 mm"},
+         "  UNITS 2 mm"},
+    };
+    for (const Case& c : cases) {
+        mirror_in({c.unit});
+        lens_data().current_configuration = c.configuration;
+        type("report_ray_trace");
+        for (const std::string& w : c.ray_trace) EXPECT_TRUE(drawn(w)) << w << "\n" << list_text();
+        type("report_spot");
+        for (const std::string& w : c.spot) EXPECT_TRUE(drawn(w)) << w << "\n" << list_text();
+        type("report_psf");
+        const std::vector<std::string> all = words();
+        const auto patch = std::find_if(all.begin(), all.end(), [](const std::string& t) {
+            return t.rfind("IMAGE PATCH SIZE: ", 0) == 0;
+        });
+        ASSERT_NE(patch, all.end()) << list_text();
+        EXPECT_TRUE(patch->ends_with(c.patch_ends)) << *patch;
+        EXPECT_TRUE(drawn(c.configuration == 2 ? "POINT SPREAD FUNCTIONS - CFG 2"
+                                               : "POINT SPREAD FUNCTIONS"));
+        lens_data().current_configuration = 1;
+    }
+}
+
+TEST_F(ReportPageKinds, AnAfocalLensIsCaptionedInRadiansWithoutRowsThroughFocus) {
+    mirror_in({"AFO 1"});
+    type("report_ray_trace");
+    EXPECT_TRUE(drawn("RAY INTERCEPT CURVES (radians)")) << list_text();
+    lines_run().clear();
+    type("report_spot 1 0.2 0 0");
+    for (const char* w :
+         {"SPOT SIZE & FOCUS SHIFT: UNITS radians", "AFOCAL SYSTEM", "UNITS radians"}) {
+        EXPECT_TRUE(drawn(w)) << w << "\n" << list_text();
+    }
+    EXPECT_FALSE(drawn("FOCUS SHIFT"));
+    // Each field: its reference ray, spot diagram, radial energy and diagram, and no row.
+    EXPECT_EQ(lines_run().size(), 12u);
+    type("report_psf");
+    const std::vector<std::string> all = words();
+    EXPECT_NE(std::find_if(all.begin(), all.end(),
+                           [](const std::string& t) {
+                               return t.rfind("IMAGE PATCH SIZE: ", 0) == 0 &&
+                                      t.ends_with(" radians");
+                           }),
+              all.end())
+        << list_text();
+}
+
+TEST_F(ReportPageKinds, LateralColourNeedsThreeWavelengths) {
+    struct Case {
+        std::vector<std::string> waves;
+        std::string caption;
+        bool lateral;
+    };
+    const std::vector<Case> cases = {
+        {{"WV 0.58756 0.48613 0.65627"}, "@1:0.588 @3:0.486 @5:0.656", true},
+        {{"WV 0.58756 0.48613"}, "@1:0.588 @3:0.486", false},
+    };
+    for (const Case& c : cases) {
+        mirror_in(c.waves);
+        type("report_ray_trace 1");
+        EXPECT_EQ(boxes(), 0u) << last_box();
+        EXPECT_TRUE(drawn(c.caption)) << list_text();
+        EXPECT_TRUE(drawn("OPTICAL PATH DIFFERENCE CURVES (waves)"));
+        EXPECT_EQ(drawn("LATERAL COLOR"), c.lateral) << c.caption;
+        EXPECT_EQ(drawn("P @1   S @2"), c.lateral) << c.caption;
+    }
+}
+
+TEST_F(ReportPageKinds, TheSpotPageRunsItsDiagramsAndRowsThroughFocus) {
+    mirror_in({});
+    struct Case {
+        std::string line;
+        std::string form;  // "sym" or "spt"
+        std::string scale;
+        std::vector<std::string> offsets;
+    };
+    const std::vector<Case> cases = {
+        {"report_spot 1 0.2 0 0.05",
+         "sym",
+         "0.05",
+         {"-0.100000", "-0.050000", "0.000000", "0.050000", "0.100000"}},
+        {"report_spot 0.04",
+         "spt",
+         "0.04",
+         {"0.000000", "0.000000", "0.000000", "0.000000", "0.000000"}},
+    };
+    for (const Case& c : cases) {
+        lines_run().clear();
+        const PageSaved before = page_saved();
+        type(c.line);
+        EXPECT_EQ(boxes(), 0u) << c.line << ": " << last_box();
+        EXPECT_EQ(page_saved(), before) << c.line;
+        ASSERT_EQ(lines_run().size(), 27u) << c.line;
+        const char* fields[] = {"1.0", "0.7", "0.0"};
+        const char* markers[] = {" 5", " 3", " 1"};
+        for (int k = 0; k < 3; ++k) {
+            const std::vector<std::string> run(lines_run().begin() + 9 * k,
+                                               lines_run().begin() + 9 * (k + 1));
+            EXPECT_EQ(run[0], std::string("trace_ref_ray ") + fields[k] + " 0.0 0.0 0.0 0.0");
+            EXPECT_EQ(run[1], "spot_diagram");
+            EXPECT_EQ(run[2].rfind("plot_rad_energy_dist geo smo 0.0 20 ", 0), 0u) << run[2];
+            EXPECT_TRUE(run[2].ends_with(markers[k])) << run[2];
+            EXPECT_EQ(run[3], "plot_spot_diagram cen " + c.form + " 0.0 " + c.scale);
+            for (int i = 0; i < 5; ++i) {
+                char row[80];
+                std::snprintf(row, sizeof row, "plot_spot_diagram cen %s %s %f", c.form.c_str(),
+                              c.offsets[i].c_str(), std::atof(c.scale.c_str()));
+                EXPECT_EQ(run[4 + i], row);
+            }
+        }
+        // The 0.7 field and the axis draw at the full field's radius scale.
+        EXPECT_EQ(lines_run()[11].substr(0, lines_run()[11].size() - 2),
+                  lines_run()[20].substr(0, lines_run()[20].size() - 2));
+        // The offsets under the rows.
+        for (const std::string& o : {c.offsets.front(), c.offsets.back()}) {
+            EXPECT_TRUE(drawn(o.substr(0, o.size() - 3))) << c.line << ": " << o;
+        }
+    }
+    for (const char* w :
+         {"SPOT DIAGRAM ANALYSIS", "SPOT SIZE & FOCUS SHIFT: UNITS mm", "GEOMETRICAL",
+          "DIFFRACTION", "FOCUS SHIFT", "CIRCLE RADIUS", "RADIAL ENERGY"}) {
+        EXPECT_TRUE(drawn(w)) << w << "\n" << list_text();
+    }
+    const std::string first_wave = "WV1: " + g3(lens_data().wavelengths[0].wavelength);
+    const std::vector<std::string> all = words();
+    EXPECT_NE(std::find_if(all.begin(), all.end(),
+                           [&](const std::string& t) { return t.rfind(first_wave, 0) == 0; }),
+              all.end())
+        << first_wave;
+    // The diffraction limit on axis is the Airy radius 0.61 lambda / NA, NA the sine of the
+    // rim ray's angle.
+    const double na = std::sin(2.0 * std::asin(0.1));
+    const double airy = 0.61 * lens_data().wavelengths[0].wavelength * 1e-3 / na;
+    const std::vector<std::string> w = words();
+    const auto limit = std::find(w.begin(), w.end(), "LIMIT");
+    ASSERT_NE(limit, w.end());
+    bool found = false;
+    for (auto it = w.begin(); it + 1 < w.end(); ++it) {
+        if (*it == "LIMIT" && std::fabs(std::atof((it + 1)->c_str()) - airy) < 0.01 * airy) {
+            found = true;
+        }
+    }
+    EXPECT_TRUE(found) << g3(airy) << "\n" << list_text();
+
+    // The geometrical spot size on axis is the rms radius of the rays over the pupil at the
+    // paraxial focus, 100 before the mirror: a ray at height h reflects about the normal
+    // towards the centre of curvature (0, -200) and meets the focal plane at y(h).
+    auto focal_height = [](double h) {
+        const double zs = -200.0 + std::sqrt(200.0 * 200.0 - h * h);
+        const double ny = -h / 200.0, nz = (-200.0 - zs) / 200.0;
+        const double dot = nz;  // the incoming ray runs along +z
+        const double dy = -2.0 * dot * ny, dz = 1.0 - 2.0 * dot * nz;
+        return h + (-100.0 - zs) / dz * dy;
+    };
+    double sum = 0.0, area = 0.0;
+    const int steps = 4000;
+    for (int i = 0; i < steps; ++i) {
+        const double h = 20.0 * (i + 0.5) / steps;
+        const double y = focal_height(h);
+        sum += y * y * h;
+        area += h;
+    }
+    const double rms = std::sqrt(sum / area);
+    std::string on_axis_size;
+    for (auto it = w.begin(); it + 1 < w.end(); ++it) {
+        if (*it == "SPOT SIZE") on_axis_size = *(it + 1);
+    }
+    EXPECT_NEAR(std::atof(on_axis_size.c_str()), rms, 0.05 * rms) << on_axis_size;
+}
+
+TEST_F(ReportPageKinds, ThePsfPageTracesEachFieldAndCaptionsItsPatch) {
+    mirror_in({});
+    struct Case {
+        std::string line;
+        std::string patch;
+    };
+    const std::vector<Case> cases = {
+        {"report_psf 64 32 31 1 0 0 0.02", "IMAGE PATCH SIZE: 0.02 mm"},
+        {"report_psf", ""},
+    };
+    for (const Case& c : cases) {
+        lines_run().clear();
+        const PageSaved before = page_saved();
+        type(c.line);
+        EXPECT_EQ(boxes(), 0u) << c.line << ": " << last_box();
+        EXPECT_EQ(page_saved(), before) << c.line;
+        const std::vector<std::string> expected = {
+            "trr 0.0 0.0 0.0 0.0 0.0", "trr 0.7 0.0 0.0 0.0 0.0", "trr 1.0 0.0 0.0 0.0 0.0"};
+        EXPECT_EQ(lines_run(), expected) << c.line;
+        for (const std::string& w :
+             {std::string("POINT SPREAD FUNCTIONS"), std::string("ON-AXIS - @1"),
+              std::string("1 deg FIELD - @5"),
+              g3(std::atan(0.7 * std::tan(std::numbers::pi / 180.0)) * 180.0 / std::numbers::pi) +
+                  " deg FIELD - @3"}) {
+            EXPECT_TRUE(drawn(w)) << c.line << ": " << w << "\n" << list_text();
+        }
+        if (!c.patch.empty()) {
+            EXPECT_TRUE(drawn(c.patch)) << list_text();
+        }
+    }
+}
+
+TEST_F(ReportPageKinds, EveryPageStopsOnCancelOrAFailedRayWithItsSettingsBack) {
+    struct Case {
+        std::string page;
+        std::string stop_after;            // Escape is released as a line starting so runs
+        std::vector<std::string> failing;  // the lines run on the lens whose fields fail
+        std::string field;                 // the field the page stops at there
+        std::size_t all;                   // the lines the whole page runs
+    };
+    const std::vector<Case> cases = {
+        {"report_ray_trace",
+         "plot_ray_intercepts",
+         {"trace_ref_ray 0.0 0.0 0.0 0.0 0.0", "trace_ref_ray 1.0 0.0 0.0 0.0 0.0"},
+         "full field",
+         8},
+        {"report_spot",
+         "plot_spot_diagram",
+         {"trace_ref_ray 1.0 0.0 0.0 0.0 0.0"},
+         "full field",
+         27},
+        // The point-spread page starts on axis.
+        {"report_psf",
+         "trr 0.7",
+         {"trr 0.0 0.0 0.0 0.0 0.0", "trr 0.7 0.0 0.0 0.0 0.0"},
+         "0.7 field",
+         3},
+    };
+    static std::string stop_after;
+    for (const Case& c : cases) {
+        // Cancel at the question.
+        mirror_in({});
+        set_setting_flag(kSetCheckEscape, 1);
+        stop_after = c.stop_after;
+        set_report_page_line_watcher([](const char* line) {
+            lines_run().push_back(line);
+            if (std::string(line).rfind(stop_after, 0) != 0) return;
+            platform::KeyEvent escape;
+            escape.key = platform::key_escape;
+            escape.pressed = false;
+            static_cast<platform::ConsoleBackend*>(platform::current_ui())->post_key(0, escape);
+        });
+        lines_run().clear();
+        PageSaved before = page_saved();
+        input("Cancel\n");
+        type(c.page);
+        set_setting_flag(kSetCheckEscape, 0);
+        set_report_page_line_watcher([](const char* line) { lines_run().push_back(line); });
+        EXPECT_EQ(page_saved(), before) << c.page;
+        // The page ends at a question after an Escape: it runs fewer lines than all.
+        EXPECT_GE(lines_run().size(), 1u) << c.page;
+        EXPECT_LT(lines_run().size(), c.all) << c.page;
+
+        // A full-field reference ray that fails.
+        type_all({"LEN NEW \"Miss\"", "EBR 5", "ANG 80", "NXT", "TH 100", "AST", "NXT", "RD -10",
+                  "TH -5", "RFL", "NXT", "END"});
+        lines_run().clear();
+        before = page_saved();
+        type(c.page);
+        EXPECT_EQ(page_saved(), before) << c.page;
+        EXPECT_EQ(lines_run(), c.failing) << c.page;
+        EXPECT_NE(ui().status_text().find(c.field), std::string::npos)
+            << c.page << ": " << ui().status_text();
+        EXPECT_TRUE(has_rule(0.0, 0.1, 1.0, 0.1)) << c.page;
+    }
+}
+
+TEST_F(ReportPageKinds, TheShippedReportProceduresRunTheirPages) {
+    mirror_in({});
+    struct Case {
+        std::string line;
+        std::string expected;  // a line the page runs
+    };
+    // One wavelength's MTF, or all of them, as the spot diagram is set.
+    const LensData& lens = lens_data();
+    const bool chromatic = lens.wavelength_count >= 2 && lens.spot_settings->polychromatic != 0;
+    const std::string tfr = chromatic ? "plm tfr chr 0.0 " : "plm tfr mon 1 0.0 ";
+    const std::string tfo = chromatic ? "plm tfo chr " : "plm tfo mon 1 ";
+    const std::vector<Case> cases = {
+        {"rptg_fans", "plot_ray_intercepts wvt yx 0 "},
+        {"rptg_fans 1", "plot_opd_fans wvt 0 "},
+        {"rptg_mtfs 50 5", tfr + "50.000000 -1 5 Yes"},
+        {"rptg_tf_mtfs 30 0.1 5", tfo + "30.000000 0.100000 -1 5 Yes"},
+        {"rptg_tf_mtfs 30", tfo + "30.000000 0.000000 -1 21 Yes"},
+        {"report_tf_mtf2 30 0.2 7", tfo + "30.000000 0.200000 -1 7 Yes"},
+        {"rep opd 0.5 0.05", "plot_opd_fans wvt 0.5 0.05"},
+        {"rep ray 0.5 0.05 1 2 3 4 5 6", "plot_ray_intercepts wvt yx 0.5 0.05"},
+    };
+    for (const Case& c : cases) {
+        lines_run().clear();
+        type(c.line);
+        EXPECT_EQ(boxes(), 0u) << c.line << ": " << last_box();
+        bool found = false;
+        for (const std::string& l : lines_run()) found = found || l.rfind(c.expected, 0) == 0;
+        EXPECT_TRUE(found) << c.line << ": " << (lines_run().empty() ? "" : lines_run().back());
+    }
+    // The window keeps the fans' procedure and draws it again.
+    type("report_graphics rptg_fans");
+    EXPECT_EQ(std::string(graphics_command_text(1)),
+              "rptg_fans;ref_ray_trace Trr_fby Trr_fbx Trr_fbz Trr_fyrf Trr_fxrf");
+    lines_run().clear();
+    type("graphwin_update 1");
+    EXPECT_NE(std::find(lines_run().begin(), lines_run().end(), "draw_lens"), lines_run().end());
 }
 
 }  // namespace

@@ -215,4 +215,48 @@ TEST_F(PlotsQt, TheWavefrontPageInksItsPanelsAndFooterAndLeavesTheRestEmpty) {
     EXPECT_EQ(ink_in(image, 0.96, 0.99, 0.15, 0.85), 0);
 }
 
+TEST_F(PlotsQt, TheRayTraceSpotAndPsfPagesInkTheirPanels) {
+    struct Box {
+        double x0, x1, y0, y1;
+    };
+    struct Case {
+        const char* page;
+        std::vector<Box> inked;
+    };
+    const std::vector<Case> cases = {
+        {"report_ray_trace",
+         {{0.05, 0.35, 0.75, 0.95},
+          {0.05, 0.35, 0.45, 0.65},
+          {0.05, 0.35, 0.15, 0.35},
+          {0.42, 0.58, 0.62, 0.9},
+          {0.62, 0.78, 0.62, 0.9},
+          {0.45, 0.95, 0.15, 0.55}}},
+        {"report_spot 1 0.2 0 0",
+         {{0.05, 0.35, 0.72, 0.98},
+          {0.05, 0.35, 0.42, 0.68},
+          {0.05, 0.35, 0.12, 0.38},
+          {0.45, 0.85, 0.2, 0.6},
+          {0.52, 0.98, 0.86, 0.99}}},
+        {"report_psf",
+         {{0.05, 0.45, 0.15, 0.5},
+          {0.55, 0.95, 0.6, 0.95},
+          {0.05, 0.45, 0.6, 0.95},
+          {0.55, 0.95, 0.15, 0.5}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> page = kMirror;
+        page.push_back(c.page);
+        lines(page);
+        const QImage image = grab();
+        ASSERT_FALSE(image.isNull());
+        for (const Box& b : c.inked) {
+            EXPECT_GT(ink_in(image, b.x0, b.x1, b.y0, b.y1), 0)
+                << c.page << " " << b.x0 << " " << b.y0;
+        }
+        // The footer's rule across the window and its rule at the split.
+        EXPECT_GT(ink_in(image, 0.02, 0.3, 0.095, 0.105), 50) << c.page;
+        EXPECT_GT(ink_in(image, 0.395, 0.405, 0.02, 0.08), 5) << c.page;
+    }
+}
+
 }  // namespace

@@ -23,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using loop_test::Loop;
 
-constexpr int kOpenSlot = 205;  // a handler slot the program leaves free
+constexpr int kOpenSlot = 45;  // a handler slot the program leaves free
 
 struct Heard {
     int code;
@@ -71,7 +71,7 @@ protected:
         const fs::path sources = run_.tree.base() / "sources";
         fs::copy(fs::path(TAVO_SOURCE_DIR) / "tables", sources, fs::copy_options::recursive);
         run_.tree.write_file("sources/definitions/zz_grid_arguments.def",
-                             "command 1960 grid_arguments interactive=205\n"
+                             "command 1960 grid_arguments interactive=45\n"
                              "  param count int default=5 mode=2\n"
                              "  param size double default=1.5 mode=2\n"
                              "  param label text upper=8\n"
