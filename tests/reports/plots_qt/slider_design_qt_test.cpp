@@ -64,6 +64,8 @@ TEST(SliderDesignQt, AMovedSliderChangesTheLensPicture) {
     ASSERT_EQ(open_slider_windows(), 0) << error_text_buffer();
     const QImage before = grab_window_7();
     ASSERT_FALSE(before.isNull());
+    // The picture is stable while nothing moves.
+    ASSERT_EQ(grab_window_7(), before);
 
     int a = -1;
     for (int i = 0; i < kSliderCount; ++i) {
