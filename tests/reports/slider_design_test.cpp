@@ -285,6 +285,16 @@ TEST_F(SliderDesign, EdgeCasesOfTheSheetAndTheWindows) {
              EXPECT_GT(list_of(kSliderAnalysisWindow).size(), 200u);
              EXPECT_EQ(get_setting_flag(kSetOutputOn), 1);
          }},
+        {"longitudinal aberration: one plot of the whole field, no field labels",
+         [] {
+             side(0, kSliderCurvature, 1, 0.001);
+             ASSERT_EQ(pick(kSliderAnalysisLongitudinal), 0);
+             ASSERT_EQ(accept(), 0) << error_text_buffer();
+             EXPECT_GT(list_of(kSliderAnalysisWindow).size(), 100u);
+             for (const std::string& t : texts(kSliderAnalysisWindow)) {
+                 EXPECT_EQ(t.rfind("FIELD", 0), std::string::npos) << t;
+             }
+         }},
         {"no analysis closes window 8 and draws the lens alone",
          [] {
              ASSERT_GE(graphwin_open(kSliderAnalysisWindow, 0, 0, 0, 0), 0);
