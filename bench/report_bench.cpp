@@ -11,8 +11,10 @@
 #include "bench/bench_program.h"
 #include "graphics/graphics_raster.h"
 #include "graphics/graphics_replay.h"
+#include "graphics/graphics_sliders.h"
 #include "graphics/graphics_window.h"
 #include "reports/report_page.h"
+#include "reports/slider_design.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
@@ -109,5 +111,51 @@ void BM_ReportPageReplay(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReportPageReplay)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+// One step of the slider design window: the first surface's curvature moved by a slider step,
+// the lens drawn again in graphics window 7 and its ray fans at three fields in window 8 (both
+// 800 x 600), as a drag does on every move of the mouse.
+namespace {
+
+void BM_SliderStep(benchmark::State& state) {
+    if (!prepare(state)) return;
+    for (const int n : {kSliderLensWindow, kSliderAnalysisWindow}) {
+        if (graphwin_open(n, 0, 0, 800, 600) < 0) {
+            state.SkipWithError("a slider window did not open");
+            return;
+        }
+    }
+    SliderDesignState& st = slider_design_state();
+    st = SliderDesignState{};
+    st.kind_a = kSliderCurvature;
+    st.surface_a = 1;
+    st.value_a = 1.0 / 21.48;
+    st.half_range_a = 0.005;
+    st.analysis_kind = kSliderAnalysisFans;
+    if (open_slider_windows() != 0) {
+        state.SkipWithError(error_text_buffer());
+        return;
+    }
+    int index = -1;
+    for (int i = 0; i < kSliderCount; ++i) {
+        if (slider(i).id == kSliderIdA) index = i;
+    }
+    if (index < 0) {
+        state.SkipWithError("no slider");
+        return;
+    }
+    int code = 1;  // one step right, then back
+    for (auto _ : state) {
+        slider_scroll(index, code, 0);
+        code = 1 - code;
+    }
+    sliders_remove();
+    graphwin_close(kSliderLensWindow);
+    graphwin_close(kSliderAnalysisWindow);
+    st = SliderDesignState{};
+}
+BENCHMARK(BM_SliderStep)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "reports/report_graphics.h"
 #include "reports/report_procedure.h"
 #include "reports/section_plots.h"
+#include "reports/slider_design.h"
 #include "reports/spot_page.h"
 #include "reports/spot_plot.h"
 #include "reports/wavefront_page.h"
@@ -66,6 +67,7 @@ void install_report_handlers() {
     set_handler(kSlotAnalysisReferenceChoices, cmd_preset_def_883);
     set_handler(kSlotAnalysisChoicesD, cmd_preset_defs_887_888);
     set_handler(kSlotAnalysisChoicesE, cmd_preset_defs_976_975);
+    set_handler(kSlotOpenSliderDesign, cmd_open_slider_design);
 
     // The reference ray's set-up as the command language reads it (Trr_fby ... Trr_fxrf).
     ObjectPoint& p = object_point();
