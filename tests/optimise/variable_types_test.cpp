@@ -179,6 +179,14 @@ TEST_F(VariableTypes, IndexAndDispersionOfAModelGlass) {
     EXPECT_NEAR(index(3, 0), 1.62, 1e-12);
     EXPECT_NEAR(abbe(3), 30.0, 1e-9);
     run_all({"END"});
+    // With two wavelengths the second index moves by the same amount; there is no dispersion
+    // to vary.
+    run_all({"LEN NEW \"two\"", "EBR 5", "WV 0.58756 0.48613", "NXT", "AST", "TH 4",
+             "GLA \"TWO\" 1.5 1.51", "NXT", "TH 50", "NXT", "END"});
+    EXPECT_EQ(offered(1).count("DN"), 0u);
+    run_all({"VAR NEW", "V 1 1 0 RN", "V 1 VAL 0 0 0 0 0 0 0 1.6", "END"});
+    EXPECT_NEAR(index(1, 0), 1.6, 1e-12);
+    EXPECT_NEAR(index(1, 1), 1.61, 1e-12);
 }
 
 // The focal length set by the glass alone: the thick-lens formula solved for n by bisection.
