@@ -114,6 +114,8 @@ struct OptimiseTables {
     bool compensating = false;  // tolerancing's compensators run: no Escape question
     bool results_exist = false;
     std::vector<double> last_steps;  // per variable (table order): the change of the last step
+    // The surface whose variable types the type filter offers; -1 the lens's current surface.
+    int type_filter_surface = -1;
     ErrorFunction error;
 };
 

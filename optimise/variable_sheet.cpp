@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "lens/lens_data.h"
 #include "optimise/optimise_commands.h"
@@ -23,6 +24,7 @@
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
+#include "trace/scoped_value.h"
 #include "ui/grid_cells.h"
 #include "ui/sheet_kit.h"
 
@@ -131,6 +133,13 @@ void new_type_bounds(int type, int s, double* lower, double* upper) {
     *upper = b;
 }
 
+// The surface of a row's variable; a new row takes the surface of the last variable.
+int row_surface(int row) {
+    const OptimiseTables& t = tables();
+    if (row >= 0 && row < count()) return t.variables[row].surface;
+    return count() > 0 ? t.variables[count() - 1].surface : 1;
+}
+
 // A type name typed into row's type cell: the type of the variable-type list it names.
 int type_entered(int row, const char* typed) {
     std::string name = trimmed(typed);
@@ -146,19 +155,25 @@ int type_entered(int row, const char* typed) {
     if (value == nullptr) return kMsgVariableTypeUnknown;
     const int type = std::atoi(value);
     OptimiseTables& t = tables();
+    int kind = 0;
+    int item = 0;
+    split_variable_code(type, &kind, &item);
+    if (!variable_type_offered(kind, row_surface(row))) {
+        return set_error_msg(kMsgVariableTypeNotOffered, row_surface(row));
+    }
     if (row == count()) {
-        const int s = count() > 0 ? t.variables[count() - 1].surface : 1;
+        const int s = row_surface(row);
         double lower = 0.0;
         double upper = 0.0;
-        new_type_bounds(type, s, &lower, &upper);
+        new_type_bounds(kind, s, &lower, &upper);
         const int rc = define_variable(3, row, s, 0, type, lower, upper, 1.0, 0.0, false);
         return rc != 0 ? rc : rewrite();
     }
     const Variable v = t.variables[row];
-    if (type == v.type) return rewrite();
+    if (kind == v.type && item == v.item) return rewrite();
     double lower = 0.0;
     double upper = 0.0;
-    new_type_bounds(type, v.surface, &lower, &upper);
+    new_type_bounds(kind, v.surface, &lower, &upper);
     // The old type's automatic increment does not fit the new type: it is chosen again. An
     // increment set to be kept (negative) stays.
     const double increment = v.increment < 0.0 ? v.increment : 0.0;
@@ -258,14 +273,21 @@ int value_entered(const GridEvent& event) {
 // The type asked for on the command line, with the variable command's list of types.
 int ask_type(int row) {
     ArgCell cell{};
+    // The list offers what the row's surface can vary.
+    const ScopedValue<int> filter(tables().type_filter_surface, row_surface(row));
     if (const int rc = prompt_param(kParamVariableType, &cell); rc != 0) return rc;
     std::string name;
     if (cell.type == kArgChar && cell.text_length > 0 && cell.value.text != nullptr) {
         name = cell.value.text;
     } else if (cell.type == kArgInt) {
-        // An answer picked from the list arrives as its entry number.
+        // An answer picked from the list arrives as its entry number in the offered list.
+        const std::vector<int> offered = offered_variable_type_entries();
+        const int picked_entry =
+            cell.value.i >= 0 && cell.value.i < static_cast<int>(offered.size())
+                ? offered[static_cast<std::size_t>(cell.value.i)]
+                : -1;
         select_table_value_list(kListVariableTypes);
-        const char* first = value_list_first(cell.value.i);
+        const char* first = value_list_first(picked_entry);
         if (first != nullptr) name = list_entry_word(first);
         clear_value_list();
         if (name.empty()) return kMsgVariableTypeUnknown;

@@ -1,5 +1,6 @@
 #include "optimise/variables.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,10 +9,14 @@
 #include <utility>
 #include <vector>
 
+#include "lens/glass_cache.h"
+#include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
 #include "lens/lens_file_format.h"
 #include "lens/lens_reader.h"
 #include "lens/optimise_links.h"
+#include "lens/refractive_index.h"
+#include "lens/surface_materials.h"
 #include "optimise/operands.h"
 #include "optimise/tolerance_results.h"
 #include "runtime/list_words.h"
@@ -36,7 +41,8 @@ bool surface_in_lens(int s) {
     return s >= 0 && s <= lens_data().image_surface;
 }
 
-// The type's keyword from the variable-type list.
+// The type's keyword from the variable-type list; an itemised type's stem ("AS_") takes the
+// item in place of its '_' ("AS3"), the name a variable line reads back.
 void set_type_name(Variable& v) {
     std::string name;
     select_table_value_list(kListVariableTypes);
@@ -48,7 +54,152 @@ void set_type_name(Variable& v) {
         }
     }
     clear_value_list();
+    if (variable_type_itemised(v.type)) {
+        while (!name.empty() && name.back() == '_') name.pop_back();
+        name += std::to_string(v.item);
+    }
     std::snprintf(v.type_name, sizeof v.type_name, "%s", name.c_str());
+}
+
+bool model_medium(const SurfaceRecord& r) {
+    return r.medium_kind == kMediumModelGlass || r.medium_kind == kMediumModelIndexAbbe ||
+           r.medium_kind == kMediumModelGlassComputed ||
+           r.medium_kind == kMediumModelIndexAbbeComputed;
+}
+
+bool given_by_abbe(const SurfaceRecord& r) {
+    return r.medium_kind == kMediumModelIndexAbbe || r.medium_kind == kMediumModelIndexAbbeComputed;
+}
+
+// The glass-cache entry of the model glass behind s; null for any other medium.
+GlassData* model_glass_of(int s) {
+    const SurfaceRecord& r = surface(s);
+    if (!model_medium(r)) return nullptr;
+    const int cached = find_cached_glass(r.medium_name, CachedGlass::kModel);
+    if (cached < 0) return nullptr;
+    GlassData& g = glass_cache().entries[cached];
+    return g.model_indices != nullptr && g.model_wavelengths != nullptr ? &g : nullptr;
+}
+
+double lens_index(int s, int wavelength) {
+    const SurfaceRecord& r = surface(s);
+    return r.index != nullptr ? r.index[wavelength] : 1.5;
+}
+
+// The Abbe number of the medium behind s over the first three lens wavelengths; a glass given
+// by index and Abbe number keeps the number it was given. 1.0 without three wavelengths, 0 for
+// a medium without dispersion.
+double medium_dispersion(int s) {
+    const SurfaceRecord& r = surface(s);
+    if (r.index == nullptr || lens_data().wavelength_count < 3) return 1.0;
+    if (given_by_abbe(r)) {
+        if (const GlassData* g = model_glass_of(s)) return g->dispersion[1];
+    }
+    const double d = r.index[1] - r.index[2];
+    return std::fabs(d) < kOptimiseZero ? 0.0 : (r.index[0] - 1.0) / d;
+}
+
+// Every defining index of a model glass mapped by n -> a + b n, so that the indices at the lens
+// wavelengths, which the glass model interpolates linearly in them, follow the same map.
+void map_defining_indices(GlassData& g, double a, double b) {
+    const int capacity = glass_cache().max_wavelengths;
+    for (int j = 0; j < capacity && g.model_wavelengths[j] > kModelGlassCutoff; ++j) {
+        g.model_indices[j] = a + b * g.model_indices[j];
+    }
+}
+
+// A glass given by index and Abbe number is derived again from the two.
+void derive_again(GlassData& g) {
+    g.model_indices[0] = g.dispersion[0];
+    g.model_indices[1] = g.dispersion[1];
+    g.model_indices[2] = 0.0;
+}
+
+// The index at the first wavelength becomes n. A glass given by index and Abbe number keeps its
+// number; a glass given by its indices keeps its Abbe number with three wavelengths or more,
+// and with fewer every index moves by the same amount.
+void set_medium_index(int s, double n) {
+    GlassData* g = model_glass_of(s);
+    if (g == nullptr) return;
+    if (given_by_abbe(surface(s))) {
+        g->dispersion[0] = n;
+        derive_again(*g);
+    } else {
+        const double n0 = lens_index(s, 0);
+        if (lens_data().wavelength_count >= 3 && std::fabs(n0 - 1.0) > kOptimiseZero) {
+            const double b = (n - 1.0) / (n0 - 1.0);
+            map_defining_indices(*g, n - b * n0, b);
+        } else {
+            map_defining_indices(*g, n - n0, 1.0);
+        }
+    }
+    lens_flags().materials_changed = 1;
+}
+
+// The Abbe number becomes v; the index at the first wavelength stays.
+void set_medium_dispersion(int s, double v) {
+    GlassData* g = model_glass_of(s);
+    if (g == nullptr || lens_data().wavelength_count < 3) return;
+    if (given_by_abbe(surface(s))) {
+        g->dispersion[1] = v;
+        derive_again(*g);
+    } else {
+        const double now = medium_dispersion(s);
+        if (std::fabs(now) < kOptimiseZero || std::fabs(v) < kOptimiseZero) return;
+        const double b = now / v;
+        const double n0 = lens_index(s, 0);
+        map_defining_indices(*g, n0 - b * n0, b);
+    }
+    lens_flags().materials_changed = 1;
+}
+
+// Where in the asphere record the polynomial term k lives (the place the term command writes),
+// -1 for a term the record's kind does not hold.
+int asphere_term_place(const AsphereRecord& a, int k) {
+    int low = 0;
+    int high = 0;
+    bool even = false;
+    int place = -1;
+    const int count = a.entered_count;
+    switch (a.kind) {
+        case kAsphereOdd:
+        case kAsphereBiconicPairs:
+            low = 3;
+            high = count + 2;
+            place = k - 3;
+            break;
+        case kAsphereCone:
+            low = 3;
+            high = count + 1;
+            place = k - 2;
+            break;
+        case kAsphereToricX:
+            low = 4;
+            high = count + 2;
+            even = true;
+            place = k - 3;
+            break;
+        case kAsphereBiconic:
+            low = 4;
+            high = (count - 4) / 2 + 4;
+            even = true;
+            place = 2 * (k - 3);
+            break;
+        case kAsphereEllipticCone:
+            low = 4;
+            high = (count - 7) / 2 + 4;
+            even = true;
+            place = 2 * k - 3;
+            break;
+        default:
+            return -1;
+    }
+    if (k < low || k > high || (even && k % 2 != 0)) return -1;
+    return place >= 0 && place < count ? place : -1;
+}
+
+bool polynomial_diffractive(const DiffractiveRecord& d) {
+    return d.kind <= 3;
 }
 
 double* asphere_coefficient(int s, int type) {
@@ -66,9 +217,16 @@ double* decentre_field(int s, int type) {
 }
 
 // Where a variable's value lives; null when the surface has no such record.
-double* variable_address(int type, int s) {
+double* variable_address(int type, int s, int item) {
     if (!surface_in_lens(s)) return nullptr;
     SurfaceRecord& r = surface(s);
+    if (variable_type_itemised(type)) {
+        if (is_variable_item_invalid(type, item, s)) return nullptr;
+        if (type == kVarAsphereItem) return &r.asphere->entered[item];
+        if (type == kVarAsphereTerm)
+            return &r.asphere->entered[asphere_term_place(*r.asphere, item)];
+        return &r.diffractive->entered[item];
+    }
     switch (type) {
         case kVarCurvature:
             return &r.curvature;
@@ -111,35 +269,142 @@ void print_number_cell(double value) {
 
 }  // namespace
 
+bool variable_type_itemised(int type) {
+    return type == kVarAsphereItem || type == kVarDiffractiveItem || type == kVarZernikeItem ||
+           type == kVarAsphereTerm;
+}
+
 bool variable_type_known(int type) {
     return type == kVarCurvature || type == kVarConic || type == kVarThickness ||
-           type == kVarAperture || type == kVarXCurvature ||
-           (type >= kVarAsphereFirst && type <= kVarAsphereLast) ||
-           (type >= kVarDecentreFirst && type <= kVarDecentreLast);
+           type == kVarAperture || type == kVarIndex || type == kVarDispersion ||
+           type == kVarXCurvature || (type >= kVarAsphereFirst && type <= kVarAsphereLast) ||
+           (type >= kVarDecentreFirst && type <= kVarDecentreLast) || variable_type_itemised(type);
+}
+
+bool is_variable_item_invalid(int type, int item, int s) {
+    if (!variable_type_itemised(type)) return false;
+    if (!surface_in_lens(s)) return true;
+    const SurfaceRecord& r = surface(s);
+    switch (type) {
+        case kVarAsphereItem:
+            return r.asphere == nullptr || r.asphere->entered == nullptr || item < 0 ||
+                   item >= r.asphere->entered_count;
+        case kVarAsphereTerm:
+            return r.asphere == nullptr || r.asphere->entered == nullptr ||
+                   asphere_term_place(*r.asphere, item) < 0;
+        case kVarDiffractiveItem:
+        case kVarZernikeItem: {
+            const DiffractiveRecord* d = r.diffractive;
+            if (d == nullptr || d->entered == nullptr || item < 0 || item >= d->entered_count) {
+                return true;
+            }
+            return polynomial_diffractive(*d) != (type == kVarDiffractiveItem);
+        }
+        default:
+            return false;
+    }
+}
+
+bool variable_type_offered(int type, int s) {
+    if (!surface_in_lens(s) || !variable_type_known(type)) return false;
+    const SurfaceRecord& r = surface(s);
+    const bool curvature_free =
+        r.curvature_kind == kCurvaturePlain || r.curvature_kind == kCurvatureFixedRtf;
+    const bool curvature_picked =
+        r.curvature_kind == kCurvaturePickup || r.curvature_kind == kCurvaturePickupNegated;
+    switch (type) {
+        case kVarCurvature:
+            return curvature_free;
+        case kVarConic:
+            return !curvature_picked;
+        case kVarThickness:
+            return r.thickness_kind == kThicknessPlain;
+        case kVarAperture:
+            return r.aperture_kind == kApertureFixedValue;
+        case kVarIndex:
+            return model_glass_of(s) != nullptr;
+        case kVarDispersion:
+            return model_glass_of(s) != nullptr && lens_data().wavelength_count >= 3;
+        case kVarXCurvature:
+            return r.toric != 0 && !curvature_picked;
+        case kVarAsphereItem:
+        case kVarAsphereTerm:
+            return r.asphere != nullptr && r.asphere->entered_count > 0 &&
+                   (type == kVarAsphereItem || asphere_term_place(*r.asphere, 4) >= 0 ||
+                    asphere_term_place(*r.asphere, 3) >= 0);
+        case kVarDiffractiveItem:
+        case kVarZernikeItem:
+            return r.diffractive != nullptr && r.diffractive->entered_count > 0 &&
+                   r.diffractive->pickup_source == 0 &&
+                   polynomial_diffractive(*r.diffractive) == (type == kVarDiffractiveItem);
+        default:
+            return variable_address(type, s, 0) != nullptr;
+    }
+}
+
+void split_variable_code(int code, int* type, int* item) {
+    *type = code > kItemisedTypeCode ? code / kItemisedTypeCode : code;
+    *item = code > kItemisedTypeCode ? code % kItemisedTypeCode : 0;
+}
+
+std::vector<int> offered_variable_type_entries() {
+    const int at = optimise_tables().type_filter_surface;
+    const int s = at >= 0 ? at : lens_data().current_surface;
+    std::vector<int> entries;
+    select_table_value_list(kListVariableTypes);
+    for (int i = 0; i < value_list_count(); ++i) {
+        const char* second = value_list_second(i);
+        if (second != nullptr && variable_type_offered(std::atoi(second), s)) entries.push_back(i);
+    }
+    clear_value_list();
+    return entries;
 }
 
 double get_variable_value(int type, int surface, int item) {
-    (void)item;
-    const double* p = variable_address(type, surface);
+    if (type == kVarIndex) return surface_in_lens(surface) ? lens_index(surface, 0) : 0.0;
+    if (type == kVarDispersion) return surface_in_lens(surface) ? medium_dispersion(surface) : 0.0;
+    const double* p = variable_address(type, surface, item);
     return p != nullptr ? *p : 0.0;
 }
 
 void set_variable_value(const Variable& v, double value) {
-    double* p = variable_address(v.type, v.surface);
+    if (!surface_in_lens(v.surface)) return;
+    if (v.type == kVarIndex) return set_medium_index(v.surface, value);
+    if (v.type == kVarDispersion) return set_medium_dispersion(v.surface, value);
+    double* p = variable_address(v.type, v.surface, v.item);
     if (p == nullptr) return;
     *p = value;
-    if (v.type >= kVarAsphereFirst && v.type <= kVarAsphereLast) {
-        surface(v.surface).asphere->changed = 1;
+    SurfaceRecord& r = surface(v.surface);
+    if ((v.type >= kVarAsphereFirst && v.type <= kVarAsphereLast) || v.type == kVarAsphereItem ||
+        v.type == kVarAsphereTerm) {
+        r.asphere->changed = 1;
+    } else if (v.type == kVarDiffractiveItem || v.type == kVarZernikeItem) {
+        r.diffractive->changed = 1;
     }
 }
 
 int define_variable(int action, int number, int surface, int configuration, int type, double lower,
                     double upper, double damping, double increment, bool print) {
     OptimiseTables& t = optimise_tables();
-    if (type > 1000) type /= 1000;  // no itemised type is offered: the item is dropped
+    int item = 0;
+    if (type > kItemisedTypeCode) {
+        item = type % kItemisedTypeCode;
+        type /= kItemisedTypeCode;
+        if (!variable_type_itemised(type)) return kMsgVariableTypeUnknown;
+    } else if (variable_type_itemised(type)) {
+        return kMsgVariableTypeUnknown;  // an itemised type names its item
+    }
     if (!variable_type_known(type)) return kMsgVariableTypeUnknown;
     if (!surface_in_lens(surface))
         return set_error_msg(kMsgVariableSurfaceRange, lens_data().image_surface);
+    // The lens holds its configurations' count; a variable names one of them or 0 (all).
+    const int configurations = std::max(1, lens_data().configuration_count);
+    if (configuration < 0 || configuration > configurations) {
+        return set_error_msg(kMsgVariableConfigurationRange, configurations);
+    }
+    if (is_variable_item_invalid(type, item, surface)) {
+        return set_error_msg(kMsgVariableItemInvalid, item, surface);
+    }
     if (number < 0) return kMsgNoSuchVariable;
     // A number past the end means the next variable.
     if (number > t.highest_variable + 1) number = t.highest_variable + 1;
@@ -148,7 +413,7 @@ int define_variable(int action, int number, int surface, int configuration, int 
         if (t.highest_variable + 1 >= static_cast<int>(t.variables.size())) {
             return kMsgVariableTableFull;
         }
-        if (duplicate_of(-1, surface, type, 0)) return kMsgDuplicateVariable;
+        if (duplicate_of(-1, surface, type, item)) return kMsgDuplicateVariable;
         for (int i = t.highest_variable + 1; i > number; --i) {
             t.variables[i] = t.variables[i - 1];
             t.last_steps[i] = t.last_steps[i - 1];
@@ -157,13 +422,14 @@ int define_variable(int action, int number, int surface, int configuration, int 
         t.last_steps[number] = 0.0;
         ++t.highest_variable;
         if (number < t.highest_variable && print) print_msg(kMsgInsertedBefore);
-    } else if (duplicate_of(number, surface, type, 0)) {
+    } else if (duplicate_of(number, surface, type, item)) {
         return kMsgDuplicateVariable;
     }
     Variable& v = t.variables[number];
     v = Variable{};
     v.surface = static_cast<std::uint16_t>(surface);
     v.type = static_cast<std::uint16_t>(type);
+    v.item = static_cast<std::uint16_t>(item);
     v.configuration = static_cast<std::int16_t>(configuration);
     set_type_name(v);
     v.lower = lower;
@@ -264,6 +530,9 @@ double auto_derivative_increment(const Variable& v) {
             return 0.0001;
         case kVarThickness:
             return 0.0001 * b;
+        case kVarIndex:
+        case kVarDispersion:
+            return 0.001;
         default:
             return l.optimise_params != nullptr ? l.optimise_params->derivative_increment
                                                 : kDefaultIncrement;

@@ -4,6 +4,8 @@
 // and how they follow surface insertions and deletions.
 #pragma once
 
+#include <vector>
+
 #include "optimise/optimise_data.h"
 
 // Variable types.
@@ -12,15 +14,37 @@ enum VariableType : int {
     kVarConic = 2,
     kVarThickness = 3,
     kVarAperture = 4,
+    kVarIndex = 5,       // of a model glass
+    kVarDispersion = 6,  // of a model glass: its Abbe number
     kVarXCurvature = 7,
     kVarAsphereFirst = 9,  // AD; AE 10, AF 11, AG 12
     kVarAsphereLast = 12,
     kVarDecentreFirst = 13,  // DCX, DCY, DCZ, TLA, TLB, TLC
     kVarDecentreLast = 18,
+    // Itemised types: the item is the coefficient's place.
+    kVarAsphereItem = 20,      // entered asphere coefficient
+    kVarDiffractiveItem = 21,  // coefficient of a polynomial diffractive surface
+    kVarZernikeItem = 22,      // coefficient of a Zernike diffractive surface
+    kVarAsphereTerm = 24,      // polynomial term of an asphere, by its term number
 };
+
+// A type code above this carries the item: type = code / 1000, item = code % 1000.
+inline constexpr int kItemisedTypeCode = 1000;
+
+bool variable_type_itemised(int type);
 
 // Whether the program can read and write a type.
 bool variable_type_known(int type);
+// Whether the surface holds the item of an itemised type (other types: always).
+bool is_variable_item_invalid(int type, int item, int surface);
+// Whether the type can be varied on the surface: no solve or pickup fixes the value and the
+// record it lives in exists; index and dispersion only for a model glass.
+bool variable_type_offered(int type, int surface);
+// The entries of the variable-type list (0-based) that variable_type_offered lets through for
+// the type filter's surface.
+std::vector<int> offered_variable_type_entries();
+// A type code, itemised or not, split into type and item.
+void split_variable_code(int code, int* type, int* item);
 // The lens value a variable names; 0 when the surface lacks the record it lives in.
 double get_variable_value(int type, int surface, int item);
 // Writes it (nothing when the record is absent); the lens is not set up.
@@ -28,6 +52,7 @@ void set_variable_value(const Variable& v, double value);
 
 // Variable entry's commands on variable number (0-based). Define (action 0) or insert (3):
 // 0, -2449 duplicate, -2450 table full, -2592 item not valid, -2448. print: the line is shown.
+// type may be an itemised code (above kItemisedTypeCode).
 int define_variable(int action, int number, int surface, int configuration, int type, double lower,
                     double upper, double damping, double increment, bool print);
 int delete_variable(int number);

@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "lens/lens_data.h"
 #include "optimise/damped_least_squares.h"
@@ -12,6 +15,7 @@
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
+#include "runtime/list_words.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
@@ -169,6 +173,21 @@ int cmd_set_variable_steps() {
     return 0;
 }
 
+// Slot 60: the variable types the filter's surface can vary, as a value list.
+int cmd_filter_variable_types() {
+    const std::vector<int> offered = offered_variable_type_entries();
+    std::vector<std::pair<std::string, std::string>> entries;
+    select_table_value_list(kListVariableTypes);
+    for (const int i : offered) {
+        const char* first = value_list_first(i);
+        const char* second = value_list_second(i);
+        entries.emplace_back(first != nullptr ? first : "", second != nullptr ? second : "");
+    }
+    start_built_list();
+    for (const auto& e : entries) add_built_list_entry(e.first, e.second);
+    return 0;
+}
+
 // Slot 160 also takes the surface sheet's command, told by its number.
 int cmd_define_or_add_variable() {
     if (current_command() != kCmdAddVariableInSpreadsheet) return cmd_define_variable();
@@ -206,8 +225,13 @@ int add_variable_in_spreadsheet(int number, int action, int surface, int configu
     const bool outside = command_context_letter() != 'V';
     if (outside) enter_variables();
     int rc = 0;
+    int kind = 0;
+    int item = 0;
+    split_variable_code(type, &kind, &item);
     if (action == 1) {
         rc = delete_variable(number);
+    } else if (!variable_type_offered(kind, surface)) {
+        rc = set_error_msg(kMsgVariableTypeNotOffered, surface);
     } else {
         rc =
             define_variable(0, number, surface, configuration, type, lower, upper, 1.0, 0.0, false);
@@ -241,4 +265,5 @@ void install_variable_commands() {
     set_handler(kSlotVaryParameterClassDirect, cmd_vary_parameter_class_direct);
     set_handler(kSlotListVariables, cmd_set_variable_steps);
     set_handler(kSlotDefineVariable, cmd_define_or_add_variable);
+    set_handler(kSlotFilterVariableTypes, cmd_filter_variable_types);
 }

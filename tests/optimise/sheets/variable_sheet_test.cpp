@@ -132,6 +132,19 @@ TEST_F(VariableSheet, PickingTheTypeAsksForIt) {
     EXPECT_EQ(var(0).type, 2);
 }
 
+// A catalogue glass has no index to vary, a sphere no coefficients: the type cell refuses them.
+TEST_F(VariableSheet, TheTypeCellTakesWhatTheSurfaceCanVary) {
+    open("vse");
+    for (const char* name : {"RN", "DN", "AS2", "DF1"}) {
+        EXPECT_EQ(text(kVariableCellType, 0, name), kErrorTextReady) << name;
+        EXPECT_NE(std::string(error_text_buffer()).find("Surface 1 cannot vary"), std::string::npos)
+            << name << ": " << error_text_buffer();
+    }
+    EXPECT_EQ(var(0).type, 1);
+    ASSERT_EQ(text(kVariableCellType, 0, "CC"), 0);
+    EXPECT_EQ(var(0).type, 2);
+}
+
 TEST_F(VariableSheet, RefusedEditsChangeNothing) {
     open("vse");
     const std::string before = lens_text();
