@@ -1,6 +1,5 @@
 #include "optimise/tolerance_sheet.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -17,7 +16,6 @@
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
-#include "trace/scoped_value.h"
 #include "ui/grid_cells.h"
 #include "ui/grid_control.h"
 #include "ui/sheet_kit.h"
@@ -28,7 +26,9 @@ constexpr int kHeaderRows = 1;
 constexpr int kRowsBesideSurfaces = 7;
 
 struct ToleranceSheetState {
-    SheetKit kit{kMsgToleranceSheetRevertCopy, fill_tolerance_sheet};
+    SheetKit kit{.revert_message = kMsgToleranceSheetRevertCopy,
+                 .print = fill_tolerance_sheet,
+                 .state_flag = kFlagToleranceSheet};
     std::vector<SurfaceTolerances> clipboard;  // whole records, values and switches
 };
 
@@ -113,51 +113,51 @@ void surface_row(int s, const int* marks) {
     text_newline();
 }
 
-// The rows a grid range covers: from its anchor's surface to its end's, within 1..image.
-bool selected_surfaces(const GridEvent& event, int* first, int* last) {
-    const int a = event.first_index;
-    const int b = event.last_index < 0 ? a : event.last_index;
-    *first = std::max(1, std::min(a, b));
-    *last = std::min(image_surface(), std::max(a, b));
-    return *first <= *last;
+void row_limits(int* lo, int* hi) {
+    *lo = 1;
+    *hi = image_surface();
 }
 
 void clear_results(int s) {
     for (int k = 0; k < kToleranceCount; ++k) clear_tolerance_result(k, s);
 }
 
-// Cut and copy keep whole records; cut leaves the surfaces with reset ones, paste writes the
-// records from the first selected surface on. Every surface changed loses its results.
-int row_action(const GridEvent& event) {
-    ToleranceSheetState& st = state();
-    int first = 0;
-    int last = 0;
-    if (!selected_surfaces(event, &first, &last)) return sheet_rewrite(st.kit);
-    if (event.code == kGridActionPaste) {
-        for (std::size_t i = 0; i < st.clipboard.size(); ++i) {
-            const int s = first + static_cast<int>(i);
-            if (s > image_surface()) break;
-            SurfaceTolerances* t = ensure_surface_tolerances(s);
-            if (t == nullptr) return kMsgOutOfMemory;
-            *t = st.clipboard[i];
-            clear_results(s);
-        }
-        return sheet_rewrite(st.kit);
-    }
+// Copy keeps whole records, values and switches.
+int copy_rows(int first, int last) {
     std::vector<SurfaceTolerances> copied;
     for (int s = first; s <= last; ++s) {
         SurfaceTolerances* t = ensure_surface_tolerances(s);
         if (t == nullptr) return kMsgOutOfMemory;
         copied.push_back(*t);
     }
-    st.clipboard = std::move(copied);
-    if (event.code == kGridActionCut) {
-        for (int s = first; s <= last; ++s) {
-            reset_surface_tolerances(s);
-            clear_results(s);
-        }
+    state().clipboard = std::move(copied);
+    return 0;
+}
+
+// Cut leaves the surfaces with reset records; every surface changed loses its results.
+int clear_rows(int first, int last) {
+    for (int s = first; s <= last; ++s) {
+        reset_surface_tolerances(s);
+        clear_results(s);
     }
-    return sheet_rewrite(st.kit);
+    return 0;
+}
+
+// Paste writes the records from the first selected surface on.
+int paste_rows(const GridEvent& event) {
+    const std::vector<SurfaceTolerances>& clip = state().clipboard;
+    int first = 0;
+    int last = 0;
+    if (!sheet_selected_rows(event, 1, image_surface(), &first, &last)) return 0;
+    for (std::size_t i = 0; i < clip.size(); ++i) {
+        const int s = first + static_cast<int>(i);
+        if (s > image_surface()) break;
+        SurfaceTolerances* t = ensure_surface_tolerances(s);
+        if (t == nullptr) return kMsgOutOfMemory;
+        *t = clip[i];
+        clear_results(s);
+    }
+    return 0;
 }
 
 int cell_status(GridEvent& event) {
@@ -192,40 +192,33 @@ int value_entered(const GridEvent& event) {
 
 // A line typed into the sheet runs at the surface of the cell it was typed into (the current
 // surface without one), in update mode like a cell's edit.
-int line_typed(const GridEvent& event) {
-    const char* text = sheet_event_text(event);
-    if (text == nullptr || text[0] == '\0') return sheet_rewrite(state().kit);
-    const int s = event.first_index;
-    LensData& l = lens_data();
-    ScopedValue<std::int32_t> at(l.current_surface);
-    if (s >= 1 && s <= l.image_surface) l.current_surface = s;
-    const bool was_update = test_state_flag(kFlagSingleCommandUpdate) != 0;
-    set_state_flag(kFlagSingleCommandUpdate);
-    const int rc = run_command_string(text, 0);
-    if (!was_update) clear_state_flag(kFlagSingleCommandUpdate);
-    if (rc != 0) return rc;
+int line_typed(const char* line, const GridEvent& event) {
+    if (const int rc = sheet_run_update(line, event.first_index); rc != 0) return rc;
     return sheet_rewrite(state().kit);
 }
 
-int opened() {
+int opening() {
     ToleranceSheetState& st = state();
     if (!st.kit.kept) st.clipboard.clear();
     for (int s = 1; s <= image_surface(); ++s) {
         if (ensure_surface_tolerances(s) == nullptr) return kMsgOutOfMemory;
     }
     set_level_header_rows(kHeaderRows, 0, 0);
-    set_state_flag(kFlagToleranceSheet);
-    return sheet_open(st.kit);
+    return 0;
 }
 
-int closed(int end_mode) {
-    const int rc = sheet_close(state().kit, end_mode);
-    if (end_mode != 1) {
-        clear_state_flag(kFlagSingleCommandUpdate);
-        clear_state_flag(kFlagToleranceSheet);
-    }
-    return rc;
-}
+const SheetEvents kEvents = [] {
+    SheetEvents e;
+    e.opening = opening;
+    e.cell_text = cell_status;
+    e.edited = value_entered;
+    e.typed = line_typed;
+    e.row_limits = row_limits;
+    e.copy_rows = copy_rows;
+    e.clear_rows = clear_rows;
+    e.paste_rows = paste_rows;
+    return e;
+}();
 
 }  // namespace
 
@@ -237,14 +230,7 @@ int tolerance_value_of_command(int command) {
 int run_tolerance_command(int command, int s, double value) {
     char line[80];
     std::snprintf(line, sizeof line, "%s %.17g", symbol_keyword(command), value);
-    LensData& l = lens_data();
-    ScopedValue<std::int32_t> at(l.current_surface);
-    if (s >= 1 && s <= l.image_surface) l.current_surface = s;
-    const bool was_update = test_state_flag(kFlagSingleCommandUpdate) != 0;
-    set_state_flag(kFlagSingleCommandUpdate);
-    const int rc = run_command_string(line, 0);
-    if (!was_update) clear_state_flag(kFlagSingleCommandUpdate);
-    return rc;
+    return sheet_run_update(line, s);
 }
 
 void tolerance_cell_status(GridEvent& event, double value, int switch_value) {
@@ -266,28 +252,7 @@ int cmd_open_tolerance_sheet() {
 }
 
 int tolerance_sheet_callback(GridEvent& event) {
-    SheetKit& kit = state().kit;
-    switch (event.code) {
-        case kLevelEventShown:
-            return opened();
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return closed(event.argument);
-        case kLevelEventCellChanged:
-            return cell_status(event);
-        case kLevelEventEdited:
-            return value_entered(event);
-        case kGridActionCut:
-        case kGridActionCopy:
-        case kGridActionPaste:
-            return row_action(event);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return line_typed(event);
-        default:
-            return sheet_rewrite(kit);
-    }
+    return sheet_dispatch(state().kit, kEvents, event);
 }
 
 void fill_tolerance_sheet() {

@@ -1,8 +1,11 @@
 #include "ui/sheet_kit.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "lens/lens_data.h"
 #include "lens/lens_file_commands.h"
 #include "platform/state_reset.h"
 #include "runtime/command_context.h"
@@ -11,7 +14,9 @@
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "trace/lens_setup.h"
+#include "trace/scoped_value.h"
 #include "ui/grid_cells.h"
+#include "ui/grid_control.h"
 
 namespace {
 
@@ -91,6 +96,7 @@ int sheet_run_line(const GridEvent& event) {
 }
 
 int sheet_rewrite(const SheetKit& kit) {
+    if (kit.rows != nullptr) set_level_rows(kit.rows());
     begin_level_output();
     if (kit.print != nullptr) kit.print();
     return end_level_output();
@@ -100,6 +106,115 @@ int sheet_after_change(SheetKit& kit) {
     const int setup = lens_setup_or_error();
     const int rc = sheet_rewrite(kit);
     return setup != 0 ? setup : rc;
+}
+
+bool sheet_selected_rows(const GridEvent& event, int lo, int hi, int* first, int* last) {
+    const int a = event.first_index;
+    const int b = event.last_index >= 0 ? event.last_index : a + event.range_rows;
+    *first = std::max(lo, std::min(a, b));
+    *last = std::min(hi, std::max(a, b));
+    return *first <= *last;
+}
+
+namespace {
+
+int run_in_update_mode(const char* line) {
+    const bool was_update = test_state_flag(kFlagSingleCommandUpdate) != 0;
+    set_state_flag(kFlagSingleCommandUpdate);
+    const int rc = run_command_string(line, 0);
+    if (!was_update) clear_state_flag(kFlagSingleCommandUpdate);
+    return rc;
+}
+
+}  // namespace
+
+int sheet_run_update(const char* line, int s) {
+    LensData& l = lens_data();
+    if (s < 1 || s > l.image_surface) return run_in_update_mode(line);
+    const ScopedValue<std::int32_t> at(l.current_surface, s);
+    return run_in_update_mode(line);
+}
+
+namespace {
+
+int dispatch_open(SheetKit& kit, const SheetEvents& events) {
+    if (events.opening != nullptr) {
+        if (const int rc = events.opening(); rc != 0 || events.opens_itself) return rc;
+    }
+    if (kit.state_flag != 0) set_state_flag(kit.state_flag);
+    return sheet_open(kit);
+}
+
+// Leaving for good ends the update mode the opening set and the sheet's own flag; a level
+// pushed over the sheet leaves both.
+int dispatch_close(SheetKit& kit, const SheetEvents& events, int end_mode) {
+    if (end_mode != 1 && events.leaving != nullptr) events.leaving(end_mode);
+    const int rc = sheet_close(kit, end_mode);
+    if (end_mode != 1 && !events.opens_itself) {
+        clear_state_flag(kFlagSingleCommandUpdate);
+        if (kit.state_flag != 0) clear_state_flag(kit.state_flag);
+    }
+    return rc;
+}
+
+int dispatch_rows(SheetKit& kit, const SheetEvents& events, const GridEvent& event) {
+    int rc = 0;
+    if (event.code == kGridActionPaste) {
+        rc = events.paste_rows(event);
+    } else {
+        int lo = 0;
+        int hi = 0;
+        if (events.row_limits != nullptr) events.row_limits(&lo, &hi);
+        int first = 0;
+        int last = 0;
+        if (sheet_selected_rows(event, lo, hi, &first, &last)) {
+            rc = events.copy_rows(first, last);
+            if (rc == 0 && event.code == kGridActionCut && events.clear_rows != nullptr) {
+                rc = events.clear_rows(first, last);
+            }
+        }
+    }
+    return rc != 0 ? rc : sheet_rewrite(kit);
+}
+
+int dispatch_other(SheetKit& kit, const SheetEvents& events, GridEvent& event) {
+    if (events.other != nullptr) return events.other(event);
+    return events.quiet_otherwise ? 0 : sheet_rewrite(kit);
+}
+
+}  // namespace
+
+int sheet_dispatch(SheetKit& kit, const SheetEvents& events, GridEvent& event) {
+    switch (event.code) {
+        case kLevelEventShown:
+            return dispatch_open(kit, events);
+        case kLevelEventMayClose:
+            return sheet_may_close(kit);
+        case kLevelEventChange:
+            return dispatch_close(kit, events, event.argument);
+        case kLevelEventCellChanged:
+            return events.cell_text != nullptr ? events.cell_text(event) : 0;
+        case kLevelEventEdited:
+            return events.edited != nullptr ? events.edited(event) : sheet_rewrite(kit);
+        case kLevelEventActivate:
+            if (events.activated == nullptr) break;
+            return events.activated(event);
+        case kGridActionCut:
+        case kGridActionCopy:
+        case kGridActionPaste:
+            if (events.copy_rows == nullptr || events.paste_rows == nullptr) break;
+            return dispatch_rows(kit, events, event);
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
+            if (events.typed == nullptr) break;
+            const char* line = sheet_event_text(event);
+            if (line[0] == '\0') return sheet_rewrite(kit);
+            return events.typed(line, event);
+        }
+        default:
+            break;
+    }
+    return dispatch_other(kit, events, event);
 }
 
 const char* sheet_event_text(const GridEvent& event) {
