@@ -26,11 +26,7 @@ constexpr int kInactive = 0x8000;
 SheetKitGlobals g_kit;
 
 std::string first_line(int message) {
-    const char* t = msg_text(message);
-    std::string s = t != nullptr ? t : "";
-    const std::size_t cut = s.find('\n');
-    if (cut != std::string::npos) s.resize(cut);
-    return s;
+    return sheet_message_line(message, 0);
 }
 
 }  // namespace
@@ -226,6 +222,19 @@ const char* sheet_event_text(const GridEvent& event) {
 void sheet_edit_text(GridEvent& event, const char* text) {
     if (event.text == nullptr) return;
     std::snprintf(event.text, kGridTextBufferSize, "%s", text);
+}
+
+std::string sheet_message_line(int message, int k) {
+    const char* t = msg_text(message);
+    std::string s = t != nullptr ? t : "";
+    for (int i = 0; i < k; ++i) {
+        const std::size_t cut = s.find('\n');
+        if (cut == std::string::npos) return {};
+        s.erase(0, cut + 1);
+    }
+    const std::size_t cut = s.find('\n');
+    if (cut != std::string::npos) s.resize(cut);
+    return s;
 }
 
 void sheet_number_cell(int code, int index, double value) {

@@ -72,9 +72,9 @@ struct SheetEvents {
     bool opens_itself = false;
     // Event 7 with an end other than 1 (the sheet is left for good), before the copy goes.
     void (*leaving)(int end_mode) = nullptr;
-    int (*cell_text)(GridEvent& event) = nullptr;     // event 3: the cell's edit text
-    int (*edited)(const GridEvent& event) = nullptr;  // event 5: a cell's value was entered
-    int (*activated)(GridEvent& event) = nullptr;     // event 4: a button, radio or pick
+    int (*cell_text)(GridEvent& event) = nullptr;        // event 3: the cell's edit text
+    int (*edited)(const GridEvent& event) = nullptr;     // event 5: a cell's value was entered
+    int (*activated)(const GridEvent& event) = nullptr;  // event 4: a button, radio or pick
     // Events 6 and 106 with a line (an empty one only writes the sheet again).
     int (*typed)(const char* line, const GridEvent& event) = nullptr;
     // Row actions cut, copy and paste: the selected rows within row_limits are copied, cut also
@@ -96,6 +96,9 @@ int sheet_dispatch(SheetKit& kit, const SheetEvents& events, GridEvent& event);
 const char* sheet_event_text(const GridEvent& event);
 // Puts text into the edit-text buffer of event 3 (nothing without one).
 void sheet_edit_text(GridEvent& event, const char* text);
+
+// Line k (0-based) of a message of several lines ("" past its last).
+std::string sheet_message_line(int message, int k);
 
 // Cell writers. A number cell shows the value as text_number does, an int cell "%d" in width
 // columns (0: as it comes).
