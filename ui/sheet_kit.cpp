@@ -146,10 +146,12 @@ int dispatch_open(SheetKit& kit, const SheetEvents& events) {
 int dispatch_close(SheetKit& kit, const SheetEvents& events, int end_mode) {
     if (end_mode != 1 && events.leaving != nullptr) events.leaving(end_mode);
     const int rc = sheet_close(kit, end_mode);
-    if (end_mode != 1 && !events.opens_itself) {
-        clear_state_flag(kFlagSingleCommandUpdate);
+    if (end_mode == 1) return rc;
+    if (!events.opens_itself) {
+        if (!events.keeps_update_mode) clear_state_flag(kFlagSingleCommandUpdate);
         if (kit.state_flag != 0) clear_state_flag(kit.state_flag);
     }
+    if (events.left != nullptr) events.left(end_mode);
     return rc;
 }
 

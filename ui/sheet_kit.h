@@ -70,8 +70,12 @@ struct SheetEvents {
     // leaving clears none of the kit's flags.
     int (*opening)() = nullptr;
     bool opens_itself = false;
-    // Event 7 with an end other than 1 (the sheet is left for good), before the copy goes.
+    // Event 7 with an end other than 1 (the sheet is left for good): before the copy goes, and
+    // after the kit's close. keeps_update_mode: the sheet ends the update mode itself (one over
+    // another sheet that still edits in it).
     void (*leaving)(int end_mode) = nullptr;
+    void (*left)(int end_mode) = nullptr;
+    bool keeps_update_mode = false;
     int (*cell_text)(GridEvent& event) = nullptr;        // event 3: the cell's edit text
     int (*edited)(const GridEvent& event) = nullptr;     // event 5: a cell's value was entered
     int (*activated)(const GridEvent& event) = nullptr;  // event 4: a button, radio or pick
