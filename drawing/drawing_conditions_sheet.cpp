@@ -289,15 +289,13 @@ int opening() {
     return 0;
 }
 
-const SheetEvents kEvents = [] {
-    SheetEvents e;
-    e.opening = opening;
-    e.cell_text = cell_text;
-    e.edited = value_entered;
-    e.activated = picked;
-    e.typed = typed;
-    return e;
-}();
+const SheetEvents kEvents{
+    .opening = opening,
+    .cell_text = cell_text,
+    .edited = value_entered,
+    .activated = picked,
+    .typed = typed,
+};
 
 }  // namespace
 

@@ -566,38 +566,32 @@ void defaults_leaving(int end_mode) {
     if (end_mode == -1) lens_data().element_drawing_defaults = state().defaults_before;
 }
 
-const SheetEvents kElementEvents = [] {
-    SheetEvents e;
-    e.opening = element_opening;
-    e.left = element_left;
-    e.cell_text = cell_text;
-    e.edited = element_edited;
-    e.activated = element_button;
-    e.typed = [](const char* line, const GridEvent&) { return typed(line, state().element); };
-    return e;
-}();
+const SheetEvents kElementEvents{
+    .opening = element_opening,
+    .left = element_left,
+    .cell_text = cell_text,
+    .edited = element_edited,
+    .activated = element_button,
+    .typed = [](const char* line, const GridEvent&) { return typed(line, state().element); },
+};
 
-const SheetEvents kSideEvents = [] {
-    SheetEvents e;
-    e.leaving = side_leaving;
-    e.left = [](int) { small_sheet_left(); };
-    e.keeps_update_mode = true;
-    e.cell_text = cell_text;
-    e.edited = [](const GridEvent& event) { return value_entered(event, state().side); };
-    e.typed = [](const char* line, const GridEvent&) { return typed(line, state().side); };
-    return e;
-}();
+const SheetEvents kSideEvents{
+    .leaving = side_leaving,
+    .left = [](int) { small_sheet_left(); },
+    .keeps_update_mode = true,
+    .cell_text = cell_text,
+    .edited = [](const GridEvent& event) { return value_entered(event, state().side); },
+    .typed = [](const char* line, const GridEvent&) { return typed(line, state().side); },
+};
 
-const SheetEvents kDefaultsEvents = [] {
-    SheetEvents e;
-    e.leaving = defaults_leaving;
-    e.left = [](int) { small_sheet_left(); };
-    e.keeps_update_mode = true;
-    e.cell_text = cell_text;
-    e.edited = [](const GridEvent& event) { return value_entered(event, state().defaults); };
-    e.typed = [](const char* line, const GridEvent&) { return typed(line, state().defaults); };
-    return e;
-}();
+const SheetEvents kDefaultsEvents{
+    .leaving = defaults_leaving,
+    .left = [](int) { small_sheet_left(); },
+    .keeps_update_mode = true,
+    .cell_text = cell_text,
+    .edited = [](const GridEvent& event) { return value_entered(event, state().defaults); },
+    .typed = [](const char* line, const GridEvent&) { return typed(line, state().defaults); },
+};
 
 }  // namespace
 

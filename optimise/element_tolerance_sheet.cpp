@@ -128,14 +128,12 @@ int opening() {
     return 0;
 }
 
-const SheetEvents kEvents = [] {
-    SheetEvents e;
-    e.opening = opening;
-    e.cell_text = cell_status;
-    e.edited = value_entered;
-    e.typed = line_typed;
-    return e;
-}();
+const SheetEvents kEvents{
+    .opening = opening,
+    .cell_text = cell_status,
+    .edited = value_entered,
+    .typed = line_typed,
+};
 
 }  // namespace
 

@@ -394,22 +394,20 @@ int row_edit(GridEvent& event) {
     }
 }
 
-const SheetEvents kEvents = [] {
-    SheetEvents e;
-    e.opening = shown;
-    e.opens_itself = true;
-    e.leaving = leaving;
-    e.cell_text = cell_text;
-    e.edited = value_entered;
-    e.activated = toggled;
-    e.typed = typed;
-    e.row_limits = row_limits;
-    e.copy_rows = copy_rows;
-    e.clear_rows = clear_rows;
-    e.paste_rows = paste_rows;
-    e.other = row_edit;
-    return e;
-}();
+const SheetEvents kEvents{
+    .opening = shown,
+    .opens_itself = true,
+    .leaving = leaving,
+    .cell_text = cell_text,
+    .edited = value_entered,
+    .activated = toggled,
+    .typed = typed,
+    .row_limits = row_limits,
+    .copy_rows = copy_rows,
+    .clear_rows = clear_rows,
+    .paste_rows = paste_rows,
+    .other = row_edit,
+};
 
 const platform::StateReset operand_sheet_state_reset{"optimise/operand_sheet", reset_operand_sheet,
                                                      platform::ResetLayer::feature};

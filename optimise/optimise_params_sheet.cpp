@@ -158,14 +158,12 @@ int typed(const char* line, const GridEvent&) {
     return run_line(line);
 }
 
-const SheetEvents kEvents = [] {
-    SheetEvents e;
-    e.cell_text = cell_text;
-    e.edited = edited;
-    e.activated = picked;
-    e.typed = typed;
-    return e;
-}();
+const SheetEvents kEvents{
+    .cell_text = cell_text,
+    .edited = edited,
+    .activated = picked,
+    .typed = typed,
+};
 
 const platform::StateReset optimise_params_sheet_state_reset{
     "optimise/optimise_params_sheet", reset_optimise_params_sheet, platform::ResetLayer::feature};

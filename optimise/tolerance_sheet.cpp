@@ -295,18 +295,16 @@ int opening() {
     return 0;
 }
 
-const SheetEvents kEvents = [] {
-    SheetEvents e;
-    e.opening = opening;
-    e.cell_text = cell_status;
-    e.edited = value_entered;
-    e.typed = line_typed;
-    e.row_limits = row_limits;
-    e.copy_rows = copy_rows;
-    e.clear_rows = clear_rows;
-    e.paste_rows = paste_rows;
-    return e;
-}();
+const SheetEvents kEvents{
+    .opening = opening,
+    .cell_text = cell_status,
+    .edited = value_entered,
+    .typed = line_typed,
+    .row_limits = row_limits,
+    .copy_rows = copy_rows,
+    .clear_rows = clear_rows,
+    .paste_rows = paste_rows,
+};
 
 }  // namespace
 

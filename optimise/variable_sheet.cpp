@@ -404,18 +404,16 @@ void int_cell(int item, int row, int value) {
     sheet_int_cell(item, row, value, 4);
 }
 
-const SheetEvents kEvents = [] {
-    SheetEvents e;
-    e.opening = shown;
-    e.opens_itself = true;
-    e.leaving = leaving;
-    e.cell_text = cell_text;
-    e.edited = value_entered;
-    e.activated = picked;
-    e.typed = typed;
-    e.quiet_otherwise = true;
-    return e;
-}();
+const SheetEvents kEvents{
+    .opening = shown,
+    .opens_itself = true,
+    .leaving = leaving,
+    .cell_text = cell_text,
+    .edited = value_entered,
+    .activated = picked,
+    .typed = typed,
+    .quiet_otherwise = true,
+};
 
 const platform::StateReset variable_sheet_state_reset{
     "optimise/variable_sheet", reset_variable_sheet, platform::ResetLayer::feature};
