@@ -490,6 +490,9 @@ int QtBackend::create_frame(std::string_view title, WindowHandler* handler) {
     command_line_->setEditable(true);
     // Entered lines are the program's to keep; the box does not collect them itself.
     command_line_->setInsertPolicy(QComboBox::NoInsert);
+    // A line runs as typed: the box completes nothing from the history on its own (it would
+    // turn "tolerance_sheet" into an earlier "tolerance_sheet 1" under the Return key).
+    command_line_->setCompleter(nullptr);
     command_line_->lineEdit()->setMaxLength(kCommandLineLimit);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     command_line_->setFont(fixed);

@@ -61,4 +61,25 @@ TEST(QtCommandLine, AnEnteredLineRunsAndItsOutputAppearsInTextWindowOne) {
     EXPECT_FALSE(surface->hasFocus());
 }
 
+// Typed keys make the line as typed: an earlier line that starts with them is not completed in.
+TEST(QtCommandLine, TypedKeysAreNotCompletedFromTheHistory) {
+    tavo_test::QtSession session;
+    ASSERT_EQ(session.start(), 0);
+    auto* combo = find_widget<QComboBox>("tavo_command_line");
+    ASSERT_NE(combo, nullptr);
+    combo->lineEdit()->setText("b = 4");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(combo->lineEdit(), &enter);
+    for (int k = 0; k < 5; ++k) main_loop_pass(false);
+    ASSERT_GE(combo->findText("b = 4"), 0);  // the entered line is in the box's list
+
+    combo->lineEdit()->clear();
+    QApplication::setActiveWindow(combo->window());
+    combo->lineEdit()->setFocus();
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b");
+    QApplication::sendEvent(combo->lineEdit(), &key);
+    QApplication::processEvents();
+    EXPECT_EQ(combo->lineEdit()->text().toStdString(), "b");
+}
+
 }  // namespace
