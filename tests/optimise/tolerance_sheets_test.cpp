@@ -162,6 +162,7 @@ protected:
 TEST_F(ToleranceSheets, EditsMakeValuesGivenAndTheStatusFollowsTheSwitch) {
     open("tolerance_sheet");
     EXPECT_STREQ(sheet_title(), "SURFACE TOLERANCES");
+    EXPECT_EQ(status(), msg_text(kMsgToleranceSheetStatus));  // whole in the status line
     EXPECT_NE(test_state_flag(kFlagToleranceSheet), 0);
     // Class-2 defaults in cells that may show one; RDT has none.
     const Cell* spt = find(kCmdSptL, 1);
@@ -353,6 +354,7 @@ TEST_F(ToleranceSheets, TwoLinesASurfaceWhenTheWindowIsNarrow) {
 TEST_F(ToleranceSheets, ElementSheetShowsTheElementsDefaults) {
     open("element_tolerance_sheet");
     EXPECT_STREQ(sheet_title(), "ELEMENT TOLERANCES");
+    EXPECT_EQ(status(), msg_text(kMsgElementSheetStatus));
     EXPECT_NE(test_state_flag(kFlagToleranceSheet), 0);
     // The singlet's element defaults (worked out in the element list's test): 0.07 mm, 0.08
     // degrees, on its first surface.
