@@ -30,19 +30,12 @@ constexpr int kDefinitionWidth = 30;
 constexpr char kOperandContext = 'O';
 constexpr double kNewOperandWeight = 1.0;
 
-void print_sheet() {
-    print_operands_sheet();
-}
-
 int level_rows();
 
-SheetKit kitted() {
-    return SheetKit{
-        .revert_message = kMsgOperandsSheetRevertCopy, .print = print_sheet, .rows = level_rows};
-}
-
 struct Sheet {
-    SheetKit kit{kitted()};
+    SheetKit kit{.revert_message = kMsgOperandsSheetRevertCopy,
+                 .print = print_operands_sheet,
+                 .rows = level_rows};
     OperandSheetState shared;
 };
 
@@ -481,6 +474,5 @@ int operands_sheet_event(GridEvent& event) {
 void reset_operand_sheet() {
     Sheet& s = sheet();
     sheet_release_copy(s.kit, 0);
-    s.kit = kitted();
-    s.shared = OperandSheetState{};
+    s = Sheet{};
 }

@@ -33,19 +33,12 @@ constexpr int kParamVariableType = 1258;  // the type asked by name
 constexpr int kCommandCellWidth = 40;
 constexpr int kTypeWidth = 6;
 
-void print_sheet() {
-    print_variables_sheet();
-}
-
 int level_rows();
 
-SheetKit kitted() {
-    return SheetKit{
-        .revert_message = kMsgVariablesSheetRevertCopy, .print = print_sheet, .rows = level_rows};
-}
-
 struct VariableSheetState {
-    SheetKit kit{kitted()};
+    SheetKit kit{.revert_message = kMsgVariablesSheetRevertCopy,
+                 .print = print_variables_sheet,
+                 .rows = level_rows};
     bool open = false;  // opened and not yet closed for good
     bool context_pushed = false;
     std::string command;  // the text of the command cell
@@ -519,8 +512,5 @@ int variables_sheet_event(GridEvent& event) {
 void reset_variable_sheet() {
     VariableSheetState& s = sheet();
     sheet_release_copy(s.kit, 0);
-    s.kit = kitted();
-    s.open = false;
-    s.context_pushed = false;
-    s.command.clear();
+    s = VariableSheetState{};
 }
