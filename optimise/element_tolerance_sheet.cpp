@@ -139,12 +139,8 @@ const SheetEvents kEvents{
 
 int cmd_open_element_tolerance_sheet() {
     if (!has_elements(lens_element_marks())) return kMsgNoLensElement;
-    const int rc =
-        push_command_level(element_sheet_callback, image_surface() + kRowsBesideSurfaces, 0);
-    if (rc != 0) return rc;
-    set_level_option();
-    status_msg(kMsgElementSheetStatus);
-    return 0;
+    return sheet_push(element_sheet_callback, image_surface() + kRowsBesideSurfaces,
+                      kMsgElementSheetStatus);
 }
 
 int element_sheet_callback(GridEvent& event) {

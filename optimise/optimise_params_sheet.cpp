@@ -203,11 +203,7 @@ void print_optimise_params_sheet() {
 
 int open_optimise_params_sheet() {
     if (params() == nullptr) return set_error_msg(kMsgOutOfMemory);
-    const int rc = push_command_level(optimise_params_sheet_event, kOptimiseParamsRows, 0);
-    if (rc != 0) return rc;
-    set_level_option();
-    status_msg(kMsgChooseSetting);
-    return 0;
+    return sheet_push(optimise_params_sheet_event, kOptimiseParamsRows, kMsgChooseSetting);
 }
 
 void reset_optimise_params_sheet() {

@@ -329,11 +329,8 @@ void tolerance_cell_status(GridEvent& event, double value, int switch_value) {
 }
 
 int cmd_open_tolerance_sheet() {
-    const int rc = push_command_level(tolerance_sheet_callback, rows_for(wants_two_lines()), 0);
-    if (rc != 0) return rc;
-    set_level_option();
-    status_msg(kMsgToleranceSheetStatus);
-    return 0;
+    return sheet_push(tolerance_sheet_callback, rows_for(wants_two_lines()),
+                      kMsgToleranceSheetStatus);
 }
 
 int tolerance_sheet_callback(GridEvent& event) {

@@ -10,6 +10,7 @@
 #include "platform/state_reset.h"
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
+#include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
@@ -37,6 +38,13 @@ SheetKitGlobals& sheet_kit_globals() {
 
 void reset_sheet_kit() {
     g_kit = SheetKitGlobals{};
+}
+
+int sheet_push(LevelHandler handler, int rows, int status_message) {
+    if (const int rc = push_command_level(handler, rows, 0); rc != 0) return rc;
+    set_level_option();
+    status_msg(status_message);
+    return 0;
 }
 
 void sheet_take_copy(SheetKit& kit) {

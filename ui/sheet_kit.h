@@ -33,6 +33,10 @@ SheetKitGlobals& sheet_kit_globals();
 // A fresh process's state; the sheets' own records are reset by their owners.
 void reset_sheet_kit();
 
+// Pushes a sheet's level (rows lines, sized by them) with the level option, and shows the
+// status message: 0 or the push's failure.
+int sheet_push(LevelHandler handler, int rows, int status_message);
+
 // Takes the sheet's revert copy unless it is kept or already held, and counts it.
 void sheet_take_copy(SheetKit& kit);
 // Lets the copy go: mode 1 reads the lens back from it, 0 deletes it. 0 or the reader's failure.
