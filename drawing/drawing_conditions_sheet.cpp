@@ -84,11 +84,7 @@ void toggles(int cell, std::uint8_t value) {
 
 // Runs a DL command line with the sheet's update mode (no echo), then shows the sheet again.
 int run_line(const std::string& line) {
-    const bool was_update = test_state_flag(kFlagSingleCommandUpdate) != 0;
-    set_state_flag(kFlagSingleCommandUpdate);
-    const int rc = run_command_string(line.c_str(), 0);
-    if (!was_update) clear_state_flag(kFlagSingleCommandUpdate);
-    if (rc != 0) return rc;
+    if (const int rc = sheet_run_update(line.c_str()); rc != 0) return rc;
     return sheet_rewrite(state().kit);
 }
 
@@ -218,10 +214,8 @@ int picked(const GridEvent& event) {
     }
 }
 
-int typed(const GridEvent& event) {
-    const char* text = sheet_event_text(event);
-    if (text == nullptr || text[0] == '\0') return sheet_rewrite(state().kit);
-    return run_line(text);
+int typed(const char* line, const GridEvent&) {
+    return run_line(line);
 }
 
 // The text a cell offers for editing: its value.
@@ -290,37 +284,23 @@ int cell_text(GridEvent& event) {
     return 0;
 }
 
-int closed(int end_mode) {
-    SheetKit& kit = state().kit;
-    const int rc = sheet_close(kit, end_mode);
-    if (end_mode != 1) clear_state_flag(kFlagSingleCommandUpdate);
-    return rc;
+int opening() {
+    set_level_header_rows(kHeaderRows, 0, 0);
+    return 0;
 }
+
+const SheetEvents kEvents{
+    .opening = opening,
+    .cell_text = cell_text,
+    .edited = value_entered,
+    .activated = picked,
+    .typed = typed,
+};
 
 }  // namespace
 
 int drawing_conditions_event(GridEvent& event) {
-    SheetKit& kit = state().kit;
-    switch (event.code) {
-        case kLevelEventShown:
-            set_level_header_rows(kHeaderRows, 0, 0);
-            return sheet_open(kit);
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return closed(event.argument);
-        case kLevelEventCellChanged:
-            return cell_text(event);
-        case kLevelEventEdited:
-            return value_entered(event);
-        case kLevelEventActivate:
-            return picked(event);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return typed(event);
-        default:
-            return sheet_rewrite(kit);
-    }
+    return sheet_dispatch(state().kit, kEvents, event);
 }
 
 void drawing_conditions_layout() {

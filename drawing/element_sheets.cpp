@@ -34,7 +34,9 @@ void print_side_sheet();
 void print_defaults_sheet();
 
 struct ElementSheetsState {
-    SheetKit element{kMsgElementRevertCopy, print_element_sheet};
+    SheetKit element{.revert_message = kMsgElementRevertCopy,
+                     .print = print_element_sheet,
+                     .state_flag = kFlagElementSheet};
     SheetKit side{0, print_side_sheet};
     SheetKit defaults{0, print_defaults_sheet};
     int surface = -1;         // the element's first surface
@@ -292,14 +294,7 @@ void end_line() {
 
 // Line k of a message whose lines are the labels of one sheet.
 void label_line(int message, int k) {
-    const std::string all = msg_text(message);
-    std::size_t from = 0;
-    for (int i = 0; i < k && from != std::string::npos; ++i) {
-        from = all.find('\n', from);
-        if (from != std::string::npos) ++from;
-    }
-    if (from == std::string::npos) return;
-    sheet_text(all.substr(from, all.find('\n', from) - from).c_str());
+    sheet_text(sheet_message_line(message, k).c_str());
 }
 
 void number(int command, int index, double value) {
@@ -468,9 +463,7 @@ void print_defaults_sheet() {
     end_line();
 }
 
-int typed(const GridEvent& event, const SheetKit& kit) {
-    const char* text = sheet_event_text(event);
-    if (text == nullptr || text[0] == '\0') return sheet_rewrite(kit);
+int typed(const char* text, const SheetKit& kit) {
     const int rc = run_with_element_current(text);
     if (rc != 0) return rc;
     return sheet_rewrite(kit);
@@ -528,34 +521,77 @@ int element_button(const GridEvent& event) {
     }
 }
 
-int element_leave(int end_mode) {
+int element_opening() {
     ElementSheetsState& st = state();
-    if (end_mode == 1) return sheet_close(st.element, 1);
-    const int rc = sheet_close(st.element, end_mode);
-    clear_state_flag(kFlagSingleCommandUpdate);
-    clear_state_flag(kFlagElementSheet);
+    if (st.grown_mark) {
+        st.grown_mark = false;
+        const ElementDrawing* e = element();
+        msg_box(kMsgElementDiameterGrown,
+                element_number_text(e != nullptr ? e->diameter : 0.0).c_str());
+    }
+    set_state_flag(kFlagElementSheet);
+    if (element() != nullptr) compute_element_geometry(st.surface);
+    return 0;
+}
+
+int element_edited(const GridEvent& event) {
+    ElementSheetsState& st = state();
+    const int rc = value_entered(event, st.element);
+    if (element() != nullptr) compute_element_geometry(st.surface);
+    if (rc == 0) return sheet_rewrite(st.element);
+    return rc;
+}
+
+// OK draws the element as it was left.
+void element_left(int end_mode) {
+    ElementSheetsState& st = state();
     if (end_mode == 0 && element() != nullptr && is_element_start(st.surface)) {
         compute_element_geometry(st.surface);
         status_msg(draw_element_drawing());
     }
-    return rc;
 }
 
-// The sheets without a lens copy: Cancel gives back what they showed when they opened.
-int small_sheet_leave(SheetKit& kit, int end_mode, bool side) {
-    if (end_mode == 1) return sheet_close(kit, 1);
-    if (end_mode == -1) {
-        if (side) {
-            if (ElementSide* s = shown_side()) *s = state().side_before;
-        } else {
-            lens_data().element_drawing_defaults = state().defaults_before;
-        }
-    }
-    const int rc = sheet_close(kit, end_mode);
-    // The element sheet below still edits in update mode.
+// The sheets without a lens copy: Cancel gives back what they showed when they opened; the
+// element sheet below still edits in update mode.
+void small_sheet_left() {
     if (test_state_flag(kFlagElementSheet) == 0) clear_state_flag(kFlagSingleCommandUpdate);
-    return rc;
 }
+
+void side_leaving(int end_mode) {
+    if (end_mode != -1) return;
+    if (ElementSide* s = shown_side()) *s = state().side_before;
+}
+
+void defaults_leaving(int end_mode) {
+    if (end_mode == -1) lens_data().element_drawing_defaults = state().defaults_before;
+}
+
+const SheetEvents kElementEvents{
+    .opening = element_opening,
+    .left = element_left,
+    .cell_text = cell_text,
+    .edited = element_edited,
+    .activated = element_button,
+    .typed = [](const char* line, const GridEvent&) { return typed(line, state().element); },
+};
+
+const SheetEvents kSideEvents{
+    .leaving = side_leaving,
+    .left = [](int) { small_sheet_left(); },
+    .keeps_update_mode = true,
+    .cell_text = cell_text,
+    .edited = [](const GridEvent& event) { return value_entered(event, state().side); },
+    .typed = [](const char* line, const GridEvent&) { return typed(line, state().side); },
+};
+
+const SheetEvents kDefaultsEvents{
+    .leaving = defaults_leaving,
+    .left = [](int) { small_sheet_left(); },
+    .keeps_update_mode = true,
+    .cell_text = cell_text,
+    .edited = [](const GridEvent& event) { return value_entered(event, state().defaults); },
+    .typed = [](const char* line, const GridEvent&) { return typed(line, state().defaults); },
+};
 
 }  // namespace
 
@@ -591,80 +627,15 @@ int cmd_open_element_defaults_sheet() {
 }
 
 int element_sheet_event(GridEvent& event) {
-    ElementSheetsState& st = state();
-    switch (event.code) {
-        case kLevelEventShown:
-            if (st.grown_mark) {
-                st.grown_mark = false;
-                const ElementDrawing* e = element();
-                msg_box(kMsgElementDiameterGrown,
-                        element_number_text(e != nullptr ? e->diameter : 0.0).c_str());
-            }
-            set_state_flag(kFlagElementSheet);
-            if (element() != nullptr) compute_element_geometry(st.surface);
-            return sheet_open(st.element);
-        case kLevelEventMayClose:
-            return sheet_may_close(st.element);
-        case kLevelEventChange:
-            return element_leave(event.argument);
-        case kLevelEventCellChanged:
-            return cell_text(event);
-        case kLevelEventEdited: {
-            const int rc = value_entered(event, st.element);
-            if (element() != nullptr) compute_element_geometry(st.surface);
-            if (rc == 0) return sheet_rewrite(st.element);
-            return rc;
-        }
-        case kLevelEventActivate:
-            return element_button(event);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return typed(event, st.element);
-        default:
-            return sheet_rewrite(st.element);
-    }
+    return sheet_dispatch(state().element, kElementEvents, event);
 }
 
 int side_sheet_event(GridEvent& event) {
-    ElementSheetsState& st = state();
-    switch (event.code) {
-        case kLevelEventShown:
-            return sheet_open(st.side);
-        case kLevelEventMayClose:
-            return 1;
-        case kLevelEventChange:
-            return small_sheet_leave(st.side, event.argument, true);
-        case kLevelEventCellChanged:
-            return cell_text(event);
-        case kLevelEventEdited:
-            return value_entered(event, st.side);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return typed(event, st.side);
-        default:
-            return sheet_rewrite(st.side);
-    }
+    return sheet_dispatch(state().side, kSideEvents, event);
 }
 
 int element_defaults_event(GridEvent& event) {
-    ElementSheetsState& st = state();
-    switch (event.code) {
-        case kLevelEventShown:
-            return sheet_open(st.defaults);
-        case kLevelEventMayClose:
-            return 1;
-        case kLevelEventChange:
-            return small_sheet_leave(st.defaults, event.argument, false);
-        case kLevelEventCellChanged:
-            return cell_text(event);
-        case kLevelEventEdited:
-            return value_entered(event, st.defaults);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return typed(event, st.defaults);
-        default:
-            return sheet_rewrite(st.defaults);
-    }
+    return sheet_dispatch(state().defaults, kDefaultsEvents, event);
 }
 
 void reset_element_sheets() {

@@ -26,7 +26,9 @@ constexpr int kHeaderRows = 1;
 constexpr int kRowsBesideSurfaces = 2;
 
 struct ElementSheetState {
-    SheetKit kit{kMsgElementToleranceSheetRevertCopy, fill_element_sheet};
+    SheetKit kit{.revert_message = kMsgElementToleranceSheetRevertCopy,
+                 .print = fill_element_sheet,
+                 .state_flag = kFlagToleranceSheet};
 };
 
 ElementSheetState& state() {
@@ -113,66 +115,36 @@ int value_entered(const GridEvent& event) {
     return sheet_rewrite(state().kit);
 }
 
-int line_typed(const GridEvent& event) {
-    const char* text = sheet_event_text(event);
-    if (text == nullptr || text[0] == '\0') return sheet_rewrite(state().kit);
-    const bool was_update = test_state_flag(kFlagSingleCommandUpdate) != 0;
-    set_state_flag(kFlagSingleCommandUpdate);
-    const int rc = run_command_string(text, 0);
-    if (!was_update) clear_state_flag(kFlagSingleCommandUpdate);
-    if (rc != 0) return rc;
+int line_typed(const char* line, const GridEvent&) {
+    if (const int rc = sheet_run_update(line); rc != 0) return rc;
     return sheet_rewrite(state().kit);
 }
 
-int opened() {
+int opening() {
     for (int s = 1; s <= image_surface(); ++s) {
         if (ensure_surface_tolerances(s) == nullptr) return kMsgOutOfMemory;
     }
     set_level_header_rows(kHeaderRows, 0, 0);
-    set_state_flag(kFlagToleranceSheet);
-    return sheet_open(state().kit);
+    return 0;
 }
 
-int closed(int end_mode) {
-    const int rc = sheet_close(state().kit, end_mode);
-    if (end_mode != 1) {
-        clear_state_flag(kFlagSingleCommandUpdate);
-        clear_state_flag(kFlagToleranceSheet);
-    }
-    return rc;
-}
+const SheetEvents kEvents{
+    .opening = opening,
+    .cell_text = cell_status,
+    .edited = value_entered,
+    .typed = line_typed,
+};
 
 }  // namespace
 
 int cmd_open_element_tolerance_sheet() {
     if (!has_elements(lens_element_marks())) return kMsgNoLensElement;
-    const int rc =
-        push_command_level(element_sheet_callback, image_surface() + kRowsBesideSurfaces, 0);
-    if (rc != 0) return rc;
-    set_level_option();
-    status_msg(kMsgElementSheetStatus);
-    return 0;
+    return sheet_push(element_sheet_callback, image_surface() + kRowsBesideSurfaces,
+                      kMsgElementSheetStatus);
 }
 
 int element_sheet_callback(GridEvent& event) {
-    SheetKit& kit = state().kit;
-    switch (event.code) {
-        case kLevelEventShown:
-            return opened();
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return closed(event.argument);
-        case kLevelEventCellChanged:
-            return cell_status(event);
-        case kLevelEventEdited:
-            return value_entered(event);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return line_typed(event);
-        default:
-            return sheet_rewrite(kit);
-    }
+    return sheet_dispatch(state().kit, kEvents, event);
 }
 
 void fill_element_sheet() {

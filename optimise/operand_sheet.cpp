@@ -30,12 +30,12 @@ constexpr int kDefinitionWidth = 30;
 constexpr char kOperandContext = 'O';
 constexpr double kNewOperandWeight = 1.0;
 
-void print_sheet() {
-    print_operands_sheet();
-}
+int level_rows();
 
 struct Sheet {
-    SheetKit kit{kMsgOperandsSheetRevertCopy, print_sheet};
+    SheetKit kit{.revert_message = kMsgOperandsSheetRevertCopy,
+                 .print = print_operands_sheet,
+                 .rows = level_rows};
     OperandSheetState shared;
 };
 
@@ -77,8 +77,11 @@ int sheet_rows() {
     return std::max(2, count() + 1);
 }
 
+int level_rows() {
+    return sheet_rows() + kHeaderRows;
+}
+
 int rewrite() {
-    set_level_rows(sheet_rows() + kHeaderRows);
     return sheet_rewrite(sheet().kit);
 }
 
@@ -105,11 +108,12 @@ void delete_all_operands() {
 
 // The rows an event covers, clamped to the operands: false when none is left.
 bool rows_of(const GridEvent& event, int* first, int* last) {
-    const int a = event.first_index;
-    const int b = event.first_index + event.range_rows;
-    *first = std::max(0, std::min(a, b));
-    *last = std::min(count() - 1, std::max(a, b));
-    return *first <= *last;
+    return sheet_selected_rows(event, 0, count() - 1, first, last);
+}
+
+void row_limits(int* lo, int* hi) {
+    *lo = 0;
+    *hi = count() - 1;
 }
 
 double number_of(const GridEvent& event, bool* ok) {
@@ -212,15 +216,16 @@ int insert_row(const GridEvent& event) {
     return rewrite();
 }
 
-void copy_rows(int first, int last) {
+int copy_rows(int first, int last) {
     std::vector<OperandSheetRow>& clip = sheet().shared.clipboard;
     clip.clear();
     for (int i = first; i <= last; ++i) clip.push_back({tables().operands[i], {left(i), right(i)}});
+    return 0;
 }
 
 int paste_rows(const GridEvent& event) {
     const std::vector<OperandSheetRow>& clip = sheet().shared.clipboard;
-    if (clip.empty()) return rewrite();
+    if (clip.empty()) return 0;
     const int at =
         std::clamp(std::min(event.first_index, event.first_index + event.range_rows), 0, count());
     // A reference must point above the row that holds it: operands are evaluated in order.
@@ -238,7 +243,7 @@ int paste_rows(const GridEvent& event) {
         right(at + k) = clip[k].tokens[1];
     }
     tables().chain_compiled = false;
-    return rewrite();
+    return 0;
 }
 
 int reverse_rows(const GridEvent& event) {
@@ -266,12 +271,15 @@ int reverse_rows(const GridEvent& event) {
 }
 
 // Rows first..last emptied; cut keeps them for a paste first.
-int empty_rows(const GridEvent& event, bool keep) {
+int clear_rows(int first, int last) {
+    for (int i = first; i <= last; ++i) clear_row(i);
+    return 0;
+}
+
+int empty_rows(const GridEvent& event) {
     int first = 0;
     int last = 0;
-    if (!rows_of(event, &first, &last)) return rewrite();
-    if (keep) copy_rows(first, last);
-    for (int i = first; i <= last; ++i) clear_row(i);
+    if (rows_of(event, &first, &last)) clear_rows(first, last);
     return rewrite();
 }
 
@@ -321,9 +329,8 @@ int shown() {
     return rewrite();
 }
 
-int closed(int end_mode) {
+void leaving(int) {
     Sheet& s = sheet();
-    if (end_mode == 1) return sheet_close(s.kit, 1);
     if (s.shared.open) {
         remove_unused_rows();
         // Leaving operand entry compiles the chain and takes the context letter O off.
@@ -332,12 +339,9 @@ int closed(int end_mode) {
     }
     s.shared = OperandSheetState{};
     clear_state_flag(kFlagOperandsSheetOpen);
-    return sheet_close(s.kit, end_mode);
 }
 
-int typed(const GridEvent& event) {
-    const char* text = sheet_event_text(event);
-    if (text[0] == '\0') return rewrite();
+int typed(const char* text, const GridEvent&) {
     const int rc = run_command_string(text, 0);
     if (rc != 0 || level_count() == 0) return rc;
     return rewrite();
@@ -368,6 +372,35 @@ int cell_text(GridEvent& event) {
     sheet_edit_text(event, text);
     return 0;
 }
+
+// Insert, delete and reverse; nothing else is the sheet's.
+int row_edit(GridEvent& event) {
+    switch (event.code) {
+        case kGridActionInsert:
+            return insert_row(event);
+        case kGridActionDelete:
+            return empty_rows(event);
+        case kGridActionReverse:
+            return reverse_rows(event);
+        default:
+            return 0;
+    }
+}
+
+const SheetEvents kEvents{
+    .opening = shown,
+    .opens_itself = true,
+    .leaving = leaving,
+    .cell_text = cell_text,
+    .edited = value_entered,
+    .activated = toggled,
+    .typed = typed,
+    .row_limits = row_limits,
+    .copy_rows = copy_rows,
+    .clear_rows = clear_rows,
+    .paste_rows = paste_rows,
+    .other = row_edit,
+};
 
 const platform::StateReset operand_sheet_state_reset{"optimise/operand_sheet", reset_operand_sheet,
                                                      platform::ResetLayer::feature};
@@ -435,47 +468,11 @@ void print_operands_sheet() {
 }
 
 int operands_sheet_event(GridEvent& event) {
-    SheetKit& kit = sheet().kit;
-    switch (event.code) {
-        case kLevelEventShown:
-            return shown();
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return closed(event.argument);
-        case kLevelEventCellChanged:
-            return cell_text(event);
-        case kLevelEventEdited:
-            return value_entered(event);
-        case kLevelEventActivate:
-            return toggled(event);
-        case kGridActionInsert:
-            return insert_row(event);
-        case kGridActionDelete:
-            return empty_rows(event, false);
-        case kGridActionCut:
-            return empty_rows(event, true);
-        case kGridActionCopy: {
-            int first = 0;
-            int last = 0;
-            if (rows_of(event, &first, &last)) copy_rows(first, last);
-            return 0;
-        }
-        case kGridActionPaste:
-            return paste_rows(event);
-        case kGridActionReverse:
-            return reverse_rows(event);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return typed(event);
-        default:
-            return 0;
-    }
+    return sheet_dispatch(sheet().kit, kEvents, event);
 }
 
 void reset_operand_sheet() {
     Sheet& s = sheet();
     sheet_release_copy(s.kit, 0);
-    s.kit = SheetKit{kMsgOperandsSheetRevertCopy, print_sheet};
-    s.shared = OperandSheetState{};
+    s = Sheet{};
 }

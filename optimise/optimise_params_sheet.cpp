@@ -42,22 +42,8 @@ OptimiseParams* params() {
     return lens_data().optimise_params;
 }
 
-// Line k (0-based) of a message of several lines.
-std::string label_line(int message, int k) {
-    const char* t = msg_text(message);
-    std::string s = t != nullptr ? t : "";
-    for (int i = 0; i < k; ++i) {
-        const std::size_t cut = s.find('\n');
-        if (cut == std::string::npos) return {};
-        s.erase(0, cut + 1);
-    }
-    const std::size_t cut = s.find('\n');
-    if (cut != std::string::npos) s.resize(cut);
-    return s;
-}
-
 void label(int row) {
-    const std::string t = label_line(kMsgOptimiseParamsLabels, row);
+    const std::string t = sheet_message_line(kMsgOptimiseParamsLabels, row);
     sheet_text(t.c_str());
     text_spaces(kLabelWidth - static_cast<int>(t.size()));
 }
@@ -110,11 +96,7 @@ std::string command_word(int command) {
 // Runs a parameter command line with the sheet's update mode (no echo), then shows the sheet
 // again.
 int run_line(const std::string& line) {
-    const bool was_update = test_state_flag(kFlagSingleCommandUpdate) != 0;
-    set_state_flag(kFlagSingleCommandUpdate);
-    const int rc = run_command_string(line.c_str(), 0);
-    if (!was_update) clear_state_flag(kFlagSingleCommandUpdate);
-    if (rc != 0) return rc;
+    if (const int rc = sheet_run_update(line.c_str()); rc != 0) return rc;
     return sheet_rewrite(state().kit);
 }
 
@@ -172,17 +154,16 @@ int cell_text(GridEvent& event) {
     return 0;
 }
 
-int typed(const GridEvent& event) {
-    const char* text = sheet_event_text(event);
-    if (text[0] == '\0') return sheet_rewrite(state().kit);
-    return run_line(text);
+int typed(const char* line, const GridEvent&) {
+    return run_line(line);
 }
 
-int closed(int end_mode) {
-    const int rc = sheet_close(state().kit, end_mode);
-    if (end_mode != 1) clear_state_flag(kFlagSingleCommandUpdate);
-    return rc;
-}
+const SheetEvents kEvents{
+    .cell_text = cell_text,
+    .edited = edited,
+    .activated = picked,
+    .typed = typed,
+};
 
 const platform::StateReset optimise_params_sheet_state_reset{
     "optimise/optimise_params_sheet", reset_optimise_params_sheet, platform::ResetLayer::feature};
@@ -190,26 +171,7 @@ const platform::StateReset optimise_params_sheet_state_reset{
 }  // namespace
 
 int optimise_params_sheet_event(GridEvent& event) {
-    SheetKit& kit = state().kit;
-    switch (event.code) {
-        case kLevelEventShown:
-            return sheet_open(kit);
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return closed(event.argument);
-        case kLevelEventCellChanged:
-            return cell_text(event);
-        case kLevelEventEdited:
-            return edited(event);
-        case kLevelEventActivate:
-            return picked(event);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return typed(event);
-        default:
-            return sheet_rewrite(kit);
-    }
+    return sheet_dispatch(state().kit, kEvents, event);
 }
 
 void print_optimise_params_sheet() {
@@ -241,11 +203,7 @@ void print_optimise_params_sheet() {
 
 int open_optimise_params_sheet() {
     if (params() == nullptr) return set_error_msg(kMsgOutOfMemory);
-    const int rc = push_command_level(optimise_params_sheet_event, kOptimiseParamsRows, 0);
-    if (rc != 0) return rc;
-    set_level_option();
-    status_msg(kMsgChooseSetting);
-    return 0;
+    return sheet_push(optimise_params_sheet_event, kOptimiseParamsRows, kMsgChooseSetting);
 }
 
 void reset_optimise_params_sheet() {

@@ -35,12 +35,12 @@ constexpr int kParamVariableType = 1258;  // the type asked by name
 constexpr int kCommandCellWidth = 40;
 constexpr int kTypeWidth = 6;
 
-void print_sheet() {
-    print_variables_sheet();
-}
+int level_rows();
 
 struct VariableSheetState {
-    SheetKit kit{kMsgVariablesSheetRevertCopy, print_sheet};
+    SheetKit kit{.revert_message = kMsgVariablesSheetRevertCopy,
+                 .print = print_variables_sheet,
+                 .rows = level_rows};
     bool open = false;  // opened and not yet closed for good
     bool context_pushed = false;
     std::string command;  // the text of the command cell
@@ -67,27 +67,16 @@ int sheet_rows() {
     return std::max(2, count() + 1);
 }
 
+int level_rows() {
+    return sheet_rows() + kVariableSheetHeaderRows;
+}
+
 int rewrite() {
-    set_level_rows(sheet_rows() + kVariableSheetHeaderRows);
     return sheet_rewrite(sheet().kit);
 }
 
-// Line k (0-based) of a message of several lines.
-std::string message_line(int message, int k) {
-    const char* t = msg_text(message);
-    std::string s = t != nullptr ? t : "";
-    for (int i = 0; i < k; ++i) {
-        const std::size_t cut = s.find('\n');
-        if (cut == std::string::npos) return {};
-        s.erase(0, cut + 1);
-    }
-    const std::size_t cut = s.find('\n');
-    if (cut != std::string::npos) s.resize(cut);
-    return s;
-}
-
 void label(int k) {
-    sheet_text(message_line(kMsgVariablesSheetLabels, k).c_str());
+    sheet_text(sheet_message_line(kMsgVariablesSheetLabels, k).c_str());
     sheet_text(" ");
 }
 
@@ -385,9 +374,7 @@ int cell_text(GridEvent& event) {
     return 0;
 }
 
-int typed(const GridEvent& event) {
-    const char* text = sheet_event_text(event);
-    if (text[0] == '\0') return rewrite();
+int typed(const char* text, const GridEvent&) {
     const int rc = run_command_string(text, 0);
     if (rc != 0 || level_count() == 0) return rc;
     return rewrite();
@@ -409,9 +396,8 @@ int shown() {
     return rewrite();
 }
 
-int closed(int end_mode) {
+void leaving(int) {
     VariableSheetState& s = sheet();
-    if (end_mode == 1) return sheet_close(s.kit, 1);
     if (s.open) {
         // Leaving variable entry stores the values, sorts the variables, sets the lens up and
         // takes the context letter V off.
@@ -421,7 +407,6 @@ int closed(int end_mode) {
     s.open = false;
     s.context_pushed = false;
     s.command.clear();
-    return sheet_close(s.kit, end_mode);
 }
 
 void toggles(int item, std::uint8_t on) {
@@ -433,6 +418,17 @@ void toggles(int item, std::uint8_t on) {
 void int_cell(int item, int row, int value) {
     sheet_int_cell(item, row, value, 4);
 }
+
+const SheetEvents kEvents{
+    .opening = shown,
+    .opens_itself = true,
+    .leaving = leaving,
+    .cell_text = cell_text,
+    .edited = value_entered,
+    .activated = picked,
+    .typed = typed,
+    .quiet_otherwise = true,
+};
 
 const platform::StateReset variable_sheet_state_reset{
     "optimise/variable_sheet", reset_variable_sheet, platform::ResetLayer::feature};
@@ -482,7 +478,7 @@ void print_variables_sheet() {
     text_newline();
     for (int k = 0; k < 3; ++k) {
         text_hotspot(kGridKindButton | (kVariableCellVaryCurvatures + k), 0);
-        sheet_text(message_line(kMsgVaryClassButtons, k).c_str());
+        sheet_text(sheet_message_line(kMsgVaryClassButtons, k).c_str());
         sheet_text("  ");
     }
     label(7);
@@ -532,33 +528,11 @@ void print_variables_sheet() {
 }
 
 int variables_sheet_event(GridEvent& event) {
-    SheetKit& kit = sheet().kit;
-    switch (event.code) {
-        case kLevelEventShown:
-            return shown();
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return closed(event.argument);
-        case kLevelEventCellChanged:
-            return cell_text(event);
-        case kLevelEventEdited:
-            return value_entered(event);
-        case kLevelEventActivate:
-            return picked(event);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return typed(event);
-        default:
-            return 0;
-    }
+    return sheet_dispatch(sheet().kit, kEvents, event);
 }
 
 void reset_variable_sheet() {
     VariableSheetState& s = sheet();
     sheet_release_copy(s.kit, 0);
-    s.kit = SheetKit{kMsgVariablesSheetRevertCopy, print_sheet};
-    s.open = false;
-    s.context_pushed = false;
-    s.command.clear();
+    s = VariableSheetState{};
 }

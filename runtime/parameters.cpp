@@ -10,6 +10,7 @@
 
 #include "platform/state_reset.h"
 #include "platform/ui.h"
+#include "runtime/arg_cells.h"
 #include "runtime/definitions.h"
 #include "runtime/dispatch.h"
 #include "runtime/lens_data_guard.h"
@@ -481,6 +482,25 @@ int select_param_list(int n) {
     const int r = d != nullptr ? select_value_list(*d) : kMsgEmptyList;
     if (r != 0) clear_value_list();
     return r;
+}
+
+int param_choices_default_one(int choices, int argument) {
+    if (select_param_list(choices) != 0) return 0;
+    const ArgCell one = int_cell(1);
+    set_param_default(argument, &one);
+    return 0;
+}
+
+int param_choices_first_only(int choices, bool first_only) {
+    if (select_param_list(choices) != 0) return 0;
+    if (!first_only || value_list_count() <= 1) return 0;
+    const char* first = value_list_first(0);
+    const char* second = value_list_second(0);
+    const std::string word = first != nullptr ? first : "";
+    const std::string value = second != nullptr ? second : "";
+    start_built_list();
+    add_built_list_entry(word, value);
+    return 0;
 }
 
 int param_value_kind(int n) {

@@ -86,6 +86,13 @@ const char* param_display_name(const ParamDescriptor& d);
 int select_value_list(const ParamDescriptor& d);
 // 0 or -43 (or a list handler's failure); on failure the current list is emptied.
 int select_param_list(int n);
+// The handlers that offer a parameter's choices. Parameter `choices`'s list made current and the
+// default of parameter `argument` preset to its entry of value 1; 0 (a list that cannot be
+// selected leaves no list and no default).
+int param_choices_default_one(int choices, int argument);
+// Parameter `choices`'s list made current, cut to its first entry when first_only (the other
+// entries do not apply, as a focus does not to an afocal lens); 0.
+int param_choices_first_only(int choices, bool first_only);
 // 0 none, 1 a list-table list, 2 the same with a required list value, 3 a handler-built list,
 // 4 the same with a required list value.
 int param_value_kind(int n);

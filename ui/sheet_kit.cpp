@@ -1,17 +1,23 @@
 #include "ui/sheet_kit.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "lens/lens_data.h"
 #include "lens/lens_file_commands.h"
 #include "platform/state_reset.h"
 #include "runtime/command_context.h"
 #include "runtime/dispatch.h"
+#include "runtime/messages.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "trace/lens_setup.h"
+#include "trace/scoped_value.h"
 #include "ui/grid_cells.h"
+#include "ui/grid_control.h"
 
 namespace {
 
@@ -21,11 +27,7 @@ constexpr int kInactive = 0x8000;
 SheetKitGlobals g_kit;
 
 std::string first_line(int message) {
-    const char* t = msg_text(message);
-    std::string s = t != nullptr ? t : "";
-    const std::size_t cut = s.find('\n');
-    if (cut != std::string::npos) s.resize(cut);
-    return s;
+    return sheet_message_line(message, 0);
 }
 
 }  // namespace
@@ -36,6 +38,13 @@ SheetKitGlobals& sheet_kit_globals() {
 
 void reset_sheet_kit() {
     g_kit = SheetKitGlobals{};
+}
+
+int sheet_push(LevelHandler handler, int rows, int status_message) {
+    if (const int rc = push_command_level(handler, rows, 0); rc != 0) return rc;
+    set_level_option();
+    status_msg(status_message);
+    return 0;
 }
 
 void sheet_take_copy(SheetKit& kit) {
@@ -91,6 +100,7 @@ int sheet_run_line(const GridEvent& event) {
 }
 
 int sheet_rewrite(const SheetKit& kit) {
+    if (kit.rows != nullptr) set_level_rows(kit.rows());
     begin_level_output();
     if (kit.print != nullptr) kit.print();
     return end_level_output();
@@ -102,6 +112,117 @@ int sheet_after_change(SheetKit& kit) {
     return setup != 0 ? setup : rc;
 }
 
+bool sheet_selected_rows(const GridEvent& event, int lo, int hi, int* first, int* last) {
+    const int a = event.first_index;
+    const int b = event.last_index >= 0 ? event.last_index : a + event.range_rows;
+    *first = std::max(lo, std::min(a, b));
+    *last = std::min(hi, std::max(a, b));
+    return *first <= *last;
+}
+
+namespace {
+
+int run_in_update_mode(const char* line) {
+    const bool was_update = test_state_flag(kFlagSingleCommandUpdate) != 0;
+    set_state_flag(kFlagSingleCommandUpdate);
+    const int rc = run_command_string(line, 0);
+    if (!was_update) clear_state_flag(kFlagSingleCommandUpdate);
+    return rc;
+}
+
+}  // namespace
+
+int sheet_run_update(const char* line, int s) {
+    LensData& l = lens_data();
+    if (s < 1 || s > l.image_surface) return run_in_update_mode(line);
+    const ScopedValue<std::int32_t> at(l.current_surface, s);
+    return run_in_update_mode(line);
+}
+
+namespace {
+
+int dispatch_open(SheetKit& kit, const SheetEvents& events) {
+    if (events.opening != nullptr) {
+        if (const int rc = events.opening(); rc != 0 || events.opens_itself) return rc;
+    }
+    if (kit.state_flag != 0) set_state_flag(kit.state_flag);
+    return sheet_open(kit);
+}
+
+// Leaving for good ends the update mode the opening set and the sheet's own flag; a level
+// pushed over the sheet leaves both.
+int dispatch_close(SheetKit& kit, const SheetEvents& events, int end_mode) {
+    if (end_mode != 1 && events.leaving != nullptr) events.leaving(end_mode);
+    const int rc = sheet_close(kit, end_mode);
+    if (end_mode == 1) return rc;
+    if (!events.opens_itself) {
+        if (!events.keeps_update_mode) clear_state_flag(kFlagSingleCommandUpdate);
+        if (kit.state_flag != 0) clear_state_flag(kit.state_flag);
+    }
+    if (events.left != nullptr) events.left(end_mode);
+    return rc;
+}
+
+int dispatch_rows(SheetKit& kit, const SheetEvents& events, const GridEvent& event) {
+    int rc = 0;
+    if (event.code == kGridActionPaste) {
+        rc = events.paste_rows(event);
+    } else {
+        int lo = 0;
+        int hi = 0;
+        if (events.row_limits != nullptr) events.row_limits(&lo, &hi);
+        int first = 0;
+        int last = 0;
+        if (sheet_selected_rows(event, lo, hi, &first, &last)) {
+            rc = events.copy_rows(first, last);
+            if (rc == 0 && event.code == kGridActionCut && events.clear_rows != nullptr) {
+                rc = events.clear_rows(first, last);
+            }
+        }
+    }
+    return rc != 0 ? rc : sheet_rewrite(kit);
+}
+
+int dispatch_other(SheetKit& kit, const SheetEvents& events, GridEvent& event) {
+    if (events.other != nullptr) return events.other(event);
+    return events.quiet_otherwise ? 0 : sheet_rewrite(kit);
+}
+
+}  // namespace
+
+int sheet_dispatch(SheetKit& kit, const SheetEvents& events, GridEvent& event) {
+    switch (event.code) {
+        case kLevelEventShown:
+            return dispatch_open(kit, events);
+        case kLevelEventMayClose:
+            return sheet_may_close(kit);
+        case kLevelEventChange:
+            return dispatch_close(kit, events, event.argument);
+        case kLevelEventCellChanged:
+            return events.cell_text != nullptr ? events.cell_text(event) : 0;
+        case kLevelEventEdited:
+            return events.edited != nullptr ? events.edited(event) : sheet_rewrite(kit);
+        case kLevelEventActivate:
+            if (events.activated == nullptr) break;
+            return events.activated(event);
+        case kGridActionCut:
+        case kGridActionCopy:
+        case kGridActionPaste:
+            if (events.copy_rows == nullptr || events.paste_rows == nullptr) break;
+            return dispatch_rows(kit, events, event);
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
+            if (events.typed == nullptr) break;
+            const char* line = sheet_event_text(event);
+            if (line[0] == '\0') return sheet_rewrite(kit);
+            return events.typed(line, event);
+        }
+        default:
+            break;
+    }
+    return dispatch_other(kit, events, event);
+}
+
 const char* sheet_event_text(const GridEvent& event) {
     if (event.text != nullptr) return event.text;
     if (event.value_type == kGridValueText && event.value.text != nullptr) return event.value.text;
@@ -111,6 +232,19 @@ const char* sheet_event_text(const GridEvent& event) {
 void sheet_edit_text(GridEvent& event, const char* text) {
     if (event.text == nullptr) return;
     std::snprintf(event.text, kGridTextBufferSize, "%s", text);
+}
+
+std::string sheet_message_line(int message, int k) {
+    const char* t = msg_text(message);
+    std::string s = t != nullptr ? t : "";
+    for (int i = 0; i < k; ++i) {
+        const std::size_t cut = s.find('\n');
+        if (cut == std::string::npos) return {};
+        s.erase(0, cut + 1);
+    }
+    const std::size_t cut = s.find('\n');
+    if (cut != std::string::npos) s.resize(cut);
+    return s;
 }
 
 void sheet_number_cell(int code, int index, double value) {

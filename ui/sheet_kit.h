@@ -20,6 +20,9 @@ struct SheetKit {
     bool shown = false;         // shown since it was opened
     bool holds_copy = false;    // its revert copy exists
     bool context_pushed = false;
+    int state_flag = 0;  // set while the sheet is open (0: none); cleared when it is left for good
+    // The level's row count, set before every writing (null: the count it was pushed with).
+    int (*rows)() = nullptr;
 };
 
 // What the kit keeps for all sheets: the number of sheets that hold a revert copy.
@@ -29,6 +32,10 @@ struct SheetKitGlobals {
 SheetKitGlobals& sheet_kit_globals();
 // A fresh process's state; the sheets' own records are reset by their owners.
 void reset_sheet_kit();
+
+// Pushes a sheet's level (rows lines, sized by them) with the level option, and shows the
+// status message: 0 or the push's failure.
+int sheet_push(LevelHandler handler, int rows, int status_message);
 
 // Takes the sheet's revert copy unless it is kept or already held, and counts it.
 void sheet_take_copy(SheetKit& kit);
@@ -52,10 +59,54 @@ int sheet_after_change(SheetKit& kit);
 // The sheet written again without a set-up: begin_level_output, print, end_level_output.
 int sheet_rewrite(const SheetKit& kit);
 
+// The rows a row action selects, within lo..hi: from the anchor's item to the item at the
+// range's end (the anchor's line count further on when the end holds none). False: none left.
+bool sheet_selected_rows(const GridEvent& event, int lo, int hi, int* first, int* last);
+
+// A line run as a command in update mode, as an edited cell runs its command; at surface s when
+// s is a surface of the lens (the current surface comes back after it). The command's result.
+int sheet_run_update(const char* line, int s = -1);
+
+// What a sheet does of its own beside the kit's steps; every entry may be null.
+struct SheetEvents {
+    // Event 8: before the kit's opening (a failure is returned and nothing more done); with
+    // opens_itself the hook is the whole opening (a sheet whose entry mode owns its letter), and
+    // leaving clears none of the kit's flags.
+    int (*opening)() = nullptr;
+    bool opens_itself = false;
+    // Event 7 with an end other than 1 (the sheet is left for good): before the copy goes, and
+    // after the kit's close. keeps_update_mode: the sheet ends the update mode itself (one over
+    // another sheet that still edits in it).
+    void (*leaving)(int end_mode) = nullptr;
+    void (*left)(int end_mode) = nullptr;
+    bool keeps_update_mode = false;
+    int (*cell_text)(GridEvent& event) = nullptr;        // event 3: the cell's edit text
+    int (*edited)(const GridEvent& event) = nullptr;     // event 5: a cell's value was entered
+    int (*activated)(const GridEvent& event) = nullptr;  // event 4: a button, radio or pick
+    // Events 6 and 106 with a line (an empty one only writes the sheet again).
+    int (*typed)(const char* line, const GridEvent& event) = nullptr;
+    // Row actions cut, copy and paste: the selected rows within row_limits are copied, cut also
+    // clears them; paste has the event. The sheet is written again after each unless it failed.
+    void (*row_limits)(int* lo, int* hi) = nullptr;
+    int (*copy_rows)(int first, int last) = nullptr;
+    int (*clear_rows)(int first, int last) = nullptr;
+    int (*paste_rows)(const GridEvent& event) = nullptr;
+    // Any other event; without it the sheet is written again, or 0 with quiet_otherwise.
+    int (*other)(GridEvent& event) = nullptr;
+    bool quiet_otherwise = false;
+};
+
+// The one event procedure of a sheet: the kit's steps for opening (8), the close question (22)
+// and closing (7), the sheet's own entries for the rest.
+int sheet_dispatch(SheetKit& kit, const SheetEvents& events, GridEvent& event);
+
 // The text of a text cell or a typed line: the event's text buffer, else a text value.
 const char* sheet_event_text(const GridEvent& event);
 // Puts text into the edit-text buffer of event 3 (nothing without one).
 void sheet_edit_text(GridEvent& event, const char* text);
+
+// Line k (0-based) of a message of several lines ("" past its last).
+std::string sheet_message_line(int message, int k);
 
 // Cell writers. A number cell shows the value as text_number does, an int cell "%d" in width
 // columns (0: as it comes).

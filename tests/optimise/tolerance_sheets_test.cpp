@@ -18,6 +18,7 @@
 #include "lens/surface_tolerances.h"
 #include "optimise/element_tolerance_sheet.h"
 #include "optimise/tolerance_sheet.h"
+#include "platform/ui.h"
 #include "runtime/command_levels.h"
 #include "runtime/level_help.h"
 #include "runtime/run_state.h"
@@ -28,6 +29,8 @@
 #include "tests/entry/entry_fixture.h"
 #include "tests/support/sheet_lines.h"
 #include "ui/grid_control.h"
+#include "ui/text_area.h"
+#include "ui/window_table.h"
 
 namespace tolerance_sheets_test {
 namespace {
@@ -159,6 +162,7 @@ protected:
 TEST_F(ToleranceSheets, EditsMakeValuesGivenAndTheStatusFollowsTheSwitch) {
     open("tolerance_sheet");
     EXPECT_STREQ(sheet_title(), "SURFACE TOLERANCES");
+    EXPECT_EQ(status(), msg_text(kMsgToleranceSheetStatus));  // whole in the status line
     EXPECT_NE(test_state_flag(kFlagToleranceSheet), 0);
     // Class-2 defaults in cells that may show one; RDT has none.
     const Cell* spt = find(kCmdSptL, 1);
@@ -263,9 +267,94 @@ TEST_F(ToleranceSheets, CancelAndEscapeRestoreOkKeeps) {
     EXPECT_FALSE(std::filesystem::exists(revert_copy_path(kMsgToleranceSheetRevertCopy)));
 }
 
+// The cells of the sheet's lines that belong to surface s, line by line: the commands of each
+// line that holds one of s's cells.
+std::vector<std::vector<int>> cells_by_line(const std::vector<Line>& lines, int s) {
+    std::vector<std::vector<int>> out;
+    for (const Line& line : lines) {
+        std::vector<int> commands;
+        for (const Cell& c : line.cells) {
+            if (c.index == s && (c.item & kFieldBits) >= kCmdThtL) {
+                commands.push_back(c.item & kFieldBits);
+            }
+        }
+        if (!commands.empty()) out.push_back(commands);
+    }
+    return out;
+}
+
+// Lines narrower than a surface's line (the sheet's 84 columns, or the writer's 128) get two
+// lines a surface, under the two-line head; wide ones the single line. Either way the cells carry
+// their command and surface, and grid events edit, show and copy whole surfaces.
+TEST_F(ToleranceSheets, TwoLinesASurfaceWhenTheWindowIsNarrow) {
+    const TextArea* area = textarea(kSheetArea);
+    const int columns_before = area != nullptr ? area->columns : 0;
+    const int width_before = text_window_width(platform::kWindowSpreadsheet);
+    struct Case {
+        int columns;
+        int width;
+        bool two_lines;
+    };
+    for (const Case c : {Case{84, 128, true}, Case{200, 128, true}, Case{200, 200, false}}) {
+        SCOPED_TRACE(std::to_string(c.columns) + " columns, lines of " + std::to_string(c.width));
+        ASSERT_EQ(create_sheet_window(1999, 4, c.columns), 0);
+        set_text_window_width(platform::kWindowSpreadsheet, c.width);
+        open("tolerance_sheet");
+        ASSERT_NE(top_level(), nullptr);
+        const int image = lens_data().image_surface;
+        EXPECT_EQ(top_level()->rows, c.two_lines ? 2 * image + 8 : image + 7);
+        const std::vector<Line> lines = sheet();
+        ASSERT_GE(lines.size(), 2u);
+        const std::string head = msg_text(kMsgToleranceSheetHeadTwoLines);
+        if (c.two_lines) {
+            EXPECT_EQ(lines[0].text + "\n" + lines[1].text, head);
+            for (const Line& line : lines) {
+                EXPECT_LE(line.text.size(), std::min<std::size_t>(c.columns, c.width)) << line.text;
+            }
+        } else {
+            EXPECT_EQ(lines[0].text, msg_text(kMsgToleranceSheetHead));
+        }
+        // Surface 1's cells: the shape and medium first, then the conic and the positions.
+        const std::vector<std::vector<int>> first = cells_by_line(lines, 1);
+        const std::vector<int> upper = {kCmdRdtL, kCmdSptL, kCmdIrtL, kCmdThtL, kCmdRntL};
+        const std::vector<int> lower = {kCmdCctL, kCmdDztL, kCmdDctL, kCmdDxtL,
+                                        kCmdTltL, kCmdTbtL, kCmdVntL};
+        if (c.two_lines) {
+            ASSERT_EQ(first.size(), 2u);
+            EXPECT_EQ(first[0], upper);
+            EXPECT_EQ(first[1], lower);
+        } else {
+            ASSERT_EQ(first.size(), 1u);
+            EXPECT_EQ(first[0].size(), upper.size() + lower.size());
+        }
+        // A cell of the second line edits its own surface; its status follows.
+        ASSERT_EQ(edit(kCmdTbtL | kMayDefault, 2, 0.05), 0);
+        EXPECT_EQ(tol(2).values[kTolTbt], 0.05);
+        EXPECT_EQ(tol(2).switches[kTolTbt], 1);
+        EXPECT_EQ(cell_status(kCmdTbtL, 2), "0.05");
+        EXPECT_EQ(status(), "Given");
+        ASSERT_NE(find(kCmdTbtL, 2), nullptr);
+        EXPECT_DOUBLE_EQ(std::strtod(find(kCmdTbtL, 2)->text.c_str(), nullptr), 0.05);
+        // A range from surface 1's selector to surface 2's copies two surfaces however many
+        // lines lie between.
+        ASSERT_EQ(send(kGridActionCopy, kGridKindRowSelector, 1, 2), 0);
+        ASSERT_EQ(tolerance_sheet_clipboard().size(), 2u);
+        EXPECT_EQ(tolerance_sheet_clipboard()[1].values[kTolTbt], 0.05);
+        ASSERT_EQ(leave(-1), 0);
+        pop_command_level(true);
+        ASSERT_EQ(level_count(), 0);
+        EXPECT_FALSE(given(2, kTolTbt));
+    }
+    set_text_window_width(platform::kWindowSpreadsheet, width_before);
+    if (columns_before > 0) {
+        ASSERT_EQ(create_sheet_window(1999, 4, columns_before), 0);
+    }
+}
+
 TEST_F(ToleranceSheets, ElementSheetShowsTheElementsDefaults) {
     open("element_tolerance_sheet");
     EXPECT_STREQ(sheet_title(), "ELEMENT TOLERANCES");
+    EXPECT_EQ(status(), msg_text(kMsgElementSheetStatus));
     EXPECT_NE(test_state_flag(kFlagToleranceSheet), 0);
     // The singlet's element defaults (worked out in the element list's test): 0.07 mm, 0.08
     // degrees, on its first surface.
