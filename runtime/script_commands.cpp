@@ -77,7 +77,7 @@ int read_entry(std::FILE* f, const std::string& path, const char* name, std::str
     return inside ? 0 : 1;
 }
 
-// The call's arguments after the entry name into the script g_scripts.parameters: numbers into the
+// The call's arguments after the entry name into the script parameters: numbers into the
 // doubles, texts into the texts, in order. 0 or the message number (set as error text).
 int take_parameters() {
     g_scripts.parameters = ScriptParameters{};
