@@ -368,11 +368,10 @@ void clear_window16_label() {
     g_window.label.clear();
 }
 
+// The label goes too: the part or sheet it described belongs to the session that ended, and the
+// window is made again without it.
 void reset_window16() {
-    // The label stays: it is cleared where the window's owner ends.
-    std::string label = std::move(g_window.label);
     g_window = GraphicsTextWindowState{};
-    g_window.label = std::move(label);
 }
 
 namespace {
