@@ -22,10 +22,16 @@
 
 namespace {
 
-ReferenceRayPointSource g_ray_point = nullptr;
-SavePrompt g_save_prompt = nullptr;
-LevelHandler g_conditions_handler = nullptr;
-int (*g_conditions_rows)() = nullptr;
+// The handlers app/ installs at start: the reference ray's point, the save prompt, and the
+// conditions level with its row count.
+struct CommandDialogHooks {
+    ReferenceRayPointSource ray_point = nullptr;
+    SavePrompt save_prompt = nullptr;
+    LevelHandler conditions_handler = nullptr;
+    int (*conditions_rows)() = nullptr;
+};
+
+CommandDialogHooks g_hooks;
 
 constexpr int kCommandDrawingDialog = 809;
 constexpr int kConditionsRowsExtra = 8;
@@ -79,7 +85,7 @@ int redraw_form() {
 }  // namespace
 
 void set_reference_ray_point_source(ReferenceRayPointSource source) {
-    g_ray_point = source;
+    g_hooks.ray_point = source;
 }
 
 bool rewrite_dialog_command(int command, char* text, int size) {
@@ -88,7 +94,7 @@ bool rewrite_dialog_command(int command, char* text, int size) {
     const std::size_t prefix = std::strlen(kRefRayPrefix);
     if (out.compare(0, prefix, kRefRayPrefix) == 0) {
         double p[5] = {};
-        if (g_ray_point != nullptr) g_ray_point(p);
+        if (g_hooks.ray_point != nullptr) g_hooks.ray_point(p);
         char head[256];
         std::snprintf(head, sizeof head, "ref_ray_trace %f %f %f %f %f;", p[0], p[1], p[2], p[3],
                       p[4]);
@@ -101,22 +107,22 @@ bool rewrite_dialog_command(int command, char* text, int size) {
 }
 
 void set_save_prompt(SavePrompt prompt) {
-    g_save_prompt = prompt;
+    g_hooks.save_prompt = prompt;
 }
 
 void set_drawing_conditions_level(LevelHandler handler, int (*rows)()) {
-    g_conditions_handler = handler;
-    g_conditions_rows = rows;
+    g_hooks.conditions_handler = handler;
+    g_hooks.conditions_rows = rows;
 }
 
 int cmd_open_command_dialog() {
     const int command = current_command();
-    if (command >= kCmdNewLens && command <= kCmdNewLensValue && g_save_prompt != nullptr) {
+    if (command >= kCmdNewLens && command <= kCmdNewLensValue && g_hooks.save_prompt != nullptr) {
         // The save prompt runs commands of its own: the dialog's call is kept aside.
         ArgCell** const vector = arg_vector();
         const int count = arg_count();
         set_arg_vector(new_arg_vector(), 0);
-        const int saved = g_save_prompt();
+        const int saved = g_hooks.save_prompt();
         set_arg_vector(vector, count);
         set_current_command(command);
         if (saved == kStopped) return kStopped;
@@ -444,12 +450,13 @@ int command_dialog_event(GridEvent& event) {
             const int f = event.first_index;
             if (f < 0) {
                 if (event.code != kLevelEventActivate ||
-                    event.argument != kDrawingConditionsButton || g_conditions_handler == nullptr) {
+                    event.argument != kDrawingConditionsButton ||
+                    g_hooks.conditions_handler == nullptr) {
                     return 0;
                 }
-                const int rows = g_conditions_rows != nullptr ? g_conditions_rows() : 0;
+                const int rows = g_hooks.conditions_rows != nullptr ? g_hooks.conditions_rows() : 0;
                 const int r =
-                    push_command_level(g_conditions_handler, rows + kConditionsRowsExtra, 0);
+                    push_command_level(g_hooks.conditions_handler, rows + kConditionsRowsExtra, 0);
                 if (r == 0) set_level_option();
                 return r;
             }

@@ -53,18 +53,6 @@
 
 namespace {
 
-struct LoopState {
-    int leave = 0;
-    bool running_line = false;
-    bool exit_line_run = false;  // the exit line has run since no more input can come
-    int wait_cursor = 0;
-    bool edit_window_wanted = false;
-    bool grid_action_wanted = false;
-};
-
-LoopState g;
-GridActionRunner g_grid_runner = nullptr;
-
 constexpr int kCommandOk = 12;
 constexpr int kCommandCancel = 13;
 
@@ -100,7 +88,20 @@ public:
     }
 };
 
-FrameHandler g_frame_handler;
+// The main loop: what the running line asked for, the grid action runner, and the frame's
+// event handler.
+struct LoopState {
+    int leave = 0;
+    bool running_line = false;
+    bool exit_line_run = false;  // the exit line has run since no more input can come
+    int wait_cursor = 0;
+    bool edit_window_wanted = false;
+    bool grid_action_wanted = false;
+    GridActionRunner grid_runner = nullptr;
+    FrameHandler frame_handler;  // the frame window's events
+};
+
+LoopState g;
 
 void cancel_typed_line_run() {
     if (run_state() == kRunStateLevelLine) set_run_state(0);
@@ -191,9 +192,9 @@ void show_requested_windows() {
 // The grid's queued action runs through the grid's runner; until one is installed the request
 // is kept.
 void run_requested_grid_action() {
-    if (!g.grid_action_wanted || g_grid_runner == nullptr) return;
+    if (!g.grid_action_wanted || g.grid_runner == nullptr) return;
     g.grid_action_wanted = false;
-    g_grid_runner();
+    g.grid_runner();
 }
 
 // After a request: the leave count decides what the next pass does.
@@ -320,7 +321,7 @@ int leave_count() {
 }
 
 platform::WindowHandler* frame_handler() {
-    return &g_frame_handler;
+    return &g.frame_handler;
 }
 
 int install_main_loop() {
@@ -482,7 +483,7 @@ void beep() {
 }
 
 void set_grid_action_runner(GridActionRunner runner) {
-    g_grid_runner = runner;
+    g.grid_runner = runner;
 }
 
 bool edit_window_request_pending() {
@@ -495,7 +496,6 @@ bool grid_action_request_pending() {
 
 void reset_main_loop() {
     g = LoopState{};
-    g_grid_runner = nullptr;
 }
 
 namespace {

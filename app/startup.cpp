@@ -64,6 +64,8 @@ constexpr int kSheetRows = 4;
 constexpr int kSheetColumns = 84;
 constexpr int kTextWindowColumns = 128;
 
+constexpr int kKplVariableLimit = 300;
+
 struct StartupState {
     int platform_id = 0;
     std::string root;
@@ -76,17 +78,16 @@ struct StartupState {
     bool windows_registered = false;
     int surface_clipboard_format = 0;  // "TAVO Surface Data"
     bool reading_settings_file = false;
+    // The lens fields the command language's built-in variables are bound to.
+    void* kpl_addresses[kKplVariableLimit] = {};
 };
 
 StartupState g_state;
 
 // --- built-in variables bound to lens fields ----------------------------------------------
 
-constexpr int kKplVariableLimit = 300;
-void* g_kpl_addresses[kKplVariableLimit] = {};
-
 void bind(int entry, void* address) {
-    if (entry >= 0 && entry < kKplVariableLimit) g_kpl_addresses[entry] = address;
+    if (entry >= 0 && entry < kKplVariableLimit) g_state.kpl_addresses[entry] = address;
 }
 
 // --- helpers ----------------------------------------------------------------------------------
@@ -464,7 +465,7 @@ void bind_kpl_variables() {
 
 void* kpl_variable_address(int entry) {
     if (entry < 0 || entry >= kKplVariableLimit) return nullptr;
-    return g_kpl_addresses[entry];
+    return g_state.kpl_addresses[entry];
 }
 
 void set_window_option(int setting_id, int option, int value) {
@@ -643,7 +644,6 @@ const char* lens_title_for_caption() {
 
 void reset_startup_state() {
     g_state = StartupState{};
-    for (void*& a : g_kpl_addresses) a = nullptr;
 }
 
 namespace {

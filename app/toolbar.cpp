@@ -42,9 +42,14 @@ struct InteractiveWindow {
     int cursor_state = 0;
 };
 
-Toolbars g;
-InteractiveWindow g_window;
-PickMapper g_mapper = nullptr;
+// The toolbars, the interactive window, and the pick mapper.
+struct ToolbarState {
+    Toolbars bars;
+    InteractiveWindow window;
+    PickMapper mapper = nullptr;
+};
+
+ToolbarState g;
 
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
@@ -92,7 +97,7 @@ ToolbarEntry parse_entry(const char* text) {
 }
 
 int item_base(int message) {
-    return message == kMsgSheetToolbar ? g.main_items : 0;
+    return message == kMsgSheetToolbar ? g.bars.main_items : 0;
 }
 
 int command_base(int message) {
@@ -208,11 +213,11 @@ int load_toolbar_bitmap(const char* name, ToolbarBitmap& out, int* width, int* h
 
 int create_toolbar(int parent, int x, int y, int message) {
     (void)y;  // the backend lays its strip out itself
-    if (message == 0) return g.last_height;
+    if (message == 0) return g.bars.last_height;
     platform::UiBackend* ui = ui_or_null();
-    if (open_lists_file(0) != 0) return g.last_height;
+    if (open_lists_file(0) != 0) return g.bars.last_height;
     const int list = find_list(msg_text(message), true);
-    if (list < 0) return g.last_height;
+    if (list < 0) return g.bars.last_height;
     // The list that was current (a parameter's value list) is current again afterwards.
     const int previous_list = current_list();
     select_list(list);
@@ -233,15 +238,15 @@ int create_toolbar(int parent, int x, int y, int message) {
 
     select_list(previous_list);
     if (ui != nullptr) ui->clear_tool_strip(parent);
-    std::erase_if(g.buttons, [parent](const ToolbarButton& b) { return b.window == parent; });
+    std::erase_if(g.bars.buttons, [parent](const ToolbarButton& b) { return b.window == parent; });
     int names = 0;
     int seconds = 0;
     int tallest = 0;
     int running_x = x;
     const int base = command_base(message);
     std::vector<ToolbarButton> made;
-    if (g.enabled.size() < static_cast<std::size_t>(kToolbarItemLimit)) {
-        g.enabled.assign(static_cast<std::size_t>(kToolbarItemLimit), 0);
+    if (g.bars.enabled.size() < static_cast<std::size_t>(kToolbarItemLimit)) {
+        g.bars.enabled.assign(static_cast<std::size_t>(kToolbarItemLimit), 0);
     }
     for (int k = 0; k < count; ++k) {
         const Entry& e = entries[static_cast<std::size_t>(k)];
@@ -294,32 +299,32 @@ int create_toolbar(int parent, int x, int y, int message) {
         button.item = message == kMsgGraphicsToolbar ? -1 : item;
         // A newly registered item starts disabled until its condition is evaluated.
         if (button.item >= 0 && button.item < kToolbarItemLimit) {
-            g.enabled[static_cast<std::size_t>(button.item)] = 0;
+            g.bars.enabled[static_cast<std::size_t>(button.item)] = 0;
         }
-        g.buttons.push_back(std::move(button));
+        g.bars.buttons.push_back(std::move(button));
     }
-    if (message == kMsgMainToolbar) g.main_items = count;
-    g.last_height = (tallest > 0 ? tallest : kNoBitmapHeight) + 2 * kToolbarMargin;
+    if (message == kMsgMainToolbar) g.bars.main_items = count;
+    g.bars.last_height = (tallest > 0 ? tallest : kNoBitmapHeight) + 2 * kToolbarMargin;
     refresh_toolbar_states();
-    return g.last_height;
+    return g.bars.last_height;
 }
 
 const std::vector<ToolbarButton>& toolbar_buttons() {
-    return g.buttons;
+    return g.bars.buttons;
 }
 
 void refresh_toolbar_states() {
     platform::UiBackend* ui = ui_or_null();
     const int count = toolbar_item_count();
-    if (g.enabled.size() < static_cast<std::size_t>(kToolbarItemLimit)) {
-        g.enabled.assign(static_cast<std::size_t>(kToolbarItemLimit), 0);
+    if (g.bars.enabled.size() < static_cast<std::size_t>(kToolbarItemLimit)) {
+        g.bars.enabled.assign(static_cast<std::size_t>(kToolbarItemLimit), 0);
     }
     for (int item = 0; item < count && item < kToolbarItemLimit; ++item) {
         int enabled = 0;
         const int control = toolbar_item_state_changed(item, &enabled);
         if (control == kNoControl) continue;
-        g.enabled[static_cast<std::size_t>(item)] = enabled;
-        for (const ToolbarButton& b : g.buttons) {
+        g.bars.enabled[static_cast<std::size_t>(item)] = enabled;
+        for (const ToolbarButton& b : g.bars.buttons) {
             if (b.control == control && b.item == item && ui != nullptr) {
                 ui->enable_tool_button(b.window, control, enabled != 0);
             }
@@ -328,10 +333,10 @@ void refresh_toolbar_states() {
 }
 
 bool run_toolbar_command(int window, int command) {
-    for (const ToolbarButton& b : g.buttons) {
+    for (const ToolbarButton& b : g.bars.buttons) {
         if (b.window != window || b.control != command) continue;
-        const bool enabled = b.item < 0 || (b.item < static_cast<int>(g.enabled.size()) &&
-                                            g.enabled[static_cast<std::size_t>(b.item)] != 0);
+        const bool enabled = b.item < 0 || (b.item < static_cast<int>(g.bars.enabled.size()) &&
+                                            g.bars.enabled[static_cast<std::size_t>(b.item)] != 0);
         if (!enabled) {
             beep();
             return true;
@@ -344,98 +349,96 @@ bool run_toolbar_command(int window, int command) {
 }
 
 void reset_toolbars() {
-    g = Toolbars{};
-    g_window = InteractiveWindow{};
-    g_mapper = nullptr;
+    g = ToolbarState{};
 }
 
 // --- the interactive window ------------------------------------------------------------------
 
 void set_pick_mapper(PickMapper mapper) {
-    g_mapper = mapper;
+    g.mapper = mapper;
 }
 
 void start_interactive_window(const char* title, int identifier, PickHandler pick,
                               LevelHandler level) {
-    if (g_window.open) return;
-    g_window.identifier = -identifier;
-    g_window.pick = pick;
+    if (g.window.open) return;
+    g.window.identifier = -identifier;
+    g.window.pick = pick;
     if (platform::UiBackend* ui = ui_or_null()) {
         ui->set_window_title(platform::kWindowGraphicsText, title != nullptr ? title : "");
     }
     open_interactive_window();
     if (level != nullptr) {
-        g_window.level = true;
+        g.window.level = true;
         if (push_command_level(level, 0, 0) == 0) set_level_option();
     }
 }
 
 void open_interactive_window() {
-    if (g_window.open) return;
+    if (g.window.open) return;
     // Made when first needed, so that a hidden popup does not take the focus at start.
     create_graphics_text_window(post_pick_event);
     show_window(1, platform::kWindowGraphicsText);
-    g_window.saved_output = output_window();
-    g_window.open = true;
+    g.window.saved_output = output_window();
+    g.window.open = true;
     set_output_window(platform::kWindowFrame);
 }
 
 void close_interactive_window() {
-    if (!g_window.open) return;
-    g_window.open = false;
+    if (!g.window.open) return;
+    g.window.open = false;
     clear_listing_stop();
-    set_output_window(g_window.saved_output);
+    set_output_window(g.window.saved_output);
 }
 
 void end_interactive_window() {
-    g_window.level = false;
-    g_window.cursor_state = 3;
+    g.window.level = false;
+    g.window.cursor_state = 3;
     close_interactive_window();
-    if (g_window.pick != nullptr) {
+    if (g.window.pick != nullptr) {
         GridEvent e;
         e.code = kLevelEventChange;
-        g_window.pick(e);
+        g.window.pick(e);
     }
-    g_window.suspended = false;
+    g.window.suspended = false;
     hide_window(platform::kWindowGraphicsText);
 }
 
 void post_pick_event(std::uint32_t point) {
-    if (g_window.suspended || g_window.pick == nullptr) return;
+    if (g.window.suspended || g.window.pick == nullptr) return;
     const int px = static_cast<std::int16_t>(point & 0xFFFF);
     const int py = static_cast<std::int16_t>(point >> 16);
     GridEvent e;
     e.code = 1;
     e.first_index = -1;
     e.argument = 0;
-    if (g_mapper != nullptr) {
-        g_mapper(px, py, &e.pick_x, &e.pick_y);
+    if (g.mapper != nullptr) {
+        g.mapper(px, py, &e.pick_x, &e.pick_y);
     } else {
         e.pick_x = px;
         e.pick_y = py;
     }
-    const int r = g_window.pick(e);
+    const int r = g.window.pick(e);
     if (r != 0) show_error(r);
 }
 
 void suspend_picking(bool suspended) {
-    g_window.suspended = suspended;
+    g.window.suspended = suspended;
 }
 
 bool interactive_window_open() {
-    return g_window.open;
+    return g.window.open;
 }
 
 bool interactive_level_flag() {
-    return g_window.level;
+    return g.window.level;
 }
 
 int interactive_pick_identifier() {
-    return g_window.identifier;
+    return g.window.identifier;
 }
 
 int cursor_state_word() {
-    return g_window.cursor_state;
+    return g.window.cursor_state;
 }
 
 namespace {

@@ -25,11 +25,16 @@ constexpr int kDisplayOnly = 0x8000;
 constexpr double kFarObject = 9.9e7;
 constexpr double kFlatSlope = 1e-10;
 
-bool g_suspended = false;
-bool g_shown = false;  // the level has been displayed once
-// The copy exists from the first display to the level's change. Leaving by Escape tells the
-// level first that it is left and then that it is re-run: only the first of them acts on it.
-bool g_holds_copy = false;
+// The conjugates level: whether it is suspended, has been shown, and holds the lens's copy.
+struct ConjugatesWindowState {
+    bool suspended = false;
+    bool shown = false;  // the level has been displayed once
+    // The copy exists from the first display to the level's change. Leaving by Escape tells the
+    // level first that it is left and then that it is re-run: only the first of them acts on it.
+    bool holds_copy = false;
+};
+
+ConjugatesWindowState g_conjugates;
 
 void label(int message) {
     print_msg(message);
@@ -154,14 +159,14 @@ int paraxial_window_proc(GridEvent& event) {
     switch (event.code) {
         case kLevelEventShown: {
             lens_data().current_wavelength = 0;
-            g_shown = true;
-            if (!g_suspended) {
+            g_conjugates.shown = true;
+            if (!g_conjugates.suspended) {
                 if (const int rc = lens_setup_or_error(); rc != 0) {
                     pop_command_level(false);
                     return rc;
                 }
                 revert_copy_save(kMsgRevertCopy);
-                g_holds_copy = true;
+                g_conjugates.holds_copy = true;
                 conjugates_state().field_edit_mode = lens_data().field_is_angle != 0 ? 0 : 1;
             }
             begin_level_output();
@@ -171,13 +176,13 @@ int paraxial_window_proc(GridEvent& event) {
             return rc != 0 ? rc : stop;
         }
         case kLevelEventMayClose:
-            return g_holds_copy ? revert_copy_unchanged(kMsgRevertCopy) : 1;
+            return g_conjugates.holds_copy ? revert_copy_unchanged(kMsgRevertCopy) : 1;
         case kLevelEventChange:
             // The main loop also tells a level that is being pushed; only a level already shown
             // is suspended by another one on top.
-            g_suspended = event.argument == 1 && g_shown;
-            if (event.argument != 1 && g_holds_copy) {
-                g_holds_copy = false;
+            g_conjugates.suspended = event.argument == 1 && g_conjugates.shown;
+            if (event.argument != 1 && g_conjugates.holds_copy) {
+                g_conjugates.holds_copy = false;
                 clear_state_flag(kFlagLevelRevertCopy);
                 // Left: the changes stay. Re-run: the lens as it was when the window opened.
                 // A copy that cannot be read back leaves the lens as it is and says why.
@@ -209,9 +214,9 @@ int paraxial_window_proc(GridEvent& event) {
 }
 
 int cmd_open_paraxial_window() {
-    g_suspended = false;
-    g_shown = false;
-    g_holds_copy = false;
+    g_conjugates.suspended = false;
+    g_conjugates.shown = false;
+    g_conjugates.holds_copy = false;
     conjugates_state() = ConjugatesState{};
     if (const int rc = push_command_level(paraxial_window_proc, 10, 0); rc != 0) return rc;
     set_level_option();
@@ -225,9 +230,9 @@ void install_conjugates_window() {
 
 namespace {
 void reset_conjugates_window() {
-    g_suspended = false;
-    g_shown = false;
-    g_holds_copy = false;
+    g_conjugates.suspended = false;
+    g_conjugates.shown = false;
+    g_conjugates.holds_copy = false;
 }
 const platform::StateReset conjugates_window_state_reset{
     "entry/conjugates_window", reset_conjugates_window, platform::ResetLayer::feature};

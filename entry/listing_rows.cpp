@@ -23,8 +23,6 @@ constexpr int kValuesPerLine = 5;
 
 constexpr int kTermsPerLine = 4;
 
-std::set<int> g_occurs;
-
 // A block of coefficients: every term four to a line, or with Non_zero_special_data only the
 // terms that are not zero, packed. Kinds without labels lay out the blanks and line ends only.
 struct TermLabel {
@@ -53,7 +51,13 @@ void coefficient_block(const double* values, int count, const TermLabel& label, 
     }
     if (on_line != 0) text_newline();
 }
-bool g_conic_header_done = false;
+// The surfaces a listing has met, and whether the conic header has been written.
+struct ListingRowsState {
+    std::set<int> occurs;
+    bool conic_header_done = false;
+};
+
+ListingRowsState g_listing;
 
 bool has_polynomial(const SurfaceRecord& s) {
     return s.asphere != nullptr && s.asphere->kind == kAsphereEven;
@@ -422,11 +426,11 @@ void list_row_note() {
 }
 
 void clear_special_occurrences() {
-    g_occurs.clear();
+    g_listing.occurs.clear();
 }
 
 bool special_kind_occurs(int kind) {
-    return g_occurs.count(kind) != 0;
+    return g_listing.occurs.count(kind) != 0;
 }
 
 void list_row_special_summary(int mode) {
@@ -453,7 +457,7 @@ void list_row_special_summary(int mode) {
     bool any = false;
     for (const auto& t : tags) {
         if (!t.present) continue;
-        g_occurs.insert(t.kind);
+        g_listing.occurs.insert(t.kind);
         if (mode == 0) {
             if (!any) {
                 list_surface_number();
@@ -478,11 +482,11 @@ void list_row_special_summary(int mode) {
 void list_row_conic() {
     ListingState& st = listing_state();
     title(kMsgConicTitle);
-    if (st.first_row != 0) g_conic_header_done = false;
+    if (st.first_row != 0) g_listing.conic_header_done = false;
     const SurfaceRecord& s = *st.surface;
     if (conic_listed(s)) {
-        if (!g_conic_header_done) print_msg(kMsgConicHeader);
-        g_conic_header_done = true;
+        if (!g_listing.conic_header_done) print_msg(kMsgConicHeader);
+        g_listing.conic_header_done = true;
         list_surface_number();
         print_number_cell(s.conic);
         const AsphereRecord* a = has_polynomial(s) ? s.asphere : nullptr;
@@ -898,8 +902,8 @@ void list_row_grin() {
 
 namespace {
 void reset_listing_rows() {
-    g_occurs.clear();
-    g_conic_header_done = false;
+    g_listing.occurs.clear();
+    g_listing.conic_header_done = false;
 }
 const platform::StateReset listing_rows_state_reset{"entry/listing_rows", reset_listing_rows,
                                                     platform::ResetLayer::feature};

@@ -25,7 +25,6 @@
 namespace {
 
 constexpr int kProfilePoints = 31;
-bool g_showing = false;
 
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
@@ -178,9 +177,15 @@ bool on_button(int command) {
     }
 }
 
-// The panel's command level: open while the parts show, so that the grid hands it the
-// panel's clicks and entries.
-bool g_level_open = false;
+// Whether the parts are shown in the text window, and whether their panel's level is open.
+struct StockPartsWindowState {
+    bool showing = false;
+    // The panel's command level: open while the parts show, so that the grid hands it the
+    // panel's clicks and entries.
+    bool level_open = false;
+};
+
+StockPartsWindowState g_parts_window;
 
 double event_number(const GridEvent& e) {
     return e.value_type == kGridValueInt ? e.value.i : e.value.d;
@@ -229,7 +234,7 @@ int panel_event(GridEvent& e) {
         case kLevelEventChange:
             // Left or escaped: the parts close with their level.
             if (e.argument != 1) {
-                g_level_open = false;
+                g_parts_window.level_open = false;
                 close_catalog_parts();
             }
             return 0;
@@ -355,26 +360,27 @@ void show_stock_parts_window() {
     constexpr int w = platform::kWindowGraphicsText;
     if (!ui->window_exists(w) && create_graphics_text_window(nullptr) != 0) return;
     if (!ui->window_exists(kListPane)) return;  // a backend without panes: text only
-    if (!g_showing) {
-        g_showing = true;
+    if (!g_parts_window.showing) {
+        g_parts_window.showing = true;
         ui->set_window_title(w, message(kMsgStockPartsTitle));
         ui->show_window(w, true);
         set_list_selection_callback(on_list);
         set_window16_owner(on_button);
-        if (!g_level_open && push_command_level(panel_event, 0, 0) == 0) g_level_open = true;
+        if (!g_parts_window.level_open && push_command_level(panel_event, 0, 0) == 0)
+            g_parts_window.level_open = true;
     }
     show_list();
     show_part();
 }
 
 void close_stock_parts_window() {
-    if (!g_showing) return;
-    g_showing = false;
+    if (!g_parts_window.showing) return;
+    g_parts_window.showing = false;
     set_list_selection_callback(nullptr);
     set_window16_owner(nullptr);
     set_window16_label(nullptr);
-    if (g_level_open) {
-        g_level_open = false;
+    if (g_parts_window.level_open) {
+        g_parts_window.level_open = false;
         // A level still being pushed closes itself when it is first shown.
         if (top_level() != nullptr && top_level()->handler == panel_event) end_command_level();
     }
@@ -392,8 +398,8 @@ StockPartsView stock_parts_window_view() {
 
 namespace {
 void reset_stock_parts_window() {
-    g_showing = false;
-    g_level_open = false;
+    g_parts_window.showing = false;
+    g_parts_window.level_open = false;
 }
 const platform::StateReset stock_parts_window_state_reset{
     "entry/stock_parts_window", reset_stock_parts_window, platform::ResetLayer::feature};

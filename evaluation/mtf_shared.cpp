@@ -20,29 +20,34 @@ constexpr double kTiny = 1e-40;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kTwoPi = 6.283185307179586;
 
-bool g_ideal = false;
-MtfSlopesAtZero g_slopes;
-std::uint8_t g_current = 0;
+// Whether the ideal pupil is wanted, the slopes at zero frequency, the current MTF kind, and the
+// keys the sort compares.
+struct MtfSharedState {
+    bool ideal_pupil = false;
+    MtfSlopesAtZero slopes_at_zero;
+    std::uint8_t current = 0;
+    // The keys sort_three_by_key compares, set only for the sort.
+    const double* sort_keys = nullptr;
+};
 
-// The keys sort_three_by_key compares, set only for the sort.
-const double* g_sort_keys = nullptr;
+MtfSharedState g_mtf;
 
 int compare_sort_keys(int a, int b, const void*) {
-    return g_sort_keys[a] < g_sort_keys[b] ? -1 : 1;
+    return g_mtf.sort_keys[a] < g_mtf.sort_keys[b] ? -1 : 1;
 }
 
 }  // namespace
 
 bool& mtf_ideal_pupil() {
-    return g_ideal;
+    return g_mtf.ideal_pupil;
 }
 
 MtfSlopesAtZero& mtf_slopes_at_zero() {
-    return g_slopes;
+    return g_mtf.slopes_at_zero;
 }
 
 std::uint8_t& mtf_current() {
-    return g_current;
+    return g_mtf.current;
 }
 
 int mtf_step_count(double F, double S, int& n) {
@@ -230,9 +235,9 @@ int sort_three_by_key(double* keys, double* second, double* third, int n) {
     std::unique_ptr<double[]> copy(new (std::nothrow) double[n]);
     if (!order || !copy) return -10;
     for (int i = 0; i < n; ++i) order[i] = i;
-    g_sort_keys = keys;
+    g_mtf.sort_keys = keys;
     heap_sort_indices(compare_sort_keys, nullptr, order.get(), n);
-    g_sort_keys = nullptr;
+    g_mtf.sort_keys = nullptr;
     for (double* a : {keys, second, third}) {
         if (a == nullptr) continue;
         for (int i = 0; i < n; ++i) copy[i] = a[order[i]];

@@ -22,8 +22,6 @@ namespace {
 constexpr double kTiny = 1e-40;
 constexpr double kDegrees = 180.0 / std::numbers::pi;
 
-const std::uint8_t* g_update_output = nullptr;
-
 // One pupil point of a row: its lattice integers and its pupil fractions.
 struct PupilPoint {
     std::int32_t col;
@@ -33,20 +31,26 @@ struct PupilPoint {
     int column_index;  // j of the row, for the half-pupil gap rule
 };
 
-// The rows are traced from buffers that live for the run: they grow to the longest batch of
-// rows once and are reused by every later diagram. g_row_ends holds where each waiting row ends.
-std::vector<RayRecord> g_row_rays;
-std::vector<PupilPoint> g_row_points;
-std::vector<std::size_t> g_row_ends;
+// The update-output flag and the rays, pupil points and row ends of the spot diagram's rows.
+struct SpotRaysState {
+    const std::uint8_t* update_output = nullptr;
+    // The rows are traced from buffers that live for the run: they grow to the longest batch of
+    // rows once and are reused by every later diagram. row_ends holds where each waiting row ends.
+    std::vector<RayRecord> row_rays;
+    std::vector<PupilPoint> row_points;
+    std::vector<std::size_t> row_ends;
+};
+
+SpotRaysState g_spot_rays;
 
 // Rows wait until this many points have gathered, so that the lanes of the trace run full
 // across the ends of rows; each row is then stored in order as if it had been traced alone.
 constexpr std::size_t kBatchPoints = 64;
 
 void reserve_row(std::size_t n) {
-    if (g_row_rays.size() < n) {
-        g_row_rays.resize(n);
-        g_row_points.resize(n);
+    if (g_spot_rays.row_rays.size() < n) {
+        g_spot_rays.row_rays.resize(n);
+        g_spot_rays.row_points.resize(n);
     }
 }
 
@@ -127,21 +131,21 @@ struct Generator {
     bool sphere_missed = false;
     std::int32_t half_step = 0;
 
-    std::size_t pending = 0;  // points waiting in g_row_points
+    std::size_t pending = 0;  // points waiting in g_spot_rays.row_points
 
     // Closes the row of the points added since the last one; traces the waiting rows once
     // enough points have gathered.
     void end_row(WavePass& w) {
-        g_row_ends.push_back(pending);
+        g_spot_rays.row_ends.push_back(pending);
         if (pending >= kBatchPoints) trace_rows(w);
     }
 
     // Traces the points of the waiting rows together and stores each row's passing rays in grid
     // order.
     void trace_rows(WavePass& w) {
-        RayRecord* rays = g_row_rays.data();
+        RayRecord* rays = g_spot_rays.row_rays.data();
         for (std::size_t i = 0; i < pending; ++i) {
-            const PupilPoint& pt = g_row_points[i];
+            const PupilPoint& pt = g_spot_rays.row_points[i];
             RayRecord& r = rays[i];
             r = ref;
             r.kind = kRaySphere;
@@ -151,20 +155,20 @@ struct Generator {
         }
         trace_rays(rays, static_cast<int>(pending));
         std::size_t begin = 0;
-        for (const std::size_t end : g_row_ends) {
+        for (const std::size_t end : g_spot_rays.row_ends) {
             store_row(w, begin, end);
             begin = end;
         }
         pending = 0;
-        g_row_ends.clear();
+        g_spot_rays.row_ends.clear();
     }
 
     // Stores the passing rays of one traced row, points begin .. end, and follows the row's gaps.
     void store_row(WavePass& w, std::size_t begin, std::size_t end) {
-        const RayRecord* rays = g_row_rays.data();
+        const RayRecord* rays = g_spot_rays.row_rays.data();
         int state = 0;
         for (std::size_t i = begin; i < end; ++i) {
-            const PupilPoint& pt = g_row_points[i];
+            const PupilPoint& pt = g_spot_rays.row_points[i];
             const RayRecord& r = rays[i];
             if (store.ray_count >= store.capacity) {
                 // A ray past the limit was traced only with its batch; it is dropped without
@@ -238,7 +242,7 @@ struct Generator {
                 const bool inside = x * x + y * y <= 1.0;
                 if (!extents_mode && !inside) continue;
                 if (inside) store.grid_weight += w.weight;
-                g_row_points[pending++] = {col, row, x, y, j};
+                g_spot_rays.row_points[pending++] = {col, row, x, y, j};
             }
             end_row(w);
         }
@@ -270,8 +274,8 @@ struct Generator {
                 const double y = half_angle != 0.0 ? first / half_angle : 0.0;
                 const double x = half_angle != 0.0 ? second / half_angle : 0.0;
                 if (!extents_mode || x * x + y * y <= 1.0) store.grid_weight += w.weight;
-                g_row_points[pending++] = {static_cast<std::int32_t>(x / unit),
-                                           static_cast<std::int32_t>(y / unit), x, y, j};
+                g_spot_rays.row_points[pending++] = {static_cast<std::int32_t>(x / unit),
+                                                     static_cast<std::int32_t>(y / unit), x, y, j};
             }
             end_row(w);
         }
@@ -378,7 +382,7 @@ int spot_apodisation_factors(double gy, double gx, double& y_factor, double& x_f
 }
 
 void set_spot_update_output_source(const std::uint8_t* source) {
-    g_update_output = source;
+    g_spot_rays.update_output = source;
 }
 
 namespace {
@@ -444,7 +448,8 @@ int ensure_spot_diagram() {
     }
     set_state_flag(kFlagSpotDiagramCurrent);
     const int output_was = get_setting_flag(kSetOutputOn);
-    set_setting_flag(kSetOutputOn, g_update_output != nullptr ? *g_update_output : 0);
+    set_setting_flag(kSetOutputOn,
+                     g_spot_rays.update_output != nullptr ? *g_spot_rays.update_output : 0);
     spot_statistics();
     set_setting_flag(kSetOutputOn, output_was);
     return 0;
@@ -452,9 +457,9 @@ int ensure_spot_diagram() {
 
 namespace {
 void reset_spot_rays() {
-    std::vector<RayRecord>().swap(g_row_rays);
-    std::vector<PupilPoint>().swap(g_row_points);
-    std::vector<std::size_t>().swap(g_row_ends);
+    std::vector<RayRecord>().swap(g_spot_rays.row_rays);
+    std::vector<PupilPoint>().swap(g_spot_rays.row_points);
+    std::vector<std::size_t>().swap(g_spot_rays.row_ends);
 }
 const platform::StateReset spot_rays_state_reset{"evaluation/spot_rays", reset_spot_rays,
                                                  platform::ResetLayer::feature};

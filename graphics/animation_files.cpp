@@ -25,9 +25,14 @@
 
 namespace {
 
-std::FILE* recording = nullptr;
-int recorded_frames = 0;
-std::string recording_path;
+// The animation file being recorded, its frames so far and its path.
+struct AnimationFilesState {
+    std::FILE* file = nullptr;
+    int frames = 0;
+    std::string path;
+};
+
+AnimationFilesState g_animation;
 
 struct FileCloser {
     void operator()(std::FILE* f) const {
@@ -76,8 +81,8 @@ bool close_with_count(std::FILE* f, int count) {
 }
 
 void drop_recording() {
-    if (recording != nullptr) std::fclose(recording);
-    recording = nullptr;
+    if (g_animation.file != nullptr) std::fclose(g_animation.file);
+    g_animation.file = nullptr;
     clear_state_flag(kFlagAnimationRecording);
 }
 
@@ -105,29 +110,30 @@ int start_recording() {
         std::fclose(f);
         return failed(kMsgFileCannotWrite, path);
     }
-    recording = f;
-    recorded_frames = 0;
-    recording_path = path;
+    g_animation.file = f;
+    g_animation.frames = 0;
+    g_animation.path = path;
     set_state_flag(kFlagAnimationRecording);
     return 0;
 }
 
 int add_frame() {
-    if (recording == nullptr) return set_error_msg(kMsgNoAnimationRecording);
-    if (!write_frame(recording)) {
+    if (g_animation.file == nullptr) return set_error_msg(kMsgNoAnimationRecording);
+    if (!write_frame(g_animation.file)) {
         drop_recording();
-        return failed(kMsgFileCannotWrite, recording_path);
+        return failed(kMsgFileCannotWrite, g_animation.path);
     }
-    ++recorded_frames;
+    ++g_animation.frames;
     return 0;
 }
 
 int finish_recording() {
-    if (recording == nullptr) return set_error_msg(kMsgNoAnimationRecording);
-    std::FILE* f = recording;
-    recording = nullptr;
+    if (g_animation.file == nullptr) return set_error_msg(kMsgNoAnimationRecording);
+    std::FILE* f = g_animation.file;
+    g_animation.file = nullptr;
     clear_state_flag(kFlagAnimationRecording);
-    if (!close_with_count(f, recorded_frames)) return failed(kMsgFileCannotWrite, recording_path);
+    if (!close_with_count(f, g_animation.frames))
+        return failed(kMsgFileCannotWrite, g_animation.path);
     return 0;
 }
 
@@ -333,11 +339,11 @@ bool display_list_words_valid(const std::uint16_t* words, int count) {
 }
 
 void finish_animation_recording() {
-    if (recording == nullptr) return;
-    std::FILE* f = recording;
-    recording = nullptr;
+    if (g_animation.file == nullptr) return;
+    std::FILE* f = g_animation.file;
+    g_animation.file = nullptr;
     clear_state_flag(kFlagAnimationRecording);
-    close_with_count(f, recorded_frames);
+    close_with_count(f, g_animation.frames);
 }
 
 int cmd_animation() {
@@ -375,8 +381,8 @@ namespace {
 // A recording still open is closed as it stands, as when recording is given up.
 void reset_animation_files() {
     drop_recording();
-    recorded_frames = 0;
-    recording_path.clear();
+    g_animation.frames = 0;
+    g_animation.path.clear();
 }
 const platform::StateReset animation_files_state_reset{
     "graphics/animation_files", reset_animation_files, platform::ResetLayer::graphics};

@@ -11,8 +11,13 @@
 
 namespace {
 
-ColourTable g_table;
-bool g_built = false;
+// The colour table and whether it has been built.
+struct ColourPaletteState {
+    ColourTable table;
+    bool built = false;
+};
+
+ColourPaletteState g_palette;
 
 std::uint32_t palette_value(platform::Colour c) {
     return 0x02000000u | (static_cast<std::uint32_t>(c.blue) << 16) |
@@ -68,9 +73,9 @@ int create_color_palette(bool white_background) {
     }
     table.count = highest + 1;
     for (int k = 0; k < kPaletteSize; ++k) table.values[k] = palette_value(table.colours[k]);
-    const bool rebuild = g_built;
-    g_table = table;
-    g_built = true;
+    const bool rebuild = g_palette.built;
+    g_palette.table = table;
+    g_palette.built = true;
     // The windows draw with these colours: without them a white background kept the pens
     // meant for black, and colour 1 drew white on white.
     set_graphics_colour_table(
@@ -85,12 +90,12 @@ int create_color_palette(bool white_background) {
 }
 
 const ColourTable& colour_table() {
-    return g_table;
+    return g_palette.table;
 }
 
 void reset_colour_table() {
-    g_table = ColourTable{};
-    g_built = false;
+    g_palette.table = ColourTable{};
+    g_palette.built = false;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "graphics/graphics_replay.h"
 #include "platform/state_reset.h"
@@ -16,7 +17,7 @@ using platform::Point;
 namespace {
 
 // Colour 0 is the background; the drawing colours follow.
-const std::vector<Colour> kDefaultColours = {
+constexpr Colour kDefaultColours[] = {
     {0, 0, 0},     {255, 255, 255}, {255, 0, 0},     {0, 255, 0},     {0, 0, 255}, {0, 255, 255},
     {255, 0, 255}, {255, 255, 0},   {128, 128, 128}, {128, 0, 0},     {0, 128, 0}, {0, 0, 128},
     {0, 128, 128}, {128, 0, 128},   {128, 128, 0},   {192, 192, 192},
@@ -34,7 +35,8 @@ struct Selected {
 // gathered, the text settings, the pen sequence, the output scale and print pen, and the device
 // drawn on with what was last selected into it.
 struct DrawPrimitivesState {
-    std::vector<Colour> colours = kDefaultColours;
+    std::vector<Colour> colours =
+        std::vector<Colour>(std::begin(kDefaultColours), std::end(kDefaultColours));
     bool black_and_white = false;
     bool white_background = false;
     std::array<Point, kPendingPoints> pending{};
@@ -254,7 +256,9 @@ int graphics_colour_count() {
 }
 
 void set_graphics_colour_table(const std::vector<Colour>& colours) {
-    g_draw.colours = colours.size() >= 2 ? colours : kDefaultColours;
+    g_draw.colours = colours.size() >= 2 ? colours
+                                         : std::vector<Colour>(std::begin(kDefaultColours),
+                                                               std::end(kDefaultColours));
     g_draw.selected = {};
 }
 

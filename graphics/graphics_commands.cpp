@@ -89,10 +89,17 @@ std::int32_t size_code(double size) {
     return static_cast<std::int32_t>(std::clamp(size, 0.0, 25.0) * 10 + 0.5);
 }
 
-// Routine names of the command language: one per graphics window (clicks) and one per slider.
 constexpr int kRoutineNameSize = 16;
-char g_mouse_routines[10][kRoutineNameSize] = {};
-char g_slider_routines[kSliderCount][kRoutineNameSize] = {};
+
+// Routine names of the command language, one per graphics window (clicks) and one per slider,
+// and the latch of the window title.
+struct GraphicsCommandsState {
+    char mouse_routines[10][kRoutineNameSize] = {};
+    char slider_routines[kSliderCount][kRoutineNameSize] = {};
+    bool title_latch = false;
+};
+
+GraphicsCommandsState g_graphics_commands;
 
 int store_routine_name(char* target, const char* name) {
     if (std::strlen(name) > kRoutineNameSize - 1) {
@@ -105,31 +112,29 @@ int store_routine_name(char* target, const char* name) {
 }  // namespace
 
 int slider_moved(int index, int id, double value) {
-    if (index < 0 || index >= kSliderCount || g_slider_routines[index][0] == 0) return 0;
+    if (index < 0 || index >= kSliderCount || g_graphics_commands.slider_routines[index][0] == 0)
+        return 0;
     char line[96];
-    std::snprintf(line, sizeof line, "%s %d %12.5e", g_slider_routines[index], id, value);
+    std::snprintf(line, sizeof line, "%s %d %12.5e", g_graphics_commands.slider_routines[index], id,
+                  value);
     return run_command_string(line, 0);
 }
 
 int mouse_dragged(double x0, double y0, double x1, double y1) {
     const int n = graphics_current();
-    if (n < 1 || n > 9 || g_mouse_routines[n][0] == 0) return 0;
+    if (n < 1 || n > 9 || g_graphics_commands.mouse_routines[n][0] == 0) return 0;
     char line[128];
-    std::snprintf(line, sizeof line, "%s %12.5e %12.5e %12.5e %12.5e", g_mouse_routines[n], x0, y0,
-                  x1, y1);
+    std::snprintf(line, sizeof line, "%s %12.5e %12.5e %12.5e %12.5e",
+                  g_graphics_commands.mouse_routines[n], x0, y0, x1, y1);
     return run_command_string(line, 0);
 }
 
-namespace {
-bool g_title_latch = false;
-}
-
 bool graphics_title_latch() {
-    return g_title_latch;
+    return g_graphics_commands.title_latch;
 }
 
 void clear_graphics_title_latch() {
-    g_title_latch = false;
+    g_graphics_commands.title_latch = false;
 }
 
 void graphics_level_text(const char* text, const char* command) {
@@ -146,7 +151,7 @@ void graphics_level_text(const char* text, const char* command) {
     }
     if (const char* title = ctable_find_text(94, 91); title != nullptr && title[0] != 0) {
         graphwin_set_title(title);
-        g_title_latch = true;
+        g_graphics_commands.title_latch = true;
     }
 }
 
@@ -204,9 +209,12 @@ int cmd_graphics_window() {
         case kCmdMouseRoutine: {
             const int n = graphwin_last_opened();
             if (n < 1 || n > 9) break;
-            if (const int r = store_routine_name(g_mouse_routines[n], cell_text(0)); r != 0)
+            if (const int r =
+                    store_routine_name(g_graphics_commands.mouse_routines[n], cell_text(0));
+                r != 0)
                 return r;
-            graphwin_set_mouse_callback(g_mouse_routines[n][0] != 0 ? mouse_dragged : nullptr);
+            graphwin_set_mouse_callback(
+                g_graphics_commands.mouse_routines[n][0] != 0 ? mouse_dragged : nullptr);
             break;
         }
         case kCmdSlider: {
@@ -216,7 +224,7 @@ int cmd_graphics_window() {
                 slider_create(arg_int(1), arg_int(2), arg_int(0), cell_text(3), slider_moved,
                               arg_double(5), arg_double(6), arg_double(7));
             if (index < 0) return index;
-            std::strcpy(g_slider_routines[index], name);
+            std::strcpy(g_graphics_commands.slider_routines[index], name);
             // The slider shows as soon as it is made; slider_layout closes the set.
             sliders_show();
             break;
@@ -420,9 +428,7 @@ void install_graphics_commands() {
 
 namespace {
 void reset_graphics_commands() {
-    std::memset(g_mouse_routines, 0, sizeof g_mouse_routines);
-    std::memset(g_slider_routines, 0, sizeof g_slider_routines);
-    g_title_latch = false;
+    g_graphics_commands = GraphicsCommandsState{};
 }
 const platform::StateReset graphics_commands_state_reset{
     "graphics/graphics_commands", reset_graphics_commands, platform::ResetLayer::graphics};

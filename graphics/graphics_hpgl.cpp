@@ -24,6 +24,50 @@ constexpr int kSettingPenWidth = 17;
 constexpr int kSettingAlternateMode = 43;
 constexpr int kSettingHpgl2 = 52;
 
+void plot_polyline(std::span<const Point> px, bool closed);
+
+// The plotter as a device a replay draws into: every outline goes out as plotter lines.
+class HpglDevice : public platform::DeviceContext {
+public:
+    platform::Size size() const override { return {0, 0}; }
+    void set_pen(platform::Colour, platform::LineStyle, int) override {}
+    void set_brush(platform::Colour) override {}
+    void set_null_brush() override {}
+    void set_text_colour(platform::Colour) override {}
+    void move_to(Point p) override { current_ = p; }
+    void line_to(Point p) override {
+        const Point line[2] = {current_, p};
+        plot_polyline(line, false);
+        current_ = p;
+    }
+    void polyline(std::span<const Point> points) override { plot_polyline(points, false); }
+    void polygon(std::span<const Point> points) override { plot_polyline(points, true); }
+    void ellipse(platform::Rect r) override {
+        // As a 36-sided polygon: the plotter draws every outline as lines.
+        const double cx = (r.left + r.right - 1) / 2.0, cy = (r.top + r.bottom - 1) / 2.0;
+        const double rx = (r.right - r.left - 1) / 2.0, ry = (r.bottom - r.top - 1) / 2.0;
+        std::vector<Point> points;
+        for (int k = 0; k <= 36; ++k) {
+            const double a = k * 2 * 3.14159265358979323846 / 36;
+            points.push_back({static_cast<int>(std::lround(cx + rx * std::cos(a))),
+                              static_cast<int>(std::lround(cy + ry * std::sin(a)))});
+        }
+        plot_polyline(points, false);
+    }
+    void set_pixel(Point, platform::Colour) override {}
+    void fill_rect(platform::Rect, platform::Colour) override {}
+    void text_out(Point, std::string_view) override {}
+    platform::TextMetrics text_metrics() const override { return {}; }
+    int text_width(std::string_view) const override { return 0; }
+    void set_clip_rect(platform::Rect) override {}
+    void clear_clip() override {}
+
+private:
+    Point current_;
+};
+
+// The plot file being written with its buffer, the plotter's pen and text state, and the device
+// a replay draws into.
 struct HpglOutput {
     bool active = false;
     bool failed = false;
@@ -39,6 +83,7 @@ struct HpglOutput {
     int run = 2, rise = 2;  // no direction written yet
     double size_w = -1, size_h = -1;
     double extra = -100;
+    HpglDevice device;
 } g;
 
 void put_text(const char* text) {
@@ -96,48 +141,6 @@ void plot_polyline(std::span<const Point> px, bool closed) {
     if (filled) command("PM2;FP;EP");
 }
 
-class HpglDevice : public platform::DeviceContext {
-public:
-    platform::Size size() const override { return {0, 0}; }
-    void set_pen(platform::Colour, platform::LineStyle, int) override {}
-    void set_brush(platform::Colour) override {}
-    void set_null_brush() override {}
-    void set_text_colour(platform::Colour) override {}
-    void move_to(Point p) override { current_ = p; }
-    void line_to(Point p) override {
-        const Point line[2] = {current_, p};
-        plot_polyline(line, false);
-        current_ = p;
-    }
-    void polyline(std::span<const Point> points) override { plot_polyline(points, false); }
-    void polygon(std::span<const Point> points) override { plot_polyline(points, true); }
-    void ellipse(platform::Rect r) override {
-        // As a 36-sided polygon: the plotter draws every outline as lines.
-        const double cx = (r.left + r.right - 1) / 2.0, cy = (r.top + r.bottom - 1) / 2.0;
-        const double rx = (r.right - r.left - 1) / 2.0, ry = (r.bottom - r.top - 1) / 2.0;
-        std::vector<Point> points;
-        for (int k = 0; k <= 36; ++k) {
-            const double a = k * 2 * 3.14159265358979323846 / 36;
-            points.push_back({static_cast<int>(std::lround(cx + rx * std::cos(a))),
-                              static_cast<int>(std::lround(cy + ry * std::sin(a)))});
-        }
-        plot_polyline(points, false);
-    }
-    void set_pixel(Point, platform::Colour) override {}
-    void fill_rect(platform::Rect, platform::Colour) override {}
-    void text_out(Point, std::string_view) override {}
-    platform::TextMetrics text_metrics() const override { return {}; }
-    int text_width(std::string_view) const override { return 0; }
-    void set_clip_rect(platform::Rect) override {}
-    void clear_clip() override {}
-    void forget_position() { current_ = {}; }
-
-private:
-    Point current_;
-};
-
-HpglDevice g_device;
-
 }  // namespace
 
 bool hpgl_active() {
@@ -145,7 +148,7 @@ bool hpgl_active() {
 }
 
 platform::DeviceContext& hpgl_device() {
-    return g_device;
+    return g.device;
 }
 
 void hpgl_put_byte(char byte) {
@@ -345,7 +348,7 @@ int graphwin_write_hpgl(const std::string& file_name, int x1, int x2, int y1, in
         command("SD6,9999");
     }
     set_graphics_plotter(x2 - x1, y2 - y1);
-    display_list_replay(g_device, 0);
+    display_list_replay(g.device, 0);
     set_graphics_plotter(0, 0);
     hpgl_write("PU;SP0;\n", 3);
     flush_buffer();
@@ -360,7 +363,6 @@ int graphwin_write_hpgl(const std::string& file_name, int x1, int x2, int y1, in
 namespace {
 void reset_graphics_hpgl() {
     g = HpglOutput{};
-    g_device.forget_position();
 }
 const platform::StateReset graphics_hpgl_state_reset{"graphics/graphics_hpgl", reset_graphics_hpgl,
                                                      platform::ResetLayer::graphics};

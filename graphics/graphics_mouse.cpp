@@ -25,9 +25,9 @@ struct ClickState {
     int timer_window = 0;
     bool waiting = false;
     bool wait_released = false;
+    // Whether a prompt waits for a click, asked through the hook installed at start.
+    bool (*prompt_waiting)() = nullptr;
 } g;
-
-bool (*g_prompt_waiting)() = nullptr;
 
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
@@ -111,7 +111,7 @@ void double_click(int n, unsigned modifiers) {
 }  // namespace
 
 void set_prompt_waiting_query(bool (*query)()) {
-    g_prompt_waiting = query;
+    g.prompt_waiting = query;
 }
 
 void mouse_button_event(int n, const platform::MouseEvent& e) {
@@ -121,7 +121,7 @@ void mouse_button_event(int n, const platform::MouseEvent& e) {
     const int kind = e.button == MouseButton::left ? 1 : e.button == MouseButton::none ? 0 : 3;
     if (kind == 0) return;
     if (g.waiting && kind != 1) return;
-    if (!g.waiting && kind == 1 && g_prompt_waiting != nullptr && g_prompt_waiting()) return;
+    if (!g.waiting && kind == 1 && g.prompt_waiting != nullptr && g.prompt_waiting()) return;
     const bool press = e.action == MouseAction::press || e.action == MouseAction::double_click;
     if (press) {
         if (g.timer_running) {
@@ -180,8 +180,11 @@ int cmd_graphics_wait_click() {
     return 0;
 }
 
+// The prompt hook installed at start stays.
 void reset_mouse_tracking() {
+    const auto prompt_waiting = g.prompt_waiting;
     g = ClickState{};
+    g.prompt_waiting = prompt_waiting;
 }
 
 namespace {

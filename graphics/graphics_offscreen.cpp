@@ -11,11 +11,16 @@
 
 namespace {
 
-// The backend's own off-screen picture where it has one (it draws exactly as the window does),
-// else an indexed raster of ours copied pixel for pixel.
-std::unique_ptr<platform::DeviceContext> g_picture;
-IndexedRaster* g_raster = nullptr;  // g_picture when it is ours
-int g_picture_record = 0;
+// The off-screen picture a graphics window record is drawn into.
+struct OffscreenState {
+    // The backend's own off-screen picture where it has one (it draws exactly as the window does),
+    // else an indexed raster of ours copied pixel for pixel.
+    std::unique_ptr<platform::DeviceContext> picture;
+    IndexedRaster* raster = nullptr;  // picture when it is ours
+    int picture_record = 0;
+};
+
+OffscreenState g_offscreen;
 
 int window_of_record(int n) {
     return n == kGraphicsPaneRecord ? platform::kWindowGraphicsText : n + kGraphicsFirstWindow - 1;
@@ -23,42 +28,46 @@ int window_of_record(int n) {
 
 void make_picture(const GraphicsWindow& g) {
     const platform::Size size{std::max(g.width, 1), std::max(g.height, 1)};
-    g_raster = nullptr;
-    if (platform::UiBackend* ui = platform::current_ui()) g_picture = ui->create_offscreen(size);
-    if (g_picture == nullptr) {
+    g_offscreen.raster = nullptr;
+    if (platform::UiBackend* ui = platform::current_ui())
+        g_offscreen.picture = ui->create_offscreen(size);
+    if (g_offscreen.picture == nullptr) {
         auto raster = std::make_unique<IndexedRaster>(size.width, size.height);
-        g_raster = raster.get();
-        g_picture = std::move(raster);
+        g_offscreen.raster = raster.get();
+        g_offscreen.picture = std::move(raster);
     }
 }
 
 void copy_to_window(int window) {
     platform::UiBackend* ui = platform::current_ui();
     if (ui == nullptr) return;
-    if (g_raster == nullptr) {
-        ui->copy_offscreen(window, {0, 0}, *g_picture);
+    if (g_offscreen.raster == nullptr) {
+        ui->copy_offscreen(window, {0, 0}, *g_offscreen.picture);
         return;
     }
     platform::SplashPicture picture;
-    picture.width = g_raster->width();
-    picture.height = g_raster->height();
-    picture.pixels.reserve(g_raster->pixels().size());
-    for (std::uint8_t index : g_raster->pixels()) picture.pixels.push_back(graphics_colour(index));
+    picture.width = g_offscreen.raster->width();
+    picture.height = g_offscreen.raster->height();
+    picture.pixels.reserve(g_offscreen.raster->pixels().size());
+    for (std::uint8_t index : g_offscreen.raster->pixels())
+        picture.pixels.push_back(graphics_colour(index));
     ui->copy_picture(window, {0, 0}, picture);
 }
 
 }  // namespace
 
 platform::DeviceContext* graphics_offscreen_dc(int n) {
-    return g_picture != nullptr && n == g_picture_record ? g_picture.get() : nullptr;
+    return g_offscreen.picture != nullptr && n == g_offscreen.picture_record
+               ? g_offscreen.picture.get()
+               : nullptr;
 }
 
 void release_graphics_offscreen(int n) {
-    if (g_picture == nullptr || (n != 0 && n != g_picture_record)) return;
-    const int record = g_picture_record;
-    g_picture.reset();
-    g_raster = nullptr;
-    g_picture_record = 0;
+    if (g_offscreen.picture == nullptr || (n != 0 && n != g_offscreen.picture_record)) return;
+    const int record = g_offscreen.picture_record;
+    g_offscreen.picture.reset();
+    g_offscreen.raster = nullptr;
+    g_offscreen.picture_record = 0;
     // Drawing goes back onto the window itself.
     if (record == graphics_current()) set_graphics_target(graphics_device_context(record));
 }
@@ -74,8 +83,8 @@ void graphwin_offscreen(int mode) {
     if (mode > 0) {
         release_graphics_offscreen(0);
         make_picture(*g);
-        g_picture_record = n;
-        set_graphics_target(g_picture.get());
+        g_offscreen.picture_record = n;
+        set_graphics_target(g_offscreen.picture.get());
         // A new page whose clearing waits for the first copy.
         const bool deferred = graphics_deferred();
         set_graphics_clear_pending(true);
@@ -95,14 +104,14 @@ void graphwin_offscreen(int mode) {
         update_graphics_flags();
         return;
     }
-    const platform::Size size = g_picture->size();
+    const platform::Size size = g_offscreen.picture->size();
     if (size.width != std::max(g->width, 1) || size.height != std::max(g->height, 1)) {
         make_picture(*g);  // the window was resized since
-        set_graphics_target(g_picture.get());
+        set_graphics_target(g_offscreen.picture.get());
     }
     set_graphics_clear_pending(false);
-    graphwin_clear(g_picture.get());
-    display_list_replay(*g_picture, 0);
+    graphwin_clear(g_offscreen.picture.get());
+    display_list_replay(*g_offscreen.picture, 0);
     update_graphics_flags();
     copy_to_window(window_of_record(n));
 }
@@ -111,9 +120,9 @@ namespace {
 // The drawing target that may point at the picture is put back by the graphics windows' own
 // reset, which runs after this one.
 void reset_graphics_offscreen() {
-    g_picture.reset();
-    g_raster = nullptr;
-    g_picture_record = 0;
+    g_offscreen.picture.reset();
+    g_offscreen.raster = nullptr;
+    g_offscreen.picture_record = 0;
 }
 const platform::StateReset graphics_offscreen_state_reset{
     "graphics/graphics_offscreen", reset_graphics_offscreen, platform::ResetLayer::graphics};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <span>
 
 #include "graphics/draw_primitives.h"
 
@@ -14,12 +15,11 @@ using platform::Rect;
 namespace {
 
 // On/off runs of the styled pens, in pixels.
-const std::vector<int>& pattern(LineStyle style) {
-    static const std::vector<int> kDash = {6, 3};
-    static const std::vector<int> kDot = {1, 2};
-    static const std::vector<int> kDashDot = {6, 2, 1, 2};
-    static const std::vector<int> kDashDotDot = {6, 2, 1, 2, 1, 2};
-    static const std::vector<int> kSolid = {};
+std::span<const int> pattern(LineStyle style) {
+    static constexpr int kDash[] = {6, 3};
+    static constexpr int kDot[] = {1, 2};
+    static constexpr int kDashDot[] = {6, 2, 1, 2};
+    static constexpr int kDashDotDot[] = {6, 2, 1, 2, 1, 2};
     switch (style) {
         case LineStyle::dash:
             return kDash;
@@ -30,11 +30,11 @@ const std::vector<int>& pattern(LineStyle style) {
         case LineStyle::dash_dot_dot:
             return kDashDotDot;
         default:
-            return kSolid;
+            return {};  // solid
     }
 }
 
-bool pattern_on(const std::vector<int>& p, int step) {
+bool pattern_on(std::span<const int> p, int step) {
     int period = 0;
     for (int v : p) period += v;
     if (period == 0) return true;
@@ -107,7 +107,7 @@ void IndexedRaster::move_to(Point p) {
 // Bresenham from a to b without b, so that joined segments set their shared pixel once.
 void IndexedRaster::segment(Point a, Point b) {
     if (style_ == LineStyle::none) return;
-    const std::vector<int>& p = pattern(style_);
+    const std::span<const int> p = pattern(style_);
     // Segments far outside the raster are not walked pixel by pixel.
     const long long limit = 1 << 20;
     if (std::llabs(a.x) > limit || std::llabs(a.y) > limit || std::llabs(b.x) > limit ||

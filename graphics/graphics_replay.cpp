@@ -15,9 +15,6 @@ using platform::Point;
 
 namespace {
 
-DeviceContext* g_replay_dc = nullptr;
-bool g_erasing = false;
-
 void draw_run(std::span<const Point> run, void* context) {
     emit_device_polyline(*static_cast<DeviceContext*>(context), run);
 }
@@ -26,9 +23,16 @@ std::int16_t signed_word(std::uint16_t w) {
     return static_cast<std::int16_t>(w);
 }
 
-// The points of the record being replayed, reused from replay to replay (one thread): a replay
-// allocates nothing once it has grown.
-std::vector<Point> g_points;
+// The device a replay draws on, whether it erases, and the points of the record being replayed.
+struct ReplayState {
+    DeviceContext* dc = nullptr;
+    bool erasing = false;
+    // The points of the record being replayed, reused from replay to replay (one thread): a replay
+    // allocates nothing once it has grown.
+    std::vector<Point> points;
+};
+
+ReplayState g_replay;
 
 // What a replay changes in the window's record and puts back when it ends.
 struct OwnState {
@@ -52,7 +56,7 @@ int start_state(GraphicsWindow& g, int mode) {
         pos = g.mark;
         g.viewport = g.saved_viewport;
         g.world.word = g.saved_isotropic;
-        g_erasing = true;
+        g_replay.erasing = true;
     } else {
         g.viewport = FrameBox{};
         g.world.word = 0;
@@ -94,10 +98,10 @@ struct Replay {
 
     // n points from word at on, as x and y pairs relative to the surface's centre.
     void read_points(int at, int n) {
-        g_points.clear();
+        g_replay.points.clear();
         for (int i = 0; i < n; ++i) {
-            g_points.push_back({signed_word(word(at + 2 * i)) + surface.cx,
-                                signed_word(word(at + 2 * i + 1)) + surface.cy});
+            g_replay.points.push_back({signed_word(word(at + 2 * i)) + surface.cx,
+                                       signed_word(word(at + 2 * i + 1)) + surface.cy});
         }
     }
     // Text packed two characters to a word, the low byte first.
@@ -154,7 +158,8 @@ int Replay::markers(int value) {
     if (!operands_fit(operands)) return operands;
     const int code_word = word(pos + 1);
     read_points(pos + 2, value);
-    for (const Point& p : g_points) emit_device_marker(dc, code_word >> 8, code_word & 0xFF, p);
+    for (const Point& p : g_replay.points)
+        emit_device_marker(dc, code_word >> 8, code_word & 0xFF, p);
     return operands;
 }
 
@@ -164,14 +169,14 @@ int Replay::dots(int value) {
     read_points(pos + 1, value);
     if (g.world.word != 0) {
         const DeviceMapping& m = device_mapping();
-        std::erase_if(g_points, [&](const Point& p) {
+        std::erase_if(g_replay.points, [&](const Point& p) {
             return p.x < m.box_xmin || p.x > m.box_xmax || p.y < m.box_ymin || p.y > m.box_ymax;
         });
     }
     if (hpgl) {
-        hpgl_dots(g_points);
+        hpgl_dots(g_replay.points);
     } else {
-        emit_device_dots(dc, g_points);
+        emit_device_dots(dc, g_replay.points);
     }
     return operands;
 }
@@ -181,9 +186,9 @@ int Replay::polyline(int value) {
     if (!operands_fit(operands)) return operands;
     read_points(pos + 1, value);
     if (g.world.word != 0) {
-        clip_polyline(g_points, draw_run, &dc);
+        clip_polyline(g_replay.points, draw_run, &dc);
     } else {
-        emit_device_polyline(dc, g_points);
+        emit_device_polyline(dc, g_replay.points);
     }
     return operands;
 }
@@ -247,11 +252,11 @@ int Replay::record(std::uint16_t header) {
 }  // namespace
 
 DeviceContext* graphics_replay_dc() {
-    return g_replay_dc;
+    return g_replay.dc;
 }
 
 bool graphics_erasing() {
-    return g_erasing;
+    return g_replay.erasing;
 }
 
 void display_list_replay(DeviceContext& dc, int mode) {
@@ -260,7 +265,7 @@ void display_list_replay(DeviceContext& dc, int mode) {
     if (mode == 1 && g->mark < 0) return;
     flush_pending_polyline();
     set_graphics_replaying(true);
-    g_replay_dc = &dc;
+    g_replay.dc = &dc;
     forget_selected_pen();
 
     const OwnState own = own_state(*g);
@@ -271,8 +276,8 @@ void display_list_replay(DeviceContext& dc, int mode) {
     }
     restore_own_state(*g, own);
 
-    g_erasing = false;
-    g_replay_dc = nullptr;
+    g_replay.erasing = false;
+    g_replay.dc = nullptr;
     set_graphics_replaying(false);
     forget_selected_pen();
 }
@@ -310,9 +315,9 @@ void graphwin_paint(int window, DeviceContext& dc) {
 
 namespace {
 void reset_graphics_replay() {
-    g_replay_dc = nullptr;
-    g_erasing = false;
-    std::vector<Point>().swap(g_points);
+    g_replay.dc = nullptr;
+    g_replay.erasing = false;
+    std::vector<Point>().swap(g_replay.points);
 }
 const platform::StateReset graphics_replay_state_reset{
     "graphics/graphics_replay", reset_graphics_replay, platform::ResetLayer::graphics};

@@ -19,9 +19,6 @@ constexpr int kPanelHeight = 44;
 constexpr int kValueWidth = 96;
 constexpr int kControlWindow = platform::kWindowControl;
 
-Slider g_sliders[kSliderCount];
-bool g_routine_running = false;
-
 // The control window: the sliders painted, the mouse on their bars.
 class ControlHandler : public platform::WindowHandler {
 public:
@@ -47,7 +44,14 @@ public:
 private:
     int dragging_ = -1;
 };
-ControlHandler g_control;
+// The sliders, whether a slider's routine is running, and the control window's handler.
+struct SlidersState {
+    Slider sliders[kSliderCount];
+    bool routine_running = false;
+    ControlHandler control;
+};
+
+SlidersState g_sliders_state;
 
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
@@ -115,7 +119,7 @@ void repaint_marked_windows() {
 
 const Slider& slider(int index) {
     static const Slider kNone;
-    return index >= 0 && index < kSliderCount ? g_sliders[index] : kNone;
+    return index >= 0 && index < kSliderCount ? g_sliders_state.sliders[index] : kNone;
 }
 
 std::string slider_value_text(int index) {
@@ -135,18 +139,18 @@ int slider_create(int fixed_scale, int live, int id, const char* caption, Slider
                   double minimum, double maximum, double value) {
     platform::UiBackend* ui = ui_or_null();
     if (ui != nullptr && ui->window_exists(kControlWindow) && ui->window_visible(kControlWindow) &&
-        g_control.set_finished) {
+        g_sliders_state.control.set_finished) {
         sliders_hide();
     }
     int index = -1;
     for (int i = 0; i < kSliderCount; ++i) {
-        if (g_sliders[i].id == 0) {
+        if (g_sliders_state.sliders[i].id == 0) {
             index = i;
             break;
         }
     }
     if (index < 0) return kMsgSlidersInUse;
-    Slider& s = g_sliders[index];
+    Slider& s = g_sliders_state.sliders[index];
     s = Slider{};
     s.caption = caption != nullptr ? caption : "";
     set_range(s, fixed_scale, minimum, maximum, value);
@@ -158,7 +162,7 @@ int slider_create(int fixed_scale, int live, int id, const char* caption, Slider
 }
 
 int slider_set_range(int id, int fixed_scale, double minimum, double maximum, double value) {
-    for (Slider& s : g_sliders) {
+    for (Slider& s : g_sliders_state.sliders) {
         if (s.id != 0 && s.id == id) {
             set_range(s, fixed_scale, minimum, maximum, value);
             repaint_control();
@@ -169,7 +173,7 @@ int slider_set_range(int id, int fixed_scale, double minimum, double maximum, do
 }
 
 int slider_get_value(int id, double* value) {
-    for (const Slider& s : g_sliders) {
+    for (const Slider& s : g_sliders_state.sliders) {
         if (s.id != 0 && s.id == id) {
             *value = (s.position + s.offset) / s.scale;
             return 0;
@@ -180,14 +184,14 @@ int slider_get_value(int id, double* value) {
 
 void slider_layout() {
     sliders_show();
-    g_control.set_finished = true;
+    g_sliders_state.control.set_finished = true;
 }
 
 void sliders_show() {
     int used = 0;
-    for (const Slider& s : g_sliders) used += s.id != 0 ? 1 : 0;
+    for (const Slider& s : g_sliders_state.sliders) used += s.id != 0 ? 1 : 0;
     if (used == 0) return;
-    set_control_window_handler(&g_control);
+    set_control_window_handler(&g_sliders_state.control);
     if (create_control_window() != 0) return;
     platform::UiBackend* ui = ui_or_null();
     const int height = used * kPanelHeight;
@@ -213,9 +217,9 @@ void sliders_show() {
 void sliders_remove() {
     platform::UiBackend* ui = ui_or_null();
     if (ui != nullptr && ui->window_exists(kControlWindow)) ui->show_window(kControlWindow, false);
-    for (Slider& s : g_sliders) s = Slider{};
-    g_control.end_drag();
-    g_control.set_finished = false;
+    for (Slider& s : g_sliders_state.sliders) s = Slider{};
+    g_sliders_state.control.end_drag();
+    g_sliders_state.control.set_finished = false;
     update_graphics_flags();
 }
 
@@ -224,8 +228,8 @@ void sliders_hide() {
 }
 
 void slider_scroll(int index, int code, int thumb) {
-    if (g_routine_running || index < 0 || index >= kSliderCount) return;
-    Slider& s = g_sliders[index];
+    if (g_sliders_state.routine_running || index < 0 || index >= kSliderCount) return;
+    Slider& s = g_sliders_state.sliders[index];
     if (s.id == 0) return;
     int p = s.position;
     switch (code) {
@@ -250,7 +254,7 @@ void slider_scroll(int index, int code, int thumb) {
     }
     if (code == 5 && s.live == 0) return;
     if (p == s.position) return;
-    g_routine_running = true;
+    g_sliders_state.routine_running = true;
     set_slider_routine_running(true);
     const int last_opened = graphwin_last_opened();
     s.position = p;
@@ -272,15 +276,16 @@ void slider_scroll(int index, int code, int thumb) {
     repaint_control();
     if (result != 0) {
         // Shown once: the drag ends before the message, whose box takes the mouse.
-        g_control.end_drag();
+        g_sliders_state.control.end_drag();
         show_error(result);
     }
-    g_routine_running = false;
+    g_sliders_state.routine_running = false;
 }
 
 Rect slider_bar_rect(int index, int client_width) {
     int row = 0;
-    for (int i = 0; i < index && i < kSliderCount; ++i) row += g_sliders[i].id != 0 ? 1 : 0;
+    for (int i = 0; i < index && i < kSliderCount; ++i)
+        row += g_sliders_state.sliders[i].id != 0 ? 1 : 0;
     const int top = row * kPanelHeight + 22;
     return {6, top, std::max(client_width - kValueWidth - 6, 60), top + 14};
 }
@@ -291,7 +296,7 @@ void ControlHandler::on_paint(int, platform::DeviceContext& dc) {
     dc.fill_rect({0, 0, size.width, size.height}, face);
     dc.set_text_colour(text);
     for (int i = 0; i < kSliderCount; ++i) {
-        const Slider& s = g_sliders[i];
+        const Slider& s = g_sliders_state.sliders[i];
         if (s.id == 0) continue;
         const Rect bar = slider_bar_rect(i, size.width);
         dc.text_out({6, bar.top - 20}, s.caption);
@@ -318,7 +323,7 @@ void ControlHandler::on_mouse(int window, const platform::MouseEvent& e) {
     auto position_at = [&](int i, int x) {
         const Rect bar = slider_bar_rect(i, width);
         const int span = std::max(bar.right - bar.left - 10, 1);
-        return (x - bar.left - 5) * g_sliders[i].range / span;
+        return (x - bar.left - 5) * g_sliders_state.sliders[i].range / span;
     };
     if (e.action == platform::MouseAction::move) {
         if (dragging_ >= 0) slider_scroll(dragging_, 5, position_at(dragging_, e.position.x));
@@ -332,16 +337,17 @@ void ControlHandler::on_mouse(int window, const platform::MouseEvent& e) {
     }
     if (e.button != platform::MouseButton::left) return;
     for (int i = 0; i < kSliderCount; ++i) {
-        if (g_sliders[i].id == 0) continue;
+        if (g_sliders_state.sliders[i].id == 0) continue;
         const Rect bar = slider_bar_rect(i, width);
         if (e.position.y < bar.top || e.position.y >= bar.bottom || e.position.x < bar.left ||
             e.position.x >= bar.right) {
             continue;
         }
         const int span = bar.right - bar.left - 10;
-        const int thumb =
-            bar.left +
-            (g_sliders[i].range > 0 ? span * g_sliders[i].position / g_sliders[i].range : 0);
+        const int thumb = bar.left + (g_sliders_state.sliders[i].range > 0
+                                          ? span * g_sliders_state.sliders[i].position /
+                                                g_sliders_state.sliders[i].range
+                                          : 0);
         if (e.position.x < thumb) {
             slider_scroll(i, 2, 0);
         } else if (e.position.x >= thumb + 10) {
@@ -355,9 +361,9 @@ void ControlHandler::on_mouse(int window, const platform::MouseEvent& e) {
 }
 
 void reset_sliders() {
-    for (Slider& s : g_sliders) s = Slider{};
-    g_routine_running = false;
-    g_control.reset();
+    for (Slider& s : g_sliders_state.sliders) s = Slider{};
+    g_sliders_state.routine_running = false;
+    g_sliders_state.control.reset();
 }
 
 namespace {

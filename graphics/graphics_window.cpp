@@ -27,9 +27,48 @@
 
 namespace {
 
+// The frames of graphics windows and the pane of window 16, made of the graphics hooks.
+class GraphicsFrameHandler : public platform::WindowHandler {
+public:
+    void on_paint(int window, platform::DeviceContext& dc) override {
+        graphics_frame_paint(window, dc);
+    }
+    void on_size(int window, platform::Size size) override { graphics_frame_resized(window, size); }
+    void on_activate(int window, bool active) override { graphics_frame_activated(window, active); }
+    void on_mouse(int window, const platform::MouseEvent& event) override {
+        graphics_drawing_mouse(window, event);
+    }
+    void on_timer(int window, int timer_id) override {
+        if (timer_id == kClickTimer) mouse_click_timer(window - kGraphicsFirstWindow + 1);
+    }
+    void on_command(int window, int command) override { graphics_frame_command(window, command); }
+    bool on_close_request(int window) override {
+        graphics_frame_close_request(window);
+        return false;  // the frame is hidden by graphwin_close, never destroyed
+    }
+};
+
+class PaneHandler : public platform::WindowHandler {
+public:
+    void on_paint(int window, platform::DeviceContext& dc) override {
+        graphics_frame_paint(window, dc);
+    }
+    void on_size(int window, platform::Size size) override { graphics_frame_resized(window, size); }
+    void on_mouse(int, const platform::MouseEvent& e) override { graphics_pane_mouse(e); }
+    // The grid's timers of window 16's grid and selection list.
+    void on_timer(int window, int id) override {
+        if (grid_input_handler().timer != nullptr) grid_input_handler().timer(window, id);
+    }
+    // The strip's OK, Cancel and Help; the close box is Cancel for whoever shows something in
+    // the window, else the window simply hides.
+    void on_command(int, int command) override { window16_command(command); }
+    bool on_close_request(int) override { return window16_close_request(); }
+    void on_activate(int, bool active) override { set_window16_active(active); }
+};
+
 // The graphics windows' records and the current one, the surface and mapping drawn on, the pen,
 // the replay and update marks, the plotter's size, the words a display list may hold, the
-// pane's pick hook, and the strip hooks installed at start.
+// pane's pick hook, the strip hooks installed at start, and the windows' handlers.
 struct GraphicsWindowsState {
     GraphicsWindow records[kGraphicsRecords + 1];
     GraphicsWindow scratch;
@@ -49,9 +88,14 @@ struct GraphicsWindowsState {
     void (*pane_pick)(std::uint32_t point) = nullptr;
     bool activating = false;
     GraphicsStripHooks strip;
+    // Without state of their own: the windows keep their addresses.
+    GraphicsFrameHandler frame_handler;
+    PaneHandler pane_handler;
 };
 
 GraphicsWindowsState g_graphics;
+
+constexpr int kPaneWords = 10000;  // 20000 bytes
 
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
@@ -207,52 +251,6 @@ void apply_world_mapping(GraphicsWindow& g) {
     g.offset_y = (H - 1) * (1 - v.ymin) + 0.5 - u.ymin * g.scale_y;
 }
 
-// The frames of graphics windows and the pane of window 16, made of the graphics hooks.
-class GraphicsFrameHandler : public platform::WindowHandler {
-public:
-    void on_paint(int window, platform::DeviceContext& dc) override {
-        graphics_frame_paint(window, dc);
-    }
-    void on_size(int window, platform::Size size) override { graphics_frame_resized(window, size); }
-    void on_activate(int window, bool active) override { graphics_frame_activated(window, active); }
-    void on_mouse(int window, const platform::MouseEvent& event) override {
-        graphics_drawing_mouse(window, event);
-    }
-    void on_timer(int window, int timer_id) override {
-        if (timer_id == kClickTimer) mouse_click_timer(window - kGraphicsFirstWindow + 1);
-    }
-    void on_command(int window, int command) override { graphics_frame_command(window, command); }
-    bool on_close_request(int window) override {
-        graphics_frame_close_request(window);
-        return false;  // the frame is hidden by graphwin_close, never destroyed
-    }
-};
-
-// Without state of their own, as the pane's handler below: the windows keep their addresses.
-GraphicsFrameHandler g_frame_handler;
-
-constexpr int kPaneWords = 10000;  // 20000 bytes
-
-class PaneHandler : public platform::WindowHandler {
-public:
-    void on_paint(int window, platform::DeviceContext& dc) override {
-        graphics_frame_paint(window, dc);
-    }
-    void on_size(int window, platform::Size size) override { graphics_frame_resized(window, size); }
-    void on_mouse(int, const platform::MouseEvent& e) override { graphics_pane_mouse(e); }
-    // The grid's timers of window 16's grid and selection list.
-    void on_timer(int window, int id) override {
-        if (grid_input_handler().timer != nullptr) grid_input_handler().timer(window, id);
-    }
-    // The strip's OK, Cancel and Help; the close box is Cancel for whoever shows something in
-    // the window, else the window simply hides.
-    void on_command(int, int command) override { window16_command(command); }
-    bool on_close_request(int) override { return window16_close_request(); }
-    void on_activate(int, bool active) override { set_window16_active(active); }
-};
-
-PaneHandler g_pane_handler;
-
 // The caption a graphics window shows while no title was given: its kind and number.
 std::string default_caption(int record) {
     const int message = record <= 6 ? kMsgGraphicsCaption : kMsgOtherGraphicsCaption;
@@ -375,7 +373,8 @@ int create_graphics_frame(int window) {
     if (ui == nullptr) return -1;
     if (ui->window_exists(window)) return 0;
     WindowRecord& rec = window_record(window);
-    if (ui->create_window(window, rec.title[0] != 0 ? rec.title : " ", &g_frame_handler) != 0) {
+    if (ui->create_window(window, rec.title[0] != 0 ? rec.title : " ", &g_graphics.frame_handler) !=
+        0) {
         return -1;
     }
     ui->show_window(window, false);
@@ -892,7 +891,7 @@ int create_graphics_text_window(void (*pick)(std::uint32_t point)) {
     if (pick != nullptr) g_graphics.pane_pick = pick;
     constexpr int w = platform::kWindowGraphicsText;
     if (!ui->window_exists(w)) {
-        if (ui->create_window(w, " ", &g_pane_handler) != 0) return -1;
+        if (ui->create_window(w, " ", &g_graphics.pane_handler) != 0) return -1;
         ui->show_window(w, false);
         ui->set_window_label(w, window16_label());
         // The sizes start-up gives: a list of 4000 lines, 16 rows of 9 columns, 3 label lines,

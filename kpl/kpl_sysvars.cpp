@@ -8,13 +8,18 @@
 
 namespace {
 
-KplSysVar table[kKplSysVarCount];
-double globals[kKplGlobalLimit];  // 8 bytes each: room for an int, a double or a char
+// The system variables and the global cells of the command language.
+struct KplSysVarsState {
+    KplSysVar table[kKplSysVarCount];
+    double globals[kKplGlobalLimit];  // 8 bytes each: room for an int, a double or a char
+};
+
+KplSysVarsState g_sysvars;
 
 }  // namespace
 
 KplSysVar* kpl_sysvar(int n) {
-    return n >= 0 && n < kKplSysVarCount ? &table[n] : nullptr;
+    return n >= 0 && n < kKplSysVarCount ? &g_sysvars.table[n] : nullptr;
 }
 
 int kpl_bind_sysvar(int n, void* address, int type, int dim1, int dim2) {
@@ -31,7 +36,7 @@ int kpl_bind_sysvar(int n, void* address, int type, int dim1, int dim2) {
 }
 
 void kpl_reset_sysvars() {
-    std::memset(table, 0, sizeof table);
+    std::memset(g_sysvars.table, 0, sizeof g_sysvars.table);
     kpl_bind_runtime_sysvars();
 }
 
@@ -49,17 +54,17 @@ void kpl_bind_runtime_sysvars() {
 }
 
 void* kpl_global_address(int n) {
-    return n >= 0 && n < kKplGlobalLimit ? &globals[n] : nullptr;
+    return n >= 0 && n < kKplGlobalLimit ? &g_sysvars.globals[n] : nullptr;
 }
 
 void kpl_reset_globals() {
-    std::memset(globals, 0, sizeof globals);
+    std::memset(g_sysvars.globals, 0, sizeof g_sysvars.globals);
 }
 
 namespace {
 // The user's global variables go, and so do the bindings: the start of a run binds them again.
 void reset_kpl_sysvars_state() {
-    std::memset(table, 0, sizeof table);
+    std::memset(g_sysvars.table, 0, sizeof g_sysvars.table);
     kpl_reset_globals();
 }
 const platform::StateReset kpl_sysvars_state_reset{"kpl/kpl_sysvars", reset_kpl_sysvars_state,

@@ -11,9 +11,15 @@
 
 namespace {
 
-GlassCatalog g_catalogs[kGlassCatalogCount];
-std::string g_private_path;
-std::string g_catalog_paths[kGlassCatalogCount];
+// The glass catalogues read at start, the paths they were read from, and the private catalogue's
+// path.
+struct GlassCatalogsState {
+    GlassCatalog catalogs[kGlassCatalogCount];
+    std::string private_path;
+    std::string catalog_paths[kGlassCatalogCount];
+};
+
+GlassCatalogsState g_glass_catalogs;
 
 const char* const kCatalogFiles[kGlassCatalogCount] = {"obsolete.glc", "misc.glc",    "ohara.glc",
                                                        "hoya.glc",     "corning.glc", "schott.glc",
@@ -193,11 +199,11 @@ int load_open_catalog(GlassCatalog& catalog, std::FILE* file) {
 }  // namespace
 
 GlassCatalog& glass_catalog(int index) {
-    return g_catalogs[index];
+    return g_glass_catalogs.catalogs[index];
 }
 
 const std::string& private_catalog_path() {
-    return g_private_path;
+    return g_glass_catalogs.private_path;
 }
 
 std::string glass_catalog_path(int index, const std::string& root, const std::string& data) {
@@ -208,7 +214,7 @@ std::string glass_catalog_path(int index, const std::string& root, const std::st
 }
 
 int read_catalog_file(int index, const std::string& path) {
-    GlassCatalog& catalog = g_catalogs[index];
+    GlassCatalog& catalog = g_glass_catalogs.catalogs[index];
     empty_catalog(catalog);
     std::FILE* file = std::fopen(path.c_str(), "r");
     if (file == nullptr) return kMsgCatalogUnreadable;
@@ -232,22 +238,22 @@ std::vector<GlassLoadReport> read_glass_catalogs(const std::string& root, const 
         reports.push_back({kMsgCatalogUnreadable, path});
         msg_box(kMsgCatalogUnreadable, path.c_str());
     };
-    g_private_path = glass_catalog_path(kPrivateCatalog, root, data);
+    g_glass_catalogs.private_path = glass_catalog_path(kPrivateCatalog, root, data);
     for (int index = 0; index < kPrivateCatalog; ++index) {
         std::string path = glass_catalog_path(index, root, data);
-        g_catalog_paths[index] = path;
+        g_glass_catalogs.catalog_paths[index] = path;
         if (read_catalog_file(index, path) != 0) report(path);
     }
 
-    g_catalog_paths[kPrivateCatalog] = g_private_path;
-    GlassCatalog& own = g_catalogs[kPrivateCatalog];
+    g_glass_catalogs.catalog_paths[kPrivateCatalog] = g_glass_catalogs.private_path;
+    GlassCatalog& own = g_glass_catalogs.catalogs[kPrivateCatalog];
     empty_catalog(own);
-    std::FILE* file = std::fopen(g_private_path.c_str(), "rb");
+    std::FILE* file = std::fopen(g_glass_catalogs.private_path.c_str(), "rb");
     if (file == nullptr) {
         // A user who never stored a glass has no private catalogue: nothing to show for that.
-        reports.push_back({kMsgCatalogUnreadable, g_private_path});
-        if (std::error_code ec; std::filesystem::exists(g_private_path, ec)) {
-            msg_box(kMsgCatalogUnreadable, g_private_path.c_str());
+        reports.push_back({kMsgCatalogUnreadable, g_glass_catalogs.private_path});
+        if (std::error_code ec; std::filesystem::exists(g_glass_catalogs.private_path, ec)) {
+            msg_box(kMsgCatalogUnreadable, g_glass_catalogs.private_path.c_str());
         }
         return reports;
     }
@@ -255,29 +261,30 @@ std::vector<GlassLoadReport> read_glass_catalogs(const std::string& root, const 
     std::size_t got = std::fread(magic, 1, sizeof magic, file);
     std::fclose(file);
     if (got == sizeof magic && std::memcmp(magic, "PRIVATE", sizeof magic) == 0) {
-        if (convert == nullptr || convert(g_private_path) != 0) {
+        if (convert == nullptr || convert(g_glass_catalogs.private_path) != 0) {
             // The old file is still there and holds the user's glasses: never write over it.
             own.refused = true;
-            report(g_private_path);
+            report(g_glass_catalogs.private_path);
             return reports;
         }
     }
-    if (read_catalog_file(kPrivateCatalog, g_private_path) != 0) report(g_private_path);
+    if (read_catalog_file(kPrivateCatalog, g_glass_catalogs.private_path) != 0)
+        report(g_glass_catalogs.private_path);
     return reports;
 }
 
 const std::string& glass_catalog_file(int index) {
     static const std::string none;
-    return index >= 0 && index < kGlassCatalogCount ? g_catalog_paths[index] : none;
+    return index >= 0 && index < kGlassCatalogCount ? g_glass_catalogs.catalog_paths[index] : none;
 }
 
 void close_glass_catalogs() {
-    for (GlassCatalog& catalog : g_catalogs) empty_catalog(catalog);
+    for (GlassCatalog& catalog : g_glass_catalogs.catalogs) empty_catalog(catalog);
 }
 
 int read_glass_data(std::int32_t position, int catalog, GlassData& glass) {
     if (catalog < 0 || catalog >= kGlassCatalogCount) return kMsgCatalogUnreadable;
-    std::FILE* file = g_catalogs[catalog].file;
+    std::FILE* file = g_glass_catalogs.catalogs[catalog].file;
     if (file == nullptr) {
         pad_glass_name("AIR", glass.name);
         glass.dispersion_kind = kDispersionNone;

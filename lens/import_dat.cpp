@@ -32,8 +32,6 @@ constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
 constexpr int kDatWavelengths = 5;
 constexpr int kDatFieldValues = 5;
 
-DatWords g_words;
-
 enum class Stage { header, skip, surface_line, medium_line, closing, done };
 
 struct DatState {
@@ -46,6 +44,7 @@ struct DatState {
     int format = 0;
     int k = 1;  // the surface being read
     double indices[3] = {1.0, 1.0, 1.0};
+    DatWords words;  // what the later steps of the import read back
 };
 DatState g_dat;
 
@@ -102,12 +101,12 @@ void header_line(int number_of_line, const std::string& line, int* stop) {
             g_dat.format = integer(line, 2);
             break;
         case 3:
-            g_words.a = number(line, 1, 0.0);
-            g_words.b = number(line, 2, 0.0);
-            g_words.d = number(line, 4, 0.0);
+            g_dat.words.a = number(line, 1, 0.0);
+            g_dat.words.b = number(line, 2, 0.0);
+            g_dat.words.d = number(line, 4, 0.0);
             break;
         case 4:
-            g_words.c = number(line, 2, 0.0);
+            g_dat.words.c = number(line, 2, 0.0);
             break;
         case 5: {
             g_dat.surfaces = integer(line, 1);
@@ -154,7 +153,7 @@ void header_line(int number_of_line, const std::string& line, int* stop) {
             std::vector<double> values;
             for (int i = 0; i < g_dat.field_values; ++i) values.push_back(number(line, i + 1, 0.0));
             double v = largest(values);
-            if (std::fabs(g_words.a) < kTiny || std::fabs(g_words.b) < kTiny) {
+            if (std::fabs(g_dat.words.a) < kTiny || std::fabs(g_dat.words.b) < kTiny) {
                 if (std::fabs(v) < kTiny) v = 5.729577951e-05;
                 l.field_is_angle = 1;
                 l.field_angle = v * kRadiansPerDegree;
@@ -177,7 +176,7 @@ void surface_line(int k, const std::string& line) {
     for (const char c : flags) {
         if (c == 'M') set_surface_medium(k, kMediumMirror, "REFLECT", 0);
         if (c == 'F') s.fresnel = 1;
-        if (c == 'Z') g_words.return_marks.push_back(k);
+        if (c == 'Z') g_dat.words.return_marks.push_back(k);
         if (c == 'D') ensure_decentre_record(k);
         if (c == 'C' || c == 'T') set_toric_curvature(k, 0.0);
     }
@@ -266,7 +265,6 @@ void medium_line(int k, const std::string& line) {
 }
 
 void setup() {
-    g_words = DatWords{};
     g_dat = DatState{};
     push_command_context('K');
     set_current_surface(0);
@@ -300,9 +298,9 @@ LineAction repair(std::string& line, int* stop) {
             break;
         case Stage::closing:
             if (g_dat.closing_flag > 0) {
-                g_words.d1 = number(line, 5, 0.0);
-                g_words.d2 = number(line, 7, 0.0);
-                g_words.closing_read = true;
+                g_dat.words.d1 = number(line, 5, 0.0);
+                g_dat.words.d2 = number(line, 7, 0.0);
+                g_dat.words.closing_read = true;
             }
             g_dat.stage = Stage::done;
             break;
@@ -318,9 +316,9 @@ void before_end() {
         surface(l.aperture_stop).aperture_check = 0;
     }
     surface(l.image_surface).aperture_check = 0;
-    if (std::fabs(g_words.d) > kTiny) {
+    if (std::fabs(g_dat.words.d) > kTiny) {
         char note[82];
-        std::snprintf(note, sizeof note, "Sigma defocus = %s", format_number(g_words.d, 2, 0));
+        std::snprintf(note, sizeof note, "Sigma defocus = %s", format_number(g_dat.words.d, 2, 0));
         SurfaceRecord& s = surface(l.image_surface);
         mem_free(s.note);
         s.note = static_cast<char*>(mem_alloc(82));
@@ -330,13 +328,13 @@ void before_end() {
 
 int last(int result) {
     (void)result;
-    return finish_lns_dat_import(g_words.closing_read, g_words.d1, g_words.d2);
+    return finish_lns_dat_import(g_dat.words.closing_read, g_dat.words.d1, g_dat.words.d2);
 }
 
 }  // namespace
 
 DatWords& dat_words() {
-    return g_words;
+    return g_dat.words;
 }
 
 int read_dat_file(const std::string& path) {
@@ -369,7 +367,7 @@ int finish_lns_dat_import(bool flag, double d1, double d2) {
     }
     int result = 0;
     // Coordinate returns.
-    std::vector<int>& marks = g_words.return_marks;
+    std::vector<int>& marks = g_dat.words.return_marks;
     int first_decentred = 0;
     for (int n = 1; n < image && first_decentred == 0; ++n)
         if (surface(n).decentre != nullptr) first_decentred = n;
@@ -428,9 +426,9 @@ int finish_lns_dat_import(bool flag, double d1, double d2) {
         std::swap(l.wavelengths[1], l.wavelengths[2]);
         lens_flags().wavelengths_changed = 1;
     }
-    const double a = g_words.a;
-    const double b = g_words.b;
-    const double c = g_words.c;
+    const double a = g_dat.words.a;
+    const double b = g_dat.words.b;
+    const double c = g_dat.words.c;
     if (std::fabs(a) >= kTiny && std::fabs(b) > kTiny) {
         l.aperture_is_na = 1;
         l.object_na = std::fabs(b * a) < kTiny ? 0.05 : std::fabs(b * a);

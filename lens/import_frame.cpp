@@ -45,11 +45,17 @@ constexpr int kLineLimit = 255;
 constexpr int kTypeList = 557;
 constexpr int kFilterList = 558;
 
-ImportState g_state;
-std::string g_imported_file;
-int g_imported_kind = 0;  // the reader that read g_imported_file
-ImportHooks g_hooks;
-int g_dialog_kind = kImportLensCard;
+// The import under way, the file last imported and the reader that read it, the hooks installed
+// at start, and the reader the file dialog offers first.
+struct ImportFrameState {
+    ImportState current;
+    std::string imported_file;
+    int imported_kind = 0;  // the reader that read imported_file
+    ImportHooks hooks;
+    int dialog_kind = kImportLensCard;
+};
+
+ImportFrameState g_frame;
 
 // The extension after the last '.' of the file part, lower case; empty when there is none.
 std::string extension_of(const std::string& path) {
@@ -60,7 +66,7 @@ std::string extension_of(const std::string& path) {
 }
 
 int run_setup() {
-    return g_hooks.lens_setup != nullptr ? g_hooks.lens_setup(0) : 0;
+    return g_frame.hooks.lens_setup != nullptr ? g_frame.hooks.lens_setup(0) : 0;
 }
 
 // Text in UTF-8 as the program's one-byte characters: characters above 0xFF become '?'. Text
@@ -148,8 +154,8 @@ void print_with_output(const char* format, int number, const std::string& line) 
 // Aperture values given in foreign terms become an entrance beam radius.
 int resolve_import_aperture() {
     LensData& l = lens_data();
-    const int mode = g_state.pending_aperture;
-    g_state.pending_aperture = 0;
+    const int mode = g_frame.current.pending_aperture;
+    g_frame.current.pending_aperture = 0;
     if (mode == kPendingEntrancePupil) {
         const double b = l.entrance_pupil_radius;
         if (b != 0.0 && std::isfinite(b)) {
@@ -157,7 +163,7 @@ int resolve_import_aperture() {
         }
     } else if (mode == kPendingFNumber) {
         const double u = l.image_axial_slope;
-        const double denominator = std::fabs(2.0 * g_state.f_number * u);
+        const double denominator = std::fabs(2.0 * g_frame.current.f_number * u);
         if (denominator > 0.0 && std::isfinite(denominator)) {
             l.entrance_beam_radius = 1.0 / denominator;
         } else {
@@ -178,13 +184,13 @@ int resolve_import_aperture() {
 
 int resolve_import_field() {
     LensData& l = lens_data();
-    if (g_state.pending_field != kPendingImageHeight) return 0;
-    g_state.pending_field = 0;
+    if (g_frame.current.pending_field != kPendingImageHeight) return 0;
+    g_frame.current.pending_field = 0;
     l.field_is_angle = 0;
     l.object_height = surface(0).thickness;
     if (const int rc = run_setup(); rc != 0) return rc;
     const double h = surface(l.image_surface).chief_ray_height;
-    if (h != 0.0 && std::isfinite(h)) l.object_height *= g_state.image_height / h;
+    if (h != 0.0 && std::isfinite(h)) l.object_height *= g_frame.current.image_height / h;
     return run_setup();
 }
 
@@ -194,7 +200,7 @@ int resolve_import_field() {
 // number to the final second and third.
 void rebind_abbe_glasses() {
     const LensData& l = lens_data();
-    for (const int n : g_state.abbe_glass_surfaces) {
+    for (const int n : g_frame.current.abbe_glass_surfaces) {
         if (n < 0 || n > l.image_surface) continue;
         SurfaceRecord& s = surface(n);
         if (s.medium_kind != kMediumModelIndexAbbe) continue;
@@ -222,24 +228,24 @@ struct SavedGroup {
 }  // namespace
 
 const std::string& imported_file() {
-    return g_imported_file;
+    return g_frame.imported_file;
 }
 
 void forget_imported_file() {
-    g_imported_file.clear();
-    g_imported_kind = 0;
+    g_frame.imported_file.clear();
+    g_frame.imported_kind = 0;
 }
 
 ImportState& import_state() {
-    return g_state;
+    return g_frame.current;
 }
 
 void set_import_hooks(const ImportHooks& hooks) {
-    g_hooks = hooks;
+    g_frame.hooks = hooks;
 }
 
 const ImportHooks& import_hooks() {
-    return g_hooks;
+    return g_frame.hooks;
 }
 
 int import_kind_for(int kind, const std::string& path) {
@@ -264,16 +270,17 @@ int import_keyword_allowed(char letter) {
 }
 
 void import_line_not_used() {
-    if (g_state.line <= 0) return;
-    if (g_state.unused_lines.empty() || g_state.unused_lines.back() != g_state.line) {
-        g_state.unused_lines.push_back(g_state.line);
+    if (g_frame.current.line <= 0) return;
+    if (g_frame.current.unused_lines.empty() ||
+        g_frame.current.unused_lines.back() != g_frame.current.line) {
+        g_frame.current.unused_lines.push_back(g_frame.current.line);
     }
 }
 
 void import_note_ignored(const char* what, const char* why) {
     import_line_not_used();
     const OutputOn output_on;
-    print_msg(kMsgImportValueIgnored, g_state.line, what, why);
+    print_msg(kMsgImportValueIgnored, g_frame.current.line, what, why);
 }
 
 void import_print(int code, const std::string& text) {
@@ -320,7 +327,7 @@ int import_model_glass(int n, const std::string& name, bool abbe, const double* 
     set_state_flag(kFlagLensEntryInProgress);
     const int rc =
         call_command_handler(kCmdGlassHandler, cells.data(), static_cast<int>(cells.size()));
-    if (rc == 0 && abbe) g_state.abbe_glass_surfaces.push_back(n);
+    if (rc == 0 && abbe) g_frame.current.abbe_glass_surfaces.push_back(n);
     if (!flag) clear_state_flag(kFlagLensEntryInProgress);
     set_current_surface(saved);
     return rc;
@@ -492,7 +499,7 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
     lens_flags().reading_lens_file = 1;
     set_state_flag(kFlagLensReadInBulk);
     l.file_surface_offset = 0;
-    g_state = ImportState{};
+    g_frame.current = ImportState{};
 
     int result = lens_new();
     int stop = 0;
@@ -504,7 +511,7 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
         std::vector<std::string> pieces;
         for (std::size_t at = 0; at < lines.size() && stop == 0; ++at) {
             const int number = static_cast<int>(at) + 1;
-            g_state.line = number;
+            g_frame.current.line = number;
             if (get_setting_flag(kSetStepMode) != 0) {
                 print_with_output("Line %4d:  %s\n", number, lines[at]);
             }
@@ -527,7 +534,7 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
                     import_line_not_used();
                     print_with_output("Unknown command at line %4d:  %s\n", number, line);
                 }
-                if (g_state.surface_overflow) stop = 1;
+                if (g_frame.current.surface_overflow) stop = 1;
             }
         }
         // A reader's own context letter is what the end command pops; anything a line left
@@ -550,9 +557,9 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
     if (stop != 0) {
         return set_error_msg(kMsgLensTooLarge, surface_limit());
     }
-    if (!g_state.unused_lines.empty()) {
+    if (!g_frame.current.unused_lines.empty()) {
         const OutputOn output_on;
-        print_msg(kMsgImportLinesNotUsed, static_cast<int>(g_state.unused_lines.size()));
+        print_msg(kMsgImportLinesNotUsed, static_cast<int>(g_frame.current.unused_lines.size()));
     }
     if (reader.after_end) reader.after_end(result);
     if (result == 0) {
@@ -586,15 +593,15 @@ int finish_import(int kind, const std::string& path) {
     if (result == 0) result = run_setup();
     if (result != 0) return result;
     set_setting_text(kSetLensFile, path.c_str(), 0);
-    g_imported_file = path;
-    g_imported_kind = kind;
+    g_frame.imported_file = path;
+    g_frame.imported_kind = kind;
     clear_state_flag(kFlagLensFileNamed);
     msg_box(kMsgLensImported, path.c_str());
     return 0;
 }
 
 void reset_stored_object_point() {
-    if (g_hooks.reset_object_point != nullptr) g_hooks.reset_object_point();
+    if (g_frame.hooks.reset_object_point != nullptr) g_frame.hooks.reset_object_point();
 }
 
 }  // namespace
@@ -612,8 +619,8 @@ int cmd_import_lens() {
 }
 
 int reimport_lens_file() {
-    const std::string path = g_imported_file;
-    const int kind = g_imported_kind;
+    const std::string path = g_frame.imported_file;
+    const int kind = g_frame.imported_kind;
     if (path.empty() || kind == 0) return set_error_msg(kMsgImportKindMissing, path.c_str());
     int result = read_import_file(kind, path);
     if (result == 0) result = finish_import(kind, path);
@@ -638,7 +645,7 @@ int cmd_import_lens_dialog() {
         kinds.push_back(f.kind);
     }
     for (std::size_t k = 0; k < kinds.size(); ++k) {
-        if (kinds[k] == g_dialog_kind) request.filter_index = static_cast<int>(k);
+        if (kinds[k] == g_frame.dialog_kind) request.filter_index = static_cast<int>(k);
     }
     std::string path;
     if (const int chosen = ask_for_file(request, &path); chosen != 0) {
@@ -650,7 +657,7 @@ int cmd_import_lens_dialog() {
                          : 0;
     if (kind < kImportLensCard || kind > kImportZmx) return 0;
     const int result = read_import_file(kind, path);
-    g_dialog_kind = kind;
+    g_frame.dialog_kind = kind;
     if (result != 0) return result;
     const std::size_t slash = path.find_last_of('/');
     if (slash != std::string::npos) {
@@ -679,7 +686,7 @@ std::vector<ImportFilter> import_filters(int type_list, int filter_list) {
 }
 
 int import_dialog_kind() {
-    return g_dialog_kind;
+    return g_frame.dialog_kind;
 }
 
 void install_import_commands() {
@@ -694,10 +701,9 @@ void install_import_commands() {
 namespace {
 // The hooks installed at start stay.
 void reset_import_frame() {
-    g_state = ImportState{};
-    g_imported_file.clear();
-    g_imported_kind = 0;
-    g_dialog_kind = kImportLensCard;
+    const ImportHooks hooks = g_frame.hooks;
+    g_frame = ImportFrameState{};
+    g_frame.hooks = hooks;
 }
 const platform::StateReset import_frame_state_reset{"lens/import_frame", reset_import_frame,
                                                     platform::ResetLayer::lens};

@@ -34,8 +34,13 @@ namespace {
 constexpr int kCmdOldIndices = kCmdTn5L;
 constexpr int kCmdOpenDialog = kCmdOpenLensDialog;
 
-LensSums g_reference_sums;
-bool g_reference_recorded = false;
+// The sums of the lens recorded as the reference, and whether one is.
+struct ReferenceSums {
+    LensSums sums;
+    bool recorded = false;
+};
+
+ReferenceSums g_reference;
 
 // The header of the file at path, when it has one.
 bool file_header(const std::string& path, LensHeader* header) {
@@ -77,8 +82,8 @@ LensSums lens_sums_in_memory() {
 }
 
 void record_reference_sums() {
-    g_reference_sums = lens_sums_in_memory();
-    g_reference_recorded = true;
+    g_reference.sums = lens_sums_in_memory();
+    g_reference.recorded = true;
 }
 
 int save_lens_file(const std::string& path) {
@@ -116,7 +121,7 @@ int save_if_changed() {
     const std::string file = setting_text(kSetLensFile);
     if (file.empty()) {
         // Without a start-up baseline there is nothing the lens could differ from.
-        if (!g_reference_recorded || now == g_reference_sums) return 0;
+        if (!g_reference.recorded || now == g_reference.sums) return 0;
     } else {
         LensHeader header;
         if (file_header(file, &header)) {
@@ -126,7 +131,7 @@ int save_if_changed() {
             // A new lens named for a file not written yet is this version's own; unchanged
             // since it was made, there is nothing to save.
             version = kProgramVersion;
-            if (g_reference_recorded && now == g_reference_sums) return 0;
+            if (g_reference.recorded && now == g_reference.sums) return 0;
         }
     }
     const int question =
@@ -352,8 +357,8 @@ void install_lens_file_commands() {
 
 namespace {
 void reset_lens_file_commands() {
-    g_reference_sums = LensSums{};
-    g_reference_recorded = false;
+    g_reference.sums = LensSums{};
+    g_reference.recorded = false;
 }
 const platform::StateReset lens_file_commands_state_reset{
     "lens/lens_file_commands", reset_lens_file_commands, platform::ResetLayer::lens};

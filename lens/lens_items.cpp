@@ -40,17 +40,21 @@ constexpr double kFallbackIndex1 = 1.62004;
 constexpr double kFallbackIndex2 = 1.63208;
 constexpr double kFallbackAbbe = 36.37;
 
-double g_scratch[kScratchArrayCount][kScratchArraySize];
+// The scratch arrays, the result cells computed items answer through, and the tolerance
+// resolver app/ installs at start.
+struct LensItemCells {
+    double scratch[kScratchArrayCount][kScratchArraySize];
+    // Result cells of computed items.
+    double radius;
+    double value;
+    std::int32_t int_value;
+    std::uint8_t byte_value;
+    double text_number;
+    char text[24];
+    ToleranceItemResolver tolerance_resolver = nullptr;
+};
 
-// Result cells of computed items.
-double g_radius_cell;
-double g_value_cell;
-std::int32_t g_int_cell;
-std::uint8_t g_byte_cell;
-double g_text_number_cell;
-char g_text_cell[24];
-
-ToleranceItemResolver g_tolerance_resolver = nullptr;
+LensItemCells g_cells;
 
 // --- shapes -----------------------------------------------------------------------------------
 
@@ -169,16 +173,16 @@ double* per_wavelength(double* array, int w) {
 }
 
 void* in_int_cell(std::int32_t v) {
-    g_int_cell = v;
-    return &g_int_cell;
+    g_cells.int_value = v;
+    return &g_cells.int_value;
 }
 void* in_byte_cell(std::uint8_t v) {
-    g_byte_cell = v;
-    return &g_byte_cell;
+    g_cells.byte_value = v;
+    return &g_cells.byte_value;
 }
 void* in_radius_cell(double curvature) {
-    g_radius_cell = curvature != 0.0 ? 1.0 / curvature : 0.0;
-    return &g_radius_cell;
+    g_cells.radius = curvature != 0.0 ? 1.0 / curvature : 0.0;
+    return &g_cells.radius;
 }
 
 // A decentre value while the tilt mode is one of the plain orders.
@@ -331,8 +335,8 @@ void* surface_special(SurfaceRecord& s, int item, int i, int j) {
             if (!wavelength_ok(j)) return nullptr;
             if (s.medium_work[3] != nullptr) return &s.medium_work[3][j - 1];
             if (s.medium_work[2] != nullptr) return &s.medium_work[2][j - 1];
-            g_value_cell = 1.0;
-            return &g_value_cell;
+            g_cells.value = 1.0;
+            return &g_cells.value;
         }
         case kItemAsphereAd:
         case kItemAsphereAe:
@@ -420,8 +424,8 @@ void* surface_special(SurfaceRecord& s, int item, int i, int j) {
             break;
     }
     if (is_tolerance_item(item)) {
-        if (g_tolerance_resolver == nullptr) return nullptr;
-        return g_tolerance_resolver(i, tolerance_value_of_item(item));
+        if (g_cells.tolerance_resolver == nullptr) return nullptr;
+        return g_cells.tolerance_resolver(i, tolerance_value_of_item(item));
     }
     return special_aperture_item(s, item, j);
 }
@@ -495,11 +499,11 @@ const char* half_millimetre() {
     if (!(units > 0.0) || !std::isfinite(units)) return nullptr;
     static constexpr double kKnown[][2] = {
         {1.0, 0.5}, {10.0, 0.05}, {25.4, 0.02}, {0.001, 500.0}, {1000.0, 0.0005}};
-    g_text_number_cell = round_to_3_digits(0.5 / units);
+    g_cells.text_number = round_to_3_digits(0.5 / units);
     for (const auto& k : kKnown) {
-        if (std::fabs(units - k[0]) < kZero) g_text_number_cell = k[1];
+        if (std::fabs(units - k[0]) < kZero) g_cells.text_number = k[1];
     }
-    return reinterpret_cast<const char*>(&g_text_number_cell);
+    return reinterpret_cast<const char*>(&g_cells.text_number);
 }
 
 std::int16_t clamp_dimension(int n) {
@@ -519,15 +523,15 @@ int tolerance_value_of_item(int item) {
 }
 
 void set_tolerance_item_resolver(ToleranceItemResolver resolver) {
-    g_tolerance_resolver = resolver;
+    g_cells.tolerance_resolver = resolver;
 }
 
 double* scratch_array(int k) {
-    return k >= 1 && k <= kScratchArrayCount ? g_scratch[k - 1] : nullptr;
+    return k >= 1 && k <= kScratchArrayCount ? g_cells.scratch[k - 1] : nullptr;
 }
 
 void clear_scratch_arrays() {
-    std::memset(g_scratch, 0, sizeof g_scratch);
+    std::memset(g_cells.scratch, 0, sizeof g_cells.scratch);
 }
 
 void* lens_item_address(int item, int i, int j) {
@@ -541,7 +545,7 @@ void* lens_item_address(int item, int i, int j) {
         case kItemArray5:
         case kItemArray6:
             if (i < 0 || i >= kScratchArraySize) return nullptr;
-            return &g_scratch[item - kItemArray1][i];
+            return &g_cells.scratch[item - kItemArray1][i];
         case kItemWavelength:
         case kItemWeight: {
             WavelengthEntry* table = l.wavelengths;
@@ -575,45 +579,45 @@ const char* lens_item_text(int item) {
     LensData& l = lens();
     switch (item) {
         case kTextItemGlassName:
-            std::snprintf(g_text_cell, sizeof g_text_cell, "GLASS%d", l.current_surface);
-            return g_text_cell;
+            std::snprintf(g_cells.text, sizeof g_cells.text, "GLASS%d", l.current_surface);
+            return g_cells.text;
         case kTextItemIndex1: {
             const double* n1 = current_index(1);
-            g_text_number_cell = n1 != nullptr ? *n1 : kFallbackIndex1;
+            g_cells.text_number = n1 != nullptr ? *n1 : kFallbackIndex1;
             break;
         }
         case kTextItemIndex2: {
             if (l.wavelength_count < 2) {
-                g_text_number_cell = 1.0;
+                g_cells.text_number = 1.0;
                 break;
             }
             const double* n2 = current_index(2);
-            g_text_number_cell = n2 != nullptr ? *n2 : kFallbackIndex2;
+            g_cells.text_number = n2 != nullptr ? *n2 : kFallbackIndex2;
             break;
         }
         case kTextItemAbbeNumber: {
             if (l.wavelength_count < 3) {
-                g_text_number_cell = 0.0;
+                g_cells.text_number = 0.0;
                 break;
             }
             const double* n = current_index(1);
             if (n == nullptr || current_index(3) == nullptr) {
-                g_text_number_cell = kFallbackAbbe;
+                g_cells.text_number = kFallbackAbbe;
                 break;
             }
             const double spread = n[1] - n[2];
-            g_text_number_cell = std::fabs(spread) < kZero ? 0.0 : (n[0] - 1.0) / spread;
+            g_cells.text_number = std::fabs(spread) < kZero ? 0.0 : (n[0] - 1.0) / spread;
             break;
         }
         case kTextItemFixedAperture: {
-            g_text_number_cell = 0.0;
+            g_cells.text_number = 0.0;
             if (test_state_flag(kFlagLensEntryInProgress) == 0 &&
                 test_state_flag(kFlagSingleCommandUpdate) == 0) {
                 break;
             }
             const SurfaceRecord* s = surface_at(l.current_surface);
             if (s != nullptr && s->aperture_kind != kApertureComputed) {
-                g_text_number_cell = s->aperture_radius;
+                g_cells.text_number = s->aperture_radius;
             }
             break;
         }
@@ -622,7 +626,7 @@ const char* lens_item_text(int item) {
         default:
             return nullptr;
     }
-    return reinterpret_cast<const char*>(&g_text_number_cell);
+    return reinterpret_cast<const char*>(&g_cells.text_number);
 }
 
 void update_lens_array_bounds() {

@@ -19,19 +19,23 @@
 
 namespace {
 
-LensReadFinisher g_finisher = nullptr;
-
 struct OldIndices {
     int surface;
     std::vector<double> indices;
 };
-std::vector<OldIndices> g_old_indices;
+// The finisher app/ installs at start, and the old indices a file being read gave.
+struct LensReaderState {
+    LensReadFinisher finisher = nullptr;
+    std::vector<OldIndices> old_indices;
+};
+
+LensReaderState g_reader;
 
 // The kept TN5 indices become model glasses, bound to the wavelengths the file ended with.
 void apply_old_surface_indices() {
-    if (g_old_indices.empty()) return;
-    const std::vector<OldIndices> kept = std::move(g_old_indices);
-    g_old_indices.clear();
+    if (g_reader.old_indices.empty()) return;
+    const std::vector<OldIndices> kept = std::move(g_reader.old_indices);
+    g_reader.old_indices.clear();
     const LensDataScope scope;
     run_command_string("LEN", 0);
     for (const OldIndices& k : kept) {
@@ -113,11 +117,11 @@ void convert_old_ray_sets() {
 }  // namespace
 
 void keep_old_surface_indices(int surface, const std::vector<double>& indices) {
-    g_old_indices.push_back({surface, indices});
+    g_reader.old_indices.push_back({surface, indices});
 }
 
 void set_lens_read_finisher(LensReadFinisher finisher) {
-    g_finisher = finisher;
+    g_reader.finisher = finisher;
 }
 
 int read_lens_lines(const std::vector<std::string>& lines, std::string* comment) {
@@ -135,7 +139,7 @@ int read_lens_lines(const std::vector<std::string>& lines, std::string* comment)
     // The new lens of an old file takes that file's two ray sets and clears the old-file mark;
     // the conversion to three sets after reading is kept here.
     bool old_version = false;
-    g_old_indices.clear();
+    g_reader.old_indices.clear();
     bool header_seen = false;
     bool comment_taken = false;
     bool in_section = false;
@@ -208,9 +212,9 @@ int read_lens_lines(const std::vector<std::string>& lines, std::string* comment)
     l.group_start = saved_group_start;
     l.group_kind_pending = saved_group_kind;
     if (result == 0) apply_old_surface_indices();
-    g_old_indices.clear();
+    g_reader.old_indices.clear();
     if (result == 0) result = fold_group_thickness();
-    if (g_finisher != nullptr) g_finisher();
+    if (g_reader.finisher != nullptr) g_reader.finisher();
     optimise_after_lens_read();
     if (old_version) convert_old_ray_sets();
     (void)output;
@@ -228,7 +232,7 @@ int read_lens_file(const std::string& path, std::string* comment) {
 namespace {
 // The finisher is installed once at start and stays; indices kept from a read half done go.
 void reset_lens_reader() {
-    std::vector<OldIndices>().swap(g_old_indices);
+    std::vector<OldIndices>().swap(g_reader.old_indices);
 }
 const platform::StateReset lens_reader_state_reset{"lens/lens_reader", reset_lens_reader,
                                                    platform::ResetLayer::lens};

@@ -1,6 +1,5 @@
 #include "lens/lens_text_commands.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <iterator>
 
@@ -13,9 +12,14 @@
 
 namespace {
 
-char g_glass_name_text[kGlassNameVariableSize] = {};
-char g_surface_note_text[kNoteVariableSize] = {};
-char g_lens_note_text[kNoteVariableSize] = {};
+// The texts the glass-name and note variables hold.
+struct LensTextVariables {
+    char glass_name[kGlassNameVariableSize] = {};
+    char surface_note[kNoteVariableSize] = {};
+    char lens_note[kNoteVariableSize] = {};
+};
+
+LensTextVariables g_texts;
 
 // Copies text into a text variable of the command language, cut to its size.
 int copy_into_variable(int entry, const char* text) {
@@ -38,14 +42,14 @@ char* lens_text_variable(int entry, std::size_t* size) {
     std::size_t n = 0;
     char* text = nullptr;
     if (entry == kSysVarGlassName) {
-        text = g_glass_name_text;
-        n = sizeof g_glass_name_text;
+        text = g_texts.glass_name;
+        n = sizeof g_texts.glass_name;
     } else if (entry == kSysVarSurfaceNote) {
-        text = g_surface_note_text;
-        n = sizeof g_surface_note_text;
+        text = g_texts.surface_note;
+        n = sizeof g_texts.surface_note;
     } else if (entry == kSysVarLensNoteLine) {
-        text = g_lens_note_text;
-        n = sizeof g_lens_note_text;
+        text = g_texts.lens_note;
+        n = sizeof g_texts.lens_note;
     }
     if (size != nullptr) *size = n;
     return text;
@@ -77,9 +81,7 @@ int cmd_lens_note_line() {
 
 namespace {
 void reset_lens_text_commands() {
-    std::fill(std::begin(g_glass_name_text), std::end(g_glass_name_text), '\0');
-    std::fill(std::begin(g_surface_note_text), std::end(g_surface_note_text), '\0');
-    std::fill(std::begin(g_lens_note_text), std::end(g_lens_note_text), '\0');
+    g_texts = LensTextVariables{};
 }
 const platform::StateReset lens_text_commands_state_reset{
     "lens/lens_text_commands", reset_lens_text_commands, platform::ResetLayer::lens};

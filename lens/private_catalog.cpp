@@ -11,7 +11,6 @@
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
 #include "lens/refractive_index.h"
-#include "platform/state_reset.h"
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
@@ -32,10 +31,9 @@ constexpr std::size_t kOldBlockNumberOffset = 12;
 constexpr std::size_t kOldDataStart = kOldHeaderSize + kCatalogRoom * kOldEntrySize;  // 5614
 constexpr std::size_t kOldBlockSize = 48;
 
-// The set-up installed at start, and what a re-read of the catalogue marks for it.
+// The set-up installed at start.
 struct PrivateCatalogState {
     int (*setup)(int mode) = nullptr;
-    std::uint8_t glass_data_changed = 0;
 };
 
 PrivateCatalogState g_catalog;
@@ -270,10 +268,6 @@ int rewrite_private(const std::vector<CatalogGlass>& records, const std::vector<
 
 }  // namespace
 
-std::uint8_t& glass_data_changed() {
-    return g_catalog.glass_data_changed;
-}
-
 void set_private_catalog_setup(int (*setup)(int mode)) {
     g_catalog.setup = setup;
 }
@@ -309,10 +303,9 @@ void read_private_catalog() {
             if (std::memcmp(surface(n).medium_name, entry.name, kGlassNameLength) == 0) used = true;
         }
     }
-    if (used) {
-        g_catalog.glass_data_changed = 1;
-        if (g_catalog.setup != nullptr) g_catalog.setup(0);
-    }
+    // The surfaces of the lens point at the cache's index arrays, updated above in place: the
+    // set-up only derives the rest again.
+    if (used && g_catalog.setup != nullptr) g_catalog.setup(0);
 }
 
 int write_private_catalog(const CatalogGlass* records, const GlassData* data, int count) {
@@ -594,12 +587,3 @@ void install_glass_catalog_handlers() {
     set_handler(kSlotPrivateGlass, cmd_private_glass);
     set_handler(kSlotEditPrivateCatalog, cmd_edit_private_catalog);
 }
-
-namespace {
-// The setup installed at start stays.
-void reset_private_catalog() {
-    g_catalog.glass_data_changed = 0;
-}
-const platform::StateReset private_catalog_state_reset{
-    "lens/private_catalog", reset_private_catalog, platform::ResetLayer::lens};
-}  // namespace

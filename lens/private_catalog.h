@@ -17,9 +17,6 @@ constexpr int kConvertRenameFailed = 1;
 constexpr int kConvertUnreadable = 2;
 constexpr int kWriteFailed = 3;
 
-// Set when a re-read changed the data of a glass the lens uses; the lens set-up reads it.
-std::uint8_t& glass_data_changed();
-
 // What the re-read runs to bring the lens up to date (installed by the set-up code).
 void set_private_catalog_setup(int (*setup)(int mode));
 

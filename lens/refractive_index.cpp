@@ -36,11 +36,16 @@ constexpr NormalLineConstants kStartConstants = {
     {0.724006757580147, -0.000478971605446, 1.48749006855839, 0.006924105143404, 0.079208499674583,
      0.025283911063413}};
 
-NormalLineConstants g_constants = kStartConstants;
-double g_catalog_wavelengths[3] = {kLineD, kLineF, kLineC};
+// The normal-line constants of the model glasses for the wavelengths they were last computed
+// for, the catalogue wavelengths, and the model glass's work array.
+struct RefractiveIndexState {
+    NormalLineConstants constants = kStartConstants;
+    double catalog_wavelengths[3] = {kLineD, kLineF, kLineC};
+    // Work array of the model-glass computation, kept between calls.
+    std::vector<double> work;
+};
 
-// Work array of the model-glass computation, kept between calls.
-std::vector<double> g_work;
+RefractiveIndexState g_index;
 
 bool usable(double n) {
     return std::isfinite(n) && n > 0.0;
@@ -134,11 +139,12 @@ int glass_indices_at_wavelengths(const GlassData& glass, const LensWavelengths& 
     int result = 0;
     std::vector<char> no_index(static_cast<std::size_t>(count), 0);
     if (glass.dispersion_kind == kDispersionModelGlass) {
-        if (static_cast<int>(g_work.size()) < count) g_work.resize(static_cast<std::size_t>(count));
-        if (model_glass_at_wavelengths(glass, lens.wavelengths, count, g_work.data()) != 0) {
+        if (static_cast<int>(g_index.work.size()) < count)
+            g_index.work.resize(static_cast<std::size_t>(count));
+        if (model_glass_at_wavelengths(glass, lens.wavelengths, count, g_index.work.data()) != 0) {
             return 0;
         }
-        for (int i = 0; i < count; ++i) out[i] = g_work[static_cast<std::size_t>(i)];
+        for (int i = 0; i < count; ++i) out[i] = g_index.work[static_cast<std::size_t>(i)];
     } else if (glass.dispersion_kind >= kDispersionNone &&
                glass.dispersion_kind <= kDispersionConrady) {
         for (int i = 0; i < count; ++i) {
@@ -172,18 +178,18 @@ int glass_indices_at_wavelengths(const GlassData& glass, const LensWavelengths& 
 }
 
 const NormalLineConstants& normal_line_constants(const double* wavelengths, int count) {
-    if (count < 3) return g_constants;
+    if (count < 3) return g_index.constants;
     const double l1 = wavelengths[0], l2 = wavelengths[1], l3 = wavelengths[2];
-    if (l1 == g_constants.wavelengths[0] && l2 == g_constants.wavelengths[1] &&
-        l3 == g_constants.wavelengths[2]) {
-        return g_constants;
+    if (l1 == g_index.constants.wavelengths[0] && l2 == g_index.constants.wavelengths[1] &&
+        l3 == g_index.constants.wavelengths[2]) {
+        return g_index.constants;
     }
     // The constants of the standard lines are given, not derived, so a lens that comes back to
     // them gets them again whatever wavelengths it had in between.
     if (l1 == kStartConstants.wavelengths[0] && l2 == kStartConstants.wavelengths[1] &&
         l3 == kStartConstants.wavelengths[2]) {
-        g_constants = kStartConstants;
-        return g_constants;
+        g_index.constants = kStartConstants;
+        return g_index.constants;
     }
     double n[5][3];
     for (int g = 0; g < 5; ++g) {
@@ -191,7 +197,7 @@ const NormalLineConstants& normal_line_constants(const double* wavelengths, int 
             n[g][w] = sellmeier_index(kNormalLineGlasses[g], wavelengths[w]);
         }
     }
-    NormalLineConstants next = g_constants;
+    NormalLineConstants next = g_index.constants;
     if (l2 != l3) {
         auto v = [&](int g) { return (n[g][0] - 1.0) / (n[g][1] - n[g][2]); };
         auto p = [&](int g) { return (n[g][1] - n[g][0]) / (n[g][1] - n[g][2]); };
@@ -203,13 +209,13 @@ const NormalLineConstants& normal_line_constants(const double* wavelengths, int 
     next.k[4] = ((n[3][1] - n[3][2]) - next.k[3]) / (n[3][0] - next.k[2]);
     next.k[5] = ((n[4][1] - n[4][2]) - next.k[3]) / (n[4][0] - next.k[2]);
     for (double k : next.k) {
-        if (!std::isfinite(k)) return g_constants;
+        if (!std::isfinite(k)) return g_index.constants;
     }
     next.wavelengths[0] = l1;
     next.wavelengths[1] = l2;
     next.wavelengths[2] = l3;
-    g_constants = next;
-    return g_constants;
+    g_index.constants = next;
+    return g_index.constants;
 }
 
 void derive_model_glass_indices(GlassData& glass, const double* wavelengths, int count) {
@@ -382,12 +388,12 @@ int recompute_catalog_dispersion(const LensWavelengths& lens) {
             record.vd = used >= 3 && std::fabs(spread) >= kTiny ? (n[0] - 1.0) / spread : 0.0;
         }
     }
-    for (int i = 0; i < used; ++i) g_catalog_wavelengths[i] = lens.wavelengths[i];
+    for (int i = 0; i < used; ++i) g_index.catalog_wavelengths[i] = lens.wavelengths[i];
     return 0;
 }
 
 const double* catalog_wavelengths() {
-    return g_catalog_wavelengths;
+    return g_index.catalog_wavelengths;
 }
 
 int glass_nd_vd(int glass, int catalog, double* nd, double* vd) {

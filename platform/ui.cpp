@@ -333,7 +333,14 @@ bool is_set(const char* value) {
     return value != nullptr && value[0] != '\0';
 }
 
-UiBackend* g_current_ui = nullptr;
+// The backend the program runs on, chosen by main before any session, and the listener it
+// tells of command-line edits.
+struct UiChoice {
+    UiBackend* current = nullptr;
+    CommandLineListener command_line_listener = nullptr;
+};
+
+UiChoice g_ui;
 
 }  // namespace
 
@@ -353,15 +360,15 @@ UiKind choose_ui_kind_from_environment(bool have_qt) {
 }
 
 void set_current_ui(UiBackend* backend) {
-    g_current_ui = backend;
+    g_ui.current = backend;
 }
 
 UiBackend* current_ui() {
-    return g_current_ui;
+    return g_ui.current;
 }
 
 UiBackend& ui() {
-    return *g_current_ui;
+    return *g_ui.current;
 }
 
 // --- defaults of the optional backend services -----------------------------------------------
@@ -893,16 +900,12 @@ bool UiBackend::clipboard_data(std::string_view mime_type, std::vector<std::uint
     return false;
 }
 
-namespace {
-CommandLineListener g_command_line_listener = nullptr;
-}
-
 void set_command_line_listener(CommandLineListener listener) {
-    g_command_line_listener = listener;
+    g_ui.command_line_listener = listener;
 }
 
 void notify_command_line_edited() {
-    if (g_command_line_listener != nullptr) g_command_line_listener();
+    if (g_ui.command_line_listener != nullptr) g_ui.command_line_listener();
 }
 
 }  // namespace platform

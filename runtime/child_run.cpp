@@ -8,8 +8,13 @@
 
 namespace {
 
-bool stopwatch_started = false;
-std::uint64_t stopwatch_start = 0;
+// The stopwatch of the timing commands.
+struct Stopwatch {
+    bool started = false;
+    std::uint64_t start = 0;
+};
+
+Stopwatch g_stopwatch;
 
 bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -53,17 +58,17 @@ int run_child_process(const char* command_line, int wait_seconds) {
 
 std::int64_t elapsed_ms(int restart) {
     const std::uint64_t now = platform::tick_count_ms();
-    if (restart == 1 || !stopwatch_started) {
-        stopwatch_started = true;
-        stopwatch_start = now;
+    if (restart == 1 || !g_stopwatch.started) {
+        g_stopwatch.started = true;
+        g_stopwatch.start = now;
     }
-    return static_cast<std::int64_t>(now - stopwatch_start);
+    return static_cast<std::int64_t>(now - g_stopwatch.start);
 }
 
 namespace {
 void reset_child_run() {
-    stopwatch_started = false;
-    stopwatch_start = 0;
+    g_stopwatch.started = false;
+    g_stopwatch.start = 0;
 }
 const platform::StateReset child_run_state_reset{"runtime/child_run", reset_child_run,
                                                  platform::ResetLayer::runtime};

@@ -6,41 +6,46 @@
 
 namespace {
 
-// Slots 1..5 are used; each holds "_x" and its terminator.
-char stack[kCommandContextLimit + 1][3];
-int depth = 0;
+// The stack of command contexts and its depth.
+struct CommandContexts {
+    // Slots 1..5 are used; each holds "_x" and its terminator.
+    char stack[kCommandContextLimit + 1][3];
+    int depth = 0;
+};
+
+CommandContexts g_contexts;
 
 }  // namespace
 
 int push_command_context(char letter) {
     const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
-    if (depth > 0 && stack[depth][1] == upper) return 0;
-    if (depth + 1 > kCommandContextLimit) return kMsgContextStackFull;
-    ++depth;
-    stack[depth][0] = '_';
-    stack[depth][1] = upper;
-    stack[depth][2] = '\0';
+    if (g_contexts.depth > 0 && g_contexts.stack[g_contexts.depth][1] == upper) return 0;
+    if (g_contexts.depth + 1 > kCommandContextLimit) return kMsgContextStackFull;
+    ++g_contexts.depth;
+    g_contexts.stack[g_contexts.depth][0] = '_';
+    g_contexts.stack[g_contexts.depth][1] = upper;
+    g_contexts.stack[g_contexts.depth][2] = '\0';
     return 0;
 }
 
 void pop_command_context() {
-    if (depth > 0) --depth;
+    if (g_contexts.depth > 0) --g_contexts.depth;
 }
 
 int command_context_depth() {
-    return depth;
+    return g_contexts.depth;
 }
 
 const char* command_context_suffix() {
-    return depth > 0 ? stack[depth] : nullptr;
+    return g_contexts.depth > 0 ? g_contexts.stack[g_contexts.depth] : nullptr;
 }
 
 char command_context_letter() {
-    return depth > 0 ? stack[depth][1] : '\0';
+    return g_contexts.depth > 0 ? g_contexts.stack[g_contexts.depth][1] : '\0';
 }
 
 void reset_command_context() {
-    depth = 0;
+    g_contexts.depth = 0;
 }
 
 namespace {

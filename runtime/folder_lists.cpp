@@ -32,9 +32,14 @@ constexpr int kTypeSource = 2;
 constexpr int kTypeCommandFile = 3;
 constexpr int kMsgDialogFailed = -123;
 
-std::vector<std::string> g_names;
-CommandHandler g_other_file_operations = nullptr;
-ListWindowShower g_list_window = nullptr;
+// The names of the list shown last, and the handlers installed at start.
+struct FolderListsState {
+    std::vector<std::string> names;
+    CommandHandler other_file_operations = nullptr;
+    ListWindowShower list_window = nullptr;
+};
+
+FolderListsState g_folder_lists;
 
 // The pattern of list entries whose second text is the type (the first entry when none is).
 std::string type_pattern(int type) {
@@ -77,7 +82,7 @@ std::string type_extension(int type) {
 // Every listed name as both the text and the value of the current list.
 void offer_names() {
     start_built_list();
-    for (const std::string& name : g_names) add_built_list_entry(name, name);
+    for (const std::string& name : g_folder_lists.names) add_built_list_entry(name, name);
 }
 
 int delete_named_file(const std::string& path) {
@@ -211,7 +216,7 @@ std::string file_type_path(int type, int folder_kind, const std::string& name) {
 
 int build_file_list(int type, int folder_kind, const char* sub_folder, bool quiet, int mode) {
     start_built_list();
-    g_names.clear();
+    g_folder_lists.names.clear();
     const std::string pattern = type_pattern(type);
     std::string folder = file_type_folder(type, folder_kind);
     if (sub_folder != nullptr && *sub_folder != '\0')
@@ -220,21 +225,21 @@ int build_file_list(int type, int folder_kind, const char* sub_folder, bool quie
     const int scanned = scan_folder(names, folder, kNameTableCapacity, mode, pattern);
     if (scanned == kMsgNameListFull) return set_error_msg(kMsgNameListFull, kNameTableCapacity);
     if (scanned != 0) return kErrorTextReady;
-    g_names = std::move(names);
+    g_folder_lists.names = std::move(names);
     offer_names();
     if (!quiet) {
         print_msg(kMsgFolderListed, folder.c_str());
-        if (g_list_window != nullptr) {
-            g_list_window();
+        if (g_folder_lists.list_window != nullptr) {
+            g_folder_lists.list_window();
         } else {
-            for (const std::string& name : g_names) text_printf("%s\n", name.c_str());
+            for (const std::string& name : g_folder_lists.names) text_printf("%s\n", name.c_str());
         }
     }
     return 0;
 }
 
 const std::vector<std::string>& listed_names() {
-    return g_names;
+    return g_folder_lists.names;
 }
 
 int cmd_list_folders() {
@@ -307,12 +312,14 @@ int cmd_folder_operations() {
         case kCmdRemoveFolder:
             return remove_named_folder(arg_int(0), arg_string(1));
         default:
-            return g_other_file_operations != nullptr ? g_other_file_operations() : 0;
+            return g_folder_lists.other_file_operations != nullptr
+                       ? g_folder_lists.other_file_operations()
+                       : 0;
     }
 }
 
 void set_list_window_shower(ListWindowShower shower) {
-    g_list_window = shower;
+    g_folder_lists.list_window = shower;
 }
 
 void install_folder_lists() {
@@ -321,7 +328,7 @@ void install_folder_lists() {
     set_handler(kSlotChangeDirectory, cmd_change_directory);
     // The other file commands share the slot: whatever handler held it serves them still.
     CommandHandler previous = handler_table().slots[kSlotFileOperations];
-    if (previous != cmd_folder_operations) g_other_file_operations = previous;
+    if (previous != cmd_folder_operations) g_folder_lists.other_file_operations = previous;
     set_handler(kSlotFileOperations, cmd_folder_operations);
 }
 
@@ -342,7 +349,7 @@ int write_whole_file(const std::string& path, const std::string& text, int faile
 namespace {
 // The handlers installed at start stay; the names of the last list go.
 void reset_folder_lists() {
-    std::vector<std::string>().swap(g_names);
+    std::vector<std::string>().swap(g_folder_lists.names);
 }
 const platform::StateReset folder_lists_state_reset{"runtime/folder_lists", reset_folder_lists,
                                                     platform::ResetLayer::runtime};

@@ -19,8 +19,13 @@
 
 namespace {
 
-FileTextWriter file_writer = nullptr;
-void (*hpgl_writer)() = nullptr;
+// The writers app/ installs at start: formatted text into a file, and the plotter file.
+struct FormatPrintWriters {
+    FileTextWriter file_writer = nullptr;
+    void (*hpgl_writer)() = nullptr;
+};
+
+FormatPrintWriters g_writers;
 
 // Cells a caller gave: an omitted argument arrives with its default and does not count.
 int given_count(int first) {
@@ -294,8 +299,8 @@ int cmd_format_print() {
         }
         case kCmdFprintf: {
             const std::string text = compose_format(format.c_str(), 2, NumberSink::inline_text);
-            const int r =
-                file_writer != nullptr ? file_writer(arg_int(0), text) : kMsgFileWriteFailed;
+            const int r = g_writers.file_writer != nullptr ? g_writers.file_writer(arg_int(0), text)
+                                                           : kMsgFileWriteFailed;
             set_int_result(r);
             return 0;
         }
@@ -307,9 +312,9 @@ int cmd_format_print() {
             if (text.empty()) return 0;
             if (command == kCmdGfxPrint) {
                 gfx_printf("%s", text.c_str());
-            } else if (hpgl_writer != nullptr) {
+            } else if (g_writers.hpgl_writer != nullptr) {
                 set_formatted_output(text.c_str());
-                hpgl_writer();
+                g_writers.hpgl_writer();
             }
             return 0;
         }
@@ -319,7 +324,7 @@ int cmd_format_print() {
 }
 
 void set_graphics_hpgl_writer(void (*write_buffer)()) {
-    hpgl_writer = write_buffer;
+    g_writers.hpgl_writer = write_buffer;
 }
 
 void install_format_print() {
@@ -327,5 +332,5 @@ void install_format_print() {
 }
 
 void set_file_text_writer(FileTextWriter writer) {
-    file_writer = writer;
+    g_writers.file_writer = writer;
 }

@@ -5,16 +5,22 @@
 #include "runtime/table_format.h"
 
 namespace {
-LensDataQuery lens_data_query = nullptr;
-bool scope_active = false;
+// The lens-data query installed at start, and whether a guarded scope is open.
+struct LensDataGuardState {
+    LensDataQuery lens_data_query = nullptr;
+    bool scope_active = false;
+};
+
+LensDataGuardState g_guard;
 }  // namespace
 
 void set_lens_data_query(LensDataQuery query) {
-    lens_data_query = query;
+    g_guard.lens_data_query = query;
 }
 
 bool reading_lens_data() {
-    return scope_active || (lens_data_query != nullptr && lens_data_query());
+    return g_guard.scope_active ||
+           (g_guard.lens_data_query != nullptr && g_guard.lens_data_query());
 }
 
 int refuse_while_reading_lens_data() {
@@ -22,7 +28,7 @@ int refuse_while_reading_lens_data() {
 }
 
 bool in_lens_data_scope() {
-    return scope_active;
+    return g_guard.scope_active;
 }
 
 bool lens_data_command(int command) {
@@ -31,26 +37,26 @@ bool lens_data_command(int command) {
     return (d.commands[command].flags & kRecordLensData) != 0;
 }
 
-LensDataScope::LensDataScope() : saved_(scope_active) {
-    scope_active = true;
+LensDataScope::LensDataScope() : saved_(g_guard.scope_active) {
+    g_guard.scope_active = true;
 }
 
 LensDataScope::~LensDataScope() {
-    scope_active = saved_;
+    g_guard.scope_active = saved_;
 }
 
-TrustedCodeScope::TrustedCodeScope() : saved_(scope_active) {
-    scope_active = false;
+TrustedCodeScope::TrustedCodeScope() : saved_(g_guard.scope_active) {
+    g_guard.scope_active = false;
 }
 
 TrustedCodeScope::~TrustedCodeScope() {
-    scope_active = saved_;
+    g_guard.scope_active = saved_;
 }
 
 namespace {
 void reset_lens_data_guard() {
-    lens_data_query = nullptr;
-    scope_active = false;
+    g_guard.lens_data_query = nullptr;
+    g_guard.scope_active = false;
 }
 const platform::StateReset lens_data_guard_state_reset{
     "runtime/lens_data_guard", reset_lens_data_guard, platform::ResetLayer::runtime};

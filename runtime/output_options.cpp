@@ -8,10 +8,15 @@ constexpr std::uint8_t kStartValues[kOptionLimit] = {
     0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0,
 };
 
-std::uint8_t switches[kOptionLimit] = {
-    0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0,
+// The output switches, and whether the page check is armed.
+struct OutputOptionsState {
+    std::uint8_t switches[kOptionLimit] = {
+        0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0,
+    };
+    bool page_check_armed = false;
 };
-bool page_check_armed = false;
+
+OutputOptionsState g_options;
 
 bool stored(int n) {
     return n >= 1 && n < kOptionLimit && n != 9;
@@ -20,24 +25,24 @@ bool stored(int n) {
 }  // namespace
 
 int output_option(int n) {
-    return stored(n) ? switches[n] : 0;
+    return stored(n) ? g_options.switches[n] : 0;
 }
 
 void set_output_option(int n, int value) {
-    if (stored(n)) switches[n] = value != 0 ? 1 : 0;
+    if (stored(n)) g_options.switches[n] = value != 0 ? 1 : 0;
 }
 
 void reset_output_options() {
-    for (int i = 0; i < kOptionLimit; ++i) switches[i] = kStartValues[i];
-    page_check_armed = false;
+    for (int i = 0; i < kOptionLimit; ++i) g_options.switches[i] = kStartValues[i];
+    g_options.page_check_armed = false;
 }
 
 bool page_full_check_armed() {
-    return page_check_armed;
+    return g_options.page_check_armed;
 }
 
 void set_page_full_check_armed(bool armed) {
-    page_check_armed = armed;
+    g_options.page_check_armed = armed;
 }
 
 namespace {

@@ -401,8 +401,10 @@ int string_preference(const std::string& name, char* text, std::size_t size) {
 ParamHooks& param_hooks() {
     return g_params.hooks;
 }
-void reset_param_hooks() {
-    g_params.hooks = ParamHooks{};
+// A new session starts outside any question, as the program does: a run that ended while an
+// argument was being asked for, or a call completed, leaves no prompting mode behind.
+void reset_parameters() {
+    g_params = ParametersState{};
 }
 
 int prompting_mode() {
@@ -898,6 +900,6 @@ int evaluate_level_field(int command, int arg, const ArgCell& edited, ArgCell* c
 }
 
 namespace {
-const platform::StateReset parameters_state_reset{"runtime/parameters", reset_param_hooks,
+const platform::StateReset parameters_state_reset{"runtime/parameters", reset_parameters,
                                                   platform::ResetLayer::runtime};
 }  // namespace

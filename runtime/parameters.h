@@ -70,7 +70,8 @@ struct ParamHooks {
     void (*close_prompt)();
 };
 ParamHooks& param_hooks();
-void reset_param_hooks();
+// The hooks, the prompting mode and the prompt's texts as the program starts.
+void reset_parameters();
 
 // The prompting mode word: one of the PromptingState values.
 int prompting_mode();

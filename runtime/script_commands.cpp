@@ -27,11 +27,16 @@ struct FileKind {
 };
 constexpr FileKind kKinds[] = {{"mov", "bin/mov", "bin/mov"}, {"scp", "scp", "public/scp"}};
 
-ScriptParameters parameters{};
-int script_nesting = 0;
-// Levels of script_nesting that a ScriptCodeKept scope added: no entry runs there.
-int kept_scope_depth = 0;
-std::string running_file;
+// The running script's parameters, how deep scripts nest, and the file whose entries run.
+struct ScriptCommandsState {
+    ScriptParameters parameters{};
+    int nesting = 0;
+    // Levels of nesting that a ScriptCodeKept scope added: no entry runs there.
+    int kept_depth = 0;
+    std::string running_file;
+};
+
+ScriptCommandsState g_scripts;
 
 struct FileCloser {
     void operator()(std::FILE* f) const {
@@ -75,7 +80,7 @@ int read_entry(std::FILE* f, const std::string& path, const char* name, std::str
 // The call's arguments after the entry name into the script parameters: numbers into the
 // doubles, texts into the texts, in order. 0 or the message number (set as error text).
 int take_parameters() {
-    parameters = ScriptParameters{};
+    g_scripts.parameters = ScriptParameters{};
     int values = 0, texts = 0;
     for (int i = 1; i < arg_count(); ++i) {
         const ArgCell* c = arg_cell(i);
@@ -86,14 +91,15 @@ int take_parameters() {
             if (texts == kScriptTextCount) {
                 return set_error_msg(kMsgScriptTooManyValues, kScriptValueCount, kScriptTextCount);
             }
-            std::snprintf(parameters.texts[texts++], kScriptTextSize, "%s", c->value.text);
+            std::snprintf(g_scripts.parameters.texts[texts++], kScriptTextSize, "%s",
+                          c->value.text);
         } else if (shape != nullptr && shape->dim1 > 0) {
             return set_error_msg(kMsgScriptArgumentKind, i + 1);
         } else {
             if (values == kScriptValueCount) {
                 return set_error_msg(kMsgScriptTooManyValues, kScriptValueCount, kScriptTextCount);
             }
-            parameters.values[values++] =
+            g_scripts.parameters.values[values++] =
                 c->type == kArgChar ? static_cast<unsigned char>(c->value.c) : arg_double(i);
         }
     }
@@ -103,7 +109,7 @@ int take_parameters() {
 }  // namespace
 
 ScriptParameters& script_parameters() {
-    return parameters;
+    return g_scripts.parameters;
 }
 
 std::FILE* open_data_file(int kind, int where, std::string* path, const char* name,
@@ -143,18 +149,18 @@ int cmd_run_script_entry() {
     }
     // An entry that calls itself without end stops here, with a message, before the command
     // language's own nesting limit is reached.
-    if (script_nesting >= kScriptNestingLimit) {
+    if (g_scripts.nesting >= kScriptNestingLimit) {
         return set_error_msg(kMsgScriptNesting, kScriptNestingLimit);
     }
     if (const int r = take_parameters(); r != 0) return r;
     const std::string call = c->value.text;
     const LineRunnerHooks& hooks = line_runner_hooks();
-    if (script_nesting > 0 && hooks.kept_line != nullptr) {
+    if (g_scripts.nesting > 0 && hooks.kept_line != nullptr) {
         // An entry run before within the running one runs its kept code: no file is read.
         if (const int k = hooks.kept_line(call.c_str()); k > 0) {
-            ++script_nesting;
+            ++g_scripts.nesting;
             const int result = run_command_string(kKeptLineText, -k);
-            --script_nesting;
+            --g_scripts.nesting;
             return result;
         }
     }
@@ -163,9 +169,10 @@ int cmd_run_script_entry() {
     std::vector<std::string> candidates;
     if (colon != std::string::npos) {
         candidates.push_back(call.substr(colon + 1));
-    } else if (script_nesting > kept_scope_depth) {
-        candidates.push_back(running_file);
-        if (strcasecmp(running_file.c_str(), "default") != 0) candidates.push_back("default");
+    } else if (g_scripts.nesting > g_scripts.kept_depth) {
+        candidates.push_back(g_scripts.running_file);
+        if (strcasecmp(g_scripts.running_file.c_str(), "default") != 0)
+            candidates.push_back("default");
         candidates.push_back(entry);
     } else {
         candidates.push_back(entry);
@@ -194,20 +201,20 @@ int cmd_run_script_entry() {
     }
     if (!found) return set_error_msg(kMsgScriptEntryMissing, call.c_str());
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) return 0;
-    const std::string saved_file = running_file;
-    const bool outermost = script_nesting == 0;
-    const bool first_entry = script_nesting == kept_scope_depth;
+    const std::string saved_file = g_scripts.running_file;
+    const bool outermost = g_scripts.nesting == 0;
+    const bool first_entry = g_scripts.nesting == g_scripts.kept_depth;
     const std::size_t mark =
         outermost && hooks.kept_lines_mark != nullptr ? hooks.kept_lines_mark() : 0;
-    if (first_entry) running_file = used;
+    if (first_entry) g_scripts.running_file = used;
     // The entry runs as one program, its lines ending statements; an entry run within another
     // (or within a ScriptCodeKept scope) keeps its code, so that running it again reads no
     // file. The kept code lives while the outermost entry (or the scope) runs.
     const int flags = std::max(lines, 1) | (outermost ? 0 : kRunKeepCode);
-    ++script_nesting;
+    ++g_scripts.nesting;
     const int result = run_command_string(text.c_str(), -flags);
-    --script_nesting;
-    if (first_entry) running_file = saved_file;
+    --g_scripts.nesting;
+    if (first_entry) g_scripts.running_file = saved_file;
     if (outermost) {
         if (hooks.release_kept_lines_to != nullptr) hooks.release_kept_lines_to(mark);
     }
@@ -256,28 +263,25 @@ void install_script_commands() {
 
 ScriptCodeKept::ScriptCodeKept() {
     const LineRunnerHooks& hooks = line_runner_hooks();
-    active_ = script_nesting == 0 && hooks.kept_lines_mark != nullptr &&
+    active_ = g_scripts.nesting == 0 && hooks.kept_lines_mark != nullptr &&
               hooks.release_kept_lines_to != nullptr && hooks.kept_line != nullptr;
     if (!active_) return;
     mark_ = hooks.kept_lines_mark();
-    ++script_nesting;
-    ++kept_scope_depth;
+    ++g_scripts.nesting;
+    ++g_scripts.kept_depth;
 }
 
 ScriptCodeKept::~ScriptCodeKept() {
     if (!active_) return;
-    --kept_scope_depth;
-    --script_nesting;
+    --g_scripts.kept_depth;
+    --g_scripts.nesting;
     const LineRunnerHooks& hooks = line_runner_hooks();
     if (hooks.release_kept_lines_to != nullptr) hooks.release_kept_lines_to(mark_);
 }
 
 namespace {
 void reset_script_commands() {
-    parameters = ScriptParameters{};
-    script_nesting = 0;
-    kept_scope_depth = 0;
-    running_file.clear();
+    g_scripts = ScriptCommandsState{};
 }
 const platform::StateReset script_commands_state_reset{
     "runtime/script_commands", reset_script_commands, platform::ResetLayer::runtime};

@@ -13,19 +13,24 @@ namespace {
 
 constexpr std::size_t kHelpOffsetSize = 3;
 
-std::uint8_t* help_block = nullptr;
-int help_symbol = -1;
+// The help block read last and the symbol it was read for.
+struct TableHelpState {
+    std::uint8_t* block = nullptr;
+    int symbol = -1;
+};
+
+TableHelpState g_help;
 
 }  // namespace
 
 void forget_command_help() {
-    mem_free(help_block);
-    help_block = nullptr;
-    help_symbol = -1;
+    mem_free(g_help.block);
+    g_help.block = nullptr;
+    g_help.symbol = -1;
 }
 
 int load_command_help(int symbol) {
-    if (help_block != nullptr && symbol == help_symbol) return help_block[0] & 127;
+    if (g_help.block != nullptr && symbol == g_help.symbol) return g_help.block[0] & 127;
     forget_command_help();
     if (symbol < 0) return -1;
     AmoFile file;
@@ -49,28 +54,28 @@ int load_command_help(int symbol) {
         return -1;
     }
     file.close();
-    help_block = block;
-    help_symbol = symbol;
-    return help_block[0] & 127;
+    g_help.block = block;
+    g_help.symbol = symbol;
+    return g_help.block[0] & 127;
 }
 
 const char* ctable_find_text(int key1, int key2) {
-    if (help_block == nullptr) return nullptr;
-    for (unsigned i = 0; i < help_block[1]; ++i) {
-        const std::uint8_t* e = help_block + 2 + 4 * i;
+    if (g_help.block == nullptr) return nullptr;
+    for (unsigned i = 0; i < g_help.block[1]; ++i) {
+        const std::uint8_t* e = g_help.block + 2 + 4 * i;
         if (e[0] == key1 && e[1] == key2) {
-            return reinterpret_cast<const char*>(help_block + be16_at(e + 2));
+            return reinterpret_cast<const char*>(g_help.block + be16_at(e + 2));
         }
     }
     return nullptr;
 }
 
 int command_help_flags() {
-    return help_block != nullptr ? help_block[0] : -1;
+    return g_help.block != nullptr ? g_help.block[0] : -1;
 }
 
 int print_help_text(int key1, int key2, int mode) {
-    const int flag = help_block != nullptr ? (help_block[0] & 0x80) : 0;
+    const int flag = g_help.block != nullptr ? (g_help.block[0] & 0x80) : 0;
     if (mode != 0 && flag == 0) return flag;
     const char* text = ctable_find_text(key1, key2);
     if (text == nullptr) return flag;

@@ -20,8 +20,13 @@ struct FunctionEntry {
     int library = 0;  // 0: a retired id
     UserFunction function = nullptr;
 };
-std::vector<FunctionEntry> functions;  // id k is entry k - 1
-std::vector<int> libraries;
+// The functions the user libraries registered, and the libraries loaded.
+struct UserLibrariesState {
+    std::vector<FunctionEntry> functions;  // id k is entry k - 1
+    std::vector<int> libraries;
+};
+
+UserLibrariesState g_user_libraries;
 
 void* lens_item_callback(int item, int index, int index2) {
     const HandlerTable& t = handler_table();
@@ -35,10 +40,10 @@ const char* cell_text(int i) {
 }
 
 void retire(int library) {
-    for (FunctionEntry& f : functions) {
+    for (FunctionEntry& f : g_user_libraries.functions) {
         if (f.library == library) f = FunctionEntry{};
     }
-    std::erase(libraries, library);
+    std::erase(g_user_libraries.libraries, library);
 }
 
 }  // namespace
@@ -56,7 +61,7 @@ int load_user_library(const std::string& name) {
             return 0;
         }
         init(get_output_value, run_command_string, lens_item_callback);
-        libraries.push_back(handle);
+        g_user_libraries.libraries.push_back(handle);
         if (output_option(kOptionStepMode) != 0) msg_box(kMsgLibraryLoaded, path.c_str());
         return handle;
     }
@@ -76,22 +81,23 @@ int cmd_user_dll() {
         case kCmdDllFunction: {
             const int library = arg_int(0);
             const char* name = cell_text(1);
-            void* symbol = name != nullptr && std::find(libraries.begin(), libraries.end(),
-                                                        library) != libraries.end()
+            void* symbol = name != nullptr && std::find(g_user_libraries.libraries.begin(),
+                                                        g_user_libraries.libraries.end(),
+                                                        library) != g_user_libraries.libraries.end()
                                ? platform::library_symbol(library, name)
                                : nullptr;
             if (symbol == nullptr) {
                 set_int_result(0);
                 return 0;
             }
-            functions.push_back({library, reinterpret_cast<UserFunction>(symbol)});
-            set_int_result(static_cast<int>(functions.size()));
+            g_user_libraries.functions.push_back({library, reinterpret_cast<UserFunction>(symbol)});
+            set_int_result(static_cast<int>(g_user_libraries.functions.size()));
             return 0;
         }
         case kCmdDllCall: {
             const int id = arg_int(0);
-            if (id < 1 || id > static_cast<int>(functions.size()) ||
-                functions[static_cast<std::size_t>(id - 1)].library == 0) {
+            if (id < 1 || id > static_cast<int>(g_user_libraries.functions.size()) ||
+                g_user_libraries.functions[static_cast<std::size_t>(id - 1)].library == 0) {
                 return set_error_msg(kMsgNoSuchFunctionId, id);
             }
             // The cells after the id that the caller gave.
@@ -99,12 +105,14 @@ int cmd_user_dll() {
             while (arg_cell(1 + count) != nullptr && arg_cell(1 + count)->status == kArgGiven) {
                 ++count;
             }
-            functions[static_cast<std::size_t>(id - 1)].function(count, arg_vector() + 1);
+            g_user_libraries.functions[static_cast<std::size_t>(id - 1)].function(count,
+                                                                                  arg_vector() + 1);
             return 0;
         }
         case kCmdDllFree: {
             const int library = arg_int(0);
-            if (std::find(libraries.begin(), libraries.end(), library) == libraries.end()) {
+            if (std::find(g_user_libraries.libraries.begin(), g_user_libraries.libraries.end(),
+                          library) == g_user_libraries.libraries.end()) {
                 return 0;
             }
             retire(library);
@@ -117,11 +125,11 @@ int cmd_user_dll() {
 }
 
 void unload_user_libraries() {
-    for (int library : std::vector<int>(libraries)) {
+    for (int library : std::vector<int>(g_user_libraries.libraries)) {
         retire(library);
         platform::library_close(library);
     }
-    functions.clear();
+    g_user_libraries.functions.clear();
 }
 
 void install_user_libraries() {

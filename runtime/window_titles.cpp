@@ -5,33 +5,38 @@
 
 namespace {
 
-std::string g_main_caption;
-std::string g_edit_caption;
-void (*g_apply)() = nullptr;
+// The captions of the main and edit windows, and what shows them (installed at start).
+struct WindowTitles {
+    std::string main_caption;
+    std::string edit_caption;
+    void (*apply)() = nullptr;
+};
+
+WindowTitles g_titles;
 
 }  // namespace
 
 void set_window_titles(const char* main_caption, const char* edit_caption) {
-    if (main_caption != nullptr) g_main_caption = main_caption;
-    if (edit_caption != nullptr) g_edit_caption = edit_caption;
-    if (running_flag() == 0 && g_apply != nullptr) g_apply();
+    if (main_caption != nullptr) g_titles.main_caption = main_caption;
+    if (edit_caption != nullptr) g_titles.edit_caption = edit_caption;
+    if (running_flag() == 0 && g_titles.apply != nullptr) g_titles.apply();
 }
 
 const std::string& main_window_caption() {
-    return g_main_caption;
+    return g_titles.main_caption;
 }
 
 const std::string& edit_window_caption() {
-    return g_edit_caption;
+    return g_titles.edit_caption;
 }
 
 void set_window_title_applier(void (*apply)()) {
-    g_apply = apply;
+    g_titles.apply = apply;
 }
 
 void reset_window_titles() {
-    g_main_caption.clear();
-    g_edit_caption.clear();
+    g_titles.main_caption.clear();
+    g_titles.edit_caption.clear();
 }
 
 namespace {

@@ -18,8 +18,13 @@ constexpr double kFarObject = 9.9e7;
 constexpr double kLarge = 1e40;
 constexpr double kZeroHeight = -1e14;
 
-ConjugatesBlock g_block;
-ConjugatesState g_state;
+// The conjugate block the listings read, and the state of its computation.
+struct Conjugates {
+    ConjugatesBlock block;
+    ConjugatesState state;
+};
+
+Conjugates g_conjugates;
 
 int bring_lens_up_to_date() {
     int (*setup)(int) = paraxial_hooks().lens_setup;
@@ -84,11 +89,11 @@ void scale_field(double factor) {
 }  // namespace
 
 ConjugatesBlock& conjugates_block() {
-    return g_block;
+    return g_conjugates.block;
 }
 
 ConjugatesState& conjugates_state() {
-    return g_state;
+    return g_conjugates.state;
 }
 
 int solve_paraxial_conjugates() {
@@ -101,8 +106,8 @@ int solve_paraxial_conjugates() {
     const int last = l.image_surface - 1;
     SystemMatrix m{};
     if (const int rc = paraxial_system_matrix(1, w, 1, last, m); rc != 0) return rc;
-    ConjugatesBlock& b = g_block;
-    ConjugatesState& st = g_state;
+    ConjugatesBlock& b = g_conjugates.block;
+    ConjugatesState& st = g_conjugates.state;
     st.afocal_matrix = std::fabs(m.c) < kAfocalMatrix;
     const double n0 = system_matrix_index(0);
     const double n_image = system_matrix_index(last);
@@ -199,7 +204,7 @@ int solve_paraxial_conjugates() {
 }
 
 double conjugate_item_value(int item) {
-    const ConjugatesBlock& b = g_block;
+    const ConjugatesBlock& b = g_conjugates.block;
     switch (item) {
         case kItemBeamRadius:
             return b.beam_radius;
@@ -234,8 +239,8 @@ double conjugate_item_value(int item) {
 
 int enter_conjugate_value(int item, double v) {
     LensData& l = lens_data();
-    ConjugatesBlock& b = g_block;
-    ConjugatesState& st = g_state;
+    ConjugatesBlock& b = g_conjugates.block;
+    ConjugatesState& st = g_conjugates.state;
     const int w = l.current_wavelength;
     const double n0 = object_index(w);
     const double n_image = system_matrix_index(l.image_surface - 1);
@@ -349,8 +354,7 @@ int enter_conjugate_value(int item, double v) {
 
 namespace {
 void reset_conjugates_state() {
-    g_block = ConjugatesBlock{};
-    g_state = ConjugatesState{};
+    g_conjugates = Conjugates{};
 }
 const platform::StateReset conjugates_state_reset{"trace/conjugates", reset_conjugates_state,
                                                   platform::ResetLayer::trace};

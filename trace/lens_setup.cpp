@@ -33,7 +33,19 @@ constexpr double kTelecentricObjectLimit = 1e8;
 constexpr int kZernikeTerms = 21;  // entered terms k = 0..20
 constexpr int kFlagDerivedResultD = 64;
 
-int g_pass_surface = 0;
+// The surface a pass is at, the last full pass's result, and the wavelengths the indices were
+// computed for.
+struct LensSetupState {
+    int pass_surface = 0;
+    // The result of the last full pass and its failing surface, for the listings.
+    int last_result = 0;
+    int last_failing_surface = 0;
+    // The wavelengths the glass indices were last computed for. A change by any road (a command,
+    // a lens item or a bound variable written by a procedure) makes the next pass recompute them.
+    std::vector<double> indexed_wavelengths;
+};
+
+LensSetupState g_setup;
 
 // Row (k, j) of the Zernike conversion: (-1)^(k-j) (k+j)! / ((k-j)! (j!)^2), the coefficient
 // of rho^(2j) in the rotationally symmetric Zernike polynomial of radial order 2k.
@@ -406,11 +418,11 @@ public:
 }  // namespace
 
 int lens_setup_pass_surface() {
-    return g_pass_surface;
+    return g_setup.pass_surface;
 }
 
 void set_lens_setup_pass_surface(int n) {
-    g_pass_surface = n;
+    g_setup.pass_surface = n;
 }
 
 void prepare_asphere_coefficients(AsphereRecord& a, int n) {
@@ -645,10 +657,6 @@ public:
     MarkPlainSurfaces& operator=(const MarkPlainSurfaces&) = delete;
 };
 
-// The result of the last full pass and its failing surface, for the listings.
-int g_last_result = 0;
-int g_last_failing_surface = 0;
-
 // The differential trace serves only lenses of plain surfaces: every exit of a full pass leaves
 // the lens's switch for it equal to the plain-lens flag the pass found.
 class DifferentialFollowsPlain {
@@ -661,10 +669,6 @@ public:
     DifferentialFollowsPlain(const DifferentialFollowsPlain&) = delete;
     DifferentialFollowsPlain& operator=(const DifferentialFollowsPlain&) = delete;
 };
-
-// The wavelengths the glass indices were last computed for. A change by any road (a command,
-// a lens item or a bound variable written by a procedure) makes the next pass recompute them.
-std::vector<double> g_indexed_wavelengths;
 
 std::vector<double> lens_wavelengths() {
     const LensData& l = lens_data();
@@ -679,7 +683,7 @@ int setup_pass() {
     LensData& l = lens_data();
     const int image = l.image_surface;
     if (test_state_flag(kFlagLensSetupRunning) != 0) {
-        for (int n = g_pass_surface + 2; n <= image; ++n) {
+        for (int n = g_setup.pass_surface + 2; n <= image; ++n) {
             if (const int rc = nested_steps(n); rc != 0) msg_box(rc, n);
         }
         return 0;
@@ -687,7 +691,7 @@ int setup_pass() {
     PassRunning running;
     MarkPlainSurfaces mark_plain;
     DifferentialFollowsPlain differential_follows_plain;
-    g_pass_surface = 0;
+    g_setup.pass_surface = 0;
     check_pickup_chains();
     mark_variables();
     mark_air();
@@ -712,8 +716,8 @@ int setup_pass() {
     settle_aim_mode_early(pass);
     const int last_reference = prepare_decentres();
     std::vector<double> wavelengths = lens_wavelengths();
-    if (wavelengths != g_indexed_wavelengths) lens_flags().wavelengths_changed = 1;
-    g_indexed_wavelengths.swap(wavelengths);
+    if (wavelengths != g_setup.indexed_wavelengths) lens_flags().wavelengths_changed = 1;
+    g_setup.indexed_wavelengths.swap(wavelengths);
     if (lens_flags().materials_changed != 0) {
         update_surface_materials();
         lens_flags().materials_changed = 0;
@@ -754,15 +758,15 @@ int lens_setup(int /*mode*/) {
     const bool full = test_state_flag(kFlagLensSetupRunning) == 0;
     const int rc = setup_pass();
     if (full) {
-        g_last_result = rc;
-        g_last_failing_surface = lens_data().failing_surface;
+        g_setup.last_result = rc;
+        g_setup.last_failing_surface = lens_data().failing_surface;
     }
     return rc;
 }
 
 int last_lens_setup_result(int* failing_surface) {
-    if (failing_surface != nullptr) *failing_surface = g_last_failing_surface;
-    return g_last_result;
+    if (failing_surface != nullptr) *failing_surface = g_setup.last_failing_surface;
+    return g_setup.last_result;
 }
 
 int check_lens_has_surfaces() {
@@ -795,10 +799,7 @@ int lens_setup_or_error() {
 
 namespace {
 void reset_lens_setup() {
-    g_pass_surface = 0;
-    g_last_result = 0;
-    g_last_failing_surface = 0;
-    std::vector<double>().swap(g_indexed_wavelengths);
+    g_setup = LensSetupState{};
 }
 const platform::StateReset lens_setup_state_reset{"trace/lens_setup", reset_lens_setup,
                                                   platform::ResetLayer::trace};

@@ -35,9 +35,14 @@ constexpr double kLargestSphereRadius = 9.9e7;
 constexpr double kHalfSqrt2 = 0.7071067811865476;
 constexpr double kRimStep = 1e-6;
 
-ObjectPoint g_object_point{0.0, 0.0, 0.0, 0.0, 0.0, 0, 1};
-int g_selection_index = -1;
-double* g_rim_table = nullptr;
+// The object point, the selection index and the rim table.
+struct ObjectPointState {
+    ObjectPoint point{0.0, 0.0, 0.0, 0.0, 0.0, 0, 1};
+    int selection_index = -1;
+    double* rim_table = nullptr;
+};
+
+ObjectPointState g_object;
 
 // The ray's state when its aim failed: the requested pupil, no intercepts, no path.
 int fail_reference(RayRecord& ray, double px, double py) {
@@ -87,15 +92,15 @@ bool rfs_in_lens(const LensData& lens) {
 }  // namespace
 
 ObjectPoint& object_point() {
-    return g_object_point;
+    return g_object.point;
 }
 
 int ray_selection_index() {
-    return g_selection_index;
+    return g_object.selection_index;
 }
 
 void reset_object_point() {
-    g_object_point = ObjectPoint{0.0, 0.0, 0.0, 0.0, 0.0, 0, 1};
+    g_object.point = ObjectPoint{0.0, 0.0, 0.0, 0.0, 0.0, 0, 1};
     clear_state_flag(kFlagReferenceRayCurrent);
 }
 
@@ -226,18 +231,19 @@ int diffractive_before_reference(const LensData& lens) {
 }
 
 double* rim_table() {
-    if (g_rim_table == nullptr) {
+    if (g_object.rim_table == nullptr) {
         const int slots = std::max(max_wavelengths(), 1);
-        g_rim_table = static_cast<double*>(mem_alloc(sizeof(double) * kRimValuesPerSlot * slots));
-        if (g_rim_table == nullptr) return nullptr;
+        g_object.rim_table =
+            static_cast<double*>(mem_alloc(sizeof(double) * kRimValuesPerSlot * slots));
+        if (g_object.rim_table == nullptr) return nullptr;
         for (int w = 0; w < slots; ++w) {
-            double* row = g_rim_table + kRimValuesPerSlot * w;
+            double* row = g_object.rim_table + kRimValuesPerSlot * w;
             row[0] = row[2] = -1.0;
             row[1] = row[3] = 1.0;
             row[4] = 1.0;
         }
     }
-    return g_rim_table;
+    return g_object.rim_table;
 }
 
 struct Limits {
@@ -482,12 +488,12 @@ int aim_reference_rays(double px, double py, int kind) {
 
 int set_object_point() {
     ScratchCallScope scope;
-    const ObjectPoint& p = g_object_point;
+    const ObjectPoint& p = g_object.point;
     RayRecord& ray = reference_ray().ray;
     ray.obj_y = p.y;
     ray.obj_z = p.z;
     ray.obj_x = p.x;
-    g_selection_index = p.selected == 1 ? p.selection - 1 : -1;
+    g_object.selection_index = p.selected == 1 ? p.selection - 1 : -1;
     if (std::fabs(lens_data().axial_object_radius) > kZeroDenominator &&
         (p.x != 0.0 || p.y != 0.0 || p.z != 0.0)) {
         return kMsgObjectOffAxis;
@@ -544,16 +550,16 @@ int cmd_object_point() {
     RayRecord& ray = ref.ray;
     const double oy = arg_double(0), ox = arg_double(1), oz = arg_double(2);
     const double py = arg_double(3), px = arg_double(4);
-    g_selection_index = -1;
+    g_object.selection_index = -1;
     ray.obj_x = ox;
     ray.obj_y = oy;
     ray.obj_z = oz;
     if (test_state_flag(kFlagOutputHeldBack) == 0) {
-        g_object_point.x = ox;
-        g_object_point.y = oy;
-        g_object_point.z = oz;
-        g_object_point.pupil_x = px;
-        g_object_point.pupil_y = py;
+        g_object.point.x = ox;
+        g_object.point.y = oy;
+        g_object.point.z = oz;
+        g_object.point.pupil_x = px;
+        g_object.point.pupil_y = py;
     }
     if (std::fabs(lens.axial_object_radius) > kZeroDenominator &&
         (ox != 0.0 || oy != 0.0 || oz != 0.0)) {

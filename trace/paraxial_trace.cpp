@@ -11,8 +11,13 @@
 
 namespace {
 
-ParaxialState g_state;
-ParaxialHooks g_hooks{};
+// The paraxial trace's results and the hooks it reaches the set-up and gradient media through.
+struct ParaxialTrace {
+    ParaxialState state;
+    ParaxialHooks hooks{};
+};
+
+ParaxialTrace g_paraxial;
 
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kCoshLimit = 500.0;
@@ -60,8 +65,8 @@ double grin_value(const GrinRecord& g, int row, int w) {
 }
 
 bool grin_index(int j, int w, double z, double* value) {
-    if (g_hooks.grin_index_at == nullptr) return false;
-    return g_hooks.grin_index_at(j, w, 0.0, 0.0, z, value) == 0;
+    if (g_paraxial.hooks.grin_index_at == nullptr) return false;
+    return g_paraxial.hooks.grin_index_at(j, w, 0.0, 0.0, z, value) == 0;
 }
 
 bool radial_kind(int kind) {
@@ -237,11 +242,11 @@ void transfer(ParaxialState& p, int j, double d) {
 }  // namespace
 
 ParaxialState& paraxial_state() {
-    return g_state;
+    return g_paraxial.state;
 }
 
 ParaxialHooks& paraxial_hooks() {
-    return g_hooks;
+    return g_paraxial.hooks;
 }
 
 double medium_index(int j, int w) {
@@ -286,7 +291,7 @@ void paraxial_configuration_warning() {
 }
 
 void paraxial_start_values(std::uint8_t section) {
-    ParaxialState& p = g_state;
+    ParaxialState& p = g_paraxial.state;
     const LensData& l = lens_data();
     const SurfaceRecord& s0 = surface(0);
     const bool x = section != 0;
@@ -338,7 +343,7 @@ void paraxial_start_values(std::uint8_t section) {
 }
 
 void paraxial_trace(std::uint8_t section) {
-    ParaxialState& p = g_state;
+    ParaxialState& p = g_paraxial.state;
     const LensData& l = lens_data();
     const int image = l.image_surface;
     paraxial_start_values(section);
@@ -451,7 +456,7 @@ void paraxial_trace(std::uint8_t section) {
 }
 
 void run_paraxial_trace(std::uint8_t print, std::uint8_t section, int first, int last) {
-    ParaxialState& p = g_state;
+    ParaxialState& p = g_paraxial.state;
     p.print = print;
     p.first = first;
     p.last = last;
@@ -461,7 +466,7 @@ void run_paraxial_trace(std::uint8_t print, std::uint8_t section, int first, int
 }
 
 double petzval_radius(std::uint8_t section) {
-    const int w = g_state.wavelength;
+    const int w = g_paraxial.state.wavelength;
     const int image = lens_data().image_surface;
     double sum = 0;
     double n = medium_index(0, w);
@@ -561,7 +566,7 @@ void paraxial_matrix_walk(std::uint8_t section, int w, ParaxialMatrixSteps& out)
 }
 
 void paraxial_setup_data(std::uint8_t print, std::uint8_t section, double* out) {
-    ParaxialState& p = g_state;
+    ParaxialState& p = g_paraxial.state;
     const LensData& l = lens_data();
     p.wavelength = l.current_wavelength;
     p.print = 0;
@@ -658,8 +663,7 @@ void paraxial_setup_data(std::uint8_t print, std::uint8_t section, double* out) 
 namespace {
 // The hooks go with the rest: the start of a run installs them again.
 void reset_paraxial_trace_state() {
-    g_state = ParaxialState{};
-    g_hooks = ParaxialHooks{};
+    g_paraxial = ParaxialTrace{};
 }
 const platform::StateReset paraxial_trace_state_reset{
     "trace/paraxial_trace", reset_paraxial_trace_state, platform::ResetLayer::trace};

@@ -15,7 +15,25 @@
 
 namespace {
 
-ReferenceRay g_reference{};
+struct ReferenceTangents {
+    std::uint64_t k = 0, l = 0, m = 0;  // m = 0 is +0.0, which never passes the guard
+    double tan_x = 0.0, tan_y = 0.0;
+};
+
+struct WavesScale {
+    std::uint64_t units = 0, wavelength = 0;  // a wavelength of +0.0 never passes the guard
+    double scale = 0.0;
+};
+
+// The reference ray, and the values last derived from it and from the wave units, kept with the
+// bits they were derived from.
+struct RayTraceState {
+    ReferenceRay reference{};
+    ReferenceTangents reference_tangents;
+    WavesScale waves_scale;
+};
+
+RayTraceState g_ray_trace;
 
 constexpr double kMicrometresPerMillimetre = 1000.0;
 
@@ -33,7 +51,7 @@ void errors_vs_reference(RayRecord& ray, bool use_sphere, const LensData& lens);
 TraceGlobals trace_detail::globals{};
 
 ReferenceRay& reference_ray() {
-    return g_reference;
+    return g_ray_trace.reference;
 }
 
 void reset_pupil_scale_factors() {
@@ -164,20 +182,8 @@ std::uint64_t bits_of(double v) {
     return b;
 }
 
-struct ReferenceTangents {
-    std::uint64_t k = 0, l = 0, m = 0;  // m = 0 is +0.0, which never passes the guard
-    double tan_x = 0.0, tan_y = 0.0;
-};
-ReferenceTangents g_reference_tangents;
-
-struct WavesScale {
-    std::uint64_t units = 0, wavelength = 0;  // a wavelength of +0.0 never passes the guard
-    double scale = 0.0;
-};
-WavesScale g_waves_scale;
-
 void reference_tangents(const RayRecord& ref, double& tan_x, double& tan_y) {
-    ReferenceTangents& c = g_reference_tangents;
+    ReferenceTangents& c = g_ray_trace.reference_tangents;
     const std::uint64_t k = bits_of(ref.k), l = bits_of(ref.l), m = bits_of(ref.m);
     if (((c.k ^ k) | (c.l ^ l) | (c.m ^ m)) != 0) {
         c.k = k;
@@ -191,7 +197,7 @@ void reference_tangents(const RayRecord& ref, double& tan_x, double& tan_y) {
 }
 
 double waves_scale(double units, double wavelength) {
-    WavesScale& c = g_waves_scale;
+    WavesScale& c = g_ray_trace.waves_scale;
     const std::uint64_t u = bits_of(units), w = bits_of(wavelength);
     if (((c.units ^ u) | (c.wavelength ^ w)) != 0) {
         c.units = u;
@@ -202,7 +208,7 @@ double waves_scale(double units, double wavelength) {
 }
 
 void errors_vs_reference(RayRecord& ray, bool use_sphere, const LensData& lens) {
-    const RayRecord& ref = g_reference.ray;
+    const RayRecord& ref = g_ray_trace.reference.ray;
     ray.dx = ray.x - ref.x;
     ray.dy = ray.y - ref.y;
     ray.dz = ray.z - ref.z;
@@ -222,7 +228,7 @@ void errors_vs_reference(RayRecord& ray, bool use_sphere, const LensData& lens) 
     } else {
         const double q = ray.k * ray.dx + ray.l * ray.dy + ray.m * ray.dz;
         p = q;
-        const double r = g_reference.sphere_radius;
+        const double r = g_ray_trace.reference.sphere_radius;
         if (lens.wrsp != 0 && use_sphere && std::fabs(r) < kInfiniteObjectAperture) {
             const double s2 = ray.dx * ray.dx + ray.dy * ray.dy + ray.dz * ray.dz;
             double d = r * r - (s2 - q * q);
@@ -276,7 +282,7 @@ void reverse_skip_links(int dir) {
 
 void reset_ray_trace_state() {
     trace_detail::globals = TraceGlobals{};
-    g_reference = ReferenceRay{};
+    g_ray_trace.reference = ReferenceRay{};
 }
 
 namespace {

@@ -19,14 +19,50 @@ struct ListState {
     int delivered = -1;         // the line the last click delivered (for a double click)
 };
 
+class ListPaneHandler : public platform::WindowHandler {
+public:
+    void on_paint(int, platform::DeviceContext& dc) override { textarea_on_paint(kListArea, dc); }
+    void on_size(int, platform::Size size) override { textarea_on_size(kListArea, size); }
+    void on_scroll(int, const platform::ScrollEvent& event) override {
+        textarea_on_scroll(kListArea, event);
+    }
+    void on_mouse(int, const platform::MouseEvent& event) override { list_on_mouse(event); }
+    void on_key(int, const platform::KeyEvent& event) override { list_on_key(event); }
+    void on_timer(int, int timer_id) override { list_on_timer(timer_id); }
+};
+
+// The grid's pane: its lines are those of text area 4, its input goes to the grid control.
+class GridPaneHandler : public platform::WindowHandler {
+public:
+    void on_paint(int, platform::DeviceContext& dc) override {
+        textarea_on_paint(kGridTextArea, dc);
+    }
+    void on_size(int, platform::Size size) override { textarea_on_size(kGridTextArea, size); }
+    void on_scroll(int, const platform::ScrollEvent& event) override {
+        textarea_on_scroll(kGridTextArea, event);
+    }
+    void on_mouse(int, const platform::MouseEvent& event) override {
+        grid_on_mouse(kGridTextArea, event);
+    }
+    // Keys typed into the grid are window 16's keys for the grid.
+    void on_key(int, const platform::KeyEvent& event) override {
+        grid_window_key(platform::kWindowGraphicsText, event);
+    }
+    // The grid arms its timers on the window of its area: this pane.
+    void on_timer(int pane, int timer_id) override { grid_window_timer(pane, timer_id); }
+};
+
 // The graphics text window: its list pane's mouse and key state, whether it is shown, its label,
-// and the strip builder and owner command its owner installs while it owns the window.
+// the strip builder and owner command its owner installs while it owns the window, and its
+// panes' handlers (without state of their own: the panes keep their addresses).
 struct GraphicsTextWindowState {
     ListState list;
     bool active = false;
     void (*strip_builder)() = nullptr;
     std::string label;
     bool (*owner_command)(int command) = nullptr;
+    ListPaneHandler list_handler;
+    GridPaneHandler grid_handler;
 };
 
 GraphicsTextWindowState g_window;
@@ -68,43 +104,6 @@ void deliver(int kind) {
     if (r != 0) show_error(r);
 }
 
-class ListPaneHandler : public platform::WindowHandler {
-public:
-    void on_paint(int, platform::DeviceContext& dc) override { textarea_on_paint(kListArea, dc); }
-    void on_size(int, platform::Size size) override { textarea_on_size(kListArea, size); }
-    void on_scroll(int, const platform::ScrollEvent& event) override {
-        textarea_on_scroll(kListArea, event);
-    }
-    void on_mouse(int, const platform::MouseEvent& event) override { list_on_mouse(event); }
-    void on_key(int, const platform::KeyEvent& event) override { list_on_key(event); }
-    void on_timer(int, int timer_id) override { list_on_timer(timer_id); }
-};
-
-// The grid's pane: its lines are those of text area 4, its input goes to the grid control.
-class GridPaneHandler : public platform::WindowHandler {
-public:
-    void on_paint(int, platform::DeviceContext& dc) override {
-        textarea_on_paint(kGridTextArea, dc);
-    }
-    void on_size(int, platform::Size size) override { textarea_on_size(kGridTextArea, size); }
-    void on_scroll(int, const platform::ScrollEvent& event) override {
-        textarea_on_scroll(kGridTextArea, event);
-    }
-    void on_mouse(int, const platform::MouseEvent& event) override {
-        grid_on_mouse(kGridTextArea, event);
-    }
-    // Keys typed into the grid are window 16's keys for the grid.
-    void on_key(int, const platform::KeyEvent& event) override {
-        grid_window_key(platform::kWindowGraphicsText, event);
-    }
-    // The grid arms its timers on the window of its area: this pane.
-    void on_timer(int pane, int timer_id) override { grid_window_timer(pane, timer_id); }
-};
-
-// Without state of their own: the panes keep their addresses.
-ListPaneHandler g_list_handler;
-GridPaneHandler g_grid_handler;
-
 }  // namespace
 
 platform::UiBackend::BandLayout window16_bands(const Window16Shape& shape,
@@ -137,7 +136,7 @@ int create_window16_panes(const Window16Shape& shape) {
     if (ui == nullptr || !ui->window_exists(w)) return -1;
     const FontMetricsCell font = fixed_font_metrics();
     if (!ui->window_exists(kListPane)) {
-        if (ui->create_pane(w, kListPane, true, &g_list_handler) != 0) return -1;
+        if (ui->create_pane(w, kListPane, true, &g_window.list_handler) != 0) return -1;
         if (const int r = textarea_create(kListPane, kListArea, font, shape.line_capacity,
                                           shape.rows, shape.columns);
             r != 0) {
@@ -145,7 +144,7 @@ int create_window16_panes(const Window16Shape& shape) {
         }
     }
     if (!ui->window_exists(kGridPane)) {
-        if (ui->create_pane(w, kGridPane, false, &g_grid_handler) != 0) return -1;
+        if (ui->create_pane(w, kGridPane, false, &g_window.grid_handler) != 0) return -1;
         if (const int r = textarea_create(kGridPane, kGridTextArea, font, 1999, shape.text_lines,
                                           std::max(shape.text_columns, 80));
             r != 0) {
@@ -368,11 +367,10 @@ void clear_window16_label() {
     g_window.label.clear();
 }
 
+// The label goes too: the part or sheet it described belongs to the session that ended, and the
+// window is made again without it.
 void reset_window16() {
-    // The label stays: it is cleared where the window's owner ends.
-    std::string label = std::move(g_window.label);
     g_window = GraphicsTextWindowState{};
-    g_window.label = std::move(label);
 }
 
 namespace {

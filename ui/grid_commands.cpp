@@ -41,8 +41,13 @@ constexpr GridCommandAction kGridCommandActions[] = {
     {kCmdGridScale, kGridActionScale},
 };
 
-std::string g_status_label;
-std::size_t g_clipboard_size = 0;
+// The status line's label and the size of the clipboard's last copy.
+struct GridCommandsState {
+    std::string status_label;
+    std::size_t clipboard_size = 0;
+};
+
+GridCommandsState g_grid_commands;
 
 // The prompt popups of a sheet open at the current cell.
 bool current_cell_anchor(int* window, platform::Point* at) {
@@ -74,15 +79,15 @@ int read_private_clipboard(char** buffer) {
     if (ui == nullptr || buffer == nullptr) return 0;
     std::vector<std::uint8_t> bytes;
     if (!ui->clipboard_data(platform::kSurfaceClipboardMime, bytes) || bytes.empty()) return 1;
-    if (*buffer == nullptr || bytes.size() > g_clipboard_size) {
+    if (*buffer == nullptr || bytes.size() > g_grid_commands.clipboard_size) {
         // The old block is given back whether or not a new one can be had.
         std::free(*buffer);
         *buffer = static_cast<char*>(std::malloc(bytes.size() + 1));
         if (*buffer == nullptr) {
-            g_clipboard_size = 0;
+            g_grid_commands.clipboard_size = 0;
             return 1;
         }
-        g_clipboard_size = bytes.size();
+        g_grid_commands.clipboard_size = bytes.size();
     }
     std::memcpy(*buffer, bytes.data(), bytes.size());
     (*buffer)[bytes.size()] = '\0';
@@ -90,16 +95,16 @@ int read_private_clipboard(char** buffer) {
 }
 
 std::size_t private_clipboard_size() {
-    return g_clipboard_size;
+    return g_grid_commands.clipboard_size;
 }
 
 void grid_status_text(const char* text) {
-    g_status_label = text != nullptr ? text : "";
-    set_window16_label(g_status_label.c_str());
+    g_grid_commands.status_label = text != nullptr ? text : "";
+    set_window16_label(g_grid_commands.status_label.c_str());
 }
 
 const char* grid_status_label() {
-    return g_status_label.c_str();
+    return g_grid_commands.status_label.c_str();
 }
 
 void install_grid() {
@@ -115,8 +120,8 @@ void install_grid() {
 
 namespace {
 void reset_grid_commands() {
-    g_status_label.clear();
-    g_clipboard_size = 0;
+    g_grid_commands.status_label.clear();
+    g_grid_commands.clipboard_size = 0;
 }
 const platform::StateReset grid_commands_state_reset{"ui/grid_commands", reset_grid_commands,
                                                      platform::ResetLayer::ui};

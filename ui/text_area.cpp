@@ -37,6 +37,8 @@ struct Areas {
     void (*grid_cleared)(int area) = nullptr;
     int (*sheet_shower)(int rows, int mode) = nullptr;
     int sheet_rows_shown = -1;
+    // Painting goes to the paint context while a paint message is handled.
+    platform::DeviceContext* paint_dc = nullptr;
 };
 
 Areas g;
@@ -57,11 +59,8 @@ platform::DeviceContext* dc_of(const TextArea& a) {
     return ui->device_context(a.window);
 }
 
-// Painting goes to the paint context while a paint message is handled.
-platform::DeviceContext* g_paint_dc = nullptr;
-
 platform::DeviceContext* drawing_dc(const TextArea& a) {
-    return g_paint_dc != nullptr ? g_paint_dc : dc_of(a);
+    return g.paint_dc != nullptr ? g.paint_dc : dc_of(a);
 }
 
 int wrap(const TextArea& a, int index) {
@@ -598,8 +597,8 @@ void textarea_on_paint(int area, platform::DeviceContext& dc) {
     if (a == nullptr) return;
     const int keep = g.current;
     g.current = area;
-    platform::DeviceContext* old = g_paint_dc;
-    g_paint_dc = &dc;
+    platform::DeviceContext* old = g.paint_dc;
+    g.paint_dc = &dc;
     if (area == kSheetArea && g.header.made && g.header.line_count > 0) {
         g.current = kHeaderArea;
         for (int row = 0; row < g.header.visible_lines && row < g.header.line_count; ++row) {
@@ -608,7 +607,7 @@ void textarea_on_paint(int area, platform::DeviceContext& dc) {
         g.current = area;
     }
     textarea_scroll_to(a->top_line, 0, 0, true);
-    g_paint_dc = old;
+    g.paint_dc = old;
     g.current = keep;
 }
 

@@ -31,13 +31,19 @@ namespace {
 constexpr int kTypeLensFile = 1;
 constexpr int kTypeSourceFile = 2;
 
-EditWindowMaker g_maker = nullptr;
-// The lens-file handlers that served the two slots before: they serve every command and type
-// these do not.
-CommandHandler g_lens_file_operations = nullptr;
-CommandHandler g_lens_edit_or_revert = nullptr;
-// The type of the last text file chosen, offered first by the text dialogs.
-int g_last_text_type = kTypeSourceFile;
+// The edit-window maker and lens-file handlers installed at start, and the type of the last
+// text file chosen.
+struct TextFileCommandsState {
+    EditWindowMaker maker = nullptr;
+    // The lens-file handlers that served the two slots before: they serve every command and type
+    // these do not.
+    CommandHandler lens_file_operations = nullptr;
+    CommandHandler lens_edit_or_revert = nullptr;
+    // The type of the last text file chosen, offered first by the text dialogs.
+    int last_text_type = kTypeSourceFile;
+};
+
+TextFileCommandsState g_text_files;
 
 // An optional integer argument, or fallback when it was not given.
 int given_int(int k, int fallback) {
@@ -68,7 +74,7 @@ platform::FileDialogRequest text_dialog(bool save, int title) {
     request.title = msg_text(title);
     request.folder = setting_text(kSetCurrentTextDirectory);
     request.filters = text_filters();
-    const int offered = g_last_text_type - kTypeSourceFile;
+    const int offered = g_text_files.last_text_type - kTypeSourceFile;
     request.filter_index = offered >= 0 && offered < 3 ? offered : 3;
     return request;
 }
@@ -76,7 +82,7 @@ platform::FileDialogRequest text_dialog(bool save, int title) {
 // The chosen file's type is offered first next time, and its folder becomes the text folder.
 void remember_text_choice(const std::string& path) {
     const int type = file_type_of(path.c_str());
-    if (is_text_type(type)) g_last_text_type = type;
+    if (is_text_type(type)) g_text_files.last_text_type = type;
     const std::string folder = folder_of(path);
     if (!folder.empty()) set_setting_text(kSetCurrentTextDirectory, folder.c_str(), 0);
 }
@@ -148,7 +154,7 @@ int delete_file_dialog() {
 }  // namespace
 
 void set_edit_window_maker(EditWindowMaker maker) {
-    g_maker = maker;
+    g_text_files.maker = maker;
 }
 
 std::string text_file_path(const std::string& folder, const std::string& name, int type) {
@@ -197,7 +203,7 @@ int show_text_file(const std::string& path, bool remember) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     platform::UiBackend* ui = platform::current_ui();
-    if (ui == nullptr || g_maker == nullptr || g_maker() != 0 ||
+    if (ui == nullptr || g_text_files.maker == nullptr || g_text_files.maker() != 0 ||
         !ui->has_edit_pane(platform::kWindowEdit)) {
         return set_error_msg(kMsgEditWindowNotMade);
     }
@@ -279,21 +285,21 @@ bool text_file_command(int command, int* result) {
 
 int cmd_text_file_operations() {
     if (int result = 0; text_file_command(current_command(), &result)) return result;
-    return g_lens_file_operations != nullptr ? g_lens_file_operations() : 0;
+    return g_text_files.lens_file_operations != nullptr ? g_text_files.lens_file_operations() : 0;
 }
 
 int cmd_text_edit_or_revert() {
     if (int result = 0; text_file_command(current_command(), &result)) return result;
-    return g_lens_edit_or_revert != nullptr ? g_lens_edit_or_revert() : 0;
+    return g_text_files.lens_edit_or_revert != nullptr ? g_text_files.lens_edit_or_revert() : 0;
 }
 
 void install_text_file_commands() {
     const HandlerTable& table = handler_table();
     if (table.slots[kSlotFileOperations] != cmd_text_file_operations) {
-        g_lens_file_operations = table.slots[kSlotFileOperations];
+        g_text_files.lens_file_operations = table.slots[kSlotFileOperations];
     }
     if (table.slots[kSlotEditOrRevert] != cmd_text_edit_or_revert) {
-        g_lens_edit_or_revert = table.slots[kSlotEditOrRevert];
+        g_text_files.lens_edit_or_revert = table.slots[kSlotEditOrRevert];
     }
     set_handler(kSlotFileOperations, cmd_text_file_operations);
     set_handler(kSlotEditOrRevert, cmd_text_edit_or_revert);
@@ -302,7 +308,7 @@ void install_text_file_commands() {
 namespace {
 // The window maker and the lens-file handlers are installed once at start and stay.
 void reset_text_file_commands() {
-    g_last_text_type = kTypeSourceFile;
+    g_text_files.last_text_type = kTypeSourceFile;
 }
 const platform::StateReset text_file_commands_state_reset{
     "ui/text_file_commands", reset_text_file_commands, platform::ResetLayer::ui};

@@ -23,9 +23,6 @@
 
 namespace {
 
-// The plot command of the graphics code, which shares the print command's slot.
-int (*g_plot_graphics)() = nullptr;
-
 constexpr PageMargins kTextMarginsDefault{1000, 1600, 1000, 1600};
 constexpr PageMargins kGraphicsMarginsDefault{1600, 1000, 1600, 1000};
 
@@ -35,6 +32,8 @@ struct PrintState {
     PageMargins graphics = kGraphicsMarginsDefault;
     std::string text_printer;
     std::string graphics_printer;
+    // The plot command of the graphics code, which shares the print command's slot.
+    int (*plot_graphics)() = nullptr;
 };
 
 PrintState g;
@@ -273,11 +272,11 @@ int copy_text_to_clipboard(int window) {
 }
 
 void set_graphics_plot_command(int (*plot)()) {
-    g_plot_graphics = plot;
+    g.plot_graphics = plot;
 }
 
 int cmd_print_or_plot() {
-    if (current_command() == kCmdPlot) return g_plot_graphics != nullptr ? g_plot_graphics() : 0;
+    if (current_command() == kCmdPlot) return g.plot_graphics != nullptr ? g.plot_graphics() : 0;
     const int destination = arg_int(0);
     const ArgCell* file = arg_cell(1);
     const char* name = file != nullptr && file->text_length != 0 && file->value.text != nullptr
@@ -292,8 +291,11 @@ int cmd_print_or_plot() {
     return result;
 }
 
+// The plot hook installed at start stays.
 void reset_text_print() {
+    const auto plot = g.plot_graphics;
     g = PrintState{};
+    g.plot_graphics = plot;
 }
 
 namespace {

@@ -337,6 +337,20 @@ TEST_F(StockWindow, ThePartsShowInTheListWithThePanelAndTheChosenPartDescribed) 
     EXPECT_EQ(panel()[0], "Lens Types:    Positive   [Negative]   Cemented");
 }
 
+// A new session starts as the program does: the part the last session described is not named
+// under the text window's pane when the window is made again.
+TEST_F(StockWindow, ANewSessionForgetsThePartNamedUnderThePane) {
+    type("stock_lens_at 1");
+    ASSERT_TRUE(window_shown()) << errors();
+    ASSERT_NE(window16_label(), "");
+
+    TearDown();
+    tavo_test::StartedRuntime::take_down();
+    SetUp();
+    EXPECT_EQ(window16_label(), "");
+    EXPECT_FALSE(window_shown());
+}
+
 TEST_F(StockWindow, AClickChoosesAPartAndOkInsertsIt) {
     type("stock_lens_at 1");
     ASSERT_TRUE(window_shown()) << errors();

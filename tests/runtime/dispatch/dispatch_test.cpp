@@ -713,6 +713,25 @@ TEST_F(Dispatch, DefaultsFollowThePromptingMode) {
     EXPECT_EQ(prompting_mode(), kPromptingNone);
 }
 
+// A run that ended while an argument was being asked for, or while a call was completed, leaves
+// nothing behind: the first call of a new session takes its default as at start-up.
+TEST_F(Dispatch, ANewSessionTakesDefaultsAsAtStartUp) {
+    ParamDescriptor unless_asked = descriptor(kCount, 0);  // its default is value entry 0 (4)
+    unless_asked.prompt_mode = kPromptDefaultUnlessAsked;
+    unless_asked.enable_condition = 0;
+    char buffer[kArgTextSize], shown[kArgTextSize];
+    for (const int left : {kPromptingMarked, kPromptingDirect, kPromptingOmitted}) {
+        SCOPED_TRACE("left in prompting mode " + std::to_string(left));
+        set_prompting_mode(left);
+        platform::reset_all_state();
+        ArgCell cell{};
+        cell.value.i = -1;
+        ASSERT_EQ(evaluate_default(unless_asked, buffer, sizeof buffer, &cell, shown, sizeof shown),
+                  kPromptTakeDefault);
+        EXPECT_EQ(cell.value.i, 4);
+    }
+}
+
 TEST_F(Dispatch, RememberedDefaultIsAListEntry) {
     const int n = param_descriptor_index(kCount, 1);
     const ArgCell value = int_cell(7);  // the value text of entry 0
