@@ -33,7 +33,6 @@ struct CommandDialogHooks {
 
 CommandDialogHooks g_hooks;
 
-constexpr int kCommandDrawingDialog = 809;
 constexpr int kConditionsRowsExtra = 8;
 
 constexpr int kHelpBefore = 92;
@@ -100,7 +99,7 @@ bool rewrite_dialog_command(int command, char* text, int size) {
                       p[4]);
         out = head + out.substr(prefix) + scale_text();
     }
-    if (command == kCommandDrawingDialog) out = scale_text() + out;
+    if (command == kCmdDrawLens) out = scale_text() + out;
     if (out.size() >= static_cast<std::size_t>(size)) return false;
     std::memcpy(text, out.c_str(), out.size() + 1);
     return true;
@@ -133,7 +132,7 @@ int cmd_open_command_dialog() {
     const int r = push_command_level(command_dialog_event, rows, 0);
     if (r != 0) return r;
     set_level_option();
-    if (command == kCommandDrawingDialog)
+    if (command == kCmdDrawLens)
         set_level_button(msg_text(kMsgDrawingConditions), kDrawingConditionsButton);
     return 0;
 }

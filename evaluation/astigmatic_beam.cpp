@@ -1,5 +1,6 @@
 #include "evaluation/astigmatic_beam.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -429,62 +430,23 @@ RefractedView refracted_extraction(BeamState& s, double lambda_n) {
     return v;
 }
 
-int cmd_real_ray_gaussian_beam() {
-    const bool waist_lines = arg_int(0) != 0;
-    const bool all_surfaces = arg_int(1) != 0;
-    const double wx = arg_double(2);
-    if (std::fabs(wx) < kZero) return kMsgBeamZeroSpot;
-    double wy = arg_double(3);
-    if (std::fabs(wy) < kZero) wy = wx;
-    const double rx = arg_double(4), ry = arg_double(5), angle = arg_double(6);
-    int first = arg_int(7), last = arg_int(8);
-    double m2 = arg_double(9);
-    if (m2 < 1.0) m2 = 1.0;
+namespace {
 
+// What a beam listing was asked for, in lens units.
+struct BeamRequest {
+    bool waist_lines = false;
+    int first = 0, last = 0;
+    double wx = 0, wy = 0, rx = 0, ry = 0, angle = 0;
+    int wavelength = 0;
+    double lambda = 0;   // micrometres
+    double lambda0 = 0;  // in vacuum, lens units, times the beam quality
+};
+
+// The nine rays from the reference ray of the current object point: the base ray and its
+// neighbours moved in x and y and turned in x and y, each both ways. The steps are those of the
+// differences.
+int make_nine_rays(RayRecord (&rays)[kRays], int w, double (&steps)[4]) {
     LensData& lens = lens_data();
-    const int image = lens.image_surface;
-    if (all_surfaces) {
-        first = 0;
-        last = image;
-    } else if (first == 0 && last == 0) {
-        first = last = image;
-    }
-    if (last < first) last = first;
-
-    const int w = lens.current_wavelength;
-    const double lambda = lens.wavelengths[w].wavelength;
-    const double units = lens.units != 0.0 ? lens.units : 1.0;
-    const double lambda0 = lambda * 0.001 * m2 / units;  // in vacuum, lens units
-
-    print_msg(kMsgAstigmaticTitle);
-    print_msg(kMsgBeamTableWavelength);
-    text_number(lambda);
-    print_msg(kMsgAstigmaticQuality);
-    text_number(m2);
-    text_newline();
-    warn_multiple_configurations();
-    print_msg(kMsgAstigmaticColumns);
-    text_newline();
-    if (waist_lines) {
-        print_msg(kMsgAstigmaticWaistColumns);
-        text_newline();
-    }
-    GeneralWork work;
-    if (!work.ok()) return kMsgOutOfMemory;
-
-    const bool infinite = std::fabs(surface(0).thickness) > kFiniteObject;
-    std::unique_ptr<FiniteStandIn> stand_in;
-    if (infinite) {
-        stand_in = std::make_unique<FiniteStandIn>();
-        if (const int rc = lens_setup(0); rc != 0) return rc;
-        if (const int rc = set_object_point(); rc != 0) return rc;
-    } else if (test_state_flag(kFlagReferenceRayCurrent) == 0) {
-        if (const int rc = set_object_point(); rc != 0) return rc;
-    }
-    build_surface_frames(0);
-
-    // The nine rays from the reference ray of the current object point.
-    RayRecord rays[kRays];
     RayRecord& base = rays[kBase];
     base = reference_ray().ray;
     base.kind = kRayGaussian;
@@ -495,7 +457,8 @@ int cmd_real_ray_gaussian_beam() {
     const double n_obj = std::fabs(medium_index(0, w));
     const double dp = (std::fabs(lens.entrance_beam_radius) * 1e-6 + 1.0) - 1.0;
     const double du = (kDirectionStep * n_obj + 1.0) - 1.0;
-    const double steps[4] = {dp, dp, du, du};
+    steps[0] = steps[1] = dp;
+    steps[2] = steps[3] = du;
     // The set-up leaves the rays on the plane of the first surface, the object point a reduced
     // distance 1 / h in front: a turned ray is moved along that plane to where it crosses it.
     const double h = trace_globals().reciprocal_object_distance;
@@ -520,10 +483,13 @@ int cmd_real_ray_gaussian_beam() {
             }
         }
     }
+    return 0;
+}
 
-    // The beam at the object plane; for an infinite object it was given at surface 1.
-    const double a = lambda0 / (n_obj * kPi);
-    double bx_w = wx, bx_r = rx, by_w = wy, by_r = ry;
+// The beam at the object plane; for an infinite object it was given at surface 1 and is taken
+// back along the base ray. The object row is listed when the range starts at 0.
+BeamState object_beam(const BeamRequest& q, const RayRecord& base, bool infinite, double a) {
+    double bx_w = q.wx, bx_r = q.rx, by_w = q.wy, by_r = q.ry;
     if (infinite) {
         RayRecord probe = base;
         trace_to_next_surface(probe);
@@ -543,12 +509,7 @@ int cmd_real_ray_gaussian_beam() {
         back(bx_w, bx_r);
         back(by_w, by_r);
     }
-    BeamState object = object_beam_state(bx_w, by_w, bx_r, by_r, angle, a);
-    object.index = n_obj;
-    StateTrack incident, refracted;
-    incident.last = refracted.last = object;
-
-    if (first == 0) {
+    if (q.first == 0) {
         if (infinite) {
             print_msg(kMsgBeamInfiniteObject);
             text_spaces(2);
@@ -557,11 +518,11 @@ int cmd_real_ray_gaussian_beam() {
         }
         print_number_cell(bx_w);
         print_number_cell(by_w);
-        print_number_cell(angle);
+        print_number_cell(q.angle);
         print_number_cell(bx_r);
         print_number_cell(by_r);
-        print_number_cell_eol(angle);
-        if (waist_lines) {
+        print_number_cell_eol(q.angle);
+        if (q.waist_lines) {
             double w0x, zx, w0y, zy;
             axis_waist(bx_w, bx_r, a, w0x, zx);
             axis_waist(by_w, by_r, a, w0y, zy);
@@ -573,7 +534,61 @@ int cmd_real_ray_gaussian_beam() {
             print_number_cell_eol(zy);
         }
     }
+    return object_beam_state(bx_w, by_w, bx_r, by_r, q.angle, a);
+}
 
+// The incident and refracted beams at one surface, listed when the surface is in the range.
+struct SurfaceBeams {
+    bool incident_ok = false, refracted_ok = false;
+    IncidentView incident;
+    RefractedView refracted;
+};
+
+void list_surface_beams(const BeamRequest& q, int shown_surface, bool blank_before,
+                        const SurfaceBeams& b) {
+    if (blank_before) text_newline();
+    text_printf("%3d   ", shown_surface);
+    if (b.incident_ok) {
+        print_number_cell(b.incident.across);
+        print_number_cell(b.incident.along);
+        print_angle_cell(b.incident.angle);
+    } else {
+        print_msg(kMsgBeamNoBeam);
+    }
+    if (b.refracted_ok) {
+        print_number_cell(b.refracted.across);
+        print_number_cell(b.refracted.along);
+        print_angle_cell(b.refracted.angle);
+    } else {
+        text_spaces(1);
+        print_msg(kMsgBeamNoBeam);
+    }
+    text_newline();
+    if (!q.waist_lines || !b.refracted_ok) return;
+    const RefractedView& rv = b.refracted;
+    if (rv.waist1 <= -1.0 || rv.waist2 <= -1.0) {
+        print_msg(kMsgAstigmaticTwisted);
+        text_newline();
+    } else {
+        text_spaces(6);
+        print_number_cell(rv.waist2);
+        print_number_cell(rv.waist1);
+        text_spaces(12);
+        print_number_cell(rv.distance2);
+        print_number_cell_eol(rv.distance1);
+    }
+}
+
+// Carries the nine rays surface by surface to the image, the beam before and after each
+// surface from their differences, and lists the surfaces in the range. A failing ray ends the
+// listing with its failure.
+void trace_beam_surfaces(const BeamRequest& q, RayRecord (&rays)[kRays], const double (&steps)[4],
+                         const BeamState& object, GeneralWork& work) {
+    const int image = lens_data().image_surface;
+    const int w = q.wavelength;
+    RayRecord& base = rays[kBase];
+    StateTrack incident, refracted;
+    incident.last = refracted.last = object;
     double before[kRays][3];
     while (base.surface < image) {
         const int from = base.surface;
@@ -586,7 +601,7 @@ int cmd_real_ray_gaussian_beam() {
         if (base.failure != 0) {
             print_msg(base.failure, base.surface);
             text_newline();
-            break;
+            return;
         }
         bool failed = false;
         for (int r = 1; r < kRays; ++r) failed = failed || rays[r].failure != 0;
@@ -594,11 +609,11 @@ int cmd_real_ray_gaussian_beam() {
             const char* names[kRays] = {"Base %d\n", "X %d\n",  "Y %d\n",  "U %d\n", "V %d\n",
                                         "MX %d\n",   "MY %d\n", "MU %d\n", "MV %d\n"};
             for (int r = 0; r < kRays; ++r) text_printf(names[r], rays[r].failure);
-            break;
+            return;
         }
         const int j = base.surface;
         const double n = base.medium != nullptr ? std::fabs(base.medium[w]) : 1.0;
-        const double lambda_n = lambda0 / n;
+        const double lambda_n = q.lambda0 / n;
         double dir_in[kRays][3], dir_out[kRays][3];
         for (int r = 0; r < kRays; ++r) {
             turn_direction(before[r], from, j, dir_in[r]);
@@ -606,74 +621,102 @@ int cmd_real_ray_gaussian_beam() {
             dir_out[r][1] = rays[r].l;
             dir_out[r][2] = rays[r].m;
         }
-        const int shown_surface = j + (base.group_offset >= 1 ? base.group_offset : 0);
-        const bool listed = shown_surface >= first && shown_surface <= last && base.grin_state <= 0;
-
         const auto carry = [&](StateTrack& track, const RayMatrix4& m, BeamState& out) {
             int rc = closed_form(m, object, true, n, out);
             if (rc == 1) {
                 rc = general_case(work, m, track.saved, track.last, track.last_is_object, n, out);
             }
             track.saved = m;
+            if (rc == 0) {
+                track.last = out;
+                track.last_is_object = false;
+            }
             return rc;
         };
+        SurfaceBeams b;
+        BeamState in_state, out_state;
+        b.incident_ok = carry(incident, difference_matrix(rays, dir_in, n, steps), in_state) == 0;
+        if (b.incident_ok) b.incident = incident_extraction(in_state, lambda_n);
+        b.refracted_ok =
+            carry(refracted, difference_matrix(rays, dir_out, n, steps), out_state) == 0;
+        if (b.refracted_ok) b.refracted = refracted_extraction(out_state, lambda_n);
 
-        const RayMatrix4 m_in = difference_matrix(rays, dir_in, n, steps);
-        BeamState in_state;
-        const int in_rc = carry(incident, m_in, in_state);
-        IncidentView iv;
-        if (in_rc == 0) {
-            iv = incident_extraction(in_state, lambda_n);
-            incident.last = in_state;
-            incident.last_is_object = false;
-        }
-        if (listed) {
-            if (base.medium != nullptr && base.medium[w] == 1.0 &&
-                (surface(j).group_kind == 0 || surface(j).group_role == kRoleFirst)) {
-                text_newline();
-            }
-            text_printf("%3d   ", shown_surface);
-            if (in_rc == 0) {
-                print_number_cell(iv.across);
-                print_number_cell(iv.along);
-                print_angle_cell(iv.angle);
-            } else {
-                print_msg(kMsgBeamNoBeam);
-            }
-        }
-        const RayMatrix4 m_out = difference_matrix(rays, dir_out, n, steps);
-        BeamState out_state;
-        const int out_rc = carry(refracted, m_out, out_state);
-        RefractedView rv;
-        if (out_rc == 0) {
-            rv = refracted_extraction(out_state, lambda_n);
-            refracted.last = out_state;
-            refracted.last_is_object = false;
-        }
-        if (listed) {
-            if (out_rc == 0) {
-                print_number_cell(rv.across);
-                print_number_cell(rv.along);
-                print_angle_cell(rv.angle);
-            } else {
-                text_spaces(1);
-                print_msg(kMsgBeamNoBeam);
-            }
-            text_newline();
-            if (waist_lines && out_rc == 0) {
-                if (rv.waist1 <= -1.0 || rv.waist2 <= -1.0) {
-                    print_msg(kMsgAstigmaticTwisted);
-                    text_newline();
-                } else {
-                    text_spaces(6);
-                    print_number_cell(rv.waist2);
-                    print_number_cell(rv.waist1);
-                    text_spaces(12);
-                    print_number_cell(rv.distance2);
-                    print_number_cell_eol(rv.distance1);
-                }
-            }
+        const int shown_surface = j + (base.group_offset >= 1 ? base.group_offset : 0);
+        if (shown_surface >= q.first && shown_surface <= q.last && base.grin_state <= 0) {
+            const bool blank_before =
+                base.medium != nullptr && base.medium[w] == 1.0 &&
+                (surface(j).group_kind == 0 || surface(j).group_role == kRoleFirst);
+            list_surface_beams(q, shown_surface, blank_before, b);
         }
     }
+}
+
+}  // namespace
+
+int cmd_real_ray_gaussian_beam() {
+    BeamRequest q;
+    q.waist_lines = arg_int(0) != 0;
+    const bool all_surfaces = arg_int(1) != 0;
+    q.wx = arg_double(2);
+    if (std::fabs(q.wx) < kZero) return kMsgBeamZeroSpot;
+    q.wy = arg_double(3);
+    if (std::fabs(q.wy) < kZero) q.wy = q.wx;
+    q.rx = arg_double(4);
+    q.ry = arg_double(5);
+    q.angle = arg_double(6);
+    q.first = arg_int(7);
+    q.last = arg_int(8);
+    const double m2 = std::max(arg_double(9), 1.0);
+
+    LensData& lens = lens_data();
+    const int image = lens.image_surface;
+    if (all_surfaces) {
+        q.first = 0;
+        q.last = image;
+    } else if (q.first == 0 && q.last == 0) {
+        q.first = q.last = image;
+    }
+    if (q.last < q.first) q.last = q.first;
+
+    q.wavelength = lens.current_wavelength;
+    q.lambda = lens.wavelengths[q.wavelength].wavelength;
+    const double units = lens.units != 0.0 ? lens.units : 1.0;
+    q.lambda0 = q.lambda * 0.001 * m2 / units;
+
+    print_msg(kMsgAstigmaticTitle);
+    print_msg(kMsgBeamTableWavelength);
+    text_number(q.lambda);
+    print_msg(kMsgAstigmaticQuality);
+    text_number(m2);
+    text_newline();
+    warn_multiple_configurations();
+    print_msg(kMsgAstigmaticColumns);
+    text_newline();
+    if (q.waist_lines) {
+        print_msg(kMsgAstigmaticWaistColumns);
+        text_newline();
+    }
+    GeneralWork work;
+    if (!work.ok()) return kMsgOutOfMemory;
+
+    const bool infinite = std::fabs(surface(0).thickness) > kFiniteObject;
+    std::unique_ptr<FiniteStandIn> stand_in;
+    if (infinite) {
+        stand_in = std::make_unique<FiniteStandIn>();
+        if (const int rc = lens_setup(0); rc != 0) return rc;
+        if (const int rc = set_object_point(); rc != 0) return rc;
+    } else if (test_state_flag(kFlagReferenceRayCurrent) == 0) {
+        if (const int rc = set_object_point(); rc != 0) return rc;
+    }
+    build_surface_frames(0);
+
+    RayRecord rays[kRays];
+    double steps[4];
+    if (const int rc = make_nine_rays(rays, q.wavelength, steps); rc != 0) return rc;
+    const double n_obj = std::fabs(medium_index(0, q.wavelength));
+    const double a = q.lambda0 / (n_obj * kPi);
+    BeamState object = object_beam(q, rays[kBase], infinite, a);
+    object.index = n_obj;
+    trace_beam_surfaces(q, rays, steps, object, work);
     return 0;
 }

@@ -42,8 +42,6 @@ namespace {
 constexpr int kCmdLensEnd = kCmdEndL;
 constexpr int kCmdGlassHandler = kCmdGlaL;
 constexpr int kLineLimit = 255;
-constexpr int kTypeList = 557;
-constexpr int kFilterList = 558;
 
 // The import under way, the file last imported and the reader that read it, the hooks installed
 // at start, and the reader the file dialog offers first.
@@ -638,9 +636,10 @@ int cmd_import_lens_dialog() {
     const char* file = get_setting_text(kSetLensFile, 0);
     request.folder = folder != nullptr ? folder : "";
     request.path = file != nullptr ? file : "";
-    // The filters carry the kind numbers through list 557 (pattern and kind by position).
+    // The filters carry the kind numbers through the import-kinds list (pattern and kind by
+    // position).
     std::vector<int> kinds;
-    for (const ImportFilter& f : import_filters(kTypeList, kFilterList)) {
+    for (const ImportFilter& f : import_filters(kListImportKinds, kListImportFilters)) {
         request.filters.push_back({f.description, f.pattern});
         kinds.push_back(f.kind);
     }
