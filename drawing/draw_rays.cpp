@@ -97,6 +97,59 @@ void drawing_point_to_global(const RayRecord& ray, const double p[3], int n, dou
     frame_point_to_global(p, n, out);
 }
 
+namespace {
+
+// The direction a ray comes in with, in the frame of the first surface drawn.
+void incoming_direction(const RayRecord& ray, int start, double incoming[3]) {
+    double d[3] = {ray.k, ray.l, ray.m};
+    if (ray.surface == 0) {
+        const double* m = surface(start).frame.m;
+        incoming[0] = m[0] * d[0] + m[4] * d[1] + m[8] * d[2];
+        incoming[1] = m[1] * d[0] + m[5] * d[1] + m[9] * d[2];
+        incoming[2] = m[2] * d[0] + m[6] * d[1] + m[10] * d[2];
+    } else {
+        frame_point_between_surfaces(d, ray.surface, start, 0);
+        incoming[0] = d[0];
+        incoming[1] = d[1];
+        incoming[2] = d[2];
+    }
+}
+
+// How a ray ends after the last surface drawn: the drawing conditions' ray-end mode (1 at equal
+// optical path from the middle ray, 2 at the surface, 3 on to the image, else at the image
+// length), with the middle ray's length and path for mode 1.
+struct RayEnd {
+    int mode = 0;
+    int image = 0;
+    double image_length = 0.0;
+    bool wavefront = false;
+    double reference_length = 0.0;
+    double reference_path = 0.0;
+};
+
+void draw_ray_end(RayRecord& ray, RayLine& line, int last, const RayEnd& end) {
+    if (end.mode == 3 && last == end.image - 1) {
+        trace_to_next_surface(ray);
+        if (ray.failure != kRayFailMissed) {
+            const double p[3] = {ray.x, ray.y, ray.z};
+            line.point(p, ray.surface);
+        }
+        return;
+    }
+    if (end.mode == 2) return;
+    double t = 0.0;
+    if (end.mode == 1 && end.wavefront) {
+        const double index = std::fabs(drawing_index(last));
+        t = end.reference_length + (end.reference_path - ray.opl) / (index > 0 ? index : 1);
+    } else if (std::fabs(ray.m) > 1e-10) {
+        t = (end.image_length - ray.z) / ray.m;
+    }
+    const double p[3] = {ray.x + t * ray.k, ray.y + t * ray.l, ray.z + t * ray.m};
+    line.point(p, last);
+}
+
+}  // namespace
+
 int draw_ray_set(double field_y, double field_x, int n, double lower, double upper, double offset,
                  int w, bool along_x) {
     const LensDrawingState& st = lens_drawing_state();
@@ -136,18 +189,19 @@ int draw_ray_set(double field_y, double field_x, int n, double lower, double upp
     };
 
     // The middle ray: the reference of rays that end at equal optical path.
-    bool wavefront = false;
-    double reference_length = 0.0;
-    double reference_path = 0.0;
+    RayEnd end;
+    end.mode = c.dlrs;
+    end.image = image;
+    end.image_length = st.image_length;
     RayRecord ray{};
     setup(ray, 0.5 * (lower + upper));
     ray.kind = kRayPlain;
     setup_ray_at_object(ray, nullptr);
     if (ray.failure == 0) trace_to_surface(ray, last);
     if (c.dlrs == 1 && ray.failure == 0 && ray.surface == last && std::fabs(ray.m) > 1e-10) {
-        wavefront = true;
-        reference_length = st.image_length / ray.m;
-        reference_path = ray.opl;
+        end.wavefront = true;
+        end.reference_length = st.image_length / ray.m;
+        end.reference_path = ray.opl;
     }
     const int mode = drawing_buffers().output_mode;
     if (mode == kCadModeDxf) {
@@ -173,20 +227,7 @@ int draw_ray_set(double field_y, double field_x, int n, double lower, double upp
         line.ray = &ray;
         double incoming[3] = {0.0, 0.0, 1.0};
         while (ray.surface <= last && ray.failure == 0) {
-            if (ray.surface < start) {
-                double d[3] = {ray.k, ray.l, ray.m};
-                if (ray.surface == 0) {
-                    const double* m = surface(start).frame.m;
-                    incoming[0] = m[0] * d[0] + m[4] * d[1] + m[8] * d[2];
-                    incoming[1] = m[1] * d[0] + m[5] * d[1] + m[9] * d[2];
-                    incoming[2] = m[2] * d[0] + m[6] * d[1] + m[10] * d[2];
-                } else {
-                    frame_point_between_surfaces(d, ray.surface, start, 0);
-                    incoming[0] = d[0];
-                    incoming[1] = d[1];
-                    incoming[2] = d[2];
-                }
-            }
+            if (ray.surface < start) incoming_direction(ray, start, incoming);
             const int before = ray.surface;
             trace_to_next_surface(ray);
             if (ray.surface == before) break;  // no progress: nothing more to draw
@@ -241,23 +282,7 @@ int draw_ray_set(double field_y, double field_x, int n, double lower, double upp
                 }
             }
             if (reached == last && ray.failure == 0 && line.started) {
-                if (c.dlrs == 3 && last == image - 1) {
-                    trace_to_next_surface(ray);
-                    if (ray.failure != kRayFailMissed) {
-                        const double p[3] = {ray.x, ray.y, ray.z};
-                        line.point(p, ray.surface);
-                    }
-                } else if (c.dlrs != 2) {
-                    double t = 0.0;
-                    if (c.dlrs == 1 && wavefront) {
-                        const double index = std::fabs(drawing_index(last));
-                        t = reference_length + (reference_path - ray.opl) / (index > 0 ? index : 1);
-                    } else if (std::fabs(ray.m) > 1e-10) {
-                        t = (st.image_length - ray.z) / ray.m;
-                    }
-                    const double p[3] = {ray.x + t * ray.k, ray.y + t * ray.l, ray.z + t * ray.m};
-                    line.point(p, last);
-                }
+                draw_ray_end(ray, line, last, end);
                 break;
             }
         }
