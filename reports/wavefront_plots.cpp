@@ -209,9 +209,66 @@ int plot_wavefront_map() {
     return 0;
 }
 
-int plot_wavefront_con() {
+namespace {
+
+// The pupil's half ranges of the perspective in exit-pupil coordinates: the longer side of an
+// elliptical pupil (from the diagram's cut-offs and half extents) stretched to its shape.
+void exit_pupil_ranges(int w, double n, double R, double& range_x, double& range_y) {
     const LensData& lens = lens_data();
     const SpotStore& st = spot_store();
+    const double lambda = lens.wavelengths[w].wavelength;
+    double a = st.x_cutoff[w] * lambda * 0.0005 / n;
+    double b = st.y_cutoff[w] * lambda * 0.0005 / n;
+    if (!lens.afocal) {
+        a *= std::fabs(R);
+        b *= std::fabs(R);
+    }
+    const double ex = st.x_half_extent[w], ey = st.y_half_extent[w];
+    if (a <= 0.0 || b <= 0.0 || ex <= 0.0 || ey <= 0.0) return;
+    const double rho = (a * ey) / (b * ex);
+    if (std::fabs(rho - 1.0) <= kAspectTolerance) return;
+    if (rho <= 1.0) {
+        range_x = 1.0 / rho;
+    } else {
+        range_y = rho;
+    }
+}
+
+// A traced ray's path difference from the shifted reference: afocal, reference at infinity, or
+// the ray carried back to the reference sphere about the reference ray's point (false where it
+// does not meet it).
+bool shifted_path_difference(const RayRecord& ray, const ShiftedReference& shifted, double dz,
+                             const double centre[3], double& v) {
+    const ReferenceRay& rr = reference_ray();
+    const RayRecord& ref = rr.ray;
+    const double R = rr.sphere_radius;
+    if (lens_data().afocal) {
+        v = ray.opd + shifted.n * ((ref.x - ray.x) * shifted.ox + (ref.y - ray.y) * shifted.oy +
+                                   (ref.z - ray.z) * dz);
+        return true;
+    }
+    if (shifted.at_infinity) {
+        v = ray.opd + shifted.n * ((ref.k - ray.k) * shifted.ox + (ref.l - ray.l) * shifted.oy +
+                                   (ref.m - ray.m) * dz);
+        return true;
+    }
+    const double d[3] = {ref.x - ray.x, ref.y - ray.y, ref.z - ray.z};
+    const double c2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - R * R;
+    const double b = d[0] * ray.k + d[1] * ray.l + d[2] * ray.m;
+    const double root = std::sqrt(std::max(0.0, b * b - c2));
+    const double tt = R > 0.0 ? -b - root : root - b;
+    if (std::fabs(tt) <= kTiny) return false;
+    const double s = c2 / tt;
+    const double q[3] = {ray.x - s * ray.k - centre[0], ray.y - s * ray.l - centre[1],
+                         ray.z - s * ray.m - centre[2]};
+    v = shifted.opd(ray.opd, 0.0, 0.0, 0.0, q[0], q[1], q[2]);
+    return true;
+}
+
+}  // namespace
+
+int plot_wavefront_con() {
+    const LensData& lens = lens_data();
     int w = 0;
     if (const int rc = plot_wavelength(w); rc != 0) return rc;
     const int reference = arg_int(kReference);
@@ -248,24 +305,7 @@ int plot_wavefront_con() {
 
     double range_x = 1.0, range_y = 1.0;
     if (get_setting_flag(kSetEntrancePupWvfrntCoords) == 0) {
-        const double lambda = lens.wavelengths[w].wavelength;
-        double a = st.x_cutoff[w] * lambda * 0.0005 / shifted.n;
-        double b = st.y_cutoff[w] * lambda * 0.0005 / shifted.n;
-        if (!lens.afocal) {
-            a *= std::fabs(R);
-            b *= std::fabs(R);
-        }
-        const double ex = st.x_half_extent[w], ey = st.y_half_extent[w];
-        if (a > 0.0 && b > 0.0 && ex > 0.0 && ey > 0.0) {
-            const double rho = (a * ey) / (b * ex);
-            if (std::fabs(rho - 1.0) > kAspectTolerance) {
-                if (rho <= 1.0) {
-                    range_x = 1.0 / rho;
-                } else {
-                    range_y = rho;
-                }
-            }
-        }
+        exit_pupil_ranges(w, shifted.n, R, range_x, range_y);
     }
 
     double S = arg_double(kIncrement);
@@ -320,25 +360,7 @@ int plot_wavefront_con() {
             trace_ray(ray);
             if (ray.failure != 0) continue;
             double v = 0.0;
-            if (lens.afocal) {
-                v = ray.opd + shifted.n * ((ref.x - ray.x) * shifted.ox +
-                                           (ref.y - ray.y) * shifted.oy + (ref.z - ray.z) * dz);
-            } else if (shifted.at_infinity) {
-                v = ray.opd + shifted.n * ((ref.k - ray.k) * shifted.ox +
-                                           (ref.l - ray.l) * shifted.oy + (ref.m - ray.m) * dz);
-            } else {
-                // The ray carried back to the reference sphere about the reference ray's point.
-                const double d[3] = {ref.x - ray.x, ref.y - ray.y, ref.z - ray.z};
-                const double c2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - R * R;
-                const double b = d[0] * ray.k + d[1] * ray.l + d[2] * ray.m;
-                const double root = std::sqrt(std::max(0.0, b * b - c2));
-                const double tt = R > 0.0 ? -b - root : root - b;
-                if (std::fabs(tt) <= kTiny) continue;
-                const double s = c2 / tt;
-                const double q[3] = {ray.x - s * ray.k - centre[0], ray.y - s * ray.l - centre[1],
-                                     ray.z - s * ray.m - centre[2]};
-                v = shifted.opd(ray.opd, 0.0, 0.0, 0.0, q[0], q[1], q[2]);
-            }
+            if (!shifted_path_difference(ray, shifted, dz, centre, v)) continue;
             out = (v - w0) * f;
         }
         // Runs of traced samples resampled four times finer; an interval beside a gap is a gap.
