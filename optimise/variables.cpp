@@ -30,6 +30,11 @@ namespace {
 constexpr double kSmallestStep = 1e-9;
 constexpr double kRelativeStep = 0.001;
 constexpr double kDefaultIncrement = 1e-7;
+// The GRD medium (gradient kind 11) keeps its axial polynomial GNZ0..GNZ11 after the sixteen
+// chromatic coefficients GRA1..GRD4.
+constexpr int kGrinKindGrd = 11;
+constexpr int kGrinGnzFirst = 16;
+constexpr int kGrinGnzTerms = 12;
 
 Variable* variable_at(int number) {
     OptimiseTables& t = optimise_tables();
@@ -225,6 +230,8 @@ double* variable_address(int type, int s, int item) {
         if (type == kVarAsphereItem) return &r.asphere->entered[item];
         if (type == kVarAsphereTerm)
             return &r.asphere->entered[asphere_term_place(*r.asphere, item)];
+        if (type == kVarSplineSlope) return &r.spline->slope[item];
+        if (type == kVarGrinGnz) return &r.grin->grd[kGrinGnzFirst + item];
         return &r.diffractive->entered[item];
     }
     switch (type) {
@@ -271,7 +278,7 @@ void print_number_cell(double value) {
 
 bool variable_type_itemised(int type) {
     return type == kVarAsphereItem || type == kVarDiffractiveItem || type == kVarZernikeItem ||
-           type == kVarAsphereTerm;
+           type == kVarAsphereTerm || type == kVarSplineSlope || type == kVarGrinGnz;
 }
 
 bool variable_type_known(int type) {
@@ -300,6 +307,12 @@ bool is_variable_item_invalid(int type, int item, int s) {
             }
             return polynomial_diffractive(*d) != (type == kVarDiffractiveItem);
         }
+        case kVarSplineSlope:
+            return r.spline == nullptr || r.spline->slope == nullptr || item < 0 ||
+                   item >= r.spline->count;
+        case kVarGrinGnz:
+            return r.grin == nullptr || r.grin->kind != kGrinKindGrd || item < 0 ||
+                   item >= kGrinGnzTerms;
         default:
             return false;
     }
@@ -380,6 +393,10 @@ void set_variable_value(const Variable& v, double value) {
         r.asphere->changed = 1;
     } else if (v.type == kVarDiffractiveItem || v.type == kVarZernikeItem) {
         r.diffractive->changed = 1;
+    } else if (v.type == kVarSplineSlope) {
+        r.spline->changed = 1;
+    } else if (v.type == kVarGrinGnz) {
+        lens_flags().materials_changed = 1;
     }
 }
 

@@ -26,6 +26,8 @@ enum VariableType : int {
     kVarDiffractiveItem = 21,  // coefficient of a polynomial diffractive surface
     kVarZernikeItem = 22,      // coefficient of a Zernike diffractive surface
     kVarAsphereTerm = 24,      // polynomial term of an asphere, by its term number
+    kVarSplineSlope = 31,      // profile slope of a spline knot ("SS" of the lens entry)
+    kVarGrinGnz = 108,         // axial index polynomial coefficient of a GRD medium ("GNZ")
 };
 
 // A type code above this carries the item: type = code / 1000, item = code % 1000.

@@ -1,6 +1,7 @@
 // Variables of a model glass's index and dispersion and of numbered coefficients, the filter of
-// the types a surface can vary, configurations, and the real-ray distortion of the operand
-// entry against a meridional trace written out here.
+// the types a surface can vary, configurations, the real-ray distortion of the operand entry
+// against a meridional trace written out here, and a spline knot's slope and a GRD medium's
+// axial coefficient as variables.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -336,6 +337,76 @@ TEST_F(VariableTypes, ImageSurfaceAndDeletionRecompileTheOperandChain) {
         compute_error_function(0);
         EXPECT_TRUE(tables().chain_compiled) << c.lines[0];
     }
+}
+
+// A spline surface (knots 0..3) and a GRD gradient medium behind surface 2: the slope of a knot
+// and a coefficient of the axial index polynomial are variables, checked, varied and saved.
+class SplineAndGradient : public VariableTypes {
+protected:
+    void lens() {
+        run_all({"LEN NEW \"spline and gradient\"", "EBR 2", "NXT", "TH 5", "SPL 3", "SH 1 2",
+                 "SH 2 4", "SH 3 6", "SS 1 0.1", "SS 2 0.2", "NXT", "TH 5", "GDT GRD", "GNZ0 1.5",
+                 "GNZ1 0.01", "NXT", "TH 20", "NXT", "END"});
+    }
+};
+
+TEST_F(SplineAndGradient, ItemsAreCheckedAgainstTheSurfacesRecords) {
+    lens();
+    struct Case {
+        const char* line;
+        int status;
+    } cases[] = {
+        {"V 1 1 0 SS3", 0},      {"V 1 1 0 SS4", -9998},    // four knots: 0 to 3
+        {"V 1 2 0 SS0", -9998},                             // no spline there
+        {"V 1 2 0 GNZ11", 0},    {"V 1 2 0 GNZ12", -9998},  // twelve coefficients
+        {"V 1 1 0 GNZ0", -9998},                            // no gradient medium there
+    };
+    for (const Case& c : cases) {
+        run_all({"VAR NEW"});
+        EXPECT_EQ(run(c.line), c.status) << c.line << ": " << error_text();
+        EXPECT_EQ(tables().highest_variable, c.status == 0 ? 0 : -1) << c.line;
+        if (c.status == 0) {
+            const std::string word = std::string(c.line).substr(std::string(c.line).rfind(' ') + 1);
+            EXPECT_EQ(tables().variables[0].type_name, word) << c.line;
+        }
+        run_all({"END"});
+    }
+    // The type filter offers each where its record is.
+    EXPECT_EQ(offered(1).count("SS_"), 1u);
+    EXPECT_EQ(offered(1).count("GNZ_"), 0u);
+    EXPECT_EQ(offered(2).count("GNZ_"), 1u);
+    EXPECT_EQ(offered(2).count("SS_"), 0u);
+}
+
+TEST_F(SplineAndGradient, TheOptimiserVariesAKnotsSlopeAndAnAxialIndexCoefficient) {
+    lens();
+    residuals({"oprd[1] = spline_slope[1][2] - 0.3", "oprd[2] = gnz[2][1] - 0.02"});
+    set_operand_command("*res");  // the form a lens file keeps
+    run_all({"OPE NEW", "O 1 \"OP1\" 1 \"slope\"", "O 2 \"OP2\" 1 \"gnz\"", "END", "VAR NEW",
+             "V 1 1 0 SS2 0 0 1 1e-6", "V 2 2 0 GNZ1 0 0 1 1e-6", "END"});
+    const double sag_before = surface(1).spline->sag_profile[3];
+    params().damping = 1e-12;
+    ASSERT_EQ(run("iterate 0 1"), 0) << error_text();
+    // Both residuals are linear in their variable: one undamped step solves them.
+    EXPECT_NEAR(surface(1).spline->slope[2], 0.3, 1e-9);
+    EXPECT_NEAR(surface(2).grin->grd[17], 0.02, 1e-9);
+    // The lens update rebuilt the profile from the new slope.
+    EXPECT_NE(surface(1).spline->sag_profile[3], sag_before);
+    ASSERT_EQ(run("save_as . " + path("varied")), 0) << error_text();
+    const std::string saved = file("varied");
+    for (const char* line : {"\nV 1 1 0 SS2 0 0 1 1e-06\n", "\nV 2 2 0 GNZ1 0 0 1 1e-06\n"}) {
+        EXPECT_NE(saved.find(line), std::string::npos) << line << "\n" << saved;
+    }
+    run_all({"LEN NEW", "END"});
+    ASSERT_EQ(run("open . " + path("varied") + " no"), 0) << error_text();
+    EXPECT_EQ(take_output().find("Error at line"), std::string::npos);
+    ASSERT_EQ(tables().highest_variable, 1);
+    EXPECT_EQ(tables().variables[0].type, kVarSplineSlope);
+    EXPECT_EQ(tables().variables[0].item, 2);
+    EXPECT_EQ(tables().variables[1].type, kVarGrinGnz);
+    EXPECT_EQ(tables().variables[1].item, 1);
+    ASSERT_EQ(run("save_as . " + path("varied2")), 0) << error_text();
+    EXPECT_EQ(file("varied2"), saved);
 }
 
 }  // namespace
