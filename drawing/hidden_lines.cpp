@@ -16,22 +16,25 @@
 
 namespace {
 
-HiddenLineStore g_store;
-
-constexpr double kFacing = 1e-10;
-constexpr double kEdgeTolerance = 1e-10;
-constexpr double kShortest = 1e-12;
-
+// The store of faces and edges, and the pieces of a segment still to be cut (reserved once).
 struct Piece {
     double p[3];
     double q[3];
     int first;
 };
-std::vector<Piece> g_pending;  // pieces of a segment still to be cut; reserved once
+struct HiddenLinesState {
+    HiddenLineStore store;
+    std::vector<Piece> pending;
+};
+HiddenLinesState g_hidden;
+
+constexpr double kFacing = 1e-10;
+constexpr double kEdgeTolerance = 1e-10;
+constexpr double kShortest = 1e-12;
 
 void rotate_into_view(const double g[3], double out[3]) {
-    mat3_times_vector(g, g_store.view, out);
-    out[2] += g_store.depth_offset;
+    mat3_times_vector(g, g_hidden.store.view, out);
+    out[2] += g_hidden.store.depth_offset;
 }
 
 std::int64_t edge_key(std::int32_t a, std::int32_t b) {
@@ -44,7 +47,7 @@ const double* model_point(std::int32_t v) {
 
 // The triangle of three model points when it faces the viewer and is not degenerate.
 void add_triangle(std::int32_t a, std::int32_t b, std::int32_t c) {
-    HiddenLineStore& s = g_store;
+    HiddenLineStore& s = g_hidden.store;
     if (s.triangle_count >= s.triangle_capacity) return;
     const double* p1 = model_point(a);
     const double* p2 = model_point(b);
@@ -123,12 +126,12 @@ void draw_piece(const double p[3], const double q[3]) {
 }  // namespace
 
 HiddenLineStore& hidden_line_store() {
-    return g_store;
+    return g_hidden.store;
 }
 
 int alloc_hidden_line_store(std::int64_t faces) {
     free_hidden_line_store();
-    HiddenLineStore& s = g_store;
+    HiddenLineStore& s = g_hidden.store;
     try {
         const auto triangles = static_cast<std::size_t>(2 * (faces + 1));
         const auto edges = static_cast<std::size_t>(4 * (faces + 1));
@@ -141,7 +144,7 @@ int alloc_hidden_line_store(std::int64_t faces) {
         std::size_t table = 16;
         while (table < 2 * edges) table <<= 1;
         s.edge_keys.assign(table, -1);
-        g_pending.reserve(256);
+        g_hidden.pending.reserve(256);
         s.triangle_capacity = static_cast<std::int64_t>(triangles);
         s.edge_capacity = static_cast<std::int64_t>(edges);
     } catch (const std::bad_alloc&) {
@@ -152,12 +155,12 @@ int alloc_hidden_line_store(std::int64_t faces) {
 }
 
 void free_hidden_line_store() {
-    g_store = HiddenLineStore{};
-    std::vector<Piece>().swap(g_pending);
+    g_hidden.store = HiddenLineStore{};
+    std::vector<Piece>().swap(g_hidden.pending);
 }
 
 void add_model_edge(std::int32_t a, std::int32_t b) {
-    HiddenLineStore& s = g_store;
+    HiddenLineStore& s = g_hidden.store;
     if (a > b) std::swap(a, b);
     if (a == b || s.edge_keys.empty()) return;
     const std::int64_t key = edge_key(a, b);
@@ -177,19 +180,19 @@ void add_model_edge(std::int32_t a, std::int32_t b) {
 }
 
 void hidden_line_segment(const double p[3], const double q[3], int first) {
-    HiddenLineStore& s = g_store;
+    HiddenLineStore& s = g_hidden.store;
     // Depths carry the offset, about a thousand times the model's depth: the plane test allows
     // for the rounding of numbers that large.
     const double tolerance = kEdgeTolerance + 1e-13 * s.depth_offset;
-    g_pending.clear();
+    g_hidden.pending.clear();
     Piece start{};
     std::copy(p, p + 3, start.p);
     std::copy(q, q + 3, start.q);
     start.first = first;
-    g_pending.push_back(start);
-    while (!g_pending.empty()) {
-        const Piece piece = g_pending.back();
-        g_pending.pop_back();
+    g_hidden.pending.push_back(start);
+    while (!g_hidden.pending.empty()) {
+        const Piece piece = g_hidden.pending.back();
+        g_hidden.pending.pop_back();
         const double seg_high = std::max(piece.p[2], piece.q[2]);
         const double xlo = std::min(piece.p[0], piece.q[0]);
         const double xhi = std::max(piece.p[0], piece.q[0]);
@@ -218,14 +221,14 @@ void hidden_line_segment(const double p[3], const double q[3], int first) {
                 std::copy(piece.p, piece.p + 3, a.p);
                 for (int k = 0; k < 3; ++k) a.q[k] = piece.p[k] + lo * d[k];
                 a.first = i + 1;
-                g_pending.push_back(a);
+                g_hidden.pending.push_back(a);
             }
             if (hi < 1.0 - kShortest) {
                 Piece b{};
                 for (int k = 0; k < 3; ++k) b.p[k] = piece.p[k] + hi * d[k];
                 std::copy(piece.q, piece.q + 3, b.q);
                 b.first = i + 1;
-                g_pending.push_back(b);
+                g_hidden.pending.push_back(b);
             }
             break;
         }
@@ -234,7 +237,7 @@ void hidden_line_segment(const double p[3], const double q[3], int first) {
 }
 
 int draw_hidden_line_model() {
-    HiddenLineStore& s = g_store;
+    HiddenLineStore& s = g_hidden.store;
     ModelStorage& m = model_storage();
     const double* v = drawing_views().other_view;
     for (int k = 0; k < 6; ++k) s.view[k] = v[k];
@@ -290,15 +293,15 @@ int draw_hidden_line_model() {
 }
 
 bool model_overlay_active() {
-    return g_store.rendered && lens_drawing_state().style == kStyleModel &&
+    return g_hidden.store.rendered && lens_drawing_state().style == kStyleModel &&
            drawing_buffers().output_mode < kCadModeDxf;
 }
 
 void model_overlay_point(const double g[3], bool draw) {
     double r[3];
     rotate_into_view(g, r);
-    if (draw) hidden_line_segment(g_store.line_start, r, 0);
-    std::copy(r, r + 3, g_store.line_start);
+    if (draw) hidden_line_segment(g_hidden.store.line_start, r, 0);
+    std::copy(r, r + 3, g_hidden.store.line_start);
 }
 
 void drawing_emit(const double g[3], bool draw) {
@@ -314,7 +317,7 @@ void drawing_emit(const double g[3], bool draw) {
 namespace {
 void reset_hidden_lines() {
     free_hidden_line_store();
-    std::vector<Piece>().swap(g_pending);
+    std::vector<Piece>().swap(g_hidden.pending);
 }
 const platform::StateReset hidden_lines_state_reset{"drawing/hidden_lines", reset_hidden_lines,
                                                     platform::ResetLayer::feature};

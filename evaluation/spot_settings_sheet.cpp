@@ -40,15 +40,20 @@ constexpr int kEventNumber = 5;
 constexpr int kEventText = 6;
 constexpr int kEventMayClose = 22;
 
-bool g_opened_by_command = false;
-bool g_left_for_a_moment = false;  // last change was exit code 1: another level on top
-bool g_close_confirmed = false;
-// The main loop also tells a level that is being pushed that a level was pushed; only a sheet
-// that has been shown is left for a moment by it.
-bool g_shown = false;
-// The temporary copy exists from the first display until the sheet closes for good. A level
-// below another one is shown again without being told it was left: the copy it holds stays.
-SheetKit g_kit{kMsgSpotSheetRevertCopy};
+// The sheet's level: how it was opened, whether it is only left for a moment, its copy.
+struct SpotSheetState {
+    bool opened_by_command = false;
+    bool left_for_a_moment = false;  // last change was exit code 1: another level on top
+    bool close_confirmed = false;
+    // The main loop also tells a level that is being pushed that a level was pushed; only a
+    // sheet that has been shown is left for a moment by it.
+    bool shown = false;
+    // The temporary copy exists from the first display until the sheet closes for good. A
+    // level below another one is shown again without being told it was left: the copy it
+    // holds stays.
+    SheetKit kit{kMsgSpotSheetRevertCopy};
+};
+SpotSheetState g_sheet;
 
 SpotSettings& settings() {
     return *lens_data().spot_settings;
@@ -189,24 +194,25 @@ int number_typed(const GridEvent& event, int item) {
 }
 
 int shown() {
-    g_shown = true;
-    if (!g_left_for_a_moment) sheet_take_copy(g_kit);
+    g_sheet.shown = true;
+    if (!g_sheet.left_for_a_moment) sheet_take_copy(g_sheet.kit);
     return reprint();
 }
 
 int level_changed(int exit_code) {
-    g_left_for_a_moment = exit_code == 1 && g_shown;
+    g_sheet.left_for_a_moment = exit_code == 1 && g_sheet.shown;
     int result = 0;
     if (exit_code != 1) {
         // Cancelled: the lens as it was when the sheet opened; otherwise the copy goes.
-        result = sheet_release_copy(g_kit, exit_code == -1 ? 1 : 0);
-        if (result == 0 && exit_code == 0 && g_opened_by_command && !g_close_confirmed) {
+        result = sheet_release_copy(g_sheet.kit, exit_code == -1 ? 1 : 0);
+        if (result == 0 && exit_code == 0 && g_sheet.opened_by_command &&
+            !g_sheet.close_confirmed) {
             result = run_command_string("spd", 0);
         }
-        g_opened_by_command = false;
-        g_shown = false;
+        g_sheet.opened_by_command = false;
+        g_sheet.shown = false;
     }
-    g_close_confirmed = false;
+    g_sheet.close_confirmed = false;
     return result;
 }
 
@@ -242,9 +248,9 @@ int cmd_open_spot_settings() {
     if (test_state_flag(kFlagReferenceRayCurrent) == 0) {
         if (const int rc = set_object_point(); rc != 0) return rc;
     }
-    g_opened_by_command = true;
+    g_sheet.opened_by_command = true;
     const int rc = open_sheet();
-    if (rc != 0) g_opened_by_command = false;
+    if (rc != 0) g_sheet.opened_by_command = false;
     return rc;
 }
 
@@ -254,7 +260,7 @@ int open_spot_settings_sheet_aux() {
 }
 
 void print_spot_settings_sheet() {
-    if (g_opened_by_command) {
+    if (g_sheet.opened_by_command) {
         sheet_set_title(kHelpTopicCommand, kMsgTitleCommand);
     } else {
         sheet_set_title(kHelpTopicAux, kMsgTitleAux);
@@ -279,7 +285,7 @@ int spot_settings_callback(GridEvent& event) {
         case kEventMayClose: {
             const int answer = revert_copy_unchanged(kMsgSpotSheetRevertCopy);
             if (answer == kStopped) return answer;
-            g_close_confirmed = true;
+            g_sheet.close_confirmed = true;
             return answer;
         }
         case kLevelEventChange:
@@ -307,25 +313,21 @@ int spot_settings_callback(GridEvent& event) {
 }
 
 bool spot_sheet_opened_by_command() {
-    return g_opened_by_command;
+    return g_sheet.opened_by_command;
 }
 
 bool spot_sheet_left_for_a_moment() {
-    return g_left_for_a_moment;
+    return g_sheet.left_for_a_moment;
 }
 
 bool spot_sheet_close_confirmed() {
-    return g_close_confirmed;
+    return g_sheet.close_confirmed;
 }
 
 void reset_spot_settings_sheet() {
-    g_opened_by_command = false;
-    g_left_for_a_moment = false;
-    g_close_confirmed = false;
-    g_shown = false;
     // A fresh run holds no copy: the one this sheet counted goes.
-    sheet_release_copy(g_kit, 0);
-    g_kit = SheetKit{kMsgSpotSheetRevertCopy};
+    sheet_release_copy(g_sheet.kit, 0);
+    g_sheet = SpotSheetState{};
 }
 
 namespace {
