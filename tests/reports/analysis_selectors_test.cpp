@@ -14,10 +14,13 @@
 #include "runtime/command_text.h"
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
+#include "runtime/menu_store.h"
 #include "runtime/parameters.h"
 #include "runtime/run_as.h"
+#include "runtime/table_help.h"
 #include "tables/table_names.h"
 #include "tests/reports/plot_fixture.h"
+#include "ui/menus.h"
 
 namespace plot_test {
 namespace {
@@ -233,17 +236,51 @@ TEST_F(AnalysisSelectors, TheFirstFieldsOfferTheirChoicesAndPresetTheSecond) {
 }
 
 TEST_F(AnalysisSelectors, TheAnalysisMenuOpensAFormWhoseOkRunsTheChosenAnalysis) {
-    // Each dialog opens as its menu item opens it, on its form; Escape closes it.
-    for (const char* command : {"select_ray_aberration", "select_spot", "select_diffraction",
-                                "select_mtf", "select_wavefront", "select_geo_sections",
-                                "select_psf_sections", "select_energy", "select_psf"}) {
-        submit_command_line(command);
+    // Each item of the Analysis and Reports menus opens its command's form as the frame's menu
+    // runs it; Escape closes it.
+    if (menu_command_count() == 0) build_menu("main_menu", platform::kWindowFrame, true);
+    std::vector<std::string> offered;
+    for (int id = 1; id <= menu_command_count(); ++id) {
+        const std::string command = menu_command_text(id);
+        if (command.rfind("select_", 0) != 0 && command.rfind("report_", 0) != 0) continue;
+        offered.push_back(command);
+        ASSERT_TRUE(run_menu_command(platform::kWindowFrame, id)) << command;
         for (int k = 0; k < 4 && level_count() == 0; ++k) main_loop_pass(false);
         EXPECT_EQ(level_count(), 1) << command << ": " << errors();
+        EXPECT_EQ(saved_level_command(), lookup_symbol(command.c_str())) << command;
+        EXPECT_GE(load_command_help(lookup_symbol(command.c_str())), 0) << command;
         escape_command_line();
         for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
         while (level_count() > 0) pop_command_level(false);
     }
+    const std::vector<std::string> expected = {"select_ray_aberration",
+                                               "select_spot",
+                                               "select_diffraction",
+                                               "select_mtf",
+                                               "select_wavefront",
+                                               "select_geo_sections",
+                                               "select_psf_sections",
+                                               "select_energy",
+                                               "select_psf",
+                                               "report_wavefront",
+                                               "report_ray_trace",
+                                               "report_spot",
+                                               "report_psf",
+                                               "report_mtf",
+                                               "report_tf_mtf",
+                                               "report_procedure"};
+    EXPECT_EQ(offered, expected);
+
+    // OK on a page's form runs the page.
+    submit_command_line("report_mtf");
+    for (int k = 0; k < 4 && level_count() == 0; ++k) main_loop_pass(false);
+    ASSERT_EQ(level_count(), 1) << errors();
+    EXPECT_EQ(saved_level_arg_count(), 2);
+    accept_command_level();
+    for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+    main_loop_pass(false);
+    while (level_count() > 0) pop_command_level(false);
+    EXPECT_NE(list_text().find("MODULATION TRANSFER FUNCTIONS"), std::string::npos) << errors();
     // The spot dialog opens on its plot; OK runs it.
     recorded() = Recorded{};
     submit_command_line("select_spot");
