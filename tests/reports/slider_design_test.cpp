@@ -17,6 +17,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "tests/reports/plot_fixture.h"
+#include "tests/reports/slider_lenses.h"
 #include "tests/support/sheet_lines.h"
 #include "trace/lens_setup.h"
 
@@ -51,26 +52,7 @@ const std::vector<std::string> kTriplet = {"LEN NEW \"Cooke\"",
                                            "NXT",
                                            "END"};
 
-// The same triplet with a catalogue flint.
-const std::vector<std::string> kCatalogueTriplet = {"LEN NEW \"Cooke\"",
-                                                    "EBR 10",
-                                                    "ANG 20",
-                                                    "NXT",
-                                                    "SRF 21.48 2 N-SK16 10",
-                                                    "SRF -124.1 5.26 AIR 10",
-                                                    "AST",
-                                                    "SRF -19.1 1.25 N-F2 8",
-                                                    "RD 22",
-                                                    "TH 4.69",
-                                                    "AIR",
-                                                    "NXT",
-                                                    "SRF 328.9 2.25 N-SK16 10",
-                                                    "RD -16.7",
-                                                    "TH 43",
-                                                    "PY 0",
-                                                    "AIR",
-                                                    "NXT",
-                                                    "END"};
+using slider_test::kCatalogueTriplet;  // the same triplet with a catalogue flint
 
 // The normal line of relative partial dispersion against Abbe number for the d, F and C lines,
 // P = k0 + k1 V (the published constants the program starts with).

@@ -13,30 +13,12 @@
 #include "reports/slider_design.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
+#include "tests/reports/slider_lenses.h"
 #include "tests/support/qt_session.h"
 
 namespace {
 
-const std::vector<std::string> kTriplet = {"LEN NEW \"Cooke\"",
-                                           "WV 0.58756 0.48613 0.65627",
-                                           "EBR 10",
-                                           "ANG 20",
-                                           "NXT",
-                                           "SRF 21.48 2 N-SK16 10",
-                                           "SRF -124.1 5.26 AIR 10",
-                                           "AST",
-                                           "SRF -19.1 1.25 N-F2 8",
-                                           "RD 22",
-                                           "TH 4.69",
-                                           "AIR",
-                                           "NXT",
-                                           "SRF 328.9 2.25 N-SK16 10",
-                                           "RD -16.7",
-                                           "TH 43",
-                                           "PY 0",
-                                           "AIR",
-                                           "NXT",
-                                           "END"};
+using slider_test::kCatalogueTriplet;
 
 QImage grab_window_7() {
     QApplication::processEvents();
@@ -52,7 +34,7 @@ QImage grab_window_7() {
 TEST(SliderDesignQt, AMovedSliderChangesTheLensPicture) {
     tavo_test::QtSession session;
     ASSERT_EQ(session.start(), 0);
-    for (const std::string& line : kTriplet) {
+    for (const std::string& line : kCatalogueTriplet) {
         ASSERT_EQ(run_command_string(line.c_str(), 0), 0) << line << ": " << error_text_buffer();
     }
     SliderDesignState& st = slider_design_state();
