@@ -4,12 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <fnmatch.h>
 
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
@@ -173,6 +174,196 @@ TEST_F(TypedReportPages, RayTracePageTextsMatchTheLayout) {
         EXPECT_EQ(got.size, want.size) << want.text;
         EXPECT_EQ(got.dx, want.dx) << want.text;
         EXPECT_EQ(got.dy, want.dy) << want.text;
+    }
+}
+
+// Every page on each typed lens: what it runs into its viewports, what it captions, and the
+// settings it leaves as it found them. A line or caption written with '*' matches any text
+// there; a caption after '!' must not be drawn.
+TEST_F(TypedReportPages, EveryPageRunsOnTheTypedLenses) {
+    std::vector<std::string> inches = slider_test::kCatalogueTriplet;
+    inches.insert(inches.end() - 1, {"UNI 25.4", "WV 0.58756 0.65627"});
+    // A Keplerian telescope: f 100 and f 50 lenses 150 apart.
+    const std::vector<std::string> kepler = {"LEN NEW \"Kepler\"",
+                                             "AFO 1",
+                                             "EBR 10",
+                                             "ANG 1",
+                                             "WV 0.58756",
+                                             "NXT",
+                                             "AST",
+                                             "SRF 103.4 4 N-BK7 12",
+                                             "SRF -103.4 150 AIR 12",
+                                             "SRF 51.7 3 N-BK7 6",
+                                             "SRF -51.7 20 AIR 6",
+                                             "END"};
+    struct PageCaptions {
+        std::string page;
+        std::vector<std::string> captions;
+    };
+    struct Lens {
+        std::string name;
+        std::vector<std::string> typed;
+        bool afocal;
+        std::vector<PageCaptions> pages;
+    };
+    const std::vector<Lens> lenses = {
+        {"triplet, mm, three wavelengths",
+         slider_test::kCatalogueTriplet,
+         false,
+         {{"report_wavefront 1", {"WAVEFRONT ANALYSIS", "20deg FIELD", "14.3deg FIELD"}},
+          {"report_ray_trace",
+           {"RAY INTERCEPT CURVES (mm)", "UNITS: mm", "@1:0.588 @3:0.486 @5:0.656", "LATERAL COLOR",
+            "P @1   S @2"}},
+          {"report_mtf 0 1", {"MODULATION TRANSFER FUNCTIONS"}},
+          {"report_tf_mtf 30 0.1 1", {"THROUGH-FOCUS MTF AT 30 CYCLES/MM"}},
+          {"report_spot 1 0.2",
+           {"SPOT SIZE & FOCUS SHIFT: UNITS mm", "UNITS mm", "FOCUS SHIFT",
+            "WV1: 0.588 WV2: 0.486 WV3: 0.656"}},
+          {"report_psf", {"IMAGE PATCH SIZE: * mm", "WV1: 0.588 WV2: 0.486 WV3: 0.656"}}}},
+        {"triplet, inches, two wavelengths",
+         inches,
+         false,
+         {{"report_wavefront 1", {"WAVEFRONT ANALYSIS", "20deg FIELD"}},
+          {"report_ray_trace",
+           {"RAY INTERCEPT CURVES (inches)", "UNITS: inches", "@1:0.588 @3:0.656", "!LATERAL COLOR",
+            "!P @1   S @2"}},
+          {"report_mtf 0 1", {"MODULATION TRANSFER FUNCTIONS"}},
+          {"report_tf_mtf 30 0.1 1", {"THROUGH-FOCUS MTF AT 30 CYCLES/MM"}},
+          {"report_spot 1 0.2",
+           {"SPOT SIZE & FOCUS SHIFT: UNITS inches", "UNITS inches", "WV1: 0.588  WV2: 0.656"}},
+          {"report_psf", {"IMAGE PATCH SIZE: * in", "WV1: 0.588  WV2: 0.656"}}}},
+        {"afocal telescope, one wavelength",
+         kepler,
+         true,
+         {{"report_wavefront 1", {"WAVEFRONT ANALYSIS", "1deg FIELD"}},
+          {"report_ray_trace", {"RAY INTERCEPT CURVES (radians)", "@1:0.588", "!LATERAL COLOR"}},
+          {"report_mtf 0 1", {"MODULATION TRANSFER FUNCTIONS"}},
+          {"report_tf_mtf 30 0.1 1", {"MODULATION TRANSFER FUNCTIONS", "!THROUGH-FOCUS MTF AT *"}},
+          {"report_spot 1 0.2",
+           {"SPOT SIZE & FOCUS SHIFT: UNITS radians", "AFOCAL SYSTEM", "UNITS radians",
+            "!FOCUS SHIFT"}},
+          {"report_psf", {"IMAGE PATCH SIZE: * radians", "WV1: 0.588"}}}},
+    };
+
+    struct Saved {
+        int labels, autoclear, axes, output, opdw, htnu, wavelength;
+        double mtf_limit;
+        bool operator==(const Saved&) const = default;
+    };
+    auto saved = [] {
+        const LensData& l = lens_data();
+        return Saved{get_setting_flag(kSetGraphicsLabels),
+                     get_setting_flag(kSetGraphicsAutoclear),
+                     get_setting_flag(kSetGraphicsAxes),
+                     get_setting_flag(kSetOutputOn),
+                     l.opdw,
+                     l.htnu,
+                     l.current_wavelength,
+                     l.spot_settings->mtf_path_limit};
+    };
+    auto matches = [](const std::string& pattern, const std::string& text) {
+        return fnmatch(pattern.c_str(), text.c_str(), 0) == 0;
+    };
+
+    for (const Lens& lens : lenses) {
+        type_all(lens.typed);
+        ASSERT_EQ(boxes(), 0u) << lens.name << ": " << last_box();
+        ASSERT_EQ(lens_data().afocal != 0, lens.afocal) << lens.name;
+        const LensData& l = lens_data();
+        // The last wavelength current, so that a page that picks the first puts it back.
+        type("WL " + std::to_string(l.wavelength_count));
+        ASSERT_EQ(l.current_wavelength, l.wavelength_count - 1) << lens.name;
+        set_setting_flag(kSetGraphicsAxes, 0);
+        set_setting_flag(kSetOutputOn, 1);
+        const bool chromatic = l.wavelength_count >= 2 && l.spot_settings->polychromatic != 0;
+        char divisions[32];
+        std::snprintf(divisions, sizeof divisions, "%f", l.spot_settings->aperture_divisions);
+
+        // The lines each page composes.
+        auto fields = [](const char* form, const std::vector<std::string>& after) {
+            std::vector<std::string> out;
+            for (const char* f : {"1.0", "0.7", "0.0"}) {
+                out.push_back(std::string(form) + " " + f + " 0.0 0.0 0.0 0.0");
+                out.insert(out.end(), after.begin(), after.end());
+            }
+            return out;
+        };
+        auto mtf = [&](const std::string& plot) {
+            // The on-axis spot diagram first picks the type, then each field in turn.
+            const std::string points = " 21";
+            return std::vector<std::string>{
+                "trr 1.0 0.0 0.0 0.0 0.0",      "trr 0.0 0.0 0.0 0.0 0.0", "spot_diagram",
+                plot + " -1" + points + " Yes", "trr 0.7 0.0 0.0 0.0 0.0", "spot_diagram",
+                plot + " 3" + points + " No",   "trr 1.0 0.0 0.0 0.0 0.0", "spot_diagram",
+                plot + " 5" + points + " No"};
+        };
+        const std::string chr = chromatic ? "chr" : "mon";
+        const std::string wave = chromatic ? "" : " 1";
+        std::vector<std::string> wavefront =
+            fields("trace_ref_ray",
+                   {std::string("spot_diagram mon none ") + divisions + " 1",
+                    "plot_wavefront map 1 * 0.0", "plot_wavefront con none x 1 * 0.0 32"});
+        wavefront[3] = "plot_wavefront con none x 1 0.000000 0.0 32";
+        std::vector<std::string> ray_trace = {"trace_ref_ray 0.0 0.0 0.0 0.0 0.0"};
+        for (const std::string& s : fields("trace_ref_ray", {"plot_ray_intercepts wvt yx 0 *"})) {
+            ray_trace.push_back(s);
+        }
+        ray_trace.push_back("draw_lens");
+        std::vector<std::string> spot;
+        const char* energy[] = {" 5", " 3", " 1"};
+        for (int k = 0; k < 3; ++k) {
+            const char* f[] = {"1.0", "0.7", "0.0"};
+            spot.insert(spot.end(),
+                        {std::string("trace_ref_ray ") + f[k] + " 0.0 0.0 0.0 0.0", "spot_diagram",
+                         std::string("plot_rad_energy_dist geo smo 0.0 20 *") + energy[k],
+                         "plot_spot_diagram cen sym 0.0 0.0"});
+            // An afocal lens has no focus to go through.
+            if (lens.afocal) continue;
+            for (const char* offset :
+                 {"-0.100000", "-0.050000", "0.000000", "0.050000", "0.100000"}) {
+                spot.push_back(std::string("plot_spot_diagram cen sym ") + offset + " 0.000000");
+            }
+        }
+        const std::vector<std::string> lines[] = {
+            wavefront,
+            ray_trace,
+            mtf("plm tfr " + chr + wave + " 0.0 0.000000"),
+            // An afocal lens is always shown against frequency.
+            mtf(lens.afocal ? "plm tfr " + chr + wave + " 0.0 30.000000"
+                            : "plm tfo " + chr + wave + " 30.000000 0.100000"),
+            spot,
+            {"trr 0.0 0.0 0.0 0.0 0.0", "trr 0.7 0.0 0.0 0.0 0.0", "trr 1.0 0.0 0.0 0.0 0.0"},
+        };
+        ASSERT_EQ(std::size(lines), lens.pages.size());
+
+        const Saved before = saved();
+        for (std::size_t p = 0; p < lens.pages.size(); ++p) {
+            const PageCaptions& page = lens.pages[p];
+            const std::string where = lens.name + ", " + page.page;
+            lines_run().clear();
+            EXPECT_EQ(run_command_string(page.page.c_str(), 0), 0) << where;
+            EXPECT_EQ(boxes(), 0u) << where << ": " << last_box();
+            EXPECT_EQ(saved(), before) << where;
+            EXPECT_EQ(graphics_current(), 1) << where;
+
+            const std::vector<std::string>& want = lines[p];
+            EXPECT_EQ(lines_run().size(), want.size()) << where;
+            for (std::size_t k = 0; k < std::min(want.size(), lines_run().size()); ++k) {
+                EXPECT_TRUE(matches(want[k], lines_run()[k]))
+                    << where << ": " << lines_run()[k] << " against " << want[k];
+            }
+
+            const std::vector<std::string> texts =
+                tavo_test::display_list_texts(display_list_words());
+            for (const std::string& caption : page.captions) {
+                const bool absent = caption[0] == '!';
+                const std::string pattern = absent ? caption.substr(1) : caption;
+                const bool drawn =
+                    std::any_of(texts.begin(), texts.end(),
+                                [&](const std::string& t) { return matches(pattern, t); });
+                EXPECT_EQ(drawn, !absent) << where << ": " << caption << "\n" << list_text();
+            }
+        }
     }
 }
 
