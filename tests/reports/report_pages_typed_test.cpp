@@ -21,6 +21,8 @@
 #include "tables/table_names.h"
 #include "tests/reports/plot_fixture.h"
 #include "tests/reports/slider_lenses.h"
+#include "tests/support/built_tables.h"
+#include "tests/support/temp_tree.h"
 
 namespace plot_test {
 namespace {
@@ -365,6 +367,40 @@ TEST_F(TypedReportPages, EveryPageRunsOnTheTypedLenses) {
             }
         }
     }
+}
+
+// An installation whose tables ship no "rep" procedure: the report procedure has nothing to
+// hand its numbers to.
+class ReportsWithoutRep : public TypedReportPages {
+protected:
+    void SetUp() override {
+        namespace fs = std::filesystem;
+        const fs::path sources = run_.tree.base() / "sources";
+        fs::copy(fs::path(TAVO_SOURCE_DIR) / "tables", sources, fs::copy_options::recursive);
+        const std::string reports = tavo_test::read_file(sources / "definitions/reports.def");
+        const std::size_t from = reports.find("procedure rep\n");
+        ASSERT_NE(from, std::string::npos);
+        const std::size_t body = reports.find("  body ", from);
+        ASSERT_NE(body, std::string::npos);
+        const std::size_t to = reports.find('\n', body) + 1;
+        run_.tree.write_file("sources/definitions/reports.def",
+                             reports.substr(0, from) + reports.substr(to));
+        ASSERT_EQ(tavo_test::build_tables(sources, run_.tree.root() / "bin/amo"), 0);
+        TypedReportPages::SetUp();
+    }
+};
+
+TEST_F(ReportsWithoutRep, TheReportProcedureSaysSoAndRunsNothing) {
+    EXPECT_EQ(run_command_string("report_procedure 1 0.5 0.05", 0), kMsgNoReportProcedure);
+    EXPECT_TRUE(lines_run().empty());
+    // Typed, the user is told why.
+    type("report_procedure 0");
+    EXPECT_NE(last_box().find("No compiled procedure \"rep\""), std::string::npos)
+        << last_box() << errors();
+    EXPECT_TRUE(lines_run().empty());
+    // The other report procedures are still there.
+    type("rptg_fans");
+    EXPECT_FALSE(lines_run().empty());
 }
 
 }  // namespace
