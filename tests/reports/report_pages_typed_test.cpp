@@ -365,6 +365,13 @@ TEST_F(TypedReportPages, EveryPageRunsOnTheTypedLenses) {
                                 [&](const std::string& t) { return matches(pattern, t); });
                 EXPECT_EQ(drawn, !absent) << where << ": " << caption << "\n" << list_text();
             }
+            // The lateral-colour plot's viewport, 0.8..1.0 x 0.6..0.95, only with three
+            // wavelengths or more.
+            if (page.page == "report_ray_trace") {
+                EXPECT_EQ(list_text().find("viewport 23 8000 6000 10000 9500") != std::string::npos,
+                          l.wavelength_count > 2)
+                    << where;
+            }
         }
     }
 }
