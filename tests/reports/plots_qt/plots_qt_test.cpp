@@ -12,6 +12,8 @@
 #include "app/main_loop.h"
 #include "evaluation/plot_services.h"
 #include "graphics/draw_primitives.h"
+#include "graphics/graphics_files.h"
+#include "graphics/graphics_raster.h"
 #include "graphics/graphics_window.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/state_reset.h"
@@ -22,9 +24,89 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/reports/slider_lenses.h"
 #include "tests/support/qt_test_app.h"
 
 namespace {
+
+// Which cells of a 16 x 12 grid over a picture hold ink. The picture lies in the area (left,
+// top, width, height) of an image, in pixels; a cell's ink "inside" lies at least `edge` pixels
+// within its bounds, "about" within `edge` pixels outside them, so that two pictures drawn at
+// different sizes agree up to the rounding of a line lying on a cell's edge. The box drawn about
+// the whole picture is not counted (a band of twice the tolerance along the picture's border):
+// it would ink every cell of the border.
+struct InkCells {
+    static constexpr int kColumns = 16, kRows = 12;
+    bool inside[kRows][kColumns] = {}, about[kRows][kColumns] = {};
+
+    template <typename Ink>
+    InkCells(double left, double top, double width, double height, double edge, int image_width,
+             int image_height, Ink ink) {
+        const double xmin = std::max(left + 2 * edge, 0.0);
+        const double xmax = std::min(left + width - 1 - 2 * edge, image_width - 1.0);
+        const double ymin = std::max(top + 2 * edge, 0.0);
+        const double ymax = std::min(top + height - 1 - 2 * edge, image_height - 1.0);
+        for (int r = 0; r < kRows; ++r) {
+            for (int c = 0; c < kColumns; ++c) {
+                const double x0 = left + width * c / kColumns;
+                const double x1 = left + width * (c + 1) / kColumns;
+                const double y0 = top + height * r / kRows;
+                const double y1 = top + height * (r + 1) / kRows;
+                auto any = [&](double grow) {
+                    const int a = static_cast<int>(std::ceil(std::max(x0 - grow, xmin)));
+                    const int b = static_cast<int>(std::floor(std::min(x1 + grow, xmax)));
+                    const int p = static_cast<int>(std::ceil(std::max(y0 - grow, ymin)));
+                    const int q = static_cast<int>(std::floor(std::min(y1 + grow, ymax)));
+                    for (int y = p; y <= q; ++y) {
+                        for (int x = a; x <= b; ++x) {
+                            if (ink(x, y)) return true;
+                        }
+                    }
+                    return false;
+                };
+                inside[r][c] = any(-edge);
+                about[r][c] = any(edge);
+            }
+        }
+    }
+    int inked() const {
+        int n = 0;
+        for (const auto& row : inside) {
+            for (bool b : row) n += b ? 1 : 0;
+        }
+        return n;
+    }
+    // The cells one picture inks inside that the other has no ink about, as "row,column".
+    std::string differences(const InkCells& other) const {
+        std::string out;
+        for (int r = 0; r < kRows; ++r) {
+            for (int c = 0; c < kColumns; ++c) {
+                if ((inside[r][c] && !other.about[r][c]) || (other.inside[r][c] && !about[r][c])) {
+                    out += " " + std::to_string(r) + "," + std::to_string(c);
+                }
+            }
+        }
+        return out;
+    }
+};
+
+// The cells of the raster the console program draws and saves ("plot 1 page.bmp") for the
+// current graphics window: the display list replayed into colour indices, 0 the background.
+InkCells console_cells() {
+    const IndexedRaster raster = graphwin_capture();
+    return InkCells(0, 0, raster.width(), raster.height(), 2, raster.width(), raster.height(),
+                    [&](int x, int y) { return raster.at(x, y) != 0; });
+}
+
+InkCells image_cells(const QImage& image, QRgb background, double left, double top, double width,
+                     double height, double edge) {
+    return InkCells(left, top, width, height, edge, image.width(), image.height(),
+                    [&](int x, int y) { return image.pixel(x, y) != background; });
+}
+
+// The five pages as typed, on the catalogue triplet.
+const char* const kPages[] = {"report_wavefront", "report_ray_trace", "report_spot", "report_mtf",
+                              "report_psf"};
 
 class PlotsQt : public ::testing::Test {
 protected:
@@ -256,6 +338,22 @@ TEST_F(PlotsQt, TheRayTraceSpotAndPsfPagesInkTheirPanels) {
         // The footer's rule across the window and its rule at the split.
         EXPECT_GT(ink_in(image, 0.02, 0.3, 0.095, 0.105), 50) << c.page;
         EXPECT_GT(ink_in(image, 0.395, 0.405, 0.02, 0.08), 5) << c.page;
+    }
+}
+
+TEST_F(PlotsQt, EachPagesWindowInksTheCellsOfTheConsoleRaster) {
+    lines(slider_test::kCatalogueTriplet);
+    const platform::Colour b = graphics_colour(0);
+    for (const char* page : kPages) {
+        lines({page});
+        const QImage image = grab();
+        ASSERT_FALSE(image.isNull()) << page;
+        const InkCells window = image_cells(image, qRgb(b.red, b.green, b.blue), 0, 0,
+                                            image.width(), image.height(), 2);
+        const InkCells console = console_cells();
+        // A page fills most of the grid; the window and the raster ink the same cells.
+        EXPECT_GT(console.inked(), InkCells::kColumns * InkCells::kRows / 2) << page;
+        EXPECT_EQ(window.differences(console), "") << page;
     }
 }
 
