@@ -4,8 +4,12 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPageLayout>
+#include <QPrinter>
 #include <QWidget>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -354,6 +358,85 @@ TEST_F(PlotsQt, EachPagesWindowInksTheCellsOfTheConsoleRaster) {
         // A page fills most of the grid; the window and the raster ink the same cells.
         EXPECT_GT(console.inked(), InkCells::kColumns * InkCells::kRows / 2) << page;
         EXPECT_EQ(window.differences(console), "") << page;
+    }
+}
+
+// Printed without a printer, a page goes to DATA/print.pdf. Rendered at 72 dots an inch, a
+// pixel is a point of the paper.
+TEST_F(PlotsQt, EachPagePrintsOnOnePdfPageInkingTheWindowsCells) {
+    for (const char* tool : {"pdfinfo", "pdftoppm"}) {
+        if (std::system((std::string("command -v ") + tool + " > /dev/null 2>&1").c_str()) != 0) {
+            GTEST_SKIP() << "poppler-utils missing";
+        }
+    }
+    // The printable area: the paper and margins Qt's page layout gives the high-resolution PDF
+    // printer the program prints to when no printer is installed, in points.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QRectF paper = printer.pageLayout().fullRect(QPageLayout::Point);
+    const QRectF printable = printer.pageLayout().paintRect(QPageLayout::Point);
+    const std::filesystem::path pdf = run.tree.data() / "print.pdf";
+    const std::filesystem::path png = run.tree.base() / "printed.png";
+    const platform::Colour b = graphics_colour(0);
+    const QRgb background = qRgb(b.red, b.green, b.blue);
+    lines(slider_test::kCatalogueTriplet);
+    for (const char* page : kPages) {
+        lines({page});
+        const QImage shown = grab();
+        ASSERT_FALSE(shown.isNull()) << page;
+        const InkCells window =
+            image_cells(shown, background, 0, 0, shown.width(), shown.height(), 2);
+
+        std::filesystem::remove(pdf);
+        ASSERT_EQ(run_command_string("plot 0", 0), 0) << page << ": " << error_text_buffer();
+        ASSERT_TRUE(std::filesystem::exists(pdf)) << page;
+        const std::string info = (run.tree.base() / "info.txt").string();
+        ASSERT_EQ(std::system(("pdfinfo '" + pdf.string() + "' > '" + info + "' 2>&1").c_str()), 0);
+        EXPECT_NE(tavo_test::read_file(info).find("Pages:           1\n"), std::string::npos)
+            << page << tavo_test::read_file(info);
+        ASSERT_EQ(std::system(("pdftoppm -r 72 -aa no -aaVector no -singlefile -png '" +
+                               pdf.string() + "' '" + (run.tree.base() / "printed").string() + "'")
+                                  .c_str()),
+                  0);
+        const QImage printed(QString::fromStdString(png.string()));
+        ASSERT_FALSE(printed.isNull()) << page;
+        EXPECT_NEAR(printed.width(), paper.width(), 1.0) << page;
+        EXPECT_NEAR(printed.height(), paper.height(), 1.0) << page;
+
+        // The picture keeps the window's proportions at the largest size the printable area
+        // holds, centred in it.
+        const GraphicsWindow* g = graphics_current_record();
+        ASSERT_NE(g, nullptr);
+        const double s = std::min(printable.width() / g->width, printable.height() / g->height);
+        const double w = g->width * s, h = g->height * s;
+        const double left = printable.left() + (printable.width() - w) / 2;
+        const double top = printable.top() + (printable.height() - h) / 2;
+        const InkCells on_paper = image_cells(printed, background, left, top, w, h, 3);
+        EXPECT_EQ(on_paper.differences(window), "") << page;
+        // Beside the picture the printable area holds nothing; the box about the picture lies
+        // on its border.
+        int beside = 0;
+        for (int y = static_cast<int>(printable.top()) + 1; y < printable.bottom() - 1; ++y) {
+            for (int x = static_cast<int>(printable.left()) + 1; x < printable.right() - 1; ++x) {
+                const bool in_picture =
+                    x > left - 3 && x < left + w + 3 && y > top - 3 && y < top + h + 3;
+                if (!in_picture && printed.pixel(x, y) != background) ++beside;
+            }
+        }
+        EXPECT_EQ(beside, 0) << page;
+        auto ink_near = [&](double x, double y) {
+            for (int dy = -2; dy <= 2; ++dy) {
+                for (int dx = -2; dx <= 2; ++dx) {
+                    if (printed.pixel(static_cast<int>(x) + dx, static_cast<int>(y) + dy) !=
+                        background) {
+                        return true;
+                    }
+                }
+            }
+            return false;
+        };
+        EXPECT_TRUE(ink_near(left + w / 3, top) && ink_near(left + w / 3, top + h - 1)) << page;
+        EXPECT_TRUE(ink_near(left, top + h / 3) && ink_near(left + w - 1, top + h / 3)) << page;
     }
 }
 
