@@ -417,9 +417,19 @@ int print_graphics() {
     }
     if (get_setting_flag(kSettingStepModeFlag) != 0)
         print_printer_report(ui->printer_capabilities(*job));
-    // The picture fills the printable area; the pen width grows with its diagonal.
+    // The picture keeps the window's proportions at the largest size that fits the printable
+    // area, centred in it, as a page with an isotropic frame already does: a landscape window on
+    // portrait paper would otherwise come out stretched, its stroke text with it. The pen width
+    // grows with the area's diagonal.
     const platform::Size page = job->page_size();
     const int own_width = g->width, own_height = g->height;
+    const int own_layout_width = g->layout_width, own_layout_height = g->layout_height;
+    const bool own_keeps_shape = g->keeps_shape;
+    if (!g->keeps_shape || g->layout_width <= 0 || g->layout_height <= 0) {
+        g->keeps_shape = true;
+        g->layout_width = own_width;
+        g->layout_height = own_height;
+    }
     g->width = std::max(page.width, 1);
     g->height = std::max(page.height, 1);
     graphics_apply_frames();
@@ -435,6 +445,9 @@ int print_graphics() {
     set_graphics_print_pen(0);
     g->width = own_width;
     g->height = own_height;
+    g->layout_width = own_layout_width;
+    g->layout_height = own_layout_height;
+    g->keeps_shape = own_keeps_shape;
     graphics_apply_frames();
     if (!job->finish()) return set_error_msg(kMsgGraphicsNotPrinted);
     return 0;

@@ -4,14 +4,20 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPageLayout>
+#include <QPrinter>
 #include <QWidget>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "app/main_loop.h"
 #include "evaluation/plot_services.h"
 #include "graphics/draw_primitives.h"
+#include "graphics/graphics_files.h"
+#include "graphics/graphics_raster.h"
 #include "graphics/graphics_window.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/state_reset.h"
@@ -22,9 +28,89 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "tests/app/startup/started_runtime.h"
+#include "tests/reports/slider_lenses.h"
 #include "tests/support/qt_test_app.h"
 
 namespace {
+
+// Which cells of a 16 x 12 grid over a picture hold ink. The picture lies in the area (left,
+// top, width, height) of an image, in pixels; a cell's ink "inside" lies at least `edge` pixels
+// within its bounds, "about" within `edge` pixels outside them, so that two pictures drawn at
+// different sizes agree up to the rounding of a line lying on a cell's edge. The box drawn about
+// the whole picture is not counted (a band of twice the tolerance along the picture's border):
+// it would ink every cell of the border.
+struct InkCells {
+    static constexpr int kColumns = 16, kRows = 12;
+    bool inside[kRows][kColumns] = {}, about[kRows][kColumns] = {};
+
+    template <typename Ink>
+    InkCells(double left, double top, double width, double height, double edge, int image_width,
+             int image_height, Ink ink) {
+        const double xmin = std::max(left + 2 * edge, 0.0);
+        const double xmax = std::min(left + width - 1 - 2 * edge, image_width - 1.0);
+        const double ymin = std::max(top + 2 * edge, 0.0);
+        const double ymax = std::min(top + height - 1 - 2 * edge, image_height - 1.0);
+        for (int r = 0; r < kRows; ++r) {
+            for (int c = 0; c < kColumns; ++c) {
+                const double x0 = left + width * c / kColumns;
+                const double x1 = left + width * (c + 1) / kColumns;
+                const double y0 = top + height * r / kRows;
+                const double y1 = top + height * (r + 1) / kRows;
+                auto any = [&](double grow) {
+                    const int a = static_cast<int>(std::ceil(std::max(x0 - grow, xmin)));
+                    const int b = static_cast<int>(std::floor(std::min(x1 + grow, xmax)));
+                    const int p = static_cast<int>(std::ceil(std::max(y0 - grow, ymin)));
+                    const int q = static_cast<int>(std::floor(std::min(y1 + grow, ymax)));
+                    for (int y = p; y <= q; ++y) {
+                        for (int x = a; x <= b; ++x) {
+                            if (ink(x, y)) return true;
+                        }
+                    }
+                    return false;
+                };
+                inside[r][c] = any(-edge);
+                about[r][c] = any(edge);
+            }
+        }
+    }
+    int inked() const {
+        int n = 0;
+        for (const auto& row : inside) {
+            for (bool b : row) n += b ? 1 : 0;
+        }
+        return n;
+    }
+    // The cells one picture inks inside that the other has no ink about, as "row,column".
+    std::string differences(const InkCells& other) const {
+        std::string out;
+        for (int r = 0; r < kRows; ++r) {
+            for (int c = 0; c < kColumns; ++c) {
+                if ((inside[r][c] && !other.about[r][c]) || (other.inside[r][c] && !about[r][c])) {
+                    out += " " + std::to_string(r) + "," + std::to_string(c);
+                }
+            }
+        }
+        return out;
+    }
+};
+
+// The cells of the raster the console program draws and saves ("plot 1 page.bmp") for the
+// current graphics window: the display list replayed into colour indices, 0 the background.
+InkCells console_cells() {
+    const IndexedRaster raster = graphwin_capture();
+    return InkCells(0, 0, raster.width(), raster.height(), 2, raster.width(), raster.height(),
+                    [&](int x, int y) { return raster.at(x, y) != 0; });
+}
+
+InkCells image_cells(const QImage& image, QRgb background, double left, double top, double width,
+                     double height, double edge) {
+    return InkCells(left, top, width, height, edge, image.width(), image.height(),
+                    [&](int x, int y) { return image.pixel(x, y) != background; });
+}
+
+// The five pages as typed, on the catalogue triplet.
+const char* const kPages[] = {"report_wavefront", "report_ray_trace", "report_spot", "report_mtf",
+                              "report_psf"};
 
 class PlotsQt : public ::testing::Test {
 protected:
@@ -256,6 +342,101 @@ TEST_F(PlotsQt, TheRayTraceSpotAndPsfPagesInkTheirPanels) {
         // The footer's rule across the window and its rule at the split.
         EXPECT_GT(ink_in(image, 0.02, 0.3, 0.095, 0.105), 50) << c.page;
         EXPECT_GT(ink_in(image, 0.395, 0.405, 0.02, 0.08), 5) << c.page;
+    }
+}
+
+TEST_F(PlotsQt, EachPagesWindowInksTheCellsOfTheConsoleRaster) {
+    lines(slider_test::kCatalogueTriplet);
+    const platform::Colour b = graphics_colour(0);
+    for (const char* page : kPages) {
+        lines({page});
+        const QImage image = grab();
+        ASSERT_FALSE(image.isNull()) << page;
+        const InkCells window = image_cells(image, qRgb(b.red, b.green, b.blue), 0, 0,
+                                            image.width(), image.height(), 2);
+        const InkCells console = console_cells();
+        // A page fills most of the grid; the window and the raster ink the same cells.
+        EXPECT_GT(console.inked(), InkCells::kColumns * InkCells::kRows / 2) << page;
+        EXPECT_EQ(window.differences(console), "") << page;
+    }
+}
+
+// Printed without a printer, a page goes to DATA/print.pdf. Rendered at 72 dots an inch, a
+// pixel is a point of the paper.
+TEST_F(PlotsQt, EachPagePrintsOnOnePdfPageInkingTheWindowsCells) {
+    for (const char* tool : {"pdfinfo", "pdftoppm"}) {
+        if (std::system((std::string("command -v ") + tool + " > /dev/null 2>&1").c_str()) != 0) {
+            GTEST_SKIP() << "poppler-utils missing";
+        }
+    }
+    // The printable area: the paper and margins Qt's page layout gives the high-resolution PDF
+    // printer the program prints to when no printer is installed, in points.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QRectF paper = printer.pageLayout().fullRect(QPageLayout::Point);
+    const QRectF printable = printer.pageLayout().paintRect(QPageLayout::Point);
+    const std::filesystem::path pdf = run.tree.data() / "print.pdf";
+    const std::filesystem::path png = run.tree.base() / "printed.png";
+    const platform::Colour b = graphics_colour(0);
+    const QRgb background = qRgb(b.red, b.green, b.blue);
+    lines(slider_test::kCatalogueTriplet);
+    for (const char* page : kPages) {
+        lines({page});
+        const QImage shown = grab();
+        ASSERT_FALSE(shown.isNull()) << page;
+        const InkCells window =
+            image_cells(shown, background, 0, 0, shown.width(), shown.height(), 2);
+
+        std::filesystem::remove(pdf);
+        ASSERT_EQ(run_command_string("plot 0", 0), 0) << page << ": " << error_text_buffer();
+        ASSERT_TRUE(std::filesystem::exists(pdf)) << page;
+        const std::string info = (run.tree.base() / "info.txt").string();
+        ASSERT_EQ(std::system(("pdfinfo '" + pdf.string() + "' > '" + info + "' 2>&1").c_str()), 0);
+        EXPECT_NE(tavo_test::read_file(info).find("Pages:           1\n"), std::string::npos)
+            << page << tavo_test::read_file(info);
+        ASSERT_EQ(std::system(("pdftoppm -r 72 -aa no -aaVector no -singlefile -png '" +
+                               pdf.string() + "' '" + (run.tree.base() / "printed").string() + "'")
+                                  .c_str()),
+                  0);
+        const QImage printed(QString::fromStdString(png.string()));
+        ASSERT_FALSE(printed.isNull()) << page;
+        EXPECT_NEAR(printed.width(), paper.width(), 1.0) << page;
+        EXPECT_NEAR(printed.height(), paper.height(), 1.0) << page;
+
+        // The picture keeps the window's proportions at the largest size the printable area
+        // holds, centred in it.
+        const GraphicsWindow* g = graphics_current_record();
+        ASSERT_NE(g, nullptr);
+        const double s = std::min(printable.width() / g->width, printable.height() / g->height);
+        const double w = g->width * s, h = g->height * s;
+        const double left = printable.left() + (printable.width() - w) / 2;
+        const double top = printable.top() + (printable.height() - h) / 2;
+        const InkCells on_paper = image_cells(printed, background, left, top, w, h, 3);
+        EXPECT_EQ(on_paper.differences(window), "") << page;
+        // Beside the picture the printable area holds nothing; the box about the picture lies
+        // on its border.
+        int beside = 0;
+        for (int y = static_cast<int>(printable.top()) + 1; y < printable.bottom() - 1; ++y) {
+            for (int x = static_cast<int>(printable.left()) + 1; x < printable.right() - 1; ++x) {
+                const bool in_picture =
+                    x > left - 3 && x < left + w + 3 && y > top - 3 && y < top + h + 3;
+                if (!in_picture && printed.pixel(x, y) != background) ++beside;
+            }
+        }
+        EXPECT_EQ(beside, 0) << page;
+        auto ink_near = [&](double x, double y) {
+            for (int dy = -2; dy <= 2; ++dy) {
+                for (int dx = -2; dx <= 2; ++dx) {
+                    if (printed.pixel(static_cast<int>(x) + dx, static_cast<int>(y) + dy) !=
+                        background) {
+                        return true;
+                    }
+                }
+            }
+            return false;
+        };
+        EXPECT_TRUE(ink_near(left + w / 3, top) && ink_near(left + w / 3, top + h - 1)) << page;
+        EXPECT_TRUE(ink_near(left, top + h / 3) && ink_near(left + w - 1, top + h / 3)) << page;
     }
 }
 
