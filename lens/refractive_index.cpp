@@ -222,7 +222,17 @@ void derive_model_glass_indices(GlassData& glass, const double* wavelengths, int
     if (glass.model_indices == nullptr || glass.model_wavelengths == nullptr) return;
     const double* k = normal_line_constants(wavelengths, count).k;
     double* values = glass.model_indices;
-    if (values[2] != 0.0) return;
+    const bool has_second = glass.model_wavelengths[1] > 0.0;
+    const bool has_third = has_second && glass.model_wavelengths[2] > 0.0;
+    if (has_second && !has_third && glass.dispersion[0] != 0.0) {
+        // With two values nothing marks the second as derived already, and derived again it
+        // would be read as a place between the normal lines: each set-up starts from the index
+        // and Abbe number as given, which the entry keeps.
+        values[0] = glass.dispersion[0];
+        values[1] = glass.dispersion[1];
+    } else if (values[2] != 0.0) {
+        return;
+    }
     const double n = values[0];
     const double abbe = values[1];
     // Above 2 the second value is an Abbe number; up to 2 it places the glass between the

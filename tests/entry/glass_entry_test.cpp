@@ -102,6 +102,27 @@ TEST_F(Entry, ModelGlassIndicesPairWithTheLensWavelengths) {
     EXPECT_GT(n[0], n[2]);
 }
 
+// With two wavelengths the glass has no third value to show that its second was derived: a
+// later set-up must still read the Abbe number as given, not the derived index in its place.
+TEST_F(Entry, AnIndexAndAbbeGlassOfTwoWavelengthsKeepsItsIndicesAtEverySetUp) {
+    run_all({"LEN NEW \"Two\"", "WV 0.58756 0.48613", "NXT", "SRF 50 5 N-BK7 10",
+             "SRF -50 3 AIR 10", "SRF 40 4 N-F2 9", "NXT", "END"});
+    ASSERT_EQ(lens_data().wavelength_count, 2);
+    run_all({"LEN", "GTO 3", "GLA MOD TWO 1.6 40", "END"});
+    const double n1 = surface(3).index[0];
+    const double n2 = surface(3).index[1];
+    EXPECT_NEAR(n1, 1.6, 1e-12);
+    // On the normal line at the start constants: n_F = n_d + (n_d - 1)/V * (k0 + k1 V).
+    const double k0 = 0.724006757580147, k1 = -0.000478971605446;
+    EXPECT_NEAR(n2, 1.6 + 0.6 / 40.0 * (k0 + k1 * 40.0), 1e-12);
+    // Any later change of materials sets the lens up again.
+    for (int pass = 0; pass < 3; ++pass) {
+        run_all({"LEN", "GTO 1", pass % 2 == 0 ? "GLA N-SF6" : "GLA N-BK7", "END"});
+        EXPECT_NEAR(surface(3).index[0], n1, 1e-12) << pass;
+        EXPECT_NEAR(surface(3).index[1], n2, 1e-12) << pass;
+    }
+}
+
 TEST_F(Entry, CatalogueGlassIndicesFollowTheSellmeierFormula) {
     run_all(kSmallLens);
     run_all({"LEN", "GTO 1", "GLA N-SF6", "GTO 3", "GLF n-lak9", "END"});
