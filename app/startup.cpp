@@ -61,8 +61,11 @@ constexpr int kCheckLabelLimit = 15;
 constexpr int kTextWindowLines = 1999;
 constexpr int kTextWindowRows = 10;
 constexpr int kSheetRows = 4;
-constexpr int kSheetColumns = 84;
 constexpr int kTextWindowColumns = 128;
+// The sheet's text area holds a line as long as the writer makes one: a sheet line cut at a
+// narrower area loses its last cells (and the window, sized by its lines, never shows them).
+// The window itself opens 80 columns wide and grows to its longest line.
+constexpr int kSheetColumns = kTextWindowColumns;
 
 constexpr int kKplVariableLimit = 300;
 

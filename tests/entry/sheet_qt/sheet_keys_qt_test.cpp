@@ -161,4 +161,55 @@ TEST_F(QtSheet, TheSheetOpensWideEnoughForItsLinesAndGrowsToKeepTheImageRowInVie
     leave_sheet();
 }
 
+// The line of an area (header or rows) that holds a label, "" without one.
+std::string line_with(const char* label) {
+    for (const int area : {kHeaderArea, kSheetArea}) {
+        const TextArea* a = textarea(area);
+        for (int k = 0; a != nullptr && k < a->line_count; ++k) {
+            const std::string line = a->line_text((a->first_line + k) % a->capacity);
+            if (line.find(label) != std::string::npos) return line;
+        }
+    }
+    return {};
+}
+
+// Sheets with a line longer than the surface sheet's: each opens with that line whole, up to its
+// last cell, and wide enough to show it.
+TEST_F(QtSheet, ASheetWithLinesLongerThanTheSurfaceSheetsShowsThemWhole) {
+    struct Case {
+        bool over_surface_sheet;  // typed at a row of the lens's sheet, else with no sheet open
+        const char* open;
+        const char* label;  // on the long line
+        const char* tail;   // its last cell
+    };
+    const Case cases[] = {
+        // The automatic increments and their radios end the third header line.
+        {false, "vse", "Automatic increments OPVI", "Off   On"},
+        // The extended aiming angle's value ends the system data's ray aiming line.
+        {true, "open_aux_sheet 6", "Extended aiming angle (XABA)", " 90.000000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.open);
+        open_sheet_on_lens("45");
+        if (c.over_surface_sheet) {
+            click(kThicknessCell, 2);
+        } else {
+            leave_sheet();
+        }
+        type(c.open);
+        ASSERT_GE(level_count(), 1);
+        settle();
+        const std::string line = line_with(c.label);
+        EXPECT_TRUE(line.ends_with(c.tail)) << "[" << line << "]";
+        const TextArea* a = textarea(kSheetArea);
+        ASSERT_NE(a, nullptr);
+        const int columns = std::max(longest_line(kSheetArea), longest_line(kHeaderArea));
+        EXPECT_GE(columns, static_cast<int>(line.size()));
+        EXPECT_GE(a->surface_width, a->left_margin + columns * a->char_width);
+        // Escape leaves each sheet, the one over the lens's sheet first.
+        for (int k = 0; k < 2 && level_count() > 0; ++k) press(Qt::Key_Escape);
+        ASSERT_EQ(level_count(), 0);
+    }
+}
+
 }  // namespace
