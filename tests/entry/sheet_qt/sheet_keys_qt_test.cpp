@@ -212,4 +212,38 @@ TEST_F(QtSheet, ASheetWithLinesLongerThanTheSurfaceSheetsShowsThemWhole) {
     }
 }
 
+// The last radio of the variables sheet's third header line, far past the surface sheet's width,
+// lies within the window and takes a click as the others do.
+TEST_F(QtSheet, TheVariablesSheetsLastHeaderRadioIsInViewAndTakesAClick) {
+    open_sheet_on_lens("45");
+    leave_sheet();
+    ASSERT_NE(lens_data().optimise_params, nullptr);
+    lens_data().optimise_params->automatic_increments = 0;
+    type("vse");
+    ASSERT_EQ(level_count(), 1);
+    // "On" of the automatic increments, drawn off.
+    GridCell on;
+    on.field_code = kGridKindRadioOff | kCmdOpviL;
+    on.field_index = 1;
+    ASSERT_EQ(grid_find_cell(on), 1);
+    const TextArea* header = textarea(kHeaderArea);
+    const TextArea* a = textarea(kSheetArea);
+    ASSERT_NE(header, nullptr);
+    ASSERT_NE(a, nullptr);
+    const int left = header->left_margin + on.first_column * header->char_width;
+    EXPECT_LE(left + on.width * header->char_width, a->surface_width);
+    QWidget* surface = tavo_test::find_widget<QWidget>("tavo_surface_3");
+    ASSERT_NE(surface, nullptr);
+    const QPointF at(left + 6, header->top_margin + on.row * header->line_height + 4);
+    QMouseEvent press(QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(surface, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, at, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(surface, &release);
+    settle();
+    EXPECT_EQ(lens_data().optimise_params->automatic_increments, 1);
+    leave_sheet();
+}
+
 }  // namespace
