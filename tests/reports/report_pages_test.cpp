@@ -20,25 +20,10 @@
 #include "runtime/dispatch.h"
 #include "runtime/settings.h"
 #include "tables/table_names.h"
-#include "tests/reports/plot_fixture.h"
+#include "tests/reports/report_page_fixture.h"
 
 namespace plot_test {
 namespace {
-
-std::vector<std::string>& lines_run() {
-    static std::vector<std::string> lines;
-    return lines;
-}
-
-platform::LocalTime fixed_clock() {
-    platform::LocalTime t;
-    t.year = 2002;
-    t.month = 3;
-    t.day = 7;
-    t.hour = 9;
-    t.minute = 5;
-    return t;
-}
 
 // The texts of the current window's list with the size each was drawn at (tenths).
 struct DrawnText {
@@ -77,20 +62,12 @@ std::vector<DrawnText> drawn_texts() {
     return out;
 }
 
-class ReportPages : public PlotLoop {
+class ReportPages : public ReportPageLoop {
 protected:
     void SetUp() override {
-        PlotLoop::SetUp();
-        lines_run().clear();
-        set_report_page_line_watcher([](const char* line) { lines_run().push_back(line); });
-        set_report_page_clock(fixed_clock);
+        ReportPageLoop::SetUp();
         mirror(200.0, 0.0, 10.0, 1.0, 0.0);
         ASSERT_GE(graphwin_open(1, 0, 0, 0, 0), 0);
-    }
-    void TearDown() override {
-        set_report_page_line_watcher(nullptr);
-        set_report_page_clock(nullptr);
-        PlotLoop::TearDown();
     }
 
     // Whether a straight line joins the two page points (in either direction), to the

@@ -19,28 +19,13 @@
 #include "runtime/dispatch.h"
 #include "runtime/settings.h"
 #include "tables/table_names.h"
-#include "tests/reports/plot_fixture.h"
+#include "tests/reports/report_page_fixture.h"
 #include "tests/reports/slider_lenses.h"
 #include "tests/support/built_tables.h"
 #include "tests/support/temp_tree.h"
 
 namespace plot_test {
 namespace {
-
-std::vector<std::string>& lines_run() {
-    static std::vector<std::string> lines;
-    return lines;
-}
-
-platform::LocalTime fixed_clock() {
-    platform::LocalTime t;
-    t.year = 2002;
-    t.month = 3;
-    t.day = 7;
-    t.hour = 9;
-    t.minute = 5;
-    return t;
-}
 
 // A text record of the display list: its text, the surface point it is stored at (relative to
 // the surface centre), its anchor offsets in character units and its size in tenths.
@@ -132,19 +117,11 @@ std::vector<TextRecord> hand_written_layout(const std::string& name) {
     return out;
 }
 
-class TypedReportPages : public PlotLoop {
+class TypedReportPages : public ReportPageLoop {
 protected:
     void SetUp() override {
-        PlotLoop::SetUp();
-        lines_run().clear();
-        set_report_page_line_watcher([](const char* line) { lines_run().push_back(line); });
-        set_report_page_clock(fixed_clock);
+        ReportPageLoop::SetUp();
         ASSERT_GE(graphwin_open(1, 0, 0, 0, 0), 0);
-    }
-    void TearDown() override {
-        set_report_page_line_watcher(nullptr);
-        set_report_page_clock(nullptr);
-        PlotLoop::TearDown();
     }
 };
 
