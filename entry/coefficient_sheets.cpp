@@ -136,7 +136,8 @@ int standard_asphere_sheet_event(GridEvent& event) {
         case kLevelEventActivate:
             free_asphere();
             return special_sheet_record_gone();
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             const int rc = sheet_run_line(event);
             if (rc != 0) return rc;
             // A typed line that took the asphere away (or made another kind) ends the sheet.
@@ -501,7 +502,8 @@ int asphere_sheet_event(GridEvent& event) {
             drop_toric_data(s);
             free_asphere();
             return special_sheet_record_gone();
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             const int rc = sheet_run_line(event);
             if (rc != 0) return rc;
             if (s.asphere == nullptr) return special_sheet_record_gone();
@@ -586,7 +588,8 @@ int spline_sheet_event(GridEvent& event) {
         case kLevelEventActivate:
             free_surface_spline(n);
             return special_sheet_record_gone();
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             const int rc = sheet_run_line(event);
             if (rc != 0) return rc;
             if (s.spline == nullptr) return special_sheet_record_gone();
@@ -879,7 +882,8 @@ int diffractive_sheet_event(GridEvent& event) {
             if (field != kFieldDiffractiveDelete) return 0;
             free_diffractive(s);
             return special_sheet_record_gone();
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             const int rc = sheet_run_line(event);
             if (rc != 0) return rc;
             if (s.diffractive == nullptr) return special_sheet_record_gone();

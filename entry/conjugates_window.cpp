@@ -200,7 +200,8 @@ int paraxial_window_proc(GridEvent& event) {
         case kLevelEventEdited:
             enter_conjugate_value(event.field, event.value.d);
             return common_tail(true);
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             if (event.text == nullptr) return 0;
             const int rc = run_command_string(event.text, 1);
             // A line that ended the run (an accepted exit, a failed reload) leaves nothing to

@@ -473,6 +473,7 @@ int glass_list_event(GridEvent& event) {
             }
             return list_rewrite();
         case kLevelEventTypedText:
+        case kLevelEventTypedLine:
             return sheet_run_line(event);
         case kLevelEventChange:
             return list_close(event);
@@ -507,7 +508,8 @@ int table_glass_event(GridEvent& event) {
         }
         case kLevelEventEdited:
             return table_value(event);
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             const int rc = sheet_run_line(event);
             return rc != 0 ? rc : sheet_after_change(g.table_kit);
         }

@@ -174,7 +174,8 @@ int hologram_sheet_event(GridEvent& event) {
             kit.changed = true;
             return sheet_after_change(kit);
         }
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             const int rc = sheet_run_line(event);
             if (rc != 0) return rc;
             if (s.hologram == nullptr) return special_sheet_record_gone();
@@ -485,7 +486,8 @@ int grin_sheet_event(GridEvent& event) {
             if (field != kFieldGrinDelete) return 0;
             free_surface_grin(n);
             return special_sheet_record_gone();
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             const int rc = sheet_run_line(event);
             if (rc != 0) return rc;
             if (s.grin == nullptr) return special_sheet_record_gone();

@@ -349,7 +349,8 @@ int lens_notes_sheet_event(GridEvent& event) {
             if (field_of(event) != kItemNotes || event.value_type != kGridValueText) return 0;
             set_lens_note(event.first_index, sheet_event_text(event));
             return sheet_after_change(kit);
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             const int rc = sheet_run_line(event);
             return rc != 0 ? rc : sheet_after_change(kit);
         }
@@ -496,7 +497,8 @@ int system_data_sheet_event(GridEvent& event) {
             if (const int rc = system_value(event, &setup); rc != 0) return rc;
             return system_after(setup);
         }
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             if (const int rc = run_command_string(sheet_event_text(event), 0); rc != 0) return rc;
             return system_after(false);
         }

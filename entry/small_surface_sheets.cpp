@@ -75,13 +75,19 @@ void number_cell(int field, int index, double value, bool active) {
     }
 }
 
+// A line typed for the sheet, at a cell or with none current.
+bool typed_line(const GridEvent& event) {
+    return event.code == kLevelEventTypedText || event.code == kLevelEventTypedLine;
+}
+
 // The events every sheet of this file treats alike. Returns true with *rc when it handled one.
 bool common_event(SheetKit& kit, GridEvent& event, int* rc) {
     switch (event.code) {
         case kLevelEventMayClose:
             *rc = sheet_may_close(kit);
             return true;
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             *rc = sheet_run_line(event);
             if (*rc == 0) *rc = sheet_after_change(kit);
             return true;
@@ -402,7 +408,7 @@ int coordinates_sheet_event(GridEvent& event) {
     kit.print = print_coordinates_sheet;
     int rc = 0;
     if (common_event(kit, event, &rc)) {
-        return event.code == kLevelEventTypedText && rc == 0 && current().decentre == nullptr
+        return typed_line(event) && rc == 0 && current().decentre == nullptr
                    ? special_sheet_record_gone()
                    : rc;
     }
@@ -775,7 +781,7 @@ int perfect_lens_sheet_event(GridEvent& event) {
     kit.print = print_perfect_lens_sheet;
     int rc = 0;
     if (common_event(kit, event, &rc)) {
-        return event.code == kLevelEventTypedText && rc == 0 && current().perfect_lens == nullptr
+        return typed_line(event) && rc == 0 && current().perfect_lens == nullptr
                    ? special_sheet_record_gone()
                    : rc;
     }

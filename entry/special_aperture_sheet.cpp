@@ -351,7 +351,8 @@ int special_aperture_event(GridEvent& event) {
         case kLevelEventEdited:
             if (const int rc = value_entered(event); rc != 0) return rc;
             return sheet_after_change(kit);
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             const int rc = sheet_run_line(event);
             return rc != 0 ? rc : sheet_after_change(kit);
         }

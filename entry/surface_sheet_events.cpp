@@ -847,6 +847,7 @@ int surface_sheet_event(GridEvent& event) {
         case kLevelEventEdited:
             return value_entered(event);
         case kLevelEventTypedText:
+        case kLevelEventTypedLine:
             return command_line(event);
         case kLevelEventRowAction:
             rc = insert_event(event);

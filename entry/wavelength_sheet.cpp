@@ -353,7 +353,8 @@ int wavelength_sheet_event(GridEvent& event) {
             if (const int rc = choose_wavelength(row); rc != 0) return rc;
             return after_change();
         }
-        case kLevelEventTypedText: {
+        case kLevelEventTypedText:
+        case kLevelEventTypedLine: {
             const int rc = sheet_run_line(event);
             if (rc != 0) return rc;
             // A typed glass may be a model glass of its own indices.

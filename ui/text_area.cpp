@@ -615,6 +615,7 @@ void textarea_on_size(int area, platform::Size client) {
     TextArea* a = textarea(area);
     if (a == nullptr || a->line_height <= 0 || a->char_width <= 0) return;
     a->visible_columns = client.width / a->char_width + 1;
+    a->client_height = client.height;
     int lines = 0;
     if (area == kGridTextArea) {
         lines = client.height / a->line_height + 1;

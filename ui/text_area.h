@@ -32,6 +32,7 @@ struct FontMetricsCell {
 struct TextArea {
     int surface_width = 0;
     int surface_height = 0;
+    int client_height = 0;  // the height the window last gave the area, 0 before it did
     int char_width = 0;
     int char_height = 0;
     int baseline = 0;

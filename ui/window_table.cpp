@@ -527,8 +527,10 @@ void fit_spreadsheet_to_lines() {
     // The lines, their left margin and a few columns to spare (buttons drawn over the text
     // reach past their last character).
     const int wanted = a->left_margin + (columns + 4) * a->char_width;
-    // Rows the sheet has beyond those it shows (an inserted surface pushes the image row down).
-    const int hidden_rows = std::max(0, a->line_count - a->visible_lines);
+    // What the rows need below the area's top edge to be seen whole: the area counts a row cut
+    // by its lower edge as shown, so a sheet opened at a size another sheet left (or one whose
+    // inserted surface pushed the image row down) would keep its last row cut.
+    const int short_by = a->top_margin + a->line_count * a->line_height - a->client_height;
     const platform::Rect now = ui->window_rect(platform::kWindowSpreadsheet);
     const platform::Size frame = ui->mdi_client_size();
     platform::Rect r = now;
@@ -542,9 +544,8 @@ void fit_spreadsheet_to_lines() {
             r.right -= shift;
         }
     }
-    if (hidden_rows > 0 && a->line_height > 0) {
-        // One row more: the last row the area counts as shown may be cut by the bar below.
-        r.bottom += (hidden_rows + 1) * a->line_height;
+    if (a->client_height > 0 && short_by > 0) {
+        r.bottom += short_by;
         if (frame.height > 0) r.bottom = std::min(r.bottom, std::max(frame.height, now.bottom));
     }
     // Only ever larger: a sheet that fits, or that the user made larger, keeps its size.
