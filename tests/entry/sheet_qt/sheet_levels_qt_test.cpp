@@ -48,10 +48,9 @@ TEST_F(QtSheet, ALineTypedInANestedSheetWithoutACurrentCellRunsAndExitLevelsLeav
 // The variables sheet, with its long header, leaves the window at its size; the lens's sheet
 // opened next keeps that size and still shows its image row whole.
 TEST_F(QtSheet, TheSurfaceSheetOpenedAfterTheVariablesSheetShowsItsImageRowWhole) {
-    for (const char* line :
-         {"LEN NEW \"Four\"", "TH 100", "NXT", "SRF 50 5 N-BK7 10", "AST", "SRF -50 2 AIR 10",
-          "SRF 80 4 N-SF5 10", "SRF -80 40 AIR 10", "END", "VAR NEW", "V 1 1 0 CV",
-          "V 2 2 0 CV", "V 3 2 0 TH 0.1 100", "END"}) {
+    for (const char* line : {"LEN NEW \"Four\"", "TH 100", "NXT", "SRF 50 5 N-BK7 10", "AST",
+                             "SRF -50 2 AIR 10", "SRF 80 4 N-SF5 10", "SRF -80 40 AIR 10", "END",
+                             "VAR NEW", "V 1 1 0 CV", "V 2 2 0 CV", "V 3 2 0 TH 0.1 100", "END"}) {
         type(line);
     }
     type("vse");
