@@ -15,7 +15,6 @@
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
-#include "runtime/run_state.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
@@ -219,17 +218,7 @@ int level_changed(int exit_code) {
 int run_typed_text(const char* text) {
     if (text == nullptr) return refresh();
     const int rc = run_command_string(text, 0);
-    // A line that ended the run, or asked to leave the sheet, leaves nothing to show.
-    if (rc != 0 || running_flag() == 0 || level_count() == 0) return rc;
-    switch (run_state()) {
-        case kRunStateCloseLevel:
-        case kRunStateEscapeLevel:
-        case kRunStateLeaveLevels:
-        case kRunStateLeaveLevelsWithHandler:
-            return 0;
-        default:
-            return refresh();
-    }
+    return sheet_shown_after_line(rc) ? refresh() : rc;
 }
 
 int open_sheet() {

@@ -11,7 +11,6 @@
 #include "runtime/dispatch.h"
 #include "runtime/level_help.h"
 #include "runtime/messages.h"
-#include "runtime/run_state.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
@@ -251,17 +250,7 @@ int typed(const GridEvent& event) {
     const char* text = sheet_event_text(event);
     if (text[0] == '\0') return rewrite();
     const int rc = run_command_string(text, 1);
-    // A line that ended the run, or asked to leave the sheet, leaves nothing to show.
-    if (rc != 0 || running_flag() == 0 || level_count() == 0) return rc;
-    switch (run_state()) {
-        case kRunStateCloseLevel:
-        case kRunStateEscapeLevel:
-        case kRunStateLeaveLevels:
-        case kRunStateLeaveLevelsWithHandler:
-            return 0;
-        default:
-            return rewrite();
-    }
+    return sheet_shown_after_line(rc) ? rewrite() : rc;
 }
 
 int level_changed(int end_mode) {

@@ -9,8 +9,10 @@
 #include "lens/lens_file_commands.h"
 #include "platform/state_reset.h"
 #include "runtime/command_context.h"
+#include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
+#include "runtime/run_state.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
@@ -97,6 +99,19 @@ int sheet_close(SheetKit& kit, int end_mode) {
 
 int sheet_run_line(const GridEvent& event) {
     return run_command_string(sheet_event_text(event), 1);
+}
+
+bool sheet_shown_after_line(int rc) {
+    if (rc != 0 || running_flag() == 0 || level_count() == 0) return false;
+    switch (run_state()) {
+        case kRunStateCloseLevel:
+        case kRunStateEscapeLevel:
+        case kRunStateLeaveLevels:
+        case kRunStateLeaveLevelsWithHandler:
+            return false;
+        default:
+            return true;
+    }
 }
 
 int sheet_rewrite(const SheetKit& kit) {

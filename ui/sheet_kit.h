@@ -53,6 +53,9 @@ int sheet_may_close(const SheetKit& kit);
 int sheet_close(SheetKit& kit, int end_mode);
 // Event 6: the typed line run in mode 1; its result.
 int sheet_run_line(const GridEvent& event);
+// After a line typed into a sheet ran with result rc: whether the sheet is still there to be
+// written again; not when the line failed, ended the run or asked to leave the sheet.
+bool sheet_shown_after_line(int rc);
 // After a change: the lens set-up (a failure: its message with the failing surface in the
 // error text, -9998, the sheet still rewritten), then the sheet written again.
 int sheet_after_change(SheetKit& kit);
