@@ -24,6 +24,7 @@
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_context.h"
+#include "runtime/definitions.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 #include "runtime/folder_lists.h"
@@ -469,11 +470,79 @@ void import_reference_wavelength(int ref) {
     lens_flags().materials_changed = 1;
 }
 
+void import_even_term(int n, int order, double value) {
+    SurfaceRecord& s = surface(n);
+    if (s.asphere != nullptr && s.asphere->kind != kAsphereEven &&
+        s.asphere->kind != kAsphereSeries) {
+        import_note_ignored("asphere coefficient", "the surface holds another asphere form");
+        return;
+    }
+    if (value == 0.0 && s.asphere == nullptr) return;
+    const int slot = order / 2;
+    // The record of AD to AG holds r^4 to r^10; the series form holds every even order.
+    if (s.asphere == nullptr && order >= 4 && order <= 10) {
+        set_polynomial_asphere_term(n, order, value);
+        return;
+    }
+    if (s.asphere != nullptr && s.asphere->kind == kAsphereEven && order >= 4 &&
+        slot < s.asphere->entered_count) {
+        set_polynomial_asphere_term(n, order, value);
+        return;
+    }
+    std::vector<double> kept;
+    if (s.asphere != nullptr) {
+        kept.assign(s.asphere->entered, s.asphere->entered + s.asphere->entered_count);
+    }
+    if (static_cast<int>(kept.size()) <= slot) kept.resize(static_cast<std::size_t>(slot) + 1);
+    const int count = static_cast<int>(kept.size());
+    if (alloc_asphere_record(n, kAsphereSeries, 2 * (count - 1)) != 0 || s.asphere == nullptr ||
+        s.asphere->entered_count < count) {
+        import_note_ignored("asphere coefficient", "no room for it");
+        return;
+    }
+    kept[static_cast<std::size_t>(slot)] = value;
+    for (int k = 0; k < count; ++k) s.asphere->entered[k] = kept[static_cast<std::size_t>(k)];
+    s.asphere->changed = 1;
+}
+
 void import_set_stop(int n) {
     LensData& l = lens_data();
     if (l.reference_surface == l.aperture_stop) l.reference_surface = n;
     l.aperture_stop = n;
 }
+
+namespace {
+
+// The line's first word when it is a name that neither an import command of the format nor a
+// native command knows (upper case), else empty: numbers, quotes and known names run.
+std::string unknown_keyword(const std::string& line) {
+    std::size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || !std::isalpha(static_cast<unsigned char>(line[at]))) return {};
+    std::string word;
+    while (at < line.size() &&
+           (std::isalnum(static_cast<unsigned char>(line[at])) || line[at] == '_')) {
+        word.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(line[at]))));
+        ++at;
+    }
+    if (word.size() >= kLookupNameSize - 3) return upper_text(word);
+    const std::uint8_t* names = definitions().names;
+    if (names == nullptr) return {};
+    const char letter = command_context_letter();
+    if (letter != 0) {
+        const std::string with =
+            word + "_" + static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+        if (find_name(names, with.c_str()) >= 0) return {};
+    }
+    if (find_name(names, word.c_str()) >= 0) return {};
+    return upper_text(word);
+}
+
+void note_unknown_keyword(const std::string& word) {
+    std::vector<std::string>& words = g_frame.current.unknown_keywords;
+    if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
+}
+
+}  // namespace
 
 int read_import_lines(const ImportReader& reader, const std::string& path) {
     std::string bytes;
@@ -528,6 +597,13 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
             for (std::string& line : pieces) {
                 const LineAction action = reader.repair(line, &stop);
                 if (action == LineAction::skip || stop != 0) continue;
+                if (const std::string word = unknown_keyword(line); !word.empty()) {
+                    // Said once at the end with the other words no command takes, not line
+                    // by line: files carry many lines of no use to this program.
+                    import_line_not_used();
+                    note_unknown_keyword(word);
+                    continue;
+                }
                 if (run_command_string(line.c_str(), 0) != 0) {
                     import_line_not_used();
                     print_with_output("Unknown command at line %4d:  %s\n", number, line);
@@ -558,6 +634,13 @@ int read_import_lines(const ImportReader& reader, const std::string& path) {
     if (!g_frame.current.unused_lines.empty()) {
         const OutputOn output_on;
         print_msg(kMsgImportLinesNotUsed, static_cast<int>(g_frame.current.unused_lines.size()));
+        if (!g_frame.current.unknown_keywords.empty()) {
+            std::string words;
+            for (const std::string& w : g_frame.current.unknown_keywords) {
+                words += (words.empty() ? "" : ", ") + w;
+            }
+            print_msg(kMsgImportKeywordsNotUsed, words.c_str());
+        }
     }
     if (reader.after_end) reader.after_end(result);
     if (result == 0) {

@@ -54,6 +54,8 @@ struct ImportState {
     // The file's lines that were refused or whose data could not be taken, each once: the
     // import ends by saying how many, since the lens may then differ from the file's.
     std::vector<int> unused_lines;
+    // The first words of lines that no command takes (upper case, each once), named at the end.
+    std::vector<std::string> unknown_keywords;
     // The catalogues a file names for its glasses (indices of glass_catalog), searched first.
     std::vector<int> glass_catalogs;
     // A wavelength was given on a line of its own: the table holds only those so given.
@@ -116,6 +118,10 @@ void import_set_wavelengths(double scale);
 void import_set_weights();
 // Wavelength entry ref (from 1) becomes the primary one, then the shortest and the longest.
 void import_reference_wavelength(int ref);
+// The coefficient of r^order (even, 2 to 20) of the surface's polynomial asphere, in the
+// surface's own units; on a toric surface the polynomial runs along its y section. A zero makes
+// no record; a surface with another asphere form keeps it (said).
+void import_even_term(int surface, int order, double value);
 // The stop moves to the surface (the reference surface follows it when it was the stop).
 void import_set_stop(int surface);
 

@@ -73,6 +73,17 @@ bool index_and_abbe(const std::string& text, double* index, double* abbe) {
 }
 
 void glass(int n, const std::string& text) {
+    const std::string word = upper_text(text);
+    if (word == "REFL") {
+        // A mirror: the thicknesses after it run backwards as the file writes them.
+        if (n >= 1) {
+            set_surface_medium(n, kMediumMirror, "REFLECT", 0);
+        } else {
+            import_note_ignored("mirror", "the object surface cannot reflect");
+        }
+        return;
+    }
+    if (word == "AIR") return;
     double index = 0.0;
     double abbe = 0.0;
     if (glass_code(text, &index, &abbe) || index_and_abbe(text, &index, &abbe)) {
@@ -391,6 +402,34 @@ int cmd_seq_keyword() {
                 set_thickness_data(n, 5, 0, 0, 0.0, 0.0, surface(n).thickness);
             }
             break;
+        case kCmdAspI:
+            if (g_seq_current < 0) import_note_ignored("asphere", "no surface line before it");
+            break;
+        case kCmdKI:
+            if (g_seq_current < 0) {
+                import_note_ignored("conic constant", "no surface line before it");
+            } else {
+                set_conic_constant(g_seq_current, arg_double(0));
+            }
+            break;
+        case kCmdAI:
+        case kCmdBI:
+        case kCmdCI:
+        case kCmdDI:
+        case kCmdEI:
+        case kCmdFI:
+        case kCmdGI:
+        case kCmdHI:
+        case kCmdJI: {
+            if (g_seq_current < 0) {
+                import_note_ignored("asphere coefficient", "no surface line before it");
+                break;
+            }
+            // A is the coefficient of r^4, each letter after it two orders higher.
+            static constexpr int kFirst = kCmdAI;
+            import_even_term(g_seq_current, 4 + 2 * (current_command() - kFirst), arg_double(0));
+            break;
+        }
         case kCmdCirI:
             if (g_seq_current >= 0) {
                 const int n = g_seq_current;

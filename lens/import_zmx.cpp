@@ -23,6 +23,8 @@
 namespace {
 
 constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+// The file's surface type of a toroid (the types list of the definitions).
+constexpr int kZmxToroidal = 4;
 
 bool starts_nocase(const std::string& text, const char* word) {
     std::size_t k = 0;
@@ -131,6 +133,16 @@ void surface_parameter(int n) {
         surface(n).bend = 0;
     } else if (st.zmx_surface_type == 3) {
         if (p >= 2 && p <= 5) set_polynomial_asphere_term(n, 2 * p, v);
+    } else if (st.zmx_surface_type == kZmxToroidal) {
+        // Parameter 1 is the radius of rotation (0: none, the surface is flat across); those
+        // after it the terms y^2, y^4, ... of the y section, which the sweep carries round.
+        if (p == 1) {
+            set_toric_curvature(n, v == 0.0 ? 0.0 : 1.0 / v);
+        } else if (p >= 2 && p <= 10) {
+            import_even_term(n, 2 * (p - 1), v);
+        } else if (v != 0.0) {
+            import_note_ignored("toroidal parameter", "beyond the y^18 term");
+        }
     }
 }
 
@@ -263,6 +275,16 @@ int zmx_surface_keyword(int command, int n) {
         }
         case kCmdTypeZ:
             st.zmx_surface_type = arg_int(0);
+            // A toroidal surface is toric even when the file gives no radius of rotation.
+            if (st.zmx_surface_type == kZmxToroidal && n >= 1) set_toric_curvature(n, 0.0);
+            break;
+        case kCmdXdatZ:
+            // The extra data of a toroidal surface are its Zernike terms (after the count and
+            // the normalisation radius); the program has no such term on a toroid.
+            if (st.zmx_surface_type == kZmxToroidal && arg_int(0) > 2 && arg_double(1) != 0.0) {
+                import_note_ignored("Zernike term of a toroidal surface",
+                                    "not held by the program");
+            }
             break;
         default:
             break;
@@ -402,6 +424,12 @@ int zmx_aperture_keyword(int command, int n) {
         }
         case kCmdDiamZ:
             set_aperture_data(n, 1, 0, arg_double(0));
+            break;
+        case kCmdFlapZ:
+            // A floating aperture bounds the surface only where the file gives no other.
+            if (surface(n).aperture_kind == 0 && arg_double(1) > 0.0) {
+                set_aperture_data(n, 1, 0, arg_double(1));
+            }
             break;
         case kCmdObscZ: {
             const double inner = arg_double(0);
