@@ -476,9 +476,12 @@ int make_nine_rays(RayRecord (&rays)[kRays], int w, const RayRecord* chief, doub
     RayRecord& base = rays[kBase];
     if (const int rc = set_up_base_ray(base, w); rc != 0) return rc;
     if (chief != nullptr) {
-        base.x = chief->x;
-        base.y = chief->y;
-        base.z = chief->z;
+        // A set-up that starts at the object point itself (the angle modes) is slid along the
+        // ray onto that plane.
+        const double onto = chief->z != 0.0 && chief->m != 0.0 ? -chief->z / chief->m : 0.0;
+        base.x = chief->x + onto * chief->k;
+        base.y = chief->y + onto * chief->l;
+        base.z = 0.0;
         base.k = chief->k;
         base.l = chief->l;
         base.m = chief->m;
