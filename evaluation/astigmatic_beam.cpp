@@ -234,24 +234,37 @@ void turn_direction(const double in[3], int from, int to, double out[3]) {
 
 enum RayName : int { kBase = 0, kX, kY, kU, kV, kMX, kMY, kMU, kMV };
 
-// The matrix of central differences in the plane through the base ray's point square to its
-// direction: each neighbour is carried along its own direction into that plane, and positions
-// and directions are read on axes that follow the surface's x and y. Column j from the rays
-// displaced by +-step j; the direction rows are optical (index n).
-RayMatrix4 difference_matrix(const RayRecord* rays, const double (*dir)[3], double n,
-                             const double steps[4]) {
-    const double* d = dir[0];
+// The two transverse axes of the beam about direction d. The beam's first index runs along
+// the section that holds the y axis and its second along the one that holds the x axis (the
+// frame x, y turned by 90 degrees, e1 x e2 = d): a beam given along x and y then keeps those
+// sections through the lens, and an off-axis field in y lists its tangential section second
+// and its sagittal section first, as the spot sizes along x and y are given.
+void beam_axes(const double d[3], double e1[3], double e2[3]) {
     double ex[3] = {1.0 - d[0] * d[0], -d[0] * d[1], -d[0] * d[2]};
     double len = std::sqrt(ex[0] * ex[0] + ex[1] * ex[1] + ex[2] * ex[2]);
     if (len < kSingular) {
+        // Along x itself: the y axis stands in.
         ex[0] = -d[1] * d[0];
         ex[1] = 1.0 - d[1] * d[1];
         ex[2] = -d[1] * d[2];
         len = std::sqrt(ex[0] * ex[0] + ex[1] * ex[1] + ex[2] * ex[2]);
     }
     for (double& e : ex) e /= len;
-    const double ey[3] = {d[1] * ex[2] - d[2] * ex[1], d[2] * ex[0] - d[0] * ex[2],
-                          d[0] * ex[1] - d[1] * ex[0]};
+    e1[0] = d[1] * ex[2] - d[2] * ex[1];
+    e1[1] = d[2] * ex[0] - d[0] * ex[2];
+    e1[2] = d[0] * ex[1] - d[1] * ex[0];
+    for (int i = 0; i < 3; ++i) e2[i] = -ex[i];
+}
+
+// The matrix of central differences in the plane through the base ray's point square to its
+// direction: each neighbour is carried along its own direction into that plane, and positions
+// and directions are read on the beam's axes there. Column j from the rays displaced by
+// +-step j; the direction rows are optical (index n).
+RayMatrix4 difference_matrix(const RayRecord* rays, const double (*dir)[3], double n,
+                             const double steps[4]) {
+    const double* d = dir[0];
+    double e1[3], e2[3];
+    beam_axes(d, e1, e2);
     const auto dot = [](const double* a, const double* b) {
         return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
     };
@@ -261,10 +274,10 @@ RayMatrix4 difference_matrix(const RayRecord* rays, const double (*dir)[3], doub
         const double along = dot(dir[r], d);
         const double t = along != 0.0 ? -dot(delta, d) / along : 0.0;
         for (int i = 0; i < 3; ++i) delta[i] += t * dir[r][i];
-        tx[r] = dot(delta, ex);
-        ty[r] = dot(delta, ey);
-        tk[r] = n * dot(dir[r], ex);
-        tl[r] = n * dot(dir[r], ey);
+        tx[r] = dot(delta, e1);
+        ty[r] = dot(delta, e2);
+        tk[r] = n * dot(dir[r], e1);
+        tl[r] = n * dot(dir[r], e2);
     }
     RayMatrix4 m{};
     for (int j = 0; j < 4; ++j) {
@@ -442,37 +455,67 @@ struct BeamRequest {
     double lambda0 = 0;  // in vacuum, lens units, times the beam quality
 };
 
-// The nine rays from the reference ray of the current object point: the base ray and its
-// neighbours moved in x and y and turned in x and y, each both ways. The steps are those of the
-// differences.
-int make_nine_rays(RayRecord (&rays)[kRays], int w, double (&steps)[4]) {
-    LensData& lens = lens_data();
-    RayRecord& base = rays[kBase];
+// The reference ray of the current object point set up at the object, as the beam's base ray.
+int set_up_base_ray(RayRecord& base, int w) {
     base = reference_ray().ray;
     base.kind = kRayGaussian;
     base.wavelength = w;
     base.pup_x = base.pup_y = 0.0;
     setup_ray_at_object(base, nullptr);
-    if (base.failure != 0) return base.failure;
+    return base.failure;
+}
+
+// The nine rays: the base ray and its neighbours moved along the beam's two axes square to the
+// base ray and turned about them, each both ways. Off the axis the planes of the lens are
+// oblique to the beam: steps taken in them would shorten the meridional section of the beam by
+// the cosine of the field angle and give it a beam that was not asked for. chief (when not
+// null): the base ray's start on the plane of surface 1 and its direction, taken in place of
+// those of the reference ray. The steps are those of the differences.
+int make_nine_rays(RayRecord (&rays)[kRays], int w, const RayRecord* chief, double (&steps)[4]) {
+    LensData& lens = lens_data();
+    RayRecord& base = rays[kBase];
+    if (const int rc = set_up_base_ray(base, w); rc != 0) return rc;
+    if (chief != nullptr) {
+        // A set-up that starts at the object point itself (the angle modes) is slid along the
+        // ray onto that plane.
+        const double onto = chief->z != 0.0 && chief->m != 0.0 ? -chief->z / chief->m : 0.0;
+        base.x = chief->x + onto * chief->k;
+        base.y = chief->y + onto * chief->l;
+        base.z = 0.0;
+        base.k = chief->k;
+        base.l = chief->l;
+        base.m = chief->m;
+    }
     const double n_obj = std::fabs(medium_index(0, w));
     const double dp = (std::fabs(lens.entrance_beam_radius) * 1e-6 + 1.0) - 1.0;
     const double du = (kDirectionStep * n_obj + 1.0) - 1.0;
     steps[0] = steps[1] = dp;
     steps[2] = steps[3] = du;
+    const double d[3] = {base.k, base.l, base.m};
+    double axes[2][3];
+    beam_axes(d, axes[0], axes[1]);
     // The set-up leaves the rays on the plane of the first surface, the object point a reduced
-    // distance 1 / h in front: a turned ray is moved along that plane to where it crosses it.
+    // distance 1 / h in front: a turned ray is moved along that plane to where it crosses it,
+    // and a moved one slides along its direction back onto that plane.
     const double h = trace_globals().reciprocal_object_distance;
     const double object_distance = h != 0.0 ? 1.0 / h : 0.0;
     for (int j = 0; j < 4; ++j) {
+        const double* e = axes[j % 2];
         for (int sign = 0; sign < 2; ++sign) {
             RayRecord& r = rays[sign == 0 ? 1 + j : 5 + j];
             r = base;
             const double step = sign == 0 ? 1.0 : -1.0;
-            if (j == 0) r.x += step * dp;
-            if (j == 1) r.y += step * dp;
-            if (j < 2) continue;
-            double k = r.k, l = r.l, m = r.m;
-            (j == 2 ? k : l) += step * kDirectionStep;
+            if (j < 2) {
+                double p[3] = {step * dp * e[0], step * dp * e[1], step * dp * e[2]};
+                const double slide = base.m != 0.0 ? -p[2] / base.m : 0.0;
+                for (int i = 0; i < 3; ++i) p[i] += slide * d[i];
+                r.x += p[0];
+                r.y += p[1];
+                continue;
+            }
+            double k = d[0] + step * kDirectionStep * e[0];
+            double l = d[1] + step * kDirectionStep * e[1];
+            double m = d[2] + step * kDirectionStep * e[2];
             const double norm = std::sqrt(k * k + l * l + m * m);
             r.k = k / norm;
             r.l = l / norm;
@@ -493,8 +536,12 @@ BeamState object_beam(const BeamRequest& q, const RayRecord& base, bool infinite
     if (infinite) {
         RayRecord probe = base;
         trace_to_next_surface(probe);
+        // The set-up leaves the base ray on the plane of surface 1; its point on the object
+        // surface lies the object distance back along it (off the axis not straight behind).
+        const double h = trace_globals().reciprocal_object_distance;
+        const double back_z = h != 0.0 && base.m != 0.0 ? 1.0 / (h * base.m) : 0.0;
         double p0[3], p1[3];
-        frame_xyz_to_global(base.x, base.y, base.z, 0, p0);
+        frame_xyz_to_global(base.x - back_z * base.k, base.y - back_z * base.l, 0.0, 0, p0);
         frame_xyz_to_global(probe.x, probe.y, probe.z, 1, p1);
         const double s =
             std::sqrt((p1[0] - p0[0]) * (p1[0] - p0[0]) + (p1[1] - p0[1]) * (p1[1] - p0[1]) +
@@ -701,7 +748,15 @@ int cmd_real_ray_gaussian_beam() {
 
     const bool infinite = std::fabs(surface(0).thickness) > kFiniteObject;
     std::unique_ptr<FiniteStandIn> stand_in;
+    RayRecord chief;
     if (infinite) {
+        // The stand-in object takes its height from the field angle and its own distance, not
+        // from the distance of the entrance pupil: its chief ray would cross the field at another
+        // angle. The beam follows the chief ray of the object at infinity.
+        if (test_state_flag(kFlagReferenceRayCurrent) == 0) {
+            if (const int rc = set_object_point(); rc != 0) return rc;
+        }
+        if (const int rc = set_up_base_ray(chief, q.wavelength); rc != 0) return rc;
         stand_in = std::make_unique<FiniteStandIn>();
         if (const int rc = lens_setup(0); rc != 0) return rc;
         if (const int rc = set_object_point(); rc != 0) return rc;
@@ -712,7 +767,9 @@ int cmd_real_ray_gaussian_beam() {
 
     RayRecord rays[kRays];
     double steps[4];
-    if (const int rc = make_nine_rays(rays, q.wavelength, steps); rc != 0) return rc;
+    if (const int rc = make_nine_rays(rays, q.wavelength, infinite ? &chief : nullptr, steps);
+        rc != 0)
+        return rc;
     const double n_obj = std::fabs(medium_index(0, q.wavelength));
     const double a = q.lambda0 / (n_obj * kPi);
     BeamState object = object_beam(q, rays[kBase], infinite, a);

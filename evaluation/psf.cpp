@@ -351,6 +351,22 @@ void psf_centroid(double* const* grid, double* x, double* y, int n, int window) 
 
 namespace {
 
+constexpr double kCentreGrid = 1048576.0;
+
+// The smallest k with dx^2 + dy^2 <= k^2.
+int circle_ring(double dx, double dy) {
+    const double d2 = dx * dx + dy * dy;
+    int k = static_cast<int>(std::ceil(std::sqrt(d2)));
+    while (k > 0 && static_cast<double>(k - 1) * (k - 1) >= d2) --k;
+    while (static_cast<double>(k) * k < d2) ++k;
+    return k;
+}
+
+// The smallest k with |dx| <= k and |dy| <= k.
+int square_ring(double dx, double dy) {
+    return static_cast<int>(std::ceil(std::max(std::fabs(dx), std::fabs(dy))));
+}
+
 int energy_stats(const PsfGridView& view, double* values, double step, int count, int mode,
                  bool square) {
     double* const* grid = view.cells;
@@ -375,17 +391,23 @@ int energy_stats(const PsfGridView& view, double* values, double step, int count
     } catch (const std::bad_alloc&) {
         return -10;
     }
+    // The centroid of a symmetric spot comes out a rounding residue away from its true centre
+    // (1e-16 cells); taken as it is, the cells lying exactly k cells out would fall on either
+    // side of ring k by the residue's sign and a symmetric spot would get lopsided rings. On a
+    // grid of 2^-20 cells the centres of symmetric spots (whole and half cells) are exact.
+    x0 = std::nearbyint(x0 * kCentreGrid) / kCentreGrid;
+    y0 = std::nearbyint(y0 * kCentreGrid) / kCentreGrid;
     for (int row = n / 2 - h; row <= n / 2 + h; ++row) {
         for (int c = n / 2 - h; c <= n / 2 + h; ++c) {
             if (row < 0 || row >= n || c < 0 || c >= n) continue;
             const double I = grid[row][c];
             const double dx = (c - n / 2) - x0, dy = (n / 2 - row) - y0;
-            // Ring k holds the cells nearer than k and not nearer than k - 1, so that ring 0
-            // stays empty and the curve starts at 0.
-            const double d =
-                square ? std::max(std::fabs(dx), std::fabs(dy)) : std::sqrt(dx * dx + dy * dy);
-            const double k = std::floor(d) + 1.0;
-            if (k <= K) ring[static_cast<int>(k)] += I;
+            // Ring k holds the cells within k of the centre (the circle dx^2 + dy^2 <= k^2, the
+            // square |dx|, |dy| <= k) that no smaller ring holds. A circle or square of size 0
+            // encloses nothing, so a cell right on the centre counts from ring 1 and the curve
+            // starts at 0.
+            const int k = std::max(square ? square_ring(dx, dy) : circle_ring(dx, dy), 1);
+            if (k <= K) ring[k] += I;
         }
     }
     double running = 0.0;

@@ -1,6 +1,6 @@
 // The FFT point-spread function of the perfect f/5 paraboloid against the Airy pattern: peak,
 // widths and encircled energy at the dark rings; the shared sampling of two wavelengths; the
-// grid-size and window rules.
+// grid-size and window rules; the rings of the energy statistics on a spot counted by hand.
 #include <cmath>
 #include <vector>
 
@@ -144,6 +144,51 @@ TEST(PsfCrossing, FollowsTheParabolaThroughThreeCells) {
     // Straight samples leave the linear fraction; a level the parabola never meets too.
     EXPECT_EQ(interpolate_crossing(1.0, 0.5, 0.0, 0.75, 0, 0.5), 0.5);
     EXPECT_EQ(interpolate_crossing(1.0, 0.7, -0.2, 2.0, 0, 0.25), 0.25);
+}
+
+}  // namespace
+
+namespace {
+
+// A spot symmetric about the centre cell, counted by hand: 8 at the centre, 4 on each of the
+// four cells one out, 2 on the four diagonal cells (sqrt 2 out) and 1 on the four cells two out
+// along the axes; 36 in all. The circle of radius 1 holds the centre and the cells one out
+// (24 / 36), that of radius 2 everything; the square of full width 2 holds the 3 x 3 block
+// (32 / 36), that of width 4 everything; size 0 holds nothing. The centre is given exactly and
+// with the residues a centroid of such a spot comes out with: the rings stay the same.
+TEST(PsfRings, CellsOnARingCountInIt) {
+    const int n = 16;
+    double* rows[n];
+    std::vector<double> cells(n * n, 0.0);
+    for (int r = 0; r < n; ++r) rows[r] = &cells[static_cast<std::size_t>(r * n)];
+    const auto at = [&](int dx, int dy) -> double& { return rows[n / 2 - dy][n / 2 + dx]; };
+    at(0, 0) = 8.0;
+    for (int s = -1; s <= 1; s += 2) {
+        at(s, 0) = at(0, s) = 4.0;
+        at(s, s) = at(s, -s) = 2.0;
+        at(2 * s, 0) = at(0, 2 * s) = 1.0;
+    }
+    const double centres[][2] = {{0.0, 0.0}, {1e-16, -1e-16}, {-3e-16, 2e-16}, {2e-15, 0.0}};
+    for (const auto& c : centres) {
+        SCOPED_TRACE(testing::Message() << c[0] << " " << c[1]);
+        const PsfGridView view{.cells = rows, .n = n, .x0 = c[0], .y0 = c[1]};
+        std::vector<double> circle(4), square(3);
+        ASSERT_EQ(psf_width_stats(view, circle.data(), 1.0, 4, 0), 0);
+        ASSERT_EQ(psf_energy_stats(view, square.data(), 2.0, 3, 0), 0);
+        EXPECT_NEAR(circle[0], 0.0, 1e-12);
+        EXPECT_NEAR(circle[1], 24.0 / 36.0, 1e-12);
+        EXPECT_NEAR(circle[2], 1.0, 1e-12);
+        EXPECT_NEAR(circle[3], 1.0, 1e-12);
+        EXPECT_NEAR(square[0], 0.0, 1e-12);
+        EXPECT_NEAR(square[1], 32.0 / 36.0, 1e-12);
+        EXPECT_NEAR(square[2], 1.0, 1e-12);
+        // Size against energy: the energy of a ring is reached at that ring's size.
+        std::vector<double> radius(2), width(2);
+        ASSERT_EQ(psf_width_stats(view, radius.data(), 24.0 / 36.0, 2, 1), 0);
+        ASSERT_EQ(psf_energy_stats(view, width.data(), 32.0 / 36.0, 2, 1), 0);
+        EXPECT_NEAR(radius[1], 1.0, 1e-12);
+        EXPECT_NEAR(width[1], 2.0, 1e-12);
+    }
 }
 
 }  // namespace

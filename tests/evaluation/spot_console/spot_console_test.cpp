@@ -6,8 +6,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/temp_tree.h"
@@ -319,6 +321,86 @@ TEST(SpotConsole, AllTheEnergyOfThePsfWindowLiesWithinItsCorners) {
         EXPECT_NEAR(psf_size_holding_all_energy(shown, c.heading), c.cells * cell, 2e-6)
             << c.heading << "\n"
             << shown;
+    }
+}
+
+// The rows (size, energy) of the energy-against-size table under heading: the first run of
+// lines that hold two numbers and nothing else.
+std::vector<std::pair<double, double>> psf_energy_rows(const std::string& text,
+                                                       const std::string& heading) {
+    std::vector<std::pair<double, double>> rows;
+    std::size_t at = text.find(heading);
+    while (at != std::string::npos && (at = text.find('\n', at)) != std::string::npos) {
+        ++at;
+        std::istringstream line(text.substr(at, text.find('\n', at) - at));
+        std::string size, energy, more;
+        // A zero is listed as a dash.
+        const auto number = [](const std::string& word, double& value) {
+            char* end = nullptr;
+            value = word == "--" ? 0.0 : std::strtod(word.c_str(), &end);
+            return word == "--" || (end != word.c_str() && *end == '\0');
+        };
+        double s = 0.0, e = 0.0;
+        if ((line >> size >> energy) && !(line >> more) && number(size, s) && number(energy, e)) {
+            rows.emplace_back(s, e);
+        } else if (!rows.empty()) {
+            break;
+        }
+    }
+    return rows;
+}
+
+// The on-axis paraboloid's PSF is the discrete transform of its 64-across pupil samples (unit
+// amplitude, no path difference): the intensity of the cell (dx, dy) from the centre is
+// |sum exp(2 pi i (dx a + dy b) / 256)|^2 / N^2 over the N odd pairs (a, b), a^2 + b^2 <= 64^2,
+// and all 128 x 128 cells hold 128^2 / N. The window of 127 cells leaves out the top row and
+// the left column. The rings about the centred spot: radius 1 holds the centre and the four
+// cells one out, radius 2 also the four diagonal cells and the four two out; width 2 holds the
+// 3 x 3 block, width 4 the 5 x 5 block. These sums, taken here without a transform, are what
+// the tables must list at those sizes.
+TEST(SpotConsole, PsfRingsHoldTheCellsOnTheirEdge) {
+    const std::string shown = run_console(std::string(kParaboloid) +
+                                          "psf_encircled mon 0 128 64 0 1 0 0 64\n"
+                                          "psf_ensquared mon 0 128 64 0 1 0 0 64\n");
+    std::vector<std::pair<int, int>> samples;
+    for (int a = -63; a <= 63; a += 2) {
+        for (int b = -63; b <= 63; b += 2) {
+            if (a * a + b * b <= 64 * 64) samples.emplace_back(a, b);
+        }
+    }
+    const double N = static_cast<double>(samples.size());
+    const auto intensity = [&](int dx, int dy) {
+        double re = 0.0, im = 0.0;
+        for (const auto& [a, b] : samples) {
+            const double phase = 2.0 * std::numbers::pi * (dx * a + dy * b) / 256.0;
+            re += std::cos(phase);
+            im += std::sin(phase);
+        }
+        return (re * re + im * im) / (N * N);
+    };
+    double window = 128.0 * 128.0 / N - intensity(-64, 64);
+    for (int k = -64; k < 64; ++k) window -= intensity(k, 64) + intensity(-64, -k);
+    const auto within = [&](int k, bool square) {
+        double sum = 0.0;
+        for (int dx = -k; dx <= k; ++dx) {
+            for (int dy = -k; dy <= k; ++dy) {
+                if (square || dx * dx + dy * dy <= k * k) sum += intensity(dx, dy);
+            }
+        }
+        return sum / window;
+    };
+    // 64 rows over the 126 cells of the window: radii step by 1 cell, widths by 2.
+    const struct {
+        const char* heading;
+        bool square;
+    } cases[] = {{"PSF ENCIRCLED ENERGY", false}, {"PSF ENSQUARED ENERGY", true}};
+    for (const auto& c : cases) {
+        const auto rows = psf_energy_rows(shown, c.heading);
+        ASSERT_EQ(rows.size(), 64u) << c.heading << "\n" << shown;
+        EXPECT_EQ(rows[0].second, 0.0) << c.heading;
+        for (int k = 1; k <= 2; ++k) {
+            EXPECT_NEAR(rows[k].second, within(k, c.square), 2e-6) << c.heading << " " << k;
+        }
     }
 }
 
