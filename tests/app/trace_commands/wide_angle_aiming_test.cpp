@@ -11,6 +11,7 @@
 
 #include "lens/lens_data.h"
 #include "tests/entry/entry_fixture.h"
+#include "trace/ray_record.h"
 
 namespace {
 
@@ -19,9 +20,15 @@ constexpr double kFieldAngle = 40.0;
 constexpr int kStop = 3;
 constexpr int kLastLensSurface = 5;
 
-std::vector<std::string> wide_lens(const char* aiming) {
+// The front element's lines, a radius, thickness and glass each: a negative meniscus, or a
+// plano-convex lens that turns the chief ray so steeply that beyond about 30.8 degrees it is
+// reflected totally at its second surface and no chief ray reaches the stop.
+const char* const kMeniscus[] = {"SRF 20 1.5 N-BK7", "SRF 6 8 AIR"};
+const char* const kPlanoConvex[] = {"SRF 0 3 N-BK7", "SRF -30 6.8 AIR"};
+
+std::vector<std::string> wide_lens(const char* const (&front)[2], const char* aiming) {
     return {"LEN NEW \"Wide\"", "EBR 1",          "ANG 40", aiming, "NXT",
-            "SRF 20 1.5 N-BK7", "SRF 6 8 AIR",    "AST",    "TH 6", "NXT",
+            front[0],           front[1],         "AST",    "TH 6", "NXT",
             "SRF 40 4 N-BK7",   "SRF -12 30 AIR", "PY 0",   "NXT",  "END"};
 }
 
@@ -69,65 +76,90 @@ Meridional trace_meridional(double h, double u, int last, std::vector<double>* h
     return r;
 }
 
-// The heights at surfaces 1 .. kLastLensSurface of the ray from direction u that meets the
-// centre of the stop: the height on surface 1's tangent plane found by bisection.
-std::vector<double> chief_ray_heights(double u) {
+// The height on surface 1's tangent plane of the ray from direction u that meets the centre
+// of the stop, found by bisection; false when no ray from that direction reaches the stop on
+// both sides of its centre.
+bool chief_ray_start(double u, double* start) {
     auto at_stop = [u](double h, bool* ok) {
         const Meridional r = trace_meridional(h, u, kStop, nullptr);
         *ok = r.ok;
         return r.y;
     };
+    constexpr double kStep = 0.01;
     double lo = 0.0, hi = 0.0;
     bool found = false;
-    for (double h = -10.0; h < 10.0 && !found; h += 0.01) {
+    for (double h = -10.0; h < 10.0 && !found; h += kStep) {
         bool ok_a = false, ok_b = false;
-        const double a = at_stop(h, &ok_a), b = at_stop(h + 0.01, &ok_b);
+        const double a = at_stop(h, &ok_a), b = at_stop(h + kStep, &ok_b);
         if (ok_a && ok_b && a * b <= 0.0) {
             lo = h;
-            hi = h + 0.01;
+            hi = h + kStep;
             found = true;
         }
     }
-    EXPECT_TRUE(found);
+    if (!found) return false;
     bool ok = false;
-    const double sign_lo = at_stop(lo, &ok) < 0.0 ? -1.0 : 1.0;
+    const bool low_negative = at_stop(lo, &ok) < 0.0;
     for (int k = 0; k < 200; ++k) {
         const double mid = 0.5 * (lo + hi);
-        if ((at_stop(mid, &ok) < 0.0 ? -1.0 : 1.0) == sign_lo) {
+        if ((at_stop(mid, &ok) < 0.0) == low_negative) {
             lo = mid;
         } else {
             hi = mid;
         }
     }
+    *start = 0.5 * (lo + hi);
+    return true;
+}
+
+// The heights at surfaces 1 .. kLastLensSurface of the ray from direction u that meets
+// surface 1 at height y1 and sag z1.
+std::vector<double> heights_from(double u, double y1, double z1) {
     std::vector<double> heights;
-    trace_meridional(0.5 * (lo + hi), u, kLastLensSurface, &heights);
+    trace_meridional(y1 - z1 * std::tan(u), u, kLastLensSurface, &heights);
     return heights;
 }
 
-// The Y column of the rows of surfaces 1 .. kLastLensSurface in a ray listing.
-std::vector<double> listed_heights(const std::string& text) {
-    std::vector<double> heights(kLastLensSurface, std::nan(""));
+// The rows of surfaces 1 .. kLastLensSurface in a ray listing: height Y and sag Z.
+struct Listed {
+    std::vector<double> y, z;
+};
+Listed listed_rows(const std::string& text) {
+    Listed rows{std::vector<double>(kLastLensSurface, std::nan("")),
+                std::vector<double>(kLastLensSurface, std::nan(""))};
+    auto value = [](const std::string& word) { return word == "--" ? 0.0 : std::stod(word); };
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
         std::istringstream words(line);
         int n = 0;
-        std::string y;
-        if (!(words >> n >> y) || n < 1 || n > kLastLensSurface) continue;
-        heights[n - 1] = y == "--" ? 0.0 : std::stod(y);
+        std::string y, x, z;
+        if (!(words >> n >> y >> x >> z) || n < 1 || n > kLastLensSurface) continue;
+        rows.y[n - 1] = value(y);
+        rows.z[n - 1] = value(z);
     }
-    return heights;
+    return rows;
 }
 
 class WideAngleAiming : public entry_test::Entry {
 protected:
-    // The reference ray at the field fraction, then its listing: the heights it meets.
-    std::vector<double> chief_ray_at(double fraction) {
+    // The reference ray at the field fraction, then its listing: the points it meets.
+    Listed chief_ray_at(double fraction) {
         const std::string field = std::to_string(fraction);
         EXPECT_EQ(run("trace_ref_ray " + field + " 0 0 0 0"), 0) << error_text();
         take_output();
         EXPECT_EQ(run("trace_pupil_ray 0 0 1 0 0"), 0) << error_text();
-        return listed_heights(take_output());
+        return listed_rows(take_output());
+    }
+    // The listed chief ray is the ray from direction u through the centre of the stop: traced
+    // here from its point on surface 1, it meets every surface where the listing says.
+    static void expect_chief_ray_from(const Listed& listed, double u) {
+        EXPECT_NEAR(listed.y[kStop - 1], 0.0, 1e-5);
+        const std::vector<double> traced = heights_from(u, listed.y[0], listed.z[0]);
+        ASSERT_EQ(traced.size(), static_cast<std::size_t>(kLastLensSurface));
+        for (int j = 0; j < kLastLensSurface; ++j) {
+            EXPECT_NEAR(listed.y[j], traced[j], 1e-5) << "surface " << j + 1;
+        }
     }
 };
 
@@ -138,7 +170,7 @@ TEST_F(WideAngleAiming, TheChiefRayComesFromTheFractionOfTheFieldAngleThroughThe
     const double fraction = 0.74;
     const double aimed = fraction * kFieldAngle * kDegree;
     const double paraxial = std::atan(fraction * std::tan(kFieldAngle * kDegree));
-    run_all(wide_lens("RAIM Wrm"));
+    run_all(wide_lens(kMeniscus, "RAIM Wrm"));
     ASSERT_EQ(lens_data().aim_mode, kAimWideAngle);
     struct Case {
         const char* mode;
@@ -148,14 +180,29 @@ TEST_F(WideAngleAiming, TheChiefRayComesFromTheFractionOfTheFieldAngleThroughThe
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         run_all({"LEN", c.mode, "END"});
-        const std::vector<double> listed = chief_ray_at(fraction);
-        const std::vector<double> expected = chief_ray_heights(c.direction);
-        ASSERT_EQ(expected.size(), static_cast<std::size_t>(kLastLensSurface));
-        EXPECT_NEAR(listed[kStop - 1], 0.0, 1e-5);
-        for (int j = 0; j < kLastLensSurface; ++j) {
-            EXPECT_NEAR(listed[j], expected[j], 1e-5) << "surface " << j + 1;
-        }
+        double start = 0.0;
+        EXPECT_TRUE(chief_ray_start(c.direction, &start));
+        expect_chief_ray_from(chief_ray_at(fraction), c.direction);
     }
+}
+
+// At 0.74 of 40 degrees the plano-convex lens has a chief ray; at the field the paraxial road
+// aims at, atan(0.74 tan 40 degrees), it has none. Wide-angle aiming finds the one there is;
+// the central reference ray can only report that its aim did not converge.
+TEST_F(WideAngleAiming, AFieldBeyondWhatTheParaxialRoadReachesIsAimed) {
+    const double fraction = 0.74;
+    const double aimed = fraction * kFieldAngle * kDegree;
+    const double paraxial = std::atan(fraction * std::tan(kFieldAngle * kDegree));
+    run_all(wide_lens(kPlanoConvex, "RAIM Wrm"));
+    double start = 0.0;
+    EXPECT_TRUE(chief_ray_start(aimed, &start));
+    EXPECT_FALSE(chief_ray_start(paraxial, &start)) << start;
+    expect_chief_ray_from(chief_ray_at(fraction), aimed);
+    run_all({"LEN", "RAIM Crr", "END"});
+    take_output();
+    EXPECT_EQ(run("trace_ref_ray " + std::to_string(fraction) + " 0 0 0 0"), kRayFailNoConvergence);
+    const std::string failed = take_output();
+    EXPECT_NE(failed.find("1.0000e+20"), std::string::npos) << failed;
 }
 
 }  // namespace
