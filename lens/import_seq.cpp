@@ -343,10 +343,18 @@ int cmd_seq_keyword() {
             break;
         case kCmdYimI:
             if (count > 0) {
-                st.image_height = arg_double(count - 1);
-                l.object_height = 1.0;
+                const double height = arg_double(count - 1);
                 l.field_is_angle = 0;
-                st.pending_field = kPendingImageHeight;
+                if (std::fabs(height) < kZeroField) {
+                    // No object height scales to a zero image: a zero image height is a zero
+                    // object height, taken as typing it is.
+                    l.object_height = kObjectHeightAtInfinity;
+                    st.pending_field = 0;
+                } else {
+                    st.image_height = height;
+                    l.object_height = 1.0;
+                    st.pending_field = kPendingImageHeight;
+                }
             }
             break;
         case kCmdSoI:

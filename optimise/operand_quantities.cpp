@@ -82,8 +82,18 @@ double path_in_waves(const RayRecord& r) {
     return r.opd * l.units * kMicrometresPerMillimetre / lambda;
 }
 
+// A ray stopped by a surface's aperture or by an obstruction is vignetted: the spot is that of
+// the rays that pass, as the spot diagram shows it.
+bool vignetted(const RayRecord& r) {
+    return r.failure == kRayFailAperture || r.failure == kRayFailSpecialAperture;
+}
+
 // The rms spot radius about the centroid (all wavelengths, by their weights) and the rms
-// wavefront of the current wavelength with its mean removed, at the current object point.
+// wavefront of the current wavelength with its mean removed, at the current object point. A
+// ray that misses a surface (or fails otherwise than by vignetting) leaves part of the pupil
+// untraced: the rays that remain describe no image of this lens, and one ray alone (the pupil
+// centre, which the reference ray always reaches) has no spread at all. Both values are then
+// left undefined, so that the operands on them fail instead of reading a spot of 0.
 void field_statistics(double* spot, double* wavefront) {
     const LensData& l = lens_data();
     std::vector<RayRecord>& rays = quantities_state().rays;
@@ -106,13 +116,18 @@ void field_statistics(double* spot, double* wavefront) {
     trace_rays(rays.data(), count);
     double sw = 0, sx = 0, sy = 0, sr = 0;
     double pw = 0, pm = 0, pq = 0;
+    int spot_rays = 0, wave_rays = 0;
     for (int i = 0; i < count; ++i) {
         const RayRecord& r = rays[static_cast<std::size_t>(i)];
-        if (r.failure != 0) continue;
+        if (r.failure != 0) {
+            if (vignetted(r)) continue;
+            return;
+        }
         const double ring = samples[i % kRingSampleCount].weight;
         const double weight = l.wavelengths[r.wavelength].weight;
         if (weight > 0.0) {
             const double w = ring * weight;
+            ++spot_rays;
             sw += w;
             sx += w * r.dx;
             sy += w * r.dy;
@@ -120,17 +135,18 @@ void field_statistics(double* spot, double* wavefront) {
         }
         if (r.wavelength == l.current_wavelength) {
             const double opd = path_in_waves(r);
+            ++wave_rays;
             pw += ring;
             pm += ring * opd;
             pq += ring * opd * opd;
         }
     }
-    if (sw >= kOptimiseZero) {
+    if (spot_rays >= 2 && sw >= kOptimiseZero) {
         const double cx = sx / sw;
         const double cy = sy / sw;
         *spot = std::sqrt(std::fmax(0.0, sr / sw - cx * cx - cy * cy));
     }
-    if (pw >= kOptimiseZero) {
+    if (wave_rays >= 2 && pw >= kOptimiseZero) {
         const double mean = pm / pw;
         *wavefront = std::sqrt(std::fmax(0.0, pq / pw - mean * mean));
     }

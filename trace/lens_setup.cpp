@@ -404,6 +404,10 @@ void settle_aim_mode_late() {
         l.aim_extended = 0;
         l.aim_state = 0;
     }
+    // The rays are aimed at the reference surface exactly while wide-angle aiming stays on: the
+    // path to that surface is then plain, so that the aiming can trace rays back along it.
+    l.wide_angle = l.aim_mode == kAimWideAngle && l.aim_state != 0 ? 1 : 0;
+    if (l.wide_angle != 0) trace_globals().aiming_possible = 1;
 }
 
 // Clears kFlagLensSetupRunning on every way out of a full pass.

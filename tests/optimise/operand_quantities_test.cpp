@@ -310,3 +310,73 @@ TEST_F(Quantities, ASingletBendsToLeastSphericalAberrationAtItsFocalLength) {
 }
 
 }  // namespace
+
+namespace {
+
+using entry_test::number_after;
+
+// The Cooke triplet of the console test, at F/4 and 20 degrees, its image 43 behind the last
+// surface.
+const std::vector<std::string> kTriplet = {"LEN NEW \"Cooke\"",
+                                           "EBR 6.25",
+                                           "ANG 20",
+                                           "NXT",
+                                           "SRF 21.48 2 N-SK16 10",
+                                           "SRF -124.1 5.26 AIR 10",
+                                           "AST",
+                                           "SRF -19.1 1.25 N-F2 8",
+                                           "RD 22",
+                                           "TH 4.69",
+                                           "AIR",
+                                           "NXT",
+                                           "SRF 328.9 2.25 N-SK16 10",
+                                           "RD -16.7",
+                                           "TH 43",
+                                           "AIR",
+                                           "NXT",
+                                           "END"};
+
+// A surface of radius 0.1 behind the first element: every ray off the axis misses it, and only
+// the pupil centre, which the reference ray passes, reaches the image. The spot diagram says
+// so; the spot and wavefront quantities of that field are undefined, not 0, and an operand on
+// them fails with the value 1e20, which the listing shows.
+TEST_F(Quantities, SpotOfALensWhoseRaysMissASurfaceFails) {
+    run_all(kTriplet);
+    run_all({"cv[2] = 10", "OPE NEW", "O 1 \"OP12\" 1 \"spot\"", "O 2 \"OP15\" 1 \"wave\"", "END"});
+    take_output();
+    EXPECT_EQ(run("spot_diagram"), kErrorTextReady);
+    EXPECT_NE(error_text().find("No ray of the spot diagram reached the image"), std::string::npos)
+        << error_text();
+    fill();
+    EXPECT_FALSE(std::isfinite(slot(kQuantitySpotFirst))) << slot(kQuantitySpotFirst);
+    EXPECT_FALSE(std::isfinite(slot(kQuantityWavefrontFirst))) << slot(kQuantityWavefrontFirst);
+    // The first-order quantities do not need the rays.
+    EXPECT_TRUE(std::isfinite(slot(kQuantityFocalLength)));
+    take_output();
+    ASSERT_EQ(run("OPE FULL"), 0) << error_text();
+    const std::string listed = take_output();
+    EXPECT_NEAR(number_after(listed, "spot"), 1e20, 1e14) << listed;
+    EXPECT_NEAR(number_after(listed, "wave"), 1e20, 1e14) << listed;
+    EXPECT_GT(number_after(listed, "mean square):"), 1e19) << listed;
+}
+
+// With the image surface's curvature as the only variable, the rms spot could fall by bending
+// the image until most rays miss it; the optimiser backs off from every such lens and ends on
+// one whose spot diagram takes every ray, with a spot that is not 0.
+TEST_F(Quantities, SpotOptimisationNeverEndsWhereRaysMissTheImage) {
+    run_all(kTriplet);
+    run_all(
+        {"OPE NEW", "O 1 \"OP12\" 1 \"spot\"", "END", "VAR NEW", "V 1 7 0 CV 0 0 1 1e-9", "END"});
+    take_output();
+    ASSERT_EQ(run("iterate 3 2"), 0) << error_text();
+    const std::string iterated = take_output();
+    EXPECT_GT(number_after(iterated.substr(iterated.rfind("Min. error")), "Min. error"), 1e-3)
+        << iterated;
+    ASSERT_EQ(run("spot_diagram"), 0) << error_text() << " at curvature " << surface(7).curvature;
+    const std::string spot = take_output();
+    EXPECT_NEAR(number_after(spot, "RELATIVE ENERGY (PERCENT)"), 100.0, 1e-6) << spot;
+    fill();
+    EXPECT_GT(slot(kQuantitySpotFirst), 1e-3);
+}
+
+}  // namespace

@@ -999,22 +999,37 @@ TEST_F(Import, SeqWithoutSurfacesIsRefusedByEveryListingAndAnalysis) {
 
 // A zero field with the object at infinity is imported as typing it enters it, and the whole
 // 20 mm entrance pupil stays the beam: radius 10, and a working F-number of the focal length
-// over the pupil's diameter, u' = 10 / f.
+// over the pupil's diameter, u' = 10 / f. A zero image height is a zero object height: the
+// entrance pupil lies on the stop, the first surface. The saved files differ only in the title.
 TEST_F(Import, SeqZeroFieldAtInfinityKeepsTheWholeEntrancePupilAsTypingDoes) {
     struct Case {
         const char* file_field;
         const char* typed_field;
     };
-    const Case cases[] = {{"YAN 0", "ANG 0"}, {"YOB 0", "OBH 0"}};
+    const Case cases[] = {{"YAN 0", "ANG 0"}, {"YOB 0", "OBH 0"}, {"YIM 0", "OBH 0"}};
     struct Listed {
-        double beam, pupil, working_f_number, focal_length;
+        double beam, pupil, pupil_distance, working_f_number, focal_length;
     };
     auto list_first_order = [this]() {
         take_output();
         EXPECT_EQ(run("first_order"), 0) << error_text();
         const std::string text = take_output();
         return Listed{number_after(text, "ENT BEAM RADIUS"), number_after(text, "ENT PUPIL RADIUS"),
-                      number_after(text, "WORKING F/NO"), number_after(text, "FOCAL LENGTH")};
+                      number_after(text, "TO ENP"), number_after(text, "WORKING F/NO"),
+                      number_after(text, "FOCAL LENGTH")};
+    };
+    // The saved lens file without its checksum line, the title left out of the first line.
+    auto saved = [this](const char* name, const char* title) {
+        take_output();
+        const fs::path path = folder_ / name;
+        EXPECT_EQ(run("save_as . \"" + path.string() + "\""), 0) << error_text();
+        std::string text = tavo_test::read_file(path.string() + ".len");
+        text.erase(0, text.find('\n') + 1);
+        const std::string quoted = std::string("\"") + title + "\"";
+        if (const std::size_t at = text.find(quoted); at != std::string::npos) {
+            text.erase(at, quoted.size());
+        }
+        return text;
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file_field);
@@ -1023,15 +1038,19 @@ TEST_F(Import, SeqZeroFieldAtInfinityKeepsTheWholeEntrancePupilAsTypingDoes) {
                                            "EPD 20", "S 100 5 N-BK7", "STO", "S -100 90", "SI"});
         ASSERT_EQ(import(path), 0) << error_text();
         const Listed imported = list_first_order();
+        const std::string imported_file = saved("imported", "");
         run_all({"LEN NEW \"Typed\"", "WV 0.58756", "TH 1e20", c.typed_field, "EBR 10", "NXT",
                  "AST", "SRF 100 5 N-BK7", "SRF -100 90 AIR", "END"});
         const Listed typed = list_first_order();
+        const std::string typed_file = saved("typed", "Typed");
         for (const Listed& l : {imported, typed}) {
             EXPECT_NEAR(l.beam, 10.0, 1e-6);
             EXPECT_NEAR(l.pupil, 10.0, 1e-6);
+            EXPECT_NEAR(l.pupil_distance, 0.0, 1e-6);
             EXPECT_NEAR(l.working_f_number, l.focal_length / 20.0, 1e-5);
         }
         EXPECT_NEAR(imported.focal_length, typed.focal_length, 1e-6);
+        EXPECT_EQ(imported_file, typed_file);
     }
 }
 
