@@ -140,6 +140,41 @@ TEST_F(GraphicsFiles, ALongPolylineContinuesOnNewLinesWithItsMnemonic) {
     EXPECT_EQ(pairs, 13) << text;
 }
 
+// The labels of an HPGL file in their order, without "LB" and the closing byte 3.
+std::vector<std::string> hpgl_labels(const std::string& text) {
+    std::vector<std::string> out;
+    for (std::size_t at = text.find("LB"); at != std::string::npos; at = text.find("LB", at)) {
+        const std::size_t end = text.find('\x03', at);
+        if (end == std::string::npos) break;
+        out.push_back(text.substr(at + 2, end - at - 2));
+        at = end;
+    }
+    return out;
+}
+
+TEST_F(GraphicsFiles, MarkupSplitsALineIntoLabelsWithStrokesBetween) {
+    // Each markup pair and box mark ends a label and is drawn as strokes; the plain runs around
+    // them are the plotter's own letters.
+    const struct {
+        const char* line;
+        std::vector<std::string> labels;
+    } cases[] = {
+        {"gfx_print \"A@uB@u C\"", {"A", "B", " C"}},
+        {"gfx_print \"@uAB\"", {"AB"}},
+        {"gfx_print \"x\x0bMM\x0by\"", {"x", "MM", "y"}},
+        {"gfx_print \"PLAIN TEXT\"", {"PLAIN TEXT"}},
+    };
+    for (const auto& c : cases) {
+        const std::string shown =
+            run("move_to .2 .5\n" + std::string(c.line) + "\nhpgl_file \"" + file("t.hgl") + "\"\n");
+        const std::string text = tavo_test::read_file(file("t.hgl"));
+        EXPECT_EQ(hpgl_labels(text), c.labels) << c.line << "\n" << text << shown;
+        // Strokes stand for the markup: pen-down moves besides the labels' pen-up moves.
+        const bool markup = std::string(c.line).find_first_of("@\x0b") != std::string::npos;
+        EXPECT_EQ(text.find("PD") != std::string::npos, markup) << c.line << "\n" << text;
+    }
+}
+
 TEST_F(GraphicsFiles, BitmapsHoldTheWindowsPixels) {
     if (!python_imaging_available()) GTEST_SKIP() << "python3-pil is not installed";
     const std::string shown =
