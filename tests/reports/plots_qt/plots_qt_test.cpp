@@ -459,6 +459,46 @@ QRect ink_box(const QImage& image, QRgb background, QRect within) {
     return x1 < x0 ? QRect() : QRect(QPoint(x0, y0), QPoint(x1, y1));
 }
 
+TEST_F(PlotsQt, GraphwinOpenSizesTheDrawingArea) {
+    // Each size asked for is the drawing area's on the screen (below the window's tool strip),
+    // and the picture then fills it. The first line also puts the window at the top of the
+    // screen, so that the large size fits below it (the test screen is not 900 wide).
+    const platform::Size screen = qt->screen_size();
+    const int large_w = std::min(900, screen.width - 40);
+    const struct {
+        std::string line;
+        int w, h;
+    } cases[] = {{"graphwin_open 2 300 200 1 1", 300, 200},
+                 {"graphwin_open 2 " + std::to_string(large_w) + " 600", large_w, 600},
+                 {"graphwin_open 2 300 200", 300, 200},
+                 {"graphwin_open 2 0 250", 300, 250}};
+    for (const auto& [line, w, h] : cases) {
+        lines({line, "new_page", "move_to 0 0", "draw_to 1 1"});
+        const QWidget* area = tavo_test::find_widget<QWidget>("tavo_surface_8");
+        ASSERT_NE(area, nullptr);
+        EXPECT_EQ(area->width(), w) << line;
+        EXPECT_EQ(area->height(), h) << line;
+        int gw = 0, gh = 0;
+        graphwin_get_size(&gw, &gh);
+        EXPECT_EQ(gw, w);
+        EXPECT_EQ(gh, h);
+        QImage image;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (QWidget* s = top->findChild<QWidget*>("tavo_surface_8")) {
+                image = s->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            }
+        }
+        const platform::Colour b = graphics_colour(0);
+        const QRgb background = qRgb(b.red, b.green, b.blue);
+        // The diagonal reaches the far corner of the area.
+        bool corner = false;
+        for (int dx = 0; dx < 3; ++dx) {
+            for (int dy = 0; dy < 3; ++dy) corner |= image.pixel(w - 1 - dx, dy) != background;
+        }
+        EXPECT_TRUE(corner) << w << " x " << h;
+    }
+}
+
 TEST_F(PlotsQt, APrintedMarkerKeepsItsShape) {
     for (const char* tool : {"pdftoppm"}) {
         if (std::system((std::string("command -v ") + tool + " > /dev/null 2>&1").c_str()) != 0) {
