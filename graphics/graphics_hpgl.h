@@ -26,8 +26,8 @@ platform::DeviceContext& hpgl_device();
 // is upright or turned by a right angle, not slanted. Markup and box marks are drawn as strokes
 // between the labels.
 bool hpgl_plotter_text(int angle, int slant);
-// One run of plain characters as a plotter label starting at the surface point (sx, sy): direction, relative size
-// and extra space when they changed, then the pen-up move and the label.
+// One run of plain characters as a plotter label starting at the surface point (sx, sy): direction,
+// relative size and extra space when they changed, then the pen-up move and the label.
 void hpgl_label(double sx, double sy, std::string_view text, int angle, double char_width,
                 double char_height, double pitch);
 

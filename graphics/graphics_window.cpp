@@ -600,8 +600,8 @@ int graphwin_open(int n, int x, int y, int width, int height) {
         const int ny = y > 0 && y < screen.height ? y : outer.top;
         set_window_placement(w, nx, ny, outer.right - outer.left, outer.bottom - outer.top);
         if (nx != outer.left || ny != outer.top) {
-            ui->set_window_rect(w, {nx, ny, nx + outer.right - outer.left,
-                                    ny + outer.bottom - outer.top});
+            ui->set_window_rect(
+                w, {nx, ny, nx + outer.right - outer.left, ny + outer.bottom - outer.top});
         }
     }
     if (frame_shown(n)) {

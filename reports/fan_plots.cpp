@@ -235,7 +235,7 @@ void draw_fan_plot_frame(int selection, int command, bool half, int meridional_c
         const std::string heading = plot_title();
         const FormatArg title[] = {FormatArg(heading)};
         print_within(0.75, format_message(command == kCmdPlotRayIntercepts ? kMsgRayInterceptsTitle
-                                                                            : kMsgOpdFansTitle,
+                                                                           : kMsgOpdFansTitle,
                                           title));
         const RayRecord& ref = reference_ray().ray;
         const int count = selection == 0                                ? 1

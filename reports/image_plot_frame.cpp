@@ -317,9 +317,9 @@ void draw_image_plot_frame(double dz, double y_offset, double x_offset, double s
         if (command == kCmdPlotSpotDiagram) {
             print_within(0.5, format_message(kMsgSpotDiagramTitle, title_only));
         } else if (command == kCmdPlotWavefront) {
-            print_within(0.5, format_message(map ? kMsgWavefrontMapTitle
-                                                 : kMsgWavefrontPerspectiveTitle,
-                                             with_number));
+            print_within(0.5,
+                         format_message(map ? kMsgWavefrontMapTitle : kMsgWavefrontPerspectiveTitle,
+                                        with_number));
         } else if (polychromatic) {
             print_within(0.5, format_message(kMsgImagePlotPolyTitle, title_only));
         } else {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "graphics/draw_primitives.h"
+#include "graphics/graphics_text.h"
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
 #include "numeric/cubic_spline.h"
@@ -367,24 +368,5 @@ void plot_text_at(double x, double y, int anchor, int angle) {
 }
 
 void print_within(double width, const std::string& text) {
-    const TextSettings saved = text_settings();
-    // Characters as drawn: a markup pair is one.
-    int n = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n') break;
-        if (text[i] == '@' && i + 1 < text.size()) ++i;
-        ++n;
-    }
-    // A character unit is size x 3.2 x the viewport's width in surface units; the line is
-    // 6 units for its first character and a pitch for each further one.
-    const double surface = plot_surface().width;
-    const double wide =
-        n > 0 ? saved.size * 3.2 * (6.0 + (n - 1) * saved.pitch) / surface : 0.0;
-    const double room = 0.95 * width;
-    if (wide > room && surface > 0) {
-        const double size = std::floor(saved.size * room / wide) / 10.0;
-        gfx_set_text_size(std::max(size, 0.1), saved.pitch - 10.0, saved.line_pitch - 20.0);
-    }
-    gfx_printf("%s", text);
-    restore_text_settings(saved);
+    gfx_print_within(width, text);
 }

@@ -165,8 +165,8 @@ TEST_F(GraphicsFiles, MarkupSplitsALineIntoLabelsWithStrokesBetween) {
         {"gfx_print \"PLAIN TEXT\"", {"PLAIN TEXT"}},
     };
     for (const auto& c : cases) {
-        const std::string shown =
-            run("move_to .2 .5\n" + std::string(c.line) + "\nhpgl_file \"" + file("t.hgl") + "\"\n");
+        const std::string shown = run("move_to .2 .5\n" + std::string(c.line) + "\nhpgl_file \"" +
+                                      file("t.hgl") + "\"\n");
         const std::string text = tavo_test::read_file(file("t.hgl"));
         EXPECT_EQ(hpgl_labels(text), c.labels) << c.line << "\n" << text << shown;
         // Strokes stand for the markup: pen-down moves besides the labels' pen-up moves.

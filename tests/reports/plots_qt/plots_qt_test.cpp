@@ -518,8 +518,8 @@ TEST_F(PlotsQt, APrintedMarkerKeepsItsShape) {
     ASSERT_GT(on_screen.width(), 4);
     ASSERT_EQ(run_command_string("plot 0", 0), 0) << error_text_buffer();
     ASSERT_TRUE(std::filesystem::exists(pdf));
-    ASSERT_EQ(std::system(("pdftoppm -r 150 -aa no -aaVector no -singlefile -png '" +
-                           pdf.string() + "' '" + (run.tree.base() / "printed").string() + "'")
+    ASSERT_EQ(std::system(("pdftoppm -r 150 -aa no -aaVector no -singlefile -png '" + pdf.string() +
+                           "' '" + (run.tree.base() / "printed").string() + "'")
                               .c_str()),
               0);
     const QImage printed(QString::fromStdString(png.string()));
@@ -541,8 +541,8 @@ TEST_F(PlotsQt, APrintedMarkerKeepsItsShape) {
     }
     ASSERT_GT(x1, x0 + 40);
     ASSERT_GT(y1, y0 + 40);
-    const QRect on_paper = ink_box(printed, background,
-                                   QRect(QPoint(x0 + 2, y0 + 2), QPoint((x0 + x1) / 2, y1 - 2)));
+    const QRect on_paper =
+        ink_box(printed, background, QRect(QPoint(x0 + 2, y0 + 2), QPoint((x0 + x1) / 2, y1 - 2)));
     ASSERT_GT(on_paper.width(), 4);
     const double screen_ratio = static_cast<double>(on_screen.height()) / on_screen.width();
     const double paper_ratio = static_cast<double>(on_paper.height()) / on_paper.width();
