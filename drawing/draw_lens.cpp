@@ -13,6 +13,7 @@
 #include "drawing/surface_walk.h"
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_replay.h"
+#include "graphics/graphics_text.h"
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
 #include "platform/state_reset.h"
@@ -393,7 +394,10 @@ void print_units_and_designer() {
     }
     gfx_move_to(0.875, 0.95);
     gfx_set_text_anchor(4, 0);
-    gfx_print_msg(kMsgDrawingUnits, text, lens.designer);
+    // The units and the designer keep to their quarter of the header, whole.
+    const std::string designer = lens.designer;
+    const FormatArg args[] = {FormatArg(text), FormatArg(designer)};
+    gfx_print_within(0.25, format_message(kMsgDrawingUnits, args));
 }
 
 bool lens_is_plain() {
@@ -448,21 +452,23 @@ void draw_title_block() {
     }
     gfx_move_to(0.375, 0.95);
     gfx_set_text_anchor(4, 0);
+    // The title with its focal values keeps to the header's first three quarters, whole.
     if (plain) {
         double first = 0.0;
         double second = 0.0;
         bool afocal = false;
         drawing_title_values(&first, &second, &afocal);
         const std::string a = format_number(first, 7, 0);
-        if (afocal) {
-            gfx_print_msg(kMsgDrawingTitleAfocal, title.c_str(), a.c_str());
-        } else {
-            const std::string b = format_number(second, 7, 0);
-            gfx_print_msg(kMsgDrawingTitleFocal, title.c_str(), a.c_str(), b.c_str());
-        }
+        const std::string b = afocal ? std::string() : format_number(second, 7, 0);
+        const FormatArg args[] = {FormatArg(title), FormatArg(a), FormatArg(b)};
+        gfx_print_within(0.75, afocal ? format_message(kMsgDrawingTitleAfocal,
+                                                       std::span<const FormatArg>(args, 2))
+                                      : format_message(kMsgDrawingTitleFocal, args));
     } else {
-        gfx_print_msg(st.style == kStylePlan ? kMsgDrawingTitlePlan : kMsgDrawingTitle,
-                      title.c_str());
+        const FormatArg args[] = {FormatArg(title)};
+        gfx_print_within(
+            0.75,
+            format_message(st.style == kStylePlan ? kMsgDrawingTitlePlan : kMsgDrawingTitle, args));
     }
     print_units_and_designer();
     set_drawing_viewport(st.viewport_factor);

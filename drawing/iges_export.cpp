@@ -19,6 +19,7 @@
 #include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/messages.h"
+#include "runtime/table_format.h"
 #include "tables/table_names.h"
 
 namespace {
@@ -315,8 +316,11 @@ void write_iges_start() {
     s.failure = 0;
     s.failed_text.clear();
     s.model_drawn = false;
-    const char* starts[3] = {"TAVO Optical Design Program IGES Output, Version 5.31",
-                             "Lens ID: ", lens.title};
+    // The start section names the program's own version, so that a file can be traced to the
+    // program that wrote it.
+    const std::string heading =
+        std::string("TAVO Optical Design Program IGES Output, Version ") + kProgramVersion;
+    const char* starts[3] = {heading.c_str(), "Lens ID: ", lens.title};
     int sequence = 1;
     for (const char* text : starts) {
         start_line();

@@ -233,10 +233,12 @@ void marker_units(const GraphicsWindow& g, int code, double* ux, double* uy) {
         const double m = std::min(std::fabs(x), std::fabs(y));
         x = std::copysign(m, x);
         y = std::copysign(m, y);
-    } else if (g.width > 0 && g.height > 0) {
+    } else if (const PageRect page = graphics_page_rect(g); page.width > 0 && page.height > 0) {
+        // The surface spans the area the page is drawn in, which a page keeping its shape (and
+        // every printed page) letterboxes inside the device: that area sets the pixel sizes.
         const PlotSurface& s = plot_surface();
-        const double px = std::fabs(x) * g.width / s.width;    // pixels per unit across
-        const double py = std::fabs(y) * g.height / s.height;  // and down
+        const double px = std::fabs(x) * page.width / s.width;    // pixels per unit across
+        const double py = std::fabs(y) * page.height / s.height;  // and down
         if (px > py && px > 0) x *= py / px;
         if (py > px && py > 0) y *= px / py;
     }

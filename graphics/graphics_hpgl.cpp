@@ -221,10 +221,9 @@ void hpgl_raw(const char* text) {
     command(text);
 }
 
-bool hpgl_plotter_text(std::string_view text, int angle, int slant) {
+bool hpgl_plotter_text(int angle, int slant) {
     if (!g.active || slant != 0) return false;
-    if (angle != 0 && angle != 90 && angle != -90 && angle != 180 && angle != -180) return false;
-    return text.find('@') == std::string_view::npos && text.find('\x0b') == std::string_view::npos;
+    return angle == 0 || angle == 90 || angle == -90 || angle == 180 || angle == -180;
 }
 
 void hpgl_label(double sx, double sy, std::string_view text, int angle, double char_width,

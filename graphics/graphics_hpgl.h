@@ -22,11 +22,12 @@ void hpgl_raw(const char* text);
 // The device the replay draws on while HPGL output runs (polylines and strokes).
 platform::DeviceContext& hpgl_device();
 
-// Whether a text line can be written with the plotter's own characters: HPGL output runs, the
-// text is upright or turned by a right angle, not slanted, and has no markup or box marks.
-bool hpgl_plotter_text(std::string_view text, int angle, int slant);
-// One line as a plotter label starting at the surface point (sx, sy): direction, relative size
-// and extra space when they changed, then the pen-up move and the label.
+// Whether text can be written with the plotter's own characters: HPGL output runs and the text
+// is upright or turned by a right angle, not slanted. Markup and box marks are drawn as strokes
+// between the labels.
+bool hpgl_plotter_text(int angle, int slant);
+// One run of plain characters as a plotter label starting at the surface point (sx, sy): direction,
+// relative size and extra space when they changed, then the pen-up move and the label.
 void hpgl_label(double sx, double sy, std::string_view text, int angle, double char_width,
                 double char_height, double pitch);
 

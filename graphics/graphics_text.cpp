@@ -223,10 +223,11 @@ void gfx_apply_text_settings() {
         const double m = std::min(std::fabs(ux), std::fabs(uy));
         ux = std::copysign(m, ux);
         uy = std::copysign(m, uy);
-    } else if (v.word != 0 && isomorphic_labels() && g->width > 0 && g->height > 0) {
+    } else if (const PageRect page = graphics_page_rect(*g);
+               v.word != 0 && isomorphic_labels() && page.width > 0 && page.height > 0) {
         const PlotSurface& p = plot_surface();
-        const double px = std::fabs(ux) * g->width / p.width;
-        const double py = std::fabs(uy) * g->height / p.height;
+        const double px = std::fabs(ux) * page.width / p.width;
+        const double py = std::fabs(uy) * page.height / p.height;
         if (px > py && px > 0) ux *= py / px;
         if (py > px && py > 0) uy *= px / py;
     }
@@ -275,12 +276,17 @@ void emit_device_marker(DeviceContext& dc, int type, int size_code, Point p) {
 void gfx_draw_string(DeviceContext& dc, double x, double y, std::string_view text) {
     const TextGeometry& t = g_geometry;
     const TextSettings& s = text_settings();
-    if (hpgl_plotter_text(text, s.angle, s.slant)) {
-        // The plotter letters the line itself: a cell 6 units wide and 13 high.
-        const double unit_x = std::hypot(t.xu_x, t.xu_y), unit_y = std::hypot(t.yu_x, t.yu_y);
-        hpgl_label(x, y, text, s.angle, 6 * unit_x, 13 * unit_y, s.pitch * unit_x);
-        return;
-    }
+    // On a plotter that can letter the line itself, runs of plain characters go out as labels
+    // (a cell 6 units wide and 13 high); markup and box marks between them stay strokes.
+    const bool labels = hpgl_plotter_text(s.angle, s.slant);
+    const double unit_x = std::hypot(t.xu_x, t.xu_y), unit_y = std::hypot(t.yu_x, t.yu_y);
+    std::string label;
+    double label_x = 0, label_y = 0;
+    auto send_label = [&] {
+        if (label.empty()) return;
+        hpgl_label(label_x, label_y, label, s.angle, 6 * unit_x, 13 * unit_y, s.pitch * unit_x);
+        label.clear();
+    };
     double cx = x, cy = y;
     int bars = 0;
     double bar_x = 0, bar_y = 0;
@@ -288,6 +294,7 @@ void gfx_draw_string(DeviceContext& dc, double x, double y, std::string_view tex
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         bool advance = true;
+        if (labels && (c == 11 || (c == '@' && i + 1 < text.size()))) send_label();
         if (c == '@' && i + 1 < text.size()) {
             const auto m = static_cast<unsigned char>(text[++i]);
             if (m >= 'A' && m <= 'Z') {
@@ -310,6 +317,12 @@ void gfx_draw_string(DeviceContext& dc, double x, double y, std::string_view tex
                 measured_to_last_bar = measured;
             }
             ++bars;
+        } else if (labels) {
+            if (label.empty()) {
+                label_x = cx;
+                label_y = cy;
+            }
+            label += static_cast<char>(c & 0x7F);
         } else {
             gfx_draw_glyph(dc, c & 0x7F, cx, cy);
         }
@@ -319,6 +332,7 @@ void gfx_draw_string(DeviceContext& dc, double x, double y, std::string_view tex
             cy += t.advance_y;
         }
     }
+    send_label();
     if (bars > 0) {
         const double w = bars >= 2 ? measured_to_last_bar : measured;
         if (w != 0) {
@@ -451,3 +465,25 @@ void reset_graphics_text() {
 const platform::StateReset graphics_text_state_reset{"graphics/graphics_text", reset_graphics_text,
                                                      platform::ResetLayer::graphics};
 }  // namespace
+
+void gfx_print_within(double width, std::string_view text) {
+    const TextSettings saved = text_settings();
+    // Characters as drawn: a markup pair is one.
+    int n = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') break;
+        if (text[i] == '@' && i + 1 < text.size()) ++i;
+        ++n;
+    }
+    // A character unit is size x 3.2 x the viewport's width in surface units; the line is
+    // 6 units for its first character and a pitch for each further one.
+    const double surface = plot_surface().width;
+    const double wide = n > 0 ? saved.size * 3.2 * (6.0 + (n - 1) * saved.pitch) / surface : 0.0;
+    const double room = 0.95 * width;
+    if (wide > room && surface > 0) {
+        const double size = std::floor(saved.size * room / wide) / 10.0;
+        gfx_set_text_size(std::max(size, 0.1), saved.pitch - 10.0, saved.line_pitch - 20.0);
+    }
+    gfx_printf("%s", std::string(text));
+    restore_text_settings(saved);
+}

@@ -39,3 +39,8 @@ void replay_text(platform::DeviceContext& dc, int x, int y, double dx, double dy
 
 // Whether texts are clipped character by character (stored with their anchor offsets).
 bool text_clipped();
+
+// Draws a text at the current point with its anchor, smaller when at the current size it would
+// be wider than `width` (a fraction of the viewport's width), so that a title or legend stays
+// whole in its cell; the text size is put back afterwards.
+void gfx_print_within(double width, std::string_view text);

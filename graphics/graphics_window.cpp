@@ -260,6 +260,33 @@ std::string default_caption(int record) {
     return text;
 }
 
+// Sizes graphics window n's frame so that its drawing area (below its strip, when it has one)
+// is width x height pixels, 0 keeping a side; each side stays between the least size and
+// what the screen can show. Returns the size asked for.
+platform::Size size_drawing_area(platform::UiBackend& ui, int n, int width, int height) {
+    const int w = n + kGraphicsFirstWindow - 1;
+    GraphicsWindow& g = g_graphics.records[n];
+    const platform::DeviceContext* dc = ui.device_context(w);
+    const platform::Size area = dc != nullptr ? dc->size() : platform::Size{g.width, g.height};
+    const platform::Rect outer = ui.window_rect(w);
+    // What the frame adds about the drawing area: borders, caption and strip.
+    const int extra_w = std::max(0, outer.right - outer.left - area.width);
+    const int extra_h = std::max(0, outer.bottom - outer.top - area.height);
+    const platform::Size screen = ui.screen_size();
+    const int most_w = std::max(160, screen.width - extra_w);
+    const int most_h = std::max(100, screen.height - extra_h + kCaptionHeight - outer.top);
+    const int nw = width == 0 ? area.width : std::clamp(width, 160, most_w);
+    const int nh = height == 0 ? area.height : std::clamp(height, 100, most_h);
+    g.width = nw;
+    g.height = nh;
+    if (n == g_graphics.current) graphics_apply_frames();
+    if (nw != area.width || nh != area.height) {
+        ui.set_window_rect(
+            w, {outer.left, outer.top, outer.left + nw + extra_w, outer.top + nh + extra_h});
+    }
+    return {nw, nh};
+}
+
 void refresh_caption(int record) {
     platform::UiBackend* ui = ui_or_null();
     const int w = record + kGraphicsFirstWindow - 1;
@@ -561,20 +588,21 @@ int graphwin_open(int n, int x, int y, int width, int height) {
         if (old >= 1 && old <= 9) refresh_caption(old);
         refresh_caption(n);
     }
+    platform::Size wanted{0, 0};
     if (ui != nullptr && ui->window_exists(w) && (width != 0 || height != 0)) {
-        int cx = 0, cy = 0, cw = 0, ch = 0;
-        get_window_placement(w, &cx, &cy, &cw, &ch);
-        const int nw = width == 0 ? graphics_record(n).width : std::clamp(width, 160, 4096);
-        const int nh = height == 0 ? graphics_record(n).height : std::clamp(height, 100, 4096);
-        set_window_placement(w, cx, cy, nw, nh);
-        GraphicsWindow& g = g_graphics.records[n];
-        g.width = nw;
-        g.height = nh;
+        wanted = size_drawing_area(*ui, n, width, height);
     }
     if (ui != nullptr && ui->window_exists(w) && (x != 0 || y != 0)) {
-        int cx = 0, cy = 0, cw = 0, ch = 0;
-        get_window_placement(w, &cx, &cy, &cw, &ch);
-        set_window_placement(w, x > 0 ? x : cx, y > 0 ? y : cy, cw, ch);
+        // A zero or off-screen coordinate keeps the current one.
+        const platform::Rect outer = ui->window_rect(w);
+        const platform::Size screen = ui->screen_size();
+        const int nx = x > 0 && x < screen.width ? x : outer.left;
+        const int ny = y > 0 && y < screen.height ? y : outer.top;
+        set_window_placement(w, nx, ny, outer.right - outer.left, outer.bottom - outer.top);
+        if (nx != outer.left || ny != outer.top) {
+            ui->set_window_rect(
+                w, {nx, ny, nx + outer.right - outer.left, ny + outer.bottom - outer.top});
+        }
     }
     if (frame_shown(n)) {
         graphwin_select(n);
@@ -583,6 +611,9 @@ int graphwin_open(int n, int x, int y, int width, int height) {
     }
     if (ui != nullptr && ui->window_exists(w)) {
         ui->show_window(w, true);
+        // A frame lays its drawing area out only once shown: the size asked for is checked
+        // again on the laid-out area.
+        if (wanted.width > 0) size_drawing_area(*ui, n, wanted.width, wanted.height);
         if (shown_among(1, 6) > 1) {
             for (int i = 1; i <= 6; ++i) {
                 if (frame_shown(i)) ui->set_close_enabled(i + kGraphicsFirstWindow - 1, true);

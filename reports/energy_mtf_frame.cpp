@@ -46,7 +46,9 @@ int heading_message(int command, bool* with_number) {
 
 }  // namespace
 
-void draw_energy_mtf_frame(double dval) {
+namespace {
+
+void draw_frame(double dval) {
     const LensData& lens = lens_data();
     const int command = current_command();
     const bool mtf = command == kCmdPlotMtf;
@@ -163,4 +165,16 @@ void draw_energy_mtf_frame(double dval) {
         plot_text_at(0.0, 0.5, 164, -90);
         gfx_print_msg(mtf ? kMsgModulusCaption : kMsgEnergyCaption);
     }
+}
+
+}  // namespace
+
+void draw_energy_mtf_frame(double dval) {
+    // Drawn over an earlier plot (no new page), the curves go on from the pen the caller set,
+    // taking the colour after it, as a report page's legend shows them: the frame's own pen
+    // would make every curve the same colour.
+    const GraphicsWindow* g = graphics_current_record();
+    const int pen = g != nullptr ? g->pen_colour : 1;
+    draw_frame(dval);
+    if (get_setting_flag(kSetGraphicsAutoclear) == 0) gfx_set_color(pen);
 }

@@ -205,7 +205,9 @@ void label_graph(int caption, double axis_start, bool half, int component, doubl
         gfx_print_msg(kMsgPlotNumberLabel,
                       format_number(round_significant(abscissa_scale, 3), 3, 0));
     } else if (!abscissa_mode) {
-        plot_text_at(1.0, 0.0, half ? 32 : 12);
+        // Above the axis, ending at its right end: beside the end it ran into the next graph
+        // or off the window.
+        plot_text_at(1.0, 0.0, 17);
         gfx_print_msg(caption);
     }
     plot_text_at(0.0, 1.0, 42);
@@ -230,8 +232,11 @@ void draw_fan_plot_frame(int selection, int command, bool half, int meridional_c
     if (get_setting_flag(kSetGraphicsLabels) != 0) {
         draw_title_block(0.75);
         plot_text_at(0.375, 0.95, 4);
-        gfx_print_msg(command == kCmdPlotRayIntercepts ? kMsgRayInterceptsTitle : kMsgOpdFansTitle,
-                      plot_title());
+        const std::string heading = plot_title();
+        const FormatArg title[] = {FormatArg(heading)};
+        print_within(0.75, format_message(command == kCmdPlotRayIntercepts ? kMsgRayInterceptsTitle
+                                                                           : kMsgOpdFansTitle,
+                                          title));
         const RayRecord& ref = reference_ray().ray;
         const int count = selection == 0                                ? 1
                           : selection == 1 && lens.wavelength_count > 2 ? 3
@@ -239,7 +244,9 @@ void draw_fan_plot_frame(int selection, int command, bool half, int meridional_c
         const std::string y = format_number(ref.obj_y, 5, 0);
         const std::string x = format_number(ref.obj_x, 5, 0);
         plot_text_at(0.875, 0.95, 4);
-        gfx_print_msg(kMsgFanLegend, y, x, wavelength_legend_text(count));
+        const std::string legend = wavelength_legend_text(count);
+        const FormatArg field[] = {FormatArg(y), FormatArg(x), FormatArg(legend)};
+        print_within(0.25, format_message(kMsgFanLegend, field));
     }
     const GraphLayout mer = half ? kMeridionalHalf : kMeridional;
     set_plot_world(mer.xmin, mer.xmax, kGraphYMin, kGraphYMax);

@@ -311,15 +311,19 @@ void draw_image_plot_frame(double dz, double y_offset, double x_offset, double s
         const std::string title = plot_title();
         plot_text_at(0.25, 0.95, 4);
         if (title.size() > kLongTitle) gfx_set_text_size(0.7, 0.0, 0.0);
+        const FormatArg heading[] = {FormatArg(title), FormatArg(number)};
+        const std::span<const FormatArg> with_number(heading, 2), title_only(heading, 1);
+        // The title keeps to its half of the title block, whole, however long the lens title.
         if (command == kCmdPlotSpotDiagram) {
-            gfx_print_msg(kMsgSpotDiagramTitle, title);
+            print_within(0.5, format_message(kMsgSpotDiagramTitle, title_only));
         } else if (command == kCmdPlotWavefront) {
-            gfx_print_msg(map ? kMsgWavefrontMapTitle : kMsgWavefrontPerspectiveTitle, title,
-                          number);
+            print_within(0.5,
+                         format_message(map ? kMsgWavefrontMapTitle : kMsgWavefrontPerspectiveTitle,
+                                        with_number));
         } else if (polychromatic) {
-            gfx_print_msg(kMsgImagePlotPolyTitle, title);
+            print_within(0.5, format_message(kMsgImagePlotPolyTitle, title_only));
         } else {
-            gfx_print_msg(kMsgImagePlotTitle, title, number);
+            print_within(0.5, format_message(kMsgImagePlotTitle, with_number));
         }
         const RayRecord& ref = reference_ray().ray;
         double x = 0.0, y = 0.0;

@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "graphics/draw_primitives.h"
+#include "graphics/graphics_text.h"
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"
 #include "numeric/cubic_spline.h"
+#include "runtime/messages.h"
 #include "runtime/settings.h"
 
 namespace {
@@ -363,4 +365,8 @@ int lens_has_pupil_exceptions() {
 void plot_text_at(double x, double y, int anchor, int angle) {
     gfx_move_to(x, y);
     gfx_set_text_anchor(anchor, angle);
+}
+
+void print_within(double width, const std::string& text) {
+    gfx_print_within(width, text);
 }

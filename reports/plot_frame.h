@@ -82,3 +82,8 @@ int lens_has_pupil_exceptions();
 
 // Puts the pen at (x, y) with the text anchor code and angle for the next text.
 void plot_text_at(double x, double y, int anchor, int angle = 0);
+
+// Draws a text at the pen with its anchor, smaller when at the current size it would be wider
+// than `width` (a fraction of the viewport's width), so that a title or legend stays whole in
+// its cell; the size is put back afterwards.
+void print_within(double width, const std::string& text);

@@ -23,6 +23,10 @@
 
 namespace {
 
+// The least drawing area in which a page's captions are legible.
+constexpr int kLegibleWidth = 640;
+constexpr int kLegibleHeight = 480;
+
 constexpr double kTiny = 1e-40;
 constexpr double kPi = std::numbers::pi;
 constexpr double kInfiniteObject = 9.9e7;
@@ -157,6 +161,15 @@ ReportPage::ReportPage(const PageKind& kind) : kind_(kind) {
             status_ = rc;
             return;
         }
+    }
+    // A page holds some forty texts, most of them small: in a window smaller than 640 x 480
+    // pixels they are a few pixels high, so such a window is first made that large, as far as
+    // the screen allows.
+    int width = 0, height = 0;
+    graphwin_get_size(&width, &height);
+    if (width > 0 && height > 0 && (width < kLegibleWidth || height < kLegibleHeight)) {
+        graphwin_open(graphics_current(), std::max(width, kLegibleWidth),
+                      std::max(height, kLegibleHeight), 0, 0);
     }
     LensData& lens = lens_data();
     labels_ = get_setting_flag(kSetGraphicsLabels);

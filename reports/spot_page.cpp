@@ -18,6 +18,11 @@ constexpr double kTiny = 1e-40;
 constexpr int kRowDiagrams = 5;
 constexpr double kCaptionSize = 0.6;
 constexpr double kFieldSize = 0.7;
+// The radial energy captions lie in a viewport half the page's height: at twice the size they
+// are as tall as the page's own captions instead of a few pixels.
+constexpr double kEnergyCaptionSize = 2 * kCaptionSize;
+// Under the row of focus offsets, clear of them and of the rule below.
+constexpr double kFocusShiftSize = 0.9;
 
 struct SpotField {
     double fraction;
@@ -96,21 +101,21 @@ void draw_energy_captions(bool afocal) {
     FrameBox world{0.0, 1.0, 0.0, 1.0, 0};
     gfx_frame(1, 0, &world);
     gfx_set_color(1);
-    page_text(0.52, 0.015, kCaptionSize, 4, "CIRCLE RADIUS");
+    page_text(0.52, 0.015, kEnergyCaptionSize, 4, "CIRCLE RADIUS");
     gfx_move_to(0.05, 0.465);
-    gfx_set_text_size(kCaptionSize, 0.0, 0.0);
+    gfx_set_text_size(kEnergyCaptionSize, 0.0, 0.0);
     gfx_set_text_anchor(4, -90);
     gfx_print_msg(kMsgPlotText, "FRACTIONAL ENERGY");
     page_text(0.85, 0.85, 1.2, 24, "RADIAL ENERGY");
     page_text(0.85, 0.79, 1.2, 24, "DISTRIBUTION");
     gfx_set_color(2);
-    page_text(0.85, 0.67, kCaptionSize, 4, "@5 FULL FIELD");
+    page_text(0.85, 0.67, kEnergyCaptionSize, 4, "@5 FULL FIELD");
     gfx_set_color(3);
-    page_text(0.85, 0.61, kCaptionSize, 4, "@3 0.7 FIELD");
+    page_text(0.85, 0.61, kEnergyCaptionSize, 4, "@3 0.7 FIELD");
     gfx_set_color(4);
-    page_text(0.85, 0.55, kCaptionSize, 4, "@1 ON-AXIS");
+    page_text(0.85, 0.55, kEnergyCaptionSize, 4, "@1 ON-AXIS");
     gfx_set_color(1);
-    page_text(0.85, 0.43, kCaptionSize, 4,
+    page_text(0.85, 0.43, kEnergyCaptionSize, 4,
               "UNITS " + (afocal ? std::string("radians") : unit_word("inches", "", " mm")));
 }
 
@@ -147,7 +152,7 @@ void report_focus_shift_panel(double d, int n, double x0, double x1, double y) {
         const double offset = n > 1 ? -d + i * 2.0 * d / (n - 1) : 0.0;
         page_text(x0 + (i + 0.5) * width, y, kCaptionSize, 4, composed("%.3f", offset));
     }
-    page_text(0.5 * (x0 + x1), y - 0.03, 1.4, 4, "FOCUS SHIFT");
+    page_text(0.5 * (x0 + x1), y - 0.031, kFocusShiftSize, 4, "FOCUS SHIFT");
 }
 
 int cmd_report_spot_page() {

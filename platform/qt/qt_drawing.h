@@ -46,6 +46,10 @@ private:
     void paint(const std::function<void(class QPainter&)>& fn);
 
     QImage& target_image();
+    // Draws the segments of a polyline with the one-pixel solid pen straight into the image's
+    // pixels, each segment without its end point; false when the pen or image needs the
+    // painter.
+    bool solid_segments(std::span<const Point> points);
 
     DrawingSurface* surface_ = nullptr;
     QImage* own_image_ = nullptr;

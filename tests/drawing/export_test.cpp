@@ -493,7 +493,7 @@ protected:
     }
     std::vector<std::string> frame(const std::string& max_coordinate) {
         return {
-            padded("TAVO Optical Design Program IGES Output, Version 5.31") + "S0000001",
+            padded("TAVO Optical Design Program IGES Output, Version 5.40") + "S0000001",
             padded("Lens ID: ") + "S0000002",
             padded("Singlet") + "S0000003",
             padded("Designer:  Lens Lab") + "S0000004",

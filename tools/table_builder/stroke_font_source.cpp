@@ -3,7 +3,9 @@
 // lower-case Greek font. Coordinates are scaled to character units: set 1 onto its 8 x 16 grid.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
+#include <iterator>
 
 #include "tools/table_builder/builders.h"
 
@@ -16,6 +18,15 @@ constexpr double kCellCentreX = 3.5;
 constexpr int kFirstMarkerCode = 1;
 constexpr int kLastMarkerCode = 31;
 constexpr int kSet2Glyphs = 26;
+// Code 20 is the plus-minus sign of the "@t" markup that tolerances are written with; the
+// marker font has none (its twentieth symbol is a diamond), so it is drawn here: a plus over a
+// bar on the baseline, as (x, height below the cell top) pairs, pen up at each stroke's start.
+constexpr int kPlusMinusCode = 20;
+constexpr std::uint8_t kPlusMinus[] = {
+    0x3B, kGlyphPenDown | 0x35,  // the upright of the plus, heights 2 to 8
+    0x08, kGlyphPenDown | 0x68,  // its bar at height 5
+    0x0D, kGlyphPenDown | 0x6D,  // the bar on the baseline
+    0x00};
 
 struct HersheyGlyph {
     int left = 0, right = 0;
@@ -138,6 +149,8 @@ bool build_font(const std::string& folder, Bytes& out, std::string& error) {
         Bytes glyph{0};
         if (code >= 32 && code <= 126) {
             glyph = set1_glyph(roman[static_cast<std::size_t>(code - 32)]);
+        } else if (code == kPlusMinusCode) {
+            glyph.assign(std::begin(kPlusMinus), std::end(kPlusMinus));
         } else if (code <= kLastMarkerCode && marker >= 0 &&
                    marker < static_cast<int>(marker_glyphs.size())) {
             glyph = set1_glyph(marker_glyphs[static_cast<std::size_t>(marker)]);

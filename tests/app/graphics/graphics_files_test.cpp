@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -138,6 +140,71 @@ TEST_F(GraphicsFiles, ALongPolylineContinuesOnNewLinesWithItsMnemonic) {
     // (0.05, 0.5) -> surface (1024, 6400) -> plotter (500, 3125).
     EXPECT_NE(text.find("PU500,3125"), std::string::npos) << text;
     EXPECT_EQ(pairs, 13) << text;
+}
+
+// The labels of an HPGL file in their order, without "LB" and the closing byte 3.
+std::vector<std::string> hpgl_labels(const std::string& text) {
+    std::vector<std::string> out;
+    for (std::size_t at = text.find("LB"); at != std::string::npos; at = text.find("LB", at)) {
+        const std::size_t end = text.find('\x03', at);
+        if (end == std::string::npos) break;
+        out.push_back(text.substr(at + 2, end - at - 2));
+        at = end;
+    }
+    return out;
+}
+
+TEST_F(GraphicsFiles, MarkupSplitsALineIntoLabelsWithStrokesBetween) {
+    // Each markup pair and box mark ends a label and is drawn as strokes; the plain runs around
+    // them are the plotter's own letters.
+    const struct {
+        const char* line;
+        std::vector<std::string> labels;
+    } cases[] = {
+        {"gfx_print \"A@uB@u C\"", {"A", "B", " C"}},
+        {"gfx_print \"@uAB\"", {"AB"}},
+        {"gfx_print \"x\x0bMM\x0by\"", {"x", "MM", "y"}},
+        {"gfx_print \"PLAIN TEXT\"", {"PLAIN TEXT"}},
+    };
+    for (const auto& c : cases) {
+        const std::string shown = run("move_to .2 .5\n" + std::string(c.line) + "\nhpgl_file \"" +
+                                      file("t.hgl") + "\"\n");
+        const std::string text = tavo_test::read_file(file("t.hgl"));
+        EXPECT_EQ(hpgl_labels(text), c.labels) << c.line << "\n" << text << shown;
+        // Strokes stand for the markup: pen-down moves besides the labels' pen-up moves.
+        const bool markup = std::string(c.line).find_first_of("@\x0b") != std::string::npos;
+        EXPECT_EQ(text.find("PD") != std::string::npos, markup) << c.line << "\n" << text;
+    }
+}
+
+TEST_F(GraphicsFiles, TheToleranceMarkupDrawsAPlusMinusSign) {
+    // "@t" is the plus-minus sign of the drawings' tolerances: a plus over a bar of its width,
+    // as three straight strokes (pen-up to a point, pen-down to the other).
+    run("move_to .5 .5\ngfx_print \"@t\"\nhpgl_file \"" + file("t.hgl") + "\"\n");
+    const auto commands = hpgl_commands(tavo_test::read_file(file("t.hgl")));
+    struct Stroke {
+        int x0, y0, x1, y1;
+    };
+    std::vector<Stroke> strokes;
+    for (std::size_t i = 0; i + 1 < commands.size(); ++i) {
+        Stroke s{};
+        if (std::sscanf(commands[i].c_str(), "PU%d,%d", &s.x0, &s.y0) == 2 &&
+            std::sscanf(commands[i + 1].c_str(), "PD%d,%d", &s.x1, &s.y1) == 2) {
+            strokes.push_back(s);
+        }
+    }
+    ASSERT_EQ(strokes.size(), 3u) << tavo_test::read_file(file("t.hgl"));
+    const Stroke& upright = strokes[0];
+    const Stroke& across = strokes[1];
+    const Stroke& bar = strokes[2];
+    EXPECT_EQ(upright.x0, upright.x1);
+    EXPECT_EQ(across.y0, across.y1);
+    EXPECT_EQ(bar.y0, bar.y1);
+    // The plus's bar crosses the upright at its middle; the lower bar lies below both, as wide.
+    EXPECT_LT(std::min(across.x0, across.x1), upright.x0);
+    EXPECT_GT(std::max(across.x0, across.x1), upright.x0);
+    EXPECT_EQ(std::abs(across.x1 - across.x0), std::abs(bar.x1 - bar.x0));
+    EXPECT_LT(bar.y0, std::min({upright.y0, upright.y1, across.y0}));
 }
 
 TEST_F(GraphicsFiles, BitmapsHoldTheWindowsPixels) {

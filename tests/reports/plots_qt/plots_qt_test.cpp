@@ -440,4 +440,120 @@ TEST_F(PlotsQt, EachPagePrintsOnOnePdfPageInkingTheWindowsCells) {
     }
 }
 
+// The bounding box of the ink in a rectangle of an image: left, top, width, height (0 wide
+// when there is none).
+QRect ink_box(const QImage& image, QRgb background, QRect within) {
+    int x0 = within.right() + 1, y0 = within.bottom() + 1, x1 = within.left() - 1,
+        y1 = within.top() - 1;
+    for (int y = std::max(within.top(), 0); y <= std::min(within.bottom(), image.height() - 1);
+         ++y) {
+        for (int x = std::max(within.left(), 0); x <= std::min(within.right(), image.width() - 1);
+             ++x) {
+            if (image.pixel(x, y) == background) continue;
+            x0 = std::min(x0, x);
+            x1 = std::max(x1, x);
+            y0 = std::min(y0, y);
+            y1 = std::max(y1, y);
+        }
+    }
+    return x1 < x0 ? QRect() : QRect(QPoint(x0, y0), QPoint(x1, y1));
+}
+
+TEST_F(PlotsQt, GraphwinOpenSizesTheDrawingArea) {
+    // Each size asked for is the drawing area's on the screen (below the window's tool strip),
+    // and the picture then fills it. The first line also puts the window at the top of the
+    // screen, so that the large size fits below it (the test screen is not 900 wide).
+    const platform::Size screen = qt->screen_size();
+    const int large_w = std::min(900, screen.width - 40);
+    const struct {
+        std::string line;
+        int w, h;
+    } cases[] = {{"graphwin_open 2 300 200 1 1", 300, 200},
+                 {"graphwin_open 2 " + std::to_string(large_w) + " 600", large_w, 600},
+                 {"graphwin_open 2 300 200", 300, 200},
+                 {"graphwin_open 2 0 250", 300, 250}};
+    for (const auto& [line, w, h] : cases) {
+        lines({line, "new_page", "move_to 0 0", "draw_to 1 1"});
+        const QWidget* area = tavo_test::find_widget<QWidget>("tavo_surface_8");
+        ASSERT_NE(area, nullptr);
+        EXPECT_EQ(area->width(), w) << line;
+        EXPECT_EQ(area->height(), h) << line;
+        int gw = 0, gh = 0;
+        graphwin_get_size(&gw, &gh);
+        EXPECT_EQ(gw, w);
+        EXPECT_EQ(gh, h);
+        QImage image;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (QWidget* s = top->findChild<QWidget*>("tavo_surface_8")) {
+                image = s->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            }
+        }
+        const platform::Colour b = graphics_colour(0);
+        const QRgb background = qRgb(b.red, b.green, b.blue);
+        // The diagonal reaches the far corner of the area.
+        bool corner = false;
+        for (int dx = 0; dx < 3; ++dx) {
+            for (int dy = 0; dy < 3; ++dy) corner |= image.pixel(w - 1 - dx, dy) != background;
+        }
+        EXPECT_TRUE(corner) << w << " x " << h;
+    }
+}
+
+TEST_F(PlotsQt, APrintedMarkerKeepsItsShape) {
+    for (const char* tool : {"pdftoppm"}) {
+        if (std::system((std::string("command -v ") + tool + " > /dev/null 2>&1").c_str()) != 0) {
+            GTEST_SKIP() << "poppler-utils missing";
+        }
+    }
+    const std::filesystem::path pdf = run.tree.data() / "print.pdf";
+    const std::filesystem::path png = run.tree.base() / "printed.png";
+    const platform::Colour b = graphics_colour(0);
+    const QRgb background = qRgb(b.red, b.green, b.blue);
+    // A triangle alone in the left half of the window, letters alone in the right half.
+    lines({"new_page", "move_to 0.25 0.5", "marker 3 3", "move_to 0.6 0.5", "gfx_print \"ABC\""});
+    const QImage shown = grab();
+    ASSERT_FALSE(shown.isNull());
+    const QRect on_screen =
+        ink_box(shown, background, QRect(0, 0, shown.width() / 2, shown.height()));
+    ASSERT_GT(on_screen.width(), 4);
+    ASSERT_EQ(run_command_string("plot 0", 0), 0) << error_text_buffer();
+    ASSERT_TRUE(std::filesystem::exists(pdf));
+    ASSERT_EQ(std::system(("pdftoppm -r 150 -aa no -aaVector no -singlefile -png '" + pdf.string() +
+                           "' '" + (run.tree.base() / "printed").string() + "'")
+                              .c_str()),
+              0);
+    const QImage printed(QString::fromStdString(png.string()));
+    ASSERT_FALSE(printed.isNull());
+    // The printable area is filled with the background and the paper's margins are left bare:
+    // the left half of the filled area holds the triangle.
+    int x0 = printed.width(), x1 = -1, y0 = printed.height(), y1 = -1;
+    for (int x = 0; x < printed.width(); ++x) {
+        if (printed.pixel(x, printed.height() / 2) == background) {
+            x0 = std::min(x0, x);
+            x1 = std::max(x1, x);
+        }
+    }
+    for (int y = 0; y < printed.height(); ++y) {
+        if (printed.pixel(printed.width() / 2, y) == background) {
+            y0 = std::min(y0, y);
+            y1 = std::max(y1, y);
+        }
+    }
+    ASSERT_GT(x1, x0 + 40);
+    ASSERT_GT(y1, y0 + 40);
+    const QRect on_paper =
+        ink_box(printed, background, QRect(QPoint(x0 + 2, y0 + 2), QPoint((x0 + x1) / 2, y1 - 2)));
+    ASSERT_GT(on_paper.width(), 4);
+    const double screen_ratio = static_cast<double>(on_screen.height()) / on_screen.width();
+    const double paper_ratio = static_cast<double>(on_paper.height()) / on_paper.width();
+    EXPECT_NEAR(paper_ratio, screen_ratio, 0.15 * screen_ratio)
+        << "screen " << on_screen.width() << " x " << on_screen.height() << ", paper "
+        << on_paper.width() << " x " << on_paper.height();
+    // Its apex lies above the middle of its base, as on the screen.
+    const QRect apex = ink_box(printed, background,
+                               QRect(on_paper.left(), on_paper.top(), on_paper.width(),
+                                     std::max(on_paper.height() / 5, 1)));
+    EXPECT_NEAR(apex.center().x(), on_paper.center().x(), 0.1 * on_paper.width() + 1);
+}
+
 }  // namespace
