@@ -494,6 +494,9 @@ public:
 
     virtual MessageAnswer message_box(const MessageBoxRequest& request) = 0;
     virtual void beep() = 0;
+    // True where the answers to questions come from a script (the console's input), not from
+    // a user at the screen: see AnswerRefusals.
+    virtual bool answers_from_script() const { return false; }
 
     // Periodic timer timer_id of the window (0 for the frame); it fires to the window's
     // handler until killed. Setting it again restarts it with the new interval.
@@ -882,6 +885,24 @@ UiKind choose_ui_kind_from_environment(bool have_qt);
 // called before one is set.
 void set_current_ui(UiBackend* backend);
 UiBackend* current_ui();
+
+// The one rule of every question the program asks (message boxes, parameter prompts, the
+// answers of dialogs): a line that is not an answer is refused with a message and the question
+// asked again. A user at the screen is asked until they answer or cancel; a script is asked
+// once more only, and its second refusal takes the harmless answer (Cancel, No, or no value,
+// which cancels the command), so that the lines after it still run.
+class AnswerRefusals {
+public:
+    explicit AnswerRefusals(const UiBackend* ui = current_ui())
+        : from_script_(ui == nullptr || ui->answers_from_script()) {}
+    // Counts one refusal: true when the question is asked again, false when it takes the
+    // harmless answer.
+    bool ask_again() { return !from_script_ || ++refused_ < 2; }
+
+private:
+    bool from_script_;
+    int refused_ = 0;
+};
 UiBackend& ui();
 
 // Clipboard formats of the program's own data: a name gets a number of its own for the whole run
