@@ -155,7 +155,10 @@ public:
     // "scroll 0,0 100,50 0,-17"
     void scroll_pixels(Rect band, int dx, int dy) override;
 
-    // The calls so far as lines, oldest first.
+    // The calls so far as lines, oldest first: those since the surface was last filled whole
+    // (without a clip), which covered everything drawn before, and of those the last
+    // kKeptCalls at most (at times a few more).
+    static constexpr std::size_t kKeptCalls = 1 << 16;
     const std::vector<std::string>& records() const;
     void clear_records();
     Point current_point() const { return current_; }
@@ -189,11 +192,13 @@ private:
     };
     void add(Op op, std::initializer_list<std::int32_t> values, LineStyle style = LineStyle::solid);
     void add_points(Op op, std::span<const Point> points);
+    void keep_recent_calls();
     std::string call_text(const Call& call) const;
 
     Size size_;
     TextMetrics metrics_;
     Point current_;
+    bool clipped_ = false;
     std::vector<Call> calls_;
     std::vector<Point> points_;
     std::string texts_;

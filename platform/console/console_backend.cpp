@@ -15,6 +15,9 @@
 #include <limits>
 #include <ostream>
 
+#include "platform/files.h"
+#include "platform/paths.h"
+
 namespace platform {
 
 namespace {
@@ -32,6 +35,15 @@ const std::string kNoTitle;
 // is still longer than any command line and is refused whole; the rest of it is dropped rather
 // than read as further lines.
 constexpr std::size_t kMaxLineRead = 4096;
+
+// A record kept for tests and for the window is cut back to its recent part: in chunks, so that
+// a long session neither keeps every entry nor moves the record at every new one.
+template <class T>
+void keep_recent(std::vector<T>& record, std::size_t limit) {
+    if (record.size() > limit + limit / 4) {
+        record.erase(record.begin(), record.end() - static_cast<std::ptrdiff_t>(limit));
+    }
+}
 
 }  // namespace
 
@@ -162,6 +174,7 @@ int ConsoleBackend::add_text_line(int window, std::string_view line) {
     }
     if (!is_text_window(window) || !window_exists(window)) return kUiBadWindow;
     windows_[window].lines.emplace_back(line);
+    keep_recent(windows_[window].lines, kKeptTextLines);
     *out_ << line << '\n';
     out_->flush();
     return 0;
@@ -297,6 +310,7 @@ MessageAnswer typed_answer(std::string_view line, const std::vector<MessageAnswe
 
 MessageAnswer ConsoleBackend::message_box(const MessageBoxRequest& request) {
     boxes_shown_.push_back(request);
+    keep_recent(boxes_shown_, kKeptRecords);
     const std::vector<MessageAnswer> buttons = message_answers(request.buttons);
     std::string question = request.title.empty() ? std::string() : request.title + ": ";
     question += request.text + " [";
@@ -536,9 +550,21 @@ bool ConsoleBackend::next_input_line(std::string& answer) {
 
 DialogResult ConsoleBackend::file_dialog(FileDialogRequest& request) {
     file_dialogs_.push_back(request);
+    keep_recent(file_dialogs_, kKeptRecords);
     std::string answer;
     if (!dialog_answer(request.title + ": file name?", answer) || answer.empty()) {
         return DialogResult::cancelled;
+    }
+    // As the graphical Save dialog does: a file that is there is replaced only when the user
+    // says so.
+    if (request.save && path_exists(to_native_path(answer)) && !is_folder(to_native_path(answer))) {
+        MessageBoxRequest replace;
+        replace.title = request.title;
+        replace.text = answer + " already exists. Replace it?";
+        replace.buttons = MessageButtons::yes_no;
+        replace.icon = MessageIcon::warning;
+        replace.default_answer = MessageAnswer::no;
+        if (message_box(replace) != MessageAnswer::yes) return DialogResult::cancelled;
     }
     request.path = answer;
     if (!file_filters_.empty()) {
@@ -550,6 +576,7 @@ DialogResult ConsoleBackend::file_dialog(FileDialogRequest& request) {
 
 DialogResult ConsoleBackend::text_fields_dialog(TextFieldsDialog& dialog) {
     text_dialogs_.push_back(dialog);
+    keep_recent(text_dialogs_, kKeptRecords);
     std::vector<std::string> answers;
     for (std::size_t k = 0; k < dialog.labels.size(); ++k) {
         std::string answer;
@@ -957,6 +984,7 @@ int ConsoleBackend::track_popup_menu(int menu, int, Point, bool) {
     std::vector<std::string> lines;
     describe_menu(menu, 0, lines);
     popups_shown_.push_back(std::move(lines));
+    keep_recent(popups_shown_, kKeptRecords);
     if (popup_choices_.empty()) return 0;
     const int id = popup_choices_.front();
     popup_choices_.pop_front();

@@ -153,6 +153,12 @@ public:
     bool wait_for_pointer_event() override { return dispatch_posted() || fire_due_timer(); }
 
     // --- for tests -------------------------------------------------------------------------
+    // What the console keeps of a session is what is shown now or shortly before: a text
+    // window's lines up to the text areas' scroll-back (kKeptTextLines, the most recent), a
+    // drawing surface's calls since it was last wiped whole, and the last kKeptRecords message
+    // boxes, dialogs and popup menus (at times a few more, never fewer).
+    static constexpr std::size_t kKeptTextLines = 2000;
+    static constexpr std::size_t kKeptRecords = 256;
     // The next message box takes this answer instead of reading one (when it is one of the
     // box's buttons; otherwise the answer is used up and the box reads its answer as usual).
     void queue_message_box_answer(MessageAnswer answer) { scripted_answers_.push_back(answer); }
