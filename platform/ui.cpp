@@ -81,6 +81,31 @@ void RecordingDeviceContext::add(Op op, std::initializer_list<std::int32_t> valu
     std::size_t i = 0;
     for (std::int32_t v : values) call.v[i++] = v;
     calls_.push_back(call);
+    keep_recent_calls();
+}
+
+// Cut back in chunks, so that a surface drawn without end (a text window that only scrolls)
+// keeps its recent calls without moving them at every new one.
+void RecordingDeviceContext::keep_recent_calls() {
+    if (calls_.size() <= kKeptCalls + kKeptCalls / 4) return;
+    std::vector<Call> kept(calls_.end() - static_cast<std::ptrdiff_t>(kKeptCalls), calls_.end());
+    std::vector<Point> points;
+    std::string texts;
+    for (Call& call : kept) {
+        if (call.op == Op::polyline || call.op == Op::polygon) {
+            const auto first = points_.begin() + call.first;
+            call.first = static_cast<std::uint32_t>(points.size());
+            points.insert(points.end(), first, first + call.count);
+        } else if (call.op == Op::text) {
+            const std::size_t first = call.first;
+            call.first = static_cast<std::uint32_t>(texts.size());
+            texts.append(texts_, first, call.count);
+        }
+    }
+    calls_ = std::move(kept);
+    points_ = std::move(points);
+    texts_ = std::move(texts);
+    lines_.clear();
 }
 
 void RecordingDeviceContext::add_points(Op op, std::span<const Point> points) {
@@ -91,6 +116,7 @@ void RecordingDeviceContext::add_points(Op op, std::span<const Point> points) {
               static_cast<std::uint32_t>(points.size())};
     points_.insert(points_.end(), points.begin(), points.end());
     calls_.push_back(call);
+    keep_recent_calls();
 }
 
 std::string RecordingDeviceContext::call_text(const Call& call) const {
@@ -235,6 +261,12 @@ void RecordingDeviceContext::set_pixel(Point p, Colour colour) {
 }
 
 void RecordingDeviceContext::fill_rect(Rect r, Colour colour) {
+    // A fill of the whole unclipped surface wipes what was drawn: only what is on the surface
+    // now is kept, so that a window drawn page after page does not keep every page.
+    if (!clipped_ && r.left <= 0 && r.top <= 0 && r.right >= size_.width &&
+        r.bottom >= size_.height) {
+        clear_records();
+    }
     add(Op::fill, {r.left, r.top, r.right, r.bottom, packed(colour)});
 }
 
@@ -246,6 +278,7 @@ void RecordingDeviceContext::text_out(Point p, std::string_view text) {
               static_cast<std::uint32_t>(text.size())};
     texts_.append(text);
     calls_.push_back(call);
+    keep_recent_calls();
 }
 
 int RecordingDeviceContext::text_width(std::string_view text) const {
@@ -253,10 +286,12 @@ int RecordingDeviceContext::text_width(std::string_view text) const {
 }
 
 void RecordingDeviceContext::set_clip_rect(Rect r) {
+    clipped_ = true;
     add(Op::clip, {r.left, r.top, r.right, r.bottom});
 }
 
 void RecordingDeviceContext::clear_clip() {
+    clipped_ = false;
     add(Op::clip_none, {});
 }
 

@@ -155,7 +155,10 @@ public:
     // "scroll 0,0 100,50 0,-17"
     void scroll_pixels(Rect band, int dx, int dy) override;
 
-    // The calls so far as lines, oldest first.
+    // The calls so far as lines, oldest first: those since the surface was last filled whole
+    // (without a clip), which covered everything drawn before, and of those the last
+    // kKeptCalls at most (at times a few more).
+    static constexpr std::size_t kKeptCalls = 1 << 16;
     const std::vector<std::string>& records() const;
     void clear_records();
     Point current_point() const { return current_; }
@@ -189,11 +192,13 @@ private:
     };
     void add(Op op, std::initializer_list<std::int32_t> values, LineStyle style = LineStyle::solid);
     void add_points(Op op, std::span<const Point> points);
+    void keep_recent_calls();
     std::string call_text(const Call& call) const;
 
     Size size_;
     TextMetrics metrics_;
     Point current_;
+    bool clipped_ = false;
     std::vector<Call> calls_;
     std::vector<Point> points_;
     std::string texts_;
@@ -494,6 +499,9 @@ public:
 
     virtual MessageAnswer message_box(const MessageBoxRequest& request) = 0;
     virtual void beep() = 0;
+    // True where the answers to questions come from a script (the console's input), not from
+    // a user at the screen: see AnswerRefusals.
+    virtual bool answers_from_script() const { return false; }
 
     // Periodic timer timer_id of the window (0 for the frame); it fires to the window's
     // handler until killed. Setting it again restarts it with the new interval.
@@ -882,6 +890,24 @@ UiKind choose_ui_kind_from_environment(bool have_qt);
 // called before one is set.
 void set_current_ui(UiBackend* backend);
 UiBackend* current_ui();
+
+// The one rule of every question the program asks (message boxes, parameter prompts, the
+// answers of dialogs): a line that is not an answer is refused with a message and the question
+// asked again. A user at the screen is asked until they answer or cancel; a script is asked
+// once more only, and its second refusal takes the harmless answer (Cancel, No, or no value,
+// which cancels the command), so that the lines after it still run.
+class AnswerRefusals {
+public:
+    explicit AnswerRefusals(const UiBackend* ui = current_ui())
+        : from_script_(ui == nullptr || ui->answers_from_script()) {}
+    // Counts one refusal: true when the question is asked again, false when it takes the
+    // harmless answer.
+    bool ask_again() { return !from_script_ || ++refused_ < 2; }
+
+private:
+    bool from_script_;
+    int refused_ = 0;
+};
 UiBackend& ui();
 
 // Clipboard formats of the program's own data: a name gets a number of its own for the whole run

@@ -748,6 +748,7 @@ int prompt_loop(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCel
         g_params.hooks.ask_line != nullptr ? g_params.hooks.ask_line : backend_ask_line;
     const bool quoted = (d.flags & kParamQuoteAnswer) != 0;
     int result = 0;
+    platform::AnswerRefusals refusals;
     for (;;) {
         char answer[kArgTextSize];
         result = ask(prompt.c_str(), answer, sizeof answer, r == kPromptShowDefault ? shown : "",
@@ -767,6 +768,12 @@ int prompt_loop(const ParamDescriptor& d, char* buffer, std::size_t size, ArgCel
         }
         if (result == kStopped || result == kMsgOutOfMemory || running_flag() == 0) break;
         show_error(result);
+        if (!refusals.ask_again()) {
+            // No value: the command is cancelled as by Escape, and the next line runs.
+            msg_box(kMsgPromptNotAnswered, prompt.c_str());
+            result = kStopped;
+            break;
+        }
     }
     g_params.prompting_word = kPromptingNone;
     if (g_params.hooks.close_prompt != nullptr) g_params.hooks.close_prompt();

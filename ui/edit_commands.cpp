@@ -104,6 +104,7 @@ int find_or_replace(platform::UiBackend& ui, bool replace) {
 // Dialog 700: a text that is not a number beeps and asks again; 0 (or a cancel) does nothing.
 int go_to_line(platform::UiBackend& ui) {
     long line = 0;
+    platform::AnswerRefusals refusals(&ui);
     for (;;) {
         platform::UiBackend::TextFieldsDialog dialog;
         dialog.id = kDialogEditGoto;
@@ -122,6 +123,7 @@ int go_to_line(platform::UiBackend& ui) {
             break;
         }
         ui.beep();
+        if (!refusals.ask_again()) return 0;
     }
     if (line == 0) return 0;
     const std::string text = ui.edit_text(kEdit);

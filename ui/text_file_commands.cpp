@@ -41,6 +41,9 @@ struct TextFileCommandsState {
     CommandHandler lens_edit_or_revert = nullptr;
     // The type of the last text file chosen, offered first by the text dialogs.
     int last_text_type = kTypeSourceFile;
+    // The file whose text the edit window holds (read from it or saved to it); empty when the
+    // text came from nowhere. Only that text is saved to the edit file without a question.
+    std::string text_of;
 };
 
 TextFileCommandsState g_text_files;
@@ -102,9 +105,12 @@ int open_text_dialog() {
 }
 
 int save_edit_text_as() {
-    if (!platform::current_ui() || !platform::current_ui()->has_edit_pane(platform::kWindowEdit)) {
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr || !ui->has_edit_pane(platform::kWindowEdit)) {
         return set_error_msg(kMsgNoEditText);
     }
+    // Nothing to save: no name is asked for.
+    if (ui->edit_text(platform::kWindowEdit).empty()) return set_error_msg(kMsgEditTextEmpty);
     platform::FileDialogRequest request = text_dialog(true, kMsgSaveTextTitle);
     request.path = setting_text(kSetEditFile);
     std::string path;
@@ -115,9 +121,12 @@ int save_edit_text_as() {
     return saved;
 }
 
+// A text shown from another file (view_file), or typed into a window that read no file, is not
+// the edit file's: the Save dialog asks where it goes, as when there is no edit file.
 int save_to_edit_file() {
     const std::string file = setting_text(kSetEditFile);
-    return file.empty() ? save_edit_text_as() : save_edit_text(file);
+    return file.empty() || file != g_text_files.text_of ? save_edit_text_as()
+                                                        : save_edit_text(file);
 }
 
 // The edit window closes by its own command when the program has it; otherwise it is hidden,
@@ -209,6 +218,7 @@ int show_text_file(const std::string& path, bool remember) {
     }
     ui->set_edit_text(platform::kWindowEdit, text);
     ui->set_window_title(platform::kWindowEdit, platform::file_name_part(path));
+    g_text_files.text_of = path;
     if (remember) {
         set_setting_text(kSetEditFile, path.c_str(), 0);
         msg_box(kMsgTextFileOpened, path.c_str());
@@ -222,10 +232,15 @@ int save_edit_text(const std::string& path) {
         return set_error_msg(kMsgNoEditText);
     }
     const std::string text = ui->edit_text(platform::kWindowEdit);
+    // An empty window would leave the file empty: a file is emptied by deleting it, not by
+    // saving nothing over it.
+    if (text.empty()) return set_error_msg(kMsgEditTextEmpty);
     if (const int rc = write_whole_file(path, text, kMsgTextWriteFailed, kMsgNewTextWriteFailed);
         rc != 0)
         return rc;
     set_setting_text(kSetEditFile, path.c_str(), 0);
+    g_text_files.text_of = path;
+    ui->set_edit_modified(platform::kWindowEdit, false);
     ui->set_window_title(platform::kWindowEdit, platform::file_name_part(path));
     msg_box(kMsgTextFileSaved, path.c_str());
     if (get_setting_flag(kSetKplAutoCompile) != 0) compile_on_save(path);
@@ -309,6 +324,7 @@ namespace {
 // The window maker and the lens-file handlers are installed once at start and stay.
 void reset_text_file_commands() {
     g_text_files.last_text_type = kTypeSourceFile;
+    g_text_files.text_of.clear();
 }
 const platform::StateReset text_file_commands_state_reset{
     "ui/text_file_commands", reset_text_file_commands, platform::ResetLayer::ui};

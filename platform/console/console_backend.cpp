@@ -9,10 +9,14 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <istream>
 #include <limits>
 #include <ostream>
+
+#include "platform/files.h"
+#include "platform/paths.h"
 
 namespace platform {
 
@@ -31,6 +35,15 @@ const std::string kNoTitle;
 // is still longer than any command line and is refused whole; the rest of it is dropped rather
 // than read as further lines.
 constexpr std::size_t kMaxLineRead = 4096;
+
+// A record kept for tests and for the window is cut back to its recent part: in chunks, so that
+// a long session neither keeps every entry nor moves the record at every new one.
+template <class T>
+void keep_recent(std::vector<T>& record, std::size_t limit) {
+    if (record.size() > limit + limit / 4) {
+        record.erase(record.begin(), record.end() - static_cast<std::ptrdiff_t>(limit));
+    }
+}
 
 }  // namespace
 
@@ -161,6 +174,7 @@ int ConsoleBackend::add_text_line(int window, std::string_view line) {
     }
     if (!is_text_window(window) || !window_exists(window)) return kUiBadWindow;
     windows_[window].lines.emplace_back(line);
+    keep_recent(windows_[window].lines, kKeptTextLines);
     *out_ << line << '\n';
     out_->flush();
     return 0;
@@ -296,6 +310,7 @@ MessageAnswer typed_answer(std::string_view line, const std::vector<MessageAnswe
 
 MessageAnswer ConsoleBackend::message_box(const MessageBoxRequest& request) {
     boxes_shown_.push_back(request);
+    keep_recent(boxes_shown_, kKeptRecords);
     const std::vector<MessageAnswer> buttons = message_answers(request.buttons);
     std::string question = request.title.empty() ? std::string() : request.title + ": ";
     question += request.text + " [";
@@ -319,17 +334,18 @@ MessageAnswer ConsoleBackend::message_box(const MessageBoxRequest& request) {
     // answer is read. A line that names no button is shown and asked once more; after that, or
     // at the end of the input, the box takes the answer that does no harm.
     bool asking = false;  // the question is out and its line not finished
-    for (int asked = 0; answer == MessageAnswer::none && asked < 2; ++asked) {
+    AnswerRefusals refusals(this);
+    while (answer == MessageAnswer::none) {
         *err_ << question;
         err_->flush();
         asking = true;
         std::string line;
         if (!next_input_line(line)) break;
         answer = typed_answer(line, buttons);
-        if (answer == MessageAnswer::none) {
-            *err_ << line << '\n';
-            asking = false;
-        }
+        if (answer != MessageAnswer::none) break;
+        *err_ << line << '\n';
+        asking = false;
+        if (!refusals.ask_again()) break;
     }
     if (answer == MessageAnswer::none) answer = harmless_answer(buttons);
     if (!asking) *err_ << question;
@@ -473,7 +489,11 @@ std::unique_ptr<PrintJob> ConsoleBackend::start_print_offering_selection(
     if (selection_only != nullptr) *selection_only = false;
     if (printer_ && request.ask) {
         std::string answer;
-        if (!dialog_answer(request.document + ": print all or the selection?", answer) ||
+        const auto all_or_selection = [](const std::string& line) {
+            return line.empty() || std::strchr("aAsS", line[0]) != nullptr;
+        };
+        if (!checked_dialog_answer(request.document + ": print all or the selection?", answer,
+                                   all_or_selection) ||
             answer.empty()) {
             if (result != nullptr) *result = DialogResult::cancelled;
             return nullptr;
@@ -508,6 +528,18 @@ bool ConsoleBackend::dialog_answer(const std::string& question, std::string& ans
     return next_input_line(answer);
 }
 
+template <class Check>
+bool ConsoleBackend::checked_dialog_answer(const std::string& question, std::string& answer,
+                                           Check check) {
+    AnswerRefusals refusals(this);
+    for (;;) {
+        if (!dialog_answer(question, answer)) return false;
+        if (check(answer)) return true;
+        *err_ << "Not an answer: " << answer << '\n';
+        if (!refusals.ask_again()) return false;
+    }
+}
+
 bool ConsoleBackend::next_input_line(std::string& answer) {
     while (entered_lines_.empty() && !input_ended_) read_input_line(-1);
     if (entered_lines_.empty()) return false;
@@ -518,9 +550,21 @@ bool ConsoleBackend::next_input_line(std::string& answer) {
 
 DialogResult ConsoleBackend::file_dialog(FileDialogRequest& request) {
     file_dialogs_.push_back(request);
+    keep_recent(file_dialogs_, kKeptRecords);
     std::string answer;
     if (!dialog_answer(request.title + ": file name?", answer) || answer.empty()) {
         return DialogResult::cancelled;
+    }
+    // As the graphical Save dialog does: a file that is there is replaced only when the user
+    // says so.
+    if (request.save && path_exists(to_native_path(answer)) && !is_folder(to_native_path(answer))) {
+        MessageBoxRequest replace;
+        replace.title = request.title;
+        replace.text = answer + " already exists. Replace it?";
+        replace.buttons = MessageButtons::yes_no;
+        replace.icon = MessageIcon::warning;
+        replace.default_answer = MessageAnswer::no;
+        if (message_box(replace) != MessageAnswer::yes) return DialogResult::cancelled;
     }
     request.path = answer;
     if (!file_filters_.empty()) {
@@ -532,6 +576,7 @@ DialogResult ConsoleBackend::file_dialog(FileDialogRequest& request) {
 
 DialogResult ConsoleBackend::text_fields_dialog(TextFieldsDialog& dialog) {
     text_dialogs_.push_back(dialog);
+    keep_recent(text_dialogs_, kKeptRecords);
     std::vector<std::string> answers;
     for (std::size_t k = 0; k < dialog.labels.size(); ++k) {
         std::string answer;
@@ -546,8 +591,6 @@ DialogResult ConsoleBackend::text_fields_dialog(TextFieldsDialog& dialog) {
     }
     int button = 0;
     if (!dialog.buttons.empty()) {
-        std::string answer;
-        if (!dialog_answer(dialog.title + " button?", answer)) return DialogResult::cancelled;
         const auto plain = [](std::string_view label) {
             std::string out;
             for (const char c : label) {
@@ -555,26 +598,33 @@ DialogResult ConsoleBackend::text_fields_dialog(TextFieldsDialog& dialog) {
             }
             return out;
         };
-        const std::string chosen = plain(answer);
-        if (chosen == "cancel") return DialogResult::cancelled;
-        if (!chosen.empty() && chosen != "ok") {
-            button = -1;
+        // -1 for a line that names no button.
+        const auto pressed = [&](const std::string& answer) {
+            const std::string chosen = plain(answer);
+            if (chosen.empty() || chosen == "ok" || chosen == "cancel") return 0;
             for (std::size_t k = 0; k < dialog.buttons.size(); ++k) {
-                if (plain(dialog.buttons[k]) == chosen) button = static_cast<int>(k) + 1;
+                if (plain(dialog.buttons[k]) == chosen) return static_cast<int>(k) + 1;
             }
-            if (button < 0) return DialogResult::failed;
+            return -1;
+        };
+        std::string answer;
+        if (!checked_dialog_answer(
+                dialog.title + " button?", answer,
+                [&pressed](const std::string& line) { return pressed(line) >= 0; }) ||
+            plain(answer) == "cancel") {
+            return DialogResult::cancelled;
         }
+        button = pressed(answer);
     }
     dialog.values = std::move(answers);
     dialog.button = button;
     return DialogResult::ok;
 }
 
-DialogResult ConsoleBackend::font_dialog(const std::string& caption, FontDescription& font) {
-    std::string answer;
-    if (!dialog_answer(caption + " face,height[,bold][,italic]?", answer) || answer.empty()) {
-        return DialogResult::cancelled;
-    }
+namespace {
+
+// "face,height[,bold][,italic]" read over font; false for a line that is no such answer.
+bool read_font_answer(const std::string& answer, FontDescription& font) {
     std::vector<std::string> parts;
     std::size_t start = 0;
     for (;;) {
@@ -590,7 +640,7 @@ DialogResult ConsoleBackend::font_dialog(const std::string& caption, FontDescrip
     if (parts.size() > 1) {
         char* end = nullptr;
         const long height = std::strtol(parts[1].c_str(), &end, 10);
-        if (end == parts[1].c_str() || height <= 0 || height > 500) return DialogResult::failed;
+        if (end == parts[1].c_str() || height <= 0 || height > 500) return false;
         chosen.height = static_cast<int>(height);
     }
     for (std::size_t k = 2; k < parts.size(); ++k) {
@@ -599,36 +649,63 @@ DialogResult ConsoleBackend::font_dialog(const std::string& caption, FontDescrip
         else if (parts[k] == "italic")
             chosen.italic = true;
         else
-            return DialogResult::failed;
+            return false;
     }
-    if (chosen.face.empty()) return DialogResult::failed;
+    if (chosen.face.empty()) return false;
+    font = chosen;
+    return true;
+}
+
+// "left,top,right,bottom" in hundredths of a millimetre; false for a line that is not.
+bool read_margins_answer(const std::string& answer, UiBackend::PageSetup& setup) {
+    int values[4] = {};
+    const char* p = answer.c_str();
+    for (int k = 0; k < 4; ++k) {
+        char* end = nullptr;
+        const long v = std::strtol(p, &end, 10);
+        if (end == p || v < 0 || v > 100000) return false;
+        values[k] = static_cast<int>(v);
+        p = end;
+        if (k < 3) {
+            if (*p != ',') return false;
+            ++p;
+        }
+    }
+    if (*p != '\0') return false;
+    setup.left = values[0];
+    setup.top = values[1];
+    setup.right = values[2];
+    setup.bottom = values[3];
+    return true;
+}
+
+}  // namespace
+
+DialogResult ConsoleBackend::font_dialog(const std::string& caption, FontDescription& font) {
+    std::string answer;
+    FontDescription chosen = font;
+    if (!checked_dialog_answer(caption + " face,height[,bold][,italic]?", answer,
+                               [&chosen](const std::string& line) {
+                                   return line.empty() || read_font_answer(line, chosen);
+                               }) ||
+        answer.empty()) {
+        return DialogResult::cancelled;
+    }
     font = chosen;
     return DialogResult::ok;
 }
 
 DialogResult ConsoleBackend::page_setup_dialog(const std::string& caption, PageSetup& setup) {
     std::string answer;
-    if (!dialog_answer(caption + " left,top,right,bottom?", answer) || answer.empty()) {
+    PageSetup chosen = setup;
+    if (!checked_dialog_answer(caption + " left,top,right,bottom?", answer,
+                               [&chosen](const std::string& line) {
+                                   return line.empty() || read_margins_answer(line, chosen);
+                               }) ||
+        answer.empty()) {
         return DialogResult::cancelled;
     }
-    int values[4] = {};
-    const char* p = answer.c_str();
-    for (int k = 0; k < 4; ++k) {
-        char* end = nullptr;
-        const long v = std::strtol(p, &end, 10);
-        if (end == p || v < 0 || v > 100000) return DialogResult::failed;
-        values[k] = static_cast<int>(v);
-        p = end;
-        if (k < 3) {
-            if (*p != ',') return DialogResult::failed;
-            ++p;
-        }
-    }
-    if (*p != '\0') return DialogResult::failed;
-    setup.left = values[0];
-    setup.top = values[1];
-    setup.right = values[2];
-    setup.bottom = values[3];
+    setup = chosen;
     if (setup.printer.empty()) setup.printer = "console";
     return DialogResult::ok;
 }
@@ -907,6 +984,7 @@ int ConsoleBackend::track_popup_menu(int menu, int, Point, bool) {
     std::vector<std::string> lines;
     describe_menu(menu, 0, lines);
     popups_shown_.push_back(std::move(lines));
+    keep_recent(popups_shown_, kKeptRecords);
     if (popup_choices_.empty()) return 0;
     const int id = popup_choices_.front();
     popup_choices_.pop_front();

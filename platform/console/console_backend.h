@@ -63,12 +63,13 @@ public:
     void set_command_line_text(std::string_view text) override { command_text_ = text; }
     std::string command_line_text() const override { return command_text_; }
     bool input_ended() const override { return input_ended_; }
+    bool answers_from_script() const override { return true; }
 
     // The question goes to standard error and its answer is the next input line: a button's
-    // name or its first letter, in any case. A line that names no button is asked once more;
-    // after a second one, or at the end of the input, the box takes the answer that writes and
-    // deletes nothing (No where offered, else Cancel). A box of OK alone reads nothing. The
-    // answer taken is written after the question.
+    // name or its first letter, in any case. A line that names no button is refused and asked
+    // once more (AnswerRefusals); after a second one, or at the end of the input, the box takes
+    // the answer that writes and deletes nothing (No where offered, else Cancel). A box of OK
+    // alone reads nothing. The answer taken is written after the question.
     MessageAnswer message_box(const MessageBoxRequest& request) override;
     void beep() override { ++beeps_; }
 
@@ -116,7 +117,9 @@ public:
     int open_splash(const SplashPicture& picture) override;
     // Dialogs take the next answer a test queued, else the next input line: a path for a file
     // dialog, "face,height[,bold][,italic]" for a font; an empty line (or the end of the
-    // input) cancels. The question goes to standard error.
+    // input) cancels, a line that is no answer is refused (AnswerRefusals). The question goes
+    // to standard error. A Save dialog whose file exists asks whether to replace it (No, the
+    // answer at the end of the input, cancels the dialog).
     DialogResult file_dialog(FileDialogRequest& request) override;
     DialogResult font_dialog(const std::string& caption, FontDescription& font) override;
     // A text-fields dialog takes one answer a field; the end of the input cancels. A dialog of
@@ -133,7 +136,8 @@ public:
     std::unique_ptr<PrintJob> start_print(const PrintRequest& request,
                                           DialogResult* result) override;
     // Asks "<document>: print all or the selection?"; an answer beginning with 's' prints the
-    // selection, any other the whole text, an empty one cancels.
+    // selection, one beginning with 'a' the whole text, an empty one cancels; any other is
+    // refused (AnswerRefusals).
     std::unique_ptr<PrintJob> start_print_offering_selection(const PrintRequest& request,
                                                              DialogResult* result,
                                                              bool* selection_only) override;
@@ -149,6 +153,12 @@ public:
     bool wait_for_pointer_event() override { return dispatch_posted() || fire_due_timer(); }
 
     // --- for tests -------------------------------------------------------------------------
+    // What the console keeps of a session is what is shown now or shortly before: a text
+    // window's lines up to the text areas' scroll-back (kKeptTextLines, the most recent), a
+    // drawing surface's calls since it was last wiped whole, and the last kKeptRecords message
+    // boxes, dialogs and popup menus (at times a few more, never fewer).
+    static constexpr std::size_t kKeptTextLines = 2000;
+    static constexpr std::size_t kKeptRecords = 256;
     // The next message box takes this answer instead of reading one (when it is one of the
     // box's buttons; otherwise the answer is used up and the box reads its answer as usual).
     void queue_message_box_answer(MessageAnswer answer) { scripted_answers_.push_back(answer); }
@@ -277,6 +287,11 @@ private:
     };
 
     bool dialog_answer(const std::string& question, std::string& answer);
+    // A dialog's answer that must pass check (true: an answer): a line that does not is
+    // refused and asked again under the rule of AnswerRefusals. False when the dialog takes
+    // its harmless answer (Cancel): at the end of the input or after the last refusal.
+    template <class Check>
+    bool checked_dialog_answer(const std::string& question, std::string& answer, Check check);
     // The next line entered or read, waiting for it; false at the end of the input.
     bool next_input_line(std::string& line);
     std::deque<std::string> dialog_answers_;

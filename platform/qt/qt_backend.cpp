@@ -394,6 +394,8 @@ private:
 
     int add_strip_button(int window, const ToolButton& button);
     int window_of(const QObject* object) const;
+    // The numbered window a widget lies in (the frame for none).
+    int window_holding(const QWidget* widget) const;
     void request_close(int window);
     void fill_qmenu(QMenu* target, int window, int menu);
     void sub_window_activated(QMdiSubWindow* sub);
@@ -467,6 +469,13 @@ int QtBackend::window_of(const QObject* object) const {
         if (slots_[n].outer != nullptr && slots_[n].outer == object) return n;
     }
     return -1;
+}
+
+int QtBackend::window_holding(const QWidget* widget) const {
+    for (; widget != nullptr; widget = widget->parentWidget()) {
+        if (const int window = window_of(widget); window >= 0) return window;
+    }
+    return kWindowFrame;
 }
 
 int QtBackend::create_frame(std::string_view title, WindowHandler* handler) {
@@ -2085,7 +2094,11 @@ bool QtBackend::filter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         if ((key->modifiers() & Qt::ControlModifier) != 0 && !key->isAutoRepeat() &&
             static_cast<QWidget*>(watched)->hasFocus()) {
-            const int window = active_ == kWindowEdit ? kWindowEdit : kWindowFrame;
+            // The window of the widget that has the focus, not the last one activated: Ctrl+S
+            // in the editor saves its text, on the command line the lens.
+            const int window = window_holding(static_cast<QWidget*>(watched)) == kWindowEdit
+                                   ? kWindowEdit
+                                   : kWindowFrame;
             if (key_hook()(window, qt::to_key_event(*key))) return true;
         }
     }

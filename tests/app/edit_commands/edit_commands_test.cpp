@@ -129,9 +129,14 @@ TEST_F(EditCommands, GoToLinePutsTheCaretAtTheLineOrSaysHowManyThereAre) {
     };
     // Lines start at 0, 2 and 5.
     const std::vector<Case> cases = {
-        {{"1"}, {0, 0}, 0, false, 0}, {{"3"}, {5, 5}, 2, false, 0},
-        {{"4"}, {7, 8}, 9, true, 0},  {{"0"}, {7, 8}, 9, false, 0},
-        {{""}, {7, 8}, 9, false, 0},  {{"two", "-1", "2"}, {2, 2}, 1, false, 2},
+        {{"1"}, {0, 0}, 0, false, 0},
+        {{"3"}, {5, 5}, 2, false, 0},
+        {{"4"}, {7, 8}, 9, true, 0},
+        {{"0"}, {7, 8}, 9, false, 0},
+        {{""}, {7, 8}, 9, false, 0},
+        {{"two", "2"}, {2, 2}, 1, false, 1},
+        // A second answer that is no line number cancels: a script goes on after it.
+        {{"two", "-1", "2"}, {7, 8}, 9, false, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answers.front());

@@ -277,10 +277,11 @@ TEST_F(TextFiles, SavedSourcesAskForTheirCompile) {
             EXPECT_EQ(compile_request().private_tree, c.private_tree) << c.file;
         }
     }
-    // edit_save compiles the same way.
+    // edit_save compiles the same way (the text saved as the source is the edit file's).
+    set_setting_flag(kSetKplAutoCompile, 0);
+    ASSERT_EQ(run("save_as . " + (private_sources / "lenses.kpl").string() + " 2"), 0);
     clear_compile_request();
     set_setting_flag(kSetKplAutoCompile, 1);
-    set_setting_text(kSetEditFile, (private_sources / "lenses.kpl").c_str(), 0);
     ASSERT_EQ(run("edit_save"), 0) << error_text();
     EXPECT_EQ(compile_request().state, kCompileCode);
 }

@@ -318,6 +318,48 @@ TEST(RecordingDeviceContext, RecordsDrawingCallsReadably) {
     EXPECT_EQ(dc.size(), (platform::Size{320, 200}));
 }
 
+// A surface drawn page after page keeps what is on it now: a fill of the whole surface wipes
+// the calls before it (a clipped one does not), and a surface never wiped keeps its recent calls.
+TEST(RecordingDeviceContext, KeepsWhatIsOnTheSurfaceNow) {
+    platform::RecordingDeviceContext dc({100, 50}, {16, 12, 8});
+    dc.text_out({1, 2}, "page 1");
+    dc.set_clip_rect({0, 0, 10, 10});
+    dc.fill_rect({0, 0, 100, 50}, {255, 255, 255});
+    dc.clear_clip();
+    EXPECT_EQ(dc.records().front(), "text 1,2 \"page 1\"");
+    dc.fill_rect({0, 0, 100, 50}, {255, 255, 255});
+    const platform::Point points[] = {{0, 0}, {5, 5}};
+    dc.polyline(points);
+    dc.text_out({1, 2}, "page 2");
+    EXPECT_THAT(dc.records(), ElementsAre("fill 0,0 100,50 255,255,255", "polyline 0,0 5,5",
+                                          "text 1,2 \"page 2\""));
+    const std::size_t kept = platform::RecordingDeviceContext::kKeptCalls;
+    for (std::size_t k = 0; k < 3 * kept; ++k) {
+        dc.text_out({0, 0}, "line " + std::to_string(k));
+        dc.polyline(points);
+    }
+    EXPECT_GE(dc.records().size(), kept);
+    EXPECT_LE(dc.records().size(), kept + kept / 4);
+    EXPECT_EQ(dc.records()[dc.records().size() - 2],
+              "text 0,0 \"line " + std::to_string(3 * kept - 1) + "\"");
+    EXPECT_EQ(dc.records().back(), "polyline 0,0 5,5");
+}
+
+TEST_F(ConsoleInput, ATextWindowKeepsItsScrollBackAndTheMessageRecordItsRecentBoxes) {
+    ASSERT_EQ(ui.create_window(platform::kWindowText1, "Text 1", nullptr), 0);
+    const std::size_t lines = ConsoleBackend::kKeptTextLines;
+    for (std::size_t k = 0; k < 3 * lines; ++k) ui.add_text_line(1, "line " + std::to_string(k));
+    EXPECT_GE(ui.text_lines(1).size(), lines);
+    EXPECT_LE(ui.text_lines(1).size(), lines + lines / 4);
+    EXPECT_EQ(ui.text_lines(1).back(), "line " + std::to_string(3 * lines - 1));
+    const std::size_t boxes = ConsoleBackend::kKeptRecords;
+    for (std::size_t k = 0; k < 3 * boxes; ++k) {
+        ui.message_box({"note " + std::to_string(k), "TAVO LT"});
+    }
+    EXPECT_LE(ui.message_boxes_shown().size(), boxes + boxes / 4);
+    EXPECT_EQ(ui.message_boxes_shown().back().text, "note " + std::to_string(3 * boxes - 1));
+}
+
 TEST(UiChoice, ConsoleWithoutDisplayOrWhenAskedElseQt) {
     using platform::UiKind;
     struct Case {
