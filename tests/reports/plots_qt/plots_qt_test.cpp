@@ -10,7 +10,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "app/main_loop.h"
@@ -18,6 +20,7 @@
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_files.h"
 #include "graphics/graphics_raster.h"
+#include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/state_reset.h"
@@ -554,6 +557,198 @@ TEST_F(PlotsQt, APrintedMarkerKeepsItsShape) {
                                QRect(on_paper.left(), on_paper.top(), on_paper.width(),
                                      std::max(on_paper.height() / 5, 1)));
     EXPECT_NEAR(apex.center().x(), on_paper.center().x(), 0.1 * on_paper.width() + 1);
+}
+
+// A device that keeps the pixel bounds of each drawing call, in the order the calls come.
+class CallBounds : public platform::RecordingDeviceContext {
+public:
+    using RecordingDeviceContext::RecordingDeviceContext;
+    void move_to(platform::Point p) override { at_ = p; }
+    void line_to(platform::Point p) override {
+        add({at_, p});
+        at_ = p;
+    }
+    void polyline(std::span<const platform::Point> points) override { add(points); }
+    void polygon(std::span<const platform::Point> points) override { add(points); }
+    void ellipse(platform::Rect r) override {
+        add({platform::Point{r.left, r.top}, platform::Point{r.right, r.bottom}});
+    }
+    void set_pixel(platform::Point p, platform::Colour) override { add({p, p}); }
+    void fill_rect(platform::Rect, platform::Colour) override { calls.push_back(QRect()); }
+    std::vector<QRect> calls;
+
+private:
+    void add(std::initializer_list<platform::Point> points) {
+        add(std::span<const platform::Point>(points.begin(), points.size()));
+    }
+    void add(std::span<const platform::Point> points) {
+        QRect box;
+        for (const platform::Point& p : points) box |= QRect(p.x, p.y, 1, 1);
+        calls.push_back(box);
+    }
+    platform::Point at_{};
+};
+
+// A text of the current graphics window as the window draws it: its characters and the pixels
+// its strokes cover.
+struct DrawnText {
+    std::string text;
+    QRect box;
+};
+
+// The texts of the current window's display list, each measured by replaying the list up to
+// the start and up to the end of its record: the calls between are the text's strokes.
+std::vector<DrawnText> drawn_texts(platform::Size size) {
+    GraphicsWindow& g = *graphics_current_record();
+    const int write = g.write;
+    auto calls_up_to = [&](int end) {
+        CallBounds dc(size);
+        g.write = end;
+        display_list_replay(dc, 0);
+        g.write = write;
+        return dc.calls;
+    };
+    std::vector<DrawnText> texts;
+    for (int pos = 0; pos < write && g.words[static_cast<std::size_t>(pos)] != 0;) {
+        const std::uint16_t header = g.words[static_cast<std::size_t>(pos)];
+        const int value = header & kDlValueMask;
+        int operands = 0;
+        switch (header & kDlKindMask) {
+            case kDlViewport:
+                operands = 4;
+                break;
+            case kDlTextAttributes:
+                operands = value != 0 ? 0 : 4;
+                break;
+            case kDlText:
+                operands = 2 + value;
+                break;
+            case kDlTextOffset:
+                operands = 4 + value;
+                break;
+            case kDlMarkers:
+                operands = 1 + 2 * value;
+                break;
+            case kDlDots:
+            case kDlPolyline:
+                operands = 2 * value;
+                break;
+            case kDlRawHpgl:
+                operands = value;
+                break;
+            default:
+                break;
+        }
+        const int next = pos + 1 + operands;
+        const std::uint16_t kind = header & kDlKindMask;
+        if (kind == kDlText || kind == kDlTextOffset) {
+            DrawnText t;
+            const int head = kind == kDlText ? 2 : 4;
+            for (int i = pos + 1 + head; i < next; ++i) {
+                const std::uint16_t w = g.words[static_cast<std::size_t>(i)];
+                for (const char c : {static_cast<char>(w & 0xFF), static_cast<char>(w >> 8)}) {
+                    if (c == 0) break;
+                    t.text += c;
+                }
+            }
+            const std::vector<QRect> before = calls_up_to(pos), after = calls_up_to(next);
+            for (std::size_t i = before.size(); i < after.size(); ++i) t.box |= after[i];
+            if (!t.box.isNull()) texts.push_back(t);
+        }
+        pos = next;
+    }
+    return texts;
+}
+
+TEST_F(PlotsQt, EveryPlotAndPageKeepsItsTextsInsideTheWindowAndApart) {
+    // A triplet with a long title, so that titles must be fitted to their cells.
+    const std::vector<std::string> triplet = {"LEN NEW \"Cooke triplet f/4.5 50mm\"",
+                                              "WV 0.58756 0.48613 0.65627",
+                                              "EBR 10",
+                                              "ANG 20",
+                                              "NXT",
+                                              "SRF 21.48 2 N-SK16 10",
+                                              "SRF -124.1 5.26 AIR 10",
+                                              "AST",
+                                              "SRF -19.1 1.25 N-F2 8",
+                                              "RD 22",
+                                              "TH 4.69",
+                                              "AIR",
+                                              "NXT",
+                                              "SRF 328.9 2.25 N-SK16 10",
+                                              "RD -16.7",
+                                              "TH 43",
+                                              "PY 0",
+                                              "AIR",
+                                              "NXT",
+                                              "END",
+                                              "des \"verify\""};
+    lines(triplet);
+    const std::vector<std::vector<std::string>> plots = {
+        {"plr cur yx 0.02 0 11"},
+        {"trr 1 0 0 0 0", "plr all yx 0 0 11"},
+        {"plot_wavefront map 0 0 0"},
+        {"report_wavefront"},
+        {"report_ray_trace"},
+        {"report_spot 0 0.4"},
+        {"report_mtf"},
+        {"report_psf"},
+        {"draw_lens"},
+    };
+    const platform::Colour b = graphics_colour(0);
+    const QRgb background = qRgb(b.red, b.green, b.blue);
+    for (const bool maximised : {false, true}) {
+        for (const auto& plot : plots) {
+            lines(plot);
+            if (maximised) {
+                // The user maximises the window the plot went to, and the plot is drawn again.
+                qt->set_window_maximised(platform::kWindowGraphicsFirst - 1 + graphics_current(),
+                                         true);
+                lines({});
+                lines(plot);
+            }
+            const QImage image = grab();
+            ASSERT_FALSE(image.isNull()) << plot.back();
+            const std::string where = plot.back() + (maximised ? " maximised" : "") + " in " +
+                                      std::to_string(image.width()) + " x " +
+                                      std::to_string(image.height());
+            const std::vector<DrawnText> texts = drawn_texts({image.width(), image.height()});
+            EXPECT_GT(texts.size(), 2u) << where;
+            // A report page's window is made large enough for its captions to be legible.
+            if (plot.back().starts_with("report_")) {
+                EXPECT_GE(image.width(), 640) << where;
+                EXPECT_GE(image.height(), 480) << where;
+            }
+            const QRect window(0, 0, image.width(), image.height());
+            for (const DrawnText& t : texts) {
+                EXPECT_TRUE(window.contains(t.box)) << where << ": \"" << t.text << "\"";
+                // The window shows it where the list puts it.
+                int ink = 0;
+                for (int y = std::max(t.box.top(), 0);
+                     y <= std::min(t.box.bottom(), image.height() - 1); ++y) {
+                    for (int x = std::max(t.box.left(), 0);
+                         x <= std::min(t.box.right(), image.width() - 1); ++x) {
+                        ink += image.pixel(x, y) != background ? 1 : 0;
+                    }
+                }
+                EXPECT_GT(ink, 0) << where << ": \"" << t.text << "\"";
+            }
+            // Two texts may touch along a pixel's rounding, never cover each other.
+            for (std::size_t i = 0; i < texts.size(); ++i) {
+                for (std::size_t j = i + 1; j < texts.size(); ++j) {
+                    const QRect both =
+                        texts[i].box.adjusted(1, 1, -1, -1) & texts[j].box.adjusted(1, 1, -1, -1);
+                    EXPECT_TRUE(both.isEmpty()) << where << ": \"" << texts[i].text << "\" over \""
+                                                << texts[j].text << "\"";
+                }
+            }
+            if (maximised) {
+                qt->set_window_maximised(platform::kWindowGraphicsFirst - 1 + graphics_current(),
+                                         false);
+                lines({});
+            }
+        }
+    }
 }
 
 }  // namespace
