@@ -692,6 +692,8 @@ TEST_F(PlotsQt, EveryPlotAndPageKeepsItsTextsInsideTheWindowAndApart) {
         {"report_ray_trace"},
         {"report_spot 0 0.4"},
         {"report_mtf"},
+        {"spd mon 16", "plot_rad_energy_dist geo smo 0.0 20 0.05 1"},
+        {"spd mon 16", "plm tfo mon 0 50 0 1 7 no"},
         {"report_psf"},
         {"draw_lens"},
     };
