@@ -1,6 +1,7 @@
 #include "reports/energy_mtf_frame.h"
 
 #include <cmath>
+#include <span>
 #include <string>
 
 #include "evaluation/plot_services.h"
@@ -18,6 +19,17 @@ namespace {
 
 constexpr int kMtfCurveMarker = 7;  // the diffraction-limited curve
 constexpr std::size_t kLongTitle = 36;
+// The title block's cells as fractions of the window's width: the title left of the split at
+// 0.6, the legend and field point right of it.
+constexpr double kTitleCell = 0.6;
+constexpr double kLegendCell = 0.4;
+
+// A message drawn whole in its cell, smaller when at the current size it would not fit.
+template <typename... Args>
+void print_msg_within(double cell, int code, const Args&... args) {
+    const FormatArg list[] = {FormatArg(args)...};
+    print_within(cell, format_message(code, std::span<const FormatArg>(list, sizeof...(Args))));
+}
 
 int heading_message(int command, bool* with_number) {
     const LensData& lens = lens_data();
@@ -78,17 +90,20 @@ void draw_frame(double dval) {
         draw_title_block(0.6, true);
         plot_text_at(0.8, 0.9, 4);
         if (mtf) {
-            gfx_print_msg(kMsgMtfLegend, marker, marker + 1, kMtfCurveMarker);
+            print_msg_within(kLegendCell, kMsgMtfLegend, marker, marker + 1, kMtfCurveMarker);
         } else {
-            gfx_print_msg(kMsgPlotFocusShift, std::string(format_number(dval, 6, 0)));
+            print_msg_within(kLegendCell, kMsgPlotFocusShift,
+                             std::string(format_number(dval, 6, 0)));
         }
         plot_text_at(0.8, 0.95, 4);
         const std::string y = format_number(ref.obj_y, 5, 0);
         const std::string x = format_number(ref.obj_x, 5, 0);
         if (mtf && !through_focus) {
-            gfx_print_msg(kMsgFieldAndFocus, y, x, std::string(format_number(dval, 5, 0)));
+            print_msg_within(kLegendCell, kMsgFieldAndFocus, y, x,
+                             std::string(format_number(dval, 5, 0)));
         } else {
-            gfx_print_msg(kMsgPlotFieldPoint, y, x, std::string(format_number(ref.obj_z, 5, 0)));
+            print_msg_within(kLegendCell, kMsgPlotFieldPoint, y, x,
+                             std::string(format_number(ref.obj_z, 5, 0)));
         }
         const std::string title = plot_title();
         plot_text_at(0.3, 0.95, 4);
@@ -100,28 +115,32 @@ void draw_frame(double dval) {
             if (through_focus) {
                 const std::string f = format_number(dval, poly && !geometric ? 6 : 7, 0);
                 if (poly) {
-                    gfx_print_msg(geometric ? kMsgThroughFocusGeometricPolyTitle
-                                            : kMsgThroughFocusMtfPolyTitle,
-                                  title, f);
+                    print_msg_within(kTitleCell,
+                                     geometric ? kMsgThroughFocusGeometricPolyTitle
+                                               : kMsgThroughFocusMtfPolyTitle,
+                                     title, f);
                 } else {
-                    gfx_print_msg(
+                    print_msg_within(
+                        kTitleCell,
                         geometric ? kMsgThroughFocusGeometricTitle : kMsgThroughFocusMtfTitle,
                         title, f, number);
                 }
             } else if (poly) {
-                gfx_print_msg(geometric ? kMsgGeometricMtfPolyTitle : kMsgDiffractionMtfPolyTitle,
-                              title);
+                print_msg_within(
+                    kTitleCell, geometric ? kMsgGeometricMtfPolyTitle : kMsgDiffractionMtfPolyTitle,
+                    title);
             } else {
-                gfx_print_msg(geometric ? kMsgGeometricMtfTitle : kMsgDiffractionMtfTitle, title,
-                              number);
+                print_msg_within(kTitleCell,
+                                 geometric ? kMsgGeometricMtfTitle : kMsgDiffractionMtfTitle, title,
+                                 number);
             }
         } else {
             bool with_number = false;
             const int heading = heading_message(command, &with_number);
             if (with_number) {
-                gfx_print_msg(heading, title, number);
+                print_msg_within(kTitleCell, heading, title, number);
             } else if (heading != 0) {
-                gfx_print_msg(heading, title);
+                print_msg_within(kTitleCell, heading, title);
             }
         }
     }

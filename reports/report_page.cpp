@@ -168,8 +168,8 @@ ReportPage::ReportPage(const PageKind& kind) : kind_(kind) {
     int width = 0, height = 0;
     graphwin_get_size(&width, &height);
     if (width > 0 && height > 0 && (width < kLegibleWidth || height < kLegibleHeight)) {
-        graphwin_open(graphics_current(), std::max(width, kLegibleWidth),
-                      std::max(height, kLegibleHeight), 0, 0);
+        graphwin_open(graphics_current(), 0, 0, std::max(width, kLegibleWidth),
+                      std::max(height, kLegibleHeight));
     }
     LensData& lens = lens_data();
     labels_ = get_setting_flag(kSetGraphicsLabels);

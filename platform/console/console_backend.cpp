@@ -1002,9 +1002,15 @@ bool ConsoleBackend::choose_list_item(int index) {
 int ConsoleBackend::set_window_rect(int window, Rect outer) {
     if (!window_exists(window)) return kUiBadWindow;
     windows_[window].rect = outer;
+    const Size size{outer.right - outer.left, outer.bottom - outer.top};
     if (windows_[window].banded) {
-        windows_[window].client = {outer.right - outer.left, outer.bottom - outer.top};
+        windows_[window].client = size;
         lay_out_bands(window);
+    } else if (size.width > 0 && size.height > 0 && !is_text_window(window)) {
+        // A console window has no frame: its drawing surface is the rectangle given, as a
+        // resized window's is, so that the next sizing starts from what is shown.
+        windows_[window].dc.set_size(size);
+        windows_[window].needs_paint = true;
     }
     return 0;
 }

@@ -129,6 +129,11 @@ TEST_F(PlotTexts, EveryPlotAndPageLettersItsTextsWholeInsideTheAreaAndApart) {
         {"report_ray_trace", {"TANGENTIAL", "SAGITTAL"}},
         {"report_spot 0 0.4", {"FOCUS SHIFT", "CIRCLE RADIUS", "FRACTIONAL ENERGY"}},
         {"report_mtf", {}},
+        {"spd mon 16\nplot_rad_energy_dist geo smo 0.0 20 0.05 1",
+         {"ENCIRCLED ENERGY  Cooke triplet f/4.5 50mm"}},
+        {"spd mon 16\nplm tfr mon 0 0 0 1 21 yes", {}},
+        {"spd mon 16\nplm tfo mon 0 50 0 1 7 no",
+         {"THROUGH-FOCUS MTF  Cooke triplet f/4.5 50mm  50 C/MM  WV1"}},
         {"report_psf", {}},
         {"draw_lens", {"Cooke triplet f/4.5 50mm   EFL 50.52   F/# 2.526", "UNITS: MM   verify"}},
     };

@@ -10,7 +10,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "app/main_loop.h"
@@ -18,6 +20,7 @@
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_files.h"
 #include "graphics/graphics_raster.h"
+#include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/state_reset.h"
@@ -554,6 +557,259 @@ TEST_F(PlotsQt, APrintedMarkerKeepsItsShape) {
                                QRect(on_paper.left(), on_paper.top(), on_paper.width(),
                                      std::max(on_paper.height() / 5, 1)));
     EXPECT_NEAR(apex.center().x(), on_paper.center().x(), 0.1 * on_paper.width() + 1);
+}
+
+// A device that keeps the pixel bounds of each drawing call, in the order the calls come.
+class CallBounds : public platform::RecordingDeviceContext {
+public:
+    using RecordingDeviceContext::RecordingDeviceContext;
+    void move_to(platform::Point p) override { at_ = p; }
+    void line_to(platform::Point p) override {
+        add({at_, p});
+        at_ = p;
+    }
+    void polyline(std::span<const platform::Point> points) override { add(points); }
+    void polygon(std::span<const platform::Point> points) override { add(points); }
+    void ellipse(platform::Rect r) override {
+        add({platform::Point{r.left, r.top}, platform::Point{r.right, r.bottom}});
+    }
+    void set_pixel(platform::Point p, platform::Colour) override { add({p, p}); }
+    void fill_rect(platform::Rect, platform::Colour) override { calls.push_back(QRect()); }
+    std::vector<QRect> calls;
+
+private:
+    void add(std::initializer_list<platform::Point> points) {
+        add(std::span<const platform::Point>(points.begin(), points.size()));
+    }
+    void add(std::span<const platform::Point> points) {
+        QRect box;
+        for (const platform::Point& p : points) box |= QRect(p.x, p.y, 1, 1);
+        calls.push_back(box);
+    }
+    platform::Point at_{};
+};
+
+// A text of the current graphics window as the window draws it: its characters and the pixels
+// its strokes cover.
+struct DrawnText {
+    std::string text;
+    QRect box;
+};
+
+// The texts of the current window's display list, each measured by replaying the list up to
+// the start and up to the end of its record: the calls between are the text's strokes.
+std::vector<DrawnText> drawn_texts(platform::Size size) {
+    GraphicsWindow& g = *graphics_current_record();
+    const int write = g.write;
+    auto calls_up_to = [&](int end) {
+        CallBounds dc(size);
+        g.write = end;
+        display_list_replay(dc, 0);
+        g.write = write;
+        return dc.calls;
+    };
+    std::vector<DrawnText> texts;
+    for (int pos = 0; pos < write && g.words[static_cast<std::size_t>(pos)] != 0;) {
+        const std::uint16_t header = g.words[static_cast<std::size_t>(pos)];
+        const int value = header & kDlValueMask;
+        int operands = 0;
+        switch (header & kDlKindMask) {
+            case kDlViewport:
+                operands = 4;
+                break;
+            case kDlTextAttributes:
+                operands = value != 0 ? 0 : 4;
+                break;
+            case kDlText:
+                operands = 2 + value;
+                break;
+            case kDlTextOffset:
+                operands = 4 + value;
+                break;
+            case kDlMarkers:
+                operands = 1 + 2 * value;
+                break;
+            case kDlDots:
+            case kDlPolyline:
+                operands = 2 * value;
+                break;
+            case kDlRawHpgl:
+                operands = value;
+                break;
+            default:
+                break;
+        }
+        const int next = pos + 1 + operands;
+        const std::uint16_t kind = header & kDlKindMask;
+        if (kind == kDlText || kind == kDlTextOffset) {
+            DrawnText t;
+            const int head = kind == kDlText ? 2 : 4;
+            for (int i = pos + 1 + head; i < next; ++i) {
+                const std::uint16_t w = g.words[static_cast<std::size_t>(i)];
+                for (const char c : {static_cast<char>(w & 0xFF), static_cast<char>(w >> 8)}) {
+                    if (c == 0) break;
+                    t.text += c;
+                }
+            }
+            const std::vector<QRect> before = calls_up_to(pos), after = calls_up_to(next);
+            for (std::size_t i = before.size(); i < after.size(); ++i) t.box |= after[i];
+            if (!t.box.isNull()) texts.push_back(t);
+        }
+        pos = next;
+    }
+    return texts;
+}
+
+// The texts of the current window, drawn in an area of width x height pixels whose ink is
+// `ink`: every text lies inside the area and is inked there, and no two cover each other (they
+// may touch along a pixel's rounding). A report page's area is at least 640 x 480 pixels, in
+// which its captions are legible.
+template <typename Ink>
+void expect_texts_laid_out(const std::string& plot, int width, int height, Ink ink) {
+    const std::string where =
+        plot + " in " + std::to_string(width) + " x " + std::to_string(height);
+    const std::vector<DrawnText> texts = drawn_texts({width, height});
+    EXPECT_GT(texts.size(), 2u) << where;
+    if (plot.starts_with("report_")) {
+        EXPECT_GE(width, 640) << where;
+        EXPECT_GE(height, 480) << where;
+    }
+    const QRect area(0, 0, width, height);
+    for (const DrawnText& t : texts) {
+        EXPECT_TRUE(area.contains(t.box)) << where << ": \"" << t.text << "\"";
+        int inked = 0;
+        for (int y = std::max(t.box.top(), 0); y <= std::min(t.box.bottom(), height - 1); ++y) {
+            for (int x = std::max(t.box.left(), 0); x <= std::min(t.box.right(), width - 1); ++x) {
+                inked += ink(x, y) ? 1 : 0;
+            }
+        }
+        EXPECT_GT(inked, 0) << where << ": \"" << t.text << "\"";
+    }
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        for (std::size_t j = i + 1; j < texts.size(); ++j) {
+            const QRect both =
+                texts[i].box.adjusted(1, 1, -1, -1) & texts[j].box.adjusted(1, 1, -1, -1);
+            EXPECT_TRUE(both.isEmpty())
+                << where << ": \"" << texts[i].text << "\" over \"" << texts[j].text << "\"";
+        }
+    }
+}
+
+// A triplet with a long title, so that titles must be fitted to their cells, and the plots and
+// pages typed for it.
+const std::vector<std::string> kLongTitleTriplet = {"LEN NEW \"Cooke triplet f/4.5 50mm\"",
+                                                    "WV 0.58756 0.48613 0.65627",
+                                                    "EBR 10",
+                                                    "ANG 20",
+                                                    "NXT",
+                                                    "SRF 21.48 2 N-SK16 10",
+                                                    "SRF -124.1 5.26 AIR 10",
+                                                    "AST",
+                                                    "SRF -19.1 1.25 N-F2 8",
+                                                    "RD 22",
+                                                    "TH 4.69",
+                                                    "AIR",
+                                                    "NXT",
+                                                    "SRF 328.9 2.25 N-SK16 10",
+                                                    "RD -16.7",
+                                                    "TH 43",
+                                                    "PY 0",
+                                                    "AIR",
+                                                    "NXT",
+                                                    "END",
+                                                    "des \"verify\""};
+const std::vector<std::vector<std::string>> kPlotsAndPages = {
+    {"plr cur yx 0.02 0 11"},
+    {"trr 1 0 0 0 0", "plr all yx 0 0 11"},
+    {"plot_wavefront map 0 0 0"},
+    {"report_wavefront"},
+    {"report_ray_trace"},
+    {"report_spot 0 0.4"},
+    {"report_mtf"},
+    {"spd mon 16", "plot_rad_energy_dist geo smo 0.0 20 0.05 1"},
+    {"spd mon 16", "plm tfo mon 0 50 0 1 7 no"},
+    {"report_psf"},
+    {"draw_lens"},
+};
+
+TEST_F(PlotsQt, EveryPlotAndPageKeepsItsTextsInsideTheWindowAndApart) {
+    lines(kLongTitleTriplet);
+    const platform::Colour b = graphics_colour(0);
+    const QRgb background = qRgb(b.red, b.green, b.blue);
+    for (const bool maximised : {false, true}) {
+        for (const auto& plot : kPlotsAndPages) {
+            lines(plot);
+            const int window = platform::kWindowGraphicsFirst - 1 + graphics_current();
+            if (maximised) {
+                // The user maximises the window the plot went to, and the plot is drawn again.
+                qt->set_window_maximised(window, true);
+                lines({});
+                lines(plot);
+            }
+            const QImage image = grab();
+            ASSERT_FALSE(image.isNull()) << plot.back();
+            expect_texts_laid_out(plot.back() + (maximised ? " maximised" : ""), image.width(),
+                                  image.height(),
+                                  [&](int x, int y) { return image.pixel(x, y) != background; });
+            if (maximised) {
+                qt->set_window_maximised(window, false);
+                lines({});
+            }
+        }
+    }
+}
+
+// The console program with its windows, as PlotsQt starts it but without the Qt interface.
+class PlotsConsole : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::reset_all_state();
+        platform::set_current_ui(run.backend.get());
+        ASSERT_EQ(runtime_init(1), 0);
+        ASSERT_EQ(install_main_loop(), 0);
+        ASSERT_EQ(app_init(0, 0, 0), 0);
+        main_loop_start();
+        set_setting_flag(kSetGraphicsAxes, 1);
+        set_setting_flag(kSetGraphicsLabels, 1);
+        set_setting_flag(kSetGraphicsAutoclear, 1);
+    }
+    void TearDown() override {
+        gui_shutdown();
+        set_running_flag(0);
+        platform::reset_all_state();
+    }
+    void lines(const std::vector<std::string>& all) {
+        for (const std::string& l : all) {
+            ASSERT_EQ(run_command_string(l.c_str(), 0), 0) << l << ": " << error_text_buffer();
+        }
+    }
+
+    tavo_test::StartedRuntime run;
+};
+
+TEST_F(PlotsConsole, EveryPlotAndPageKeepsItsTextsInsideTheWindowAndApart) {
+    // Measured on the raster the console program saves: at the window's first size, and in a
+    // window opened as large as the screen.
+    lines(kLongTitleTriplet);
+    const platform::Size screen = run.backend->screen_size();
+    for (const bool large : {false, true}) {
+        for (const auto& plot : kPlotsAndPages) {
+            if (large) {
+                lines({"graphwin_open 1 " + std::to_string(screen.width) + " " +
+                       std::to_string(screen.height)});
+            }
+            lines(plot);
+            const IndexedRaster raster = graphwin_capture();
+            if (large) {
+                // Each opening gives the size asked for, not only the first.
+                EXPECT_EQ(raster.width(), screen.width) << plot.back();
+                EXPECT_EQ(raster.height(), screen.height) << plot.back();
+            }
+            expect_texts_laid_out(plot.back() + (large ? " on the whole screen" : ""),
+                                  raster.width(), raster.height(),
+                                  [&](int x, int y) { return raster.at(x, y) != 0; });
+        }
+    }
 }
 
 }  // namespace
