@@ -104,9 +104,10 @@ ScrollAction to_scroll_action(int action, bool* known) {
     }
 }
 
+// The control window (the sliders) is an MDI child like the graphics windows it steers: a
+// window owned by the frame would stay above it and cover its toolbar and the children.
 bool is_popup_window(int window) {
-    return window == kWindowList || window == kWindowEdit || window == kWindowControl ||
-           window == kWindowGraphicsText;
+    return window == kWindowList || window == kWindowEdit || window == kWindowGraphicsText;
 }
 
 class QtBackend;
@@ -235,6 +236,7 @@ public:
     bool window_visible(int window) const override;
     int set_window_title(int window, std::string_view title) override;
     int activate_window(int window) override;
+    std::string shown_title(int window) const override;
     int active_window() const override { return active_; }
 
     DeviceContext* device_context(int window) override;
@@ -339,6 +341,8 @@ public:
     bool print_cancel_requested() override;
     void close_print_cancel_box() override;
     void arrange_icons() override;
+    void tile_windows() override;
+    void cascade_windows() override;
     void set_command_history(const std::vector<std::string>& newest_first) override;
 
     int set_window_rect(int window, Rect outer) override;
@@ -399,6 +403,7 @@ private:
     void sub_window_activated(QMdiSubWindow* sub);
     void command_line_entered();
     void keys_to_command_line_after_click(int window, const MouseEvent& e);
+    void place_inside_area(int window);
     bool recall_history(const QKeyEvent& key);
 
     std::unique_ptr<QApplication> own_app_;
@@ -681,8 +686,43 @@ bool QtBackend::window_exists(int window) const {
 
 int QtBackend::show_window(int window, bool visible) {
     if (!window_exists(window) || is_pane(window)) return kUiBadWindow;
+    const bool was_hidden = !slots_[window].outer->isVisible();
     slots_[window].outer->setVisible(visible);
+    if (visible && was_hidden) place_inside_area(window);
     return 0;
+}
+
+// A window coming into view lies where the user can reach it: an MDI child inside the MDI
+// area, a window of its own inside the screen's free area. It moves as little as needed; one
+// larger than the area keeps its size with its top left corner (and title bar) inside.
+void QtBackend::place_inside_area(int window) {
+    if (window == kWindowFrame || !window_exists(window)) return;
+    QWidget* w = slots_[window].outer;
+    QRect area;
+    if (slots_[window].sub != nullptr) {
+        if (mdi_ == nullptr) return;
+        area = QRect(QPoint(0, 0), mdi_->viewport()->size());
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        area = screen->availableGeometry();
+    }
+    if (area.isEmpty()) return;
+    const QRect r = w->frameGeometry();
+    const int x = std::max(area.left(), std::min(r.left(), area.right() + 1 - r.width()));
+    const int y = std::max(area.top(), std::min(r.top(), area.bottom() + 1 - r.height()));
+    if (x != r.left() || y != r.top()) w->move(x, y);
+}
+
+std::string QtBackend::shown_title(int window) const {
+    if (!window_exists(window) || is_pane(window)) return {};
+    return slots_[window].outer->windowTitle().toStdString();
+}
+
+void QtBackend::tile_windows() {
+    if (mdi_ != nullptr) mdi_->tileSubWindows();
+}
+
+void QtBackend::cascade_windows() {
+    if (mdi_ != nullptr) mdi_->cascadeSubWindows();
 }
 
 bool QtBackend::window_visible(int window) const {
@@ -699,7 +739,9 @@ int QtBackend::set_window_title(int window, std::string_view title) {
 int QtBackend::activate_window(int window) {
     if (!window_exists(window) || window == kWindowFrame || is_pane(window)) return kUiBadWindow;
     Slot& slot = slots_[window];
+    const bool was_hidden = !slot.outer->isVisible();
     slot.outer->show();
+    if (was_hidden) place_inside_area(window);
     if (slot.sub != nullptr) {
         mdi_->setActiveSubWindow(slot.sub);
         // Showing a child gives it the keyboard; typing goes on in the command line all the
