@@ -26,6 +26,7 @@
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
 #include "kpl/kpl_line.h"
+#include "lens/lens_file_commands.h"
 #include "platform/paths.h"
 #include "platform/state_reset.h"
 #include "runtime/command_history.h"
@@ -172,6 +173,7 @@ void run_pending_line() {
     }
     g.running_line = false;
     add_to_history();
+    set_unsaved_mark(lens_unsaved());
     poll_escape();
     clear_pending_line();
     if (interactive_call() > 0) set_interactive_call(0);

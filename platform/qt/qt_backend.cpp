@@ -1298,6 +1298,7 @@ int QtBackend::set_window_rect(int window, Rect outer) {
     QWidget* w = slots_[window].outer;
     w->move(outer.left, outer.top);
     w->resize(std::max(outer.right - outer.left, 1), std::max(outer.bottom - outer.top, 1));
+    if (w->isVisible()) place_inside_area(window);
     return 0;
 }
 
