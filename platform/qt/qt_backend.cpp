@@ -884,7 +884,11 @@ std::string QtBackend::status_text() const {
 
 void QtBackend::command_line_entered() {
     history_position_ = -1;
-    entered_lines_.push_back(command_line_->currentText().toStdString());
+    const std::string text = command_line_->currentText().toStdString();
+    // One Return reaches here twice, the second time with the line already cleared: that
+    // empty echo is no line of its own (it would clear a line given back after a mistake).
+    if (text.empty() && !entered_lines_.empty()) return;
+    entered_lines_.push_back(text);
     command_line_->clearEditText();
 }
 

@@ -247,4 +247,27 @@ TEST_F(QtTaskMenus, TheTitleMarksALensWithChangesUntilItIsSaved) {
     EXPECT_TRUE(frame_->windowTitle().contains('*')) << frame_->windowTitle().toStdString();
 }
 
+// Output shows itself: a listing typed while a graphics window is in front brings the text
+// window forward, as drawing brings its graphics window forward.
+TEST_F(QtTaskMenus, TextOutputBringsItsTextWindowForward) {
+    type("graphwin_open 2");
+    ASSERT_EQ(platform::current_ui()->active_window(), platform::kWindowGraphicsFirst + 1);
+    type("history");
+    EXPECT_EQ(platform::current_ui()->active_window(), platform::kWindowText1);
+}
+
+// A mistyped line costs nothing: no box to dismiss, the message on the status line, and the
+// line back in the command line to be put right.
+TEST_F(QtTaskMenus, AMistypedLineIsReportedOnTheStatusLineAndKept) {
+    type("nosuchcommand 12");
+    auto* combo = find_widget<QComboBox>("tavo_command_line");
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->lineEdit()->text().toStdString(), "nosuchcommand 12");
+    EXPECT_NE(platform::current_ui()->status_text().find("nosuchcommand"), std::string::npos)
+        << platform::current_ui()->status_text();
+    // The next line typed runs as usual.
+    type("history");
+    EXPECT_TRUE(combo->lineEdit()->text().isEmpty()) << combo->lineEdit()->text().toStdString();
+}
+
 }  // namespace
