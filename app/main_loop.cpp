@@ -95,7 +95,7 @@ public:
 struct LoopState {
     int leave = 0;
     bool running_line = false;
-    std::string failed_line;  // a typed line that failed, to be offered again
+    std::string failed_line;     // a typed line that failed, to be offered again
     bool exit_line_run = false;  // the exit line has run since no more input can come
     int wait_cursor = 0;
     bool edit_window_wanted = false;
@@ -165,7 +165,11 @@ void run_pending_line() {
         const bool interactive = interactive_call() < 0;
         // A mistyped line is reported on the status line and given back to be put right.
         const std::string typed = line;
-        begin_typed_line_errors();
+        // On a console a box is only a line on its error output, with nothing to dismiss.
+        platform::UiBackend* shown_on = platform::current_ui();
+        const bool boxes_block =
+            shown_on != nullptr && std::strcmp(shown_on->name(), "console") != 0;
+        if (boxes_block) begin_typed_line_errors();
         int result = hooks.run_top_line(line, 0, 0);
         report_pending_kpl_error();
         if (run_state() == kRunStateRerunEntry && interactive) {
@@ -175,13 +179,17 @@ void run_pending_line() {
         }
         const int shown_errors = end_typed_line_errors();
         const bool failed = shown_errors > 0 || (result != 0 && result != kStopped);
-        if (failed && run_state() != kRunStateExit) g.failed_line = typed;
+        if (boxes_block && failed && run_state() != kRunStateExit) g.failed_line = typed;
     } else {
         show_error(kMsgNoLineRunner);
     }
     g.running_line = false;
     add_to_history();
-    set_unsaved_mark(lens_unsaved());
+    // Only a window title shows the mark: a console run computes nothing for it.
+    if (platform::UiBackend* ui = platform::current_ui();
+        ui != nullptr && std::strcmp(ui->name(), "console") != 0) {
+        set_unsaved_mark(lens_unsaved());
+    }
     poll_escape();
     clear_pending_line();
     if (interactive_call() > 0) set_interactive_call(0);

@@ -414,6 +414,7 @@ struct FontDescription {
     int weight = 400;
     bool italic = false;
     bool fixed_pitch = false;
+    int help_topic = 0;  // the dialog's Help button (0: none)
 };
 
 // ---------------------------------------------------------------------------------------------

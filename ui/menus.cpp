@@ -134,7 +134,8 @@ void list_open_windows(std::vector<int>& windows, std::vector<std::string>& titl
             continue;
         }
         std::string title = ui->shown_title(n);
-        if (title.find_first_not_of(' ') == std::string::npos) title = "Window " + std::to_string(n);
+        if (title.find_first_not_of(' ') == std::string::npos)
+            title = "Window " + std::to_string(n);
         windows.push_back(n);
         titles.push_back(title);
     }
@@ -498,9 +499,9 @@ bool run_menu_command(int, int id) {
     const WindowListSlot& list = g.window_list;
     if (id >= kWindowListFirstId &&
         id < kWindowListFirstId + static_cast<int>(list.windows.size())) {
-        const std::string line = list.command + " " +
-                                 std::to_string(list.windows[static_cast<std::size_t>(
-                                     id - kWindowListFirstId)]);
+        const std::string line =
+            list.command + " " +
+            std::to_string(list.windows[static_cast<std::size_t>(id - kWindowListFirstId)]);
         if (g.submit != nullptr) {
             g.submit(line.c_str());
         } else {

@@ -2043,7 +2043,13 @@ DialogResult QtBackend::file_dialog(FileDialogRequest& request) {
             row->addWidget(button);
         }
         row->addStretch(1);
-        layout->addWidget(strip);
+        // The dialog's own layout is a grid: the strip takes a whole row of it, or it would be
+        // squeezed into the narrow first column and its buttons could not be seen.
+        if (auto* grid = qobject_cast<QGridLayout*>(layout)) {
+            grid->addWidget(strip, grid->rowCount(), 0, 1, std::max(grid->columnCount(), 1));
+        } else {
+            layout->addWidget(strip);
+        }
     }
     qt::add_dialog_help_button(dialog, request.help_topic);
     if (dialog.exec() != QDialog::Accepted) return DialogResult::cancelled;
@@ -2075,6 +2081,7 @@ DialogResult QtBackend::font_dialog(const std::string& caption, FontDescription&
     dialog.setOption(QFontDialog::ScalableFonts, true);
     // Set once the list holds only the fonts offered, so that the choice is among them.
     dialog.setCurrentFont(initial);
+    qt::add_dialog_help_button(dialog, font.help_topic);
     if (dialog.exec() != QDialog::Accepted) return DialogResult::cancelled;
     const QFont chosen = dialog.selectedFont();
     font.face = chosen.family().toStdString();

@@ -21,6 +21,7 @@
 #include "app/main_loop.h"
 #include "platform/qt/qt_backend.h"
 #include "runtime/command_context.h"
+#include "runtime/command_levels.h"
 #include "runtime/definitions.h"
 #include "runtime/table_messages.h"
 #include "tests/app/main_loop_qt/painted_text.h"
@@ -86,10 +87,9 @@ protected:
                 continue;
             ++shown;
             EXPECT_TRUE(area.contains(sub->geometry()))
-                << when << ": " << sub->objectName().toStdString() << " at "
-                << sub->geometry().x() << "," << sub->geometry().y() << " "
-                << sub->geometry().width() << "x" << sub->geometry().height() << " in "
-                << area.width() << "x" << area.height();
+                << when << ": " << sub->objectName().toStdString() << " at " << sub->geometry().x()
+                << "," << sub->geometry().y() << " " << sub->geometry().width() << "x"
+                << sub->geometry().height() << " in " << area.width() << "x" << area.height();
         }
         EXPECT_GE(shown, 2) << when;
     }
@@ -150,12 +150,12 @@ TEST_F(QtTaskMenus, EveryTaskItemRunsItsCommandFromAClickAndItsKey) {
     auto* combo = find_widget<QComboBox>("tavo_command_line");
     ASSERT_NE(combo, nullptr);
     combo->lineEdit()->setFocus();
-    for (const auto& [key, command] : std::vector<std::pair<int, std::string>>{
-             {Qt::Key_E, "surface_sheet"},
-             {Qt::Key_L, "len -1"},
-             {Qt::Key_I, "ite"},
-             {Qt::Key_D, "draw_lens"},
-             {Qt::Key_Q, "exit"}}) {
+    for (const auto& [key, command] :
+         std::vector<std::pair<int, std::string>>{{Qt::Key_E, "surface_sheet"},
+                                                  {Qt::Key_L, "len -1"},
+                                                  {Qt::Key_I, "ite"},
+                                                  {Qt::Key_D, "draw_lens"},
+                                                  {Qt::Key_Q, "exit"}}) {
         g_submitted.clear();
         QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
         QApplication::sendEvent(combo->lineEdit(), &press);
@@ -268,6 +268,25 @@ TEST_F(QtTaskMenus, AMistypedLineIsReportedOnTheStatusLineAndKept) {
     // The next line typed runs as usual.
     type("history");
     EXPECT_TRUE(combo->lineEdit()->text().isEmpty()) << combo->lineEdit()->text().toStdString();
+}
+
+// Escape leaves the surface sheet after a row was inserted, as before.
+TEST_F(QtTaskMenus, EscapeLeavesTheSurfaceSheetAfterInsert) {
+    type("surface_sheet");
+    ASSERT_GT(level_count(), 0);
+    auto* combo = find_widget<QComboBox>("tavo_command_line");
+    ASSERT_NE(combo, nullptr);
+    combo->lineEdit()->setFocus();
+    auto press = [&](int key) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(combo->lineEdit(), &down);
+        settle();
+    };
+    press(Qt::Key_Down);
+    press(Qt::Key_Insert);
+    ASSERT_GT(level_count(), 0);
+    for (int k = 0; k < 3 && level_count() > 0; ++k) press(Qt::Key_Escape);
+    EXPECT_EQ(level_count(), 0);
 }
 
 }  // namespace
