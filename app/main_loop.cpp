@@ -1,6 +1,7 @@
 #include "app/main_loop.h"
 
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "app/command_dialog.h"
@@ -26,6 +27,7 @@
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
 #include "kpl/kpl_line.h"
+#include "lens/lens_file_commands.h"
 #include "platform/paths.h"
 #include "platform/state_reset.h"
 #include "runtime/command_history.h"
@@ -93,6 +95,7 @@ public:
 struct LoopState {
     int leave = 0;
     bool running_line = false;
+    std::string failed_line;     // a typed line that failed, to be offered again
     bool exit_line_run = false;  // the exit line has run since no more input can come
     int wait_cursor = 0;
     bool edit_window_wanted = false;
@@ -160,18 +163,33 @@ void run_pending_line() {
         if (r != 0) show_error(r);
     } else if (hooks.run_top_line != nullptr) {
         const bool interactive = interactive_call() < 0;
-        hooks.run_top_line(line, 0, 0);
+        // A mistyped line is reported on the status line and given back to be put right.
+        const std::string typed = line;
+        // On a console a box is only a line on its error output, with nothing to dismiss.
+        platform::UiBackend* shown_on = platform::current_ui();
+        const bool boxes_block =
+            shown_on != nullptr && std::strcmp(shown_on->name(), "console") != 0;
+        if (boxes_block) begin_typed_line_errors();
+        int result = hooks.run_top_line(line, 0, 0);
         report_pending_kpl_error();
         if (run_state() == kRunStateRerunEntry && interactive) {
             set_run_state(0);
-            hooks.run_top_line(line, 0, 0);
+            result = hooks.run_top_line(line, 0, 0);
             report_pending_kpl_error();
         }
+        const int shown_errors = end_typed_line_errors();
+        const bool failed = shown_errors > 0 || (result != 0 && result != kStopped);
+        if (boxes_block && failed && run_state() != kRunStateExit) g.failed_line = typed;
     } else {
         show_error(kMsgNoLineRunner);
     }
     g.running_line = false;
     add_to_history();
+    // Only a window title shows the mark: a console run computes nothing for it.
+    if (platform::UiBackend* ui = platform::current_ui();
+        ui != nullptr && std::strcmp(ui->name(), "console") != 0) {
+        set_unsaved_mark(lens_unsaved());
+    }
     poll_escape();
     clear_pending_line();
     if (interactive_call() > 0) set_interactive_call(0);
@@ -406,6 +424,11 @@ bool main_loop_pass(bool wait) {
         update_menu_states(1);
         // What the last command drew but left pending is shown before waiting for the next.
         graphwin_refresh(0);
+        // A typed line that failed is given back once everything it caused has settled.
+        if (!g.failed_line.empty()) {
+            set_command_line_text(g.failed_line.c_str());
+            g.failed_line.clear();
+        }
         // A selection of the edit window asked to run in the last pass runs without waiting.
         if (!edit_run_requested() && !take_typed_line() && !ui->process_one_event(wait) && wait) {
             // Nothing can arrive any more (the console's input has ended): the exit line runs;

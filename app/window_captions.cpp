@@ -23,6 +23,7 @@ struct Captions {
     bool applied = false;
     std::string shown[platform::kWindowCount];
     std::string graphics_titles[platform::kWindowCount];
+    bool unsaved = false;
 };
 
 Captions g;
@@ -33,14 +34,16 @@ platform::UiBackend* ui_or_null() {
 
 bool outside_mdi(int window) {
     return window == platform::kWindowList || window == platform::kWindowEdit ||
-           window == platform::kWindowControl || window == platform::kWindowGraphicsText;
+           window == platform::kWindowGraphicsText;
 }
 
 std::string compose(int window) {
     if (window == platform::kWindowFrame) {
         const std::string& text = main_window_caption();
-        return text.empty() ? std::string(kProgramCaption)
-                            : std::string(kProgramCaption) + " - " + text;
+        // A lens with changes not yet saved is marked, as a designer knows from other programs.
+        const char* mark = g.unsaved ? "*" : "";
+        return text.empty() ? std::string(kProgramCaption) + (g.unsaved ? " *" : "")
+                            : std::string(kProgramCaption) + " - " + mark + text;
     }
     if (window == platform::kWindowEdit) {
         const std::string& text = edit_window_caption();
@@ -90,6 +93,12 @@ void apply_pending_captions() {
         update_window_title(platform::kWindowEdit, 0);
     }
     g.applied = true;
+}
+
+void set_unsaved_mark(bool unsaved) {
+    if (unsaved == g.unsaved) return;
+    g.unsaved = unsaved;
+    update_window_title(platform::kWindowFrame, 0);
 }
 
 const char* window_caption(int window) {

@@ -11,6 +11,8 @@ inline constexpr char kProgramCaption[] = "TAVO LT";
 int update_window_title(int window, int flag);
 // Applies the main and edit captions when their texts changed since they were last applied.
 void apply_pending_captions();
+// Marks the frame's caption with "*" while the lens has changes not saved.
+void set_unsaved_mark(bool unsaved);
 // The caption window n shows now (as composed; empty for a window without one).
 const char* window_caption(int window);
 // A graphics window's own title (7..15); an empty title takes the default caption.

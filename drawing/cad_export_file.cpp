@@ -4,8 +4,10 @@
 #include "platform/paths.h"
 #include "platform/state_reset.h"
 #include "platform/status.h"
+#include "platform/ui.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
+#include "runtime/table_messages.h"
 #include "tables/table_names.h"
 #include "trace/drawing_buffers.h"
 
@@ -49,8 +51,42 @@ CadExportFile::~CadExportFile() {
     writer_.discard();
 }
 
+// A file name left out is asked for with the Save dialog: 0 and the chosen path, 1 when the
+// dialog was cancelled (nothing is written), or the failure of the dialog.
+int ask_cad_file(int mode, std::string& path) {
+    platform::FileDialogRequest request;
+    request.save = true;
+    request.title = msg_text(kMsgExportDialogTitle);
+    const char* folder = get_setting_text(kSetPrivateDirectory, 0);
+    request.folder = folder != nullptr ? folder : "";
+    if (mode == kCadModeIges) {
+        request.default_extension = "igs";
+        request.filters = {{"IGES files (*.igs)", "*.igs"}, {"All files (*.*)", "*.*"}};
+    } else {
+        request.default_extension = "dxf";
+        request.filters = {{"DXF files (*.dxf)", "*.dxf"}, {"All files (*.*)", "*.*"}};
+    }
+    platform::UiBackend* ui = platform::current_ui();
+    const platform::DialogResult result =
+        ui != nullptr ? ui->file_dialog(request) : platform::DialogResult::failed;
+    if (result == platform::DialogResult::cancelled) return 1;
+    if (result != platform::DialogResult::ok || request.path.empty()) {
+        return set_error_msg(kMsgCadFileCannotMake, "", "no file chosen");
+    }
+    path = request.path;
+    return 0;
+}
+
 int CadExportFile::open(const std::string& name, int mode) {
-    path_ = cad_export_path(name);
+    if (name.find_first_not_of(' ') == std::string::npos) {
+        std::string chosen;
+        const int asked = ask_cad_file(mode, chosen);
+        if (asked == 1) return kCadExportCancelled;
+        if (asked != 0) return asked;
+        path_ = cad_export_path(chosen);
+    } else {
+        path_ = cad_export_path(name);
+    }
     had_file_ = platform::path_exists(path_) && !platform::is_folder(path_);
     if (const int status = writer_.open(path_); status != 0) {
         return set_error_msg(kMsgCadFileCannotMake, path_.c_str(), platform::status_text(status));
@@ -79,7 +115,10 @@ void CadExportFile::restore() {
 int CadExportFile::finish(int result) {
     if (active_) restore();
     const int status = state().commit(writer_, sink_.text());
-    if (status == 0) return result;
+    if (status == 0) {
+        if (result == 0) msg_box(kMsgDrawingFileWritten, path_.c_str());
+        return result;
+    }
     writer_.discard();
     return set_error_msg(had_file_ ? kMsgLensWriteFailed : kMsgCadFileCannotMake, path_.c_str(),
                          platform::status_text(status));

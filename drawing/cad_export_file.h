@@ -19,6 +19,10 @@ void set_cad_commit_step(CadCommitStep step);
 // The path a typed CAD file name stands for.
 std::string cad_export_path(const std::string& name);
 
+// What open answers when the Save dialog asked for the name was cancelled: nothing is written
+// and the command ends without an error.
+inline constexpr int kCadExportCancelled = 1;
+
 class CadExportFile {
 public:
     CadExportFile() = default;
@@ -27,12 +31,15 @@ public:
     CadExportFile& operator=(const CadExportFile&) = delete;
 
     // Makes the temporary file of the named file and, on success, sends the drawing output into
-    // memory in the given mode (kCadModeDxf or kCadModeIges). 0, or -1802 (reported) when the
-    // file cannot be made.
+    // memory in the given mode (kCadModeDxf or kCadModeIges). An empty name is asked for with
+    // the Save dialog. 0, kCadExportCancelled, or -1802 (reported) when the file cannot be made.
+    // A file put in place is reported on the status line by finish.
     int open(const std::string& name, int mode);
     // Puts the output mode and sink back and commits the text: result when the file is in
     // place (a drawing error is still returned), else the failure of the write (reported).
     int finish(int result);
+    // The file written (known once open succeeded).
+    const std::string& path() const { return path_; }
 
 private:
     void restore();

@@ -52,7 +52,8 @@ void write_dxf_trailer() {
 
 int cmd_export_dxf() {
     CadExportFile file;
-    if (const int r = file.open(arg_string(5), kCadModeDxf); r != 0) return r;
+    if (const int r = file.open(arg_string(5), kCadModeDxf); r != 0)
+        return r == kCadExportCancelled ? 0 : r;
     // The model view is written in lens coordinates, whatever DLCV asks.
     DrawingConditions* c = lens_data().drawing_conditions;
     std::optional<ScopedValue<std::int32_t>> dlcv;

@@ -445,8 +445,9 @@ void write_iges_end() {
 int cmd_export_iges() {
     CadExportFile file;
     const std::string name = arg_string(4);
-    if (const int r = file.open(name, kCadModeIges); r != 0) return r;
-    state().file_name = name;
+    if (const int r = file.open(name, kCadModeIges); r != 0)
+        return r == kCadExportCancelled ? 0 : r;
+    state().file_name = name.find_first_not_of(' ') == std::string::npos ? file.path() : name;
     iges_sections(0);
     state().file_name.clear();
     int result = cmd_draw_lens();

@@ -248,9 +248,13 @@ int cmd_graphics_window() {
             set_double_result(value);
             break;
         }
-        case kCmdGraphwinClose:
-            graphwin_close(arg_int(0));
+        case kCmdGraphwinClose: {
+            const int n = arg_int(0) != 0 ? arg_int(0) : graphics_current();
+            if (graphwin_close(arg_int(0)) == kMsgGraphwinLastStays) {
+                msg_box(kMsgGraphwinLastStays, n);
+            }
             break;
+        }
         case kCmdGraphwinOpen: {
             const int r = graphwin_open(arg_int(0), arg_int(3), arg_int(4), arg_int(1), arg_int(2));
             if (r < 0) return r;

@@ -633,15 +633,15 @@ int graphwin_open(int n, int x, int y, int width, int height) {
     return 0;
 }
 
-void graphwin_close(int n) {
+int graphwin_close(int n) {
     if (n == 0) n = g_graphics.current;
-    if (n < 1 || n > 9) return;
+    if (n < 1 || n > 9) return 0;
     platform::UiBackend* ui = ui_or_null();
     const int w = n + kGraphicsFirstWindow - 1;
     int chosen = 0;
     const bool was_current = n == g_graphics.current;
     if (frame_shown(n)) {
-        if (n <= 6 && shown_among(1, 6) <= 1) return;  // the last of 1..6 stays
+        if (n <= 6 && shown_among(1, 6) <= 1) return kMsgGraphwinLastStays;  // the last stays
         sliders_remove();
         if (ui != nullptr) ui->show_window(w, false);
         if (was_current) {
@@ -677,6 +677,7 @@ void graphwin_close(int n) {
         }
     }
     update_graphics_flags();
+    return 0;
 }
 
 void graphwin_set_title(const char* text) {

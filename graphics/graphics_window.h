@@ -134,7 +134,8 @@ void set_graphics_clear_pending(bool on);
 // 0 when newly shown, the window number when it was already shown, -10 without memory.
 int graphwin_open(int n, int x, int y, int width, int height);
 platform::DeviceContext* graphwin_select(int n);
-void graphwin_close(int n);
+// 0, or kMsgGraphwinLastStays when n is the last shown of graphics windows 1 to 6 (it stays).
+int graphwin_close(int n);
 void graphwin_set_title(const char* text);
 void graphwin_new_page(int clear_title);
 void graphwin_init_record(int n, int width, int height);

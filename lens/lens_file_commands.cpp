@@ -114,26 +114,44 @@ int open_lens_file(const std::string& path) {
     return 0;
 }
 
-int save_if_changed() {
-    // Asked whenever the lens changed: Revert_enable governs the revert copies only.
+namespace {
+
+// Whether the lens in memory differs from its file (or, without one, from the lens it started
+// as); version gets the version of the file it would be saved over.
+bool lens_changed_since_saved(std::string& version) {
     const LensSums now = lens_sums_in_memory();
-    std::string version = "3.00";
+    version = "3.00";
     const std::string file = setting_text(kSetLensFile);
     if (file.empty()) {
         // Without a start-up baseline there is nothing the lens could differ from.
-        if (!g_reference.recorded || now == g_reference.sums) return 0;
-    } else {
-        LensHeader header;
-        if (file_header(file, &header)) {
-            version = header.version;
-            if (header.sums == now) return 0;
-        } else if (std::error_code ignored; !std::filesystem::exists(file, ignored)) {
-            // A new lens named for a file not written yet is this version's own; unchanged
-            // since it was made, there is nothing to save.
-            version = kProgramVersion;
-            if (g_reference.recorded && now == g_reference.sums) return 0;
-        }
+        return g_reference.recorded && now != g_reference.sums;
     }
+    LensHeader header;
+    if (file_header(file, &header)) {
+        version = header.version;
+        return header.sums != now;
+    }
+    if (std::error_code ignored; !std::filesystem::exists(file, ignored)) {
+        // A new lens named for a file not written yet is this version's own; unchanged since
+        // it was made, there is nothing to save.
+        version = kProgramVersion;
+        return !(g_reference.recorded && now == g_reference.sums);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool lens_unsaved() {
+    std::string version;
+    return lens_changed_since_saved(version);
+}
+
+int save_if_changed() {
+    // Asked whenever the lens changed: Revert_enable governs the revert copies only.
+    std::string version;
+    if (!lens_changed_since_saved(version)) return 0;
+    const std::string file = setting_text(kSetLensFile);
     const int question =
         version == kProgramVersion ? kMsgSaveChangedLens : kMsgSaveChangedOldVersion;
     platform::MessageBoxRequest request;

@@ -35,6 +35,9 @@ int open_lens_file(const std::string& path);
 // 1 nothing asked (Revert_enable off) or No, 0 unchanged or saved, -9999 cancelled, -9998 the
 // save failed (its message set).
 int save_if_changed();
+// Whether the lens differs from its file (or from the lens it started as): what the save
+// prompt asks about, nothing asked or written.
+bool lens_unsaved();
 
 // The path moves to the top of the recent files (compared without regard to case).
 void update_mru_list(const std::string& path);

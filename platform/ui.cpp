@@ -510,6 +510,19 @@ int UiBackend::destroy_menu(int menu) {
     return 0;
 }
 
+int UiBackend::truncate_menu(int menu, int count) {
+    const auto it = menus_.find(menu);
+    if (it == menus_.end() || count < 0) return kUiBadArgument;
+    if (static_cast<std::size_t>(count) >= it->second.size()) return 0;
+    const std::vector<MenuEntry> dropped(it->second.begin() + count, it->second.end());
+    it->second.resize(static_cast<std::size_t>(count));
+    for (const MenuEntry& e : dropped) {
+        if (e.kind == MenuEntry::Kind::popup) destroy_menu(e.popup);
+    }
+    notify_menu(menu);
+    return 0;
+}
+
 int UiBackend::set_menu_bar(int window, int menu) {
     if (!window_exists(window) || (menu != 0 && menus_.count(menu) == 0)) return kUiBadArgument;
     menu_bars_[window] = menu;
@@ -701,6 +714,11 @@ bool UiBackend::print_cancel_requested() {
 void UiBackend::close_print_cancel_box() {}
 
 void UiBackend::arrange_icons() {}
+void UiBackend::tile_windows() {}
+void UiBackend::cascade_windows() {}
+std::string UiBackend::shown_title(int) const {
+    return {};
+}
 
 int UiBackend::create_tool_strip(int, int) {
     return kUiBadWindow;

@@ -419,6 +419,7 @@ struct FontDescription {
     int weight = 400;
     bool italic = false;
     bool fixed_pitch = false;
+    int help_topic = 0;  // the dialog's Help button (0: none)
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -472,6 +473,8 @@ public:
     virtual bool window_visible(int window) const = 0;
     virtual int set_window_title(int window, std::string_view title) = 0;
     virtual int activate_window(int window) = 0;
+    // The title a window shows ("" when it has none or does not exist).
+    virtual std::string shown_title(int window) const;
     virtual int active_window() const = 0;  // -1 when none
 
     // Drawing surfaces. The context draws into the window's backing surface and stays valid
@@ -577,6 +580,8 @@ public:
     int append_menu_separator(int menu);
     // Destroys the menu and the popups it holds.
     int destroy_menu(int menu);
+    // Keeps the first `count` entries of a menu; the popups of the others are destroyed.
+    int truncate_menu(int menu, int count);
     // Attaches a menu bar to a window (0: none).
     int set_menu_bar(int window, int menu);
     int menu_bar(int window) const;
@@ -735,6 +740,10 @@ public:
 
     // Lines up the minimised children along the bottom of the MDI area.
     virtual void arrange_icons();
+    // The shown child windows of the frame side by side (tile) or stepped from its top left
+    // corner (cascade), all inside the frame's client area.
+    virtual void tile_windows();
+    virtual void cascade_windows();
 
     // --- strips of child windows; printing a selection -----------------------------------
     // A strip `height` pixels high across the top of a child window, above what the window

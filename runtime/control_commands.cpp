@@ -138,6 +138,26 @@ int cmd_output_control() {
         case kCmdArrangeIcons:
             if (services().arrange_icons != nullptr) services().arrange_icons();
             return 0;
+        case kCmdWindowTile:
+        case kCmdWindowCascade:
+            if (platform::UiBackend* ui = platform::current_ui()) {
+                if (current_command() == kCmdWindowTile) {
+                    ui->tile_windows();
+                } else {
+                    ui->cascade_windows();
+                }
+            }
+            return 0;
+        case kCmdWindowActivate: {
+            const int window = arg_int(0);
+            platform::UiBackend* ui = platform::current_ui();
+            if (ui == nullptr || window == platform::kWindowList || !ui->window_exists(window) ||
+                !ui->window_visible(window)) {
+                return set_error_msg(kMsgWindowNotOpen, window);
+            }
+            if (services().activate_window != nullptr) services().activate_window(window);
+            return 0;
+        }
         default:
             return 0;
     }

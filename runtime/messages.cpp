@@ -160,6 +160,31 @@ int show_message_text(int kind, const char* text) {
     return show_message_on(*ui, kind, text);
 }
 
+namespace {
+
+// While a typed line runs, its errors go to the status line instead of a box.
+struct TypedLineErrors {
+    bool active = false;
+    int shown = 0;
+};
+
+TypedLineErrors& typed_line_errors() {
+    static TypedLineErrors t;
+    return t;
+}
+
+}  // namespace
+
+void begin_typed_line_errors() {
+    typed_line_errors() = TypedLineErrors{true, 0};
+}
+
+int end_typed_line_errors() {
+    const int shown = typed_line_errors().shown;
+    typed_line_errors() = TypedLineErrors{};
+    return shown;
+}
+
 int show_message_on(platform::UiBackend& ui, int kind, const char* text) {
     int result = 0;
     if (kind == kMessageWarning) {
@@ -167,7 +192,9 @@ int show_message_on(platform::UiBackend& ui, int kind, const char* text) {
         ui.set_status_text(text);
     } else if (kind == kMessageError) {
         ui.beep();
-        if (output_option(kOptionNoErrorBoxes) != 0) {
+        if (typed_line_errors().active) {
+            ui.set_status_text(text);
+        } else if (output_option(kOptionNoErrorBoxes) != 0) {
             ui.set_status_text(text);
         } else {
             // A key typed ahead must not dismiss the box.
@@ -187,6 +214,7 @@ int show_message_on(platform::UiBackend& ui, int kind, const char* text) {
 
 void show_error(int code) {
     if (code == kStopped) return;
+    if (typed_line_errors().active) ++typed_line_errors().shown;
     int kind = kMessageError;
     std::string text;
     if (code == kErrorTextReady) {

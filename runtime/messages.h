@@ -81,6 +81,11 @@ int show_message_text(int kind, const char* text);
 // an error in a box (on the status line with the no-error-boxes switch), anything else on the
 // status line. kStopped when the box was not answered with OK.
 int show_message_on(platform::UiBackend& ui, int kind, const char* text);
+// Between these two calls (a line typed on the command line runs) an error is shown on the
+// status line with a beep, not in a box that would have to be dismissed; the end gives the
+// number of errors shown.
+void begin_typed_line_errors();
+int end_typed_line_errors();
 // The window code's status line takes over the display by kind (after the echo) once it is
 // installed; null gives the display back to the plain one here.
 void set_status_shower(int (*shower)(int kind, const char* text));

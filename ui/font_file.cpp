@@ -15,6 +15,8 @@
 
 namespace {
 
+// The font dialogs' Help button shows this topic.
+constexpr int kFontDialogHelpTopic = 512;
 constexpr std::uint8_t kOemCharSet = 255;
 constexpr std::uint8_t kFixedModern = 0x31;    // fixed pitch, modern family
 constexpr std::uint8_t kVariableSwiss = 0x22;  // variable pitch, swiss family
@@ -143,6 +145,7 @@ int write_font_file(const std::string& path, const LogFont& fixed, const LogFont
 
 platform::FontDescription to_description(const LogFont& font, bool fixed_pitch) {
     platform::FontDescription d;
+    d.help_topic = kFontDialogHelpTopic;
     d.face = font.face_name;
     d.height = font.height < 0 ? -font.height : font.height;
     d.weight = font.weight;

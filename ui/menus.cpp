@@ -27,6 +27,16 @@ struct RecentSlot {
     int id = 0;
 };
 
+// The place of a menu where the open windows are listed: the items after `first` in `menu`,
+// each running `command` with its window number.
+struct WindowListSlot {
+    int menu = 0;
+    int first = 0;  // entries of the menu before the listed windows
+    std::string command;
+    std::vector<int> windows;  // the listed windows, in item order
+    std::vector<std::string> titles;
+};
+
 struct MenuState {
     std::vector<CommandItem> items;  // identifier i + 1
     int first_second_item = -1;
@@ -44,6 +54,7 @@ struct MenuState {
     int last_mode = -1;
     bool full_update = true;
     bool building_second = false;
+    WindowListSlot window_list;
     void (*submit)(const char*) = nullptr;
 };
 
@@ -104,6 +115,57 @@ std::string plain_label(const std::string& text) {
     return out;
 }
 
+// An empty recent-file slot says so instead of showing a bare digit.
+std::string recent_label(const std::string& text, int k) {
+    if (text.size() >= 4) return text;
+    char shown[128];
+    std::snprintf(shown, sizeof shown, "&%s", msg_text(kMsgRecentFileEmpty));
+    std::string label = shown;
+    const std::size_t at = label.find("%d");
+    if (at != std::string::npos) label.replace(at, 2, std::to_string(k + 1));
+    return label;
+}
+
+// The windows a user can bring forward: every shown window but the frame and the list window.
+void list_open_windows(std::vector<int>& windows, std::vector<std::string>& titles) {
+    platform::UiBackend* ui = ui_or_null();
+    for (int n = 1; n < platform::kWindowCount; ++n) {
+        if (n == platform::kWindowList || !ui->window_exists(n) || !ui->window_visible(n)) {
+            continue;
+        }
+        std::string title = ui->shown_title(n);
+        if (title.find_first_not_of(' ') == std::string::npos)
+            title = "Window " + std::to_string(n);
+        windows.push_back(n);
+        titles.push_back(title);
+    }
+}
+
+// The Window menu's list of open windows follows the windows shown; items get identifiers
+// above every command item, so they never clash with a list's own items.
+void refresh_window_list() {
+    platform::UiBackend* ui = ui_or_null();
+    WindowListSlot& slot = g.window_list;
+    if (slot.menu == 0 || ui->menu_entries(slot.menu) == nullptr) return;
+    std::vector<int> windows;
+    std::vector<std::string> titles;
+    list_open_windows(windows, titles);
+    if (windows == slot.windows && titles == slot.titles) return;
+    ui->truncate_menu(slot.menu, slot.first);
+    for (std::size_t k = 0; k < windows.size(); ++k) {
+        std::string label = titles[k];
+        // An "&" of a title is no mnemonic; the first nine get their digit as one.
+        for (std::size_t at = label.find('&'); at != std::string::npos;
+             at = label.find('&', at + 2)) {
+            label.insert(at, "&");
+        }
+        if (k < 9) label = "&" + std::to_string(k + 1) + " " + label;
+        ui->append_menu_command(slot.menu, kWindowListFirstId + static_cast<int>(k), label);
+    }
+    slot.windows = std::move(windows);
+    slot.titles = std::move(titles);
+}
+
 struct PendingPopup {
     int index;  // in g.popups, or -1 when not tracked
     int menu;
@@ -159,6 +221,14 @@ void fill_from_list(int menu, int list, int parent, bool on_bar) {
             ++position;
             continue;
         }
+        // "#" marks where the open windows are listed; nothing is shown for it itself.
+        if (label.text == "#" && !g.building_second) {
+            g.window_list = WindowListSlot{};
+            g.window_list.menu = menu;
+            g.window_list.first = position;
+            g.window_list.command = action;
+            continue;
+        }
         const int id = static_cast<int>(g.items.size()) + 1;
         if (g.building_second && g.first_second_item < 0) g.first_second_item = id - 1;
         CommandItem item;
@@ -174,7 +244,7 @@ void fill_from_list(int menu, int list, int parent, bool on_bar) {
             slot.id = id;
             if (slot.text.empty()) slot.text = "&" + std::to_string(g.recent_count + 1) + " ";
             ++g.recent_count;
-            shown = slot.text;
+            shown = recent_label(slot.text, g.recent_count - 1);
         }
         ui->append_menu_command(menu, id, shown);
         if (label.accel_key != 0) {
@@ -306,7 +376,7 @@ void set_recent_file_entry(const char* name, int k) {
     g.recent[k].name = text;
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr || g.main_menu == 0 || g.recent[k].id == 0) return;
-    ui->set_menu_command_label(g.main_menu, g.recent[k].id, shown);
+    ui->set_menu_command_label(g.main_menu, g.recent[k].id, recent_label(shown, k));
     ui->enable_menu_command(g.main_menu, g.recent[k].id, !text.empty());
 }
 
@@ -334,6 +404,7 @@ bool translate_accelerator(int window, const std::vector<Accelerator>& table,
 void update_menu_states(int mode) {
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr || g.main_menu == 0) return;
+    if (mode == 1) refresh_window_list();
     // A recent-file setting changed by a command shows in its slot at the next idle pass.
     for (int k = 0; mode == 1 && k < kRecentFileSlots; ++k) {
         const char* name = get_setting_text(kSetMruFile1 + k, 0);
@@ -425,6 +496,19 @@ int recent_file_item(int k) {
 }
 
 bool run_menu_command(int, int id) {
+    const WindowListSlot& list = g.window_list;
+    if (id >= kWindowListFirstId &&
+        id < kWindowListFirstId + static_cast<int>(list.windows.size())) {
+        const std::string line =
+            list.command + " " +
+            std::to_string(list.windows[static_cast<std::size_t>(id - kWindowListFirstId)]);
+        if (g.submit != nullptr) {
+            g.submit(line.c_str());
+        } else {
+            run_command_string(line.c_str(), 0);
+        }
+        return true;
+    }
     const char* text = menu_command_text(id);
     if (text == nullptr) return false;
     // "@" only files the item under the first popup; the command follows it.

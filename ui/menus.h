@@ -7,7 +7,8 @@
 // item (inside popups), "x," names x as the mnemonic, a bracket "[...]" ends the label and, when
 // it starts with C, ^ or S and ends with an upper-case letter, is an accelerator (S adds Shift).
 // Action: "$list" a popup of that list, otherwise the command text it runs; a label beginning
-// "!" is a recent-file slot, an action beginning "@" counts toward the first popup.
+// "!" is a recent-file slot, an action beginning "@" counts toward the first popup, a label "#"
+// is the place where the open windows are listed.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,9 @@
 inline constexpr int kPopupLimit = 150;
 inline constexpr int kRecentFileSlots = 4;
 inline constexpr int kSecondMenuAcceleratorBase = 1001;
+// The items of the open windows (a "#" entry of a menu list marks their place; its action is
+// the command that brings window n forward, run with n) take identifiers from here on.
+inline constexpr int kWindowListFirstId = 3001;
 
 inline constexpr std::uint8_t kAccelVirtualControl = 0x0B;  // virtual key, no invert, Ctrl
 inline constexpr std::uint8_t kAccelShift = 0x04;

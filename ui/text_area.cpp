@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/state_reset.h"
+#include "platform/ui.h"
 #include "runtime/command_levels.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
@@ -688,10 +689,26 @@ void set_grid_clear_listener(void (*cleared)(int area)) {
 
 namespace {
 
+// Text being written shows itself, as drawing does: its text window comes to the front when
+// a graphics window or the other text window is the active one. A sheet, the edit window, the
+// sliders and the choices keep the keyboard while a line they ran prints.
+void front_text_window(int area) {
+    if (area != platform::kWindowText1 && area != platform::kWindowText2) return;
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr || !ui->window_exists(area) || !ui->window_visible(area)) return;
+    const int active = ui->active_window();
+    if (active == area) return;
+    const bool other_output = active < 0 || active == platform::kWindowText1 ||
+                              active == platform::kWindowText2 ||
+                              platform::is_graphics_window(active);
+    if (other_output) ui->activate_window(area);
+}
+
 void append_output_line(const OutputLine& line) {
     int area = line.window;
     if (area == 0) area = g.output_area;
     if (textarea(area) == nullptr) return;
+    front_text_window(area);
     textarea_append_line(area, static_cast<int>(line.hotspots.size()), line.text,
                          line.hotspots.empty() ? nullptr : line.hotspots.data());
 }

@@ -46,6 +46,7 @@ public:
     int set_window_title(int window, std::string_view title) override;
     int activate_window(int window) override;
     int active_window() const override { return active_; }
+    std::string shown_title(int window) const override { return window_title(window); }
 
     DeviceContext* device_context(int window) override;
     int invalidate(int window) override;

@@ -104,9 +104,10 @@ ScrollAction to_scroll_action(int action, bool* known) {
     }
 }
 
+// The control window (the sliders) is an MDI child like the graphics windows it steers: a
+// window owned by the frame would stay above it and cover its toolbar and the children.
 bool is_popup_window(int window) {
-    return window == kWindowList || window == kWindowEdit || window == kWindowControl ||
-           window == kWindowGraphicsText;
+    return window == kWindowList || window == kWindowEdit || window == kWindowGraphicsText;
 }
 
 class QtBackend;
@@ -235,6 +236,7 @@ public:
     bool window_visible(int window) const override;
     int set_window_title(int window, std::string_view title) override;
     int activate_window(int window) override;
+    std::string shown_title(int window) const override;
     int active_window() const override { return active_; }
 
     DeviceContext* device_context(int window) override;
@@ -339,6 +341,8 @@ public:
     bool print_cancel_requested() override;
     void close_print_cancel_box() override;
     void arrange_icons() override;
+    void tile_windows() override;
+    void cascade_windows() override;
     void set_command_history(const std::vector<std::string>& newest_first) override;
 
     int set_window_rect(int window, Rect outer) override;
@@ -401,6 +405,7 @@ private:
     void sub_window_activated(QMdiSubWindow* sub);
     void command_line_entered();
     void keys_to_command_line_after_click(int window, const MouseEvent& e);
+    void place_inside_area(int window);
     bool recall_history(const QKeyEvent& key);
 
     std::unique_ptr<QApplication> own_app_;
@@ -690,8 +695,43 @@ bool QtBackend::window_exists(int window) const {
 
 int QtBackend::show_window(int window, bool visible) {
     if (!window_exists(window) || is_pane(window)) return kUiBadWindow;
+    const bool was_hidden = !slots_[window].outer->isVisible();
     slots_[window].outer->setVisible(visible);
+    if (visible && was_hidden) place_inside_area(window);
     return 0;
+}
+
+// A window coming into view lies where the user can reach it: an MDI child inside the MDI
+// area, a window of its own inside the screen's free area. It moves as little as needed; one
+// larger than the area keeps its size with its top left corner (and title bar) inside.
+void QtBackend::place_inside_area(int window) {
+    if (window == kWindowFrame || !window_exists(window)) return;
+    QWidget* w = slots_[window].outer;
+    QRect area;
+    if (slots_[window].sub != nullptr) {
+        if (mdi_ == nullptr) return;
+        area = QRect(QPoint(0, 0), mdi_->viewport()->size());
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        area = screen->availableGeometry();
+    }
+    if (area.isEmpty()) return;
+    const QRect r = w->frameGeometry();
+    const int x = std::max(area.left(), std::min(r.left(), area.right() + 1 - r.width()));
+    const int y = std::max(area.top(), std::min(r.top(), area.bottom() + 1 - r.height()));
+    if (x != r.left() || y != r.top()) w->move(x, y);
+}
+
+std::string QtBackend::shown_title(int window) const {
+    if (!window_exists(window) || is_pane(window)) return {};
+    return slots_[window].outer->windowTitle().toStdString();
+}
+
+void QtBackend::tile_windows() {
+    if (mdi_ != nullptr) mdi_->tileSubWindows();
+}
+
+void QtBackend::cascade_windows() {
+    if (mdi_ != nullptr) mdi_->cascadeSubWindows();
 }
 
 bool QtBackend::window_visible(int window) const {
@@ -708,7 +748,9 @@ int QtBackend::set_window_title(int window, std::string_view title) {
 int QtBackend::activate_window(int window) {
     if (!window_exists(window) || window == kWindowFrame || is_pane(window)) return kUiBadWindow;
     Slot& slot = slots_[window];
+    const bool was_hidden = !slot.outer->isVisible();
     slot.outer->show();
+    if (was_hidden) place_inside_area(window);
     if (slot.sub != nullptr) {
         mdi_->setActiveSubWindow(slot.sub);
         // Showing a child gives it the keyboard; typing goes on in the command line all the
@@ -851,7 +893,11 @@ std::string QtBackend::status_text() const {
 
 void QtBackend::command_line_entered() {
     history_position_ = -1;
-    entered_lines_.push_back(command_line_->currentText().toStdString());
+    const std::string text = command_line_->currentText().toStdString();
+    // One Return reaches here twice, the second time with the line already cleared: that
+    // empty echo is no line of its own (it would clear a line given back after a mistake).
+    if (text.empty() && !entered_lines_.empty()) return;
+    entered_lines_.push_back(text);
     command_line_->clearEditText();
 }
 
@@ -1265,6 +1311,7 @@ int QtBackend::set_window_rect(int window, Rect outer) {
     QWidget* w = slots_[window].outer;
     w->move(outer.left, outer.top);
     w->resize(std::max(outer.right - outer.left, 1), std::max(outer.bottom - outer.top, 1));
+    if (w->isVisible()) place_inside_area(window);
     return 0;
 }
 
@@ -2005,7 +2052,13 @@ DialogResult QtBackend::file_dialog(FileDialogRequest& request) {
             row->addWidget(button);
         }
         row->addStretch(1);
-        layout->addWidget(strip);
+        // The dialog's own layout is a grid: the strip takes a whole row of it, or it would be
+        // squeezed into the narrow first column and its buttons could not be seen.
+        if (auto* grid = qobject_cast<QGridLayout*>(layout)) {
+            grid->addWidget(strip, grid->rowCount(), 0, 1, std::max(grid->columnCount(), 1));
+        } else {
+            layout->addWidget(strip);
+        }
     }
     qt::add_dialog_help_button(dialog, request.help_topic);
     if (dialog.exec() != QDialog::Accepted) return DialogResult::cancelled;
@@ -2037,6 +2090,7 @@ DialogResult QtBackend::font_dialog(const std::string& caption, FontDescription&
     dialog.setOption(QFontDialog::ScalableFonts, true);
     // Set once the list holds only the fonts offered, so that the choice is among them.
     dialog.setCurrentFont(initial);
+    qt::add_dialog_help_button(dialog, font.help_topic);
     if (dialog.exec() != QDialog::Accepted) return DialogResult::cancelled;
     const QFont chosen = dialog.selectedFont();
     font.face = chosen.family().toStdString();

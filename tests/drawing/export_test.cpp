@@ -465,6 +465,36 @@ TEST_F(Export, FileNamesAndFailures) {
     EXPECT_EQ(left, std::vector<std::string>{"out.dxf"});
 }
 
+// A file name left out (as the Drawing menu's items run the exports) is asked for with the Save
+// dialog; a written file is reported on the status line; a cancelled dialog writes nothing.
+TEST_F(Export, ANameLeftOutIsAskedForAndTheWrittenFileReported) {
+    singlet();
+    struct Case {
+        const char* line;
+        const char* answer;
+        const char* extension;
+    };
+    for (const Case& c : {Case{"export_dxf", "asked.dxf", "dxf"},
+                          Case{"export_iges elev 0 0 0 \"\"", "asked.igs", "igs"}}) {
+        SCOPED_TRACE(c.line);
+        const std::size_t dialogs = ui().file_dialogs_shown().size();
+        input(std::string(c.answer) + "\n");
+        ASSERT_EQ(run(c.line), 0) << error_text();
+        ASSERT_EQ(ui().file_dialogs_shown().size(), dialogs + 1);
+        const platform::FileDialogRequest& asked = ui().file_dialogs_shown().back();
+        EXPECT_TRUE(asked.save);
+        EXPECT_EQ(asked.default_extension, c.extension);
+        EXPECT_TRUE(fs::exists(data_folder() / c.answer));
+        EXPECT_NE(ui().status_text().find(c.answer), std::string::npos) << ui().status_text();
+        EXPECT_NE(ui().status_text().find("written"), std::string::npos) << ui().status_text();
+    }
+    // An empty answer cancels: no file, no error.
+    input("\n");
+    const auto before = std::distance(fs::directory_iterator(data_folder()), {});
+    EXPECT_EQ(run("export_dxf"), 0) << error_text();
+    EXPECT_EQ(std::distance(fs::directory_iterator(data_folder()), {}), before);
+}
+
 // --- IGES ---------------------------------------------------------------------------------
 
 class IgesWriter : public Export {

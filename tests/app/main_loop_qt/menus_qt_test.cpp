@@ -58,7 +58,8 @@ TEST(QtMenus, TheListsMenusRunTheirCommandsFromAClickAndFromTheKeyboard) {
     QMenuBar* bar = frame->menuBar();
     QStringList titles;
     for (QAction* a : bar->actions()) titles << a->text();
-    EXPECT_EQ(titles, (QStringList{"&File", "&Analysis", "&Reports", "&Window", "&Help"}));
+    EXPECT_EQ(titles, (QStringList{"&File", "&Lens", "&Analysis", "&Optimise", "&Tolerance",
+                                   "&Drawing", "&Reports", "&Window", "&Help"}));
 
     auto* surface = find_widget<QWidget>("tavo_surface_1");
     ASSERT_NE(surface, nullptr);

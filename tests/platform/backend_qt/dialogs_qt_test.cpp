@@ -31,6 +31,7 @@ TEST(QtDialogs, TheFolderButtonsMoveTheFileDialogToTheirFolders) {
     QString after_private;
     QString after_public;
     bool native = true;
+    int buttons_seen = 0;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (dialog == nullptr) {
@@ -41,6 +42,14 @@ TEST(QtDialogs, TheFolderButtonsMoveTheFileDialogToTheirFolders) {
         }
         if (dialog == nullptr) return;
         native = !dialog->testOption(QFileDialog::DontUseNativeDialog);
+        // Both buttons can be seen whole inside the dialog, as wide as their labels ask.
+        for (const char* name : {"tavo_private_button", "tavo_public_button"}) {
+            auto* b = dialog->findChild<QPushButton*>(name);
+            if (b == nullptr) continue;
+            const QRect at(b->mapTo(dialog, QPoint(0, 0)), b->size());
+            buttons_seen += b->isVisible() && b->width() >= b->sizeHint().width() &&
+                            dialog->rect().contains(at);
+        }
         if (auto* b = dialog->findChild<QPushButton*>("tavo_private_button")) b->click();
         after_private = dialog->directory().absolutePath();
         if (auto* b = dialog->findChild<QPushButton*>("tavo_public_button")) b->click();
@@ -57,6 +66,7 @@ TEST(QtDialogs, TheFolderButtonsMoveTheFileDialogToTheirFolders) {
     request.public_folder = public_folder.toStdString();
     EXPECT_EQ(ui->file_dialog(request), platform::DialogResult::cancelled);
     EXPECT_FALSE(native);
+    EXPECT_EQ(buttons_seen, 2);
     EXPECT_EQ(after_private, private_folder);
     EXPECT_EQ(after_public, public_folder);
     fs::remove_all(base);
@@ -84,6 +94,7 @@ TEST(QtDialogs, TheFixedWidthFontDialogOffersFixedFontsAndPreselectsTheOneInUse)
     for (const Case& c : cases) {
         if (c.preselected.isEmpty()) continue;  // a system without fixed fonts
         bool monospaced_only = false;
+        bool help_button = false;
         QString shown;
         QTimer::singleShot(0, [&] {
             QFontDialog* dialog = nullptr;
@@ -93,6 +104,7 @@ TEST(QtDialogs, TheFixedWidthFontDialogOffersFixedFontsAndPreselectsTheOneInUse)
             }
             if (dialog == nullptr) return;
             monospaced_only = dialog->testOption(QFontDialog::MonospacedFonts);
+            help_button = dialog->findChild<QPushButton*>("tavo_help_button") != nullptr;
             shown = dialog->currentFont().family();
             dialog->reject();
         });
@@ -100,9 +112,11 @@ TEST(QtDialogs, TheFixedWidthFontDialogOffersFixedFontsAndPreselectsTheOneInUse)
         font.face = c.face;
         font.height = 14;
         font.fixed_pitch = true;
+        font.help_topic = 512;
         EXPECT_EQ(ui->font_dialog("Choose fixed-width font for text areas:", font),
                   platform::DialogResult::cancelled);
         EXPECT_TRUE(monospaced_only) << c.face;
+        EXPECT_TRUE(help_button) << c.face;
         // Family names are compared as fontconfig does, without regard to case.
         EXPECT_EQ(shown.toLower().toStdString(), c.preselected.toLower().toStdString()) << c.face;
     }
