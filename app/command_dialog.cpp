@@ -347,9 +347,11 @@ void draw_command_form() {
         const int kind = param_value_kind(descriptor);
         if (kind != 0 && select_param_list(descriptor) != 0) clear_value_list();
         const bool number_field = !is_text_cell(cell) && cell.type != kArgDouble;
-        // A number chosen from a list is shown by its words, whether the list binds the field
-        // or only offers words for it: a bare number would hide what it stands for.
-        const bool list_field = kind == 2 || kind == 4 || (kind != 0 && number_field);
+        // A number chosen from a short list is shown by its words, whether the list binds the
+        // field or only offers words for it: a bare number would hide what it stands for.
+        const bool list_field = kind == 2 || kind == 4 ||
+                                (kind != 0 && number_field && value_list_count() > 0 &&
+                                 value_list_count() < kChoiceRowLimit);
         int width = 0;
         int chosen = -1;
         if (list_field) {
@@ -502,7 +504,11 @@ int command_dialog_event(GridEvent& event) {
                 if (r == 0) set_level_option();
                 return r;
             }
-            if (event.code == kLevelEventActivate) return change_field(command, f, entry, event);
+            // A value typed into a field's cell (edited) is evaluated for its parameter as a
+            // field changed otherwise is.
+            if (event.code == kLevelEventActivate || from_form) {
+                return change_field(command, f, entry, event);
+            }
             if (sync_dialog_fields(f) != 0) return redraw_form();
             return 0;
         }

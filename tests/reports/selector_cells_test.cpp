@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "runtime/command_history.h"
+#include "runtime/command_levels.h"
 #include "tests/reports/plot_fixture.h"
 
 namespace plot_test {
@@ -98,6 +100,57 @@ TEST_F(SelectorCells, TheRayFanOfEveryDialogCellListsTheFanItStandsFor) {
     EXPECT_EQ(by_selector, direct);
     EXPECT_NE(by_selector.find("\n 21 "), std::string::npos) << by_selector;
     EXPECT_NE(by_selector.find("-1.000000"), std::string::npos) << by_selector;
+}
+
+// The dialogs as a form on the console: opened as the Analysis menu opens them, a field answered
+// by a typed line "<field> <value>" (a word of its list or a number), then OK. The defaults run
+// an analysis too, listings as well as plots.
+TEST_F(SelectorCells, EachDialogsFormRunsItsAnalysisWithItsDefaultsAndAChangedField) {
+    struct Case {
+        const char* dialog;
+        const char* answer;
+        const char* changed;
+    };
+    const std::vector<Case> cases = {
+        {"select_ray_aberration", "0 intercepts", "plot_ray_intercepts"},
+        {"select_spot", "0 plot", "plot_spot_diagram"},
+        {"select_diffraction", "0 sections", "plot_intensity_sections"},
+        {"select_mtf", "3 0", "mtf"},
+        {"select_wavefront", "0 con", "plot_wavefront"},
+        {"select_geo_sections", "0 1", "plot_line_spread"},
+        {"select_psf_sections", "0 1", "plot_psf_line_spread"},
+        {"select_energy", "0 encircled_plot", "plot_rad_energy_dist"},
+        {"select_psf", "0 2", "plot_psf_encircled"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dialog);
+        for (const bool change : {false, true}) {
+            submit_command_line(c.dialog);
+            for (int k = 0; k < 4 && level_count() == 0; ++k) main_loop_pass(false);
+            ASSERT_EQ(level_count(), 1) << errors();
+            if (change) type(c.answer);
+            ASSERT_EQ(level_count(), 1) << errors();
+            const int before = history_count();
+            graphwin_new_page(1);
+            const std::size_t written = output().size();
+            accept_command_level();
+            for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+            main_loop_pass(false);
+            ASSERT_EQ(level_count(), 0);
+            EXPECT_EQ(boxes(), 0u) << last_box();
+            ASSERT_GT(history_count(), before);
+            const std::string ran = history_line(history_count() - 1);
+            // The defaults run the dialog's first or second analysis, as its list presets it.
+            const std::string name = ran.substr(0, ran.find(' '));
+            if (change) {
+                EXPECT_EQ(name, c.changed) << ran;
+            } else {
+                EXPECT_FALSE(name.empty() || name == c.dialog) << ran;
+            }
+            // Its output: a listing's lines or a plot.
+            EXPECT_TRUE(output().size() > written + 40 || !display_list_words().empty()) << ran;
+        }
+    }
 }
 
 }  // namespace
