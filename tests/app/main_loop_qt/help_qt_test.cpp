@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTimer>
@@ -207,10 +208,17 @@ TEST_F(QtHelp, WithoutABrowserTheHelpOpensInTheProgramAtItsTopic) {
     EXPECT_TRUE(browser->toPlainText().contains("select_ray_aberration"));
     EXPECT_EQ(browser->verticalScrollBar()->value(), 0);  // the contents, from the start
 
-    // The first block the viewer shows.
-    const auto shown = [&] {
+    // Whether the heading of a topic stands in the upper half of the viewer.
+    const auto shown = [&](const QString& heading) {
         QApplication::processEvents();
-        return browser->cursorForPosition(QPoint(4, 4)).block().text().trimmed().toStdString();
+        for (QTextBlock b = browser->document()->begin(); b.isValid(); b = b.next()) {
+            if (b.text().trimmed() != heading) continue;
+            const double top =
+                browser->document()->documentLayout()->blockBoundingRect(b).top() -
+                browser->verticalScrollBar()->value();
+            if (top >= -2 && top < browser->viewport()->height() / 2) return true;
+        }
+        return false;
     };
     for (const char* line : {"LEN NEW \"Help\"", "NXT", "SRF 50 5 N-BK7 10", "AST",
                              "SRF -50 45 AIR 10", "END", "select_ray_aberration"}) {
@@ -222,13 +230,13 @@ TEST_F(QtHelp, WithoutABrowserTheHelpOpensInTheProgramAtItsTopic) {
     help->click();
     settle();
     EXPECT_GT(browser->verticalScrollBar()->value(), 0);
-    EXPECT_EQ(shown(), "select_ray_aberration");
+    EXPECT_TRUE(shown("select_ray_aberration"));
     escape_command_line();
     settle();
 
     // A link of the page goes to its topic inside the viewer.
     browser->setSource(QUrl("#using_help"));
-    EXPECT_NE(shown(), "select_ray_aberration");
+    EXPECT_FALSE(shown("select_ray_aberration"));
     EXPECT_FALSE(fs::exists(record_));
 }
 
