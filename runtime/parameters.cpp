@@ -788,11 +788,7 @@ int evaluate_answer(const ParamDescriptor& d, char* text, std::size_t size, ArgC
             const std::string word = list_entry_word(value_list_first(index));
             copy_text(text, size, word.c_str());
         } else {
-            // The number the word stands for, which is its position only in a list without
-            // values of its own.
-            const char* number = strip_value_mask(value);
-            while (*number != '\0' && static_cast<unsigned char>(*number) < 32) ++number;
-            copy_text(text, size, number);
+            std::snprintf(text, size, "%d", index);
         }
     }
 
