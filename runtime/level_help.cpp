@@ -76,8 +76,9 @@ void sheet_set_title(int topic, int title_message) {
         // A form is titled by the head of its command's help, as the user reads it, and only
         // without one by the command's name.
         const int command = saved_level_command() >= 0 ? saved_level_command() : current_command();
-        const char* head =
-            load_command_help(command) >= 0 ? ctable_find_text(kHelpFormHead, kHelpLevelKey) : nullptr;
+        const char* head = load_command_help(command) >= 0
+                               ? ctable_find_text(kHelpFormHead, kHelpLevelKey)
+                               : nullptr;
         const char* name = symbol_name(command);
         if (head != nullptr && head[0] != '\0') {
             const std::string text = head;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -13,7 +14,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
-#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTimer>
@@ -213,9 +213,8 @@ TEST_F(QtHelp, WithoutABrowserTheHelpOpensInTheProgramAtItsTopic) {
         QApplication::processEvents();
         for (QTextBlock b = browser->document()->begin(); b.isValid(); b = b.next()) {
             if (b.text().trimmed() != heading) continue;
-            const double top =
-                browser->document()->documentLayout()->blockBoundingRect(b).top() -
-                browser->verticalScrollBar()->value();
+            const double top = browser->document()->documentLayout()->blockBoundingRect(b).top() -
+                               browser->verticalScrollBar()->value();
             if (top >= -2 && top < browser->viewport()->height() / 2) return true;
         }
         return false;

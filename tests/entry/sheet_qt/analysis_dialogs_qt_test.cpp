@@ -75,24 +75,20 @@ TEST_F(QtAnalysisDialogs, EachDialogRunsItsAnalysisWithItsDefaultsAndWithOneFiel
     struct Case {
         const char* dialog;
         int command;
-        int field;               // the field changed
-        int word;                // the word of its list pressed, or -1: value typed
+        int field;  // the field changed
+        int word;   // the word of its list pressed, or -1: value typed
         const char* value;
         const char* changed;  // the analysis then
     };
     const std::vector<Case> cases = {
-        {"select_ray_aberration", kCmdSelectRayAberration, 0, 2, "",
-         "plot_ray_intercepts"},
+        {"select_ray_aberration", kCmdSelectRayAberration, 0, 2, "", "plot_ray_intercepts"},
         {"select_spot", kCmdSelectSpot, 0, 1, "", "plot_spot_diagram"},
         {"select_diffraction", kCmdSelectDiffraction, 0, 2, "", "plot_intensity_sections"},
         {"select_mtf", kCmdSelectMtf, 3, -1, "0", "mtf"},
         {"select_wavefront", kCmdSelectWavefront, 0, 1, "", "plot_wavefront"},
-        {"select_geo_sections", kCmdSelectGeoSections, 0, -1, "1",
-         "plot_line_spread"},
-        {"select_psf_sections", kCmdSelectPsfSections, 0, -1, "1",
-         "plot_psf_line_spread"},
-        {"select_energy", kCmdSelectEnergy, 0, 2, "",
-         "plot_rad_energy_dist"},
+        {"select_geo_sections", kCmdSelectGeoSections, 0, -1, "1", "plot_line_spread"},
+        {"select_psf_sections", kCmdSelectPsfSections, 0, -1, "1", "plot_psf_line_spread"},
+        {"select_energy", kCmdSelectEnergy, 0, 2, "", "plot_rad_energy_dist"},
         {"select_psf", kCmdSelectPsf, 0, 3, "", "plot_psf_ensquared"},
     };
     for (const Case& c : cases) {
