@@ -88,7 +88,11 @@ void set_reference_ray_point_source(ReferenceRayPointSource source) {
 }
 
 bool rewrite_dialog_command(int command, char* text, int size) {
-    if (dropped(command)) return false;
+    if (dropped(command)) {
+        // A listing keeps no text for a graphics window to redraw: the command itself runs.
+        if (size > 0) text[0] = '\0';
+        return true;
+    }
     std::string out = text;
     const std::size_t prefix = std::strlen(kRefRayPrefix);
     if (out.compare(0, prefix, kRefRayPrefix) == 0) {
@@ -189,7 +193,9 @@ int sync_dialog_fields(int field) {
 namespace {
 
 constexpr int kFormHeadKey = 91;
-constexpr int kChoiceRowLimit = 10;   // a required list of fewer entries is drawn as a row
+constexpr int kLevelHelpKey = 93;
+constexpr int kChoiceRowLimit = 10;   // a list of fewer entries is drawn as a row of words
+constexpr int kChoiceRowWidth = 64;   // a row of words longer than this goes on below
 constexpr int kFieldMinimum = 11;     // every value field is at least this wide
 constexpr int kListFieldWidth = 4;    // a list field's width before its entry names
 constexpr int kChosenFromList = 999;  // the column of a field's value hot spot
@@ -341,7 +347,11 @@ void draw_command_form() {
         const int kind = param_value_kind(descriptor);
         if (kind != 0 && select_param_list(descriptor) != 0) clear_value_list();
         const bool number_field = !is_text_cell(cell) && cell.type != kArgDouble;
-        const bool list_field = kind == 2 || kind == 4;
+        // A number chosen from a short list is shown by its words, whether the list binds the
+        // field or only offers words for it: a bare number would hide what it stands for.
+        const bool list_field = kind == 2 || kind == 4 ||
+                                (kind != 0 && number_field && value_list_count() > 0 &&
+                                 value_list_count() < kChoiceRowLimit);
         int width = 0;
         int chosen = -1;
         if (list_field) {
@@ -375,13 +385,20 @@ void draw_command_form() {
         }
 
         const int entries = value_list_count();
-        if (kind == 2 && number_field && entries < kChoiceRowLimit) {
+        if (list_field && number_field && entries < kChoiceRowLimit) {
             print_help_text(i, kHelpBefore, 0);
             const int item = command | (enabled ? 0 : kDisabledChoice);
             const bool titled =
                 entries >= 2 && value_list_first(0) != nullptr && value_list_first(0)[0] == '@';
+            int column = 0;
             for (int n = titled ? 1 : 0; n < entries; ++n) {
                 const char* name = list_entry_word(value_list_first(n));
+                if (column > 0 && column + width + 4 > kChoiceRowWidth) {
+                    // A long row goes on below, so that the form stays narrow.
+                    flush_output_line();
+                    column = 0;
+                }
+                column += width + 4;
                 write_blanks(1);
                 text_hotspot_text(item, n, i, n == chosen ? 1 : 0, name);
                 write_blanks(width + 1 - static_cast<int>(std::strlen(name)));
@@ -412,14 +429,38 @@ void draw_command_form() {
         print_help_text(i, kHelpAfter, 0);
     }
     flush_output_line();
-    print_level_help();
+    // The level's own help text; the fields stand labelled above, with the values they will
+    // run with, so no second list of them follows.
+    if (ctable_find_text(kLevelHelpKey, kHelpBefore) != nullptr) {
+        print_help_text(kLevelHelpKey, kHelpBefore, 0);
+    }
 }
 
 // A field changed by the user: its text (or value) evaluated for its parameter into the saved
 // cell, the dependent fields brought along, the form drawn again.
-int change_field(int command, int f, const GridEvent& event) {
+int change_field(int command, int f, int entry, const GridEvent& event) {
     ArgCell* cell = saved_level_cell(f);
     if (cell == nullptr) return 0;
+    if (entry >= 0 && entry < kChosenFromList && !is_text_cell(*cell)) {
+        // A word of the field's list was chosen: the field takes the value the word stands for.
+        const int descriptor = param_descriptor_index(command, f);
+        if (select_param_list(descriptor) != 0 || entry >= value_list_count()) return 0;
+        const char* text = entry_value(entry);
+        const long v = text != nullptr ? std::strtol(text, nullptr, 10) : entry;
+        ArgCell value = *cell;
+        if (cell->type == kArgDouble) {
+            value.value.d = static_cast<double>(v);
+        } else if (cell->type == kArgInt) {
+            value.value.i = static_cast<std::int32_t>(v);
+        } else {
+            value.value = ArgValue{};
+            value.value.c = static_cast<char>(v & 0xFF);
+        }
+        value.status = kArgGiven;
+        store_level_field_value(f, value);
+        sync_dialog_fields(f);
+        return redraw_form();
+    }
     ArgCell edited{};
     edited.type = static_cast<std::uint16_t>(event.value_type == 3 ? kArgChar : event.value_type);
     edited.value = event.value;
@@ -446,7 +487,11 @@ int command_dialog_event(GridEvent& event) {
             return 0;
         case kLevelEventActivate:
         case kLevelEventEdited: {
-            const int f = event.first_index;
+            // A form's cell names its field by its argument group and the word chosen by its
+            // index (kChosenFromList for the field's value itself).
+            const bool from_form = event.argument_group >= 0;
+            const int f = from_form ? event.argument_group : event.first_index;
+            const int entry = from_form ? event.first_index : -1;
             if (f < 0) {
                 if (event.code != kLevelEventActivate ||
                     event.argument != kDrawingConditionsButton ||
@@ -459,7 +504,11 @@ int command_dialog_event(GridEvent& event) {
                 if (r == 0) set_level_option();
                 return r;
             }
-            if (event.code == kLevelEventActivate) return change_field(command, f, event);
+            // A value typed into a field's cell (edited) is evaluated for its parameter as a
+            // field changed otherwise is.
+            if (event.code == kLevelEventActivate || from_form) {
+                return change_field(command, f, entry, event);
+            }
             if (sync_dialog_fields(f) != 0) return redraw_form();
             return 0;
         }
@@ -476,7 +525,7 @@ int command_dialog_event(GridEvent& event) {
             typed.first_index = static_cast<int>(f);
             typed.value_type = 3;
             typed.text = rest;
-            return change_field(command, static_cast<int>(f), typed);
+            return change_field(command, static_cast<int>(f), -1, typed);
         }
         case kLevelEventShown:
             return redraw_form();

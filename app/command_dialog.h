@@ -29,8 +29,9 @@ void draw_command_form();
 // leading control characters (or, without one, by its position); -1 when none.
 int find_list_entry(const ArgCell& cell);
 
-// The command text that event 19 lets run: text (256 bytes) is rewritten in place; false when
-// nothing is to run for the command with these cells.
+// The graphics text that event 19 keeps with the command the form composed: text (256 bytes)
+// is rewritten in place, emptied for a listing (the command runs, no graphics window keeps a
+// text to redraw); false when the rewritten text does not fit.
 bool rewrite_dialog_command(int command, char* text, int size);
 
 // The object and pupil point of the reference ray, which "trr;" stands for; the ray-trace code

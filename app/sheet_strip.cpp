@@ -9,6 +9,7 @@
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
 #include "runtime/help_command.h"
+#include "runtime/help_file.h"
 #include "runtime/level_help.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
@@ -78,6 +79,8 @@ int show_sheet_command_help() {
         const char* text =
             load_command_help(symbol) >= 0 ? ctable_find_text(kTopicKey, kTopicKey) : nullptr;
         topic = text != nullptr ? std::atoi(text) : 0;
+        // A block that names no topic leaves it to the command's own, which every command has.
+        if (topic <= 0 && symbol > 0) topic = kCommandHelpTopicBase + symbol;
         if (topic <= 0) return kMsgHelpRefused;
     }
     return show_help(1, topic);

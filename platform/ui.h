@@ -626,6 +626,14 @@ public:
     // backend without one.
     virtual int open_about(const SplashPicture& picture, std::string_view text, Point at);
     virtual bool about_open() const { return false; }
+    // The help viewer inside the program, for a desktop without an opener: the HTML page at
+    // path shown from its start, or at the anchor, with its links followed inside it. False
+    // from a backend without one, or when the page cannot be read.
+    virtual bool show_help_page(const std::string& path, const std::string& anchor) {
+        (void)path;
+        (void)anchor;
+        return false;
+    }
 
     virtual int open_splash(const SplashPicture& picture);
     virtual void close_splash();

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/help_viewer.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
@@ -53,12 +54,20 @@ int show_help(int mode, int context) {
                                           : std::to_string(context);
     // A topic the file lacks is refused here: the opener would show the file's start instead.
     std::string text;
-    if (!help_topic_text(path, topic, text)) return kMsgHelpRefused;
+    if (!help_topic_text(path, topic, text)) {
+        if (!platform::path_exists(path)) return set_error_msg(kMsgHelpFileRefused, path.c_str());
+        return set_error_msg(kMsgHelpTopicMissing, path.c_str(), topic.c_str());
+    }
     if (help_as_text()) {
         write_lines(text);
         return 0;
     }
-    return platform::open_help(path, mode == 0 ? std::string() : topic) ? 0 : kMsgHelpRefused;
+    const std::string anchor = mode == 0 ? std::string() : topic;
+    if (platform::open_help(path, anchor)) return 0;
+    // Without a desktop opener (no browser installed) the program shows the page itself.
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui != nullptr && ui->show_help_page(path, anchor)) return 0;
+    return set_error_msg(kMsgHelpFileRefused, path.c_str());
 }
 
 int cmd_help() {

@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kHelpLevelKey = 93;
 constexpr int kHelpLevelHead = 92;
+constexpr int kHelpFormHead = 91;
 
 // The spreadsheet's title and help topic, set by the first level that shows in it.
 struct SheetTitleState {
@@ -72,9 +73,19 @@ void sheet_set_title(int topic, int title_message) {
     if (title_message < 0) {
         s.title = msg_text(title_message);
     } else {
-        const char* name =
-            symbol_name(saved_level_command() >= 0 ? saved_level_command() : current_command());
-        s.title = name != nullptr ? name : "";
+        // A form is titled by the head of its command's help, as the user reads it, and only
+        // without one by the command's name.
+        const int command = saved_level_command() >= 0 ? saved_level_command() : current_command();
+        const char* head = load_command_help(command) >= 0
+                               ? ctable_find_text(kHelpFormHead, kHelpLevelKey)
+                               : nullptr;
+        const char* name = symbol_name(command);
+        if (head != nullptr && head[0] != '\0') {
+            const std::string text = head;
+            s.title = text.substr(0, text.find('\n'));
+        } else {
+            s.title = name != nullptr ? name : "";
+        }
     }
     s.topic = topic < 0 ? -topic : (topic == 0 ? kNoHelpTopic : 0);
     platform::UiBackend* ui = platform::current_ui();

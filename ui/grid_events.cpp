@@ -65,6 +65,12 @@ void offer_cell_value(const char* text) {
     }
 }
 
+// The current cell's offer selected whole again, as when the cell was chosen.
+void select_offered_value() {
+    const std::string offered = grid_control().offered;
+    if (!offered.empty()) offer_cell_value(offered.c_str());
+}
+
 // A cell that offers nothing takes the last cell's offer away, unless it was typed over.
 void withdraw_offer() {
     GridControl& k = grid_control();
@@ -620,15 +626,16 @@ void grid_on_mouse(int area, const platform::MouseEvent& event) {
     k.press_activated = false;
     if (event.action == MouseAction::double_click && on_current && !modified &&
         g.edit_state == kGridSelected) {
-        // The second press of a double-click: the first made the cell current. A typed cell
-        // starts its edit with the caret where it was pressed; a cell the first press already
-        // activated is not activated twice.
+        // The second press of a double-click: the first made the cell current. A value-list
+        // cell opens its list; a typed cell keeps its whole value selected, so that typed keys
+        // replace it (Shift or Ctrl with the press edits it in place); a cell the first press
+        // already activated is not activated twice.
         const int kind = grid_entry_kind(c.field_code);
         if (!typeless(c) && kind != kGridKindSelectable && kind != kGridKindSelectableText) {
-            grid_set_edit_mode(1);
-            if (g.edit_state == kGridEditNumber) {
-                c.caret_column = std::clamp(column, c.first_column, c.end_column - 1);
-                grid_draw_current();
+            if (kind == kGridKindValueList) {
+                grid_set_edit_mode(1);
+            } else {
+                select_offered_value();
             }
             return;
         }
@@ -642,7 +649,11 @@ void grid_on_mouse(int area, const platform::MouseEvent& event) {
             return;
         }
         const int kind = grid_entry_kind(c.field_code);
-        if (!typeless(c) && kind != kGridKindSelectable && kind != kGridKindSelectableText) return;
+        if (!typeless(c) && kind != kGridKindSelectable && kind != kGridKindSelectableText) {
+            // However often the cell is pressed, its whole value stays selected.
+            select_offered_value();
+            return;
+        }
         grid_activate_cell(modified ? 1 : 0);
         return;
     }

@@ -278,6 +278,9 @@ public:
     int set_window_maximised(int window, bool maximised) override;
     int open_about(const SplashPicture& picture, std::string_view text, Point at) override;
     bool about_open() const override { return about_ != nullptr; }
+    bool show_help_page(const std::string& path, const std::string& anchor) override {
+        return qt::show_help_browser(frame_, path, anchor);
+    }
     void close_about();
     std::unique_ptr<PrintJob> start_print(const PrintRequest& request,
                                           DialogResult* result) override {

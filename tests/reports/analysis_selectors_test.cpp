@@ -117,17 +117,18 @@ TEST_F(AnalysisSelectors, ACellMapTakesTheDialogsFields) {
         std::vector<double> cells;
     };
     const std::vector<Case> cases = {
-        // The sagittal fan: direction 1, mode, all rays, the x range and the fixed coordinate.
-        {"select_ray_aberration 1 2 -0.5 0.5 -0.7 0.6 0.1", {1, 2, 0, -0.7, 0.6, 0.1}},
+        // Every cell in the dialog's order, the list cells too. The sagittal fan: direction 1,
+        // mode, all rays, the x range and the fixed coordinate.
+        {"select_ray_aberration 1 2 0 0 -0.5 0.5 -0.7 0.6 0.1", {1, 2, 0, -0.7, 0.6, 0.1}},
         // Rays per fan go to the lens and from it to the plot.
-        {"select_ray_aberration 3 0 wvt 0 0 0 0 0 0.2 0.3 13 1", {1, 0.2, 0.3, 13}},
+        {"select_ray_aberration 3 0 wvt 0 0 0 0 0 0 0.2 0.3 13 1", {1, 0.2, 0.3, 13}},
         // Fewer than 6 steps ask for 12.
-        {"select_energy 2 0.1 4 0.02 0.5", {0, 0, 0, 0, 0, 0.02, 12, 0.5, 0, 0}},
+        {"select_energy 2 0.1 0 4 0.02 0.5", {0, 0, 0, 0, 0, 0.02, 12, 0.5, 0, 0}},
         {"select_energy 3 0.1", {0, 0, 12, 0}},
-        {"select_energy 3 0.1 8 0.02 0.5", {0, 0.02, 8, 0.5}},
+        {"select_energy 3 0.1 0 8 0.02 0.5", {0, 0.02, 8, 0.5}},
         // The spot rays about the reference: mode 2 with centre -2.
-        {"select_spot 0 chf 1 0.1 0.2 0.3 2 5", {2, -2, 2, 5, 0.1, 0.2, 0.3}},
-        {"select_spot 0 chf 2 0.1 0.2 0.3 2 5", {3, 0, 2, 5, 0.1, 0.2, 0.3}},
+        {"select_spot 0 chf 1 0 0.1 0.2 0.3 2 5", {2, -2, 2, 5, 0.1, 0.2, 0.3}},
+        {"select_spot 0 chf 2 0 0.1 0.2 0.3 2 5", {3, 0, 2, 5, 0.1, 0.2, 0.3}},
         // A spot diagram of the first wavelength alone for what follows.
         {"spot_diagram mon none 0 1", {}},
         // The point intensity: about the reference, one wavelength, y, x and focus.

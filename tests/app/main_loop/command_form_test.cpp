@@ -205,11 +205,12 @@ TEST_F(Form, FieldsOfEveryKindAreDrawnWithTheirValues) {
     EXPECT_EQ(line_starting("freeform")->hotspots, spot(kFormAll | 0x7000, 20 * 1024 + 999, 0, 16));
     EXPECT_EQ(line_starting("  7")->hotspots, spot(kFormAll, 19 * 1024 + 999, 0, 11));
 
-    // The hidden double ends the form; the level's help follows.
-    ASSERT_GE(lines.size(), 10u);
+    // The hidden double ends the form; the level's help follows, without a second list of
+    // the fields and their raw values.
+    ASSERT_GE(lines.size(), 9u);
     EXPECT_EQ(lines[7], "");
     EXPECT_EQ(lines[8], "Fields:");
-    EXPECT_EQ(lines[9], "style 2 the style");
+    for (const std::string& line : lines) EXPECT_NE(line, "style 2 the style");
 }
 
 TEST_F(Form, AChoiceDisablesTheFieldsItDoesNotName) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -12,6 +13,9 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
@@ -174,6 +178,65 @@ TEST_F(QtHelp, ContentsAndTheSheetsHelpButtonOpenTheFileAtTheirTopics) {
     help->click();
     settle();
     EXPECT_EQ(opened(), topic_address(kHelpTopicSurfaceSheet));
+}
+
+// With no opener for the help file on PATH (no browser installed) the program shows the help
+// itself: Help > Contents from the start, the Ray aberrations dialog's "?" at the topic of its
+// command, and a link followed inside the viewer.
+TEST_F(QtHelp, WithoutABrowserTheHelpOpensInTheProgramAtItsTopic) {
+    const fs::path empty = run_.tree.base() / "nobrowser";
+    fs::create_directories(empty);
+    platform::environment_set("PATH", empty.string());
+    ASSERT_NE(build_menu(msg_text(kMsgMainMenuList), platform::kWindowFrame, true), 0);
+    auto* frame = find_widget<QMainWindow>("tavo_window_0");
+    ASSERT_NE(frame, nullptr);
+    QAction* contents = nullptr;
+    for (QAction* top : frame->menuBar()->actions()) {
+        if (top->text() != "&Help" || top->menu() == nullptr) continue;
+        for (QAction* item : top->menu()->actions()) {
+            if (item->text().remove('&').startsWith("Contents")) contents = item;
+        }
+    }
+    ASSERT_NE(contents, nullptr);
+    contents->trigger();
+    settle();
+    auto* window = find_widget<QWidget>("tavo_help_window");
+    ASSERT_NE(window, nullptr) << "no help window";
+    EXPECT_TRUE(window->isVisible());
+    auto* browser = find_widget<QTextBrowser>("tavo_help_browser");
+    ASSERT_NE(browser, nullptr);
+    EXPECT_TRUE(browser->toPlainText().contains("select_ray_aberration"));
+    EXPECT_EQ(browser->verticalScrollBar()->value(), 0);  // the contents, from the start
+
+    // Whether the heading of a topic stands in the upper half of the viewer.
+    const auto shown = [&](const QString& heading) {
+        QApplication::processEvents();
+        for (QTextBlock b = browser->document()->begin(); b.isValid(); b = b.next()) {
+            if (b.text().trimmed() != heading) continue;
+            const double top = browser->document()->documentLayout()->blockBoundingRect(b).top() -
+                               browser->verticalScrollBar()->value();
+            if (top >= -2 && top < browser->viewport()->height() / 2) return true;
+        }
+        return false;
+    };
+    for (const char* line : {"LEN NEW \"Help\"", "NXT", "SRF 50 5 N-BK7 10", "AST",
+                             "SRF -50 45 AIR 10", "END", "select_ray_aberration"}) {
+        type(line);
+    }
+    ASSERT_EQ(level_count(), 1);
+    auto* help = find_widget<QAbstractButton>("tavo_tool_3_103");
+    ASSERT_NE(help, nullptr);
+    help->click();
+    settle();
+    EXPECT_GT(browser->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(shown("select_ray_aberration"));
+    escape_command_line();
+    settle();
+
+    // A link of the page goes to its topic inside the viewer.
+    browser->setSource(QUrl("#using_help"));
+    EXPECT_FALSE(shown("select_ray_aberration"));
+    EXPECT_FALSE(fs::exists(record_));
 }
 
 // The print and page set-up dialogs show only with a printer installed, which a test machine

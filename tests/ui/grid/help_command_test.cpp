@@ -98,8 +98,9 @@ protected:
 TEST_F(Help, TypedWithoutAHelpFileReportsTheFileItCannotOpen) {
     PathOverride path(bin_);
     type("help");
-    EXPECT_NE(errors().find("Cannot open the help file"), std::string::npos) << errors();
-    EXPECT_EQ(show_help(0, 0), kMsgHelpRefused);
+    const std::string file = (run_.tree.root() / "hlp/tavolt.html").string();
+    EXPECT_NE(errors().find("Cannot open the help file " + file), std::string::npos) << errors();
+    EXPECT_EQ(show_help(0, 0), kErrorTextReady);
     EXPECT_FALSE(fs::exists(record_));
 }
 

@@ -1012,10 +1012,9 @@ TEST_F(Sheet, ANumberSteppedPastTheFixedFormJumpsToExponentForm) {
     EXPECT_DOUBLE_EQ(current().value.d, 1100.0);
 }
 
-// A double-click is the second press of a pair: on a typed cell the first press selected, it
-// starts the edit with the caret where it was pressed (a plain second press does not); a button
-// the first press already activated is not activated a second time; a value-list cell opens
-// its list.
+// A double-click is the second press of a pair: a typed cell the first press selected keeps its
+// whole value selected in the command line, so that typed keys replace it; a button the first
+// press already activated is not activated a second time; a value-list cell opens its list.
 TEST_F(Sheet, ADoubleClickEditsATypedCellAndActivatesAButtonOnce) {
     const TextArea* a = textarea(kSheetArea);
     auto double_click = [&](int row, int column) {
@@ -1044,8 +1043,8 @@ TEST_F(Sheet, ADoubleClickEditsATypedCellAndActivatesAButtonOnce) {
         int state;
         int caret;  // -1: not editing a number
     } cases[] = {
-        {2, kRadiusColumn + 8, 2, kGridEditNumber, kRadiusColumn + 8},
-        {0, kCountColumn + 2, 3, kGridEditNumber, kCountColumn + 2},
+        {2, kRadiusColumn + 8, 2, kGridSelected, -1},
+        {0, kCountColumn + 2, 3, kGridSelected, -1},
         {-1, 24, kGridKindValueList | 13, kGridEditValueList, -1},
     };
     for (const Case& k : cases) {
@@ -1060,6 +1059,12 @@ TEST_F(Sheet, ADoubleClickEditsATypedCellAndActivatesAButtonOnce) {
         EXPECT_EQ(grid_state().edit_state, k.state);
         if (k.caret >= 0) {
             EXPECT_EQ(current().caret_column, k.caret);
+        }
+        if (k.state == kGridSelected) {
+            // Whatever the cell offers in the command line stays selected whole.
+            const std::string offered = ui().command_line_text();
+            EXPECT_EQ(ui().command_line_selection(),
+                      std::make_pair(0, static_cast<int>(offered.size())));
         }
         EXPECT_EQ(level_count(), 1);
     }
