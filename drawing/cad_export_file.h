@@ -30,8 +30,9 @@ public:
     // memory in the given mode (kCadModeDxf or kCadModeIges). 0, or -1802 (reported) when the
     // file cannot be made.
     int open(const std::string& name, int mode);
-    // Puts the output mode and sink back and commits the text: result when the file is in
-    // place (a drawing error is still returned), else the failure of the write (reported).
+    // Puts the output mode and sink back and, when the drawing succeeded (result 0), commits
+    // the text: 0 when the file is in place, else the failure of the write (reported). A
+    // failed or refused drawing writes nothing and its result comes back.
     int finish(int result);
 
 private:
