@@ -90,12 +90,17 @@ int print_to_file(int window, const std::vector<std::string>& lines, int ask,
     }
     // Every write and the close are checked: a full disc is reported, not a short file.
     platform::AtomicFileWriter file;
-    if (file.open(name) != 0) return report_write_failure(name, file);
+    // The print file's own message, the system's reason after the name.
+    auto failed = [&] {
+        const std::string shown = name + " (" + file.reason() + ")";
+        return set_error_msg(kMsgPrintFileCannotOpen, shown.c_str());
+    };
+    if (file.open(name) != 0) return failed();
     for (const std::string& line : lines) {
         file.write(line);
         file.write("\n");
     }
-    if (file.commit() != 0) return report_write_failure(name, file);
+    if (file.commit() != 0) return failed();
     msg_box(kMsgPrintedToFile, window, name.c_str());
     g.choices.print_file = name;
     g.choices.print_destination = 1;

@@ -135,6 +135,22 @@ protected:
     tavo_test::TempTree tree_;
 };
 
+// Whether a line of the output names the file and the system's reason for its failure.
+bool reported(const std::string& shown, const fs::path& file, const std::string& reason) {
+    std::size_t start = 0;
+    while (start < shown.size()) {
+        std::size_t end = shown.find('\n', start);
+        if (end == std::string::npos) end = shown.size();
+        const std::string line = shown.substr(start, end - start);
+        if (line.find(file.string() + " ") != std::string::npos &&
+            line.find("(" + reason + ")") != std::string::npos) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 // No word of a success after a failure.
 void expect_no_success(const std::string& shown) {
     for (const char* success : {"lens.len saved", "edit.txt saved", "was printed to",
@@ -177,9 +193,7 @@ TEST_F(FileWriters, AFailedWriteKeepsTheOldFileAndSaysWhy) {
     const std::string shown = run(writer_lines(), As::no_file_space);
     for (const fs::path& p : written()) {
         EXPECT_TRUE(same_bytes(p, before.at(p))) << p;
-        EXPECT_NE(shown.find(p.string() + " cannot be written (File too large)"), std::string::npos)
-            << p << "\n"
-            << shown;
+        EXPECT_TRUE(reported(shown, p, "File too large")) << p << "\n" << shown;
     }
     expect_no_success(shown);
     expect_no_temporaries();
@@ -195,10 +209,7 @@ TEST_F(FileWriters, AReadOnlyFileIsRefusedWithTheSystemsWords) {
     for (const fs::path& p : written()) {
         EXPECT_TRUE(same_bytes(p, before.at(p))) << p;
         EXPECT_EQ(fs::status(p).permissions(), fs::perms(0444)) << p;
-        EXPECT_NE(shown.find(p.string() + " cannot be written (Permission denied)"),
-                  std::string::npos)
-            << p << "\n"
-            << shown;
+        EXPECT_TRUE(reported(shown, p, "Permission denied")) << p << "\n" << shown;
     }
     expect_no_success(shown);
     expect_no_temporaries();
@@ -222,7 +233,7 @@ TEST_F(FileWriters, ALinkIsWrittenThroughAndStaysALink) {
     for (const auto& [link, target] : target_of) before[link] = tavo_test::read_file(target);
     const std::string shown =
         run(writer_lines(), can_run_unprivileged() ? As::unprivileged : As::self);
-    EXPECT_EQ(shown.find("cannot be written"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Error"), std::string::npos) << shown;
     for (const auto& [link, target] : target_of) {
         EXPECT_TRUE(fs::is_symlink(link)) << link;
         const std::string now = tavo_test::read_file(target);
