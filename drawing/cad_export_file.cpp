@@ -88,8 +88,9 @@ int CadExportFile::open(const std::string& name, int mode) {
         path_ = cad_export_path(name);
     }
     had_file_ = platform::path_exists(path_) && !platform::is_folder(path_);
-    if (const int status = writer_.open(path_); status != 0) {
-        return set_error_msg(kMsgCadFileCannotMake, path_.c_str(), platform::status_text(status));
+    if (writer_.open(path_) != 0) {
+        return set_error_msg(had_file_ ? kMsgLensWriteFailed : kMsgCadFileCannotMake, path_.c_str(),
+                             writer_.reason().c_str());
     }
     CadOutput& out = cad_output();
     saved_sink_ = out.sink;
@@ -114,12 +115,19 @@ void CadExportFile::restore() {
 
 int CadExportFile::finish(int result) {
     if (active_) restore();
-    const int status = state().commit(writer_, sink_.text());
-    if (status == 0) {
-        if (result == 0) msg_box(kMsgDrawingFileWritten, path_.c_str());
+    // A refused or failed drawing leaves the file as it was: half a drawing is no drawing.
+    if (result != 0) {
+        writer_.discard();
         return result;
     }
+    const int status = state().commit(writer_, sink_.text());
+    if (status == 0) {
+        msg_box(kMsgDrawingFileWritten, path_.c_str());
+        return 0;
+    }
     writer_.discard();
+    const std::string reason =
+        writer_.reason().empty() ? platform::status_text(status) : writer_.reason();
     return set_error_msg(had_file_ ? kMsgLensWriteFailed : kMsgCadFileCannotMake, path_.c_str(),
-                         platform::status_text(status));
+                         reason.c_str());
 }

@@ -35,8 +35,9 @@ public:
     // the Save dialog. 0, kCadExportCancelled, or -1802 (reported) when the file cannot be made.
     // A file put in place is reported on the status line by finish.
     int open(const std::string& name, int mode);
-    // Puts the output mode and sink back and commits the text: result when the file is in
-    // place (a drawing error is still returned), else the failure of the write (reported).
+    // Puts the output mode and sink back and, when the drawing succeeded (result 0), commits
+    // the text: 0 when the file is in place, else the failure of the write (reported). A
+    // failed or refused drawing writes nothing and its result comes back.
     int finish(int result);
     // The file written (known once open succeeded).
     const std::string& path() const { return path_; }

@@ -292,7 +292,9 @@ int cmd_reverse_surfaces() {
     int b = arg_int(1);
     const int image = lens_data().image_surface;
     if (a <= 0 || a >= image) return set_error_msg(kMsgReverseRange);
+    // Both ends are checked again once they are in order: the second may be the one out.
     if (b < a) std::swap(a, b);
+    if (a <= 0) return set_error_msg(kMsgReverseRange);
     if (b >= image) return set_error_msg(kMsgRangeEnd, b, image - 1);
     int message = 0;
     int offending = -1;
@@ -307,8 +309,8 @@ int cmd_negate_surface_range() {
     int a = arg_int(0);
     int b = arg_int(1);
     const int image = lens_data().image_surface;
-    if (a < 0 || a > image) return 0;
     if (b < a) std::swap(a, b);
+    if (a < 0) return set_error_msg(kMsgNegateStart, a);
     if (b > image) return set_error_msg(kMsgRangeEnd, b, image);
     negate_surface_range(a, b);
     return finish(kMsgNegated, a, b);

@@ -15,6 +15,7 @@
 #include "platform/state_reset.h"
 #include "platform/text_file.h"
 #include "runtime/arg_cells.h"
+#include "runtime/folder_lists.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/table_files.h"
@@ -65,12 +66,11 @@ const char* cell_text(int i) {
 }
 
 int write_file(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    if (name.empty()) return set_error_msg(kMsgFileCannotOpen, name.c_str());
     platform::AtomicFileWriter file;
-    if (name.empty() || file.open(name) != 0) {
-        return set_error_msg(kMsgFileCannotOpen, name.c_str());
-    }
+    if (file.open(name) != 0) return report_write_failure(name, file);
     file.write(bytes.data(), bytes.size());
-    if (file.commit() != 0) return set_error_msg(kMsgFileCannotOpen, name.c_str());
+    if (file.commit() != 0) return report_write_failure(name, file);
     return 0;
 }
 

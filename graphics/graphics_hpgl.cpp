@@ -12,6 +12,7 @@
 #include "graphics/graphics_window.h"
 #include "platform/state_reset.h"
 #include "platform/text_file.h"
+#include "runtime/folder_lists.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "tables/table_names.h"
@@ -302,10 +303,9 @@ void gfx_hpgl_string() {
 int graphwin_write_hpgl(const std::string& file_name, int x1, int x2, int y1, int y2) {
     GraphicsWindow* w = graphics_current_record();
     if (w == nullptr || !w->has_list()) return kMsgOutOfMemory;
+    if (file_name.empty()) return set_error_msg(kMsgHpglCannotOpen, file_name.c_str());
     platform::AtomicFileWriter file;
-    if (file_name.empty() || file.open(file_name) != 0) {
-        return set_error_msg(kMsgHpglCannotOpen, file_name.c_str());
-    }
+    if (file.open(file_name) != 0) return report_write_failure(file_name, file);
     const bool alternate = get_setting_flag(kSettingAlternateMode) != 0;
     const bool upright = (!alternate && w->aspect > 1) || (alternate && w->aspect < 1);
     if (x2 == 0) {
@@ -353,9 +353,7 @@ int graphwin_write_hpgl(const std::string& file_name, int x1, int x2, int y1, in
     flush_buffer();
     const bool failed = g.failed;
     g = HpglOutput{};
-    if (failed || file.commit() != 0) {
-        return set_error_msg(kMsgHpglCannotOpen, file_name.c_str());
-    }
+    if (failed || file.commit() != 0) return report_write_failure(file_name, file);
     return 0;
 }
 

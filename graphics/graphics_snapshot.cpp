@@ -8,6 +8,7 @@
 #include "graphics/graphics_files.h"
 #include "platform/state_reset.h"
 #include "platform/text_file.h"
+#include "runtime/folder_lists.h"
 #include "runtime/messages.h"
 #include "runtime/table_files.h"
 #include "tables/table_names.h"
@@ -37,9 +38,9 @@ void encode_row(std::vector<std::uint8_t>& out, const std::vector<int>& row) {
 
 int write_bytes(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     platform::AtomicFileWriter file;
-    if (file.open(name) != 0) return set_error_msg(kMsgFileCannotOpen, name.c_str());
+    if (file.open(name) != 0) return report_write_failure(name, file);
     file.write(bytes.data(), bytes.size());
-    if (file.commit() != 0) return set_error_msg(kMsgFileCannotOpen, name.c_str());
+    if (file.commit() != 0) return report_write_failure(name, file);
     return 0;
 }
 

@@ -4,13 +4,16 @@
 #include <bit>
 #include <cctype>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "lens/glass_lookup.h"
 #include "lens/lens_data.h"
 #include "lens/refractive_index.h"
+#include "platform/text_file.h"
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
@@ -42,41 +45,51 @@ PrivateCatalogState g_catalog;
 
 // One glass line in the catalogue format. Coefficients are written exactly as the reader takes
 // them (six, three or none by kind), so whatever is written reads back as written.
-bool write_glass_line(std::FILE* f, const CatalogGlass& r, const GlassData& d) {
+// Appends printf-formatted text.
+[[gnu::format(printf, 2, 3)]] void append_format(std::string& out, const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (length > 0) out.append(text, std::min<std::size_t>(length, sizeof text - 1));
+}
+
+void append_glass_line(std::string& out, const CatalogGlass& r, const GlassData& d) {
     const char* bubble = r.bubble_class[0] != '\0' ? r.bubble_class : "?";
     const char availability = r.availability > ' ' ? r.availability : '?';
     char name[kGlassNameLength + 1];
     pad_glass_name(r.name, name);
-    bool ok = std::fprintf(f, "%-10s %.6f %.2f %.2f %.1f %.0f %.3f %.2f %.0f %5d %s %c", name, r.nd,
-                           r.vd, r.density, r.dn_dt, r.tce, r.transmission, r.cost, r.hardness,
-                           r.chemical_class, bubble, availability) > 0;
+    append_format(out, "%-10s %.6f %.2f %.2f %.1f %.0f %.3f %.2f %.0f %5d %s %c", name, r.nd, r.vd,
+                  r.density, r.dn_dt, r.tce, r.transmission, r.cost, r.hardness, r.chemical_class,
+                  bubble, availability);
     const double* c = d.dispersion;
     if (d.dispersion_kind == kDispersionPowerSeries || d.dispersion_kind == kDispersionSellmeier) {
-        ok = ok && std::fprintf(f, " %d %d %.8e %.8e %.8e %.8e %.8e %.8e", d.dispersion_kind,
-                                d.dispersion_count, c[0], c[1], c[2], c[3], c[4], c[5]) > 0;
+        append_format(out, " %d %d %.8e %.8e %.8e %.8e %.8e %.8e", d.dispersion_kind,
+                      d.dispersion_count, c[0], c[1], c[2], c[3], c[4], c[5]);
     } else if (d.dispersion_kind == kDispersionConrady) {
-        ok = ok && std::fprintf(f, " %d %d %.8e %.8e %.8e", d.dispersion_kind, d.dispersion_count,
-                                c[0], c[1], c[2]) > 0;
+        append_format(out, " %d %d %.8e %.8e %.8e", d.dispersion_kind, d.dispersion_count, c[0],
+                      c[1], c[2]);
     } else {
-        ok = ok && std::fprintf(f, " %d %d", d.dispersion_kind, d.dispersion_count) > 0;
+        append_format(out, " %d %d", d.dispersion_kind, d.dispersion_count);
     }
     const double* t = d.thermal;
     if (d.thermal_kind == kThermalAbsolute) {
-        ok = ok && std::fprintf(f, " %d %d %.2e %.2e %.2e %.2e %.2e %.2e", d.thermal_kind,
-                                d.thermal_count, t[0], t[1], t[2], t[3], t[4], t[5]) > 0;
+        append_format(out, " %d %d %.2e %.2e %.2e %.2e %.2e %.2e", d.thermal_kind, d.thermal_count,
+                      t[0], t[1], t[2], t[3], t[4], t[5]);
     } else if (d.thermal_kind == kThermalDndT) {
-        ok = ok && std::fprintf(f, " %d %d %.2e", d.thermal_kind, d.thermal_count, t[0]) > 0;
+        append_format(out, " %d %d %.2e", d.thermal_kind, d.thermal_count, t[0]);
     } else {
-        ok = ok && std::fprintf(f, " %d %d", d.thermal_kind, d.thermal_count) > 0;
+        append_format(out, " %d %d", d.thermal_kind, d.thermal_count);
     }
     const int pairs = std::clamp(d.table_count, 0, kMaxTablePairs);
-    ok = ok && std::fprintf(f, " %d %d", d.table_flag, pairs) > 0;
+    append_format(out, " %d %d", d.table_flag, pairs);
     if (d.table_flag == 1) {
-        for (int i = 0; i < pairs && ok; ++i) {
-            ok = std::fprintf(f, " %f %f", d.table_wavelengths[i], d.table_values[i]) > 0;
+        for (int i = 0; i < pairs; ++i) {
+            append_format(out, " %f %f", d.table_wavelengths[i], d.table_values[i]);
         }
     }
-    return ok && std::fputc('\n', f) != EOF;
+    out += '\n';
 }
 
 // --- formulas --------------------------------------------------------------------------------
@@ -257,11 +270,13 @@ int rewrite_private(const std::vector<CatalogGlass>& records, const std::vector<
     GlassCatalog& cat = glass_catalog(kPrivateCatalog);
     if (cat.file != nullptr) std::fclose(cat.file);
     cat.file = nullptr;
-    const int written =
-        write_private_catalog(records.data(), data.data(), static_cast<int>(records.size()));
+    std::string reason;
+    const int written = write_private_catalog(records.data(), data.data(),
+                                              static_cast<int>(records.size()), &reason);
     read_private_catalog();
     if (written != 0) {
-        return set_error_msg(kMsgPrivateCatalogNotWritten, private_catalog_path().c_str());
+        return set_error_msg(kMsgPrivateCatalogWriteFailed, private_catalog_path().c_str(),
+                             reason.c_str());
     }
     return 0;
 }
@@ -308,21 +323,14 @@ void read_private_catalog() {
     if (used && g_catalog.setup != nullptr) g_catalog.setup(0);
 }
 
-int write_private_catalog(const CatalogGlass* records, const GlassData* data, int count) {
+int write_private_catalog(const CatalogGlass* records, const GlassData* data, int count,
+                          std::string* reason) {
     const std::string& path = private_catalog_path();
     if (path.empty() || count < 0) return kWriteFailed;
-    const std::string temporary = path + ".new";
-    std::FILE* f = std::fopen(temporary.c_str(), "w");
-    if (f == nullptr) return kWriteFailed;
-    bool ok = std::fprintf(f, "%s %5d Private\n", kPrivateVersion, count) > 0;
-    for (int i = 0; i < count && ok; ++i) ok = write_glass_line(f, records[i], data[i]);
-    ok = std::fflush(f) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return kWriteFailed;
-    }
-    return 0;
+    std::string text;
+    append_format(text, "%s %5d Private\n", kPrivateVersion, count);
+    for (int i = 0; i < count; ++i) append_glass_line(text, records[i], data[i]);
+    return platform::write_file_atomically(path, text, reason) == 0 ? 0 : kWriteFailed;
 }
 
 int convert_private_catalog(const std::string& private_path) {

@@ -25,7 +25,8 @@ void read_private_catalog();
 
 // Writes count glasses (catalogue values from records, formula data from data) as the private
 // catalogue: 0, or 3 when the file cannot be written (the old file is then left as it was).
-int write_private_catalog(const CatalogGlass* records, const GlassData* data, int count);
+int write_private_catalog(const CatalogGlass* records, const GlassData* data, int count,
+                          std::string* reason = nullptr);
 
 // Converts a private catalogue of the old binary layout into the text format; the old file
 // is kept as "private.old". 0; 1 when the file cannot be moved to the backup name; 2 when the

@@ -194,8 +194,8 @@ std::string IniDocument::text() const {
     return all;
 }
 
-int IniDocument::save(const std::string& path) const {
-    return write_file_atomically(path, text());
+int IniDocument::save(const std::string& path, std::string* reason) const {
+    return write_file_atomically(path, text(), reason);
 }
 
 std::string ini_get_text(const std::string& path, std::string_view section, std::string_view key,

@@ -50,7 +50,8 @@ public:
     // The file's text, lines ended by '\n'.
     std::string text() const;
     // Writes the text atomically; 0 or the status of the failure (the old file stays).
-    int save(const std::string& path) const;
+    // 0 or the status of the failure, whose system words go to reason when given.
+    int save(const std::string& path, std::string* reason = nullptr) const;
 
 private:
     std::vector<std::string> lines_;

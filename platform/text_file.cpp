@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/paths.h"
 #include "platform/status.h"
@@ -86,11 +87,64 @@ AtomicFileWriter::~AtomicFileWriter() {
     discard();
 }
 
+namespace {
+
+// Follows a chain of symbolic links to the name of the file they lead to (which need not exist
+// yet); 0 or the errno of the failure.
+int follow_links(std::string& path) {
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
+        std::string link(256, '\0');
+        for (;;) {
+            const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
+            if (length < 0) return errno;
+            if (static_cast<std::size_t>(length) < link.size()) {
+                link.resize(static_cast<std::size_t>(length));
+                break;
+            }
+            link.resize(link.size() * 2);
+        }
+        const std::size_t slash = path.rfind('/');
+        path = link.front() == '/' || slash == std::string::npos ? link
+                                                                 : path.substr(0, slash + 1) + link;
+    }
+    return ELOOP;
+}
+
+}  // namespace
+
+int AtomicFileWriter::fail(int status, int error_number) {
+    if (status_ == kOk) {
+        status_ = status;
+        reason_ = error_number != 0 ? std::strerror(error_number) : status_text(status);
+    }
+    return status_;
+}
+
 int AtomicFileWriter::open(const std::string& path) {
     discard();
     status_ = kOk;
+    reason_.clear();
     target_ = to_native_path(path);
-    if (target_.empty() || target_.back() == '/') return status_ = kBadArgument;
+    if (target_.empty() || target_.back() == '/') return fail(kBadArgument, EISDIR);
+    // A name that is a symbolic link stands for the file it names: that file gets the new
+    // content and the link stays.
+    if (const int error = follow_links(target_); error != 0) {
+        return fail(status_from_errno(error), error);
+    }
+    struct stat info;
+    if (::stat(target_.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return fail(kBadArgument, EISDIR);
+        // The rename would replace a device or a pipe by a plain file.
+        if (!S_ISREG(info.st_mode)) return fail(kBadArgument, EINVAL);
+        // The rename needs only the folder's permission: a file the user may not write is
+        // refused here, as writing it in place would be.
+        if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) {
+            const int error = errno;
+            return fail(status_from_errno(error), error);
+        }
+    }
     const std::size_t slash = target_.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : target_.substr(0, slash + 1);
     // The temporary name must stay a legal name even for a target near the length limit.
@@ -99,13 +153,16 @@ int AtomicFileWriter::open(const std::string& path) {
     std::string pattern =
         (slash == std::string::npos ? std::string() : folder) + "." + base + ".tmpXXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) return status_ = status_from_errno(errno);
+    if (fd < 0) {
+        const int error = errno;
+        return fail(status_from_errno(error), error);
+    }
     file_ = ::fdopen(fd, "wb");
     if (file_ == nullptr) {
         const int error = errno;
         ::close(fd);
         ::unlink(pattern.c_str());
-        return status_ = status_from_errno(error);
+        return fail(status_from_errno(error), error);
     }
     temp_ = pattern;
     return kOk;
@@ -114,7 +171,7 @@ int AtomicFileWriter::open(const std::string& path) {
 int AtomicFileWriter::write(const void* data, std::size_t size) {
     if (file_ == nullptr) return status_ != kOk ? status_ : kBadArgument;
     if (status_ != kOk) return status_;
-    if (size > 0 && std::fwrite(data, 1, size, file_) != size) status_ = kWriteFailed;
+    if (size > 0 && std::fwrite(data, 1, size, file_) != size) fail(kWriteFailed, errno);
     return status_;
 }
 
@@ -157,16 +214,21 @@ int AtomicFileWriter::commit() {
         struct stat old_info;
         const mode_t mode =
             ::stat(target_.c_str(), &old_info) == 0 ? (old_info.st_mode & 07777) : new_file_mode();
+        errno = 0;
         if (std::fflush(file_) != 0 || std::ferror(file_) || ::fsync(fd) != 0) {
-            status_ = kWriteFailed;
+            fail(kWriteFailed, errno);
         } else {
             ::fchmod(fd, mode);
         }
     }
+    errno = 0;
     const bool closed = std::fclose(file_) == 0;
+    const int close_error = errno;
     file_ = nullptr;
-    if (status_ == kOk && !closed) status_ = kWriteFailed;
-    if (status_ == kOk && std::rename(temp_.c_str(), target_.c_str()) != 0) status_ = kRenameFailed;
+    if (status_ == kOk && !closed) fail(kWriteFailed, close_error);
+    if (status_ == kOk && std::rename(temp_.c_str(), target_.c_str()) != 0) {
+        fail(kRenameFailed, errno);
+    }
     if (status_ != kOk) {
         ::unlink(temp_.c_str());
     } else {
@@ -185,11 +247,15 @@ void AtomicFileWriter::discard() {
     temp_.clear();
 }
 
-int write_file_atomically(const std::string& path, std::string_view content) {
+int write_file_atomically(const std::string& path, std::string_view content, std::string* reason) {
     AtomicFileWriter writer;
-    if (int status = writer.open(path); status != kOk) return status;
-    writer.write(content);
-    return writer.commit();
+    int status = writer.open(path);
+    if (status == kOk) {
+        writer.write(content);
+        status = writer.commit();
+    }
+    if (reason != nullptr) *reason = writer.reason();
+    return status;
 }
 
 }  // namespace platform

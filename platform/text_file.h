@@ -40,7 +40,8 @@ int read_text_lines(const std::string& path, std::vector<std::string>& lines);
 int read_file_bytes(const std::string& path, std::string& bytes);
 
 // Writes a file by way of a temporary file in the same folder. Nothing reaches the target until
-// commit() succeeds; destroying an uncommitted writer removes the temporary file.
+// commit() succeeds; destroying an uncommitted writer removes the temporary file. Every file the
+// program writes goes through here.
 class AtomicFileWriter {
 public:
     AtomicFileWriter() = default;
@@ -49,7 +50,9 @@ public:
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
     // Creates the temporary file next to the target; 0 or a status (kAccessDenied for a
-    // read-only folder, kNotFound when the folder does not exist).
+    // read-only folder or a file the user may not write, kNotFound when the folder does not
+    // exist, kBadArgument for a folder). A symbolic link is followed to the file it names, which
+    // is then written the same way: the link stays a link.
     int open(const std::string& path);
     // Appends bytes; a failed write is remembered and reported again by commit().
     int write(const void* data, std::size_t size);
@@ -59,15 +62,28 @@ public:
     int commit();
     // Drops the temporary file; the target is untouched.
     void discard();
+    // The temporary file, for a renderer that writes it by name (open() made it, empty); its
+    // output reaches the target only through commit().
+    const std::string& temporary_path() const { return temp_; }
+    // The file written in the end: the target, or the file its symbolic link names.
+    const std::string& target() const { return target_; }
+    // The system's words for the first failure ("Permission denied", "No space left on
+    // device"); empty while nothing failed.
+    const std::string& reason() const { return reason_; }
 
 private:
+    int fail(int status, int error_number);
+
     std::FILE* file_ = nullptr;
     std::string target_;
     std::string temp_;
+    std::string reason_;
     int status_ = 0;
 };
 
-// Replaces a file's content atomically; 0 or the status of the first failure.
-int write_file_atomically(const std::string& path, std::string_view content);
+// Replaces a file's content atomically; 0 or the status of the first failure, whose system
+// words go to reason when given.
+int write_file_atomically(const std::string& path, std::string_view content,
+                          std::string* reason = nullptr);
 
 }  // namespace platform

@@ -343,7 +343,17 @@ int write_whole_file(const std::string& path, const std::string& text, int faile
     if (status == 0) return 0;
     writer.discard();
     return set_error_msg(had_file ? failed_kept : failed_new, path.c_str(),
-                         platform::status_text(status));
+                         writer.reason().c_str());
+}
+
+int report_write_failure(const std::string& name, const platform::AtomicFileWriter& writer) {
+    // A failed write never touches the file, so a file there now was there before.
+    const std::string& target = writer.target();
+    const bool had_file =
+        !target.empty() && platform::path_exists(target) && !platform::is_folder(target);
+    const std::string reason = writer.reason().empty() ? "failed" : writer.reason();
+    return set_error_msg(had_file ? kMsgTextWriteFailed : kMsgNewTextWriteFailed, name.c_str(),
+                         reason.c_str());
 }
 
 namespace {

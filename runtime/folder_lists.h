@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_file.h"
 #include "platform/ui.h"
 #include "tables/table_names.h"
 
@@ -62,6 +63,9 @@ int ask_for_file(platform::FileDialogRequest& request, std::string* path);
 // failed_new (none was) set with the path and the system's reason.
 int write_whole_file(const std::string& path, const std::string& text, int failed_kept,
                      int failed_new);
+// Reports the failed write of a file (shown by name): the file's name and the system's reason,
+// with word that an old file is kept when there was one. kErrorTextReady.
+int report_write_failure(const std::string& name, const platform::AtomicFileWriter& writer);
 
 int cmd_list_folders();
 int cmd_list_files();

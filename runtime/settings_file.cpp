@@ -421,8 +421,12 @@ int write_settings_file(const std::string& path) {
         }
     }
 
-    if (w.status != 0 || doc.save(path) != 0) {
+    if (w.status != 0) {
         msg_box(kMsgSettingsFileNotWritten, path.c_str());
+        return kMsgSettingsFileNotWritten;
+    }
+    if (std::string reason; doc.save(path, &reason) != 0) {
+        msg_box(kMsgSettingsFileWriteFailed, path.c_str(), reason.c_str());
         return kMsgSettingsFileNotWritten;
     }
     return 0;

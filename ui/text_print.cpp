@@ -11,6 +11,7 @@
 #include "platform/text_file.h"
 #include "platform/ui.h"
 #include "runtime/arg_cells.h"
+#include "runtime/folder_lists.h"
 #include "runtime/messages.h"
 #include "runtime/output_options.h"
 #include "runtime/settings.h"
@@ -89,12 +90,17 @@ int print_to_file(int window, const std::vector<std::string>& lines, int ask,
     }
     // Every write and the close are checked: a full disc is reported, not a short file.
     platform::AtomicFileWriter file;
-    if (file.open(name) != 0) return set_error_msg(kMsgPrintFileCannotOpen, name.c_str());
+    // The print file's own message, the system's reason after the name.
+    auto failed = [&] {
+        const std::string shown = name + " (" + file.reason() + ")";
+        return set_error_msg(kMsgPrintFileCannotOpen, shown.c_str());
+    };
+    if (file.open(name) != 0) return failed();
     for (const std::string& line : lines) {
         file.write(line);
         file.write("\n");
     }
-    if (file.commit() != 0) return set_error_msg(kMsgPrintFileCannotOpen, name.c_str());
+    if (file.commit() != 0) return failed();
     msg_box(kMsgPrintedToFile, window, name.c_str());
     g.choices.print_file = name;
     g.choices.print_destination = 1;

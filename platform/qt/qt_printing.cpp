@@ -8,9 +8,11 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <algorithm>
 #include <string>
 
 #include "platform/qt/qt_help.h"
+#include "platform/text_file.h"
 
 namespace platform::qt {
 
@@ -91,10 +93,25 @@ private:
     Point current_;
 };
 
+// Whether a finished PDF file is whole: its last line is the end-of-file marker. A full disc
+// or a size limit cuts the file short, and the PDF engine does not say so.
+bool pdf_complete(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 6) return false;
+    file.seek(file.size() - std::min<qint64>(file.size(), 16));
+    return file.readAll().trimmed().endsWith("%%EOF");
+}
+
 class QtPrintJob : public PrintJob {
 public:
-    QtPrintJob(std::unique_ptr<QPrinter> printer, const FontDescription& font, int screen_dpi)
-        : printer_(std::move(printer)), painter_(), context_(painter_, *printer_) {
+    // pdf, when given, holds the temporary file the printer writes: only a whole document
+    // replaces the PDF file.
+    QtPrintJob(std::unique_ptr<QPrinter> printer, const FontDescription& font, int screen_dpi,
+               std::unique_ptr<AtomicFileWriter> pdf)
+        : printer_(std::move(printer)),
+          pdf_(std::move(pdf)),
+          painter_(),
+          context_(painter_, *printer_) {
         started_ = painter_.begin(printer_.get());
         if (!started_) return;
         // The font keeps its screen size: screen pixels scaled to the printer's.
@@ -113,24 +130,29 @@ public:
     const QPrinter& printer() const { return *printer_; }
     Size page_size() const override { return context_.size(); }
     bool new_page() override { return printer_->newPage(); }
-    bool finish() override { return painter_.end(); }
+    bool finish() override {
+        const bool ended = painter_.end();
+        if (pdf_ == nullptr) return ended;
+        if (!ended || !pdf_complete(pdf_->temporary_path())) {
+            pdf_->discard();
+            return false;
+        }
+        return pdf_->commit() == 0;
+    }
     void abort() override {
         printer_->abort();
         painter_.end();
-        // A cancelled document leaves no half-written PDF behind.
-        if (printer_->outputFormat() == QPrinter::PdfFormat) {
-            QFile::remove(printer_->outputFileName());
-        }
+        // A cancelled document leaves the last PDF as it was.
+        if (pdf_ != nullptr) pdf_->discard();
     }
     std::string destination() const override {
-        if (printer_->outputFormat() == QPrinter::PdfFormat) {
-            return printer_->outputFileName().toStdString();
-        }
+        if (pdf_ != nullptr) return pdf_->target();
         return printer_->printerName().toStdString();
     }
 
 private:
     std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<AtomicFileWriter> pdf_;
     QPainter painter_;
     PrinterContext context_;
     bool started_ = false;
@@ -184,10 +206,17 @@ std::unique_ptr<PrintJob> start_qt_print(const PrintRequest& request, QWidget* o
     if (selection_only != nullptr) *selection_only = false;
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     printer->setDocName(QString::fromStdString(request.document));
+    std::unique_ptr<AtomicFileWriter> pdf;
     if (QPrinterInfo::availablePrinters().isEmpty()) {
-        // No printer installed: the pages go to a PDF file.
+        // No printer installed: the pages go to a PDF file, by way of a temporary file beside
+        // it that replaces it only when the document is whole.
+        pdf = std::make_unique<AtomicFileWriter>();
+        if (pdf->open(request.pdf_file) != 0) {
+            if (result != nullptr) *result = DialogResult::failed;
+            return nullptr;
+        }
         printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(QString::fromStdString(request.pdf_file));
+        printer->setOutputFileName(QString::fromStdString(pdf->temporary_path()));
     } else if (request.ask) {
         QPrintDialog dialog(printer.get(), owner);
         dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
@@ -201,7 +230,7 @@ std::unique_ptr<PrintJob> start_qt_print(const PrintRequest& request, QWidget* o
             *selection_only = dialog.printRange() == QAbstractPrintDialog::Selection;
         }
     }
-    auto job = std::make_unique<QtPrintJob>(std::move(printer), request.font, 96);
+    auto job = std::make_unique<QtPrintJob>(std::move(printer), request.font, 96, std::move(pdf));
     if (!job->started()) {
         if (result != nullptr) *result = DialogResult::failed;
         return nullptr;

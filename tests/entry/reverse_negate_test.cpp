@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/entry/entry_fixture.h"
@@ -152,6 +153,53 @@ TEST_F(Entry, ReversalRefusalsLeaveTheLens) {
         EXPECT_EQ(run(c.line), kErrorTextReady) << c.line;
         EXPECT_EQ(error_text(), c.message) << c.line;
         expect_same(snapshot(), before);
+    }
+}
+
+// Either end of a range may be the one out of the lens: both are checked once the ends are in
+// order, so a range given backwards reaches neither the object surface (reversal) nor outside
+// the surface array. A range given backwards that fits does what the forward one does.
+TEST_F(Entry, RangesGivenEitherWayAreCheckedAtBothEnds) {
+    const std::string outside =
+        "The range to reverse must start after the object surface and before the image surface";
+    struct Refused {
+        std::string line;
+        std::string message;
+    };
+    const Refused refused[] = {
+        {"reverse_surfaces 1 -1", outside},
+        {"reverse_surfaces 2 0", outside},
+        {"reverse_surfaces 0 2", outside},
+        {"reverse_surfaces 3 -400", outside},
+        {"reverse_surfaces 9 2", outside},
+        {"reverse_surfaces 3 7", "The range cannot end at surface 7: at most 6"},
+        {"negate_surfaces 1 -1",
+         "The range cannot start at surface -1: the object surface is surface 0"},
+        {"negate_surfaces -3 2",
+         "The range cannot start at surface -3: the object surface is surface 0"},
+        {"negate_surfaces 9 2", "The range cannot end at surface 9: at most 7"},
+        {"negate_surfaces 2 400", "The range cannot end at surface 400: at most 7"},
+    };
+    for (const Refused& c : refused) {
+        run_all(kTriplet);
+        const std::vector<Snapshot> before = snapshot();
+        EXPECT_EQ(run(c.line), kErrorTextReady) << c.line;
+        EXPECT_EQ(error_text(), c.message) << c.line;
+        expect_same(snapshot(), before);
+    }
+    const std::pair<std::string, std::string> same[] = {
+        {"reverse_surfaces 4 2", "reverse_surfaces 2 4"},
+        {"reverse_surfaces 6 1", "reverse_surfaces 1 6"},
+        {"negate_surfaces 3 1", "negate_surfaces 1 3"},
+        {"negate_surfaces 7 5", "negate_surfaces 5 7"},
+    };
+    for (const auto& [backwards, forwards] : same) {
+        run_all(kTriplet);
+        run_all({forwards});
+        const std::vector<Snapshot> expected = snapshot();
+        run_all(kTriplet);
+        run_all({backwards});
+        expect_same(snapshot(), expected);
     }
 }
 

@@ -119,3 +119,37 @@ TEST(QtPrinting, WithoutAPrinterTheWindowIsPrintedToAPdfFilePageByPage) {
 }
 
 }  // namespace
+
+// print.pdf is the user's file like any other: a link to another file is written through and
+// stays a link, and a document cancelled half-way leaves the last one whole.
+TEST(QtPrinting, APdfPrintWritesThroughALinkAndACancelKeepsTheLastDocument) {
+    tavo_test::QtSession session;
+    ASSERT_EQ(session.start(), 0);
+    tavo_test::StartedRuntime& run = session.run;
+    set_output_option(kOptionPageMode, 0);
+    const std::filesystem::path pdf = run.tree.data() / "print.pdf";
+    const std::filesystem::path kept = run.tree.base() / "kept" / "last.pdf";
+    std::filesystem::create_directories(kept.parent_path());
+    run.tree.write_file("kept/last.pdf", "old\n");
+    std::filesystem::create_symlink(kept, pdf);
+
+    write_lines(30);
+    ASSERT_EQ(run_command_string("print_text 0", 0), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(pdf));
+    const std::string printed = tavo_test::read_file(kept);
+    EXPECT_EQ(printed.rfind("%PDF", 0), 0u);
+    EXPECT_NE(printed.find("%%EOF", printed.size() - 16), std::string::npos);
+
+    write_lines(400);
+    QTimer::singleShot(0, [] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* b = top->findChild<QPushButton*>("tavo_print_cancel_button")) b->click();
+        }
+    });
+    ASSERT_EQ(run_command_string("print_text 0", 0), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(pdf));
+    EXPECT_TRUE(tavo_test::read_file(kept) == printed);
+    for (const auto& entry : std::filesystem::directory_iterator(run.tree.data())) {
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    }
+}

@@ -2,6 +2,9 @@
 // alone, the 400-glass room, a failed write, and the conversion of the old binary layout.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <cmath>
 
@@ -126,9 +129,16 @@ TEST_F(PrivateCatalogTest, AFailedWriteKeepsTheOldCatalogue) {
     install_private({kZetaLine});
     start();
     const std::string before = private_file();
-    // The temporary file cannot be made where a folder stands.
-    fs::create_directories(tree.data() / "bin/glc/private.glc.new");
-    EXPECT_EQ(edit(0, 0, "NEWONE", {2.25}), kErrorTextReady);
+    // A file-size limit of 0 makes the write fail as a full disc would.
+    rlimit kept{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &kept), 0);
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit none{0, kept.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
+    const int result = edit(0, 0, "NEWONE", {2.25});
+    ::setrlimit(RLIMIT_FSIZE, &kept);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(result, kErrorTextReady);
     EXPECT_THAT(error_text_buffer(), HasSubstr("cannot be written"));
     EXPECT_EQ(private_file(), before);
     ASSERT_EQ(glass_catalog(kPrivateCatalog).count, 1);

@@ -109,10 +109,11 @@ TEST(AtomicFileWriter, DiscardLeavesTheOldFile) {
 
 TEST(AtomicFileWriter, FailedRenameKeepsTheOldTarget) {
     tavo_test::TempTree tree;
-    // A folder with content cannot be replaced by a file.
+    // A folder with content cannot be replaced by a file: it is refused before anything is
+    // written, where the rename would fail.
     const fs::path target = tree.base() / "busy";
     tree.write_file("busy/inside.txt", "still here");
-    EXPECT_EQ(platform::write_file_atomically(target.string(), "data"), platform::kRenameFailed);
+    EXPECT_EQ(platform::write_file_atomically(target.string(), "data"), platform::kBadArgument);
     EXPECT_EQ(tavo_test::read_file(target / "inside.txt"), "still here");
     EXPECT_EQ(folder_names(tree.base()), (std::vector<std::string>{"busy", "data", "root"}));
 }
@@ -135,6 +136,52 @@ TEST(AtomicFileWriter, FailedWriteKeepsTheOldFile) {
     EXPECT_EQ(result, -platform::kWriteFailed);
     EXPECT_EQ(tavo_test::read_file(path), "[Program]\nDesigner=Ann\n");
     EXPECT_EQ(folder_names(path.parent_path()), std::vector<std::string>{"tavo.ini"});
+}
+
+// A file the user made read-only in a folder the user may write: the rename alone would replace
+// it, but it is refused as writing it in place would be, with the system's words.
+TEST(AtomicFileWriter, ReadOnlyFileIsRefusedThoughItsFolderIsWritable) {
+    tavo_test::TempTree tree;
+    const fs::path path = tree.write_file("mine/lens.len", "old\n");
+    ASSERT_EQ(::chmod(path.parent_path().c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    const int result = tavo_test::run_forked([&] {
+        if (!tavo_test::become_unprivileged()) return tavo_test::kCannotSetUp;
+        std::string reason;
+        const int status = platform::write_file_atomically(path.string(), "new\n", &reason);
+        return reason == "Permission denied" ? -status : 100;
+    });
+    if (result == tavo_test::kCannotSetUp) GTEST_SKIP() << "cannot drop privileges here";
+    EXPECT_EQ(result, -platform::kAccessDenied);
+    EXPECT_EQ(tavo_test::read_file(path), "old\n");
+    EXPECT_EQ(folder_names(path.parent_path()), std::vector<std::string>{"lens.len"});
+}
+
+// A name that is a link, or a link to a link, is written through to the file at the end of the
+// chain, relative links taken from their own folder; a link to a file not there yet makes it.
+TEST(AtomicFileWriter, LinksAreWrittenThroughAndStayLinks) {
+    tavo_test::TempTree tree;
+    const fs::path real = tree.write_file("real/lens.len", "old\n");
+    fs::create_directories(tree.base() / "links");
+    const fs::path first = tree.base() / "links/first.len";
+    const fs::path second = tree.base() / "second.len";
+    fs::create_symlink("../real/lens.len", first);
+    fs::create_symlink(first, second);
+    platform::AtomicFileWriter writer;
+    ASSERT_EQ(writer.open(second.string()), 0);
+    EXPECT_EQ(fs::path(writer.target()).lexically_normal(), real);
+    writer.write("new\n");
+    ASSERT_EQ(writer.commit(), 0);
+    EXPECT_TRUE(fs::is_symlink(first));
+    EXPECT_TRUE(fs::is_symlink(second));
+    EXPECT_EQ(tavo_test::read_file(real), "new\n");
+    EXPECT_EQ(folder_names(real.parent_path()), std::vector<std::string>{"lens.len"});
+
+    const fs::path dangling = tree.base() / "links/later.len";
+    fs::create_symlink("../real/later.len", dangling);
+    ASSERT_EQ(platform::write_file_atomically(dangling.string(), "made\n"), 0);
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_EQ(tavo_test::read_file(real.parent_path() / "later.len"), "made\n");
 }
 
 TEST(AtomicFileWriter, ReadOnlyFolderKeepsTheOldFile) {
