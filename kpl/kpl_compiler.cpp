@@ -1238,16 +1238,17 @@ int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
     emit_byte(g, static_cast<std::uint8_t>((info.user ? kOp_user_call : kOp_builtin_call) |
                                            info.result_type));
     emit_be16(g, static_cast<unsigned>(symbol));
-    // A list word that leaves some parameters out ("set_setting Graphics_axes On") is also
-    // followed by every parameter in its place: when the short reading finds more arguments
-    // than it takes, the line is read again with each argument in its own position.
+    // A list word that leaves some parameters out ("set_setting Graphics_axes On") may also be
+    // followed by every parameter in its place: when the short reading fails, the line is read
+    // again with each argument in its own position, and the short reading's error stands when
+    // that fails too.
     const KplLexer lexer_before = lx;
     const std::size_t code_before = g.pos;
     const int labels_before = g.label_count;
     const int fixups_before = g.fixup_count;
     std::uint32_t allowed = 0xFFFFFFFFu;
     const int r = call_arguments(symbol, info, statement_level, true, allowed);
-    if (r != kMsgTooManyArgs || allowed == 0xFFFFFFFFu) return r;
+    if (r == 0 || allowed == 0xFFFFFFFFu) return r;
     const KplLexer lexer_after = lx;
     lx = lexer_before;
     g.pos = code_before;
