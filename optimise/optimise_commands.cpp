@@ -284,8 +284,8 @@ int cmd_define_operand() {
                 set_setting_text(kSetOperandText, operand_to_text(number).c_str(), 0);
                 ArgCell cell{};
                 if (const int rc = prompt_param(kParamOperandText, &cell); rc != 0) return rc;
-                changed = cell.type == kArgChar && cell.value.text != nullptr ? cell.value.text
-                                                                              : "";
+                changed =
+                    cell.type == kArgChar && cell.value.text != nullptr ? cell.value.text : "";
             }
             OperandToken left;
             OperandToken right;

@@ -53,7 +53,8 @@ int list_entry_of(const ArgCell& cell, std::string* word) {
         for (int i = 0; i < count; ++i) {
             const char* second = value_list_second(i);
             if (std::strcmp(list_entry_word(value_list_first(i)), cell.value.text) == 0 ||
-                (second != nullptr && std::strcmp(strip_value_mask(second), cell.value.text) == 0)) {
+                (second != nullptr &&
+                 std::strcmp(strip_value_mask(second), cell.value.text) == 0)) {
                 *word = list_entry_word(value_list_first(i));
                 return i;
             }
@@ -89,7 +90,8 @@ int list_entry_of(const ArgCell& cell, std::string* word) {
             !value_reads_as(value, code)) {
             continue;
         }
-        *word = stem.substr(0, stem.size() - 1) + std::to_string(static_cast<long>(v - code * 1000));
+        *word =
+            stem.substr(0, stem.size() - 1) + std::to_string(static_cast<long>(v - code * 1000));
         return i;
     }
     return -1;

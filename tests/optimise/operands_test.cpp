@@ -227,10 +227,8 @@ TEST_F(Operands, ChangeActionsTakeTheirValueAsTheNextArgument) {
         double weight;
         const char* label;
     } cases[] = {
-        {"O 1 WGT 2", 2.0, "first"},
-        {"O 1 WGT \"\" 3", 3.0, "first"},
-        {"O 1 LAB \"x\"", 3.0, "x"},
-        {"O 1 LAB \"\" 0 \"y\"", 3.0, "y"},
+        {"O 1 WGT 2", 2.0, "first"}, {"O 1 WGT \"\" 3", 3.0, "first"},
+        {"O 1 LAB \"x\"", 3.0, "x"}, {"O 1 LAB \"\" 0 \"y\"", 3.0, "y"},
         {"O 1 WGT 4", 4.0, "y"},
     };
     for (const Case& c : cases) {

@@ -418,9 +418,9 @@ namespace {
 class GradientRows : public VariableTypes {
 protected:
     void lens() {
-        run_all({"LEN NEW \"gradient rows\"", "EBR 2", "WV 0.58756 0.48613 0.65627", "NXT",
-                 "TH 5", "GDT ARG", "NZ1 WV1 1.6", "NR2 WV2 1e-6", "NXT", "TH 5", "GDT GRD",
-                 "GNZ0 1.5", "GOZ 0.5", "GMZ 2", "NXT", "TH 20", "NXT", "END"});
+        run_all({"LEN NEW \"gradient rows\"", "EBR 2", "WV 0.58756 0.48613 0.65627", "NXT", "TH 5",
+                 "GDT ARG", "NZ1 WV1 1.6", "NR2 WV2 1e-6", "NXT", "TH 5", "GDT GRD", "GNZ0 1.5",
+                 "GOZ 0.5", "GMZ 2", "NXT", "TH 20", "NXT", "END"});
     }
 };
 
@@ -432,12 +432,12 @@ TEST_F(GradientRows, CoefficientRowsByWavelengthAndTheAxialFrameAreVariables) {
         int type;
         int item;
     } cases[] = {
-        {"V 1 1 0 W1GC4", 0, 39, 4},       // NZ1 at wavelength 1
-        {"V 1 1 0 W2GC1", 0, 40, 1},       // NR2 at wavelength 2
-        {"V 1 1 0 W3GC7", 0, 41, 7},       // NZ4 at wavelength 3
-        {"V 1 1 0 W1GC8", -9998, 0, 0},    // rows 0 to 7
-        {"V 1 2 0 W1GC0", -9998, 0, 0},    // a GRD medium has no rows
-        {"V 1 2 0 GOZ", 0, 63, 0},         // a GRD medium's axial offset and scale
+        {"V 1 1 0 W1GC4", 0, 39, 4},     // NZ1 at wavelength 1
+        {"V 1 1 0 W2GC1", 0, 40, 1},     // NR2 at wavelength 2
+        {"V 1 1 0 W3GC7", 0, 41, 7},     // NZ4 at wavelength 3
+        {"V 1 1 0 W1GC8", -9998, 0, 0},  // rows 0 to 7
+        {"V 1 2 0 W1GC0", -9998, 0, 0},  // a GRD medium has no rows
+        {"V 1 2 0 GOZ", 0, 63, 0},       // a GRD medium's axial offset and scale
         {"V 1 2 0 GMZ", 0, 64, 0},
     };
     for (const Case& c : cases) {
@@ -458,7 +458,8 @@ TEST_F(GradientRows, CoefficientRowsByWavelengthAndTheAxialFrameAreVariables) {
     EXPECT_EQ(offered(2).count("W1GC_"), 0u);
 
     // Set through the variable, read back through the lens items; saved and reopened the same.
-    run_all({"VAR NEW", "V 1 1 0 W1GC4", "V 2 2 0 GOZ", "V 1 VAL 0 0 0 0 0 0 0 1.65", "V 2 VAL 0 0 0 0 0 0 0 0.75", "END"});
+    run_all({"VAR NEW", "V 1 1 0 W1GC4", "V 2 2 0 GOZ", "V 1 VAL 0 0 0 0 0 0 0 1.65",
+             "V 2 VAL 0 0 0 0 0 0 0 0.75", "END"});
     EXPECT_EQ(surface(1).grin->coefficients[4][0], 1.65);
     EXPECT_EQ(surface(2).grin->goz, 0.75);
     ASSERT_EQ(run("save_as . " + path("rows")), 0) << error_text();
@@ -476,9 +477,28 @@ TEST_F(GradientRows, CoefficientRowsByWavelengthAndTheAxialFrameAreVariables) {
 // The automatic increment of a coefficient moves the rim's sag by a ten-thousandth of the first
 // wavelength over the index step: q / (r^k |n - n'|), rounded to two significant digits.
 TEST_F(VariableTypes, CoefficientsGetAnIncrementScaledToTheirTermsOrder) {
-    run_all({"LEN NEW \"aspheric singlet\"", "EBR 5", "WV 0.58756", "NXT", "RD 50", "TH 5",
-             "GLA N-BK7", "AP 10", "AD 1e-6", "AE 0", "AF 0", "AG 0", "NXT", "RD -50", "TH 45",
-             "AP 10", "NXT", "END", "LEN", "OPDI 1e-7", "OPVI On", "END"});
+    run_all({"LEN NEW \"aspheric singlet\"",
+             "EBR 5",
+             "WV 0.58756",
+             "NXT",
+             "RD 50",
+             "TH 5",
+             "GLA N-BK7",
+             "AP 10",
+             "AD 1e-6",
+             "AE 0",
+             "AF 0",
+             "AG 0",
+             "NXT",
+             "RD -50",
+             "TH 45",
+             "AP 10",
+             "NXT",
+             "END",
+             "LEN",
+             "OPDI 1e-7",
+             "OPVI On",
+             "END"});
     const double q = 0.58756e-4;
     const double t = surface(1).index[0] - 1.0;
     const struct {

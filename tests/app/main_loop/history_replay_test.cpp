@@ -28,10 +28,9 @@ protected:
         Loop::SetUp();
         // A singlet with two tolerances and one operand, whose quantity the operand command
         // computes, so that the tolerance analyses have something to do.
-        for (const char* line :
-             {"LEN NEW \"Singlet\"", "EBR 5", "NXT", "SRF 50 5 N-BK7 10", "RDT 0.005", "CCT 0.01",
-              "SRF -50 45 AIR 10", "END", "OPE NEW", "O 1 \"OP1\" 1 \"tolop\"", "END",
-              "opoc \"oprd[1] = 99*cv[1]\""}) {
+        for (const char* line : {"LEN NEW \"Singlet\"", "EBR 5", "NXT", "SRF 50 5 N-BK7 10",
+                                 "RDT 0.005", "CCT 0.01", "SRF -50 45 AIR 10", "END", "OPE NEW",
+                                 "O 1 \"OP1\" 1 \"tolop\"", "END", "opoc \"oprd[1] = 99*cv[1]\""}) {
             type(line);
         }
         ASSERT_EQ(errors().find("Error"), std::string::npos) << errors();

@@ -164,8 +164,8 @@ namespace {
 
 // The three lens-text commands hand their text to the command language by name.
 TEST_F(Loop, LensTextsAreReadByTheirVariableNames) {
-    const char* const entry[] = {"LEN NEW",           "SNO2 \"the second note\"", "SRF 1",
-                                 "GLA N-BK7",         "NOT \"front face\"",       "END"};
+    const char* const entry[] = {"LEN NEW",   "SNO2 \"the second note\"", "SRF 1",
+                                 "GLA N-BK7", "NOT \"front face\"",       "END"};
     for (const char* line : entry) type(line);
     const struct {
         const char* line;
@@ -181,9 +181,8 @@ TEST_F(Loop, LensTextsAreReadByTheirVariableNames) {
         const std::size_t refused = errors().size();
         type(c.line);
         EXPECT_EQ(errors().substr(refused), "") << c.line;
-        EXPECT_NE(output().find(c.printed, shown), std::string::npos)
-            << c.line << "\n"
-            << output().substr(shown);
+        EXPECT_NE(output().find(c.printed, shown), std::string::npos) << c.line << "\n"
+                                                                      << output().substr(shown);
     }
 }
 
