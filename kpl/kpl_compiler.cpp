@@ -180,6 +180,8 @@ struct Compiler {
     int variable(const Variable& v, const char* name, std::uint8_t prefix,
                  std::uint8_t pre_increment, int end);
     int call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix, bool statement_level);
+    int call_arguments(int symbol, const KplSymbolInfo& info, bool statement_level, bool masks,
+                       std::uint32_t& allowed);
     int argument(int symbol, int arg, bool command_form, bool* asked, std::uint32_t* allowed);
     int omitted_or_asked(const ArgumentSlot& a, bool* asked);
     int optional_word(const ArgumentSlot& a);
@@ -1236,9 +1238,36 @@ int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
     emit_byte(g, static_cast<std::uint8_t>((info.user ? kOp_user_call : kOp_builtin_call) |
                                            info.result_type));
     emit_be16(g, static_cast<unsigned>(symbol));
+    // A list word that leaves some parameters out ("set_setting Graphics_axes On") may also be
+    // followed by every parameter in its place: when the short reading fails, the line is read
+    // again with each argument in its own position, and the short reading's error stands when
+    // that fails too.
+    const KplLexer lexer_before = lx;
+    const std::size_t code_before = g.pos;
+    const int labels_before = g.label_count;
+    const int fixups_before = g.fixup_count;
+    std::uint32_t allowed = 0xFFFFFFFFu;
+    const int r = call_arguments(symbol, info, statement_level, true, allowed);
+    if (r == 0 || allowed == 0xFFFFFFFFu) return r;
+    const KplLexer lexer_after = lx;
+    lx = lexer_before;
+    g.pos = code_before;
+    g.label_count = labels_before;
+    g.fixup_count = fixups_before;
+    std::uint32_t unmasked = 0xFFFFFFFFu;
+    if (call_arguments(symbol, info, statement_level, false, unmasked) == 0) return 0;
+    lx = lexer_after;
+    return r;
+}
+
+int Compiler::call_arguments(int symbol, const KplSymbolInfo& info, bool statement_level,
+                             bool masks, std::uint32_t& allowed) {
     const char c = kpl_peek_char(lx);
     if (lx.error != 0) return lx.error;
-    std::uint32_t allowed = 0xFFFFFFFFu;
+    // Without masks a list word's mask lands in a scratch word that is cleared before each
+    // argument, so that no parameter is skipped.
+    std::uint32_t ignored = 0xFFFFFFFFu;
+    std::uint32_t* const mask = masks ? &allowed : &ignored;
     bool asked = false;
     int given = 0;
     if (c == '(') {
@@ -1248,7 +1277,8 @@ int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
         } else {
             for (;;) {
                 if (given >= info.param_count) return kMsgTooManyArgs;
-                const int r = argument(symbol, given, false, &asked, &allowed);
+                ignored = 0xFFFFFFFFu;
+                const int r = argument(symbol, given, false, &asked, mask);
                 if (r < 0) return r;
                 ++given;
                 if (r == 1) continue;  // skipped without reading
@@ -1273,7 +1303,8 @@ int Compiler::call(int symbol, const KplSymbolInfo& info, std::uint8_t prefix,
                 lx.argument_mode = false;
                 return kMsgTooManyArgs;
             }
-            const int r = argument(symbol, given, true, &asked, &allowed);
+            ignored = 0xFFFFFFFFu;
+            const int r = argument(symbol, given, true, &asked, mask);
             if (r < 0) {
                 lx.argument_mode = false;
                 return r;

@@ -14,6 +14,7 @@
 #include "lens/lens_data.h"
 #include "lens/refractive_index.h"
 #include "platform/text_file.h"
+#include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
 #include "runtime/list_words.h"
 #include "runtime/messages.h"
@@ -583,6 +584,8 @@ int cmd_edit_private_catalog() {
     const int saved_command = current_command();
     set_arg_vector(pointers, passed);
     set_current_command(kCmdPrivateGlass);
+    // The history holds the edit as it would be typed, not the form's own command.
+    record_command_text();
     const int rc = cmd_private_glass();
     set_arg_vector(saved_vector, saved_count);
     set_current_command(saved_command);

@@ -20,6 +20,7 @@
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 #include "runtime/messages.h"
+#include "runtime/parameters.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
@@ -28,6 +29,7 @@
 namespace {
 
 constexpr int kSysVarOperandResults = 44;
+constexpr int kParamOperandText = 304;  // the new text of an operand, offered as the old one
 constexpr int kDefinitionColumn = 46;
 constexpr int kValuesColumn = 27;
 constexpr std::size_t kShownTextLength = 27;
@@ -254,6 +256,12 @@ int cmd_define_operand() {
         case 7:
         case 10: {
             if (number < 0 || number >= t.operand_count) return kMsgNoSuchOperand;
+            // Without its value the line would set a weight or a label nobody typed.
+            const ArgCell* value = arg_cell(action == 7 ? 4 : 5);
+            if (value == nullptr || value->status != kArgGiven) {
+                return set_error_msg(kMsgOperandValueMissing, number + 1,
+                                     action == 7 ? "WGT" : "LAB");
+            }
             Operand& o = t.operands[number];
             const int kind = t.tokens[2 * number].kind;
             if (action == 7) {
@@ -269,9 +277,19 @@ int cmd_define_operand() {
         }
         case 9: {
             if (number < 0 || number >= t.operand_count) return kMsgNoSuchOperand;
+            std::string changed = text;
+            const ArgCell* given = arg_cell(2);
+            if (given == nullptr || given->status != kArgGiven) {
+                // Asked for on the command line, the old text offered as the answer.
+                set_setting_text(kSetOperandText, operand_to_text(number).c_str(), 0);
+                ArgCell cell{};
+                if (const int rc = prompt_param(kParamOperandText, &cell); rc != 0) return rc;
+                changed =
+                    cell.type == kArgChar && cell.value.text != nullptr ? cell.value.text : "";
+            }
             OperandToken left;
             OperandToken right;
-            const int rc = parse_operand(number, &left, &right, text.c_str());
+            const int rc = parse_operand(number, &left, &right, changed.c_str());
             if (rc != 0) return rc;
             t.tokens[2 * number] = left;
             t.tokens[2 * number + 1] = right;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +31,7 @@ namespace {
 constexpr double kSmallestStep = 1e-9;
 constexpr double kRelativeStep = 0.001;
 constexpr double kDefaultIncrement = 1e-7;
+constexpr double kDefaultWavelength = 0.58756;  // micrometres, when the lens has none
 // The GRD medium (gradient kind 11) keeps its axial polynomial GNZ0..GNZ11 after the sixteen
 // chromatic coefficients GRA1..GRD4.
 constexpr int kGrinKindGrd = 11;
@@ -207,6 +209,25 @@ bool polynomial_diffractive(const DiffractiveRecord& d) {
     return d.kind <= 3;
 }
 
+// Whether the surface's gradient-index medium uses coefficient row `row` (the radial NR1..NR4
+// are rows 0 to 3, the axial NZ1..NZ4 rows 4 to 7), as its lens-file lines write them.
+bool grin_row_used(const SurfaceRecord& r, int row) {
+    const GrinRecord* g = r.grin;
+    if (g == nullptr || g->coefficients == nullptr || row < 0 || row >= kGrinCoefficientRows ||
+        g->coefficients[row] == nullptr) {
+        return false;
+    }
+    const auto kind_in = [g](std::initializer_list<int> kinds) {
+        for (const int k : kinds) {
+            if (g->kind == k) return true;
+        }
+        return false;
+    };
+    if (row == 0) return !kind_in({7, 11, 12});
+    if (row < 4) return kind_in({1, 3, 4, 8, 9, 10});
+    return kind_in({1, 3, 8, 9});
+}
+
 double* asphere_coefficient(int s, int type) {
     AsphereRecord* a = surface(s).asphere;
     const int k = type - kVarAsphereFirst + 2;  // AD is entered coefficient 2
@@ -232,6 +253,8 @@ double* variable_address(int type, int s, int item) {
             return &r.asphere->entered[asphere_term_place(*r.asphere, item)];
         if (type == kVarSplineSlope) return &r.spline->slope[item];
         if (type == kVarGrinGnz) return &r.grin->grd[kGrinGnzFirst + item];
+        if (type >= kVarGrinFirst && type <= kVarGrinLast)
+            return &r.grin->coefficients[item][type - kVarGrinFirst];
         return &r.diffractive->entered[item];
     }
     switch (type) {
@@ -249,6 +272,10 @@ double* variable_address(int type, int s, int item) {
             break;
     }
     if (type >= kVarAsphereFirst && type <= kVarAsphereLast) return asphere_coefficient(s, type);
+    if ((type == kVarGrinGoz || type == kVarGrinGmz) && r.grin != nullptr &&
+        r.grin->kind == kGrinKindGrd) {
+        return type == kVarGrinGoz ? &r.grin->goz : &r.grin->gmz;
+    }
     if (type >= kVarDecentreFirst && type <= kVarDecentreLast) return decentre_field(s, type);
     return nullptr;
 }
@@ -278,14 +305,16 @@ void print_number_cell(double value) {
 
 bool variable_type_itemised(int type) {
     return type == kVarAsphereItem || type == kVarDiffractiveItem || type == kVarZernikeItem ||
-           type == kVarAsphereTerm || type == kVarSplineSlope || type == kVarGrinGnz;
+           type == kVarAsphereTerm || type == kVarSplineSlope || type == kVarGrinGnz ||
+           (type >= kVarGrinFirst && type <= kVarGrinLast);
 }
 
 bool variable_type_known(int type) {
     return type == kVarCurvature || type == kVarConic || type == kVarThickness ||
            type == kVarAperture || type == kVarIndex || type == kVarDispersion ||
            type == kVarXCurvature || (type >= kVarAsphereFirst && type <= kVarAsphereLast) ||
-           (type >= kVarDecentreFirst && type <= kVarDecentreLast) || variable_type_itemised(type);
+           (type >= kVarDecentreFirst && type <= kVarDecentreLast) || type == kVarGrinGoz ||
+           type == kVarGrinGmz || variable_type_itemised(type);
 }
 
 bool is_variable_item_invalid(int type, int item, int s) {
@@ -314,6 +343,9 @@ bool is_variable_item_invalid(int type, int item, int s) {
             return r.grin == nullptr || r.grin->kind != kGrinKindGrd || item < 0 ||
                    item >= kGrinGnzTerms;
         default:
+            if (type >= kVarGrinFirst && type <= kVarGrinLast) {
+                return !grin_row_used(r, item) || type - kVarGrinFirst >= max_wavelengths();
+            }
             return false;
     }
 }
@@ -351,6 +383,12 @@ bool variable_type_offered(int type, int s) {
                    r.diffractive->pickup_source == 0 &&
                    polynomial_diffractive(*r.diffractive) == (type == kVarDiffractiveItem);
         default:
+            if (type >= kVarGrinFirst && type <= kVarGrinLast) {
+                for (int row = 0; row < kGrinCoefficientRows; ++row) {
+                    if (!is_variable_item_invalid(type, row, s)) return true;
+                }
+                return false;
+            }
             return variable_address(type, s, 0) != nullptr;
     }
 }
@@ -395,7 +433,8 @@ void set_variable_value(const Variable& v, double value) {
         r.diffractive->changed = 1;
     } else if (v.type == kVarSplineSlope) {
         r.spline->changed = 1;
-    } else if (v.type == kVarGrinGnz) {
+    } else if (v.type == kVarGrinGnz || v.type == kVarGrinGoz || v.type == kVarGrinGmz ||
+               (v.type >= kVarGrinFirst && v.type <= kVarGrinLast)) {
         lens_flags().materials_changed = 1;
     }
 }
@@ -536,9 +575,70 @@ double derivative_step(double increment, double value) {
     return kSmallestStep;
 }
 
+namespace {
+
+// The total degree of the k-th term of a polynomial in x and y in triangular order.
+int xy_term_order(int k) {
+    return static_cast<int>(std::floor(std::sqrt(8.0 * k + 1.0) / 2.0 - 0.5));
+}
+
+// The order (power of the aperture radius) of the term an item of the surface's asphere record
+// addresses: entered coefficient k is the r^2k term of a series, the r^k term of a radial form,
+// and a term of total degree n of an XY polynomial. -1 for the forms the step is not scaled for.
+int asphere_item_order(const AsphereRecord& a, int item) {
+    switch (a.kind) {
+        case kAsphereSeries:
+            return 2 * item;
+        case kAsphereXy:
+        case kAsphereAbsXy:
+            return xy_term_order(item);
+        case kAsphereRadial:
+            return item;
+        default:
+            return -1;
+    }
+}
+
+// The same for a coefficient of a polynomial diffractive surface (kinds 0 to 3).
+int diffractive_item_order(const DiffractiveRecord& d, int item) {
+    switch (d.kind) {
+        case 0:
+            return 2 * item;
+        case 1:
+        case 3:
+            return xy_term_order(item);
+        case 2:
+            return item;
+        default:
+            return -1;
+    }
+}
+
+// |n - n'| across surface s at the first wavelength; 0.5 where there is no step to take.
+double index_step(int s) {
+    constexpr double kNoStep = 0.5;
+    const LensData& l = lens_data();
+    if (s <= 0 || s >= l.image_surface) return kNoStep;
+    const SurfaceRecord& before = surface(s - 1);
+    const SurfaceRecord& after = surface(s);
+    if (before.index == nullptr || after.index == nullptr) return kNoStep;
+    const double t = std::fabs(after.index[0] - before.index[0]);
+    return t < kOptimiseZero ? kNoStep : t;
+}
+
+double two_significant_digits(double x) {
+    if (!(std::fabs(x) > 0.0) || !std::isfinite(x)) return x;
+    const double unit = std::pow(10.0, std::floor(std::log10(std::fabs(x))) - 1.0);
+    return std::round(x / unit) * unit;
+}
+
+}  // namespace
+
 double auto_derivative_increment(const Variable& v) {
     const LensData& l = lens_data();
     const double b = l.entrance_beam_radius > kOptimiseZero ? l.entrance_beam_radius : 1.0;
+    const double fallback =
+        l.optimise_params != nullptr ? l.optimise_params->derivative_increment : kDefaultIncrement;
     switch (v.type) {
         case kVarCurvature:
         case kVarXCurvature:
@@ -551,9 +651,33 @@ double auto_derivative_increment(const Variable& v) {
         case kVarDispersion:
             return 0.001;
         default:
-            return l.optimise_params != nullptr ? l.optimise_params->derivative_increment
-                                                : kDefaultIncrement;
+            break;
     }
+    // A coefficient moves the wavefront at the rim by about a ten-thousandth of a wavelength:
+    // q / (r^k t) for a term of order k, with q the first wavelength in lens units over 10^4.
+    if (!surface_in_lens(v.surface)) return fallback;
+    const SurfaceRecord& r = surface(v.surface);
+    const double units = l.units > kOptimiseZero ? l.units : 1.0;
+    const double lambda = l.wavelength_count > 0 && l.wavelengths != nullptr
+                              ? l.wavelengths[0].wavelength
+                              : kDefaultWavelength;
+    const double q = lambda * 0.0001 / units;
+    const double radius = r.aperture_radius > kOptimiseZero ? r.aperture_radius : b;
+    int order = -1;
+    double step = q / index_step(v.surface);
+    if (v.type >= kVarAsphereFirst && v.type <= kVarAsphereLast) {
+        order = 2 * (v.type - kVarAsphereFirst) + 4;  // AD is the r^4 term
+    } else if (v.type == kVarAsphereItem && r.asphere != nullptr) {
+        order = asphere_item_order(*r.asphere, v.item);
+    } else if (v.type == kVarAsphereTerm) {
+        order = v.item;
+    } else if (v.type == kVarDiffractiveItem && r.diffractive != nullptr) {
+        // A diffractive phase is measured in its own design wavelength, with no index step.
+        order = diffractive_item_order(*r.diffractive, v.item);
+        step = r.diffractive->design_wavelength * 0.0001 / units;
+    }
+    if (order < 0) return fallback;
+    return two_significant_digits(step / std::pow(radius, order));
 }
 
 void fill_zero_increments() {

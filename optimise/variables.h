@@ -27,7 +27,11 @@ enum VariableType : int {
     kVarZernikeItem = 22,      // coefficient of a Zernike diffractive surface
     kVarAsphereTerm = 24,      // polynomial term of an asphere, by its term number
     kVarSplineSlope = 31,      // profile slope of a spline knot ("SS" of the lens entry)
-    kVarGrinGnz = 108,         // axial index polynomial coefficient of a GRD medium ("GNZ")
+    kVarGrinFirst = 39,        // GRIN coefficient row `item` at wavelength 1; 46 wavelength 8
+    kVarGrinLast = 46,
+    kVarGrinGoz = 63,   // axial offset of a GRD medium
+    kVarGrinGmz = 64,   // axial scale of a GRD medium
+    kVarGrinGnz = 108,  // axial index polynomial coefficient of a GRD medium ("GNZ")
 };
 
 // A type code above this carries the item: type = code / 1000, item = code % 1000.

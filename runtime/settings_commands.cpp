@@ -125,9 +125,6 @@ int cmd_set_setting() {
     // turned off by "set_setting Graphics_axes 1" read with the 1 in another cell.
     const ArgCell* given = arg_cell(value_cell_of(*d));
     if (given == nullptr || given->status != kArgGiven) return refuse_setting_value(id, *d);
-    if (is_flag(*d) && arg_int(kCellFlag) != 0 && arg_int(kCellFlag) != 1) {
-        return refuse_setting_value(id, *d);
-    }
     int r = kMsgSettingRefused;
     if (d->type == kSettingInt) {
         r = set_setting_int(id, arg_int(kCellInt), x.i, x.j);

@@ -11,6 +11,7 @@
 
 #include "optimise/error_function.h"
 #include "optimise/operands.h"
+#include "runtime/settings.h"
 #include "tests/optimise/optimise_fixture.h"
 #include "tests/support/temp_tree.h"
 
@@ -214,6 +215,45 @@ TEST_F(Operands, TheShortListingHidesGroupMembersAndSatisfiedHiddenOperands) {
     // (9 + 2 + 0.5 + 0 + 1 + 4) over the weights 1 + 2 + 0.5 + 1 + 1 + 1.
     compute_error_function(0);
     EXPECT_NEAR(tables().error.minimisation, (9.0 + 2.0 + 0.5 + 0.0 + 1.0 + 4.0) / 6.5, 1e-12);
+}
+
+// The change actions say what they change in the argument after them; the older forms with
+// every argument in its place still work, and a change without its value is refused.
+TEST_F(Operands, ChangeActionsTakeTheirValueAsTheNextArgument) {
+    run_all({"O 1 \"OP1\" 1 \"first\"", "O 2 \"OP2\" 1 \"second\""});
+    const Operand& first = tables().operands[0];
+    struct Case {
+        const char* line;
+        double weight;
+        const char* label;
+    } cases[] = {
+        {"O 1 WGT 2", 2.0, "first"}, {"O 1 WGT \"\" 3", 3.0, "first"},
+        {"O 1 LAB \"x\"", 3.0, "x"}, {"O 1 LAB \"\" 0 \"y\"", 3.0, "y"},
+        {"O 1 WGT 4", 4.0, "y"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(run(c.line), 0) << c.line << ": " << error_text();
+        EXPECT_EQ(first.weight, c.weight) << c.line;
+        EXPECT_STREQ(first.label, c.label) << c.line;
+    }
+    for (const char* line : {"O 1 WGT", "O 1 LAB"}) {
+        EXPECT_EQ(run(line), -9998) << line;
+        EXPECT_NE(error_text().find("needs its new value"), std::string::npos) << error_text();
+        EXPECT_EQ(first.weight, 4.0) << line;
+        EXPECT_STREQ(first.label, "y") << line;
+    }
+
+    // EXP asks for the new text, offering the old one: an empty answer keeps it.
+    input("\n");
+    ASSERT_EQ(run("O 2 EXP"), 0) << error_text();
+    EXPECT_EQ(text(2), "OP2");
+    EXPECT_STREQ(get_setting_text(kSetOperandText, 0), "OP2");
+    input("OP3*2\n");
+    ASSERT_EQ(run("O 2 EXP"), 0) << error_text();
+    EXPECT_EQ(text(2), "OP3*2");
+    ASSERT_EQ(run("O 2 EXP \"OP4\""), 0) << error_text();
+    EXPECT_EQ(text(2), "OP4");
+    EXPECT_STREQ(tables().operands[1].label, "second");
 }
 
 class LensFiles : public Optimise {

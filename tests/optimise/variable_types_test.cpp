@@ -410,3 +410,111 @@ TEST_F(SplineAndGradient, TheOptimiserVariesAKnotsSlopeAndAnAxialIndexCoefficien
 }
 
 }  // namespace
+
+namespace {
+
+// An ARG gradient medium behind surface 1 (coefficient rows by wavelength) and a GRD medium
+// behind surface 2 (its axial offset and scale): the names carry the wavelength and the row.
+class GradientRows : public VariableTypes {
+protected:
+    void lens() {
+        run_all({"LEN NEW \"gradient rows\"", "EBR 2", "WV 0.58756 0.48613 0.65627", "NXT", "TH 5",
+                 "GDT ARG", "NZ1 WV1 1.6", "NR2 WV2 1e-6", "NXT", "TH 5", "GDT GRD", "GNZ0 1.5",
+                 "GOZ 0.5", "GMZ 2", "NXT", "TH 20", "NXT", "END"});
+    }
+};
+
+TEST_F(GradientRows, CoefficientRowsByWavelengthAndTheAxialFrameAreVariables) {
+    lens();
+    struct Case {
+        const char* line;
+        int status;
+        int type;
+        int item;
+    } cases[] = {
+        {"V 1 1 0 W1GC4", 0, 39, 4},     // NZ1 at wavelength 1
+        {"V 1 1 0 W2GC1", 0, 40, 1},     // NR2 at wavelength 2
+        {"V 1 1 0 W3GC7", 0, 41, 7},     // NZ4 at wavelength 3
+        {"V 1 1 0 W1GC8", -9998, 0, 0},  // rows 0 to 7
+        {"V 1 2 0 W1GC0", -9998, 0, 0},  // a GRD medium has no rows
+        {"V 1 2 0 GOZ", 0, 63, 0},       // a GRD medium's axial offset and scale
+        {"V 1 2 0 GMZ", 0, 64, 0},
+    };
+    for (const Case& c : cases) {
+        run_all({"VAR NEW"});
+        EXPECT_EQ(run(c.line), c.status) << c.line << ": " << error_text();
+        ASSERT_EQ(tables().highest_variable, c.status == 0 ? 0 : -1) << c.line;
+        if (c.status == 0) {
+            const std::string word = std::string(c.line).substr(std::string(c.line).rfind(' ') + 1);
+            EXPECT_EQ(tables().variables[0].type_name, word) << c.line;
+            EXPECT_EQ(tables().variables[0].type, c.type) << c.line;
+            EXPECT_EQ(tables().variables[0].item, c.item) << c.line;
+        }
+        run_all({"END"});
+    }
+    EXPECT_EQ(offered(1).count("W1GC_"), 1u);
+    EXPECT_EQ(offered(1).count("GOZ"), 0u);
+    EXPECT_EQ(offered(2).count("GOZ"), 1u);
+    EXPECT_EQ(offered(2).count("W1GC_"), 0u);
+
+    // Set through the variable, read back through the lens items; saved and reopened the same.
+    run_all({"VAR NEW", "V 1 1 0 W1GC4", "V 2 2 0 GOZ", "V 1 VAL 0 0 0 0 0 0 0 1.65",
+             "V 2 VAL 0 0 0 0 0 0 0 0.75", "END"});
+    EXPECT_EQ(surface(1).grin->coefficients[4][0], 1.65);
+    EXPECT_EQ(surface(2).grin->goz, 0.75);
+    ASSERT_EQ(run("save_as . " + path("rows")), 0) << error_text();
+    const std::string saved = file("rows");
+    run_all({"LEN NEW", "END"});
+    ASSERT_EQ(run("open . " + path("rows") + " no"), 0) << error_text();
+    ASSERT_EQ(tables().highest_variable, 1);
+    EXPECT_EQ(tables().variables[0].type, 39);
+    EXPECT_EQ(tables().variables[0].item, 4);
+    EXPECT_EQ(tables().variables[1].type, 63);
+    ASSERT_EQ(run("save_as . " + path("rows2")), 0) << error_text();
+    EXPECT_EQ(file("rows2"), saved);
+}
+
+// The automatic increment of a coefficient moves the rim's sag by a ten-thousandth of the first
+// wavelength over the index step: q / (r^k |n - n'|), rounded to two significant digits.
+TEST_F(VariableTypes, CoefficientsGetAnIncrementScaledToTheirTermsOrder) {
+    run_all({"LEN NEW \"aspheric singlet\"",
+             "EBR 5",
+             "WV 0.58756",
+             "NXT",
+             "RD 50",
+             "TH 5",
+             "GLA N-BK7",
+             "AP 10",
+             "AD 1e-6",
+             "AE 0",
+             "AF 0",
+             "AG 0",
+             "NXT",
+             "RD -50",
+             "TH 45",
+             "AP 10",
+             "NXT",
+             "END",
+             "LEN",
+             "OPDI 1e-7",
+             "OPVI On",
+             "END"});
+    const double q = 0.58756e-4;
+    const double t = surface(1).index[0] - 1.0;
+    const struct {
+        const char* type;
+        int order;
+    } cases[] = {{"AD", 4}, {"AE", 6}, {"AF", 8}, {"AG", 10}};
+    for (const auto& c : cases) {
+        run_all({"VAR NEW", std::string("V 1 1 0 ") + c.type, "V 1 INC 0", "END"});
+        const double exact = q / (std::pow(10.0, c.order) * t);
+        const double unit = std::pow(10.0, std::floor(std::log10(exact)) - 1.0);
+        EXPECT_NEAR(tables().variables[0].increment, std::round(exact / unit) * unit, unit * 1e-6)
+            << c.type;
+    }
+    // Other coefficients keep the increment of the optimiser's parameters.
+    run_all({"VAR NEW", "V 1 2 0 DCX", "V 1 INC 0", "END"});
+    EXPECT_EQ(tables().variables[0].increment, 1e-7);
+}
+
+}  // namespace

@@ -63,15 +63,25 @@ TEST_F(Loop, ASettingTypedByNameTakesItsOwnValueOrIsRefusedByName) {
         {"set_setting Graphics_axes On", kSetGraphicsAxes, 0, 0, "0", "1", nullptr},
         {"set_setting Graphics_axes off", kSetGraphicsAxes, 0, 0, "1", "0", nullptr},
         {"set_setting Qr_mtf On", kSetQrMtf, 0, 0, "0", "1", nullptr},
-        {"set_setting Graphics_axes 2", kSetGraphicsAxes, 0, 0, "0", "0",
-         "Graphics axes is a switch: it takes On or Off (1 or 0)"},
+        // Any value other than 0 switches it on.
+        {"set_setting Graphics_axes 2", kSetGraphicsAxes, 0, 0, "0", "1", nullptr},
         {"set_setting Graphics_axes", kSetGraphicsAxes, 0, 0, "1", "1",
          "Graphics axes is a switch: it takes On or Off (1 or 0)"},
         // By number the value still has its own argument: a value elsewhere is refused.
         {"set_setting 30 1", kSetGraphicsAxes, 0, 0, "0", "0",
          "Graphics axes is a switch: it takes On or Off (1 or 0)"},
         {"set_setting 30 0 0 0 0 0 \"\" 1", kSetGraphicsAxes, 0, 0, "0", "1", nullptr},
-        {"set_setting Qr_mtf 0 0 0 0 1", kSetQrMtf, 0, 0, "0", "0", "Too many"},
+        // Named, the setting also takes every cell in its place, as its help shows them.
+        {"set_setting Graphics_labels 0 0 0 0 0 \"\" Off", kSetGraphicsLabels, 0, 0, "1", "0",
+         nullptr},
+        {"set_setting Graphics_labels 0 0 0 0 0 \"\" 5", kSetGraphicsLabels, 0, 0, "0", "1",
+         nullptr},
+        {"set_setting Window_geometry 2 3 0 0 120 \"\" 0", kSetWindowGeometry, 2, 3, "0", "120",
+         nullptr},
+        {"set_setting Designer 0 0 0 0 0 Ann", kSetDesigner, 0, 0, "Bo", "Ann", nullptr},
+        {"set_setting Qr_mtf 0 0 0 0 1", kSetQrMtf, 0, 0, "0", "0",
+         "Qr mtf is a switch: it takes On or Off (1 or 0)"},
+        {"set_setting Qr_mtf On 1", kSetQrMtf, 0, 0, "0", "0", "Too many"},
         // Whole numbers, a scalar and one by row and column.
         {"set_setting Graphics_pen_width 40", kSetGraphicsPenWidth, 0, 0, "3", "40", nullptr},
         {"set_setting Graphics_pen_width", kSetGraphicsPenWidth, 0, 0, "3", "3",
@@ -107,6 +117,7 @@ TEST_F(Loop, ASettingTypedByNameTakesItsOwnValueOrIsRefusedByName) {
         }
     }
     set_setting_flag(kSetGraphicsAxes, 0);
+    set_setting_flag(kSetGraphicsLabels, 0);
     set_setting_flag(kSetQrMtf, 0);
 }
 
@@ -145,6 +156,34 @@ TEST_F(Loop, ASettingShownByNameTakesOnlyItsOwnIndices) {
     set_setting_int(kSetWindowGeometry, 77, 2, 3);
     type("show_setting Window_geometry 2 3");
     EXPECT_EQ(ui().status_text(), "Window geometry[2][3] = 77");
+}
+
+}  // namespace
+
+namespace {
+
+// The three lens-text commands hand their text to the command language by name.
+TEST_F(Loop, LensTextsAreReadByTheirVariableNames) {
+    const char* const entry[] = {"LEN NEW",   "SNO2 \"the second note\"", "SRF 1",
+                                 "GLA N-BK7", "NOT \"front face\"",       "END"};
+    for (const char* line : entry) type(line);
+    const struct {
+        const char* line;
+        const char* printed;
+    } cases[] = {
+        {"glass_name 1; printf \"[%s]\\n\", glass_text", "[N-BK7     ]\n"},
+        {"surface_note 1; printf \"[%s]\\n\", surface_note_text", "[front face]\n"},
+        {"lens_note_line 2; printf \"[%s]\\n\", lens_note_text", "[the second note]\n"},
+        {"surface_note 0; printf \"[%s]\\n\", surface_note_text", "[]\n"},
+    };
+    for (const auto& c : cases) {
+        const std::size_t shown = output().size();
+        const std::size_t refused = errors().size();
+        type(c.line);
+        EXPECT_EQ(errors().substr(refused), "") << c.line;
+        EXPECT_NE(output().find(c.printed, shown), std::string::npos) << c.line << "\n"
+                                                                      << output().substr(shown);
+    }
 }
 
 }  // namespace
