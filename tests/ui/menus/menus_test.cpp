@@ -126,8 +126,8 @@ TEST_F(Menus, LabelsMnemonicsSeparatorsAndMissingListsAsTheListsSayThem) {
     // Brackets that are not accelerators only cut the label.
     EXPECT_EQ(file[4].label, "Lower");
     EXPECT_EQ(file[5].label, "Other");
-    EXPECT_EQ(file[6].label, "&1 ");
-    EXPECT_EQ(file[7].label, "&2 ");
+    EXPECT_EQ(file[6].label, "&1 (no recent file)");
+    EXPECT_EQ(file[7].label, "&2 (no recent file)");
 }
 
 TEST_F(Menus, AcceleratorRecordsCarryCtrlShiftAndTheItem) {
@@ -185,7 +185,7 @@ TEST_F(Menus, RecentFileSlotsShowTheirNamesAndAnEmptySlotIsGrey) {
     const auto& file = popup_of(bar(), "&File");
     EXPECT_EQ(file[6].label, "&1 /lenses/triplet.len");
     EXPECT_TRUE(file[6].enabled);
-    EXPECT_EQ(file[7].label, "&2 ");
+    EXPECT_EQ(file[7].label, "&2 (no recent file)");
     EXPECT_FALSE(file[7].enabled);
 }
 
@@ -207,7 +207,7 @@ TEST_F(Menus, ARecentFileSettingShowsInItsSlotAtTheNextIdlePass) {
     };
     const Case cases[] = {
         {"/lenses/doublet.len", "&2 /lenses/doublet.len", true},
-        {"", "&2 ", false},
+        {"", "&2 (no recent file)", false},
     };
     for (const Case& c : cases) {
         ASSERT_EQ(set_setting_text(kSetMruFile1 + 1, c.name, 0), 0);
