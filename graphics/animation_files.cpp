@@ -298,41 +298,9 @@ bool display_list_words_valid(const std::uint16_t* words, int count) {
     const int end = count - 1;
     int pos = 0;
     while (pos < end) {
-        const std::uint16_t header = words[pos];
-        const int value = header & kDlValueMask;
-        int operands = 0;
-        switch (header & kDlKindMask) {
-            case kDlColour:
-            case kDlIsotropic:
-            case kDlViewportBox:
-            case kDlLineStyle:
-            case kDlFillColour:
-                break;
-            case kDlViewport:
-                operands = 4;
-                break;
-            case kDlTextAttributes:
-                operands = value != 0 ? 0 : 4;
-                break;
-            case kDlText:
-                operands = 2 + value;
-                break;
-            case kDlTextOffset:
-                operands = 4 + value;
-                break;
-            case kDlMarkers:
-                operands = 1 + 2 * value;
-                break;
-            case kDlDots:
-            case kDlPolyline:
-                operands = 2 * value;
-                break;
-            case kDlRawHpgl:
-                operands = value;
-                break;
-            default:
-                return false;  // a 0 word before the end, or a kind the program never writes
-        }
+        // A 0 before the end, or a kind the program never writes.
+        const int operands = display_list_operands(words[pos]);
+        if (operands < 0) return false;
         pos += 1 + operands;
     }
     return pos == end;

@@ -35,6 +35,37 @@ enum DisplayKind : std::uint16_t {
 inline constexpr std::uint16_t kDlKindMask = 0x7800;
 inline constexpr std::uint16_t kDlValueMask = 0x07FF;
 
+// The operand words after a record's header word, by its kind and value; -1 for a word that
+// heads no record the program writes (a 0 before the end, a damaged list).
+inline int display_list_operands(std::uint16_t header) {
+    const int value = header & kDlValueMask;
+    switch (header & kDlKindMask) {
+        case kDlColour:
+        case kDlIsotropic:
+        case kDlViewportBox:
+        case kDlLineStyle:
+        case kDlFillColour:
+            return 0;
+        case kDlViewport:
+            return 4;
+        case kDlTextAttributes:
+            return value != 0 ? 0 : 4;
+        case kDlText:
+            return 2 + value;
+        case kDlTextOffset:
+            return 4 + value;
+        case kDlMarkers:
+            return 1 + 2 * value;
+        case kDlDots:
+        case kDlPolyline:
+            return 2 * value;
+        case kDlRawHpgl:
+            return value;
+        default:
+            return -1;
+    }
+}
+
 // As a viewport: fractions 0..1 of the drawing area (y from the bottom) and the character size
 // code; as a world frame: the world coordinates on the viewport and the isotropic flag.
 struct FrameBox {

@@ -611,34 +611,7 @@ std::vector<DrawnText> drawn_texts(platform::Size size) {
     std::vector<DrawnText> texts;
     for (int pos = 0; pos < write && g.words[static_cast<std::size_t>(pos)] != 0;) {
         const std::uint16_t header = g.words[static_cast<std::size_t>(pos)];
-        const int value = header & kDlValueMask;
-        int operands = 0;
-        switch (header & kDlKindMask) {
-            case kDlViewport:
-                operands = 4;
-                break;
-            case kDlTextAttributes:
-                operands = value != 0 ? 0 : 4;
-                break;
-            case kDlText:
-                operands = 2 + value;
-                break;
-            case kDlTextOffset:
-                operands = 4 + value;
-                break;
-            case kDlMarkers:
-                operands = 1 + 2 * value;
-                break;
-            case kDlDots:
-            case kDlPolyline:
-                operands = 2 * value;
-                break;
-            case kDlRawHpgl:
-                operands = value;
-                break;
-            default:
-                break;
-        }
+        const int operands = std::max(display_list_operands(header), 0);
         const int next = pos + 1 + operands;
         const std::uint16_t kind = header & kDlKindMask;
         if (kind == kDlText || kind == kDlTextOffset) {
@@ -697,27 +670,12 @@ void expect_texts_laid_out(const std::string& plot, int width, int height, Ink i
 
 // A triplet with a long title, so that titles must be fitted to their cells, and the plots and
 // pages typed for it.
-const std::vector<std::string> kLongTitleTriplet = {"LEN NEW \"Cooke triplet f/4.5 50mm\"",
-                                                    "WV 0.58756 0.48613 0.65627",
-                                                    "EBR 10",
-                                                    "ANG 20",
-                                                    "NXT",
-                                                    "SRF 21.48 2 N-SK16 10",
-                                                    "SRF -124.1 5.26 AIR 10",
-                                                    "AST",
-                                                    "SRF -19.1 1.25 N-F2 8",
-                                                    "RD 22",
-                                                    "TH 4.69",
-                                                    "AIR",
-                                                    "NXT",
-                                                    "SRF 328.9 2.25 N-SK16 10",
-                                                    "RD -16.7",
-                                                    "TH 43",
-                                                    "PY 0",
-                                                    "AIR",
-                                                    "NXT",
-                                                    "END",
-                                                    "des \"verify\""};
+std::vector<std::string> long_title_triplet() {
+    std::vector<std::string> lines = slider_test::kCatalogueTriplet;
+    lines.front() = "LEN NEW \"Cooke triplet f/4.5 50mm\"";
+    lines.push_back("des \"verify\"");
+    return lines;
+}
 const std::vector<std::vector<std::string>> kPlotsAndPages = {
     {"plr cur yx 0.02 0 11"},
     {"trr 1 0 0 0 0", "plr all yx 0 0 11"},
@@ -733,7 +691,7 @@ const std::vector<std::vector<std::string>> kPlotsAndPages = {
 };
 
 TEST_F(PlotsQt, EveryPlotAndPageKeepsItsTextsInsideTheWindowAndApart) {
-    lines(kLongTitleTriplet);
+    lines(long_title_triplet());
     const platform::Colour b = graphics_colour(0);
     const QRgb background = qRgb(b.red, b.green, b.blue);
     for (const bool maximised : {false, true}) {
@@ -790,7 +748,7 @@ protected:
 TEST_F(PlotsConsole, EveryPlotAndPageKeepsItsTextsInsideTheWindowAndApart) {
     // Measured on the raster the console program saves: at the window's first size, and in a
     // window opened as large as the screen.
-    lines(kLongTitleTriplet);
+    lines(long_title_triplet());
     const platform::Size screen = run.backend->screen_size();
     for (const bool large : {false, true}) {
         for (const auto& plot : kPlotsAndPages) {
