@@ -50,7 +50,10 @@ TEST(QtSaveKeys, CtrlSSavesTheTextInTheEditWindowAndTheLensOnTheCommandLine) {
     const fs::path lens = session.run.tree.base() / "mine.len";
     const fs::path note = session.run.tree.base() / "note.txt";
     std::ofstream(note) << "first\n";
+    // Typed, the command opens its form with the typed values; OK makes the lens and its sheet.
     type("new_lens t 0 2");
+    accept_command_level();
+    settle();
     type("exit_levels");
     type("save_as . " + lens.string());
     const std::string saved_lens = tavo_test::read_file(lens);

@@ -298,7 +298,10 @@ TEST_F(QtWindows, AGraphicsWindowsBackgroundFollowsTheSettingAndItsPenStaysVisib
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.setting);
+        // Typed, the command opens its form with the typed values; OK runs it.
         run(std::string("set_setting Graphics_white_bkgnd ") + c.setting);
+        accept_command_level();
+        settle();
         run("graphwin_open 2");
         // A band of lines across the middle, in pen 1.
         run("world_frame 0 0 100 0 100");
