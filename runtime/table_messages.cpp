@@ -1,6 +1,8 @@
 #include "runtime/table_messages.h"
 
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "runtime/message_table.h"
 #include "runtime/table_files.h"
@@ -21,19 +23,22 @@ TableMessagesState g_messages_table;
 // refused at the start instead, when every index entry and the last byte of every text must be
 // there.
 bool every_text_present() {
-    for (int slot = 0; slot <= g_messages_table.highest_slot; ++slot) {
-        std::uint8_t raw[kMessageEntrySize];
-        if (g_messages_table.message_file.seek(message_entry_position(slot)) != 0 ||
-            g_messages_table.message_file.read_bytes(raw, sizeof raw) != 0) {
-            return false;
-        }
-        const MessageEntry e = decode_message_entry(raw);
+    // The index is read in one piece and each text's end held against the file's size: a
+    // seek and read per slot cost thousands of system calls at every start.
+    AmoFile& file = g_messages_table.message_file;
+    const long file_size = file.size();
+    if (file_size < 0) return false;
+    const std::size_t slots = static_cast<std::size_t>(g_messages_table.highest_slot) + 1;
+    std::vector<std::uint8_t> index(slots * kMessageEntrySize);
+    if (file.seek(message_entry_position(0)) != 0 ||
+        file.read_bytes(index.data(), index.size()) != 0) {
+        return false;
+    }
+    for (std::size_t slot = 0; slot < slots; ++slot) {
+        const MessageEntry e = decode_message_entry(index.data() + slot * kMessageEntrySize);
         if (e.length == 0) continue;
-        char last = 0;
-        if (g_messages_table.message_file.seek(static_cast<long>(e.offset + e.length - 1)) != 0 ||
-            g_messages_table.message_file.read_bytes(&last, 1) != 0) {
+        if (static_cast<std::uint64_t>(e.offset) + e.length > static_cast<std::uint64_t>(file_size))
             return false;
-        }
     }
     return true;
 }
