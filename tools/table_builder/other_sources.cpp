@@ -37,6 +37,7 @@ bool build_messages(const std::string& source, Bytes& out, std::string& error) {
     if (!read_source(source, lines, error)) return false;
     long offset = -1;
     std::vector<MessageText> texts;
+    std::vector<const SourceLine*> text_lines;
     std::set<long> numbers;
     for (const SourceLine& line : lines) {
         const auto& t = line.tokens;
@@ -65,18 +66,26 @@ bool build_messages(const std::string& source, Bytes& out, std::string& error) {
         if (slot < 0 || slot >= kMessageSlotLimit) return fail(error, line, "slot out of range");
         if (text.size() >= kMessageLengthLimit) return fail(error, line, "text longer than 255");
         texts.push_back({static_cast<int>(slot), static_cast<unsigned>(kind), text});
-        Bytes probe;
-        const int rc = build_message_table(texts, probe);
-        if (rc == kMessageOffsetTooLarge) {
-            return fail(error, line, "the table grows beyond 2^18 bytes at this text");
-        }
-        if (rc != 0) return fail(error, line, "cannot be stored in the message table");
+        text_lines.push_back(&line);
     }
     if (texts.empty()) {
         error = source + ": no messages";
         return false;
     }
-    return build_message_table(texts, out) == 0;
+    if (build_message_table(texts, out) == 0) return true;
+    // Only a table that cannot be stored is built again text by text, to name the first line
+    // it fails at: doing so for every line made each build quadratic in the messages.
+    std::vector<MessageText> prefix;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        prefix.push_back(texts[i]);
+        Bytes probe;
+        const int rc = build_message_table(prefix, probe);
+        if (rc == kMessageOffsetTooLarge) {
+            return fail(error, *text_lines[i], "the table grows beyond 2^18 bytes at this text");
+        }
+        if (rc != 0) return fail(error, *text_lines[i], "cannot be stored in the message table");
+    }
+    return false;
 }
 
 bool build_lists(const std::string& source, Bytes& out, std::string& error) {

@@ -702,10 +702,19 @@ TEST_F(Tables, BuilderReaderDumpRoundTrip) {
 TEST_F(Tables, BuilderNamesTheFailingSourceLine) {
     struct Case {
         const char* file;
-        const char* text;
+        std::string text;
         const char* expected;
     };
+    // 240-byte texts in slots 1, 2, ...: the text in slot 1076 (line 1077) is the first whose
+    // place lies beyond 2^18 bytes; the last lines are harmless.
+    std::string overflowing = "slots 0\n";
+    for (int n = 1; n <= 1100; ++n) {
+        overflowing += std::to_string(n) + " info \"" + std::string(240, 'x') + "\"\n";
+    }
     const Case cases[] = {
+        {"messages/rtmsgs.msg", overflowing, "rtmsgs.msg:1077: the table grows beyond"},
+        {"messages/rtmsgs.msg", "slots 4000\n-7 error \"a\"\nslots 3999\n-6 error \"b\"\n",
+         "rtmsgs.msg:4: cannot be stored"},
         {"definitions/x.def", "version \"5.40\"\ncommand 1 a\ncommand 1 b\n", "x.def:3:"},
         {"definitions/x.def", "version \"5.40\"\ncondition 0 (lens_exists\n", "x.def:2:"},
         {"definitions/x.def", "version \"5.40\"\ncondition 0 no_such_flag\n", "x.def:2:"},
