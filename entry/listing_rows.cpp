@@ -660,16 +660,20 @@ void list_row_asphere() {
         int shift = 0;
         int terms = count;
         TermLabel label{0, 0, 0};
+        // Each coefficient is labelled by the word that enters it again (AS by index, AT by
+        // term number), so that a listed asphere can be read and retyped.
         switch (a.kind) {
             case kAsphereSeries:
                 text_printf("%s  ", "ASP ASR");
                 text_int(2 * count - 2);
                 print_msg(-1486);
+                label = {kMsgAsphereCoefficientEcho, 0, 10};
                 break;
             case kAsphereOdd:
                 text_printf("%s  ", "ASP ISR");
                 text_int(count + 2);
                 print_msg(-1488);
+                label = {kMsgXyLabel, 3, 10};
                 break;
             case kAsphereCone:
                 text_printf("%s  ", "ASP CNR");
@@ -677,17 +681,21 @@ void list_row_asphere() {
                 text_printf("      %s  ", "CNS");
                 print_number_cell(count > 0 ? a.entered[0] : 0.0);
                 print_msg(-1492);
+                label = {kMsgXyLabel, 3, 10};
+                shift = 1;
                 terms = count - 1;
                 break;
             case kAsphereZernike:
                 text_printf("%s  ", "ASP ZSR");
                 text_int(count - 1);
                 print_msg(-1494);
+                label = {kMsgAsphereCoefficientEcho, 0, 10};
                 break;
             case kAsphereRadial:
                 text_printf("%s  ", "ASP ARA");
                 text_int(count - 1);
                 print_msg(-1571);
+                label = {kMsgAsphereCoefficientEcho, 0, 10};
                 break;
             case kAsphereXy:
                 label = {kMsgXyLabel, 3, 7};

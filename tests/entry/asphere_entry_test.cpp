@@ -117,3 +117,34 @@ TEST_F(Entry, AsphereRefusalsChangeNothing) {
 }
 
 }  // namespace
+
+// The listing labels each coefficient by the word that enters it again, with its value: the
+// series, odd, cone, Zernike and radial forms had shown blank lines.
+TEST_F(Entry, TheListingShowsEveryAsphereKindsCoefficientsByTheirWords) {
+    struct Case {
+        std::vector<std::string> lines;
+        std::vector<std::string> shown;
+    };
+    const Case cases[] = {
+        {{"ASP ASR 10", "AS2 1e-5", "AS5 3e-14"},
+         {"ASP ASR   10", "AS2   1.0000e-05", "AS5   3.0000e-14"}},
+        {{"ASP ISR 6", "AT4 0.5", "AT6 0.25"},
+         {"ASP ISR    6", "AT4     0.500000", "AT6     0.250000"}},
+        {{"ASP CNR 5", "CNS 0.3", "AT4 0.125"},
+         {"ASP CNR    5", "CNS      0.300000", "AT3       --", "AT4     0.125000"}},
+        {{"ASP ZSR 4", "AS3 0.01"}, {"ASP ZSR    4", "AS3     0.010000"}},
+        {{"ASP ARA 3", "AS1 -0.02"}, {"ASP ARA    3", "AS1    -0.020000"}},
+    };
+    for (const Case& c : cases) {
+        run_all(kAsphereLens);
+        run_all({"LEN", "GTO 1"});
+        run_all(c.lines);
+        run_all({"END"});
+        take_output();
+        run_all({"LEN -1"});
+        const std::string listing = take_output();
+        for (const std::string& text : c.shown) {
+            EXPECT_NE(listing.find(text), std::string::npos) << text << "\n" << listing;
+        }
+    }
+}
