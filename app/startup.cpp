@@ -50,6 +50,7 @@
 #include "ui/file_dialogs.h"
 #include "ui/menus.h"
 #include "ui/text_area.h"
+#include "ui/text_file_commands.h"
 #include "ui/text_print.h"
 #include "ui/window_table.h"
 
@@ -588,6 +589,8 @@ int exit_hook() {
     } else if (const int asked = save_if_changed(); asked == kStopped || asked == kErrorTextReady) {
         return asked;
     }
+    // Typed text in the edit window is offered the same way.
+    if (const int kept = save_edit_text_if_changed(); kept != 0) return kept;
 
     PrinterChoices choices;
     printer_setup(choices, 1);

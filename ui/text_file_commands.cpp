@@ -25,6 +25,7 @@
 #include "runtime/table_messages.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
+#include "ui/status_line.h"
 
 namespace {
 
@@ -204,11 +205,26 @@ int copy_text_file_to_output(const std::string& path) {
     return complete ? 0 : kMsgListingStopped;
 }
 
+int save_edit_text_if_changed() {
+    platform::UiBackend* ui = platform::current_ui();
+    if (ui == nullptr || !ui->has_edit_pane(platform::kWindowEdit) ||
+        !ui->edit_modified(platform::kWindowEdit) || ui->edit_text(platform::kWindowEdit).empty()) {
+        return 0;
+    }
+    const int asked = ask_yes_no_cancel(kMsgSaveChangedEditText);
+    if (asked == 1) return 0;
+    if (asked != 0) return asked;
+    // A cancelled Save dialog keeps the text as Cancel does.
+    return save_to_edit_file();
+}
+
 int show_text_file(const std::string& path, bool remember) {
     std::vector<std::string> lines;
     if (platform::is_folder(path) || platform::read_text_lines(path, lines) != 0) {
         return set_error_msg(kMsgTextFileUnreadable, path.c_str());
     }
+    // Typed text is not replaced unasked; a file that cannot be read asks nothing.
+    if (const int kept = save_edit_text_if_changed(); kept != 0) return kept;
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     platform::UiBackend* ui = platform::current_ui();
@@ -217,6 +233,7 @@ int show_text_file(const std::string& path, bool remember) {
         return set_error_msg(kMsgEditWindowNotMade);
     }
     ui->set_edit_text(platform::kWindowEdit, text);
+    ui->set_edit_modified(platform::kWindowEdit, false);
     ui->set_window_title(platform::kWindowEdit, platform::file_name_part(path));
     g_text_files.text_of = path;
     if (remember) {

@@ -23,8 +23,13 @@ void set_edit_window_maker(EditWindowMaker maker);
 std::string text_file_path(const std::string& folder, const std::string& name, int type);
 
 // Shows the file in the edit window, replacing its text: 0, or -9998 after -1166 or -1165.
-// With remember set the file becomes Edit_file and -1164 is shown.
+// With remember set the file becomes Edit_file and -1164 is shown. Changed text in the window
+// is first offered for saving, as below; when it is kept the file is not shown.
 int show_text_file(const std::string& path, bool remember);
+// Changed text in the edit window is offered for saving (Yes saves it to the edit file, or
+// through the Save dialog when it is not the edit file's): 0 when there is none, it was saved
+// or No let it go; otherwise Cancel's or the failed save's result, and the text stays.
+int save_edit_text_if_changed();
 // The text file copied line by line into the text output, starting on a line of its own: 0;
 // the unreadable-file message; -62 when reading fails on the way (the lines before stay).
 int copy_text_file_to_output(const std::string& path);

@@ -57,6 +57,11 @@ protected:
         ASSERT_TRUE(console().has_edit_pane(platform::kWindowEdit));
         console().set_edit_text(platform::kWindowEdit, text);
     }
+    // Typing changes the text, as the window marks it when a user types into it.
+    void type_changes(const std::string& text) {
+        type_into_editor(text);
+        console().set_edit_modified(platform::kWindowEdit, true);
+    }
     // Whether the console showed the message since the last look.
     bool shown(const std::string& message) {
         const std::string all = errors();
@@ -150,6 +155,49 @@ TEST_F(TextFiles, OpenedChangedSavedAndShownAgain) {
         std::ofstream(k.file, std::ios::binary) << k.line << "\n";
         ASSERT_EQ(run(k.line), 0) << k.line << ": " << error_text();
         EXPECT_EQ(editor(), std::string(k.line) + "\n");
+    }
+}
+
+TEST_F(TextFiles, ChangedTextIsOfferedForSavingBeforeAnotherFileReplacesIt) {
+    write("mine.txt", "mine\n");
+    write("other.txt", "other\n");
+    ASSERT_EQ(run("open . mine no 4"), 0) << error_text();
+    // Unchanged text is replaced without a question.
+    const std::size_t boxes = console().message_boxes_shown().size();
+    ASSERT_EQ(run("view_file 4 2 other"), 0) << error_text();
+    ASSERT_EQ(run("edit_file"), 0) << error_text();
+    EXPECT_EQ(console().message_boxes_shown().size(), boxes);
+    EXPECT_EQ(editor(), "mine\n");
+
+    struct Case {
+        const char* line;
+        platform::MessageAnswer answer;
+        bool replaced;
+        const char* mine_after;
+    };
+    const Case cases[] = {
+        {"view_file 4 2 other", platform::MessageAnswer::cancel, false, "mine\n"},
+        {"open . other no 4", platform::MessageAnswer::cancel, false, "mine\n"},
+        {"view_file 4 2 other", platform::MessageAnswer::no, true, "mine\n"},
+        {"open . other no 4", platform::MessageAnswer::yes, true, "typed\n"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(run("open . mine no 4"), 0) << error_text();
+        write("mine.txt", "mine\n");
+        ASSERT_EQ(run("edit_file"), 0) << error_text();
+        type_changes("typed\n");
+        console().queue_message_box_answer(c.answer);
+        const std::size_t before = console().message_boxes_shown().size();
+        const int rc = run(c.line);
+        ASSERT_EQ(console().message_boxes_shown().size(), before + 1) << c.line;
+        EXPECT_EQ(console().message_boxes_shown().back().text,
+                  "The text in the edit window has changed and was not saved. Save it?");
+        EXPECT_EQ(rc, c.replaced ? 0 : kStopped) << c.line;
+        EXPECT_EQ(editor(), c.replaced ? "other\n" : "typed\n") << c.line;
+        EXPECT_EQ(file("mine.txt"), c.mine_after) << c.line;
+        // What was shown from a file, or just saved, counts as unchanged.
+        EXPECT_EQ(console().edit_modified(platform::kWindowEdit), !c.replaced) << c.line;
+        console().set_edit_modified(platform::kWindowEdit, false);
     }
 }
 
