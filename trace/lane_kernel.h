@@ -626,8 +626,7 @@ int start_lanes(LaneStarts& s) {
         store(s.m + base, m);
         store(s.dist + base, dist);
         store(s.opl + base, load(s.index + base) * dist);
-        store(s.chrom_opl + base,
-              s.chromatic ? load(s.chromatic_index + base) * dist : splat(0.0));
+        store(s.chrom_opl + base, s.chromatic ? load(s.chromatic_index + base) * dist : splat(0.0));
     }
     return short_distance;
 }
@@ -668,8 +667,8 @@ bool difference_lanes(LaneDifferences& d) {
         store(d.sphere_path + base, p * n);
         store(d.opd + base, (p * n + d.ref_opl - load(d.opl + base)) * scale);
         if (d.chromatic) {
-            store(d.chrom_difference + base, (load(d.chromatic_index + base) * p +
-                                              d.ref_chrom_opl - load(d.chrom_opl + base)) *
+            store(d.chrom_difference + base, (load(d.chromatic_index + base) * p + d.ref_chrom_opl -
+                                              load(d.chrom_opl + base)) *
                                                  scale);
         }
     }

@@ -606,8 +606,7 @@ bool lane_start_possible() {
     if (lens.wide_angle != 0 && g.aiming_possible && lens.reference_surface >= 2) return false;
     if (lens.aim_telecentric && th0 < kInfiniteObject) return false;
     // The wide pupil is taken by every kind but the plain ones, which do not start in lanes.
-    return !(std::fabs(lens.axial_start_height) >= kSmallPupilRatio * std::fabs(th0) &&
-             !lens.epxy);
+    return !(std::fabs(lens.axial_start_height) >= kSmallPupilRatio * std::fabs(th0) && !lens.epxy);
 }
 
 void setup_rays_at_object(RayRecord* const* rays, int count) {
