@@ -575,4 +575,104 @@ int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
     return taken;
 }
 
+[[gnu::always_inline]] inline V load(const double* p) {
+    V v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+[[gnu::always_inline]] inline M load_mask(const std::int64_t* p) {
+    M v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+[[gnu::always_inline]] inline void store(double* p, V v) {
+    __builtin_memcpy(p, &v, sizeof v);
+}
+
+// The set-up of setup_ray_at_object (place_object_point, setup_ordinary_pupil,
+// finish_start_path) for a flat object surface without decentre, lane by lane in its order.
+int start_lanes(LaneStarts& s) {
+    int short_distance = 0;
+    const double H = s.object_height, th0 = s.th0, p1 = s.chief_height, epr = s.pupil_height;
+    for (int base = 0; base < s.count; base += kWidth) {
+        const V ox = load(s.obj_x + base), oy = load(s.obj_y + base), oz = load(s.obj_z + base);
+        const V x0 = H * ox, y0 = H * oy, z0 = H * oz;
+        const V d = th0 - z0;
+        short_distance |= (lane_bits(~(magnitude(d) >= kZeroDenominator)) &
+                           lane_bits(lanes_below(s.count - base)))
+                          << base;
+        const V h = 1.0 / d;
+        V xt = p1 * ox + epr * load(s.pup_x + base);
+        V yt = p1 * oy + epr * load(s.pup_y + base);
+        const M centred = load_mask(s.centred + base);
+        xt = centred ? xt + epr * s.ref_pup_x : xt;
+        yt = centred ? yt + epr * s.ref_pup_y : yt;
+        const V X0 = -h * x0, X1 = h * xt + X0;
+        const V Y0 = -h * y0, Y1 = h * yt + Y0;
+        const V root1 = lane_root(X1 * X1 + Y1 * Y1 + 1.0);
+        V m = 1.0 / root1;
+        V dist = ((X1 + X0) * xt + (Y1 + Y0) * yt) / (lane_root(X0 * X0 + Y0 * Y0 + 1.0) + root1);
+        const M flip = th0 < 0.0 ? ~(d < 0.0) : (d < 0.0);
+        m = negate_where(flip, m);
+        dist = negate_where(flip, dist);
+        store(s.x0 + base, x0);
+        store(s.y0 + base, y0);
+        store(s.z0 + base, z0);
+        store(s.h + base, h);
+        store(s.x + base, xt);
+        store(s.y + base, yt);
+        store(s.k + base, X1 * m);
+        store(s.l + base, Y1 * m);
+        store(s.m + base, m);
+        store(s.dist + base, dist);
+        store(s.opl + base, load(s.index + base) * dist);
+        store(s.chrom_opl + base, s.chromatic ? load(s.chromatic_index + base) * dist : splat(0.0));
+    }
+    return short_distance;
+}
+
+// errors_vs_reference with the reference sphere, lane by lane in its order.
+bool difference_lanes(LaneDifferences& d) {
+    M missed = splat_mask(0);
+    const double r = d.radius;
+    for (int base = 0; base < d.count; base += kWidth) {
+        const V x = load(d.x + base), y = load(d.y + base), z = load(d.z + base);
+        const V k = load(d.k + base), l = load(d.l + base), m = load(d.m + base);
+        const V dx = x - d.ref_x, dy = y - d.ref_y, dz = z - d.ref_z;
+        store(d.dx + base, dx);
+        store(d.dy + base, dy);
+        store(d.dz + base, dz);
+        const M usable = (magnitude(m) >= kZeroDenominator) & splat_mask(d.ref_m_usable ? -1 : 0);
+        const V reciprocal_m = 1.0 / m;
+        const V infinite = splat(kInfiniteDistance);
+        store(d.dtan_x + base, usable ? k * reciprocal_m - d.ref_tan_x : infinite);
+        store(d.dtan_y + base, usable ? l * reciprocal_m - d.ref_tan_y : infinite);
+        V p;
+        if (d.afocal) {
+            p = d.ref_k * dx + d.ref_l * dy + d.ref_m * dz;
+        } else {
+            const V q = k * dx + l * dy + m * dz;
+            p = q;
+            if (d.sphere) {
+                const V s2 = dx * dx + dy * dy + dz * dz;
+                V e = r * r - (s2 - q * q);
+                const M below = (e < 0.0) & lanes_below(d.count - base);
+                missed |= below;
+                e = below ? splat(r * r) : e;
+                p -= r >= 0.0 ? r - lane_root(e) : r + lane_root(e);
+            }
+        }
+        const V n = load(d.index + base);
+        const V scale = load(d.scale + base);
+        store(d.sphere_path + base, p * n);
+        store(d.opd + base, (p * n + d.ref_opl - load(d.opl + base)) * scale);
+        if (d.chromatic) {
+            store(d.chrom_difference + base, (load(d.chromatic_index + base) * p + d.ref_chrom_opl -
+                                              load(d.chrom_opl + base)) *
+                                                 scale);
+        }
+    }
+    return any(missed);
+}
+
 }  // namespace LANE_KERNEL_NAMESPACE

@@ -38,11 +38,37 @@ bool lane_ray_eligible(const RayRecord& ray) {
            ray.edge_state == kEdgeNone && ray.frame_surface >= 0 && !lens_data().angle_mode;
 }
 
+int trace_lane_group_to_surface(RayRecord* const* group, int count, int last) {
+    // The step of a kept ray clears these on every surface.
+    for (int j = 0; j < count; ++j) {
+        if (group[j]->kind == kRayKept) {
+            group[j]->dtan_x = 0.0;
+            group[j]->sphere_path = 0.0;
+        }
+    }
+    double raw[kMaxLanes][4];
+    const int taken = lane_width() == kLanesAvx2 ? lane_avx2::run_lanes(group, count, last, raw)
+                                                 : lane_sse2::run_lanes(group, count, last, raw);
+    for (int j = 0; j < count; ++j) {
+        RayRecord& r = *group[j];
+        if (r.failure == 0 && r.surface < last)
+            trace_to_surface_resumed(r, last, raw[j], raw[j][3]);
+    }
+    return taken;
+}
+
+int start_lanes(LaneStarts& s) {
+    return lane_width() == kLanesAvx2 ? lane_avx2::start_lanes(s) : lane_sse2::start_lanes(s);
+}
+
+bool difference_lanes(LaneDifferences& d) {
+    return lane_width() == kLanesAvx2 ? lane_avx2::difference_lanes(d)
+                                      : lane_sse2::difference_lanes(d);
+}
+
 int trace_lanes_to_surface(RayRecord* const* rays, int count, int last) {
-    const int width = lane_width();
     const int group_size = lane_group_size();
     int taken = 0;
-    double raw[kMaxLanes][4];
     int i = 0;
     while (i < count) {
         RayRecord& first = *rays[i];
@@ -62,20 +88,7 @@ int trace_lanes_to_surface(RayRecord* const* rays, int count, int last) {
             trace_to_surface(first, last);
             continue;
         }
-        // The step of a kept ray clears these on every surface.
-        for (int j = 0; j < g; ++j) {
-            if (group[j]->kind == kRayKept) {
-                group[j]->dtan_x = 0.0;
-                group[j]->sphere_path = 0.0;
-            }
-        }
-        taken += width == kLanesAvx2 ? lane_avx2::run_lanes(group, g, last, raw)
-                                     : lane_sse2::run_lanes(group, g, last, raw);
-        for (int j = 0; j < g; ++j) {
-            RayRecord& r = *group[j];
-            if (r.failure == 0 && r.surface < last)
-                trace_to_surface_resumed(r, last, raw[j], raw[j][3]);
-        }
+        taken += trace_lane_group_to_surface(group, g, last);
     }
     return taken;
 }

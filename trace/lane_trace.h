@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-struct RayRecord;
+#include "trace/ray_record.h"
 
 // The lane widths of the two paths (doubles a register holds), and the most rays the lanes take
 // together: two registers' worth, stepped side by side so that the processor overlaps the long
@@ -45,6 +45,31 @@ int lane_group_size();
 // the rays.
 int trace_lanes_to_surface(RayRecord* const* rays, int count, int last);
 
+// trace_lanes_to_surface on rays the caller has grouped: 2 to lane_group_size() rays, each
+// eligible and below last, that could all go through the lanes together (same surface, media,
+// wavelength, direction and checks).
+int trace_lane_group_to_surface(RayRecord* const* group, int count, int last);
+
+// The lanes' set-up of rays at the object and their differences from the reference ray, on the
+// processor's path (trace/lane_paths.h).
+struct LaneStarts;
+struct LaneDifferences;
+int start_lanes(LaneStarts& s);
+bool difference_lanes(LaneDifferences& d);
+
+// Whether the lens lets rays start in lanes: the paraxial pupil from a flat object surface
+// without decentre, not aimed, not in the angle, cone or telecentric set-up, and a pupil narrow
+// against the object distance. Rays of the kinds lane_start_kind takes then start alike, so this
+// is asked once per ray set (and again after anything else was set up).
+bool lane_start_possible();
+// The kinds that start in lanes where the lens lets them: neither the derivative kinds (whose
+// set-up fills the effective pupil) nor the kind that prints.
+inline bool lane_start_kind(const RayRecord& ray);
+// setup_ray_at_object(ray, nullptr) on each of 1 to kMaxLanes rays in order, with the same
+// results bit for bit, the arithmetic in lanes. Only where lane_start_possible, on rays of the
+// kinds lane_start_kind takes.
+void setup_rays_at_object(RayRecord* const* rays, int count);
+
 // Whether a ray (set up, not failed) can enter the lanes at all: forward, in the lens's frame,
 // outside a gradient medium and an edge wall, not in the angle mode.
 bool lane_ray_eligible(const RayRecord& ray);
@@ -53,3 +78,8 @@ bool lane_ray_eligible(const RayRecord& ray);
 // the last bending left it before the renormalisation (raw, with factor the renormalising
 // factor; the unit direction and 1 when the last surface was not a plain one).
 void trace_to_surface_resumed(RayRecord& ray, int last, const double raw[3], double factor);
+
+inline bool lane_start_kind(const RayRecord& ray) {
+    return ray.kind != kRayPlain && ray.kind != kRayReference && ray.kind != kRayFractional &&
+           ray.kind != kRayReported;
+}

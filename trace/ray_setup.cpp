@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "lens/lens_data.h"
+#include "trace/lane_paths.h"
+#include "trace/lane_trace.h"
 #include "trace/ray_frames.h"
 #include "trace/ray_media.h"
 #include "trace/ray_trace.h"
@@ -590,4 +592,91 @@ void setup_ray_from_angles(RayRecord& ray) {
     ray.y = y0;
     ray.z = z0 - th0;
     trace_globals().reciprocal_object_distance = th0 == z0 ? 0.0 : 1.0 / (th0 - z0);
+}
+
+bool lane_start_possible() {
+    const LensData& lens = lens_data();
+    if (lens.angle_mode || lens.cone_reference != 0.0) return false;
+    const SurfaceRecord& s0 = surface_array()[0];
+    if (forward_index(s0) == nullptr || surface_is_curved(s0) || s0.decentre != nullptr) {
+        return false;
+    }
+    const double th0 = s0.thickness;
+    const TraceGlobals& g = trace_globals();
+    if (lens.wide_angle != 0 && g.aiming_possible && lens.reference_surface >= 2) return false;
+    if (lens.aim_telecentric && th0 < kInfiniteObject) return false;
+    // The wide pupil is taken by every kind but the plain ones, which do not start in lanes.
+    return !(std::fabs(lens.axial_start_height) >= kSmallPupilRatio * std::fabs(th0) && !lens.epxy);
+}
+
+void setup_rays_at_object(RayRecord* const* rays, int count) {
+    const LensData& lens = lens_data();
+    const SurfaceRecord& s0 = surface_array()[0];
+    const RayRecord& ref = reference_ray().ray;
+    const double* bounds = lens.aim_mode == kAimRimRays ? bounds_table(nullptr) : nullptr;
+    const bool centre_on_reference = lens.aim_mode != kAimEntrancePupil;
+    LaneStarts s;
+    s.count = count;
+    s.object_height = lens.object_height;
+    s.th0 = s0.thickness;
+    s.chief_height = lens.chief_start_height;
+    s.pupil_height = lens.axial_start_height;
+    s.ref_pup_x = ref.pup_x;
+    s.ref_pup_y = ref.pup_y;
+    s.chromatic = lens.wavelength_count > 2;
+    const double* medium = forward_index(s0);
+    for (int j = 0; j < count; ++j) {
+        RayRecord& ray = *rays[j];
+        reset_trace_fields(ray, lens.differential_trace, s0);
+        set_check_apertures(ray, lens);
+        const bool as_given = ray.pupil_at_entrance != 0;
+        double px = ray.pup_x, py = ray.pup_y;
+        if (bounds != nullptr && !as_given) map_pupil_bounds(ray, bounds, px, py);
+        s.obj_x[j] = ray.obj_x;
+        s.obj_y[j] = ray.obj_y;
+        s.obj_z[j] = ray.obj_z;
+        s.pup_x[j] = px;
+        s.pup_y[j] = py;
+        s.centred[j] = centre_on_reference && !as_given ? -1 : 0;
+        s.index[j] = medium[ray.wavelength];
+        s.chromatic_index[j] = s.chromatic ? medium[1] - medium[2] : 0.0;
+    }
+    // The lanes beyond count compute on copies of the first ray.
+    for (int j = count; j < kMaxLanes; ++j) {
+        s.obj_x[j] = s.obj_x[0];
+        s.obj_y[j] = s.obj_y[0];
+        s.obj_z[j] = s.obj_z[0];
+        s.pup_x[j] = s.pup_x[0];
+        s.pup_y[j] = s.pup_y[0];
+        s.centred[j] = s.centred[0];
+        s.index[j] = s.index[0];
+        s.chromatic_index[j] = s.chromatic_index[0];
+    }
+    if (start_lanes(s) != 0) {
+        // An object point on the plane of surface 1: each ray fails as it does alone.
+        for (int j = 0; j < count; ++j) setup_ray_at_object(*rays[j], nullptr);
+        return;
+    }
+    for (int j = 0; j < count; ++j) {
+        RayRecord& ray = *rays[j];
+        if (ray.kind == kRayKept) {
+            ray.dx = s.x0[j];
+            ray.dy = s.y0[j];
+            ray.dz = s.z0[j];
+        }
+        ray.x = s.x[j];
+        ray.y = s.y[j];
+        ray.z = 0.0;
+        ray.k = s.k[j];
+        ray.l = s.l[j];
+        ray.m = s.m[j];
+        ray.dist = s.dist[j];
+        ray.opl = s.opl[j];
+        ray.chrom_opl = s.chrom_opl[j];
+    }
+    // What the last set-up leaves for the aiming and the derivative rays.
+    const int last = count - 1;
+    TraceGlobals& g = trace_globals();
+    g.object_point = SagPoint{s.x0[last], s.y0[last], 0.0, 0.0, 0.0, 1.0, 0};
+    g.reciprocal_object_distance = s.h[last];
 }

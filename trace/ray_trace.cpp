@@ -8,6 +8,7 @@
 #include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "runtime/text_output.h"
+#include "trace/lane_paths.h"
 #include "trace/lane_trace.h"
 #include "trace/ray_trace_reset.h"
 #include "trace/trace_seams.h"
@@ -45,6 +46,8 @@ void clear_reference_differences(RayRecord& ray) {
 }
 
 void errors_vs_reference(RayRecord& ray, bool use_sphere, const LensData& lens);
+// finish_ray on each ray of a lane group, the differences from the reference ray in lanes.
+void finish_rays(RayRecord* const* rays, int count);
 
 }  // namespace
 
@@ -139,23 +142,63 @@ void trace_ray(RayRecord& ray) {
 // trace of another ray writes, and the trace globals the set-up writes are read after it only by
 // the differential trace (run at once after its own set-up) and the auxiliary rays (whose rays
 // are traced alone). The last set-up is the last ray's, as when each is traced alone.
+//
+// Where the lens lets them, runs of rays of the kinds that start alike are set up together in
+// lanes (setup_rays_at_object); such a run, at one wavelength with the same checks, is a ready
+// lane group and goes through the lanes without being sorted again. The differences from the
+// reference ray at the image are formed in lanes for the rays of a group that reached it.
 void trace_rays(RayRecord* rays, int count) {
     const int image = lens_data().image_surface;
     const int width = lane_group_size();
+    bool lane_start = lane_start_possible();
     RayRecord* batch[kMaxLanes];
     int pending = 0;
-    auto flush = [&batch, &pending, image]() {
-        trace_lanes_to_surface(batch, pending, image);
-        for (int j = 0; j < pending; ++j) finish_ray(*batch[j]);
+    bool grouped = true;  // the batch is one ready lane group
+    RayRecord* starts[kMaxLanes];
+    int waiting = 0;
+    auto flush = [&]() {
+        if (grouped && pending >= 2 && image >= 1) {
+            trace_lane_group_to_surface(batch, pending, image);
+        } else {
+            trace_lanes_to_surface(batch, pending, image);
+        }
+        finish_rays(batch, pending);
         pending = 0;
+        grouped = true;
+    };
+    // The rays waiting to start in lanes are set up, then join the batch.
+    auto start = [&]() {
+        if (waiting == 0) return;
+        setup_rays_at_object(starts, waiting);
+        for (int j = 0; j < waiting; ++j) {
+            RayRecord& r = *starts[j];
+            if (r.failure != 0) continue;  // nothing more to do, as for a ray traced alone
+            if (pending > 0) {
+                const RayRecord& first = *batch[0];
+                grouped = grouped && r.wavelength == first.wavelength &&
+                          r.check_apertures == first.check_apertures;
+            }
+            batch[pending++] = &r;
+            if (pending == width) flush();
+        }
+        waiting = 0;
     };
     for (int i = 0; i < count; ++i) {
         RayRecord& r = rays[i];
+        if (lane_start && lane_start_kind(r)) {
+            starts[waiting++] = &r;
+            if (waiting == width) start();
+            continue;
+        }
+        start();
+        // Another set-up may change what the next rays start from.
         if (!may_trace_in_lanes(r)) {
             trace_ray(r);
+            lane_start = lane_start_possible();
             continue;
         }
         setup_ray_at_object(r, nullptr);
+        lane_start = lane_start_possible();
         if (traced_differentially(r)) {
             trace_differentially(r);
             continue;
@@ -165,9 +208,11 @@ void trace_rays(RayRecord* rays, int count) {
             finish_ray(r);
             continue;
         }
+        grouped = false;
         batch[pending++] = &r;
         if (pending == width) flush();
     }
+    start();
     if (pending > 0) flush();
 }
 
@@ -255,6 +300,83 @@ void errors_vs_reference(RayRecord& ray, bool use_sphere, const LensData& lens) 
             ray.opd *= scale;
             if (chromatic) ray.chrom_opl *= scale;
         }
+    }
+}
+
+// The rays at the image whose differences the lanes form: those errors_vs_reference measures
+// with the sphere at the end of their trace.
+bool measured_kind(const RayRecord& ray) {
+    return ray.kind == kRayMeasured || ray.kind == kRaySphere || ray.kind == kRayOptimise;
+}
+
+void finish_rays(RayRecord* const* rays, int count) {
+    RayRecord* measured[kMaxLanes];
+    int n = 0;
+    for (int j = 0; j < count; ++j) {
+        RayRecord& r = *rays[j];
+        if (r.failure == 0 && measured_kind(r)) {
+            measured[n++] = &r;
+        } else {
+            finish_ray(r);
+        }
+    }
+    const LensData& lens = lens_data();
+    if (n < 2) {
+        if (n == 1) errors_vs_reference(*measured[0], true, lens);
+        return;
+    }
+    const ReferenceRay& reference = g_ray_trace.reference;
+    const RayRecord& ref = reference.ray;
+    LaneDifferences d;
+    d.count = n;
+    d.ref_x = ref.x;
+    d.ref_y = ref.y;
+    d.ref_z = ref.z;
+    d.ref_k = ref.k;
+    d.ref_l = ref.l;
+    d.ref_m = ref.m;
+    d.ref_opl = ref.opl;
+    d.ref_chrom_opl = ref.chrom_opl;
+    d.ref_m_usable = std::fabs(ref.m) >= kZeroDenominator;
+    d.ref_tan_x = d.ref_tan_y = 0.0;
+    if (d.ref_m_usable) reference_tangents(ref, d.ref_tan_x, d.ref_tan_y);
+    d.afocal = lens.afocal != 0;
+    d.radius = reference.sphere_radius;
+    d.sphere = lens.wrsp != 0 && std::fabs(d.radius) < kInfiniteObjectAperture;
+    d.chromatic = lens.wavelength_count > 2;
+    for (int j = 0; j < kMaxLanes; ++j) {
+        // The lanes beyond n compute on copies of the first ray.
+        const RayRecord& r = *measured[j < n ? j : 0];
+        d.x[j] = r.x;
+        d.y[j] = r.y;
+        d.z[j] = r.z;
+        d.k[j] = r.k;
+        d.l[j] = r.l;
+        d.m[j] = r.m;
+        d.opl[j] = r.opl;
+        d.chrom_opl[j] = r.chrom_opl;
+        const int w = r.wavelength;
+        d.index[j] = r.prev_medium[w];
+        d.chromatic_index[j] = d.chromatic ? r.prev_medium[1] - r.prev_medium[2] : 0.0;
+        // Multiplying by 1 leaves the differences as they are, to the bit.
+        double scale = 1.0;
+        if (r.kind != kRaySphere && lens.opdw) {
+            const double wavelength = lens.wavelengths[w].wavelength;
+            if (wavelength >= kZeroDenominator) scale = waves_scale(lens.units, wavelength);
+        }
+        d.scale[j] = scale;
+    }
+    if (difference_lanes(d)) trace_globals().sphere_missed = 1;
+    for (int j = 0; j < n; ++j) {
+        RayRecord& r = *measured[j];
+        r.dx = d.dx[j];
+        r.dy = d.dy[j];
+        r.dz = d.dz[j];
+        r.dtan_x = d.dtan_x[j];
+        r.dtan_y = d.dtan_y[j];
+        if (r.kind == kRaySphere) r.sphere_path = d.sphere_path[j];
+        r.opd = d.opd[j];
+        if (d.chromatic) r.chrom_opl = d.chrom_difference[j];
     }
 }
 

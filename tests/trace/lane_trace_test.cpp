@@ -4,6 +4,7 @@
 // fail at different surfaces in one set.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <set>
 #include <vector>
@@ -362,6 +363,197 @@ INSTANTIATE_TEST_SUITE_P(SurfaceKinds, LaneCoverage, ::testing::ValuesIn(kCovera
                          [](const ::testing::TestParamInfo<CoverageCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// Ray sets start at the object in lanes and form their differences from the reference ray in
+// lanes: each ray's start and differences, and what the last set-up leaves for the aiming, equal
+// the one-ray trace's bit for bit, over field points, a pupil grid reaching past the rim (rays
+// vignetted at different surfaces) and a ring, objects finite and at infinity, and rays that
+// fail at the start or miss the reference sphere.
+enum class Start {
+    kFinite,         // object at 100, three wavelengths, differences in waves on the sphere
+    kInfinite,       // object at infinity, the pupil narrow against it
+    kRimRays,        // pupil fractions mapped through the reference ray's rim-ray table
+    kEntrancePupil,  // the pupil not centred on the reference ray's
+    kObjectOnPlane,  // some object points on the plane of surface 1: those rays fail at once
+    kSphereMissed,   // a reference sphere so small that some rays miss it
+    kAfocal,         // the differences of an afocal lens
+};
+
+struct StartCase {
+    const char* name;
+    Start start;
+};
+
+class LaneStart : public LaneLens, public ::testing::WithParamInterface<StartCase> {
+protected:
+    WavelengthEntry* saved_wavelengths_ = nullptr;
+    WavelengthEntry wavelengths_[3]{};
+    double bounds_[15] = {-0.9, 0.8, -0.7, 0.95, 0.9,  -1.0, 1.0, -0.8,
+                          0.85, 0.8, -0.6, 0.7,  -0.9, 0.9,  0.7};
+
+    void TearDown() override {
+        lens_data().wavelengths = saved_wavelengths_;
+        LaneLens::TearDown();
+    }
+
+    void make_case(Start start) {
+        make_spheres();
+        LensData& lens = lens_data();
+        saved_wavelengths_ = lens.wavelengths;
+        wavelengths_[0].wavelength = 0.5876;
+        wavelengths_[1].wavelength = 0.4861;
+        wavelengths_[2].wavelength = 0.6563;
+        lens.wavelengths = wavelengths_;
+        lens.units = 1.0;
+        lens.opdw = 1;
+        lens.wrsp = 1;
+        lens.aim_mode = kAimParaxial;
+        switch (start) {
+            case Start::kInfinite:
+                set_thickness_data(0, 0, 0, 0, 0.0, 0.0, kInfiniteDistance);
+                lens.object_height = -0.1 * kInfiniteDistance;
+                lens.epxy = 0;
+                break;
+            case Start::kRimRays:
+                lens.aim_mode = kAimRimRays;
+                break;
+            case Start::kEntrancePupil:
+                lens.aim_mode = kAimEntrancePupil;
+                break;
+            case Start::kAfocal:
+                lens.afocal = 1;
+                break;
+            default:
+                break;
+        }
+        set_reference();
+        reference_ray().ray.pupil_bounds = bounds_;
+        // A pupil centre off the axis, which the rays not taken as given are centred on.
+        reference_ray().ray.pup_x = 0.15;
+        reference_ray().ray.pup_y = -0.1;
+        // The exit pupil about 50 before the image, or a sphere some rays miss.
+        reference_ray().sphere_radius = start == Start::kSphereMissed ? -0.05 : -50.0;
+    }
+
+    // Field points on and off the axis, a square grid past the rim and a ring, the kinds that
+    // start in lanes in runs broken by a plain ray, some pupils taken as given.
+    static std::vector<RayRecord> start_rays(Start start) {
+        std::vector<RayRecord> rays;
+        const double fields[][2] = {{0.0, 0.0}, {0.0, 0.7}, {0.4, -1.0}};
+        const int kinds[] = {kRayMeasured, kRaySphere, kRayOptimise, kRayKept};
+        int n = 0;
+        for (const auto& f : fields) {
+            for (int i = -6; i <= 6; ++i) {
+                for (int j = -6; j <= 6; ++j) {
+                    RayRecord r =
+                        make_ray(kinds[n / 5 % 4], f[0], f[1], i / 5.0, j / 5.0, n % 11 == 3);
+                    r.pupil_at_entrance = n % 7 == 2;
+                    if (start == Start::kObjectOnPlane && n % 9 == 4) r.obj_z = 5.0;  // 20 * 5
+                    rays.push_back(r);
+                    if (++n % 23 == 0) rays.push_back(make_ray(kRayPlain, f[0], f[1], 0.1, 0.2));
+                }
+            }
+            for (int a = 0; a < 24; ++a) {
+                const double phi = a * 0.2617993877991494;
+                rays.push_back(make_ray(kinds[a % 4], f[0], f[1], std::cos(phi), std::sin(phi),
+                                        a % 3 == 0 ? 2 : 0));
+            }
+        }
+        return rays;
+    }
+};
+
+TEST_P(LaneStart, StartsAndDifferencesAsEachRayAlone) {
+    const StartCase& c = GetParam();
+    make_case(c.start);
+    // The case is one the lanes start.
+    ASSERT_TRUE(lane_start_possible());
+    for (int width : lane_widths()) {
+        SCOPED_TRACE(testing::Message() << "width " << width);
+        trace_globals().lane_width = width;
+        const std::vector<RayRecord> rays = start_rays(c.start);
+        std::vector<RayRecord> alone = rays, lanes = rays;
+        TraceGlobals& g = trace_globals();
+        g.sphere_missed = 0;
+        for (RayRecord& r : alone) trace_ray(r);
+        const TraceGlobals after_alone = g;
+        g.sphere_missed = 0;
+        g.object_point = SagPoint{};
+        g.reciprocal_object_distance = 0.0;
+        trace_rays(lanes.data(), static_cast<int>(lanes.size()));
+        int failed = 0, passed = 0, failed_at_start = 0;
+        for (std::size_t i = 0; i < rays.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "ray " << i);
+            expect_same_ray(alone[i], lanes[i]);
+            EXPECT_EQ(alone[i].check_apertures, lanes[i].check_apertures);
+            EXPECT_TRUE(same_bits(alone[i].eff_pup_x, lanes[i].eff_pup_x));
+            EXPECT_TRUE(same_bits(alone[i].eff_pup_y, lanes[i].eff_pup_y));
+            EXPECT_TRUE(same_bits(alone[i].factor_a, lanes[i].factor_a));
+            EXPECT_EQ(alone[i].frame_surface, lanes[i].frame_surface);
+            if (alone[i].failure == 0) {
+                ++passed;
+            } else {
+                ++failed;
+                failed_at_start += alone[i].surface <= 1 && alone[i].failure == kRayFailMissed;
+            }
+        }
+        EXPECT_GT(passed, 0);
+        EXPECT_GT(failed, 0);
+        if (c.start == Start::kObjectOnPlane) {
+            EXPECT_GT(failed_at_start, 0);
+        }
+        EXPECT_EQ(g.sphere_missed, after_alone.sphere_missed);
+        EXPECT_EQ(g.sphere_missed, c.start == Start::kSphereMissed ? 1 : 0);
+        EXPECT_TRUE(same_bits(g.object_point.x, after_alone.object_point.x));
+        EXPECT_TRUE(same_bits(g.object_point.y, after_alone.object_point.y));
+        EXPECT_TRUE(same_bits(g.object_point.nz, after_alone.object_point.nz));
+        EXPECT_TRUE(
+            same_bits(g.reciprocal_object_distance, after_alone.reciprocal_object_distance));
+        EXPECT_EQ(g.differential, after_alone.differential);
+
+        // One full lane group of measured rays round the rim: whether one missed the sphere.
+        std::vector<RayRecord> rim;
+        for (int a = 0; a < kMaxLanes; ++a) {
+            const double phi = a * 0.7853981633974483;
+            rim.push_back(
+                make_ray(kRayMeasured, 0.0, 0.7, 0.6 * std::cos(phi), 0.6 * std::sin(phi)));
+        }
+        std::vector<RayRecord> rim_alone = rim;
+        g.sphere_missed = 0;
+        for (RayRecord& r : rim_alone) trace_ray(r);
+        const int missed_alone = g.sphere_missed;
+        EXPECT_EQ(missed_alone, c.start == Start::kSphereMissed ? 1 : 0);
+        g.sphere_missed = 0;
+        trace_rays(rim.data(), static_cast<int>(rim.size()));
+        EXPECT_EQ(g.sphere_missed, missed_alone);
+        for (std::size_t i = 0; i < rim.size(); ++i) expect_same_ray(rim_alone[i], rim[i]);
+    }
+}
+
+const StartCase kStarts[] = {
+    {"FiniteObject", Start::kFinite},
+    {"ObjectAtInfinity", Start::kInfinite},
+    {"RimRayPupil", Start::kRimRays},
+    {"EntrancePupil", Start::kEntrancePupil},
+    {"ObjectPointsOnTheFirstPlane", Start::kObjectOnPlane},
+    {"ReferenceSphereMissed", Start::kSphereMissed},
+    {"Afocal", Start::kAfocal},
+};
+
+INSTANTIATE_TEST_SUITE_P(Starts, LaneStart, ::testing::ValuesIn(kStarts),
+                         [](const ::testing::TestParamInfo<StartCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// A pupil wide against the object distance is not started in lanes: its rays aim at the pupil's
+// extent, and go on from the one-ray set-up.
+TEST_F(LaneLens, AWidePupilStartsRayByRay) {
+    make_spheres();
+    lens_data().epxy = 0;  // the pupil of 12 is wide against the object at 100
+    EXPECT_FALSE(lane_start_possible());
+    lens_data().epxy = 1;
+    EXPECT_TRUE(lane_start_possible());
+}
 
 // A width the processor cannot run is never taken, and a forced SSE2 path is.
 TEST(LaneWidth, ForcedSse2OrTheProcessorsWidest) {
