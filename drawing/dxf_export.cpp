@@ -11,6 +11,7 @@
 #include "lens/lens_data.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
+#include "runtime/table_format.h"
 #include "tables/table_names.h"
 #include "trace/scoped_value.h"
 
@@ -26,7 +27,9 @@ constexpr int kFormatIges = 1;
 void write_dxf_header() {
     const LensData& lens = lens_data();
     cad_write_line("999");
-    cad_write_line("TAVO Optical Design Program DXF Output, Version 5.31");
+    cad_write_line(
+        (std::string("TAVO Optical Design Program DXF Output, Version ") + kProgramVersion)
+            .c_str());
     cad_write_line("999");
     cad_write_line((std::string("Lens ID: ") + lens.title).c_str());
     cad_write_line("999");

@@ -345,7 +345,14 @@ void write_iges_start() {
     iges_put_field((",,40H" + title + ",20H" + fixed_width(name, 20) + ",").c_str(), 0);
     end_line('G', 1);
     start_line();
-    iges_put_field("25HVELMORIN OPTICS TAVO-5.31,9HTAVO-5.31,32,38,6,99,15, ", 0);
+    // The sending system and its version, as Hollerith strings counted from the program's own
+    // version.
+    const std::string product_id = std::string("TAVO-") + kProgramVersion;
+    const std::string sender = "VELMORIN OPTICS " + product_id;
+    iges_put_field((std::to_string(sender.size()) + "H" + sender + "," +
+                    std::to_string(product_id.size()) + "H" + product_id + ",32,38,6,99,15, ")
+                       .c_str(),
+                   0);
     end_line('G', 2);
     start_line();
     int column = 0;

@@ -9,6 +9,7 @@
 #include "drawing/element_drawing.h"
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_replay.h"
+#include "graphics/graphics_text.h"
 #include "lens/glass_catalog.h"
 #include "lens/lens_data.h"
 #include "lens/surface_tolerances.h"
@@ -191,16 +192,27 @@ double sag(double r, double h) {
     return r - std::copysign(std::sqrt(q), r);
 }
 
-// Text of the profile, and of the table, whose columns take lines of some 24 characters.
+// Text of the profile, and of the table, whose columns take lines of some 24 characters: set
+// closer than the usual pitch of 10 units, so that its letters can be drawn large enough to be
+// read in a window of 640 pixels.
 constexpr double kProfileTextSize = 1.4;
-constexpr double kTableTextSize = 0.85;
+constexpr double kTableTextSize = 1.2;
+constexpr double kTableExtraPitch = -3;
 
-void text_at(double x, double y, int anchor, const std::string& text,
-             double size = kProfileTextSize) {
-    gfx_set_text_size(size, 0, 0);
+void text_at(double x, double y, int anchor, const std::string& text) {
+    gfx_set_text_size(kProfileTextSize, 0, 0);
     gfx_set_text_anchor(anchor, 0);
     gfx_move_to(x, y);
     gfx_printf("%s", text.c_str());
+}
+
+// A text of the table in its cell, `width` of the table wide: drawn smaller when it would not
+// fit, rather than running over the cell's lines.
+void table_text(double x, double y, int anchor, const std::string& text, double width) {
+    gfx_set_text_size(kTableTextSize, kTableExtraPitch, 0);
+    gfx_set_text_anchor(anchor, 0);
+    gfx_move_to(x, y);
+    gfx_print_within(width, text);
 }
 
 void line(double x0, double y0, double x1, double y1) {
@@ -297,10 +309,14 @@ void draw_profile(const ElementDrawing& e) {
     }
 }
 
+// A column's lines start a little inside its left line and end before the next one.
+constexpr double kColumnMargin = 0.01;
+constexpr double kColumnTextWidth = 0.33 - 2 * kColumnMargin;
+
 void draw_column(const std::vector<std::string>& lines, double x, double top) {
     double y = top;
     for (const std::string& l : lines) {
-        text_at(x, y, 2, l, kTableTextSize);
+        table_text(x, y, 2, l, kColumnTextWidth);
         y -= kTableLinePitch;
     }
 }
@@ -544,24 +560,27 @@ int draw_element_drawing() {
     line(0.0, 2.0, 0.5, 2.0);
     line(0.5, 0.0, 0.5, 4.0);
     line(0.25, 0.0, 0.25, 2.0);
-    text_at(0.165, height + 4.97, 5, msg_text(kMsgElementLeftSurface), kTableTextSize);
-    text_at(0.5, height + 4.97, 5, msg_text(kMsgElementMaterial), kTableTextSize);
-    text_at(0.835, height + 4.97, 5, msg_text(kMsgElementRightSurface), kTableTextSize);
+    table_text(0.165, height + 4.97, 5, msg_text(kMsgElementLeftSurface), kColumnTextWidth);
+    table_text(0.5, height + 4.97, 5, msg_text(kMsgElementMaterial), kColumnTextWidth);
+    table_text(0.835, height + 4.97, 5, msg_text(kMsgElementRightSurface), kColumnTextWidth);
     const double top = height + 4.0 - 0.5 * kTableLinePitch - 0.3;
-    draw_column(element_surface_codes(0), 0.005, top);
-    draw_column(element_material_codes(), 0.335, top);
-    draw_column(element_surface_codes(1), 0.675, top);
+    draw_column(element_surface_codes(0), kColumnMargin, top);
+    draw_column(element_material_codes(), 0.33 + kColumnMargin, top);
+    draw_column(element_surface_codes(1), 0.67 + kColumnMargin, top);
     const std::string title = trimmed(e->title, sizeof e->title);
     const std::string number = trimmed(e->number, sizeof e->number);
     const std::string date = trimmed(e->date, sizeof e->date);
-    if (!title.empty()) text_at(0.25, 3.0, 5, title, kTableTextSize);
-    if (!number.empty()) text_at(0.125, 1.0, 5, number, kTableTextSize);
-    if (!date.empty()) text_at(0.375, 1.0, 5, msg_text(kMsgElementIsoIndications), kTableTextSize);
+    const double margins = 2 * kColumnMargin;
+    if (!title.empty()) table_text(0.25, 3.0, 5, title, 0.5 - margins);
+    if (!number.empty()) table_text(0.125, 1.0, 5, number, 0.25 - margins);
+    if (!date.empty()) {
+        table_text(0.375, 1.0, 5, msg_text(kMsgElementIsoIndications), 0.25 - margins);
+    }
     const int addresses[3] = {kSetAddress1, kSetAddress2, kSetAddress3};
     for (int k = 0; k < 3; ++k) {
         const char* address = get_setting_text(addresses[k], 0);
         if (address != nullptr && address[0] != '\0')
-            text_at(0.75, 3.0 - k, 5, address, kTableTextSize);
+            table_text(0.75, 3.0 - k, 5, address, 0.5 - margins);
     }
     graphwin_refresh(0);
     return kMsgElementDrawingDone;

@@ -159,7 +159,7 @@ int cmd_report_ray_trace_page() {
     double common = 0.0;
     for (const FanRow& row : kFans) {
         if (!page_reference_ray(row.fraction, false)) return 0;
-        page_viewport(0.03, 0.375, row.y0, row.y1, 15);
+        page_viewport(0.03, 0.375, row.y0, row.y1, 20);
         gfx_set_color(1);
         if (row.fraction < 1.0) set_setting_double(kSetGraphicsScale, common, 0, 0);
         page_line(fans);

@@ -256,7 +256,7 @@ TEST_F(Export, DxfOfASingletHasItsProfilesOnTheirSpheres) {
     ASSERT_EQ(run("export_dxf elev 0 0 0 0 \"single.dxf\""), 0) << error_text();
     const std::string text = file("single.dxf");
     const std::string header =
-        "999\r\nTAVO Optical Design Program DXF Output, Version 5.31\r\n"
+        "999\r\nTAVO Optical Design Program DXF Output, Version 5.40\r\n"
         "999\r\nLens ID: Singlet\r\n999\r\nDesigner: Lens Lab\r\n"
         "999\r\nmm per LENS UNIT (1=mm, 25.4=inches, etc.):  1\r\n"
         "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n";
@@ -528,7 +528,7 @@ protected:
             padded("mm per LENS UNIT (1=mm, 25.4=inches, etc.):   1") + "S0000005",
             padded(",,40H" + padded("Singlet", 40) + ",20H" + std::string(20, ' ') + ",") +
                 "G0000001",
-            padded("25HVELMORIN OPTICS TAVO-5.31,9HTAVO-5.31,32,38,6,99,15, ") + "G0000002",
+            padded("25HVELMORIN OPTICS TAVO-5.40,9HTAVO-5.40,32,38,6,99,15, ") + "G0000002",
             padded("40H" + padded("Singlet", 40) + ",1.0,2,2HMM,32767,3.2767D1,") + "G0000003",
             padded("13H900101.000000,1.0D-08," + max_coordinate + ",") + "G0000004",
             padded("10HTellbridge,21HVelmorin Optics, Inc.,6,0;") + "G0000005",

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "graphics/draw_primitives.h"
@@ -136,6 +138,112 @@ TEST_F(GraphicsText, TheFontDrawsAndReplaysTheSamePixels) {
     set_graphics_target(nullptr);
     EXPECT_EQ(display_list_words().size(), 7u);  // attributes, header, x, y, 3 text words
     EXPECT_EQ(std::count(empty.pixels().begin(), empty.pixels().end(), 3), 0);
+}
+
+// The letters of the stroke font on its own grid, one cell per character unit: a stroke covers
+// the cells its line passes through. Small letters drawn a few pixels high keep only this much
+// of their shape, so each must stay apart from every other there.
+constexpr int kCellsWide = 8;
+
+std::vector<std::uint8_t> glyph_cells(int code) {
+    constexpr int kWidth = kCellsWide, kBottom = -3, kTop = 13;  // the cell and the descenders
+    std::vector<std::uint8_t> cells(kWidth * (kTop - kBottom), 0);
+    auto mark = [&](double x, double y) {
+        const int cx = static_cast<int>(std::lround(x)), cy = static_cast<int>(std::lround(y));
+        if (cx >= 0 && cx < kWidth && cy >= kBottom && cy < kTop) {
+            cells[static_cast<std::size_t>((cy - kBottom) * kWidth + cx)] = 1;
+        }
+    };
+    const std::vector<GlyphPoint> points = decode_set1_glyph(code);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (!points[i].pen_down || i == 0) {
+            mark(points[i].x, points[i].y);
+            continue;
+        }
+        const GlyphPoint& a = points[i - 1];
+        const GlyphPoint& b = points[i];
+        for (int s = 0; s <= 32; ++s) {
+            mark(a.x + (b.x - a.x) * s / 32.0, a.y + (b.y - a.y) * s / 32.0);
+        }
+    }
+    return cells;
+}
+
+int cells_apart(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    int n = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) n += a[i] != b[i] ? 1 : 0;
+    return n;
+}
+
+// The pieces of ink (cells joined by an edge or a corner) and the holes (blank cells closed off
+// from the edge of the grid, joined by an edge only) of a letter on the grid.
+struct Shape {
+    int pieces = 0;
+    int holes = 0;
+};
+
+Shape shape_of(const std::vector<std::uint8_t>& cells) {
+    const int w = kCellsWide, h = static_cast<int>(cells.size()) / kCellsWide;
+    std::vector<int> seen(cells.size(), 0);
+    auto fill = [&](int start, std::uint8_t ink, bool corners) {
+        std::vector<int> stack{start};
+        seen[static_cast<std::size_t>(start)] = 1;
+        while (!stack.empty()) {
+            const int at = stack.back();
+            stack.pop_back();
+            const int x = at % w, y = at / w;
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if ((dx == 0 && dy == 0) || (!corners && dx != 0 && dy != 0)) continue;
+                    const int nx = x + dx, ny = y + dy, n = ny * w + nx;
+                    if (nx < 0 || nx >= w || ny < 0 || ny >= h) continue;
+                    if (seen[static_cast<std::size_t>(n)] != 0 ||
+                        cells[static_cast<std::size_t>(n)] != ink) {
+                        continue;
+                    }
+                    seen[static_cast<std::size_t>(n)] = 1;
+                    stack.push_back(n);
+                }
+            }
+        }
+    };
+    // The blank cells reached from the grid's border are outside.
+    for (int i = 0; i < w * h; ++i) {
+        const int x = i % w, y = i / w;
+        const bool border = x == 0 || y == 0 || x == w - 1 || y == h - 1;
+        if (border && cells[static_cast<std::size_t>(i)] == 0 &&
+            seen[static_cast<std::size_t>(i)] == 0) {
+            fill(i, 0, false);
+        }
+    }
+    Shape s;
+    for (int i = 0; i < w * h; ++i) {
+        if (seen[static_cast<std::size_t>(i)] != 0) continue;
+        const std::uint8_t ink = cells[static_cast<std::size_t>(i)];
+        fill(i, ink, ink != 0);
+        ++(ink != 0 ? s.pieces : s.holes);
+    }
+    return s;
+}
+
+TEST_F(GraphicsText, SmallLettersAndDigitsKeepTheirShapesOnTheFontsGrid) {
+    // Tables and captions are lettered a few pixels high, where a character keeps only what the
+    // grid holds: "a" must keep its bowl apart from "c", the dot of "i" must stay off its stem,
+    // "8" must keep both its loops.
+    const std::string_view characters = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (std::size_t i = 0; i < characters.size(); ++i) {
+        const char c = characters[i];
+        const Shape s = shape_of(glyph_cells(c));
+        const int holes = std::string_view("abdegopq0469").find(c) != std::string_view::npos ? 1
+                          : c == '8'                                                         ? 2
+                                                                                             : 0;
+        EXPECT_EQ(s.holes, holes) << c;
+        EXPECT_EQ(s.pieces, c == 'i' || c == 'j' ? 2 : 1) << c;
+        for (std::size_t j = i + 1; j < characters.size(); ++j) {
+            EXPECT_GE(cells_apart(glyph_cells(c), glyph_cells(characters[j])), 2)
+                << c << " and " << characters[j];
+        }
+    }
 }
 
 }  // namespace

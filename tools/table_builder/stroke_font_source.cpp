@@ -28,6 +28,80 @@ constexpr std::uint8_t kPlusMinus[] = {
     0x0D, kGlyphPenDown | 0x6D,  // the bar on the baseline
     0x00};
 
+// The small letters are drawn here rather than taken from the font: scaled onto the coarse grid,
+// its curves lose their shapes ("a" and "c" become alike, the dot of "i" joins its stem). Each
+// letter is a run of strokes on whole character units, x 1 to 5, with its body from the
+// baseline to height 5, ascenders to 7 (the dots of "i" and "j" to 8) and descenders to -2;
+// "|" starts a new stroke.
+constexpr const char* kSmallLetters[26] = {
+    "14 25 45 54 50 | 52 22 11 20 40 51",            // a
+    "17 10 | 11 20 40 51 54 45 25 14",               // b
+    "54 45 25 14 11 20 40 51",                       // c
+    "57 50 | 54 45 25 14 11 20 40 51",               // d
+    "13 53 54 45 25 14 11 20 40 51",                 // e
+    "57 37 26 20 | 15 45",                           // f
+    "55 5-1 4-2 2-2 1-1 | 54 45 25 14 12 21 41 52",  // g
+    "17 10 | 14 25 45 54 50",                        // h
+    "25 35 30 | 38 37",                              // i
+    "35 45 4-1 3-2 1-2 | 48 47",                     // j
+    "17 10 | 45 12 | 23 50",                         // k
+    "27 37 31 40",                                   // l
+    "15 10 | 14 25 34 30 | 34 45 54 50",             // m
+    "15 10 | 14 25 45 54 50",                        // n
+    "25 45 54 51 40 20 11 14 25",                    // o
+    "15 1-2 | 14 25 45 54 51 40 20 11",              // p
+    "55 5-2 | 54 45 25 14 11 20 40 51",              // q
+    "15 10 | 14 25 45 54",                           // r
+    "55 25 14 13 22 42 51 40 10",                    // s
+    "26 21 30 50 | 15 45",                           // t
+    "15 11 20 40 51 | 55 50",                        // u
+    "15 30 55",                                      // v
+    "15 20 33 40 55",                                // w
+    "15 50 | 10 55",                                 // x
+    "15 12 21 51 | 55 5-1 4-2 1-2",                  // y
+    "15 55 10 50",                                   // z
+};
+
+// The digits, drawn the same way for the same reason ("8" and "5" ran together), x 1 to 5 and
+// heights 0 to 7.
+constexpr const char* kDigits[10] = {
+    "27 47 56 51 40 20 11 16 27",                       // 0
+    "26 37 30",                                         // 1
+    "16 27 47 56 55 11 10 50",                          // 2
+    "16 27 47 56 55 44 34 | 44 53 51 40 20 11",         // 3
+    "40 47 13 12 52",                                   // 4
+    "57 17 14 44 53 51 40 20 11",                       // 5
+    "47 37 15 11 20 40 51 53 44 14",                    // 6
+    "17 57 56 32 30",                                   // 7
+    "24 15 16 27 47 56 55 44 24 13 11 20 40 51 53 44",  // 8
+    "20 30 52 56 47 27 16 14 23 53",                    // 9
+};
+
+// A small letter's or a digit's strokes as set 1 bytes: each point is its x digit followed by its
+// height (one digit, or "-" and a digit).
+Bytes small_letter_glyph(const char* strokes) {
+    Bytes out;
+    bool first = true;
+    for (const char* p = strokes; *p != 0;) {
+        if (*p == ' ') {
+            ++p;
+        } else if (*p == '|') {
+            first = true;
+            ++p;
+        } else {
+            const int x = *p++ - '0';
+            const bool below = *p == '-';
+            if (below) ++p;
+            const int height = (below ? -1 : 1) * (*p++ - '0');
+            out.push_back(static_cast<std::uint8_t>((first ? 0 : kGlyphPenDown) |
+                                                    (x << kGlyphXShift) | (kCellTop - height)));
+            first = false;
+        }
+    }
+    out.push_back(0);
+    return out;
+}
+
 struct HersheyGlyph {
     int left = 0, right = 0;
     std::vector<std::vector<std::pair<int, int>>> strokes;
@@ -147,7 +221,11 @@ bool build_font(const std::string& folder, Bytes& out, std::string& error) {
     for (int code = 0; code < 128; ++code) {
         const int marker = code - kFirstMarkerCode;
         Bytes glyph{0};
-        if (code >= 32 && code <= 126) {
+        if (code >= 'a' && code <= 'z') {
+            glyph = small_letter_glyph(kSmallLetters[code - 'a']);
+        } else if (code >= '0' && code <= '9') {
+            glyph = small_letter_glyph(kDigits[code - '0']);
+        } else if (code >= 32 && code <= 126) {
             glyph = set1_glyph(roman[static_cast<std::size_t>(code - 32)]);
         } else if (code == kPlusMinusCode) {
             glyph.assign(std::begin(kPlusMinus), std::end(kPlusMinus));

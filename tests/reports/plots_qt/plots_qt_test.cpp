@@ -27,6 +27,7 @@
 #include "reports/plot_frame.h"
 #include "reports/report_page.h"
 #include "reports/section_plots.h"
+#include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
 #include "runtime/settings.h"
@@ -688,21 +689,39 @@ const std::vector<std::vector<std::string>> kPlotsAndPages = {
     {"spd mon 16", "plm tfo mon 0 50 0 1 7 no"},
     {"report_psf"},
     {"draw_lens"},
+    {"LEN NEW \"Element\"", "WV 0.58756", "NXT", "SRF 50 5 N-BK7 10", "SRF -50 40 AIR 10", "END",
+     "element_sheet 1"},
 };
 
+// The element drawing of a lens of one element, drawn when its sheet, opened by the typed line,
+// is left with OK.
+void leave_element_sheet(const std::vector<std::string>& plot) {
+    if (!plot.back().starts_with("element_sheet")) return;
+    for (int k = 0; k < 4 && level_count() == 0; ++k) main_loop_pass(false);
+    ASSERT_EQ(level_count(), 1) << plot.back();
+    GridEvent shown;
+    shown.code = kLevelEventShown;
+    ASSERT_EQ(run_command_level(shown), 0) << plot.back();
+    pop_command_level(false);
+}
+
 TEST_F(PlotsQt, EveryPlotAndPageKeepsItsTextsInsideTheWindowAndApart) {
-    lines(long_title_triplet());
     const platform::Colour b = graphics_colour(0);
     const QRgb background = qRgb(b.red, b.green, b.blue);
     for (const bool maximised : {false, true}) {
+        lines(long_title_triplet());  // the element drawing's lens replaced it
         for (const auto& plot : kPlotsAndPages) {
             lines(plot);
+            leave_element_sheet(plot);
+            lines({});
             const int window = platform::kWindowGraphicsFirst - 1 + graphics_current();
             if (maximised) {
                 // The user maximises the window the plot went to, and the plot is drawn again.
                 qt->set_window_maximised(window, true);
                 lines({});
                 lines(plot);
+                leave_element_sheet(plot);
+                lines({});
             }
             const QImage image = grab();
             ASSERT_FALSE(image.isNull()) << plot.back();
@@ -748,15 +767,16 @@ protected:
 TEST_F(PlotsConsole, EveryPlotAndPageKeepsItsTextsInsideTheWindowAndApart) {
     // Measured on the raster the console program saves: at the window's first size, and in a
     // window opened as large as the screen.
-    lines(long_title_triplet());
     const platform::Size screen = run.backend->screen_size();
     for (const bool large : {false, true}) {
+        lines(long_title_triplet());  // the element drawing's lens replaced it
         for (const auto& plot : kPlotsAndPages) {
             if (large) {
                 lines({"graphwin_open 1 " + std::to_string(screen.width) + " " +
                        std::to_string(screen.height)});
             }
             lines(plot);
+            leave_element_sheet(plot);
             const IndexedRaster raster = graphwin_capture();
             if (large) {
                 // Each opening gives the size asked for, not only the first.
