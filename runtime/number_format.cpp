@@ -4,6 +4,7 @@
 // like every other kind-0 number.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "runtime/output_options.h"
@@ -99,4 +100,15 @@ const char* format_number(double value, int kind, int mode) {
         trim_zeros(number_text, true);
     }
     return number_text;
+}
+
+const char* shortest_number_text(double value) {
+    static char text[40];
+    if (!std::isfinite(value)) value = 0.0;
+    for (int digits = 1; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, value);
+        if (std::strtod(text, nullptr) == value) break;
+    }
+    drop_exponent_zero(text);
+    return text;
 }
