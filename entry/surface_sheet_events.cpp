@@ -676,9 +676,10 @@ int selected_event(GridEvent& event) {
             case kCmdEbr:
             case kCmdNao:
             case kCmdWv:
-                std::snprintf(out, size, "%s",
-                              number_text(get_lens_value(event.field, event.field == kCmdWv ? 1 : n))
-                                  .c_str());
+                std::snprintf(
+                    out, size, "%s",
+                    number_text(get_lens_value(event.field, event.field == kCmdWv ? 1 : n))
+                        .c_str());
                 break;
             case kFieldMedium:
                 std::snprintf(out, size, "%s", surface(n).medium_name);

@@ -372,8 +372,7 @@ TEST_F(GraphicsCommands, UpdatingRedrawsATypedDrawingWithTheCurrentLens) {
         type(line);
     }
     ASSERT_EQ(errors().find("rror"), std::string::npos) << errors();
-    const char* const drawings[] = {"draw_lens", "lens_picture 0 1 0 0 0 0", "plr",
-                                    "pls", "plm"};
+    const char* const drawings[] = {"draw_lens", "lens_picture 0 1 0 0 0 0", "plr", "pls", "plm"};
     for (const char* drawing : drawings) {
         SCOPED_TRACE(drawing);
         type("th 5 1");

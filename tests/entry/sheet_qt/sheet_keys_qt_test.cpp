@@ -115,12 +115,26 @@ TEST_F(QtSheet, InsertAddsASurfaceBeforeTheCurrentRowAndDeleteTakesASelectedRowA
     line_edit()->setCursorPosition(0);
     press(Qt::Key_Delete);
     EXPECT_EQ(lens_data().image_surface, 4);
-    EXPECT_EQ(line_edit()->text().toStdString(), "50.0");  // "-" taken away
+    EXPECT_EQ(line_edit()->text().toStdString(), "50");  // "-" taken away
     // A row chosen by its number goes with Delete.
     click(kGridKindRowSelector, 2);
     press(Qt::Key_Delete);
     EXPECT_EQ(lens_data().image_surface, 3);
     EXPECT_DOUBLE_EQ(radius(2), -50.0);
+    leave_sheet();
+}
+
+// Insert by keys leaves the new row's number current, which offers no value: the line must not
+// keep the value of the cell that was current, or the first Escape only empties the line.
+TEST_F(QtSheet, AfterInsertTheLineHoldsNoValueOfTheCellBefore) {
+    open_sheet_on_lens("45");
+    constexpr int kThickness = 3;
+    click(kThickness, 2);
+    ASSERT_EQ(line_edit()->text().toStdString(), "45");
+    press(Qt::Key_Insert);
+    ASSERT_EQ(lens_data().image_surface, 4) << qt_->status_text();
+    EXPECT_EQ(line_edit()->text().toStdString(), grid_state().edit_text);
+    EXPECT_NE(line_edit()->text().toStdString(), "45");
     leave_sheet();
 }
 
