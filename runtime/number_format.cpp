@@ -105,11 +105,11 @@ const char* format_number(double value, int kind, int mode) {
 const char* shortest_number_text(double value) {
     static char text[64];
     if (!std::isfinite(value)) value = 0.0;
-    // Plain decimals where the sheets show them so; an exponent only for the very small and
-    // the very large.
+    // Plain decimals (at least one, as a length reads: "50.0") where the sheets show them so;
+    // an exponent only for the very small and the very large.
     const double a = std::fabs(value);
     if (a == 0.0 || (a >= 1e-5 && a < 1e15)) {
-        for (int places = 0; places <= 20; ++places) {
+        for (int places = 1; places <= 20; ++places) {
             std::snprintf(text, sizeof text, "%.*f", places, value);
             if (std::strtod(text, nullptr) == value) return text;
         }

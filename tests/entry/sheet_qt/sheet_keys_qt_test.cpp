@@ -115,7 +115,7 @@ TEST_F(QtSheet, InsertAddsASurfaceBeforeTheCurrentRowAndDeleteTakesASelectedRowA
     line_edit()->setCursorPosition(0);
     press(Qt::Key_Delete);
     EXPECT_EQ(lens_data().image_surface, 4);
-    EXPECT_EQ(line_edit()->text().toStdString(), "50");  // "-" taken away
+    EXPECT_EQ(line_edit()->text().toStdString(), "50.0");  // "-" taken away
     // A row chosen by its number goes with Delete.
     click(kGridKindRowSelector, 2);
     press(Qt::Key_Delete);
@@ -130,11 +130,11 @@ TEST_F(QtSheet, AfterInsertTheLineHoldsNoValueOfTheCellBefore) {
     open_sheet_on_lens("45");
     constexpr int kThickness = 3;
     click(kThickness, 2);
-    ASSERT_EQ(line_edit()->text().toStdString(), "45");
+    ASSERT_EQ(line_edit()->text().toStdString(), "45.0");
     press(Qt::Key_Insert);
     ASSERT_EQ(lens_data().image_surface, 4) << qt_->status_text();
     EXPECT_EQ(line_edit()->text().toStdString(), grid_state().edit_text);
-    EXPECT_NE(line_edit()->text().toStdString(), "45");
+    EXPECT_NE(line_edit()->text().toStdString(), "45.0");
     leave_sheet();
 }
 
