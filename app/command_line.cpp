@@ -336,6 +336,20 @@ void offer_again() {
     ui->set_command_line_selection(0, static_cast<int>(std::strlen(text)));
 }
 
+// After a row action the line still offering the value of the cell that was current offers
+// the current cell's instead: a stale value would read as typed, and Escape would only give
+// the line back instead of leaving the sheet.
+void drop_stale_offer() {
+    platform::UiBackend* ui = ui_or_null();
+    GridControl& k = grid_control();
+    if (ui == nullptr || k.offered.empty() || ui->command_line_text() != k.offered) return;
+    const char* text = grid_state().edit_text;
+    if (k.offered == text) return;
+    k.offered = text;
+    ui->set_command_line_text(text);
+    ui->set_command_line_selection(0, static_cast<int>(std::strlen(text)));
+}
+
 // The typed line goes to the cell; the move follows once the cell took it.
 void enter_then_move(const std::string& line, int key) {
     grid_control().move_after_entry = key;
@@ -390,12 +404,18 @@ bool sheet_key(const platform::KeyEvent& event) {
         case platform::key_page_down:
             grid_key_navigate(key, textarea(grid.active_area)->window);
             return true;
-        case platform::key_insert:
-            return grid_row_action(kGridActionInsert, 0) != 0;
-        case platform::key_delete:
+        case platform::key_insert: {
+            const bool done = grid_row_action(kGridActionInsert, 0) != 0;
+            drop_stale_offer();
+            return done;
+        }
+        case platform::key_delete: {
             // Only rows chosen as rows go; otherwise Delete edits the line.
             if (test_state_flag(kFlagRangeSelected) == 0 && !row_selector_current()) return false;
-            return grid_row_action(kGridActionDelete, 0) != 0;
+            const bool done = grid_row_action(kGridActionDelete, 0) != 0;
+            drop_stale_offer();
+            return done;
+        }
         default:
             return false;
     }

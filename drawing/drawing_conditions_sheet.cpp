@@ -89,9 +89,7 @@ int run_line(const std::string& line) {
 }
 
 std::string number_text(double value) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
+    return shortest_number_text(value);
 }
 
 std::string command_name(int cell) {

@@ -78,9 +78,7 @@ int record_side_number() {
 }
 
 std::string number_text(double v) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g", v);
-    return text;
+    return shortest_number_text(v);
 }
 
 std::string text_of(const char* field, std::size_t size) {

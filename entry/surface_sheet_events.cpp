@@ -546,7 +546,7 @@ int close_event(const GridEvent& event) {
 }
 
 std::string number_text(double v) {
-    return format_number(v, 2, 0);
+    return shortest_number_text(v);
 }
 
 // The command that would set a button cell's present state, for the command line; empty when
@@ -678,8 +678,8 @@ int selected_event(GridEvent& event) {
             case kCmdWv:
                 std::snprintf(
                     out, size, "%s",
-                    format_number(get_lens_value(event.field, event.field == kCmdWv ? 1 : n), 2,
-                                  0));
+                    number_text(get_lens_value(event.field, event.field == kCmdWv ? 1 : n))
+                        .c_str());
                 break;
             case kFieldMedium:
                 std::snprintf(out, size, "%s", surface(n).medium_name);

@@ -18,6 +18,7 @@
 #include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
+#include "runtime/command_text.h"
 #include "runtime/dispatch.h"
 #include "runtime/dispatch_slots.h"
 #include "runtime/messages.h"
@@ -162,6 +163,20 @@ int run_graphics_window_text(int n) {
 const char* graphics_command_text(int n) {
     if (n < 1 || n > 9) return nullptr;
     return graphics_record(n).command_text;
+}
+
+void keep_page_command(int n) {
+    if (n < 1 || n > 9 || test_state_flag(kFlagOutputHeldBack) || handler_depth() != 1) return;
+    const LineRunnerHooks& hooks = line_runner_hooks();
+    // A typed line runs as the command language's first level; a procedure it calls, deeper.
+    if (hooks.kpl_depth != nullptr && hooks.kpl_depth() > 2) return;
+    // A page the user asks for by name is an empty page, not a drawing to repeat.
+    if (current_command() == kCmdNewPage || current_command() == kCmdNewPageUntitled) return;
+    char* stored = graphics_record(n).command_text;
+    if (stored[0] != 0) return;
+    std::string text;
+    if (format_command_text(text, 0) < 0 || text.size() > kGraphicsTextSize - 1) return;
+    std::strcpy(stored, text.c_str());
 }
 
 int set_graphics_command_text(int n, const char* text) {

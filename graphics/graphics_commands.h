@@ -20,6 +20,10 @@ const char* graphics_command_text(int n);
 int run_graphics_window_text(int n);
 // Stores text as window n's command text: 0, or the refusal of a text over 495 characters.
 int set_graphics_command_text(int n, const char* text);
+// A titled new page of window n, started by a command of a typed or menu line (not from inside
+// a procedure, a stored text or another command), leaves that command as the window's redraw
+// text when the window has none, so that updating the window draws again with the current lens.
+void keep_page_command(int n);
 
 // The routines a slider move and a click in a graphics window run: "%s %d %12.5e" of the
 // slider's routine name, its id and value; "%s %12.5e %12.5e %12.5e %12.5e" of the window's

@@ -730,6 +730,7 @@ void graphwin_new_page(int clear_title) {
             title[0] = 0;
             refresh_caption(g_graphics.current);
         }
+        if (!g_graphics.slider_running) keep_page_command(g_graphics.current);
     }
     update_graphics_flags();
 }

@@ -8,7 +8,10 @@
 #include "optimise/focus_pupil.h"
 #include "optimise/optimise_data.h"
 #include "platform/state_reset.h"
+#include "runtime/list_words.h"
 #include "runtime/state_flags.h"
+#include "runtime/table_lists.h"
+#include "tables/table_names.h"
 #include "trace/object_point.h"
 #include "trace/paraxial_trace.h"
 #include "trace/ray_trace.h"
@@ -182,6 +185,18 @@ void fill_operand_quantities(double* slots) {
     first_order(slots);
     aberration_sums(slots);
     real_ray_quantities(slots);
+}
+
+bool operand_quantity_name(int i, std::string* word, std::string* name) {
+    select_list(kListOperandQuantities);
+    if (current_list() != kListOperandQuantities || i < 0 || i >= current_list_count())
+        return false;
+    const char* first = current_list_first(i);
+    const char* second = current_list_second(i);
+    if (first == nullptr) return false;
+    *word = list_entry_word(first);
+    *name = second != nullptr ? second : "";
+    return true;
 }
 
 int cmd_oprd_quantities() {

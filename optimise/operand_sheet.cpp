@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "optimise/operand_quantities.h"
 #include "optimise/operands.h"
 #include "optimise/optimise_commands.h"
 #include "platform/state_reset.h"
@@ -27,6 +28,7 @@ namespace {
 
 constexpr int kHeaderRows = 1;
 constexpr int kDefinitionWidth = 30;
+constexpr int kQuantityColumn = 40;
 constexpr char kOperandContext = 'O';
 constexpr double kNewOperandWeight = 1.0;
 
@@ -405,6 +407,23 @@ const SheetEvents kEvents{
 const platform::StateReset operand_sheet_state_reset{"optimise/operand_sheet", reset_operand_sheet,
                                                      platform::ResetLayer::feature};
 
+// Below the rows, what an operand can refer to: the shipped quantities by name, two a line.
+void print_quantity_names() {
+    std::string word, name;
+    if (!operand_quantity_name(0, &word, &name)) return;
+    text_newline();
+    sheet_label(kMsgOperandQuantitiesHeading);
+    text_newline();
+    char t[kQuantityColumn + 8];
+    for (int i = 0; operand_quantity_name(i, &word, &name); ++i) {
+        std::snprintf(t, sizeof t, "  %-5s %-*.*s", word.c_str(), kQuantityColumn - 8,
+                      kQuantityColumn - 8, name.c_str());
+        sheet_text(t);
+        if (i % 2 == 1) text_newline();
+    }
+    text_newline();
+}
+
 }  // namespace
 
 OperandSheetState& operand_sheet_state() {
@@ -465,6 +484,7 @@ void print_operands_sheet() {
         sheet_text(t);
         text_newline();
     }
+    print_quantity_names();
 }
 
 int operands_sheet_event(GridEvent& event) {

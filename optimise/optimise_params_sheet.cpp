@@ -107,7 +107,8 @@ int number_entered(const GridEvent& event, int item) {
     const double value = event.value_type == kGridValueInt ? event.value.i : event.value.d;
     if (!std::isfinite(value)) return sheet_rewrite(state().kit);
     char text[64];
-    std::snprintf(text, sizeof text, "%s %.17g", command_word(row->command).c_str(), value);
+    std::snprintf(text, sizeof text, "%s %s", command_word(row->command).c_str(),
+                  shortest_number_text(value));
     return run_line(text);
 }
 

@@ -315,13 +315,13 @@ int tolerance_value_of_command(int command) {
 
 int run_tolerance_command(int command, int s, double value) {
     char line[80];
-    std::snprintf(line, sizeof line, "%s %.17g", symbol_keyword(command), value);
+    std::snprintf(line, sizeof line, "%s %s", symbol_keyword(command), shortest_number_text(value));
     return sheet_run_update(line, s);
 }
 
 void tolerance_cell_status(GridEvent& event, double value, int switch_value) {
     char text[40];
-    std::snprintf(text, sizeof text, "%s", format_number(value, 2, 0));
+    std::snprintf(text, sizeof text, "%s", shortest_number_text(value));
     sheet_edit_text(event, text);
     status_msg(switch_value == 1   ? kMsgToleranceStatusGiven
                : switch_value == 2 ? kMsgToleranceStatusHeld

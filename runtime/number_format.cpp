@@ -4,6 +4,7 @@
 // like every other kind-0 number.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "runtime/output_options.h"
@@ -99,4 +100,24 @@ const char* format_number(double value, int kind, int mode) {
         trim_zeros(number_text, true);
     }
     return number_text;
+}
+
+const char* shortest_number_text(double value) {
+    static char text[64];
+    if (!std::isfinite(value)) value = 0.0;
+    // Plain decimals (at least one, as a length reads: "50.0") where the sheets show them so;
+    // an exponent only for the very small and the very large.
+    const double a = std::fabs(value);
+    if (a == 0.0 || (a >= 1e-5 && a < 1e15)) {
+        for (int places = 1; places <= 20; ++places) {
+            std::snprintf(text, sizeof text, "%.*f", places, value);
+            if (std::strtod(text, nullptr) == value) return text;
+        }
+    }
+    for (int digits = 1; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, value);
+        if (std::strtod(text, nullptr) == value) break;
+    }
+    drop_exponent_zero(text);
+    return text;
 }

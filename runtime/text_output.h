@@ -79,6 +79,10 @@ const char* parse_int_prefix(const char* text, int* value);
 // kind 0: 11 columns, kinds 1 and 2: long forms (2 trimmed), kind k >= 3: k - 3 digits;
 // mode 0 automatic, 1 exponential, 2 fixed. The text lives until the next call.
 const char* format_number(double value, int kind, int mode);
+// The shortest text that reads back as exactly the same value ("7331.288", "50.0", "1e-7"): a
+// value put on the command line for the user to edit or run, which loses nothing on the way.
+// Not finite values read "0". The text lives until the next call.
+const char* shortest_number_text(double value);
 
 void print_list_columns(int columns);
 // Message -74 with the value as its name.

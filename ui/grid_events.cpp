@@ -125,7 +125,7 @@ void format_argument(int group, char* out, std::size_t size) {
             std::snprintf(out, size, "%d", cell->value.i);
             break;
         case kArgDouble:
-            std::snprintf(out, size, "%s", format_number(cell->value.d, 0, 0));
+            std::snprintf(out, size, "%s", shortest_number_text(cell->value.d));
             break;
         case kArgChar:
             // A text as it is stored; a single character is a small number in its byte.

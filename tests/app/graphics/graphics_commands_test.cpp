@@ -363,6 +363,35 @@ TEST_F(GraphicsCommands, TheInteractiveWindowsPaneDrawsAndPicksInWorldCoordinate
     end_interactive_window();
 }
 
+// A drawing typed by its command keeps that command as the window's redraw text: after the lens
+// changes, updating the graphics windows draws what the command typed now draws, not the old
+// lens. Only the drawing command is kept, never the rest of its line.
+TEST_F(GraphicsCommands, UpdatingRedrawsATypedDrawingWithTheCurrentLens) {
+    for (const char* line : {"LEN NEW \"Singlet\"", "EBR 10", "ANG 5", "NXT", "SRF 50 5 N-BK7",
+                             "SRF -50 45 AIR", "END", "WV 0.58756"}) {
+        type(line);
+    }
+    ASSERT_EQ(errors().find("rror"), std::string::npos) << errors();
+    const char* const drawings[] = {"draw_lens", "lens_picture 0 1 0 0 0 0", "plr", "pls", "plm"};
+    for (const char* drawing : drawings) {
+        SCOPED_TRACE(drawing);
+        type("th 5 1");
+        type(std::string("th 5 1; ") + drawing);
+        const Words before = words();
+        ASSERT_FALSE(before.empty()) << errors();
+        const std::string kept = graphics_command_text(1);
+        EXPECT_FALSE(kept.empty());
+        EXPECT_EQ(kept.find("th "), std::string::npos) << kept;
+        type("th 9 1");
+        type("graphwin_update_all");
+        const Words updated = words();
+        type(drawing);
+        EXPECT_NE(updated, before);
+        EXPECT_EQ(updated, words());
+        EXPECT_EQ(errors().find("rror"), std::string::npos) << errors();
+    }
+}
+
 TEST_F(GraphicsCommands, ZoomTakesItsFactorAndCentre) {
     type("graphics_zoom 2 0.5 0.5");
     EXPECT_EQ(graphics_record(1).zoom, 2000);

@@ -58,4 +58,21 @@ TEST_F(QtSheetClicks, ACellPressedAgainTakesATypedValueWhole) {
     }
 }
 
+// The value a cell offers reads as the sheet shows it, not as the nearest binary double spelled
+// out, and it is still the very value the lens holds: taken back unchanged it changes nothing.
+TEST_F(QtSheetClicks, ACellOffersItsValueAsTheSheetShowsIt) {
+    const char* const values[] = {"7331.288", "0.1", "1e-7", "123456789.123"};
+    for (const char* value : values) {
+        SCOPED_TRACE(value);
+        if (level_count() > 0) press(Qt::Key_Escape);
+        open_sheet_on_lens(value);
+        const double held = surface(2).thickness;
+        send({QEvent::MouseButtonPress, QEvent::MouseButtonRelease}, kClickedThickness, 2);
+        ASSERT_NE(line_edit(), nullptr);
+        EXPECT_EQ(line_edit()->text().toStdString(), value);
+        press(Qt::Key_Return);
+        EXPECT_EQ(surface(2).thickness, held);
+    }
+}
+
 }  // namespace

@@ -124,6 +124,20 @@ TEST_F(QtSheet, InsertAddsASurfaceBeforeTheCurrentRowAndDeleteTakesASelectedRowA
     leave_sheet();
 }
 
+// Insert by keys leaves the new row's number current, which offers no value: the line must not
+// keep the value of the cell that was current, or the first Escape only empties the line.
+TEST_F(QtSheet, AfterInsertTheLineHoldsNoValueOfTheCellBefore) {
+    open_sheet_on_lens("45");
+    constexpr int kThickness = 3;
+    click(kThickness, 2);
+    ASSERT_EQ(line_edit()->text().toStdString(), "45.0");
+    press(Qt::Key_Insert);
+    ASSERT_EQ(lens_data().image_surface, 4) << qt_->status_text();
+    EXPECT_EQ(line_edit()->text().toStdString(), grid_state().edit_text);
+    EXPECT_NE(line_edit()->text().toStdString(), "45.0");
+    leave_sheet();
+}
+
 // Every line of an area, the longest one's length in characters.
 int longest_line(int area) {
     const TextArea* a = textarea(area);

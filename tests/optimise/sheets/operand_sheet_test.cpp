@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "optimise/operand_quantities.h"
 #include "optimise/operand_sheet.h"
 #include "optimise/operands.h"
 #include "runtime/messages.h"
@@ -23,6 +24,7 @@ using sheets_test::Sheets;
 
 constexpr const char* kHeading = "  O#   DEFINITION";
 constexpr int kMode = kGridKindButton | kOperandCellMode;
+constexpr const char* kQuantitiesHeading = "Quantities of the shipped operand entry";
 
 class OperandSheet : public Sheets {
 protected:
@@ -40,7 +42,17 @@ protected:
         for (int i = 0; i < optimise_tables().operand_count; ++i) all.push_back(operand_to_text(i));
         return all;
     }
-    static std::vector<Line> rows() { return sheet(kHeading); }
+    // The operand rows, without the names of the shipped quantities below them.
+    static std::vector<Line> rows() {
+        std::vector<Line> lines = sheet(kHeading);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].text.rfind(kQuantitiesHeading, 0) == 0) {
+                lines.resize(i);
+                break;
+            }
+        }
+        return lines;
+    }
 };
 
 TEST_F(OperandSheet, RowsShowWhatTheListingShows) {
@@ -74,6 +86,45 @@ TEST_F(OperandSheet, RowsShowWhatTheListingShows) {
         ++seen;
     }
     EXPECT_EQ(seen, 3) << listing;
+}
+
+// Below its rows the sheet names what the shipped operand entry computes, each by the word an
+// operand refers to it with: the word is that quantity's result slot, as oprds fills it.
+TEST_F(OperandSheet, TheSheetNamesTheShippedQuantities) {
+    open("ose");
+    const std::vector<Line> all = sheet(kHeading);
+    std::string below;
+    bool seen_heading = false;
+    for (const Line& line : all) {
+        if (line.text.rfind(kQuantitiesHeading, 0) == 0) seen_heading = true;
+        if (seen_heading) below += line.text + "\n";
+    }
+    ASSERT_TRUE(seen_heading);
+    const struct {
+        const char* word;
+        const char* name;
+        int slot;
+    } shown[] = {{"OP1", "focal length", kQuantityFocalLength},
+                 {"OP3", "f-number", kQuantityFNumber},
+                 {"OP5", "Seidel SI, spherical", kQuantitySeidelFirst},
+                 {"OP12", "rms spot radius, axis", kQuantitySpotFirst},
+                 {"OP18", "distortion (%), full field", kQuantityDistortion}};
+    for (const auto& q : shown) {
+        SCOPED_TRACE(q.word);
+        EXPECT_EQ(std::to_string(q.slot), std::string(q.word).substr(2));
+        const std::regex entry(std::string("(^| )") + q.word + " +" +
+                               std::regex_replace(q.name, std::regex(R"([()%])"), R"(\$&)"));
+        EXPECT_TRUE(std::regex_search(below, entry)) << below;
+    }
+    // One name for every slot the entry fills, in slot order.
+    std::string word, name;
+    int count = 0;
+    while (operand_quantity_name(count, &word, &name)) {
+        EXPECT_EQ(word, "OP" + std::to_string(count + 1));
+        EXPECT_FALSE(name.empty());
+        ++count;
+    }
+    EXPECT_EQ(count, kQuantityLastSlot);
 }
 
 TEST_F(OperandSheet, EditsMakeTheTableTheTypedLinesMake) {

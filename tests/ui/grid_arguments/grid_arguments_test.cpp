@@ -120,11 +120,11 @@ TEST_F(ArgumentSheet, ArgumentCellsShowTheirArgumentsAndOtherCellsAskTheLevel) {
         const char* shown;  // the command line after the move
         bool asked;         // the level heard of the change
     } steps[] = {
-        {1, 0, "42", false},           // an int as "%d"
-        {1, 1, "   2.500000", false},  // a double in the program's number format, 11 wide
-        {1, 2, "abc", false},          // a text as it is stored
-        {1, 3, "-3", false},           // a single character as its signed number
-        {2, -1, "hint 2", true},       // the level's own cell: the level's text
+        {1, 0, "42", false},      // an int as "%d"
+        {1, 1, "2.5", false},     // a double as the shortest text that reads back as it
+        {1, 2, "abc", false},     // a text as it is stored
+        {1, 3, "-3", false},      // a single character as its signed number
+        {2, -1, "hint 2", true},  // the level's own cell: the level's text
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.shown);
