@@ -97,7 +97,7 @@ RayRecord axial_ray(int last) {
 bool surface_starts_drawn_range(int n, int selection, int every) {
     const SurfaceRecord& s = surface(n);
     const LensData& lens = lens_data();
-    return s.drawing_mode == 3 || starts_nonsequential_group(n) || s.drawing_break == 1 ||
+    return s.drawing_mode == kDrawingOn || starts_nonsequential_group(n) || s.drawing_break == 1 ||
            selection == 1 || every == 1 || surface_is_mirror(s) ||
            std::fabs(drawing_index(0) / drawing_index(1) - 1.0) > kZero || s.hologram != nullptr ||
            s.diffractive != nullptr || s.grin != nullptr || s.perfect_lens != nullptr ||
@@ -118,7 +118,7 @@ void parse_drawing_arguments() {
     st.axis_v = 1;
     const int view = arg_int(0);
     const int selection = arg_int(1);
-    if (view == kViewAgain && st.style != 0) {
+    if (view == kViewAgain && st.style != kStyleNone) {
         st.annotation_only = true;
         if (st.last > image - 1) st.last = image - 1;
         st.ray_last = std::min(st.ray_last, st.last);
@@ -147,7 +147,7 @@ void parse_drawing_arguments() {
     if (first == 0 && c.first_surface > 0) first = c.first_surface;
     if (last == 0 && c.last_surface > 0) last = c.last_surface;
     if (first < 1) {
-        if (surface(0).drawing_mode == 3) {
+        if (surface(0).drawing_mode == kDrawingOn) {
             first = 0;
         } else {
             first = surface_starts_drawn_range(1, selection, every) ? 1 : 2;
@@ -190,7 +190,7 @@ void parse_drawing_arguments() {
         image_length = c.view[1];
     }
     if (image_length == 0.0) image_length = default_stub(last);
-    if (c.dlrs == 3 && last == image - 1) {
+    if (c.dlrs == kRayEndToImage && last == image - 1) {
         image_length = surface(last).thickness + surface(image).thickness;
     }
     if (ray.failure == 0 && ray.surface == last && ray.m < 0.0 && image_length > 0.0) {
@@ -216,7 +216,7 @@ void parse_drawing_arguments() {
             break;
     }
     if (st.style == kStylePlan || st.style == kStyleElevation) {
-        st.rim_appearance = 4;
+        st.rim_appearance = kRimsNone;
         st.stop_mark = c.dlas != 0;
         st.hatching = c.dlhr != 0;
     } else {
@@ -225,16 +225,16 @@ void parse_drawing_arguments() {
     st.arc_start = 0;
     st.arc_end = 27;
     switch (st.rim_appearance) {
-        case 1:
+        case kRimsTo180:
             st.arc_end = 18;
             break;
-        case 2:
+        case kRimsFrom90:
             st.arc_start = 9;
             break;
-        case 3:
+        case kRimsWhole:
             st.arc_end = 36;
             break;
-        case 4:
+        case kRimsNone:
             st.arc_end = 0;
             break;
         default:
@@ -409,13 +409,16 @@ bool lens_is_plain() {
             nonsequential_group_start(n) != 0 || has_further_special_records(s, true)) {
             return false;
         }
-        if (s.asphere != nullptr && s.asphere->kind > 1) return false;
-        if (s.diffractive != nullptr && s.diffractive->kind != 0 && s.diffractive->kind != 4) {
+        if (s.asphere != nullptr && s.asphere->kind > kAsphereSeries) return false;
+        if (s.diffractive != nullptr && s.diffractive->kind != kDiffractiveRadial &&
+            s.diffractive->kind != kDiffractiveZernike) {
             return false;
         }
         if (s.grin != nullptr) {
             const int k = s.grin->kind;
-            if (!(k == 1 || k == 2 || k == 3 || (k >= 8 && k <= 11))) return false;
+            if (!(k == kGrinArg || k == kGrinWod || k == kGrinAeg || (k >= kGrinSns && k <= kGrinGrd))) {
+                return false;
+            }
         }
         if (s.hologram != nullptr) {
             const HologramRecord& h = *s.hologram;

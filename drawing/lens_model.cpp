@@ -481,7 +481,7 @@ void draw_lens_model() {
         draw_hidden_line_model();
     }
     for (int n = std::max(st.first, 0); n <= st.last; ++n) {
-        if (surface(n).drawing_mode == 2) draw_model_aperture(n);
+        if (surface(n).drawing_mode == kDrawingAperture) draw_model_aperture(n);
     }
 }
 

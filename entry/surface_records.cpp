@@ -19,9 +19,6 @@
 
 namespace {
 
-constexpr int kDrawingAutomatic = 0;
-constexpr int kDrawingOff = 1;
-constexpr int kDrawingAperture = 2;
 constexpr int kFreeVertex = -1;
 constexpr int kMaxMeshVertices = 32767;
 

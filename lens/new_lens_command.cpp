@@ -16,7 +16,6 @@ constexpr double kTiny = 1e-40;
 constexpr double kDefaultPerfectNa = 0.05;
 constexpr double kLargeMagnification = 1e7;
 constexpr char kPerfectNote[] = "PERFECT";
-constexpr std::uint8_t kDrawingOn = 3;
 
 int make_perfect_lens(double f, double m, double na) {
     LensData& l = lens_data();

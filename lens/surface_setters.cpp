@@ -435,13 +435,13 @@ int alloc_diffractive_record(int n, int kind, int order) {
     int count = 0;
     int stored_kind = kind;
     switch (kind) {
-        case 0:
+        case kDiffractiveRadial:
             count = order == 0 ? 6 : order / 2 + 1;
             break;
-        case 2:
+        case kDiffractiveRadialOdd:
             count = order == 0 ? 11 : order + 1;
             break;
-        case 4:
+        case kDiffractiveZernike:
             if (order < 0 || order > kLargestCoefficientOrder) {
                 msg_box(kMsgTooManyCoefficients, kLargestCoefficientOrder);
                 count = kLargestCoefficientOrder + 1;
@@ -451,7 +451,7 @@ int alloc_diffractive_record(int n, int kind, int order) {
             break;
         default:
             count = 0;
-            stored_kind = 0;
+            stored_kind = kDiffractiveRadial;
             break;
     }
     if (count < 0) count = 0;

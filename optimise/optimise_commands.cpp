@@ -68,7 +68,7 @@ bool is_inequality(int i) {
 double operand_share(int i) {
     const OptimiseTables& t = optimise_tables();
     const Operand& o = t.operands[i];
-    if (o.mode == 1) return 0.0;
+    if (o.mode == kOperandConstraint) return 0.0;
     const double w = operand_weight(i);
     const ErrorFunction& e = t.error;
     const double denominator =
@@ -98,8 +98,8 @@ void print_operand_line(int i, bool values, double weight_shown, double share_sh
     const std::size_t column = values ? kValuesColumn : kDefinitionColumn;
     if (line.size() < column) line.append(column - line.size(), ' ');
     text_out(line.c_str());
-    text_out(o.mode == 1 ? " C" : " M");
-    number_cell(o.mode == 1 ? o.target : weight_shown);
+    text_out(o.mode == kOperandConstraint ? " C" : " M");
+    number_cell(o.mode == kOperandConstraint ? o.target : weight_shown);
     text_printf(" %-10s", o.label);
     if (values) {
         number_cell(o.value);
@@ -146,7 +146,7 @@ void list_operands(int mode, int first, int last) {
             continue;
         }
         if (in_group) {
-            group_weight += o.mode == 0 ? o.weight : 0.0;
+            group_weight += o.mode == kOperandMinimise ? o.weight : 0.0;
             group_share += share;
             if (short_form) continue;
         }
