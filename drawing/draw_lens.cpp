@@ -23,6 +23,7 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/drawing_buffers.h"
 #include "trace/paraxial_trace.h"
 #include "trace/ray_record.h"
@@ -38,11 +39,6 @@ LensDrawingState g_state;
 
 constexpr double kZero = 1e-40;
 constexpr double kLabelsFactor = 0.88;
-constexpr int kViewPlan = 2;
-constexpr int kViewWireFixed = 3;
-constexpr int kViewModel = 4;
-constexpr int kViewWire = 5;
-constexpr int kViewAgain = 6;
 constexpr int kNoteText = 8;
 constexpr int kNoteStart = 9;
 constexpr int kNoteMarker = 10;
@@ -118,7 +114,7 @@ void parse_drawing_arguments() {
     st.axis_v = 1;
     const int view = arg_int(0);
     const int selection = arg_int(1);
-    if (view == kViewAgain && st.style != kStyleNone) {
+    if (view == kDrawViewPre && st.style != kStyleNone) {
         st.annotation_only = true;
         if (st.last > image - 1) st.last = image - 1;
         st.ray_last = std::min(st.ray_last, st.last);
@@ -199,16 +195,16 @@ void parse_drawing_arguments() {
     st.image_length = image_length;
 
     switch (view) {
-        case kViewPlan:
+        case kDrawViewPlan:
             st.style = kStylePlan;
             break;
-        case kViewWireFixed:
+        case kDrawViewWire:
             st.style = kStyleWireFixed;
             break;
-        case kViewModel:
+        case kDrawViewModel:
             st.style = kStyleModel;
             break;
-        case kViewWire:
+        case kDrawViewView:
             st.style = kStyleWireView;
             break;
         default:
@@ -416,7 +412,8 @@ bool lens_is_plain() {
         }
         if (s.grin != nullptr) {
             const int k = s.grin->kind;
-            if (!(k == kGrinArg || k == kGrinWod || k == kGrinAeg || (k >= kGrinSns && k <= kGrinGrd))) {
+            if (!(k == kGrinArg || k == kGrinWod || k == kGrinAeg ||
+                  (k >= kGrinSns && k <= kGrinGrd))) {
                 return false;
             }
         }
@@ -585,7 +582,7 @@ int cmd_draw_lens() {
     }
     // The model storage, made for the lens as it is now.
     const int view = arg_int(0);
-    if (view == kViewModel || (view == kViewAgain && st.style == kStyleModel)) {
+    if (view == kDrawViewModel || (view == kDrawViewPre && st.style == kStyleModel)) {
         ModelStorage& m = model_storage();
         if (m.capacity != model_capacity() || m.made_for != lens_data().image_surface) {
             const int r = alloc_model_storage();
@@ -672,11 +669,11 @@ int cmd_draw_lens_picture() {
     const DrawingConditions& c = conditions();
     const int view = arg_int(0);
     const int variant = arg_int(1);
-    int kind = kViewModel;
+    int kind = kDrawViewModel;
     if (view == 0) {
-        kind = variant == 0 ? kViewPlan : variant == 1 ? 1 : kViewWireFixed;
+        kind = variant == 0 ? kDrawViewPlan : variant == 1 ? kDrawViewElev : kDrawViewWire;
     } else if (view == 1) {
-        kind = kViewWire;
+        kind = kDrawViewView;
     }
     int first = arg_int(3);
     int last = arg_int(4);

@@ -18,6 +18,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 #include "trace/drawing_buffers.h"
 #include "trace/object_point.h"
 #include "trace/ray_frames.h"

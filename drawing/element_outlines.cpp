@@ -127,10 +127,10 @@ void set_drawing_selection_source(bool (*source)(int* first, int* last)) {
 void end_drawing_line() {
     switch (drawing_buffers().output_mode) {
         case kCadModeDxf:
-            dxf_section(12);
+            dxf_section(kCadPolylineEnd);
             break;
         case kCadModeIges:
-            iges_sections(12);
+            iges_sections(kCadPolylineEnd);
             break;
         default:
             graphwin_refresh(0);

@@ -5,6 +5,7 @@
 #include "drawing/draw_lens.h"
 #include "lens/lens_data.h"
 #include "lens/surface_groups.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ bool surface_hidden_in_drawing(bool strict) {
     if (n < st.first || n > st.last) return true;
     if (strict) {
         if (s.drawing_mode == kDrawingOff) return true;
-        if (st.style == kStyleModel && s.drawing_mode == kDrawingAperture) return true;
+        if (st.style == kStyleModel && s.drawing_mode == kDrawingAp) return true;
     }
     if (n == 0) return !st.every_surface;
     if (in_nonsequential_group(n) && !first_of_nonsequential_group(n)) {

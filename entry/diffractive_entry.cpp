@@ -29,10 +29,11 @@ bool zernike_kind(int kind) {
 
 int choose_kind(int command, int n) {
     const int kind = arg_int(0);
-    const bool allowed = command == kCmdDoeKind
-                             ? ((kind >= kDiffractiveRadial && kind <= kDiffractiveLastPolynomial) ||
-                                kind == kDiffractiveUnwritten)
-                             : zernike_kind(kind);
+    const bool allowed =
+        command == kCmdDoeKind
+            ? ((kind >= kDiffractiveRadial && kind <= kDiffractiveLastPolynomial) ||
+               kind == kDiffractiveUnwritten)
+            : zernike_kind(kind);
     if (!allowed) return set_error_msg(kMsgDoeKindRefused, kind);
     if (!cell_is(1, kArgInt)) return kWrongArguments;
     const int order = arg_int(1);

@@ -201,7 +201,8 @@ constexpr int kActionLabels[] = {0, -476, -477, -478, -479};
 
 void special_aperture_row(const SpecialAperture& a) {
     text_printf("     %c  %s  ", a.id_letter, "ATP");
-    if (a.shape >= kApertureEllipse && a.shape <= kApertureQuadrilateral) print_msg(kShapeLabels[a.shape]);
+    if (a.shape >= kApertureEllipse && a.shape <= kApertureQuadrilateral)
+        print_msg(kShapeLabels[a.shape]);
     text_printf(" %s   ", "AAC");
     if (a.action >= 1 && a.action <= 4) print_msg(kActionLabels[a.action]);
     if (a.shape == kApertureEllipse || a.shape == kApertureRectangle) {
@@ -783,18 +784,18 @@ struct GrinKindText {
     int message;
 };
 const GrinKindText kGrinKinds[] = {{"", 0},
-                               {"GDT ARG", -1496},
-                               {"GDT WOD", -1497},
-                               {"GDT AEG", -1500},
-                               {"GDT SPH", -1503},
-                               {"GDT MXF", -1504},
-                               {"GDT LBG", -1505},
-                               {"GDT USR", -1506},
-                               {"GDT SNS", -1501},
-                               {"GDT TAP", -1502},
-                               {"GDT SEL", -1498},
-                               {"GDT GRD", -1499},
-                               {"GDT UGR", -1534}};
+                                   {"GDT ARG", -1496},
+                                   {"GDT WOD", -1497},
+                                   {"GDT AEG", -1500},
+                                   {"GDT SPH", -1503},
+                                   {"GDT MXF", -1504},
+                                   {"GDT LBG", -1505},
+                                   {"GDT USR", -1506},
+                                   {"GDT SNS", -1501},
+                                   {"GDT TAP", -1502},
+                                   {"GDT SEL", -1498},
+                                   {"GDT GRD", -1499},
+                                   {"GDT UGR", -1534}};
 
 bool grin_kind_in(int kind, std::initializer_list<int> kinds) {
     for (const int k : kinds) {
@@ -869,8 +870,10 @@ void list_row_grin() {
         }
         text_newline();
         // The axial rows follow the four radial ones.
-        if (grin_kind_in(kind, {kGrinArg, kGrinAeg, kGrinSns, kGrinTap})) grin_table(g, -1287, 4, 7);
-        if (grin_kind_in(kind, {kGrinArg, kGrinAeg, kGrinSph, kGrinSns, kGrinTap, kGrinSel})) grin_table(g, -1288, 0, 3);
+        if (grin_kind_in(kind, {kGrinArg, kGrinAeg, kGrinSns, kGrinTap}))
+            grin_table(g, -1287, 4, 7);
+        if (grin_kind_in(kind, {kGrinArg, kGrinAeg, kGrinSph, kGrinSns, kGrinTap, kGrinSel}))
+            grin_table(g, -1288, 0, 3);
         if (grin_kind_in(kind, {kGrinWod, kGrinMxf, kGrinLbg})) grin_table(g, -1289, 0, 0);
         if (kind == kGrinGrd) {
             // GNZ0..GNZ11 in two lines of six, then GRA..GRD, four each.

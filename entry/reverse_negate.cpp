@@ -245,7 +245,8 @@ void flip_grin_range(int a, int b) {
     for (int s = a; s < b; ++s) {
         GrinRecord* g = surface(s).grin;
         if (g == nullptr || g->coefficients == nullptr) continue;
-        if (g->kind != kGrinArg && g->kind != kGrinAeg && g->kind != kGrinSns && g->kind != kGrinTap) {
+        if (g->kind != kGrinArg && g->kind != kGrinAeg && g->kind != kGrinSns &&
+            g->kind != kGrinTap) {
             continue;
         }
         const double t = surface(s).thickness;

@@ -163,7 +163,8 @@ bool not_paraxial() {
         if (s.grating_spacing != 0.0 || s.alternate_intersection || s.fresnel || s.toric != 0) {
             return true;
         }
-        if (s.asphere != nullptr && s.asphere->kind != kAsphereEven && s.asphere->kind != kAsphereSeries) {
+        if (s.asphere != nullptr && s.asphere->kind != kAsphereEven &&
+            s.asphere->kind != kAsphereSeries) {
             return true;
         }
         if (s.diffractive != nullptr && s.diffractive->kind != kDiffractiveRadial &&

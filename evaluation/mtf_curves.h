@@ -30,7 +30,12 @@ struct MtfRequest {
 // The request of the ideal-pupil column of a mode-1 listing: mode 0 about the unshifted
 // reference point, at the same frequencies and focus.
 inline MtfRequest ideal_column_request(const MtfRequest& q) {
-    return {.mode = kMtfModeModulus, .direction = q.direction, .wave = q.wave, .F = q.F, .S = q.S, .dz = q.dz};
+    return {.mode = kMtfModeModulus,
+            .direction = q.direction,
+            .wave = q.wave,
+            .F = q.F,
+            .S = q.S,
+            .dz = q.dz};
 }
 
 // The geometric MTF of wavelength index wave, or of all stored rays for -1; the reference point

@@ -126,7 +126,8 @@ void mouse_button_event(int n, const platform::MouseEvent& e) {
                                                      : kPressOther;
     if (kind == kPressNone) return;
     if (g.waiting && kind != kPressLeft) return;
-    if (!g.waiting && kind == kPressLeft && g.prompt_waiting != nullptr && g.prompt_waiting()) return;
+    if (!g.waiting && kind == kPressLeft && g.prompt_waiting != nullptr && g.prompt_waiting())
+        return;
     const bool press = e.action == MouseAction::press || e.action == MouseAction::double_click;
     if (press) {
         if (g.timer_running) {

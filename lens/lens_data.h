@@ -164,13 +164,13 @@ struct AsphereRecord {
 // Diffractive kinds (DiffractiveRecord::kind), with the words that enter them. The lens file
 // and the command language (kItemDiffractiveKind) hold the numbers, so they stay as they are.
 enum DiffractiveKind : std::uint8_t {
-    kDiffractiveRadial = 0,      // "DOE DFR": a polynomial in x² + y²
-    kDiffractiveXy = 1,          // "DOE DFX": a polynomial in x and y
-    kDiffractiveRadialOdd = 2,   // "DOE DRA": a polynomial in r, odd powers too
-    kDiffractiveXyOdd = 3,       // "DOE DXA"
-    kDiffractiveZernike = 4,     // "ZOE ZRR"
-    kDiffractiveZernikeXy = 5,   // "ZOE ZRX"
-    kDiffractiveUnwritten = 6,   // no lens-file form; traced as kDiffractiveRadial
+    kDiffractiveRadial = 0,     // "DOE DFR": a polynomial in x² + y²
+    kDiffractiveXy = 1,         // "DOE DFX": a polynomial in x and y
+    kDiffractiveRadialOdd = 2,  // "DOE DRA": a polynomial in r, odd powers too
+    kDiffractiveXyOdd = 3,      // "DOE DXA"
+    kDiffractiveZernike = 4,    // "ZOE ZRR"
+    kDiffractiveZernikeXy = 5,  // "ZOE ZRX"
+    kDiffractiveUnwritten = 6,  // no lens-file form; traced as kDiffractiveRadial
     // Kinds up to this one are polynomials ("DOE", "DF%d"); the two after it Zernike zone
     // plates ("ZOE", "ZR%d").
     kDiffractiveLastPolynomial = kDiffractiveXyOdd,
@@ -401,7 +401,7 @@ struct SurfaceRecord {
     std::uint8_t alternate_intersection;
     std::uint8_t tir_only;
     std::uint8_t rod;
-    std::uint8_t drawing_mode;  // SurfaceDrawingMode
+    std::uint8_t drawing_mode;  // "DRW": kDrawingAut..kDrawingOn of the list drawing_switch
     // Non-sequential group members: [0], [1] the two member offsets, [3], [4] their switches.
     std::uint8_t group_port_flags[kGroupPortBytes];
     std::uint8_t curvature_variable;
@@ -438,15 +438,6 @@ struct SurfaceRecord {
     // every surface. kPlainUnknown on a record the set-up has not seen: the trace then looks
     // at the surface itself.
     std::uint8_t plain_mark;
-};
-
-// The drawing switch of a surface (SurfaceRecord::drawing_mode, "DRW"); values above
-// kDrawingOn draw it too.
-enum SurfaceDrawingMode : std::uint8_t {
-    kDrawingAutomatic = 0,
-    kDrawingOff = 1,       // "DRW OFF"
-    kDrawingAperture = 2,  // "DRW AP": the aperture only
-    kDrawingOn = 3,        // "DRW ON": drawn, and a drawn range starts here
 };
 
 enum PlainMark : std::uint8_t { kPlainUnknown = 0, kPlainSurface = 1, kPlainNotPlain = 2 };
@@ -512,7 +503,7 @@ struct DrawingConditions {
     std::int32_t dlap;         // DrawingRims
     std::int32_t dlri;
     std::int32_t dlsp;
-    std::int32_t dlrs;  // RayEndMode
+    std::int32_t dlrs;          // RayEndMode
     std::int32_t row_count;     // "DLNF"
     std::int32_t row_capacity;  // rows allocated
     std::int32_t dlcv;

@@ -391,11 +391,14 @@ void* surface_special(SurfaceRecord& s, int item, int i, int j) {
         case kItemDoeCoefficient:
         case kItemZoeCoefficient: {
             DiffractiveRecord* d = s.diffractive;
-            if (d == nullptr || (item == kItemDoeCoefficient) != (d->kind <= kDiffractiveLastPolynomial)) return nullptr;
+            if (d == nullptr ||
+                (item == kItemDoeCoefficient) != (d->kind <= kDiffractiveLastPolynomial))
+                return nullptr;
             return entered(d->entered, d->entered_count, j);
         }
         case kItemZernikeSwitch:
-            if (s.diffractive == nullptr || s.diffractive->kind < kDiffractiveZernike) return nullptr;
+            if (s.diffractive == nullptr || s.diffractive->kind < kDiffractiveZernike)
+                return nullptr;
             return &s.diffractive->zernike_switch;
         case kItemAsphereKind:
             if (s.asphere != nullptr) return &s.asphere->kind;

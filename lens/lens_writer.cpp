@@ -20,6 +20,7 @@
 #include "runtime/settings.h"
 #include "runtime/text_case.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -596,7 +597,8 @@ void write_surface_flags(const SurfaceRecord& s) {
     if (s.tir_only != 0) emit("TIR YES");
     if (s.rod != 0) emit("ROD YES");
     static const char* const kDrawing[] = {nullptr, "DRW OFF", "DRW AP", "DRW ON"};
-    if (s.drawing_mode >= kDrawingOff && s.drawing_mode <= kDrawingOn) emit(kDrawing[s.drawing_mode]);
+    if (s.drawing_mode >= kDrawingOff && s.drawing_mode <= kDrawingOn)
+        emit(kDrawing[s.drawing_mode]);
     if (s.return_coordinates != nullptr) emit_int_line("RCO", s.return_coordinates->pickup_source);
     if (s.note != nullptr && s.note[0] != '\0') emit_text("NOT ", s.note);
 }

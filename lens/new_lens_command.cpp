@@ -9,6 +9,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 
 namespace {
 

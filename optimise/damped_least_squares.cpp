@@ -720,8 +720,9 @@ int run_iterations(const IterateOptions& o) {
             if (rc == kUserStopped) write_values(k.x, nullptr);
             if (rc != 0) break;
             if (!o.quiet) {
-                report_row(iteration, k.least_squares && o.mode != kIterateConstraintsOnly ? op.damping : 0.0, 0.0,
-                           false);
+                report_row(iteration,
+                           k.least_squares && o.mode != kIterateConstraintsOnly ? op.damping : 0.0,
+                           0.0, false);
             }
         }
     }

@@ -18,7 +18,7 @@ enum IterateMode : int { kIterateConstraintsOnly = 1, kIterateDampingSearch = 3 
 // Reporting of one run.
 struct IterateOptions {
     int mode = kIterateDampingSearch;  // IterateMode
-    int count = 10;  // iterations
+    int count = 10;                    // iterations
     int report = 0;  // 0 two-line report (mode 3), other values a table row; 2 adds trial steps
     bool recompute_increments = false;
     bool reset_damping_weights = false;

@@ -443,7 +443,8 @@ void print_operands_sheet() {
         const Operand& o = tables().operands[i];
         sheet_text(" ");
         if (used && !group_marker(i)) {
-            sheet_button(kGridKindButton | kOperandCellMode, i, o.mode == kOperandConstraint ? 'C' : 'M');
+            sheet_button(kGridKindButton | kOperandCellMode, i,
+                         o.mode == kOperandConstraint ? 'C' : 'M');
         } else {
             sheet_text("   ");
         }

@@ -17,6 +17,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/ray_record.h"
 
 namespace {
@@ -52,17 +53,13 @@ struct Grid {
     double** rows;
 };
 
-// How the plotted intensities are normalised (the mode argument); other modes leave them as
-// computed.
-enum PsfNormalisation : int { kPsfToWindowPeak = 1, kPsfToValue = 2 };
-
 struct PsfArgs {
-    int n = 0;         // FFT grid
-    int samples = 0;   // across the pupil
-    int window = 0;    // odd, inside the grid
-    int mode = kPsfToWindowPeak;  // PsfNormalisation
-    double value = 0;             // kPsfToValue's
-    double patch = 0;  // plot width, 0 from the window
+    int n = 0;                         // FFT grid
+    int samples = 0;                   // across the pupil
+    int window = 0;                    // odd, inside the grid
+    int mode = kPsfNormalisationPeak;  // of the list psf_normalisation
+    double value = 0;                  // kPsfNormalisationValue's
+    double patch = 0;                  // plot width, 0 from the window
 };
 
 PsfArgs read_args() {
@@ -195,8 +192,8 @@ int cmd_report_psf_page() {
             captioned = true;
         }
         double normalisation = 1.0;
-        if (a.mode == kPsfToWindowPeak) normalisation = window_peak(g, window);
-        if (a.mode == kPsfToValue) normalisation = a.value;
+        if (a.mode == kPsfNormalisationPeak) normalisation = window_peak(g, window);
+        if (a.mode == kPsfNormalisationValue) normalisation = a.value;
         if (normalisation < kTiny) normalisation = 1.0;
 
         page_viewport(f.x0, f.x1, f.y0, f.y1, 1);

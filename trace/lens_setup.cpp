@@ -125,8 +125,8 @@ int diffractive_step(int n) {
         rc = apply_diffractive_pickup(surface(src), s, src);
     }
     DiffractiveRecord& d = *s.diffractive;
-    if (d.kind == kDiffractiveXy || d.kind == kDiffractiveXyOdd || d.kind == kDiffractiveZernikeXy ||
-        d.kind == kDiffractiveUnwritten) {
+    if (d.kind == kDiffractiveXy || d.kind == kDiffractiveXyOdd ||
+        d.kind == kDiffractiveZernikeXy || d.kind == kDiffractiveUnwritten) {
         clear_symmetry(true, true);
     }
     if (d.changed != 0 || d.kind == kDiffractiveZernike || d.kind == kDiffractiveZernikeXy) {

@@ -103,7 +103,8 @@ void scale_asphere(AsphereRecord* a, double f) {
 }
 
 void scale_diffractive(DiffractiveRecord* d, double f) {
-    if (d == nullptr || d->entered == nullptr || (d->kind != kDiffractiveRadial && d->kind != kDiffractiveRadialOdd)) {
+    if (d == nullptr || d->entered == nullptr ||
+        (d->kind != kDiffractiveRadial && d->kind != kDiffractiveRadialOdd)) {
         return;
     }
     for (int k = 0; k < d->entered_count; ++k) {

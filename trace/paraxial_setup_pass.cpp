@@ -107,7 +107,8 @@ bool diffractive_power(int j, double* power) {
     const LensData& l = lens_data();
     const double w1 = l.wavelengths != nullptr ? l.wavelengths[0].wavelength : 0.0;
     const DiffractiveRecord* d = s.diffractive;
-    if (d != nullptr && (d->kind == kDiffractiveRadial || d->kind == kDiffractiveZernike) && d->entered_count >= 2) {
+    if (d != nullptr && (d->kind == kDiffractiveRadial || d->kind == kDiffractiveZernike) &&
+        d->entered_count >= 2) {
         *power = 0.0;
         if (std::fabs(d->design_wavelength) < kZero) {
             msg_box(kMsgZeroDesignWavelength, j);

@@ -119,7 +119,8 @@ public:
     }
     void on_size(int window, platform::Size size) override {
         textarea_on_size(window, size);
-        if (window == platform::kWindowSpreadsheet && g_windows.sheet_sizing.mode == kSheetSizedByUser) {
+        if (window == platform::kWindowSpreadsheet &&
+            g_windows.sheet_sizing.mode == kSheetSizedByUser) {
             if (platform::UiBackend* ui = platform::current_ui()) {
                 g_windows.sheet_sizing.stored = ui->window_rect(window);
             }
