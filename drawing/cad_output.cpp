@@ -107,7 +107,7 @@ void reset_cad_output() {
 void dxf_polyline(const double p[3]) {
     switch (drawing_buffers().output_mode) {
         case kCadModeDxf:
-            if (g_cad.polyline_open) dxf_section(12);
+            if (g_cad.polyline_open) dxf_section(kCadPolylineEnd);
             set_current(p, dlcv() != 0);
             cad_write_line("  0");
             cad_write_line("POLYLINE");
@@ -128,7 +128,7 @@ void dxf_polyline(const double p[3]) {
             g_cad.vertex_count = 1;
             break;
         case kCadModeIges:
-            if (g_cad.polyline_open) iges_sections(12);
+            if (g_cad.polyline_open) iges_sections(kCadPolylineEnd);
             append_point(p, -1);
             g_cad.polyline_open = 1;
             break;
@@ -157,9 +157,9 @@ void dxf_vertex(const double p[3]) {
 }
 
 void dxf_section(int part) {
-    if (part == 0) write_dxf_header();
-    if (part == 13) write_dxf_trailer();
-    if (part != 12 || !g_cad.polyline_open) return;
+    if (part == kCadFileStart) write_dxf_header();
+    if (part == kCadFileEnd) write_dxf_trailer();
+    if (part != kCadPolylineEnd || !g_cad.polyline_open) return;
     // Every polyline gets at least two vertices; the point is already in view coordinates.
     if (g_cad.vertex_count == 1) write_dxf_vertex(dlcv() == 2 ? 0.0 : g_cad.current[2]);
     cad_write_line("  0");
@@ -172,7 +172,7 @@ void dxf_section(int part) {
 
 void dxf_comment(const char* text) {
     // A comment inside an open POLYLINE makes DXF readers refuse the file.
-    dxf_section(12);
+    dxf_section(kCadPolylineEnd);
     cad_write_line("999");
     cad_write_line(text);
 }
@@ -207,9 +207,9 @@ void dxf_3dface(int first_face, int end_face, int first_surface, int last_surfac
 }
 
 void iges_sections(int part) {
-    if (part == 0) write_iges_start();
-    if (part == 13) write_iges_end();
-    if (part != 12 || !g_cad.polyline_open) return;
+    if (part == kCadFileStart) write_iges_start();
+    if (part == kCadFileEnd) write_iges_end();
+    if (part != kCadPolylineEnd || !g_cad.polyline_open) return;
     if (!g_cad.records.empty()) g_cad.records.back()[0] = -1;
     g_cad.polyline_open = 0;
 }

@@ -67,15 +67,21 @@ void dxf_polyline(const double p[3]);
 // Draw from the current point to p.
 void dxf_vertex(const double p[3]);
 
-// Part 0 writes the DXF header, 12 ends the open polyline (a single vertex is written twice
-// first), 13 the trailer (after ending an open polyline); other parts do nothing.
+// The parts of dxf_section and iges_sections; the numbers are those the drawing code has always
+// passed.
+enum CadPart : int { kCadFileStart = 0, kCadPolylineEnd = 12, kCadFileEnd = 13 };
+
+// kCadFileStart writes the DXF header, kCadPolylineEnd ends the open polyline (a single vertex
+// is written twice first), kCadFileEnd the trailer (after ending an open polyline); other parts
+// do nothing.
 void dxf_section(int part);
 // A "999" comment; an open polyline is ended first.
 void dxf_comment(const char* text);
 // The "Surface Range" comment and 3DFACE entities of model faces first_face..end_face - 1.
 void dxf_3dface(int first_face, int end_face, int first_surface, int last_surface);
-// Part 0 writes the IGES Start and first Global lines and empties the point list, 12 closes the
-// open polyline, 13 writes the rest of the file from the point list; other parts do nothing.
+// kCadFileStart writes the IGES Start and first Global lines and empties the point list,
+// kCadPolylineEnd closes the open polyline, kCadFileEnd writes the rest of the file from the
+// point list; other parts do nothing.
 void iges_sections(int part);
 
 // The line writers of the open file; nothing happens without one. Lines end in CR LF.

@@ -23,6 +23,7 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/drawing_buffers.h"
 #include "trace/paraxial_trace.h"
 #include "trace/ray_record.h"
@@ -38,11 +39,6 @@ LensDrawingState g_state;
 
 constexpr double kZero = 1e-40;
 constexpr double kLabelsFactor = 0.88;
-constexpr int kViewPlan = 2;
-constexpr int kViewWireFixed = 3;
-constexpr int kViewModel = 4;
-constexpr int kViewWire = 5;
-constexpr int kViewAgain = 6;
 constexpr int kNoteText = 8;
 constexpr int kNoteStart = 9;
 constexpr int kNoteMarker = 10;
@@ -97,7 +93,7 @@ RayRecord axial_ray(int last) {
 bool surface_starts_drawn_range(int n, int selection, int every) {
     const SurfaceRecord& s = surface(n);
     const LensData& lens = lens_data();
-    return s.drawing_mode == 3 || starts_nonsequential_group(n) || s.drawing_break == 1 ||
+    return s.drawing_mode == kDrawingOn || starts_nonsequential_group(n) || s.drawing_break == 1 ||
            selection == 1 || every == 1 || surface_is_mirror(s) ||
            std::fabs(drawing_index(0) / drawing_index(1) - 1.0) > kZero || s.hologram != nullptr ||
            s.diffractive != nullptr || s.grin != nullptr || s.perfect_lens != nullptr ||
@@ -118,7 +114,7 @@ void parse_drawing_arguments() {
     st.axis_v = 1;
     const int view = arg_int(0);
     const int selection = arg_int(1);
-    if (view == kViewAgain && st.style != 0) {
+    if (view == kDrawViewPre && st.style != kStyleNone) {
         st.annotation_only = true;
         if (st.last > image - 1) st.last = image - 1;
         st.ray_last = std::min(st.ray_last, st.last);
@@ -147,7 +143,7 @@ void parse_drawing_arguments() {
     if (first == 0 && c.first_surface > 0) first = c.first_surface;
     if (last == 0 && c.last_surface > 0) last = c.last_surface;
     if (first < 1) {
-        if (surface(0).drawing_mode == 3) {
+        if (surface(0).drawing_mode == kDrawingOn) {
             first = 0;
         } else {
             first = surface_starts_drawn_range(1, selection, every) ? 1 : 2;
@@ -190,7 +186,7 @@ void parse_drawing_arguments() {
         image_length = c.view[1];
     }
     if (image_length == 0.0) image_length = default_stub(last);
-    if (c.dlrs == 3 && last == image - 1) {
+    if (c.dlrs == kRayEndToImage && last == image - 1) {
         image_length = surface(last).thickness + surface(image).thickness;
     }
     if (ray.failure == 0 && ray.surface == last && ray.m < 0.0 && image_length > 0.0) {
@@ -199,16 +195,16 @@ void parse_drawing_arguments() {
     st.image_length = image_length;
 
     switch (view) {
-        case kViewPlan:
+        case kDrawViewPlan:
             st.style = kStylePlan;
             break;
-        case kViewWireFixed:
+        case kDrawViewWire:
             st.style = kStyleWireFixed;
             break;
-        case kViewModel:
+        case kDrawViewModel:
             st.style = kStyleModel;
             break;
-        case kViewWire:
+        case kDrawViewView:
             st.style = kStyleWireView;
             break;
         default:
@@ -216,7 +212,7 @@ void parse_drawing_arguments() {
             break;
     }
     if (st.style == kStylePlan || st.style == kStyleElevation) {
-        st.rim_appearance = 4;
+        st.rim_appearance = kRimsNone;
         st.stop_mark = c.dlas != 0;
         st.hatching = c.dlhr != 0;
     } else {
@@ -225,16 +221,16 @@ void parse_drawing_arguments() {
     st.arc_start = 0;
     st.arc_end = 27;
     switch (st.rim_appearance) {
-        case 1:
+        case kRimsTo180:
             st.arc_end = 18;
             break;
-        case 2:
+        case kRimsFrom90:
             st.arc_start = 9;
             break;
-        case 3:
+        case kRimsWhole:
             st.arc_end = 36;
             break;
-        case 4:
+        case kRimsNone:
             st.arc_end = 0;
             break;
         default:
@@ -409,13 +405,17 @@ bool lens_is_plain() {
             nonsequential_group_start(n) != 0 || has_further_special_records(s, true)) {
             return false;
         }
-        if (s.asphere != nullptr && s.asphere->kind > 1) return false;
-        if (s.diffractive != nullptr && s.diffractive->kind != 0 && s.diffractive->kind != 4) {
+        if (s.asphere != nullptr && s.asphere->kind > kAsphereSeries) return false;
+        if (s.diffractive != nullptr && s.diffractive->kind != kDiffractiveRadial &&
+            s.diffractive->kind != kDiffractiveZernike) {
             return false;
         }
         if (s.grin != nullptr) {
             const int k = s.grin->kind;
-            if (!(k == 1 || k == 2 || k == 3 || (k >= 8 && k <= 11))) return false;
+            if (!(k == kGrinArg || k == kGrinWod || k == kGrinAeg ||
+                  (k >= kGrinSns && k <= kGrinGrd))) {
+                return false;
+            }
         }
         if (s.hologram != nullptr) {
             const HologramRecord& h = *s.hologram;
@@ -582,7 +582,7 @@ int cmd_draw_lens() {
     }
     // The model storage, made for the lens as it is now.
     const int view = arg_int(0);
-    if (view == kViewModel || (view == kViewAgain && st.style == kStyleModel)) {
+    if (view == kDrawViewModel || (view == kDrawViewPre && st.style == kStyleModel)) {
         ModelStorage& m = model_storage();
         if (m.capacity != model_capacity() || m.made_for != lens_data().image_surface) {
             const int r = alloc_model_storage();
@@ -669,11 +669,11 @@ int cmd_draw_lens_picture() {
     const DrawingConditions& c = conditions();
     const int view = arg_int(0);
     const int variant = arg_int(1);
-    int kind = kViewModel;
+    int kind = kDrawViewModel;
     if (view == 0) {
-        kind = variant == 0 ? kViewPlan : variant == 1 ? 1 : kViewWireFixed;
+        kind = variant == 0 ? kDrawViewPlan : variant == 1 ? kDrawViewElev : kDrawViewWire;
     } else if (view == 1) {
-        kind = kViewWire;
+        kind = kDrawViewView;
     }
     int first = arg_int(3);
     int last = arg_int(4);

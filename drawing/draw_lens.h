@@ -8,6 +8,7 @@
 struct SpecialAperture;
 
 enum DrawingStyle : int {
+    kStyleNone = 0,  // no drawing yet
     kStylePlan = 1,
     kStyleElevation = 2,
     kStyleWireFixed = 3,
@@ -28,7 +29,7 @@ struct SurfaceOutline {
 };
 
 struct LensDrawingState {
-    int style = 0;  // DrawingStyle; 0 before the first drawing
+    int style = kStyleNone;  // DrawingStyle
     int rim_appearance = 0;
     int arc_start = 0;  // rim arcs, indices into the 10-degree table
     int arc_end = 27;

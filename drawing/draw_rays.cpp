@@ -18,6 +18,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 #include "trace/drawing_buffers.h"
 #include "trace/object_point.h"
 #include "trace/ray_frames.h"
@@ -66,7 +67,7 @@ bool plain_dummy(int n) {
     return nonsequential_group_start(n) == 0 && !surface_is_mirror(s) && s.hologram == nullptr &&
            s.diffractive == nullptr && s.perfect_lens == nullptr &&
            !has_further_special_records(s, false) && s.special_aperture_count <= 0 &&
-           s.aperture_check == 0 && s.drawing_mode != 3 &&
+           s.aperture_check == 0 && s.drawing_mode != kDrawingOn &&
            std::fabs(drawing_index(n) - drawing_index_before(n)) <= kZero;
 }
 
@@ -115,9 +116,8 @@ void incoming_direction(const RayRecord& ray, int start, double incoming[3]) {
     }
 }
 
-// How a ray ends after the last surface drawn: the drawing conditions' ray-end mode (1 at equal
-// optical path from the middle ray, 2 at the surface, 3 on to the image, else at the image
-// length), with the middle ray's length and path for mode 1.
+// How a ray ends after the last surface drawn: the drawing conditions' ray-end mode
+// (RayEndMode), with the middle ray's length and path for kRayEndEqualPath.
 struct RayEnd {
     int mode = 0;
     int image = 0;
@@ -128,7 +128,7 @@ struct RayEnd {
 };
 
 void draw_ray_end(RayRecord& ray, RayLine& line, int last, const RayEnd& end) {
-    if (end.mode == 3 && last == end.image - 1) {
+    if (end.mode == kRayEndToImage && last == end.image - 1) {
         trace_to_next_surface(ray);
         if (ray.failure != kRayFailMissed) {
             const double p[3] = {ray.x, ray.y, ray.z};
@@ -136,9 +136,9 @@ void draw_ray_end(RayRecord& ray, RayLine& line, int last, const RayEnd& end) {
         }
         return;
     }
-    if (end.mode == 2) return;
+    if (end.mode == kRayEndAtSurface) return;
     double t = 0.0;
-    if (end.mode == 1 && end.wavefront) {
+    if (end.mode == kRayEndEqualPath && end.wavefront) {
         const double index = std::fabs(drawing_index(last));
         t = end.reference_length + (end.reference_path - ray.opl) / (index > 0 ? index : 1);
     } else if (std::fabs(ray.m) > 1e-10) {

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr int kViewModel = 4;
-constexpr int kDxfViewModelEvery = 11;
 constexpr int kFormatDxf = 0;
 constexpr int kFormatIges = 1;
 
@@ -46,7 +44,7 @@ void write_dxf_header() {
 
 void write_dxf_trailer() {
     // A polyline left open would swallow the end of the section.
-    dxf_section(12);
+    dxf_section(kCadPolylineEnd);
     cad_write_line("  0");
     cad_write_line("ENDSEC");
     cad_write_line("  0");
@@ -60,11 +58,11 @@ int cmd_export_dxf() {
     // The model view is written in lens coordinates, whatever DLCV asks.
     DrawingConditions* c = lens_data().drawing_conditions;
     std::optional<ScopedValue<std::int32_t>> dlcv;
-    if (c != nullptr && arg_int(0) == kViewModel) dlcv.emplace(c->dlcv, 0);
-    dxf_section(0);
+    if (c != nullptr && arg_int(0) == kDrawViewModel) dlcv.emplace(c->dlcv, 0);
+    dxf_section(kCadFileStart);
     int result = cmd_draw_lens();
     if (result == 0) result = cmd_draw_field_rays();
-    dxf_section(13);
+    dxf_section(kCadFileEnd);
     return file.finish(result);
 }
 
@@ -93,11 +91,11 @@ int cmd_export_drawing() {
     ArgCell selection = given[3];
     if (view == kDxfViewModelEvery) {
         every.value.i = 1;
-        kind = int_cell(kViewModel);
+        kind = int_cell(kDrawViewModel);
         kind.status = kArgGiven;
         selection = int_cell(0);
         selection.status = kArgGiven;
-    } else if (view == kViewModel) {
+    } else if (view == kDxfViewModel) {
         selection = int_cell(0);
         selection.status = kArgGiven;
     }

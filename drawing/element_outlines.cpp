@@ -47,7 +47,7 @@ void set_point(double p[3], const SurfaceRecord& s, double x, double y) {
     p[2] = sag_at(s, x, y);
 }
 
-// The one special aperture of the given actions with shape below 3, or none.
+// The one special aperture of the given actions, an ellipse or a rectangle, or none.
 const SpecialAperture* single_aperture(const SurfaceRecord& s, bool obstruction) {
     const SpecialAperture* found = nullptr;
     int count = 0;
@@ -58,7 +58,7 @@ const SpecialAperture* single_aperture(const SurfaceRecord& s, bool obstruction)
                                 : a.action == kActionClear;
         if (!wanted) continue;
         ++count;
-        if (a.shape < 3) found = &a;
+        if (a.shape <= kApertureRectangle) found = &a;
     }
     return count == 1 ? found : nullptr;
 }
@@ -127,10 +127,10 @@ void set_drawing_selection_source(bool (*source)(int* first, int* last)) {
 void end_drawing_line() {
     switch (drawing_buffers().output_mode) {
         case kCadModeDxf:
-            dxf_section(12);
+            dxf_section(kCadPolylineEnd);
             break;
         case kCadModeIges:
-            iges_sections(12);
+            iges_sections(kCadPolylineEnd);
             break;
         default:
             graphwin_refresh(0);
@@ -288,7 +288,7 @@ void draw_profile_curve(int k, double curvature, int side) {
     const double* r = st.outline.rim[k];
     const double half = std::hypot(r[0] - c[0], r[1] - c[1]);
     int steps;
-    if (s.shape < 3 && s.shape != kShapeCylinder && s.toric == 0) {
+    if (s.shape < kShapeCylinder && s.toric == 0) {
         double q = half * curvature;
         if (std::fabs(q) > 1.0) q = std::copysign(1.0 / 1.01, q);
         const double arc = std::fabs(2.0 * std::asin(q));

@@ -455,12 +455,12 @@ int cmd_export_iges() {
     if (const int r = file.open(name, kCadModeIges); r != 0)
         return r == kCadExportCancelled ? 0 : r;
     state().file_name = name.find_first_not_of(' ') == std::string::npos ? file.path() : name;
-    iges_sections(0);
+    iges_sections(kCadFileStart);
     state().file_name.clear();
     int result = cmd_draw_lens();
     state().model_drawn = result == 0 && lens_drawing_state().style == kStyleModel;
     if (result == 0) result = cmd_draw_field_rays();
-    iges_sections(13);
+    iges_sections(kCadFileEnd);
     if (result == 0 && cad_output().point_list_error != 0) result = cad_output().point_list_error;
     IgesExportState& s = state();
     // Nothing is put in place: the file would be cut where a field did not fit.

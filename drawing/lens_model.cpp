@@ -11,6 +11,7 @@
 #include "drawing/surface_walk.h"
 #include "lens/lens_data.h"
 #include "platform/state_reset.h"
+#include "tables/table_names.h"
 #include "trace/drawing_buffers.h"
 #include "trace/sag_point.h"
 #include "trace/surface_frames.h"
@@ -481,7 +482,7 @@ void draw_lens_model() {
         draw_hidden_line_model();
     }
     for (int n = std::max(st.first, 0); n <= st.last; ++n) {
-        if (surface(n).drawing_mode == 2) draw_model_aperture(n);
+        if (surface(n).drawing_mode == kDrawingAp) draw_model_aperture(n);
     }
 }
 

@@ -5,12 +5,10 @@
 #include "drawing/draw_lens.h"
 #include "lens/lens_data.h"
 #include "lens/surface_groups.h"
+#include "tables/table_names.h"
 
 namespace {
 
-constexpr std::uint8_t kDrwOff = 1;
-constexpr std::uint8_t kDrwAperture = 2;
-constexpr std::uint8_t kDrwOn = 3;
 constexpr double kZero = 1e-40;
 
 bool in_nonsequential_group(int n) {
@@ -81,7 +79,7 @@ int next_drawn_surface() {
     if (next > st.last) {
         const DrawingConditions* c = lens.drawing_conditions;
         const bool to_image = c != nullptr && c->dlrs == 3 && st.last == image - 1 &&
-                              next == image && surface(image).drawing_mode == kDrwOn;
+                              next == image && surface(image).drawing_mode == kDrawingOn;
         if (!to_image) return 0;
     }
     if (next > image) return 0;
@@ -96,11 +94,11 @@ bool surface_hidden_in_drawing(bool strict) {
     const int image = lens.image_surface;
     if (n < 0 || n > image) return true;
     const SurfaceRecord& s = surface(n);
-    if (strict && (n == image || n == 0) && s.drawing_mode == kDrwOn) return false;
+    if (strict && (n == image || n == 0) && s.drawing_mode == kDrawingOn) return false;
     if (n < st.first || n > st.last) return true;
     if (strict) {
-        if (s.drawing_mode == kDrwOff) return true;
-        if (st.style == kStyleModel && s.drawing_mode == kDrwAperture) return true;
+        if (s.drawing_mode == kDrawingOff) return true;
+        if (st.style == kStyleModel && s.drawing_mode == kDrawingAp) return true;
     }
     if (n == 0) return !st.every_surface;
     if (in_nonsequential_group(n) && !first_of_nonsequential_group(n)) {
@@ -108,7 +106,7 @@ bool surface_hidden_in_drawing(bool strict) {
     }
     if (s.drawing_break == 1 || (n > 0 && surface(n - 1).drawing_break == 2)) return false;
     if (n == image) return !st.every_surface;
-    if (s.drawing_mode == kDrwOn) return false;
+    if (s.drawing_mode == kDrawingOn) return false;
     if (st.every_surface) return false;
     const bool dummy = !surface_is_mirror(s) &&
                        std::fabs(drawing_index(n) / drawing_index_before(n) - 1.0) <= kZero &&

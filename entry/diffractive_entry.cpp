@@ -24,14 +24,16 @@ bool cell_is_number(int k) {
 }
 
 bool zernike_kind(int kind) {
-    return kind == 4 || kind == 5;
+    return kind == kDiffractiveZernike || kind == kDiffractiveZernikeXy;
 }
 
 int choose_kind(int command, int n) {
     const int kind = arg_int(0);
-    const bool allowed = command == kCmdDoeKind
-                             ? (kind == 0 || kind == 1 || kind == 2 || kind == 3 || kind == 6)
-                             : zernike_kind(kind);
+    const bool allowed =
+        command == kCmdDoeKind
+            ? ((kind >= kDiffractiveRadial && kind <= kDiffractiveLastPolynomial) ||
+               kind == kDiffractiveUnwritten)
+            : zernike_kind(kind);
     if (!allowed) return set_error_msg(kMsgDoeKindRefused, kind);
     if (!cell_is(1, kArgInt)) return kWrongArguments;
     const int order = arg_int(1);
@@ -39,9 +41,9 @@ int choose_kind(int command, int n) {
     if (order < 0) return set_error_msg(kMsgDoeKindRefused, kind);
     if (const int rc = alloc_diffractive_record(n, kind, order); rc != 0) return rc;
     if (command == kCmdDoeKind) {
-        if (kind == 0) text_printf("DOE DFR");
-        if (kind == 2) text_printf("DOE DRA");
-    } else if (kind == 4) {
+        if (kind == kDiffractiveRadial) text_printf("DOE DFR");
+        if (kind == kDiffractiveRadialOdd) text_printf("DOE DRA");
+    } else if (kind == kDiffractiveZernike) {
         text_printf("ZOE ZRR");
     }
     if (surface(n).diffractive != nullptr && order != 0) text_printf("%3d", order);
@@ -52,7 +54,7 @@ int choose_kind(int command, int n) {
 int coefficient(int command, int n) {
     DiffractiveRecord* d = surface(n).diffractive;
     const bool zernike = command == kCmdZoeCoefficient;
-    if (d == nullptr || (zernike ? !zernike_kind(d->kind) : d->kind > 3)) {
+    if (d == nullptr || (zernike ? !zernike_kind(d->kind) : d->kind > kDiffractiveLastPolynomial)) {
         return set_error_msg(zernike ? kMsgNoZernikeDoe : kMsgNoPolynomialDoe);
     }
     if (!cell_is(0, kArgInt) || !cell_is_number(1)) return kWrongArguments;

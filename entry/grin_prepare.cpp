@@ -11,17 +11,17 @@ constexpr double kTiny = 1e-40;
 // How many coefficient rows (radial first, then axial) a kind keeps per wavelength.
 int rows_of_kind(int kind) {
     switch (kind) {
-        case 1:
-        case 3:
-        case 8:
-        case 9:
+        case kGrinArg:
+        case kGrinAeg:
+        case kGrinSns:
+        case kGrinTap:
             return 8;
-        case 2:
-        case 5:
-        case 6:
+        case kGrinWod:
+        case kGrinMxf:
+        case kGrinLbg:
             return 1;
-        case 4:
-        case 10:
+        case kGrinSph:
+        case kGrinSel:
             return 4;
         default:
             return 0;

@@ -226,26 +226,27 @@ int wavelength_count() {
 }
 
 bool has_axial_table(int kind) {
-    return kind == 1 || kind == 3 || kind == 8 || kind == 9;
+    return kind == kGrinArg || kind == kGrinAeg || kind == kGrinSns || kind == kGrinTap;
 }
 
 bool four_radial_columns(int kind) {
-    return kind == 1 || kind == 3 || kind == 4 || kind == 8 || kind == 9 || kind == 10;
+    return kind == kGrinArg || kind == kGrinAeg || kind == kGrinSph || kind == kGrinSns ||
+           kind == kGrinTap || kind == kGrinSel;
 }
 
 bool has_radial_table(int kind) {
-    return kind != 7 && kind != 11 && kind != 12;
+    return kind != kGrinUsr && kind != kGrinGrd && kind != kGrinUserGrid;
 }
 
 int grin_help(int kind) {
     switch (kind) {
-        case 1:
+        case kGrinArg:
             return -kHelpTopicGrinAxialRadialSheet;
-        case 2:
+        case kGrinWod:
             return -kHelpTopicGrinWodSheet;
-        case 10:
+        case kGrinSel:
             return -kHelpTopicGrinSelSheet;
-        case 11:
+        case kGrinGrd:
             return -kHelpTopicGrinGrdSheet;
         default:
             return 0;
@@ -254,13 +255,13 @@ int grin_help(int kind) {
 
 const char* grin_keyword(int kind) {
     switch (kind) {
-        case 1:
+        case kGrinArg:
             return "GDT ARG";
-        case 2:
+        case kGrinWod:
             return "GDT WOD";
-        case 10:
+        case kGrinSel:
             return "GDT SEL";
-        case 11:
+        case kGrinGrd:
             return "GDT GRD";
         default:
             return "";
@@ -314,9 +315,12 @@ void axial_series_row(const GrinRecord& g, int label, int first) {
 }  // namespace
 
 int grin_sheet_rows(int kind, int count, int wavelengths) {
-    if (kind == 11) return 18;
-    if (kind == 12) return count <= 0 ? 5 : (count - 1) / 5 * 3 + 8;
-    if (kind == 1 || kind == 3 || kind == 7 || kind == 8 || kind == 9) return 2 * wavelengths + 8;
+    if (kind == kGrinGrd) return 18;
+    if (kind == kGrinUserGrid) return count <= 0 ? 5 : (count - 1) / 5 * 3 + 8;
+    if (kind == kGrinArg || kind == kGrinAeg || kind == kGrinUsr || kind == kGrinSns ||
+        kind == kGrinTap) {
+        return 2 * wavelengths + 8;
+    }
     return wavelengths + 6;
 }
 
@@ -355,10 +359,10 @@ void print_grin_sheet() {
     const GrinRecord& g = *s.grin;
     const int w_count = wavelength_count();
     text_printf("%-18s", grin_keyword(kind));
-    text_spaces(kind == 11 ? 1 : 5);
+    text_spaces(kind == kGrinGrd ? 1 : 5);
     sheet_label(kStepLabel);
     sheet_number_cell(kCmdDthL, n, g.step);
-    if (kind == 11) {
+    if (kind == kGrinGrd) {
         text_spaces(5);
         sheet_label(kGwvLabel);
         sheet_number_cell(kCmdGwvL, n, g.gwv);
@@ -401,7 +405,7 @@ void print_grin_sheet() {
             text_newline();
         }
     }
-    if (kind == 11) {
+    if (kind == kGrinGrd) {
         axial_series_row(g, kFirstAxialSeriesLabel, 0);
         axial_series_row(g, kSecondAxialSeriesLabel, 6);
         text_newline();

@@ -20,6 +20,7 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ char curvature_mark(const SurfaceRecord& s) {
         case kCurvatureChiefIncidence:
         case kCurvatureAxialAplanatic:
         case kCurvatureChiefAplanatic:
-        case 12:
+        case 12:  // no command makes it, the command language may store it: a solve
             return non_sequential_interior(s) ? ' ' : 'S';
         case kCurvatureFixed:
             return 'F';
@@ -115,7 +116,7 @@ char thickness_mark(const SurfaceRecord& s) {
         case kThicknessAxialHeight:
         case kThicknessChiefHeight:
         case kThicknessEdge:
-        case 10:
+        case 10:  // no command makes it, the command language may store it: a solve
             return non_sequential_interior(s) ? ' ' : 'S';
         case kThicknessFixed:
             return 'F';
@@ -507,45 +508,45 @@ SurfaceRange clipped_range(int first, int last) {
 // The listing kind of a menu code and sub-code; 0 for none.
 int menu_listing(int code, int sub) {
     switch (code) {
-        case 700:
+        case kMenuListingRadii:
             return kCmdListRadii;
-        case 701:
+        case kMenuListingSpecialData:
             switch (sub) {
-                case 720:
+                case kSpecialListingConics:
                     return kCmdListConics;
-                case 721:
-                    return 245;
-                case 722:
-                case 731:
-                    return 246;
-                case 723:
+                case kSpecialListingAspheres:
+                    return kCmdListAspheres;
+                case kSpecialListingDiffractive:
+                case kSpecialListingDiffractiveToo:
+                    return kCmdListDiffractive;
+                case kSpecialListingDecentres:
                     return kCmdListDecentres;
-                case 725:
-                    return 249;
-                case 726:
-                    return 253;
-                case 727:
+                case kSpecialListingHolograms:
+                    return kCmdListHolograms;
+                case kSpecialListingGradientIndex:
+                    return kCmdListGradientIndex;
+                case kSpecialListingSurfaceFlags:
                     return kCmdListSurfaceFlags;
-                case 729:
+                case kSpecialListingNotes:
                     return kCmdListNotes;
-                case 732:
+                case kSpecialListingSplines:
                     return kCmdListSplines;
-                case 734:
+                case kSpecialListingMeshes:
                     return kCmdListMeshes;
-                case 736:
+                case kSpecialListingPerfectLenses:
                     return kCmdListPerfectLenses;
                 default:
                     return 0;
             }
-        case 702:
+        case kMenuListingSolves:
             return kCmdListSolves;
-        case 703:
+        case kMenuListingPickups:
             return kCmdListPickups;
-        case 704:
+        case kMenuListingApertures:
             return kCmdListApertures;
-        case 707:
+        case kMenuListingIndices:
             return kCmdListIndices;
-        case 711:
+        case kMenuListingMediumValues:
             return kCmdListMediumValues;
         default:
             return 0;
@@ -570,9 +571,10 @@ int cmd_list_by_menu_code() {
     ArgCell** cells = scope.scratch();
     for (int k = 0; k < 3; ++k) *cells[k] = int_cell(moved[k]);
     set_arg_vector(cells, 3);
-    if (code == 710 || (code == 701 && sub == 710)) {
+    if (code == kMenuListingWholeLens ||
+        (code == kMenuListingSpecialData && sub == kSpecialListingRange)) {
         const SurfaceRange r = surface_range_args();
-        if (code == 701) {
+        if (code == kMenuListingSpecialData) {
             list_surface_range(1, r.first, r.last);
             return 0;
         }

@@ -201,7 +201,8 @@ constexpr int kActionLabels[] = {0, -476, -477, -478, -479};
 
 void special_aperture_row(const SpecialAperture& a) {
     text_printf("     %c  %s  ", a.id_letter, "ATP");
-    if (a.shape >= 1 && a.shape <= 4) print_msg(kShapeLabels[a.shape]);
+    if (a.shape >= kApertureEllipse && a.shape <= kApertureQuadrilateral)
+        print_msg(kShapeLabels[a.shape]);
     text_printf(" %s   ", "AAC");
     if (a.action >= 1 && a.action <= 4) print_msg(kActionLabels[a.action]);
     if (a.shape == kApertureEllipse || a.shape == kApertureRectangle) {
@@ -727,7 +728,7 @@ void list_row_diffractive() {
         const int order = static_cast<int>((std::sqrt(8.0 * first + 1.0) - 3.0) / 2.0);
         list_surface_number();
         TermLabel label{kMsgDiffractiveLabel, 0, 10};
-        if (d.kind <= 3) {
+        if (d.kind <= kDiffractiveLastPolynomial) {
             static const char* const kWords[] = {"DOE DFR", "DOE DFX", "DOE DRA", "DOE DXA"};
             static constexpr int kMessages[] = {-1509, -1510, -1511, -1512};
             const int shown[] = {2 * first - 2, order, first - 1, order};
@@ -740,9 +741,9 @@ void list_row_diffractive() {
             print_number_cell_eol(d.design_wavelength);
         } else {
             label = {kMsgZoeCoefficientEcho, 0, 10};
-            text_printf("%s  ", d.kind == 4 ? "ZOE ZRR" : "ZOE ZRX");
+            text_printf("%s  ", d.kind == kDiffractiveZernike ? "ZOE ZRR" : "ZOE ZRX");
             text_int(d.working_count - 1);
-            print_msg(d.kind == 4 ? -1507 : -1508);
+            print_msg(d.kind == kDiffractiveZernike ? -1507 : -1508);
             text_printf("%s ", "DOR");
             text_int(s.diffraction_order);
             text_printf(" %s  ", "DWV");
@@ -784,27 +785,25 @@ void list_row_hologram() {
 
 namespace {
 
-constexpr int kGrinUserGrid = 12;
-constexpr int kGrinGrid = 11;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
-struct GrinKind {
+struct GrinKindText {
     const char* keyword;
     int message;
 };
-const GrinKind kGrinKinds[] = {{"", 0},
-                               {"GDT ARG", -1496},
-                               {"GDT WOD", -1497},
-                               {"GDT AEG", -1500},
-                               {"GDT SPH", -1503},
-                               {"GDT MXF", -1504},
-                               {"GDT LBG", -1505},
-                               {"GDT USR", -1506},
-                               {"GDT SNS", -1501},
-                               {"GDT TAP", -1502},
-                               {"GDT SEL", -1498},
-                               {"GDT GRD", -1499},
-                               {"GDT UGR", -1534}};
+const GrinKindText kGrinKinds[] = {{"", 0},
+                                   {"GDT ARG", -1496},
+                                   {"GDT WOD", -1497},
+                                   {"GDT AEG", -1500},
+                                   {"GDT SPH", -1503},
+                                   {"GDT MXF", -1504},
+                                   {"GDT LBG", -1505},
+                                   {"GDT USR", -1506},
+                                   {"GDT SNS", -1501},
+                                   {"GDT TAP", -1502},
+                                   {"GDT SEL", -1498},
+                                   {"GDT GRD", -1499},
+                                   {"GDT UGR", -1534}};
 
 bool grin_kind_in(int kind, std::initializer_list<int> kinds) {
     for (const int k : kinds) {
@@ -839,7 +838,7 @@ void list_row_grin() {
     title(-1285);
     ListingState& st = listing_state();
     const SurfaceRecord& s = *st.surface;
-    if (s.grin != nullptr && s.grin->kind >= 1 && s.grin->kind <= kGrinUserGrid) {
+    if (s.grin != nullptr && s.grin->kind >= kGrinArg && s.grin->kind <= kGrinUserGrid) {
         const GrinRecord& g = *s.grin;
         const int kind = g.kind;
         if (kind == kGrinUserGrid) {
@@ -852,26 +851,26 @@ void list_row_grin() {
         print_msg(kGrinKinds[kind].message);
         text_newline();
         if (kind != kGrinUserGrid) text_spaces(3);
-        if (kind != kGrinGrid) labelled("     %s   ", "DTH", g.step);
-        if (kind == 3) {
+        if (kind != kGrinGrd) labelled("     %s   ", "DTH", g.step);
+        if (kind == kGrinAeg) {
             labelled("    %s ", "NRX", g.aeg_weights[0]);
             labelled("    %s ", "NRY", g.aeg_weights[1]);
-        } else if (kind >= 4 && kind <= 6) {
+        } else if (kind >= kGrinSph && kind <= kGrinLbg) {
             labelled("    %s ", "SGC", g.aeg_weights[0]);
-        } else if ((kind == 7 || kind == kGrinUserGrid) && g.user_routine != nullptr) {
+        } else if ((kind == kGrinUsr || kind == kGrinUserGrid) && g.user_routine != nullptr) {
             text_printf("     %s ", "UGC");
             text_printf("%s", g.user_routine);
-        } else if (kind == 8) {
+        } else if (kind == kGrinSns) {
             text_newline();
             text_spaces(20);
             labelled("%s ", "SVA", g.sns_values[0]);
             const double c = g.sns_values[1];
             labelled("    %s ", "SVP", std::fabs(c) <= 1e-40 ? 0.0 : 1.0 / c);
             labelled("    %s ", "SVF", g.sns_values[2] * kDegreesPerRadian);
-        } else if (kind == 9) {
+        } else if (kind == kGrinTap) {
             labelled("    %s ", "TAS", g.tap_values[0]);
             labelled("    %s ", "TAO", g.tap_values[1]);
-        } else if (kind == kGrinGrid) {
+        } else if (kind == kGrinGrd) {
             labelled("     %s ", "DTH", g.step);
             labelled("  %s ", "GWV", g.gwv);
             labelled("  %s ", "GMZ", g.gmz);
@@ -879,10 +878,12 @@ void list_row_grin() {
         }
         text_newline();
         // The axial rows follow the four radial ones.
-        if (grin_kind_in(kind, {1, 3, 8, 9})) grin_table(g, -1287, 4, 7);
-        if (grin_kind_in(kind, {1, 3, 4, 8, 9, 10})) grin_table(g, -1288, 0, 3);
-        if (grin_kind_in(kind, {2, 5, 6})) grin_table(g, -1289, 0, 0);
-        if (kind == kGrinGrid) {
+        if (grin_kind_in(kind, {kGrinArg, kGrinAeg, kGrinSns, kGrinTap}))
+            grin_table(g, -1287, 4, 7);
+        if (grin_kind_in(kind, {kGrinArg, kGrinAeg, kGrinSph, kGrinSns, kGrinTap, kGrinSel}))
+            grin_table(g, -1288, 0, 3);
+        if (grin_kind_in(kind, {kGrinWod, kGrinMxf, kGrinLbg})) grin_table(g, -1289, 0, 0);
+        if (kind == kGrinGrd) {
             // GNZ0..GNZ11 in two lines of six, then GRA..GRD, four each.
             for (const int message : {-1536, -1537}) {
                 print_msg(message);

@@ -245,7 +245,10 @@ void flip_grin_range(int a, int b) {
     for (int s = a; s < b; ++s) {
         GrinRecord* g = surface(s).grin;
         if (g == nullptr || g->coefficients == nullptr) continue;
-        if (g->kind != 1 && g->kind != 3 && g->kind != 8 && g->kind != 9) continue;
+        if (g->kind != kGrinArg && g->kind != kGrinAeg && g->kind != kGrinSns &&
+            g->kind != kGrinTap) {
+            continue;
+        }
         const double t = surface(s).thickness;
         double** c = g->coefficients;
         bool any = false;

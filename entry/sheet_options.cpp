@@ -215,15 +215,16 @@ int model_glass_choice(int s) {
 
 int medium_from(int s, int c) {
     switch (c) {
-        case 1:
+        case kMediumChoiceAir:
             return set_surface_medium(s, kMediumAir, "AIR", 0);
-        case 3:
+        case kMediumChoiceModel:
             return model_glass_choice(s);
-        case 4:
-        case 30:
+        case kMediumChoiceMirror:
+        case kMediumChoiceHatchedMirror:
             if (s == 0) return set_error_msg(kMsgNoObjectSurfaceEntry);
-            return set_surface_medium(s, kMediumMirror, c == 4 ? "REFLECT" : "REFL_HATCH", 0);
-        case 5: {
+            return set_surface_medium(s, kMediumMirror,
+                                      c == kMediumChoiceMirror ? "REFLECT" : "REFL_HATCH", 0);
+        case kMediumChoicePkGla: {
             int source = 0;
             if (const int rc = ask_source(s, &source); rc != 0) return rc;
             if (surface(source).medium_kind == kMediumMirror) {
@@ -234,7 +235,7 @@ int medium_from(int s, int c) {
             return set_surface_medium(s, kMediumPickup, name, static_cast<std::int16_t>(source));
         }
         default:
-            return fix_model_glass(s, c == 8 ? -1 : c - 200);
+            return fix_model_glass(s, c == kMediumChoiceNearest ? -1 : c - kMediumChoiceNearest0);
     }
 }
 
@@ -394,32 +395,32 @@ int aperture_choice(int s, int c) {
     LensData& l = lens_data();
     SurfaceRecord& r = surface(s);
     switch (c) {
-        case 0:
+        case kApertureChoiceComputed:
             r.aperture_kind = kApertureComputed;
             return 0;
-        case 1:
+        case kApertureChoiceNoCheck:
             r.aperture_check = 0;
             return 0;
-        case 2: {
+        case kApertureChoicePickup: {
             int source = 0;
             if (const int rc = ask_source(s, &source); rc != 0) return rc;
             set_aperture_data(s, kAperturePickup, static_cast<std::int16_t>(source),
                               r.aperture_radius);
             return 0;
         }
-        case 3:
+        case kApertureChoiceCheck:
             r.aperture_check = 1;
             return 0;
-        case 4:
+        case kApertureChoiceStop:
             if (l.reference_surface == l.aperture_stop) l.reference_surface = s;
             l.aperture_stop = s;
             return 0;
-        case 5:
+        case kApertureChoiceReference:
             l.reference_surface = s;
             return 0;
-        case 6:
+        case kApertureChoiceSpecial:
             return s >= 1 ? open_special_aperture_sheet() : set_error_msg(kMsgNoObjectSurfaceEntry);
-        case 10:
+        case kApertureChoiceFixed:
             r.aperture_kind = kApertureFixedValue;
             return 0;
         default:

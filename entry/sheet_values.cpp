@@ -187,8 +187,9 @@ int special_data_type_name(int n, char* text, std::size_t size) {
     };
     const bool later_member = in_later_member(s);
     if (s.conic != 0.0) add("Conic");
-    if (s.toric != 0 || (s.asphere != nullptr && s.asphere->kind == 6)) add("Toric");
-    if (s.asphere != nullptr) add(s.asphere->kind == 0 ? "Standard asphere" : "Polynomial asphere");
+    if (s.toric != 0 || (s.asphere != nullptr && s.asphere->kind == kAsphereBiconic)) add("Toric");
+    if (s.asphere != nullptr)
+        add(s.asphere->kind == kAsphereEven ? "Standard asphere" : "Polynomial asphere");
     if (s.spline != nullptr) add("Spline profile");
     if (s.decentre != nullptr && s.decentre_reference == nullptr && !later_member) {
         add(s.bend != 0 ? "Tilt and bend" : "Coordinates");
@@ -206,8 +207,10 @@ int special_data_type_name(int n, char* text, std::size_t size) {
     if (s.return_coordinates != nullptr) add("Coordinate return");
     if (s.hologram != nullptr) add("Hologram");
     if (s.diffractive != nullptr) {
-        add(s.diffractive->kind == 4 || s.diffractive->kind == 5 ? "Zernike phase surface"
-                                                                 : "Diffractive surface");
+        add(s.diffractive->kind == kDiffractiveZernike ||
+                    s.diffractive->kind == kDiffractiveZernikeXy
+                ? "Zernike phase surface"
+                : "Diffractive surface");
     }
     if (s.grin != nullptr) add("Grin medium");
     if (s.perfect_lens != nullptr) add("Perfect lens");

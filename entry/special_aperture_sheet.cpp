@@ -129,7 +129,8 @@ void aperture_rows(const SpecialAperture& a, int index) {
     text_spaces(12);
     sheet_text("|  Type:   ");
     if (!pickup) text_hotspot(kShapeCell, index);
-    sheet_label(kMsgShape[a.shape >= 1 && a.shape <= 4 ? a.shape : 1]);
+    const bool known_shape = a.shape >= kApertureEllipse && a.shape <= kApertureQuadrilateral;
+    sheet_label(kMsgShape[known_shape ? a.shape : static_cast<std::uint8_t>(kApertureEllipse)]);
     sheet_text(" |  Action:  ");
     if (!pickup) text_hotspot(kActionCell, index);
     sheet_label(kMsgAction[a.action >= 1 && a.action <= 4 ? a.action : 4]);

@@ -19,9 +19,6 @@
 
 namespace {
 
-constexpr int kDrawingAutomatic = 0;
-constexpr int kDrawingOff = 1;
-constexpr int kDrawingAperture = 2;
 constexpr int kFreeVertex = -1;
 constexpr int kMaxMeshVertices = 32767;
 
@@ -130,7 +127,7 @@ int spline_case(int command) {
 int drawing_switch(int value) {
     const int cur = current_surface();
     surface(cur).drawing_mode = static_cast<std::uint8_t>(value);
-    const bool on = value != kDrawingAutomatic && value != kDrawingOff && value != kDrawingAperture;
+    const bool on = value != kDrawingAut && value != kDrawingOff && value != kDrawingAp;
     LensData& l = lens_data();
     // A drawn image surface is outlined in the lens drawing.
     if (on && cur == l.image_surface &&
@@ -140,11 +137,11 @@ int drawing_switch(int value) {
     }
     if (update_mode()) return 0;
     print_symbol_name("%s  ", kCmdDrawingSwitch);
-    if (value == kDrawingAutomatic) {
+    if (value == kDrawingAut) {
         text_out("AUT\n");
     } else if (value == kDrawingOff) {
         text_out("OFF\n");
-    } else if (value == kDrawingAperture) {
+    } else if (value == kDrawingAp) {
         text_out(" AP\n");
     } else {
         text_out(" ON\n");

@@ -163,8 +163,12 @@ bool not_paraxial() {
         if (s.grating_spacing != 0.0 || s.alternate_intersection || s.fresnel || s.toric != 0) {
             return true;
         }
-        if (s.asphere != nullptr && s.asphere->kind != 0 && s.asphere->kind != 1) return true;
-        if (s.diffractive != nullptr && s.diffractive->kind != 0 && s.diffractive->kind != 4) {
+        if (s.asphere != nullptr && s.asphere->kind != kAsphereEven &&
+            s.asphere->kind != kAsphereSeries) {
+            return true;
+        }
+        if (s.diffractive != nullptr && s.diffractive->kind != kDiffractiveRadial &&
+            s.diffractive->kind != kDiffractiveZernike) {
             return true;
         }
         if (s.decentre != nullptr || s.return_coordinates != nullptr ||

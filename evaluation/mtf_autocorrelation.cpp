@@ -276,7 +276,7 @@ void zero_frequency_slope(const MtfRequest& q, const RowSetting& rs, std::int32_
     if (real_slope > 0.0) {
         real_slope = mtf_numeric_slope_stencil(re.data(), std::min(n + 1, 4)) * 0.5 / q.S;
     }
-    if (q.mode == 0) {
+    if (q.mode == kMtfModeModulus) {
         const double norm = re[0] * re[0] + im[0] * im[0];
         second[0] =
             norm <= kTiny ? 0.0 : (real_slope * re[0] + imaginary_slope * im[0]) / std::sqrt(norm);
@@ -301,7 +301,7 @@ int mtf_by_autocorrelation(const MtfRequest& q, double* first, double* second, d
     if (const int r = mtf_step_count(q.F, q.S, n); r != 0) return r;
     try {
         std::vector<double> ideal_curve;
-        if (q.mode == 1) {
+        if (q.mode == kMtfModeListing) {
             if (const int r = ideal_column(q, n, ideal_curve); r != 0) return r;
         }
         const ShiftedWavefront wavefront(q.wave, q.shift_x, q.shift_y, q.dz);
@@ -332,15 +332,15 @@ int mtf_by_autocorrelation(const MtfRequest& q, double* first, double* second, d
             re[j] *= scale;
             im[j] *= scale;
         }
-        if (q.mode == 0 || q.mode == 2) {
+        if (q.mode == kMtfModeModulus || q.mode == kMtfModeParts) {
             zero_frequency_slope(q, rs, first_ray, count, re, im, n, second);
         }
         for (int j = 0; j <= n; ++j) {
             const bool beyond = j * q.S > C;
             mtf_curve_point(q.mode, j, q.S, beyond ? 0.0 : re[j], beyond ? 0.0 : im[j],
-                            q.mode == 1 ? ideal_curve[j] : 0.0, first, second);
+                            q.mode == kMtfModeListing ? ideal_curve[j] : 0.0, first, second);
         }
-        if (q.mode == 1) mtf_print_cutoff(C, q.dz);
+        if (q.mode == kMtfModeListing) mtf_print_cutoff(C, q.dz);
         return 0;
     } catch (const std::bad_alloc&) {
         return -10;

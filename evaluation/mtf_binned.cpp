@@ -54,7 +54,7 @@ struct Pupil {
 
 // The ideal column of a mode-1 listing, computed first under the ideal pupil.
 int ideal_curve(const MtfRequest& q, int n, std::vector<double>& ideal) {
-    if (q.mode != 1) return 0;
+    if (q.mode != kMtfModeListing) return 0;
     ideal.assign(n + 1, 0.0);
     std::vector<double> scratch(n + 1, 0.0);
     double c = 0.0;

@@ -5,11 +5,19 @@
 // and imaginary parts (diffraction only); 3 modulus and phase in degrees.
 #pragma once
 
+// The modes above by name.
+enum MtfMode : int {
+    kMtfModeModulus = 0,
+    kMtfModeListing = 1,
+    kMtfModeParts = 2,
+    kMtfModeModulusPhase = 3,
+};
+
 // One MTF computation: the mode (above); direction 0 along x, 1 along y; the wavelength index
 // (not read by mtf_polychromatic); F the highest frequency and S its step; the reference point
 // shifted by shift_y and shift_x; the focus shifted by dz. Fields not named are 0.
 struct MtfRequest {
-    int mode = 0;
+    int mode = kMtfModeModulus;
     int direction = 0;
     int wave = 0;
     double F = 0.0;
@@ -22,7 +30,12 @@ struct MtfRequest {
 // The request of the ideal-pupil column of a mode-1 listing: mode 0 about the unshifted
 // reference point, at the same frequencies and focus.
 inline MtfRequest ideal_column_request(const MtfRequest& q) {
-    return {.mode = 0, .direction = q.direction, .wave = q.wave, .F = q.F, .S = q.S, .dz = q.dz};
+    return {.mode = kMtfModeModulus,
+            .direction = q.direction,
+            .wave = q.wave,
+            .F = q.F,
+            .S = q.S,
+            .dz = q.dz};
 }
 
 // The geometric MTF of wavelength index wave, or of all stored rays for -1; the reference point

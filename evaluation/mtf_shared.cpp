@@ -128,7 +128,8 @@ double mtf_adjusted_cutoff(int direction, int wave, const ShiftedWavefront& wave
     const SpotStore& st = spot_store();
     double C = direction == 0 ? st.x_cutoff[wave] : st.y_cutoff[wave];
     const LensData& lens = lens_data();
-    if (!lens.afocal && lens.image_surface > 0 && surface(lens.image_surface).shape > 0) {
+    if (!lens.afocal && lens.image_surface > 0 &&
+        surface(lens.image_surface).shape != kShapePlane) {
         const RayRecord& ref = reference_ray().ray;
         SagPoint p{};
         surface_sag_normal(surface(lens.image_surface), ref.x + wavefront.shift_x(),

@@ -160,11 +160,11 @@ void select_reference_sphere(int mode, int wave, double& y, double& x, double& z
             print_msg(-2038);
             text_newline();
             break;
-        case 10:
-        case 13:
+        case kZernikeReferenceFitted:
+        case kZernikeReferenceLateral:
             spot_reference_offset(wave, y, x, z);
             break;
-        case 11:
+        case kZernikeReferenceBestFocus:
             spot_reference_point_3d(wave, y, x, z);
             break;
         default:
@@ -294,7 +294,7 @@ void reference_wavefront() {
     st.reference_pv = st.reference_rms = 0.0;
     const int w = st.reference_wavelength;
     double y0 = 0.0, x0 = 0.0, z0 = 0.0;
-    select_reference_sphere(13, w, y0, x0, z0);
+    select_reference_sphere(kZernikeReferenceLateral, w, y0, x0, z0);
     if (w < 0 || w >= st.wavelength_capacity || st.wave_ray_counts[w] <= 0) return;
     std::int32_t first = 0;
     for (int i = 0; i < w; ++i) first += st.wave_ray_counts[i];

@@ -30,8 +30,9 @@ void spot_reference_offset(int wave, double& y, double& x, double z);
 // Fit of the reference point with its focus shift; a singular system gives 0, 0, 0 and shows
 // message -2041.
 void spot_reference_point_3d(int wave, double& y, double& x, double& z);
-// Sets the reference point by mode (0, 1, 10, 13: lateral fit at z; 2, 11: fit with focus; other
-// modes leave them) and prints the mode's line and the multiple-configuration warning.
+// Sets the reference point by mode (0, 1, kZernikeReferenceFitted, kZernikeReferenceLateral:
+// lateral fit at z; 2, kZernikeReferenceBestFocus: fit with focus; other modes leave them) and
+// prints the mode's line and the multiple-configuration warning.
 void select_reference_sphere(int mode, int wave, double& y, double& x, double& z);
 
 // The image-space index of wavelength w of the current reference ray.

@@ -18,6 +18,7 @@
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/ray_trace.h"
 
 namespace {
@@ -118,13 +119,16 @@ void reference_point(int mode, int wave, double arg_x, double arg_y, double arg_
                      double& x, double& f) {
     y = x = 0.0;
     f = 0.0;
-    if (mode == 10 || mode == 12 || mode == 13) f = arg_focus;
-    if (mode == 12) {
+    if (mode == kZernikeReferenceFitted || mode == kZernikeReferenceGiven ||
+        mode == kZernikeReferenceLateral) {
+        f = arg_focus;
+    }
+    if (mode == kZernikeReferenceGiven) {
         y = arg_y;
         x = arg_x;
     }
     select_reference_sphere(mode, wave, y, x, f);
-    if (mode == 10) {
+    if (mode == kZernikeReferenceFitted) {
         y += arg_y;
         x += arg_x;
     }
@@ -132,7 +136,7 @@ void reference_point(int mode, int wave, double arg_x, double arg_y, double arg_
 
 void print_heading(int mode) {
     print_msg(-2131);
-    if (mode > 10 && select_param_list(kParamZernikeReference) == 0) {
+    if (mode > kZernikeReferenceFitted && select_param_list(kParamZernikeReference) == 0) {
         text_printf("%s", list_item_text(mode));
     }
     text_newline();

@@ -14,8 +14,11 @@ using platform::Point;
 
 namespace {
 
+// The button of a pending press.
+enum PressKind : int { kPressNone = 0, kPressLeft = 1, kPressOther = 3 };  // other: right, middle
+
 struct ClickState {
-    int kind = 0;  // 0 none, 1 left button, 3 right or middle
+    int kind = kPressNone;  // PressKind
     int window = 0;
     Point press;
     Point release;
@@ -65,7 +68,7 @@ void complete_click() {
     kill_timer();
     const int n = g.window;
     const bool drag = g.drag;
-    g.kind = 0;
+    g.kind = kPressNone;
     if (n < 1 || n > 9) return;
     const int old = graphics_current();
     if (old != n) graphwin_select(n);
@@ -90,13 +93,13 @@ void double_click(int n, unsigned modifiers) {
     kill_timer();
     g.press_time = 0;
     const int kind = g.kind;
-    g.kind = 0;
+    g.kind = kPressNone;
     const int old = graphics_current();
     if (old != n) graphwin_select(n);
-    if (kind == 3) {
+    if (kind == kPressOther) {
         const bool out = (modifiers & (platform::modifier_shift | platform::modifier_control)) != 0;
         gfx_zoom(out ? 0.5 : 2.0, -1, -1);
-    } else if (kind == 1) {
+    } else if (kind == kPressLeft) {
         const char* text = graphics_command_text(n);
         if (text != nullptr && text[0] != 0) {
             const int result = run_graphics_window_text(n);
@@ -118,10 +121,13 @@ void mouse_button_event(int n, const platform::MouseEvent& e) {
     if (n < 1 || n > 6 || e.action == MouseAction::move) return;
     platform::UiBackend* ui = ui_or_null();
     if (ui == nullptr) return;
-    const int kind = e.button == MouseButton::left ? 1 : e.button == MouseButton::none ? 0 : 3;
-    if (kind == 0) return;
-    if (g.waiting && kind != 1) return;
-    if (!g.waiting && kind == 1 && g.prompt_waiting != nullptr && g.prompt_waiting()) return;
+    const int kind = e.button == MouseButton::left   ? kPressLeft
+                     : e.button == MouseButton::none ? kPressNone
+                                                     : kPressOther;
+    if (kind == kPressNone) return;
+    if (g.waiting && kind != kPressLeft) return;
+    if (!g.waiting && kind == kPressLeft && g.prompt_waiting != nullptr && g.prompt_waiting())
+        return;
     const bool press = e.action == MouseAction::press || e.action == MouseAction::double_click;
     if (press) {
         if (g.timer_running) {
@@ -132,16 +138,16 @@ void mouse_button_event(int n, const platform::MouseEvent& e) {
         g.press_time = ui->event_time_ms();
         g.press = e.position;
         g.window = n;
-        g.kind = g.waiting ? 1 : kind;
+        g.kind = g.waiting ? kPressLeft : kind;
         ui->capture_mouse(window_number(n));
         ui->set_cursor(platform::UiBackend::Cursor::cross);
         ui->activate_window(window_number(n));
         return;
     }
     // A release of the pending kind.
-    if (g.kind == 0 || kind != g.kind || n != g.window) return;
+    if (g.kind == kPressNone || kind != g.kind || n != g.window) return;
     g.release = e.position;
-    g.drag = g.waiting || g.kind == 3;
+    g.drag = g.waiting || g.kind == kPressOther;
     ui->release_mouse();
     ui->set_cursor(platform::UiBackend::Cursor::arrow);
     if (g.waiting) {

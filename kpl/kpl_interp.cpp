@@ -124,7 +124,7 @@ void* lens_item(int n, int i, int j) {
 int resolve_target(std::uint8_t ref, Target& t) {
     t = Target{};
     t.type = ref & kRefTypeMask;
-    if (t.type == 0) return fail(kMsgBadCode);
+    if (t.type == kKplNone) return fail(kMsgBadCode);
     unsigned n = 0;
     if ((ref & kRefBuiltin) != 0) {
         if (fetch16(n) != 0) return g_interp.run.error;
@@ -162,7 +162,7 @@ int resolve_target(std::uint8_t ref, Target& t) {
         t.data = static_cast<std::uint8_t*>(v->address);
         t.dim1 = v->dim1;
         t.dim2 = v->dim2;
-        if (v->type != 0) t.type = v->type;
+        if (v->type != kKplNone) t.type = v->type;
         return 0;
     }
     // The elements must lie in the area that holds the header (the variable space, or the code
@@ -701,7 +701,7 @@ int run_with_arguments(const CommandRecord& record, int symbol, int first_cell, 
     if (r != 0) return r;
     const int result_type = code & kCallResultMask;
     if (result_type != 0 && result.type != result_type) {
-        return result.type == 0 ? kMsgNoResult : kMsgResultType;
+        return result.type == kArgNone ? kMsgNoResult : kMsgResultType;
     }
     if (result_type == kKplDouble) {
         *out = kpl_double(result.value.d);

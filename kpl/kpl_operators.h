@@ -8,6 +8,7 @@
 #include "tables/table_names.h"
 
 // Value types of a cell.
+inline constexpr std::uint8_t kKplNone = 0;  // no value (a call without a result)
 inline constexpr std::uint8_t kKplInt = 1;
 inline constexpr std::uint8_t kKplDouble = 2;
 inline constexpr std::uint8_t kKplChar = 3;

@@ -161,6 +161,21 @@ struct AsphereRecord {
     double* entered;
 };
 
+// Diffractive kinds (DiffractiveRecord::kind), with the words that enter them. The lens file
+// and the command language (kItemDiffractiveKind) hold the numbers, so they stay as they are.
+enum DiffractiveKind : std::uint8_t {
+    kDiffractiveRadial = 0,     // "DOE DFR": a polynomial in x² + y²
+    kDiffractiveXy = 1,         // "DOE DFX": a polynomial in x and y
+    kDiffractiveRadialOdd = 2,  // "DOE DRA": a polynomial in r, odd powers too
+    kDiffractiveXyOdd = 3,      // "DOE DXA"
+    kDiffractiveZernike = 4,    // "ZOE ZRR"
+    kDiffractiveZernikeXy = 5,  // "ZOE ZRX"
+    kDiffractiveUnwritten = 6,  // no lens-file form; traced as kDiffractiveRadial
+    // Kinds up to this one are polynomials ("DOE", "DF%d"); the two after it Zernike zone
+    // plates ("ZOE", "ZR%d").
+    kDiffractiveLastPolynomial = kDiffractiveXyOdd,
+};
+
 struct DiffractiveRecord {
     std::int16_t working_count;
     std::int16_t entered_count;
@@ -232,6 +247,24 @@ struct SplineRecord {
     std::uint8_t changed;
 };
 
+// Gradient-index kinds (GrinRecord::kind): the index model, by the word after "GDT". The lens
+// file and the command language (kItemGrinKind) hold the numbers, so they stay as they are.
+enum GrinKind : std::uint8_t {
+    kGrinNone = 0,
+    kGrinArg = 1,
+    kGrinWod = 2,
+    kGrinAeg = 3,
+    kGrinSph = 4,
+    kGrinMxf = 5,
+    kGrinLbg = 6,
+    kGrinUsr = 7,  // a user routine
+    kGrinSns = 8,
+    kGrinTap = 9,
+    kGrinSel = 10,
+    kGrinGrd = 11,
+    kGrinUserGrid = 12,  // "GDT UGR" with a coefficient count
+};
+
 // Gradient index. The eight per-wavelength coefficient rows are the radial ones first
 // (NR1..NR4), then the axial ones (NZ1..NZ4), the order in which the trace and the paraxial
 // pass index them.
@@ -276,6 +309,12 @@ struct SurfaceMesh {
 // The group record on the start surface of a group.
 struct SurfaceGroup {
     double values[8];
+};
+
+// Range-record kinds (SurfaceRangeRecord::kind) that the lens set-up reads; nothing in this
+// program makes a range record, the number comes with the record.
+enum SurfaceRangeKind : std::int32_t {
+    kRangeBreaksPlaneSymmetry = 2,  // the lens is no longer symmetric about its y-z plane
 };
 
 // The range record of the trace on the start surface of a marked range.
@@ -362,7 +401,7 @@ struct SurfaceRecord {
     std::uint8_t alternate_intersection;
     std::uint8_t tir_only;
     std::uint8_t rod;
-    std::uint8_t drawing_mode;
+    std::uint8_t drawing_mode;  // "DRW": kDrawingAut..kDrawingOn of the list drawing_switch
     // Non-sequential group members: [0], [1] the two member offsets, [3], [4] their switches.
     std::uint8_t group_port_flags[kGroupPortBytes];
     std::uint8_t curvature_variable;
@@ -439,15 +478,32 @@ struct DrawingRaySet {
     std::uint8_t drawn;  // "DLYF": 1 fan along pupil y
 };
 
+// Which arcs of the rims the lens drawing draws ("DLAP"); other values draw them from 0 to 270
+// degrees.
+enum DrawingRims : std::int32_t {
+    kRimsTo180 = 1,   // from 0 to 180 degrees
+    kRimsFrom90 = 2,  // from 90 to 270 degrees
+    kRimsWhole = 3,   // the whole circle
+    kRimsNone = 4,    // none; the plan and elevation styles take this one
+};
+
+// How a drawn ray ends after the last surface drawn ("DLRS"); other values end it at the image
+// length.
+enum RayEndMode : std::int32_t {
+    kRayEndEqualPath = 1,  // at equal optical path from the middle ray
+    kRayEndAtSurface = 2,
+    kRayEndToImage = 3,
+};
+
 struct DrawingConditions {
     double view[4];  // "DLID", "DLFD", "DLXS", "DLYS"
     DrawingRaySet* rows;
     std::int32_t view_angle1;  // "DLVA"
     std::int32_t view_angle2;  // "DLHA"
-    std::int32_t dlap;
+    std::int32_t dlap;         // DrawingRims
     std::int32_t dlri;
     std::int32_t dlsp;
-    std::int32_t dlrs;
+    std::int32_t dlrs;          // RayEndMode
     std::int32_t row_count;     // "DLNF"
     std::int32_t row_capacity;  // rows allocated
     std::int32_t dlcv;

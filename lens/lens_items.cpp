@@ -370,7 +370,7 @@ void* surface_special(SurfaceRecord& s, int item, int i, int j) {
         case kItemGrinGrd:
         case kItemGrinGnz: {
             GrinRecord* g = s.grin;
-            if (g == nullptr || g->kind != 11) return nullptr;
+            if (g == nullptr || g->kind != kGrinGrd) return nullptr;
             if (item == kItemGrinGwv) return &g->gwv;
             if (item == kItemGrinGmz) return &g->gmz;
             if (item == kItemGrinGoz) return &g->goz;
@@ -391,11 +391,14 @@ void* surface_special(SurfaceRecord& s, int item, int i, int j) {
         case kItemDoeCoefficient:
         case kItemZoeCoefficient: {
             DiffractiveRecord* d = s.diffractive;
-            if (d == nullptr || (item == kItemDoeCoefficient) != (d->kind <= 3)) return nullptr;
+            if (d == nullptr ||
+                (item == kItemDoeCoefficient) != (d->kind <= kDiffractiveLastPolynomial))
+                return nullptr;
             return entered(d->entered, d->entered_count, j);
         }
         case kItemZernikeSwitch:
-            if (s.diffractive == nullptr || s.diffractive->kind < 4) return nullptr;
+            if (s.diffractive == nullptr || s.diffractive->kind < kDiffractiveZernike)
+                return nullptr;
             return &s.diffractive->zernike_switch;
         case kItemAsphereKind:
             if (s.asphere != nullptr) return &s.asphere->kind;
@@ -515,7 +518,7 @@ std::int16_t clamp_dimension(int n) {
 const LensItemShape* lens_item_shape(int item) {
     if (item < kFirstLensItem || item > kLastLensItem) return nullptr;
     const LensItemShape& s = kItemShapes.shapes[item - kFirstLensItem];
-    return s.type != 0 ? &s : nullptr;
+    return s.type != kLensItemNone ? &s : nullptr;
 }
 
 int tolerance_value_of_item(int item) {

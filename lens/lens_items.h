@@ -43,6 +43,7 @@ enum LensItem : int {
 };
 
 // Element types of lens items and built-in variables, as the command language reads them.
+inline constexpr std::uint8_t kLensItemNone = 0;  // a number that names no item
 inline constexpr std::uint8_t kLensItemInt = 1;
 inline constexpr std::uint8_t kLensItemDouble = 2;
 inline constexpr std::uint8_t kLensItemChar = 3;

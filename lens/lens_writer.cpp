@@ -20,6 +20,7 @@
 #include "runtime/settings.h"
 #include "runtime/text_case.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -313,22 +314,23 @@ void write_decentre(int n, const SurfaceRecord& s) {
 void write_grin(const GrinRecord& g) {
     static const char* const kKinds[] = {"ARG", "WOD", "AEG", "SPH", "MXF", "LBG",
                                          "USR", "SNS", "TAP", "SEL", "GRD"};
-    if (g.kind == 12) {
+    if (g.kind == kGrinUserGrid) {
         emit("GDT UGR  " + std::to_string(g.count));
-    } else if (g.kind >= 1 && g.kind <= 11) {
-        emit(std::string("GDT ") + kKinds[g.kind - 1]);
+    } else if (g.kind >= kGrinArg && g.kind <= kGrinGrd) {
+        emit(std::string("GDT ") + kKinds[g.kind - kGrinArg]);
     } else {
         return;
     }
     emit_number("DTH ", g.step, 0.1);
-    if (g.kind == 11) {
+    if (g.kind == kGrinGrd) {
         emit_number("GWV ", g.gwv, 0.58756);
         emit_number("GMZ ", g.gmz, 0.0);
         emit_number("GOZ ", g.goz, 0.0);
     }
-    const bool axial = g.kind == 1 || g.kind == 3 || g.kind == 8 || g.kind == 9;
-    const bool radial = axial || g.kind == 4;
-    const bool first_radial = g.kind == 2 || g.kind == 5 || g.kind == 6;
+    const bool axial =
+        g.kind == kGrinArg || g.kind == kGrinAeg || g.kind == kGrinSns || g.kind == kGrinTap;
+    const bool radial = axial || g.kind == kGrinSph;
+    const bool first_radial = g.kind == kGrinWod || g.kind == kGrinMxf || g.kind == kGrinLbg;
     for (int w = 0; w < max_wavelengths() && g.coefficients != nullptr; ++w) {
         const std::string at = " WV" + std::to_string(w + 1) + " ";
         for (int k = 0; k < 4; ++k) {
@@ -340,7 +342,7 @@ void write_grin(const GrinRecord& g) {
             }
         }
     }
-    if (g.kind == 11) {
+    if (g.kind == kGrinGrd) {
         for (int k = 0; k < 12; ++k) {
             if (g.grd[16 + k] != 0.0) emit("GNZ" + std::to_string(k) + " " + number(g.grd[16 + k]));
         }
@@ -360,13 +362,13 @@ void write_diffractive(const SurfaceRecord& s, const DiffractiveRecord& d) {
     const int count = d.entered_count;
     const char* coefficient = "DF";
     switch (d.kind) {
-        case 0:
+        case kDiffractiveRadial:
             emit_int_line("DOE DFR ", 2 * count - 2);
             break;
-        case 2:
+        case kDiffractiveRadialOdd:
             emit_int_line("DOE DRA ", count - 1);
             break;
-        case 4:
+        case kDiffractiveZernike:
             emit_int_line("ZOE ZRR ", count - 1);
             coefficient = "ZR";
             break;
@@ -375,7 +377,7 @@ void write_diffractive(const SurfaceRecord& s, const DiffractiveRecord& d) {
     }
     emit_int_line("DOR ", s.diffraction_order);
     emit_number("DWV ", d.design_wavelength, 0.0);
-    if (d.kind == 4 && d.zernike_switch != 0) emit("ZRT On");
+    if (d.kind == kDiffractiveZernike && d.zernike_switch != 0) emit("ZRT On");
     for (int k = 0; k < count; ++k) {
         if (std::fabs(d.entered[k]) > 1e-100) {
             emit(coefficient + std::to_string(k) + " " + number(d.entered[k]));
@@ -595,7 +597,8 @@ void write_surface_flags(const SurfaceRecord& s) {
     if (s.tir_only != 0) emit("TIR YES");
     if (s.rod != 0) emit("ROD YES");
     static const char* const kDrawing[] = {nullptr, "DRW OFF", "DRW AP", "DRW ON"};
-    if (s.drawing_mode >= 1 && s.drawing_mode <= 3) emit(kDrawing[s.drawing_mode]);
+    if (s.drawing_mode >= kDrawingOff && s.drawing_mode <= kDrawingOn)
+        emit(kDrawing[s.drawing_mode]);
     if (s.return_coordinates != nullptr) emit_int_line("RCO", s.return_coordinates->pickup_source);
     if (s.note != nullptr && s.note[0] != '\0') emit_text("NOT ", s.note);
 }

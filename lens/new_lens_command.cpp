@@ -9,6 +9,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/state_flags.h"
+#include "tables/table_names.h"
 
 namespace {
 
@@ -16,7 +17,6 @@ constexpr double kTiny = 1e-40;
 constexpr double kDefaultPerfectNa = 0.05;
 constexpr double kLargeMagnification = 1e7;
 constexpr char kPerfectNote[] = "PERFECT";
-constexpr std::uint8_t kDrawingOn = 3;
 
 int make_perfect_lens(double f, double m, double na) {
     LensData& l = lens_data();

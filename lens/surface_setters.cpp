@@ -408,23 +408,8 @@ void set_polynomial_asphere_term(int n, int order, double value) {
         if (alloc_asphere_record(n, kAsphereEven, 0) != 0) return;
     }
     AsphereRecord& a = *s.asphere;
-    int entry = -1;
-    switch (order) {
-        case 4:
-            entry = 2;
-            break;
-        case 6:
-            entry = 3;
-            break;
-        case 8:
-            entry = 4;
-            break;
-        case 10:
-            entry = 5;
-            break;
-        default:
-            break;
-    }
+    // The terms r^4 to r^10 stand in entries 2 to 5.
+    const int entry = order >= 4 && order <= 10 && order % 2 == 0 ? order / 2 : -1;
     if (entry >= 0 && entry < a.entered_count) a.entered[entry] = value;
     a.changed = 1;
 }
@@ -435,13 +420,13 @@ int alloc_diffractive_record(int n, int kind, int order) {
     int count = 0;
     int stored_kind = kind;
     switch (kind) {
-        case 0:
+        case kDiffractiveRadial:
             count = order == 0 ? 6 : order / 2 + 1;
             break;
-        case 2:
+        case kDiffractiveRadialOdd:
             count = order == 0 ? 11 : order + 1;
             break;
-        case 4:
+        case kDiffractiveZernike:
             if (order < 0 || order > kLargestCoefficientOrder) {
                 msg_box(kMsgTooManyCoefficients, kLargestCoefficientOrder);
                 count = kLargestCoefficientOrder + 1;
@@ -451,7 +436,7 @@ int alloc_diffractive_record(int n, int kind, int order) {
             break;
         default:
             count = 0;
-            stored_kind = 0;
+            stored_kind = kDiffractiveRadial;
             break;
     }
     if (count < 0) count = 0;

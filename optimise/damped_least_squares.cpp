@@ -179,7 +179,7 @@ int compute_derivatives() {
         o.active = 0;
         const double w = operand_weight(i);
         if (w == 0.0) continue;
-        if (o.mode == 1) {
+        if (o.mode == kOperandConstraint) {
             if (std::fabs(o.value) >= params().constraint_tolerance || !is_inequality(i)) {
                 o.active = 1;
                 k.c_rhs[k.p] = -o.value;
@@ -685,28 +685,28 @@ int run_iterations(const IterateOptions& o) {
     }
     if (!o.quiet) {
         print_msg(kMsgIterationHeading);
-        if (o.mode == 3) {
+        if (o.mode == kIterateDampingSearch) {
             text_out(" ");
             print_msg(kMsgDampingSearchHeading);
         }
         text_newline();
         print_msg(kMsgIterationColumns);
-        if (o.mode == 3) print_msg(kMsgIterationChangeColumn);
+        if (o.mode == kIterateDampingSearch) print_msg(kMsgIterationChangeColumn);
         text_newline();
     }
-    if (o.mode == 3) op.damping = op.small_damping;
+    if (o.mode == kIterateDampingSearch) op.damping = op.small_damping;
     t.results_exist = false;
     evaluate();
     if (t.operand_command_status != 0) return t.operand_command_status;
-    if (!o.quiet) report_row(0, o.mode == 1 ? 0.0 : op.damping, 0.0, false);
-    if (o.mode == 3 && t.error.minimisation_weights > 0.0) {
+    if (!o.quiet) report_row(0, o.mode == kIterateConstraintsOnly ? 0.0 : op.damping, 0.0, false);
+    if (o.mode == kIterateDampingSearch && t.error.minimisation_weights > 0.0) {
         rc = damping_search(o);
     } else {
         for (int iteration = 1; iteration <= o.count; ++iteration) {
             read_values(k.x);
             rc = compute_derivatives();
             if (rc != 0) break;
-            if (o.mode == 1) {
+            if (o.mode == kIterateConstraintsOnly) {
                 rc = constraint_step(k.x, k.step, o.report);
             } else {
                 build_normal_equations();
@@ -720,8 +720,9 @@ int run_iterations(const IterateOptions& o) {
             if (rc == kUserStopped) write_values(k.x, nullptr);
             if (rc != 0) break;
             if (!o.quiet) {
-                report_row(iteration, k.least_squares && o.mode != 1 ? op.damping : 0.0, 0.0,
-                           false);
+                report_row(iteration,
+                           k.least_squares && o.mode != kIterateConstraintsOnly ? op.damping : 0.0,
+                           0.0, false);
             }
         }
     }

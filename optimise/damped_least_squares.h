@@ -12,10 +12,13 @@ struct IterateProfile {
     double seconds = 0.0;  // spent in both
 };
 
+// How an iteration steps (the iterate command's mode): other modes take plain damped steps.
+enum IterateMode : int { kIterateConstraintsOnly = 1, kIterateDampingSearch = 3 };
+
 // Reporting of one run.
 struct IterateOptions {
-    int mode = 3;    // 1 constraints only, 3 damping search, others plain damped steps
-    int count = 10;  // iterations
+    int mode = kIterateDampingSearch;  // IterateMode
+    int count = 10;                    // iterations
     int report = 0;  // 0 two-line report (mode 3), other values a table row; 2 adds trial steps
     bool recompute_increments = false;
     bool reset_damping_weights = false;

@@ -21,7 +21,7 @@ double operand_weight(int i) {
     const Operand& o = t.operands[i];
     const OptimiseParams* p = lens_data().optimise_params;
     if (o.failed != 0 && p != nullptr && p->zero_failed_weight != 0) return 0.0;
-    if (o.mode == 1) return 1.0;
+    if (o.mode == kOperandConstraint) return 1.0;
     return o.weight > 0.0 ? o.weight : 0.0;
 }
 
@@ -50,7 +50,7 @@ void compute_error_function(int print_flag) {
         if (w == 0.0) continue;
         const double f = t.operands[i].value;
         const double term = std::fabs(f) > kOptimiseZero ? w * f * f : 0.0;
-        if (t.operands[i].mode == 1) {
+        if (t.operands[i].mode == kOperandConstraint) {
             e.constraint_weights += w;
             e.constraint += term;
         } else {

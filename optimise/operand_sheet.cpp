@@ -186,7 +186,7 @@ int value_entered(const GridEvent& event) {
         o.weight = group_marker(row) ? 0.0 : v;
         return rewrite();
     }
-    if (item == kOperandCellTarget && o.mode == 1) {
+    if (item == kOperandCellTarget && o.mode == kOperandConstraint) {
         o.target = v;
         return rewrite();
     }
@@ -199,7 +199,7 @@ int toggled(const GridEvent& event) {
         return rewrite();
     }
     Operand& o = tables().operands[row];
-    o.mode = o.mode == 1 ? 0 : 1;
+    o.mode = o.mode == kOperandConstraint ? kOperandMinimise : kOperandConstraint;
     o.value = o.previous = 0.0;
     tables().chain_compiled = false;
     return rewrite();
@@ -462,18 +462,19 @@ void print_operands_sheet() {
         const Operand& o = tables().operands[i];
         sheet_text(" ");
         if (used && !group_marker(i)) {
-            sheet_button(kGridKindButton | kOperandCellMode, i, o.mode == 1 ? 'C' : 'M');
+            sheet_button(kGridKindButton | kOperandCellMode, i,
+                         o.mode == kOperandConstraint ? 'C' : 'M');
         } else {
             sheet_text("   ");
         }
         sheet_text(" ");
-        if (used && o.mode == 0 && !group_marker(i)) {
+        if (used && o.mode == kOperandMinimise && !group_marker(i)) {
             sheet_number_cell(kOperandCellWeight, i, o.weight);
         } else {
             sheet_inactive_number(kOperandCellWeight, i, o.weight);
         }
         sheet_text(" ");
-        if (used && o.mode == 1) {
+        if (used && o.mode == kOperandConstraint) {
             sheet_number_cell(kOperandCellTarget, i, o.target);
         } else {
             sheet_inactive_number(kOperandCellTarget, i, o.target);

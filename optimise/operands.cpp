@@ -392,7 +392,7 @@ int store_operand(int action, int number, const char* text, double weight, const
     OperandToken right;
     const int rc = parse_operand(number, &left, &right, text);
     if (rc != 0) return rc;
-    if (action == 3 || number >= t.operand_count) {
+    if (action == kOperandActionIns || number >= t.operand_count) {
         const int rc_insert = insert_operand_slot(number);
         if (rc_insert != 0) return rc_insert;
     }
@@ -540,7 +540,8 @@ void evaluate_operands() {
         }
         bool comparison = false;
         double v = combine(left, right, &comparison);
-        if (o.mode == 1 && !comparison && v != kUndefinedOperandValue) v -= o.target;
+        if (o.mode == kOperandConstraint && !comparison && v != kUndefinedOperandValue)
+            v -= o.target;
         if (!std::isfinite(v)) v = kUndefinedOperandValue;
         o.value = v;
     }
@@ -570,7 +571,8 @@ void write_operands() {
         if (t.tokens[2 * i].kind == kTokenEmpty) continue;
         const Operand& o = t.operands[i];
         std::string line = "O " + std::to_string(++n) + " " + quote_lens_text(operand_to_text(i));
-        line += o.mode == 1 ? " CON " + number_text(o.target) : " " + number_text(o.weight);
+        line += o.mode == kOperandConstraint ? " CON " + number_text(o.target)
+                                             : " " + number_text(o.weight);
         line += " " + quote_lens_text(std::string(o.label, strnlen(o.label, kOperandLabelLength)));
         write_lens_line(line);
     }

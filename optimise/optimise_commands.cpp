@@ -68,7 +68,7 @@ bool is_inequality(int i) {
 double operand_share(int i) {
     const OptimiseTables& t = optimise_tables();
     const Operand& o = t.operands[i];
-    if (o.mode == 1) return 0.0;
+    if (o.mode == kOperandConstraint) return 0.0;
     const double w = operand_weight(i);
     const ErrorFunction& e = t.error;
     const double denominator =
@@ -98,8 +98,8 @@ void print_operand_line(int i, bool values, double weight_shown, double share_sh
     const std::size_t column = values ? kValuesColumn : kDefinitionColumn;
     if (line.size() < column) line.append(column - line.size(), ' ');
     text_out(line.c_str());
-    text_out(o.mode == 1 ? " C" : " M");
-    number_cell(o.mode == 1 ? o.target : weight_shown);
+    text_out(o.mode == kOperandConstraint ? " C" : " M");
+    number_cell(o.mode == kOperandConstraint ? o.target : weight_shown);
     text_printf(" %-10s", o.label);
     if (values) {
         number_cell(o.value);
@@ -146,7 +146,7 @@ void list_operands(int mode, int first, int last) {
             continue;
         }
         if (in_group) {
-            group_weight += o.mode == 0 ? o.weight : 0.0;
+            group_weight += o.mode == kOperandMinimise ? o.weight : 0.0;
             group_share += share;
             if (short_form) continue;
         }
@@ -224,15 +224,15 @@ int cmd_define_operand() {
     const std::string label = arg_string(5);
     switch (action) {
         case 0:
-        case 3: {
-            const bool before_end = action == 3 && number < t.operand_count;
+        case kOperandActionIns: {
+            const bool before_end = action == kOperandActionIns && number < t.operand_count;
             const int rc = store_operand(action, number, text.c_str(), constraint ? 0.0 : weight,
                                          label.c_str());
             if (rc != 0) return rc;
             const int at = std::min(number, t.operand_count - 1);
             if (constraint) {
                 // A constraint's line carries its target: a saved constraint reopens as one.
-                t.operands[at].mode = 1;
+                t.operands[at].mode = kOperandConstraint;
                 t.operands[at].weight = 0.0;
                 t.operands[at].target = weight;
             }
@@ -242,29 +242,29 @@ int cmd_define_operand() {
             }
             return 0;
         }
-        case 1: {
+        case kOperandActionDel: {
             const int rc = delete_operand(number);
             if (rc != 0) return rc;
             text_printf("%c %-2d ", 'O', number + 1);
             heading(kMsgEntryDeleted);
             return 0;
         }
-        case 2:
+        case kOperandActionSho:
             if (number < 0 || number >= t.operand_count) return kMsgNoSuchOperand;
             print_operand_line(number, false, t.operands[number].weight, 0.0);
             return 0;
-        case 7:
-        case 10: {
+        case kOperandActionWgt:
+        case kOperandActionLab: {
             if (number < 0 || number >= t.operand_count) return kMsgNoSuchOperand;
             // Without its value the line would set a weight or a label nobody typed.
-            const ArgCell* value = arg_cell(action == 7 ? 4 : 5);
+            const ArgCell* value = arg_cell(action == kOperandActionWgt ? 4 : 5);
             if (value == nullptr || value->status != kArgGiven) {
                 return set_error_msg(kMsgOperandValueMissing, number + 1,
-                                     action == 7 ? "WGT" : "LAB");
+                                     action == kOperandActionWgt ? "WGT" : "LAB");
             }
             Operand& o = t.operands[number];
             const int kind = t.tokens[2 * number].kind;
-            if (action == 7) {
+            if (action == kOperandActionWgt) {
                 o.weight = (kind == kTokenGroupStart || kind == kTokenGroupEnd) ? 0.0 : weight;
             } else {
                 std::snprintf(o.label, sizeof o.label, "%s", label.c_str());
@@ -275,7 +275,7 @@ int cmd_define_operand() {
             print_operand_line(number, false, o.weight, 0.0);
             return 0;
         }
-        case 9: {
+        case kOperandActionExp: {
             if (number < 0 || number >= t.operand_count) return kMsgNoSuchOperand;
             std::string changed = text;
             const ArgCell* given = arg_cell(2);

@@ -56,12 +56,15 @@ struct OperandToken {
     std::uint8_t pending = 0;
 };
 
+// What an operand asks of the iteration ("M" or "C" in its line).
+enum OperandMode : std::uint8_t { kOperandMinimise = 0, kOperandConstraint = 1 };
+
 struct Operand {
     double value = 0.0;     // for a constraint: expression minus target
     double previous = 0.0;  // before the last derivative step
     double weight = 0.0;
     double target = 0.0;
-    std::uint8_t mode = 0;  // 0 minimise, 1 constraint
+    std::uint8_t mode = kOperandMinimise;  // OperandMode
     std::uint8_t active = 0;
     std::uint8_t failed = 0;
     char label[kOperandLabelLength + 1] = {};

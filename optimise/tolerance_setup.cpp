@@ -23,11 +23,11 @@ bool irregularity_allowed(const SurfaceRecord& s) {
     if (s.toric != 0 || s.spline != nullptr) return false;
     if (s.asphere == nullptr) return true;
     switch (s.asphere->kind) {
-        case 0:
-        case 1:
-        case 3:
-        case 9:
-        case 11:
+        case kAsphereEven:
+        case kAsphereSeries:
+        case kAsphereOdd:
+        case kAsphereZernike:
+        case kAsphereRadial:
             return true;
         default:
             return false;

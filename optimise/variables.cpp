@@ -206,7 +206,7 @@ int asphere_term_place(const AsphereRecord& a, int k) {
 }
 
 bool polynomial_diffractive(const DiffractiveRecord& d) {
-    return d.kind <= 3;
+    return d.kind <= kDiffractiveLastPolynomial;
 }
 
 // Whether the surface's gradient-index medium uses coefficient row `row` (the radial NR1..NR4
@@ -707,7 +707,7 @@ void sort_variables() {
         const Variable& y = t.variables[b];
         if (x.configuration != y.configuration) return x.configuration < y.configuration;
         if (x.surface != y.surface) return x.surface < y.surface;
-        return x.type == 5 && y.type != 5;
+        return x.type == kVarIndex && y.type != kVarIndex;
     };
     for (int a = 0; a < n; ++a) {
         for (int b = a + 1; b < n; ++b) {
@@ -844,7 +844,8 @@ void link_after_lens_read() {
 
 // The gap after a surface: thickness, the medium's index and dispersion, gradient-index terms.
 bool is_gap_type(int type) {
-    return type == 3 || type == 5 || type == 6 || (type >= 39 && type <= 64) || type == 108;
+    return type == kVarThickness || type == kVarIndex || type == kVarDispersion ||
+           (type >= kVarGrinFirst && type <= kVarGrinGmz) || type == kVarGrinGnz;
 }
 
 void link_surfaces_reversed(int a, int b) {

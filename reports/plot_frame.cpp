@@ -357,7 +357,10 @@ int lens_has_pupil_exceptions() {
             if (r.special_apertures[e].action != kActionClear) return 1;
         }
         const DiffractiveRecord* d = r.diffractive;
-        if (d != nullptr && (d->kind == 4 || d->kind == 5) && d->zernike_switch == 0) return 1;
+        if (d != nullptr && (d->kind == kDiffractiveZernike || d->kind == kDiffractiveZernikeXy) &&
+            d->zernike_switch == 0) {
+            return 1;
+        }
     }
     return 0;
 }

@@ -17,6 +17,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/text_output.h"
+#include "tables/table_names.h"
 #include "trace/ray_record.h"
 
 namespace {
@@ -53,12 +54,12 @@ struct Grid {
 };
 
 struct PsfArgs {
-    int n = 0;         // FFT grid
-    int samples = 0;   // across the pupil
-    int window = 0;    // odd, inside the grid
-    int mode = 1;      // normalisation
-    double value = 0;  // mode 2's
-    double patch = 0;  // plot width, 0 from the window
+    int n = 0;                         // FFT grid
+    int samples = 0;                   // across the pupil
+    int window = 0;                    // odd, inside the grid
+    int mode = kPsfNormalisationPeak;  // of the list psf_normalisation
+    double value = 0;                  // kPsfNormalisationValue's
+    double patch = 0;                  // plot width, 0 from the window
 };
 
 PsfArgs read_args() {
@@ -191,8 +192,8 @@ int cmd_report_psf_page() {
             captioned = true;
         }
         double normalisation = 1.0;
-        if (a.mode == 1) normalisation = window_peak(g, window);
-        if (a.mode == 2) normalisation = a.value;
+        if (a.mode == kPsfNormalisationPeak) normalisation = window_peak(g, window);
+        if (a.mode == kPsfNormalisationValue) normalisation = a.value;
         if (normalisation < kTiny) normalisation = 1.0;
 
         page_viewport(f.x0, f.x1, f.y0, f.y1, 1);

@@ -49,7 +49,8 @@ const ArgShape* arg_shapes() {
 }
 const ArgShape* arg_shape(int i) {
     if (g_args.shapes == nullptr || arg_cell(i) == nullptr) return nullptr;
-    return g_args.shapes[i].dim1 > 0 || g_args.shapes[i].type != 0 ? &g_args.shapes[i] : nullptr;
+    return g_args.shapes[i].dim1 > 0 || g_args.shapes[i].type != kArgNone ? &g_args.shapes[i]
+                                                                          : nullptr;
 }
 int arg_text_capacity(int i) {
     const ArgCell* c = arg_cell(i);

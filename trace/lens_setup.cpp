@@ -125,8 +125,13 @@ int diffractive_step(int n) {
         rc = apply_diffractive_pickup(surface(src), s, src);
     }
     DiffractiveRecord& d = *s.diffractive;
-    if (d.kind == 1 || d.kind == 3 || d.kind == 5 || d.kind == 6) clear_symmetry(true, true);
-    if (d.changed != 0 || d.kind == 4 || d.kind == 5) prepare_diffractive_coefficients(n);
+    if (d.kind == kDiffractiveXy || d.kind == kDiffractiveXyOdd ||
+        d.kind == kDiffractiveZernikeXy || d.kind == kDiffractiveUnwritten) {
+        clear_symmetry(true, true);
+    }
+    if (d.changed != 0 || d.kind == kDiffractiveZernike || d.kind == kDiffractiveZernikeXy) {
+        prepare_diffractive_coefficients(n);
+    }
     clear_plain();
     return rc;
 }
@@ -229,11 +234,13 @@ void symmetry_step(int n) {
         clear_plain();
     }
     if (s.grin != nullptr) {
-        if (s.grin->kind == 7 || s.grin->kind == 12) clear_symmetry(true, true);
-        if (s.grin->kind == 3) clear_symmetry(false, true);
+        if (s.grin->kind == kGrinUsr || s.grin->kind == kGrinUserGrid) clear_symmetry(true, true);
+        if (s.grin->kind == kGrinAeg) clear_symmetry(false, true);
         clear_plain();
     }
-    if (s.range_record != nullptr && s.range_record->kind == 2) clear_symmetry(true, false);
+    if (s.range_record != nullptr && s.range_record->kind == kRangeBreaksPlaneSymmetry) {
+        clear_symmetry(true, false);
+    }
     if (s.grating_spacing != 0.0 || s.range_mark != 0) clear_symmetry(false, true);
     if (s.head_counted_trace_record != nullptr || s.diffraction_order != 0 || s.fresnel != 0 ||
         s.rod != 0 || s.group_kind == kGroupNonSequential || s.range_mark != 0 ||

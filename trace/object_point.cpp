@@ -225,7 +225,10 @@ namespace {
 int diffractive_before_reference(const LensData& lens) {
     for (int j = 1; j < lens.reference_surface; ++j) {
         const DiffractiveRecord* d = surface(j).diffractive;
-        if (d != nullptr && (d->kind == 4 || d->kind == 5) && d->pupil_search_exempt == 0) return j;
+        if (d != nullptr && (d->kind == kDiffractiveZernike || d->kind == kDiffractiveZernikeXy) &&
+            d->pupil_search_exempt == 0) {
+            return j;
+        }
     }
     return 0;
 }

@@ -103,9 +103,12 @@ void scale_asphere(AsphereRecord* a, double f) {
 }
 
 void scale_diffractive(DiffractiveRecord* d, double f) {
-    if (d == nullptr || d->entered == nullptr || (d->kind != 0 && d->kind != 2)) return;
+    if (d == nullptr || d->entered == nullptr ||
+        (d->kind != kDiffractiveRadial && d->kind != kDiffractiveRadialOdd)) {
+        return;
+    }
     for (int k = 0; k < d->entered_count; ++k) {
-        d->entered[k] /= power(f, d->kind == 0 ? 2 * k - 1 : k - 1);
+        d->entered[k] /= power(f, d->kind == kDiffractiveRadial ? 2 * k - 1 : k - 1);
     }
     d->changed = 1;
 }

@@ -21,7 +21,6 @@ constexpr double kHyperbolicLimit = 500.0;
 
 constexpr int kGrinRowRadial1 = 0;  // NR1
 constexpr int kGrinRowAxial1 = 4;   // NZ1..NZ4 follow
-constexpr int kGrinAeg = 3, kGrinSel = 10, kGrinGrd = 11;
 
 bool in_lens(int n) {
     return n >= 0 && n <= lens_data().image_surface;
@@ -57,11 +56,12 @@ double grin_row(const GrinRecord& g, int row) {
 }
 
 bool radial_grin_kind(int kind) {
-    return kind == 1 || kind == 2 || kind == 3 || kind == 8 || kind == 9 || kind == 10;
+    return kind == kGrinArg || kind == kGrinWod || kind == kGrinAeg || kind == kGrinSns ||
+           kind == kGrinTap || kind == kGrinSel;
 }
 
 bool axial_grin_kind(int kind) {
-    return kind == 1 || kind == 3 || kind == 8 || kind == 9;
+    return kind == kGrinArg || kind == kGrinAeg || kind == kGrinSns || kind == kGrinTap;
 }
 
 // The index before surface j over the index behind it, at the first wavelength: -1 where the
@@ -107,7 +107,8 @@ bool diffractive_power(int j, double* power) {
     const LensData& l = lens_data();
     const double w1 = l.wavelengths != nullptr ? l.wavelengths[0].wavelength : 0.0;
     const DiffractiveRecord* d = s.diffractive;
-    if (d != nullptr && (d->kind == 0 || d->kind == 4) && d->entered_count >= 2) {
+    if (d != nullptr && (d->kind == kDiffractiveRadial || d->kind == kDiffractiveZernike) &&
+        d->entered_count >= 2) {
         *power = 0.0;
         if (std::fabs(d->design_wavelength) < kZero) {
             msg_box(kMsgZeroDesignWavelength, j);

@@ -23,9 +23,6 @@ constexpr double kTwoPi = 6.283185307179586;
 constexpr double kCoshLimit = 500.0;
 constexpr double kLargeHeight = 1e10;  // a pupil height this large means a telecentric entrance
 
-// Gradient kinds.
-constexpr int kGrinArg = 1, kGrinWod = 2, kGrinAeg = 3, kGrinSns = 8, kGrinTap = 9, kGrinSel = 10,
-              kGrinGrd = 11;
 constexpr int kRowNr1 = 0, kRowNz1 = 4;
 
 double quotient(double a, double b) {
@@ -393,7 +390,9 @@ void paraxial_trace(std::uint8_t section) {
         }
         const DiffractiveRecord* dif = s.diffractive;
         const bool diffractive =
-            dif != nullptr && (dif->kind == 0 || dif->kind == 4) && dif->working_count >= 2;
+            dif != nullptr &&
+            (dif->kind == kDiffractiveRadial || dif->kind == kDiffractiveZernike) &&
+            dif->working_count >= 2;
         const bool holographic = !diffractive && s.hologram != nullptr;
         p.c = toric_section(s, section) ? s.x_curvature : s.curvature;
         p.i = p.c * p.y + p.u;
@@ -531,7 +530,9 @@ void paraxial_matrix_walk(std::uint8_t section, int w, ParaxialMatrixSteps& out)
             power = (n - n_prev) * c;
             const DiffractiveRecord* dif = s.diffractive;
             const double lambda = l.wavelengths[w].wavelength;
-            if (dif != nullptr && (dif->kind == 0 || dif->kind == 4) && dif->working_count >= 2) {
+            if (dif != nullptr &&
+                (dif->kind == kDiffractiveRadial || dif->kind == kDiffractiveZernike) &&
+                dif->working_count >= 2) {
                 power += quotient(-2.0 * lambda * dif->working[1] * s.diffraction_order,
                                   dif->design_wavelength);
             } else if (s.hologram != nullptr) {

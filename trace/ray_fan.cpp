@@ -103,8 +103,11 @@ void cell(double v) {
     paraxial_number_cell(v);
 }
 
-// The fan's arguments: direction 0 a y fan, other an x fan; mode 0 intercepts, 1 path
-// differences, 2 both; count rays from last down to first; the other pupil fraction fixed.
+// What a fan shows (its mode argument).
+enum FanMode : int { kFanIntercepts = 0, kFanPathDifferences = 1, kFanBoth = 2 };
+
+// The fan's arguments: direction 0 a y fan, other an x fan; the mode; count rays from last down
+// to first; the other pupil fraction fixed.
 struct FanArguments {
     int direction = 0;
     int mode = 0;
@@ -114,8 +117,8 @@ struct FanArguments {
     double last = 0.0;
     double fixed = 0.0;
     bool y_fan() const { return direction == 0; }
-    bool intercepts() const { return mode == 2 || mode == 0; }
-    bool path_differences() const { return mode == 1 || mode == 2; }
+    bool intercepts() const { return mode == kFanBoth || mode == kFanIntercepts; }
+    bool path_differences() const { return mode == kFanPathDifferences || mode == kFanBoth; }
 };
 
 FanArguments read_fan_arguments() {
@@ -311,7 +314,7 @@ int cmd_trace_ray_fan() {
     int result = 0;
     const bool on_axis_point = stored.x == 0.0 && stored.y == 0.0 && stored.z == 0.0;
     if (!(test_state_flag(kFlagReferenceRayCurrent) != 0 &&
-          (a.mode == 0 || !a.y_fan() || lens.afocal || !on_axis_point))) {
+          (a.mode == kFanIntercepts || !a.y_fan() || lens.afocal || !on_axis_point))) {
         result = set_object_point();
         if (result != 0) return result;
     }

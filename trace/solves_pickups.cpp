@@ -345,13 +345,13 @@ double edge_sag(int n, double h) {
 
 bool next_curvature_is_solved(int kind) {
     switch (kind) {
-        case 3:
-        case 4:
-        case 8:
-        case 9:
-        case 10:
-        case 11:
-        case 13:
+        case kCurvatureAxialSlope:
+        case kCurvatureChiefSlope:
+        case kCurvatureAxialIncidence:
+        case kCurvatureChiefIncidence:
+        case kCurvatureAxialAplanatic:
+        case kCurvatureChiefAplanatic:
+        case 13:  // 13 and 14: solves no command makes; the command language may store them
         case 14:
             return true;
         default:

@@ -20,16 +20,6 @@
 
 namespace {
 
-// Index models of the gradient record.
-enum GrinKind : std::uint8_t {
-    kGrinArg = 1,
-    kGrinWod = 2,
-    kGrinAeg = 3,
-    kGrinSns = 8,
-    kGrinTap = 9,
-    kGrinSel = 10,
-    kGrinGrd = 11,
-};
 constexpr double kMillimetresPerMicrometre = 0.001;
 // Buchdahl's constant of the chromatic coordinate, in micrometres.
 constexpr double kBuchdahlWavelength = 0.187;

@@ -14,11 +14,13 @@
 
 namespace {
 
-// How the spreadsheet window is sized: mode 1 takes the rectangle the user last gave it (empty
-// until then), any other mode sizes it by rows.
+// How the spreadsheet window is sized: kSheetSizedByUser takes the rectangle the user last gave
+// it (empty until then), any other mode sizes it by rows.
+enum SheetSizingMode : int { kSheetSizedByRows = 0, kSheetSizedByUser = 1 };
+
 struct SheetSizing {
     platform::Rect stored{};
-    int mode = 0;
+    int mode = kSheetSizedByRows;
 };
 
 // The control window is made at start-up, before anything shows sliders in it: its events go
@@ -117,7 +119,8 @@ public:
     }
     void on_size(int window, platform::Size size) override {
         textarea_on_size(window, size);
-        if (window == platform::kWindowSpreadsheet && g_windows.sheet_sizing.mode == 1) {
+        if (window == platform::kWindowSpreadsheet &&
+            g_windows.sheet_sizing.mode == kSheetSizedByUser) {
             if (platform::UiBackend* ui = platform::current_ui()) {
                 g_windows.sheet_sizing.stored = ui->window_rect(window);
             }

@@ -5,8 +5,9 @@
 //            the name (lower snake case) is the code's name of the message (table_names), not
 //            stored in the table
 // Lists:     menu_text_size <bytes>
-//            list <number> <name> [keyed]  /  item "<first>" "<second>" [skips=<positions>]
-//            /  end   (skips: the 1-based argument positions the word makes irrelevant)
+//            list <number> <name> [keyed] [names=<Prefix>]  /  item "<first>" "<second>"
+//            [skips=<positions>]  /  end   (skips: the 1-based argument positions the word
+//            makes irrelevant; names: the code names each item's number, table_names, not stored)
 // Help:      help <symbol number> flags=<byte>  /  text <key1> <key2> "<text>"  /  end
 //            topic <number> <name>   (a help topic the code names, kept out of the table)
 #include <algorithm>
@@ -200,17 +201,28 @@ private:
         return true;
     }
 
-    // list <number> <name> [keyed]: a faulty one is skipped to the next list.
+    // list <number> <name> [keyed] [names=<Prefix>]: a faulty one is skipped to the next list.
     bool open_list(const ListFile& file, const SourceLine& line, bool& skipping) {
         const auto& t = line.tokens;
         long n = 0;
         std::string text;
+        bool keyed = false;
+        bool options_known = t.size() <= 5;
+        for (std::size_t i = 3; i < t.size() && options_known; ++i) {
+            std::string key, value;
+            if (t[i] == "keyed" && i == 3) {
+                keyed = true;
+            } else if (!split_key(t[i], key, value) || key != "names" || value.empty() ||
+                       i != t.size() - 1) {
+                options_known = false;
+            }
+        }
         if (open_ != nullptr) {
             text = "list inside a list";
-        } else if (t.size() < 3 || t.size() > 4 || !parse_int(t[1], n) || n < 0 ||
-                   n >= static_cast<long>(kField16Max) || (t.size() == 4 && t[3] != "keyed")) {
+        } else if (t.size() < 3 || !options_known || !parse_int(t[1], n) || n < 0 ||
+                   n >= static_cast<long>(kField16Max)) {
             // The list count, one more than the highest number, is held in 16 bits.
-            text = "expected: list <number> <name> [keyed]";
+            text = "expected: list <number> <name> [keyed] [names=<Prefix>]";
         } else if (lists_.count(n) && !file.user) {
             text = "list number used twice";
         } else if (lists_.count(n) && !lists_[n].user) {
@@ -226,7 +238,7 @@ private:
         }
         open_ = &lists_[n];
         open_->name = t[2];
-        open_->keyed = t.size() == 4;
+        open_->keyed = keyed;
         open_->line = &line;
         open_->user = file.user;
         return true;
