@@ -65,7 +65,7 @@ TEST(ExampleLenses, TheNotesNameThePublishedSource) {
     const std::pair<const char*, const char*> sources[] = {
         {"cooke_triplet", "Modern Optical Engineering"},
         {"double_gauss", "2,601,805"},
-        {"achromat", "AC254-100-A"},
+        {"achromat", "stock achromatic doublet"},
         {"parabolic_mirror", "Hale"},
     };
     for (const auto& [file, source] : sources) {
