@@ -18,6 +18,7 @@
 #include "runtime/messages.h"
 #include "runtime/settings.h"
 #include "runtime/table_messages.h"
+#include "runtime/text_case.h"
 #include "tables/table_names.h"
 
 namespace {
@@ -87,14 +88,6 @@ bool same_element_group(int a, int b) {
     const SurfaceRecord& sb = surface(b);
     return sa.group_kind == kGroupNonSequential && sb.group_kind == kGroupNonSequential &&
            sa.element_number != 0 && sa.element_number == sb.element_number;
-}
-
-std::string trimmed(const char* text, std::size_t limit) {
-    std::string t(text, strnlen(text, limit));
-    while (!t.empty() && t.back() == ' ') t.pop_back();
-    std::size_t from = 0;
-    while (from < t.size() && t[from] == ' ') ++from;
-    return t.substr(from);
 }
 
 // The catalogue a glass was found in, by the name of its file.

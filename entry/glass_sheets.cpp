@@ -23,6 +23,7 @@
 #include "runtime/messages.h"
 #include "runtime/parameters.h"
 #include "runtime/table_messages.h"
+#include "runtime/text_case.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
 #include "trace/lens_setup.h"
@@ -137,12 +138,6 @@ std::string padded_upper(const std::string& text) {
     return name;
 }
 
-std::string trimmed(const char* text) {
-    std::string t = text != nullptr ? text : "";
-    while (!t.empty() && t.back() == ' ') t.pop_back();
-    return t;
-}
-
 GlassData* table_entry() {
     const SurfaceRecord& r = surface(g_glass.table_surface);
     const int k = find_cached_glass(r.medium_name, CachedGlass::kModel);
@@ -214,7 +209,7 @@ int table_accept() {
         GlassData* theirs = other_entry(padded);
         const GlassData* mine = table_entry();
         if (other >= 0 && theirs != nullptr && mine != nullptr &&
-            ask_msg(kMsgTableGlassNameTaken, other, trimmed(padded.c_str()).c_str()) == 0) {
+            ask_msg(kMsgTableGlassNameTaken, other, without_trailing_blanks(padded).c_str()) == 0) {
             // The other surface's glass of that name takes these indices, and this surface
             // names it.
             for (int w = 0; w < lens().wavelength_count; ++w) {
@@ -232,7 +227,7 @@ int table_accept() {
             rename_table_glass(padded);
         }
     }
-    if (trimmed(r.medium_name).empty()) {
+    if (without_trailing_blanks(r.medium_name).empty()) {
         ArgCell cell{};
         std::string name;
         if (prompt_param(kParamTableGlassName, &cell) == 0 && cell.type == kArgChar &&

@@ -35,7 +35,6 @@ constexpr double kSmallestDamping = 1e-12;
 constexpr double kLargestDampingTried = 10000.0;
 constexpr int kReductionTries = 99;
 constexpr double kConstraintGrowth = 100.0;
-constexpr int kUserStopped = -9999;
 
 enum SolveMode { kSolveLu = 1, kSolveSvd = 2 };
 
@@ -445,7 +444,7 @@ int take_step(const std::vector<double>& x, std::vector<double>& step, int repor
     if (optimise_tables().operand_command_status != 0) {
         return optimise_tables().operand_command_status;
     }
-    return escape_stops() ? kUserStopped : 0;
+    return escape_stops() ? kStopped : 0;
 }
 
 int constraint_step(std::vector<double>& x, std::vector<double>& step, int report) {
@@ -567,7 +566,7 @@ int damping_search(const IterateOptions& o) {
         build_normal_equations();
         read_values(k.x);
         const auto stop = [&k](int code) {
-            if (code == kUserStopped) write_values(k.x, nullptr);
+            if (code == kStopped) write_values(k.x, nullptr);
             return code;
         };
         rc = take_step(k.x, k.step, o.report);
@@ -717,7 +716,7 @@ int run_iterations(const IterateOptions& o) {
                     rc = constraint_step(k.x, k.step, o.report);
                 }
             }
-            if (rc == kUserStopped) write_values(k.x, nullptr);
+            if (rc == kStopped) write_values(k.x, nullptr);
             if (rc != 0) break;
             if (!o.quiet) {
                 report_row(iteration,

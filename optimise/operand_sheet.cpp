@@ -18,6 +18,7 @@
 #include "runtime/run_state.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
+#include "runtime/text_case.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
 #include "ui/grid_cells.h"
@@ -123,14 +124,6 @@ double number_of(const GridEvent& event, bool* ok) {
     const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
     if (!std::isfinite(v)) *ok = false;
     return v;
-}
-
-std::string trimmed(const char* text) {
-    std::string s = text != nullptr ? text : "";
-    const std::size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return {};
-    const std::size_t b = s.find_last_not_of(' ');
-    return s.substr(a, b - a + 1);
 }
 
 // A definition typed into row i: parsed first, so that a refused text changes nothing. An

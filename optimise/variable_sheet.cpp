@@ -22,6 +22,7 @@
 #include "runtime/parameters.h"
 #include "runtime/state_flags.h"
 #include "runtime/table_messages.h"
+#include "runtime/text_case.h"
 #include "runtime/text_output.h"
 #include "tables/table_names.h"
 #include "trace/scoped_value.h"
@@ -78,14 +79,6 @@ int rewrite() {
 void label(int k) {
     sheet_text(sheet_message_line(kMsgVariablesSheetLabels, k).c_str());
     sheet_text(" ");
-}
-
-std::string trimmed(const char* text) {
-    std::string s = text != nullptr ? text : "";
-    const std::size_t a = s.find_first_not_of(' ');
-    if (a == std::string::npos) return {};
-    const std::size_t b = s.find_last_not_of(' ');
-    return s.substr(a, b - a + 1);
 }
 
 // An odd number of mirrors on surfaces 1 to s turns the space behind s round.

@@ -43,3 +43,20 @@ inline std::string without_trailing_blanks(std::string_view text) {
 inline std::string without_trailing_blanks(const char* field, std::size_t size) {
     return without_trailing_blanks(std::string_view(field, strnlen(field, size)));
 }
+
+// The text without the blanks (' ' only) around it.
+inline std::string trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+// A missing (null) text is empty.
+inline std::string trimmed(const char* text) {
+    return trimmed(std::string_view(text != nullptr ? text : ""));
+}
+
+// The same for a fixed field of size bytes, terminated within it or filling it.
+inline std::string trimmed(const char* field, std::size_t size) {
+    return trimmed(std::string_view(field, strnlen(field, size)));
+}

@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr int kSilentFailure = -9999;
-
 platform::UiBackend* ui_or_null() {
     return platform::current_ui();
 }
@@ -160,7 +158,7 @@ int call_level(GridEvent& e) {
 }
 
 void show_failure(int r) {
-    if (r < 0 && r != kSilentFailure) show_error(r);
+    if (r < 0 && r != kStopped) show_error(r);
 }
 
 // Whether the line of a record still carries its entry (a handler that rebuilt the sheet
