@@ -50,7 +50,7 @@ bool has_pickup(const SpecialAperture& a) {
     return a.pickup_source >= 1;
 }
 
-bool empty(const SpecialAperture& a) {
+bool aperture_unset(const SpecialAperture& a) {
     for (int k = 0; k < 4; ++k) {
         if (a.x[k] != 0.0 || a.y[k] != 0.0) return false;
     }
@@ -245,7 +245,7 @@ int close_event(const GridEvent& event) {
     if (aperture_count(s) > 0 && event.argument < 1) {
         bool all_empty = true;
         for (int i = 0; i < aperture_count(s); ++i)
-            all_empty = all_empty && empty(s.special_apertures[i]);
+            all_empty = all_empty && aperture_unset(s.special_apertures[i]);
         if (all_empty) free_apertures(s);
     }
     if (event.argument != 1) rc = lens_setup_or_error();
