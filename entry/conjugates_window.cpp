@@ -22,7 +22,6 @@
 namespace {
 
 constexpr int kHelpTopic = -kHelpTopicParaxialSetupSheet;
-constexpr int kDisplayOnly = 0x8000;
 constexpr double kFarObject = 9.9e7;
 constexpr double kFlatSlope = 1e-10;
 
@@ -42,8 +41,8 @@ void label(int message) {
 }
 
 void value(int item, bool display_only, double v) {
-    text_hotspot(display_only ? item | kDisplayOnly : item, 0);
-    text_number(v);
+    if (display_only) return sheet_inactive_number(item, 0, v);
+    sheet_number_cell(item, 0, v);
 }
 
 void separator() {
@@ -196,9 +195,7 @@ int closing(int end_mode) {
 }
 
 int cell_text(GridEvent& event) {
-    if (event.text != nullptr) {
-        std::snprintf(event.text, 32, "%s", format_number(conjugate_item_value(event.field), 2, 0));
-    }
+    sheet_edit_text(event, format_number(conjugate_item_value(event.field), 2, 0));
     return 0;
 }
 
