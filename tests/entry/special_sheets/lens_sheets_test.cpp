@@ -342,6 +342,17 @@ TEST_F(WavelengthSheet, AnEmptyClipboardHasNothingToPaste) {
     leave(0);
 }
 
+TEST_F(WavelengthSheet, ALevelPushedOverTheSheetEmptiesItsClipboard) {
+    ASSERT_EQ(row_action(kGridActionCopy, 0), 0);
+    GridEvent over;
+    over.code = kLevelEventChange;
+    over.argument = 1;
+    ASSERT_EQ(run_command_level(over), 0);
+    EXPECT_EQ(row_action(kGridActionPaste, 0), kMsgWavelengthClipboardEmpty);
+    EXPECT_EQ(lens_data().wavelength_count, 3);
+    leave(0);
+}
+
 TEST_F(WavelengthSheet, AModelGlassRefusesATypedWavelengthButTakesAListedOne) {
     leave(0);
     // Surface 1's medium a model glass with indices of its own.
