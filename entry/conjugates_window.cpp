@@ -17,21 +17,21 @@
 #include "trace/conjugates.h"
 #include "trace/lens_setup.h"
 #include "trace/system_matrix.h"
+#include "ui/sheet_kit.h"
 
 namespace {
 
 constexpr int kHelpTopic = -kHelpTopicParaxialSetupSheet;
-constexpr int kDisplayOnly = 0x8000;
 constexpr double kFarObject = 9.9e7;
 constexpr double kFlatSlope = 1e-10;
 
-// The conjugates level: whether it is suspended, has been shown, and holds the lens's copy.
+// The conjugates level. Its copy of the lens is its own, kept under its own state flag and not
+// counted with the sheets': the kit's record says whether the level is suspended (kept), has
+// been shown, and holds the copy. The copy exists from the first display to the level's change.
+// Leaving by Escape tells the level first that it is left and then that it is re-run: only the
+// first of them acts on it.
 struct ConjugatesWindowState {
-    bool suspended = false;
-    bool shown = false;  // the level has been displayed once
-    // The copy exists from the first display to the level's change. Leaving by Escape tells the
-    // level first that it is left and then that it is re-run: only the first of them acts on it.
-    bool holds_copy = false;
+    SheetKit kit{.revert_message = kMsgRevertCopy};
 };
 
 ConjugatesWindowState g_conjugates;
@@ -41,8 +41,8 @@ void label(int message) {
 }
 
 void value(int item, bool display_only, double v) {
-    text_hotspot(display_only ? item | kDisplayOnly : item, 0);
-    text_number(v);
+    if (display_only) return sheet_inactive_number(item, 0, v);
+    sheet_number_cell(item, 0, v);
 }
 
 void separator() {
@@ -155,69 +155,88 @@ int paraxial_window_table() {
     return 0;
 }
 
-int paraxial_window_proc(GridEvent& event) {
-    switch (event.code) {
-        case kLevelEventShown: {
-            lens_data().current_wavelength = 0;
-            g_conjugates.shown = true;
-            if (!g_conjugates.suspended) {
-                if (const int rc = lens_setup_or_error(); rc != 0) {
-                    pop_command_level(false);
-                    return rc;
-                }
-                revert_copy_save(kMsgRevertCopy);
-                g_conjugates.holds_copy = true;
-                conjugates_state().field_edit_mode = lens_data().field_is_angle != 0 ? 0 : 1;
-            }
-            begin_level_output();
-            const int rc = paraxial_window_table();
-            const int stop = end_level_output();
-            set_state_flag(kFlagLevelRevertCopy);
-            return rc != 0 ? rc : stop;
+namespace {
+
+int opening() {
+    SheetKit& kit = g_conjugates.kit;
+    lens_data().current_wavelength = 0;
+    kit.shown = true;
+    if (!kit.kept) {
+        if (const int rc = lens_setup_or_error(); rc != 0) {
+            pop_command_level(false);
+            return rc;
         }
-        case kLevelEventMayClose:
-            return g_conjugates.holds_copy ? revert_copy_unchanged(kMsgRevertCopy) : 1;
-        case kLevelEventChange:
-            // The main loop also tells a level that is being pushed; only a level already shown
-            // is suspended by another one on top.
-            g_conjugates.suspended = event.argument == 1 && g_conjugates.shown;
-            if (event.argument != 1 && g_conjugates.holds_copy) {
-                g_conjugates.holds_copy = false;
-                clear_state_flag(kFlagLevelRevertCopy);
-                // Left: the changes stay. Re-run: the lens as it was when the window opened.
-                // A copy that cannot be read back leaves the lens as it is and says why.
-                const int rc = revert_copy_restore(kMsgRevertCopy, event.argument == 0 ? 0 : 1);
-                if (rc != 0) show_error(rc);
-            }
-            release_system_matrix_arrays();
-            return 0;
-        case kLevelEventCellChanged:
-            if (event.text != nullptr) {
-                std::snprintf(event.text, 32, "%s",
-                              format_number(conjugate_item_value(event.field), 2, 0));
-            }
-            return 0;
-        case kLevelEventEdited:
-            enter_conjugate_value(event.field, event.value.d);
-            return common_tail(true);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            if (event.text == nullptr) return 0;
-            const int rc = run_command_string(event.text, 1);
-            // A line that ended the run (an accepted exit, a failed reload) leaves nothing to
-            // redraw.
-            if (rc != 0 || running_flag() == 0) return rc;
-            return common_tail(false);
-        }
-        default:
-            return common_tail(true);
+        revert_copy_save(kit.revert_message);
+        kit.holds_copy = true;
+        conjugates_state().field_edit_mode = lens_data().field_is_angle != 0 ? 0 : 1;
     }
+    begin_level_output();
+    const int rc = paraxial_window_table();
+    const int stop = end_level_output();
+    set_state_flag(kFlagLevelRevertCopy);
+    return rc != 0 ? rc : stop;
+}
+
+int closing(int end_mode) {
+    SheetKit& kit = g_conjugates.kit;
+    // The main loop also tells a level that is being pushed; only a level already shown is
+    // suspended by another one on top.
+    kit.kept = end_mode == 1 && kit.shown;
+    if (end_mode != 1 && kit.holds_copy) {
+        kit.holds_copy = false;
+        clear_state_flag(kFlagLevelRevertCopy);
+        // Left: the changes stay. Re-run: the lens as it was when the window opened. A copy
+        // that cannot be read back leaves the lens as it is and says why.
+        const int rc = revert_copy_restore(kit.revert_message, end_mode == 0 ? 0 : 1);
+        if (rc != 0) show_error(rc);
+    }
+    release_system_matrix_arrays();
+    return 0;
+}
+
+int cell_text(GridEvent& event) {
+    sheet_edit_text(event, format_number(conjugate_item_value(event.field), 2, 0));
+    return 0;
+}
+
+int edited(const GridEvent& event) {
+    enter_conjugate_value(event.field, event.value.d);
+    return common_tail(true);
+}
+
+int typed(const char*, const GridEvent& event) {
+    if (event.text == nullptr) return 0;
+    const int rc = run_command_string(event.text, 1);
+    // A line that ended the run (an accepted exit, a failed reload) leaves nothing to redraw.
+    if (rc != 0 || running_flag() == 0) return rc;
+    return common_tail(false);
+}
+
+int other(GridEvent&) {
+    return common_tail(true);
+}
+
+// The window sets up the lens before it shows and keeps no command context or update mode: it
+// opens and closes itself.
+const SheetEvents kEvents{
+    .opening = opening,
+    .opens_itself = true,
+    .cell_text = cell_text,
+    .edited = edited,
+    .typed = typed,
+    .other = other,
+    .types_empty_lines = true,
+    .closing = closing,
+};
+
+}  // namespace
+
+int paraxial_window_proc(GridEvent& event) {
+    return sheet_dispatch(g_conjugates.kit, kEvents, event);
 }
 
 int cmd_open_paraxial_window() {
-    g_conjugates.suspended = false;
-    g_conjugates.shown = false;
-    g_conjugates.holds_copy = false;
+    g_conjugates = ConjugatesWindowState{};
     conjugates_state() = ConjugatesState{};
     if (const int rc = push_command_level(paraxial_window_proc, 10, 0); rc != 0) return rc;
     set_level_option();
@@ -231,9 +250,7 @@ void install_conjugates_window() {
 
 namespace {
 void reset_conjugates_window() {
-    g_conjugates.suspended = false;
-    g_conjugates.shown = false;
-    g_conjugates.holds_copy = false;
+    g_conjugates = ConjugatesWindowState{};
 }
 const platform::StateReset conjugates_window_state_reset{
     "entry/conjugates_window", reset_conjugates_window, platform::ResetLayer::feature};

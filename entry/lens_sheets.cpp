@@ -288,6 +288,106 @@ int system_after(bool setup) {
     return rc;
 }
 
+// --- the two sheets' events -----------------------------------------------------------------
+
+int notes_cell_text(GridEvent& event) {
+    if (field_of(event) == kItemNotes && event.first_index >= 0 &&
+        event.first_index < kLensNotesShown) {
+        sheet_edit_text(event, lens_data().notes[event.first_index]);
+    }
+    return 0;
+}
+
+int notes_edited(const GridEvent& event) {
+    if (field_of(event) != kItemNotes || event.value_type != kGridValueText) return 0;
+    set_lens_note(event.first_index, sheet_event_text(event));
+    return sheet_after_change(g_sheets.notes);
+}
+
+int notes_typed(const char*, const GridEvent& event) {
+    const int rc = sheet_run_line(event);
+    return rc != 0 ? rc : sheet_after_change(g_sheets.notes);
+}
+
+// Both sheets open over the surface sheet, which goes on editing in update mode after them.
+const SheetEvents kNotesEvents{
+    .keeps_update_mode = true,
+    .cell_text = notes_cell_text,
+    .edited = notes_edited,
+    .typed = notes_typed,
+    .quiet_otherwise = true,
+    .types_empty_lines = true,
+};
+
+int system_cell_text(GridEvent& event) {
+    const LensData& l = lens_data();
+    char t[32] = {};
+    switch (field_of(event)) {
+        case kItemUnits:
+            if (const Unit* u = unit_of(l.units)) {
+                std::snprintf(t, sizeof t, "%s", u->name);
+            } else {
+                std::snprintf(t, sizeof t, "%s", format_number(l.units, 2, 0));
+            }
+            break;
+        case kItemTemperature:
+            std::snprintf(t, sizeof t, "%s", format_number(l.temperature, 2, 0));
+            break;
+        case kItemPressure:
+            std::snprintf(t, sizeof t, "%s", format_number(l.pressure, 2, 0));
+            break;
+        case kItemSasd:
+            std::snprintf(t, sizeof t, "%s", format_number(l.sasd, 2, 0));
+            break;
+        case kItemXaba:
+            std::snprintf(t, sizeof t, "%s", format_number(l.xaba, 2, 0));
+            break;
+        case kItemGcs:
+            std::snprintf(t, sizeof t, "%d", l.global_coordinate_surface);
+            break;
+        case kItemDesigner:
+            std::snprintf(t, sizeof t, "%s", l.designer);
+            break;
+        default:
+            return 0;
+    }
+    sheet_edit_text(event, t);
+    return 0;
+}
+
+int system_activated(const GridEvent& event) {
+    bool setup = false;
+    if (const int rc = system_button(field_of(event), event.first_index, &setup); rc != 0)
+        return rc;
+    return system_after(setup);
+}
+
+int system_edited(const GridEvent& event) {
+    bool setup = false;
+    if (const int rc = system_value(event, &setup); rc != 0) return rc;
+    return system_after(setup);
+}
+
+int system_typed(const char* line, const GridEvent&) {
+    if (const int rc = run_command_string(line, 0); rc != 0) return rc;
+    return system_after(false);
+}
+
+// Other events only write the sheet again.
+int system_other(GridEvent&) {
+    return system_after(false);
+}
+
+const SheetEvents kSystemEvents{
+    .keeps_update_mode = true,
+    .cell_text = system_cell_text,
+    .edited = system_edited,
+    .activated = system_activated,
+    .typed = system_typed,
+    .other = system_other,
+    .types_empty_lines = true,
+};
+
 }  // namespace
 
 LensSheetsState& lens_sheets_state() {
@@ -330,33 +430,7 @@ void print_lens_notes_sheet() {
 }
 
 int lens_notes_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.notes;
-    kit.print = print_lens_notes_sheet;
-    switch (event.code) {
-        case kLevelEventShown:
-            return sheet_open(kit);
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return sheet_close(kit, event.argument);
-        case kLevelEventCellChanged:
-            if (field_of(event) == kItemNotes && event.first_index >= 0 &&
-                event.first_index < kLensNotesShown) {
-                sheet_edit_text(event, lens_data().notes[event.first_index]);
-            }
-            return 0;
-        case kLevelEventEdited:
-            if (field_of(event) != kItemNotes || event.value_type != kGridValueText) return 0;
-            set_lens_note(event.first_index, sheet_event_text(event));
-            return sheet_after_change(kit);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            const int rc = sheet_run_line(event);
-            return rc != 0 ? rc : sheet_after_change(kit);
-        }
-        default:
-            return 0;
-    }
+    return sheet_dispatch(g_sheets.notes, kNotesEvents, event);
 }
 
 void print_system_data_sheet() {
@@ -442,70 +516,7 @@ void print_system_data_sheet() {
 }
 
 int system_data_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.system;
-    kit.print = print_system_data_sheet;
-    const LensData& l = lens_data();
-    switch (event.code) {
-        case kLevelEventShown:
-            return sheet_open(kit);
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return sheet_close(kit, event.argument);
-        case kLevelEventCellChanged: {
-            char t[32] = {};
-            switch (field_of(event)) {
-                case kItemUnits:
-                    if (const Unit* u = unit_of(l.units)) {
-                        std::snprintf(t, sizeof t, "%s", u->name);
-                    } else {
-                        std::snprintf(t, sizeof t, "%s", format_number(l.units, 2, 0));
-                    }
-                    break;
-                case kItemTemperature:
-                    std::snprintf(t, sizeof t, "%s", format_number(l.temperature, 2, 0));
-                    break;
-                case kItemPressure:
-                    std::snprintf(t, sizeof t, "%s", format_number(l.pressure, 2, 0));
-                    break;
-                case kItemSasd:
-                    std::snprintf(t, sizeof t, "%s", format_number(l.sasd, 2, 0));
-                    break;
-                case kItemXaba:
-                    std::snprintf(t, sizeof t, "%s", format_number(l.xaba, 2, 0));
-                    break;
-                case kItemGcs:
-                    std::snprintf(t, sizeof t, "%d", l.global_coordinate_surface);
-                    break;
-                case kItemDesigner:
-                    std::snprintf(t, sizeof t, "%s", l.designer);
-                    break;
-                default:
-                    return 0;
-            }
-            sheet_edit_text(event, t);
-            return 0;
-        }
-        case kLevelEventActivate: {
-            bool setup = false;
-            if (const int rc = system_button(field_of(event), event.first_index, &setup); rc != 0)
-                return rc;
-            return system_after(setup);
-        }
-        case kLevelEventEdited: {
-            bool setup = false;
-            if (const int rc = system_value(event, &setup); rc != 0) return rc;
-            return system_after(setup);
-        }
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            if (const int rc = run_command_string(sheet_event_text(event), 0); rc != 0) return rc;
-            return system_after(false);
-        }
-        default:
-            // Other events only write the sheet again.
-            return system_after(false);
-    }
+    return sheet_dispatch(g_sheets.system, kSystemEvents, event);
 }
 
 void install_lens_sheets() {

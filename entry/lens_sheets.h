@@ -17,9 +17,12 @@ inline constexpr int kParamWavefrontReference = 1289;
 inline constexpr int kParamAimingMode = 758;
 inline constexpr int kParamApertureCheck = 190;
 
+void print_lens_notes_sheet();
+void print_system_data_sheet();
+
 struct LensSheetsState {
-    SheetKit notes{kMsgLensNotesRevertCopy};
-    SheetKit system{kMsgSystemDataRevertCopy};
+    SheetKit notes{.revert_message = kMsgLensNotesRevertCopy, .print = print_lens_notes_sheet};
+    SheetKit system{.revert_message = kMsgSystemDataRevertCopy, .print = print_system_data_sheet};
 };
 LensSheetsState& lens_sheets_state();
 void reset_lens_sheets();
@@ -31,8 +34,6 @@ int open_system_data_sheet();
 
 int lens_notes_sheet_event(GridEvent& event);
 int system_data_sheet_event(GridEvent& event);
-void print_lens_notes_sheet();
-void print_system_data_sheet();
 
 // Installs the two openers into slot 115's table.
 void install_lens_sheets();

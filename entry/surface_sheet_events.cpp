@@ -43,13 +43,6 @@ constexpr double kTiny = 1e-40;
 constexpr double kDegrees = 57.29577951308232;
 constexpr char kLensContext = 'L';
 
-// The text of a text cell or a typed line: the event's text buffer, else a text value.
-const char* event_text(const GridEvent& event) {
-    if (event.text != nullptr) return event.text;
-    if (event.value_type == kGridValueText && event.value.text != nullptr) return event.value.text;
-    return "";
-}
-
 SurfaceSheetState& st() {
     return surface_sheet_state();
 }
@@ -242,7 +235,7 @@ int open_through_slot(int slot, int argument) {
     return rc;
 }
 
-int button_event(GridEvent& event) {
+int button_event(const GridEvent& event) {
     LensData& l = lens_data();
     const int n = l.current_surface;
     static constexpr struct {
@@ -302,9 +295,9 @@ int button_event(GridEvent& event) {
     }
 }
 
-int medium_entered(GridEvent& event, int n) {
+int medium_entered(const GridEvent& event, int n) {
     char name[kMediumNameLength + 1];
-    const char* typed = event_text(event);
+    const char* typed = sheet_event_text(event);
     std::string upper;
     for (const char* p = typed; *p != '\0' && upper.size() < kMediumNameLength; ++p) {
         upper += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
@@ -331,7 +324,7 @@ int medium_entered(GridEvent& event, int n) {
     return 0;
 }
 
-int value_entered(GridEvent& event) {
+int value_entered(const GridEvent& event) {
     LensData& l = lens_data();
     const int n = l.current_surface;
     const double v = event.value.d;
@@ -341,7 +334,7 @@ int value_entered(GridEvent& event) {
             return rc != 0 ? rc : refresh(true, event.field);
         }
         case kCmdTit:
-            std::snprintf(l.title, sizeof l.title, "%s", event_text(event));
+            std::snprintf(l.title, sizeof l.title, "%s", sheet_event_text(event));
             std::snprintf(l.title_copy, sizeof l.title_copy, "%s", l.title);
             return refresh(false, event.field);
         case kCmdObh:
@@ -402,8 +395,7 @@ int value_entered(GridEvent& event) {
     return refresh(true, event.field);
 }
 
-int command_line(GridEvent& event) {
-    const char* line = event_text(event);
+int command_line(const char* line, const GridEvent& event) {
     std::string word;
     for (const char* p = line; *p == ' ' || *p == '\t'; ++p) line = p + 1;
     for (const char* p = line; *p != '\0' && *p != ' ' && *p != '\t' && *p != '('; ++p) {
@@ -519,7 +511,7 @@ int create_event() {
     return rc;
 }
 
-int close_event(const GridEvent& event) {
+int close_event(int end_mode) {
     SurfaceSheetState& s = st();
     // A level being pushed is told so before it is first shown: nothing is open yet.
     if (s.open == 0) return 0;
@@ -527,7 +519,7 @@ int close_event(const GridEvent& event) {
     s.first = s.last = 0;
     pop_command_context();
     clear_state_flag(kFlagSpreadsheetOpen);
-    s.kept = event.argument == 1 ? 1 : 0;
+    s.kept = end_mode == 1 ? 1 : 0;
     if (s.kept) {
         if (s.built) {
             s.kept_configurations = lens_data().configuration_count;
@@ -536,7 +528,7 @@ int close_event(const GridEvent& event) {
         return 0;
     }
     close_lens_drawing_window();
-    const int rc = release_sheet_copy(s, event.argument == -1 ? 1 : 0);
+    const int rc = release_sheet_copy(s, end_mode == -1 ? 1 : 0);
     if (rc != 0) show_error(rc);
     clear_state_flag(kFlagSingleCommandUpdate);
     clear_group_selection();
@@ -765,68 +757,33 @@ int insert_event(const GridEvent& event) {
     return insert_surface(at);
 }
 
-}  // namespace
-
-void sheet_selected_range(const GridEvent& event, int* first, int* last) {
-    const int image = image_surface();
-    int current = std::clamp(event.first_index, 0, image);
-    set_current_surface(current);
-    int other = event.last_index == -1 ? image : std::clamp(event.last_index, 0, image);
-    if (event.range_rows < 0) std::swap(current, other);
-    *first = current;
-    *last = other;
-}
-
-void snap_to_test_plate(GridEvent& event) {
-    const int count = test_glass_count();
-    if (count < 2) return;
-    const double value = event.value.d;
-    const bool negative = value < 0;
-    const double scaled = std::fabs(value) * kTestGlassScale + 0.5;
-    const double last = test_glass_radius(count - 1);
-    const double before = test_glass_radius(count - 2);
-    int position = count;
-    if (scaled != 0.0 && scaled <= 2.0 * last - before) {
-        const double k = std::trunc(scaled);
-        // Walk forward from where the nearest radius can lie while the distance keeps falling.
-        int i = k < test_glass_radius(count / 2) ? 0 : std::max(0, count / 2 - 1);
-        double best = std::fabs(k - test_glass_radius(i));
-        while (i + 1 < count) {
-            const double d = std::fabs(k - test_glass_radius(i + 1));
-            if (d >= best) break;
-            best = d;
-            ++i;
-        }
-        position = i;
-    }
-    const int direction =
-        event.code == kLevelEventListDown ? -1 : (event.code == kLevelEventListUp ? 1 : 0);
-    if (direction != 0) {
-        // A negative radius steps the other way through the magnitudes.
-        const int step = negative ? -direction : direction;
-        if (step < 0 && position >= 1) position -= 1;
-        if (step > 0) position += 1;
-    }
-    if (position >= 0 && position < count) {
-        const double r = static_cast<double>(test_glass_radius(position)) / kTestGlassScale;
-        event.value.d = negative ? -r : r;
-    } else {
-        event.value.d = 0.0;
+// Every event but a list step and a line typed into a cell makes its row the current surface.
+void at_event_row(const GridEvent& event) {
+    if (event.first_index >= 0 && event.first_index <= image_surface() &&
+        event.code != kLevelEventTypedText) {
+        set_current_surface(event.first_index);
     }
 }
 
-int surface_sheet_event(GridEvent& event) {
-    if (surface_array() == nullptr) return 0;
-    const int image = image_surface();
+int activated(const GridEvent& event) {
+    at_event_row(event);
+    return button_event(event);
+}
+
+int edited(const GridEvent& event) {
+    at_event_row(event);
+    return value_entered(event);
+}
+
+int typed(const char* line, const GridEvent& event) {
+    at_event_row(event);
+    return command_line(line, event);
+}
+
+// What the kit leaves to the sheet: the list steps through the test-glass radii and the row
+// actions, which check their range, edit the surfaces and set the lens up again.
+int other_event(GridEvent& event) {
     switch (event.code) {
-        case kLevelEventShown:
-            return create_event();
-        case kLevelEventMayClose:
-            return revert_copy_unchanged(kMsgSheetRevertCopy);
-        case kLevelEventChange:
-            return close_event(event);
-        case kLevelEventCellChanged:
-            return selected_event(event);
         case kLevelEventListDown:
         case kLevelEventListUp:
         case kLevelEventListStart:
@@ -834,21 +791,11 @@ int surface_sheet_event(GridEvent& event) {
         default:
             break;
     }
-    if (event.first_index >= 0 && event.first_index <= image &&
-        event.code != kLevelEventTypedText) {
-        set_current_surface(event.first_index);
-    }
+    at_event_row(event);
     int first = 0;
     int last = 0;
     int rc = 0;
     switch (event.code) {
-        case kLevelEventActivate:
-            return button_event(event);
-        case kLevelEventEdited:
-            return value_entered(event);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return command_line(event);
         case kLevelEventRowAction:
             rc = insert_event(event);
             break;
@@ -918,4 +865,74 @@ int surface_sheet_event(GridEvent& event) {
     }
     if (rc != 0) return rc;
     return refresh(true, event.field);
+}
+
+// The sheet opens and closes itself: it sets the lens up, takes its copy and context and draws
+// the lens as its own; a copy under its name may also come from a new lens.
+const SheetEvents kEvents{
+    .opening = create_event,
+    .opens_itself = true,
+    .cell_text = selected_event,
+    .edited = edited,
+    .activated = activated,
+    .typed = typed,
+    .other = other_event,
+    .types_empty_lines = true,
+    .closing = close_event,
+    .asks_of_any_copy = true,
+};
+
+}  // namespace
+
+void sheet_selected_range(const GridEvent& event, int* first, int* last) {
+    const int image = image_surface();
+    int current = std::clamp(event.first_index, 0, image);
+    set_current_surface(current);
+    int other = event.last_index == -1 ? image : std::clamp(event.last_index, 0, image);
+    if (event.range_rows < 0) std::swap(current, other);
+    *first = current;
+    *last = other;
+}
+
+void snap_to_test_plate(GridEvent& event) {
+    const int count = test_glass_count();
+    if (count < 2) return;
+    const double value = event.value.d;
+    const bool negative = value < 0;
+    const double scaled = std::fabs(value) * kTestGlassScale + 0.5;
+    const double last = test_glass_radius(count - 1);
+    const double before = test_glass_radius(count - 2);
+    int position = count;
+    if (scaled != 0.0 && scaled <= 2.0 * last - before) {
+        const double k = std::trunc(scaled);
+        // Walk forward from where the nearest radius can lie while the distance keeps falling.
+        int i = k < test_glass_radius(count / 2) ? 0 : std::max(0, count / 2 - 1);
+        double best = std::fabs(k - test_glass_radius(i));
+        while (i + 1 < count) {
+            const double d = std::fabs(k - test_glass_radius(i + 1));
+            if (d >= best) break;
+            best = d;
+            ++i;
+        }
+        position = i;
+    }
+    const int direction =
+        event.code == kLevelEventListDown ? -1 : (event.code == kLevelEventListUp ? 1 : 0);
+    if (direction != 0) {
+        // A negative radius steps the other way through the magnitudes.
+        const int step = negative ? -direction : direction;
+        if (step < 0 && position >= 1) position -= 1;
+        if (step > 0) position += 1;
+    }
+    if (position >= 0 && position < count) {
+        const double r = static_cast<double>(test_glass_radius(position)) / kTestGlassScale;
+        event.value.d = negative ? -r : r;
+    } else {
+        event.value.d = 0.0;
+    }
+}
+
+int surface_sheet_event(GridEvent& event) {
+    if (surface_array() == nullptr) return 0;
+    return sheet_dispatch(st().kit, kEvents, event);
 }

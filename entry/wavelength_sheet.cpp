@@ -218,17 +218,115 @@ int after_change() {
     return sheet_after_change(g_sheet.kit);
 }
 
-int close_event(const GridEvent& event) {
+// The rows cut or copied go whenever a level comes over the sheet or it ends; so do the
+// gradient-index records' prepared coefficients, made again for the present wavelengths.
+void leaving(int) {
     g_sheet.clipboard.clear();
     g_sheet.clipboard.shrink_to_fit();
     const int image = lens().image_surface;
     for (int n = 1; n < image; ++n) {
         if (surface(n).grin != nullptr) prepare_grin_record(n);
     }
-    const int rc = sheet_close(g_sheet.kit, event.argument);
-    if (!g_sheet.kit.kept) clear_state_flag(kFlagSheetOpen);
-    return rc;
 }
+
+int opening() {
+    set_level_header_rows(kHeaderRows, 0, 0);
+    if (!g_sheet.kit.kept) g_sheet.clipboard.clear();
+    g_sheet.model_glass = model_glass_holds_indices();
+    return 0;
+}
+
+int cell_text(GridEvent& event) {
+    const int field = grid_entry_field(event.field);
+    if ((field == kFieldWavelengthCell || field == kFieldWeightCell) && event.first_index >= 0 &&
+        event.first_index < count()) {
+        const WavelengthEntry& e = lens().wavelengths[event.first_index];
+        sheet_edit_text(
+            event, format_number(field == kFieldWavelengthCell ? e.wavelength : e.weight, 2, 0));
+    }
+    return 0;
+}
+
+int edited(const GridEvent& event) {
+    if (value_entered(event) != 0) return sheet_rewrite(g_sheet.kit);
+    return after_change();
+}
+
+int activated(const GridEvent& event) {
+    const int field = grid_entry_field(event.field);
+    const int row = event.first_index;
+    if (row < 0 || row >= count()) return 0;
+    if (field == kFieldReferenceWavelength) {
+        lens().current_wavelength = row;
+        return sheet_after_change(g_sheet.kit);
+    }
+    if (field != kFieldWavelengthCell) return 0;
+    if (const int rc = choose_wavelength(row); rc != 0) return rc;
+    return after_change();
+}
+
+int typed(const char*, const GridEvent& event) {
+    const int rc = sheet_run_line(event);
+    if (rc != 0) return rc;
+    // A typed glass may be a model glass of its own indices.
+    g_sheet.model_glass = model_glass_holds_indices();
+    return after_change();
+}
+
+// A refusal keeps the sheet as it stands.
+bool refused_by_model_glass() {
+    if (g_sheet.model_glass) msg_box(kMsgModelGlassHoldsIndices);
+    return g_sheet.model_glass;
+}
+
+// The row actions: the sheet's rows are the table's (rows_of), and every change goes through
+// the lens set-up.
+int row_action(GridEvent& event) {
+    switch (event.code) {
+        case kGridActionInsert:
+            if (insert_row(event) != 0) return 0;
+            return after_change();
+        case kGridActionDelete:
+            if (refused_by_model_glass() || delete_rows(event) != 0) return 0;
+            return after_change();
+        case kGridActionCut:
+        case kGridActionCopy: {
+            int first = 0;
+            int last = 0;
+            if (!rows_of(event, &first, &last)) return 0;
+            if (event.code == kGridActionCut && count() - (last - first + 1) < 1) {
+                msg_box(kMsgWavelengthsAllDeleted);
+                return 0;
+            }
+            copy_rows(first, last);
+            if (event.code == kGridActionCut) remove_rows(first, last);
+            return after_change();
+        }
+        case kGridActionPaste:
+            if (const int rc = paste_rows(event); rc != 0) return rc;
+            return after_change();
+        case kGridActionReverse:
+            if (refused_by_model_glass()) return 0;
+            reverse_rows(event);
+            return after_change();
+        default:
+            return 0;
+    }
+}
+
+// The sheet opens over the surface sheet, which goes on editing in update mode after it.
+const SheetEvents kEvents{
+    .opening = opening,
+    .leaving = leaving,
+    .keeps_update_mode = true,
+    .cell_text = cell_text,
+    .edited = edited,
+    .activated = activated,
+    .typed = typed,
+    .other = row_action,
+    .types_empty_lines = true,
+    .leaving_always = true,
+};
 
 }  // namespace
 
@@ -280,90 +378,7 @@ void print_wavelength_sheet() {
 }
 
 int wavelength_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheet.kit;
-    kit.print = print_wavelength_sheet;
-    switch (event.code) {
-        case kLevelEventShown:
-            sheet_take_copy(kit);
-            set_level_header_rows(kHeaderRows, 0, 0);
-            set_state_flag(kFlagSheetOpen);
-            if (!kit.kept) g_sheet.clipboard.clear();
-            g_sheet.model_glass = model_glass_holds_indices();
-            return sheet_open(kit);
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return close_event(event);
-        case kLevelEventCellChanged: {
-            const int field = grid_entry_field(event.field);
-            if ((field == kFieldWavelengthCell || field == kFieldWeightCell) &&
-                event.first_index >= 0 && event.first_index < count()) {
-                const WavelengthEntry& e = lens().wavelengths[event.first_index];
-                sheet_edit_text(
-                    event,
-                    format_number(field == kFieldWavelengthCell ? e.wavelength : e.weight, 2, 0));
-            }
-            return 0;
-        }
-        case kGridActionInsert:
-            if (insert_row(event) != 0) return 0;
-            return after_change();
-        case kGridActionDelete:
-            if (g_sheet.model_glass) {
-                msg_box(kMsgModelGlassHoldsIndices);
-                return 0;
-            }
-            if (delete_rows(event) != 0) return 0;
-            return after_change();
-        case kGridActionCut:
-        case kGridActionCopy: {
-            int first = 0;
-            int last = 0;
-            if (!rows_of(event, &first, &last)) return 0;
-            if (event.code == kGridActionCut && count() - (last - first + 1) < 1) {
-                msg_box(kMsgWavelengthsAllDeleted);
-                return 0;
-            }
-            copy_rows(first, last);
-            if (event.code == kGridActionCut) remove_rows(first, last);
-            return after_change();
-        }
-        case kGridActionPaste:
-            if (const int rc = paste_rows(event); rc != 0) return rc;
-            return after_change();
-        case kGridActionReverse:
-            if (g_sheet.model_glass) {
-                msg_box(kMsgModelGlassHoldsIndices);
-                return 0;
-            }
-            reverse_rows(event);
-            return after_change();
-        case kLevelEventEdited:
-            if (value_entered(event) != 0) return sheet_rewrite(kit);
-            return after_change();
-        case kLevelEventActivate: {
-            const int field = grid_entry_field(event.field);
-            const int row = event.first_index;
-            if (row < 0 || row >= count()) return 0;
-            if (field == kFieldReferenceWavelength) {
-                lens().current_wavelength = row;
-                return sheet_after_change(kit);
-            }
-            if (field != kFieldWavelengthCell) return 0;
-            if (const int rc = choose_wavelength(row); rc != 0) return rc;
-            return after_change();
-        }
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            const int rc = sheet_run_line(event);
-            if (rc != 0) return rc;
-            // A typed glass may be a model glass of its own indices.
-            g_sheet.model_glass = model_glass_holds_indices();
-            return after_change();
-        }
-        default:
-            return 0;
-    }
+    return sheet_dispatch(g_sheet.kit, kEvents, event);
 }
 
 void install_wavelength_sheet() {

@@ -8,6 +8,7 @@
 
 #include "lens/lens_data.h"
 #include "runtime/command_levels.h"
+#include "runtime/state_flags.h"
 #include "tables/table_names.h"
 #include "ui/sheet_kit.h"
 
@@ -16,8 +17,12 @@ inline constexpr int kFieldWeightCell = kCmdWw;
 inline constexpr int kFieldReferenceWavelength = 935;
 inline constexpr double kInsertedWavelength = 0.58756;
 
+void print_wavelength_sheet();
+
 struct WavelengthSheetState {
-    SheetKit kit{kMsgWavelengthSheetRevertCopy};
+    SheetKit kit{.revert_message = kMsgWavelengthSheetRevertCopy,
+                 .print = print_wavelength_sheet,
+                 .state_flag = kFlagSheetOpen};
     // The rows cut or copied last; emptied whenever the sheet ends.
     std::vector<WavelengthEntry> clipboard;
     // A model glass holds indices of its own (computed when the sheet opens).
@@ -30,6 +35,5 @@ void reset_wavelength_sheet();
 // then the status line. 0 or the push's failure.
 int cmd_open_wavelength_sheet();
 int wavelength_sheet_event(GridEvent& event);
-void print_wavelength_sheet();
 
 void install_wavelength_sheet();

@@ -167,7 +167,10 @@ int dispatch_open(SheetKit& kit, const SheetEvents& events) {
 // Leaving for good ends the update mode the opening set and the sheet's own flag; a level
 // pushed over the sheet leaves both.
 int dispatch_close(SheetKit& kit, const SheetEvents& events, int end_mode) {
-    if (end_mode != 1 && events.leaving != nullptr) events.leaving(end_mode);
+    if (events.closing != nullptr) return events.closing(end_mode);
+    if ((end_mode != 1 || events.leaving_always) && events.leaving != nullptr) {
+        events.leaving(end_mode);
+    }
     const int rc = sheet_close(kit, end_mode);
     if (end_mode == 1) return rc;
     if (!events.opens_itself) {
@@ -210,6 +213,7 @@ int sheet_dispatch(SheetKit& kit, const SheetEvents& events, GridEvent& event) {
         case kLevelEventShown:
             return dispatch_open(kit, events);
         case kLevelEventMayClose:
+            if (events.asks_of_any_copy) return revert_copy_unchanged(kit.revert_message);
             return sheet_may_close(kit);
         case kLevelEventChange:
             return dispatch_close(kit, events, event.argument);
@@ -229,7 +233,7 @@ int sheet_dispatch(SheetKit& kit, const SheetEvents& events, GridEvent& event) {
         case kLevelEventTypedLine: {
             if (events.typed == nullptr) break;
             const char* line = sheet_event_text(event);
-            if (line[0] == '\0') return sheet_rewrite(kit);
+            if (line[0] == '\0' && !events.types_empty_lines) return sheet_rewrite(kit);
             return events.typed(line, event);
         }
         default:

@@ -97,6 +97,17 @@ struct SheetEvents {
     // Any other event; without it the sheet is written again, or 0 with quiet_otherwise.
     int (*other)(GridEvent& event) = nullptr;
     bool quiet_otherwise = false;
+    // An empty typed line goes to typed as well (a sheet that runs every line it is handed).
+    bool types_empty_lines = false;
+    // leaving hears end mode 1 as well (a sheet that lets go of things whenever a level is
+    // pushed over it).
+    bool leaving_always = false;
+    // Event 7 whole, in place of the kit's close (a sheet that keeps its copy, context and
+    // flags itself, as one that opens itself does); its result.
+    int (*closing)(int end_mode) = nullptr;
+    // The close question asks of the sheet's copy even when the kit took none (a copy under the
+    // sheet's name may also be written by a new lens).
+    bool asks_of_any_copy = false;
 };
 
 // The one event procedure of a sheet: the kit's steps for opening (8), the close question (22)

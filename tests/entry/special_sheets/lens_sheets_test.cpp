@@ -120,6 +120,34 @@ TEST_F(LensSheet, SlotButtonsSixAndSevenOpenTheirSheets) {
     }
 }
 
+TEST_F(LensSheet, ALineTypedIntoASheetOverTheSurfaceSheetHoldsUntilItIsReverted) {
+    const struct {
+        const char* opener;
+        LevelHandler handler;
+    } cases[] = {{"open_aux_sheet 7", lens_notes_sheet_event},
+                 {"open_aux_sheet 6", system_data_sheet_event},
+                 {"wavelength_sheet", wavelength_sheet_event}};
+    small_lens("TH 100");
+    open_sheet();
+    const double before = lens_data().wavelengths[0].wavelength;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.opener);
+        char opener[32];
+        std::snprintf(opener, sizeof opener, "%s", c.opener);
+        ASSERT_EQ(event(kLevelEventTypedText, 3, 1, 0, 0, 1, opener), 0) << error_text_buffer();
+        for (int k = 0; k < 3 && level_push_pending(); ++k) main_loop_pass(false);
+        ASSERT_EQ(level_count(), 2) << errors();
+        ASSERT_EQ(top_level()->handler, c.handler);
+        char line[] = "wv 0.55";
+        ASSERT_EQ(event(kLevelEventTypedLine, 0, 0, 0, 0, -2, line), 0) << error_text_buffer();
+        EXPECT_EQ(lens_data().wavelengths[0].wavelength, 0.55);
+        EXPECT_EQ(level_count(), 2);
+        leave(-1);
+        ASSERT_EQ(level_count(), 1);
+        EXPECT_EQ(lens_data().wavelengths[0].wavelength, before);
+    }
+}
+
 class SystemData : public LensSheet {
 protected:
     void SetUp() override {
@@ -309,6 +337,17 @@ TEST_F(WavelengthSheet, TheReferenceFollowsItsWavelength) {
 }
 
 TEST_F(WavelengthSheet, AnEmptyClipboardHasNothingToPaste) {
+    EXPECT_EQ(row_action(kGridActionPaste, 0), kMsgWavelengthClipboardEmpty);
+    EXPECT_EQ(lens_data().wavelength_count, 3);
+    leave(0);
+}
+
+TEST_F(WavelengthSheet, ALevelPushedOverTheSheetEmptiesItsClipboard) {
+    ASSERT_EQ(row_action(kGridActionCopy, 0), 0);
+    GridEvent over;
+    over.code = kLevelEventChange;
+    over.argument = 1;
+    ASSERT_EQ(run_command_level(over), 0);
     EXPECT_EQ(row_action(kGridActionPaste, 0), kMsgWavelengthClipboardEmpty);
     EXPECT_EQ(lens_data().wavelength_count, 3);
     leave(0);
