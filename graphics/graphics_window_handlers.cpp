@@ -50,9 +50,6 @@ public:
     void on_activate(int, bool active) override { set_window16_active(active); }
 };
 
-// The graphics windows' records and the current one, the surface and mapping drawn on, the pen,
-// the replay and update marks, the plotter's size, the words a display list may hold, the
-
 // The pane's pick hook, the strip hooks installed at start, whether a frame's activation is
 // being answered, and the windows' handlers.
 struct GraphicsHandlersState {

@@ -1,12 +1,10 @@
 #include "graphics/graphics_window.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
-#include <utility>
 
 #include "graphics/display_list_storage.h"
 #include "graphics/draw_primitives.h"
@@ -25,7 +23,6 @@
 #include "runtime/table_messages.h"
 #include "tables/table_names.h"
 #include "ui/graphics_text_window.h"
-#include "ui/text_area.h"
 #include "ui/window_table.h"
 
 namespace {
