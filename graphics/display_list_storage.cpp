@@ -8,6 +8,7 @@
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 #include "runtime/messages.h"
 #include "tables/table_names.h"
 
@@ -116,3 +117,8 @@ void clear_display_list_full_latch() {
 void reset_display_list_storage() {
     g_storage = DisplayListStorageState{};
 }
+
+namespace {
+const platform::StateReset display_list_storage_state_reset{
+    "graphics/display_list_storage", reset_display_list_storage, platform::ResetLayer::graphics};
+}  // namespace

@@ -7,6 +7,7 @@
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 
 namespace {
 
@@ -319,3 +320,8 @@ void graphics_pane_to_world(int px, int py, double* x, double* y) {
 void reset_graphics_mapping() {
     g_mapping = GraphicsMappingState{};
 }
+
+namespace {
+const platform::StateReset graphics_mapping_state_reset{
+    "graphics/graphics_mapping", reset_graphics_mapping, platform::ResetLayer::graphics};
+}  // namespace

@@ -6,6 +6,7 @@
 #include "graphics/graphics_mouse.h"
 #include "graphics/graphics_replay.h"
 #include "graphics/graphics_window.h"
+#include "platform/state_reset.h"
 #include "ui/graphics_text_window.h"
 #include "ui/text_area.h"
 
@@ -136,3 +137,14 @@ void graphics_frame_command(int window, int id) {
     graphics_frame_activated(window, true);
     g_handlers.strip.command(window, id);
 }
+
+namespace {
+// The strip hooks app/ installs at start stay, and an activation is never being answered
+// while the state is reset.
+void reset_pane_pick() {
+    g_handlers.pane_pick = nullptr;
+}
+
+const platform::StateReset graphics_window_handlers_state_reset{
+    "graphics/graphics_window_handlers", reset_pane_pick, platform::ResetLayer::graphics};
+}  // namespace
