@@ -43,6 +43,52 @@ constexpr int kNoteText = 8;
 constexpr int kNoteStart = 9;
 constexpr int kNoteMarker = 10;
 
+// The argument cells of the commands drawn here, in the order of their parameters in
+// tables/definitions/drawing.def. draw_picture takes the cells of draw_lens.
+enum DrawLensCell : int {
+    kLensCellView = 0,
+    kLensCellSelection = 1,
+    kLensCellEvery = 2,
+    kLensCellObjectLength = 3,
+    kLensCellImageLength = 4,
+    kLensCellFirst = 5,
+    kLensCellLast = 6,
+    kLensCellShiftX = 7,
+    kLensCellShiftY = 8,
+    kLensCellScale = 9,
+    kLensCells = 10,
+};
+// export_dxf and export_iges draw with their own cells: view and selection where draw_lens has
+// them, then the every-surface switch (DXF only) and the range, without lengths or shifts.
+enum ExportDxfCell : int {
+    kDxfCellEvery = 2,
+    kDxfCellFirst = 3,
+    kDxfCellLast = 4,
+};
+enum ExportIgesCell : int {
+    kIgesCellFirst = 2,
+    kIgesCellLast = 3,
+};
+enum DrawNoteCell : int {
+    kNoteCellKind = 0,
+    kNoteCellX = 1,
+    kNoteCellY = 2,
+    kNoteCellZ = 3,
+    kNoteCellSurface = 4,
+    kNoteCellText = 5,
+    kNoteCellMarker = 6,
+    kNoteCellSize = 7,
+};
+enum LensPictureCell : int {
+    kPictureCellView = 0,
+    kPictureCellVariant = 1,
+    kPictureCellConditions = 2,
+    kPictureCellFirst = 3,
+    kPictureCellLast = 4,
+    kPictureCellRays = 5,
+    kPictureCellScale = 6,
+};
+
 bool cad_mode() {
     return drawing_buffers().output_mode >= kCadModeDxf;
 }
@@ -112,8 +158,8 @@ void parse_drawing_arguments() {
     st.abort = 0;
     st.axis_h = 0;
     st.axis_v = 1;
-    const int view = arg_int(0);
-    const int selection = arg_int(1);
+    const int view = arg_int(kLensCellView);
+    const int selection = arg_int(kLensCellSelection);
     if (view == kDrawViewPre && st.style != kStyleNone) {
         st.annotation_only = true;
         if (st.last > image - 1) st.last = image - 1;
@@ -123,20 +169,20 @@ void parse_drawing_arguments() {
     st.annotation_only = false;
     st.fixed_scale = st.stop_mark = st.hatching = false;
     int every = 0;
-    int first_cell = 5;
-    int last_cell = 6;
+    int first_cell = kLensCellFirst;
+    int last_cell = kLensCellLast;
     bool lengths_defaulted = false;
     if (mode == kCadModeDxf) {
-        every = arg_int(2);
-        first_cell = 3;
-        last_cell = 4;
+        every = arg_int(kDxfCellEvery);
+        first_cell = kDxfCellFirst;
+        last_cell = kDxfCellLast;
         lengths_defaulted = true;
     } else if (mode == kCadModeIges) {
-        first_cell = 2;
-        last_cell = 3;
+        first_cell = kIgesCellFirst;
+        last_cell = kIgesCellLast;
         lengths_defaulted = true;
     } else {
-        every = arg_int(2);
+        every = arg_int(kLensCellEvery);
     }
     int first = arg_int(first_cell);
     int last = arg_int(last_cell);
@@ -157,16 +203,18 @@ void parse_drawing_arguments() {
     st.first = first;
     st.last = last;
     const bool shifts_given = !lengths_defaulted;
-    st.shift_x = shifts_given && cell_given(7) ? arg_double(7) : c.view[2];
-    st.shift_y = shifts_given && cell_given(8) ? arg_double(8) : c.view[3];
+    st.shift_x =
+        shifts_given && cell_given(kLensCellShiftX) ? arg_double(kLensCellShiftX) : c.view[2];
+    st.shift_y =
+        shifts_given && cell_given(kLensCellShiftY) ? arg_double(kLensCellShiftY) : c.view[3];
     st.ray_first = first;
     st.ray_last = last;
     const RayRecord ray = axial_ray(last);
 
     bool object_from_dlid = false;
     double object_length = 0.0;
-    if (!lengths_defaulted && cell_given(3)) {
-        object_length = arg_double(3);
+    if (!lengths_defaulted && cell_given(kLensCellObjectLength)) {
+        object_length = arg_double(kLensCellObjectLength);
     } else if (c.view[0] != 0.0) {
         object_length = c.view[0];
         object_from_dlid = true;
@@ -180,8 +228,8 @@ void parse_drawing_arguments() {
     st.object_length = object_length;
 
     double image_length = 0.0;
-    if (!lengths_defaulted && cell_given(4)) {
-        image_length = arg_double(4);
+    if (!lengths_defaulted && cell_given(kLensCellImageLength)) {
+        image_length = arg_double(kLensCellImageLength);
     } else {
         image_length = c.view[1];
     }
@@ -501,14 +549,14 @@ int run_annotation() {
     set_drawing_viewport(st.viewport_factor);
     if (!st.fixed_scale) st.magnification = plot_scale_step(0.9 * st.fit, 2);
     set_drawing_window();
-    const int kind = arg_int(0);
-    const int n = std::clamp(arg_int(4), 0, image);
-    const double p[3] = {arg_double(1), arg_double(2), arg_double(3)};
+    const int kind = arg_int(kNoteCellKind);
+    const int n = std::clamp(arg_int(kNoteCellSurface), 0, image);
+    const double p[3] = {arg_double(kNoteCellX), arg_double(kNoteCellY), arg_double(kNoteCellZ)};
     if (kind == kNoteMarker) {
-        gfx_marker(arg_int(6), arg_double(7));
+        gfx_marker(arg_int(kNoteCellMarker), arg_double(kNoteCellSize));
     } else if (kind == kNoteText) {
         gfx_set_color(0);
-        const std::string text = arg_string(5);
+        const std::string text = arg_string(kNoteCellText);
         gfx_print_msg(kMsgDrawingNoteText, text.c_str());
     } else {
         outline_point(n, p, kind != kNoteStart);
@@ -581,7 +629,7 @@ int cmd_draw_lens() {
         return run_annotation();
     }
     // The model storage, made for the lens as it is now.
-    const int view = arg_int(0);
+    const int view = arg_int(kLensCellView);
     if (view == kDrawViewModel || (view == kDrawViewPre && st.style == kStyleModel)) {
         ModelStorage& m = model_storage();
         if (m.capacity != model_capacity() || m.made_for != lens_data().image_surface) {
@@ -593,7 +641,8 @@ int cmd_draw_lens() {
             }
         }
     }
-    const double scale = arg_count() >= 10 && cell_given(9) ? arg_double(9) : 0.0;
+    const double scale =
+        arg_count() >= kLensCells && cell_given(kLensCellScale) ? arg_double(kLensCellScale) : 0.0;
     if (!cad_mode()) open_window_if_none();
     parse_drawing_arguments();
     if (st.abort != 0) return st.abort;
@@ -667,37 +716,44 @@ int cmd_draw_lens() {
 int cmd_draw_lens_picture() {
     const LensData& lens = lens_data();
     const DrawingConditions& c = conditions();
-    const int view = arg_int(0);
-    const int variant = arg_int(1);
+    const int view = arg_int(kPictureCellView);
+    const int variant = arg_int(kPictureCellVariant);
     int kind = kDrawViewModel;
     if (view == 0) {
         kind = variant == 0 ? kDrawViewPlan : variant == 1 ? kDrawViewElev : kDrawViewWire;
     } else if (view == 1) {
         kind = kDrawViewView;
     }
-    int first = arg_int(3);
-    int last = arg_int(4);
-    if (arg_int(2) != 0) {
+    int first = arg_int(kPictureCellFirst);
+    int last = arg_int(kPictureCellLast);
+    if (arg_int(kPictureCellConditions) != 0) {
         first = c.first_surface;
         last = c.last_surface;
     }
     if (first == 0) first = 1;
     if (last == 0) last = lens.image_surface - 1;
-    const bool rays = arg_int(5) != 0;
-    const double scale = arg_double(6);
-    ArgCell cells[10] = {
-        int_cell(kind),         int_cell(0),       int_cell(0),    double_cell(c.view[0]),
-        double_cell(c.view[1]), int_cell(first),   int_cell(last), double_cell(c.view[2]),
-        double_cell(c.view[3]), double_cell(scale)};
-    ArgCell* vector[10];
-    for (int i = 0; i < 10; ++i) {
+    const bool rays = arg_int(kPictureCellRays) != 0;
+    const double scale = arg_double(kPictureCellScale);
+    ArgCell cells[kLensCells];
+    cells[kLensCellView] = int_cell(kind);
+    cells[kLensCellSelection] = int_cell(0);
+    cells[kLensCellEvery] = int_cell(0);
+    cells[kLensCellObjectLength] = double_cell(c.view[0]);
+    cells[kLensCellImageLength] = double_cell(c.view[1]);
+    cells[kLensCellFirst] = int_cell(first);
+    cells[kLensCellLast] = int_cell(last);
+    cells[kLensCellShiftX] = double_cell(c.view[2]);
+    cells[kLensCellShiftY] = double_cell(c.view[3]);
+    cells[kLensCellScale] = double_cell(scale);
+    ArgCell* vector[kLensCells];
+    for (int i = 0; i < kLensCells; ++i) {
         cells[i].status = kArgGiven;
         vector[i] = &cells[i];
     }
     ArgCell** saved_vector = arg_vector();
     const int saved_count = arg_count();
     const int saved_command = current_command();
-    set_arg_vector(vector, 10);
+    set_arg_vector(vector, kLensCells);
     set_current_command(kCmdDrawPicture);
     record_command_text();
     int result = cmd_draw_lens();

@@ -1,6 +1,8 @@
 // Graphics windows 1..9 (window numbers 7..15) and the drawing pane of window 16 (record 10):
 // each keeps a display list of 16-bit words in the coordinates of a virtual plotting surface, so
 // that its picture can be repainted, zoomed, printed and saved by replaying the list.
+// What the rest of the program uses of them, kept by three files named at each section below;
+// the handlers their windows answer to are graphics/graphics_window_handlers.cpp.
 #pragma once
 
 #include <cstdint>
@@ -131,22 +133,10 @@ struct DeviceMapping {
     int clip_xmin = 0, clip_ymin = 0, clip_xmax = 0, clip_ymax = 0;  // integer clip bounds
 };
 
-// Where the page of a window lies in its drawing area: the whole area, or for a page that
-// keeps its shape the centred part of the laid-out proportions.
-struct PageRect {
-    double left = 0, top = 0, width = 0, height = 0;
-};
-PageRect graphics_page_rect(const GraphicsWindow& g);
-
-// Shows graphics window n's title, or while it has none its kind and number ("Graphics 2").
-void graphwin_refresh_caption(int n);
-
-// --- records and globals -------------------------------------------------------------------
+// --- the table of windows: records, globals, open, select, close (graphics_window_table.cpp) ---
 GraphicsWindow& graphics_record(int n);  // 1..10; anything else gives a scratch record
 int graphics_current();                  // current record number, 0 = none
 GraphicsWindow* graphics_current_record();
-const PlotSurface& plot_surface();
-const DeviceMapping& device_mapping();
 int graphics_pen_colour();  // the program-wide current pen colour
 void set_graphics_pen_colour(int c);
 bool graphics_replaying();
@@ -160,7 +150,9 @@ void set_graphwin_last_opened(int n);
 bool graphics_clear_pending();
 void set_graphics_clear_pending(bool on);
 
-// --- operations on windows -----------------------------------------------------------------
+// Shows graphics window n's title, or while it has none its kind and number ("Graphics 2").
+void graphwin_refresh_caption(int n);
+
 // Opens or selects graphics window n (<0 the first shown one, 0 the first free of 1..6).
 // 0 when newly shown, the window number when it was already shown, -10 without memory.
 int graphwin_open(int n, int x, int y, int width, int height);
@@ -174,45 +166,12 @@ void graphwin_reset(int zoom_too);
 void graphwin_resized(int window, std::uint32_t packed_size);
 void graphwin_clear(platform::DeviceContext* dc);
 int graphwin_last_opened();
-
-void gfx_set_aspect(double r);
-void gfx_zoom(double factor, double fx, double fy);
-int display_list_grow(int n);
-int display_list_reserve(int n);
-void gfx_mark();
-void gfx_rewind();
-void gfx_defer_drawing();
+// What is being drawn shows itself: the current graphics window comes to the front when another
+// window is the active one, except while a slider's routine draws (the slider keeps the focus).
+void front_current_graphics_window();
 void update_graphics_flags();
 void graphwin_get_size(int* w, int* h);
-// The output device's size across and down, in pixels and millimetres: the screen the windows
-// are on (0, 0 without a user interface).
-void gfx_device_width(int* pixels, int* mm);
-void gfx_device_height(int* pixels, int* mm);
 void graphwin_set_mouse_callback(int (*fn)(double, double, double, double));
-
-// World-to-surface and device mappings, recomputed from the current window's frames.
-void graphics_apply_frames();
-void graphics_apply_viewport(const FrameBox& viewport, int isotropic);
-// World point to surface coordinates (clamped), and back from pixels.
-void gfx_world_to_device(double x, double y, int* sx, int* sy);
-// The surface points of n world points, each as gfx_world_to_device gives it.
-void gfx_world_to_device_n(const double* x, const double* y, int n, platform::Point* out);
-void gfx_device_to_world(int px, int py, double* x, double* y);
-platform::Point surface_to_pixel(int sx, int sy);
-
-// Writes into the current list; the caller has reserved the room with display_list_grow.
-void display_list_put(std::uint16_t word);
-void display_list_end();  // writes the end word at the write position
-// Words of the current list from its start up to the end word (tests and outputs).
-std::vector<std::uint16_t> display_list_words();
-
-// The largest number of words one display list may take; growth beyond it fails as an
-// allocation would (-155 once).
-void set_display_list_word_budget(int words);
-
-// Plotter output: while width > 0, the device mapping converts surface units to plotter units
-// ((v * scale) >> 15, W surface units across the plotter width) without zoom or offset.
-void set_graphics_plotter(int width, int height);
 
 // The device context graphics draw into for window record n (the frame's drawing area, or the
 // pane of window 16); null when the window has none.
@@ -225,8 +184,57 @@ int create_graphics_frame(int window);
 // high 16 bits (null keeps the pick routine there is). 0, -10 without memory, -1 without a
 // user interface.
 int create_graphics_text_window(void (*pick)(std::uint32_t point));
-// A point of window 16's pane in the world coordinates of its drawing.
-void graphics_pane_to_world(int px, int py, double* x, double* y);
 
 // Back to the state at program start: no lists, no current window (tests, shut-down).
 void reset_graphics_windows();
+
+// --- the world-to-device mapping of the current window (graphics_mapping.cpp) ---------------
+// Where the page of a window lies in its drawing area: the whole area, or for a page that
+// keeps its shape the centred part of the laid-out proportions.
+struct PageRect {
+    double left = 0, top = 0, width = 0, height = 0;
+};
+PageRect graphics_page_rect(const GraphicsWindow& g);
+
+const PlotSurface& plot_surface();
+const DeviceMapping& device_mapping();
+void gfx_set_aspect(double r);
+void gfx_zoom(double factor, double fx, double fy);
+
+// World-to-surface and device mappings, recomputed from the current window's frames.
+void graphics_apply_frames();
+void graphics_apply_viewport(const FrameBox& viewport, int isotropic);
+// World point to surface coordinates (clamped), and back from pixels.
+void gfx_world_to_device(double x, double y, int* sx, int* sy);
+// The surface points of n world points, each as gfx_world_to_device gives it.
+void gfx_world_to_device_n(const double* x, const double* y, int n, platform::Point* out);
+void gfx_device_to_world(int px, int py, double* x, double* y);
+platform::Point surface_to_pixel(int sx, int sy);
+// A point of window 16's pane in the world coordinates of its drawing.
+void graphics_pane_to_world(int px, int py, double* x, double* y);
+
+// Plotter output: while width > 0, the device mapping converts surface units to plotter units
+// ((v * scale) >> 15, W surface units across the plotter width) without zoom or offset.
+void set_graphics_plotter(int width, int height);
+
+// The output device's size across and down, in pixels and millimetres: the screen the windows
+// are on (0, 0 without a user interface).
+void gfx_device_width(int* pixels, int* mm);
+void gfx_device_height(int* pixels, int* mm);
+
+// --- the display list of the current window (display_list_storage.cpp) ----------------------
+int display_list_grow(int n);
+int display_list_reserve(int n);
+// Writes into the current list; the caller has reserved the room with display_list_grow.
+void display_list_put(std::uint16_t word);
+void display_list_end();  // writes the end word at the write position
+// Words of the current list from its start up to the end word (tests and outputs).
+std::vector<std::uint16_t> display_list_words();
+
+// The largest number of words one display list may take; growth beyond it fails as an
+// allocation would (-155 once).
+void set_display_list_word_budget(int words);
+
+void gfx_mark();
+void gfx_rewind();
+void gfx_defer_drawing();

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <span>
 
-#include "evaluation/plot_services.h"
+#include "evaluation/mtf_curves.h"
+#include "evaluation/spot_rays.h"
+#include "evaluation/spot_store.h"
 #include "lens/lens_data.h"
 #include "reports/plot_frame.h"
 #include "runtime/arg_cells.h"

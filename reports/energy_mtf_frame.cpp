@@ -4,7 +4,8 @@
 #include <span>
 #include <string>
 
-#include "evaluation/plot_services.h"
+#include "evaluation/mtf_curves.h"
+#include "evaluation/spot_store.h"
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "evaluation/plot_services.h"
+#include "evaluation/point_intensity.h"
+#include "evaluation/spot_rays.h"
+#include "evaluation/spot_statistics.h"
+#include "evaluation/spot_store.h"
 #include "graphics/draw_primitives.h"
 #include "lens/lens_data.h"
 #include "platform/ui.h"

@@ -5,7 +5,14 @@
 #include <new>
 #include <vector>
 
-#include "evaluation/plot_services.h"
+#include "evaluation/geometric_energy.h"
+#include "evaluation/mtf_curves.h"
+#include "evaluation/mtf_shared.h"
+#include "evaluation/point_intensity.h"
+#include "evaluation/spot_ray_listing.h"
+#include "evaluation/spot_rays.h"
+#include "evaluation/spot_statistics.h"
+#include "evaluation/spot_store.h"
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "evaluation/plot_services.h"
+#include "evaluation/spot_store.h"
 #include "graphics/draw_primitives.h"
 #include "lens/lens_data.h"
 #include "reports/plot_frame.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "evaluation/plot_services.h"
+#include "evaluation/psf.h"
 #include "graphics/draw_primitives.h"
 #include "lens/lens_data.h"
 #include "numeric/memory.h"

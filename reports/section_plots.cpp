@@ -7,7 +7,12 @@
 #include <span>
 #include <string>
 
-#include "evaluation/plot_services.h"
+#include "evaluation/point_intensity.h"
+#include "evaluation/psf.h"
+#include "evaluation/sections.h"
+#include "evaluation/spot_rays.h"
+#include "evaluation/spot_statistics.h"
+#include "evaluation/spot_store.h"
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_window.h"
 #include "lens/lens_data.h"

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "evaluation/plot_services.h"
+#include "evaluation/spot_statistics.h"
+#include "evaluation/spot_store.h"
 #include "graphics/draw_primitives.h"
 #include "lens/lens_data.h"
 #include "reports/report_page.h"

@@ -5,7 +5,9 @@
 #include <new>
 #include <vector>
 
-#include "evaluation/plot_services.h"
+#include "evaluation/spot_ray_listing.h"
+#include "evaluation/spot_rays.h"
+#include "evaluation/spot_store.h"
 #include "graphics/draw_primitives.h"
 #include "lens/lens_data.h"
 #include "reports/image_plot_frame.h"

@@ -3,13 +3,13 @@
 // wavelengths, then "LEN -1". The blocks of the whole-lens listing are written here from the
 // listing formats and must stand in the output in their order.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tests/entry/entry_fixture.h"
+#include "tests/support/tavolt_run.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -26,14 +26,10 @@ TEST(ConsoleListing, WholeLensListingOfATypedLens) {
         "SRF -80 40 AIR 8\nEND\n"
         "LEN\nNXT\nNOT \"front\"\nCC -0.5\nNXT\nDRW OFF\nPU -0.1\nNXT\nPK CV 1 0\nPK GLA 1\n"
         "NXT\nPFL 100\nNXT\nSPL 2\nSH 1 4\nSH 2 8\nNXT\nPK CVM 5 0.01\nEND\nLEN -1\n";
-    const auto input = tree.write_file("lines.txt", lines);
-    const std::filesystem::path output = tree.base() / "out.txt";
-    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
-                                input.string() + "' > '" + output.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    const std::string shown = tavo_test::read_file(output);
+    const tavo_test::TavoltRun run = tavo_test::run_tavolt(tree, lines);
+    ASSERT_GE(run.exit_code, 0);
+    EXPECT_EQ(run.exit_code, 0);
+    const std::string& shown = run.shown;
     EXPECT_EQ(shown.find("Error"), std::string::npos) << shown;
     const std::size_t start = shown.find("RADIUS DATA\nSix\n");
     ASSERT_NE(start, std::string::npos) << shown;

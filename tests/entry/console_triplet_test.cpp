@@ -2,12 +2,12 @@
 // then the first-order listing, whose focal length must be that of a paraxial trace through
 // the typed surfaces with the catalogue's indices.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <string>
 
+#include "tests/support/tavolt_run.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -27,14 +27,10 @@ TEST(ConsoleTriplet, ParaxialSetupShowsTheFocalLengthOfTheTypedLens) {
         "LEN NEW \"Cooke\"\nNXT\nSRF 21.48 2 N-SK16 10\nSRF -124.1 5.26 AIR 10\nAST\n"
         "SRF -19.1 1.25 N-F2 8\nRD 22\nTH 4.69\nAIR\nNXT\nSRF 328.9 2.25 N-SK16 10\n"
         "RD -16.7\nTH 43\nAIR\nPY 0\nNXT\nEND\npar_setup\n";
-    const auto input = tree.write_file("lines.txt", lines);
-    const std::filesystem::path output = tree.base() / "out.txt";
-    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
-                                input.string() + "' > '" + output.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    const std::string shown = tavo_test::read_file(output);
+    const tavo_test::TavoltRun run = tavo_test::run_tavolt(tree, lines);
+    ASSERT_GE(run.exit_code, 0);
+    EXPECT_EQ(run.exit_code, 0);
+    const std::string& shown = run.shown;
     EXPECT_EQ(shown.find("Error"), std::string::npos) << shown;
     EXPECT_NE(shown.find("END            7"), std::string::npos) << shown;
     const std::size_t at = shown.find("EFL");

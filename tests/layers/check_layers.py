@@ -32,7 +32,13 @@ LAYERS = [
 # The other programs and build tools sit on the layer whose library they link.
 TOOLS = {"msgcompiler": "runtime", "tools": "kpl", "compilers": "kpl", "raysource": "platform"}
 # Headers of one feature subsystem that a sibling may include: "folder/header.h" -> who may.
-NARROW_HEADERS = {"evaluation/plot_services.h": ("reports",)}
+# reports/ plots what evaluation/ computes: the spot diagram with its store and statistics, the
+# intensity at a point, the point-spread function, the MTF, the sections and encircled energy.
+REPORTS_READ_OF_EVALUATION = (
+    "geometric_energy", "mtf_curves", "mtf_shared", "point_intensity", "psf", "sections",
+    "spot_ray_listing", "spot_rays", "spot_statistics", "spot_store",
+)
+NARROW_HEADERS = {f"evaluation/{name}.h": ("reports",) for name in REPORTS_READ_OF_EVALUATION}
 # Outside platform/: Qt headers, anything under a folder (sys/..., linux/...) and these.
 SYSTEM_HEADERS = {
     "unistd.h", "dlfcn.h", "fcntl.h", "pthread.h", "dirent.h", "signal.h", "spawn.h",

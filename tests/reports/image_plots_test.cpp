@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "evaluation/plot_services.h"
+#include "evaluation/spot_ray_listing.h"
+#include "evaluation/spot_statistics.h"
+#include "evaluation/spot_store.h"
 #include "graphics/draw_primitives.h"
 #include "reports/floating_horizon.h"
 #include "reports/image_plot_frame.h"

@@ -2,13 +2,13 @@
 // file in ROOT/public/len, then the paraxial set-up, whose focal length must be the one the
 // lens's published source gives.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "tests/support/tavolt_run.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -23,14 +23,9 @@ struct ExampleLens {
 
 // The program's run on typed lines, with what it wrote.
 std::string run_typed_lines(const tavo_test::TempTree& tree, const std::string& lines) {
-    const auto input = tree.write_file("lines.txt", lines);
-    const std::filesystem::path output = tree.base() / "out.txt";
-    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
-                                input.string() + "' > '" + output.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    return tavo_test::read_file(output);
+    const tavo_test::TavoltRun run = tavo_test::run_tavolt(tree, lines);
+    EXPECT_EQ(run.exit_code, 0);
+    return run.shown;
 }
 
 TEST(ExampleLenses, EachOpensWithThePublishedFocalLength) {

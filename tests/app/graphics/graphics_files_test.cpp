@@ -8,7 +8,6 @@
 //   On the default landscape plot area (10000 x 6250 units) the scale is 16000 in both axes:
 //   x = v * 16000 >> 15 and y = 6250 - (v * 16000 >> 15): (2500, 1563) and (7499, 4688).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -19,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/tavolt_run.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -34,13 +34,7 @@ class GraphicsFiles : public ::testing::Test {
 protected:
     std::string run(const std::string& lines) {
         tree_.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree_.data().string() + "\n");
-        const auto input = tree_.write_file("lines.txt", lines);
-        const fs::path output = tree_.base() / "out.txt";
-        const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
-                                    input.string() + "' > '" + output.string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        EXPECT_TRUE(WIFEXITED(status));
-        return tavo_test::read_file(output);
+        return tavo_test::run_tavolt(tree_, lines).shown;
     }
     std::string file(const std::string& name) const { return (tree_.base() / name).string(); }
     std::vector<std::uint8_t> bytes(const std::string& name) const {

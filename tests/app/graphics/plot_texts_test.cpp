@@ -3,14 +3,13 @@
 // are read back with their places and sizes. Every message must arrive whole, every label must
 // lie inside the plot area, and no two labels may cover each other.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/tavolt_run.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -103,13 +102,7 @@ class PlotTexts : public ::testing::Test {
 protected:
     std::string run(const std::string& lines) {
         tree_.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree_.data().string() + "\n");
-        const auto input = tree_.write_file("lines.txt", lines);
-        const fs::path output = tree_.base() / "out.txt";
-        const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
-                                    input.string() + "' > '" + output.string() + "' 2>&1";
-        const int status = std::system(command.c_str());
-        EXPECT_TRUE(WIFEXITED(status));
-        return tavo_test::read_file(output);
+        return tavo_test::run_tavolt(tree_, lines).shown;
     }
     std::string file(const std::string& name) const { return (tree_.base() / name).string(); }
 

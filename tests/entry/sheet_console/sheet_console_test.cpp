@@ -2,11 +2,10 @@
 // cell on the beam radius, a typed number is that cell's value, a typed command runs at the
 // surface of the cell's row, and the way the sheet is left decides whether the edits stay.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <string>
 
+#include "tests/support/tavolt_run.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -15,13 +14,7 @@ std::string run_console(const std::string& lines) {
     tavo_test::TempTree tree;
     tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
     std::filesystem::create_directories(tree.data() / "len");
-    const auto input = tree.write_file("lines.txt", lines);
-    const std::filesystem::path output = tree.base() / "out.txt";
-    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
-                                input.string() + "' > '" + output.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status));
-    return tavo_test::read_file(output);
+    return tavo_test::run_tavolt(tree, lines).shown;
 }
 
 // The values the lines after the sheet print, in order ("Value: ..." lines).

@@ -1,11 +1,10 @@
 // The special-data sheets in the console program: the special-data command asks which sheet,
 // the surface-note sheet opens with the current cell on the note, and a typed line is the note.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <string>
 
+#include "tests/support/tavolt_run.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -14,13 +13,7 @@ std::string run_special_console(const std::string& lines) {
     tavo_test::TempTree tree;
     tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
     std::filesystem::create_directories(tree.data() / "len");
-    const auto input = tree.write_file("lines.txt", lines);
-    const std::filesystem::path output = tree.base() / "out.txt";
-    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
-                                input.string() + "' > '" + output.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status));
-    return tavo_test::read_file(output);
+    return tavo_test::run_tavolt(tree, lines).shown;
 }
 
 TEST(SpecialSheetConsole, ATypedNoteIsTheSurfaceNote) {

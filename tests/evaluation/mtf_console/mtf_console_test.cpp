@@ -2,7 +2,6 @@
 // length 100 with its object at infinity, at focus (the diffraction MTF of a perfect circular
 // pupil) and 0.1 before it (a uniform disk of rays, the geometric MTF).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/tavolt_run.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -24,13 +24,7 @@ std::string paraboloid(const std::string& image_thickness, const std::string& ex
 std::string run_console(const std::string& lines) {
     tavo_test::TempTree tree;
     tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
-    const auto input = tree.write_file("lines.txt", lines);
-    const std::filesystem::path output = tree.base() / "out.txt";
-    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
-                                input.string() + "' > '" + output.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status));
-    return tavo_test::read_file(output);
+    return tavo_test::run_tavolt(tree, lines).shown;
 }
 
 // The numbers of the rows that follow the line starting with heading, up to the first line

@@ -2,7 +2,6 @@
 // at f/5 with its object at infinity, the reference ray, then the spot commands; what they
 // print, and the refusals.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -12,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/tavolt_run.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -23,13 +23,7 @@ const char* const kParaboloid =
 std::string run_console(const std::string& lines) {
     tavo_test::TempTree tree;
     tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
-    const auto input = tree.write_file("lines.txt", lines);
-    const std::filesystem::path output = tree.base() / "out.txt";
-    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
-                                input.string() + "' > '" + output.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status));
-    return tavo_test::read_file(output);
+    return tavo_test::run_tavolt(tree, lines).shown;
 }
 
 // The numbers on the line after the first line that starts with heading, from position at.

@@ -3,12 +3,11 @@
 // goes on; a Save dialog asks before it replaces a file; the edit window saves over its edit
 // file only the text read from it, and never an empty text.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "tests/support/tavolt_run.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -18,13 +17,9 @@ namespace fs = std::filesystem;
 // Standard output and standard error of the program run on the typed lines in a fresh profile.
 std::string script_output(tavo_test::TempTree& tree, const std::string& typed) {
     tree.write_file("profile.ini", "[TAVO LT 5.40]\nTVDATA=" + tree.data().string() + "\n");
-    const fs::path input = tree.write_file("in.txt", typed);
-    const fs::path output = tree.base() / "out.txt";
-    const std::string command = "TAVO_UI=console '" TAVO_INSTALL_DIR "/tavolt' < '" +
-                                input.string() + "' > '" + output.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    return tavo_test::read_file(output);
+    const tavo_test::TavoltRun run = tavo_test::run_tavolt(tree, typed);
+    EXPECT_EQ(run.exit_code, 0);
+    return run.shown;
 }
 
 int times_shown(const std::string& text, const std::string& part) {

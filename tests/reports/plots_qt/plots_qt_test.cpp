@@ -16,7 +16,10 @@
 #include <string>
 
 #include "app/main_loop.h"
-#include "evaluation/plot_services.h"
+#include "evaluation/mtf_curves.h"
+#include "evaluation/spot_ray_listing.h"
+#include "evaluation/spot_statistics.h"
+#include "evaluation/spot_store.h"
 #include "graphics/draw_primitives.h"
 #include "graphics/graphics_files.h"
 #include "graphics/graphics_raster.h"
