@@ -69,6 +69,7 @@ int sheet_release_copy(SheetKit& kit, int mode) {
 int sheet_open(SheetKit& kit) {
     sheet_take_copy(kit);
     kit.kept = false;
+    if (!kit.shown) kit.update_mode_before = test_state_flag(kFlagSingleCommandUpdate) != 0;
     kit.shown = true;
     set_state_flag(kFlagSingleCommandUpdate);
     // A letter already on top is not pushed again, and so not taken off on closing.
@@ -164,8 +165,8 @@ int dispatch_open(SheetKit& kit, const SheetEvents& events) {
     return sheet_open(kit);
 }
 
-// Leaving for good ends the update mode the opening set and the sheet's own flag; a level
-// pushed over the sheet leaves both.
+// Leaving for good ends the update mode the opening set (unless the sheet keeps one it found
+// on) and the sheet's own flag; a level pushed over the sheet leaves both.
 int dispatch_close(SheetKit& kit, const SheetEvents& events, int end_mode) {
     if (events.closing != nullptr) return events.closing(end_mode);
     if ((end_mode != 1 || events.leaving_always) && events.leaving != nullptr) {
@@ -174,7 +175,9 @@ int dispatch_close(SheetKit& kit, const SheetEvents& events, int end_mode) {
     const int rc = sheet_close(kit, end_mode);
     if (end_mode == 1) return rc;
     if (!events.opens_itself) {
-        if (!events.keeps_update_mode) clear_state_flag(kFlagSingleCommandUpdate);
+        if (!events.keeps_update_mode || !kit.update_mode_before) {
+            clear_state_flag(kFlagSingleCommandUpdate);
+        }
         if (kit.state_flag != 0) clear_state_flag(kit.state_flag);
     }
     if (events.left != nullptr) events.left(end_mode);

@@ -23,6 +23,8 @@ struct SheetKit {
     int state_flag = 0;  // set while the sheet is open (0: none); cleared when it is left for good
     // The level's row count, set before every writing (null: the count it was pushed with).
     int (*rows)() = nullptr;
+    // Update mode was already on when the sheet was first shown (another sheet edits in it).
+    bool update_mode_before = false;
 };
 
 // What the kit keeps for all sheets: the number of sheets that hold a revert copy.
@@ -78,8 +80,8 @@ struct SheetEvents {
     int (*opening)() = nullptr;
     bool opens_itself = false;
     // Event 7 with an end other than 1 (the sheet is left for good): before the copy goes, and
-    // after the kit's close. keeps_update_mode: the sheet ends the update mode itself (one over
-    // another sheet that still edits in it).
+    // after the kit's close. keeps_update_mode: leaving ends the update mode only where the
+    // sheet's opening turned it on, so a sheet over another that still edits in it keeps it.
     void (*leaving)(int end_mode) = nullptr;
     void (*left)(int end_mode) = nullptr;
     bool keeps_update_mode = false;
