@@ -252,13 +252,13 @@ int table_accept() {
     return find_glass_variable(s, &variable) ? delete_glass_variables(s) : 0;
 }
 
-int table_close(const GridEvent& event) {
+int table_close(int end_mode) {
     GlassSheetsState& g = g_glass;
-    if (event.argument == 1) return sheet_close(g.table_kit, 1);
+    if (end_mode == 1) return sheet_close(g.table_kit, 1);
     int rc = 0;
-    if (event.argument == 0) rc = table_accept();
+    if (end_mode == 0) rc = table_accept();
     g.pending_name.clear();
-    const int restored = sheet_close(g.table_kit, event.argument);
+    const int restored = sheet_close(g.table_kit, end_mode);
     return rc != 0 ? rc : restored;
 }
 
@@ -281,7 +281,7 @@ int table_create() {
     return setup != 0 ? setup : rc;
 }
 
-int table_value(GridEvent& event) {
+int table_value(const GridEvent& event) {
     GlassSheetsState& g = g_glass;
     if (event.field == kFieldTableGlassName) {
         if (event.first_index != g.table_surface) return 0;
@@ -477,42 +477,47 @@ int glass_list_event(GridEvent& event) {
     }
 }
 
-int table_glass_event(GridEvent& event) {
+namespace {
+
+int table_cell_text(GridEvent& event) {
     GlassSheetsState& g = g_glass;
-    switch (event.code) {
-        case kLevelEventShown:
-            g.table_kit.print = write_table_glass;
-            if (g.table_kit.kept) return sheet_open(g.table_kit);
-            return table_create();
-        case kLevelEventMayClose:
-            return sheet_may_close(g.table_kit);
-        case kLevelEventCellChanged: {
-            const int field = grid_entry_field(event.field);
-            if (field == kFieldTableGlassName) {
-                sheet_edit_text(event, g.pending_name.empty() ? surface(g.table_surface).medium_name
-                                                              : g.pending_name.c_str());
-            } else if (field == kFieldTableGlassIndex) {
-                const GlassData* e = table_entry();
-                if (e != nullptr && event.first_index >= 0 &&
-                    event.first_index < lens().wavelength_count) {
-                    sheet_edit_text(event,
-                                    format_number(e->model_indices[event.first_index], 2, 0));
-                }
-            }
-            return 0;
+    const int field = grid_entry_field(event.field);
+    if (field == kFieldTableGlassName) {
+        sheet_edit_text(event, g.pending_name.empty() ? surface(g.table_surface).medium_name
+                                                      : g.pending_name.c_str());
+    } else if (field == kFieldTableGlassIndex) {
+        const GlassData* e = table_entry();
+        if (e != nullptr && event.first_index >= 0 && event.first_index < lens().wavelength_count) {
+            sheet_edit_text(event, format_number(e->model_indices[event.first_index], 2, 0));
         }
-        case kLevelEventEdited:
-            return table_value(event);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            const int rc = sheet_run_line(event);
-            return rc != 0 ? rc : sheet_after_change(g.table_kit);
-        }
-        case kLevelEventChange:
-            return table_close(event);
-        default:
-            return 0;
     }
+    return 0;
+}
+
+// The glass is made when the sheet opens, unless it comes back from a level above it.
+const SheetEvents kTableEvents{
+    .opening =
+        [] {
+            g_glass.table_kit.print = write_table_glass;
+            return g_glass.table_kit.kept ? sheet_open(g_glass.table_kit) : table_create();
+        },
+    .opens_itself = true,
+    .cell_text = table_cell_text,
+    .edited = table_value,
+    .typed =
+        [](const char*, const GridEvent& event) {
+            const int rc = sheet_run_line(event);
+            return rc != 0 ? rc : sheet_after_change(g_glass.table_kit);
+        },
+    .quiet_otherwise = true,
+    .closing = table_close,
+    .typed_empty = true,
+};
+
+}  // namespace
+
+int table_glass_event(GridEvent& event) {
+    return sheet_dispatch(g_glass.table_kit, kTableEvents, event);
 }
 
 namespace {

@@ -212,6 +212,7 @@ int sheet_dispatch(SheetKit& kit, const SheetEvents& events, GridEvent& event) {
         case kLevelEventMayClose:
             return sheet_may_close(kit);
         case kLevelEventChange:
+            if (events.closing != nullptr) return events.closing(event.argument);
             return dispatch_close(kit, events, event.argument);
         case kLevelEventCellChanged:
             return events.cell_text != nullptr ? events.cell_text(event) : 0;
@@ -229,7 +230,7 @@ int sheet_dispatch(SheetKit& kit, const SheetEvents& events, GridEvent& event) {
         case kLevelEventTypedLine: {
             if (events.typed == nullptr) break;
             const char* line = sheet_event_text(event);
-            if (line[0] == '\0') return sheet_rewrite(kit);
+            if (line[0] == '\0' && !events.typed_empty) return sheet_rewrite(kit);
             return events.typed(line, event);
         }
         default:

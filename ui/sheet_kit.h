@@ -97,6 +97,11 @@ struct SheetEvents {
     // Any other event; without it the sheet is written again, or 0 with quiet_otherwise.
     int (*other)(GridEvent& event) = nullptr;
     bool quiet_otherwise = false;
+    // Event 7 whole, in place of the kit's steps above: a sheet whose leaving keeps an order of
+    // its own calls sheet_close itself among its steps, with any end mode (1 too).
+    int (*closing)(int end_mode) = nullptr;
+    // typed hears an empty line too (it runs like any other) instead of the sheet's rewriting.
+    bool typed_empty = false;
 };
 
 // The one event procedure of a sheet: the kit's steps for opening (8), the close question (22)
