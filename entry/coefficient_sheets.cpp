@@ -131,7 +131,7 @@ int standard_edited(const GridEvent& event) {
     return sheet_after_change(g_sheets.standard_asphere);
 }
 
-const SheetEvents kStandardAsphereEvents{
+const SheetEvents kStandardAsphereEvents = special_sheet_events({
     .opening = standard_opening,
     .cell_text = standard_cell_text,
     .edited = standard_edited,
@@ -146,14 +146,12 @@ const SheetEvents kStandardAsphereEvents{
             return special_sheet_typed(g_sheets.standard_asphere, event,
                                        [](int n) { return standard_asphere(surface(n)); });
         },
-    .quiet_otherwise = true,
     .closing =
         [](int end_mode) {
             return special_sheet_end(g_sheets.standard_asphere, end_mode, terms_all_zero(),
                                      free_asphere);
         },
-    .typed_empty = true,
-};
+});
 
 }  // namespace
 
@@ -490,13 +488,12 @@ int asphere_edited(const GridEvent& event) {
     return sheet_after_change(g_sheets.asphere);
 }
 
-const SheetEvents kAsphereEvents{
+const SheetEvents kAsphereEvents = special_sheet_events({
     .opening =
         [] {
             special_sheet_begin(g_sheets.asphere, true);
             return 0;
         },
-    .keeps_update_mode = true,
     .cell_text = asphere_cell_text,
     .edited = asphere_edited,
     .activated =
@@ -510,9 +507,7 @@ const SheetEvents kAsphereEvents{
             return special_sheet_typed(g_sheets.asphere, event,
                                        [](int n) { return surface(n).asphere != nullptr; });
         },
-    .quiet_otherwise = true,
-    .typed_empty = true,
-};
+});
 
 }  // namespace
 
@@ -601,7 +596,7 @@ int spline_closing(int end_mode) {
     return restored != 0 ? restored : setup;
 }
 
-const SheetEvents kSplineEvents{
+const SheetEvents kSplineEvents = special_sheet_events({
     .opening =
         [] {
             special_sheet_begin(g_sheets.spline, true);
@@ -615,10 +610,8 @@ const SheetEvents kSplineEvents{
             return special_sheet_record_gone();
         },
     .typed = spline_typed,
-    .quiet_otherwise = true,
     .closing = spline_closing,
-    .typed_empty = true,
-};
+});
 
 }  // namespace
 
@@ -893,13 +886,12 @@ int diffractive_button(const GridEvent& event) {
     return special_sheet_record_gone();
 }
 
-const SheetEvents kDiffractiveEvents{
+const SheetEvents kDiffractiveEvents = special_sheet_events({
     .opening =
         [] {
             special_sheet_begin(g_sheets.diffractive, true);
             return 0;
         },
-    .keeps_update_mode = true,
     .cell_text = diffractive_cell_text,
     .edited = diffractive_edited,
     .activated = diffractive_button,
@@ -908,9 +900,7 @@ const SheetEvents kDiffractiveEvents{
             return special_sheet_typed(g_sheets.diffractive, event,
                                        [](int n) { return surface(n).diffractive != nullptr; });
         },
-    .quiet_otherwise = true,
-    .typed_empty = true,
-};
+});
 
 }  // namespace
 

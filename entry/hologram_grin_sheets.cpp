@@ -178,7 +178,7 @@ int hologram_edited(const GridEvent& event) {
     return sheet_after_change(g_sheets.hologram);
 }
 
-const SheetEvents kHologramEvents{
+const SheetEvents kHologramEvents = special_sheet_events({
     .opening = hologram_opening,
     .cell_text = hologram_cell_text,
     .edited = hologram_edited,
@@ -188,13 +188,11 @@ const SheetEvents kHologramEvents{
             return special_sheet_typed(g_sheets.hologram, event,
                                        [](int n) { return surface(n).hologram != nullptr; });
         },
-    .quiet_otherwise = true,
     .closing =
         [](int end_mode) {
             return special_sheet_end(g_sheets.hologram, end_mode, hologram_empty(), free_hologram);
         },
-    .typed_empty = true,
-};
+});
 
 }  // namespace
 
@@ -490,7 +488,7 @@ int grin_closing(int end_mode) {
     return special_sheet_end(g_sheets.grin, end_mode, false, nullptr);
 }
 
-const SheetEvents kGrinEvents{
+const SheetEvents kGrinEvents = special_sheet_events({
     .opening =
         [] {
             special_sheet_begin(g_sheets.grin, true);
@@ -509,10 +507,8 @@ const SheetEvents kGrinEvents{
             return special_sheet_typed(g_sheets.grin, event,
                                        [](int n) { return surface(n).grin != nullptr; });
         },
-    .quiet_otherwise = true,
     .closing = grin_closing,
-    .typed_empty = true,
-};
+});
 
 }  // namespace
 

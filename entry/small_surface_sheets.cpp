@@ -420,7 +420,7 @@ int coordinates_edited(const GridEvent& event) {
     return coordinates_after_change(coordinates_value(event));
 }
 
-const SheetEvents kCoordinatesEvents{
+const SheetEvents kCoordinatesEvents = special_sheet_events({
     .opening = coordinates_opening,
     .cell_text = coordinates_cell_text,
     .edited = coordinates_edited,
@@ -433,14 +433,12 @@ const SheetEvents kCoordinatesEvents{
             return typed_line(g_sheets.coordinates, event,
                               [] { return current().decentre == nullptr; });
         },
-    .quiet_otherwise = true,
     .closing =
         [](int end_mode) {
             return special_sheet_end(g_sheets.coordinates, end_mode, decentre_empty(),
                                      drop_decentre_if_empty);
         },
-    .typed_empty = true,
-};
+});
 
 }  // namespace
 
@@ -482,7 +480,7 @@ int note_closing(int end_mode) {
     return sheet_close(g_sheets.note, end_mode);
 }
 
-const SheetEvents kNoteEvents{
+const SheetEvents kNoteEvents = special_sheet_events({
     .opening =
         [] {
             special_sheet_begin(g_sheets.note, current().note != nullptr);
@@ -505,10 +503,8 @@ const SheetEvents kNoteEvents{
         },
     .typed = [](const char*,
                 const GridEvent& event) { return typed_line(g_sheets.note, event, nullptr); },
-    .quiet_otherwise = true,
     .closing = note_closing,
-    .typed_empty = true,
-};
+});
 
 }  // namespace
 
@@ -605,9 +601,8 @@ int conic_edited(const GridEvent& event) {
     return sheet_after_change(g_sheets.conic);
 }
 
-const SheetEvents kConicEvents{
+const SheetEvents kConicEvents = special_sheet_events({
     .opening = conic_opening,
-    .keeps_update_mode = true,
     .cell_text =
         [](GridEvent& event) {
             const int field = field_of(event);
@@ -620,9 +615,7 @@ const SheetEvents kConicEvents{
     .activated = conic_radio,
     .typed = [](const char*,
                 const GridEvent& event) { return typed_line(g_sheets.conic, event, nullptr); },
-    .quiet_otherwise = true,
-    .typed_empty = true,
-};
+});
 
 }  // namespace
 
@@ -728,21 +721,18 @@ int options_edited(const GridEvent& event) {
     return sheet_after_change(g_sheets.options);
 }
 
-const SheetEvents kOptionsEvents{
+const SheetEvents kOptionsEvents = special_sheet_events({
     .opening =
         [] {
             special_sheet_begin(g_sheets.options, true);
             return 0;
         },
-    .keeps_update_mode = true,
     .cell_text = options_cell_text,
     .edited = options_edited,
     .activated = options_button,
     .typed = [](const char*,
                 const GridEvent& event) { return typed_line(g_sheets.options, event, nullptr); },
-    .quiet_otherwise = true,
-    .typed_empty = true,
-};
+});
 
 }  // namespace
 
@@ -794,20 +784,17 @@ int grating_edited(const GridEvent& event) {
     return sheet_after_change(g_sheets.grating);
 }
 
-const SheetEvents kGratingEvents{
+const SheetEvents kGratingEvents = special_sheet_events({
     .opening =
         [] {
             special_sheet_begin(g_sheets.grating, true);
             return 0;
         },
-    .keeps_update_mode = true,
     .cell_text = grating_cell_text,
     .edited = grating_edited,
     .typed = [](const char*,
                 const GridEvent& event) { return typed_line(g_sheets.grating, event, nullptr); },
-    .quiet_otherwise = true,
-    .typed_empty = true,
-};
+});
 
 }  // namespace
 
@@ -874,7 +861,7 @@ int perfect_lens_edited(const GridEvent& event) {
     return sheet_after_change(g_sheets.perfect_lens);
 }
 
-const SheetEvents kPerfectLensEvents{
+const SheetEvents kPerfectLensEvents = special_sheet_events({
     .opening = perfect_lens_opening,
     .cell_text = perfect_lens_cell_text,
     .edited = perfect_lens_edited,
@@ -888,14 +875,12 @@ const SheetEvents kPerfectLensEvents{
             return typed_line(g_sheets.perfect_lens, event,
                               [] { return current().perfect_lens == nullptr; });
         },
-    .quiet_otherwise = true,
     .closing =
         [](int end_mode) {
             return special_sheet_end(g_sheets.perfect_lens, end_mode, perfect_lens_empty(),
                                      free_perfect_lens);
         },
-    .typed_empty = true,
-};
+});
 
 }  // namespace
 

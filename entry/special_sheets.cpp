@@ -177,6 +177,13 @@ int special_sheet_typed(SheetKit& kit, const GridEvent& event, bool (*there)(int
     return sheet_after_change(kit);
 }
 
+SheetEvents special_sheet_events(SheetEvents events) {
+    events.keeps_update_mode = true;
+    events.quiet_otherwise = true;
+    events.typed_empty = true;
+    return events;
+}
+
 int special_sheet_open_on(SheetKit& kit, bool make_it, const SpecialRecordMaker& maker,
                           LevelHandler handler, int (*rows)()) {
     const int n = lens_data().current_surface;

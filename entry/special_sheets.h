@@ -66,6 +66,11 @@ int special_sheet_record_gone();
 // written again.
 int special_sheet_typed(SheetKit& kit, const GridEvent& event, bool (*there)(int n));
 
+// A special-data sheet's entries with what every one of them answers alike: it leaves the update
+// mode to the sheet it was opened from, an event it has no entry for changes nothing and writes
+// nothing, and an empty typed line runs as any other.
+SheetEvents special_sheet_events(SheetEvents events);
+
 // The record of the current surface a sheet opens on.
 struct SpecialRecordMaker {
     bool (*there)(int n);                    // surface n carries it
