@@ -187,6 +187,25 @@ TEST_F(GlassSheets, ATableGlassTakesTheTypedIndicesAndWritesAsTheCommandDoes) {
     EXPECT_EQ(lens_text(), by_sheet);
 }
 
+// A line typed into the table glass runs and the sheet shows again; cancelled, the sheet gives
+// back the lens it found, the line's change and the glass it made undone.
+TEST_F(GlassSheets, ATypedLineRunsInTheTableGlassAndCancelUndoesIt) {
+    small_lens("TH 100");
+    type("WV 0.5876 0.4861 0.6563");
+    open_sheet();
+    const std::string before = lens_text();
+    choose(1, "table\n");
+    ASSERT_EQ(event(kLevelEventEdited, kFieldTableGlassIndex, 0, 1.6), 0) << error_text_buffer();
+    char line[kGridTextBufferSize] = "TH 7";
+    ASSERT_EQ(event(kLevelEventTypedText, 3, 1, 0, 0, 1, line), 0) << error_text_buffer();
+    EXPECT_EQ(surface(1).thickness, 7.0);
+    EXPECT_EQ(level_count(), 2);
+    leave(-1);
+    EXPECT_EQ(level_count(), 1);
+    EXPECT_EQ(lens_text(), before);
+    close_all();
+}
+
 // Names the open table glass by its name cell.
 void name_table_glass(const char* text);
 
