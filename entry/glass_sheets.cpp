@@ -108,12 +108,12 @@ int position_in(int s, int c) {
     return -1;
 }
 
-int list_close(const GridEvent& event) {
+int list_close(int end_mode) {
     GlassSheetsState& g = g_glass;
-    sheet_close(g.list_kit, event.argument);
+    sheet_close(g.list_kit, end_mode);
     g.order.clear();
     g.order.shrink_to_fit();
-    if (event.argument != 0 || g.selection < 0 || g.selection >= g.count) return 0;
+    if (end_mode != 0 || g.selection < 0 || g.selection >= g.count) return 0;
     const int s = g.surface;
     if (s < 0 || s > lens().image_surface) return 0;
     int variable = 0;
@@ -427,54 +427,67 @@ void write_table_glass() {
     }
 }
 
-int glass_list_event(GridEvent& event) {
+namespace {
+
+int list_opening() {
     GlassSheetsState& g = g_glass;
-    switch (event.code) {
-        case kLevelEventShown:
-            g.list_kit.print = write_glass_list;
-            g.selection = position_in(g.surface, g.catalogue);
-            set_level_header_rows(1, 0, 0);
-            arrange();
-            return sheet_open(g.list_kit);
-        case kLevelEventMayClose:
-            return 0;
-        case kLevelEventCellChanged: {
-            if (grid_entry_field(event.field) != kFieldGlassCell) return 0;
-            const int glass = event.first_index;
-            if (glass < 0 || glass >= g.count) return 0;  // a stale cell
-            g.selection = glass;
-            std::string line;
-            if (glass_description(glass, g.catalogue, lens().wavelength_count, line) == 0) {
-                status_msg(kMsgGlassDescription, line.c_str());
-            }
-            return 0;
-        }
-        case kLevelEventActivate:
-            switch (grid_entry_field(event.field)) {
-                case kFieldSortCatalogue:
-                    g.sort_mode = kGlassSortCatalogue;
-                    break;
-                case kFieldSortIndex:
-                    g.sort_mode = kGlassSortIndex;
-                    break;
-                case kFieldSortDispersion:
-                    g.sort_mode = kGlassSortDispersion;
-                    break;
-                case kFieldRecompute:
-                    recompute_catalog_dispersion(current_lens_wavelengths());
-                    break;
-                default:
-                    return 0;
-            }
-            return list_rewrite();
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return sheet_run_line(event);
-        case kLevelEventChange:
-            return list_close(event);
+    g.list_kit.print = write_glass_list;
+    g.selection = position_in(g.surface, g.catalogue);
+    set_level_header_rows(1, 0, 0);
+    arrange();
+    return 0;
+}
+
+int list_cell_text(GridEvent& event) {
+    GlassSheetsState& g = g_glass;
+    if (grid_entry_field(event.field) != kFieldGlassCell) return 0;
+    const int glass = event.first_index;
+    if (glass < 0 || glass >= g.count) return 0;  // a stale cell
+    g.selection = glass;
+    std::string line;
+    if (glass_description(glass, g.catalogue, lens().wavelength_count, line) == 0) {
+        status_msg(kMsgGlassDescription, line.c_str());
+    }
+    return 0;
+}
+
+int list_button(const GridEvent& event) {
+    GlassSheetsState& g = g_glass;
+    switch (grid_entry_field(event.field)) {
+        case kFieldSortCatalogue:
+            g.sort_mode = kGlassSortCatalogue;
+            break;
+        case kFieldSortIndex:
+            g.sort_mode = kGlassSortIndex;
+            break;
+        case kFieldSortDispersion:
+            g.sort_mode = kGlassSortDispersion;
+            break;
+        case kFieldRecompute:
+            recompute_catalog_dispersion(current_lens_wavelengths());
+            break;
         default:
             return 0;
     }
+    return list_rewrite();
+}
+
+// A chooser: it edits nothing before it closes, and a typed line only runs.
+const SheetEvents kListEvents{
+    .opening = list_opening,
+    .cell_text = list_cell_text,
+    .edited = [](const GridEvent&) { return 0; },
+    .activated = list_button,
+    .typed = [](const char*, const GridEvent& event) { return sheet_run_line(event); },
+    .quiet_otherwise = true,
+    .closing = list_close,
+    .typed_empty = true,
+};
+
+}  // namespace
+
+int glass_list_event(GridEvent& event) {
+    return sheet_dispatch(g_glass.list_kit, kListEvents, event);
 }
 
 namespace {
