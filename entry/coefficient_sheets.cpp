@@ -489,11 +489,6 @@ int asphere_edited(const GridEvent& event) {
 }
 
 const SheetEvents kAsphereEvents = special_sheet_events({
-    .opening =
-        [] {
-            special_sheet_begin(g_sheets.asphere, true);
-            return 0;
-        },
     .cell_text = asphere_cell_text,
     .edited = asphere_edited,
     .activated =
@@ -597,11 +592,6 @@ int spline_closing(int end_mode) {
 }
 
 const SheetEvents kSplineEvents = special_sheet_events({
-    .opening =
-        [] {
-            special_sheet_begin(g_sheets.spline, true);
-            return 0;
-        },
     .cell_text = spline_cell_text,
     .edited = spline_edited,
     .activated =
@@ -887,11 +877,6 @@ int diffractive_button(const GridEvent& event) {
 }
 
 const SheetEvents kDiffractiveEvents = special_sheet_events({
-    .opening =
-        [] {
-            special_sheet_begin(g_sheets.diffractive, true);
-            return 0;
-        },
     .cell_text = diffractive_cell_text,
     .edited = diffractive_edited,
     .activated = diffractive_button,

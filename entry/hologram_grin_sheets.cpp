@@ -489,11 +489,6 @@ int grin_closing(int end_mode) {
 }
 
 const SheetEvents kGrinEvents = special_sheet_events({
-    .opening =
-        [] {
-            special_sheet_begin(g_sheets.grin, true);
-            return 0;
-        },
     .cell_text = grin_cell_text,
     .edited = grin_edited,
     .activated =

@@ -560,7 +560,6 @@ int conic_opening() {
     SheetKit& kit = g_sheets.conic;
     const SurfaceRecord& s = current();
     if (!kit.kept) g_sheets.toric_mode = s.toric != 0 && (s.x_curvature != 0.0 || toric_asphere(s));
-    special_sheet_begin(kit, true);
     return 0;
 }
 
@@ -722,11 +721,6 @@ int options_edited(const GridEvent& event) {
 }
 
 const SheetEvents kOptionsEvents = special_sheet_events({
-    .opening =
-        [] {
-            special_sheet_begin(g_sheets.options, true);
-            return 0;
-        },
     .cell_text = options_cell_text,
     .edited = options_edited,
     .activated = options_button,
@@ -785,11 +779,6 @@ int grating_edited(const GridEvent& event) {
 }
 
 const SheetEvents kGratingEvents = special_sheet_events({
-    .opening =
-        [] {
-            special_sheet_begin(g_sheets.grating, true);
-            return 0;
-        },
     .cell_text = grating_cell_text,
     .edited = grating_edited,
     .typed = [](const char*,
