@@ -99,54 +99,65 @@ void print_standard_asphere_sheet() {
     text_newline();
 }
 
-int standard_asphere_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.standard_asphere;
-    kit.print = print_standard_asphere_sheet;
+namespace {
+
+int standard_opening() {
     const int n = current_index();
     SurfaceRecord& s = current();
-    switch (event.code) {
-        case kLevelEventShown:
-            special_sheet_begin(kit, standard_asphere(s));
-            // The asphere's terms are the surface's own: a picked-up curvature becomes plain.
-            clear_curvature_pickup(n);
-            if (!standard_asphere(s)) {
-                if (const int rc = alloc_asphere_record(n, kAsphereEven, 0); rc != 0) return rc;
-                lens_setup_or_error();
-            }
-            return sheet_open(kit);
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return special_sheet_end(kit, event.argument, terms_all_zero(), free_asphere);
-        case kLevelEventCellChanged:
-            if (const int k = term_of(grid_entry_field(event.field)); k >= 0) {
-                special_sheet_number_text(event, term(s, k));
-            }
-            return 0;
-        case kLevelEventEdited: {
-            const int k = term_of(grid_entry_field(event.field));
-            if (k < 0 ||
-                (event.value_type != kGridValueDouble && event.value_type != kGridValueInt))
-                return 0;
-            const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
-            set_polynomial_asphere_term(n, 4 + 2 * k, v);
-            kit.changed = true;
-            return sheet_after_change(kit);
-        }
-        case kLevelEventActivate:
+    special_sheet_begin(g_sheets.standard_asphere, standard_asphere(s));
+    // The asphere's terms are the surface's own: a picked-up curvature becomes plain.
+    clear_curvature_pickup(n);
+    if (!standard_asphere(s)) {
+        if (const int rc = alloc_asphere_record(n, kAsphereEven, 0); rc != 0) return rc;
+        lens_setup_or_error();
+    }
+    return 0;
+}
+
+int standard_cell_text(GridEvent& event) {
+    if (const int k = term_of(grid_entry_field(event.field)); k >= 0) {
+        special_sheet_number_text(event, term(current(), k));
+    }
+    return 0;
+}
+
+int standard_edited(const GridEvent& event) {
+    const int k = term_of(grid_entry_field(event.field));
+    if (k < 0 || (event.value_type != kGridValueDouble && event.value_type != kGridValueInt))
+        return 0;
+    const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
+    set_polynomial_asphere_term(current_index(), 4 + 2 * k, v);
+    g_sheets.standard_asphere.changed = true;
+    return sheet_after_change(g_sheets.standard_asphere);
+}
+
+const SheetEvents kStandardAsphereEvents = special_sheet_events({
+    .opening = standard_opening,
+    .cell_text = standard_cell_text,
+    .edited = standard_edited,
+    .activated =
+        [](const GridEvent&) {
             free_asphere();
             return special_sheet_record_gone();
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            const int rc = sheet_run_line(event);
-            if (rc != 0) return rc;
-            // A typed line that took the asphere away (or made another kind) ends the sheet.
-            if (!standard_asphere(s)) return special_sheet_record_gone();
-            return sheet_after_change(kit);
-        }
-        default:
-            return 0;
-    }
+        },
+    // A typed line that took the asphere away (or made another kind) ends the sheet.
+    .typed =
+        [](const char*, const GridEvent& event) {
+            return special_sheet_typed(g_sheets.standard_asphere, event,
+                                       [](int n) { return standard_asphere(surface(n)); });
+        },
+    .closing =
+        [](int end_mode) {
+            return special_sheet_end(g_sheets.standard_asphere, end_mode, terms_all_zero(),
+                                     free_asphere);
+        },
+});
+
+}  // namespace
+
+int standard_asphere_sheet_event(GridEvent& event) {
+    g_sheets.standard_asphere.print = print_standard_asphere_sheet;
+    return sheet_dispatch(g_sheets.standard_asphere, kStandardAsphereEvents, event);
 }
 
 // --- the other aspheres -------------------------------------------------------------------
@@ -368,32 +379,17 @@ int open_asphere_sheet(int choice) {
     const int index = choice - kFirstAsphereChoice;
     if (index < 0 || index >= 12) return 0;
     const AsphereChoice c = kAsphereChoices[index];
-    const int n = current_index();
-    SurfaceRecord& s = current();
-    SheetKit& kit = g_sheets.asphere;
-    sheet_take_copy(kit);
+    const SurfaceRecord& s = current();
     const bool kept_as_it_is = s.asphere != nullptr && s.asphere->kind != kAsphereEven;
-    if (!kept_as_it_is) {
-        if (!kind_has_order(c.kind)) {
-            // Such a record is made by its commands only: the sheet opens on one, never makes it.
-            sheet_release_copy(kit, 0);
-            return 0;
-        }
-        if (const int rc = alloc_asphere_record(n, c.kind, c.order); rc != 0) {
-            sheet_release_copy(kit, 0);
-            return rc;
-        }
-        if (const int rc = lens_setup_or_error(); rc != 0) {
-            sheet_release_copy(kit, 0);
-            return rc;
-        }
-    }
-    if (s.asphere == nullptr) {
-        sheet_release_copy(kit, 0);
-        return 0;
-    }
-    return push_command_level(asphere_sheet_event,
-                              asphere_sheet_rows(s.asphere->kind, coefficient_count(s)), 0);
+    // A kind without an order is made by its commands only: the sheet opens on one, never
+    // makes it.
+    const SpecialRecordMaker maker{[](int n) { return surface(n).asphere != nullptr; },
+                                   kind_has_order(c.kind) ? alloc_asphere_record : nullptr, c.kind,
+                                   c.order};
+    return special_sheet_open_on(g_sheets.asphere, !kept_as_it_is, maker, asphere_sheet_event, [] {
+        const SurfaceRecord& r = current();
+        return asphere_sheet_rows(r.asphere->kind, coefficient_count(r));
+    });
 }
 
 int open_spline_sheet() {
@@ -450,68 +446,69 @@ void print_asphere_sheet() {
     text_newline();
 }
 
-int asphere_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.asphere;
-    kit.print = print_asphere_sheet;
+namespace {
+
+int asphere_cell_text(GridEvent& event) {
+    const SurfaceRecord& s = current();
+    if (s.asphere == nullptr) return 0;
+    const int field = grid_entry_field(event.field);
+    if (field == kFieldAsphereOrder) {
+        char t[16];
+        std::snprintf(t, sizeof t, "%d", shown_order(*s.asphere));
+        sheet_edit_text(event, t);
+    } else if (field == kFieldAsphereCoefficient && event.first_index >= 0 &&
+               event.first_index < coefficient_count(s)) {
+        special_sheet_number_text(event, s.asphere->entered[event.first_index]);
+    }
+    return 0;
+}
+
+int asphere_edited(const GridEvent& event) {
     const int n = current_index();
     SurfaceRecord& s = current();
+    if (s.asphere == nullptr) return 0;
+    if (event.value_type != kGridValueDouble && event.value_type != kGridValueInt) return 0;
+    const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
     const int field = grid_entry_field(event.field);
-    switch (event.code) {
-        case kLevelEventShown:
-            special_sheet_begin(kit, true);
-            return sheet_open(kit);
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return special_sheet_end(kit, event.argument, false, nullptr);
-        case kLevelEventCellChanged: {
-            if (s.asphere == nullptr) return 0;
-            if (field == kFieldAsphereOrder) {
-                char t[16];
-                std::snprintf(t, sizeof t, "%d", shown_order(*s.asphere));
-                sheet_edit_text(event, t);
-            } else if (field == kFieldAsphereCoefficient && event.first_index >= 0 &&
-                       event.first_index < coefficient_count(s)) {
-                special_sheet_number_text(event, s.asphere->entered[event.first_index]);
-            }
-            return 0;
+    if (field == kFieldAsphereOrder) {
+        if (v < 0 || v != static_cast<int>(v)) return 0;
+        if (const int rc = alloc_asphere_record(n, s.asphere->kind, static_cast<int>(v)); rc != 0) {
+            return rc;
         }
-        case kLevelEventEdited: {
-            if (s.asphere == nullptr) return 0;
-            if (event.value_type != kGridValueDouble && event.value_type != kGridValueInt) return 0;
-            const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
-            if (field == kFieldAsphereOrder) {
-                if (v < 0 || v != static_cast<int>(v)) return 0;
-                if (const int rc = alloc_asphere_record(n, s.asphere->kind, static_cast<int>(v));
-                    rc != 0) {
-                    return rc;
-                }
-            } else if (field == kFieldAsphereCoefficient) {
-                // A cell of a coefficient the record no longer has changes nothing.
-                if (event.first_index < 0 || event.first_index >= coefficient_count(s)) return 0;
-                s.asphere->entered[event.first_index] = v;
-            } else {
-                return 0;
-            }
-            if (s.asphere != nullptr) s.asphere->changed = 1;
-            kit.changed = true;
-            if (s.asphere == nullptr) return special_sheet_record_gone();
-            return sheet_after_change(kit);
-        }
-        case kLevelEventActivate:
-            drop_toric_data(s);
+    } else if (field == kFieldAsphereCoefficient) {
+        // A cell of a coefficient the record no longer has changes nothing.
+        if (event.first_index < 0 || event.first_index >= coefficient_count(s)) return 0;
+        s.asphere->entered[event.first_index] = v;
+    } else {
+        return 0;
+    }
+    if (s.asphere != nullptr) s.asphere->changed = 1;
+    g_sheets.asphere.changed = true;
+    if (s.asphere == nullptr) return special_sheet_record_gone();
+    return sheet_after_change(g_sheets.asphere);
+}
+
+const SheetEvents kAsphereEvents = special_sheet_events({
+    .cell_text = asphere_cell_text,
+    .edited = asphere_edited,
+    .activated =
+        [](const GridEvent&) {
+            drop_toric_data(current());
             free_asphere();
             return special_sheet_record_gone();
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            const int rc = sheet_run_line(event);
-            if (rc != 0) return rc;
-            if (s.asphere == nullptr) return special_sheet_record_gone();
-            return sheet_after_change(kit);
-        }
-        default:
-            return 0;
-    }
+        },
+    .typed =
+        [](const char*, const GridEvent& event) {
+            return special_sheet_typed(g_sheets.asphere, event,
+                                       [](int n) { return surface(n).asphere != nullptr; });
+        },
+});
+
+}  // namespace
+
+int asphere_sheet_event(GridEvent& event) {
+    g_sheets.asphere.print = print_asphere_sheet;
+    return sheet_dispatch(g_sheets.asphere, kAsphereEvents, event);
 }
 
 void print_spline_sheet() {
@@ -532,72 +529,85 @@ void print_spline_sheet() {
     text_newline();
 }
 
-int spline_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.spline;
-    kit.print = print_spline_sheet;
-    const int n = current_index();
-    SurfaceRecord& s = current();
+namespace {
+
+int spline_cell_text(GridEvent& event) {
+    const SurfaceRecord& s = current();
+    if (s.spline == nullptr) return 0;
     const int field = grid_entry_field(event.field);
     const int i = event.first_index;
-    switch (event.code) {
-        case kLevelEventShown:
-            special_sheet_begin(kit, true);
-            return sheet_open(kit);
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange: {
-            const int restored = special_sheet_end(kit, event.argument, false, nullptr);
-            const int setup = lens_setup_or_error();
-            return restored != 0 ? restored : setup;
-        }
-        case kLevelEventCellChanged: {
-            if (s.spline == nullptr) return 0;
-            char t[32] = {};
-            if (field == kFieldSplinePoints) {
-                std::snprintf(t, sizeof t, "%d", point_count(s) - 1);
-            } else if ((field == kFieldSplineHeight || field == kFieldSplineSag) && i >= 0 &&
-                       i < point_count(s)) {
-                std::snprintf(t, sizeof t, "%s",
-                              format_number(field == kFieldSplineHeight ? s.spline->radius[i]
-                                                                        : s.spline->slope[i],
-                                            2, 0));
-            } else {
-                return 0;
-            }
-            sheet_edit_text(event, t);
-            return 0;
-        }
-        case kLevelEventEdited: {
-            if (s.spline == nullptr) return 0;
-            if (event.value_type != kGridValueDouble && event.value_type != kGridValueInt) return 0;
-            const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
-            if (field == kFieldSplinePoints) {
-                if (v <= 0 || v != static_cast<int>(v)) return 0;
-                if (const int rc = resize_spline_record(n, static_cast<int>(v)); rc != 0) return rc;
-            } else if (field == kFieldSplineHeight && i >= 1 && i < point_count(s)) {
-                s.spline->radius[i] = v;
-            } else if (field == kFieldSplineSag && i >= 0 && i < point_count(s)) {
-                s.spline->slope[i] = v;
-            } else {
-                return 0;
-            }
-            s.spline->changed = 1;
-            kit.changed = true;
-            return sheet_rewrite(kit);
-        }
-        case kLevelEventActivate:
-            free_surface_spline(n);
-            return special_sheet_record_gone();
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            const int rc = sheet_run_line(event);
-            if (rc != 0) return rc;
-            if (s.spline == nullptr) return special_sheet_record_gone();
-            return sheet_rewrite(kit);
-        }
-        default:
-            return 0;
+    char t[32] = {};
+    if (field == kFieldSplinePoints) {
+        std::snprintf(t, sizeof t, "%d", point_count(s) - 1);
+    } else if ((field == kFieldSplineHeight || field == kFieldSplineSag) && i >= 0 &&
+               i < point_count(s)) {
+        std::snprintf(
+            t, sizeof t, "%s",
+            format_number(field == kFieldSplineHeight ? s.spline->radius[i] : s.spline->slope[i], 2,
+                          0));
+    } else {
+        return 0;
     }
+    sheet_edit_text(event, t);
+    return 0;
+}
+
+int spline_edited(const GridEvent& event) {
+    const int n = current_index();
+    SurfaceRecord& s = current();
+    if (s.spline == nullptr) return 0;
+    if (event.value_type != kGridValueDouble && event.value_type != kGridValueInt) return 0;
+    const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
+    const int field = grid_entry_field(event.field);
+    const int i = event.first_index;
+    if (field == kFieldSplinePoints) {
+        if (v <= 0 || v != static_cast<int>(v)) return 0;
+        if (const int rc = resize_spline_record(n, static_cast<int>(v)); rc != 0) return rc;
+    } else if (field == kFieldSplineHeight && i >= 1 && i < point_count(s)) {
+        s.spline->radius[i] = v;
+    } else if (field == kFieldSplineSag && i >= 0 && i < point_count(s)) {
+        s.spline->slope[i] = v;
+    } else {
+        return 0;
+    }
+    s.spline->changed = 1;
+    g_sheets.spline.changed = true;
+    return sheet_rewrite(g_sheets.spline);
+}
+
+// A typed line is not followed by a set-up: a profile whose points are still being typed would
+// fail it.
+int spline_typed(const char*, const GridEvent& event) {
+    const int n = current_index();
+    if (const int rc = sheet_run_line(event); rc != 0) return rc;
+    if (surface(n).spline == nullptr) return special_sheet_record_gone();
+    return sheet_rewrite(g_sheets.spline);
+}
+
+// The set-up runs once the sheet is left, on the lens as it is then.
+int spline_closing(int end_mode) {
+    const int restored = special_sheet_end(g_sheets.spline, end_mode, false, nullptr);
+    const int setup = lens_setup_or_error();
+    return restored != 0 ? restored : setup;
+}
+
+const SheetEvents kSplineEvents = special_sheet_events({
+    .cell_text = spline_cell_text,
+    .edited = spline_edited,
+    .activated =
+        [](const GridEvent&) {
+            free_surface_spline(current_index());
+            return special_sheet_record_gone();
+        },
+    .typed = spline_typed,
+    .closing = spline_closing,
+});
+
+}  // namespace
+
+int spline_sheet_event(GridEvent& event) {
+    g_sheets.spline.print = print_spline_sheet;
+    return sheet_dispatch(g_sheets.spline, kSplineEvents, event);
 }
 
 // --- diffractive surfaces ---------------------------------------------------------------------
@@ -714,33 +724,18 @@ int diffractive_sheet_rows(int kind, int count) {
 int open_diffractive_sheet(int choice) {
     if (choice < kFirstDiffractiveChoice || choice > kLastDiffractiveChoice) return 0;
     const DiffractiveChoice c = kDiffractiveChoices[choice - kFirstDiffractiveChoice];
-    const int n = current_index();
-    SurfaceRecord& s = current();
-    SheetKit& kit = g_sheets.diffractive;
-    sheet_take_copy(kit);
+    const SurfaceRecord& s = current();
     // A record of the choice's family stays as it is; one of the other family is replaced.
     const bool kept_as_it_is =
         s.diffractive != nullptr && zernike_kind(s.diffractive->kind) == zernike_kind(c.kind);
-    if (!kept_as_it_is) {
-        if (!diffractive_has_order(c.kind)) {
-            sheet_release_copy(kit, 0);
-            return 0;
-        }
-        if (const int rc = alloc_diffractive_record(n, c.kind, c.order); rc != 0) {
-            sheet_release_copy(kit, 0);
-            return rc;
-        }
-        if (const int rc = lens_setup_or_error(); rc != 0) {
-            sheet_release_copy(kit, 0);
-            return rc;
-        }
-    }
-    if (s.diffractive == nullptr) {
-        sheet_release_copy(kit, 0);
-        return 0;
-    }
-    return push_command_level(diffractive_sheet_event,
-                              diffractive_sheet_rows(s.diffractive->kind, diffractive_count(s)), 0);
+    const SpecialRecordMaker maker{
+        [](int n) { return surface(n).diffractive != nullptr; },
+        diffractive_has_order(c.kind) ? alloc_diffractive_record : nullptr, c.kind, c.order};
+    return special_sheet_open_on(
+        g_sheets.diffractive, !kept_as_it_is, maker, diffractive_sheet_event, [] {
+            const SurfaceRecord& r = current();
+            return diffractive_sheet_rows(r.diffractive->kind, diffractive_count(r));
+        });
 }
 
 void print_diffractive_sheet() {
@@ -807,89 +802,94 @@ void print_diffractive_sheet() {
     text_newline();
 }
 
-int diffractive_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.diffractive;
-    kit.print = print_diffractive_sheet;
-    const int n = current_index();
-    SurfaceRecord& s = current();
+namespace {
+
+int diffractive_cell_text(GridEvent& event) {
+    const SurfaceRecord& s = current();
+    const DiffractiveRecord* d = s.diffractive;
+    if (d == nullptr) return 0;
     const int field = grid_entry_field(event.field);
     const int i = event.first_index;
-    switch (event.code) {
-        case kLevelEventShown:
-            special_sheet_begin(kit, true);
-            return sheet_open(kit);
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return special_sheet_end(kit, event.argument, false, nullptr);
-        case kLevelEventCellChanged: {
-            const DiffractiveRecord* d = s.diffractive;
-            if (d == nullptr) return 0;
-            char t[32] = {};
-            if (field == kFieldDiffractiveOrder) {
-                std::snprintf(t, sizeof t, "%d", shown_diffractive_order(*d));
-            } else if (field == kFieldDiffractionOrder) {
-                std::snprintf(t, sizeof t, "%d", s.diffraction_order);
-            } else if (field == kFieldDesignWavelength) {
-                std::snprintf(t, sizeof t, "%s", format_number(d->design_wavelength, 2, 0));
-            } else if ((field == kFieldDiffractiveCoefficient ||
-                        field == kFieldZernikeCoefficient) &&
-                       i >= 0 && i < diffractive_count(s)) {
-                std::snprintf(t, sizeof t, "%s", format_number(d->entered[i], 2, 0));
-            } else {
-                return 0;
-            }
-            sheet_edit_text(event, t);
-            return 0;
-        }
-        case kLevelEventEdited: {
-            DiffractiveRecord* d = s.diffractive;
-            if (d == nullptr) return 0;
-            if (event.value_type != kGridValueDouble && event.value_type != kGridValueInt) return 0;
-            const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
-            if (field == kFieldDiffractiveCoefficient || field == kFieldZernikeCoefficient) {
-                if (i < 0 || i >= diffractive_count(s)) return 0;
-                d->entered[i] = v;
-            } else if (field == kFieldDesignWavelength) {
-                if (v <= 0.0) {
-                    status_msg(kDesignWavelengthRefused, v);
-                    return sheet_rewrite(kit);
-                }
-                d->design_wavelength = v;
-            } else if (field == kFieldDiffractionOrder) {
-                s.diffraction_order = static_cast<std::int32_t>(v);
-            } else if (field == kFieldDiffractiveOrder) {
-                if (v < 0 || v != static_cast<int>(v)) return 0;
-                if (const int rc = alloc_diffractive_record(n, d->kind, static_cast<int>(v));
-                    rc != 0) {
-                    return rc;
-                }
-            } else {
-                return 0;
-            }
-            if (s.diffractive == nullptr) return special_sheet_record_gone();
-            s.diffractive->changed = 1;
-            kit.changed = true;
-            return sheet_after_change(kit);
-        }
-        case kLevelEventActivate:
-            if (field == kFieldZernikeSwitch) {
-                if (s.diffractive == nullptr) return 0;
-                s.diffractive->zernike_switch = s.diffractive->zernike_switch != 0 ? 0 : 1;
-                kit.changed = true;
-                return sheet_after_change(kit);
-            }
-            if (field != kFieldDiffractiveDelete) return 0;
-            free_diffractive(s);
-            return special_sheet_record_gone();
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            const int rc = sheet_run_line(event);
-            if (rc != 0) return rc;
-            if (s.diffractive == nullptr) return special_sheet_record_gone();
-            return sheet_after_change(kit);
-        }
-        default:
-            return 0;
+    char t[32] = {};
+    if (field == kFieldDiffractiveOrder) {
+        std::snprintf(t, sizeof t, "%d", shown_diffractive_order(*d));
+    } else if (field == kFieldDiffractionOrder) {
+        std::snprintf(t, sizeof t, "%d", s.diffraction_order);
+    } else if (field == kFieldDesignWavelength) {
+        std::snprintf(t, sizeof t, "%s", format_number(d->design_wavelength, 2, 0));
+    } else if ((field == kFieldDiffractiveCoefficient || field == kFieldZernikeCoefficient) &&
+               i >= 0 && i < diffractive_count(s)) {
+        std::snprintf(t, sizeof t, "%s", format_number(d->entered[i], 2, 0));
+    } else {
+        return 0;
     }
+    sheet_edit_text(event, t);
+    return 0;
+}
+
+int diffractive_edited(const GridEvent& event) {
+    SheetKit& kit = g_sheets.diffractive;
+    const int n = current_index();
+    SurfaceRecord& s = current();
+    DiffractiveRecord* d = s.diffractive;
+    if (d == nullptr) return 0;
+    if (event.value_type != kGridValueDouble && event.value_type != kGridValueInt) return 0;
+    const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
+    const int field = grid_entry_field(event.field);
+    const int i = event.first_index;
+    if (field == kFieldDiffractiveCoefficient || field == kFieldZernikeCoefficient) {
+        if (i < 0 || i >= diffractive_count(s)) return 0;
+        d->entered[i] = v;
+    } else if (field == kFieldDesignWavelength) {
+        if (v <= 0.0) {
+            status_msg(kDesignWavelengthRefused, v);
+            return sheet_rewrite(kit);
+        }
+        d->design_wavelength = v;
+    } else if (field == kFieldDiffractionOrder) {
+        s.diffraction_order = static_cast<std::int32_t>(v);
+    } else if (field == kFieldDiffractiveOrder) {
+        if (v < 0 || v != static_cast<int>(v)) return 0;
+        if (const int rc = alloc_diffractive_record(n, d->kind, static_cast<int>(v)); rc != 0) {
+            return rc;
+        }
+    } else {
+        return 0;
+    }
+    if (s.diffractive == nullptr) return special_sheet_record_gone();
+    s.diffractive->changed = 1;
+    kit.changed = true;
+    return sheet_after_change(kit);
+}
+
+int diffractive_button(const GridEvent& event) {
+    SurfaceRecord& s = current();
+    const int field = grid_entry_field(event.field);
+    if (field == kFieldZernikeSwitch) {
+        if (s.diffractive == nullptr) return 0;
+        s.diffractive->zernike_switch = s.diffractive->zernike_switch != 0 ? 0 : 1;
+        g_sheets.diffractive.changed = true;
+        return sheet_after_change(g_sheets.diffractive);
+    }
+    if (field != kFieldDiffractiveDelete) return 0;
+    free_diffractive(s);
+    return special_sheet_record_gone();
+}
+
+const SheetEvents kDiffractiveEvents = special_sheet_events({
+    .cell_text = diffractive_cell_text,
+    .edited = diffractive_edited,
+    .activated = diffractive_button,
+    .typed =
+        [](const char*, const GridEvent& event) {
+            return special_sheet_typed(g_sheets.diffractive, event,
+                                       [](int n) { return surface(n).diffractive != nullptr; });
+        },
+});
+
+}  // namespace
+
+int diffractive_sheet_event(GridEvent& event) {
+    g_sheets.diffractive.print = print_diffractive_sheet;
+    return sheet_dispatch(g_sheets.diffractive, kDiffractiveEvents, event);
 }

@@ -108,12 +108,12 @@ int position_in(int s, int c) {
     return -1;
 }
 
-int list_close(const GridEvent& event) {
+int list_close(int end_mode) {
     GlassSheetsState& g = g_glass;
-    sheet_close(g.list_kit, event.argument);
+    sheet_close(g.list_kit, end_mode);
     g.order.clear();
     g.order.shrink_to_fit();
-    if (event.argument != 0 || g.selection < 0 || g.selection >= g.count) return 0;
+    if (end_mode != 0 || g.selection < 0 || g.selection >= g.count) return 0;
     const int s = g.surface;
     if (s < 0 || s > lens().image_surface) return 0;
     int variable = 0;
@@ -252,13 +252,13 @@ int table_accept() {
     return find_glass_variable(s, &variable) ? delete_glass_variables(s) : 0;
 }
 
-int table_close(const GridEvent& event) {
+int table_close(int end_mode) {
     GlassSheetsState& g = g_glass;
-    if (event.argument == 1) return sheet_close(g.table_kit, 1);
+    if (end_mode == 1) return sheet_close(g.table_kit, 1);
     int rc = 0;
-    if (event.argument == 0) rc = table_accept();
+    if (end_mode == 0) rc = table_accept();
     g.pending_name.clear();
-    const int restored = sheet_close(g.table_kit, event.argument);
+    const int restored = sheet_close(g.table_kit, end_mode);
     return rc != 0 ? rc : restored;
 }
 
@@ -281,7 +281,7 @@ int table_create() {
     return setup != 0 ? setup : rc;
 }
 
-int table_value(GridEvent& event) {
+int table_value(const GridEvent& event) {
     GlassSheetsState& g = g_glass;
     if (event.field == kFieldTableGlassName) {
         if (event.first_index != g.table_surface) return 0;
@@ -427,92 +427,110 @@ void write_table_glass() {
     }
 }
 
-int glass_list_event(GridEvent& event) {
+namespace {
+
+int list_opening() {
     GlassSheetsState& g = g_glass;
-    switch (event.code) {
-        case kLevelEventShown:
-            g.list_kit.print = write_glass_list;
-            g.selection = position_in(g.surface, g.catalogue);
-            set_level_header_rows(1, 0, 0);
-            arrange();
-            return sheet_open(g.list_kit);
-        case kLevelEventMayClose:
-            return 0;
-        case kLevelEventCellChanged: {
-            if (grid_entry_field(event.field) != kFieldGlassCell) return 0;
-            const int glass = event.first_index;
-            if (glass < 0 || glass >= g.count) return 0;  // a stale cell
-            g.selection = glass;
-            std::string line;
-            if (glass_description(glass, g.catalogue, lens().wavelength_count, line) == 0) {
-                status_msg(kMsgGlassDescription, line.c_str());
-            }
-            return 0;
-        }
-        case kLevelEventActivate:
-            switch (grid_entry_field(event.field)) {
-                case kFieldSortCatalogue:
-                    g.sort_mode = kGlassSortCatalogue;
-                    break;
-                case kFieldSortIndex:
-                    g.sort_mode = kGlassSortIndex;
-                    break;
-                case kFieldSortDispersion:
-                    g.sort_mode = kGlassSortDispersion;
-                    break;
-                case kFieldRecompute:
-                    recompute_catalog_dispersion(current_lens_wavelengths());
-                    break;
-                default:
-                    return 0;
-            }
-            return list_rewrite();
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return sheet_run_line(event);
-        case kLevelEventChange:
-            return list_close(event);
-        default:
-            return 0;
-    }
+    g.list_kit.print = write_glass_list;
+    g.selection = position_in(g.surface, g.catalogue);
+    set_level_header_rows(1, 0, 0);
+    arrange();
+    return 0;
 }
 
-int table_glass_event(GridEvent& event) {
+int list_cell_text(GridEvent& event) {
     GlassSheetsState& g = g_glass;
-    switch (event.code) {
-        case kLevelEventShown:
-            g.table_kit.print = write_table_glass;
-            if (g.table_kit.kept) return sheet_open(g.table_kit);
-            return table_create();
-        case kLevelEventMayClose:
-            return sheet_may_close(g.table_kit);
-        case kLevelEventCellChanged: {
-            const int field = grid_entry_field(event.field);
-            if (field == kFieldTableGlassName) {
-                sheet_edit_text(event, g.pending_name.empty() ? surface(g.table_surface).medium_name
-                                                              : g.pending_name.c_str());
-            } else if (field == kFieldTableGlassIndex) {
-                const GlassData* e = table_entry();
-                if (e != nullptr && event.first_index >= 0 &&
-                    event.first_index < lens().wavelength_count) {
-                    sheet_edit_text(event,
-                                    format_number(e->model_indices[event.first_index], 2, 0));
-                }
-            }
-            return 0;
-        }
-        case kLevelEventEdited:
-            return table_value(event);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            const int rc = sheet_run_line(event);
-            return rc != 0 ? rc : sheet_after_change(g.table_kit);
-        }
-        case kLevelEventChange:
-            return table_close(event);
+    if (grid_entry_field(event.field) != kFieldGlassCell) return 0;
+    const int glass = event.first_index;
+    if (glass < 0 || glass >= g.count) return 0;  // a stale cell
+    g.selection = glass;
+    std::string line;
+    if (glass_description(glass, g.catalogue, lens().wavelength_count, line) == 0) {
+        status_msg(kMsgGlassDescription, line.c_str());
+    }
+    return 0;
+}
+
+int list_button(const GridEvent& event) {
+    GlassSheetsState& g = g_glass;
+    switch (grid_entry_field(event.field)) {
+        case kFieldSortCatalogue:
+            g.sort_mode = kGlassSortCatalogue;
+            break;
+        case kFieldSortIndex:
+            g.sort_mode = kGlassSortIndex;
+            break;
+        case kFieldSortDispersion:
+            g.sort_mode = kGlassSortDispersion;
+            break;
+        case kFieldRecompute:
+            recompute_catalog_dispersion(current_lens_wavelengths());
+            break;
         default:
             return 0;
     }
+    return list_rewrite();
+}
+
+// A chooser: it edits nothing before it closes, and a typed line only runs.
+const SheetEvents kListEvents{
+    .opening = list_opening,
+    .cell_text = list_cell_text,
+    .edited = [](const GridEvent&) { return 0; },
+    .activated = list_button,
+    .typed = [](const char*, const GridEvent& event) { return sheet_run_line(event); },
+    .quiet_otherwise = true,
+    .types_empty_lines = true,
+    .closing = list_close,
+};
+
+}  // namespace
+
+int glass_list_event(GridEvent& event) {
+    return sheet_dispatch(g_glass.list_kit, kListEvents, event);
+}
+
+namespace {
+
+int table_cell_text(GridEvent& event) {
+    GlassSheetsState& g = g_glass;
+    const int field = grid_entry_field(event.field);
+    if (field == kFieldTableGlassName) {
+        sheet_edit_text(event, g.pending_name.empty() ? surface(g.table_surface).medium_name
+                                                      : g.pending_name.c_str());
+    } else if (field == kFieldTableGlassIndex) {
+        const GlassData* e = table_entry();
+        if (e != nullptr && event.first_index >= 0 && event.first_index < lens().wavelength_count) {
+            sheet_edit_text(event, format_number(e->model_indices[event.first_index], 2, 0));
+        }
+    }
+    return 0;
+}
+
+// The glass is made when the sheet opens, unless it comes back from a level above it.
+const SheetEvents kTableEvents{
+    .opening =
+        [] {
+            g_glass.table_kit.print = write_table_glass;
+            return g_glass.table_kit.kept ? sheet_open(g_glass.table_kit) : table_create();
+        },
+    .opens_itself = true,
+    .cell_text = table_cell_text,
+    .edited = table_value,
+    .typed =
+        [](const char*, const GridEvent& event) {
+            const int rc = sheet_run_line(event);
+            return rc != 0 ? rc : sheet_after_change(g_glass.table_kit);
+        },
+    .quiet_otherwise = true,
+    .types_empty_lines = true,
+    .closing = table_close,
+};
+
+}  // namespace
+
+int table_glass_event(GridEvent& event) {
+    return sheet_dispatch(g_glass.table_kit, kTableEvents, event);
 }
 
 namespace {

@@ -111,79 +111,94 @@ void print_hologram_sheet() {
     text_newline();
 }
 
-int hologram_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.hologram;
-    kit.print = print_hologram_sheet;
+namespace {
+
+int hologram_opening() {
     const int n = current_index();
     SurfaceRecord& s = current();
-    const int field = grid_entry_field(event.field);
-    switch (event.code) {
-        case kLevelEventShown:
-            special_sheet_begin(kit, s.hologram != nullptr);
-            if (s.hologram == nullptr) {
-                auto* h = alloc_array_of<HologramRecord>(1);
-                if (h == nullptr) return set_error_msg(kMsgNoSpecialDataMemory);
-                *h = {};
-                s.hologram = h;
-                reset_hologram_record(n);
-            }
-            return sheet_open(kit);
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return special_sheet_end(kit, event.argument, hologram_empty(), free_hologram);
-        case kLevelEventCellChanged: {
-            if (s.hologram == nullptr) return 0;
-            if (field == kCmdHorL) {
-                char t[16];
-                std::snprintf(t, sizeof t, "%d", get_lens_int_value(kCmdHorL, n));
-                sheet_edit_text(event, t);
-            } else if (field >= kCmdHwvL && field <= kCmdHz2L) {
-                special_sheet_number_text(event, get_lens_value(field, n));
-            }
-            return 0;
-        }
-        case kLevelEventActivate:
-            if (s.hologram == nullptr) return 0;
-            if (field == kCmdHv1L || field == kCmdHv2L) {
-                std::int8_t& flag = field == kCmdHv1L ? s.hologram->first_point_virtual
-                                                      : s.hologram->second_point_virtual;
-                flag = flag != 0 ? 0 : 1;
-                kit.changed = true;
-                return sheet_after_change(kit);
-            }
-            if (field != kFieldHologramDelete) return 0;
-            free_hologram();
-            return special_sheet_record_gone();
-        case kLevelEventEdited: {
-            HologramRecord* h = s.hologram;
-            if (h == nullptr) return 0;
-            if (event.value_type != kGridValueDouble && event.value_type != kGridValueInt) return 0;
-            const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
-            if (field == kCmdHorL) {
-                h->order = static_cast<std::int32_t>(v);
-            } else if (field == kCmdHwvL) {
-                h->wavelength = v;
-            } else if (field >= kCmdHx1L && field <= kCmdHz1L) {
-                h->first_point[field - kCmdHx1L] = v;
-            } else if (field >= kCmdHx2L && field <= kCmdHz2L) {
-                h->second_point[field - kCmdHx2L] = v;
-            } else {
-                return 0;
-            }
-            kit.changed = true;
-            return sheet_after_change(kit);
-        }
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            const int rc = sheet_run_line(event);
-            if (rc != 0) return rc;
-            if (s.hologram == nullptr) return special_sheet_record_gone();
-            return sheet_after_change(kit);
-        }
-        default:
-            return 0;
+    special_sheet_begin(g_sheets.hologram, s.hologram != nullptr);
+    if (s.hologram == nullptr) {
+        auto* h = alloc_array_of<HologramRecord>(1);
+        if (h == nullptr) return set_error_msg(kMsgNoSpecialDataMemory);
+        *h = {};
+        s.hologram = h;
+        reset_hologram_record(n);
     }
+    return 0;
+}
+
+int hologram_cell_text(GridEvent& event) {
+    const int n = current_index();
+    if (current().hologram == nullptr) return 0;
+    const int field = grid_entry_field(event.field);
+    if (field == kCmdHorL) {
+        char t[16];
+        std::snprintf(t, sizeof t, "%d", get_lens_int_value(kCmdHorL, n));
+        sheet_edit_text(event, t);
+    } else if (field >= kCmdHwvL && field <= kCmdHz2L) {
+        special_sheet_number_text(event, get_lens_value(field, n));
+    }
+    return 0;
+}
+
+int hologram_button(const GridEvent& event) {
+    SurfaceRecord& s = current();
+    if (s.hologram == nullptr) return 0;
+    const int field = grid_entry_field(event.field);
+    if (field == kCmdHv1L || field == kCmdHv2L) {
+        std::int8_t& flag =
+            field == kCmdHv1L ? s.hologram->first_point_virtual : s.hologram->second_point_virtual;
+        flag = flag != 0 ? 0 : 1;
+        g_sheets.hologram.changed = true;
+        return sheet_after_change(g_sheets.hologram);
+    }
+    if (field != kFieldHologramDelete) return 0;
+    free_hologram();
+    return special_sheet_record_gone();
+}
+
+int hologram_edited(const GridEvent& event) {
+    HologramRecord* h = current().hologram;
+    if (h == nullptr) return 0;
+    if (event.value_type != kGridValueDouble && event.value_type != kGridValueInt) return 0;
+    const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
+    const int field = grid_entry_field(event.field);
+    if (field == kCmdHorL) {
+        h->order = static_cast<std::int32_t>(v);
+    } else if (field == kCmdHwvL) {
+        h->wavelength = v;
+    } else if (field >= kCmdHx1L && field <= kCmdHz1L) {
+        h->first_point[field - kCmdHx1L] = v;
+    } else if (field >= kCmdHx2L && field <= kCmdHz2L) {
+        h->second_point[field - kCmdHx2L] = v;
+    } else {
+        return 0;
+    }
+    g_sheets.hologram.changed = true;
+    return sheet_after_change(g_sheets.hologram);
+}
+
+const SheetEvents kHologramEvents = special_sheet_events({
+    .opening = hologram_opening,
+    .cell_text = hologram_cell_text,
+    .edited = hologram_edited,
+    .activated = hologram_button,
+    .typed =
+        [](const char*, const GridEvent& event) {
+            return special_sheet_typed(g_sheets.hologram, event,
+                                       [](int n) { return surface(n).hologram != nullptr; });
+        },
+    .closing =
+        [](int end_mode) {
+            return special_sheet_end(g_sheets.hologram, end_mode, hologram_empty(), free_hologram);
+        },
+});
+
+}  // namespace
+
+int hologram_sheet_event(GridEvent& event) {
+    g_sheets.hologram.print = print_hologram_sheet;
+    return sheet_dispatch(g_sheets.hologram, kHologramEvents, event);
 }
 
 // --- gradient index ---------------------------------------------------------------------------
@@ -327,26 +342,13 @@ int grin_sheet_rows(int kind, int count, int wavelengths) {
 int open_grin_sheet(int choice) {
     if (choice < kFirstGrinChoice || choice > kLastGrinChoice) return 0;
     const GrinChoice c = kGrinChoices[choice - kFirstGrinChoice];
-    const int n = current_index();
-    SurfaceRecord& s = current();
-    SheetKit& kit = g_sheets.grin;
-    sheet_take_copy(kit);
-    if (s.grin == nullptr) {
-        if (const int rc = set_grin_kind(n, c.kind, c.count); rc != 0) {
-            sheet_release_copy(kit, 0);
-            return rc;
-        }
-        if (const int rc = lens_setup_or_error(); rc != 0) {
-            sheet_release_copy(kit, 0);
-            return rc;
-        }
-    }
-    if (s.grin == nullptr) {
-        sheet_release_copy(kit, 0);
-        return 0;
-    }
-    return push_command_level(grin_sheet_event,
-                              grin_sheet_rows(s.grin->kind, s.grin->count, wavelength_count()), 0);
+    const SpecialRecordMaker maker{[](int n) { return surface(n).grin != nullptr; }, set_grin_kind,
+                                   c.kind, c.count};
+    return special_sheet_open_on(g_sheets.grin, current().grin == nullptr, maker, grin_sheet_event,
+                                 [] {
+                                     const GrinRecord& g = *current().grin;
+                                     return grin_sheet_rows(g.kind, g.count, wavelength_count());
+                                 });
 }
 
 void print_grin_sheet() {
@@ -429,75 +431,83 @@ void print_grin_sheet() {
     text_newline();
 }
 
-int grin_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.grin;
-    kit.print = print_grin_sheet;
-    const int n = current_index();
+namespace {
+
+int grin_cell_text(GridEvent& event) {
     SurfaceRecord& s = current();
+    if (s.grin == nullptr) return 0;
+    GrinRecord& g = *s.grin;
     const int field = grid_entry_field(event.field);
     const int index = event.first_index;
-    switch (event.code) {
-        case kLevelEventShown:
-            special_sheet_begin(kit, true);
-            return sheet_open(kit);
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            if (s.grin != nullptr) prepare_grin_record(n);
-            return special_sheet_end(kit, event.argument, false, nullptr);
-        case kLevelEventCellChanged: {
-            if (s.grin == nullptr) return 0;
-            GrinRecord& g = *s.grin;
-            const double* v = nullptr;
-            if (field == kCmdDthL) v = &g.step;
-            if (field == kCmdGwvL) v = &g.gwv;
-            if (field == kCmdGmzL) v = &g.gmz;
-            if (field == kCmdGozL) v = &g.goz;
-            if (v == nullptr) v = coefficient_at(g, field, index);
-            if (v == nullptr && g.kind == kGrinGeneralSeries) v = series_at(g, field, index);
-            if (v != nullptr) special_sheet_number_text(event, *v);
-            return 0;
+    const double* v = nullptr;
+    if (field == kCmdDthL) v = &g.step;
+    if (field == kCmdGwvL) v = &g.gwv;
+    if (field == kCmdGmzL) v = &g.gmz;
+    if (field == kCmdGozL) v = &g.goz;
+    if (v == nullptr) v = coefficient_at(g, field, index);
+    if (v == nullptr && g.kind == kGrinGeneralSeries) v = series_at(g, field, index);
+    if (v != nullptr) special_sheet_number_text(event, *v);
+    return 0;
+}
+
+int grin_edited(const GridEvent& event) {
+    SurfaceRecord& s = current();
+    if (s.grin == nullptr) return 0;
+    if (event.value_type != kGridValueDouble && event.value_type != kGridValueInt) return 0;
+    GrinRecord& g = *s.grin;
+    const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
+    const int field = grid_entry_field(event.field);
+    const int index = event.first_index;
+    if (field == kCmdDthL) {
+        g.step = std::fabs(v);
+    } else if (field == kCmdGwvL) {
+        if (v <= kTiny) {
+            status_msg(kGwvRefused, v);
+            return sheet_rewrite(g_sheets.grin);
         }
-        case kLevelEventEdited: {
-            if (s.grin == nullptr) return 0;
-            if (event.value_type != kGridValueDouble && event.value_type != kGridValueInt) return 0;
-            GrinRecord& g = *s.grin;
-            const double v = event.value_type == kGridValueInt ? event.value.i : event.value.d;
-            if (field == kCmdDthL) {
-                g.step = std::fabs(v);
-            } else if (field == kCmdGwvL) {
-                if (v <= kTiny) {
-                    status_msg(kGwvRefused, v);
-                    return sheet_rewrite(kit);
-                }
-                g.gwv = v;
-            } else if (field == kCmdGmzL) {
-                g.gmz = v;
-            } else if (field == kCmdGozL) {
-                g.goz = v;
-            } else if (double* c = coefficient_at(g, field, index)) {
-                *c = v;
-            } else if (double* c =
-                           g.kind == kGrinGeneralSeries ? series_at(g, field, index) : nullptr) {
-                *c = v;
-            } else {
-                return 0;  // a cell of a wavelength or coefficient that is gone
-            }
-            kit.changed = true;
-            return sheet_after_change(kit);
-        }
-        case kLevelEventActivate:
-            if (field != kFieldGrinDelete) return 0;
-            free_surface_grin(n);
-            return special_sheet_record_gone();
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            const int rc = sheet_run_line(event);
-            if (rc != 0) return rc;
-            if (s.grin == nullptr) return special_sheet_record_gone();
-            return sheet_after_change(kit);
-        }
-        default:
-            return 0;
+        g.gwv = v;
+    } else if (field == kCmdGmzL) {
+        g.gmz = v;
+    } else if (field == kCmdGozL) {
+        g.goz = v;
+    } else if (double* c = coefficient_at(g, field, index)) {
+        *c = v;
+    } else if (double* c = g.kind == kGrinGeneralSeries ? series_at(g, field, index) : nullptr) {
+        *c = v;
+    } else {
+        return 0;  // a cell of a wavelength or coefficient that is gone
     }
+    g_sheets.grin.changed = true;
+    return sheet_after_change(g_sheets.grin);
+}
+
+// The medium is made ready for the trace as the sheet is left, whatever the end.
+int grin_closing(int end_mode) {
+    const int n = current_index();
+    if (surface(n).grin != nullptr) prepare_grin_record(n);
+    return special_sheet_end(g_sheets.grin, end_mode, false, nullptr);
+}
+
+const SheetEvents kGrinEvents = special_sheet_events({
+    .cell_text = grin_cell_text,
+    .edited = grin_edited,
+    .activated =
+        [](const GridEvent& event) {
+            if (grid_entry_field(event.field) != kFieldGrinDelete) return 0;
+            free_surface_grin(current_index());
+            return special_sheet_record_gone();
+        },
+    .typed =
+        [](const char*, const GridEvent& event) {
+            return special_sheet_typed(g_sheets.grin, event,
+                                       [](int n) { return surface(n).grin != nullptr; });
+        },
+    .closing = grin_closing,
+});
+
+}  // namespace
+
+int grin_sheet_event(GridEvent& event) {
+    g_sheets.grin.print = print_grin_sheet;
+    return sheet_dispatch(g_sheets.grin, kGrinEvents, event);
 }

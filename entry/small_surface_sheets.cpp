@@ -75,26 +75,12 @@ void number_cell(int field, int index, double value, bool active) {
     }
 }
 
-// A line typed for the sheet, at a cell or with none current.
-bool typed_line(const GridEvent& event) {
-    return event.code == kLevelEventTypedText || event.code == kLevelEventTypedLine;
-}
-
-// The events every sheet of this file treats alike. Returns true with *rc when it handled one.
-bool common_event(SheetKit& kit, GridEvent& event, int* rc) {
-    switch (event.code) {
-        case kLevelEventMayClose:
-            *rc = sheet_may_close(kit);
-            return true;
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            *rc = sheet_run_line(event);
-            if (*rc == 0) *rc = sheet_after_change(kit);
-            return true;
-        }
-        default:
-            return false;
-    }
+// A line typed into one of these sheets: the set-up and the sheet written again come first;
+// then the level ends when the line took away what the sheet shows (gone may be null).
+int typed_line(SheetKit& kit, const GridEvent& event, bool (*gone)()) {
+    int rc = sheet_run_line(event);
+    if (rc == 0) rc = sheet_after_change(kit);
+    return rc == 0 && gone != nullptr && gone() ? special_sheet_record_gone() : rc;
 }
 
 // --- coordinates ----------------------------------------------------------------------------
@@ -403,49 +389,62 @@ void print_coordinates_sheet() {
     newline();
 }
 
-int coordinates_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.coordinates;
-    kit.print = print_coordinates_sheet;
-    int rc = 0;
-    if (common_event(kit, event, &rc)) {
-        return typed_line(event) && rc == 0 && current().decentre == nullptr
-                   ? special_sheet_record_gone()
-                   : rc;
-    }
+namespace {
+
+int coordinates_opening() {
+    special_sheet_begin(g_sheets.coordinates, current().decentre != nullptr);
+    if (const int made = ensure_decentre_record(current_index()); made != 0) return made;
+    lens_setup_or_error();
+    return 0;
+}
+
+int coordinates_cell_text(GridEvent& event) {
     const int n = current_index();
-    switch (event.code) {
-        case kLevelEventShown: {
-            special_sheet_begin(kit, current().decentre != nullptr);
-            if (const int made = ensure_decentre_record(n); made != 0) return made;
-            lens_setup_or_error();
-            return sheet_open(kit);
-        }
-        case kLevelEventChange:
-            return special_sheet_end(kit, event.argument, decentre_empty(), drop_decentre_if_empty);
-        case kLevelEventCellChanged: {
-            const int field = field_of(event);
-            if (field == kCmdRcoL && event.first_index == n) {
-                char t[16];
-                std::snprintf(t, sizeof t, "%d", get_lens_int_value(kCmdRcoL, n));
-                sheet_edit_text(event, t);
-            } else if (field >= kCmdDcxL && field <= kCmdTlcL) {
-                special_sheet_number_text(event, get_lens_value(field, event.first_index));
-            }
-            return 0;
-        }
-        case kLevelEventActivate:
-            return coordinates_after_change(coordinates_button(field_of(event)));
-        case kLevelEventEdited: {
-            const DecentreRecord* d = current().decentre;
-            if (d != nullptr && picked_up(*d)) {
-                msg_box(kMsgDecentrePickedUp);
-                return 0;
-            }
-            return coordinates_after_change(coordinates_value(event));
-        }
-        default:
-            return 0;
+    const int field = field_of(event);
+    if (field == kCmdRcoL && event.first_index == n) {
+        char t[16];
+        std::snprintf(t, sizeof t, "%d", get_lens_int_value(kCmdRcoL, n));
+        sheet_edit_text(event, t);
+    } else if (field >= kCmdDcxL && field <= kCmdTlcL) {
+        special_sheet_number_text(event, get_lens_value(field, event.first_index));
     }
+    return 0;
+}
+
+int coordinates_edited(const GridEvent& event) {
+    const DecentreRecord* d = current().decentre;
+    if (d != nullptr && picked_up(*d)) {
+        msg_box(kMsgDecentrePickedUp);
+        return 0;
+    }
+    return coordinates_after_change(coordinates_value(event));
+}
+
+const SheetEvents kCoordinatesEvents = special_sheet_events({
+    .opening = coordinates_opening,
+    .cell_text = coordinates_cell_text,
+    .edited = coordinates_edited,
+    .activated =
+        [](const GridEvent& event) {
+            return coordinates_after_change(coordinates_button(field_of(event)));
+        },
+    .typed =
+        [](const char*, const GridEvent& event) {
+            return typed_line(g_sheets.coordinates, event,
+                              [] { return current().decentre == nullptr; });
+        },
+    .closing =
+        [](int end_mode) {
+            return special_sheet_end(g_sheets.coordinates, end_mode, decentre_empty(),
+                                     drop_decentre_if_empty);
+        },
+});
+
+}  // namespace
+
+int coordinates_sheet_event(GridEvent& event) {
+    g_sheets.coordinates.print = print_coordinates_sheet;
+    return sheet_dispatch(g_sheets.coordinates, kCoordinatesEvents, event);
 }
 
 // --- surface note ---------------------------------------------------------------------------
@@ -465,38 +464,53 @@ void print_surface_note_sheet() {
     newline();
 }
 
-int surface_note_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.note;
-    kit.print = print_surface_note_sheet;
-    int rc = 0;
-    if (common_event(kit, event, &rc)) return rc;
-    switch (event.code) {
-        case kLevelEventShown:
-            special_sheet_begin(kit, current().note != nullptr);
-            return sheet_open(kit);
-        case kLevelEventChange: {
-            const SurfaceRecord& s = current();
-            if (s.note != nullptr && s.note[0] == '\0') free_note();
-            return sheet_close(kit, event.argument);
-        }
-        case kLevelEventCellChanged:
+namespace {
+
+int note_edited(const GridEvent& event) {
+    if (field_of(event) != kCmdNotL) return 0;
+    if (const int set = set_note(sheet_event_text(event)); set != 0) return set;
+    g_sheets.note.changed = true;
+    return sheet_after_change(g_sheets.note);
+}
+
+// An emptied note goes as the sheet is left, whatever the end.
+int note_closing(int end_mode) {
+    const SurfaceRecord& s = current();
+    if (s.note != nullptr && s.note[0] == '\0') free_note();
+    return sheet_close(g_sheets.note, end_mode);
+}
+
+const SheetEvents kNoteEvents = special_sheet_events({
+    .opening =
+        [] {
+            special_sheet_begin(g_sheets.note, current().note != nullptr);
+            return 0;
+        },
+    .cell_text =
+        [](GridEvent& event) {
             if (field_of(event) == kCmdNotL && current().note != nullptr) {
                 sheet_edit_text(event, current().note);
             }
             return 0;
-        case kLevelEventEdited:
-            if (field_of(event) != kCmdNotL) return 0;
-            if (const int set = set_note(sheet_event_text(event)); set != 0) return set;
-            kit.changed = true;
-            return sheet_after_change(kit);
-        case kLevelEventActivate:
+        },
+    .edited = note_edited,
+    .activated =
+        [](const GridEvent& event) {
             if (field_of(event) != kFieldNoteDelete) return 0;
             free_note();
-            kit.changed = true;
+            g_sheets.note.changed = true;
             return special_sheet_record_gone();
-        default:
-            return 0;
-    }
+        },
+    .typed = [](const char*,
+                const GridEvent& event) { return typed_line(g_sheets.note, event, nullptr); },
+    .closing = note_closing,
+});
+
+}  // namespace
+
+int surface_note_sheet_event(GridEvent& event) {
+    g_sheets.note.print = print_surface_note_sheet;
+    return sheet_dispatch(g_sheets.note, kNoteEvents, event);
 }
 
 // --- conic and toric ------------------------------------------------------------------------
@@ -540,62 +554,73 @@ void print_conic_toric_sheet() {
     newline();
 }
 
-int conic_toric_sheet_event(GridEvent& event) {
+namespace {
+
+int conic_opening() {
     SheetKit& kit = g_sheets.conic;
-    kit.print = print_conic_toric_sheet;
-    int rc = 0;
-    if (common_event(kit, event, &rc)) return rc;
+    const SurfaceRecord& s = current();
+    if (!kit.kept) g_sheets.toric_mode = s.toric != 0 && (s.x_curvature != 0.0 || toric_asphere(s));
+    return 0;
+}
+
+int conic_radio(const GridEvent& event) {
     const int n = current_index();
     SurfaceRecord& s = current();
-    switch (event.code) {
-        case kLevelEventShown:
-            if (!kit.kept) {
-                g_sheets.toric_mode = s.toric != 0 && (s.x_curvature != 0.0 || toric_asphere(s));
-            }
-            special_sheet_begin(kit, true);
-            return sheet_open(kit);
-        case kLevelEventChange:
-            return sheet_close(kit, event.argument);
-        case kLevelEventCellChanged: {
+    switch (field_of(event)) {
+        case kFieldSectionRotational:
+            remove_toric(n);
+            g_sheets.toric_mode = false;
+            free_toric_asphere(s);
+            break;
+        case kFieldSectionCylinder:
+            set_toric_curvature(n, 0.0);
+            g_sheets.toric_mode = false;
+            free_toric_asphere(s);
+            break;
+        case kFieldSectionToric:
+            if (!g_sheets.toric_mode) set_toric_curvature(n, 0.0);
+            g_sheets.toric_mode = true;
+            break;
+        default:
+            return 0;
+    }
+    return sheet_after_change(g_sheets.conic);
+}
+
+int conic_edited(const GridEvent& event) {
+    const int n = current_index();
+    if (!event_is_number(event)) return 0;
+    if (field_of(event) == kCmdCcL) {
+        set_conic_constant(n, event_number(event));
+    } else if (field_of(event) == kCmdCvxL) {
+        set_toric_curvature(n, event_number(event));
+    } else {
+        return 0;
+    }
+    return sheet_after_change(g_sheets.conic);
+}
+
+const SheetEvents kConicEvents = special_sheet_events({
+    .opening = conic_opening,
+    .cell_text =
+        [](GridEvent& event) {
             const int field = field_of(event);
             if (field == kCmdCcL || field == kCmdCvxL) {
                 special_sheet_number_text(event, get_lens_value(field, event.first_index));
             }
             return 0;
-        }
-        case kLevelEventActivate:
-            switch (field_of(event)) {
-                case kFieldSectionRotational:
-                    remove_toric(n);
-                    g_sheets.toric_mode = false;
-                    free_toric_asphere(s);
-                    break;
-                case kFieldSectionCylinder:
-                    set_toric_curvature(n, 0.0);
-                    g_sheets.toric_mode = false;
-                    free_toric_asphere(s);
-                    break;
-                case kFieldSectionToric:
-                    if (!g_sheets.toric_mode) set_toric_curvature(n, 0.0);
-                    g_sheets.toric_mode = true;
-                    break;
-                default:
-                    return 0;
-            }
-            return sheet_after_change(kit);
-        case kLevelEventEdited:
-            if (!event_is_number(event)) return 0;
-            if (field_of(event) == kCmdCcL) {
-                set_conic_constant(n, event_number(event));
-            } else if (field_of(event) == kCmdCvxL) {
-                set_toric_curvature(n, event_number(event));
-            } else {
-                return 0;
-            }
-            return sheet_after_change(kit);
-        default:
-            return 0;
-    }
+        },
+    .edited = conic_edited,
+    .activated = conic_radio,
+    .typed = [](const char*,
+                const GridEvent& event) { return typed_line(g_sheets.conic, event, nullptr); },
+});
+
+}  // namespace
+
+int conic_toric_sheet_event(GridEvent& event) {
+    g_sheets.conic.print = print_conic_toric_sheet;
+    return sheet_dispatch(g_sheets.conic, kConicEvents, event);
 }
 
 // --- surface options ------------------------------------------------------------------------
@@ -632,76 +657,82 @@ void print_surface_options_sheet() {
     newline();
 }
 
-int surface_options_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.options;
-    kit.print = print_surface_options_sheet;
-    int rc = 0;
-    if (common_event(kit, event, &rc)) return rc;
+namespace {
+
+int options_cell_text(GridEvent& event) {
+    const int n = current_index();
+    const int field = field_of(event);
+    if (field == kCmdTceL || field == kCmdFcvL || field == kCmdFccL) {
+        special_sheet_number_text(event, get_lens_value(field, n));
+    } else if (event.first_index == n && grid_entry_kind(event.field) != kGridKindButton) {
+        char t[16];
+        std::snprintf(t, sizeof t, "%d", get_lens_int_value(field, n));
+        sheet_edit_text(event, t);
+    }
+    return 0;
+}
+
+int options_button(const GridEvent& event) {
     const int n = current_index();
     SurfaceRecord& s = current();
-    switch (event.code) {
-        case kLevelEventShown:
-            special_sheet_begin(kit, true);
-            return sheet_open(kit);
-        case kLevelEventChange:
-            return sheet_close(kit, event.argument);
-        case kLevelEventCellChanged: {
-            const int field = field_of(event);
-            if (field == kCmdTceL || field == kCmdFcvL || field == kCmdFccL) {
-                special_sheet_number_text(event, get_lens_value(field, n));
-            } else if (event.first_index == n && grid_entry_kind(event.field) != kGridKindButton) {
-                char t[16];
-                std::snprintf(t, sizeof t, "%d", get_lens_int_value(field, n));
-                sheet_edit_text(event, t);
+    const bool fresnel = fresnel_active(n);
+    switch (field_of(event)) {
+        case kCmdFrnL:
+            if (fresnel) s.fresnel = s.fresnel != 0 ? 0 : 1;
+            break;
+        case kCmdAsiL:
+            if (!later_group_member(s) && !foreign_surface(s) && n != 0) {
+                s.alternate_intersection = s.alternate_intersection != 0 ? 0 : 1;
             }
-            return 0;
-        }
-        case kLevelEventActivate: {
-            const bool fresnel = fresnel_active(n);
-            switch (field_of(event)) {
-                case kCmdFrnL:
-                    if (fresnel) s.fresnel = s.fresnel != 0 ? 0 : 1;
-                    break;
-                case kCmdAsiL:
-                    if (!later_group_member(s) && !foreign_surface(s) && n != 0) {
-                        s.alternate_intersection = s.alternate_intersection != 0 ? 0 : 1;
-                    }
-                    break;
-                case kCmdTirL:
-                    if (fresnel) s.tir_only = s.tir_only != 0 ? 0 : 1;
-                    break;
-                case kCmdRodL:
-                    if (fresnel && s.grin == nullptr) s.rod = s.rod != 0 ? 0 : 1;
-                    break;
-                case kCmdDrwL:
-                    if (const int asked = drawing_control_prompt(); asked != 0) return asked;
-                    break;
-                default:
-                    return 0;
-            }
-            return sheet_after_change(kit);
-        }
-        case kLevelEventEdited: {
-            if (!event_is_number(event)) return 0;
-            const double v = event_number(event);
-            switch (field_of(event)) {
-                case kCmdTceL:
-                    s.medium_tce = v;
-                    break;
-                case kCmdFcvL:
-                    s.fresnel_curvature = v;
-                    break;
-                case kCmdFccL:
-                    s.fresnel_conic = v;
-                    break;
-                default:
-                    return 0;
-            }
-            return sheet_after_change(kit);
-        }
+            break;
+        case kCmdTirL:
+            if (fresnel) s.tir_only = s.tir_only != 0 ? 0 : 1;
+            break;
+        case kCmdRodL:
+            if (fresnel && s.grin == nullptr) s.rod = s.rod != 0 ? 0 : 1;
+            break;
+        case kCmdDrwL:
+            if (const int asked = drawing_control_prompt(); asked != 0) return asked;
+            break;
         default:
             return 0;
     }
+    return sheet_after_change(g_sheets.options);
+}
+
+int options_edited(const GridEvent& event) {
+    SurfaceRecord& s = current();
+    if (!event_is_number(event)) return 0;
+    const double v = event_number(event);
+    switch (field_of(event)) {
+        case kCmdTceL:
+            s.medium_tce = v;
+            break;
+        case kCmdFcvL:
+            s.fresnel_curvature = v;
+            break;
+        case kCmdFccL:
+            s.fresnel_conic = v;
+            break;
+        default:
+            return 0;
+    }
+    return sheet_after_change(g_sheets.options);
+}
+
+const SheetEvents kOptionsEvents = special_sheet_events({
+    .cell_text = options_cell_text,
+    .edited = options_edited,
+    .activated = options_button,
+    .typed = [](const char*,
+                const GridEvent& event) { return typed_line(g_sheets.options, event, nullptr); },
+});
+
+}  // namespace
+
+int surface_options_sheet_event(GridEvent& event) {
+    g_sheets.options.print = print_surface_options_sheet;
+    return sheet_dispatch(g_sheets.options, kOptionsEvents, event);
 }
 
 // --- grating --------------------------------------------------------------------------------
@@ -720,41 +751,45 @@ void print_grating_sheet() {
     newline();
 }
 
-int grating_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.grating;
-    kit.print = print_grating_sheet;
-    int rc = 0;
-    if (common_event(kit, event, &rc)) return rc;
+namespace {
+
+int grating_cell_text(GridEvent& event) {
     const int n = current_index();
-    SurfaceRecord& s = current();
-    switch (event.code) {
-        case kLevelEventShown:
-            special_sheet_begin(kit, true);
-            return sheet_open(kit);
-        case kLevelEventChange:
-            return sheet_close(kit, event.argument);
-        case kLevelEventCellChanged:
-            if (field_of(event) == kCmdGspL) {
-                special_sheet_number_text(event, s.grating_spacing);
-            } else if (field_of(event) == kCmdGorL && event.first_index == n) {
-                char t[16];
-                std::snprintf(t, sizeof t, "%d", get_lens_int_value(kCmdGorL, n));
-                sheet_edit_text(event, t);
-            }
-            return 0;
-        case kLevelEventEdited:
-            if (!event_is_number(event) || n == lens_data().image_surface) return 0;
-            if (field_of(event) == kCmdGorL) {
-                s.diffraction_order = static_cast<std::int32_t>(event_number(event));
-            } else if (field_of(event) == kCmdGspL) {
-                s.grating_spacing = event_number(event);
-            } else {
-                return 0;
-            }
-            return sheet_after_change(kit);
-        default:
-            return 0;
+    if (field_of(event) == kCmdGspL) {
+        special_sheet_number_text(event, current().grating_spacing);
+    } else if (field_of(event) == kCmdGorL && event.first_index == n) {
+        char t[16];
+        std::snprintf(t, sizeof t, "%d", get_lens_int_value(kCmdGorL, n));
+        sheet_edit_text(event, t);
     }
+    return 0;
+}
+
+int grating_edited(const GridEvent& event) {
+    SurfaceRecord& s = current();
+    if (!event_is_number(event) || current_index() == lens_data().image_surface) return 0;
+    if (field_of(event) == kCmdGorL) {
+        s.diffraction_order = static_cast<std::int32_t>(event_number(event));
+    } else if (field_of(event) == kCmdGspL) {
+        s.grating_spacing = event_number(event);
+    } else {
+        return 0;
+    }
+    return sheet_after_change(g_sheets.grating);
+}
+
+const SheetEvents kGratingEvents = special_sheet_events({
+    .cell_text = grating_cell_text,
+    .edited = grating_edited,
+    .typed = [](const char*,
+                const GridEvent& event) { return typed_line(g_sheets.grating, event, nullptr); },
+});
+
+}  // namespace
+
+int grating_sheet_event(GridEvent& event) {
+    g_sheets.grating.print = print_grating_sheet;
+    return sheet_dispatch(g_sheets.grating, kGratingEvents, event);
 }
 
 // --- perfect lens ---------------------------------------------------------------------------
@@ -776,53 +811,69 @@ void print_perfect_lens_sheet() {
     newline();
 }
 
-int perfect_lens_sheet_event(GridEvent& event) {
-    SheetKit& kit = g_sheets.perfect_lens;
-    kit.print = print_perfect_lens_sheet;
-    int rc = 0;
-    if (common_event(kit, event, &rc)) {
-        return typed_line(event) && rc == 0 && current().perfect_lens == nullptr
-                   ? special_sheet_record_gone()
-                   : rc;
-    }
-    const int n = current_index();
+namespace {
+
+int perfect_lens_opening() {
     SurfaceRecord& s = current();
-    switch (event.code) {
-        case kLevelEventShown:
-            special_sheet_begin(kit, s.perfect_lens != nullptr);
-            if (s.perfect_lens == nullptr) {
-                auto* p = alloc_array_of<PerfectLensRecord>(1);
-                if (p == nullptr) return kMsgOutOfMemory;
-                *p = {};
-                s.perfect_lens = p;
-                set_curvature_data(n, 0, 0, 0.0, 0.0);
-                lens_setup_or_error();
-            }
-            return sheet_open(kit);
-        case kLevelEventChange:
-            return special_sheet_end(kit, event.argument, perfect_lens_empty(), free_perfect_lens);
-        case kLevelEventCellChanged: {
-            const int field = field_of(event);
-            if ((field == kCmdPflL || field == kCmdPfmL) && s.perfect_lens != nullptr) {
-                special_sheet_number_text(event, field == kCmdPflL ? s.perfect_lens->focal_length
-                                                                   : s.perfect_lens->magnification);
-            }
-            return 0;
-        }
-        case kLevelEventEdited:
-            if (s.perfect_lens == nullptr || !event_is_number(event)) return 0;
-            if (field_of(event) == kCmdPflL) {
-                s.perfect_lens->focal_length = event_number(event);
-            } else if (field_of(event) == kCmdPfmL) {
-                s.perfect_lens->magnification = event_number(event);
-            } else {
-                return 0;
-            }
-            return sheet_after_change(kit);
-        case kLevelEventActivate:
+    special_sheet_begin(g_sheets.perfect_lens, s.perfect_lens != nullptr);
+    if (s.perfect_lens == nullptr) {
+        auto* p = alloc_array_of<PerfectLensRecord>(1);
+        if (p == nullptr) return kMsgOutOfMemory;
+        *p = {};
+        s.perfect_lens = p;
+        set_curvature_data(current_index(), 0, 0, 0.0, 0.0);
+        lens_setup_or_error();
+    }
+    return 0;
+}
+
+int perfect_lens_cell_text(GridEvent& event) {
+    const SurfaceRecord& s = current();
+    const int field = field_of(event);
+    if ((field == kCmdPflL || field == kCmdPfmL) && s.perfect_lens != nullptr) {
+        special_sheet_number_text(event, field == kCmdPflL ? s.perfect_lens->focal_length
+                                                           : s.perfect_lens->magnification);
+    }
+    return 0;
+}
+
+int perfect_lens_edited(const GridEvent& event) {
+    SurfaceRecord& s = current();
+    if (s.perfect_lens == nullptr || !event_is_number(event)) return 0;
+    if (field_of(event) == kCmdPflL) {
+        s.perfect_lens->focal_length = event_number(event);
+    } else if (field_of(event) == kCmdPfmL) {
+        s.perfect_lens->magnification = event_number(event);
+    } else {
+        return 0;
+    }
+    return sheet_after_change(g_sheets.perfect_lens);
+}
+
+const SheetEvents kPerfectLensEvents = special_sheet_events({
+    .opening = perfect_lens_opening,
+    .cell_text = perfect_lens_cell_text,
+    .edited = perfect_lens_edited,
+    .activated =
+        [](const GridEvent&) {
             free_perfect_lens();
             return special_sheet_record_gone();
-        default:
-            return 0;
-    }
+        },
+    .typed =
+        [](const char*, const GridEvent& event) {
+            return typed_line(g_sheets.perfect_lens, event,
+                              [] { return current().perfect_lens == nullptr; });
+        },
+    .closing =
+        [](int end_mode) {
+            return special_sheet_end(g_sheets.perfect_lens, end_mode, perfect_lens_empty(),
+                                     free_perfect_lens);
+        },
+});
+
+}  // namespace
+
+int perfect_lens_sheet_event(GridEvent& event) {
+    g_sheets.perfect_lens.print = print_perfect_lens_sheet;
+    return sheet_dispatch(g_sheets.perfect_lens, kPerfectLensEvents, event);
 }

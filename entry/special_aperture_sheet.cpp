@@ -239,19 +239,76 @@ int button(const GridEvent& event, std::string* line) {
     }
 }
 
-int close_event(const GridEvent& event) {
+int close_event(int end_mode) {
     SurfaceRecord& s = current();
     int rc = 0;
-    if (aperture_count(s) > 0 && event.argument < 1) {
+    if (aperture_count(s) > 0 && end_mode < 1) {
         bool all_empty = true;
         for (int i = 0; i < aperture_count(s); ++i)
             all_empty = all_empty && aperture_unset(s.special_apertures[i]);
         if (all_empty) free_apertures(s);
     }
-    if (event.argument != 1) rc = lens_setup_or_error();
-    const int restored = sheet_close(g_sheet.kit, event.argument);
+    if (end_mode != 1) rc = lens_setup_or_error();
+    const int restored = sheet_close(g_sheet.kit, end_mode);
     return rc != 0 ? rc : restored;
 }
+
+int cell_text(GridEvent& event) {
+    const int field = grid_entry_field(event.field);
+    if (field == kFieldApertureCount) {
+        char t[16];
+        std::snprintf(t, sizeof t, "%d", aperture_count(current()));
+        sheet_edit_text(event, t);
+        return 0;
+    }
+    SpecialAperture* a = aperture_at(event.first_index);
+    if (a == nullptr) return 0;
+    if (field >= kFieldApertureX1 && field <= kFieldApertureAngle) {
+        sheet_edit_text(event, format_number(*coordinate(*a, field), 2, 0));
+    } else if (field == kFieldApertureGroup) {
+        char t[16];
+        std::snprintf(t, sizeof t, "%d", a->group);
+        sheet_edit_text(event, t);
+    }
+    return 0;
+}
+
+int activated(const GridEvent& event) {
+    if (grid_entry_field(event.field) == kFieldApertureDeleteAll) {
+        free_apertures(current());
+        build_level_display();
+        return 0;
+    }
+    std::string line;
+    if (const int rc = button(event, &line); rc != 0) return rc;
+    if (!line.empty()) {
+        if (const int rc = run_command_string(line.c_str(), 0); rc != 0) return rc;
+    }
+    return sheet_after_change(g_sheet.kit);
+}
+
+const SheetEvents kEvents{
+    .opening =
+        [] {
+            g_sheet.kit.print = write_special_aperture_sheet;
+            return 0;
+        },
+    .cell_text = cell_text,
+    .edited =
+        [](const GridEvent& event) {
+            if (const int rc = value_entered(event); rc != 0) return rc;
+            return sheet_after_change(g_sheet.kit);
+        },
+    .activated = activated,
+    .typed =
+        [](const char*, const GridEvent& event) {
+            const int rc = sheet_run_line(event);
+            return rc != 0 ? rc : sheet_after_change(g_sheet.kit);
+        },
+    .quiet_otherwise = true,
+    .types_empty_lines = true,
+    .closing = close_event,
+};
 
 }  // namespace
 
@@ -308,58 +365,7 @@ void write_special_aperture_sheet() {
 }
 
 int special_aperture_event(GridEvent& event) {
-    SheetKit& kit = g_sheet.kit;
-    switch (event.code) {
-        case kLevelEventShown:
-            kit.print = write_special_aperture_sheet;
-            return sheet_open(kit);
-        case kLevelEventMayClose:
-            return sheet_may_close(kit);
-        case kLevelEventChange:
-            return close_event(event);
-        case kLevelEventCellChanged: {
-            const int field = grid_entry_field(event.field);
-            if (field == kFieldApertureCount) {
-                char t[16];
-                std::snprintf(t, sizeof t, "%d", aperture_count(current()));
-                sheet_edit_text(event, t);
-                return 0;
-            }
-            SpecialAperture* a = aperture_at(event.first_index);
-            if (a == nullptr) return 0;
-            if (field >= kFieldApertureX1 && field <= kFieldApertureAngle) {
-                sheet_edit_text(event, format_number(*coordinate(*a, field), 2, 0));
-            } else if (field == kFieldApertureGroup) {
-                char t[16];
-                std::snprintf(t, sizeof t, "%d", a->group);
-                sheet_edit_text(event, t);
-            }
-            return 0;
-        }
-        case kLevelEventActivate: {
-            if (grid_entry_field(event.field) == kFieldApertureDeleteAll) {
-                free_apertures(current());
-                build_level_display();
-                return 0;
-            }
-            std::string line;
-            if (const int rc = button(event, &line); rc != 0) return rc;
-            if (!line.empty()) {
-                if (const int rc = run_command_string(line.c_str(), 0); rc != 0) return rc;
-            }
-            return sheet_after_change(kit);
-        }
-        case kLevelEventEdited:
-            if (const int rc = value_entered(event); rc != 0) return rc;
-            return sheet_after_change(kit);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine: {
-            const int rc = sheet_run_line(event);
-            return rc != 0 ? rc : sheet_after_change(kit);
-        }
-        default:
-            return 0;
-    }
+    return sheet_dispatch(g_sheet.kit, kEvents, event);
 }
 
 namespace {

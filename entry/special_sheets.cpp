@@ -170,6 +170,39 @@ int special_sheet_record_gone() {
     return rc;
 }
 
+int special_sheet_typed(SheetKit& kit, const GridEvent& event, bool (*there)(int n)) {
+    const int n = lens_data().current_surface;
+    if (const int rc = sheet_run_line(event); rc != 0) return rc;
+    if (there != nullptr && !there(n)) return special_sheet_record_gone();
+    return sheet_after_change(kit);
+}
+
+SheetEvents special_sheet_events(SheetEvents events) {
+    events.keeps_update_mode = true;
+    events.quiet_otherwise = true;
+    events.types_empty_lines = true;
+    return events;
+}
+
+int special_sheet_open_on(SheetKit& kit, bool make_it, const SpecialRecordMaker& maker,
+                          LevelHandler handler, int (*rows)()) {
+    const int n = lens_data().current_surface;
+    sheet_take_copy(kit);
+    if (make_it) {
+        int rc = maker.make != nullptr ? maker.make(n, maker.kind, maker.size) : 0;
+        if (rc == 0 && maker.make != nullptr) rc = lens_setup_or_error();
+        if (rc != 0 || maker.make == nullptr) {
+            sheet_release_copy(kit, 0);
+            return rc;
+        }
+    }
+    if (!maker.there(n)) {
+        sheet_release_copy(kit, 0);
+        return 0;
+    }
+    return push_command_level(handler, rows(), 0);
+}
+
 void special_sheet_inactive_mark() {
     text_hotspot(kInactiveMark, 0);
 }

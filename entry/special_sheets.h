@@ -60,6 +60,30 @@ int special_sheet_end(SheetKit& kit, int end_mode, bool empty_record, void (*dro
 void special_sheet_number_text(GridEvent& event, double value);
 // A delete button or a typed line that left no record: the set-up runs and the level ends.
 int special_sheet_record_gone();
+// A line typed into a special-data sheet: its failure is returned. When there (null for a sheet
+// whose surface always has what it shows) finds that the surface the line was typed at lost the
+// sheet's record, the level ends as after a delete button; else the set-up runs and the sheet is
+// written again.
+int special_sheet_typed(SheetKit& kit, const GridEvent& event, bool (*there)(int n));
+
+// A special-data sheet's entries with what every one of them answers alike: it leaves the update
+// mode to the sheet it was opened from, an event it has no entry for changes nothing and writes
+// nothing, and an empty typed line runs as any other.
+SheetEvents special_sheet_events(SheetEvents events);
+
+// The record of the current surface a sheet opens on.
+struct SpecialRecordMaker {
+    bool (*there)(int n);                    // surface n carries it
+    int (*make)(int n, int kind, int size);  // null: the sheet never makes one
+    int kind = 0;
+    int size = 0;
+};
+// Opening such a sheet: the revert copy is taken, and with make_it the record is made and the
+// set-up runs. A failure of either, or no record after it, lets the copy go: the failure (or 0)
+// is returned. Else the level is pushed with rows() lines; the push's result.
+int special_sheet_open_on(SheetKit& kit, bool make_it, const SpecialRecordMaker& maker,
+                          LevelHandler handler, int (*rows)());
+
 // An inactive mark ahead of a label.
 void special_sheet_inactive_mark();
 // " Yes " or "  No " after a switch button.

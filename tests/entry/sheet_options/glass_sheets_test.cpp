@@ -138,6 +138,24 @@ TEST_F(GlassSheets, AcceptingTheChosenGlassMakesItTheMediumAndCancelKeepsTheOld)
     }
 }
 
+// A line typed into the glass list runs and the list stays; the glass last chosen is taken when
+// it is left.
+TEST_F(GlassSheets, TheListRunsATypedLineAndTakesTheChosenGlass) {
+    small_lens("TH 100");
+    load_fixture();
+    open_sheet();
+    choose(1, "catalogue_5\n");
+    char text[256] = "";
+    ASSERT_EQ(event(kLevelEventCellChanged, kFieldGlassCell, 6, 0, 0, 6, text), 0);
+    char line[kGridTextBufferSize] = "TH 7";
+    ASSERT_EQ(event(kLevelEventTypedText, 3, 1, 0, 0, 1, line), 0) << error_text_buffer();
+    EXPECT_EQ(surface(1).thickness, 7.0);
+    EXPECT_EQ(level_count(), 2);
+    leave(0);
+    EXPECT_EQ(std::string(surface(1).medium_name), "G7        ");
+    EXPECT_EQ(surface(1).thickness, 7.0);
+}
+
 TEST_F(GlassSheets, AnEmptyCatalogueIsRefused) {
     small_lens("TH 100");
     lens_data().current_surface = 1;
@@ -185,6 +203,25 @@ TEST_F(GlassSheets, ATableGlassTakesTheTypedIndicesAndWritesAsTheCommandDoes) {
     ASSERT_EQ(run_choice_line("GLA X 1.6 1.61 1.59"), 0) << error_text_buffer();
     ASSERT_EQ(run_choice_line("TCE 71"), 0) << error_text_buffer();
     EXPECT_EQ(lens_text(), by_sheet);
+}
+
+// A line typed into the table glass runs and the sheet shows again; cancelled, the sheet gives
+// back the lens it found, the line's change and the glass it made undone.
+TEST_F(GlassSheets, ATypedLineRunsInTheTableGlassAndCancelUndoesIt) {
+    small_lens("TH 100");
+    type("WV 0.5876 0.4861 0.6563");
+    open_sheet();
+    const std::string before = lens_text();
+    choose(1, "table\n");
+    ASSERT_EQ(event(kLevelEventEdited, kFieldTableGlassIndex, 0, 1.6), 0) << error_text_buffer();
+    char line[kGridTextBufferSize] = "TH 7";
+    ASSERT_EQ(event(kLevelEventTypedText, 3, 1, 0, 0, 1, line), 0) << error_text_buffer();
+    EXPECT_EQ(surface(1).thickness, 7.0);
+    EXPECT_EQ(level_count(), 2);
+    leave(-1);
+    EXPECT_EQ(level_count(), 1);
+    EXPECT_EQ(lens_text(), before);
+    close_all();
 }
 
 // Names the open table glass by its name cell.

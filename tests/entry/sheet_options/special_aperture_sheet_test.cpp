@@ -77,6 +77,22 @@ TEST_F(ApertureSheet, AnApertureLeftEmptyIsRemovedOnClosing) {
     }
 }
 
+// A line typed into the sheet runs at its surface and the sheet shows again; left with OK, the
+// line's change stays with the aperture the sheet made.
+TEST_F(ApertureSheet, ATypedLineRunsAndStaysWhenTheSheetIsLeft) {
+    small_lens("TH 100");
+    open_sheet();
+    open_apertures(2);
+    ASSERT_EQ(event(kLevelEventEdited, kFieldApertureX1, 0, 2.5), 0);
+    char line[kGridTextBufferSize] = "TH 12";
+    ASSERT_EQ(event(kLevelEventTypedText, 3, 2, 0, 0, 2, line), 0) << error_text_buffer();
+    EXPECT_EQ(level_count(), 2);
+    leave(0);
+    EXPECT_EQ(surface(2).thickness, 12.0);
+    EXPECT_EQ(surface(2).special_aperture_count, 1);
+    close_all();
+}
+
 TEST_F(ApertureSheet, DeleteAllRemovesTheAperturesAndCancelBringsThemBack) {
     small_lens("TH 100");
     open_sheet();

@@ -18,6 +18,7 @@
 #include "platform/console/console_backend.h"
 #include "runtime/dispatch.h"
 #include "runtime/messages.h"
+#include "runtime/run_state.h"
 #include "runtime/state_flags.h"
 #include "tables/table_names.h"
 #include "tests/entry/surface_sheet/sheet_fixture.h"
@@ -265,6 +266,65 @@ TEST_F(SpecialSheet, ACancelledSheetLeavesTheLensAsItWas) {
         EXPECT_EQ(lens_text(), before) << c.choice;
         EXPECT_EQ(test_state_flag(kFlagTemporaryLensCopy), 0) << c.choice;
         close_all();
+    }
+}
+
+// The sheets that make their record on opening: cancelled after an edit, the lens is as it was
+// and no sheet holds a copy.
+TEST_F(SpecialSheet, ACancelledRecordSheetLeavesTheLensAsItWas) {
+    const struct {
+        int choice;
+        int field;
+        int index;
+        double value;
+    } cases[] = {
+        {kSpecialHologram, kCmdHwvL, 2, 0.6328},
+        {kSpecialFirstGrin, kCmdDthL, 2, 0.5},
+        {kSpecialFirstAsphere, kFieldAsphereCoefficient, 1, 1e-5},
+        {kSpecialFirstDiffractive, kFieldDiffractiveCoefficient, 1, 1e-3},
+        {kSpecialSplineProfile, kFieldSplineSag, 1, 0.1},
+    };
+    for (const auto& c : cases) {
+        lens_at(2);
+        const std::string before = lens_text();
+        ASSERT_EQ(open_choice(c.choice), 1) << c.choice << " " << errors();
+        ASSERT_EQ(edit(c.field, c.index, c.value), 0) << c.choice << " " << error_text_buffer();
+        EXPECT_NE(lens_text(), before) << c.choice;
+        leave(-1);
+        EXPECT_EQ(lens_text(), before) << c.choice;
+        EXPECT_EQ(test_state_flag(kFlagTemporaryLensCopy), 0) << c.choice;
+        close_all();
+    }
+}
+
+// A line typed into a sheet that takes its record away ends the sheet, as its delete button does;
+// one that leaves the record keeps the sheet open.
+TEST_F(SpecialSheet, ATypedLineThatTakesTheRecordAwayEndsTheSheet) {
+    const struct {
+        int choice;
+        const char* keep;  // a line that leaves the record
+        const char* line;  // the line that deletes it
+        bool (*there)();
+    } cases[] = {
+        {kSpecialFirstAsphere, "", "ASD", [] { return surface(2).asphere != nullptr; }},
+        {kSpecialStandardAsphere, "AD 1e-5", "ASD", [] { return surface(2).asphere != nullptr; }},
+        {kSpecialHologram, "HWV 0.6", "HOD", [] { return surface(2).hologram != nullptr; }},
+        {kSpecialFirstGrin, "DTH 0.5", "GDD", [] { return surface(2).grin != nullptr; }},
+        {kSpecialFirstDiffractive, "", "DOD", [] { return surface(2).diffractive != nullptr; }},
+        {kSpecialSplineProfile, "", "SPR", [] { return surface(2).spline != nullptr; }},
+        {kSpecialPerfectLens, "PFL 40", "PFR", [] { return surface(2).perfect_lens != nullptr; }},
+    };
+    for (const auto& c : cases) {
+        lens_at(2);
+        ASSERT_EQ(open_choice(c.choice), 1) << c.choice << " " << errors();
+        ASSERT_EQ(typed(c.keep), 0) << c.choice << " " << error_text_buffer();
+        EXPECT_NE(run_state(), kRunStateCloseLevel) << c.choice;
+        EXPECT_TRUE(c.there()) << c.choice;
+        ASSERT_EQ(typed(c.line), 0) << c.choice << " " << error_text_buffer();
+        EXPECT_FALSE(c.there()) << c.choice;
+        for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+        EXPECT_EQ(level_count(), 0) << c.choice;
+        EXPECT_EQ(test_state_flag(kFlagTemporaryLensCopy), 0) << c.choice;
     }
 }
 
