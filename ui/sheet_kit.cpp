@@ -210,8 +210,9 @@ int sheet_dispatch(SheetKit& kit, const SheetEvents& events, GridEvent& event) {
         case kLevelEventShown:
             return dispatch_open(kit, events);
         case kLevelEventMayClose:
-            return sheet_may_close(kit);
+            return events.may_close != nullptr ? events.may_close() : sheet_may_close(kit);
         case kLevelEventChange:
+            if (events.closing != nullptr) return events.closing(event.argument);
             return dispatch_close(kit, events, event.argument);
         case kLevelEventCellChanged:
             return events.cell_text != nullptr ? events.cell_text(event) : 0;

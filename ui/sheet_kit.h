@@ -97,6 +97,11 @@ struct SheetEvents {
     // Any other event; without it the sheet is written again, or 0 with quiet_otherwise.
     int (*other)(GridEvent& event) = nullptr;
     bool quiet_otherwise = false;
+    // A sheet that keeps its revert copy and its flags its own way (its opening opens_itself):
+    // the whole answer to the close question (event 22) and the whole of event 7 with its end
+    // mode, in place of the kit's steps.
+    int (*may_close)() = nullptr;
+    int (*closing)(int end_mode) = nullptr;
 };
 
 // The one event procedure of a sheet: the kit's steps for opening (8), the close question (22)
