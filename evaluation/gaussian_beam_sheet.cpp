@@ -33,7 +33,6 @@ constexpr int kTableButton = 0x62bd;
 constexpr int kPlotButton = 0x635d;
 constexpr std::size_t kEditTextSize = 32;  // the grid's edit buffer holds at least this much
 
-
 GaussianBeamSheet g_sheet;
 
 GaussianBeamSheet& s() {
