@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "evaluation/beam_plot.h"
 #include "evaluation/beam_table.h"
@@ -31,7 +32,6 @@ constexpr int kItemBits = 0x07ff;
 constexpr int kInactive = 0x8000;
 constexpr int kTableButton = 0x62bd;
 constexpr int kPlotButton = 0x635d;
-constexpr std::size_t kEditTextSize = 32;  // the grid's edit buffer holds at least this much
 
 GaussianBeamSheet g_sheet;
 
@@ -84,11 +84,6 @@ void inactive_number(bool inactive, double value) {
     text_number(value);
 }
 
-void cell_number(int item, double value) {
-    text_hotspot(item, 0);
-    text_number(value);
-}
-
 void cell_int(int item, const char* format, int value) {
     text_hotspot(item, 0);
     text_printf(format, value);
@@ -134,7 +129,7 @@ void write_rows() {
     for (int q = 0; q < 4; ++q) {
         print_msg(labels[q]);
         write_output_text(beam.marks[q] != 0 ? "* " : "  ", false);
-        cell_number(kBeamItemSpot + q, quantity_value(input, q));
+        sheet_number_cell(kBeamItemSpot + q, 0, quantity_value(input, q));
         text_spaces(1);
         inactive_number(single, quantity_value(second, q));
         bar();
@@ -178,7 +173,7 @@ void write_rows() {
     cell_int(kBeamItemWavelength, " %2d ", b.wavelength);
     bar();
     print_msg(kMsgBeamOffsetLabel);
-    cell_number(kBeamItemOffset, b.offset);
+    sheet_number_cell(kBeamItemOffset, 0, b.offset);
     text_newline();
 
     print_msg(kMsgBeamWavelengthLabel);
@@ -191,7 +186,7 @@ void write_rows() {
     text_newline();
 
     print_msg(kMsgBeamQualityLabel);
-    cell_number(kBeamItemQuality, beam.quality);
+    sheet_number_cell(kBeamItemQuality, 0, beam.quality);
     bar();
     text_spaces(7);
     text_hotspot(kTableButton, 0);
@@ -281,30 +276,29 @@ int level_changed(int exit_code) {
 }
 
 int cell_text(GridEvent& event) {
-    if (event.text == nullptr) return 0;
     const int item = event.field & kItemBits;
     GaussianBeamSheet& b = s();
     BeamParams& beam = selected_beam();
     switch (item) {
         case kBeamItemWavelength:
-            std::snprintf(event.text, kEditTextSize, "%d", b.wavelength);
-            return 0;
         case kBeamItemFirst:
-            std::snprintf(event.text, kEditTextSize, "%d", b.first);
+        case kBeamItemLast: {
+            const int n = item == kBeamItemWavelength ? b.wavelength
+                          : item == kBeamItemFirst    ? b.first
+                                                      : b.last;
+            sheet_edit_text(event, std::to_string(n).c_str());
             return 0;
-        case kBeamItemLast:
-            std::snprintf(event.text, kEditTextSize, "%d", b.last);
-            return 0;
+        }
         case kBeamItemOffset:
-            std::snprintf(event.text, kEditTextSize, "%s", format_number(b.offset, 2, 0));
+            sheet_edit_text(event, format_number(b.offset, 2, 0));
             return 0;
         case kBeamItemQuality:
-            std::snprintf(event.text, kEditTextSize, "%s", format_number(beam.quality, 2, 0));
+            sheet_edit_text(event, format_number(beam.quality, 2, 0));
             return 0;
         default:
             if (item >= kBeamItemSpot && item < kBeamItemSpot + 4) {
                 const double v = *quantity_field(beam, item - kBeamItemSpot);
-                std::snprintf(event.text, kEditTextSize, "%s", format_number(v, 2, 0));
+                sheet_edit_text(event, format_number(v, 2, 0));
             }
             return 0;
     }

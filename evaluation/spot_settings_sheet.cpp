@@ -85,8 +85,7 @@ void end_row() {
 
 void number_row(int message, int item, double value) {
     label(message);
-    text_hotspot(item, 0);
-    text_number(value);
+    sheet_number_cell(item, 0, value);
     end_row();
 }
 
