@@ -97,9 +97,9 @@ struct SheetEvents {
     // Any other event; without it the sheet is written again, or 0 with quiet_otherwise.
     int (*other)(GridEvent& event) = nullptr;
     bool quiet_otherwise = false;
-    // A sheet that keeps its revert copy and its flags its own way (its opening opens_itself):
-    // the whole answer to the close question (event 22) and the whole of event 7 with its end
-    // mode, in place of the kit's steps.
+    // The whole answer to the close question (event 22) and the whole of event 7 with its end
+    // mode, in place of the kit's steps: for a sheet that keeps its revert copy and its flags its
+    // own way (its opening opens_itself), or whose close has a result of its own.
     int (*may_close)() = nullptr;
     int (*closing)(int end_mode) = nullptr;
 };
