@@ -7,11 +7,12 @@
 
 #include "entry/entry_frame.h"
 #include "entry/listing_rows.h"
+#include "entry/listing_state.h"
+#include "entry/surface_marks.h"
 #include "lens/lens_data.h"
 #include "lens/lens_echo.h"
 #include "lens/listing_print.h"
 #include "lens/surface_groups.h"
-#include "platform/state_reset.h"
 #include "runtime/arg_cells.h"
 #include "runtime/command_levels.h"
 #include "runtime/dispatch.h"
@@ -28,14 +29,8 @@ constexpr double kTiny = 1e-40;
 constexpr int kLongNote = 15;
 constexpr int kWavelengthsPerBlock = 6;
 
-ListingState g_state;
-
 const char* const kGroupKindLabels[] = {"",          "NON SEQ GRP", "ELEMENT",    "ELEMENT GRP",
                                         "PARAX GRP", "EIKONAL GRP", "USR DEF GRP"};
-
-bool non_sequential_interior(const SurfaceRecord& s) {
-    return s.group_kind == kGroupNonSequential && s.group_role == kRoleInner;
-}
 
 double first_index(const SurfaceRecord& s) {
     return s.index != nullptr ? s.index[0] : 0.0;
@@ -80,84 +75,6 @@ std::string group_title(const SurfaceRecord& s) {
     return s.group_kind < std::size(kGroupKindLabels) ? kGroupKindLabels[s.group_kind] : "";
 }
 
-char curvature_mark(const SurfaceRecord& s) {
-    switch (s.curvature_kind) {
-        case kCurvaturePlain:
-            return s.curvature_variable != 0 ? 'V' : ' ';
-        case kCurvaturePickup:
-        case kCurvaturePickupNegated:
-            return 'P';
-        case kCurvatureAxialSlope:
-        case kCurvatureChiefSlope:
-        case kCurvatureAxialIncidence:
-        case kCurvatureChiefIncidence:
-        case kCurvatureAxialAplanatic:
-        case kCurvatureChiefAplanatic:
-        case 12:  // no command makes it, the command language may store it: a solve
-            return non_sequential_interior(s) ? ' ' : 'S';
-        case kCurvatureFixed:
-            return 'F';
-        case kCurvatureFixedRtf:
-            return 'T';
-        default:
-            return ' ';
-    }
-}
-
-char thickness_mark(const SurfaceRecord& s) {
-    switch (s.thickness_kind) {
-        case kThicknessPlain:
-            return s.thickness_variable != 0 && !non_sequential_interior(s) ? 'V' : ' ';
-        case kThicknessPickup:
-        case kThicknessPickupNegated:
-        case kThicknessLength:
-        case kThicknessLengthNegated:
-            return 'P';
-        case kThicknessAxialHeight:
-        case kThicknessChiefHeight:
-        case kThicknessEdge:
-        case 10:  // no command makes it, the command language may store it: a solve
-            return non_sequential_interior(s) ? ' ' : 'S';
-        case kThicknessFixed:
-            return 'F';
-        default:
-            return ' ';
-    }
-}
-
-char medium_mark(const SurfaceRecord& s) {
-    switch (s.medium_kind) {
-        case kMediumGlass:
-            return 'C';
-        case kMediumModelIndexAbbe:
-        case kMediumModelIndexAbbeComputed:
-            return s.glass_variable != 0 ? 'V' : 'M';
-        case kMediumPickup:
-            return 'P';
-        case kMediumGlassFixed:
-        case kMediumAirFixed:
-            return 'F';
-        default:
-            return ' ';
-    }
-}
-
-std::string aperture_flags(int i, const SurfaceRecord& s) {
-    const LensData& l = lens_data();
-    std::string f;
-    if (i == l.aperture_stop) {
-        f += 'A';
-    } else if (i == l.reference_surface) {
-        f += 'R';
-    }
-    if (s.aperture_kind == kAperturePickup) f += 'P';
-    if (s.aperture_kind == kApertureComputed) f += 'S';
-    if (s.aperture_kind == kApertureFixedByGroup) f += 'F';
-    if (s.aperture_check == 1) f += 'K';
-    if (s.special_aperture_count > 0) f += 'X';
-    return f;
-}
-
 // Anything beyond radius, thickness, aperture and medium that the other listings show.
 bool has_special_data(const SurfaceRecord& s) {
     return s.shape > kShapeSphere || s.grating_spacing != 0.0 || s.fresnel != 0 ||
@@ -180,7 +97,7 @@ double group_thickness(int i) {
 }
 
 void surface_data_row(int kind) {
-    const ListingState& st = g_state;
+    ListingState& st = listing_state();
     const int i = st.surface_index;
     const SurfaceRecord& s = *st.surface;
     const LensData& l = lens_data();
@@ -194,7 +111,7 @@ void surface_data_row(int kind) {
     if (collapse && s.group_kind != kGroupNone && s.group_role == kRoleInner) return;
     const bool ns_interior = non_sequential_interior(s);
     if (blank_line_before(i, s)) text_newline();
-    g_state.nothing_printed = 0;
+    st.nothing_printed = 0;
     row_label(i);
     const bool first_of_group = s.group_kind != kGroupNone && s.group_role == kRoleFirst;
     const bool last_of_group = s.group_kind != kGroupNone && s.group_role == kRoleLast;
@@ -210,11 +127,12 @@ void surface_data_row(int kind) {
         const double c = std::fabs(s.curvature) <= kTiny ? 0.0 : s.curvature;
         print_number_cell(kind == kCmdListCurvatures || c == 0.0 ? c : 1.0 / c);
     }
-    text_printf(" %c ", curvature_mark(s));
+    const SurfaceMarks marks = surface_marks(i, MarkPlace::listing);
+    text_printf(" %c ", marks.curvature);
     text_number(group_head ? group_thickness(i) : ns_interior ? 0.0 : s.thickness);
-    text_printf(" %c ", thickness_mark(s));
+    text_printf(" %c ", marks.thickness);
     text_number(s.aperture_radius);
-    const std::string flags = aperture_flags(i, s);
+    const std::string& flags = marks.aperture;
     text_printf(" %s", flags.c_str());
     text_spaces(5 - static_cast<int>(flags.size() < 4 ? flags.size() : 4));
     if (i == l.image_surface) {
@@ -227,7 +145,7 @@ void surface_data_row(int kind) {
         } else {
             text_field(s.medium_name, kMediumNameLength, true);
         }
-        text_printf(" %c ", medium_mark(s));
+        text_printf(" %c ", marks.medium);
     }
     text_printf("%c ", has_special_data(s) ? '*' : ' ');
     if (s.note != nullptr && s.note[0] != '\0') {
@@ -264,11 +182,12 @@ void index_header(int count) {
 void index_row() {
     const LensData& l = lens_data();
     const int count = l.wavelength_count;
-    if (g_state.first_row != 0) index_header(count);
-    const SurfaceRecord& s = *g_state.surface;
+    const ListingState& st = listing_state();
+    if (st.first_row != 0) index_header(count);
+    const SurfaceRecord& s = *st.surface;
     list_surface_number();
     text_spaces(3);
-    if (g_state.surface_index == l.image_surface) {
+    if (st.surface_index == l.image_surface) {
         print_msg(kMsgImageSurfaceRow);
         return;
     }
@@ -365,26 +284,18 @@ void wavelength_block(int from, int to) {
 
 }  // namespace
 
-ListingState& listing_state() {
-    return g_state;
-}
-
-void list_surface_number() {
-    text_printf("%3d   ", g_state.surface_index);
-    g_state.nothing_printed = 0;
-}
-
 void list_lens_data(int kind) {
     const SurfaceRange range = surface_range_args();
-    if (kind == kCmdListCurvatures || kind == kCmdListRadii) g_state.mode_word = kind;
-    g_state.first_row = 1;
-    g_state.nothing_printed = 1;
+    ListingState& st = listing_state();
+    if (kind == kCmdListCurvatures || kind == kCmdListRadii) st.mode_word = kind;
+    st.first_row = 1;
+    st.nothing_printed = 1;
     for (int i = range.first; i <= range.last; ++i) {
-        g_state.surface_index = i;
-        g_state.surface = &surface(i);
-        g_state.last_row = i == range.last ? 1 : 0;
+        st.surface_index = i;
+        st.surface = &surface(i);
+        st.last_row = i == range.last ? 1 : 0;
         write_row(kind);
-        g_state.first_row = 0;
+        st.first_row = 0;
     }
 }
 
@@ -421,14 +332,15 @@ void list_wavelengths() {
 
 void list_surface_range(int mode, int first, int last) {
     clear_special_occurrences();
-    g_state.first_row = 1;
-    g_state.nothing_printed = 1;
+    ListingState& st = listing_state();
+    st.first_row = 1;
+    st.nothing_printed = 1;
     for (int i = first; i <= last; ++i) {
-        g_state.surface_index = i;
-        g_state.surface = &surface(i);
-        g_state.last_row = i == last ? 1 : 0;
+        st.surface_index = i;
+        st.surface = &surface(i);
+        st.last_row = i == last ? 1 : 0;
         list_row_special_summary(mode);
-        g_state.first_row = 0;
+        st.first_row = 0;
     }
     if (mode != 1) return;
     // The listings read the same range from cells of our own.
@@ -595,11 +507,3 @@ int cmd_list_by_menu_code() {
     record_command_text();
     return 0;
 }
-
-namespace {
-void reset_lens_listings() {
-    g_state = ListingState{};
-}
-const platform::StateReset lens_listings_state_reset{"entry/lens_listings", reset_lens_listings,
-                                                     platform::ResetLayer::feature};
-}  // namespace

@@ -1,22 +1,8 @@
 // The lens listings: one driver prints a listing kind over a surface range by calling the
-// kind's row writer for each surface; the row state is shared by the driver and the writers.
+// kind's row writer for each surface, with the row state of entry/listing_state.h.
 // Here the surface-data listing (curvatures or radii), the refractive indices, the wavelength
 // table and the whole-lens listing that "LEN -1" prints.
 #pragma once
-
-#include "tables/table_names.h"
-
-struct SurfaceRecord;
-
-struct ListingState {
-    int first_row = 0;
-    int surface_index = 0;
-    int last_row = 0;
-    int mode_word = kCmdListRadii;  // 237 or 238 survives between runs
-    int nothing_printed = 0;
-    SurfaceRecord* surface = nullptr;
-};
-ListingState& listing_state();
 
 // Prints the kind's rows over the range of argument cells 1 and 2 (0: all surfaces).
 void list_lens_data(int kind);
@@ -26,8 +12,6 @@ void list_wavelengths();
 void list_surface_range(int mode, int first, int last);
 // Everything "LEN -1" shows of the lens.
 int list_whole_lens();
-// The row head: the surface index as "%3d   "; something was printed.
-void list_surface_number();
 
 // kSlotListLensData: the listing of the running command's number.
 int cmd_list_lens_data();

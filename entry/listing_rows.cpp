@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "entry/lens_listings.h"
+#include "entry/listing_state.h"
 #include "lens/lens_data.h"
 #include "lens/lens_echo.h"
 #include "lens/lens_items.h"

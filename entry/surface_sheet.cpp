@@ -8,6 +8,7 @@
 #include "entry/entry_frame.h"
 #include "entry/lens_commands.h"
 #include "entry/sheet_values.h"
+#include "entry/surface_marks.h"
 #include "lens/lens_data.h"
 #include "lens/lens_file_commands.h"
 #include "lens/lens_insert.h"
@@ -61,81 +62,6 @@ int group_last(int s) {
     int j = s;
     while (j < image && surface(j).group_role != 0 && surface(j).group_role != kRoleLast) ++j;
     return j;
-}
-
-char curvature_mark(const SurfaceRecord& s) {
-    if (s.curvature_variable) return 'V';
-    switch (s.curvature_kind) {
-        case kCurvaturePickup:
-        case kCurvaturePickupNegated:
-            return 'P';
-        case kCurvatureAxialSlope:
-        case kCurvatureChiefSlope:
-        case kCurvatureAxialIncidence:
-        case kCurvatureChiefIncidence:
-        case kCurvatureAxialAplanatic:
-        case kCurvatureChiefAplanatic:
-            return 'S';
-        case kCurvatureFixed:
-            return 'F';
-        case kCurvatureFixedRtf:
-            return 'T';
-        default:
-            return ' ';
-    }
-}
-
-char thickness_mark(const SurfaceRecord& s) {
-    if (s.thickness_variable) return 'V';
-    switch (s.thickness_kind) {
-        case kThicknessPickup:
-        case kThicknessPickupNegated:
-        case kThicknessLength:
-        case kThicknessLengthNegated:
-            return 'P';
-        case kThicknessAxialHeight:
-        case kThicknessChiefHeight:
-        case kThicknessEdge:
-            return 'S';
-        case kThicknessFixed:
-            return 'F';
-        default:
-            return ' ';
-    }
-}
-
-char medium_mark(const SurfaceRecord& s) {
-    if (s.glass_variable) return 'V';
-    switch (s.medium_kind) {
-        case kMediumGlass:
-            return 'C';
-        case kMediumPickup:
-            return 'P';
-        case kMediumModelIndexAbbe:
-        case kMediumModelIndexAbbeComputed:
-            return 'M';
-        case kMediumGlassFixed:
-        case kMediumAirFixed:
-            return 'F';
-        default:
-            return ' ';
-    }
-}
-
-std::string aperture_marks(int n, const SurfaceRecord& s) {
-    const LensData& l = lens_data();
-    std::string m;
-    if (n == l.aperture_stop) {
-        m += 'A';
-    } else if (n == l.reference_surface) {
-        m += 'R';
-    }
-    if (s.aperture_kind == kAperturePickup) m += 'P';
-    if (s.aperture_kind == 0) m += 'S';
-    if (s.aperture_kind == kApertureFixedByGroup) m += 'F';
-    if (s.aperture_check == 1) m += 'K';
-    if (s.special_aperture_count > 0 || s.special_apertures != nullptr) m += 'X';
-    return m;
 }
 
 std::string special_marks(const SurfaceRecord& s) {
@@ -310,6 +236,7 @@ std::vector<bool> skipped_surfaces() {
 void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
     const LensData& l = lens_data();
     const SurfaceRecord& s = surface(n);
+    const SurfaceMarks marks = surface_marks(n, MarkPlace::sheet);
     const int image = l.image_surface;
     const bool in_group = s.group_role != 0;
     const bool group_first = s.group_role == kRoleFirst;
@@ -370,7 +297,7 @@ void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
     } else {
         const int id = n == 0 ? kFieldObjectCurvatureOption
                               : (n == image ? kFieldImageCurvatureOption : kFieldCurvatureOption);
-        sheet_button(kGridKindButton | id, n, curvature_mark(s));
+        sheet_button(kGridKindButton | id, n, marks.curvature);
     }
     sheet_text("|");
 
@@ -395,7 +322,7 @@ void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
     if (thickness_button) {
         const int id = n == 0 ? kFieldObjectThicknessOption
                               : (n == image ? kFieldImageThicknessOption : kFieldThicknessOption);
-        sheet_button(kGridKindButton | id, n, thickness_mark(s));
+        sheet_button(kGridKindButton | id, n, marks.thickness);
     } else {
         sheet_text("   ");
     }
@@ -411,7 +338,7 @@ void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
     const bool aperture_button =
         n >= 1 && !(middle_of_kind1 && s.group_role != kRoleFirst && !first_configuration());
     if (aperture_button) text_hotspot(kGridKindButton | kFieldApertureOption, n);
-    sheet_marks_field(aperture_marks(n, s));
+    sheet_marks_field(marks.aperture);
     sheet_text("|");
 
     // Medium.
@@ -432,7 +359,7 @@ void surface_row(int n, const std::vector<bool>& skipped, bool last_row) {
             sheet_text("   ");
         } else {
             sheet_button(kGridKindButton | (n == 0 ? kFieldObjectMediumOption : kFieldMediumOption),
-                         n, medium_mark(s));
+                         n, marks.medium);
         }
     }
     sheet_text("|   ");

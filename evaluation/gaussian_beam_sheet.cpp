@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "evaluation/beam_plot.h"
 #include "evaluation/beam_table.h"
@@ -22,6 +23,7 @@
 #include "trace/lens_setup.h"
 #include "trace/system_matrix.h"
 #include "ui/grid_control.h"
+#include "ui/sheet_kit.h"
 
 namespace {
 
@@ -30,12 +32,6 @@ constexpr int kItemBits = 0x07ff;
 constexpr int kInactive = 0x8000;
 constexpr int kTableButton = 0x62bd;
 constexpr int kPlotButton = 0x635d;
-constexpr std::size_t kEditTextSize = 32;  // the grid's edit buffer holds at least this much
-
-constexpr int kEventCellText = 3;
-constexpr int kEventPicked = 4;
-constexpr int kEventNumber = 5;
-constexpr int kEventText = 6;
 
 GaussianBeamSheet g_sheet;
 
@@ -88,11 +84,6 @@ void inactive_number(bool inactive, double value) {
     text_number(value);
 }
 
-void cell_number(int item, double value) {
-    text_hotspot(item, 0);
-    text_number(value);
-}
-
 void cell_int(int item, const char* format, int value) {
     text_hotspot(item, 0);
     text_printf(format, value);
@@ -138,7 +129,7 @@ void write_rows() {
     for (int q = 0; q < 4; ++q) {
         print_msg(labels[q]);
         write_output_text(beam.marks[q] != 0 ? "* " : "  ", false);
-        cell_number(kBeamItemSpot + q, quantity_value(input, q));
+        sheet_number_cell(kBeamItemSpot + q, 0, quantity_value(input, q));
         text_spaces(1);
         inactive_number(single, quantity_value(second, q));
         bar();
@@ -182,7 +173,7 @@ void write_rows() {
     cell_int(kBeamItemWavelength, " %2d ", b.wavelength);
     bar();
     print_msg(kMsgBeamOffsetLabel);
-    cell_number(kBeamItemOffset, b.offset);
+    sheet_number_cell(kBeamItemOffset, 0, b.offset);
     text_newline();
 
     print_msg(kMsgBeamWavelengthLabel);
@@ -195,7 +186,7 @@ void write_rows() {
     text_newline();
 
     print_msg(kMsgBeamQualityLabel);
-    cell_number(kBeamItemQuality, beam.quality);
+    sheet_number_cell(kBeamItemQuality, 0, beam.quality);
     bar();
     text_spaces(7);
     text_hotspot(kTableButton, 0);
@@ -284,32 +275,32 @@ int level_changed(int exit_code) {
     return result;
 }
 
-void cell_text(GridEvent& event, int item) {
-    if (event.text == nullptr) return;
+int cell_text(GridEvent& event) {
+    const int item = event.field & kItemBits;
     GaussianBeamSheet& b = s();
     BeamParams& beam = selected_beam();
     switch (item) {
         case kBeamItemWavelength:
-            std::snprintf(event.text, kEditTextSize, "%d", b.wavelength);
-            return;
         case kBeamItemFirst:
-            std::snprintf(event.text, kEditTextSize, "%d", b.first);
-            return;
-        case kBeamItemLast:
-            std::snprintf(event.text, kEditTextSize, "%d", b.last);
-            return;
+        case kBeamItemLast: {
+            const int n = item == kBeamItemWavelength ? b.wavelength
+                          : item == kBeamItemFirst    ? b.first
+                                                      : b.last;
+            sheet_edit_text(event, std::to_string(n).c_str());
+            return 0;
+        }
         case kBeamItemOffset:
-            std::snprintf(event.text, kEditTextSize, "%s", format_number(b.offset, 2, 0));
-            return;
+            sheet_edit_text(event, format_number(b.offset, 2, 0));
+            return 0;
         case kBeamItemQuality:
-            std::snprintf(event.text, kEditTextSize, "%s", format_number(beam.quality, 2, 0));
-            return;
+            sheet_edit_text(event, format_number(beam.quality, 2, 0));
+            return 0;
         default:
             if (item >= kBeamItemSpot && item < kBeamItemSpot + 4) {
                 const double v = *quantity_field(beam, item - kBeamItemSpot);
-                std::snprintf(event.text, kEditTextSize, "%s", format_number(v, 2, 0));
+                sheet_edit_text(event, format_number(v, 2, 0));
             }
-            return;
+            return 0;
     }
 }
 
@@ -376,7 +367,8 @@ int plot_from_sheet() {
     return plot_gaussian_beam(spot1, spot2);
 }
 
-int picked(int item) {
+int picked(const GridEvent& event) {
+    const int item = event.field & kItemBits;
     GaussianBeamSheet& b = s();
     switch (item) {
         case kBeamItemTable:
@@ -402,6 +394,42 @@ int typed_text(const char* text) {
     if (rc != 0 || grid_refresh_request() == 0) return rc;
     return redisplay(false);
 }
+
+int number_entered(const GridEvent& event) {
+    number_typed(event.field & kItemBits,
+                 event.value_type == kArgInt ? event.value.i : event.value.d);
+    return redisplay(true);
+}
+
+// A line typed while no cell takes it runs as a command, and the sheet shows the lens it
+// leaves; anything else only writes the sheet again.
+int otherwise(GridEvent& event) {
+    if (event.code == kLevelEventTypedText) return typed_text(event.text);
+    if (event.code == kLevelEventTypedLine && event.text != nullptr && event.text[0] != '\0') {
+        if (const int rc = run_command_string(event.text, 1); rc != 0) return rc;
+    }
+    return redisplay(true);
+}
+
+int may_close() {
+    return revert_copy_unchanged(kMsgBeamSheetRevertCopy);
+}
+
+// The sheet keeps its copy of the lens its own way: over a level pushed on top it stays, and
+// only the sheet's own flag marks it open.
+const SheetEvents kEvents{
+    .opening = level_shown,
+    .opens_itself = true,
+    .cell_text = cell_text,
+    .edited = number_entered,
+    .activated = picked,
+    .other = otherwise,
+    .may_close = may_close,
+    .closing = level_changed,
+};
+
+// The kit's record only carries the events; the sheet's own state holds its copy.
+SheetKit g_kit;
 
 }  // namespace
 
@@ -475,43 +503,11 @@ int print_gaussian_beam_sheet() {
 }
 
 int cmd_open_gaussian_beam_window() {
-    if (const int rc = push_command_level(gaussian_beam_window_proc, kBeamSheetRows, 0); rc != 0) {
-        return rc;
-    }
-    set_level_option();
-    status_msg(kMsgBeamSheetStatus);
-    return 0;
+    return sheet_push(gaussian_beam_window_proc, kBeamSheetRows, kMsgBeamSheetStatus);
 }
 
 int gaussian_beam_window_proc(GridEvent& event) {
-    const int item = event.field & kItemBits;
-    switch (event.code) {
-        case kLevelEventShown:
-            return level_shown();
-        case kLevelEventMayClose:
-            return revert_copy_unchanged(kMsgBeamSheetRevertCopy);
-        case kLevelEventChange:
-            return level_changed(event.argument);
-        case kEventCellText:
-            cell_text(event, item);
-            return 0;
-        case kEventPicked:
-            return picked(item);
-        case kEventNumber:
-            number_typed(item, event.value_type == kArgInt ? event.value.i : event.value.d);
-            return redisplay(true);
-        case kEventText:
-            return typed_text(event.text);
-        case kLevelEventTypedLine:
-            // A line typed while no cell takes it: it runs as a command, and the sheet shows
-            // the lens it leaves.
-            if (event.text != nullptr && event.text[0] != '\0') {
-                if (const int rc = run_command_string(event.text, 1); rc != 0) return rc;
-            }
-            return redisplay(true);
-        default:
-            return redisplay(true);
-    }
+    return sheet_dispatch(g_kit, kEvents, event);
 }
 
 namespace {

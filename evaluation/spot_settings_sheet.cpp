@@ -31,13 +31,6 @@ constexpr int kChoiceButton = 0x4000;
 constexpr int kGreyed = 0x8000;
 constexpr int kItemBits = 0x0fff;
 constexpr int kLabelWidth = 28;
-constexpr std::size_t kEditTextSize = 32;  // the grid's edit buffer holds at least this much
-
-constexpr int kEventCellText = 3;
-constexpr int kEventPicked = 4;
-constexpr int kEventNumber = 5;
-constexpr int kEventText = 6;
-constexpr int kEventMayClose = 22;
 
 // The sheet's level: how it was opened, whether it is only left for a moment, its copy.
 struct SpotSheetState {
@@ -50,7 +43,7 @@ struct SpotSheetState {
     // The temporary copy exists from the first display until the sheet closes for good. A
     // level below another one is shown again without being told it was left: the copy it
     // holds stays.
-    SheetKit kit{kMsgSpotSheetRevertCopy};
+    SheetKit kit{kMsgSpotSheetRevertCopy, print_spot_settings_sheet};
 };
 SpotSheetState g_sheet;
 
@@ -92,8 +85,7 @@ void end_row() {
 
 void number_row(int message, int item, double value) {
     label(message);
-    text_hotspot(item, 0);
-    text_number(value);
+    sheet_number_cell(item, 0, value);
     end_row();
 }
 
@@ -106,9 +98,7 @@ void option_row(int message, int item, std::uint8_t flag) {
 }
 
 int reprint() {
-    begin_level_output();
-    print_spot_settings_sheet();
-    return end_level_output();
+    return sheet_rewrite(g_sheet.kit);
 }
 
 // Every change that the spot diagram depends on: it and what is derived from it are stale.
@@ -160,7 +150,8 @@ int ask_divisions() {
     return 0;
 }
 
-int picked(const GridEvent& event, int item) {
+int picked(const GridEvent& event) {
+    const int item = event.field & kItemBits;
     const std::uint8_t flag = event.first_index == 1 ? 1 : 0;
     switch (item) {
         case kSpotItemDivisions:
@@ -181,7 +172,8 @@ int picked(const GridEvent& event, int item) {
     }
 }
 
-int number_typed(const GridEvent& event, int item) {
+int number_typed(const GridEvent& event) {
+    const int item = event.field & kItemBits;
     const double value = event.value_type == kArgInt ? event.value.i : event.value.d;
     double* field = number_field(item);
     if (field == nullptr || !usable(value)) return refresh();
@@ -215,19 +207,50 @@ int level_changed(int exit_code) {
     return result;
 }
 
+// Asked before Escape closes the sheet: unless the answer stops it, that close does not draw the
+// spot diagram, as leaving the sheet of the command otherwise does.
+int may_close() {
+    const int answer = revert_copy_unchanged(kMsgSpotSheetRevertCopy);
+    if (answer != kStopped) g_sheet.close_confirmed = true;
+    return answer;
+}
+
+int cell_text(GridEvent& event) {
+    const double* field = number_field(event.field & kItemBits);
+    if (field != nullptr) sheet_edit_text(event, format_number(*field, 2, 0));
+    return 0;
+}
+
 int run_typed_text(const char* text) {
     if (text == nullptr) return refresh();
     const int rc = run_command_string(text, 0);
     return sheet_shown_after_line(rc) ? refresh() : rc;
 }
 
-int open_sheet() {
-    if (const int rc = push_command_level(spot_settings_callback, kSpotSheetRows, 0); rc != 0) {
-        return rc;
+// A line typed on the command line while the sheet is open (the console has no cells to type
+// into) runs as a command, so that the sheet can be edited by the settings commands and left by
+// the command that leaves levels. Whatever else happens, the settings are shown again as stale.
+int otherwise(GridEvent& event) {
+    const bool line = event.text != nullptr && event.text[0] != '\0';
+    if (event.code == kLevelEventTypedText || (event.code == kLevelEventTypedLine && line)) {
+        return run_typed_text(event.text);
     }
-    set_level_option();
-    status_msg(kMsgChooseSetting);
-    return 0;
+    return refresh();
+}
+
+const SheetEvents kEvents{
+    .opening = shown,
+    .opens_itself = true,
+    .cell_text = cell_text,
+    .edited = number_typed,
+    .activated = picked,
+    .other = otherwise,
+    .may_close = may_close,
+    .closing = level_changed,
+};
+
+int open_sheet() {
+    return sheet_push(spot_settings_callback, kSpotSheetRows, kMsgChooseSetting);
 }
 
 }  // namespace
@@ -267,38 +290,7 @@ void print_spot_settings_sheet() {
 }
 
 int spot_settings_callback(GridEvent& event) {
-    const int item = event.field & kItemBits;
-    switch (event.code) {
-        case kLevelEventShown:
-            return shown();
-        case kEventMayClose: {
-            const int answer = revert_copy_unchanged(kMsgSpotSheetRevertCopy);
-            if (answer == kStopped) return answer;
-            g_sheet.close_confirmed = true;
-            return answer;
-        }
-        case kLevelEventChange:
-            return level_changed(event.argument);
-        case kEventCellText:
-            if (const double* field = number_field(item); field != nullptr && event.text) {
-                std::snprintf(event.text, kEditTextSize, "%s", format_number(*field, 2, 0));
-            }
-            return 0;
-        case kEventPicked:
-            return picked(event, item);
-        case kEventNumber:
-            return number_typed(event, item);
-        case kEventText:
-            return run_typed_text(event.text);
-        case kLevelEventTypedLine:
-            // A line typed on the command line while the sheet is open (the console has no
-            // cells to type into): it runs as a command, so that the sheet can be edited by the
-            // settings commands and left by the command that leaves levels.
-            if (event.text != nullptr && event.text[0] != '\0') return run_typed_text(event.text);
-            return refresh();
-        default:
-            return refresh();
-    }
+    return sheet_dispatch(g_sheet.kit, kEvents, event);
 }
 
 bool spot_sheet_opened_by_command() {

@@ -243,14 +243,24 @@ int shown() {
     }
     read_side(0);
     read_side(1);
-    return sheet_open(sheet_state().kit);
+    return 0;
 }
 
-int typed(const GridEvent& event) {
-    const char* text = sheet_event_text(event);
-    if (text[0] == '\0') return rewrite();
-    const int rc = run_command_string(text, 1);
+int typed(const char* /*line*/, const GridEvent& event) {
+    const int rc = sheet_run_line(event);
     return sheet_shown_after_line(rc) ? rewrite() : rc;
+}
+
+int activated(const GridEvent& event) {
+    return after_change(picked(event));
+}
+
+int edited(const GridEvent& event) {
+    return after_change(number_entered(event));
+}
+
+int otherwise(GridEvent& /*event*/) {
+    return after_change(0);
 }
 
 int level_changed(int end_mode) {
@@ -265,6 +275,18 @@ int level_changed(int end_mode) {
     }
     return open_slider_windows();
 }
+
+// The sheet keeps no copy; accepting it opens the windows, and their refusal is the close's
+// result.
+const SheetEvents kEvents{
+    .opening = shown,
+    .cell_text = cell_text,
+    .edited = edited,
+    .activated = activated,
+    .typed = typed,
+    .other = otherwise,
+    .closing = level_changed,
+};
 
 }  // namespace
 
@@ -323,30 +345,9 @@ void slider_design_sheet() {
 }
 
 int slider_design_event(GridEvent& event) {
-    switch (event.code) {
-        case kLevelEventShown:
-            return shown();
-        case kLevelEventMayClose:
-            return 0;
-        case kLevelEventChange:
-            return level_changed(event.argument);
-        case kLevelEventCellChanged:
-            return cell_text(event);
-        case kLevelEventTypedText:
-        case kLevelEventTypedLine:
-            return typed(event);
-        case kLevelEventActivate:
-            return after_change(picked(event));
-        case kLevelEventEdited:
-            return after_change(number_entered(event));
-        default:
-            return after_change(0);
-    }
+    return sheet_dispatch(sheet_state().kit, kEvents, event);
 }
 
 int cmd_open_slider_design() {
-    if (const int rc = push_command_level(slider_design_event, kSheetRows, 0); rc != 0) return rc;
-    set_level_option();
-    status_msg(kMsgSliderDesignPrompt);
-    return 0;
+    return sheet_push(slider_design_event, kSheetRows, kMsgSliderDesignPrompt);
 }

@@ -216,6 +216,7 @@ int sheet_dispatch(SheetKit& kit, const SheetEvents& events, GridEvent& event) {
         case kLevelEventShown:
             return dispatch_open(kit, events);
         case kLevelEventMayClose:
+            if (events.may_close != nullptr) return events.may_close();
             if (events.asks_of_any_copy) return revert_copy_unchanged(kit.revert_message);
             return sheet_may_close(kit);
         case kLevelEventChange:

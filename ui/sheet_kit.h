@@ -104,6 +104,9 @@ struct SheetEvents {
     // leaving hears end mode 1 as well (a sheet that lets go of things whenever a level is
     // pushed over it).
     bool leaving_always = false;
+    // The whole answer to the close question (event 22), in place of the kit's: for a sheet that
+    // keeps its revert copy and its flags its own way.
+    int (*may_close)() = nullptr;
     // Event 7 whole, in place of the kit's close (a sheet that keeps its copy, context and
     // flags itself, as one that opens itself does); its result.
     int (*closing)(int end_mode) = nullptr;

@@ -287,6 +287,18 @@ TEST_F(SliderDesign, EdgeCasesOfTheSheetAndTheWindows) {
              EXPECT_FALSE(graphics_record(kSliderAnalysisWindow).has_list());
              EXPECT_GT(list_of(kSliderLensWindow).size(), 100u);
          }},
+        {"a line typed into the sheet runs; one that leaves it accepts it: the windows open",
+         [this] {
+             side(0, kSliderCurvature, 1, 0.001);
+             type("GTO 3");
+             ASSERT_EQ(level_count(), 1) << errors();
+             EXPECT_EQ(lens_data().current_surface, 3);
+             type("exit_levels");
+             for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+             EXPECT_EQ(level_count(), 0);
+             EXPECT_EQ(slider_count(), 1);
+             EXPECT_GE(slider_index(kSliderIdA), 0);
+         }},
         {"both half ranges 0: no windows",
          [] {
              side(0, kSliderCurvature, 1, 0.0);

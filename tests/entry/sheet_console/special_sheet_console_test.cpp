@@ -34,9 +34,9 @@ TEST(SpecialSheetConsole, ASheetOpenedAloneLeavesTheLensEntryEchoOnAfterIt) {
     // line they must not leave it on, or every surface typed after them goes unconfirmed.
     for (const char* opener : {"open_aux_sheet 7", "open_aux_sheet 6", "wavelength_sheet"}) {
         SCOPED_TRACE(opener);
-        const std::string shown =
-            run_special_console(std::string("LEN NEW \"a\"\nNXT\nSRF 50 5 N-BK7 10\nEND\n") +
-                                opener + "\nexit_levels\nLEN NEW \"b\"\nNXT\nSRF 50 6.5 N-BK7 10\nEND\n");
+        const std::string shown = run_special_console(
+            std::string("LEN NEW \"a\"\nNXT\nSRF 50 5 N-BK7 10\nEND\n") + opener +
+            "\nexit_levels\nLEN NEW \"b\"\nNXT\nSRF 50 6.5 N-BK7 10\nEND\n");
         EXPECT_NE(shown.find("TH      5.000000"), std::string::npos) << shown;
         EXPECT_NE(shown.find("TH      6.500000"), std::string::npos) << shown;
     }

@@ -580,3 +580,48 @@ TEST_F(Sheet, SpecialDataChoicesFollowTheSurface) {
 
 }  // namespace
 }  // namespace sheet_test
+
+namespace sheet_test {
+namespace {
+
+// The aperture column, between the third and fourth bars of a sheet row.
+std::string aperture_column(const std::string& row) {
+    std::size_t at = 0;
+    for (int k = 0; k < 3 && at != std::string::npos; ++k) at = row.find('|', at + 1);
+    if (at == std::string::npos) return {};
+    return row.substr(at + 1, row.find('|', at + 1) - at - 1);
+}
+
+// Special apertures mark a surface 'X' in the listing and in the sheet alike; a count set back
+// to 0 leaves a surface with none, marked in neither.
+TEST_F(Sheet, SpecialApertureMarkAgreesInTheListingAndTheSheet) {
+    small_lens("TH 100");
+    const struct {
+        const char* count;
+        bool marked;
+    } cases[] = {{"APN 2", true}, {"APN 0", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        type_lines({"LEN", "GTO 1", c.count, "END"});
+        const std::size_t before = output().size();
+        type("LIST_RADII 0 1 1");
+        const std::string listed = output().substr(before);
+        const std::size_t row = listed.find("\n  1 ");
+        ASSERT_NE(row, std::string::npos) << listed;
+        const std::string line = listed.substr(row + 1, listed.find('\n', row + 1) - row - 1);
+        EXPECT_EQ(line.find('X') != std::string::npos, c.marked) << line;
+
+        open_sheet();
+        const std::vector<std::string> shown = lines();
+        ASSERT_GT(shown.size(), 5u);
+        const std::string column = aperture_column(shown[5]);
+        EXPECT_NE(column.find("10.000000"), std::string::npos) << shown[5];
+        EXPECT_EQ(column.find('X') != std::string::npos, c.marked) << shown[5];
+        type("exit_levels");
+        for (int k = 0; k < 3 && level_count() > 0; ++k) main_loop_pass(false);
+        ASSERT_EQ(level_count(), 0);
+    }
+}
+
+}  // namespace
+}  // namespace sheet_test
