@@ -51,6 +51,13 @@ struct LaneDifferences {
     double sphere_path[kMaxLanes], opd[kMaxLanes], chrom_difference[kMaxLanes];
 };
 
+// The lanes from count on compute on copies of the first: each array takes its first entry
+// there, so that no lane divides by or takes the root of what was never set.
+template <class... Arrays>
+void repeat_first_lane(int count, Arrays*... arrays) {
+    for (int j = count; j < kMaxLanes; ++j) ((arrays[j] = arrays[0]), ...);
+}
+
 namespace lane_avx2 {
 int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]);
 // The lanes whose object distance is too short to divide by (one bit each); 0 when all started.

@@ -641,17 +641,8 @@ void setup_rays_at_object(RayRecord* const* rays, int count) {
         s.index[j] = medium[ray.wavelength];
         s.chromatic_index[j] = s.chromatic ? medium[1] - medium[2] : 0.0;
     }
-    // The lanes beyond count compute on copies of the first ray.
-    for (int j = count; j < kMaxLanes; ++j) {
-        s.obj_x[j] = s.obj_x[0];
-        s.obj_y[j] = s.obj_y[0];
-        s.obj_z[j] = s.obj_z[0];
-        s.pup_x[j] = s.pup_x[0];
-        s.pup_y[j] = s.pup_y[0];
-        s.centred[j] = s.centred[0];
-        s.index[j] = s.index[0];
-        s.chromatic_index[j] = s.chromatic_index[0];
-    }
+    repeat_first_lane(count, s.obj_x, s.obj_y, s.obj_z, s.pup_x, s.pup_y, s.centred, s.index,
+                      s.chromatic_index);
     if (start_lanes(s) != 0) {
         // An object point on the plane of surface 1: each ray fails as it does alone.
         for (int j = 0; j < count; ++j) setup_ray_at_object(*rays[j], nullptr);

@@ -344,9 +344,8 @@ void finish_rays(RayRecord* const* rays, int count) {
     d.radius = reference.sphere_radius;
     d.sphere = lens.wrsp != 0 && std::fabs(d.radius) < kInfiniteObjectAperture;
     d.chromatic = lens.wavelength_count > 2;
-    for (int j = 0; j < kMaxLanes; ++j) {
-        // The lanes beyond n compute on copies of the first ray.
-        const RayRecord& r = *measured[j < n ? j : 0];
+    for (int j = 0; j < n; ++j) {
+        const RayRecord& r = *measured[j];
         d.x[j] = r.x;
         d.y[j] = r.y;
         d.z[j] = r.z;
@@ -366,6 +365,8 @@ void finish_rays(RayRecord* const* rays, int count) {
         }
         d.scale[j] = scale;
     }
+    repeat_first_lane(n, d.x, d.y, d.z, d.k, d.l, d.m, d.opl, d.chrom_opl, d.index,
+                      d.chromatic_index, d.scale);
     if (difference_lanes(d)) trace_globals().sphere_missed = 1;
     for (int j = 0; j < n; ++j) {
         RayRecord& r = *measured[j];
