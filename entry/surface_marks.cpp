@@ -11,22 +11,16 @@ constexpr int kThicknessStoredSolve = 10;
 char curvature_mark(const SurfaceRecord& s, MarkPlace place) {
     const bool sheet = place == MarkPlace::sheet;
     if (sheet && s.curvature_variable != 0) return 'V';
-    switch (s.curvature_kind) {
+    const int kind = s.curvature_kind;
+    if (is_curvature_solve(kind) || (!sheet && kind == kCurvatureStoredSolve)) {
+        return !sheet && non_sequential_interior(s) ? ' ' : 'S';
+    }
+    switch (kind) {
         case kCurvaturePlain:
             return s.curvature_variable != 0 ? 'V' : ' ';
         case kCurvaturePickup:
         case kCurvaturePickupNegated:
             return 'P';
-        case kCurvatureStoredSolve:
-            if (sheet) return ' ';
-            [[fallthrough]];
-        case kCurvatureAxialSlope:
-        case kCurvatureChiefSlope:
-        case kCurvatureAxialIncidence:
-        case kCurvatureChiefIncidence:
-        case kCurvatureAxialAplanatic:
-        case kCurvatureChiefAplanatic:
-            return !sheet && non_sequential_interior(s) ? ' ' : 'S';
         case kCurvatureFixed:
             return 'F';
         case kCurvatureFixedRtf:

@@ -77,6 +77,21 @@ enum CurvatureKind : std::uint8_t {
     kCurvatureChiefAplanatic = 11,
 };
 
+// A curvature solved from a paraxial ray, of the kinds the solve commands make.
+inline bool is_curvature_solve(int kind) {
+    switch (kind) {
+        case kCurvatureAxialSlope:
+        case kCurvatureChiefSlope:
+        case kCurvatureAxialIncidence:
+        case kCurvatureChiefIncidence:
+        case kCurvatureAxialAplanatic:
+        case kCurvatureChiefAplanatic:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Thickness kinds; 1 to 4 take their value from other surfaces.
 enum ThicknessKind : std::uint8_t {
     kThicknessPlain = 0,

@@ -25,18 +25,7 @@ void clear_thickness_pickup(int n) {
 
 void clear_curvature_solve(int n) {
     SurfaceRecord& s = surface(n);
-    switch (s.curvature_kind) {
-        case kCurvatureAxialSlope:
-        case kCurvatureChiefSlope:
-        case kCurvatureAxialIncidence:
-        case kCurvatureChiefIncidence:
-        case kCurvatureAxialAplanatic:
-        case kCurvatureChiefAplanatic:
-            s.curvature_kind = kCurvaturePlain;
-            break;
-        default:
-            break;
-    }
+    if (is_curvature_solve(s.curvature_kind)) s.curvature_kind = kCurvaturePlain;
 }
 
 void clear_thickness_solve(int n) {

@@ -60,20 +60,10 @@ void remove_last_thickness_solve() {
 
 void remove_last_curvature_solve() {
     SurfaceRecord& s = surface(lens_data().image_surface - 1);
-    switch (s.curvature_kind) {
-        case kCurvatureAxialSlope:
-        case kCurvatureChiefSlope:
-        case kCurvatureAxialIncidence:
-        case kCurvatureChiefIncidence:
-        case kCurvatureAxialAplanatic:
-        case kCurvatureChiefAplanatic:
-            s.curvature_kind = 0;
-            s.curvature_solve_value = 0.0;
-            s.curvature_source = 0;
-            break;
-        default:
-            break;
-    }
+    if (!is_curvature_solve(s.curvature_kind)) return;
+    s.curvature_kind = kCurvaturePlain;
+    s.curvature_solve_value = 0.0;
+    s.curvature_source = 0;
 }
 
 // The field as a height or an angle scaled so that the image height changes by factor.

@@ -344,19 +344,8 @@ double edge_sag(int n, double h) {
 }
 
 bool next_curvature_is_solved(int kind) {
-    switch (kind) {
-        case kCurvatureAxialSlope:
-        case kCurvatureChiefSlope:
-        case kCurvatureAxialIncidence:
-        case kCurvatureChiefIncidence:
-        case kCurvatureAxialAplanatic:
-        case kCurvatureChiefAplanatic:
-        case 13:  // 13 and 14: solves no command makes; the command language may store them
-        case 14:
-            return true;
-        default:
-            return false;
-    }
+    // 13 and 14: solves no command makes; the command language may store them.
+    return is_curvature_solve(kind) || kind == 13 || kind == 14;
 }
 
 }  // namespace
