@@ -178,6 +178,24 @@ inline void store_lane(const Lanes& L, const Shared& sh, int j, RayRecord& r, do
     raw[3] = L.f[j];
 }
 
+// The record takes lane j's start (the fields the set-up in lanes gives every ray; the rest of
+// the record is already the set-up's), raw the unit direction.
+inline void store_start_lane(const Lanes& L, int j, RayRecord& r, double* raw) {
+    r.x = L.x[j];
+    r.y = L.y[j];
+    r.z = L.z[j];
+    r.k = L.k[j];
+    r.l = L.l[j];
+    r.m = L.m[j];
+    r.dist = L.dist[j];
+    r.opl = L.opl[j];
+    r.chrom_opl = L.chrom_opl[j];
+    raw[0] = L.k[j];
+    raw[1] = L.l[j];
+    raw[2] = L.m[j];
+    raw[3] = 1.0;
+}
+
 [[gnu::always_inline]] inline void raw_is_unit_direction(Lanes& L) {
     L.rk = L.k;
     L.rl = L.l;
@@ -481,6 +499,9 @@ struct Group {
     RayRecord* const* rays;
     double (*raw)[4];
     int count;
+    // The state before the next surface is the start the set-up left in lanes, and the records
+    // hold the rest (their normal, cosine and bending): a ray leaving there takes the start.
+    bool fresh = false;
 };
 
 [[gnu::always_inline]] inline void start_group(Group& g, RayRecord* const* rays, int count,
@@ -512,10 +533,16 @@ struct Group {
     if (any(leave)) {
         const int bits = lane_bits(leave);
         for (int j = 0; j < g.count; ++j) {
-            if ((bits >> j & 1) != 0) store_lane(before, shared_before, j, *g.rays[j], g.raw[j]);
+            if ((bits >> j & 1) == 0) continue;
+            if (g.fresh) {
+                store_start_lane(before, j, *g.rays[j], g.raw[j]);
+            } else {
+                store_lane(before, shared_before, j, *g.rays[j], g.raw[j]);
+            }
         }
         g.active &= ~leave;
     }
+    g.fresh = false;
     g.current ^= 1;
 }
 
@@ -526,36 +553,29 @@ struct Group {
     }
 }
 
-// The lanes of rays[0 .. count) (at most two registers' worth) from their surface towards last.
-// Each record is left where its lane stopped (at last, or before the surface where it left)
-// with its raw direction in raw. The number of ray-surfaces the lanes took.
-//
-// The two registers' rays are stepped one after the other through each surface: each step is a
-// chain of square roots and divisions, each waiting for the last, and the second chain keeps
-// the processor busy while the first waits.
-int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
+// What the trace of a lane group takes from its first ray and the lens.
+inline Fixed fixed_for(const RayRecord& first) {
     const LensData& lens = lens_data();
-    const SurfaceRecord* const surfaces = surface_array();
-    const RayRecord& first = *rays[0];
     Fixed fx{};
     fx.image = lens.image_surface;
     fx.wavelength = first.wavelength;
     fx.wavelength_count = lens.wavelength_count;
     fx.check_apertures = first.check_apertures != 0;
-    fx.image_thickness = lens.afocal ? 0.0 : surfaces[fx.image].thickness;
-    const int count_a = count < kWidth ? count : kWidth;
-    const int count_b = count - count_a;
-    Group a, b;
-    start_group(a, rays, count_a, raw);
-    if (count_b > 0) {
-        start_group(b, rays + count_a, count_b, raw + count_a);
-    } else {
-        b.active = splat_mask(0);
-        b.count = 0;
-    }
+    fx.image_thickness = lens.afocal ? 0.0 : surface_array()[fx.image].thickness;
+    return fx;
+}
+
+// Steps groups a and b from surface `from` towards last. The number of ray-surfaces they took.
+//
+// The two registers' rays are stepped one after the other through each surface: each step is a
+// chain of square roots and divisions, each waiting for the last, and the second chain keeps
+// the processor busy while the first waits.
+[[gnu::always_inline]] inline int walk_surfaces(Group& a, Group& b, int from, int last,
+                                                const Fixed& fx) {
+    const SurfaceRecord* const surfaces = surface_array();
     int taken = 0;
     AsphereTerms terms;
-    for (int i = first.surface; i < last && any(a.active | b.active); ++i) {
+    for (int i = from; i < last && any(a.active | b.active); ++i) {
         if (!plain_transfer(i, surfaces)) break;
         const int n = i + 1;
         const SurfaceRecord& ns = surfaces[n];
@@ -570,6 +590,26 @@ int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
         if (any(b.active)) step_group(b, n, ns, fx, run, t, thickness);
         taken += lanes_set(lane_bits(a.active)) + lanes_set(lane_bits(b.active));
     }
+    return taken;
+}
+
+// The lanes of rays[0 .. count) (at most two registers' worth) from their surface towards last.
+// Each record is left where its lane stopped (at last, or before the surface where it left)
+// with its raw direction in raw. The number of ray-surfaces the lanes took.
+int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
+    const RayRecord& first = *rays[0];
+    const Fixed fx = fixed_for(first);
+    const int count_a = count < kWidth ? count : kWidth;
+    const int count_b = count - count_a;
+    Group a, b;
+    start_group(a, rays, count_a, raw);
+    if (count_b > 0) {
+        start_group(b, rays + count_a, count_b, raw + count_a);
+    } else {
+        b.active = splat_mask(0);
+        b.count = 0;
+    }
+    const int taken = walk_surfaces(a, b, first.surface, last, fx);
     finish_group(a);
     if (count_b > 0) finish_group(b);
     return taken;
@@ -631,48 +671,153 @@ int start_lanes(LaneStarts& s) {
     return short_distance;
 }
 
+// The differences of one register's rays from the reference ray, as errors_vs_reference forms
+// them with the reference sphere, in its order; below: the lanes that missed the sphere.
+struct LaneDifference {
+    V dx, dy, dz, dtan_x, dtan_y, sphere_path, opd, chrom_difference;
+    M below;
+};
+
+[[gnu::always_inline]] inline LaneDifference lane_difference(const LaneDifferences& d, V x, V y,
+                                                             V z, V k, V l, V m, V opl, V chrom_opl,
+                                                             V n, V ci, V scale) {
+    LaneDifference o;
+    const double r = d.radius;
+    const V dx = x - d.ref_x, dy = y - d.ref_y, dz = z - d.ref_z;
+    o.dx = dx;
+    o.dy = dy;
+    o.dz = dz;
+    const M usable = (magnitude(m) >= kZeroDenominator) & splat_mask(d.ref_m_usable ? -1 : 0);
+    const V reciprocal_m = 1.0 / m;
+    const V infinite = splat(kInfiniteDistance);
+    o.dtan_x = usable ? k * reciprocal_m - d.ref_tan_x : infinite;
+    o.dtan_y = usable ? l * reciprocal_m - d.ref_tan_y : infinite;
+    o.below = splat_mask(0);
+    V p;
+    if (d.afocal) {
+        p = d.ref_k * dx + d.ref_l * dy + d.ref_m * dz;
+    } else {
+        const V q = k * dx + l * dy + m * dz;
+        p = q;
+        if (d.sphere) {
+            const V s2 = dx * dx + dy * dy + dz * dz;
+            V e = r * r - (s2 - q * q);
+            o.below = e < 0.0;
+            e = o.below ? splat(r * r) : e;
+            p -= r >= 0.0 ? r - lane_root(e) : r + lane_root(e);
+        }
+    }
+    o.sphere_path = p * n;
+    o.opd = (p * n + d.ref_opl - opl) * scale;
+    o.chrom_difference = d.chromatic ? (ci * p + d.ref_chrom_opl - chrom_opl) * scale : chrom_opl;
+    return o;
+}
+
 // errors_vs_reference with the reference sphere, lane by lane in its order.
 bool difference_lanes(LaneDifferences& d) {
     M missed = splat_mask(0);
-    const double r = d.radius;
     for (int base = 0; base < d.count; base += kWidth) {
-        const V x = load(d.x + base), y = load(d.y + base), z = load(d.z + base);
-        const V k = load(d.k + base), l = load(d.l + base), m = load(d.m + base);
-        const V dx = x - d.ref_x, dy = y - d.ref_y, dz = z - d.ref_z;
-        store(d.dx + base, dx);
-        store(d.dy + base, dy);
-        store(d.dz + base, dz);
-        const M usable = (magnitude(m) >= kZeroDenominator) & splat_mask(d.ref_m_usable ? -1 : 0);
-        const V reciprocal_m = 1.0 / m;
-        const V infinite = splat(kInfiniteDistance);
-        store(d.dtan_x + base, usable ? k * reciprocal_m - d.ref_tan_x : infinite);
-        store(d.dtan_y + base, usable ? l * reciprocal_m - d.ref_tan_y : infinite);
-        V p;
-        if (d.afocal) {
-            p = d.ref_k * dx + d.ref_l * dy + d.ref_m * dz;
-        } else {
-            const V q = k * dx + l * dy + m * dz;
-            p = q;
-            if (d.sphere) {
-                const V s2 = dx * dx + dy * dy + dz * dz;
-                V e = r * r - (s2 - q * q);
-                const M below = (e < 0.0) & lanes_below(d.count - base);
-                missed |= below;
-                e = below ? splat(r * r) : e;
-                p -= r >= 0.0 ? r - lane_root(e) : r + lane_root(e);
-            }
-        }
-        const V n = load(d.index + base);
-        const V scale = load(d.scale + base);
-        store(d.sphere_path + base, p * n);
-        store(d.opd + base, (p * n + d.ref_opl - load(d.opl + base)) * scale);
-        if (d.chromatic) {
-            store(d.chrom_difference + base, (load(d.chromatic_index + base) * p + d.ref_chrom_opl -
-                                              load(d.chrom_opl + base)) *
-                                                 scale);
-        }
+        const LaneDifference o = lane_difference(
+            d, load(d.x + base), load(d.y + base), load(d.z + base), load(d.k + base),
+            load(d.l + base), load(d.m + base), load(d.opl + base), load(d.chrom_opl + base),
+            load(d.index + base), load(d.chromatic_index + base), load(d.scale + base));
+        missed |= o.below & lanes_below(d.count - base);
+        store(d.dx + base, o.dx);
+        store(d.dy + base, o.dy);
+        store(d.dz + base, o.dz);
+        store(d.dtan_x + base, o.dtan_x);
+        store(d.dtan_y + base, o.dtan_y);
+        store(d.sphere_path + base, o.sphere_path);
+        store(d.opd + base, o.opd);
+        if (d.chromatic) store(d.chrom_difference + base, o.chrom_difference);
     }
     return any(missed);
+}
+
+// A group started in lanes (start_group_at) on its way: the lanes that reached last keep their
+// state and, where measured (one bit each, lane 0 lowest), their differences in their records;
+// the rest are stored as finish_group stores them. The lanes whose differences were formed.
+[[gnu::always_inline]] inline int finish_started_group(const Group& g, int last, const Fixed& fx,
+                                                       const LaneDifferences& d, int base,
+                                                       int measured, M& missed) {
+    if (g.sh.surface != last) {
+        finish_group(g);
+        return 0;
+    }
+    const Lanes& F = g.buffers[g.current];
+    const double* prev = g.sh.prev_medium;
+    const V n = splat(prev[fx.wavelength]);
+    const V ci = splat(d.chromatic ? prev[1] - prev[2] : 0.0);
+    const LaneDifference o = lane_difference(d, F.x, F.y, F.z, F.k, F.l, F.m, F.opl, F.chrom_opl, n,
+                                             ci, load(d.scale + base));
+    const int bits = lane_bits(g.active);
+    const int done = bits & (measured >> base);
+    missed |= o.below & (((splat_mask(done) >> lane_numbers()) & 1) != 0);
+    for (int j = 0; j < g.count; ++j) {
+        if ((bits >> j & 1) == 0) continue;
+        RayRecord& r = *g.rays[j];
+        store_lane(F, g.sh, j, r, g.raw[j]);
+        if ((done >> j & 1) == 0) continue;
+        r.dx = o.dx[j];
+        r.dy = o.dy[j];
+        r.dz = o.dz[j];
+        r.dtan_x = o.dtan_x[j];
+        r.dtan_y = o.dtan_y[j];
+        if (r.kind == kRaySphere) r.sphere_path = o.sphere_path[j];
+        r.opd = o.opd[j];
+        if (d.chromatic) r.chrom_opl = o.chrom_difference[j];
+    }
+    return done << base;
+}
+
+// The group's register from the starts the set-up formed in lanes (entries base on); the rest
+// of each record is the set-up's.
+[[gnu::always_inline]] inline void start_group_at(Group& g, const LaneStarts& s, int base,
+                                                  RayRecord* const* rays, int count,
+                                                  double (*raw)[4]) {
+    g.rays = rays;
+    g.raw = raw;
+    g.count = count;
+    Lanes& L = g.buffers[0];
+    L.x = load(s.x + base);
+    L.y = load(s.y + base);
+    L.z = splat(0.0);
+    L.k = load(s.k + base);
+    L.l = load(s.l + base);
+    L.m = load(s.m + base);
+    L.dist = load(s.dist + base);
+    L.opl = load(s.opl + base);
+    L.chrom_opl = load(s.chrom_opl + base);
+    // Read only when a lane leaves before the first surface, and then taken from the record.
+    L.nx = L.ny = L.nz = L.normal_len2 = L.cos_i = splat(0.0);
+    L.gamma = splat(0.0);
+    raw_is_unit_direction(L);
+    const RayRecord& first = *rays[0];
+    g.sh = Shared{first.medium,          first.prev_medium, first.alt_medium,
+                  first.prev_alt_medium, first.surface,     first.reversed};
+    g.active = lanes_below(count);
+    g.fresh = true;
+}
+
+int run_started_lanes(RayRecord* const* rays, int count, int last, const LaneStarts& s,
+                      const LaneDifferences& d, int measured, double (*raw)[4], bool& missed) {
+    const Fixed fx = fixed_for(*rays[0]);
+    const int count_a = count < kWidth ? count : kWidth;
+    const int count_b = count - count_a;
+    Group a, b;
+    start_group_at(a, s, 0, rays, count_a, raw);
+    if (count_b > 0) {
+        start_group_at(b, s, kWidth, rays + count_a, count_b, raw + count_a);
+    } else {
+        b.active = splat_mask(0);
+        b.count = 0;
+    }
+    walk_surfaces(a, b, 0, last, fx);
+    M below = splat_mask(0);
+    int done = finish_started_group(a, last, fx, d, 0, measured, below);
+    if (count_b > 0) done |= finish_started_group(b, last, fx, d, kWidth, measured, below);
+    missed = any(below);
+    return done;
 }
 
 }  // namespace LANE_KERNEL_NAMESPACE

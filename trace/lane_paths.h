@@ -60,6 +60,12 @@ void repeat_first_lane(int count, Arrays*... arrays) {
 
 namespace lane_avx2 {
 int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]);
+// run_lanes on rays whose start is s (set up in lanes at the object, not yet in the records),
+// forming at last the differences of the rays of kinds measured against the reference ray (one
+// bit each in measured) that reach it in lanes, with d's reference and d.scale. The rays whose
+// differences were formed (one bit each); missed: one of them missed the reference sphere.
+int run_started_lanes(RayRecord* const* rays, int count, int last, const LaneStarts& s,
+                      const LaneDifferences& d, int measured, double (*raw)[4], bool& missed);
 // The lanes whose object distance is too short to divide by (one bit each); 0 when all started.
 int start_lanes(LaneStarts& s);
 // True when a ray missed the reference sphere.
@@ -67,6 +73,8 @@ bool difference_lanes(LaneDifferences& d);
 }  // namespace lane_avx2
 namespace lane_sse2 {
 int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]);
+int run_started_lanes(RayRecord* const* rays, int count, int last, const LaneStarts& s,
+                      const LaneDifferences& d, int measured, double (*raw)[4], bool& missed);
 int start_lanes(LaneStarts& s);
 bool difference_lanes(LaneDifferences& d);
 }  // namespace lane_sse2

@@ -69,6 +69,11 @@ inline bool lane_start_kind(const RayRecord& ray);
 // results bit for bit, the arithmetic in lanes. Only where lane_start_possible, on rays of the
 // kinds lane_start_kind takes.
 void setup_rays_at_object(RayRecord* const* rays, int count);
+// That set-up in two halves: start_rays_in_lanes sets the rays up with their start in s and not
+// yet in the records (false when one started too close to surface 1: the rays were then set up
+// one by one, in their records); store_lane_starts puts the starts into the records.
+bool start_rays_in_lanes(RayRecord* const* rays, int count, LaneStarts& s);
+void store_lane_starts(RayRecord* const* rays, int count, const LaneStarts& s);
 
 // Whether a ray (set up, not failed) can enter the lanes at all: forward, in the lens's frame,
 // outside a gradient medium and an edge wall, not in the angle mode.

@@ -609,13 +609,12 @@ bool lane_start_possible() {
     return !(std::fabs(lens.axial_start_height) >= kSmallPupilRatio * std::fabs(th0) && !lens.epxy);
 }
 
-void setup_rays_at_object(RayRecord* const* rays, int count) {
+bool start_rays_in_lanes(RayRecord* const* rays, int count, LaneStarts& s) {
     const LensData& lens = lens_data();
     const SurfaceRecord& s0 = surface_array()[0];
     const RayRecord& ref = reference_ray().ray;
     const double* bounds = lens.aim_mode == kAimRimRays ? bounds_table(nullptr) : nullptr;
     const bool centre_on_reference = lens.aim_mode != kAimEntrancePupil;
-    LaneStarts s;
     s.count = count;
     s.object_height = lens.object_height;
     s.th0 = s0.thickness;
@@ -646,7 +645,7 @@ void setup_rays_at_object(RayRecord* const* rays, int count) {
     if (start_lanes(s) != 0) {
         // An object point on the plane of surface 1: each ray fails as it does alone.
         for (int j = 0; j < count; ++j) setup_ray_at_object(*rays[j], nullptr);
-        return;
+        return false;
     }
     for (int j = 0; j < count; ++j) {
         RayRecord& ray = *rays[j];
@@ -655,6 +654,18 @@ void setup_rays_at_object(RayRecord* const* rays, int count) {
             ray.dy = s.y0[j];
             ray.dz = s.z0[j];
         }
+    }
+    // What the last set-up leaves for the aiming and the derivative rays.
+    const int last = count - 1;
+    TraceGlobals& g = trace_globals();
+    g.object_point = SagPoint{s.x0[last], s.y0[last], 0.0, 0.0, 0.0, 1.0, 0};
+    g.reciprocal_object_distance = s.h[last];
+    return true;
+}
+
+void store_lane_starts(RayRecord* const* rays, int count, const LaneStarts& s) {
+    for (int j = 0; j < count; ++j) {
+        RayRecord& ray = *rays[j];
         ray.x = s.x[j];
         ray.y = s.y[j];
         ray.z = 0.0;
@@ -665,9 +676,9 @@ void setup_rays_at_object(RayRecord* const* rays, int count) {
         ray.opl = s.opl[j];
         ray.chrom_opl = s.chrom_opl[j];
     }
-    // What the last set-up leaves for the aiming and the derivative rays.
-    const int last = count - 1;
-    TraceGlobals& g = trace_globals();
-    g.object_point = SagPoint{s.x0[last], s.y0[last], 0.0, 0.0, 0.0, 1.0, 0};
-    g.reciprocal_object_distance = s.h[last];
+}
+
+void setup_rays_at_object(RayRecord* const* rays, int count) {
+    LaneStarts s;
+    if (start_rays_in_lanes(rays, count, s)) store_lane_starts(rays, count, s);
 }

@@ -48,6 +48,7 @@ void clear_reference_differences(RayRecord& ray) {
 void errors_vs_reference(RayRecord& ray, bool use_sphere, const LensData& lens);
 // finish_ray on each ray of a lane group, the differences from the reference ray in lanes.
 void finish_rays(RayRecord* const* rays, int count);
+bool trace_started_group(RayRecord* const* rays, int count, int last);
 
 }  // namespace
 
@@ -146,7 +147,9 @@ void trace_ray(RayRecord& ray) {
 // Where the lens lets them, runs of rays of the kinds that start alike are set up together in
 // lanes (setup_rays_at_object); such a run, at one wavelength with the same checks, is a ready
 // lane group and goes through the lanes without being sorted again. The differences from the
-// reference ray at the image are formed in lanes for the rays of a group that reached it.
+// reference ray at the image are formed in lanes for the rays of a group that reached it. A run
+// of two or more such rays with nothing else in the batch stays in lanes from its start to its
+// differences (trace_started_group), each record written once at the end.
 void trace_rays(RayRecord* rays, int count) {
     const int image = lens_data().image_surface;
     const int width = lane_group_size();
@@ -169,7 +172,16 @@ void trace_rays(RayRecord* rays, int count) {
     // The rays waiting to start in lanes are set up, then join the batch.
     auto start = [&]() {
         if (waiting == 0) return;
-        setup_rays_at_object(starts, waiting);
+        // With nothing else in the batch, the rays go from their start to their differences in
+        // lanes.
+        if (pending == 0 && waiting >= 2 && image >= 1) {
+            if (trace_started_group(starts, waiting, image)) {
+                waiting = 0;
+                return;
+            }
+        } else {
+            setup_rays_at_object(starts, waiting);
+        }
         for (int j = 0; j < waiting; ++j) {
             RayRecord& r = *starts[j];
             if (r.failure != 0) continue;  // nothing more to do, as for a ray traced alone
@@ -309,6 +321,37 @@ bool measured_kind(const RayRecord& ray) {
     return ray.kind == kRayMeasured || ray.kind == kRaySphere || ray.kind == kRayOptimise;
 }
 
+// What the differences in lanes take from the reference ray and the lens.
+void reference_differences(LaneDifferences& d, const LensData& lens) {
+    const ReferenceRay& reference = g_ray_trace.reference;
+    const RayRecord& ref = reference.ray;
+    d.ref_x = ref.x;
+    d.ref_y = ref.y;
+    d.ref_z = ref.z;
+    d.ref_k = ref.k;
+    d.ref_l = ref.l;
+    d.ref_m = ref.m;
+    d.ref_opl = ref.opl;
+    d.ref_chrom_opl = ref.chrom_opl;
+    d.ref_m_usable = std::fabs(ref.m) >= kZeroDenominator;
+    d.ref_tan_x = d.ref_tan_y = 0.0;
+    if (d.ref_m_usable) reference_tangents(ref, d.ref_tan_x, d.ref_tan_y);
+    d.afocal = lens.afocal != 0;
+    d.radius = reference.sphere_radius;
+    d.sphere = lens.wrsp != 0 && std::fabs(d.radius) < kInfiniteObjectAperture;
+    d.chromatic = lens.wavelength_count > 2;
+}
+
+// The scale of a measured ray's differences into waves. Multiplying by 1 leaves the differences
+// as they are, to the bit.
+double difference_scale(const RayRecord& r, const LensData& lens) {
+    if (r.kind != kRaySphere && lens.opdw) {
+        const double wavelength = lens.wavelengths[r.wavelength].wavelength;
+        if (wavelength >= kZeroDenominator) return waves_scale(lens.units, wavelength);
+    }
+    return 1.0;
+}
+
 void finish_rays(RayRecord* const* rays, int count) {
     RayRecord* measured[kMaxLanes];
     int n = 0;
@@ -325,25 +368,9 @@ void finish_rays(RayRecord* const* rays, int count) {
         if (n == 1) errors_vs_reference(*measured[0], true, lens);
         return;
     }
-    const ReferenceRay& reference = g_ray_trace.reference;
-    const RayRecord& ref = reference.ray;
     LaneDifferences d;
     d.count = n;
-    d.ref_x = ref.x;
-    d.ref_y = ref.y;
-    d.ref_z = ref.z;
-    d.ref_k = ref.k;
-    d.ref_l = ref.l;
-    d.ref_m = ref.m;
-    d.ref_opl = ref.opl;
-    d.ref_chrom_opl = ref.chrom_opl;
-    d.ref_m_usable = std::fabs(ref.m) >= kZeroDenominator;
-    d.ref_tan_x = d.ref_tan_y = 0.0;
-    if (d.ref_m_usable) reference_tangents(ref, d.ref_tan_x, d.ref_tan_y);
-    d.afocal = lens.afocal != 0;
-    d.radius = reference.sphere_radius;
-    d.sphere = lens.wrsp != 0 && std::fabs(d.radius) < kInfiniteObjectAperture;
-    d.chromatic = lens.wavelength_count > 2;
+    reference_differences(d, lens);
     for (int j = 0; j < n; ++j) {
         const RayRecord& r = *measured[j];
         d.x[j] = r.x;
@@ -357,13 +384,7 @@ void finish_rays(RayRecord* const* rays, int count) {
         const int w = r.wavelength;
         d.index[j] = r.prev_medium[w];
         d.chromatic_index[j] = d.chromatic ? r.prev_medium[1] - r.prev_medium[2] : 0.0;
-        // Multiplying by 1 leaves the differences as they are, to the bit.
-        double scale = 1.0;
-        if (r.kind != kRaySphere && lens.opdw) {
-            const double wavelength = lens.wavelengths[w].wavelength;
-            if (wavelength >= kZeroDenominator) scale = waves_scale(lens.units, wavelength);
-        }
-        d.scale[j] = scale;
+        d.scale[j] = difference_scale(r, lens);
     }
     repeat_first_lane(n, d.x, d.y, d.z, d.k, d.l, d.m, d.opl, d.chrom_opl, d.index,
                       d.chromatic_index, d.scale);
@@ -381,6 +402,59 @@ void finish_rays(RayRecord* const* rays, int count) {
     }
 }
 
+// Rays of the kinds that start alike, waiting to start in lanes, from their set-up through the
+// lanes to their differences at last without their start going through their records. False
+// when they cannot go through the lanes together: they are then set up, as by
+// setup_rays_at_object, and nothing more.
+bool trace_started_group(RayRecord* const* rays, int count, int last) {
+    LaneStarts s;
+    if (!start_rays_in_lanes(rays, count, s)) return false;
+    const RayRecord& first = *rays[0];
+    for (int j = 1; j < count; ++j) {
+        const RayRecord& r = *rays[j];
+        if (r.wavelength != first.wavelength || r.check_apertures != first.check_apertures) {
+            store_lane_starts(rays, count, s);
+            return false;
+        }
+    }
+    const LensData& lens = lens_data();
+    LaneDifferences d;
+    d.count = count;
+    reference_differences(d, lens);
+    int measured = 0;
+    for (int j = 0; j < count; ++j) {
+        RayRecord& r = *rays[j];
+        // The step of a kept ray clears these on every surface.
+        if (r.kind == kRayKept) {
+            r.dtan_x = 0.0;
+            r.sphere_path = 0.0;
+        }
+        d.scale[j] = 1.0;
+        if (measured_kind(r)) {
+            measured |= 1 << j;
+            d.scale[j] = difference_scale(r, lens);
+        }
+    }
+    repeat_first_lane(count, d.scale);
+    double raw[kMaxLanes][4];
+    bool missed = false;
+    const int done =
+        lane_width() == kLanesAvx2
+            ? lane_avx2::run_started_lanes(rays, count, last, s, d, measured, raw, missed)
+            : lane_sse2::run_started_lanes(rays, count, last, s, d, measured, raw, missed);
+    if (missed) trace_globals().sphere_missed = 1;
+    RayRecord* rest[kMaxLanes];
+    int n = 0;
+    for (int j = 0; j < count; ++j) {
+        if ((done >> j & 1) != 0) continue;
+        RayRecord& r = *rays[j];
+        if (r.failure == 0 && r.surface < last)
+            trace_to_surface_resumed(r, last, raw[j], raw[j][3]);
+        rest[n++] = &r;
+    }
+    finish_rays(rest, n);
+    return true;
+}
 }  // namespace
 
 void ray_errors_vs_reference(RayRecord& ray, bool use_sphere) {
