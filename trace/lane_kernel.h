@@ -149,8 +149,8 @@ inline void load_lane(Lanes& L, int j, const RayRecord& r) {
     L.gamma[j] = r.gamma;
 }
 
-// The record takes lane j's state (as RayState::store), raw its raw direction and factor.
-inline void store_lane(const Lanes& L, const Shared& sh, int j, RayRecord& r, double* raw) {
+// The record takes lane j's point, direction and path lengths.
+inline void store_lane_path(const Lanes& L, int j, RayRecord& r) {
     r.x = L.x[j];
     r.y = L.y[j];
     r.z = L.z[j];
@@ -160,6 +160,11 @@ inline void store_lane(const Lanes& L, const Shared& sh, int j, RayRecord& r, do
     r.dist = L.dist[j];
     r.opl = L.opl[j];
     r.chrom_opl = L.chrom_opl[j];
+}
+
+// The record takes lane j's state (as RayState::store), raw its raw direction and factor.
+inline void store_lane(const Lanes& L, const Shared& sh, int j, RayRecord& r, double* raw) {
+    store_lane_path(L, j, r);
     r.nx = L.nx[j];
     r.ny = L.ny[j];
     r.nz = L.nz[j];
@@ -181,15 +186,7 @@ inline void store_lane(const Lanes& L, const Shared& sh, int j, RayRecord& r, do
 // The record takes lane j's start (the fields the set-up in lanes gives every ray; the rest of
 // the record is already the set-up's), raw the unit direction.
 inline void store_start_lane(const Lanes& L, int j, RayRecord& r, double* raw) {
-    r.x = L.x[j];
-    r.y = L.y[j];
-    r.z = L.z[j];
-    r.k = L.k[j];
-    r.l = L.l[j];
-    r.m = L.m[j];
-    r.dist = L.dist[j];
-    r.opl = L.opl[j];
-    r.chrom_opl = L.chrom_opl[j];
+    store_lane_path(L, j, r);
     raw[0] = L.k[j];
     raw[1] = L.l[j];
     raw[2] = L.m[j];
