@@ -40,6 +40,24 @@ using M = std::int64_t __attribute__((vector_size(8 * kWidth)));
 [[gnu::always_inline]] inline V lane_root(V v) {
     return reinterpret_cast<V>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(v)));
 }
+// a where c holds, else b; c is all ones or all zeros in each lane.
+[[gnu::always_inline]] inline V select(M c, V a, V b) {
+    return reinterpret_cast<V>(_mm256_blendv_pd(
+        reinterpret_cast<__m256d>(b), reinterpret_cast<__m256d>(a), reinterpret_cast<__m256d>(c)));
+}
+// ~(a >= b), ~(a > b) and ~(a < b), each true where a is not a number: one comparison each.
+[[gnu::always_inline]] inline M not_at_least(V a, V b) {
+    return reinterpret_cast<M>(
+        _mm256_cmp_pd(reinterpret_cast<__m256d>(a), reinterpret_cast<__m256d>(b), _CMP_NGE_UQ));
+}
+[[gnu::always_inline]] inline M not_above(V a, V b) {
+    return reinterpret_cast<M>(
+        _mm256_cmp_pd(reinterpret_cast<__m256d>(a), reinterpret_cast<__m256d>(b), _CMP_NGT_UQ));
+}
+[[gnu::always_inline]] inline M not_below(V a, V b) {
+    return reinterpret_cast<M>(
+        _mm256_cmp_pd(reinterpret_cast<__m256d>(a), reinterpret_cast<__m256d>(b), _CMP_NLT_UQ));
+}
 #else
 [[gnu::always_inline]] inline V splat(double v) {
     return V{v, v};
@@ -55,6 +73,23 @@ using M = std::int64_t __attribute__((vector_size(8 * kWidth)));
 }
 [[gnu::always_inline]] inline V lane_root(V v) {
     return reinterpret_cast<V>(_mm_sqrt_pd(reinterpret_cast<__m128d>(v)));
+}
+// The generic forms of these would be taken lane by lane here: SSE2 has no 64-bit integer
+// comparison for the compiler's select, and no single comparison for a negated one.
+[[gnu::always_inline]] inline V select(M c, V a, V b) {
+    return reinterpret_cast<V>((c & reinterpret_cast<M>(a)) | (~c & reinterpret_cast<M>(b)));
+}
+[[gnu::always_inline]] inline M not_at_least(V a, V b) {
+    return reinterpret_cast<M>(
+        _mm_cmpnge_pd(reinterpret_cast<__m128d>(a), reinterpret_cast<__m128d>(b)));
+}
+[[gnu::always_inline]] inline M not_above(V a, V b) {
+    return reinterpret_cast<M>(
+        _mm_cmpngt_pd(reinterpret_cast<__m128d>(a), reinterpret_cast<__m128d>(b)));
+}
+[[gnu::always_inline]] inline M not_below(V a, V b) {
+    return reinterpret_cast<M>(
+        _mm_cmpnlt_pd(reinterpret_cast<__m128d>(a), reinterpret_cast<__m128d>(b)));
 }
 #endif
 
@@ -212,7 +247,7 @@ inline void store_start_lane(const Lanes& L, int j, RayRecord& r, double* raw) {
         const V rad2 = x * x + y * y;
         const V sa = rad2 * a.aa;
         const V q = 1.0 - sa;
-        const M outside = ~(q > 0.0) & todo;
+        const M outside = not_above(q, splat(0.0)) & todo;
         leave |= outside;
         todo &= ~outside;
         V A = splat(0.0);
@@ -224,19 +259,19 @@ inline void store_start_lane(const Lanes& L, int j, RayRecord& r, double* raw) {
         const V zs = c * rad2 / (1.0 + sq) + A;
         const V nxs = -(c / sq) * x + tnx;
         const V nys = -(c / sq) * y + tny;
-        nx = todo ? nxs : nx;
-        ny = todo ? nys : ny;
+        nx = select(todo, nxs, nx);
+        ny = select(todo, nys, ny);
         const V ci = nxs * k + nys * l + m;
-        cos_i = todo ? ci : cos_i;
+        cos_i = select(todo, ci, cos_i);
         const M flat = (magnitude(ci) < kConvergenceFine) & todo;
         leave |= flat;
         todo &= ~flat;
         const V t = (zs - z) / ci;
-        x = todo ? x + t * k : x;
-        y = todo ? y + t * l : y;
-        z = todo ? z + t * m : z;
-        D = todo ? D + t : D;
-        todo &= ~(magnitude(t) < kConvergenceFine);
+        x = select(todo, x + t * k, x);
+        y = select(todo, y + t * l, y);
+        z = select(todo, z + t * m, z);
+        D = select(todo, D + t, D);
+        todo &= not_below(magnitude(t), splat(kConvergenceFine));
         if (!any(todo)) break;
         if (++steps >= kMaxNewtonSteps) {
             leave |= todo;
@@ -273,18 +308,30 @@ inline M all_leave() {
     }
 }
 
-// One surface for the lanes: from their state I at the surface before (whose thickness is
-// thickness) to their state O on surface n. The state before stays in I for the lanes that
-// leave, so that no copy of it is made on every surface. run: the surface continues a run of
-// marked plain surfaces (the quadratic takes the raw direction); otherwise the scalar trace
-// steps it alone, from the unit direction. asphere: the even asphere's terms, or null. special:
-// the surface's special apertures are checked (as the full surface step does). The lanes that
-// leave at this surface.
-[[gnu::always_inline]] inline M step_surface(int n, const SurfaceRecord& s, const Fixed& fx,
+// The direction the lanes met a surface with, as the quadratic took it; stop: every lane
+// leaves there whatever its bending.
+struct Incoming {
+    V rk, rl, rm, f;
+    bool stop;
+};
+
+// One surface for the lanes, in two halves: meet_surface from their state I at the surface
+// before (whose thickness is thickness) to their point O on surface n with its normal, path
+// lengths and apertures; bend_at_surface their bending there into the medium behind. The state
+// before stays in I for the lanes that leave, so that no copy of it is made on every surface.
+// run: the surface continues a run of marked plain surfaces (the quadratic takes the raw
+// direction); otherwise the scalar trace steps it alone, from the unit direction. asphere: the
+// even asphere's terms, or null. special: the surface's special apertures are checked (as the
+// full surface step does). Each half gives the lanes that leave at this surface.
+[[gnu::always_inline]] inline M meet_surface(int n, const SurfaceRecord& s, const Fixed& fx,
                                              bool run, const AsphereTerms* asphere, bool special,
                                              double thickness, const Lanes& I, Lanes& O, Shared& sh,
-                                             M active) {
-    V rk, rl, rm, rf;
+                                             M active, Incoming& in) {
+    in.stop = false;
+    V& rk = in.rk;
+    V& rl = in.rl;
+    V& rm = in.rm;
+    V& rf = in.f;
     direction_in(I, run, rk, rl, rm, rf);
     const double c = s.curvature;
     const double kc = s.conic != 0.0 ? s.conic * c : 0.0;
@@ -319,12 +366,12 @@ inline M all_leave() {
             qc += kc * z * z;
         }
         const V disc = qb * qb - qa * qc;
-        leave |= ~(disc >= kDiscriminantZero);
+        leave |= not_at_least(disc, splat(kDiscriminantZero));
         V root = lane_root(disc);
         if (alternate) root = -root;
         const V sum = qb + root;
         // The root C / (B + s) is the usual one; the other form is left to the scalar step.
-        leave |= ~(magnitude(sum) > magnitude(qa));
+        leave |= not_above(magnitude(sum), magnitude(qa));
         t = qc / sum;
         O.cos_i = root;
         x += t * k;
@@ -355,28 +402,39 @@ inline M all_leave() {
     }
     if (special && fx.check_apertures && s.special_aperture_count > 0) {
         int (*check)(int, double, double) = trace_seams().check_special_apertures;
-        if (check == nullptr) return all_leave();
+        if (check == nullptr) {
+            in.stop = true;
+            return all_leave();
+        }
         const int bits = lane_bits(active & ~leave);
         for (int j = 0; j < kWidth; ++j) {
             if ((bits >> j & 1) != 0 && check(n, x[j], y[j]) != kSpecialPass) leave |= one_lane(j);
         }
     }
+    return leave;
+}
+
+[[gnu::always_inline]] inline M bend_at_surface(int n, const SurfaceRecord& s, const Fixed& fx,
+                                                const Lanes& I, Lanes& O, Shared& sh,
+                                                const Incoming& in) {
+    const V k = I.k, l = I.l, m = I.m;
     if (n >= fx.image) {
         O.k = k;
         O.l = l;
         O.m = m;
         O.gamma = I.gamma;
-        O.rk = rk;
-        O.rl = rl;
-        O.rm = rm;
-        O.f = rf;
-        return leave;
+        O.rk = in.rk;
+        O.rl = in.rl;
+        O.rm = in.rm;
+        O.f = in.f;
+        return splat_mask(0);
     }
 
     // The bending into the medium behind the surface.
+    M leave = splat_mask(0);
     const double* next = s.index;
     const V n2 = O.normal_len2;
-    leave |= (n2 != 1.0) & ~(n2 >= kZeroDenominator);
+    leave |= (n2 != 1.0) & not_at_least(n2, splat(kZeroDenominator));
     V dk = k, dl = l, dm = m;
     bool reflect = s.medium_kind == kMediumMirror;
     if (!reflect) {
@@ -401,7 +459,7 @@ inline M all_leave() {
         const double mu = n_in / n_out;
         const V cos_i = O.cos_i;
         const V disc = (cos_i * cos_i - n2) * mu * mu + n2;
-        const M total = ~(disc >= kDiscriminantZero);
+        const M total = not_at_least(disc, splat(kDiscriminantZero));
         if (!s.tir_only) {
             // Total internal reflection fails the ray.
             leave |= total;
@@ -514,18 +572,33 @@ struct Group {
     g.active = lanes_below(count);
 }
 
-// Surface n (after surface i) for the group's lanes; the rays that leave there are stored as
-// they stood before it.
-[[gnu::always_inline]] inline void step_group(Group& g, int n, const SurfaceRecord& ns,
+// What a group carries from the first half of its step over a surface to the second.
+struct Step {
+    Shared before;
+    Incoming in;
+    M leave;
+};
+
+// Surface n (after surface i) for the group's lanes, in two halves: the point on it, then the
+// bending there. The rays that leave there are stored as they stood before it. Two groups take
+// the halves in turn, so that the processor holds the second group's work while the first
+// waits on its square roots and divisions.
+[[gnu::always_inline]] inline void meet_group(Group& g, int n, const SurfaceRecord& ns,
                                               const Fixed& fx, bool run,
-                                              const AsphereTerms* asphere, double thickness) {
+                                              const AsphereTerms* asphere, double thickness,
+                                              Step& st) {
+    st.before = g.sh;
+    g.sh.surface = n;
+    st.leave = meet_surface(n, ns, fx, run, asphere, !run, thickness, g.buffers[g.current],
+                            g.buffers[g.current ^ 1], g.sh, g.active, st.in);
+}
+
+[[gnu::always_inline]] inline void bend_group(Group& g, int n, const SurfaceRecord& ns,
+                                              const Fixed& fx, bool run, Step& st) {
     const Lanes& before = g.buffers[g.current];
     Lanes& after = g.buffers[g.current ^ 1];
-    const Shared shared_before = g.sh;
-    g.sh.surface = n;
-    const M leave =
-        step_surface(n, ns, fx, run, asphere, !run, thickness, before, after, g.sh, g.active) &
-        g.active;
+    if (!st.in.stop) st.leave |= bend_at_surface(n, ns, fx, before, after, g.sh, st.in);
+    const M leave = st.leave & g.active;
     if (!run) raw_is_unit_direction(after);
     if (any(leave)) {
         const int bits = lane_bits(leave);
@@ -534,7 +607,7 @@ struct Group {
             if (g.fresh) {
                 store_start_lane(before, j, *g.rays[j], g.raw[j]);
             } else {
-                store_lane(before, shared_before, j, *g.rays[j], g.raw[j]);
+                store_lane(before, st.before, j, *g.rays[j], g.raw[j]);
             }
         }
         g.active &= ~leave;
@@ -562,17 +635,25 @@ inline Fixed fixed_for(const RayRecord& first) {
     return fx;
 }
 
-// Steps groups a and b from surface `from` towards last. The number of ray-surfaces they took.
+constexpr int kGroups = kLaneRegisters;
+
+// Steps the groups from surface `from` towards last. The number of ray-surfaces they took.
 //
-// The two registers' rays are stepped one after the other through each surface: each step is a
-// chain of square roots and divisions, each waiting for the last, and the second chain keeps
-// the processor busy while the first waits.
-[[gnu::always_inline]] inline int walk_surfaces(Group& a, Group& b, int from, int last,
+// Each surface is a chain of square roots and divisions, each waiting for the last. The groups
+// take each half of a surface's step in turn, so that the processor holds the other groups'
+// work while one waits.
+[[gnu::always_inline]] inline int walk_surfaces(Group* groups, int from, int last,
                                                 const Fixed& fx) {
     const SurfaceRecord* const surfaces = surface_array();
     int taken = 0;
     AsphereTerms terms;
-    for (int i = from; i < last && any(a.active | b.active); ++i) {
+    Step steps[kGroups]{};
+    auto any_active = [&]() {
+        M all = groups[0].active;
+        for (int q = 1; q < kGroups; ++q) all |= groups[q].active;
+        return any(all);
+    };
+    for (int i = from; i < last && any_active(); ++i) {
         if (!plain_transfer(i, surfaces)) break;
         const int n = i + 1;
         const SurfaceRecord& ns = surfaces[n];
@@ -583,32 +664,43 @@ inline Fixed fixed_for(const RayRecord& first) {
         const bool run = kind == LaneSurface::kRun;
         const AsphereTerms* const t = asphere ? &terms : nullptr;
         const double thickness = surfaces[i].thickness;
-        if (any(a.active)) step_group(a, n, ns, fx, run, t, thickness);
-        if (any(b.active)) step_group(b, n, ns, fx, run, t, thickness);
-        taken += lanes_set(lane_bits(a.active)) + lanes_set(lane_bits(b.active));
+        bool go[kGroups];
+#pragma GCC unroll kLaneRegisters
+        for (int q = 0; q < kGroups; ++q) {
+            go[q] = any(groups[q].active);
+            if (go[q]) meet_group(groups[q], n, ns, fx, run, t, thickness, steps[q]);
+        }
+#pragma GCC unroll kLaneRegisters
+        for (int q = 0; q < kGroups; ++q) {
+            if (go[q]) bend_group(groups[q], n, ns, fx, run, steps[q]);
+        }
+#pragma GCC unroll kLaneRegisters
+        for (int q = 0; q < kGroups; ++q) taken += lanes_set(lane_bits(groups[q].active));
     }
     return taken;
 }
 
-// The lanes of rays[0 .. count) (at most two registers' worth) from their surface towards last.
-// Each record is left where its lane stopped (at last, or before the surface where it left)
-// with its raw direction in raw. The number of ray-surfaces the lanes took.
+// The lanes of rays[0 .. count) (at most kMaxLanes) from their surface towards last. Each
+// record is left where its lane stopped (at last, or before the surface where it left) with its
+// raw direction in raw. The number of ray-surfaces the lanes took.
 int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
     const RayRecord& first = *rays[0];
     const Fixed fx = fixed_for(first);
-    const int count_a = count < kWidth ? count : kWidth;
-    const int count_b = count - count_a;
-    Group a, b;
-    start_group(a, rays, count_a, raw);
-    if (count_b > 0) {
-        start_group(b, rays + count_a, count_b, raw + count_a);
-    } else {
-        b.active = splat_mask(0);
-        b.count = 0;
+    Group groups[kGroups];
+    for (int q = 0; q < kGroups; ++q) {
+        const int base = q * kWidth;
+        if (base < count) {
+            start_group(groups[q], rays + base, count - base < kWidth ? count - base : kWidth,
+                        raw + base);
+        } else {
+            groups[q].active = splat_mask(0);
+            groups[q].count = 0;
+        }
     }
-    const int taken = walk_surfaces(a, b, first.surface, last, fx);
-    finish_group(a);
-    if (count_b > 0) finish_group(b);
+    const int taken = walk_surfaces(groups, first.surface, last, fx);
+    for (int q = 0; q < kGroups; ++q) {
+        if (groups[q].count > 0) finish_group(groups[q]);
+    }
     return taken;
 }
 
@@ -635,21 +727,21 @@ int start_lanes(LaneStarts& s) {
         const V ox = load(s.obj_x + base), oy = load(s.obj_y + base), oz = load(s.obj_z + base);
         const V x0 = H * ox, y0 = H * oy, z0 = H * oz;
         const V d = th0 - z0;
-        short_distance |= (lane_bits(~(magnitude(d) >= kZeroDenominator)) &
+        short_distance |= (lane_bits(not_at_least(magnitude(d), splat(kZeroDenominator))) &
                            lane_bits(lanes_below(s.count - base)))
                           << base;
         const V h = 1.0 / d;
         V xt = p1 * ox + epr * load(s.pup_x + base);
         V yt = p1 * oy + epr * load(s.pup_y + base);
         const M centred = load_mask(s.centred + base);
-        xt = centred ? xt + epr * s.ref_pup_x : xt;
-        yt = centred ? yt + epr * s.ref_pup_y : yt;
+        xt = select(centred, xt + epr * s.ref_pup_x, xt);
+        yt = select(centred, yt + epr * s.ref_pup_y, yt);
         const V X0 = -h * x0, X1 = h * xt + X0;
         const V Y0 = -h * y0, Y1 = h * yt + Y0;
         const V root1 = lane_root(X1 * X1 + Y1 * Y1 + 1.0);
         V m = 1.0 / root1;
         V dist = ((X1 + X0) * xt + (Y1 + Y0) * yt) / (lane_root(X0 * X0 + Y0 * Y0 + 1.0) + root1);
-        const M flip = th0 < 0.0 ? ~(d < 0.0) : (d < 0.0);
+        const M flip = th0 < 0.0 ? not_below(d, splat(0.0)) : (d < 0.0);
         m = negate_where(flip, m);
         dist = negate_where(flip, dist);
         store(s.x0 + base, x0);
@@ -687,8 +779,8 @@ struct LaneDifference {
     const M usable = (magnitude(m) >= kZeroDenominator) & splat_mask(d.ref_m_usable ? -1 : 0);
     const V reciprocal_m = 1.0 / m;
     const V infinite = splat(kInfiniteDistance);
-    o.dtan_x = usable ? k * reciprocal_m - d.ref_tan_x : infinite;
-    o.dtan_y = usable ? l * reciprocal_m - d.ref_tan_y : infinite;
+    o.dtan_x = select(usable, k * reciprocal_m - d.ref_tan_x, infinite);
+    o.dtan_y = select(usable, l * reciprocal_m - d.ref_tan_y, infinite);
     o.below = splat_mask(0);
     V p;
     if (d.afocal) {
@@ -700,7 +792,7 @@ struct LaneDifference {
             const V s2 = dx * dx + dy * dy + dz * dz;
             V e = r * r - (s2 - q * q);
             o.below = e < 0.0;
-            e = o.below ? splat(r * r) : e;
+            e = select(o.below, splat(r * r), e);
             p -= r >= 0.0 ? r - lane_root(e) : r + lane_root(e);
         }
     }
@@ -799,20 +891,24 @@ bool difference_lanes(LaneDifferences& d) {
 int run_started_lanes(RayRecord* const* rays, int count, int last, const LaneStarts& s,
                       const LaneDifferences& d, int measured, double (*raw)[4], bool& missed) {
     const Fixed fx = fixed_for(*rays[0]);
-    const int count_a = count < kWidth ? count : kWidth;
-    const int count_b = count - count_a;
-    Group a, b;
-    start_group_at(a, s, 0, rays, count_a, raw);
-    if (count_b > 0) {
-        start_group_at(b, s, kWidth, rays + count_a, count_b, raw + count_a);
-    } else {
-        b.active = splat_mask(0);
-        b.count = 0;
+    Group groups[kGroups];
+    for (int q = 0; q < kGroups; ++q) {
+        const int base = q * kWidth;
+        if (base < count) {
+            start_group_at(groups[q], s, base, rays + base,
+                           count - base < kWidth ? count - base : kWidth, raw + base);
+        } else {
+            groups[q].active = splat_mask(0);
+            groups[q].count = 0;
+        }
     }
-    walk_surfaces(a, b, 0, last, fx);
+    walk_surfaces(groups, 0, last, fx);
     M below = splat_mask(0);
-    int done = finish_started_group(a, last, fx, d, 0, measured, below);
-    if (count_b > 0) done |= finish_started_group(b, last, fx, d, kWidth, measured, below);
+    int done = 0;
+    for (int q = 0; q < kGroups; ++q) {
+        if (groups[q].count > 0)
+            done |= finish_started_group(groups[q], last, fx, d, q * kWidth, measured, below);
+    }
     missed = any(below);
     return done;
 }

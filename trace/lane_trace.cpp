@@ -30,7 +30,7 @@ int lane_width() {
 }
 
 int lane_group_size() {
-    return 2 * lane_width();
+    return kLaneRegisters * lane_width();
 }
 
 bool lane_ray_eligible(const RayRecord& ray) {

@@ -18,12 +18,15 @@
 
 #include "trace/ray_record.h"
 
-// The lane widths of the two paths (doubles a register holds), and the most rays the lanes take
-// together: two registers' worth, stepped side by side so that the processor overlaps the long
-// square roots and divisions of one with the other's work.
+// The lane widths of the two paths (doubles a register holds), the registers' worth of rays the
+// lanes take together, and so the most rays they take together. Each surface is a chain of
+// square roots and divisions for a register's rays; the registers take each half of a surface's
+// step in turn, so that the processor overlaps the chains. Four registers keep it busier than
+// two on both paths; eight made the two-lane path slower again.
 inline constexpr int kLanesAvx2 = 4;
 inline constexpr int kLanesSse2 = 2;
-inline constexpr int kMaxLanes = 2 * kLanesAvx2;
+inline constexpr int kLaneRegisters = 4;
+inline constexpr int kMaxLanes = kLaneRegisters * kLanesAvx2;
 // Even aspheres with more working coefficients than this go through the scalar step.
 inline constexpr int kMaxLaneAsphereTerms = 24;
 
@@ -34,7 +37,7 @@ bool processor_has_avx2();
 // force the SSE2 path through trace_globals().lane_width (0 leaves the choice to the processor;
 // a width the processor cannot run is not taken).
 int lane_width();
-// The rays the lanes take together on that path: two registers of lane_width() rays.
+// The rays the lanes take together on that path: kLaneRegisters registers of lane_width() rays.
 int lane_group_size();
 
 // Traces rays set up at the object (or standing at a surface) to surface last: rays that stand

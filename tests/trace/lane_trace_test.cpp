@@ -341,7 +341,8 @@ TEST_P(LaneCoverage, LanesTakeTheSurfacesTheyCoverAndStopAtTheFirstOtherOne) {
         const int taken = trace_lanes_to_surface(set.data(), static_cast<int>(set.size()), image);
         // A ray left over alone after the full groups goes through the scalar step.
         const int n = static_cast<int>(rays.size());
-        const int in_lanes = n / width * width + (n % width > 1 ? n % width : 0);
+        const int group = lane_group_size();
+        const int in_lanes = n / group * group + (n % group > 1 ? n % group : 0);
         EXPECT_EQ(taken, c.lane_surfaces * in_lanes);
         for (std::size_t i = 0; i < rays.size(); ++i) {
             SCOPED_TRACE(testing::Message() << "ray " << i);
