@@ -308,38 +308,125 @@ inline M all_leave() {
     }
 }
 
-// The direction the lanes met a surface with, as the quadratic took it; stop: every lane
-// leaves there whatever its bending.
+// The direction the lanes met a surface with, as the quadratic took it.
 struct Incoming {
     V rk, rl, rm, f;
-    bool stop;
 };
 
-// One surface for the lanes, in two halves: meet_surface from their state I at the surface
-// before (whose thickness is thickness) to their point O on surface n with its normal, path
-// lengths and apertures; bend_at_surface their bending there into the medium behind. The state
-// before stays in I for the lanes that leave, so that no copy of it is made on every surface.
-// run: the surface continues a run of marked plain surfaces (the quadratic takes the raw
-// direction); otherwise the scalar trace steps it alone, from the unit direction. asphere: the
-// even asphere's terms, or null. special: the surface's special apertures are checked (as the
-// full surface step does). Each half gives the lanes that leave at this surface.
-[[gnu::always_inline]] inline M meet_surface(int n, const SurfaceRecord& s, const Fixed& fx,
-                                             bool run, const AsphereTerms* asphere, bool special,
-                                             double thickness, const Lanes& I, Lanes& O, Shared& sh,
+// How the lanes bend at a surface: not at all (the image), in a medium of the same index, by
+// refraction, by reflection at a surface that only reflects totally, or by a mirror.
+enum class Bending { kNone, kSameIndex, kRefract, kTotalOnly, kMirror };
+
+// A surface as every register's lanes take it: what the scalar step decides from the surface,
+// the media and the wavelength alone, formed once per surface.
+struct SurfaceStep {
+    int n;
+    bool run;      // it continues a run of marked plain surfaces (the quadratic takes the raw
+                   // direction); otherwise the scalar trace steps it alone, from the unit one
+    bool special;  // its special apertures are checked, as the full surface step does
+    const AsphereTerms* asphere;  // the even asphere's terms, or null
+    bool shift;                   // the thickness before it is subtracted (n >= 2)
+    bool at_image;                // and then the image thickness
+    double thickness, image_thickness;
+    double c, kc;
+    bool alternate;
+    double index;  // of the medium before it, at the wavelength
+    bool chromatic;
+    double chromatic_index;
+    bool first;  // surface 1 adds the set-up length
+    bool aperture;
+    double limit2;
+    Bending bending;
+    double mu;
+    bool stop;  // every lane leaves at it
+};
+
+// The surface step for surface n (after the surface whose thickness is thickness), and the
+// media and way of the lanes after it in sh, as the scalar step leaves them.
+[[gnu::always_inline]] inline void prepare_surface(SurfaceStep& ss, const SurfaceRecord& s, int n,
+                                                   const Fixed& fx, bool run,
+                                                   const AsphereTerms* asphere, double thickness,
+                                                   Shared& sh) {
+    ss.n = n;
+    ss.run = run;
+    ss.special = !run && fx.check_apertures && s.special_aperture_count > 0;
+    ss.asphere = asphere;
+    ss.shift = n >= 2;
+    ss.at_image = n == fx.image;
+    ss.thickness = thickness;
+    ss.image_thickness = fx.image_thickness;
+    ss.c = s.curvature;
+    ss.kc = s.conic != 0.0 ? s.conic * ss.c : 0.0;
+    ss.alternate = (sh.reversed != 0) != (s.alternate_intersection != 0);
+    ss.stop = false;
+    sh.surface = n;
+    sh.prev_medium = sh.medium;
+    sh.prev_alt_medium = sh.alt_medium;
+    const double* index = sh.medium;
+    ss.index = index[fx.wavelength];
+    ss.chromatic = fx.wavelength_count > 2;
+    ss.chromatic_index = ss.chromatic ? index[1] - index[2] : 0.0;
+    ss.first = n == 1;
+    ss.aperture = fx.check_apertures && s.aperture_check;
+    const double limit = s.aperture_radius * kApertureSlack;
+    ss.limit2 = limit * limit;
+    if (ss.special && trace_seams().check_special_apertures == nullptr) ss.stop = true;
+    ss.mu = 1.0;
+    ss.bending = Bending::kNone;
+    if (n >= fx.image) return;
+    const double* next = s.index;
+    if (s.medium_kind == kMediumMirror) {
+        ss.bending = Bending::kMirror;
+        sh.reversed ^= 1;
+        return;
+    }
+    if (next == nullptr || sh.prev_medium == nullptr) {
+        ss.stop = true;
+        return;
+    }
+    const int w = fx.wavelength;
+    const double n_in = sh.prev_medium[w];
+    const double n_out = next[w];
+    if (n_in == n_out) {
+        ss.bending = Bending::kSameIndex;
+        sh.medium = next;
+        sh.alt_medium = nullptr;
+        return;
+    }
+    if (!(std::fabs(n_out) >= kZeroDenominator)) {
+        ss.stop = true;
+        return;
+    }
+    ss.mu = n_in / n_out;
+    if (!s.tir_only) {
+        ss.bending = Bending::kRefract;
+        sh.medium = next;
+        sh.alt_medium = nullptr;
+    } else {
+        ss.bending = Bending::kTotalOnly;
+        sh.reversed ^= 1;
+    }
+}
+
+// One surface for one register's lanes, in two halves: meet_surface from their state I at the
+// surface before to their point O on the surface with its normal, path lengths and apertures;
+// bend_at_surface their bending there into the medium behind. The state before stays in I for
+// the lanes that leave, so that no copy of it is made on every surface. Each half gives the
+// lanes that leave at this surface.
+[[gnu::always_inline]] inline M meet_surface(const SurfaceStep& ss, const Lanes& I, Lanes& O,
                                              M active, Incoming& in) {
-    in.stop = false;
     V& rk = in.rk;
     V& rl = in.rl;
     V& rm = in.rm;
     V& rf = in.f;
-    direction_in(I, run, rk, rl, rm, rf);
-    const double c = s.curvature;
-    const double kc = s.conic != 0.0 ? s.conic * c : 0.0;
+    direction_in(I, ss.run, rk, rl, rm, rf);
+    const double c = ss.c;
+    const double kc = ss.kc;
     const V k = I.k, l = I.l, m = I.m;
     V x = I.x, y = I.y, z = I.z;
-    if (n >= 2) {
-        z -= thickness;
-        if (n == fx.image) z -= fx.image_thickness;
+    if (ss.shift) {
+        z -= ss.thickness;
+        if (ss.at_image) z -= ss.image_thickness;
     }
     M leave = splat_mask(0);
     V t;
@@ -356,7 +443,6 @@ struct Incoming {
         O.nz = splat(1.0);
         O.normal_len2 = splat(1.0);
     } else {
-        const bool alternate = (sh.reversed != 0) != (s.alternate_intersection != 0);
         V qa = splat(c);
         V qb = rf * (rm - c * (rk * x + rl * y + rm * z));
         V qc = c * (x * x + y * y + z * z) - 2.0 * z;
@@ -368,7 +454,7 @@ struct Incoming {
         const V disc = qb * qb - qa * qc;
         leave |= not_at_least(disc, splat(kDiscriminantZero));
         V root = lane_root(disc);
-        if (alternate) root = -root;
+        if (ss.alternate) root = -root;
         const V sum = qb + root;
         // The root C / (B + s) is the usual one; the other form is left to the scalar step.
         leave |= not_above(magnitude(sum), magnitude(qa));
@@ -384,41 +470,31 @@ struct Incoming {
         O.normal_len2 = kc == 0.0 ? splat(1.0) : nx * nx + ny * ny + nz * nz;
     }
     V D = t;
-    if (asphere != nullptr)
-        leave |= newton_even_asphere(*asphere, c, k, l, m, O, x, y, z, D, active & ~leave);
+    if (ss.asphere != nullptr)
+        leave |= newton_even_asphere(*ss.asphere, c, k, l, m, O, x, y, z, D, active & ~leave);
     O.x = x;
     O.y = y;
     O.z = z;
-    sh.prev_medium = sh.medium;
-    sh.prev_alt_medium = sh.alt_medium;
-    const double* index = sh.medium;
-    O.opl = I.opl + D * index[fx.wavelength];
-    O.chrom_opl = fx.wavelength_count > 2 ? I.chrom_opl + (index[1] - index[2]) * D : I.chrom_opl;
-    O.dist = n == 1 ? D + I.dist : D;  // surface 1 adds the set-up length
+    O.opl = I.opl + D * ss.index;
+    O.chrom_opl = ss.chromatic ? I.chrom_opl + ss.chromatic_index * D : I.chrom_opl;
+    O.dist = ss.first ? D + I.dist : D;
 
-    if (fx.check_apertures && s.aperture_check) {
-        const double limit = s.aperture_radius * kApertureSlack;
-        leave |= x * x + y * y > limit * limit;
-    }
-    if (special && fx.check_apertures && s.special_aperture_count > 0) {
+    if (ss.aperture) leave |= x * x + y * y > ss.limit2;
+    if (ss.special) {
         int (*check)(int, double, double) = trace_seams().check_special_apertures;
-        if (check == nullptr) {
-            in.stop = true;
-            return all_leave();
-        }
         const int bits = lane_bits(active & ~leave);
         for (int j = 0; j < kWidth; ++j) {
-            if ((bits >> j & 1) != 0 && check(n, x[j], y[j]) != kSpecialPass) leave |= one_lane(j);
+            if ((bits >> j & 1) != 0 && check(ss.n, x[j], y[j]) != kSpecialPass)
+                leave |= one_lane(j);
         }
     }
     return leave;
 }
 
-[[gnu::always_inline]] inline M bend_at_surface(int n, const SurfaceRecord& s, const Fixed& fx,
-                                                const Lanes& I, Lanes& O, Shared& sh,
+[[gnu::always_inline]] inline M bend_at_surface(const SurfaceStep& ss, const Lanes& I, Lanes& O,
                                                 const Incoming& in) {
     const V k = I.k, l = I.l, m = I.m;
-    if (n >= fx.image) {
+    if (ss.bending == Bending::kNone) {
         O.k = k;
         O.l = l;
         O.m = m;
@@ -432,35 +508,27 @@ struct Incoming {
 
     // The bending into the medium behind the surface.
     M leave = splat_mask(0);
-    const double* next = s.index;
     const V n2 = O.normal_len2;
     leave |= (n2 != 1.0) & not_at_least(n2, splat(kZeroDenominator));
     V dk = k, dl = l, dm = m;
-    bool reflect = s.medium_kind == kMediumMirror;
+    if (ss.bending == Bending::kSameIndex) {
+        O.gamma = splat(0.0);
+        O.k = k;
+        O.l = l;
+        O.m = m;
+        O.rk = dk;
+        O.rl = dl;
+        O.rm = dm;
+        O.f = splat(1.0);
+        return leave;
+    }
+    bool reflect = ss.bending == Bending::kMirror;
     if (!reflect) {
-        if (next == nullptr || sh.prev_medium == nullptr) return all_leave();
-        const int w = fx.wavelength;
-        const double n_in = sh.prev_medium[w];
-        const double n_out = next[w];
-        if (n_in == n_out) {
-            sh.medium = next;
-            sh.alt_medium = nullptr;
-            O.gamma = splat(0.0);
-            O.k = k;
-            O.l = l;
-            O.m = m;
-            O.rk = dk;
-            O.rl = dl;
-            O.rm = dm;
-            O.f = splat(1.0);
-            return leave;
-        }
-        if (!(std::fabs(n_out) >= kZeroDenominator)) return all_leave();
-        const double mu = n_in / n_out;
+        const double mu = ss.mu;
         const V cos_i = O.cos_i;
         const V disc = (cos_i * cos_i - n2) * mu * mu + n2;
         const M total = not_at_least(disc, splat(kDiscriminantZero));
-        if (!s.tir_only) {
+        if (ss.bending == Bending::kRefract) {
             // Total internal reflection fails the ray.
             leave |= total;
             const V root = negate_where(mu * cos_i < 0.0, lane_root(disc));
@@ -469,8 +537,6 @@ struct Incoming {
             dl = mu * dl + gamma * O.ny;
             dm = mu * dm + gamma * O.nz;
             O.gamma = gamma;
-            sh.medium = next;
-            sh.alt_medium = nullptr;
         } else {
             // A surface that only reflects totally: a ray that refracts fails there.
             leave |= ~total;
@@ -483,7 +549,6 @@ struct Incoming {
         dl -= gamma * O.ny;
         dm -= gamma * O.nz;
         O.gamma = gamma;
-        sh.reversed ^= 1;
     }
     const V e = 1.0 - (dk * dk + dl * dl + dm * dm);
     const V f = 1.0 + 0.5 * e;
@@ -545,11 +610,10 @@ inline bool plain_transfer(int i, const SurfaceRecord* surfaces) {
 }
 
 // One register's worth of rays on their way through the lanes: the state before a surface and
-// the state on it take turns in the two buffers.
+// the state on it take turns in the two buffers (which one is current, and the media and way
+// of the rays, the registers on their way together share: see Walk).
 struct Group {
     Lanes buffers[2];
-    int current = 0;
-    Shared sh;
     M active;
     RayRecord* const* rays;
     double (*raw)[4];
@@ -559,6 +623,18 @@ struct Group {
     bool fresh = false;
 };
 
+// The registers on their way through the same surfaces together, with what they share.
+struct Walk {
+    Group groups[kLaneRegisters];
+    Shared sh;
+    int current = 0;
+};
+
+[[gnu::always_inline]] inline Shared shared_of(const RayRecord& first) {
+    return Shared{first.medium,          first.prev_medium, first.alt_medium,
+                  first.prev_alt_medium, first.surface,     first.reversed};
+}
+
 [[gnu::always_inline]] inline void start_group(Group& g, RayRecord* const* rays, int count,
                                                double (*raw)[4]) {
     g.rays = rays;
@@ -566,60 +642,34 @@ struct Group {
     g.count = count;
     for (int j = 0; j < kWidth; ++j) load_lane(g.buffers[0], j, *rays[j < count ? j : 0]);
     raw_is_unit_direction(g.buffers[0]);
-    const RayRecord& first = *rays[0];
-    g.sh = Shared{first.medium,          first.prev_medium, first.alt_medium,
-                  first.prev_alt_medium, first.surface,     first.reversed};
     g.active = lanes_below(count);
 }
 
-// What a group carries from the first half of its step over a surface to the second.
-struct Step {
-    Shared before;
-    Incoming in;
-    M leave;
-};
-
-// Surface n (after surface i) for the group's lanes, in two halves: the point on it, then the
-// bending there. The rays that leave there are stored as they stood before it. Two groups take
-// the halves in turn, so that the processor holds the second group's work while the first
-// waits on its square roots and divisions.
-[[gnu::always_inline]] inline void meet_group(Group& g, int n, const SurfaceRecord& ns,
-                                              const Fixed& fx, bool run,
-                                              const AsphereTerms* asphere, double thickness,
-                                              Step& st) {
-    st.before = g.sh;
-    g.sh.surface = n;
-    st.leave = meet_surface(n, ns, fx, run, asphere, !run, thickness, g.buffers[g.current],
-                            g.buffers[g.current ^ 1], g.sh, g.active, st.in);
-}
-
-[[gnu::always_inline]] inline void bend_group(Group& g, int n, const SurfaceRecord& ns,
-                                              const Fixed& fx, bool run, Step& st) {
-    const Lanes& before = g.buffers[g.current];
-    Lanes& after = g.buffers[g.current ^ 1];
-    if (!st.in.stop) st.leave |= bend_at_surface(n, ns, fx, before, after, g.sh, st.in);
-    const M leave = st.leave & g.active;
+// The group's lanes that leave at a surface, stored as they stood before it (with the media
+// and way before), are masked from there on; after: their state on it.
+[[gnu::always_inline]] inline void settle_group(Group& g, M leave, const Shared& before,
+                                                const Lanes& state_before, Lanes& after, bool run) {
+    leave &= g.active;
     if (!run) raw_is_unit_direction(after);
     if (any(leave)) {
         const int bits = lane_bits(leave);
         for (int j = 0; j < g.count; ++j) {
             if ((bits >> j & 1) == 0) continue;
             if (g.fresh) {
-                store_start_lane(before, j, *g.rays[j], g.raw[j]);
+                store_start_lane(state_before, j, *g.rays[j], g.raw[j]);
             } else {
-                store_lane(before, st.before, j, *g.rays[j], g.raw[j]);
+                store_lane(state_before, before, j, *g.rays[j], g.raw[j]);
             }
         }
         g.active &= ~leave;
     }
     g.fresh = false;
-    g.current ^= 1;
 }
 
-[[gnu::always_inline]] inline void finish_group(const Group& g) {
+[[gnu::always_inline]] inline void finish_group(const Group& g, const Walk& w) {
     const int bits = lane_bits(g.active);
     for (int j = 0; j < g.count; ++j) {
-        if ((bits >> j & 1) != 0) store_lane(g.buffers[g.current], g.sh, j, *g.rays[j], g.raw[j]);
+        if ((bits >> j & 1) != 0) store_lane(g.buffers[w.current], w.sh, j, *g.rays[j], g.raw[j]);
     }
 }
 
@@ -637,17 +687,19 @@ inline Fixed fixed_for(const RayRecord& first) {
 
 constexpr int kGroups = kLaneRegisters;
 
-// Steps the groups from surface `from` towards last. The number of ray-surfaces they took.
+// Steps the walk's groups from surface `from` towards last. The number of ray-surfaces they
+// took.
 //
 // Each surface is a chain of square roots and divisions, each waiting for the last. The groups
 // take each half of a surface's step in turn, so that the processor holds the other groups'
 // work while one waits.
-[[gnu::always_inline]] inline int walk_surfaces(Group* groups, int from, int last,
-                                                const Fixed& fx) {
+[[gnu::always_inline]] inline int walk_surfaces(Walk& w, int from, int last, const Fixed& fx) {
     const SurfaceRecord* const surfaces = surface_array();
+    Group* const groups = w.groups;
     int taken = 0;
     AsphereTerms terms;
-    Step steps[kGroups]{};
+    Incoming in[kGroups]{};
+    M leave[kGroups]{};
     auto any_active = [&]() {
         M all = groups[0].active;
         for (int q = 1; q < kGroups; ++q) all |= groups[q].active;
@@ -662,18 +714,32 @@ constexpr int kGroups = kLaneRegisters;
         const bool asphere = kind == LaneSurface::kEvenAsphere;
         if (asphere) even_asphere_terms(ns, terms);
         const bool run = kind == LaneSurface::kRun;
-        const AsphereTerms* const t = asphere ? &terms : nullptr;
-        const double thickness = surfaces[i].thickness;
+        const Shared before = w.sh;
+        SurfaceStep ss;
+        prepare_surface(ss, ns, n, fx, run, asphere ? &terms : nullptr, surfaces[i].thickness,
+                        w.sh);
+        const int cur = w.current;
         bool go[kGroups];
 #pragma GCC unroll kLaneRegisters
         for (int q = 0; q < kGroups; ++q) {
             go[q] = any(groups[q].active);
-            if (go[q]) meet_group(groups[q], n, ns, fx, run, t, thickness, steps[q]);
+            if (go[q] && !ss.stop) {
+                leave[q] = meet_surface(ss, groups[q].buffers[cur], groups[q].buffers[cur ^ 1],
+                                        groups[q].active, in[q]);
+            }
         }
 #pragma GCC unroll kLaneRegisters
         for (int q = 0; q < kGroups; ++q) {
-            if (go[q]) bend_group(groups[q], n, ns, fx, run, steps[q]);
+            if (!go[q]) continue;
+            Group& g = groups[q];
+            if (ss.stop) {
+                leave[q] = all_leave();
+            } else {
+                leave[q] |= bend_at_surface(ss, g.buffers[cur], g.buffers[cur ^ 1], in[q]);
+            }
+            settle_group(g, leave[q], before, g.buffers[cur], g.buffers[cur ^ 1], run);
         }
+        w.current = cur ^ 1;
 #pragma GCC unroll kLaneRegisters
         for (int q = 0; q < kGroups; ++q) taken += lanes_set(lane_bits(groups[q].active));
     }
@@ -686,20 +752,21 @@ constexpr int kGroups = kLaneRegisters;
 int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
     const RayRecord& first = *rays[0];
     const Fixed fx = fixed_for(first);
-    Group groups[kGroups];
+    Walk w;
+    w.sh = shared_of(first);
     for (int q = 0; q < kGroups; ++q) {
+        Group& g = w.groups[q];
         const int base = q * kWidth;
         if (base < count) {
-            start_group(groups[q], rays + base, count - base < kWidth ? count - base : kWidth,
-                        raw + base);
+            start_group(g, rays + base, count - base < kWidth ? count - base : kWidth, raw + base);
         } else {
-            groups[q].active = splat_mask(0);
-            groups[q].count = 0;
+            g.active = splat_mask(0);
+            g.count = 0;
         }
     }
-    const int taken = walk_surfaces(groups, first.surface, last, fx);
+    const int taken = walk_surfaces(w, first.surface, last, fx);
     for (int q = 0; q < kGroups; ++q) {
-        if (groups[q].count > 0) finish_group(groups[q]);
+        if (w.groups[q].count > 0) finish_group(w.groups[q], w);
     }
     return taken;
 }
@@ -826,15 +893,15 @@ bool difference_lanes(LaneDifferences& d) {
 // A group started in lanes (start_group_at) on its way: the lanes that reached last keep their
 // state and, where measured (one bit each, lane 0 lowest), their differences in their records;
 // the rest are stored as finish_group stores them. The lanes whose differences were formed.
-[[gnu::always_inline]] inline int finish_started_group(const Group& g, int last, const Fixed& fx,
-                                                       const LaneDifferences& d, int base,
-                                                       int measured, M& missed) {
-    if (g.sh.surface != last) {
-        finish_group(g);
+[[gnu::always_inline]] inline int finish_started_group(const Group& g, const Walk& w, int last,
+                                                       const Fixed& fx, const LaneDifferences& d,
+                                                       int base, int measured, M& missed) {
+    if (w.sh.surface != last) {
+        finish_group(g, w);
         return 0;
     }
-    const Lanes& F = g.buffers[g.current];
-    const double* prev = g.sh.prev_medium;
+    const Lanes& F = g.buffers[w.current];
+    const double* prev = w.sh.prev_medium;
     const V n = splat(prev[fx.wavelength]);
     const V ci = splat(d.chromatic ? prev[1] - prev[2] : 0.0);
     const LaneDifference o = lane_difference(d, F.x, F.y, F.z, F.k, F.l, F.m, F.opl, F.chrom_opl, n,
@@ -845,7 +912,7 @@ bool difference_lanes(LaneDifferences& d) {
     for (int j = 0; j < g.count; ++j) {
         if ((bits >> j & 1) == 0) continue;
         RayRecord& r = *g.rays[j];
-        store_lane(F, g.sh, j, r, g.raw[j]);
+        store_lane(F, w.sh, j, r, g.raw[j]);
         if ((done >> j & 1) == 0) continue;
         r.dx = o.dx[j];
         r.dy = o.dy[j];
@@ -881,9 +948,6 @@ bool difference_lanes(LaneDifferences& d) {
     L.nx = L.ny = L.nz = L.normal_len2 = L.cos_i = splat(0.0);
     L.gamma = splat(0.0);
     raw_is_unit_direction(L);
-    const RayRecord& first = *rays[0];
-    g.sh = Shared{first.medium,          first.prev_medium, first.alt_medium,
-                  first.prev_alt_medium, first.surface,     first.reversed};
     g.active = lanes_below(count);
     g.fresh = true;
 }
@@ -891,23 +955,26 @@ bool difference_lanes(LaneDifferences& d) {
 int run_started_lanes(RayRecord* const* rays, int count, int last, const LaneStarts& s,
                       const LaneDifferences& d, int measured, double (*raw)[4], bool& missed) {
     const Fixed fx = fixed_for(*rays[0]);
-    Group groups[kGroups];
+    Walk w;
+    w.sh = shared_of(*rays[0]);
     for (int q = 0; q < kGroups; ++q) {
+        Group& g = w.groups[q];
         const int base = q * kWidth;
         if (base < count) {
-            start_group_at(groups[q], s, base, rays + base,
-                           count - base < kWidth ? count - base : kWidth, raw + base);
+            start_group_at(g, s, base, rays + base, count - base < kWidth ? count - base : kWidth,
+                           raw + base);
         } else {
-            groups[q].active = splat_mask(0);
-            groups[q].count = 0;
+            g.active = splat_mask(0);
+            g.count = 0;
         }
     }
-    walk_surfaces(groups, 0, last, fx);
+    walk_surfaces(w, 0, last, fx);
     M below = splat_mask(0);
     int done = 0;
     for (int q = 0; q < kGroups; ++q) {
-        if (groups[q].count > 0)
-            done |= finish_started_group(groups[q], last, fx, d, q * kWidth, measured, below);
+        const Group& g = w.groups[q];
+        if (g.count > 0)
+            done |= finish_started_group(g, w, last, fx, d, q * kWidth, measured, below);
     }
     missed = any(below);
     return done;
