@@ -339,7 +339,24 @@ struct SurfaceStep {
     Bending bending;
     double mu;
     bool stop;  // every lane leaves at it
+    // The numbers above the lanes take, in every lane: formed once here, where each register
+    // would form them again for every use.
+    struct {
+        V c, neg_c, kc, thickness, image_thickness, index, chromatic_index, limit2, mu;
+    } v;
 };
+
+[[gnu::always_inline]] inline void spread_surface(SurfaceStep& ss) {
+    ss.v.c = splat(ss.c);
+    ss.v.neg_c = splat(-ss.c);
+    ss.v.kc = splat(ss.kc);
+    ss.v.thickness = splat(ss.thickness);
+    ss.v.image_thickness = splat(ss.image_thickness);
+    ss.v.index = splat(ss.index);
+    ss.v.chromatic_index = splat(ss.chromatic_index);
+    ss.v.limit2 = splat(ss.limit2);
+    ss.v.mu = splat(ss.mu);
+}
 
 // The surface step for surface n (after the surface whose thickness is thickness), and the
 // media and way of the lanes after it in sh, as the scalar step leaves them.
@@ -425,8 +442,8 @@ struct SurfaceStep {
     const V k = I.k, l = I.l, m = I.m;
     V x = I.x, y = I.y, z = I.z;
     if (ss.shift) {
-        z -= ss.thickness;
-        if (ss.at_image) z -= ss.image_thickness;
+        z -= ss.v.thickness;
+        if (ss.at_image) z -= ss.v.image_thickness;
     }
     M leave = splat_mask(0);
     V t;
@@ -443,13 +460,14 @@ struct SurfaceStep {
         O.nz = splat(1.0);
         O.normal_len2 = splat(1.0);
     } else {
-        V qa = splat(c);
-        V qb = rf * (rm - c * (rk * x + rl * y + rm * z));
-        V qc = c * (x * x + y * y + z * z) - 2.0 * z;
+        const V vc = ss.v.c, vkc = ss.v.kc;
+        V qa = vc;
+        V qb = rf * (rm - vc * (rk * x + rl * y + rm * z));
+        V qc = vc * (x * x + y * y + z * z) - 2.0 * z;
         if (kc != 0.0) {
-            qa += kc * m * m;
-            qb -= kc * z * m;
-            qc += kc * z * z;
+            qa += vkc * m * m;
+            qb -= vkc * z * m;
+            qc += vkc * z * z;
         }
         const V disc = qb * qb - qa * qc;
         leave |= not_at_least(disc, splat(kDiscriminantZero));
@@ -463,7 +481,7 @@ struct SurfaceStep {
         x += t * k;
         y += t * l;
         z += t * m;
-        const V nx = -c * x, ny = -c * y, nz = 1.0 - c * z - kc * z;
+        const V nx = ss.v.neg_c * x, ny = ss.v.neg_c * y, nz = 1.0 - vc * z - vkc * z;
         O.nx = nx;
         O.ny = ny;
         O.nz = nz;
@@ -475,11 +493,11 @@ struct SurfaceStep {
     O.x = x;
     O.y = y;
     O.z = z;
-    O.opl = I.opl + D * ss.index;
-    O.chrom_opl = ss.chromatic ? I.chrom_opl + ss.chromatic_index * D : I.chrom_opl;
+    O.opl = I.opl + D * ss.v.index;
+    O.chrom_opl = ss.chromatic ? I.chrom_opl + ss.v.chromatic_index * D : I.chrom_opl;
     O.dist = ss.first ? D + I.dist : D;
 
-    if (ss.aperture) leave |= x * x + y * y > ss.limit2;
+    if (ss.aperture) leave |= x * x + y * y > ss.v.limit2;
     if (ss.special) {
         int (*check)(int, double, double) = trace_seams().check_special_apertures;
         const int bits = lane_bits(active & ~leave);
@@ -524,7 +542,7 @@ struct SurfaceStep {
     }
     bool reflect = ss.bending == Bending::kMirror;
     if (!reflect) {
-        const double mu = ss.mu;
+        const V mu = ss.v.mu;
         const V cos_i = O.cos_i;
         const V disc = (cos_i * cos_i - n2) * mu * mu + n2;
         const M total = not_at_least(disc, splat(kDiscriminantZero));
@@ -718,6 +736,7 @@ constexpr int kGroups = kLaneRegisters;
         SurfaceStep ss;
         prepare_surface(ss, ns, n, fx, run, asphere ? &terms : nullptr, surfaces[i].thickness,
                         w.sh);
+        spread_surface(ss);
         const int cur = w.current;
         bool go[kGroups];
 #pragma GCC unroll kLaneRegisters

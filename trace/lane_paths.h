@@ -51,11 +51,14 @@ struct LaneDifferences {
     double sphere_path[kMaxLanes], opd[kMaxLanes], chrom_difference[kMaxLanes];
 };
 
-// The lanes from count on compute on copies of the first: each array takes its first entry
-// there, so that no lane divides by or takes the root of what was never set.
+// The lanes from count to the end of the last register compute on copies of the first: each
+// array takes its first entry there, so that no lane divides by or takes the root of what was
+// never set.
 template <class... Arrays>
 void repeat_first_lane(int count, Arrays*... arrays) {
-    for (int j = count; j < kMaxLanes; ++j) ((arrays[j] = arrays[0]), ...);
+    const int width = lane_width();
+    const int end = (count + width - 1) / width * width;
+    for (int j = count; j < end; ++j) ((arrays[j] = arrays[0]), ...);
 }
 
 namespace lane_avx2 {
