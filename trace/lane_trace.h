@@ -22,7 +22,7 @@
 // lanes take together, and so the most rays they take together. Each surface is a chain of
 // square roots and divisions for a register's rays; the registers take each half of a surface's
 // step in turn, so that the processor overlaps the chains. Four registers keep it busier than
-// two on both paths; eight made the two-lane path slower again.
+// two on both paths; more gained nothing.
 inline constexpr int kLanesAvx2 = 4;
 inline constexpr int kLanesSse2 = 2;
 inline constexpr int kLaneRegisters = 4;
