@@ -308,11 +308,6 @@ inline M all_leave() {
     }
 }
 
-// The direction the lanes met a surface with, as the quadratic took it.
-struct Incoming {
-    V rk, rl, rm, f;
-};
-
 // How the lanes bend at a surface: not at all (the image), in a medium of the same index, by
 // refraction, by reflection at a surface that only reflects totally, or by a mirror.
 enum class Bending { kNone, kSameIndex, kRefract, kTotalOnly, kMirror };
@@ -431,11 +426,8 @@ struct SurfaceStep {
 // the lanes that leave, so that no copy of it is made on every surface. Each half gives the
 // lanes that leave at this surface.
 [[gnu::always_inline]] inline M meet_surface(const SurfaceStep& ss, const Lanes& I, Lanes& O,
-                                             M active, Incoming& in) {
-    V& rk = in.rk;
-    V& rl = in.rl;
-    V& rm = in.rm;
-    V& rf = in.f;
+                                             M active) {
+    V rk, rl, rm, rf;
     direction_in(I, ss.run, rk, rl, rm, rf);
     const double c = ss.c;
     const double kc = ss.kc;
@@ -494,7 +486,8 @@ struct SurfaceStep {
     O.y = y;
     O.z = z;
     O.opl = I.opl + D * ss.v.index;
-    O.chrom_opl = ss.chromatic ? I.chrom_opl + ss.v.chromatic_index * D : I.chrom_opl;
+    // Without the chromatic path, both buffers keep the start's (see start_group).
+    if (ss.chromatic) O.chrom_opl = I.chrom_opl + ss.v.chromatic_index * D;
     O.dist = ss.first ? D + I.dist : D;
 
     if (ss.aperture) leave |= x * x + y * y > ss.v.limit2;
@@ -509,18 +502,15 @@ struct SurfaceStep {
     return leave;
 }
 
-[[gnu::always_inline]] inline M bend_at_surface(const SurfaceStep& ss, const Lanes& I, Lanes& O,
-                                                const Incoming& in) {
+[[gnu::always_inline]] inline M bend_at_surface(const SurfaceStep& ss, const Lanes& I, Lanes& O) {
     const V k = I.k, l = I.l, m = I.m;
     if (ss.bending == Bending::kNone) {
         O.k = k;
         O.l = l;
         O.m = m;
         O.gamma = I.gamma;
-        O.rk = in.rk;
-        O.rl = in.rl;
-        O.rm = in.rm;
-        O.f = in.f;
+        // The direction the surface was met with, as the quadratic took it.
+        direction_in(I, ss.run, O.rk, O.rl, O.rm, O.f);
         return splat_mask(0);
     }
 
@@ -660,6 +650,7 @@ struct Walk {
     g.count = count;
     for (int j = 0; j < kWidth; ++j) load_lane(g.buffers[0], j, *rays[j < count ? j : 0]);
     raw_is_unit_direction(g.buffers[0]);
+    g.buffers[1].chrom_opl = g.buffers[0].chrom_opl;
     g.active = lanes_below(count);
 }
 
@@ -716,7 +707,6 @@ constexpr int kGroups = kLaneRegisters;
     Group* const groups = w.groups;
     int taken = 0;
     AsphereTerms terms;
-    Incoming in[kGroups]{};
     M leave[kGroups]{};
     auto any_active = [&]() {
         M all = groups[0].active;
@@ -744,7 +734,7 @@ constexpr int kGroups = kLaneRegisters;
             go[q] = any(groups[q].active);
             if (go[q] && !ss.stop) {
                 leave[q] = meet_surface(ss, groups[q].buffers[cur], groups[q].buffers[cur ^ 1],
-                                        groups[q].active, in[q]);
+                                        groups[q].active);
             }
         }
 #pragma GCC unroll kLaneRegisters
@@ -754,7 +744,7 @@ constexpr int kGroups = kLaneRegisters;
             if (ss.stop) {
                 leave[q] = all_leave();
             } else {
-                leave[q] |= bend_at_surface(ss, g.buffers[cur], g.buffers[cur ^ 1], in[q]);
+                leave[q] |= bend_at_surface(ss, g.buffers[cur], g.buffers[cur ^ 1]);
             }
             settle_group(g, leave[q], before, g.buffers[cur], g.buffers[cur ^ 1], run);
         }
@@ -963,6 +953,7 @@ bool difference_lanes(LaneDifferences& d) {
     L.dist = load(s.dist + base);
     L.opl = load(s.opl + base);
     L.chrom_opl = load(s.chrom_opl + base);
+    g.buffers[1].chrom_opl = L.chrom_opl;
     // Read only when a lane leaves before the first surface, and then taken from the record.
     L.nx = L.ny = L.nz = L.normal_len2 = L.cos_i = splat(0.0);
     L.gamma = splat(0.0);
