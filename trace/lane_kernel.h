@@ -322,36 +322,20 @@ struct SurfaceStep {
     const AsphereTerms* asphere;  // the even asphere's terms, or null
     bool shift;                   // the thickness before it is subtracted (n >= 2)
     bool at_image;                // and then the image thickness
-    double thickness, image_thickness;
-    double c, kc;
+    double c, kc;                 // curvature and conic term, for the choices of the step
     bool alternate;
-    double index;  // of the medium before it, at the wavelength
     bool chromatic;
-    double chromatic_index;
     bool first;  // surface 1 adds the set-up length
     bool aperture;
-    double limit2;
     Bending bending;
-    double mu;
     bool stop;  // every lane leaves at it
-    // The numbers above the lanes take, in every lane: formed once here, where each register
-    // would form them again for every use.
+    // The numbers the lanes take, in every lane: formed once here, where each register would
+    // form them again for every use. index: of the medium before the surface, at the
+    // wavelength; limit2: the squared aperture limit.
     struct {
         V c, neg_c, kc, thickness, image_thickness, index, chromatic_index, limit2, mu;
     } v;
 };
-
-[[gnu::always_inline]] inline void spread_surface(SurfaceStep& ss) {
-    ss.v.c = splat(ss.c);
-    ss.v.neg_c = splat(-ss.c);
-    ss.v.kc = splat(ss.kc);
-    ss.v.thickness = splat(ss.thickness);
-    ss.v.image_thickness = splat(ss.image_thickness);
-    ss.v.index = splat(ss.index);
-    ss.v.chromatic_index = splat(ss.chromatic_index);
-    ss.v.limit2 = splat(ss.limit2);
-    ss.v.mu = splat(ss.mu);
-}
 
 // The surface step for surface n (after the surface whose thickness is thickness), and the
 // media and way of the lanes after it in sh, as the scalar step leaves them.
@@ -365,25 +349,28 @@ struct SurfaceStep {
     ss.asphere = asphere;
     ss.shift = n >= 2;
     ss.at_image = n == fx.image;
-    ss.thickness = thickness;
-    ss.image_thickness = fx.image_thickness;
+    ss.v.thickness = splat(thickness);
+    ss.v.image_thickness = splat(fx.image_thickness);
     ss.c = s.curvature;
     ss.kc = s.conic != 0.0 ? s.conic * ss.c : 0.0;
+    ss.v.c = splat(ss.c);
+    ss.v.neg_c = splat(-ss.c);
+    ss.v.kc = splat(ss.kc);
     ss.alternate = (sh.reversed != 0) != (s.alternate_intersection != 0);
     ss.stop = false;
     sh.surface = n;
     sh.prev_medium = sh.medium;
     sh.prev_alt_medium = sh.alt_medium;
     const double* index = sh.medium;
-    ss.index = index[fx.wavelength];
+    ss.v.index = splat(index[fx.wavelength]);
     ss.chromatic = fx.wavelength_count > 2;
-    ss.chromatic_index = ss.chromatic ? index[1] - index[2] : 0.0;
+    ss.v.chromatic_index = splat(ss.chromatic ? index[1] - index[2] : 0.0);
     ss.first = n == 1;
     ss.aperture = fx.check_apertures && s.aperture_check;
     const double limit = s.aperture_radius * kApertureSlack;
-    ss.limit2 = limit * limit;
+    ss.v.limit2 = splat(limit * limit);
     if (ss.special && trace_seams().check_special_apertures == nullptr) ss.stop = true;
-    ss.mu = 1.0;
+    ss.v.mu = splat(1.0);
     ss.bending = Bending::kNone;
     if (n >= fx.image) return;
     const double* next = s.index;
@@ -409,7 +396,7 @@ struct SurfaceStep {
         ss.stop = true;
         return;
     }
-    ss.mu = n_in / n_out;
+    ss.v.mu = splat(n_in / n_out);
     if (!s.tir_only) {
         ss.bending = Bending::kRefract;
         sh.medium = next;
@@ -694,8 +681,6 @@ inline Fixed fixed_for(const RayRecord& first) {
     return fx;
 }
 
-constexpr int kGroups = kLaneRegisters;
-
 // Steps the walk's groups from surface `from` towards last. The number of ray-surfaces they
 // took.
 //
@@ -707,10 +692,10 @@ constexpr int kGroups = kLaneRegisters;
     Group* const groups = w.groups;
     int taken = 0;
     AsphereTerms terms;
-    M leave[kGroups]{};
+    M leave[kLaneRegisters]{};
     auto any_active = [&]() {
         M all = groups[0].active;
-        for (int q = 1; q < kGroups; ++q) all |= groups[q].active;
+        for (int q = 1; q < kLaneRegisters; ++q) all |= groups[q].active;
         return any(all);
     };
     for (int i = from; i < last && any_active(); ++i) {
@@ -726,11 +711,10 @@ constexpr int kGroups = kLaneRegisters;
         SurfaceStep ss;
         prepare_surface(ss, ns, n, fx, run, asphere ? &terms : nullptr, surfaces[i].thickness,
                         w.sh);
-        spread_surface(ss);
         const int cur = w.current;
-        bool go[kGroups];
+        bool go[kLaneRegisters];
 #pragma GCC unroll kLaneRegisters
-        for (int q = 0; q < kGroups; ++q) {
+        for (int q = 0; q < kLaneRegisters; ++q) {
             go[q] = any(groups[q].active);
             if (go[q] && !ss.stop) {
                 leave[q] = meet_surface(ss, groups[q].buffers[cur], groups[q].buffers[cur ^ 1],
@@ -738,7 +722,7 @@ constexpr int kGroups = kLaneRegisters;
             }
         }
 #pragma GCC unroll kLaneRegisters
-        for (int q = 0; q < kGroups; ++q) {
+        for (int q = 0; q < kLaneRegisters; ++q) {
             if (!go[q]) continue;
             Group& g = groups[q];
             if (ss.stop) {
@@ -750,7 +734,7 @@ constexpr int kGroups = kLaneRegisters;
         }
         w.current = cur ^ 1;
 #pragma GCC unroll kLaneRegisters
-        for (int q = 0; q < kGroups; ++q) taken += lanes_set(lane_bits(groups[q].active));
+        for (int q = 0; q < kLaneRegisters; ++q) taken += lanes_set(lane_bits(groups[q].active));
     }
     return taken;
 }
@@ -763,7 +747,7 @@ int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
     const Fixed fx = fixed_for(first);
     Walk w;
     w.sh = shared_of(first);
-    for (int q = 0; q < kGroups; ++q) {
+    for (int q = 0; q < kLaneRegisters; ++q) {
         Group& g = w.groups[q];
         const int base = q * kWidth;
         if (base < count) {
@@ -774,7 +758,7 @@ int run_lanes(RayRecord* const* rays, int count, int last, double (*raw)[4]) {
         }
     }
     const int taken = walk_surfaces(w, first.surface, last, fx);
-    for (int q = 0; q < kGroups; ++q) {
+    for (int q = 0; q < kLaneRegisters; ++q) {
         if (w.groups[q].count > 0) finish_group(w.groups[q], w);
     }
     return taken;
@@ -967,7 +951,7 @@ int run_started_lanes(RayRecord* const* rays, int count, int last, const LaneSta
     const Fixed fx = fixed_for(*rays[0]);
     Walk w;
     w.sh = shared_of(*rays[0]);
-    for (int q = 0; q < kGroups; ++q) {
+    for (int q = 0; q < kLaneRegisters; ++q) {
         Group& g = w.groups[q];
         const int base = q * kWidth;
         if (base < count) {
@@ -981,7 +965,7 @@ int run_started_lanes(RayRecord* const* rays, int count, int last, const LaneSta
     walk_surfaces(w, 0, last, fx);
     M below = splat_mask(0);
     int done = 0;
-    for (int q = 0; q < kGroups; ++q) {
+    for (int q = 0; q < kLaneRegisters; ++q) {
         const Group& g = w.groups[q];
         if (g.count > 0)
             done |= finish_started_group(g, w, last, fx, d, q * kWidth, measured, below);
